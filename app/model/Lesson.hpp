@@ -1,0 +1,168 @@
+#pragma once
+// The course data: one Lesson per lesson, made once by a chapter builder and shared by reference for
+// the life of the process. A builder creates a lesson with the initializer for the number of code-line
+// texts it passes, writes further fields directly, and appends it to its chapter.
+#include "app/model/OrderedDictionary.hpp"
+#include "platform/uikit/Color.hpp"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Code colours of the lessons, in raw-value order 0...8.
+enum class ColorAttribute { pinkKeyword, blueOther, greenProject, redString, greenComment, purpleNumber, orange, white, turquoise };
+
+// The colour of a case; `turquoise` is the same colour as `blueOther`.
+ui::Color uiColor(ColorAttribute color);
+
+// The lesson text a colour rule addresses, in raw-value order 0...13.
+enum class CustomStringSection { instruction, label, line1, line2, line3, line4, line5, line6, line7, line8, line9, line10, success, error };
+
+// lineSection(k) is `line1` ... `line10` for k in 1...10.
+CustomStringSection lineSection(int k);
+
+// One colouring rule: in the text of `customStringSection`, colour the first `rangeOfString` with `color`.
+struct ColorRule {
+    CustomStringSection customStringSection;
+    std::string rangeOfString;
+    ColorAttribute color;
+};
+
+// A hint (first entry of a lesson's `errors`, no errorString) or a wrong-answer hint. `contains` true
+// selects the entry when the answer equals `errorString`; false when the answer does not contain it.
+struct ErrorMessage {
+    std::string title;
+    std::string message;
+    std::optional<std::string> errorString;
+    std::optional<bool> contains;
+};
+
+struct TextFieldFormatting {
+    std::string placeholderText = "Tap to enter answer";
+    ui::Color placeholderColor = ui::Color::white();
+    ui::Color inputColor = ui::Color::white();
+};
+
+class Lesson {
+  public:
+    using Ptr = std::shared_ptr<Lesson>;
+    static constexpr int kMaxLines = 10;
+
+    std::string lessonID;
+    std::int64_t number = 0;
+    std::string title;
+    std::string instruction;
+
+    // Code lines. In the answer line, Text1 is the code before the field and Text2 the code after it;
+    // in every other line Text1 is the whole line. line1Text1 is never absent.
+    std::string line1Text1;
+    std::optional<std::string> line1Text2;
+    std::optional<std::string> line2Text1, line2Text2;
+    std::optional<std::string> line3Text1, line3Text2;
+    std::optional<std::string> line4Text1, line4Text2;
+    std::optional<std::string> line5Text1, line5Text2;
+    std::optional<std::string> line6Text1, line6Text2;
+    std::optional<std::string> line7Text1, line7Text2;
+    std::optional<std::string> line8Text1, line8Text2;
+    std::optional<std::string> line9Text1, line9Text2;
+    std::optional<std::string> line10Text1, line10Text2;
+
+    std::string answer;
+    std::vector<std::string> acceptedAnswers;
+    bool dynamicAnswer = false;
+    std::optional<std::string> dynamicAnswerString;
+    std::optional<std::int64_t> dynamicSpaceComponents;
+    std::optional<std::int64_t> dynamicQuoteComponents;
+    std::string userAnswer;
+    bool debuggerView = false;
+    std::optional<OrderedDictionary> answerDebugMessageLabelDictionary;
+    std::optional<OrderedDictionary> answerDebugSuccessMessageDictionary;
+    std::optional<std::string> answerKey;
+    std::optional<std::string> debuggerPrintValue;
+    std::string successMessage;
+    std::vector<ColorRule> customStrings;
+    TextFieldFormatting textFieldFormatting;
+    std::vector<ErrorMessage> errors;
+    std::int64_t lines = 0;
+    std::int64_t textFieldInLine = 0;
+    bool completed = false;
+    std::optional<std::string> debuggerLabelStart;
+    std::optional<std::string> debuggerLabelEnd;
+    std::optional<std::string> successLabelStart;
+    std::optional<std::string> successLabelEnd;
+    std::optional<std::vector<std::string>> inputAccessoryViewTextValues;
+    std::optional<std::string> videoTutorial;
+    std::optional<std::string> searchText;
+    std::optional<bool> useSameMessageForAllAnswers;
+
+    // Line k (1...10): the code before the field (the whole line elsewhere) and the code after it.
+    std::optional<std::string> text1(int k) const;
+    std::optional<std::string> text2(int k) const;
+    void setText1(int k, std::optional<std::string> text);
+    void setText2(int k, std::optional<std::string> text);
+
+    // Sets `answerKey` to the key of `answerDebugMessageLabelDictionary` found in `userAnswer`: the
+    // longest such key, and among keys of equal length the one visited last, so the choice never
+    // depends on how the dictionary was filled. Leaves `answerKey` unchanged when no key occurs.
+    void findAnswerKey();
+
+    // The ten initializers, one per number of code-line texts passed. Each stores its arguments,
+    // leaves every other field at its default and makes `acceptedAnswers` = [answer].
+    static Ptr initWith1Line(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                             std::string line1Text1, std::string answer, std::string successMessage,
+                             std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+    static Ptr initWith2Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                              std::string line1Text1, std::string line2Text1, std::string answer,
+                              std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+                              std::vector<ErrorMessage> errors);
+    static Ptr initWith3Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
+                              std::string answer, std::string successMessage, std::int64_t lines,
+                              std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+    static Ptr initWith4Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
+                              std::string line4Text1, std::string answer, std::string successMessage,
+                              std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+    static Ptr initWith5Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
+                              std::string line4Text1, std::string line5Text1, std::string answer,
+                              std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+                              std::vector<ErrorMessage> errors);
+    static Ptr initWith6Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
+                              std::string line4Text1, std::string line5Text1, std::string line6Text1,
+                              std::string answer, std::string successMessage, std::int64_t lines,
+                              std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+    static Ptr initWith7Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
+                              std::string line4Text1, std::string line5Text1, std::string line6Text1,
+                              std::string line7Text1, std::string answer, std::string successMessage,
+                              std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+    static Ptr initWith8Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
+                              std::string line4Text1, std::string line5Text1, std::string line6Text1,
+                              std::string line7Text1, std::string line8Text1, std::string answer,
+                              std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+                              std::vector<ErrorMessage> errors);
+    static Ptr initWith9Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
+                              std::string line4Text1, std::string line5Text1, std::string line6Text1,
+                              std::string line7Text1, std::string line8Text1, std::string line9Text1,
+                              std::string answer, std::string successMessage, std::int64_t lines,
+                              std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+    static Ptr initWith10Lines(std::string lessonID, std::int64_t number, std::string title,
+                               std::string instruction, std::string line1Text1, std::string line2Text1,
+                               std::string line3Text1, std::string line4Text1, std::string line5Text1,
+                               std::string line6Text1, std::string line7Text1, std::string line8Text1,
+                               std::string line9Text1, std::string line10Text1, std::string answer,
+                               std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+                               std::vector<ErrorMessage> errors);
+
+    // The common body of the ten initializers: `lineTexts` holds the k Text1 fields (1 <= k <= 10).
+    static Ptr make(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
+                    std::vector<std::string> lineTexts, std::string answer, std::string successMessage,
+                    std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+};

@@ -1,0 +1,58 @@
+#include "app/model/Chapter.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Lesson::Ptr trueFalseLesson() {
+    auto lesson = Lesson::initWith3Lines("CH2L1", 1, "Bool", "Make a Boolean.", "// a flag", "", "print(isAwesome)",
+                                         "var isAwesome = true", "", 3, 2, {{"Stuck? Break it Down!", "1. var"}});
+    lesson->answerDebugMessageLabelDictionary = OrderedDictionary{{"true", "true"}, {"false", "false"}};
+    return lesson;
+}
+
+TEST(Lesson, InitializerDefaults) {
+    auto lesson = Lesson::initWith8Lines("CH1L1", 1, "t", "i", "a", "b", "c", "d", "e", "f", "g", "h", "x = 1", "",
+                                         2, 2, {{"Stuck?", "steps"}});
+    EXPECT_EQ(lesson->acceptedAnswers, std::vector<std::string>{"x = 1"});
+    EXPECT_EQ(lesson->userAnswer, "");
+    EXPECT_FALSE(lesson->completed);
+    EXPECT_EQ(lesson->textFieldFormatting.placeholderText, "Tap to enter answer");
+    // Lines past `lines` keep their texts; they are simply not shown.
+    EXPECT_EQ(lesson->text1(8), "h");
+    EXPECT_FALSE(lesson->text1(9).has_value());
+    EXPECT_FALSE(lesson->text2(1).has_value());
+    EXPECT_EQ(lesson->lines, 2);
+}
+
+TEST(Lesson, FindAnswerKeyIsCaseSensitiveAndKeepsEarlierKey) {
+    auto lesson = trueFalseLesson();
+    lesson->userAnswer = "var isAwesome = TRUE";
+    lesson->findAnswerKey();
+    EXPECT_FALSE(lesson->answerKey.has_value());
+    lesson->userAnswer = "var isAwesome = true";
+    lesson->findAnswerKey();
+    EXPECT_EQ(lesson->answerKey, "true");
+    lesson->userAnswer = "nothing";
+    lesson->findAnswerKey();
+    EXPECT_EQ(lesson->answerKey, "true");
+}
+
+TEST(Lesson, FindAnswerKeyPrefersLongestThenLastVisited) {
+    auto lesson = trueFalseLesson();
+    lesson->answerDebugMessageLabelDictionary = OrderedDictionary{{"5", "a"}, {"15", "b"}, {"1", "c"}};
+    lesson->userAnswer = "x = 15";
+    lesson->findAnswerKey();
+    EXPECT_EQ(lesson->answerKey, "15");
+    lesson->answerDebugMessageLabelDictionary = OrderedDictionary{{"ab", "1"}, {"cd", "2"}};
+    lesson->userAnswer = "cd ab";
+    lesson->findAnswerKey();
+    EXPECT_EQ(lesson->answerKey, "cd");
+}
+
+TEST(Lesson, TurquoiseIsBlueOther) {
+    EXPECT_EQ(uiColor(ColorAttribute::turquoise), uiColor(ColorAttribute::blueOther));
+    EXPECT_EQ(uiColor(ColorAttribute::blueOther), ui::Color::rgb255(0, 180, 253));
+}
+
+} // namespace
