@@ -1,0 +1,128 @@
+#include "app/lesson/AnswerRebuild.hpp"
+
+#include "app/model/StringUtilities.hpp"
+
+#include <vector>
+
+namespace answer {
+
+namespace {
+
+constexpr char kQuote = '"';
+
+bool startsWithSpace(std::string_view s) {
+    // A space followed by a combining mark is one character that is not a space.
+    return !s.empty() && s.front() == ' ' && characterOffset(s, 1) == 1;
+}
+bool endsWithSpace(std::string_view s) {
+    return !s.empty() && s.back() == ' ';
+}
+
+// fold(P2) of a 3-part answer, and of a 5-part answer when `trailing` is set.
+std::string middlePiece(std::string_view p, bool trailing) {
+    if (p.empty()) return {};
+    std::string out;
+    if (startsWithSpace(p)) out.push_back(' ');
+    out += collapsingWhitespace(p);
+    if (trailing && endsWithSpace(p)) out.push_back(' ');
+    return out;
+}
+
+} // namespace
+
+std::string applyEdit(std::string_view current, std::size_t location, std::size_t length,
+                      std::string_view replacement) {
+    const std::size_t from = characterOffset(current, location);
+    const std::size_t to = characterOffset(current, location + length);
+    std::string out;
+    out.reserve(current.size() + replacement.size());
+    out.append(current.substr(0, from));
+    out.append(replacement);
+    out.append(current.substr(std::max(from, to)));
+    return out;
+}
+
+std::string quoteGuidedRebuild(std::string_view input, std::size_t answerParts) {
+    const std::vector<std::string_view> p = splitAt(input, kQuote);
+    std::string s0 = collapsingWhitespace(p[0]);
+    if (endsWithSpace(p[0])) s0.push_back(' ');
+    if (p.size() == 1) return s0;
+    std::string joined = s0;
+    joined.push_back(kQuote);
+    joined.append(p[1]);
+    if (p.size() == 2) return trimmingBlanks(joined);
+    const bool fivePart = answerParts == 5;
+    joined.push_back(kQuote);
+    joined += middlePiece(p[2], fivePart);
+    if (fivePart && p.size() >= 5) {
+        joined.push_back(kQuote);
+        joined.append(p[3]);
+        joined.push_back(kQuote);
+        joined += middlePiece(p[4], false);
+    }
+    return trimmingBlanks(collapsingWhitespace(joined));
+}
+
+std::string staticUserAnswer(const Lesson& lesson, std::string_view input) {
+    const std::size_t answerParts = splitAt(lesson.answer, kQuote).size();
+    if (answerParts == 3 || answerParts == 5) return quoteGuidedRebuild(input, answerParts);
+    // Quote-less answers, and the odd answer with another quote count, are judged on the folded text.
+    return trimmingBlanks(collapsingWhitespace(input));
+}
+
+DynamicOutcome dynamicUserAnswer(const Lesson& lesson, std::string_view input) {
+    DynamicOutcome out;
+    if (input.empty()) return out;
+    const std::vector<std::string_view> q = splitAt(input, kQuote);
+    const auto qN = lesson.dynamicQuoteComponents;
+
+    if (qN && *qN == 1) {
+        const bool opens = input.front() == kQuote;
+        const bool closes = input.back() == kQuote;
+        if (characterCount(input) < 2)
+            out.userAnswer = std::string(input);
+        else if (opens && closes) {
+            out.userAnswer = "\"\"";
+            out.dynamicAnswerString = std::string(q[1]);
+        } else if (opens && q.size() <= 2)
+            out.userAnswer = "\"";
+        else
+            out.userAnswer = std::string(input);
+        return out;
+    }
+
+    const std::vector<std::string_view> s = splitAt(input, ' ');
+    const auto sN = lesson.dynamicSpaceComponents;
+    const bool closed = qN && static_cast<std::int64_t>(q.size()) == *qN && sN && *sN >= 1 &&
+                        static_cast<std::size_t>(*sN) <= s.size() && q.back().empty();
+    if (closed) {
+        out.dynamicAnswerString = std::string(q[1]);
+        out.printed = out.dynamicAnswerString;
+        const auto keep = static_cast<std::size_t>(*sN);
+        std::string literal;
+        for (std::size_t i = keep - 1; i < s.size(); ++i)
+            literal.append(s[i]);
+        if (characterCount(literal) >= 4 && literal.front() == kQuote && literal.back() == kQuote) {
+            std::string joined;
+            for (std::size_t i = 0; i + 1 < keep; ++i) {
+                joined.append(s[i]);
+                joined.push_back(' ');
+            }
+            joined.append("\"\"");
+            out.userAnswer = std::move(joined);
+        }
+        return out;
+    }
+
+    if (qN && static_cast<std::int64_t>(q.size()) == *qN - 1) {
+        if (!sameText(q[0], lesson.answer))
+            out.userAnswer = std::string(q[0]) + kQuote;
+        else
+            out.userAnswer = droppingLastCharacter(lesson.answer);
+        return out;
+    }
+    out.userAnswer = std::string(input);
+    return out;
+}
+
+} // namespace answer
