@@ -1,0 +1,48 @@
+#pragma once
+// A bundle: a folder with an Info.plist (a real XML or binary property list) and resources.
+//
+// Bundle::main() is the folder that holds the running executable, unless the environment variable
+// VELOMARINTH_BUNDLE names another folder or a test called setMainBundlePath().
+//
+// Failure contract: a bundle whose Info.plist is missing or unreadable still exists, with an empty
+// information dictionary; the reason is printed once on the console and kept in infoLoadError().
+// Lookups of missing keys or resources answer nothing. Thread-safe for readers; setMainBundlePath() is
+// meant for test set-up.
+#include "platform/foundation/Error.hpp"
+#include "platform/foundation/PropertyList.hpp"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ns {
+
+class Bundle {
+  public:
+    // Opens the bundle at `path` and reads <path>/Info.plist.
+    explicit Bundle(std::filesystem::path path);
+
+    static const Bundle& main();
+    // Replaces the main bundle (tests); an empty path returns to the default lookup.
+    static void setMainBundlePath(const std::filesystem::path& path);
+
+    const std::filesystem::path& bundlePath() const { return path_; }
+    const PropertyList::Dictionary& infoDictionary() const { return info_; }
+    const PropertyList* objectForInfoDictionaryKey(std::string_view key) const;
+    // "CFBundleIdentifier" when it is a string.
+    std::optional<std::string> bundleIdentifier() const;
+    // Error from reading Info.plist, if any.
+    const std::optional<Error>& infoLoadError() const { return loadError_; }
+
+    // <bundle>/<name>.<ext> (or <name> when ext is empty) when such a regular file exists.
+    std::optional<std::filesystem::path> pathForResource(std::string_view name, std::string_view ext) const;
+
+  private:
+    std::filesystem::path path_;
+    PropertyList::Dictionary info_;
+    std::optional<Error> loadError_;
+};
+
+} // namespace ns

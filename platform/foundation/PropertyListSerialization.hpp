@@ -1,0 +1,50 @@
+#pragma once
+// Reading and writing property lists (binary "bplist00" and XML) through libplist, and conversion
+// between ns::PropertyList and libplist nodes.
+//
+// Failure contract: every function reports failure as an ns::Error in the domain
+// propertyListErrorDomain; nothing throws, and corrupt or hostile bytes (truncated files, bad offsets,
+// cycles, absurd nesting) give an error, never a crash. Values that no property list can hold (null
+// anywhere in the tree, data over 4 GiB) are refused by the writers.
+#include "platform/foundation/PropertyList.hpp"
+#include "platform/foundation/Result.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+#include <plist/plist.h>
+
+namespace ns {
+
+inline constexpr const char* propertyListErrorDomain = "VelomarinthPropertyListErrorDomain";
+
+enum class PropertyListErrorCode : long {
+    corrupt = 1,      // the bytes are not a property list this reader accepts
+    unsupported = 2,  // a value that cannot be written (null, oversized data, a date out of range)
+    tooDeep = 3,      // nesting beyond maxPropertyListDepth
+    fileNotFound = 4, // no file at the path
+    readFailed = 5,   // the file exists but could not be read
+    writeFailed = 6,  // the bytes could not be produced or written
+};
+
+enum class PropertyListFormat { binary, xml };
+
+// Arrays and dictionaries nested deeper than this are refused when reading and writing.
+inline constexpr int maxPropertyListDepth = 512;
+
+// Reads binary or XML (detected from the bytes).
+Result<PropertyList> readPropertyList(std::span<const std::uint8_t> bytes);
+Result<PropertyList> readPropertyList(std::string_view bytes);
+// Reads a whole file; fileNotFound when nothing is there, readFailed for I/O errors, corrupt otherwise.
+Result<PropertyList> readPropertyListFile(const std::filesystem::path& path);
+
+Result<std::vector<std::uint8_t>> writePropertyList(const PropertyList& value, PropertyListFormat format);
+
+// Conversion to a libplist node tree; the caller owns the node (plist_free). Fails for null values.
+Result<plist_t> toPlistNode(const PropertyList& value);
+// Conversion from a libplist node tree (not taken over; the caller still frees it).
+Result<PropertyList> fromPlistNode(plist_t node);
+
+} // namespace ns

@@ -1,0 +1,37 @@
+#pragma once
+// The app's sandbox home and its container layout, as on the phone:
+//   <home>/Documents/  Library/Preferences/  Library/Caches/  Library/Application Support/
+//   Library/Logs/  tmp/
+// The home is $VELOMARINTH_HOME/<bundle id>/ when that variable is set, else
+// $XDG_DATA_HOME/velomarinth/<bundle id>/, else ~/.local/share/velomarinth/<bundle id>/. The bundle id
+// is the main bundle's "CFBundleIdentifier" (the executable's name when the bundle has none). Tests call
+// setHome() with a temporary folder.
+//
+// The layout is created on first use of home() (and again after setHome()). Failure contract: a folder
+// that cannot be created is reported with one console line and the path is still returned; the caller's
+// own file operation then fails with its own error. Thread-safe.
+#include <filesystem>
+#include <optional>
+
+namespace ns {
+
+class Sandbox {
+  public:
+    // The home folder, its layout created if missing.
+    static std::filesystem::path home();
+
+    // Uses `path` as the home (exactly, no bundle id appended) until reset(); creates the layout.
+    static void setHome(const std::filesystem::path& path);
+    // Forgets any setHome() and any home computed from the environment; the next home() recomputes it.
+    static void reset();
+
+    static std::filesystem::path documents();          // <home>/Documents
+    static std::filesystem::path library();            // <home>/Library
+    static std::filesystem::path preferences();        // <home>/Library/Preferences
+    static std::filesystem::path caches();             // <home>/Library/Caches
+    static std::filesystem::path applicationSupport(); // <home>/Library/Application Support
+    static std::filesystem::path logs();               // <home>/Library/Logs
+    static std::filesystem::path tmp();                // <home>/tmp
+};
+
+} // namespace ns

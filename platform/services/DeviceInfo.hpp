@@ -1,0 +1,16 @@
+#pragma once
+// Facts about the device the app runs on.
+//
+// Failure contract: none; when uname fails the identifier is empty.
+#include <optional>
+#include <string>
+
+namespace svc {
+
+// The machine field of uname ("x86_64", "aarch64", ...), up to its first zero byte.
+std::string deviceMachineIdentifier();
+
+// Makes deviceMachineIdentifier() answer `identifier` (tests); nothing restores the real reading.
+void setDeviceMachineIdentifierOverride(std::optional<std::string> identifier);
+
+} // namespace svc

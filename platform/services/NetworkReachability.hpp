@@ -1,0 +1,53 @@
+#pragma once
+// Network reachability flags for "the internet" (the zero address), read once when asked.
+//
+// Failure contract: flags() answers nothing when the state cannot be read; callers treat that as not
+// reachable.
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace svc {
+
+namespace reachability {
+inline constexpr std::uint32_t reachable = 0x2;
+inline constexpr std::uint32_t connectionRequired = 0x4;
+inline constexpr std::uint32_t isWWAN = 0x40000;
+} // namespace reachability
+
+class NetworkReachability {
+  public:
+    virtual ~NetworkReachability() = default;
+    virtual std::optional<std::uint32_t> flags() = 0;
+};
+
+// Reads the machine's own state, sending no traffic: an interface that is up and running, not
+// loopback, with an IPv4 or IPv6 address, and a default route (/proc/net/route or /proc/net/ipv6_route)
+// -> reachable. A configured interface without carrier or without a default route -> connection
+// required (the link has to come up first), without the reachable bit. Nothing usable -> 0. Never WWAN.
+// Answers nothing only when the interface list cannot be read.
+class LinuxNetworkReachability : public NetworkReachability {
+  public:
+    std::optional<std::uint32_t> flags() override;
+};
+
+// Test double: answers the flags it is given, or nothing after fail().
+class FakeNetworkReachability : public NetworkReachability {
+  public:
+    explicit FakeNetworkReachability(std::uint32_t flags = reachability::reachable) : flags_(flags) {}
+    std::optional<std::uint32_t> flags() override;
+    void setFlags(std::uint32_t flags);
+    void fail();
+    int queryCount() const;
+
+  private:
+    mutable std::mutex mutex_;
+    std::optional<std::uint32_t> flags_;
+    int queries_ = 0;
+};
+
+std::shared_ptr<NetworkReachability> sharedNetworkReachability();
+void setSharedNetworkReachability(std::shared_ptr<NetworkReachability> reachability);
+
+} // namespace svc

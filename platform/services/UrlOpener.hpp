@@ -1,0 +1,43 @@
+#pragma once
+// Opening an address in the user's default application (browser, store page, mail).
+//
+// Failure contract: openURL answers false when the address cannot be handed over; it never blocks on
+// the opened application and never runs a shell.
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace svc {
+
+class UrlOpener {
+  public:
+    virtual ~UrlOpener() = default;
+    virtual bool openURL(const std::string& url) = 0;
+};
+
+// Hands the address to xdg-open (found on PATH) by fork and exec, with the address as one argument.
+// False when xdg-open is not installed, the address is empty or starts with "-", or the process cannot
+// be started. The child is reaped in the background; its exit status is not awaited.
+class XdgUrlOpener : public UrlOpener {
+  public:
+    bool openURL(const std::string& url) override;
+};
+
+// Test double: records every address; answers `result` (default true).
+class FakeUrlOpener : public UrlOpener {
+  public:
+    bool openURL(const std::string& url) override;
+    void setResult(bool result);
+    std::vector<std::string> openedURLs() const;
+
+  private:
+    mutable std::mutex mutex_;
+    bool result_ = true;
+    std::vector<std::string> opened_;
+};
+
+std::shared_ptr<UrlOpener> sharedUrlOpener();
+void setSharedUrlOpener(std::shared_ptr<UrlOpener> opener);
+
+} // namespace svc

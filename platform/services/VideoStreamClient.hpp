@@ -1,0 +1,48 @@
+#pragma once
+// Stream addresses of an online tutorial video, looked up by its video id.
+//
+// The answer is a dictionary from quality key to stream URL: videoQualityHTTPLiveStreaming for an
+// adaptive live stream, or numeric quality codes as strings ("22", "18", "36", ...). The completion is
+// delivered with svc::deliverCallback (the main queue in the app), exactly once per call.
+//
+// Failure contract: either a dictionary or an error (domain videoStreamErrorDomain), never both.
+#include "platform/foundation/Error.hpp"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace svc {
+
+inline constexpr const char* videoQualityHTTPLiveStreaming = "HTTPLiveStreaming";
+inline constexpr const char* videoStreamErrorDomain = "VelomarinthVideoStreamErrorDomain";
+
+enum class VideoStreamErrorCode : long {
+    unavailable = 1, // no stream service can be reached from this machine
+    noStreams = 2,   // the video exists but offers no playable stream
+};
+
+using StreamURLs = std::map<std::string, std::string>;
+using VideoCompletion =
+    std::function<void(std::optional<StreamURLs> streamURLs, std::optional<ns::Error> error)>;
+
+class VideoStreamClient {
+  public:
+    virtual ~VideoStreamClient() = default;
+    virtual void getVideo(const std::string& videoIdentifier, VideoCompletion completion) = 0;
+};
+
+// On Linux there is no stream service to ask: every lookup answers VideoStreamErrorCode::unavailable,
+// so the player is dismissed at once.
+class LinuxVideoStreamClient : public VideoStreamClient {
+  public:
+    void getVideo(const std::string& videoIdentifier, VideoCompletion completion) override;
+};
+
+// The client the app uses (default: LinuxVideoStreamClient).
+std::shared_ptr<VideoStreamClient> defaultVideoStreamClient();
+void setDefaultVideoStreamClient(std::shared_ptr<VideoStreamClient> client);
+
+} // namespace svc
