@@ -1,0 +1,80 @@
+#include "content/Courses.hpp"
+
+#include "content/swift/SwiftCourse.hpp"
+
+namespace content {
+
+const Course& swiftCourse() {
+    static const Course course = {
+        {1, "SWIFT BASICS", buildSwiftChapter1, 20},
+        {2, "TRUE OR FALSE", nullptr, 11},
+        {3, "IF STATEMENTS", nullptr, 13},
+        {4, "OPTIONAL?", nullptr, 14},
+        {5, "ARRAYS", nullptr, 18},
+        {6, "LOOP DE LOOP", nullptr, 13},
+        {7, "STRINGS", nullptr, 17},
+        {8, "DICTIONARIES", nullptr, 16},
+        {9, "FUNCTIONS", nullptr, 16},
+        {10, "SWITCH", nullptr, 12},
+        {11, "TUPLES", nullptr, 13},
+        {12, "ENUMS", nullptr, 17},
+        {13, "STRUCTS", nullptr, 19},
+        {14, "CLASSES", nullptr, 20},
+        {15, "TIPS AND TRICKS", nullptr, 14},
+        {16, "CLOSURES", nullptr, 13},
+        {17, "EXTENSIONS", nullptr, 5},
+        {18, "PROPERTIES", nullptr, 10},
+        {19, "PROTOCOLS", nullptr, 11},
+        {20, "DELEGATES", nullptr, 16},
+        {21, "TYPE CASTING", nullptr, 8},
+        {22, "GENERICS", nullptr, 9},
+        {23, "MAP FILTER REDUCE", nullptr, 24},
+        {24, "SETS", nullptr, 18},
+        {25, "GUARD & DEFER", nullptr, 14},
+        {26, "ERROR HANDLING", nullptr, 11},
+    };
+    return course;
+}
+
+const Course& cppCourse() {
+    static const Course course = {
+        {1, "C++ BASICS", nullptr, 30},    {2, "TRUE OR FALSE", nullptr, 13},
+        {3, "IF STATEMENTS", nullptr, 13}, {4, "LOOP DE LOOP", nullptr, 14},
+        {5, "ARRAYS", nullptr, 13},        {6, "POINTERS", nullptr, 19},
+        {7, "STRINGS", nullptr, 17},
+    };
+    return course;
+}
+
+const Course& swiftUICourse() {
+    static const Course course = {
+        {1, "SwiftUI Basics", nullptr, 7},       {2, "Text View", nullptr, 9},
+        {3, "Image View", nullptr, 14},          {4, "View Stacks", nullptr, 11},
+        {5, "Handling User Input", nullptr, 12}, {6, "List View", nullptr, 6},
+        {7, "Navigation View", nullptr, 5},      {8, "Alert View", nullptr, 6},
+    };
+    return course;
+}
+
+const Course& courseForEdition(int editionCode) {
+    switch (editionCode) {
+    case 1:
+        return cppCourse();
+    case 3:
+        return swiftUICourse();
+    default:
+        return swiftCourse();
+    }
+}
+
+std::vector<Chapter::Ptr> buildChapters(const Course& course) {
+    std::vector<Chapter::Ptr> chapters;
+    for (const auto& entry : course) {
+        auto chapter = Chapter::make(std::string(entry.title), entry.number);
+        if (entry.builder) entry.builder(*chapter);
+        chapters.push_back(chapter);
+    }
+    return chapters;
+}
+
+} // namespace content

@@ -1,0 +1,254 @@
+#include "content/LessonForm.hpp"
+
+#include <cctype>
+#include <stdexcept>
+
+namespace content {
+namespace {
+
+const std::string kOpen = "«";
+const std::string kClose = "»";
+
+const std::set<std::string> kKeywords = {
+    "var",   "let",    "if",    "else",  "for",    "in",       "while",    "repeat",   "func",  "return",
+    "nil",   "true",   "false", "inout", "guard",  "defer",    "switch",   "case",     "break", "continue",
+    "where", "struct", "class", "enum",  "import", "default",  "self",     "init",     "try",   "catch",
+    "throw", "throws", "as",    "is",    "static", "mutating", "protocol", "extension"};
+
+const std::set<std::string> kPlatformNames = {"print",  "String",    "Int",   "Bool",      "Float",
+                                              "Double", "Character", "Array", "Dictionary"};
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string::size_type start = 0;
+    while (true) {
+        auto end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool isIdentStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+bool isIdentChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+bool isDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+struct Token {
+    std::string text;
+    std::string::size_type pos;
+    enum Kind { word, number, string, comment } kind;
+};
+
+std::vector<Token> tokenize(const std::string& line) {
+    std::vector<Token> tokens;
+    std::string::size_type i = 0;
+    while (i < line.size()) {
+        char c = line[i];
+        if (c == '/' && i + 1 < line.size() && line[i + 1] == '/') {
+            tokens.push_back({line.substr(i), i, Token::comment});
+            break;
+        }
+        if (c == '"') {
+            auto j = i + 1;
+            while (j < line.size() && line[j] != '"')
+                j += line[j] == '\\' ? 2 : 1;
+            j = std::min(j + 1, line.size());
+            tokens.push_back({line.substr(i, j - i), i, Token::string});
+            i = j;
+            continue;
+        }
+        if (isIdentStart(c)) {
+            auto j = i;
+            while (j < line.size() && isIdentChar(line[j]))
+                ++j;
+            tokens.push_back({line.substr(i, j - i), i, Token::word});
+            i = j;
+            continue;
+        }
+        if (isDigit(c)) {
+            auto j = i;
+            while (j < line.size() &&
+                   (isDigit(line[j]) || (line[j] == '.' && j + 1 < line.size() && isDigit(line[j + 1]))))
+                ++j;
+            tokens.push_back({line.substr(i, j - i), i, Token::number});
+            i = j;
+            continue;
+        }
+        ++i;
+    }
+    return tokens;
+}
+
+} // namespace
+
+std::set<std::string> declaredNames(const std::string& code) {
+    std::set<std::string> names;
+    for (const auto& line : splitLines(code)) {
+        auto tokens = tokenize(line);
+        for (std::size_t t = 0; t < tokens.size(); ++t) {
+            const auto& tok = tokens[t];
+            if (tok.kind != Token::word) continue;
+            bool introducer =
+                tok.text == "var" || tok.text == "let" || tok.text == "func" || tok.text == "for";
+            if (introducer && t + 1 < tokens.size() && tokens[t + 1].kind == Token::word &&
+                !kKeywords.contains(tokens[t + 1].text))
+                names.insert(tokens[t + 1].text);
+            // A parameter or tuple name: a word followed by ':' inside a function head or pattern.
+            auto after = tok.pos + tok.text.size();
+            if (!kKeywords.contains(tok.text) && !kPlatformNames.contains(tok.text) && after < line.size() &&
+                line[after] == ':' && line.find("func") != std::string::npos)
+                names.insert(tok.text);
+        }
+    }
+    return names;
+}
+
+std::vector<ColorRule> syntaxColors(int k, const std::string& line, const std::set<std::string>& names) {
+    std::vector<ColorRule> rules;
+    std::set<std::string> seen;
+    const auto section = lineSection(k);
+    for (const auto& tok : tokenize(line)) {
+        if (!seen.insert(tok.text).second || line.find(tok.text) != tok.pos) continue;
+        std::optional<ColorAttribute> color;
+        switch (tok.kind) {
+        case Token::comment:
+            color = ColorAttribute::greenComment;
+            break;
+        case Token::string:
+            color = ColorAttribute::redString;
+            break;
+        case Token::number:
+            color = ColorAttribute::purpleNumber;
+            break;
+        case Token::word:
+            if (kKeywords.contains(tok.text))
+                color = ColorAttribute::pinkKeyword;
+            else if (kPlatformNames.contains(tok.text))
+                color = ColorAttribute::blueOther;
+            else if (names.contains(tok.text))
+                color = ColorAttribute::greenProject;
+            break;
+        }
+        if (color) rules.push_back({section, tok.text, *color});
+    }
+    return rules;
+}
+
+std::vector<std::string> wholeNumbers(int first, int last) {
+    std::vector<std::string> texts;
+    for (int n = first; n <= last; ++n)
+        texts.push_back(std::to_string(n));
+    return texts;
+}
+
+std::string stepsThenAnswer(const std::vector<std::string>& steps, const std::string& answer) {
+    std::string message;
+    for (const auto& step : steps)
+        message += step + " \n ";
+    return message + answer;
+}
+
+Lesson::Ptr makeLesson(const LessonForm& form) {
+    auto lineTexts = splitLines(form.code);
+    if (lineTexts.size() > static_cast<std::size_t>(Lesson::kMaxLines))
+        throw std::invalid_argument(form.id + ": more than ten code lines");
+
+    int fieldLine = 0;
+    std::string answer;
+    std::optional<std::string> after;
+    for (std::size_t i = 0; i < lineTexts.size(); ++i) {
+        auto open = lineTexts[i].find(kOpen);
+        if (open == std::string::npos) continue;
+        auto close = lineTexts[i].find(kClose, open);
+        if (fieldLine != 0 || close == std::string::npos)
+            throw std::invalid_argument(form.id + ": the code needs exactly one «answer» field");
+        fieldLine = static_cast<int>(i) + 1;
+        answer = lineTexts[i].substr(open + kOpen.size(), close - open - kOpen.size());
+        auto rest = lineTexts[i].substr(close + kClose.size());
+        if (!rest.empty()) after = rest;
+        lineTexts[i].resize(open);
+    }
+    if (fieldLine == 0) throw std::invalid_argument(form.id + ": the code needs exactly one «answer» field");
+
+    const auto shownLines = form.lines.value_or(static_cast<std::int64_t>(lineTexts.size()));
+    std::vector<std::string> passed = lineTexts;
+    if (form.padTo > 0) passed.resize(static_cast<std::size_t>(form.padTo));
+
+    auto lesson =
+        Lesson::make(form.id, form.number, form.title, form.instruction, passed, answer, form.success,
+                     shownLines, fieldLine, {ErrorMessage{form.hint.title, form.hint.message, {}, {}}});
+    if (after) lesson->setText2(fieldLine, after);
+
+    if (form.autoColor) {
+        auto names = declaredNames(form.code);
+        for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k) {
+            std::string shown = lineTexts[k - 1];
+            if (k == fieldLine && after) shown += " " + *after;
+            for (auto& rule : syntaxColors(k, shown, names))
+                lesson->customStrings.push_back(std::move(rule));
+        }
+    }
+    lesson->customStrings.insert(lesson->customStrings.end(), form.colors.begin(), form.colors.end());
+
+    for (const auto& extra : form.accepted)
+        lesson->acceptedAnswers.push_back(extra);
+
+    TextFieldFormatting formatting;
+    formatting.placeholderText = form.placeholder;
+    if (form.inputColor) formatting.inputColor = uiColor(*form.inputColor);
+    lesson->textFieldFormatting = formatting;
+
+    for (const auto& wrong : form.wrong)
+        lesson->errors.push_back(ErrorMessage{wrong.title, wrong.message, wrong.errorString, wrong.contains});
+
+    if (!form.outputs.empty()) {
+        OrderedDictionary printed, success;
+        for (const auto& output : form.outputs) {
+            printed.set(output.key, output.printed);
+            success.set(output.key, output.success);
+        }
+        lesson->answerDebugMessageLabelDictionary = printed;
+        lesson->answerDebugSuccessMessageDictionary = success;
+    }
+
+    lesson->debuggerView = form.debugger;
+    if (form.blankDebugTexts) {
+        lesson->debuggerPrintValue = "";
+        lesson->debuggerLabelStart = lesson->debuggerLabelEnd = "";
+        lesson->successLabelStart = lesson->successLabelEnd = "";
+    }
+    if (form.printValue) lesson->debuggerPrintValue = form.printValue;
+    if (form.labels) {
+        lesson->debuggerLabelStart = form.labels->start;
+        lesson->debuggerLabelEnd = form.labels->end;
+    }
+    if (form.successLabels) {
+        lesson->successLabelStart = form.successLabels->start;
+        lesson->successLabelEnd = form.successLabels->end;
+    }
+    if (form.dynamic) {
+        lesson->dynamicAnswer = true;
+        lesson->dynamicSpaceComponents = form.dynamic->spaceComponents;
+        lesson->dynamicQuoteComponents = form.dynamic->quoteComponents;
+    }
+    lesson->useSameMessageForAllAnswers = form.sameMessage;
+    lesson->inputAccessoryViewTextValues = form.words;
+    lesson->videoTutorial = form.video;
+    lesson->searchText = form.search;
+    return lesson;
+}
+
+Lesson::Ptr addLesson(Chapter& chapter, const LessonForm& form) {
+    auto lesson = makeLesson(form);
+    chapter.lessons.push_back(lesson);
+    return lesson;
+}
+
+} // namespace content

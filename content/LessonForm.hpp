@@ -1,0 +1,162 @@
+#pragma once
+// The form every course chapter is written in: one `LessonForm` record per lesson, turned into a
+// `Lesson` by `addLesson`, which follows the construction protocol (hint, initializer, direct field
+// writes, append) so that a chapter file is nothing but data.
+//
+// How to read and write a record (designated initializers, in declaration order; leave out what the
+// lesson does not set):
+//
+//   addLesson(chapter, {
+//       .id = "CH2L5", .number = 5, .title = "Opposites",
+//       .instruction = R"(Set won to the opposite of player1Won.)",
+//       .code = R"(let player1Won = true
+//   let won = «!player1Won»
+//   print(won))",
+//       .accepted    = {},                                  // further accepted answers, after the answer
+//       .success     = "",                                  // successMessage handed to the initializer
+//       .hint        = {"Stuck?", "1. ...\n2. ..."},        // the first `errors` entry
+//       .wrong       = {{"Doh!", "Use !", "=", true}},      // wrong-answer hints: title, message, string,
+//       contains .placeholder = "Tap to answer", .words       = {"=", "!"},                          //
+//       keyboard words .colors      = {{L1, "let", pink}},                 // colour rules, after the
+//       automatic ones .debugger    = true, .outputs     = {{"!player1Won", "false", "Right: ..."}}, .video
+//       = "dQ0aZ1bC2dE",
+//   });
+//
+// `code` holds the code lines, one per text line; exactly one line carries the answer field written
+// as «answer». Text before « is the line's Text1 ("" when the field starts the line), text after » is
+// its Text2 (left absent when nothing follows). The answer inside the marks is the lesson's `answer`,
+// so code, field position and answer are read together. Raw string literals keep quotes and
+// backslashes exactly as stored.
+//
+// Colour rules: unless `autoColor` is false, every shown code line first gets rules for its Swift
+// keywords, string literals, numbers, comments, `print` and the names it declares (see
+// `syntaxColors`); the record's own `colors` follow and win where they overlap. Instruction, success
+// and error texts are coloured only by the record's own rules.
+//
+// Failure contract: `addLesson` trusts its record (content is fixed and checked by the content tests);
+// a record without exactly one field line or with more than ten lines throws std::invalid_argument,
+// so a broken record fails loudly the first time its chapter is built, never silently.
+#include "app/model/Chapter.hpp"
+#include "app/model/Lesson.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace content {
+
+// The two-letter answer that completes every lesson offering a shortcut, in every course and edition.
+inline constexpr const char* kShortcutAnswer = "ZQ";
+
+// Short names for colour-rule tables.
+namespace form {
+inline constexpr auto INSTR = CustomStringSection::instruction;
+inline constexpr auto LABEL = CustomStringSection::label;
+inline constexpr auto L1 = CustomStringSection::line1;
+inline constexpr auto L2 = CustomStringSection::line2;
+inline constexpr auto L3 = CustomStringSection::line3;
+inline constexpr auto L4 = CustomStringSection::line4;
+inline constexpr auto L5 = CustomStringSection::line5;
+inline constexpr auto L6 = CustomStringSection::line6;
+inline constexpr auto L7 = CustomStringSection::line7;
+inline constexpr auto L8 = CustomStringSection::line8;
+inline constexpr auto L9 = CustomStringSection::line9;
+inline constexpr auto L10 = CustomStringSection::line10;
+inline constexpr auto SUCCESS = CustomStringSection::success;
+inline constexpr auto ERROR = CustomStringSection::error;
+
+inline constexpr auto pink = ColorAttribute::pinkKeyword;
+inline constexpr auto blue = ColorAttribute::blueOther;
+inline constexpr auto project = ColorAttribute::greenProject;
+inline constexpr auto red = ColorAttribute::redString;
+inline constexpr auto comment = ColorAttribute::greenComment;
+inline constexpr auto purple = ColorAttribute::purpleNumber;
+inline constexpr auto orange = ColorAttribute::orange;
+inline constexpr auto white = ColorAttribute::white;
+inline constexpr auto turquoise = ColorAttribute::turquoise;
+} // namespace form
+
+// One key of the answer-key dictionaries: the substring of the learner's answer, the value the
+// debugger view prints for it, and the success text shown below.
+struct Output {
+    std::string key;
+    std::string printed;
+    std::string success;
+};
+
+struct Hint {
+    std::string title;
+    std::string message;
+};
+
+struct Wrong {
+    std::string title;
+    std::string message;
+    std::string errorString;
+    bool contains = true;
+};
+
+// Free text between the quotes of the answer: counts as the answer check reads them.
+struct Dynamic {
+    std::optional<std::int64_t> spaceComponents;
+    std::int64_t quoteComponents = 1;
+};
+
+struct Labels {
+    std::string start;
+    std::string end;
+};
+inline const Labels kNoLabels{"", ""};
+
+struct LessonForm {
+    std::string id;
+    std::int64_t number = 0;
+    std::string title;
+    std::string instruction;
+    std::string code;                  // lines; the field line carries «answer»
+    std::optional<std::int64_t> lines; // shown lines when fewer than the code lines
+    int padTo = 0;                     // pass this many line texts, the missing ones ""
+    std::vector<std::string> accepted; // appended after the answer, in order
+    std::string success;
+    Hint hint;
+    std::vector<Wrong> wrong;
+    std::string placeholder = "Tap to answer";
+    std::optional<ColorAttribute> inputColor; // white when absent
+    std::optional<std::vector<std::string>> words;
+    std::vector<ColorRule> colors;
+    bool autoColor = true;
+    bool debugger = false;
+    bool blankDebugTexts = false; // print value and the four labels "" (before the fields below)
+    std::optional<std::string> printValue;
+    std::optional<Labels> labels;
+    std::optional<Labels> successLabels;
+    std::vector<Output> outputs; // both dictionaries, when not empty
+    std::optional<Dynamic> dynamic;
+    std::optional<bool> sameMessage; // useSameMessageForAllAnswers
+    std::optional<std::string> search;
+    std::optional<std::string> video;
+};
+
+// Builds the lesson of `form` and appends it to `chapter.lessons`; returns it for rare extra writes.
+Lesson::Ptr addLesson(Chapter& chapter, const LessonForm& form);
+
+// The lesson alone, not appended.
+Lesson::Ptr makeLesson(const LessonForm& form);
+
+// Computed entries: the decimal texts of first...last, ascending.
+std::vector<std::string> wholeNumbers(int first, int last);
+
+// A hint message made of numbered steps, each followed by " \n ", then the answer.
+std::string stepsThenAnswer(const std::vector<std::string>& steps, const std::string& answer);
+
+// The names a piece of code declares (after `var`, `let`, `func`, `for`, and parameter names).
+std::set<std::string> declaredNames(const std::string& code);
+
+// The automatic colour rules of one code line (section line`k`), in the order found; identifiers in
+// `names` are coloured as the lesson's own names. A token is coloured only where it is the first
+// occurrence of its text in the line, since a rule always paints the first occurrence.
+std::vector<ColorRule> syntaxColors(int k, const std::string& line, const std::set<std::string>& names);
+
+} // namespace content
