@@ -1,0 +1,55 @@
+#pragma once
+// A serial queue with its own worker thread: blocks run one at a time in submission (and deadline)
+// order. The thread carries the queue's label as its name (cut to the 15 bytes Linux allows).
+//
+// Thread-safety: every member may be called from any thread. sync() from a block already running on this
+// queue runs the block inline instead of deadlocking. Destruction waits for the block that is running
+// and for work already due, drops delayed work that is not yet due, and joins the thread; it must not
+// be called from the queue's own thread.
+#include "platform/dispatch/Queue.hpp"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+namespace dispatch {
+
+class SerialQueue final : public Queue {
+  public:
+    explicit SerialQueue(std::string label);
+    ~SerialQueue() override;
+    SerialQueue(const SerialQueue&) = delete;
+    SerialQueue& operator=(const SerialQueue&) = delete;
+
+    const std::string& label() const override;
+    void schedule(Nanoseconds deadline, WorkItem item) override;
+
+    // Runs the block on the queue after the work queued before it and returns when it has finished.
+    void sync(const std::function<void()>& block);
+
+    template <class F> auto syncResult(F&& f) -> std::invoke_result_t<F> {
+        using R = std::invoke_result_t<F>;
+        if constexpr (std::is_void_v<R>) {
+            sync(std::forward<F>(f));
+        } else {
+            std::optional<R> result;
+            sync([&] { result.emplace(f()); });
+            return std::move(*result);
+        }
+    }
+
+    // True while the calling thread is running a block of this queue.
+    bool isCurrent() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// The label of the serial queue (or "com.apple.root.default-qos" for the global queue, "com.apple.main-
+// thread" for the main queue while it runs) whose block the calling thread is running; empty otherwise.
+std::string currentQueueLabel();
+
+} // namespace dispatch

@@ -1,0 +1,88 @@
+#pragma once
+// View animations, headless: the animations block runs at once, so the model holds the end values right
+// away, and the animation is recorded (timing, options, and every property it changed from -> to) in an
+// inspectable log for tests and for the terminal, which may play it. The completion runs on the main
+// queue once delay + duration have passed on the dispatch clock, with finished = true.
+//
+// Changes are recorded for the animatable setters of View and for LayoutConstraint::setConstant. A
+// property changed twice in one block is one entry (first "from", last "to"). A block nested in another
+// animation block is recorded as its own animation.
+//
+// Thread-safety: main thread only.
+#include "platform/uikit/Color.hpp"
+#include "platform/uikit/Geometry.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace ui {
+
+enum class AnimationOptions : std::uint32_t {
+    none = 0,
+    allowUserInteraction = 1u << 1,
+    beginFromCurrentState = 1u << 2,
+    curveEaseInOut = 0, // the default curve
+    curveEaseIn = 1u << 16,
+    curveEaseOut = 2u << 16,
+    curveLinear = 3u << 16,
+};
+constexpr AnimationOptions operator|(AnimationOptions a, AnimationOptions b) {
+    return static_cast<AnimationOptions>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
+}
+// True when every bit of `flag` is set in `options`; curves compare as a whole (curveEaseOut is not
+// mistaken for curveEaseIn).
+bool hasOption(AnimationOptions options, AnimationOptions flag);
+
+using AnimatedValue = std::variant<bool, double, Point, Rect, Color>;
+
+struct PropertyChange {
+    const void* object = nullptr; // the view or constraint (identity only; may be gone by now)
+    std::string property;         // "alpha", "hidden", "backgroundColor", "frame", "center",
+                                  // "transformScale", "cornerRadius", "constant"
+    AnimatedValue from;
+    AnimatedValue to;
+};
+
+struct Animation {
+    double duration = 0;
+    double delay = 0;
+    AnimationOptions options = AnimationOptions::none;
+    double startTime = 0; // seconds on the dispatch clock when animate() was called
+    std::vector<PropertyChange> changes;
+
+    // The change of `property` on `object`, or nullptr.
+    const PropertyChange* find(const void* object, const std::string& property) const;
+};
+
+using AnimationCompletion = std::function<void(bool finished)>;
+
+void animate(double duration, double delay, AnimationOptions options, const std::function<void()>& animations,
+             AnimationCompletion completion = {});
+void animate(double duration, const std::function<void()>& animations, AnimationCompletion completion = {});
+
+// The log of animations, oldest first.
+class AnimationLog {
+  public:
+    static AnimationLog& shared();
+    const std::vector<Animation>& entries() const { return entries_; }
+    const Animation* last() const { return entries_.empty() ? nullptr : &entries_.back(); }
+    // Every animation that changed `property` of `object`, oldest first.
+    std::vector<const Animation*> animationsOf(const void* object, const std::string& property) const;
+    void clear() { entries_.clear(); }
+
+  private:
+    friend void animate(double, double, AnimationOptions, const std::function<void()>&, AnimationCompletion);
+    std::vector<Animation> entries_;
+};
+
+namespace detail {
+// Called by the animatable setters; records only inside an animations block.
+void recordChange(const void* object, const char* property, const AnimatedValue& from,
+                  const AnimatedValue& to);
+bool isAnimating();
+} // namespace detail
+
+} // namespace ui

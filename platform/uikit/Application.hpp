@@ -1,0 +1,42 @@
+#pragma once
+// The application object: the window's root screen and the URLs the app asked to open.
+//
+// Thread-safety: main thread only.
+#include "platform/uikit/ViewController.hpp"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class Application {
+  public:
+    static Application& shared();
+
+    // Shows `controller` as the window's root: loads its view and makes its appearance calls (the
+    // previous root gets its disappearance calls).
+    void setRootViewController(std::shared_ptr<ViewController> controller);
+    const std::shared_ptr<ViewController>& rootViewController() const { return root_; }
+    // What is on screen: the root, through navigation tops and presented screens, to the end.
+    std::shared_ptr<ViewController> topViewController() const;
+
+    // Records the URL and hands it to the handler (the terminal opens a browser, tests look at the
+    // record). Returns the handler's answer; true without a handler.
+    bool openURL(const std::string& url);
+    const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+    void setOpenURLHandler(std::function<bool(const std::string&)> handler) {
+        openHandler_ = std::move(handler);
+    }
+
+    // Forgets the root, the opened URLs and the handler (tests).
+    void reset();
+
+  private:
+    std::shared_ptr<ViewController> root_;
+    std::vector<std::string> openedURLs_;
+    std::function<bool(const std::string&)> openHandler_;
+};
+
+} // namespace ui
