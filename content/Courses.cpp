@@ -7,8 +7,8 @@ namespace content {
 const Course& swiftCourse() {
     static const Course course = {
         {1, "SWIFT BASICS", buildSwiftChapter1, 20},
-        {2, "TRUE OR FALSE", nullptr, 11},
-        {3, "IF STATEMENTS", nullptr, 13},
+        {2, "TRUE OR FALSE", buildSwiftChapter2, 11},
+        {3, "IF STATEMENTS", buildSwiftChapter3, 13},
         {4, "OPTIONAL?", nullptr, 14},
         {5, "ARRAYS", nullptr, 18},
         {6, "LOOP DE LOOP", nullptr, 13},

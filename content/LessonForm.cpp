@@ -211,7 +211,7 @@ Lesson::Ptr makeLesson(const LessonForm& form) {
     if (!form.outputs.empty()) {
         OrderedDictionary printed, success;
         for (const auto& output : form.outputs) {
-            printed.set(output.key, output.printed);
+            if (output.printed) printed.set(output.key, *output.printed);
             success.set(output.key, output.success);
         }
         lesson->answerDebugMessageLabelDictionary = printed;

@@ -3,6 +3,7 @@
 // `Lesson` by `addLesson`, which follows the construction protocol (hint, initializer, direct field
 // writes, append) so that a chapter file is nothing but data.
 //
+// clang-format off
 // How to read and write a record (designated initializers, in declaration order; leave out what the
 // lesson does not set):
 //
@@ -12,15 +13,22 @@
 //       .code = R"(let player1Won = true
 //   let won = «!player1Won»
 //   print(won))",
-//       .accepted    = {},                                  // further accepted answers, after the answer
-//       .success     = "",                                  // successMessage handed to the initializer
-//       .hint        = {"Stuck?", "1. ...\n2. ..."},        // the first `errors` entry
-//       .wrong       = {{"Doh!", "Use !", "=", true}},      // wrong-answer hints: title, message, string,
-//       contains .placeholder = "Tap to answer", .words       = {"=", "!"},                          //
-//       keyboard words .colors      = {{L1, "let", pink}},                 // colour rules, after the
-//       automatic ones .debugger    = true, .outputs     = {{"!player1Won", "false", "Right: ..."}}, .video
-//       = "dQ0aZ1bC2dE",
+//       .accepted    = {},                              // further accepted answers, after the answer
+//       .success     = "",                              // successMessage handed to the initializer
+//       .hint        = {"Stuck?", "1. ...\n2. ..."},    // the first `errors` entry
+//       .wrong       = {{"Doh!", "Use !", "=", true}},  // title, message, errorString, contains
+//       .placeholder = "Tap to answer",
+//       .words       = {{"=", "!"}},                    // keyboard words
+//       .colors      = {{L1, "let", pink}},             // colour rules, after the automatic ones
+//       .debugger    = true,
+//       .outputs     = {{"!player1Won", "false", "Right: ..."}},  // key, printed value, success text
+//       .video       = "dQ0aZ1bC2dE",
 //   });
+// clang-format on
+//
+// Chapter files wrap their records in clang-format off/on so the aligned fields stay as written.
+// A raw string whose text holds `)"` (an interpolation right before a closing quote) uses the
+// delimiter `~`: R"~(print("I am \(age)"))~".
 //
 // `code` holds the code lines, one per text line; exactly one line carries the answer field written
 // as «answer». Text before « is the line's Text1 ("" when the field starts the line), text after » is
@@ -79,10 +87,11 @@ inline constexpr auto turquoise = ColorAttribute::turquoise;
 } // namespace form
 
 // One key of the answer-key dictionaries: the substring of the learner's answer, the value the
-// debugger view prints for it, and the success text shown below.
+// debugger view prints for it, and the success text shown below. A key without a printed value goes
+// into the success dictionary only.
 struct Output {
     std::string key;
-    std::string printed;
+    std::optional<std::string> printed;
     std::string success;
 };
 

@@ -1,0 +1,293 @@
+// Swift course, chapter 3: if, else, else if, conditions with !, && and ||, the ternary operator.
+#include "content/LessonForm.hpp"
+#include "content/swift/SwiftCourse.hpp"
+
+using namespace content;
+using namespace content::form;
+
+// clang-format off
+void buildSwiftChapter3(Chapter& chapter) {
+    addLesson(chapter, {
+        .id = "CH3L1", .number = 1, .title = "If statements",
+        .instruction = "An if statement runs its code only when the condition is true. Check that progress is \"done\" with ==.",
+        .code = R"(var progress = "done"
+if progress «==»"done" {
+   print("You are doing great!")
+})",
+        .accepted    = {"!="},
+        .hint        = {"Stuck?  Break it down!", "1. == checks if two values are equal\n2. != checks if they are different"},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "if", pink}, {INSTR, "==", pink}, {INSTR, "progress", project}, {INSTR, R"("done")", red}},
+        .debugger    = true,
+        .blankDebugTexts = true,
+        .outputs     = {{"==", "You are doing great!", "progress is \"done\", so the condition is true and the code inside the braces runs."},
+                        {"!=", "", "progress is \"done\", so \"not equal\" is false and the code inside the braces is skipped: nothing is printed."}},
+        .search      = "control flow",
+        .video       = "fxIq2HZt_Pl",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L2", .number = 2, .title = "If... else..",
+        .instruction = "When the condition is false, the else branch runs instead. Check if weather is \"sunny\".",
+        .code = R"(let weather = "sunny"
+if «weather == "sunny"»{
+   print("Bring sunscreen!")
+} else {
+   print("Bring an umbrella!")
+})",
+        .hint        = {"Stuck? Break it down.", "1. Compare weather with ==\n2. \"sunny\" is text, so it needs quotes"},
+        .wrong       = {{"Use ==", "A single = gives a value; to compare use ==", R"(weather = ")", true},
+                        {"Use quotes", "\"sunny\" is a String: put it between double quotes.", "weather == s", true}},
+        .words       = {{R"(")", "=", ":"}},
+        .colors      = {{INSTR, "else", pink}, {INSTR, "weather", project}, {INSTR, R"("sunny")", red}},
+        .debugger    = true,
+        .blankDebugTexts = true,
+        .outputs     = {{R"(weather == "sunny")", "Bring sunscreen!", "The weather is sunny, so the if branch runs and else is skipped."}},
+        .search      = "control flow",
+        .video       = "Jhx2jIclHkC",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L3", .number = 3, .title = "If... else if...",
+        .instruction = "else if tests another condition when the first one is false. Add it before the second condition.",
+        .code = R"(let score = 95
+if score > 90 {
+   print("Top grade!")
+}«else if»score > 50 {
+   print("You passed!")
+})",
+        .hint        = {"Stuck?", "1. Type else\n2. Then if, for the next condition"},
+        .wrong       = {{"Doh!", "Keep going: else if, then the next condition follows.", "e", true}},
+        .placeholder = "  ?  ",
+        .words       = {{R"(")", "=", ":"}},
+        .colors      = {{INSTR, "else if", pink}},
+        .debugger    = true,
+        .blankDebugTexts = true,
+        .outputs     = {{"else if", R"("Top grade!")", "95 is above 90, so the first branch runs and else if is never checked."}},
+        .search      = "control flow",
+        .video       = "iHp6bR1IqfE",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L4", .number = 4, .title = "If BOOL...",
+        .instruction = "A Bool is already true or false, so it can be the condition all by itself. Use locked.",
+        .code = R"(var locked = true
+if «locked»{
+   print("The door is locked")
+} else {
+   print("Come on in!")
+})",
+        .accepted    = {"!locked"},
+        .hint        = {"Stuck?  Break it down.", "1. No need to write == true\n2. Just type locked"},
+        .wrong       = {{"Doh!", "No if needed here: it is already on the line. For a further condition you would use else if.", "i", true}},
+        .placeholder = "  ?  ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "Bool", blue}, {INSTR, "locked", project},
+                        {L1, "var", pink}, {L1, "true", pink}, {L4, "else", pink}, {L5, "print", blue}},
+        .debugger    = true,
+        .blankDebugTexts = true,
+        .outputs     = {{"locked", R"("The door is locked")", "locked is true, so the if branch runs."},
+                        {"!locked", R"("Come on in!")", "!locked is false, so the else branch runs."},
+                        {"locked == false", std::nullopt, "That works too, but !locked is shorter."},
+                        {"locked == true", std::nullopt, "That works too, but locked alone says the same."}},
+        .search      = "control flow",
+        .video       = "ouHgxzNNAL5",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L5", .number = 5, .title = "If ! ... ",
+        .instruction = "Ship the package only if it is not damaged. Use ! before damaged.",
+        .code = R"(var damaged = false
+if «!damaged»{
+   print("Ready to ship")
+} else {
+   print("Send it back")
+}
+// ! reads as "not")",
+        .hint        = {"Stuck? Break it down", "1. ! means not\n2. Type !damaged"},
+        .placeholder = "  ?  ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "!", pink}, {INSTR, "damaged", project}},
+        .debugger    = true,
+        .blankDebugTexts = true,
+        .outputs     = {{"!damaged", R"("Ready to ship")", "damaged is false, so !damaged is true and the package ships."},
+                        {"damaged", R"("Send it back")", "damaged is false, so this branch would not run."}},
+        .search      = "control flow",
+        .video       = "wIScGebcy8F",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L6", .number = 6, .title = "If && ... ",
+        .instruction = "Show the Pro features only to users who are logged in AND pro users.",
+        .code = R"(let loggedIn = true
+let proUser = true
+if «loggedIn && proUser»{
+   print("Welcome to Pro features!")
+}
+// && needs both sides to be true)",
+        .accepted    = {"proUser && loggedIn"},
+        .hint        = {"Stuck? Break it down!", "1. Start with loggedIn\n2. Add && proUser"},
+        .wrong       = {{"Doh!", "Conditions are compared, not assigned: use && between them.", "=", true},
+                        {"Doh!", "+ adds numbers. To join conditions use &&.", "loggedIn +", true}},
+        .words       = {{"+", "=", "&"}},
+        .colors      = {{INSTR, "AND", comment}, {INSTR, "loggedIn", project}, {INSTR, "proUser", project}},
+        .debugger    = true,
+        .blankDebugTexts = true,
+        .outputs     = {{"loggedIn && proUser", R"("Welcome to Pro features!")", "Both are true, so the code runs."},
+                        {"proUser && loggedIn", R"("Welcome to Pro features!")", "Both are true, so the code runs. The order of the conditions does not matter."}},
+        .search      = "control flow",
+        .video       = "5n3_YNBDRzr",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L7", .number = 7, .title = "If || ... ",
+        .instruction = "Kids older than 12 OR with a parent may watch. Write the if with ||.",
+        .code = R"(let age = 10
+let withParent = true
+«if age > 12 || withParent»{
+   print("Enjoy the movie!")
+}
+// || needs just one side to be true)",
+        .accepted    = {"if withParent || age > 12"},
+        .hint        = {"Stuck?  Break it down.", "1. if age > 12\n2. || withParent"},
+        .wrong       = {{"Use ||", "Swift writes or as ||", "if age > 12 or", true}},
+        .words       = {{">", "=", "|"}},
+        .colors      = {{INSTR, "OR", comment}, {INSTR, "||", pink}},
+        .debugger    = true,
+        .blankDebugTexts = true,
+        .outputs     = {{"if age > 12 || withParent", R"("Enjoy the movie!")", "The age test is false but withParent is true, so the code runs."},
+                        {"if withParent || age > 12", R"("Enjoy the movie!")", "withParent is true, so the code runs. The order of the conditions does not matter."}},
+        .search      = "control flow",
+        .video       = "ZSgqbjG3uhk",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L8", .number = 8, .title = "If == ",
+        .instruction = "Print the deal only if today is the offer day. Write the whole if.",
+        .code = R"(let today = "Friday"
+let offerDay = "Friday"
+«if today == offerDay»{
+   print("Today's deal: 50% off!")
+}
+// == compares two values)",
+        .accepted    = {"if offerDay == today"},
+        .hint        = {"Oh no!", "1. Start with if\n2. today == offerDay"},
+        .wrong       = {{"Oh no!", "Name what you compare first: if today == offerDay", "if =", true}},
+        .words       = {{"!", "=", "|"}},
+        .colors      = {{INSTR, "today", project}, {INSTR, "offer day", comment}},
+        .debugger    = true,
+        .blankDebugTexts = true,
+        .outputs     = {{"if today == offerDay", R"("Today's deal: 50% off!")", "Both are \"Friday\", so they are equal and the deal is printed."},
+                        {"if offerDay == today", R"("Today's deal: 50% off!")", "Both are \"Friday\", so they are equal and the deal is printed."}},
+        .search      = "control flow",
+        .video       = "WKFLf6xuI5a",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L9", .number = 9, .title = "Challenge 1",
+        .instruction = "Say good evening when it is not morning. Which keyword completes line 5?",
+        .code = R"(let hour = 20
+if hour < 12 {
+   print("Good morning!")
+   print("Have a great day")
+}«else»{
+   print("Good evening!")
+})",
+        .success     = "Right! else catches every case the if does not.",
+        .hint        = {"Oops!", "1. The code runs when the condition is false\n2. That is the else branch"},
+        .colors      = {{INSTR, "not", comment}},
+        .video       = "HUQPFeNBTxa",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L10", .number = 10, .title = "Challenge 2",
+        .instruction = "Warn the driver when the motor is on and the seat belt is NOT fastened.",
+        .code = R"(let motorIsOn = true
+let seatBeltFastened = false
+// warn when driving without a seat belt
+if «motorIsOn && !seatBeltFastened»{
+   print("Fasten your seat belt!")
+} else {
+   print("Have a safe trip")
+})",
+        .accepted    = {"!seatBeltFastened && motorIsOn", "motorIsOn && seatBeltFastened == false",
+                        "seatBeltFastened == false && motorIsOn == true", "motorIsOn && seatBeltFastened == false"},
+        .success     = "Safety first! && and ! together say exactly what you mean.",
+        .hint        = {"Darn", "1. motorIsOn must be true\n2. seatBeltFastened must be false: !seatBeltFastened\n3. join them with &&"},
+        .wrong       = {{"Darn", "The seat belt must NOT be fastened: write !seatBeltFastened (or compare it with == false).", "motorIsOn && s", true},
+                        {"Darn", "The seat belt must NOT be fastened: start with !seatBeltFastened (or compare it with == false).", "s", true}},
+        .words       = {{"!", "=", "&"}},
+        .colors      = {{INSTR, "NOT", comment}},
+        .video       = "QWk8JzFalHl",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L11", .number = 11, .title = "Challenge 3",
+        .instruction = "Ask for an update when the app is not up to date.",
+        .code = R"(let appIsUpToDate = false
+if«!appIsUpToDate» {
+   print("Please update your app.")
+})",
+        .accepted    = {"appIsUpToDate == false", "appIsUpToDate==false"},
+        .success     = "Nice! ! turns false into true, so the message appears.",
+        .hint        = {"Darn", "1. The condition must be true when appIsUpToDate is false\n2. !appIsUpToDate"},
+        .words       = {{"!", "="}},
+        .colors      = {{INSTR, "not", comment}},
+        .debugger    = true,
+        .printValue  = "Please update your app.",
+        .labels      = kNoLabels,
+        .video       = "sZfYcMMDktX",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L12", .number = 12, .title = "Ternary Operator",
+        .instruction = "The ternary operator picks one of two values: condition ? valueIfTrue : valueIfFalse. Declare min, the smaller number, like max on line 4.",
+        .code = R"(let num1 = 7
+let num2 = 3
+// condition ? valueIfTrue : valueIfFalse
+var max = num1 > num2 ? num1 : num2
+«var min = num1 > num2 ? num2 : num1»
+print(min))",
+        .padTo       = 10,
+        .accepted    = {"var min = num2 > num1 ? num1 : num2", "var min2 = num1 > num2 ? num2 : num1", kShortcutAnswer},
+        .success     = "The ternary operator fits a whole if-else into one line.",
+        .hint        = {"Stuck? Break it down!", stepsThenAnswer({"1. Create the variable min", "2. Assign it with the ternary operator",
+                                                                 "3. condition ? valueIfTrue : valueIfFalse"},
+                                                                "var min = num1 > num2 ? num2 : num1")},
+        .words       = {{"=", ">", "<", "?"}},
+        .colors      = {{INSTR, "?", pink}, {INSTR, ":", pink}, {INSTR, "min", project}, {INSTR, "max", project},
+                        {ERROR, "var min = num1 > num2 ? num2 : num1", comment}},
+        .debugger    = true,
+        .printValue  = "3",
+        .sameMessage = true,
+        .video       = "P_tKsf2rcDk",
+    });
+
+    addLesson(chapter, {
+        .id = "CH3L13", .number = 13, .title = "Ternary and Remainder Operator",
+        .instruction = "% gives the remainder of a division. Finish line 6 so even is true when x % 2 == 0, else false.",
+        .code = R"(let x = 3
+var even: Bool
+if x % 2 == 0 { even = true }
+else { even = false }
+// the same in one line:
+even = x % 2 == 0«? true : false»
+print(even))",
+        .padTo       = 10,
+        .accepted    = {"? true : false", "? true:false", "?true:false", kShortcutAnswer},
+        .success     = "3 divided by 2 leaves 1, so 3 is odd and even is false.",
+        .hint        = {"Stuck? Break it down!", stepsThenAnswer({"1. condition ? valueIfTrue : valueIfFalse",
+                                                                 "2. true when the remainder is 0, else false"},
+                                                                "? true : false")},
+        .words       = {{"?", ":"}},
+        .colors      = {{INSTR, "%", pink}, {INSTR, "even", project}, {L3, "if", pink}, {L3, "2", purple},
+                        {L5, "// the same in one line:", comment}, {L7, "print", blue}},
+        .debugger    = true,
+        .printValue  = "false",
+        .sameMessage = true,
+        .search      = "remainder operator %",
+        .video       = "dfrUnW5gcF-",
+    });
+}
+// clang-format on
