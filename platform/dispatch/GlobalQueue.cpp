@@ -1,0 +1,36 @@
+#include "platform/dispatch/GlobalQueue.hpp"
+
+#include "platform/dispatch/detail/WorkerPool.hpp"
+
+#include <algorithm>
+#include <thread>
+
+namespace dispatch {
+
+struct GlobalQueue::State {
+    explicit State(std::size_t threads) : pool("com.apple.root.default-qos", threads) {}
+    detail::WorkerPool pool;
+};
+
+GlobalQueue::GlobalQueue()
+    : state_(new State(
+          std::max<std::size_t>(2, std::min<std::size_t>(16, std::thread::hardware_concurrency())))) {}
+
+const std::string& GlobalQueue::label() const {
+    return state_->pool.label();
+}
+
+void GlobalQueue::schedule(Nanoseconds deadline, WorkItem item) {
+    state_->pool.schedule(deadline, std::move(item));
+}
+
+std::size_t GlobalQueue::threadCount() const {
+    return state_->pool.threadCount();
+}
+
+GlobalQueue& global() {
+    static auto* queue = new GlobalQueue; // never destroyed: blocks may still run during exit
+    return *queue;
+}
+
+} // namespace dispatch

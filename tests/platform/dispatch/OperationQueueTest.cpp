@@ -1,0 +1,136 @@
+#include "platform/dispatch/OperationQueue.hpp"
+#include "platform/dispatch/GlobalQueue.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(OperationQueueTest, MaxOneRunsOperationsOneAtATimeInOrder) {
+    dispatch::OperationQueue queue("com.example.work-queue");
+    queue.setMaxConcurrentOperationCount(1);
+    std::mutex mutex;
+    std::vector<int> order;
+    std::atomic<int> inside{0};
+    std::atomic<int> maxInside{0};
+    for (int i = 0; i < 20; ++i) {
+        queue.addOperation([&, i] {
+            int now = ++inside;
+            int seen = maxInside.load();
+            while (now > seen && !maxInside.compare_exchange_weak(seen, now)) {
+            }
+            std::this_thread::sleep_for(1ms);
+            {
+                std::lock_guard lock(mutex);
+                order.push_back(i);
+            }
+            --inside;
+        });
+    }
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(maxInside.load(), 1);
+    ASSERT_EQ(order.size(), 20u);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_EQ(queue.operationCount(), 0u);
+}
+
+TEST(OperationQueueTest, CancelledOperationsSkipTheirWorkButFinish) {
+    dispatch::OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(1);
+    queue.setSuspended(true);
+    std::atomic<int> ran{0};
+    std::atomic<int> completions{0};
+    std::vector<std::shared_ptr<dispatch::Operation>> ops;
+    for (int i = 0; i < 3; ++i) {
+        auto op = std::make_shared<dispatch::BlockOperation>([&] { ran++; });
+        op->setCompletionBlock([&] { completions++; });
+        ops.push_back(op);
+        queue.addOperation(op);
+    }
+    ops[1]->cancel();
+    queue.setSuspended(false);
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(ran.load(), 2);
+    EXPECT_EQ(completions.load(), 3);
+    for (auto& op : ops)
+        EXPECT_TRUE(op->isFinished());
+}
+
+// Finishes from another thread some time after start, like a network operation.
+class DelayedOperation : public dispatch::Operation {
+  public:
+    explicit DelayedOperation(std::atomic<int>& running, std::atomic<int>& peak)
+        : running_(running), peak_(peak) {}
+    bool isAsynchronous() const override { return true; }
+    void main() override {
+        int now = ++running_;
+        int seen = peak_.load();
+        while (now > seen && !peak_.compare_exchange_weak(seen, now)) {
+        }
+        auto self = shared_from_this();
+        dispatch::global().asyncAfter(0.005, [this, self] {
+            --running_;
+            finish();
+        });
+    }
+
+  private:
+    std::atomic<int>& running_;
+    std::atomic<int>& peak_;
+};
+
+TEST(OperationQueueTest, AsynchronousOperationsCountAsRunningUntilTheyFinish) {
+    dispatch::OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(1);
+    std::atomic<int> running{0}, peak{0};
+    for (int i = 0; i < 5; ++i)
+        queue.addOperation(std::make_shared<DelayedOperation>(running, peak));
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(peak.load(), 1);
+    EXPECT_EQ(running.load(), 0);
+}
+
+TEST(OperationQueueTest, AnOperationAddedTwiceRunsOnce) {
+    dispatch::OperationQueue queue;
+    std::atomic<int> ran{0};
+    auto op = std::make_shared<dispatch::BlockOperation>([&] { ran++; });
+    queue.setSuspended(true);
+    queue.addOperation(op);
+    queue.addOperation(op);
+    queue.setSuspended(false);
+    queue.waitUntilAllOperationsAreFinished();
+    queue.addOperation(op); // already finished
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(ran.load(), 1);
+}
+
+TEST(OperationQueueTest, MainOperationQueueRunsOnTheMainLoop) {
+    dispatch::main().removeAll();
+    bool ranOnMain = false;
+    auto op =
+        dispatch::OperationQueue::mainQueue().addOperation([&] { ranOnMain = dispatch::isMainThread(); });
+    EXPECT_FALSE(op->isFinished());
+    EXPECT_TRUE(dispatch::main().runUntil([&] { return op->isFinished(); }, 5.0));
+    EXPECT_TRUE(ranOnMain);
+}
+
+TEST(OperationTest, StartingDirectlyRunsSynchronouslyAndOnlyOnce) {
+    int ran = 0;
+    auto op = std::make_shared<dispatch::BlockOperation>([&] { ++ran; });
+    op->start();
+    op->start();
+    EXPECT_EQ(ran, 1);
+    EXPECT_TRUE(op->isFinished());
+    EXPECT_FALSE(op->isExecuting());
+}
+
+} // namespace

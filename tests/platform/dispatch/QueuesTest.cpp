@@ -1,0 +1,197 @@
+#include "platform/dispatch/Clock.hpp"
+#include "platform/dispatch/GlobalQueue.hpp"
+#include "platform/dispatch/Group.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/dispatch/SerialQueue.hpp"
+#include "platform/dispatch/ThreadQueueLabels.hpp"
+#include "platform/dispatch/Timer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(SerialQueueTest, RunsBlocksOneAtATimeInSubmissionOrder) {
+    dispatch::SerialQueue queue("com.example.order");
+    std::vector<int> order;
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    for (int i = 0; i < 200; ++i) {
+        queue.async([&, i] {
+            if (inside.fetch_add(1) != 0) overlapped = true;
+            order.push_back(i);
+            inside.fetch_sub(1);
+        });
+    }
+    queue.sync([] {});
+    ASSERT_EQ(order.size(), 200u);
+    for (int i = 0; i < 200; ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_FALSE(overlapped.load());
+}
+
+TEST(SerialQueueTest, SyncWaitsForEarlierWorkAndReturnsValues) {
+    dispatch::SerialQueue queue("com.example.sync");
+    std::atomic<bool> slowDone{false};
+    queue.async([&] {
+        std::this_thread::sleep_for(20ms);
+        slowDone = true;
+    });
+    bool sawSlow = queue.syncResult([&] { return slowDone.load(); });
+    EXPECT_TRUE(sawSlow);
+}
+
+TEST(SerialQueueTest, SyncFromItsOwnThreadRunsInlineInsteadOfDeadlocking) {
+    dispatch::SerialQueue queue("com.example.reentrant");
+    int value = queue.syncResult([&] {
+        EXPECT_TRUE(queue.isCurrent());
+        return queue.syncResult([] { return 7; });
+    });
+    EXPECT_EQ(value, 7);
+    EXPECT_FALSE(queue.isCurrent());
+}
+
+TEST(SerialQueueTest, ThreadAndLabelAreVisibleWhileABlockRuns) {
+    dispatch::SerialQueue queue("com.example.analytics.maintenance");
+    std::string label;
+    std::string labelSeenFromOutside;
+    std::string threadName;
+    std::atomic<pid_t> tid{0};
+    std::atomic<bool> release{false};
+    queue.async([&] {
+        label = dispatch::currentQueueLabel();
+        char name[32] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        threadName = name;
+        tid = static_cast<pid_t>(::syscall(SYS_gettid));
+        while (!release)
+            std::this_thread::sleep_for(1ms);
+    });
+    while (tid.load() == 0)
+        std::this_thread::sleep_for(1ms);
+    const char* seen = dispatch::queueLabelOfThread(tid.load());
+    labelSeenFromOutside = seen ? seen : "";
+    release = true;
+    queue.sync([] {});
+    EXPECT_EQ(label, "com.example.analytics.maintenance");
+    EXPECT_EQ(labelSeenFromOutside, "com.example.analytics.maintenance");
+    EXPECT_EQ(threadName, "ics.maintenance");
+    EXPECT_EQ(dispatch::currentQueueLabel(), "");
+}
+
+TEST(SerialQueueTest, DelayedWorkWaitsForTheVirtualClock) {
+    dispatch::VirtualClockScope clock;
+    dispatch::SerialQueue queue("com.example.delayed");
+    std::atomic<int> ran{0};
+    queue.asyncAfter(5.0, [&] { ran = 2; });
+    queue.after(1'000'000'000, [&] { ran = 1; });
+    queue.sync([] {});
+    EXPECT_EQ(ran.load(), 0);
+    clock.clock().advance(dispatch::fromSeconds(1));
+    auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (ran.load() != 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(ran.load(), 1);
+    clock.clock().advance(dispatch::fromSeconds(4));
+    while (ran.load() != 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(ran.load(), 2);
+}
+
+TEST(SerialQueueTest, DestructionFinishesQueuedWorkAndDropsFutureWork) {
+    std::atomic<int> ran{0};
+    {
+        dispatch::SerialQueue queue("com.example.teardown");
+        for (int i = 0; i < 10; ++i)
+            queue.async([&] { ran++; });
+        queue.asyncAfter(3600, [&] { ran += 100; });
+    }
+    EXPECT_EQ(ran.load(), 10);
+}
+
+TEST(GlobalQueueTest, RunsBlocksConcurrently) {
+    ASSERT_GE(dispatch::global().threadCount(), 2u);
+    std::mutex mutex;
+    std::condition_variable cv;
+    int arrived = 0;
+    bool bothInside = false;
+    dispatch::Group group;
+    for (int i = 0; i < 2; ++i) {
+        group.async(dispatch::global(), [&] {
+            std::unique_lock lock(mutex);
+            ++arrived;
+            cv.notify_all();
+            // Only returns early if the other block is running at the same time.
+            bothInside = cv.wait_for(lock, 2s, [&] { return arrived == 2; }) || bothInside;
+        });
+    }
+    EXPECT_TRUE(group.wait());
+    EXPECT_TRUE(bothInside);
+}
+
+TEST(GroupTest, NotifyRunsOnceAfterEveryMemberLeft) {
+    dispatch::main().removeAll();
+    dispatch::Group group;
+    std::atomic<int> done{0};
+    int notified = 0;
+    for (int i = 0; i < 5; ++i) {
+        group.async(dispatch::global(), [&] {
+            std::this_thread::sleep_for(2ms);
+            done++;
+        });
+    }
+    group.enter();
+    group.notify(dispatch::main(), [&] {
+        ++notified;
+        EXPECT_EQ(done.load(), 5);
+    });
+    group.leave();
+    EXPECT_TRUE(dispatch::main().runUntil([&] { return notified == 1; }, 5.0));
+    dispatch::main().drain();
+    EXPECT_EQ(notified, 1);
+}
+
+TEST(GroupTest, NotifyOnAnEmptyGroupRunsAndUnbalancedLeaveIsIgnored) {
+    dispatch::main().removeAll();
+    dispatch::Group group;
+    group.leave(); // ignored
+    EXPECT_EQ(group.outstanding(), 0u);
+    int notified = 0;
+    group.notify(dispatch::main(), [&] { ++notified; });
+    dispatch::main().drain();
+    EXPECT_EQ(notified, 1);
+    group.enter();
+    EXPECT_EQ(group.outstanding(), 1u) << "the ignored leave must not have gone below zero";
+}
+
+TEST(GroupTest, WaitTimesOutOnTheClock) {
+    dispatch::Group group;
+    group.enter();
+    EXPECT_FALSE(group.wait(0.02));
+    group.leave();
+    EXPECT_TRUE(group.wait(0.02));
+}
+
+TEST(TimerTest, RepeatingTimerOnASerialQueue) {
+    dispatch::SerialQueue queue("com.example.timer");
+    std::atomic<int> firings{0};
+    auto timer = dispatch::Timer::scheduled(queue, 0.005, true, [&](dispatch::Timer& t) {
+        if (++firings == 3) t.invalidate();
+    });
+    auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (timer->isValid() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(firings.load(), 3);
+}
+
+} // namespace
