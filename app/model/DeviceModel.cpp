@@ -1,8 +1,7 @@
 #include "app/model/DeviceModel.hpp"
 
-#include <sys/utsname.h>
+#include "platform/services/DeviceInfo.hpp"
 
-#include <cstring>
 #include <map>
 
 namespace {
@@ -37,12 +36,5 @@ std::string deviceModelName(std::string_view machine) {
 }
 
 std::string deviceModelName() {
-    struct utsname info;
-    std::memset(&info, 0, sizeof info);
-    if (uname(&info) != 0) return deviceModelName(std::string_view{});
-    // Every non-zero byte of the machine field, so the identifier ends at its terminator.
-    std::string machine;
-    for (char c : info.machine)
-        if (c != '\0') machine.push_back(c);
-    return deviceModelName(machine);
+    return deviceModelName(svc::deviceMachineIdentifier());
 }

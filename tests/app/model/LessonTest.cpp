@@ -5,15 +5,16 @@
 namespace {
 
 Lesson::Ptr trueFalseLesson() {
-    auto lesson = Lesson::initWith3Lines("CH2L1", 1, "Bool", "Make a Boolean.", "// a flag", "", "print(isAwesome)",
-                                         "var isAwesome = true", "", 3, 2, {{"Stuck? Break it Down!", "1. var"}});
+    auto lesson =
+        Lesson::initWith3Lines("CH2L1", 1, "Bool", "Make a Boolean.", "// a flag", "", "print(isAwesome)",
+                               "var isAwesome = true", "", 3, 2, {{"Stuck? Break it Down!", "1. var"}});
     lesson->answerDebugMessageLabelDictionary = OrderedDictionary{{"true", "true"}, {"false", "false"}};
     return lesson;
 }
 
 TEST(Lesson, InitializerDefaults) {
-    auto lesson = Lesson::initWith8Lines("CH1L1", 1, "t", "i", "a", "b", "c", "d", "e", "f", "g", "h", "x = 1", "",
-                                         2, 2, {{"Stuck?", "steps"}});
+    auto lesson = Lesson::initWith8Lines("CH1L1", 1, "t", "i", "a", "b", "c", "d", "e", "f", "g", "h",
+                                         "x = 1", "", 2, 2, {{"Stuck?", "steps"}});
     EXPECT_EQ(lesson->acceptedAnswers, std::vector<std::string>{"x = 1"});
     EXPECT_EQ(lesson->userAnswer, "");
     EXPECT_FALSE(lesson->completed);

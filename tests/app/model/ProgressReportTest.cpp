@@ -1,0 +1,181 @@
+#include "app/model/ProgressReport.hpp"
+
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/Sandbox.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgressReportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        home_ = fs::temp_directory_path() / ("velo-progress-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(home_);
+        ns::Sandbox::setHome(home_);
+    }
+    void TearDown() override {
+        ns::Sandbox::reset();
+        fs::remove_all(home_);
+    }
+
+    // A second store on the same file: what the next launch would read from disk.
+    std::unique_ptr<ns::UserDefaults> reopened() {
+        const auto& path = ns::UserDefaults::standard().filePath();
+        return std::make_unique<ns::UserDefaults>(ns::UserDefaults::standard().domain(), path.parent_path());
+    }
+
+    static std::vector<std::uint8_t> archive(const std::function<void(ns::KeyedArchiver&)>& fill,
+                                             std::string className = ProgressReport::archivedClassName) {
+        ns::KeyedArchiver archiver(className);
+        fill(archiver);
+        return archiver.archivedData().value();
+    }
+
+    fs::path home_;
+};
+
+TEST_F(ProgressReportTest, RoundTripKeepsEverySettingThroughTheFile) {
+    auto report = ProgressReport::make();
+    report->lessons = std::vector<std::string>{"lessonZero", "CH1L1"};
+    report->appRated = std::vector<std::string>{"ignore"};
+    report->autoRun = true;
+    report->sound = false;
+    report->showErrorIndicator = false;
+    {
+        ns::ConsoleCapture console;
+        ASSERT_TRUE(report->save().ok());
+        EXPECT_EQ(console.count("progress report saved"), 1u);
+    }
+    ns::ConsoleCapture console;
+    auto loaded = ProgressReport::load(*reopened());
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(console.contains("progress report loaded"));
+    EXPECT_EQ(loaded->lessons, report->lessons);
+    EXPECT_EQ(loaded->appRated, report->appRated);
+    EXPECT_EQ(loaded->autoRun, true);
+    EXPECT_EQ(loaded->sound, false);
+    EXPECT_EQ(loaded->showErrorIndicator, false);
+}
+
+TEST_F(ProgressReportTest, StoredArchiveKeepsTheSharedStateEntry) {
+    auto report = ProgressReport::make();
+    report->autoRun = false;
+    report->sound = false;
+    report->showErrorIndicator = true;
+    ASSERT_TRUE(report->save().ok());
+    auto data = reopened()->dataForKey("progressReport");
+    ASSERT_TRUE(data);
+    auto decoded = ns::KeyedUnarchiver::unarchive(*data);
+    ASSERT_TRUE(decoded.ok());
+    // Readers of the older form find showErrorIndicator under "state".
+    ASSERT_TRUE(decoded->decodeObject("state"));
+    EXPECT_EQ(decoded->decodeObject("state")->boolValue(), true);
+    EXPECT_TRUE(decoded->decodeObject("lessons")->isNull());
+}
+
+TEST_F(ProgressReportTest, OlderStateOnlyArchivesLoadAsBefore) {
+    struct Case {
+        ns::PropertyList state;
+        std::optional<bool> expected;
+    } cases[] = {{true, true}, {false, false}, {nullptr, std::nullopt}, {"yes", std::nullopt}};
+    for (const auto& c : cases) {
+        auto data = archive([&](ns::KeyedArchiver& a) {
+            a.encodeObject("lessons", ns::PropertyList::Array{"lessonZero", "CH2L1"});
+            a.encodeObject("appRated", nullptr);
+            a.encodeObject("state", c.state);
+        });
+        ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(data)).ok());
+        auto loaded = ProgressReport::load();
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(loaded->autoRun, c.expected);
+        EXPECT_EQ(loaded->sound, c.expected);
+        EXPECT_EQ(loaded->showErrorIndicator, c.expected);
+        EXPECT_EQ(loaded->lessons, (std::vector<std::string>{"lessonZero", "CH2L1"}));
+        EXPECT_FALSE(loaded->appRated);
+    }
+}
+
+TEST_F(ProgressReportTest, OwnKeyWinsEvenWhenItHoldsNull) {
+    auto data = archive([](ns::KeyedArchiver& a) {
+        a.encodeObject("state", true);
+        a.encodeObject("autoRun", nullptr);
+        a.encodeObject("sound", false);
+    });
+    ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(data)).ok());
+    auto loaded = ProgressReport::load();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->autoRun, std::nullopt);
+    EXPECT_EQ(loaded->sound, false);
+    EXPECT_EQ(loaded->showErrorIndicator, true);
+}
+
+TEST_F(ProgressReportTest, FreshRecordComesBackWithEveryFieldAbsent) {
+    ASSERT_TRUE(ProgressReport::make()->save().ok());
+    auto loaded = ProgressReport::load(*reopened());
+    ASSERT_TRUE(loaded);
+    EXPECT_FALSE(loaded->lessons || loaded->appRated || loaded->autoRun || loaded->sound ||
+                 loaded->showErrorIndicator);
+}
+
+TEST_F(ProgressReportTest, NothingStoredIsSilentlyAbsent) {
+    ns::ConsoleCapture console;
+    EXPECT_FALSE(ProgressReport::load());
+    ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", "not data").ok());
+    EXPECT_FALSE(ProgressReport::load());
+    EXPECT_TRUE(console.lines().empty());
+}
+
+TEST_F(ProgressReportTest, UnreadableArchiveIsKeptAside) {
+    const std::vector<std::uint8_t> garbage = {'b', 'p', 'l', 'i', 's', 't', '0', '0', 1, 2, 3};
+    ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(garbage)).ok());
+    ns::ConsoleCapture console;
+    EXPECT_FALSE(ProgressReport::load());
+    EXPECT_TRUE(console.contains("progress report loaded"));
+    EXPECT_EQ(console.lines().size(), 2u);
+    // A fresh record saved afterwards does not destroy the unreadable bytes.
+    ASSERT_TRUE(ProgressReport::make()->save().ok());
+    EXPECT_EQ(reopened()->dataForKey("progressReport.corrupt"), garbage);
+
+    auto otherClass =
+        archive([](ns::KeyedArchiver& a) { a.encodeObject("lessons", nullptr); }, "Velomarinth.Other");
+    ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(otherClass)).ok());
+    EXPECT_FALSE(ProgressReport::load());
+    // Another module prefix is still our record.
+    auto otherModule =
+        archive([](ns::KeyedArchiver& a) { a.encodeObject("state", true); }, "Learn.ProgressReport");
+    ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(otherModule)).ok());
+    auto loaded = ProgressReport::load();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->sound, true);
+}
+
+TEST_F(ProgressReportTest, CorruptPreferencesFileIsRenamedNotOverwritten) {
+    const fs::path file = ns::Sandbox::preferences() / "corrupt-test.plist";
+    { std::ofstream(file) << "this is not a property list"; }
+    ns::ConsoleCapture console;
+    ns::UserDefaults defaults("corrupt-test");
+    EXPECT_FALSE(ProgressReport::load(defaults));
+    EXPECT_FALSE(console.lines().empty());
+    ASSERT_TRUE(ProgressReport::make()->save(defaults).ok());
+    bool keptAside = false;
+    for (const auto& entry : fs::directory_iterator(ns::Sandbox::preferences()))
+        keptAside |= entry.path().filename().string().starts_with("corrupt-test.plist.corrupt-");
+    EXPECT_TRUE(keptAside);
+}
+
+TEST_F(ProgressReportTest, HasCompletedComparesExactText) {
+    auto report = ProgressReport::make();
+    EXPECT_FALSE(report->hasCompleted("CH1L1"));
+    report->lessons = std::vector<std::string>{"CH1L1"};
+    EXPECT_TRUE(report->hasCompleted("CH1L1"));
+    EXPECT_FALSE(report->hasCompleted("ch1l1"));
+}
+
+} // namespace
