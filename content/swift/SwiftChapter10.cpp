@@ -1,4 +1,5 @@
-// Swift course, chapter 10: the switch statement, from basic cases to ranges, where clauses, value binding and three challenges.
+// Swift course, chapter 10: the switch statement, from plain cases to strings, ranges, where
+// clauses, value binding, fallthrough and three challenges.
 #include "content/LessonForm.hpp"
 #include "content/swift/SwiftCourse.hpp"
 

@@ -1,0 +1,275 @@
+// Swift course, chapter 4: optionals, nil, forced unwrapping, if let, ternaries on optionals and ??.
+#include "content/LessonForm.hpp"
+#include "content/swift/SwiftCourse.hpp"
+
+using namespace content;
+using namespace content::form;
+
+namespace {
+
+// Lessons 1 to 10 show one output for their one key, with all debugger texts empty.
+LessonForm keyed(LessonForm form, const std::string& printed, const std::string& success) {
+    auto answerStart = form.code.find("«") + std::string("«").size();
+    auto answer = form.code.substr(answerStart, form.code.find("»") - answerStart);
+    form.blankDebugTexts = true;
+    form.outputs = {{answer, printed, success}};
+    return form;
+}
+
+} // namespace
+
+// clang-format off
+void buildSwiftChapter4(Chapter& chapter) {
+    addLesson(chapter, keyed({
+        .id = "CH4L1", .number = 1, .title = "Optional types",
+        .instruction = "An optional may hold a value or nothing at all (nil). Make optionalString an optional String by adding ? to the type.",
+        .code = R"(var optionalString:«String?»
+// no value has been given yet
+print(optionalString))",
+        .success     = "An optional without a value is nil.",
+        .hint        = {"Stuck?  Break it down.", "1. The type is String\n2. Add ? right after it: String?"},
+        .placeholder = " ? ",
+        .words       = {{"!", "?", ":"}},
+        .colors      = {{INSTR, "nil", pink}, {INSTR, "?", pink}, {INSTR, "optionalString", project}},
+        .debugger    = true,
+        .video       = "Ha6ili8GjHE",
+    }, "nil", "optionalString has no value yet, so it prints nil."));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L2", .number = 2, .title = "Optional?",
+        .instruction = "Check whether optional holds no value by comparing it with nil.",
+        .code = R"(var optional: Int?
+if optional«==»nil {
+   print("optional does not exist")
+} else {
+   print("optional exists")
+})",
+        .hint        = {"Stuck? Break it down.", "1. Compare optional with nil\n2. Use =="},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "nil", pink}, {INSTR, "optional", project}},
+        .debugger    = true,
+        .video       = "AD6_Wj9Kfzj",
+    }, "optional does not exist", "optional was never given a value, so it equals nil."));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L3", .number = 3, .title = "Forced unwrapping",
+        .instruction = "Unwrap optional with ! to print the number inside it.",
+        .code = R"(var optional: Int? = 5
+// ! takes the value out of the optional
+print(«optional!»))",
+        .hint        = {"Stuck? Break it down.", "1. Write optional\n2. Add ! to unwrap it: optional!"},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "!", pink}, {INSTR, "optional", project}},
+        .debugger    = true,
+        .video       = "sQGMrb9h-Im",
+    }, "5", "optional! is the Int inside the optional: 5. Only force unwrap when you are sure there is a value."));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L4", .number = 4, .title = "First check, then unwrap",
+        .instruction = "Unwrapping nil crashes a program. First check that optional is not nil.",
+        .code = R"(var optional: Int?
+optional = 5
+if optional«!= nil»{
+   print(optional!)
+} else {
+   print("no value")
+})",
+        .hint        = {"Stuck? Break it down.", "1. != means not equal\n2. Compare with nil: != nil"},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "nil", pink}, {INSTR, "optional", project}},
+        .debugger    = true,
+        .video       = "B-LK777pzNk",
+    }, "5", "optional holds 5, so it is not nil and unwrapping it is safe."));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L5", .number = 5, .title = "If let to unwrap",
+        .instruction = "if let checks and unwraps in one step: it puts the value into a new constant when there is one.",
+        .code = R"(var optional: Int?
+optional = 9
+«if let»integer = optional {
+   print(integer)
+} else {
+   print("no value")
+})",
+        .hint        = {"Stuck? Break it down!", "1. Start with if\n2. Follow it with let"},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "if let", pink}},
+        .debugger    = true,
+        .video       = "8cL6j5IXAAj",
+    }, "9", "optional holds 9, so integer is 9 inside the braces. No ! needed."));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L6", .number = 6, .title = "Optionals are all around us",
+        .instruction = "Not everybody has a favorite band. Unwrap favoriteBand into band with if let.",
+        .code = R"~(var favoriteBand: String?
+if let band«= favoriteBand»{
+   print("My favorite band is \(band)")
+} else {
+   print("I have no favorite band")
+})~",
+        .hint        = {"Stuck? Break it down!", "1. Assign with a single =\n2. = favoriteBand"},
+        .wrong       = {{"Don't use ==", "if let gives band a value, so it uses a single =", "==", true}},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "if let", pink}, {INSTR, "favoriteBand", project}, {INSTR, "band", project}},
+        .debugger    = true,
+        .video       = "lsHUqJoUD_-",
+    }, "I have no favorite band", "favoriteBand is nil, so the else branch runs."));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L7", .number = 7, .title = "Challenge 1",
+        .instruction = "Declare the variable favoriteApp as an optional String.",
+        .code = R"(«var favoriteApp: String?»)",
+        .success     = "favoriteApp starts as nil until you pick an app.",
+        .hint        = {"Stuck? Break it down!", "1. var favoriteApp\n2. : String?"},
+        .wrong       = {{"Don't use ==", "Declare the type with a colon: var favoriteApp: String?", "==", true}},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "favoriteApp", project}, {INSTR, "String", blue}},
+        .video       = "Ydua-5ZMs1S",
+    }, "nil", "favoriteApp starts as nil."));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L8", .number = 8, .title = "Challenge 2",
+        .instruction = "Is your favorite app this app? Unwrap favoriteApp and compare it with app.name.",
+        .code = R"(var favoriteApp: String? = "Velomarinth"
+let app = (name: "Velomarinth", stars: 5)
+if «favoriteApp! ==»app.name {
+   print("I am on cloud 9!")
+})",
+        .hint        = {"Stuck? Break it down!", "1. Compare the two names\n2. Unwrap the optional: favoriteApp!\n3. Test with =="},
+        .wrong       = {{"Optional not unwrapped", "Unwrap favoriteApp with ! and compare with ==: favoriteApp! ==", "favoriteApp =", true}},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{L1, "var", pink}, {L2, "app", project}, {L3, "if", pink}, {L4, "print", blue},
+                        {ERROR, "favoriteApp", project}},
+        .debugger    = true,
+        .video       = "WOpQaPRYpzb",
+    }, "I am on cloud 9!", "Both names match. On to the next challenge!"));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L9", .number = 9, .title = "Challenge 3",
+        .instruction = "Add the apartment number to the address only when there is one: check that aptNumber is not nil.",
+        .code = R"~(var address = "12 Apple Lane"
+var aptNumber: Int? = 108
+if«aptNumber != nil»{
+   address += ", Apt: \(aptNumber!)"
+}
+// no apartment number: the address stays as it is
+print(address))~",
+        .hint        = {"Stuck? Break it down!", "1. Test aptNumber\n2. != nil"},
+        .wrong       = {{"Don't use ==", "You want a value to be there: not equal to nil, !=", "==", true}},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "aptNumber", project}, {INSTR, "nil", pink}},
+        .debugger    = true,
+        .video       = "LGViYXjU2Jg",
+    }, "12 Apple Lane, Apt: 108", "aptNumber holds 108, so it is added to the address."));
+
+    addLesson(chapter, keyed({
+        .id = "CH4L10", .number = 10, .title = "Challenge 4",
+        .instruction = "Add the bonus to hitPoints only if there is one. Unwrap bonusHitPoints into bonus with if let.",
+        .code = R"(var hitPoints = 20
+var bonusHitPoints: Int? = 10
+«if let bonus = bonusHitPoints» {
+   hitPoints += bonus
+}
+print(hitPoints))",
+        .hint        = {"Stuck? Break it down!", "1. if let bonus\n2. = bonusHitPoints"},
+        .wrong       = {{"Don't use ==", "if let gives bonus a value with a single =", "==", true}},
+        .placeholder = " ? ",
+        .words       = {{"!", "=", ":"}},
+        .colors      = {{INSTR, "if let", pink}, {INSTR, "bonus", project}, {INSTR, "bonusHitPoints", project}},
+        .debugger    = true,
+        .video       = "JngKtFI3OyV",
+    }, "30", "There is a bonus of 10, so hitPoints grows from 20 to 30."));
+
+    addLesson(chapter, {
+        .id = "CH4L11", .number = 11, .title = "Ternary with Optional",
+        .instruction = "Set integers to 2 when x has a value and to 1 when it is nil, with the ternary operator.",
+        .code = R"(var x: Int?
+// x is nil: it has no value
+// condition ? valueIfTrue : valueIfFalse
+var integers = x != nil«? 2 : 1»
+print(integers))",
+        .padTo       = 10,
+        .accepted    = {kShortcutAnswer},
+        .success     = "x is nil, so the condition is false and integers is 1.",
+        .hint        = {"Stuck? Break it down!", "1. The condition x != nil is given\n2. ? then the value if true: 2\n3. : then the value if false: 1\n? 2 : 1"},
+        .words       = {{"?", ":"}},
+        .colors      = {{INSTR, "nil", pink}, {INSTR, "x", project}, {ERROR, "? 2 : 1", comment}},
+        .debugger    = true,
+        .printValue  = "1",
+        .sameMessage = true,
+        .video       = "2dZAkg05rK-",
+    });
+
+    addLesson(chapter, {
+        .id = "CH4L12", .number = 12, .title = "Ternary with Optional 2",
+        .instruction = "If x has a value, sum is x! + y; otherwise sum is y. Finish the ternary expression.",
+        .code = R"(var x: Int?
+let y = 5
+// x is nil, so sum should be y
+let sum = x != nil«? x! + y : y»
+print(sum))",
+        .padTo       = 10,
+        .accepted    = {"?x!+y:y", "? x! + y:y", "? x!+y : y", kShortcutAnswer},
+        .success     = "If x != nil, then sum = x! + y, else sum = y",
+        .hint        = {"Stuck? Break it down!", "1. Format: condition ? valueIfTrue : valueIfFalse\n2. The condition x != nil is given\n3. Type ?\n4. If true: x! + y\n5. If false: : y\n? x! + y : y"},
+        .words       = {{"?", "!", "+", ":"}},
+        .colors      = {{L4, "let", pink}, {L4, "nil", pink}, {L5, "print", blue}, {L5, "sum", project},
+                        {ERROR, "? x! + y : y", comment}},
+        .debugger    = true,
+        .printValue  = "5",
+        .sameMessage = true,
+        .video       = "gqv81RKMGHZ",
+    });
+
+    addLesson(chapter, {
+        .id = "CH4L13", .number = 13, .title = "Nil Coalescing Operator",
+        .instruction = "a ?? b unwraps a if it has a value, else gives b. Give userHealth customHealth, or defaultHealth when there is none.",
+        .code = R"(let defaultHealth = 100
+var customHealth: Int?
+// a ?? b gives a if a has a value, else b
+// customHealth is nil here
+var userHealth = «customHealth ?? defaultHealth»
+print(userHealth))",
+        .accepted    = {kShortcutAnswer},
+        .success     = "customHealth is nil, so ?? falls back to defaultHealth: 100.",
+        .hint        = {"Stuck? Break it down!", "1. Start with the optional: customHealth\n2. Add ??\n3. Then the default: defaultHealth\ncustomHealth ?? defaultHealth"},
+        .words       = {{"?", "!"}},
+        .colors      = {{INSTR, "??", pink}, {INSTR, "customHealth", project}, {INSTR, "defaultHealth", project},
+                        {ERROR, "customHealth ?? defaultHealth", comment}},
+        .debugger    = true,
+        .printValue  = "100",
+        .sameMessage = true,
+        .search      = "??",
+        .video       = "EM9YpvujA_C",
+    });
+
+    addLesson(chapter, {
+        .id = "CH4L14", .number = 14, .title = "Nil Coalescing Operator 2",
+        .instruction = "Greet the user by name, or as defaultName when userName is nil. Use ??.",
+        .code = R"(let defaultName = "Guest"
+var userName: String? = "Robin"
+// userName has a value, so it is used
+let name = «userName ?? defaultName»
+print(name))",
+        .accepted    = {kShortcutAnswer},
+        .success     = "userName holds \"Robin\", so ?? unwraps it and the default is not needed.",
+        .hint        = {"Stuck? Break it down!", "1. Start with the optional: userName\n2. Add ??\n3. Then the default: defaultName\nuserName ?? defaultName"},
+        .words       = {{"?", "!", "+"}},
+        .colors      = {{INSTR, "??", pink}, {INSTR, "userName", project}, {INSTR, "defaultName", project},
+                        {ERROR, "userName ?? defaultName", comment}},
+        .debugger    = true,
+        .printValue  = "Robin",
+        .sameMessage = true,
+        .search      = "??",
+        .video       = "5Q52ryFlwRl",
+    });
+}
+// clang-format on
