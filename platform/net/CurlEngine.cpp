@@ -1,0 +1,499 @@
+#include "platform/net/CurlEngine.hpp"
+
+#include "platform/foundation/Sandbox.hpp"
+#include "platform/net/CurlTask.hpp"
+#include "platform/net/URLError.hpp"
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+namespace net::detail {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+enum class TrustFailure { none, cancelled, untrusted };
+
+void initialiseCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The I/O state of one running task; owned by the engine thread.
+struct Transfer {
+    std::shared_ptr<CurlTask> task;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    FILE* upload = nullptr;
+    FILE* download = nullptr;
+    std::string downloadPath;
+    std::vector<std::uint8_t> body;
+    HeaderFields responseHeaders;
+    bool responseDelivered = false;
+    SteadyClock::time_point lastActivity = SteadyClock::now();
+    double timeout = URLRequest::defaultTimeoutInterval;
+    std::string url;
+    std::string host;
+    int port = 0;
+    TrustFailure trustFailure = TrustFailure::none;
+    bool writeFailed = false;
+    bool timedOut = false;
+    const std::atomic<bool>* stopping = nullptr;
+
+    ~Transfer() {
+        if (easy) curl_easy_cleanup(easy);
+        if (headers) curl_slist_free_all(headers);
+        if (upload) std::fclose(upload);
+        if (download) std::fclose(download);
+    }
+
+    void touch() { lastActivity = SteadyClock::now(); }
+
+    void deliverResponseIfNeeded() {
+        if (responseDelivered) return;
+        responseDelivered = true;
+        long status = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        char* effective = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
+        std::string responseURL = effective ? effective : url;
+        URLResponseRef response;
+        if (status > 0)
+            response = std::make_shared<URLResponse>(responseURL, static_cast<int>(status), responseHeaders);
+        else
+            response = std::make_shared<URLResponse>(responseURL);
+        task->engineDidReceiveResponse(std::move(response));
+    }
+};
+
+std::string trim(std::string text) {
+    auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+size_t onHeader(char* buffer, size_t size, size_t count, void* userData) {
+    auto* transfer = static_cast<Transfer*>(userData);
+    size_t length = size * count;
+    transfer->touch();
+    std::string line(buffer, length);
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new status line: an interim (1xx) or redirect response came before; keep only the last.
+        transfer->responseHeaders.clear();
+        return length;
+    }
+    auto colon = line.find(':');
+    if (colon == std::string::npos) return length;
+    transfer->responseHeaders.append(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+    return length;
+}
+
+size_t onWrite(char* buffer, size_t size, size_t count, void* userData) {
+    auto* transfer = static_cast<Transfer*>(userData);
+    size_t length = size * count;
+    transfer->touch();
+    transfer->deliverResponseIfNeeded();
+    if (transfer->download) {
+        if (std::fwrite(buffer, 1, length, transfer->download) != length) {
+            transfer->writeFailed = true;
+            return 0;
+        }
+    } else if (transfer->task->collectsBody()) {
+        transfer->body.insert(transfer->body.end(), buffer, buffer + length);
+    } else {
+        transfer->task->engineDidReceiveData(std::vector<std::uint8_t>(buffer, buffer + length));
+    }
+    return length;
+}
+
+size_t onRead(char* buffer, size_t size, size_t count, void* userData) {
+    auto* transfer = static_cast<Transfer*>(userData);
+    transfer->touch();
+    size_t read = std::fread(buffer, 1, size * count, transfer->upload);
+    if (read == 0 && std::ferror(transfer->upload)) return CURL_READFUNC_ABORT;
+    return read;
+}
+
+int onProgress(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* transfer = static_cast<Transfer*>(userData);
+    return (transfer->task->cancelRequested() || transfer->stopping->load()) ? 1 : 0;
+}
+
+std::vector<CertificateRef> presentedChain(X509_STORE_CTX* context) {
+    std::vector<CertificateRef> chain;
+    X509* leaf = X509_STORE_CTX_get0_cert(context);
+    if (auto certificate = Certificate::fromX509(leaf)) chain.push_back(std::move(certificate));
+    STACK_OF(X509)* untrusted = X509_STORE_CTX_get0_untrusted(context);
+    for (int i = 0; untrusted && i < sk_X509_num(untrusted); ++i) {
+        X509* certificate = sk_X509_value(untrusted, i);
+        if (leaf && X509_cmp(certificate, leaf) == 0) continue;
+        if (auto made = Certificate::fromX509(certificate)) chain.push_back(std::move(made));
+    }
+    return chain;
+}
+
+// Replaces OpenSSL's own chain check for this connection: the session's delegate decides.
+int verifyServerChain(X509_STORE_CTX* context, void* userData) {
+    auto* transfer = static_cast<Transfer*>(userData);
+    auto trust = std::make_shared<ServerTrust>(presentedChain(context), transfer->host);
+    URLAuthenticationChallenge challenge(
+        URLProtectionSpace(transfer->host, transfer->port, "https", AuthenticationMethodServerTrust, trust));
+    auto [disposition, credential] =
+        transfer->task->engineChallenge(challenge, transfer->timeout, *transfer->stopping);
+    transfer->touch();
+
+    if (disposition == AuthChallengeDisposition::cancelAuthenticationChallenge) {
+        transfer->trustFailure = TrustFailure::cancelled;
+        X509_STORE_CTX_set_error(context, X509_V_ERR_APPLICATION_VERIFICATION);
+        return 0;
+    }
+    if (disposition == AuthChallengeDisposition::useCredential && credential &&
+        credential->serverTrust() == trust)
+        return 1;
+    // Default handling (also a credential for some other trust object): the system's roots decide.
+    TrustResult result = TrustResult::invalid;
+    ServerTrust systemTrust(trust->certificates(), transfer->host);
+    if (systemTrust.evaluate(result) == errSecSuccess &&
+        (result == TrustResult::unspecified || result == TrustResult::proceed))
+        return 1;
+    transfer->trustFailure = TrustFailure::untrusted;
+    X509_STORE_CTX_set_error(context, X509_V_ERR_CERT_UNTRUSTED);
+    return 0;
+}
+
+CURLcode onSSLContext(CURL*, void* sslContext, void* userData) {
+    auto* context = static_cast<SSL_CTX*>(sslContext);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(context, verifyServerChain, userData);
+    return CURLE_OK;
+}
+
+ns::Error errorFor(CURLcode code, const Transfer& transfer) {
+    const std::string& url = transfer.url;
+    if (transfer.task->cancelRequested()) return makeURLError(URLErrorCancelled, url);
+    if (transfer.timedOut) return makeURLError(URLErrorTimedOut, url);
+    if (transfer.trustFailure == TrustFailure::cancelled) return makeURLError(URLErrorCancelled, url);
+    if (transfer.trustFailure == TrustFailure::untrusted)
+        return makeURLError(URLErrorServerCertificateUntrusted, url);
+    if (transfer.writeFailed) return makeURLError(URLErrorCannotWriteToFile, url);
+    std::string detail = curl_easy_strerror(code);
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return makeURLError(URLErrorTimedOut, url, detail);
+    case CURLE_URL_MALFORMAT:
+        return makeURLError(URLErrorBadURL, url, detail);
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return makeURLError(URLErrorUnsupportedURL, url, detail);
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return makeURLError(URLErrorCannotFindHost, url, detail);
+    case CURLE_COULDNT_CONNECT:
+        return makeURLError(URLErrorCannotConnectToHost, url, detail);
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return makeURLError(URLErrorSecureConnectionFailed, url, detail);
+    case CURLE_WEIRD_SERVER_REPLY:
+        return makeURLError(URLErrorBadServerResponse, url, detail);
+    case CURLE_READ_ERROR:
+        return makeURLError(URLErrorFileDoesNotExist, url, detail);
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return makeURLError(URLErrorNetworkConnectionLost, url, detail);
+    default:
+        return makeURLError(URLErrorUnknown, url, detail);
+    }
+}
+
+bool parseHost(const std::string& url, std::string& host, int& port) {
+    CURLU* parsed = curl_url();
+    if (!parsed) return false;
+    bool ok = curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
+    char* part = nullptr;
+    if (ok && curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+        host = part;
+        curl_free(part);
+        if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+            host = host.substr(1, host.size() - 2);
+    } else {
+        ok = false;
+    }
+    if (ok && curl_url_get(parsed, CURLUPART_PORT, &part, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+        port = std::atoi(part);
+        curl_free(part);
+    }
+    curl_url_cleanup(parsed);
+    return ok;
+}
+
+} // namespace
+
+struct CurlEngine::State {
+    enum class Command { add, cancel };
+    CURLM* multi = nullptr;
+    std::mutex mutex;
+    std::deque<std::pair<Command, std::shared_ptr<CurlTask>>> commands;
+    bool exited = false;
+    std::atomic<bool> stopping{false};
+    std::map<CURL*, std::unique_ptr<Transfer>> transfers;
+
+    // Prepares and adds a transfer; on failure completes the task at once and answers false.
+    void start(const std::shared_ptr<CurlTask>& task);
+    void finish(CURL* easy, std::optional<CURLcode> result);
+};
+
+std::shared_ptr<CurlEngine> CurlEngine::create() {
+    initialiseCurlOnce();
+    auto engine = std::shared_ptr<CurlEngine>(new CurlEngine());
+    engine->thread_ = std::thread([self = engine] { self->run(); });
+    return engine;
+}
+
+CurlEngine::CurlEngine() : state_(std::make_unique<State>()) {
+    state_->multi = curl_multi_init();
+}
+
+CurlEngine::~CurlEngine() {
+    if (thread_.joinable()) {
+        if (std::this_thread::get_id() == thread_.get_id())
+            thread_.detach();
+        else
+            thread_.join();
+    }
+    if (state_->multi) curl_multi_cleanup(state_->multi);
+}
+
+void CurlEngine::add(std::shared_ptr<CurlTask> task) {
+    {
+        std::lock_guard lock(state_->mutex);
+        if (!state_->exited) {
+            state_->commands.emplace_back(State::Command::add, std::move(task));
+            curl_multi_wakeup(state_->multi);
+            return;
+        }
+    }
+    task->engineDidComplete(makeURLError(URLErrorCancelled, task->request().URL()), std::nullopt,
+                            std::nullopt);
+}
+
+void CurlEngine::cancel(std::shared_ptr<CurlTask> task) {
+    std::lock_guard lock(state_->mutex);
+    if (state_->exited) return;
+    state_->commands.emplace_back(State::Command::cancel, std::move(task));
+    curl_multi_wakeup(state_->multi);
+}
+
+void CurlEngine::stop() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
+        if (state_->multi) curl_multi_wakeup(state_->multi);
+    }
+    if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) thread_.join();
+}
+
+void CurlEngine::run() {
+    threadId_ = std::this_thread::get_id();
+    State& state = *state_;
+    for (;;) {
+        std::deque<std::pair<State::Command, std::shared_ptr<CurlTask>>> commands;
+        bool stopping = false;
+        {
+            std::lock_guard lock(state.mutex);
+            commands.swap(state.commands);
+            stopping = state.stopping.load();
+            if (stopping) state.exited = true;
+        }
+        for (auto& [command, task] : commands) {
+            if (command == State::Command::add) {
+                if (stopping)
+                    task->engineDidComplete(makeURLError(URLErrorCancelled, task->request().URL()),
+                                            std::nullopt, std::nullopt);
+                else
+                    state.start(task);
+            } else {
+                for (auto& [easy, transfer] : state.transfers) {
+                    if (transfer->task == task) {
+                        state.finish(easy, std::nullopt);
+                        break;
+                    }
+                }
+            }
+        }
+        if (stopping) {
+            while (!state.transfers.empty())
+                state.finish(state.transfers.begin()->first, std::nullopt);
+            return;
+        }
+
+        int running = 0;
+        curl_multi_perform(state.multi, &running);
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(state.multi, &left)) {
+            if (message->msg == CURLMSG_DONE) state.finish(message->easy_handle, message->data.result);
+        }
+        auto now = SteadyClock::now();
+        std::vector<CURL*> expired;
+        for (auto& [easy, transfer] : state.transfers) {
+            if (transfer->task->cancelRequested()) {
+                expired.push_back(easy);
+            } else if (std::chrono::duration<double>(now - transfer->lastActivity).count() >
+                       transfer->timeout) {
+                transfer->timedOut = true;
+                expired.push_back(easy);
+            }
+        }
+        for (CURL* easy : expired)
+            state.finish(easy, std::nullopt);
+
+        curl_multi_poll(state.multi, nullptr, 0, state.transfers.empty() ? 1000 : 20, nullptr);
+    }
+}
+
+void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->task = task;
+    transfer->stopping = &stopping;
+    const URLRequest& request = task->request();
+    transfer->url = request.URL();
+    transfer->timeout =
+        request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::defaultTimeoutInterval;
+
+    auto fail = [&](long code) {
+        task->engineDidComplete(makeURLError(code, request.URL()), std::nullopt, std::nullopt);
+    };
+    if (!parseHost(request.URL(), transfer->host, transfer->port)) return fail(URLErrorBadURL);
+    transfer->easy = curl_easy_init();
+    if (!transfer->easy) return fail(URLErrorUnknown);
+    CURL* easy = transfer->easy;
+    Transfer* raw = transfer.get();
+
+    curl_easy_setopt(easy, CURLOPT_URL, request.URL().c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    // Certificates are judged in verifyServerChain (the delegate, then the system's roots), never by
+    // libcurl's own defaults; without the session-id cache every new connection is judged afresh.
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, onSSLContext);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, raw);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, raw);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onWrite);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, raw);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, raw);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, raw);
+
+    const std::string& method = request.HTTPMethod();
+    std::optional<std::string> bodyFile =
+        task->uploadFile().empty() ? request.HTTPBodyFile() : task->uploadFile();
+    if (bodyFile) {
+        transfer->upload = std::fopen(bodyFile->c_str(), "rb");
+        struct stat info {};
+        if (!transfer->upload || fstat(fileno(transfer->upload), &info) != 0 || !S_ISREG(info.st_mode))
+            return fail(URLErrorFileDoesNotExist);
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, onRead);
+        curl_easy_setopt(easy, CURLOPT_READDATA, raw);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+        if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    } else if (request.HTTPBody()) {
+        const auto& body = *request.HTTPBody();
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS,
+                         body.empty() ? "" : reinterpret_cast<const char*>(body.data()));
+        if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    } else if (method == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (method == "GET" || method.empty()) {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+
+    // The request's fields in their order, then the session's additional ones it lacks.
+    HeaderFields headers = request.allHTTPHeaderFields();
+    if (auto session = task->sessionConfiguration())
+        for (const auto& [name, value] : session->HTTPAdditionalHeaders().fields())
+            if (!headers.value(name)) headers.append(name, value);
+    for (const auto& [name, value] : headers.fields()) {
+        std::string line = value.empty() ? name + ";" : name + ": " + value;
+        transfer->headers = curl_slist_append(transfer->headers, line.c_str());
+    }
+    if (!headers.value("Expect")) transfer->headers = curl_slist_append(transfer->headers, "Expect:");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
+
+    if (task->kind() == URLSessionTaskKind::download) {
+        std::string pattern = (ns::Sandbox::tmp() / "CFNetworkDownload_XXXXXX.tmp").string();
+        int fd = mkstemps(pattern.data(), 4);
+        if (fd < 0) return fail(URLErrorCannotCreateFile);
+        transfer->downloadPath = pattern;
+        transfer->download = fdopen(fd, "wb");
+        if (!transfer->download) {
+            ::close(fd);
+            std::error_code ignored;
+            std::filesystem::remove(pattern, ignored);
+            return fail(URLErrorCannotCreateFile);
+        }
+    }
+
+    transfer->touch();
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        if (!transfer->downloadPath.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(transfer->downloadPath, ignored);
+        }
+        return fail(URLErrorUnknown);
+    }
+    transfers.emplace(easy, std::move(transfer));
+}
+
+void CurlEngine::State::finish(CURL* easy, std::optional<CURLcode> result) {
+    auto found = transfers.find(easy);
+    if (found == transfers.end()) return;
+    std::unique_ptr<Transfer> transfer = std::move(found->second);
+    transfers.erase(found);
+    curl_multi_remove_handle(multi, easy);
+
+    std::optional<ns::Error> error;
+    if (!result || *result != CURLE_OK)
+        error = errorFor(result.value_or(CURLE_ABORTED_BY_CALLBACK), *transfer);
+    if (!error) transfer->deliverResponseIfNeeded();
+
+    std::optional<std::string> downloadPath;
+    if (transfer->download) {
+        // The file is complete on disk before anyone is told about it.
+        bool flushed = std::fflush(transfer->download) == 0 && fsync(fileno(transfer->download)) == 0;
+        flushed = (std::fclose(transfer->download) == 0) && flushed;
+        transfer->download = nullptr;
+        if (!flushed && !error) error = makeURLError(URLErrorCannotWriteToFile, transfer->url);
+        downloadPath = transfer->downloadPath;
+    }
+    std::optional<std::vector<std::uint8_t>> body;
+    if (!error && transfer->task->collectsBody()) body = std::move(transfer->body);
+    auto task = transfer->task;
+    transfer.reset();
+    task->engineDidComplete(std::move(error), std::move(body), std::move(downloadPath));
+}
+
+} // namespace net::detail

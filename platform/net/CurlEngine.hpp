@@ -1,0 +1,44 @@
+#pragma once
+// The I/O side of one platform session (internal): a libcurl multi handle driven by one thread.
+//
+// Tasks are handed over with add() and stopped with cancel(); both only queue a command and wake the
+// thread. The thread owns every easy handle and file of its transfers. TLS certificate checks are done
+// here, not by libcurl: each new connection's chain is offered to the task's session delegate as a
+// server-trust challenge (see CurlTask::engineChallenge) and, on default handling, evaluated against
+// the system's roots with ServerTrust.
+//
+// Failure contract: a task given to add() always completes exactly once (engineDidComplete), whatever
+// happens: success, transport failure, time-out, cancellation or the engine stopping.
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace net::detail {
+
+class CurlTask;
+
+class CurlEngine : public std::enable_shared_from_this<CurlEngine> {
+  public:
+    static std::shared_ptr<CurlEngine> create();
+    ~CurlEngine();
+
+    void add(std::shared_ptr<CurlTask> task);
+    void cancel(std::shared_ptr<CurlTask> task);
+    // Cancels everything and ends the thread (joined unless called from the thread itself).
+    void stop();
+
+    bool isIOThread() const { return std::this_thread::get_id() == threadId_.load(); }
+
+  private:
+    CurlEngine();
+    struct State;
+    void run();
+
+    std::unique_ptr<State> state_;
+    std::thread thread_;
+    std::atomic<std::thread::id> threadId_{};
+};
+
+} // namespace net::detail

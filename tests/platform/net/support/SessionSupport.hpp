@@ -1,0 +1,150 @@
+#pragma once
+// Helpers for session tests: a temporary sandbox home, waiting for a task's outcome, and a delegate
+// that records what it is told and answers server-trust challenges as the test says.
+#include "platform/foundation/Sandbox.hpp"
+#include "platform/net/URLSession.hpp"
+
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace velotest {
+
+class TempHome {
+  public:
+    TempHome() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velo-net-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+        ns::Sandbox::setHome(path_);
+    }
+    ~TempHome() {
+        ns::Sandbox::reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+struct DataOutcome {
+    std::optional<std::vector<std::uint8_t>> data;
+    net::URLResponseRef response;
+    std::optional<ns::Error> error;
+    std::string body() const { return data ? std::string(data->begin(), data->end()) : std::string(); }
+};
+
+// Waits (up to 15 s) for `f` to be called once; gives its value.
+template <class T> class Waiter {
+  public:
+    void set(T value) {
+        std::lock_guard lock(mutex_);
+        if (!value_) value_.emplace(std::move(value));
+        cv_.notify_all();
+    }
+    std::optional<T> wait(double seconds = 15.0) {
+        std::unique_lock lock(mutex_);
+        cv_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return value_.has_value(); });
+        return value_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::optional<T> value_;
+};
+
+inline DataOutcome runDataTask(net::URLSession& session, const net::URLRequest& request,
+                               double seconds = 15.0) {
+    auto waiter = std::make_shared<Waiter<DataOutcome>>();
+    auto task = session.dataTaskWithRequest(
+        request, [waiter](const auto& data, const auto& response, const auto& error) {
+            waiter->set(DataOutcome{data, response, error});
+        });
+    if (!task) return DataOutcome{};
+    task->resume();
+    auto outcome = waiter->wait(seconds);
+    return outcome ? *outcome : DataOutcome{std::nullopt, nullptr, ns::Error("test", -424242)};
+}
+
+class RecordingDelegate : public net::URLSessionDelegate {
+  public:
+    enum class TrustAnswer { useCredential, cancel, defaultHandling };
+
+    explicit RecordingDelegate(TrustAnswer answer = TrustAnswer::useCredential) : answer_(answer) {}
+
+    void URLSessionDidReceiveChallenge(net::URLSession&, const net::URLAuthenticationChallenge& challenge,
+                                       net::ChallengeCompletionHandler handler) override {
+        record("challenge " + challenge.protectionSpace().host() + " " +
+               std::to_string(challenge.protectionSpace().serverTrust()
+                                  ? challenge.protectionSpace().serverTrust()->certificates().size()
+                                  : 0));
+        const auto& trust = challenge.protectionSpace().serverTrust();
+        switch (answer_) {
+        case TrustAnswer::useCredential:
+            handler(net::AuthChallengeDisposition::useCredential,
+                    net::URLCredential::credentialForTrust(trust));
+            break;
+        case TrustAnswer::cancel:
+            handler(net::AuthChallengeDisposition::cancelAuthenticationChallenge, nullptr);
+            break;
+        case TrustAnswer::defaultHandling:
+            handler(net::AuthChallengeDisposition::performDefaultHandling, nullptr);
+            break;
+        }
+    }
+    void URLSessionDataTaskDidReceiveResponse(
+        net::URLSession&, const net::URLSessionTaskRef&, const net::URLResponseRef& response,
+        std::function<void(net::URLSessionResponseDisposition)> handler) override {
+        record("response " + std::to_string(response->statusCode().value_or(0)));
+        handler(net::URLSessionResponseDisposition::allow);
+    }
+    void URLSessionDataTaskDidReceiveData(net::URLSession&, const net::URLSessionTaskRef&,
+                                          const std::vector<std::uint8_t>& data) override {
+        std::lock_guard lock(mutex_);
+        body_.append(data.begin(), data.end());
+    }
+    void URLSessionDownloadTaskDidFinishDownloadingToURL(net::URLSession&, const net::URLSessionTaskRef&,
+                                                         const std::string& location) override {
+        std::error_code ignored;
+        record("downloaded " + std::to_string(std::filesystem::file_size(location, ignored)));
+    }
+    void URLSessionTaskDidCompleteWithError(net::URLSession&, const net::URLSessionTaskRef&,
+                                            const std::optional<ns::Error>& error) override {
+        record("complete " + std::to_string(error ? error->code() : 0));
+        completed.set(true);
+    }
+    void URLSessionDidBecomeInvalidWithError(net::URLSession&, const std::optional<ns::Error>&) override {
+        record("invalid");
+        invalidated.set(true);
+    }
+
+    std::vector<std::string> events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::string body() const {
+        std::lock_guard lock(mutex_);
+        return body_;
+    }
+
+    Waiter<bool> completed;
+    Waiter<bool> invalidated;
+
+  private:
+    void record(std::string event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+    TrustAnswer answer_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> events_;
+    std::string body_;
+};
+
+} // namespace velotest

@@ -1,0 +1,142 @@
+#pragma once
+// Servers on 127.0.0.1 for network tests:
+//  - TestHTTPSServer: cpp-httplib with TLS, certificate given by the test, routes scripted per test;
+//  - RawTCPServer: a plain socket that does one scripted thing per connection (record the request and
+//    answer, reset the connection, or never answer), for what a well-behaved HTTP server cannot do.
+#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
+#define CPPHTTPLIB_OPENSSL_SUPPORT
+#endif
+#include "tests/platform/net/support/TestPKI.hpp"
+
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velotest {
+
+class TestHTTPSServer {
+  public:
+    explicit TestHTTPSServer(const TestIdentity& identity)
+        : server_(identity.certificate(), identity.key()) {}
+    ~TestHTTPSServer() { stop(); }
+
+    httplib::SSLServer& routes() { return server_; }
+
+    void start() {
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+    }
+    void stop() {
+        server_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+    int port() const { return port_; }
+    std::string url(const std::string& path) const {
+        return "https://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+  private:
+    httplib::SSLServer server_;
+    std::thread thread_;
+    int port_ = 0;
+};
+
+class RawTCPServer {
+  public:
+    enum class Behaviour { answer, reset, silent };
+
+    explicit RawTCPServer(Behaviour behaviour, std::string answer = {})
+        : behaviour_(behaviour), answer_(std::move(answer)) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        int yes = 1;
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 8);
+        socklen_t length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~RawTCPServer() {
+        stopping_ = true;
+        if (thread_.joinable()) thread_.join();
+        for (int fd : open_)
+            ::close(fd);
+        ::close(listener_);
+    }
+
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    // The raw request texts received so far (head and body as read).
+    std::vector<std::string> requests() const {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+
+  private:
+    void serve() {
+        while (!stopping_) {
+            pollfd watch{listener_, POLLIN, 0};
+            if (::poll(&watch, 1, 20) <= 0) continue;
+            int fd = ::accept(listener_, nullptr, nullptr);
+            if (fd < 0) continue;
+            std::string request = readRequest(fd);
+            {
+                std::lock_guard lock(mutex_);
+                requests_.push_back(request);
+            }
+            if (behaviour_ == Behaviour::answer) {
+                ::send(fd, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+                ::close(fd);
+            } else if (behaviour_ == Behaviour::reset) {
+                linger hard{1, 0};
+                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                ::close(fd);
+            } else {
+                open_.push_back(fd); // never answered, closed only when the server goes
+            }
+        }
+    }
+
+    std::string readRequest(int fd) {
+        std::string text;
+        char buffer[4096];
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (text.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            pollfd watch{fd, POLLIN, 0};
+            if (::poll(&watch, 1, 20) <= 0) continue;
+            ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        return text;
+    }
+
+    Behaviour behaviour_;
+    std::string answer_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+    std::vector<int> open_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> requests_;
+};
+
+} // namespace velotest
