@@ -1,0 +1,87 @@
+#include "app/catalogue/ChapterViewController.hpp"
+
+#include "app/catalogue/Describe.hpp"
+#include "app/lesson/LessonViewController.hpp"
+#include "platform/foundation/Console.hpp"
+
+void ChapterViewController::loadView() {
+    ui::ViewController::loadView();
+    chapterNumberLabel = std::make_shared<ui::Label>();
+    chapterTitleLabel = std::make_shared<ui::Label>();
+    tableView = std::make_shared<TableView>();
+    for (const auto& label : {chapterNumberLabel, chapterTitleLabel}) {
+        label->setTextColor(ui::Color::white());
+        view()->addSubview(label);
+    }
+    tableView->setFrame(view()->bounds());
+    view()->addSubview(tableView);
+    tableView->setDataSource(this);
+    tableView->setSelectionHandler([this](TableView&, IndexPath, TableViewCell& cell) {
+        // The "lessonSegue" leaves from the row cell itself.
+        performSegue("lessonSegue", &cell);
+    });
+}
+
+void ChapterViewController::viewDidLoad() {
+    ui::ViewController::viewDidLoad();
+    chapterTitleLabel->setText(chapter->title);
+    chapterNumberLabel->setText("COURSE " + std::to_string(chapter->number));
+    tableView->setRowHeight(TableView::automaticDimension);
+    tableView->setEstimatedRowHeight(20.0);
+}
+
+void ChapterViewController::viewWillAppear(bool animated) {
+    ui::ViewController::viewWillAppear(animated);
+    tableView->setBackgroundColor(ui::Color::clear());
+    tableView->setBackgroundView(nullptr);
+}
+
+void ChapterViewController::viewDidAppear(bool animated) {
+    ui::ViewController::viewDidAppear(animated);
+    // Only requested here: the rows are configured at the next layout pass, after the flags below.
+    tableView->reloadData();
+    ns::console(describeOptionalList(progressReport->lessons));
+    if (progressReport->lessons) {
+        for (const auto& id : *progressReport->lessons) {
+            for (const auto& lesson : chapter->lessons) {
+                if (lesson->lessonID == id) lesson->completed = true;
+            }
+        }
+    }
+}
+
+int ChapterViewController::numberOfRows(TableView&, int) {
+    return static_cast<int>(chapter->lessons.size());
+}
+
+std::shared_ptr<TableViewCell> ChapterViewController::cellForRow(TableView& table, IndexPath indexPath) {
+    return configureLessonCell(table, indexPath);
+}
+
+std::shared_ptr<ChapterTableViewCell> ChapterViewController::configureLessonCell(TableView& table,
+                                                                                 IndexPath indexPath) {
+    auto cell = std::dynamic_pointer_cast<ChapterTableViewCell>(table.dequeueReusableCell("Cell"));
+    if (!cell) cell = std::make_shared<ChapterTableViewCell>(CellStyle::defaultStyle, "Cell");
+    const auto& lesson = chapter->lessons.at(static_cast<std::size_t>(indexPath.row));
+    if (cell->titleLabel) cell->titleLabel->setText(lesson->title);
+    cell->lessonNumberLabel->setText(std::to_string(lesson->number));
+    cell->contentView()->setBackgroundColor(ui::Color::black());
+    cell->setUserInteractionEnabled(true);
+    cell->setSelectionStyle(CellSelectionStyle::gray);
+    cell->checkmarkView->setHidden(!lesson->completed);
+    return cell;
+}
+
+void ChapterViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) {
+    if (segue.identifier() != "lessonSegue") return;
+    auto destination = std::dynamic_pointer_cast<LessonViewController>(segue.destination());
+    if (!destination) return;
+    destination->lessons = static_cast<std::int64_t>(chapter->lessons.size());
+    auto* cell = dynamic_cast<TableViewCell*>(sender);
+    if (!cell) return;
+    auto indexPath = tableView->indexPathForCell(cell);
+    if (!indexPath) return;
+    destination->lesson = chapter->lessons.at(static_cast<std::size_t>(indexPath->row));
+    destination->chapter = chapter;
+    destination->progressReport = progressReport;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The lesson list of one chapter: number, title and a checkmark per lesson. Each time it comes on
+// screen it brings the lessons' `completed` flags up to date from the record, so a lesson completed on
+// the lesson screen shows its checkmark on return. A row opens the lesson ("lessonSegue").
+//
+// `chapter` and `progressReport` are set by the course home before the view loads; they are the home's
+// own objects.
+//
+// Failure contract: nothing is reported to the learner; a record id that matches no lesson marks
+// nothing. The inputs must be set before the view loads.
+#include "app/catalogue/ChapterTableViewCell.hpp"
+#include "app/catalogue/standins/TableView.hpp"
+#include "app/model/Chapter.hpp"
+#include "app/model/ProgressReport.hpp"
+#include "platform/uikit/Label.hpp"
+#include "platform/uikit/ViewController.hpp"
+
+#include <memory>
+
+class ChapterViewController : public ui::ViewController, public TableViewDataSource {
+  public:
+    ProgressReport::Ptr progressReport;
+    Chapter::Ptr chapter;
+    std::shared_ptr<ui::Label> chapterNumberLabel;
+    std::shared_ptr<ui::Label> chapterTitleLabel;
+    std::shared_ptr<TableView> tableView;
+
+    void loadView() override;
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
+
+    int numberOfRows(TableView& tableView, int section) override;
+    std::shared_ptr<TableViewCell> cellForRow(TableView& tableView, IndexPath indexPath) override;
+    void prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) override;
+
+    std::shared_ptr<ChapterTableViewCell> configureLessonCell(TableView& tableView, IndexPath indexPath);
+};

@@ -1,0 +1,20 @@
+#pragma once
+// The chapter row: position, title, "c / n" and a progress bar whose width is a constraint's constant.
+//
+// Failure contract: none. Main thread only.
+#include "app/catalogue/standins/TableView.hpp"
+#include "platform/uikit/Label.hpp"
+#include "platform/uikit/LayoutConstraint.hpp"
+
+#include <memory>
+
+class MainTableViewCell : public TableViewCell {
+  public:
+    MainTableViewCell(CellStyle style, std::string reuseIdentifier);
+
+    std::shared_ptr<ui::Label> chapterNumberLabel;
+    std::shared_ptr<ui::Label> chapterTitleLabel;
+    std::shared_ptr<ui::View> progressView;
+    std::shared_ptr<ui::Label> progressLabel;
+    std::shared_ptr<ui::LayoutConstraint> progressViewWidthConstraint;
+};

@@ -1,0 +1,194 @@
+#include "app/catalogue/MainViewController.hpp"
+
+#include "app/catalogue/ChapterViewController.hpp"
+#include "app/catalogue/Describe.hpp"
+#include "app/catalogue/SearchResultsTableViewController.hpp"
+#include "app/catalogue/SettingsTableViewController.hpp"
+#include "app/catalogue/StoreKitRater.hpp"
+#include "app/catalogue/standins/StoreReviewController.hpp"
+#include "app/model/Reachability.hpp"
+#include "app/model/TargetHelper.hpp"
+#include "content/Courses.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/uikit/ImageView.hpp"
+
+#include <algorithm>
+
+void MainViewController::loadView() {
+    ui::ViewController::loadView();
+    tableView = std::make_shared<TableView>();
+    tableView->setFrame(view()->bounds());
+    view()->addSubview(tableView);
+    tableView->setDataSource(this);
+    tableView->setSelectionHandler([this](TableView&, IndexPath, TableViewCell& cell) {
+        // The "Chapter" segue leaves from the row cell itself.
+        performSegue("Chapter", &cell);
+    });
+    auto settings = std::make_shared<ui::BarButtonItem>("Settings");
+    settings->addAction([this](ui::BarButtonItem&) { openSettings(); });
+    navigationItem().setLeftBarButtonItem(settings);
+    auto search = std::make_shared<ui::BarButtonItem>("Search");
+    search->addAction([this](ui::BarButtonItem&) { openSearch(); });
+    navigationItem().setRightBarButtonItem(search);
+}
+
+void MainViewController::viewDidLoad() {
+    ui::ViewController::viewDidLoad();
+    auto& target = TargetHelper::shared();
+    ns::console(target.bundleIdentifier());
+    ns::console("Version:" + target.appVersion());
+
+    buildCourse();
+
+    progressReport = ProgressReport::load();
+    if (!progressReport) {
+        progressReport = ProgressReport::make();
+        progressReport->lessons = std::vector<std::string>{"lessonZero"};
+        progressReport->appRated = std::vector<std::string>{"ignore"};
+        progressReport->autoRun = false;
+        progressReport->save();
+    }
+
+    navigationItem().setTitleView(std::make_shared<ui::ImageView>("logo"));
+    tableView->setBackgroundColor(ui::Color::black());
+
+    ns::console(Reachability::isConnected() ? "Internet connection OK" : "Internet connection FAILED");
+
+    defaultAutoRunSetting();
+    defaultSoundSetting();
+    defaultErrorIndicatorSetting();
+}
+
+void MainViewController::buildCourse() {
+    auto& target = TargetHelper::shared();
+    int edition = target.currentEdition(target.bundleIdentifier());
+    for (auto& chapter : content::buildChapters(content::courseForEdition(edition))) {
+        chapters.push_back(std::move(chapter));
+    }
+}
+
+namespace {
+
+void defaultSetting(ProgressReport& record, std::optional<bool> ProgressReport::*field, const char* name,
+                    const char* absentLine, bool firstValue) {
+    if (auto value = record.*field) {
+        ns::console(std::string("The ") + name + " switch is " + (*value ? "ON" : "OFF"));
+        return;
+    }
+    ns::console(std::string(absentLine) + "nil");
+    record.*field = firstValue;
+    record.save();
+}
+
+} // namespace
+
+void MainViewController::defaultAutoRunSetting() {
+    defaultSetting(*progressReport, &ProgressReport::autoRun, "AutoRUN", "table row switch Changed ", false);
+}
+
+void MainViewController::defaultSoundSetting() {
+    defaultSetting(*progressReport, &ProgressReport::sound, "Sound", "table row sound switch changed ", true);
+}
+
+void MainViewController::defaultErrorIndicatorSetting() {
+    defaultSetting(*progressReport, &ProgressReport::showErrorIndicator, "error indicator",
+                   "table row error switch changed ", true);
+}
+
+void MainViewController::viewWillAppear(bool animated) {
+    ui::ViewController::viewWillAppear(animated);
+    tableView->reloadData();
+    if (progressReport && progressReport->lessons) ns::console(describeList(*progressReport->lessons));
+}
+
+void MainViewController::viewDidLayoutSubviews() {
+    tableView->setFrame(view()->bounds());
+    tableView->reloadData();
+}
+
+void MainViewController::viewDidAppear(bool animated) {
+    ui::ViewController::viewDidAppear(animated);
+    requestReviewIfNeeded();
+}
+
+int MainViewController::numberOfRows(TableView&, int) {
+    return static_cast<int>(chapters.size());
+}
+
+std::shared_ptr<TableViewCell> MainViewController::cellForRow(TableView& table, IndexPath indexPath) {
+    return configureChapterCell(table, indexPath);
+}
+
+std::shared_ptr<MainTableViewCell> MainViewController::configureChapterCell(TableView& table,
+                                                                            IndexPath indexPath) {
+    auto cell = std::dynamic_pointer_cast<MainTableViewCell>(table.dequeueReusableCell("Cell"));
+    if (!cell) cell = std::make_shared<MainTableViewCell>(CellStyle::defaultStyle, "Cell");
+
+    const auto& chapter = chapters.at(static_cast<std::size_t>(indexPath.row));
+    cell->chapterNumberLabel->setText(std::to_string(indexPath.row + 1) + ".");
+    cell->chapterTitleLabel->setText(chapter->title);
+
+    if (progressReport && progressReport->lessons) {
+        for (const auto& id : *progressReport->lessons) {
+            for (const auto& lesson : chapter->lessons) {
+                if (lesson->lessonID == id) lesson->completed = true;
+            }
+        }
+    }
+    auto completed = std::count_if(chapter->lessons.begin(), chapter->lessons.end(),
+                                   [](const Lesson::Ptr& lesson) { return lesson->completed; });
+    auto total = chapter->lessons.size();
+    cell->progressLabel->setText(std::to_string(completed) + " / " + std::to_string(total));
+
+    // A chapter without lessons yet is 0 of 0: no progress rather than a fraction that is not a number.
+    float fraction = total == 0 ? 0.0f : static_cast<float>(completed) / static_cast<float>(total);
+    ns::console(describeFloat(fraction));
+    if (completed == 0) {
+        cell->progressView->setHidden(true);
+        return cell;
+    }
+    cell->progressView->setHidden(false);
+    cell->progressViewWidthConstraint->setConstant(view()->frame().width() * static_cast<double>(fraction));
+    ns::console(describeDouble(cell->progressViewWidthConstraint->constant()));
+    return cell;
+}
+
+void MainViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) {
+    const auto& identifier = segue.identifier();
+    if (identifier == "Chapter") {
+        auto destination = std::dynamic_pointer_cast<ChapterViewController>(segue.destination());
+        auto* cell = dynamic_cast<TableViewCell*>(sender);
+        if (!destination || !cell) return;
+        auto indexPath = tableView->indexPathForCell(cell);
+        if (!indexPath) return;
+        destination->chapter = chapters.at(static_cast<std::size_t>(indexPath->row));
+        destination->progressReport = progressReport;
+    } else if (identifier == "Settings") {
+        if (auto destination = std::dynamic_pointer_cast<SettingsTableViewController>(segue.destination())) {
+            destination->progressReport = progressReport;
+            destination->chapters = chapters;
+        }
+    } else if (identifier == "SearchSegue") {
+        if (auto destination =
+                std::dynamic_pointer_cast<SearchResultsTableViewController>(segue.destination())) {
+            destination->chapters = chapters;
+            destination->progressReport = progressReport;
+        }
+    }
+}
+
+void MainViewController::requestReviewIfNeeded() {
+    if (!progressReport || !progressReport->appRated) return;
+    ns::console(describeList(*progressReport->appRated));
+    auto version = TargetHelper::shared().appVersion();
+    const auto& rated = *progressReport->appRated;
+    if (std::find(rated.begin(), rated.end(), version) != rated.end()) return;
+    if (StoreKitRater::shouldRequestReview(20)) StoreReviewController::requestReview();
+}
+
+void MainViewController::openSettings() {
+    performSegue("Settings", nullptr);
+}
+void MainViewController::openSearch() {
+    performSegue("SearchSegue", nullptr);
+}

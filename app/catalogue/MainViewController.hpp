@@ -1,0 +1,50 @@
+#pragma once
+// The course home, the first screen. On load it logs the bundle identifier and version, builds the
+// catalogue of the running edition, loads or creates the learner record, logs the network state and
+// gives the three learner settings their first values. It lists the chapters with "c / n" and a
+// progress bar; a row opens the chapter ("Chapter"), and the screen leads to settings ("Settings") and
+// search ("SearchSegue"). Each time it is shown it may ask for a store review.
+//
+// It owns `chapters` and `progressReport` for the life of the process; later screens get the same
+// objects.
+//
+// Failure contract: nothing is reported to the learner. A record that cannot be read counts as none
+// and a fresh one is saved in its place (the unreadable bytes are kept aside by the record itself). A
+// chapter without lessons shows 0 / 0 and an empty bar.
+#include "app/catalogue/MainTableViewCell.hpp"
+#include "app/catalogue/standins/TableView.hpp"
+#include "app/model/Chapter.hpp"
+#include "app/model/ProgressReport.hpp"
+#include "platform/uikit/ViewController.hpp"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class MainViewController : public ui::ViewController, public TableViewDataSource {
+  public:
+    ProgressReport::Ptr progressReport;
+    std::vector<Chapter::Ptr> chapters;
+    std::shared_ptr<TableView> tableView;
+
+    void loadView() override;
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void viewDidLayoutSubviews() override;
+    void viewDidAppear(bool animated) override;
+
+    int numberOfRows(TableView& tableView, int section) override;
+    std::shared_ptr<TableViewCell> cellForRow(TableView& tableView, IndexPath indexPath) override;
+    void prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) override;
+
+    void buildCourse();
+    void defaultAutoRunSetting();
+    void defaultSoundSetting();
+    void defaultErrorIndicatorSetting();
+    std::shared_ptr<MainTableViewCell> configureChapterCell(TableView& tableView, IndexPath indexPath);
+    void requestReviewIfNeeded();
+
+    // The bar buttons of the storyboard that start the other two segues.
+    void openSettings();
+    void openSearch();
+};

@@ -1,0 +1,13 @@
+#include "app/catalogue/MoreAppsViewController.hpp"
+
+void MoreAppsViewController::loadView() {
+    // The web view is the whole screen; the base view is not made.
+    webView = std::make_shared<WebView>(ui::Rect::zero(), WebViewConfiguration{});
+    webView->setUIDelegate(this);
+    setView(webView);
+}
+
+void MoreAppsViewController::viewDidLoad() {
+    ui::ViewController::viewDidLoad();
+    webView->load(URLRequest{makerSite, 0, 60});
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Search over every lesson of the catalogue. Lists all lessons (lesson title, chapter title) and narrows
+// the list as the learner types; choosing a row records the choice on the backend and opens the lesson
+// at once ("LessonSegueFromSearch").
+//
+// `chapters` and `progressReport` are set by the course home before the view loads.
+//
+// Failure contract: a backend failure prints one "Error: " line and is otherwise ignored; it never
+// blocks or undoes the navigation. Save outcomes are not looked at.
+#include "app/catalogue/Candy.hpp"
+#include "app/catalogue/standins/SearchController.hpp"
+#include "app/catalogue/standins/TableView.hpp"
+#include "app/model/Chapter.hpp"
+#include "app/model/ProgressReport.hpp"
+#include "platform/services/BackendClient.hpp"
+#include "platform/uikit/ViewController.hpp"
+
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+class SearchResultsTableViewController : public ui::ViewController,
+                                         public TableViewDataSource,
+                                         public SearchResultsUpdating,
+                                         public SearchControllerDelegate {
+  public:
+    SearchResultsTableViewController();
+
+    std::vector<Chapter::Ptr> chapters;
+    std::vector<Candy> candies;
+    std::vector<Candy> filteredCandies;
+    ProgressReport::Ptr progressReport;
+    std::optional<Candy> selectedCandy;
+    std::shared_ptr<SearchController> searchController;
+    std::shared_ptr<TableView> tableView;
+    bool definesPresentationContext = false;
+
+    void loadView() override;
+    void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
+
+    int numberOfSections(TableView&) override { return 1; }
+    int numberOfRows(TableView& tableView, int section) override;
+    std::shared_ptr<TableViewCell> cellForRow(TableView& tableView, IndexPath indexPath) override;
+    void didSelectRow(TableView& tableView, IndexPath indexPath);
+    void prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) override;
+
+    void updateSearchResults(SearchController& searchController) override;
+    void didPresentSearchController(SearchController& searchController) override;
+    void willDismissSearchController(SearchController& searchController) override;
+
+    std::vector<Candy> filterCandies(const std::vector<Candy>& candies, std::string_view searchText) const;
+    void logSearchRequest();
+
+    // What the table shows: the matches while searching with a text, else every entry.
+    const std::vector<Candy>& displayedCandies() const;
+};

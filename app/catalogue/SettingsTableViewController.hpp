@@ -1,0 +1,55 @@
+#pragma once
+// Settings: reset all progress, the maker's web page ("MoreApps"), a store review request, support mail,
+// and the learner's three switches (auto run, wrong-answer indicator, sound). Every change is written to
+// the record and saved at once. The Zovud ERO edition has no "Sound" row.
+//
+// `progressReport` and `chapters` are set by the course home before the view loads.
+//
+// Failure contract: when mail cannot be sent, the "Could Not Send Email" alert replaces the composer.
+// The store address is opened without looking at the result.
+#include "app/catalogue/standins/MailComposeViewController.hpp"
+#include "app/catalogue/standins/TableView.hpp"
+#include "app/model/Chapter.hpp"
+#include "app/model/ProgressReport.hpp"
+#include "platform/uikit/Switch.hpp"
+#include "platform/uikit/ViewController.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class SettingsTableViewController : public ui::ViewController,
+                                    public TableViewDataSource,
+                                    public MailComposeViewControllerDelegate {
+  public:
+    static constexpr const char* supportEmail = "support@velomarinth.com";
+
+    ProgressReport::Ptr progressReport;
+    std::vector<Chapter::Ptr> chapters;
+    std::shared_ptr<TableView> tableView;
+
+    void loadView() override;
+    void viewWillAppear(bool animated) override;
+
+    int numberOfRows(TableView& tableView, int section) override;
+    std::shared_ptr<TableViewCell> cellForRow(TableView& tableView, IndexPath indexPath) override;
+    void didSelectRow(TableView& tableView, IndexPath indexPath);
+
+    void autoRunSwitchChanged(ui::Switch& sender);
+    void errorSwitchChanged(ui::Switch& sender);
+    void soundSwitchChanged(ui::Switch& sender);
+    void switchChanged(ui::Switch& sender, std::optional<bool> ProgressReport::*field);
+
+    void confirmResetProgress();
+    void resetProgress();
+    void showRateAppAlert();
+    void sendSupportMail();
+    std::shared_ptr<MailComposeViewController> makeSupportMail();
+
+    void mailComposeController(MailComposeViewController& controller, MailComposeResult result,
+                               const std::optional<ns::Error>& error) override;
+
+    // The name of an edition in the support mail's subject.
+    static std::string editionName(int edition);
+};

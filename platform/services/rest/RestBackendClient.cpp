@@ -1,0 +1,283 @@
+#include "platform/services/rest/RestBackendClient.hpp"
+
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/Text.hpp"
+#include "platform/foundation/UUID.hpp"
+#include "platform/services/Executor.hpp"
+#include "platform/services/rest/ParseJson.hpp"
+
+#include <curl/curl.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace svc {
+
+namespace {
+
+ns::Error makeError(BackendErrorCode code, std::string description) {
+    return ns::Error::make(backendErrorDomain, static_cast<long>(code), std::move(description));
+}
+
+void ensureCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+size_t appendBody(char* data, size_t size, size_t count, void* user) {
+    static_cast<std::string*>(user)->append(data, size * count);
+    return size * count;
+}
+
+// Lets a destroyed client abort the transfer in flight instead of waiting for its timeout.
+int abortWhenStopping(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
+}
+
+std::string trimTrailingSlashes(std::string server) {
+    while (!server.empty() && server.back() == '/')
+        server.pop_back();
+    return server;
+}
+
+std::string escape(CURL* curl, const std::string& text) {
+    char* escaped = curl_easy_escape(curl, text.c_str(), static_cast<int>(text.size()));
+    std::string out = escaped ? escaped : "";
+    curl_free(escaped);
+    return out;
+}
+
+} // namespace
+
+RestBackendClient::RestBackendClient(Options options) : options_(std::move(options)) {}
+
+RestBackendClient::~RestBackendClient() {
+    std::deque<Request> abandoned;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        abort_ = true;
+        abandoned.swap(queue_);
+    }
+    wake_.notify_all();
+    if (worker_.joinable()) worker_.join();
+    for (auto& request : abandoned) {
+        request.done(
+            Response{0, "", makeError(BackendErrorCode::network, "The backend client was shut down.")});
+    }
+}
+
+void RestBackendClient::initialize(BackendConfiguration configuration) {
+    std::lock_guard lock(mutex_);
+    configuration.server = trimTrailingSlashes(std::move(configuration.server));
+    configuration_ = std::move(configuration);
+}
+
+void RestBackendClient::enqueue(Request request) {
+    {
+        std::lock_guard lock(mutex_);
+        bool usable =
+            configuration_ && !configuration_->applicationId.empty() && !configuration_->server.empty();
+        if (usable && !stopping_) {
+            if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
+            queue_.push_back(std::move(request));
+            wake_.notify_one();
+            return;
+        }
+    }
+    request.done(
+        Response{0, "", makeError(BackendErrorCode::notConfigured, "The backend client is not configured.")});
+}
+
+void RestBackendClient::run() {
+    ensureCurl();
+    for (;;) {
+        Request request;
+        BackendConfiguration configuration;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (stopping_) return;
+            request = std::move(queue_.front());
+            queue_.pop_front();
+            configuration = *configuration_;
+        }
+        request.done(perform(request, configuration));
+    }
+}
+
+RestBackendClient::Response RestBackendClient::perform(const Request& request,
+                                                       const BackendConfiguration& configuration) {
+    Response response;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl) {
+        response.transportError = makeError(BackendErrorCode::network, "Could not start a request.");
+        return response;
+    }
+    std::string url = configuration.server + request.path;
+    curl_slist* headers = nullptr;
+    headers = curl_slist_append(headers, ("X-Parse-Application-Id: " + configuration.applicationId).c_str());
+    headers = curl_slist_append(headers, ("X-Parse-Client-Key: " + configuration.clientKey).c_str());
+    headers = curl_slist_append(headers, "Content-Type: application/json");
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, curl_slist_free_all);
+
+    CURL* h = curl.get();
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    if (request.method != "GET") {
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.c_str());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(request.body.size()));
+    }
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, appendBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &response.body);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, options_.connectTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, options_.timeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenStopping);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &abort_);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+
+    CURLcode result = curl_easy_perform(h);
+    if (result != CURLE_OK) {
+        response.transportError =
+            makeError(BackendErrorCode::network,
+                      std::string("Could not reach the backend: ") + curl_easy_strerror(result));
+        return response;
+    }
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);
+    return response;
+}
+
+void RestBackendClient::findObjectsInBackground(const BackendQuery& query, FindObjectsCallback callback) {
+    std::string where = rest::whereParameter(query);
+    std::string className = query.className();
+    std::string path;
+    {
+        std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl((ensureCurl(), curl_easy_init()),
+                                                                 curl_easy_cleanup);
+        path = "/classes/" + escape(curl.get(), className) + "?where=" + escape(curl.get(), where);
+    }
+    enqueue(
+        Request{"GET", std::move(path), "", [className, callback = std::move(callback)](Response response) {
+                    std::optional<std::vector<BackendObject>> objects;
+                    std::optional<ns::Error> error = response.transportError;
+                    if (!error && (response.status < 200 || response.status > 299)) {
+                        error = rest::errorForStatus(response.status, response.body);
+                    }
+                    if (!error) {
+                        auto parsed = rest::parseFindAnswer(response.body, className);
+                        if (parsed)
+                            objects = std::move(parsed.value());
+                        else
+                            error = parsed.error();
+                    }
+                    deliverCallback([callback, objects = std::move(objects), error = std::move(error)] {
+                        callback(objects, error);
+                    });
+                }});
+}
+
+void RestBackendClient::save(const BackendObject& object, const std::string& collectionPath,
+                             SaveCallback callback, std::function<void(const std::string&)> onNewId) {
+    std::string path = collectionPath;
+    std::string method = "POST";
+    if (object.objectId()) {
+        path += "/" + *object.objectId();
+        method = "PUT";
+    }
+    enqueue(Request{method, std::move(path), rest::objectBody(object),
+                    [callback = std::move(callback), onNewId = std::move(onNewId)](Response response) {
+                        std::optional<ns::Error> error = response.transportError;
+                        if (!error && (response.status < 200 || response.status > 299)) {
+                            error = rest::errorForStatus(response.status, response.body);
+                        }
+                        if (!error) {
+                            auto parsed = rest::parseSaveAnswer(response.body);
+                            if (!parsed)
+                                error = parsed.error();
+                            else if (parsed.value() && onNewId)
+                                onNewId(*parsed.value());
+                        }
+                        bool succeeded = !error;
+                        deliverCallback([callback, succeeded, error = std::move(error)] {
+                            if (callback) callback(succeeded, error);
+                        });
+                    }});
+}
+
+void RestBackendClient::saveInBackground(const BackendObject& object, SaveCallback callback) {
+    std::string className = object.className();
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl((ensureCurl(), curl_easy_init()),
+                                                             curl_easy_cleanup);
+    save(object, "/classes/" + escape(curl.get(), className), std::move(callback), nullptr);
+}
+
+std::optional<BackendObject> RestBackendClient::currentInstallation() {
+    std::lock_guard lock(mutex_);
+    if (installation_) return installation_;
+
+    std::optional<std::string> installationId;
+    std::optional<std::string> objectId;
+    if (std::ifstream in{options_.installationFile}) {
+        auto json = nlohmann::json::parse(in, nullptr, false);
+        if (json.is_object() && json.contains("installationId") && json["installationId"].is_string()) {
+            installationId = json["installationId"].get<std::string>();
+            if (json.contains("objectId") && json["objectId"].is_string())
+                objectId = json["objectId"].get<std::string>();
+        } else {
+            ns::console("The backend installation file could not be read; a new installation is made: " +
+                        options_.installationFile.string());
+        }
+    }
+    bool fresh = !installationId;
+    if (fresh) installationId = ns::lowercased(ns::UUID::random().string());
+
+    BackendObject installation("_Installation");
+    installation.setObjectId(objectId);
+    installation.setObject("installationId", *installationId);
+    installation.setObject("deviceType", "linux");
+    if (!options_.appIdentifier.empty()) installation.setObject("appIdentifier", options_.appIdentifier);
+    if (!options_.appVersion.empty()) installation.setObject("appVersion", options_.appVersion);
+    installation_ = installation;
+    if (fresh) storeInstallation(*installationId, objectId);
+    return installation;
+}
+
+void RestBackendClient::storeInstallation(const std::string& installationId,
+                                          const std::optional<std::string>& objectId) {
+    nlohmann::json json{{"installationId", installationId}};
+    if (objectId) json["objectId"] = *objectId;
+    std::error_code ec;
+    std::filesystem::create_directories(options_.installationFile.parent_path(), ec);
+    auto temporary = options_.installationFile;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << json.dump();
+        if (!out) {
+            ns::console("The backend installation could not be kept: " + options_.installationFile.string());
+            return;
+        }
+    }
+    std::filesystem::rename(temporary, options_.installationFile, ec);
+    if (ec) ns::console("The backend installation could not be kept: " + ec.message());
+}
+
+void RestBackendClient::saveInstallationInBackground(const BackendObject& installation,
+                                                     SaveCallback callback) {
+    save(installation, "/installations", std::move(callback), [this](const std::string& objectId) {
+        std::lock_guard lock(mutex_);
+        if (!installation_) return;
+        installation_->setObjectId(objectId);
+        if (const auto* id = installation_->objectForKey("installationId"); id && id->stringValue()) {
+            storeInstallation(*id->stringValue(), objectId);
+        }
+    });
+}
+
+} // namespace svc

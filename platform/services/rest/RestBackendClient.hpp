@@ -1,0 +1,87 @@
+#pragma once
+// The backend client over the Parse-style REST protocol, on libcurl.
+//
+//   find:          GET  <server>/classes/<class>?where=<JSON condition>
+//   save:          POST <server>/classes/<class>           (PUT .../<objectId> once the object has one)
+//   installation:  POST <server>/installations             (PUT .../<objectId> once registered)
+// Every request carries "X-Parse-Application-Id" and "X-Parse-Client-Key"; bodies are JSON.
+//
+// Requests run one after another on the client's own worker thread, started on first use, so no call
+// ever waits for the network; each outcome is delivered once through svc::deliverCallback (the app's
+// main queue). This device's installation id is made once and kept in `installationFile`, with the
+// object id the server gave it, so later launches update the same installation.
+//
+// Failure contract: every failure arrives as the callback's error in backendErrorDomain: notConfigured
+// before initialize() or with an empty application id or server; network when the server cannot be
+// reached or does not answer within the timeout; server for an HTTP error status (the server's own
+// "error" text is the description); badResponse for an answer that is not the expected JSON. An
+// installation file that cannot be read or written costs only persistence: a console line says so and
+// the installation is used all the same. Destroying the client aborts the request in flight and fails
+// every request not yet done with a network error. Thread-safe.
+#include "platform/services/BackendClient.hpp"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace svc {
+
+class RestBackendClient : public BackendClient {
+  public:
+    struct Options {
+        std::filesystem::path installationFile;
+        std::string appIdentifier;
+        std::string appVersion;
+        long connectTimeoutSeconds = 10;
+        long timeoutSeconds = 30;
+    };
+
+    explicit RestBackendClient(Options options);
+    ~RestBackendClient() override;
+    RestBackendClient(const RestBackendClient&) = delete;
+    RestBackendClient& operator=(const RestBackendClient&) = delete;
+
+    void initialize(BackendConfiguration configuration) override;
+    void findObjectsInBackground(const BackendQuery& query, FindObjectsCallback callback) override;
+    void saveInBackground(const BackendObject& object, SaveCallback callback) override;
+    std::optional<BackendObject> currentInstallation() override;
+    void saveInstallationInBackground(const BackendObject& installation, SaveCallback callback) override;
+
+  private:
+    struct Response {
+        long status = 0;
+        std::string body;
+        std::optional<ns::Error> transportError;
+    };
+    struct Request {
+        std::string method;
+        std::string path; // below the server address, starting with "/"
+        std::string body;
+        std::function<void(Response)> done;
+    };
+
+    void enqueue(Request request);
+    void run();
+    Response perform(const Request& request, const BackendConfiguration& configuration);
+    void save(const BackendObject& object, const std::string& collectionPath, SaveCallback callback,
+              std::function<void(const std::string& objectId)> onNewId);
+    void storeInstallation(const std::string& installationId, const std::optional<std::string>& objectId);
+
+    Options options_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Request> queue_;
+    std::optional<BackendConfiguration> configuration_;
+    std::optional<BackendObject> installation_;
+    bool stopping_ = false;
+    std::atomic<bool> abort_{false};
+    std::thread worker_;
+};
+
+} // namespace svc

@@ -1,0 +1,247 @@
+#include "platform/services/rest/RestBackendClient.hpp"
+
+#include "RestServer.hpp"
+#include "TempHome.hpp"
+#include "platform/foundation/Console.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <future>
+
+namespace {
+
+using nlohmann::json;
+using svc::BackendObject;
+using svc::BackendQuery;
+
+const char* kAppId = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa1";
+const char* kClientKey = "kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk2";
+
+struct FindOutcome {
+    std::optional<std::vector<BackendObject>> objects;
+    std::optional<ns::Error> error;
+};
+struct SaveOutcome {
+    bool succeeded = false;
+    std::optional<ns::Error> error;
+};
+
+class RestBackendTest : public ::testing::Test {
+  protected:
+    TempHome home;
+
+    std::unique_ptr<svc::RestBackendClient> client(const std::string& server, long timeout = 5) {
+        auto c = std::make_unique<svc::RestBackendClient>(
+            svc::RestBackendClient::Options{home.path() / "backend" / "installation.json",
+                                            "com.velomarinth.swift", "1.0.0", timeout, timeout});
+        c->initialize({kAppId, kClientKey, server + "/"});
+        return c;
+    }
+
+    static FindOutcome find(svc::BackendClient& c, const std::string& className,
+                            const std::string& lessonID) {
+        BackendQuery query(className);
+        query.whereKey("lessonID", lessonID);
+        std::promise<FindOutcome> done;
+        c.findObjectsInBackground(query, [&](auto objects, auto error) { done.set_value({objects, error}); });
+        return wait(done);
+    }
+    static SaveOutcome save(svc::BackendClient& c, const BackendObject& object, bool installation = false) {
+        std::promise<SaveOutcome> done;
+        auto callback = [&](bool ok, auto error) { done.set_value({ok, error}); };
+        if (installation)
+            c.saveInstallationInBackground(object, callback);
+        else
+            c.saveInBackground(object, callback);
+        return wait(done);
+    }
+    template <typename T> static T wait(std::promise<T>& done) {
+        auto future = done.get_future();
+        if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "no callback";
+            return T{};
+        }
+        return future.get();
+    }
+};
+
+TEST_F(RestBackendTest, InstallationIsRegisteredOnceAndUpdatedOnLaterLaunches) {
+    RestServer server([](const RestServer::Seen& seen) -> RestServer::Answer {
+        if (seen.method == "POST")
+            return {201, R"({"objectId":"inst42","createdAt":"2026-01-01T00:00:00.000Z"})"};
+        return {200, R"({"updatedAt":"2026-01-02T00:00:00.000Z"})"};
+    });
+    std::string installationId;
+    {
+        auto c = client(server.url());
+        auto installation = c->currentInstallation();
+        ASSERT_TRUE(installation);
+        EXPECT_FALSE(installation->objectId());
+        auto outcome = save(*c, *installation, true);
+        EXPECT_TRUE(outcome.succeeded);
+        EXPECT_FALSE(outcome.error);
+        installationId = *installation->objectForKey("installationId")->stringValue();
+    }
+    {
+        auto c = client(server.url());
+        auto installation = c->currentInstallation();
+        ASSERT_TRUE(installation);
+        EXPECT_EQ(installation->objectId(), std::optional<std::string>("inst42"));
+        EXPECT_EQ(*installation->objectForKey("installationId")->stringValue(), installationId);
+        EXPECT_TRUE(save(*c, *installation, true).succeeded);
+    }
+    auto seen = server.seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].method, "POST");
+    EXPECT_EQ(seen[0].path, "/parse/installations");
+    EXPECT_EQ(seen[0].applicationId, kAppId);
+    EXPECT_EQ(seen[0].clientKey, kClientKey);
+    EXPECT_EQ(seen[0].contentType, "application/json");
+    auto body = json::parse(seen[0].body);
+    EXPECT_EQ(body["installationId"], installationId);
+    EXPECT_EQ(body["deviceType"], "linux");
+    EXPECT_EQ(body["appIdentifier"], "com.velomarinth.swift");
+    EXPECT_EQ(seen[1].method, "PUT");
+    EXPECT_EQ(seen[1].path, "/parse/installations/inst42");
+}
+
+TEST_F(RestBackendTest, ClassQueryByKeyAnswersZeroOneOrTwoRows) {
+    RestServer server([](const RestServer::Seen& seen) -> RestServer::Answer {
+        auto lesson = json::parse(seen.where)["lessonID"].get<std::string>();
+        if (lesson == "CH1L1") return {200, R"({"results":[]})"};
+        if (lesson == "CH1L2")
+            return {200, R"({"results":[{"objectId":"v1","lessonID":"CH1L2","videoID":"abcdefghijk"}]})"};
+        return {200, R"({"results":[{"objectId":"v2","lessonID":"CH1L3","videoID":"first000001"},
+                                    {"objectId":"v3","lessonID":"CH1L3","videoID":"second00002"}]})"};
+    });
+    auto c = client(server.url());
+    struct Case {
+        const char* lessonID;
+        std::vector<std::string> videoIDs;
+    } cases[] = {{"CH1L1", {}}, {"CH1L2", {"abcdefghijk"}}, {"CH1L3", {"first000001", "second00002"}}};
+    for (const auto& k : cases) {
+        auto outcome = find(*c, "VideoTutorials", k.lessonID);
+        ASSERT_FALSE(outcome.error) << outcome.error->description();
+        ASSERT_TRUE(outcome.objects);
+        std::vector<std::string> videos;
+        for (const auto& object : *outcome.objects) {
+            EXPECT_EQ(object.className(), "VideoTutorials");
+            EXPECT_TRUE(object.objectId());
+            videos.push_back(*object.objectForKey("videoID")->stringValue());
+        }
+        EXPECT_EQ(videos, k.videoIDs) << k.lessonID;
+    }
+    auto seen = server.seen();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].method, "GET");
+    EXPECT_EQ(seen[0].path, "/parse/classes/VideoTutorials");
+    EXPECT_EQ(json::parse(seen[0].where), json({{"lessonID", "CH1L1"}}));
+    EXPECT_EQ(seen[0].applicationId, kAppId);
+}
+
+TEST_F(RestBackendTest, ObjectSavePostsItsKeysAsJson) {
+    RestServer server([](const RestServer::Seen&) -> RestServer::Answer {
+        return {201, R"({"objectId":"s1"})"};
+    });
+    auto c = client(server.url());
+    BackendObject object("SearchRequests");
+    object.setObject("searchString", "for \"loops\" ✓");
+    EXPECT_TRUE(save(*c, object).succeeded);
+    auto seen = server.seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].method, "POST");
+    EXPECT_EQ(seen[0].path, "/parse/classes/SearchRequests");
+    EXPECT_EQ(json::parse(seen[0].body), json({{"searchString", "for \"loops\" ✓"}}));
+}
+
+TEST_F(RestBackendTest, FailuresArriveAsErrorsOfTheRightKind) {
+    RestServer server([](const RestServer::Seen& seen) -> RestServer::Answer {
+        if (seen.path.ends_with("/Broken")) return {400, R"({"code":141,"error":"Class is locked"})"};
+        if (seen.path.ends_with("/Html")) return {502, "<html>bad gateway</html>"};
+        return {200, "this is not json"};
+    });
+    auto c = client(server.url());
+    struct Case {
+        const char* className;
+        svc::BackendErrorCode code;
+        const char* description;
+    } cases[] = {{"Broken", svc::BackendErrorCode::server, "Class is locked"},
+                 {"Html", svc::BackendErrorCode::server, "The backend answered HTTP 502"},
+                 {"Garbage", svc::BackendErrorCode::badResponse, nullptr}};
+    for (const auto& k : cases) {
+        auto found = find(*c, k.className, "CH1L1");
+        ASSERT_TRUE(found.error) << k.className;
+        EXPECT_FALSE(found.objects);
+        EXPECT_EQ(found.error->domain(), svc::backendErrorDomain);
+        EXPECT_EQ(found.error->code(), static_cast<long>(k.code)) << k.className;
+        if (k.description) {
+            EXPECT_EQ(found.error->localizedDescription(), k.description);
+        }
+
+        auto saved = save(*c, BackendObject(k.className));
+        EXPECT_FALSE(saved.succeeded) << k.className;
+        ASSERT_TRUE(saved.error);
+        EXPECT_EQ(saved.error->code(), static_cast<long>(k.code));
+    }
+}
+
+TEST_F(RestBackendTest, ServerDownGivesNetworkErrorsAndNothingElse) {
+    std::string url;
+    {
+        RestServer closed([](const RestServer::Seen&) { return RestServer::Answer{}; });
+        url = closed.url();
+    } // the port is closed again
+    auto c = client(url);
+    auto found = find(*c, "VideoTutorials", "CH1L1");
+    ASSERT_TRUE(found.error);
+    EXPECT_EQ(found.error->code(), static_cast<long>(svc::BackendErrorCode::network));
+    auto installation = c->currentInstallation();
+    ASSERT_TRUE(installation);
+    auto saved = save(*c, *installation, true);
+    EXPECT_FALSE(saved.succeeded);
+    EXPECT_EQ(saved.error->code(), static_cast<long>(svc::BackendErrorCode::network));
+    EXPECT_FALSE(c->currentInstallation()->objectId());
+}
+
+TEST_F(RestBackendTest, UnconfiguredClientFailsEveryCall) {
+    svc::RestBackendClient c({home.path() / "installation.json", "", "", 1, 1});
+    auto found = find(c, "VideoTutorials", "CH1L1");
+    ASSERT_TRUE(found.error);
+    EXPECT_EQ(found.error->code(), static_cast<long>(svc::BackendErrorCode::notConfigured));
+}
+
+TEST_F(RestBackendTest, ShuttingDownAbortsASlowRequestPromptly) {
+    std::atomic<bool> release{false};
+    RestServer server([&](const RestServer::Seen&) -> RestServer::Answer {
+        for (int i = 0; i < 500 && !release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return {200, R"({"results":[]})"};
+    });
+    auto c = client(server.url(), 30);
+    std::promise<FindOutcome> first, second;
+    BackendQuery query("VideoTutorials");
+    c->findObjectsInBackground(query, [&](auto o, auto e) { first.set_value({o, e}); });
+    c->findObjectsInBackground(query, [&](auto o, auto e) { second.set_value({o, e}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto start = std::chrono::steady_clock::now();
+    c.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    release = true;
+    EXPECT_EQ(wait(first).error->code(), static_cast<long>(svc::BackendErrorCode::network));
+    EXPECT_EQ(wait(second).error->code(), static_cast<long>(svc::BackendErrorCode::network));
+}
+
+TEST_F(RestBackendTest, UnreadableInstallationFileIsReplacedWithAConsoleLine) {
+    std::filesystem::create_directories(home.path() / "backend");
+    std::ofstream(home.path() / "backend" / "installation.json") << "{not json";
+    ns::ConsoleCapture console;
+    auto c = client("http://127.0.0.1:9");
+    auto installation = c->currentInstallation();
+    ASSERT_TRUE(installation);
+    EXPECT_EQ(installation->objectForKey("installationId")->stringValue()->size(), 36u);
+    EXPECT_EQ(console.lines().size(), 1u);
+}
+
+} // namespace
