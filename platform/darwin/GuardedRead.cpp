@@ -1,0 +1,113 @@
+#include "platform/darwin/GuardedRead.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace darwin {
+namespace {
+
+std::atomic<int> pipeRead{-1};
+std::atomic<int> pipeWrite{-1};
+std::atomic<bool> forcePipe{false};
+std::atomic<bool> kernelCopyRefused{false};
+
+constexpr std::uintptr_t kNullLimit = 4096;
+constexpr std::size_t kPipeChunk = 4096;
+
+// 1: copied, 0: bad address, -1: the kernel copy is not available here.
+int kernelCopy(std::uintptr_t address, void* destination, std::size_t size) {
+    iovec local{destination, size};
+    iovec remote{reinterpret_cast<void*>(address), size};
+    long pid = syscall(SYS_getpid);
+    long copied;
+    do {
+        copied = syscall(SYS_process_vm_readv, pid, &local, 1UL, &remote, 1UL, 0UL);
+    } while (copied < 0 && errno == EINTR);
+    if (copied == static_cast<long>(size)) return 1;
+    if (copied < 0 && (errno == ENOSYS || errno == EPERM)) return -1;
+    return 0;
+}
+
+bool pipeCopy(std::uintptr_t address, void* destination, std::size_t size) {
+    int rd = pipeRead.load(std::memory_order_acquire);
+    int wr = pipeWrite.load(std::memory_order_acquire);
+    if (rd < 0 || wr < 0) return false;
+    auto* out = static_cast<unsigned char*>(destination);
+    while (size > 0) {
+        std::size_t chunk = size < kPipeChunk ? size : kPipeChunk;
+        long put;
+        do {
+            put = syscall(SYS_write, wr, reinterpret_cast<const void*>(address), chunk);
+        } while (put < 0 && errno == EINTR);
+        if (put <= 0) return false;
+        long got = 0;
+        while (got < put) {
+            long n = syscall(SYS_read, rd, out + got, static_cast<std::size_t>(put - got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            got += n;
+        }
+        address += static_cast<std::uintptr_t>(put);
+        out += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+} // namespace
+
+void prepareGuardedReads() {
+    if (pipeRead.load() >= 0) return;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    int expected = -1;
+    if (!pipeRead.compare_exchange_strong(expected, fds[0])) {
+        close(fds[0]);
+        close(fds[1]);
+        return;
+    }
+    pipeWrite.store(fds[1], std::memory_order_release);
+}
+
+void setGuardedReadsUsePipe(bool usePipe) {
+    if (usePipe) prepareGuardedReads();
+    forcePipe.store(usePipe);
+}
+
+bool readMemory(std::uintptr_t address, void* destination, std::size_t size) {
+    if (address < kNullLimit || destination == nullptr) return false;
+    if (size == 0) return true;
+    if (address + size < address) return false;
+    if (!forcePipe.load(std::memory_order_relaxed) && !kernelCopyRefused.load(std::memory_order_relaxed)) {
+        int result = kernelCopy(address, destination, size);
+        if (result >= 0) return result == 1;
+        kernelCopyRefused.store(true, std::memory_order_relaxed);
+    }
+    return pipeCopy(address, destination, size);
+}
+
+bool readableString(std::uintptr_t address, std::size_t maximum) {
+    if (maximum == 0) return true;
+    if (address < kNullLimit) return false;
+    char chunk[64];
+    std::size_t done = 0;
+    while (done < maximum) {
+        // Read up to the end of the current 64-byte block so a string that ends just before an
+        // unmapped page is still accepted.
+        std::uintptr_t at = address + done;
+        std::size_t want = 64 - (at & 63);
+        if (want > maximum - done) want = maximum - done;
+        if (!readMemory(at, chunk, want)) return false;
+        for (std::size_t i = 0; i < want; ++i) {
+            if (chunk[i] == '\0') return true;
+        }
+        done += want;
+    }
+    return true;
+}
+
+} // namespace darwin

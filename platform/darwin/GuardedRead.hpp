@@ -1,0 +1,27 @@
+#pragma once
+// Reads of this process's memory that never fault: a bad address gives false instead of a signal.
+//
+// Used at crash time on pointers taken from a damaged process (stack words, queue labels, unwind
+// tables). Safe in signal handlers: no heap, no locks, raw system calls only. The kernel copy
+// (process_vm_readv) is used when the kernel allows it; otherwise a pipe prepared by
+// prepareGuardedReads() lets the kernel validate the source through write(2).
+#include <cstddef>
+#include <cstdint>
+
+namespace darwin {
+
+// Opens the fallback pipe once. Call at start, before any crash; later calls do nothing.
+void prepareGuardedReads();
+
+// Copies `size` bytes from `address` to `destination`. False when any byte is unreadable or the
+// address is below 4096 (treated as null); the destination may then hold part of the bytes.
+bool readMemory(std::uintptr_t address, void* destination, std::size_t size);
+
+// True when the bytes from `address` up to a zero byte (within `maximum` bytes) are readable.
+// A maximum of 0 is true at once. Nothing is copied.
+bool readableString(std::uintptr_t address, std::size_t maximum);
+
+// Forces the pipe fallback (tests of the fallback path only).
+void setGuardedReadsUsePipe(bool usePipe);
+
+} // namespace darwin

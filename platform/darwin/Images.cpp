@@ -1,0 +1,218 @@
+#include "platform/darwin/Images.hpp"
+
+#include <cstring>
+#include <dlfcn.h>
+#include <elf.h>
+#include <link.h>
+#include <mutex>
+#include <vector>
+
+namespace darwin {
+namespace {
+
+std::mutex callbackMutex;
+ImageCallback addedCallback = nullptr;
+ImageCallback removedCallback = nullptr;
+
+bool describe(const dl_phdr_info* info, ImageInfo& out) {
+    std::uintptr_t low = UINTPTR_MAX;
+    std::uintptr_t high = 0;
+    out = ImageInfo{};
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        if (header.p_type == PT_LOAD) {
+            low = header.p_vaddr < low ? header.p_vaddr : low;
+            std::uintptr_t end = header.p_vaddr + header.p_memsz;
+            high = end > high ? end : high;
+        } else if (header.p_type == PT_GNU_EH_FRAME) {
+            out.ehFrameHdr = info->dlpi_addr + header.p_vaddr;
+        } else if (header.p_type == PT_NOTE && !out.hasUuid) {
+            std::uintptr_t at = info->dlpi_addr + header.p_vaddr;
+            std::uintptr_t end = at + header.p_memsz;
+            while (at + sizeof(ElfW(Nhdr)) <= end) {
+                const auto* note = reinterpret_cast<const ElfW(Nhdr)*>(at);
+                std::uintptr_t name = at + sizeof(ElfW(Nhdr));
+                std::uintptr_t desc = name + ((note->n_namesz + 3) & ~3U);
+                if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 &&
+                    std::memcmp(reinterpret_cast<const void*>(name), "GNU", 4) == 0 && note->n_descsz > 0) {
+                    std::size_t n = note->n_descsz < 16 ? note->n_descsz : 16;
+                    std::memcpy(out.uuid, reinterpret_cast<const void*>(desc), n);
+                    out.hasUuid = true;
+                    break;
+                }
+                at = desc + ((note->n_descsz + 3) & ~3U);
+            }
+        }
+    }
+    if (high <= low) return false;
+    out.base = info->dlpi_addr + low;
+    out.size = high - low;
+    out.path = info->dlpi_name;
+    if (out.ehFrameHdr != 0) out.ehFrame = ehFrameFromHeader(out.ehFrameHdr);
+    return true;
+}
+
+struct VisitState {
+    bool (*visit)(const ImageInfo&, void*);
+    void* context;
+    bool first;
+    bool stopped;
+};
+
+int visitOne(dl_phdr_info* info, std::size_t, void* raw) {
+    auto* state = static_cast<VisitState*>(raw);
+    ImageInfo image;
+    bool first = state->first;
+    state->first = false;
+    if (!describe(info, image)) return 0;
+    image.mainExecutable = first;
+    if (!state->visit(image, state->context)) {
+        state->stopped = true;
+        return 1;
+    }
+    return 0;
+}
+
+std::vector<ImageInfo> snapshot() {
+    std::vector<ImageInfo> images;
+    forEachImage(
+        [](const ImageInfo& image, void* context) {
+            static_cast<std::vector<ImageInfo>*>(context)->push_back(image);
+            return true;
+        },
+        &images);
+    return images;
+}
+
+bool contains(const std::vector<ImageInfo>& images, std::uintptr_t base) {
+    for (const auto& image : images) {
+        if (image.base == base) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void forEachImage(bool (*visit)(const ImageInfo& image, void* context), void* context) {
+    if (visit == nullptr) return;
+    VisitState state{visit, context, true, false};
+    dl_iterate_phdr(visitOne, &state);
+}
+
+void registerImageCallbacks(ImageCallback added, ImageCallback removed) {
+    {
+        std::lock_guard lock(callbackMutex);
+        addedCallback = added;
+        removedCallback = removed;
+    }
+    if (added == nullptr) return;
+    for (const auto& image : snapshot())
+        added(image);
+}
+
+void* openImage(const char* path, int flags) {
+    std::lock_guard lock(callbackMutex);
+    std::vector<ImageInfo> before = addedCallback != nullptr ? snapshot() : std::vector<ImageInfo>{};
+    void* handle = dlopen(path, flags);
+    if (handle != nullptr && addedCallback != nullptr) {
+        for (const auto& image : snapshot()) {
+            if (!contains(before, image.base)) addedCallback(image);
+        }
+    }
+    return handle;
+}
+
+int closeImage(void* handle) {
+    std::lock_guard lock(callbackMutex);
+    std::vector<ImageInfo> before = removedCallback != nullptr ? snapshot() : std::vector<ImageInfo>{};
+    int result = dlclose(handle);
+    if (result == 0 && removedCallback != nullptr) {
+        std::vector<ImageInfo> after = snapshot();
+        for (const auto& image : before) {
+            if (!contains(after, image.base)) removedCallback(image);
+        }
+    }
+    return result;
+}
+
+bool findImage(std::uintptr_t address, ImageInfo& out) {
+    struct Search {
+        std::uintptr_t address;
+        ImageInfo* out;
+        bool found;
+    } search{address, &out, false};
+    forEachImage(
+        [](const ImageInfo& image, void* context) {
+            auto* s = static_cast<Search*>(context);
+            if (s->address >= image.base && s->address - image.base < image.size) {
+                *s->out = image;
+                s->found = true;
+                return false;
+            }
+            return true;
+        },
+        &search);
+    return search.found;
+}
+
+bool mainImage(ImageInfo& out) {
+    bool found = false;
+    struct State {
+        ImageInfo* out;
+        bool* found;
+    } state{&out, &found};
+    forEachImage(
+        [](const ImageInfo& image, void* context) {
+            auto* s = static_cast<State*>(context);
+            *s->out = image;
+            *s->found = true;
+            return false;
+        },
+        &state);
+    return found;
+}
+
+std::uintptr_t ehFrameFromHeader(std::uintptr_t hdr) {
+    // version (1), eh_frame_ptr encoding, fde_count encoding, table encoding, then eh_frame_ptr.
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(hdr);
+    if (bytes[0] != 1) return 0;
+    std::uint8_t encoding = bytes[1];
+    std::uintptr_t field = hdr + 4;
+    std::uintptr_t value = 0;
+    switch (encoding & 0x0F) {
+    case 0x03: { // udata4
+        std::uint32_t v;
+        std::memcpy(&v, reinterpret_cast<const void*>(field), 4);
+        value = v;
+        break;
+    }
+    case 0x0B: { // sdata4
+        std::int32_t v;
+        std::memcpy(&v, reinterpret_cast<const void*>(field), 4);
+        value = static_cast<std::uintptr_t>(static_cast<std::intptr_t>(v));
+        break;
+    }
+    case 0x00:
+    case 0x04:
+    case 0x0C: {
+        std::uint64_t v;
+        std::memcpy(&v, reinterpret_cast<const void*>(field), 8);
+        value = v;
+        break;
+    }
+    default:
+        return 0;
+    }
+    switch (encoding & 0x70) {
+    case 0x00:
+        return value;
+    case 0x10: // pc-relative
+        return field + value;
+    case 0x30: // data-relative: relative to the header
+        return hdr + value;
+    default:
+        return 0;
+    }
+}
+
+} // namespace darwin

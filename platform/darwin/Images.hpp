@@ -1,0 +1,47 @@
+#pragma once
+// The executable images (ELF objects) loaded in this process, with load and unload notifications.
+//
+// An image is described by the address of its ELF header (base), the span of its loadable segments
+// (size), its GNU build-id (first 16 bytes, the image UUID), and the addresses of its
+// .eh_frame_hdr and .eh_frame sections (0 when absent). The list comes from dl_iterate_phdr;
+// images opened or closed after start are announced only when they go through openImage/closeImage,
+// our wrappers of dlopen/dlclose. Not for use at crash time (the crash reporter keeps its own table).
+#include <cstddef>
+#include <cstdint>
+
+namespace darwin {
+
+struct ImageInfo {
+    std::uintptr_t base = 0;
+    std::uintptr_t size = 0;
+    std::uintptr_t ehFrameHdr = 0;
+    std::uintptr_t ehFrame = 0;
+    std::uint8_t uuid[16] = {};
+    bool hasUuid = false;
+    const char* path = nullptr; // owned by the dynamic linker; valid while the image is loaded
+    bool mainExecutable = false;
+};
+
+using ImageCallback = void (*)(const ImageInfo& image);
+
+// Calls `visit` for every loaded image (main executable first); stops early when it returns false.
+void forEachImage(bool (*visit)(const ImageInfo& image, void* context), void* context);
+
+// Registers the notification callbacks (one pair per process; a later call replaces them). `added` is
+// called at once, on this thread, for every image already loaded.
+void registerImageCallbacks(ImageCallback added, ImageCallback removed);
+
+// dlopen/dlclose that announce images newly mapped or unmapped to the registered callbacks.
+void* openImage(const char* path, int flags);
+int closeImage(void* handle);
+
+// The image that holds `address`, if any.
+bool findImage(std::uintptr_t address, ImageInfo& out);
+
+// The main executable.
+bool mainImage(ImageInfo& out);
+
+// Reads the eh_frame address out of an .eh_frame_hdr at `hdr` (0 when it cannot be decoded).
+std::uintptr_t ehFrameFromHeader(std::uintptr_t hdr);
+
+} // namespace darwin

@@ -1,0 +1,305 @@
+#include "platform/darwin/Threads.hpp"
+
+#include "platform/darwin/Host.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace darwin {
+namespace {
+
+struct NameEntry {
+    std::atomic<pid_t> tid{0};
+    char name[kThreadNameSize];
+    char queue[kThreadNameSize];
+};
+NameEntry nameTable[kMaxThreads];
+
+enum SlotState : int { kIdle = 0, kRequested = 1, kParked = 2, kAbandoned = 3 };
+
+struct SuspendSlot {
+    std::atomic<pid_t> tid{0};
+    std::atomic<int> state{kIdle};
+    mcontext_t context;
+};
+SuspendSlot slots[kMaxThreads];
+std::atomic<std::size_t> slotCount{0};
+std::atomic<int> releaseGeneration{0};
+std::atomic<bool> suspensionReady{false};
+
+constexpr long kAnswerTimeoutNanos = 250L * 1000 * 1000;
+
+long futexWait(std::atomic<int>* word, int expected, long timeoutNanos) {
+    timespec timeout{timeoutNanos / 1000000000L, timeoutNanos % 1000000000L};
+    return syscall(SYS_futex, reinterpret_cast<int*>(word), FUTEX_WAIT_PRIVATE, expected,
+                   timeoutNanos > 0 ? &timeout : nullptr, nullptr, 0);
+}
+
+void futexWakeAll(std::atomic<int>* word) {
+    syscall(SYS_futex, reinterpret_cast<int*>(word), FUTEX_WAKE_PRIVATE, 0x7fffffff, nullptr, nullptr, 0);
+}
+
+long monotonicNanos() {
+    timespec now{};
+    syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000000000L + now.tv_nsec;
+}
+
+void copyText(char* out, std::size_t size, const char* text) {
+    std::size_t i = 0;
+    for (; text != nullptr && i + 1 < size && text[i] != '\0'; ++i)
+        out[i] = text[i];
+    out[i] = '\0';
+}
+
+NameEntry* entryFor(pid_t tid, bool create) {
+    for (auto& entry : nameTable) {
+        if (entry.tid.load(std::memory_order_acquire) == tid) return &entry;
+    }
+    if (!create) return nullptr;
+    for (auto& entry : nameTable) {
+        pid_t expected = 0;
+        if (entry.tid.compare_exchange_strong(expected, tid)) {
+            entry.name[0] = '\0';
+            entry.queue[0] = '\0';
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+void suspensionHandler(int, siginfo_t*, void* context) {
+    int savedErrno = errno;
+    pid_t me = currentThreadId();
+    std::size_t count = slotCount.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < count; ++i) {
+        SuspendSlot& slot = slots[i];
+        if (slot.tid.load(std::memory_order_acquire) != me) continue;
+        if (slot.state.load(std::memory_order_acquire) != kRequested) break;
+        slot.context = static_cast<ucontext_t*>(context)->uc_mcontext;
+        int generation = releaseGeneration.load(std::memory_order_acquire);
+        int expected = kRequested;
+        if (!slot.state.compare_exchange_strong(expected, kParked)) break; // the suspender gave up
+        futexWakeAll(&slot.state);
+        while (releaseGeneration.load(std::memory_order_acquire) == generation) {
+            futexWait(&releaseGeneration, generation, 0);
+        }
+        slot.state.store(kIdle, std::memory_order_release);
+        futexWakeAll(&slot.state);
+        break;
+    }
+    errno = savedErrno;
+}
+
+} // namespace
+
+pid_t currentThreadId() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
+
+long listThreads(pid_t* ids, std::size_t capacity) {
+    long fd = syscall(SYS_openat, AT_FDCWD, "/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    alignas(8) char buffer[4096];
+    long count = 0;
+    for (;;) {
+        long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        for (long offset = 0; offset < n;) {
+            // linux_dirent64: inode (8), offset (8), record length (2), type (1), name.
+            unsigned short length;
+            std::memcpy(&length, buffer + offset + 16, sizeof length);
+            const char* name = buffer + offset + 19;
+            if (name[0] >= '0' && name[0] <= '9' && static_cast<std::size_t>(count) < capacity) {
+                pid_t tid = 0;
+                for (const char* p = name; *p >= '0' && *p <= '9'; ++p)
+                    tid = tid * 10 + (*p - '0');
+                ids[count++] = tid;
+            }
+            if (length == 0) break;
+            offset += length;
+        }
+    }
+    syscall(SYS_close, fd);
+    return count;
+}
+
+void setCurrentThreadName(const char* name) {
+    if (name == nullptr) return;
+    char shortName[16];
+    copyText(shortName, sizeof shortName, name);
+    pthread_setname_np(pthread_self(), shortName);
+    if (NameEntry* entry = entryFor(currentThreadId(), true)) copyText(entry->name, sizeof entry->name, name);
+}
+
+void setCurrentThreadQueueLabel(const char* label) {
+    if (NameEntry* entry = entryFor(currentThreadId(), label != nullptr && *label != '\0')) {
+        copyText(entry->queue, sizeof entry->queue, label);
+    }
+}
+
+void forgetCurrentThread() {
+    if (NameEntry* entry = entryFor(currentThreadId(), false)) {
+        entry->name[0] = '\0';
+        entry->queue[0] = '\0';
+        entry->tid.store(0, std::memory_order_release);
+    }
+}
+
+bool threadName(pid_t tid, char* buffer, std::size_t size) {
+    if (buffer == nullptr || size == 0) return false;
+    buffer[0] = '\0';
+    if (NameEntry* entry = entryFor(tid, false); entry != nullptr && entry->name[0] != '\0') {
+        copyText(buffer, size, entry->name);
+        return true;
+    }
+    char path[64] = "/proc/self/task/";
+    char digits[16];
+    int n = 0;
+    for (pid_t v = tid; n == 0 || v != 0; v /= 10)
+        digits[n++] = static_cast<char>('0' + v % 10);
+    std::size_t at = std::strlen(path);
+    while (n > 0)
+        path[at++] = digits[--n];
+    std::memcpy(path + at, "/comm", 6);
+    if (readSmallFile(path, buffer, size) < 0) return false;
+    std::size_t length = std::strlen(buffer);
+    if (length > 0 && buffer[length - 1] == '\n') buffer[length - 1] = '\0';
+    return true;
+}
+
+bool queueLabel(pid_t tid, char* buffer, std::size_t size) {
+    if (buffer == nullptr || size == 0) return false;
+    buffer[0] = '\0';
+    NameEntry* entry = entryFor(tid, false);
+    if (entry == nullptr || entry->queue[0] == '\0') return false;
+    copyText(buffer, size, entry->queue);
+    return true;
+}
+
+int suspensionSignal() {
+    return SIGRTMAX - 1;
+}
+
+bool prepareThreadSuspension() {
+    if (suspensionReady.load()) return true;
+    struct sigaction action {};
+    action.sa_sigaction = suspensionHandler;
+    action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(suspensionSignal(), &action, nullptr) != 0) return false;
+    suspensionReady.store(true);
+    return true;
+}
+
+bool suspendThreads(const pid_t* ids, std::size_t count) {
+    if (!suspensionReady.load()) return count == 0;
+    pid_t me = currentThreadId();
+    pid_t pid = static_cast<pid_t>(syscall(SYS_getpid));
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < count && used < kMaxThreads; ++i) {
+        if (ids[i] == me) continue;
+        slots[used].tid.store(ids[i], std::memory_order_relaxed);
+        slots[used].state.store(kRequested, std::memory_order_relaxed);
+        ++used;
+    }
+    slotCount.store(used, std::memory_order_release);
+    bool allAnswered = true;
+    for (std::size_t i = 0; i < used; ++i) {
+        SuspendSlot& slot = slots[i];
+        if (!allAnswered) {
+            slot.state.store(kAbandoned, std::memory_order_release);
+            continue;
+        }
+        if (syscall(SYS_tgkill, pid, slot.tid.load(), suspensionSignal()) != 0) {
+            // A thread that ended since the list was taken has nothing left to freeze.
+            slot.state.store(kAbandoned, std::memory_order_release);
+            continue;
+        }
+        long deadline = monotonicNanos() + kAnswerTimeoutNanos;
+        while (slot.state.load(std::memory_order_acquire) == kRequested) {
+            long left = deadline - monotonicNanos();
+            if (left <= 0) break;
+            futexWait(&slot.state, kRequested, left);
+        }
+        int expected = kRequested;
+        if (slot.state.compare_exchange_strong(expected, kAbandoned)) allAnswered = false;
+    }
+    return allAnswered;
+}
+
+bool resumeThreads() {
+    releaseGeneration.fetch_add(1, std::memory_order_acq_rel);
+    futexWakeAll(&releaseGeneration);
+    std::size_t count = slotCount.load(std::memory_order_acquire);
+    bool allLeft = true;
+    long deadline = monotonicNanos() + kAnswerTimeoutNanos;
+    for (std::size_t i = 0; i < count; ++i) {
+        SuspendSlot& slot = slots[i];
+        while (slot.state.load(std::memory_order_acquire) == kParked) {
+            long left = deadline - monotonicNanos();
+            if (left <= 0) {
+                allLeft = false;
+                break;
+            }
+            futexWait(&slot.state, kParked, left);
+        }
+        slot.tid.store(0, std::memory_order_relaxed);
+        slot.state.store(kIdle, std::memory_order_relaxed);
+    }
+    slotCount.store(0, std::memory_order_release);
+    return allLeft;
+}
+
+bool suspendedThreadContext(pid_t tid, mcontext_t& out) {
+    std::size_t count = slotCount.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (slots[i].tid.load() == tid && slots[i].state.load(std::memory_order_acquire) == kParked) {
+            out = slots[i].context;
+            return true;
+        }
+    }
+    return false;
+}
+
+AlternateSignalStack::AlternateSignalStack() {
+    std::size_t page = static_cast<std::size_t>(hostPageSize());
+    size_ = 0x40000;
+    void* memory = mmap(nullptr, size_ + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return;
+    mprotect(memory, page, PROT_NONE); // overflowing the handler's stack faults instead of corrupting
+    memory_ = memory;
+    stack_t stack{};
+    stack.ss_sp = static_cast<char*>(memory) + page;
+    stack.ss_size = size_;
+    installed_ = sigaltstack(&stack, nullptr) == 0;
+}
+
+AlternateSignalStack::~AlternateSignalStack() {
+    if (memory_ == nullptr) return;
+    std::size_t page = static_cast<std::size_t>(hostPageSize());
+    if (installed_) {
+        stack_t current{};
+        if (sigaltstack(nullptr, &current) == 0 && current.ss_sp == static_cast<char*>(memory_) + page &&
+            (current.ss_flags & SS_ONSTACK) == 0) {
+            stack_t off{};
+            off.ss_flags = SS_DISABLE;
+            sigaltstack(&off, nullptr);
+        } else {
+            return; // still in use: leaking the mapping is safer than pulling the stack away
+        }
+    }
+    munmap(memory_, size_ + page);
+}
+
+} // namespace darwin

@@ -1,0 +1,66 @@
+#pragma once
+// Threads of this process, as a crash reporter needs them: listing, full names and queue labels,
+// suspension with register capture, and alternate signal stacks.
+//
+// listThreads, threadName, queueLabel, suspendThreads and resumeThreads are safe in signal handlers:
+// they use raw system calls and fixed tables prepared at start (no heap, no locks). Thread ids are
+// compared whole.
+#include <cstddef>
+#include <cstdint>
+#include <sys/types.h>
+#include <sys/ucontext.h>
+
+namespace darwin {
+
+constexpr std::size_t kMaxThreads = 512;
+constexpr std::size_t kThreadNameSize = 64;
+
+// The calling thread's kernel id.
+pid_t currentThreadId();
+
+// Fills `ids` with the ids of this process's threads (from /proc/self/task), at most `capacity`.
+// Returns the count, or -1 when the list cannot be read.
+long listThreads(pid_t* ids, std::size_t capacity);
+
+// Names the calling thread: the kernel keeps 15 characters, the full name is kept in our own table.
+void setCurrentThreadName(const char* name);
+// Records the label of the queue the calling thread runs (empty or null clears it).
+void setCurrentThreadQueueLabel(const char* label);
+// Forgets the calling thread's table entries (call before a named thread ends).
+void forgetCurrentThread();
+
+// The full name of a thread: our table first, else the kernel's name. Always zero-terminated; empty
+// when the thread has no name. False when the thread could not be asked.
+bool threadName(pid_t tid, char* buffer, std::size_t size);
+// The queue label registered by the thread; false when it has none.
+bool queueLabel(pid_t tid, char* buffer, std::size_t size);
+
+// Registers the handler of the reserved real-time signal used to suspend threads. Call at start.
+bool prepareThreadSuspension();
+int suspensionSignal();
+
+// Suspends every listed thread except the caller's; each one parks in the reserved signal's handler
+// after saving its registers. Stops at the first thread that does not answer in time and returns
+// false; the threads suspended so far stay suspended until resumeThreads.
+bool suspendThreads(const pid_t* ids, std::size_t count);
+// Releases every thread parked by suspendThreads and waits briefly until they have left the handler.
+bool resumeThreads();
+// Registers saved by a suspended thread; false when that thread is not parked.
+bool suspendedThreadContext(pid_t tid, mcontext_t& out);
+
+// Installs an alternate signal stack for the calling thread for as long as it lives (RAII), restoring
+// the previous one on destruction. Used on the SDK's own threads.
+class AlternateSignalStack {
+  public:
+    AlternateSignalStack();
+    ~AlternateSignalStack();
+    AlternateSignalStack(const AlternateSignalStack&) = delete;
+    AlternateSignalStack& operator=(const AlternateSignalStack&) = delete;
+
+  private:
+    void* memory_ = nullptr;
+    std::size_t size_ = 0;
+    bool installed_ = false;
+};
+
+} // namespace darwin

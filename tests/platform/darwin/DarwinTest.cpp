@@ -1,0 +1,106 @@
+#include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/Host.hpp"
+#include "platform/darwin/Images.hpp"
+#include "platform/darwin/Threads.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+class GuardedReadTest : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { darwin::setGuardedReadsUsePipe(GetParam()); }
+    void TearDown() override { darwin::setGuardedReadsUsePipe(false); }
+};
+
+TEST_P(GuardedReadTest, ReadsMappedBytesAndRefusesUnmappedOnesWithoutFaulting) {
+    long page = sysconf(_SC_PAGESIZE);
+    auto* two = static_cast<char*>(
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(two, MAP_FAILED);
+    std::memcpy(two + page - 6, "hello", 6);
+    munmap(two + page, page); // the second page is gone
+
+    char out[8] = {};
+    EXPECT_TRUE(darwin::readMemory(reinterpret_cast<std::uintptr_t>(two + page - 6), out, 6));
+    EXPECT_STREQ(out, "hello");
+    EXPECT_FALSE(darwin::readMemory(reinterpret_cast<std::uintptr_t>(two + page - 2), out, 4));
+    EXPECT_FALSE(darwin::readMemory(reinterpret_cast<std::uintptr_t>(two + page), out, 1));
+    EXPECT_FALSE(darwin::readMemory(16, out, 1)); // below 4096 counts as null
+
+    EXPECT_TRUE(darwin::readableString(reinterpret_cast<std::uintptr_t>(two + page - 6), 128));
+    std::memset(two + page - 6, 'x', 6); // no terminator before the hole
+    EXPECT_FALSE(darwin::readableString(reinterpret_cast<std::uintptr_t>(two + page - 6), 128));
+    EXPECT_TRUE(darwin::readableString(reinterpret_cast<std::uintptr_t>(two + page - 6), 6));
+    munmap(two, page);
+}
+
+INSTANTIATE_TEST_SUITE_P(KernelCopyAndPipe, GuardedReadTest, ::testing::Values(false, true));
+
+TEST(HostFactsTest, FieldsAreParsedOnlyAtLineStartsWithAnExactKey) {
+    const char* text = "Active(anon):  5 kB\nActive:   42 kB\nMemFree: 7 kB\n";
+    std::uint64_t value = 0;
+    ASSERT_TRUE(darwin::findNumberField(text, "Active", value));
+    EXPECT_EQ(value, 42u);
+    EXPECT_FALSE(darwin::findNumberField(text, "Inactive", value));
+    darwin::ProcessUsage usage;
+    ASSERT_TRUE(darwin::processUsage(usage));
+    EXPECT_GT(usage.residentBytes, 0u);
+    std::uint64_t freeBytes = 0, total = 0;
+    ASSERT_TRUE(darwin::volumeSpace("/", freeBytes, total));
+    EXPECT_LE(freeBytes, total);
+}
+
+TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    std::atomic<bool> stop{false};
+    std::atomic<pid_t> helperId{0};
+    std::thread helper([&] {
+        darwin::setCurrentThreadName("com.example.a-thread-name-longer-than-fifteen");
+        helperId = darwin::currentThreadId();
+        while (!stop)
+            std::this_thread::yield();
+        darwin::forgetCurrentThread();
+    });
+    while (helperId == 0)
+        std::this_thread::yield();
+
+    pid_t ids[darwin::kMaxThreads];
+    long count = darwin::listThreads(ids, darwin::kMaxThreads);
+    ASSERT_GE(count, 2);
+    EXPECT_NE(std::find(ids, ids + count, darwin::currentThreadId()), ids + count);
+    EXPECT_NE(std::find(ids, ids + count, helperId.load()), ids + count);
+
+    char name[darwin::kThreadNameSize];
+    ASSERT_TRUE(darwin::threadName(helperId, name, sizeof name));
+    EXPECT_STREQ(name, "com.example.a-thread-name-longer-than-fifteen");
+
+    ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
+    mcontext_t context;
+    EXPECT_TRUE(darwin::suspendedThreadContext(helperId, context));
+    EXPECT_NE(context.gregs[REG_RIP], 0);
+    EXPECT_FALSE(darwin::suspendedThreadContext(darwin::currentThreadId(), context));
+    EXPECT_TRUE(darwin::resumeThreads());
+    stop = true;
+    helper.join();
+}
+
+TEST(ImagesTest, DescribesTheMainExecutableWithBuildIdAndUnwindIndex) {
+    darwin::ImageInfo main;
+    ASSERT_TRUE(darwin::mainImage(main));
+    EXPECT_TRUE(main.hasUuid);
+    EXPECT_NE(main.ehFrameHdr, 0u);
+    EXPECT_NE(main.ehFrame, 0u);
+    darwin::ImageInfo found;
+    ASSERT_TRUE(darwin::findImage(reinterpret_cast<std::uintptr_t>(&darwin::mainImage), found));
+    EXPECT_FALSE(darwin::findImage(main.base + main.size + (1ULL << 40), found));
+}
+
+} // namespace
