@@ -1,0 +1,64 @@
+#include "platform/uikit/AlertController.hpp"
+
+namespace ui {
+
+namespace {
+std::vector<std::shared_ptr<AlertController>>& presented() {
+    static std::vector<std::shared_ptr<AlertController>> list;
+    return list;
+}
+} // namespace
+
+AlertController::AlertController(std::optional<std::string> title, std::optional<std::string> message,
+                                 AlertStyle style)
+    : message_(std::move(message)), style_(style) {
+    setTitle(std::move(title));
+}
+
+void AlertController::addAction(AlertAction action) {
+    actions_.push_back(std::move(action));
+}
+
+bool AlertController::pickAction(const std::string& title) {
+    for (std::size_t i = 0; i < actions_.size(); ++i) {
+        if (actions_[i].title == title) return pick(i);
+    }
+    return false;
+}
+
+bool AlertController::pickAction(std::size_t index) {
+    return pick(index);
+}
+
+bool AlertController::pick(std::size_t index) {
+    if (answered_ || index >= actions_.size() || !actions_[index].enabled) return false;
+    answered_ = true;
+    auto keep = weak_from_this().lock();
+    AlertAction action = actions_[index];
+    // As on the phone: the alert goes away first, then the handler runs.
+    dismiss(true);
+    if (action.handler) action.handler(action);
+    return true;
+}
+
+const std::vector<std::shared_ptr<AlertController>>& AlertController::presentedAlerts() {
+    return presented();
+}
+
+std::shared_ptr<AlertController> AlertController::lastPresented() {
+    return presented().empty() ? nullptr : presented().back();
+}
+
+void AlertController::clearPresentedAlerts() {
+    presented().clear();
+}
+
+void AlertController::viewDidAppear(bool animated) {
+    ViewController::viewDidAppear(animated);
+    if (recorded_) return;
+    recorded_ = true;
+    if (auto self = std::dynamic_pointer_cast<AlertController>(weak_from_this().lock()))
+        presented().push_back(self);
+}
+
+} // namespace ui
