@@ -1,0 +1,81 @@
+#pragma once
+// A launched app for screen tests: a temporary bundle (Info.plist with the edition's bundle id and a
+// version) and sandbox, a recording backend, a reachable network, the catalogue's storyboard, and the
+// initial navigation controller shown as the window's root.
+#include "TempHome.hpp"
+#include "app/catalogue/CatalogueStoryboard.hpp"
+#include "app/catalogue/standins/StoreReviewController.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/Sandbox.hpp"
+#include "platform/services/FakeBackendClient.hpp"
+#include "platform/services/NetworkReachability.hpp"
+#include "platform/uikit/AlertController.hpp"
+#include "platform/uikit/Application.hpp"
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+class CatalogueWorld {
+  public:
+    static constexpr const char* version = "5.2";
+
+    explicit CatalogueWorld(const std::string& bundleId = "com.velomarinth.swift") {
+        writeBundle(bundleId);
+        ns::Sandbox::setHome(home.path() / "sandbox");
+        svc::setSharedBackendClient(backend);
+        svc::setSharedNetworkReachability(reachability);
+        dispatch::main().bindToCurrentThread();
+        dispatch::main().removeAll();
+        ui::Application::shared().reset();
+        ui::AlertController::clearPresentedAlerts();
+        StoreReviewController::reset();
+    }
+    ~CatalogueWorld() {
+        ui::Application::shared().reset();
+        ui::AlertController::clearPresentedAlerts();
+        dispatch::main().removeAll();
+        svc::setSharedBackendClient(nullptr);
+        svc::setSharedNetworkReachability(nullptr);
+        ns::Sandbox::reset();
+        ns::Bundle::setMainBundlePath({});
+    }
+
+    // Starts the app's screens: the first screen loads and appears; pending reloads run.
+    MainViewController& launch() {
+        navigation = makeInitialViewController();
+        ui::Application::shared().setRootViewController(navigation);
+        settle();
+        return main();
+    }
+    MainViewController& main() {
+        return dynamic_cast<MainViewController&>(*navigation->viewControllers().front());
+    }
+    template <typename T> std::shared_ptr<T> top() {
+        return std::dynamic_pointer_cast<T>(navigation->visibleViewController());
+    }
+    void settle() { dispatch::main().drain(); }
+
+    TempHome home;
+    std::shared_ptr<svc::FakeBackendClient> backend = std::make_shared<svc::FakeBackendClient>();
+    std::shared_ptr<svc::FakeNetworkReachability> reachability =
+        std::make_shared<svc::FakeNetworkReachability>();
+    std::shared_ptr<NavigationController> navigation;
+
+  private:
+    void writeBundle(const std::string& bundleId) {
+        auto bundle = home.path() / "Edition.app";
+        std::filesystem::create_directories(bundle);
+        std::ofstream(bundle / "Info.plist") << R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>CFBundleIdentifier</key><string>)" << bundleId
+                                             << R"(</string>
+<key>CFBundleShortVersionString</key><string>)"
+                                             << version << R"(</string>
+</dict></plist>
+)";
+        ns::Bundle::setMainBundlePath(bundle);
+    }
+};
