@@ -42,10 +42,10 @@ void SerialQueue::sync(const std::function<void()>& block) {
     bool done = false;
     async([&] {
         block();
-        {
-            std::lock_guard lock(mutex);
-            done = true;
-        }
+        // Notified under the lock: the waiter owns the condition variable and destroys it as soon as it
+        // sees `done`.
+        std::lock_guard lock(mutex);
+        done = true;
         cv.notify_one();
     });
     std::unique_lock lock(mutex);
