@@ -54,9 +54,11 @@ void LessonViewController::checkAnswer(const std::string& input) {
         lesson->userAnswer = answer::staticUserAnswer(*lesson, input);
     ns::console(lesson->userAnswer);
 
+    // Every accepted answer is compared with the same userAnswer: its Unicode facts are worked out once.
+    const TextMatcher userAnswer(lesson->userAnswer);
     bool matched = false;
     for (const auto& accepted : lesson->acceptedAnswers) {
-        if (!sameText(lesson->userAnswer, accepted)) continue;
+        if (!userAnswer.sameAs(accepted)) continue;
         matched = true;
         showSuccess();
     }
@@ -67,7 +69,7 @@ void LessonViewController::checkAnswer(const std::string& input) {
     answerView->setHidden(true);
     bool partial = false;
     for (const auto& accepted : lesson->acceptedAnswers) {
-        if (!startsWithShorter(accepted, lesson->userAnswer)) continue;
+        if (!userAnswer.isShorterPrefixOf(accepted)) continue;
         partial = true;
         ns::console("so far so good");
         h->errorButton->setHidden(true);

@@ -1,7 +1,7 @@
 #pragma once
 // Text helpers of the answer check. They run on every keystroke, so each has a fast path for plain
-// ASCII text and falls back to ICU (grapheme clusters, canonical equivalence, Unicode whitespace
-// classes) only when the text holds other characters.
+// ASCII text and falls back to the platform's Unicode helpers (grapheme clusters, canonical
+// equivalence, whitespace classes) only when the text holds other characters.
 //
 // "Character" means an extended grapheme cluster, as the learner sees it. "Blanks" are the horizontal
 // whitespace characters (tab and the space separators); "blanks and line breaks" add the line and
@@ -47,3 +47,24 @@ std::vector<std::string_view> splitAt(std::string_view text, char separator);
 
 // Whether every byte is 7-bit and the text holds no CR (CR LF is one character).
 bool isPlainAscii(std::string_view text);
+
+// One text compared with many (the learner's answer with every accepted answer): what the comparisons
+// need of it is worked out once. Same rules as sameText and startsWithShorter.
+class TextMatcher {
+  public:
+    explicit TextMatcher(std::string_view text);
+
+    // sameText(text, other).
+    bool sameAs(std::string_view other) const;
+    // startsWithShorter(other, text): `other` is longer and begins with the text.
+    bool isShorterPrefixOf(std::string_view other) const;
+
+  private:
+    std::string text_;
+    bool plainAscii_ = false;
+    bool asciiBytes_ = false;
+    bool validUtf8_ = true;
+    std::string normalized_; // NFC
+    bool normalizedAscii_ = false;
+    std::size_t characters_ = 0;
+};
