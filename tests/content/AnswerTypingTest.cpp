@@ -1,0 +1,130 @@
+// Every accepted answer, typed one keystroke at a time through the answer check's rebuild rules,
+// ends as that accepted answer; wrong-answer hints never describe a right answer; output keys find
+// an output for every accepted answer.
+#include "app/lesson/AnswerRebuild.hpp"
+#include "app/model/StringUtilities.hpp"
+#include "tests/content/CourseFixture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+using namespace content_test;
+
+namespace {
+
+// A literal the learner might type between the quotes of a dynamic answer.
+const std::string kSampleLiteral = "Sam Lee";
+
+// What the learner types for an accepted answer: dynamic answers get a literal between their quotes.
+std::string typedFor(const Lesson& lesson, const std::string& accepted) {
+    if (!lesson.dynamicAnswer) return accepted;
+    auto pos = accepted.find("\"\"");
+    if (pos == std::string::npos) return accepted;
+    return accepted.substr(0, pos + 1) + kSampleLiteral + accepted.substr(pos + 1);
+}
+
+// The lesson's `userAnswer` after `typed` has been entered one character at a time.
+std::string typeIntoCheck(Lesson lesson, const std::string& typed) {
+    std::string field;
+    for (char c : typed) {
+        field += c;
+        auto input = joiningBlankSeparated(field);
+        if (input.empty()) continue;
+        if (lesson.dynamicAnswer) {
+            auto outcome = answer::dynamicUserAnswer(lesson, input);
+            if (outcome.userAnswer) lesson.userAnswer = *outcome.userAnswer;
+            if (outcome.dynamicAnswerString) lesson.dynamicAnswerString = outcome.dynamicAnswerString;
+        } else {
+            lesson.userAnswer = answer::staticUserAnswer(lesson, input);
+        }
+    }
+    return lesson.userAnswer;
+}
+
+bool isAccepted(const Lesson& lesson, const std::string& userAnswer) {
+    return std::any_of(lesson.acceptedAnswers.begin(), lesson.acceptedAnswers.end(),
+                       [&](const std::string& a) { return sameText(a, userAnswer); });
+}
+
+// Wrong-answer hints that the course deliberately ties to the exact start of a right answer: they are
+// chosen only when the learner stops there and asks for help, and their messages say how to go on.
+const std::set<std::pair<std::string, std::string>> kHintsAtAnUnfinishedAnswer = {
+    {"CH2L3", "="}, {"CH3L3", "e"}, {"CH3L10", "motorIsOn && s"}, {"CH3L10", "s"}, {"CH9L2", "greetUser(n"}};
+
+class Answers : public ::testing::TestWithParam<Edition> {};
+
+TEST_P(Answers, EveryAcceptedAnswerTypedKeyByKeyCompletesItsLesson) {
+    for (const auto& [chapter, lesson] : allLessons(GetParam().code)) {
+        for (const auto& accepted : lesson->acceptedAnswers) {
+            auto typed = typedFor(*lesson, accepted);
+            auto result = typeIntoCheck(*lesson, typed);
+            EXPECT_TRUE(isAccepted(*lesson, result))
+                << lesson->lessonID << ": typing [" << typed << "] ends as [" << result << "]";
+        }
+    }
+}
+
+TEST_P(Answers, NoWrongAnswerHintMatchesARightAnswer) {
+    for (const auto& [chapter, lesson] : allLessons(GetParam().code)) {
+        for (const auto& entry : lesson->errors) {
+            if (!entry.errorString || entry.contains != true) continue;
+            const auto& wrong = *entry.errorString;
+            for (const auto& accepted : lesson->acceptedAnswers) {
+                EXPECT_FALSE(sameText(wrong, accepted))
+                    << lesson->lessonID << ": [" << wrong << "] is accepted";
+                bool atStart = startsWithShorter(accepted, wrong);
+                EXPECT_TRUE(!atStart || kHintsAtAnUnfinishedAnswer.contains({lesson->lessonID, wrong}))
+                    << lesson->lessonID << ": [" << wrong << "] is the start of [" << accepted << "]";
+            }
+        }
+    }
+}
+
+// A hint with `contains` false fires when the answer lacks its text; a right answer must never lack it.
+TEST_P(Answers, NoMissingTextHintFiresOnARightAnswer) {
+    for (const auto& [chapter, lesson] : allLessons(GetParam().code)) {
+        for (const auto& entry : lesson->errors) {
+            if (!entry.errorString || entry.contains != false) continue;
+            for (const auto& accepted : lesson->acceptedAnswers)
+                EXPECT_NE(accepted.find(*entry.errorString), std::string::npos)
+                    << lesson->lessonID << ": [" << accepted << "] lacks [" << *entry.errorString << "]";
+        }
+    }
+}
+
+// The keys an answer may select: those it contains, of the greatest length among them.
+std::vector<std::string> selectableKeys(const OrderedDictionary& keys, const std::string& answer) {
+    std::vector<std::string> found;
+    std::size_t longest = 0;
+    for (const auto& [key, printed] : keys)
+        if (answer.find(key) != std::string::npos) longest = std::max(longest, key.size());
+    for (const auto& [key, printed] : keys)
+        if (answer.find(key) != std::string::npos && key.size() == longest) found.push_back(key);
+    return found;
+}
+
+TEST_P(Answers, EveryAcceptedAnswerFindsOneOutput) {
+    for (const auto& [chapter, lesson] : allLessons(GetParam().code)) {
+        if (!lesson->answerDebugMessageLabelDictionary) continue;
+        const auto& printed = *lesson->answerDebugMessageLabelDictionary;
+        const auto& success = *lesson->answerDebugSuccessMessageDictionary;
+        for (const auto& accepted : lesson->acceptedAnswers) {
+            auto keys = selectableKeys(printed, accepted);
+            ASSERT_FALSE(keys.empty()) << lesson->lessonID << ": [" << accepted << "] finds no output key";
+            for (const auto& key : keys) {
+                EXPECT_EQ(*printed.find(key), *printed.find(keys.front()))
+                    << lesson->lessonID << ": [" << accepted << "] finds keys with different outputs";
+                EXPECT_EQ(*success.find(key), *success.find(keys.front()))
+                    << lesson->lessonID << ": [" << accepted << "] finds keys with different success texts";
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllEditions, Answers, ::testing::ValuesIn(editions()),
+                         [](const auto& info) { return editionTestName(info.param); });
+
+} // namespace

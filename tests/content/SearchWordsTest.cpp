@@ -1,0 +1,64 @@
+// Search matches the lower-cased text "lesson title, chapter title, search words" of each lesson; the
+// search words the course gives must lead the learner to their lessons.
+#include "tests/content/CourseFixture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+using namespace content_test;
+
+namespace {
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+std::set<std::string> found(int editionCode, const std::string& words) {
+    std::set<std::string> ids;
+    for (const auto& [chapter, lesson] : allLessons(editionCode)) {
+        auto text = lesson->title + " " + chapter->title;
+        if (lesson->searchText) text += " " + *lesson->searchText;
+        if (lowered(text).find(lowered(words)) != std::string::npos) ids.insert(lesson->lessonID);
+    }
+    return ids;
+}
+
+struct SearchCase {
+    const char* words;
+    std::set<std::string> mustFind;
+};
+
+void PrintTo(const SearchCase& searchCase, std::ostream* os) {
+    *os << '"' << searchCase.words << '"';
+}
+
+class SwiftSearch : public ::testing::TestWithParam<SearchCase> {};
+
+TEST_P(SwiftSearch, FindsTheLessonsTaggedWithTheWords) {
+    for (int edition : {0, 2}) {
+        auto ids = found(edition, GetParam().words);
+        for (const auto& id : GetParam().mustFind)
+            EXPECT_TRUE(ids.contains(id)) << "\"" << GetParam().words << "\" does not find " << id;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TaggedLessons, SwiftSearch,
+    ::testing::Values(SearchCase{"control flow",
+                                 {"CH3L1", "CH3L2", "CH3L3", "CH3L4", "CH3L5", "CH3L6", "CH3L7", "CH3L8",
+                                  "CH6L1", "CH6L2", "CH6L3", "CH6L5", "CH6L6", "CH6L7", "CH6L8"}},
+                      SearchCase{"Control Flow", {"CH3L1", "CH6L8"}},
+                      SearchCase{"remainder operator %", {"CH3L13"}}, SearchCase{"??", {"CH4L13", "CH4L14"}},
+                      SearchCase{"inout", {"CH9L10"}}, SearchCase{"argument label", {"CH9L8B"}},
+                      SearchCase{"ternary", {"CH3L12", "CH3L13", "CH4L11", "CH4L12"}}));
+
+TEST(SwiftSearch, SearchWordsStayOnTheirLessons) {
+    EXPECT_EQ(found(0, "argument label"), (std::set<std::string>{"CH9L8B"}));
+    EXPECT_EQ(found(0, "remainder operator %"), (std::set<std::string>{"CH3L13"}));
+}
+
+} // namespace
