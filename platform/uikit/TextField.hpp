@@ -15,11 +15,12 @@
 // Selection: exists only while the field is first responder (becoming it puts the caret at the end;
 // resigning clears it). Ranges outside the text are clipped to it, never rejected.
 //
-// First responder: one view app-wide. becomeFirstResponder() asks shouldBeginEditing, makes any other
-// first responder resign, posts "UIKeyboardWillShowNotification" (user info
-// "UIKeyboardFrameBeginUserInfoKey": the keyboard's start frame, a ui::Rect) and calls didBeginEditing.
-// resignFirstResponder() posts "UIKeyboardWillHideNotification" and calls didEndEditing. Notifications go
-// to the default notification centre, synchronously on the calling (main) thread.
+// First responder: one view app-wide. becomeFirstResponder(), in this order: asks shouldBeginEditing,
+// makes any other first responder resign (which posts its will-hide), calls didBeginEditing, then posts
+// "UIKeyboardWillShowNotification" (user info "UIKeyboardFrameBeginUserInfoKey": the keyboard's start
+// frame, a ui::Rect), as the phone does. resignFirstResponder() stops being first responder, posts
+// "UIKeyboardWillHideNotification" (begin frame: the shown keyboard) and calls didEndEditing.
+// Notifications go to the default notification centre, synchronously on the calling (main) thread.
 //
 // Thread-safety: main thread only. Invalid UTF-8 in the text is kept as it is; each bad byte counts as
 // one character.

@@ -58,9 +58,15 @@ void ViewController::beginAppearance(bool appearing, bool animated) {
     if (appearing) {
         loadViewIfNeeded();
         viewWillAppear(animated);
+        layoutPass();
     } else {
         viewWillDisappear(animated);
     }
+}
+
+void ViewController::layoutPass() {
+    loadViewIfNeeded();
+    viewDidLayoutSubviews();
 }
 
 void ViewController::endAppearance(bool appearing, bool animated) {

@@ -96,6 +96,9 @@ class ViewController : public std::enable_shared_from_this<ViewController> {
     virtual void viewWillDisappear(bool /*animated*/) {}
     virtual void viewDidDisappear(bool /*animated*/) {}
     virtual void viewDidLayoutSubviews() {}
+    // One layout pass of the screen: calls viewDidLayoutSubviews. Appearing runs one (between
+    // viewWillAppear and viewDidAppear, as on the phone); the terminal runs one on every resize.
+    void layoutPass();
     // A touch on the screen's background (the terminal sends it for a click or key meaning "tap
     // outside"). Base: nothing.
     virtual void touchesBegan() {}

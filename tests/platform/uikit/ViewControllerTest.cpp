@@ -20,6 +20,7 @@ class JournalController : public ui::ViewController {
     void viewDidLoad() override { journal_.push_back(name_ + ".didLoad(input=" + input + ")"); }
     void viewWillAppear(bool) override { journal_.push_back(name_ + ".willAppear"); }
     void viewDidAppear(bool) override { journal_.push_back(name_ + ".didAppear"); }
+    void viewDidLayoutSubviews() override { ++layoutPasses; }
     void viewWillDisappear(bool) override { journal_.push_back(name_ + ".willDisappear"); }
     void viewDidDisappear(bool) override { journal_.push_back(name_ + ".didDisappear"); }
     void prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) override {
@@ -29,6 +30,7 @@ class JournalController : public ui::ViewController {
         }
     }
     std::string input = "unset";
+    int layoutPasses = 0;
 
   private:
     std::string name_;
@@ -98,6 +100,7 @@ TEST_F(ViewControllerTest, SegueInputsAreSetBeforeTheDestinationLoads) {
                                       "list.didDisappear",          "lesson.didAppear"};
     EXPECT_EQ(journal, expected);
     EXPECT_EQ(ui::Application::shared().topViewController(), nav->topViewController());
+    EXPECT_EQ(root->layoutPasses, 1) << "one layout pass when it first appeared";
 }
 
 TEST_F(ViewControllerTest, OwnSeguesComeFirstAndUnknownOnesAreReported) {
