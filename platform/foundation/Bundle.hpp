@@ -36,6 +36,10 @@ class Bundle {
     // Error from reading Info.plist, if any.
     const std::optional<Error>& infoLoadError() const { return loadError_; }
 
+    // The main bundle's identifier made safe as a file-name component: "CFBundleIdentifier" with "/"
+    // and NUL replaced by "_", or the executable's file name when the bundle has no usable identifier.
+    static std::string mainBundleIdentifierForStorage();
+
     // <bundle>/<name>.<ext> (or <name> when ext is empty) when such a regular file exists.
     std::optional<std::filesystem::path> pathForResource(std::string_view name, std::string_view ext) const;
 

@@ -34,7 +34,8 @@ enum class PropertyListFormat { binary, xml };
 // Arrays and dictionaries nested deeper than this are refused when reading and writing.
 inline constexpr int maxPropertyListDepth = 512;
 
-// Reads binary or XML (detected from the bytes).
+// Reads binary or XML (detected from the bytes). A dictionary whose only key is "CF$UID" with a
+// non-negative integer reads as a UID (the XML spelling of UIDs). XML dates carry whole seconds only.
 Result<PropertyList> readPropertyList(std::span<const std::uint8_t> bytes);
 Result<PropertyList> readPropertyList(std::string_view bytes);
 // Reads a whole file; fileNotFound when nothing is there, readFailed for I/O errors, corrupt otherwise.

@@ -79,6 +79,8 @@ class UserDefaults {
     mutable std::mutex mutex_;
     PropertyList::Dictionary values_;
     std::optional<Error> lastWriteError_;
+    // Set when an unreadable file could not be moved aside: it is never written over.
+    bool writeBlocked_ = false;
 };
 
 } // namespace ns

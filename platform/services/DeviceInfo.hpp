@@ -10,7 +10,7 @@ namespace svc {
 // The machine field of uname ("x86_64", "aarch64", ...), up to its first zero byte.
 std::string deviceMachineIdentifier();
 
-// Makes deviceMachineIdentifier() answer `identifier` (tests); nothing restores the real reading.
+// Makes deviceMachineIdentifier() answer `identifier` (tests); std::nullopt restores the real reading.
 void setDeviceMachineIdentifierOverride(std::optional<std::string> identifier);
 
 } // namespace svc

@@ -21,6 +21,7 @@ class FakeVideoStreamClient : public VideoStreamClient {
     mutable std::mutex mutex_;
     std::vector<std::string> identifiers_;
     std::vector<VideoCompletion> completions_;
+    std::vector<bool> answered_;
 };
 
 } // namespace svc

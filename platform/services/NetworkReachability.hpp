@@ -7,6 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace svc {
 
@@ -31,6 +34,24 @@ class LinuxNetworkReachability : public NetworkReachability {
   public:
     std::optional<std::uint32_t> flags() override;
 };
+
+// One network interface as the Linux reading sees it.
+struct InterfaceState {
+    std::string name;
+    bool up = false;
+    bool running = false; // carrier present
+    bool loopback = false;
+    bool hasAddress = false; // an IPv4 or IPv6 address
+};
+
+// The mapping LinuxNetworkReachability applies, separated so that it can be checked on its own.
+std::uint32_t reachabilityFlagsFor(const std::vector<InterfaceState>& interfaces,
+                                   const std::vector<std::string>& defaultRouteInterfaces);
+
+// Names of the interfaces that carry a usable default route, from the texts of /proc/net/route and
+// /proc/net/ipv6_route (either may be empty). Malformed lines are skipped; reject routes do not count.
+std::vector<std::string> parseDefaultRouteInterfaces(std::string_view ipv4Routes,
+                                                     std::string_view ipv6Routes);
 
 // Test double: answers the flags it is given, or nothing after fail().
 class FakeNetworkReachability : public NetworkReachability {

@@ -16,7 +16,8 @@ class UrlOpener {
     virtual bool openURL(const std::string& url) = 0;
 };
 
-// Hands the address to xdg-open (found on PATH) by fork and exec, with the address as one argument.
+// Hands the address to xdg-open (found on PATH) by posix_spawn (fork and exec, no shell), with the
+// address as its one argument and the standard streams on /dev/null.
 // False when xdg-open is not installed, the address is empty or starts with "-", or the process cannot
 // be started. The child is reaped in the background; its exit status is not awaited.
 class XdgUrlOpener : public UrlOpener {

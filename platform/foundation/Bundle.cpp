@@ -1,0 +1,110 @@
+#include "platform/foundation/Bundle.hpp"
+
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/PropertyListSerialization.hpp"
+
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace ns {
+namespace {
+
+std::filesystem::path executablePath() {
+    std::error_code ec;
+    auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : p;
+}
+
+std::filesystem::path defaultMainBundlePath() {
+    if (const char* env = std::getenv("VELOMARINTH_BUNDLE"); env && *env) return env;
+    auto exe = executablePath();
+    return exe.empty() ? std::filesystem::current_path() : exe.parent_path();
+}
+
+struct MainBundleState {
+    std::mutex mutex;
+    std::filesystem::path overridePath;
+    std::shared_ptr<Bundle> current;
+    // Bundles replaced by setMainBundlePath stay alive: callers may still hold references to them.
+    std::vector<std::shared_ptr<Bundle>> retired;
+};
+
+MainBundleState& mainState() {
+    static MainBundleState state;
+    return state;
+}
+
+} // namespace
+
+Bundle::Bundle(std::filesystem::path path) : path_(std::move(path)) {
+    const auto infoPath = path_ / "Info.plist";
+    auto info = readPropertyListFile(infoPath);
+    if (!info) {
+        loadError_ = info.error();
+        console("Bundle: cannot read " + infoPath.string() + ": " + info.error().localizedDescription());
+        return;
+    }
+    if (auto* dict = info->dictionaryValue()) {
+        info_ = std::move(*dict);
+    } else {
+        loadError_ = Error::make(propertyListErrorDomain, static_cast<long>(PropertyListErrorCode::corrupt),
+                                 "Info.plist is not a dictionary");
+        console("Bundle: " + infoPath.string() + " is not a dictionary; using an empty one");
+    }
+}
+
+const Bundle& Bundle::main() {
+    auto& state = mainState();
+    std::lock_guard lock(state.mutex);
+    if (!state.current)
+        state.current = std::make_shared<Bundle>(state.overridePath.empty() ? defaultMainBundlePath()
+                                                                            : state.overridePath);
+    return *state.current;
+}
+
+void Bundle::setMainBundlePath(const std::filesystem::path& path) {
+    auto& state = mainState();
+    std::lock_guard lock(state.mutex);
+    state.overridePath = path;
+    if (state.current) state.retired.push_back(std::move(state.current));
+    state.current.reset();
+}
+
+const PropertyList* Bundle::objectForInfoDictionaryKey(std::string_view key) const {
+    return info_.find(key);
+}
+
+std::optional<std::string> Bundle::bundleIdentifier() const {
+    if (auto* v = info_.find("CFBundleIdentifier"))
+        if (auto* s = v->stringValue()) return *s;
+    return std::nullopt;
+}
+
+std::string Bundle::mainBundleIdentifierForStorage() {
+    std::string id = main().bundleIdentifier().value_or("");
+    for (char& c : id)
+        if (c == '/' || c == '\0') c = '_';
+    if (id.empty() || id == "." || id == "..") {
+        id = executablePath().filename().string();
+        if (id.empty() || id == "." || id == "..") id = "velomarinth";
+    }
+    return id;
+}
+
+std::optional<std::filesystem::path> Bundle::pathForResource(std::string_view name,
+                                                             std::string_view ext) const {
+    if (name.empty() || name.find('/') != std::string_view::npos || ext.find('/') != std::string_view::npos)
+        return std::nullopt;
+    std::string file(name);
+    if (!ext.empty()) {
+        file += '.';
+        file += ext;
+    }
+    auto candidate = path_ / file;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+    return std::nullopt;
+}
+
+} // namespace ns

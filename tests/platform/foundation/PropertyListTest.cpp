@@ -1,0 +1,221 @@
+#include "platform/foundation/PropertyListSerialization.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace ns {
+void PrintTo(const PropertyList& value, std::ostream* out) {
+    *out << value.debugDescription();
+}
+} // namespace ns
+
+namespace {
+
+using ns::PropertyList;
+using ns::PropertyListFormat;
+
+PropertyList sample() {
+    PropertyList::Dictionary dict;
+    // Insertion order deliberately not alphabetical.
+    dict.set("zeta", PropertyList(true));
+    dict.set("alpha", PropertyList(std::int64_t{-42}));
+    dict.set("mid", PropertyList(3.25));
+    dict.set("text", PropertyList("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+    dict.set("bytes", PropertyList(PropertyList::Data{0x00, 0xFF, 0x10, 0x00}));
+    dict.set("when", PropertyList(ns::Date::fromTimeIntervalSinceReferenceDate(123456789.0)));
+    dict.set("list", PropertyList(PropertyList::Array{PropertyList("a"), PropertyList(std::int64_t{1}),
+                                                      PropertyList(false)}));
+    dict.set("nested",
+             PropertyList(PropertyList::Dictionary{{"b", PropertyList("2")}, {"a", PropertyList("1")}}));
+    dict.set("big", PropertyList(std::int64_t{1} << 40));
+    dict.set("empty", PropertyList(""));
+    return PropertyList(std::move(dict));
+}
+
+class PropertyListRoundTrip : public ::testing::TestWithParam<PropertyListFormat> {};
+
+TEST_P(PropertyListRoundTrip, KeepsValuesTypesAndKeyOrder) {
+    const PropertyList original = sample();
+    auto bytes = ns::writePropertyList(original, GetParam());
+    ASSERT_TRUE(bytes) << bytes.error().description();
+    auto back = ns::readPropertyList(std::span<const std::uint8_t>(*bytes));
+    ASSERT_TRUE(back) << back.error().description();
+    EXPECT_EQ(*back, original) << back->debugDescription();
+    EXPECT_EQ(back->dictionaryValue()->keys(),
+              (std::vector<std::string>{"zeta", "alpha", "mid", "text", "bytes", "when", "list", "nested",
+                                        "big", "empty"}));
+    EXPECT_EQ(back->dictionaryValue()->find("nested")->dictionaryValue()->keys(),
+              (std::vector<std::string>{"b", "a"}));
+}
+
+TEST_P(PropertyListRoundTrip, KeepsUids) {
+    PropertyList value(PropertyList::Array{PropertyList(PropertyList::Uid{0}),
+                                           PropertyList(PropertyList::Uid{7}),
+                                           PropertyList(PropertyList::Uid{300})});
+    auto bytes = ns::writePropertyList(value, GetParam());
+    ASSERT_TRUE(bytes);
+    auto back = ns::readPropertyList(std::span<const std::uint8_t>(*bytes));
+    ASSERT_TRUE(back) << back.error().description();
+    EXPECT_EQ(*back, value) << back->debugDescription();
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PropertyListRoundTrip,
+                         ::testing::Values(PropertyListFormat::binary, PropertyListFormat::xml),
+                         [](const auto& info) {
+                             return info.param == PropertyListFormat::binary ? "binary" : "xml";
+                         });
+
+TEST(PropertyListFormats, BinaryKeepsFractionalSecondsOfDates) {
+    for (double seconds : {-86400.25, -0.25, 0.5, 123456789.125}) {
+        const PropertyList date(ns::Date::fromTimeIntervalSinceReferenceDate(seconds));
+        auto bytes = ns::writePropertyList(date, PropertyListFormat::binary);
+        ASSERT_TRUE(bytes);
+        auto back = ns::readPropertyList(std::span<const std::uint8_t>(*bytes));
+        ASSERT_TRUE(back);
+        EXPECT_NEAR(back->dateValue()->timeIntervalSinceReferenceDate(), seconds, 1e-6);
+    }
+}
+
+TEST(PropertyListFormats, BinaryStartsWithMagicAndXmlIsText) {
+    auto bin = ns::writePropertyList(sample(), PropertyListFormat::binary);
+    auto xml = ns::writePropertyList(sample(), PropertyListFormat::xml);
+    ASSERT_TRUE(bin && xml);
+    EXPECT_EQ(std::string(bin->begin(), bin->begin() + 8), "bplist00");
+    std::string text(xml->begin(), xml->end());
+    EXPECT_NE(text.find("<key>zeta</key>"), std::string::npos);
+    EXPECT_LT(text.find("<key>zeta</key>"), text.find("<key>alpha</key>"));
+}
+
+TEST(PropertyListValue, EqualityIsExactAndDictionarySetReplacesInPlace) {
+    EXPECT_NE(PropertyList(1), PropertyList(1.0));
+    EXPECT_NE(PropertyList(1), PropertyList(true));
+    EXPECT_NE(PropertyList(), PropertyList(""));
+    EXPECT_EQ(PropertyList("x"), PropertyList(std::string("x")));
+    PropertyList::Dictionary d{{"a", PropertyList(1)}, {"b", PropertyList(2)}};
+    d.set("a", PropertyList(3));
+    EXPECT_EQ(d.keys(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(d.find("a")->integerValue(), 3);
+    EXPECT_TRUE(d.remove("a"));
+    EXPECT_FALSE(d.remove("a"));
+    EXPECT_EQ(d.size(), 1u);
+    EXPECT_FALSE(PropertyList(1).stringValue());
+    EXPECT_FALSE(PropertyList("1").integerValue());
+}
+
+TEST(PropertyListWrite, RefusesWhatNoPropertyListCanHold) {
+    const PropertyList refused[] = {
+        PropertyList(),
+        PropertyList(PropertyList::Array{PropertyList("ok"), PropertyList()}),
+        PropertyList(PropertyList::Dictionary{{"k", PropertyList()}}),
+        PropertyList(std::string("nul\0inside", 10)),
+        PropertyList(std::string("bad \xFF utf8")),
+        PropertyList(ns::Date::fromTimeIntervalSinceReferenceDate(1e12)),
+    };
+    for (const auto& value : refused) {
+        for (auto format : {PropertyListFormat::binary, PropertyListFormat::xml}) {
+            auto bytes = ns::writePropertyList(value, format);
+            ASSERT_FALSE(bytes) << value.debugDescription();
+            EXPECT_EQ(bytes.error().domain(), ns::propertyListErrorDomain);
+            EXPECT_EQ(bytes.error().code(), static_cast<long>(ns::PropertyListErrorCode::unsupported));
+        }
+    }
+}
+
+TEST(PropertyListRead, CorruptBytesGiveErrorsNotCrashes) {
+    const std::string inputs[] = {
+        "",
+        "bplist00",
+        "bplist00\xD1\x01\x02",
+        "<?xml version=\"1.0\"?><plist><dict><key>a</key>",
+        "<plist><array><string>unterminated",
+        "just some text",
+        std::string(64, '\0'),
+    };
+    for (const auto& in : inputs) {
+        auto r = ns::readPropertyList(std::string_view(in));
+        EXPECT_FALSE(r) << "accepted: " << in;
+    }
+}
+
+TEST(PropertyListRead, MutatedBinaryNeverCrashes) {
+    auto good = ns::writePropertyList(sample(), PropertyListFormat::binary);
+    ASSERT_TRUE(good);
+    std::mt19937 rng(12345);
+    int rejected = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint8_t> bytes = *good;
+        const int flips = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < flips; ++i)
+            bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
+        if (round % 7 == 0) bytes.resize(rng() % bytes.size());
+        auto r = ns::readPropertyList(std::span<const std::uint8_t>(bytes));
+        rejected += r ? 0 : 1;
+    }
+    EXPECT_GT(rejected, 0);
+}
+
+TEST(PropertyListRead, AbsurdNestingIsRefused) {
+    constexpr int depth = 20000;
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">";
+    for (int i = 0; i < depth; ++i)
+        xml += "<array>";
+    for (int i = 0; i < depth; ++i)
+        xml += "</array>";
+    xml += "</plist>";
+    auto r = ns::readPropertyList(std::string_view(xml));
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error().code(), static_cast<long>(ns::PropertyListErrorCode::tooDeep));
+
+    // The same in binary form: object n is an array holding object n+1.
+    std::string bin = "bplist00";
+    std::vector<std::uint64_t> offsets;
+    for (int i = 0; i < depth; ++i) {
+        offsets.push_back(bin.size());
+        if (i + 1 < depth) {
+            bin += '\xA1';
+            bin += static_cast<char>((i + 1) >> 8);
+            bin += static_cast<char>((i + 1) & 0xFF);
+        } else {
+            bin += '\xA0';
+        }
+    }
+    const std::uint64_t table = bin.size();
+    for (auto off : offsets) {
+        bin += static_cast<char>(off >> 16);
+        bin += static_cast<char>(off >> 8);
+        bin += static_cast<char>(off);
+    }
+    std::string trailer(32, '\0');
+    trailer[6] = 3; // offset size
+    trailer[7] = 2; // reference size
+    for (int i = 0; i < 8; ++i) {
+        trailer[8 + 7 - i] = static_cast<char>(static_cast<std::uint64_t>(depth) >> (8 * i));
+        trailer[24 + 7 - i] = static_cast<char>(table >> (8 * i));
+    }
+    bin += trailer;
+    auto rb = ns::readPropertyList(std::string_view(bin));
+    ASSERT_FALSE(rb);
+    EXPECT_EQ(rb.error().code(), static_cast<long>(ns::PropertyListErrorCode::tooDeep));
+}
+
+TEST(PropertyListRead, ModerateNestingIsFine) {
+    PropertyList v("leaf");
+    for (int i = 0; i < 100; ++i)
+        v = PropertyList(PropertyList::Array{v});
+    for (auto format : {PropertyListFormat::binary, PropertyListFormat::xml}) {
+        auto bytes = ns::writePropertyList(v, format);
+        ASSERT_TRUE(bytes);
+        auto back = ns::readPropertyList(std::span<const std::uint8_t>(*bytes));
+        ASSERT_TRUE(back) << back.error().description();
+        EXPECT_EQ(*back, v);
+    }
+}
+
+TEST(PropertyListFile, MissingFileIsReportedAsSuch) {
+    auto r = ns::readPropertyListFile("/nonexistent/velo/none.plist");
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error().code(), static_cast<long>(ns::PropertyListErrorCode::fileNotFound));
+}
+
+} // namespace

@@ -1,0 +1,166 @@
+#include "platform/foundation/Text.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string eAcute = "\xC3\xA9";                         // é precomposed (U+00E9)
+const std::string eCombining = "e\xCC\x81";                    // e + COMBINING ACUTE (U+0301)
+const std::string flagFR = "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7"; // regional indicators F R
+const std::string family =
+    "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"; // man ZWJ woman ZWJ girl
+const std::string thumbsMedium = "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD";            // thumbs up + skin tone
+
+struct CountCase {
+    const char* name;
+    std::string text;
+    std::size_t characters;
+};
+
+TEST(TextCharacters, CountsExtendedGraphemeClusters) {
+    const CountCase cases[] = {
+        {"empty", "", 0},
+        {"ascii", "var x = 1", 9},
+        {"crlf is one character", "a\r\nb", 3},
+        {"lone cr and lf", "a\n\rb", 4},
+        {"precomposed", "caf" + eAcute, 4},
+        {"combining mark", "caf" + eCombining, 4},
+        {"two combining marks",
+         "a\xCC\x81\xCC\xA3"
+         "b",
+         2},
+        {"flag", flagFR + "!", 2},
+        {"two flags", flagFR + flagFR, 2},
+        {"zwj family", family, 1},
+        {"skin tone modifier", thumbsMedium + "x", 2},
+        {"cjk", "\xE4\xBD\xA0\xE5\xA5\xBD", 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ns::characterCount(c.text), c.characters) << c.name;
+}
+
+TEST(TextCharacters, OffsetsPrefixesAndSubstringsFollowCharacters) {
+    const std::string text = "a" + eCombining + flagFR + family + "z";
+    EXPECT_EQ(ns::byteOffsetOfCharacter(text, 0), 0u);
+    EXPECT_EQ(ns::byteOffsetOfCharacter(text, 1), 1u);
+    EXPECT_EQ(ns::byteOffsetOfCharacter(text, 2), 1u + eCombining.size());
+    EXPECT_EQ(ns::byteOffsetOfCharacter(text, 3), 1u + eCombining.size() + flagFR.size());
+    EXPECT_EQ(ns::byteOffsetOfCharacter(text, 5), text.size());
+    EXPECT_EQ(ns::byteOffsetOfCharacter(text, 99), text.size());
+
+    EXPECT_EQ(ns::characterPrefix(text, 2), "a" + eCombining);
+    EXPECT_EQ(ns::characterPrefix(text, 50), text);
+    EXPECT_EQ(ns::characterSubstring(text, 2, 2), flagFR + family);
+    EXPECT_EQ(ns::characterSubstring(text, 4, 10), "z");
+    EXPECT_EQ(ns::characterSubstring(text, 9, 1), "");
+    EXPECT_EQ(ns::characterSuffixFrom(text, 3), family + "z");
+    EXPECT_EQ(ns::characterPrefix("ab\r\ncd", 3), "ab\r\n");
+}
+
+TEST(TextCharacters, SplitRejoinsToTheSameBytes) {
+    const std::string text = "x" + eCombining + " " + flagFR + family + thumbsMedium + "\r\n";
+    auto parts = ns::splitCharacters(text);
+    ASSERT_EQ(parts.size(), 7u);
+    EXPECT_EQ(parts[1], eCombining);
+    EXPECT_EQ(parts[4], family);
+    EXPECT_EQ(parts[6], "\r\n");
+    std::string joined;
+    for (const auto& p : parts)
+        joined += p;
+    EXPECT_EQ(joined, text);
+}
+
+TEST(TextInvalidUtf8, NeverCrashesAndCountsEachBadByte) {
+    const std::string bad[] = {"\xFF",     "a\x80z",       "\xE2\x82",  "\xF0\x9F\x98",
+                               "\xC0\xAF", "\xED\xA0\x80", "ok\xF5\xFF"};
+    for (const auto& text : bad) {
+        EXPECT_FALSE(ns::isValidUtf8(text));
+        std::size_t count = ns::characterCount(text);
+        EXPECT_GE(count, 1u);
+        std::string joined;
+        for (const auto& p : ns::splitCharacters(text))
+            joined += p;
+        EXPECT_EQ(joined, text);
+        EXPECT_LE(ns::byteOffsetOfCharacter(text, count), text.size());
+        (void)ns::lowercased(text);
+        (void)ns::normalizedNFC(text);
+    }
+    EXPECT_EQ(ns::characterCount("a\x80z"), 3u);
+    EXPECT_EQ(ns::characterCount("\xE2\x82"), 2u); // truncated sequence: two bad bytes
+    // A bad byte between a letter and a combining mark does not glue them together.
+    EXPECT_EQ(ns::characterCount("e\xFF\xCC\x81"), 3u);
+}
+
+TEST(TextScalars, DecodesAndReplacesInvalidSequences) {
+    EXPECT_EQ(ns::decodeScalars("a" + eAcute + flagFR), std::u32string(U"a\u00E9\U0001F1EB\U0001F1F7"));
+    EXPECT_EQ(ns::decodeScalars("a\xC0\xAF"
+                                "b"),
+              std::u32string(U"a\uFFFD\uFFFDb"));                                        // overlong
+    EXPECT_EQ(ns::decodeScalars("\xED\xA0\x80"), std::u32string(U"\uFFFD\uFFFD\uFFFD")); // surrogate
+    auto s = ns::decodeScalarAt("x\xF0\x9F\x98\x80", 1);
+    EXPECT_EQ(s.value, U'\U0001F600');
+    EXPECT_EQ(s.length, 4u);
+    EXPECT_TRUE(s.valid);
+    EXPECT_EQ(ns::decodeScalarAt("x", 5).length, 0u);
+
+    std::string out;
+    for (char32_t c : {U'a', U'\u00E9', U'\u20AC', U'\U0001F600', char32_t(0xD800), char32_t(0x110000)})
+        ns::appendScalar(out, c);
+    EXPECT_EQ(out, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(TextEquivalence, CanonicalEquivalenceNotCompatibility) {
+    EXPECT_TRUE(ns::canonicallyEqual(eAcute, eCombining));
+    EXPECT_TRUE(ns::canonicallyEqual("caf" + eAcute, "caf" + eCombining));
+    EXPECT_TRUE(ns::canonicallyEqual("abc", "abc"));
+    EXPECT_FALSE(ns::canonicallyEqual("abc", "abd"));
+    EXPECT_FALSE(ns::canonicallyEqual("Abc", "abc"));
+    // KELVIN SIGN decomposes canonically to an ASCII "K": an ASCII side must not short-circuit.
+    EXPECT_TRUE(ns::canonicallyEqual("\xE2\x84\xAA", "K"));
+    // Compatibility forms are not canonical: the "fi" ligature is not "fi".
+    EXPECT_FALSE(ns::canonicallyEqual("\xEF\xAC\x81", "fi"));
+    // Two different broken byte runs both decode to U+FFFD but are not the same text.
+    EXPECT_FALSE(ns::canonicallyEqual("\xFF", "\xFE"));
+    EXPECT_EQ(ns::normalizedNFC(eCombining), eAcute);
+    EXPECT_EQ(ns::normalizedNFD(eAcute), eCombining);
+}
+
+TEST(TextCase, LowercasesUnicode) {
+    EXPECT_EQ(ns::lowercased("Hello WORLD 42"), "hello world 42");
+    EXPECT_EQ(ns::lowercased("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9"); // ÉTÉ -> été
+    EXPECT_EQ(ns::lowercased("\xCE\xA3\xCE\x91"), "\xCF\x83\xCE\xB1");   // ΣΑ -> σα (not final)
+    EXPECT_EQ(ns::lowercased("I"), "i");                                 // root locale
+}
+
+TEST(TextWhitespace, TwoClassesAsThePlatformDefinesThem) {
+    struct Case {
+        char32_t c;
+        bool blank;
+        bool blankOrLineBreak;
+        const char* name;
+    };
+    const Case cases[] = {
+        {U' ', true, true, "space"},
+        {U'\t', true, true, "tab"},
+        {U'\u00A0', true, true, "no-break space"},
+        {U'\u2003', true, true, "em space"},
+        {U'\u3000', true, true, "ideographic space"},
+        {U'\u202F', true, true, "narrow no-break space"},
+        {U'\n', false, true, "line feed"},
+        {U'\r', false, true, "carriage return"},
+        {U'\v', false, true, "vertical tab"},
+        {U'\f', false, true, "form feed"},
+        {U'\u0085', false, true, "next line"},
+        {U'\u2028', false, true, "line separator"},
+        {U'\u2029', false, true, "paragraph separator"},
+        {U'a', false, false, "letter"},
+        {U'\u200B', false, false, "zero width space (format, not Zs)"},
+        {U'\u001F', false, false, "unit separator"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ns::isBlank(c.c), c.blank) << c.name;
+        EXPECT_EQ(ns::isBlankOrLineBreak(c.c), c.blankOrLineBreak) << c.name;
+    }
+}
+
+} // namespace
