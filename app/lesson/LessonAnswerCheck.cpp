@@ -30,8 +30,8 @@ void LessonViewController::fieldTextChanged(ui::TextField& field, ui::Range rang
 void LessonViewController::fieldTextChanged(ui::TextField& field, const std::string& proposed) {
     const std::string input = joiningBlankSeparated(proposed);
     if (auto it = textFieldsToWidthMap.find(&field); it != textFieldsToWidthMap.end() && it->second) {
-        const double boxWidth =
-            lineViews.empty() ? field.frame().width() : lineViews.front()->frame().width();
+        // As wide as a code line (line 1's view), as high as the field.
+        const double boxWidth = line[0].view ? line[0].view->frame().width() : field.frame().width();
         const ui::Size size = ui::measure(input, field.font(), ui::Size{boxWidth, field.frame().height()});
         it->second->setConstant(size.width + 10);
     }

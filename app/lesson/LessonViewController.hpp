@@ -15,6 +15,7 @@
 // `contains` flag is skipped, a missing success label counts as "", Next on a lesson that is not in its
 // chapter does nothing, an absent `appRated` counts as empty.
 //
+// Like every screen it is made with std::make_shared: it hands itself to its fields as their delegate.
 // Threads: main thread only; backend and video answers arrive on the main queue.
 #include "app/lesson/LessonInputAccessoryView.hpp"
 #include "app/model/Chapter.hpp"
