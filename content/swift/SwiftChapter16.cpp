@@ -36,7 +36,7 @@ void buildSwiftChapter16(Chapter& chapter) {
 «var mathFunc: (Int, Int) -> Int»
 mathFunc = addInts
 print(mathFunc(3, 4)))",
-        .accepted    = {"var mathFunc:(Int, Int) -> Int", "var mathFunc:(Int,Int) -> Int", "var mathFunc:(Int, Int)->Int", "var mathFunc: (Int,Int) -> Int", "var mathFunc: (Int, Int)->Int", "var mathFunc: (Int,Int)->Int", "var mathFunc:(Int,Int)->Int", "ZQ"},
+        .accepted    = {"var mathFunc:(Int, Int) -> Int", "var mathFunc:(Int,Int) -> Int", "var mathFunc:(Int, Int)->Int", "var mathFunc: (Int,Int) -> Int", "var mathFunc: (Int, Int)->Int", "var mathFunc: (Int,Int)->Int", "var mathFunc:(Int,Int)->Int", kShortcutAnswer},
         .success     = "mathFunc called addInts with 3 and 4.",
         .hint        = {"Stuck? Break it down.", "1. Declare the variable: var mathFunc: \n 2. The parameter types go in parentheses: (Int, Int) \n 3. Then the return type: -> Int"},
         .placeholder = " Tap to answer ",
