@@ -31,7 +31,7 @@ void LessonViewController::fieldTextChanged(ui::TextField& field, const std::str
     const std::string input = joiningBlankSeparated(proposed);
     if (auto it = textFieldsToWidthMap.find(&field); it != textFieldsToWidthMap.end() && it->second) {
         // As wide as a code line (line 1's view), as high as the field.
-        const double boxWidth = line[0].view ? line[0].view->frame().width() : field.frame().width();
+        const double boxWidth = line1View ? line1View->frame().width() : field.frame().width();
         const ui::Size size = ui::measure(input, field.font(), ui::Size{boxWidth, field.frame().height()});
         it->second->setConstant(size.width + 10);
     }
@@ -39,7 +39,7 @@ void LessonViewController::fieldTextChanged(ui::TextField& field, const std::str
 }
 
 void LessonViewController::checkAnswer(const std::string& input) {
-    const LineHandles* h = answerLine();
+    const std::optional<LineHandles> h = answerLine();
     if (!lesson || !h) return;
     ns::console(input);
     if (input.empty()) {
@@ -97,7 +97,7 @@ void LessonViewController::checkAnswer(const std::string& input) {
 }
 
 void LessonViewController::showSuccess() {
-    const LineHandles* h = answerLine();
+    const std::optional<LineHandles> h = answerLine();
     ns::console("success you got the right answer");
     h->checkmarkButton->setHidden(false);
     helpBarView->setHidden(true);
@@ -124,5 +124,5 @@ void LessonViewController::checkDynamicAnswer(const std::string& input) {
 }
 
 void LessonViewController::blinkErrorButton(double scale) {
-    if (const LineHandles* h = answerLine()) h->errorButton->setTransformScale(scale);
+    if (const auto h = answerLine()) h->errorButton->setTransformScale(scale);
 }

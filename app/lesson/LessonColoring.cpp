@@ -33,7 +33,7 @@ void LessonViewController::colorLessonText() {
 
     paint(instructionsLabel, rules(CustomStringSection::instruction));
     for (int k = 1; k <= Lesson::kMaxLines; ++k) {
-        const LineHandles& h = line[static_cast<std::size_t>(k - 1)];
+        const LineHandles h = lineHandles(k);
         paint(h.text1Label, rules(lineSection(k)));
         paint(h.text2Label, rules(lineSection(k)));
     }

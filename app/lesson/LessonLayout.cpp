@@ -56,7 +56,7 @@ void LessonViewController::loadView() {
     lineNumberView =
         add<ui::View>(r, ui::Rect::make(0, codeTop, kNumberWidth, kLineHeight * Lesson::kMaxLines));
     for (int k = 1; k <= Lesson::kMaxLines; ++k) {
-        LineHandles& h = line[static_cast<std::size_t>(k - 1)];
+        LineHandles h;
         h.view = add<ui::View>(r, ui::Rect::make(0, codeTop + (k - 1) * kLineHeight, kWidth, kLineHeight));
         h.numberView = add<ui::View>(*h.view, ui::Rect::make(0, 0, kNumberWidth, kLineHeight));
         h.numberLabel = addLabel(*h.numberView, ui::Rect::make(4, 5, kNumberWidth - 8, 20), lineNumberGrey);
@@ -84,6 +84,7 @@ void LessonViewController::loadView() {
         h.textFieldWIdthConstraint = width.get();
         adoptConstraint(std::move(leading));
         adoptConstraint(std::move(width));
+        connectLine(k, h);
     }
 
     answerView = add<ui::View>(r, ui::Rect::make(0, 440, kWidth, 110));

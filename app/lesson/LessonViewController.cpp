@@ -28,8 +28,8 @@ void LessonViewController::viewDidLoad() {
         if (!result) ns::console(result.error().description());
     }
     textFieldsToWidthMap.clear();
-    for (const auto& h : line)
-        textFieldsToWidthMap[h.textField] = h.textFieldWIdthConstraint;
+    for (int k = 1; k <= Lesson::kMaxLines; ++k)
+        textFieldsToWidthMap[lineHandles(k).textField] = lineHandles(k).textFieldWIdthConstraint;
 }
 
 void LessonViewController::viewWillAppear(bool animated) {
@@ -54,7 +54,8 @@ void LessonViewController::touchesBegan() {
 
 void LessonViewController::setUpViewArrays() {
     lineNumberViews.push_back(lineNumberView);
-    for (const auto& h : line) {
+    for (int k = 1; k <= Lesson::kMaxLines; ++k) {
+        const LineHandles h = lineHandles(k);
         lineViews.push_back(h.view);
         lineNumberViews.push_back(h.numberView);
         lineNumbers.push_back(h.numberLabel);
@@ -133,7 +134,7 @@ void LessonViewController::layOutLesson() {
     for (std::size_t p = 1; p <= lineViews.size(); ++p)
         if (lesson->lines < static_cast<std::int64_t>(p)) lineViews[p - 1]->setHidden(true);
     for (int k = 1; k <= Lesson::kMaxLines; ++k) {
-        LineHandles& h = line[static_cast<std::size_t>(k - 1)];
+        const LineHandles h = lineHandles(k);
         const auto before = lesson->text1(k);
         h.text1Label->setText(before.value_or(""));
         // A field that starts its line sits where the code would start. Later lessons do not undo this.
@@ -150,13 +151,14 @@ void LessonViewController::layOutLesson() {
     colorLessonText();
 }
 
-const LessonViewController::LineHandles* LessonViewController::answerLine() const {
-    if (!lesson || lesson->textFieldInLine < 1 || lesson->textFieldInLine > Lesson::kMaxLines) return nullptr;
-    return &line[static_cast<std::size_t>(lesson->textFieldInLine - 1)];
+std::optional<LessonViewController::LineHandles> LessonViewController::answerLine() const {
+    if (!lesson || lesson->textFieldInLine < 1 || lesson->textFieldInLine > Lesson::kMaxLines)
+        return std::nullopt;
+    return lineHandles(static_cast<int>(lesson->textFieldInLine));
 }
 
 ui::TextField* LessonViewController::answerField() const {
-    const LineHandles* h = answerLine();
+    const auto h = answerLine();
     return h ? h->textField : nullptr;
 }
 

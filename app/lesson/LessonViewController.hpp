@@ -96,7 +96,57 @@ class LessonViewController : public ui::ViewController, public ui::TextFieldDele
     ui::Button* stuckButton = nullptr;
     ui::Button* helpVideoButton = nullptr;
 
-    // Per code line k (index k-1): line1View ... line10View and the other families.
+    // The numbered families, one handle per code line 1...10 (the width constraints are spelled
+    // `WIdth`, as the layout names them).
+    ui::View *line1View = nullptr, *line2View = nullptr, *line3View = nullptr, *line4View = nullptr,
+             *line5View = nullptr, *line6View = nullptr, *line7View = nullptr, *line8View = nullptr,
+             *line9View = nullptr, *line10View = nullptr;
+    ui::View *line1NumberView = nullptr, *line2NumberView = nullptr, *line3NumberView = nullptr,
+             *line4NumberView = nullptr, *line5NumberView = nullptr, *line6NumberView = nullptr,
+             *line7NumberView = nullptr, *line8NumberView = nullptr, *line9NumberView = nullptr,
+             *line10NumberView = nullptr;
+    ui::Label *line1NumberLabel = nullptr, *line2NumberLabel = nullptr, *line3NumberLabel = nullptr,
+              *line4NumberLabel = nullptr, *line5NumberLabel = nullptr, *line6NumberLabel = nullptr,
+              *line7NumberLabel = nullptr, *line8NumberLabel = nullptr, *line9NumberLabel = nullptr,
+              *line10NumberLabel = nullptr;
+    ui::Label *line1Text1Label = nullptr, *line2Text1Label = nullptr, *line3Text1Label = nullptr,
+              *line4Text1Label = nullptr, *line5Text1Label = nullptr, *line6Text1Label = nullptr,
+              *line7Text1Label = nullptr, *line8Text1Label = nullptr, *line9Text1Label = nullptr,
+              *line10Text1Label = nullptr;
+    ui::TextField *line1TextField = nullptr, *line2TextField = nullptr, *line3TextField = nullptr,
+                  *line4TextField = nullptr, *line5TextField = nullptr, *line6TextField = nullptr,
+                  *line7TextField = nullptr, *line8TextField = nullptr, *line9TextField = nullptr,
+                  *line10TextField = nullptr;
+    ui::Label *line1Text2Label = nullptr, *line2Text2Label = nullptr, *line3Text2Label = nullptr,
+              *line4Text2Label = nullptr, *line5Text2Label = nullptr, *line6Text2Label = nullptr,
+              *line7Text2Label = nullptr, *line8Text2Label = nullptr, *line9Text2Label = nullptr,
+              *line10Text2Label = nullptr;
+    ui::Button *line1CheckmarkButton = nullptr, *line2CheckmarkButton = nullptr,
+               *line3CheckmarkButton = nullptr, *line4CheckmarkButton = nullptr,
+               *line5CheckmarkButton = nullptr, *line6CheckmarkButton = nullptr,
+               *line7CheckmarkButton = nullptr, *line8CheckmarkButton = nullptr,
+               *line9CheckmarkButton = nullptr, *line10CheckmarkButton = nullptr;
+    ui::Button *line1ErrorButton = nullptr, *line2ErrorButton = nullptr, *line3ErrorButton = nullptr,
+               *line4ErrorButton = nullptr, *line5ErrorButton = nullptr, *line6ErrorButton = nullptr,
+               *line7ErrorButton = nullptr, *line8ErrorButton = nullptr, *line9ErrorButton = nullptr,
+               *line10ErrorButton = nullptr;
+    ui::LayoutConstraint *line1TextFieldLeadingConstraint = nullptr,
+                         *line2TextFieldLeadingConstraint = nullptr,
+                         *line3TextFieldLeadingConstraint = nullptr,
+                         *line4TextFieldLeadingConstraint = nullptr,
+                         *line5TextFieldLeadingConstraint = nullptr,
+                         *line6TextFieldLeadingConstraint = nullptr,
+                         *line7TextFieldLeadingConstraint = nullptr,
+                         *line8TextFieldLeadingConstraint = nullptr,
+                         *line9TextFieldLeadingConstraint = nullptr,
+                         *line10TextFieldLeadingConstraint = nullptr;
+    ui::LayoutConstraint *textField1WIdthConstraint = nullptr, *textField2WIdthConstraint = nullptr,
+                         *textField3WIdthConstraint = nullptr, *textField4WIdthConstraint = nullptr,
+                         *textField5WIdthConstraint = nullptr, *textField6WIdthConstraint = nullptr,
+                         *textField7WIdthConstraint = nullptr, *textField8WIdthConstraint = nullptr,
+                         *textField9WIdthConstraint = nullptr, *textField10WIdthConstraint = nullptr;
+
+    // The handles of code line k, 1...10 (all null for another k).
     struct LineHandles {
         ui::View* view = nullptr;
         ui::View* numberView = nullptr;
@@ -109,7 +159,9 @@ class LessonViewController : public ui::ViewController, public ui::TextFieldDele
         ui::LayoutConstraint* textFieldLeadingConstraint = nullptr;
         ui::LayoutConstraint* textFieldWIdthConstraint = nullptr;
     };
-    std::array<LineHandles, Lesson::kMaxLines> line;
+    LineHandles lineHandles(int k) const;
+    // Connects the handles of code line k (the layout's job).
+    void connectLine(int k, const LineHandles& handles);
 
     // --- Life cycle -----------------------------------------------------------------------------------
     void loadView() override;
@@ -178,7 +230,7 @@ class LessonViewController : public ui::ViewController, public ui::TextFieldDele
 
   private:
     // The answer line's handles, or nullptr when the lesson's `textFieldInLine` is outside 1...10.
-    const LineHandles* answerLine() const;
+    std::optional<LineHandles> answerLine() const;
     ui::TextField* answerField() const;
     void resignAllTextFields();
     void showSuccess();

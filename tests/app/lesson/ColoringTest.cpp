@@ -39,8 +39,8 @@ TEST_F(LessonScreenTest, RulesPaintTheirSections) {
     lesson->textFieldFormatting.inputColor = ui::Color::rgb255(4, 5, 6);
     open(lesson);
     EXPECT_TRUE(console.contains("nothing found"));
-    const auto& h1 = screen->line[0];
-    const auto& h2 = screen->line[1];
+    const auto h1 = screen->lineHandles(1);
+    const auto h2 = screen->lineHandles(2);
     EXPECT_EQ(screen->instructionsLabel->attributedText().colorAt(22), uiColor(ColorAttribute::blueOther));
     EXPECT_EQ(h1.text1Label->attributedText().colorAt(5), uiColor(ColorAttribute::greenComment));
     EXPECT_EQ(h2.text2Label->attributedText().colorAt(4), uiColor(ColorAttribute::purpleNumber));
@@ -66,9 +66,9 @@ TEST_F(LessonScreenTest, RepaintingDropsColoursOfEarlierTexts) {
     first->customStrings = {{CustomStringSection::line1, "//", ColorAttribute::greenComment}};
     chapter->lessons = {first, boolLesson("B", 2)};
     open(chapter);
-    EXPECT_TRUE(screen->line[0].text1Label->attributedText().hasAttributes());
+    EXPECT_TRUE(screen->line1Text1Label->attributedText().hasAttributes());
     screen->nextButtonPressed();
-    EXPECT_FALSE(screen->line[0].text1Label->attributedText().hasAttributes());
+    EXPECT_FALSE(screen->line1Text1Label->attributedText().hasAttributes());
 }
 
 } // namespace

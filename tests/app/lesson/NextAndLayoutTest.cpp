@@ -104,9 +104,9 @@ TEST_F(LessonScreenTest, LayoutShowsTheLessonsLines) {
         EXPECT_EQ(v->backgroundColor(), ui::Color::black());
     for (std::size_t p = 0; p < 10; ++p)
         EXPECT_EQ(s.lineViews[p]->isHidden(), p >= 3) << p;
-    EXPECT_EQ(s.line[1].textFieldLeadingConstraint->constant(), 0); // the field starts line 2
-    EXPECT_NE(s.line[2].textFieldLeadingConstraint->constant(), 0); // line 3 has no field at its start
-    EXPECT_EQ(s.line[2].text1Label->text(), "print(isAwesome)");
+    EXPECT_EQ(s.line2TextFieldLeadingConstraint->constant(), 0); // the field starts line 2
+    EXPECT_NE(s.line3TextFieldLeadingConstraint->constant(), 0); // line 3 has no field at its start
+    EXPECT_EQ(s.line3Text1Label->text(), "print(isAwesome)");
     EXPECT_FALSE(field().isHidden());
     EXPECT_EQ(field().placeholder(), "Tap to enter answer");
     EXPECT_EQ(field().backgroundColor(), LessonViewController::panelGrey);
@@ -121,9 +121,9 @@ TEST_F(LessonScreenTest, LayoutShowsTheLessonsLines) {
     EXPECT_TRUE(s.textFields[1]->isHidden());
     EXPECT_FALSE(s.textFields[3]->isHidden());
     EXPECT_EQ(s.textFields[1]->text(), "");
-    EXPECT_EQ(s.line[3].text2Label->text(), ")");
-    EXPECT_EQ(s.line[1].text2Label->text(), "");  // no leftover of the previous lesson
-    EXPECT_EQ(s.line[7].text1Label->text(), "h"); // kept, though not shown
+    EXPECT_EQ(s.line4Text2Label->text(), ")");
+    EXPECT_EQ(s.line2Text2Label->text(), "");  // no leftover of the previous lesson
+    EXPECT_EQ(s.line8Text1Label->text(), "h"); // kept, though not shown
     EXPECT_TRUE(s.answerView->isHidden());
     EXPECT_TRUE(s.helpView->isHidden());
 }
