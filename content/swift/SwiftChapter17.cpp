@@ -1,7 +1,7 @@
 // Swift course, chapter 17: extensions of Int, Double, Bool and String.
+#include "content/swift/SwiftChapter17.hpp"
 #include "content/LessonForm.hpp"
 #include "content/swift/SwiftCourse.hpp"
-#include "content/swift/SwiftChapter17.hpp"
 
 #include <random>
 #include <string>
@@ -13,15 +13,16 @@ namespace {
 
 // A uniform draw below `bound`, as the platform's arc4random_uniform gives it.
 std::uint32_t systemDraw(std::uint32_t bound) {
-    if (bound == 0)
-        return 0;
+    if (bound == 0) return 0;
     static std::mt19937 engine{std::random_device{}()};
     return std::uniform_int_distribution<std::uint32_t>(0, bound - 1)(engine);
 }
 
 } // namespace
 
-void buildSwiftChapter17(Chapter& chapter) { buildSwiftChapter17(chapter, systemDraw); }
+void buildSwiftChapter17(Chapter& chapter) {
+    buildSwiftChapter17(chapter, systemDraw);
+}
 
 // clang-format off
 void buildSwiftChapter17(Chapter& chapter, const UniformDraw& draw) {
