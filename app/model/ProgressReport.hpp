@@ -13,7 +13,9 @@
 // "progressReport.corrupt" so that the fresh record saved next does not destroy them. A preferences file
 // that is no property list is renamed aside by the user defaults, which print the reason. save() prints
 // "progress report saved" only when the record reached the disk; otherwise it prints why not and
-// reports the error. The record in memory is unchanged either way.
+// reports the error. The record in memory is unchanged either way. A "lessons" or "appRated" entry that
+// is not a list reads as absent, and list members that are not text are dropped (this program never
+// writes either).
 #include "platform/foundation/KeyedArchive.hpp"
 #include "platform/foundation/Result.hpp"
 #include "platform/foundation/UserDefaults.hpp"
