@@ -116,6 +116,18 @@ TEST_F(ProgressReportTest, OwnKeyWinsEvenWhenItHoldsNull) {
     EXPECT_EQ(loaded->showErrorIndicator, true);
 }
 
+TEST_F(ProgressReportTest, OddListEntriesStillGiveAUsableRecord) {
+    auto data = archive([](ns::KeyedArchiver& a) {
+        a.encodeObject("lessons", ns::PropertyList::Array{1, "CH1L1", true});
+        a.encodeObject("appRated", "1.0");
+    });
+    ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(data)).ok());
+    auto loaded = ProgressReport::load();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->lessons, std::vector<std::string>{"CH1L1"});
+    EXPECT_FALSE(loaded->appRated);
+}
+
 TEST_F(ProgressReportTest, FreshRecordComesBackWithEveryFieldAbsent) {
     ASSERT_TRUE(ProgressReport::make()->save().ok());
     auto loaded = ProgressReport::load(*reopened());
