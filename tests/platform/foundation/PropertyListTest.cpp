@@ -1,14 +1,9 @@
+#include "PropertyListPrinting.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 
 #include <gtest/gtest.h>
 
 #include <random>
-
-namespace ns {
-void PrintTo(const PropertyList& value, std::ostream* out) {
-    *out << value.debugDescription();
-}
-} // namespace ns
 
 namespace {
 

@@ -1,0 +1,116 @@
+#include "TempHome.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/Sandbox.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void writeFile(const fs::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+const char* infoPlist = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+  <key>CFBundleIdentifier</key><string>com.example.swift</string>
+  <key>CFBundleShortVersionString</key><string>2.3</string>
+  <key>Zovaze</key><dict><key>APIKey</key><string>abc</string></dict>
+</dict>
+</plist>
+)";
+
+TEST(Bundle, ReadsInfoPlistAndResources) {
+    velotest::TempHome temp;
+    writeFile(temp.path() / "Info.plist", infoPlist);
+    writeFile(temp.path() / "intro.txt", "hello");
+    ns::Bundle bundle(temp.path());
+    EXPECT_FALSE(bundle.infoLoadError());
+    EXPECT_EQ(bundle.bundleIdentifier(), "com.example.swift");
+    ASSERT_NE(bundle.objectForInfoDictionaryKey("CFBundleShortVersionString"), nullptr);
+    EXPECT_EQ(*bundle.objectForInfoDictionaryKey("CFBundleShortVersionString")->stringValue(), "2.3");
+    EXPECT_EQ(bundle.objectForInfoDictionaryKey("Missing"), nullptr);
+    EXPECT_EQ(bundle.infoDictionary().keys().front(), "CFBundleIdentifier");
+    EXPECT_EQ(bundle.pathForResource("intro", "txt"), temp.path() / "intro.txt");
+    EXPECT_FALSE(bundle.pathForResource("intro", "png"));
+    EXPECT_FALSE(bundle.pathForResource("../intro", "txt"));
+    EXPECT_FALSE(bundle.pathForResource("Documents", "")); // a folder is no resource
+}
+
+TEST(Bundle, MissingOrBrokenInfoPlistGivesEmptyDictionaryAndOneLine) {
+    velotest::TempHome temp;
+    {
+        ns::ConsoleCapture console;
+        ns::Bundle bundle(temp.path());
+        EXPECT_TRUE(bundle.infoDictionary().empty());
+        EXPECT_TRUE(bundle.infoLoadError());
+        EXPECT_FALSE(bundle.bundleIdentifier());
+        EXPECT_EQ(console.lines().size(), 1u);
+    }
+    writeFile(temp.path() / "Info.plist", "<plist><dict><key>CFBundleIdentifier</key>");
+    ns::ConsoleCapture console;
+    ns::Bundle broken(temp.path());
+    EXPECT_TRUE(broken.infoDictionary().empty());
+    EXPECT_EQ(console.lines().size(), 1u);
+}
+
+TEST(Bundle, MainBundleCanBePointedAtATestFolder) {
+    velotest::TempHome temp;
+    writeFile(temp.path() / "Info.plist", infoPlist);
+    ns::Bundle::setMainBundlePath(temp.path());
+    EXPECT_EQ(ns::Bundle::main().bundlePath(), temp.path());
+    EXPECT_EQ(ns::Bundle::main().bundleIdentifier(), "com.example.swift");
+    EXPECT_EQ(ns::Bundle::mainBundleIdentifierForStorage(), "com.example.swift");
+    ns::Bundle::setMainBundlePath({});
+    EXPECT_NE(ns::Bundle::main().bundlePath(), temp.path());
+}
+
+TEST(Bundle, IdentifierForStorageCannotEscapeTheFolder) {
+    velotest::TempHome temp;
+    writeFile(temp.path() / "Info.plist",
+              "<plist><dict><key>CFBundleIdentifier</key><string>../../etc</string></dict></plist>");
+    ns::Bundle::setMainBundlePath(temp.path());
+    EXPECT_EQ(ns::Bundle::mainBundleIdentifierForStorage(), ".._.._etc");
+    ns::Bundle::setMainBundlePath({});
+}
+
+TEST(Sandbox, SetHomeCreatesTheContainerLayout) {
+    velotest::TempHome temp;
+    EXPECT_EQ(ns::Sandbox::home(), temp.path());
+    for (const char* folder : {"Documents", "Library/Preferences", "Library/Caches",
+                               "Library/Application Support", "Library/Logs", "tmp"})
+        EXPECT_TRUE(fs::is_directory(temp.path() / folder)) << folder;
+    EXPECT_EQ(ns::Sandbox::preferences(), temp.path() / "Library" / "Preferences");
+    EXPECT_EQ(ns::Sandbox::applicationSupport(), temp.path() / "Library" / "Application Support");
+}
+
+TEST(Sandbox, HomeComesFromTheEnvironmentAndTheBundleIdentifier) {
+    velotest::TempHome temp;
+    writeFile(temp.path() / "Info.plist", infoPlist);
+    ns::Bundle::setMainBundlePath(temp.path());
+    const char* saved = std::getenv("VELOMARINTH_HOME");
+    std::string savedValue = saved ? saved : "";
+    ::setenv("VELOMARINTH_HOME", (temp.path() / "homes").c_str(), 1);
+    ns::Sandbox::reset();
+    EXPECT_EQ(ns::Sandbox::home(), temp.path() / "homes" / "com.example.swift");
+    EXPECT_TRUE(fs::is_directory(temp.path() / "homes" / "com.example.swift" / "Library" / "Caches"));
+
+    ::unsetenv("VELOMARINTH_HOME");
+    ::setenv("XDG_DATA_HOME", (temp.path() / "xdg").c_str(), 1);
+    ns::Sandbox::reset();
+    EXPECT_EQ(ns::Sandbox::home(), temp.path() / "xdg" / "velomarinth" / "com.example.swift");
+    ::unsetenv("XDG_DATA_HOME");
+
+    if (saved) ::setenv("VELOMARINTH_HOME", savedValue.c_str(), 1);
+    ns::Bundle::setMainBundlePath({});
+    ns::Sandbox::setHome(temp.path()); // TempHome's destructor resets it
+}
+
+} // namespace
