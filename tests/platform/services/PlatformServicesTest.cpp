@@ -1,0 +1,137 @@
+#include "platform/services/AudioSession.hpp"
+#include "platform/services/DeviceInfo.hpp"
+#include "platform/services/Executor.hpp"
+#include "platform/services/FakeVideoStreamClient.hpp"
+#include "platform/services/UrlOpener.hpp"
+#include "platform/services/VideoStreamClient.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/utsname.h>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(VideoStream, LinuxClientAnswersUnavailableOnTheExecutor) {
+    int delivered = 0;
+    auto previous = svc::setCallbackExecutor([&](svc::Task t) {
+        ++delivered;
+        t();
+    });
+    std::optional<svc::StreamURLs> urls{svc::StreamURLs{}};
+    std::optional<ns::Error> error;
+    svc::LinuxVideoStreamClient().getVideo("abcdefghijk", [&](auto u, auto e) {
+        urls = std::move(u);
+        error = std::move(e);
+    });
+    svc::setCallbackExecutor(previous);
+    EXPECT_EQ(delivered, 1);
+    EXPECT_FALSE(urls);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), svc::videoStreamErrorDomain);
+    EXPECT_EQ(error->code(), static_cast<long>(svc::VideoStreamErrorCode::unavailable));
+}
+
+TEST(VideoStream, FakeRecordsAndAnswersOnce) {
+    svc::FakeVideoStreamClient fake;
+    std::optional<svc::StreamURLs> got;
+    fake.getVideo("id1", [&](auto u, auto) { got = u; });
+    EXPECT_EQ(fake.requestedIdentifiers(), (std::vector<std::string>{"id1"}));
+    EXPECT_TRUE(fake.answer(0, svc::StreamURLs{{svc::videoQualityHTTPLiveStreaming, "https://x/m3u8"}},
+                            std::nullopt));
+    EXPECT_FALSE(fake.answer(0, std::nullopt, std::nullopt));
+    EXPECT_FALSE(fake.answer(1, std::nullopt, std::nullopt));
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->at("HTTPLiveStreaming"), "https://x/m3u8");
+}
+
+TEST(AudioSession, LinuxAcceptsCategoriesAndDoubleCanFail) {
+    svc::LinuxAudioSession session;
+    EXPECT_FALSE(session.category());
+    EXPECT_TRUE(session.setCategory(svc::audioSessionCategoryAmbient));
+    EXPECT_EQ(session.category(), "AVAudioSessionCategoryAmbient");
+    EXPECT_FALSE(session.setCategory(""));
+    EXPECT_EQ(session.category(), "AVAudioSessionCategoryAmbient");
+
+    svc::FakeAudioSession fake;
+    fake.setFailure(ns::Error::make(svc::audioSessionErrorDomain, 561017449, "busy"));
+    auto r = fake.setCategory(svc::audioSessionCategoryAmbient);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error().code(), 561017449);
+    EXPECT_FALSE(fake.category());
+    EXPECT_EQ(fake.requestedCategories(), (std::vector<std::string>{"AVAudioSessionCategoryAmbient"}));
+}
+
+// Runs with PATH pointing at a folder of our own, so the real xdg-open is never started.
+class UrlOpenerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("velo-opener-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        const char* path = std::getenv("PATH");
+        savedPath_ = path ? path : "";
+        ::setenv("PATH", dir_.c_str(), 1);
+    }
+    void TearDown() override {
+        ::setenv("PATH", savedPath_.c_str(), 1);
+        fs::remove_all(dir_);
+    }
+    void installOpener() {
+        const fs::path script = dir_ / "xdg-open";
+        std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (dir_ / "opened").string() << "\"\n";
+        fs::permissions(script, fs::perms::owner_all);
+    }
+    std::string opened() {
+        for (int i = 0; i < 200 && !fs::exists(dir_ / "opened"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ifstream in(dir_ / "opened");
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    fs::path dir_;
+    std::string savedPath_;
+};
+
+TEST_F(UrlOpenerTest, FalseWithoutXdgOpen) {
+    EXPECT_FALSE(svc::XdgUrlOpener().openURL("https://example.com"));
+}
+
+TEST_F(UrlOpenerTest, PassesTheAddressAsOneArgumentWithoutAShell) {
+    installOpener();
+    const std::string url = "https://example.com/a b?x=1&y=$(touch pwned);`id`";
+    EXPECT_TRUE(svc::XdgUrlOpener().openURL(url));
+    EXPECT_EQ(opened(), url);
+    EXPECT_FALSE(fs::exists(dir_ / "pwned"));
+}
+
+TEST_F(UrlOpenerTest, RefusesAddressesThatLookLikeOptions) {
+    installOpener();
+    EXPECT_FALSE(svc::XdgUrlOpener().openURL("--help"));
+    EXPECT_FALSE(svc::XdgUrlOpener().openURL(""));
+}
+
+TEST(UrlOpenerDouble, RecordsAndAnswers) {
+    auto fake = std::make_shared<svc::FakeUrlOpener>();
+    svc::setSharedUrlOpener(fake);
+    EXPECT_TRUE(svc::sharedUrlOpener()->openURL("itms-apps://x"));
+    fake->setResult(false);
+    EXPECT_FALSE(svc::sharedUrlOpener()->openURL("mailto:a@b"));
+    EXPECT_EQ(fake->openedURLs(), (std::vector<std::string>{"itms-apps://x", "mailto:a@b"}));
+    svc::setSharedUrlOpener(nullptr);
+}
+
+TEST(DeviceInfo, MachineIdentifierIsUnameMachineAndCanBeOverridden) {
+    struct utsname info {};
+    ASSERT_EQ(::uname(&info), 0);
+    EXPECT_EQ(svc::deviceMachineIdentifier(), info.machine);
+    svc::setDeviceMachineIdentifierOverride("iPhone6,1");
+    EXPECT_EQ(svc::deviceMachineIdentifier(), "iPhone6,1");
+    svc::setDeviceMachineIdentifierOverride(std::nullopt);
+    EXPECT_EQ(svc::deviceMachineIdentifier(), info.machine);
+}
+
+} // namespace
