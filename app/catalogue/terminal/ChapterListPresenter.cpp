@@ -1,0 +1,78 @@
+#include "app/catalogue/terminal/ChapterListPresenter.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+ChapterListPresenter::ChapterListPresenter(std::shared_ptr<MainViewController> screen,
+                                           term::FrontEnd& frontEnd)
+    : screen_(screen), frontEnd_(frontEnd) {}
+
+void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
+    auto screen = screen_.lock();
+    if (!screen || !screen->tableView) return;
+    screen->tableView->layoutIfNeeded();
+    const auto& cells = screen->tableView->visibleCells();
+    int rows = static_cast<int>(cells.size());
+    int top = area.y + 1;
+    pageRows_ = std::max(1, area.height - 1);
+    int first = list_.firstVisibleRow(rows, pageRows_);
+    double rootWidth = screen->view()->frame().width();
+    int countColumn = std::max(10, area.width - barColumns - 12);
+
+    for (int r = first; r < rows && top + (r - first) < area.y + area.height; ++r) {
+        auto cell = std::dynamic_pointer_cast<MainTableViewCell>(cells[static_cast<std::size_t>(r)]);
+        if (!cell) continue;
+        int y = top + (r - first);
+        bool focused = r == list_.focus();
+        term::Style base = term::Style::fg(term::palette::text)
+                               .withBackground(focused ? term::palette::focus : term::palette::background);
+        canvas.fill(area.x, y, area.width, 1, base);
+        canvas.text(area.x + 1, y, focused ? "›" : " ", base.bolded());
+        canvas.text(area.x + 3, y, cell->chapterNumberLabel->text(), base, 4);
+        canvas.text(area.x + 7, y, cell->chapterTitleLabel->text(), focused ? base.bolded() : base,
+                    countColumn - 8);
+        std::string count = cell->progressLabel->text();
+        canvas.text(area.x + countColumn + 8 - term::columnsOfText(count), y, count, base);
+
+        int filled = 0;
+        if (!cell->progressView->isHidden() && rootWidth > 0) {
+            double share = cell->progressViewWidthConstraint->constant() / rootWidth;
+            filled = std::clamp(static_cast<int>(std::lround(share * barColumns)), 0, barColumns);
+            if (filled == 0 && share > 0) filled = 1; // something done always shows
+        }
+        int bx = area.x + countColumn + 10;
+        for (int i = 0; i < barColumns && bx + i < area.x + area.width; ++i) {
+            bool done = i < filled;
+            canvas.text(bx + i, y, done ? "█" : "░",
+                        term::Style::fg(done ? term::palette::accent : term::palette::muted)
+                            .withBackground(base.background.value()));
+        }
+    }
+    if (rows == 0) canvas.text(area.x + 2, top, "No chapters.", term::Style::fg(term::palette::muted));
+    canvas.setCaret(std::nullopt);
+}
+
+bool ChapterListPresenter::handleKey(const term::Key& key) {
+    auto screen = screen_.lock();
+    if (!screen) return false;
+    int rows = screen->tableView ? screen->tableView->numberOfRows() : 0;
+    if (list_.handleKey(key, rows, pageRows_)) return true;
+    if (key.is(term::Key::Kind::enter)) return screen->tableView->selectRow({0, list_.focus()});
+    if (key.isText("/")) {
+        screen->openSearch();
+        return true;
+    }
+    if (key.isText("s")) {
+        screen->openSettings();
+        return true;
+    }
+    if (key.isText("q")) {
+        frontEnd_.requestQuit();
+        return true;
+    }
+    return false;
+}
+
+std::string ChapterListPresenter::legend() const {
+    return "↑↓ select  Enter open  / search  s settings  q quit";
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The course home in the terminal: one line per chapter with its number, title, "c / n" and a progress
+// bar; the focused row is highlighted. Enter opens the chapter, "/" search, "s" settings, "q" quits.
+//
+// Failure contract: none; a chapter row without cells yet draws nothing.
+#include "app/catalogue/MainViewController.hpp"
+#include "app/catalogue/terminal/ListNavigation.hpp"
+#include "platform/terminal/FrontEnd.hpp"
+#include "platform/terminal/Presenter.hpp"
+
+#include <memory>
+
+class ChapterListPresenter : public term::Presenter {
+  public:
+    static constexpr int barColumns = 20;
+
+    ChapterListPresenter(std::shared_ptr<MainViewController> screen, term::FrontEnd& frontEnd);
+    void draw(term::Canvas& canvas, term::Area area) override;
+    bool handleKey(const term::Key& key) override;
+    std::string legend() const override;
+
+  private:
+    std::weak_ptr<MainViewController> screen_;
+    term::FrontEnd& frontEnd_;
+    ListNavigation list_;
+    int pageRows_ = 10;
+};

@@ -1,0 +1,55 @@
+#include "app/catalogue/terminal/LessonListPresenter.hpp"
+
+#include <algorithm>
+
+LessonListPresenter::LessonListPresenter(std::shared_ptr<ChapterViewController> screen) : screen_(screen) {}
+
+void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {
+    auto screen = screen_.lock();
+    if (!screen || !screen->tableView) return;
+    screen->tableView->layoutIfNeeded();
+    term::Style plain = term::Style::fg(term::palette::text).withBackground(term::palette::background);
+    canvas.text(area.x + 2, area.y + 1, screen->chapterNumberLabel->text(),
+                plain.withBackground(term::palette::background));
+    canvas.text(area.x + 2, area.y + 2, screen->chapterTitleLabel->text(), plain.bolded(), area.width - 4);
+
+    const auto& cells = screen->tableView->visibleCells();
+    int rows = static_cast<int>(cells.size());
+    int top = area.y + 4;
+    pageRows_ = std::max(1, area.y + area.height - top);
+    int first = list_.firstVisibleRow(rows, pageRows_);
+    for (int r = first; r < rows && top + (r - first) < area.y + area.height; ++r) {
+        auto cell = std::dynamic_pointer_cast<ChapterTableViewCell>(cells[static_cast<std::size_t>(r)]);
+        if (!cell) continue;
+        int y = top + (r - first);
+        bool focused = r == list_.focus();
+        term::Style base = plain.withBackground(focused ? term::palette::focus : term::palette::background);
+        canvas.fill(area.x, y, area.width, 1, base);
+        canvas.text(area.x + 1, y, focused ? "›" : " ", base.bolded());
+        std::string number = cell->lessonNumberLabel->text();
+        canvas.text(area.x + 3 + std::max(0, 3 - term::columnsOfText(number)), y, number, base);
+        if (cell->titleLabel) canvas.text(area.x + 8, y, cell->titleLabel->text(), base, area.width - 14);
+        if (!cell->checkmarkView->isHidden()) {
+            canvas.text(
+                area.x + area.width - 4, y, "✓",
+                term::Style::fg(term::palette::accent).withBackground(base.background.value()).bolded());
+        }
+    }
+    if (rows == 0)
+        canvas.text(area.x + 2, top, "No lessons in this chapter yet.",
+                    term::Style::fg(term::palette::muted));
+    canvas.setCaret(std::nullopt);
+}
+
+bool LessonListPresenter::handleKey(const term::Key& key) {
+    auto screen = screen_.lock();
+    if (!screen) return false;
+    int rows = screen->tableView ? screen->tableView->numberOfRows() : 0;
+    if (list_.handleKey(key, rows, pageRows_)) return true;
+    if (key.is(term::Key::Kind::enter)) return screen->tableView->selectRow({0, list_.focus()});
+    return false;
+}
+
+std::string LessonListPresenter::legend() const {
+    return "↑↓ select  Enter open lesson  Esc back  Ctrl-C quit";
+}

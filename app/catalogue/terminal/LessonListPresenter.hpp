@@ -1,0 +1,23 @@
+#pragma once
+// A chapter's lesson list in the terminal: "COURSE n" and the title as header, then one line per lesson
+// with its number, title and a checkmark once completed. Enter opens the lesson, Esc goes back.
+//
+// Failure contract: none.
+#include "app/catalogue/ChapterViewController.hpp"
+#include "app/catalogue/terminal/ListNavigation.hpp"
+#include "platform/terminal/Presenter.hpp"
+
+#include <memory>
+
+class LessonListPresenter : public term::Presenter {
+  public:
+    explicit LessonListPresenter(std::shared_ptr<ChapterViewController> screen);
+    void draw(term::Canvas& canvas, term::Area area) override;
+    bool handleKey(const term::Key& key) override;
+    std::string legend() const override;
+
+  private:
+    std::weak_ptr<ChapterViewController> screen_;
+    ListNavigation list_;
+    int pageRows_ = 10;
+};

@@ -1,0 +1,281 @@
+#include "app/catalogue/terminal/LessonPresenter.hpp"
+
+#include "app/catalogue/terminal/StyledText.hpp"
+#include "platform/foundation/Text.hpp"
+
+#include <algorithm>
+
+namespace {
+
+bool shown(const ui::View* view) {
+    return view && view->isVisible();
+}
+
+void collectButtons(ui::View& view, std::vector<ui::Button*>& out) {
+    if (!view.isVisible()) return;
+    if (auto* button = dynamic_cast<ui::Button*>(&view)) {
+        out.push_back(button);
+        return;
+    }
+    for (const auto& sub : view.subviews())
+        collectButtons(*sub, out);
+}
+
+std::string buttonTitle(const ui::Button& button, const char* fallback) {
+    auto title = button.currentTitle();
+    return title && !title->empty() ? *title : fallback;
+}
+
+} // namespace
+
+LessonPresenter::LessonPresenter(std::shared_ptr<LessonViewController> screen) : screen_(screen) {}
+
+ui::TextField* LessonPresenter::answerField(LessonViewController& screen) const {
+    if (!screen.lesson) return nullptr;
+    auto k = screen.lesson->textFieldInLine;
+    if (k < 1 || k > Lesson::kMaxLines) return nullptr;
+    return screen.lineHandles(static_cast<int>(k)).textField;
+}
+
+std::vector<ui::Button*> LessonPresenter::wordButtons(LessonViewController& screen) const {
+    std::vector<ui::Button*> buttons;
+    auto* field = answerField(screen);
+    if (!field || !field->inputAccessoryView()) return buttons;
+    for (const auto& sub : field->inputAccessoryView()->subviews())
+        collectButtons(*sub, buttons);
+    return buttons;
+}
+
+int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
+    term::Style numberStyle = term::Style::fg(LessonViewController::lineNumberGrey);
+    auto* field = answerField(screen);
+    for (int k = 1; k <= Lesson::kMaxLines && y < area.y + area.height; ++k) {
+        const auto handles = screen.lineHandles(k);
+        if (!shown(handles.view)) continue;
+        int x = area.x + 1;
+        if (handles.numberLabel) {
+            std::string number = handles.numberLabel->text();
+            canvas.text(x + std::max(0, 2 - term::columnsOfText(number)), y, number, numberStyle);
+        }
+        x += 4;
+        int right = area.x + area.width - 4;
+        if (handles.text1Label && shown(handles.text1Label)) {
+            x += drawLabel(canvas, x, y, right - x, 1, *handles.text1Label) > 0
+                     ? term::columnsOfText(handles.text1Label->text())
+                     : 0;
+        }
+        if (handles.textField && shown(handles.textField)) {
+            auto& tf = *handles.textField;
+            bool editing = tf.isEditing();
+            term::Style fieldStyle =
+                term::Style::fg(tf.textColor()).withBackground(LessonViewController::panelGrey);
+            fieldStyle.underline = true;
+            int used = 0;
+            if (tf.text().empty()) {
+                const auto& placeholder = tf.attributedPlaceholder();
+                ui::Color color =
+                    placeholder.runs().empty() ? term::palette::muted : placeholder.runs().front().color;
+                term::Style ps = term::Style::fg(color).withBackground(LessonViewController::panelGrey);
+                ps.dim = !placeholder.hasAttributes();
+                used = canvas.text(x, y, placeholder.text(), ps, right - x);
+            } else {
+                used = canvas.text(x, y, tf.text(), fieldStyle, right - x);
+            }
+            if (&tf == field && editing) {
+                auto caret = tf.selectedRange().value_or(ui::Range{tf.length(), 0}).location;
+                int caretX = x + term::columnsOfText(ns::characterPrefix(tf.text(), caret));
+                canvas.setCaret(term::Cell{std::min(caretX, right), y});
+            }
+            x += std::max(used, 1) + (tf.text().empty() ? 0 : 0);
+        }
+        if (handles.text2Label && shown(handles.text2Label)) {
+            drawLabel(canvas, x, y, right - x, 1, *handles.text2Label);
+            x += term::columnsOfText(handles.text2Label->text());
+        }
+        if (shown(handles.checkmarkButton)) {
+            canvas.text(std::min(x + 2, area.x + area.width - 3), y, "✓",
+                        term::Style::fg(LessonViewController::successGreen).bolded());
+        } else if (shown(handles.errorButton)) {
+            canvas.text(std::min(x + 2, area.x + area.width - 3), y, "!",
+                        term::Style::fg(LessonViewController::stuckRed).bolded().reversed());
+        }
+        ++y;
+    }
+    return y;
+}
+
+int LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
+    int x = area.x + 2;
+    if (shown(screen.runButton)) {
+        auto color = screen.runButton->backgroundColor();
+        term::Style run = term::Style::fg(ui::Color::white())
+                              .withBackground(color.alpha > 0 ? color : term::palette::focus);
+        x +=
+            canvas.text(x, y, " ▶ " + buttonTitle(*screen.runButton, "RUN") + " (Ctrl-R) ", run.bolded()) + 2;
+    }
+    if (shown(screen.nextButtonView)) {
+        term::Style next =
+            term::Style::fg(ui::Color::white()).withBackground(LessonViewController::successGreen);
+        canvas.text(x, y, " " + buttonTitle(*screen.nextButtonView, "NEXT") + " › (Ctrl-N) ", next.bolded());
+    }
+    y += 2;
+    if (shown(screen.helpBarView)) {
+        x = area.x + 2;
+        if (shown(screen.stuckButton)) {
+            x += canvas.text(x, y, buttonTitle(*screen.stuckButton, "Stuck?") + " (Ctrl-E)",
+                             term::Style::fg(LessonViewController::stuckRed).bolded()) +
+                 3;
+        }
+        if (shown(screen.helpVideoButton)) {
+            canvas.text(x, y, buttonTitle(*screen.helpVideoButton, "Video"),
+                        term::Style::fg(term::palette::muted));
+        }
+        y += 2;
+    }
+    return y;
+}
+
+int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
+    int bottom = area.y + area.height - 2;
+    if (shown(screen.answerView) && y < bottom) {
+        auto panel = LessonViewController::panelGrey;
+        canvas.fill(area.x + 1, y, area.width - 2, std::min(4, bottom - y),
+                    term::Style{}.withBackground(panel));
+        canvas.text(area.x + 2, y, "Output", term::Style::fg(term::palette::muted).withBackground(panel));
+        int line = y + 1;
+        if (shown(screen.debugView)) {
+            if (screen.debugMessageLabel && shown(screen.debugMessageLabel)) {
+                line +=
+                    drawLabel(canvas, area.x + 3, line, area.width - 6, 1, *screen.debugMessageLabel, panel);
+            }
+            if (screen.debugSuccessMessageLabel && shown(screen.debugSuccessMessageLabel)) {
+                line += drawLabel(canvas, area.x + 3, line, area.width - 6, 2,
+                                  *screen.debugSuccessMessageLabel, panel);
+            }
+        } else if (screen.successMessageLabel && shown(screen.successMessageLabel)) {
+            line +=
+                drawLabel(canvas, area.x + 3, line, area.width - 6, 3, *screen.successMessageLabel, panel);
+        }
+        y = line + 1;
+    }
+    if (shown(screen.helpView)) {
+        // The hint panel covers the lower part of the screen, as on the phone.
+        int top = std::max(area.y + 2, bottom - 8);
+        auto panel = LessonViewController::panelGrey;
+        canvas.fill(area.x + 1, top, area.width - 2, bottom - top, term::Style{}.withBackground(panel));
+        int line = top + 1;
+        if (screen.helpViewTitleLabel) {
+            line += drawLabel(canvas, area.x + 3, line, area.width - 6, 1, *screen.helpViewTitleLabel, panel);
+        }
+        if (screen.helpViewMessageLabel) {
+            line += drawLabel(canvas, area.x + 3, line, area.width - 6, bottom - line - 1,
+                              *screen.helpViewMessageLabel, panel);
+        }
+        if (shown(screen.helpViewOKButton)) {
+            canvas.text(
+                area.x + area.width - 12, bottom - 1, " OK (Esc) ",
+                term::Style::fg(ui::Color::white()).withBackground(LessonViewController::successGreen));
+        }
+    }
+    return y;
+}
+
+void LessonPresenter::drawWordBar(term::Canvas& canvas, term::Area area, LessonViewController& screen) {
+    auto buttons = wordButtons(screen);
+    auto* field = answerField(screen);
+    if (buttons.empty() || !field || !field->isEditing()) return;
+    int y = area.y + area.height - 1;
+    canvas.fill(area.x, y, area.width, 1, term::Style{}.withBackground(term::palette::focus));
+    int x = area.x + 1;
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        term::Style s = term::Style::fg(ui::Color::white()).withBackground(term::palette::focus);
+        if (wordFocus_ && *wordFocus_ == i) s = s.reversed();
+        x += canvas.text(x, y, " " + buttonTitle(*buttons[i], "?") + " ", s) + 1;
+    }
+}
+
+void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
+    auto screen = screen_.lock();
+    if (!screen || !screen->lesson) return;
+    canvas.setCaret(std::nullopt);
+    int y = area.y + 1;
+    if (screen->instructionsLabel) {
+        y += drawLabel(canvas, area.x + 2, y, area.width - 4, std::max(1, area.height / 3),
+                       *screen->instructionsLabel);
+    }
+    y += 1;
+    y = drawCode(canvas, area, y, *screen);
+    y = drawButtons(canvas, area, y + 1, *screen);
+    drawPanels(canvas, area, y, *screen);
+    drawWordBar(canvas, area, *screen);
+}
+
+bool LessonPresenter::handleKey(const term::Key& key) {
+    auto screen = screen_.lock();
+    if (!screen) return false;
+    using Kind = term::Key::Kind;
+    auto* field = answerField(*screen);
+    auto beginEditing = [&] {
+        if (field && !field->isEditing()) field->becomeFirstResponder();
+        return field && field->isEditing();
+    };
+
+    if (key.isCtrl('r')) return screen->runButton && screen->runButton->tap();
+    if (key.isCtrl('n')) return screen->nextButtonView && screen->nextButtonView->tap();
+    if (key.isCtrl('e')) {
+        auto k = screen->lesson ? screen->lesson->textFieldInLine : 0;
+        if (k >= 1 && k <= Lesson::kMaxLines) {
+            auto* error = screen->lineHandles(static_cast<int>(k)).errorButton;
+            if (shown(error) && error->tap()) return true;
+        }
+        return shown(screen->stuckButton) && screen->stuckButton->tap();
+    }
+    if (key.is(Kind::escape)) {
+        if (shown(screen->helpView) && screen->helpViewOKButton) {
+            screen->helpViewOKButton->sendActions();
+            return true;
+        }
+        if (wordFocus_) {
+            wordFocus_.reset();
+            return true;
+        }
+        return false;
+    }
+    if (key.is(Kind::tab) || key.is(Kind::backTab)) {
+        if (!beginEditing()) return false;
+        auto buttons = wordButtons(*screen);
+        if (buttons.empty()) return true;
+        std::size_t n = buttons.size();
+        if (!wordFocus_)
+            wordFocus_ = key.is(Kind::tab) ? 0 : n - 1;
+        else
+            wordFocus_ = key.is(Kind::tab) ? (*wordFocus_ + 1) % n : (*wordFocus_ + n - 1) % n;
+        return true;
+    }
+    if (key.is(Kind::enter)) {
+        if (wordFocus_) {
+            auto buttons = wordButtons(*screen);
+            if (*wordFocus_ < buttons.size()) return buttons[*wordFocus_]->tap();
+            wordFocus_.reset();
+            return true;
+        }
+        return beginEditing() && field->pressReturn();
+    }
+    if (key.is(Kind::text) && !key.text.empty()) return beginEditing() && field->typeText(key.text);
+    if (key.is(Kind::backspace)) return beginEditing() && field->deleteBackward();
+    if (key.is(Kind::left) || key.is(Kind::right) || key.is(Kind::home) || key.is(Kind::end)) {
+        if (!beginEditing()) return false;
+        auto caret = field->selectedRange().value_or(ui::Range{field->length(), 0}).location;
+        if (key.is(Kind::left) && caret > 0) --caret;
+        if (key.is(Kind::right) && caret < field->length()) ++caret;
+        if (key.is(Kind::home)) caret = 0;
+        if (key.is(Kind::end)) caret = field->length();
+        field->setSelectedRange(ui::Range{caret, 0});
+        return true;
+    }
+    return false;
+}
+
+std::string LessonPresenter::legend() const {
+    return "type answer  Ctrl-R run  Ctrl-N next  Ctrl-E hint  Tab words  Esc back  Ctrl-C quit";
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Focus and scrolling of a list of rows in a terminal area: the keys that move the focus, and the first
+// row to draw so that the focused one stays visible.
+//
+// Failure contract: none; an empty list keeps the focus at 0.
+#include "platform/terminal/Key.hpp"
+
+class ListNavigation {
+  public:
+    // Moves the focus for up/down/page/home/end; returns whether the key was one of them.
+    bool handleKey(const term::Key& key, int rowCount, int pageRows);
+    // Keeps the focus inside 0...rowCount-1 and returns the first row to show in `visibleRows` lines.
+    int firstVisibleRow(int rowCount, int visibleRows);
+    int focus() const { return focus_; }
+    void setFocus(int row) { focus_ = row; }
+
+  private:
+    int focus_ = 0;
+    int first_ = 0;
+};

@@ -1,0 +1,43 @@
+#include "app/catalogue/terminal/MailPresenter.hpp"
+
+#include "platform/terminal/AlertPresenter.hpp"
+
+MailPresenter::MailPresenter(std::shared_ptr<MailComposeViewController> screen) : screen_(screen) {}
+
+void MailPresenter::draw(term::Canvas& canvas, term::Area area) {
+    auto screen = screen_.lock();
+    if (!screen) return;
+    term::Style label = term::Style::fg(term::palette::muted).withBackground(term::palette::background);
+    term::Style plain = term::Style::fg(term::palette::text).withBackground(term::palette::background);
+    std::string to;
+    for (const auto& r : screen->toRecipients())
+        to += (to.empty() ? "" : ", ") + r;
+    canvas.text(area.x + 2, area.y + 1, "To:", label);
+    canvas.text(area.x + 12, area.y + 1, to, plain, area.width - 14);
+    canvas.text(area.x + 2, area.y + 2, "Subject:", label);
+    canvas.text(area.x + 12, area.y + 2, screen->subject(), plain.bolded(), area.width - 14);
+    int y = area.y + 4;
+    for (const auto& line : term::wrapText(screen->messageBody(), area.width - 4)) {
+        if (y >= area.y + area.height) break;
+        canvas.text(area.x + 2, y++, line, plain);
+    }
+    canvas.setCaret(std::nullopt);
+}
+
+bool MailPresenter::handleKey(const term::Key& key) {
+    auto screen = screen_.lock();
+    if (!screen) return false;
+    if (key.is(term::Key::Kind::enter)) {
+        screen->send();
+        return true;
+    }
+    if (key.is(term::Key::Kind::escape)) {
+        screen->cancel();
+        return true;
+    }
+    return false;
+}
+
+std::string MailPresenter::legend() const {
+    return "Enter send with your mail program  Esc cancel  Ctrl-C quit";
+}

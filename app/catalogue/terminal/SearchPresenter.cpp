@@ -1,0 +1,73 @@
+#include "app/catalogue/terminal/SearchPresenter.hpp"
+
+#include "platform/foundation/Text.hpp"
+
+#include <algorithm>
+
+SearchPresenter::SearchPresenter(std::shared_ptr<SearchResultsTableViewController> screen)
+    : screen_(screen) {}
+
+void SearchPresenter::draw(term::Canvas& canvas, term::Area area) {
+    auto screen = screen_.lock();
+    if (!screen || !screen->tableView) return;
+    screen->tableView->layoutIfNeeded();
+    term::Style plain = term::Style::fg(term::palette::text).withBackground(term::palette::background);
+    term::Style field = term::Style::fg(screen->searchController->searchBar()->textColor())
+                            .withBackground(term::palette::focus);
+    std::string text = screen->searchController->searchBar()->text().value_or("");
+    canvas.text(area.x + 1, area.y + 1, "Search", plain.bolded());
+    canvas.fill(area.x + 8, area.y + 1, area.width - 10, 1, field);
+    int used = canvas.text(area.x + 9, area.y + 1, text, field, area.width - 12);
+    if (text.empty())
+        canvas.text(area.x + 9, area.y + 1, "lesson or chapter",
+                    term::Style::fg(term::palette::muted).withBackground(term::palette::focus));
+    canvas.setCaret(term::Cell{area.x + 9 + used, area.y + 1});
+
+    const auto& cells = screen->tableView->visibleCells();
+    int rows = static_cast<int>(cells.size());
+    int top = area.y + 3;
+    pageRows_ = std::max(1, area.y + area.height - top);
+    int first = list_.firstVisibleRow(rows, pageRows_);
+    for (int r = first; r < rows && top + (r - first) < area.y + area.height; ++r) {
+        const auto& cell = cells[static_cast<std::size_t>(r)];
+        int y = top + (r - first);
+        bool focused = r == list_.focus();
+        term::Style base = plain.withBackground(focused ? term::palette::focus : term::palette::background);
+        canvas.fill(area.x, y, area.width, 1, base);
+        canvas.text(area.x + 1, y, focused ? "›" : " ", base.bolded());
+        int w = canvas.text(area.x + 3, y, cell->textLabel()->text(), base, area.width / 2);
+        canvas.text(area.x + 3 + w + 2, y, cell->detailTextLabel()->text(),
+                    term::Style::fg(term::palette::muted).withBackground(base.background.value()),
+                    area.width - w - 6);
+    }
+    if (rows == 0) canvas.text(area.x + 3, top, "No lesson matches.", term::Style::fg(term::palette::muted));
+}
+
+bool SearchPresenter::handleKey(const term::Key& key) {
+    auto screen = screen_.lock();
+    if (!screen) return false;
+    int rows = screen->tableView ? screen->tableView->numberOfRows() : 0;
+    if (list_.handleKey(key, rows, pageRows_)) return true;
+    if (key.is(term::Key::Kind::enter)) {
+        screen->tableView->layoutIfNeeded();
+        return screen->tableView->selectRow({0, list_.focus()});
+    }
+    std::string text = screen->searchController->searchBar()->text().value_or("");
+    if (key.is(term::Key::Kind::text) && !key.text.empty()) {
+        screen->searchController->setSearchText(text + key.text);
+        list_.setFocus(0);
+        return true;
+    }
+    if (key.is(term::Key::Kind::backspace)) {
+        if (text.empty()) return true;
+        auto characters = ns::characterCount(text);
+        screen->searchController->setSearchText(ns::characterPrefix(text, characters - 1));
+        list_.setFocus(0);
+        return true;
+    }
+    return false;
+}
+
+std::string SearchPresenter::legend() const {
+    return "type to filter  ↑↓ select  Enter open  Esc back  Ctrl-C quit";
+}

@@ -1,0 +1,89 @@
+// The process entry: starts the app the way the phone would (application delegate first, then the
+// storyboard's first screen) and hands the main thread to the terminal front end.
+//
+//   velomarinth [--max-keys N]
+// The edition comes from the bundle the executable sits in. --max-keys ends the run after N keys (for
+// scripted runs).
+#include "app/catalogue/AppDelegate.hpp"
+#include "app/catalogue/CatalogueStoryboard.hpp"
+#include "app/catalogue/standins/StoreReviewController.hpp"
+#include "app/catalogue/terminal/CataloguePresenters.hpp"
+#include "app/model/TargetHelper.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/Sandbox.hpp"
+#include "platform/services/Executor.hpp"
+#include "platform/services/UrlOpener.hpp"
+#include "platform/services/rest/RestBackendClient.hpp"
+#include "platform/terminal/CursesTerminal.hpp"
+#include "platform/uikit/Application.hpp"
+#include "sdk/zovaze/Zovaze.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::optional<int> maxKeysFrom(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--max-keys") {
+            char* end = nullptr;
+            long n = std::strtol(argv[i + 1], &end, 10);
+            if (end && *end == '\0' && n >= 0) return static_cast<int>(n);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) {
+        std::fprintf(stderr, "velomarinth runs in a terminal: start it from one (./velo run).\n");
+        return 1;
+    }
+    // The screen belongs to the front end from here on: diagnostics go to the sandbox's log.
+    auto logFile = ns::Sandbox::logs() / "console.log";
+    if (!ns::redirectConsoleToFile(logFile.string())) {
+        std::fprintf(stderr, "velomarinth: cannot write %s; diagnostics are dropped.\n", logFile.c_str());
+        ns::setConsoleSink([](std::string_view) {});
+    }
+
+    dispatch::main().bindToCurrentThread();
+    svc::setCallbackExecutor([](svc::Task task) { dispatch::main().async(std::move(task)); });
+
+    auto& target = TargetHelper::shared();
+    auto backend = std::make_shared<svc::RestBackendClient>(
+        svc::RestBackendClient::Options{ns::Sandbox::applicationSupport() / "backend-installation.json",
+                                        target.bundleIdentifier(), target.appVersion()});
+    svc::setSharedBackendClient(backend);
+
+    auto& application = ui::Application::shared();
+    application.setOpenURLHandler(
+        [](const std::string& url) { return svc::sharedUrlOpener()->openURL(url); });
+
+    AppDelegate delegate(backend, [](const std::vector<std::string>& kits) { Zovaze::with(kits); });
+    delegate.application(application, {});
+
+    term::FrontEnd frontEnd([&frontEnd](const std::shared_ptr<ui::ViewController>& screen) {
+        return makeCataloguePresenter(screen, frontEnd);
+    });
+    StoreReviewController::setObserver(
+        [&frontEnd] { frontEnd.notice("Enjoying the app? A review in the store helps us a lot."); });
+
+    application.setRootViewController(makeInitialViewController());
+
+    int status = term::CursesTerminal().run(frontEnd, {maxKeysFrom(argc, argv)});
+    delegate.applicationWillTerminate(application);
+
+    // Requests still in flight are abandoned rather than waited for.
+    StoreReviewController::setObserver(nullptr);
+    application.reset();
+    svc::setSharedBackendClient(nullptr);
+    backend.reset();
+    svc::setCallbackExecutor(nullptr);
+    return status;
+}

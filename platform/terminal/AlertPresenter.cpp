@@ -1,0 +1,130 @@
+#include "platform/terminal/AlertPresenter.hpp"
+
+#include "platform/foundation/Text.hpp"
+
+#include <algorithm>
+
+namespace term {
+
+std::vector<std::string> wrapText(std::string_view text, int width) {
+    std::vector<std::string> lines;
+    if (width <= 0) return lines;
+    auto paragraphs = std::string(text);
+    std::size_t start = 0;
+    while (start <= paragraphs.size()) {
+        std::size_t stop = paragraphs.find('\n', start);
+        if (stop == std::string::npos) stop = paragraphs.size();
+        std::string_view paragraph(paragraphs.data() + start, stop - start);
+        std::string line;
+        int used = 0;
+        std::size_t wordStart = 0;
+        while (wordStart <= paragraph.size()) {
+            std::size_t wordEnd = paragraph.find(' ', wordStart);
+            if (wordEnd == std::string_view::npos) wordEnd = paragraph.size();
+            std::string word(paragraph.substr(wordStart, wordEnd - wordStart));
+            wordStart = wordEnd + 1;
+            if (word.empty()) continue;
+            int w = columnsOfText(word);
+            if (used > 0 && used + 1 + w > width) {
+                lines.push_back(line);
+                line.clear();
+                used = 0;
+            }
+            // A word longer than a whole line is cut where the line ends.
+            while (w > width) {
+                std::string head;
+                int hw = 0;
+                auto clusters = ns::splitCharacters(word);
+                std::size_t taken = 0;
+                for (; taken < clusters.size() && hw + columnsOf(clusters[taken]) <= width; ++taken) {
+                    head += clusters[taken];
+                    hw += columnsOf(clusters[taken]);
+                }
+                if (taken == 0) break;
+                lines.push_back(head);
+                word = word.substr(head.size());
+                w = columnsOfText(word);
+            }
+            if (used > 0) {
+                line += ' ';
+                ++used;
+            }
+            line += word;
+            used += w;
+        }
+        lines.push_back(line);
+        start = stop + 1;
+    }
+    return lines;
+}
+
+AlertPresenter::AlertPresenter(std::shared_ptr<ui::AlertController> alert) : alert_(std::move(alert)) {}
+
+void AlertPresenter::draw(Canvas& canvas, Area area) {
+    int boxWidth = std::min(area.width - 4, 60);
+    if (boxWidth < 10) boxWidth = std::max(area.width, 1);
+    int inner = boxWidth - 4;
+    std::vector<std::string> lines;
+    if (alert_->title()) {
+        for (auto& l : wrapText(*alert_->title(), inner))
+            lines.push_back(l);
+    }
+    std::size_t titleLines = lines.size();
+    if (alert_->message()) {
+        lines.push_back("");
+        for (auto& l : wrapText(*alert_->message(), inner))
+            lines.push_back(l);
+    }
+    int boxHeight = static_cast<int>(lines.size()) + 4;
+    if (boxHeight > area.height) boxHeight = area.height;
+    int x = area.x + (area.width - boxWidth) / 2;
+    int y = area.y + std::max(0, (area.height - boxHeight) / 2);
+
+    Style box = Style::fg(palette::text).withBackground(palette::focus);
+    canvas.fill(x, y, boxWidth, boxHeight, box);
+    for (std::size_t i = 0; i < lines.size() && static_cast<int>(i) + 1 < boxHeight - 2; ++i) {
+        Style s = i < titleLines ? box.bolded() : box;
+        int w = columnsOfText(lines[i]);
+        canvas.text(x + 2 + (i < titleLines ? std::max(0, (inner - w) / 2) : 0), y + 1 + static_cast<int>(i),
+                    lines[i], s, inner);
+    }
+    // Actions on the last line of the box, the focused one reversed.
+    int ax = x + 2;
+    const auto& actions = alert_->actions();
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        Style s = box;
+        if (actions[i].style == ui::AlertActionStyle::destructive) s.foreground = palette::warning;
+        if (i == focus_) s = s.reversed();
+        ax += canvas.text(ax, y + boxHeight - 2, "[ " + actions[i].title + " ]", s, x + boxWidth - 2 - ax);
+        ax += 1;
+    }
+    canvas.setCaret(std::nullopt);
+}
+
+bool AlertPresenter::handleKey(const Key& key) {
+    const auto& actions = alert_->actions();
+    if (actions.empty()) return false;
+    if (key.is(Key::Kind::left) || key.is(Key::Kind::backTab) || key.is(Key::Kind::up)) {
+        focus_ = (focus_ + actions.size() - 1) % actions.size();
+        return true;
+    }
+    if (key.is(Key::Kind::right) || key.is(Key::Kind::tab) || key.is(Key::Kind::down)) {
+        focus_ = (focus_ + 1) % actions.size();
+        return true;
+    }
+    if (key.is(Key::Kind::enter)) return alert_->pickAction(focus_);
+    if (key.is(Key::Kind::escape)) {
+        for (std::size_t i = 0; i < actions.size(); ++i) {
+            if (actions[i].style == ui::AlertActionStyle::cancel) return alert_->pickAction(i);
+        }
+        if (actions.size() == 1) return alert_->pickAction(std::size_t{0});
+        return true; // swallowed: the alert stays until answered
+    }
+    return true; // modal: nothing reaches the screen beneath
+}
+
+std::string AlertPresenter::legend() const {
+    return "←→ choose  Enter pick  Esc cancel  Ctrl-C quit";
+}
+
+} // namespace term

@@ -1,0 +1,30 @@
+#pragma once
+// An alert drawn as a modal dialog over the screen beneath: title, message (wrapped) and its actions in
+// a row, one of them focused. Left/Right/Tab move the focus, Enter picks, Esc picks the cancel action
+// (or the only action when there is just one).
+//
+// Failure contract: an alert without actions can only be left by quitting; nothing crashes.
+#include "platform/terminal/Presenter.hpp"
+#include "platform/uikit/AlertController.hpp"
+
+#include <memory>
+
+namespace term {
+
+class AlertPresenter : public Presenter {
+  public:
+    explicit AlertPresenter(std::shared_ptr<ui::AlertController> alert);
+    void draw(Canvas& canvas, Area area) override;
+    bool handleKey(const Key& key) override;
+    std::string legend() const override;
+
+  private:
+    std::shared_ptr<ui::AlertController> alert_;
+    std::size_t focus_ = 0;
+};
+
+// Splits `text` into lines of at most `width` columns, breaking at blanks where it can and at line
+// breaks always.
+std::vector<std::string> wrapText(std::string_view text, int width);
+
+} // namespace term

@@ -1,0 +1,58 @@
+#include "platform/terminal/Canvas.hpp"
+
+#include "platform/foundation/Text.hpp"
+
+#include <cwchar>
+
+namespace term {
+
+int columnsOf(std::string_view cluster) {
+    int widest = 0;
+    bool first = true;
+    ns::forEachScalar(cluster, [&](const ns::Scalar& decoded) {
+        char32_t scalar = decoded.value;
+        if (!first && scalar != 0xFE0F) return; // a cluster is as wide as its base (emoji selector aside)
+        if (scalar == 0xFE0F && widest < 2) {
+            widest = 2;
+            return;
+        }
+        first = false;
+        int w = ::wcwidth(static_cast<wchar_t>(scalar));
+        if (scalar >= 0x1F000 && scalar <= 0x1FAFF) w = 2; // pictographs are wide in every terminal we meet
+        widest = w < 0 ? 1 : w;
+    });
+    return widest;
+}
+
+int columnsOfText(std::string_view text) {
+    int total = 0;
+    for (const auto& cluster : ns::splitCharacters(text))
+        total += columnsOf(cluster);
+    return total;
+}
+
+int Canvas::text(int x, int y, std::string_view text, const Style& style, int maxColumns) {
+    int used = 0;
+    if (y < 0 || y >= height()) return 0;
+    for (const auto& cluster : ns::splitCharacters(text)) {
+        bool lineBreak = cluster == "\n" || cluster == "\r\n" || cluster == "\r" || cluster == "\t";
+        int w = lineBreak ? 1 : columnsOf(cluster);
+        if (w == 0) continue;
+        if (maxColumns >= 0 && used + w > maxColumns) break;
+        if (x + used + w > width()) break;
+        if (x + used >= 0) put(x + used, y, lineBreak ? " " : std::string_view(cluster), w, style);
+        used += w;
+    }
+    return used;
+}
+
+void Canvas::fill(int x, int y, int w, int h, const Style& style) {
+    for (int row = y; row < y + h; ++row) {
+        for (int column = x; column < x + w; ++column) {
+            if (row >= 0 && row < height() && column >= 0 && column < width())
+                put(column, row, " ", 1, style);
+        }
+    }
+}
+
+} // namespace term

@@ -1,0 +1,49 @@
+#pragma once
+// A grid of terminal cells that presenters draw into. Text is placed character by character (extended
+// grapheme clusters), each taking its display width (1, or 2 for wide characters such as emoji);
+// anything outside the grid or past `maxColumns` is clipped.
+//
+// Failure contract: none; drawing outside the grid does nothing. Invalid UTF-8 draws one cell per bad
+// byte, never crashes.
+#include "platform/terminal/Style.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace term {
+
+struct Cell {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+class Canvas {
+  public:
+    virtual ~Canvas() = default;
+
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+
+    // Draws `text` from (x, y) on one line; returns the columns used. Line breaks draw as blanks.
+    int text(int x, int y, std::string_view text, const Style& style = {}, int maxColumns = -1);
+    // Fills a rectangle with blanks in `style`.
+    void fill(int x, int y, int w, int h, const Style& style);
+    // Clears everything.
+    virtual void clear() = 0;
+
+    // Where the blinking caret goes (nothing: hidden).
+    virtual void setCaret(std::optional<Cell> caret) = 0;
+
+  protected:
+    // One character (cluster) of display width `columns` at (x, y).
+    virtual void put(int x, int y, std::string_view cluster, int columns, const Style& style) = 0;
+};
+
+// Display width of one character: 0 for combining-only text, 2 for wide characters, else 1.
+int columnsOf(std::string_view cluster);
+// Display width of a text.
+int columnsOfText(std::string_view text);
+
+} // namespace term

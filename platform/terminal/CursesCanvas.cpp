@@ -1,0 +1,86 @@
+#define NCURSES_WIDECHAR 1
+#include "platform/terminal/CursesCanvas.hpp"
+
+#include <curses.h>
+
+#include <cwchar>
+#include <string>
+
+namespace term {
+
+namespace {
+int nearest8(ui::Color c) {
+    int r = c.red8() > 127, g = c.green8() > 127, b = c.blue8() > 127;
+    return r | (g << 1) | (b << 2);
+}
+} // namespace
+
+CursesCanvas::CursesCanvas() {
+    colors_ = has_colors() ? COLORS : 0;
+    direct_ = colors_ >= 0x1000000;
+}
+
+int CursesCanvas::width() const {
+    return COLS;
+}
+int CursesCanvas::height() const {
+    return LINES;
+}
+
+void CursesCanvas::clear() {
+    erase();
+    caret_.reset();
+}
+
+int CursesCanvas::colorNumber(const std::optional<ui::Color>& color) const {
+    if (!color || color->alpha <= 0) return -1; // the terminal's default
+    if (direct_) return (color->red8() << 16) | (color->green8() << 8) | color->blue8();
+    if (colors_ >= 256) return nearest256(*color);
+    if (colors_ >= 8) return nearest8(*color);
+    return -1;
+}
+
+void CursesCanvas::put(int x, int y, std::string_view cluster, int, const Style& style) {
+    attr_t attributes = A_NORMAL;
+    if (style.bold) attributes |= A_BOLD;
+    if (style.reverse) attributes |= A_REVERSE;
+    if (style.underline) attributes |= A_UNDERLINE;
+    if (style.dim) attributes |= A_DIM;
+    int pair = 0;
+    if (colors_ > 0) {
+        pair = alloc_pair(colorNumber(style.foreground), colorNumber(style.background));
+        if (pair < 0) pair = 0;
+    }
+    // Decode the cluster into wide characters for the cell.
+    std::wstring wide;
+    std::mbstate_t state{};
+    const char* p = cluster.data();
+    const char* end = cluster.data() + cluster.size();
+    while (p < end) {
+        wchar_t wc = 0;
+        std::size_t n = std::mbrtowc(&wc, p, static_cast<std::size_t>(end - p), &state);
+        if (n == 0 || n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
+            wc = L'?';
+            n = 1;
+            state = std::mbstate_t{};
+        }
+        wide.push_back(wc);
+        p += n;
+        if (wide.size() >= CCHARW_MAX - 1) break;
+    }
+    cchar_t cell;
+    setcchar(&cell, wide.c_str(), attributes, static_cast<short>(pair < 0x7fff ? pair : 0), &pair);
+    mvadd_wch(y, x, &cell);
+}
+
+void CursesCanvas::present() {
+    if (caret_) {
+        curs_set(1);
+        move(caret_->y, caret_->x);
+    } else {
+        curs_set(0);
+    }
+    refresh();
+}
+
+} // namespace term

@@ -1,0 +1,31 @@
+#pragma once
+// The canvas of the real terminal (the curses standard screen). Colour pairs are allocated on demand;
+// with a direct-colour terminal the exact 24-bit colours are used, else the nearest of 256 (or of 8).
+//
+// Failure contract: none; drawing outside the screen is clipped. Only usable between curses start and
+// end (CursesTerminal owns that).
+#include "platform/terminal/Canvas.hpp"
+
+namespace term {
+
+class CursesCanvas : public Canvas {
+  public:
+    CursesCanvas();
+    int width() const override;
+    int height() const override;
+    void clear() override;
+    void setCaret(std::optional<Cell> caret) override { caret_ = caret; }
+    // Moves the hardware caret where it belongs and shows the frame.
+    void present();
+
+  protected:
+    void put(int x, int y, std::string_view cluster, int columns, const Style& style) override;
+
+  private:
+    int colorNumber(const std::optional<ui::Color>& color) const;
+    std::optional<Cell> caret_;
+    bool direct_ = false;
+    int colors_ = 8;
+};
+
+} // namespace term

@@ -1,0 +1,208 @@
+#define NCURSES_WIDECHAR 1
+#include "platform/terminal/CursesTerminal.hpp"
+
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/terminal/CursesCanvas.hpp"
+
+#include <curses.h>
+
+#include <atomic>
+#include <clocale>
+#include <csignal>
+#include <exception>
+#include <termios.h>
+#include <unistd.h>
+
+namespace term {
+
+namespace {
+
+// Saved at start so a fatal signal can put the terminal back with async-signal-safe calls only.
+struct termios gSavedTermios;
+bool gHaveSavedTermios = false;
+std::atomic<bool> gActive{false};
+std::atomic<bool> gStopRequested{false};
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+constexpr int kStopSignals[] = {SIGTERM, SIGHUP};
+struct sigaction gPrevious[32];
+
+void restoreTerminalRaw() {
+    if (!gActive.exchange(false)) return;
+    // Leave the alternate screen, show the caret, reset attributes.
+    static const char reset[] = "\033[0m\033[?25h\033[?1049l\r\n";
+    ssize_t ignored = ::write(STDOUT_FILENO, reset, sizeof reset - 1);
+    (void)ignored;
+    if (gHaveSavedTermios) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTermios);
+}
+
+void onFatalSignal(int signal) {
+    restoreTerminalRaw();
+    // Hand the signal on to whoever had it before (the crash reporter, or the default action).
+    ::sigaction(signal, &gPrevious[signal], nullptr);
+    ::raise(signal);
+}
+
+void onStopSignal(int) {
+    gStopRequested = true;
+}
+
+void installHandlers() {
+    struct sigaction action {};
+    action.sa_handler = onFatalSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_ONSTACK;
+    for (int s : kFatalSignals)
+        ::sigaction(s, &action, &gPrevious[s]);
+    struct sigaction stop {};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    for (int s : kStopSignals)
+        ::sigaction(s, &stop, &gPrevious[s]);
+}
+
+void removeHandlers() {
+    for (int s : kFatalSignals)
+        ::sigaction(s, &gPrevious[s], nullptr);
+    for (int s : kStopSignals)
+        ::sigaction(s, &gPrevious[s], nullptr);
+}
+
+std::terminate_handler gPreviousTerminate = nullptr;
+
+Key translate(int status, wint_t ch) {
+    if (status == KEY_CODE_YES) {
+        switch (ch) {
+        case KEY_UP:
+            return Key::named(Key::Kind::up);
+        case KEY_DOWN:
+            return Key::named(Key::Kind::down);
+        case KEY_LEFT:
+            return Key::named(Key::Kind::left);
+        case KEY_RIGHT:
+            return Key::named(Key::Kind::right);
+        case KEY_HOME:
+            return Key::named(Key::Kind::home);
+        case KEY_END:
+            return Key::named(Key::Kind::end);
+        case KEY_PPAGE:
+            return Key::named(Key::Kind::pageUp);
+        case KEY_NPAGE:
+            return Key::named(Key::Kind::pageDown);
+        case KEY_ENTER:
+            return Key::named(Key::Kind::enter);
+        case KEY_BACKSPACE:
+            return Key::named(Key::Kind::backspace);
+        case KEY_DC:
+            return Key::named(Key::Kind::deleteKey);
+        case KEY_BTAB:
+            return Key::named(Key::Kind::backTab);
+        case KEY_RESIZE:
+            return Key::named(Key::Kind::resize);
+        default:
+            return Key::typed("");
+        }
+    }
+    switch (ch) {
+    case L'\r':
+    case L'\n':
+        return Key::named(Key::Kind::enter);
+    case 27:
+        return Key::named(Key::Kind::escape);
+    case L'\t':
+        return Key::named(Key::Kind::tab);
+    case 127:
+    case 8:
+        return Key::named(Key::Kind::backspace);
+    default:
+        break;
+    }
+    if (ch >= 1 && ch <= 26) return Key::ctrl(static_cast<char>('a' + ch - 1));
+    if (ch < 32) return Key::typed("");
+    char buffer[MB_LEN_MAX];
+    std::mbstate_t state{};
+    std::size_t n = std::wcrtomb(buffer, static_cast<wchar_t>(ch), &state);
+    if (n == static_cast<std::size_t>(-1)) return Key::typed("");
+    return Key::typed(std::string(buffer, n));
+}
+
+} // namespace
+
+int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
+    if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) return 1;
+    std::setlocale(LC_ALL, "");
+    gHaveSavedTermios = ::tcgetattr(STDIN_FILENO, &gSavedTermios) == 0;
+    if (!initscr()) return 1;
+    gActive = true;
+    gStopRequested = false;
+    installHandlers();
+    gPreviousTerminate = std::set_terminate([] {
+        restoreTerminalRaw();
+        if (gPreviousTerminate) gPreviousTerminate();
+        std::abort();
+    });
+
+    raw();
+    noecho();
+    nonl();
+    keypad(stdscr, TRUE);
+    set_escdelay(25);
+    if (has_colors()) {
+        start_color();
+        use_default_colors();
+    }
+    timeout(0);
+
+    CursesCanvas canvas;
+    frontEnd.layout(COLS, LINES);
+    auto& mainQueue = dispatch::main();
+    int keys = 0;
+    bool dirty = true;
+
+    auto shutdown = [&] {
+        removeHandlers();
+        std::set_terminate(gPreviousTerminate);
+        if (gActive.exchange(false)) endwin();
+    };
+
+    try {
+        for (;;) {
+            if (mainQueue.drain() > 0) dirty = true;
+            if (dirty) {
+                frontEnd.draw(canvas);
+                canvas.present();
+                dirty = false;
+            }
+            if (frontEnd.quitRequested() || gStopRequested) break;
+            if (options.maxKeys && keys >= *options.maxKeys) break;
+
+            // Wait for a key, but no longer than the next due work (and wake now and then for work
+            // posted from other threads).
+            auto due = mainQueue.secondsUntilNextDue();
+            int waitMs = 50;
+            if (due) waitMs = std::max(0, std::min(waitMs, static_cast<int>(*due * 1000)));
+            timeout(waitMs);
+            wint_t ch = 0;
+            int status = get_wch(&ch);
+            if (status == ERR) continue;
+            Key key = translate(status, ch);
+            if (key.is(Key::Kind::resize)) {
+                frontEnd.layout(COLS, LINES);
+                mainQueue.drain();
+            }
+            if (key.is(Key::Kind::text) && key.text.empty()) continue;
+            frontEnd.handleKey(key);
+            ++keys;
+            dirty = true;
+        }
+        mainQueue.drain();
+        frontEnd.draw(canvas);
+        canvas.present();
+    } catch (...) {
+        shutdown();
+        throw;
+    }
+    shutdown();
+    return 0;
+}
+
+} // namespace term

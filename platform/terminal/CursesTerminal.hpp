@@ -1,0 +1,30 @@
+#pragma once
+// Runs a FrontEnd on the real terminal with ncurses: full screen, keys without echo, colours (24-bit
+// where the terminal has them, the nearest of 256 otherwise), resize handling, and the main loop that
+// runs the main queue between keys.
+//
+// The terminal is restored on every way out: normal return, an exception, a fatal signal (SIGSEGV,
+// SIGBUS, SIGILL, SIGFPE, SIGABRT; the signal is then passed on to whoever handled it before, such as
+// the crash reporter), and SIGTERM/SIGHUP (which also end the loop).
+//
+// Bounded mode (maxKeys): after that many keys have been handled and the main queue has settled, the
+// screen is drawn once more and run() returns, so scripted runs end by themselves.
+//
+// Failure contract: run() returns 1 without touching the terminal when standard input or output is
+// not a terminal or curses cannot start; 0 otherwise.
+#include "platform/terminal/FrontEnd.hpp"
+
+#include <optional>
+
+namespace term {
+
+class CursesTerminal {
+  public:
+    struct Options {
+        std::optional<int> maxKeys;
+    };
+
+    int run(FrontEnd& frontEnd, Options options);
+};
+
+} // namespace term

@@ -1,0 +1,181 @@
+#include "platform/terminal/FrontEnd.hpp"
+
+#include "platform/terminal/AlertPresenter.hpp"
+#include "platform/uikit/AlertController.hpp"
+#include "platform/uikit/Application.hpp"
+#include "platform/uikit/NavigationController.hpp"
+#include "platform/uikit/TextMeasure.hpp"
+
+#include <algorithm>
+
+namespace term {
+
+namespace {
+
+// What a screen without a presenter shows: its title, and Esc to leave.
+class FallbackPresenter : public Presenter {
+  public:
+    explicit FallbackPresenter(std::weak_ptr<ui::ViewController> controller)
+        : controller_(std::move(controller)) {}
+    void draw(Canvas& canvas, Area area) override {
+        auto controller = controller_.lock();
+        std::string title = controller && controller->title() ? *controller->title() : "This screen";
+        canvas.text(area.x + 2, area.y + 1, title, Style::fg(palette::text).bolded(), area.width - 4);
+        canvas.text(area.x + 2, area.y + 3, "Nothing to show here in the terminal.",
+                    Style::fg(palette::muted), area.width - 4);
+        canvas.setCaret(std::nullopt);
+    }
+    bool handleKey(const Key&) override { return false; }
+    std::string legend() const override { return "Esc back  Ctrl-C quit"; }
+
+  private:
+    std::weak_ptr<ui::ViewController> controller_;
+};
+
+} // namespace
+
+FrontEnd::FrontEnd(PresenterFactory factory) : factory_(std::move(factory)) {}
+
+std::shared_ptr<ui::ViewController> FrontEnd::topViewController() const {
+    return ui::Application::shared().topViewController();
+}
+
+Presenter& FrontEnd::presenterFor(const std::shared_ptr<ui::ViewController>& controller) {
+    // Forget presenters of screens that are gone.
+    std::erase_if(presenters_, [](const Entry& e) { return e.controller.expired(); });
+    for (auto& entry : presenters_) {
+        if (entry.controller.lock() == controller) return *entry.presenter;
+    }
+    std::unique_ptr<Presenter> presenter;
+    if (auto alert = std::dynamic_pointer_cast<ui::AlertController>(controller)) {
+        presenter = std::make_unique<AlertPresenter>(alert);
+    } else if (factory_) {
+        presenter = factory_(controller);
+    }
+    if (!presenter) presenter = std::make_unique<FallbackPresenter>(controller);
+    presenters_.push_back(Entry{controller, std::move(presenter)});
+    return *presenters_.back().presenter;
+}
+
+void FrontEnd::drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewController>& screen) {
+    auto* navigation = screen->navigationController();
+    Style bar = Style::fg(palette::text).withBackground(palette::background);
+    if (navigation) {
+        auto& b = navigation->navigationBar();
+        bar.foreground = b.tintColor;
+        if (b.barStyle == ui::BarStyle::defaultStyle) bar.background = ui::Color::rgb255(247, 247, 247);
+    }
+    canvas.fill(0, 0, canvas.width(), 1, bar);
+    int x = 1;
+    if (navigation && navigation->viewControllers().size() > 1 && navigation->topViewController() == screen) {
+        x += canvas.text(x, 0, "‹ Back", bar) + 2;
+    }
+    auto& item = screen->navigationItem();
+    std::string title;
+    if (auto image = item.titleViewImageName()) {
+        title = *image == "logo" ? "Velomarinth" : *image;
+    } else if (item.title()) {
+        title = *item.title();
+    } else if (screen->title()) {
+        title = *screen->title();
+    }
+    int w = columnsOfText(title);
+    canvas.text(std::max(x, (canvas.width() - w) / 2), 0, title, bar.bolded());
+}
+
+void FrontEnd::draw(Canvas& canvas) {
+    canvas.clear();
+    canvas.setCaret(std::nullopt);
+    if (canvas.height() < 3 || canvas.width() < 10) {
+        canvas.text(0, 0, "Terminal too small", Style{});
+        return;
+    }
+    auto top = topViewController();
+    if (!top) return;
+    // An alert is drawn over the screen that presented it.
+    auto screen = top;
+    auto alert = std::dynamic_pointer_cast<ui::AlertController>(top);
+    if (alert && alert->presentingViewController()) {
+        screen = alert->presentingViewController()->shared_from_this();
+    }
+    Area area{0, 1, canvas.width(), canvas.height() - 2 - (notice_ ? 1 : 0)};
+    canvas.fill(0, 1, canvas.width(), canvas.height() - 1,
+                Style::fg(palette::text).withBackground(palette::background));
+    drawNavigationBar(canvas, screen);
+    auto& presenter = presenterFor(screen);
+    presenter.draw(canvas, area);
+    std::string legend = presenter.legend();
+    if (alert) {
+        auto& dialog = presenterFor(alert);
+        dialog.draw(canvas, area);
+        legend = dialog.legend();
+    }
+    if (notice_) {
+        Style s = Style::fg(palette::background).withBackground(palette::accent);
+        canvas.fill(0, canvas.height() - 2, canvas.width(), 1, s);
+        canvas.text(1, canvas.height() - 2, *notice_, s, canvas.width() - 2);
+    }
+    Style legendStyle = Style::fg(palette::background).withBackground(palette::muted);
+    canvas.fill(0, canvas.height() - 1, canvas.width(), 1, legendStyle);
+    canvas.text(1, canvas.height() - 1, legend, legendStyle, canvas.width() - 2);
+}
+
+bool FrontEnd::goBack(const std::shared_ptr<ui::ViewController>& screen) {
+    if (screen->presentingViewController()) {
+        screen->dismiss(true);
+        return true;
+    }
+    if (auto* navigation = screen->navigationController()) {
+        if (navigation->viewControllers().size() > 1) return navigation->popViewController(true) != nullptr;
+    }
+    return false;
+}
+
+bool FrontEnd::handleKey(const Key& key) {
+    notice_.reset();
+    if (key.isCtrl('c')) {
+        quit_ = true;
+        return true;
+    }
+    if (key.is(Key::Kind::resize)) return true;
+    auto top = topViewController();
+    if (!top) return false;
+    if (presenterFor(top).handleKey(key)) return true;
+    if (key.is(Key::Kind::escape)) return goBack(top);
+    return false;
+}
+
+void FrontEnd::layout(int columns, int rows) {
+    columns_ = columns;
+    rows_ = rows;
+    ui::Rect frame =
+        ui::Rect::make(0, 0, columns * ui::kCharacterAdvance, std::max(0, rows - 2) * ui::kLineHeight);
+    auto root = ui::Application::shared().rootViewController();
+    std::vector<std::shared_ptr<ui::ViewController>> screens;
+    if (auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(root)) {
+        screens = navigation->viewControllers();
+    }
+    if (root) screens.push_back(root);
+    for (auto controller = root ? root->presentedViewController() : nullptr; controller;
+         controller = controller->presentedViewController()) {
+        screens.push_back(controller);
+    }
+    for (const auto& screen : screens) {
+        if (screen->isViewLoaded() && !std::dynamic_pointer_cast<ui::AlertController>(screen)) {
+            screen->view()->setFrame(frame);
+        }
+    }
+    if (auto top = topViewController(); top && top->isViewLoaded()) top->viewDidLayoutSubviews();
+    if (auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(root)) {
+        if (auto shown = navigation->topViewController();
+            shown && shown != topViewController() && shown->isViewLoaded()) {
+            shown->viewDidLayoutSubviews();
+        }
+    }
+}
+
+void FrontEnd::notice(std::string text) {
+    notice_ = std::move(text);
+}
+
+} // namespace term

@@ -1,0 +1,71 @@
+#pragma once
+// The manager of the terminal front end: it owns focus, the navigation bar, the legend line, modal
+// alerts, notices and layout, and routes each key to the screen on top. Screens are drawn by presenters
+// that the app supplies through a factory (one per view controller, kept while the screen lives); an
+// alert on top is drawn as a dialog over the screen that presented it.
+//
+// Keys handled here, before or after the screen: Ctrl-C quits anywhere; Esc that the screen does not
+// use goes back (dismisses a presented screen, else pops the navigation stack).
+//
+// It runs without a terminal: draw() takes any canvas and handleKey() any key, which is how the
+// headless screen tests and the bounded mode work. CursesTerminal runs it on a real terminal.
+//
+// Failure contract: a screen without a presenter is drawn by a plain fallback that shows its title and
+// goes back on Esc. Nothing here throws. Main thread only.
+#include "platform/terminal/Canvas.hpp"
+#include "platform/terminal/Key.hpp"
+#include "platform/terminal/Presenter.hpp"
+#include "platform/uikit/ViewController.hpp"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace term {
+
+class FrontEnd {
+  public:
+    // Makes the presenter of a screen, or nullptr for the fallback.
+    using PresenterFactory =
+        std::function<std::unique_ptr<Presenter>(const std::shared_ptr<ui::ViewController>&)>;
+
+    explicit FrontEnd(PresenterFactory factory);
+
+    void draw(Canvas& canvas);
+    // Routes one key; returns whether anything happened.
+    bool handleKey(const Key& key);
+
+    // Gives every screen on the way to the top the terminal's size in points and tells the top one that
+    // its layout changed. Called at start and on every resize.
+    void layout(int columns, int rows);
+
+    // A one-line notice shown above the legend until the next key.
+    void notice(std::string text);
+    const std::optional<std::string>& currentNotice() const { return notice_; }
+
+    bool quitRequested() const { return quit_; }
+    void requestQuit() { quit_ = true; }
+
+    // The screen keys go to (an alert when one is up).
+    std::shared_ptr<ui::ViewController> topViewController() const;
+
+  private:
+    struct Entry {
+        std::weak_ptr<ui::ViewController> controller;
+        std::unique_ptr<Presenter> presenter;
+    };
+    Presenter& presenterFor(const std::shared_ptr<ui::ViewController>& controller);
+    void drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewController>& screen);
+    bool goBack(const std::shared_ptr<ui::ViewController>& screen);
+
+    PresenterFactory factory_;
+    std::vector<Entry> presenters_;
+    std::optional<std::string> notice_;
+    bool quit_ = false;
+    int columns_ = 80;
+    int rows_ = 24;
+};
+
+} // namespace term
