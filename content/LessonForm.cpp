@@ -1,7 +1,9 @@
 #include "content/LessonForm.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
+#include <utility>
 
 namespace content {
 namespace {
@@ -141,6 +143,38 @@ std::vector<ColorRule> syntaxColors(int k, const std::string& line, const std::s
     return rules;
 }
 
+std::vector<ColorRule> proseColors(CustomStringSection section, const std::string& text,
+                                   const std::set<std::string>& names) {
+    static const std::set<std::string> kProseKeywords = {"var",  "let",   "func",  "nil",
+                                                         "true", "false", "inout", "return"};
+    static const std::string kOperatorChars = "=!<>&|?+-*/%.";
+    std::vector<ColorRule> rules;
+    std::set<std::string> seen;
+    auto add = [&](const std::string& token, ColorAttribute color) {
+        if (seen.insert(token).second) rules.push_back({section, token, color});
+    };
+    for (const auto& tok : tokenize(text)) {
+        if (tok.kind == Token::string && tok.text.size() > 2)
+            add(tok.text, ColorAttribute::redString);
+        else if (tok.kind == Token::word && kProseKeywords.contains(tok.text))
+            add(tok.text, ColorAttribute::pinkKeyword);
+        else if (tok.kind == Token::word && kPlatformNames.contains(tok.text))
+            add(tok.text, ColorAttribute::blueOther);
+        else if (tok.kind == Token::word && names.contains(tok.text))
+            add(tok.text, ColorAttribute::greenProject);
+    }
+    for (std::string::size_type i = 0; i < text.size();) {
+        auto end = text.find_first_not_of(kOperatorChars, i);
+        if (end == std::string::npos) end = text.size();
+        if (end - i >= 2 && text.compare(i, end - i, std::string(end - i, '.')) != 0)
+            add(text.substr(i, end - i), ColorAttribute::pinkKeyword);
+        else if (end - i == 3)
+            add("...", ColorAttribute::pinkKeyword);
+        i = end == i ? i + 1 : end;
+    }
+    return rules;
+}
+
 std::vector<std::string> wholeNumbers(int first, int last) {
     std::vector<std::string> texts;
     for (int n = first; n <= last; ++n)
@@ -186,15 +220,72 @@ Lesson::Ptr makeLesson(const LessonForm& form) {
                      shownLines, fieldLine, {ErrorMessage{form.hint.title, form.hint.message, {}, {}}});
     if (after) lesson->setText2(fieldLine, after);
 
+    std::vector<ColorRule> automatic;
     if (form.autoColor) {
         auto names = declaredNames(form.code);
         for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k) {
             std::string shown = lineTexts[k - 1];
             if (k == fieldLine && after) shown += " " + *after;
             for (auto& rule : syntaxColors(k, shown, names))
-                lesson->customStrings.push_back(std::move(rule));
+                automatic.push_back(std::move(rule));
+        }
+        if (form.colorCount) {
+            std::string successTexts = form.success;
+            for (const auto& output : form.outputs)
+                successTexts += "\n" + output.success;
+            std::string errorTexts = form.hint.title + "\n" + form.hint.message;
+            for (const auto& wrong : form.wrong)
+                errorTexts += "\n" + wrong.title + "\n" + wrong.message;
+            std::vector<std::pair<CustomStringSection, std::string>> texts = {
+                {CustomStringSection::instruction, form.instruction},
+                {CustomStringSection::success, successTexts},
+                {CustomStringSection::error, errorTexts}};
+            for (const auto& [section, text] : texts)
+                for (auto& rule : proseColors(section, text, names))
+                    automatic.push_back(std::move(rule));
+            // Then the lesson's code vocabulary wherever else it may be shown: first where the text
+            // holds it, then (rules that paint nothing today) where it does not.
+            for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k)
+                texts.emplace_back(lineSection(k), k == fieldLine && after ? lineTexts[k - 1] + " " + *after
+                                                                           : lineTexts[k - 1]);
+            std::vector<std::string> vocabularyTexts = {answer};
+            for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k)
+                vocabularyTexts.push_back(k == fieldLine && after ? lineTexts[k - 1] + " " + *after
+                                                                  : lineTexts[k - 1]);
+            std::vector<ColorRule> vocabulary;
+            for (const auto& vocabularyText : vocabularyTexts)
+                for (auto& rule : syntaxColors(fieldLine, vocabularyText, names))
+                    if (std::none_of(vocabulary.begin(), vocabulary.end(), [&](const ColorRule& v) {
+                            return v.rangeOfString == rule.rangeOfString;
+                        }))
+                        vocabulary.push_back(rule);
+            auto known = [&](CustomStringSection section, const std::string& text) {
+                return std::any_of(automatic.begin(), automatic.end(), [&](const ColorRule& r) {
+                    return r.customStringSection == section && r.rangeOfString == text;
+                });
+            };
+            for (bool present : {true, false})
+                for (const auto& [section, text] : texts)
+                    for (const auto& word : vocabulary)
+                        if ((text.find(word.rangeOfString) != std::string::npos) == present &&
+                            !known(section, word.rangeOfString))
+                            automatic.push_back({section, word.rangeOfString, word.color});
+        }
+        // A rule the record writes itself makes the automatic one for the same text redundant.
+        std::erase_if(automatic, [&](const ColorRule& rule) {
+            return std::any_of(form.colors.begin(), form.colors.end(), [&](const ColorRule& own) {
+                return own.customStringSection == rule.customStringSection &&
+                       own.rangeOfString == rule.rangeOfString;
+            });
+        });
+        if (form.colorCount) {
+            auto room = std::max<std::ptrdiff_t>(0, *form.colorCount -
+                                                        static_cast<std::ptrdiff_t>(form.colors.size()));
+            if (static_cast<std::ptrdiff_t>(automatic.size()) > room)
+                automatic.resize(static_cast<std::size_t>(room));
         }
     }
+    lesson->customStrings = std::move(automatic);
     lesson->customStrings.insert(lesson->customStrings.end(), form.colors.begin(), form.colors.end());
 
     for (const auto& extra : form.accepted)

@@ -38,8 +38,11 @@
 //
 // Colour rules: unless `autoColor` is false, every shown code line first gets rules for its Swift
 // keywords, string literals, numbers, comments, `print` and the names it declares (see
-// `syntaxColors`); the record's own `colors` follow and win where they overlap. Instruction, success
-// and error texts are coloured only by the record's own rules.
+// `syntaxColors`); the record's own `colors` follow and win where they overlap. Without `colorCount`,
+// instruction, success and error texts are coloured only by the record's own rules. With it, the
+// instruction, the success texts and the hint texts get automatic rules too (see `proseColors`), and
+// the automatic rules are cut, from the last, so that the lesson stores exactly `colorCount` rules; the
+// record's own rules are always kept.
 //
 // Failure contract: `addLesson` trusts its record (content is fixed and checked by the content tests);
 // a record without exactly one field line or with more than ten lines throws std::invalid_argument,
@@ -136,6 +139,7 @@ struct LessonForm {
     std::optional<std::vector<std::string>> words;
     std::vector<ColorRule> colors;
     bool autoColor = true;
+    std::optional<int> colorCount; // with autoColor: the number of rules the lesson stores (see above)
     bool debugger = false;
     bool blankDebugTexts = false; // print value and the four labels "" (before the fields below)
     std::optional<std::string> printValue;
@@ -167,5 +171,10 @@ std::set<std::string> declaredNames(const std::string& code);
 // `names` are coloured as the lesson's own names. A token is coloured only where it is the first
 // occurrence of its text in the line, since a rule always paints the first occurrence.
 std::vector<ColorRule> syntaxColors(int k, const std::string& line, const std::set<std::string>& names);
+
+// Automatic rules for prose shown in `section`: string literals, the lesson's names, platform names,
+// the code keywords that never read as English words, and operators of two or more characters.
+std::vector<ColorRule> proseColors(CustomStringSection section, const std::string& text,
+                                   const std::set<std::string>& names);
 
 } // namespace content

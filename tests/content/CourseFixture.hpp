@@ -3,6 +3,7 @@
 // written now and later.
 #include "content/Courses.hpp"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,10 @@ struct Edition {
     std::string name;
     int code;
 };
+
+inline void PrintTo(const Edition& edition, std::ostream* os) {
+    *os << edition.name;
+}
 
 // A test-name form of the edition's name ("Swift", "Cpp", "ZovudERO", "SwiftUI").
 inline std::string editionTestName(const Edition& edition) {
