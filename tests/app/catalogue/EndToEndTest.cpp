@@ -1,0 +1,135 @@
+// Drives the real program in a terminal, as a person would: tmux runs it in a fixed-size window, keys
+// go in with send-keys and the screen comes back with capture-pane. Skipped when the program has not
+// been built or tmux is not installed.
+#include "TempHome.hpp"
+#include "content/Courses.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+class Tmux {
+  public:
+    Tmux() : socket_("velo-e2e-" + std::to_string(::getpid())) {}
+    ~Tmux() { run("tmux -L " + socket_ + " kill-server"); }
+
+    void start(const std::string& command) {
+        run("tmux -L " + socket_ + " new-session -d -s app -x 100 -y 30 " +
+            quote(command + "; echo PROGRAM-ENDED; sleep 60"));
+    }
+    void keys(const std::string& keys) { run("tmux -L " + socket_ + " send-keys -t app " + keys); }
+    void literal(const std::string& text) {
+        run("tmux -L " + socket_ + " send-keys -t app -l " + quote(text));
+    }
+    std::string screen() { return run("tmux -L " + socket_ + " capture-pane -p -t app"); }
+
+    // Waits until the screen shows `text`; returns the screen (or "" after the timeout).
+    std::string waitFor(const std::string& text, double seconds = 10) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::string shown = screen();
+            if (shown.find(text) != std::string::npos) return shown;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ADD_FAILURE() << "screen never showed \"" << text << "\"; last screen:\n" << screen();
+        return "";
+    }
+
+  private:
+    std::string socket_;
+};
+
+std::string lineWith(const std::string& screen, const std::string& text) {
+    std::istringstream in(screen);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find(text) != std::string::npos) return line;
+    }
+    return "";
+}
+
+TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
+    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
+    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+
+    auto chapters = content::buildChapters(content::swiftCourse());
+    ASSERT_FALSE(chapters.empty());
+    ASSERT_FALSE(chapters[0]->lessons.empty());
+    const auto& lesson = *chapters[0]->lessons[0];
+    std::string total = std::to_string(chapters[0]->lessons.size());
+
+    TempHome home;
+    // No backend is reachable here: the app must not care.
+    std::string command = "env VELOMARINTH_HOME=" + quote(home.path().string()) +
+                          " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " +
+                          quote(program.string());
+    Tmux tmux;
+    tmux.start(command);
+    auto shown = tmux.waitFor("SWIFT BASICS");
+    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("0 / " + total), std::string::npos);
+
+    tmux.keys("Enter");
+    tmux.waitFor("COURSE 1");
+    tmux.keys("Enter");
+    tmux.waitFor("Ctrl-R run");
+    tmux.literal(lesson.answer);
+    shown = tmux.waitFor("✓");
+    EXPECT_NE(lineWith(shown, "✓").find(lesson.answer), std::string::npos);
+
+    tmux.keys("Escape");
+    shown = tmux.waitFor("COURSE 1");
+    EXPECT_NE(lineWith(shown, lesson.title).find("✓"), std::string::npos);
+    tmux.keys("Escape");
+    shown = tmux.waitFor("1 / " + total);
+    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + total), std::string::npos);
+    tmux.keys("q");
+    tmux.waitFor("PROGRAM-ENDED");
+    run("tmux -L velo-e2e-" + std::to_string(::getpid()) + " kill-session -t app");
+
+    Tmux again;
+    again.start(command);
+    shown = again.waitFor("SWIFT BASICS");
+    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + total), std::string::npos);
+    again.keys("C-c");
+    again.waitFor("PROGRAM-ENDED");
+
+    // Diagnostics went to the log, not over the screen.
+    std::ifstream log(home.path() / "com.velomarinth.swift" / "Library" / "Logs" / "console.log");
+    std::stringstream text;
+    text << log.rdbuf();
+    EXPECT_NE(text.str().find("success you got the right answer"), std::string::npos);
+    EXPECT_NE(text.str().find("Version:"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,131 @@
+#include "CatalogueWorld.hpp"
+#include "app/catalogue/SettingsTableViewController.hpp"
+#include "app/catalogue/terminal/CataloguePresenters.hpp"
+#include "app/lesson/LessonViewController.hpp"
+#include "platform/terminal/FrontEnd.hpp"
+#include "platform/terminal/MemoryCanvas.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using term::Key;
+
+class TerminalScreens : public ::testing::Test {
+  protected:
+    CatalogueWorld world;
+    term::FrontEnd frontEnd{[this](const std::shared_ptr<ui::ViewController>& screen) {
+        return makeCataloguePresenter(screen, frontEnd);
+    }};
+    term::MemoryCanvas canvas{100, 30};
+
+    void SetUp() override {
+        world.launch();
+        frontEnd.layout(canvas.width(), canvas.height());
+        world.settle();
+    }
+    std::string draw() {
+        world.settle();
+        frontEnd.draw(canvas);
+        return canvas.screen();
+    }
+    void press(const Key& key) {
+        frontEnd.handleKey(key);
+        world.settle();
+    }
+    void type(const std::string& text) {
+        for (char c : text)
+            press(Key::typed(std::string(1, c)));
+    }
+    std::string rowWith(const std::string& text) {
+        auto cell = canvas.find(text);
+        return cell ? canvas.row(cell->y) : "";
+    }
+};
+
+TEST_F(TerminalScreens, HomeListsChaptersWithCountsAndALegend) {
+    draw();
+    EXPECT_NE(rowWith("SWIFT BASICS").find("0 / 20"), std::string::npos);
+    EXPECT_NE(rowWith("1.  SWIFT BASICS"), "");
+    EXPECT_NE(canvas.row(29).find("/ search"), std::string::npos);
+    EXPECT_NE(canvas.row(0).find("Velomarinth"), std::string::npos);
+}
+
+TEST_F(TerminalScreens, AnsweringALessonShowsTheCheckmarkAndTheProgressOnReturn) {
+    auto firstLesson = world.main().chapters[0]->lessons[0];
+    press(Key::named(Key::Kind::enter)); // chapter 1
+    EXPECT_NE(draw().find("COURSE 1"), std::string::npos);
+    press(Key::named(Key::Kind::enter)); // its first lesson
+    auto lesson = world.top<LessonViewController>();
+    ASSERT_TRUE(lesson);
+    draw();
+    EXPECT_TRUE(canvas.find(firstLesson->textFieldFormatting.placeholderText));
+
+    type(firstLesson->answer);
+    draw();
+    EXPECT_NE(rowWith("✓").find(firstLesson->answer), std::string::npos);
+    ASSERT_TRUE(canvas.caret());
+    EXPECT_TRUE(world.main().progressReport->hasCompleted(firstLesson->lessonID));
+
+    press(Key::ctrl('r'));
+    draw();
+    EXPECT_TRUE(canvas.find("Output"));
+
+    press(Key::named(Key::Kind::escape));
+    draw();
+    EXPECT_NE(rowWith(firstLesson->title).find("✓"), std::string::npos);
+    press(Key::named(Key::Kind::escape));
+    draw();
+    EXPECT_NE(rowWith("SWIFT BASICS").find("1 / 20"), std::string::npos);
+    EXPECT_NE(rowWith("SWIFT BASICS").find("█"), std::string::npos);
+}
+
+TEST_F(TerminalScreens, SearchFiltersAsYouTypeAndOpensTheChoice) {
+    press(Key::typed("/"));
+    draw();
+    EXPECT_TRUE(canvas.find("Search"));
+    type("IF STATEMENTS");
+    draw();
+    auto chapter = world.main().chapters[2];
+    EXPECT_TRUE(canvas.find(chapter->lessons[0]->title));
+    EXPECT_FALSE(canvas.find(world.main().chapters[0]->lessons[0]->title));
+    press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::enter));
+    auto lesson = world.top<LessonViewController>();
+    ASSERT_TRUE(lesson);
+    EXPECT_EQ(lesson->lesson, chapter->lessons[1]);
+}
+
+TEST_F(TerminalScreens, SettingsFlipSwitchesAndResetAsksFirst) {
+    press(Key::typed("s"));
+    draw();
+    EXPECT_NE(rowWith("Auto RUN after correct answer").find("[OFF ]"), std::string::npos);
+    for (int i = 0; i < 4; ++i)
+        press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::enter));
+    draw();
+    EXPECT_NE(rowWith("Auto RUN after correct answer").find("[ ON ]"), std::string::npos);
+    EXPECT_EQ(world.main().progressReport->autoRun, true);
+
+    press(Key::named(Key::Kind::home));
+    press(Key::named(Key::Kind::enter));
+    draw();
+    EXPECT_TRUE(canvas.find("Please confirm"));
+    press(Key::named(Key::Kind::escape)); // Cancel
+    draw();
+    EXPECT_FALSE(canvas.find("Please confirm"));
+    EXPECT_TRUE(world.top<SettingsTableViewController>());
+}
+
+TEST_F(TerminalScreens, ResizingRedrawsTheBarsForTheNewWidth) {
+    world.main().progressReport->lessons->push_back(world.main().chapters[0]->lessons[0]->lessonID);
+    frontEnd.layout(60, 20);
+    term::MemoryCanvas small(60, 20);
+    world.settle();
+    frontEnd.draw(small);
+    auto cell = small.find("SWIFT BASICS");
+    ASSERT_TRUE(cell);
+    EXPECT_NE(small.row(cell->y).find("1 / 20"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,72 @@
+#include "platform/terminal/AlertPresenter.hpp"
+#include "platform/terminal/MemoryCanvas.hpp"
+#include "platform/terminal/Style.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using term::MemoryCanvas;
+
+TEST(Canvas, TextIsClippedToTheGridAndToItsColumnLimit) {
+    MemoryCanvas canvas(10, 2);
+    EXPECT_EQ(canvas.text(0, 0, "hello world"), 10);
+    EXPECT_EQ(canvas.row(0), "hello worl");
+    EXPECT_EQ(canvas.text(2, 1, "abcdef", {}, 3), 3);
+    EXPECT_EQ(canvas.row(1), "  abc");
+    EXPECT_EQ(canvas.text(0, 5, "outside"), 0);
+    EXPECT_EQ(canvas.text(-2, 1, "xyz"), 3);
+    EXPECT_EQ(canvas.row(1), "z abc");
+}
+
+TEST(Canvas, CharactersTakeTheirDisplayWidth) {
+    MemoryCanvas canvas(12, 1);
+    // A combining accent stays with its letter, an emoji takes two cells.
+    int used = canvas.text(0, 0, "e\u0301🙂x");
+    EXPECT_EQ(used, 4);
+    EXPECT_EQ(canvas.row(0), "e\u0301🙂x");
+    EXPECT_EQ(term::columnsOfText("❗️"), 2);
+    // A wide character that does not fit whole is left out.
+    MemoryCanvas narrow(3, 1);
+    EXPECT_EQ(narrow.text(0, 0, "ab🙂"), 2);
+}
+
+TEST(Canvas, InvalidBytesDrawWithoutCrashing) {
+    MemoryCanvas canvas(10, 1);
+    EXPECT_GT(canvas.text(0, 0,
+                          std::string("a\xff\xfe"
+                                      "b")),
+              0);
+}
+
+TEST(Canvas, StylesAreKeptPerCell) {
+    MemoryCanvas canvas(5, 1);
+    term::Style red = term::Style::fg(ui::Color::rgb255(255, 0, 0));
+    canvas.text(1, 0, "ab", red);
+    EXPECT_EQ(canvas.styleAt(1, 0), red);
+    EXPECT_EQ(canvas.styleAt(0, 0), term::Style{});
+    EXPECT_EQ(canvas.find("ab"), (term::Cell{1, 0}));
+    EXPECT_FALSE(canvas.find("zz"));
+}
+
+TEST(Palette, ColoursMapToTheNearestOf256) {
+    struct Case {
+        ui::Color color;
+        int index;
+    } cases[] = {
+        {ui::Color::rgb255(0, 0, 0), 16},        {ui::Color::rgb255(255, 255, 255), 231},
+        {ui::Color::rgb255(255, 0, 0), 196},     {ui::Color::rgb255(82, 208, 92), 77},
+        {ui::Color::rgb255(128, 128, 128), 244}, {ui::Color::rgb255(64, 64, 64), 238},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(term::nearest256(c.color), c.index) << int(c.color.red8());
+}
+
+TEST(Wrap, BreaksAtBlanksKeepsLineBreaksAndCutsOverlongWords) {
+    EXPECT_EQ(term::wrapText("one two three", 7), (std::vector<std::string>{"one two", "three"}));
+    EXPECT_EQ(term::wrapText("a\n\nb", 10), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(term::wrapText("abcdefghij", 4), (std::vector<std::string>{"abcd", "efgh", "ij"}));
+    EXPECT_EQ(term::wrapText("anything", 0), std::vector<std::string>{});
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+#include "platform/terminal/FrontEnd.hpp"
+#include "platform/terminal/MemoryCanvas.hpp"
+#include "platform/uikit/AlertController.hpp"
+#include "platform/uikit/Application.hpp"
+#include "platform/uikit/NavigationController.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using term::Key;
+
+// A screen whose presenter draws its title and counts the keys it takes ("x" only).
+class Counting : public term::Presenter {
+  public:
+    explicit Counting(std::string name, int& taken) : name_(std::move(name)), taken_(taken) {}
+    void draw(term::Canvas& canvas, term::Area area) override {
+        canvas.text(area.x, area.y, "screen " + name_);
+    }
+    bool handleKey(const Key& key) override {
+        if (!key.isText("x")) return false;
+        ++taken_;
+        return true;
+    }
+    std::string legend() const override { return "legend of " + name_; }
+
+  private:
+    std::string name_;
+    int& taken_;
+};
+
+class FrontEndTest : public ::testing::Test {
+  protected:
+    int taken = 0;
+    std::shared_ptr<ui::ViewController> first = std::make_shared<ui::ViewController>();
+    std::shared_ptr<ui::ViewController> second = std::make_shared<ui::ViewController>();
+    std::shared_ptr<ui::NavigationController> navigation = std::make_shared<ui::NavigationController>(first);
+    term::FrontEnd frontEnd{
+        [this](const std::shared_ptr<ui::ViewController>& screen) -> std::unique_ptr<term::Presenter> {
+            if (screen == first) return std::make_unique<Counting>("first", taken);
+            if (screen == second) return std::make_unique<Counting>("second", taken);
+            return nullptr;
+        }};
+    term::MemoryCanvas canvas{60, 12};
+
+    void SetUp() override {
+        ui::Application::shared().reset();
+        ui::AlertController::clearPresentedAlerts();
+        first->setTitle("First");
+        ui::Application::shared().setRootViewController(navigation);
+    }
+    void TearDown() override { ui::Application::shared().reset(); }
+};
+
+TEST_F(FrontEndTest, DrawsTheTopScreenWithBarAndLegend) {
+    frontEnd.draw(canvas);
+    EXPECT_EQ(canvas.row(1), "screen first");
+    EXPECT_NE(canvas.row(0).find("First"), std::string::npos);
+    EXPECT_NE(canvas.row(11).find("legend of first"), std::string::npos);
+    EXPECT_EQ(canvas.row(0).find("Back"), std::string::npos);
+}
+
+TEST_F(FrontEndTest, EscGoesBackOnlyWhenTheScreenDoesNotUseIt) {
+    navigation->pushViewController(second, false);
+    frontEnd.draw(canvas);
+    EXPECT_EQ(canvas.row(1), "screen second");
+    EXPECT_NE(canvas.row(0).find("‹ Back"), std::string::npos);
+    EXPECT_TRUE(frontEnd.handleKey(Key::typed("x")));
+    EXPECT_EQ(taken, 1);
+    EXPECT_EQ(navigation->topViewController(), second);
+    EXPECT_TRUE(frontEnd.handleKey(Key::named(Key::Kind::escape)));
+    EXPECT_EQ(navigation->topViewController(), first);
+    EXPECT_FALSE(frontEnd.handleKey(Key::named(Key::Kind::escape))); // nothing to go back to
+}
+
+TEST_F(FrontEndTest, AlertIsModalAndEscPicksItsCancelAction) {
+    bool deleted = false, cancelled = false;
+    auto alert = std::make_shared<ui::AlertController>("Please confirm", "Really?");
+    alert->addAction(
+        {"Cancel", ui::AlertActionStyle::cancel, [&](const ui::AlertAction&) { cancelled = true; }});
+    alert->addAction(
+        {"Delete", ui::AlertActionStyle::destructive, [&](const ui::AlertAction&) { deleted = true; }});
+    first->present(alert, true);
+    frontEnd.draw(canvas);
+    EXPECT_TRUE(canvas.find("Please confirm"));
+    EXPECT_TRUE(canvas.find("[ Delete ]"));
+    EXPECT_TRUE(canvas.find("screen first")); // drawn beneath
+    EXPECT_TRUE(frontEnd.handleKey(Key::typed("x")));
+    EXPECT_EQ(taken, 0); // the screen beneath gets nothing
+    EXPECT_TRUE(frontEnd.handleKey(Key::named(Key::Kind::escape)));
+    EXPECT_TRUE(cancelled);
+    EXPECT_FALSE(deleted);
+    EXPECT_FALSE(first->presentedViewController());
+}
+
+TEST_F(FrontEndTest, AlertActionsAreChosenWithArrowsAndEnter) {
+    bool deleted = false;
+    auto alert = std::make_shared<ui::AlertController>("Please confirm", std::nullopt);
+    alert->addAction({"Cancel", ui::AlertActionStyle::cancel, nullptr});
+    alert->addAction(
+        {"Delete", ui::AlertActionStyle::destructive, [&](const ui::AlertAction&) { deleted = true; }});
+    first->present(alert, true);
+    frontEnd.handleKey(Key::named(Key::Kind::right));
+    frontEnd.handleKey(Key::named(Key::Kind::enter));
+    EXPECT_TRUE(deleted);
+}
+
+TEST_F(FrontEndTest, AlertWithTwoNonCancelActionsStaysOnEsc) {
+    auto alert = std::make_shared<ui::AlertController>("Thank you", std::nullopt);
+    alert->addAction({"Go", ui::AlertActionStyle::defaultStyle, nullptr});
+    alert->addAction({"Later", ui::AlertActionStyle::defaultStyle, nullptr});
+    first->present(alert, true);
+    frontEnd.handleKey(Key::named(Key::Kind::escape));
+    EXPECT_FALSE(alert->isAnswered());
+}
+
+TEST_F(FrontEndTest, UnknownScreensGetTheFallbackAndCtrlCQuits) {
+    auto other = std::make_shared<ui::ViewController>();
+    other->setTitle("Video");
+    first->present(other, false);
+    frontEnd.draw(canvas);
+    EXPECT_TRUE(canvas.find("Video"));
+    EXPECT_TRUE(frontEnd.handleKey(Key::named(Key::Kind::escape)));
+    EXPECT_FALSE(first->presentedViewController());
+    EXPECT_FALSE(frontEnd.quitRequested());
+    frontEnd.handleKey(Key::ctrl('c'));
+    EXPECT_TRUE(frontEnd.quitRequested());
+}
+
+TEST_F(FrontEndTest, NoticeShowsUntilTheNextKey) {
+    frontEnd.notice("A review helps");
+    frontEnd.draw(canvas);
+    EXPECT_NE(canvas.row(10).find("A review helps"), std::string::npos);
+    frontEnd.handleKey(Key::named(Key::Kind::down));
+    frontEnd.draw(canvas);
+    EXPECT_FALSE(canvas.find("A review helps"));
+}
+
+TEST_F(FrontEndTest, LayoutGivesScreensTheTerminalSizeInPoints) {
+    first->loadViewIfNeeded();
+    frontEnd.layout(100, 30);
+    EXPECT_DOUBLE_EQ(first->view()->frame().width(), 1000);
+}
+
+TEST_F(FrontEndTest, TooSmallTerminalSaysSo) {
+    term::MemoryCanvas tiny(8, 2);
+    frontEnd.draw(tiny);
+    EXPECT_TRUE(tiny.find("Terminal"));
+}
+
+} // namespace
