@@ -1,0 +1,118 @@
+// Mutated and random images fed to every reader. Each input ends exactly at a page that cannot be read,
+// so a single byte read past the given size faults instead of passing silently.
+#include "sdk/zovaze/ZOVELFImage.hpp"
+#include "sdk/zovaze/ZOVMachO.hpp"
+#include "tests/sdk/zovaze/support/MachOBytes.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sys/mman.h>
+#include <unistd.h>
+
+using namespace machotest;
+
+namespace {
+
+// A buffer whose last byte sits right before a PROT_NONE page.
+class GuardedBuffer {
+  public:
+    explicit GuardedBuffer(std::size_t capacity) {
+        page_ = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        dataPages_ = (capacity + page_ - 1) / page_ + 1;
+        void* mapping = ::mmap(nullptr, (dataPages_ + 1) * page_, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        base_ = static_cast<std::uint8_t*>(mapping);
+        ::mprotect(base_ + dataPages_ * page_, page_, PROT_NONE);
+    }
+    ~GuardedBuffer() { ::munmap(base_, (dataPages_ + 1) * page_); }
+
+    const std::uint8_t* place(const Bytes& bytes) {
+        std::uint8_t* start = base_ + dataPages_ * page_ - bytes.size();
+        std::memcpy(start, bytes.data(), bytes.size());
+        return start;
+    }
+
+  private:
+    std::size_t page_ = 0;
+    std::size_t dataPages_ = 0;
+    std::uint8_t* base_ = nullptr;
+};
+
+void exercise(const std::uint8_t* address, std::size_t size) {
+    ZOVMachOEnumerateSlicesAtAddress(address, size, [](const ZEVMachOSlice& given) {
+        ZEVMachOSlice slice = given;
+        ZOVMachOSliceArchitectureName(&slice);
+        ZOVMachOSliceEnumerateLoadCommands(
+            &slice, [](std::uint32_t, std::uint32_t commandSize, const std::uint8_t* command) {
+                volatile std::uint8_t sink = 0;
+                if (const std::uint8_t* uuid = ZOVMachOUUIDBytes(command, commandSize)) sink = uuid[15];
+                sink = sink + ZOVMachOIsEncrypted(command, commandSize);
+                if (auto version = ZOVMachOMinimumOSVersion(command, commandSize))
+                    sink = sink + version->major;
+                if (auto version = ZOVMachOLinkedSDKVersion(command, commandSize))
+                    sink = sink + version->minor;
+            });
+    });
+    ZOVELFImageFacts(address, size);
+}
+
+Bytes selfExecutable() {
+    return readFile("/proc/self/exe");
+}
+
+TEST(ImageReadersFuzz, MutatedImagesNeverReadPastTheirEnd) {
+    std::vector<Bytes> seeds{
+        readFile(fixturePath("arm64-thin")),
+        readFile(fixturePath("fat-armv7-arm64")),
+        readFile(fixturePath("armv7-thin")),
+        thinImage(0x0100000C, 0, {uuidCommand(1), versionMinCommand(0x90000, 0xa0300)}),
+        fatImage({{12, 9, thinImage(12, 9, {uuidCommand(2)}, false)}}, false),
+    };
+    // The first pages of our own ELF file hold its headers and notes.
+    Bytes elf = selfExecutable();
+    elf.resize(std::min<std::size_t>(elf.size(), 8192));
+    seeds.push_back(elf);
+
+    std::size_t largest = 0;
+    for (const auto& seed : seeds)
+        largest = std::max(largest, seed.size());
+    GuardedBuffer buffer(largest + 64);
+    std::mt19937 random(20261206);
+
+    for (int round = 0; round < 6000; ++round) {
+        Bytes input = seeds[round % seeds.size()];
+        const int edits = 1 + static_cast<int>(random() % 8);
+        for (int e = 0; e < edits && !input.empty(); ++e) {
+            // Headers and tables live near the start: aim most edits there.
+            const std::size_t span =
+                (random() % 4 == 0) ? input.size() : std::min<std::size_t>(input.size(), 512);
+            const std::size_t at = random() % span;
+            switch (random() % 4) {
+            case 0:
+                input[at] = static_cast<std::uint8_t>(random());
+                break;
+            case 1:
+                input[at] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+                break;
+            case 2:
+                if (at + 4 <= input.size()) putU32(input, at, static_cast<std::uint32_t>(random()));
+                break;
+            default:
+                input.resize(at);
+                break;
+            }
+        }
+        exercise(buffer.place(input), input.size());
+    }
+    for (int round = 0; round < 2000; ++round) {
+        Bytes input(random() % 256);
+        for (auto& byte : input)
+            byte = static_cast<std::uint8_t>(random());
+        if (input.size() >= 4 && round % 2 == 0) putU32(input, 0, round % 4 == 0 ? 0xfeedfacf : 0xbebafeca);
+        exercise(buffer.place(input), input.size());
+    }
+    SUCCEED() << "no read past an image's end";
+}
+
+} // namespace
