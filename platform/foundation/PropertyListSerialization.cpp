@@ -149,7 +149,8 @@ Result<PropertyList> fromNode(plist_t node, int depth) {
         plist_get_date_val(node, &sec, &usec);
         // libplist splits the stored seconds by truncation and hands out the fraction's magnitude only,
         // so dates before 2001 need the sign put back.
-        const double magnitude = std::fabs(static_cast<double>(sec)) + std::abs(usec) / 1e6;
+        const double magnitude =
+            std::fabs(static_cast<double>(sec)) + std::fabs(static_cast<double>(usec)) / 1e6;
         bool negative = sec < 0;
         if (sec == 0 && usec != 0) negative = dateWithinFirstSecondIsNegative(node);
         return PropertyList(Date::fromTimeIntervalSinceReferenceDate(negative ? -magnitude : magnitude));
