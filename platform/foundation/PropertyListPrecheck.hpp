@@ -1,0 +1,19 @@
+#pragma once
+// Checks run on untrusted property-list bytes before libplist sees them. libplist parses nesting
+// recursively and asserts on a NUL inside a dictionary key; these checks walk the bytes without
+// recursion and refuse such input first. Anything else malformed is left to libplist's own checks.
+//
+// Failure contract: each check answers false only for what it looks for; it never reads out of bounds.
+#include <cstdint>
+#include <span>
+
+namespace ns::plistcheck {
+
+// Binary: no chain of arrays/sets/dictionaries deeper than maxDepth.
+bool binaryNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth);
+// Binary: no string object (ASCII or UTF-16) holds a NUL character.
+bool binaryStringsFreeOfNul(std::span<const std::uint8_t> bytes);
+// XML: no <array>/<dict> nesting deeper than maxDepth.
+bool xmlNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth);
+
+} // namespace ns::plistcheck
