@@ -1,0 +1,192 @@
+#include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
+
+#include "platform/darwin/Threads.hpp"
+#include "platform/foundation/Console.hpp"
+#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+
+#include <cstdlib>
+#include <cxxabi.h>
+#include <stdexcept>
+#include <string>
+#include <typeinfo>
+
+namespace {
+
+std::string demangled(const char* name) {
+    int status = 0;
+    char* text = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+    std::string result = status == 0 && text != nullptr ? text : name;
+    std::free(text);
+    return result;
+}
+
+void writeFrames(ZEVFile* file, const std::vector<ZEVStackFrame>* frames) {
+    if (frames == nullptr || frames->empty()) return;
+    ZEVFileWriteKey(file, "frames");
+    ZEVFileWriteArrayStart(file);
+    for (const auto& frame : *frames) {
+        ZEVFileWriteObjectStart(file);
+        ZEVFileWriteUInt64Entry(file, "pc", frame.address);
+        if (frame.symbol) ZEVFileWriteHexStringEntry(file, "symbol", frame.symbol->c_str());
+        ZEVFileWriteUInt64Entry(file, "offset", frame.offset);
+        if (frame.library) ZEVFileWriteHexStringEntry(file, "library", frame.library->c_str());
+        if (frame.fileName) ZEVFileWriteHexStringEntry(file, "file", frame.fileName->c_str());
+        ZEVFileWriteUInt64Entry(file, "line", frame.lineNumber);
+        ZEVFileWriteObjectEnd(file);
+    }
+    ZEVFileWriteArrayEnd(file);
+}
+
+void recordActiveException() {
+    std::exception_ptr active = std::current_exception();
+    std::type_info* type = abi::__cxa_current_exception_type();
+    if (!active || type == nullptr) {
+        ZEVSDKLog("%s: no active exception\n", "ZEVTerminateHandler");
+        return;
+    }
+    const char* rawName = type->name();
+    ZEVSDKLog("%s: Recording exception of type '%s'\n", "ZEVCatchAndRecordActiveException", rawName);
+    if (ZEVExceptionObjectCatcher catcher = ZEVExceptionObjectCatcherInUse()) {
+        ZEVExceptionObjectInfo info;
+        if (catcher(active, info)) {
+            ZEVExceptionRecordNSException(info);
+            return;
+        }
+    }
+    std::string name = demangled(rawName);
+    std::string reason;
+    try {
+        std::rethrow_exception(active);
+    } catch (const char* text) {
+        reason = text != nullptr ? text : "";
+    } catch (const std::string& text) {
+        reason = text;
+    } catch (const std::exception& error) {
+        reason = error.what();
+    } catch (const std::exception* error) {
+        reason = error != nullptr ? error->what() : "";
+    } catch (...) {
+        reason = "";
+    }
+    ZEVExceptionRecord(ZEVExceptionTypeCpp, name.c_str(), reason.c_str(), nullptr, true);
+}
+
+} // namespace
+
+const char* ZEVExceptionTypeName(int type) {
+    switch (type) {
+    case ZEVExceptionTypeObjectiveC:
+        return "objective-c";
+    case ZEVExceptionTypeCpp:
+        return "c++";
+    case ZEVExceptionTypeJavaScript:
+        return "javascript";
+    case ZEVExceptionTypeCustom:
+        return "custom";
+    default:
+        return "unknown";
+    }
+}
+
+void ZEVExceptionInitialize(ZEVExceptionReadOnlyContext* part, std::uint32_t* customExceptionCount) {
+    if (part == nullptr) return;
+    if (!ZEVUnlinkIfExists(part->path)) {
+        ZEVSDKLog("%s: Unable to reset the exception file %s\n", "ZEVExceptionInitialize", part->path);
+    }
+    if (!ZEVUnlinkIfExists(part->customPath)) {
+        ZEVSDKLog("%s: Unable to reset the custom exception file %s\n", "ZEVExceptionInitialize",
+                  part->customPath);
+    }
+    part->previousTerminateHandler = std::set_terminate(ZEVTerminateHandler);
+    if (customExceptionCount != nullptr) *customExceptionCount = 0;
+}
+
+void ZEVTerminateHandler() {
+    ZEVSDKLog("%s: C++ terminate handler invoked\n", "ZEVTerminateHandler");
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    std::terminate_handler previous =
+        readOnly != nullptr ? readOnly->exception.previousTerminateHandler : nullptr;
+    bool chain = false;
+    if (previous == ZEVTerminateHandler) {
+        ZEVSDKLog("%s: Error: original handler was set recursively\n", "ZEVTerminateHandler");
+    } else if (previous != nullptr) {
+        ZEVSDKLog("%s: restoring pre-existing handler\n", "ZEVTerminateHandler");
+        if (std::set_terminate(previous) == previous) {
+            ZEVSDKLog("%s: handler has already been restored, aborting\n", "ZEVTerminateHandler");
+            std::abort();
+        }
+        chain = true;
+    }
+    recordActiveException();
+    if (chain) {
+        ZEVSDKLog("%s: invoking pre-existing handler\n", "ZEVTerminateHandler");
+        previous();
+    }
+    ZEVSDKLog("%s: aborting\n", "ZEVTerminateHandler");
+    std::abort();
+}
+
+void ZEVExceptionRecordNSException(const ZEVExceptionObjectInfo& exception) {
+    ZEVSDKLog("%s: Recording an NSException\n", "ZEVExceptionRecordNSException");
+    std::vector<ZEVStackFrame> frames;
+    frames.reserve(exception.callStackReturnAddresses.size());
+    for (std::uintptr_t address : exception.callStackReturnAddresses) {
+        frames.push_back(ZEVStackFrame::stackFrameWithAddress(address));
+    }
+    ZEVExceptionRecord(ZEVExceptionTypeObjectiveC, exception.name.c_str(), exception.reason.c_str(), &frames,
+                       true);
+}
+
+void ZEVExceptionRecord(int type, const char* name, const char* reason,
+                        const std::vector<ZEVStackFrame>* frames, bool notify) {
+    if (!ZEVContextIsInitialized()) return;
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVWritableContext* writable = ZEVContextWritable();
+    auto queue = ZEVContextShared().exceptionQueue;
+    if (readOnly == nullptr || writable == nullptr || !queue) return;
+    bool fatal = type == ZEVExceptionTypeObjectiveC || type == ZEVExceptionTypeCpp;
+    const char* path = fatal ? readOnly->exception.path : readOnly->exception.customPath;
+    ZEVSDKLog("%s: Recording an exception structure (%d, %d)\n", "ZEVExceptionRecord", notify ? 1 : 0,
+              fatal ? 1 : 0);
+    queue->sync([&] {
+        if (!fatal) {
+            if (writable->logging.customExceptionCount >= readOnly->exception.customExceptionLimit) return;
+            writable->logging.customExceptionCount += 1;
+        }
+        ZEVFile file;
+        if (!ZEVFileInitWithPath(&file, path, false)) {
+            ZEVSDKLog("%s: Unable to open exception file\n", "__ZEVExceptionRecord_block_invoke");
+            return;
+        }
+        ZEVFileWriteSectionStart(&file, "exception");
+        ZEVFileWriteObjectStart(&file);
+        ZEVFileWriteStringEntry(&file, "type", ZEVExceptionTypeName(type));
+        ZEVFileWriteHexStringEntry(&file, "name", name);
+        ZEVFileWriteHexStringEntry(&file, "reason", reason);
+        ZEVFileWriteUInt64Entry(&file, "time", ZEVCurrentTimeSeconds());
+        writeFrames(&file, frames);
+        ZEVFileWriteObjectEnd(&file);
+        ZEVFileWriteSectionEnd(&file);
+        if (fatal) ZEVHandler(&file, darwin::currentThreadId(), nullptr);
+        ZEVFileClose(&file);
+        if (notify && fatal && readOnly->submissionTarget != nullptr) {
+            readOnly->submissionTarget->potentiallySubmittableCrashOccurred();
+        }
+    });
+    ZEVSDKLog("%s: Finished recording an exception structure\n", "ZEVExceptionRecord");
+}
+
+void ZEVExceptionCheckHandlers() {
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    if (readOnly == nullptr || readOnly->debuggerAttached) return;
+    std::terminate_handler current = std::get_terminate();
+    if (current == ZEVTerminateHandler) return;
+    ZEVDladdrWithBlock(reinterpret_cast<std::uintptr_t>(current), [](const char* symbol, const char* image) {
+        ns::console(std::string("[Zevuzavidav:Crash] Warning: std::get_terminate is '") +
+                    (symbol ? symbol : "(null)") + "' in '" + (image ? image : "(null)") + "'");
+    });
+}

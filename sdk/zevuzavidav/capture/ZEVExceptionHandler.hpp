@@ -1,0 +1,39 @@
+#pragma once
+// Uncaught C++ exceptions and platform exception objects, and non-fatal exceptions reported by the
+// app (custom ones and web-view errors).
+//
+// The terminate handler records the active exception into "exception.zevrecord" with the process
+// state, then chains to the handler that was installed before ours and aborts. Non-fatal exceptions
+// go to "custom_exception.zevrecord", capped per launch. Recording is serialised on the exception
+// queue and runs synchronously on the caller's thread.
+#include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
+#include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
+
+#include <cstdint>
+#include <exception>
+#include <vector>
+
+struct ZEVExceptionReadOnlyContext {
+    const char* path;
+    const char* customPath;
+    std::terminate_handler previousTerminateHandler;
+    std::uint32_t customExceptionLimit;
+};
+
+enum ZEVExceptionType : int {
+    ZEVExceptionTypeObjectiveC = 1,
+    ZEVExceptionTypeCpp = 2,
+    ZEVExceptionTypeJavaScript = 3,
+    ZEVExceptionTypeCustom = 4,
+};
+
+const char* ZEVExceptionTypeName(int type);
+
+// Removes both files, installs ZEVTerminateHandler keeping the previous one, and zeroes the count.
+void ZEVExceptionInitialize(ZEVExceptionReadOnlyContext* part, std::uint32_t* customExceptionCount);
+[[noreturn]] void ZEVTerminateHandler();
+void ZEVExceptionRecordNSException(const ZEVExceptionObjectInfo& exception);
+void ZEVExceptionRecord(int type, const char* name, const char* reason,
+                        const std::vector<ZEVStackFrame>* frames, bool notify);
+// Console warnings when another terminate handler is in place.
+void ZEVExceptionCheckHandlers();

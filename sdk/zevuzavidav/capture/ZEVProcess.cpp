@@ -1,0 +1,202 @@
+#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
+
+#include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/Host.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/context/ZEVHost.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+
+#include <cstring>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+bool ZEVProcessDebuggerAttached() {
+    bool known = false;
+    bool traced = darwin::processIsTraced(&known);
+    if (!known) ZEVSDKLog("%s: unable to read the tracer of this process\n", "ZEVProcessDebuggerAttached");
+    return traced;
+}
+
+bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext) {
+    if (process == nullptr) return false;
+    process->task = static_cast<pid_t>(syscall(SYS_getpid));
+    process->currentThread = darwin::currentThreadId();
+    process->crashedThread = crashedThread;
+    process->signalContext = reinterpret_cast<std::uintptr_t>(signalContext) < 4096 ? nullptr : signalContext;
+    long count = darwin::listThreads(process->threads, darwin::kMaxThreads);
+    if (count < 0) {
+        process->threadCount = 0;
+        ZEVSDKLog("%s: Error: unable to get task threads\n", "ZEVProcessInit");
+        return false;
+    }
+    process->threadCount = static_cast<std::uint32_t>(count);
+    return true;
+}
+
+bool ZEVProcessSuspendAllOtherThreads(ZEVProcess* process) {
+    return darwin::suspendThreads(process->threads, process->threadCount);
+}
+
+bool ZEVProcessResumeAllOtherThreads(ZEVProcess*) {
+    return darwin::resumeThreads();
+}
+
+bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, ZEVMachineContext* out) {
+    if (reinterpret_cast<std::uintptr_t>(out) < 4096) {
+        ZEVSDKLog("%s: invalid context supplied", "ZEVProcessGetThreadState");
+        return false;
+    }
+    if (thread == process->crashedThread && process->signalContext != nullptr) {
+        ZEVMachineContextFromMcontext(process->signalContext->uc_mcontext, out);
+        return true;
+    }
+    if (thread == process->currentThread) {
+        ZEVSDKLog("%s: Faking current thread\n", "ZEVProcessGetThreadState");
+        ZEVUnwindCaptureCurrent(out);
+        return true;
+    }
+    mcontext_t captured;
+    if (!darwin::suspendedThreadContext(thread, captured)) {
+        ZEVSDKLog("%s: failed to get thread state\n", "ZEVProcessGetThreadState");
+        return false;
+    }
+    ZEVMachineContextFromMcontext(captured, out);
+    return true;
+}
+
+void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
+    ZEVFileWriteSectionStart(file, "threads");
+    ZEVFileWriteArrayStart(file);
+    for (std::uint32_t i = 0; i < process->threadCount; ++i) {
+        pid_t thread = process->threads[i];
+        ZEVSDKLog("%s: recording thread %d data\n", "ZEVProcessRecordAllThreads", static_cast<int>(i));
+        ZEVMachineContext state;
+        // A thread whose state cannot be had still gets its object, so every per-thread array of the
+        // record stays aligned with "threads".
+        bool haveState = ZEVProcessGetThreadState(process, thread, &state);
+        if (!haveState) ZEVSDKLog("%s: unable to get thread state", "ZEVProcessRecordThread");
+        ZEVFileWriteObjectStart(file);
+        ZEVFileWriteKey(file, "registers");
+        ZEVFileWriteObjectStart(file);
+        if (haveState) {
+            const auto* values = reinterpret_cast<const std::uint64_t*>(&state);
+            for (int r = 0; r < 21; ++r)
+                ZEVFileWriteUInt64Entry(file, ZEVRegisterNamesX86_64[r], values[r]);
+        }
+        ZEVFileWriteObjectEnd(file);
+        ZEVFileWriteKey(file, "stacktrace");
+        ZEVFileWriteArrayStart(file);
+        ZEVUnwindContext unwind;
+        if (haveState && ZEVUnwindInit(&unwind, &state)) {
+            while (ZEVUnwindNextFrame(&unwind))
+                ZEVFileWriteUInt64Element(file, ZEVUnwindGetPC(&unwind));
+        }
+        ZEVFileWriteArrayEnd(file);
+        if (thread == process->crashedThread) ZEVFileWriteBoolEntry(file, "crashed", true);
+        ZEVFileWriteObjectEnd(file);
+    }
+    ZEVFileWriteArrayEnd(file);
+    ZEVFileWriteSectionEnd(file);
+    ZEVSDKLog("%s: completed recording all thread data\n", "ZEVProcessRecordAllThreads");
+}
+
+void ZEVProcessRecordRuntimeInfo(ZEVProcess*, ZEVFile* file) {
+    ZEVFileWriteSectionStart(file, "runtime");
+    ZEVFileWriteObjectStart(file);
+    // There is no message-send runtime here, so no selector is ever in flight.
+    ZEVFileWriteStringEntry(file, "objc_selector", "");
+    ZEVFileWriteKey(file, "crash_info_entries");
+    ZEVFileWriteArrayStart(file);
+    if (ZEVWritableContext* writable = ZEVContextWritable()) {
+        for (const auto& slot : writable->images) {
+            if (slot.crash_info == 0) continue;
+            std::uint64_t record[7];
+            if (!darwin::readMemory(slot.crash_info, record, sizeof record)) continue;
+            ZEVSDKLog("%s: Found crash info with version %d\n", "ZEVProcessRecordCrashInfo",
+                      static_cast<int>(record[0]));
+            if (record[0] < 6 && record[1] != 0) {
+                if (darwin::readableString(record[1], 256)) {
+                    ZEVFileWriteHexStringElement(file, reinterpret_cast<const char*>(record[1]));
+                } else {
+                    ZEVSDKLog("%s: Error: failed to copy crash info string\n", "ZEVProcessRecordCrashInfo");
+                }
+            }
+        }
+    }
+    ZEVFileWriteArrayEnd(file);
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteSectionEnd(file);
+}
+
+void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file) {
+    ZEVFileWriteSectionStart(file, "dispatch_queue_names");
+    ZEVFileWriteArrayStart(file);
+    for (std::uint32_t i = 0; i < process->threadCount; ++i) {
+        char label[darwin::kThreadNameSize];
+        if (!darwin::queueLabel(process->threads[i], label, sizeof label)) label[0] = '\0';
+        ZEVFileWriteStringElement(file, label);
+    }
+    ZEVFileWriteArrayEnd(file);
+    ZEVFileWriteSectionEnd(file);
+}
+
+void ZEVProcessRecordThreadNames(ZEVProcess* process, ZEVFile* file) {
+    ZEVFileWriteSectionStart(file, "thread_names");
+    ZEVFileWriteArrayStart(file);
+    for (std::uint32_t i = 0; i < process->threadCount; ++i) {
+        char name[darwin::kThreadNameSize];
+        std::memset(name, 0, sizeof name);
+        darwin::threadName(process->threads[i], name, sizeof name);
+        ZEVFileWriteStringElement(file, name);
+    }
+    ZEVFileWriteArrayEnd(file);
+    ZEVFileWriteSectionEnd(file);
+}
+
+void ZEVProcessRecordStats(ZEVProcess*, ZEVFile* file) {
+    darwin::HostMemory memory;
+    if (!darwin::hostMemory(memory)) {
+        ZEVSDKLog("%s: Failed to get vm statistics\n", "ZEVProcessGetMemoryUsage");
+        ZEVSDKLog("%s: Unable to get process memory usage\n", "ZEVProcessRecordStats");
+        return;
+    }
+    darwin::ProcessUsage usage;
+    if (!darwin::processUsage(usage)) {
+        ZEVSDKLog("%s: Failed to get task info\n", "ZEVProcessGetInfo");
+        ZEVSDKLog("%s: Unable to get process stats\n", "ZEVProcessRecordStats");
+        return;
+    }
+    ZEVFileWriteSectionStart(file, "process_stats");
+    ZEVFileWriteObjectStart(file);
+    ZEVFileWriteUInt64Entry(file, "active", memory.active);
+    ZEVFileWriteUInt64Entry(file, "inactive", memory.inactive);
+    ZEVFileWriteUInt64Entry(file, "wired", memory.wired);
+    ZEVFileWriteUInt64Entry(file, "freeMem", memory.free);
+    ZEVFileWriteUInt64Entry(file, "free_mem", memory.free);
+    ZEVFileWriteUInt64Entry(file, "virtual", usage.virtualBytes);
+    ZEVFileWriteUInt64Entry(file, "resident", usage.residentBytes);
+    ZEVFileWriteUInt64Entry(file, "user_time", usage.userMicros);
+    ZEVFileWriteUInt64Entry(file, "sys_time", usage.systemMicros);
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteSectionEnd(file);
+}
+
+void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext) {
+    ZEVProcess process;
+    ZEVProcessInit(&process, crashedThread, signalContext);
+    ZEVProcessSuspendAllOtherThreads(&process);
+    ZEVProcessRecordAllThreads(&process, file);
+    ZEVProcessRecordRuntimeInfo(&process, file);
+    ZEVProcessRecordDispatchQueueNames(&process, file);
+    ZEVProcessRecordThreadNames(&process, file);
+    ZEVProcessRecordStats(&process, file);
+    ZEVHostRecordStorage(file);
+    ZEVProcessResumeAllOtherThreads(&process);
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    if (readOnly != nullptr && readOnly->crashCallbackTarget != nullptr) {
+        ZEVSDKLog("%s: Performing syncrhonous crash callback - hold onto your butts\n", "ZEVHandler");
+        readOnly->crashCallbackTarget->deliverCrashDelegateCallback();
+    }
+}

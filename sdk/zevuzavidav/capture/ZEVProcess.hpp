@@ -1,0 +1,37 @@
+#pragma once
+// The process state appended to a crash record by whichever handler claimed the crash: every
+// thread's registers and unwound stack, runtime info, queue and thread names, process statistics and
+// storage, then the synchronous crash callback.
+//
+// Runs on the crashing thread (or the exception-port server thread) with the other threads suspended:
+// no heap, no locks. Each probe that fails leaves its value out, logs, and the writer goes on.
+#include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
+
+#include <cstdint>
+#include <sys/types.h>
+#include <sys/ucontext.h>
+
+struct ZEVFile;
+
+struct ZEVProcess {
+    pid_t task;
+    pid_t currentThread;
+    pid_t crashedThread;
+    pid_t threads[darwin::kMaxThreads];
+    std::uint32_t threadCount;
+    const ucontext_t* signalContext;
+};
+
+// Appends "threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats" and "storage".
+void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext);
+bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext);
+bool ZEVProcessDebuggerAttached();
+bool ZEVProcessSuspendAllOtherThreads(ZEVProcess* process);
+bool ZEVProcessResumeAllOtherThreads(ZEVProcess* process);
+bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, ZEVMachineContext* out);
+void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file);
+void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file);
+void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file);
+void ZEVProcessRecordThreadNames(ZEVProcess* process, ZEVFile* file);
+void ZEVProcessRecordStats(ZEVProcess* process, ZEVFile* file);

@@ -1,0 +1,212 @@
+#include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
+
+#include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kSignals[ZEVSignalCount] = {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP};
+
+bool isDefault(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
+}
+
+// True for signals that were sent by a process (kill, raise, tgkill) rather than raised by a fault:
+// returning from the handler would not re-raise them.
+bool wasSent(const siginfo_t* info) {
+    return info != nullptr &&
+           (info->si_code == SI_USER || info->si_code == SI_TKILL || info->si_code == SI_QUEUE);
+}
+
+} // namespace
+
+int ZEVSignalAtIndex(int index) {
+    return index >= 0 && index < ZEVSignalCount ? kSignals[index] : 0;
+}
+
+const char* ZEVSignalNameForSignal(int number) {
+    switch (number) {
+    case SIGILL:
+        return "SIGILL";
+    case SIGTRAP:
+        return "SIGTRAP";
+    case SIGABRT:
+        return "SIGABRT";
+    case SIGFPE:
+        return "SIGFPE";
+    case SIGBUS:
+        return "SIGBUS";
+    case SIGSEGV:
+        return "SIGSEGV";
+    case SIGSYS:
+        return "SIGSYS";
+    default:
+        return "UNKNOWN";
+    }
+}
+
+const char* ZEVSignalCodeNameForSignal(int number) {
+    return number == SIGABRT ? "ABORT" : nullptr;
+}
+
+void ZEVSignalEnumerateHandledSignals(void (*block)(int index, int number, void* context), void* context) {
+    if (block == nullptr) return;
+    for (int i = 0; i < ZEVSignalCount; ++i)
+        block(i, kSignals[i], context);
+}
+
+void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
+    if (part == nullptr) return;
+    if (!ZEVUnlinkIfExists(part->path)) {
+        ZEVSDKLog("%s: Unable to reset the signal log file %s\n", "ZEVSignalInitialize", part->path);
+    }
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    stack_t stack{};
+    stack.ss_sp = readOnly != nullptr ? readOnly->signalStack : nullptr;
+    stack.ss_size = ZEVStackSize;
+    stack.ss_flags = 0;
+    std::memset(&part->savedStack, 0, sizeof part->savedStack);
+    if (stack.ss_sp == nullptr || sigaltstack(&stack, &part->savedStack) != 0) {
+        ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalInstallAltStack", strerror(errno));
+    }
+    for (int i = 0; i < ZEVSignalCount; ++i) {
+        struct sigaction action {};
+        action.sa_sigaction = ZEVSignalHandler;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigemptyset(&action.sa_mask);
+        struct sigaction previous {};
+        std::memset(&part->savedActions[i], 0, sizeof part->savedActions[i]);
+        if (sigaction(kSignals[i], &action, &previous) != 0) {
+            ZEVSDKLog("%s: Unable to install handler for %d (%s)\n", "ZEVSignalInstallHandlers", kSignals[i],
+                      strerror(errno));
+            continue;
+        }
+        if (!isDefault(previous)) part->savedActions[i] = previous;
+    }
+}
+
+bool ZEVSignalSafeRemoveHandlers() {
+    bool ok = true;
+    for (int i = 0; i < ZEVSignalCount; ++i) {
+        struct sigaction action {};
+        action.sa_handler = SIG_DFL;
+        sigemptyset(&action.sa_mask);
+        if (sigaction(kSignals[i], &action, nullptr) != 0) {
+            ZEVSDKLog("%s: Unable to set default handler for %d (%s)\n", "ZEVSignalSafeRemoveHandlers", i,
+                      strerror(errno));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
+    bool ok = ZEVSignalSafeRemoveHandlers();
+    if (part == nullptr) return false;
+    // Putting the earlier alternate stack back fails with EPERM while we run on ours; that must not
+    // keep the earlier handlers from being restored, so it only costs the result.
+    if (part->savedStack.ss_sp != nullptr && sigaltstack(&part->savedStack, nullptr) != 0) {
+        ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalSafeInstallPreexistingHandlers",
+                  strerror(errno));
+        ok = false;
+    }
+    for (int i = 0; i < ZEVSignalCount; ++i) {
+        const struct sigaction& saved = part->savedActions[i];
+        if (saved.sa_handler == nullptr) continue;
+        if (sigaction(kSignals[i], &saved, nullptr) != 0) {
+            ZEVSDKLog("%s: Unable to install handler for %d (%s)\n",
+                      "ZEVSignalSafeInstallPreexistingHandlers", i, strerror(errno));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+void ZEVSignalWriteSection(ZEVFile* file, const siginfo_t* info, int savedErrno) {
+    ZEVFileWriteSectionStart(file, "signal");
+    ZEVFileWriteObjectStart(file);
+    if (reinterpret_cast<std::uintptr_t>(info) >= 4096) {
+        ZEVFileWriteUInt64Entry(file, "number", static_cast<std::uint64_t>(info->si_signo));
+        ZEVFileWriteUInt64Entry(file, "code",
+                                static_cast<std::uint64_t>(static_cast<std::int64_t>(info->si_code)));
+        ZEVFileWriteUInt64Entry(file, "address", reinterpret_cast<std::uintptr_t>(info->si_addr));
+        ZEVFileWriteStringEntry(file, "name", ZEVSignalNameForSignal(info->si_signo));
+        ZEVFileWriteStringEntry(file, "code_name", ZEVSignalCodeNameForSignal(info->si_signo));
+    }
+    ZEVFileWriteInt64Entry(file, "errno", savedErrno);
+    ZEVFileWriteUInt64Entry(file, "time", ZEVCurrentTimeSeconds());
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteSectionEnd(file);
+}
+
+void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
+    int savedErrno = errno;
+    errno = 0;
+    ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
+    ZEVSignalSafeRemoveHandlers();
+    sigset_t all;
+    sigfillset(&all);
+    if (sigprocmask(SIG_UNBLOCK, &all, nullptr) != 0) {
+        ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
+    }
+    bool infoValid = reinterpret_cast<std::uintptr_t>(info) >= 4096;
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    if (readOnly != nullptr) {
+        if (ZEVContextMarkAndCheckIfCrashed()) {
+            ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred",
+                      "ZEVSignalRecordSignal");
+            _exit(1);
+        }
+        ZEVFile file;
+        if (!ZEVFileInitWithPath(&file, readOnly->signal.path, false)) {
+            ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
+        } else {
+            ZEVSignalWriteSection(&file, infoValid ? info : nullptr, savedErrno);
+            const auto* context = reinterpret_cast<std::uintptr_t>(userContext) >= 4096
+                                      ? static_cast<const ucontext_t*>(userContext)
+                                      : nullptr;
+            ZEVHandler(&file, darwin::currentThreadId(), context);
+            ZEVFileClose(&file);
+        }
+        ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
+    }
+    errno = savedErrno;
+    if (infoValid && wasSent(info)) {
+        // A sent signal is not re-delivered by returning; raise it again so the process ends by it
+        // (or the earlier handler sees it).
+        syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+        errno = savedErrno;
+    }
+}
+
+void ZEVSignalCheckHandlers() {
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    if (readOnly == nullptr || readOnly->debuggerAttached) return;
+    for (int i = 0; i < ZEVSignalCount; ++i) {
+        struct sigaction current {};
+        if (sigaction(kSignals[i], nullptr, &current) != 0) {
+            std::fputs("Unable to read signal handler\n", stderr);
+            continue;
+        }
+        if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == ZEVSignalHandler) continue;
+        Dl_info info{};
+        const char* symbol = nullptr;
+        if (dladdr(reinterpret_cast<void*>(current.sa_handler), &info) != 0) symbol = info.dli_sname;
+        std::fprintf(
+            stderr,
+            "[Zevuzavidav] The signal %s has a non-Zevuzavidav handler (%s).  This will interfer with "
+            "reporting.\n",
+            ZEVSignalNameForSignal(kSignals[i]), symbol != nullptr ? symbol : "(null)");
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Crash capture for POSIX signals: one handler, on the alternate stack, for the seven crash signals.
+//
+// The handler resets the signals to their default action, claims the crash, writes a "signal" section
+// and the process state into "signal.zevrecord", and puts back the handlers that were installed
+// before ours. A fault is then re-executed and ends the process as it would have without us; a
+// signal that was sent (kill, raise) is raised again so that it does too. All of it is signal-safe.
+#include <csignal>
+#include <cstdint>
+
+constexpr int ZEVSignalCount = 7;
+
+struct ZEVSignalReadOnlyContext {
+    const char* path;
+    struct sigaction savedActions[ZEVSignalCount]; // zero when the earlier action was the default
+    stack_t savedStack;
+};
+
+// The handled signals in table order: SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP.
+int ZEVSignalAtIndex(int index);
+// "SIGSEGV" and friends for the handled signals, "UNKNOWN" for any other.
+const char* ZEVSignalNameForSignal(int number);
+// "ABORT" for SIGABRT, null for every other signal.
+const char* ZEVSignalCodeNameForSignal(int number);
+
+// Removes the old record file, installs the alternate stack and the seven handlers.
+void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part);
+void ZEVSignalHandler(int number, siginfo_t* info, void* userContext);
+// Every handled signal back to its default action; false when one could not be reset.
+bool ZEVSignalSafeRemoveHandlers();
+// Default actions, then the saved alternate stack and the saved actions; true when all went in.
+bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part);
+void ZEVSignalEnumerateHandledSignals(void (*block)(int index, int number, void* context), void* context);
+// Warns on standard error about handled signals whose handler is not ours.
+void ZEVSignalCheckHandlers();
+// Writes the "signal" section (used by the handler; exposed for tests).
+struct ZEVFile;
+void ZEVSignalWriteSection(ZEVFile* file, const siginfo_t* info, int savedErrno);

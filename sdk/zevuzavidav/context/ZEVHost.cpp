@@ -1,0 +1,69 @@
+#include "sdk/zevuzavidav/context/ZEVHost.hpp"
+
+#include "platform/darwin/Host.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+
+std::uint64_t ZEVHostClampPageSize(std::uint64_t pageSize, bool known) {
+    if (!known) return 16384;
+    if (pageSize > 16384) return 16384;
+    if (pageSize < 4096) return 4096;
+    return pageSize;
+}
+
+std::uint64_t ZEVHostGetPageSize() {
+    std::uint64_t size = darwin::hostPageSize();
+    if (size == 0) ZEVSDKLog("%s: sysconf failed while trying to get the page size\n", "ZEVHostGetPageSize");
+    return ZEVHostClampPageSize(size, size != 0);
+}
+
+void ZEVHostInitialize() {
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    if (readOnly == nullptr) return;
+    readOnly->host.documentsPath = nullptr;
+    readOnly->host.pageSize = ZEVHostGetPageSize();
+    std::string documents = ZEVCurrentPlatformFacts().documentsDirectory;
+    if (!documents.empty()) readOnly->host.documentsPath = ZEVDuplicateString(documents.c_str());
+}
+
+std::uint32_t ZEVHostOSVersionNumberForMajor(int major) {
+    return major >= 4 && major <= 9 ? static_cast<std::uint32_t>(major) * 10000U : 0U;
+}
+
+std::uint32_t ZEVHostGetOSVersionNumber() {
+    return ZEVHostOSVersionNumberForMajor(ZEVCurrentPlatformFacts().osMajorVersion);
+}
+
+bool ZEVHostRecordHostInfo(ZEVFile* file) {
+    ZEVPlatformFacts facts = ZEVCurrentPlatformFacts();
+    char machine[128];
+    bool haveMachine = darwin::hostMachine(machine, sizeof machine);
+    ZEVFileWriteSectionStart(file, "host");
+    ZEVFileWriteObjectStart(file);
+    ZEVFileWriteStringEntry(file, "model", facts.deviceModel.c_str());
+    ZEVFileWriteStringEntry(file, "machine", haveMachine ? machine : "(failed)");
+    ZEVFileWriteStringEntry(file, "os_build_version", facts.osBuildVersion.c_str());
+    ZEVFileWriteStringEntry(file, "os_display_version", facts.osDisplayVersion.c_str());
+    ZEVFileWriteStringEntry(file, "platform", "ios");
+    ZEVFileWriteStringEntry(file, "locale", facts.localeIdentifier.c_str());
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteSectionEnd(file);
+    return true;
+}
+
+void ZEVHostRecordStorage(ZEVFile* file) {
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVFileWriteSectionStart(file, "storage");
+    ZEVFileWriteObjectStart(file);
+    std::uint64_t freeBytes = 0;
+    std::uint64_t totalBytes = 0;
+    if (readOnly != nullptr && darwin::volumeSpace(readOnly->host.documentsPath, freeBytes, totalBytes)) {
+        ZEVFileWriteUInt64Entry(file, "free", freeBytes);
+        ZEVFileWriteUInt64Entry(file, "total", totalBytes);
+    }
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteSectionEnd(file);
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Host facts for the crash context and the record: page size, documents volume, OS version, the
+// "host" metadata section and the crash-time "storage" section.
+#include <cstdint>
+
+struct ZEVFile;
+
+// The page size clamped to 4096..16384 (16384 when it cannot be read).
+std::uint64_t ZEVHostGetPageSize();
+// Clamping rule on its own (tested with odd page sizes).
+std::uint64_t ZEVHostClampPageSize(std::uint64_t pageSize, bool known);
+// Fills the host part of the read-only context: page size and the documents directory path.
+void ZEVHostInitialize();
+// major * 10000 for OS majors 4 to 9, else 0.
+std::uint32_t ZEVHostGetOSVersionNumber();
+std::uint32_t ZEVHostOSVersionNumberForMajor(int major);
+// Writes the "host" section; true.
+bool ZEVHostRecordHostInfo(ZEVFile* file);
+// Writes the "storage" section (free and total bytes of the documents volume, or an empty object).
+// Signal-safe.
+void ZEVHostRecordStorage(ZEVFile* file);

@@ -1,0 +1,27 @@
+#pragma once
+// One slot of the crash context's fixed table of loaded images, updated without locks.
+#include <atomic>
+#include <cstdint>
+
+constexpr int ZEVBinaryImageTableSize = 512;
+
+// A slot is claimed by a compare-and-swap of its base (0 = free). An unloaded image keeps its base
+// with size 0, so lookups skip it. For ELF images `eh_frame` holds the .eh_frame_hdr index (the entry
+// point of the DWARF lookup) and `unwind_info` is 0; Mach-O images keep their sections' addresses.
+struct ZEVBinaryImageRuntimeNode {
+    std::atomic<std::uint64_t> base;
+    std::uint64_t size;
+    std::uint64_t eh_frame;
+    std::uint64_t unwind_info;
+    std::uint64_t crash_info;
+};
+static_assert(sizeof(ZEVBinaryImageRuntimeNode) == 40, "five 64-bit fields");
+
+// A plain copy of a slot, for readers.
+struct ZEVBinaryImageNodeCopy {
+    std::uint64_t base = 0;
+    std::uint64_t size = 0;
+    std::uint64_t eh_frame = 0;
+    std::uint64_t unwind_info = 0;
+    std::uint64_t crash_info = 0;
+};

@@ -1,0 +1,348 @@
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1000;
+
+// Writes everything it can; returns the bytes the descriptor took.
+std::uint64_t writeFully(int fd, const char* bytes, std::size_t length) {
+    std::uint64_t total = 0;
+    while (length > 0) {
+        long n = syscall(SYS_write, fd, bytes, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        total += static_cast<std::uint64_t>(n);
+        bytes += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
+// Digits from the least significant end into a 21-byte buffer; returns the first digit.
+const char* formatUnsigned(char (&digits)[21], std::uint64_t value, bool hex) {
+    char* p = digits + 20;
+    *p = '\0';
+    unsigned base = hex ? 16 : 10;
+    do {
+        unsigned d = static_cast<unsigned>(value % base);
+        *--p = static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10);
+        value /= base;
+    } while (value != 0);
+    return p;
+}
+
+void writeLiteral(ZEVFile* file, const char* text) {
+    ZEVFileWriteBytes(file, text, std::strlen(text));
+}
+
+void openCollection(ZEVFile* file, char c) {
+    if (file->needsComma) ZEVFileWriteBytes(file, ",", 1);
+    ZEVFileWriteBytes(file, &c, 1);
+    file->depth += 1;
+    file->needsComma = false;
+}
+
+void closeCollection(ZEVFile* file, char c) {
+    ZEVFileWriteBytes(file, &c, 1);
+    if (file->depth >= 1) {
+        file->needsComma = file->depth >= 2;
+        file->depth -= 1;
+    }
+}
+
+void elementPrefix(ZEVFile* file) {
+    if (file->needsComma) ZEVFileWriteBytes(file, ",", 1);
+}
+
+} // namespace
+
+bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool buffered) {
+    if (file == nullptr) {
+        ZEVSDKLog("%s: Error: file is null\n", "ZEVFileInitWithPathMode");
+        return false;
+    }
+    if (path == nullptr) {
+        ZEVSDKLog("%s: Error: file descriptor invalid\n", "ZEVFileInit");
+        return false;
+    }
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    long fd;
+    do {
+        fd = syscall(SYS_openat, AT_FDCWD, path, flags, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        ZEVSDKLog("%s: Error: Unable to open file %s\n", "ZEVFileInitWithPathMode", strerror(errno));
+        ZEVSDKLog("%s: Error: file descriptor invalid\n", "ZEVFileInit");
+        return false;
+    }
+    *file = ZEVFile{};
+    file->descriptor = static_cast<int>(fd);
+    file->buffered = buffered;
+    if (buffered) {
+        file->buffer = static_cast<char*>(std::malloc(kBufferSize));
+        if (file->buffer == nullptr) file->buffered = false;
+    }
+    if (append) {
+        struct stat info {};
+        if (fstat(file->descriptor, &info) == 0 && info.st_size > 0) {
+            file->bytesWritten = static_cast<std::uint64_t>(info.st_size);
+        }
+    }
+    return true;
+}
+
+bool ZEVFileInitWithPath(ZEVFile* file, const char* path, bool buffered) {
+    return ZEVFileInitWithPathMode(file, path, true, buffered);
+}
+
+bool ZEVFileIsOpen(const ZEVFile* file) {
+    return file != nullptr && file->descriptor >= 0;
+}
+
+void ZEVFileFlushBuffer(ZEVFile* file) {
+    if (file == nullptr || file->buffer == nullptr) return;
+    if (file->bufferedBytes > 0 && file->descriptor >= 0) {
+        file->bytesWritten += writeFully(file->descriptor, file->buffer, file->bufferedBytes);
+    }
+    file->bufferedBytes = 0;
+}
+
+void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length) {
+    if (file == nullptr || bytes == nullptr || length == 0 || file->descriptor < 0) return;
+    const char* in = static_cast<const char*>(bytes);
+    if (!file->buffered || file->buffer == nullptr) {
+        file->bytesWritten += writeFully(file->descriptor, in, length);
+        return;
+    }
+    while (file->bufferedBytes + length >= kBufferSize) {
+        std::size_t take = kBufferSize - 1 - file->bufferedBytes;
+        std::memcpy(file->buffer + file->bufferedBytes, in, take);
+        file->bufferedBytes += take;
+        ZEVFileFlushBuffer(file);
+        in += take;
+        length -= take;
+    }
+    std::memcpy(file->buffer + file->bufferedBytes, in, length);
+    file->bufferedBytes += length;
+    file->buffer[file->bufferedBytes] = '\0';
+}
+
+bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten) {
+    if (file == nullptr) return false;
+    if (file->buffered && file->buffer != nullptr) {
+        if (file->bufferedBytes > 0) ZEVFileFlushBuffer(file);
+    }
+    // The buffer is released exactly once, before close can fail, so a failed close never leaves a
+    // record that would free it again.
+    std::free(file->buffer);
+    file->buffer = nullptr;
+    if (bytesWritten != nullptr) *bytesWritten = file->bytesWritten;
+    int fd = file->descriptor;
+    *file = ZEVFile{};
+    if (fd < 0) return false;
+    if (syscall(SYS_close, fd) != 0 && errno != EINTR) {
+        ZEVSDKLog("%s: Error: Unable to close file %s\n", "ZEVFileCloseWithOffset", strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool ZEVFileClose(ZEVFile* file) {
+    return ZEVFileCloseWithOffset(file, nullptr);
+}
+
+void ZEVFileWriteSectionStart(ZEVFile* file, const char* name) {
+    ZEVFileWriteObjectStart(file);
+    ZEVFileWriteKey(file, name);
+}
+
+void ZEVFileWriteSectionEnd(ZEVFile* file) {
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteBytes(file, "\n", 1);
+}
+
+void ZEVFileWriteObjectStart(ZEVFile* file) {
+    openCollection(file, '{');
+}
+void ZEVFileWriteObjectEnd(ZEVFile* file) {
+    closeCollection(file, '}');
+}
+void ZEVFileWriteArrayStart(ZEVFile* file) {
+    openCollection(file, '[');
+}
+void ZEVFileWriteArrayEnd(ZEVFile* file) {
+    closeCollection(file, ']');
+}
+
+void ZEVFileWriteKey(ZEVFile* file, const char* key) {
+    if (file == nullptr) return;
+    elementPrefix(file);
+    ZEVFileWriteString(file, key);
+    ZEVFileWriteBytes(file, ":", 1);
+    file->needsComma = false;
+}
+
+void ZEVFileWriteUInt64(ZEVFile* file, std::uint64_t value) {
+    char digits[21];
+    writeLiteral(file, formatUnsigned(digits, value, false));
+}
+
+void ZEVFileWriteInt64(ZEVFile* file, std::int64_t value) {
+    if (value < 0) {
+        ZEVFileWriteBytes(file, "-", 1);
+        ZEVFileWriteUInt64(file, 0 - static_cast<std::uint64_t>(value));
+    } else {
+        ZEVFileWriteUInt64(file, static_cast<std::uint64_t>(value));
+    }
+}
+
+void ZEVFileWriteString(ZEVFile* file, const char* value) {
+    if (value == nullptr) {
+        writeLiteral(file, "null");
+        return;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    char chunk[72];
+    std::size_t used = 0;
+    chunk[used++] = '"';
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(value); *p != 0; ++p) {
+        if (used > sizeof chunk - 8) {
+            ZEVFileWriteBytes(file, chunk, used);
+            used = 0;
+        }
+        unsigned char c = *p;
+        if (c == '"' || c == '\\') {
+            chunk[used++] = '\\';
+            chunk[used++] = static_cast<char>(c);
+        } else if (c < 0x20) {
+            std::memcpy(chunk + used, "\\u00", 4);
+            used += 4;
+            chunk[used++] = kHex[c >> 4];
+            chunk[used++] = kHex[c & 15];
+        } else {
+            chunk[used++] = static_cast<char>(c);
+        }
+    }
+    chunk[used++] = '"';
+    ZEVFileWriteBytes(file, chunk, used);
+}
+
+void ZEVFileWriteHexBytes(ZEVFile* file, const void* bytes, std::size_t length) {
+    if (bytes == nullptr) {
+        writeLiteral(file, "null");
+        return;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    const unsigned char* in = static_cast<const unsigned char*>(bytes);
+    ZEVFileWriteBytes(file, "\"", 1);
+    char digits[32];
+    while (length > 0) {
+        std::size_t take = length < 16 ? length : 16;
+        for (std::size_t i = 0; i < take; ++i) {
+            digits[2 * i] = kHex[in[i] >> 4];
+            digits[2 * i + 1] = kHex[in[i] & 15];
+        }
+        ZEVFileWriteBytes(file, digits, 2 * take);
+        in += take;
+        length -= take;
+    }
+    ZEVFileWriteBytes(file, "\"", 1);
+}
+
+void ZEVFileWriteHexString(ZEVFile* file, const char* value) {
+    ZEVFileWriteHexBytes(file, value, value == nullptr ? 0 : std::strlen(value));
+}
+
+void ZEVFileWriteUInt64Entry(ZEVFile* file, const char* key, std::uint64_t value) {
+    ZEVFileWriteKey(file, key);
+    ZEVFileWriteUInt64(file, value);
+    if (file != nullptr) file->needsComma = true;
+}
+
+void ZEVFileWriteInt64Entry(ZEVFile* file, const char* key, std::int64_t value) {
+    ZEVFileWriteKey(file, key);
+    ZEVFileWriteInt64(file, value);
+    if (file != nullptr) file->needsComma = true;
+}
+
+void ZEVFileWriteStringEntry(ZEVFile* file, const char* key, const char* value) {
+    ZEVFileWriteKey(file, key);
+    ZEVFileWriteString(file, value);
+    if (file != nullptr) file->needsComma = true;
+}
+
+void ZEVFileWriteHexStringEntry(ZEVFile* file, const char* key, const char* value) {
+    ZEVFileWriteKey(file, key);
+    ZEVFileWriteHexString(file, value);
+    if (file != nullptr) file->needsComma = true;
+}
+
+void ZEVFileWriteBoolEntry(ZEVFile* file, const char* key, bool value) {
+    ZEVFileWriteKey(file, key);
+    writeLiteral(file, value ? "true" : "false");
+    if (file != nullptr) file->needsComma = true;
+}
+
+void ZEVFileWriteNullEntry(ZEVFile* file, const char* key) {
+    ZEVFileWriteKey(file, key);
+    writeLiteral(file, "null");
+    if (file != nullptr) file->needsComma = true;
+}
+
+void ZEVFileWriteNSStringEntry(ZEVFile* file, const char* key, const char* text) {
+    if (text == nullptr || *text == '\0') return;
+    ZEVFileWriteStringEntry(file, key, text);
+}
+
+void ZEVFileWriteUInt64Element(ZEVFile* file, std::uint64_t value) {
+    if (file == nullptr) return;
+    elementPrefix(file);
+    ZEVFileWriteUInt64(file, value);
+    file->needsComma = true;
+}
+
+void ZEVFileWriteStringElement(ZEVFile* file, const char* value) {
+    if (file == nullptr) return;
+    elementPrefix(file);
+    ZEVFileWriteString(file, value);
+    file->needsComma = true;
+}
+
+void ZEVFileWriteHexStringElement(ZEVFile* file, const char* value) {
+    if (file == nullptr) return;
+    elementPrefix(file);
+    ZEVFileWriteHexString(file, value);
+    file->needsComma = true;
+}
+
+void ZEVFileWriteNullElement(ZEVFile* file) {
+    if (file == nullptr) return;
+    elementPrefix(file);
+    writeLiteral(file, "null");
+    file->needsComma = true;
+}
+
+void ZEVWriteUInt64ToDescriptor(int descriptor, std::uint64_t value, bool hex) {
+    char digits[21];
+    const char* first = formatUnsigned(digits, value, hex);
+    writeFully(descriptor, first, static_cast<std::size_t>(digits + 20 - first));
+}
+
+void ZEVWriteInt64ToDescriptor(int descriptor, std::int64_t value) {
+    if (value < 0) {
+        writeFully(descriptor, "-", 1);
+        ZEVWriteUInt64ToDescriptor(descriptor, 0 - static_cast<std::uint64_t>(value), false);
+    } else {
+        ZEVWriteUInt64ToDescriptor(descriptor, static_cast<std::uint64_t>(value), false);
+    }
+}

@@ -1,0 +1,69 @@
+#pragma once
+// Record files: one JSON object per line, each holding one named section ("zevrecord" files).
+//
+// The writer works inside signal handlers: the caller owns the ZEVFile (usually on its stack), numbers
+// and strings are formatted here without a library, and unbuffered files never allocate (one write
+// per token, looping over short writes and EINTR). Buffered files use a 1000-byte heap block that
+// reaches the descriptor in pieces of 999 bytes.
+//
+// Plain strings (keys, paths, names) are escaped JSON-style (quote, backslash, bytes below 0x20), so an
+// odd thread name never costs a whole line; hex strings carry arbitrary text as lowercase hex digits.
+// Failed writes are not reported per call: they simply do not count towards bytesWritten.
+#include <cstddef>
+#include <cstdint>
+
+struct ZEVFile {
+    int descriptor = -1;
+    std::int32_t depth = 0;
+    bool needsComma = false;
+    bool buffered = false;
+    char* buffer = nullptr;
+    std::uint64_t bufferedBytes = 0;
+    std::uint64_t bytesWritten = 0;
+};
+
+// Opens (creating, mode 0644) for append or truncation. False with an SDK log line on failure.
+bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool buffered);
+bool ZEVFileInitWithPath(ZEVFile* file, const char* path, bool buffered);
+// Flushes, frees the buffer, reports the bytes written and closes. The buffer is freed and the record
+// reset whatever close answers; false (with a log line) when close failed.
+bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten);
+bool ZEVFileClose(ZEVFile* file);
+bool ZEVFileIsOpen(const ZEVFile* file);
+void ZEVFileFlushBuffer(ZEVFile* file);
+void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length);
+
+void ZEVFileWriteSectionStart(ZEVFile* file, const char* name);
+void ZEVFileWriteSectionEnd(ZEVFile* file);
+void ZEVFileWriteObjectStart(ZEVFile* file);
+void ZEVFileWriteObjectEnd(ZEVFile* file);
+void ZEVFileWriteArrayStart(ZEVFile* file);
+void ZEVFileWriteArrayEnd(ZEVFile* file);
+void ZEVFileWriteKey(ZEVFile* file, const char* key);
+
+void ZEVFileWriteUInt64Entry(ZEVFile* file, const char* key, std::uint64_t value);
+void ZEVFileWriteInt64Entry(ZEVFile* file, const char* key, std::int64_t value);
+// A null value writes null.
+void ZEVFileWriteStringEntry(ZEVFile* file, const char* key, const char* value);
+void ZEVFileWriteHexStringEntry(ZEVFile* file, const char* key, const char* value);
+void ZEVFileWriteBoolEntry(ZEVFile* file, const char* key, bool value);
+// Writes nothing at all (not even the key) when the text is null or empty.
+void ZEVFileWriteNSStringEntry(ZEVFile* file, const char* key, const char* text);
+// A JSON null value for the key.
+void ZEVFileWriteNullEntry(ZEVFile* file, const char* key);
+
+void ZEVFileWriteUInt64Element(ZEVFile* file, std::uint64_t value);
+void ZEVFileWriteStringElement(ZEVFile* file, const char* value);
+void ZEVFileWriteHexStringElement(ZEVFile* file, const char* value);
+void ZEVFileWriteNullElement(ZEVFile* file);
+
+void ZEVFileWriteUInt64(ZEVFile* file, std::uint64_t value);
+void ZEVFileWriteInt64(ZEVFile* file, std::int64_t value);
+void ZEVFileWriteString(ZEVFile* file, const char* value);
+void ZEVFileWriteHexString(ZEVFile* file, const char* value);
+// Hex digits of `length` raw bytes (null bytes gives null).
+void ZEVFileWriteHexBytes(ZEVFile* file, const void* bytes, std::size_t length);
+
+// Number formatting straight to a descriptor (the SDK log uses it).
+void ZEVWriteUInt64ToDescriptor(int descriptor, std::uint64_t value, bool hex);
+void ZEVWriteInt64ToDescriptor(int descriptor, std::int64_t value);

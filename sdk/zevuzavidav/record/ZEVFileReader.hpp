@@ -1,0 +1,18 @@
+#pragma once
+// Reads a record file back into its sections, for report processing and key-value compaction.
+//
+// Runs in normal code (allocates). Lines that do not parse as a JSON object, such as the cut-off last
+// line of a record interrupted by a crash, are skipped; the other lines are kept in file order.
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Returns a replacement for a section, or a null value to drop it.
+using ZEVSectionTransform = std::function<nlohmann::json(const nlohmann::json& section)>;
+
+// The parsed sections, or nothing when the path is null or the file cannot be read (the file is then
+// removed when `removeOnFailure` is set, and an SDK log line names the path).
+std::optional<std::vector<nlohmann::json>> ZEVFileReadSections(const char* path, bool removeOnFailure,
+                                                               const ZEVSectionTransform& transform = {});

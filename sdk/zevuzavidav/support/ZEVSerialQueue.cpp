@@ -1,0 +1,89 @@
+#include "sdk/zevuzavidav/support/ZEVSerialQueue.hpp"
+
+#include "platform/darwin/Threads.hpp"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+struct ZEVSerialQueue::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::function<void()>> blocks;
+    bool stopping = false;
+    std::thread worker;
+};
+
+ZEVSerialQueue::ZEVSerialQueue(std::string label)
+    : label_(std::move(label)), state_(std::make_unique<State>()) {
+    State* state = state_.get();
+    std::string name = label_;
+    state->worker = std::thread([state, name] {
+        darwin::AlternateSignalStack altStack;
+        darwin::setCurrentThreadName(name.c_str());
+        darwin::setCurrentThreadQueueLabel(name.c_str());
+        std::unique_lock lock(state->mutex);
+        for (;;) {
+            state->changed.wait(lock, [&] { return state->stopping || !state->blocks.empty(); });
+            if (state->blocks.empty()) break;
+            auto block = std::move(state->blocks.front());
+            state->blocks.pop_front();
+            lock.unlock();
+            block();
+            lock.lock();
+        }
+        darwin::forgetCurrentThread();
+    });
+}
+
+ZEVSerialQueue::~ZEVSerialQueue() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
+    }
+    state_->changed.notify_all();
+    if (state_->worker.joinable()) state_->worker.join();
+}
+
+void ZEVSerialQueue::async(std::function<void()> block) {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->blocks.push_back(std::move(block));
+    }
+    state_->changed.notify_all();
+}
+
+void ZEVSerialQueue::sync(const std::function<void()>& block) {
+    if (std::this_thread::get_id() == state_->worker.get_id()) {
+        block(); // already on the queue: running inline keeps the order and cannot deadlock
+        return;
+    }
+    // A gate block parks the worker until the caller has run its block, so nothing queued later can
+    // overtake it and nothing queued earlier is still running.
+    std::mutex gateMutex;
+    std::condition_variable gateChanged;
+    bool reached = false;
+    bool released = false;
+    async([&] {
+        std::unique_lock gate(gateMutex);
+        reached = true;
+        gateChanged.notify_all();
+        gateChanged.wait(gate, [&] { return released; });
+    });
+    {
+        std::unique_lock gate(gateMutex);
+        gateChanged.wait(gate, [&] { return reached; });
+    }
+    struct Release {
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& released;
+        ~Release() {
+            std::lock_guard gate(mutex);
+            released = true;
+            changed.notify_all();
+        }
+    } release{gateMutex, gateChanged, released};
+    block();
+}

@@ -1,0 +1,79 @@
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+
+#include "platform/darwin/GuardedRead.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <dlfcn.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+void ZEVHexEncodeByte(std::uint8_t byte, char output[2]) {
+    static const char kHex[] = "0123456789abcdef";
+    output[0] = kHex[byte >> 4];
+    output[1] = kHex[byte & 15];
+}
+
+void ZEVHexEncodeBytes(const void* bytes, std::size_t length, char* output) {
+    if (output == nullptr) return;
+    std::memset(output, 0, 2 * length + 1);
+    if (bytes == nullptr) return;
+    const auto* in = static_cast<const std::uint8_t*>(bytes);
+    for (std::size_t i = 0; i < length; ++i)
+        ZEVHexEncodeByte(in[i], output + 2 * i);
+}
+
+bool ZEVReadMemory(std::uintptr_t address, void* destination, std::size_t size) {
+    return darwin::readMemory(address, destination, size);
+}
+
+bool ZEVReadString(std::uintptr_t address, const char** out, std::size_t maximum) {
+    if (maximum == 0) return true;
+    if (!darwin::readableString(address, maximum)) return false;
+    if (out != nullptr) *out = reinterpret_cast<const char*>(address);
+    return true;
+}
+
+char* ZEVDuplicateString(const char* text) {
+    if (text == nullptr) return nullptr;
+    std::size_t length = std::strlen(text) + 1;
+    ZEVAllocator* allocator = ZEVContextAllocator();
+    void* copy = ZEVAllocatorSafeAllocate(allocator, length, ZEVAllocationReadOnly);
+    if (copy == nullptr) return nullptr;
+    std::memcpy(copy, text, length);
+    return static_cast<char*>(copy);
+}
+
+bool ZEVUnlinkIfExists(const char* path) {
+    if (path == nullptr) return false;
+    return unlink(path) == 0 || errno == ENOENT;
+}
+
+void ZEVDladdrWithBlock(std::uintptr_t address, const std::function<void(const char*, const char*)>& block) {
+    if (!block) return;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(address), &info) == 0) {
+        block(nullptr, nullptr);
+        return;
+    }
+    block(info.dli_sname != nullptr ? info.dli_sname : "unknown",
+          info.dli_fname != nullptr ? info.dli_fname : "unknown");
+}
+
+std::uint64_t ZEVProfilingStart() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+double ZEVProfilingEndInMillis(std::uint64_t mark) {
+    return static_cast<double>(ZEVProfilingStart() - mark) / 1000000.0;
+}
+
+std::uint64_t ZEVCurrentTimeSeconds() {
+    timespec now{};
+    syscall(SYS_clock_gettime, CLOCK_REALTIME, &now);
+    return static_cast<std::uint64_t>(now.tv_sec);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Small services of the crash reporter: hex encoding, guarded reads, string copies into the crash
+// context, file removal, symbol lookup and the profiling clock.
+//
+// ZEVHexEncode*, ZEVReadMemory and ZEVReadString are signal-safe; the others are for normal threads.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+// Two lowercase hex digits for one byte.
+void ZEVHexEncodeByte(std::uint8_t byte, char output[2]);
+// Zeroes 2 * length + 1 output bytes, then writes two digits per byte.
+void ZEVHexEncodeBytes(const void* bytes, std::size_t length, char* output);
+// Guarded copy of this process's memory: false for addresses below 4096 or unreadable bytes.
+bool ZEVReadMemory(std::uintptr_t address, void* destination, std::size_t size);
+// True when the text at `address` is readable up to its zero byte or `maximum` bytes; `out` is set to
+// the address (nothing is copied). A maximum of 0 is true at once.
+bool ZEVReadString(std::uintptr_t address, const char** out, std::size_t maximum);
+// Copy (with terminator) in the read-only region of the crash context (heap once it is protected or
+// when no context exists). Null for null. The copy is never freed.
+char* ZEVDuplicateString(const char* text);
+// Removes a file; true when removed or when it did not exist.
+bool ZEVUnlinkIfExists(const char* path);
+// Symbol name and image path of an address ("unknown" for a missing one), or null and null when the
+// address is in no image.
+void ZEVDladdrWithBlock(std::uintptr_t address, const std::function<void(const char*, const char*)>& block);
+// The monotonic clock in nanoseconds, and the milliseconds elapsed since such a mark.
+std::uint64_t ZEVProfilingStart();
+double ZEVProfilingEndInMillis(std::uint64_t mark);
+// Seconds since 1970 (signal-safe).
+std::uint64_t ZEVCurrentTimeSeconds();

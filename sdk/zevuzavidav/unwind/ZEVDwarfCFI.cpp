@@ -1,0 +1,503 @@
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+
+#include "platform/darwin/GuardedRead.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
+
+#include <cstring>
+
+namespace {
+
+std::uint64_t* registerSlot(ZEVMachineContext* r, std::uint64_t number) {
+    switch (number) {
+    case 0:
+        return &r->rax;
+    case 1:
+        return &r->rdx;
+    case 2:
+        return &r->rcx;
+    case 3:
+        return &r->rbx;
+    case 4:
+        return &r->rsi;
+    case 5:
+        return &r->rdi;
+    case 6:
+        return &r->rbp;
+    case 7:
+        return &r->rsp;
+    case 8:
+        return &r->r8;
+    case 9:
+        return &r->r9;
+    case 10:
+        return &r->r10;
+    case 11:
+        return &r->r11;
+    case 12:
+        return &r->r12;
+    case 13:
+        return &r->r13;
+    case 14:
+        return &r->r14;
+    case 15:
+        return &r->r15;
+    case 16:
+        return &r->rip;
+    default:
+        return nullptr;
+    }
+}
+
+bool readRegisterForExpression(const void* registers, std::uint64_t number, std::uint64_t* value) {
+    return ZEVDwarfUnwindGetRegisterValue(static_cast<const ZEVMachineContext*>(registers), number, value);
+}
+
+// Length-prefixed block at the cursor: returns its address and skips it.
+std::uintptr_t skipBlock(ZEVDwarfCursor* cursor) {
+    std::uintptr_t start = cursor->at;
+    std::uint64_t length = ZEVDwarfReadULEB128(cursor);
+    if (cursor->failed || length > cursor->end - cursor->at) {
+        cursor->failed = true;
+        return 0;
+    }
+    cursor->at += length;
+    return start;
+}
+
+void setRule(ZEVDwarfRegisterRules* rules, std::uint64_t reg, std::uint32_t kind, std::int64_t value) {
+    if (reg >= ZEVDwarfRegisterCount) return; // registers we do not track keep no rule
+    rules->registers[reg].kind = kind;
+    rules->registers[reg].value = value;
+}
+
+} // namespace
+
+bool ZEVDwarfUnwindGetRegisterValue(const ZEVMachineContext* registers, std::uint64_t number,
+                                    std::uint64_t* value) {
+    std::uint64_t* slot = registerSlot(const_cast<ZEVMachineContext*>(registers), number);
+    if (slot == nullptr || value == nullptr) {
+        ZEVSDKLog("%s: Error: Unrecognized get register number %llu\n", "ZEVDwarfUnwindGetRegisterValue");
+        return false;
+    }
+    *value = *slot;
+    return true;
+}
+
+bool ZEVDwarfUnwindSetRegisterValue(ZEVMachineContext* registers, std::uint64_t number, std::uint64_t value) {
+    std::uint64_t* slot = registerSlot(registers, number);
+    if (slot == nullptr) {
+        ZEVSDKLog("%s: Unrecognized set register number %llu\n", "ZEVDwarfUnwindSetRegisterValue");
+        return false;
+    }
+    *slot = value;
+    return true;
+}
+
+bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end) {
+    std::memset(cie, 0, sizeof *cie);
+    ZEVDwarfCursor cursor;
+    ZEVDwarfCursorInit(&cursor, address, end);
+    std::uint64_t length = ZEVDwarfReadInitialLength(&cursor);
+    if (cursor.failed || length == 0) {
+        ZEVSDKLog("%s: Error: CIE length invalid\n", "ZEVDwarfParseCIERecord");
+        return false;
+    }
+    std::uintptr_t recordEnd = cursor.at + length;
+    if (recordEnd < cursor.at || recordEnd > end) return false;
+    cursor.end = recordEnd;
+    cie->length = length;
+    if (ZEVDwarfReadUInt32(&cursor) != 0)
+        ZEVSDKLog("%s: Error: CIE flag not found\n", "ZEVDwarfParseCIERecord");
+    cie->version = ZEVDwarfReadUInt8(&cursor);
+    if (cie->version != 1 && cie->version != 3) {
+        ZEVSDKLog("%s: Error: CIE version %u unsupported\n", "ZEVDwarfParseCIERecord",
+                  static_cast<unsigned>(cie->version));
+        return false;
+    }
+    cie->augmentation = ZEVDwarfReadString(&cursor);
+    cie->codeAlignment = ZEVDwarfReadULEB128(&cursor);
+    cie->dataAlignment = ZEVDwarfReadSLEB128(&cursor);
+    cie->returnAddressRegister =
+        cie->version == 1 ? ZEVDwarfReadUInt8(&cursor) : ZEVDwarfReadULEB128(&cursor);
+    if (cursor.failed) return false;
+    const char* augmentation = reinterpret_cast<const char*>(cie->augmentation);
+    if (augmentation[0] != '\0') {
+        if (augmentation[0] != 'z') {
+            ZEVSDKLog("%s: Error: Unimplemented: augmentation string %s\n",
+                      "ZEVDwarfParseAndProcessAugmentation", augmentation);
+            return false;
+        }
+        std::uint64_t dataLength = ZEVDwarfReadULEB128(&cursor);
+        std::uintptr_t dataEnd = cursor.at + dataLength;
+        if (cursor.failed || dataEnd < cursor.at || dataEnd > recordEnd) return false;
+        for (const char* letter = augmentation + 1; *letter != '\0'; ++letter) {
+            switch (*letter) {
+            case 'L':
+                cie->lsdaEncoding = ZEVDwarfReadUInt8(&cursor);
+                break;
+            case 'P':
+                cie->personalityEncoding = ZEVDwarfReadUInt8(&cursor);
+                cie->personality = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->personalityEncoding);
+                if (cie->personality == ZEVDwarfInvalidAddress) {
+                    ZEVSDKLog("%s: Error: Found an invalid start address\n",
+                              "ZEVDwarfParseAndProcessAugmentation");
+                    return false;
+                }
+                break;
+            case 'R':
+                cie->fdePointerEncoding = ZEVDwarfReadUInt8(&cursor);
+                break;
+            case 'S':
+                cie->signalFrame = true;
+                break;
+            default:
+                ZEVSDKLog("%s: Error: Unhandled augmentation string entry %c\n",
+                          "ZEVDwarfParseAndProcessAugmentation");
+                return false;
+            }
+            if (cursor.failed || cursor.at > dataEnd) return false;
+        }
+        cursor.at = dataEnd;
+    }
+    cie->instructions = cursor.at;
+    cie->instructionsLength = recordEnd - cursor.at;
+    return !cursor.failed;
+}
+
+bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
+                            std::uintptr_t end) {
+    std::memset(fde, 0, sizeof *fde);
+    ZEVDwarfCursor cursor;
+    ZEVDwarfCursorInit(&cursor, address, end);
+    std::uint64_t length = ZEVDwarfReadInitialLength(&cursor);
+    if (cursor.failed || length == 0) {
+        ZEVSDKLog("%s: Error: FDE has zero length\n", "ZEVDwarfParseFDERecord");
+        return false;
+    }
+    std::uintptr_t recordEnd = cursor.at + length;
+    if (recordEnd < cursor.at || recordEnd > end) return false;
+    cursor.end = recordEnd;
+    fde->length = length;
+    std::uintptr_t pointerField = cursor.at;
+    fde->ciePointer = ZEVDwarfReadUInt32(&cursor);
+    if (cursor.failed || fde->ciePointer == 0 || fde->ciePointer > pointerField) {
+        ZEVSDKLog("%s: Error: CIE offset invalid\n", "ZEVDwarfParseFDERecord");
+        return false;
+    }
+    std::uintptr_t cieAddress = pointerField - fde->ciePointer;
+    if (!ZEVDwarfParseCIERecord(cie, cieAddress, cieAddress + 0x10000)) {
+        ZEVSDKLog("%s: Error: Unable to parse CIE record\n", "ZEVDwarfParseFDERecord");
+        return false;
+    }
+    fde->pcBegin = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding);
+    if (fde->pcBegin == ZEVDwarfInvalidAddress) {
+        ZEVSDKLog("%s: Error: Found an invalid start address\n", "ZEVDwarfParseFDERecord");
+        return false;
+    }
+    fde->pcRange = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding & 0x0F);
+    if (fde->pcRange == ZEVDwarfInvalidAddress) {
+        ZEVSDKLog("%s: Error: Found an invalid address range\n", "ZEVDwarfParseFDERecord");
+        return false;
+    }
+    const char* augmentation = reinterpret_cast<const char*>(cie->augmentation);
+    if (augmentation[0] == 'z') {
+        std::uint64_t skip = ZEVDwarfReadULEB128(&cursor);
+        if (cursor.failed || skip > recordEnd - cursor.at) return false;
+        cursor.at += skip;
+    }
+    fde->instructions = cursor.at;
+    fde->instructionsLength = recordEnd - cursor.at;
+    return !cursor.failed;
+}
+
+bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out) {
+    ZEVDwarfCursor cursor;
+    ZEVDwarfCursorInit(&cursor, hdr, hdr + 4096);
+    std::uint8_t version = ZEVDwarfReadUInt8(&cursor);
+    std::uint8_t ehFramePointerEncoding = ZEVDwarfReadUInt8(&cursor);
+    std::uint8_t countEncoding = ZEVDwarfReadUInt8(&cursor);
+    std::uint8_t tableEncoding = ZEVDwarfReadUInt8(&cursor);
+    if (cursor.failed || version != 1 || tableEncoding != 0x3B) return false;
+    std::uint64_t ehFrame = ZEVParseAddressWithEncodingAndAdvance(&cursor, ehFramePointerEncoding, hdr);
+    std::uint64_t count = ZEVParseAddressWithEncodingAndAdvance(&cursor, countEncoding, hdr);
+    if (ehFrame < 4096 || ehFrame == ZEVDwarfInvalidAddress || count == ZEVDwarfInvalidAddress ||
+        count == 0 || count > (1ULL << 28)) {
+        return false;
+    }
+    std::uintptr_t table = cursor.at;
+    std::uint64_t low = 0;
+    std::uint64_t high = count;
+    std::uint64_t fdeAddress = 0;
+    bool found = false;
+    while (low < high) { // last entry whose start is <= pc
+        std::uint64_t mid = low + (high - low) / 2;
+        std::int32_t entry[2];
+        if (!darwin::readMemory(table + mid * 8, entry, sizeof entry)) return false;
+        std::uint64_t start = hdr + static_cast<std::uint64_t>(static_cast<std::int64_t>(entry[0]));
+        if (start <= pc) {
+            fdeAddress = hdr + static_cast<std::uint64_t>(static_cast<std::int64_t>(entry[1]));
+            found = true;
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    if (!found || fdeAddress < ehFrame) return false;
+    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fdeAddress, fdeAddress + 0x100000)) return false;
+    return pc >= out->fde.pcBegin && pc - out->fde.pcBegin < out->fde.pcRange;
+}
+
+bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
+                                   const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
+                                   const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
+                                   std::int64_t limit) {
+    if (length == 0 || limit < 0) return true;
+    ZEVDwarfCursor cursor;
+    ZEVDwarfCursorInit(&cursor, instructions, instructions + length);
+    ZEVDwarfRegisterRules saved[ZEVDwarfStateStackDepth];
+    int savedCount = 0;
+    std::uint64_t location = 0;
+    const auto factor = static_cast<std::uint64_t>(cie->codeAlignment);
+    while (cursor.at < cursor.end && static_cast<std::int64_t>(location) <= limit) {
+        std::uint8_t opcode = ZEVDwarfReadUInt8(&cursor);
+        std::uint8_t operand = opcode & 0x3F;
+        switch (opcode & 0xC0) {
+        case 0x40:
+            location += operand * factor;
+            continue;
+        case 0x80:
+            setRule(rules, operand, ZEVDwarfRuleOffset,
+                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment);
+            continue;
+        case 0xC0:
+            if (initial == nullptr) return false;
+            if (operand < ZEVDwarfRegisterCount) rules->registers[operand] = initial->registers[operand];
+            continue;
+        default:
+            break;
+        }
+        std::uint64_t reg = 0;
+        switch (opcode) {
+        case 0x00: // nop
+            break;
+        case 0x01: { // set_loc: absolute, made relative to the FDE's start
+            std::uint64_t address = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding);
+            if (address == ZEVDwarfInvalidAddress || address < pcBegin) return false;
+            location = address - pcBegin;
+            break;
+        }
+        case 0x02:
+            location += ZEVDwarfReadUInt8(&cursor) * factor;
+            break;
+        case 0x03:
+            location += ZEVDwarfReadUInt16(&cursor) * factor;
+            break;
+        case 0x04:
+            location += ZEVDwarfReadUInt32(&cursor) * factor;
+            break;
+        case 0x05: // offset_extended
+            reg = ZEVDwarfReadULEB128(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleOffset,
+                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment);
+            break;
+        case 0x06: // restore_extended
+            reg = ZEVDwarfReadULEB128(&cursor);
+            if (initial == nullptr) return false;
+            if (reg < ZEVDwarfRegisterCount) rules->registers[reg] = initial->registers[reg];
+            break;
+        case 0x07: // undefined
+            setRule(rules, ZEVDwarfReadULEB128(&cursor), ZEVDwarfRuleUndefined, 0);
+            break;
+        case 0x08: // same_value
+            setRule(rules, ZEVDwarfReadULEB128(&cursor), ZEVDwarfRuleUnchanged, 0);
+            break;
+        case 0x09: { // register
+            reg = ZEVDwarfReadULEB128(&cursor);
+            std::uint64_t other = ZEVDwarfReadULEB128(&cursor);
+            if (other >= ZEVDwarfRegisterCount) {
+                setRule(rules, reg, ZEVDwarfRuleUndefined, 0);
+            } else {
+                setRule(rules, reg, ZEVDwarfRuleRegister, static_cast<std::int64_t>(other));
+            }
+            break;
+        }
+        case 0x0A: // remember_state
+            if (savedCount >= ZEVDwarfStateStackDepth) return false;
+            saved[savedCount++] = *rules;
+            break;
+        case 0x0B: // restore_state: the whole row, CFA rule included
+            if (savedCount == 0) return false;
+            *rules = saved[--savedCount];
+            break;
+        case 0x0C: // def_cfa
+            rules->cfaRegister = ZEVDwarfReadULEB128(&cursor);
+            rules->cfaOffset = static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor));
+            rules->cfaExpression = 0;
+            break;
+        case 0x0D: // def_cfa_register
+            rules->cfaRegister = ZEVDwarfReadULEB128(&cursor);
+            rules->cfaExpression = 0;
+            break;
+        case 0x0E: // def_cfa_offset
+            rules->cfaOffset = static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor));
+            break;
+        case 0x0F: // def_cfa_expression
+            rules->cfaExpression = skipBlock(&cursor);
+            break;
+        case 0x10: // expression
+            reg = ZEVDwarfReadULEB128(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleExpression, static_cast<std::int64_t>(skipBlock(&cursor)));
+            break;
+        case 0x11: // offset_extended_sf
+            reg = ZEVDwarfReadULEB128(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleOffset, ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment);
+            break;
+        case 0x12: // def_cfa_sf
+            rules->cfaRegister = ZEVDwarfReadULEB128(&cursor);
+            rules->cfaOffset = ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment;
+            rules->cfaExpression = 0;
+            break;
+        case 0x13: // def_cfa_offset_sf
+            rules->cfaOffset = ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment;
+            break;
+        case 0x14: // val_offset
+            reg = ZEVDwarfReadULEB128(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleValOffset,
+                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment);
+            break;
+        case 0x15: // val_offset_sf
+            reg = ZEVDwarfReadULEB128(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleValOffset, ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment);
+            break;
+        case 0x16: // val_expression
+            reg = ZEVDwarfReadULEB128(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleValExpression, static_cast<std::int64_t>(skipBlock(&cursor)));
+            break;
+        case 0x2E: // GNU_args_size: only matters to landing pads
+            ZEVDwarfReadULEB128(&cursor);
+            break;
+        case 0x2F: // GNU_negative_offset_extended
+            reg = ZEVDwarfReadULEB128(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleOffset,
+                    -static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment);
+            break;
+        default:
+            ZEVSDKLog("%s: Error: Unrecognized DWARF instruction 0x%x\n", "ZEVDwarfInstructionsEnumerate",
+                      static_cast<unsigned>(opcode));
+            return false;
+        }
+        if (cursor.failed) {
+            ZEVSDKLog("%s: Error: Failed to execute dwarf instruction 0x%x\n",
+                      "ZEVDwarfInstructionsEnumerate", static_cast<unsigned>(opcode));
+            return false;
+        }
+    }
+    return !cursor.failed;
+}
+
+bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
+                                    ZEVMachineContext* registers) {
+    if (cfi == nullptr || registers == nullptr) return false;
+    ZEVDwarfRegisterRules initial;
+    std::memset(&initial, 0, sizeof initial);
+    if (!ZEVDwarfInstructionsEnumerate(cfi->cie.instructions, cfi->cie.instructionsLength, &cfi->cie,
+                                       &initial, nullptr, cfi->fde.pcBegin, INT64_MAX)) {
+        ZEVSDKLog("%s: Error: Unable to run CIE instructions\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
+    }
+    if (pc < cfi->fde.pcBegin) {
+        ZEVSDKLog("%s: Error: The FDE pcOffset value cannot be negative\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
+    }
+    ZEVDwarfRegisterRules rules = initial;
+    if (!ZEVDwarfInstructionsEnumerate(cfi->fde.instructions, cfi->fde.instructionsLength, &cfi->cie, &rules,
+                                       &initial, cfi->fde.pcBegin,
+                                       static_cast<std::int64_t>(pc - cfi->fde.pcBegin))) {
+        ZEVSDKLog("%s: Error: Unable to run FDE instructions\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
+    }
+    std::uint64_t cfa = 0;
+    if (rules.cfaExpression != 0) {
+        if (!ZEVDwarfEvalulateExpression(rules.cfaExpression, registers, readRegisterForExpression, 0,
+                                         &cfa)) {
+            ZEVSDKLog("%s: Error: failed to compute CFA expression\n", "ZEVDwarfGetCFA");
+            return false;
+        }
+    } else {
+        std::uint64_t base = 0;
+        if (!ZEVDwarfUnwindGetRegisterValue(registers, rules.cfaRegister, &base)) return false;
+        cfa = base + static_cast<std::uint64_t>(rules.cfaOffset);
+    }
+    ZEVMachineContext next = *registers;
+    std::uint64_t returnAddress = registers->rip;
+    bool returnAddressSet = false;
+    for (int reg = 0; reg < ZEVDwarfRegisterCount; ++reg) {
+        const ZEVDwarfRule& rule = rules.registers[reg];
+        std::uint64_t value = 0;
+        switch (rule.kind) {
+        case ZEVDwarfRuleUnchanged:
+            continue;
+        case ZEVDwarfRuleUndefined:
+            if (reg == ZEVDwarfReturnAddressColumn) {
+                returnAddress = 0; // the outermost frame
+                returnAddressSet = true;
+            }
+            continue;
+        case ZEVDwarfRuleOffset:
+            if (!darwin::readMemory(cfa + static_cast<std::uint64_t>(rule.value), &value, 8)) {
+                ZEVSDKLog("%s: Error: Unable to read CFA value\n", "ZEVDwarfGetSavedRegister");
+                return false;
+            }
+            break;
+        case ZEVDwarfRuleValOffset:
+            value = cfa + static_cast<std::uint64_t>(rule.value);
+            break;
+        case ZEVDwarfRuleRegister:
+            if (!ZEVDwarfUnwindGetRegisterValue(registers, static_cast<std::uint64_t>(rule.value), &value))
+                return false;
+            break;
+        case ZEVDwarfRuleExpression: {
+            std::uint64_t address = 0;
+            if (!ZEVDwarfEvalulateExpression(static_cast<std::uintptr_t>(rule.value), registers,
+                                             readRegisterForExpression, cfa, &address) ||
+                !darwin::readMemory(address, &value, 8)) {
+                ZEVSDKLog("%s: Error: Unable to read memory computed from expression\n",
+                          "ZEVDwarfGetSavedRegister");
+                return false;
+            }
+            break;
+        }
+        case ZEVDwarfRuleValExpression:
+            if (!ZEVDwarfEvalulateExpression(static_cast<std::uintptr_t>(rule.value), registers,
+                                             readRegisterForExpression, cfa, &value)) {
+                ZEVSDKLog("%s: Error: unable to evaluate expression\n", "ZEVDwarfGetSavedRegister");
+                return false;
+            }
+            break;
+        default:
+            ZEVSDKLog("%s: Error: Unrecognized register save location 0x%x\n", "ZEVDwarfGetSavedRegister",
+                      rule.kind);
+            return false;
+        }
+        if (reg == ZEVDwarfReturnAddressColumn) {
+            returnAddress = value;
+            returnAddressSet = true;
+        } else {
+            ZEVDwarfUnwindSetRegisterValue(&next, static_cast<std::uint64_t>(reg), value);
+        }
+    }
+    if (!returnAddressSet) {
+        ZEVSDKLog("%s: Error: PC hasn't changed\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
+    }
+    if (rules.registers[7].kind == ZEVDwarfRuleUnchanged) next.rsp = cfa;
+    next.rip = returnAddress;
+    if (next.rsp == registers->rsp && next.rip == registers->rip) {
+        ZEVSDKLog("%s: Error: Stack pointer hasn't changed\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
+    }
+    *registers = next;
+    return true;
+}

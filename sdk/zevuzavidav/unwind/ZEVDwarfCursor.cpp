@@ -1,0 +1,176 @@
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
+
+#include "platform/darwin/GuardedRead.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+
+#include <cstring>
+
+void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end) {
+    cursor->at = start;
+    cursor->end = end;
+    cursor->failed = start < 4096 || end < start;
+    cursor->windowStart = 0;
+    cursor->windowLength = 0;
+}
+
+bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
+    if (cursor->failed || n > cursor->end - cursor->at || cursor->end < cursor->at) {
+        cursor->failed = true;
+        return false;
+    }
+    std::uintptr_t at = cursor->at;
+    bool inWindow = cursor->windowLength > 0 && at >= cursor->windowStart &&
+                    at - cursor->windowStart + n <= cursor->windowLength;
+    if (!inWindow && n <= sizeof cursor->window) {
+        std::size_t want = sizeof cursor->window;
+        if (want > cursor->end - at) want = cursor->end - at;
+        // Stay inside the page so a table ending just before an unmapped page still reads.
+        std::size_t toPage = 4096 - (at & 4095);
+        if (want > toPage && n <= toPage) want = toPage;
+        if (!darwin::readMemory(at, cursor->window, want)) {
+            want = n;
+            if (!darwin::readMemory(at, cursor->window, want)) {
+                cursor->failed = true;
+                cursor->windowLength = 0;
+                return false;
+            }
+        }
+        cursor->windowStart = at;
+        cursor->windowLength = want;
+        inWindow = true;
+    }
+    if (inWindow) {
+        std::memcpy(out, cursor->window + (at - cursor->windowStart), n);
+    } else if (!darwin::readMemory(at, out, n)) {
+        cursor->failed = true;
+        return false;
+    }
+    cursor->at += n;
+    return true;
+}
+
+std::uint8_t ZEVDwarfReadUInt8(ZEVDwarfCursor* cursor) {
+    std::uint8_t v = 0;
+    ZEVDwarfReadBytes(cursor, &v, 1);
+    return v;
+}
+
+std::uint16_t ZEVDwarfReadUInt16(ZEVDwarfCursor* cursor) {
+    std::uint16_t v = 0;
+    ZEVDwarfReadBytes(cursor, &v, 2);
+    return v;
+}
+
+std::uint32_t ZEVDwarfReadUInt32(ZEVDwarfCursor* cursor) {
+    std::uint32_t v = 0;
+    ZEVDwarfReadBytes(cursor, &v, 4);
+    return v;
+}
+
+std::uint64_t ZEVDwarfReadUInt64(ZEVDwarfCursor* cursor) {
+    std::uint64_t v = 0;
+    ZEVDwarfReadBytes(cursor, &v, 8);
+    return v;
+}
+
+namespace {
+
+std::uint64_t readLEB(ZEVDwarfCursor* cursor, bool isSigned) {
+    std::uint64_t value = 0;
+    unsigned shift = 0;
+    std::uint8_t byte = 0;
+    for (int i = 0; i < 8; ++i) {
+        byte = ZEVDwarfReadUInt8(cursor);
+        if (cursor->failed) return 0;
+        value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+        shift += 7;
+        if ((byte & 0x80) == 0) break;
+    }
+    if (isSigned && shift < 64 && (byte & 0x40) != 0) value |= ~0ULL << shift;
+    return value;
+}
+
+} // namespace
+
+std::uint64_t ZEVDwarfReadULEB128(ZEVDwarfCursor* cursor) {
+    return readLEB(cursor, false);
+}
+std::int64_t ZEVDwarfReadSLEB128(ZEVDwarfCursor* cursor) {
+    return static_cast<std::int64_t>(readLEB(cursor, true));
+}
+
+std::uintptr_t ZEVDwarfReadString(ZEVDwarfCursor* cursor) {
+    std::uintptr_t start = cursor->at;
+    for (;;) {
+        std::uint8_t c = ZEVDwarfReadUInt8(cursor);
+        if (cursor->failed) return 0;
+        if (c == 0) return start;
+    }
+}
+
+std::uint64_t ZEVDwarfReadInitialLength(ZEVDwarfCursor* cursor) {
+    std::uint32_t length = ZEVDwarfReadUInt32(cursor);
+    if (length == 0xFFFFFFFFU) return ZEVDwarfReadUInt64(cursor);
+    return length;
+}
+
+std::uint64_t ZEVParseAddressWithEncodingAndAdvance(ZEVDwarfCursor* cursor, std::uint8_t encoding,
+                                                    std::uintptr_t dataBase) {
+    if (encoding == 0xFF) return 0;
+    if (cursor == nullptr || cursor->at == 0) return ZEVDwarfInvalidAddress;
+    std::uintptr_t fieldStart = cursor->at;
+    std::uint64_t value;
+    switch (encoding & 0x0F) {
+    case 0x0:
+    case 0x4:
+    case 0xC:
+        value = ZEVDwarfReadUInt64(cursor);
+        break;
+    case 0x1:
+        value = ZEVDwarfReadULEB128(cursor);
+        break;
+    case 0x2:
+        value = ZEVDwarfReadUInt16(cursor);
+        break;
+    case 0x3:
+        value = ZEVDwarfReadUInt32(cursor);
+        break;
+    case 0x9:
+        value = static_cast<std::uint64_t>(ZEVDwarfReadSLEB128(cursor));
+        break;
+    case 0xA:
+        value = static_cast<std::uint64_t>(
+            static_cast<std::int64_t>(static_cast<std::int16_t>(ZEVDwarfReadUInt16(cursor))));
+        break;
+    case 0xB:
+        value = static_cast<std::uint64_t>(
+            static_cast<std::int64_t>(static_cast<std::int32_t>(ZEVDwarfReadUInt32(cursor))));
+        break;
+    default:
+        ZEVSDKLog("%s: Unhandled: encoding 0x%02x\n", "ZEVParseAddressWithEncodingAndAdvance", encoding);
+        return ZEVDwarfInvalidAddress;
+    }
+    if (cursor->failed) return ZEVDwarfInvalidAddress;
+    switch (encoding & 0x70) {
+    case 0x00:
+        break;
+    case 0x10:
+        value += fieldStart;
+        break;
+    case 0x30:
+        if (dataBase == 0) return ZEVDwarfInvalidAddress;
+        value += dataBase;
+        break;
+    default:
+        ZEVSDKLog("%s: Unhandled: relative encoding 0x%02x\n", "ZEVParseAddressWithEncodingAndAdvance",
+                  encoding);
+        return ZEVDwarfInvalidAddress;
+    }
+    if ((encoding & 0x80) != 0) {
+        if (value == 0) return ZEVDwarfInvalidAddress;
+        std::uint64_t indirect = 0;
+        if (!darwin::readMemory(value, &indirect, sizeof indirect)) return ZEVDwarfInvalidAddress;
+        value = indirect;
+    }
+    return value;
+}

@@ -1,0 +1,140 @@
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+
+#include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/Images.hpp"
+#include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::uint64_t kNullLimit = 4096;
+
+bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
+    ZEVBinaryImageNodeCopy node;
+    if (context->findImage == nullptr || !context->findImage(lookup, &node)) {
+        ZEVSDKLog("%s: Unable to find binary for %p\n", "ZEVUnwindNextFrameUsingAllStrategies",
+                  reinterpret_cast<void*>(lookup));
+        return false;
+    }
+    if (node.eh_frame < kNullLimit) {
+        ZEVSDKLog("%s: Binary image at %p has no unwind info\n", "ZEVUnwindNextFrameUsingAllStrategies",
+                  reinterpret_cast<void*>(node.base));
+        return false;
+    }
+    ZEVDwarfCFIRecord cfi;
+    if (!ZEVDwarfFindFDE(node.eh_frame, lookup, &cfi)) return false;
+    ZEVMachineContext registers = context->registers;
+    if (!ZEVDwarfUnwindComputeRegisters(&cfi, lookup, &registers)) return false;
+    context->registers = registers;
+    context->pcIsExact = cfi.cie.signalFrame;
+    return true;
+}
+
+} // namespace
+
+bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineContext* machineContext,
+                                  ZEVUnwindImageFinder finder) {
+    if (context == nullptr || machineContext == nullptr) return false;
+    std::memset(static_cast<void*>(context), 0, sizeof *context);
+    context->registers = *machineContext;
+    context->pcIsExact = true;
+    context->findImage = finder;
+    return true;
+}
+
+bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContext* machineContext) {
+    return ZEVUnwindInitWithImageFinder(context, machineContext, ZEVBinaryImageSafeFindImageForAddress);
+}
+
+std::uint64_t ZEVUnwindGetPC(const ZEVUnwindContext* context) {
+    return reinterpret_cast<std::uintptr_t>(context) < kNullLimit ? 0 : context->registers.rip;
+}
+
+std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer) {
+    return framePointer + 16;
+}
+
+bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context) {
+    std::uint64_t fp = context->registers.rbp;
+    std::uint64_t record[2];
+    if (!darwin::readMemory(fp, record, sizeof record)) {
+        ZEVSDKLog("%s: Error: failed to read memory at address %p\n", "ZEVUnwindWithFramePointer",
+                  reinterpret_cast<void*>(fp));
+        return false;
+    }
+    std::uint64_t callerSp = ZEVUnwindCallerStackPointer(fp);
+    // The chain must move up the stack; a loop or a downward link ends the walk.
+    if (record[0] != 0 && record[0] <= fp) return false;
+    context->registers.rip = record[1];
+    context->registers.rbp = record[0];
+    context->registers.rsp = callerSp;
+    context->pcIsExact = false;
+    return true;
+}
+
+bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
+    if (reinterpret_cast<std::uintptr_t>(context) < kNullLimit) {
+        ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
+        return false;
+    }
+    ZEVMachineContext& r = context->registers;
+    if (r.rip < kNullLimit || r.rsp < kNullLimit) {
+        ZEVSDKLog(context->frameCount == 0 ? "%s: Cancelling unwind for thread with invalid PC/SP\n"
+                                           : "%s: Error: thread PC/SP invalid before unwind\n",
+                  "ZEVUnwindNextFrame");
+        return false;
+    }
+    if (context->frameCount >= ZEVUnwindMaxFrames) {
+        ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
+        return false;
+    }
+    if (context->frameCount > 0) {
+        std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
+        if (!stepWithDwarf(context, lookup)) {
+            if (r.rbp == 0) {
+                ZEVSDKLog("%s: FP is zero, aborting unwind\n", "ZEVUnwindNextFrameUsingAllStrategies");
+                r.rip = 0;
+            } else if (r.rbp < r.rsp || !ZEVUnwindWithFramePointer(context)) {
+                ZEVSDKLog("%s: Error: Unable to use frame pointer\n", "ZEVUnwindNextFrameUsingAllStrategies");
+                ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
+                return false;
+            }
+        }
+    }
+    if (r.rip < kNullLimit) return false;
+    if (r.rsp < kNullLimit) {
+        ZEVSDKLog("%s: Error: SP (%p) isn't a valid pointer\n", "ZEVUnwindNextFrame",
+                  reinterpret_cast<void*>(r.rsp));
+        return false;
+    }
+    context->frameCount += 1;
+    return true;
+}
+
+bool ZEVUnwindFindImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out) {
+    darwin::ImageInfo image;
+    if (out == nullptr || !darwin::findImage(address, image)) return false;
+    *out = ZEVBinaryImageNodeCopy{image.base, image.size, image.ehFrameHdr, 0, 0};
+    return true;
+}
+
+__attribute__((noinline)) void ZEVUnwindCaptureCurrent(ZEVMachineContext* out) {
+    if (out == nullptr) return;
+    std::memset(out, 0, sizeof *out);
+    // The caller's state at the return address of this call: its sp is just above our return slot.
+    auto* frame = static_cast<std::uint64_t*>(__builtin_frame_address(0));
+    out->rip = reinterpret_cast<std::uint64_t>(__builtin_return_address(0));
+    out->rsp = reinterpret_cast<std::uint64_t>(frame) + 16;
+    out->rbp = frame[0];
+    std::uint64_t rbx, r12, r13, r14, r15;
+    __asm__ volatile("mov %%rbx, %0\n\tmov %%r12, %1\n\tmov %%r13, %2\n\tmov %%r14, %3\n\tmov %%r15, %4"
+                     : "=m"(rbx), "=m"(r12), "=m"(r13), "=m"(r14), "=m"(r15));
+    out->rbx = rbx;
+    out->r12 = r12;
+    out->r13 = r13;
+    out->r14 = r14;
+    out->r15 = r15;
+}

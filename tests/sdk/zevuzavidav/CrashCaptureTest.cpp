@@ -1,0 +1,366 @@
+// Forked children crash for real with the crash context installed; the parent checks how each child
+// died and what it recorded. Suites are named Crash* so sanitizer runs can leave them out.
+#include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using json = nlohmann::json;
+
+// ---- the child's side -------------------------------------------------------------------------
+
+std::atomic<int> parked{0};
+
+__attribute__((noinline)) void parkForever() {
+    parked.fetch_add(1);
+    for (;;)
+        pause();
+}
+
+void startHelpers() {
+    for (int i = 0; i < 2; ++i) {
+        std::thread([i] {
+            std::string name = "com.example.crash-helper-number-" + std::to_string(i);
+            darwin::setCurrentThreadName(name.c_str());
+            parkForever();
+        }).detach();
+    }
+    while (parked.load() < 2)
+        std::this_thread::yield();
+}
+
+void initializeContext(const std::string& dir) {
+    ZEVContextInitData data;
+    data.apiKey = "key";
+    data.reportDirectory = dir.c_str();
+    data.reportIdentifier = "report";
+    data.installationIdentifier = "install";
+    ZEVContextInitialize(&data);
+    for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
+        usleep(1000);
+}
+
+__attribute__((noinline)) void nullWrite() {
+    *static_cast<volatile int*>(nullptr) = 1;
+}
+__attribute__((noinline)) void readOnlyWrite() {
+    void* page = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    *static_cast<volatile char*>(page) = 1;
+}
+__attribute__((noinline)) void divideByZero() {
+    volatile int zero = 0;
+    volatile int result = 10 / zero;
+    (void)result;
+}
+__attribute__((noinline)) void callAbort() {
+    std::abort();
+}
+__attribute__((noinline)) void trapInstruction() {
+    __builtin_trap();
+}
+__attribute__((noinline)) void truncatedMapping() {
+    char path[] = "/tmp/zevbusXXXXXX";
+    int fd = mkstemp(path);
+    if (ftruncate(fd, 8192) != 0) _exit(4);
+    auto* bytes = static_cast<volatile char*>(mmap(nullptr, 8192, PROT_READ, MAP_SHARED, fd, 0));
+    if (ftruncate(fd, 0) != 0) _exit(4);
+    unlink(path);
+    (void)bytes[4096];
+}
+__attribute__((noinline)) void raiseTrap() {
+    raise(SIGTRAP);
+}
+__attribute__((noinline)) void killSegv() {
+    kill(getpid(), SIGSEGV);
+}
+int recurseForever(int depth);
+int (*volatile recurseAgain)(int) = recurseForever;
+__attribute__((noinline)) int recurseForever(int depth) {
+    volatile char pad[128];
+    pad[0] = static_cast<char>(depth);
+    return recurseAgain(depth + 1) + pad[0];
+}
+__attribute__((noinline)) void deepRecursion() {
+    recurseForever(0);
+}
+__attribute__((noinline)) void throwRuntimeError() {
+    throw std::runtime_error("boom");
+}
+__attribute__((noinline)) void throwInt() {
+    throw 42;
+}
+
+// A stand-in for the platform's exception objects, recognised through the catcher seam.
+struct TestExceptionObject {
+    std::string name;
+    std::string reason;
+    std::vector<std::uintptr_t> addresses;
+};
+
+bool catchTestObject(std::exception_ptr active, ZEVExceptionObjectInfo& out) {
+    try {
+        std::rethrow_exception(active);
+    } catch (const TestExceptionObject& object) {
+        out = {object.name, object.reason, object.addresses};
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+__attribute__((noinline)) void throwExceptionObject() {
+    throw TestExceptionObject{"NSRangeException", "index 3 beyond bounds", {0x1000, 0x2000}};
+}
+
+using Crasher = void (*)();
+
+// The crash is two calls below the test's entry, so the recorded stack must hold all three.
+Crasher activeCrasher = nullptr;
+__attribute__((noinline)) void crashMiddle() {
+    activeCrasher();
+    asm volatile("" ::: "memory");
+}
+__attribute__((noinline)) void crashOuter() {
+    crashMiddle();
+    asm volatile("" ::: "memory");
+}
+
+// ---- the parent's side ------------------------------------------------------------------------
+
+struct Range {
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    bool holds(std::uint64_t pc) const { return pc >= begin && pc < end; }
+};
+
+// The exact extent of a function, from its own call-frame description.
+Range functionRange(void (*function)()) {
+    auto address = reinterpret_cast<std::uint64_t>(function);
+    ZEVBinaryImageNodeCopy image;
+    ZEVDwarfCFIRecord cfi;
+    if (!ZEVUnwindFindImageWithDynamicLinker(address, &image) ||
+        !ZEVDwarfFindFDE(image.eh_frame, address, &cfi)) {
+        return {};
+    }
+    return {cfi.fde.pcBegin, cfi.fde.pcBegin + cfi.fde.pcRange};
+}
+
+// Frame 0 is an interrupted pc; the others are return addresses, which may sit just past the end of a
+// function whose last instruction is a call that does not return.
+bool stackHolds(const json& stack, const Range& range) {
+    for (std::size_t i = 0; i < stack.size(); ++i) {
+        if (!stack[i].is_number_unsigned()) continue;
+        std::uint64_t pc = stack[i].get<std::uint64_t>();
+        if (range.holds(i == 0 ? pc : pc - 1)) return true;
+    }
+    return false;
+}
+
+std::vector<json> readLines(const std::string& path, int* unparsable) {
+    std::vector<json> lines;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        json parsed = json::parse(line, nullptr, false);
+        if (parsed.is_discarded()) {
+            ++*unparsable;
+        } else {
+            lines.push_back(parsed);
+        }
+    }
+    return lines;
+}
+
+json section(const std::vector<json>& lines, const char* name) {
+    for (const auto& line : lines) {
+        if (line.contains(name)) return line[name];
+    }
+    return nullptr;
+}
+
+std::string hex(const std::string& text) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : text) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+struct CrashCase {
+    const char* name;
+    Crasher crash;
+    Crasher crashingFunction; // must appear on the crashed stack
+    int signal;
+    const char* recordFile;
+};
+
+// Exceptions must not meet the test framework's own handlers in the forked child: a thread of its own
+// has nothing above the crash to catch them, so they reach the terminate handler with the stack intact.
+void* crashOnOwnThread(void*) {
+    crashOuter();
+    return nullptr;
+}
+
+struct ChildResult {
+    int status = 0;
+    std::string dir;
+};
+
+ChildResult runChild(const CrashCase& c) {
+    char pattern[] = "/tmp/zevcrashXXXXXX";
+    ChildResult result{0, mkdtemp(pattern)};
+    pid_t child = fork();
+    if (child == 0) {
+        alarm(20); // a child that fails to crash must not outlive the test
+        initializeContext(result.dir);
+        ZEVSetExceptionObjectCatcher(catchTestObject);
+        startHelpers();
+        activeCrasher = c.crash;
+        if (std::string(c.recordFile) == "exception.zevrecord") {
+            pthread_t thread;
+            pthread_create(&thread, nullptr, crashOnOwnThread, nullptr);
+            pthread_join(thread, nullptr);
+        } else {
+            crashOuter();
+        }
+        _exit(3);
+    }
+    waitpid(child, &result.status, 0);
+    return result;
+}
+
+class CrashCapture : public ::testing::TestWithParam<CrashCase> {};
+
+TEST_P(CrashCapture, ChildDiesByItsSignalAndRecordsEveryThread) {
+    const CrashCase& c = GetParam();
+    ChildResult child = runChild(c);
+    ASSERT_TRUE(WIFSIGNALED(child.status)) << "status " << child.status;
+    EXPECT_EQ(WTERMSIG(child.status), c.signal);
+
+    int unparsable = 0;
+    auto lines = readLines(child.dir + "/" + c.recordFile, &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    ASSERT_FALSE(lines.empty());
+    json threads = section(lines, "threads");
+    json names = section(lines, "thread_names");
+    json queues = section(lines, "dispatch_queue_names");
+    ASSERT_TRUE(threads.is_array());
+    ASSERT_EQ(threads.size(), names.size());
+    ASSERT_EQ(threads.size(), queues.size());
+    EXPECT_TRUE(section(lines, "process_stats").contains("resident"));
+    EXPECT_TRUE(section(lines, "storage").is_object());
+
+    int crashed = 0;
+    int helpers = 0;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        const json& stack = threads[i]["stacktrace"];
+        if (threads[i].value("crashed", false)) {
+            ++crashed;
+            EXPECT_TRUE(stackHolds(stack, functionRange(c.crashingFunction))) << stack;
+            if (c.crash != deepRecursion) {
+                EXPECT_TRUE(stackHolds(stack, functionRange(crashMiddle))) << stack;
+                EXPECT_TRUE(stackHolds(stack, functionRange(crashOuter))) << stack;
+            }
+        }
+        if (names[i].get<std::string>().rfind("com.example.crash-helper-number-", 0) == 0) {
+            ++helpers;
+            EXPECT_TRUE(stackHolds(stack, functionRange(parkForever))) << names[i] << stack;
+        }
+    }
+    EXPECT_EQ(crashed, 1);
+    EXPECT_EQ(helpers, 2);
+
+    int metadataUnparsable = 0;
+    auto metadata = readLines(child.dir + "/metadata.zevrecord", &metadataUnparsable);
+    EXPECT_EQ(metadataUnparsable, 0);
+    EXPECT_EQ(section(metadata, "identity")["session_id"], "report");
+    EXPECT_TRUE(section(metadata, "executable")["uuid"].is_string());
+    std::filesystem::remove_all(child.dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CrashCapture,
+    ::testing::Values(
+        CrashCase{"NullWrite", nullWrite, nullWrite, SIGSEGV, "signal.zevrecord"},
+        CrashCase{"ReadOnlyWrite", readOnlyWrite, readOnlyWrite, SIGSEGV, "signal.zevrecord"},
+        CrashCase{"Abort", callAbort, callAbort, SIGABRT, "signal.zevrecord"},
+        CrashCase{"TrapInstruction", trapInstruction, trapInstruction, SIGILL, "signal.zevrecord"},
+        CrashCase{"DivideByZero", divideByZero, divideByZero, SIGFPE, "signal.zevrecord"},
+        CrashCase{"TruncatedMapping", truncatedMapping, truncatedMapping, SIGBUS, "signal.zevrecord"},
+        CrashCase{"RaiseTrap", raiseTrap, raiseTrap, SIGTRAP, "signal.zevrecord"},
+        CrashCase{"KillSegv", killSegv, killSegv, SIGSEGV, "signal.zevrecord"},
+        CrashCase{"DeepRecursion", deepRecursion, reinterpret_cast<Crasher>(recurseForever), SIGSEGV,
+                  "signal.zevrecord"},
+        CrashCase{"RuntimeError", throwRuntimeError, throwRuntimeError, SIGABRT, "exception.zevrecord"},
+        CrashCase{"ThrowInt", throwInt, throwInt, SIGABRT, "exception.zevrecord"},
+        CrashCase{"ExceptionObject", throwExceptionObject, throwExceptionObject, SIGABRT,
+                  "exception.zevrecord"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ExceptionCase {
+    const char* name;
+    Crasher crash;
+    const char* type;
+    const char* exceptionName;
+    const char* reason;
+};
+
+class CrashException : public ::testing::TestWithParam<ExceptionCase> {};
+
+TEST_P(CrashException, RecordsTheExceptionSectionBeforeTheProcessState) {
+    const ExceptionCase& c = GetParam();
+    ChildResult child = runChild({c.name, c.crash, c.crash, SIGABRT, "exception.zevrecord"});
+    ASSERT_TRUE(WIFSIGNALED(child.status));
+    EXPECT_EQ(WTERMSIG(child.status), SIGABRT);
+    int unparsable = 0;
+    auto lines = readLines(child.dir + "/exception.zevrecord", &unparsable);
+    ASSERT_FALSE(lines.empty());
+    ASSERT_TRUE(lines[0].contains("exception"));
+    const json& exception = lines[0]["exception"];
+    EXPECT_EQ(exception["type"], c.type);
+    EXPECT_EQ(exception["name"], hex(c.exceptionName));
+    EXPECT_EQ(exception["reason"], hex(c.reason));
+    if (std::string(c.type) == "objective-c") {
+        ASSERT_EQ(exception["frames"].size(), 2u);
+        EXPECT_EQ(exception["frames"][1]["pc"], 0x2000);
+        EXPECT_EQ(exception["frames"][1]["offset"], 0);
+    } else {
+        EXPECT_FALSE(exception.contains("frames"));
+    }
+    // The abort that follows is recorded too, by the signal handler, which wins the crash claim.
+    auto signalLines = readLines(child.dir + "/signal.zevrecord", &unparsable);
+    EXPECT_EQ(section(signalLines, "signal")["name"], "SIGABRT");
+    EXPECT_EQ(section(signalLines, "signal")["code_name"], "ABORT");
+    std::filesystem::remove_all(child.dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exceptions, CrashException,
+    ::testing::Values(ExceptionCase{"RuntimeError", throwRuntimeError, "c++", "std::runtime_error", "boom"},
+                      ExceptionCase{"ThrowInt", throwInt, "c++", "int", ""},
+                      ExceptionCase{"ExceptionObject", throwExceptionObject, "objective-c",
+                                    "NSRangeException", "index 3 beyond bounds"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

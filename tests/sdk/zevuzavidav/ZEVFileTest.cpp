@@ -1,0 +1,134 @@
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+class RecordFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zevfileXXXXXX";
+        dir_ = mkdtemp(pattern);
+        path_ = dir_ + "/r.zevrecord";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string contents() const {
+        std::ifstream in(path_);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string dir_;
+    std::string path_;
+};
+
+TEST_F(RecordFileTest, BufferedWritesReachTheFileIn999BytePiecesAndTheRestOnClose) {
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, true));
+    std::string data(2500, 'a');
+    ZEVFileWriteBytes(&file, data.data(), data.size());
+    EXPECT_EQ(file.bytesWritten, 1998u);
+    EXPECT_EQ(file.bufferedBytes, 502u);
+    std::uint64_t written = 0;
+    ASSERT_TRUE(ZEVFileCloseWithOffset(&file, &written));
+    EXPECT_EQ(written, 2500u);
+    EXPECT_EQ(contents(), data);
+    EXPECT_EQ(file.buffer, nullptr);
+    EXPECT_EQ(file.descriptor, -1);
+}
+
+TEST_F(RecordFileTest, CommasSeparateMembersElementsAndNestedCollectionsButNotSections) {
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
+    ZEVFileWriteSectionStart(&file, "a");
+    ZEVFileWriteArrayStart(&file);
+    ZEVFileWriteObjectStart(&file);
+    ZEVFileWriteUInt64Entry(&file, "x", 1);
+    ZEVFileWriteNSStringEntry(&file, "skipped", "");
+    ZEVFileWriteInt64Entry(&file, "y", -5);
+    ZEVFileWriteObjectEnd(&file);
+    ZEVFileWriteObjectStart(&file);
+    ZEVFileWriteUInt64Entry(&file, "max", 18446744073709551615ULL);
+    ZEVFileWriteStringEntry(&file, "none", nullptr);
+    ZEVFileWriteHexStringEntry(&file, "hex", "Ab");
+    ZEVFileWriteHexStringEntry(&file, "nohex", nullptr);
+    ZEVFileWriteUInt64Entry(&file, "zero", 0);
+    ZEVFileWriteObjectEnd(&file);
+    ZEVFileWriteArrayEnd(&file);
+    ZEVFileWriteSectionEnd(&file);
+    ZEVFileWriteSectionStart(&file, "b");
+    ZEVFileWriteBoolEntry(&file, "t",
+                          true); // a bare value after the key would need an object; keep it simple
+    ZEVFileWriteSectionEnd(&file);
+    ZEVFileClose(&file);
+    EXPECT_EQ(contents(),
+              "{\"a\":[{\"x\":1,\"y\":-5},{\"max\":18446744073709551615,\"none\":null,\"hex\":\"4162\","
+              "\"nohex\":null,\"zero\":0}]}\n{\"b\":\"t\":true}\n");
+}
+
+TEST_F(RecordFileTest, PlainStringsAreEscapedSoOddNamesKeepTheirLineReadable) {
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
+    const char* odd = "quote\" back\\ tab\t bell\x07";
+    ZEVFileWriteSectionStart(&file, "names");
+    ZEVFileWriteArrayStart(&file);
+    ZEVFileWriteStringElement(&file, odd);
+    ZEVFileWriteArrayEnd(&file);
+    ZEVFileWriteSectionEnd(&file);
+    ZEVFileClose(&file);
+    auto sections = ZEVFileReadSections(path_.c_str(), false);
+    ASSERT_TRUE(sections.has_value());
+    ASSERT_EQ(sections->size(), 1u);
+    EXPECT_EQ((*sections)[0]["names"][0], odd);
+}
+
+TEST_F(RecordFileTest, AppendModeCountsTheExistingBytes) {
+    std::ofstream(path_) << std::string(120, 'x');
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPath(&file, path_.c_str(), false));
+    EXPECT_EQ(file.bytesWritten, 120u);
+    ZEVFileClose(&file);
+    EXPECT_FALSE(ZEVFileInitWithPath(&file, (dir_ + "/missing/x").c_str(), false));
+    EXPECT_FALSE(ZEVFileIsOpen(&file));
+}
+
+TEST_F(RecordFileTest, ReaderSkipsACutOffLastLineAndNonObjectLines) {
+    std::ofstream(path_) << "{\"a\":1}\n42\n{\"b\":{\"c\":[1,2]}}\n{\"cut\":[1,";
+    auto sections = ZEVFileReadSections(path_.c_str(), false);
+    ASSERT_TRUE(sections.has_value());
+    ASSERT_EQ(sections->size(), 2u);
+    EXPECT_EQ((*sections)[1]["b"]["c"][1], 2);
+    auto filtered = ZEVFileReadSections(
+        path_.c_str(), false, [](const nlohmann::json& s) { return s.contains("a") ? nlohmann::json() : s; });
+    ASSERT_EQ(filtered->size(), 1u);
+    EXPECT_FALSE(ZEVFileReadSections((dir_ + "/none").c_str(), true).has_value());
+    EXPECT_FALSE(ZEVFileReadSections(nullptr, false).has_value());
+}
+
+TEST_F(RecordFileTest, ReaderSurvivesFuzzedBytes) {
+    std::mt19937 random(1234);
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(static_cast<std::size_t>(random() % 400), '\0');
+        for (auto& c : bytes)
+            c = static_cast<char>("{}[]\":,\n0123truefalsenull\\u"[random() % 29]);
+        if (round % 3 == 0)
+            bytes[random() % (bytes.size() + 1 ? bytes.size() + 1 : 1) % (bytes.size() ? bytes.size() : 1)] =
+                static_cast<char>(random());
+        std::ofstream(path_, std::ios::binary) << bytes;
+        auto sections = ZEVFileReadSections(path_.c_str(), false);
+        ASSERT_TRUE(sections.has_value());
+        for (const auto& section : *sections)
+            EXPECT_TRUE(section.is_object());
+    }
+}
+
+} // namespace

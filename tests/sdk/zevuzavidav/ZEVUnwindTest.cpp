@@ -1,0 +1,149 @@
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <random>
+#include <unwind.h>
+#include <vector>
+
+namespace {
+
+std::vector<std::uint64_t> ourFrames(const ZEVMachineContext& start) {
+    std::vector<std::uint64_t> frames;
+    ZEVUnwindContext context;
+    ZEVUnwindInitWithImageFinder(&context, &start, ZEVUnwindFindImageWithDynamicLinker);
+    while (ZEVUnwindNextFrame(&context))
+        frames.push_back(ZEVUnwindGetPC(&context));
+    return frames;
+}
+
+_Unwind_Reason_Code collect(_Unwind_Context* context, void* raw) {
+    static_cast<std::vector<std::uint64_t>*>(raw)->push_back(_Unwind_GetIP(context));
+    return _URC_NO_REASON;
+}
+
+// Both walks, taken from the same function: our frame 0 is the return address of the capture call,
+// the reference's frames start inside this function too; compare from the caller onwards.
+struct Walks {
+    std::vector<std::uint64_t> ours;
+    std::vector<std::uint64_t> reference;
+};
+
+__attribute__((noinline)) void takeWalks(Walks* walks) {
+    ZEVMachineContext registers;
+    ZEVUnwindCaptureCurrent(&registers);
+    walks->ours = ourFrames(registers);
+    _Unwind_Backtrace(collect, &walks->reference);
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline)) void recurse(int depth, Walks* walks) {
+    if (depth <= 1) {
+        takeWalks(walks);
+    } else {
+        recurse(depth - 1, walks);
+    }
+    asm volatile("" ::: "memory");
+}
+
+void expectSameCallers(const Walks& walks) {
+    // ours[0] is in takeWalks (a return address), the reference's [0] is _Unwind_Backtrace's caller site
+    // in takeWalks too; from index 1 on both list the same return addresses.
+    ASSERT_GE(walks.ours.size(), 3u);
+    ASSERT_GE(walks.reference.size(), 3u);
+    std::size_t n = std::min(walks.ours.size(), walks.reference.size()) - 1;
+    for (std::size_t i = 1; i < n; ++i)
+        EXPECT_EQ(walks.ours[i], walks.reference[i]) << "frame " << i;
+}
+
+class UnwindDepthTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(UnwindDepthTest, MatchesTheSystemUnwinder) {
+    Walks walks;
+    recurse(GetParam(), &walks);
+    expectSameCallers(walks);
+    EXPECT_GE(walks.ours.size(), static_cast<std::size_t>(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, UnwindDepthTest, ::testing::Values(1, 2, 17, 64, 200));
+
+Walks* qsortWalks = nullptr;
+int compareAndWalk(const void* a, const void* b) {
+    if (qsortWalks != nullptr && qsortWalks->ours.empty()) takeWalks(qsortWalks);
+    return *static_cast<const int*>(a) - *static_cast<const int*>(b);
+}
+
+TEST(UnwindTest, WalksThroughAQsortCallbackInTheCLibrary) {
+    Walks walks;
+    qsortWalks = &walks;
+    int values[] = {3, 1, 2};
+    std::qsort(values, 3, sizeof(int), compareAndWalk);
+    qsortWalks = nullptr;
+    expectSameCallers(walks);
+}
+
+Walks signalWalks;
+void walkingHandler(int) {
+    takeWalks(&signalWalks);
+}
+
+TEST(UnwindTest, WalksOutOfASignalHandlerThroughTheSignalFrame) {
+    struct sigaction action {
+    }, previous{};
+    action.sa_handler = walkingHandler;
+    sigaction(SIGUSR1, &action, &previous);
+    raise(SIGUSR1);
+    sigaction(SIGUSR1, &previous, nullptr);
+    expectSameCallers(signalWalks);
+    EXPECT_GE(signalWalks.ours.size(), 6u); // through the signal frame, raise and this test
+}
+
+TEST(UnwindTest, InvalidRegistersGiveNoFramesAndTheLimitIs512) {
+    ZEVMachineContext registers{};
+    registers.rip = 0x10;
+    registers.rsp = 0x7fff0000;
+    EXPECT_TRUE(ourFrames(registers).empty());
+    EXPECT_FALSE(ZEVUnwindNextFrame(nullptr));
+    // A self-referencing frame-pointer record must not loop: the chain does not move up.
+    std::uint64_t record[2];
+    record[0] = reinterpret_cast<std::uint64_t>(&record[0]);
+    record[1] = 0x401000;
+    registers.rip = 0x500000;
+    registers.rsp = reinterpret_cast<std::uint64_t>(&record[0]) - 64;
+    registers.rbp = reinterpret_cast<std::uint64_t>(&record[0]);
+    auto frames = ourFrames(registers);
+    EXPECT_LE(frames.size(), 2u);
+}
+
+TEST(UnwindTest, DwarfReadersSurviveFuzzedTables) {
+    std::mt19937 random(99);
+    std::vector<std::uint8_t> bytes(4096);
+    for (int round = 0; round < 2000; ++round) {
+        for (auto& b : bytes)
+            b = static_cast<std::uint8_t>(random());
+        if (round % 2 == 0) { // a plausible header so parsing goes deeper
+            bytes[0] = 1;
+            bytes[1] = 0x1B;
+            bytes[2] = 0x03;
+            bytes[3] = 0x3B;
+        }
+        auto base = reinterpret_cast<std::uintptr_t>(bytes.data());
+        ZEVDwarfCFIRecord cfi;
+        if (ZEVDwarfFindFDE(base, base + (random() % 4096), &cfi)) {
+            ZEVMachineContext registers{};
+            registers.rsp = base + 2048;
+            ZEVDwarfUnwindComputeRegisters(&cfi, cfi.fde.pcBegin, &registers);
+        }
+        ZEVDwarfCIERecord cie;
+        ZEVDwarfFDERecord fde;
+        ZEVDwarfParseFDERecord(&fde, &cie, base + (random() % 256), base + bytes.size());
+        ZEVDwarfRegisterRules rules{};
+        ZEVDwarfInstructionsEnumerate(base + 64, 512, &cie, &rules, &rules, 0, 1 << 20);
+    }
+    SUCCEED();
+}
+
+} // namespace
