@@ -349,7 +349,7 @@ let fahrenheit: Float = 50
 
     addLesson(chapter, {
         .id = "CH1L20", .number = 20, .title = "Challenge 2 - Step 4/4",
-        .instruction = R"(Print "It is 10.0 degrees Celsius." using string interpolation: "It is \(celsius) degrees Celsius.")",
+        .instruction = R"(Print the temperature in a sentence with string interpolation: "It is \(celsius) degrees Celsius.")",
         .code = R"(let celsius: Float
 let fahrenheit: Float = 50
 celsius = (fahrenheit - 32) / 1.8
