@@ -11,7 +11,7 @@ void buildSwiftChapter3(Chapter& chapter) {
         .id = "CH3L1", .number = 1, .title = "If statements",
         .instruction = "An if statement runs its code only when the condition is true. Check that progress is \"done\" with ==.",
         .code = R"(var progress = "done"
-if progress «==»"done" {
+if progress «==» "done" {
    print("You are doing great!")
 })",
         .accepted    = {"!="},
