@@ -42,7 +42,9 @@ Bundle::Bundle(std::filesystem::path path) : path_(std::move(path)) {
     auto info = readPropertyListFile(infoPath);
     if (!info) {
         loadError_ = info.error();
-        console("Bundle: cannot read " + infoPath.string() + ": " + info.error().localizedDescription());
+        // A folder without Info.plist (a test program's, say) is an ordinary case; a damaged one is not.
+        if (info.error().code() != static_cast<long>(PropertyListErrorCode::fileNotFound))
+            console("Bundle: cannot read " + infoPath.string() + ": " + info.error().localizedDescription());
         return;
     }
     if (auto* dict = info->dictionaryValue()) {

@@ -5,7 +5,8 @@
 // VELOMARINTH_BUNDLE names another folder or a test called setMainBundlePath().
 //
 // Failure contract: a bundle whose Info.plist is missing or unreadable still exists, with an empty
-// information dictionary; the reason is printed once on the console and kept in infoLoadError().
+// information dictionary; the reason is kept in infoLoadError(), and an Info.plist that exists but
+// cannot be read is also reported by one console line.
 // Lookups of missing keys or resources answer nothing. Thread-safe for readers; setMainBundlePath() is
 // meant for test set-up.
 #include "platform/foundation/Error.hpp"
