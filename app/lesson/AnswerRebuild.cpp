@@ -2,6 +2,7 @@
 
 #include "app/model/StringUtilities.hpp"
 
+#include <cstdint>
 #include <vector>
 
 namespace answer {
@@ -33,7 +34,9 @@ std::string middlePiece(std::string_view p, bool trailing) {
 std::string applyEdit(std::string_view current, std::size_t location, std::size_t length,
                       std::string_view replacement) {
     const std::size_t from = characterOffset(current, location);
-    const std::size_t to = characterOffset(current, location + length);
+    // A range that reaches past the end (however far) ends at the end; the sum must not wrap round.
+    const std::size_t end = length > SIZE_MAX - location ? SIZE_MAX : location + length;
+    const std::size_t to = characterOffset(current, end);
     std::string out;
     out.reserve(current.size() + replacement.size());
     out.append(current.substr(0, from));
@@ -114,7 +117,8 @@ DynamicOutcome dynamicUserAnswer(const Lesson& lesson, std::string_view input) {
         return out;
     }
 
-    if (qN && static_cast<std::int64_t>(q.size()) == *qN - 1) {
+    // q.size() + 1 rather than qN - 1: any qN the content holds must be safe to compare.
+    if (qN && static_cast<std::int64_t>(q.size()) + 1 == *qN) {
         if (!sameText(q[0], lesson.answer))
             out.userAnswer = std::string(q[0]) + kQuote;
         else

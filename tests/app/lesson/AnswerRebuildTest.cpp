@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace {
 
 Lesson::Ptr lessonWithAnswer(std::string answer) {
@@ -13,6 +16,8 @@ TEST(AnswerRebuild, ApplyEditCountsCharacters) {
     EXPECT_EQ(answer::applyEdit("vaXr", 2, 1, ""), "var");
     EXPECT_EQ(answer::applyEdit("cafe\u0301!", 4, 1, "?"), "cafe\u0301?"); // "é" is one character
     EXPECT_EQ(answer::applyEdit("ab", 10, 5, "c"), "abc");                 // clamped, never fails
+    // A length that reaches to the end of any text replaces the rest; it does not wrap round.
+    EXPECT_EQ(answer::applyEdit("abc", 1, SIZE_MAX, "X"), "aX");
 }
 
 TEST(AnswerRebuild, QuoteGuidedTable) {
@@ -103,6 +108,22 @@ TEST(AnswerRebuild, DynamicWithoutSpaceCountNeverCloses) {
     EXPECT_EQ(answer::dynamicUserAnswer(*lesson, "let name = \"Bob\"").userAnswer, "let name = \"Bob\"");
     lesson->dynamicSpaceComponents = 0;
     EXPECT_EQ(answer::dynamicUserAnswer(*lesson, "let name = \"Bob\"").userAnswer, "let name = \"Bob\"");
+}
+
+TEST(AnswerRebuild, DynamicCountsAtTheEdgesAreSafe) {
+    auto lesson = lessonWithAnswer("let name = \"\"");
+    lesson->dynamicAnswer = true;
+    lesson->dynamicSpaceComponents = std::numeric_limits<std::int64_t>::max();
+    for (std::int64_t qN : {std::numeric_limits<std::int64_t>::min(), std::int64_t{0}, std::int64_t{-1},
+                            std::numeric_limits<std::int64_t>::max()}) {
+        lesson->dynamicQuoteComponents = qN;
+        auto out = answer::dynamicUserAnswer(*lesson, "let name = \"Bob\"");
+        EXPECT_EQ(out.userAnswer, "let name = \"Bob\"") << qN;
+        EXPECT_FALSE(out.dynamicAnswerString.has_value()) << qN;
+    }
+    // No quote count at all: the input stands as typed.
+    lesson->dynamicQuoteComponents.reset();
+    EXPECT_EQ(answer::dynamicUserAnswer(*lesson, "let name = \"Bo").userAnswer, "let name = \"Bo");
 }
 
 } // namespace
