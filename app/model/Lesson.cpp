@@ -1,5 +1,7 @@
 #include "app/model/Lesson.hpp"
 
+#include "app/model/StringUtilities.hpp"
+
 #include <cassert>
 
 namespace {
@@ -7,30 +9,46 @@ namespace {
 using Text1Member = std::optional<std::string> Lesson::*;
 
 // Text1 of lines 2...10 and Text2 of lines 1...10; line1Text1 is a plain string and handled apart.
-constexpr std::array<Text1Member, 10> kText1 = {nullptr,           &Lesson::line2Text1, &Lesson::line3Text1,
-                                                &Lesson::line4Text1, &Lesson::line5Text1, &Lesson::line6Text1,
-                                                &Lesson::line7Text1, &Lesson::line8Text1, &Lesson::line9Text1,
+constexpr std::array<Text1Member, 10> kText1 = {nullptr,
+                                                &Lesson::line2Text1,
+                                                &Lesson::line3Text1,
+                                                &Lesson::line4Text1,
+                                                &Lesson::line5Text1,
+                                                &Lesson::line6Text1,
+                                                &Lesson::line7Text1,
+                                                &Lesson::line8Text1,
+                                                &Lesson::line9Text1,
                                                 &Lesson::line10Text1};
-constexpr std::array<Text1Member, 10> kText2 = {&Lesson::line1Text2, &Lesson::line2Text2, &Lesson::line3Text2,
-                                                &Lesson::line4Text2, &Lesson::line5Text2, &Lesson::line6Text2,
-                                                &Lesson::line7Text2, &Lesson::line8Text2, &Lesson::line9Text2,
-                                                &Lesson::line10Text2};
+constexpr std::array<Text1Member, 10> kText2 = {
+    &Lesson::line1Text2, &Lesson::line2Text2, &Lesson::line3Text2, &Lesson::line4Text2, &Lesson::line5Text2,
+    &Lesson::line6Text2, &Lesson::line7Text2, &Lesson::line8Text2, &Lesson::line9Text2, &Lesson::line10Text2};
 
-bool validLine(int k) { return k >= 1 && k <= Lesson::kMaxLines; }
+bool validLine(int k) {
+    return k >= 1 && k <= Lesson::kMaxLines;
+}
 
 } // namespace
 
 ui::Color uiColor(ColorAttribute color) {
     switch (color) {
-    case ColorAttribute::pinkKeyword: return ui::Color::rgb255(220, 61, 164);
-    case ColorAttribute::blueOther: return ui::Color::rgb255(0, 180, 253);
-    case ColorAttribute::greenProject: return ui::Color::rgb255(43, 249, 152);
-    case ColorAttribute::redString: return ui::Color::rgb255(255, 69, 74);
-    case ColorAttribute::greenComment: return ui::Color::rgb255(82, 208, 92);
-    case ColorAttribute::purpleNumber: return ui::Color::rgb255(137, 140, 240);
-    case ColorAttribute::orange: return ui::Color::rgb255(254, 114, 43);
-    case ColorAttribute::white: return ui::Color::white();
-    case ColorAttribute::turquoise: return ui::Color::rgb255(0, 180, 253);
+    case ColorAttribute::pinkKeyword:
+        return ui::Color::rgb255(220, 61, 164);
+    case ColorAttribute::blueOther:
+        return ui::Color::rgb255(0, 180, 253);
+    case ColorAttribute::greenProject:
+        return ui::Color::rgb255(43, 249, 152);
+    case ColorAttribute::redString:
+        return ui::Color::rgb255(255, 69, 74);
+    case ColorAttribute::greenComment:
+        return ui::Color::rgb255(82, 208, 92);
+    case ColorAttribute::purpleNumber:
+        return ui::Color::rgb255(137, 140, 240);
+    case ColorAttribute::orange:
+        return ui::Color::rgb255(254, 114, 43);
+    case ColorAttribute::white:
+        return ui::Color::white();
+    case ColorAttribute::turquoise:
+        return ui::Color::rgb255(0, 180, 253);
     }
     return ui::Color::white();
 }
@@ -41,22 +59,18 @@ CustomStringSection lineSection(int k) {
 }
 
 std::optional<std::string> Lesson::text1(int k) const {
-    if (!validLine(k))
-        return std::nullopt;
-    if (k == 1)
-        return line1Text1;
+    if (!validLine(k)) return std::nullopt;
+    if (k == 1) return line1Text1;
     return this->*kText1[k - 1];
 }
 
 std::optional<std::string> Lesson::text2(int k) const {
-    if (!validLine(k))
-        return std::nullopt;
+    if (!validLine(k)) return std::nullopt;
     return this->*kText2[k - 1];
 }
 
 void Lesson::setText1(int k, std::optional<std::string> text) {
-    if (!validLine(k))
-        return;
+    if (!validLine(k)) return;
     if (k == 1)
         line1Text1 = text.value_or("");
     else
@@ -64,27 +78,29 @@ void Lesson::setText1(int k, std::optional<std::string> text) {
 }
 
 void Lesson::setText2(int k, std::optional<std::string> text) {
-    if (validLine(k))
-        this->*kText2[k - 1] = std::move(text);
+    if (validLine(k)) this->*kText2[k - 1] = std::move(text);
 }
 
 void Lesson::findAnswerKey() {
-    if (!answerDebugMessageLabelDictionary)
-        return;
+    if (!answerDebugMessageLabelDictionary) return;
     const std::string* best = nullptr;
+    std::size_t bestLength = 0;
     for (const auto& [key, value] : *answerDebugMessageLabelDictionary) {
-        if (userAnswer.find(key) == std::string::npos)
-            continue;
-        if (!best || key.size() >= best->size())
+        if (userAnswer.find(key) == std::string::npos) continue;
+        // Length as the learner sees it: "é" is one character, however many bytes it takes.
+        const std::size_t length = characterCount(key);
+        if (!best || length >= bestLength) {
             best = &key;
+            bestLength = length;
+        }
     }
-    if (best)
-        answerKey = *best;
+    if (best) answerKey = *best;
 }
 
-Lesson::Ptr Lesson::make(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                         std::vector<std::string> lineTexts, std::string answer, std::string successMessage,
-                         std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors) {
+Lesson::Ptr Lesson::make(std::string lessonID, std::int64_t number, std::string title,
+                         std::string instruction, std::vector<std::string> lineTexts, std::string answer,
+                         std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+                         std::vector<ErrorMessage> errors) {
     assert(!lineTexts.empty() && lineTexts.size() <= kMaxLines);
     auto lesson = std::make_shared<Lesson>();
     lesson->lessonID = std::move(lessonID);
@@ -103,12 +119,14 @@ Lesson::Ptr Lesson::make(std::string lessonID, std::int64_t number, std::string 
 }
 
 // The ten initializers differ only in how many code-line texts they take.
-#define VELO_LESSON_INIT(NAME, PARAMS, TEXTS)                                                                   \
+#define VELO_LESSON_INIT(NAME, PARAMS, TEXTS)                                                                \
     Lesson::Ptr Lesson::NAME(std::string lessonID, std::int64_t number, std::string title,                   \
-                             std::string instruction, PARAMS, std::string answer, std::string successMessage, \
-                             std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors) { \
-        return make(std::move(lessonID), number, std::move(title), std::move(instruction), TEXTS,              \
-                    std::move(answer), std::move(successMessage), lines, textFieldInLine, std::move(errors));   \
+                             std::string instruction, PARAMS, std::string answer,                            \
+                             std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,   \
+                             std::vector<ErrorMessage> errors) {                                             \
+        return make(std::move(lessonID), number, std::move(title), std::move(instruction), TEXTS,            \
+                    std::move(answer), std::move(successMessage), lines, textFieldInLine,                    \
+                    std::move(errors));                                                                      \
     }
 #define P(n) std::string line##n##Text1
 #define T(n) std::move(line##n##Text1)
@@ -116,7 +134,8 @@ Lesson::Ptr Lesson::make(std::string lessonID, std::int64_t number, std::string 
 VELO_LESSON_INIT(initWith1Line, P(1), {T(1)})
 VELO_LESSON_INIT(initWith2Lines, P(1) COMMA P(2), {T(1) COMMA T(2)})
 VELO_LESSON_INIT(initWith3Lines, P(1) COMMA P(2) COMMA P(3), {T(1) COMMA T(2) COMMA T(3)})
-VELO_LESSON_INIT(initWith4Lines, P(1) COMMA P(2) COMMA P(3) COMMA P(4), {T(1) COMMA T(2) COMMA T(3) COMMA T(4)})
+VELO_LESSON_INIT(initWith4Lines, P(1) COMMA P(2) COMMA P(3) COMMA P(4),
+                 {T(1) COMMA T(2) COMMA T(3) COMMA T(4)})
 VELO_LESSON_INIT(initWith5Lines, P(1) COMMA P(2) COMMA P(3) COMMA P(4) COMMA P(5),
                  {T(1) COMMA T(2) COMMA T(3) COMMA T(4) COMMA T(5)})
 VELO_LESSON_INIT(initWith6Lines, P(1) COMMA P(2) COMMA P(3) COMMA P(4) COMMA P(5) COMMA P(6),
@@ -128,7 +147,8 @@ VELO_LESSON_INIT(initWith8Lines,
                  {T(1) COMMA T(2) COMMA T(3) COMMA T(4) COMMA T(5) COMMA T(6) COMMA T(7) COMMA T(8)})
 VELO_LESSON_INIT(initWith9Lines,
                  P(1) COMMA P(2) COMMA P(3) COMMA P(4) COMMA P(5) COMMA P(6) COMMA P(7) COMMA P(8) COMMA P(9),
-                 {T(1) COMMA T(2) COMMA T(3) COMMA T(4) COMMA T(5) COMMA T(6) COMMA T(7) COMMA T(8) COMMA T(9)})
+                 {T(1) COMMA T(2) COMMA T(3) COMMA T(4) COMMA T(5) COMMA T(6) COMMA T(7) COMMA T(8)
+                      COMMA T(9)})
 VELO_LESSON_INIT(initWith10Lines,
                  P(1) COMMA P(2) COMMA P(3) COMMA P(4) COMMA P(5) COMMA P(6) COMMA P(7) COMMA P(8) COMMA P(9)
                      COMMA P(10),

@@ -13,13 +13,38 @@
 #include <vector>
 
 // Code colours of the lessons, in raw-value order 0...8.
-enum class ColorAttribute { pinkKeyword, blueOther, greenProject, redString, greenComment, purpleNumber, orange, white, turquoise };
+enum class ColorAttribute {
+    pinkKeyword,
+    blueOther,
+    greenProject,
+    redString,
+    greenComment,
+    purpleNumber,
+    orange,
+    white,
+    turquoise
+};
 
 // The colour of a case; `turquoise` is the same colour as `blueOther`.
 ui::Color uiColor(ColorAttribute color);
 
 // The lesson text a colour rule addresses, in raw-value order 0...13.
-enum class CustomStringSection { instruction, label, line1, line2, line3, line4, line5, line6, line7, line8, line9, line10, success, error };
+enum class CustomStringSection {
+    instruction,
+    label,
+    line1,
+    line2,
+    line3,
+    line4,
+    line5,
+    line6,
+    line7,
+    line8,
+    line9,
+    line10,
+    success,
+    error
+};
 
 // lineSection(k) is `line1` ... `line10` for k in 1...10.
 CustomStringSection lineSection(int k);
@@ -105,54 +130,61 @@ class Lesson {
     void setText2(int k, std::optional<std::string> text);
 
     // Sets `answerKey` to the key of `answerDebugMessageLabelDictionary` found in `userAnswer`: the
-    // longest such key, and among keys of equal length the one visited last, so the choice never
-    // depends on how the dictionary was filled. Leaves `answerKey` unchanged when no key occurs.
+    // longest such key (in characters), and among keys of equal length the one visited last in the
+    // dictionary's insertion order, so the choice is the same on every run. Leaves `answerKey`
+    // unchanged when no key occurs.
     void findAnswerKey();
 
     // The ten initializers, one per number of code-line texts passed. Each stores its arguments,
     // leaves every other field at its default and makes `acceptedAnswers` = [answer].
-    static Ptr initWith1Line(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                             std::string line1Text1, std::string answer, std::string successMessage,
-                             std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
-    static Ptr initWith2Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                              std::string line1Text1, std::string line2Text1, std::string answer,
-                              std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
-                              std::vector<ErrorMessage> errors);
-    static Ptr initWith3Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
+    static Ptr initWith1Line(std::string lessonID, std::int64_t number, std::string title,
+                             std::string instruction, std::string line1Text1, std::string answer,
+                             std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+                             std::vector<ErrorMessage> errors);
+    static Ptr initWith2Lines(std::string lessonID, std::int64_t number, std::string title,
+                              std::string instruction, std::string line1Text1, std::string line2Text1,
                               std::string answer, std::string successMessage, std::int64_t lines,
                               std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
-    static Ptr initWith4Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
-                              std::string line4Text1, std::string answer, std::string successMessage,
-                              std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
-    static Ptr initWith5Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
-                              std::string line4Text1, std::string line5Text1, std::string answer,
+    static Ptr initWith3Lines(std::string lessonID, std::int64_t number, std::string title,
+                              std::string instruction, std::string line1Text1, std::string line2Text1,
+                              std::string line3Text1, std::string answer, std::string successMessage,
+                              std::int64_t lines, std::int64_t textFieldInLine,
+                              std::vector<ErrorMessage> errors);
+    static Ptr initWith4Lines(std::string lessonID, std::int64_t number, std::string title,
+                              std::string instruction, std::string line1Text1, std::string line2Text1,
+                              std::string line3Text1, std::string line4Text1, std::string answer,
                               std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
                               std::vector<ErrorMessage> errors);
-    static Ptr initWith6Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
-                              std::string line4Text1, std::string line5Text1, std::string line6Text1,
+    static Ptr initWith5Lines(std::string lessonID, std::int64_t number, std::string title,
+                              std::string instruction, std::string line1Text1, std::string line2Text1,
+                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
                               std::string answer, std::string successMessage, std::int64_t lines,
                               std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
-    static Ptr initWith7Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
-                              std::string line4Text1, std::string line5Text1, std::string line6Text1,
-                              std::string line7Text1, std::string answer, std::string successMessage,
-                              std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
-    static Ptr initWith8Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
-                              std::string line4Text1, std::string line5Text1, std::string line6Text1,
-                              std::string line7Text1, std::string line8Text1, std::string answer,
+    static Ptr initWith6Lines(std::string lessonID, std::int64_t number, std::string title,
+                              std::string instruction, std::string line1Text1, std::string line2Text1,
+                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
+                              std::string line6Text1, std::string answer, std::string successMessage,
+                              std::int64_t lines, std::int64_t textFieldInLine,
+                              std::vector<ErrorMessage> errors);
+    static Ptr initWith7Lines(std::string lessonID, std::int64_t number, std::string title,
+                              std::string instruction, std::string line1Text1, std::string line2Text1,
+                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
+                              std::string line6Text1, std::string line7Text1, std::string answer,
                               std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
                               std::vector<ErrorMessage> errors);
-    static Ptr initWith9Lines(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                              std::string line1Text1, std::string line2Text1, std::string line3Text1,
-                              std::string line4Text1, std::string line5Text1, std::string line6Text1,
-                              std::string line7Text1, std::string line8Text1, std::string line9Text1,
+    static Ptr initWith8Lines(std::string lessonID, std::int64_t number, std::string title,
+                              std::string instruction, std::string line1Text1, std::string line2Text1,
+                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
+                              std::string line6Text1, std::string line7Text1, std::string line8Text1,
                               std::string answer, std::string successMessage, std::int64_t lines,
                               std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+    static Ptr initWith9Lines(std::string lessonID, std::int64_t number, std::string title,
+                              std::string instruction, std::string line1Text1, std::string line2Text1,
+                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
+                              std::string line6Text1, std::string line7Text1, std::string line8Text1,
+                              std::string line9Text1, std::string answer, std::string successMessage,
+                              std::int64_t lines, std::int64_t textFieldInLine,
+                              std::vector<ErrorMessage> errors);
     static Ptr initWith10Lines(std::string lessonID, std::int64_t number, std::string title,
                                std::string instruction, std::string line1Text1, std::string line2Text1,
                                std::string line3Text1, std::string line4Text1, std::string line5Text1,

@@ -49,6 +49,11 @@ TEST(Lesson, FindAnswerKeyPrefersLongestThenLastVisited) {
     lesson->userAnswer = "cd ab";
     lesson->findAnswerKey();
     EXPECT_EQ(lesson->answerKey, "cd");
+    // Lengths are counted in characters: the two-letter key outranks the one-letter key of two bytes.
+    lesson->answerDebugMessageLabelDictionary = OrderedDictionary{{"ab", "1"}, {"\u00e9", "2"}};
+    lesson->userAnswer = "ab \u00e9";
+    lesson->findAnswerKey();
+    EXPECT_EQ(lesson->answerKey, "ab");
 }
 
 TEST(Lesson, TurquoiseIsBlueOther) {
