@@ -1,8 +1,5 @@
 #include "app/lesson/LessonInputAccessoryView.hpp"
 
-#include "app/lesson/LessonViewController.hpp"
-#include "platform/foundation/Text.hpp"
-
 void LessonInputAccessoryView::configureButtons() {
     if (buttons && !buttons->empty() && buttons->front()->superview())
         buttons->front()->superview()->setHidden(true);
@@ -59,12 +56,9 @@ void LessonInputAccessoryView::insertTextValue(ui::Button& sender) {
     field->replaceRange(*selection, value);
     auto delegate = textFieldDelegate.lock();
     if (!delegate) return;
-    // The range we could report only describes a single character appended at the end; the lesson
-    // screen checks the field's whole new text instead, which is right for every insertion.
-    if (auto* screen = dynamic_cast<LessonViewController*>(delegate.get()))
-        screen->fieldTextChanged(*field, field->text());
-    else
-        (void)delegate->shouldChangeCharacters(
-            *field, ui::Range{field->length() == 0 ? 0 : field->length() - 1, ns::characterCount(value)},
-            value);
+    // A range around the inserted value would only be right for one character appended at the end.
+    // Reporting the whole new text as replacing itself gives the delegate exactly the text the field
+    // now holds, wherever the value went and however long it is. Its answer is not needed.
+    const std::string now = field->text();
+    (void)delegate->shouldChangeCharacters(*field, ui::Range{0, field->length()}, now);
 }

@@ -4,8 +4,12 @@
 // typed it. The layout file (LessonInputAccessoryViewLayout.cpp) makes one layout per count, 2 to 6,
 // plus a general collection used for any other count.
 //
-// Failure contract: a button whose tag has no value, a field that is gone or not being edited, or a
-// missing delegate does nothing. Main thread only.
+// The delegate is told of an insertion after the field holds it, with the field's whole text as the
+// replacement of the whole text, so whatever it computes from (text, range, replacement) is the text
+// the field now shows.
+//
+// Failure contract: a button whose tag has no value, or a field that is gone or not being edited, does
+// nothing; without a delegate the value is typed but nobody is told. Main thread only.
 #include "platform/uikit/Button.hpp"
 #include "platform/uikit/TextField.hpp"
 #include "platform/uikit/View.hpp"

@@ -8,8 +8,9 @@
 // view loads. Views come from the screen's layout (LessonLayout.cpp), which the root view owns; the
 // handles below are non-owning pointers into it, connected when the view loads.
 //
-// Failure contract: nothing here throws. A missing input or handle is a broken precondition: the
-// screen's operations then do nothing rather than crash. Odd content is handled safely: a dynamic lesson
+// Failure contract: nothing here throws. The layout connects every handle; a missing input (no lesson,
+// record or lesson count) makes the operations that need it do nothing, and an answer line outside
+// 1...10 shows no field and checks nothing. Odd content is handled safely: a dynamic lesson
 // without a space count never counts its literal as closed, an answer with an unusual number of quotes
 // is judged on the folded text, a hint list that is empty shows no hint, a tested hint without its
 // `contains` flag is skipped, a missing success label counts as "", Next on a lesson that is not in its
@@ -182,7 +183,7 @@ class LessonViewController : public ui::ViewController, public ui::TextFieldDele
                                 const std::string& replacement) override;
     void fieldTextChanged(ui::TextField& field, ui::Range range, const std::string& replacement);
     std::string proposedFieldText(ui::TextField& field, ui::Range range, const std::string& replacement);
-    // The check on a text the field holds in full (the word bar's path).
+    // The rest of fieldTextChanged, once the proposed text is known: normalise, resize, check.
     void fieldTextChanged(ui::TextField& field, const std::string& proposed);
     void checkAnswer(const std::string& input);
     void checkDynamicAnswer(const std::string& input);

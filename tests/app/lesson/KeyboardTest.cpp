@@ -1,5 +1,7 @@
 #include "LessonScreenFixture.hpp"
 
+#include "app/lesson/AnswerRebuild.hpp"
+
 namespace lessontest {
 namespace {
 
@@ -177,11 +179,46 @@ TEST(LessonInputAccessoryView, LayoutPerCount) {
             EXPECT_EQ(bar->buttons->front()->title(ui::ControlState::normal), "a");
         }
     }
-    // A tag with no value, or no field to type into, does nothing.
+}
+
+// Tells what the bar reports, and answers like the lesson screen.
+struct RecordingDelegate : ui::TextFieldDelegate {
+    bool shouldChangeCharacters(ui::TextField& field, ui::Range range, const std::string& text) override {
+        proposed.push_back(answer::applyEdit(field.text(), range.location, range.length, text));
+        return true;
+    }
+    std::vector<std::string> proposed;
+};
+
+TEST(LessonInputAccessoryView, InsertsAtTheCaretAndReportsTheWholeNewText) {
+    auto root = std::make_shared<ui::View>();
+    auto field = std::make_shared<ui::TextField>();
+    root->addSubview(field);
+    auto delegate = std::make_shared<RecordingDelegate>();
     auto bar = LessonInputAccessoryView::loadFromNib();
-    bar->textValues = std::vector<std::string>{"a", "b"};
-    (*bar->sixButtons)[5]->sendActions();
+    bar->textField = field;
+    bar->textFieldDelegate = delegate;
+    bar->textValues = std::vector<std::string>{"(", "\u00e9\u00e9"};
+    bar->configureButtons();
+
+    // Not being edited: no caret, nothing typed, nobody told.
     (*bar->twoButtons)[0]->sendActions();
+    EXPECT_EQ(field->text(), "");
+    EXPECT_TRUE(delegate->proposed.empty());
+
+    ASSERT_TRUE(field->becomeFirstResponder());
+    field->setText("print)");
+    field->setSelectedRange(ui::Range{5, 0});
+    (*bar->twoButtons)[0]->sendActions();
+    (*bar->twoButtons)[1]->sendActions();
+    EXPECT_EQ(field->text(), "print(\u00e9\u00e9)");
+    EXPECT_EQ(delegate->proposed, (std::vector<std::string>{"print()", "print(\u00e9\u00e9)"}));
+
+    // A tag without a value types nothing.
+    (*bar->sixButtons)[5]->sendActions();
+    EXPECT_EQ(field->text(), "print(\u00e9\u00e9)");
+    EXPECT_EQ(delegate->proposed.size(), 2u);
+    field->resignFirstResponder();
 }
 
 } // namespace
