@@ -133,6 +133,42 @@ TEST_F(LessonScreenTest, VideoIdComesFromTheBackend) {
     EXPECT_FALSE(chapter->lessons[2]->videoTutorial);
 }
 
+TEST_F(LessonScreenTest, OnlyOneRowWithAVideoIdGivesAVideo) {
+    svc::BackendObject withVideo("VideoTutorials");
+    withVideo.setObject("lessonID", "CH2L1");
+    withVideo.setObject("videoID", "abcdefghijk");
+    svc::BackendObject withoutVideo("VideoTutorials");
+    withoutVideo.setObject("lessonID", "CH2L1");
+    svc::BackendObject numericVideo("VideoTutorials");
+    numericVideo.setObject("videoID", 42);
+    const std::vector<svc::BackendObject> answers[] = {
+        {withVideo, withVideo}, // two rows for one lesson
+        {withoutVideo},
+        {numericVideo},
+    };
+    for (const auto& rows : answers) {
+        open(boolLesson());
+        backend->completeFind(backend->findRequests().size() - 1, rows);
+        EXPECT_FALSE(lesson().videoTutorial);
+        EXPECT_FALSE(console.contains("Video found on Parse.  ID: abcdefghijk"));
+    }
+    EXPECT_TRUE(backend->saveRequests().empty()); // rows exist: nothing is registered
+}
+
+TEST_F(LessonScreenTest, WithoutNetworkTheVideoLookIsNeverShown) {
+    auto lesson = boolLesson();
+    lesson->videoTutorial = "abcdefghijk";
+    auto& s = open(lesson);
+    reachability->fail();
+    enter("x");
+    field().pressReturn();
+    EXPECT_FALSE(s.helpBarView->isHidden()); // unhidden in its stuck look
+    EXPECT_EQ(s.helpBarView->backgroundColor(), ui::Color::rgb255(253, 95, 96));
+    EXPECT_TRUE(s.helpVideoButton->isHidden());
+    s.showVideoHelpBar(0);
+    EXPECT_TRUE(s.helpVideoButton->isHidden());
+}
+
 TEST_F(LessonScreenTest, VideoButtonPresentsThePlayer) {
     auto lesson = boolLesson();
     lesson->videoTutorial = "abcdefghijk";

@@ -2,6 +2,7 @@
 
 #include "app/model/TargetHelper.hpp"
 #include "platform/foundation/Bundle.hpp"
+#include "platform/services/DeviceInfo.hpp"
 
 namespace lessontest {
 namespace {
@@ -136,10 +137,12 @@ TEST_F(LessonScreenTest, AudioCategoryFailureIsPrintedAndSetUpGoesOn) {
 }
 
 TEST_F(LessonScreenTest, InitialState) {
+    svc::setDeviceMachineIdentifierOverride("iPhone6,1");
     LessonViewController s;
+    svc::setDeviceMachineIdentifierOverride(std::nullopt);
     EXPECT_FALSE(s.answerIsCorrect);
     EXPECT_FALSE(s.kbHeight);
-    EXPECT_EQ(s.modelName, "Simulator");
+    EXPECT_EQ(s.modelName, "iPhone 5S");
     EXPECT_FALSE(s.errorButtonBlinked);
     EXPECT_EQ(s.activeTextField, 0);
     EXPECT_FALSE(s.lessonInputAccessoryViews);

@@ -92,7 +92,7 @@ TEST_F(ProgressReportTest, OlderStateOnlyArchivesLoadAsBefore) {
             a.encodeObject("state", c.state);
         });
         ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(data)).ok());
-        auto loaded = ProgressReport::load();
+        auto loaded = ProgressReport::load(*reopened());
         ASSERT_TRUE(loaded);
         EXPECT_EQ(loaded->autoRun, c.expected);
         EXPECT_EQ(loaded->sound, c.expected);

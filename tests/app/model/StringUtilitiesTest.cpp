@@ -1,5 +1,6 @@
 #include "app/model/StringUtilities.hpp"
 #include "app/model/DeviceModel.hpp"
+#include "platform/services/DeviceInfo.hpp"
 
 #include <gtest/gtest.h>
 
@@ -78,9 +79,12 @@ TEST(DeviceModel, TableAndFallback) {
     EXPECT_EQ(deviceModelName("iPad4,9"), "iPad Mini");
     EXPECT_EQ(deviceModelName("i386"), "Simulator");
     EXPECT_EQ(deviceModelName("iPhone99,1"), "iPhone99,1");
-    // This host's machine is one of the desktop identifiers, which the table calls a simulator.
-    EXPECT_EQ(deviceModelName(), "Simulator");
-    EXPECT_EQ(deviceModelName(), deviceModelName());
+    // The machine identifier comes from the host (uname); the table names it.
+    svc::setDeviceMachineIdentifierOverride("iPhone5,3");
+    EXPECT_EQ(deviceModelName(), "iPhone 5C");
+    svc::setDeviceMachineIdentifierOverride("aarch64");
+    EXPECT_EQ(deviceModelName(), "aarch64");
+    svc::setDeviceMachineIdentifierOverride(std::nullopt);
 }
 
 } // namespace
