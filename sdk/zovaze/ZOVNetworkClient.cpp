@@ -1,6 +1,8 @@
 #include "sdk/zovaze/ZOVNetworkClient.hpp"
 
 #include "platform/dispatch/GlobalQueue.hpp"
+#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSession.hpp"
+#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSessionConfiguration.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"
 #include "sdk/zovaze/ZOVNetworkResponseHandler.hpp"
 
@@ -60,7 +62,7 @@ ZOVNetworkClient::initWithSessionConfiguration(net::URLSessionConfigurationRef c
     if (pinnedCertificates)
         client->certPinner_ = std::make_shared<const ZOVCertificatePinner>(std::move(*pinnedCertificates));
     if (!configuration) return nullptr;
-    client->session_ = net::URLSession::sessionWithConfiguration(
+    client->session_ = ZEVURLSession::sessionWithConfiguration(
         std::move(configuration), std::make_shared<SessionDelegate>(client), std::move(queue));
     if (!client->session_) return nullptr;
     return client;

@@ -13,6 +13,10 @@
 // Completion handlers run on the session's delegate queue, or on the global queue that started a retried
 // attempt; callers must not assume a thread.
 //
+// The session comes from the URL-session facade (ZEVURLSession): the platform's session, whose
+// server-trust challenges reach the pinner, or the SDK's own session where the platform has none
+// (no challenges there: pinning then does not apply).
+//
 // Lifetime: callers hold the client by shared_ptr. Requests in flight (and their pending retries) keep
 // it alive; when the last reference goes, the client lets its session finish its tasks and invalidate.
 #include "platform/dispatch/OperationQueue.hpp"
