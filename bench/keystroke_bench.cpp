@@ -1,8 +1,12 @@
 // The cost of one keystroke in the answer field: the screen works out the text the field will hold,
-// normalises it, rebuilds userAnswer and compares it with every accepted answer. Measured on answers
-// as long as the course's longest, in the three forms the check knows (plain, quoted, dynamic), for the
-// keystroke that completes the answer and for one that makes it wrong.
+// normalises it, rebuilds userAnswer and compares it with every accepted answer. Measured on the
+// course's own lessons: the longest plain, quoted and dynamic answers of every course, and the lesson
+// with the most accepted answers; each for the keystroke that completes the answer and for one that
+// makes it wrong. One more form types an accented letter, which takes every text helper off its ASCII
+// fast path.
 #include "app/lesson/LessonViewController.hpp"
+#include "app/model/StringUtilities.hpp"
+#include "content/Courses.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/services/FakeBackendClient.hpp"
@@ -10,62 +14,73 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <iostream>
 #include <unistd.h>
 
 namespace {
 
 struct Form {
-    const char* name;
-    std::string answer;
-    std::vector<std::string> moreAccepted;
-    bool dynamic = false;
-    std::string typed; // what the learner has typed (the answer itself, or free text for a dynamic one)
+    std::string name;
+    Lesson::Ptr lesson;
+    std::string typed; // the whole text the learner types, its last character last
 };
 
-std::vector<std::string> spellings(const std::string& answer, int count) {
-    std::vector<std::string> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(answer.substr(0, answer.size() / 2) +
-                      std::string(static_cast<std::size_t>(i % 3), ' ') + answer.substr(answer.size() / 2) +
-                      std::to_string(i));
-    return out;
+// What a learner would type for a dynamic answer: free text of their own between its empty quotes.
+std::string withFreeText(const std::string& answer) {
+    const auto at = answer.rfind("\"\"");
+    if (at == std::string::npos) return answer;
+    return answer.substr(0, at + 1) + "Simplicity is prerequisite for reliability" + answer.substr(at + 1);
 }
 
-const Form kForms[] = {
-    {"plain", "let evens = numbers.filter { $0 % 2 == 0 }.map { $0 * 10 }.reduce(0, +)",
-     spellings("let evens = numbers.filter { $0 % 2 == 0 }.map { $0 * 10 }.reduce(0, +)", 12), false,
-     "let evens = numbers.filter { $0 % 2 == 0 }.map { $0 * 10 }.reduce(0, +)"},
-    {"quoted", "let greeting = \"Hello there, \" + \"welcome to the world of Swift programming\"",
-     spellings("let greeting = \"Hello there, \" + \"welcome to the world of Swift programming\"", 12), false,
-     "let greeting = \"Hello there, \" + \"welcome to the world of Swift programming\""},
-    // The same plain answer with one accented letter: every helper leaves its ASCII fast path.
-    {"plain-nonascii", "let \u00e9vens = numbers.filter { $0 % 2 == 0 }.map { $0 * 10 }.reduce(0, +)",
-     spellings("let \u00e9vens = numbers.filter { $0 % 2 == 0 }.map { $0 * 10 }.reduce(0, +)", 12), false,
-     "let \u00e9vens = numbers.filter { $0 % 2 == 0 }.map { $0 * 10 }.reduce(0, +)"},
-    {"dynamic",
-     "let favouriteQuote = \"\"",
-     {"let favouriteQuote=\"\""},
-     true,
-     "let favouriteQuote = \"Simplicity is prerequisite for reliability, said someone wise\""},
-};
+bool quoted(const Lesson& lesson) {
+    return lesson.answer.find('"') != std::string::npos;
+}
+
+// The longest answer of each kind over all courses, and the lesson with the most accepted answers.
+std::vector<Form> courseForms() {
+    Lesson::Ptr plain, withQuotes, dynamic, mostAccepted;
+    auto longer = [](const Lesson::Ptr& candidate, const Lesson::Ptr& best) {
+        return !best || candidate->answer.size() > best->answer.size();
+    };
+    for (const auto* course : {&content::swiftCourse(), &content::cppCourse(), &content::swiftUICourse()})
+        for (const auto& chapter : content::buildChapters(*course))
+            for (const auto& lesson : chapter->lessons) {
+                Lesson::Ptr& slot = lesson->dynamicAnswer ? dynamic : quoted(*lesson) ? withQuotes : plain;
+                if (longer(lesson, slot)) slot = lesson;
+                if (!mostAccepted || lesson->acceptedAnswers.size() > mostAccepted->acceptedAnswers.size())
+                    mostAccepted = lesson;
+            }
+    std::vector<Form> forms;
+    auto add = [&](std::string name, const Lesson::Ptr& lesson) {
+        if (!lesson) return;
+        const std::string typed = lesson->dynamicAnswer ? withFreeText(lesson->answer) : lesson->answer;
+        forms.push_back({std::move(name) + "/" + lesson->lessonID, lesson, typed});
+    };
+    add("plain", plain);
+    add("quoted", withQuotes);
+    add("dynamic", dynamic);
+    add("most-accepted", mostAccepted);
+    if (plain) {
+        // The longest plain answer with its first letter accented, in the lesson and in what is typed.
+        auto accented = std::make_shared<Lesson>(*plain);
+        const auto letter = accented->answer.find_first_of("aeiou");
+        if (letter != std::string::npos) {
+            accented->answer.replace(letter, 1, "\u00e9");
+            accented->acceptedAnswers = {accented->answer};
+            forms.push_back({"plain-accented/" + plain->lessonID, accented, accented->answer});
+        }
+    }
+    return forms;
+}
 
 class Screen {
   public:
-    explicit Screen(const Form& form) {
-        auto lesson =
-            Lesson::initWith1Line("BENCH", 1, "t", "i", "", form.answer, "", 1, 1, {{"Stuck?", "1."}});
-        for (const auto& a : form.moreAccepted)
-            lesson->acceptedAnswers.push_back(a);
-        if (form.dynamic) {
-            lesson->dynamicAnswer = true;
-            lesson->dynamicQuoteComponents = 3;
-            lesson->dynamicSpaceComponents = 4;
-        }
+    explicit Screen(Lesson::Ptr lesson) {
         auto chapter = Chapter::make("BENCH", 1);
         chapter->lessons.push_back(lesson);
         report_ = ProgressReport::make();
         // Already completed: a right keystroke does not write the record each time.
-        report_->lessons = std::vector<std::string>{"BENCH"};
+        report_->lessons = std::vector<std::string>{lesson->lessonID};
         report_->showErrorIndicator = true;
         screen_ = std::make_shared<LessonViewController>();
         screen_->lesson = lesson;
@@ -73,7 +88,7 @@ class Screen {
         screen_->lessons = 1;
         screen_->progressReport = report_;
         screen_->loadViewIfNeeded();
-        field_ = screen_->textFields.front();
+        field_ = screen_->textFields.at(static_cast<std::size_t>(lesson->textFieldInLine - 1));
     }
     LessonViewController& screen() { return *screen_; }
     ui::TextField& field() { return *field_; }
@@ -88,11 +103,11 @@ class Screen {
 void keystroke(benchmark::State& state, const Form& form, bool completes) {
     auto previous = ns::setConsoleSink([](std::string_view) {});
     svc::setSharedBackendClient(std::make_shared<svc::FakeBackendClient>());
-    Screen s(form);
-    const std::string before = form.typed.substr(0, form.typed.size() - 1);
-    const std::string last = completes ? form.typed.substr(form.typed.size() - 1) : "#";
+    Screen s(form.lesson);
+    const std::string before = droppingLastCharacter(form.typed);
+    const std::string last = completes ? form.typed.substr(before.size()) : "#";
     s.field().setText(before);
-    const ui::Range at{before.size(), 0};
+    const ui::Range at{characterCount(before), 0}; // fields count characters, not bytes
     for (auto _ : state) {
         s.screen().fieldTextChanged(s.field(), at, last);
         benchmark::DoNotOptimize(s.screen().lesson->userAnswer.data());
@@ -101,17 +116,9 @@ void keystroke(benchmark::State& state, const Form& form, bool completes) {
         state.SkipWithError("the keystroke did not give the expected verdict");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(form.typed.size()));
+    state.counters["accepted"] = static_cast<double>(form.lesson->acceptedAnswers.size());
     ns::setConsoleSink(previous);
     svc::setSharedBackendClient(nullptr);
-}
-
-void registerAll() {
-    for (const auto& form : kForms) {
-        benchmark::RegisterBenchmark((std::string("keystroke/") + form.name + "/completes").c_str(),
-                                     [&form](benchmark::State& st) { keystroke(st, form, true); });
-        benchmark::RegisterBenchmark((std::string("keystroke/") + form.name + "/incomplete").c_str(),
-                                     [&form](benchmark::State& st) { keystroke(st, form, false); });
-    }
 }
 
 } // namespace
@@ -119,7 +126,17 @@ void registerAll() {
 int main(int argc, char** argv) {
     const auto home = std::filesystem::temp_directory_path() / ("velo-bench-" + std::to_string(::getpid()));
     ns::Sandbox::setHome(home);
-    registerAll();
+    // Building the courses prints nothing we want between the benchmark's lines.
+    auto previous = ns::setConsoleSink([](std::string_view) {});
+    const std::vector<Form> forms = courseForms();
+    ns::setConsoleSink(previous);
+    if (forms.empty()) std::cerr << "no course lessons to measure\n";
+    for (const auto& form : forms) {
+        benchmark::RegisterBenchmark(("keystroke/" + form.name + "/completes").c_str(),
+                                     [&form](benchmark::State& st) { keystroke(st, form, true); });
+        benchmark::RegisterBenchmark(("keystroke/" + form.name + "/incomplete").c_str(),
+                                     [&form](benchmark::State& st) { keystroke(st, form, false); });
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
