@@ -127,10 +127,19 @@ std::string PropertyList::debugDescription() const {
         std::snprintf(buf, sizeof buf, "%.17g", *realValue());
         return buf;
     }
-    case Type::string:
-        return "\"" + *stringValue() + "\"";
-    case Type::data:
-        return "<" + std::to_string(dataValue()->size()) + " bytes>";
+    case Type::string: {
+        std::string out("\"");
+        out += *stringValue();
+        out += '"';
+        return out;
+    }
+    case Type::data: {
+        // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "<" + std::string.
+        std::string out("<");
+        out += std::to_string(dataValue()->size());
+        out += " bytes>";
+        return out;
+    }
     case Type::date:
         return dateValue()->iso8601String(true);
     case Type::array: {
@@ -153,8 +162,12 @@ std::string PropertyList::debugDescription() const {
         }
         return out + "}";
     }
-    case Type::uid:
-        return "UID(" + std::to_string(uidValue()->value) + ")";
+    case Type::uid: {
+        std::string out("UID(");
+        out += std::to_string(uidValue()->value);
+        out += ')';
+        return out;
+    }
     }
     return "?";
 }

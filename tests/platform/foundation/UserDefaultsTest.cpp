@@ -190,7 +190,7 @@ TEST(UserDefaults, ConcurrentWritersLoseNothing) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&d, t] {
             for (int i = 0; i < 25; ++i)
-                (void)d.setInteger("t" + std::to_string(t) + "-" + std::to_string(i), i);
+                (void)d.setInteger(std::to_string(t * 100 + i), i);
         });
     for (auto& t : threads)
         t.join();
