@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 
+#include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
@@ -58,7 +59,10 @@ bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, ZEVMachineConte
         return true;
     }
     mcontext_t captured;
-    if (!darwin::suspendedThreadContext(thread, captured)) {
+    // A thread reporting a fault through the exception port is shown at the fault, not inside the
+    // port's wait.
+    if (!(thread == process->crashedThread && darwin::exceptionThreadState(thread, captured)) &&
+        !darwin::suspendedThreadContext(thread, captured)) {
         ZEVSDKLog("%s: failed to get thread state\n", "ZEVProcessGetThreadState");
         return false;
     }

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 
+#include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
@@ -87,7 +88,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
         sigemptyset(&action.sa_mask);
         struct sigaction previous {};
         std::memset(&part->savedActions[i], 0, sizeof part->savedActions[i]);
-        if (sigaction(kSignals[i], &action, &previous) != 0) {
+        if (darwin::signalAction(kSignals[i], &action, &previous) != 0) {
             ZEVSDKLog("%s: Unable to install handler for %d (%s)\n", "ZEVSignalInstallHandlers", kSignals[i],
                       strerror(errno));
             continue;
@@ -102,7 +103,7 @@ bool ZEVSignalSafeRemoveHandlers() {
         struct sigaction action {};
         action.sa_handler = SIG_DFL;
         sigemptyset(&action.sa_mask);
-        if (sigaction(kSignals[i], &action, nullptr) != 0) {
+        if (darwin::signalAction(kSignals[i], &action, nullptr) != 0) {
             ZEVSDKLog("%s: Unable to set default handler for %d (%s)\n", "ZEVSignalSafeRemoveHandlers", i,
                       strerror(errno));
             ok = false;
@@ -124,7 +125,7 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
     for (int i = 0; i < ZEVSignalCount; ++i) {
         const struct sigaction& saved = part->savedActions[i];
         if (saved.sa_handler == nullptr) continue;
-        if (sigaction(kSignals[i], &saved, nullptr) != 0) {
+        if (darwin::signalAction(kSignals[i], &saved, nullptr) != 0) {
             ZEVSDKLog("%s: Unable to install handler for %d (%s)\n",
                       "ZEVSignalSafeInstallPreexistingHandlers", i, strerror(errno));
             ok = false;
@@ -195,7 +196,7 @@ void ZEVSignalCheckHandlers() {
     if (readOnly == nullptr || readOnly->debuggerAttached) return;
     for (int i = 0; i < ZEVSignalCount; ++i) {
         struct sigaction current {};
-        if (sigaction(kSignals[i], nullptr, &current) != 0) {
+        if (darwin::signalAction(kSignals[i], nullptr, &current) != 0) {
             std::fputs("Unable to read signal handler\n", stderr);
             continue;
         }

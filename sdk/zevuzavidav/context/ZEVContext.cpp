@@ -3,6 +3,7 @@
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
+#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
@@ -165,6 +166,9 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
         blocks.emplace_back([] { ZEVBinaryImageInit(); });
         if (installHandlers) {
             blocks.emplace_back([&] {
+                if (ZEVMachExceptionEmulationEnabled()) {
+                    ZEVMachExceptionInit(&readOnly->machException, copy.machExceptionMask);
+                }
                 ZEVExceptionInitialize(&readOnly->exception, &writable->logging.customExceptionCount);
             });
         }

@@ -60,30 +60,32 @@ void ZEVSerialQueue::sync(const std::function<void()>& block) {
         return;
     }
     // A gate block parks the worker until the caller has run its block, so nothing queued later can
-    // overtake it and nothing queued earlier is still running.
-    std::mutex gateMutex;
-    std::condition_variable gateChanged;
-    bool reached = false;
-    bool released = false;
-    async([&] {
-        std::unique_lock gate(gateMutex);
-        reached = true;
-        gateChanged.notify_all();
-        gateChanged.wait(gate, [&] { return released; });
+    // overtake it and nothing queued earlier is still running. The gate is shared with the worker:
+    // the worker may still be leaving it after the caller has returned.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool reached = false;
+        bool released = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    async([gate] {
+        std::unique_lock lock(gate->mutex);
+        gate->reached = true;
+        gate->changed.notify_all();
+        gate->changed.wait(lock, [&] { return gate->released; });
     });
     {
-        std::unique_lock gate(gateMutex);
-        gateChanged.wait(gate, [&] { return reached; });
+        std::unique_lock lock(gate->mutex);
+        gate->changed.wait(lock, [&] { return gate->reached; });
     }
     struct Release {
-        std::mutex& mutex;
-        std::condition_variable& changed;
-        bool& released;
+        Gate& gate;
         ~Release() {
-            std::lock_guard gate(mutex);
-            released = true;
-            changed.notify_all();
+            std::lock_guard lock(gate.mutex);
+            gate.released = true;
+            gate.changed.notify_all();
         }
-    } release{gateMutex, gateChanged, released};
+    } release{*gate};
     block();
 }

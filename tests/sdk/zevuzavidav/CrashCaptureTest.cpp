@@ -2,6 +2,7 @@
 // died and what it recorded. Suites are named Crash* so sanitizer runs can leave them out.
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
+#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
@@ -362,5 +363,119 @@ INSTANTIATE_TEST_SUITE_P(
                       ExceptionCase{"ExceptionObject", throwExceptionObject, "objective-c",
                                     "NSRangeException", "index 3 beyond bounds"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+__attribute__((noinline)) void breakpoint() {
+    asm volatile("int3");
+}
+
+void previousSegvHandler(int) {
+    _exit(errno == 1234 ? 7 : 8);
+}
+
+__attribute__((noinline)) void nullWriteKeepingErrno() {
+    errno = 1234;
+    *static_cast<volatile int*>(nullptr) = 1;
+}
+
+struct PortCase {
+    const char* name;
+    Crasher crash;
+    int signal;              // expected death signal, or 0 for an exit status
+    int exitStatus;          // expected when signal is 0
+    std::uint32_t leaveOut;  // exception kinds left to the signal handlers
+    bool previousHandler;    // a SIGSEGV handler installed before ours
+    std::uint64_t exception; // 0: no exception record expected
+    std::uint64_t firstCode;
+    const char* exceptionName;
+    const char* codeName;
+};
+
+class CrashExceptionPort : public ::testing::TestWithParam<PortCase> {};
+
+TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
+    const PortCase& c = GetParam();
+    char pattern[] = "/tmp/zevportXXXXXX";
+    std::string dir = mkdtemp(pattern);
+    pid_t child = fork();
+    if (child == 0) {
+        alarm(20);
+        if (c.previousHandler) signal(SIGSEGV, previousSegvHandler);
+        ZEVMachExceptionSetEmulationEnabled(true);
+        ZEVContextInitData data;
+        data.apiKey = "key";
+        data.reportDirectory = dir.c_str();
+        data.reportIdentifier = "report";
+        data.installationIdentifier = "install";
+        data.machExceptionMask = c.leaveOut;
+        ZEVContextInitialize(&data);
+        for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
+            usleep(1000);
+        startHelpers();
+        activeCrasher = c.crash;
+        crashOuter();
+        _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (c.signal != 0) {
+        ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+        EXPECT_EQ(WTERMSIG(status), c.signal);
+    } else {
+        ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+        EXPECT_EQ(WEXITSTATUS(status), c.exitStatus);
+    }
+    int unparsable = 0;
+    auto machLines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
+    auto signalLines = readLines(dir + "/signal.zevrecord", &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    if (c.exception == 0) {
+        EXPECT_TRUE(machLines.empty());
+        EXPECT_FALSE(signalLines.empty());
+    } else {
+        EXPECT_TRUE(signalLines.empty());
+        json exception = section(machLines, "mach_exception");
+        ASSERT_TRUE(exception.is_object());
+        EXPECT_EQ(exception["exception"], c.exception);
+        ASSERT_EQ(exception["codes"].size(), 2u);
+        EXPECT_EQ(exception["codes"][0], c.firstCode);
+        EXPECT_EQ(exception["name"], c.exceptionName);
+        if (c.codeName != nullptr) {
+            EXPECT_EQ(exception["code_name"], c.codeName);
+        } else {
+            EXPECT_TRUE(exception["code_name"].is_null());
+        }
+        json threads = section(machLines, "threads");
+        int crashed = 0;
+        for (const auto& thread : threads) {
+            if (!thread.value("crashed", false)) continue;
+            ++crashed;
+            EXPECT_TRUE(stackHolds(thread["stacktrace"], functionRange(c.crash))) << thread["stacktrace"];
+            EXPECT_TRUE(stackHolds(thread["stacktrace"], functionRange(crashOuter)));
+        }
+        EXPECT_EQ(crashed, 1);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Emulated, CrashExceptionPort,
+                         ::testing::Values(PortCase{"NullWrite", nullWrite, SIGSEGV, 0, 0, false, 1, 1,
+                                                    "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS"},
+                                           PortCase{"ReadOnlyWrite", readOnlyWrite, SIGSEGV, 0, 0, false, 1,
+                                                    2, "EXC_BAD_ACCESS", "KERN_PROTECTION_FAILURE"},
+                                           PortCase{"TrapInstruction", trapInstruction, SIGILL, 0, 0, false,
+                                                    2, ILL_ILLOPN, "EXC_BAD_INSTRUCTION", nullptr},
+                                           PortCase{"DivideByZero", divideByZero, SIGFPE, 0, 0, false, 3,
+                                                    FPE_INTDIV, "EXC_ARITHMETIC", nullptr},
+                                           PortCase{"Breakpoint", breakpoint, SIGTRAP, 0, 0, false, 6,
+                                                    SI_KERNEL, "EXC_BREAKPOINT", nullptr},
+                                           PortCase{"LeftToSignals", nullWrite, SIGSEGV, 0, 0x2, false, 0, 0,
+                                                    nullptr, nullptr},
+                                           PortCase{"ChainsToEarlierHandler", nullWriteKeepingErrno, 0, 7, 0,
+                                                    true, 1, 1, "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -3,18 +3,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <random>
+#include <tuple>
 #include <unwind.h>
 #include <vector>
 
 namespace {
 
+bool framePointerOnly = false;
+bool noImages(std::uint64_t, ZEVBinaryImageNodeCopy*) {
+    return false;
+}
+
 std::vector<std::uint64_t> ourFrames(const ZEVMachineContext& start) {
     std::vector<std::uint64_t> frames;
     ZEVUnwindContext context;
-    ZEVUnwindInitWithImageFinder(&context, &start, ZEVUnwindFindImageWithDynamicLinker);
+    ZEVUnwindInitWithImageFinder(&context, &start,
+                                 framePointerOnly ? noImages : ZEVUnwindFindImageWithDynamicLinker);
     while (ZEVUnwindNextFrame(&context))
         frames.push_back(ZEVUnwindGetPC(&context));
     return frames;
@@ -69,6 +77,55 @@ TEST_P(UnwindDepthTest, MatchesTheSystemUnwinder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, UnwindDepthTest, ::testing::Values(1, 2, 17, 64, 200));
+
+// The same recursion built four ways, so the call-frame rules the unwinder reads differ: unoptimised or
+// optimised code, with or without a frame-pointer chain.
+#define VELO_RECURSION(name, attributes)                                                                     \
+    __attribute__((noinline, attributes)) void name(int depth, Walks* walks) {                               \
+        volatile int keep = depth;                                                                           \
+        if (depth <= 1) {                                                                                    \
+            takeWalks(walks);                                                                                \
+        } else {                                                                                             \
+            name(depth - 1, walks);                                                                          \
+        }                                                                                                    \
+        asm volatile("" ::"r"(keep) : "memory");                                                             \
+    }
+VELO_RECURSION(recurseO0WithFramePointer, optimize("O0", "no-omit-frame-pointer"))
+VELO_RECURSION(recurseO0WithoutFramePointer, optimize("O0", "omit-frame-pointer"))
+VELO_RECURSION(recurseO2WithFramePointer, optimize("O2", "no-omit-frame-pointer"))
+VELO_RECURSION(recurseO2WithoutFramePointer, optimize("O2", "omit-frame-pointer"))
+#undef VELO_RECURSION
+
+using Recursion = void (*)(int, Walks*);
+
+class UnwindBuildTest : public ::testing::TestWithParam<std::tuple<Recursion, int>> {};
+
+TEST_P(UnwindBuildTest, MatchesTheSystemUnwinderForEveryBuildOfTheCode) {
+    auto [recursion, depth] = GetParam();
+    Walks walks;
+    recursion(depth, &walks);
+    expectSameCallers(walks);
+    EXPECT_GE(walks.ours.size(), static_cast<std::size_t>(depth));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Builds, UnwindBuildTest,
+    ::testing::Combine(::testing::Values(recurseO0WithFramePointer, recurseO0WithoutFramePointer,
+                                         recurseO2WithFramePointer, recurseO2WithoutFramePointer),
+                       ::testing::Values(1, 2, 50, 200)));
+
+TEST(UnwindTest, FollowsTheFramePointerChainWhenNoCallFrameInformationIsFound) {
+    Walks walks;
+    framePointerOnly = true;
+    recurseO0WithFramePointer(20, &walks);
+    framePointerOnly = false;
+    // The chain runs through the frame-pointer code and ends where callers stop keeping one; every
+    // frame it gives is the one the system unwinder gives at the same depth.
+    ASSERT_GE(walks.ours.size(), 21u);
+    for (std::size_t i = 1; i + 1 < walks.ours.size() && i < walks.reference.size(); ++i) {
+        EXPECT_EQ(walks.ours[i], walks.reference[i]) << "frame " << i;
+    }
+}
 
 Walks* qsortWalks = nullptr;
 int compareAndWalk(const void* a, const void* b) {

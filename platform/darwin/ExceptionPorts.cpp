@@ -1,0 +1,336 @@
+#include "platform/darwin/ExceptionPorts.hpp"
+
+#include "platform/darwin/Threads.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace darwin {
+
+const std::uint8_t kNDRRecord[8] = {0, 0, 0, 0, 1, 0, 0, 0};
+
+namespace {
+
+constexpr int kOwnedSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
+constexpr int kMaxPorts = 16;
+
+struct Port {
+    std::atomic<bool> used{false};
+    int requestRead = -1;
+    int requestWrite = -1;
+    int replyRead = -1;
+    int replyWrite = -1;
+};
+Port ports[kMaxPorts];
+
+struct Handler {
+    std::atomic<std::uint32_t> port{0};
+    std::int32_t behavior = 0;
+    std::int32_t flavor = 0;
+};
+Handler handlers[kExceptionTypeCount];
+
+std::atomic<bool> enabled{false};
+struct sigaction dispositions[65];
+std::atomic<int> faultLock{0};
+
+struct FaultState {
+    std::atomic<pid_t> tid{0};
+    mcontext_t context;
+};
+FaultState faults[kMaxThreads];
+
+bool owned(int number) {
+    for (int s : kOwnedSignals) {
+        if (s == number) return true;
+    }
+    return false;
+}
+
+Port* portNamed(std::uint32_t name) {
+    if (name == 0 || name > kMaxPorts) return nullptr;
+    Port* port = &ports[name - 1];
+    return port->used.load(std::memory_order_acquire) ? port : nullptr;
+}
+
+bool writeAll(int fd, const void* bytes, std::size_t size) {
+    const auto* p = static_cast<const char*>(bytes);
+    while (size > 0) {
+        long n = syscall(SYS_write, fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool readAll(int fd, void* bytes, std::size_t size) {
+    auto* p = static_cast<char*>(bytes);
+    while (size > 0) {
+        long n = syscall(SYS_read, fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void lockFaults() {
+    int expected = 0;
+    while (!faultLock.compare_exchange_weak(expected, 1, std::memory_order_acquire)) {
+        expected = 0;
+        syscall(SYS_sched_yield);
+    }
+}
+
+void unlockFaults() {
+    faultLock.store(0, std::memory_order_release);
+}
+
+FaultState* rememberFault(pid_t tid, const mcontext_t& context) {
+    for (auto& fault : faults) {
+        pid_t expected = 0;
+        if (fault.tid.load() == 0 && fault.tid.compare_exchange_strong(expected, -1)) {
+            fault.context = context;
+            fault.tid.store(tid, std::memory_order_release);
+            return &fault;
+        }
+    }
+    return nullptr;
+}
+
+// Sends the request and waits for the answer; true when the exception was handled (return code 0).
+bool raiseException(std::uint32_t type, const siginfo_t* info, ucontext_t* context) {
+    std::uint32_t portName = handlers[type].port.load(std::memory_order_acquire);
+    Port* port = portNamed(portName);
+    if (port == nullptr) return false;
+    lockFaults();
+    pid_t tid = currentThreadId();
+    FaultState* fault = rememberFault(tid, context->uc_mcontext);
+    ExceptionRequest request;
+    std::memset(&request, 0, sizeof request);
+    request.bits = 0x80001513; // complex message, send-once reply right
+    request.size = 84;
+    request.remotePort = portName;
+    request.localPort = portName;
+    request.id = kExceptionRaiseId;
+    request.descriptorCount = 2;
+    request.thread = static_cast<std::uint32_t>(tid);
+    request.task = static_cast<std::uint32_t>(syscall(SYS_getpid));
+    std::memcpy(request.ndr, kNDRRecord, sizeof request.ndr);
+    request.exception = type;
+    request.codeCount = 2;
+    if (type == kExcBadAccess) {
+        request.codes[0] = info->si_code == SEGV_ACCERR && info->si_signo == SIGSEGV ? kKernProtectionFailure
+                                                                                     : kKernInvalidAddress;
+    } else {
+        request.codes[0] = info->si_code;
+    }
+    request.codes[1] = static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(info->si_addr));
+    request.trailerSize = 8;
+    bool handled = false;
+    if (writeAll(port->requestWrite, &request, sizeof request)) {
+        ExceptionReply reply;
+        if (readAll(port->replyRead, &reply, sizeof reply)) handled = reply.returnCode == 0;
+    }
+    if (fault != nullptr) fault->tid.store(0, std::memory_order_release);
+    unlockFaults();
+    return handled;
+}
+
+// `reexecutes`: returning runs the faulting instruction again (a fault, not a trap or a sent signal).
+void fallThrough(int number, siginfo_t* info, void* context, bool reexecutes) {
+    const struct sigaction& disposition = dispositions[number];
+    if ((disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction != nullptr) {
+        disposition.sa_sigaction(number, info, context);
+        return;
+    }
+    if (disposition.sa_handler != SIG_DFL && disposition.sa_handler != SIG_IGN &&
+        disposition.sa_handler != nullptr) {
+        disposition.sa_handler(number);
+        return;
+    }
+    if (disposition.sa_handler == SIG_IGN && !reexecutes) return;
+    // The default action: hand the signal back to the kernel and let it happen again.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigaction(number, &fallback, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, number);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    if (!reexecutes) syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+}
+
+void firstChanceHandler(int number, siginfo_t* info, void* context) {
+    int savedErrno = errno;
+    bool synchronous = info != nullptr && info->si_code > 0;
+    std::uint32_t type = exceptionTypeForSignal(number);
+    if (synchronous && type != 0 && context != nullptr &&
+        raiseException(type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP) {
+        errno = savedErrno;
+        return; // handled: the faulting instruction runs again
+    }
+    // A trap has already run (the pc is past it), so there is nothing to re-execute: the signal
+    // goes to its disposition now.
+    fallThrough(number, info, context, synchronous && number != SIGTRAP);
+    errno = savedErrno;
+}
+
+} // namespace
+
+std::uint32_t exceptionTypeForSignal(int number) {
+    switch (number) {
+    case SIGSEGV:
+    case SIGBUS:
+        return kExcBadAccess;
+    case SIGILL:
+        return kExcBadInstruction;
+    case SIGFPE:
+        return kExcArithmetic;
+    case SIGTRAP:
+        return kExcBreakpoint;
+    default:
+        return 0;
+    }
+}
+
+void setExceptionEmulationEnabled(bool on) {
+    if (on == enabled.load()) return;
+    for (int number : kOwnedSignals) {
+        if (on) {
+            struct sigaction action {};
+            action.sa_sigaction = firstChanceHandler;
+            action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+            sigemptyset(&action.sa_mask);
+            sigaction(number, &action, &dispositions[number]);
+        } else {
+            sigaction(number, &dispositions[number], nullptr);
+        }
+    }
+    enabled.store(on);
+}
+
+bool exceptionEmulationEnabled() {
+    return enabled.load();
+}
+
+int signalAction(int number, const struct sigaction* action, struct sigaction* previous) {
+    if (!enabled.load() || !owned(number)) return sigaction(number, action, previous);
+    if (previous != nullptr) *previous = dispositions[number];
+    if (action != nullptr) dispositions[number] = *action;
+    return 0;
+}
+
+bool exceptionPortAllocate(std::uint32_t* name) {
+    if (name == nullptr) return false;
+    for (int i = 0; i < kMaxPorts; ++i) {
+        bool expected = false;
+        if (ports[i].used.load() || !ports[i].used.compare_exchange_strong(expected, true)) continue;
+        int request[2];
+        int reply[2];
+        if (pipe2(request, O_CLOEXEC) != 0) {
+            ports[i].used.store(false);
+            return false;
+        }
+        if (pipe2(reply, O_CLOEXEC) != 0) {
+            close(request[0]);
+            close(request[1]);
+            ports[i].used.store(false);
+            return false;
+        }
+        ports[i].requestRead = request[0];
+        ports[i].requestWrite = request[1];
+        ports[i].replyRead = reply[0];
+        ports[i].replyWrite = reply[1];
+        *name = static_cast<std::uint32_t>(i + 1);
+        return true;
+    }
+    return false;
+}
+
+bool exceptionPortInsertSendRight(std::uint32_t name) {
+    return portNamed(name) != nullptr;
+}
+
+void exceptionPortDeallocate(std::uint32_t name) {
+    Port* port = portNamed(name);
+    if (port == nullptr) return;
+    for (int fd : {port->requestRead, port->requestWrite, port->replyRead, port->replyWrite})
+        close(fd);
+    port->used.store(false, std::memory_order_release);
+}
+
+bool taskSwapExceptionPorts(std::uint32_t mask, std::uint32_t port, std::int32_t behavior,
+                            std::int32_t flavor, std::uint32_t* masks, std::uint32_t* savedPorts,
+                            std::int32_t* behaviors, std::int32_t* flavors, std::uint32_t* count) {
+    if (count == nullptr || (port != 0 && portNamed(port) == nullptr)) return false;
+    std::uint32_t capacity = *count;
+    std::uint32_t used = 0;
+    for (int type = 1; type < kExceptionTypeCount; ++type) {
+        if ((mask & (1U << type)) == 0) continue;
+        std::uint32_t oldPort = handlers[type].port.load();
+        std::int32_t oldBehavior = handlers[type].behavior;
+        std::int32_t oldFlavor = handlers[type].flavor;
+        std::uint32_t entry = 0;
+        while (entry < used && !(savedPorts[entry] == oldPort && behaviors[entry] == oldBehavior &&
+                                 flavors[entry] == oldFlavor)) {
+            ++entry;
+        }
+        if (entry == used) {
+            if (used == capacity) return false;
+            masks[used] = 0;
+            savedPorts[used] = oldPort;
+            behaviors[used] = oldBehavior;
+            flavors[used] = oldFlavor;
+            ++used;
+        }
+        masks[entry] |= 1U << type;
+    }
+    *count = used;
+    return taskSetExceptionPorts(mask, port, behavior, flavor);
+}
+
+bool taskSetExceptionPorts(std::uint32_t mask, std::uint32_t port, std::int32_t behavior,
+                           std::int32_t flavor) {
+    if (port != 0 && portNamed(port) == nullptr) return false;
+    for (int type = 1; type < kExceptionTypeCount; ++type) {
+        if ((mask & (1U << type)) == 0) continue;
+        handlers[type].behavior = behavior;
+        handlers[type].flavor = flavor;
+        handlers[type].port.store(port, std::memory_order_release);
+    }
+    return true;
+}
+
+bool exceptionReceive(std::uint32_t name, void* buffer, std::size_t size) {
+    Port* port = portNamed(name);
+    if (port == nullptr || buffer == nullptr || size < kExceptionRequestSize) return false;
+    std::memset(buffer, 0, size);
+    return readAll(port->requestRead, buffer, kExceptionRequestSize);
+}
+
+bool exceptionReply(const void* reply, std::size_t size) {
+    if (reply == nullptr || size != kExceptionReplySize) return false;
+    const auto* header = static_cast<const ExceptionReply*>(reply);
+    Port* port = portNamed(header->remotePort);
+    return port != nullptr && writeAll(port->replyWrite, reply, size);
+}
+
+bool exceptionThreadState(pid_t tid, mcontext_t& out) {
+    for (auto& fault : faults) {
+        if (fault.tid.load(std::memory_order_acquire) == tid) {
+            out = fault.context;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace darwin

@@ -1,0 +1,237 @@
+#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
+
+#include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
+#include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/context/ZEVHost.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+
+#include <cstring>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+void writeSection(ZEVFile* file, const darwin::ExceptionRequest& request, std::uint32_t savedCount) {
+    std::uint32_t count = request.codeCount > 2 ? 2 : request.codeCount;
+    std::uint64_t first = count > 0 ? static_cast<std::uint64_t>(request.codes[0]) : 0;
+    ZEVFileWriteSectionStart(file, "mach_exception");
+    ZEVFileWriteObjectStart(file);
+    ZEVFileWriteUInt64Entry(file, "exception", request.exception);
+    ZEVFileWriteKey(file, "codes");
+    ZEVFileWriteArrayStart(file);
+    for (std::uint32_t i = 0; i < count; ++i)
+        ZEVFileWriteUInt64Element(file, static_cast<std::uint64_t>(request.codes[i]));
+    ZEVFileWriteArrayEnd(file);
+    ZEVFileWriteStringEntry(file, "name", ZEVMachExceptionName(request.exception));
+    ZEVFileWriteStringEntry(file, "code_name", ZEVMachExceptionCodeName(request.exception, first));
+    ZEVFileWriteUInt64Entry(file, "original_ports", savedCount);
+    ZEVFileWriteUInt64Entry(file, "time", ZEVCurrentTimeSeconds());
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteSectionEnd(file);
+}
+
+// 0 when recorded, 5 (failure) otherwise; ends the process when a crash was already recorded.
+std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::ExceptionRequest& request) {
+    if (request.task != static_cast<std::uint32_t>(syscall(SYS_getpid))) {
+        ZEVSDKLog("%s: Mach exception task mis-match, returning failure\n",
+                  "ZEVMachExceptionDispatchMessage");
+        return 5;
+    }
+    ZEVSDKLog("%s: Unregistering handler\n", "ZEVMachExceptionDispatchMessage");
+    if (!ZEVMachExceptionUnregister(part, part->registeredMask)) {
+        ZEVSDKLog("%s: Failed to unregister\n", "ZEVMachExceptionDispatchMessage");
+        return 5;
+    }
+    ZEVSDKLog("%s: Restoring original signal handlers\n", "ZEVMachExceptionDispatchMessage");
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    if (readOnly == nullptr || !ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal)) {
+        ZEVSDKLog("%s: Failed to restore signal handlers\n", "ZEVMachExceptionDispatchMessage");
+        return 5;
+    }
+    if (ZEVContextMarkAndCheckIfCrashed()) {
+        ZEVSDKLog("%s: Error: aborting mach exception handler because crash has already occurred\n",
+                  "ZEVMachExceptionRecord");
+        _exit(1);
+    }
+    ZEVFile file;
+    if (!ZEVFileInitWithPath(&file, part->path, false)) {
+        ZEVSDKLog("%s: Unable to open mach exception file\n", "ZEVMachExceptionRecord");
+        ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
+        return 5;
+    }
+    writeSection(&file, request, part->savedCount);
+    ZEVHandler(&file, static_cast<pid_t>(request.thread), nullptr);
+    ZEVFileClose(&file);
+    return 0;
+}
+
+} // namespace
+
+void ZEVMachExceptionSetEmulationEnabled(bool enabled) {
+    darwin::setExceptionEmulationEnabled(enabled);
+}
+bool ZEVMachExceptionEmulationEnabled() {
+    return darwin::exceptionEmulationEnabled();
+}
+
+std::uint32_t ZEVMachExceptionRegisteredMask(std::uint32_t osVersionNumber, std::uint32_t leaveOutMask) {
+    std::uint32_t mask = ZEVMachExceptionBaseMask;
+    if (osVersionNumber >= 60000) mask |= ZEVMachExceptionGuardMask;
+    return mask & ~leaveOutMask;
+}
+
+std::uint32_t ZEVMachExceptionMaskForSignal(int number) {
+    switch (number) {
+    case SIGILL:
+        return 0x4;
+    case SIGTRAP:
+        return 0x40;
+    case SIGABRT:
+        return 0x400;
+    case SIGFPE:
+        return 0x8;
+    case SIGBUS:
+        return 0x2;
+    case SIGSEGV:
+        return 0x2;
+    case SIGSYS:
+        return 0x400;
+    default:
+        return 0;
+    }
+}
+
+const char* ZEVMachExceptionName(std::uint32_t exception) {
+    switch (exception) {
+    case darwin::kExcBadAccess:
+        return "EXC_BAD_ACCESS";
+    case darwin::kExcBadInstruction:
+        return "EXC_BAD_INSTRUCTION";
+    case darwin::kExcArithmetic:
+        return "EXC_ARITHMETIC";
+    case darwin::kExcBreakpoint:
+        return "EXC_BREAKPOINT";
+    case darwin::kExcGuard:
+        return "EXC_GUARD";
+    default:
+        return nullptr;
+    }
+}
+
+const char* ZEVMachExceptionCodeName(std::uint32_t exception, std::uint64_t firstCode) {
+    if (exception != darwin::kExcBadAccess) return nullptr;
+    if (firstCode == darwin::kKernInvalidAddress) return "KERN_INVALID_ADDRESS";
+    if (firstCode == darwin::kKernProtectionFailure) return "KERN_PROTECTION_FAILURE";
+    return nullptr;
+}
+
+bool ZEVMachExceptionUnregister(ZEVMachExceptionReadOnlyContext* part, std::uint32_t registeredMask) {
+    std::uint32_t remaining = registeredMask;
+    for (std::uint32_t i = 0; i < part->savedCount && i < ZEVMachExceptionSavedCapacity; ++i) {
+        remaining &= ~part->savedMasks[i];
+        if (!darwin::taskSetExceptionPorts(part->savedMasks[i], part->savedPorts[i], part->savedBehaviors[i],
+                                           part->savedFlavors[i])) {
+            ZEVSDKLog("%s: unable to restore original port: %d", "ZEVMachExceptionUnregister",
+                      static_cast<int>(part->savedPorts[i]));
+        }
+    }
+    if (!darwin::taskSetExceptionPorts(remaining, 0, darwin::kExceptionDefaultWithCodes,
+                                       darwin::kThreadStateNone)) {
+        ZEVSDKLog("%s: unable to unset unregistered mask: 0x%x", "ZEVMachExceptionUnregister", remaining);
+        return false;
+    }
+    return true;
+}
+
+void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t leaveOutMask) {
+    if (part == nullptr) return;
+    if (!ZEVUnlinkIfExists(part->path)) {
+        ZEVSDKLog("%s: Unable to reset the mach exception file %s\n", "ZEVMachExceptionInit", part->path);
+    }
+    if (!darwin::exceptionPortAllocate(&part->port)) {
+        ZEVSDKLog("%s: Error: mach_port_allocate failed %d\n", "ZEVMachExceptionRegister", -1);
+        ZEVSDKLog("%s: Unable to register mach exception handler\n", "ZEVMachExceptionInit");
+        return;
+    }
+    if (!darwin::exceptionPortInsertSendRight(part->port)) {
+        ZEVSDKLog("%s: Error: mach_port_insert_right failed %d\n", "ZEVMachExceptionRegister", -1);
+        darwin::exceptionPortDeallocate(part->port);
+        ZEVSDKLog("%s: Unable to register mach exception handler\n", "ZEVMachExceptionInit");
+        return;
+    }
+    part->registeredMask = ZEVMachExceptionRegisteredMask(ZEVHostGetOSVersionNumber(), leaveOutMask);
+    part->savedCount = ZEVMachExceptionSavedCapacity;
+    if (!darwin::taskSwapExceptionPorts(part->registeredMask, part->port, darwin::kExceptionDefaultWithCodes,
+                                        darwin::kThreadStateNone, part->savedMasks, part->savedPorts,
+                                        part->savedBehaviors, part->savedFlavors, &part->savedCount)) {
+        ZEVSDKLog("%s: Error: task_swap_exception_ports %d\n", "ZEVMachExceptionRegister", -1);
+        ZEVSDKLog("%s: Unable to register mach exception handler\n", "ZEVMachExceptionInit");
+        return;
+    }
+    for (std::uint32_t i = 0; i < part->savedCount; ++i) {
+        ZEVSDKLog("%s: original 0x%x 0x%x 0x%x 0x%x\n", "ZEVMachExceptionRegister", part->savedPorts[i],
+                  part->savedMasks[i], static_cast<unsigned>(part->savedBehaviors[i]),
+                  static_cast<unsigned>(part->savedFlavors[i]));
+    }
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    pthread_attr_t attributes;
+    int error = pthread_attr_init(&attributes);
+    const char* failed = error != 0 ? "%s: pthread_attr_init %s\n" : nullptr;
+    if (failed == nullptr &&
+        (error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED)) != 0) {
+        failed = "%s: pthread_attr_setdetachstate %s\n";
+    }
+    if (failed == nullptr &&
+        (error = pthread_attr_setstack(&attributes, readOnly->machExceptionStack, ZEVStackSize)) != 0) {
+        failed = "%s: pthread_attr_setstack %s\n";
+    }
+    if (failed == nullptr &&
+        (error = pthread_create(&part->thread, &attributes, ZEVMachExceptionServer, part)) != 0) {
+        failed = "%s: pthread_create %s\n";
+    }
+    if (failed != nullptr) {
+        ZEVSDKLog(failed, "ZEVMachExceptionThreadStart", strerror(error));
+        ZEVSDKLog("%s: Unable to start thread\n", "ZEVMachExceptionThreadStart");
+        ZEVMachExceptionUnregister(part, part->registeredMask);
+        return;
+    }
+    pthread_attr_destroy(&attributes);
+}
+
+void* ZEVMachExceptionServer(void* raw) {
+    auto* part = static_cast<ZEVMachExceptionReadOnlyContext*>(raw);
+    darwin::setCurrentThreadName("com.rizudiz.zevuzavidav.ios.MachExceptionServer");
+    for (;;) {
+        darwin::ExceptionRequest request;
+        if (!darwin::exceptionReceive(part->port, &request, sizeof request)) {
+            ZEVSDKLog("%s: Error receving mach_msg (%d)\n", "ZEVMachExceptionReadMessage", -1);
+            ZEVSDKLog("%s: Mach exception server thread exiting\n", "ZEVMachExceptionServer");
+            return nullptr;
+        }
+        ZEVSDKLog("%s: Accepted mach exception message\n", "ZEVMachExceptionReadMessage");
+        ZEVSDKLog("%s: Mach exception: 0x%x, count: %d, code: 0x%llx 0x%llx\n",
+                  "ZEVMachExceptionDispatchMessage", request.exception, static_cast<int>(request.codeCount));
+        darwin::ExceptionReply reply;
+        std::memset(&reply, 0, sizeof reply);
+        reply.returnCode = handleRequest(part, request);
+        reply.bits = request.bits & 0x1F;
+        reply.size = darwin::kExceptionReplySize;
+        reply.remotePort = request.remotePort;
+        reply.localPort = 0;
+        reply.id = request.id + 100;
+        std::memcpy(reply.ndr, darwin::kNDRRecord, sizeof reply.ndr);
+        ZEVSDKLog("%s: Sending exception reply\n", "ZEVMachExceptionReply");
+        if (!darwin::exceptionReply(&reply, sizeof reply)) {
+            ZEVSDKLog("%s: mach_msg reply failed (%d)\n", "ZEVMachExceptionReply", -1);
+            ZEVSDKLog("%s: Mach exception server thread exiting\n", "ZEVMachExceptionServer");
+            return nullptr;
+        }
+        ZEVSDKLog("%s: Exception reply delivered\n", "ZEVMachExceptionReply");
+    }
+}

@@ -1,0 +1,191 @@
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Hand-built call-frame information: a CIE and one FDE for a made-up function at 0x400000.
+//   +0  push rbp              CFA = rsp+16, rbp at CFA-16, rbx at CFA-24 (offset_extended)
+//   +4  remember; epilogue    CFA = rsp+8, rbp and rbx back to the CIE's rules
+//   +5  restore_state         back to CFA = rsp+16, rbp at CFA-16
+struct Tables {
+    std::vector<std::uint8_t> bytes;
+    std::size_t fde = 0;
+};
+
+void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    std::memcpy(&b[at], &v, 4);
+}
+void append64(std::vector<std::uint8_t>& b, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+Tables buildTables() {
+    Tables t;
+    auto& b = t.bytes;
+    b = {0, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 'R', 0, 1, 0x78, 16, 1, 0x00, 0x0C, 7, 8, 0x90, 1};
+    put32(b, 0, static_cast<std::uint32_t>(b.size() - 4));
+    t.fde = b.size();
+    b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 0});
+    put32(b, t.fde + 4, static_cast<std::uint32_t>(t.fde + 4)); // distance back to the CIE
+    append64(b, 0x400000);
+    append64(b, 0x10);
+    b.insert(b.end(), {0,             // augmentation data length
+                       0x2E, 0x00,    // GNU_args_size 0
+                       0x07, 0x21,    // undefined r33: outside the tracked set, ignored
+                       0x41,          // advance 1
+                       0x0E, 16,      // def_cfa_offset 16
+                       0x86, 2,       // rbp at CFA-16
+                       0x05, 3,    3, // offset_extended rbx at CFA-24
+                       0x43,          // advance 3 (to +4)
+                       0x0A,          // remember_state
+                       0x0E, 8,       // def_cfa_offset 8
+                       0xC6,          // restore rbp
+                       0xC3,          // restore rbx
+                       0x41,          // advance 1 (to +5)
+                       0x0B});        // restore_state
+    put32(b, t.fde, static_cast<std::uint32_t>(b.size() - t.fde - 4));
+    return t;
+}
+
+TEST(DwarfCFITest, AppliesTheRowInForceAtEachPc) {
+    Tables t = buildTables();
+    auto base = reinterpret_cast<std::uintptr_t>(t.bytes.data());
+    ZEVDwarfCFIRecord cfi;
+    ASSERT_TRUE(ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, base + t.fde, base + t.bytes.size()));
+    EXPECT_EQ(cfi.fde.pcBegin, 0x400000u);
+    EXPECT_EQ(cfi.fde.pcRange, 0x10u);
+
+    std::uint64_t stack[4] = {0x1111, 0x2222, 0x3333, 0x4444};
+    auto at = [&](int i) { return reinterpret_cast<std::uint64_t>(&stack[i]); };
+    struct Row {
+        std::uint64_t pc;
+        int rspSlot;
+        std::uint64_t rip, rbp, rbx;
+        int callerSpSlot;
+    } rows[] = {
+        {0x400000, 0, 0x1111, 0xbb, 0xcc, 1},     // entry: only the return address is on the stack
+        {0x400002, 1, 0x3333, 0x2222, 0x1111, 3}, // after push: CFA = rsp+16
+        {0x400004, 0, 0x1111, 0xbb, 0xcc, 1},     // remembered row replaced by the epilogue's
+        {0x400005, 1, 0x3333, 0x2222, 0x1111, 3}, // restore_state brings back the full row
+    };
+    for (const auto& row : rows) {
+        ZEVMachineContext registers{};
+        registers.rsp = at(row.rspSlot);
+        registers.rip = row.pc;
+        registers.rbp = 0xbb;
+        registers.rbx = 0xcc;
+        ASSERT_TRUE(ZEVDwarfUnwindComputeRegisters(&cfi, row.pc, &registers)) << std::hex << row.pc;
+        EXPECT_EQ(registers.rip, row.rip) << std::hex << row.pc;
+        EXPECT_EQ(registers.rbp, row.rbp) << std::hex << row.pc;
+        EXPECT_EQ(registers.rbx, row.rbx) << std::hex << row.pc;
+        EXPECT_EQ(registers.rsp, at(row.callerSpSlot)) << std::hex << row.pc;
+    }
+}
+
+TEST(DwarfCFITest, RefusesDamagedRecords) {
+    Tables t = buildTables();
+    auto base = reinterpret_cast<std::uintptr_t>(t.bytes.data());
+    ZEVDwarfCFIRecord cfi;
+    // An FDE that claims more bytes than the table holds.
+    std::vector<std::uint8_t> longer = t.bytes;
+    put32(longer, t.fde, 0x7fffffff);
+    auto longerBase = reinterpret_cast<std::uintptr_t>(longer.data());
+    EXPECT_FALSE(ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, longerBase + t.fde, longerBase + longer.size()));
+    // A CIE of an unsupported version.
+    std::vector<std::uint8_t> version = t.bytes;
+    version[8] = 2;
+    auto versionBase = reinterpret_cast<std::uintptr_t>(version.data());
+    EXPECT_FALSE(
+        ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, versionBase + t.fde, versionBase + version.size()));
+    // An augmentation letter nobody defined.
+    std::vector<std::uint8_t> letter = t.bytes;
+    letter[10] = 'B';
+    auto letterBase = reinterpret_cast<std::uintptr_t>(letter.data());
+    EXPECT_FALSE(ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, letterBase + t.fde, letterBase + letter.size()));
+    ASSERT_TRUE(ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, base + t.fde, base + t.bytes.size()));
+    // A pc before the function is refused.
+    ZEVMachineContext registers{};
+    std::uint64_t stack[2] = {1, 2};
+    registers.rsp = reinterpret_cast<std::uint64_t>(stack);
+    EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(&cfi, 0x3fffff, &registers));
+}
+
+TEST(DwarfCursorTest, ReadsLeb128AndPointerEncodings) {
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        std::uint64_t unsignedValue;
+        std::int64_t signedValue;
+    } cases[] = {
+        {{0x7F}, 0x7F, -1},
+        {{0xE5, 0x8E, 0x26}, 624485, 624485},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, 0xFFFFFFFFFFFFFFULL, -1},
+        {{0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, 0, 0}, // cut after the 8th byte
+    };
+    for (const auto& c : cases) {
+        auto start = reinterpret_cast<std::uintptr_t>(c.bytes.data());
+        ZEVDwarfCursor cursor;
+        ZEVDwarfCursorInit(&cursor, start, start + c.bytes.size());
+        EXPECT_EQ(ZEVDwarfReadULEB128(&cursor), c.unsignedValue);
+        ZEVDwarfCursorInit(&cursor, start, start + c.bytes.size());
+        EXPECT_EQ(ZEVDwarfReadSLEB128(&cursor), c.signedValue);
+    }
+    std::int32_t relative = -16;
+    std::uint8_t field[4];
+    std::memcpy(field, &relative, 4);
+    auto start = reinterpret_cast<std::uintptr_t>(field);
+    ZEVDwarfCursor cursor;
+    ZEVDwarfCursorInit(&cursor, start, start + 4);
+    EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x1B), start - 16);
+    ZEVDwarfCursorInit(&cursor, start, start + 4);
+    EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x03), 0xFFFFFFF0u);
+    ZEVDwarfCursorInit(&cursor, start, start + 4);
+    EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x50), ZEVDwarfInvalidAddress);
+    ZEVDwarfCursorInit(&cursor, start, start + 2);
+    EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x03), ZEVDwarfInvalidAddress); // past the end
+}
+
+bool readRegister(const void* registers, std::uint64_t number, std::uint64_t* value) {
+    if (number != 6) return false;
+    *value = *static_cast<const std::uint64_t*>(registers);
+    return true;
+}
+
+TEST(DwarfExpressionTest, EvaluatesTheSupportedSubsetAndRefusesTheRest) {
+    std::uint64_t word = 0x1234;
+    std::uint64_t rbp = reinterpret_cast<std::uint64_t>(&word) + 16;
+    std::uint64_t result = 0;
+    std::vector<std::uint8_t> derefBelowFp = {3, 0x76, 0x70, 0x06}; // breg6 -16; deref
+    EXPECT_TRUE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(derefBelowFp.data()), &rbp,
+                                            readRegister, 0, &result));
+    EXPECT_EQ(result, 0x1234u);
+    std::vector<std::uint8_t> arithmetic = {5, 0x35, 0x37, 0x22, 0x23, 0x02}; // 5 + 7, plus_uconst 2
+    EXPECT_TRUE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(arithmetic.data()), &rbp,
+                                            readRegister, 0, &result));
+    EXPECT_EQ(result, 14u);
+    std::vector<std::uint8_t> empty = {0};
+    EXPECT_FALSE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(empty.data()), &rbp,
+                                             readRegister, 0, &result));
+    std::vector<std::uint8_t> badSize = {3, 0x76, 0x70, 0x94};
+    badSize[0] = 4;
+    badSize.push_back(3);
+    EXPECT_FALSE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(badSize.data()), &rbp,
+                                             readRegister, 0, &result));
+    std::vector<std::uint8_t> overflow(1, 101);
+    overflow.insert(overflow.end(), 101, 0x30); // 101 pushes on top of the initial value
+    overflow[0] = 0xE5;
+    overflow.insert(overflow.begin() + 1, 0x00); // ULEB128 101 = 0xE5 0x00
+    EXPECT_FALSE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(overflow.data()), &rbp,
+                                             readRegister, 0, &result));
+    std::vector<std::uint8_t> unknown = {1, 0x96};
+    EXPECT_FALSE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(unknown.data()), &rbp,
+                                             readRegister, 0, &result));
+}
+
+} // namespace
