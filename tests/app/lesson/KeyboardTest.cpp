@@ -141,6 +141,14 @@ TEST_F(LessonScreenTest, WordBarTypesItsValueAndRunsTheCheck) {
     EXPECT_EQ((*bar.threeButtons)[1]->title(ui::ControlState::normal), "=");
     EXPECT_EQ((*bar.threeButtons)[2]->title(ui::ControlState::highlighted), ":");
 
+    // Closing the keyboard brings every field's bar back into view.
+    for (auto& other : *s.lessonInputAccessoryViews)
+        other->setHidden(true);
+    field().becomeFirstResponder();
+    field().resignFirstResponder();
+    for (auto& other : *s.lessonInputAccessoryViews)
+        EXPECT_FALSE(other->isHidden());
+
     type("var isAwesome ");
     (*bar.threeButtons)[1]->tap();
     EXPECT_EQ(field().text(), "var isAwesome =");

@@ -115,6 +115,7 @@ TEST_F(LessonScreenTest, LayoutShowsTheLessonsLines) {
     EXPECT_EQ(audio->requestedCategories(), std::vector<std::string>{"AVAudioSessionCategoryAmbient"});
     EXPECT_TRUE(console.contains(s.modelName));
 
+    const double line9Gap = s.line9TextFieldLeadingConstraint->constant();
     enter("var");
     s.nextButtonPressed();
     for (std::size_t p = 0; p < 10; ++p)
@@ -125,6 +126,11 @@ TEST_F(LessonScreenTest, LayoutShowsTheLessonsLines) {
     EXPECT_EQ(s.line4Text2Label->text(), ")");
     EXPECT_EQ(s.line2Text2Label->text(), "");  // no leftover of the previous lesson
     EXPECT_EQ(s.line8Text1Label->text(), "h"); // kept, though not shown
+    EXPECT_EQ(s.line9Text1Label->text(), "");  // absent: empty, and the gap keeps its value
+    EXPECT_EQ(s.line9TextFieldLeadingConstraint->constant(), line9Gap);
+    EXPECT_EQ(s.line4TextFieldLeadingConstraint->constant(), 0);
+    // Line 2 now has code before its field, yet nothing puts its gap back.
+    EXPECT_EQ(s.line2TextFieldLeadingConstraint->constant(), 0);
     EXPECT_TRUE(s.answerView->isHidden());
     EXPECT_TRUE(s.helpView->isHidden());
 }

@@ -182,6 +182,22 @@ TEST_F(ProgressReportTest, CorruptPreferencesFileIsRenamedNotOverwritten) {
     EXPECT_TRUE(keptAside);
 }
 
+TEST_F(ProgressReportTest, AFailedSaveIsReportedNotAnnouncedAsSaved) {
+    // A preferences "folder" that is a plain file: the store cannot be written.
+    const fs::path notAFolder = home_ / "not-a-folder";
+    fs::create_directories(home_);
+    { std::ofstream(notAFolder) << "x"; }
+    ns::UserDefaults defaults("unwritable", notAFolder);
+    auto report = ProgressReport::make();
+    report->lessons = std::vector<std::string>{"lessonZero"};
+    ns::ConsoleCapture console;
+    EXPECT_FALSE(report->save(defaults).ok());
+    EXPECT_EQ(console.count("progress report saved"), 0u);
+    ASSERT_FALSE(console.lines().empty());
+    EXPECT_TRUE(console.lines().back().starts_with("progress report NOT saved: ")) << console.lines().back();
+    EXPECT_EQ(report->lessons, std::vector<std::string>{"lessonZero"}); // the record in memory stands
+}
+
 TEST_F(ProgressReportTest, HasCompletedComparesExactText) {
     auto report = ProgressReport::make();
     EXPECT_FALSE(report->hasCompleted("CH1L1"));
