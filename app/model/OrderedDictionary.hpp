@@ -28,8 +28,7 @@ class OrderedDictionary {
     // The value for `key`, or nullptr.
     const std::string* find(const std::string& key) const {
         for (const auto& entry : entries_)
-            if (entry.first == key)
-                return &entry.second;
+            if (entry.first == key) return &entry.second;
         return nullptr;
     }
 
