@@ -27,9 +27,9 @@ void LessonViewController::nextButtonPressed() {
 void LessonViewController::showRateAlert() {
     auto alert = std::make_shared<ui::AlertController>(
         "Please Rate Us",
-        "Please take a minute to leave an honest review of our app in the App Store.  \n\n PS: Getting users "
-        "to "
-        "rate apps is incredibly helpful for small developers so thank you for making a difference!");
+        "Please take a minute to leave an honest review of our app in the App Store.  \n\n "
+        "PS: Getting users to rate apps is incredibly helpful for small developers so thank you for making a "
+        "difference!");
     std::weak_ptr<ui::ViewController> weak = weak_from_this();
     auto call = [weak](void (LessonViewController::*member)()) {
         return [weak, member](const ui::AlertAction&) {
@@ -43,15 +43,14 @@ void LessonViewController::showRateAlert() {
 }
 
 void LessonViewController::rateApp() {
+    auto& helper = TargetHelper::shared();
     if (progressReport && lesson) {
-        auto& helper = TargetHelper::shared();
         if (!progressReport->lessons) progressReport->lessons.emplace();
         progressReport->lessons->push_back(lesson->lessonID);
         if (!progressReport->appRated) progressReport->appRated.emplace();
         progressReport->appRated->push_back(helper.appVersion());
         (void)progressReport->save();
     }
-    auto& helper = TargetHelper::shared();
     ui::Application::shared().openURL(helper.reviewURL(helper.currentEdition(helper.bundleIdentifier())));
 }
 
