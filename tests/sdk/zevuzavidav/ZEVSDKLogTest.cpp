@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
+#include "tests/sdk/zevuzavidav/FakeContext.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,69 +14,36 @@
 
 namespace {
 
-// Points the shared crash context at test-owned parts for as long as it lives.
-class FakeContext {
-  public:
-    explicit FakeContext(const std::string& logPath) : path_(logPath) {
-        readOnly_ = std::make_unique<ZEVReadOnlyContext>();
-        writable_ = std::make_unique<ZEVWritableContext>();
-        writable_->sdkLogDescriptor = -1;
-        readOnly_->sdkLogPath = path_.c_str();
-        readOnly_->initialized.store(1);
-        saved_ = ZEVContextShared();
-        ZEVContextShared().readOnly = readOnly_.get();
-        ZEVContextShared().writable = writable_.get();
-    }
-    ~FakeContext() {
-        if (writable_->sdkLogDescriptor >= 0) close(writable_->sdkLogDescriptor);
-        ZEVContextShared() = saved_;
-    }
-    ZEVWritableContext& writable() { return *writable_; }
+std::string read(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
-  private:
-    std::string path_;
-    std::unique_ptr<ZEVReadOnlyContext> readOnly_;
-    std::unique_ptr<ZEVWritableContext> writable_;
-    ZEVContext saved_;
-};
-
-class SDKLogTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zevlogXXXXXX";
-        dir_ = mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string read(const std::string& name) const {
-        std::ifstream in(dir_ + "/" + name);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    std::string dir_;
-};
-
-TEST_F(SDKLogTest, FormatsOnlyItsOwnConversionsAndKeepsErrno) {
-    FakeContext context(dir_ + "/sdk.log");
+TEST(SDKLogTest, FormatsOnlyItsOwnConversionsAndKeepsErrno) {
+    FakeContext context;
     errno = 42;
     ZEVSDKLog("%s: %d %u %x %p %s|", "f", -5, 7u, 255u, reinterpret_cast<void*>(0x1000), nullptr);
     ZEVSDKLog("%lu %zu %% end\n", 99UL);
     EXPECT_EQ(errno, 42);
-    EXPECT_EQ(read("sdk.log"), "f: -5 7 ff 0x1000 (null)|%lu %zu %% end\n");
+    EXPECT_EQ(read(context.dir() + "/sdk.log"), "f: -5 7 ff 0x1000 (null)|%lu %zu %% end\n");
 }
 
-TEST_F(SDKLogTest, WritesNothingWithoutAContextAndRetriesAFailedOpen) {
+TEST(SDKLogTest, WritesNothingWithoutAContextAndRetriesAFailedOpen) {
     ZEVSDKLog("%s: nothing\n", "f");
-    FakeContext context(dir_ + "/missing-folder/sdk.log");
+    FakeContext context;
+    std::string path = context.dir() + "/missing-folder/sdk.log";
+    context.readOnly().sdkLogPath = path.c_str();
     ZEVSDKLog("%s: lost\n", "f");
     EXPECT_EQ(context.writable().sdkLogDescriptor, -1);
-    std::filesystem::create_directory(dir_ + "/missing-folder");
+    std::filesystem::create_directory(context.dir() + "/missing-folder");
     ZEVSDKLog("%s: kept\n", "f");
-    EXPECT_EQ(read("missing-folder/sdk.log"), "f: kept\n");
+    EXPECT_EQ(read(path), "f: kept\n");
 }
 
-TEST_F(SDKLogTest, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
-    FakeContext context(dir_ + "/sdk.log");
+TEST(SDKLogTest, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
+    FakeContext context;
     darwin::ImageInfo first;
     first.base = 0x100000;
     first.size = 0x1000;
@@ -103,7 +71,8 @@ TEST_F(SDKLogTest, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
         image.size = 0x1000;
         ZEVBinaryImageStoreNode(true, image);
     }
-    EXPECT_NE(read("sdk.log").find("ZEVBinaryImageStoreNode: Error: Unable to track a loaded node 0x"),
+    EXPECT_NE(read(context.dir() + "/sdk.log")
+                  .find("ZEVBinaryImageStoreNode: Error: Unable to track a loaded node 0x"),
               std::string::npos);
 }
 

@@ -1,0 +1,60 @@
+#pragma once
+// Points the shared crash context at test-owned parts (no handlers installed, no mapping) for as long
+// as it lives, with a report folder of its own.
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+class FakeContext {
+  public:
+    explicit FakeContext(const ZEVContextInitData& data = {}) {
+        char pattern[] = "/tmp/zevfakeXXXXXX";
+        dir_ = mkdtemp(pattern);
+        logPath_ = dir_ + "/sdk.log";
+        readOnly_ = std::make_unique<ZEVReadOnlyContext>();
+        writable_ = std::make_unique<ZEVWritableContext>();
+        writable_->sdkLogDescriptor = -1;
+        readOnly_->sdkLogPath = logPath_.c_str();
+        saved_ = ZEVContextShared();
+        ZEVContext& shared = ZEVContextShared();
+        shared.readOnly = readOnly_.get();
+        shared.writable = writable_.get();
+        shared.allocator = nullptr;
+        shared.loggingQueue = std::make_shared<ZEVSerialQueue>("com.rizudiz.zevuzavidav.ios.logging");
+        ZEVUserLoggingPreparePaths(&readOnly_->logging, dir_.c_str(), &data);
+        ZEVUserLoggingInitialize(&readOnly_->logging, &writable_->logging);
+        readOnly_->initialized.store(1);
+        // Set-up lines (heap fallbacks without an allocator) are not what the tests look at.
+        if (writable_->sdkLogDescriptor >= 0) close(writable_->sdkLogDescriptor);
+        writable_->sdkLogDescriptor = -1;
+        std::filesystem::remove(logPath_);
+    }
+    ~FakeContext() {
+        ZEVContextShared().loggingQueue.reset(); // drains queued work before the parts go
+        if (writable_->sdkLogDescriptor >= 0) close(writable_->sdkLogDescriptor);
+        ZEVContextShared() = saved_;
+        std::filesystem::remove_all(dir_);
+    }
+    FakeContext(const FakeContext&) = delete;
+    FakeContext& operator=(const FakeContext&) = delete;
+
+    ZEVReadOnlyContext& readOnly() { return *readOnly_; }
+    ZEVWritableContext& writable() { return *writable_; }
+    const std::string& dir() const { return dir_; }
+    // Waits for everything queued on the logging queue so far.
+    void drain() {
+        ZEVContextShared().loggingQueue->sync([] {});
+    }
+
+  private:
+    std::string dir_;
+    std::string logPath_;
+    std::unique_ptr<ZEVReadOnlyContext> readOnly_;
+    std::unique_ptr<ZEVWritableContext> writable_;
+    ZEVContext saved_;
+};
