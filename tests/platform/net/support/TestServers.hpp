@@ -28,6 +28,8 @@ namespace velotest {
 
 class TestHTTPSServer {
   public:
+    // A client whose connections outlive a test (a process-wide pool) must send "Connection: close",
+    // or stop() waits for the server's keep-alive time.
     explicit TestHTTPSServer(const TestIdentity& identity)
         : server_(identity.certificate(), identity.key()) {}
     ~TestHTTPSServer() { stop(); }

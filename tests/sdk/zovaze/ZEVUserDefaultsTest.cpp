@@ -1,0 +1,202 @@
+// The SDK's own store: values, the file, migration from the app's preferences, and bad files.
+#include "sdk/zovaze/ZEVUserDefaults.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/PropertyListSerialization.hpp"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+class ZEVUserDefaultsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velo-zevdefaults-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data());
+        app_ = std::make_unique<ns::UserDefaults>("com.example.app", root_ / "Preferences");
+    }
+    void TearDown() override {
+        app_.reset();
+        std::filesystem::remove_all(root_);
+    }
+    std::filesystem::path directory() const { return root_ / "Application Support" / "com.zevuzavidav"; }
+    std::unique_ptr<ZEVUserDefaults> open() {
+        return std::make_unique<ZEVUserDefaults>(directory(), app_.get());
+    }
+
+    std::filesystem::path root_;
+    std::unique_ptr<ns::UserDefaults> app_;
+};
+
+TEST_F(ZEVUserDefaultsTest, ValuesAreTypedAndANullValueRemovesTheKey) {
+    auto store = open();
+    EXPECT_EQ(store->fileURL(), directory() / "ZEVUserDefaults.plist");
+    store->setString("ABC", "com.zevuzavidav.iuuid");
+    store->setBool(true, "flag");
+    store->setObject(std::string("yes"), "text");
+    store->setObject(ns::Date::fromTimeIntervalSince1970(5), "date");
+    EXPECT_EQ(store->stringForKey("com.zevuzavidav.iuuid"), "ABC");
+    EXPECT_FALSE(store->stringForKey("flag"));
+    EXPECT_TRUE(store->boolForKey("flag"));
+    EXPECT_FALSE(store->boolForKey("text")); // a string is never true here, whatever it says
+    EXPECT_FALSE(store->boolForKey("date"));
+    EXPECT_FALSE(store->boolForKey("missing"));
+    store->setObject(ns::PropertyList(), "flag");
+    EXPECT_FALSE(store->objectForKey("flag"));
+    store->removeObjectForKey("text");
+    EXPECT_EQ(store->dictionaryRepresentation().keys(),
+              (std::vector<std::string>{"com.zevuzavidav.iuuid", "date"}));
+    store->removeAllObjects();
+    EXPECT_TRUE(store->dictionaryRepresentation().empty());
+}
+
+TEST_F(ZEVUserDefaultsTest, OnlySynchronizeReachesTheFileAndANewStoreSeesIt) {
+    {
+        auto store = open();
+        store->setString("first", "k");
+        ASSERT_TRUE(store->synchronize());
+        store->setString("second", "k"); // never synchronized
+    }
+    auto reopened = open();
+    EXPECT_EQ(reopened->stringForKey("k"), "first");
+    auto read = ns::readPropertyListFile(directory() / "ZEVUserDefaults.plist");
+    ASSERT_TRUE(read.ok());
+    std::ifstream file(directory() / "ZEVUserDefaults.plist");
+    std::string head(5, '\0');
+    file.read(head.data(), 5);
+    EXPECT_EQ(head, "<?xml"); // an XML property list
+}
+
+TEST_F(ZEVUserDefaultsTest, ADirectoryWhereTheFileBelongsIsRemovedAndTheStoreStartsEmpty) {
+    std::filesystem::create_directories(directory() / "ZEVUserDefaults.plist" / "inner");
+    ns::ConsoleCapture console;
+    auto store = open();
+    EXPECT_TRUE(console.contains(
+        "[Zovaze:UserDefaults] found directory where file expected. Removing conflicting directory"));
+    EXPECT_FALSE(std::filesystem::exists(directory() / "ZEVUserDefaults.plist"));
+    EXPECT_TRUE(store->dictionaryRepresentation().empty());
+    store->setString("v", "k");
+    EXPECT_TRUE(store->synchronize());
+}
+
+TEST_F(ZEVUserDefaultsTest, ACorruptFileIsReportedKeptAsideAndTheStoreStartsEmpty) {
+    std::filesystem::create_directories(directory());
+    for (const std::string& garbage :
+         {std::string("not a plist at all"), std::string("<?xml version=\"1.0\"?><plist><array/></plist>"),
+          std::string("bplist00\xff\xff", 10)}) {
+        std::ofstream(directory() / "ZEVUserDefaults.plist", std::ios::binary) << garbage;
+        ns::ConsoleCapture console;
+        auto store = open();
+        EXPECT_EQ(console.count("[Zovaze:UserDefaults] failed to read existing UserDefaults file"), 1u);
+        EXPECT_TRUE(store->dictionaryRepresentation().empty());
+        EXPECT_FALSE(std::filesystem::exists(directory() / "ZEVUserDefaults.plist"));
+        int kept = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(directory())) {
+            if (entry.path().filename().string().starts_with("ZEVUserDefaults.plist.corrupt-")) {
+                std::ifstream in(entry.path(), std::ios::binary);
+                std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+                if (content == garbage) ++kept;
+                std::filesystem::remove(entry.path());
+            }
+        }
+        EXPECT_EQ(kept, 1);
+    }
+}
+
+TEST_F(ZEVUserDefaultsTest, AValueNoPropertyListCanHoldLeavesTheOldFile) {
+    auto store = open();
+    store->setString("kept", "k");
+    ASSERT_TRUE(store->synchronize());
+    store->setObject(ns::PropertyList::Array{ns::PropertyList()}, "bad"); // a null inside an array
+    ns::ConsoleCapture console;
+    EXPECT_FALSE(store->synchronize());
+    EXPECT_TRUE(console.contains("[Zovaze:UserDefaults] Unable to open file for writing at path " +
+                                 (directory() / "ZEVUserDefaults.plist").string()));
+    EXPECT_EQ(open()->stringForKey("k"), "kept");
+    EXPECT_TRUE(store->objectForKey("bad")); // memory is untouched
+}
+
+TEST_F(ZEVUserDefaultsTest, AnIdentifierOnlyInTheAppPreferencesMovesOnFirstRead) {
+    ASSERT_TRUE(app_->setObject("com.zevuzavidav.iuuid", std::string("1234-ABCD")).ok());
+    auto store = open();
+    EXPECT_FALSE(store->objectForKeyByMigratingFromNSUserDefaults(std::nullopt));
+    auto value = store->objectForKeyByMigratingFromNSUserDefaults(std::string("com.zevuzavidav.iuuid"));
+    ASSERT_TRUE(value && value->stringValue());
+    EXPECT_EQ(*value->stringValue(), "1234-ABCD");
+    EXPECT_FALSE(app_->objectForKey("com.zevuzavidav.iuuid"));
+    EXPECT_EQ(open()->stringForKey("com.zevuzavidav.iuuid"), "1234-ABCD"); // on disk
+    EXPECT_FALSE(store->objectForKeyByMigratingFromNSUserDefaults(std::string("absent")));
+}
+
+TEST_F(ZEVUserDefaultsTest, MigrationKeepsTheAppValueWhenTheStoreCannotBeWritten) {
+    ASSERT_TRUE(app_->setObject("com.zevuzavidav.iuuid", std::string("KEEP-ME")).ok());
+    // A file where the store's folder should be: nothing can be written there.
+    std::filesystem::create_directories(directory().parent_path());
+    std::ofstream(directory()) << "blocker";
+    ns::ConsoleCapture console;
+    auto store = open();
+    auto value = store->objectForKeyByMigratingFromNSUserDefaults(std::string("com.zevuzavidav.iuuid"));
+    ASSERT_TRUE(value);
+    EXPECT_EQ(*value->stringValue(), "KEEP-ME");
+    EXPECT_TRUE(app_->objectForKey("com.zevuzavidav.iuuid")); // not lost
+    EXPECT_TRUE(console.contains("[Zovaze:UserDefaults] Unable to open file for writing at path " +
+                                 (directory() / "ZEVUserDefaults.plist").string()));
+
+    store->migrateFromNSUserDefaults({"com.zevuzavidav.iuuid"});
+    EXPECT_TRUE(app_->objectForKey("com.zevuzavidav.iuuid"));
+}
+
+TEST_F(ZEVUserDefaultsTest, BulkMigrationRemovesEveryListedKeyOnlyWhenSomethingWasCopied) {
+    ASSERT_TRUE(app_->setObject("a", 1).ok());
+    ASSERT_TRUE(app_->setObject("c", 3).ok());
+    auto store = open();
+    store->migrateFromNSUserDefaults({"x", "y"});
+    EXPECT_TRUE(app_->objectForKey("a"));
+    ASSERT_TRUE(app_->setObject("b", 2).ok());
+    store->migrateFromNSUserDefaults({"a", "b", "missing"});
+    EXPECT_EQ(store->objectForKey("a"), ns::PropertyList(1));
+    EXPECT_EQ(store->objectForKey("b"), ns::PropertyList(2));
+    EXPECT_FALSE(app_->objectForKey("a"));
+    EXPECT_FALSE(app_->objectForKey("b"));
+    EXPECT_TRUE(app_->objectForKey("c"));
+    EXPECT_EQ(open()->objectForKey("b"), ns::PropertyList(2));
+}
+
+TEST_F(ZEVUserDefaultsTest, AKillAtAnyMomentOfAWriteLeavesAWholeFile) {
+    for (int round = 0; round < 12; ++round) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Keeps rewriting the store with growing, self-consistent contents until killed.
+            ZEVUserDefaults store(directory(), nullptr);
+            for (int i = 0;; ++i) {
+                store.setObject(i, "counter");
+                store.setString(std::string(static_cast<std::size_t>(i % 5000), 'x'), "padding");
+                store.setObject(i % 5000, "paddingLength");
+                store.synchronize();
+            }
+        }
+        ::usleep(static_cast<useconds_t>(2000 + round * 3000));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        if (!std::filesystem::exists(directory() / "ZEVUserDefaults.plist"))
+            continue; // killed before the first write
+        ns::ConsoleCapture console;
+        auto store = open();
+        EXPECT_FALSE(console.contains("[Zovaze:UserDefaults] failed to read existing UserDefaults file"))
+            << round;
+        auto padding = store->stringForKey("padding");
+        auto length = store->objectForKey("paddingLength");
+        ASSERT_TRUE(padding && length && length->integerValue()) << round;
+        EXPECT_EQ(static_cast<std::int64_t>(padding->size()), *length->integerValue());
+    }
+}
+
+} // namespace
