@@ -87,7 +87,10 @@ class UrlOpenerTest : public ::testing::Test {
         fs::permissions(script, fs::perms::owner_all);
     }
     std::string opened() {
-        for (int i = 0; i < 200 && !fs::exists(dir_ / "opened"); ++i)
+        // The shell creates the file before printf fills it: wait for the content, not the name.
+        const fs::path file = dir_ / "opened";
+        std::error_code ec;
+        for (int i = 0; i < 500 && !(fs::exists(file, ec) && fs::file_size(file, ec) > 0); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::ifstream in(dir_ / "opened");
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
