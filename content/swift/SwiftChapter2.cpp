@@ -17,7 +17,7 @@ print(isAwesome))",
                         "var isAwesome:Bool=false", "var isAwesome:Bool = false", "var isAwesome: Bool = true",
                         "var isAwesome:Bool = true", "var isAwesome:Bool=true", "var isAwesome : Bool = true",
                         "var isAwesome : Bool = false"},
-        .hint        = {"Stuck? Break it Down!", "1. Declare the variable: var isAwesome\n2. Give it a Bool value: = true"},
+        .hint        = {"Stuck? Break it Down!", "1. Declare the variable: var isAwesome\n2. Give it a Bool value: var isAwesome = true"},
         .wrong       = {{"Don't use quotes", "true and false are Bool values, not text: write them without quotes.",
                          R"(var isAwesome = ")", true}},
         .placeholder = "Create boolean variable",
@@ -56,7 +56,7 @@ print(isGreater))",
 
     addLesson(chapter, {
         .id = "CH2L3", .number = 3, .title = "Equal or Not?",
-        .instruction = "Test whether the two values are equal with == or not equal with !=.",
+        .instruction = "Use == to test whether the two values are equal, or != to test whether they differ.",
         .code = R"(let youAreSmart = true
 let youAreFun = true
 let same = youAreSmart«==»youAreFun
@@ -78,7 +78,7 @@ print(same))",
 
     addLesson(chapter, {
         .id = "CH2L4", .number = 4, .title = "Let's Compare",
-        .instruction = "Pick any comparison operator: >, <, == or !=. Then run to see the result.",
+        .instruction = "Pick any comparison operator (>, <, == or !=) and run to see the result.",
         .code = R"(let number1 = 9
 let number2 = 3
 let trueOrFalse = number1«>»number2
@@ -157,7 +157,7 @@ print(exercised))",
 
     addLesson(chapter, {
         .id = "CH2L8", .number = 8, .title = "Challenge 1",
-        .instruction = "Declare the constant sameAge that is true when hisAge equals herAge.",
+        .instruction = "Declare the constant sameAge: it is true when hisAge == herAge.",
         .code = R"(let hisAge = 30
 let herAge = 30
 «let sameAge = hisAge == herAge»
@@ -180,12 +180,12 @@ print(sameAge))",
 
     addLesson(chapter, {
         .id = "CH2L9", .number = 9, .title = "Challenge 2",
-        .instruction = "Declare the variable doorIsOpen: the door is open when it is not locked.",
+        .instruction = "Use var to declare doorIsOpen: the door is open when it is not locked.",
         .code = R"(let locked = false
 «var doorIsOpen = !locked»
 print(doorIsOpen))",
         .accepted    = {"var doorIsOpen: Bool = !locked"},
-        .success     = "Right: not locked means open.",
+        .success     = "Right: locked is false, so var doorIsOpen = !locked makes doorIsOpen true.",
         .hint        = {"Doh!", "1. var doorIsOpen =\n2. the opposite of locked: !locked"},
         .words       = {{"&", "=", "!", "|"}},
         .colors      = {{INSTR, "doorIsOpen", project}, {INSTR, "locked", project}},
@@ -198,15 +198,14 @@ print(doorIsOpen))",
 
     addLesson(chapter, {
         .id = "CH2L10", .number = 10, .title = "Challenge 3",
-        .instruction = "Declare the variable bluetoothEnabled of type Bool, without a value.",
+        .instruction = "Use var to declare bluetoothEnabled of type Bool, without a value.",
         .code = R"(«var bluetoothEnabled: Bool»)",
         .accepted    = {"var bluetoothEnabled:Bool"},
-        .success     = "Well done: a Bool variable waiting for its value.",
-        .hint        = {"Doh!", "1. var bluetoothEnabled\n2. : Bool"},
+        .success     = "Well done: var bluetoothEnabled: Bool is a variable waiting for its value, true or false.",
+        .hint        = {"Doh!", "1. var bluetoothEnabled\n2. : Bool\n3. No = and no value yet: true or false comes later"},
         .words       = {{":", "="}},
         .colors      = {{INSTR, "bluetoothEnabled", project}, {INSTR, "Bool", blue},
-                        {INSTR, "without a value", comment}, {ERROR, "var bluetoothEnabled", comment},
-                        {ERROR, ": Bool", comment}},
+                        {INSTR, "without a value", comment}, {ERROR, "=", pink}},
         .colorCount  = 15,
         .video       = "R1zTOlUcR64",
     });
