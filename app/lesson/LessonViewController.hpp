@@ -8,9 +8,10 @@
 // view loads. Views come from the screen's layout (LessonLayout.cpp), which the root view owns; the
 // handles below are non-owning pointers into it, connected when the view loads.
 //
-// Failure contract: nothing here throws. The layout connects every handle; a missing input (no lesson,
-// record or lesson count) makes the operations that need it do nothing, and an answer line outside
-// 1...10 shows no field and checks nothing. Odd content is handled safely: a dynamic lesson
+// Failure contract: nothing here throws. The layout connects every handle. Without a lesson the
+// screen's operations do nothing; without a record nothing is recorded and settings read as off;
+// without a lesson count the title reads "n/0"; an answer line outside 1...10 shows no field and
+// checks nothing. Odd content is handled safely: a dynamic lesson
 // without a space count never counts its literal as closed, an answer with an unusual number of quotes
 // is judged on the folded text, a hint list that is empty shows no hint, a tested hint without its
 // `contains` flag is skipped, a missing success label counts as "", Next on a lesson that is not in its
