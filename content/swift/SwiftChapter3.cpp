@@ -9,7 +9,7 @@ using namespace content::form;
 void buildSwiftChapter3(Chapter& chapter) {
     addLesson(chapter, {
         .id = "CH3L1", .number = 1, .title = "If statements",
-        .instruction = "An if statement runs its code only when the condition is true. Check that progress is \"done\" with ==.",
+        .instruction = R"(An if statement runs its code only when the condition is true. Check with == that progress is "done".)",
         .code = R"(var progress = "done"
 if progress «==» "done" {
    print("You are doing great!")
@@ -30,7 +30,7 @@ if progress «==» "done" {
 
     addLesson(chapter, {
         .id = "CH3L2", .number = 2, .title = "If... else..",
-        .instruction = "When the condition is false, the else branch runs instead. Check if weather is \"sunny\".",
+        .instruction = R"(let weather = "sunny" is set. When the condition is false, the else branch runs instead. Check if weather is "sunny", so that print shows "Bring sunscreen!" and otherwise "Bring an umbrella!".)",
         .code = R"(let weather = "sunny"
 if «weather == "sunny"»{
    print("Bring sunscreen!")
@@ -52,7 +52,7 @@ if «weather == "sunny"»{
 
     addLesson(chapter, {
         .id = "CH3L3", .number = 3, .title = "If... else if...",
-        .instruction = "else if tests another condition when the first one is false. Add it before the second condition.",
+        .instruction = R"(else if tests another condition when the first one is false. Here let score = 95 passes the first test, score > 90, so print shows "Top grade!". Add else if before the second test, score > 50.)",
         .code = R"(let score = 95
 if score > 90 {
    print("Top grade!")
@@ -63,7 +63,7 @@ if score > 90 {
         .wrong       = {{"Doh!", "Keep going: else if, then the next condition follows.", "e", true}},
         .placeholder = "  ?  ",
         .words       = {{R"(")", "=", ":"}},
-        .colors      = {{INSTR, "else if", pink}},
+        .colors      = {{INSTR, "else if", pink}, {INSTR, "95", purple}, {INSTR, "90", purple}, {INSTR, "50", purple}},
         .colorCount  = 29,
         .debugger    = true,
         .blankDebugTexts = true,
@@ -101,7 +101,7 @@ if «locked»{
 
     addLesson(chapter, {
         .id = "CH3L5", .number = 5, .title = "If ! ... ",
-        .instruction = "Ship the package only if it is not damaged. Use ! before damaged.",
+        .instruction = R"(damaged is false. Ship the package only if it is not damaged: use ! before damaged, so print shows "Ready to ship" and the else branch stays silent.)",
         .code = R"(var damaged = false
 if «!damaged»{
    print("Ready to ship")
@@ -109,7 +109,7 @@ if «!damaged»{
    print("Send it back")
 }
 // ! reads as "not")",
-        .hint        = {"Stuck? Break it down", "1. ! means not\n2. Type !damaged"},
+        .hint        = {"Stuck? Break it down", "1. ! means not: it reads as \"not\"\n2. Type !damaged\n3. Then if runs its branch when damaged is false"},
         .placeholder = "  ?  ",
         .words       = {{"!", "=", ":"}},
         .colors      = {{INSTR, "!", pink}, {INSTR, "damaged", project}},
@@ -117,7 +117,7 @@ if «!damaged»{
         .debugger    = true,
         .blankDebugTexts = true,
         .outputs     = {{"!damaged", R"("Ready to ship")", "damaged is false, so !damaged is true and the package ships."},
-                        {"damaged", R"("Send it back")", "damaged is false, so this branch would not run."}},
+                        {"damaged", R"("Send it back")", R"(damaged is false, so this branch would not run: else would print "Send it back" only for a damaged package.)"}},
         .search      = "control flow",
         .video       = "wIScGebcy8F",
     });

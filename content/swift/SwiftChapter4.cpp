@@ -250,6 +250,7 @@ var customHealth: Int?
 // customHealth is nil here
 var userHealth = «customHealth ?? defaultHealth»
 print(userHealth))",
+        .padTo       = 10,
         .accepted    = {kShortcutAnswer},
         .success     = "customHealth is nil, so ?? falls back to defaultHealth: 100.",
         .hint        = {"Stuck? Break it down!", "1. Start with the optional: customHealth\n2. Add ??\n3. Then the default: defaultHealth\ncustomHealth ?? defaultHealth"},
@@ -272,6 +273,7 @@ var userName: String? = "Robin"
 // userName has a value, so it is used
 let name = «userName ?? defaultName»
 print(name))",
+        .padTo       = 10,
         .accepted    = {kShortcutAnswer},
         .success     = "userName holds \"Robin\", so ?? unwraps it and the default is not needed.",
         .hint        = {"Stuck? Break it down!", "1. Start with the optional: userName\n2. Add ??\n3. Then the default: defaultName\nuserName ?? defaultName"},

@@ -71,6 +71,7 @@ print(states["CA"]!)
                         {INSTR, "empty dictionary", comment}, {INSTR, "keys", comment}, {INSTR, "values", comment},
                         {SUCCESS, "Nicely done.", comment}},
         .colorCount  = 20,
+        .outputs     = {{"numbers", "[:]", "numbers is an empty dictionary, ready for its first item."}},
         .video       = "dZxEuhnbzs0",
     });
 
@@ -201,6 +202,7 @@ tickets["Season Pass"] = 149
         .words       = {{".", "="}},
         .colors      = {{INSTR, "tickets", project}},
         .colorCount  = 25,
+        .outputs     = {{"tickets", "", "The loop visits every ticket and its price."}},
         .video       = "donuSsddfrf",
     });
 

@@ -299,6 +299,7 @@ var length = 10
         .words       = {{"(", ":", ",", "-", ">", ")"}},
         .colors      = {{L1, "var", pink}, {L1, "6", purple}},
         .colorCount  = 12,
+        .outputs     = {{"perimeter", "", "perimeter is declared: it takes w and l and returns an Int."}},
         .video       = "WZhbj11THnC",
     });
 
@@ -316,6 +317,7 @@ func perimeter(w: Int, l: Int) -> Int {
         .words       = {{"(", ")"}},
         .colors      = {{INSTR, "result", project}},
         .colorCount  = 16,
+        .outputs     = {{"return", "", "return hands the result back to the caller."}},
         .video       = "MZCY7Bvqiy8",
     });
 
