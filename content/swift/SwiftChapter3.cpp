@@ -124,7 +124,7 @@ if «!damaged»{
 
     addLesson(chapter, {
         .id = "CH3L6", .number = 6, .title = "If && ... ",
-        .instruction = "Show the Pro features only to users who are logged in AND pro users.",
+        .instruction = R"(let loggedIn = true and let proUser = true. Write the condition of the if so that print shows "Welcome to Pro features!" only to users who are loggedIn AND proUser.)",
         .code = R"(let loggedIn = true
 let proUser = true
 if «loggedIn && proUser»{
@@ -132,23 +132,23 @@ if «loggedIn && proUser»{
 }
 // && needs both sides to be true)",
         .accepted    = {"proUser && loggedIn"},
-        .hint        = {"Stuck? Break it down!", "1. Start with loggedIn\n2. Add && proUser"},
+        .hint        = {"Stuck? Break it down!", "1. Start with loggedIn\n2. Add && proUser\n3. Both sides must be true"},
         .wrong       = {{"Doh!", "Conditions are compared, not assigned: use && between them.", "=", true},
-                        {"Doh!", "+ adds numbers. To join conditions use &&.", "loggedIn +", true}},
+                        {"Doh!", "+ adds numbers. To join conditions use && instead.", "loggedIn +", true}},
         .words       = {{"+", "=", "&"}},
-        .colors      = {{INSTR, "AND", comment}, {INSTR, "loggedIn", project}, {INSTR, "proUser", project}},
+        .colors      = {{INSTR, "AND", comment}, {INSTR, "loggedIn", project}, {INSTR, "proUser", project}, {ERROR, "+", pink}},
         .colorCount  = 32,
         .debugger    = true,
         .blankDebugTexts = true,
-        .outputs     = {{"loggedIn && proUser", R"("Welcome to Pro features!")", "Both are true, so the code runs."},
-                        {"proUser && loggedIn", R"("Welcome to Pro features!")", "Both are true, so the code runs. The order of the conditions does not matter."}},
+        .outputs     = {{"loggedIn && proUser", R"("Welcome to Pro features!")", R"(The let constants loggedIn and proUser are both true, so if runs its code and print shows "Welcome to Pro features!".)"},
+                        {"proUser && loggedIn", R"("Welcome to Pro features!")", R"(The let constants loggedIn and proUser are both true, so if runs its code and print shows "Welcome to Pro features!". The order of the conditions does not matter: proUser && loggedIn works just as well.)"}},
         .search      = "control flow",
         .video       = "5n3_YNBDRzr",
     });
 
     addLesson(chapter, {
         .id = "CH3L7", .number = 7, .title = "If || ... ",
-        .instruction = "Kids older than 12 OR with a parent may watch. Write the if with ||.",
+        .instruction = "Kids whose age is over 12 OR who come withParent may watch. Write the if with ||.",
         .code = R"(let age = 10
 let withParent = true
 «if age > 12 || withParent»{
@@ -171,7 +171,7 @@ let withParent = true
 
     addLesson(chapter, {
         .id = "CH3L8", .number = 8, .title = "If == ",
-        .instruction = "Print the deal only if today is the offer day. Write the whole if.",
+        .instruction = R"(let today = "Friday" and let offerDay = "Friday". Write the whole if: print shows "Today's deal: 50% off!" only if today is the offer day, offerDay: compare them with ==.)",
         .code = R"(let today = "Friday"
 let offerDay = "Friday"
 «if today == offerDay»{
@@ -186,15 +186,15 @@ let offerDay = "Friday"
         .colorCount  = 29,
         .debugger    = true,
         .blankDebugTexts = true,
-        .outputs     = {{"if today == offerDay", R"("Today's deal: 50% off!")", "Both are \"Friday\", so they are equal and the deal is printed."},
-                        {"if offerDay == today", R"("Today's deal: 50% off!")", "Both are \"Friday\", so they are equal and the deal is printed."}},
+        .outputs     = {{"if today == offerDay", R"("Today's deal: 50% off!")", R"(Both constants, let today and let offerDay, hold "Friday", so if finds them equal and print shows "Today's deal: 50% off!".)"},
+                        {"if offerDay == today", R"("Today's deal: 50% off!")", R"(Both constants, let today and let offerDay, hold "Friday", so if finds them equal and print shows "Today's deal: 50% off!".)"}},
         .search      = "control flow",
         .video       = "WKFLf6xuI5a",
     });
 
     addLesson(chapter, {
         .id = "CH3L9", .number = 9, .title = "Challenge 1",
-        .instruction = "Say good evening when it is not morning. Which keyword completes line 5?",
+        .instruction = R"(let hour = 20: it is 8 in the evening. print should say "Good evening!" when it is not morning. Which keyword completes line 5: if or else?)",
         .code = R"(let hour = 20
 if hour < 12 {
    print("Good morning!")
@@ -204,14 +204,14 @@ if hour < 12 {
 })",
         .success     = "Right! else catches every case the if does not.",
         .hint        = {"Oops!", "1. The code runs when the condition is false\n2. That is the else branch"},
-        .colors      = {{INSTR, "not", comment}},
+        .colors      = {{INSTR, "not", comment}, {INSTR, "20", purple}},
         .colorCount  = 21,
         .video       = "HUQPFeNBTxa",
     });
 
     addLesson(chapter, {
         .id = "CH3L10", .number = 10, .title = "Challenge 2",
-        .instruction = "Warn the driver when the motor is on and the seat belt is NOT fastened.",
+        .instruction = "Warn the driver when motorIsOn is true and the seat belt is NOT fastened.",
         .code = R"(let motorIsOn = true
 let seatBeltFastened = false
 // warn when driving without a seat belt
@@ -234,7 +234,7 @@ if «motorIsOn && !seatBeltFastened»{
 
     addLesson(chapter, {
         .id = "CH3L11", .number = 11, .title = "Challenge 3",
-        .instruction = "Ask for an update when the app is not up to date.",
+        .instruction = "let appIsUpToDate = false. Write the if condition that asks for an update when the app is not up to date.",
         .code = R"(let appIsUpToDate = false
 if«!appIsUpToDate» {
    print("Please update your app.")
@@ -253,7 +253,7 @@ if«!appIsUpToDate» {
 
     addLesson(chapter, {
         .id = "CH3L12", .number = 12, .title = "Ternary Operator",
-        .instruction = "The ternary operator picks one of two values: condition ? valueIfTrue : valueIfFalse. Declare min, the smaller number, like max on line 4.",
+        .instruction = R"(let num1 = 7 and let num2 = 3. The ternary operator picks one of two values: condition ? valueIfTrue : valueIfFalse. Line 4 stores the larger number in var max. Declare var min the same way for the smaller one, so print shows 3.)",
         .code = R"(let num1 = 7
 let num2 = 3
 // condition ? valueIfTrue : valueIfFalse
@@ -262,12 +262,20 @@ var max = num1 > num2 ? num1 : num2
 print(min))",
         .padTo       = 10,
         .accepted    = {"var min = num2 > num1 ? num1 : num2", "var min2 = num1 > num2 ? num2 : num1", kShortcutAnswer},
-        .success     = "The ternary operator fits a whole if-else into one line.",
-        .hint        = {"Stuck? Break it down!", stepsThenAnswer({"1. Create the variable min", "2. Assign it with the ternary operator",
-                                                                 "3. condition ? valueIfTrue : valueIfFalse"},
+        .success     = "num1 > num2 is true, so var min takes num2, which is 3, and print shows it. var max = num1 > num2 ? num1 : num2 did the same for the larger one, 7. let would work too, since min never changes. The ternary operator fits a whole if-else into one line.",
+        .hint        = {"Stuck? Break it down!", stepsThenAnswer({"1. Create var min", "2. Assign it with the ternary operator, like var max on line 4",
+                                                                 "3. condition ? valueIfTrue : valueIfFalse",
+                                                                 "4. num1 > num2 (7 > 3) is the condition, num2 the value if true",
+                                                                 "5. print(min) then shows 3"},
                                                                 "var min = num1 > num2 ? num2 : num1")},
         .words       = {{"=", ">", "<", "?"}},
         .colors      = {{INSTR, "?", pink}, {INSTR, ":", pink}, {INSTR, "min", project}, {INSTR, "max", project},
+                        {INSTR, "7", purple}, {INSTR, "3", purple}, {INSTR, "condition ? valueIfTrue : valueIfFalse", comment},
+                        {INSTR, "ternary operator", comment}, {L4, ">", pink}, {L4, "?", pink}, {L4, ":", pink},
+                        {SUCCESS, "3", purple}, {SUCCESS, "7", purple}, {SUCCESS, "var max = num1 > num2 ? num1 : num2", comment},
+                        {SUCCESS, "ternary operator", comment}, {SUCCESS, "if-else", pink},
+                        {ERROR, "condition ? valueIfTrue : valueIfFalse", comment}, {ERROR, "ternary operator", comment},
+                        {ERROR, "7", purple}, {ERROR, "3", purple}, {ERROR, ">", pink},
                         {ERROR, "var min = num1 > num2 ? num2 : num1", comment}},
         .colorCount  = 55,
         .debugger    = true,
@@ -278,7 +286,7 @@ print(min))",
 
     addLesson(chapter, {
         .id = "CH3L13", .number = 13, .title = "Ternary and Remainder Operator",
-        .instruction = "% gives the remainder of a division. Finish line 6 so even is true when x % 2 == 0, else false.",
+        .instruction = "let x = 3 and var even: Bool. % gives the remainder of a division. Finish line 6 so even is true when x % 2 == 0, else false.",
         .code = R"(let x = 3
 var even: Bool
 if x % 2 == 0 { even = true }
@@ -293,7 +301,7 @@ print(even))",
                                                                  "2. true when the remainder is 0, else false"},
                                                                 "? true : false")},
         .words       = {{"?", ":"}},
-        .colors      = {{INSTR, "%", pink}, {INSTR, "even", project}, {L3, "if", pink}, {L3, "2", purple},
+        .colors      = {{INSTR, "%", pink}, {INSTR, "even", project}, {INSTR, "3", purple}, {L3, "if", pink}, {L3, "2", purple},
                         {L5, "// the same in one line:", comment}, {L7, "print", blue}},
         .colorCount  = 44,
         .debugger    = true,
