@@ -95,10 +95,11 @@ bool ZEVDwarfUnwindSetRegisterValue(ZEVMachineContext* registers, std::uint64_t 
     return true;
 }
 
-bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end) {
+bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
+                            ZEVReadablePages* pages) {
     std::memset(cie, 0, sizeof *cie);
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, address, end);
+    ZEVDwarfCursorInit(&cursor, address, end, pages);
     std::uint64_t length = ZEVDwarfReadInitialLength(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: CIE length invalid\n", "ZEVDwarfParseCIERecord");
@@ -167,10 +168,10 @@ bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std:
 }
 
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end) {
+                            std::uintptr_t end, ZEVReadablePages* pages) {
     std::memset(fde, 0, sizeof *fde);
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, address, end);
+    ZEVDwarfCursorInit(&cursor, address, end, pages);
     std::uint64_t length = ZEVDwarfReadInitialLength(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: FDE has zero length\n", "ZEVDwarfParseFDERecord");
@@ -187,7 +188,7 @@ bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std:
         return false;
     }
     std::uintptr_t cieAddress = pointerField - fde->ciePointer;
-    if (!ZEVDwarfParseCIERecord(cie, cieAddress, cieAddress + 0x10000)) {
+    if (!ZEVDwarfParseCIERecord(cie, cieAddress, cieAddress + 0x10000, pages)) {
         ZEVSDKLog("%s: Error: Unable to parse CIE record\n", "ZEVDwarfParseFDERecord");
         return false;
     }
@@ -212,9 +213,9 @@ bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std:
     return !cursor.failed;
 }
 
-bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out) {
+bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, ZEVReadablePages* pages) {
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, hdr, hdr + 4096);
+    ZEVDwarfCursorInit(&cursor, hdr, hdr + 4096, pages);
     std::uint8_t version = ZEVDwarfReadUInt8(&cursor);
     std::uint8_t ehFramePointerEncoding = ZEVDwarfReadUInt8(&cursor);
     std::uint8_t countEncoding = ZEVDwarfReadUInt8(&cursor);
@@ -234,7 +235,7 @@ bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* ou
     while (low < high) { // last entry whose start is <= pc
         std::uint64_t mid = low + (high - low) / 2;
         std::int32_t entry[2];
-        if (!darwin::readMemory(table + mid * 8, entry, sizeof entry)) return false;
+        if (!ZEVReadGuarded(pages, table + mid * 8, entry, sizeof entry)) return false;
         std::uint64_t start = hdr + static_cast<std::uint64_t>(static_cast<std::int64_t>(entry[0]));
         if (start <= pc) {
             fdeAddress = hdr + static_cast<std::uint64_t>(static_cast<std::int64_t>(entry[1]));
@@ -245,17 +246,17 @@ bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* ou
         }
     }
     if (!found || fdeAddress < ehFrame) return false;
-    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fdeAddress, fdeAddress + 0x100000)) return false;
+    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fdeAddress, fdeAddress + 0x100000, pages)) return false;
     return pc >= out->fde.pcBegin && pc - out->fde.pcBegin < out->fde.pcRange;
 }
 
 bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
                                    const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit) {
+                                   std::int64_t limit, ZEVReadablePages* pages) {
     if (length == 0 || limit < 0) return true;
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, instructions, instructions + length);
+    ZEVDwarfCursorInit(&cursor, instructions, instructions + length, pages);
     ZEVDwarfRegisterRules saved[ZEVDwarfStateStackDepth];
     int savedCount = 0;
     std::uint64_t location = 0;
@@ -398,12 +399,12 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
 }
 
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
-                                    ZEVMachineContext* registers) {
+                                    ZEVMachineContext* registers, ZEVReadablePages* pages) {
     if (cfi == nullptr || registers == nullptr) return false;
     ZEVDwarfRegisterRules initial;
     std::memset(&initial, 0, sizeof initial);
     if (!ZEVDwarfInstructionsEnumerate(cfi->cie.instructions, cfi->cie.instructionsLength, &cfi->cie,
-                                       &initial, nullptr, cfi->fde.pcBegin, INT64_MAX)) {
+                                       &initial, nullptr, cfi->fde.pcBegin, INT64_MAX, pages)) {
         ZEVSDKLog("%s: Error: Unable to run CIE instructions\n", "ZEVDwarfUnwindComputeRegisters");
         return false;
     }
@@ -414,7 +415,7 @@ bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t 
     ZEVDwarfRegisterRules rules = initial;
     if (!ZEVDwarfInstructionsEnumerate(cfi->fde.instructions, cfi->fde.instructionsLength, &cfi->cie, &rules,
                                        &initial, cfi->fde.pcBegin,
-                                       static_cast<std::int64_t>(pc - cfi->fde.pcBegin))) {
+                                       static_cast<std::int64_t>(pc - cfi->fde.pcBegin), pages)) {
         ZEVSDKLog("%s: Error: Unable to run FDE instructions\n", "ZEVDwarfUnwindComputeRegisters");
         return false;
     }
@@ -446,7 +447,7 @@ bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t 
             }
             continue;
         case ZEVDwarfRuleOffset:
-            if (!darwin::readMemory(cfa + static_cast<std::uint64_t>(rule.value), &value, 8)) {
+            if (!ZEVReadGuarded(pages, cfa + static_cast<std::uint64_t>(rule.value), &value, 8)) {
                 ZEVSDKLog("%s: Error: Unable to read CFA value\n", "ZEVDwarfGetSavedRegister");
                 return false;
             }
@@ -461,8 +462,8 @@ bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t 
         case ZEVDwarfRuleExpression: {
             std::uint64_t address = 0;
             if (!ZEVDwarfEvalulateExpression(static_cast<std::uintptr_t>(rule.value), registers,
-                                             readRegisterForExpression, cfa, &address) ||
-                !darwin::readMemory(address, &value, 8)) {
+                                             readRegisterForExpression, cfa, &address, pages) ||
+                !ZEVReadGuarded(pages, address, &value, 8)) {
                 ZEVSDKLog("%s: Error: Unable to read memory computed from expression\n",
                           "ZEVDwarfGetSavedRegister");
                 return false;
@@ -471,7 +472,7 @@ bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t 
         }
         case ZEVDwarfRuleValExpression:
             if (!ZEVDwarfEvalulateExpression(static_cast<std::uintptr_t>(rule.value), registers,
-                                             readRegisterForExpression, cfa, &value)) {
+                                             readRegisterForExpression, cfa, &value, pages)) {
                 ZEVSDKLog("%s: Error: unable to evaluate expression\n", "ZEVDwarfGetSavedRegister");
                 return false;
             }

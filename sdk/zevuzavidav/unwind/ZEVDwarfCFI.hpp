@@ -7,6 +7,7 @@
 // state to a fixed depth, restore, offset_extended, def_cfa_sf, undefined, GNU_args_size); rules for
 // registers outside the tracked set are ignored. Signal-safe, no allocation.
 #include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVReadablePages.hpp"
 
 #include <cstdint>
 
@@ -67,22 +68,24 @@ struct ZEVDwarfRegisterRules {
 };
 
 // Parses the CIE at `address`; `end` bounds every read.
-bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end);
+bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
+                            ZEVReadablePages* pages = nullptr);
 // Parses the FDE at `address` and its CIE.
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end);
+                            std::uintptr_t end, ZEVReadablePages* pages = nullptr);
 // Finds the FDE covering `pc` through the .eh_frame_hdr at `hdr` (binary search of its table).
-bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out);
+bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out,
+                     ZEVReadablePages* pages = nullptr);
 // Runs an instruction block up to `limit` (an offset from the FDE's pc begin). `initial` holds the
 // CIE's rules for DW_CFA_restore (null while running the CIE itself).
 bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
                                    const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit);
+                                   std::int64_t limit, ZEVReadablePages* pages = nullptr);
 // Replaces `registers` by the caller's registers for a frame executing at `pc`. False (registers
 // unchanged) when the rules cannot be applied or nothing would move.
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
-                                    ZEVMachineContext* registers);
+                                    ZEVMachineContext* registers, ZEVReadablePages* pages = nullptr);
 
 // Register access in DWARF numbering (0 rax, 1 rdx, 2 rcx, 3 rbx, 4 rsi, 5 rdi, 6 rbp, 7 rsp,
 // 8..15 r8..r15, 16 return address = rip).

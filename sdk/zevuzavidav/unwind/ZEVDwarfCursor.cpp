@@ -5,7 +5,9 @@
 
 #include <cstring>
 
-void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end) {
+void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
+                        ZEVReadablePages* pages) {
+    cursor->pages = pages;
     cursor->at = start;
     cursor->end = end;
     cursor->failed = start < 4096 || end < start;
@@ -27,9 +29,9 @@ bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
         // Stay inside the page so a table ending just before an unmapped page still reads.
         std::size_t toPage = 4096 - (at & 4095);
         if (want > toPage && n <= toPage) want = toPage;
-        if (!darwin::readMemory(at, cursor->window, want)) {
+        if (!ZEVReadGuarded(cursor->pages, at, cursor->window, want)) {
             want = n;
-            if (!darwin::readMemory(at, cursor->window, want)) {
+            if (!ZEVReadGuarded(cursor->pages, at, cursor->window, want)) {
                 cursor->failed = true;
                 cursor->windowLength = 0;
                 return false;
@@ -41,7 +43,7 @@ bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
     }
     if (inWindow) {
         std::memcpy(out, cursor->window + (at - cursor->windowStart), n);
-    } else if (!darwin::readMemory(at, out, n)) {
+    } else if (!ZEVReadGuarded(cursor->pages, at, out, n)) {
         cursor->failed = true;
         return false;
     }
@@ -169,7 +171,7 @@ std::uint64_t ZEVParseAddressWithEncodingAndAdvance(ZEVDwarfCursor* cursor, std:
     if ((encoding & 0x80) != 0) {
         if (value == 0) return ZEVDwarfInvalidAddress;
         std::uint64_t indirect = 0;
-        if (!darwin::readMemory(value, &indirect, sizeof indirect)) return ZEVDwarfInvalidAddress;
+        if (!ZEVReadGuarded(cursor->pages, value, &indirect, sizeof indirect)) return ZEVDwarfInvalidAddress;
         value = indirect;
     }
     return value;

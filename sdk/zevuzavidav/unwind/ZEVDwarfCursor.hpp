@@ -3,6 +3,8 @@
 //
 // Every read is checked against the cursor's end and goes through the guarded read (through a small
 // window cache), so corrupt or hostile tables give a failed cursor, never a fault. Signal-safe.
+#include "sdk/zevuzavidav/unwind/ZEVReadablePages.hpp"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -13,9 +15,11 @@ struct ZEVDwarfCursor {
     std::uintptr_t windowStart = 0;
     std::size_t windowLength = 0;
     std::uint8_t window[128];
+    ZEVReadablePages* pages = nullptr; // proven pages shared by the whole unwind, or null
 };
 
-void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end);
+void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
+                        ZEVReadablePages* pages = nullptr);
 bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n);
 std::uint8_t ZEVDwarfReadUInt8(ZEVDwarfCursor* cursor);
 std::uint16_t ZEVDwarfReadUInt16(ZEVDwarfCursor* cursor);

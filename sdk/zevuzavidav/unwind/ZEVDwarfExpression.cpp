@@ -29,7 +29,7 @@ bool pop(ZEVDwarfExpressionMachine* m, std::uint64_t* value) {
 
 bool executeNext(ZEVDwarfExpressionMachine* m) {
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, m->cursor, m->end);
+    ZEVDwarfCursorInit(&cursor, m->cursor, m->end, m->pages);
     std::uint8_t opcode = ZEVDwarfReadUInt8(&cursor);
     if (cursor.failed) return false;
     std::uint64_t a = 0;
@@ -37,7 +37,7 @@ bool executeNext(ZEVDwarfExpressionMachine* m) {
     bool ok = true;
     switch (opcode) {
     case 0x06: // DW_OP_deref
-        ok = pop(m, &a) && darwin::readMemory(a, &b, 8) && push(m, b);
+        ok = pop(m, &a) && ZEVReadGuarded(m->pages, a, &b, 8) && push(m, b);
         if (!ok)
             ZEVSDKLog("%s: Error: DW_OP_deref failed to read memory\n",
                       "ZEVDwarfExpressionMachineExecuteNextOpcode");
@@ -70,7 +70,7 @@ bool executeNext(ZEVDwarfExpressionMachine* m) {
             return false;
         }
         std::uint64_t value = 0;
-        ok = pop(m, &a) && darwin::readMemory(a, &value, size) && push(m, value);
+        ok = pop(m, &a) && ZEVReadGuarded(m->pages, a, &value, size) && push(m, value);
         break;
     }
     default:
@@ -100,7 +100,7 @@ bool executeNext(ZEVDwarfExpressionMachine* m) {
 
 bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
                                  ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
-                                 std::uint64_t* result) {
+                                 std::uint64_t* result, ZEVReadablePages* pages) {
     if (expression < 4096 || result == nullptr) {
         ZEVSDKLog("%s: Error: inputs invalid\n", "ZEVDwarfEvalulateExpression");
         return false;
@@ -110,9 +110,10 @@ bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* register
     machine.stackPointer = machine.stack;
     machine.registers = registers;
     machine.readRegister = reader;
+    machine.pages = pages;
     push(&machine, initialValue);
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, expression, expression + 16);
+    ZEVDwarfCursorInit(&cursor, expression, expression + 16, pages);
     std::uint64_t length = ZEVDwarfReadULEB128(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: DWARF expression length is zero\n",

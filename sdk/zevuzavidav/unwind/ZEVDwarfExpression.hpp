@@ -4,6 +4,8 @@
 // Supports deref, dup, swap, and, plus, plus_uconst, ne, lit0..31, breg0..(registers-1) and
 // deref_size; refuses everything else. Fixed storage on the caller's stack; memory read through the
 // guarded read. Any failure gives false.
+#include "sdk/zevuzavidav/unwind/ZEVReadablePages.hpp"
+
 #include <cstdint>
 
 // Reads register `number` of the caller's register set; false for an unknown register.
@@ -16,10 +18,11 @@ struct ZEVDwarfExpressionMachine {
     std::uintptr_t end;
     const void* registers;
     ZEVDwarfRegisterReader readRegister;
+    ZEVReadablePages* pages;
 };
 
 // Evaluates the expression block at `expression` (ULEB128 length, then the bytes) with
 // `initialValue` pushed first; the result is the top of the stack.
 bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
                                  ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
-                                 std::uint64_t* result);
+                                 std::uint64_t* result, ZEVReadablePages* pages = nullptr);

@@ -25,9 +25,9 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
         return false;
     }
     ZEVDwarfCFIRecord cfi;
-    if (!ZEVDwarfFindFDE(node.eh_frame, lookup, &cfi)) return false;
+    if (!ZEVDwarfFindFDE(node.eh_frame, lookup, &cfi, &context->pages)) return false;
     ZEVMachineContext registers = context->registers;
-    if (!ZEVDwarfUnwindComputeRegisters(&cfi, lookup, &registers)) return false;
+    if (!ZEVDwarfUnwindComputeRegisters(&cfi, lookup, &registers, &context->pages)) return false;
     context->registers = registers;
     context->pcIsExact = cfi.cie.signalFrame;
     return true;
@@ -60,7 +60,7 @@ std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer) {
 bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context) {
     std::uint64_t fp = context->registers.rbp;
     std::uint64_t record[2];
-    if (!darwin::readMemory(fp, record, sizeof record)) {
+    if (!ZEVReadGuarded(&context->pages, fp, record, sizeof record)) {
         ZEVSDKLog("%s: Error: failed to read memory at address %p\n", "ZEVUnwindWithFramePointer",
                   reinterpret_cast<void*>(fp));
         return false;

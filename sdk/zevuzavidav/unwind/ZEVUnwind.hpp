@@ -8,6 +8,7 @@
 // 512 frames. Signal-safe: the context lives on the caller's stack and memory is read guarded.
 #include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVReadablePages.hpp"
 
 #include <cstdint>
 
@@ -21,6 +22,7 @@ struct ZEVUnwindContext {
     std::uint32_t frameCount;
     bool pcIsExact; // the current pc was interrupted, not a return address
     ZEVUnwindImageFinder findImage;
+    ZEVReadablePages pages;
 };
 
 bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContext* machineContext);
