@@ -22,19 +22,19 @@ LessonForm keyed(LessonForm form, const std::string& printed, const std::string&
 void buildSwiftChapter4(Chapter& chapter) {
     addLesson(chapter, keyed({
         .id = "CH4L1", .number = 1, .title = "Optional types",
-        .instruction = "An optional may hold a value or nothing at all (nil). Make optionalString an optional String by adding ? to the type.",
+        .instruction = "A String? is an optional String: it may hold a value or nothing at all (nil). In var optionalString, add ? to the type so print can show nil.",
         .code = R"(var optionalString:«String?»
 // no value has been given yet
 print(optionalString))",
         .success     = "An optional without a value is nil.",
-        .hint        = {"Stuck?  Break it down.", "1. The type is String\n2. Add ? right after it: String?"},
+        .hint        = {"Stuck?  Break it down.", "1. The type is String, after var optionalString:\n2. Add ? right after it: String?"},
         .placeholder = " ? ",
         .words       = {{"!", "?", ":"}},
-        .colors      = {{INSTR, "nil", pink}, {INSTR, "?", pink}, {INSTR, "optionalString", project}},
+        .colors      = {{INSTR, "nil", pink}, {INSTR, "?", pink}, {INSTR, "optionalString", project}, {ERROR, "?", pink}},
         .colorCount  = 20,
         .debugger    = true,
         .video       = "Ha6ili8GjHE",
-    }, "nil", "optionalString has no value yet, so it prints nil."));
+    }, "nil", "A String? without a value is nil, so print shows nil for var optionalString."));
 
     addLesson(chapter, keyed({
         .id = "CH4L2", .number = 2, .title = "Optional?",
@@ -56,22 +56,23 @@ if optional«==»nil {
 
     addLesson(chapter, keyed({
         .id = "CH4L3", .number = 3, .title = "Forced unwrapping",
-        .instruction = "Unwrap optional with ! to print the number inside it.",
+        .instruction = "var optional: Int? = 5 holds a number. Unwrap optional with ! so print shows the Int inside it: 5.",
         .code = R"(var optional: Int? = 5
 // ! takes the value out of the optional
 print(«optional!»))",
-        .hint        = {"Stuck? Break it down.", "1. Write optional\n2. Add ! to unwrap it: optional!"},
+        .hint        = {"Stuck? Break it down.", "1. Write optional, the var from line 1\n2. Add ! to unwrap it: optional!\n3. print then shows 5"},
         .placeholder = " ? ",
         .words       = {{"!", "=", ":"}},
-        .colors      = {{INSTR, "!", pink}, {INSTR, "optional", project}},
+        .colors      = {{INSTR, "!", pink}, {INSTR, "optional", project}, {INSTR, "5", purple}, {SUCCESS, "5", purple},
+                        {ERROR, "!", pink}, {ERROR, "5", purple}},
         .colorCount  = 21,
         .debugger    = true,
         .video       = "sQGMrb9h-Im",
-    }, "5", "optional! is the Int inside the optional: 5. Only force unwrap when you are sure there is a value."));
+    }, "5", "optional! is the Int inside var optional: 5, and print shows it. Only force unwrap when you are sure there is a value."));
 
     addLesson(chapter, keyed({
         .id = "CH4L4", .number = 4, .title = "First check, then unwrap",
-        .instruction = "Unwrapping nil crashes a program. First check that optional is not nil.",
+        .instruction = "var optional: Int? may be nil, and unwrapping nil crashes a program. First check that optional is not nil.",
         .code = R"(var optional: Int?
 optional = 5
 if optional«!= nil»{
@@ -200,7 +201,7 @@ print(hitPoints))",
 
     addLesson(chapter, {
         .id = "CH4L11", .number = 11, .title = "Ternary with Optional",
-        .instruction = "Set integers to 2 when x has a value and to 1 when it is nil, with the ternary operator.",
+        .instruction = R"(var x: Int? is nil: it has no value. With the ternary operator (condition ? valueIfTrue : valueIfFalse), set var integers to 2 when x != nil and to 1 when x is nil. print then shows integers.)",
         .code = R"(var x: Int?
 // x is nil: it has no value
 // condition ? valueIfTrue : valueIfFalse
@@ -208,10 +209,13 @@ var integers = x != nil«? 2 : 1»
 print(integers))",
         .padTo       = 10,
         .accepted    = {kShortcutAnswer},
-        .success     = "x is nil, so the condition is false and integers is 1.",
-        .hint        = {"Stuck? Break it down!", "1. The condition x != nil is given\n2. ? then the value if true: 2\n3. : then the value if false: 1\n? 2 : 1"},
+        .success     = "var x: Int? is nil, so x != nil is false and var integers gets 1, the value after the colon. print shows 1. Had x held a value, integers would be 2.",
+        .hint        = {"Stuck? Break it down!", "1. The condition x != nil is given\n2. ? then the value if true: 2\n3. : then the value if false: 1\n4. var integers then holds 1, and print shows it\n? 2 : 1"},
         .words       = {{"?", ":"}},
-        .colors      = {{INSTR, "nil", pink}, {INSTR, "x", project}, {ERROR, "? 2 : 1", comment}},
+        .colors      = {{INSTR, "nil", pink}, {INSTR, "x", project}, {INSTR, "2", purple}, {INSTR, "1", purple},
+                        {INSTR, "condition ? valueIfTrue : valueIfFalse", comment}, {INSTR, "ternary operator", comment},
+                        {SUCCESS, "1", purple}, {SUCCESS, "2", purple}, {ERROR, "2", purple}, {ERROR, "1", purple},
+                        {ERROR, "? 2 : 1", comment}},
         .colorCount  = 43,
         .debugger    = true,
         .printValue  = "1",
@@ -221,7 +225,7 @@ print(integers))",
 
     addLesson(chapter, {
         .id = "CH4L12", .number = 12, .title = "Ternary with Optional 2",
-        .instruction = "If x has a value, sum is x! + y; otherwise sum is y. Finish the ternary expression.",
+        .instruction = "var x: Int? is nil, and let y = 5. If x has a value, sum is x! + y; otherwise sum is y. Finish the ternary expression after let sum = x != nil, so print shows 5.",
         .code = R"(var x: Int?
 let y = 5
 // x is nil, so sum should be y
@@ -230,9 +234,12 @@ print(sum))",
         .padTo       = 10,
         .accepted    = {"?x!+y:y", "? x! + y:y", "? x!+y : y", kShortcutAnswer},
         .success     = "If x != nil, then sum = x! + y, else sum = y",
-        .hint        = {"Stuck? Break it down!", "1. Format: condition ? valueIfTrue : valueIfFalse\n2. The condition x != nil is given\n3. Type ?\n4. If true: x! + y\n5. If false: : y\n? x! + y : y"},
+        .hint        = {"Stuck? Break it down!", "1. Format: condition ? valueIfTrue : valueIfFalse\n2. The condition x != nil is given: var x is nil\n3. Add ?\n4. If true: x! + y\n5. If false: : y (let y = 5)\n? x! + y : y"},
         .words       = {{"?", "!", "+", ":"}},
-        .colors      = {{L4, "let", pink}, {L4, "nil", pink}, {L5, "print", blue}, {L5, "sum", project},
+        .colors      = {{L4, "let", pink}, {L4, "nil", pink}, {L4, "!=", pink}, {L5, "print", blue}, {L5, "sum", project},
+                        {INSTR, "5", purple}, {INSTR, "ternary expression", comment}, {INSTR, "x! + y", comment},
+                        {SUCCESS, "x! + y", comment}, {SUCCESS, "If", pink}, {SUCCESS, "else", pink},
+                        {ERROR, "condition ? valueIfTrue : valueIfFalse", comment}, {ERROR, "5", purple},
                         {ERROR, "? x! + y : y", comment}},
         .colorCount  = 43,
         .debugger    = true,
@@ -243,7 +250,7 @@ print(sum))",
 
     addLesson(chapter, {
         .id = "CH4L13", .number = 13, .title = "Nil Coalescing Operator",
-        .instruction = "a ?? b unwraps a if it has a value, else gives b. Give userHealth customHealth, or defaultHealth when there is none.",
+        .instruction = "let defaultHealth = 100 and var customHealth: Int? is nil here. a ?? b unwraps a if it has a value, else gives b. Give var userHealth customHealth, or defaultHealth when there is none, so print shows 100.",
         .code = R"(let defaultHealth = 100
 var customHealth: Int?
 // a ?? b gives a if a has a value, else b
@@ -252,10 +259,12 @@ var userHealth = «customHealth ?? defaultHealth»
 print(userHealth))",
         .padTo       = 10,
         .accepted    = {kShortcutAnswer},
-        .success     = "customHealth is nil, so ?? falls back to defaultHealth: 100.",
-        .hint        = {"Stuck? Break it down!", "1. Start with the optional: customHealth\n2. Add ??\n3. Then the default: defaultHealth\ncustomHealth ?? defaultHealth"},
+        .success     = "customHealth is nil, so ?? falls back to let defaultHealth: var userHealth is 100 and print shows it. With a value in var customHealth: Int?, the nil-coalescing operator ?? would have unwrapped it.",
+        .hint        = {"Stuck? Break it down!", "1. Start with the optional: customHealth (var customHealth: Int?)\n2. Add ??\n3. Then the default: defaultHealth (let defaultHealth = 100)\n4. print(userHealth) then shows 100\ncustomHealth ?? defaultHealth"},
         .words       = {{"?", "!"}},
         .colors      = {{INSTR, "??", pink}, {INSTR, "customHealth", project}, {INSTR, "defaultHealth", project},
+                        {INSTR, "100", purple}, {INSTR, "a ?? b", comment}, {SUCCESS, "100", purple},
+                        {SUCCESS, "nil-coalescing operator", comment}, {ERROR, "100", purple}, {ERROR, "optional", comment},
                         {ERROR, "customHealth ?? defaultHealth", comment}},
         .colorCount  = 46,
         .debugger    = true,
@@ -267,7 +276,7 @@ print(userHealth))",
 
     addLesson(chapter, {
         .id = "CH4L14", .number = 14, .title = "Nil Coalescing Operator 2",
-        .instruction = "Greet the user by name, or as defaultName when userName is nil. Use ??.",
+        .instruction = R"(let defaultName = "Guest" and var userName: String? = "Robin". Give let name the value of userName, or defaultName when userName is nil. Use ??, then print shows the name.)",
         .code = R"(let defaultName = "Guest"
 var userName: String? = "Robin"
 // userName has a value, so it is used
@@ -275,8 +284,8 @@ let name = «userName ?? defaultName»
 print(name))",
         .padTo       = 10,
         .accepted    = {kShortcutAnswer},
-        .success     = "userName holds \"Robin\", so ?? unwraps it and the default is not needed.",
-        .hint        = {"Stuck? Break it down!", "1. Start with the optional: userName\n2. Add ??\n3. Then the default: defaultName\nuserName ?? defaultName"},
+        .success     = R"(userName holds "Robin", so ?? unwraps it and print shows Robin; let defaultName = "Guest" is not needed. Were var userName: String? nil, name would be "Guest".)",
+        .hint        = {"Stuck? Break it down!", "1. Start with the optional: userName\n2. Add ??\n3. Then the default: defaultName\n4. let name then holds \"Robin\" and print(name) shows it\nuserName ?? defaultName"},
         .words       = {{"?", "!", "+"}},
         .colors      = {{INSTR, "??", pink}, {INSTR, "userName", project}, {INSTR, "defaultName", project},
                         {ERROR, "userName ?? defaultName", comment}},
