@@ -52,18 +52,26 @@ std::string escape(CURL* curl, const std::string& text) {
 
 } // namespace
 
-RestBackendClient::RestBackendClient(Options options) : options_(std::move(options)) {}
+RestBackendClient::RestBackendClient(Options options) : state_(std::make_shared<State>()) {
+    state_->options = std::move(options);
+}
 
 RestBackendClient::~RestBackendClient() {
     std::deque<Request> abandoned;
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        abort_ = true;
-        abandoned.swap(queue_);
+        std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
+        state_->abort = true;
+        abandoned.swap(state_->queue);
     }
-    wake_.notify_all();
-    if (worker_.joinable()) worker_.join();
+    state_->wake.notify_all();
+    if (worker_.joinable()) {
+        // The last reference may be dropped by a callback on the worker itself; it then ends on its own.
+        if (worker_.get_id() == std::this_thread::get_id())
+            worker_.detach();
+        else
+            worker_.join();
+    }
     for (auto& request : abandoned) {
         request.done(
             Response{0, "", makeError(BackendErrorCode::network, "The backend client was shut down.")});
@@ -71,20 +79,21 @@ RestBackendClient::~RestBackendClient() {
 }
 
 void RestBackendClient::initialize(BackendConfiguration configuration) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(state_->mutex);
     configuration.server = trimTrailingSlashes(std::move(configuration.server));
-    configuration_ = std::move(configuration);
+    state_->configuration = std::move(configuration);
 }
 
 void RestBackendClient::enqueue(Request request) {
     {
-        std::lock_guard lock(mutex_);
-        bool usable =
-            configuration_ && !configuration_->applicationId.empty() && !configuration_->server.empty();
-        if (usable && !stopping_) {
-            if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
-            queue_.push_back(std::move(request));
-            wake_.notify_one();
+        auto& state = *state_;
+        std::lock_guard lock(state.mutex);
+        bool usable = state.configuration && !state.configuration->applicationId.empty() &&
+                      !state.configuration->server.empty();
+        if (usable && !state.stopping) {
+            if (!worker_.joinable()) worker_ = std::thread(run, state_);
+            state.queue.push_back(std::move(request));
+            state.wake.notify_one();
             return;
         }
     }
@@ -92,24 +101,25 @@ void RestBackendClient::enqueue(Request request) {
         Response{0, "", makeError(BackendErrorCode::notConfigured, "The backend client is not configured.")});
 }
 
-void RestBackendClient::run() {
+void RestBackendClient::run(std::shared_ptr<State> state) {
     ensureCurl();
     for (;;) {
         Request request;
         BackendConfiguration configuration;
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-            if (stopping_) return;
-            request = std::move(queue_.front());
-            queue_.pop_front();
-            configuration = *configuration_;
+            std::unique_lock lock(state->mutex);
+            state->wake.wait(lock, [&] { return state->stopping || !state->queue.empty(); });
+            if (state->stopping) return;
+            request = std::move(state->queue.front());
+            state->queue.pop_front();
+            configuration = *state->configuration;
         }
-        request.done(perform(request, configuration));
+        Response response = perform(*state, request, configuration);
+        request.done(std::move(response));
     }
 }
 
-RestBackendClient::Response RestBackendClient::perform(const Request& request,
+RestBackendClient::Response RestBackendClient::perform(State& state, const Request& request,
                                                        const BackendConfiguration& configuration) {
     Response response;
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
@@ -134,12 +144,12 @@ RestBackendClient::Response RestBackendClient::perform(const Request& request,
     }
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, appendBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &response.body);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, options_.connectTimeoutSeconds);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT, options_.timeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, state.options.connectTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, state.options.timeoutSeconds);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenStopping);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &abort_);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state.abort);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
 
     CURLcode result = curl_easy_perform(h);
@@ -218,12 +228,14 @@ void RestBackendClient::saveInBackground(const BackendObject& object, SaveCallba
 }
 
 std::optional<BackendObject> RestBackendClient::currentInstallation() {
-    std::lock_guard lock(mutex_);
-    if (installation_) return installation_;
+    auto& state = *state_;
+    const auto& options = state.options;
+    std::lock_guard lock(state.mutex);
+    if (state.installation) return state.installation;
 
     std::optional<std::string> installationId;
     std::optional<std::string> objectId;
-    if (std::ifstream in{options_.installationFile}) {
+    if (std::ifstream in{options.installationFile}) {
         auto json = nlohmann::json::parse(in, nullptr, false);
         if (json.is_object() && json.contains("installationId") && json["installationId"].is_string()) {
             installationId = json["installationId"].get<std::string>();
@@ -231,7 +243,7 @@ std::optional<BackendObject> RestBackendClient::currentInstallation() {
                 objectId = json["objectId"].get<std::string>();
         } else {
             ns::console("The backend installation file could not be read; a new installation is made: " +
-                        options_.installationFile.string());
+                        options.installationFile.string());
         }
     }
     bool fresh = !installationId;
@@ -241,41 +253,45 @@ std::optional<BackendObject> RestBackendClient::currentInstallation() {
     installation.setObjectId(objectId);
     installation.setObject("installationId", *installationId);
     installation.setObject("deviceType", "linux");
-    if (!options_.appIdentifier.empty()) installation.setObject("appIdentifier", options_.appIdentifier);
-    if (!options_.appVersion.empty()) installation.setObject("appVersion", options_.appVersion);
-    installation_ = installation;
-    if (fresh) storeInstallation(*installationId, objectId);
+    if (!options.appIdentifier.empty()) installation.setObject("appIdentifier", options.appIdentifier);
+    if (!options.appVersion.empty()) installation.setObject("appVersion", options.appVersion);
+    state.installation = installation;
+    if (fresh) storeInstallation(state, *installationId, objectId);
     return installation;
 }
 
-void RestBackendClient::storeInstallation(const std::string& installationId,
+void RestBackendClient::storeInstallation(const State& state, const std::string& installationId,
                                           const std::optional<std::string>& objectId) {
+    const auto& options = state.options;
     nlohmann::json json{{"installationId", installationId}};
     if (objectId) json["objectId"] = *objectId;
     std::error_code ec;
-    std::filesystem::create_directories(options_.installationFile.parent_path(), ec);
-    auto temporary = options_.installationFile;
+    std::filesystem::create_directories(options.installationFile.parent_path(), ec);
+    auto temporary = options.installationFile;
     temporary += ".tmp";
     {
         std::ofstream out(temporary, std::ios::trunc);
         out << json.dump();
         if (!out) {
-            ns::console("The backend installation could not be kept: " + options_.installationFile.string());
+            ns::console("The backend installation could not be kept: " + options.installationFile.string());
             return;
         }
     }
-    std::filesystem::rename(temporary, options_.installationFile, ec);
+    std::filesystem::rename(temporary, options.installationFile, ec);
     if (ec) ns::console("The backend installation could not be kept: " + ec.message());
 }
 
 void RestBackendClient::saveInstallationInBackground(const BackendObject& installation,
                                                      SaveCallback callback) {
-    save(installation, "/installations", std::move(callback), [this](const std::string& objectId) {
-        std::lock_guard lock(mutex_);
-        if (!installation_) return;
-        installation_->setObjectId(objectId);
-        if (const auto* id = installation_->objectForKey("installationId"); id && id->stringValue()) {
-            storeInstallation(*id->stringValue(), objectId);
+    std::weak_ptr<State> weak = state_;
+    save(installation, "/installations", std::move(callback), [weak](const std::string& objectId) {
+        auto state = weak.lock();
+        if (!state) return;
+        std::lock_guard lock(state->mutex);
+        if (!state->installation) return;
+        state->installation->setObjectId(objectId);
+        if (const auto* id = state->installation->objectForKey("installationId"); id && id->stringValue()) {
+            storeInstallation(*state, *id->stringValue(), objectId);
         }
     });
 }

@@ -65,22 +65,28 @@ class RestBackendClient : public BackendClient {
         std::string body;
         std::function<void(Response)> done;
     };
+    // Everything the worker thread touches. The worker keeps it alive itself, so the client may be
+    // released anywhere, even by a callback running on the worker thread.
+    struct State {
+        Options options;
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<Request> queue;
+        std::optional<BackendConfiguration> configuration;
+        std::optional<BackendObject> installation;
+        bool stopping = false;
+        std::atomic<bool> abort{false};
+    };
 
     void enqueue(Request request);
-    void run();
-    Response perform(const Request& request, const BackendConfiguration& configuration);
+    static void run(std::shared_ptr<State> state);
+    static Response perform(State& state, const Request& request, const BackendConfiguration& configuration);
     void save(const BackendObject& object, const std::string& collectionPath, SaveCallback callback,
               std::function<void(const std::string& objectId)> onNewId);
-    void storeInstallation(const std::string& installationId, const std::optional<std::string>& objectId);
+    static void storeInstallation(const State& state, const std::string& installationId,
+                                  const std::optional<std::string>& objectId);
 
-    Options options_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Request> queue_;
-    std::optional<BackendConfiguration> configuration_;
-    std::optional<BackendObject> installation_;
-    bool stopping_ = false;
-    std::atomic<bool> abort_{false};
+    std::shared_ptr<State> state_;
     std::thread worker_;
 };
 

@@ -233,6 +233,23 @@ TEST_F(RestBackendTest, ShuttingDownAbortsASlowRequestPromptly) {
     EXPECT_EQ(wait(second).error->code(), static_cast<long>(svc::BackendErrorCode::network));
 }
 
+TEST_F(RestBackendTest, ACallbackMayReleaseTheLastReferenceToTheClient) {
+    RestServer server([](const RestServer::Seen&) -> RestServer::Answer {
+        return {200, R"({"results":[]})"};
+    });
+    std::shared_ptr<svc::BackendClient> c = client(server.url());
+    std::promise<void> released;
+    BackendQuery query("VideoTutorials");
+    // Without an executor the callback runs on the client's own worker thread.
+    c->findObjectsInBackground(query, [&c, &released](auto, auto) {
+        c.reset();
+        released.set_value();
+    });
+    auto done = released.get_future();
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_FALSE(c);
+}
+
 TEST_F(RestBackendTest, UnreadableInstallationFileIsReplacedWithAConsoleLine) {
     std::filesystem::create_directories(home.path() / "backend");
     std::ofstream(home.path() / "backend" / "installation.json") << "{not json";
