@@ -21,38 +21,38 @@ Lesson::Ptr add(Chapter& chapter, LessonForm form) {
 void buildSwiftChapter5(Chapter& chapter) {
     add(chapter, {
         .id = "CH5L1", .number = 1, .title = "What is an array?",
-        .instruction = "An array holds many values of one type, in order. Make shoppingList an array of Strings.",
+        .instruction = "An array holds many values of one type, in order, like var numbers: [Int]. Make var shoppingList an array of String values.",
         .code = R"(var shoppingList: [«String»])",
         .accepted    = {"String"},
-        .success     = "[String] is an array of Strings.",
-        .hint        = {"Stuck? Break it down!", "1. The element type goes between the brackets\n2. The list holds text: String"},
+        .success     = "var shoppingList: [String] is an array of Strings.",
+        .hint        = {"Stuck? Break it down!", "1. The element type goes between the brackets of var shoppingList: [ ]\n2. The list holds text: String"},
         .placeholder = " ? ",
         .words       = {{"!", "?", ":"}},
         .colors      = {{INSTR, "String", blue}, {INSTR, "shoppingList", project},
                         {INSTR, "array", comment}, {SUCCESS, "[String]", blue}, {SUCCESS, "array", comment},
                         {ERROR, "brackets", comment}},
         .colorCount  = 16,
-        .outputs     = {{"String", "[]", "shoppingList holds Strings."}},
+        .outputs     = {{"String", "[]", "var shoppingList: [String] holds Strings."}},
         .video       = "OEVHzc0X0AW",
     });
 
     add(chapter, {
         .id = "CH5L2", .number = 2, .title = "Initialize empty array",
-        .instruction = "Create the empty array by adding () after its type.",
+        .instruction = "var shoppingList = [String] names the type: an array of String values. Create the empty array by adding () after its type.",
         .code = R"(var shoppingList = [String]«()»)",
-        .success     = "An empty array of Strings, ready to be filled.",
-        .hint        = {"BUG", "1. [String] is the type\n2. () creates an empty array of it"},
+        .success     = "var shoppingList = [String]() is an empty array of Strings, ready to be filled.",
+        .hint        = {"BUG", "1. [String] is the type of var shoppingList\n2. () creates an empty array of it"},
         .placeholder = " ? ",
         .words       = {{"(", "=", ")"}},
         .colors      = {{INSTR, "()", pink}, {INSTR, "shoppingList", project},
                         {INSTR, "empty array", comment}, {SUCCESS, "empty", comment}, {ERROR, "[String]", blue}},
         .colorCount  = 16,
-        .outputs     = {{"()", "[]", "shoppingList is empty for now."}},
+        .outputs     = {{"()", "[]", "var shoppingList: [String] is empty for now."}},
     });
 
     add(chapter, {
         .id = "CH5L3", .number = 3, .title = "Add item to array",
-        .instruction = R"(Add "oranges" to the list with += and an array of one item.)",
+        .instruction = R"(var shoppingList = [String]() is empty. Add "oranges" to shoppingList with += and an array of one item, then print shows it.)",
         .code = R"(var shoppingList = [String]()
 shoppingList«+= ["oranges"]»
 print(shoppingList))",
@@ -69,28 +69,28 @@ print(shoppingList))",
 
     add(chapter, {
         .id = "CH5L4", .number = 4, .title = "Add multiple items to an array",
-        .instruction = R"(Add "bread" and "butter" in one go, separated by a comma.)",
+        .instruction = R"(var shoppingList = ["oranges"] has one item. Add "bread" and "butter" in one go, separated by a comma, so print shows all three.)",
         .code = R"(var shoppingList = ["oranges"]
 shoppingList«+= ["bread","butter"]»
 print(shoppingList))",
         .accepted    = {R"(+= ["bread", "butter"])"},
-        .success     = "Two items added at once: [oranges, bread, butter]",
+        .success     = R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)",
         .hint        = {"BUG", "1. += [ ]\n2. Put both items inside, separated by a comma"},
         .placeholder = " ? ",
         .words       = {{"+", "=", R"(")", "[", "]"}},
         .colors      = {{INSTR, R"("bread")", red}, {INSTR, R"("butter")", red}},
         .colorCount  = 16,
-        .outputs     = {{R"(+= ["bread","butter"])", "[oranges, bread, butter]", "Two items added at once."},
-                        {R"(+= ["bread", "butter"])", "[oranges, bread, butter]", "Two items added at once."},
-                        {R"(+=["bread","butter"])", "[oranges, bread, butter]", "Two items added at once."},
-                        {R"(+= [ "bread", "butter" ])", "[oranges, bread, butter]", "Two items added at once."},
-                        {R"(+=["bread", "butter"])", "[oranges, bread, butter]", "Two items added at once."}},
+        .outputs     = {{R"(+= ["bread","butter"])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
+                        {R"(+= ["bread", "butter"])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
+                        {R"(+=["bread","butter"])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
+                        {R"(+= [ "bread", "butter" ])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
+                        {R"(+=["bread", "butter"])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"}},
         .video       = "XZ53Ncqe28-",
     });
 
     add(chapter, {
         .id = "CH5L5", .number = 5, .title = "Remove last item from array",
-        .instruction = "Cleo left the team. Remove the last member with removeLast().",
+        .instruction = R"(var members = ["Ana", "Ben", "Cleo"]. Cleo left the team: remove the last of the members with removeLast(), so print shows the rest.)",
         .code = R"(var members = ["Ana", "Ben", "Cleo"]
 «members.removeLast()»
 print(members))",
@@ -106,7 +106,7 @@ print(members))",
 
     add(chapter, {
         .id = "CH5L6", .number = 6, .title = "Add new item to end of array",
-        .instruction = R"(Dev joins the team. Add "Dev" to the end of members with append.)",
+        .instruction = R"(Dev joins the team. Add "Dev" to the end of var members with append.)",
         .code = R"(var members = ["Ana", "Ben", "Cleo"]
 «members.append("Dev")»
 print(members))",
@@ -128,7 +128,7 @@ print(members))",
 
     add(chapter, {
         .id = "CH5L7", .number = 7, .title = "Accessing items in an array",
-        .instruction = "Print one of the tools by its index.",
+        .instruction = "var tools holds two tools. Print one of them by its index: 0 or 1.",
         .code = R"(var tools = ["hammer", "drill"]
 print(«tools[1]»))",
         .accepted    = {"tools[0]"},
@@ -243,7 +243,7 @@ print(words))",
 
     add(chapter, {
         .id = "CH5L13", .number = 13, .title = "Insert items",
-        .instruction = R"(Insert "3rd" at index 2, between "2nd" and "4th".)",
+        .instruction = R"(Insert "3rd" into rank at index 2, between "2nd" and "4th": var rank = ["1st", "2nd", "4th"] then holds four items, and print shows them.)",
         .code = R"(var rank = ["1st", "2nd", "4th"]
 rank.insert(«"3rd", at: 2»)
 print(rank))",
@@ -255,18 +255,18 @@ print(rank))",
         .colors      = {{INSTR, R"("3rd")", red}, {INSTR, "2", purple}},
         .colorCount  = 20,
         .debugger    = true,
-        .outputs     = {{"at:", "[1st, 2nd, 3rd, 4th]", "insert puts the item at the index and moves the rest along."}},
+        .outputs     = {{"at:", "[1st, 2nd, 3rd, 4th]", R"(insert puts "3rd" at index 2 and moves "4th" along.)"}},
         .video       = "ghxY5OokvQy",
     });
 
     add(chapter, {
         .id = "CH5L14", .number = 14, .title = "Challenge 1",
-        .instruction = "Create numbers, an empty array that may hold Ints or nil.",
+        .instruction = "Create var numbers, an empty array of Int? values: each item may be an Int or nil.",
         .code = R"(«var numbers = [Int?]()»
 numbers += [1, nil, 3]
 print(numbers))",
         .accepted    = {"var numbers = [ Int? ]()"},
-        .hint        = {"Need help?", "1. var numbers =\n2. an array of optional Ints: [Int?]\n3. () to create it"},
+        .hint        = {"Need help?", "1. var numbers =\n2. an array of optional Int values: [Int?]\n3. () to create it"},
         .placeholder = " Tap to answer ",
         .words       = {{"[", "(", "?", "=", ")", "]"}},
         .colors      = {{INSTR, "nil", pink}, {INSTR, "numbers", project}},
@@ -342,7 +342,7 @@ print(total))",
 
     add(chapter, {
         .id = "CH5L18", .number = 18, .title = "Sum of Numbers",
-        .instruction = "Add up all the numbers: loop over numbers, calling each one number.",
+        .instruction = "Write for number in numbers to add up all the numbers, one number at a time.",
         .code = R"(let numbers = [12, 20, 25]
 var sum = 0
 «for number in numbers»{
@@ -357,8 +357,8 @@ print(sum))",
         .colors      = {{INSTR, "numbers", project}, {INSTR, "number", project}},
         .colorCount  = 20,
         .debugger    = true,
-        .outputs     = {{"for", "57", "12 + 20 + 25 = 57. Loops are great for adding things up."},
-                        {kShortcutAnswer, "57", "12 + 20 + 25 = 57. Loops are great for adding things up."}},
+        .outputs     = {{"for", "57", "for number in numbers added 12 + 20 + 25 = 57. Loops are great for adding things up."},
+                        {kShortcutAnswer, "57", "for number in numbers added 12 + 20 + 25 = 57. Loops are great for adding things up."}},
     });
 }
 // clang-format on
