@@ -29,7 +29,7 @@ std::vector<Output> silentKeys(std::initializer_list<const char*> answers) {
 void buildSwiftChapter6(Chapter& chapter) {
     add(chapter, {
         .id = "CH6L1", .number = 1, .title = "What is a loop?",
-        .instruction = "A loop repeats code. Loop over the numbers 1 to 5 with the closed range 1...5 and print each one squared.",
+        .instruction = "A loop repeats code: for number in 1...5 runs once for every number in the closed range, and print shows each one squared.",
         .code = R"(for number in«1...5»{
    print(number * number, terminator: ",")
 })",
@@ -49,7 +49,7 @@ void buildSwiftChapter6(Chapter& chapter) {
 
     add(chapter, {
         .id = "CH6L2", .number = 2, .title = "Loop through array",
-        .instruction = "Loop through names, calling each item name.",
+        .instruction = "Write for name in names: the loop goes through names, calling each item name.",
         .code = R"(let names = ["Ana", "Ben", "Cleo"]
 «for name in names» {
    if name == names.last {
@@ -163,7 +163,7 @@ repeat {
 
     add(chapter, {
         .id = "CH6L7", .number = 7, .title = "While A && B",
-        .instruction = "Heat the house while it is colder than 21 degrees AND someone is at home.",
+        .instruction = "var temperature = 18. Heat the house while it is colder than 21 degrees AND someone is at home.",
         .code = R"(var temperature = 18
 let atHome = true
 // heat only while it is cold AND someone is home
@@ -242,7 +242,7 @@ while«avgRating < 5 || reviews < 50»{
 
     add(chapter, {
         .id = "CH6L11", .number = 11, .title = "Challenge 3/5",
-        .instruction = "Inside the loop, test for odd numbers: the remainder of a division by 2 is not 0.",
+        .instruction = "Inside the loop, test for odd numbers with %: the remainder of a division by 2 is not 0.",
         .code = R"(var oddNumbers = [Int]()
 for number in 1...100 {
    «if number % 2 != 0»{)",
