@@ -2,7 +2,7 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
-#include "platform/foundation/UserDefaults.hpp"
+#include "sdk/zovaze/ZEVUserDefaults.hpp"
 #include "sdk/zovaze/ZOVApplicationFacts.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"
 
@@ -22,13 +22,19 @@ Zovaze::Environment withDefaults(Zovaze::Environment environment) {
     if (!environment.registry) environment.registry = &rt::ClassRegistry::shared();
     if (!environment.readInstallationUUID) {
         environment.readInstallationUUID = []() -> std::optional<std::string> {
-            return ns::UserDefaults::standard().stringForKey(Zovaze::installationUUIDKey);
+            auto stored = ZEVUserDefaults::standardUserDefaults().objectForKeyByMigratingFromNSUserDefaults(
+                std::string(Zovaze::installationUUIDKey));
+            // Anything but a string cannot be an identifier: a new one is made and stored over it.
+            if (stored && stored->stringValue()) return *stored->stringValue();
+            return std::nullopt;
         };
     }
     if (!environment.storeInstallationUUID) {
         environment.storeInstallationUUID = [](const std::string& uuid) {
-            // A failed write is reported by the store itself; the identifier still serves this launch.
-            (void)ns::UserDefaults::standard().setObject(Zovaze::installationUUIDKey, ns::PropertyList(uuid));
+            auto& store = ZEVUserDefaults::standardUserDefaults();
+            store.setObject(ns::PropertyList(uuid), Zovaze::installationUUIDKey);
+            // A failed write is logged by the store; the identifier still serves this launch.
+            store.synchronize();
         };
     }
     if (!environment.makeApplicationIdentifierModel) {
@@ -36,6 +42,19 @@ Zovaze::Environment withDefaults(Zovaze::Environment environment) {
         environment.makeApplicationIdentifierModel = [bundle](const std::optional<std::string>& installID) {
             if (!bundle) return ZOVApplicationIdentiferModel::initWithInstallID(installID);
             return ZOVApplicationIdentiferModel::initWithInstallID(installID, "/proc/self/exe", *bundle);
+        };
+    }
+    if (!environment.makeSettingsManager) {
+        environment.makeSettingsManager = [](std::shared_ptr<ZOVApplicationIdentiferModel> model) {
+            return ZOVSettingsOnboardingManager::initWithApplicationIdentifierModel(std::move(model));
+        };
+    }
+    if (!environment.beginSettings) {
+        environment.beginSettings = [](Zovaze& sdk, const std::optional<std::string>& key,
+                                       const Zovaze::KitVersions& versions) {
+            if (auto manager = sdk.settingsAndOnboardingManager()) {
+                manager->beginSettingsAndOnboardingOperationsWithAPIKey(key, versions);
+            }
         };
     }
     return environment;
@@ -52,6 +71,10 @@ Zovaze::Zovaze(Environment environment) : environment_(withDefaults(std::move(en
     }
     executionIdentifier_ = executionIdentifierFromUUID(ZOVGenerateUUIDString());
     applicationIdentifierModel_ = environment_.makeApplicationIdentifierModel(installID_);
+    settingsAndOnboardingManager_ = environment_.makeSettingsManager(applicationIdentifierModel_);
+    if (settingsAndOnboardingManager_) {
+        settingsAndOnboardingManager_->setAdvertisingTokenProvider([this] { return advertisingToken(); });
+    }
 }
 
 Zovaze& Zovaze::sharedSDK() {
@@ -205,4 +228,9 @@ void Zovaze::setAdvertisingToken(std::optional<std::string> token) {
 
 std::optional<std::string> Zovaze::instanceIdentifier() const {
     return applicationIdentifierModel_ ? applicationIdentifierModel_->instanceIdentifier() : std::nullopt;
+}
+
+ZOVSettingsDocument Zovaze::settings() const {
+    return settingsAndOnboardingManager_ ? settingsAndOnboardingManager_->settingsModel().settingsDictionary()
+                                         : nullptr;
 }

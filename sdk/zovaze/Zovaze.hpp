@@ -29,6 +29,7 @@
 #include "platform/runtime/ClassRegistry.hpp"
 #include "sdk/zovaze/ZOVApplicationIdentiferModel.hpp"
 #include "sdk/zovaze/ZOVKit.hpp"
+#include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
 
 #include <condition_variable>
 #include <functional>
@@ -55,11 +56,16 @@ class Zovaze {
     struct Environment {
         rt::ClassRegistry* registry = nullptr; // default: rt::ClassRegistry::shared()
         const ns::Bundle* bundle = nullptr;    // default: ns::Bundle::main()
-        std::function<std::optional<std::string>()> readInstallationUUID; // default: user defaults
-        std::function<void(const std::string&)> storeInstallationUUID;    // default: user defaults
+        std::function<std::optional<std::string>()> readInstallationUUID; // default: ZEVUserDefaults
+        std::function<void(const std::string&)> storeInstallationUUID;    // default: ZEVUserDefaults
         std::function<std::shared_ptr<ZOVApplicationIdentiferModel>(const std::optional<std::string>&)>
             makeApplicationIdentifierModel; // default: the running executable and the bundle
-        // The settings and onboarding flow, given the API key and the kit versions.
+        // default: the manager of the running app (a pinned client, the cache in the sandbox)
+        std::function<std::shared_ptr<ZOVSettingsOnboardingManager>(
+            std::shared_ptr<ZOVApplicationIdentiferModel>)>
+            makeSettingsManager;
+        // The settings and onboarding flow, given the API key and the kit versions; default: the
+        // manager's begin call.
         std::function<void(Zovaze&, const std::optional<std::string>&, const KitVersions&)> beginSettings;
     };
 
@@ -113,6 +119,11 @@ class Zovaze {
     std::optional<std::string> advertisingToken() const;
     void setAdvertisingToken(std::optional<std::string> token);
     std::optional<std::string> instanceIdentifier() const;
+    const std::shared_ptr<ZOVSettingsOnboardingManager>& settingsAndOnboardingManager() const {
+        return settingsAndOnboardingManager_;
+    }
+    // The cached server settings (nothing when none were ever downloaded or the cache is unreadable).
+    ZOVSettingsDocument settings() const;
 
   private:
     enum class StartState { notStarted, running, finished };
@@ -124,6 +135,7 @@ class Zovaze {
     std::string installID_;
     std::string executionIdentifier_;
     std::shared_ptr<ZOVApplicationIdentiferModel> applicationIdentifierModel_;
+    std::shared_ptr<ZOVSettingsOnboardingManager> settingsAndOnboardingManager_;
 
     mutable std::mutex mutex_; // fields written after construction
     std::vector<const rt::Class*> kitClasses_;

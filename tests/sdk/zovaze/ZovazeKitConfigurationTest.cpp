@@ -106,6 +106,9 @@ class KitConfiguration : public ::testing::Test {
         environment.makeApplicationIdentifierModel = [](const std::optional<std::string>&) {
             return std::shared_ptr<ZOVApplicationIdentiferModel>();
         };
+        environment.makeSettingsManager = [](std::shared_ptr<ZOVApplicationIdentiferModel>) {
+            return std::shared_ptr<ZOVSettingsOnboardingManager>();
+        };
         return std::make_unique<Zovaze>(environment);
     }
     const rt::Class& kit(const std::string& name) {

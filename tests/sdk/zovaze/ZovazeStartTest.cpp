@@ -46,6 +46,9 @@ struct Harness {
         environment.makeApplicationIdentifierModel = [](const std::optional<std::string>&) {
             return std::shared_ptr<ZOVApplicationIdentiferModel>();
         };
+        environment.makeSettingsManager = [](std::shared_ptr<ZOVApplicationIdentiferModel>) {
+            return std::shared_ptr<ZOVSettingsOnboardingManager>();
+        };
         environment.beginSettings = [this](Zovaze&, const std::optional<std::string>& key,
                                            const Zovaze::KitVersions& versions) {
             ++settingsStarts;

@@ -1,0 +1,238 @@
+// The settings and onboarding conversation against a local HTTPS server: the request sequences the
+// server can see, the cache file, and the notification.
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/NotificationCenter.hpp"
+#include "sdk/zovaze/ZOVApplicationFacts.hpp"
+#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
+#include "tests/sdk/zovaze/support/MachOBytes.hpp"
+#include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/sdk/zovaze/support/SettingsServer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace zovtest;
+using Dict = ns::PropertyList::Dictionary;
+
+namespace {
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class SettingsFlow : public ::testing::Test {
+  protected:
+    SettingsFlow()
+        : home_(
+              Dict{{"CFBundleIdentifier", "com.velotest.app"},
+                   {"CFBundleVersion", "7"},
+                   {"CFBundleShortVersionString", "2.1"},
+                   {"CFBundleDisplayName", "Velo Test"},
+                   {"CFBundleIconFile", "Icon-60"},
+                   {"Zevuzavidav", ns::PropertyList(Dict{{"SettingsEndpoint", "https://plist.invalid"},
+                                                         {"ConfigureEndpoint", "https://plist.invalid"}})}}),
+          settingsEndpoint_("SettingsEndpoint", server_.base()),
+          configureEndpoint_("ConfigureEndpoint", server_.base()) {
+        iconBytes_ = home_.bundle().writePNG("Icon-60@2x.png", 120, 120);
+        model_ = ZOVApplicationIdentiferModel::initWithInstallID(
+            "INSTALL-ID", machotest::fixturePath("fat-armv7-arm64"), ns::Bundle::main());
+        directory_ = (ns::Sandbox::caches() / "io.zovaze.sdk.ios.data" / "com.velotest.app").string();
+        manager_ = ZOVSettingsOnboardingManager::initWithApplicationIdentifierModel(
+            model_, server_.pinnedClient(), directory_);
+        observer_ = ns::NotificationCenter::defaultCenter().addObserver(
+            ZOVSettingsAvailableNotification, [this](const ns::Notification& notification) {
+                EXPECT_EQ(notification.sender, nullptr);
+                EXPECT_TRUE(notification.userInfo.empty());
+                requestsAtNotification_ = static_cast<int>(server_.requests().size());
+                ++notifications_;
+            });
+    }
+    ~SettingsFlow() override { ns::NotificationCenter::defaultCenter().removeObserver(observer_); }
+
+    // Runs the flow and waits until the server has seen `requests` requests and `notifications`
+    // notifications went out, then a little longer to be sure nothing else follows.
+    void run(std::size_t requests, int notifications) {
+        manager_->beginSettingsAndOnboardingOperationsWithAPIKey(
+            "API-KEY", {{"io.zovaze.sdk.ios", "1.6.0"}, {"com.test.Zevuzavidav", "3.0"}});
+        ASSERT_TRUE(eventually(
+            [&] { return server_.requests().size() >= requests && notifications_ >= notifications; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+
+    std::filesystem::path settingsFile() const { return std::filesystem::path(directory_) / "settings.json"; }
+
+    SettingsServer server_;
+    SDKHome home_;
+    ScopedEnvironment settingsEndpoint_;
+    ScopedEnvironment configureEndpoint_;
+    std::vector<std::uint8_t> iconBytes_;
+    std::shared_ptr<ZOVApplicationIdentiferModel> model_;
+    std::string directory_;
+    std::shared_ptr<ZOVSettingsOnboardingManager> manager_;
+    ns::NotificationCenter::ObserverToken observer_ = 0;
+    std::atomic<int> notifications_{0};
+    std::atomic<int> requestsAtNotification_{-1};
+};
+
+TEST_F(SettingsFlow, PlainAnswerIsOneGetCachedByteForByteAndAnnouncedOnce) {
+    const std::string body =
+        "{ \"app\": {\"status\": \"activated\", \"update_required\": false},\n  \"features\": {\"x\": 1} }";
+    server_.scriptSettings({{200, body}});
+    run(1, 1);
+    ASSERT_EQ(server_.methods(), std::vector<std::string>{"GET"});
+    EXPECT_EQ(notifications_.load(), 1);
+    EXPECT_EQ(readText(settingsFile()), body);
+    auto document = manager_->settingsModel().settingsDictionary();
+    ASSERT_TRUE(document);
+    EXPECT_EQ((*document)["features"]["x"], 1);
+
+    const SeenRequest get = server_.requests()[0];
+    EXPECT_EQ(get.path, "/spi/v2/platforms/ios/apps/com.velotest.app/settings");
+    auto query = [&](const std::string& key) {
+        auto found = get.query.find(key);
+        return found == get.query.end() ? std::string("<absent>") : found->second;
+    };
+    EXPECT_EQ(query("build_version"), "7");
+    EXPECT_EQ(query("display_version"), "2.1");
+    EXPECT_EQ(query("instance"), *model_->instanceIdentifier());
+    EXPECT_EQ(query("icon_hash"), ZOVSHA1HexFromData(iconBytes_));
+    EXPECT_EQ(query("source"), std::to_string(ZOVInstallSource()));
+    EXPECT_EQ(get.header("Accept"), "application/json");
+    EXPECT_EQ(get.header("X-Zevuzavidav-Installation-ID"), "INSTALL-ID");
+    EXPECT_EQ(get.header("X-Zevuzavidav-API-Key"), "API-KEY");
+    EXPECT_EQ(get.header("X-Zevuzavidav-API-Client-Version"), "1.6.0");
+    EXPECT_EQ(get.header("X-Zevuzavidav-OS-Display-Version"), ZOVOSDisplayVersion());
+    EXPECT_EQ(get.header("X-Zevuzavidav-Advertising-Token"), "<absent>");
+}
+
+TEST_F(SettingsFlow, FailedDownloadIsOneGetAndKeepsTheEarlierCache) {
+    std::filesystem::create_directories(directory_);
+    std::ofstream(settingsFile()) << "{\"app\": {\"status\": \"activated\"}, \"kept\": true}";
+    server_.scriptSettings({{404, "{\"error\": \"missing\"}"}});
+    ns::ConsoleCapture console;
+    run(1, 0);
+    EXPECT_EQ(server_.methods(), std::vector<std::string>{"GET"});
+    EXPECT_EQ(notifications_.load(), 0);
+    auto document = manager_->settingsModel().settingsDictionary();
+    ASSERT_TRUE(document);
+    EXPECT_EQ((*document)["kept"], true);
+    bool logged = false;
+    for (const auto& line : console.lines())
+        logged |= line.rfind("[Zovaze] failed to download settings ", 0) == 0;
+    EXPECT_TRUE(logged);
+}
+
+TEST_F(SettingsFlow, NewAppIsCreatedThenSettingsDownloadedAgainBeforeTheNotification) {
+    const std::string second = "{\"app\": {\"status\": \"activated\"}}";
+    server_.scriptSettings({{200, "{\"app\": {\"status\": \"new\"}}"}, {200, second}});
+    run(3, 1);
+    ASSERT_EQ(server_.methods(), (std::vector<std::string>{"GET", "POST", "GET"}));
+    EXPECT_EQ(notifications_.load(), 1);
+    EXPECT_EQ(requestsAtNotification_.load(), 3);
+    EXPECT_EQ(readText(settingsFile()), second);
+
+    const SeenRequest post = server_.requests()[1];
+    EXPECT_EQ(post.path, "/spi/v1/platforms/ios/apps");
+    EXPECT_EQ(post.header("Content-Type").rfind("multipart/form-data; boundary=", 0), 0u);
+    EXPECT_GT(std::stol(post.header("Content-Length")), 0);
+    std::vector<std::string> names;
+    for (const auto& part : post.parts)
+        names.push_back(part.name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{
+                  "app[identifier]", "app[instance_identifier]", "app[name]", "app[build_version]",
+                  "app[display_version]", "app[source]", "app[minimum_sdk_version]", "app[built_sdk_version]",
+                  "app[build][libraries][com.test.Zevuzavidav]", "app[build][libraries][io.zovaze.sdk.ios]",
+                  "app[slices][][arch]", "app[slices][][uuid]", "app[slices][][arch]", "app[slices][][uuid]",
+                  "app[icon][hash]", "app[icon][prerendered]", "app[icon][width]", "app[icon][height]",
+                  "app[icon][data]"}));
+    ASSERT_EQ(post.parts.size(), names.size());
+    auto content = [&](std::size_t index) { return post.parts[index].content; };
+    EXPECT_EQ(content(0), "com.velotest.app");
+    EXPECT_EQ(content(1), *model_->instanceIdentifier());
+    EXPECT_EQ(content(2), "Velo Test");
+    EXPECT_EQ(content(3), "7");
+    EXPECT_EQ(content(4), "2.1");
+    EXPECT_EQ(content(6), "9.0.0");
+    EXPECT_EQ(content(7), "10.3.0");
+    EXPECT_EQ(content(8), "3.0");
+    EXPECT_EQ(content(9), "1.6.0");
+    // Each architecture is directly followed by its own identifier.
+    const auto& uuids = model_->architectureUUIDMap();
+    EXPECT_EQ(content(10), "arm64");
+    EXPECT_EQ(content(11), uuids.at("arm64"));
+    EXPECT_EQ(content(12), "armv7");
+    EXPECT_EQ(content(13), uuids.at("armv7"));
+    EXPECT_EQ(content(14), ZOVSHA1HexFromData(iconBytes_));
+    EXPECT_EQ(content(15), "false");
+    EXPECT_EQ(content(16), "120");
+    EXPECT_EQ(content(17), "120");
+    EXPECT_EQ(post.parts[18].filename, "icon.png");
+    EXPECT_EQ(post.parts[18].contentType, "image/png");
+    const std::string icon = content(18);
+    EXPECT_EQ(std::vector<std::uint8_t>(icon.begin(), icon.end()), model_->icon()->data());
+}
+
+TEST_F(SettingsFlow, FailedCreateClosesTheFlowWithoutANotification) {
+    server_.scriptSettings({{200, "{\"app\": {\"status\": \"new\"}}"}});
+    server_.setOnboardingStatus(400);
+    ns::ConsoleCapture console;
+    run(2, 0);
+    EXPECT_EQ(server_.methods(), (std::vector<std::string>{"GET", "POST"}));
+    EXPECT_EQ(notifications_.load(), 0);
+    bool logged = false;
+    for (const auto& line : console.lines()) {
+        logged |= line.rfind("[Zovaze] unable to complete application configure: ", 0) == 0;
+    }
+    EXPECT_TRUE(logged);
+    EXPECT_TRUE(manager_->hasAttemptedAppConfigure());
+}
+
+TEST_F(SettingsFlow, UpdateRequiredAnnouncesBeforeThePut) {
+    server_.scriptSettings({{200, "{\"app\": {\"status\": \"activated\", \"update_required\": true}}"}});
+    run(2, 1);
+    ASSERT_EQ(server_.methods(), (std::vector<std::string>{"GET", "PUT"}));
+    EXPECT_EQ(notifications_.load(), 1);
+    EXPECT_EQ(requestsAtNotification_.load(), 1) << "the notification goes out before the update is sent";
+    EXPECT_EQ(server_.requests()[1].path, "/spi/v1/platforms/ios/apps/com.velotest.app");
+}
+
+TEST_F(SettingsFlow, EndpointsComeFromTheEnvironmentThenTheInfoPlistThenTheDefaults) {
+    EXPECT_EQ(ZOVSettingsOnboardingManager::valueForConfigurationKey("SettingsEndpoint"), server_.base());
+    {
+        ::unsetenv("ConfigureEndpoint");
+        EXPECT_EQ(ZOVSettingsOnboardingManager::valueForConfigurationKey("ConfigureEndpoint"),
+                  "https://plist.invalid");
+        ::setenv("ConfigureEndpoint", server_.base().c_str(), 1);
+    }
+    SDKHome bare(Dict{{"CFBundleIdentifier", "com.velotest.bare"}});
+    ::unsetenv("SettingsEndpoint");
+    EXPECT_EQ(ZOVSettingsOnboardingManager::valueForConfigurationKey("SettingsEndpoint"),
+              ZOVSettingsOnboardingManager::defaultSettingsEndpoint);
+    EXPECT_EQ(ZOVSettingsOnboardingManager::valueForConfigurationKey("Other"), std::nullopt);
+}
+
+TEST(SettingsCacheLocation, UsesTheBundleIdentifierUnlessItWouldLeaveTheFolder) {
+    struct Row {
+        const char* identifier;
+        bool usedAsIs;
+    };
+    const Row rows[] = {
+        {"com.velotest.app", true}, {"", false}, {".", false}, {"..", false}, {"a/../../b", false}};
+    for (const auto& row : rows) {
+        SDKHome home(Dict{{"CFBundleIdentifier", row.identifier}});
+        const std::filesystem::path directory = ZOVSettingsOnboardingManager::defaultSettingsDirectoryPath();
+        const std::filesystem::path root = ns::Sandbox::caches() / "io.zovaze.sdk.ios.data";
+        EXPECT_EQ(directory.parent_path(), root) << row.identifier;
+        if (row.usedAsIs) {
+            EXPECT_EQ(directory.filename(), row.identifier);
+        }
+        EXPECT_NE(directory.filename(), "..");
+        EXPECT_NE(directory.filename(), ".");
+    }
+}
+
+} // namespace

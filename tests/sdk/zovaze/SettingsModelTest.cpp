@@ -1,0 +1,189 @@
+// The cached settings model, the settings request, the cache replacement and the onboarding request,
+// without a server.
+#include "platform/foundation/Console.hpp"
+#include "sdk/zovaze/ZOVDownloadAndSaveSettingsOperation.hpp"
+#include "sdk/zovaze/ZOVOnboardingOperation.hpp"
+#include "sdk/zovaze/ZOVSettings.hpp"
+#include "tests/sdk/zovaze/support/SDKHome.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace zovtest;
+using Dict = ns::PropertyList::Dictionary;
+
+namespace {
+
+class SettingsModel : public ::testing::Test {
+  protected:
+    SettingsModel() : home_(Dict{{"CFBundleIdentifier", "com.velotest.app"}, {"CFBundleVersion", "7"}}) {
+        path_ = (home_.home() / "settings.json").string();
+    }
+    void write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+
+    SDKHome home_;
+    std::string path_;
+};
+
+TEST_F(SettingsModel, OnboardingQuestionsFollowTheAppSection) {
+    struct Row {
+        const char* document;
+        bool present;
+        bool needsOnboarding;
+        bool updateRequired;
+    };
+    const Row rows[] = {
+        {R"({"app": {"status": "new"}})", true, true, false},
+        {R"({"app": {"status": "New"}})", true, false, false},
+        {R"({"app": null})", true, false, false},
+        {R"({"app": "new"})", true, false, false},
+        {R"({"app": {"status": 1, "update_required": true}})", true, false, true},
+        {R"({"app": {"status": "activated", "update_required": 1}})", true, false, true},
+        {R"({"app": {"update_required": "yes"}})", true, false, false},
+        {R"({"features": {}})", true, false, false},
+        {R"([{"app": {"status": "new"}}])", false, false, false},
+    };
+    for (const auto& row : rows) {
+        write(row.document);
+        ZOVSettings settings(path_);
+        EXPECT_EQ(settings.settingsDictionary() != nullptr, row.present) << row.document;
+        EXPECT_EQ(settings.appNeedsOnboarding(), row.needsOnboarding) << row.document;
+        EXPECT_EQ(settings.appUpdateRequired(), row.updateRequired) << row.document;
+    }
+}
+
+TEST_F(SettingsModel, CorruptFileIsRemovedOnFirstReadAndLoggedOnce) {
+    write("{\"app\": ");
+    ZOVSettings settings(path_);
+    ns::ConsoleCapture console;
+    EXPECT_EQ(settings.settingsDictionary(), nullptr);
+    EXPECT_EQ(settings.settingsDictionary(), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(path_));
+    ASSERT_EQ(console.lines().size(), 1u);
+    EXPECT_EQ(console.lines()[0].rfind("[Zovaze] Could not load settings with error: ", 0), 0u);
+}
+
+TEST_F(SettingsModel, DocumentIsKeptUntilClearedThenReadAfresh) {
+    ZOVSettings settings(path_);
+    EXPECT_EQ(settings.settingsDictionary(), nullptr) << "no file yet";
+    write(R"({"v": 1})");
+    auto first = settings.settingsDictionary();
+    ASSERT_TRUE(first);
+    write(R"({"v": 2})");
+    EXPECT_EQ((*settings.settingsDictionary())["v"], 1);
+    settings.clearSettingsDictionary();
+    EXPECT_EQ((*settings.settingsDictionary())["v"], 2);
+    EXPECT_EQ((*first)["v"], 1) << "a reader keeps the document it was given";
+}
+
+TEST_F(SettingsModel, SettingsURLLeavesOutAbsentParameters) {
+    auto full = ZOVSettings::settingsURLForEndpoint("https://s.example", "abc", "hash");
+    ASSERT_TRUE(full);
+    EXPECT_EQ(
+        full->rfind("https://s.example/spi/v2/platforms/ios/apps/com.velotest.app/settings?build_version=7&",
+                    0),
+        0u)
+        << *full;
+    EXPECT_NE(full->find("&instance=abc&icon_hash=hash&source="), std::string::npos) << *full;
+    EXPECT_EQ(full->find("display_version"), std::string::npos) << "no short version in this bundle";
+    auto noIcon = ZOVSettings::settingsURLForEndpoint("https://s.example", std::nullopt, std::nullopt);
+    EXPECT_EQ(noIcon->find("icon_hash"), std::string::npos);
+    EXPECT_EQ(noIcon->find("instance"), std::string::npos);
+    EXPECT_FALSE(ZOVSettings::settingsURLForEndpoint("https://s.example/ bad", std::nullopt, std::nullopt));
+}
+
+std::shared_ptr<ZOVDownloadAndSaveSettingsOperation> download(std::optional<std::string> token) {
+    return ZOVDownloadAndSaveSettingsOperation::initWithAPIKey("KEY", {}, "https://s.example/x", "/tmp/d",
+                                                               "/tmp/d/s", "INSTALL", std::move(token), {});
+}
+
+TEST(SettingsDownloadRequest, AdvertisingTokenOnlyWhenAllowedAndNotEmpty) {
+    {
+        SDKHome home(Dict{{"CFBundleIdentifier", "com.velotest.app"}});
+        auto request = download("TOKEN")->mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
+            "https://s.example/x");
+        EXPECT_EQ(request.HTTPMethod(), "GET");
+        EXPECT_EQ(request.timeoutInterval(), 10.0);
+        EXPECT_EQ(request.valueForHTTPHeaderField("X-Zevuzavidav-Advertising-Token"), "TOKEN");
+        EXPECT_EQ(request.valueForHTTPHeaderField("X-Zevuzavidav-Installation-ID"), "INSTALL");
+        EXPECT_EQ(request.valueForHTTPHeaderField("X-Zevuzavidav-API-Key"), "KEY");
+        for (const std::optional<std::string>& token :
+             {std::optional<std::string>(), std::optional<std::string>("")}) {
+            auto bare = download(token)->mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
+                "https://s.example/x");
+            EXPECT_FALSE(bare.valueForHTTPHeaderField("X-Zevuzavidav-Advertising-Token"));
+        }
+    }
+    SDKHome forbidding(Dict{{"CFBundleIdentifier", "com.velotest.app"},
+                            {"Zovaze", ns::PropertyList(Dict{{"ReportIdentifiers", false}})},
+                            {"ZevuzavidavCollectDeviceIdentifiers", true}});
+    auto operation = download("TOKEN");
+    EXPECT_EQ(operation->advertisingToken(), std::nullopt);
+    EXPECT_FALSE(operation->mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL("https://s.example/x")
+                     .valueForHTTPHeaderField("X-Zevuzavidav-Advertising-Token"));
+    EXPECT_FALSE(
+        ZOVDownloadAndSaveSettingsOperation::initWithAPIKey(std::nullopt, {}, "u", "d", "f", {}, {}, {}));
+}
+
+TEST_F(SettingsModel, ReplacementKeepsTheOldFileOnFailureAndLeavesOnlyTheNewOneOnSuccess) {
+    const auto directory = home_.home() / "cache";
+    const auto target = directory / "settings.json";
+    std::filesystem::create_directories(directory);
+    std::ofstream(target) << "old";
+    std::ofstream(directory / "leftover.tmp") << "x";
+
+    auto failed = ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(
+        (home_.home() / "missing").string(), directory.string(), target.string());
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->domain(), ZOVSettingsCacheErrorDomain);
+    std::ifstream kept(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old");
+
+    const auto downloaded = home_.home() / "download.json";
+    std::ofstream(downloaded) << "new";
+    EXPECT_FALSE(ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(
+        downloaded.string(), directory.string(), target.string()));
+    std::ifstream replaced(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(replaced), {}), "new");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"settings.json"});
+}
+
+TEST(OnboardingRequest, CreateIsAShortPostAndUpdateAPutToTheApp) {
+    SDKHome home(Dict{{"CFBundleIdentifier", "com.velotest/app"}});
+    auto operation =
+        ZOVOnboardingOperation::initWithDelegate({}, true, "KEY", {}, nullptr, "https://api.example", {});
+    ASSERT_TRUE(operation);
+    auto create = operation->onboardingRequestForAppCreate(true);
+    EXPECT_EQ(create.HTTPMethod(), "POST");
+    EXPECT_EQ(create.URL(), "https://api.example/spi/v1/platforms/ios/apps");
+    EXPECT_EQ(create.timeoutInterval(), 2.0);
+    auto update = operation->onboardingRequestForAppCreate(false);
+    EXPECT_EQ(update.HTTPMethod(), "PUT");
+    EXPECT_EQ(update.URL(), "https://api.example/spi/v1/platforms/ios/apps/com.velotest_app");
+    EXPECT_EQ(update.timeoutInterval(), 10.0);
+    EXPECT_EQ(update.valueForHTTPHeaderField("X-Zevuzavidav-API-Key"), "KEY");
+    EXPECT_FALSE(ZOVOnboardingOperation::initWithDelegate({}, true, std::nullopt, {}, nullptr, "x", {}));
+    EXPECT_EQ(ZOVOnboardingOperation::errorForCode(7, {{"k", "v"}}).domain(), "ZOVSDKOnboardingErrorDomain");
+}
+
+TEST(OnboardingRequest, BodyWithoutModelOmitsItsFieldsAndKeepsTheOrder) {
+    SDKHome home(Dict{{"CFBundleIdentifier", "com.velotest.app"}, {"CFBundleName", "Name"}});
+    auto operation = ZOVOnboardingOperation::initWithDelegate(
+        {}, true, "KEY", {{"io.zovaze.sdk.ios", "1.6.0"}}, nullptr, "https://api.example", {});
+    net::URLRequest request = operation->onboardingRequestForAppCreate(true);
+    ASSERT_TRUE(operation->encodeBody(request));
+    const auto& body = *request.HTTPBody();
+    const std::string text(body.begin(), body.end());
+    EXPECT_EQ(request.valueForHTTPHeaderField("Content-Length"), std::to_string(body.size()));
+    std::vector<std::string> names;
+    for (std::size_t at = text.find("name=\""); at != std::string::npos; at = text.find("name=\"", at + 1)) {
+        names.push_back(text.substr(at + 6, text.find('"', at + 6) - at - 6));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"app[identifier]", "app[name]", "app[source]",
+                                               "app[build][libraries][io.zovaze.sdk.ios]"}));
+    EXPECT_EQ(text.find("icon"), std::string::npos);
+}
+
+} // namespace
