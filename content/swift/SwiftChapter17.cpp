@@ -55,7 +55,7 @@ let myInt = 2
 
     addLesson(chapter, {
         .id = "CH17L2", .number = 2, .title = "Computed properties",
-        .instruction = "Extensions can add computed properties too. These turn a number of days into other units of time. In line 7, print the hours of oneDay.",
+        .instruction = "An extension can add computed properties too. These turn a Double number of days into other units of time. In line 7, print the hours of oneDay.",
         .code = R"(extension Double {
    var minutes: Int { return Int(self * 1440) }
    var hours: Int { return Int(self * 24) }
@@ -96,7 +96,7 @@ print(doorIsOpen))",
         .placeholder = "Tap to Answer",
         .words       = {{"(", ".", ")"}},
         .colors      = {{INSTR, "In line 7, open the door by toggling doorIsOpen.", comment}, {INSTR, "mutating", pink},
-                        {INSTR, "In line 7, print the hours of oneDay.", comment}, {L1, "extension", pink}, {L1, "Bool", blue},
+                        {INSTR, "Bool", blue}, {L1, "extension", pink}, {L1, "Bool", blue},
                         {L2, "mutating", pink}, {L2, "func", pink}, {L2, "toggle", blue}, {L3, "self", pink},
                         {L6, "var", pink}, {L6, "doorIsOpen", project}, {L6, "false", pink}, {L8, "print", blue},
                         {L8, "doorIsOpen", project}, {SUCCESS, "mutating", pink}, {ERROR, "doorIsOpen.toggle()", comment}},
@@ -166,7 +166,6 @@ print(randomInt))",
                         {"Int.random(max: 100)", upTo100, "Run the app again for another number."},
                         {"Int.random(min:50,max:100)", from50, "Run the app again for another number."},
                         {"Int.random(min: 50, max: 100)", from50, "Run the app again for another number."}},
-        .search      = "random number",
         .video       = "iMsBn07D5gI",
     });
 }
