@@ -21,7 +21,7 @@ Lesson::Ptr add(Chapter& chapter, LessonForm form) {
 void buildSwiftChapter7(Chapter& chapter) {
     add(chapter, {
         .id = "CH7L1", .number = 1, .title = "STRINGS & CHARACTERS",
-        .instruction = "A String is a collection of Characters, so you can loop over it. Print every character that is not an i.",
+        .instruction = R"(for char in word loops over let word = "Swift" one Character at a time. Use print so that every char that is not "i" is shown.)",
         .code = R"(let word = "Swift"
 for char in word {
    if char != "i" {
@@ -29,10 +29,10 @@ for char in word {
    }
 })",
         .accepted    = {"print(char)"},
-        .hint        = {"Stuck? Break it down.", "1. Use print\n2. Pass it the loop constant char\nprint(char)"},
+        .hint        = {"Stuck? Break it down.", "1. for char in word hands you each char\n2. Use print\n3. Pass it char\nprint(char)"},
         .placeholder = "Add code",
         .words       = {{"(", "=", ")"}},
-        .colors      = {{INSTR, "String", blue}, {INSTR, "Characters", blue}},
+        .colors      = {{INSTR, "Character", blue}},
         .colorCount  = 21,
         .outputs     = {{"print(char)", "S\nw\nf\nt", "The loop handed you one Character at a time."}},
         .video       = "11cUzYZAa3u",
@@ -76,7 +76,7 @@ print(count))",
 
     add(chapter, {
         .id = "CH7L4", .number = 4, .title = "Prefix of String",
-        .instruction = "The area code is the first 3 characters of the number. Take them with prefix(3).",
+        .instruction = R"(let mobile = "415-555-0199". The area code is the first 3 characters of mobile. Take them with prefix(3).)",
         .code = R"(let mobile = "415-555-0199"
 let areaCode = «mobile.prefix(3)»
 print(areaCode))",
@@ -94,28 +94,29 @@ print(areaCode))",
         .code = R"(«var appName = ""»)",
         .accepted    = {R"(let appName = "")", "let appName = String()", "var appName = String()", R"(let appName ="")",
                         R"(let appName="")", "var appName: String = String()", R"(var appName: String = "")"},
-        .hint        = {"Stuck?", "1. Create the variable appName\n2. Initialize it with an empty string\nvar appName = \"\""},
+        .hint        = {"Stuck?", "1. Create var appName\n2. Initialize it with an empty string: \"\" or String()\n3. let would make a constant instead\nvar appName = \"\""},
         .placeholder = "Initialize empty string",
         .words       = {{"=", R"(")"}},
         .colors      = {{INSTR, "appName", project}, {L1, "var", pink},
                         {ERROR, "var appName", comment}, {ERROR, R"(var appName = "")", comment},
-                        {INSTR, "Initialize", comment}, {ERROR, "empty string", comment},
-                        {SUCCESS, "constant", comment}, {SUCCESS, "fill it in later", comment}},
+                        {INSTR, "empty string", comment}, {ERROR, "empty string", comment}, {ERROR, "String()", blue},
+                        {ERROR, R"("")", red}, {SUCCESS, R"("")", red}, {SUCCESS, "String()", blue},
+                        {SUCCESS, "constant", comment}, {SUCCESS, "=", pink}},
         .colorCount  = 20,
-        .outputs     = {{R"(var appName = "")", "", "An empty String prints nothing. As a var, you can fill it in later."},
-                        {R"(let appName = "")", "", "An empty String prints nothing. Careful: a let constant stays empty forever."},
-                        {"let appName = String()", "", "An empty String prints nothing. Careful: a let constant stays empty forever."},
-                        {"var appName = String()", "", "An empty String prints nothing. As a var, you can fill it in later."},
-                        {"var appName: String = String()", "", "An empty String prints nothing. As a var, you can fill it in later."},
-                        {R"(var appName: String = "")", "", "An empty String prints nothing. As a var, you can fill it in later."},
-                        {R"(let appName ="")", "", "An empty String prints nothing. Careful: a let constant stays empty forever."},
-                        {R"(let appName="")", "", "An empty String prints nothing. Careful: a let constant stays empty forever."}},
+        .outputs     = {{R"(var appName = "")", "", R"(var appName = "" is an empty String: print shows nothing. As a var, appName can be filled in later, or start as String().)"},
+                        {R"(let appName = "")", "", R"(let appName = "" is an empty String: print shows nothing. Careful: a let constant stays empty forever.)"},
+                        {"let appName = String()", "", R"(let appName = "" is an empty String: print shows nothing. Careful: a let constant stays empty forever.)"},
+                        {"var appName = String()", "", R"(var appName = "" is an empty String: print shows nothing. As a var, appName can be filled in later, or start as String().)"},
+                        {"var appName: String = String()", "", R"(var appName = "" is an empty String: print shows nothing. As a var, appName can be filled in later, or start as String().)"},
+                        {R"(var appName: String = "")", "", R"(var appName = "" is an empty String: print shows nothing. As a var, appName can be filled in later, or start as String().)"},
+                        {R"(let appName ="")", "", R"(let appName = "" is an empty String: print shows nothing. Careful: a let constant stays empty forever.)"},
+                        {R"(let appName="")", "", R"(let appName = "" is an empty String: print shows nothing. Careful: a let constant stays empty forever.)"}},
         .video       = "uCZz8xBfZuX",
     });
 
     add(chapter, {
         .id = "CH7L6", .number = 6, .title = "Value types",
-        .instruction = "greeting2 gets a copy of greeting1, then changes. Print either greeting to see what happened.",
+        .instruction = "greeting2 gets a copy of greeting1, then changes. Use print on either greeting to see what happened.",
         .code = R"(var greeting1 = "Hi"
 var greeting2 = greeting1
 greeting2 = "Hello"
@@ -136,7 +137,7 @@ greeting2 = "Hello"
 
     add(chapter, {
         .id = "CH7L7", .number = 7, .title = "Lowercase String",
-        .instruction = "Stop shouting: change message to lowercase with lowercased().",
+        .instruction = R"(var message = "Hi There!" is shouting. Change message to lowercase with lowercased(), so print shows it in small letters.)",
         .code = R"(var message = "Hi There!"
 message =«message.lowercased()»
 print(message)
@@ -148,17 +149,17 @@ print(message)
         .words       = {{".", "(", ")"}},
         .colors      = {{INSTR, "lowercased()", blue}},
         .colorCount  = 14,
-        .outputs     = {{"message.lowercased()", "hi there!", "lowercased() returns a new String in small letters."},
-                        {"message.uppercased()", "HI THERE!", "That is uppercased(): every letter a capital."}},
+        .outputs     = {{"message.lowercased()", "hi there!", "message.lowercased() returns a new String in small letters."},
+                        {"message.uppercased()", "HI THERE!", "That is uppercased(): every letter of message a capital."}},
         .video       = "N1NF2XV54wc",
     });
 
     add(chapter, {
         .id = "CH7L8", .number = 8, .title = "String interpolation",
-        .instruction = R"(Quotes inside a String need a backslash: \". Store "Never give up" with its quotes.)",
+        .instruction = R"(Store "Never give up" in var quote, with its quotes. Quotes inside a String need a backslash: \")",
         .code = R"(var quote =«"\"Never give up\""»
 print(quote))",
-        .hint        = {"Stuck?", "1. Open the String with \"\n2. Write \\\" for each inner quote\n\"\\\"Never give up\\\"\""},
+        .hint        = {"Stuck?", "1. Start and end the String with a double quote\n2. Write a backslash before each inner quote\n\"\\\"Never give up\\\"\""},
         .placeholder = "Add quote",
         .words       = {{R"(")", R"(\)"}},
         .colors      = {{INSTR, R"(\")", orange}},
@@ -169,7 +170,7 @@ print(quote))",
 
     add(chapter, {
         .id = "CH7L9", .number = 9, .title = "Search String in String",
-        .instruction = "contains tells whether one String is inside another. Add the keyword for the case where it is not.",
+        .instruction = R"(if sentence.contains("fun") asks whether one String is inside let sentence = "Swift is fun", and print shows "Found it!". Add the keyword for the other case, which prints "Not found".)",
         .code = R"(let sentence = "Swift is fun"
 if sentence.contains("fun") {
    print("Found it!")
@@ -177,17 +178,17 @@ if sentence.contains("fun") {
 }«else»{
    print("Not found")
 })",
-        .hint        = {"Confused?", "1. The second branch runs when the test is false\n2. else"},
+        .hint        = {"Confused?", "1. if sentence.contains(\"fun\") is the test\n2. The second branch runs when the test is false\n3. else"},
         .placeholder = "Add code",
         .colors      = {{INSTR, "contains", blue}},
         .colorCount  = 32,
-        .outputs     = {{"else", "Found it!", "\"fun\" is in the sentence, so the first branch runs."}},
+        .outputs     = {{"else", "Found it!", R"(if found "fun" in the sentence, so the first branch runs and print shows "Found it!"; else is skipped. let sentence = "Swift is fun" really contains it.)"}},
         .video       = "qT3Ul4ffqkO",
     });
 
     add(chapter, {
         .id = "CH7L10", .number = 10, .title = "nth Character of String",
-        .instruction = "A String is read through an index. Use index to get the character at offset 4.",
+        .instruction = R"(let str = "Velomarinth" is read through an index, not a number: index points at offset 4. Get that character into let charAtIndex, so print shows it.)",
         .code = R"(let str = "Velomarinth"
 let index = str.index(str.startIndex, offsetBy: 4)
 let charAtIndex = «str[index]»
@@ -198,7 +199,7 @@ print(charAtIndex))",
         .words       = {{"[", "(", ".", ")", "]"}},
         .colors      = {{INSTR, "index", project}},
         .colorCount  = 24,
-        .outputs     = {{"str", "m", "Offsets count from 0: V e l o m."}},
+        .outputs     = {{"str", "m", R"(str[index] reads the character of let str = "Velomarinth" at index: offsets count from 0, so V e l o m gives m.)"}},
         .video       = "kgWrdioyq-K",
     });
 
@@ -244,7 +245,7 @@ print(note))",
 
     add(chapter, {
         .id = "CH7L13", .number = 13, .title = "Challenge 2 - Split String",
-        .instruction = "split cut the sentence into words. Print how many words there are.",
+        .instruction = R"(let words = sentence.split(separator: " ") cut let sentence into words. Use print to show how many words there are.)",
         .code = R"(let sentence = "Practice a little every day"
 let words = sentence.split(separator: " ")
 // words is an array of the words
@@ -262,7 +263,7 @@ let words = sentence.split(separator: " ")
 
     add(chapter, {
         .id = "CH7L14", .number = 14, .title = "Challenge 3 - Trim String",
-        .instruction = "The spaces around the name are trimmed on line 2. Print str.",
+        .instruction = R"(var str = "   Robin   " has spaces around the name; line 2 trims them. Use print to show str.)",
         .code = R"(var str = "   Robin   "
 str = str.trimmingCharacters(in: .whitespaces)
 // the spaces at both ends are gone
@@ -270,9 +271,9 @@ str = str.trimmingCharacters(in: .whitespaces)
         .hint        = {"Need help?", "1. print( )\n2. str\nprint(str)"},
         .placeholder = "Add code",
         .words       = {{"(", ".", ")"}},
-        .colors      = {{INSTR, "trimmed", comment}},
+        .colors      = {{INSTR, "trims", comment}},
         .colorCount  = 14,
-        .outputs     = {{"print", "Robin", "trimmingCharacters(in: .whitespaces) removes the blanks at both ends."}},
+        .outputs     = {{"print", "Robin", "print(str) shows Robin: trimmingCharacters(in: .whitespaces) removed the blanks at both ends of var str."}},
         .video       = "YVHWVsUQk4D",
     });
 
