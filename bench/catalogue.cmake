@@ -1,0 +1,1 @@
+velo_bench(catalogue bench/catalogue_bench.cpp DEPS velo_catalogue)

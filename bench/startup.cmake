@@ -1,0 +1,1 @@
+velo_bench(startup bench/startup_bench.cpp DEPS velo_catalogue)
