@@ -1,0 +1,101 @@
+// The real program started in a terminal (tmux) with the SDK's endpoints pointed at a port where nothing
+// listens: the catalogue must appear at once, and the SDK only logs its failed settings download.
+// Skipped when the program has not been built or tmux is not installed.
+#include "sdk/zovaze/ZOVApplicationFacts.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string shell(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool waitUntil(const std::function<bool()>& condition, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
+TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
+    const std::filesystem::path bundle = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app";
+    if (!std::filesystem::exists(bundle / "velomarinth")) GTEST_SKIP() << "the program is not built";
+    if (shell("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+
+    std::string pattern = (std::filesystem::temp_directory_path() / "zov-launch-XXXXXX").string();
+    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    const std::string socket = "zov-launch-" + std::to_string(::getpid());
+    const std::string command = "env VELOMARINTH_HOME=" + home.string() +
+                                " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse"
+                                " SettingsEndpoint=https://127.0.0.1:9 ConfigureEndpoint=https://127.0.0.1:9"
+                                " TERM=xterm-256color " +
+                                (bundle / "velomarinth").string() + "; echo PROGRAM-ENDED; sleep 30";
+    const auto started = std::chrono::steady_clock::now();
+    shell("tmux -L " + socket + " new-session -d -s app -x 100 -y 30 '" + command + "'");
+    const bool shown = waitUntil(
+        [&] {
+            return shell("tmux -L " + socket + " capture-pane -p -t app").find("SWIFT BASICS") !=
+                   std::string::npos;
+        },
+        10);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_TRUE(shown);
+    EXPECT_LT(seconds, 5.0) << "the SDK must not hold up the start";
+
+    const auto sandbox = home / "com.velomarinth.swift";
+    const auto log = sandbox / "Library" / "Logs" / "console.log";
+    EXPECT_TRUE(waitUntil(
+        [&] { return readText(log).find("[Zovaze] failed to download settings ") != std::string::npos; },
+        15));
+    const std::string text = readText(log);
+    std::ifstream iconFile(bundle / "AppIcon60x60@2x.png", std::ios::binary);
+    const std::vector<std::uint8_t> icon{std::istreambuf_iterator<char>(iconFile), {}};
+    EXPECT_NE(
+        text.find(
+            "https://127.0.0.1:9/spi/v2/platforms/ios/apps/com.velomarinth.swift/settings?build_version=1"
+            "&display_version=1.0.0&instance="),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("&icon_hash=" + ZOVSHA1HexFromData(icon) + "&source="), std::string::npos) << text;
+    // The installation identifier was kept; no settings were cached.
+    EXPECT_TRUE(std::filesystem::exists(sandbox / "Library" / "Application Support" / "com.zevuzavidav" /
+                                        "ZEVUserDefaults.plist"));
+    EXPECT_FALSE(std::filesystem::exists(sandbox / "Library" / "Caches" / "io.zovaze.sdk.ios.data" /
+                                         "com.velomarinth.swift" / "settings.json"));
+
+    shell("tmux -L " + socket + " send-keys -t app C-c");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return shell("tmux -L " + socket + " capture-pane -p -t app").find("PROGRAM-ENDED") !=
+                   std::string::npos;
+        },
+        10));
+    shell("tmux -L " + socket + " kill-server");
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+}
+
+} // namespace
