@@ -66,10 +66,66 @@ std::uintptr_t skipBlock(ZEVDwarfCursor* cursor) {
     return start;
 }
 
-void setRule(ZEVDwarfRegisterRules* rules, std::uint64_t reg, std::uint32_t kind, std::int64_t value) {
-    if (reg >= ZEVDwarfRegisterCount) return; // registers we do not track keep no rule
+void setRule(ZEVDwarfRegisterRules* rules, std::uint64_t reg, std::uint32_t kind, std::int64_t value,
+             int registerCount = ZEVDwarfRegisterCount) {
+    if (reg >= static_cast<std::uint64_t>(registerCount)) return; // registers we do not track keep no rule
     rules->registers[reg].kind = kind;
     rules->registers[reg].value = value;
+}
+
+// Mach-O tables name registers 0..31 only; a larger register operand is refused, as is a
+// DW_CFA_register whose second register is out of range. The cursor is not moved.
+bool strictOperandsValid(std::uint8_t opcode, const ZEVDwarfCursor& at) {
+    ZEVDwarfCursor peek = at;
+    auto tooLarge = [](std::uint64_t reg) { return reg >= static_cast<std::uint64_t>(ZEVDwarfMaxRegisters); };
+    switch (opcode & 0xC0) {
+    case 0x80:
+        return !tooLarge(opcode & 0x3F) ||
+               (ZEVSDKLog("%s: Error: Found an invalid DW_CFA_offset register number\n",
+                          "ZEVDwarfInstructionsEnumerate"),
+                false);
+    case 0x40:
+        return true;
+    default:
+        break;
+    }
+    const char* message = nullptr;
+    switch (opcode) {
+    case 0x08:
+        message = "%s: Error: Found an invalid DW_CFA_same_value register number\n";
+        break;
+    case 0x09: {
+        if (tooLarge(ZEVDwarfReadULEB128(&peek))) {
+            ZEVSDKLog("%s: Error: Found an invalid DW_CFA_register number\n",
+                      "ZEVDwarfInstructionsEnumerate");
+            return false;
+        }
+        if (tooLarge(ZEVDwarfReadULEB128(&peek))) {
+            ZEVSDKLog("%s: Error: Found an invalid DW_CFA_register value\n", "ZEVDwarfInstructionsEnumerate");
+            return false;
+        }
+        return true;
+    }
+    case 0x0C:
+        message = "%s: Error: Found an invalid DW_CFA_def_cfa register number\n";
+        break;
+    case 0x0D:
+        message = "%s: Error: Found an invalid DW_CFA_def_cfa_register register number\n";
+        break;
+    case 0x10:
+        message = "%s: Error: Found an invalid DW_CFA_expression register number\n";
+        break;
+    case 0x16:
+        message = "%s: Error: Found an invalid DW_CFA_val_expression register number\n";
+        break;
+    default:
+        return true;
+    }
+    if (tooLarge(ZEVDwarfReadULEB128(&peek))) {
+        ZEVSDKLog(message, "ZEVDwarfInstructionsEnumerate");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -253,16 +309,41 @@ bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* ou
 bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
                                    const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit, ZEVReadablePages* pages) {
+                                   std::int64_t limit, ZEVReadablePages* pages,
+                                   const ZEVDwarfDialect& dialect) {
     if (length == 0 || limit < 0) return true;
+    const auto count = static_cast<std::uint64_t>(dialect.registerCount);
     ZEVDwarfCursor cursor;
     ZEVDwarfCursorInit(&cursor, instructions, instructions + length, pages);
     ZEVDwarfRegisterRules saved[ZEVDwarfStateStackDepth];
     int savedCount = 0;
     std::uint64_t location = 0;
     const auto factor = static_cast<std::uint64_t>(cie->codeAlignment);
-    while (cursor.at < cursor.end && static_cast<std::int64_t>(location) <= limit) {
+    // The strict reading stops before the row that starts at the limit; the ELF reading applies it,
+    // since a frame interrupted exactly there is already in that row.
+    while (cursor.at < cursor.end && (dialect.strict ? static_cast<std::int64_t>(location) < limit
+                                                     : static_cast<std::int64_t>(location) <= limit)) {
         std::uint8_t opcode = ZEVDwarfReadUInt8(&cursor);
+        if (dialect.strict) {
+            bool unimplemented = (opcode & 0xC0) == 0xC0 || opcode == 0x05 || opcode == 0x06 ||
+                                 opcode == 0x07 || opcode == 0x0A || opcode == 0x0B ||
+                                 (opcode >= 0x11 && opcode <= 0x15) || (opcode >= 0x2D && opcode <= 0x2F);
+            if (unimplemented) {
+                if ((opcode & 0xC0) == 0xC0) {
+                    ZEVSDKLog("%s: Error: Unimplemented DWARF instruction with operand 0x%x\n",
+                              "ZEVDwarfInstructionsEnumerate", static_cast<unsigned>(opcode & 0x3F));
+                } else {
+                    ZEVSDKLog("%s: Error: Unimplemented DWARF instruction 0x%x\n",
+                              "ZEVDwarfInstructionsEnumerate", static_cast<unsigned>(opcode));
+                }
+                return false;
+            }
+            if (!strictOperandsValid(opcode, cursor)) {
+                ZEVSDKLog("%s: Error: Failed to execute dwarf instruction 0x%x\n",
+                          "ZEVDwarfInstructionsEnumerate", static_cast<unsigned>(opcode));
+                return false;
+            }
+        }
         std::uint8_t operand = opcode & 0x3F;
         switch (opcode & 0xC0) {
         case 0x40:
@@ -270,11 +351,12 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
             continue;
         case 0x80:
             setRule(rules, operand, ZEVDwarfRuleOffset,
-                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment);
+                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment,
+                    dialect.registerCount);
             continue;
         case 0xC0:
             if (initial == nullptr) return false;
-            if (operand < ZEVDwarfRegisterCount) rules->registers[operand] = initial->registers[operand];
+            if (operand < count) rules->registers[operand] = initial->registers[operand];
             continue;
         default:
             break;
@@ -301,26 +383,28 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         case 0x05: // offset_extended
             reg = ZEVDwarfReadULEB128(&cursor);
             setRule(rules, reg, ZEVDwarfRuleOffset,
-                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment);
+                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment,
+                    dialect.registerCount);
             break;
         case 0x06: // restore_extended
             reg = ZEVDwarfReadULEB128(&cursor);
             if (initial == nullptr) return false;
-            if (reg < ZEVDwarfRegisterCount) rules->registers[reg] = initial->registers[reg];
+            if (reg < count) rules->registers[reg] = initial->registers[reg];
             break;
         case 0x07: // undefined
-            setRule(rules, ZEVDwarfReadULEB128(&cursor), ZEVDwarfRuleUndefined, 0);
+            setRule(rules, ZEVDwarfReadULEB128(&cursor), ZEVDwarfRuleUndefined, 0, dialect.registerCount);
             break;
         case 0x08: // same_value
-            setRule(rules, ZEVDwarfReadULEB128(&cursor), ZEVDwarfRuleUnchanged, 0);
+            setRule(rules, ZEVDwarfReadULEB128(&cursor), ZEVDwarfRuleUnchanged, 0, dialect.registerCount);
             break;
         case 0x09: { // register
             reg = ZEVDwarfReadULEB128(&cursor);
             std::uint64_t other = ZEVDwarfReadULEB128(&cursor);
-            if (other >= ZEVDwarfRegisterCount) {
-                setRule(rules, reg, ZEVDwarfRuleUndefined, 0);
+            if (other >= count) {
+                setRule(rules, reg, ZEVDwarfRuleUndefined, 0, dialect.registerCount);
             } else {
-                setRule(rules, reg, ZEVDwarfRuleRegister, static_cast<std::int64_t>(other));
+                setRule(rules, reg, ZEVDwarfRuleRegister, static_cast<std::int64_t>(other),
+                        dialect.registerCount);
             }
             break;
         }
@@ -349,11 +433,13 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
             break;
         case 0x10: // expression
             reg = ZEVDwarfReadULEB128(&cursor);
-            setRule(rules, reg, ZEVDwarfRuleExpression, static_cast<std::int64_t>(skipBlock(&cursor)));
+            setRule(rules, reg, ZEVDwarfRuleExpression, static_cast<std::int64_t>(skipBlock(&cursor)),
+                    dialect.registerCount);
             break;
         case 0x11: // offset_extended_sf
             reg = ZEVDwarfReadULEB128(&cursor);
-            setRule(rules, reg, ZEVDwarfRuleOffset, ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment);
+            setRule(rules, reg, ZEVDwarfRuleOffset, ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment,
+                    dialect.registerCount);
             break;
         case 0x12: // def_cfa_sf
             rules->cfaRegister = ZEVDwarfReadULEB128(&cursor);
@@ -366,15 +452,18 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         case 0x14: // val_offset
             reg = ZEVDwarfReadULEB128(&cursor);
             setRule(rules, reg, ZEVDwarfRuleValOffset,
-                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment);
+                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment,
+                    dialect.registerCount);
             break;
         case 0x15: // val_offset_sf
             reg = ZEVDwarfReadULEB128(&cursor);
-            setRule(rules, reg, ZEVDwarfRuleValOffset, ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment);
+            setRule(rules, reg, ZEVDwarfRuleValOffset, ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment,
+                    dialect.registerCount);
             break;
         case 0x16: // val_expression
             reg = ZEVDwarfReadULEB128(&cursor);
-            setRule(rules, reg, ZEVDwarfRuleValExpression, static_cast<std::int64_t>(skipBlock(&cursor)));
+            setRule(rules, reg, ZEVDwarfRuleValExpression, static_cast<std::int64_t>(skipBlock(&cursor)),
+                    dialect.registerCount);
             break;
         case 0x2E: // GNU_args_size: only matters to landing pads
             ZEVDwarfReadULEB128(&cursor);
@@ -382,7 +471,8 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         case 0x2F: // GNU_negative_offset_extended
             reg = ZEVDwarfReadULEB128(&cursor);
             setRule(rules, reg, ZEVDwarfRuleOffset,
-                    -static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment);
+                    -static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment,
+                    dialect.registerCount);
             break;
         default:
             ZEVSDKLog("%s: Error: Unrecognized DWARF instruction 0x%x\n", "ZEVDwarfInstructionsEnumerate",

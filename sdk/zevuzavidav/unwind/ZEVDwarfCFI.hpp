@@ -11,8 +11,18 @@
 
 #include <cstdint>
 
-constexpr int ZEVDwarfRegisterCount = 17; // rax..r15 and the return-address column (16)
+constexpr int ZEVDwarfRegisterCount = 17; // x86_64: rax..r15 and the return-address column (16)
 constexpr int ZEVDwarfReturnAddressColumn = 16;
+constexpr int ZEVDwarfMaxRegisters = 32; // arm64: x0..x28, fp, lr, sp
+
+// How call-frame instructions are read. ELF images get the instructions compilers emit routinely and
+// ignore registers outside the tracked set; Mach-O images keep the strict subset, refusing the rest.
+struct ZEVDwarfDialect {
+    int registerCount;
+    bool strict;
+};
+constexpr ZEVDwarfDialect ZEVDwarfDialectELF{ZEVDwarfRegisterCount, false};
+constexpr ZEVDwarfDialect ZEVDwarfDialectMachO{ZEVDwarfMaxRegisters, true};
 constexpr int ZEVDwarfStateStackDepth = 8;
 
 struct ZEVDwarfCIERecord {
@@ -64,7 +74,7 @@ struct ZEVDwarfRegisterRules {
     std::uint64_t cfaRegister;
     std::int64_t cfaOffset;
     std::uintptr_t cfaExpression;
-    ZEVDwarfRule registers[ZEVDwarfRegisterCount];
+    ZEVDwarfRule registers[ZEVDwarfMaxRegisters];
 };
 
 // Parses the CIE at `address`; `end` bounds every read.
@@ -81,7 +91,8 @@ bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* ou
 bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
                                    const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit, ZEVReadablePages* pages = nullptr);
+                                   std::int64_t limit, ZEVReadablePages* pages = nullptr,
+                                   const ZEVDwarfDialect& dialect = ZEVDwarfDialectELF);
 // Replaces `registers` by the caller's registers for a frame executing at `pc`. False (registers
 // unchanged) when the rules cannot be applied or nothing would move.
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
