@@ -59,17 +59,19 @@ print(states["CA"]!)
 
     add(chapter, {
         .id = "CH8L3", .number = 3, .title = "Initialze empty Dictionary",
-        .instruction = "Create numbers, an empty dictionary with String keys and Int values.",
+        .instruction = "Use var to create numbers, an empty dictionary: its keys are String values and its values Int values, written [String : Int], and () creates it.",
         .code = R"(«var numbers = [String : Int]()»)",
         .accepted    = {"var numbers = [String: Int]()", "var numbers=[String: Int]()", "var numbers = [String:Int]()",
                         "var numbers=[String:Int]()"},
         .success     = kNicelyDone,
-        .hint        = {"Stuck?", "1. var numbers =\n2. [String : Int]\n3. () to create it"},
+        .hint        = {"Stuck?", "1. var numbers =\n2. [String : Int]\n3. () to create it: var numbers = [String : Int]()"},
         .placeholder = "Initialize numbers dictionary",
         .words       = {{"[", "(", ":", "=", ")", "]"}},
         .colors      = {{INSTR, "String", blue}, {INSTR, "Int", blue},
-                        {INSTR, "empty dictionary", comment}, {INSTR, "keys", comment}, {INSTR, "values", comment},
-                        {SUCCESS, "Nicely done.", comment}},
+                        {INSTR, "empty dictionary", comment}, {INSTR, "[String : Int]", comment}, {INSTR, "()", pink},
+                        {SUCCESS, "Nicely done.", comment}, {ERROR, "[String : Int]", comment}, {ERROR, "()", pink},
+                        {ERROR, "=", pink}, {ERROR, ":", pink}, {INSTR, "keys", comment}, {INSTR, "values", comment},
+                        {ERROR, "var numbers = [String : Int]()", comment}},
         .colorCount  = 20,
         .outputs     = {{"numbers", "[:]", "numbers is an empty dictionary, ready for its first item."}},
         .video       = "dZxEuhnbzs0",
@@ -77,7 +79,7 @@ print(states["CA"]!)
 
     add(chapter, {
         .id = "CH8L4", .number = 4, .title = "Update item in Dictionary",
-        .instruction = "You bought more: set the quantity of apples (or eggs) to 5.",
+        .instruction = R"(var items holds apples and eggs. You bought more: set the quantity of "apples" (or "eggs") to 5.)",
         .code = R"(var items = [String: Int]()
 items["apples"] = 2
 items["eggs"] = 3
@@ -123,7 +125,7 @@ print(numbers))",
 
     add(chapter, {
         .id = "CH8L6", .number = 6, .title = "Iterate over Dictionary",
-        .instruction = "The loop gets every plan with its price. Print only the plans that cost more than 3.",
+        .instruction = "for (plan, value) in prices gets every plan with its price. Print only the plans that cost more than 3.",
         .code = R"(let prices = ["Basic": 2, "Premium": 5]
 // loop over every key-value pair
 for (plan, value) in prices {
@@ -146,7 +148,7 @@ for (plan, value) in prices {
 
     add(chapter, {
         .id = "CH8L7", .number = 7, .title = "Iterate over values",
-        .instruction = "values gives just the values. Add every hall's seats to seatCount.",
+        .instruction = "for value in rooms.values gets just the values. Add every hall's seats to seatCount.",
         .code = R"~(let rooms = ["Hall A": 120, "Hall B": 80, "Hall C": 50]
 var seatCount = 0
 // values gives just the values
@@ -169,7 +171,7 @@ print("Capacity = \(seatCount) seats"))~",
 
     add(chapter, {
         .id = "CH8L8", .number = 8, .title = "Iterate over keys",
-        .instruction = "keys gives just the keys. Loop over the keys of tickets.",
+        .instruction = "keys gives just the keys. Write the loop so each ticket name comes from the keys of tickets.",
         .code = R"(let tickets = ["Single Entry": 15, "Season Pass": 149]
 var names = [String]()
 // keys gives just the keys
@@ -179,9 +181,9 @@ for ticket in  «tickets.keys» {
 }
 print(names))",
         .success     = kNicelyDone,
-        .hint        = {"Stuck?", "1. tickets\n2. .keys"},
+        .hint        = {"Stuck?", "1. Each ticket comes from tickets\n2. .keys"},
         .words       = {{".", "="}},
-        .colors      = {{INSTR, "keys", blue}, {INSTR, "tickets", project}},
+        .colors      = {{INSTR, "keys", blue}, {INSTR, "tickets", project}, {ERROR, ".keys", blue}},
         .colorCount  = 24,
         .debugger    = true,
         .outputs     = {{"tickets.keys", "[Single Entry, Season Pass]", "keys is a collection of every key of the dictionary."}},
@@ -190,7 +192,7 @@ print(names))",
 
     add(chapter, {
         .id = "CH8L9", .number = 9, .title = "Challenge 1 - 1/3",
-        .instruction = "Challenge: raise every price by 10. First loop over the ticket-price pairs of tickets.",
+        .instruction = "Challenge: raise every price by 10. First write for (ticket, price) in tickets to loop over the pairs of var tickets.",
         .code = R"(var tickets = [String: Int]()
 tickets["Single Entry"] = 15
 tickets["Season Pass"] = 149
@@ -200,7 +202,9 @@ tickets["Season Pass"] = 149
         .success     = "Step 1 done. You may name the two loop constants as you like: (ticket, price) or (key, value). Pick names that say what they hold.",
         .hint        = {"Stuck?", "1. for (ticket, price)\n2. in tickets"},
         .words       = {{".", "="}},
-        .colors      = {{INSTR, "tickets", project}},
+        .colors      = {{INSTR, "tickets", project}, {SUCCESS, "Step 1", comment}, {SUCCESS, "(ticket, price)", comment},
+                        {SUCCESS, "(key, value)", comment}, {ERROR, "for", pink}, {ERROR, "in", pink}, {ERROR, "price", project},
+                        {SUCCESS, "price", project}},
         .colorCount  = 25,
         .outputs     = {{"tickets", "", "The loop visits every ticket and its price."}},
         .video       = "donuSsddfrf",
@@ -217,9 +221,10 @@ for (ticket, price) in tickets {
 }
 print(tickets))",
         .accepted    = {"tickets[ticket]=price+10", "tickets[ ticket ] = price + 10"},
-        .hint        = {"Stuck?", "1. tickets[ticket] =\n2. price + 10"},
+        .hint        = {"Stuck?", "1. Under the same ticket: tickets[ticket] =\n2. price + 10"},
         .words       = {{"(", ",", ")"}},
-        .colors      = {{INSTR, "price", project}},
+        .colors      = {{INSTR, "price", project}, {INSTR, "10", purple}, {INSTR, "+", pink}, {ERROR, "price", project},
+                        {ERROR, "10", purple}},
         .colorCount  = 25,
         .debugger    = true,
         .outputs     = {{"tickets", R"(["Single Entry": 25, "Season Pass": 159])", "Every price went up by 10."}},
@@ -228,7 +233,7 @@ print(tickets))",
 
     add(chapter, {
         .id = "CH8L11", .number = 11, .title = "Challenge 1 - 3/3",
-        .instruction = "Now loop over the keys only. Look the price up, unwrap it, and add 10.",
+        .instruction = "Now for key in tickets.keys loops over the keys only. Look the price up with tickets[key], unwrap it, and add 10.",
         .code = R"(var tickets = [String: Int]()
 tickets["Single Entry"] = 15
 tickets["Season Pass"] = 149
@@ -237,7 +242,7 @@ for key in tickets.keys {
 }
 print(tickets))",
         .accepted    = {"tickets[key]=tickets[key]!+10"},
-        .hint        = {"Stuck?", "1. tickets[key] =\n2. tickets[key]! + 10"},
+        .hint        = {"Stuck?", "1. for key in tickets.keys gives each key: tickets[key] =\n2. tickets[key]! + 10"},
         .wrong       = {{"Unwrap the optional!", "A dictionary lookup gives an optional value. Unwrap it with ! before adding: tickets[key]!",
                          "tickets[key] = tickets[key] +", true},
                         {"Unwrap the optional!", "A dictionary lookup gives an optional value. Unwrap it with ! before adding: tickets[key]!",
@@ -266,14 +271,14 @@ states["NY"] = "New York"
         .colorCount  = 23,
         .debugger    = true,
         .outputs     = {{R"(print(states["ZZ"])", "Invalid key", "\"ZZ\" is no key, so ?? gives the default."},
-                        {R"(print(states["CA"])", "California", "\"CA\" is a key, so its value is printed."},
-                        {R"(print(states["NY"])", "New York", "\"NY\" is a key, so its value is printed."}},
+                        {R"(print(states["CA"])", "California", "\"CA\" is a key, so print shows its value."},
+                        {R"(print(states["NY"])", "New York", "\"NY\" is a key, so print shows its value."}},
         .video       = "OR2HcSGKgVP",
     });
 
     add(chapter, {
         .id = "CH8L13", .number = 13, .title = "Update value for key",
-        .instruction = "Set grade3 to 21 with updateValue(_:forKey:).",
+        .instruction = R"(var students = ["grade1": 19, "grade2": 23, "grade3": 18]. Set grade3 to 21 with updateValue(_:forKey:), so print shows 21.)",
         .code = R"(var students = ["grade1": 19, "grade2": 23, "grade3": 18]
 // give grade3 a new value
 «students.updateValue(21, forKey: "grade3")»
@@ -284,7 +289,8 @@ print(students["grade3"]!))",
         .hint        = {"Stuck?", "1. students.updateValue( )\n2. 21, forKey: \"grade3\""},
         .placeholder = "Add code",
         .words       = {{"(", ".", ",", ":", R"(")", ")"}},
-        .colors      = {{INSTR, "updateValue", blue}, {INSTR, "21", purple}},
+        .colors      = {{INSTR, "updateValue", blue}, {INSTR, "19", purple}, {INSTR, "23", purple}, {INSTR, "18", purple},
+                        {INSTR, "21", purple}},
         .colorCount  = 25,
         .debugger    = true,
         .outputs     = {{"students", "21", "updateValue changes the value and hands back the old one."}},
@@ -293,7 +299,7 @@ print(students["grade3"]!))",
 
     add(chapter, {
         .id = "CH8L14", .number = 14, .title = "Remove value for key",
-        .instruction = "Remove grade2 with removeValue(forKey:).",
+        .instruction = R"(var students = ["grade1": 19, "grade2": 23, "grade3": 18]. Remove grade2 with removeValue(forKey:), so print finds no value for "grade2".)",
         .code = R"(var students = ["grade1": 19, "grade2": 23, "grade3": 18]
 // take grade2 out
 «students.removeValue(forKey: "grade2")»
@@ -303,7 +309,7 @@ print(students["grade2"] ?? "Invalid key"))",
         .hint        = {"Stuck?", "1. students.removeValue( )\n2. forKey: \"grade2\""},
         .placeholder = "Add code",
         .words       = {{"(", ".", ":", R"(")", ")"}},
-        .colors      = {{INSTR, "removeValue", blue}},
+        .colors      = {{INSTR, "removeValue", blue}, {INSTR, "19", purple}, {INSTR, "23", purple}},
         .colorCount  = 23,
         .debugger    = true,
         .outputs     = {{"students", "Invalid key", "grade2 is gone, so the lookup falls back to the default."}},
@@ -312,7 +318,7 @@ print(students["grade2"] ?? "Invalid key"))",
 
     add(chapter, {
         .id = "CH8L15", .number = 15, .title = "Grouping Dictionary",
-        .instruction = R"(The names are grouped by first letter. Print the group under "M".)",
+        .instruction = R"(let firstLetterGroups groups the names by their first letter. Use print to show the group under "M".)",
         .code = R"(let names = ["Mia", "Leo", "Max", "Zoe"]
 let firstLetterGroups = Dictionary(grouping: names) { $0.first! }
 // names grouped by their first letter
@@ -321,7 +327,7 @@ let firstLetterGroups = Dictionary(grouping: names) { $0.first! }
         .hint        = {"Stuck?", "1. print(firstLetterGroups[ ]\n2. the key \"M\""},
         .placeholder = "Add code",
         .words       = {{"(", ".", ":", R"(")", ")"}},
-        .colors      = {{INSTR, R"("M")", red}},
+        .colors      = {{INSTR, R"("M")", red}, {INSTR, "first letter", comment}, {L4, "??", pink}},
         .colorCount  = 24,
         .debugger    = true,
         .outputs     = {{"print", R"(["Mia", "Max"])", "Dictionary(grouping:) builds the groups for you."}},
@@ -330,7 +336,7 @@ let firstLetterGroups = Dictionary(grouping: names) { $0.first! }
 
     add(chapter, {
         .id = "CH8L16", .number = 16, .title = "Array from Dictionary",
-        .instruction = "Make merchants, an array of Strings from the values of receipts.",
+        .instruction = R"~(let receipts = ["R1": "Groceria", "R2": "Bookly"]. Make var merchants, an array of String values from the values of receipts, so print shows "Merchants: \(merchants)".)~",
         .code = R"~(let receipts = ["R1": "Groceria", "R2": "Bookly"]
 // values holds the merchant names
 «var merchants = [String](receipts.values)»
@@ -340,7 +346,7 @@ print("Merchants: \(merchants)"))~",
         .hint        = {"Stuck?", "1. var merchants =\n2. [String](receipts.values)"},
         .placeholder = "Add code",
         .words       = {{"(", ".", ":", R"(")", ")"}},
-        .colors      = {{INSTR, "values", blue}},
+        .colors      = {{INSTR, "values", blue}, {INSTR, R"(\(merchants))", project}},
         .colorCount  = 27,
         .debugger    = true,
         .outputs     = {{"var", R"(Merchants: ["Groceria", "Bookly"])", "An array can be made from any collection of values."}},
