@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +47,9 @@ class Tmux {
     void start(const std::string& command) {
         run("tmux -L " + socket_ + " new-session -d -s app -x 100 -y 30 " +
             quote(command + "; echo PROGRAM-ENDED; sleep 60"));
+    }
+    std::string format(const std::string& variable) {
+        return run("tmux -L " + socket_ + " display-message -p -t app " + quote(variable));
     }
     void keys(const std::string& keys) { run("tmux -L " + socket_ + " send-keys -t app " + keys); }
     void literal(const std::string& text) {
@@ -130,6 +134,37 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     text << log.rdbuf();
     EXPECT_NE(text.str().find("success you got the right answer"), std::string::npos);
     EXPECT_NE(text.str().find("Version:"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST(EndToEnd, ACrashPutsTheTerminalBack) {
+    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
+    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+
+    TempHome home;
+    auto pidFile = home.path() / "pid";
+    // The shell reports the terminal modes after the program has died.
+    std::string command =
+        "env VELOMARINTH_HOME=" + quote(home.path().string()) +
+        " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + quote(program.string()) +
+        " < /dev/tty & echo $! > " + quote(pidFile.string()) +
+        "; wait; stty -a | tr ' ;' '\\n\\n' | grep -x -e echo -e icanon | tr '\\n' ' '; echo";
+    Tmux tmux;
+    tmux.start(command);
+    tmux.waitFor("SWIFT BASICS");
+    EXPECT_EQ(tmux.format("#{alternate_on}"), "1\n");
+    std::ifstream in(pidFile);
+    pid_t pid = 0;
+    in >> pid;
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGSEGV), 0);
+    auto shown = tmux.waitFor("PROGRAM-ENDED");
+    EXPECT_NE(shown.find("icanon echo"), std::string::npos) << shown;
+    EXPECT_EQ(tmux.format("#{alternate_on}"), "0\n");
 }
 
 } // namespace
