@@ -49,8 +49,8 @@ print(isGreater))",
         .colorCount  = 15,
         .debugger    = true,
         .blankDebugTexts = true,
-        .outputs     = {{">", "true", "7 is greater than 4, so the comparison is true."},
-                        {"<", "false", "7 is not less than 4, so the comparison is false."}},
+        .outputs     = {{">", "true", "7 is greater than 4, so the comparison gives the Bool true."},
+                        {"<", "false", "7 is not less than 4, so the comparison gives the Bool false."}},
         .video       = "7s8Stqcbnr3",
     });
 
@@ -71,8 +71,8 @@ print(same))",
         .colorCount  = 19,
         .debugger    = true,
         .blankDebugTexts = true,
-        .outputs     = {{"==", "true", "Both are true, so they are equal: true."},
-                        {"!=", "false", "Both are true, so \"not equal\" is false."}},
+        .outputs     = {{"==", "true", R"(Both are true, so == asks "equal?" and gets true; != would ask "not equal?".)"},
+                        {"!=", "false", R"(Both are true, so != asks "not equal?" and gets false; == would ask "equal?".)"}},
         .video       = "yBdGBLEPH1q",
     });
 

@@ -256,8 +256,8 @@ let words = sentence.split(separator: " ")
         .words       = {{"(", ".", ")"}},
         .colors      = {{INSTR, "split", blue}},
         .colorCount  = 17,
-        .outputs     = {{"print(words.count)", "5", "split returns an array, and count counts its items."},
-                        {"print( words.count )", "5", "split returns an array, and count counts its items."}},
+        .outputs     = {{"print(words.count)", "5", "split returns an array, and words.count counts its items."},
+                        {"print( words.count )", "5", "split returns an array, and words.count counts its items."}},
         .video       = "JPWvHogU5nG",
     });
 

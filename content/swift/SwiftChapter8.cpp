@@ -70,10 +70,10 @@ print(states["CA"]!)
         .colors      = {{INSTR, "String", blue}, {INSTR, "Int", blue},
                         {INSTR, "empty dictionary", comment}, {INSTR, "[String : Int]", comment}, {INSTR, "()", pink},
                         {SUCCESS, "Nicely done.", comment}, {ERROR, "[String : Int]", comment}, {ERROR, "()", pink},
-                        {ERROR, "=", pink}, {ERROR, ":", pink}, {INSTR, "keys", comment}, {INSTR, "values", comment},
+                        {ERROR, "=", pink}, {ERROR, ":", pink}, {ERROR, "create it", comment}, {INSTR, "keys", comment}, {INSTR, "values", comment},
                         {ERROR, "var numbers = [String : Int]()", comment}},
         .colorCount  = 20,
-        .outputs     = {{"numbers", "[:]", "numbers is an empty dictionary, ready for its first item."}},
+        .outputs     = {{"numbers", "[:]", kNicelyDone}},
         .video       = "dZxEuhnbzs0",
     });
 

@@ -73,7 +73,7 @@ print(greeting))",
 
     add(chapter, {
         .id = "CH9L3", .number = 3, .title = "Nothing to return",
-        .instruction = "A function that returns nothing just does its work. Make times3 change number, then run the code.",
+        .instruction = "Multiply number by 3 inside func times3(), a function that returns nothing: it just does its work. Then run the code.",
         .code = R"(var number = 3
 func times3() {
    «number += number * 3»
@@ -87,26 +87,26 @@ print(number))",
         .colorCount  = 16,
         .debugger    = true,
         .outputs     = sameOutput({"number += number * 3", "number += number*3", "number = number*3", "number = number * 3"}, "3",
-                                  "Still 3! The function is declared but never called, so its code never ran."),
+                                  "Still 3! func times3() is declared but never called, so its code never ran."),
         .video       = "DqQ7EyIMttF",
     });
 
     add(chapter, {
         .id = "CH9L4", .number = 4, .title = "Calling a function",
-        .instruction = "Now call times3 so that its code runs.",
+        .instruction = "var number = 3 and func times3() multiplies it by 3. Now call times3 so that its code runs.",
         .code = R"(var number = 3
 func times3() {
    number = number * 3
 }
 «times3()»
 print(number))",
-        .hint        = {"Stuck?", "1. Write the name times3\n2. Add () to call it"},
+        .hint        = {"Stuck?", "1. The function multiplies by 3: write its name, times3\n2. Add () to call it"},
         .placeholder = "Tap to Answer",
         .words       = {{"(", ")"}},
         .colors      = {{INSTR, "times3", project}},
         .colorCount  = 17,
         .debugger    = true,
-        .outputs     = {{"times3()", "9", "This time the function ran: 3 * 3 = 9."}},
+        .outputs     = {{"times3()", "9", "This time func times3() ran: 3 * 3 = 9."}},
         .video       = "PSuEPyHnvnz",
     });
 
@@ -156,7 +156,7 @@ print(size))",
 
     add(chapter, {
         .id = "CH9L7", .number = 7, .title = "Omitting parameter names",
-        .instruction = R"(The _ means the call needs no parameter name. Greet "Robin".)",
+        .instruction = R"(The _ in func greetUser(_ name: String) means the call needs no parameter name. Call greetUser to greet "Robin".)",
         .code = R"(func greetUser(_ name: String) {
    print("Hello " + name)
 }
@@ -285,7 +285,7 @@ print(sum))",
 
     add(chapter, {
         .id = "CH9L12", .number = 13, .title = "Challenge 1",
-        .instruction = "Challenge: declare perimeter, a function of w and l (both Int) that returns an Int.",
+        .instruction = "w and l are the sides: declare the function perimeter of w and l (both Int) that returns an Int.",
         .code = R"(var width = 6
 var length = 10
 «func perimeter(w: Int, l: Int) -> Int»{)",
@@ -299,7 +299,7 @@ var length = 10
         .words       = {{"(", ":", ",", "-", ">", ")"}},
         .colors      = {{L1, "var", pink}, {L1, "6", purple}},
         .colorCount  = 12,
-        .outputs     = {{"perimeter", "", "perimeter is declared: it takes w and l and returns an Int."}},
+        .outputs     = {{"perimeter", "", kGreatWork}},
         .video       = "WZhbj11THnC",
     });
 
@@ -317,7 +317,7 @@ func perimeter(w: Int, l: Int) -> Int {
         .words       = {{"(", ")"}},
         .colors      = {{INSTR, "result", project}},
         .colorCount  = 16,
-        .outputs     = {{"return", "", "return hands the result back to the caller."}},
+        .outputs     = {{"return", "", kGreatWork}},
         .video       = "MZCY7Bvqiy8",
     });
 
