@@ -140,9 +140,11 @@ bool FrontEnd::handleKey(const Key& key) {
     if (key.is(Key::Kind::resize)) return true;
     auto top = topViewController();
     if (!top) return false;
-    if (presenterFor(top).handleKey(key)) return true;
-    if (key.is(Key::Kind::escape)) return goBack(top);
-    return false;
+    bool handled = presenterFor(top).handleKey(key);
+    if (!handled && key.is(Key::Kind::escape)) handled = goBack(top);
+    // A screen that has just come up gets the terminal's size like the others.
+    if (auto now = topViewController(); now && now != top) layout(columns_, rows_);
+    return handled;
 }
 
 void FrontEnd::layout(int columns, int rows) {

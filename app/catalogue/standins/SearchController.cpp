@@ -1,6 +1,8 @@
 #include "app/catalogue/standins/SearchController.hpp"
 
 bool SearchBar::becomeFirstResponder() {
+    // One first responder app-wide: whoever edits now stops first.
+    if (auto* current = ui::firstResponder(); current && current != this) current->resignFirstResponder();
     ui::detail::setFirstResponder(this);
     return true;
 }

@@ -168,3 +168,28 @@ TEST(EndToEnd, ACrashPutsTheTerminalBack) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
+    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/SwiftUI.app/velomarinth";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
+    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+
+    TempHome home;
+    Tmux tmux;
+    tmux.start("env VELOMARINTH_HOME=" + quote(home.path().string()) +
+               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + quote(program.string()) +
+               " --max-keys 2");
+    tmux.waitFor("SwiftUI Basics");
+    tmux.keys("Down");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(tmux.screen().find("PROGRAM-ENDED"), std::string::npos);
+    tmux.keys("Down");
+    tmux.waitFor("PROGRAM-ENDED");
+    // The SwiftUI edition keeps its record in its own sandbox.
+    EXPECT_TRUE(std::filesystem::exists(home.path() / "com.velomarinth.swiftui" / "Library" / "Preferences"));
+    EXPECT_FALSE(std::filesystem::exists(home.path() / "com.velomarinth.swift"));
+}
+
+} // namespace

@@ -142,6 +142,20 @@ TEST_F(FrontEndTest, LayoutGivesScreensTheTerminalSizeInPoints) {
     EXPECT_DOUBLE_EQ(first->view()->frame().width(), 1000);
 }
 
+TEST_F(FrontEndTest, AScreenThatComesUpByAKeyGetsTheTerminalSize) {
+    frontEnd.layout(70, 20);
+    second->loadViewIfNeeded();
+    ASSERT_NE(second->view()->frame().width(), 700);
+    // Answering the alert shows the second screen.
+    auto alert = std::make_shared<ui::AlertController>("Go on?", std::nullopt);
+    alert->addAction({"OK", ui::AlertActionStyle::defaultStyle,
+                      [this](const ui::AlertAction&) { navigation->pushViewController(second, true); }});
+    first->present(alert, false);
+    frontEnd.handleKey(Key::named(Key::Kind::enter));
+    EXPECT_EQ(navigation->topViewController(), second);
+    EXPECT_DOUBLE_EQ(second->view()->frame().width(), 700);
+}
+
 TEST_F(FrontEndTest, TooSmallTerminalSaysSo) {
     term::MemoryCanvas tiny(8, 2);
     frontEnd.draw(tiny);
