@@ -5,6 +5,8 @@
 #include <elf.h>
 #include <link.h>
 #include <mutex>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace darwin {
@@ -52,6 +54,17 @@ bool describe(const dl_phdr_info* info, ImageInfo& out) {
     return true;
 }
 
+// The main program is listed without a name; its path comes from /proc, read once.
+const char* mainExecutablePath() {
+    static char path[4096];
+    static std::once_flag once;
+    std::call_once(once, [] {
+        long n = readlink("/proc/self/exe", path, sizeof path - 1);
+        path[n > 0 ? n : 0] = '\0';
+    });
+    return path;
+}
+
 struct VisitState {
     bool (*visit)(const ImageInfo&, void*);
     void* context;
@@ -66,6 +79,7 @@ int visitOne(dl_phdr_info* info, std::size_t, void* raw) {
     state->first = false;
     if (!describe(info, image)) return 0;
     image.mainExecutable = first;
+    if (first && (image.path == nullptr || image.path[0] == '\0')) image.path = mainExecutablePath();
     if (!state->visit(image, state->context)) {
         state->stopped = true;
         return 1;
@@ -125,11 +139,21 @@ void* openImage(const char* path, int flags) {
 int closeImage(void* handle) {
     std::lock_guard lock(callbackMutex);
     std::vector<ImageInfo> before = removedCallback != nullptr ? snapshot() : std::vector<ImageInfo>{};
+    // The dynamic linker frees an image's name when it unmaps it: keep copies for the notifications.
+    std::vector<std::string> names;
+    names.reserve(before.size());
+    for (auto& image : before) {
+        names.emplace_back(image.path != nullptr ? image.path : "");
+        image.path = nullptr;
+    }
     int result = dlclose(handle);
     if (result == 0 && removedCallback != nullptr) {
         std::vector<ImageInfo> after = snapshot();
-        for (const auto& image : before) {
-            if (!contains(after, image.base)) removedCallback(image);
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            if (contains(after, before[i].base)) continue;
+            ImageInfo image = before[i];
+            image.path = names[i].c_str();
+            removedCallback(image);
         }
     }
     return result;

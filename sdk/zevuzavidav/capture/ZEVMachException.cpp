@@ -57,7 +57,7 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     if (ZEVContextMarkAndCheckIfCrashed()) {
         ZEVSDKLog("%s: Error: aborting mach exception handler because crash has already occurred\n",
                   "ZEVMachExceptionRecord");
-        _exit(1);
+        ZEVContextEndAfterClaimedCrash();
     }
     ZEVFile file;
     if (!ZEVFileInitWithPath(&file, part->path, false)) {

@@ -167,7 +167,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         if (ZEVContextMarkAndCheckIfCrashed()) {
             ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred",
                       "ZEVSignalRecordSignal");
-            _exit(1);
+            ZEVContextEndAfterClaimedCrash();
         }
         ZEVFile file;
         if (!ZEVFileInitWithPath(&file, readOnly->signal.path, false)) {

@@ -102,6 +102,9 @@ bool ZEVContextIsInitialized();
 // The crash claim: false for the first caller once initialized (it records); true for every later
 // caller; false without claiming before initialization.
 bool ZEVContextMarkAndCheckIfCrashed();
+// For a handler that lost the crash claim: gives the winner up to five seconds to finish its record
+// and end the process, then ends it with status 1. Signal-safe; does not return.
+[[noreturn]] void ZEVContextEndAfterClaimedCrash();
 void ZEVContextRecordMetadata(const char* reportDirectory, const ZEVContextInitData* data);
 
 // Parts of the current context, null (below 4096) when absent.

@@ -41,6 +41,19 @@ const char* formatUnsigned(char (&digits)[21], std::uint64_t value, bool hex) {
     return p;
 }
 
+// Length of the well-formed UTF-8 sequence starting at `p` (2 to 4), or 0.
+int validSequenceLength(const unsigned char* p) {
+    unsigned char c = p[0];
+    int length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+    if (c >= 0xF5) length = 0;
+    for (int i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    }
+    if (length == 3 && ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0))) return 0;
+    if (length == 4 && ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] >= 0x90))) return 0;
+    return length;
+}
+
 void writeLiteral(ZEVFile* file, const char* text) {
     ZEVFileWriteBytes(file, text, std::strlen(text));
 }
@@ -221,6 +234,22 @@ void ZEVFileWriteString(ZEVFile* file, const char* value) {
             used = 0;
         }
         unsigned char c = *p;
+        if (c >= 0x80) {
+            // Whole UTF-8 sequences pass; a stray byte (a Latin-1 file name, say) is written as the
+            // character of that code so the line stays valid JSON.
+            int length = validSequenceLength(p);
+            if (length > 0) {
+                std::memcpy(chunk + used, p, static_cast<std::size_t>(length));
+                used += static_cast<std::size_t>(length);
+                p += length - 1;
+            } else {
+                std::memcpy(chunk + used, "\\u00", 4);
+                used += 4;
+                chunk[used++] = kHex[c >> 4];
+                chunk[used++] = kHex[c & 15];
+            }
+            continue;
+        }
         if (c == '"' || c == '\\') {
             chunk[used++] = '\\';
             chunk[used++] = static_cast<char>(c);

@@ -301,7 +301,7 @@ TEST_P(CrashCapture, ChildDiesByItsSignalAndRecordsEveryThread) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults, CrashCapture,
+    CrashFaults, CrashCapture,
     ::testing::Values(
         CrashCase{"NullWrite", nullWrite, nullWrite, SIGSEGV, "signal.zevrecord"},
         CrashCase{"ReadOnlyWrite", readOnlyWrite, readOnlyWrite, SIGSEGV, "signal.zevrecord"},
@@ -357,7 +357,7 @@ TEST_P(CrashException, RecordsTheExceptionSectionBeforeTheProcessState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Exceptions, CrashException,
+    CrashExceptions, CrashException,
     ::testing::Values(ExceptionCase{"RuntimeError", throwRuntimeError, "c++", "std::runtime_error", "boom"},
                       ExceptionCase{"ThrowInt", throwInt, "c++", "int", ""},
                       ExceptionCase{"ExceptionObject", throwExceptionObject, "objective-c",
@@ -461,7 +461,7 @@ TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
     std::filesystem::remove_all(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Emulated, CrashExceptionPort,
+INSTANTIATE_TEST_SUITE_P(CrashEmulated, CrashExceptionPort,
                          ::testing::Values(PortCase{"NullWrite", nullWrite, SIGSEGV, 0, 0, false, 1, 1,
                                                     "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS"},
                                            PortCase{"ReadOnlyWrite", readOnlyWrite, SIGSEGV, 0, 0, false, 1,

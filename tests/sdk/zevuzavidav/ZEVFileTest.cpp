@@ -78,7 +78,7 @@ TEST_F(RecordFileTest, CommasSeparateMembersElementsAndNestedCollectionsButNotSe
 TEST_F(RecordFileTest, PlainStringsAreEscapedSoOddNamesKeepTheirLineReadable) {
     ZEVFile file;
     ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
-    const char* odd = "quote\" back\\ tab\t bell\x07";
+    const char* odd = "quote\" back\\ tab\t bell\x07 caf\xc3\xa9";
     ZEVFileWriteSectionStart(&file, "names");
     ZEVFileWriteArrayStart(&file);
     ZEVFileWriteStringElement(&file, odd);
@@ -89,6 +89,23 @@ TEST_F(RecordFileTest, PlainStringsAreEscapedSoOddNamesKeepTheirLineReadable) {
     ASSERT_TRUE(sections.has_value());
     ASSERT_EQ(sections->size(), 1u);
     EXPECT_EQ((*sections)[0]["names"][0], odd);
+}
+
+TEST_F(RecordFileTest, StrayBytesInPlainStringsStayValidJson) {
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
+    ZEVFileWriteSectionStart(&file, "paths");
+    ZEVFileWriteArrayStart(&file);
+    ZEVFileWriteStringElement(&file, "/tmp/caf\xe9/lib.so"); // Latin-1, not UTF-8
+    ZEVFileWriteStringElement(&file, "\xed\xa0\x80");        // an encoded surrogate
+    ZEVFileWriteArrayEnd(&file);
+    ZEVFileWriteSectionEnd(&file);
+    ZEVFileClose(&file);
+    auto sections = ZEVFileReadSections(path_.c_str(), false);
+    ASSERT_TRUE(sections.has_value());
+    ASSERT_EQ(sections->size(), 1u);
+    EXPECT_EQ((*sections)[0]["paths"][0], "/tmp/caf\u00e9/lib.so");
+    EXPECT_EQ((*sections)[0]["paths"][1].get<std::string>().size(), 6u); // three two-byte characters
 }
 
 TEST_F(RecordFileTest, AppendModeCountsTheExistingBytes) {

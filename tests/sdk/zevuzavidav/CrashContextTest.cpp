@@ -1,0 +1,234 @@
+// Forked children that set up the crash context and check what it installed and wrote. Suites are
+// named Crash* so sanitizer runs can leave them out.
+#include "platform/darwin/Images.hpp"
+#include "platform/darwin/Threads.hpp"
+#include "platform/foundation/Console.hpp"
+#include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
+#include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using json = nlohmann::json;
+
+std::string makeDir() {
+    char pattern[] = "/tmp/zevctxXXXXXX";
+    return mkdtemp(pattern);
+}
+
+void initialize(const std::string& dir) {
+    ZEVContextInitData data;
+    data.apiKey = "key";
+    data.reportDirectory = dir.c_str();
+    data.reportIdentifier = "report";
+    data.installationIdentifier = "install";
+    ZEVContextInitialize(&data);
+    for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
+        usleep(1000);
+}
+
+std::vector<json> sections(const std::string& path) {
+    std::vector<json> lines;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        json parsed = json::parse(line, nullptr, false);
+        EXPECT_FALSE(parsed.is_discarded()) << line;
+        if (!parsed.is_discarded()) lines.push_back(parsed);
+    }
+    return lines;
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs `body` in a child; returns its wait status.
+template <typename Body> int inChild(Body body) {
+    pid_t child = fork();
+    if (child == 0) {
+        alarm(20);
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+bool ourHandlerFor(int number) {
+    struct sigaction current {};
+    sigaction(number, nullptr, &current);
+    return (current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == ZEVSignalHandler;
+}
+
+TEST(CrashContext, RecordsLoadedImagesAndImagesOpenedAndClosedLater) {
+    std::string dir = makeDir();
+    int status = inChild([&] {
+        initialize(dir);
+        void* handle = darwin::openImage("libz.so.1", RTLD_NOW);
+        if (handle == nullptr) _exit(4);
+        darwin::closeImage(handle);
+        ZEVContextShared().binaryImagesQueue->sync([] {});
+    });
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    auto lines = sections(dir + "/binary_images.zevrecord");
+    ASSERT_GE(lines.size(), 5u);
+    std::size_t loadsAtStart = 0;
+    while (loadsAtStart < lines.size() && lines[loadsAtStart].contains("load"))
+        ++loadsAtStart;
+    const json& opened = lines[lines.size() - 2];
+    const json& closed = lines.back();
+    ASSERT_TRUE(opened.contains("load"));
+    ASSERT_TRUE(closed.contains("unload"));
+    EXPECT_NE(opened["load"]["path"].get<std::string>().find("libz.so.1"), std::string::npos);
+    EXPECT_EQ(closed["unload"]["base"], opened["load"]["base"]);
+    EXPECT_EQ(opened["load"]["uuid"].get<std::string>().size(), 32u);
+    EXPECT_GE(loadsAtStart, 4u); // the executable, libc, libstdc++, the loader, ...
+    auto metadata = sections(dir + "/metadata.zevrecord");
+    ASSERT_EQ(metadata.size(), 4u);
+    EXPECT_EQ(metadata[0]["identity"]["generator"], "Zevuzavidav iOS SDK/3.4.0");
+    EXPECT_EQ(metadata[0]["identity"]["install_id"], "install");
+    EXPECT_TRUE(metadata[0]["identity"]["beta_token"].is_null());
+    EXPECT_EQ(metadata[1]["host"]["platform"], "ios");
+    EXPECT_EQ(metadata[3]["executable"]["architecture"], "x86_64");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CrashContext, ATracedProcessGetsNoHandlersButStillItsFiles) {
+    std::string dir = makeDir();
+    int status = inChild([&] {
+        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(5);
+        initialize(dir);
+        bool none =
+            !ourHandlerFor(SIGSEGV) && !ourHandlerFor(SIGABRT) && std::get_terminate() != ZEVTerminateHandler;
+        _exit(none ? 0 : 6);
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(sections(dir + "/metadata.zevrecord").empty());
+    EXPECT_NE(readAll(dir + "/sdk.log").find("Debugger present - not installing handlers"),
+              std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+void laterHandler(int) {}
+
+TEST(CrashContext, WarnsAboutHandlersReplacedAfterStart) {
+    std::string dir = makeDir();
+    std::string errors = dir + "/stderr.txt";
+    int status = inChild([&] {
+        initialize(dir);
+        int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 2);
+        ZEVSignalCheckHandlers(); // all ours: nothing to say
+        signal(SIGBUS, laterHandler);
+        ZEVSignalCheckHandlers();
+        ns::ConsoleCapture console;
+        ZEVExceptionCheckHandlers();
+        std::set_terminate([] { std::abort(); });
+        ZEVExceptionCheckHandlers();
+        bool warned =
+            console.lines().size() == 1 &&
+            console.lines()[0].rfind("[Zevuzavidav:Crash] Warning: std::get_terminate is '", 0) == 0;
+        _exit(warned ? 0 : 7);
+    });
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string text = readAll(errors);
+    EXPECT_NE(text.find("[Zevuzavidav] The signal SIGBUS has a non-Zevuzavidav handler ("), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("SIGSEGV"), std::string::npos) << text;
+    std::filesystem::remove_all(dir);
+}
+
+void earlierSegvHandler(int, siginfo_t*, void*) {
+    stack_t current{};
+    sigaltstack(nullptr, &current);
+    // The earlier handler runs on the earlier alternate stack, with the interrupted errno.
+    _exit(errno == 1234 && (current.ss_flags & SS_ONSTACK) != 0 ? 7 : 8);
+}
+
+TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord) {
+    std::string dir = makeDir();
+    int status = inChild([&] {
+        static char earlierStack[65536];
+        stack_t stack{};
+        stack.ss_sp = earlierStack;
+        stack.ss_size = sizeof earlierStack;
+        sigaltstack(&stack, nullptr);
+        struct sigaction action {};
+        action.sa_sigaction = earlierSegvHandler;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigaction(SIGSEGV, &action, nullptr);
+        initialize(dir);
+        errno = 1234;
+        *static_cast<volatile int*>(nullptr) = 1;
+        _exit(3);
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 7);
+    auto lines = sections(dir + "/signal.zevrecord");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0]["signal"]["name"], "SIGSEGV");
+    EXPECT_EQ(lines[0]["signal"]["errno"], 1234);
+    std::filesystem::remove_all(dir);
+}
+
+std::atomic<int> ready{0};
+
+TEST(CrashContext, OfTwoThreadsCrashingAtOnceOnlyOneRecords) {
+    for (int round = 0; round < 5; ++round) {
+        std::string dir = makeDir();
+        int status = inChild([&] {
+            initialize(dir);
+            auto crash = [] {
+                darwin::AlternateSignalStack stack;
+                ready.fetch_add(1);
+                while (ready.load() < 2) {
+                }
+                *static_cast<volatile int*>(nullptr) = 1;
+            };
+            std::thread first(crash);
+            std::thread second(crash);
+            first.join();
+            second.join();
+        });
+        // The thread that lost the claim waits for the winner, whose record is whole and whose signal
+        // ends the process.
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+        auto lines = sections(dir + "/signal.zevrecord");
+        int signalSections = 0;
+        for (const auto& line : lines)
+            signalSections += line.contains("signal") ? 1 : 0;
+        EXPECT_EQ(signalSections, 1);
+        EXPECT_TRUE(lines.back().contains("storage")); // the record ran to its last section
+        std::filesystem::remove_all(dir);
+    }
+}
+
+} // namespace
