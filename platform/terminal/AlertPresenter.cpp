@@ -17,18 +17,25 @@ std::vector<std::string> wrapText(std::string_view text, int width) {
         std::string_view paragraph(paragraphs.data() + start, stop - start);
         std::string line;
         int used = 0;
+        int blanks = 0; // blanks seen since the last word: kept inside a line, dropped at a break
         std::size_t wordStart = 0;
         while (wordStart <= paragraph.size()) {
             std::size_t wordEnd = paragraph.find(' ', wordStart);
             if (wordEnd == std::string_view::npos) wordEnd = paragraph.size();
             std::string word(paragraph.substr(wordStart, wordEnd - wordStart));
+            bool blankFollows = wordEnd < paragraph.size();
             wordStart = wordEnd + 1;
-            if (word.empty()) continue;
+            if (word.empty()) {
+                blanks += blankFollows ? 1 : 0;
+                continue;
+            }
             int w = columnsOfText(word);
-            if (used > 0 && used + 1 + w > width) {
+            int gap = used > 0 ? std::max(1, blanks) : 0;
+            if (used > 0 && used + gap + w > width) {
                 lines.push_back(line);
                 line.clear();
                 used = 0;
+                gap = 0;
             }
             // A word longer than a whole line is cut where the line ends.
             while (w > width) {
@@ -45,12 +52,10 @@ std::vector<std::string> wrapText(std::string_view text, int width) {
                 word = word.substr(head.size());
                 w = columnsOfText(word);
             }
-            if (used > 0) {
-                line += ' ';
-                ++used;
-            }
+            line.append(static_cast<std::size_t>(gap), ' ');
             line += word;
-            used += w;
+            used += gap + w;
+            blanks = blankFollows ? 1 : 0;
         }
         lines.push_back(line);
         start = stop + 1;

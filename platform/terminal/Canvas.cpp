@@ -7,21 +7,22 @@
 namespace term {
 
 int columnsOf(std::string_view cluster) {
-    int widest = 0;
-    bool first = true;
+    // A cluster is as wide as its base character; an emoji presentation selector makes it wide.
+    int width = 0;
+    bool base = true;
     ns::forEachScalar(cluster, [&](const ns::Scalar& decoded) {
         char32_t scalar = decoded.value;
-        if (!first && scalar != 0xFE0F) return; // a cluster is as wide as its base (emoji selector aside)
-        if (scalar == 0xFE0F && widest < 2) {
-            widest = 2;
-            return;
+        if (base) {
+            base = false;
+            int w = ::wcwidth(static_cast<wchar_t>(scalar));
+            if (scalar >= 0x1F000 && scalar <= 0x1FAFF)
+                w = 2; // pictographs are wide in every terminal we meet
+            width = w < 0 ? 1 : w;
+        } else if (scalar == 0xFE0F) {
+            width = 2;
         }
-        first = false;
-        int w = ::wcwidth(static_cast<wchar_t>(scalar));
-        if (scalar >= 0x1F000 && scalar <= 0x1FAFF) w = 2; // pictographs are wide in every terminal we meet
-        widest = w < 0 ? 1 : w;
     });
-    return widest;
+    return width;
 }
 
 int columnsOfText(std::string_view text) {

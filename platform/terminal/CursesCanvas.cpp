@@ -64,7 +64,9 @@ void CursesCanvas::put(int x, int y, std::string_view cluster, int, const Style&
             n = 1;
             state = std::mbstate_t{};
         }
-        wide.push_back(wc);
+        // Variation selectors are left out: terminals disagree on them, and a cell that carries one is
+        // dropped by some of them altogether.
+        if (!(wc >= 0xFE00 && wc <= 0xFE0F) || wide.empty()) wide.push_back(wc);
         p += n;
         if (wide.size() >= CCHARW_MAX - 1) break;
     }

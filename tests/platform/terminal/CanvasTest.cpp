@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 namespace {
 
 using term::MemoryCanvas;
@@ -25,10 +27,24 @@ TEST(Canvas, CharactersTakeTheirDisplayWidth) {
     int used = canvas.text(0, 0, "e\u0301🙂x");
     EXPECT_EQ(used, 4);
     EXPECT_EQ(canvas.row(0), "e\u0301🙂x");
-    EXPECT_EQ(term::columnsOfText("❗️"), 2);
+    EXPECT_EQ(term::columnsOf("❗\uFE0F"), 2);
+    EXPECT_EQ(term::columnsOf("e\u0301"), 1);
+    MemoryCanvas settings(30, 1);
+    settings.text(0, 0, "answer \u2757\uFE0Findicator");
+    EXPECT_EQ(settings.row(0), "answer \u2757\uFE0Findicator");
     // A wide character that does not fit whole is left out.
     MemoryCanvas narrow(3, 1);
     EXPECT_EQ(narrow.text(0, 0, "ab🙂"), 2);
+}
+
+TEST(Canvas, WidthsHoldInAUtf8LocaleAsTheProgramRunsIt) {
+    std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
+    EXPECT_EQ(term::columnsOf("\u2757\uFE0F"), 2);
+    EXPECT_EQ(term::columnsOf("\u2713"), 1);
+    EXPECT_EQ(term::columnsOf("a\u0301"), 1);
+    EXPECT_EQ(term::columnsOfText("\u4E2D\u6587"), 4);
+    std::setlocale(LC_CTYPE, previous.c_str());
 }
 
 TEST(Canvas, InvalidBytesDrawWithoutCrashing) {
@@ -67,6 +83,9 @@ TEST(Wrap, BreaksAtBlanksKeepsLineBreaksAndCutsOverlongWords) {
     EXPECT_EQ(term::wrapText("a\n\nb", 10), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(term::wrapText("abcdefghij", 4), (std::vector<std::string>{"abcd", "efgh", "ij"}));
     EXPECT_EQ(term::wrapText("anything", 0), std::vector<std::string>{});
+    // Two blanks after a full stop stay two inside a line and go at a break.
+    EXPECT_EQ(term::wrapText("e-mail.  Please check", 30), std::vector<std::string>{"e-mail.  Please check"});
+    EXPECT_EQ(term::wrapText("e-mail.  Please", 8), (std::vector<std::string>{"e-mail.", "Please"}));
 }
 
 } // namespace
