@@ -66,6 +66,11 @@ std::uintptr_t skipBlock(ZEVDwarfCursor* cursor) {
     return start;
 }
 
+// A factored offset; damaged tables may overflow it, which wraps instead of being undefined.
+std::int64_t factored(std::uint64_t value, std::int64_t factor) {
+    return static_cast<std::int64_t>(value * static_cast<std::uint64_t>(factor));
+}
+
 void setRule(ZEVDwarfRegisterRules* rules, std::uint64_t reg, std::uint32_t kind, std::int64_t value,
              int registerCount = ZEVDwarfRegisterCount) {
     if (reg >= static_cast<std::uint64_t>(registerCount)) return; // registers we do not track keep no rule
@@ -244,7 +249,7 @@ bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std:
         return false;
     }
     std::uintptr_t cieAddress = pointerField - fde->ciePointer;
-    if (!ZEVDwarfParseCIERecord(cie, cieAddress, cieAddress + 0x10000, pages)) {
+    if (!ZEVDwarfParseCIERecord(cie, cieAddress, end, pages)) {
         ZEVSDKLog("%s: Error: Unable to parse CIE record\n", "ZEVDwarfParseFDERecord");
         return false;
     }
@@ -351,8 +356,7 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
             continue;
         case 0x80:
             setRule(rules, operand, ZEVDwarfRuleOffset,
-                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment,
-                    dialect.registerCount);
+                    factored(ZEVDwarfReadULEB128(&cursor), cie->dataAlignment), dialect.registerCount);
             continue;
         case 0xC0:
             if (initial == nullptr) return false;
@@ -383,8 +387,7 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         case 0x05: // offset_extended
             reg = ZEVDwarfReadULEB128(&cursor);
             setRule(rules, reg, ZEVDwarfRuleOffset,
-                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment,
-                    dialect.registerCount);
+                    factored(ZEVDwarfReadULEB128(&cursor), cie->dataAlignment), dialect.registerCount);
             break;
         case 0x06: // restore_extended
             reg = ZEVDwarfReadULEB128(&cursor);
@@ -438,26 +441,29 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
             break;
         case 0x11: // offset_extended_sf
             reg = ZEVDwarfReadULEB128(&cursor);
-            setRule(rules, reg, ZEVDwarfRuleOffset, ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment,
+            setRule(rules, reg, ZEVDwarfRuleOffset,
+                    factored(static_cast<std::uint64_t>(ZEVDwarfReadSLEB128(&cursor)), cie->dataAlignment),
                     dialect.registerCount);
             break;
         case 0x12: // def_cfa_sf
             rules->cfaRegister = ZEVDwarfReadULEB128(&cursor);
-            rules->cfaOffset = ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment;
+            rules->cfaOffset =
+                factored(static_cast<std::uint64_t>(ZEVDwarfReadSLEB128(&cursor)), cie->dataAlignment);
             rules->cfaExpression = 0;
             break;
         case 0x13: // def_cfa_offset_sf
-            rules->cfaOffset = ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment;
+            rules->cfaOffset =
+                factored(static_cast<std::uint64_t>(ZEVDwarfReadSLEB128(&cursor)), cie->dataAlignment);
             break;
         case 0x14: // val_offset
             reg = ZEVDwarfReadULEB128(&cursor);
             setRule(rules, reg, ZEVDwarfRuleValOffset,
-                    static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment,
-                    dialect.registerCount);
+                    factored(ZEVDwarfReadULEB128(&cursor), cie->dataAlignment), dialect.registerCount);
             break;
         case 0x15: // val_offset_sf
             reg = ZEVDwarfReadULEB128(&cursor);
-            setRule(rules, reg, ZEVDwarfRuleValOffset, ZEVDwarfReadSLEB128(&cursor) * cie->dataAlignment,
+            setRule(rules, reg, ZEVDwarfRuleValOffset,
+                    factored(static_cast<std::uint64_t>(ZEVDwarfReadSLEB128(&cursor)), cie->dataAlignment),
                     dialect.registerCount);
             break;
         case 0x16: // val_expression
@@ -471,8 +477,7 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         case 0x2F: // GNU_negative_offset_extended
             reg = ZEVDwarfReadULEB128(&cursor);
             setRule(rules, reg, ZEVDwarfRuleOffset,
-                    -static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor)) * cie->dataAlignment,
-                    dialect.registerCount);
+                    factored(0 - ZEVDwarfReadULEB128(&cursor), cie->dataAlignment), dialect.registerCount);
             break;
         default:
             ZEVSDKLog("%s: Error: Unrecognized DWARF instruction 0x%x\n", "ZEVDwarfInstructionsEnumerate",

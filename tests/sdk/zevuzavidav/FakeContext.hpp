@@ -24,7 +24,8 @@ class FakeContext {
         ZEVContext& shared = ZEVContextShared();
         shared.readOnly = readOnly_.get();
         shared.writable = writable_.get();
-        shared.allocator = nullptr;
+        // Paths live in a guarded mapping of their own, as in a real context (never freed, never leaked).
+        shared.allocator = ZEVAllocatorCreate(4096, 16384);
         shared.loggingQueue = std::make_shared<ZEVSerialQueue>("com.rizudiz.zevuzavidav.ios.logging");
         ZEVUserLoggingPreparePaths(&readOnly_->logging, dir_.c_str(), &data);
         ZEVUserLoggingInitialize(&readOnly_->logging, &writable_->logging);

@@ -132,14 +132,13 @@ TEST_F(RecordFileTest, ReaderSkipsACutOffLastLineAndNonObjectLines) {
 }
 
 TEST_F(RecordFileTest, ReaderSurvivesFuzzedBytes) {
+    static const char alphabet[] = "{}[]\":,\n0123truefalsenull\\u";
     std::mt19937 random(1234);
     for (int round = 0; round < 200; ++round) {
-        std::string bytes(static_cast<std::size_t>(random() % 400), '\0');
+        std::string bytes(random() % 400, '\0');
         for (auto& c : bytes)
-            c = static_cast<char>("{}[]\":,\n0123truefalsenull\\u"[random() % 29]);
-        if (round % 3 == 0)
-            bytes[random() % (bytes.size() + 1 ? bytes.size() + 1 : 1) % (bytes.size() ? bytes.size() : 1)] =
-                static_cast<char>(random());
+            c = alphabet[random() % (sizeof alphabet - 1)];
+        if (round % 3 == 0 && !bytes.empty()) bytes[random() % bytes.size()] = static_cast<char>(random());
         std::ofstream(path_, std::ios::binary) << bytes;
         auto sections = ZEVFileReadSections(path_.c_str(), false);
         ASSERT_TRUE(sections.has_value());
