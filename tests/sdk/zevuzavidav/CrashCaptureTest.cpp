@@ -109,6 +109,9 @@ __attribute__((noinline)) void throwRuntimeError() {
 __attribute__((noinline)) void throwInt() {
     throw 42;
 }
+__attribute__((noinline)) void throwCString() {
+    throw "a C string";
+}
 
 // A stand-in for the platform's exception objects, recognised through the catcher seam.
 struct TestExceptionObject {
@@ -359,6 +362,7 @@ TEST_P(CrashException, RecordsTheExceptionSectionBeforeTheProcessState) {
 INSTANTIATE_TEST_SUITE_P(
     CrashExceptions, CrashException,
     ::testing::Values(ExceptionCase{"RuntimeError", throwRuntimeError, "c++", "std::runtime_error", "boom"},
+                      ExceptionCase{"CString", throwCString, "c++", "char const*", "a C string"},
                       ExceptionCase{"ThrowInt", throwInt, "c++", "int", ""},
                       ExceptionCase{"ExceptionObject", throwExceptionObject, "objective-c",
                                     "NSRangeException", "index 3 beyond bounds"}),

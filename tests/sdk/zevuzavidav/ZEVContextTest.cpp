@@ -1,0 +1,83 @@
+#include "platform/darwin/ExceptionPorts.hpp"
+#include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
+#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
+#include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
+#include "tests/sdk/zevuzavidav/FakeContext.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+TEST(ContextTest, TheCrashClaimIsWonOnceAndOnlyAfterInitialization) {
+    FakeContext context;
+    context.readOnly().initialized.store(0);
+    EXPECT_FALSE(ZEVContextMarkAndCheckIfCrashed());
+    EXPECT_EQ(context.writable().crashClaimed.load(), 0);
+    context.readOnly().initialized.store(1);
+    EXPECT_FALSE(ZEVContextMarkAndCheckIfCrashed());
+    EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed());
+    EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed());
+}
+
+TEST(MachExceptionTest, RegisteredMaskFollowsTheOSVersionAndTheLeaveOutMask) {
+    struct Case {
+        std::uint32_t os, leaveOut, expected;
+    } cases[] = {{0, 0x2, 0x4C}, {60000, 0x2, 0x104C}, {90000, 0, 0x104E}, {0, 0, 0x4E}, {0, 0x4E, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ZEVMachExceptionRegisteredMask(c.os, c.leaveOut), c.expected) << c.os;
+    EXPECT_EQ(ZEVMachExceptionMaskForSignal(SIGSEGV), 0x2u);
+    EXPECT_EQ(ZEVMachExceptionMaskForSignal(SIGABRT), 0x400u);
+    EXPECT_EQ(ZEVMachExceptionMaskForSignal(SIGUSR1), 0u);
+    EXPECT_STREQ(ZEVMachExceptionCodeName(1, 2), "KERN_PROTECTION_FAILURE");
+    EXPECT_EQ(ZEVMachExceptionCodeName(6, 1), nullptr);
+    EXPECT_STREQ(ZEVMachExceptionName(6), "EXC_BREAKPOINT");
+}
+
+TEST(MachExceptionTest, UnregisteringPutsBackTheEarlierHandlersIncludingNone) {
+    ZEVMachExceptionReadOnlyContext part{};
+    ASSERT_TRUE(darwin::exceptionPortAllocate(&part.port));
+    part.registeredMask = 0x4E;
+    part.savedCount = ZEVMachExceptionSavedCapacity;
+    ASSERT_TRUE(darwin::taskSwapExceptionPorts(
+        part.registeredMask, part.port, darwin::kExceptionDefaultWithCodes, darwin::kThreadStateNone,
+        part.savedMasks, part.savedPorts, part.savedBehaviors, part.savedFlavors, &part.savedCount));
+    ASSERT_EQ(part.savedCount, 1u); // no earlier handler: one entry, with no port
+    EXPECT_EQ(part.savedPorts[0], 0u);
+    EXPECT_EQ(part.savedMasks[0], 0x4Eu);
+    ASSERT_TRUE(ZEVMachExceptionUnregister(&part, part.registeredMask));
+    std::uint32_t masks[14], ports[14], count = 14;
+    std::int32_t behaviors[14], flavors[14];
+    ASSERT_TRUE(darwin::taskSwapExceptionPorts(0x4E, 0, 0, 0, masks, ports, behaviors, flavors, &count));
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(ports[0], 0u);
+    darwin::exceptionPortDeallocate(part.port);
+}
+
+TEST(ExceptionRecordTest, CustomExceptionsStopAtTheLimitAndCarryFramesOnlyWhenGiven) {
+    FakeContext context;
+    ZEVContextShared().exceptionQueue =
+        std::make_shared<ZEVSerialQueue>("com.rizudiz.zevuzavidav.ios.exception");
+    std::string custom = context.dir() + "/custom_exception.zevrecord";
+    context.readOnly().exception.customPath = custom.c_str();
+    context.readOnly().exception.customExceptionLimit = 16;
+    std::vector<ZEVStackFrame> frames = {ZEVStackFrame::stackFrameWithAddress(0x1234)};
+    frames[0].symbol = "main";
+    for (int i = 0; i < 17; ++i) {
+        ZEVExceptionRecord(ZEVExceptionTypeCustom, "Name", "Reason", i == 0 ? &frames : nullptr, false);
+    }
+    ZEVExceptionRecord(ZEVExceptionTypeJavaScript, "exception", "boom", nullptr, false);
+    auto lines = ZEVFileReadSections(custom.c_str(), false);
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 16u);
+    EXPECT_EQ((*lines)[0]["exception"]["type"], "custom");
+    EXPECT_EQ((*lines)[0]["exception"]["frames"][0]["pc"], 0x1234);
+    EXPECT_EQ((*lines)[0]["exception"]["frames"][0]["symbol"], "6d61696e");
+    EXPECT_FALSE((*lines)[1]["exception"].contains("frames"));
+    EXPECT_EQ(context.writable().logging.customExceptionCount, 16u);
+    ZEVContextShared().exceptionQueue.reset();
+}
+
+} // namespace
