@@ -39,7 +39,10 @@ class SettingsFlow : public ::testing::Test {
         iconBytes_ = home_.bundle().writePNG("Icon-60@2x.png", 120, 120);
         model_ = ZOVApplicationIdentiferModel::initWithInstallID(
             "INSTALL-ID", machotest::fixturePath("fat-armv7-arm64"), ns::Bundle::main());
-        directory_ = (ns::Sandbox::caches() / "io.zovaze.sdk.ios.data" / "com.velotest.app").string();
+        // The cache the running app uses: <Caches>/io.zovaze.sdk.ios.data/<bundle id>.
+        directory_ = ZOVSettingsOnboardingManager::defaultSettingsDirectoryPath();
+        EXPECT_EQ(directory_,
+                  (ns::Sandbox::caches() / "io.zovaze.sdk.ios.data" / "com.velotest.app").string());
         manager_ = ZOVSettingsOnboardingManager::initWithApplicationIdentifierModel(
             model_, server_.pinnedClient(), directory_);
         observer_ = ns::NotificationCenter::defaultCenter().addObserver(

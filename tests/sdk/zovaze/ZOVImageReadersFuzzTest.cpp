@@ -29,7 +29,7 @@ class GuardedBuffer {
 
     const std::uint8_t* place(const Bytes& bytes) {
         std::uint8_t* start = base_ + dataPages_ * page_ - bytes.size();
-        std::memcpy(start, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(start, bytes.data(), bytes.size());
         return start;
     }
 
