@@ -21,7 +21,7 @@ std::shared_ptr<ZEVURLSessionDownloadTask> ZEVURLSessionDownloadTask::task() {
     auto task = std::shared_ptr<ZEVURLSessionDownloadTask>(new ZEVURLSessionDownloadTask());
     std::weak_ptr<ZEVURLSessionDownloadTask> weak = task;
     task->outputStream_->setEventHandler([weak](net::StreamEvent event) {
-        if (auto me = weak.lock()) me->streamHandleEvent(event);
+        if (auto me = weak.lock()) me->stream(*me->outputStream_, event);
     });
     return task;
 }
@@ -76,8 +76,8 @@ void ZEVURLSessionDownloadTask::writeDataToStream(const std::vector<std::uint8_t
     });
 }
 
-void ZEVURLSessionDownloadTask::streamHandleEvent(net::StreamEvent event) {
-    if (event == net::StreamEvent::errorOccurred) completeForError();
+void ZEVURLSessionDownloadTask::stream(net::OutputStream&, net::StreamEvent handleEvent) {
+    if (handleEvent == net::StreamEvent::errorOccurred) completeForError();
 }
 
 void ZEVURLSessionDownloadTask::completeForError() {

@@ -33,7 +33,7 @@ class ZEVURLSessionDownloadTask final : public ZEVURLSessionDataTask {
     void connectionDidReceiveData(net::URLConnection&, const std::vector<std::uint8_t>& data) override;
     void writeDataToStream(const std::vector<std::uint8_t>& data);
     // The stream's events; an error event fails the download.
-    void streamHandleEvent(net::StreamEvent event);
+    void stream(net::OutputStream& stream, net::StreamEvent handleEvent);
     void completeForError();
 
   protected:

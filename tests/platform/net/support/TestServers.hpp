@@ -39,6 +39,9 @@ class TestHTTPSServer {
     void start() {
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
+        // stop() only interrupts a server that is already listening: wait until it is.
+        while (!server_.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     void stop() {
         server_.stop();
