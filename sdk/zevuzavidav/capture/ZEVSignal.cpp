@@ -8,6 +8,7 @@
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,9 @@
 namespace {
 
 constexpr int kSignals[ZEVSignalCount] = {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP};
+
+// The thread writing the crash record, 0 before any crash.
+std::atomic<pid_t> recordingThread{0};
 
 bool isDefault(const struct sigaction& action) {
     return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
@@ -155,20 +159,26 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     int savedErrno = errno;
     errno = 0;
     ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
-    ZEVSignalSafeRemoveHandlers();
-    sigset_t all;
-    sigfillset(&all);
-    if (sigprocmask(SIG_UNBLOCK, &all, nullptr) != 0) {
-        ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
-    }
     bool infoValid = reinterpret_cast<std::uintptr_t>(info) >= 4096;
+    pid_t me = darwin::currentThreadId();
     ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    if (readOnly != nullptr) {
+    // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the
+    // same moment waits for the record instead of killing the process with a default action. Only a
+    // fault inside the recording itself (on the recording thread) falls back to the default action.
+    if (readOnly == nullptr || recordingThread.load(std::memory_order_acquire) == me) {
+        ZEVSignalSafeRemoveHandlers();
+    } else {
+        sigset_t all;
+        sigfillset(&all);
+        if (sigprocmask(SIG_UNBLOCK, &all, nullptr) != 0) {
+            ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
+        }
         if (ZEVContextMarkAndCheckIfCrashed()) {
             ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred",
                       "ZEVSignalRecordSignal");
             ZEVContextEndAfterClaimedCrash();
         }
+        recordingThread.store(me, std::memory_order_release);
         ZEVFile file;
         if (!ZEVFileInitWithPath(&file, readOnly->signal.path, false)) {
             ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
@@ -177,7 +187,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
             const auto* context = reinterpret_cast<std::uintptr_t>(userContext) >= 4096
                                       ? static_cast<const ucontext_t*>(userContext)
                                       : nullptr;
-            ZEVHandler(&file, darwin::currentThreadId(), context);
+            ZEVHandler(&file, me, context);
             ZEVFileClose(&file);
         }
         ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);

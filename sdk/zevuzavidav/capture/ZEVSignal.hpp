@@ -1,10 +1,11 @@
 #pragma once
 // Crash capture for POSIX signals: one handler, on the alternate stack, for the seven crash signals.
 //
-// The handler resets the signals to their default action, claims the crash, writes a "signal" section
-// and the process state into "signal.zevrecord", and puts back the handlers that were installed
-// before ours. A fault is then re-executed and ends the process as it would have without us; a
-// signal that was sent (kill, raise) is raised again so that it does too. All of it is signal-safe.
+// The handler claims the crash, writes a "signal" section and the process state into
+// "signal.zevrecord", and puts back the handlers that were installed before ours. Another thread
+// crashing meanwhile waits for the record; a fault inside the recording takes the default action. A fault is
+// then re-executed and ends the process as it would have without us; a signal that was sent (kill, raise) is
+// raised again so that it does too. All of it is signal-safe.
 #include <csignal>
 #include <cstdint>
 

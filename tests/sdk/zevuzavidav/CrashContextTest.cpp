@@ -202,7 +202,7 @@ TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord)
 std::atomic<int> ready{0};
 
 TEST(CrashContext, OfTwoThreadsCrashingAtOnceOnlyOneRecords) {
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < 20; ++round) {
         std::string dir = makeDir();
         int status = inChild([&] {
             initialize(dir);
