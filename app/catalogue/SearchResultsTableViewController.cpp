@@ -100,22 +100,27 @@ void SearchResultsTableViewController::logSearchRequest() {
     auto backend = svc::sharedBackendClient();
     // The completion keeps this screen alive: it reads the search bar after the lesson has opened.
     auto self = std::static_pointer_cast<SearchResultsTableViewController>(shared_from_this());
-    backend->findObjectsInBackground(query, [self, backend, lessonID](auto, std::optional<ns::Error> error) {
-        if (error) {
-            ns::console("Error: " + error->description() + " " + error->localizedDescription());
-            return;
-        }
-        ns::console("Successfully retrieved LessonID");
-        svc::BackendObject request("SearchRequests");
-        request.setObject("lessonID", lessonID);
-        backend->saveInBackground(request, [](bool, std::optional<ns::Error>) {});
+    // The client is not kept alive by its own callback.
+    std::weak_ptr<svc::BackendClient> weakBackend = backend;
+    backend->findObjectsInBackground(
+        query, [self, weakBackend, lessonID](auto, std::optional<ns::Error> error) {
+            if (error) {
+                ns::console("Error: " + error->description() + " " + error->localizedDescription());
+                return;
+            }
+            ns::console("Successfully retrieved LessonID");
+            auto backend = weakBackend.lock();
+            if (!backend) return;
+            svc::BackendObject request("SearchRequests");
+            request.setObject("lessonID", lessonID);
+            backend->saveInBackground(request, [](bool, std::optional<ns::Error>) {});
 
-        const auto& text = self->searchController->searchBar()->text();
-        if (!text) return;
-        ns::console(*text);
-        if (text->empty()) return;
-        svc::BackendObject searched("SearchRequests");
-        searched.setObject("searchString", *text);
-        backend->saveInBackground(searched, [](bool, std::optional<ns::Error>) {});
-    });
+            const auto& text = self->searchController->searchBar()->text();
+            if (!text) return;
+            ns::console(*text);
+            if (text->empty()) return;
+            svc::BackendObject searched("SearchRequests");
+            searched.setObject("searchString", *text);
+            backend->saveInBackground(searched, [](bool, std::optional<ns::Error>) {});
+        });
 }
