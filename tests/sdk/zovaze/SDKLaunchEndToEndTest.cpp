@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <netinet/in.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -38,6 +42,68 @@ bool waitUntil(const std::function<bool()>& condition, double seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return condition();
+}
+
+// A port that takes connections into its backlog and never says a word: a settings server that hangs.
+class SilentPort {
+  public:
+    SilentPort() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd_, 16);
+        socklen_t length = sizeof address;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentPort() { ::close(fd_); }
+    int port() const { return port_; }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+TEST(SDKLaunch, AHangingSettingsServerDoesNotHoldUpTheStart) {
+    const std::filesystem::path bundle = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app";
+    if (!std::filesystem::exists(bundle / "velomarinth")) GTEST_SKIP() << "the program is not built";
+    if (shell("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+
+    SilentPort silent;
+    const std::string endpoint = "https://127.0.0.1:" + std::to_string(silent.port());
+    std::string pattern = (std::filesystem::temp_directory_path() / "zov-hang-XXXXXX").string();
+    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    const std::string socket = "zov-hang-" + std::to_string(::getpid());
+    const std::string command =
+        "env VELOMARINTH_HOME=" + home.string() +
+        " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse SettingsEndpoint=" + endpoint +
+        " TERM=xterm-256color " + (bundle / "velomarinth").string() + "; echo PROGRAM-ENDED; sleep 30";
+    const auto started = std::chrono::steady_clock::now();
+    shell("tmux -L " + socket + " new-session -d -s app -x 100 -y 30 '" + command + "'");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return shell("tmux -L " + socket + " capture-pane -p -t app").find("SWIFT BASICS") !=
+                   std::string::npos;
+        },
+        10));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
+    // The request is still waiting for its answer: nothing failed, nothing was cached.
+    const auto sandbox = home / "com.velomarinth.swift";
+    EXPECT_EQ(readText(sandbox / "Library" / "Logs" / "console.log").find("failed to download settings"),
+              std::string::npos);
+    shell("tmux -L " + socket + " send-keys -t app C-c");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return shell("tmux -L " + socket + " capture-pane -p -t app").find("PROGRAM-ENDED") !=
+                   std::string::npos;
+        },
+        10))
+        << "quitting must not wait for the SDK's request";
+    shell("tmux -L " + socket + " kill-server");
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
 }
 
 TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
