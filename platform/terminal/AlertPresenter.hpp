@@ -23,8 +23,4 @@ class AlertPresenter : public Presenter {
     std::size_t focus_ = 0;
 };
 
-// Splits `text` into lines of at most `width` columns, breaking at blanks where it can and at line
-// breaks always.
-std::vector<std::string> wrapText(std::string_view text, int width);
-
 } // namespace term

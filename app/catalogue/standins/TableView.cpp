@@ -3,14 +3,6 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 
-TableViewCell::TableViewCell(CellStyle style, std::string reuseIdentifier)
-    : reuseIdentifier_(std::move(reuseIdentifier)), style_(style), contentView_(std::make_shared<ui::View>()),
-      textLabel_(std::make_shared<ui::Label>()), detailTextLabel_(std::make_shared<ui::Label>()) {
-    addSubview(contentView_);
-    contentView_->addSubview(textLabel_);
-    contentView_->addSubview(detailTextLabel_);
-}
-
 void TableView::reloadData() {
     ++reloadRequests_;
     if (needsReload_) return;

@@ -1,6 +1,6 @@
 #include "app/catalogue/terminal/MailPresenter.hpp"
 
-#include "platform/terminal/AlertPresenter.hpp"
+#include "platform/terminal/TextWrap.hpp"
 
 MailPresenter::MailPresenter(std::shared_ptr<MailComposeViewController> screen) : screen_(screen) {}
 

@@ -1,6 +1,6 @@
-#include "platform/terminal/AlertPresenter.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/terminal/Style.hpp"
+#include "platform/terminal/TextWrap.hpp"
 
 #include <gtest/gtest.h>
 

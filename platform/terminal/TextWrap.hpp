@@ -1,0 +1,15 @@
+#pragma once
+// Breaking text into terminal lines.
+//
+// Failure contract: none; a width of 0 or less gives no lines, a word wider than the line is cut.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace term {
+
+// Splits `text` into lines of at most `width` columns, breaking at blanks where it can and at line
+// breaks always. Runs of blanks inside a line are kept; blanks at a break are dropped.
+std::vector<std::string> wrapText(std::string_view text, int width);
+
+} // namespace term
