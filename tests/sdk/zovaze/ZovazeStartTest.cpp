@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -307,6 +309,35 @@ TEST(ZovazeIdentity, KitVersionsAlwaysCarryThePlatformAndAreLoggedInDebug) {
     console.clear();
     sdk->kitVersionsByKitBundleIdentifier();
     EXPECT_TRUE(console.lines().empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST(ZovazeIdentity, SettingsAreTheManagersCachedDocument) {
+    Harness h;
+    const auto directory = h.folder.path() / "cache";
+    std::filesystem::create_directories(directory);
+    Zovaze::Environment environment;
+    environment.registry = &h.registry;
+    environment.bundle = h.bundle.get();
+    environment.readInstallationUUID = [] { return std::optional<std::string>("STORED"); };
+    environment.storeInstallationUUID = [](const std::string&) {};
+    environment.makeApplicationIdentifierModel = [](const std::optional<std::string>&) {
+        return std::shared_ptr<ZOVApplicationIdentiferModel>();
+    };
+    environment.makeSettingsManager = [&](std::shared_ptr<ZOVApplicationIdentiferModel> model) {
+        return ZOVSettingsOnboardingManager::initWithApplicationIdentifierModel(model, nullptr,
+                                                                                directory.string());
+    };
+    Zovaze sdk(environment);
+    EXPECT_EQ(sdk.settings(), nullptr);
+    std::ofstream(directory / "settings.json") << R"({"analytics": {"on": true}})";
+    ASSERT_TRUE(sdk.settings());
+    EXPECT_EQ((*sdk.settings())["analytics"]["on"], true);
+    EXPECT_EQ(sdk.installID(), "STORED");
+    EXPECT_FALSE(sdk.isFirstInstall());
 }
 
 } // namespace
