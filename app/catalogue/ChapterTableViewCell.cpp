@@ -1,7 +1,7 @@
 #include "app/catalogue/ChapterTableViewCell.hpp"
 
-ChapterTableViewCell::ChapterTableViewCell(CellStyle style, std::string reuseIdentifier)
-    : TableViewCell(style, std::move(reuseIdentifier)),
+ChapterTableViewCell::ChapterTableViewCell(ui::TableViewCellStyle style, std::string reuseIdentifier)
+    : ui::TableViewCell(style, std::move(reuseIdentifier)),
       cellImageView(std::make_shared<ui::ImageView>("lessonCell")), titleLabel(std::make_shared<ui::Label>()),
       lessonNumberLabel(std::make_shared<ui::Label>()),
       checkmarkView(std::make_shared<ui::ImageView>("checkmark")) {

@@ -2,15 +2,15 @@
 // The lesson row: the lesson's number, its title and a checkmark once completed.
 //
 // Failure contract: none. Main thread only.
-#include "app/catalogue/standins/TableView.hpp"
 #include "platform/uikit/ImageView.hpp"
 #include "platform/uikit/Label.hpp"
+#include "platform/uikit/TableView.hpp"
 
 #include <memory>
 
-class ChapterTableViewCell : public TableViewCell {
+class ChapterTableViewCell : public ui::TableViewCell {
   public:
-    ChapterTableViewCell(CellStyle style, std::string reuseIdentifier);
+    ChapterTableViewCell(ui::TableViewCellStyle style, std::string reuseIdentifier);
 
     std::shared_ptr<ui::ImageView> cellImageView;
     std::shared_ptr<ui::Label> titleLabel;

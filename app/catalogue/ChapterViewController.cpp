@@ -8,25 +8,23 @@ void ChapterViewController::loadView() {
     ui::ViewController::loadView();
     chapterNumberLabel = std::make_shared<ui::Label>();
     chapterTitleLabel = std::make_shared<ui::Label>();
-    tableView = std::make_shared<TableView>();
+    tableView = std::make_shared<ui::TableView>();
     for (const auto& label : {chapterNumberLabel, chapterTitleLabel}) {
         label->setTextColor(ui::Color::white());
         view()->addSubview(label);
     }
     tableView->setFrame(view()->bounds());
     view()->addSubview(tableView);
-    tableView->setDataSource(this);
-    tableView->setSelectionHandler([this](TableView&, IndexPath, TableViewCell& cell) {
-        // The "lessonSegue" leaves from the row cell itself.
-        performSegue("lessonSegue", &cell);
-    });
+    tableView->setDataSource(std::dynamic_pointer_cast<ChapterViewController>(weak_from_this().lock()));
+    // The "lessonSegue" leaves from the row cell itself.
+    tableView->setRowSegue("lessonSegue", weak_from_this());
 }
 
 void ChapterViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
     chapterTitleLabel->setText(chapter->title);
     chapterNumberLabel->setText("COURSE " + std::to_string(chapter->number));
-    tableView->setRowHeight(TableView::automaticDimension);
+    tableView->setRowHeight(ui::TableView::automaticDimension);
     tableView->setEstimatedRowHeight(20.0);
 }
 
@@ -50,24 +48,25 @@ void ChapterViewController::viewDidAppear(bool animated) {
     }
 }
 
-int ChapterViewController::numberOfRows(TableView&, int) {
+int ChapterViewController::numberOfRowsInSection(ui::TableView&, int) {
     return static_cast<int>(chapter->lessons.size());
 }
 
-std::shared_ptr<TableViewCell> ChapterViewController::cellForRow(TableView& table, IndexPath indexPath) {
+std::shared_ptr<ui::TableViewCell> ChapterViewController::cellForRowAtIndexPath(ui::TableView& table,
+                                                                                ui::IndexPath indexPath) {
     return configureLessonCell(table, indexPath);
 }
 
-std::shared_ptr<ChapterTableViewCell> ChapterViewController::configureLessonCell(TableView& table,
-                                                                                 IndexPath indexPath) {
+std::shared_ptr<ChapterTableViewCell> ChapterViewController::configureLessonCell(ui::TableView& table,
+                                                                                 ui::IndexPath indexPath) {
     auto cell = std::dynamic_pointer_cast<ChapterTableViewCell>(table.dequeueReusableCell("Cell"));
-    if (!cell) cell = std::make_shared<ChapterTableViewCell>(CellStyle::defaultStyle, "Cell");
+    if (!cell) cell = std::make_shared<ChapterTableViewCell>(ui::TableViewCellStyle::defaultStyle, "Cell");
     const auto& lesson = chapter->lessons.at(static_cast<std::size_t>(indexPath.row));
     if (cell->titleLabel) cell->titleLabel->setText(lesson->title);
     cell->lessonNumberLabel->setText(std::to_string(lesson->number));
     cell->contentView()->setBackgroundColor(ui::Color::black());
     cell->setUserInteractionEnabled(true);
-    cell->setSelectionStyle(CellSelectionStyle::gray);
+    cell->setSelectionStyle(ui::TableViewCellSelectionStyle::gray);
     cell->checkmarkView->setHidden(!lesson->completed);
     return cell;
 }
@@ -77,9 +76,9 @@ void ChapterViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::View
     auto destination = std::dynamic_pointer_cast<LessonViewController>(segue.destination());
     if (!destination) return;
     destination->lessons = static_cast<std::int64_t>(chapter->lessons.size());
-    auto* cell = dynamic_cast<TableViewCell*>(sender);
+    auto* cell = dynamic_cast<ui::TableViewCell*>(sender);
     if (!cell) return;
-    auto indexPath = tableView->indexPathForCell(cell);
+    auto indexPath = tableView->indexPathForCell(*cell);
     if (!indexPath) return;
     destination->lesson = chapter->lessons.at(static_cast<std::size_t>(indexPath->row));
     destination->chapter = chapter;

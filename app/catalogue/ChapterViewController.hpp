@@ -9,30 +9,32 @@
 // Failure contract: nothing is reported to the learner; a record id that matches no lesson marks
 // nothing. The inputs must be set before the view loads.
 #include "app/catalogue/ChapterTableViewCell.hpp"
-#include "app/catalogue/standins/TableView.hpp"
 #include "app/model/Chapter.hpp"
 #include "app/model/ProgressReport.hpp"
 #include "platform/uikit/Label.hpp"
+#include "platform/uikit/TableView.hpp"
 #include "platform/uikit/ViewController.hpp"
 
 #include <memory>
 
-class ChapterViewController : public ui::ViewController, public TableViewDataSource {
+class ChapterViewController : public ui::ViewController, public ui::TableViewDataSource {
   public:
     ProgressReport::Ptr progressReport;
     Chapter::Ptr chapter;
     std::shared_ptr<ui::Label> chapterNumberLabel;
     std::shared_ptr<ui::Label> chapterTitleLabel;
-    std::shared_ptr<TableView> tableView;
+    std::shared_ptr<ui::TableView> tableView;
 
     void loadView() override;
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
 
-    int numberOfRows(TableView& tableView, int section) override;
-    std::shared_ptr<TableViewCell> cellForRow(TableView& tableView, IndexPath indexPath) override;
+    int numberOfRowsInSection(ui::TableView& tableView, int section) override;
+    std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView& tableView,
+                                                             ui::IndexPath indexPath) override;
     void prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) override;
 
-    std::shared_ptr<ChapterTableViewCell> configureLessonCell(TableView& tableView, IndexPath indexPath);
+    std::shared_ptr<ChapterTableViewCell> configureLessonCell(ui::TableView& tableView,
+                                                              ui::IndexPath indexPath);
 };

@@ -1,7 +1,7 @@
 #include "app/catalogue/MainTableViewCell.hpp"
 
-MainTableViewCell::MainTableViewCell(CellStyle style, std::string reuseIdentifier)
-    : TableViewCell(style, std::move(reuseIdentifier)), chapterNumberLabel(std::make_shared<ui::Label>()),
+MainTableViewCell::MainTableViewCell(ui::TableViewCellStyle style, std::string reuseIdentifier)
+    : ui::TableViewCell(style, std::move(reuseIdentifier)), chapterNumberLabel(std::make_shared<ui::Label>()),
       chapterTitleLabel(std::make_shared<ui::Label>()), progressView(std::make_shared<ui::View>()),
       progressLabel(std::make_shared<ui::Label>()),
       progressViewWidthConstraint(std::make_shared<ui::LayoutConstraint>(0, "progressWidth")) {

@@ -2,15 +2,15 @@
 // The chapter row: position, title, "c / n" and a progress bar whose width is a constraint's constant.
 //
 // Failure contract: none. Main thread only.
-#include "app/catalogue/standins/TableView.hpp"
 #include "platform/uikit/Label.hpp"
 #include "platform/uikit/LayoutConstraint.hpp"
+#include "platform/uikit/TableView.hpp"
 
 #include <memory>
 
-class MainTableViewCell : public TableViewCell {
+class MainTableViewCell : public ui::TableViewCell {
   public:
-    MainTableViewCell(CellStyle style, std::string reuseIdentifier);
+    MainTableViewCell(ui::TableViewCellStyle style, std::string reuseIdentifier);
 
     std::shared_ptr<ui::Label> chapterNumberLabel;
     std::shared_ptr<ui::Label> chapterTitleLabel;

@@ -16,14 +16,11 @@
 
 void MainViewController::loadView() {
     ui::ViewController::loadView();
-    tableView = std::make_shared<TableView>();
-    tableView->setFrame(view()->bounds());
+    tableView = std::make_shared<ui::TableView>(view()->bounds());
     view()->addSubview(tableView);
-    tableView->setDataSource(this);
-    tableView->setSelectionHandler([this](TableView&, IndexPath, TableViewCell& cell) {
-        // The "Chapter" segue leaves from the row cell itself.
-        performSegue("Chapter", &cell);
-    });
+    tableView->setDataSource(std::dynamic_pointer_cast<MainViewController>(weak_from_this().lock()));
+    // The "Chapter" segue leaves from the row cell itself.
+    tableView->setRowSegue("Chapter", weak_from_this());
     auto settings = std::make_shared<ui::BarButtonItem>("Settings");
     settings->addAction([this](ui::BarButtonItem&) { openSettings(); });
     navigationItem().setLeftBarButtonItem(settings);
@@ -111,18 +108,19 @@ void MainViewController::viewDidAppear(bool animated) {
     requestReviewIfNeeded();
 }
 
-int MainViewController::numberOfRows(TableView&, int) {
+int MainViewController::numberOfRowsInSection(ui::TableView&, int) {
     return static_cast<int>(chapters.size());
 }
 
-std::shared_ptr<TableViewCell> MainViewController::cellForRow(TableView& table, IndexPath indexPath) {
+std::shared_ptr<ui::TableViewCell> MainViewController::cellForRowAtIndexPath(ui::TableView& table,
+                                                                             ui::IndexPath indexPath) {
     return configureChapterCell(table, indexPath);
 }
 
-std::shared_ptr<MainTableViewCell> MainViewController::configureChapterCell(TableView& table,
-                                                                            IndexPath indexPath) {
+std::shared_ptr<MainTableViewCell> MainViewController::configureChapterCell(ui::TableView& table,
+                                                                            ui::IndexPath indexPath) {
     auto cell = std::dynamic_pointer_cast<MainTableViewCell>(table.dequeueReusableCell("Cell"));
-    if (!cell) cell = std::make_shared<MainTableViewCell>(CellStyle::defaultStyle, "Cell");
+    if (!cell) cell = std::make_shared<MainTableViewCell>(ui::TableViewCellStyle::defaultStyle, "Cell");
 
     const auto& chapter = chapters.at(static_cast<std::size_t>(indexPath.row));
     cell->chapterNumberLabel->setText(std::to_string(indexPath.row + 1) + ".");
@@ -157,9 +155,9 @@ void MainViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::View* s
     const auto& identifier = segue.identifier();
     if (identifier == "Chapter") {
         auto destination = std::dynamic_pointer_cast<ChapterViewController>(segue.destination());
-        auto* cell = dynamic_cast<TableViewCell*>(sender);
+        auto* cell = dynamic_cast<ui::TableViewCell*>(sender);
         if (!destination || !cell) return;
-        auto indexPath = tableView->indexPathForCell(cell);
+        auto indexPath = tableView->indexPathForCell(*cell);
         if (!indexPath) return;
         destination->chapter = chapters.at(static_cast<std::size_t>(indexPath->row));
         destination->progressReport = progressReport;

@@ -12,20 +12,20 @@
 // and a fresh one is saved in its place (the unreadable bytes are kept aside by the record itself). A
 // chapter without lessons shows 0 / 0 and an empty bar.
 #include "app/catalogue/MainTableViewCell.hpp"
-#include "app/catalogue/standins/TableView.hpp"
 #include "app/model/Chapter.hpp"
 #include "app/model/ProgressReport.hpp"
+#include "platform/uikit/TableView.hpp"
 #include "platform/uikit/ViewController.hpp"
 
 #include <functional>
 #include <memory>
 #include <vector>
 
-class MainViewController : public ui::ViewController, public TableViewDataSource {
+class MainViewController : public ui::ViewController, public ui::TableViewDataSource {
   public:
     ProgressReport::Ptr progressReport;
     std::vector<Chapter::Ptr> chapters;
-    std::shared_ptr<TableView> tableView;
+    std::shared_ptr<ui::TableView> tableView;
 
     void loadView() override;
     void viewDidLoad() override;
@@ -33,15 +33,17 @@ class MainViewController : public ui::ViewController, public TableViewDataSource
     void viewDidLayoutSubviews() override;
     void viewDidAppear(bool animated) override;
 
-    int numberOfRows(TableView& tableView, int section) override;
-    std::shared_ptr<TableViewCell> cellForRow(TableView& tableView, IndexPath indexPath) override;
+    int numberOfRowsInSection(ui::TableView& tableView, int section) override;
+    std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView& tableView,
+                                                             ui::IndexPath indexPath) override;
     void prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) override;
 
     void buildCourse();
     void defaultAutoRunSetting();
     void defaultSoundSetting();
     void defaultErrorIndicatorSetting();
-    std::shared_ptr<MainTableViewCell> configureChapterCell(TableView& tableView, IndexPath indexPath);
+    std::shared_ptr<MainTableViewCell> configureChapterCell(ui::TableView& tableView,
+                                                            ui::IndexPath indexPath);
     void requestReviewIfNeeded();
 
     // The bar buttons of the storyboard that start the other two segues.

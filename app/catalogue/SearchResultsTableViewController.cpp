@@ -4,26 +4,28 @@
 #include "platform/foundation/Console.hpp"
 
 SearchResultsTableViewController::SearchResultsTableViewController()
-    : searchController(std::make_shared<SearchController>()) {}
+    : searchController(std::make_shared<ui::SearchController>(nullptr)) {}
 
 void SearchResultsTableViewController::loadView() {
     ui::ViewController::loadView();
-    tableView = std::make_shared<TableView>();
-    tableView->setFrame(view()->bounds());
+    tableView = std::make_shared<ui::TableView>(view()->bounds());
     view()->addSubview(tableView);
-    tableView->setDataSource(this);
-    tableView->setSelectionHandler(
-        [this](TableView& table, IndexPath indexPath, TableViewCell&) { didSelectRow(table, indexPath); });
+    auto self = std::dynamic_pointer_cast<SearchResultsTableViewController>(weak_from_this().lock());
+    tableView->setDataSource(self);
+    tableView->setDelegate(self);
 }
 
 void SearchResultsTableViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
-    searchController->setSearchResultsUpdater(this);
-    searchController->setDelegate(this);
+    auto self = std::dynamic_pointer_cast<SearchResultsTableViewController>(weak_from_this().lock());
+    searchController->setSearchResultsUpdater(self);
+    searchController->setDelegate(self);
     definesPresentationContext = true;
-    searchController->setDimsBackgroundDuringPresentation(false);
-    searchController->searchBar()->setSearchBarStyle(SearchBarStyle::minimal);
-    searchController->searchBar()->setTextColor(ui::Color::white());
+    searchController->setObscuresBackgroundDuringPresentation(false);
+    searchController->searchBar()->setSearchBarStyle(ui::SearchBarStyle::minimal);
+    // The typed text is white on the dark screen.
+    if (const auto& field = searchController->searchBar()->searchTextField())
+        field->setTextColor(ui::Color::white());
     tableView->setTableHeaderView(searchController->searchBar());
     candies = makeCandies(chapters);
     tableView->setBackgroundColor(ui::Color::black());
@@ -36,26 +38,26 @@ void SearchResultsTableViewController::viewDidAppear(bool animated) {
 }
 
 const std::vector<Candy>& SearchResultsTableViewController::displayedCandies() const {
-    const auto& text = searchController->searchBar()->text();
-    if (searchController->isActive() && text && !text->empty()) return filteredCandies;
+    if (searchController->isActive() && !searchController->searchBar()->text().empty())
+        return filteredCandies;
     return candies;
 }
 
-int SearchResultsTableViewController::numberOfRows(TableView&, int) {
+int SearchResultsTableViewController::numberOfRowsInSection(ui::TableView&, int) {
     return static_cast<int>(displayedCandies().size());
 }
 
-std::shared_ptr<TableViewCell> SearchResultsTableViewController::cellForRow(TableView& table,
-                                                                            IndexPath indexPath) {
+std::shared_ptr<ui::TableViewCell>
+SearchResultsTableViewController::cellForRowAtIndexPath(ui::TableView& table, ui::IndexPath indexPath) {
     auto cell = table.dequeueReusableCell("Cell");
-    if (!cell) cell = std::make_shared<TableViewCell>(CellStyle::subtitle, "Cell");
+    if (!cell) cell = std::make_shared<ui::TableViewCell>(ui::TableViewCellStyle::subtitle, "Cell");
     const auto& candy = displayedCandies().at(static_cast<std::size_t>(indexPath.row));
     cell->textLabel()->setText(candy.lessonName);
     cell->detailTextLabel()->setText(candy.chapterName);
     return cell;
 }
 
-void SearchResultsTableViewController::didSelectRow(TableView&, IndexPath indexPath) {
+void SearchResultsTableViewController::didSelectRowAtIndexPath(ui::TableView&, ui::IndexPath indexPath) {
     const auto& shown = displayedCandies();
     if (indexPath.row < 0 || static_cast<std::size_t>(indexPath.row) >= shown.size()) return;
     selectedCandy = shown[static_cast<std::size_t>(indexPath.row)];
@@ -73,18 +75,19 @@ void SearchResultsTableViewController::prepareForSegue(ui::StoryboardSegue& segu
     destination->progressReport = progressReport;
 }
 
-void SearchResultsTableViewController::updateSearchResults(SearchController& controller) {
-    filteredCandies = filterCandies(candies, controller.searchBar()->text().value_or(""));
+void SearchResultsTableViewController::updateSearchResultsForSearchController(
+    ui::SearchController& controller) {
+    filteredCandies = filterCandies(candies, controller.searchBar()->text());
     tableView->reloadData();
 }
 
-void SearchResultsTableViewController::didPresentSearchController(SearchController& controller) {
+void SearchResultsTableViewController::didPresentSearchController(ui::SearchController& controller) {
     controller.searchBar()->becomeFirstResponder();
 }
 
-void SearchResultsTableViewController::willDismissSearchController(SearchController& controller) {
-    const auto& text = controller.searchBar()->text();
-    ns::console(text ? "Optional(\"" + *text + "\")" : "nil");
+void SearchResultsTableViewController::willDismissSearchController(ui::SearchController& controller) {
+    // The bar's text is an optional on the phone, printed as such.
+    ns::console("Optional(\"" + controller.searchBar()->text() + "\")");
 }
 
 std::vector<Candy> SearchResultsTableViewController::filterCandies(const std::vector<Candy>& entries,
@@ -115,12 +118,11 @@ void SearchResultsTableViewController::logSearchRequest() {
             request.setObject("lessonID", lessonID);
             backend->saveInBackground(request, [](bool, std::optional<ns::Error>) {});
 
-            const auto& text = self->searchController->searchBar()->text();
-            if (!text) return;
-            ns::console(*text);
-            if (text->empty()) return;
+            const std::string text = self->searchController->searchBar()->text();
+            ns::console(text);
+            if (text.empty()) return;
             svc::BackendObject searched("SearchRequests");
-            searched.setObject("searchString", *text);
+            searched.setObject("searchString", text);
             backend->saveInBackground(searched, [](bool, std::optional<ns::Error>) {});
         });
 }

@@ -8,11 +8,11 @@
 // Failure contract: a backend failure prints one "Error: " line and is otherwise ignored; it never
 // blocks or undoes the navigation. Save outcomes are not looked at.
 #include "app/catalogue/Candy.hpp"
-#include "app/catalogue/standins/SearchController.hpp"
-#include "app/catalogue/standins/TableView.hpp"
 #include "app/model/Chapter.hpp"
 #include "app/model/ProgressReport.hpp"
 #include "platform/services/BackendClient.hpp"
+#include "platform/uikit/SearchController.hpp"
+#include "platform/uikit/TableView.hpp"
 #include "platform/uikit/ViewController.hpp"
 
 #include <memory>
@@ -21,9 +21,10 @@
 #include <vector>
 
 class SearchResultsTableViewController : public ui::ViewController,
-                                         public TableViewDataSource,
-                                         public SearchResultsUpdating,
-                                         public SearchControllerDelegate {
+                                         public ui::TableViewDataSource,
+                                         public ui::TableViewDelegate,
+                                         public ui::SearchResultsUpdating,
+                                         public ui::SearchControllerDelegate {
   public:
     SearchResultsTableViewController();
 
@@ -32,23 +33,25 @@ class SearchResultsTableViewController : public ui::ViewController,
     std::vector<Candy> filteredCandies;
     ProgressReport::Ptr progressReport;
     std::optional<Candy> selectedCandy;
-    std::shared_ptr<SearchController> searchController;
-    std::shared_ptr<TableView> tableView;
+    // No separate results screen: the results show in this screen's own table.
+    std::shared_ptr<ui::SearchController> searchController;
+    std::shared_ptr<ui::TableView> tableView;
     bool definesPresentationContext = false;
 
     void loadView() override;
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
 
-    int numberOfSections(TableView&) override { return 1; }
-    int numberOfRows(TableView& tableView, int section) override;
-    std::shared_ptr<TableViewCell> cellForRow(TableView& tableView, IndexPath indexPath) override;
-    void didSelectRow(TableView& tableView, IndexPath indexPath);
+    int numberOfSectionsInTableView(ui::TableView&) override { return 1; }
+    int numberOfRowsInSection(ui::TableView& tableView, int section) override;
+    std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView& tableView,
+                                                             ui::IndexPath indexPath) override;
+    void didSelectRowAtIndexPath(ui::TableView& tableView, ui::IndexPath indexPath) override;
     void prepareForSegue(ui::StoryboardSegue& segue, ui::View* sender) override;
 
-    void updateSearchResults(SearchController& searchController) override;
-    void didPresentSearchController(SearchController& searchController) override;
-    void willDismissSearchController(SearchController& searchController) override;
+    void updateSearchResultsForSearchController(ui::SearchController& searchController) override;
+    void didPresentSearchController(ui::SearchController& searchController) override;
+    void willDismissSearchController(ui::SearchController& searchController) override;
 
     std::vector<Candy> filterCandies(const std::vector<Candy>& candies, std::string_view searchText) const;
     void logSearchRequest();

@@ -50,12 +50,11 @@ std::string SettingsTableViewController::editionName(int edition) {
 
 void SettingsTableViewController::loadView() {
     ui::ViewController::loadView();
-    tableView = std::make_shared<TableView>();
-    tableView->setFrame(view()->bounds());
+    tableView = std::make_shared<ui::TableView>(view()->bounds());
     view()->addSubview(tableView);
-    tableView->setDataSource(this);
-    tableView->setSelectionHandler(
-        [this](TableView& table, IndexPath indexPath, TableViewCell&) { didSelectRow(table, indexPath); });
+    auto self = std::dynamic_pointer_cast<SettingsTableViewController>(weak_from_this().lock());
+    tableView->setDataSource(self);
+    tableView->setDelegate(self);
     setTitle("Settings");
 }
 
@@ -64,14 +63,14 @@ void SettingsTableViewController::viewWillAppear(bool animated) {
     tableView->reloadData();
 }
 
-int SettingsTableViewController::numberOfRows(TableView&, int) {
+int SettingsTableViewController::numberOfRowsInSection(ui::TableView&, int) {
     return runningEdition() == TargetHelper::zovudEro ? 6 : 7;
 }
 
-std::shared_ptr<TableViewCell> SettingsTableViewController::cellForRow(TableView& table,
-                                                                       IndexPath indexPath) {
+std::shared_ptr<ui::TableViewCell>
+SettingsTableViewController::cellForRowAtIndexPath(ui::TableView& table, ui::IndexPath indexPath) {
     auto cell = table.dequeueReusableCell("Cell");
-    if (!cell) cell = std::make_shared<TableViewCell>(CellStyle::defaultStyle, "Cell");
+    if (!cell) cell = std::make_shared<ui::TableViewCell>(ui::TableViewCellStyle::defaultStyle, "Cell");
     int row = indexPath.row;
     cell->textLabel()->setText(rowLabel(row));
     cell->setBackgroundColor(ui::Color::clear());
@@ -100,7 +99,7 @@ std::shared_ptr<TableViewCell> SettingsTableViewController::cellForRow(TableView
     return cell;
 }
 
-void SettingsTableViewController::didSelectRow(TableView&, IndexPath indexPath) {
+void SettingsTableViewController::didSelectRowAtIndexPath(ui::TableView&, ui::IndexPath indexPath) {
     switch (indexPath.row) {
     case 0:
         confirmResetProgress();

@@ -8,10 +8,10 @@
 // Failure contract: when mail cannot be sent, the "Could Not Send Email" alert replaces the composer.
 // The store address is opened without looking at the result.
 #include "app/catalogue/standins/MailComposeViewController.hpp"
-#include "app/catalogue/standins/TableView.hpp"
 #include "app/model/Chapter.hpp"
 #include "app/model/ProgressReport.hpp"
 #include "platform/uikit/Switch.hpp"
+#include "platform/uikit/TableView.hpp"
 #include "platform/uikit/ViewController.hpp"
 
 #include <memory>
@@ -20,21 +20,23 @@
 #include <vector>
 
 class SettingsTableViewController : public ui::ViewController,
-                                    public TableViewDataSource,
+                                    public ui::TableViewDataSource,
+                                    public ui::TableViewDelegate,
                                     public MailComposeViewControllerDelegate {
   public:
     static constexpr const char* supportEmail = "support@velomarinth.com";
 
     ProgressReport::Ptr progressReport;
     std::vector<Chapter::Ptr> chapters;
-    std::shared_ptr<TableView> tableView;
+    std::shared_ptr<ui::TableView> tableView;
 
     void loadView() override;
     void viewWillAppear(bool animated) override;
 
-    int numberOfRows(TableView& tableView, int section) override;
-    std::shared_ptr<TableViewCell> cellForRow(TableView& tableView, IndexPath indexPath) override;
-    void didSelectRow(TableView& tableView, IndexPath indexPath);
+    int numberOfRowsInSection(ui::TableView& tableView, int section) override;
+    std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView& tableView,
+                                                             ui::IndexPath indexPath) override;
+    void didSelectRowAtIndexPath(ui::TableView& tableView, ui::IndexPath indexPath) override;
 
     void autoRunSwitchChanged(ui::Switch& sender);
     void errorSwitchChanged(ui::Switch& sender);

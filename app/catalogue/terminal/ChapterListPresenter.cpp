@@ -11,7 +11,7 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
     if (!screen || !screen->tableView) return;
     screen->tableView->layoutIfNeeded();
-    const auto& cells = screen->tableView->visibleCells();
+    const auto cells = screen->tableView->visibleCells();
     int rows = static_cast<int>(cells.size());
     int top = area.y + 1;
     pageRows_ = std::max(1, area.height - 1);
@@ -55,9 +55,12 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
 bool ChapterListPresenter::handleKey(const term::Key& key) {
     auto screen = screen_.lock();
     if (!screen) return false;
-    int rows = screen->tableView ? screen->tableView->numberOfRows() : 0;
+    int rows = screen->tableView ? screen->tableView->numberOfRowsInSection(0) : 0;
     if (list_.handleKey(key, rows, pageRows_)) return true;
-    if (key.is(term::Key::Kind::enter)) return screen->tableView->selectRow({0, list_.focus()});
+    if (key.is(term::Key::Kind::enter)) {
+        screen->tableView->layoutIfNeeded();
+        return screen->tableView->selectRow({0, list_.focus()});
+    }
     if (key.isText("/")) {
         screen->openSearch();
         return true;

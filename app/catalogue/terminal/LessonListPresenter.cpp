@@ -13,7 +13,7 @@ void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {
                 plain.withBackground(term::palette::background));
     canvas.text(area.x + 2, area.y + 2, screen->chapterTitleLabel->text(), plain.bolded(), area.width - 4);
 
-    const auto& cells = screen->tableView->visibleCells();
+    const auto cells = screen->tableView->visibleCells();
     int rows = static_cast<int>(cells.size());
     int top = area.y + 4;
     pageRows_ = std::max(1, area.y + area.height - top);
@@ -44,9 +44,12 @@ void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {
 bool LessonListPresenter::handleKey(const term::Key& key) {
     auto screen = screen_.lock();
     if (!screen) return false;
-    int rows = screen->tableView ? screen->tableView->numberOfRows() : 0;
+    int rows = screen->tableView ? screen->tableView->numberOfRowsInSection(0) : 0;
     if (list_.handleKey(key, rows, pageRows_)) return true;
-    if (key.is(term::Key::Kind::enter)) return screen->tableView->selectRow({0, list_.focus()});
+    if (key.is(term::Key::Kind::enter)) {
+        screen->tableView->layoutIfNeeded();
+        return screen->tableView->selectRow({0, list_.focus()});
+    }
     return false;
 }
 

@@ -12,18 +12,21 @@ void SearchPresenter::draw(term::Canvas& canvas, term::Area area) {
     if (!screen || !screen->tableView) return;
     screen->tableView->layoutIfNeeded();
     term::Style plain = term::Style::fg(term::palette::text).withBackground(term::palette::background);
-    term::Style field = term::Style::fg(screen->searchController->searchBar()->textColor())
-                            .withBackground(term::palette::focus);
-    std::string text = screen->searchController->searchBar()->text().value_or("");
+    const auto& searchField = *screen->searchController->searchBar()->searchTextField();
+    term::Style field = term::Style::fg(searchField.textColor()).withBackground(term::palette::focus);
+    const std::string& text = searchField.text();
     canvas.text(area.x + 1, area.y + 1, "Search", plain.bolded());
     canvas.fill(area.x + 8, area.y + 1, area.width - 10, 1, field);
-    int used = canvas.text(area.x + 9, area.y + 1, text, field, area.width - 12);
-    if (text.empty())
+    canvas.text(area.x + 9, area.y + 1, text, field, area.width - 12);
+    if (text.empty()) {
         canvas.text(area.x + 9, area.y + 1, "lesson or chapter",
                     term::Style::fg(term::palette::muted).withBackground(term::palette::focus));
-    canvas.setCaret(term::Cell{area.x + 9 + used, area.y + 1});
+    }
+    auto caret = searchField.selectedRange().value_or(ui::Range{searchField.length(), 0}).location;
+    int caretColumn = term::columnsOfText(ns::characterPrefix(text, caret));
+    canvas.setCaret(term::Cell{area.x + 9 + std::min(caretColumn, area.width - 12), area.y + 1});
 
-    const auto& cells = screen->tableView->visibleCells();
+    const auto cells = screen->tableView->visibleCells();
     int rows = static_cast<int>(cells.size());
     int top = area.y + 3;
     pageRows_ = std::max(1, area.y + area.height - top);
@@ -36,9 +39,11 @@ void SearchPresenter::draw(term::Canvas& canvas, term::Area area) {
         canvas.fill(area.x, y, area.width, 1, base);
         canvas.text(area.x + 1, y, focused ? "›" : " ", base.bolded());
         int w = canvas.text(area.x + 3, y, cell->textLabel()->text(), base, area.width / 2);
-        canvas.text(area.x + 3 + w + 2, y, cell->detailTextLabel()->text(),
-                    term::Style::fg(term::palette::muted).withBackground(base.background.value()),
-                    area.width - w - 6);
+        if (cell->detailTextLabel()) {
+            canvas.text(area.x + 3 + w + 2, y, cell->detailTextLabel()->text(),
+                        term::Style::fg(term::palette::muted).withBackground(base.background.value()),
+                        area.width - w - 6);
+        }
     }
     if (rows == 0) canvas.text(area.x + 3, top, "No lesson matches.", term::Style::fg(term::palette::muted));
 }
@@ -46,23 +51,31 @@ void SearchPresenter::draw(term::Canvas& canvas, term::Area area) {
 bool SearchPresenter::handleKey(const term::Key& key) {
     auto screen = screen_.lock();
     if (!screen) return false;
-    int rows = screen->tableView ? screen->tableView->numberOfRows() : 0;
+    int rows = screen->tableView ? screen->tableView->numberOfRowsInSection(0) : 0;
     if (list_.handleKey(key, rows, pageRows_)) return true;
     if (key.is(term::Key::Kind::enter)) {
         screen->tableView->layoutIfNeeded();
         return screen->tableView->selectRow({0, list_.focus()});
     }
-    std::string text = screen->searchController->searchBar()->text().value_or("");
+    // Typing goes to the search field as user edits, so the controller filters on every change.
+    auto& field = *screen->searchController->searchBar()->searchTextField();
+    auto editing = [&] { return field.isEditing() || field.becomeFirstResponder(); };
     if (key.is(term::Key::Kind::text) && !key.text.empty()) {
-        screen->searchController->setSearchText(text + key.text);
+        if (editing()) field.typeText(key.text);
         list_.setFocus(0);
         return true;
     }
     if (key.is(term::Key::Kind::backspace)) {
-        if (text.empty()) return true;
-        auto characters = ns::characterCount(text);
-        screen->searchController->setSearchText(ns::characterPrefix(text, characters - 1));
+        if (editing()) field.deleteBackward();
         list_.setFocus(0);
+        return true;
+    }
+    if (key.is(term::Key::Kind::left) || key.is(term::Key::Kind::right)) {
+        if (!editing()) return true;
+        auto caret = field.selectedRange().value_or(ui::Range{field.length(), 0}).location;
+        if (key.is(term::Key::Kind::left) && caret > 0) --caret;
+        if (key.is(term::Key::Kind::right) && caret < field.length()) ++caret;
+        field.setSelectedRange(ui::Range{caret, 0});
         return true;
     }
     return false;

@@ -8,7 +8,7 @@ void SettingsPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
     if (!screen || !screen->tableView) return;
     screen->tableView->layoutIfNeeded();
-    const auto& cells = screen->tableView->visibleCells();
+    const auto cells = screen->tableView->visibleCells();
     int rows = static_cast<int>(cells.size());
     list_.firstVisibleRow(rows, rows);
     for (int r = 0; r < rows && area.y + 1 + r < area.y + area.height; ++r) {
@@ -34,11 +34,13 @@ void SettingsPresenter::draw(term::Canvas& canvas, term::Area area) {
 bool SettingsPresenter::handleKey(const term::Key& key) {
     auto screen = screen_.lock();
     if (!screen) return false;
-    int rows = screen->tableView->numberOfRows();
+    screen->tableView->layoutIfNeeded();
+    int rows = screen->tableView->numberOfRowsInSection(0);
     if (list_.handleKey(key, rows, rows)) return true;
     if (key.is(term::Key::Kind::enter) || key.isText(" ")) {
         if (list_.focus() >= rows) return false;
-        const auto& cell = screen->tableView->visibleCells()[static_cast<std::size_t>(list_.focus())];
+        auto cell = screen->tableView->cellForRowAtIndexPath({0, list_.focus()});
+        if (!cell) return false;
         if (auto toggle = std::dynamic_pointer_cast<ui::Switch>(cell->accessoryView()))
             return toggle->toggle();
         return screen->tableView->selectRow({0, list_.focus()});

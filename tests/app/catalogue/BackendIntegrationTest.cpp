@@ -112,7 +112,7 @@ TEST_F(BackendIntegration, InstallationVideoLookupsAndSearchLogsReachTheServer) 
     world.settle();
     auto search = world.top<SearchResultsTableViewController>();
     ASSERT_TRUE(search);
-    search->searchController->setSearchText("swift basics");
+    typeSearch(*search->searchController, "swift basics");
     world.settle();
     ASSERT_TRUE(search->tableView->selectRow({0, 0}));
     ASSERT_TRUE(waitFor([&] { return seenCount("POST", "/classes/SearchRequests") == 2; }));
@@ -136,7 +136,7 @@ TEST_F(BackendIntegration, AServerAnsweringGarbageChangesNothingButConsoleLines)
     world.main().openSearch();
     world.settle();
     auto search = world.top<SearchResultsTableViewController>();
-    search->searchController->setSearchText("swift");
+    typeSearch(*search->searchController, "swift");
     world.settle();
     search->tableView->selectRow({0, 0});
     EXPECT_TRUE(world.top<LessonViewController>()); // opened without waiting

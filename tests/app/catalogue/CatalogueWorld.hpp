@@ -13,10 +13,22 @@
 #include "platform/services/NetworkReachability.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"
+#include "platform/uikit/SearchController.hpp"
 
 #include <fstream>
 #include <memory>
 #include <string>
+
+// Types `text` into the search bar as a person would, replacing what it held.
+inline void typeSearch(ui::SearchController& controller, const std::string& text) {
+    auto& field = *controller.searchBar()->searchTextField();
+    if (!field.isEditing()) field.becomeFirstResponder();
+    field.setSelectedRange(ui::Range{0, field.length()});
+    if (text.empty())
+        field.deleteBackward();
+    else
+        field.typeText(text);
+}
 
 class CatalogueWorld {
   public:

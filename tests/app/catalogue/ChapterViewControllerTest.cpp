@@ -41,10 +41,10 @@ TEST_F(LessonList, HeaderAndRowsShowTheChaptersOwnNumbers) {
     ASSERT_TRUE(screen);
     EXPECT_EQ(screen->chapterNumberLabel->text(), "COURSE 12");
     EXPECT_EQ(screen->chapterTitleLabel->text(), "ENUMS");
-    EXPECT_EQ(screen->tableView->numberOfRows(), 4);
+    EXPECT_EQ(screen->tableView->numberOfRowsInSection(0), 4);
     EXPECT_EQ(cell(*screen, 3).lessonNumberLabel->text(), "9");
     EXPECT_EQ(cell(*screen, 3).titleLabel->text(), "title CH12L9B");
-    EXPECT_EQ(cell(*screen, 0).selectionStyle(), CellSelectionStyle::gray);
+    EXPECT_EQ(cell(*screen, 0).selectionStyle(), ui::TableViewCellSelectionStyle::gray);
 }
 
 TEST_F(LessonList, CompletedLessonsShowCheckmarksAndSharedIdsCompleteTogether) {

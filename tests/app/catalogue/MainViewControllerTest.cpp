@@ -72,7 +72,7 @@ TEST(CatalogueStartup, UnreachableNetworkIsLoggedAndTheHomeStillShows) {
     ns::ConsoleCapture console;
     auto& home = world.launch();
     EXPECT_TRUE(console.contains("Internet connection FAILED"));
-    EXPECT_GT(home.tableView->numberOfRows(), 0);
+    EXPECT_GT(home.tableView->numberOfRowsInSection(0), 0);
 }
 
 struct EditionCase {
@@ -96,7 +96,7 @@ TEST_P(CatalogueEditions, EachEditionBuildsItsCourseInChapterOrder) {
     for (std::size_t i = 0; i < home.chapters.size(); ++i)
         EXPECT_EQ(home.chapters[i]->number, std::int64_t(i + 1));
     EXPECT_EQ(console.contains("ALERT: No app setup // returning default app"), edition.alert);
-    EXPECT_EQ(home.tableView->numberOfRows(), static_cast<int>(edition.chapters));
+    EXPECT_EQ(home.tableView->numberOfRowsInSection(0), static_cast<int>(edition.chapters));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -211,7 +211,6 @@ TEST(CatalogueSegues, ChapterRowHandsOnItsChapterAndTheSameRecord) {
 TEST(CatalogueSegues, ChapterSegueWithoutACellHandsNothingOn) {
     CatalogueWorld world;
     auto& home = world.launch();
-    home.tableView->setSelectionHandler(nullptr);
     auto destination = std::make_shared<ChapterViewController>();
     ui::StoryboardSegue segue("Chapter", home, destination);
     home.prepareForSegue(segue, nullptr);

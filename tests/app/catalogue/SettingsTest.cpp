@@ -25,14 +25,14 @@ class Settings : public ::testing::Test {
         screen = world->top<SettingsTableViewController>();
         ASSERT_TRUE(screen);
     }
-    TableViewCell& row(int r) { return *screen->tableView->visibleCells().at(static_cast<std::size_t>(r)); }
+    ui::TableViewCell& row(int r) { return *screen->tableView->cellForRowAtIndexPath({0, r}); }
     ui::Switch& toggle(int r) { return dynamic_cast<ui::Switch&>(*row(r).accessoryView()); }
     MainViewController& home() { return world->main(); }
 };
 
 TEST_F(Settings, RowsAndSwitchesReflectTheRecord) {
     open();
-    ASSERT_EQ(screen->tableView->numberOfRows(), 7);
+    ASSERT_EQ(screen->tableView->numberOfRowsInSection(0), 7);
     EXPECT_EQ(row(0).textLabel()->text(), "Reset progress");
     EXPECT_EQ(row(3).textLabel()->text(), "Email support@velomarinth.com");
     EXPECT_EQ(row(6).textLabel()->text(), "Sound");
@@ -46,7 +46,7 @@ TEST_F(Settings, RowsAndSwitchesReflectTheRecord) {
 
 TEST_F(Settings, ZovudEroEditionHasNoSoundRow) {
     open("com.velomarinth.zovudero");
-    ASSERT_EQ(screen->tableView->numberOfRows(), 6);
+    ASSERT_EQ(screen->tableView->numberOfRowsInSection(0), 6);
     EXPECT_EQ(row(5).textLabel()->text(), "Display wrong answer \u2757\uFE0Findicator");
 }
 
