@@ -9,6 +9,7 @@
 #include <atomic>
 #include <clocale>
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <termios.h>
 #include <unistd.h>
@@ -134,6 +135,10 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     if (!initscr()) return 1;
     gActive = true;
     gStopRequested = false;
+    // Whatever ends the process while the screen is ours (exit() from deep inside included) puts the
+    // terminal back first.
+    static const bool exitHookInstalled = [] { return std::atexit(restoreTerminalRaw) == 0; }();
+    (void)exitHookInstalled;
     installHandlers();
     gPreviousTerminate = std::set_terminate([] {
         restoreTerminalRaw();

@@ -3,7 +3,7 @@
 // where the terminal has them, the nearest of 256 otherwise), resize handling, and the main loop that
 // runs the main queue between keys.
 //
-// The terminal is restored on every way out: normal return, an exception, a fatal signal (SIGSEGV,
+// The terminal is restored on every way out: normal return, an exception, exit(), a fatal signal (SIGSEGV,
 // SIGBUS, SIGILL, SIGFPE, SIGABRT; the signal is then passed on to whoever handled it before, such as
 // the crash reporter), and SIGTERM/SIGHUP (which also end the loop).
 //
