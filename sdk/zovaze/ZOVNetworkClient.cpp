@@ -50,7 +50,8 @@ ZOVNetworkClient::initWithQueue(std::shared_ptr<dispatch::OperationQueue> queue)
 std::shared_ptr<ZOVNetworkClient>
 ZOVNetworkClient::initWithQueue(std::shared_ptr<dispatch::OperationQueue> queue,
                                 std::optional<ZOVCertificateArray> pinnedCertificates) {
-    return initWithSessionConfiguration(net::URLSessionConfiguration::defaultSessionConfiguration(),
+    // The facade's configuration: the platform's where its session service exists, else the SDK's own.
+    return initWithSessionConfiguration(ZEVURLSessionConfiguration::defaultSessionConfiguration(),
                                         std::move(queue), std::move(pinnedCertificates));
 }
 

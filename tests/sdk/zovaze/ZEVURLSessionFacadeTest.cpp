@@ -1,6 +1,7 @@
 // Which session and configuration the facade hands out, with and without the platform's service.
 #include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSession.hpp"
 #include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSessionConfiguration.hpp"
+#include "sdk/zovaze/ZOVNetworkClient.hpp"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,15 @@ TEST_F(ZEVURLSessionFacadeTest, WithoutItOwnObjectsAndNoBackgroundMode) {
     auto withoutDelegate = ZEVURLSession::sessionWithConfiguration(configuration);
     ASSERT_TRUE(withoutDelegate);
     EXPECT_FALSE(withoutDelegate->delegateQueue());
+}
+
+TEST_F(ZEVURLSessionFacadeTest, TheNetworkClientTakesItsConfigurationFromTheFacadeToo) {
+    ZEVURLSession::overrideNSURLSessionAvailability(false);
+    auto client = ZOVNetworkClient::initWithQueue(nullptr, std::nullopt);
+    ASSERT_TRUE(client);
+    auto own = std::dynamic_pointer_cast<ZEVURLSession>(client->session());
+    ASSERT_TRUE(own);
+    EXPECT_TRUE(std::dynamic_pointer_cast<ZEVURLSessionConfiguration>(own->configuration()));
 }
 
 } // namespace
