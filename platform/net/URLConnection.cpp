@@ -66,18 +66,27 @@ URLConnection::connectionWithRequest(const URLRequest& request,
 
 void URLConnection::start() {
     if (started_.exchange(true)) return;
+    if (!currentDelegate()) return; // cancelled before it started: nothing is made or sent
     auto& loader = shared();
     auto task = loader.session->dataTaskWithRequest(request_);
     if (!task) {
         deliverCompletion(ns::Error::make("NSURLErrorDomain", -1, "no task"));
         return;
     }
+    // Routed before the task can run, so that no event of it is missed.
+    loader.router->add(task->taskIdentifier(), shared_from_this());
+    bool live = false;
     {
         std::lock_guard lock(mutex_);
-        if (!delegate_) return; // cancelled before starting
-        task_ = task;
+        live = static_cast<bool>(delegate_);
+        if (live) task_ = task;
     }
-    loader.router->add(task->taskIdentifier(), shared_from_this());
+    // A cancel() that came meanwhile found no task to stop; this one never runs, and cancelling it
+    // while suspended takes it out of the shared session (its completion finds no delegate to tell).
+    if (!live) {
+        task->cancel();
+        return;
+    }
     task->resume();
 }
 

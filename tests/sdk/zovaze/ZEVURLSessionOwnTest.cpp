@@ -99,6 +99,19 @@ TEST_F(ZEVURLSessionOwnTest, WithoutHandlerTheDelegateHearsEverythingInOrder) {
     EXPECT_EQ(s->taskCount(), 0u);
 }
 
+TEST_F(ZEVURLSessionOwnTest, AResumeAfterCompletionStartsNothing) {
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto s = session(delegate);
+    auto task = s->dataTaskWithRequest(net::URLRequest(server_.url("/status/202")));
+    task->resume();
+    ASSERT_TRUE(delegate->completed.wait());
+    task->resume();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    s->delegateQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(server_.attempts("/status/202"), 1);
+    EXPECT_EQ(delegate->events(), (std::vector<std::string>{"response 202", "complete 0"}));
+}
+
 TEST_F(ZEVURLSessionOwnTest, TheTaskListIsAlwaysEmpty) {
     RawTCPServer silent(RawTCPServer::Behaviour::silent);
     auto s = session(std::make_shared<RecordingDelegate>());

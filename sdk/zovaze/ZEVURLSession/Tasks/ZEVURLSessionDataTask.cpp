@@ -5,17 +5,23 @@ std::shared_ptr<ZEVURLSessionDataTask> ZEVURLSessionDataTask::task() {
 }
 
 void ZEVURLSessionDataTask::resume() {
-    if (cancelled_) return;
+    // One connection per task, ever: not again after the first one has finished and been let go.
+    if (cancelled_ || resumed_.exchange(true)) return;
     auto expected = net::URLSessionTaskState::suspended;
     state_.compare_exchange_strong(expected, net::URLSessionTaskState::running);
     auto me = dataSelf();
     queue().async([me] {
         // Checked here too: a cancel that came before this block must keep the connection from starting.
-        if (me->cancelled_ || me->connection()) return;
+        if (me->cancelled_) return;
         auto request = me->originalRequest();
         if (!request) return;
         auto connection = net::URLConnection::connectionWithRequest(*request, me);
         me->setConnection(connection);
+        // A cancel() that ran between the check above and setConnection() found no connection to stop.
+        if (me->cancelled_) {
+            connection->cancel();
+            return;
+        }
         connection->start();
     });
 }

@@ -43,6 +43,7 @@ class ZEVURLSessionDataTask : public ZEVURLSessionTask, public net::URLConnectio
 
   private:
     std::atomic<bool> cancelled_{false};
+    std::atomic<bool> resumed_{false};
     std::atomic<bool> completed_{false};
     net::DataTaskCompletionHandler completionHandler_;
     std::shared_ptr<net::URLConnection> connection_;
