@@ -11,7 +11,8 @@
 //   --B--\r\n                                                         (end)
 //
 // Field and file names go in exactly as given. A part whose value, field name, bytes or file name is
-// absent (a null value counts as absent) is skipped without a trace.
+// absent (a null value counts as absent) is skipped without a trace; addFile() counts a file it cannot
+// read to its end (missing, a folder, a read error) as absent bytes.
 //
 // Failure contract: a write the stream does not take in full is logged ("[Zovaze] Failed to write data
 // to stream") and the rest of that piece is dropped; `length` counts only what was written in full.

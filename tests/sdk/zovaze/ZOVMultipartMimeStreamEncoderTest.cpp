@@ -73,6 +73,8 @@ TEST(ZOVMultipartMimeStreamEncoderTest, AbsentPiecesGiveNoPart) {
         e.addFileData(bytes("x"), std::nullopt, std::nullopt, std::string("n"));
         e.addFileData(bytes("x"), std::string("f"), std::nullopt, std::nullopt);
         e.addFile("/nonexistent/file", std::string("f"), std::nullopt, std::string("n"));
+        e.addFile(std::filesystem::temp_directory_path().string(), std::string("f"), std::nullopt,
+                  std::string("n")); // a folder is no readable file
     });
     EXPECT_EQ(encoded.body, "MIME-Version: 1.0\r\n--B0UND--\r\n");
     EXPECT_EQ(encoded.length, 25u + 5u);
