@@ -7,6 +7,30 @@
 #include <mutex>
 #include <thread>
 
+namespace {
+
+// The queues whose blocks the calling thread is running right now (innermost last): a sync call to
+// one of them runs at once instead of waiting for itself.
+thread_local const void* runningQueues[16];
+thread_local int runningDepth = 0;
+
+bool running(const void* queue) {
+    for (int i = 0; i < runningDepth; ++i) {
+        if (runningQueues[i] == queue) return true;
+    }
+    return false;
+}
+
+struct Running {
+    explicit Running(const void* queue) {
+        if (runningDepth < 16) runningQueues[runningDepth] = queue;
+        ++runningDepth;
+    }
+    ~Running() { --runningDepth; }
+};
+
+} // namespace
+
 struct ZEVSerialQueue::State {
     std::mutex mutex;
     std::condition_variable changed;
@@ -30,7 +54,10 @@ ZEVSerialQueue::ZEVSerialQueue(std::string label)
             auto block = std::move(state->blocks.front());
             state->blocks.pop_front();
             lock.unlock();
-            block();
+            {
+                Running mark(state);
+                block();
+            }
             lock.lock();
         }
         darwin::forgetCurrentThread();
@@ -55,8 +82,8 @@ void ZEVSerialQueue::async(std::function<void()> block) {
 }
 
 void ZEVSerialQueue::sync(const std::function<void()>& block) {
-    if (std::this_thread::get_id() == state_->worker.get_id()) {
-        block(); // already on the queue: running inline keeps the order and cannot deadlock
+    if (running(state_.get())) {
+        block(); // already on this queue: running inline keeps the order and cannot deadlock
         return;
     }
     // A gate block parks the worker until the caller has run its block, so nothing queued later can
@@ -87,5 +114,6 @@ void ZEVSerialQueue::sync(const std::function<void()>& block) {
             gate.changed.notify_all();
         }
     } release{*gate};
+    Running mark(state_.get());
     block();
 }

@@ -3,7 +3,8 @@
 //
 // Blocks run one at a time in submission order. async() hands a block to the queue's worker thread;
 // sync() waits for the blocks submitted before it and then runs the block on the caller's own thread,
-// so a crash recorded from inside sync() shows the caller's stack. The worker names itself after the
+// so a crash recorded from inside sync() shows the caller's stack. A sync() from a block already
+// running on the same queue runs at once rather than waiting for itself. The worker names itself after the
 // label, registers the label as its queue name for crash records and runs with an alternate signal
 // stack. Destruction drains the queue. Not for use at crash time.
 #include <functional>
