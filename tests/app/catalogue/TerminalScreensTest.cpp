@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using term::Key;
@@ -78,6 +80,42 @@ TEST_F(TerminalScreens, AnsweringALessonShowsTheCheckmarkAndTheProgressOnReturn)
     draw();
     EXPECT_NE(rowWith("SWIFT BASICS").find("1 / 20"), std::string::npos);
     EXPECT_NE(rowWith("SWIFT BASICS").find("█"), std::string::npos);
+}
+
+TEST_F(TerminalScreens, WordBarTypesItsWordsAndTheHintPanelClosesWithEsc) {
+    const auto& lessons = world.main().chapters[0]->lessons;
+    auto withWords = std::find_if(lessons.begin(), lessons.end(), [](const Lesson::Ptr& l) {
+        return l->inputAccessoryViewTextValues && !l->inputAccessoryViewTextValues->empty();
+    });
+    if (withWords == lessons.end()) GTEST_SKIP() << "no lesson of chapter 1 has keyboard words";
+    int row = static_cast<int>(withWords - lessons.begin());
+    const std::string firstWord = (*withWords)->inputAccessoryViewTextValues->front();
+
+    press(Key::named(Key::Kind::enter));
+    for (int i = 0; i < row; ++i)
+        press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::enter));
+    auto lesson = world.top<LessonViewController>();
+    ASSERT_TRUE(lesson);
+    ASSERT_EQ(lesson->lesson, *withWords);
+
+    press(Key::named(Key::Kind::tab));
+    draw();
+    EXPECT_TRUE(canvas.find(" " + firstWord + " ")) << canvas.screen(); // the word bar is up
+    press(Key::named(Key::Kind::enter));
+    auto field = lesson->lineHandles(static_cast<int>(lesson->lesson->textFieldInLine)).textField;
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->text(), firstWord);
+
+    type("~~"); // surely wrong: the line's error mark comes up
+    draw();
+    EXPECT_NE(rowWith("~~").find("!"), std::string::npos);
+    press(Key::ctrl('e'));
+    ASSERT_TRUE(lesson->helpView);
+    EXPECT_TRUE(lesson->helpView->isVisible());
+    press(Key::named(Key::Kind::escape));
+    EXPECT_FALSE(lesson->helpView->isVisible());
+    EXPECT_EQ(world.top<LessonViewController>(), lesson); // Esc closed the panel, not the screen
 }
 
 TEST_F(TerminalScreens, SearchFiltersAsYouTypeAndOpensTheChoice) {
