@@ -16,7 +16,7 @@
 bool ZEVProcessDebuggerAttached() {
     bool known = false;
     bool traced = darwin::processIsTraced(&known);
-    if (!known) ZEVSDKLog("%s: unable to read the tracer of this process\n", "ZEVProcessDebuggerAttached");
+    if (!known) ZEVSDKLog("%s: sysctl failed while trying to get kinfo_proc\n", "ZEVProcessDebuggerAttached");
     return traced;
 }
 

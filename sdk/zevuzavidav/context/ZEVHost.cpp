@@ -16,7 +16,8 @@ std::uint64_t ZEVHostClampPageSize(std::uint64_t pageSize, bool known) {
 
 std::uint64_t ZEVHostGetPageSize() {
     std::uint64_t size = darwin::hostPageSize();
-    if (size == 0) ZEVSDKLog("%s: sysconf failed while trying to get the page size\n", "ZEVHostGetPageSize");
+    if (size == 0)
+        ZEVSDKLog("%s: sysctlbyname failed while trying to get hw.pagesize\n", "ZEVHostGetPageSize");
     return ZEVHostClampPageSize(size, size != 0);
 }
 

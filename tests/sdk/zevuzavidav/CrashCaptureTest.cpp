@@ -294,6 +294,15 @@ TEST_P(CrashCapture, ChildDiesByItsSignalAndRecordsEveryThread) {
     }
     EXPECT_EQ(crashed, 1);
     EXPECT_EQ(helpers, 2);
+    // The crash reporter's own queue threads are named after their queues and report them.
+    bool loggingQueue = false;
+    for (std::size_t i = 0; i < queues.size(); ++i) {
+        if (queues[i] == "com.rizudiz.zevuzavidav.ios.logging") {
+            loggingQueue = true;
+            EXPECT_EQ(names[i], "com.rizudiz.zevuzavidav.ios.logging");
+        }
+    }
+    EXPECT_TRUE(loggingQueue) << queues;
 
     int metadataUnparsable = 0;
     auto metadata = readLines(child.dir + "/metadata.zevrecord", &metadataUnparsable);
