@@ -32,7 +32,13 @@ int columnsOfText(std::string_view text) {
     return total;
 }
 
-int Canvas::text(int x, int y, std::string_view text, const Style& style, int maxColumns) {
+Style Canvas::resolved(const Style& style) const {
+    if (style.background || !defaultBackground_) return style;
+    return style.withBackground(*defaultBackground_);
+}
+
+int Canvas::text(int x, int y, std::string_view text, const Style& given, int maxColumns) {
+    const Style style = resolved(given);
     int used = 0;
     if (y < 0 || y >= height()) return 0;
     for (const auto& cluster : ns::splitCharacters(text)) {
@@ -47,7 +53,8 @@ int Canvas::text(int x, int y, std::string_view text, const Style& style, int ma
     return used;
 }
 
-void Canvas::fill(int x, int y, int w, int h, const Style& style) {
+void Canvas::fill(int x, int y, int w, int h, const Style& given) {
+    const Style style = resolved(given);
     for (int row = y; row < y + h; ++row) {
         for (int column = x; column < x + w; ++column) {
             if (row >= 0 && row < height() && column >= 0 && column < width())

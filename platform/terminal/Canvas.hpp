@@ -36,9 +36,17 @@ class Canvas {
     // Where the blinking caret goes (nothing: hidden).
     virtual void setCaret(std::optional<Cell> caret) = 0;
 
+    // The background of text and fills whose style names none (the screen's own colour), so that a
+    // terminal with another default background shows no stripes. Absent: the terminal's default.
+    void setDefaultBackground(std::optional<ui::Color> color) { defaultBackground_ = color; }
+
   protected:
     // One character (cluster) of display width `columns` at (x, y).
     virtual void put(int x, int y, std::string_view cluster, int columns, const Style& style) = 0;
+
+  private:
+    Style resolved(const Style& style) const;
+    std::optional<ui::Color> defaultBackground_;
 };
 
 // Display width of one character: 0 for combining-only text, 2 for wide characters, else 1.

@@ -86,6 +86,7 @@ void FrontEnd::drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewC
 void FrontEnd::draw(Canvas& canvas) {
     canvas.clear();
     canvas.setCaret(std::nullopt);
+    canvas.setDefaultBackground(palette::background);
     if (canvas.height() < 3 || canvas.width() < 10) {
         canvas.text(0, 0, "Terminal too small", Style{});
         return;

@@ -56,6 +56,8 @@ class Tmux {
         run("tmux -L " + socket_ + " send-keys -t app -l " + quote(text));
     }
     std::string screen() { return run("tmux -L " + socket_ + " capture-pane -p -t app"); }
+    // The screen with its colours as escape sequences.
+    std::string colouredScreen() { return run("tmux -L " + socket_ + " capture-pane -e -p -t app"); }
 
     // Waits until the screen shows `text`; returns the screen (or "" after the timeout).
     std::string waitFor(const std::string& text, double seconds = 10) {
@@ -110,6 +112,11 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     tmux.literal(lesson.answer);
     shown = tmux.waitFor("✓");
     EXPECT_NE(lineWith(shown, "✓").find(lesson.answer), std::string::npos);
+    // In 256 colours: the checkmark in the success green (index 77), and so is the run button now.
+    auto coloured = tmux.colouredScreen();
+    EXPECT_NE(lineWith(coloured, "✓").find("38;5;77"), std::string::npos) << lineWith(coloured, "✓");
+    EXPECT_NE(lineWith(coloured, "Ctrl-R)").find("48;5;77"), std::string::npos)
+        << lineWith(coloured, "Ctrl-R)");
 
     tmux.keys("Escape");
     shown = tmux.waitFor("COURSE 1");

@@ -65,6 +65,16 @@ TEST(Canvas, StylesAreKeptPerCell) {
     EXPECT_FALSE(canvas.find("zz"));
 }
 
+TEST(Canvas, TextWithoutABackgroundTakesTheScreens) {
+    MemoryCanvas canvas(6, 1);
+    canvas.setDefaultBackground(ui::Color::black());
+    canvas.text(0, 0, "ab", term::Style::fg(ui::Color::white()));
+    canvas.text(2, 0, "cd",
+                term::Style::fg(ui::Color::white()).withBackground(ui::Color::rgb255(64, 64, 64)));
+    EXPECT_EQ(canvas.styleAt(0, 0).background, ui::Color::black());
+    EXPECT_EQ(canvas.styleAt(2, 0).background, ui::Color::rgb255(64, 64, 64));
+}
+
 TEST(Palette, ColoursMapToTheNearestOf256) {
     struct Case {
         ui::Color color;
