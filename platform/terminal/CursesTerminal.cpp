@@ -9,6 +9,7 @@
 #include <atomic>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <termios.h>
@@ -132,7 +133,14 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) return 1;
     std::setlocale(LC_ALL, "");
     gHaveSavedTermios = ::tcgetattr(STDIN_FILENO, &gSavedTermios) == 0;
-    if (!initscr()) return 1;
+    // newterm, unlike initscr, reports an unknown terminal type instead of ending the process.
+    SCREEN* screen = newterm(nullptr, stdout, stdin);
+    if (!screen) {
+        const char* type = std::getenv("TERM");
+        std::fprintf(stderr, "velomarinth: cannot use the terminal type '%s'.\n", type ? type : "");
+        return 1;
+    }
+    set_term(screen);
     gActive = true;
     gStopRequested = false;
     // Whatever ends the process while the screen is ours (exit() from deep inside included) puts the
@@ -167,6 +175,7 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
         removeHandlers();
         std::set_terminate(gPreviousTerminate);
         if (gActive.exchange(false)) endwin();
+        delscreen(screen);
     };
 
     try {

@@ -200,3 +200,22 @@ TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(EndToEnd, AnUnknownTerminalTypeIsNamedAndTheProgramEnds) {
+    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
+    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+
+    TempHome home;
+    Tmux tmux;
+    tmux.start("env VELOMARINTH_HOME=" + quote(home.path().string()) +
+               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=no-such-terminal " +
+               quote(program.string()) + "; echo status=$?");
+    auto shown = tmux.waitFor("PROGRAM-ENDED");
+    EXPECT_NE(shown.find("cannot use the terminal type 'no-such-terminal'"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("status=1"), std::string::npos) << shown;
+}
+
+} // namespace
