@@ -81,6 +81,14 @@ void FrontEnd::drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewC
     }
     int w = columnsOfText(title);
     canvas.text(std::max(x, (canvas.width() - w) / 2), 0, title, bar.bolded());
+    // Bar items show their titles; the screens' legends say which keys press them.
+    if (x == 1 && item.leftBarButtonItem() && item.leftBarButtonItem()->title()) {
+        canvas.text(x, 0, *item.leftBarButtonItem()->title(), bar);
+    }
+    if (auto right = item.rightItemTitle()) {
+        int rw = columnsOfText(*right);
+        canvas.text(std::max(0, canvas.width() - rw - 1), 0, *right, bar);
+    }
 }
 
 void FrontEnd::draw(Canvas& canvas) {

@@ -156,6 +156,14 @@ TEST_F(FrontEndTest, AScreenThatComesUpByAKeyGetsTheTerminalSize) {
     EXPECT_DOUBLE_EQ(second->view()->frame().width(), 700);
 }
 
+TEST_F(FrontEndTest, BarItemsShowTheirTitles) {
+    first->navigationItem().setRightBarButtonItem(std::make_shared<ui::BarButtonItem>("3/20"));
+    first->navigationItem().setLeftBarButtonItem(std::make_shared<ui::BarButtonItem>("Settings"));
+    frontEnd.draw(canvas);
+    EXPECT_TRUE(canvas.row(0).ends_with("3/20"));
+    EXPECT_TRUE(canvas.row(0).starts_with(" Settings"));
+}
+
 TEST_F(FrontEndTest, TooSmallTerminalSaysSo) {
     term::MemoryCanvas tiny(8, 2);
     frontEnd.draw(tiny);
