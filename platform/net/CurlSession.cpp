@@ -33,12 +33,8 @@ CurlSession::CurlSession(URLSessionConfigurationRef configuration, URLSessionDel
 }
 
 CurlSession::~CurlSession() {
+    // Tasks hold the session weakly: from here on their lock() finds nothing, so none can reach it.
     engine_->stop();
-    {
-        std::lock_guard lock(mutex_);
-        for (auto& task : tasks_)
-            task->detachFromSession();
-    }
     // The last reference may be dropped by a block running on the delegate queue itself; destroying the
     // queue there would wait for that very block, so the queue is let go on another thread.
     dispatch::global().async([queue = std::move(queue_)] {});

@@ -189,8 +189,4 @@ void CurlTask::engineDidComplete(std::optional<ns::Error> error,
         dispatch::global().async(std::move(deliver));
 }
 
-void CurlTask::detachFromSession() {
-    session_.reset();
-}
-
 } // namespace net::detail

@@ -47,15 +47,12 @@ class CurlTask final : public URLSessionTask {
     void engineDidComplete(std::optional<ns::Error> error, std::optional<std::vector<std::uint8_t>> body,
                            std::optional<std::string> downloadLocation);
 
-    // Session side: the session is going away without delivering anything more.
-    void detachFromSession();
-
   private:
     const std::uint64_t identifier_;
     const URLSessionTaskKind kind_;
     const URLRequest request_;
     const std::string uploadFile_;
-    std::weak_ptr<CurlSession> session_;
+    const std::weak_ptr<CurlSession> session_;
     DataTaskCompletionHandler dataHandler_;
     DownloadTaskCompletionHandler downloadHandler_;
 

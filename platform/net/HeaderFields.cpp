@@ -13,7 +13,17 @@ char lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// A field that can stand in a header block: a non-empty name without ':' and no line breaks anywhere.
+bool acceptable(std::string_view name, std::string_view value) {
+    return !name.empty() && safeText(name) && safeText(value) && name.find(':') == std::string_view::npos;
+}
+
 } // namespace
+
+std::vector<HeaderFields::Field>::iterator HeaderFields::find(std::string_view name) {
+    return std::find_if(fields_.begin(), fields_.end(),
+                        [&](const Field& f) { return namesEqual(f.first, name); });
+}
 
 bool HeaderFields::namesEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -23,10 +33,8 @@ bool HeaderFields::namesEqual(std::string_view a, std::string_view b) {
 }
 
 bool HeaderFields::set(std::string_view name, std::string_view value) {
-    if (name.empty() || !safeText(name) || !safeText(value) || name.find(':') != std::string_view::npos)
-        return false;
-    auto first = std::find_if(fields_.begin(), fields_.end(),
-                              [&](const Field& f) { return namesEqual(f.first, name); });
+    if (!acceptable(name, value)) return false;
+    auto first = find(name);
     if (first == fields_.end()) {
         fields_.emplace_back(std::string(name), std::string(value));
         return true;
@@ -40,10 +48,8 @@ bool HeaderFields::set(std::string_view name, std::string_view value) {
 }
 
 bool HeaderFields::add(std::string_view name, std::string_view value) {
-    if (name.empty() || !safeText(name) || !safeText(value) || name.find(':') != std::string_view::npos)
-        return false;
-    auto first = std::find_if(fields_.begin(), fields_.end(),
-                              [&](const Field& f) { return namesEqual(f.first, name); });
+    if (!acceptable(name, value)) return false;
+    auto first = find(name);
     if (first == fields_.end()) {
         fields_.emplace_back(std::string(name), std::string(value));
     } else {

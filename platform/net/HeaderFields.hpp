@@ -36,6 +36,7 @@ class HeaderFields {
     bool operator==(const HeaderFields&) const = default;
 
   private:
+    std::vector<Field>::iterator find(std::string_view name);
     std::vector<Field> fields_;
 };
 
