@@ -38,6 +38,36 @@ class ZOVNetworkClient::SessionDelegate final : public net::URLSessionDelegate {
     std::weak_ptr<ZOVNetworkClient> client_;
 };
 
+namespace {
+
+// The end of one attempt, for data and download requests alike: the outcome goes to the caller, or a
+// retry is scheduled, or the retry limit ends the request with (none, none, -6).
+template <class Payload, class Handler>
+void finishAttempt(const ZOVNetworkClient& client, const net::URLRequest& request, std::uint64_t retryLimit,
+                   std::uint64_t tries, const Payload& payload, const net::URLResponseRef& response,
+                   const std::optional<ns::Error>& error, const Handler& completionHandler,
+                   std::function<void()> nextAttempt) {
+    ZOVNetworkResponseHandler::handleCompletedResponse(
+        response, request, error, [&](bool retry, std::optional<ns::Error> outcome) {
+            if (!retry)
+                completionHandler(payload, response, outcome);
+            else if (tries >= retryLimit)
+                completionHandler(
+                    std::nullopt, nullptr,
+                    ZOVNetworkResponseHandler::errorForCode(ZOVNetworkErrorCodeRetryLimitReached, {}));
+            else
+                client.runAfterRetryValueFromResponse(response, tries, std::move(nextAttempt));
+        });
+}
+
+// The session made no task: the caller hears (none, none, -3) at once, on its own thread.
+template <class Handler> void noTask(const Handler& completionHandler) {
+    completionHandler(std::nullopt, nullptr,
+                      ZOVNetworkResponseHandler::errorForCode(ZOVNetworkErrorCodeTaskCreationFailed, {}));
+}
+
+} // namespace
+
 std::shared_ptr<ZOVNetworkClient> ZOVNetworkClient::init() {
     return initWithQueue(nullptr);
 }
@@ -87,30 +117,14 @@ void ZOVNetworkClient::startDataTaskWithRequest(const net::URLRequest& request, 
                                                 std::uint64_t tries,
                                                 ZOVNetworkClientCompletionHandler completionHandler) {
     auto self = shared_from_this();
-    auto task = session_->dataTaskWithRequest(request, [self, request, retryLimit, tries, completionHandler](
-                                                           const auto& body, const auto& response,
-                                                           const auto& error) {
-        ZOVNetworkResponseHandler::handleCompletedResponse(
-            response, request, error, [&](bool retry, std::optional<ns::Error> outcome) {
-                if (!retry) {
-                    completionHandler(body, response, outcome);
-                } else if (tries >= retryLimit) {
-                    completionHandler(
-                        std::nullopt, nullptr,
-                        ZOVNetworkResponseHandler::errorForCode(ZOVNetworkErrorCodeRetryLimitReached, {}));
-                } else {
-                    self->runAfterRetryValueFromResponse(
-                        response, tries, [self, request, retryLimit, tries, completionHandler] {
-                            self->startDataTaskWithRequest(request, retryLimit, tries + 1, completionHandler);
-                        });
-                }
+    auto task = session_->dataTaskWithRequest(
+        request, [self, request, retryLimit, tries, completionHandler](const auto& body, const auto& response,
+                                                                       const auto& error) {
+            finishAttempt(*self, request, retryLimit, tries, body, response, error, completionHandler, [=] {
+                self->startDataTaskWithRequest(request, retryLimit, tries + 1, completionHandler);
             });
-    });
-    if (!task) {
-        completionHandler(std::nullopt, nullptr,
-                          ZOVNetworkResponseHandler::errorForCode(ZOVNetworkErrorCodeTaskCreationFailed, {}));
-        return;
-    }
+        });
+    if (!task) return noTask(completionHandler);
     task->resume();
 }
 
@@ -129,31 +143,15 @@ void ZOVNetworkClient::startDownloadTaskWithRequest(
     const net::URLRequest& request, std::uint64_t retryLimit, std::uint64_t tries,
     ZOVNetworkClientDownloadCompletionHandler completionHandler) {
     auto self = shared_from_this();
-    auto task = session_->downloadTaskWithRequest(
-        request, [self, request, retryLimit, tries,
-                  completionHandler](const auto& fileURL, const auto& response, const auto& error) {
-            ZOVNetworkResponseHandler::handleCompletedResponse(
-                response, request, error, [&](bool retry, std::optional<ns::Error> outcome) {
-                    if (!retry) {
-                        completionHandler(fileURL, response, outcome);
-                    } else if (tries >= retryLimit) {
-                        completionHandler(std::nullopt, nullptr,
-                                          ZOVNetworkResponseHandler::errorForCode(
-                                              ZOVNetworkErrorCodeRetryLimitReached, {}));
-                    } else {
-                        self->runAfterRetryValueFromResponse(
-                            response, tries, [self, request, retryLimit, tries, completionHandler] {
-                                self->startDownloadTaskWithRequest(request, retryLimit, tries + 1,
-                                                                   completionHandler);
-                            });
-                    }
-                });
+    auto task = session_->downloadTaskWithRequest(request, [self, request, retryLimit, tries,
+                                                            completionHandler](const auto& fileURL,
+                                                                               const auto& response,
+                                                                               const auto& error) {
+        finishAttempt(*self, request, retryLimit, tries, fileURL, response, error, completionHandler, [=] {
+            self->startDownloadTaskWithRequest(request, retryLimit, tries + 1, completionHandler);
         });
-    if (!task) {
-        completionHandler(std::nullopt, nullptr,
-                          ZOVNetworkResponseHandler::errorForCode(ZOVNetworkErrorCodeTaskCreationFailed, {}));
-        return;
-    }
+    });
+    if (!task) return noTask(completionHandler);
     task->resume();
 }
 
