@@ -170,6 +170,8 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     auto& mainQueue = dispatch::main();
     int keys = 0;
     bool dirty = true;
+    // When an animation next needs a frame drawn (seconds on the dispatch clock).
+    std::optional<double> frameAt;
 
     auto shutdown = [&] {
         removeHandlers();
@@ -181,10 +183,14 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     try {
         for (;;) {
             if (mainQueue.drain() > 0) dirty = true;
+            if (frameAt && dispatch::toSeconds(dispatch::clock().now()) >= *frameAt) dirty = true;
             if (dirty) {
                 frontEnd.draw(canvas);
                 canvas.present();
                 dirty = false;
+                frameAt.reset();
+                if (auto wait = frontEnd.secondsUntilAnimationFrame())
+                    frameAt = dispatch::toSeconds(dispatch::clock().now()) + *wait;
             }
             if (frontEnd.quitRequested() || gStopRequested) break;
             if (options.maxKeys && keys >= *options.maxKeys) break;
@@ -194,6 +200,10 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
             auto due = mainQueue.secondsUntilNextDue();
             int waitMs = 50;
             if (due) waitMs = std::max(0, std::min(waitMs, static_cast<int>(*due * 1000)));
+            if (frameAt) {
+                double untilFrame = *frameAt - dispatch::toSeconds(dispatch::clock().now());
+                waitMs = std::max(0, std::min(waitMs, static_cast<int>(untilFrame * 1000) + 1));
+            }
             timeout(waitMs);
             wint_t ch = 0;
             int status = get_wch(&ch);

@@ -2,6 +2,7 @@
 
 #include "platform/terminal/AlertPresenter.hpp"
 #include "platform/uikit/AlertController.hpp"
+#include "platform/uikit/Animation.hpp"
 #include "platform/uikit/Application.hpp"
 #include "platform/uikit/NavigationController.hpp"
 #include "platform/uikit/TextMeasure.hpp"
@@ -183,6 +184,13 @@ void FrontEnd::layout(int columns, int rows) {
             shown->viewDidLayoutSubviews();
         }
     }
+}
+
+std::optional<double> FrontEnd::secondsUntilAnimationFrame() const {
+    const double now = ui::animationClockNow();
+    auto next = ui::AnimationLog::shared().nextChange(now);
+    if (!next) return std::nullopt;
+    return std::max(kFrameSeconds, *next - now);
 }
 
 void FrontEnd::notice(std::string text) {

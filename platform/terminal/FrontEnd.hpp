@@ -45,6 +45,12 @@ class FrontEnd {
     void notice(std::string text);
     const std::optional<std::string>& currentNotice() const { return notice_; }
 
+    // How long until the screen should be drawn again for an animation: a frame while one runs, the
+    // time until the next one starts while they wait for their delays, nullopt when none is pending.
+    // The loop waits that long for a key at most, so nothing spins while the screen stands still.
+    std::optional<double> secondsUntilAnimationFrame() const;
+    static constexpr double kFrameSeconds = 1.0 / 30;
+
     bool quitRequested() const { return quit_; }
     void requestQuit() { quit_ = true; }
 

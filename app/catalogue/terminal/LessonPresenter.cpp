@@ -2,13 +2,16 @@
 
 #include "app/catalogue/terminal/StyledText.hpp"
 #include "platform/foundation/Text.hpp"
+#include "platform/terminal/Presentation.hpp"
+#include "platform/uikit/TextMeasure.hpp"
 
 #include <algorithm>
 
 namespace {
 
+// Drawn as the screen shows it now: a view fading in after a delay is absent until it starts.
 bool shown(const ui::View* view) {
-    return view && view->isVisible();
+    return term::isShown(view);
 }
 
 void collectButtons(ui::View& view, std::vector<ui::Button*>& out) {
@@ -96,8 +99,13 @@ int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, Less
             canvas.text(std::min(x + 2, area.x + area.width - 3), y, "✓",
                         term::Style::fg(LessonViewController::successGreen).bolded());
         } else if (shown(handles.errorButton)) {
-            canvas.text(std::min(x + 2, area.x + area.width - 3), y, "!",
-                        term::Style::fg(LessonViewController::stuckRed).bolded().reversed());
+            // The mark blinks by growing: while it is enlarged it takes a cell either side.
+            term::Style mark = term::Style::fg(LessonViewController::stuckRed).bolded().reversed();
+            int markX = std::min(x + 2, area.x + area.width - 4);
+            if (term::shownScale(*handles.errorButton) > 1.15)
+                canvas.text(markX - 1, y, " ! ", mark);
+            else
+                canvas.text(markX, y, "!", mark);
         }
         ++y;
     }
@@ -121,14 +129,16 @@ int LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y, L
     y += 2;
     if (shown(screen.helpBarView)) {
         x = area.x + 2;
+        const double alpha = term::shownAlpha(screen.helpBarView);
         if (shown(screen.stuckButton)) {
             x += canvas.text(x, y, buttonTitle(*screen.stuckButton, "Stuck?") + " (Ctrl-E)",
-                             term::Style::fg(LessonViewController::stuckRed).bolded()) +
+                             term::faded(term::Style::fg(LessonViewController::stuckRed).bolded(), alpha,
+                                         term::palette::background)) +
                  3;
         }
         if (shown(screen.helpVideoButton)) {
             canvas.text(x, y, buttonTitle(*screen.helpVideoButton, "Video"),
-                        term::Style::fg(term::palette::muted));
+                        term::faded(term::Style::fg(term::palette::muted), alpha, term::palette::background));
         }
         y += 2;
     }
@@ -137,24 +147,39 @@ int LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y, L
 
 int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
     int bottom = area.y + area.height - 2;
-    if (shown(screen.answerView) && y < bottom) {
-        auto panel = LessonViewController::panelGrey;
-        canvas.fill(area.x + 1, y, area.width - 2, std::min(4, bottom - y),
+    // The output panel slides up into place while it fades in: drawn lower by the rows it still has to
+    // travel, its grey blended toward the background.
+    int slide = 0;
+    if (shown(screen.answerView)) {
+        double below = term::shownCenter(*screen.answerView).y - screen.answerView->center().y;
+        slide = std::max(0, static_cast<int>(below / ui::kLineHeight + 0.5));
+    }
+    if (shown(screen.answerView) && y + slide < bottom) {
+        const double alpha = term::shownAlpha(screen.answerView);
+        const auto behind = term::palette::background;
+        auto panel = term::faded(term::Style{}.withBackground(LessonViewController::panelGrey), alpha, behind)
+                         .background.value_or(LessonViewController::panelGrey);
+        int top = y + slide;
+        canvas.fill(area.x + 1, top, area.width - 2, std::min(4, bottom - top),
                     term::Style{}.withBackground(panel));
-        canvas.text(area.x + 2, y, "Output", term::Style::fg(term::palette::muted).withBackground(panel));
-        int line = y + 1;
-        if (shown(screen.debugView)) {
-            if (screen.debugMessageLabel && shown(screen.debugMessageLabel)) {
-                line +=
-                    drawLabel(canvas, area.x + 3, line, area.width - 6, 1, *screen.debugMessageLabel, panel);
+        canvas.text(area.x + 2, top, "Output",
+                    term::faded(term::Style::fg(term::palette::muted), alpha, behind).withBackground(panel));
+        int line = top + 1;
+        if (alpha >= 0.5) {
+            // Text comes in once the panel is half there; blended text on a blended panel only smears.
+            if (shown(screen.debugView)) {
+                if (screen.debugMessageLabel && shown(screen.debugMessageLabel)) {
+                    line += drawLabel(canvas, area.x + 3, line, area.width - 6, 1, *screen.debugMessageLabel,
+                                      panel);
+                }
+                if (screen.debugSuccessMessageLabel && shown(screen.debugSuccessMessageLabel)) {
+                    line += drawLabel(canvas, area.x + 3, line, area.width - 6, 2,
+                                      *screen.debugSuccessMessageLabel, panel);
+                }
+            } else if (screen.successMessageLabel && shown(screen.successMessageLabel)) {
+                line += drawLabel(canvas, area.x + 3, line, area.width - 6, 3, *screen.successMessageLabel,
+                                  panel);
             }
-            if (screen.debugSuccessMessageLabel && shown(screen.debugSuccessMessageLabel)) {
-                line += drawLabel(canvas, area.x + 3, line, area.width - 6, 2,
-                                  *screen.debugSuccessMessageLabel, panel);
-            }
-        } else if (screen.successMessageLabel && shown(screen.successMessageLabel)) {
-            line +=
-                drawLabel(canvas, area.x + 3, line, area.width - 6, 3, *screen.successMessageLabel, panel);
         }
         y = line + 1;
     }

@@ -2,8 +2,11 @@
 #include "app/catalogue/SettingsTableViewController.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/lesson/LessonViewController.hpp"
+#include "platform/dispatch/Clock.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
+#include "platform/uikit/Animation.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +18,8 @@ using term::Key;
 
 class TerminalScreens : public ::testing::Test {
   protected:
+    // Time moves only when a test says so, so what an animation shows can be checked at exact moments.
+    dispatch::VirtualClockScope clock;
     CatalogueWorld world;
     term::FrontEnd frontEnd{[this](const std::shared_ptr<ui::ViewController>& screen) {
         return makeCataloguePresenter(screen, frontEnd);
@@ -22,6 +27,7 @@ class TerminalScreens : public ::testing::Test {
     term::MemoryCanvas canvas{100, 30};
 
     void SetUp() override {
+        ui::AnimationLog::shared().clear(); // stamped on other tests' clocks
         world.launch();
         frontEnd.layout(canvas.width(), canvas.height());
         world.settle();
@@ -34,6 +40,11 @@ class TerminalScreens : public ::testing::Test {
     void press(const Key& key) {
         frontEnd.handleKey(key);
         world.settle();
+    }
+    // Lets `seconds` pass on the screen's clock and draws what it then shows.
+    std::string drawAfter(double seconds) {
+        dispatch::main().advance(seconds);
+        return draw();
     }
     void type(const std::string& text) {
         for (char c : text)
@@ -70,8 +81,16 @@ TEST_F(TerminalScreens, AnsweringALessonShowsTheCheckmarkAndTheProgressOnReturn)
     EXPECT_TRUE(world.main().progressReport->hasCompleted(firstLesson->lessonID));
 
     press(Key::ctrl('r'));
-    draw();
-    EXPECT_TRUE(canvas.find("Output"));
+    // The output panel waits 0.4 s, then slides up and fades in over 0.5 s.
+    EXPECT_EQ(draw().find("Output"), std::string::npos);
+    drawAfter(0.6);
+    auto sliding = canvas.find("Output");
+    ASSERT_TRUE(sliding);
+    drawAfter(0.4);
+    auto settled = canvas.find("Output");
+    ASSERT_TRUE(settled);
+    EXPECT_LT(settled->y, sliding->y);
+    EXPECT_NE(canvas.styleAt(settled->x, settled->y), canvas.styleAt(sliding->x, sliding->y)); // faded in
 
     press(Key::named(Key::Kind::escape));
     draw();
@@ -167,3 +186,35 @@ TEST_F(TerminalScreens, ResizingRedrawsTheBarsForTheNewWidth) {
 }
 
 } // namespace
+
+TEST_F(TerminalScreens, TheHelpBarFadesInOnlyAfterItsDelay) {
+    press(Key::named(Key::Kind::enter)); // chapter 1
+    press(Key::named(Key::Kind::enter)); // its first lesson
+    ASSERT_TRUE(world.top<LessonViewController>());
+    EXPECT_EQ(draw().find("Stuck?"), std::string::npos);
+    EXPECT_EQ(drawAfter(9.9).find("Stuck?"), std::string::npos);
+    // Half way through its fade it is there, in a red not yet at full strength.
+    drawAfter(0.35);
+    auto fading = canvas.find("Stuck?");
+    ASSERT_TRUE(fading);
+    auto half = canvas.styleAt(fading->x, fading->y).foreground;
+    EXPECT_NE(drawAfter(0.35).find("Stuck?"), std::string::npos); // 10.6 s
+    auto full = canvas.styleAt(canvas.find("Stuck?")->x, canvas.find("Stuck?")->y).foreground;
+    ASSERT_TRUE(half && full);
+    EXPECT_EQ(*full, LessonViewController::stuckRed);
+    EXPECT_LT(half->red, full->red);
+}
+
+TEST_F(TerminalScreens, TheFrontEndAsksForFramesOnlyWhileSomethingMoves) {
+    draw();
+    EXPECT_FALSE(frontEnd.secondsUntilAnimationFrame());
+    press(Key::named(Key::Kind::enter));
+    press(Key::named(Key::Kind::enter)); // the lesson's help bar waits 10 s
+    auto wait = frontEnd.secondsUntilAnimationFrame();
+    ASSERT_TRUE(wait);
+    EXPECT_NEAR(*wait, 10.0, 0.01);
+    dispatch::main().advance(10.2);
+    EXPECT_DOUBLE_EQ(frontEnd.secondsUntilAnimationFrame().value_or(-1), term::FrontEnd::kFrameSeconds);
+    dispatch::main().advance(1);
+    EXPECT_FALSE(frontEnd.secondsUntilAnimationFrame());
+}
