@@ -10,14 +10,13 @@ using namespace velotest;
 
 namespace {
 
-class RecordingConnectionDelegate : public net::URLConnectionDelegate {
+class RecordingConnectionDelegate : public net::URLConnectionDelegate, public EventLog {
   public:
     void connectionDidReceiveResponse(net::URLConnection&, const net::URLResponseRef& response) override {
         record("response " + std::to_string(response->statusCode().value_or(0)));
     }
     void connectionDidReceiveData(net::URLConnection&, const std::vector<std::uint8_t>& data) override {
-        std::lock_guard lock(mutex_);
-        body_.append(data.begin(), data.end());
+        appendBody(data);
     }
     void connectionDidFinishLoading(net::URLConnection&) override {
         record("finished");
@@ -27,24 +26,7 @@ class RecordingConnectionDelegate : public net::URLConnectionDelegate {
         record("failed " + std::to_string(error.code()));
         ended.set(true);
     }
-    std::vector<std::string> events() const {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    std::string body() const {
-        std::lock_guard lock(mutex_);
-        return body_;
-    }
     Waiter<bool> ended;
-
-  private:
-    void record(std::string event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-    }
-    mutable std::mutex mutex_;
-    std::vector<std::string> events_;
-    std::string body_;
 };
 
 TEST(URLConnectionTest, EventsArriveInOrderAndEndOnce) {

@@ -72,7 +72,33 @@ inline DataOutcome runDataTask(net::URLSession& session, const net::URLRequest& 
     return outcome ? *outcome : DataOutcome{std::nullopt, nullptr, ns::Error("test", -424242)};
 }
 
-class RecordingDelegate : public net::URLSessionDelegate {
+// What a delegate was told, in order, and the body bytes it was handed; safe from any thread.
+class EventLog {
+  public:
+    void record(std::string event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+    void appendBody(const std::vector<std::uint8_t>& data) {
+        std::lock_guard lock(mutex_);
+        body_.append(data.begin(), data.end());
+    }
+    std::vector<std::string> events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::string body() const {
+        std::lock_guard lock(mutex_);
+        return body_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> events_;
+    std::string body_;
+};
+
+class RecordingDelegate : public net::URLSessionDelegate, public EventLog {
   public:
     enum class TrustAnswer { useCredential, cancel, defaultHandling };
 
@@ -106,8 +132,7 @@ class RecordingDelegate : public net::URLSessionDelegate {
     }
     void URLSessionDataTaskDidReceiveData(net::URLSession&, const net::URLSessionTaskRef&,
                                           const std::vector<std::uint8_t>& data) override {
-        std::lock_guard lock(mutex_);
-        body_.append(data.begin(), data.end());
+        appendBody(data);
     }
     void URLSessionDownloadTaskDidFinishDownloadingToURL(net::URLSession&, const net::URLSessionTaskRef&,
                                                          const std::string& location) override {
@@ -124,27 +149,11 @@ class RecordingDelegate : public net::URLSessionDelegate {
         invalidated.set(true);
     }
 
-    std::vector<std::string> events() const {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    std::string body() const {
-        std::lock_guard lock(mutex_);
-        return body_;
-    }
-
     Waiter<bool> completed;
     Waiter<bool> invalidated;
 
   private:
-    void record(std::string event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-    }
     TrustAnswer answer_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> events_;
-    std::string body_;
 };
 
 } // namespace velotest
