@@ -17,13 +17,6 @@
 namespace darwin {
 namespace {
 
-struct NameEntry {
-    std::atomic<pid_t> tid{0};
-    char name[kThreadNameSize];
-    char queue[kThreadNameSize];
-};
-NameEntry nameTable[kMaxThreads];
-
 enum SlotState : int { kIdle = 0, kRequested = 1, kParked = 2, kAbandoned = 3 };
 
 struct SuspendSlot {
@@ -61,6 +54,28 @@ void copyText(char* out, std::size_t size, const char* text) {
     out[i] = '\0';
 }
 
+// A text that a reader never sees half-written: the owner writes the copy that is not published and
+// then publishes it with one atomic store. A crash handler reading while the owner is parked in the
+// middle of a write therefore still gets the previous text whole.
+struct PublishedText {
+    char copies[2][kThreadNameSize];
+    std::atomic<int> current{0};
+
+    void set(const char* text) {
+        int next = 1 - current.load(std::memory_order_relaxed);
+        copyText(copies[next], kThreadNameSize, text);
+        current.store(next, std::memory_order_release);
+    }
+    const char* get() const { return copies[current.load(std::memory_order_acquire)]; }
+};
+
+struct NameEntry {
+    std::atomic<pid_t> tid{0};
+    PublishedText name;
+    PublishedText queue;
+};
+NameEntry nameTable[kMaxThreads];
+
 NameEntry* entryFor(pid_t tid, bool create) {
     for (auto& entry : nameTable) {
         if (entry.tid.load(std::memory_order_acquire) == tid) return &entry;
@@ -69,8 +84,8 @@ NameEntry* entryFor(pid_t tid, bool create) {
     for (auto& entry : nameTable) {
         pid_t expected = 0;
         if (entry.tid.compare_exchange_strong(expected, tid)) {
-            entry.name[0] = '\0';
-            entry.queue[0] = '\0';
+            entry.name.set("");
+            entry.queue.set("");
             return &entry;
         }
     }
@@ -134,24 +149,47 @@ long listThreads(pid_t* ids, std::size_t capacity) {
     return count;
 }
 
+namespace {
+
+// Gives the calling thread's entry back when the thread ends, so a later thread that is handed the
+// same kernel id does not inherit its name or label.
+struct ForgetAtThreadExit {
+    bool armed = false;
+    ~ForgetAtThreadExit() {
+        if (armed) forgetCurrentThread();
+    }
+};
+
+NameEntry* ownEntry(bool create) {
+    NameEntry* entry = entryFor(currentThreadId(), create);
+    if (entry != nullptr) {
+        thread_local ForgetAtThreadExit forget;
+        forget.armed = true;
+    }
+    return entry;
+}
+
+} // namespace
+
 void setCurrentThreadName(const char* name) {
     if (name == nullptr) return;
+    // The kernel keeps 15 bytes; the end of a reverse-domain name is what tells threads apart
+    // ("com.example.logging" becomes "xample.logging"), the full name goes to our table.
+    std::size_t length = std::strlen(name);
     char shortName[16];
-    copyText(shortName, sizeof shortName, name);
+    copyText(shortName, sizeof shortName, length > 15 ? name + (length - 15) : name);
     pthread_setname_np(pthread_self(), shortName);
-    if (NameEntry* entry = entryFor(currentThreadId(), true)) copyText(entry->name, sizeof entry->name, name);
+    if (NameEntry* entry = ownEntry(true)) entry->name.set(name);
 }
 
 void setCurrentThreadQueueLabel(const char* label) {
-    if (NameEntry* entry = entryFor(currentThreadId(), label != nullptr && *label != '\0')) {
-        copyText(entry->queue, sizeof entry->queue, label);
-    }
+    if (NameEntry* entry = ownEntry(label != nullptr && *label != '\0')) entry->queue.set(label);
 }
 
 void forgetCurrentThread() {
     if (NameEntry* entry = entryFor(currentThreadId(), false)) {
-        entry->name[0] = '\0';
-        entry->queue[0] = '\0';
+        entry->name.set("");
+        entry->queue.set("");
         entry->tid.store(0, std::memory_order_release);
     }
 }
@@ -159,8 +197,8 @@ void forgetCurrentThread() {
 bool threadName(pid_t tid, char* buffer, std::size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
-    if (NameEntry* entry = entryFor(tid, false); entry != nullptr && entry->name[0] != '\0') {
-        copyText(buffer, size, entry->name);
+    if (NameEntry* entry = entryFor(tid, false); entry != nullptr && entry->name.get()[0] != '\0') {
+        copyText(buffer, size, entry->name.get());
         return true;
     }
     char path[64] = "/proc/self/task/";
@@ -182,8 +220,10 @@ bool queueLabel(pid_t tid, char* buffer, std::size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
     NameEntry* entry = entryFor(tid, false);
-    if (entry == nullptr || entry->queue[0] == '\0') return false;
-    copyText(buffer, size, entry->queue);
+    if (entry == nullptr) return false;
+    const char* label = entry->queue.get();
+    if (label[0] == '\0') return false;
+    copyText(buffer, size, label);
     return true;
 }
 

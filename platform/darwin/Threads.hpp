@@ -3,8 +3,9 @@
 // suspension with register capture, and alternate signal stacks.
 //
 // listThreads, threadName, queueLabel, suspendThreads and resumeThreads are safe in signal handlers:
-// they use raw system calls and fixed tables prepared at start (no heap, no locks). Thread ids are
-// compared whole.
+// they use raw system calls and fixed tables prepared at start (no heap, no locks). A name or label is
+// published whole, so a reader never sees one half-written, even when its thread was stopped in the
+// middle of setting it. Thread ids are compared whole. The setters are for normal threads only.
 #include <cstddef>
 #include <cstdint>
 #include <sys/types.h>
@@ -22,11 +23,14 @@ pid_t currentThreadId();
 // Returns the count, or -1 when the list cannot be read.
 long listThreads(pid_t* ids, std::size_t capacity);
 
-// Names the calling thread: the kernel keeps 15 characters, the full name is kept in our own table.
+// Names the calling thread: the kernel keeps the last 15 characters, the full name (up to 63 bytes)
+// is kept in our own table.
 void setCurrentThreadName(const char* name);
-// Records the label of the queue the calling thread runs (empty or null clears it).
+// Records the label of the queue whose block the calling thread runs (empty or null clears it). The
+// dispatch queues call it around every block they run.
 void setCurrentThreadQueueLabel(const char* label);
-// Forgets the calling thread's table entries (call before a named thread ends).
+// Forgets the calling thread's name and label. A thread that set either forgets them by itself when it
+// ends; calling this earlier is harmless.
 void forgetCurrentThread();
 
 // The full name of a thread: our table first, else the kernel's name. Always zero-terminated; empty

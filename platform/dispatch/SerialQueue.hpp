@@ -1,6 +1,7 @@
 #pragma once
 // A serial queue with its own worker thread: blocks run one at a time in submission (and deadline)
-// order. The thread carries the queue's label as its name (cut to the 15 bytes Linux allows).
+// order. The thread carries the queue's label as its name: the kernel keeps its last 15 bytes, the
+// darwin thread table the whole label, and the label of the queue running a block for crash records.
 //
 // Thread-safety: every member may be called from any thread. sync() from a block already running on this
 // queue runs the block inline instead of deadlocking. Destruction waits for the block that is running

@@ -1,5 +1,7 @@
 #pragma once
-// Bookkeeping of the running queue per thread (see ThreadQueueLabels.hpp and currentQueueLabel()).
+// Bookkeeping of the running queue per thread: currentQueueLabel() for the thread itself, and the
+// thread table of platform/darwin/Threads.hpp (darwin::queueLabel) for a crash reporter looking at
+// other threads.
 #include <string>
 
 namespace dispatch::detail {
@@ -7,8 +9,9 @@ namespace dispatch::detail {
 // A copy of `label` that lives until the process ends.
 const char* internLabel(const std::string& label);
 
-// Marks the calling thread as running the queue `label` (an interned pointer) until destroyed, then
-// restores what was marked before (blocks may run nested, e.g. sync inline or main-queue re-entry).
+// Marks the calling thread as running the queue `label` (an interned pointer) until destroyed, both
+// for currentQueueLabel() and in the darwin thread table, then restores what was marked before (blocks may
+// run nested, e.g. sync inline or main-queue re-entry).
 class RunningQueueScope {
   public:
     explicit RunningQueueScope(const char* label) noexcept;

@@ -1,9 +1,9 @@
 #include "platform/dispatch/detail/WorkerPool.hpp"
 
+#include "platform/darwin/Threads.hpp"
 #include "platform/dispatch/detail/Labels.hpp"
 
 #include <algorithm>
-#include <pthread.h>
 
 namespace dispatch::detail {
 
@@ -14,13 +14,8 @@ WorkerPool::WorkerPool(std::string label, std::size_t threadCount)
         cv_.notify_all();
     });
     threadCount = std::max<std::size_t>(threadCount, 1);
-    for (std::size_t i = 0; i < threadCount; ++i) {
+    for (std::size_t i = 0; i < threadCount; ++i)
         threads_.emplace_back([this] { run(); });
-        // Linux limits thread names to 15 bytes; keep the end of the label, which tells queues apart
-        // ("com.example.logging" -> "xample.logging").
-        std::string name = label_.size() > 15 ? label_.substr(label_.size() - 15) : label_;
-        pthread_setname_np(threads_.back().native_handle(), name.c_str());
-    }
 }
 
 WorkerPool::~WorkerPool() {
@@ -60,6 +55,10 @@ bool WorkerPool::isWorkerThread() const {
 }
 
 void WorkerPool::run() {
+    // The thread table keeps the full label for crash records (the kernel only the last 15 bytes),
+    // and the alternate stack lets a stack overflow in a block still be reported.
+    darwin::AlternateSignalStack signalStack;
+    darwin::setCurrentThreadName(label_.c_str());
     std::unique_lock lock(mutex_);
     for (;;) {
         auto clock = currentClock();

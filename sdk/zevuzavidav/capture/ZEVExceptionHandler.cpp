@@ -5,6 +5,7 @@
 #include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/support/ZEVDispatchSync.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
@@ -152,7 +153,7 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
     const char* path = fatal ? readOnly->exception.path : readOnly->exception.customPath;
     ZEVSDKLog("%s: Recording an exception structure (%d, %d)\n", "ZEVExceptionRecord", notify ? 1 : 0,
               fatal ? 1 : 0);
-    queue->sync([&] {
+    ZEVDispatchSync(*queue, [&] {
         if (!fatal) {
             if (writable->logging.customExceptionCount >= readOnly->exception.customExceptionLimit) return;
             writable->logging.customExceptionCount += 1;

@@ -34,10 +34,12 @@ template <typename T> T* valid(T* pointer) {
 }
 
 void createContext() {
-    sharedContext.loggingQueue = std::make_shared<ZEVSerialQueue>("com.rizudiz.zevuzavidav.ios.logging");
+    sharedContext.loggingQueue =
+        std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.logging");
     sharedContext.binaryImagesQueue =
-        std::make_shared<ZEVSerialQueue>("com.rizudiz.zevuzavidav.ios.binary-images");
-    sharedContext.exceptionQueue = std::make_shared<ZEVSerialQueue>("com.rizudiz.zevuzavidav.ios.exception");
+        std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.binary-images");
+    sharedContext.exceptionQueue =
+        std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.exception");
     // The earlier mapping, if any, is left in place: handlers of the earlier context may still point
     // into it, so it is never unmapped.
     sharedContext.readOnly = nullptr;

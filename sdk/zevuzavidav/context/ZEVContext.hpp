@@ -6,6 +6,7 @@
 // ZEVContextInitialize builds it, installs the handlers (unless a tracer is attached) and writes the
 // launch's metadata; it blocks for at most 5 seconds. ZEVContextIsInitialized may be false for a
 // moment after it returns. The crash claim is one atomic exchange: exactly one crashing thread wins.
+#include "platform/dispatch/SerialQueue.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachExceptionTypes.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
@@ -13,7 +14,6 @@
 #include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLoggingTypes.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-#include "sdk/zevuzavidav/support/ZEVSerialQueue.hpp"
 
 #include <atomic>
 #include <cstdint>
@@ -86,9 +86,9 @@ struct ZEVContext {
     ZEVReadOnlyContext* readOnly = nullptr;
     ZEVWritableContext* writable = nullptr;
     ZEVAllocator* allocator = nullptr;
-    std::shared_ptr<ZEVSerialQueue> loggingQueue;
-    std::shared_ptr<ZEVSerialQueue> binaryImagesQueue;
-    std::shared_ptr<ZEVSerialQueue> exceptionQueue;
+    std::shared_ptr<dispatch::SerialQueue> loggingQueue;
+    std::shared_ptr<dispatch::SerialQueue> binaryImagesQueue;
+    std::shared_ptr<dispatch::SerialQueue> exceptionQueue;
 };
 
 constexpr std::uint64_t ZEVStackSize = 0x40000;

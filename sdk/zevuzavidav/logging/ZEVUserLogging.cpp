@@ -3,6 +3,7 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
+#include "sdk/zevuzavidav/support/ZEVDispatchSync.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
@@ -13,7 +14,7 @@
 
 namespace {
 
-std::shared_ptr<ZEVSerialQueue> loggingQueue() {
+std::shared_ptr<dispatch::SerialQueue> loggingQueue() {
     return ZEVContextShared().loggingQueue;
 }
 
@@ -110,7 +111,7 @@ void ZEVUserLoggingRecordKeyValue(const char* key, const std::optional<std::stri
     auto queue = loggingQueue();
     if (!queue) return;
     std::string keyCopy = key;
-    queue->sync([&] {
+    ZEVDispatchSync(*queue, [&] {
         ZEVUserLoggingWriteKeyValue(keyCopy.c_str(), value ? value->c_str() : nullptr, store, counter);
     });
 }
@@ -263,7 +264,7 @@ void ZEVUserLoggingWriteAndCheckABFiles(ZEVUserLoggingABStorage* store, const ch
     if ((store->sizeLimited ? store->maxSize : store->maxEntries) == 0) return;
     auto queue = loggingQueue();
     if (!queue) return;
-    queue->sync([&] {
+    ZEVDispatchSync(*queue, [&] {
         ZEVFile file;
         if (!ZEVFileInitWithPath(&file, *currentFile, true)) {
             ZEVSDKLog("%s: Unable to open log file\n", "__ZEVUserLoggingWriteAndCheckABFiles_block_invoke");

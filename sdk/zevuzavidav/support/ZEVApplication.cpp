@@ -1,9 +1,25 @@
 #include "sdk/zevuzavidav/support/ZEVApplication.hpp"
 
+#include "platform/dispatch/GlobalQueue.hpp"
+#include "platform/dispatch/Operation.hpp"
+#include "platform/uikit/Application.hpp"
 #include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
 
-#include <chrono>
-#include <thread>
+#include <cmath>
+
+namespace {
+
+// seconds × 10⁹ as a dispatch offset; a delay that is negative or not a number runs at once, and one
+// too long for the offset waits as long as the offset allows.
+std::int64_t delayNanoseconds(double seconds) {
+    if (!(seconds > 0)) return 0;
+    double nanoseconds = seconds * 1e9;
+    constexpr double kLongest = 9.0e18;
+    return nanoseconds >= kLongest ? static_cast<std::int64_t>(kLongest)
+                                   : static_cast<std::int64_t>(nanoseconds);
+}
+
+} // namespace
 
 std::optional<std::string> ZEVApplicationExtensionPointIdentifier() {
     return ZEVCurrentPlatformFacts().extensionPointIdentifier;
@@ -11,6 +27,27 @@ std::optional<std::string> ZEVApplicationExtensionPointIdentifier() {
 
 bool ZEVApplicationIsExtension() {
     return ZEVApplicationExtensionPointIdentifier().has_value();
+}
+
+ui::Application* ZEVApplicationSharedInstance() {
+    if (ZEVApplicationIsExtension()) return nullptr;
+    return &ui::Application::shared();
+}
+
+void ZEVApplicationOpenURL(const std::string& url, ZEVExtensionContext* extensionContext,
+                           const std::function<void(bool success)>& completion) {
+    if (extensionContext != nullptr) {
+        extensionContext->openURL(url, [completion](bool success) {
+            if (completion) completion(success);
+        });
+        return;
+    }
+    bool opened = false;
+    if (ui::Application* application = ZEVApplicationSharedInstance()) {
+        dispatch::BlockOperation open([&] { opened = application->openURL(url); });
+        open.start();
+    }
+    if (completion) completion(opened);
 }
 
 ZEVActivityToken ZEVApplicationBeginActivity(std::uint64_t options, const std::string& reason) {
@@ -26,12 +63,20 @@ void ZEVApplicationActivity(std::uint64_t options, const std::string& reason,
     ZEVApplicationEndActivity(token);
 }
 
-void ZEVDispatchAfter(const std::shared_ptr<ZEVSerialQueue>& queue, std::function<void()> block,
+// Both helpers wait on the global queue rather than on the target: the waiting block holds the
+// target alive, and if it holds the last reference the target is destroyed there, never on its own
+// thread.
+void ZEVDispatchAfter(const std::shared_ptr<dispatch::SerialQueue>& queue, std::function<void()> block,
                       float seconds) {
     if (!queue || !block) return;
-    auto delay = std::chrono::nanoseconds(static_cast<std::int64_t>((seconds > 0 ? seconds : 0) * 1e9));
-    std::thread([queue, block = std::move(block), delay]() mutable {
-        std::this_thread::sleep_for(delay);
-        queue->async(std::move(block));
-    }).detach();
+    dispatch::global().after(delayNanoseconds(static_cast<double>(seconds)),
+                             [queue, block = std::move(block)]() mutable { queue->async(std::move(block)); });
+}
+
+void ZEVAddOperationAfterDelay(const std::shared_ptr<dispatch::OperationQueue>& queue,
+                               std::function<void()> block, double seconds) {
+    if (!queue || !block) return;
+    dispatch::global().after(delayNanoseconds(seconds), [queue, block = std::move(block)]() mutable {
+        queue->addOperation(std::move(block));
+    });
 }

@@ -1,19 +1,44 @@
 #pragma once
-// Application facts and helpers of the crash reporter for normal threads: extension identity, process
-// activities around long work, and delayed work on a queue.
+// Application facts and helpers of the crash reporter for normal threads: extension identity, the
+// shared application object and URL opening, process activities around long work, and delayed work on
+// a queue or an operation queue.
 //
 // This host offers no process activities, so an activity token is the substitute record of the
 // options and reason it was begun with; ending it does nothing.
-#include "sdk/zevuzavidav/support/ZEVSerialQueue.hpp"
+#include "platform/dispatch/OperationQueue.hpp"
+#include "platform/dispatch/SerialQueue.hpp"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+
+namespace ui {
+class Application;
+}
 
 // The app extension point identifier of the main bundle (through the platform facts), or nothing.
 std::optional<std::string> ZEVApplicationExtensionPointIdentifier();
 bool ZEVApplicationIsExtension();
+
+// The shared application object; null in an app extension, which has none of its own.
+ui::Application* ZEVApplicationSharedInstance();
+
+// How an app extension asks its host to open a URL: the answer reaches the completion, possibly later
+// and on another thread.
+class ZEVExtensionContext {
+  public:
+    virtual ~ZEVExtensionContext() = default;
+    virtual void openURL(const std::string& url, std::function<void(bool success)> completion) = 0;
+};
+
+// Opens the URL through the extension context when one is given, else through the shared application
+// (synchronously, so call it on the main thread) and hands the completion its success flag. Without a
+// context in an extension nothing is opened and the completion gets false. A null completion is
+// allowed.
+void ZEVApplicationOpenURL(const std::string& url, ZEVExtensionContext* extensionContext,
+                           const std::function<void(bool success)>& completion);
 
 struct ZEVActivityToken {
     std::uint64_t options = 0;
@@ -26,6 +51,12 @@ void ZEVApplicationEndActivity(const ZEVActivityToken& token);
 void ZEVApplicationActivity(std::uint64_t options, const std::string& reason,
                             const std::function<void()>& block);
 
-// Runs the block on the queue after `seconds` (negative counts as 0). The queue is kept alive until then.
-void ZEVDispatchAfter(const std::shared_ptr<ZEVSerialQueue>& queue, std::function<void()> block,
+// Runs the block on the queue after `seconds` (negative or not a number counts as 0). The queue is
+// kept alive until the block is on it. A null queue or block does nothing.
+void ZEVDispatchAfter(const std::shared_ptr<dispatch::SerialQueue>& queue, std::function<void()> block,
                       float seconds);
+
+// After `seconds` (as above), from the default global queue, adds the block to the operation queue,
+// which is kept alive until then. A null queue or block does nothing.
+void ZEVAddOperationAfterDelay(const std::shared_ptr<dispatch::OperationQueue>& queue,
+                               std::function<void()> block, double seconds);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
@@ -90,6 +91,34 @@ TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     EXPECT_TRUE(darwin::resumeThreads());
     stop = true;
     helper.join();
+}
+
+TEST(ThreadsTest, NamesAndLabelsLeaveTheTableWithTheirThread) {
+    pid_t id = 0;
+    char kernelName[32] = {};
+    char name[darwin::kThreadNameSize];
+    char label[darwin::kThreadNameSize];
+    bool hadLabel = false;
+    bool hadName = false;
+    std::thread([&] {
+        id = darwin::currentThreadId();
+        darwin::setCurrentThreadName("com.example.ends-without-forgetting");
+        darwin::setCurrentThreadQueueLabel("com.example.queue");
+        pthread_getname_np(pthread_self(), kernelName, sizeof kernelName);
+        hadName = darwin::threadName(id, name, sizeof name);
+        hadLabel = darwin::queueLabel(id, label, sizeof label);
+        darwin::setCurrentThreadQueueLabel(nullptr);
+        char cleared[darwin::kThreadNameSize];
+        EXPECT_FALSE(darwin::queueLabel(id, cleared, sizeof cleared));
+    }).join();
+    EXPECT_STREQ(kernelName, "hout-forgetting"); // the end of the name tells threads apart
+    ASSERT_TRUE(hadName);
+    EXPECT_STREQ(name, "com.example.ends-without-forgetting");
+    ASSERT_TRUE(hadLabel);
+    EXPECT_STREQ(label, "com.example.queue");
+    // The ended thread's entry is gone: a later thread given the same id inherits nothing.
+    EXPECT_FALSE(darwin::queueLabel(id, label, sizeof label));
+    EXPECT_FALSE(darwin::threadName(id, name, sizeof name));
 }
 
 TEST(ImagesTest, DescribesTheMainExecutableWithBuildIdAndUnwindIndex) {

@@ -1,9 +1,9 @@
+#include "platform/darwin/Threads.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/dispatch/Group.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SerialQueue.hpp"
-#include "platform/dispatch/ThreadQueueLabels.hpp"
 #include "platform/dispatch/Timer.hpp"
 
 #include <gtest/gtest.h>
@@ -78,14 +78,54 @@ TEST(SerialQueueTest, ThreadAndLabelAreVisibleWhileABlockRuns) {
     });
     while (tid.load() == 0)
         std::this_thread::sleep_for(1ms);
-    const char* seen = dispatch::queueLabelOfThread(tid.load());
-    labelSeenFromOutside = seen ? seen : "";
+    char seen[darwin::kThreadNameSize];
+    if (darwin::queueLabel(tid.load(), seen, sizeof seen)) labelSeenFromOutside = seen;
+    char fullName[darwin::kThreadNameSize];
+    ASSERT_TRUE(darwin::threadName(tid.load(), fullName, sizeof fullName));
     release = true;
     queue.sync([] {});
     EXPECT_EQ(label, "com.example.analytics.maintenance");
     EXPECT_EQ(labelSeenFromOutside, "com.example.analytics.maintenance");
     EXPECT_EQ(threadName, "ics.maintenance");
+    EXPECT_STREQ(fullName, "com.example.analytics.maintenance");
     EXPECT_EQ(dispatch::currentQueueLabel(), "");
+    // Between blocks the worker runs no queue's work, so it shows no label (the worker may still be
+    // leaving the last block when sync returns).
+    auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (darwin::queueLabel(tid.load(), seen, sizeof seen) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_FALSE(darwin::queueLabel(tid.load(), seen, sizeof seen));
+}
+
+TEST(QueueLabelTest, GlobalAndMainQueueBlocksShowTheirLabelInTheThreadTable) {
+    struct Seen {
+        bool found = false;
+        char label[darwin::kThreadNameSize] = {};
+    };
+    auto look = [](Seen& seen) {
+        seen.found = darwin::queueLabel(darwin::currentThreadId(), seen.label, sizeof seen.label);
+    };
+    Seen onGlobal;
+    std::atomic<bool> globalDone{false};
+    dispatch::global().async([&] {
+        look(onGlobal);
+        globalDone = true;
+    });
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!globalDone && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(globalDone.load());
+    EXPECT_TRUE(onGlobal.found);
+    EXPECT_STREQ(onGlobal.label, "com.apple.root.default-qos");
+
+    Seen onMain;
+    dispatch::main().async([&] { look(onMain); });
+    dispatch::main().drain();
+    EXPECT_TRUE(onMain.found);
+    EXPECT_STREQ(onMain.label, "com.apple.main-thread");
+    Seen afterwards;
+    look(afterwards);
+    EXPECT_FALSE(afterwards.found); // the thread that drained the main queue is no longer running it
 }
 
 TEST(SerialQueueTest, DelayedWorkWaitsForTheVirtualClock) {

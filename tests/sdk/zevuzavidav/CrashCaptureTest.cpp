@@ -1,6 +1,7 @@
 // Forked children crash for real with the crash context installed; the parent checks how each child
 // died and what it recorded. Suites are named Crash* so sanitizer runs can leave them out.
 #include "platform/darwin/Threads.hpp"
+#include "platform/dispatch/SerialQueue.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
@@ -37,7 +38,17 @@ __attribute__((noinline)) void parkForever() {
         pause();
 }
 
+// A block of an ordinary serial queue that never ends: its worker must show the queue in the record.
+constexpr const char* kParkedQueue = "com.example.crash-test.parked-queue";
+__attribute__((noinline)) void parkInQueue() {
+    parked.fetch_add(1);
+    for (;;)
+        pause();
+}
+
 void startHelpers() {
+    auto* queue = new dispatch::SerialQueue(kParkedQueue); // never destroyed: its block never ends
+    queue->async(parkInQueue);
     for (int i = 0; i < 2; ++i) {
         std::thread([i] {
             std::string name = "com.example.crash-helper-number-" + std::to_string(i);
@@ -45,7 +56,7 @@ void startHelpers() {
             parkForever();
         }).detach();
     }
-    while (parked.load() < 2)
+    while (parked.load() < 3)
         std::this_thread::yield();
 }
 
@@ -294,15 +305,24 @@ TEST_P(CrashCapture, ChildDiesByItsSignalAndRecordsEveryThread) {
     }
     EXPECT_EQ(crashed, 1);
     EXPECT_EQ(helpers, 2);
-    // The crash reporter's own queue threads are named after their queues and report them.
+    // The crash reporter's own queue threads carry their queue's full name; an idle one runs no
+    // queue's block, so it shows either no label or its own.
     bool loggingQueue = false;
-    for (std::size_t i = 0; i < queues.size(); ++i) {
-        if (queues[i] == "com.rizudiz.zevuzavidav.ios.logging") {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == "com.rizudiz.zevuzavidav.ios.logging") {
             loggingQueue = true;
-            EXPECT_EQ(names[i], "com.rizudiz.zevuzavidav.ios.logging");
+            EXPECT_TRUE(queues[i] == "" || queues[i] == names[i]) << queues[i];
         }
     }
-    EXPECT_TRUE(loggingQueue) << queues;
+    EXPECT_TRUE(loggingQueue) << names;
+    int queueThreads = 0;
+    for (std::size_t i = 0; i < queues.size(); ++i) {
+        if (queues[i] != kParkedQueue) continue;
+        ++queueThreads;
+        EXPECT_EQ(names[i], kParkedQueue);
+        EXPECT_TRUE(stackHolds(threads[i]["stacktrace"], functionRange(parkInQueue))) << threads[i];
+    }
+    EXPECT_EQ(queueThreads, 1) << queues;
 
     int metadataUnparsable = 0;
     auto metadata = readLines(child.dir + "/metadata.zevrecord", &metadataUnparsable);

@@ -26,7 +26,7 @@ class FakeContext {
         shared.writable = writable_.get();
         // Paths live in a guarded mapping of their own, as in a real context (never freed, never leaked).
         shared.allocator = ZEVAllocatorCreate(4096, 16384);
-        shared.loggingQueue = std::make_shared<ZEVSerialQueue>("com.rizudiz.zevuzavidav.ios.logging");
+        shared.loggingQueue = std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.logging");
         ZEVUserLoggingPreparePaths(&readOnly_->logging, dir_.c_str(), &data);
         ZEVUserLoggingInitialize(&readOnly_->logging, &writable_->logging);
         readOnly_->initialized.store(1);

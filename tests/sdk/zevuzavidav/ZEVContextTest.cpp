@@ -59,7 +59,7 @@ TEST(MachExceptionTest, UnregisteringPutsBackTheEarlierHandlersIncludingNone) {
 TEST(ExceptionRecordTest, CustomExceptionsStopAtTheLimitAndCarryFramesOnlyWhenGiven) {
     FakeContext context;
     ZEVContextShared().exceptionQueue =
-        std::make_shared<ZEVSerialQueue>("com.rizudiz.zevuzavidav.ios.exception");
+        std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.exception");
     std::string custom = context.dir() + "/custom_exception.zevrecord";
     context.readOnly().exception.customPath = custom.c_str();
     context.readOnly().exception.customExceptionLimit = 16;

@@ -1,66 +1,139 @@
+#include "platform/uikit/Application.hpp"
 #include "sdk/zevuzavidav/support/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/support/ZEVDispatchSync.hpp"
 #include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
-#include "sdk/zevuzavidav/support/ZEVSerialQueue.hpp"
 #include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <future>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 namespace {
 
-TEST(SerialQueueTest, SyncRunsOnTheCallersThreadAfterEverythingQueuedBefore) {
-    ZEVSerialQueue queue("com.example.queue");
+using namespace std::chrono_literals;
+
+TEST(DispatchSyncTest, RunsOnTheCallersThreadAfterEverythingQueuedBefore) {
+    dispatch::SerialQueue queue("com.example.queue");
     std::vector<int> order;
     for (int i = 0; i < 50; ++i)
         queue.async([&order, i] { order.push_back(i); });
     std::thread::id ranOn;
-    queue.sync([&] {
+    ZEVDispatchSync(queue, [&] {
         ranOn = std::this_thread::get_id();
         order.push_back(50);
     });
+    queue.async([&order] { order.push_back(51); });
+    queue.sync([] {});
     EXPECT_EQ(ranOn, std::this_thread::get_id());
-    ASSERT_EQ(order.size(), 51u);
-    for (int i = 0; i <= 50; ++i)
+    ASSERT_EQ(order.size(), 52u);
+    for (int i = 0; i <= 51; ++i)
         EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
-    int inner = 0;
-    queue.sync([&] { queue.sync([&] { inner = 1; }); }); // nested sync on the same queue does not deadlock
-    EXPECT_EQ(inner, 1);
 }
 
-TEST(SerialQueueTest, ManySyncCallersNeverOverlap) {
-    ZEVSerialQueue queue("com.example.queue");
+TEST(DispatchSyncTest, ACallFromTheSameQueueRunsAtOnce) {
+    dispatch::SerialQueue queue("com.example.queue");
+    int inner = 0;
+    ZEVDispatchSync(queue, [&] { ZEVDispatchSync(queue, [&] { inner = 1; }); });
+    EXPECT_EQ(inner, 1);
+    std::promise<std::thread::id> fromWorker;
+    queue.async([&] { ZEVDispatchSync(queue, [&] { fromWorker.set_value(std::this_thread::get_id()); }); });
+    auto answer = fromWorker.get_future();
+    ASSERT_EQ(answer.wait_for(5s), std::future_status::ready)
+        << "a sync from the queue's own worker waited for itself";
+    EXPECT_NE(answer.get(), std::this_thread::get_id());
+}
+
+TEST(DispatchSyncTest, AThrowingBlockStillReleasesTheQueue) {
+    dispatch::SerialQueue queue("com.example.queue");
+    EXPECT_THROW(ZEVDispatchSync(queue, [] { throw std::runtime_error("boom"); }), std::runtime_error);
+    std::promise<void> ran;
+    queue.async([&] { ran.set_value(); });
+    EXPECT_EQ(ran.get_future().wait_for(5s), std::future_status::ready);
+}
+
+TEST(DispatchSyncTest, ManyCallersNeverOverlapEachOtherOrTheQueuesOwnBlocks) {
+    dispatch::SerialQueue queue("com.example.queue");
     std::atomic<int> inside{0};
     std::atomic<bool> overlapped{false};
+    auto work = [&] {
+        if (inside.fetch_add(1) != 0) overlapped = true;
+        inside.fetch_sub(1);
+    };
     std::vector<std::thread> callers;
     for (int t = 0; t < 8; ++t) {
         callers.emplace_back([&] {
             for (int i = 0; i < 200; ++i) {
-                queue.sync([&] {
-                    if (inside.fetch_add(1) != 0) overlapped = true;
-                    inside.fetch_sub(1);
-                });
+                queue.async(work);
+                ZEVDispatchSync(queue, work);
             }
         });
     }
     for (auto& caller : callers)
         caller.join();
+    queue.sync([] {});
     EXPECT_FALSE(overlapped.load());
 }
 
-TEST(SupportTest, DispatchAfterRunsTheBlockOnTheQueueAfterTheDelay) {
-    auto queue = std::make_shared<ZEVSerialQueue>("com.example.later");
+TEST(SupportTest, DispatchAfterRunsTheBlockOnTheQueueAfterTheDelayEvenWhenTheCallerLetsGo) {
+    auto queue = std::make_shared<dispatch::SerialQueue>("com.example.later");
     std::promise<std::chrono::steady_clock::time_point> ran;
+    std::promise<std::string> onQueue;
     auto start = std::chrono::steady_clock::now();
     ZEVDispatchAfter(
-        queue, [&] { ran.set_value(std::chrono::steady_clock::now()); }, 0.05f);
-    auto when = ran.get_future().get();
-    EXPECT_GE(when - start, std::chrono::milliseconds(45));
+        queue,
+        [&] {
+            onQueue.set_value(dispatch::currentQueueLabel());
+            ran.set_value(std::chrono::steady_clock::now());
+        },
+        0.05f);
+    queue.reset(); // the delayed block keeps the queue alive
+    auto when = ran.get_future();
+    ASSERT_EQ(when.wait_for(5s), std::future_status::ready);
+    EXPECT_GE(when.get() - start, 45ms);
+    EXPECT_EQ(onQueue.get_future().get(), "com.example.later");
 }
+
+TEST(SupportTest, DelaysThatAreNotPositiveNumbersRunAtOnce) {
+    auto queue = std::make_shared<dispatch::SerialQueue>("com.example.later");
+    for (float seconds : {-1.0f, NAN}) {
+        std::promise<void> ran;
+        ZEVDispatchAfter(
+            queue, [&] { ran.set_value(); }, seconds);
+        EXPECT_EQ(ran.get_future().wait_for(2s), std::future_status::ready) << seconds;
+    }
+    ZEVDispatchAfter(
+        nullptr, [] {}, 0.0f); // nothing to run on: no crash
+}
+
+TEST(SupportTest, AddOperationAfterDelayAddsTheBlockToTheOperationQueueLater) {
+    auto queue = std::make_shared<dispatch::OperationQueue>("com.example.work-queue");
+    queue->setMaxConcurrentOperationCount(1);
+    std::promise<std::chrono::steady_clock::time_point> ran;
+    auto start = std::chrono::steady_clock::now();
+    ZEVAddOperationAfterDelay(
+        queue, [&] { ran.set_value(std::chrono::steady_clock::now()); }, 0.05);
+    EXPECT_EQ(queue->operationCount(), 0u); // not added before the delay
+    queue.reset();                          // the delayed add keeps the queue alive
+    auto when = ran.get_future();
+    ASSERT_EQ(when.wait_for(5s), std::future_status::ready);
+    EXPECT_GE(when.get() - start, 45ms);
+}
+
+// An extension host that answers later, from another thread.
+struct FakeExtensionContext : ZEVExtensionContext {
+    std::vector<std::string> asked;
+    bool answer = true;
+    void openURL(const std::string& url, std::function<void(bool)> completion) override {
+        asked.push_back(url);
+        std::thread([completion, answer = answer] { completion(answer); }).join();
+    }
+};
 
 ZEVPlatformFacts extensionFacts() {
     ZEVPlatformFacts facts;
@@ -80,6 +153,51 @@ TEST(SupportTest, ExtensionIdentityComesFromThePlatformFacts) {
     ZEVActivityToken token = ZEVApplicationBeginActivity(3, "upload");
     EXPECT_EQ(token.options, 3u);
     EXPECT_EQ(token.reason, "upload");
+}
+
+TEST(ApplicationTest, TheSharedInstanceIsTheAppsOwnExceptInAnExtension) {
+    EXPECT_EQ(ZEVApplicationSharedInstance(), &ui::Application::shared());
+    ZEVSetPlatformFactsProvider(extensionFacts);
+    EXPECT_EQ(ZEVApplicationSharedInstance(), nullptr);
+    ZEVSetPlatformFactsProvider(nullptr);
+}
+
+TEST(ApplicationTest, OpeningAUrlReportsTheApplicationsAnswer) {
+    ui::Application& application = ui::Application::shared();
+    for (bool answer : {true, false}) {
+        application.reset();
+        application.setOpenURLHandler([answer](const std::string&) { return answer; });
+        int calls = 0;
+        bool reported = !answer;
+        ZEVApplicationOpenURL("https://example.com/update", nullptr, [&](bool success) {
+            ++calls;
+            reported = success;
+        });
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(reported, answer);
+        EXPECT_EQ(application.openedURLs(), std::vector<std::string>{"https://example.com/update"});
+    }
+    application.reset();
+    ZEVApplicationOpenURL("https://example.com/no-completion", nullptr, nullptr);
+    EXPECT_EQ(application.openedURLs().size(), 1u);
+    application.reset();
+}
+
+TEST(ApplicationTest, AnExtensionOpensThroughItsContextOrNotAtAll) {
+    ui::Application& application = ui::Application::shared();
+    application.reset();
+    ZEVSetPlatformFactsProvider(extensionFacts);
+    FakeExtensionContext context;
+    context.answer = false;
+    bool reported = true;
+    ZEVApplicationOpenURL("https://example.com/a", &context, [&](bool success) { reported = success; });
+    EXPECT_FALSE(reported);
+    EXPECT_EQ(context.asked, std::vector<std::string>{"https://example.com/a"});
+    reported = true;
+    ZEVApplicationOpenURL("https://example.com/b", nullptr, [&](bool success) { reported = success; });
+    EXPECT_FALSE(reported);
+    EXPECT_TRUE(application.openedURLs().empty());
+    ZEVSetPlatformFactsProvider(nullptr);
 }
 
 TEST(SupportTest, HexEncodingAndFileRemoval) {
