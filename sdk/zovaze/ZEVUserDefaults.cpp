@@ -158,9 +158,19 @@ ns::PropertyList::Dictionary ZEVUserDefaults::dictionaryRepresentation() {
 }
 
 bool ZEVUserDefaults::synchronize() {
-    auto snapshot = dictionaryRepresentation();
+    std::uint64_t generation = 0;
+    auto snapshot = serialDictionaryQueue_.syncResult([&] {
+        generation = ++snapshotGeneration_;
+        return dataDictionary_;
+    });
     bool written = false;
     synchronizationQueue_.sync([&] {
+        // Two callers may reach the file in the other order than they took their snapshots: a snapshot
+        // older than the one on disk must not replace it (the newer one already holds its changes).
+        if (writtenGeneration_ > generation) {
+            written = true;
+            return;
+        }
         std::error_code error;
         if (!std::filesystem::exists(directoryURL_, error)) {
             std::filesystem::create_directories(directoryURL_, error);
@@ -173,6 +183,7 @@ bool ZEVUserDefaults::synchronize() {
             return;
         }
         // The file is readable by this user alone (0600); there is no separate protection class here.
+        writtenGeneration_ = generation;
         written = true;
     });
     return written;

@@ -12,9 +12,10 @@
 //  - A directory where the file belongs is removed at start-up, and the store starts empty.
 //  - A file that cannot be read as a dictionary is reported, moved aside as
 //    "ZEVUserDefaults.plist.corrupt-<UTC time>" (never overwritten or lost), and the store starts empty.
-//  - synchronize() answers whether the file was written; a value no property list can hold leaves the
-//    old file in place. Migration removes a key from the app's preferences only after the SDK's file was
-//    written.
+//  - synchronize() answers whether the file holds the contents as they were at the call (overlapping
+//    calls from several threads end with the newest snapshot on disk); a value no property list can hold
+//    leaves the old file in place. Migration removes a key from the app's preferences only after the SDK's
+//    file was written.
 // Every read and change runs synchronously on the serial queue "com.zevuzavidav.ZEVUserDefaults.access",
 // file work on "com.zevuzavidav.ZEVUserDefaults.io", taken in that order; no operation of the store may
 // be called from inside another one's work.
@@ -22,6 +23,7 @@
 #include "platform/foundation/PropertyList.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -66,6 +68,10 @@ class ZEVUserDefaults {
     std::filesystem::path fileURL_;
     ns::PropertyList::Dictionary dataDictionary_;
     ns::UserDefaults* appDefaults_ = nullptr;
+    // Snapshots are numbered under the access queue; the file holds the highest number written (io
+    // queue), so a slower, older snapshot never overwrites a newer one.
+    std::uint64_t snapshotGeneration_ = 0;
+    std::uint64_t writtenGeneration_ = 0;
     dispatch::SerialQueue serialDictionaryQueue_{"com.zevuzavidav.ZEVUserDefaults.access"};
     dispatch::SerialQueue synchronizationQueue_{"com.zevuzavidav.ZEVUserDefaults.io"};
 };

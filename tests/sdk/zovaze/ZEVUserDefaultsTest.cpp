@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -166,6 +167,25 @@ TEST_F(ZEVUserDefaultsTest, BulkMigrationRemovesEveryListedKeyOnlyWhenSomethingW
     EXPECT_FALSE(app_->objectForKey("b"));
     EXPECT_TRUE(app_->objectForKey("c"));
     EXPECT_EQ(open()->objectForKey("b"), ns::PropertyList(2));
+}
+
+TEST_F(ZEVUserDefaultsTest, EverySynchronizedChangeIsOnDiskWhenConcurrentSynchronizesReturn) {
+    for (int round = 0; round < 40; ++round) {
+        std::filesystem::remove_all(directory());
+        auto store = open();
+        std::vector<std::thread> writers;
+        for (int t = 0; t < 8; ++t)
+            writers.emplace_back([&store, t] {
+                for (int i = 0; i < 6; ++i) {
+                    store->setObject(i, "key-" + std::to_string(t) + "-" + std::to_string(i));
+                    EXPECT_TRUE(store->synchronize());
+                }
+            });
+        for (auto& writer : writers)
+            writer.join();
+        // An older snapshot written last would lose changes whose synchronize() had already returned.
+        EXPECT_EQ(open()->dictionaryRepresentation().size(), 48u) << round;
+    }
 }
 
 TEST_F(ZEVUserDefaultsTest, AKillAtAnyMomentOfAWriteLeavesAWholeFile) {
