@@ -3,6 +3,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
+#include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
@@ -81,25 +82,7 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         // record stays aligned with "threads".
         bool haveState = ZEVProcessGetThreadState(process, thread, &state);
         if (!haveState) ZEVSDKLog("%s: unable to get thread state", "ZEVProcessRecordThread");
-        ZEVFileWriteObjectStart(file);
-        ZEVFileWriteKey(file, "registers");
-        ZEVFileWriteObjectStart(file);
-        if (haveState) {
-            const auto* values = reinterpret_cast<const std::uint64_t*>(&state);
-            for (int r = 0; r < 21; ++r)
-                ZEVFileWriteUInt64Entry(file, ZEVRegisterNamesX86_64[r], values[r]);
-        }
-        ZEVFileWriteObjectEnd(file);
-        ZEVFileWriteKey(file, "stacktrace");
-        ZEVFileWriteArrayStart(file);
-        ZEVUnwindContext unwind;
-        if (haveState && ZEVUnwindInit(&unwind, &state)) {
-            while (ZEVUnwindNextFrame(&unwind))
-                ZEVFileWriteUInt64Element(file, ZEVUnwindGetPC(&unwind));
-        }
-        ZEVFileWriteArrayEnd(file);
-        if (thread == process->crashedThread) ZEVFileWriteBoolEntry(file, "crashed", true);
-        ZEVFileWriteObjectEnd(file);
+        ZEVProcessWriteThread(file, haveState ? &state : nullptr, thread == process->crashedThread);
     }
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);

@@ -6,6 +6,11 @@ const char* const ZEVRegisterNamesX86_64[21] = {"rax", "rbx", "rcx", "rdx",    "
                                                 "rsp", "r8",  "r9",  "r10",    "r11", "r12", "r13",
                                                 "r14", "r15", "rip", "rflags", "cs",  "fs",  "gs"};
 
+const char* const ZEVRegisterNamesArm64[34] = {"x0",  "x1",  "x2",  "x3",  "x4",  "x5",  "x6",  "x7",  "x8",
+                                               "x9",  "x10", "x11", "x12", "x13", "x14", "x15", "x16", "x17",
+                                               "x18", "x19", "x20", "x21", "x22", "x23", "x24", "x25", "x26",
+                                               "x27", "x28", "fp",  "sp",  "lr",  "pc",  "cpsr"};
+
 void ZEVMachineContextFromMcontext(const mcontext_t& m, ZEVMachineContext* out) {
     if (out == nullptr) return;
     auto reg = [&](int index) { return static_cast<std::uint64_t>(m.gregs[index]); };

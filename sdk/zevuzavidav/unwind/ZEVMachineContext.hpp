@@ -24,6 +24,9 @@ static_assert(offsetof(ZEVRegistersArm64, pc) == 32 * 8, "pc follows x0..x28, fp
 
 // Names of the x86_64 registers in record order, matching the struct's field order.
 extern const char* const ZEVRegisterNamesX86_64[21];
+// Names of the arm64 registers in record order: x0 ... x28, fp, sp, lr, pc, cpsr (sp before lr, unlike
+// the struct).
+extern const char* const ZEVRegisterNamesArm64[34];
 
 #if defined(__x86_64__)
 using ZEVMachineContext = ZEVRegistersX86_64;

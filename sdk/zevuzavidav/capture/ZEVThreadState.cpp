@@ -1,0 +1,78 @@
+#include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
+
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// The architecture-independent shape of a thread element; `unwind` appends the stack's pcs.
+template <typename Unwind>
+void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* values, std::size_t count,
+                 Unwind&& unwind, bool crashed) {
+    ZEVFileWriteObjectStart(file);
+    ZEVFileWriteKey(file, "registers");
+    ZEVFileWriteObjectStart(file);
+    for (std::size_t r = 0; values != nullptr && r < count; ++r)
+        ZEVFileWriteUInt64Entry(file, names[r], values[r]);
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteKey(file, "stacktrace");
+    ZEVFileWriteArrayStart(file);
+    if (values != nullptr) unwind();
+    ZEVFileWriteArrayEnd(file);
+    if (crashed) ZEVFileWriteBoolEntry(file, "crashed", true);
+    ZEVFileWriteObjectEnd(file);
+}
+
+} // namespace
+
+void ZEVProcessWriteThread(ZEVFile* file, const ZEVRegistersX86_64* state, bool crashed) {
+    constexpr std::size_t kCount = sizeof(ZEVRegistersX86_64) / sizeof(std::uint64_t);
+    static_assert(kCount == sizeof ZEVRegisterNamesX86_64 / sizeof ZEVRegisterNamesX86_64[0]);
+    std::uint64_t values[kCount];
+    const std::uint64_t* written = nullptr;
+    if (state != nullptr) {
+        // The struct holds the registers in record order.
+        std::memcpy(values, state, sizeof values);
+        written = values;
+    }
+    writeThread(
+        file, ZEVRegisterNamesX86_64, written, kCount,
+        [&] {
+            ZEVUnwindContext unwind;
+            if (!ZEVUnwindInit(&unwind, state)) return;
+            while (ZEVUnwindNextFrame(&unwind))
+                ZEVFileWriteUInt64Element(file, ZEVUnwindGetPC(&unwind));
+        },
+        crashed);
+}
+
+void ZEVProcessWriteThread(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,
+                           arm64::ZEVArm64ImageFinder finder, bool crashed) {
+    constexpr std::size_t kCount = sizeof ZEVRegisterNamesArm64 / sizeof ZEVRegisterNamesArm64[0];
+    std::uint64_t values[kCount];
+    const std::uint64_t* written = nullptr;
+    if (state != nullptr) {
+        const ZEVRegistersArm64& ss = state->ss;
+        for (std::size_t r = 0; r < 29; ++r)
+            values[r] = ss.x[r];
+        values[29] = ss.fp;
+        values[30] = ss.sp;
+        values[31] = ss.lr;
+        values[32] = ss.pc;
+        values[33] = ss.cpsr;
+        written = values;
+    }
+    writeThread(
+        file, ZEVRegisterNamesArm64, written, kCount,
+        [&] {
+            arm64::ZEVUnwindContext unwind;
+            if (!arm64::ZEVUnwindInit(&unwind, state, finder)) return;
+            while (arm64::ZEVUnwindNextFrame(&unwind))
+                ZEVFileWriteUInt64Element(file, arm64::ZEVUnwindGetPC(&unwind));
+        },
+        crashed);
+}

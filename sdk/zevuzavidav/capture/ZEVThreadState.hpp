@@ -1,0 +1,20 @@
+#pragma once
+// One element of a crash record's "threads" array: the thread's registers under the keys of its
+// architecture, its unwound stack ("stacktrace", first entry the thread's pc) and "crashed": true on
+// the crashed thread only.
+//
+// The live host writes x86_64 states with the machine's own register keys (rax ... gs) and unwinds them
+// with the host unwinder; arm64 machine contexts (recorded or synthetic) are written with exactly the
+// arm64 keys x0 ... x28, fp, sp, lr, pc, cpsr and unwound with the arm64 unwinder. A null state still
+// writes the element, with empty registers and stack, so every per-thread array of the record stays
+// aligned with "threads". Signal-safe: nothing is allocated.
+#include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
+#include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
+
+struct ZEVFile;
+
+void ZEVProcessWriteThread(ZEVFile* file, const ZEVRegistersX86_64* state, bool crashed);
+// `finder` locates the Mach-O images holding return addresses; null walks by frame pointer and link
+// register alone.
+void ZEVProcessWriteThread(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,
+                           arm64::ZEVArm64ImageFinder finder, bool crashed);
