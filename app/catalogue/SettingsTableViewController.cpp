@@ -161,9 +161,7 @@ void SettingsTableViewController::showRateAppAlert() {
         "users "
         "to rate apps is incredibly helpful for small developers so thank you for making a difference!");
     alert->addAction({"Go rate app >", ui::AlertActionStyle::defaultStyle, [](const ui::AlertAction&) {
-                          auto& target = TargetHelper::shared();
-                          ui::Application::shared().openURL(
-                              target.reviewURL(target.currentEdition(target.bundleIdentifier())));
+                          ui::Application::shared().openURL(TargetHelper::shared().runningEditionReviewURL());
                       }});
     alert->addAction({"Later", ui::AlertActionStyle::defaultStyle, nullptr});
     present(alert, true);

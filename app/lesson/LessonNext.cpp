@@ -51,7 +51,7 @@ void LessonViewController::rateApp() {
         progressReport->appRated->push_back(helper.appVersion());
         (void)progressReport->save();
     }
-    ui::Application::shared().openURL(helper.reviewURL(helper.currentEdition(helper.bundleIdentifier())));
+    ui::Application::shared().openURL(helper.runningEditionReviewURL());
 }
 
 void LessonViewController::showCourseCompletedAlert() {

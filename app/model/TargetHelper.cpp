@@ -44,3 +44,7 @@ std::string TargetHelper::reviewURL(int edition) const {
            "/us/app/apple-store/viewContentsUserReviews?id=" + storeAppIds[edition] +
            "&pageNumber=0&sortOrdering=2&type=Purple+Software&mt=8";
 }
+
+std::string TargetHelper::runningEditionReviewURL() const {
+    return reviewURL(currentEdition(bundleIdentifier()));
+}

@@ -34,6 +34,8 @@ class TargetHelper {
 
     int currentEdition(std::string_view bundleIdentifier) const;
     std::string reviewURL(int edition) const;
+    // The store review page of the edition this bundle is (an unknown bundle gets the Swift edition's).
+    std::string runningEditionReviewURL() const;
 
   private:
     TargetHelper() = default;

@@ -55,12 +55,7 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
 bool ChapterListPresenter::handleKey(const term::Key& key) {
     auto screen = screen_.lock();
     if (!screen) return false;
-    int rows = screen->tableView ? screen->tableView->numberOfRowsInSection(0) : 0;
-    if (list_.handleKey(key, rows, pageRows_)) return true;
-    if (key.is(term::Key::Kind::enter)) {
-        screen->tableView->layoutIfNeeded();
-        return screen->tableView->selectRow({0, list_.focus()});
-    }
+    if (list_.handleTableKey(key, screen->tableView.get(), pageRows_)) return true;
     if (key.isText("/")) {
         screen->openSearch();
         return true;

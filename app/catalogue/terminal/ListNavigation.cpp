@@ -31,6 +31,14 @@ bool ListNavigation::handleKey(const term::Key& key, int rowCount, int pageRows)
     return true;
 }
 
+bool ListNavigation::handleTableKey(const term::Key& key, ui::TableView* table, int pageRows) {
+    if (!table) return false;
+    if (handleKey(key, table->numberOfRowsInSection(0), pageRows)) return true;
+    if (!key.is(term::Key::Kind::enter)) return false;
+    table->layoutIfNeeded();
+    return table->selectRow({0, focus_});
+}
+
 int ListNavigation::firstVisibleRow(int rowCount, int visibleRows) {
     focus_ = std::clamp(focus_, 0, std::max(0, rowCount - 1));
     if (visibleRows <= 0) return focus_;

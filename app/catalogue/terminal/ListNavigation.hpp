@@ -4,11 +4,15 @@
 //
 // Failure contract: none; an empty list keeps the focus at 0.
 #include "platform/terminal/Key.hpp"
+#include "platform/uikit/TableView.hpp"
 
 class ListNavigation {
   public:
     // Moves the focus for up/down/page/home/end; returns whether the key was one of them.
     bool handleKey(const term::Key& key, int rowCount, int pageRows);
+    // The keys of a table's one section: focus moves as above, and Enter selects the focused row as a
+    // tap would (after a pending reload). Returns whether the key did either; false for a null table.
+    bool handleTableKey(const term::Key& key, ui::TableView* table, int pageRows);
     // Keeps the focus inside 0...rowCount-1 and returns the first row to show in `visibleRows` lines.
     int firstVisibleRow(int rowCount, int visibleRows);
     int focus() const { return focus_; }

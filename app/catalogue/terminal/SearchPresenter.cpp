@@ -51,12 +51,7 @@ void SearchPresenter::draw(term::Canvas& canvas, term::Area area) {
 bool SearchPresenter::handleKey(const term::Key& key) {
     auto screen = screen_.lock();
     if (!screen) return false;
-    int rows = screen->tableView ? screen->tableView->numberOfRowsInSection(0) : 0;
-    if (list_.handleKey(key, rows, pageRows_)) return true;
-    if (key.is(term::Key::Kind::enter)) {
-        screen->tableView->layoutIfNeeded();
-        return screen->tableView->selectRow({0, list_.focus()});
-    }
+    if (list_.handleTableKey(key, screen->tableView.get(), pageRows_)) return true;
     // Typing goes to the search field as user edits, so the controller filters on every change.
     auto& field = *screen->searchController->searchBar()->searchTextField();
     auto editing = [&] { return field.isEditing() || field.becomeFirstResponder(); };

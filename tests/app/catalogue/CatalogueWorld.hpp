@@ -2,7 +2,6 @@
 // A launched app for screen tests: a temporary bundle (Info.plist with the edition's bundle id and a
 // version) and sandbox, a recording backend, a reachable network, the catalogue's storyboard, and the
 // initial navigation controller shown as the window's root.
-#include "TempHome.hpp"
 #include "app/catalogue/CatalogueStoryboard.hpp"
 #include "app/catalogue/standins/StoreReviewController.hpp"
 #include "platform/dispatch/MainQueue.hpp"
@@ -14,6 +13,7 @@
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"
 #include "platform/uikit/SearchController.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <fstream>
 #include <memory>
@@ -70,7 +70,7 @@ class CatalogueWorld {
     }
     void settle() { dispatch::main().drain(); }
 
-    TempHome home;
+    velotest::TempFolder home;
     std::shared_ptr<svc::FakeBackendClient> backend = std::make_shared<svc::FakeBackendClient>();
     std::shared_ptr<svc::FakeNetworkReachability> reachability =
         std::make_shared<svc::FakeNetworkReachability>();

@@ -1,8 +1,8 @@
 // Drives the real program in a terminal, as a person would: tmux runs it in a fixed-size window, keys
 // go in with send-keys and the screen comes back with capture-pane. Skipped when the program has not
 // been built or tmux is not installed.
-#include "TempHome.hpp"
 #include "content/Courses.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 
@@ -95,7 +95,7 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     const auto& lesson = *chapters[0]->lessons[0];
     std::string total = std::to_string(chapters[0]->lessons.size());
 
-    TempHome home;
+    velotest::TempFolder home;
     // No backend is reachable here: the app must not care.
     std::string command = "env VELOMARINTH_HOME=" + quote(home.path().string()) +
                           " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " +
@@ -152,7 +152,7 @@ TEST(EndToEnd, ACrashPutsTheTerminalBack) {
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
     if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
 
-    TempHome home;
+    velotest::TempFolder home;
     auto pidFile = home.path() / "pid";
     // The shell reports the terminal modes after the program has died.
     std::string command =
@@ -183,7 +183,7 @@ TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
     if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
 
-    TempHome home;
+    velotest::TempFolder home;
     Tmux tmux;
     tmux.start("env VELOMARINTH_HOME=" + quote(home.path().string()) +
                " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + quote(program.string()) +
@@ -208,7 +208,7 @@ TEST(EndToEnd, AnUnknownTerminalTypeIsNamedAndTheProgramEnds) {
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
     if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
 
-    TempHome home;
+    velotest::TempFolder home;
     Tmux tmux;
     tmux.start("env VELOMARINTH_HOME=" + quote(home.path().string()) +
                " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=no-such-terminal " +

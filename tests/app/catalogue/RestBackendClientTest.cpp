@@ -1,8 +1,8 @@
 #include "platform/services/rest/RestBackendClient.hpp"
 
 #include "RestServer.hpp"
-#include "TempHome.hpp"
 #include "platform/foundation/Console.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -30,7 +30,7 @@ struct SaveOutcome {
 
 class RestBackendTest : public ::testing::Test {
   protected:
-    TempHome home;
+    velotest::TempFolder home;
 
     std::unique_ptr<svc::RestBackendClient> client(const std::string& server, long timeout = 5) {
         auto c = std::make_unique<svc::RestBackendClient>(

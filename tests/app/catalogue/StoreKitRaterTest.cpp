@@ -1,5 +1,5 @@
 #include "app/catalogue/StoreKitRater.hpp"
-#include "TempHome.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@ namespace {
 
 class StoreKitRaterTest : public ::testing::Test {
   protected:
-    TempHome home;
+    velotest::TempFolder home;
     ns::UserDefaults defaults{"rater.test", home.path()};
 
     bool ask(std::int64_t threshold, const char* monthYear) {

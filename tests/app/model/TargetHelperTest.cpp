@@ -46,6 +46,9 @@ TEST(TargetHelper, ReadsTheMainBundle) {
     EXPECT_FALSE(helper.appVersion().empty());
     EXPECT_EQ(helper.infoValue("CFBundleShortVersionString"), helper.appVersion());
     EXPECT_FALSE(helper.infoValue("NoSuchKey"));
+    EXPECT_EQ(helper.runningEditionReviewURL(), helper.reviewURL(TargetHelper::zovudEro));
+    ns::Bundle::setMainBundlePath(std::string(VELO_SOURCE_DIR) + "/app/bundles/Cpp");
+    EXPECT_EQ(helper.runningEditionReviewURL(), helper.reviewURL(TargetHelper::cpp));
     ns::Bundle::setMainBundlePath({});
 }
 

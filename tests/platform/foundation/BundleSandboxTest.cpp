@@ -1,7 +1,7 @@
-#include "TempHome.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 

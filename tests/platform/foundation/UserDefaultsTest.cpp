@@ -1,8 +1,8 @@
 #include "platform/foundation/UserDefaults.hpp"
 
-#include "TempHome.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 
