@@ -6,13 +6,13 @@
 // scripted runs).
 #include "app/catalogue/AppDelegate.hpp"
 #include "app/catalogue/CatalogueStoryboard.hpp"
-#include "app/catalogue/standins/StoreReviewController.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/model/TargetHelper.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/services/Executor.hpp"
+#include "platform/services/StoreReviewController.hpp"
 #include "platform/services/UrlOpener.hpp"
 #include "platform/services/rest/RestBackendClient.hpp"
 #include "platform/terminal/CursesTerminal.hpp"
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     term::FrontEnd frontEnd([&frontEnd](const std::shared_ptr<ui::ViewController>& screen) {
         return makeCataloguePresenter(screen, frontEnd);
     });
-    StoreReviewController::setObserver(
+    svc::StoreReviewController::setObserver(
         [&frontEnd] { frontEnd.notice("Enjoying the app? A review in the store helps us a lot."); });
 
     application.setRootViewController(makeInitialViewController());
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     delegate.applicationWillTerminate(application);
 
     // Requests still in flight are abandoned rather than waited for.
-    StoreReviewController::setObserver(nullptr);
+    svc::StoreReviewController::setObserver(nullptr);
     application.reset();
     svc::setSharedBackendClient(nullptr);
     backend.reset();

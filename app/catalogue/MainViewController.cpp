@@ -5,11 +5,11 @@
 #include "app/catalogue/SearchResultsTableViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
 #include "app/catalogue/StoreKitRater.hpp"
-#include "app/catalogue/standins/StoreReviewController.hpp"
 #include "app/model/Reachability.hpp"
 #include "app/model/TargetHelper.hpp"
 #include "content/Courses.hpp"
 #include "platform/foundation/Console.hpp"
+#include "platform/services/StoreReviewController.hpp"
 #include "platform/uikit/ImageView.hpp"
 
 #include <algorithm>
@@ -181,7 +181,7 @@ void MainViewController::requestReviewIfNeeded() {
     auto version = TargetHelper::shared().appVersion();
     const auto& rated = *progressReport->appRated;
     if (std::find(rated.begin(), rated.end(), version) != rated.end()) return;
-    if (StoreKitRater::shouldRequestReview(20)) StoreReviewController::requestReview();
+    if (StoreKitRater::shouldRequestReview(20)) svc::StoreReviewController::requestReview();
 }
 
 void MainViewController::openSettings() {

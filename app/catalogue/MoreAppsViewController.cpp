@@ -2,12 +2,12 @@
 
 void MoreAppsViewController::loadView() {
     // The web view is the whole screen; the base view is not made.
-    webView = std::make_shared<WebView>(ui::Rect::zero(), WebViewConfiguration{});
+    webView = std::make_shared<svc::WebView>(ui::Rect::zero(), svc::WebViewConfiguration{});
     webView->setUIDelegate(this);
     setView(webView);
 }
 
 void MoreAppsViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
-    webView->load(URLRequest{makerSite, 0, 60});
+    webView->load(svc::URLRequest{makerSite, 0, 60});
 }

@@ -3,7 +3,7 @@
 //
 // Failure contract: nothing of the page load is observed; the terminal shows the address and offers to
 // open it in the person's browser.
-#include "app/catalogue/standins/WebView.hpp"
+#include "platform/services/WebView.hpp"
 #include "platform/uikit/ViewController.hpp"
 
 #include <memory>
@@ -12,7 +12,7 @@ class MoreAppsViewController : public ui::ViewController {
   public:
     static constexpr const char* makerSite = "https://www.velomarinth.com/";
 
-    std::shared_ptr<WebView> webView;
+    std::shared_ptr<svc::WebView> webView;
 
     void loadView() override;
     void viewDidLoad() override;

@@ -169,7 +169,7 @@ void SettingsTableViewController::showRateAppAlert() {
 
 void SettingsTableViewController::sendSupportMail() {
     auto composer = makeSupportMail();
-    if (MailComposeViewController::canSendMail()) {
+    if (svc::MailComposeViewController::canSendMail()) {
         present(composer, true);
         return;
     }
@@ -180,8 +180,8 @@ void SettingsTableViewController::sendSupportMail() {
     present(alert, true);
 }
 
-std::shared_ptr<MailComposeViewController> SettingsTableViewController::makeSupportMail() {
-    auto composer = std::make_shared<MailComposeViewController>();
+std::shared_ptr<svc::MailComposeViewController> SettingsTableViewController::makeSupportMail() {
+    auto composer = std::make_shared<svc::MailComposeViewController>();
     composer->setMailComposeDelegate(this);
     composer->setToRecipients({supportEmail});
     composer->setSubject(editionName(runningEdition()) + " Support Email");
@@ -195,7 +195,8 @@ std::shared_ptr<MailComposeViewController> SettingsTableViewController::makeSupp
     return composer;
 }
 
-void SettingsTableViewController::mailComposeController(MailComposeViewController&, MailComposeResult,
+void SettingsTableViewController::mailComposeController(svc::MailComposeViewController&,
+                                                        svc::MailComposeResult,
                                                         const std::optional<ns::Error>&) {
     dismiss(true);
 }

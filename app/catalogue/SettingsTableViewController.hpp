@@ -7,9 +7,9 @@
 //
 // Failure contract: when mail cannot be sent, the "Could Not Send Email" alert replaces the composer.
 // The store address is opened without looking at the result.
-#include "app/catalogue/standins/MailComposeViewController.hpp"
 #include "app/model/Chapter.hpp"
 #include "app/model/ProgressReport.hpp"
+#include "platform/services/MailComposeViewController.hpp"
 #include "platform/uikit/Switch.hpp"
 #include "platform/uikit/TableView.hpp"
 #include "platform/uikit/ViewController.hpp"
@@ -22,7 +22,7 @@
 class SettingsTableViewController : public ui::ViewController,
                                     public ui::TableViewDataSource,
                                     public ui::TableViewDelegate,
-                                    public MailComposeViewControllerDelegate {
+                                    public svc::MailComposeViewControllerDelegate {
   public:
     static constexpr const char* supportEmail = "support@velomarinth.com";
 
@@ -47,9 +47,9 @@ class SettingsTableViewController : public ui::ViewController,
     void resetProgress();
     void showRateAppAlert();
     void sendSupportMail();
-    std::shared_ptr<MailComposeViewController> makeSupportMail();
+    std::shared_ptr<svc::MailComposeViewController> makeSupportMail();
 
-    void mailComposeController(MailComposeViewController& controller, MailComposeResult result,
+    void mailComposeController(svc::MailComposeViewController& controller, svc::MailComposeResult result,
                                const std::optional<ns::Error>& error) override;
 
     // The name of an edition in the support mail's subject.

@@ -22,7 +22,7 @@ std::unique_ptr<term::Presenter> makeCataloguePresenter(const std::shared_ptr<ui
         return std::make_unique<SettingsPresenter>(s);
     if (auto s = std::dynamic_pointer_cast<MoreAppsViewController>(screen))
         return std::make_unique<WebPagePresenter>(s, frontEnd);
-    if (auto s = std::dynamic_pointer_cast<MailComposeViewController>(screen))
+    if (auto s = std::dynamic_pointer_cast<svc::MailComposeViewController>(screen))
         return std::make_unique<MailPresenter>(s);
     return nullptr;
 }

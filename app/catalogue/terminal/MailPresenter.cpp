@@ -2,7 +2,7 @@
 
 #include "platform/terminal/TextWrap.hpp"
 
-MailPresenter::MailPresenter(std::shared_ptr<MailComposeViewController> screen) : screen_(screen) {}
+MailPresenter::MailPresenter(std::shared_ptr<svc::MailComposeViewController> screen) : screen_(screen) {}
 
 void MailPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();

@@ -3,18 +3,18 @@
 // mail to the mail program, Esc cancels; either way the composer's delegate closes it.
 //
 // Failure contract: a mail program that cannot be started is reported by the composer (failed result).
-#include "app/catalogue/standins/MailComposeViewController.hpp"
+#include "platform/services/MailComposeViewController.hpp"
 #include "platform/terminal/Presenter.hpp"
 
 #include <memory>
 
 class MailPresenter : public term::Presenter {
   public:
-    explicit MailPresenter(std::shared_ptr<MailComposeViewController> screen);
+    explicit MailPresenter(std::shared_ptr<svc::MailComposeViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
     std::string legend() const override;
 
   private:
-    std::weak_ptr<MailComposeViewController> screen_;
+    std::weak_ptr<svc::MailComposeViewController> screen_;
 };

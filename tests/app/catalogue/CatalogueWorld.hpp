@@ -3,13 +3,14 @@
 // version) and sandbox, a recording backend, a reachable network, the catalogue's storyboard, and the
 // initial navigation controller shown as the window's root.
 #include "app/catalogue/CatalogueStoryboard.hpp"
-#include "app/catalogue/standins/StoreReviewController.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/services/FakeBackendClient.hpp"
+#include "platform/services/FakeMailSender.hpp"
 #include "platform/services/NetworkReachability.hpp"
+#include "platform/services/StoreReviewController.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"
 #include "platform/uikit/SearchController.hpp"
@@ -39,11 +40,12 @@ class CatalogueWorld {
         ns::Sandbox::setHome(home.path() / "sandbox");
         svc::setSharedBackendClient(backend);
         svc::setSharedNetworkReachability(reachability);
+        svc::setSharedMailSender(mail);
         dispatch::main().bindToCurrentThread();
         dispatch::main().removeAll();
         ui::Application::shared().reset();
         ui::AlertController::clearPresentedAlerts();
-        StoreReviewController::reset();
+        svc::StoreReviewController::reset();
     }
     ~CatalogueWorld() {
         ui::Application::shared().reset();
@@ -51,6 +53,7 @@ class CatalogueWorld {
         dispatch::main().removeAll();
         svc::setSharedBackendClient(nullptr);
         svc::setSharedNetworkReachability(nullptr);
+        svc::setSharedMailSender(nullptr);
         ns::Sandbox::reset();
         ns::Bundle::setMainBundlePath({});
     }
@@ -74,6 +77,8 @@ class CatalogueWorld {
     std::shared_ptr<svc::FakeBackendClient> backend = std::make_shared<svc::FakeBackendClient>();
     std::shared_ptr<svc::FakeNetworkReachability> reachability =
         std::make_shared<svc::FakeNetworkReachability>();
+    // Mail goes nowhere: the composer can send, and what it sends is kept here.
+    std::shared_ptr<svc::FakeMailSender> mail = std::make_shared<svc::FakeMailSender>();
     std::shared_ptr<NavigationController> navigation;
 
   private:

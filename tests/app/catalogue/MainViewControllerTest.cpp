@@ -230,7 +230,7 @@ TEST(CatalogueReview, NotConsultedWhenThisVersionWasRatedOtherwiseCountedEachApp
     for (int i = 0; i < 30; ++i)
         home.viewDidAppear(false);
     EXPECT_EQ(defaults.integerForKey(StoreKitRater::appLaunchesKey), 2);
-    EXPECT_EQ(StoreReviewController::requestCount(), 0);
+    EXPECT_EQ(svc::StoreReviewController::requestCount(), 0);
 }
 
 TEST(CatalogueReview, TheTwentyFirstAppearanceAsksTheStoreForAReview) {
@@ -238,9 +238,9 @@ TEST(CatalogueReview, TheTwentyFirstAppearanceAsksTheStoreForAReview) {
     auto& home = world.launch();
     for (int i = 0; i < 19; ++i)
         home.viewDidAppear(false);
-    EXPECT_EQ(StoreReviewController::requestCount(), 0);
+    EXPECT_EQ(svc::StoreReviewController::requestCount(), 0);
     home.viewDidAppear(false);
-    EXPECT_EQ(StoreReviewController::requestCount(), 1);
+    EXPECT_EQ(svc::StoreReviewController::requestCount(), 1);
 }
 
 } // namespace

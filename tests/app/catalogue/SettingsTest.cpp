@@ -112,24 +112,23 @@ TEST_F(Settings, RateAlertOpensTheEditionsReviewAddressWithoutMarkingTheVersion)
 
 TEST_F(Settings, MailWithoutAMailProgramShowsTheAlertInstead) {
     open();
-    MailComposeViewController::setCanSendMailOverride(false);
+    world->mail->setCanSendMail(false);
     ASSERT_TRUE(screen->tableView->selectRow({0, 3}));
-    MailComposeViewController::setCanSendMailOverride(std::nullopt);
     auto alert = ui::AlertController::lastPresented();
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->title(), std::optional<std::string>("Could Not Send Email"));
     EXPECT_EQ(alert->message(),
               std::optional<std::string>(
                   "Your device could not send e-mail.  Please check e-mail configuration and try again."));
-    EXPECT_FALSE(std::dynamic_pointer_cast<MailComposeViewController>(screen->presentedViewController()));
+    EXPECT_FALSE(
+        std::dynamic_pointer_cast<svc::MailComposeViewController>(screen->presentedViewController()));
 }
 
 TEST_F(Settings, MailComposerIsPresentedWithTheEditionsSubject) {
     open("com.velomarinth.cpp");
-    MailComposeViewController::setCanSendMailOverride(true);
     ASSERT_TRUE(screen->tableView->selectRow({0, 3}));
-    MailComposeViewController::setCanSendMailOverride(std::nullopt);
-    auto composer = std::dynamic_pointer_cast<MailComposeViewController>(screen->presentedViewController());
+    auto composer =
+        std::dynamic_pointer_cast<svc::MailComposeViewController>(screen->presentedViewController());
     ASSERT_TRUE(composer);
     EXPECT_EQ(composer->subject(), "Velomarinth C++ Support Email");
     EXPECT_EQ(composer->toRecipients(), std::vector<std::string>{SettingsTableViewController::supportEmail});
@@ -137,6 +136,24 @@ TEST_F(Settings, MailComposerIsPresentedWithTheEditionsSubject) {
     EXPECT_TRUE(composer->messageBody().starts_with("\n \n \n \n \n \n Please email us"));
     composer->cancel();
     EXPECT_FALSE(screen->presentedViewController());
+    EXPECT_TRUE(world->mail->sentMails().empty());
+}
+
+TEST_F(Settings, SendingHandsTheMailOverAndClosesTheComposerEvenWhenItFails) {
+    for (bool works : {true, false}) {
+        world.reset(); // the old app goes before the new one starts
+        open();
+        world->mail->setSendResult(works);
+        ASSERT_TRUE(screen->tableView->selectRow({0, 3}));
+        auto composer =
+            std::dynamic_pointer_cast<svc::MailComposeViewController>(screen->presentedViewController());
+        ASSERT_TRUE(composer);
+        composer->send();
+        EXPECT_FALSE(screen->presentedViewController()) << works;
+        ASSERT_FALSE(world->mail->sentMails().empty());
+        EXPECT_EQ(world->mail->sentMails().back().subject, composer->subject());
+        EXPECT_EQ(world->mail->sentMails().back().recipients, composer->toRecipients());
+    }
 }
 
 TEST(SettingsEditions, EveryEditionHasItsOwnMailSubject) {

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace svc {
+
 struct URLRequest {
     std::string url;
     int cachePolicy = 0; // the protocol's own caching rules
@@ -35,3 +37,5 @@ class WebView : public ui::View {
     int loads_ = 0;
     const void* uiDelegate_ = nullptr;
 };
+
+} // namespace svc

@@ -1,4 +1,6 @@
-#include "app/catalogue/standins/WebView.hpp"
+#include "platform/services/WebView.hpp"
+
+namespace svc {
 
 WebView::WebView(ui::Rect frame, WebViewConfiguration) : ui::View(frame) {}
 
@@ -6,3 +8,5 @@ void WebView::load(URLRequest request) {
     request_ = std::move(request);
     ++loads_;
 }
+
+} // namespace svc

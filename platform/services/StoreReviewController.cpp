@@ -1,6 +1,8 @@
-#include "app/catalogue/standins/StoreReviewController.hpp"
+#include "platform/services/StoreReviewController.hpp"
 
 #include "platform/foundation/Console.hpp"
+
+namespace svc {
 
 namespace {
 int gRequests = 0;
@@ -26,3 +28,5 @@ void StoreReviewController::reset() {
     gRequests = 0;
     observer() = nullptr;
 }
+
+} // namespace svc

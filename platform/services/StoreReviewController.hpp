@@ -5,6 +5,8 @@
 // Failure contract: none. Main thread only.
 #include <functional>
 
+namespace svc {
+
 class StoreReviewController {
   public:
     static void requestReview();
@@ -13,3 +15,5 @@ class StoreReviewController {
     static void setObserver(std::function<void()> observer);
     static void reset();
 };
+
+} // namespace svc

@@ -1,0 +1,141 @@
+#include "platform/foundation/Console.hpp"
+#include "platform/services/FakeMailSender.hpp"
+#include "platform/services/MailComposeViewController.hpp"
+#include "platform/services/MailSender.hpp"
+#include "platform/services/StoreReviewController.hpp"
+#include "platform/services/WebView.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// PATH points at a folder of our own, so the real xdg-email is never started.
+class XdgMailTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("velo-mail-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        const char* path = std::getenv("PATH");
+        savedPath_ = path ? path : "";
+        ::setenv("PATH", dir_.c_str(), 1);
+    }
+    void TearDown() override {
+        ::setenv("PATH", savedPath_.c_str(), 1);
+        fs::remove_all(dir_);
+    }
+    // A stand-in mail program that writes each argument on a line of its own, then a last "end" line
+    // (only shell built-ins: PATH holds nothing else).
+    void installMailProgram() {
+        const fs::path script = dir_ / "xdg-email";
+        std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \""
+                              << (dir_ / "args").string() << "\"\nprintf 'end\\n' >> \""
+                              << (dir_ / "args").string() << "\"\n";
+        fs::permissions(script, fs::perms::owner_all);
+    }
+    std::string receivedArguments() {
+        std::string text;
+        for (int i = 0; i < 500; ++i) {
+            std::ifstream in(dir_ / "args");
+            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            if (text.ends_with("end\n")) return text.substr(0, text.size() - 4);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return text;
+    }
+    fs::path dir_;
+    std::string savedPath_;
+};
+
+TEST_F(XdgMailTest, NoMailProgramMeansNoSending) {
+    svc::XdgMailSender sender;
+    EXPECT_FALSE(sender.canSendMail());
+    EXPECT_FALSE(sender.send(svc::Mail{{"a@b.c"}, "s", "b", false}));
+}
+
+TEST_F(XdgMailTest, TheMailReachesTheProgramAsArgumentsWithoutAShell) {
+    installMailProgram();
+    svc::XdgMailSender sender;
+    ASSERT_TRUE(sender.canSendMail());
+    svc::Mail mail{{"support@example.com", "--attach=/etc/passwd"}, "Help $(touch pwned)", "Hi `id`", false};
+    ASSERT_TRUE(sender.send(mail));
+    EXPECT_EQ(receivedArguments(),
+              "--utf8\n--subject\nHelp $(touch pwned)\n--body\nHi `id`\nsupport@example.com\n");
+    EXPECT_FALSE(fs::exists(dir_ / "pwned"));
+}
+
+class RecordingDelegate : public svc::MailComposeViewControllerDelegate {
+  public:
+    void mailComposeController(svc::MailComposeViewController&, svc::MailComposeResult result,
+                               const std::optional<ns::Error>& error) override {
+        results.push_back(result);
+        errors.push_back(error.has_value());
+    }
+    std::vector<svc::MailComposeResult> results;
+    std::vector<bool> errors;
+};
+
+TEST(MailComposer, ReportsSentFailedAndCancelledThroughTheSharedSender) {
+    auto fake = std::make_shared<svc::FakeMailSender>();
+    svc::setSharedMailSender(fake);
+    RecordingDelegate delegate;
+    svc::MailComposeViewController composer;
+    composer.setMailComposeDelegate(&delegate);
+    composer.setToRecipients({"x@y.z"});
+    composer.setSubject("Subject");
+    composer.setMessageBody("Body", false);
+    EXPECT_TRUE(svc::MailComposeViewController::canSendMail());
+    fake->setCanSendMail(false);
+    EXPECT_FALSE(svc::MailComposeViewController::canSendMail());
+
+    composer.send();
+    fake->setSendResult(false);
+    composer.send();
+    composer.cancel();
+    using R = svc::MailComposeResult;
+    EXPECT_EQ(delegate.results, (std::vector<R>{R::sent, R::failed, R::cancelled}));
+    EXPECT_EQ(delegate.errors, (std::vector<bool>{false, true, false}));
+    ASSERT_EQ(fake->sentMails().size(), 2u);
+    EXPECT_EQ(fake->sentMails()[0].recipients, std::vector<std::string>{"x@y.z"});
+    EXPECT_EQ(fake->sentMails()[0].body, "Body");
+    svc::setSharedMailSender(nullptr);
+    EXPECT_TRUE(std::dynamic_pointer_cast<svc::XdgMailSender>(svc::sharedMailSender()));
+}
+
+TEST(StoreReview, RequestsAreCountedLoggedAndObserved) {
+    svc::StoreReviewController::reset();
+    int seen = 0;
+    svc::StoreReviewController::setObserver([&] { ++seen; });
+    ns::ConsoleCapture console;
+    svc::StoreReviewController::requestReview();
+    svc::StoreReviewController::requestReview();
+    EXPECT_EQ(svc::StoreReviewController::requestCount(), 2);
+    EXPECT_EQ(seen, 2);
+    EXPECT_EQ(console.count("Store review requested"), 2u);
+    svc::StoreReviewController::reset();
+    svc::StoreReviewController::requestReview();
+    EXPECT_EQ(seen, 2); // the observer went with the reset
+    EXPECT_EQ(svc::StoreReviewController::requestCount(), 1);
+    svc::StoreReviewController::reset();
+}
+
+TEST(WebView, KeepsTheLastRequestAndCountsLoads) {
+    svc::WebView view(ui::Rect::zero(), svc::WebViewConfiguration{});
+    EXPECT_FALSE(view.loadedRequest());
+    view.load(svc::URLRequest{"https://example.com/a", 0, 60});
+    view.load(svc::URLRequest{"https://example.com/b", 0, 30});
+    ASSERT_TRUE(view.loadedRequest());
+    EXPECT_EQ(view.loadedRequest()->url, "https://example.com/b");
+    EXPECT_EQ(view.loadedRequest()->timeoutInterval, 30);
+    EXPECT_EQ(view.loadCount(), 2);
+}
+
+} // namespace
