@@ -21,6 +21,11 @@ struct Tables {
 void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
     std::memcpy(&b[at], &v, 4);
 }
+// Byte by byte: GCC 12 at -O3 misreads a range insert into a vector that has just been assigned.
+void append(std::vector<std::uint8_t>& b, std::initializer_list<std::uint8_t> bytes) {
+    for (std::uint8_t byte : bytes)
+        b.push_back(byte);
+}
 void append64(std::vector<std::uint8_t>& b, std::uint64_t v) {
     for (int i = 0; i < 8; ++i)
         b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -32,24 +37,24 @@ Tables buildTables() {
     b = {0, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 'R', 0, 1, 0x78, 16, 1, 0x00, 0x0C, 7, 8, 0x90, 1};
     put32(b, 0, static_cast<std::uint32_t>(b.size() - 4));
     t.fde = b.size();
-    b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 0});
+    append(b, {0, 0, 0, 0, 0, 0, 0, 0});
     put32(b, t.fde + 4, static_cast<std::uint32_t>(t.fde + 4)); // distance back to the CIE
     append64(b, 0x400000);
     append64(b, 0x10);
-    b.insert(b.end(), {0,             // augmentation data length
-                       0x2E, 0x00,    // GNU_args_size 0
-                       0x07, 0x21,    // undefined r33: outside the tracked set, ignored
-                       0x41,          // advance 1
-                       0x0E, 16,      // def_cfa_offset 16
-                       0x86, 2,       // rbp at CFA-16
-                       0x05, 3,    3, // offset_extended rbx at CFA-24
-                       0x43,          // advance 3 (to +4)
-                       0x0A,          // remember_state
-                       0x0E, 8,       // def_cfa_offset 8
-                       0xC6,          // restore rbp
-                       0xC3,          // restore rbx
-                       0x41,          // advance 1 (to +5)
-                       0x0B});        // restore_state
+    append(b, {0,             // augmentation data length
+               0x2E, 0x00,    // GNU_args_size 0
+               0x07, 0x21,    // undefined r33: outside the tracked set, ignored
+               0x41,          // advance 1
+               0x0E, 16,      // def_cfa_offset 16
+               0x86, 2,       // rbp at CFA-16
+               0x05, 3,    3, // offset_extended rbx at CFA-24
+               0x43,          // advance 3 (to +4)
+               0x0A,          // remember_state
+               0x0E, 8,       // def_cfa_offset 8
+               0xC6,          // restore rbp
+               0xC3,          // restore rbx
+               0x41,          // advance 1 (to +5)
+               0x0B});        // restore_state
     put32(b, t.fde, static_cast<std::uint32_t>(b.size() - t.fde - 4));
     return t;
 }
@@ -177,10 +182,8 @@ TEST(DwarfExpressionTest, EvaluatesTheSupportedSubsetAndRefusesTheRest) {
     badSize.push_back(3);
     EXPECT_FALSE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(badSize.data()), &rbp,
                                              readRegister, 0, &result));
-    std::vector<std::uint8_t> overflow(1, 101);
-    overflow.insert(overflow.end(), 101, 0x30); // 101 pushes on top of the initial value
-    overflow[0] = 0xE5;
-    overflow.insert(overflow.begin() + 1, 0x00); // ULEB128 101 = 0xE5 0x00
+    std::vector<std::uint8_t> overflow = {0xE5, 0x00}; // ULEB128 101
+    overflow.resize(overflow.size() + 101, 0x30);      // 101 pushes on top of the initial value
     EXPECT_FALSE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(overflow.data()), &rbp,
                                              readRegister, 0, &result));
     std::vector<std::uint8_t> unknown = {1, 0x96};
