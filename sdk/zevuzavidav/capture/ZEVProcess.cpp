@@ -10,7 +10,6 @@
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
-#include <cstring>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -117,29 +116,31 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess*, ZEVFile* file) {
     ZEVFileWriteSectionEnd(file);
 }
 
-void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file) {
-    ZEVFileWriteSectionStart(file, "dispatch_queue_names");
+namespace {
+
+// One plain string per thread, in the order of "threads": what `lookup` answers, the empty string when
+// it has nothing (no label, no name, or a thread that could not be asked).
+void recordPerThreadText(ZEVProcess* process, ZEVFile* file, const char* section,
+                         bool (*lookup)(pid_t, char*, std::size_t)) {
+    ZEVFileWriteSectionStart(file, section);
     ZEVFileWriteArrayStart(file);
     for (std::uint32_t i = 0; i < process->threadCount; ++i) {
-        char label[darwin::kThreadNameSize];
-        if (!darwin::queueLabel(process->threads[i], label, sizeof label)) label[0] = '\0';
-        ZEVFileWriteStringElement(file, label);
+        char text[darwin::kThreadNameSize];
+        if (!lookup(process->threads[i], text, sizeof text)) text[0] = '\0';
+        ZEVFileWriteStringElement(file, text);
     }
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);
 }
 
+} // namespace
+
+void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file) {
+    recordPerThreadText(process, file, "dispatch_queue_names", darwin::queueLabel);
+}
+
 void ZEVProcessRecordThreadNames(ZEVProcess* process, ZEVFile* file) {
-    ZEVFileWriteSectionStart(file, "thread_names");
-    ZEVFileWriteArrayStart(file);
-    for (std::uint32_t i = 0; i < process->threadCount; ++i) {
-        char name[darwin::kThreadNameSize];
-        std::memset(name, 0, sizeof name);
-        darwin::threadName(process->threads[i], name, sizeof name);
-        ZEVFileWriteStringElement(file, name);
-    }
-    ZEVFileWriteArrayEnd(file);
-    ZEVFileWriteSectionEnd(file);
+    recordPerThreadText(process, file, "thread_names", darwin::threadName);
 }
 
 void ZEVProcessRecordStats(ZEVProcess*, ZEVFile* file) {

@@ -51,28 +51,31 @@ bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
     return true;
 }
 
-std::uint8_t ZEVDwarfReadUInt8(ZEVDwarfCursor* cursor) {
-    std::uint8_t v = 0;
-    ZEVDwarfReadBytes(cursor, &v, 1);
+namespace {
+
+// A little-endian value of the host's width; 0 when it cannot be read (the cursor then says so).
+template <typename T> T readFixed(ZEVDwarfCursor* cursor) {
+    T v = 0;
+    ZEVDwarfReadBytes(cursor, &v, sizeof v);
     return v;
+}
+
+} // namespace
+
+std::uint8_t ZEVDwarfReadUInt8(ZEVDwarfCursor* cursor) {
+    return readFixed<std::uint8_t>(cursor);
 }
 
 std::uint16_t ZEVDwarfReadUInt16(ZEVDwarfCursor* cursor) {
-    std::uint16_t v = 0;
-    ZEVDwarfReadBytes(cursor, &v, 2);
-    return v;
+    return readFixed<std::uint16_t>(cursor);
 }
 
 std::uint32_t ZEVDwarfReadUInt32(ZEVDwarfCursor* cursor) {
-    std::uint32_t v = 0;
-    ZEVDwarfReadBytes(cursor, &v, 4);
-    return v;
+    return readFixed<std::uint32_t>(cursor);
 }
 
 std::uint64_t ZEVDwarfReadUInt64(ZEVDwarfCursor* cursor) {
-    std::uint64_t v = 0;
-    ZEVDwarfReadBytes(cursor, &v, 8);
-    return v;
+    return readFixed<std::uint64_t>(cursor);
 }
 
 namespace {

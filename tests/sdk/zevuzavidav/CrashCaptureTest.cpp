@@ -7,6 +7,7 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -27,6 +28,9 @@
 namespace {
 
 using json = nlohmann::json;
+using recordtest::hex;
+using recordtest::initializeContext;
+using recordtest::readLines;
 
 // ---- the child's side -------------------------------------------------------------------------
 
@@ -58,17 +62,6 @@ void startHelpers() {
     }
     while (parked.load() < 3)
         std::this_thread::yield();
-}
-
-void initializeContext(const std::string& dir) {
-    ZEVContextInitData data;
-    data.apiKey = "key";
-    data.reportDirectory = dir.c_str();
-    data.reportIdentifier = "report";
-    data.installationIdentifier = "install";
-    ZEVContextInitialize(&data);
-    for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
-        usleep(1000);
 }
 
 __attribute__((noinline)) void nullWrite() {
@@ -190,36 +183,11 @@ bool stackHolds(const json& stack, const Range& range) {
     return false;
 }
 
-std::vector<json> readLines(const std::string& path, int* unparsable) {
-    std::vector<json> lines;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        json parsed = json::parse(line, nullptr, false);
-        if (parsed.is_discarded()) {
-            ++*unparsable;
-        } else {
-            lines.push_back(parsed);
-        }
-    }
-    return lines;
-}
-
 json section(const std::vector<json>& lines, const char* name) {
     for (const auto& line : lines) {
         if (line.contains(name)) return line[name];
     }
     return nullptr;
-}
-
-std::string hex(const std::string& text) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : text) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
 }
 
 struct CrashCase {

@@ -6,6 +6,7 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -36,26 +37,10 @@ std::string makeDir() {
     return mkdtemp(pattern);
 }
 
-void initialize(const std::string& dir) {
-    ZEVContextInitData data;
-    data.apiKey = "key";
-    data.reportDirectory = dir.c_str();
-    data.reportIdentifier = "report";
-    data.installationIdentifier = "install";
-    ZEVContextInitialize(&data);
-    for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
-        usleep(1000);
-}
-
 std::vector<json> sections(const std::string& path) {
-    std::vector<json> lines;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        json parsed = json::parse(line, nullptr, false);
-        EXPECT_FALSE(parsed.is_discarded()) << line;
-        if (!parsed.is_discarded()) lines.push_back(parsed);
-    }
+    int unparsable = 0;
+    auto lines = recordtest::readLines(path, &unparsable);
+    EXPECT_EQ(unparsable, 0) << path;
     return lines;
 }
 
@@ -88,7 +73,7 @@ bool ourHandlerFor(int number) {
 TEST(CrashContext, RecordsLoadedImagesAndImagesOpenedAndClosedLater) {
     std::string dir = makeDir();
     int status = inChild([&] {
-        initialize(dir);
+        recordtest::initializeContext(dir);
         void* handle = darwin::openImage("libz.so.1", RTLD_NOW);
         if (handle == nullptr) _exit(4);
         darwin::closeImage(handle);
@@ -123,7 +108,7 @@ TEST(CrashContext, ATracedProcessGetsNoHandlersButStillItsFiles) {
     std::string dir = makeDir();
     int status = inChild([&] {
         if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(5);
-        initialize(dir);
+        recordtest::initializeContext(dir);
         bool none =
             !ourHandlerFor(SIGSEGV) && !ourHandlerFor(SIGABRT) && std::get_terminate() != ZEVTerminateHandler;
         _exit(none ? 0 : 6);
@@ -142,7 +127,7 @@ TEST(CrashContext, WarnsAboutHandlersReplacedAfterStart) {
     std::string dir = makeDir();
     std::string errors = dir + "/stderr.txt";
     int status = inChild([&] {
-        initialize(dir);
+        recordtest::initializeContext(dir);
         int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, 2);
         ZEVSignalCheckHandlers(); // all ours: nothing to say
@@ -185,7 +170,7 @@ TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord)
         action.sa_sigaction = earlierSegvHandler;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigaction(SIGSEGV, &action, nullptr);
-        initialize(dir);
+        recordtest::initializeContext(dir);
         errno = 1234;
         *static_cast<volatile int*>(nullptr) = 1;
         _exit(3);
@@ -205,7 +190,7 @@ TEST(CrashContext, OfTwoThreadsCrashingAtOnceOnlyOneRecords) {
     for (int round = 0; round < 20; ++round) {
         std::string dir = makeDir();
         int status = inChild([&] {
-            initialize(dir);
+            recordtest::initializeContext(dir);
             auto crash = [] {
                 darwin::AlternateSignalStack stack;
                 ready.fetch_add(1);

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 #include "tests/sdk/zevuzavidav/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +12,7 @@
 
 namespace {
 
-std::string hex(const std::string& text) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : text) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
+using recordtest::hex;
 
 // The pairs a report would see: compacted first, then the incremental lines, later ones winning.
 std::map<std::string, std::string> visiblePairs(const ZEVUserLoggingKVStorage& store) {

@@ -1,0 +1,54 @@
+#pragma once
+// Helpers of the crash-capture tests: a real crash context in a folder, record lines read back with an
+// independent JSON parser, and the hex form the records give texts.
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace recordtest {
+
+// Installs the real crash context with its report folder at `dir` and waits (at most 2 s) until it
+// reports itself initialised.
+inline void initializeContext(const std::string& dir) {
+    ZEVContextInitData data;
+    data.apiKey = "key";
+    data.reportDirectory = dir.c_str();
+    data.reportIdentifier = "report";
+    data.installationIdentifier = "install";
+    ZEVContextInitialize(&data);
+    for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
+        usleep(1000);
+}
+
+// Every line of a record file that parses as JSON; the others are counted in `unparsable`.
+inline std::vector<nlohmann::json> readLines(const std::string& path, int* unparsable) {
+    std::vector<nlohmann::json> lines;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+        if (parsed.is_discarded()) {
+            ++*unparsable;
+        } else {
+            lines.push_back(parsed);
+        }
+    }
+    return lines;
+}
+
+inline std::string hex(const std::string& text) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : text) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+} // namespace recordtest
