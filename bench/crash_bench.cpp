@@ -2,6 +2,7 @@
 // deep: each iteration forks a child that crashes for real.
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -42,14 +43,8 @@ void BM_FaultToLastRecord(benchmark::State& state) {
         std::string dir = mkdtemp(pattern);
         pid_t child = fork();
         if (child == 0) {
-            ZEVContextInitData data;
-            data.apiKey = "bench";
-            data.reportDirectory = dir.c_str();
-            data.reportIdentifier = "report";
-            data.installationIdentifier = "install";
-            ZEVContextInitialize(&data);
-            while (!ZEVContextIsInitialized())
-                usleep(100);
+            recordtest::initializeContext(dir);
+            if (!ZEVContextIsInitialized()) _exit(2);
             for (int i = 0; i < threads; ++i) {
                 std::thread([depth] { parkAtDepth(depth); }).detach();
             }
