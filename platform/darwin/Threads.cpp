@@ -160,11 +160,19 @@ struct ForgetAtThreadExit {
     }
 };
 
+// The calling thread's entry, remembered so that the dispatch queues, which set a label around every
+// block, do not search the table each time. Checked against the thread's id, which changes in a
+// forked child.
+thread_local NameEntry* tOwnEntry = nullptr;
+
 NameEntry* ownEntry(bool create) {
-    NameEntry* entry = entryFor(currentThreadId(), create);
+    pid_t me = currentThreadId();
+    if (tOwnEntry != nullptr && tOwnEntry->tid.load(std::memory_order_relaxed) == me) return tOwnEntry;
+    NameEntry* entry = entryFor(me, create);
     if (entry != nullptr) {
         thread_local ForgetAtThreadExit forget;
         forget.armed = true;
+        tOwnEntry = entry;
     }
     return entry;
 }
@@ -187,6 +195,7 @@ void setCurrentThreadQueueLabel(const char* label) {
 }
 
 void forgetCurrentThread() {
+    tOwnEntry = nullptr;
     if (NameEntry* entry = entryFor(currentThreadId(), false)) {
         entry->name.set("");
         entry->queue.set("");
