@@ -3,6 +3,7 @@
 
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/terminal/CursesCanvas.hpp"
+#include "platform/terminal/EscapeSequence.hpp"
 
 #include <curses.h>
 
@@ -127,6 +128,29 @@ Key translate(int status, wint_t ch) {
     return Key::typed(std::string(buffer, n));
 }
 
+// After an ESC: what arrived with it. Nothing (the person pressed Esc) is Esc; the rest of a sequence the
+// terminal's description does not name is decoded rather than read as Esc and typing.
+Key readAfterEscape() {
+    std::string sequence;
+    timeout(0);
+    while (sequence.size() < 16 && !isCompleteEscapeSequence(sequence)) {
+        wint_t next = 0;
+        int status = get_wch(&next);
+        if (status == ERR) break;
+        if (status == KEY_CODE_YES || next > 0x7e || next < 0x20) {
+            // A key of its own came right after: Esc first, the key on the next read.
+            if (status == KEY_CODE_YES)
+                ungetch(static_cast<int>(next));
+            else
+                unget_wch(static_cast<wchar_t>(next));
+            break;
+        }
+        sequence.push_back(static_cast<char>(next));
+    }
+    if (sequence.empty()) return Key::named(Key::Kind::escape);
+    return decodeEscapeSequence(sequence);
+}
+
 } // namespace
 
 int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
@@ -209,6 +233,7 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
             int status = get_wch(&ch);
             if (status == ERR) continue;
             Key key = translate(status, ch);
+            if (key.is(Key::Kind::escape)) key = readAfterEscape();
             if (key.is(Key::Kind::resize)) {
                 frontEnd.layout(COLS, LINES);
                 mainQueue.drain();

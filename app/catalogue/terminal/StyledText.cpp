@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Text.hpp"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -16,12 +17,17 @@ int drawAttributed(term::Canvas& canvas, int x, int y, int width, int maxLines,
                    const ui::AttributedString& text, ui::Color defaultColor,
                    std::optional<ui::Color> background) {
     if (width <= 0 || maxLines <= 0) return 0;
-    // Lines of words; each word a run of coloured glyphs.
-    std::vector<std::vector<std::vector<Glyph>>> paragraphs(1);
-    std::vector<Glyph> word;
+    // Lines of words; each word a run of coloured glyphs with the blanks written before it. Blanks are
+    // kept as written (code is indented and aligned with them), except where a line wraps.
+    struct Word {
+        int gap = 0;
+        std::vector<Glyph> glyphs;
+    };
+    std::vector<std::vector<Word>> paragraphs(1);
+    Word word;
     auto endWord = [&] {
-        if (!word.empty()) paragraphs.back().push_back(std::move(word));
-        word.clear();
+        if (!word.glyphs.empty()) paragraphs.back().push_back(std::move(word));
+        word = Word{};
     };
     std::size_t offset = 0;
     for (const auto& cluster : ns::splitCharacters(text.text())) {
@@ -33,10 +39,11 @@ int drawAttributed(term::Canvas& canvas, int x, int y, int width, int maxLines,
             continue;
         }
         if (cluster == " " || cluster == "\t") {
-            endWord();
+            if (!word.glyphs.empty()) endWord();
+            word.gap += cluster == "\t" ? 4 : 1;
             continue;
         }
-        word.push_back(Glyph{cluster, color, term::columnsOf(cluster)});
+        word.glyphs.push_back(Glyph{cluster, color, term::columnsOf(cluster)});
     }
     endWord();
 
@@ -44,17 +51,21 @@ int drawAttributed(term::Canvas& canvas, int x, int y, int width, int maxLines,
     for (const auto& paragraph : paragraphs) {
         if (line >= maxLines) break;
         int column = 0;
+        bool first = true;
         for (const auto& w : paragraph) {
             int wordColumns = 0;
-            for (const auto& g : w)
+            for (const auto& g : w.glyphs)
                 wordColumns += g.columns;
-            if (column > 0 && column + 1 + wordColumns > width) {
+            // The indentation of a paragraph stays while it leaves room for some text.
+            int gap = first ? std::min(w.gap, std::max(0, width - 1)) : std::max(1, w.gap);
+            if (!first && column + gap + wordColumns > width) {
                 if (++line >= maxLines) return line;
                 column = 0;
-            } else if (column > 0) {
-                column += 1;
+            } else {
+                column += gap;
             }
-            for (const auto& g : w) {
+            first = false;
+            for (const auto& g : w.glyphs) {
                 if (column + g.columns > width) { // a word longer than the line continues below
                     if (++line >= maxLines) return line;
                     column = 0;

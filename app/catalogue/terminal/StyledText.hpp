@@ -1,6 +1,7 @@
 #pragma once
 // Drawing a label's coloured text in the terminal: each character keeps the colour its attributed
-// string gives it (the label's own colour elsewhere), and long text wraps at blanks.
+// string gives it (the label's own colour elsewhere), and long text wraps at blanks. Blanks are kept as
+// written (indentation and alignment of code), except at a wrap.
 //
 // Failure contract: none; text that does not fit in `maxLines` is cut.
 #include "platform/terminal/Canvas.hpp"
