@@ -1,4 +1,5 @@
 #include "platform/foundation/PropertyListSerialization.hpp"
+#include "platform/foundation/FileContents.hpp"
 
 #include "platform/foundation/PropertyListPrecheck.hpp"
 #include "platform/foundation/Text.hpp"
@@ -253,11 +254,9 @@ Result<PropertyList> readPropertyListFile(const std::filesystem::path& path) {
         return plistError(PropertyListErrorCode::fileNotFound, "no file at " + path.string());
     if (!std::filesystem::is_regular_file(path, ec))
         return plistError(PropertyListErrorCode::readFailed, "not a regular file: " + path.string());
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return plistError(PropertyListErrorCode::readFailed, "cannot open " + path.string());
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return plistError(PropertyListErrorCode::readFailed, "cannot read " + path.string());
-    return readPropertyList(std::span<const std::uint8_t>(bytes));
+    const auto bytes = readFileBytes(path);
+    if (!bytes) return plistError(PropertyListErrorCode::readFailed, "cannot read " + path.string());
+    return readPropertyList(std::span<const std::uint8_t>(*bytes));
 }
 
 Result<std::vector<std::uint8_t>> writePropertyList(const PropertyList& value, PropertyListFormat format) {

@@ -1,6 +1,7 @@
 #include "sdk/zovaze/ZOVAppIconUtility.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "sdk/zovaze/ZOVPNGImage.hpp"
 
 #include <algorithm>
@@ -50,14 +51,6 @@ bool staysInsideBundle(const std::string& name) {
         if (part == "..") return false;
     }
     return true;
-}
-
-std::optional<std::vector<std::uint8_t>> readFile(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::vector<std::uint8_t>{std::istreambuf_iterator<char>(in), {}};
 }
 
 } // namespace
@@ -143,7 +136,7 @@ std::optional<ZOVIcon> ZOVAppIconUtility::largestIconInIconNames(const std::vect
         if (!staysInsideBundle(name)) continue;
         const std::string file = isIconImageFileNameExtensionPresentInName(name) ? name : name + ".png";
         const std::string path = (std::filesystem::path(root) / file).string();
-        auto bytes = readFile(path);
+        auto bytes = ns::readFileBytes(path);
         if (!bytes) continue;
         auto image = ZOVPNGImageDecode(*bytes);
         if (!image) continue;

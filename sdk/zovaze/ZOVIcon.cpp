@@ -1,10 +1,8 @@
 #include "sdk/zovaze/ZOVIcon.hpp"
 
+#include "platform/foundation/FileContents.hpp"
 #include "sdk/zovaze/ZOVApplicationFacts.hpp"
 #include "sdk/zovaze/ZOVPNGImage.hpp"
-
-#include <fstream>
-#include <iterator>
 
 ZOVIcon::ZOVIcon(std::vector<std::uint8_t> data, std::string dataHash, ZOVIconSize size, bool prerendered)
     : prerendered_(prerendered), data_(std::move(data)), dataHash_(std::move(dataHash)), size_(size) {}
@@ -16,13 +14,11 @@ ZOVIcon::ZOVIcon(std::vector<std::uint8_t> data, ZOVIconSize size, bool prerende
 
 std::optional<ZOVIcon> ZOVIcon::initWithPNGImageAtPath(const std::string& path, ZOVIconSize size,
                                                        bool prerendered) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) return std::nullopt;
-    auto image = ZOVPNGImageDecode(file);
+    const auto file = ns::readFileBytes(path);
+    if (!file) return std::nullopt;
+    auto image = ZOVPNGImageDecode(*file);
     if (!image) return std::nullopt;
     auto png = ZOVPNGImageEncode(*image);
     if (!png) return std::nullopt;
-    return ZOVIcon(std::move(*png), ZOVSHA1HexFromData(file), size, prerendered);
+    return ZOVIcon(std::move(*png), ZOVSHA1HexFromData(*file), size, prerendered);
 }

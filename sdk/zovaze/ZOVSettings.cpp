@@ -1,6 +1,7 @@
 #include "sdk/zovaze/ZOVSettings.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "sdk/zovaze/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/ZOVURLBuilder.hpp"
 
@@ -27,13 +28,11 @@ ZOVSettingsDocument ZOVSettings::settingsDictionary() {
         if (settingsDictionary_) return settingsDictionary_;
         path = settingsPath_;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    const std::string text{std::istreambuf_iterator<char>(in), {}};
-    in.close();
+    const auto text = ns::readFileText(path);
+    if (!text) return nullptr;
     nlohmann::json parsed;
     try {
-        parsed = nlohmann::json::parse(text);
+        parsed = nlohmann::json::parse(*text);
     } catch (const nlohmann::json::exception& error) {
         ns::console(std::string("[Zovaze] Could not load settings with error: ") + error.what());
         std::error_code ignored;
