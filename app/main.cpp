@@ -62,14 +62,18 @@ int main(int argc, char** argv) {
     svc::setSharedBackendClient(backend);
 
     auto& application = ui::Application::shared();
-    application.setOpenURLHandler(
-        [](const std::string& url) { return svc::sharedUrlOpener()->openURL(url); });
 
     AppDelegate delegate(backend, [](const std::vector<std::string>& kits) { Zovaze::with(kits); });
     delegate.application(application, {});
 
     term::FrontEnd frontEnd([&frontEnd](const std::shared_ptr<ui::ViewController>& screen) {
         return makeCataloguePresenter(screen, frontEnd);
+    });
+    // An address nothing could open (no xdg-open, say) is said on the screen rather than ignored.
+    application.setOpenURLHandler([&frontEnd](const std::string& url) {
+        bool opened = svc::sharedUrlOpener()->openURL(url);
+        if (!opened) frontEnd.notice("Could not open " + url + " on this system.");
+        return opened;
     });
     svc::StoreReviewController::setObserver(
         [&frontEnd] { frontEnd.notice("Enjoying the app? A review in the store helps us a lot."); });
@@ -80,7 +84,14 @@ int main(int argc, char** argv) {
     delegate.applicationWillTerminate(application);
 
     // Requests still in flight are abandoned rather than waited for.
+    // An address nothing could open (no xdg-open, say) is said on the screen rather than ignored.
+    application.setOpenURLHandler([&frontEnd](const std::string& url) {
+        bool opened = svc::sharedUrlOpener()->openURL(url);
+        if (!opened) frontEnd.notice("Could not open " + url + " on this system.");
+        return opened;
+    });
     svc::StoreReviewController::setObserver(nullptr);
+    application.setOpenURLHandler(nullptr);
     application.reset();
     svc::setSharedBackendClient(nullptr);
     backend.reset();

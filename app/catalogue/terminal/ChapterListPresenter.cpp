@@ -7,6 +7,12 @@ ChapterListPresenter::ChapterListPresenter(std::shared_ptr<MainViewController> s
                                            term::FrontEnd& frontEnd)
     : screen_(screen), frontEnd_(frontEnd) {}
 
+int ChapterListPresenter::barColumnsFor(int width) {
+    // Number and marker (7), a title of 16, the count (10): what is left, up to the full bar.
+    int room = std::min(barColumns, width - 7 - 16 - 10);
+    return room >= 4 ? room : 0;
+}
+
 void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
     if (!screen || !screen->tableView) return;
@@ -17,7 +23,8 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
     pageRows_ = std::max(1, area.height - 1);
     int first = list_.firstVisibleRow(rows, pageRows_);
     double rootWidth = screen->view()->frame().width();
-    int countColumn = std::max(10, area.width - barColumns - 12);
+    const int bar = barColumnsFor(area.width);
+    int countColumn = std::max(10, bar > 0 ? area.width - bar - 12 : area.width - 9);
 
     for (int r = first; r < rows && top + (r - first) < area.y + area.height; ++r) {
         auto cell = std::dynamic_pointer_cast<MainTableViewCell>(cells[static_cast<std::size_t>(r)]);
@@ -37,11 +44,11 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
         int filled = 0;
         if (!cell->progressView->isHidden() && rootWidth > 0) {
             double share = cell->progressViewWidthConstraint->constant() / rootWidth;
-            filled = std::clamp(static_cast<int>(std::lround(share * barColumns)), 0, barColumns);
-            if (filled == 0 && share > 0) filled = 1; // something done always shows
+            filled = std::clamp(static_cast<int>(std::lround(share * bar)), 0, bar);
+            if (filled == 0 && share > 0 && bar > 0) filled = 1; // something done always shows
         }
         int bx = area.x + countColumn + 10;
-        for (int i = 0; i < barColumns && bx + i < area.x + area.width; ++i) {
+        for (int i = 0; i < bar && bx + i < area.x + area.width; ++i) {
             bool done = i < filled;
             canvas.text(bx + i, y, done ? "█" : "░",
                         term::Style::fg(done ? term::palette::accent : term::palette::muted)

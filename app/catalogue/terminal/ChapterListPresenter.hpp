@@ -12,7 +12,10 @@
 
 class ChapterListPresenter : public term::Presenter {
   public:
+    // The progress bar's width on a wide screen; a narrow one gives its room to the titles first.
     static constexpr int barColumns = 20;
+    // The bar's width for a screen `width` columns wide (0: no room for a bar).
+    static int barColumnsFor(int width);
 
     ChapterListPresenter(std::shared_ptr<MainViewController> screen, term::FrontEnd& frontEnd);
     void draw(term::Canvas& canvas, term::Area area) override;

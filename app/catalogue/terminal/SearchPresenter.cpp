@@ -38,11 +38,15 @@ void SearchPresenter::draw(term::Canvas& canvas, term::Area area) {
         term::Style base = plain.withBackground(focused ? term::palette::focus : term::palette::background);
         canvas.fill(area.x, y, area.width, 1, base);
         canvas.text(area.x + 1, y, focused ? "›" : " ", base.bolded());
-        int w = canvas.text(area.x + 3, y, cell->textLabel()->text(), base, area.width / 2);
-        if (cell->detailTextLabel()) {
-            canvas.text(area.x + 3 + w + 2, y, cell->detailTextLabel()->text(),
+        // The chapter stands in a column of its own at the right, so the lesson titles read as a list.
+        std::string chapter = cell->detailTextLabel() ? cell->detailTextLabel()->text() : std::string();
+        int chapterColumns = std::min(term::columnsOfText(chapter), area.width / 3);
+        int titleColumns = area.width - 3 - (chapterColumns > 0 ? chapterColumns + 4 : 1);
+        canvas.text(area.x + 3, y, cell->textLabel()->text(), base, titleColumns);
+        if (chapterColumns > 0) {
+            canvas.text(area.x + area.width - 2 - chapterColumns, y, chapter,
                         term::Style::fg(term::palette::muted).withBackground(base.background.value()),
-                        area.width - w - 6);
+                        chapterColumns);
         }
     }
     if (rows == 0) canvas.text(area.x + 3, top, "No lesson matches.", term::Style::fg(term::palette::muted));

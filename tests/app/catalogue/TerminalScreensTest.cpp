@@ -1,6 +1,7 @@
 #include "CatalogueWorld.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
+#include "app/catalogue/terminal/ChapterListPresenter.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/MainQueue.hpp"
@@ -185,7 +186,21 @@ TEST_F(TerminalScreens, ResizingRedrawsTheBarsForTheNewWidth) {
     EXPECT_NE(small.row(cell->y).find("1 / 20"), std::string::npos);
 }
 
-} // namespace
+TEST_F(TerminalScreens, ANarrowScreenShortensTheBarsBeforeTheTitles) {
+    for (int width : {40, 30}) {
+        frontEnd.layout(width, 16);
+        term::MemoryCanvas narrow(width, 16);
+        world.settle();
+        frontEnd.draw(narrow);
+        auto cell = narrow.find("SWIFT BASICS");
+        ASSERT_TRUE(cell) << width;
+        std::string row = narrow.row(cell->y);
+        EXPECT_NE(row.find("0 / 20"), std::string::npos) << width;
+        EXPECT_EQ(row.find("░") != std::string::npos, ChapterListPresenter::barColumnsFor(width) > 0)
+            << width;
+    }
+    EXPECT_EQ(ChapterListPresenter::barColumnsFor(100), ChapterListPresenter::barColumns);
+}
 
 TEST_F(TerminalScreens, TheHelpBarFadesInOnlyAfterItsDelay) {
     press(Key::named(Key::Kind::enter)); // chapter 1
@@ -218,3 +233,5 @@ TEST_F(TerminalScreens, TheFrontEndAsksForFramesOnlyWhileSomethingMoves) {
     dispatch::main().advance(1);
     EXPECT_FALSE(frontEnd.secondsUntilAnimationFrame());
 }
+
+} // namespace
