@@ -234,4 +234,21 @@ TEST_F(TerminalScreens, TheFrontEndAsksForFramesOnlyWhileSomethingMoves) {
     EXPECT_FALSE(frontEnd.secondsUntilAnimationFrame());
 }
 
+TEST_F(TerminalScreens, TheErrorMarkBlinksByGrowingThenSettles) {
+    press(Key::named(Key::Kind::enter)); // chapter 1
+    press(Key::named(Key::Kind::enter)); // its first lesson
+    ASSERT_TRUE(world.top<LessonViewController>());
+    type("Q"); // wrong from the first character
+    auto wideAt = [&](double seconds) {
+        drawAfter(seconds);
+        auto answer = canvas.find("Q  !"); // the mark stands two cells after the answer
+        EXPECT_TRUE(answer);
+        return answer && canvas.styleAt(answer->x + 2, answer->y).reverse;
+    };
+    EXPECT_TRUE(wideAt(0.15));  // growing
+    EXPECT_FALSE(wideAt(0.2));  // back down, at 0.35 s
+    EXPECT_TRUE(wideAt(0.3));   // shrinking from the second growth, at 0.65 s
+    EXPECT_FALSE(wideAt(0.35)); // done
+}
+
 } // namespace
