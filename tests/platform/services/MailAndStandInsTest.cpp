@@ -5,6 +5,8 @@
 #include "platform/services/StoreReviewController.hpp"
 #include "platform/services/WebView.hpp"
 
+#include "PrivatePath.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -21,25 +23,11 @@ namespace {
 // PATH points at a folder of our own, so the real xdg-email is never started.
 class XdgMailTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("velo-mail-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        const char* path = std::getenv("PATH");
-        savedPath_ = path ? path : "";
-        ::setenv("PATH", dir_.c_str(), 1);
-    }
-    void TearDown() override {
-        ::setenv("PATH", savedPath_.c_str(), 1);
-        fs::remove_all(dir_);
-    }
-    // A stand-in mail program that writes each argument on a line of its own, then a last "end" line
-    // (only shell built-ins: PATH holds nothing else).
+    // A stand-in mail program that writes each argument on a line of its own, then a last "end" line.
     void installMailProgram() {
-        const fs::path script = dir_ / "xdg-email";
-        std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \""
-                              << (dir_ / "args").string() << "\"\nprintf 'end\\n' >> \""
-                              << (dir_ / "args").string() << "\"\n";
-        fs::permissions(script, fs::perms::owner_all);
+        const std::string args = (dir_ / "args").string();
+        path_.installScript("xdg-email", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + args +
+                                             "\"\nprintf 'end\\n' >> \"" + args + "\"\n");
     }
     std::string receivedArguments() {
         std::string text;
@@ -51,8 +39,8 @@ class XdgMailTest : public ::testing::Test {
         }
         return text;
     }
-    fs::path dir_;
-    std::string savedPath_;
+    PrivatePath path_{"velo-mail"};
+    const fs::path& dir_ = path_.dir();
 };
 
 TEST_F(XdgMailTest, NoMailProgramMeansNoSending) {

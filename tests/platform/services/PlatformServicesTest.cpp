@@ -5,6 +5,8 @@
 #include "platform/services/UrlOpener.hpp"
 #include "platform/services/VideoStreamClient.hpp"
 
+#include "PrivatePath.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -70,21 +72,8 @@ TEST(AudioSession, LinuxAcceptsCategoriesAndDoubleCanFail) {
 // Runs with PATH pointing at a folder of our own, so the real xdg-open is never started.
 class UrlOpenerTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("velo-opener-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        const char* path = std::getenv("PATH");
-        savedPath_ = path ? path : "";
-        ::setenv("PATH", dir_.c_str(), 1);
-    }
-    void TearDown() override {
-        ::setenv("PATH", savedPath_.c_str(), 1);
-        fs::remove_all(dir_);
-    }
     void installOpener() {
-        const fs::path script = dir_ / "xdg-open";
-        std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (dir_ / "opened").string() << "\"\n";
-        fs::permissions(script, fs::perms::owner_all);
+        path_.installScript("xdg-open", "printf '%s' \"$1\" > \"" + (dir_ / "opened").string() + "\"\n");
     }
     std::string opened() {
         // The shell creates the file before printf fills it: wait for the content, not the name.
@@ -95,8 +84,8 @@ class UrlOpenerTest : public ::testing::Test {
         std::ifstream in(dir_ / "opened");
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
-    fs::path dir_;
-    std::string savedPath_;
+    PrivatePath path_{"velo-opener"};
+    const fs::path& dir_ = path_.dir();
 };
 
 TEST_F(UrlOpenerTest, FalseWithoutXdgOpen) {
