@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <limits>
 #include <termios.h>
 #include <unistd.h>
 
@@ -195,7 +196,10 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     int keys = 0;
     bool dirty = true;
     // When an animation next needs a frame drawn (seconds on the dispatch clock).
-    std::optional<double> frameAt;
+    // When the next animation frame is due, in clock seconds; infinity while nothing moves. (A plain
+    // double: GCC's -O3 flow analysis misreads an optional here as possibly uninitialised.)
+    constexpr double kNoFrame = std::numeric_limits<double>::infinity();
+    double frameAt = kNoFrame;
 
     auto shutdown = [&] {
         removeHandlers();
@@ -207,12 +211,12 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     try {
         for (;;) {
             if (mainQueue.drain() > 0) dirty = true;
-            if (frameAt && dispatch::toSeconds(dispatch::clock().now()) >= *frameAt) dirty = true;
+            if (dispatch::toSeconds(dispatch::clock().now()) >= frameAt) dirty = true;
             if (dirty) {
                 frontEnd.draw(canvas);
                 canvas.present();
                 dirty = false;
-                frameAt.reset();
+                frameAt = kNoFrame;
                 if (auto wait = frontEnd.secondsUntilAnimationFrame())
                     frameAt = dispatch::toSeconds(dispatch::clock().now()) + *wait;
             }
@@ -224,8 +228,8 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
             auto due = mainQueue.secondsUntilNextDue();
             int waitMs = 50;
             if (due) waitMs = std::max(0, std::min(waitMs, static_cast<int>(*due * 1000)));
-            if (frameAt) {
-                double untilFrame = *frameAt - dispatch::toSeconds(dispatch::clock().now());
+            if (frameAt != kNoFrame) {
+                double untilFrame = frameAt - dispatch::toSeconds(dispatch::clock().now());
                 waitMs = std::max(0, std::min(waitMs, static_cast<int>(untilFrame * 1000) + 1));
             }
             timeout(waitMs);
