@@ -3,6 +3,7 @@
 // been built or tmux is not installed.
 #include "content/Courses.hpp"
 #include "tests/support/TempHome.hpp"
+#include "tests/support/Tmux.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,77 +18,14 @@
 
 namespace {
 
-std::string quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
-
-class Tmux {
-  public:
-    Tmux() : socket_("velo-e2e-" + std::to_string(::getpid())) {}
-    ~Tmux() { run("tmux -L " + socket_ + " kill-server"); }
-
-    void start(const std::string& command) {
-        run("tmux -L " + socket_ + " new-session -d -s app -x 100 -y 30 " +
-            quote(command + "; echo PROGRAM-ENDED; sleep 60"));
-    }
-    std::string format(const std::string& variable) {
-        return run("tmux -L " + socket_ + " display-message -p -t app " + quote(variable));
-    }
-    void keys(const std::string& keys) { run("tmux -L " + socket_ + " send-keys -t app " + keys); }
-    void literal(const std::string& text) {
-        run("tmux -L " + socket_ + " send-keys -t app -l " + quote(text));
-    }
-    std::string screen() { return run("tmux -L " + socket_ + " capture-pane -p -t app"); }
-    // The screen with its colours as escape sequences.
-    std::string colouredScreen() { return run("tmux -L " + socket_ + " capture-pane -e -p -t app"); }
-
-    // Waits until the screen shows `text`; returns the screen (or "" after the timeout).
-    std::string waitFor(const std::string& text, double seconds = 10) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::string shown = screen();
-            if (shown.find(text) != std::string::npos) return shown;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ADD_FAILURE() << "screen never showed \"" << text << "\"; last screen:\n" << screen();
-        return "";
-    }
-
-  private:
-    std::string socket_;
-};
-
-std::string lineWith(const std::string& screen, const std::string& text) {
-    std::istringstream in(screen);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.find(text) != std::string::npos) return line;
-    }
-    return "";
-}
+using velotest::lineWith;
+using velotest::run;
+using velotest::Tmux;
 
 TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
 
     auto chapters = content::buildChapters(content::swiftCourse());
     ASSERT_FALSE(chapters.empty());
@@ -97,9 +35,9 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
 
     velotest::TempFolder home;
     // No backend is reachable here: the app must not care.
-    std::string command = "env VELOMARINTH_HOME=" + quote(home.path().string()) +
+    std::string command = "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
                           " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " +
-                          quote(program.string());
+                          velotest::quote(program.string());
     Tmux tmux;
     tmux.start(command);
     auto shown = tmux.waitFor("SWIFT BASICS");
@@ -126,7 +64,8 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + total), std::string::npos);
     tmux.keys("q");
     tmux.waitFor("PROGRAM-ENDED");
-    run("tmux -L velo-e2e-" + std::to_string(::getpid()) + " kill-session -t app");
+    run("tmux -L velo-e2e-" + std::to_string(::getpid()) +
+        " kill-session -t app"); // the next start reuses the window name
 
     Tmux again;
     again.start(command);
@@ -143,22 +82,18 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     EXPECT_NE(text.str().find("Version:"), std::string::npos);
 }
 
-} // namespace
-
-namespace {
-
 TEST(EndToEnd, ACrashPutsTheTerminalBack) {
     std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
 
     velotest::TempFolder home;
     auto pidFile = home.path() / "pid";
     // The shell reports the terminal modes after the program has died.
     std::string command =
-        "env VELOMARINTH_HOME=" + quote(home.path().string()) +
-        " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + quote(program.string()) +
-        " < /dev/tty & echo $! > " + quote(pidFile.string()) +
+        "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
+        " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + velotest::quote(program.string()) +
+        " < /dev/tty & echo $! > " + velotest::quote(pidFile.string()) +
         "; wait; stty -a | tr ' ;' '\\n\\n' | grep -x -e echo -e icanon | tr '\\n' ' '; echo";
     Tmux tmux;
     tmux.start(command);
@@ -174,19 +109,15 @@ TEST(EndToEnd, ACrashPutsTheTerminalBack) {
     EXPECT_EQ(tmux.format("#{alternate_on}"), "0\n");
 }
 
-} // namespace
-
-namespace {
-
 TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
     std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/SwiftUI.app/velomarinth";
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
 
     velotest::TempFolder home;
     Tmux tmux;
-    tmux.start("env VELOMARINTH_HOME=" + quote(home.path().string()) +
-               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + quote(program.string()) +
+    tmux.start("env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
+               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + velotest::quote(program.string()) +
                " --max-keys 2");
     tmux.waitFor("SwiftUI Basics");
     tmux.keys("Down");
@@ -199,20 +130,16 @@ TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
     EXPECT_FALSE(std::filesystem::exists(home.path() / "com.velomarinth.swift"));
 }
 
-} // namespace
-
-namespace {
-
 TEST(EndToEnd, AnUnknownTerminalTypeIsNamedAndTheProgramEnds) {
     std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
 
     velotest::TempFolder home;
     Tmux tmux;
-    tmux.start("env VELOMARINTH_HOME=" + quote(home.path().string()) +
+    tmux.start("env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
                " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=no-such-terminal " +
-               quote(program.string()) + "; echo status=$?");
+               velotest::quote(program.string()) + "; echo status=$?");
     auto shown = tmux.waitFor("PROGRAM-ENDED");
     EXPECT_NE(shown.find("cannot use the terminal type 'no-such-terminal'"), std::string::npos) << shown;
     EXPECT_NE(shown.find("status=1"), std::string::npos) << shown;

@@ -2,6 +2,7 @@
 // listens: the catalogue must appear at once, and the SDK only logs its failed settings download.
 // Skipped when the program has not been built or tmux is not installed.
 #include "sdk/zovaze/ZOVApplicationFacts.hpp"
+#include "tests/support/Tmux.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,30 +20,12 @@
 
 namespace {
 
-std::string shell(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
-
 std::string readText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool waitUntil(const std::function<bool()>& condition, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
-}
+using velotest::waitUntil;
 
 // A port that takes connections into its backlog and never says a word: a settings server that hangs.
 class SilentPort {
@@ -69,39 +52,28 @@ class SilentPort {
 TEST(SDKLaunch, AHangingSettingsServerDoesNotHoldUpTheStart) {
     const std::filesystem::path bundle = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app";
     if (!std::filesystem::exists(bundle / "velomarinth")) GTEST_SKIP() << "the program is not built";
-    if (shell("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
 
     SilentPort silent;
     const std::string endpoint = "https://127.0.0.1:" + std::to_string(silent.port());
     std::string pattern = (std::filesystem::temp_directory_path() / "zov-hang-XXXXXX").string();
     const std::filesystem::path home = ::mkdtemp(pattern.data());
-    const std::string socket = "zov-hang-" + std::to_string(::getpid());
+    velotest::Tmux tmux("zov-hang");
     const std::string command =
         "env VELOMARINTH_HOME=" + home.string() +
         " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse SettingsEndpoint=" + endpoint +
-        " TERM=xterm-256color " + (bundle / "velomarinth").string() + "; echo PROGRAM-ENDED; sleep 30";
+        " TERM=xterm-256color " + (bundle / "velomarinth").string();
     const auto started = std::chrono::steady_clock::now();
-    shell("tmux -L " + socket + " new-session -d -s app -x 100 -y 30 '" + command + "'");
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return shell("tmux -L " + socket + " capture-pane -p -t app").find("SWIFT BASICS") !=
-                   std::string::npos;
-        },
-        10));
+    tmux.start(command);
+    EXPECT_TRUE(waitUntil([&] { return tmux.shows("SWIFT BASICS"); }, 10));
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
     // The request is still waiting for its answer: nothing failed, nothing was cached.
     const auto sandbox = home / "com.velomarinth.swift";
     EXPECT_EQ(readText(sandbox / "Library" / "Logs" / "console.log").find("failed to download settings"),
               std::string::npos);
-    shell("tmux -L " + socket + " send-keys -t app C-c");
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return shell("tmux -L " + socket + " capture-pane -p -t app").find("PROGRAM-ENDED") !=
-                   std::string::npos;
-        },
-        10))
+    tmux.keys("C-c");
+    EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }, 10))
         << "quitting must not wait for the SDK's request";
-    shell("tmux -L " + socket + " kill-server");
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
 }
@@ -109,24 +81,19 @@ TEST(SDKLaunch, AHangingSettingsServerDoesNotHoldUpTheStart) {
 TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
     const std::filesystem::path bundle = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app";
     if (!std::filesystem::exists(bundle / "velomarinth")) GTEST_SKIP() << "the program is not built";
-    if (shell("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zov-launch-XXXXXX").string();
     const std::filesystem::path home = ::mkdtemp(pattern.data());
-    const std::string socket = "zov-launch-" + std::to_string(::getpid());
+    velotest::Tmux tmux("zov-launch");
     const std::string command = "env VELOMARINTH_HOME=" + home.string() +
                                 " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse"
                                 " SettingsEndpoint=https://127.0.0.1:9 ConfigureEndpoint=https://127.0.0.1:9"
                                 " TERM=xterm-256color " +
-                                (bundle / "velomarinth").string() + "; echo PROGRAM-ENDED; sleep 30";
+                                (bundle / "velomarinth").string();
     const auto started = std::chrono::steady_clock::now();
-    shell("tmux -L " + socket + " new-session -d -s app -x 100 -y 30 '" + command + "'");
-    const bool shown = waitUntil(
-        [&] {
-            return shell("tmux -L " + socket + " capture-pane -p -t app").find("SWIFT BASICS") !=
-                   std::string::npos;
-        },
-        10);
+    tmux.start(command);
+    const bool shown = waitUntil([&] { return tmux.shows("SWIFT BASICS"); }, 10);
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_TRUE(shown);
     EXPECT_LT(seconds, 5.0) << "the SDK must not hold up the start";
@@ -152,14 +119,8 @@ TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
     EXPECT_FALSE(std::filesystem::exists(sandbox / "Library" / "Caches" / "io.zovaze.sdk.ios.data" /
                                          "com.velomarinth.swift" / "settings.json"));
 
-    shell("tmux -L " + socket + " send-keys -t app C-c");
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return shell("tmux -L " + socket + " capture-pane -p -t app").find("PROGRAM-ENDED") !=
-                   std::string::npos;
-        },
-        10));
-    shell("tmux -L " + socket + " kill-server");
+    tmux.keys("C-c");
+    EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }, 10));
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
 }

@@ -1,0 +1,98 @@
+#pragma once
+// Drives the real program in a terminal for end-to-end tests: tmux runs it in a fixed-size window on a
+// private server socket, keys go in with send-keys and the screen comes back with capture-pane.
+//
+// Failure contract: a tmux command that fails gives "" (the test's own checks then fail); waitFor
+// records a test failure with the last screen when the text never shows.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace velotest {
+
+// The command's standard output (its errors are dropped).
+inline std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// `text` as one single-quoted shell word.
+inline std::string quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+inline bool hasTmux() {
+    return !run("command -v tmux").empty();
+}
+
+// Polls `condition` every 50 ms until it holds or `seconds` have passed.
+inline bool waitUntil(const std::function<bool()>& condition, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
+// The first line of `screen` that holds `text`, or "".
+inline std::string lineWith(const std::string& screen, const std::string& text) {
+    std::istringstream in(screen);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.find(text) != std::string::npos) return line;
+    return "";
+}
+
+class Tmux {
+  public:
+    // `name` keeps the servers of different tests apart; the process id keeps parallel runs apart.
+    explicit Tmux(const std::string& name = "velo-e2e") : socket_(name + "-" + std::to_string(::getpid())) {}
+    ~Tmux() { run(tmux("kill-server")); }
+    Tmux(const Tmux&) = delete;
+    Tmux& operator=(const Tmux&) = delete;
+
+    // Starts `command` in a 100x30 window; "PROGRAM-ENDED" shows once it has returned.
+    void start(const std::string& command) {
+        run(tmux("new-session -d -s app -x 100 -y 30 " + quote(command + "; echo PROGRAM-ENDED; sleep 60")));
+    }
+    std::string format(const std::string& variable) {
+        return run(tmux("display-message -p -t app " + quote(variable)));
+    }
+    void keys(const std::string& keys) { run(tmux("send-keys -t app " + keys)); }
+    void literal(const std::string& text) { run(tmux("send-keys -t app -l " + quote(text))); }
+    std::string screen() { return run(tmux("capture-pane -p -t app")); }
+    // The screen with its colours as escape sequences.
+    std::string colouredScreen() { return run(tmux("capture-pane -e -p -t app")); }
+    bool shows(const std::string& text) { return screen().find(text) != std::string::npos; }
+
+    // Waits until the screen shows `text`; returns the screen (or "" after the timeout).
+    std::string waitFor(const std::string& text, double seconds = 10) {
+        std::string shown;
+        if (waitUntil([&] { return (shown = screen()).find(text) != std::string::npos; }, seconds))
+            return shown;
+        ADD_FAILURE() << "screen never showed \"" << text << "\"; last screen:\n" << screen();
+        return "";
+    }
+
+  private:
+    std::string tmux(const std::string& arguments) const { return "tmux -L " + socket_ + " " + arguments; }
+    std::string socket_;
+};
+
+} // namespace velotest
