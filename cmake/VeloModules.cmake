@@ -46,7 +46,7 @@ function(velo_test name folder)
     VELO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VELO_BINARY_DIR="${CMAKE_BINARY_DIR}")
   velo_warnings(velo_test_${name})
   include(GoogleTest)
-  gtest_discover_tests(velo_test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  gtest_discover_tests(velo_test_${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()
 
 function(velo_bench name source)
