@@ -27,11 +27,12 @@ bool isDefault(const struct sigaction& action) {
     return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
 }
 
-// True for signals that were sent by a process (kill, raise, tgkill) rather than raised by a fault:
-// returning from the handler would not re-raise them.
-bool wasSent(const siginfo_t* info) {
-    return info != nullptr &&
-           (info->si_code == SI_USER || info->si_code == SI_TKILL || info->si_code == SI_QUEUE);
+// True for signals that returning from the handler would not bring back: those sent by a process
+// (kill, raise, tgkill, sigqueue: codes of 0 and below), a trap or breakpoint, whose instruction has
+// already run, and a refused system call, which is not retried. A fault re-executes its instruction
+// and needs no help.
+bool mustBeRaisedAgain(int number, const siginfo_t* info) {
+    return info != nullptr && (info->si_code <= 0 || number == SIGTRAP || number == SIGSYS);
 }
 
 } // namespace
@@ -193,9 +194,9 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
     }
     errno = savedErrno;
-    if (infoValid && wasSent(info)) {
-        // A sent signal is not re-delivered by returning; raise it again so the process ends by it
-        // (or the earlier handler sees it).
+    if (infoValid && mustBeRaisedAgain(number, info)) {
+        // Raise it again so the process ends by it (or the earlier handler sees it) instead of going
+        // on.
         syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
         errno = savedErrno;
     }

@@ -3,9 +3,10 @@
 //
 // The handler claims the crash, writes a "signal" section and the process state into
 // "signal.zevrecord", and puts back the handlers that were installed before ours. Another thread
-// crashing meanwhile waits for the record; a fault inside the recording takes the default action. A fault is
-// then re-executed and ends the process as it would have without us; a signal that was sent (kill, raise) is
-// raised again so that it does too. All of it is signal-safe.
+// crashing meanwhile waits for the record; a fault inside the recording takes the default action. A
+// fault is then re-executed and ends the process as it would have without us; a signal that returning
+// would not bring back (sent by kill or raise, a breakpoint or trap that has already run, a refused
+// system call) is raised again so that it does too. All of it is signal-safe.
 #include <csignal>
 #include <cstdint>
 

@@ -91,6 +91,11 @@ __attribute__((noinline)) void truncatedMapping() {
     unlink(path);
     (void)bytes[4096];
 }
+// A breakpoint has already run when its signal arrives (the pc is past it): returning from the
+// handler would carry on after it.
+__attribute__((noinline)) void breakpoint() {
+    asm volatile("int3");
+}
 __attribute__((noinline)) void raiseTrap() {
     raise(SIGTRAP);
 }
@@ -309,6 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"TrapInstruction", trapInstruction, trapInstruction, SIGILL, "signal.zevrecord"},
         CrashCase{"DivideByZero", divideByZero, divideByZero, SIGFPE, "signal.zevrecord"},
         CrashCase{"TruncatedMapping", truncatedMapping, truncatedMapping, SIGBUS, "signal.zevrecord"},
+        CrashCase{"Breakpoint", breakpoint, breakpoint, SIGTRAP, "signal.zevrecord"},
         CrashCase{"RaiseTrap", raiseTrap, raiseTrap, SIGTRAP, "signal.zevrecord"},
         CrashCase{"KillSegv", killSegv, killSegv, SIGSEGV, "signal.zevrecord"},
         CrashCase{"DeepRecursion", deepRecursion, reinterpret_cast<Crasher>(recurseForever), SIGSEGV,
@@ -368,10 +374,6 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 namespace {
-
-__attribute__((noinline)) void breakpoint() {
-    asm volatile("int3");
-}
 
 void previousSegvHandler(int) {
     _exit(errno == 1234 ? 7 : 8);
