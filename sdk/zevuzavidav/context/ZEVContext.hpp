@@ -75,7 +75,7 @@ struct ZEVReadOnlyContext {
 };
 
 struct ZEVWritableContext {
-    std::int32_t sdkLogDescriptor;
+    std::atomic<std::int32_t> sdkLogDescriptor;
     std::atomic<std::uint8_t> crashClaimed;
     ZEVFile binaryImageLog;
     ZEVBinaryImageRuntimeNode images[ZEVBinaryImageTableSize];

@@ -31,12 +31,24 @@ void ZEVSDKLog(const char* format, ...) {
         return;
     }
     int saved = errno;
-    if (writable->sdkLogDescriptor == -1) {
-        long fd = syscall(SYS_openat, AT_FDCWD, readOnly->sdkLogPath,
-                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        writable->sdkLogDescriptor = fd < 0 ? -1 : static_cast<int>(fd);
+    int fd = writable->sdkLogDescriptor.load(std::memory_order_acquire);
+    if (fd == -1) {
+        long opened = syscall(SYS_openat, AT_FDCWD, readOnly->sdkLogPath,
+                              O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (opened < 0) { // stays -1: the next line tries again
+            errno = saved;
+            return;
+        }
+        // Threads that log their first line at once all open the file; one descriptor is kept and
+        // the others are closed, so none leaks.
+        int expected = -1;
+        if (writable->sdkLogDescriptor.compare_exchange_strong(expected, static_cast<int>(opened))) {
+            fd = static_cast<int>(opened);
+        } else {
+            syscall(SYS_close, opened);
+            fd = expected;
+        }
     }
-    int fd = writable->sdkLogDescriptor;
     if (fd < 0) {
         errno = saved;
         return;

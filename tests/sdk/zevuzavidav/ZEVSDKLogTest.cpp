@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -40,6 +43,39 @@ TEST(SDKLogTest, WritesNothingWithoutAContextAndRetriesAFailedOpen) {
     std::filesystem::create_directory(context.dir() + "/missing-folder");
     ZEVSDKLog("%s: kept\n", "f");
     EXPECT_EQ(read(path), "f: kept\n");
+}
+
+// Descriptors of this process open on `path`.
+int descriptorsOpenOn(const std::string& path) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == path) ++count;
+    }
+    return count;
+}
+
+TEST(SDKLogTest, ThreadsLoggingFirstAtOnceShareOneDescriptor) {
+    FakeContext context;
+    std::string path = context.dir() + "/sdk.log";
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<int> ready{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t) {
+            threads.emplace_back([&ready] {
+                ready.fetch_add(1);
+                while (ready.load() < 8) {
+                }
+                ZEVSDKLog("%s: line\n", "f");
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        ASSERT_EQ(descriptorsOpenOn(path), 1) << "round " << round;
+        close(context.writable().sdkLogDescriptor);
+        context.writable().sdkLogDescriptor = -1;
+    }
+    EXPECT_EQ(read(path).size(), std::string("f: line\n").size() * 8 * 20);
 }
 
 TEST(SDKLogTest, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
