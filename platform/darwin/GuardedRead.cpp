@@ -32,10 +32,36 @@ int kernelCopy(std::uintptr_t address, void* destination, std::size_t size) {
     return 0;
 }
 
+// The pipe is one for the process: two threads copying through it at once would read each other's
+// bytes. Its owner is taken by one exchange; a thread that finds it taken for long (its owner may be
+// a thread stopped by a crash handler, in the middle of a copy) gives up rather than wait forever.
+std::atomic<bool> pipeBusy{false};
+constexpr int kPipeWaitTries = 10000;
+
+struct PipeOwner {
+    bool owned = false;
+    PipeOwner() {
+        for (int i = 0; i < kPipeWaitTries; ++i) {
+            if (!pipeBusy.exchange(true, std::memory_order_acquire)) {
+                owned = true;
+                return;
+            }
+            syscall(SYS_sched_yield);
+        }
+    }
+    ~PipeOwner() {
+        if (owned) pipeBusy.store(false, std::memory_order_release);
+    }
+    PipeOwner(const PipeOwner&) = delete;
+    PipeOwner& operator=(const PipeOwner&) = delete;
+};
+
 bool pipeCopy(std::uintptr_t address, void* destination, std::size_t size) {
     int rd = pipeRead.load(std::memory_order_acquire);
     int wr = pipeWrite.load(std::memory_order_acquire);
     if (rd < 0 || wr < 0) return false;
+    PipeOwner owner;
+    if (!owner.owned) return false;
     auto* out = static_cast<unsigned char*>(destination);
     while (size > 0) {
         std::size_t chunk = size < kPipeChunk ? size : kPipeChunk;

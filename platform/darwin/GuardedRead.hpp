@@ -4,7 +4,8 @@
 // Used at crash time on pointers taken from a damaged process (stack words, queue labels, unwind
 // tables). Safe in signal handlers: no heap, no locks, raw system calls only. The kernel copy
 // (process_vm_readv) is used when the kernel allows it; otherwise a pipe prepared by
-// prepareGuardedReads() lets the kernel validate the source through write(2).
+// prepareGuardedReads() lets the kernel validate the source through write(2). The pipe serves one
+// copy at a time; a copy that cannot have it within a bounded wait fails instead of blocking.
 #include <cstddef>
 #include <cstdint>
 

@@ -12,6 +12,7 @@
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -41,6 +42,29 @@ TEST_P(GuardedReadTest, ReadsMappedBytesAndRefusesUnmappedOnesWithoutFaulting) {
     EXPECT_FALSE(darwin::readableString(reinterpret_cast<std::uintptr_t>(two + page - 6), 128));
     EXPECT_TRUE(darwin::readableString(reinterpret_cast<std::uintptr_t>(two + page - 6), 6));
     munmap(two, page);
+}
+
+// Threads reading at the same time each get their own bytes, never a share of another's.
+TEST_P(GuardedReadTest, ConcurrentReadsNeverMixTheirBytes) {
+    std::atomic<int> wrong{0};
+    std::atomic<int> copied{0};
+    auto reader = [&](char fill) {
+        std::vector<char> source(3000, fill);
+        std::vector<char> out(source.size());
+        for (int i = 0; i < 20000; ++i) {
+            std::fill(out.begin(), out.end(), 0);
+            if (!darwin::readMemory(reinterpret_cast<std::uintptr_t>(source.data()), out.data(), out.size()))
+                continue;
+            copied.fetch_add(1);
+            if (out != source) wrong.fetch_add(1);
+        }
+    };
+    std::thread first(reader, 'a');
+    std::thread second(reader, 'b');
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_GT(copied.load(), 20000);
 }
 
 INSTANTIATE_TEST_SUITE_P(KernelCopyAndPipe, GuardedReadTest, ::testing::Values(false, true));
