@@ -22,13 +22,11 @@ void ZOVSettings::setSettingsDictionary(ZOVSettingsDocument dictionary) {
 }
 
 ZOVSettingsDocument ZOVSettings::settingsDictionary() {
-    std::string path;
-    {
-        std::lock_guard lock(mutex_);
-        if (settingsDictionary_) return settingsDictionary_;
-        path = settingsPath_;
-    }
-    const auto text = ns::readFileText(path);
+    // The load runs under the lock: a clear that arrives while the older file is being read waits for
+    // that load and then empties it, so the next reader always sees the file the clear was meant for.
+    std::lock_guard lock(mutex_);
+    if (settingsDictionary_) return settingsDictionary_;
+    const auto text = ns::readFileText(settingsPath_);
     if (!text) return nullptr;
     nlohmann::json parsed;
     try {
@@ -36,14 +34,12 @@ ZOVSettingsDocument ZOVSettings::settingsDictionary() {
     } catch (const nlohmann::json::exception& error) {
         ns::console(std::string("[Zovaze] Could not load settings with error: ") + error.what());
         std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+        std::filesystem::remove(settingsPath_, ignored);
         return nullptr;
     }
     // Every reader expects an object; anything else is as good as no settings.
     if (!parsed.is_object()) return nullptr;
-    auto document = std::make_shared<const nlohmann::json>(std::move(parsed));
-    std::lock_guard lock(mutex_);
-    if (!settingsDictionary_) settingsDictionary_ = document;
+    settingsDictionary_ = std::make_shared<const nlohmann::json>(std::move(parsed));
     return settingsDictionary_;
 }
 

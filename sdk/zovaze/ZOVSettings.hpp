@@ -7,7 +7,8 @@
 // parse is logged ("[Zovaze] Could not load settings with error: <description>") and removed; a file
 // whose root is not an object counts as no settings. An "app" that is not an object, or a "status"
 // that is not a string, counts as absent. Readers on any thread get the previous document, nothing, or
-// the new one: the document is handed out as a shared, immutable value.
+// the new one: the document is handed out as a shared, immutable value. A load holds the model's lock,
+// so a clear during it waits for it and the older document is never left held.
 #include <nlohmann/json.hpp>
 
 #include <memory>

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace zovtest;
 using Dict = ns::PropertyList::Dictionary;
 
@@ -73,6 +76,42 @@ TEST_F(SettingsModel, DocumentIsKeptUntilClearedThenReadAfresh) {
     settings.clearSettingsDictionary();
     EXPECT_EQ((*settings.settingsDictionary())["v"], 2);
     EXPECT_EQ((*first)["v"], 1) << "a reader keeps the document it was given";
+}
+
+// A download replaces the file and then clears the held document (twice in a launch when the app is
+// created). A reader that was still loading the older file at that moment must not leave that older
+// document held for the rest of the launch.
+TEST_F(SettingsModel, AClearDuringALoadNeverLeavesTheOlderDocumentHeld) {
+    ZOVSettings settings(path_);
+    std::atomic<bool> stop{false};
+    std::atomic<long> loops{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 3; ++i) {
+        readers.emplace_back([&] {
+            while (!stop) {
+                settings.settingsDictionary();
+                ++loops;
+            }
+        });
+    }
+    const std::string staged = path_ + ".staged";
+    int stale = 0;
+    for (int version = 1; version <= 1000 && stale == 0; ++version) {
+        std::ofstream(staged, std::ios::binary) << R"({"v": )" << version << "}";
+        settings.clearSettingsDictionary();     // readers start loading the current file...
+        std::filesystem::rename(staged, path_); // ...while the next one is put in place
+        settings.clearSettingsDictionary();
+        // Let every reader finish whatever load it was in, then look.
+        const long seen = loops;
+        while (loops < seen + 6)
+            std::this_thread::yield();
+        auto document = settings.settingsDictionary();
+        if (!document || (*document)["v"] != version) ++stale;
+    }
+    stop = true;
+    for (auto& reader : readers)
+        reader.join();
+    EXPECT_EQ(stale, 0);
 }
 
 TEST_F(SettingsModel, SettingsURLLeavesOutAbsentParameters) {
