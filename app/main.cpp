@@ -19,8 +19,10 @@
 #include "platform/uikit/Application.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -32,7 +34,7 @@ std::optional<int> maxKeysFrom(int argc, char** argv) {
         if (std::string(argv[i]) == "--max-keys") {
             char* end = nullptr;
             long n = std::strtol(argv[i + 1], &end, 10);
-            if (end && *end == '\0' && n >= 0) return static_cast<int>(n);
+            if (end != argv[i + 1] && *end == '\0' && n >= 0 && n <= INT_MAX) return static_cast<int>(n);
         }
     }
     return std::nullopt;
@@ -63,8 +65,9 @@ int main(int argc, char** argv) {
 
     auto& application = ui::Application::shared();
 
-    AppDelegate delegate(backend, [](const std::vector<std::string>& kits) { Zovaze::with(kits); });
-    delegate.application(application, {});
+    auto delegate = std::make_unique<AppDelegate>(
+        backend, [](const std::vector<std::string>& kits) { Zovaze::with(kits); });
+    delegate->application(application, {});
 
     term::FrontEnd frontEnd([&frontEnd](const std::shared_ptr<ui::ViewController>& screen) {
         return makeCataloguePresenter(screen, frontEnd);
@@ -81,20 +84,18 @@ int main(int argc, char** argv) {
     application.setRootViewController(makeInitialViewController());
 
     int status = term::CursesTerminal().run(frontEnd, {maxKeysFrom(argc, argv)});
-    delegate.applicationWillTerminate(application);
+    delegate->applicationWillTerminate(application);
 
-    // Requests still in flight are abandoned rather than waited for.
-    // An address nothing could open (no xdg-open, say) is said on the screen rather than ignored.
-    application.setOpenURLHandler([&frontEnd](const std::string& url) {
-        bool opened = svc::sharedUrlOpener()->openURL(url);
-        if (!opened) frontEnd.notice("Could not open " + url + " on this system.");
-        return opened;
-    });
+    // Nothing may answer on another thread while the screens go away. Requests still in flight are
+    // abandoned: the backend's worker is stopped (and joined) while its callbacks still only go to the
+    // main queue, and that queue is then emptied without running them.
     svc::StoreReviewController::setObserver(nullptr);
     application.setOpenURLHandler(nullptr);
-    application.reset();
     svc::setSharedBackendClient(nullptr);
+    delegate.reset();
     backend.reset();
+    dispatch::main().removeAll();
+    application.reset();
     svc::setCallbackExecutor(nullptr);
     return status;
 }
