@@ -296,6 +296,27 @@ TEST(Arm64DwarfTest, AppliesAnFdeAndKeepsTheStrictInstructionSet) {
     ASSERT_TRUE(ZEVUnwindInit(&context, &start, nullptr));
     EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(strictBase + fde, strictBase + strict.size(), &context));
     EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(0x10, 0x1000, &context)); // eh_frame below 4096
+
+    // The CFA as an expression: x5 + 16 is accepted; the same through DW_OP_breg31 is refused.
+    auto withCfaExpression = [&](std::uint8_t breg) {
+        std::vector<std::uint8_t> bytes(eh.begin(), eh.end() - 8);
+        bytes.insert(bytes.end(), {0, 0x44, 0x0F, 2, breg, 16, 0x9E, 1, 0x9D, 2});
+        std::uint32_t length = static_cast<std::uint32_t>(bytes.size() - fde - 4);
+        std::memcpy(&bytes[fde], &length, 4);
+        return bytes;
+    };
+    ZEVMachineContextArm64 withX5 = start;
+    withX5.ss.x[5] = start.ss.sp;
+    for (std::uint8_t breg : {std::uint8_t{0x75}, std::uint8_t{0x8F}}) {
+        std::vector<std::uint8_t> bytes = withCfaExpression(breg);
+        auto base = reinterpret_cast<std::uint64_t>(bytes.data());
+        ASSERT_TRUE(ZEVUnwindInit(&context, &withX5, nullptr));
+        bool applied = ZEVDwarfUnwindComputeRegisters(base + fde, base + bytes.size(), &context);
+        EXPECT_EQ(applied, breg == 0x75) << std::hex << int{breg};
+        if (applied) {
+            EXPECT_EQ(context.machineContext.ss.pc, 0xfeed0u);
+        }
+    }
 }
 
 } // namespace

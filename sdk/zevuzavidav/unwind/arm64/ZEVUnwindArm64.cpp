@@ -15,8 +15,9 @@ bool valid(const void* pointer) {
     return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
 }
 
+// Expressions read x0..x28, fp and lr (DW_OP_breg0 to breg30); DW_OP_breg31 is refused.
 bool readRegisterForExpression(const void* registers, std::uint64_t number, std::uint64_t* value) {
-    if (number >= 32) return false;
+    if (number >= 31) return false;
     *value = ZEVDwarfUnwindGetRegisterValue(static_cast<const ZEVRegistersArm64*>(registers), number);
     return true;
 }
