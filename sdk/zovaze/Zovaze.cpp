@@ -73,7 +73,11 @@ Zovaze::Zovaze(Environment environment) : environment_(withDefaults(std::move(en
     applicationIdentifierModel_ = environment_.makeApplicationIdentifierModel(installID_);
     settingsAndOnboardingManager_ = environment_.makeSettingsManager(applicationIdentifierModel_);
     if (settingsAndOnboardingManager_) {
-        settingsAndOnboardingManager_->setAdvertisingTokenProvider([this] { return advertisingToken(); });
+        settingsAndOnboardingManager_->setAdvertisingTokenProvider(
+            [token = advertisingToken_]() -> std::optional<std::string> {
+                std::lock_guard lock(token->mutex);
+                return token->value;
+            });
     }
 }
 
@@ -217,13 +221,13 @@ void Zovaze::setKitClasses(std::vector<const rt::Class*> kits) {
 }
 
 std::optional<std::string> Zovaze::advertisingToken() const {
-    std::lock_guard lock(mutex_);
-    return advertisingToken_;
+    std::lock_guard lock(advertisingToken_->mutex);
+    return advertisingToken_->value;
 }
 
 void Zovaze::setAdvertisingToken(std::optional<std::string> token) {
-    std::lock_guard lock(mutex_);
-    advertisingToken_ = std::move(token);
+    std::lock_guard lock(advertisingToken_->mutex);
+    advertisingToken_->value = std::move(token);
 }
 
 std::optional<std::string> Zovaze::instanceIdentifier() const {

@@ -141,7 +141,13 @@ class Zovaze {
     std::vector<const rt::Class*> kitClasses_;
     std::optional<ns::PropertyList::Dictionary> zovazeConfig_;
     std::optional<std::string> APIKey_;
-    std::optional<std::string> advertisingToken_;
+
+    // Shared with the settings manager, which may outlive this instance (its requests hold it).
+    struct AdvertisingToken {
+        std::mutex mutex;
+        std::optional<std::string> value;
+    };
+    std::shared_ptr<AdvertisingToken> advertisingToken_ = std::make_shared<AdvertisingToken>();
 
     std::mutex startMutex_;
     std::condition_variable startFinished_;

@@ -5,6 +5,7 @@
 #include "sdk/zovaze/ZOVApplicationFacts.hpp"
 #include "sdk/zovaze/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
+#include "sdk/zovaze/Zovaze.hpp"
 #include "tests/sdk/zovaze/support/MachOBytes.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
 #include "tests/sdk/zovaze/support/SettingsServer.hpp"
@@ -109,6 +110,34 @@ TEST_F(SettingsFlow, PlainAnswerIsOneGetCachedByteForByteAndAnnouncedOnce) {
     EXPECT_EQ(get.header("X-Zevuzavidav-API-Client-Version"), "1.6.0");
     EXPECT_EQ(get.header("X-Zevuzavidav-OS-Display-Version"), ZOVOSDisplayVersion());
     EXPECT_EQ(get.header("X-Zevuzavidav-Advertising-Token"), "<absent>");
+}
+
+// The manager reads the advertising token when it makes a download, which may be after the instance
+// that holds the token has gone (the manager's requests keep it alive).
+TEST_F(SettingsFlow, AdvertisingTokenIsReadWhenTheDownloadIsMadeEvenAfterItsSetterIsGone) {
+    server_.scriptSettings({{200, "{\"app\": {\"status\": \"activated\"}}"}});
+    std::shared_ptr<ZOVSettingsOnboardingManager> manager;
+    {
+        rt::ClassRegistry registry;
+        Zovaze::Environment environment;
+        environment.registry = &registry;
+        environment.readInstallationUUID = [] { return std::optional<std::string>("INSTALL-ID"); };
+        environment.storeInstallationUUID = [](const std::string&) {};
+        environment.makeApplicationIdentifierModel = [this](const std::optional<std::string>&) {
+            return model_;
+        };
+        environment.makeSettingsManager = [&](std::shared_ptr<ZOVApplicationIdentiferModel> model) {
+            return ZOVSettingsOnboardingManager::initWithApplicationIdentifierModel(
+                model, server_.pinnedClient(), directory_);
+        };
+        auto sdk = std::make_unique<Zovaze>(environment);
+        manager = sdk->settingsAndOnboardingManager();
+        sdk->setAdvertisingToken("AD-TOKEN");
+    }
+    manager->beginSettingsAndOnboardingOperationsWithAPIKey("API-KEY", {});
+    ASSERT_TRUE(eventually([&] { return notifications_ >= 1; }));
+    ASSERT_EQ(server_.requests().size(), 1u);
+    EXPECT_EQ(server_.requests()[0].header("X-Zevuzavidav-Advertising-Token"), "AD-TOKEN");
 }
 
 TEST_F(SettingsFlow, FailedDownloadIsOneGetAndKeepsTheEarlierCache) {
