@@ -1,5 +1,7 @@
 #include "platform/runtime/Class.hpp"
 
+#include <utility>
+
 namespace rt {
 
 UnrecognizedSelector::UnrecognizedSelector(const std::string& className, const std::string& selector,
@@ -27,24 +29,41 @@ bool Class::isSubclassOf(const Class& other) const {
     return false;
 }
 
-ClassMethod Class::findClassMethod(std::string_view selector) const {
+// The tables of both method kinds are walked and replaced the same way; `table` picks one.
+template <typename Method, typename Table>
+Method Class::findMethod(Table table, std::string_view selector) const {
     for (const Class* cls = this; cls; cls = cls->superclass_) {
         std::lock_guard lock(cls->mutex_);
-        if (auto found = cls->classMethods_.find(selector); found != cls->classMethods_.end()) {
-            return found->second;
-        }
+        const auto& methods = cls->*table;
+        if (auto found = methods.find(selector); found != methods.end()) return found->second;
     }
     return {};
 }
 
-InstanceMethod Class::findInstanceMethod(std::string_view selector) const {
-    for (const Class* cls = this; cls; cls = cls->superclass_) {
-        std::lock_guard lock(cls->mutex_);
-        if (auto found = cls->instanceMethods_.find(selector); found != cls->instanceMethods_.end()) {
-            return found->second;
-        }
+template <typename Method, typename Table>
+Method Class::replaceMethod(Table table, std::string_view selector, Method implementation) {
+    // The own slot is read and written under one hold of the lock, so two replacements racing on it
+    // each get the other's implementation or the original, never the same one twice.
+    std::lock_guard lock(mutex_);
+    auto& methods = this->*table;
+    auto found = methods.find(selector);
+    Method previous;
+    if (found != methods.end()) {
+        previous = std::exchange(found->second, std::move(implementation));
+    } else {
+        // Only superclasses' locks are taken while holding ours: always child before parent.
+        if (superclass_) previous = superclass_->findMethod<Method>(table, selector);
+        methods.emplace(std::string(selector), std::move(implementation));
     }
-    return {};
+    return previous;
+}
+
+ClassMethod Class::findClassMethod(std::string_view selector) const {
+    return findMethod<ClassMethod>(&Class::classMethods_, selector);
+}
+
+InstanceMethod Class::findInstanceMethod(std::string_view selector) const {
+    return findMethod<InstanceMethod>(&Class::instanceMethods_, selector);
 }
 
 bool Class::respondsToClassSelector(std::string_view selector) const {
@@ -69,17 +88,11 @@ std::any Class::performInstanceSelector(Object& self, std::string_view selector,
 }
 
 ClassMethod Class::replaceClassMethod(std::string_view selector, ClassMethod implementation) {
-    ClassMethod previous = findClassMethod(selector);
-    std::lock_guard lock(mutex_);
-    classMethods_.insert_or_assign(std::string(selector), std::move(implementation));
-    return previous;
+    return replaceMethod<ClassMethod>(&Class::classMethods_, selector, std::move(implementation));
 }
 
 InstanceMethod Class::replaceInstanceMethod(std::string_view selector, InstanceMethod implementation) {
-    InstanceMethod previous = findInstanceMethod(selector);
-    std::lock_guard lock(mutex_);
-    instanceMethods_.insert_or_assign(std::string(selector), std::move(implementation));
-    return previous;
+    return replaceMethod<InstanceMethod>(&Class::instanceMethods_, selector, std::move(implementation));
 }
 
 } // namespace rt

@@ -9,7 +9,8 @@
 //
 // Failure contract: sending a selector that the class (or its instances) does not answer throws
 // rt::UnrecognizedSelector; every other call is total. Slots are guarded by a mutex, so lookups and
-// replacements may race from any thread; a call uses the implementation that was current when it began.
+// replacements may race from any thread; a call uses the implementation that was current when it began,
+// and racing replacements of one slot each hand back a distinct predecessor, so chains stay whole.
 #include <any>
 #include <functional>
 #include <map>
@@ -71,6 +72,10 @@ class Class {
     InstanceMethod replaceInstanceMethod(std::string_view selector, InstanceMethod implementation);
 
   private:
+    template <typename Method, typename Table>
+    Method findMethod(Table table, std::string_view selector) const;
+    template <typename Method, typename Table>
+    Method replaceMethod(Table table, std::string_view selector, Method implementation);
     ClassMethod findClassMethod(std::string_view selector) const;
     InstanceMethod findInstanceMethod(std::string_view selector) const;
 

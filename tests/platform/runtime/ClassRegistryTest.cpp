@@ -123,6 +123,31 @@ TEST(ClassRegistry, ReplacementHandsBackTheOriginalForCallingThrough) {
     EXPECT_TRUE(base->respondsToClassSelector("fresh"));
 }
 
+// Each replacement calls through to the one it replaced, so after N replacements from any threads a
+// call must pass through all N: none may be handed a previous implementation another thread has
+// already replaced.
+TEST(ClassRegistry, ConcurrentReplacementsOfOneSlotEachCallThroughToTheLast) {
+    rt::ClassRegistry registry;
+    rt::Class* base = registry.registerClass(baseDefinition());
+    constexpr int threadCount = 4;
+    constexpr int perThread = 400;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < threadCount; ++t) {
+        threads.emplace_back([base] {
+            for (int i = 0; i < perThread; ++i) {
+                auto previous = std::make_shared<rt::ClassMethod>();
+                *previous =
+                    base->replaceClassMethod("depth", [previous](const rt::Class& cls, rt::Arguments) {
+                        return std::any(*previous ? std::any_cast<int>((*previous)(cls, {})) + 1 : 1);
+                    });
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(std::any_cast<int>(base->performClassSelector("depth")), threadCount * perThread);
+}
+
 TEST(ClassRegistry, ConcurrentRegistrationAndLookupAgree) {
     rt::ClassRegistry registry;
     std::vector<std::thread> threads;
