@@ -11,8 +11,20 @@ ns::Error badResponse(const std::string& why) {
                            "The backend's answer could not be read: " + why);
 }
 
+// Deeper than any object this app stores or reads; converting a deeper answer would recurse once per
+// level and could run the worker thread out of stack.
+constexpr int maxDepth = 64;
+
 ns::Result<nlohmann::json> parse(std::string_view body) {
-    auto json = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
+    bool tooDeep = false;
+    auto json = nlohmann::json::parse(
+        body,
+        [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+            if (depth > maxDepth) tooDeep = true;
+            return !tooDeep; // nothing deeper is even built
+        },
+        /*allow_exceptions=*/false);
+    if (tooDeep) return badResponse("nested too deeply");
     if (json.is_discarded()) return badResponse("not JSON");
     return json;
 }

@@ -3,7 +3,8 @@
 //
 // Failure contract: nothing throws. Converting a value that JSON cannot hold (data, date, UID) gives its
 // debug text as a string; reading an answer that is not the expected JSON gives an error with
-// BackendErrorCode::badResponse, never a partial result.
+// BackendErrorCode::badResponse, never a partial result; so does an answer nested more than 64 levels
+// deep.
 #include "platform/foundation/Error.hpp"
 #include "platform/foundation/PropertyList.hpp"
 #include "platform/foundation/Result.hpp"

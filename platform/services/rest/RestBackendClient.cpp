@@ -1,6 +1,7 @@
 #include "platform/services/rest/RestBackendClient.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "platform/foundation/Text.hpp"
 #include "platform/foundation/UUID.hpp"
 #include "platform/services/Executor.hpp"
@@ -27,8 +28,21 @@ void ensureCurl() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+struct AnswerBody {
+    std::string bytes;
+    std::size_t limit = 0;
+    bool tooLarge = false;
+};
+
+// A server that never stops talking would otherwise fill the memory before the timeout ends the
+// transfer: past the limit the transfer is stopped.
 size_t appendBody(char* data, size_t size, size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
+    auto& body = *static_cast<AnswerBody*>(user);
+    if (body.bytes.size() + size * count > body.limit) {
+        body.tooLarge = true;
+        return 0;
+    }
+    body.bytes.append(data, size * count);
     return size * count;
 }
 
@@ -43,8 +57,10 @@ std::string trimTrailingSlashes(std::string server) {
     return server;
 }
 
-std::string escape(CURL* curl, const std::string& text) {
-    char* escaped = curl_easy_escape(curl, text.c_str(), static_cast<int>(text.size()));
+// Percent-encodes one path segment or parameter value, so that no text (a class name, an object id read
+// back from a file) can reach another path of the server.
+std::string escape(const std::string& text) {
+    char* escaped = curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size()));
     std::string out = escaped ? escaped : "";
     curl_free(escaped);
     return out;
@@ -142,8 +158,9 @@ RestBackendClient::Response RestBackendClient::perform(State& state, const Reque
         curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.c_str());
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(request.body.size()));
     }
+    AnswerBody body{{}, state.options.maxAnswerBytes, false};
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, appendBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &response.body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, state.options.connectTimeoutSeconds);
     curl_easy_setopt(h, CURLOPT_TIMEOUT, state.options.timeoutSeconds);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -153,6 +170,12 @@ RestBackendClient::Response RestBackendClient::perform(State& state, const Reque
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
 
     CURLcode result = curl_easy_perform(h);
+    if (body.tooLarge) {
+        response.transportError =
+            makeError(BackendErrorCode::badResponse,
+                      "The backend's answer is too large (over " + std::to_string(body.limit) + " bytes).");
+        return response;
+    }
     if (result != CURLE_OK) {
         response.transportError =
             makeError(BackendErrorCode::network,
@@ -160,18 +183,14 @@ RestBackendClient::Response RestBackendClient::perform(State& state, const Reque
         return response;
     }
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);
+    response.body = std::move(body.bytes);
     return response;
 }
 
 void RestBackendClient::findObjectsInBackground(const BackendQuery& query, FindObjectsCallback callback) {
     std::string where = rest::whereParameter(query);
     std::string className = query.className();
-    std::string path;
-    {
-        std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl((ensureCurl(), curl_easy_init()),
-                                                                 curl_easy_cleanup);
-        path = "/classes/" + escape(curl.get(), className) + "?where=" + escape(curl.get(), where);
-    }
+    std::string path = "/classes/" + escape(className) + "?where=" + escape(where);
     enqueue(
         Request{"GET", std::move(path), "", [className, callback = std::move(callback)](Response response) {
                     std::optional<std::vector<BackendObject>> objects;
@@ -187,7 +206,7 @@ void RestBackendClient::findObjectsInBackground(const BackendQuery& query, FindO
                             error = parsed.error();
                     }
                     deliverCallback([callback, objects = std::move(objects), error = std::move(error)] {
-                        callback(objects, error);
+                        if (callback) callback(objects, error);
                     });
                 }});
 }
@@ -197,7 +216,7 @@ void RestBackendClient::save(const BackendObject& object, const std::string& col
     std::string path = collectionPath;
     std::string method = "POST";
     if (object.objectId()) {
-        path += "/" + *object.objectId();
+        path += "/" + escape(*object.objectId());
         method = "PUT";
     }
     enqueue(Request{method, std::move(path), rest::objectBody(object),
@@ -221,10 +240,7 @@ void RestBackendClient::save(const BackendObject& object, const std::string& col
 }
 
 void RestBackendClient::saveInBackground(const BackendObject& object, SaveCallback callback) {
-    std::string className = object.className();
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl((ensureCurl(), curl_easy_init()),
-                                                             curl_easy_cleanup);
-    save(object, "/classes/" + escape(curl.get(), className), std::move(callback), nullptr);
+    save(object, "/classes/" + escape(object.className()), std::move(callback), nullptr);
 }
 
 std::optional<BackendObject> RestBackendClient::currentInstallation() {
@@ -235,8 +251,9 @@ std::optional<BackendObject> RestBackendClient::currentInstallation() {
 
     std::optional<std::string> installationId;
     std::optional<std::string> objectId;
-    if (std::ifstream in{options.installationFile}) {
-        auto json = nlohmann::json::parse(in, nullptr, false);
+    // Read whole and never through a stream: a folder in the file's place makes stream reads throw.
+    if (auto text = ns::readFileText(options.installationFile)) {
+        auto json = nlohmann::json::parse(*text, nullptr, false);
         if (json.is_object() && json.contains("installationId") && json["installationId"].is_string()) {
             installationId = json["installationId"].get<std::string>();
             if (json.contains("objectId") && json["objectId"].is_string())
@@ -278,7 +295,10 @@ void RestBackendClient::storeInstallation(const State& state, const std::string&
         }
     }
     std::filesystem::rename(temporary, options.installationFile, ec);
-    if (ec) ns::console("The backend installation could not be kept: " + ec.message());
+    if (ec) {
+        ns::console("The backend installation could not be kept: " + ec.message());
+        std::filesystem::remove(temporary, ec);
+    }
 }
 
 void RestBackendClient::saveInstallationInBackground(const BackendObject& installation,

@@ -14,10 +14,12 @@
 // Failure contract: every failure arrives as the callback's error in backendErrorDomain: notConfigured
 // before initialize() or with an empty application id or server; network when the server cannot be
 // reached or does not answer within the timeout; server for an HTTP error status (the server's own
-// "error" text is the description); badResponse for an answer that is not the expected JSON. An
-// installation file that cannot be read or written costs only persistence: a console line says so and
-// the installation is used all the same. Destroying the client aborts the request in flight and fails
-// every request not yet done with a network error. Thread-safe.
+// "error" text is the description); badResponse for an answer that is not the expected JSON, is nested
+// deeper than any object of ours, or is longer than `maxAnswerBytes`. Class names and object ids are
+// percent-encoded into the path, so no text can address another path of the server. An
+// installation file that cannot be read or written (even a folder in its place) costs only persistence: a
+// console line says so and the installation is used all the same. Destroying the client aborts the request in
+// flight and fails every request not yet done with a network error. Thread-safe.
 #include "platform/services/BackendClient.hpp"
 
 #include <atomic>
@@ -40,6 +42,8 @@ class RestBackendClient : public BackendClient {
         std::string appVersion;
         long connectTimeoutSeconds = 10;
         long timeoutSeconds = 30;
+        // Answers are a few objects; anything longer is refused rather than kept in memory.
+        std::size_t maxAnswerBytes = 4 * 1024 * 1024;
     };
 
     explicit RestBackendClient(Options options);

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <fstream>
 #include <future>
 
 namespace {
@@ -259,6 +260,70 @@ TEST_F(RestBackendTest, UnreadableInstallationFileIsReplacedWithAConsoleLine) {
     ASSERT_TRUE(installation);
     EXPECT_EQ(installation->objectForKey("installationId")->stringValue()->size(), 36u);
     EXPECT_EQ(console.lines().size(), 1u);
+}
+
+TEST_F(RestBackendTest, AFolderWhereTheInstallationFileShouldBeCostsOnlyPersistence) {
+    auto file = home.path() / "backend" / "installation.json";
+    std::filesystem::create_directories(file);
+    ns::ConsoleCapture console;
+    auto c = client("http://127.0.0.1:9");
+    std::optional<BackendObject> installation;
+    ASSERT_NO_THROW(installation = c->currentInstallation());
+    ASSERT_TRUE(installation);
+    EXPECT_EQ(installation->objectForKey("installationId")->stringValue()->size(), 36u);
+    ASSERT_EQ(console.lines().size(), 1u);
+    EXPECT_TRUE(console.lines()[0].starts_with("The backend installation could not be kept"))
+        << console.lines()[0];
+    EXPECT_TRUE(std::filesystem::is_directory(file));
+    EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
+}
+
+TEST_F(RestBackendTest, AnObjectIdReadBackFromTheFileCannotAddressAnotherPath) {
+    RestServer server([](const RestServer::Seen&) { return RestServer::Answer{200, "{}"}; });
+    std::filesystem::create_directories(home.path() / "backend");
+    std::ofstream(home.path() / "backend" / "installation.json")
+        << R"({"installationId":"0f0e0d0c-0000-4000-8000-000000000001","objectId":"../classes/Evil?x=1"})";
+    auto c = client(server.url());
+    auto installation = c->currentInstallation();
+    ASSERT_TRUE(installation);
+    EXPECT_TRUE(save(*c, *installation, true).succeeded);
+    auto seen = server.seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].method, "PUT");
+    // The whole id is one segment below /installations (the server decodes it back).
+    EXPECT_EQ(seen[0].path, "/parse/installations/../classes/Evil?x=1");
+}
+
+TEST_F(RestBackendTest, AnswersTooLongOrTooDeepAreRefusedWithoutHarm) {
+    const std::string padding(4096, 'x');
+    const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+    RestServer server([&](const RestServer::Seen& seen) -> RestServer::Answer {
+        auto lesson = json::parse(seen.where)["lessonID"].get<std::string>();
+        if (lesson == "long") return {200, R"({"results":[{"objectId":"v1","pad":")" + padding + R"("}]})"};
+        if (lesson == "deep") return {200, R"({"results":[{"objectId":"v1","deep":)" + deep + "}]}"};
+        return {200, R"({"results":[{"objectId":"v1","nested":[[[["fine"]]]]}]})"};
+    });
+    svc::RestBackendClient c({home.path() / "installation.json", "", "", 5, 5, 2048});
+    c.initialize({kAppId, kClientKey, server.url()});
+    for (const char* refused : {"long", "deep"}) {
+        auto outcome = find(c, "VideoTutorials", refused);
+        ASSERT_TRUE(outcome.error) << refused;
+        EXPECT_EQ(outcome.error->code(), static_cast<long>(svc::BackendErrorCode::badResponse)) << refused;
+        EXPECT_FALSE(outcome.objects);
+    }
+    auto fine = find(c, "VideoTutorials", "short");
+    ASSERT_FALSE(fine.error) << fine.error->description();
+    ASSERT_EQ(fine.objects->size(), 1u);
+}
+
+TEST_F(RestBackendTest, AnEmptyCallbackIsSkipped) {
+    RestServer server([](const RestServer::Seen&) { return RestServer::Answer{200, R"({"results":[]})"}; });
+    auto c = client(server.url());
+    c->findObjectsInBackground(BackendQuery("VideoTutorials"), nullptr);
+    c->saveInBackground(BackendObject("SearchRequests"), nullptr);
+    // Both requests have been answered once a later one has.
+    EXPECT_FALSE(find(*c, "VideoTutorials", "CH1L1").error);
+    EXPECT_EQ(server.seen().size(), 3u);
 }
 
 } // namespace
