@@ -97,9 +97,10 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess*, ZEVFile* file) {
     ZEVFileWriteArrayStart(file);
     if (ZEVWritableContext* writable = ZEVContextWritable()) {
         for (const auto& slot : writable->images) {
-            if (slot.crash_info == 0) continue;
+            std::uint64_t crashInfo = slot.crash_info.load(std::memory_order_relaxed);
+            if (crashInfo == 0) continue;
             std::uint64_t record[7];
-            if (!darwin::readMemory(slot.crash_info, record, sizeof record)) continue;
+            if (!darwin::readMemory(crashInfo, record, sizeof record)) continue;
             ZEVSDKLog("%s: Found crash info with version %d\n", "ZEVProcessRecordCrashInfo",
                       static_cast<int>(record[0]));
             if (record[0] < 6 && record[1] != 0) {

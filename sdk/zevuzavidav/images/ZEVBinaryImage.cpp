@@ -69,22 +69,22 @@ void ZEVBinaryImageStoreNode(bool added, const darwin::ImageInfo& image) {
                 if (slot.base.load(std::memory_order_acquire) != 0) continue;
                 if (!slot.base.compare_exchange_strong(expected, image.base, std::memory_order_seq_cst))
                     continue;
-                slot.eh_frame = image.ehFrameHdr;
-                slot.unwind_info = 0;
-                slot.crash_info = 0;
-                std::atomic_thread_fence(std::memory_order_release);
-                slot.size = image.size; // last: readers skip a slot whose size is still 0
+                slot.eh_frame.store(image.ehFrameHdr, std::memory_order_relaxed);
+                slot.unwind_info.store(0, std::memory_order_relaxed);
+                slot.crash_info.store(0, std::memory_order_relaxed);
+                // Last: readers skip a slot whose size is still 0.
+                slot.size.store(image.size, std::memory_order_release);
                 stored = true;
                 break;
             }
             // Only a live slot (size > 0) of that base: an earlier unload of an image reloaded at the
             // same base left a dead slot with the same base.
-            if (slot.base.load(std::memory_order_acquire) == image.base && slot.size != 0) {
-                slot.size = 0;
-                std::atomic_thread_fence(std::memory_order_release);
-                slot.eh_frame = 0;
-                slot.unwind_info = 0;
-                slot.crash_info = 0;
+            if (slot.base.load(std::memory_order_acquire) == image.base &&
+                slot.size.load(std::memory_order_acquire) != 0) {
+                slot.size.store(0, std::memory_order_release);
+                slot.eh_frame.store(0, std::memory_order_relaxed);
+                slot.unwind_info.store(0, std::memory_order_relaxed);
+                slot.crash_info.store(0, std::memory_order_relaxed);
                 stored = true;
                 break;
             }
@@ -116,7 +116,10 @@ void ZEVBinaryImageInit() {
     writable->binaryImageLog = ZEVFile{};
     for (auto& slot : writable->images) {
         slot.base.store(0);
-        slot.size = slot.eh_frame = slot.unwind_info = slot.crash_info = 0;
+        slot.size.store(0);
+        slot.eh_frame.store(0);
+        slot.unwind_info.store(0);
+        slot.crash_info.store(0);
     }
     const char* path = readOnly->binaryImagePath;
     queue->async([path] {
@@ -145,9 +148,11 @@ bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, ZEVBinaryImage
     }
     for (const auto& slot : writable->images) {
         std::uint64_t base = slot.base.load(std::memory_order_acquire);
-        std::uint64_t size = slot.size;
+        std::uint64_t size = slot.size.load(std::memory_order_acquire);
         if (base != 0 && size != 0 && address >= base && address - base < size) {
-            *out = ZEVBinaryImageNodeCopy{base, size, slot.eh_frame, slot.unwind_info, slot.crash_info};
+            *out = ZEVBinaryImageNodeCopy{base, size, slot.eh_frame.load(std::memory_order_relaxed),
+                                          slot.unwind_info.load(std::memory_order_relaxed),
+                                          slot.crash_info.load(std::memory_order_relaxed)};
             return true;
         }
     }

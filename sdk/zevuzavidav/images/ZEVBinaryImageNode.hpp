@@ -6,14 +6,16 @@
 constexpr int ZEVBinaryImageTableSize = 512;
 
 // A slot is claimed by a compare-and-swap of its base (0 = free). An unloaded image keeps its base
-// with size 0, so lookups skip it. For ELF images `eh_frame` holds the .eh_frame_hdr index (the entry
-// point of the DWARF lookup) and `unwind_info` is 0; Mach-O images keep their sections' addresses.
+// with size 0, so lookups skip it. Every field is atomic: images load and unload on any thread while
+// crash handlers and unwinders read the table without locks; a size stored last publishes the others. For ELF
+// images `eh_frame` holds the .eh_frame_hdr index (the entry point of the DWARF lookup) and `unwind_info` is
+// 0; Mach-O images keep their sections' addresses.
 struct ZEVBinaryImageRuntimeNode {
     std::atomic<std::uint64_t> base;
-    std::uint64_t size;
-    std::uint64_t eh_frame;
-    std::uint64_t unwind_info;
-    std::uint64_t crash_info;
+    std::atomic<std::uint64_t> size;
+    std::atomic<std::uint64_t> eh_frame;
+    std::atomic<std::uint64_t> unwind_info;
+    std::atomic<std::uint64_t> crash_info;
 };
 static_assert(sizeof(ZEVBinaryImageRuntimeNode) == 40, "five 64-bit fields");
 

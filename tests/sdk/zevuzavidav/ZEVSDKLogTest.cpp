@@ -112,4 +112,37 @@ TEST(SDKLogTest, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
               std::string::npos);
 }
 
+// Images come and go on one thread while another looks addresses up, as a crash handler would: every
+// slot found is whole (its own size and unwind index, or an index already cleared by the unload).
+// Under the thread sanitizer this also proves the table is read and written without a data race.
+TEST(SDKLogTest, ImageTableLookupsDuringLoadsAndUnloadsSeeWholeSlots) {
+    FakeContext context;
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        ZEVBinaryImageNodeCopy found;
+        while (!done.load()) {
+            for (std::uintptr_t i = 0; i < 200; ++i) {
+                std::uintptr_t base = 0x4000000 + i * 0x10000;
+                if (!ZEVBinaryImageSafeFindImageForAddress(base + 0x10, &found)) continue;
+                if (found.base != base || found.size != 0x1000 ||
+                    (found.eh_frame != 0 && found.eh_frame != base + 0x800)) {
+                    torn.fetch_add(1);
+                }
+            }
+        }
+    });
+    for (std::uintptr_t i = 0; i < 200; ++i) {
+        darwin::ImageInfo image;
+        image.base = 0x4000000 + i * 0x10000;
+        image.size = 0x1000;
+        image.ehFrameHdr = image.base + 0x800;
+        ZEVBinaryImageStoreNode(true, image);
+        ZEVBinaryImageStoreNode(false, image);
+    }
+    done.store(true);
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
+}
+
 } // namespace
