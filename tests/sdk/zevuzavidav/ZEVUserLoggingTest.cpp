@@ -80,6 +80,30 @@ TEST(UserLoggingTest, CompactionKeepsTheNewestPairsUpToTheMaximum) {
     }
 }
 
+// A rewrite that cannot be finished leaves the earlier compacted set and the incremental lines as
+// they were: no pair is lost.
+TEST(UserLoggingTest, ACompactionThatCannotWriteLosesNoPair) {
+    ZEVContextInitData data;
+    data.maxCustomKeys = 16;
+    FakeContext context(data);
+    auto& store = context.readOnly().logging.userStore;
+    ZEVUserLoggingRecordUserKeyValue("old", std::string("1"));
+    ZEVUserLoggingCompactKVEntries(&store);
+    ZEVUserLoggingRecordUserKeyValue("new", std::string("2"));
+    // A folder where the rewrite's file would go makes the rewrite fail.
+    std::filesystem::path blocker = std::string(store.compactedPath) + ".tmp";
+    std::filesystem::create_directory(blocker);
+    ZEVUserLoggingCompactKVEntries(&store);
+    auto pairs = visiblePairs(store);
+    EXPECT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[hex("old")], hex("1"));
+    EXPECT_EQ(pairs[hex("new")], hex("2"));
+    std::filesystem::remove(blocker);
+    ZEVUserLoggingCompactKVEntries(&store);
+    EXPECT_FALSE(std::filesystem::exists(store.incrementalPath));
+    EXPECT_EQ(visiblePairs(store).size(), 2u);
+}
+
 TEST(UserLoggingTest, The64thAppendCompactsOnceAndThe65thStartsANewIncrementalFile) {
     ZEVContextInitData data;
     data.maxCustomKeys = 100;
