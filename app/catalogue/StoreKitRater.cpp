@@ -1,5 +1,7 @@
 #include "app/catalogue/StoreKitRater.hpp"
 
+#include "platform/services/StoreReviewController.hpp"
+
 #include <charconv>
 #include <ctime>
 #include <optional>
@@ -65,6 +67,6 @@ bool StoreKitRater::shouldRequestReview(std::int64_t threshold, std::string_view
     return false;
 }
 
-void StoreKitRater::requestReview(std::int64_t threshold, const std::function<void()>& requestStoreReview) {
-    if (shouldRequestReview(threshold) && requestStoreReview) requestStoreReview();
+void StoreKitRater::requestReview(std::int64_t threshold) {
+    if (shouldRequestReview(threshold)) svc::StoreReviewController::requestReview();
 }

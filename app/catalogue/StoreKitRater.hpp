@@ -9,7 +9,6 @@
 #include "platform/foundation/UserDefaults.hpp"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,8 +24,9 @@ struct StoreKitRater {
     static bool shouldRequestReview(std::int64_t threshold, std::string_view monthYear,
                                     ns::UserDefaults& defaults);
 
-    // Asks `requestStoreReview` for a review when shouldRequestReview(threshold) answers true.
-    static void requestReview(std::int64_t threshold, const std::function<void()>& requestStoreReview);
+    // Asks the system's store review controller for a review when shouldRequestReview(threshold)
+    // answers true.
+    static void requestReview(std::int64_t threshold);
 
     // The current local date as "MM.yyyy" (month with two digits, Gregorian year).
     static std::string currentMonthYear();

@@ -243,4 +243,11 @@ TEST(CatalogueReview, TheTwentyFirstAppearanceAsksTheStoreForAReview) {
     EXPECT_EQ(svc::StoreReviewController::requestCount(), 1);
 }
 
+TEST(CatalogueReview, TheRatersOwnRequestAsksTheStoreAtMostThreeTimesAYear) {
+    CatalogueWorld world; // a sandbox of its own, so the standard defaults start empty
+    for (int call = 0; call < 5; ++call)
+        StoreKitRater::requestReview(0);
+    EXPECT_EQ(svc::StoreReviewController::requestCount(), 3);
+}
+
 } // namespace
