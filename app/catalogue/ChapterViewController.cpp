@@ -1,5 +1,6 @@
 #include "app/catalogue/ChapterViewController.hpp"
 
+#include "app/catalogue/CompletionMarks.hpp"
 #include "app/catalogue/Describe.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/foundation/Console.hpp"
@@ -39,13 +40,7 @@ void ChapterViewController::viewDidAppear(bool animated) {
     // Only requested here: the rows are configured at the next layout pass, after the flags below.
     tableView->reloadData();
     ns::console(describeOptionalList(progressReport->lessons));
-    if (progressReport->lessons) {
-        for (const auto& id : *progressReport->lessons) {
-            for (const auto& lesson : chapter->lessons) {
-                if (lesson->lessonID == id) lesson->completed = true;
-            }
-        }
-    }
+    markCompletedLessons(*chapter, progressReport->lessons);
 }
 
 int ChapterViewController::numberOfRowsInSection(ui::TableView&, int) {

@@ -1,6 +1,7 @@
 #include "app/catalogue/MainViewController.hpp"
 
 #include "app/catalogue/ChapterViewController.hpp"
+#include "app/catalogue/CompletionMarks.hpp"
 #include "app/catalogue/Describe.hpp"
 #include "app/catalogue/SearchResultsTableViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
@@ -126,13 +127,7 @@ std::shared_ptr<MainTableViewCell> MainViewController::configureChapterCell(ui::
     cell->chapterNumberLabel->setText(std::to_string(indexPath.row + 1) + ".");
     cell->chapterTitleLabel->setText(chapter->title);
 
-    if (progressReport && progressReport->lessons) {
-        for (const auto& id : *progressReport->lessons) {
-            for (const auto& lesson : chapter->lessons) {
-                if (lesson->lessonID == id) lesson->completed = true;
-            }
-        }
-    }
+    if (progressReport) markCompletedLessons(*chapter, progressReport->lessons);
     auto completed = std::count_if(chapter->lessons.begin(), chapter->lessons.end(),
                                    [](const Lesson::Ptr& lesson) { return lesson->completed; });
     auto total = chapter->lessons.size();
