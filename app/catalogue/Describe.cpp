@@ -15,24 +15,32 @@ template <typename T> std::string shortest(T value) {
     return text;
 }
 
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
 } // namespace
 
 std::string describeList(const std::vector<std::string>& list) {
     std::string out = "[";
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (i) out += ", ";
-        out += '"';
-        for (char c : list[i]) {
-            if (c == '"' || c == '\\') out += '\\';
-            out += c;
-        }
-        out += '"';
+        out += quoted(list[i]);
     }
     return out + "]";
 }
 
 std::string describeOptionalList(const std::optional<std::vector<std::string>>& list) {
     return list ? "Optional(" + describeList(*list) + ")" : "nil";
+}
+
+std::string describeOptionalText(const std::optional<std::string>& text) {
+    return text ? "Optional(" + quoted(*text) + ")" : "nil";
 }
 
 std::string describeFloat(float value) {

@@ -1,5 +1,6 @@
 #include "app/catalogue/SearchResultsTableViewController.hpp"
 
+#include "app/catalogue/Describe.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/foundation/Console.hpp"
 
@@ -87,7 +88,7 @@ void SearchResultsTableViewController::didPresentSearchController(ui::SearchCont
 
 void SearchResultsTableViewController::willDismissSearchController(ui::SearchController& controller) {
     // The bar's text is an optional on the phone, printed as such.
-    ns::console("Optional(\"" + controller.searchBar()->text() + "\")");
+    ns::console(describeOptionalText(controller.searchBar()->text()));
 }
 
 std::vector<Candy> SearchResultsTableViewController::filterCandies(const std::vector<Candy>& entries,

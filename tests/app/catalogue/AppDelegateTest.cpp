@@ -81,6 +81,8 @@ TEST(Describe, ValuesPrintAsTheAppsDiagnosticsAlwaysHave) {
     EXPECT_EQ(describeList({"lessonZero", "say \"hi\"\\"}), R"(["lessonZero", "say \"hi\"\\"])");
     EXPECT_EQ(describeOptionalList(std::nullopt), "nil");
     EXPECT_EQ(describeOptionalList(std::vector<std::string>{"a"}), R"(Optional(["a"]))");
+    EXPECT_EQ(describeOptionalText(std::nullopt), "nil");
+    EXPECT_EQ(describeOptionalText(std::string(R"(say "hi"\)")), R"(Optional("say \"hi\"\\"))");
     EXPECT_EQ(describeFloat(0.0f), "0.0");
     EXPECT_EQ(describeFloat(1.0f), "1.0");
     EXPECT_EQ(describeFloat(0.15f), "0.15");

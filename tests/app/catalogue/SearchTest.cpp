@@ -129,4 +129,11 @@ TEST_F(Search, ABackendFailureOnlyPrintsAndTheLessonStaysOpen) {
     EXPECT_TRUE(world.top<LessonViewController>());
 }
 
+TEST_F(Search, EndingTheSearchPrintsTheTextAsAnOptional) {
+    type(R"(say "hi")");
+    ns::ConsoleCapture console;
+    screen->searchController->setActive(false);
+    EXPECT_EQ(console.lines(), std::vector<std::string>{R"(Optional("say \"hi\""))"});
+}
+
 } // namespace
