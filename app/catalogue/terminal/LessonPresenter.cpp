@@ -89,7 +89,7 @@ int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, Less
                 int caretX = x + term::columnsOfText(ns::characterPrefix(tf.text(), caret));
                 canvas.setCaret(term::Cell{std::min(caretX, right), y});
             }
-            x += std::max(used, 1) + (tf.text().empty() ? 0 : 0);
+            x += std::max(used, 1);
         }
         if (handles.text2Label && shown(handles.text2Label)) {
             drawLabel(canvas, x, y, right - x, 1, *handles.text2Label);
