@@ -1,10 +1,12 @@
 #include "CatalogueWorld.hpp"
+#include "app/catalogue/MoreAppsViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/catalogue/terminal/ChapterListPresenter.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/MainQueue.hpp"
+#include "platform/services/UrlOpener.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/Animation.hpp"
@@ -173,6 +175,33 @@ TEST_F(TerminalScreens, SettingsFlipSwitchesAndResetAsksFirst) {
     draw();
     EXPECT_FALSE(canvas.find("Please confirm"));
     EXPECT_TRUE(world.top<SettingsTableViewController>());
+}
+
+TEST_F(TerminalScreens, WebPageAndSupportMailHandTheirWorkToTheDesktop) {
+    auto opener = std::make_shared<svc::FakeUrlOpener>();
+    svc::setSharedUrlOpener(opener);
+    press(Key::typed("s"));
+    press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::enter)); // "More apps"
+    draw();
+    EXPECT_TRUE(canvas.find(MoreAppsViewController::makerSite));
+    press(Key::named(Key::Kind::enter));
+    EXPECT_EQ(opener->openedURLs(), std::vector<std::string>{MoreAppsViewController::makerSite});
+    EXPECT_NE(draw().find("Opened in your browser."), std::string::npos);
+    press(Key::named(Key::Kind::escape));
+    EXPECT_TRUE(world.top<SettingsTableViewController>());
+
+    press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::enter)); // "Email ..."
+    draw();
+    EXPECT_TRUE(canvas.find("Velomarinth Swift Support Email"));
+    press(Key::named(Key::Kind::enter));
+    ASSERT_EQ(world.mail->sentMails().size(), 1u);
+    EXPECT_EQ(world.mail->sentMails()[0].subject, "Velomarinth Swift Support Email");
+    draw();
+    EXPECT_FALSE(canvas.find("Velomarinth Swift Support Email")); // the composer has closed
+    svc::setSharedUrlOpener(nullptr);
 }
 
 TEST_F(TerminalScreens, ResizingRedrawsTheBarsForTheNewWidth) {
