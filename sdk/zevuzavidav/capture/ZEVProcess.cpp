@@ -88,6 +88,28 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
     ZEVSDKLog("%s: completed recording all thread data\n", "ZEVProcessRecordAllThreads");
 }
 
+namespace {
+
+// Copies the text at `address` with its terminating zero into `buffer`; false when it is unreadable or
+// has no zero within the buffer.
+bool copyTerminatedText(std::uint64_t address, char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        // Up to the end of the current 64-byte block, so a text just before an unmapped page is read.
+        std::uint64_t at = address + done;
+        std::size_t want = 64 - static_cast<std::size_t>(at & 63);
+        if (want > size - done) want = size - done;
+        if (!darwin::readMemory(at, buffer + done, want)) return false;
+        for (std::size_t i = done; i < done + want; ++i) {
+            if (buffer[i] == '\0') return true;
+        }
+        done += want;
+    }
+    return false;
+}
+
+} // namespace
+
 void ZEVProcessRecordRuntimeInfo(ZEVProcess*, ZEVFile* file) {
     ZEVFileWriteSectionStart(file, "runtime");
     ZEVFileWriteObjectStart(file);
@@ -104,8 +126,11 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess*, ZEVFile* file) {
             ZEVSDKLog("%s: Found crash info with version %d\n", "ZEVProcessRecordCrashInfo",
                       static_cast<int>(record[0]));
             if (record[0] < 6 && record[1] != 0) {
-                if (darwin::readableString(record[1], 256)) {
-                    ZEVFileWriteHexStringElement(file, reinterpret_cast<const char*>(record[1]));
+                // Copied, not measured in place: a message with no zero within 256 bytes must not
+                // be read on past them.
+                char message[256];
+                if (copyTerminatedText(record[1], message, sizeof message)) {
+                    ZEVFileWriteHexStringElement(file, message);
                 } else {
                     ZEVSDKLog("%s: Error: failed to copy crash info string\n", "ZEVProcessRecordCrashInfo");
                 }

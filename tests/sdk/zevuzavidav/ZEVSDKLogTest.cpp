@@ -1,7 +1,10 @@
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "tests/sdk/zevuzavidav/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/mman.h>
 #include <thread>
 #include <vector>
 
@@ -143,6 +147,44 @@ TEST(SDKLogTest, ImageTableLookupsDuringLoadsAndUnloadsSeeWholeSlots) {
     done.store(true);
     reader.join();
     EXPECT_EQ(torn.load(), 0);
+}
+
+// Crash-info records of loaded images: a message with its zero is recorded; one with no zero within
+// 256 bytes, ending where the memory does, is refused without being read past.
+TEST(SDKLogTest, CrashInfoMessagesAreReadOnlyUpToTheirBound) {
+    FakeContext context;
+    long page = sysconf(_SC_PAGESIZE);
+    auto* pages = static_cast<char*>(
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    munmap(pages + page, page);
+    char* unterminated = pages + page - 256;
+    std::memset(unterminated, 'x', 256);
+    const char* message = "assertion failed: queue empty";
+    std::uint64_t good[7] = {5, reinterpret_cast<std::uint64_t>(message)};
+    std::uint64_t bad[7] = {5, reinterpret_cast<std::uint64_t>(unterminated)};
+    std::uint64_t newer[7] = {6, reinterpret_cast<std::uint64_t>(message)};
+    std::uint64_t* records[] = {good, bad, newer};
+    for (int i = 0; i < 3; ++i) {
+        auto& slot = context.writable().images[i];
+        slot.base.store(0x100000 + static_cast<std::uint64_t>(i) * 0x1000);
+        slot.size.store(0x1000);
+        slot.crash_info.store(reinterpret_cast<std::uint64_t>(records[i]));
+    }
+
+    std::string path = context.dir() + "/runtime.zevrecord";
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPath(&file, path.c_str(), false));
+    ZEVProcessRecordRuntimeInfo(nullptr, &file);
+    ZEVFileClose(&file);
+    int unparsable = 0;
+    auto lines = recordtest::readLines(path, &unparsable);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["runtime"]["objc_selector"], "");
+    EXPECT_EQ(lines[0]["runtime"]["crash_info_entries"], nlohmann::json::array({recordtest::hex(message)}));
+    EXPECT_NE(read(context.dir() + "/sdk.log").find("Error: failed to copy crash info string"),
+              std::string::npos);
+    munmap(pages, page);
 }
 
 } // namespace
