@@ -29,6 +29,19 @@ TEST(AppDelegate, StartsBackendThenSDKThenSavesTheInstallationAndGoesOn) {
     EXPECT_FALSE(saves[0].completed); // launching does not wait for it
 }
 
+TEST(AppDelegate, TheSDKStartsAfterTheBackendIsReadyAndBeforeTheInstallationIsSaved) {
+    auto backend = std::make_shared<svc::FakeBackendClient>();
+    int initializedBeforeSDK = -1;
+    std::size_t savesBeforeSDK = 99;
+    AppDelegate delegate(backend, [&](const std::vector<std::string>&) {
+        initializedBeforeSDK = backend->initializeCount();
+        savesBeforeSDK = backend->saveRequests().size();
+    });
+    delegate.application(ui::Application::shared(), {});
+    EXPECT_EQ(initializedBeforeSDK, 1);
+    EXPECT_EQ(savesBeforeSDK, 0u);
+}
+
 TEST(AppDelegate, InstallationSaveOutcomeIsOneConsoleLine) {
     struct Case {
         bool succeeded;
