@@ -122,6 +122,13 @@ ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& down
     }
     if (!error && !flushFile(staged)) error = std::error_code(errno, std::generic_category());
     if (!error) fs::rename(staged, target, error);
+    if (error && fs::is_directory(fs::symlink_status(target, ignored))) {
+        // A folder in the file's place holds no readable settings; with the new file safely staged, it
+        // goes, or no download could ever be put in place again.
+        error.clear();
+        fs::remove_all(target, error);
+        if (!error) fs::rename(staged, target, error);
+    }
     if (error) {
         fs::remove(staged, ignored);
         return cacheError(error.value(), "\"" + target.filename().string() +
@@ -129,8 +136,9 @@ ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& down
     }
     // One "settings.json" is all the directory ever holds.
     std::vector<fs::path> others;
-    for (const auto& entry : fs::directory_iterator(settingsDirectoryPath, ignored)) {
-        if (entry.path().filename() != target.filename()) others.push_back(entry.path());
+    for (fs::directory_iterator entry(settingsDirectoryPath, ignored), end; !ignored && entry != end;
+         entry.increment(ignored)) {
+        if (entry->path().filename() != target.filename()) others.push_back(entry->path());
     }
     for (const auto& other : others)
         fs::remove_all(other, ignored);

@@ -11,8 +11,9 @@
 // error and leaves the cache untouched. On success the new file replaces the old one atomically (it is
 // staged beside it and renamed over it), so a failed move keeps the previous settings; the failure is
 // logged ("[Zovaze] Unable to complete settings download <error>") and reported to the delegate in
-// domain "ZOVSettingsCacheError". After a successful replacement nothing but "settings.json" is left
-// in the directory. Construction fails (null) without an API key.
+// domain "ZOVSettingsCacheError". A folder standing where "settings.json" belongs is removed so the
+// new file can take its place. After a successful replacement nothing but "settings.json" is left in
+// the directory. Construction fails (null) without an API key.
 #include "platform/foundation/Error.hpp"
 #include "sdk/zovaze/ZOVNetworkClient.hpp"
 #include "sdk/zovaze/ZOVNetworkOperation.hpp"

@@ -189,6 +189,21 @@ TEST_F(SettingsModel, ReplacementKeepsTheOldFileOnFailureAndLeavesOnlyTheNewOneO
     EXPECT_EQ(names, std::vector<std::string>{"settings.json"});
 }
 
+// Nothing can be read from a folder named "settings.json", so it holds no settings worth keeping; a
+// successful download must still be able to take its place, or the app would never see settings again.
+TEST_F(SettingsModel, AFolderWhereTheSettingsFileBelongsIsReplacedByTheDownload) {
+    const auto directory = home_.home() / "cache";
+    const auto target = directory / "settings.json";
+    std::filesystem::create_directories(target / "inside");
+    const auto downloaded = home_.home() / "download.json";
+    std::ofstream(downloaded) << R"({"v": 3})";
+    EXPECT_FALSE(ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(
+        downloaded.string(), directory.string(), target.string()));
+    ZOVSettings settings(target.string());
+    ASSERT_TRUE(settings.settingsDictionary());
+    EXPECT_EQ((*settings.settingsDictionary())["v"], 3);
+}
+
 TEST(OnboardingRequest, CreateIsAShortPostAndUpdateAPutToTheApp) {
     SDKHome home(Dict{{"CFBundleIdentifier", "com.velotest/app"}});
     auto operation =
