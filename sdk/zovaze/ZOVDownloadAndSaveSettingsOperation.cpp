@@ -121,8 +121,9 @@ ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& down
         fs::copy_file(downloadedFile, staged, fs::copy_options::overwrite_existing, error);
     }
     if (!error && !flushFile(staged)) error = std::error_code(errno, std::generic_category());
-    if (!error) fs::rename(staged, target, error);
-    if (error && fs::is_directory(fs::symlink_status(target, ignored))) {
+    const bool isStaged = !error;
+    if (isStaged) fs::rename(staged, target, error);
+    if (isStaged && error && fs::is_directory(fs::symlink_status(target, ignored))) {
         // A folder in the file's place holds no readable settings; with the new file safely staged, it
         // goes, or no download could ever be put in place again.
         error.clear();
