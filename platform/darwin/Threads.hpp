@@ -52,8 +52,10 @@ bool resumeThreads();
 // Registers saved by a suspended thread; false when that thread is not parked.
 bool suspendedThreadContext(pid_t tid, mcontext_t& out);
 
-// Installs an alternate signal stack for the calling thread for as long as it lives (RAII), restoring
-// the previous one on destruction. Used on the SDK's own threads.
+// Installs an alternate signal stack (with a guard page below it) for the calling thread for as long
+// as it lives (RAII). On destruction the stack is switched off again, unless another stack has been
+// installed since or a handler still runs on it, in which case its memory is left in place. Used on
+// the SDK's own threads.
 class AlternateSignalStack {
   public:
     AlternateSignalStack();
