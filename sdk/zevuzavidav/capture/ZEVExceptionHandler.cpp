@@ -2,6 +2,7 @@
 
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/Exception.hpp"
 #include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
@@ -57,6 +58,14 @@ void recordActiveException() {
             ZEVExceptionRecordNSException(info);
             return;
         }
+    }
+    // The platform's own exception objects carry a name and a reason but no call stack.
+    try {
+        std::rethrow_exception(active);
+    } catch (const ns::Exception& exception) {
+        ZEVExceptionRecordNSException({exception.name(), exception.reason(), {}});
+        return;
+    } catch (...) {
     }
     std::string name = demangled(rawName);
     std::string reason;
@@ -179,6 +188,10 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
         }
     });
     ZEVSDKLog("%s: Finished recording an exception structure\n", "ZEVExceptionRecord");
+}
+
+void ZEVExceptionRaiseTestException() {
+    throw ns::Exception("ZevuzavidavTestException", "This is an Objective-C exception using for testing.");
 }
 
 void ZEVExceptionCheckHandlers() {

@@ -3,9 +3,10 @@
 // app (custom ones and web-view errors).
 //
 // The terminate handler records the active exception into "exception.zevrecord" with the process
-// state, then chains to the handler that was installed before ours and aborts. Non-fatal exceptions
-// go to "custom_exception.zevrecord", capped per launch. Recording is serialised on the exception
-// queue and runs synchronously on the caller's thread.
+// state (platform exception objects, ns::Exception or those a registered catcher recognises, as type
+// "objective-c"; everything else as "c++"), then chains to the handler that was installed before ours and
+// aborts. Non-fatal exceptions go to "custom_exception.zevrecord", capped per launch. Recording is serialised
+// on the exception queue and runs synchronously on the caller's thread.
 #include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
 
@@ -35,5 +36,8 @@ void ZEVExceptionInitialize(ZEVExceptionReadOnlyContext* part, std::uint32_t* cu
 void ZEVExceptionRecordNSException(const ZEVExceptionObjectInfo& exception);
 void ZEVExceptionRecord(int type, const char* name, const char* reason,
                         const std::vector<ZEVStackFrame>* frames, bool notify);
+// Throws the platform exception "ZevuzavidavTestException" (for the kit's test crash); an uncaught one
+// is recorded as type "objective-c".
+[[noreturn]] void ZEVExceptionRaiseTestException();
 // Console warnings when another terminate handler is in place.
 void ZEVExceptionCheckHandlers();

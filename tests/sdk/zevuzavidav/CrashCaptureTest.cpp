@@ -348,7 +348,7 @@ TEST_P(CrashException, RecordsTheExceptionSectionBeforeTheProcessState) {
     EXPECT_EQ(exception["type"], c.type);
     EXPECT_EQ(exception["name"], hex(c.exceptionName));
     EXPECT_EQ(exception["reason"], hex(c.reason));
-    if (std::string(c.type) == "objective-c") {
+    if (c.crash == throwExceptionObject) {
         ASSERT_EQ(exception["frames"].size(), 2u);
         EXPECT_EQ(exception["frames"][1]["pc"], 0x2000);
         EXPECT_EQ(exception["frames"][1]["offset"], 0);
@@ -368,7 +368,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ExceptionCase{"CString", throwCString, "c++", "char const*", "a C string"},
                       ExceptionCase{"ThrowInt", throwInt, "c++", "int", ""},
                       ExceptionCase{"ExceptionObject", throwExceptionObject, "objective-c",
-                                    "NSRangeException", "index 3 beyond bounds"}),
+                                    "NSRangeException", "index 3 beyond bounds"},
+                      ExceptionCase{"PlatformException", ZEVExceptionRaiseTestException, "objective-c",
+                                    "ZevuzavidavTestException",
+                                    "This is an Objective-C exception using for testing."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
