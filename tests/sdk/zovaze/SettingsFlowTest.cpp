@@ -9,6 +9,7 @@
 #include "tests/sdk/zovaze/support/MachOBytes.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
 #include "tests/sdk/zovaze/support/SettingsServer.hpp"
+#include "tests/sdk/zovaze/support/TestKits.hpp"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,49 @@ TEST_F(SettingsFlow, AdvertisingTokenIsReadWhenTheDownloadIsMadeEvenAfterItsSett
     ASSERT_TRUE(eventually([&] { return notifications_ >= 1; }));
     ASSERT_EQ(server_.requests().size(), 1u);
     EXPECT_EQ(server_.requests()[0].header("X-Zevuzavidav-Advertising-Token"), "AD-TOKEN");
+}
+
+// The whole start, from the kit list to the cached settings: the kits start, the installation
+// identifier and the kit versions travel with the requests, and the SDK then serves the new document.
+TEST_F(SettingsFlow, StartingTheSDKStartsItsKitsThenRunsTheConversationToTheCachedDocument) {
+    server_.scriptSettings({{200, "{\"app\": {\"status\": \"new\"}}"}, {200, "{\"features\": {\"on\": 1}}"}});
+    rt::ClassRegistry registry;
+    auto log = std::make_shared<StartLog>();
+    const rt::Class* crash = registerKit(registry, "Zevuzavidav", log);
+    registerKit(registry, "Rurorad", log);
+    Zovaze::Environment environment;
+    environment.registry = &registry;
+    std::optional<std::string> stored;
+    environment.readInstallationUUID = [&] { return stored; };
+    environment.storeInstallationUUID = [&](const std::string& uuid) { stored = uuid; };
+    environment.makeApplicationIdentifierModel = [](const std::optional<std::string>& installID) {
+        return ZOVApplicationIdentiferModel::initWithInstallID(
+            installID, machotest::fixturePath("arm64-thin"), ns::Bundle::main());
+    };
+    environment.makeSettingsManager = [&](std::shared_ptr<ZOVApplicationIdentiferModel> model) {
+        return ZOVSettingsOnboardingManager::initWithApplicationIdentifierModel(model, server_.pinnedClient(),
+                                                                                directory_);
+    };
+    Zovaze sdk(environment);
+    sdk.setAPIKey("API-KEY");
+    sdk.startWith({crash});
+    EXPECT_EQ(log->names(), (std::vector<std::string>{"Zevuzavidav", "Rurorad"}));
+    ASSERT_TRUE(eventually([&] { return notifications_ >= 1; }));
+    ASSERT_EQ(server_.methods(), (std::vector<std::string>{"GET", "POST", "GET"}));
+    const std::vector<SeenRequest> requests = server_.requests();
+    EXPECT_EQ(requests[0].header("X-Zevuzavidav-Installation-ID"), sdk.installID());
+    EXPECT_EQ(requests[0].query.find("instance")->second, *sdk.instanceIdentifier());
+    EXPECT_EQ(requests[1].header("X-Zevuzavidav-API-Key"), "API-KEY");
+    std::map<std::string, std::string> libraries;
+    for (const auto& part : requests[1].parts) {
+        if (part.name.rfind("app[build][libraries][", 0) == 0) libraries[part.name] = part.content;
+    }
+    EXPECT_EQ(libraries, (std::map<std::string, std::string>{
+                             {"app[build][libraries][com.test.Rurorad]", "Rurorad-1"},
+                             {"app[build][libraries][com.test.Zevuzavidav]", "Zevuzavidav-1"},
+                             {"app[build][libraries][io.zovaze.sdk.ios]", "1.6.0"}}));
+    ASSERT_TRUE(sdk.settings());
+    EXPECT_EQ((*sdk.settings())["features"]["on"], 1);
 }
 
 TEST_F(SettingsFlow, FailedDownloadIsOneGetAndKeepsTheEarlierCache) {
