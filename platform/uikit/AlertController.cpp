@@ -57,8 +57,15 @@ void AlertController::viewDidAppear(bool animated) {
     ViewController::viewDidAppear(animated);
     if (recorded_) return;
     recorded_ = true;
-    if (auto self = std::dynamic_pointer_cast<AlertController>(weak_from_this().lock()))
-        presented().push_back(self);
+    if (auto self = std::dynamic_pointer_cast<AlertController>(weak_from_this().lock())) {
+        // Only the recent past is of interest (tests, the front end); a long session must not keep
+        // every alert, and whatever its handlers hold, alive.
+        constexpr std::size_t kKept = 64;
+        auto& list = presented();
+        if (list.size() >= kKept)
+            list.erase(list.begin(), list.begin() + static_cast<long>(list.size() - kKept + 1));
+        list.push_back(self);
+    }
 }
 
 } // namespace ui

@@ -42,7 +42,8 @@ class AlertController : public ViewController {
     bool pickAction(std::size_t index);
     bool isAnswered() const { return answered_; }
 
-    // Alerts presented so far, oldest first; the one still on screen, if any, is the last unanswered.
+    // The most recent alerts presented (at most 64), oldest first; the one still on screen, if any, is
+    // the last unanswered.
     static const std::vector<std::shared_ptr<AlertController>>& presentedAlerts();
     static std::shared_ptr<AlertController> lastPresented();
     static void clearPresentedAlerts();

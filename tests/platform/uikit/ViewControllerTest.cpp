@@ -153,6 +153,21 @@ TEST_F(ViewControllerTest, AlertActionIsPickedAfterTheAlertIsDismissed) {
     EXPECT_EQ(ui::AlertController::presentedAlerts().size(), 2u);
 }
 
+TEST_F(ViewControllerTest, OnlyTheRecentAlertsAreKept) {
+    auto screen = make("base");
+    ui::Application::shared().setRootViewController(screen);
+    std::shared_ptr<ui::AlertController> last;
+    for (int i = 0; i < 100; ++i) {
+        last = std::make_shared<ui::AlertController>("Alert " + std::to_string(i), "");
+        last->addAction({"Ok", ui::AlertActionStyle::defaultStyle, {}});
+        screen->present(last, false);
+        ASSERT_TRUE(last->pickAction("Ok"));
+    }
+    EXPECT_EQ(ui::AlertController::presentedAlerts().size(), 64u);
+    EXPECT_EQ(ui::AlertController::lastPresented(), last);
+    EXPECT_EQ(ui::AlertController::presentedAlerts().front()->title(), "Alert 36");
+}
+
 TEST_F(ViewControllerTest, PresentingTwiceIsRefusedAndDismissFromThePresentedWorks) {
     auto screen = make("base");
     ui::Application::shared().setRootViewController(screen);
