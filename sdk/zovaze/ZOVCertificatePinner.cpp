@@ -10,13 +10,8 @@ std::shared_ptr<const ZOVCertificateArray> ZOVPinnedCertificates() {
     std::call_once(once, [] {
         ZOVCertificateArray certificates;
         // In the set's fixed order; the roots this build does not carry are simply absent.
-        const std::pair<const std::uint8_t*, std::size_t> blocks[] = {
-            {zovaze_pins::kEntrustRootCertificationAuthority,
-             zovaze_pins::kEntrustRootCertificationAuthorityLength},
-            {zovaze_pins::kDigiCertHighAssuranceEVRootCA, zovaze_pins::kDigiCertHighAssuranceEVRootCALength},
-        };
-        for (const auto& [bytes, length] : blocks)
-            if (auto certificate = ZOVCertificateFromDERBytes(bytes, length))
+        for (const auto& block : zovaze_pins::pinnedRootCertificates())
+            if (auto certificate = ZOVCertificateFromDERBytes(block.data(), block.size()))
                 certificates.push_back(certificate);
         pinned = std::make_shared<const ZOVCertificateArray>(std::move(certificates));
     });

@@ -149,4 +149,11 @@ const std::uint8_t kDigiCertHighAssuranceEVRootCA[969] = {
 };
 const std::size_t kDigiCertHighAssuranceEVRootCALength = sizeof kDigiCertHighAssuranceEVRootCA;
 
+std::vector<DERBlock> carriedRootCertificates() {
+    return {DERBlock(kEntrustRootCertificationAuthority,
+                     kEntrustRootCertificationAuthority + kEntrustRootCertificationAuthorityLength),
+            DERBlock(kDigiCertHighAssuranceEVRootCA,
+                     kDigiCertHighAssuranceEVRootCA + kDigiCertHighAssuranceEVRootCALength)};
+}
+
 } // namespace zovaze_pins

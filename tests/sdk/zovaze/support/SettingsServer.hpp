@@ -115,6 +115,8 @@ class SettingsServer {
         return seen;
     }
     std::string base() const { return server_.url(""); }
+    // The root the server's chain ends in, for a client in another process to pin.
+    const velotest::TestIdentity& root() const { return *root_; }
     std::shared_ptr<ZOVNetworkClient> pinnedClient() const {
         return ZOVNetworkClient::initWithQueue(nullptr, ZOVCertificateArray{root_->netCertificate()});
     }
