@@ -1,6 +1,7 @@
 #include "content/Courses.hpp"
 
 #include "content/swift/SwiftCourse.hpp"
+#include "content/swiftui/SwiftUICourse.hpp"
 
 namespace content {
 
@@ -48,10 +49,10 @@ const Course& cppCourse() {
 
 const Course& swiftUICourse() {
     static const Course course = {
-        {1, "SwiftUI Basics", nullptr, 7},       {2, "Text View", nullptr, 9},
-        {3, "Image View", nullptr, 14},          {4, "View Stacks", nullptr, 11},
-        {5, "Handling User Input", nullptr, 12}, {6, "List View", nullptr, 6},
-        {7, "Navigation View", nullptr, 5},      {8, "Alert View", nullptr, 6},
+        {1, "SwiftUI Basics", buildSwiftUIChapter1, 7},       {2, "Text View", buildSwiftUIChapter2, 9},
+        {3, "Image View", buildSwiftUIChapter3, 14},          {4, "View Stacks", buildSwiftUIChapter4, 11},
+        {5, "Handling User Input", buildSwiftUIChapter5, 12}, {6, "List View", buildSwiftUIChapter6, 6},
+        {7, "Navigation View", buildSwiftUIChapter7, 5},      {8, "Alert View", buildSwiftUIChapter8, 6},
     };
     return course;
 }

@@ -61,4 +61,10 @@ TEST(SwiftSearch, SearchWordsStayOnTheirLessons) {
     EXPECT_EQ(found(0, "remainder operator %"), (std::set<std::string>{"CH3L13"}));
 }
 
+TEST(SwiftUISearch, ShapeAndBackgroundLessonsAreFoundAsOverlays) {
+    EXPECT_EQ(found(3, "overlay"),
+              (std::set<std::string>{"CH3L9", "CH3L10", "CH3L11", "CH3L12", "CH3L13", "CH3L14"}));
+    EXPECT_EQ(found(3, "clipShape"), (std::set<std::string>{"CH3L8"}));
+}
+
 } // namespace

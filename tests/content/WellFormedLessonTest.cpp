@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
+#include <string>
+#include <tuple>
 
 using namespace content_test;
 
@@ -28,6 +31,10 @@ int sectionLine(CustomStringSection section) {
     return raw >= first && raw < first + 10 ? raw - first + 1 : 0;
 }
 
+// Shown lines that a course leaves without text on purpose (edition, lesson, line): the screen shows
+// them empty.
+const std::set<std::tuple<int, std::string, int>> kShownLinesWithoutText = {{3, "CH3L13", 8}};
+
 class WellFormed : public ::testing::TestWithParam<Edition> {};
 
 TEST_P(WellFormed, LinesAndAnswerFieldAreInRange) {
@@ -38,7 +45,9 @@ TEST_P(WellFormed, LinesAndAnswerFieldAreInRange) {
         EXPECT_GE(lesson->textFieldInLine, 1);
         EXPECT_LE(lesson->textFieldInLine, lesson->lines);
         for (int k = 1; k <= lesson->lines; ++k)
-            EXPECT_TRUE(lesson->text1(k).has_value()) << "line " << k << " has no text";
+            EXPECT_NE(lesson->text1(k).has_value(),
+                      kShownLinesWithoutText.contains({GetParam().code, lesson->lessonID, k}))
+                << "line " << k;
         for (int k = 1; k <= 10; ++k) {
             if (k != lesson->textFieldInLine) {
                 EXPECT_FALSE(lesson->text2(k).has_value()) << "Text2 outside the field line, line " << k;
