@@ -1,0 +1,85 @@
+// The SwiftUI edition started in a terminal: its own course on the first screen, and a learner record
+// of its own beside the Swift edition's in the same home. Skipped when the programs have not been built
+// or tmux is not installed.
+#include "content/Courses.hpp"
+#include "tests/support/TempHome.hpp"
+#include "tests/support/Tmux.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using velotest::lineWith;
+using velotest::Tmux;
+
+std::filesystem::path bundleProgram(const std::string& bundle) {
+    return std::string(VELO_BINARY_DIR) + "/bundles/" + bundle + ".app/velomarinth";
+}
+
+std::string command(const velotest::TempFolder& home, const std::filesystem::path& program) {
+    return "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
+           " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " +
+           velotest::quote(program.string());
+}
+
+TEST(SwiftUIEdition, ShowsItsEightChaptersAndKeepsItsRecordApartFromSwift) {
+    const auto swiftUI = bundleProgram("SwiftUI");
+    const auto swift = bundleProgram("Swift");
+    if (!std::filesystem::exists(swiftUI) || !std::filesystem::exists(swift))
+        GTEST_SKIP() << "the programs are not built";
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+
+    const auto& course = content::swiftUICourse();
+    ASSERT_EQ(course.size(), 8u);
+    auto chapters = content::buildChapters(course);
+    const auto& first = *chapters.front()->lessons.front();
+    ASSERT_EQ(first.lessonID, "CH1L1");
+
+    velotest::TempFolder home;
+    {
+        Tmux tmux("velo-e2e-swiftui");
+        tmux.start(command(home, swiftUI));
+        auto shown = tmux.waitFor(std::string(course.back().title));
+        int lessons = 0;
+        for (const auto& entry : course) {
+            const auto line = lineWith(shown, std::string(entry.title));
+            EXPECT_NE(line.find("0 / " + std::to_string(entry.lessonCount)), std::string::npos) << line;
+            lessons += entry.lessonCount;
+        }
+        EXPECT_EQ(lessons, 70);
+
+        tmux.keys("Enter"); // the first chapter
+        tmux.waitFor(first.title);
+        tmux.keys("Enter"); // its first lesson
+        tmux.waitFor("Ctrl-R run");
+        tmux.literal(first.answer);
+        tmux.waitFor("✓");
+        tmux.keys("Escape");
+        tmux.waitFor("COURSE 1");
+        tmux.keys("Escape");
+        const auto done = "1 / " + std::to_string(course.front().lessonCount);
+        shown = tmux.waitFor(done);
+        EXPECT_NE(lineWith(shown, std::string(course.front().title)).find(done), std::string::npos);
+        tmux.keys("q");
+        tmux.waitFor("PROGRAM-ENDED");
+    }
+    {
+        // Same home, the Swift edition: its own first lesson, also "CH1L1", is not completed.
+        Tmux tmux("velo-e2e-swift");
+        tmux.start(command(home, swift));
+        const auto& basics = content::swiftCourse().front();
+        const auto title = std::string(basics.title);
+        auto shown = tmux.waitFor(title);
+        EXPECT_NE(lineWith(shown, title).find("0 / " + std::to_string(basics.lessonCount)), std::string::npos)
+            << lineWith(shown, title);
+        tmux.keys("q");
+        tmux.waitFor("PROGRAM-ENDED");
+    }
+    EXPECT_TRUE(std::filesystem::exists(home.path() / "com.velomarinth.swiftui" / "Library" / "Preferences"));
+    EXPECT_TRUE(std::filesystem::exists(home.path() / "com.velomarinth.swift" / "Library" / "Preferences"));
+}
+
+} // namespace
