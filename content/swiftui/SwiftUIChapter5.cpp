@@ -138,7 +138,7 @@ struct ContentView : View {
 
     addSwiftUILesson(chapter, {
         .id = "CH5L8", .number = 8, .title = "TextField - Define @State",
-        .instruction = R"(A TextField lets the learner type, and it keeps the typed text in a state property of type String. In line 3, declare a state property name of type String with the default text "Name".)",
+        .instruction = R"(A TextField lets you type, and it keeps the typed text in a state property of type String. In line 3, declare a state property name of type String with the default text "Name".)",
         .code = R"(import SwiftUI
 struct ContentView : View {
    «@State var name: String = "Name"»)",

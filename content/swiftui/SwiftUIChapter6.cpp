@@ -121,7 +121,7 @@ struct ContentView : View {
 
     addSwiftUILesson(chapter, {
         .id = "CH6L6", .number = 6, .title = "Want more?",
-        .instruction = R"(More lessons and chapters are in the making. If you would like them, type "Yes please!" and we will know.)",
+        .instruction = R"(More lessons and chapters are in the making. If you would like them, type "Yes please!" in line 1 and we will know.)",
         .code = "«Yes please!»",
         .given = 10,
         .accepted = {"Yes please!", "Yes please", "Yes Please!", "Yes Please", "yes please!", "yes please",

@@ -152,6 +152,8 @@ TEST(SwiftUICourse, EveryLessonFollowsTheCourseTable) {
             EXPECT_EQ(lesson.text1(k).has_value(), k <= row.given) << "line " << k;
         EXPECT_EQ(lesson.lines, row.shown);
         EXPECT_EQ(lesson.textFieldInLine, row.field);
+        EXPECT_NE(lesson.instruction.find("line " + std::to_string(row.field)), std::string::npos)
+            << "the instruction names the line to complete";
         EXPECT_EQ(lesson.text1(row.field), row.before);
         EXPECT_EQ(lesson.text2(row.field), row.after);
         EXPECT_EQ(lesson.answer, row.answer);
