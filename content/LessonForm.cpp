@@ -42,11 +42,7 @@ bool isDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-struct Token {
-    std::string text;
-    std::string::size_type pos;
-    enum Kind { word, number, string, comment } kind;
-};
+using Token = CodeToken;
 
 std::vector<Token> tokenize(const std::string& line) {
     std::vector<Token> tokens;
@@ -89,6 +85,10 @@ std::vector<Token> tokenize(const std::string& line) {
 }
 
 } // namespace
+
+std::vector<CodeToken> codeTokens(const std::string& text) {
+    return tokenize(text);
+}
 
 std::set<std::string> declaredNames(const std::string& code) {
     std::set<std::string> names;

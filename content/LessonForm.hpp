@@ -164,6 +164,17 @@ std::vector<std::string> wholeNumbers(int first, int last);
 // A hint message made of numbered steps, each followed by " \n ", then the answer.
 std::string stepsThenAnswer(const std::vector<std::string>& steps, const std::string& answer);
 
+// One token of a code line or a sentence: a word, a number, a string literal (with its quotes) or
+// the comment that ends the line; `pos` is its byte offset.
+struct CodeToken {
+    std::string text;
+    std::string::size_type pos;
+    enum Kind { word, number, string, comment } kind;
+};
+
+// The tokens of `text`, in order; what is none of the four (blanks, operators, brackets) is skipped.
+std::vector<CodeToken> codeTokens(const std::string& text);
+
 // The names a piece of code declares (after `var`, `let`, `func`, `for`, and parameter names).
 std::set<std::string> declaredNames(const std::string& code);
 

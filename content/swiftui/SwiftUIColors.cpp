@@ -1,5 +1,7 @@
 #include "content/swiftui/SwiftUIColors.hpp"
 
+#include "content/LessonForm.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -46,56 +48,17 @@ const std::array<S, 8> kTemplateSections = {S::instruction, S::line1, S::line2, 
 bool isIdentChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
 }
-bool isDigit(char c) {
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-}
 
-struct Token {
-    std::string text;
-    std::size_t pos;
-    enum Kind { word, number, string, comment } kind;
-};
+using Token = CodeToken;
 
-// Words ("@State" is one), numbers, string literals and a trailing comment of one line or sentence.
+// The tokens of a code line or sentence, with an attribute ("@State") as one word.
 std::vector<Token> tokenize(const std::string& text) {
-    std::vector<Token> tokens;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
-            tokens.push_back({text.substr(i), i, Token::comment});
-            break;
+    auto tokens = codeTokens(text);
+    for (auto& token : tokens)
+        if (token.kind == Token::word && token.pos > 0 && text[token.pos - 1] == '@') {
+            token.text.insert(0, 1, '@');
+            --token.pos;
         }
-        if (c == '"') {
-            auto j = i + 1;
-            while (j < text.size() && text[j] != '"')
-                j += text[j] == '\\' ? 2 : 1;
-            j = std::min(j + 1, text.size());
-            tokens.push_back({text.substr(i, j - i), i, Token::string});
-            i = j;
-            continue;
-        }
-        const bool attribute =
-            c == '@' && i + 1 < text.size() && std::isalpha(static_cast<unsigned char>(text[i + 1]));
-        if (attribute || std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
-            auto j = i + 1;
-            while (j < text.size() && isIdentChar(text[j]))
-                ++j;
-            tokens.push_back({text.substr(i, j - i), i, Token::word});
-            i = j;
-            continue;
-        }
-        if (isDigit(c)) {
-            auto j = i;
-            while (j < text.size() &&
-                   (isDigit(text[j]) || (text[j] == '.' && j + 1 < text.size() && isDigit(text[j + 1]))))
-                ++j;
-            tokens.push_back({text.substr(i, j - i), i, Token::number});
-            i = j;
-            continue;
-        }
-        ++i;
-    }
     return tokens;
 }
 

@@ -1,6 +1,7 @@
 // The SwiftUI course: every lesson against the course table (code layout, answer, variants, keyboard,
 // hint, colour rules), the set-up all its lessons share, the shown code's brackets, and the answers
 // and hints as the lesson screen judges them.
+#include "content/swiftui/SwiftUIColors.hpp"
 #include "tests/app/lesson/LessonScreenFixture.hpp"
 #include "tests/content/CourseFixture.hpp"
 
@@ -301,31 +302,6 @@ bool outsideStrings(const std::string& line, const std::string& rule) {
     return std::count(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(at), '"') % 2 == 0;
 }
 
-std::vector<std::string> textsOf(const Lesson& lesson, CustomStringSection section) {
-    using S = CustomStringSection;
-    switch (section) {
-    case S::instruction:
-        return {lesson.instruction};
-    case S::success:
-        return {lesson.successMessage};
-    case S::error: {
-        std::vector<std::string> texts;
-        for (const auto& entry : lesson.errors) {
-            texts.push_back(entry.title);
-            texts.push_back(entry.message);
-        }
-        return texts;
-    }
-    default: {
-        const int k = static_cast<int>(section) - static_cast<int>(S::line1) + 1;
-        std::vector<std::string> texts;
-        for (const auto& text : {lesson.text1(k), lesson.text2(k)})
-            if (text) texts.push_back(*text);
-        return texts;
-    }
-    }
-}
-
 // instruction, line1 ... line10, error, success
 int templateOrder(CustomStringSection section) {
     using S = CustomStringSection;
@@ -349,7 +325,7 @@ TEST(SwiftUIColourRules, SectionsInTemplateOrderEachTextOnceAndNeverInsideAWord)
                 << rule.rangeOfString;
             EXPECT_NE(rule.color, ColorAttribute::orange);
             EXPECT_NE(rule.color, ColorAttribute::white);
-            for (const auto& text : textsOf(lesson, rule.customStringSection)) {
+            for (const auto& text : content::swiftui::sectionTexts(lesson, rule.customStringSection)) {
                 EXPECT_TRUE(paintsAWholeWord(text, rule.rangeOfString))
                     << "[" << rule.rangeOfString << "] in " << text;
                 if (order >= 1 && order <= 10) {
@@ -415,7 +391,7 @@ TEST(SwiftUIColourRules, SomeViewLessonStartsItsSectionsWithItsListedRules) {
         EXPECT_EQ(ofSection[n].color, expected.color) << expected.rangeOfString;
         ++n;
         // A listed rule colours the lesson's own text.
-        const auto texts = textsOf(lesson, expected.customStringSection);
+        const auto texts = content::swiftui::sectionTexts(lesson, expected.customStringSection);
         EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
             return t.find(expected.rangeOfString) != std::string::npos;
         })) << expected.rangeOfString;
