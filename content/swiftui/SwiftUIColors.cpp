@@ -314,11 +314,14 @@ std::vector<ColorRule> lessonColors(const Lesson& lesson, const std::vector<Colo
     if (rules.rules().size() > count)
         throw std::invalid_argument(lesson.lessonID + ": more own colour rules than the lesson stores");
 
+    std::map<S, std::vector<std::string>> texts;
+    for (auto section : kTemplateSections)
+        texts[section] = sectionTexts(lesson, section);
     auto room = count - rules.rules().size();
     for (const auto& [word, color] : kCarried)
         for (auto section : kTemplateSections) {
             if (room == 0) break;
-            if (rules.has(section, word) || !absentFromAll(sectionTexts(lesson, section), word)) continue;
+            if (rules.has(section, word) || !absentFromAll(texts[section], word)) continue;
             rules.add(section, word, color);
             --room;
         }
