@@ -10,8 +10,9 @@
 //     comments green;
 //   - instruction and success text: string literals red, and those words of the lesson's code (the
 //     answer included) that never read as English — capitalised or camel-case names, ".modifier"
-//     forms, "var", "struct", "nil", "@State" — in their code colour, and its numbers where they are
-//     not a line number; the instruction's last sentence, the task, in comment green first;
+//     forms, "var", "let", "func", "struct", "nil", "@State" — in their code colour (a declared name
+//     turquoise), its numbers where they are not a line number, and none of these inside a quoted
+//     string; the instruction's last sentence, the task, in comment green first;
 //   - error text: the answer, in comment green.
 // The rest are the course's shared template: words carried from lesson to lesson (Swift keywords and
 // types such as "guard" or "throws"), taken round the sections instruction, line1 to line5, error and
