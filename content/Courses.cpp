@@ -32,7 +32,7 @@ const Course& swiftCourse() {
         {23, "MAP FILTER REDUCE", nullptr, 24},
         {24, "SETS", nullptr, 18},
         {25, "GUARD & DEFER", nullptr, 14},
-        {26, "ERROR HANDLING", nullptr, 11},
+        {26, "ERROR HANDLING", buildSwiftChapter26, 11},
     };
     return course;
 }

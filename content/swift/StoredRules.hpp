@@ -1,0 +1,22 @@
+#pragma once
+// Later Swift chapters store a fixed number of colour rules per lesson, more than their texts need.
+// A lesson's record writes the rules that paint something; the rest name the lesson's own vocabulary
+// (its answer, then the words of its answer and code lines) in the texts that do not show them, so
+// they paint nothing today yet stay the lesson's own words, never another lesson's.
+//
+// Failure contract: throws std::logic_error when the record already holds more rules than the count
+// or the lesson's vocabulary cannot fill it, so a wrong count fails the first time its chapter is
+// built (the content tests build every chapter).
+#include "content/LessonForm.hpp"
+
+#include <cstddef>
+
+namespace content {
+
+// Builds the lesson of `form` as addLesson does, then pads its colour rules up to `storedRules`.
+Lesson::Ptr addLessonStoring(Chapter& chapter, std::size_t storedRules, const LessonForm& form);
+
+// Pads the colour rules of `lesson` up to `storedRules` with rules that paint nothing.
+void padColourRules(Lesson& lesson, std::size_t storedRules);
+
+} // namespace content
