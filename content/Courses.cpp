@@ -25,7 +25,7 @@ const Course& swiftCourse() {
         {16, "CLOSURES", buildSwiftChapter16, 13},
         {17, "EXTENSIONS", buildSwiftChapter17, 5},
         {18, "PROPERTIES", buildSwiftChapter18, 10},
-        {19, "PROTOCOLS", nullptr, 11},
+        {19, "PROTOCOLS", buildSwiftChapter19, 11},
         {20, "DELEGATES", nullptr, 16},
         {21, "TYPE CASTING", nullptr, 8},
         {22, "GENERICS", nullptr, 9},

@@ -1,12 +1,18 @@
 #include "content/swift/StoredRules.hpp"
 
 #include <algorithm>
+#include <cctype>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace content {
 namespace {
+
+// Keywords of the later chapters that the general code colouring does not know.
+const std::vector<std::string> kMoreKeywords = {"associatedtype", "typealias", "Self", "AnyObject", "weak",
+                                                "override",       "final",     "lazy", "get set",   "do"};
 
 // Every text a rule of `section` may paint in `lesson`.
 std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection section) {
@@ -47,6 +53,17 @@ std::set<std::string> lessonNames(const std::string& code) {
     return names;
 }
 
+// Whether `word` stands in `text` as a word of its own.
+bool containsWord(const std::string& text, const std::string& word) {
+    auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+        auto end = at + word.size();
+        if ((at == 0 || !isWordChar(text[at - 1])) && (end == text.size() || !isWordChar(text[end])))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void padColourRules(Lesson& lesson, std::size_t storedRules) {
@@ -66,14 +83,20 @@ void padColourRules(Lesson& lesson, std::size_t storedRules) {
         code += line + "\n";
     const auto names = lessonNames(code);
 
-    std::vector<ColorRule> vocabulary = {
-        {CustomStringSection::error, lesson.answer, ColorAttribute::greenComment}};
+    // The answer and its other right forms first, then the words of the answer and the code lines.
+    std::vector<ColorRule> vocabulary;
+    auto add = [&](const std::string& text, ColorAttribute color) {
+        if (std::none_of(vocabulary.begin(), vocabulary.end(),
+                         [&](const ColorRule& known) { return known.rangeOfString == text; }))
+            vocabulary.push_back({CustomStringSection::error, text, color});
+    };
+    for (const auto& accepted : lesson.acceptedAnswers)
+        if (accepted != kShortcutAnswer) add(accepted, ColorAttribute::greenComment);
     auto addWords = [&](const std::string& text) {
         for (const auto& rule : syntaxColors(1, text, names))
-            if (std::none_of(vocabulary.begin(), vocabulary.end(), [&](const ColorRule& known) {
-                    return known.rangeOfString == rule.rangeOfString;
-                }))
-                vocabulary.push_back(rule);
+            add(rule.rangeOfString, rule.color);
+        for (const auto& word : kMoreKeywords)
+            if (containsWord(text, word)) add(word, ColorAttribute::pinkKeyword);
     };
     addWords(lesson.answer);
     for (const auto& line : lines)
