@@ -26,7 +26,7 @@ const Course& swiftCourse() {
         {17, "EXTENSIONS", buildSwiftChapter17, 5},
         {18, "PROPERTIES", buildSwiftChapter18, 10},
         {19, "PROTOCOLS", buildSwiftChapter19, 11},
-        {20, "DELEGATES", nullptr, 16},
+        {20, "DELEGATES", buildSwiftChapter20, 16},
         {21, "TYPE CASTING", nullptr, 8},
         {22, "GENERICS", nullptr, 9},
         {23, "MAP FILTER REDUCE", nullptr, 24},
