@@ -27,7 +27,7 @@ const Course& swiftCourse() {
         {18, "PROPERTIES", buildSwiftChapter18, 10},
         {19, "PROTOCOLS", buildSwiftChapter19, 11},
         {20, "DELEGATES", buildSwiftChapter20, 16},
-        {21, "TYPE CASTING", nullptr, 8},
+        {21, "TYPE CASTING", buildSwiftChapter21, 8},
         {22, "GENERICS", nullptr, 9},
         {23, "MAP FILTER REDUCE", nullptr, 24},
         {24, "SETS", nullptr, 18},
