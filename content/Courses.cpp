@@ -30,7 +30,7 @@ const Course& swiftCourse() {
         {21, "TYPE CASTING", buildSwiftChapter21, 8},
         {22, "GENERICS", nullptr, 9},
         {23, "MAP FILTER REDUCE", nullptr, 24},
-        {24, "SETS", nullptr, 18},
+        {24, "SETS", buildSwiftChapter24, 18},
         {25, "GUARD & DEFER", nullptr, 14},
         {26, "ERROR HANDLING", buildSwiftChapter26, 11},
     };
