@@ -31,7 +31,7 @@ const Course& swiftCourse() {
         {22, "GENERICS", nullptr, 9},
         {23, "MAP FILTER REDUCE", nullptr, 24},
         {24, "SETS", buildSwiftChapter24, 18},
-        {25, "GUARD & DEFER", nullptr, 14},
+        {25, "GUARD & DEFER", buildSwiftChapter25, 14},
         {26, "ERROR HANDLING", buildSwiftChapter26, 11},
     };
     return course;
