@@ -28,7 +28,7 @@ const Course& swiftCourse() {
         {19, "PROTOCOLS", buildSwiftChapter19, 11},
         {20, "DELEGATES", buildSwiftChapter20, 16},
         {21, "TYPE CASTING", buildSwiftChapter21, 8},
-        {22, "GENERICS", nullptr, 9},
+        {22, "GENERICS", buildSwiftChapter22, 9},
         {23, "MAP FILTER REDUCE", nullptr, 24},
         {24, "SETS", buildSwiftChapter24, 18},
         {25, "GUARD & DEFER", buildSwiftChapter25, 14},
