@@ -29,7 +29,7 @@ const Course& swiftCourse() {
         {20, "DELEGATES", buildSwiftChapter20, 16},
         {21, "TYPE CASTING", buildSwiftChapter21, 8},
         {22, "GENERICS", buildSwiftChapter22, 9},
-        {23, "MAP FILTER REDUCE", nullptr, 24},
+        {23, "MAP FILTER REDUCE", buildSwiftChapter23, 24},
         {24, "SETS", buildSwiftChapter24, 18},
         {25, "GUARD & DEFER", buildSwiftChapter25, 14},
         {26, "ERROR HANDLING", buildSwiftChapter26, 11},
