@@ -206,7 +206,7 @@ print(message))",
         .colors      = {{INSTR, "print", blue}, {INSTR, "quote", project}},
         .colorCount  = 9,
         .debugger    = true,
-        .printValue  = R"("Practice makes progress.")",
+        .printValue  = "Practice makes progress.",
         .video       = "tDDb-xHKas1",
     });
 
@@ -363,7 +363,7 @@ celsius = (fahrenheit - 32) / 1.8
         .colors      = {{INSTR, R"(\(celsius))", project}},
         .colorCount  = 12,
         .debugger    = true,
-        .printValue  = "It is 10 degrees Celsius.",
+        .printValue  = "It is 10.0 degrees Celsius.",
         .labels      = kNoLabels,
         .video       = "9a9SkpXz9w3",
     });

@@ -262,8 +262,8 @@ printPositions())~",
         .autoColor   = false,
         .debugger    = true,
         .blankDebugTexts = true,
-        .outputs     = {{"for (index, name) in", "Cy finished number 3", "Indexes start at 0, which is why the code adds 1."},
-                        {"for (index,name) in", "Cy finished number 3", "Indexes start at 0, which is why the code adds 1."}},
+        .outputs     = {{"for (index, name) in", "Ann finished number 1\nBo finished number 2\nCy finished number 3", "Indexes start at 0, which is why the code adds 1."},
+                        {"for (index,name) in", "Ann finished number 1\nBo finished number 2\nCy finished number 3", "Indexes start at 0, which is why the code adds 1."}},
         .video       = "92juHtc0A9F",
     });
 

@@ -35,7 +35,7 @@ for (index,value) in list.enumerated() {
    print(«index,value»)
 })",
         .accepted    = {"index, value"},
-        .success     = "The last pass of the loop printed index 2 and the value Ari.",
+        .success     = "Each pass of the loop printed an index and its value, the last one 2 and Ari.",
         .hint        = {"Stuck?", "Break it down. \n 1. Pass both names to print, separated by a comma: index, value"},
         .placeholder = " Tap to answer ",
         .words       = {{",", "="}},
@@ -46,7 +46,7 @@ for (index,value) in list.enumerated() {
         .autoColor   = false,
         .debugger    = true,
         .blankDebugTexts = true,
-        .printValue  = "2 Ari",
+        .printValue  = "0 Sam\n1 Jon\n2 Ari",
         .search      = "for loop index element in array",
         .video       = "dUrV_f_dIV3",
     });
@@ -56,7 +56,7 @@ for (index,value) in list.enumerated() {
         .instruction = "components(separatedBy:) cuts a String into an array of pieces wherever the separator occurs. In line 4, count the tags.",
         .code = R"(var tags = "ios,swift,lesson"
 let arr: [String]
-arr = tags.components(separatedBy:(",")
+arr = tags.components(separatedBy: ",")
 var tagsCount =«arr.count»
 print(tagsCount))",
         .success     = "Three tags, split at every comma.",
@@ -139,7 +139,7 @@ let number = str[index...]
         .id = "CH15L6", .number = 6, .title = "Convert String to Int",
         .instruction = "Int(str) turns text into a number. The text may not be a number, so the result is an optional. In line 4, add 100 to myInt.",
         .code = R"(let str = "100"
-let myInt: Int?
+var myInt: Int?
 myInt = Int(str)
 «myInt! += 100»
 print(myInt!))",
@@ -149,7 +149,7 @@ print(myInt!))",
         .placeholder = " Tap to answer ",
         .words       = {{"!", "+", "="}},
         .colors      = {{INSTR, "In line 4, add 100 to myInt.", comment}, {INSTR, "Int(str)", blue}, {INSTR, "100", purple},
-                        {L1, "let", pink}, {L1, "str", project}, {L1, R"("100")", red}, {L2, "let", pink},
+                        {L1, "let", pink}, {L1, "str", project}, {L1, R"("100")", red}, {L2, "var", pink},
                         {L2, "myInt", project}, {L3, "myInt", project}, {L3, "str", project}, {L5, "print", blue},
                         {L5, "myInt", project}, {SUCCESS, "200", purple}, {ERROR, "myInt! += 100", comment},
                         {ERROR, "myInt!", project}},
@@ -340,7 +340,7 @@ func myFunc(_ name: Int) { print(name) }
                         {L6, "label", project}, {L7, "label", project}},
         .autoColor   = false,
         .debugger    = true,
-        .printValue  = "2",
+        .printValue  = "2\n2\n2",
         .search      = "underscore",
         .video       = "z3ozG7uPN_Q",
     });
@@ -392,7 +392,7 @@ print(uniqueNames))",
         .instruction = R"(A new line inside a string literal is written as a backslash followed by n: \n. In line 1, add a variable called str and add the string "Hi \nHere is the new line".)",
         .code = R"(«var str = "Hi \nHere is the new line"»)",
         .accepted    = {R"(var str="Hi \nHere is the new line")", R"(var str="Hi\nHere is the new line")", kShortcutAnswer},
-        .success     = R"(The debugger shows only the last printed line: "Here is the new line")",
+        .success     = "str holds two lines now: the first ends after Hi, the second reads Here is the new line.",
         .hint        = {"Stuck? Break it down!", "1. Declare the variable: var str = \n 2. Write the string with \\n where the line breaks \n 3. Remove the space after \\n \n var str = \"Hi \\nHere is the new line\""},
         .placeholder = "Tap to answer",
         .words       = {{"=", R"(\)", R"(")"}},
@@ -453,7 +453,7 @@ print(uniqueNames))",
                         {L7, "backslash", comment}},
         .autoColor   = false,
         .debugger    = true,
-        .printValue  = "Here is the new line",
+        .printValue  = "Hi \nHere is the new line",
     });
 }
 // clang-format on

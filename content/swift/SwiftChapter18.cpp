@@ -213,7 +213,7 @@ print(myLocation.name))",
    init(equilateralLength: Double) {
        self.sideA = equilateralLength
        self.sideB = sideA; self.sideC = sideA
-       self.area = (sqrt(3)/4) * pow(sideA,2 } }
+       self.area = (sqrt(3)/4) * pow(sideA,2) } }
 var myTriangle = Triangle(equilateralLength: 10)
 print("Area = \(myTriangle.area)"))~",
         .accepted    = {"var area:Double"},

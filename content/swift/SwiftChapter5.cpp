@@ -63,7 +63,7 @@ print(shoppingList))",
         .colors      = {{INSTR, R"("oranges")", red}, {INSTR, "+=", pink}},
         .colorCount  = 15,
         .debugger    = true,
-        .outputs     = {{"+=", "[oranges]", "+= adds the items of one array to the end of another."}},
+        .outputs     = {{"+=", R"(["oranges"])", "+= adds the items of one array to the end of another."}},
         .video       = "IRh_JUqBlIF",
     });
 
@@ -100,7 +100,7 @@ print(members))",
         .colors      = {{INSTR, "removeLast()", blue}, {INSTR, "Cleo", red}},
         .colorCount  = 15,
         .debugger    = true,
-        .outputs     = {{"members.removeLast()", "[Ana, Ben]", "removeLast() takes the last item off the array."}},
+        .outputs     = {{"members.removeLast()", R"(["Ana", "Ben"])", "removeLast() takes the last item off the array."}},
         .video       = "ajY75FnCttn",
     });
 
@@ -118,11 +118,11 @@ print(members))",
         .colors      = {{INSTR, "append", blue}, {INSTR, R"("Dev")", red}},
         .colorCount  = 14,
         .debugger    = true,
-        .outputs     = {{R"(members.append("Dev"))", "[Ana, Ben, Cleo, Dev]", "append adds one item to the end of the array."},
-                        {R"(members.append( "Dev" ))", "[Ana, Ben, Cleo, Dev]", "append adds one item to the end of the array."},
-                        {R"(members += "Dev")", "[Ana, Ben, Cleo, Dev]", "append adds one item to the end of the array."},
-                        {R"(["Dev"])", "[Ana, Ben, Cleo, Dev]", "+= with an array of one item works as well as append."},
-                        {R"([ "Dev" ])", "[Ana, Ben, Cleo, Dev]", "+= with an array of one item works as well as append."}},
+        .outputs     = {{R"(members.append("Dev"))", R"(["Ana", "Ben", "Cleo", "Dev"])", "append adds one item to the end of the array."},
+                        {R"(members.append( "Dev" ))", R"(["Ana", "Ben", "Cleo", "Dev"])", "append adds one item to the end of the array."},
+                        {R"(members += "Dev")", R"(["Ana", "Ben", "Cleo", "Dev"])", "append adds one item to the end of the array."},
+                        {R"(["Dev"])", R"(["Ana", "Ben", "Cleo", "Dev"])", "+= with an array of one item works as well as append."},
+                        {R"([ "Dev" ])", R"(["Ana", "Ben", "Cleo", "Dev"])", "+= with an array of one item works as well as append."}},
         .video       = "6kfaqDeMqG3",
     });
 
@@ -219,7 +219,7 @@ print(team))",
         .colors      = {{INSTR, "remove(at:)", blue}, {INSTR, "Ben", red}},
         .colorCount  = 12,
         .debugger    = true,
-        .outputs     = {{"1", "[Ana, Cleo]", "Ben is gone; Cleo moved up to index 1."}},
+        .outputs     = {{"1", R"(["Ana", "Cleo"])", "Ben is gone; Cleo moved up to index 1."}},
         .video       = "zNyD7CHLn_x",
     });
 
@@ -237,7 +237,7 @@ print(words))",
         .colors      = {{INSTR, "words", project}, {INSTR, R"("hut")", red}, {L2, R"("hat")", red}, {L3, "print", blue}},
         .colorCount  = 13,
         .debugger    = true,
-        .outputs     = {{"words[2]", "[cat, bat, hat]", "Assigning to an index replaces the item there."}},
+        .outputs     = {{"words[2]", R"(["cat", "bat", "hat"])", "Assigning to an index replaces the item there."}},
         .video       = "C-1hsYgBds1",
     });
 
@@ -255,7 +255,7 @@ print(rank))",
         .colors      = {{INSTR, R"("3rd")", red}, {INSTR, "2", purple}},
         .colorCount  = 20,
         .debugger    = true,
-        .outputs     = {{"at:", "[1st, 2nd, 3rd, 4th]", R"(insert puts "3rd" at index 2 and moves "4th" along.)"}},
+        .outputs     = {{"at:", R"(["1st", "2nd", "3rd", "4th"])", R"(insert puts "3rd" at index 2 and moves "4th" along.)"}},
         .video       = "ghxY5OokvQy",
     });
 
@@ -292,8 +292,8 @@ print(everyone))",
         .colors      = {{INSTR, "everyone", project}, {INSTR, "groupA", project}, {INSTR, "groupB", project}},
         .colorCount  = 17,
         .debugger    = true,
-        .outputs     = {{"let everyone = groupA + groupB", "[Ana, Ben, Cleo, Dev]", "+ joins two arrays, the left one first."},
-                        {"let everyone = groupB + groupA", "[Cleo, Dev, Ana, Ben]", "+ joins two arrays, the left one first, so the order changed."}},
+        .outputs     = {{"let everyone = groupA + groupB", R"(["Ana", "Ben", "Cleo", "Dev"])", "+ joins two arrays, the left one first."},
+                        {"let everyone = groupB + groupA", R"(["Cleo", "Dev", "Ana", "Ben"])", "+ joins two arrays, the left one first, so the order changed."}},
         .video       = "kJkS1pAWTN3",
     });
 

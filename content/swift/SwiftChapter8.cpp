@@ -186,7 +186,7 @@ print(names))",
         .colors      = {{INSTR, "keys", blue}, {INSTR, "tickets", project}, {ERROR, ".keys", blue}},
         .colorCount  = 24,
         .debugger    = true,
-        .outputs     = {{"tickets.keys", "[Single Entry, Season Pass]", "keys is a collection of every key of the dictionary."}},
+        .outputs     = {{"tickets.keys", R"(["Single Entry", "Season Pass"])", "keys is a collection of every key of the dictionary."}},
         .video       = "ad3DNBYjvse",
     });
 

@@ -130,7 +130,7 @@ print(«plus1(numbers: numbers)»))",
         .colors      = {{INSTR, "plus1", project}},
         .colorCount  = 27,
         .debugger    = true,
-        .outputs     = sameOutput({"plus1(numbers: numbers)", "plus1(numbers:numbers)"}, "[2,3,4,5,6]",
+        .outputs     = sameOutput({"plus1(numbers: numbers)", "plus1(numbers:numbers)"}, "[2, 3, 4, 5, 6]",
                                   "plus1 ran first and print showed what it returned."),
         .video       = "XtsMM3JznnJ",
     });

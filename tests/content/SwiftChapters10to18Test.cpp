@@ -196,7 +196,7 @@ TEST(Chapters10to18Output, FixedPrintValuesNeedNoDictionary) {
         const char* printed;
     };
     for (auto [chapter, number, printed] :
-         {Fixed{15, 1, "24"}, Fixed{15, 7, "Eve is present"}, Fixed{15, 14, "Here is the new line"},
+         {Fixed{15, 1, "24"}, Fixed{15, 7, "Eve is present"}, Fixed{15, 14, "Hi \nHere is the new line"},
           Fixed{16, 2, "7"}, Fixed{18, 5, "Area = 43.30127018922193"}, Fixed{18, 6, "Speed in km/h: 40.0"},
           Fixed{18, 7, "250.0"}}) {
         const auto& lesson = lessonOf(built(chapter), number);
