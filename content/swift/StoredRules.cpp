@@ -14,29 +14,6 @@ namespace {
 const std::vector<std::string> kMoreKeywords = {"associatedtype", "typealias", "Self", "AnyObject", "weak",
                                                 "override",       "final",     "lazy", "get set",   "do"};
 
-// Every text a rule of `section` may paint in `lesson`.
-std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection section) {
-    std::vector<std::string> texts;
-    const int k = static_cast<int>(section) - static_cast<int>(CustomStringSection::line1) + 1;
-    if (section == CustomStringSection::instruction) {
-        texts.push_back(lesson.instruction);
-    } else if (k >= 1 && k <= Lesson::kMaxLines) {
-        for (const auto& text : {lesson.text1(k), lesson.text2(k)})
-            if (text) texts.push_back(*text);
-    } else if (section == CustomStringSection::success) {
-        texts.push_back(lesson.successMessage);
-        if (lesson.answerDebugSuccessMessageDictionary)
-            for (const auto& [key, text] : *lesson.answerDebugSuccessMessageDictionary)
-                texts.push_back(text);
-    } else if (section == CustomStringSection::error) {
-        for (const auto& entry : lesson.errors) {
-            texts.push_back(entry.title);
-            texts.push_back(entry.message);
-        }
-    }
-    return texts;
-}
-
 // The names the lesson's code introduces, types included.
 std::set<std::string> lessonNames(const std::string& code) {
     auto names = declaredNames(code);
@@ -65,6 +42,36 @@ bool containsWord(const std::string& text, const std::string& word) {
 }
 
 } // namespace
+
+std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection section) {
+    std::vector<std::string> texts;
+    const int k = static_cast<int>(section) - static_cast<int>(CustomStringSection::line1) + 1;
+    if (section == CustomStringSection::instruction) {
+        texts.push_back(lesson.instruction);
+    } else if (k >= 1 && k <= Lesson::kMaxLines) {
+        for (const auto& text : {lesson.text1(k), lesson.text2(k)})
+            if (text) texts.push_back(*text);
+    } else if (section == CustomStringSection::success) {
+        texts.push_back(lesson.successMessage);
+        if (lesson.answerDebugSuccessMessageDictionary)
+            for (const auto& [key, text] : *lesson.answerDebugSuccessMessageDictionary)
+                texts.push_back(text);
+    } else if (section == CustomStringSection::error) {
+        for (const auto& entry : lesson.errors) {
+            texts.push_back(entry.title);
+            texts.push_back(entry.message);
+        }
+    }
+    return texts;
+}
+
+bool paintsSomething(const Lesson& lesson, const ColorRule& rule) {
+    if (rule.rangeOfString.empty()) return false;
+    const auto texts = sectionTexts(lesson, rule.customStringSection);
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
+        return text.find(rule.rangeOfString) != std::string::npos;
+    });
+}
 
 void padColourRules(Lesson& lesson, std::size_t storedRules) {
     auto& rules = lesson.customStrings;
@@ -111,10 +118,7 @@ void padColourRules(Lesson& lesson, std::size_t storedRules) {
     for (const auto& word : vocabulary) {
         for (auto section : sections) {
             if (rules.size() == storedRules) return;
-            const auto texts = sectionTexts(lesson, section);
-            bool shown = std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
-                return text.find(word.rangeOfString) != std::string::npos;
-            });
+            bool shown = paintsSomething(lesson, {section, word.rangeOfString, word.color});
             bool known = std::any_of(rules.begin(), rules.end(), [&](const ColorRule& rule) {
                 return rule.customStringSection == section && rule.rangeOfString == word.rangeOfString;
             });

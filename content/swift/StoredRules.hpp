@@ -10,6 +10,8 @@
 #include "content/LessonForm.hpp"
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace content {
 
@@ -18,5 +20,12 @@ Lesson::Ptr addLessonStoring(Chapter& chapter, std::size_t storedRules, const Le
 
 // Pads the colour rules of `lesson` up to `storedRules` with rules that paint nothing.
 void padColourRules(Lesson& lesson, std::size_t storedRules);
+
+// Every text a rule of `section` may paint in `lesson`: the instruction, both texts of a code line (shown
+// or not), the success message with every answer's success text, or the titles and messages of the hints.
+std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection section);
+
+// Whether `rule` paints something in `lesson`: its text, not empty, stands in one of its section's texts.
+bool paintsSomething(const Lesson& lesson, const ColorRule& rule);
 
 } // namespace content

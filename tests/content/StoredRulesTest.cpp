@@ -28,23 +28,6 @@ LessonForm shortLesson() {
     };
 }
 
-bool showsIn(const Lesson& lesson, const ColorRule& rule) {
-    using S = CustomStringSection;
-    std::vector<std::string> texts;
-    const int k = static_cast<int>(rule.customStringSection) - static_cast<int>(S::line1) + 1;
-    if (rule.customStringSection == S::instruction) texts = {lesson.instruction};
-    if (rule.customStringSection == S::success) texts = {lesson.successMessage};
-    if (rule.customStringSection == S::error)
-        for (const auto& entry : lesson.errors)
-            texts.insert(texts.end(), {entry.title, entry.message});
-    if (k >= 1 && k <= Lesson::kMaxLines)
-        for (const auto& text : {lesson.text1(k), lesson.text2(k)})
-            if (text) texts.push_back(*text);
-    return std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
-        return text.find(rule.rangeOfString) != std::string::npos;
-    });
-}
-
 TEST(StoredRules, PadsWithTheLessonsOwnWordsWhereTheyAreNotShown) {
     auto chapter = Chapter::make("PADDING", 1);
     auto lesson = addLessonStoring(*chapter, 30, shortLesson());
@@ -60,7 +43,8 @@ TEST(StoredRules, PadsWithTheLessonsOwnWordsWhereTheyAreNotShown) {
         SCOPED_TRACE(rule.rangeOfString);
         EXPECT_TRUE(ownWords.contains(rule.rangeOfString));
         EXPECT_NE(rule.rangeOfString, kShortcutAnswer);
-        EXPECT_FALSE(showsIn(*lesson, rule)) << "section " << static_cast<int>(rule.customStringSection);
+        EXPECT_FALSE(paintsSomething(*lesson, rule))
+            << "section " << static_cast<int>(rule.customStringSection);
         EXPECT_TRUE(seen.insert({static_cast<int>(rule.customStringSection), rule.rangeOfString}).second);
     }
     // The answer comes first and keeps the comment colour of an answer shown in a hint.

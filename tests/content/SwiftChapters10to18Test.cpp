@@ -2,6 +2,7 @@
 // on (ids, shown lines, accepted answers, outputs, colour rules), checked against the course tables.
 #include "content/Courses.hpp"
 #include "content/LessonForm.hpp"
+#include "content/swift/StoredRules.hpp"
 #include "content/swift/SwiftChapter17.hpp"
 #include "content/swift/SwiftCourse.hpp"
 
@@ -244,40 +245,10 @@ TEST(Chapters10to18Chapter18, SetterLessonDerivesItsBlankFreeForm) {
         std::count(lesson.acceptedAnswers.begin(), lesson.acceptedAnswers.end(), "set {x = newValue/2}"), 2);
 }
 
-// The text a colour rule's section shows, to tell rules that colour something from carried-over ones.
-std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection section) {
-    using S = CustomStringSection;
-    std::vector<std::string> texts;
-    auto raw = static_cast<int>(section);
-    if (section == S::instruction)
-        texts.push_back(lesson.instruction);
-    else if (raw >= static_cast<int>(S::line1) && raw <= static_cast<int>(S::line10)) {
-        int k = raw - static_cast<int>(S::line1) + 1;
-        for (const auto& text : {lesson.text1(k), lesson.text2(k)})
-            if (text) texts.push_back(*text);
-    } else if (section == S::success) {
-        texts.push_back(lesson.successMessage);
-        if (lesson.answerDebugSuccessMessageDictionary)
-            for (const auto& [key, text] : *lesson.answerDebugSuccessMessageDictionary)
-                texts.push_back(text);
-    } else if (section == S::error) {
-        for (const auto& entry : lesson.errors) {
-            texts.push_back(entry.title);
-            texts.push_back(entry.message);
-        }
-    }
-    return texts;
-}
-
 int occurringRules(const Lesson& lesson) {
     return static_cast<int>(
-        std::count_if(lesson.customStrings.begin(), lesson.customStrings.end(), [&](const auto& r) {
-            auto texts = sectionTexts(lesson, r.customStringSection);
-            return !r.rangeOfString.empty() &&
-                   std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
-                       return t.find(r.rangeOfString) != std::string::npos;
-                   });
-        }));
+        std::count_if(lesson.customStrings.begin(), lesson.customStrings.end(),
+                      [&](const auto& rule) { return content::paintsSomething(lesson, rule); }));
 }
 
 TEST(Chapters10to18Colours, RulesThatColourSomethingMatchTheTables) {

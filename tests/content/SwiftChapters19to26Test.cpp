@@ -5,6 +5,7 @@
 #include "tests/content/CourseFixture.hpp"
 
 #include "content/LessonForm.hpp"
+#include "content/swift/StoredRules.hpp"
 
 #include <gtest/gtest.h>
 
@@ -27,40 +28,10 @@ const Lesson& lessonOf(int chapter, int number) {
     return *swiftChapter(chapter)->lessons.at(static_cast<std::size_t>(number - 1));
 }
 
-// The text a colour rule's section shows: both texts of a code line, every success and hint text.
-std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection section) {
-    using S = CustomStringSection;
-    std::vector<std::string> texts;
-    const int k = static_cast<int>(section) - static_cast<int>(S::line1) + 1;
-    if (section == S::instruction) {
-        texts.push_back(lesson.instruction);
-    } else if (k >= 1 && k <= Lesson::kMaxLines) {
-        for (const auto& text : {lesson.text1(k), lesson.text2(k)})
-            if (text) texts.push_back(*text);
-    } else if (section == S::success) {
-        texts.push_back(lesson.successMessage);
-        if (lesson.answerDebugSuccessMessageDictionary)
-            for (const auto& [key, text] : *lesson.answerDebugSuccessMessageDictionary)
-                texts.push_back(text);
-    } else if (section == S::error) {
-        for (const auto& entry : lesson.errors) {
-            texts.push_back(entry.title);
-            texts.push_back(entry.message);
-        }
-    }
-    return texts;
-}
-
-bool colours(const Lesson& lesson, const ColorRule& rule) {
-    auto texts = sectionTexts(lesson, rule.customStringSection);
-    return std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
-        return text.find(rule.rangeOfString) != std::string::npos;
-    });
-}
-
 int colouringRules(const Lesson& lesson) {
-    return static_cast<int>(std::count_if(lesson.customStrings.begin(), lesson.customStrings.end(),
-                                          [&](const ColorRule& rule) { return colours(lesson, rule); }));
+    return static_cast<int>(
+        std::count_if(lesson.customStrings.begin(), lesson.customStrings.end(),
+                      [&](const ColorRule& rule) { return content::paintsSomething(lesson, rule); }));
 }
 
 struct ChapterTable {
@@ -176,7 +147,7 @@ TEST(Chapter22Rules, EachRuleColoursExactlyWhereTheListSaysItDoes) {
         const auto& lesson = lessonOf(22, static_cast<int>(i + 1));
         ASSERT_EQ(lesson.customStrings.size(), marks[i].size()) << lesson.lessonID;
         for (std::size_t r = 0; r < marks[i].size(); ++r)
-            EXPECT_EQ(colours(lesson, lesson.customStrings[r]), marks[i][r] == 'x')
+            EXPECT_EQ(content::paintsSomething(lesson, lesson.customStrings[r]), marks[i][r] == 'x')
                 << lesson.lessonID << " rule " << r << " [" << lesson.customStrings[r].rangeOfString << "]";
     }
 }
@@ -191,7 +162,7 @@ TEST(Chapters19to26Rules, TheAnswerRuleOfEveryHintIsTheLessonsOwnAnswer) {
                     return r.customStringSection == CustomStringSection::error && r.rangeOfString == answer;
                 });
             ASSERT_NE(rule, lesson->customStrings.end()) << lesson->lessonID;
-            EXPECT_TRUE(colours(*lesson, *rule))
+            EXPECT_TRUE(content::paintsSomething(*lesson, *rule))
                 << lesson->lessonID << ": the hint does not show [" << answer << "]";
         }
 }
