@@ -167,6 +167,17 @@ TEST(Chapters19to26Rules, TheAnswerRuleOfEveryHintIsTheLessonsOwnAnswer) {
         }
 }
 
+// The task sentence ends the instruction's talk of lines and names the line of the answer field.
+TEST(Chapters19to26Instructions, TheTaskNamesTheLineOfTheAnswerField) {
+    for (int number = 19; number <= 26; ++number)
+        for (const auto& lesson : swiftChapter(number)->lessons) {
+            auto at = lesson->instruction.rfind("In line ");
+            ASSERT_NE(at, std::string::npos) << lesson->lessonID;
+            EXPECT_EQ(std::stoi(lesson->instruction.substr(at + 8)), lesson->textFieldInLine)
+                << lesson->lessonID;
+        }
+}
+
 TEST(Chapters19to26Layout, HiddenLinesAndTextsBesideTheField) {
     struct Layout {
         int chapter, lesson;
