@@ -4,56 +4,57 @@
 #include "content/swift/StoredRules.hpp"
 #include "content/swift/SwiftCourse.hpp"
 
+#include <string>
+#include <vector>
+
 using namespace content;
 using namespace content::form;
 
 namespace {
 
-// The boss program of lessons 6 and 7, with the answer field on line `field`.
-std::string bossProgram(int field) {
-    std::string lines[] = {"protocol BossDelegate: AnyObject {",
-                           "   func doWork(job: String) }",
-                           "class Boss {",
-                           "   weak var delegate: BossDelegate? }",
-                           "class Developer: BossDelegate {",
-                           "   func doWork(job: String) { print(\"Ok boss\") } }",
-                           "let boss = Boss()",
-                           "let developer = Developer()",
-                           "boss.delegate = developer",
-                           "boss.delegate?.doWork(job: \"Build me an app\")"};
+// A program shown over several lessons: each line that can hold the answer field carries its «answer»
+// marks, and only line `field` keeps them, so every lesson shows the same program with its own field
+// (right after the field, a brace follows without a blank, as the field leaves room of its own).
+std::string programWithField(const std::vector<std::string>& lines, int field) {
+    const std::string open = "«", close = "»";
     std::string code;
-    for (int k = 1; k <= 10; ++k) {
+    for (std::size_t k = 1; k <= lines.size(); ++k) {
         std::string line = lines[k - 1];
-        if (k == field && k == 5) line = "«class Developer: BossDelegate»{";
-        if (k == field && k == 9) line = "«boss.delegate = developer»";
+        if (static_cast<int>(k) != field) {
+            // Outside the field the code reads as written: "class Sender {", not "class Sender{".
+            if (auto at = line.find(close + "{"); at != std::string::npos)
+                line.replace(at, close.size(), " ");
+            for (const auto& mark : {open, close})
+                if (auto at = line.find(mark); at != std::string::npos) line.erase(at, mark.size());
+        }
         code += (k > 1 ? "\n" : "") + line;
     }
     return code;
 }
 
-// The sender program of lessons 9, 11, 12, 14 and 15, with the answer field on line `field`.
-std::string senderProgram(int field) {
-    std::string lines[] = {"«protocol SenderDelegate»{",
-                           "   func message(data: String) }",
-                           "«class Sender»{",
-                           "   «var delegate: SenderDelegate?»",
-                           "   func sendMessage() {",
-                           "   delegate?.message(data: \"Sender data\") } }",
-                           "«class Receiver: SenderDelegate»{",
-                           "   «func message(data: String)»{",
-                           "   print(\"Notified with \\(data)\") } }",
-                           ""};
-    const std::string open = "«", close = "»";
-    std::string code;
-    for (int k = 1; k <= 10; ++k) {
-        std::string line = lines[k - 1];
-        if (k != field)
-            for (const auto& mark : {open, close})
-                if (auto at = line.find(mark); at != std::string::npos) line.erase(at, mark.size());
-        code += (k > 1 ? "\n" : "") + line;
-    }
-    return code;
-}
+// The boss program of lessons 6 and 7.
+const std::vector<std::string> kBossProgram = {"protocol BossDelegate: AnyObject {",
+                                               "   func doWork(job: String) }",
+                                               "class Boss {",
+                                               "   weak var delegate: BossDelegate? }",
+                                               "«class Developer: BossDelegate»{",
+                                               "   func doWork(job: String) { print(\"Ok boss\") } }",
+                                               "let boss = Boss()",
+                                               "let developer = Developer()",
+                                               "«boss.delegate = developer»",
+                                               "boss.delegate?.doWork(job: \"Build me an app\")"};
+
+// The sender program of lessons 9, 11, 12, 14 and 15.
+const std::vector<std::string> kSenderProgram = {"«protocol SenderDelegate»{",
+                                                 "   func message(data: String) }",
+                                                 "«class Sender»{",
+                                                 "   «var delegate: SenderDelegate?»",
+                                                 "   func sendMessage() {",
+                                                 "   delegate?.message(data: \"Sender data\") } }",
+                                                 "«class Receiver: SenderDelegate»{",
+                                                 "   «func message(data: String)»{",
+                                                 "   print(\"Notified with \\(data)\") } }",
+                                                 ""};
 
 } // namespace
 
@@ -172,7 +173,7 @@ class Boss {
     addLessonStoring(chapter, 59, {
         .id = "CH20L6", .number = 6, .title = "The Worker (delegate)",
         .instruction = "The worker is the delegate: Developer adopts BossDelegate and does the job when the boss asks. In line 5, create a class Developer that adopts BossDelegate.",
-        .code = bossProgram(5),
+        .code = programWithField(kBossProgram, 5),
         .lines       = 7,
         .accepted    = {"class Developer:BossDelegate", kShortcutAnswer},
         .success     = "A Developer can do any job a Boss hands over.",
@@ -189,7 +190,7 @@ class Boss {
     addLessonStoring(chapter, 59, {
         .id = "CH20L7", .number = 7, .title = "Assign delegate",
         .instruction = "A delegate only works once it is assigned. In line 9, make developer the delegate of boss.",
-        .code = bossProgram(9),
+        .code = programWithField(kBossProgram, 9),
         .lines       = 9,
         .accepted    = {"boss.delegate=developer", kShortcutAnswer},
         .success     = "boss now hands its jobs to developer.",
@@ -233,7 +234,7 @@ boss.delegate?.doWork(«job: "Build me an app"»))",
     addLessonStoring(chapter, 62, {
         .id = "CH20L9", .number = 9, .title = "Send Data 1/8",
         .instruction = "The last program passes data along: a Sender hands a message to its delegate, a Receiver, and the Receiver uses it. You build it in eight steps. In line 1, create a protocol called SenderDelegate.",
-        .code = senderProgram(1),
+        .code = programWithField(kSenderProgram, 1),
         .lines       = 1,
         .accepted    = {kShortcutAnswer},
         .success     = "SenderDelegate will describe how data is handed over.",
@@ -265,7 +266,7 @@ boss.delegate?.doWork(«job: "Build me an app"»))",
     addLessonStoring(chapter, 61, {
         .id = "CH20L11", .number = 11, .title = "Send Data 3/8",
         .instruction = "The Sender is the delegator: it holds the data and hands it on. In line 3, create a class called Sender.",
-        .code = senderProgram(3),
+        .code = programWithField(kSenderProgram, 3),
         .lines       = 3,
         .accepted    = {kShortcutAnswer},
         .success     = "Sender is ready to get a delegate.",
@@ -280,7 +281,7 @@ boss.delegate?.doWork(«job: "Build me an app"»))",
     addLessonStoring(chapter, 64, {
         .id = "CH20L12", .number = 12, .title = "Send Data 4/8",
         .instruction = "The Sender keeps an optional reference to its delegate. In line 4, give Sender a variable delegate of type SenderDelegate?",
-        .code = senderProgram(4),
+        .code = programWithField(kSenderProgram, 4),
         .lines       = 4,
         .accepted    = {"var delegate:SenderDelegate?", kShortcutAnswer},
         .success     = "Any SenderDelegate can now receive what the Sender sends.",
@@ -319,7 +320,7 @@ class Receiver: SenderDelegate {
     addLessonStoring(chapter, 64, {
         .id = "CH20L14", .number = 14, .title = "Send Data 6/8",
         .instruction = "The Receiver is the delegate that gets the data. In line 7, create a class Receiver that adopts SenderDelegate.",
-        .code = senderProgram(7),
+        .code = programWithField(kSenderProgram, 7),
         .lines       = 7,
         .accepted    = {"class Receiver:SenderDelegate", kShortcutAnswer},
         .success     = "A Receiver can now be the delegate of a Sender.",
@@ -335,7 +336,7 @@ class Receiver: SenderDelegate {
     addLessonStoring(chapter, 64, {
         .id = "CH20L15", .number = 15, .title = "Send Data 7/8",
         .instruction = "A delegate implements what the protocol requires. In line 8, add the method message with one parameter data of type String to Receiver.",
-        .code = senderProgram(8),
+        .code = programWithField(kSenderProgram, 8),
         .lines       = 8,
         .accepted    = {"func message(data:String)", "func message (data:String)", "func message( data: String)", "func message (data: String)", kShortcutAnswer},
         .success     = "Receiver meets the protocol: it can take the message with its data.",
