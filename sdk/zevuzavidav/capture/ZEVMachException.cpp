@@ -196,7 +196,8 @@ void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t l
         failed = "%s: pthread_create %s\n";
     }
     if (failed != nullptr) {
-        ZEVSDKLog(failed, "ZEVMachExceptionThreadStart", strerror(error));
+        char errorText[ZEVErrorTextSize];
+        ZEVSDKLog(failed, "ZEVMachExceptionThreadStart", ZEVErrorText(error, errorText));
         ZEVSDKLog("%s: Unable to start thread\n", "ZEVMachExceptionThreadStart");
         ZEVMachExceptionUnregister(part, part->registeredMask);
         return;

@@ -77,6 +77,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
     if (!ZEVUnlinkIfExists(part->path)) {
         ZEVSDKLog("%s: Unable to reset the signal log file %s\n", "ZEVSignalInitialize", part->path);
     }
+    char errorText[ZEVErrorTextSize];
     ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
     stack_t stack{};
     stack.ss_sp = readOnly != nullptr ? readOnly->signalStack : nullptr;
@@ -84,7 +85,8 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
     stack.ss_flags = 0;
     std::memset(&part->savedStack, 0, sizeof part->savedStack);
     if (stack.ss_sp == nullptr || sigaltstack(&stack, &part->savedStack) != 0) {
-        ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalInstallAltStack", strerror(errno));
+        ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalInstallAltStack",
+                  ZEVErrorText(errno, errorText));
     }
     for (int i = 0; i < ZEVSignalCount; ++i) {
         struct sigaction action {};
@@ -95,7 +97,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
         std::memset(&part->savedActions[i], 0, sizeof part->savedActions[i]);
         if (darwin::signalAction(kSignals[i], &action, &previous) != 0) {
             ZEVSDKLog("%s: Unable to install handler for %d (%s)\n", "ZEVSignalInstallHandlers", kSignals[i],
-                      strerror(errno));
+                      ZEVErrorText(errno, errorText));
             continue;
         }
         if (!isDefault(previous)) part->savedActions[i] = previous;
@@ -104,13 +106,14 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
 
 bool ZEVSignalSafeRemoveHandlers() {
     bool ok = true;
+    char errorText[ZEVErrorTextSize];
     for (int i = 0; i < ZEVSignalCount; ++i) {
         struct sigaction action {};
         action.sa_handler = SIG_DFL;
         sigemptyset(&action.sa_mask);
         if (darwin::signalAction(kSignals[i], &action, nullptr) != 0) {
             ZEVSDKLog("%s: Unable to set default handler for %d (%s)\n", "ZEVSignalSafeRemoveHandlers", i,
-                      strerror(errno));
+                      ZEVErrorText(errno, errorText));
             ok = false;
         }
     }
@@ -120,11 +123,12 @@ bool ZEVSignalSafeRemoveHandlers() {
 bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
     bool ok = ZEVSignalSafeRemoveHandlers();
     if (part == nullptr) return false;
+    char errorText[ZEVErrorTextSize];
     // Putting the earlier alternate stack back fails with EPERM while we run on ours; that must not
     // keep the earlier handlers from being restored, so it only costs the result.
     if (part->savedStack.ss_sp != nullptr && sigaltstack(&part->savedStack, nullptr) != 0) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalSafeInstallPreexistingHandlers",
-                  strerror(errno));
+                  ZEVErrorText(errno, errorText));
         ok = false;
     }
     for (int i = 0; i < ZEVSignalCount; ++i) {
@@ -132,7 +136,7 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
         if (saved.sa_handler == nullptr) continue;
         if (darwin::signalAction(kSignals[i], &saved, nullptr) != 0) {
             ZEVSDKLog("%s: Unable to install handler for %d (%s)\n",
-                      "ZEVSignalSafeInstallPreexistingHandlers", i, strerror(errno));
+                      "ZEVSignalSafeInstallPreexistingHandlers", i, ZEVErrorText(errno, errorText));
             ok = false;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
 #include <cerrno>
 #include <cstdlib>
@@ -66,9 +67,10 @@ ZEVAllocator* ZEVAllocatorCreate(std::uint64_t writableBytes, std::uint64_t read
     std::uint64_t w = ZEVAllocatorRoundedSize(writableBytes, page);
     std::uint64_t r = ZEVAllocatorRoundedSize(readOnlyBytes + sizeof(ZEVAllocator), page);
     std::uint64_t total = w + r + 3 * page;
+    char errorText[ZEVErrorTextSize];
     void* mapping = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) {
-        ZEVSDKLog("%s: Mapping failed %s\n", "ZEVAllocatorCreate", strerror(errno));
+        ZEVSDKLog("%s: Mapping failed %s\n", "ZEVAllocatorCreate", ZEVErrorText(errno, errorText));
         return nullptr;
     }
     char* base = static_cast<char*>(mapping);
@@ -77,15 +79,18 @@ ZEVAllocator* ZEVAllocatorCreate(std::uint64_t writableBytes, std::uint64_t read
     ZEVSDKLog("%s: Mapping: %p %p %p, total: %zu K\n", "ZEVAllocatorCreate", base, writableStart,
               readOnlyStart, static_cast<std::size_t>(total / 1024));
     if (mprotect(base, page, PROT_NONE) != 0) {
-        ZEVSDKLog("%s: First guard protection failed %s\n", "ZEVAllocatorCreate", strerror(errno));
+        ZEVSDKLog("%s: First guard protection failed %s\n", "ZEVAllocatorCreate",
+                  ZEVErrorText(errno, errorText));
         return nullptr;
     }
     if (mprotect(writableStart + w, page, PROT_NONE) != 0) {
-        ZEVSDKLog("%s: Middle guard protection failed %s\n", "ZEVAllocatorCreate", strerror(errno));
+        ZEVSDKLog("%s: Middle guard protection failed %s\n", "ZEVAllocatorCreate",
+                  ZEVErrorText(errno, errorText));
         return nullptr;
     }
     if (mprotect(readOnlyStart + r, page, PROT_NONE) != 0) {
-        ZEVSDKLog("%s: Last guard protection failed %s\n", "ZEVAllocatorCreate", strerror(errno));
+        ZEVSDKLog("%s: Last guard protection failed %s\n", "ZEVAllocatorCreate",
+                  ZEVErrorText(errno, errorText));
         return nullptr;
     }
     ZEVAllocatorRegion readOnly{r, readOnlyStart, {readOnlyStart}};

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
 #include <cerrno>
 #include <cstdlib>
@@ -94,7 +95,9 @@ bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool 
         fd = syscall(SYS_openat, AT_FDCWD, path, flags, 0644);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        ZEVSDKLog("%s: Error: Unable to open file %s\n", "ZEVFileInitWithPathMode", strerror(errno));
+        char errorText[ZEVErrorTextSize];
+        ZEVSDKLog("%s: Error: Unable to open file %s\n", "ZEVFileInitWithPathMode",
+                  ZEVErrorText(errno, errorText));
         ZEVSDKLog("%s: Error: file descriptor invalid\n", "ZEVFileInit");
         return false;
     }
@@ -164,7 +167,9 @@ bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten) {
     *file = ZEVFile{};
     if (fd < 0) return false;
     if (syscall(SYS_close, fd) != 0 && errno != EINTR) {
-        ZEVSDKLog("%s: Error: Unable to close file %s\n", "ZEVFileCloseWithOffset", strerror(errno));
+        char errorText[ZEVErrorTextSize];
+        ZEVSDKLog("%s: Error: Unable to close file %s\n", "ZEVFileCloseWithOffset",
+                  ZEVErrorText(errno, errorText));
         return false;
     }
     return true;

@@ -77,3 +77,60 @@ std::uint64_t ZEVCurrentTimeSeconds() {
     syscall(SYS_clock_gettime, CLOCK_REALTIME, &now);
     return static_cast<std::uint64_t>(now.tv_sec);
 }
+
+namespace {
+
+struct ErrorText {
+    int error;
+    const char* text;
+};
+
+// The numbers the crash path can meet: file creation and writing, signal and stack set-up, threads.
+constexpr ErrorText kErrorTexts[] = {
+    {EPERM, "Operation not permitted"},
+    {ENOENT, "No such file or directory"},
+    {EINTR, "Interrupted system call"},
+    {EIO, "Input/output error"},
+    {EBADF, "Bad file descriptor"},
+    {EAGAIN, "Resource temporarily unavailable"},
+    {ENOMEM, "Cannot allocate memory"},
+    {EACCES, "Permission denied"},
+    {EFAULT, "Bad address"},
+    {EBUSY, "Device or resource busy"},
+    {EEXIST, "File exists"},
+    {ENOTDIR, "Not a directory"},
+    {EISDIR, "Is a directory"},
+    {EINVAL, "Invalid argument"},
+    {ENFILE, "Too many open files in system"},
+    {EMFILE, "Too many open files"},
+    {EFBIG, "File too large"},
+    {ENOSPC, "No space left on device"},
+    {EROFS, "Read-only file system"},
+    {ENAMETOOLONG, "File name too long"},
+    {ELOOP, "Too many levels of symbolic links"},
+    {EDQUOT, "Disk quota exceeded"},
+};
+
+} // namespace
+
+const char* ZEVErrorText(int error, char (&buffer)[ZEVErrorTextSize]) {
+    for (const auto& known : kErrorTexts) {
+        if (known.error == error) return known.text;
+    }
+    static const char kPrefix[] = "error ";
+    std::size_t at = sizeof kPrefix - 1;
+    std::memcpy(buffer, kPrefix, at);
+    char digits[12];
+    int count = 0;
+    // The magnitude as unsigned, so the most negative int has one too.
+    unsigned magnitude = error < 0 ? 0U - static_cast<unsigned>(error) : static_cast<unsigned>(error);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (error < 0) buffer[at++] = '-';
+    while (count > 0)
+        buffer[at++] = digits[--count];
+    buffer[at] = '\0';
+    return buffer;
+}

@@ -29,3 +29,9 @@ std::uint64_t ZEVProfilingStart();
 double ZEVProfilingEndInMillis(std::uint64_t mark);
 // Seconds since 1970 (signal-safe).
 std::uint64_t ZEVCurrentTimeSeconds();
+
+// The text of an error number for the SDK log, safe in signal handlers (strerror is not: it may
+// allocate and translate). Common numbers have their usual text from a fixed table; any other is
+// written as "error N" into `buffer`, whose address is then returned.
+constexpr std::size_t ZEVErrorTextSize = 32;
+const char* ZEVErrorText(int error, char (&buffer)[ZEVErrorTextSize]);

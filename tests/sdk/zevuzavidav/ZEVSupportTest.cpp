@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <future>
 #include <stdexcept>
@@ -209,6 +211,29 @@ TEST(SupportTest, HexEncodingAndFileRemoval) {
     EXPECT_TRUE(ZEVReadString(16, nullptr, 0));
     std::uint64_t mark = ZEVProfilingStart();
     EXPECT_GE(ZEVProfilingEndInMillis(mark), 0.0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SupportTest, ErrorTextsNeedNoLibraryCall) {
+    struct Case {
+        int error;
+        const char* text;
+    };
+    const Case cases[] = {{ENOENT, "No such file or directory"},
+                          {EFBIG, "File too large"},
+                          {ENOSPC, "No space left on device"},
+                          {0, "error 0"},
+                          {4095, "error 4095"},
+                          {-7, "error -7"},
+                          {INT_MIN, "error -2147483648"},
+                          {INT_MAX, "error 2147483647"}};
+    for (const Case& c : cases) {
+        char buffer[ZEVErrorTextSize];
+        EXPECT_STREQ(ZEVErrorText(c.error, buffer), c.text) << c.error;
+    }
 }
 
 } // namespace
