@@ -148,8 +148,8 @@ void ZEVSignalWriteSection(ZEVFile* file, const siginfo_t* info, int savedErrno)
     ZEVFileWriteObjectStart(file);
     if (reinterpret_cast<std::uintptr_t>(info) >= 4096) {
         ZEVFileWriteUInt64Entry(file, "number", static_cast<std::uint64_t>(info->si_signo));
-        ZEVFileWriteUInt64Entry(file, "code",
-                                static_cast<std::uint64_t>(static_cast<std::int64_t>(info->si_code)));
+        // Signed: the codes of signals sent by a process are negative (SI_TKILL is -6).
+        ZEVFileWriteInt64Entry(file, "code", info->si_code);
         ZEVFileWriteUInt64Entry(file, "address", reinterpret_cast<std::uintptr_t>(info->si_addr));
         ZEVFileWriteStringEntry(file, "name", ZEVSignalNameForSignal(info->si_signo));
         ZEVFileWriteStringEntry(file, "code_name", ZEVSignalCodeNameForSignal(info->si_signo));

@@ -1,0 +1,50 @@
+// Sections of a crash record written from known process state: the signal section and the per-thread
+// texts, read back with an independent JSON parser.
+#include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "tests/sdk/zevuzavidav/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <cstring>
+
+namespace {
+
+using json = nlohmann::json;
+
+json onlySection(const std::string& path, const char* name) {
+    int unparsable = 0;
+    auto lines = recordtest::readLines(path, &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    EXPECT_EQ(lines.size(), 1u);
+    return lines.empty() ? json() : lines[0][name];
+}
+
+TEST(CrashSectionsTest, SignalCodesAreWrittenWithTheirSign) {
+    FakeContext context;
+    struct Case {
+        int signal;
+        int code;
+    };
+    // A fault's own code, and the codes of signals sent by tgkill, sigqueue and kill.
+    for (Case c : {Case{SIGSEGV, SEGV_MAPERR}, Case{SIGSEGV, SI_TKILL}, Case{SIGABRT, SI_QUEUE},
+                   Case{SIGTRAP, SI_USER}}) {
+        std::string path = context.dir() + "/signal.zevrecord";
+        ZEVFile file;
+        ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path.c_str(), false, false));
+        siginfo_t info;
+        std::memset(&info, 0, sizeof info);
+        info.si_signo = c.signal;
+        info.si_code = c.code;
+        ZEVSignalWriteSection(&file, &info, 0);
+        ZEVFileClose(&file);
+        json section = onlySection(path, "signal");
+        EXPECT_EQ(section["number"], c.signal);
+        EXPECT_EQ(section["code"], c.code) << section;
+    }
+}
+
+} // namespace
