@@ -236,6 +236,12 @@ bool queueLabel(pid_t tid, char* buffer, std::size_t size) {
     return true;
 }
 
+bool threadAlive(pid_t tid) {
+    // Signal 0 checks that the thread is there without sending anything.
+    long result = syscall(SYS_tgkill, syscall(SYS_getpid), tid, 0);
+    return result == 0 || errno == EPERM;
+}
+
 int suspensionSignal() {
     return SIGRTMAX - 1;
 }

@@ -38,6 +38,8 @@ void forgetCurrentThread();
 bool threadName(pid_t tid, char* buffer, std::size_t size);
 // The queue label registered by the thread; false when it has none.
 bool queueLabel(pid_t tid, char* buffer, std::size_t size);
+// True while the thread exists (it can be asked about itself); false once it has ended.
+bool threadAlive(pid_t tid);
 
 // Registers the handler of the reserved real-time signal used to suspend threads. Call at start.
 bool prepareThreadSuspension();

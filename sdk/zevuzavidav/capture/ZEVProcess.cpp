@@ -142,31 +142,38 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess*, ZEVFile* file) {
     ZEVFileWriteSectionEnd(file);
 }
 
-namespace {
-
-// One plain string per thread, in the order of "threads": what `lookup` answers, the empty string when
-// it has nothing (no label, no name, or a thread that could not be asked).
-void recordPerThreadText(ZEVProcess* process, ZEVFile* file, const char* section,
-                         bool (*lookup)(pid_t, char*, std::size_t)) {
-    ZEVFileWriteSectionStart(file, section);
+void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file) {
+    ZEVFileWriteSectionStart(file, "dispatch_queue_names");
     ZEVFileWriteArrayStart(file);
     for (std::uint32_t i = 0; i < process->threadCount; ++i) {
-        char text[darwin::kThreadNameSize];
-        if (!lookup(process->threads[i], text, sizeof text)) text[0] = '\0';
-        ZEVFileWriteStringElement(file, text);
+        pid_t thread = process->threads[i];
+        // A thread that ended since the list was taken cannot be asked: null, unlike a thread that
+        // runs no queue's block (the empty string).
+        if (!darwin::threadAlive(thread)) {
+            ZEVSDKLog("%s: unable to get thread info\n", "ZEVProcessGetThreadDispatchQueueName");
+            ZEVFileWriteNullElement(file);
+            continue;
+        }
+        char label[darwin::kThreadNameSize];
+        if (!darwin::queueLabel(thread, label, sizeof label)) label[0] = '\0';
+        ZEVFileWriteStringElement(file, label);
     }
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);
 }
 
-} // namespace
-
-void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file) {
-    recordPerThreadText(process, file, "dispatch_queue_names", darwin::queueLabel);
-}
-
+// One plain string per thread, in the order of "threads": its name, the empty string when it has none
+// (or could not be asked).
 void ZEVProcessRecordThreadNames(ZEVProcess* process, ZEVFile* file) {
-    recordPerThreadText(process, file, "thread_names", darwin::threadName);
+    ZEVFileWriteSectionStart(file, "thread_names");
+    ZEVFileWriteArrayStart(file);
+    for (std::uint32_t i = 0; i < process->threadCount; ++i) {
+        char text[darwin::kThreadNameSize];
+        if (!darwin::threadName(process->threads[i], text, sizeof text)) text[0] = '\0';
+        ZEVFileWriteStringElement(file, text);
+    }
+    ZEVFileWriteArrayEnd(file);
+    ZEVFileWriteSectionEnd(file);
 }
 
 void ZEVProcessRecordStats(ZEVProcess*, ZEVFile* file) {

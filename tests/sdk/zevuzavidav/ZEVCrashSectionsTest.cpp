@@ -1,5 +1,7 @@
 // Sections of a crash record written from known process state: the signal section and the per-thread
 // texts, read back with an independent JSON parser.
+#include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "tests/sdk/zevuzavidav/FakeContext.hpp"
@@ -10,6 +12,9 @@
 
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 namespace {
 
@@ -45,6 +50,37 @@ TEST(CrashSectionsTest, SignalCodesAreWrittenWithTheirSign) {
         EXPECT_EQ(section["number"], c.signal);
         EXPECT_EQ(section["code"], c.code) << section;
     }
+}
+
+TEST(CrashSectionsTest, AThreadThatEndedHasNoQueueNameButARunningOneHasItsLabel) {
+    FakeContext context;
+    pid_t ended = 0;
+    std::thread([&] { ended = darwin::currentThreadId(); }).join();
+    // The kernel reuses ids only after a long while; make sure this one is really gone.
+    ASSERT_FALSE(darwin::threadAlive(ended));
+    darwin::setCurrentThreadQueueLabel("com.example.sections.queue");
+
+    ZEVProcess process{};
+    process.threads[0] = darwin::currentThreadId();
+    process.threads[1] = ended;
+    process.threadCount = 2;
+    std::string path = context.dir() + "/queues.zevrecord";
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path.c_str(), false, false));
+    ZEVProcessRecordDispatchQueueNames(&process, &file);
+    ZEVFileClose(&file);
+    darwin::setCurrentThreadQueueLabel(nullptr);
+
+    json names = onlySection(path, "dispatch_queue_names");
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "com.example.sections.queue");
+    EXPECT_TRUE(names[1].is_null()) << names;
+    std::ifstream log(context.dir() + "/sdk.log");
+    std::stringstream text;
+    text << log.rdbuf();
+    EXPECT_NE(text.str().find("ZEVProcessGetThreadDispatchQueueName: unable to get thread info\n"),
+              std::string::npos)
+        << text.str();
 }
 
 } // namespace
