@@ -27,7 +27,16 @@ namespace {
 
 constexpr std::uintptr_t kNullLimit = 4096;
 
-ZEVContext sharedContext;
+// The context outlives everything: it is never destroyed, so a terminate, an image unload or a logged
+// error during or after static destruction still finds its queues and parts. Constant-initialised, so
+// it is usable before any constructor of the process has run.
+union NeverDestroyed {
+    ZEVContext context;
+    constexpr NeverDestroyed() : context() {}
+    ~NeverDestroyed() {}
+};
+constinit NeverDestroyed storage;
+ZEVContext& sharedContext = storage.context;
 
 template <typename T> T* valid(T* pointer) {
     return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit ? pointer : nullptr;

@@ -6,6 +6,7 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
@@ -181,6 +182,32 @@ TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0]["signal"]["name"], "SIGSEGV");
     EXPECT_EQ(lines[0]["signal"]["errno"], 1234);
+    std::filesystem::remove_all(dir);
+}
+
+std::atomic<bool> useContextAtTheVeryEnd{false};
+
+// Runs after every static object of the program has been destroyed (from the loader's fini list).
+__attribute__((destructor)) void useTheContextAfterStaticDestruction() {
+    if (!useContextAtTheVeryEnd.load()) return;
+    auto queue = ZEVContextShared().loggingQueue;
+    bool usable = queue != nullptr && ZEVContextIsInitialized();
+    if (usable) queue->sync([] {});
+    ZEVSDKLog("%s: still here\n", "useTheContextAfterStaticDestruction");
+    _exit(usable ? 9 : 10);
+}
+
+TEST(CrashContext, OutlivesStaticDestruction) {
+    std::string dir = makeDir();
+    int status = inChild([&] {
+        recordtest::initializeContext(dir);
+        useContextAtTheVeryEnd = true;
+        std::exit(0);
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 9);
+    EXPECT_NE(readAll(dir + "/sdk.log").find("useTheContextAfterStaticDestruction: still here"),
+              std::string::npos);
     std::filesystem::remove_all(dir);
 }
 
