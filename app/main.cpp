@@ -16,6 +16,7 @@
 #include "platform/services/UrlOpener.hpp"
 #include "platform/services/rest/RestBackendClient.hpp"
 #include "platform/terminal/CursesTerminal.hpp"
+#include "platform/terminal/TerminalRestore.hpp"
 #include "platform/uikit/Application.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velomarinth runs in a terminal: start it from one (./velo run).\n");
         return 1;
     }
+    // Before the SDK starts: its crash reporter then sees every signal first and passes it on here,
+    // where the terminal is put back before the process ends.
+    term::installTerminalRestoration();
     // The screen belongs to the front end from here on: diagnostics go to the sandbox's log.
     auto logFile = ns::Sandbox::logs() / "console.log";
     if (!ns::redirectConsoleToFile(logFile.string())) {

@@ -4,6 +4,7 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/terminal/CursesCanvas.hpp"
 #include "platform/terminal/EscapeSequence.hpp"
+#include "platform/terminal/TerminalRestore.hpp"
 
 #include <curses.h>
 
@@ -12,51 +13,22 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <limits>
-#include <termios.h>
 #include <unistd.h>
 
 namespace term {
 
 namespace {
 
-// Saved at start so a fatal signal can put the terminal back with async-signal-safe calls only.
-struct termios gSavedTermios;
-bool gHaveSavedTermios = false;
-std::atomic<bool> gActive{false};
 std::atomic<bool> gStopRequested{false};
-constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 constexpr int kStopSignals[] = {SIGTERM, SIGHUP};
 struct sigaction gPrevious[32];
-
-void restoreTerminalRaw() {
-    if (!gActive.exchange(false)) return;
-    // Leave the alternate screen, show the caret, reset attributes.
-    static const char reset[] = "\033[0m\033[?25h\033[?1049l\r\n";
-    ssize_t ignored = ::write(STDOUT_FILENO, reset, sizeof reset - 1);
-    (void)ignored;
-    if (gHaveSavedTermios) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTermios);
-}
-
-void onFatalSignal(int signal) {
-    restoreTerminalRaw();
-    // Hand the signal on to whoever had it before (the crash reporter, or the default action).
-    ::sigaction(signal, &gPrevious[signal], nullptr);
-    ::raise(signal);
-}
 
 void onStopSignal(int) {
     gStopRequested = true;
 }
 
-void installHandlers() {
-    struct sigaction action {};
-    action.sa_handler = onFatalSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_ONSTACK;
-    for (int s : kFatalSignals)
-        ::sigaction(s, &action, &gPrevious[s]);
+void installStopHandlers() {
     struct sigaction stop {};
     stop.sa_handler = onStopSignal;
     sigemptyset(&stop.sa_mask);
@@ -64,14 +36,10 @@ void installHandlers() {
         ::sigaction(s, &stop, &gPrevious[s]);
 }
 
-void removeHandlers() {
-    for (int s : kFatalSignals)
-        ::sigaction(s, &gPrevious[s], nullptr);
+void removeStopHandlers() {
     for (int s : kStopSignals)
         ::sigaction(s, &gPrevious[s], nullptr);
 }
-
-std::terminate_handler gPreviousTerminate = nullptr;
 
 Key translate(int status, wint_t ch) {
     if (status == KEY_CODE_YES) {
@@ -157,27 +125,22 @@ Key readAfterEscape() {
 int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) return 1;
     std::setlocale(LC_ALL, "");
-    gHaveSavedTermios = ::tcgetattr(STDIN_FILENO, &gSavedTermios) == 0;
+    // Normally done at the program's start, before a crash reporter; harmless when it was.
+    installTerminalRestoration();
+    // The modes to restore are the ones before curses changes any. Whatever ends the process while
+    // the screen is ours (a signal, an uncaught exception, exit() from deep inside) puts them back.
+    beginTerminalSession();
     // newterm, unlike initscr, reports an unknown terminal type instead of ending the process.
     SCREEN* screen = newterm(nullptr, stdout, stdin);
     if (!screen) {
+        endTerminalSession();
         const char* type = std::getenv("TERM");
         std::fprintf(stderr, "velomarinth: cannot use the terminal type '%s'.\n", type ? type : "");
         return 1;
     }
     set_term(screen);
-    gActive = true;
     gStopRequested = false;
-    // Whatever ends the process while the screen is ours (exit() from deep inside included) puts the
-    // terminal back first.
-    static const bool exitHookInstalled = [] { return std::atexit(restoreTerminalRaw) == 0; }();
-    (void)exitHookInstalled;
-    installHandlers();
-    gPreviousTerminate = std::set_terminate([] {
-        restoreTerminalRaw();
-        if (gPreviousTerminate) gPreviousTerminate();
-        std::abort();
-    });
+    installStopHandlers();
 
     raw();
     noecho();
@@ -202,9 +165,9 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     double frameAt = kNoFrame;
 
     auto shutdown = [&] {
-        removeHandlers();
-        std::set_terminate(gPreviousTerminate);
-        if (gActive.exchange(false)) endwin();
+        removeStopHandlers();
+        endTerminalSession();
+        endwin();
         delscreen(screen);
     };
 

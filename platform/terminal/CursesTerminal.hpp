@@ -3,9 +3,9 @@
 // where the terminal has them, the nearest of 256 otherwise), resize handling, and the main loop that
 // runs the main queue between keys.
 //
-// The terminal is restored on every way out: normal return, an exception, exit(), a fatal signal (SIGSEGV,
-// SIGBUS, SIGILL, SIGFPE, SIGABRT; the signal is then passed on to whoever handled it before, such as
-// the crash reporter), and SIGTERM/SIGHUP (which also end the loop).
+// The terminal is restored on every way out: normal return, an exception, exit(), any signal that ends
+// the process (TerminalRestore.hpp; install it at the program's start, before a crash reporter, so the
+// reporter sees the signal first), and SIGTERM/SIGHUP (which end the loop instead).
 //
 // Bounded mode (maxKeys): after that many keys have been handled and the main queue has settled, the
 // screen is drawn once more and run() returns, so scripted runs end by themselves.

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -82,20 +83,27 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     EXPECT_NE(text.str().find("Version:"), std::string::npos);
 }
 
-TEST(EndToEnd, ACrashPutsTheTerminalBack) {
+// Every signal that ends the app puts the terminal back (out of the alternate screen, modes restored).
+class EndToEndEndingSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(EndToEndEndingSignal, PutsTheTerminalBack) {
     std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
     if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
 
     velotest::TempFolder home;
     auto pidFile = home.path() / "pid";
-    // The shell reports the terminal modes after the program has died.
-    std::string command =
-        "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-        " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + velotest::quote(program.string()) +
-        " < /dev/tty & echo $! > " + velotest::quote(pidFile.string()) +
-        "; wait; stty -a | tr ' ;' '\\n\\n' | grep -x -e echo -e icanon | tr '\\n' ' '; echo";
-    Tmux tmux;
+    // The program runs in the foreground (a background job would ignore SIGINT and SIGQUIT), in place
+    // of a shell that wrote its process id; the shell then reports how the program ended and the
+    // terminal modes after it has died.
+    std::string launch = "echo $$ > " + velotest::quote(pidFile.string()) +
+                         "; exec env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
+                         " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " +
+                         velotest::quote(program.string());
+    std::string command = "sh -c " + velotest::quote(launch) +
+                          "; echo ENDED-BY-$(kill -l $?);"
+                          " stty -a | tr ' ;' '\\n\\n' | grep -x -e echo -e icanon | tr '\\n' ' '; echo";
+    Tmux tmux("velo-e2e-signal-" + std::to_string(GetParam()));
     tmux.start(command);
     tmux.waitFor("SWIFT BASICS");
     EXPECT_EQ(tmux.format("#{alternate_on}"), "1\n");
@@ -103,11 +111,18 @@ TEST(EndToEnd, ACrashPutsTheTerminalBack) {
     pid_t pid = 0;
     in >> pid;
     ASSERT_GT(pid, 0);
-    ASSERT_EQ(::kill(pid, SIGSEGV), 0);
+    ASSERT_EQ(::kill(pid, GetParam()), 0);
     auto shown = tmux.waitFor("PROGRAM-ENDED");
+    // The app ended by the signal itself, not by some other way out.
+    std::string name = sigabbrev_np(GetParam());
+    EXPECT_NE(shown.find("ENDED-BY-" + name), std::string::npos) << shown;
     EXPECT_NE(shown.find("icanon echo"), std::string::npos) << shown;
     EXPECT_EQ(tmux.format("#{alternate_on}"), "0\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, EndToEndEndingSignal,
+                         ::testing::Values(SIGSEGV, SIGQUIT, SIGTRAP, SIGSYS, SIGUSR1),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
     std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/SwiftUI.app/velomarinth";
