@@ -21,6 +21,7 @@
 #include "sdk/zovaze/Zovaze.hpp"
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -48,6 +49,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velomarinth runs in a terminal: start it from one (./velo run).\n");
         return 1;
     }
+    // A write over a file-size limit (ulimit -f) fails with EFBIG, which every writer handles, instead
+    // of ending the app.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Before the SDK starts: its crash reporter then sees every signal first and passes it on here,
     // where the terminal is put back before the process ends.
     term::installTerminalRestoration();

@@ -124,6 +124,27 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, EndToEndEndingSignal,
                          ::testing::Values(SIGSEGV, SIGQUIT, SIGTRAP, SIGSYS, SIGUSR1),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
+TEST(EndToEnd, AFileSizeLimitDoesNotEndTheApp) {
+    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+
+    velotest::TempFolder home;
+    // One block of file size: the console log and the learner record soon reach it.
+    Tmux tmux("velo-e2e-fsize");
+    tmux.start("ulimit -f 1; env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
+               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + velotest::quote(program.string()) +
+               "; echo EXIT-STATUS-$?");
+    tmux.waitFor("SWIFT BASICS");
+    tmux.keys("Enter");
+    tmux.waitFor("COURSE 1");
+    tmux.keys("Escape");
+    tmux.waitFor("TRUE OR FALSE");
+    tmux.keys("q");
+    auto shown = tmux.waitFor("PROGRAM-ENDED");
+    EXPECT_NE(shown.find("EXIT-STATUS-0"), std::string::npos) << shown;
+}
+
 TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
     std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/SwiftUI.app/velomarinth";
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
