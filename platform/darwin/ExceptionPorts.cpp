@@ -223,6 +223,13 @@ bool exceptionEmulationEnabled() {
 
 int signalAction(int number, const struct sigaction* action, struct sigaction* previous) {
     if (!enabled.load() || !owned(number)) return sigaction(number, action, previous);
+    // A handler installed since with plain sigaction has taken the signal from the emulation: the
+    // kernel's disposition is then the true one, for reading and for changing.
+    struct sigaction current {};
+    if (sigaction(number, nullptr, &current) == 0 &&
+        !((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == firstChanceHandler)) {
+        return sigaction(number, action, previous);
+    }
     if (previous != nullptr) *previous = dispositions[number];
     if (action != nullptr) dispositions[number] = *action;
     return 0;

@@ -73,7 +73,8 @@ extern const std::uint8_t kNDRRecord[8];
 void setExceptionEmulationEnabled(bool enabled);
 bool exceptionEmulationEnabled();
 
-// sigaction as the emulation sees it: dispositions of the signals it owns stay in its table.
+// sigaction as the emulation sees it: dispositions of the signals it owns stay in its table (unless a
+// plain sigaction has since taken the signal over, which then holds).
 int signalAction(int number, const struct sigaction* action, struct sigaction* previous);
 
 // Ports: a receive right (a pipe pair); a send right is implied.

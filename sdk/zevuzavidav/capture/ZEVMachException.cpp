@@ -10,6 +10,7 @@
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
+#include <atomic>
 #include <cstring>
 #include <pthread.h>
 #include <sys/syscall.h>
@@ -73,10 +74,23 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
 
 } // namespace
 
+namespace {
+
+std::atomic<bool> emulationWanted{true};
+
+} // namespace
+
 void ZEVMachExceptionSetEmulationEnabled(bool enabled) {
-    darwin::setExceptionEmulationEnabled(enabled);
+    emulationWanted = enabled;
+    if (!enabled) darwin::setExceptionEmulationEnabled(false);
 }
+
 bool ZEVMachExceptionEmulationEnabled() {
+    return emulationWanted.load();
+}
+
+bool ZEVMachExceptionPrepareEmulation() {
+    if (emulationWanted.load()) darwin::setExceptionEmulationEnabled(true);
     return darwin::exceptionEmulationEnabled();
 }
 

@@ -2,7 +2,9 @@
 // Crash capture through the (emulated) task exception port: a server thread waits on the port,
 // and when a fault arrives it puts back the earlier exception handlers and signal handlers, records a
 // "mach_exception" section with the process state, and answers, so the fault then takes its usual
-// course. Installed by the context only while the exception-port emulation is switched on.
+// course. Installed by the context at start: this is the first road a fault takes. The signal handlers
+// are installed as well and are the fallback: a signal sent by a process, an exception kind left out by
+// the mask, or a port that could not be registered reaches them with its original details.
 #include "sdk/zevuzavidav/capture/ZEVMachExceptionTypes.hpp"
 
 #include <cstdint>
@@ -10,9 +12,12 @@
 constexpr std::uint32_t ZEVMachExceptionBaseMask = 0x4E;
 constexpr std::uint32_t ZEVMachExceptionGuardMask = 0x1000;
 
-// The switch (off by default). Turn it on before ZEVContextInitialize.
+// The switch (on by default): off before ZEVContextInitialize leaves faults to the signal handlers.
 void ZEVMachExceptionSetEmulationEnabled(bool enabled);
 bool ZEVMachExceptionEmulationEnabled();
+// Used by the context before it installs the signal handlers: takes the fault signals over for the
+// exception port when the switch is on. True when the emulation is running.
+bool ZEVMachExceptionPrepareEmulation();
 
 // The exception kinds registered for an OS version number and a leave-out mask.
 std::uint32_t ZEVMachExceptionRegisteredMask(std::uint32_t osVersionNumber, std::uint32_t leaveOutMask);

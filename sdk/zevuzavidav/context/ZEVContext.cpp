@@ -161,7 +161,10 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
     ZEVUserLoggingPreparePaths(&readOnly->logging, directory, data);
     ZEVHostInitialize();
 
-    // The alternate signal stack belongs to the calling thread, so signals are installed here.
+    // Faults go to the exception port first: its emulation owns the fault signals before the signal
+    // handlers go in, so these become the fallback behind it. The alternate signal stack belongs to
+    // the calling thread, so signals are installed here.
+    bool exceptionPort = installHandlers && ZEVMachExceptionPrepareEmulation();
     if (installHandlers) ZEVSignalInitialize(&readOnly->signal);
 
     struct Group {
@@ -177,7 +180,8 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
                                       data->reportIdentifier ? data->reportIdentifier : "",
                                       data->installationIdentifier ? data->installationIdentifier : "",
                                       data->betaToken ? data->betaToken : ""};
-    std::thread([group, copy, directoryCopy, texts, installHandlers, readOnly, writable]() mutable {
+    std::thread([group, copy, directoryCopy, texts, installHandlers, exceptionPort, readOnly,
+                 writable]() mutable {
         // The start record's texts are only borrowed for the call; the blocks use copies.
         copy.apiKey = texts[0].c_str();
         copy.customBundleIdentifier = copy.customBundleIdentifier ? texts[1].c_str() : nullptr;
@@ -189,9 +193,7 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
         blocks.emplace_back([] { ZEVBinaryImageInit(); });
         if (installHandlers) {
             blocks.emplace_back([&] {
-                if (ZEVMachExceptionEmulationEnabled()) {
-                    ZEVMachExceptionInit(&readOnly->machException, copy.machExceptionMask);
-                }
+                if (exceptionPort) ZEVMachExceptionInit(&readOnly->machException, copy.machExceptionMask);
                 ZEVExceptionInitialize(&readOnly->exception, &writable->logging.customExceptionCount);
             });
         }

@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -195,13 +196,25 @@ json section(const std::vector<json>& lines, const char* name) {
     return nullptr;
 }
 
+enum class Arrives { asFault, asSignal, asException };
+
 struct CrashCase {
     const char* name;
     Crasher crash;
     Crasher crashingFunction; // must appear on the crashed stack
     int signal;
-    const char* recordFile;
+    Arrives arrives; // a fault reaches the exception port first, when it is on
+    recordtest::Road road = recordtest::Road::exceptionPort;
 };
+
+// The file the crash is recorded in: the port's for a fault while it is on, else the signal handler's
+// (or the terminate handler's for an exception).
+std::string recordFile(const CrashCase& c) {
+    if (c.arrives == Arrives::asException) return "exception.zevrecord";
+    if (c.arrives == Arrives::asFault && c.road == recordtest::Road::exceptionPort)
+        return "mach_exception.zevrecord";
+    return "signal.zevrecord";
+}
 
 // Exceptions must not meet the test framework's own handlers in the forked child: a thread of its own
 // has nothing above the crash to catch them, so they reach the terminate handler with the stack intact.
@@ -221,11 +234,11 @@ ChildResult runChild(const CrashCase& c) {
     pid_t child = fork();
     if (child == 0) {
         alarm(20); // a child that fails to crash must not outlive the test
-        initializeContext(result.dir);
+        initializeContext(result.dir, c.road);
         ZEVSetExceptionObjectCatcher(catchTestObject);
         startHelpers();
         activeCrasher = c.crash;
-        if (std::string(c.recordFile) == "exception.zevrecord") {
+        if (c.arrives == Arrives::asException) {
             pthread_t thread;
             pthread_create(&thread, nullptr, crashOnOwnThread, nullptr);
             pthread_join(thread, nullptr);
@@ -247,7 +260,7 @@ TEST_P(CrashCapture, ChildDiesByItsSignalAndRecordsEveryThread) {
     EXPECT_EQ(WTERMSIG(child.status), c.signal);
 
     int unparsable = 0;
-    auto lines = readLines(child.dir + "/" + c.recordFile, &unparsable);
+    auto lines = readLines(child.dir + "/" + recordFile(c), &unparsable);
     EXPECT_EQ(unparsable, 0);
     ASSERT_FALSE(lines.empty());
     json threads = section(lines, "threads");
@@ -305,25 +318,37 @@ TEST_P(CrashCapture, ChildDiesByItsSignalAndRecordsEveryThread) {
     std::filesystem::remove_all(child.dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CrashFaults, CrashCapture,
-    ::testing::Values(
-        CrashCase{"NullWrite", nullWrite, nullWrite, SIGSEGV, "signal.zevrecord"},
-        CrashCase{"ReadOnlyWrite", readOnlyWrite, readOnlyWrite, SIGSEGV, "signal.zevrecord"},
-        CrashCase{"Abort", callAbort, callAbort, SIGABRT, "signal.zevrecord"},
-        CrashCase{"TrapInstruction", trapInstruction, trapInstruction, SIGILL, "signal.zevrecord"},
-        CrashCase{"DivideByZero", divideByZero, divideByZero, SIGFPE, "signal.zevrecord"},
-        CrashCase{"TruncatedMapping", truncatedMapping, truncatedMapping, SIGBUS, "signal.zevrecord"},
-        CrashCase{"Breakpoint", breakpoint, breakpoint, SIGTRAP, "signal.zevrecord"},
-        CrashCase{"RaiseTrap", raiseTrap, raiseTrap, SIGTRAP, "signal.zevrecord"},
-        CrashCase{"KillSegv", killSegv, killSegv, SIGSEGV, "signal.zevrecord"},
-        CrashCase{"DeepRecursion", deepRecursion, reinterpret_cast<Crasher>(recurseForever), SIGSEGV,
-                  "signal.zevrecord"},
-        CrashCase{"RuntimeError", throwRuntimeError, throwRuntimeError, SIGABRT, "exception.zevrecord"},
-        CrashCase{"ThrowInt", throwInt, throwInt, SIGABRT, "exception.zevrecord"},
-        CrashCase{"ExceptionObject", throwExceptionObject, throwExceptionObject, SIGABRT,
-                  "exception.zevrecord"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const CrashCase kCrashCases[] = {
+    {"NullWrite", nullWrite, nullWrite, SIGSEGV, Arrives::asFault},
+    {"ReadOnlyWrite", readOnlyWrite, readOnlyWrite, SIGSEGV, Arrives::asFault},
+    {"Abort", callAbort, callAbort, SIGABRT, Arrives::asSignal},
+    {"TrapInstruction", trapInstruction, trapInstruction, SIGILL, Arrives::asFault},
+    {"DivideByZero", divideByZero, divideByZero, SIGFPE, Arrives::asFault},
+    {"TruncatedMapping", truncatedMapping, truncatedMapping, SIGBUS, Arrives::asFault},
+    {"Breakpoint", breakpoint, breakpoint, SIGTRAP, Arrives::asFault},
+    {"RaiseTrap", raiseTrap, raiseTrap, SIGTRAP, Arrives::asSignal},
+    {"KillSegv", killSegv, killSegv, SIGSEGV, Arrives::asSignal},
+    {"DeepRecursion", deepRecursion, reinterpret_cast<Crasher>(recurseForever), SIGSEGV, Arrives::asFault},
+    {"RuntimeError", throwRuntimeError, throwRuntimeError, SIGABRT, Arrives::asException},
+    {"ThrowInt", throwInt, throwInt, SIGABRT, Arrives::asException},
+    {"ExceptionObject", throwExceptionObject, throwExceptionObject, SIGABRT, Arrives::asException},
+};
+
+// The same crashes with the exception port switched off: faults then reach the signal handlers.
+std::vector<CrashCase> onTheSignalRoad() {
+    std::vector<CrashCase> cases;
+    for (CrashCase c : kCrashCases) {
+        if (c.arrives != Arrives::asFault) continue;
+        c.road = recordtest::Road::signals;
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashFaults, CrashCapture, ::testing::ValuesIn(kCrashCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CrashFaultsOnTheSignalRoad, CrashCapture, ::testing::ValuesIn(onTheSignalRoad()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ExceptionCase {
     const char* name;
@@ -337,7 +362,7 @@ class CrashException : public ::testing::TestWithParam<ExceptionCase> {};
 
 TEST_P(CrashException, RecordsTheExceptionSectionBeforeTheProcessState) {
     const ExceptionCase& c = GetParam();
-    ChildResult child = runChild({c.name, c.crash, c.crash, SIGABRT, "exception.zevrecord"});
+    ChildResult child = runChild({c.name, c.crash, c.crash, SIGABRT, Arrives::asException});
     ASSERT_TRUE(WIFSIGNALED(child.status));
     EXPECT_EQ(WTERMSIG(child.status), SIGABRT);
     int unparsable = 0;

@@ -171,7 +171,7 @@ TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord)
         action.sa_sigaction = earlierSegvHandler;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigaction(SIGSEGV, &action, nullptr);
-        recordtest::initializeContext(dir);
+        recordtest::initializeContext(dir, recordtest::Road::signals);
         errno = 1234;
         *static_cast<volatile int*>(nullptr) = 1;
         _exit(3);
@@ -217,7 +217,7 @@ TEST(CrashContext, OfTwoThreadsCrashingAtOnceOnlyOneRecords) {
     for (int round = 0; round < 20; ++round) {
         std::string dir = makeDir();
         int status = inChild([&] {
-            recordtest::initializeContext(dir);
+            recordtest::initializeContext(dir, recordtest::Road::signals);
             auto crash = [] {
                 darwin::AlternateSignalStack stack;
                 ready.fetch_add(1);
