@@ -2,8 +2,10 @@
 
 #include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/dispatch/Operation.hpp"
+#include "platform/foundation/Bundle.hpp"
 #include "platform/uikit/Application.hpp"
 #include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 
 #include <cmath>
 
@@ -20,6 +22,24 @@ std::int64_t delayNanoseconds(double seconds) {
 }
 
 } // namespace
+
+std::optional<std::string> ZEVExtensionPointIdentifierOfMainBundle() {
+    const ns::PropertyList* entry = ns::Bundle::main().objectForInfoDictionaryKey("NSExtension");
+    if (entry == nullptr) return std::nullopt;
+    const auto* extension = entry->dictionaryValue();
+    if (extension == nullptr) {
+        ZEVSDKLog("%s: Error: NSExtension Info.plist entry is mal-formed\n",
+                  "ZEVApplicationExtensionPointIdentifier");
+        return std::nullopt;
+    }
+    const ns::PropertyList* identifier = extension->find("NSExtensionPointIdentifier");
+    if (identifier == nullptr || identifier->stringValue() == nullptr) {
+        ZEVSDKLog("%s: Error: NSExtensionPointIdentifier Info.plist entry is mal-formed\n",
+                  "ZEVApplicationExtensionPointIdentifier");
+        return std::nullopt;
+    }
+    return *identifier->stringValue();
+}
 
 std::optional<std::string> ZEVApplicationExtensionPointIdentifier() {
     return ZEVCurrentPlatformFacts().extensionPointIdentifier;

@@ -20,6 +20,9 @@ class Application;
 
 // The app extension point identifier of the main bundle (through the platform facts), or nothing.
 std::optional<std::string> ZEVApplicationExtensionPointIdentifier();
+// Read from the main bundle's Info.plist: "NSExtension"."NSExtensionPointIdentifier". An entry that is
+// not a dictionary, or an identifier that is not a text, is logged to the SDK log and gives nothing.
+std::optional<std::string> ZEVExtensionPointIdentifierOfMainBundle();
 bool ZEVApplicationIsExtension();
 
 // The shared application object; null in an app extension, which has none of its own.

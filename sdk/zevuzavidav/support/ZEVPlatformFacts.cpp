@@ -1,26 +1,29 @@
 #include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
 
+#include "platform/foundation/Sandbox.hpp"
+#include "sdk/zevuzavidav/support/ZEVApplication.hpp"
+#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/ZOVNetworkOperation.hpp"
+
 #include <atomic>
-#include <cstdlib>
-#include <sys/utsname.h>
 
 namespace {
 
 std::atomic<ZEVPlatformFactsProvider> factsProvider{nullptr};
 std::atomic<ZEVDebugFlagProvider> debugProvider{nullptr};
 
-ZEVPlatformFacts hostDefaults() {
+ZEVPlatformFacts sdkPlatformFacts() {
     ZEVPlatformFacts facts;
-    struct utsname names {};
-    if (uname(&names) == 0) {
-        facts.deviceModel = names.machine;
-        facts.osBuildVersion = names.version;
-        facts.osDisplayVersion = names.release;
-        facts.osMajorVersion = std::atoi(names.release);
-    }
-    facts.localeIdentifier = "en_US_POSIX";
-    const char* home = std::getenv("HOME");
-    facts.documentsDirectory = home != nullptr ? std::string(home) : std::string("/");
+    facts.escapedBundleIdentifier = ZOVEscapedBundleIdentifier().value_or("");
+    facts.bundleVersion = ZOVBundleVersion().value_or("");
+    facts.bundleShortVersion = ZOVBundleShortVersionString().value_or("");
+    facts.extensionPointIdentifier = ZEVExtensionPointIdentifierOfMainBundle();
+    facts.deviceModel = ZOVDeviceModel().value_or("");
+    facts.osBuildVersion = ZOVOSBuildVersion().value_or("");
+    facts.osDisplayVersion = ZOVOSDisplayVersion();
+    facts.osMajorVersion = static_cast<int>(ZOVOperatingSystemVersion().majorVersion);
+    facts.localeIdentifier = ZOVNetworkOperation::localeIdentifier();
+    facts.documentsDirectory = ns::Sandbox::documents().string();
     return facts;
 }
 
@@ -32,7 +35,7 @@ void ZEVSetPlatformFactsProvider(ZEVPlatformFactsProvider provider) {
 
 ZEVPlatformFacts ZEVCurrentPlatformFacts() {
     ZEVPlatformFactsProvider provider = factsProvider.load();
-    return provider != nullptr ? provider() : hostDefaults();
+    return provider != nullptr ? provider() : sdkPlatformFacts();
 }
 
 void ZEVSetDebugFlagProvider(ZEVDebugFlagProvider provider) {

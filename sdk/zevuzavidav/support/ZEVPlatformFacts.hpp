@@ -1,9 +1,12 @@
 #pragma once
 // What crash reporting needs from the SDK platform and the app bundle, behind one seam.
 //
-// The SDK platform installs a provider at start (ZEVSetPlatformFactsProvider) so crash reporting does
-// not depend on its classes; until then the defaults describe the host (uname, $HOME, the C locale).
-// The facts are read once, at context set-up, never at crash time.
+// The facts are the SDK platform's own, the ones its settings request sends: the escaped bundle
+// identifier and versions of the main bundle's Info.plist, the device model, the OS build and display
+// version, the user's locale, the sandbox's Documents folder, and the extension point of an app
+// extension (an "NSExtension" entry of the wrong shape is logged and counts as none). A test may
+// install a provider of its own (ZEVSetPlatformFactsProvider; nullptr goes back to the SDK's facts).
+// The facts are read at context set-up, never at crash time.
 #include <optional>
 #include <string>
 
