@@ -1,5 +1,8 @@
 #include "platform/darwin/Images.hpp"
 
+#include "platform/darwin/GuardedRead.hpp"
+
+#include <atomic>
 #include <cstring>
 #include <dlfcn.h>
 #include <elf.h>
@@ -13,6 +16,9 @@ namespace darwin {
 namespace {
 
 std::mutex callbackMutex;
+// The main program's ELF header: its list entry may carry no usable load address (a fixed-address
+// executable has a bias of 0).
+std::atomic<std::uintptr_t> mainHeader{0};
 ImageCallback addedCallback = nullptr;
 ImageCallback removedCallback = nullptr;
 
@@ -114,6 +120,8 @@ void forEachImage(bool (*visit)(const ImageInfo& image, void* context), void* co
 }
 
 void registerImageCallbacks(ImageCallback added, ImageCallback removed) {
+    ImageInfo main;
+    if (mainImage(main)) mainHeader.store(main.base);
     {
         std::lock_guard lock(callbackMutex);
         addedCallback = added;
@@ -237,6 +245,87 @@ std::uintptr_t ehFrameFromHeader(std::uintptr_t hdr) {
     default:
         return 0;
     }
+}
+
+namespace {
+
+constexpr int kMaxLoadedObjects = 4096;
+
+bool isElfHeader(std::uintptr_t address) {
+    unsigned char magic[SELFMAG];
+    return address >= 4096 && readMemory(address, magic, sizeof magic) &&
+           std::memcmp(magic, ELFMAG, SELFMAG) == 0;
+}
+
+// Copies a zero-terminated text piece by piece (never past a readable piece); "" when unreadable.
+void copyPath(std::uintptr_t address, char (&out)[kLoadedObjectPathSize]) {
+    out[0] = '\0';
+    std::size_t done = 0;
+    while (address >= 4096 && done + 1 < sizeof out) {
+        std::size_t want = 64 - ((address + done) & 63);
+        if (want > sizeof out - 1 - done) want = sizeof out - 1 - done;
+        if (!readMemory(address + done, out + done, want)) {
+            out[done] = '\0';
+            return;
+        }
+        for (std::size_t i = done; i < done + want; ++i) {
+            if (out[i] == '\0') return;
+        }
+        done += want;
+    }
+    out[done] = '\0';
+}
+
+// Walks one namespace's chain; false when a link could not be read or the chain does not end.
+// `stopped` is set when the visitor asked to stop.
+bool walkChain(std::uintptr_t entry, bool mainNamespace, bool (*visit)(const LoadedObject&, void*),
+               void* context, int* budget, bool* stopped) {
+    bool first = mainNamespace;
+    while (entry != 0) {
+        if (--*budget < 0) return false;
+        struct link_map node {};
+        if (!readMemory(entry, &node, sizeof node)) return false;
+        LoadedObject object;
+        object.bias = static_cast<std::uintptr_t>(node.l_addr);
+        copyPath(reinterpret_cast<std::uintptr_t>(node.l_name), object.path);
+        // Objects linked at address 0 have their header at the bias; the main program may not.
+        if (isElfHeader(object.bias)) {
+            object.header = object.bias;
+        } else if (first) {
+            object.header = mainHeader.load();
+        }
+        first = false;
+        if (object.header != 0 && !visit(object, context)) {
+            *stopped = true;
+            return true;
+        }
+        entry = reinterpret_cast<std::uintptr_t>(node.l_next);
+    }
+    return true;
+}
+
+} // namespace
+
+bool forEachLoadedObject(bool (*visit)(const LoadedObject& object, void* context), void* context) {
+    if (visit == nullptr) return false;
+    int budget = kMaxLoadedObjects;
+    // The default namespace's record; from version 2 on it links the records of the other namespaces.
+    std::uintptr_t record = reinterpret_cast<std::uintptr_t>(&_r_debug);
+    bool mainNamespace = true;
+    bool stopped = false;
+    while (record != 0 && !stopped) {
+        struct r_debug_extended debug {};
+        if (!readMemory(record, &debug.base, sizeof debug.base)) return false;
+        if (debug.base.r_version >= 2 && !readMemory(record, &debug, sizeof debug)) return false;
+        if (!walkChain(reinterpret_cast<std::uintptr_t>(debug.base.r_map), mainNamespace, visit, context,
+                       &budget, &stopped)) {
+            return false;
+        }
+        mainNamespace = false;
+        record = debug.base.r_version >= 2 ? reinterpret_cast<std::uintptr_t>(debug.r_next) : 0;
+        if (--budget < 0) return false;
+    }
+    return true;
 }
 
 } // namespace darwin

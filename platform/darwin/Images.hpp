@@ -5,7 +5,7 @@
 // (size), its GNU build-id (first 16 bytes, the image UUID), and the addresses of its
 // .eh_frame_hdr and .eh_frame sections (0 when absent). The list comes from dl_iterate_phdr;
 // images opened or closed after start are announced only when they go through openImage/closeImage,
-// our wrappers of dlopen/dlclose. Not for use at crash time (the crash reporter keeps its own table).
+// our wrappers of dlopen/dlclose; forEachLoadedObject finds the others at crash time.
 #include <cstddef>
 #include <cstdint>
 
@@ -43,5 +43,20 @@ bool mainImage(ImageInfo& out);
 
 // Reads the eh_frame address out of an .eh_frame_hdr at `hdr` (0 when it cannot be decoded).
 std::uintptr_t ehFrameFromHeader(std::uintptr_t hdr);
+
+// One object on the dynamic linker's own list of loaded objects, as a crash handler reads it.
+constexpr std::size_t kLoadedObjectPathSize = 512;
+struct LoadedObject {
+    std::uintptr_t header = 0;             // address of its ELF header
+    std::uintptr_t bias = 0;               // the load bias: what its addresses were moved by
+    char path[kLoadedObjectPathSize] = {}; // "" when the linker lists it without a name
+};
+
+// Walks the dynamic linker's list of loaded objects, in every namespace, the way a debugger does: with
+// guarded reads only, so it is safe in a signal handler and finds every image mapped at that moment,
+// those opened by plain dlopen included. An object whose ELF header cannot be found is left out (the
+// main program's is remembered by registerImageCallbacks). A link that cannot be read ends the walk
+// and the result is false; so does a list longer than any process has.
+bool forEachLoadedObject(bool (*visit)(const LoadedObject& object, void* context), void* context);
 
 } // namespace darwin

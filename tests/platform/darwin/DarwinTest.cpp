@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <dlfcn.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <thread>
@@ -154,6 +155,52 @@ TEST(ImagesTest, DescribesTheMainExecutableWithBuildIdAndUnwindIndex) {
     darwin::ImageInfo found;
     ASSERT_TRUE(darwin::findImage(reinterpret_cast<std::uintptr_t>(&darwin::mainImage), found));
     EXPECT_FALSE(darwin::findImage(main.base + main.size + (1ULL << 40), found));
+}
+
+} // namespace
+
+namespace {
+
+// The dynamic linker's own list, read the crash-time way, names the same images as dl_iterate_phdr,
+// with the same headers, and finds one opened by plain dlopen.
+TEST(ImagesTest, TheLinkersListNamesEveryImageWithItsHeader) {
+    auto headersOnTheList = [] {
+        std::vector<std::uintptr_t> headers;
+        darwin::forEachLoadedObject(
+            [](const darwin::LoadedObject& object, void* context) {
+                static_cast<std::vector<std::uintptr_t>*>(context)->push_back(object.header);
+                return true;
+            },
+            &headers);
+        std::sort(headers.begin(), headers.end());
+        return headers;
+    };
+    auto iterated = [] {
+        std::vector<std::uintptr_t> bases;
+        darwin::forEachImage(
+            [](const darwin::ImageInfo& image, void* context) {
+                static_cast<std::vector<std::uintptr_t>*>(context)->push_back(image.base);
+                return true;
+            },
+            &bases);
+        std::sort(bases.begin(), bases.end());
+        return bases;
+    };
+    darwin::registerImageCallbacks(nullptr, nullptr); // remembers the main program's header
+    EXPECT_EQ(headersOnTheList(), iterated());
+
+    void* library = dlopen("libz.so.1", RTLD_NOW);
+    ASSERT_NE(library, nullptr);
+    bool found = false;
+    darwin::forEachLoadedObject(
+        [](const darwin::LoadedObject& object, void* context) {
+            if (std::strstr(object.path, "libz.so.1") != nullptr) *static_cast<bool*>(context) = true;
+            return true;
+        },
+        &found);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(headersOnTheList(), iterated());
+    dlclose(library);
 }
 
 } // namespace
