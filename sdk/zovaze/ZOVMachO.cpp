@@ -1,6 +1,9 @@
 #include "sdk/zovaze/ZOVMachO.hpp"
 
+#include "platform/darwin/Images.hpp"
+
 #include <cstring>
+#include <elf.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -65,6 +68,20 @@ constexpr ArchitectureName kArchitectures[] = {
     {18 | kABI64, 0, "ppc64"},
 };
 
+struct ELFMachine {
+    std::uint16_t machine;
+    std::int32_t cputype;
+    std::int32_t cpusubtype;
+};
+
+// The machines an ELF build of the app can run on, as the CPU type pairs the table above names.
+constexpr ELFMachine kELFMachines[] = {
+    {EM_X86_64, 7 | kABI64, 3},
+    {EM_AARCH64, kCPUTypeARM64, 0},
+    {EM_386, 7, 3},
+    {EM_ARM, kCPUTypeARM, 0},
+};
+
 } // namespace
 
 bool ZOVMachOFileOpenAndMap(ZOVMachOFile* file, const char* path) {
@@ -92,7 +109,9 @@ bool ZOVMachOFileOpenAndMap(ZOVMachOFile* file, const char* path) {
 }
 
 bool ZOVMachOFileOpenMainExecutable(ZOVMachOFile* file) {
-    return ZOVMachOFileOpenAndMap(file, "/proc/self/exe");
+    const ZEVMachOSlice slice = ZOVMachOSliceOfMainExecutable();
+    const char* path = ZOVMachOSliceImagePath(&slice);
+    return path != nullptr && ZOVMachOFileOpenAndMap(file, path);
 }
 
 void ZOVMachOFileClose(ZOVMachOFile* file) {
@@ -149,6 +168,40 @@ bool ZOVMachOEnumerateSlicesAtAddress(const std::uint8_t* address, std::size_t s
 
 ZEVMachOSlice ZOVMachOSliceFromHeader(const std::uint8_t* header, std::size_t size) {
     return ZEVMachOSlice{header, size, 0, 0};
+}
+
+ZEVMachOSlice ZOVMachOSliceOfMainExecutable() {
+    darwin::ImageInfo main;
+    if (!darwin::mainImage(main)) return {};
+    ZEVMachOSlice slice{reinterpret_cast<const std::uint8_t*>(main.base), main.size, 0, 0};
+    // The machine comes from the program's own header, as the platform's local-architecture query
+    // would answer for it.
+    Elf64_Ehdr header;
+    std::memcpy(&header, slice.header, sizeof header);
+    for (const auto& known : kELFMachines) {
+        if (known.machine == header.e_machine) {
+            slice.cputype = known.cputype;
+            slice.cpusubtype = known.cpusubtype;
+        }
+    }
+    return slice;
+}
+
+const char* ZOVMachOSliceImagePath(const ZEVMachOSlice* slice) {
+    if (!slice || !slice->header) return nullptr;
+    struct Search {
+        std::uintptr_t header;
+        const char* path;
+    } search{reinterpret_cast<std::uintptr_t>(slice->header), nullptr};
+    darwin::forEachImage(
+        [](const darwin::ImageInfo& image, void* context) {
+            auto* s = static_cast<Search*>(context);
+            if (image.base != s->header) return true;
+            s->path = image.path != nullptr && image.path[0] != '\0' ? image.path : nullptr;
+            return false;
+        },
+        &search);
+    return search.path;
 }
 
 const char* ZOVMachOSliceArchitectureName(const ZEVMachOSlice* slice) {

@@ -54,7 +54,8 @@ using ZOVMachOLoadCommandBlock =
 // Opens `path` read-only and maps the whole file. False (with nothing left open) for a missing path, a
 // file that is not regular, a file under 16 bytes, or a failed mapping.
 bool ZOVMachOFileOpenAndMap(ZOVMachOFile* file, const char* path);
-// Maps the running executable (on Linux an ELF file; see ZOVELFImage.hpp for reading it).
+// Maps the running executable: the file ZOVMachOSliceImagePath gives for ZOVMachOSliceOfMainExecutable
+// (on Linux an ELF file; see ZOVELFImage.hpp for reading it).
 bool ZOVMachOFileOpenMainExecutable(ZOVMachOFile* file);
 void ZOVMachOFileClose(ZOVMachOFile* file);
 
@@ -65,6 +66,13 @@ bool ZOVMachOEnumerateSlicesAtAddress(const std::uint8_t* address, std::size_t s
                                       const ZOVMachOSliceBlock& block);
 
 ZEVMachOSlice ZOVMachOSliceFromHeader(const std::uint8_t* header, std::size_t size);
+// The running program as loaded: its header (an ELF header on this host) and the span of its
+// segments, with the CPU type and subtype of the machine its header names (0 and 0 for a machine the
+// table does not know). An empty slice when the program cannot be found.
+ZEVMachOSlice ZOVMachOSliceOfMainExecutable();
+// The file the dynamic linker loaded the slice's header from; nullptr for no slice, no header or a
+// header of no loaded image. Valid while that image stays loaded.
+const char* ZOVMachOSliceImagePath(const ZEVMachOSlice* slice);
 // "arm64", "armv7", "armv7s", "x86_64", ... ; "unknown" for a pair the table does not know.
 const char* ZOVMachOSliceArchitectureName(const ZEVMachOSlice* slice);
 bool ZOVMachOSliceIs64Bit(const ZEVMachOSlice* slice);

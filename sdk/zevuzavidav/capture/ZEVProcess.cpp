@@ -6,6 +6,7 @@
 #include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
+#include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
@@ -208,6 +209,8 @@ void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalCont
     ZEVProcess process;
     ZEVProcessInit(&process, crashedThread, signalContext);
     ZEVProcessSuspendAllOtherThreads(&process);
+    // Images opened without notice (plain dlopen) are found now, before any stack is unwound.
+    ZEVBinaryImageSyncWithLoadedObjects();
     ZEVProcessRecordAllThreads(&process, file);
     ZEVProcessRecordRuntimeInfo(&process, file);
     ZEVProcessRecordDispatchQueueNames(&process, file);

@@ -42,7 +42,19 @@ template <typename T> T* valid(T* pointer) {
     return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit ? pointer : nullptr;
 }
 
-void createContext() {
+std::string joinPath(const char* directory, const char* fileName) {
+    std::string path = directory != nullptr ? directory : "";
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path + fileName;
+}
+
+void logProtectionResult(bool protectedOk) {
+    if (!protectedOk) ZEVSDKLog("%s: Error: Memory protection failed\n", "ZEVContextInitialize");
+}
+
+} // namespace
+
+void ZEVContextCreate() {
     sharedContext.loggingQueue =
         std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.logging");
     sharedContext.binaryImagesQueue =
@@ -73,18 +85,6 @@ void createContext() {
     sharedContext.readOnly = readOnly;
     sharedContext.writable = writable;
 }
-
-std::string joinPath(const char* directory, const char* fileName) {
-    std::string path = directory != nullptr ? directory : "";
-    if (!path.empty() && path.back() != '/') path += '/';
-    return path + fileName;
-}
-
-void logProtectionResult(bool protectedOk) {
-    if (!protectedOk) ZEVSDKLog("%s: Error: Memory protection failed\n", "ZEVContextInitialize");
-}
-
-} // namespace
 
 ZEVContext& ZEVContextShared() {
     return sharedContext;
@@ -130,7 +130,7 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
     if (data == nullptr) return;
     darwin::prepareGuardedReads();
     darwin::prepareThreadSuspension();
-    createContext();
+    ZEVContextCreate();
     ZEVReadOnlyContext* readOnly = sharedContext.readOnly;
     ZEVWritableContext* writable = sharedContext.writable;
     const char* directory = data->reportDirectory;

@@ -98,6 +98,10 @@ static_assert(2 * ZEVStackSize + sizeof(ZEVWritableContext) <= ZEVWritableReques
               "the writable region holds both stacks and the writable context");
 
 void ZEVContextInitialize(const ZEVContextInitData* data);
+// The first step of ZEVContextInitialize: new queues (the earlier ones released), a new allocator with
+// the read-only and writable parts and both stacks, initialized 0. The earlier mapping is kept: handlers
+// of an earlier context may still point into it.
+void ZEVContextCreate();
 bool ZEVContextIsInitialized();
 // The crash claim: false for the first caller once initialized (it records); true for every later
 // caller; false without claiming before initialization.

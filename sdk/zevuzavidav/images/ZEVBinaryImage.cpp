@@ -1,19 +1,136 @@
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 
+#include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/MachO.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
 #include <cstring>
+#include <elf.h>
 #include <string>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
-bool openIfNeeded(bool* opened) {
+constexpr std::uintptr_t kNullLimit = 4096;
+constexpr std::uint32_t kMachOMagic64 = 0xfeedfacf;
+// The most images the crash-time sync compares at once (the table itself holds 512 load events).
+constexpr int kMaxListedImages = 1024;
+
+template <typename T> bool readGuarded(std::uintptr_t address, T& out) {
+    return darwin::readMemory(address, &out, sizeof out);
+}
+
+bool isElf(std::uintptr_t header, Elf64_Ehdr& out) {
+    return readGuarded(header, out) && std::memcmp(out.e_ident, ELFMAG, SELFMAG) == 0 &&
+           out.e_ident[EI_CLASS] == ELFCLASS64 && out.e_phentsize >= sizeof(Elf64_Phdr);
+}
+
+// Calls `visit` with each program header of the ELF image at `header`; false when it is not one.
+template <typename Visit> bool forEachProgramHeader(std::uintptr_t header, Visit&& visit) {
+    Elf64_Ehdr elf;
+    if (header < kNullLimit || !isElf(header, elf)) return false;
+    for (std::uint32_t i = 0; i < elf.e_phnum; ++i) {
+        std::uintptr_t at = header + elf.e_phoff + std::uintptr_t{i} * elf.e_phentsize;
+        Elf64_Phdr phdr;
+        if (!readGuarded(at, phdr)) return false;
+        visit(phdr, at, elf.e_phentsize);
+    }
+    return true;
+}
+
+// The GNU build-id among the notes at `notes` (at most 512 bytes are looked at).
+bool buildIdText(std::uintptr_t notes, std::uint64_t length, char (&out)[33]) {
+    unsigned char bytes[512];
+    std::size_t size = length < sizeof bytes ? static_cast<std::size_t>(length) : sizeof bytes;
+    if (size < 12 || !darwin::readMemory(notes, bytes, size)) return false;
+    std::size_t at = 0;
+    while (size - at >= 12) {
+        std::uint32_t nameSize, descSize, type;
+        std::memcpy(&nameSize, bytes + at, 4);
+        std::memcpy(&descSize, bytes + at + 4, 4);
+        std::memcpy(&type, bytes + at + 8, 4);
+        std::size_t name = at + 12;
+        std::size_t desc = name + ((nameSize + 3U) & ~3U);
+        if (desc > size || descSize > size - desc) return false;
+        if (type == NT_GNU_BUILD_ID && nameSize == 4 && std::memcmp(bytes + name, "GNU", 4) == 0 &&
+            descSize > 0) {
+            unsigned char uuid[16] = {};
+            std::memcpy(uuid, bytes + desc, descSize < 16 ? descSize : 16);
+            ZEVHexEncodeBytes(uuid, 16, out);
+            return true;
+        }
+        at = desc + ((descSize + 3U) & ~3U);
+    }
+    return false;
+}
+
+// One slot: a free one claimed for a load, the live one of that base cleared for an unload.
+bool storeInTable(ZEVWritableContext* writable, bool added, const ZEVBinaryImageNodeCopy& node) {
+    for (auto& slot : writable->images) {
+        if (added) {
+            std::uint64_t expected = 0;
+            if (slot.base.load(std::memory_order_acquire) != 0) continue;
+            if (!slot.base.compare_exchange_strong(expected, node.base, std::memory_order_seq_cst)) continue;
+            slot.eh_frame.store(node.eh_frame, std::memory_order_relaxed);
+            slot.unwind_info.store(node.unwind_info, std::memory_order_relaxed);
+            slot.crash_info.store(node.crash_info, std::memory_order_relaxed);
+            // Last: readers skip a slot whose size is still 0.
+            slot.size.store(node.size, std::memory_order_release);
+            return true;
+        }
+        // Only a live slot (size > 0) of that base: an earlier unload of an image reloaded at the same
+        // base left a dead slot with the same base.
+        if (slot.base.load(std::memory_order_acquire) != node.base ||
+            slot.size.load(std::memory_order_acquire) == 0) {
+            continue;
+        }
+        std::uint64_t expected = node.base;
+        if (!slot.base.compare_exchange_strong(expected, node.base, std::memory_order_seq_cst)) {
+            ZEVSDKLog("%s: Error: Failed to swap during image unload\n", "ZEVBinaryImageStoreNode");
+            return false;
+        }
+        slot.size.store(0, std::memory_order_release);
+        slot.eh_frame.store(0, std::memory_order_relaxed);
+        slot.unwind_info.store(0, std::memory_order_relaxed);
+        slot.crash_info.store(0, std::memory_order_relaxed);
+        return true;
+    }
+    return false;
+}
+
+void writeLine(ZEVFile* file, const ZEVBinaryImageDetails& details, const char* path, bool added) {
+    ZEVFileWriteSectionStart(file, added ? "load" : "unload");
+    ZEVFileWriteObjectStart(file);
+    ZEVFileWriteStringEntry(file, "path", path != nullptr && *path != '\0' ? path : nullptr);
+    ZEVBinaryImageRecordDetails(file, &details);
+    ZEVFileWriteObjectEnd(file);
+    ZEVFileWriteSectionEnd(file);
+}
+
+ZEVBinaryImageDetails detailsOf(const darwin::ImageInfo& image) {
+    ZEVBinaryImageDetails details{};
+    if (image.hasUuid) ZEVBinaryImageUUIDText(image, details.uuid);
+    details.node = ZEVBinaryImageNodeCopy{image.base, image.size, image.ehFrameHdr, 0, 0};
+    details.slice = ZOVMachOSliceFromHeader(reinterpret_cast<const std::uint8_t*>(image.base), image.size);
+    return details;
+}
+
+} // namespace
+
+void ZEVBinaryImageUUIDText(const darwin::ImageInfo& image, char out[33]) {
+    ZEVHexEncodeBytes(image.uuid, 16, out);
+}
+
+bool ZEVBinaryImageOpenIfNeeded(bool* opened) {
     ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
     ZEVWritableContext* writable = ZEVContextWritable();
-    if (opened == nullptr || readOnly == nullptr || writable == nullptr) return false;
+    if (reinterpret_cast<std::uintptr_t>(opened) < kNullLimit || readOnly == nullptr || writable == nullptr) {
+        return false;
+    }
     *opened = false;
     if (ZEVFileIsOpen(&writable->binaryImageLog)) return true;
     if (!ZEVFileInitWithPath(&writable->binaryImageLog, readOnly->binaryImagePath, false)) {
@@ -24,81 +141,49 @@ bool openIfNeeded(bool* opened) {
     return true;
 }
 
-struct RecordedImage {
-    bool added;
-    std::string path;
-    char uuid[33];
-    std::uint64_t base;
-    std::uint64_t size;
-};
-
-void recordSlice(const RecordedImage& image) {
+void ZEVBinaryImageCloseLogFile() {
     ZEVWritableContext* writable = ZEVContextWritable();
-    bool opened = false;
-    if (writable == nullptr || !openIfNeeded(&opened)) {
-        ZEVSDKLog("%s: Error: unable to open binary image log file\n", "ZEVBinaryImageRecordSlice");
-        return;
-    }
-    ZEVFile* file = &writable->binaryImageLog;
-    ZEVFileWriteSectionStart(file, image.added ? "load" : "unload");
-    ZEVFileWriteObjectStart(file);
-    ZEVFileWriteStringEntry(file, "path", image.path.empty() ? nullptr : image.path.c_str());
-    ZEVFileWriteStringEntry(file, "uuid", image.uuid);
-    ZEVFileWriteUInt64Entry(file, "base", image.base);
-    ZEVFileWriteUInt64Entry(file, "size", image.size);
-    ZEVFileWriteObjectEnd(file);
-    ZEVFileWriteSectionEnd(file);
-    if (opened) ZEVFileClose(file);
+    if (writable != nullptr && ZEVFileIsOpen(&writable->binaryImageLog))
+        ZEVFileClose(&writable->binaryImageLog);
 }
 
-} // namespace
+bool ZEVBinaryImageRecordDetails(ZEVFile* file, const ZEVBinaryImageDetails* details) {
+    if (file == nullptr || details == nullptr) {
+        ZEVSDKLog("%s: Error: file is invalid\n", "ZEVBinaryImageRecordDetails");
+        return false;
+    }
+    ZEVFileWriteStringEntry(file, "uuid", details->uuid[0] != '\0' ? details->uuid : nullptr);
+    ZEVFileWriteUInt64Entry(file, "base", reinterpret_cast<std::uintptr_t>(details->slice.header));
+    ZEVFileWriteUInt64Entry(file, "size", details->node.size);
+    return true;
+}
 
-void ZEVBinaryImageUUIDText(const darwin::ImageInfo& image, char out[33]) {
-    ZEVHexEncodeBytes(image.uuid, 16, out);
+void ZEVBinaryImageRecordSlice(const ZEVBinaryImageDetails& details, const char* path, bool added) {
+    auto queue = ZEVContextShared().binaryImagesQueue;
+    if (!queue) return;
+    // The dynamic linker frees an unloaded image's name: the line keeps its own copy.
+    queue->async([details, path = std::string(path != nullptr ? path : ""), added] {
+        ZEVWritableContext* writable = ZEVContextWritable();
+        bool opened = false;
+        if (writable == nullptr || !ZEVBinaryImageOpenIfNeeded(&opened)) {
+            ZEVSDKLog("%s: Error: unable to open binary image log file\n", "ZEVBinaryImageRecordSlice");
+            return;
+        }
+        writeLine(&writable->binaryImageLog, details, path.c_str(), added);
+        if (opened) ZEVBinaryImageCloseLogFile();
+    });
 }
 
 void ZEVBinaryImageStoreNode(bool added, const darwin::ImageInfo& image) {
+    ZEVBinaryImageDetails details = detailsOf(image);
     ZEVWritableContext* writable = ZEVContextWritable();
     if (writable == nullptr) {
         ZEVSDKLog("%s: Error: Writable context is NULL\n", "ZEVBinaryImageStoreNode");
-    } else {
-        bool stored = false;
-        for (auto& slot : writable->images) {
-            if (added) {
-                std::uint64_t expected = 0;
-                if (slot.base.load(std::memory_order_acquire) != 0) continue;
-                if (!slot.base.compare_exchange_strong(expected, image.base, std::memory_order_seq_cst))
-                    continue;
-                slot.eh_frame.store(image.ehFrameHdr, std::memory_order_relaxed);
-                slot.unwind_info.store(0, std::memory_order_relaxed);
-                slot.crash_info.store(0, std::memory_order_relaxed);
-                // Last: readers skip a slot whose size is still 0.
-                slot.size.store(image.size, std::memory_order_release);
-                stored = true;
-                break;
-            }
-            // Only a live slot (size > 0) of that base: an earlier unload of an image reloaded at the
-            // same base left a dead slot with the same base.
-            if (slot.base.load(std::memory_order_acquire) == image.base &&
-                slot.size.load(std::memory_order_acquire) != 0) {
-                slot.size.store(0, std::memory_order_release);
-                slot.eh_frame.store(0, std::memory_order_relaxed);
-                slot.unwind_info.store(0, std::memory_order_relaxed);
-                slot.crash_info.store(0, std::memory_order_relaxed);
-                stored = true;
-                break;
-            }
-        }
-        if (!stored) {
-            ZEVSDKLog("%s: Error: Unable to track a %s node %p\n", "ZEVBinaryImageStoreNode",
-                      added ? "loaded" : "unloaded", reinterpret_cast<void*>(image.base));
-        }
+    } else if (!storeInTable(writable, added, details.node)) {
+        ZEVSDKLog("%s: Error: Unable to track a %s node %p\n", "ZEVBinaryImageStoreNode",
+                  added ? "loaded" : "unloaded", reinterpret_cast<void*>(image.base));
     }
-    auto queue = ZEVContextShared().binaryImagesQueue;
-    if (!queue) return;
-    RecordedImage record{added, image.path != nullptr ? image.path : "", {}, image.base, image.size};
-    ZEVBinaryImageUUIDText(image, record.uuid);
-    queue->async([record] { recordSlice(record); });
+    ZEVBinaryImageRecordSlice(details, image.path, added);
 }
 
 void ZEVBinaryImageAddedCallback(const darwin::ImageInfo& image) {
@@ -127,17 +212,93 @@ void ZEVBinaryImageInit() {
             ZEVSDKLog("%s: Unable to reset the binary image log file %s\n", "ZEVBinaryImageInit", path);
         }
         bool opened = false;
-        if (!openIfNeeded(&opened)) {
+        if (!ZEVBinaryImageOpenIfNeeded(&opened)) {
             ZEVSDKLog("%s: Error: Unable to open the binary image log file during init\n",
                       "ZEVBinaryImageInit");
         }
     });
     darwin::registerImageCallbacks(ZEVBinaryImageAddedCallback, ZEVBinaryImageRemovedCallback);
-    queue->async([] {
-        if (ZEVWritableContext* w = ZEVContextWritable(); w != nullptr && ZEVFileIsOpen(&w->binaryImageLog)) {
-            ZEVFileClose(&w->binaryImageLog);
-        }
+    // After the lines of the images already loaded; later lines open and close the file themselves.
+    queue->async([] { ZEVBinaryImageCloseLogFile(); });
+}
+
+void ZEVBinaryImageVisitLoadCommand(ZEVBinaryImageDetails* details, std::uint32_t type, std::uint32_t size,
+                                    std::uintptr_t command) {
+    Elf64_Phdr phdr;
+    if (details == nullptr || size < sizeof phdr || !readGuarded(command, phdr)) return;
+    switch (type) {
+    case PT_LOAD: {
+        std::uint64_t end = details->slide + phdr.p_vaddr + phdr.p_memsz;
+        if (end > details->node.base && end - details->node.base > details->node.size)
+            details->node.size = end - details->node.base;
+        break;
+    }
+    case PT_NOTE:
+        if (details->uuid[0] == '\0') buildIdText(details->slide + phdr.p_vaddr, phdr.p_memsz, details->uuid);
+        break;
+    default:
+        break;
+    }
+}
+
+bool ZEVBinaryImageGetSection(const ZEVMachOSlice* slice, const char* segment, const char* section,
+                              std::uint64_t* address, std::uint64_t* size, std::uint64_t* fileOffset) {
+    if (slice == nullptr || segment == nullptr || section == nullptr) return false;
+    auto header = reinterpret_cast<std::uintptr_t>(slice->header);
+    std::uint32_t magic = 0;
+    if (header < kNullLimit || !readGuarded(header, magic)) return false;
+    std::uint64_t foundAddress = 0, foundSize = 0, foundOffset = 0;
+    bool found = false;
+    if (magic == kMachOMagic64) {
+        darwin::MachOSection machO;
+        found = darwin::machOFindSection(slice->header, slice->size, segment, section, machO);
+        foundAddress = machO.address;
+        foundSize = machO.size;
+        foundOffset = machO.fileOffset;
+    } else if (std::strcmp(segment, "__TEXT") == 0 && std::strcmp(section, "__eh_frame") == 0) {
+        forEachProgramHeader(header, [&](const Elf64_Phdr& phdr, std::uintptr_t, std::uint32_t) {
+            if (phdr.p_type != PT_GNU_EH_FRAME || found) return;
+            found = true;
+            foundAddress = phdr.p_vaddr;
+            foundSize = phdr.p_memsz;
+            foundOffset = phdr.p_offset;
+        });
+    }
+    if (!found) return false;
+    if (address != nullptr) *address = foundAddress;
+    if (size != nullptr) *size = foundSize;
+    if (fileOffset != nullptr) *fileOffset = foundOffset;
+    return true;
+}
+
+void ZEVBinaryImageFillInDetails(ZEVBinaryImageDetails* details) {
+    if (reinterpret_cast<std::uintptr_t>(details) < kNullLimit) return;
+    auto header = reinterpret_cast<std::uintptr_t>(details->slice.header);
+    if (header < kNullLimit) return;
+    // The header sits at the start of the first loadable segment, which fixes the slide.
+    bool haveSlide = false;
+    bool elf = forEachProgramHeader(header, [&](const Elf64_Phdr& phdr, std::uintptr_t, std::uint32_t) {
+        if (phdr.p_type != PT_LOAD || haveSlide) return;
+        details->slide = header - (phdr.p_vaddr - phdr.p_offset);
+        haveSlide = true;
     });
+    if (!elf || !haveSlide) return;
+    details->node.base = header;
+    forEachProgramHeader(header, [&](const Elf64_Phdr& phdr, std::uintptr_t at, std::uint32_t size) {
+        ZEVBinaryImageVisitLoadCommand(details, phdr.p_type, size, at);
+    });
+    std::uint64_t address = 0;
+    if (ZEVBinaryImageGetSection(&details->slice, "__TEXT", "__unwind_info", &address, nullptr, nullptr))
+        details->node.unwind_info = details->slide + address;
+    if (ZEVBinaryImageGetSection(&details->slice, "__TEXT", "__eh_frame", &address, nullptr, nullptr))
+        details->node.eh_frame = details->slide + address;
+    if (ZEVBinaryImageGetSection(&details->slice, "__DATA", "__crash_info", &address, nullptr, nullptr))
+        details->node.crash_info = details->slide + address;
+    details->slice.size = details->node.size;
+}
+
+bool ZEVBinaryImageHasUnwindInfo(const ZEVBinaryImageNodeCopy* node) {
+    return node != nullptr && (node->unwind_info >= kNullLimit || node->eh_frame >= kNullLimit);
 }
 
 bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, ZEVBinaryImageNodeCopy* out) {
@@ -146,7 +307,14 @@ bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, ZEVBinaryImage
         address == 0) {
         return false;
     }
-    for (const auto& slot : writable->images) {
+    for (int i = 0; i < ZEVBinaryImageTableSize; ++i) {
+        const ZEVBinaryImageRuntimeNode* node = &writable->images[i];
+        if (reinterpret_cast<std::uintptr_t>(node) < kNullLimit) {
+            ZEVSDKLog("%s: Invalid node pointer encountered in context's writable binary image at index %i",
+                      "ZEVBinaryImageSafeFindImageForAddress", i);
+            continue;
+        }
+        const ZEVBinaryImageRuntimeNode& slot = *node;
         std::uint64_t base = slot.base.load(std::memory_order_acquire);
         std::uint64_t size = slot.size.load(std::memory_order_acquire);
         if (base != 0 && size != 0 && address >= base && address - base < size) {
@@ -184,20 +352,112 @@ bool ZEVBinaryImageFindImageForUUID(const char* uuid, darwin::ImageInfo* out) {
 }
 
 bool ZEVBinaryImageRecordMainExecutable(ZEVFile* file) {
-    darwin::ImageInfo image;
-    bool known = darwin::mainImage(image);
-    char uuid[33];
-    ZEVBinaryImageUUIDText(image, uuid);
+    ZEVBinaryImageDetails details{};
+    details.slice = ZOVMachOSliceOfMainExecutable();
+    ZEVBinaryImageFillInDetails(&details);
     ZEVFileWriteSectionStart(file, "executable");
     ZEVFileWriteObjectStart(file);
-    ZEVFileWriteStringEntry(file, "architecture", "x86_64");
-    ZEVFileWriteStringEntry(file, "uuid", known && image.hasUuid ? uuid : nullptr);
-    ZEVFileWriteUInt64Entry(file, "base", image.base);
-    ZEVFileWriteUInt64Entry(file, "size", image.size);
-    ZEVFileWriteBoolEntry(file, "encrypted", false);
-    ZEVFileWriteNullEntry(file, "minimum_sdk_version");
-    ZEVFileWriteNullEntry(file, "built_sdk_version");
+    ZEVFileWriteStringEntry(file, "architecture", ZOVMachOSliceArchitectureName(&details.slice));
+    ZEVFileWriteStringEntry(file, "uuid", details.uuid[0] != '\0' ? details.uuid : nullptr);
+    ZEVFileWriteUInt64Entry(file, "base", reinterpret_cast<std::uintptr_t>(details.slice.header));
+    ZEVFileWriteUInt64Entry(file, "size", details.node.size);
+    ZEVFileWriteBoolEntry(file, "encrypted", details.encrypted);
+    auto version = [&](const char* key, const ZOVMachOVersion& value) {
+        if (!details.hasVersions) {
+            ZEVFileWriteNullEntry(file, key);
+            return;
+        }
+        std::string text = ZOVMachOVersionString(&value).value_or("");
+        ZEVFileWriteStringEntry(file, key, text.c_str());
+    };
+    version("minimum_sdk_version", details.minimumOS);
+    version("built_sdk_version", details.builtSDK);
     ZEVFileWriteObjectEnd(file);
     ZEVFileWriteSectionEnd(file);
     return true;
+}
+
+namespace {
+
+struct ListedImages {
+    std::uintptr_t headers[kMaxListedImages];
+    int count;
+    ZEVWritableContext* writable;
+    ZEVFile* file;
+    const char* path;
+};
+
+bool liveInTable(ZEVWritableContext* writable, std::uintptr_t base) {
+    for (const auto& slot : writable->images) {
+        if (slot.base.load(std::memory_order_acquire) == base &&
+            slot.size.load(std::memory_order_acquire) != 0)
+            return true;
+    }
+    return false;
+}
+
+// The crash-time lines go to a file whose writer thread may have been stopped in the middle of a line:
+// each of ours starts on a line of its own.
+bool openForCrashTimeLines(ListedImages* listed) {
+    if (ZEVFileIsOpen(listed->file)) return true;
+    if (!ZEVFileInitWithPath(listed->file, listed->path, false)) return false;
+    int fd = listed->file->descriptor;
+    long end = syscall(SYS_lseek, fd, 0, SEEK_END);
+    char last = '\n';
+    if (end > 0 && syscall(SYS_pread64, fd, &last, 1, end - 1) == 1 && last != '\n')
+        ZEVFileWriteBytes(listed->file, "\n", 1);
+    return true;
+}
+
+bool noteListedImage(const darwin::LoadedObject& object, void* raw) {
+    auto* listed = static_cast<ListedImages*>(raw);
+    if (listed->count < kMaxListedImages) listed->headers[listed->count++] = object.header;
+    if (liveInTable(listed->writable, object.header)) return true;
+    ZEVBinaryImageDetails details{};
+    details.slice = ZOVMachOSliceFromHeader(reinterpret_cast<const std::uint8_t*>(object.header), 0);
+    ZEVBinaryImageFillInDetails(&details);
+    if (details.node.size == 0) return true;
+    ZEVSDKLog("%s: Recording an image loaded without notice: %p %s\n", "ZEVBinaryImageSyncWithLoadedObjects",
+              reinterpret_cast<void*>(object.header), object.path);
+    if (!storeInTable(listed->writable, true, details.node)) {
+        ZEVSDKLog("%s: Error: Unable to track a %s node %p\n", "ZEVBinaryImageStoreNode", "loaded",
+                  reinterpret_cast<void*>(object.header));
+    }
+    if (openForCrashTimeLines(listed)) writeLine(listed->file, details, object.path, true);
+    return true;
+}
+
+} // namespace
+
+void ZEVBinaryImageSyncWithLoadedObjects() {
+    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVWritableContext* writable = ZEVContextWritable();
+    if (readOnly == nullptr || writable == nullptr || !ZEVContextIsInitialized()) return;
+    ZEVFile file;
+    ListedImages listed;
+    listed.count = 0;
+    listed.writable = writable;
+    listed.file = &file;
+    listed.path = readOnly->binaryImagePath;
+    bool whole = darwin::forEachLoadedObject(noteListedImage, &listed) && listed.count < kMaxListedImages;
+    // Only a list read whole tells which images are gone.
+    for (auto& slot : writable->images) {
+        if (!whole) break;
+        std::uint64_t base = slot.base.load(std::memory_order_acquire);
+        std::uint64_t size = slot.size.load(std::memory_order_acquire);
+        if (base == 0 || size == 0) continue;
+        bool listedNow = false;
+        for (int i = 0; i < listed.count && !listedNow; ++i)
+            listedNow = listed.headers[i] == base;
+        if (listedNow) continue;
+        ZEVSDKLog("%s: Recording an image unloaded without notice: %p\n",
+                  "ZEVBinaryImageSyncWithLoadedObjects", reinterpret_cast<void*>(base));
+        ZEVBinaryImageDetails details{};
+        details.slice = ZOVMachOSliceFromHeader(reinterpret_cast<const std::uint8_t*>(base), size);
+        details.node = ZEVBinaryImageNodeCopy{base, size, 0, 0, 0};
+        storeInTable(writable, false, details.node);
+        details.node.size = 0;
+        if (openForCrashTimeLines(&listed)) writeLine(&file, details, nullptr, false);
+    }
+    if (ZEVFileIsOpen(&file)) ZEVFileClose(&file);
 }

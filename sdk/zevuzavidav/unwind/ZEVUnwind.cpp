@@ -19,7 +19,7 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
                   reinterpret_cast<void*>(lookup));
         return false;
     }
-    if (node.eh_frame < kNullLimit) {
+    if (!ZEVBinaryImageHasUnwindInfo(&node) || node.eh_frame < kNullLimit) {
         ZEVSDKLog("%s: Binary image at %p has no unwind info\n", "ZEVUnwindNextFrameUsingAllStrategies",
                   reinterpret_cast<void*>(node.base));
         return false;

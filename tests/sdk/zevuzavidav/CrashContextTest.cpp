@@ -101,7 +101,7 @@ TEST(CrashContext, RecordsLoadedImagesAndImagesOpenedAndClosedLater) {
     EXPECT_EQ(metadata[0]["identity"]["install_id"], "install");
     EXPECT_TRUE(metadata[0]["identity"]["beta_token"].is_null());
     EXPECT_EQ(metadata[1]["host"]["platform"], "ios");
-    EXPECT_EQ(metadata[3]["executable"]["architecture"], "x86_64");
+    EXPECT_EQ(metadata[3]["executable"]["architecture"], recordtest::machineOfThisProgram());
     std::filesystem::remove_all(dir);
 }
 

@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
-#include <elf.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -39,20 +38,6 @@ json section(const std::vector<json>& lines, const char* name) {
     return nullptr;
 }
 
-std::string machineOfRunningProgram() {
-    std::ifstream in("/proc/self/exe", std::ios::binary);
-    Elf64_Ehdr header{};
-    in.read(reinterpret_cast<char*>(&header), sizeof header);
-    switch (header.e_machine) {
-    case EM_X86_64:
-        return "x86_64";
-    case EM_AARCH64:
-        return "arm64";
-    default:
-        return "unknown";
-    }
-}
-
 TEST(CrashMetadata, ACrashedLaunchDescribesTheAppTheDeviceAndTheExecutable) {
     velotest::TempFolder folder;
     std::string dir = (folder.path() / "report").string();
@@ -67,12 +52,12 @@ TEST(CrashMetadata, ACrashedLaunchDescribesTheAppTheDeviceAndTheExecutable) {
         ::unsetenv("LC_MESSAGES");
         ::setenv("LANG", "de_DE.UTF-8", 1);
         recordtest::initializeContext(dir);
-        *static_cast<volatile int*>(nullptr) = 1;
+        recordtest::writeThroughNull();
         _exit(3);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
 
     int unparsable = 0;
     auto metadata = recordtest::readLines(dir + "/metadata.zevrecord", &unparsable);
@@ -93,7 +78,7 @@ TEST(CrashMetadata, ACrashedLaunchDescribesTheAppTheDeviceAndTheExecutable) {
     EXPECT_EQ(host["model"], ZOVDeviceModel().value_or(""));
 
     json executable = section(metadata, "executable");
-    EXPECT_EQ(executable["architecture"], machineOfRunningProgram());
+    EXPECT_EQ(executable["architecture"], recordtest::machineOfThisProgram());
     EXPECT_EQ(executable["uuid"].get<std::string>().size(), 32u);
     EXPECT_GT(executable["size"].get<std::uint64_t>(), 0u);
 

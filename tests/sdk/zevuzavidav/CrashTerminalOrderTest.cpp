@@ -23,9 +23,6 @@ namespace {
 using json = nlohmann::json;
 using recordtest::Road;
 
-__attribute__((noinline)) void nullWrite() {
-    *static_cast<volatile int*>(nullptr) = 1;
-}
 __attribute__((noinline)) void sendTrap() {
     kill(getpid(), SIGTRAP);
 }
@@ -73,7 +70,7 @@ TEST_P(CrashTerminalOrder, TheReporterSeesTheSignalFirstAndTheTerminalIsBackBefo
     if (std::string(c.section) == "signal") {
         EXPECT_EQ(cause["number"], c.signal);
         EXPECT_EQ(cause["code"], c.code);
-        if (c.crash == nullWrite) {
+        if (c.crash == recordtest::writeThroughNull) {
             EXPECT_EQ(cause["address"], 0);
         }
     } else {
@@ -95,16 +92,15 @@ TEST_P(CrashTerminalOrder, TheReporterSeesTheSignalFirstAndTheTerminalIsBackBefo
     std::filesystem::remove_all(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(CrashWithTerminal, CrashTerminalOrder,
-                         ::testing::Values(OrderCase{"FaultAtThePort", Road::exceptionPort, nullWrite,
-                                                     SIGSEGV, "mach_exception.zevrecord", "mach_exception",
-                                                     1},
-                                           OrderCase{"FaultAtTheSignalHandler", Road::signals, nullWrite,
-                                                     SIGSEGV, "signal.zevrecord", "signal", SEGV_MAPERR},
-                                           OrderCase{"SentTrap", Road::exceptionPort, sendTrap, SIGTRAP,
-                                                     "signal.zevrecord", "signal", SI_USER},
-                                           OrderCase{"Abort", Road::exceptionPort, callAbort, SIGABRT,
-                                                     "signal.zevrecord", "signal", SI_TKILL}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    CrashWithTerminal, CrashTerminalOrder,
+    ::testing::Values(
+        OrderCase{"FaultAtThePort", Road::exceptionPort, recordtest::writeThroughNull, SIGSEGV,
+                  "mach_exception.zevrecord", "mach_exception", 1},
+        OrderCase{"FaultAtTheSignalHandler", Road::signals, recordtest::writeThroughNull, SIGSEGV,
+                  "signal.zevrecord", "signal", SEGV_MAPERR},
+        OrderCase{"SentTrap", Road::exceptionPort, sendTrap, SIGTRAP, "signal.zevrecord", "signal", SI_USER},
+        OrderCase{"Abort", Road::exceptionPort, callAbort, SIGABRT, "signal.zevrecord", "signal", SI_TKILL}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

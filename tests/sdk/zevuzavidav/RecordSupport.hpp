@@ -3,9 +3,11 @@
 // independent JSON parser, and the hex form the records give texts.
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zovaze/ZOVELFImage.hpp"
 
 #include <nlohmann/json.hpp>
 
+#include <elf.h>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -45,6 +47,21 @@ inline std::vector<nlohmann::json> readLines(const std::string& path, int* unpar
         }
     }
     return lines;
+}
+
+// A real write through a null pointer. The pointer is read at run time, so the compiler can neither
+// drop the write nor turn it into a trap instruction.
+inline volatile int* volatile nullTarget = nullptr;
+__attribute__((noinline)) inline void writeThroughNull() {
+    *nullTarget = 1;
+}
+
+// The architecture the running program's ELF header names.
+inline std::string machineOfThisProgram() {
+    std::ifstream in("/proc/self/exe", std::ios::binary);
+    Elf64_Ehdr header{};
+    in.read(reinterpret_cast<char*>(&header), sizeof header);
+    return ZOVELFArchitectureName(header.e_machine);
 }
 
 inline std::string hex(const std::string& text) {

@@ -1,11 +1,15 @@
 #include "sdk/zovaze/ZOVMachO.hpp"
 #include "sdk/zovaze/ZOVApplicationFacts.hpp"
+#include "sdk/zovaze/ZOVELFImage.hpp"
 #include "tests/sdk/zovaze/support/MachOBytes.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <dirent.h>
+#include <elf.h>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -255,6 +259,34 @@ TEST(MachOFile, UnusableFilesFailToOpenAndLeaveNothingOpen) {
     ZOVMachOFileClose(nullptr);
     EXPECT_EQ(openDescriptors(), before);
     std::filesystem::remove_all(folder);
+}
+
+// The running program as the slice readers see it: its header in memory, the machine its ELF header
+// names, and the file it was loaded from.
+TEST(MachOFile, TheMainExecutableIsTheRunningProgramAndItsOwnFile) {
+    const ZEVMachOSlice slice = ZOVMachOSliceOfMainExecutable();
+    ASSERT_NE(slice.header, nullptr);
+    ASSERT_EQ(std::memcmp(slice.header, ELFMAG, SELFMAG), 0);
+    Elf64_Ehdr header{};
+    std::ifstream("/proc/self/exe", std::ios::binary).read(reinterpret_cast<char*>(&header), sizeof header);
+    EXPECT_STREQ(ZOVMachOSliceArchitectureName(&slice), ZOVELFArchitectureName(header.e_machine));
+    EXPECT_TRUE(ZOVMachOSliceIs64Bit(&slice));
+
+    const char* path = ZOVMachOSliceImagePath(&slice);
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(std::filesystem::path(path), std::filesystem::read_symlink("/proc/self/exe"));
+    ZOVMachOFile file;
+    ASSERT_TRUE(ZOVMachOFileOpenMainExecutable(&file));
+    EXPECT_EQ(file.size, static_cast<std::int64_t>(std::filesystem::file_size(path)));
+    ZOVMachOFileClose(&file);
+
+    // No slice, no header, or a header of no loaded image: no path.
+    EXPECT_EQ(ZOVMachOSliceImagePath(nullptr), nullptr);
+    ZEVMachOSlice none;
+    EXPECT_EQ(ZOVMachOSliceImagePath(&none), nullptr);
+    static const std::uint8_t notAnImage[64] = {};
+    ZEVMachOSlice stray = ZOVMachOSliceFromHeader(notAnImage, sizeof notAnImage);
+    EXPECT_EQ(ZOVMachOSliceImagePath(&stray), nullptr);
 }
 
 } // namespace
