@@ -147,6 +147,20 @@ TEST_F(Arm64FixtureTest, WalksASyntheticStackThroughFramelessAndFrameFunctions) 
     EXPECT_TRUE(frames(contextAt(outer, outer, at(2), 0)).empty());
 }
 
+// The first step looks up pc - 1 like every other: a pc on the first byte of _outer (a frame-record
+// function) is taken for the end of _framed before it (frameless), whose caller is in lr.
+TEST_F(Arm64FixtureTest, TheFirstStepLooksUpTheByteBeforeThePc) {
+    std::uint64_t stack[4] = {};
+    auto at = [&](int i) { return reinterpret_cast<std::uint64_t>(&stack[i]); };
+    stack[2] = 0;      // outer's record, were it taken: saved fp ...
+    stack[3] = 0x7000; // ... and saved lr
+    std::uint64_t outer = symbol("_outer");
+    auto pcs = frames(contextAt(outer, 0x7100, at(2), at(0)));
+    ASSERT_GE(pcs.size(), 2u);
+    EXPECT_EQ(pcs[0], outer);
+    EXPECT_EQ(pcs[1], 0x7100u);
+}
+
 TEST_F(Arm64FixtureTest, AFrameChainThatDoesNotMoveUpEnds) {
     std::uint64_t stack[4] = {};
     auto at = [&](int i) { return reinterpret_cast<std::uint64_t>(&stack[i]); };

@@ -291,8 +291,9 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
         return false;
     }
     if (context->frameCount > 0) {
-        // Frame 0 was interrupted at its pc; the others hold return addresses, looked up at pc - 1.
-        std::uint64_t target = context->frameCount == 1 ? r.pc : r.pc - 1;
+        // Every step, the first included, looks up pc - 1: a return address may be the first byte
+        // after the function that made the call.
+        std::uint64_t target = r.pc - 1;
         if (target < kNullLimit) {
             ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
             return false;
