@@ -50,6 +50,10 @@ void recordActiveException() {
         ZEVSDKLog("%s: no active exception\n", "ZEVTerminateHandler");
         return;
     }
+    if (reinterpret_cast<std::uintptr_t>(type) < 4096) {
+        ZEVSDKLog("%s: Error: invalid parameter\n", "ZEVCatchAndRecordActiveException");
+        return;
+    }
     const char* rawName = type->name();
     ZEVSDKLog("%s: Recording exception of type '%s'\n", "ZEVCatchAndRecordActiveException", rawName);
     if (ZEVExceptionObjectCatcher catcher = ZEVExceptionObjectCatcherInUse()) {

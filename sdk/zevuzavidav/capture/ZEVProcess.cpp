@@ -9,6 +9,7 @@
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include <sys/syscall.h>
@@ -111,11 +112,32 @@ bool copyTerminatedText(std::uint64_t address, char* buffer, std::size_t size) {
 
 } // namespace
 
-void ZEVProcessRecordRuntimeInfo(ZEVProcess*, ZEVFile* file) {
+const char* ZEVProcessGetObjCSelectorName(std::uint64_t pc, std::uint64_t selector,
+                                          std::uint64_t messageSendEntry) {
+    if (messageSendEntry == 0 || pc < messageSendEntry || pc > messageSendEntry + 66 || selector < 4096) {
+        return "";
+    }
+    const char* name = nullptr;
+    if (!ZEVReadString(selector, &name, 128)) {
+        ZEVSDKLog("%s: Unable to read the selector string\n", "ZEVProcessGetObjCSelectorName");
+        return "";
+    }
+    return name;
+}
+
+void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file) {
     ZEVFileWriteSectionStart(file, "runtime");
     ZEVFileWriteObjectStart(file);
-    // There is no message-send runtime here, so no selector is ever in flight.
-    ZEVFileWriteStringEntry(file, "objc_selector", "");
+    ZEVMachineContext crashed;
+    const char* selector = "";
+    if (process == nullptr || !ZEVProcessGetThreadState(process, process->crashedThread, &crashed)) {
+        ZEVSDKLog("%s: unable to get crashed thread state", "ZEVProcessRecordRuntimeInfo");
+    } else {
+        // The selector travels in the second argument register. No message-send runtime is loaded
+        // here, so its entry point is unknown and no selector is ever in flight.
+        selector = ZEVProcessGetObjCSelectorName(crashed.rip, crashed.rsi, ZEVProcessMessageSendEntry);
+    }
+    ZEVFileWriteStringEntry(file, "objc_selector", selector);
     ZEVFileWriteKey(file, "crash_info_entries");
     ZEVFileWriteArrayStart(file);
     if (ZEVWritableContext* writable = ZEVContextWritable()) {
@@ -127,6 +149,7 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess*, ZEVFile* file) {
             ZEVSDKLog("%s: Found crash info with version %d\n", "ZEVProcessRecordCrashInfo",
                       static_cast<int>(record[0]));
             if (record[0] < 6 && record[1] != 0) {
+                ZEVSDKLog("%s: attempting to read crash info string\n", "ZEVProcessRecordCrashInfo");
                 // Copied, not measured in place: a message with no zero within 256 bytes must not
                 // be read on past them.
                 char message[256];
@@ -177,6 +200,18 @@ void ZEVProcessRecordThreadNames(ZEVProcess* process, ZEVFile* file) {
     ZEVFileWriteSectionEnd(file);
 }
 
+namespace {
+
+bool processInfo(darwin::ProcessUsage* out) {
+    if (reinterpret_cast<std::uintptr_t>(out) < 4096) {
+        ZEVSDKLog("%s: Invalid pointers\n", "ZEVProcessGetInfo");
+        return false;
+    }
+    return darwin::processUsage(*out);
+}
+
+} // namespace
+
 void ZEVProcessRecordStats(ZEVProcess*, ZEVFile* file) {
     darwin::HostMemory memory;
     if (!darwin::hostMemory(memory)) {
@@ -185,7 +220,7 @@ void ZEVProcessRecordStats(ZEVProcess*, ZEVFile* file) {
         return;
     }
     darwin::ProcessUsage usage;
-    if (!darwin::processUsage(usage)) {
+    if (!processInfo(&usage)) {
         ZEVSDKLog("%s: Failed to get task info\n", "ZEVProcessGetInfo");
         ZEVSDKLog("%s: Unable to get process stats\n", "ZEVProcessRecordStats");
         return;

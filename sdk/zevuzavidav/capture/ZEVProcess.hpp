@@ -32,6 +32,13 @@ bool ZEVProcessResumeAllOtherThreads(ZEVProcess* process);
 bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, ZEVMachineContext* out);
 void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file);
 void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file);
+// The address of the message-send entry point of an Objective-C runtime; none is loaded here.
+constexpr std::uint64_t ZEVProcessMessageSendEntry = 0;
+// The name of the selector being sent when `pc` lies within 66 bytes of the message-send entry point
+// and `selector` points at a text readable within 128 bytes (pointed at, not copied); "" otherwise,
+// with an SDK log line when the text cannot be read.
+const char* ZEVProcessGetObjCSelectorName(std::uint64_t pc, std::uint64_t selector,
+                                          std::uint64_t messageSendEntry);
 void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file);
 void ZEVProcessRecordThreadNames(ZEVProcess* process, ZEVFile* file);
 void ZEVProcessRecordStats(ZEVProcess* process, ZEVFile* file);

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
 
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include <cstddef>
@@ -43,7 +44,10 @@ void ZEVProcessWriteThread(ZEVFile* file, const ZEVRegistersX86_64* state, bool 
         file, ZEVRegisterNamesX86_64, written, kCount,
         [&] {
             ZEVUnwindContext unwind;
-            if (!ZEVUnwindInit(&unwind, state)) return;
+            if (!ZEVUnwindInit(&unwind, state)) {
+                ZEVSDKLog("%s: unable to init unwind context\n", "ZEVProcessRecordAllThreads");
+                return;
+            }
             while (ZEVUnwindNextFrame(&unwind))
                 ZEVFileWriteUInt64Element(file, ZEVUnwindGetPC(&unwind));
         },
@@ -70,7 +74,10 @@ void ZEVProcessWriteThread(ZEVFile* file, const arm64::ZEVMachineContextArm64* s
         file, ZEVRegisterNamesArm64, written, kCount,
         [&] {
             arm64::ZEVUnwindContext unwind;
-            if (!arm64::ZEVUnwindInit(&unwind, state, finder)) return;
+            if (!arm64::ZEVUnwindInit(&unwind, state, finder)) {
+                ZEVSDKLog("%s: unable to init unwind context\n", "ZEVProcessRecordAllThreads");
+                return;
+            }
             while (arm64::ZEVUnwindNextFrame(&unwind))
                 ZEVFileWriteUInt64Element(file, arm64::ZEVUnwindGetPC(&unwind));
         },

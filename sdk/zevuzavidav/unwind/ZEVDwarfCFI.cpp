@@ -249,8 +249,11 @@ bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std:
         return false;
     }
     std::uintptr_t cieAddress = pointerField - fde->ciePointer;
-    if (!ZEVDwarfParseCIERecord(cie, cieAddress, end, pages)) {
-        ZEVSDKLog("%s: Error: Unable to parse CIE record\n", "ZEVDwarfParseFDERecord");
+    bool parsed = ZEVDwarfParseCIERecord(cie, cieAddress, end, pages);
+    if (!parsed) ZEVSDKLog("%s: Error: Unable to parse CIE record\n", "ZEVDwarfParseFDERecord");
+    // A CIE parsed only in part is no more usable than one with a bad length or version.
+    if (!parsed || cie->length == 0 || (cie->version != 1 && cie->version != 3)) {
+        ZEVSDKLog("%s: Error: CIE invalid\n", "ZEVDwarfParseFDERecord");
         return false;
     }
     fde->pcBegin = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding);
@@ -316,8 +319,17 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
                                    std::int64_t limit, ZEVReadablePages* pages,
                                    const ZEVDwarfDialect& dialect) {
+    // Mach-O tables give the block length in 32 bits; only those are used.
+    if (dialect.strict) length = static_cast<std::uint32_t>(length);
     if (length == 0 || limit < 0) return true;
     const auto count = static_cast<std::uint64_t>(dialect.registerCount);
+    // Progress lines of the traced dialect; their conversions are those the SDK log writes as they
+    // stand, as the format has them.
+    auto trace = [&dialect](const char* format, auto... arguments) {
+        if (dialect.traces) ZEVSDKLog(format, "ZEVDwarfInstructionsEnumerate", arguments...);
+    };
+    trace("%s: Running instructions from %p to %p\n", reinterpret_cast<void*>(instructions),
+          reinterpret_cast<void*>(instructions + length));
     ZEVDwarfCursor cursor;
     ZEVDwarfCursorInit(&cursor, instructions, instructions + length, pages);
     ZEVDwarfRegisterRules saved[ZEVDwarfStateStackDepth];
@@ -353,11 +365,14 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         switch (opcode & 0xC0) {
         case 0x40:
             location += operand * factor;
+            trace("%s: DW_CFA_advance_loc %u\n", static_cast<unsigned>(operand));
             continue;
-        case 0x80:
-            setRule(rules, operand, ZEVDwarfRuleOffset,
-                    factored(ZEVDwarfReadULEB128(&cursor), cie->dataAlignment), dialect.registerCount);
+        case 0x80: {
+            std::int64_t offset = factored(ZEVDwarfReadULEB128(&cursor), cie->dataAlignment);
+            setRule(rules, operand, ZEVDwarfRuleOffset, offset, dialect.registerCount);
+            trace("%s: DW_CFA_offset %u, %lld\n", static_cast<unsigned>(operand), offset);
             continue;
+        }
         case 0xC0:
             if (initial == nullptr) return false;
             if (operand < count) rules->registers[operand] = initial->registers[operand];
@@ -368,21 +383,26 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         std::uint64_t reg = 0;
         switch (opcode) {
         case 0x00: // nop
+            trace("%s: DW_CFA_nop\n");
             break;
         case 0x01: { // set_loc: absolute, made relative to the FDE's start
             std::uint64_t address = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding);
             if (address == ZEVDwarfInvalidAddress || address < pcBegin) return false;
             location = address - pcBegin;
+            trace("%s: DW_CFA_set_loc %lu\n", location);
             break;
         }
         case 0x02:
             location += ZEVDwarfReadUInt8(&cursor) * factor;
+            trace("%s: DW_CFA_advance_loc1 %lld\n", location);
             break;
         case 0x03:
             location += ZEVDwarfReadUInt16(&cursor) * factor;
+            trace("%s: DW_CFA_advance_loc2 %lld\n", location);
             break;
         case 0x04:
             location += ZEVDwarfReadUInt32(&cursor) * factor;
+            trace("%s: DW_CFA_advance_loc4 %lld\n", location);
             break;
         case 0x05: // offset_extended
             reg = ZEVDwarfReadULEB128(&cursor);
@@ -398,7 +418,9 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
             setRule(rules, ZEVDwarfReadULEB128(&cursor), ZEVDwarfRuleUndefined, 0, dialect.registerCount);
             break;
         case 0x08: // same_value
-            setRule(rules, ZEVDwarfReadULEB128(&cursor), ZEVDwarfRuleUnchanged, 0, dialect.registerCount);
+            reg = ZEVDwarfReadULEB128(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleUnchanged, 0, dialect.registerCount);
+            trace("%s: DW_CFA_same_value %llu\n", reg);
             break;
         case 0x09: { // register
             reg = ZEVDwarfReadULEB128(&cursor);
@@ -409,6 +431,7 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
                 setRule(rules, reg, ZEVDwarfRuleRegister, static_cast<std::int64_t>(other),
                         dialect.registerCount);
             }
+            trace("%s: DW_CFA_register %llu %llu\n", reg, other);
             break;
         }
         case 0x0A: // remember_state
@@ -423,22 +446,29 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
             rules->cfaRegister = ZEVDwarfReadULEB128(&cursor);
             rules->cfaOffset = static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor));
             rules->cfaExpression = 0;
+            trace("%s: DW_CFA_def_cfa %llu, %lld\n", rules->cfaRegister, rules->cfaOffset);
             break;
         case 0x0D: // def_cfa_register
             rules->cfaRegister = ZEVDwarfReadULEB128(&cursor);
             rules->cfaExpression = 0;
+            trace("%s: DW_CFA_def_cfa_register %llu\n", rules->cfaRegister);
             break;
         case 0x0E: // def_cfa_offset
             rules->cfaOffset = static_cast<std::int64_t>(ZEVDwarfReadULEB128(&cursor));
+            trace("%s: DW_CFA_def_cfa_offset %lld\n", rules->cfaOffset);
             break;
         case 0x0F: // def_cfa_expression
             rules->cfaExpression = skipBlock(&cursor);
+            trace("%s: DW_CFA_def_cfa_expression %llu\n", rules->cfaExpression);
             break;
-        case 0x10: // expression
+        case 0x10: { // expression
             reg = ZEVDwarfReadULEB128(&cursor);
-            setRule(rules, reg, ZEVDwarfRuleExpression, static_cast<std::int64_t>(skipBlock(&cursor)),
+            std::uintptr_t block = skipBlock(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleExpression, static_cast<std::int64_t>(block),
                     dialect.registerCount);
+            trace("%s: DW_CFA_expression %llu %llu\n", reg, block);
             break;
+        }
         case 0x11: // offset_extended_sf
             reg = ZEVDwarfReadULEB128(&cursor);
             setRule(rules, reg, ZEVDwarfRuleOffset,
@@ -466,11 +496,14 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
                     factored(static_cast<std::uint64_t>(ZEVDwarfReadSLEB128(&cursor)), cie->dataAlignment),
                     dialect.registerCount);
             break;
-        case 0x16: // val_expression
+        case 0x16: { // val_expression
             reg = ZEVDwarfReadULEB128(&cursor);
-            setRule(rules, reg, ZEVDwarfRuleValExpression, static_cast<std::int64_t>(skipBlock(&cursor)),
+            std::uintptr_t block = skipBlock(&cursor);
+            setRule(rules, reg, ZEVDwarfRuleValExpression, static_cast<std::int64_t>(block),
                     dialect.registerCount);
+            trace("%s: DW_CFA_val_expression %llu %llu\n", reg, block);
             break;
+        }
         case 0x2E: // GNU_args_size: only matters to landing pads
             ZEVDwarfReadULEB128(&cursor);
             break;

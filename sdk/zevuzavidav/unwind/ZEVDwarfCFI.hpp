@@ -16,13 +16,17 @@ constexpr int ZEVDwarfReturnAddressColumn = 16;
 constexpr int ZEVDwarfMaxRegisters = 32; // arm64: x0..x28, fp, lr, sp
 
 // How call-frame instructions are read. ELF images get the instructions compilers emit routinely and
-// ignore registers outside the tracked set; Mach-O images keep the strict subset, refusing the rest.
+// ignore registers outside the tracked set; Mach-O images keep the strict subset, refusing the rest,
+// use only the low 32 bits of a block's length, and log each instruction to the SDK log. The live
+// host's unwinding (every frame of every thread at a crash) logs only its errors, so a crash does
+// not fill the SDK log with progress lines.
 struct ZEVDwarfDialect {
     int registerCount;
     bool strict;
+    bool traces;
 };
-constexpr ZEVDwarfDialect ZEVDwarfDialectELF{ZEVDwarfRegisterCount, false};
-constexpr ZEVDwarfDialect ZEVDwarfDialectMachO{ZEVDwarfMaxRegisters, true};
+constexpr ZEVDwarfDialect ZEVDwarfDialectELF{ZEVDwarfRegisterCount, false, false};
+constexpr ZEVDwarfDialect ZEVDwarfDialectMachO{ZEVDwarfMaxRegisters, true, true};
 constexpr int ZEVDwarfStateStackDepth = 8;
 
 struct ZEVDwarfCIERecord {

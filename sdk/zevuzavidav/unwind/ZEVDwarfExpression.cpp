@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr const char* kFunction = "ZEVDwarfExpressionMachineExecuteNextOpcode";
+
 bool push(ZEVDwarfExpressionMachine* m, std::uint64_t value) {
     if (m->stackPointer == nullptr || m->stackPointer >= m->stack + 100) {
         m->stackPointer = nullptr;
@@ -38,57 +40,69 @@ bool executeNext(ZEVDwarfExpressionMachine* m) {
     switch (opcode) {
     case 0x06: // DW_OP_deref
         ok = pop(m, &a) && ZEVReadGuarded(m->pages, a, &b, 8) && push(m, b);
-        if (!ok)
-            ZEVSDKLog("%s: Error: DW_OP_deref failed to read memory\n",
-                      "ZEVDwarfExpressionMachineExecuteNextOpcode");
+        if (!ok) {
+            ZEVSDKLog("%s: Error: DW_OP_deref failed to read memory\n", kFunction);
+        } else {
+            ZEVSDKLog("%s: DW_OP_deref value %p\n", kFunction, reinterpret_cast<void*>(b));
+        }
         break;
     case 0x12: // DW_OP_dup
         ok = m->stackPointer != nullptr && m->stackPointer > m->stack && push(m, m->stackPointer[-1]);
+        if (ok) ZEVSDKLog("%s: DW_OP_dup value %lu\n", kFunction, m->stackPointer[-1]);
         break;
     case 0x16: // DW_OP_swap
+        ZEVSDKLog("%s: DW_OP_swap\n", kFunction);
         ok = pop(m, &a) && pop(m, &b) && push(m, a) && push(m, b);
         break;
     case 0x1A: // DW_OP_and
+        ZEVSDKLog("%s: DW_OP_plus_and\n", kFunction);
         ok = pop(m, &a) && pop(m, &b) && push(m, a & b);
         break;
     case 0x22: // DW_OP_plus
+        ZEVSDKLog("%s: DW_OP_plus\n", kFunction);
         ok = pop(m, &a) && pop(m, &b) && push(m, a + b);
         break;
     case 0x23: { // DW_OP_plus_uconst
         std::uint64_t constant = ZEVDwarfReadULEB128(&cursor);
+        ZEVSDKLog("%s: DW_OP_plus_uconst value %lu\n", kFunction, constant);
         ok = !cursor.failed && pop(m, &a) && push(m, a + constant);
         break;
     }
     case 0x2E: // DW_OP_ne
+        ZEVSDKLog("%s: DW_OP_ne\n", kFunction);
         ok = pop(m, &a) && pop(m, &b) && push(m, a != b ? 1 : 0);
         break;
     case 0x94: { // DW_OP_deref_size
         std::uint8_t size = ZEVDwarfReadUInt8(&cursor);
         if (cursor.failed || (size != 1 && size != 2 && size != 4 && size != 8)) {
-            ZEVSDKLog("%s: Error: unrecognized DW_OP_deref_size argument %x\n",
-                      "ZEVDwarfExpressionMachineExecuteNextOpcode", static_cast<unsigned>(size));
+            ZEVSDKLog("%s: Error: unrecognized DW_OP_deref_size argument %x\n", kFunction,
+                      static_cast<unsigned>(size));
             return false;
         }
         std::uint64_t value = 0;
         ok = pop(m, &a) && ZEVReadGuarded(m->pages, a, &value, size) && push(m, value);
+        ZEVSDKLog("%s: DW_OP_deref_size %p size %u\n", kFunction, reinterpret_cast<void*>(a),
+                  static_cast<unsigned>(size));
         break;
     }
     default:
         if (opcode >= 0x30 && opcode <= 0x4F) {
+            ZEVSDKLog("%s: DW_OP_lit %u\n", kFunction, static_cast<unsigned>(opcode - 0x30));
             ok = push(m, static_cast<std::uint64_t>(opcode - 0x30));
         } else if (opcode >= 0x70 && opcode <= 0x8F) {
             std::int64_t offset = ZEVDwarfReadSLEB128(&cursor);
             std::uint64_t value = 0;
             if (cursor.failed || m->readRegister == nullptr ||
                 !m->readRegister(m->registers, opcode - 0x70U, &value)) {
-                ZEVSDKLog("%s: Error: DW_OP_breg invalid register number\n",
-                          "ZEVDwarfExpressionMachineExecuteNextOpcode");
+                ZEVSDKLog("%s: Error: DW_OP_breg invalid register number\n", kFunction);
                 return false;
             }
+            ZEVSDKLog("%s: DW_OP_breg %d value %d\n", kFunction, opcode - 0x70,
+                      static_cast<int>(value + static_cast<std::uint64_t>(offset)));
             ok = push(m, value + static_cast<std::uint64_t>(offset));
         } else {
-            ZEVSDKLog("%s: Error: Unrecognized DWARF expression opcode 0x%x\n",
-                      "ZEVDwarfExpressionMachineExecuteNextOpcode", static_cast<unsigned>(opcode));
+            ZEVSDKLog("%s: Error: Unrecognized DWARF expression opcode 0x%x\n", kFunction,
+                      static_cast<unsigned>(opcode));
             return false;
         }
     }
@@ -96,44 +110,89 @@ bool executeNext(ZEVDwarfExpressionMachine* m) {
     return ok;
 }
 
-} // namespace
+// Zeroes the machine and pushes the initial value; false for an expression address below 4096.
+bool initMachine(ZEVDwarfExpressionMachine* m, std::uintptr_t expression, const void* registers,
+                 ZEVDwarfRegisterReader reader, ZEVReadablePages* pages, std::uint64_t initialValue) {
+    if (expression < 4096) return false;
+    std::memset(m, 0, sizeof *m);
+    m->stackPointer = m->stack;
+    m->cursor = expression;
+    m->registers = registers;
+    m->readRegister = reader;
+    m->pages = pages;
+    return push(m, initialValue);
+}
 
-bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
-                                 ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
-                                 std::uint64_t* result, ZEVReadablePages* pages) {
-    if (expression < 4096 || result == nullptr) {
-        ZEVSDKLog("%s: Error: inputs invalid\n", "ZEVDwarfEvalulateExpression");
-        return false;
-    }
-    ZEVDwarfExpressionMachine machine;
-    std::memset(&machine, 0, sizeof machine);
-    machine.stackPointer = machine.stack;
-    machine.registers = registers;
-    machine.readRegister = reader;
-    machine.pages = pages;
-    push(&machine, initialValue);
+// Reads the expression's length at the cursor: the expression runs from after it to cursor + length.
+bool prepareForExecution(ZEVDwarfExpressionMachine* m) {
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, expression, expression + 16, pages);
+    ZEVDwarfCursorInit(&cursor, m->cursor, m->cursor + 16, m->pages);
     std::uint64_t length = ZEVDwarfReadULEB128(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: DWARF expression length is zero\n",
                   "ZEVDwarfExpressionMachinePrepareForExecution");
         return false;
     }
-    machine.cursor = cursor.at;
-    machine.end = cursor.at + length;
-    if (machine.end < machine.cursor) return false;
-    while (machine.cursor < machine.end) {
+    m->cursor = cursor.at;
+    m->end = cursor.at + length;
+    return m->end >= m->cursor;
+}
+
+// True at the end of the expression, and for a machine that cannot go on.
+bool isFinished(const ZEVDwarfExpressionMachine* m) {
+    if (m->cursor < 4096 || m->end < 4096) {
+        ZEVSDKLog("%s: Error: DWARF machine pointers invalid\n", "ZEVDwarfExpressionMachineIsFinished");
+        return true;
+    }
+    if (m->stackPointer == nullptr || m->stackPointer < m->stack || m->stackPointer > m->stack + 100) {
+        ZEVSDKLog("%s: Error: DWARF machine stack invalid\n", "ZEVDwarfExpressionMachineIsFinished");
+        return true;
+    }
+    return m->cursor >= m->end;
+}
+
+// The top of the stack, once the expression has run exactly to its end.
+bool getResult(const ZEVDwarfExpressionMachine* m, std::uint64_t* result) {
+    if (m->cursor != m->end) {
+        ZEVSDKLog("%s: Error: DWARF expression hasn't completed execution\n",
+                  "ZEVDwarfExpressionMachineGetResult");
+        return false;
+    }
+    if (m->stackPointer == nullptr || m->stackPointer <= m->stack) return false;
+    *result = m->stackPointer[-1];
+    return true;
+}
+
+} // namespace
+
+bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
+                                 ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
+                                 std::uint64_t* result, ZEVReadablePages* pages) {
+    ZEVSDKLog("%s: starting at %p with initial value %lx\n", "ZEVDwarfEvalulateExpression",
+              reinterpret_cast<void*>(expression), initialValue);
+    if (expression < 4096 || result == nullptr) {
+        ZEVSDKLog("%s: Error: inputs invalid\n", "ZEVDwarfEvalulateExpression");
+        return false;
+    }
+    ZEVDwarfExpressionMachine machine;
+    if (!initMachine(&machine, expression, registers, reader, pages, initialValue)) {
+        ZEVSDKLog("%s: Error: unable to init DWARF expression machine\n", "ZEVDwarfEvalulateExpression");
+        return false;
+    }
+    if (!prepareForExecution(&machine)) {
+        ZEVSDKLog("%s: Error: unable to prepare for execution\n", "ZEVDwarfEvalulateExpression");
+        return false;
+    }
+    while (!isFinished(&machine)) {
         if (!executeNext(&machine)) {
             ZEVSDKLog("%s: Error: failed to execute DWARF machine opcode\n", "ZEVDwarfEvalulateExpression");
             return false;
         }
     }
-    if (machine.cursor != machine.end || machine.stackPointer == nullptr ||
-        machine.stackPointer <= machine.stack) {
+    if (!getResult(&machine, result)) {
         ZEVSDKLog("%s: Error: failed to get DWARF expression result\n", "ZEVDwarfEvalulateExpression");
         return false;
     }
-    *result = machine.stackPointer[-1];
+    ZEVSDKLog("%s: successfully computed expression result\n", "ZEVDwarfEvalulateExpression");
     return true;
 }

@@ -182,6 +182,9 @@ TEST(SDKLogTest, CrashInfoMessagesAreReadOnlyUpToTheirBound) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["runtime"]["objc_selector"], "");
     EXPECT_EQ(lines[0]["runtime"]["crash_info_entries"], nlohmann::json::array({recordtest::hex(message)}));
+    EXPECT_NE(read(context.dir() + "/sdk.log")
+                  .find("ZEVProcessRecordCrashInfo: attempting to read crash info string\n"),
+              std::string::npos);
     EXPECT_NE(read(context.dir() + "/sdk.log").find("Error: failed to copy crash info string"),
               std::string::npos);
     munmap(pages, page);

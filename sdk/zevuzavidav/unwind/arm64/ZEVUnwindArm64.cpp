@@ -67,6 +67,26 @@ std::uint64_t savedRegister(const ZEVRegistersArm64* registers, std::uint64_t cf
     }
 }
 
+// The CFA of the rules: their expression evaluated with initial value 0, or register + offset.
+bool getCFA(const ZEVDwarfRegisterRules* rules, const ZEVRegistersArm64* registers, std::uint64_t* cfa,
+            ZEVReadablePages* pages) {
+    if (!valid(rules) || !valid(registers) || !valid(cfa)) {
+        ZEVSDKLog("%s: Error: invalid input\n", "ZEVDwarfGetCFA");
+        return false;
+    }
+    if (rules->cfaExpression != 0) {
+        if (!ZEVDwarfEvalulateExpression(rules->cfaExpression, registers, readRegisterForExpression, 0, cfa,
+                                         pages)) {
+            ZEVSDKLog("%s: Error: failed to compute CFA expression\n", "ZEVDwarfGetCFA");
+            return false;
+        }
+        return true;
+    }
+    *cfa = ZEVDwarfUnwindGetRegisterValue(registers, rules->cfaRegister) +
+           static_cast<std::uint64_t>(rules->cfaOffset);
+    return true;
+}
+
 bool stepWithCompactUnwind(ZEVUnwindContext* context, std::uint64_t target) {
     ZEVArm64Image image;
     if (context->findImage == nullptr || !context->findImage(target, &image)) {
@@ -479,16 +499,9 @@ bool ZEVDwarfUnwindComputeRegisters(std::uint64_t fde, std::uint64_t ehFrameEnd,
         return false;
     }
     std::uint64_t cfa = 0;
-    if (rules.cfaExpression != 0) {
-        if (!ZEVDwarfEvalulateExpression(rules.cfaExpression, &old, readRegisterForExpression, 0, &cfa,
-                                         &context->pages)) {
-            ZEVSDKLog("%s: Error: failed to compute CFA expression\n", "ZEVDwarfGetCFA");
-            ZEVSDKLog("%s: Error: failed to get CFA\n", "ZEVDwarfUnwindComputeRegisters");
-            return false;
-        }
-    } else {
-        cfa = ZEVDwarfUnwindGetRegisterValue(&old, rules.cfaRegister) +
-              static_cast<std::uint64_t>(rules.cfaOffset);
+    if (!getCFA(&rules, &old, &cfa, &context->pages)) {
+        ZEVSDKLog("%s: Error: failed to get CFA\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
     }
     ZEVRegistersArm64 next = old;
     for (int reg = 0; reg <= 30; ++reg) {
