@@ -1,9 +1,11 @@
 #include "sdk/zovaze/ZOVNetworkClient.hpp"
 
 #include "platform/dispatch/GlobalQueue.hpp"
+#include "platform/foundation/Console.hpp"
 #include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSession.hpp"
 #include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSessionConfiguration.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"
+#include "sdk/zovaze/ZOVEndpointPolicy.hpp"
 #include "sdk/zovaze/ZOVNetworkResponseHandler.hpp"
 
 #include <algorithm>
@@ -58,6 +60,14 @@ void finishAttempt(const ZOVNetworkClient& client, const net::URLRequest& reques
             else
                 client.runAfterRetryValueFromResponse(response, tries, std::move(nextAttempt));
         });
+}
+
+// A request the SDK must not send (plain HTTP to anywhere but this machine) gets no task.
+bool refused(const net::URLRequest& request) {
+    if (ZOVURLIsAllowedForSDKRequest(request.URL())) return false;
+    ns::console("[Zovaze] Refusing to send a request to " + request.URL() +
+                ": plain HTTP is allowed only to a loopback address (127.0.0.0/8, ::1); use https.");
+    return true;
 }
 
 // The session made no task: the caller hears (none, none, -3) at once, on its own thread.
@@ -116,6 +126,7 @@ void ZOVNetworkClient::startDataTaskWithRequest(const net::URLRequest& request, 
 void ZOVNetworkClient::startDataTaskWithRequest(const net::URLRequest& request, std::uint64_t retryLimit,
                                                 std::uint64_t tries,
                                                 ZOVNetworkClientCompletionHandler completionHandler) {
+    if (refused(request)) return noTask(completionHandler);
     auto self = shared_from_this();
     auto task = session_->dataTaskWithRequest(
         request, [self, request, retryLimit, tries, completionHandler](const auto& body, const auto& response,
@@ -142,6 +153,7 @@ void ZOVNetworkClient::startDownloadTaskWithRequest(
 void ZOVNetworkClient::startDownloadTaskWithRequest(
     const net::URLRequest& request, std::uint64_t retryLimit, std::uint64_t tries,
     ZOVNetworkClientDownloadCompletionHandler completionHandler) {
+    if (refused(request)) return noTask(completionHandler);
     auto self = shared_from_this();
     auto task = session_->downloadTaskWithRequest(request, [self, request, retryLimit, tries,
                                                             completionHandler](const auto& fileURL,

@@ -8,8 +8,9 @@
 //  - transport errors (time-outs, resets, cancellations, refused certificates) at once, never retried;
 //  - status or content-type failures with the response handler's error (-4, -5), no retry;
 //  - when a retry is wanted but the limit is reached: (none, none, "ZOVNetworkError" -6);
-//  - when the session makes no task (for instance after invalidateAndCancel): (none, none, -3),
-//    synchronously on the caller's thread.
+//  - when the session makes no task (for instance after invalidateAndCancel), or the request is one the
+//    SDK must not send (plain http:// to anything but a loopback address, ZOVEndpointPolicy.hpp, refused
+//    with a console line): (none, none, -3), synchronously on the caller's thread.
 // Completion handlers run on the session's delegate queue, or on the global queue that started a retried
 // attempt; callers must not assume a thread.
 //
