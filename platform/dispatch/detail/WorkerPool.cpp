@@ -16,6 +16,10 @@ WorkerPool::WorkerPool(std::string label, std::size_t threadCount)
     threadCount = std::max<std::size_t>(threadCount, 1);
     for (std::size_t i = 0; i < threadCount; ++i)
         threads_.emplace_back([this] { run(); });
+    // A queue's threads carry its name from the moment it exists, so a crash record taken right after
+    // (or a thread listing) never finds them unnamed.
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [&] { return named_ == threadCount; });
 }
 
 WorkerPool::~WorkerPool() {
@@ -60,6 +64,8 @@ void WorkerPool::run() {
     darwin::AlternateSignalStack signalStack;
     darwin::setCurrentThreadName(label_.c_str());
     std::unique_lock lock(mutex_);
+    ++named_;
+    cv_.notify_all();
     for (;;) {
         auto clock = currentClock();
         Nanoseconds now = clock->now();

@@ -37,6 +37,7 @@ class WorkerPool {
     std::condition_variable cv_;
     Schedule schedule_;
     bool stopping_ = false;
+    std::size_t named_ = 0; // threads that have taken the label as their name
     std::vector<std::thread> threads_;
     std::uint64_t listener_ = 0;
 };
