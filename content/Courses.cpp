@@ -1,5 +1,6 @@
 #include "content/Courses.hpp"
 
+#include "content/cpp/CppCourse.hpp"
 #include "content/swift/SwiftCourse.hpp"
 #include "content/swiftui/SwiftUICourse.hpp"
 
@@ -39,9 +40,12 @@ const Course& swiftCourse() {
 
 const Course& cppCourse() {
     static const Course course = {
-        {1, "C++ BASICS", nullptr, 30},    {2, "TRUE OR FALSE", nullptr, 13},
-        {3, "IF STATEMENTS", nullptr, 13}, {4, "LOOP DE LOOP", nullptr, 14},
-        {5, "ARRAYS", nullptr, 13},        {6, "POINTERS", nullptr, 19},
+        {1, "C++ BASICS", buildCppChapter1, 30},
+        {2, "TRUE OR FALSE", nullptr, 13},
+        {3, "IF STATEMENTS", nullptr, 13},
+        {4, "LOOP DE LOOP", nullptr, 14},
+        {5, "ARRAYS", nullptr, 13},
+        {6, "POINTERS", nullptr, 19},
         {7, "STRINGS", nullptr, 17},
     };
     return course;
