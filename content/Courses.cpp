@@ -41,8 +41,8 @@ const Course& swiftCourse() {
 const Course& cppCourse() {
     static const Course course = {
         {1, "C++ BASICS", buildCppChapter1, 30},
-        {2, "TRUE OR FALSE", nullptr, 13},
-        {3, "IF STATEMENTS", nullptr, 13},
+        {2, "TRUE OR FALSE", buildCppChapter2, 13},
+        {3, "IF STATEMENTS", buildCppChapter3, 13},
         {4, "LOOP DE LOOP", nullptr, 14},
         {5, "ARRAYS", nullptr, 13},
         {6, "POINTERS", nullptr, 19},
