@@ -6,7 +6,20 @@
 
 namespace term {
 
+std::optional<std::string> controlPicture(std::string_view cluster) {
+    if (cluster.size() != 1) return std::nullopt;
+    const auto byte = static_cast<unsigned char>(cluster.front());
+    if (byte == 0x7F) return "\u2421";
+    if (byte >= 0x20 || byte == '\n' || byte == '\r' || byte == '\t') return std::nullopt;
+    // U+2400 ... U+241F, one for each of the first 32 code points; three bytes in UTF-8.
+    const auto picture = 0x2400u + byte;
+    return std::string{static_cast<char>(0xE0 | (picture >> 12)),
+                       static_cast<char>(0x80 | ((picture >> 6) & 0x3F)),
+                       static_cast<char>(0x80 | (picture & 0x3F))};
+}
+
 int columnsOf(std::string_view cluster) {
+    if (controlPicture(cluster)) return 1;
     // A cluster is as wide as its base character; an emoji presentation selector makes it wide.
     int width = 0;
     bool base = true;
@@ -47,7 +60,13 @@ int Canvas::text(int x, int y, std::string_view text, const Style& given, int ma
         if (w == 0) continue;
         if (maxColumns >= 0 && used + w > maxColumns) break;
         if (x + used + w > width()) break;
-        if (x + used >= 0) put(x + used, y, lineBreak ? " " : std::string_view(cluster), w, style);
+        const auto picture = controlPicture(cluster);
+        if (x + used >= 0)
+            put(x + used, y,
+                lineBreak ? " "
+                : picture ? std::string_view(*picture)
+                          : std::string_view(cluster),
+                w, style);
         used += w;
     }
     return used;

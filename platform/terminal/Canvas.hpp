@@ -4,7 +4,8 @@
 // anything outside the grid or past `maxColumns` is clipped.
 //
 // Failure contract: none; drawing outside the grid does nothing. Invalid UTF-8 draws one cell per bad
-// byte, never crashes.
+// byte, never crashes. Control characters draw as their pictures, so a text holding one (even NUL) is
+// shown whole.
 #include "platform/terminal/Style.hpp"
 
 #include <optional>
@@ -49,7 +50,13 @@ class Canvas {
     std::optional<ui::Color> defaultBackground_;
 };
 
-// Display width of one character: 0 for combining-only text, 2 for wide characters, else 1.
+// The visible stand-in of a control character (NUL, ESC, DEL, ...) that a text may hold: its picture
+// from the Control Pictures block ("\u2400" for NUL). None for every other character, line breaks and
+// tabs included (they draw as blanks).
+std::optional<std::string> controlPicture(std::string_view cluster);
+
+// Display width of one character: 0 for combining-only text, 2 for wide characters, 1 for a control
+// character (drawn as its picture), else 1.
 int columnsOf(std::string_view cluster);
 // Display width of a text.
 int columnsOfText(std::string_view text);

@@ -88,6 +88,8 @@ Key translate(int status, wint_t ch) {
     default:
         break;
     }
+    // Ctrl-Space (Ctrl-@) types the null character: text may hold it, and the screens show it.
+    if (ch == 0) return Key::typed(std::string(1, '\0'));
     if (ch >= 1 && ch <= 26) return Key::ctrl(static_cast<char>('a' + ch - 1));
     if (ch < 32) return Key::typed("");
     char buffer[MB_LEN_MAX];

@@ -1,7 +1,8 @@
 #pragma once
 // A key press as the front end hands it on: a named key, a control letter, or typed text.
 //
-// Failure contract: none; bytes that do not form UTF-8 arrive as text of one byte each.
+// Failure contract: none; bytes that do not form UTF-8 arrive as text of one byte each, and Ctrl-Space
+// arrives as text holding the null character (compare `text` as a std::string, never as a C string).
 #include <string>
 
 namespace term {

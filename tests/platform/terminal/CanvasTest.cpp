@@ -55,6 +55,25 @@ TEST(Canvas, InvalidBytesDrawWithoutCrashing) {
               0);
 }
 
+TEST(Canvas, ControlCharactersShowAsTheirPicturesAndNeverCutTheText) {
+    using namespace std::string_literals;
+    MemoryCanvas canvas(20, 1);
+    // A null character in the middle: the rest of the text still shows, and it takes one cell.
+    const auto answer = "{'+','\0'};"s;
+    EXPECT_EQ(canvas.text(0, 0, answer), 10);
+    EXPECT_EQ(canvas.row(0), "{'+','\u2400'};");
+    EXPECT_EQ(term::columnsOfText(answer), 10);
+    EXPECT_EQ(term::controlPicture("\x1b"), "\u241b");
+    EXPECT_EQ(term::controlPicture("\x7f"), "\u2421");
+    // Line breaks and tabs keep drawing as blanks; printable text has no picture.
+    EXPECT_FALSE(term::controlPicture("\n"));
+    EXPECT_FALSE(term::controlPicture("\t"));
+    EXPECT_FALSE(term::controlPicture("a"));
+    MemoryCanvas tabbed(5, 1);
+    tabbed.text(0, 0, "a\tb");
+    EXPECT_EQ(tabbed.row(0), "a b");
+}
+
 TEST(Canvas, StylesAreKeptPerCell) {
     MemoryCanvas canvas(5, 1);
     term::Style red = term::Style::fg(ui::Color::rgb255(255, 0, 0));
