@@ -68,3 +68,16 @@ TEST(SwiftUISearch, ShapeAndBackgroundLessonsAreFoundAsOverlays) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(CppSearch, SearchWordsLeadToTheirLessons) {
+    const auto arrays = found(1, "array");
+    for (const char* id :
+         {"C++CH5L6", "C++CH5L7", "C++CH5L8", "C++CH5C1", "C++CH5C2", "C++CH5C3", "C++CH5C4", "C++CH5C5"})
+        EXPECT_TRUE(arrays.contains(id)) << "\"array\" does not find " << id;
+    EXPECT_EQ(found(1, "occurrences"), (std::set<std::string>{"C++CH7L10", "C++CH7L11", "C++CH7L12"}));
+    EXPECT_EQ(found(1, "random numbers"), (std::set<std::string>{"C++CH4L6", "C++CH4L7"}));
+}
+
+} // namespace
