@@ -23,12 +23,6 @@ std::vector<ColorRule> shortRules(CustomStringSection line, const std::string& n
 std::vector<ColorRule> printRules(CustomStringSection line) {
     return {{line, "std::cout", blue}, {line, "std::endl", blue}};
 }
-std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts) {
-    std::vector<ColorRule> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 const Wrong kNeverGiveUp = {"Stuck?", "Remember to never give up.  Practice makes perfect", ":", true};
 const Wrong kNoQuotes = {

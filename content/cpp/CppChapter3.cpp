@@ -9,35 +9,21 @@ using namespace content::form;
 
 namespace {
 
-std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts) {
-    std::vector<ColorRule> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-std::vector<ColorRule> keywords(CustomStringSection line, std::initializer_list<const char*> words) {
-    std::vector<ColorRule> rules;
-    for (const char* word : words)
-        rules.push_back({line, word, pink});
-    return rules;
-}
-
 // The rule runs the chapter's lists carry from lesson to lesson.
 std::vector<ColorRule> secondLine(const std::string& literal, const std::string& number) {
-    return join({keywords(L2, {"if", "bool", "int", "true", "false"}),
+    return join({in(L2, pink, {"if", "bool", "int", "true", "false"}),
                  {{L2, "std", blue}, {L2, "string", blue}, {L2, literal, red}, {L2, number, purple}}});
 }
 std::vector<ColorRule> thirdLine(const std::string& literal) {
     return join(
-        {keywords(L3, {"if", "int", "bool", "true", "false"}), {{L3, literal, red}, {L3, "3", purple}}});
+        {in(L3, pink, {"if", "int", "bool", "true", "false"}), {{L3, literal, red}, {L3, "3", purple}}});
 }
 std::vector<ColorRule> thirdLineWithString(const std::string& literal, const std::string& number) {
-    return join({keywords(L3, {"if", "int", "bool", "true", "false"}),
+    return join({in(L3, pink, {"if", "int", "bool", "true", "false"}),
                  {{L3, "std", blue}, {L3, "string", blue}, {L3, literal, red}, {L3, number, purple}}});
 }
 std::vector<ColorRule> carriedLines() {
-    return join({keywords(L4, {"if", "int", "bool", "true", "false"}),
+    return join({in(L4, pink, {"if", "int", "bool", "true", "false"}),
                  {{L4, R"("Please rate our app!\n")", red},
                   {L4, "9", purple},
                   {L6, R"("Minecraft")", red},
@@ -93,7 +79,7 @@ void buildCppChapter3(Chapter& chapter) {
                               {L1, "int", pink}, {L1, "int", pink},
                               {L2, "int", pink}, {L2, "std", blue}, {L2, "bool", pink}, {L2, "true", pink}, {L2, "false", pink},
                               {L2, "if", pink}, {L2, "string", blue}, {L2, R"("awesome")", red}, {L2, "9", purple}},
-                             keywords(L3, {"int", "bool", "true", "false", "if", "true", "false"}),
+                             in(L3, pink, {"int", "bool", "true", "false", "if", "true", "false"}),
                              {{L3, R"("awesome")", red}, {L3, "3", purple},
                               {L4, "int", pink}, {L4, "if", pink}, {L4, "bool", pink}, {L4, R"("True indeed!")", red}, {L4, "9", purple},
                               {L4, "std::cout", blue}, {L4, "std::endl", blue}, {L4, R"("True indeed!")", red},
@@ -126,9 +112,9 @@ void buildCppChapter3(Chapter& chapter) {
         .colors      = join({{{INSTR, "if", pink}, {INSTR, "else", pink}, {L1, "int", pink},
                               {L2, "if", pink}, {L2, "int", pink}, {L2, "std", blue}, {L2, "string", blue}, {L2, R"("sunny")", red},
                               {L2, "9", purple}},
-                             keywords(L3, {"if", "int", "bool", "true", "false"}),
+                             in(L3, pink, {"if", "int", "bool", "true", "false"}),
                              {{L3, R"("Bring sunscreen!")", red}, {L3, "3", purple}},
-                             keywords(L4, {"if", "int", "bool", "true", "false"}),
+                             in(L4, pink, {"if", "int", "bool", "true", "false"}),
                              {{L4, R"("C++")", red}, {L4, "9", purple}, {L4, "else", pink}, {L5, "else", pink}, {L6, "else", pink}},
                              print(L4, R"("Bring sunscreen!\n")"), print(L7, R"("Oh no!\n")"), {{SUCCESS, "C++", blue}}, kWeatherHint}),
         .debugger    = true,
@@ -157,7 +143,7 @@ void buildCppChapter3(Chapter& chapter) {
                               {L2, "if", pink}, {L2, "int", pink}, {L2, "std", blue}, {L2, "string", blue}, {L2, R"("Quorvane")", red},
                               {L2, "9", purple}},
                              thirdLine(R"("Quorvane")"),
-                             keywords(L4, {"if", "int", "bool", "true", "false"}),
+                             in(L4, pink, {"if", "int", "bool", "true", "false"}),
                              {{L4, R"("Please rate our app!\n")", red}, {L4, "9", purple}, {L6, R"("Minecraft")", red},
                               {L7, R"("Fine, I will get over it.\n")", red}, {L4, "else", pink}, {L5, "else", pink}, {L6, "else", pink}},
                              print(L4, R"("Bring sunscreen!\n")"), print(L7, R"("Oh no!\n")"), {{SUCCESS, R"("Quorvane")", red}},
@@ -189,7 +175,7 @@ void buildCppChapter3(Chapter& chapter) {
             .words       = {{"(", ")"}},
             .colors      = join({{{INSTR, "if", pink}, {INSTR, "else if", pink}, {L1, "int", pink}},
                                  secondLine(R"("Quorvane")", "9"), thirdLine(R"("Quorvane")"),
-                                 keywords(L4, {"if", "int", "bool", "true", "false"}),
+                                 in(L4, pink, {"if", "int", "bool", "true", "false"}),
                                  {{L4, R"("Please rate our app!\n")", red}, {L4, "9", purple}, {L6, R"("Minecraft")", red},
                                   {L7, R"("Fine, I will get over it.\n")", red}, {L4, "else", pink}, {L5, "else", pink}, {L6, "else", pink}},
                                  print(L4, R"("You need a key to enter!\n")"), print(L6, R"("You may enter.\n")"),
@@ -218,7 +204,7 @@ void buildCppChapter3(Chapter& chapter) {
         .hint        = {"Stuck? Break it down", "If the item is not damaged, then we don't want to give a discount.  Use the exclamation mark to test for the opposite condition. \n " + ANSWER},
         .placeholder = "Tap to answer",
         .words       = {{"(", "!", ")"}},
-        .colors      = join({keywords(INSTR, {"if", "else", "true", "false"}), {{L1, "int", pink}},
+        .colors      = join({in(INSTR, pink, {"if", "else", "true", "false"}), {{L1, "int", pink}},
                              secondLine(R"("Quorvane")", "9"), thirdLine(R"("Quorvane")"), carriedLines(), {{L6, "else", pink}},
                              print(L4, R"("Don't offer a discount!\n")"), print(L6, R"("Set discount to 25%\n")"),
                              {{SUCCESS, "discount", project}, {SUCCESS, "!damaged", project}, {SUCCESS, "false", pink},
@@ -251,7 +237,7 @@ void buildCppChapter3(Chapter& chapter) {
         .colors      = join({{{INSTR, "if", pink}, {INSTR, "&&", comment}, {INSTR, "true", pink}, {INSTR, "false", pink},
                               {INSTR, "loggedIn", project}, {INSTR, "proUser", project}, {L1, "int", pink}},
                              secondLine(R"("Quorvane")", "9"), thirdLine(R"("Quorvane")"), carriedLines(),
-                             keywords(L6, {"else", "bool", "true"}), print(L5, R"("Unlock all content\n")"),
+                             in(L6, pink, {"else", "bool", "true"}), print(L5, R"("Unlock all content\n")"),
                              {{SUCCESS, "loggedIn", project}, {SUCCESS, "proUser", project}, {SUCCESS, "true", pink},
                               {SUCCESS, "&&", comment}, {ERROR, "loggedIn", project}, {ERROR, "proUser", project},
                               {ERROR, "&&", comment}, {ERROR, ANSWER, comment}}}),
@@ -282,7 +268,7 @@ void buildCppChapter3(Chapter& chapter) {
         .colors      = join({{{INSTR, "if", pink}, {INSTR, "||", comment}, {INSTR, "true", pink}, {INSTR, "greater than 12", comment},
                               {INSTR, "with a parent", comment}, {L1, "int", pink}},
                              secondLine(R"("Quorvane")", "9"), thirdLine(R"("Quorvane")"), carriedLines(),
-                             keywords(L6, {"else", "bool", "true"}), print(L5, R"("Sell movie ticket\n")"),
+                             in(L6, pink, {"else", "bool", "true"}), print(L5, R"("Sell movie ticket\n")"),
                              {{SUCCESS, "withParent", project}, {SUCCESS, "age", project}, {SUCCESS, "12", purple},
                               {SUCCESS, "true", pink}, {ERROR, "loggedIn", project}, {ERROR, "proUser", project},
                               {ERROR, "&&", comment}, {ERROR, ANSWER, comment}}}),
@@ -341,7 +327,7 @@ void buildCppChapter3(Chapter& chapter) {
         .words       = {{"(", "!", "=", ")", "{"}},
         .colors      = join({offerInstruction("!="), {{L1, "int", pink}},
                              secondLine(R"("QeR5mowt")", "4729"), thirdLineWithString(R"("QeR5moWt")", "5163"),
-                             keywords(L4, {"if", "int", "bool", "true", "false"}),
+                             in(L4, pink, {"if", "int", "bool", "true", "false"}),
                              {{L4, R"("Test\n")", red}, {L4, "9", purple}, {L6, R"("Minecraft")", red}, {L7, "double", pink},
                               {L7, "0.25", purple}, {L4, "else", pink}, {L5, "else", pink}, {L6, "else", pink}, {L6, "double", pink},
                               {L6, "0.1", purple}},

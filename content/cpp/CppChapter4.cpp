@@ -10,19 +10,6 @@ using namespace content::form;
 namespace {
 
 // Rules of one colour for several texts of one section.
-std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
-                          std::initializer_list<std::string> texts) {
-    std::vector<ColorRule> rules;
-    for (const auto& text : texts)
-        rules.push_back({section, text, color});
-    return rules;
-}
-std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts) {
-    std::vector<ColorRule> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 const std::string kLoopAgain = "Solid work!  What if you want to test for multiple conditions?";
 const std::string kRandom = "rand srand random numbers";

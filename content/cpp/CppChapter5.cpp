@@ -9,20 +9,6 @@ using namespace content::form;
 
 namespace {
 
-std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
-                          std::initializer_list<std::string> texts) {
-    std::vector<ColorRule> rules;
-    for (const auto& text : texts)
-        rules.push_back({section, text, color});
-    return rules;
-}
-std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts) {
-    std::vector<ColorRule> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 const std::string kArray = "array";
 const std::string kMoreExamples = "Let's go through a couple more examples to make it stick.";
 const std::string kLoopSyntax = "for (init value; end value; increment)";

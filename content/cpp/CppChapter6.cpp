@@ -9,20 +9,6 @@ using namespace content::form;
 
 namespace {
 
-std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
-                          std::initializer_list<std::string> texts) {
-    std::vector<ColorRule> rules;
-    for (const auto& text : texts)
-        rules.push_back({section, text, color});
-    return rules;
-}
-std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts) {
-    std::vector<ColorRule> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 const std::string kFreeYourself =
     "Memory you request yourself has to be freed by yourself too, or the program leaks it.";
 const std::vector<ColorRule> kMain = in(L1, pink, {"int"});

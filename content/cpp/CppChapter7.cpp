@@ -9,20 +9,6 @@ using namespace content::form;
 
 namespace {
 
-std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
-                          std::initializer_list<std::string> texts) {
-    std::vector<ColorRule> rules;
-    for (const auto& text : texts)
-        rules.push_back({section, text, color});
-    return rules;
-}
-std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts) {
-    std::vector<ColorRule> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 const std::string kSearch = "count character occurrences string char";
 const std::string kOtherWays = "Let's take a look at some other common ways to work with strings.";
 const std::string kTracking = R"("Tracking number: ")";

@@ -57,6 +57,21 @@ std::string expand(std::string_view text, std::string_view answer) {
     return out;
 }
 
+std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
+                          std::initializer_list<std::string> texts) {
+    std::vector<ColorRule> rules;
+    for (const auto& text : texts)
+        rules.push_back({section, text, color});
+    return rules;
+}
+
+std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts) {
+    std::vector<ColorRule> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 std::vector<ColorRule> includeColors(CustomStringSection section) {
     return {{section, "<iostream>", ColorAttribute::redString},
             {section, "#include", ColorAttribute::orange}};

@@ -50,6 +50,13 @@ std::string steps(std::initializer_list<std::string_view> texts);
 // `text` with ANSWER and BLANKLESS replaced by the forms of `answer`.
 std::string expand(std::string_view text, std::string_view answer);
 
+// Colour rules of one colour for several texts of one section, in order ("in line 2, pink: ...").
+std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
+                          std::initializer_list<std::string> texts);
+
+// Lists of colour rules, one after the other.
+std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts);
+
 // The colour rules of a "#include <iostream>" line.
 std::vector<ColorRule> includeColors(CustomStringSection section);
 
