@@ -21,6 +21,7 @@
 // than ten lines, throws std::invalid_argument the first time its chapter is built.
 #include "content/LessonForm.hpp"
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -30,11 +31,6 @@ namespace content::cpp {
 
 inline const std::string ANSWER = "«answer»";
 inline const std::string BLANKLESS = "«blankless»";
-
-// Indents of the listings: inside `main`, inside one nested block, inside two.
-inline constexpr const char* kIndent1 = "   ";
-inline constexpr const char* kIndent2 = "       ";
-inline constexpr const char* kIndent3 = "           ";
 
 // "C++CH<chapter>L<position>" and "C++CH<chapter>C<challenge>".
 std::string lessonId(std::int64_t chapter, std::int64_t position);
