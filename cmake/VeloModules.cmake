@@ -2,7 +2,8 @@
 # of its modules, so one folder can be built and tested on its own while the others are in progress.
 #
 #   velo_module(<name> <folder> [DEPS targets...])
-#   velo_test(<name> <folder> [DEPS targets...])   -> executable velo_test_<name>, discovered by CTest
+#   velo_test(<name> <folder> [DEPS targets...] [LABELS labels...])
+#                                                  -> executable velo_test_<name>, discovered by CTest
 #   velo_bench(<name> <source> [DEPS targets...])
 
 function(velo_warnings target)
@@ -35,7 +36,7 @@ function(velo_module name folder)
 endfunction()
 
 function(velo_test name folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT sources)
     return()
@@ -46,7 +47,11 @@ function(velo_test name folder)
     VELO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VELO_BINARY_DIR="${CMAKE_BINARY_DIR}")
   velo_warnings(velo_test_${name})
   include(GoogleTest)
-  gtest_discover_tests(velo_test_${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  set(properties TIMEOUT 120)
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(velo_test_${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 function(velo_bench name source)
