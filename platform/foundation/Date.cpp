@@ -61,4 +61,11 @@ std::string Date::iso8601String(bool fractionalSeconds) const {
     return buf;
 }
 
+std::string Date::compactISO8601String() const {
+    std::string out;
+    for (char c : iso8601String())
+        if (c != '-' && c != ':') out.push_back(c);
+    return out;
+}
+
 } // namespace ns

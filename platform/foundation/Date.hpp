@@ -25,6 +25,8 @@ class Date {
 
     // UTC, "2024-05-01T12:30:05Z"; with fractional seconds "2024-05-01T12:30:05.250Z" (milliseconds).
     std::string iso8601String(bool fractionalSeconds = false) const;
+    // The same without separators, "20240501T123005Z": sorts by time and is safe in file names and keys.
+    std::string compactISO8601String() const;
 
     constexpr auto operator<=>(const Date&) const = default;
 

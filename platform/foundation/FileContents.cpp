@@ -1,6 +1,9 @@
 #include "platform/foundation/FileContents.hpp"
 
+#include "platform/foundation/UUID.hpp"
+
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,11 +11,19 @@
 namespace ns {
 namespace {
 
-template <typename Buffer> std::optional<Buffer> readRegularFile(const std::filesystem::path& path) {
+namespace fs = std::filesystem;
+
+// Reads the whole regular file; on failure `err` is the reason (EISDIR, EINVAL for anything that is no
+// regular file).
+template <typename Buffer> std::optional<Buffer> readRegularFile(const fs::path& path, int& err) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) {
+        err = errno;
+        return std::nullopt;
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        err = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
         return std::nullopt;
     }
@@ -24,6 +35,7 @@ template <typename Buffer> std::optional<Buffer> readRegularFile(const std::file
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
+            err = errno;
             ::close(fd);
             return std::nullopt;
         }
@@ -35,12 +47,65 @@ template <typename Buffer> std::optional<Buffer> readRegularFile(const std::file
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path) {
-    return readRegularFile<std::vector<std::uint8_t>>(path);
+Error posixError(int err, const std::string& what) {
+    const std::string reason = std::strerror(err);
+    return Error(posixErrorDomain, err,
+                 {{Error::localizedDescriptionKey, what + ": " + reason}, {failureReasonKey, reason}});
 }
 
-std::optional<std::string> readFileText(const std::filesystem::path& path) {
-    return readRegularFile<std::string>(path);
+std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path) {
+    int err = 0;
+    return readRegularFile<std::vector<std::uint8_t>>(path, err);
+}
+
+std::optional<std::string> readFileText(const fs::path& path) {
+    int err = 0;
+    return readRegularFile<std::string>(path, err);
+}
+
+Result<std::optional<std::vector<std::uint8_t>>> readFileIfPresent(const fs::path& path) {
+    int err = 0;
+    auto bytes = readRegularFile<std::vector<std::uint8_t>>(path, err);
+    if (bytes) return std::optional<std::vector<std::uint8_t>>(std::move(bytes));
+    if (err == ENOENT) return std::optional<std::vector<std::uint8_t>>();
+    return posixError(err, "cannot read " + path.string());
+}
+
+std::string temporaryFilePrefix(const fs::path& target) {
+    return target.filename().string() + ".tmp-";
+}
+
+Result<void> writeFileAtomically(const fs::path& target, const std::vector<std::uint8_t>& bytes) {
+    const fs::path folder = target.parent_path();
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const fs::path temp = folder / (temporaryFilePrefix(target) + UUID::random().string());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return posixError(errno, "cannot create " + temp.string());
+    auto fail = [&](int err, const std::string& what, bool open) -> Result<void> {
+        if (open) ::close(fd);
+        ::unlink(temp.c_str());
+        return posixError(err, what);
+    };
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return fail(n < 0 ? errno : EIO, "cannot write " + temp.string(), true);
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) return fail(errno, "cannot flush " + temp.string(), true);
+    // A file system may report a failed write only when the file is closed.
+    if (::close(fd) != 0) return fail(errno, "cannot close " + temp.string(), false);
+    if (::rename(temp.c_str(), target.c_str()) != 0)
+        return fail(errno, "cannot replace " + target.string(), false);
+    // Make the rename itself durable.
+    const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirfd >= 0) {
+        ::fsync(dirfd);
+        ::close(dirfd);
+    }
+    return {};
 }
 
 } // namespace ns
