@@ -3,9 +3,9 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Date.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "platform/foundation/Sandbox.hpp"
-#include "platform/foundation/UUID.hpp"
 
 #include <cerrno>
 #include <cmath>
@@ -13,6 +13,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <span>
+#include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -21,8 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-inline constexpr const char* defaultsErrorDomain = "VelomarinthUserDefaultsErrorDomain";
-
 std::string safeFileComponent(std::string name) {
     for (char& c : name)
         if (c == '/' || c == '\0') c = '_';
@@ -30,63 +31,10 @@ std::string safeFileComponent(std::string name) {
     return name;
 }
 
-Error ioError(long code, const std::string& what, int err) {
-    return Error::make(defaultsErrorDomain, code, what + ": " + std::strerror(err));
-}
-
-// "20261206T211547Z": sorts by time and needs no characters that shells or file systems mind.
-std::string fileTimestamp() {
-    std::string iso = Date::now().iso8601String();
-    std::string out;
-    for (char c : iso)
-        if (c != '-' && c != ':') out.push_back(c);
+fs::path withSuffix(const fs::path& path, const std::string& suffix) {
+    fs::path out = path;
+    out += suffix;
     return out;
-}
-
-// Writes `bytes` to `target` atomically: temporary file in the same folder, fsync, rename, fsync of the
-// folder. On failure the temporary file is removed and `target` is untouched.
-Result<void> writeAtomically(const fs::path& target, const std::vector<std::uint8_t>& bytes) {
-    const fs::path folder = target.parent_path();
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    const fs::path temp = folder / (target.filename().string() + ".tmp-" + UUID::random().string());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return ioError(1, "cannot create " + temp.string(), errno);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int err = n < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return ioError(2, "cannot write " + temp.string(), err);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        int err = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return ioError(3, "cannot flush " + temp.string(), err);
-    }
-    if (::close(fd) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        return ioError(3, "cannot close " + temp.string(), err);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        return ioError(4, "cannot replace " + target.string(), err);
-    }
-    // Make the rename itself durable.
-    int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirfd >= 0) {
-        ::fsync(dirfd);
-        ::close(dirfd);
-    }
-    return {};
 }
 
 struct StandardState {
@@ -102,6 +50,21 @@ StandardState& standardState() {
 }
 
 } // namespace
+
+// The domain's lock while it lives. The lock file is never removed: a process that opened it before
+// another removed it would lock a file nobody else sees.
+class UserDefaults::DomainLock {
+  public:
+    explicit DomainLock(int fd) : fd_(fd) {}
+    DomainLock(DomainLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    DomainLock& operator=(DomainLock&&) = delete;
+    ~DomainLock() {
+        if (fd_ >= 0) ::close(fd_); // closing releases the flock
+    }
+
+  private:
+    int fd_;
+};
 
 UserDefaults& UserDefaults::standard() {
     const std::string domain = Bundle::mainBundleIdentifierForStorage();
@@ -123,57 +86,123 @@ UserDefaults::UserDefaults(std::string domain, fs::path preferencesFolder)
     load();
 }
 
+Result<UserDefaults::DomainLock> UserDefaults::lockDomain() const {
+    const fs::path lockPath = withSuffix(filePath_, ".lock");
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return posixError(errno, "cannot open the lock " + lockPath.string());
+    DomainLock lock(fd);
+    const auto deadline = std::chrono::steady_clock::now() + lockTimeout;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        if (err == EINTR) continue;
+        if (err != EWOULDBLOCK) return posixError(err, "cannot lock " + lockPath.string());
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return Error(posixErrorDomain, err,
+                         {{Error::localizedDescriptionKey,
+                           "cannot lock " + lockPath.string() + ": another process keeps it locked"},
+                          {failureReasonKey, "another copy of the app keeps the settings locked"}});
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return lock;
+}
+
+void UserDefaults::removeStaleTemporaries() const {
+    // Writers make their temporary files only while holding the lock, so under it every one is stale.
+    const std::string prefix = temporaryFilePrefix(filePath_);
+    std::error_code ec;
+    fs::directory_iterator it(filePath_.parent_path(), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        std::error_code removed;
+        if (fs::remove(it->path(), removed))
+            console("UserDefaults: removed " + it->path().string() + ", left by an interrupted save");
+    }
+}
+
 void UserDefaults::load() {
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(filePath_, ec))) return;
+    // Nothing stored yet: no folder to lock or clean either.
+    if (!fs::exists(filePath_.parent_path(), ec) && !ec) return;
+    auto lock = lockDomain();
+    if (lock) removeStaleTemporaries();
+    auto disk = readDisk(lock.ok());
+    if (disk) {
+        values_ = std::move(disk.value());
+        return;
+    }
+    console("UserDefaults: " + disk.error().localizedDescription() +
+            "; it is left as it is and nothing is saved over it");
+}
+
+Result<PropertyList::Dictionary> UserDefaults::readDisk(bool locked) {
+    auto bytes = readFileIfPresent(filePath_);
+    if (!bytes) {
+        readError_ = bytes.error();
+        return bytes.error();
+    }
+    readError_.reset();
+    if (!bytes->has_value()) return PropertyList::Dictionary{};
+    auto read = readPropertyList(std::span<const std::uint8_t>(**bytes));
     std::string reason;
-    auto read = readPropertyListFile(filePath_);
     if (read) {
-        if (auto* dict = read->dictionaryValue()) {
-            values_ = std::move(*dict);
-            return;
-        }
+        if (auto* dict = read->dictionaryValue()) return std::move(*dict);
         reason = "its root is a " + std::string(propertyListTypeName(read->type())) + ", not a dictionary";
     } else {
         reason = read.error().localizedDescription();
     }
-    // Keep the unreadable file for inspection instead of overwriting it with the next write.
-    fs::path aside = filePath_;
-    aside += ".corrupt-" + fileTimestamp();
-    for (int n = 1; fs::exists(fs::symlink_status(aside, ec)); ++n) {
-        aside = filePath_;
-        aside += ".corrupt-" + fileTimestamp() + "-" + std::to_string(n);
-    }
-    if (::rename(filePath_.c_str(), aside.c_str()) == 0) {
+    // Keep the corrupt file for inspection instead of overwriting it with the next write. Only under the
+    // lock: another process may be replacing it with a sound one right now.
+    const fs::path aside = withSuffix(filePath_, ".corrupt-" + Date::now().compactISO8601String());
+    fs::path target = aside;
+    std::error_code ec;
+    for (int n = 1; fs::exists(fs::symlink_status(target, ec)); ++n)
+        target = withSuffix(aside, "-" + std::to_string(n));
+    if (locked && ::rename(filePath_.c_str(), target.c_str()) == 0) {
+        corruptFileCopy_ = target;
         console("UserDefaults: cannot read " + filePath_.string() + " (" + reason + "); moved it to " +
-                aside.string() + " and started empty");
-        return;
+                target.string() + " and started empty");
+        return PropertyList::Dictionary{};
     }
-    const int err = errno;
-    // The file could not be moved aside: refuse to write over it rather than lose it.
-    writeBlocked_ = true;
-    lastWriteError_ = ioError(5, "cannot move aside unreadable " + filePath_.string(), err);
-    console("UserDefaults: cannot read " + filePath_.string() + " (" + reason + ") nor move it aside (" +
-            std::strerror(err) + "); changes will not be saved");
+    const int err = locked ? errno : ENOLCK;
+    readError_ =
+        Error(posixErrorDomain, err,
+              {{Error::localizedDescriptionKey, "cannot read " + filePath_.string() + " (" + reason +
+                                                    ") nor move it aside (" + std::strerror(err) + ")"},
+               {failureReasonKey, "the saved settings are damaged and could not be moved aside"}});
+    return *readError_;
 }
 
-Result<void> UserDefaults::writeLocked() {
-    if (writeBlocked_) {
-        // An unreadable file we could not move aside is still in the way: keep it.
-        console("UserDefaults: not saving " + filePath_.string() + ": " +
-                lastWriteError_->localizedDescription());
-        return *lastWriteError_;
+Result<void>
+UserDefaults::writeLocked(const std::function<void(const PropertyList::Dictionary& disk)>& beforeMerge) {
+    auto fail = [this](const Error& error) -> Result<void> {
+        lastWriteError_ = error;
+        console("UserDefaults: cannot save " + filePath_.string() + ": " + error.localizedDescription());
+        return error;
+    };
+    std::error_code ec;
+    fs::create_directories(filePath_.parent_path(), ec);
+    auto lock = lockDomain();
+    if (!lock) return fail(lock.error());
+    auto disk = readDisk(true);
+    if (!disk) return fail(disk.error());
+    if (beforeMerge) beforeMerge(disk.value());
+    PropertyList::Dictionary merged = std::move(disk.value());
+    for (const auto& key : changed_) {
+        if (const PropertyList* value = values_.find(key))
+            merged.set(key, *value);
+        else
+            merged.remove(key);
     }
+    // From here on memory also holds what other processes wrote.
+    values_ = std::move(merged);
     auto bytes = writePropertyList(PropertyList(values_), PropertyListFormat::binary);
-    Result<void> result = bytes ? writeAtomically(filePath_, *bytes) : Result<void>(bytes.error());
-    if (!result) {
-        lastWriteError_ = result.error();
-        console("UserDefaults: cannot save " + filePath_.string() + ": " +
-                result.error().localizedDescription());
-    } else {
-        lastWriteError_.reset();
-    }
-    return result;
+    Result<void> result = bytes ? writeFileAtomically(filePath_, *bytes) : Result<void>(bytes.error());
+    if (!result) return fail(result.error());
+    changed_.clear();
+    lastWriteError_.reset();
+    return {};
 }
 
 std::optional<PropertyList> UserDefaults::objectForKey(std::string_view key) const {
@@ -188,11 +217,29 @@ Result<void> UserDefaults::setObject(std::string_view key, PropertyList value) {
         values_.remove(key);
     else
         values_.set(std::string(key), std::move(value));
-    return writeLocked();
+    changed_.emplace(key);
+    return writeLocked(nullptr);
 }
 
 Result<void> UserDefaults::removeObjectForKey(std::string_view key) {
     return setObject(key, PropertyList());
+}
+
+Result<void>
+UserDefaults::updateObject(std::string_view key,
+                           const std::function<PropertyList(const PropertyList* stored)>& merge) {
+    std::lock_guard lock(mutex_);
+    auto result = writeLocked([&](const PropertyList::Dictionary& disk) {
+        PropertyList value = merge(disk.find(key));
+        if (value.isNull())
+            values_.remove(key);
+        else
+            values_.set(std::string(key), std::move(value));
+        changed_.emplace(key);
+    });
+    // Written later as it stands, the merged value could undo what another process writes meanwhile.
+    if (auto it = changed_.find(key); !result && it != changed_.end()) changed_.erase(it);
+    return result;
 }
 
 std::optional<PropertyList::Data> UserDefaults::dataForKey(std::string_view key) const {
@@ -253,12 +300,22 @@ PropertyList::Dictionary UserDefaults::dictionaryRepresentation() const {
 
 Result<void> UserDefaults::synchronize() {
     std::lock_guard lock(mutex_);
-    return writeLocked();
+    return writeLocked(nullptr);
 }
 
 std::optional<Error> UserDefaults::lastWriteError() const {
     std::lock_guard lock(mutex_);
     return lastWriteError_;
+}
+
+std::optional<Error> UserDefaults::readError() const {
+    std::lock_guard lock(mutex_);
+    return readError_;
+}
+
+std::optional<fs::path> UserDefaults::corruptFileCopy() const {
+    std::lock_guard lock(mutex_);
+    return corruptFileCopy_;
 }
 
 } // namespace ns

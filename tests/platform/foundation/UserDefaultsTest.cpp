@@ -2,11 +2,13 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -92,7 +94,8 @@ TEST(UserDefaults, AtomicWriteLeavesNoTemporaryFiles) {
     ns::UserDefaults d("atomic");
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(d.setInteger("i", i));
-    EXPECT_EQ(filesIn(home.path() / "Library" / "Preferences"), (std::vector<std::string>{"atomic.plist"}));
+    EXPECT_EQ(filesIn(home.path() / "Library" / "Preferences"),
+              (std::vector<std::string>{"atomic.plist", "atomic.plist.lock"}));
 }
 
 TEST(UserDefaults, CorruptFileIsKeptAsideReportedAndNotOverwritten) {
@@ -112,9 +115,11 @@ TEST(UserDefaults, CorruptFileIsKeptAsideReportedAndNotOverwritten) {
 
     ASSERT_TRUE(d.setObject("fresh", PropertyList(true)));
     auto names = filesIn(prefs);
-    ASSERT_EQ(names.size(), 2u);
+    ASSERT_EQ(names.size(), 3u);
     EXPECT_EQ(names[0], "broken.plist");
     EXPECT_EQ(names[1].rfind("broken.plist.corrupt-", 0), 0u);
+    EXPECT_EQ(d.corruptFileCopy(), prefs / names[1]);
+    EXPECT_EQ(names[2], "broken.plist.lock");
     std::ifstream kept(prefs / names[1], std::ios::binary);
     std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, garbage);
@@ -134,7 +139,7 @@ TEST(UserDefaults, FileWhoseRootIsNotADictionaryCountsAsCorrupt) {
     ns::UserDefaults d("array");
     EXPECT_TRUE(d.dictionaryRepresentation().empty());
     EXPECT_EQ(console.lines().size(), 1u);
-    EXPECT_EQ(filesIn(prefs).size(), 1u); // only the corrupt-* file: nothing written yet
+    EXPECT_EQ(filesIn(prefs).size(), 2u); // the corrupt-* file and the lock: nothing written yet
 }
 
 TEST(UserDefaults, FailedWriteKeepsValueInMemoryAndWhatIsOnDisk) {
@@ -152,7 +157,8 @@ TEST(UserDefaults, FailedWriteKeepsValueInMemoryAndWhatIsOnDisk) {
     EXPECT_EQ(d.integerForKey("v"), 2);
     EXPECT_TRUE(fs::is_directory(prefs / "blocked.plist" / "inside"));
     EXPECT_EQ(console.lines().size(), 1u);
-    EXPECT_EQ(filesIn(prefs), (std::vector<std::string>{"blocked.plist"})); // no temporary left behind
+    // No temporary left behind.
+    EXPECT_EQ(filesIn(prefs), (std::vector<std::string>{"blocked.plist", "blocked.plist.lock"}));
 }
 
 TEST(UserDefaults, UnwritableValueIsReportedAndOldFileStays) {
@@ -195,6 +201,154 @@ TEST(UserDefaults, ConcurrentWritersLoseNothing) {
     for (auto& t : threads)
         t.join();
     EXPECT_EQ(ns::UserDefaults("threads").dictionaryRepresentation().size(), 100u);
+}
+
+// Alternating turns between this process and a child, over two pipes.
+class Turns {
+  public:
+    Turns() {
+        EXPECT_EQ(::pipe(toChild_), 0);
+        EXPECT_EQ(::pipe(toParent_), 0);
+    }
+    ~Turns() {
+        for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]})
+            ::close(fd);
+    }
+    void passToChild() { pass(toChild_[1]); }
+    void waitForChild() { wait(toParent_[0]); }
+    void passToParent() { pass(toParent_[1]); }
+    void waitForParent() { wait(toChild_[0]); }
+
+  private:
+    static void pass(int fd) { EXPECT_EQ(::write(fd, "x", 1), 1); }
+    static void wait(int fd) {
+        char c;
+        EXPECT_EQ(::read(fd, &c, 1), 1);
+    }
+    int toChild_[2];
+    int toParent_[2];
+};
+
+TEST(UserDefaults, TwoProcessesWritingInTurnsKeepEachOthersKeys) {
+    velotest::TempHome home;
+    ns::UserDefaults here("shared");
+    Turns turns;
+    const pid_t child = velotest::startChild([&] {
+        // Opened before the other process wrote anything: its memory knows none of the other's keys.
+        ns::UserDefaults there("shared");
+        turns.passToParent();
+        for (int i = 0; i < 3; ++i) {
+            turns.waitForParent();
+            EXPECT_TRUE(there.setInteger("child" + std::to_string(i), i));
+            EXPECT_TRUE(there.setInteger("same", 100 + i));
+            turns.passToParent();
+        }
+    });
+    ASSERT_GT(child, 0);
+    turns.waitForChild();
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(here.setInteger("parent" + std::to_string(i), i));
+        turns.passToChild();
+        turns.waitForChild();
+    }
+    ASSERT_EQ(velotest::waitForChild(child), 0);
+    ASSERT_TRUE(here.setBool("last", true));
+
+    ns::UserDefaults after("shared");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(after.integerForKey("parent" + std::to_string(i)), i);
+        EXPECT_EQ(after.integerForKey("child" + std::to_string(i)), i);
+    }
+    // One key written by both: the last write wins, and the writer that came later learnt of it.
+    EXPECT_EQ(after.integerForKey("same"), 102);
+    EXPECT_EQ(here.integerForKey("same"), 102);
+    EXPECT_TRUE(after.boolForKey("last"));
+}
+
+TEST(UserDefaults, UpdatesOfOneKeyFromTwoProcessesAreMergedUnderTheLock) {
+    velotest::TempHome home;
+    auto append = [](ns::UserDefaults& d, const std::string& entry) {
+        return d.updateObject("list", [&](const PropertyList* stored) {
+            PropertyList::Array list;
+            if (stored && stored->arrayValue()) list = *stored->arrayValue();
+            list.emplace_back(entry);
+            return PropertyList(std::move(list));
+        });
+    };
+    constexpr int kEach = 40;
+    const pid_t child = velotest::startChild([&] {
+        ns::UserDefaults there("merged");
+        for (int i = 0; i < kEach; ++i)
+            EXPECT_TRUE(append(there, "child"));
+    });
+    ASSERT_GT(child, 0);
+    ns::UserDefaults here("merged");
+    for (int i = 0; i < kEach; ++i)
+        ASSERT_TRUE(append(here, "parent"));
+    ASSERT_EQ(velotest::waitForChild(child), 0);
+    auto list = ns::UserDefaults("merged").arrayForKey("list");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->size(), 2u * kEach);
+}
+
+TEST(UserDefaults, AFileThatCannotBeReadIsLeftAloneAndNothingIsWrittenOverIt) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& prefs, const fs::path& file)> block;
+        std::function<void(const fs::path& prefs, const fs::path& file)> unblock;
+    };
+    const Case cases[] = {
+        {"file without permissions", [](const fs::path&, const fs::path& f) { ::chmod(f.c_str(), 0); },
+         [](const fs::path&, const fs::path& f) { ::chmod(f.c_str(), 0600); }},
+        {"folder without permissions", [](const fs::path& p, const fs::path&) { ::chmod(p.c_str(), 0); },
+         [](const fs::path& p, const fs::path&) { ::chmod(p.c_str(), 0700); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        velotest::TempHome home;
+        const fs::path prefs = home.path() / "Library" / "Preferences";
+        const fs::path file = prefs / "locked.plist";
+        ASSERT_TRUE(ns::UserDefaults("locked").setInteger("kept", 7));
+        const auto before = filesIn(prefs);
+        const int status = velotest::runInChild([&] {
+            velotest::dropFilePermissionOverride();
+            c.block(prefs, file);
+            ns::ConsoleCapture console;
+            ns::UserDefaults d("locked");
+            EXPECT_FALSE(d.objectForKey("kept"));
+            ASSERT_TRUE(d.readError());
+            EXPECT_EQ(d.readError()->code(), EACCES);
+            EXPECT_FALSE(d.corruptFileCopy());
+            ASSERT_FALSE(console.lines().empty());
+            EXPECT_NE(console.lines()[0].find("Permission denied"), std::string::npos) << console.lines()[0];
+            EXPECT_FALSE(d.setInteger("fresh", 1)); // refused, not written over the record
+
+            // Readable again: the next write keeps what the file held and adds what was set meanwhile.
+            c.unblock(prefs, file);
+            EXPECT_TRUE(d.setInteger("later", 2));
+            EXPECT_FALSE(d.readError());
+            EXPECT_EQ(d.integerForKey("kept"), 7);
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(filesIn(prefs), before); // nothing moved aside
+        ns::UserDefaults after("locked");
+        EXPECT_EQ(after.integerForKey("kept"), 7);
+        EXPECT_EQ(after.integerForKey("fresh"), 1);
+        EXPECT_EQ(after.integerForKey("later"), 2);
+    }
+}
+
+TEST(UserDefaults, TemporariesOfAnInterruptedSaveAreRemovedAtOpening) {
+    velotest::TempHome home;
+    const fs::path prefs = home.path() / "Library" / "Preferences";
+    ASSERT_TRUE(ns::UserDefaults("tidy").setInteger("v", 1));
+    std::ofstream(prefs / "tidy.plist.tmp-1F2E") << "half";
+    std::ofstream(prefs / "tidy.plist.tmp-") << "";
+    std::ofstream(prefs / "other.plist.tmp-1F2E") << "not ours";
+    ns::UserDefaults d("tidy");
+    EXPECT_EQ(d.integerForKey("v"), 1);
+    EXPECT_EQ(filesIn(prefs),
+              (std::vector<std::string>{"other.plist.tmp-1F2E", "tidy.plist", "tidy.plist.lock"}));
 }
 
 } // namespace

@@ -1,0 +1,55 @@
+#pragma once
+// Runs part of a test in a child process of its own (fork, no exec): for tests that need a second
+// process on the same files, or a process that file permissions bind even when the tests run as root.
+//
+// Failure contract: the child's gtest failures are printed by the child and turn into its exit status
+// 1; runInChild returns the exit status (or 128 + signal), -1 when no child could be made.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace velotest {
+
+// Drops the capabilities that let root ignore file permissions (no-op for other users), so that a
+// chmod 000 file is as unreadable as it is for a learner.
+inline void dropFilePermissionOverride() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0) return;
+    for (unsigned cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+        data[cap / 32].effective &= ~(1u << (cap % 32));
+        data[cap / 32].permitted &= ~(1u << (cap % 32));
+    }
+    ::syscall(SYS_capset, &header, data);
+}
+
+inline int waitForChild(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+// Starts `body` in a child and returns its pid (-1 on failure); the child ends when `body` returns.
+inline pid_t startChild(const std::function<void()>& body) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        body();
+        std::fflush(nullptr);
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    return pid;
+}
+
+inline int runInChild(const std::function<void()>& body) {
+    const pid_t pid = startChild(body);
+    return pid < 0 ? -1 : waitForChild(pid);
+}
+
+} // namespace velotest
