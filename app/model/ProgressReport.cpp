@@ -1,8 +1,10 @@
 #include "app/model/ProgressReport.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/Date.hpp"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -75,23 +77,106 @@ ProgressReport::Ptr ProgressReport::initWithCoder(const ns::ArchivedObject& code
     return report;
 }
 
-ns::Result<void> ProgressReport::save() const {
+ProgressReport::Fields ProgressReport::fields() const {
+    return Fields{lessons, appRated, autoRun, sound, showErrorIndicator};
+}
+
+void ProgressReport::assign(const Fields& f) {
+    lessons = f.lessons;
+    appRated = f.appRated;
+    autoRun = f.autoRun;
+    sound = f.sound;
+    showErrorIndicator = f.showErrorIndicator;
+}
+
+ProgressReport::List ProgressReport::mergedList(const List& stored, const List& base, const List& ours) {
+    if (!stored && !ours) return std::nullopt;
+    static const std::vector<std::string> none;
+    const auto& storedList = stored ? *stored : none;
+    const auto& baseList = base ? *base : none;
+    const auto& oursList = ours ? *ours : none;
+    std::map<std::string, long> storedCount, baseCount, oursCount;
+    for (const auto& id : storedList)
+        ++storedCount[id];
+    for (const auto& id : baseList)
+        ++baseCount[id];
+    for (const auto& id : oursList)
+        ++oursCount[id];
+    // How often each entry ends up in the list.
+    auto wanted = [&](const std::string& id) {
+        const long change = oursCount[id] - baseCount[id];
+        if (change > 0) return std::max(storedCount[id], oursCount[id]);
+        if (change < 0) return std::max(0L, storedCount[id] + change);
+        return storedCount[id];
+    };
+    std::vector<std::string> out;
+    std::map<std::string, long> placed;
+    for (const auto* list : {&storedList, &oursList})
+        for (const auto& id : *list)
+            if (placed[id] < wanted(id)) {
+                ++placed[id];
+                out.push_back(id);
+            }
+    return out;
+}
+
+ProgressReport::Fields ProgressReport::merged(const std::optional<Fields>& stored,
+                                              const std::optional<Fields>& base, const Fields& ours) {
+    const Fields none;
+    const Fields& s = stored ? *stored : none;
+    const Fields& b = base ? *base : none;
+    // A setting this object changed wins. Without a base (nothing could be read at start) the stored
+    // value is the learner's own and wins over the start-up defaults.
+    auto setting = [&](std::optional<bool> Fields::*field) {
+        if (!base) return (s.*field).has_value() ? s.*field : ours.*field;
+        return ours.*field != b.*field ? ours.*field : s.*field;
+    };
+    return Fields{mergedList(s.lessons, b.lessons, ours.lessons),
+                  mergedList(s.appRated, b.appRated, ours.appRated), setting(&Fields::autoRun),
+                  setting(&Fields::sound), setting(&Fields::showErrorIndicator)};
+}
+
+namespace {
+
+// The record stored under the key, when it is one we can read.
+ProgressReport::Ptr storedRecord(const ns::PropertyList* value) {
+    const auto* data = value ? value->dataValue() : nullptr;
+    if (!data) return nullptr;
+    auto archive = ns::KeyedUnarchiver::unarchive(*data);
+    return archive ? ProgressReport::initWithCoder(archive.value()) : nullptr;
+}
+
+} // namespace
+
+ns::Result<void> ProgressReport::save() {
     return save(ns::UserDefaults::standard());
 }
 
-ns::Result<void> ProgressReport::save(ns::UserDefaults& defaults) const {
-    ns::KeyedArchiver archiver(archivedClassName, {archivedClassName, "NSObject"});
-    encodeWithCoder(archiver);
-    auto data = archiver.archivedData();
-    if (!data) {
-        ns::console("progress report NOT saved: " + data.error().localizedDescription());
-        return data.error();
-    }
-    auto stored = defaults.setObject(defaultsKey, ns::PropertyList(std::move(data).value()));
+ns::Result<void> ProgressReport::save(ns::UserDefaults& defaults) {
+    std::optional<Fields> result;
+    std::optional<ns::Error> archiveError;
+    auto stored = defaults.updateObject(defaultsKey, [&](const ns::PropertyList* value) -> ns::PropertyList {
+        std::optional<Fields> onDisk;
+        if (auto record = storedRecord(value)) onDisk = record->fields();
+        ProgressReport merge;
+        merge.assign(merged(onDisk, synced_, fields()));
+        ns::KeyedArchiver archiver(archivedClassName, {archivedClassName, "NSObject"});
+        merge.encodeWithCoder(archiver);
+        auto data = archiver.archivedData();
+        if (!data) {
+            archiveError = data.error();
+            return value ? *value : ns::PropertyList();
+        }
+        result = merge.fields();
+        return ns::PropertyList(std::move(data).value());
+    });
+    if (archiveError) stored = *archiveError;
     if (!stored) {
         ns::console("progress report NOT saved: " + stored.error().localizedDescription());
         return stored;
     }
+    assign(*result);
+    synced_ = std::move(result);
     ns::console("progress report saved");
     return {};
 }
@@ -100,22 +185,29 @@ ProgressReport::Ptr ProgressReport::load() {
     return load(ns::UserDefaults::standard());
 }
 
-ProgressReport::Ptr ProgressReport::load(ns::UserDefaults& defaults) {
+ProgressReport::Ptr ProgressReport::load(ns::UserDefaults& defaults,
+                                         std::optional<std::string>* keptAsideUnder) {
     auto data = defaults.dataForKey(defaultsKey);
     if (!data) return nullptr;
     ns::console("progress report loaded");
     auto archive = ns::KeyedUnarchiver::unarchive(*data);
     std::string problem;
-    if (!archive)
+    if (!archive) {
         problem = archive.error().localizedDescription();
-    else if (auto report = initWithCoder(archive.value()))
+    } else if (auto report = initWithCoder(archive.value())) {
+        report->synced_ = report->fields();
         return report;
-    else
+    } else {
         problem = "the archive holds a " + archive->className() + ", not a ProgressReport";
-    // The next save writes a fresh record over this key; keep the unreadable bytes where they survive.
-    ns::console("progress report could not be read (" + problem + "); kept aside under \"" +
-                corruptDefaultsKey + "\"");
-    (void)defaults.setObject(corruptDefaultsKey, ns::PropertyList(std::move(*data)));
+    }
+    // The next save writes a fresh record over this key; keep the unreadable bytes where they survive,
+    // each time under a key of its own.
+    const std::string stamped = corruptDefaultsKeyPrefix + ns::Date::now().compactISO8601String();
+    std::string key = stamped;
+    for (int n = 1; defaults.objectForKey(key); ++n)
+        key = stamped + "-" + std::to_string(n);
+    ns::console("progress report could not be read (" + problem + "); kept aside under \"" + key + "\"");
+    if (defaults.setObject(key, ns::PropertyList(std::move(*data))) && keptAsideUnder) *keptAsideUnder = key;
     return nullptr;
 }
 

@@ -8,14 +8,21 @@
 // still write "state" that way for them, and also write each setting under its own key ("autoRun",
 // "sound", "showErrorIndicator"). When reading, a setting's own key wins and "state" is the fallback.
 //
+// Two copies of the app may run at once (two terminals). save() therefore merges, under the user
+// defaults' lock, with the record stored now: what this object changed since it was loaded or last
+// saved is applied to the stored record, the rest is taken from it. Lesson ids and app versions that
+// either copy added are all kept; an entry removed here (the reset) is removed there; a setting changed
+// here wins. The object then holds the merged record.
+//
 // Failure contract: load() never crashes. Nothing stored, or a non-data value, gives absent silently; an
 // archive that cannot be read gives absent with a console line, and its bytes are kept aside under
-// "progressReport.corrupt" so that the fresh record saved next does not destroy them. A preferences file
-// that is no property list is renamed aside by the user defaults, which print the reason. save() prints
-// "progress report saved" only when the record reached the disk; otherwise it prints why not and
-// reports the error. The record in memory is unchanged either way. A "lessons" or "appRated" entry that
-// is not a list reads as absent, and list members that are not text are dropped (this program never
-// writes either).
+// "progressReport.corrupt-<UTC timestamp>" so that the fresh record saved next
+// destroys nothing, however often it happens. A preferences file that cannot be read is left alone by
+// the user defaults, which then refuse every save. save() prints "progress report saved" only when the
+// record reached the disk; otherwise it prints why not and reports the error, and the object is
+// unchanged (the next save merges and writes everything again). A "lessons" or "appRated" entry that is
+// not a list reads as absent, and list members that are not text are dropped (this program never writes
+// either).
 #include "platform/foundation/KeyedArchive.hpp"
 #include "platform/foundation/Result.hpp"
 #include "platform/foundation/UserDefaults.hpp"
@@ -28,15 +35,16 @@
 class ProgressReport {
   public:
     using Ptr = std::shared_ptr<ProgressReport>;
+    using List = std::optional<std::vector<std::string>>;
 
     static constexpr const char* defaultsKey = "progressReport";
-    static constexpr const char* corruptDefaultsKey = "progressReport.corrupt";
+    static constexpr const char* corruptDefaultsKeyPrefix = "progressReport.corrupt-";
     // The class name the archive's root carries; any module prefix ("Module.ProgressReport") is accepted
     // when reading.
     static constexpr const char* archivedClassName = "Velomarinth.ProgressReport";
 
-    std::optional<std::vector<std::string>> lessons;
-    std::optional<std::vector<std::string>> appRated;
+    List lessons;
+    List appRated;
     std::optional<bool> autoRun;
     std::optional<bool> sound;
     std::optional<bool> showErrorIndicator;
@@ -48,14 +56,39 @@ class ProgressReport {
     // Reads a decoded archive; absent when its root is not a ProgressReport.
     static Ptr initWithCoder(const ns::ArchivedObject& coder);
 
-    // Archives the record and stores it under "progressReport" (standard user defaults, or `defaults`).
-    ns::Result<void> save() const;
-    ns::Result<void> save(ns::UserDefaults& defaults) const;
+    // Merges with the stored record and stores the result under "progressReport" (standard user
+    // defaults, or `defaults`).
+    ns::Result<void> save();
+    ns::Result<void> save(ns::UserDefaults& defaults);
 
-    // The stored record, or absent (see the failure contract).
+    // The stored record, or absent (see the failure contract). When the stored archive cannot be read,
+    // `keptAsideUnder` (if given) receives the key its bytes were kept under.
     static Ptr load();
-    static Ptr load(ns::UserDefaults& defaults);
+    static Ptr load(ns::UserDefaults& defaults, std::optional<std::string>* keptAsideUnder = nullptr);
 
     // Whether `lessons` holds `lessonID` (exact text comparison).
     bool hasCompleted(const std::string& lessonID) const;
+
+    // The list a save stores: `stored` with the changes from `base` to `ours` applied. An entry added in
+    // `ours` is present (once more for each further copy added, as the rating step's repeated id),
+    // without doubling one the stored list already has; an entry removed in `ours` is removed; the rest
+    // of `stored` stays, in its order, followed by the additions in `ours`'s order. Absent counts as
+    // empty; the result is absent only when `stored` and `ours` both are.
+    static List mergedList(const List& stored, const List& base, const List& ours);
+
+  private:
+    struct Fields {
+        List lessons;
+        List appRated;
+        std::optional<bool> autoRun;
+        std::optional<bool> sound;
+        std::optional<bool> showErrorIndicator;
+    };
+    Fields fields() const;
+    void assign(const Fields& fields);
+    static Fields merged(const std::optional<Fields>& stored, const std::optional<Fields>& base,
+                         const Fields& ours);
+
+    // The record as this object last read it from or wrote it to the store; absent before that.
+    std::optional<Fields> synced_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
+#include "tests/support/ChildProcess.hpp"
 
 #include <gtest/gtest.h>
 
@@ -151,9 +152,20 @@ TEST_F(ProgressReportTest, UnreadableArchiveIsKeptAside) {
     EXPECT_FALSE(ProgressReport::load());
     EXPECT_TRUE(console.contains("progress report loaded"));
     EXPECT_EQ(console.lines().size(), 2u);
-    // A fresh record saved afterwards does not destroy the unreadable bytes.
+    // A fresh record saved afterwards does not destroy the unreadable bytes, nor does a second
+    // unreadable archive destroy the first.
     ASSERT_TRUE(ProgressReport::make()->save().ok());
-    EXPECT_EQ(reopened()->dataForKey("progressReport.corrupt"), garbage);
+    const std::vector<std::uint8_t> moreGarbage = {'x', 'y'};
+    ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(moreGarbage)).ok());
+    std::optional<std::string> keptUnder;
+    EXPECT_FALSE(ProgressReport::load(ns::UserDefaults::standard(), &keptUnder));
+    ASSERT_TRUE(keptUnder);
+    EXPECT_TRUE(keptUnder->starts_with(ProgressReport::corruptDefaultsKeyPrefix)) << *keptUnder;
+    std::vector<ns::PropertyList::Data> kept;
+    for (const auto& [key, value] : reopened()->dictionaryRepresentation())
+        if (key.starts_with(ProgressReport::corruptDefaultsKeyPrefix) && value.dataValue())
+            kept.push_back(*value.dataValue());
+    EXPECT_EQ(kept, (std::vector<ns::PropertyList::Data>{garbage, moreGarbage}));
 
     auto otherClass =
         archive([](ns::KeyedArchiver& a) { a.encodeObject("lessons", nullptr); }, "Velomarinth.Other");
@@ -204,6 +216,104 @@ TEST_F(ProgressReportTest, HasCompletedComparesExactText) {
     report->lessons = std::vector<std::string>{"CH1L1"};
     EXPECT_TRUE(report->hasCompleted("CH1L1"));
     EXPECT_FALSE(report->hasCompleted("ch1l1"));
+}
+
+TEST(ProgressReportMerge, ListsKeepWhatEitherSideAddedAndDropWhatThisSideRemoved) {
+    using List = ProgressReport::List;
+    using V = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        List stored, base, ours, expected;
+    } cases[] = {
+        {"unchanged here: the stored list stands", V{"a", "b", "c"}, V{"a"}, V{"a"}, V{"a", "b", "c"}},
+        {"added on both sides: a union", V{"a", "x"}, V{"a"}, V{"a", "y"}, V{"a", "x", "y"}},
+        {"added on both sides at once: not doubled", V{"a", "x"}, V{"a"}, V{"a", "x"}, V{"a", "x"}},
+        {"a repeat added here stays a repeat", V{"a", "x"}, V{"a", "x"}, V{"a", "x", "x"}, V{"a", "x", "x"}},
+        {"reset here: the other side's later additions survive", V{"a", "b", "n"}, V{"a", "b"}, V{}, V{"n"}},
+        {"removed there, unchanged here: stays removed", V{"a"}, V{"a", "b"}, V{"a", "b"}, V{"a"}},
+        {"nothing known at start: a union", V{"lessonZero", "a"}, std::nullopt, V{"lessonZero", "b"},
+         V{"lessonZero", "a", "b"}},
+        {"nothing stored: ours", std::nullopt, std::nullopt, V{"lessonZero"}, V{"lessonZero"}},
+        {"absent on both sides stays absent", std::nullopt, V{"a"}, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgressReport::mergedList(c.stored, c.base, c.ours), c.expected) << c.name;
+}
+
+TEST_F(ProgressReportTest, TwoProcessesSavingInTurnsLoseNothing) {
+    auto first = ProgressReport::make();
+    first->lessons = std::vector<std::string>{"lessonZero"};
+    first->appRated = std::vector<std::string>{"ignore"};
+    first->autoRun = false;
+    first->sound = true;
+    first->showErrorIndicator = true;
+    ASSERT_TRUE(first->save().ok());
+
+    int toChild[2], toParent[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(toParent), 0);
+    auto pass = [](int fd) { ASSERT_EQ(::write(fd, "x", 1), 1); };
+    auto await = [](int fd) {
+        char c;
+        ASSERT_EQ(::read(fd, &c, 1), 1);
+    };
+    // Both copies start from the same record and then take turns, each saving its own changes.
+    auto mine = ProgressReport::load(*reopened());
+    ASSERT_TRUE(mine);
+    const pid_t child = velotest::startChild([&] {
+        auto theirs = ProgressReport::load(*reopened());
+        ASSERT_TRUE(theirs);
+        await(toChild[0]);
+        theirs->lessons->push_back("CH1L2");
+        EXPECT_TRUE(theirs->save(*reopened()).ok());
+        pass(toParent[1]);
+        await(toChild[0]);
+        theirs->appRated->push_back("2.0");
+        theirs->autoRun = true;
+        EXPECT_TRUE(theirs->save(*reopened()).ok());
+        // The copy learnt what the other saved meanwhile.
+        EXPECT_EQ(theirs->lessons, (std::vector<std::string>{"lessonZero", "CH1L1", "CH1L2", "CH1L3"}));
+        EXPECT_EQ(theirs->sound, false);
+    });
+    ASSERT_GT(child, 0);
+    mine->lessons->push_back("CH1L1");
+    ASSERT_TRUE(mine->save(*reopened()).ok());
+    pass(toChild[1]);
+    await(toParent[0]);
+    mine->lessons->push_back("CH1L3");
+    mine->sound = false;
+    ASSERT_TRUE(mine->save(*reopened()).ok());
+    pass(toChild[1]);
+    EXPECT_EQ(velotest::waitForChild(child), 0);
+
+    auto after = ProgressReport::load(*reopened());
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->lessons, (std::vector<std::string>{"lessonZero", "CH1L1", "CH1L2", "CH1L3"}));
+    EXPECT_EQ(after->appRated, (std::vector<std::string>{"ignore", "2.0"}));
+    EXPECT_EQ(after->autoRun, true);
+    EXPECT_EQ(after->sound, false);
+    EXPECT_EQ(after->showErrorIndicator, true);
+    for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]})
+        ::close(fd);
+}
+
+TEST_F(ProgressReportTest, ASaveThatFailedIsMadeGoodByTheNextOne) {
+    auto report = ProgressReport::make();
+    report->lessons = std::vector<std::string>{"lessonZero"};
+    ASSERT_TRUE(report->save().ok());
+    const fs::path file = ns::UserDefaults::standard().filePath();
+    // Something stands where the file goes for a while: the save fails and the record in memory stays.
+    fs::rename(file, home_ / "away");
+    fs::create_directories(file / "inside");
+    report->lessons->push_back("CH1L1");
+    EXPECT_FALSE(report->save().ok());
+    fs::remove_all(file);
+    fs::rename(home_ / "away", file);
+    report->lessons->push_back("CH1L2");
+    ASSERT_TRUE(report->save().ok());
+    auto loaded = ProgressReport::load(*reopened());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->lessons, (std::vector<std::string>{"lessonZero", "CH1L1", "CH1L2"}));
 }
 
 } // namespace
