@@ -7,6 +7,7 @@
 #include "app/catalogue/AppDelegate.hpp"
 #include "app/catalogue/CatalogueStoryboard.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
+#include "app/catalogue/terminal/SaveStatusLine.hpp"
 #include "app/model/TargetHelper.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
     });
     svc::StoreReviewController::setObserver(
         [&frontEnd] { frontEnd.notice("Enjoying the app? A review in the store helps us a lot."); });
+    // Saves of the learner record that fail stay on screen until one succeeds.
+    SaveStatusLine saveStatus(frontEnd);
 
     application.setRootViewController(makeInitialViewController());
 

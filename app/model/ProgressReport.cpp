@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Date.hpp"
+#include "platform/foundation/NotificationCenter.hpp"
 
 #include <algorithm>
 #include <map>
@@ -171,13 +172,16 @@ ns::Result<void> ProgressReport::save(ns::UserDefaults& defaults) {
         return ns::PropertyList(std::move(data).value());
     });
     if (archiveError) stored = *archiveError;
+    auto& center = ns::NotificationCenter::defaultCenter();
     if (!stored) {
         ns::console("progress report NOT saved: " + stored.error().localizedDescription());
+        center.post(didSaveNotification, this, {{saveErrorKey, stored.error()}});
         return stored;
     }
     assign(*result);
     synced_ = std::move(result);
     ns::console("progress report saved");
+    center.post(didSaveNotification, this);
     return {};
 }
 

@@ -19,8 +19,9 @@
 // "progressReport.corrupt-<UTC timestamp>" so that the fresh record saved next
 // destroys nothing, however often it happens. A preferences file that cannot be read is left alone by
 // the user defaults, which then refuse every save. save() prints "progress report saved" only when the
-// record reached the disk; otherwise it prints why not and reports the error, and the object is
-// unchanged (the next save merges and writes everything again). A "lessons" or "appRated" entry that is
+// record reached the disk; otherwise it prints why not, reports the error (also to didSaveNotification's
+// observers, so the learner can be told), and the object is unchanged: the next save merges and writes
+// everything again. A "lessons" or "appRated" entry that is
 // not a list reads as absent, and list members that are not text are dropped (this program never writes
 // either).
 #include "platform/foundation/KeyedArchive.hpp"
@@ -39,6 +40,10 @@ class ProgressReport {
 
     static constexpr const char* defaultsKey = "progressReport";
     static constexpr const char* corruptDefaultsKeyPrefix = "progressReport.corrupt-";
+    // Posted on the default notification centre after every save, the record as sender; when the save
+    // failed, the user info holds the ns::Error under saveErrorKey.
+    static constexpr const char* didSaveNotification = "ProgressReportDidSaveNotification";
+    static constexpr const char* saveErrorKey = "error";
     // The class name the archive's root carries; any module prefix ("Module.ProgressReport") is accepted
     // when reading.
     static constexpr const char* archivedClassName = "Velomarinth.ProgressReport";

@@ -139,8 +139,10 @@ void UserDefaults::load() {
 Result<PropertyList::Dictionary> UserDefaults::readDisk(bool locked) {
     auto bytes = readFileIfPresent(filePath_);
     if (!bytes) {
-        readError_ = bytes.error();
-        return bytes.error();
+        auto info = bytes.error().userInfo();
+        info[failureReasonKey] = "the saved preferences cannot be read (" + info[failureReasonKey] + ")";
+        readError_ = Error(bytes.error().domain(), bytes.error().code(), std::move(info));
+        return *readError_;
     }
     readError_.reset();
     if (!bytes->has_value()) return PropertyList::Dictionary{};
@@ -170,7 +172,7 @@ Result<PropertyList::Dictionary> UserDefaults::readDisk(bool locked) {
         Error(posixErrorDomain, err,
               {{Error::localizedDescriptionKey, "cannot read " + filePath_.string() + " (" + reason +
                                                     ") nor move it aside (" + std::strerror(err) + ")"},
-               {failureReasonKey, "the saved settings are damaged and could not be moved aside"}});
+               {failureReasonKey, "the saved preferences are damaged and could not be moved aside"}});
     return *readError_;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/terminal/FrontEnd.hpp"
 
 #include "platform/terminal/AlertPresenter.hpp"
+#include "platform/terminal/TextWrap.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Animation.hpp"
 #include "platform/uikit/Application.hpp"
@@ -108,7 +109,14 @@ void FrontEnd::draw(Canvas& canvas) {
     if (alert && alert->presentingViewController()) {
         screen = alert->presentingViewController()->shared_from_this();
     }
-    Area area{0, 1, canvas.width(), canvas.height() - 2 - (notice_ ? 1 : 0)};
+    std::vector<std::string> status;
+    if (status_) {
+        status = wrapText(*status_, canvas.width() - 2);
+        if (status.size() > kMaxStatusLines) status.resize(kMaxStatusLines);
+    }
+    const int statusRows = static_cast<int>(status.size());
+    const int noticeRows = notice_ ? 1 : 0;
+    Area area{0, 1, canvas.width(), std::max(0, canvas.height() - 2 - statusRows - noticeRows)};
     canvas.fill(0, 1, canvas.width(), canvas.height() - 1,
                 Style::fg(palette::text).withBackground(palette::background));
     drawNavigationBar(canvas, screen);
@@ -120,10 +128,16 @@ void FrontEnd::draw(Canvas& canvas) {
         dialog.draw(canvas, area);
         legend = dialog.legend();
     }
+    int row = area.y + area.height;
+    Style statusStyle = Style::fg(palette::text).withBackground(palette::warning).bolded();
+    for (const auto& line : status) {
+        canvas.fill(0, row, canvas.width(), 1, statusStyle);
+        canvas.text(1, row++, line, statusStyle, canvas.width() - 2);
+    }
     if (notice_) {
         Style s = Style::fg(palette::background).withBackground(palette::accent);
-        canvas.fill(0, canvas.height() - 2, canvas.width(), 1, s);
-        canvas.text(1, canvas.height() - 2, *notice_, s, canvas.width() - 2);
+        canvas.fill(0, row, canvas.width(), 1, s);
+        canvas.text(1, row, *notice_, s, canvas.width() - 2);
     }
     Style legendStyle = Style::fg(palette::background).withBackground(palette::muted);
     canvas.fill(0, canvas.height() - 1, canvas.width(), 1, legendStyle);
@@ -195,6 +209,10 @@ std::optional<double> FrontEnd::secondsUntilAnimationFrame() const {
 
 void FrontEnd::notice(std::string text) {
     notice_ = std::move(text);
+}
+
+void FrontEnd::setStatus(std::optional<std::string> text) {
+    status_ = std::move(text);
 }
 
 } // namespace term

@@ -45,6 +45,13 @@ class FrontEnd {
     void notice(std::string text);
     const std::optional<std::string>& currentNotice() const { return notice_; }
 
+    // A status that stands above the legend (and above a notice) until it is replaced or cleared, for
+    // a condition the person must know about while it lasts; it takes up to two lines, in the warning
+    // colour.
+    void setStatus(std::optional<std::string> text);
+    const std::optional<std::string>& currentStatus() const { return status_; }
+    static constexpr int kMaxStatusLines = 2;
+
     // How long until the screen should be drawn again for an animation: a frame while one runs, the
     // time until the next one starts while they wait for their delays, nullopt when none is pending.
     // The loop waits that long for a key at most, so nothing spins while the screen stands still.
@@ -69,6 +76,7 @@ class FrontEnd {
     PresenterFactory factory_;
     std::vector<Entry> presenters_;
     std::optional<std::string> notice_;
+    std::optional<std::string> status_;
     bool quit_ = false;
     int columns_ = 80;
     int rows_ = 24;

@@ -67,10 +67,14 @@ class Tmux {
     Tmux(const Tmux&) = delete;
     Tmux& operator=(const Tmux&) = delete;
 
-    // Starts `command` in a 100x30 window; "PROGRAM-ENDED" shows once it has returned.
-    void start(const std::string& command) {
-        run(tmux("new-session -d -s app -x 100 -y 30 " + quote(command + "; echo PROGRAM-ENDED; sleep 60")));
+    // Starts `command` in a window of `columns` x `rows` (100x30 unless given); "PROGRAM-ENDED" shows
+    // once it has returned.
+    void start(const std::string& command, int columns = 100, int rows = 30) {
+        run(tmux("new-session -d -s app -x " + std::to_string(columns) + " -y " + std::to_string(rows) + " " +
+                 quote(command + "; echo PROGRAM-ENDED; sleep 60")));
     }
+    // Ends the window (and what runs in it), so that the next start can use the name again.
+    void stop() { run(tmux("kill-session -t app")); }
     std::string format(const std::string& variable) {
         return run(tmux("display-message -p -t app " + quote(variable)));
     }

@@ -3,6 +3,7 @@
 #include "app/catalogue/SettingsTableViewController.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/catalogue/terminal/ChapterListPresenter.hpp"
+#include "app/catalogue/terminal/SaveStatusLine.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/MainQueue.hpp"
@@ -278,6 +279,36 @@ TEST_F(TerminalScreens, TheErrorMarkBlinksByGrowingThenSettles) {
     EXPECT_FALSE(wideAt(0.2));  // back down, at 0.35 s
     EXPECT_TRUE(wideAt(0.3));   // shrinking from the second growth, at 0.65 s
     EXPECT_FALSE(wideAt(0.35)); // done
+}
+
+TEST_F(TerminalScreens, AFailedSaveStaysInTheStatusLineUntilASaveSucceeds) {
+    SaveStatusLine status(frontEnd);
+    const auto& lessons = world.main().chapters[0]->lessons;
+    const std::filesystem::path file = ns::UserDefaults::standard().filePath();
+    const std::filesystem::path away = world.home.path() / "away.plist";
+    // For a while the record cannot be read back, so it cannot be saved either.
+    std::filesystem::rename(file, away);
+    std::filesystem::create_directories(file / "inside");
+    press(Key::named(Key::Kind::enter));
+    press(Key::named(Key::Kind::enter));
+    type(lessons[0]->answer);
+    draw();
+    auto cell = canvas.find("Progress not saved: the saved preferences cannot be read (Is a directory).");
+    ASSERT_TRUE(cell) << canvas.screen();
+    EXPECT_EQ(canvas.styleAt(cell->x, cell->y).background, term::palette::warning);
+    press(Key::ctrl('n'));
+    EXPECT_TRUE(canvas.find("Progress not saved")); // still so: nothing has been saved since
+
+    std::filesystem::remove_all(file);
+    std::filesystem::rename(away, file);
+    type(lessons[1]->answer);
+    draw();
+    EXPECT_FALSE(canvas.find("Progress not saved")) << canvas.screen();
+    auto stored = ProgressReport::load(
+        *std::make_unique<ns::UserDefaults>("com.velomarinth.swift", file.parent_path()));
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->hasCompleted(lessons[0]->lessonID));
+    EXPECT_TRUE(stored->hasCompleted(lessons[1]->lessonID));
 }
 
 } // namespace

@@ -136,6 +136,24 @@ TEST_F(FrontEndTest, NoticeShowsUntilTheNextKey) {
     EXPECT_FALSE(canvas.find("A review helps"));
 }
 
+TEST_F(FrontEndTest, StatusStaysAboveTheNoticeUntilItIsCleared) {
+    frontEnd.setStatus("Progress not saved: No space left on device. Trying again at your next change.");
+    frontEnd.notice("A review helps");
+    frontEnd.draw(canvas);
+    // Wrapped to two lines in a 60-column terminal, then the notice, then the legend.
+    EXPECT_NE(canvas.row(8).find("Progress not saved"), std::string::npos) << canvas.screen();
+    EXPECT_NE(canvas.row(9).find("next change."), std::string::npos) << canvas.screen();
+    EXPECT_NE(canvas.row(10).find("A review helps"), std::string::npos);
+    EXPECT_EQ(canvas.styleAt(1, 8).background, term::palette::warning);
+    frontEnd.handleKey(Key::named(Key::Kind::down));
+    frontEnd.draw(canvas);
+    EXPECT_FALSE(canvas.find("A review helps"));
+    EXPECT_NE(canvas.row(9).find("Progress not saved"), std::string::npos); // keys do not clear it
+    frontEnd.setStatus(std::nullopt);
+    frontEnd.draw(canvas);
+    EXPECT_FALSE(canvas.find("Progress not saved"));
+}
+
 TEST_F(FrontEndTest, LayoutGivesScreensTheTerminalSizeInPoints) {
     first->loadViewIfNeeded();
     frontEnd.layout(100, 30);

@@ -1,0 +1,47 @@
+#pragma once
+// What the end-to-end tests share: where the built program is, and the command that starts it in a
+// private sandbox with no backend to reach.
+#include "tests/support/Tmux.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace e2e {
+
+// The program of an edition's bundle ("Swift", "SwiftUI", ...).
+inline std::filesystem::path program(const std::string& bundle = "Swift") {
+    return std::string(VELO_BINARY_DIR) + "/bundles/" + bundle + ".app/velomarinth";
+}
+
+// The environment and program, ready for a shell: the sandbox in `home`, an unreachable backend, and
+// `extra` (more VAR=value words) before the program.
+inline std::string command(const std::filesystem::path& home, const std::string& bundle = "Swift",
+                           const std::string& extra = "") {
+    return "env VELOMARINTH_HOME=" + velotest::quote(home.string()) +
+           " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " + extra + " " +
+           velotest::quote(program(bundle).string());
+}
+
+// The process id a command wrote into `file` (0 when there is none yet).
+inline pid_t readPid(const std::filesystem::path& file) {
+    pid_t pid = 0;
+    velotest::waitUntil(
+        [&] {
+            std::ifstream in(file);
+            return static_cast<bool>(in >> pid);
+        },
+        5);
+    return pid;
+}
+
+} // namespace e2e
+
+// Skips the test when the program has not been built or tmux is missing.
+#define E2E_REQUIRE_PROGRAM(bundle)                                                                          \
+    do {                                                                                                     \
+        if (!std::filesystem::exists(e2e::program(bundle)))                                                  \
+            GTEST_SKIP() << "the program is not built: " << e2e::program(bundle);                            \
+        if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";                                   \
+    } while (false)
