@@ -11,6 +11,7 @@
 #include "content/Courses.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/services/StoreReviewController.hpp"
+#include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/ImageView.hpp"
 
 #include <algorithm>
@@ -38,7 +39,15 @@ void MainViewController::viewDidLoad() {
 
     buildCourse();
 
-    progressReport = ProgressReport::load();
+    auto& defaults = ns::UserDefaults::standard();
+    std::optional<std::string> keptAsideUnder;
+    progressReport = ProgressReport::load(defaults, &keptAsideUnder);
+    const char* fresh = "It could not be read, so a new record was started. ";
+    if (auto copy = defaults.corruptFileCopy())
+        damagedRecordMessage = fresh + std::string("The damaged file is kept as ") + copy->string() + ".";
+    else if (keptAsideUnder)
+        damagedRecordMessage = fresh + std::string("The damaged record is kept in ") +
+                               defaults.filePath().string() + " under \"" + *keptAsideUnder + "\".";
     if (!progressReport) {
         progressReport = ProgressReport::make();
         progressReport->lessons = std::vector<std::string>{"lessonZero"};
@@ -106,6 +115,12 @@ void MainViewController::viewDidLayoutSubviews() {
 
 void MainViewController::viewDidAppear(bool animated) {
     ui::ViewController::viewDidAppear(animated);
+    if (damagedRecordMessage) {
+        auto alert = std::make_shared<ui::AlertController>(damagedRecordTitle, *damagedRecordMessage);
+        alert->addAction({"OK", ui::AlertActionStyle::cancel, nullptr});
+        damagedRecordMessage.reset();
+        present(alert, true);
+    }
     requestReviewIfNeeded();
 }
 

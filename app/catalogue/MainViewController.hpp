@@ -8,9 +8,12 @@
 // It owns `chapters` and `progressReport` for the life of the process; later screens get the same
 // objects.
 //
-// Failure contract: nothing is reported to the learner. A record that cannot be read counts as none
-// and a fresh one is saved in its place (the unreadable bytes are kept aside by the record itself). A
-// chapter without lessons shows 0 / 0 and an empty bar.
+// Failure contract: a record that cannot be read counts as none and a fresh one is saved in its place.
+// When it was damaged (its bytes kept aside by the record itself, or the preferences file moved aside by
+// the user defaults), the learner is told once, in an alert when the screen first appears, where the
+// old one is kept. A preferences file that cannot be read at all is left alone by the user defaults;
+// the saves then fail and say why (SaveStatusLine). A chapter without lessons shows 0 / 0 and an empty
+// bar.
 #include "app/catalogue/MainTableViewCell.hpp"
 #include "app/model/Chapter.hpp"
 #include "app/model/ProgressReport.hpp"
@@ -19,6 +22,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 class MainViewController : public ui::ViewController, public ui::TableViewDataSource {
@@ -45,6 +50,10 @@ class MainViewController : public ui::ViewController, public ui::TableViewDataSo
     std::shared_ptr<MainTableViewCell> configureChapterCell(ui::TableView& tableView,
                                                             ui::IndexPath indexPath);
     void requestReviewIfNeeded();
+
+    // What the learner is told about a damaged record, until the screen has shown it.
+    std::optional<std::string> damagedRecordMessage;
+    static constexpr const char* damagedRecordTitle = "Your saved progress was damaged";
 
     // The bar buttons of the storyboard that start the other two segues.
     void openSettings();

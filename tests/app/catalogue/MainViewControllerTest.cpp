@@ -66,6 +66,43 @@ TEST(CatalogueStartup, LaterLaunchPrintsTheStoredSettingsAndChangesNothing) {
     EXPECT_EQ(home.progressReport->lessons, (std::vector<std::string>{"lessonZero", "CH1L1"}));
 }
 
+TEST(CatalogueStartup, ADamagedRecordIsSaidOnceWithWhereTheOldOneIsKept) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path& preferences)> damage;
+        std::string kept;
+    } cases[] = {
+        {"a preferences file that is no property list",
+         [](const std::filesystem::path& p) { std::ofstream(p / "com.velomarinth.swift.plist") << "torn"; },
+         "com.velomarinth.swift.plist.corrupt-"},
+        {"a record archive that cannot be read",
+         [](const std::filesystem::path&) {
+             ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport",
+                                                                ns::PropertyList::Data{'b', 'p', 'l', 'x'}));
+         },
+         "under \"progressReport.corrupt-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CatalogueWorld world;
+        std::filesystem::create_directories(ns::Sandbox::preferences());
+        c.damage(ns::Sandbox::preferences());
+        auto& home = world.launch();
+        auto alert = std::dynamic_pointer_cast<ui::AlertController>(home.presentedViewController());
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->title(), std::optional<std::string>(MainViewController::damagedRecordTitle));
+        ASSERT_TRUE(alert->message());
+        EXPECT_NE(alert->message()->find(c.kept), std::string::npos) << *alert->message();
+        ASSERT_TRUE(alert->pickAction("OK"));
+        // A fresh record took its place, and coming back to the screen says nothing more.
+        EXPECT_EQ(home.progressReport->lessons, (std::vector<std::string>{"lessonZero"}));
+        home.viewDidAppear(false);
+        EXPECT_FALSE(home.presentedViewController());
+    }
+    CatalogueWorld sound;
+    EXPECT_FALSE(sound.launch().presentedViewController());
+}
+
 TEST(CatalogueStartup, UnreachableNetworkIsLoggedAndTheHomeStillShows) {
     CatalogueWorld world;
     world.reachability->setFlags(svc::reachability::reachable | svc::reachability::connectionRequired);
