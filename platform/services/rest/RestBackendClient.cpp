@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -211,6 +210,27 @@ void RestBackendClient::findObjectsInBackground(const BackendQuery& query, FindO
                 }});
 }
 
+std::function<void(RestBackendClient::Response)>
+RestBackendClient::saveOutcome(SaveCallback callback, std::function<void(const std::string&)> onNewId) {
+    return [callback = std::move(callback), onNewId = std::move(onNewId)](Response response) {
+        std::optional<ns::Error> error = response.transportError;
+        if (!error && (response.status < 200 || response.status > 299)) {
+            error = rest::errorForStatus(response.status, response.body);
+        }
+        if (!error) {
+            auto parsed = rest::parseSaveAnswer(response.body);
+            if (!parsed)
+                error = parsed.error();
+            else if (parsed.value() && onNewId)
+                onNewId(*parsed.value());
+        }
+        bool succeeded = !error;
+        deliverCallback([callback, succeeded, error = std::move(error)] {
+            if (callback) callback(succeeded, error);
+        });
+    };
+}
+
 void RestBackendClient::save(const BackendObject& object, const std::string& collectionPath,
                              SaveCallback callback, std::function<void(const std::string&)> onNewId) {
     std::string path = collectionPath;
@@ -220,23 +240,17 @@ void RestBackendClient::save(const BackendObject& object, const std::string& col
         method = "PUT";
     }
     enqueue(Request{method, std::move(path), rest::objectBody(object),
-                    [callback = std::move(callback), onNewId = std::move(onNewId)](Response response) {
-                        std::optional<ns::Error> error = response.transportError;
-                        if (!error && (response.status < 200 || response.status > 299)) {
-                            error = rest::errorForStatus(response.status, response.body);
-                        }
-                        if (!error) {
-                            auto parsed = rest::parseSaveAnswer(response.body);
-                            if (!parsed)
-                                error = parsed.error();
-                            else if (parsed.value() && onNewId)
-                                onNewId(*parsed.value());
-                        }
-                        bool succeeded = !error;
-                        deliverCallback([callback, succeeded, error = std::move(error)] {
-                            if (callback) callback(succeeded, error);
-                        });
-                    }});
+                    saveOutcome(std::move(callback), std::move(onNewId))});
+}
+
+bool RestBackendClient::requeue(State& state, Request request) {
+    {
+        std::lock_guard lock(state.mutex);
+        if (state.stopping) return false;
+        state.queue.push_front(std::move(request));
+    }
+    state.wake.notify_one();
+    return true;
 }
 
 void RestBackendClient::saveInBackground(const BackendObject& object, SaveCallback callback) {
@@ -279,32 +293,19 @@ std::optional<BackendObject> RestBackendClient::currentInstallation() {
 
 void RestBackendClient::storeInstallation(const State& state, const std::string& installationId,
                                           const std::optional<std::string>& objectId) {
-    const auto& options = state.options;
     nlohmann::json json{{"installationId", installationId}};
     if (objectId) json["objectId"] = *objectId;
-    std::error_code ec;
-    std::filesystem::create_directories(options.installationFile.parent_path(), ec);
-    auto temporary = options.installationFile;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << json.dump();
-        if (!out) {
-            ns::console("The backend installation could not be kept: " + options.installationFile.string());
-            return;
-        }
-    }
-    std::filesystem::rename(temporary, options.installationFile, ec);
-    if (ec) {
-        ns::console("The backend installation could not be kept: " + ec.message());
-        std::filesystem::remove(temporary, ec);
-    }
+    const std::string text = json.dump();
+    auto written = ns::writeFileAtomically(state.options.installationFile,
+                                           std::vector<std::uint8_t>(text.begin(), text.end()));
+    if (!written)
+        ns::console("The backend installation could not be kept: " + written.error().localizedDescription());
 }
 
 void RestBackendClient::saveInstallationInBackground(const BackendObject& installation,
                                                      SaveCallback callback) {
     std::weak_ptr<State> weak = state_;
-    save(installation, "/installations", std::move(callback), [weak](const std::string& objectId) {
+    auto keepObjectId = [weak](const std::optional<std::string>& objectId) {
         auto state = weak.lock();
         if (!state) return;
         std::lock_guard lock(state->mutex);
@@ -313,7 +314,32 @@ void RestBackendClient::saveInstallationInBackground(const BackendObject& instal
         if (const auto* id = state->installation->objectForKey("installationId"); id && id->stringValue()) {
             storeInstallation(*state, *id->stringValue(), objectId);
         }
-    });
+    };
+    auto onNewId = [keepObjectId](const std::string& objectId) { keepObjectId(objectId); };
+    if (!installation.objectId()) {
+        save(installation, "/installations", std::move(callback), onNewId);
+        return;
+    }
+    // A server that has deleted the installation answers the update with "not found": it is then
+    // registered anew, and the callback gets the outcome of that.
+    BackendObject fresh = installation;
+    fresh.setObjectId(std::nullopt);
+    Request create{"POST", "/installations", rest::objectBody(fresh), saveOutcome(callback, onNewId)};
+    auto updated = saveOutcome(std::move(callback), onNewId);
+    enqueue(Request{"PUT", "/installations/" + escape(*installation.objectId()),
+                    rest::objectBody(installation),
+                    [weak, keepObjectId, create = std::move(create),
+                     updated = std::move(updated)](Response response) mutable {
+                        if (!response.transportError && response.status == 404) {
+                            if (auto state = weak.lock()) {
+                                ns::console("The backend no longer knows this installation; it is registered "
+                                            "again.");
+                                keepObjectId(std::nullopt);
+                                if (requeue(*state, std::move(create))) return;
+                            }
+                        }
+                        updated(std::move(response));
+                    }});
 }
 
 } // namespace svc

@@ -8,8 +8,9 @@
 //
 // Requests run one after another on the client's own worker thread, started on first use, so no call
 // ever waits for the network; each outcome is delivered once through svc::deliverCallback (the app's
-// main queue). This device's installation id is made once and kept in `installationFile`, with the
-// object id the server gave it, so later launches update the same installation.
+// main queue). This device's installation id is made once and kept in `installationFile` (written
+// atomically), with the object id the server gave it, so later launches update the same installation.
+// An update the server answers with 404 (it has deleted the installation) registers it anew with POST.
 //
 // Failure contract: every failure arrives as the callback's error in backendErrorDomain: notConfigured
 // before initialize() or with an empty application id or server; network when the server cannot be
@@ -87,6 +88,12 @@ class RestBackendClient : public BackendClient {
     static Response perform(State& state, const Request& request, const BackendConfiguration& configuration);
     void save(const BackendObject& object, const std::string& collectionPath, SaveCallback callback,
               std::function<void(const std::string& objectId)> onNewId);
+    // What a save's answer means, delivered once to `callback`; `onNewId` sees an object id the server
+    // gave (on the worker thread).
+    static std::function<void(Response)>
+    saveOutcome(SaveCallback callback, std::function<void(const std::string& objectId)> onNewId);
+    // Puts a request first in line, from the worker itself; false once the client is stopping.
+    static bool requeue(State& state, Request request);
     static void storeInstallation(const State& state, const std::string& installationId,
                                   const std::optional<std::string>& objectId);
 

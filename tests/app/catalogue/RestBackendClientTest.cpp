@@ -2,11 +2,13 @@
 
 #include "RestServer.hpp"
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <future>
@@ -106,6 +108,42 @@ TEST_F(RestBackendTest, InstallationIsRegisteredOnceAndUpdatedOnLaterLaunches) {
     EXPECT_EQ(body["appIdentifier"], "com.velomarinth.swift");
     EXPECT_EQ(seen[1].method, "PUT");
     EXPECT_EQ(seen[1].path, "/parse/installations/inst42");
+}
+
+TEST_F(RestBackendTest, AnInstallationTheServerDeletedIsRegisteredAgain) {
+    std::atomic<int> created{0};
+    RestServer server([&](const RestServer::Seen& seen) -> RestServer::Answer {
+        if (seen.method == "PUT") return {404, R"({"code":101,"error":"Object not found."})"};
+        return {201, R"({"objectId":"new)" + std::to_string(++created) + R"("})"};
+    });
+    const auto file = home.path() / "backend" / "installation.json";
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << R"({"installationId":"0f0e0d0c-0000-4000-8000-000000000001","objectId":"gone"})";
+    for (int launch = 1; launch <= 2; ++launch) {
+        SCOPED_TRACE(launch);
+        auto c = client(server.url());
+        auto installation = c->currentInstallation();
+        ASSERT_TRUE(installation);
+        auto outcome = save(*c, *installation, true);
+        EXPECT_TRUE(outcome.succeeded);
+        EXPECT_FALSE(outcome.error);
+        EXPECT_EQ(c->currentInstallation()->objectId(),
+                  std::optional<std::string>("new" + std::to_string(launch)));
+        // Kept whole for the next launch, with no temporary beside it.
+        auto kept = json::parse(*ns::readFileText(file));
+        EXPECT_EQ(kept["objectId"], "new" + std::to_string(launch));
+        EXPECT_EQ(kept["installationId"], "0f0e0d0c-0000-4000-8000-000000000001");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()),
+                                std::filesystem::directory_iterator()),
+                  1);
+    }
+    auto seen = server.seen();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].method + " " + seen[0].path, "PUT /parse/installations/gone");
+    EXPECT_EQ(seen[1].method + " " + seen[1].path, "POST /parse/installations");
+    EXPECT_EQ(json::parse(seen[1].body)["installationId"], "0f0e0d0c-0000-4000-8000-000000000001");
+    EXPECT_EQ(seen[2].method + " " + seen[2].path, "PUT /parse/installations/new1");
+    EXPECT_EQ(seen[3].method, "POST");
 }
 
 TEST_F(RestBackendTest, ClassQueryByKeyAnswersZeroOneOrTwoRows) {
