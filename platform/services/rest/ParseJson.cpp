@@ -83,17 +83,23 @@ ns::PropertyList fromJson(const nlohmann::json& value) {
     return ns::PropertyList();
 }
 
+std::string dump(const nlohmann::json& value) {
+    // Text typed in a terminal with a legacy 8-bit encoding is not UTF-8; JSON must be. Such bytes
+    // become U+FFFD instead of an exception.
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 std::string objectBody(const BackendObject& object) {
     auto body = nlohmann::json::object();
     for (const auto& [key, item] : object.values())
         body[key] = toJson(item);
-    return body.dump();
+    return dump(body);
 }
 
 std::string whereParameter(const BackendQuery& query) {
     auto where = nlohmann::json::object();
     if (const auto& condition = query.condition()) where[condition->key] = toJson(condition->equalTo);
-    return where.dump();
+    return dump(where);
 }
 
 ns::Result<std::vector<BackendObject>> parseFindAnswer(std::string_view body, const std::string& className) {

@@ -1,7 +1,8 @@
 #pragma once
 // The JSON forms of the Parse-style REST protocol: object bodies, query results and error answers.
 //
-// Failure contract: nothing throws. Converting a value that JSON cannot hold (data, date, UID) gives its
+// Failure contract: nothing throws; text that is not UTF-8 is written with U+FFFD in place of its bad
+// bytes. Converting a value that JSON cannot hold (data, date, UID) gives its
 // debug text as a string; reading an answer that is not the expected JSON gives an error with
 // BackendErrorCode::badResponse, never a partial result; so does an answer nested more than 64 levels
 // deep.
@@ -21,6 +22,9 @@ namespace svc::rest {
 
 nlohmann::json toJson(const ns::PropertyList& value);
 ns::PropertyList fromJson(const nlohmann::json& value);
+
+// The JSON text of a value; bytes that are not UTF-8 (in keys or strings) become U+FFFD.
+std::string dump(const nlohmann::json& value);
 
 // The body of a save: the object's keys and values.
 std::string objectBody(const BackendObject& object);

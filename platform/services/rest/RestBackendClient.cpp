@@ -295,7 +295,7 @@ void RestBackendClient::storeInstallation(const State& state, const std::string&
                                           const std::optional<std::string>& objectId) {
     nlohmann::json json{{"installationId", installationId}};
     if (objectId) json["objectId"] = *objectId;
-    const std::string text = json.dump();
+    const std::string text = rest::dump(json);
     auto written = ns::writeFileAtomically(state.options.installationFile,
                                            std::vector<std::uint8_t>(text.begin(), text.end()));
     if (!written)

@@ -125,6 +125,26 @@ TEST_F(BackendIntegration, InstallationVideoLookupsAndSearchLogsReachTheServer) 
     EXPECT_TRUE(console.contains("Successfully retrieved LessonID"));
 }
 
+TEST_F(BackendIntegration, SearchTextThatIsNotUtf8IsLoggedWithReplacementCharacters) {
+    start(parseServer);
+    world.main().openSearch();
+    world.settle();
+    auto search = world.top<SearchResultsTableViewController>();
+    ASSERT_TRUE(search);
+    typeSearch(*search->searchController, "swift");
+    world.settle();
+    ASSERT_TRUE(search->tableView->selectRow({0, 0}));
+    // Back on the search screen before the backend answers, the learner types an e-acute as a Latin-1
+    // terminal sends it: one byte that is no UTF-8. The answer logs the text as it stands then.
+    world.navigation->popViewController(false);
+    typeSearch(*search->searchController, "swift\xE9");
+    ASSERT_TRUE(waitFor([&] { return seenCount("POST", "/classes/SearchRequests") == 2; }));
+    std::string logged;
+    for (const auto& s : server->seen())
+        if (s.method == "POST" && s.body.find("searchString") != std::string::npos) logged = s.body;
+    EXPECT_EQ(json::parse(logged), json({{"searchString", "swift\uFFFD"}}));
+}
+
 TEST_F(BackendIntegration, AServerAnsweringGarbageChangesNothingButConsoleLines) {
     ns::ConsoleCapture console;
     start([](const RestServer::Seen&) { return RestServer::Answer{200, "<html>not the backend</html>"}; });
