@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace ns {
 namespace {
@@ -44,18 +45,54 @@ ConsoleSink setConsoleSink(ConsoleSink sink) {
     return previous;
 }
 
-bool redirectConsoleToFile(const std::string& path) {
+namespace {
+
+// The log file, started over when it would grow past its limit.
+class RotatingLog {
+  public:
+    RotatingLog(std::string path, std::FILE* file, std::size_t limit)
+        : path_(std::move(path)), file_(file), limit_(limit) {
+        struct stat info {};
+        if (::fstat(::fileno(file_), &info) == 0) size_ = static_cast<std::size_t>(info.st_size);
+    }
+    ~RotatingLog() { std::fclose(file_); }
+    RotatingLog(const RotatingLog&) = delete;
+    RotatingLog& operator=(const RotatingLog&) = delete;
+
+    void write(std::string_view line) {
+        std::lock_guard lock(mutex_);
+        if (size_ > 0 && size_ + line.size() + 1 > limit_) rotate();
+        std::fwrite(line.data(), 1, line.size(), file_);
+        std::fputc('\n', file_);
+        std::fflush(file_);
+        size_ += line.size() + 1;
+    }
+
+  private:
+    void rotate() {
+        const std::string older = path_ + ".1";
+        if (std::rename(path_.c_str(), older.c_str()) != 0) return;
+        if (std::FILE* fresh = std::fopen(path_.c_str(), "ae")) {
+            std::fclose(file_);
+            file_ = fresh;
+            size_ = 0;
+        }
+    }
+
+    std::mutex mutex_;
+    std::string path_;
+    std::FILE* file_;
+    std::size_t limit_;
+    std::size_t size_ = 0;
+};
+
+} // namespace
+
+bool redirectConsoleToFile(const std::string& path, std::size_t limit) {
     std::FILE* raw = std::fopen(path.c_str(), "ae");
-    if (!raw)
-        return false;
-    auto file = std::shared_ptr<std::FILE>(raw, [](std::FILE* f) { std::fclose(f); });
-    auto fileMutex = std::make_shared<std::mutex>();
-    setConsoleSink([file, fileMutex](std::string_view line) {
-        std::lock_guard lock(*fileMutex);
-        std::fwrite(line.data(), 1, line.size(), file.get());
-        std::fputc('\n', file.get());
-        std::fflush(file.get());
-    });
+    if (!raw) return false;
+    auto log = std::make_shared<RotatingLog>(path, raw, limit);
+    setConsoleSink([log](std::string_view line) { log->write(line); });
     return true;
 }
 
@@ -86,8 +123,7 @@ std::size_t ConsoleCapture::count(std::string_view line) const {
     std::lock_guard lock(state_->mutex);
     std::size_t n = 0;
     for (const auto& l : state_->lines)
-        if (l == line)
-            ++n;
+        if (l == line) ++n;
     return n;
 }
 

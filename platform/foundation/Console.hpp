@@ -4,6 +4,7 @@
 // By default a line goes to standard output. The terminal front end redirects the sink to a log file
 // while it owns the screen; tests capture it with ConsoleCapture. Thread-safe: the SDK logs from its
 // own queues.
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,9 +20,14 @@ void console(std::string_view line);
 // Replaces the sink; returns the previous one. An empty sink restores standard output.
 ConsoleSink setConsoleSink(ConsoleSink sink);
 
-// Sends every line to a file (appending). Returns false when the file cannot be opened; the sink is then
-// left as it was.
-bool redirectConsoleToFile(const std::string& path);
+// The size at which the console's log file starts over.
+inline constexpr std::size_t consoleLogLimit = 1024 * 1024;
+
+// Sends every line to a file (appending). A line that would take the file past `limit` bytes first
+// moves it to "<path>.1" (replacing the one there) and starts a new file, so the log never holds more
+// than the last two files' worth. Returns false when the file cannot be opened; the sink is then left as
+// it was. When a rotation cannot open the new file, lines go on to the old one.
+bool redirectConsoleToFile(const std::string& path, std::size_t limit = consoleLogLimit);
 
 // Collects every console line while it lives, then restores the previous sink.
 class ConsoleCapture {

@@ -1,0 +1,48 @@
+#include "platform/foundation/Console.hpp"
+
+#include "platform/foundation/FileContents.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+TEST(ConsoleLog, StartsOverPastItsLimitKeepingOneOlderFile) {
+    velotest::TempFolder folder;
+    const std::string path = (folder.path() / "console.log").string();
+    std::ofstream(path) << "from the last run\n"; // appended to, counted toward the limit
+    ns::ConsoleSink previous = ns::setConsoleSink(nullptr);
+    ASSERT_TRUE(ns::redirectConsoleToFile(path, 100));
+    // 30 lines of 10 bytes each, with the line break.
+    for (int i = 0; i < 30; ++i) {
+        char line[16];
+        std::snprintf(line, sizeof line, "line %04d", i);
+        ns::console(line);
+    }
+    ns::setConsoleSink(std::move(previous));
+
+    auto lines = [](int from, int to) {
+        std::string text;
+        for (int i = from; i <= to; ++i) {
+            char line[16];
+            std::snprintf(line, sizeof line, "line %04d\n", i);
+            text += line;
+        }
+        return text;
+    };
+    // 18 bytes of the last run and 8 lines fill the first file; then 10 lines each.
+    EXPECT_EQ(ns::readFileText(path + ".1"), lines(18, 27));
+    EXPECT_EQ(ns::readFileText(path), lines(28, 29));
+    EXPECT_FALSE(std::filesystem::exists(path + ".2"));
+}
+
+TEST(ConsoleLog, AFileThatCannotBeOpenedLeavesTheSinkAsItWas) {
+    ns::ConsoleCapture capture;
+    EXPECT_FALSE(ns::redirectConsoleToFile("/nonexistent-folder/console.log"));
+    ns::console("still captured");
+    EXPECT_TRUE(capture.contains("still captured"));
+}
+
+} // namespace
