@@ -3,6 +3,7 @@
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/foundation/Console.hpp"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -29,7 +30,16 @@ double LessonViewController::keyboardOffset(int tag, double keyboardHeight) cons
     return 0;
 }
 
+bool LessonViewController::isOwnKeyboard(const ns::Notification& notification) const {
+    // A field of another screen (the search field still editing when this screen came up) gives up the
+    // keyboard as one of ours takes it: that is no keyboard of this lesson closing. Notifications that
+    // name no field are the keyboard's own.
+    return !notification.sender ||
+           std::find(textFields.begin(), textFields.end(), notification.sender) != textFields.end();
+}
+
 void LessonViewController::keyboardWillShow(const ns::Notification& notification) {
+    if (!isOwnKeyboard(notification)) return;
     ns::console(std::to_string(activeTextField));
     auto it = notification.userInfo.find(ui::keyboardFrameBeginUserInfoKey);
     if (it == notification.userInfo.end()) return;
@@ -46,7 +56,8 @@ void LessonViewController::keyboardWillShow(const ns::Notification& notification
     });
 }
 
-void LessonViewController::keyboardWillHide(const ns::Notification&) {
+void LessonViewController::keyboardWillHide(const ns::Notification& notification) {
+    if (!isOwnKeyboard(notification)) return;
     // Resigning the fields below may announce the hide again; one hide is handled once.
     if (handlingKeyboardHide_) return;
     handlingKeyboardHide_ = true;

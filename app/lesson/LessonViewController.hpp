@@ -210,6 +210,8 @@ class LessonViewController : public ui::ViewController, public ui::TextFieldDele
     void fetchVideoTutorial();
 
     // --- Keyboard -------------------------------------------------------------------------------------
+    // Whether a keyboard notification is about one of this screen's fields.
+    bool isOwnKeyboard(const ns::Notification& notification) const;
     void keyboardWillShow(const ns::Notification& notification);
     void keyboardWillHide(const ns::Notification& notification);
     bool shouldBeginEditing(ui::TextField& field) override;

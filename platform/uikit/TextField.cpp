@@ -10,9 +10,8 @@
 namespace ui {
 
 namespace {
-void postKeyboard(const char* name, Rect beginFrame) {
-    ns::NotificationCenter::defaultCenter().post(name, nullptr,
-                                                 {{keyboardFrameBeginUserInfoKey, beginFrame}});
+void postKeyboard(const char* name, const TextField* field, Rect beginFrame) {
+    ns::NotificationCenter::defaultCenter().post(name, field, {{keyboardFrameBeginUserInfoKey, beginFrame}});
 }
 } // namespace
 
@@ -110,7 +109,7 @@ bool TextField::becomeFirstResponder() {
     // The phone's order: the field reports that editing began, then the keyboard announces itself.
     if (auto delegate = delegate_.lock()) delegate->didBeginEditing(*this);
     sendActions(ControlEvent::editingDidBegin);
-    if (isFirstResponder()) postKeyboard(keyboardWillShowNotification, keyboardHiddenFrame());
+    if (isFirstResponder()) postKeyboard(keyboardWillShowNotification, this, keyboardHiddenFrame());
     return true;
 }
 
@@ -120,7 +119,7 @@ bool TextField::resignFirstResponder() {
     // Cleared before anyone is told, so handlers that resign every field do not come back here.
     detail::setFirstResponder(nullptr);
     selection_.reset();
-    postKeyboard(keyboardWillHideNotification, keyboardShownFrame());
+    postKeyboard(keyboardWillHideNotification, this, keyboardShownFrame());
     if (auto delegate = delegate_.lock()) delegate->didEndEditing(*this);
     sendActions(ControlEvent::editingDidEnd);
     return true;

@@ -20,7 +20,8 @@
 // "UIKeyboardWillShowNotification" (user info "UIKeyboardFrameBeginUserInfoKey": the keyboard's start
 // frame, a ui::Rect), as the phone does. resignFirstResponder() stops being first responder, posts
 // "UIKeyboardWillHideNotification" (begin frame: the shown keyboard) and calls didEndEditing.
-// Notifications go to the default notification centre, synchronously on the calling (main) thread.
+// Notifications go to the default notification centre, synchronously on the calling (main) thread, with
+// the field as their sender, so that a screen can tell its own fields' keyboard from another's.
 //
 // Thread-safety: main thread only. Invalid UTF-8 in the text is kept as it is; each bad byte counts as
 // one character.

@@ -136,4 +136,25 @@ TEST_F(Search, EndingTheSearchPrintsTheTextAsAnOptional) {
     EXPECT_EQ(console.lines(), std::vector<std::string>{R"(Optional("say \"hi\""))"});
 }
 
+TEST_F(Search, TheSearchFieldGivingUpTheKeyboardDoesNotCloseTheLessonsKeyboard) {
+    // Auto-run on and the error mark off: a keyboard of the lesson closing on a wrong answer would open
+    // the hint.
+    world.main().progressReport->autoRun = true;
+    world.main().progressReport->showErrorIndicator = false;
+    type("swift basics");
+    ASSERT_TRUE(screen->searchController->searchBar()->searchTextField()->isEditing());
+    ASSERT_TRUE(screen->tableView->selectRow({0, 0}));
+    world.settle();
+    auto lesson = world.top<LessonViewController>();
+    ASSERT_TRUE(lesson);
+    auto* field = lesson->lineHandles(static_cast<int>(lesson->lesson->textFieldInLine)).textField;
+    ASSERT_TRUE(field->becomeFirstResponder()); // the first key: the search field resigns now
+    EXPECT_TRUE(field->typeText("Q"));
+    EXPECT_TRUE(lesson->helpView->isHidden());
+    EXPECT_TRUE(field->isEditing());
+    // Its own keyboard closing still opens the hint.
+    field->resignFirstResponder();
+    EXPECT_FALSE(lesson->helpView->isHidden());
+}
+
 } // namespace
