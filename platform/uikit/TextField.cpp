@@ -85,6 +85,14 @@ bool TextField::deleteBackward() {
     return userEdit(Range{selection.location - 1, 1}, "");
 }
 
+bool TextField::deleteForward() {
+    if (!selection_) return false;
+    Range selection = clip(*selection_);
+    if (selection.length > 0) return userEdit(selection, "");
+    if (selection.location >= length()) return false;
+    return userEdit(Range{selection.location, 1}, "");
+}
+
 bool TextField::paste() {
     auto string = Pasteboard::general().string();
     if (!string || string->empty()) return false;

@@ -8,7 +8,8 @@
 //
 // Two kinds of change:
 // - programmatic (setText, replaceRange, setSelectedRange): applied at once, the delegate is not asked;
-// - user edits (typeText, deleteBackward, paste, pressReturn), the entry points the terminal and tests
+// - user edits (typeText, deleteBackward, deleteForward, paste, pressReturn), the entry points the terminal
+// and tests
 //   use for keys: they act only while the field is first responder, ask the delegate first and apply the
 //   edit only when it answers true. An applied user edit sends the editingChanged actions.
 //
@@ -91,6 +92,8 @@ class TextField : public Control {
     bool typeText(const std::string& text);
     // Deletes the selection, or the character before the caret (nothing at the start).
     bool deleteBackward();
+    // Deletes the selection, or the character after the caret (nothing at the end).
+    bool deleteForward();
     // Types the general pasteboard's string (nothing when it holds none or an empty one).
     bool paste();
     // Asks shouldReturn; returns its answer. Changes no text.

@@ -288,6 +288,7 @@ bool LessonPresenter::handleKey(const term::Key& key) {
     }
     if (key.is(Kind::text) && !key.text.empty()) return beginEditing() && field->typeText(key.text);
     if (key.is(Kind::backspace)) return beginEditing() && field->deleteBackward();
+    if (key.is(Kind::deleteKey)) return beginEditing() && field->deleteForward();
     if (key.is(Kind::left) || key.is(Kind::right) || key.is(Kind::home) || key.is(Kind::end)) {
         if (!beginEditing()) return false;
         auto caret = field->selectedRange().value_or(ui::Range{field->length(), 0}).location;

@@ -4,9 +4,10 @@
 // the help bar, the hint panel, the output panel (plain or debugger) and the word bar.
 //
 // Keys: typing goes to the answer field (every edit through the field's delegate, as a touch keyboard
-// would), Backspace deletes, Left/Right move the caret, Ctrl-R runs, Ctrl-N goes to the next lesson,
-// Ctrl-E presses the error mark (or the help bar's hint button), Tab/Shift-Tab move through the word bar
-// and Enter types the focused word, Esc closes the hint panel or leaves the word bar, else goes back.
+// would), Backspace deletes before the caret and Delete after it, Left/Right move the caret, Ctrl-R runs,
+// Ctrl-N goes to the next lesson, Ctrl-E presses the error mark (or the help bar's hint button),
+// Tab/Shift-Tab move through the word bar and Enter types the focused word, Esc closes the hint panel or
+// leaves the word bar, else goes back.
 //
 // Failure contract: none; views the lesson does not use are not drawn.
 #include "app/lesson/LessonViewController.hpp"

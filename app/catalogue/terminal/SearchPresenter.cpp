@@ -64,8 +64,8 @@ bool SearchPresenter::handleKey(const term::Key& key) {
         list_.setFocus(0);
         return true;
     }
-    if (key.is(term::Key::Kind::backspace)) {
-        if (editing()) field.deleteBackward();
+    if (key.is(term::Key::Kind::backspace) || key.is(term::Key::Kind::deleteKey)) {
+        if (editing()) key.is(term::Key::Kind::backspace) ? field.deleteBackward() : field.deleteForward();
         list_.setFocus(0);
         return true;
     }

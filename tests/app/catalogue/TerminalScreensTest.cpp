@@ -141,6 +141,33 @@ TEST_F(TerminalScreens, WordBarTypesItsWordsAndTheHintPanelClosesWithEsc) {
     EXPECT_EQ(world.top<LessonViewController>(), lesson); // Esc closed the panel, not the screen
 }
 
+TEST_F(TerminalScreens, DeleteTakesTheCharacterAfterTheCaretInBothFields) {
+    press(Key::named(Key::Kind::enter));
+    press(Key::named(Key::Kind::enter));
+    auto lesson = world.top<LessonViewController>();
+    ASSERT_TRUE(lesson);
+    auto* field = lesson->lineHandles(static_cast<int>(lesson->lesson->textFieldInLine)).textField;
+    type("abc");
+    press(Key::named(Key::Kind::home));
+    press(Key::named(Key::Kind::deleteKey));
+    press(Key::named(Key::Kind::right));
+    press(Key::named(Key::Kind::deleteKey));
+    press(Key::named(Key::Kind::deleteKey)); // at the end: nothing
+    EXPECT_EQ(field->text(), "b");
+    EXPECT_EQ(lesson->lesson->userAnswer, "b"); // through the answer check, as typing is
+
+    press(Key::named(Key::Kind::escape));
+    press(Key::named(Key::Kind::escape));
+    press(Key::typed("/"));
+    type("xif");
+    press(Key::named(Key::Kind::left));
+    press(Key::named(Key::Kind::left));
+    press(Key::named(Key::Kind::left));
+    press(Key::named(Key::Kind::deleteKey));
+    draw();
+    EXPECT_TRUE(canvas.find(world.main().chapters[2]->lessons[0]->title)); // "IF STATEMENTS" matches
+}
+
 TEST_F(TerminalScreens, SearchFiltersAsYouTypeAndOpensTheChoice) {
     press(Key::typed("/"));
     draw();

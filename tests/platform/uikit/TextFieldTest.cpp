@@ -69,7 +69,7 @@ struct EditCase {
     const char* name;
     std::string start;
     ui::Range selection; // characters
-    enum { type, backspace } kind;
+    enum { type, backspace, forwardDelete } kind;
     std::string typed;
     ui::Range expectedRange;
     std::string expectedText;
@@ -109,6 +109,23 @@ TEST_F(TextFieldTest, UserEditsCountCharactersAndTheDelegateSeesTheFinalText) {
          1},
         {"typing over a selection", "a" + flag + "b", {1, 1}, EditCase::type, "\"", {1, 1}, "a\"b", 2},
         {"backspace deletes the selection", "abc", {0, 2}, EditCase::backspace, "", {0, 2}, "c", 0},
+        {"delete removes the emoji after the caret",
+         "a" + family + "b",
+         {1, 0},
+         EditCase::forwardDelete,
+         "",
+         {1, 1},
+         "ab",
+         1},
+        {"delete removes letter and its mark",
+         eAcute + "x",
+         {0, 0},
+         EditCase::forwardDelete,
+         "",
+         {0, 1},
+         "x",
+         0},
+        {"delete deletes the selection", "abc", {1, 2}, EditCase::forwardDelete, "", {1, 2}, "a", 1},
         {"combining mark joins the letter before",
          "e",
          {1, 0},
@@ -122,7 +139,9 @@ TEST_F(TextFieldTest, UserEditsCountCharactersAndTheDelegateSeesTheFinalText) {
         SCOPED_TRACE(c.name);
         field->setText(c.start);
         field->setSelectedRange(c.selection);
-        bool applied = c.kind == EditCase::type ? field->typeText(c.typed) : field->deleteBackward();
+        bool applied = c.kind == EditCase::type        ? field->typeText(c.typed)
+                       : c.kind == EditCase::backspace ? field->deleteBackward()
+                                                       : field->deleteForward();
         ASSERT_TRUE(applied);
         EXPECT_EQ(delegate->lastRange, c.expectedRange);
         EXPECT_EQ(field->text(), c.expectedText);
@@ -131,12 +150,15 @@ TEST_F(TextFieldTest, UserEditsCountCharactersAndTheDelegateSeesTheFinalText) {
     }
 }
 
-TEST_F(TextFieldTest, BackspaceAtTheStartAsksNothing) {
+TEST_F(TextFieldTest, BackspaceAtTheStartAndDeleteAtTheEndAskNothing) {
     field->setText("ab");
     field->setSelectedRange({0, 0});
     delegate->calls.clear();
     EXPECT_FALSE(field->deleteBackward());
+    field->setSelectedRange({2, 0});
+    EXPECT_FALSE(field->deleteForward());
     EXPECT_TRUE(delegate->calls.empty());
+    EXPECT_EQ(field->text(), "ab");
 }
 
 TEST_F(TextFieldTest, ReplaceRangeSkipsTheDelegateAndPutsTheCaretAfterTheInsert) {
