@@ -68,40 +68,24 @@ int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, Less
                      : 0;
         }
         if (handles.textField && shown(handles.textField)) {
-            auto& tf = *handles.textField;
-            bool editing = tf.isEditing();
-            term::Style fieldStyle =
-                term::Style::fg(tf.textColor()).withBackground(LessonViewController::panelGrey);
-            fieldStyle.underline = true;
-            int used = 0;
-            if (tf.text().empty()) {
-                const auto& placeholder = tf.attributedPlaceholder();
-                ui::Color color =
-                    placeholder.runs().empty() ? term::palette::muted : placeholder.runs().front().color;
-                term::Style ps = term::Style::fg(color).withBackground(LessonViewController::panelGrey);
-                ps.dim = !placeholder.hasAttributes();
-                used = canvas.text(x, y, placeholder.text(), ps, right - x);
-            } else {
-                used = canvas.text(x, y, tf.text(), fieldStyle, right - x);
+            if (screen.lesson.get() != fieldLesson_) {
+                fieldLesson_ = screen.lesson.get();
+                fieldView_.reset();
             }
-            if (&tf == field && editing) {
-                auto caret = tf.selectedRange().value_or(ui::Range{tf.length(), 0}).location;
-                int caretX = x + term::columnsOfText(ns::characterPrefix(tf.text(), caret));
-                canvas.setCaret(term::Cell{std::min(caretX, right), y});
-            }
-            x += std::max(used, 1);
+            x = fieldView_.draw(canvas, x, y, right, *handles.textField, handles.textField == field);
         }
         if (handles.text2Label && shown(handles.text2Label)) {
             drawLabel(canvas, x, y, right - x, 1, *handles.text2Label);
             x += term::columnsOfText(handles.text2Label->text());
         }
+        // Marks stand a blank after the line (the field's own blank counts when it ends the line).
         if (shown(handles.checkmarkButton)) {
-            canvas.text(std::min(x + 2, area.x + area.width - 3), y, "✓",
+            canvas.text(std::min(x + 1, area.x + area.width - 3), y, "✓",
                         term::Style::fg(LessonViewController::successGreen).bolded());
         } else if (shown(handles.errorButton)) {
             // The mark blinks by growing: while it is enlarged it takes a cell either side.
             term::Style mark = term::Style::fg(LessonViewController::stuckRed).bolded().reversed();
-            int markX = std::min(x + 2, area.x + area.width - 4);
+            int markX = std::min(x + 1, area.x + area.width - 4);
             if (term::shownScale(*handles.errorButton) > 1.15)
                 canvas.text(markX - 1, y, " ! ", mark);
             else

@@ -10,6 +10,7 @@
 // leaves the word bar, else goes back.
 //
 // Failure contract: none; views the lesson does not use are not drawn.
+#include "app/catalogue/terminal/AnswerFieldView.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/terminal/Presenter.hpp"
 #include "platform/uikit/Button.hpp"
@@ -35,4 +36,7 @@ class LessonPresenter : public term::Presenter {
 
     std::weak_ptr<LessonViewController> screen_;
     std::optional<std::size_t> wordFocus_;
+    AnswerFieldView fieldView_;
+    // The lesson the field's scrolling belongs to.
+    const Lesson* fieldLesson_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "CatalogueWorld.hpp"
 #include "app/catalogue/MoreAppsViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
+#include "app/catalogue/terminal/AnswerFieldView.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/catalogue/terminal/ChapterListPresenter.hpp"
 #include "app/catalogue/terminal/SaveStatusLine.hpp"
@@ -53,6 +54,16 @@ class TerminalScreens : public ::testing::Test {
     void type(const std::string& text) {
         for (char c : text)
             press(Key::typed(std::string(1, c)));
+    }
+    // Opens lesson `row` of chapter `chapter` (both counted from 0) from the course home.
+    std::shared_ptr<LessonViewController> openLesson(int chapter, int row) {
+        for (int i = 0; i < chapter; ++i)
+            press(Key::named(Key::Kind::down));
+        press(Key::named(Key::Kind::enter));
+        for (int i = 0; i < row; ++i)
+            press(Key::named(Key::Kind::down));
+        press(Key::named(Key::Kind::enter));
+        return world.top<LessonViewController>();
     }
     std::string rowWith(const std::string& text) {
         auto cell = canvas.find(text);
@@ -166,6 +177,81 @@ TEST_F(TerminalScreens, DeleteTakesTheCharacterAfterTheCaretInBothFields) {
     press(Key::named(Key::Kind::deleteKey));
     draw();
     EXPECT_TRUE(canvas.find(world.main().chapters[2]->lessons[0]->title)); // "IF STATEMENTS" matches
+}
+
+TEST_F(TerminalScreens, TheAnswerFieldIsABoxWithABlankEachSideAndTheCaretFromTheStart) {
+    // A lesson whose field sits between code on both sides with no blank of its own.
+    Lesson::Ptr lesson;
+    int chapter = 0, row = 0;
+    for (std::size_t c = 0; c < world.main().chapters.size() && !lesson; ++c) {
+        const auto& lessons = world.main().chapters[c]->lessons;
+        for (std::size_t r = 0; r < lessons.size() && !lesson; ++r) {
+            const auto& l = lessons[r];
+            auto before = l->text1(static_cast<int>(l->textFieldInLine));
+            auto after = l->text2(static_cast<int>(l->textFieldInLine));
+            if (before && !before->empty() && before->back() != ' ' && after && !after->empty() &&
+                after->front() != ' ' && !l->textFieldFormatting.placeholderText.empty()) {
+                lesson = l;
+                chapter = static_cast<int>(c);
+                row = static_cast<int>(r);
+            }
+        }
+    }
+    ASSERT_TRUE(lesson);
+    const int line = static_cast<int>(lesson->textFieldInLine);
+    ASSERT_TRUE(openLesson(chapter, row));
+
+    term::MemoryCanvas small(80, 24);
+    frontEnd.layout(80, 24);
+    world.settle();
+    frontEnd.draw(small);
+    // Nothing typed yet: the placeholder in its box, and the caret already in the field.
+    auto placeholder = small.find(lesson->textFieldFormatting.placeholderText);
+    ASSERT_TRUE(placeholder) << small.screen();
+    ASSERT_TRUE(small.caret());
+    EXPECT_EQ(*small.caret(), *placeholder);
+    EXPECT_EQ(small.styleAt(placeholder->x - 1, placeholder->y).background, AnswerFieldView::background);
+
+    type(lesson->answer);
+    frontEnd.draw(small);
+    const std::string expected = *lesson->text1(line) + " " + lesson->answer + " " + *lesson->text2(line);
+    auto found = small.find(expected);
+    ASSERT_TRUE(found) << "looked for: " << expected << "\n" << small.screen();
+    const int boxStart = found->x + term::columnsOfText(*lesson->text1(line));
+    EXPECT_EQ(small.styleAt(boxStart, found->y).background, AnswerFieldView::background);
+    EXPECT_NE(small.styleAt(boxStart - 1, found->y).background, AnswerFieldView::background);
+    const int boxEnd = boxStart + term::columnsOfText(lesson->answer) + 1;
+    EXPECT_EQ(small.styleAt(boxEnd, found->y).background, AnswerFieldView::background);
+    EXPECT_NE(small.styleAt(boxEnd + 1, found->y).background, AnswerFieldView::background);
+    EXPECT_EQ(small.caret(), (term::Cell{boxEnd, found->y})); // after the answer, on the box's blank
+}
+
+TEST_F(TerminalScreens, ALongAnswerScrollsWithTheCaret) {
+    ASSERT_TRUE(openLesson(0, 0));
+    term::MemoryCanvas small(80, 24);
+    frontEnd.layout(80, 24);
+    world.settle();
+    std::string typed;
+    for (int i = 0; i < 12; ++i)
+        typed += "word" + std::to_string(i) + " ";
+    typed += "END";
+    type(typed);
+    frontEnd.draw(small);
+    auto end = small.find("END");
+    ASSERT_TRUE(end) << small.screen();
+    ASSERT_TRUE(small.caret());
+    EXPECT_EQ(*small.caret(), (term::Cell{end->x + 3, end->y}));
+    EXPECT_LT(small.caret()->x, 80);
+    EXPECT_FALSE(small.find("word0 ")); // scrolled past the start
+    EXPECT_NE(small.row(end->y).find("‹"), std::string::npos);
+
+    press(Key::named(Key::Kind::home));
+    frontEnd.draw(small);
+    auto start = small.find("word0 ");
+    ASSERT_TRUE(start) << small.screen();
+    EXPECT_EQ(small.caret(), start);
+    EXPECT_FALSE(small.find("END"));
+    EXPECT_NE(small.row(start->y).find("›"), std::string::npos);
 }
 
 TEST_F(TerminalScreens, SearchFiltersAsYouTypeAndOpensTheChoice) {
