@@ -2,16 +2,36 @@
 
 #include "platform/services/Executor.hpp"
 
+#include <cctype>
 #include <mutex>
 
 namespace svc {
 
+namespace {
+
+bool isVideoIdentifier(const std::string& id) {
+    if (id.empty() || id.size() > 64) return false;
+    for (unsigned char c : id)
+        if (!std::isalnum(c) && c != '-' && c != '_') return false;
+    return true;
+}
+
+} // namespace
+
+std::string LinuxVideoStreamClient::webAddress(const std::string& videoIdentifier) {
+    return "https://www.youtube.com/watch?v=" + videoIdentifier;
+}
+
 void LinuxVideoStreamClient::getVideo(const std::string& videoIdentifier, VideoCompletion completion) {
-    ns::Error error =
-        ns::Error::make(videoStreamErrorDomain, static_cast<long>(VideoStreamErrorCode::unavailable),
-                        "No video stream service is available for video \"" + videoIdentifier + "\".");
-    deliverCallback([completion = std::move(completion), error = std::move(error)] {
-        if (completion) completion(std::nullopt, error);
+    std::optional<StreamURLs> urls;
+    std::optional<ns::Error> error;
+    if (isVideoIdentifier(videoIdentifier))
+        urls = StreamURLs{{videoQualityHTTPLiveStreaming, webAddress(videoIdentifier)}};
+    else
+        error = ns::Error::make(videoStreamErrorDomain, static_cast<long>(VideoStreamErrorCode::noStreams),
+                                "\"" + videoIdentifier + "\" is no video id.");
+    deliverCallback([completion = std::move(completion), urls = std::move(urls), error = std::move(error)] {
+        if (completion) completion(urls, error);
     });
 }
 

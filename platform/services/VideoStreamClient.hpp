@@ -21,7 +21,7 @@ inline constexpr const char* videoStreamErrorDomain = "VelomarinthVideoStreamErr
 
 enum class VideoStreamErrorCode : long {
     unavailable = 1, // no stream service can be reached from this machine
-    noStreams = 2,   // the video exists but offers no playable stream
+    noStreams = 2,   // the video offers no playable stream (or the id names no video)
 };
 
 using StreamURLs = std::map<std::string, std::string>;
@@ -34,11 +34,15 @@ class VideoStreamClient {
     virtual void getVideo(const std::string& videoIdentifier, VideoCompletion completion) = 0;
 };
 
-// On Linux there is no stream service to ask: every lookup answers VideoStreamErrorCode::unavailable,
-// so the player is dismissed at once.
+// On Linux there is no stream service to ask; the video's web page stands in for its stream: a lookup
+// answers the page's address (webAddress) under videoQualityHTTPLiveStreaming, which the player hands to
+// the desktop's browser. An identifier that is not a video id (empty, longer than 64 characters, or with
+// characters other than letters, digits, "-" and "_") answers VideoStreamErrorCode::noStreams.
 class LinuxVideoStreamClient : public VideoStreamClient {
   public:
     void getVideo(const std::string& videoIdentifier, VideoCompletion completion) override;
+    // "https://www.youtube.com/watch?v=<id>".
+    static std::string webAddress(const std::string& videoIdentifier);
 };
 
 // The client the app uses (default: LinuxVideoStreamClient).

@@ -6,6 +6,7 @@
 #include "app/catalogue/terminal/MailPresenter.hpp"
 #include "app/catalogue/terminal/SearchPresenter.hpp"
 #include "app/catalogue/terminal/SettingsPresenter.hpp"
+#include "app/catalogue/terminal/VideoPlayerPresenter.hpp"
 #include "app/catalogue/terminal/WebPagePresenter.hpp"
 
 std::unique_ptr<term::Presenter> makeCataloguePresenter(const std::shared_ptr<ui::ViewController>& screen,
@@ -24,5 +25,7 @@ std::unique_ptr<term::Presenter> makeCataloguePresenter(const std::shared_ptr<ui
         return std::make_unique<WebPagePresenter>(s, frontEnd);
     if (auto s = std::dynamic_pointer_cast<svc::MailComposeViewController>(screen))
         return std::make_unique<MailPresenter>(s);
+    if (auto s = std::dynamic_pointer_cast<VideoPlayerViewController>(screen))
+        return std::make_unique<VideoPlayerPresenter>(s, frontEnd);
     return nullptr;
 }

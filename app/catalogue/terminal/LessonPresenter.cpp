@@ -121,8 +121,9 @@ int LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y, L
                  3;
         }
         if (shown(screen.helpVideoButton)) {
-            canvas.text(x, y, buttonTitle(*screen.helpVideoButton, "Video"),
-                        term::faded(term::Style::fg(term::palette::muted), alpha, term::palette::background));
+            canvas.text(x, y, buttonTitle(*screen.helpVideoButton, "Video") + " (Ctrl-V)",
+                        term::faded(term::Style::fg(LessonViewController::successGreen).bolded(), alpha,
+                                    term::palette::background));
         }
         y += 2;
     }
@@ -230,6 +231,13 @@ bool LessonPresenter::handleKey(const term::Key& key) {
     };
 
     if (key.isCtrl('r')) return screen->runButton && screen->runButton->tap();
+    if (key.isCtrl('v')) return shown(screen->helpVideoButton) && screen->helpVideoButton->tap();
+    if (key.isCtrl('o')) {
+        auto* checkmark =
+            field ? screen->lineHandles(static_cast<int>(screen->lesson->textFieldInLine)).checkmarkButton
+                  : nullptr;
+        return shown(checkmark) && checkmark->tap();
+    }
     if (key.isCtrl('n')) return screen->nextButtonView && screen->nextButtonView->tap();
     if (key.isCtrl('e')) {
         auto k = screen->lesson ? screen->lesson->textFieldInLine : 0;

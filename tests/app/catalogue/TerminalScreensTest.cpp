@@ -6,6 +6,7 @@
 #include "app/catalogue/terminal/ChapterListPresenter.hpp"
 #include "app/catalogue/terminal/SaveStatusLine.hpp"
 #include "app/lesson/LessonViewController.hpp"
+#include "app/lesson/VideoPlayerViewController.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/services/UrlOpener.hpp"
@@ -422,6 +423,31 @@ TEST_F(TerminalScreens, AFailedSaveStaysInTheStatusLineUntilASaveSucceeds) {
     ASSERT_TRUE(stored);
     EXPECT_TRUE(stored->hasCompleted(lessons[0]->lessonID));
     EXPECT_TRUE(stored->hasCompleted(lessons[1]->lessonID));
+}
+
+TEST_F(TerminalScreens, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
+    auto opener = std::make_shared<svc::FakeUrlOpener>();
+    svc::setSharedUrlOpener(opener);
+    // The first lesson of chapter 10 comes with a tutorial video.
+    const auto& lesson = world.main().chapters[9]->lessons[0];
+    ASSERT_TRUE(lesson->videoTutorial);
+    auto screen = openLesson(9, 0);
+    ASSERT_TRUE(screen);
+    type("~");
+    press(Key::named(Key::Kind::enter)); // Return on a wrong answer offers the video
+    EXPECT_NE(drawAfter(0.6).find("(Ctrl-V)"), std::string::npos) << canvas.screen();
+    press(Key::ctrl('v'));
+    auto player = std::dynamic_pointer_cast<VideoPlayerViewController>(screen->presentedViewController());
+    ASSERT_TRUE(player);
+    const std::string address = "https://www.youtube.com/watch?v=" + *lesson->videoTutorial;
+    EXPECT_EQ(player->playerURL(), address);
+    EXPECT_NE(draw().find(address), std::string::npos);
+    press(Key::named(Key::Kind::enter));
+    EXPECT_EQ(opener->openedURLs(), std::vector<std::string>{address});
+    EXPECT_NE(draw().find("Playing in your browser."), std::string::npos);
+    press(Key::named(Key::Kind::escape));
+    EXPECT_FALSE(screen->presentedViewController());
+    svc::setSharedUrlOpener(nullptr);
 }
 
 } // namespace

@@ -19,24 +19,43 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(VideoStream, LinuxClientAnswersUnavailableOnTheExecutor) {
-    int delivered = 0;
-    auto previous = svc::setCallbackExecutor([&](svc::Task t) {
-        ++delivered;
-        t();
-    });
-    std::optional<svc::StreamURLs> urls{svc::StreamURLs{}};
-    std::optional<ns::Error> error;
-    svc::LinuxVideoStreamClient().getVideo("abcdefghijk", [&](auto u, auto e) {
-        urls = std::move(u);
-        error = std::move(e);
-    });
-    svc::setCallbackExecutor(previous);
-    EXPECT_EQ(delivered, 1);
-    EXPECT_FALSE(urls);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain(), svc::videoStreamErrorDomain);
-    EXPECT_EQ(error->code(), static_cast<long>(svc::VideoStreamErrorCode::unavailable));
+TEST(VideoStream, LinuxClientAnswersTheWebPageOfAVideoIdOnTheExecutor) {
+    struct Case {
+        std::string id;
+        std::optional<std::string> address;
+    } cases[] = {
+        {"-Q2_8ZZ-KMs", "https://www.youtube.com/watch?v=-Q2_8ZZ-KMs"},
+        {"", std::nullopt},
+        {"a b", std::nullopt},
+        {"x&list=1", std::nullopt},
+        {std::string(65, 'a'), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        int delivered = 0;
+        auto previous = svc::setCallbackExecutor([&](svc::Task t) {
+            ++delivered;
+            t();
+        });
+        std::optional<svc::StreamURLs> urls;
+        std::optional<ns::Error> error;
+        svc::LinuxVideoStreamClient().getVideo(c.id, [&](auto u, auto e) {
+            urls = std::move(u);
+            error = std::move(e);
+        });
+        svc::setCallbackExecutor(previous);
+        EXPECT_EQ(delivered, 1);
+        if (c.address) {
+            ASSERT_TRUE(urls);
+            EXPECT_EQ(*urls, (svc::StreamURLs{{svc::videoQualityHTTPLiveStreaming, *c.address}}));
+            EXPECT_FALSE(error);
+        } else {
+            EXPECT_FALSE(urls);
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->domain(), svc::videoStreamErrorDomain);
+            EXPECT_EQ(error->code(), static_cast<long>(svc::VideoStreamErrorCode::noStreams));
+        }
+    }
 }
 
 TEST(VideoStream, FakeRecordsAndAnswersOnce) {

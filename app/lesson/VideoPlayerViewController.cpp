@@ -1,0 +1,7 @@
+#include "app/lesson/VideoPlayerViewController.hpp"
+
+#include "platform/services/UrlOpener.hpp"
+
+bool VideoPlayerViewController::play() {
+    return playerURL_ && svc::sharedUrlOpener()->openURL(*playerURL_);
+}
