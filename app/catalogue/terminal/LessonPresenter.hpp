@@ -4,10 +4,12 @@
 // the help bar, the hint panel, the output panel (plain or debugger) and the word bar.
 //
 // Keys: typing goes to the answer field (every edit through the field's delegate, as a touch keyboard
-// would), Backspace deletes before the caret and Delete after it, Left/Right move the caret, Ctrl-R runs,
-// Ctrl-N goes to the next lesson, Ctrl-E presses the error mark (or the help bar's hint button),
-// Tab/Shift-Tab move through the word bar and Enter types the focused word, Esc closes the hint panel or
-// leaves the word bar, else goes back.
+// would), Backspace deletes before the caret and Delete after it, Left/Right move the caret, Enter is
+// the keyboard's Return, Ctrl-R runs, Ctrl-N goes to the next lesson, Ctrl-E presses the error mark (or
+// the help bar's hint button), Ctrl-V the help bar's video button, Ctrl-O the line's checkmark;
+// Tab/Shift-Tab move through the word bar and Enter types the focused word; Esc closes the hint panel or
+// leaves the word bar, else goes back. The key line names only the keys that work at the moment, and
+// fits in an 80-column terminal.
 //
 // Failure contract: none; views the lesson does not use are not drawn.
 #include "app/catalogue/terminal/AnswerFieldView.hpp"
@@ -25,6 +27,8 @@ class LessonPresenter : public term::Presenter {
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
     std::string legend() const override;
+    // The widest key line: an 80-column terminal less the line's margins.
+    static constexpr int legendColumns = 78;
 
   private:
     ui::TextField* answerField(LessonViewController& screen) const;

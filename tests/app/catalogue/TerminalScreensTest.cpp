@@ -425,6 +425,70 @@ TEST_F(TerminalScreens, AFailedSaveStaysInTheStatusLineUntilASaveSucceeds) {
     EXPECT_TRUE(stored->hasCompleted(lessons[1]->lessonID));
 }
 
+TEST_F(TerminalScreens, TheKeyLineNamesTheKeysThatWorkNowInEightyColumns) {
+    frontEnd.layout(80, 24);
+    term::MemoryCanvas small(80, 24);
+    std::vector<std::string> seen;
+    auto keyLine = [&] {
+        world.settle();
+        frontEnd.draw(small);
+        seen.push_back(small.row(23));
+        return seen.back();
+    };
+    auto has = [](const std::string& line, const char* key) { return line.find(key) != std::string::npos; };
+    auto lesson = openLesson(0, 0);
+    ASSERT_TRUE(lesson);
+    const std::string answer = lesson->lesson->answer;
+    ASSERT_GT(answer.size(), 1u);
+
+    // The hint cannot open in the first ten seconds.
+    auto line = keyLine();
+    EXPECT_FALSE(has(line, "Ctrl-E")) << line;
+    EXPECT_TRUE(has(line, "Ctrl-R run") && has(line, "Ctrl-N next") && has(line, "Esc back")) << line;
+    dispatch::main().advance(10.6);
+    line = keyLine();
+    EXPECT_TRUE(has(line, "Ctrl-E hint")) << line;
+    press(Key::ctrl('e'));
+    line = keyLine();
+    EXPECT_TRUE(has(line, "Esc close hint")) << line;
+    EXPECT_FALSE(has(line, "Esc back")) << line;
+    press(Key::named(Key::Kind::escape));
+
+    // A start of the answer: no error mark, the help bar gone while typing.
+    type(answer.substr(0, 1));
+    line = keyLine();
+    EXPECT_FALSE(has(line, "Ctrl-E")) << line;
+    EXPECT_FALSE(has(line, "Ctrl-O")) << line;
+    type(answer.substr(1));
+    line = keyLine();
+    EXPECT_TRUE(has(line, "Ctrl-O output")) << line;
+    EXPECT_FALSE(has(line, "Ctrl-E")) << line;
+    press(Key::ctrl('o'));
+    EXPECT_FALSE(lesson->answerView->isHidden()); // the checkmark showed the output
+    for (const auto& l : seen)
+        EXPECT_LE(term::columnsOfText(l), 79) << l; // one blank of margin on the left
+}
+
+TEST_F(TerminalScreens, WordBarKeysAreNamedWhileTheBarHasTheFocus) {
+    frontEnd.layout(80, 24);
+    term::MemoryCanvas small(80, 24);
+    const auto& lessons = world.main().chapters[0]->lessons;
+    auto withWords = std::find_if(lessons.begin(), lessons.end(), [](const Lesson::Ptr& l) {
+        return l->inputAccessoryViewTextValues && !l->inputAccessoryViewTextValues->empty();
+    });
+    ASSERT_NE(withWords, lessons.end());
+    ASSERT_TRUE(openLesson(0, static_cast<int>(withWords - lessons.begin())));
+    frontEnd.draw(small);
+    EXPECT_NE(small.row(23).find("Tab Shift-Tab words"), std::string::npos) << small.row(23);
+    press(Key::named(Key::Kind::backTab));
+    frontEnd.draw(small);
+    const std::string line = small.row(23);
+    EXPECT_NE(line.find("Tab Shift-Tab choose word"), std::string::npos) << line;
+    EXPECT_NE(line.find("Enter type it"), std::string::npos) << line;
+    EXPECT_NE(line.find("Esc leave words"), std::string::npos) << line;
+    EXPECT_LE(term::columnsOfText(line), 79) << line;
+}
+
 TEST_F(TerminalScreens, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
     auto opener = std::make_shared<svc::FakeUrlOpener>();
     svc::setSharedUrlOpener(opener);
@@ -435,7 +499,7 @@ TEST_F(TerminalScreens, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
     ASSERT_TRUE(screen);
     type("~");
     press(Key::named(Key::Kind::enter)); // Return on a wrong answer offers the video
-    EXPECT_NE(drawAfter(0.6).find("(Ctrl-V)"), std::string::npos) << canvas.screen();
+    EXPECT_NE(drawAfter(0.6).find("Ctrl-V video"), std::string::npos) << canvas.screen();
     press(Key::ctrl('v'));
     auto player = std::dynamic_pointer_cast<VideoPlayerViewController>(screen->presentedViewController());
     ASSERT_TRUE(player);
