@@ -66,7 +66,9 @@ bool AlertPresenter::handleKey(const Key& key) {
             if (actions[i].style == ui::AlertActionStyle::cancel) return alert_->pickAction(i);
         }
         if (actions.size() == 1) return alert_->pickAction(std::size_t{0});
-        return true; // swallowed: the alert stays until answered
+        // No action says "cancel": Esc closes the alert and chooses none of them, which is the one
+        // answer that can never do something the person did not ask for.
+        return alert_->dismissWithoutAction();
     }
     return true; // modal: nothing reaches the screen beneath
 }

@@ -1,7 +1,8 @@
 #pragma once
 // An alert drawn as a modal dialog over the screen beneath: title, message (wrapped) and its actions in
 // a row, one of them focused. Left/Right/Tab move the focus, Enter picks, Esc picks the cancel action
-// (or the only action when there is just one).
+// (or the only action when there is just one); an alert with several actions and none of the cancel
+// style is closed by Esc without any of them.
 //
 // Failure contract: an alert without actions can only be left by quitting; nothing crashes.
 #include "platform/terminal/Presenter.hpp"

@@ -41,6 +41,14 @@ bool AlertController::pick(std::size_t index) {
     return true;
 }
 
+bool AlertController::dismissWithoutAction() {
+    if (answered_) return false;
+    answered_ = true;
+    auto keep = weak_from_this().lock();
+    dismiss(true);
+    return true;
+}
+
 const std::vector<std::shared_ptr<AlertController>>& AlertController::presentedAlerts() {
     return presented();
 }

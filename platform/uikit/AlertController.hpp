@@ -40,6 +40,9 @@ class AlertController : public ViewController {
     // The first action with exactly this title.
     bool pickAction(const std::string& title);
     bool pickAction(std::size_t index);
+    // Closes the alert without running any action, as a person who dismisses it; it then counts as
+    // answered. False when it was answered already.
+    bool dismissWithoutAction();
     bool isAnswered() const { return answered_; }
 
     // The most recent alerts presented (at most 64), oldest first; the one still on screen, if any, is

@@ -514,4 +514,31 @@ TEST_F(TerminalScreens, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
     svc::setSharedUrlOpener(nullptr);
 }
 
+TEST_F(TerminalScreens, EscClosesTheRatingAlertsAndChoosesNothing) {
+    const auto& lessons = world.main().chapters[0]->lessons;
+    auto screen = openLesson(0, static_cast<int>(lessons.size()) - 1);
+    ASSERT_TRUE(screen);
+    const auto before = *world.main().progressReport;
+    press(Key::ctrl('n')); // past the last lesson
+    EXPECT_TRUE(draw().find("Please Rate Us") != std::string::npos);
+    EXPECT_NE(canvas.row(29).find("Esc cancel"), std::string::npos);
+    press(Key::named(Key::Kind::escape));
+    EXPECT_EQ(draw().find("Please Rate Us"), std::string::npos);
+    EXPECT_EQ(world.top<LessonViewController>(), screen); // not "Later", which leaves the lesson
+    EXPECT_EQ(world.main().progressReport->appRated, before.appRated);
+    EXPECT_TRUE(ui::Application::shared().openedURLs().empty());
+
+    press(Key::named(Key::Kind::escape));
+    press(Key::named(Key::Kind::escape));
+    press(Key::typed("s"));
+    press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::enter)); // "Rate App - Please support us!"
+    EXPECT_TRUE(draw().find("Thank you") != std::string::npos);
+    press(Key::named(Key::Kind::escape));
+    EXPECT_EQ(draw().find("Thank you"), std::string::npos);
+    EXPECT_TRUE(world.top<SettingsTableViewController>());
+    EXPECT_TRUE(ui::Application::shared().openedURLs().empty());
+}
+
 } // namespace

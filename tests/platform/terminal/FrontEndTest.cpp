@@ -105,13 +105,20 @@ TEST_F(FrontEndTest, AlertActionsAreChosenWithArrowsAndEnter) {
     EXPECT_TRUE(deleted);
 }
 
-TEST_F(FrontEndTest, AlertWithTwoNonCancelActionsStaysOnEsc) {
+TEST_F(FrontEndTest, AlertWithoutACancelActionIsClosedByEscWithoutAnyAction) {
+    int picked = 0;
     auto alert = std::make_shared<ui::AlertController>("Thank you", std::nullopt);
-    alert->addAction({"Go", ui::AlertActionStyle::defaultStyle, nullptr});
-    alert->addAction({"Later", ui::AlertActionStyle::defaultStyle, nullptr});
+    alert->addAction({"Go", ui::AlertActionStyle::defaultStyle, [&](const ui::AlertAction&) { ++picked; }});
+    alert->addAction(
+        {"Later", ui::AlertActionStyle::defaultStyle, [&](const ui::AlertAction&) { ++picked; }});
     first->present(alert, true);
-    frontEnd.handleKey(Key::named(Key::Kind::escape));
-    EXPECT_FALSE(alert->isAnswered());
+    frontEnd.draw(canvas);
+    EXPECT_NE(canvas.row(11).find("Esc cancel"), std::string::npos);
+    EXPECT_TRUE(frontEnd.handleKey(Key::named(Key::Kind::escape)));
+    EXPECT_TRUE(alert->isAnswered());
+    EXPECT_EQ(picked, 0);
+    EXPECT_FALSE(first->presentedViewController());
+    EXPECT_FALSE(alert->pickAction("Go")); // answered once, for good
 }
 
 TEST_F(FrontEndTest, UnknownScreensGetTheFallbackAndCtrlCQuits) {
