@@ -8,6 +8,7 @@
 #include "app/catalogue/CatalogueStoryboard.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/catalogue/terminal/SaveStatusLine.hpp"
+#include "app/catalogue/terminal/UrlOpening.hpp"
 #include "app/model/TargetHelper.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
@@ -82,11 +83,7 @@ int main(int argc, char** argv) {
         return makeCataloguePresenter(screen, frontEnd);
     });
     // An address nothing could open (no xdg-open, say) is said on the screen rather than ignored.
-    application.setOpenURLHandler([&frontEnd](const std::string& url) {
-        bool opened = svc::sharedUrlOpener()->openURL(url);
-        if (!opened) frontEnd.notice("Could not open " + url + " on this system.");
-        return opened;
-    });
+    application.setOpenURLHandler(openURLThroughDesktop(frontEnd));
     svc::StoreReviewController::setObserver(
         [&frontEnd] { frontEnd.notice("Enjoying the app? A review in the store helps us a lot."); });
     // Saves of the learner record that fail stay on screen until one succeeds.

@@ -5,6 +5,7 @@
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/catalogue/terminal/ChapterListPresenter.hpp"
 #include "app/catalogue/terminal/SaveStatusLine.hpp"
+#include "app/catalogue/terminal/UrlOpening.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "app/lesson/VideoPlayerViewController.hpp"
 #include "platform/dispatch/Clock.hpp"
@@ -539,6 +540,40 @@ TEST_F(TerminalScreens, EscClosesTheRatingAlertsAndChoosesNothing) {
     EXPECT_EQ(draw().find("Thank you"), std::string::npos);
     EXPECT_TRUE(world.top<SettingsTableViewController>());
     EXPECT_TRUE(ui::Application::shared().openedURLs().empty());
+}
+
+TEST(UrlOpening, WhatCouldNotBeOpenedIsSaidInPlainWords) {
+    struct Case {
+        std::string url;
+        std::string notice;
+    } cases[] = {
+        {"itms-apps://itunes.apple.com/us/app/apple-store/viewContentsUserReviews?id=1&pageNumber=0",
+         "The store page could not be opened on this system."},
+        {"mailto:support@example.com", "No mail program could be started on this system."},
+        {"https://example.com/",
+         "The web page could not be opened: no browser could be started on this system."},
+        {"weird:thing", "The link could not be opened on this system."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(couldNotOpenNotice(c.url), c.notice) << c.url;
+}
+
+TEST_F(TerminalScreens, RateAppThatCannotOpenTheStoreSaysSoPlainly) {
+    auto opener = std::make_shared<svc::FakeUrlOpener>();
+    opener->setResult(false);
+    svc::setSharedUrlOpener(opener);
+    ui::Application::shared().setOpenURLHandler(openURLThroughDesktop(frontEnd));
+    press(Key::typed("s"));
+    press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::down));
+    press(Key::named(Key::Kind::enter)); // "Rate App - Please support us!"
+    press(Key::named(Key::Kind::enter)); // "Go rate app >"
+    ASSERT_EQ(opener->openedURLs().size(), 1u);
+    EXPECT_TRUE(opener->openedURLs()[0].starts_with("itms-apps://"));
+    const std::string screen = draw();
+    EXPECT_NE(screen.find("The store page could not be opened on this system."), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("itms-apps"), std::string::npos);
+    svc::setSharedUrlOpener(nullptr);
 }
 
 } // namespace
