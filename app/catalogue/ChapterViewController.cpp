@@ -31,6 +31,10 @@ void ChapterViewController::viewDidLoad() {
 
 void ChapterViewController::viewWillAppear(bool animated) {
     ui::ViewController::viewWillAppear(animated);
+    // Coming back from the lesson screen, which is still alive while it goes.
+    if (auto screen = std::dynamic_pointer_cast<LessonViewController>(lessonScreen_.lock());
+        screen && screen->lesson)
+        lessonShownLast = screen->lesson;
     tableView->setBackgroundColor(ui::Color::clear());
     tableView->setBackgroundView(nullptr);
 }
@@ -71,6 +75,7 @@ void ChapterViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::View
     auto destination = std::dynamic_pointer_cast<LessonViewController>(segue.destination());
     if (!destination) return;
     destination->lessons = static_cast<std::int64_t>(chapter->lessons.size());
+    lessonScreen_ = destination;
     auto* cell = dynamic_cast<ui::TableViewCell*>(sender);
     if (!cell) return;
     auto indexPath = tableView->indexPathForCell(*cell);

@@ -37,4 +37,11 @@ class ChapterViewController : public ui::ViewController, public ui::TableViewDat
 
     std::shared_ptr<ChapterTableViewCell> configureLessonCell(ui::TableView& tableView,
                                                               ui::IndexPath indexPath);
+
+    // The lesson the learner was on when they last came back from the lesson screen: Next may have
+    // taken them past the row they opened, and the list marks where they are now. Absent until then.
+    Lesson::Ptr lessonShownLast;
+
+  private:
+    std::weak_ptr<ui::ViewController> lessonScreen_;
 };

@@ -13,6 +13,13 @@ void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {
                 plain.withBackground(term::palette::background));
     canvas.text(area.x + 2, area.y + 2, screen->chapterTitleLabel->text(), plain.bolded(), area.width - 4);
 
+    // Back from the lesson screen: the focus goes to the lesson the learner was on.
+    if (screen->lessonShownLast && screen->lessonShownLast != focusedFor_) {
+        focusedFor_ = screen->lessonShownLast;
+        const auto& lessons = screen->chapter->lessons;
+        if (auto it = std::find(lessons.begin(), lessons.end(), focusedFor_); it != lessons.end())
+            list_.setFocus(static_cast<int>(it - lessons.begin()));
+    }
     const auto cells = screen->tableView->visibleCells();
     int rows = static_cast<int>(cells.size());
     int top = area.y + 4;

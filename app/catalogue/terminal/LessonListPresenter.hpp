@@ -1,6 +1,7 @@
 #pragma once
 // A chapter's lesson list in the terminal: "COURSE n" and the title as header, then one line per lesson
-// with its number, title and a checkmark once completed. Enter opens the lesson, Esc goes back.
+// with its number, title and a checkmark once completed. Enter opens the lesson, Esc goes back. Back from
+// a lesson, the focus stands on the lesson the learner was on (Next may have moved them on).
 //
 // Failure contract: none.
 #include "app/catalogue/ChapterViewController.hpp"
@@ -20,4 +21,6 @@ class LessonListPresenter : public term::Presenter {
     std::weak_ptr<ChapterViewController> screen_;
     ListNavigation list_;
     int pageRows_ = 10;
+    // The lesson the focus was last moved to on coming back.
+    Lesson::Ptr focusedFor_;
 };

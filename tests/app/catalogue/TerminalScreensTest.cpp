@@ -576,4 +576,23 @@ TEST_F(TerminalScreens, RateAppThatCannotOpenTheStoreSaysSoPlainly) {
     svc::setSharedUrlOpener(nullptr);
 }
 
+TEST_F(TerminalScreens, BackFromALessonTheListMarksTheLessonTheLearnerWasOn) {
+    const auto& lessons = world.main().chapters[0]->lessons;
+    ASSERT_TRUE(openLesson(0, 1));
+    press(Key::ctrl('n'));
+    press(Key::ctrl('n'));
+    ASSERT_EQ(world.top<LessonViewController>()->lesson, lessons[3]);
+    press(Key::named(Key::Kind::escape));
+    draw();
+    EXPECT_EQ(rowWith(lessons[3]->title).find("›"), 1u) << canvas.screen();
+    EXPECT_EQ(rowWith(lessons[1]->title).find("›"), std::string::npos);
+    // Enter opens the marked lesson, and the list keeps following.
+    press(Key::named(Key::Kind::enter));
+    EXPECT_EQ(world.top<LessonViewController>()->lesson, lessons[3]);
+    press(Key::ctrl('n'));
+    press(Key::named(Key::Kind::escape));
+    draw();
+    EXPECT_EQ(rowWith(lessons[4]->title).find("›"), 1u) << canvas.screen();
+}
+
 } // namespace
