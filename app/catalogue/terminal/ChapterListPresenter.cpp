@@ -7,6 +7,26 @@ ChapterListPresenter::ChapterListPresenter(std::shared_ptr<MainViewController> s
                                            term::FrontEnd& frontEnd)
     : screen_(screen), frontEnd_(frontEnd) {}
 
+namespace {
+
+// "c / n" as its two numbers; the whole text and "" when it has another form.
+std::pair<std::string, std::string> countParts(const std::string& count) {
+    const auto slash = count.find(" / ");
+    if (slash == std::string::npos) return {count, ""};
+    return {count.substr(0, slash), count.substr(slash + 3)};
+}
+
+} // namespace
+
+std::string ChapterListPresenter::alignedCount(const std::string& count, std::size_t digits) {
+    auto [done, total] = countParts(count);
+    if (total.empty()) return count;
+    auto padded = [digits](const std::string& number) {
+        return std::string(number.size() < digits ? digits - number.size() : 0, ' ') + number;
+    };
+    return padded(done) + " / " + padded(total);
+}
+
 int ChapterListPresenter::barColumnsFor(int width) {
     // Number and marker (7), a title of 16, the count (10): what is left, up to the full bar.
     int room = std::min(barColumns, width - 7 - 16 - 10);
@@ -26,6 +46,13 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
     const int bar = barColumnsFor(area.width);
     int countColumn = std::max(10, bar > 0 ? area.width - bar - 12 : area.width - 9);
 
+    // The counts stand in a column: each number right-aligned in the width of the widest, so that
+    // "0 / 5" and "0 / 20" line up at their slash.
+    std::size_t digits = 1;
+    for (const auto& c : cells)
+        if (auto cell = std::dynamic_pointer_cast<MainTableViewCell>(c))
+            digits = std::max(digits, countParts(cell->progressLabel->text()).second.size());
+
     for (int r = first; r < rows && top + (r - first) < area.y + area.height; ++r) {
         auto cell = std::dynamic_pointer_cast<MainTableViewCell>(cells[static_cast<std::size_t>(r)]);
         if (!cell) continue;
@@ -38,7 +65,7 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
         canvas.text(area.x + 3, y, cell->chapterNumberLabel->text(), base, 4);
         canvas.text(area.x + 7, y, cell->chapterTitleLabel->text(), focused ? base.bolded() : base,
                     countColumn - 8);
-        std::string count = cell->progressLabel->text();
+        std::string count = alignedCount(cell->progressLabel->text(), digits);
         canvas.text(area.x + countColumn + 8 - term::columnsOfText(count), y, count, base);
 
         int filled = 0;

@@ -8,7 +8,9 @@
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/Presenter.hpp"
 
+#include <cstddef>
 #include <memory>
+#include <string>
 
 class ChapterListPresenter : public term::Presenter {
   public:
@@ -16,6 +18,8 @@ class ChapterListPresenter : public term::Presenter {
     static constexpr int barColumns = 20;
     // The bar's width for a screen `width` columns wide (0: no room for a bar).
     static int barColumnsFor(int width);
+    // A row's "c / n" with both numbers right-aligned in `digits` columns (other forms as they are).
+    static std::string alignedCount(const std::string& count, std::size_t digits);
 
     ChapterListPresenter(std::shared_ptr<MainViewController> screen, term::FrontEnd& frontEnd);
     void draw(term::Canvas& canvas, term::Area area) override;

@@ -1,6 +1,7 @@
 // The SwiftUI edition started in a terminal: its own course on the first screen, and a learner record
 // of its own beside the Swift edition's in the same home. Skipped when the programs have not been built
 // or tmux is not installed.
+#include "app/catalogue/terminal/ChapterListPresenter.hpp"
 #include "content/Courses.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
@@ -25,6 +26,11 @@ std::string command(const velotest::TempFolder& home, const std::filesystem::pat
            velotest::quote(program.string());
 }
 
+// A chapter row's count as the list shows it: both numbers as wide as the widest count, 14.
+std::string count(int done, int total) {
+    return ChapterListPresenter::alignedCount(std::to_string(done) + " / " + std::to_string(total), 2);
+}
+
 TEST(SwiftUIEdition, ShowsItsEightChaptersAndKeepsItsRecordApartFromSwift) {
     const auto swiftUI = bundleProgram("SwiftUI");
     const auto swift = bundleProgram("Swift");
@@ -46,7 +52,7 @@ TEST(SwiftUIEdition, ShowsItsEightChaptersAndKeepsItsRecordApartFromSwift) {
         int lessons = 0;
         for (const auto& entry : course) {
             const auto line = lineWith(shown, std::string(entry.title));
-            EXPECT_NE(line.find("0 / " + std::to_string(entry.lessonCount)), std::string::npos) << line;
+            EXPECT_NE(line.find(count(0, entry.lessonCount)), std::string::npos) << line;
             lessons += entry.lessonCount;
         }
         EXPECT_EQ(lessons, 70);
@@ -60,7 +66,7 @@ TEST(SwiftUIEdition, ShowsItsEightChaptersAndKeepsItsRecordApartFromSwift) {
         tmux.keys("Escape");
         tmux.waitFor("COURSE 1");
         tmux.keys("Escape");
-        const auto done = "1 / " + std::to_string(course.front().lessonCount);
+        const auto done = count(1, course.front().lessonCount);
         shown = tmux.waitFor(done);
         EXPECT_NE(lineWith(shown, std::string(course.front().title)).find(done), std::string::npos);
         tmux.keys("q");

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -79,6 +80,30 @@ TEST_F(TerminalScreens, HomeListsChaptersWithCountsAndALegend) {
     EXPECT_NE(rowWith("1.  SWIFT BASICS"), "");
     EXPECT_NE(canvas.row(29).find("/ search"), std::string::npos);
     EXPECT_NE(canvas.row(0).find("Velomarinth"), std::string::npos);
+}
+
+TEST_F(TerminalScreens, ChapterCountsStandInAColumnAlignedAtTheSlash) {
+    draw();
+    std::set<int> slashes;
+    int rows = 0;
+    for (const auto& chapter : world.main().chapters) {
+        const std::string row = rowWith(chapter->title);
+        if (row.empty()) continue; // below the screen
+        ++rows;
+        slashes.insert(term::columnsOfText(row.substr(0, row.find(" / "))));
+    }
+    EXPECT_GT(rows, 18); // counts of 5, 10 and 20 among them
+    EXPECT_EQ(slashes.size(), 1u) << canvas.screen();
+    EXPECT_NE(rowWith("EXTENSIONS").find(" 0 /  5"), std::string::npos) << rowWith("EXTENSIONS");
+
+    struct Case {
+        std::string count;
+        std::size_t digits;
+        std::string aligned;
+    } cases[] = {
+        {"0 / 5", 2, " 0 /  5"}, {"12 / 20", 2, "12 / 20"}, {"3 / 120", 3, "  3 / 120"}, {"odd", 2, "odd"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ChapterListPresenter::alignedCount(c.count, c.digits), c.aligned) << c.count;
 }
 
 TEST_F(TerminalScreens, AnsweringALessonShowsTheCheckmarkAndTheProgressOnReturn) {
