@@ -4,6 +4,7 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/terminal/CursesCanvas.hpp"
 #include "platform/terminal/EscapeSequence.hpp"
+#include "platform/terminal/TerminalCapabilities.hpp"
 #include "platform/terminal/TerminalRestore.hpp"
 
 #include <curses.h>
@@ -122,11 +123,24 @@ Key readAfterEscape() {
     return decodeEscapeSequence(sequence);
 }
 
+// A terminal that cannot put the cursor where it is told (TERM=dumb, a printing terminal) would turn
+// every screen into one garbled line: such a type is named on standard error and refused.
+bool canDrawScreens() {
+    if (terminfo::canMoveCursor()) return true;
+    const char* type = std::getenv("TERM");
+    std::fprintf(stderr,
+                 "velomarinth: the terminal type '%s' cannot move the cursor, so no screen can be drawn;"
+                 " start it in a full-screen terminal (TERM=xterm-256color, for example).\n",
+                 type ? type : "");
+    return false;
+}
+
 } // namespace
 
 int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) return 1;
     std::setlocale(LC_ALL, "");
+    if (!canDrawScreens()) return 1;
     // Normally done at the program's start, before a crash reporter; harmless when it was.
     installTerminalRestoration();
     // The modes to restore are the ones before curses changes any. Whatever ends the process while

@@ -11,7 +11,8 @@
 // screen is drawn once more and run() returns, so scripted runs end by themselves.
 //
 // Failure contract: run() returns 1 without touching the terminal when standard input or output is
-// not a terminal or curses cannot start (an unknown TERM is named on standard error); 0 otherwise.
+// not a terminal, curses cannot start (an unknown TERM is named on standard error), or the terminal
+// type cannot move the cursor (TERM=dumb; said on standard error); 0 otherwise.
 #include "platform/terminal/FrontEnd.hpp"
 
 #include <optional>

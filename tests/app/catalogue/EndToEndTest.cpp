@@ -181,4 +181,21 @@ TEST(EndToEnd, AnUnknownTerminalTypeIsNamedAndTheProgramEnds) {
     EXPECT_NE(shown.find("status=1"), std::string::npos) << shown;
 }
 
+TEST(EndToEnd, ATerminalThatCannotMoveTheCursorIsRefusedWithTheReason) {
+    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+
+    velotest::TempFolder home;
+    Tmux tmux;
+    tmux.start("env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
+                   " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=dumb " +
+                   velotest::quote(program.string()) + "; echo status=$?",
+               80, 24);
+    auto shown = tmux.waitFor("PROGRAM-ENDED");
+    EXPECT_NE(shown.find("the terminal type 'dumb' cannot move the cursor"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("status=1"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("SWIFT BASICS"), std::string::npos) << shown;
+}
+
 } // namespace
