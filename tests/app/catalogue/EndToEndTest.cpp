@@ -1,6 +1,7 @@
 // Drives the real program in a terminal, as a person would: tmux runs it in a fixed-size window, keys
 // go in with send-keys and the screen comes back with capture-pane. Skipped when the program has not
 // been built or tmux is not installed.
+#include "EndToEnd.hpp"
 #include "content/Courses.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
@@ -20,13 +21,10 @@
 namespace {
 
 using velotest::lineWith;
-using velotest::run;
 using velotest::Tmux;
 
 TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
-    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
-    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+    E2E_REQUIRE_PROGRAM("Swift");
 
     auto chapters = content::buildChapters(content::swiftCourse());
     ASSERT_FALSE(chapters.empty());
@@ -36,9 +34,7 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
 
     velotest::TempFolder home;
     // No backend is reachable here: the app must not care.
-    std::string command = "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-                          " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " +
-                          velotest::quote(program.string());
+    const std::string command = e2e::command(home.path());
     Tmux tmux;
     tmux.start(command);
     auto shown = tmux.waitFor("SWIFT BASICS");
@@ -65,8 +61,7 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + total), std::string::npos);
     tmux.keys("q");
     tmux.waitFor("PROGRAM-ENDED");
-    run("tmux -L velo-e2e-" + std::to_string(::getpid()) +
-        " kill-session -t app"); // the next start reuses the window name
+    tmux.stop(); // the next start reuses the window name
 
     Tmux again;
     again.start(command);
@@ -87,19 +82,15 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
 class EndToEndEndingSignal : public ::testing::TestWithParam<int> {};
 
 TEST_P(EndToEndEndingSignal, PutsTheTerminalBack) {
-    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
-    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+    E2E_REQUIRE_PROGRAM("Swift");
 
     velotest::TempFolder home;
     auto pidFile = home.path() / "pid";
     // The program runs in the foreground (a background job would ignore SIGINT and SIGQUIT), in place
     // of a shell that wrote its process id; the shell then reports how the program ended and the
     // terminal modes after it has died.
-    std::string launch = "echo $$ > " + velotest::quote(pidFile.string()) +
-                         "; exec env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-                         " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " +
-                         velotest::quote(program.string());
+    std::string launch =
+        "echo $$ > " + velotest::quote(pidFile.string()) + "; exec " + e2e::command(home.path());
     std::string command = "sh -c " + velotest::quote(launch) +
                           "; echo ENDED-BY-$(kill -l $?);"
                           " stty -a | tr ' ;' '\\n\\n' | grep -x -e echo -e icanon | tr '\\n' ' '; echo";
@@ -125,16 +116,12 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, EndToEndEndingSignal,
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 TEST(EndToEnd, AFileSizeLimitDoesNotEndTheApp) {
-    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
-    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+    E2E_REQUIRE_PROGRAM("Swift");
 
     velotest::TempFolder home;
     // One block of file size: the console log and the learner record soon reach it.
     Tmux tmux("velo-e2e-fsize");
-    tmux.start("ulimit -f 1; env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + velotest::quote(program.string()) +
-               "; echo EXIT-STATUS-$?");
+    tmux.start("ulimit -f 1; " + e2e::command(home.path()) + "; echo EXIT-STATUS-$?");
     tmux.waitFor("SWIFT BASICS");
     tmux.keys("Enter");
     tmux.waitFor("COURSE 1");
@@ -146,15 +133,11 @@ TEST(EndToEnd, AFileSizeLimitDoesNotEndTheApp) {
 }
 
 TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
-    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/SwiftUI.app/velomarinth";
-    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+    E2E_REQUIRE_PROGRAM("SwiftUI");
 
     velotest::TempFolder home;
     Tmux tmux;
-    tmux.start("env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse " + velotest::quote(program.string()) +
-               " --max-keys 2");
+    tmux.start(e2e::command(home.path(), "SwiftUI") + " --max-keys 2");
     tmux.waitFor("SwiftUI Basics");
     tmux.keys("Down");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -167,31 +150,22 @@ TEST(EndToEnd, BoundedRunEndsByItselfAfterItsKeys) {
 }
 
 TEST(EndToEnd, AnUnknownTerminalTypeIsNamedAndTheProgramEnds) {
-    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
-    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+    E2E_REQUIRE_PROGRAM("Swift");
 
     velotest::TempFolder home;
     Tmux tmux;
-    tmux.start("env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=no-such-terminal " +
-               velotest::quote(program.string()) + "; echo status=$?");
+    tmux.start(e2e::command(home.path(), "Swift", "TERM=no-such-terminal") + "; echo status=$?");
     auto shown = tmux.waitFor("PROGRAM-ENDED");
     EXPECT_NE(shown.find("cannot use the terminal type 'no-such-terminal'"), std::string::npos) << shown;
     EXPECT_NE(shown.find("status=1"), std::string::npos) << shown;
 }
 
 TEST(EndToEnd, ATerminalThatCannotMoveTheCursorIsRefusedWithTheReason) {
-    std::filesystem::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
-    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
-    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+    E2E_REQUIRE_PROGRAM("Swift");
 
     velotest::TempFolder home;
     Tmux tmux;
-    tmux.start("env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-                   " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=dumb " +
-                   velotest::quote(program.string()) + "; echo status=$?",
-               80, 24);
+    tmux.start(e2e::command(home.path(), "Swift", "TERM=dumb") + "; echo status=$?", 80, 24);
     auto shown = tmux.waitFor("PROGRAM-ENDED");
     EXPECT_NE(shown.find("the terminal type 'dumb' cannot move the cursor"), std::string::npos) << shown;
     EXPECT_NE(shown.find("status=1"), std::string::npos) << shown;

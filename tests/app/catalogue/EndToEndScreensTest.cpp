@@ -1,0 +1,171 @@
+// The lesson screen and the alerts in the real program, at 80x24 as a learner's terminal often is: the
+// caret and the answer field's box, the checkmark and video keys, Esc on the rating alerts.
+#include "EndToEnd.hpp"
+#include "content/Courses.hpp"
+#include "platform/services/NetworkReachability.hpp"
+#include "platform/terminal/Canvas.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+using velotest::lineWith;
+using velotest::Tmux;
+
+struct Place {
+    int chapter = 0;
+    int row = 0;
+};
+
+// Keys that open lesson `row` of chapter `chapter` from the course home.
+void openLesson(Tmux& tmux, Place place) {
+    for (int i = 0; i < place.chapter; ++i)
+        tmux.keys("Down");
+    tmux.keys("Enter");
+    tmux.waitFor("COURSE " + std::to_string(place.chapter + 1));
+    for (int i = 0; i < place.row; ++i)
+        tmux.keys("Down");
+    tmux.keys("Enter");
+    tmux.waitFor("Ctrl-R");
+}
+
+// The cursor as "x,y", and whether it shows.
+std::string cursor(Tmux& tmux) {
+    return tmux.format("#{cursor_x},#{cursor_y} #{?cursor_flag,shown,hidden}");
+}
+
+TEST(EndToEndScreens, TheFieldIsABoxBetweenItsCodeWithTheCaretInItFromTheStart) {
+    E2E_REQUIRE_PROGRAM("Swift");
+    // A lesson whose field sits between code on both sides with no blank of its own.
+    auto chapters = content::buildChapters(content::swiftCourse());
+    Lesson::Ptr lesson;
+    Place place;
+    for (std::size_t c = 0; c < 18 && !lesson; ++c)
+        for (std::size_t r = 0; r < chapters[c]->lessons.size() && !lesson; ++r) {
+            const auto& l = chapters[c]->lessons[r];
+            const int line = static_cast<int>(l->textFieldInLine);
+            auto before = l->text1(line);
+            auto after = l->text2(line);
+            if (before && !before->empty() && before->back() != ' ' && after && !after->empty() &&
+                after->front() != ' ' && !l->textFieldFormatting.placeholderText.empty()) {
+                lesson = l;
+                place = {static_cast<int>(c), static_cast<int>(r)};
+            }
+        }
+    ASSERT_TRUE(lesson);
+    const int line = static_cast<int>(lesson->textFieldInLine);
+
+    velotest::TempFolder home;
+    Tmux tmux;
+    tmux.start(e2e::command(home.path()), 80, 24);
+    tmux.waitFor("SWIFT BASICS");
+    openLesson(tmux, place);
+    const std::string placeholder = lesson->textFieldFormatting.placeholderText;
+    auto shown = tmux.waitFor(placeholder);
+    // Before any key: the caret stands on the placeholder's first cell.
+    std::istringstream rows(shown);
+    std::string row;
+    int y = 0;
+    for (; std::getline(rows, row); ++y)
+        if (row.find(placeholder) != std::string::npos) break;
+    const int x = term::columnsOfText(row.substr(0, row.find(placeholder)));
+    EXPECT_EQ(cursor(tmux), std::to_string(x) + "," + std::to_string(y) + " shown\n") << shown;
+
+    tmux.literal(lesson->answer);
+    shown = tmux.waitFor("✓");
+    const std::string code = *lesson->text1(line) + " " + lesson->answer + " " + *lesson->text2(line);
+    EXPECT_NE(lineWith(shown, "✓").find(code), std::string::npos) << "looked for: " << code << "\n" << shown;
+    // The box in its own colour (grey 64, index 238 in 256 colours) around the answer.
+    EXPECT_NE(lineWith(tmux.colouredScreen(), "✓").find("48;5;238m "), std::string::npos);
+
+    // The checkmark's key shows the output.
+    EXPECT_NE(lineWith(shown, "Ctrl-O output"), "") << shown;
+    tmux.keys("C-o");
+    shown = tmux.waitFor("Output");
+    EXPECT_LE(term::columnsOfText(lineWith(shown, "Ctrl-C quit")), 80);
+    tmux.keys("C-c");
+    tmux.waitFor("PROGRAM-ENDED");
+}
+
+TEST(EndToEndScreens, TheVideoKeyHandsTheVideosPageToTheBrowser) {
+    E2E_REQUIRE_PROGRAM("Swift");
+    // The video is offered only with a network, as the program sees it.
+    svc::LinuxNetworkReachability reachability;
+    auto flags = reachability.flags();
+    if (!flags || !(*flags & svc::reachability::reachable)) GTEST_SKIP() << "no network: no video is offered";
+    auto chapters = content::buildChapters(content::swiftCourse());
+    const auto& lesson = chapters[9]->lessons[0];
+    ASSERT_TRUE(lesson->videoTutorial);
+
+    // The desktop's opener is a script that notes what it was given.
+    velotest::TempFolder home;
+    const auto opened = home.path() / "opened";
+    const auto opener = home.path() / "bin" / "xdg-open";
+    std::filesystem::create_directories(opener.parent_path());
+    std::ofstream(opener) << "#!/bin/sh\necho \"$1\" > " << velotest::quote(opened.string()) << "\n";
+    ::chmod(opener.c_str(), 0755);
+    const std::string path = "PATH=" + velotest::quote(opener.parent_path().string() + ":/usr/bin:/bin");
+
+    Tmux tmux;
+    tmux.start(e2e::command(home.path(), "Swift", path), 80, 24);
+    tmux.waitFor("SWIFT BASICS");
+    openLesson(tmux, {9, 0});
+    tmux.literal("~");
+    tmux.keys("Enter"); // Return on a wrong answer offers the video
+    auto shown = tmux.waitFor("Ctrl-V video");
+    EXPECT_NE(lineWith(shown, "(Ctrl-V)"), "") << shown;
+    tmux.keys("C-v");
+    const std::string address = "https://www.youtube.com/watch?v=" + *lesson->videoTutorial;
+    tmux.waitFor(address);
+    tmux.keys("Enter");
+    tmux.waitFor("Playing in your browser.");
+    EXPECT_TRUE(velotest::waitUntil([&] { return std::filesystem::exists(opened); }, 5));
+    std::ifstream in(opened);
+    std::string handed;
+    std::getline(in, handed);
+    EXPECT_EQ(handed, address);
+    tmux.keys("Escape");
+    tmux.waitFor("Ctrl-R");
+    tmux.keys("C-c");
+    tmux.waitFor("PROGRAM-ENDED");
+}
+
+TEST(EndToEndScreens, EscClosesTheRatingAlerts) {
+    E2E_REQUIRE_PROGRAM("Swift");
+    auto chapters = content::buildChapters(content::swiftCourse());
+    const int last = static_cast<int>(chapters[0]->lessons.size()) - 1;
+    velotest::TempFolder home;
+    Tmux tmux;
+    tmux.start(e2e::command(home.path()), 80, 24);
+    tmux.waitFor("SWIFT BASICS");
+    openLesson(tmux, {0, last});
+    tmux.keys("C-n");
+    auto shown = tmux.waitFor("Please Rate Us");
+    EXPECT_NE(lineWith(shown, "Esc cancel"), "") << shown;
+    tmux.keys("Escape");
+    EXPECT_TRUE(velotest::waitUntil([&] { return !tmux.shows("Please Rate Us"); }, 5)) << tmux.screen();
+    EXPECT_TRUE(tmux.shows("Ctrl-R")); // still on the lesson
+
+    tmux.keys("Escape");
+    tmux.waitFor("Enter open lesson");
+    tmux.keys("Escape");
+    tmux.waitFor("/ search");
+    tmux.keys("s");
+    tmux.waitFor("Rate App");
+    tmux.keys("Down");
+    tmux.keys("Down");
+    tmux.keys("Enter");
+    tmux.waitFor("Thank you");
+    tmux.keys("Escape");
+    EXPECT_TRUE(velotest::waitUntil([&] { return !tmux.shows("Thank you"); }, 5)) << tmux.screen();
+    EXPECT_TRUE(tmux.shows("Rate App"));
+    tmux.keys("C-c");
+    tmux.waitFor("PROGRAM-ENDED");
+}
+
+} // namespace
