@@ -2,6 +2,8 @@
 // Runs part of a test in a child process of its own (fork, no exec): for tests that need a second
 // process on the same files, or a process that file permissions bind even when the tests run as root.
 //
+// Turns lets the two processes take turns over two pipes.
+//
 // Failure contract: the child's gtest failures are printed by the child and turn into its exit status
 // 1; runInChild returns the exit status (or 128 + signal), -1 when no child could be made.
 #include <gtest/gtest.h>
@@ -46,6 +48,32 @@ inline pid_t startChild(const std::function<void()>& body) {
     }
     return pid;
 }
+
+// Alternating turns between this process and a child, over two pipes.
+class Turns {
+  public:
+    Turns() {
+        EXPECT_EQ(::pipe(toChild_), 0);
+        EXPECT_EQ(::pipe(toParent_), 0);
+    }
+    ~Turns() {
+        for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]})
+            ::close(fd);
+    }
+    void passToChild() { pass(toChild_[1]); }
+    void waitForChild() { wait(toParent_[0]); }
+    void passToParent() { pass(toParent_[1]); }
+    void waitForParent() { wait(toChild_[0]); }
+
+  private:
+    static void pass(int fd) { EXPECT_EQ(::write(fd, "x", 1), 1); }
+    static void wait(int fd) {
+        char c;
+        EXPECT_EQ(::read(fd, &c, 1), 1);
+    }
+    int toChild_[2];
+    int toParent_[2];
+};
 
 inline int runInChild(const std::function<void()>& body) {
     const pid_t pid = startChild(body);

@@ -1,6 +1,7 @@
 // The lesson screen and the alerts in the real program, at 80x24 as a learner's terminal often is: the
 // caret and the answer field's box, the checkmark and video keys, Esc on the rating alerts.
 #include "EndToEnd.hpp"
+#include "LessonPicks.hpp"
 #include "content/Courses.hpp"
 #include "platform/services/NetworkReachability.hpp"
 #include "platform/terminal/Canvas.hpp"
@@ -17,18 +18,13 @@ namespace {
 using velotest::lineWith;
 using velotest::Tmux;
 
-struct Place {
-    int chapter = 0;
-    int row = 0;
-};
-
 // Keys that open lesson `row` of chapter `chapter` from the course home.
-void openLesson(Tmux& tmux, Place place) {
-    for (int i = 0; i < place.chapter; ++i)
+void openLesson(Tmux& tmux, int chapter, int row) {
+    for (int i = 0; i < chapter; ++i)
         tmux.keys("Down");
     tmux.keys("Enter");
-    tmux.waitFor("COURSE " + std::to_string(place.chapter + 1));
-    for (int i = 0; i < place.row; ++i)
+    tmux.waitFor("COURSE " + std::to_string(chapter + 1));
+    for (int i = 0; i < row; ++i)
         tmux.keys("Down");
     tmux.keys("Enter");
     tmux.waitFor("Ctrl-R");
@@ -41,22 +37,8 @@ std::string cursor(Tmux& tmux) {
 
 TEST(EndToEndScreens, TheFieldIsABoxBetweenItsCodeWithTheCaretInItFromTheStart) {
     E2E_REQUIRE_PROGRAM("Swift");
-    // A lesson whose field sits between code on both sides with no blank of its own.
-    auto chapters = content::buildChapters(content::swiftCourse());
-    Lesson::Ptr lesson;
-    Place place;
-    for (std::size_t c = 0; c < 18 && !lesson; ++c)
-        for (std::size_t r = 0; r < chapters[c]->lessons.size() && !lesson; ++r) {
-            const auto& l = chapters[c]->lessons[r];
-            const int line = static_cast<int>(l->textFieldInLine);
-            auto before = l->text1(line);
-            auto after = l->text2(line);
-            if (before && !before->empty() && before->back() != ' ' && after && !after->empty() &&
-                after->front() != ' ' && !l->textFieldFormatting.placeholderText.empty()) {
-                lesson = l;
-                place = {static_cast<int>(c), static_cast<int>(r)};
-            }
-        }
+    const auto place = tightFieldLesson(content::buildChapters(content::swiftCourse()));
+    const auto& lesson = place.lesson;
     ASSERT_TRUE(lesson);
     const int line = static_cast<int>(lesson->textFieldInLine);
 
@@ -64,7 +46,7 @@ TEST(EndToEndScreens, TheFieldIsABoxBetweenItsCodeWithTheCaretInItFromTheStart) 
     Tmux tmux;
     tmux.start(e2e::command(home.path()), 80, 24);
     tmux.waitFor("SWIFT BASICS");
-    openLesson(tmux, place);
+    openLesson(tmux, place.chapter, place.row);
     const std::string placeholder = lesson->textFieldFormatting.placeholderText;
     auto shown = tmux.waitFor(placeholder);
     // Before any key: the caret stands on the placeholder's first cell.
@@ -114,7 +96,7 @@ TEST(EndToEndScreens, TheVideoKeyHandsTheVideosPageToTheBrowser) {
     Tmux tmux;
     tmux.start(e2e::command(home.path(), "Swift", path), 80, 24);
     tmux.waitFor("SWIFT BASICS");
-    openLesson(tmux, {9, 0});
+    openLesson(tmux, 9, 0);
     tmux.literal("~");
     tmux.keys("Enter"); // Return on a wrong answer offers the video
     auto shown = tmux.waitFor("Ctrl-V video");
@@ -143,7 +125,7 @@ TEST(EndToEndScreens, EscClosesTheRatingAlerts) {
     Tmux tmux;
     tmux.start(e2e::command(home.path()), 80, 24);
     tmux.waitFor("SWIFT BASICS");
-    openLesson(tmux, {0, last});
+    openLesson(tmux, 0, last);
     tmux.keys("C-n");
     auto shown = tmux.waitFor("Please Rate Us");
     EXPECT_NE(lineWith(shown, "Esc cancel"), "") << shown;

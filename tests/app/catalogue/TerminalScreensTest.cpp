@@ -1,4 +1,5 @@
 #include "CatalogueWorld.hpp"
+#include "LessonPicks.hpp"
 #include "app/catalogue/MoreAppsViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
 #include "app/catalogue/terminal/AnswerFieldView.hpp"
@@ -207,26 +208,11 @@ TEST_F(TerminalScreens, DeleteTakesTheCharacterAfterTheCaretInBothFields) {
 }
 
 TEST_F(TerminalScreens, TheAnswerFieldIsABoxWithABlankEachSideAndTheCaretFromTheStart) {
-    // A lesson whose field sits between code on both sides with no blank of its own.
-    Lesson::Ptr lesson;
-    int chapter = 0, row = 0;
-    for (std::size_t c = 0; c < world.main().chapters.size() && !lesson; ++c) {
-        const auto& lessons = world.main().chapters[c]->lessons;
-        for (std::size_t r = 0; r < lessons.size() && !lesson; ++r) {
-            const auto& l = lessons[r];
-            auto before = l->text1(static_cast<int>(l->textFieldInLine));
-            auto after = l->text2(static_cast<int>(l->textFieldInLine));
-            if (before && !before->empty() && before->back() != ' ' && after && !after->empty() &&
-                after->front() != ' ' && !l->textFieldFormatting.placeholderText.empty()) {
-                lesson = l;
-                chapter = static_cast<int>(c);
-                row = static_cast<int>(r);
-            }
-        }
-    }
+    const auto place = tightFieldLesson(world.main().chapters);
+    const auto& lesson = place.lesson;
     ASSERT_TRUE(lesson);
     const int line = static_cast<int>(lesson->textFieldInLine);
-    ASSERT_TRUE(openLesson(chapter, row));
+    ASSERT_TRUE(openLesson(place.chapter, place.row));
 
     term::MemoryCanvas small(80, 24);
     frontEnd.layout(80, 24);

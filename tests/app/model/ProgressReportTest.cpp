@@ -249,25 +249,18 @@ TEST_F(ProgressReportTest, TwoProcessesSavingInTurnsLoseNothing) {
     first->showErrorIndicator = true;
     ASSERT_TRUE(first->save().ok());
 
-    int toChild[2], toParent[2];
-    ASSERT_EQ(::pipe(toChild), 0);
-    ASSERT_EQ(::pipe(toParent), 0);
-    auto pass = [](int fd) { ASSERT_EQ(::write(fd, "x", 1), 1); };
-    auto await = [](int fd) {
-        char c;
-        ASSERT_EQ(::read(fd, &c, 1), 1);
-    };
+    velotest::Turns turns;
     // Both copies start from the same record and then take turns, each saving its own changes.
     auto mine = ProgressReport::load(*reopened());
     ASSERT_TRUE(mine);
     const pid_t child = velotest::startChild([&] {
         auto theirs = ProgressReport::load(*reopened());
         ASSERT_TRUE(theirs);
-        await(toChild[0]);
+        turns.waitForParent();
         theirs->lessons->push_back("CH1L2");
         EXPECT_TRUE(theirs->save(*reopened()).ok());
-        pass(toParent[1]);
-        await(toChild[0]);
+        turns.passToParent();
+        turns.waitForParent();
         theirs->appRated->push_back("2.0");
         theirs->autoRun = true;
         EXPECT_TRUE(theirs->save(*reopened()).ok());
@@ -278,12 +271,12 @@ TEST_F(ProgressReportTest, TwoProcessesSavingInTurnsLoseNothing) {
     ASSERT_GT(child, 0);
     mine->lessons->push_back("CH1L1");
     ASSERT_TRUE(mine->save(*reopened()).ok());
-    pass(toChild[1]);
-    await(toParent[0]);
+    turns.passToChild();
+    turns.waitForChild();
     mine->lessons->push_back("CH1L3");
     mine->sound = false;
     ASSERT_TRUE(mine->save(*reopened()).ok());
-    pass(toChild[1]);
+    turns.passToChild();
     EXPECT_EQ(velotest::waitForChild(child), 0);
 
     auto after = ProgressReport::load(*reopened());
@@ -293,8 +286,6 @@ TEST_F(ProgressReportTest, TwoProcessesSavingInTurnsLoseNothing) {
     EXPECT_EQ(after->autoRun, true);
     EXPECT_EQ(after->sound, false);
     EXPECT_EQ(after->showErrorIndicator, true);
-    for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]})
-        ::close(fd);
 }
 
 TEST_F(ProgressReportTest, ASaveThatFailedIsMadeGoodByTheNextOne) {

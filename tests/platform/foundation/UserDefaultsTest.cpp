@@ -203,36 +203,10 @@ TEST(UserDefaults, ConcurrentWritersLoseNothing) {
     EXPECT_EQ(ns::UserDefaults("threads").dictionaryRepresentation().size(), 100u);
 }
 
-// Alternating turns between this process and a child, over two pipes.
-class Turns {
-  public:
-    Turns() {
-        EXPECT_EQ(::pipe(toChild_), 0);
-        EXPECT_EQ(::pipe(toParent_), 0);
-    }
-    ~Turns() {
-        for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]})
-            ::close(fd);
-    }
-    void passToChild() { pass(toChild_[1]); }
-    void waitForChild() { wait(toParent_[0]); }
-    void passToParent() { pass(toParent_[1]); }
-    void waitForParent() { wait(toChild_[0]); }
-
-  private:
-    static void pass(int fd) { EXPECT_EQ(::write(fd, "x", 1), 1); }
-    static void wait(int fd) {
-        char c;
-        EXPECT_EQ(::read(fd, &c, 1), 1);
-    }
-    int toChild_[2];
-    int toParent_[2];
-};
-
 TEST(UserDefaults, TwoProcessesWritingInTurnsKeepEachOthersKeys) {
     velotest::TempHome home;
     ns::UserDefaults here("shared");
-    Turns turns;
+    velotest::Turns turns;
     const pid_t child = velotest::startChild([&] {
         // Opened before the other process wrote anything: its memory knows none of the other's keys.
         ns::UserDefaults there("shared");
