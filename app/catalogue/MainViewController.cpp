@@ -42,12 +42,12 @@ void MainViewController::viewDidLoad() {
     auto& defaults = ns::UserDefaults::standard();
     std::optional<std::string> keptAsideUnder;
     progressReport = ProgressReport::load(defaults, &keptAsideUnder);
-    const char* fresh = "It could not be read, so a new record was started. ";
+    const std::string fresh = "It could not be read, so a new record was started. ";
     if (auto copy = defaults.corruptFileCopy())
-        damagedRecordMessage = fresh + std::string("The damaged file is kept as ") + copy->string() + ".";
+        damagedRecordMessage = fresh + "The damaged file is kept as " + copy->string() + ".";
     else if (keptAsideUnder)
-        damagedRecordMessage = fresh + std::string("The damaged record is kept in ") +
-                               defaults.filePath().string() + " under \"" + *keptAsideUnder + "\".";
+        damagedRecordMessage = fresh + "The damaged record is kept in " + defaults.filePath().string() +
+                               " under \"" + *keptAsideUnder + "\".";
     if (!progressReport) {
         progressReport = ProgressReport::make();
         progressReport->lessons = std::vector<std::string>{"lessonZero"};

@@ -23,6 +23,8 @@ int AnswerFieldView::draw(term::Canvas& canvas, int x, int y, int right, const u
     while (scroll_ < caret && columns(scroll_, caret - scroll_) > caretRoom)
         ++scroll_;
 
+    const ui::Color background =
+        field.backgroundColor().alpha > 0 ? field.backgroundColor() : defaultBackground;
     term::Style box = term::Style{}.withBackground(background);
     int used = 0;
     if (text.empty()) {

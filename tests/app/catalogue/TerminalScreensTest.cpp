@@ -2,7 +2,6 @@
 #include "LessonPicks.hpp"
 #include "app/catalogue/MoreAppsViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
-#include "app/catalogue/terminal/AnswerFieldView.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/catalogue/terminal/ChapterListPresenter.hpp"
 #include "app/catalogue/terminal/SaveStatusLine.hpp"
@@ -223,7 +222,7 @@ TEST_F(TerminalScreens, TheAnswerFieldIsABoxWithABlankEachSideAndTheCaretFromThe
     ASSERT_TRUE(placeholder) << small.screen();
     ASSERT_TRUE(small.caret());
     EXPECT_EQ(*small.caret(), *placeholder);
-    EXPECT_EQ(small.styleAt(placeholder->x - 1, placeholder->y).background, AnswerFieldView::background);
+    EXPECT_EQ(small.styleAt(placeholder->x - 1, placeholder->y).background, LessonViewController::panelGrey);
 
     type(lesson->answer);
     frontEnd.draw(small);
@@ -231,11 +230,11 @@ TEST_F(TerminalScreens, TheAnswerFieldIsABoxWithABlankEachSideAndTheCaretFromThe
     auto found = small.find(expected);
     ASSERT_TRUE(found) << "looked for: " << expected << "\n" << small.screen();
     const int boxStart = found->x + term::columnsOfText(*lesson->text1(line));
-    EXPECT_EQ(small.styleAt(boxStart, found->y).background, AnswerFieldView::background);
-    EXPECT_NE(small.styleAt(boxStart - 1, found->y).background, AnswerFieldView::background);
+    EXPECT_EQ(small.styleAt(boxStart, found->y).background, LessonViewController::panelGrey);
+    EXPECT_NE(small.styleAt(boxStart - 1, found->y).background, LessonViewController::panelGrey);
     const int boxEnd = boxStart + term::columnsOfText(lesson->answer) + 1;
-    EXPECT_EQ(small.styleAt(boxEnd, found->y).background, AnswerFieldView::background);
-    EXPECT_NE(small.styleAt(boxEnd + 1, found->y).background, AnswerFieldView::background);
+    EXPECT_EQ(small.styleAt(boxEnd, found->y).background, LessonViewController::panelGrey);
+    EXPECT_NE(small.styleAt(boxEnd + 1, found->y).background, LessonViewController::panelGrey);
     EXPECT_EQ(small.caret(), (term::Cell{boxEnd, found->y})); // after the answer, on the box's blank
 }
 
