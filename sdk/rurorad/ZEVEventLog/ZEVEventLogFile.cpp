@@ -1,0 +1,169 @@
+#include "sdk/rurorad/ZEVEventLog/ZEVEventLogFile.hpp"
+
+#include "sdk/rurorad/ZEVEventLog/ZEVEventLogEventFile.hpp"
+#include "sdk/rurorad/support/ZEVFileError.hpp"
+#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cassert>
+#include <cerrno>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+ns::Error noHandle(const std::string& path) {
+    return ZEVPOSIXError(EBADF, path);
+}
+
+} // namespace
+
+ZEVEventLogFile::ZEVEventLogFile(std::string fileURL) : fileURL_(std::move(fileURL)) {}
+
+ZEVEventLogFile::~ZEVEventLogFile() {
+    closeFileHandle();
+}
+
+std::unique_ptr<ZEVEventLogFile> ZEVEventLogFile::initWithURL(const std::string& fileURL) {
+    std::unique_ptr<ZEVEventLogFile> file(new ZEVEventLogFile(fileURL));
+    if (!file->open()) return nullptr;
+    return file;
+}
+
+std::unique_ptr<ZEVEventLogFile> ZEVEventLogFile::initWithName(const std::string& name,
+                                                               const std::string& directoryURL) {
+    return initWithURL((fs::path(directoryURL) / name).string());
+}
+
+bool ZEVEventLogFile::open() {
+    const std::string& path = fileURL_;
+    std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(path, ec))) {
+        fs::remove_all(path, ec);
+        if (ec) {
+            ZEVRuroradDebugLog("ZEVEventLogFile: Unable to delete blocking directory " + path +
+                               " [error: " + ZEVPOSIXError(ec, path).localizedDescription() + "]");
+        }
+    }
+    // Created (empty) when missing; the size of what is there carries on.
+    int created = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (created >= 0) ::close(created);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        ZEVRuroradDebugLog("ZEVEventLogFile: Unable to get attributes for item at path " + path +
+                           " [error: " + ZEVPOSIXError(errno, path).localizedDescription() + "]");
+        return false;
+    }
+    fileSize_ = static_cast<std::uint64_t>(info.st_size);
+    if (auto opened = openFileHandleForWriting(); !opened) {
+        ZEVRuroradDebugLog("ZEVEventLogFile: Unable to get open file for writing at path " + path +
+                           " [error: " + opened.error().localizedDescription() + "]");
+        return false;
+    }
+    return true;
+}
+
+ns::Result<void> ZEVEventLogFile::openFileHandleForWriting() {
+    assert(fileHandle_ < 0 && "nil == _fileHandle");
+    if (fileHandle_ >= 0) return noHandle(fileURL_);
+    // O_APPEND: every write lands at the end, as one piece.
+    int fd = ::open(fileURL_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return ZEVPOSIXError(errno, fileURL_);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        int error = S_ISREG(info.st_mode) ? errno : EISDIR;
+        ::close(fd);
+        return ZEVPOSIXError(error, fileURL_);
+    }
+    fileHandle_ = fd;
+    return {};
+}
+
+ns::Result<void> ZEVEventLogFile::openFileHandleForReading() {
+    assert(fileHandle_ < 0 && "nil == _fileHandle");
+    if (fileHandle_ >= 0) return noHandle(fileURL_);
+    int fd = ::open(fileURL_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ZEVPOSIXError(errno, fileURL_);
+    fileHandle_ = fd;
+    return {};
+}
+
+void ZEVEventLogFile::closeFileHandle() {
+    if (fileHandle_ >= 0) ::close(fileHandle_);
+    fileHandle_ = -1;
+}
+
+ns::Result<void> ZEVEventLogFile::appendData(std::string_view bytes) {
+    assert(fileHandle_ >= 0 && "nil != _fileHandle");
+    if (fileHandle_ < 0) return noHandle(fileURL_);
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        ssize_t n = ::write(fileHandle_, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            // Whatever part went in is taken out again: the file keeps only whole lines.
+            if (written > 0) (void)::ftruncate(fileHandle_, static_cast<off_t>(fileSize_));
+            return ZEVPOSIXError(error, fileURL_);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    fileSize_ += bytes.size();
+    return {};
+}
+
+ns::Result<void> ZEVEventLogFile::resetFile() {
+    assert(fileHandle_ >= 0 && "nil != _fileHandle");
+    if (fileHandle_ < 0) return noHandle(fileURL_);
+    if (::ftruncate(fileHandle_, 0) != 0) return ZEVPOSIXError(errno, fileURL_);
+    fileSize_ = 0;
+    return {};
+}
+
+ns::Result<std::vector<std::uint8_t>> ZEVEventLogFile::readFromFile() {
+    closeFileHandle();
+    std::vector<std::uint8_t> content;
+    std::optional<ns::Error> readError;
+    if (auto opened = openFileHandleForReading(); opened) {
+        std::uint8_t buffer[16384];
+        for (;;) {
+            ssize_t n = ::read(fileHandle_, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                readError = ZEVPOSIXError(errno, fileURL_);
+                break;
+            }
+            if (n == 0) break;
+            content.insert(content.end(), buffer, buffer + n);
+        }
+        closeFileHandle();
+    } else {
+        readError = opened.error();
+    }
+    if (auto reopened = openFileHandleForWriting(); !reopened) {
+        if (readError) {
+            ZEVRuroradDebugLog("ZEVEventLogFile: Unable to reopen file for writing at path " + fileURL_ +
+                               " [error: " + reopened.error().localizedDescription() + "]");
+            return *readError;
+        }
+        return reopened.error();
+    }
+    if (readError) return *readError;
+    return content;
+}
+
+std::unique_ptr<ZEVEventLogEventFile> ZEVEventLogEventFile::initWithURL(const std::string& fileURL) {
+    std::unique_ptr<ZEVEventLogEventFile> file(new ZEVEventLogEventFile(fileURL));
+    if (!file->open()) return nullptr;
+    return file;
+}
+
+ns::Result<void> ZEVEventLogEventFile::appendEvent(const ZEVEventLogEvent& event) {
+    line_.clear();
+    event.appendEventData(line_);
+    return appendData(line_);
+}

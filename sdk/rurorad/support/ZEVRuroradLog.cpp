@@ -1,0 +1,23 @@
+#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+
+#include "platform/foundation/Console.hpp"
+#include "sdk/zovaze/ZOVDebugFlag.hpp"
+
+namespace {
+constexpr std::string_view kTag = "[Zevuzavidav:Rurorad] ";
+}
+
+void ZEVRuroradLog(std::string_view message) {
+    std::string line;
+    line.reserve(kTag.size() + message.size());
+    line.append(kTag).append(message);
+    ns::console(line);
+}
+
+bool ZEVRuroradDebugEnabled() {
+    return ZOVDebugFlag();
+}
+
+void ZEVRuroradDebugLog(std::string_view message) {
+    if (ZEVRuroradDebugEnabled()) ZEVRuroradLog(message);
+}
