@@ -1,0 +1,78 @@
+#pragma once
+// The event objects the app's log calls build: a key ("custom" or "predefined"), a small metadata
+// dictionary naming the type ("custom_type" or "predefined_type"), the typed attributes the predefined
+// kinds add, and the app's own attributes. Attributes are validated here, so what reaches the engine is
+// a flat dictionary of strings and numbers:
+//  - an entry whose key or value is absent (null) is skipped silently;
+//  - a dictionary holding 21 entries takes no more ("Maximum number of Event attributes exceeded...");
+//  - keys must be strings, values strings or numbers (booleans count as numbers), each refusal logged;
+//  - strings longer than 100 UTF-16 units are cut (never inside a character) and the cut is logged;
+//  - a later entry with the same (cut) key replaces the earlier one in place.
+// The app's attributes are taken in the order it lists them, so that order decides which survive.
+//
+// Failure contract: nothing fails; refused entries are dropped with an always-printed line. Immutable
+// once built (the typed constructors finish the predefined attributes), so events may cross threads.
+#include "platform/foundation/PropertyList.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// What the app hands: entries in its own order, keys and values of any property-list kind.
+using ZEVRuroradAttributeEntries = std::vector<std::pair<ns::PropertyList, ns::PropertyList>>;
+using ZEVRuroradAttributes = ns::PropertyList::Dictionary;
+
+class ZEVRuroradEvent {
+  public:
+    static constexpr std::size_t maximumAttributeCount = 21;
+    static constexpr std::size_t maximumAttributeLength = 100;
+
+    ZEVRuroradEvent(std::string key, ZEVRuroradAttributes metadata,
+                    const std::optional<ZEVRuroradAttributeEntries>& customAttributes);
+    virtual ~ZEVRuroradEvent() = default;
+
+    const std::string& key() const { return key_; }
+    const ZEVRuroradAttributes& customAttributes() const { return customAttributes_; }
+    const ZEVRuroradAttributes& predefinedAttributes() const { return predefinedAttributes_; }
+    const ZEVRuroradAttributes& metadata() const { return metadata_; }
+
+    // The metadata plus "predefined_attributes" and "custom_attributes".
+    ZEVRuroradAttributes payloadDictionary() const;
+    virtual std::string className() const { return "ZEVRuroradEvent"; }
+    virtual std::string description() const;
+
+    static ZEVRuroradAttributes
+    filterCustomAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes);
+    static void addAttributeForKey(const ns::PropertyList& value, const ns::PropertyList& key,
+                                   ZEVRuroradAttributes& dictionary);
+    static bool validAttributeValue(const ns::PropertyList& value);
+    // The 100-unit cut, logged when it drops anything.
+    static std::string truncateAttribute(std::string_view text);
+
+  protected:
+    ZEVRuroradAttributes& mutablePredefinedAttributes() { return predefinedAttributes_; }
+
+  private:
+    std::string key_;
+    ZEVRuroradAttributes customAttributes_;
+    ZEVRuroradAttributes predefinedAttributes_;
+    ZEVRuroradAttributes metadata_;
+};
+
+// A custom event: key "custom", metadata {"custom_type": the name cut to 100 units}.
+class ZEVRuroradCustomEvent final : public ZEVRuroradEvent {
+  public:
+    // Nothing without a name.
+    static std::optional<ZEVRuroradCustomEvent>
+    initWithName(const std::optional<std::string>& name,
+                 const std::optional<ZEVRuroradAttributeEntries>& customAttributes = std::nullopt);
+
+    std::string className() const override { return "ZEVRuroradCustomEvent"; }
+    std::string description() const override;
+
+  private:
+    ZEVRuroradCustomEvent(const std::string& name,
+                          const std::optional<ZEVRuroradAttributeEntries>& customAttributes);
+};
