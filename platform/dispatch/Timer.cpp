@@ -23,6 +23,18 @@ std::shared_ptr<Timer> Timer::scheduled(Queue& queue, double interval, bool repe
     return timer;
 }
 
+std::shared_ptr<Timer> Timer::scheduled(Queue& queue, double firstFireDelay, double interval, double leeway,
+                                        Block block) {
+    auto timer = std::make_shared<Timer>(queue, interval, true, std::move(block));
+    {
+        std::lock_guard lock(timer->mutex_);
+        timer->self_ = timer;
+        timer->leeway_ = leeway > 0 ? leeway : 0;
+    }
+    timer->arm(clock().now() + fromSeconds(firstFireDelay));
+    return timer;
+}
+
 std::shared_ptr<Timer> Timer::scheduled(double interval, bool repeats, Block block) {
     return scheduled(main(), interval, repeats, std::move(block));
 }

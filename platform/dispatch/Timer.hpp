@@ -23,11 +23,18 @@ class Timer : public std::enable_shared_from_this<Timer> {
     static std::shared_ptr<Timer> scheduled(Queue& queue, double interval, bool repeats, Block block);
     // Main-loop timer.
     static std::shared_ptr<Timer> scheduled(double interval, bool repeats, Block block);
+    // A repeating timer whose first firing comes `firstFireDelay` seconds from now (0 or less: at once)
+    // and every `interval` after it, as a dispatch timer source is set up. `leeway` is how late a firing
+    // may come so that the system can group wake-ups; this implementation fires on time, which is within
+    // any leeway.
+    static std::shared_ptr<Timer> scheduled(Queue& queue, double firstFireDelay, double interval,
+                                            double leeway, Block block);
 
     void invalidate();
     bool isValid() const;
     double interval() const { return interval_; }
     bool repeats() const { return repeats_; }
+    double leeway() const { return leeway_; }
     // Fires now (on the calling thread), as a repeating timer's schedule goes on unchanged. Does nothing
     // once invalid; a non-repeating timer becomes invalid.
     void fire();
@@ -41,6 +48,7 @@ class Timer : public std::enable_shared_from_this<Timer> {
     Queue& queue_;
     double interval_;
     bool repeats_;
+    double leeway_ = 0;
     Block block_;
     mutable std::mutex mutex_;
     bool valid_ = true;

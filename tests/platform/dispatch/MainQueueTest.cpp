@@ -137,6 +137,25 @@ TEST_F(MainQueueTest, RepeatingTimerFiresOnScheduleUntilInvalidated) {
     EXPECT_FALSE(timer->isValid());
 }
 
+TEST_F(MainQueueTest, TimerWithItsOwnFirstFireThenRepeatsAtItsInterval) {
+    std::vector<double> firings;
+    auto timer = dispatch::Timer::scheduled(dispatch::main(), 0.5, 3.0, 10.0, [&](dispatch::Timer&) {
+        firings.push_back(dispatch::toSeconds(dispatch::clock().now()));
+    });
+    dispatch::main().advance(7);
+    EXPECT_EQ(firings, (std::vector<double>{0.5, 3.5, 6.5}));
+    EXPECT_EQ(timer->leeway(), 10.0);
+    timer->invalidate();
+    // A first fire already due comes at once.
+    firings.clear();
+    auto late = dispatch::Timer::scheduled(dispatch::main(), -4, 3.0, 0, [&](dispatch::Timer&) {
+        firings.push_back(dispatch::toSeconds(dispatch::clock().now()));
+    });
+    dispatch::main().drain();
+    EXPECT_EQ(firings, (std::vector<double>{7}));
+    late->invalidate();
+}
+
 TEST_F(MainQueueTest, OneShotTimerFiresOnceAndInvalidatedTimerNever) {
     int once = 0, never = 0;
     auto a = dispatch::Timer::scheduled(1.0, false, [&](dispatch::Timer&) { ++once; });
