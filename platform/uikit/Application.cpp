@@ -1,5 +1,6 @@
 #include "platform/uikit/Application.hpp"
 
+#include "platform/foundation/NotificationCenter.hpp"
 #include "platform/uikit/NavigationController.hpp"
 
 namespace ui {
@@ -38,6 +39,16 @@ std::shared_ptr<ViewController> Application::topViewController() const {
 bool Application::openURL(const std::string& url) {
     openedURLs_.push_back(url);
     return openHandler_ ? openHandler_(url) : true;
+}
+
+void Application::postLifecycleNotification(const char* name) {
+    ns::NotificationCenter::defaultCenter().post(name, this);
+}
+
+void Application::postTerminationNotifications() {
+    postLifecycleNotification(applicationWillResignActiveNotification);
+    postLifecycleNotification(applicationDidEnterBackgroundNotification);
+    postLifecycleNotification(applicationWillTerminateNotification);
 }
 
 void Application::reset() {

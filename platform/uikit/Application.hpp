@@ -11,6 +11,21 @@
 
 namespace ui {
 
+// The application's life-cycle notifications, posted on the default notification centre with the
+// application as sender: did become active once the first screen shows; will resign active, did enter
+// background and will terminate, in that order, when the program ends.
+inline constexpr const char* applicationDidBecomeActiveNotification =
+    "UIApplicationDidBecomeActiveNotification";
+inline constexpr const char* applicationWillResignActiveNotification =
+    "UIApplicationWillResignActiveNotification";
+inline constexpr const char* applicationDidEnterBackgroundNotification =
+    "UIApplicationDidEnterBackgroundNotification";
+inline constexpr const char* applicationWillEnterForegroundNotification =
+    "UIApplicationWillEnterForegroundNotification";
+inline constexpr const char* applicationWillTerminateNotification = "UIApplicationWillTerminateNotification";
+inline constexpr const char* applicationDidReceiveMemoryWarningNotification =
+    "UIApplicationDidReceiveMemoryWarningNotification";
+
 class Application {
   public:
     static Application& shared();
@@ -29,6 +44,11 @@ class Application {
     void setOpenURLHandler(std::function<bool(const std::string&)> handler) {
         openHandler_ = std::move(handler);
     }
+
+    // Posts the named life-cycle notification (see above), synchronously on the calling thread.
+    void postLifecycleNotification(const char* name);
+    // The notifications of the program's end: will resign active, did enter background, will terminate.
+    void postTerminationNotifications();
 
     // Forgets the root, the opened URLs and the handler (tests).
     void reset();

@@ -3,6 +3,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/uikit/NavigationController.hpp"
 #include "platform/uikit/Screen.hpp"
+#include "platform/uikit/ViewControllerRuntime.hpp"
 
 namespace ui {
 
@@ -67,6 +68,23 @@ void ViewController::beginAppearance(bool appearing, bool animated) {
 void ViewController::layoutPass() {
     loadViewIfNeeded();
     viewDidLayoutSubviews();
+}
+
+rt::Object& ViewController::runtimeObject() {
+    if (!runtimeObject_)
+        runtimeObject_ =
+            std::make_unique<ViewControllerObject>(viewControllerClassForType(typeid(*this)), *this);
+    return *runtimeObject_;
+}
+
+void ViewController::viewDidAppear(bool animated) {
+    const std::any arguments[] = {animated};
+    viewControllerClass().performInstanceSelector(runtimeObject(), "viewDidAppear:", arguments);
+}
+
+void ViewController::viewDidDisappear(bool animated) {
+    const std::any arguments[] = {animated};
+    viewControllerClass().performInstanceSelector(runtimeObject(), "viewDidDisappear:", arguments);
 }
 
 void ViewController::endAppearance(bool appearing, bool animated) {

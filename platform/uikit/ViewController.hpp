@@ -21,6 +21,7 @@
 //
 // Screens are owned by shared_ptr (make them with std::make_shared); a presented screen is owned by its
 // presenter, a pushed one by its navigation controller. Main thread only.
+#include "platform/runtime/Class.hpp"
 #include "platform/uikit/NavigationItem.hpp"
 #include "platform/uikit/View.hpp"
 
@@ -92,9 +93,11 @@ class ViewController : public std::enable_shared_from_this<ViewController> {
     virtual void loadView();
     virtual void viewDidLoad() {}
     virtual void viewWillAppear(bool /*animated*/) {}
-    virtual void viewDidAppear(bool /*animated*/) {}
+    // The base versions go through the runtime's "UIViewController" slot (ViewControllerRuntime.hpp), so
+    // overrides should call them as they would call super.
+    virtual void viewDidAppear(bool animated);
     virtual void viewWillDisappear(bool /*animated*/) {}
-    virtual void viewDidDisappear(bool /*animated*/) {}
+    virtual void viewDidDisappear(bool animated);
     virtual void viewDidLayoutSubviews() {}
     // One layout pass of the screen: calls viewDidLayoutSubviews. Appearing runs one (between
     // viewWillAppear and viewDidAppear, as on the phone); the terminal runs one on every resize.
@@ -107,6 +110,9 @@ class ViewController : public std::enable_shared_from_this<ViewController> {
     void beginAppearance(bool appearing, bool animated);
     void endAppearance(bool appearing, bool animated);
     bool isAppeared() const { return appeared_; }
+
+    // This screen as the class runtime sees it (made on first use).
+    rt::Object& runtimeObject();
 
     const std::optional<std::string>& title() const { return title_; }
     void setTitle(std::optional<std::string> title) { title_ = std::move(title); }
@@ -134,6 +140,7 @@ class ViewController : public std::enable_shared_from_this<ViewController> {
   private:
     friend class NavigationController;
     std::shared_ptr<View> view_;
+    std::unique_ptr<rt::Object> runtimeObject_;
     std::optional<std::string> title_;
     NavigationItem navigationItem_;
     NavigationController* navigationController_ = nullptr;
