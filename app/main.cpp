@@ -90,9 +90,11 @@ int main(int argc, char** argv) {
     SaveStatusLine saveStatus(frontEnd);
 
     application.setRootViewController(makeInitialViewController());
+    application.postLifecycleNotification(ui::applicationDidBecomeActiveNotification);
 
     int status = term::CursesTerminal().run(frontEnd, {maxKeysFrom(argc, argv)});
     delegate->applicationWillTerminate(application);
+    application.postTerminationNotifications();
 
     // Nothing may answer on another thread while the screens go away. Requests still in flight are
     // abandoned: the backend's worker is stopped (and joined) while its callbacks still only go to the
