@@ -35,6 +35,10 @@ const rt::Class& viewControllerClass() {
     return *cls;
 }
 
+// Registered with the program's start, as the platform's classes exist from the start of a process, so
+// that code looking the class up by name finds it before the first screen is made.
+[[maybe_unused]] const rt::Class& registeredAtStart = viewControllerClass();
+
 std::string viewControllerClassNameForType(const std::type_info& type) {
     int status = 0;
     std::unique_ptr<char, decltype(&std::free)> demangled(

@@ -2,9 +2,9 @@
 // The screens as the class runtime sees them, so that code that finds the platform's view-controller
 // class by name can replace its appearance methods, as it would on the phone.
 //
-// The class "UIViewController" is registered in rt::ClassRegistry::shared() on first use. It answers the
-// instance messages "viewDidAppear:" and "viewDidDisappear:" (one argument: bool animated), whose own
-// implementations do nothing. ViewController::viewDidAppear / viewDidDisappear (the base versions) send
+// The class "UIViewController" is registered in rt::ClassRegistry::shared() when the program starts. It
+// answers the instance messages "viewDidAppear:" and "viewDidDisappear:" (one argument: bool animated), whose
+// own implementations do nothing. ViewController::viewDidAppear / viewDidDisappear (the base versions) send
 // those messages to the screen's runtime object through the "UIViewController" slot, as a call to super
 // would: a screen whose override calls the base passes through whatever implementation the slot holds
 // at that moment; one that does not call the base does not.
