@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -358,11 +359,13 @@ ns::Result<void> ZEVEventLogSessionRepository::cleanUpDirectoryURL(const URL& it
     return {};
 }
 
-ns::Result<void> ZEVEventLogSessionRepository::cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURL(
-    const std::optional<URL>& openFragment) {
+ns::Result<void> ZEVEventLogSessionRepository::cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURLs(
+    const URLs& openFragments) {
     auto states = statesDirectoryURL();
     if (!states) return states.error();
-    const std::string ignored = openFragment ? standardized(*openFragment) : std::string();
+    std::vector<std::string> ignored;
+    for (const auto& fragment : openFragments)
+        ignored.push_back(standardized(fragment));
 
     const CleanUpRule fileRule = [](const URL& entry, bool& shouldDelete) -> ns::Result<void> {
         std::error_code ec;
@@ -372,7 +375,7 @@ ns::Result<void> ZEVEventLogSessionRepository::cleanUpEventLogRepositoryIgnoring
         return {};
     };
     const CleanUpRule fragmentRule = [&](const URL& entry, bool& shouldDelete) -> ns::Result<void> {
-        if (!ignored.empty() && standardized(entry) == ignored) {
+        if (std::find(ignored.begin(), ignored.end(), standardized(entry)) != ignored.end()) {
             shouldDelete = false;
             return {};
         }

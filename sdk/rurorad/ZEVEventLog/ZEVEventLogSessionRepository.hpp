@@ -98,10 +98,9 @@ class ZEVEventLogSessionRepository {
 
     // Deletes everything that does not belong to the tree: entries of "v1" other than the two states,
     // non-directories at the session and fragment levels, entries of fragments that are not regular
-    // ".log"/".zip" files, and every directory that is or becomes empty, except `openFragment` (kept
-    // with its session however empty). Log files are never deleted here.
-    ns::Result<void>
-    cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURL(const std::optional<URL>& openFragment);
+    // ".log"/".zip" files, and every directory that is or becomes empty, except the open fragments (kept
+    // with their sessions however empty). Log files are never deleted here.
+    ns::Result<void> cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURLs(const URLs& openFragments);
 
   private:
     using CleanUpRule = std::function<ns::Result<void>(const URL& entry, bool& shouldDelete)>;

@@ -126,8 +126,8 @@ TEST_F(SessionRepository, CleanUpKeepsLogsAndTheOpenFragmentAndRemovesEverything
     touch(root / "v1/OTHER/1_S/2_F/0.log");
     touch(root / "v1/README");
 
-    ASSERT_TRUE(repository.cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURL(
-        (root / "v1/ACTIVE/9_T/10_OPEN/").string()));
+    ASSERT_TRUE(repository.cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURLs(
+        {(root / "v1/ACTIVE/9_T/10_OPEN/").string()}));
     EXPECT_EQ(tree(),
               (std::set<std::string>{"v1/", "v1/ACTIVE/", "v1/ACTIVE/1_S/", "v1/ACTIVE/1_S/2_F/",
                                      "v1/ACTIVE/1_S/2_F/0.log", "v1/ACTIVE/9_T/", "v1/ACTIVE/9_T/10_OPEN/",
@@ -137,7 +137,7 @@ TEST_F(SessionRepository, CleanUpKeepsLogsAndTheOpenFragmentAndRemovesEverything
     // Once nothing is left but empty levels, only "v1" stays.
     fs::remove(root / "v1/ACTIVE/1_S/2_F/0.log");
     fs::remove(root / "v1/PACKAGED/1_S/3_G.prep/1.log.zip");
-    ASSERT_TRUE(repository.cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURL(std::nullopt));
+    ASSERT_TRUE(repository.cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURLs({}));
     EXPECT_EQ(tree(), (std::set<std::string>{"v1/"}));
 }
 

@@ -1,0 +1,217 @@
+#include "sdk/rurorad/Rurorad.hpp"
+
+#include "platform/foundation/Sandbox.hpp"
+#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/ZOVKit.hpp"
+
+#include <any>
+#include <filesystem>
+
+namespace {
+
+std::optional<std::string> optionalStringArgument(rt::Arguments arguments) {
+    if (arguments.empty()) return std::nullopt;
+    if (const auto* text = std::any_cast<std::string>(&arguments[0])) return *text;
+    if (const auto* text = std::any_cast<std::optional<std::string>>(&arguments[0])) return *text;
+    if (const auto* text = std::any_cast<const char*>(&arguments[0]); text && *text)
+        return std::string(*text);
+    return std::nullopt;
+}
+
+} // namespace
+
+// Registered when the program starts, as a kit class is; the symbol keeps this file in every program
+// that links the SDK (see sdk/CMakeLists.txt), so the class is there even before anything calls it.
+extern "C" const void* const RuroradKitClass = Rurorad::registerKitClass(rt::ClassRegistry::shared());
+
+const rt::Class* Rurorad::registerKitClass(rt::ClassRegistry& registry) {
+    if (const rt::Class* existing = registry.lookUpClass(className)) return existing;
+    rt::ClassDefinition definition;
+    definition.name = className;
+    definition.protocols = {ZOVKitProtocol};
+    definition.classMethods["bundleIdentifier"] = [](const rt::Class&, rt::Arguments) {
+        return std::any(std::string(bundleIdentifier));
+    };
+    definition.classMethods["kitDisplayVersion"] = [](const rt::Class&, rt::Arguments) {
+        return std::any(std::string(kitDisplayVersion));
+    };
+    definition.classMethods["kitBuildVersion"] = [](const rt::Class&, rt::Arguments) {
+        return std::any(std::string(kitBuildVersion));
+    };
+    definition.classMethods["initializeIfNeeded"] = [](const rt::Class&, rt::Arguments) {
+        initializeIfNeeded();
+        return std::any();
+    };
+    definition.classMethods["startWithBetaToken:"] = [](const rt::Class&, rt::Arguments arguments) {
+        startWithBetaToken(optionalStringArgument(arguments));
+        return std::any();
+    };
+    definition.classMethods["logPreviousSessionCrashedOnDate:"] = [](const rt::Class&,
+                                                                     rt::Arguments arguments) {
+        const auto* date = arguments.empty() ? nullptr : std::any_cast<ns::Date>(&arguments[0]);
+        logPreviousSessionCrashedOnDate(date ? std::optional<ns::Date>(*date) : std::nullopt);
+        return std::any();
+    };
+    if (const rt::Class* made = registry.registerClass(std::move(definition))) return made;
+    return registry.lookUpClass(className);
+}
+
+Rurorad::Rurorad() : Rurorad(Environment{}) {}
+
+Rurorad::Rurorad(Environment environment) : environment_(std::move(environment)) {
+    if (!environment_.host) environment_.host = [] { return ZEVAnalyticsHost::process(); };
+    if (!environment_.cachesDirectory)
+        environment_.cachesDirectory = [] { return ns::Sandbox::caches().string(); };
+    if (!environment_.registry) environment_.registry = &rt::ClassRegistry::shared();
+}
+
+Rurorad& Rurorad::sharedInstance() {
+    // Kept for the whole process: the engine's queues may still be writing while the program ends.
+    static Rurorad* shared = new Rurorad();
+    return *shared;
+}
+
+std::string Rurorad::analyticsRootDirectory(const std::string& cachesDirectory) {
+    return (std::filesystem::path(cachesDirectory) / "com.zevuzavidav.data" /
+            ZOVEscapedBundleIdentifier().value_or(std::string()) / "analytics")
+        .string();
+}
+
+void Rurorad::start(const std::optional<std::string>& betaToken) {
+    std::call_once(started_, [&] {
+        ZEVAnalyticsHost host = environment_.host();
+        if (!host.bundle || !ZEVAnalyticsController::supported(*host.bundle)) return;
+        const std::string sessionIdentifier =
+            host.executionIdentifier ? host.executionIdentifier() : std::string();
+        auto controller = ZEVAnalyticsController::initWithSessionIdentifier(
+            sessionIdentifier, analyticsRootDirectory(environment_.cachesDirectory()), betaToken,
+            std::move(host), environment_.parts);
+        {
+            std::lock_guard lock(mutex_);
+            analyticsController_ = controller;
+            betaToken_ = betaToken;
+        }
+        if (!controller) return;
+        controller->logAppInstalled();
+        controller->logAppLaunched();
+    });
+}
+
+std::shared_ptr<ZEVAnalyticsController> Rurorad::analyticsController() const {
+    std::lock_guard lock(mutex_);
+    return analyticsController_;
+}
+
+void Rurorad::logCustomEvent(const std::optional<std::string>& name,
+                             const ZEVCustomAttributes& customAttributes) {
+    auto controller = analyticsController();
+    if (!controller) return;
+    auto event = ZEVRuroradCustomEvent::initWithName(name, customAttributes);
+    if (!event) {
+        ZEVRuroradLog("Custom event name is missing. Ignoring event");
+        return;
+    }
+    controller->logCustomEvent(*event);
+}
+
+void Rurorad::logPredefined(const ZEVRuroradPredefinedEvent& event) {
+    if (auto controller = analyticsController()) controller->logPredefinedEvent(event);
+}
+
+void Rurorad::logPreviousSessionCrashed(const std::optional<ns::Date>& date) {
+    if (auto controller = analyticsController()) controller->logPreviousSessionCrashedOnDate(date);
+}
+
+// --- Class methods ---------------------------------------------------------------------------------
+
+void Rurorad::startWithBetaToken(const std::optional<std::string>& betaToken) {
+    sharedInstance().start(betaToken);
+}
+
+void Rurorad::initializeIfNeeded() {
+    const rt::Class* crashKit = sharedInstance().environment_.registry->lookUpClass("Zevuzavidav");
+    if (crashKit && crashKit->conformsToProtocol(ZOVKitProtocol)) {
+        if (crashKit->respondsToClassSelector("initializeIfNeeded"))
+            crashKit->performClassSelector("initializeIfNeeded");
+        return;
+    }
+    startWithBetaToken(std::nullopt);
+}
+
+void Rurorad::logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date) {
+    sharedInstance().logPreviousSessionCrashed(date);
+}
+
+void Rurorad::logCustomEventWithName(const std::optional<std::string>& name,
+                                     const ZEVCustomAttributes& customAttributes) {
+    sharedInstance().logCustomEvent(name, customAttributes);
+}
+
+void Rurorad::logPredefinedEvent(const ZEVRuroradPredefinedEvent& event) {
+    sharedInstance().logPredefined(event);
+}
+
+void Rurorad::logSignUpWithMethod(const ZEVText& method, const ZEVNumber& success,
+                                  const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradSignUpEvent(method, success, customAttributes));
+}
+
+void Rurorad::logLoginWithMethod(const ZEVText& method, const ZEVNumber& success,
+                                 const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradLoginEvent(method, success, customAttributes));
+}
+
+void Rurorad::logShareWithMethod(const ZEVText& method, const ZEVText& contentName,
+                                 const ZEVText& contentType, const ZEVText& contentId,
+                                 const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradShareEvent(method, contentName, contentType, contentId, customAttributes));
+}
+
+void Rurorad::logInviteWithMethod(const ZEVText& method, const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradInviteEvent(method, customAttributes));
+}
+
+void Rurorad::logPurchaseWithPrice(const ZEVPrice& price, const ZEVText& currency, const ZEVNumber& success,
+                                   const ZEVText& itemName, const ZEVText& itemType, const ZEVText& itemId,
+                                   const ZEVCustomAttributes& customAttributes) {
+    // The event lists the item id before its type; each goes by its meaning.
+    logPredefinedEvent(
+        ZEVRuroradPurchaseEvent(price, currency, success, itemName, itemId, itemType, customAttributes));
+}
+
+void Rurorad::logLevelStart(const ZEVText& levelName, const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradLevelStartEvent(levelName, customAttributes));
+}
+
+void Rurorad::logLevelEnd(const ZEVText& levelName, const ZEVNumber& score, const ZEVNumber& success,
+                          const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradLevelEndEvent(levelName, score, success, customAttributes));
+}
+
+void Rurorad::logAddToCartWithPrice(const ZEVPrice& price, const ZEVText& currency, const ZEVText& itemName,
+                                    const ZEVText& itemType, const ZEVText& itemId,
+                                    const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(
+        ZEVRuroradAddToCartEvent(price, currency, itemName, itemType, itemId, customAttributes));
+}
+
+void Rurorad::logStartCheckoutWithPrice(const ZEVPrice& price, const ZEVText& currency,
+                                        const ZEVNumber& itemCount,
+                                        const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradStartCheckoutEvent(price, currency, itemCount, customAttributes));
+}
+
+void Rurorad::logRating(const ZEVNumber& rating, const ZEVText& contentName, const ZEVText& contentType,
+                        const ZEVText& contentId, const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradRateEvent(rating, contentName, contentType, contentId, customAttributes));
+}
+
+void Rurorad::logContentViewWithName(const ZEVText& contentName, const ZEVText& contentType,
+                                     const ZEVText& contentId, const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradContentViewEvent(contentName, contentType, contentId, customAttributes));
+}
+
+void Rurorad::logSearchWithQuery(const ZEVText& query, const ZEVCustomAttributes& customAttributes) {
+    logPredefinedEvent(ZEVRuroradSearchEvent(query, customAttributes));
+}

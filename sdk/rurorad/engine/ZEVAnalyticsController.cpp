@@ -1,0 +1,455 @@
+// The analytics engine: creation, settings, the road of one event, fragments, the previous crash.
+#include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
+
+#include "platform/dispatch/Group.hpp"
+#include "platform/uikit/ViewController.hpp"
+#include "platform/uikit/ViewControllerRuntime.hpp"
+#include "sdk/rurorad/engine/ZEVAnalyticsEventFilter.hpp"
+#include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
+#include "sdk/rurorad/records/ZEVAnalyticsMetadataEvent.hpp"
+#include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
+#include "sdk/rurorad/support/ZEVFileError.hpp"
+#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+#include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using Repository = ZEVEventLogSessionRepository;
+
+namespace {
+
+constexpr const char* kQueueLabels[3] = {"com.zevuzavidav.analytics.high-priority",
+                                         "com.zevuzavidav.analytics.medium-priority",
+                                         "com.zevuzavidav.analytics.low-priority"};
+
+constexpr const char* kLifecycleNotifications[] = {
+    "UIApplicationWillTerminateNotification",      "UIApplicationDidReceiveMemoryWarningNotification",
+    "UIApplicationDidEnterBackgroundNotification", "UIApplicationWillEnterForegroundNotification",
+    "UIApplicationWillResignActiveNotification",   "UIApplicationDidBecomeActiveNotification",
+};
+
+std::string describe(const std::optional<ns::Error>& error) {
+    return error ? error->localizedDescription() : std::string("(null)");
+}
+
+} // namespace
+
+// --- Support and creation --------------------------------------------------------------------------
+
+bool ZEVAnalyticsController::isRunningInExtension(const ns::Bundle& bundle) {
+    const ns::PropertyList* extension = bundle.objectForInfoDictionaryKey("NSExtension");
+    if (!extension) return false;
+    const auto* dictionary = extension->dictionaryValue();
+    if (!dictionary) {
+        ZEVRuroradDebugLog("Error: NSExtension Info.plist entry is mal-formed\n");
+        return false;
+    }
+    const ns::PropertyList* point = dictionary->find("NSExtensionPointIdentifier");
+    if (!point || !point->stringValue()) {
+        ZEVRuroradDebugLog("Error: NSExtensionPointIdentifier Info.plist entry is mal-formed\n");
+        return false;
+    }
+    return true;
+}
+
+bool ZEVAnalyticsController::supported(const ns::Bundle& bundle) {
+    return deviceMeetsMinimumRequirements() && !isRunningInExtension(bundle);
+}
+
+ZEVAnalyticsController::ZEVAnalyticsController(const std::string& sessionIdentifier, const URL& root,
+                                               const std::optional<std::string>& betaToken,
+                                               ZEVAnalyticsHost host, Parts parts)
+    : analyticsRootDirectoryURL_(root), betaToken_(betaToken), sessionIdentifier_(sessionIdentifier),
+      host_(std::move(host)), identifierGenerator_(std::move(parts.identifierGenerator)),
+      timestampGenerator_(std::move(parts.timestampGenerator)),
+      metadataController_(std::move(parts.metadataController)),
+      networkingClient_(std::move(parts.networkingClient)), tracking_(std::move(parts.tracking)),
+      logSessionRepository_(root), settings_(std::make_shared<const ZEVAnalyticsSettings>()) {
+    if (!identifierGenerator_) identifierGenerator_ = std::make_shared<ZEVAnalyticsIdentifierGenerator>();
+    if (!timestampGenerator_) timestampGenerator_ = std::make_shared<ZEVAnalyticsTimestampGenerator>();
+    if (!networkingClient_) networkingClient_ = std::make_shared<ZEVAnalyticsNetworkingClient>();
+    if (!tracking_) tracking_ = ZEVAnalyticsViewControllerTrackingController::sharedInstance();
+    sessionTimestamp_ = timestampGenerator_->generateAnalyticsTimestamp();
+    for (std::size_t p = 0; p < 3; ++p)
+        priorityEventLoggingQueues_[p] = std::make_unique<dispatch::SerialQueue>(kQueueLabels[p]);
+    sessionMaintenanceQueue_ =
+        std::make_unique<dispatch::SerialQueue>("com.zevuzavidav.analytics.maintenance");
+}
+
+std::shared_ptr<ZEVAnalyticsController> ZEVAnalyticsController::initWithSessionIdentifier(
+    const std::string& sessionIdentifier, const URL& analyticsRootDirectoryURL,
+    const std::optional<std::string>& betaToken, ZEVAnalyticsHost host, Parts parts) {
+    if (!parts.timestampGenerator)
+        parts.timestampGenerator = std::make_shared<ZEVAnalyticsTimestampGenerator>();
+    if (!parts.metadataController) {
+        parts.metadataController = ZEVAnalyticsMetadataController::initWithTimeStamp(
+            parts.timestampGenerator->generateAnalyticsTimestamp(), betaToken, host);
+        if (!parts.metadataController) return nullptr;
+    }
+    std::shared_ptr<ZEVAnalyticsController> controller(new ZEVAnalyticsController(
+        sessionIdentifier, analyticsRootDirectoryURL, betaToken, std::move(host), std::move(parts)));
+    if (!controller->start()) return nullptr;
+    return controller;
+}
+
+bool ZEVAnalyticsController::start() {
+    tracking_->setDelegate(weak_from_this());
+    if (host_.userDefaults && host_.userDefaults->boolForKey(enableViewControllerTrackingKey))
+        tracking_->startTracking();
+
+    auto prepared = prepareNewSessionFragment(identifierGenerator_->generateSessionFragmentIdentifier(),
+                                              sessionTimestamp_);
+    if (!prepared)
+        ZEVRuroradDebugLog("Unable to prepare new session fragment {error: " + describe(prepared.error()) +
+                           "}");
+
+    readLastSessionInformation();
+    saveCurrentSessionInformation();
+
+    if (host_.notificationCenter) {
+        std::weak_ptr<ZEVAnalyticsController> weak = weak_from_this();
+        observers_.push_back(host_.notificationCenter->addObserver(ZOVSettingsAvailableNotification,
+                                                                   [weak](const ns::Notification&) {
+                                                                       if (auto self = weak.lock())
+                                                                           self->zovazeSettingsDownloaded();
+                                                                   }));
+        for (const char* name : kLifecycleNotifications) {
+            observers_.push_back(
+                host_.notificationCenter->addObserver(name, [weak](const ns::Notification& n) {
+                    if (auto self = weak.lock()) self->applicationLifecycleEvent(n);
+                }));
+        }
+    }
+    setSettings(host_.settings ? host_.settings() : nullptr);
+    return static_cast<bool>(prepared);
+}
+
+ZEVAnalyticsController::~ZEVAnalyticsController() {
+    tearingDown_ = true;
+    if (host_.notificationCenter)
+        for (auto token : observers_)
+            host_.notificationCenter->removeObserver(token);
+    cancelSessionMaintenance();
+    // Nothing that is already running on a priority queue may still ask for maintenance once the
+    // maintenance queue starts to go; the queues themselves finish their work as they are destroyed.
+    for (auto& queue : priorityEventLoggingQueues_)
+        if (queue) queue->sync([] {});
+}
+
+// --- Settings --------------------------------------------------------------------------------------
+
+std::shared_ptr<const ZEVAnalyticsSettings> ZEVAnalyticsController::settings() const {
+    std::lock_guard lock(settingsMutex_);
+    return settings_;
+}
+
+void ZEVAnalyticsController::zovazeSettingsDownloaded() {
+    setSettings(host_.settings ? host_.settings() : nullptr);
+}
+
+void ZEVAnalyticsController::setSettings(ZOVSettingsDocument document) {
+    sessionMaintenanceQueue_->async([this, document = std::move(document)] { applySettings(document); });
+}
+
+void ZEVAnalyticsController::applySettings(const ZOVSettingsDocument& document) {
+    auto settings =
+        std::make_shared<const ZEVAnalyticsSettings>(ZEVAnalyticsSettings::fromDocument(document.get()));
+    if (settings->shouldCollectAnalytics && ZEVRuroradDebugEnabled()) {
+        const auto analytics = document->find("analytics");
+        ZEVRuroradDebugLog("Rurorad enabled with settings: " +
+                           (analytics == document->end() ? std::string("(null)") : analytics->dump()));
+    }
+    if (host_.userDefaults) {
+        host_.userDefaults->setBool(settings->shouldTrackViewControllers, enableViewControllerTrackingKey);
+        host_.userDefaults->synchronize();
+    }
+    {
+        std::lock_guard lock(settingsMutex_);
+        settings_ = settings;
+    }
+    scheduleSessionMaintenance();
+    handleDisabledFeatureSwitch();
+    if (!settings->shouldCollectAnalytics) return;
+    if (!loggedAnalyticsEnabled_) {
+        loggedAnalyticsEnabled_ = true;
+        auto session = logSessionRepository_.sessionDirectoryURLForStateName(
+            Repository::activeStateName, sessionIdentifier_, sessionTimestamp_);
+        ZEVRuroradDebugLog("Logging events to session directory " +
+                           (session ? *session : std::string("(null)")));
+    }
+    if (performSessionMaintenanceAfterSettingsArrive_.exchange(false))
+        maintainSessionFragmentsIgnoringError();
+}
+
+void ZEVAnalyticsController::handleDisabledFeatureSwitch() {
+    if (settings()->analyticsFeatureSwitchEnabled()) return;
+    ZEVRuroradDebugLog("Rurorad is disabled. Cleaning up session directory");
+    std::error_code ec;
+    if (!fs::exists(analyticsRootDirectoryURL_, ec)) return;
+    for (std::size_t p = 0; p < 3; ++p) {
+        priorityEventLoggingQueues_[p]->sync([this, p] {
+            prioritySlots_[p].file.reset();
+            prioritySlots_[p].fileURL.reset();
+        });
+    }
+    fs::remove_all(analyticsRootDirectoryURL_, ec);
+    if (ec) {
+        ZEVRuroradDebugLog("Unable to purge analytics directory {error = " +
+                           ZEVPOSIXError(ec, analyticsRootDirectoryURL_).localizedDescription() + "}");
+    }
+    performSessionMaintenanceAfterSettingsArrive_ = false;
+}
+
+// --- Event intake ----------------------------------------------------------------------------------
+
+void ZEVAnalyticsController::logCustomEvent(const ZEVRuroradEvent& event) {
+    if (!customEventsFeatureSwitchEnabled()) {
+        ZEVRuroradLog("Rurorad Event tracking is disabled for this application. Ignoring " +
+                      event.description());
+        return;
+    }
+    logRuroradEvent(event);
+}
+
+void ZEVAnalyticsController::logPredefinedEvent(const ZEVRuroradEvent& event) {
+    if (!predefinedEventsFeatureSwitchEnabled()) {
+        ZEVRuroradLog("Rurorad Event tracking is disabled for this application. Ignoring " +
+                      event.description());
+        return;
+    }
+    logRuroradEvent(event);
+}
+
+void ZEVAnalyticsController::logRuroradEvent(const ZEVRuroradEvent& event) {
+    if (!analyticsFeatureSwitchEnabled()) {
+        ZEVRuroradLog("Rurorad is disabled for this application. Please enable Rurorad on your dashboard.");
+        return;
+    }
+    if (ZEVRuroradDebugEnabled()) ZEVRuroradDebugLog("Logging event: " + event.description());
+    logEvent(ZEVAnalyticsEvent::initWithRuroradEvent(event, newTimestamp(), newEventIdentifier()));
+}
+
+void ZEVAnalyticsController::logEvent(std::shared_ptr<const ZEVEventLogEvent> event) {
+    if (!event) return;
+    auto settings = this->settings();
+    const auto installation = host_.installID ? host_.installID() : std::nullopt;
+    if (ZEVAnalyticsEventFilter::shouldDiscardEvent(event.get(), betaToken_, installation,
+                                                    settings->samplingRate)) {
+        ZEVRuroradDebugLog("Application is enabled for sampling, skipping " + event->key());
+        return;
+    }
+    if (!settings->analyticsFeatureSwitchEnabled()) return;
+    const std::uint64_t priority = event->priority();
+    if (priority < 2) {
+        priorityEventLoggingQueues_[priority]->sync([&] { writeEvent(priority, *event); });
+    } else if (priority == 2) {
+        priorityEventLoggingQueues_[2]->async([this, event = std::move(event)] { writeEvent(2, *event); });
+    }
+}
+
+void ZEVAnalyticsController::writeEvent(std::size_t priority, const ZEVEventLogEvent& event) {
+    if (auto ensured = ensureLogFileExistsForPriority(priority); !ensured) {
+        ZEVRuroradDebugLog("Unable to create a new log file for priority " + std::to_string(priority) +
+                           " {error: " + describe(ensured.error()) + "}");
+        return;
+    }
+    PrioritySlot& slot = prioritySlots_[priority];
+    if (auto appended = slot.file->appendEvent(event); !appended) {
+        ZEVRuroradDebugLog("Unable to write " + event.key() + " event to " + slot.file->fileURL() +
+                           " {error: " + describe(appended.error()) + "}");
+        return;
+    }
+    auto settings = this->settings();
+    if (settings->maxByteSizePerFile != 0 && slot.file->fileSize() > settings->maxByteSizePerFile) {
+        maintainSessionFragmentsIgnoringError();
+    } else if (priority == 0) {
+        if (settings->haveSettings)
+            maintainSessionFragmentsIgnoringError();
+        else
+            performSessionMaintenanceAfterSettingsArrive_ = true;
+    }
+}
+
+ns::Result<void> ZEVAnalyticsController::ensureLogFileExistsForPriority(std::size_t priority) {
+    PrioritySlot& slot = prioritySlots_[priority];
+    if (slot.file) return {};
+    if (!slot.fileURL) return ZEVPOSIXError(ENOENT, "no open session fragment");
+    auto file = ZEVEventLogEventFile::initWithURL(*slot.fileURL);
+    if (!file) return ZEVPOSIXError(EIO, *slot.fileURL);
+    const ZEVAnalyticsMetadataEvent metadata(priority, slot.fragmentTimestamp, metadataJSONData());
+    if (auto appended = file->appendEvent(metadata); !appended) return appended.error();
+    slot.file = std::move(file);
+    return {};
+}
+
+void ZEVAnalyticsController::logAppInstalled() {
+    if (host_.isFirstInstall && host_.isFirstInstall())
+        logEvent(ZEVAnalyticsApplicationLifecycleEvent::initApplicationInstalledEvent(newTimestamp(),
+                                                                                      newEventIdentifier()));
+}
+
+void ZEVAnalyticsController::logAppLaunched() {
+    logEvent(ZEVAnalyticsApplicationLifecycleEvent::initApplicationLaunchedEvent(newTimestamp(),
+                                                                                 newEventIdentifier()));
+}
+
+void ZEVAnalyticsController::applicationLifecycleEvent(const ns::Notification& notification) {
+    logEvent(ZEVAnalyticsApplicationLifecycleEvent::initWithApplicationNotificationName(
+        notification.name, newTimestamp(), newEventIdentifier(), settings()->shouldFlushOnBackground));
+    // The process is about to end: the low-priority lines still waiting go to their file first.
+    if (notification.name == "UIApplicationWillTerminateNotification")
+        priorityEventLoggingQueues_[2]->sync([] {});
+}
+
+void ZEVAnalyticsController::viewControllerTrackingControllerDidDetectAppearanceOfViewController(
+    ZEVAnalyticsViewControllerTrackingController&, rt::Object& viewController) {
+    if (!settings()->shouldTrackViewControllers) return;
+    auto* screen = dynamic_cast<ui::ViewControllerObject*>(&viewController);
+    logEvent(ZEVAnalyticsViewControllerEvent::initWithAppearedEventForViewController(
+        viewController.objectClass().name(), screen ? screen->controller().title() : std::nullopt,
+        newTimestamp(), newEventIdentifier()));
+}
+
+void ZEVAnalyticsController::viewControllerTrackingControllerDidDetectDisappearanceOfViewController(
+    ZEVAnalyticsViewControllerTrackingController&, rt::Object& viewController) {
+    if (!settings()->shouldTrackViewControllers) return;
+    auto* screen = dynamic_cast<ui::ViewControllerObject*>(&viewController);
+    logEvent(ZEVAnalyticsViewControllerEvent::initWithDisappearedEventForViewController(
+        viewController.objectClass().name(), screen ? screen->controller().title() : std::nullopt,
+        newTimestamp(), newEventIdentifier()));
+}
+
+// --- Fragments -------------------------------------------------------------------------------------
+
+ns::Result<void> ZEVAnalyticsController::prepareNewSessionFragment(const std::string& identifier,
+                                                                   std::uint64_t timestamp) {
+    auto directory = logSessionRepository_.sessionFragmentDirectoryURLForStateName(
+        Repository::activeStateName, sessionIdentifier_, sessionTimestamp_, identifier, timestamp);
+    if (!directory) return directory.error();
+    std::array<URL, 3> fileURLs;
+    for (std::size_t p = 0; p < 3; ++p) {
+        auto url = logSessionRepository_.eventLogFileURLForStateName(
+            Repository::activeStateName, sessionIdentifier_, sessionTimestamp_, identifier, timestamp,
+            static_cast<std::int64_t>(p));
+        if (!url) return url.error();
+        fileURLs[p] = *url;
+    }
+    auto fragment = std::make_shared<const Fragment>(Fragment{identifier, timestamp, *directory});
+    {
+        std::lock_guard lock(fragmentMutex_);
+        pendingFragment_ = fragment;
+    }
+    // The last of the three swaps makes the new fragment the open one, also when it comes after the
+    // wait below has given up.
+    auto remaining = std::make_shared<std::atomic<int>>(3);
+    dispatch::Group group;
+    for (std::size_t p = 0; p < 3; ++p) {
+        group.async(*priorityEventLoggingQueues_[p], [this, p, url = fileURLs[p], fragment, remaining] {
+            PrioritySlot& slot = prioritySlots_[p];
+            slot.file.reset();
+            slot.fileURL = url;
+            slot.fragmentTimestamp = fragment->timestamp;
+            if (--*remaining == 0) promoteFragment(fragment);
+        });
+    }
+    if (!group.wait(fragmentSwapTimeout)) return ZEVPOSIXError(ETIMEDOUT, fragment->directory);
+    return {};
+}
+
+void ZEVAnalyticsController::promoteFragment(const std::shared_ptr<const Fragment>& fragment) {
+    std::lock_guard lock(fragmentMutex_);
+    if (pendingFragment_ != fragment) return; // a newer fragment is on its way
+    currentFragment_ = fragment;
+    pendingFragment_ = nullptr;
+}
+
+ZEVAnalyticsController::URLs ZEVAnalyticsController::openSessionFragmentDirectoryURLs() const {
+    std::lock_guard lock(fragmentMutex_);
+    URLs open;
+    if (currentFragment_) open.push_back(currentFragment_->directory);
+    if (pendingFragment_) open.push_back(pendingFragment_->directory);
+    return open;
+}
+
+bool ZEVAnalyticsController::isOpenSessionFragmentDirectoryURL(const URL& directory) const {
+    const auto normal = [](const URL& url) {
+        std::string text = fs::path(url).lexically_normal().string();
+        while (text.size() > 1 && text.back() == '/')
+            text.pop_back();
+        return text;
+    };
+    for (const auto& open : openSessionFragmentDirectoryURLs())
+        if (normal(open) == normal(directory)) return true;
+    return false;
+}
+
+// --- Sessions and the previous crash ---------------------------------------------------------------
+
+void ZEVAnalyticsController::readLastSessionInformation() {
+    lastSessionIdentifier_.reset();
+    lastSessionTimestamp_ = 0;
+    lastSessionMetadata_.reset();
+    if (!host_.userDefaults) return;
+    auto identifier = host_.userDefaults->objectForKey(lastSessionIdentifierKey);
+    auto timestamp = host_.userDefaults->objectForKey(lastSessionTimestampKey);
+    auto metadata = host_.userDefaults->objectForKey(lastSessionMetadataKey);
+    if (!identifier || !identifier->stringValue() || !timestamp || !timestamp->integerValue() || !metadata ||
+        !metadata->dataValue())
+        return;
+    lastSessionIdentifier_ = *identifier->stringValue();
+    lastSessionTimestamp_ = static_cast<std::uint64_t>(*timestamp->integerValue());
+    lastSessionMetadata_ = std::string(metadata->dataValue()->begin(), metadata->dataValue()->end());
+}
+
+void ZEVAnalyticsController::saveCurrentSessionInformation() {
+    if (!host_.userDefaults) return;
+    const std::string& json = metadataJSONData();
+    host_.userDefaults->setObject(ns::PropertyList(sessionIdentifier_), lastSessionIdentifierKey);
+    host_.userDefaults->setObject(ns::PropertyList(static_cast<std::int64_t>(sessionTimestamp_)),
+                                  lastSessionTimestampKey);
+    host_.userDefaults->setObject(ns::PropertyList(ns::PropertyList::Data(json.begin(), json.end())),
+                                  lastSessionMetadataKey);
+    host_.userDefaults->synchronize();
+}
+
+void ZEVAnalyticsController::logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date) {
+    ZEVRuroradDebugLog("Logging previous session crashed event {date: " +
+                       (date ? date->iso8601String() : std::string("(null)")) + "}");
+    if (!date) return;
+    sessionMaintenanceQueue_->async([this, date = *date] { writePreviousSessionCrash(date); });
+}
+
+void ZEVAnalyticsController::writePreviousSessionCrash(const ns::Date& date) {
+    if (!lastSessionIdentifier_ || !lastSessionMetadata_ || lastSessionTimestamp_ == 0) return;
+    const double seconds = std::floor(date.timeIntervalSince1970());
+    const std::uint64_t crashMilliseconds = seconds > 0 ? static_cast<std::uint64_t>(seconds) * 1000 : 0;
+    auto crash = ZEVAnalyticsApplicationLifecycleEvent::initApplicationCrashedEvent(crashMilliseconds,
+                                                                                    newEventIdentifier());
+    const ZEVAnalyticsMetadataEvent metadata(crash->priority(), crash->timestamp(), *lastSessionMetadata_);
+    auto url = logSessionRepository_.eventLogFileURLForStateName(
+        Repository::activeStateName, *lastSessionIdentifier_, lastSessionTimestamp_,
+        identifierGenerator_->generateSessionFragmentIdentifier(), crashMilliseconds,
+        static_cast<std::int64_t>(crash->priority()));
+    if (!url) {
+        ZEVRuroradLog("Unable to create a new session fragment to contain crash event {error: " +
+                      describe(url.error()) + "}");
+        return;
+    }
+    bool written = false;
+    if (auto file = ZEVEventLogEventFile::initWithURL(*url)) {
+        if (auto appended = file->appendEvent(metadata); !appended) {
+            ZEVRuroradLog("Unable to log metadata event {error: " + describe(appended.error()) + "}");
+        } else if (auto crashed = file->appendEvent(*crash); !crashed) {
+            ZEVRuroradDebugLog("Unable to log crash event {error: " + describe(crashed.error()) + "}");
+        } else {
+            written = true;
+        }
+    }
+    if (!written) {
+        std::error_code ec;
+        fs::remove(*url, ec);
+    }
+}

@@ -1,0 +1,138 @@
+#pragma once
+// An analytics engine in a private world, with counting identifier and timestamp generators so that
+// names and lines are known in advance, and helpers to read back what it wrote.
+#include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
+#include "tests/sdk/rurorad/support/AnalyticsServer.hpp"
+#include "tests/sdk/rurorad/support/AnalyticsWorld.hpp"
+#include "tests/sdk/rurorad/support/Waiting.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace ruroradtest {
+
+struct CountingIdentifiers : ZEVAnalyticsIdentifierGenerator {
+    std::atomic<int> fragments{0};
+    std::atomic<int> events{0};
+    std::string generateSessionFragmentIdentifier() override { return "F" + std::to_string(++fragments); }
+    std::string generateEventIdentifier() override { return "E" + std::to_string(++events); }
+};
+
+struct CountingTimestamps : ZEVAnalyticsTimestampGenerator {
+    std::atomic<std::uint64_t> next{1700000000000};
+    std::uint64_t generateAnalyticsTimestamp() override { return next++; }
+};
+
+// One parsed line of an event log.
+struct LogLine {
+    std::string timestamp;
+    std::string key;
+    std::optional<std::string> payload;
+};
+
+// Parses a whole log; a line that is not whole (cut short, wrong length) fails the test.
+inline std::vector<LogLine> parseLog(const std::string& bytes) {
+    std::vector<LogLine> lines;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        LogLine line;
+        const auto tab = bytes.find('\t', at);
+        EXPECT_NE(tab, std::string::npos) << "line without key at " << at;
+        if (tab == std::string::npos) break;
+        line.timestamp = bytes.substr(at, tab - at);
+        const auto end = bytes.find_first_of("\t\n", tab + 1);
+        EXPECT_NE(end, std::string::npos) << "unterminated line at " << at;
+        if (end == std::string::npos) break;
+        line.key = bytes.substr(tab + 1, end - tab - 1);
+        at = end + 1;
+        if (bytes[end] == '\t') {
+            const auto lengthEnd = bytes.find('\t', at);
+            EXPECT_NE(lengthEnd, std::string::npos);
+            if (lengthEnd == std::string::npos) break;
+            const std::size_t length = std::stoul(bytes.substr(at, lengthEnd - at));
+            EXPECT_LE(lengthEnd + 1 + length + 1, bytes.size()) << "payload cut short";
+            if (lengthEnd + 1 + length + 1 > bytes.size()) break;
+            line.payload = bytes.substr(lengthEnd + 1, length);
+            at = lengthEnd + 1 + length;
+            EXPECT_EQ(bytes[at], '\n') << "payload longer than its length";
+            ++at;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class EngineFixture : public ::testing::Test {
+  protected:
+    ~EngineFixture() override { controller.reset(); }
+
+    std::shared_ptr<ZEVAnalyticsController>
+    makeController(const std::optional<std::string>& betaToken = std::nullopt) {
+        ZEVAnalyticsController::Parts parts;
+        parts.identifierGenerator = identifiers;
+        parts.timestampGenerator = timestamps;
+        return ZEVAnalyticsController::initWithSessionIdentifier(
+            AnalyticsWorld::executionIdentifier, world.root().string(), betaToken, world.host(), parts);
+    }
+    void start(const std::optional<std::string>& betaToken = std::nullopt) {
+        controller = makeController(betaToken);
+        ASSERT_TRUE(controller);
+        settle();
+    }
+    // Waits until the queues have written everything handed to them so far.
+    void settle() {
+        for (int round = 0; round < 2; ++round) {
+            controller->sessionMaintenanceQueue().sync([] {});
+            for (std::size_t p = 0; p < 3; ++p)
+                controller->priorityEventLoggingQueue(p).sync([] {});
+        }
+    }
+    void applySettings(const nlohmann::json& settings) {
+        world.setSettings(settings);
+        controller->zovazeSettingsDownloaded();
+        settle();
+    }
+    // Runs one maintenance and waits for its end.
+    void maintain(double seconds = 60) {
+        auto done = std::make_shared<Waiter<bool>>();
+        controller->maintainSessionFragments([done](const std::optional<ns::Error>&) { done->set(true); });
+        ASSERT_TRUE(done->wait(seconds)) << "maintenance did not finish";
+        settle();
+    }
+
+    std::filesystem::path v1() const { return world.root() / "v1"; }
+    std::filesystem::path openFragment() const {
+        auto open = controller->openSessionFragmentDirectoryURLs();
+        return open.empty() ? std::filesystem::path() : std::filesystem::path(open.front());
+    }
+    std::vector<LogLine> openLog(int priority) const {
+        return parseLog(readFile(openFragment() / (std::to_string(priority) + ".log")));
+    }
+    // Every file under a state directory, relative to it, sorted.
+    std::vector<std::string> filesIn(const std::string& state) const {
+        std::vector<std::string> files;
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(v1() / state, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            if (it->is_regular_file())
+                files.push_back(std::filesystem::relative(it->path(), v1() / state).string());
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    AnalyticsWorld world;
+    std::shared_ptr<CountingIdentifiers> identifiers = std::make_shared<CountingIdentifiers>();
+    std::shared_ptr<CountingTimestamps> timestamps = std::make_shared<CountingTimestamps>();
+    std::shared_ptr<ZEVAnalyticsController> controller;
+};
+
+} // namespace ruroradtest
