@@ -60,6 +60,8 @@ class AnalyticsServer {
             if (status_ >= 500) response.set_header("Retry-After", "0");
             response.set_content("{}", "application/json");
         });
+        // One request per connection, so that stopping never waits for an idle keep-alive connection.
+        server_.routes().set_keep_alive_max_count(1);
         server_.start();
     }
     ~AnalyticsServer() {
