@@ -6,6 +6,7 @@
 #include "sdk/zovaze/ZOVKit.hpp"
 
 #include <any>
+#include <atomic>
 #include <filesystem>
 
 namespace {
@@ -66,10 +67,19 @@ Rurorad::Rurorad(Environment environment) : environment_(std::move(environment))
     if (!environment_.registry) environment_.registry = &rt::ClassRegistry::shared();
 }
 
+namespace {
+std::atomic<Rurorad*> replacedSharedInstance{nullptr};
+}
+
 Rurorad& Rurorad::sharedInstance() {
+    if (Rurorad* replaced = replacedSharedInstance.load()) return *replaced;
     // Kept for the whole process: the engine's queues may still be writing while the program ends.
     static Rurorad* shared = new Rurorad();
     return *shared;
+}
+
+Rurorad* Rurorad::exchangeSharedInstance(Rurorad* instance) {
+    return replacedSharedInstance.exchange(instance);
 }
 
 std::string Rurorad::analyticsRootDirectory(const std::string& cachesDirectory) {
@@ -130,13 +140,17 @@ void Rurorad::startWithBetaToken(const std::optional<std::string>& betaToken) {
 }
 
 void Rurorad::initializeIfNeeded() {
-    const rt::Class* crashKit = sharedInstance().environment_.registry->lookUpClass("Zevuzavidav");
+    sharedInstance().initialize();
+}
+
+void Rurorad::initialize() {
+    const rt::Class* crashKit = environment_.registry->lookUpClass("Zevuzavidav");
     if (crashKit && crashKit->conformsToProtocol(ZOVKitProtocol)) {
         if (crashKit->respondsToClassSelector("initializeIfNeeded"))
             crashKit->performClassSelector("initializeIfNeeded");
         return;
     }
-    startWithBetaToken(std::nullopt);
+    start(std::nullopt);
 }
 
 void Rurorad::logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date) {

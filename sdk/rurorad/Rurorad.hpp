@@ -46,6 +46,9 @@ class Rurorad {
     Rurorad& operator=(const Rurorad&) = delete;
 
     static Rurorad& sharedInstance();
+    // Puts `instance` in the shared instance's place and answers the one it replaces (tests); nullptr
+    // restores the process's own.
+    static Rurorad* exchangeSharedInstance(Rurorad* instance);
     // The runtime class "Rurorad" of `registry` (registered in the shared one when the program starts).
     static const rt::Class* registerKitClass(rt::ClassRegistry& registry);
 
@@ -92,6 +95,8 @@ class Rurorad {
     // --- The instance ---
     // The kit start; runs once per instance (and the process has one instance).
     void start(const std::optional<std::string>& betaToken);
+    // initializeIfNeeded on this instance.
+    void initialize();
     std::shared_ptr<ZEVAnalyticsController> analyticsController() const;
     const std::optional<std::string>& startedBetaToken() const { return betaToken_; }
     // <caches>/com.zevuzavidav.data/<escaped bundle identifier>/analytics

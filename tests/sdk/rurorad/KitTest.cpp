@@ -1,0 +1,139 @@
+// The Rurorad kit: its runtime class, its once-only start, and the app's log calls reaching the engine.
+#include "platform/foundation/Console.hpp"
+#include "sdk/rurorad/Rurorad.hpp"
+#include "sdk/zovaze/ZOVKit.hpp"
+#include "tests/sdk/rurorad/support/EngineFixture.hpp"
+
+namespace fs = std::filesystem;
+using namespace ruroradtest;
+
+namespace {
+
+class Kit : public ::testing::Test {
+  protected:
+    Kit() {
+        Rurorad::Environment environment;
+        environment.host = [this] { return world.host(); };
+        environment.cachesDirectory = [this] { return (world.folder.path() / "Caches").string(); };
+        environment.registry = &world.registry;
+        environment.parts.identifierGenerator = std::make_shared<CountingIdentifiers>();
+        environment.parts.timestampGenerator = std::make_shared<CountingTimestamps>();
+        kit = std::make_unique<Rurorad>(environment);
+        previous = Rurorad::exchangeSharedInstance(kit.get());
+    }
+    ~Kit() override { Rurorad::exchangeSharedInstance(previous); }
+
+    fs::path root() const { return world.folder.path() / "Caches/com.zevuzavidav.data/com.velomarinth.swift/analytics"; }
+    std::vector<LogLine> log(int priority) {
+        auto controller = kit->analyticsController();
+        for (std::size_t p = 0; p < 3; ++p)
+            controller->priorityEventLoggingQueue(p).sync([] {});
+        auto open = controller->openSessionFragmentDirectoryURLs();
+        return parseLog(readFile(fs::path(open.front()) / (std::to_string(priority) + ".log")));
+    }
+
+    AnalyticsWorld world;
+    std::unique_ptr<Rurorad> kit;
+    Rurorad* previous = nullptr;
+};
+
+TEST(KitClass, TheRuntimeKnowsTheKitByName) {
+    const rt::Class* cls = rt::ClassRegistry::shared().lookUpClass("Rurorad");
+    ASSERT_NE(cls, nullptr);
+    EXPECT_TRUE(cls->conformsToProtocol(ZOVKitProtocol));
+    EXPECT_EQ(ZOVKitStringResult(cls->performClassSelector("bundleIdentifier")), "com.rizudiz.answers.ios");
+    EXPECT_EQ(ZOVKitStringResult(cls->performClassSelector("kitDisplayVersion")), "1.0.0");
+    EXPECT_EQ(ZOVKitStringResult(cls->performClassSelector("kitBuildVersion")), "3");
+    EXPECT_TRUE(cls->respondsToClassSelector("startWithBetaToken:"));
+    EXPECT_TRUE(cls->respondsToClassSelector("logPreviousSessionCrashedOnDate:"));
+}
+
+TEST_F(Kit, LogCallsBeforeTheStartAreDropped) {
+    ns::ConsoleCapture console;
+    Rurorad::logCustomEventWithName("early");
+    Rurorad::logSearchWithQuery("swift");
+    Rurorad::logPreviousSessionCrashedOnDate(ns::Date::now());
+    EXPECT_FALSE(kit->analyticsController());
+    EXPECT_FALSE(fs::exists(root()));
+    EXPECT_TRUE(console.lines().empty());
+}
+
+TEST_F(Kit, StartsOnceUnderTheCachesAndLogsTheLaunch) {
+    world.firstInstall = true;
+    Rurorad::startWithBetaToken("2:first");
+    auto engine = kit->analyticsController();
+    ASSERT_TRUE(engine);
+    Rurorad::startWithBetaToken("2:second");
+    EXPECT_EQ(kit->analyticsController(), engine);
+    EXPECT_EQ(kit->startedBetaToken(), "2:first");
+    EXPECT_EQ(nlohmann::json::parse(engine->metadataJSONData())["beta_tester_token"], "first");
+    EXPECT_EQ(engine->sessionIdentifier(), AnalyticsWorld::executionIdentifier);
+    EXPECT_EQ(log(0).back().key, "app_installed");
+    EXPECT_EQ(log(1).back().key, "app_launched");
+    EXPECT_EQ(fs::path(engine->openSessionFragmentDirectoryURLs().front()).parent_path().parent_path().parent_path(),
+              root() / "v1");
+}
+
+TEST_F(Kit, AnAppExtensionGetsNoEngine) {
+    AnalyticsWorld extension({{"NSExtension", ns::PropertyList::Dictionary{{"NSExtensionPointIdentifier", "x.y"}}}});
+    Rurorad::Environment environment;
+    environment.host = [&] { return extension.host(); };
+    environment.cachesDirectory = [&] { return extension.folder.path().string(); };
+    Rurorad other(environment);
+    other.start(std::nullopt);
+    EXPECT_FALSE(other.analyticsController());
+}
+
+TEST_F(Kit, WithTheCrashKitPresentInitializingHandsTheStartToIt) {
+    int crashKitStarts = 0;
+    rt::ClassDefinition crashKit;
+    crashKit.name = "Zevuzavidav";
+    crashKit.protocols = {ZOVKitProtocol};
+    crashKit.classMethods["initializeIfNeeded"] = [&](const rt::Class&, rt::Arguments) {
+        ++crashKitStarts;
+        return std::any();
+    };
+    Rurorad::initializeIfNeeded();
+    EXPECT_TRUE(kit->analyticsController()) << "alone, the kit starts itself";
+
+    AnalyticsWorld other;
+    ASSERT_TRUE(other.registry.registerClass(std::move(crashKit)));
+    Rurorad::Environment environment;
+    environment.host = [&] { return other.host(); };
+    environment.registry = &other.registry;
+    Rurorad beside(environment);
+    beside.initialize();
+    EXPECT_EQ(crashKitStarts, 1);
+    EXPECT_FALSE(beside.analyticsController());
+}
+
+TEST_F(Kit, PredefinedCallsBuildTheirEventsAndPurchasesKeepTypeAndIdApart) {
+    world.setSettings({{"features", {{"collect_analytics", true}}},
+                       {"analytics", {{"track_predefined_events", true}, {"track_custom_events", true}}}});
+    Rurorad::startWithBetaToken(std::nullopt);
+    kit->analyticsController()->sessionMaintenanceQueue().sync([] {});
+    Rurorad::logPurchaseWithPrice(ns::DecimalNumber::fromString("9.99"), "EUR", ns::PropertyList(true), "Pro",
+                                  "subscription", "sku-1");
+    Rurorad::logRating(ns::PropertyList(4.7), "Lesson", "lesson", "CH1L1");
+    Rurorad::logCustomEventWithName(std::nullopt);
+    Rurorad::logCustomEventWithName("Finished chapter", ZEVRuroradAttributeEntries{{"chapter", std::int64_t{3}}});
+    const auto lines = log(2);
+    ASSERT_EQ(lines.size(), 4u);
+    const auto purchase = nlohmann::json::parse(*lines[1].payload);
+    EXPECT_EQ(purchase["predefined_type"], "purchase");
+    EXPECT_EQ(purchase["predefined_attributes"]["item_type"], "subscription");
+    EXPECT_EQ(purchase["predefined_attributes"]["item_id"], "sku-1");
+    EXPECT_EQ(purchase["predefined_attributes"]["item_price"], 9990000);
+    EXPECT_EQ(purchase["predefined_attributes"]["success"], "true");
+    EXPECT_EQ(nlohmann::json::parse(*lines[2].payload)["predefined_attributes"]["rating"], 4);
+    EXPECT_EQ(nlohmann::json::parse(*lines[3].payload)["custom_type"], "Finished chapter");
+}
+
+TEST_F(Kit, ACustomEventWithoutANameIsRefusedWithALine) {
+    Rurorad::startWithBetaToken(std::nullopt);
+    ns::ConsoleCapture console;
+    Rurorad::logCustomEventWithName(std::nullopt);
+    EXPECT_EQ(console.lines(), std::vector<std::string>{"[Zevuzavidav:Rurorad] Custom event name is missing. Ignoring event"});
+}
+
+} // namespace
