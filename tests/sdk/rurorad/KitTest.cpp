@@ -23,7 +23,9 @@ class Kit : public ::testing::Test {
     }
     ~Kit() override { Rurorad::exchangeSharedInstance(previous); }
 
-    fs::path root() const { return world.folder.path() / "Caches/com.zevuzavidav.data/com.velomarinth.swift/analytics"; }
+    fs::path root() const {
+        return world.folder.path() / "Caches/com.zevuzavidav.data/com.velomarinth.swift/analytics";
+    }
     std::vector<LogLine> log(int priority) {
         auto controller = kit->analyticsController();
         for (std::size_t p = 0; p < 3; ++p)
@@ -70,12 +72,16 @@ TEST_F(Kit, StartsOnceUnderTheCachesAndLogsTheLaunch) {
     EXPECT_EQ(engine->sessionIdentifier(), AnalyticsWorld::executionIdentifier);
     EXPECT_EQ(log(0).back().key, "app_installed");
     EXPECT_EQ(log(1).back().key, "app_launched");
-    EXPECT_EQ(fs::path(engine->openSessionFragmentDirectoryURLs().front()).parent_path().parent_path().parent_path(),
+    EXPECT_EQ(fs::path(engine->openSessionFragmentDirectoryURLs().front())
+                  .parent_path()
+                  .parent_path()
+                  .parent_path(),
               root() / "v1");
 }
 
 TEST_F(Kit, AnAppExtensionGetsNoEngine) {
-    AnalyticsWorld extension({{"NSExtension", ns::PropertyList::Dictionary{{"NSExtensionPointIdentifier", "x.y"}}}});
+    AnalyticsWorld extension(
+        {{"NSExtension", ns::PropertyList::Dictionary{{"NSExtensionPointIdentifier", "x.y"}}}});
     Rurorad::Environment environment;
     environment.host = [&] { return extension.host(); };
     environment.cachesDirectory = [&] { return extension.folder.path().string(); };
@@ -116,7 +122,8 @@ TEST_F(Kit, PredefinedCallsBuildTheirEventsAndPurchasesKeepTypeAndIdApart) {
                                   "subscription", "sku-1");
     Rurorad::logRating(ns::PropertyList(4.7), "Lesson", "lesson", "CH1L1");
     Rurorad::logCustomEventWithName(std::nullopt);
-    Rurorad::logCustomEventWithName("Finished chapter", ZEVRuroradAttributeEntries{{"chapter", std::int64_t{3}}});
+    Rurorad::logCustomEventWithName("Finished chapter",
+                                    ZEVRuroradAttributeEntries{{"chapter", std::int64_t{3}}});
     const auto lines = log(2);
     ASSERT_EQ(lines.size(), 4u);
     const auto purchase = nlohmann::json::parse(*lines[1].payload);
@@ -133,7 +140,8 @@ TEST_F(Kit, ACustomEventWithoutANameIsRefusedWithALine) {
     Rurorad::startWithBetaToken(std::nullopt);
     ns::ConsoleCapture console;
     Rurorad::logCustomEventWithName(std::nullopt);
-    EXPECT_EQ(console.lines(), std::vector<std::string>{"[Zevuzavidav:Rurorad] Custom event name is missing. Ignoring event"});
+    EXPECT_EQ(console.lines(),
+              std::vector<std::string>{"[Zevuzavidav:Rurorad] Custom event name is missing. Ignoring event"});
 }
 
 } // namespace
