@@ -1,0 +1,137 @@
+// Faults: a disk that fills up while events are written, and many threads logging while maintenance runs.
+#include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
+#include "tests/sdk/rurorad/support/EngineFixture.hpp"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <set>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace ruroradtest;
+
+namespace {
+
+constexpr const char* kChildVariable = "VELO_ANALYTICS_FULL_DISK_CHILD";
+constexpr rlim_t kFileSizeLimit = 4096;
+
+// Runs this test program again with only `filter`, the variable set; answers its exit status.
+int runChild(const std::string& filter) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv(kChildVariable, "1", 1);
+        const std::string argument = "--gtest_filter=" + filter;
+        ::execl("/proc/self/exe", "velo_test_rurorad", argument.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+using FullDisk = EngineFixture;
+
+// In the child: files may not grow past 4 KB, as on a disk with no room left; writing past that fails
+// with EFBIG instead of raising SIGXFSZ.
+TEST_F(FullDisk, EventsThatDoNotFitAreDroppedAndTheFileKeepsWholeLines) {
+    if (!std::getenv(kChildVariable)) GTEST_SKIP() << "runs in the child of FullDiskParent";
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{kFileSizeLimit, kFileSizeLimit};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    start();
+    for (int i = 0; i < 200; ++i) {
+        controller->logAppLaunched();
+        controller->logCustomEvent(*ZEVRuroradCustomEvent::initWithName("tapped"));
+    }
+    settle();
+    for (int priority : {1, 2}) {
+        const fs::path file = openFragment() / (std::to_string(priority) + ".log");
+        EXPECT_LE(fs::file_size(file), kFileSizeLimit);
+        const auto lines = parseLog(readFile(file)); // fails on a line cut short
+        ASSERT_GT(lines.size(), 2u);
+        EXPECT_LT(lines.size(), 201u);
+        EXPECT_EQ(lines.front().key, "metadata");
+    }
+    // The engine goes on: maintenance still runs, packaging fails for want of room, nothing crashes.
+    maintain();
+    controller->logAppLaunched();
+    settle();
+}
+
+TEST(FullDiskParent, AFullDiskNeverEndsTheProcess) {
+    const int status = runChild("FullDisk.*");
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal "
+                                   << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+using Concurrency = EngineFixture;
+
+TEST_F(Concurrency, EightThreadsLoggingWhileMaintenanceRunsLoseAndRepeatNothing) {
+    start();
+    applySettings({{"features", {{"collect_analytics", true}}},
+                   {"analytics",
+                    {{"track_custom_events", true},
+                     {"flush_interval_secs", 1},
+                     {"max_byte_size_per_file", 3000},
+                     {"max_pending_send_file_count", 1000000}}}});
+    constexpr int kThreads = 8;
+    constexpr int kEventsPerThread = 150;
+    std::atomic<bool> done{false};
+    std::thread maintainer([&] {
+        while (!done) {
+            controller->maintainSessionFragmentsIgnoringError();
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    });
+    std::vector<std::thread> loggers;
+    for (int t = 0; t < kThreads; ++t) {
+        loggers.emplace_back([&, t] {
+            for (int i = 0; i < kEventsPerThread; ++i) {
+                switch ((t + i) % 3) {
+                case 0:
+                    controller->logCustomEvent(*ZEVRuroradCustomEvent::initWithName("tap"));
+                    break;
+                case 1:
+                    controller->logAppLaunched();
+                    break;
+                default:
+                    controller->logEvent(
+                        ZEVAnalyticsApplicationLifecycleEvent::initWithApplicationNotificationName(
+                            "UIApplicationDidBecomeActiveNotification", 1,
+                            identifiers->generateEventIdentifier(), false));
+                }
+            }
+        });
+    }
+    for (auto& thread : loggers)
+        thread.join();
+    done = true;
+    maintainer.join();
+    settle();
+    EXPECT_GT(identifiers->fragments, 3) << "maintenance ran while the threads were logging";
+    maintain(); // closes and packages whatever is left
+
+    // Every event is in exactly one file, packaged or not, and every line is whole.
+    std::multiset<std::string> ids;
+    for (const auto& entry : fs::recursive_directory_iterator(v1())) {
+        if (!entry.is_regular_file()) continue;
+        std::string bytes = readFile(entry.path());
+        if (entry.path().extension() == ".zip") {
+            auto inflated = gunzip(bytes);
+            ASSERT_TRUE(inflated) << entry.path();
+            bytes = *inflated;
+        }
+        for (const auto& line : parseLog(bytes))
+            if (line.key != "metadata")
+                ids.insert(nlohmann::json::parse(*line.payload)["eventId"].get<std::string>());
+    }
+    EXPECT_EQ(ids.size(), static_cast<std::size_t>(kThreads * kEventsPerThread));
+    EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), ids.size()) << "an event written twice";
+}
+
+} // namespace
