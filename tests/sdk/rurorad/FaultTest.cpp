@@ -80,7 +80,7 @@ TEST_F(Concurrency, EightThreadsLoggingWhileMaintenanceRunsLoseAndRepeatNothing)
                      {"max_byte_size_per_file", 3000},
                      {"max_pending_send_file_count", 1000000}}}});
     constexpr int kThreads = 8;
-    constexpr int kEventsPerThread = 150;
+    constexpr int kEventsPerThread = 500;
     std::atomic<bool> done{false};
     std::thread maintainer([&] {
         while (!done) {
