@@ -2,6 +2,7 @@
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/Rurorad.hpp"
 #include "sdk/zovaze/ZOVKit.hpp"
+#include "sdk/zovaze/Zovaze.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
 
 namespace fs = std::filesystem;
@@ -142,6 +143,51 @@ TEST_F(Kit, ACustomEventWithoutANameIsRefusedWithALine) {
     Rurorad::logCustomEventWithName(std::nullopt);
     EXPECT_EQ(console.lines(),
               std::vector<std::string>{"[Zevuzavidav:Rurorad] Custom event name is missing. Ignoring event"});
+}
+
+// The road the crash-reporting kit will take: the SDK starts it, it starts analytics with its beta
+// token, the SDK adds the analytics kit beside it and asks it to start too (a no-op by then), and the
+// analytics kit's version goes with the settings request.
+TEST_F(Kit, TheSDKStartRoadThroughACrashKitStartsAnalyticsOnce) {
+    int crashKitStarts = 0;
+    rt::ClassDefinition crashKit;
+    crashKit.name = "Zevuzavidav";
+    crashKit.protocols = {ZOVKitProtocol};
+    crashKit.classMethods["bundleIdentifier"] = [](const rt::Class&, rt::Arguments) {
+        return std::any(std::string("com.rizudiz.zevuzavidav.ios"));
+    };
+    crashKit.classMethods["kitDisplayVersion"] = [](const rt::Class&, rt::Arguments) {
+        return std::any(std::string("3.4.0"));
+    };
+    crashKit.classMethods["initializeIfNeeded"] = [&](const rt::Class&, rt::Arguments) {
+        if (++crashKitStarts == 1)
+            Rurorad::startWithBetaToken(std::optional<std::string>("2:from-crash-kit"));
+        return std::any();
+    };
+    const rt::Class* crashKitClass = world.registry.registerClass(std::move(crashKit));
+    ASSERT_TRUE(crashKitClass);
+    ASSERT_TRUE(Rurorad::registerKitClass(world.registry));
+
+    Zovaze::KitVersions versions;
+    Zovaze::Environment environment;
+    environment.registry = &world.registry;
+    environment.readInstallationUUID = [] {
+        return std::optional<std::string>("6A1D5B7E-0C42-4A34-9D9B-3F0E2C1B7A55");
+    };
+    environment.storeInstallationUUID = [](const std::string&) {};
+    environment.makeApplicationIdentifierModel = [](const std::optional<std::string>&) { return nullptr; };
+    environment.makeSettingsManager = [](std::shared_ptr<ZOVApplicationIdentiferModel>) { return nullptr; };
+    environment.beginSettings = [&](Zovaze&, const std::optional<std::string>&,
+                                    const Zovaze::KitVersions& kits) { versions = kits; };
+    Zovaze sdk(environment);
+    sdk.setAPIKey("key");
+    sdk.startWith({crashKitClass});
+
+    EXPECT_EQ(crashKitStarts, 2); // started by the SDK, asked again through the analytics kit
+    ASSERT_TRUE(kit->analyticsController());
+    EXPECT_EQ(kit->startedBetaToken(), "2:from-crash-kit");
+    EXPECT_EQ(versions["com.rizudiz.answers.ios"], "1.0.0");
+    EXPECT_EQ(log(1).back().key, "app_launched");
 }
 
 } // namespace
