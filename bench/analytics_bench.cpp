@@ -5,6 +5,7 @@
 //  - the time of one priority-1 call (it returns once its line is written), p50 and p99;
 //  - packaging: gzip compression of 10 MB of event logs, MB/s and ratio, beside `gzip -6` on the file.
 #include "sdk/rurorad/Rurorad.hpp"
+#include "sdk/rurorad/records/ZEVAnalyticsEvent.hpp"
 #include "sdk/rurorad/upload/ZEVAnalyticsCompressFile.hpp"
 
 #include <benchmark/benchmark.h>
@@ -85,7 +86,7 @@ void BM_RuroradCustomEvents(benchmark::State& state) {
         for (int i = 0; i < kBatch; ++i)
             Rurorad::logCustomEventWithName("Lesson completed", kAttributes);
         // The batch counts once every line of it is in the file.
-        engine.priorityEventLoggingQueue(2).sync([] {});
+        engine.flushEventLogs();
     }
     state.SetItemsProcessed(state.iterations() * kBatch);
 }

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <utility>
 
 namespace fs = std::filesystem;
 using Repository = ZEVEventLogSessionRepository;
@@ -135,8 +136,7 @@ ZEVAnalyticsController::~ZEVAnalyticsController() {
     cancelSessionMaintenance();
     // Nothing that is already running on a priority queue may still ask for maintenance once the
     // maintenance queue starts to go; the queues themselves finish their work as they are destroyed.
-    for (auto& queue : priorityEventLoggingQueues_)
-        if (queue) queue->sync([] {});
+    flushEventLogs();
 }
 
 // --- Settings --------------------------------------------------------------------------------------
@@ -246,8 +246,48 @@ void ZEVAnalyticsController::logEvent(std::shared_ptr<const ZEVEventLogEvent> ev
     if (priority < 2) {
         priorityEventLoggingQueues_[priority]->sync([&] { writeEvent(priority, *event); });
     } else if (priority == 2) {
-        priorityEventLoggingQueues_[2]->async([this, event = std::move(event)] { writeEvent(2, *event); });
+        bool queueWrite = false;
+        {
+            std::lock_guard lock(pendingLowPriority_.mutex);
+            pendingLowPriority_.events.push_back(std::move(event));
+            queueWrite = !std::exchange(pendingLowPriority_.writeQueued, true);
+        }
+        if (queueWrite)
+            priorityEventLoggingQueues_[2]->asyncAfter(lowPriorityWriteDelay,
+                                                       [this] { writeLowPriorityEvents(); });
     }
+}
+
+void ZEVAnalyticsController::flushEventLogs() {
+    for (std::size_t p = 0; p < 2; ++p)
+        priorityEventLoggingQueues_[p]->sync([] {});
+    priorityEventLoggingQueues_[2]->sync([this] { writeLowPriorityEvents(); });
+}
+
+void ZEVAnalyticsController::writeLowPriorityEvents() {
+    std::vector<std::shared_ptr<const ZEVEventLogEvent>> events;
+    {
+        std::lock_guard lock(pendingLowPriority_.mutex);
+        events.swap(pendingLowPriority_.events);
+        pendingLowPriority_.writeQueued = false;
+    }
+    if (events.empty()) return;
+    if (auto ensured = ensureLogFileExistsForPriority(2); !ensured) {
+        ZEVRuroradDebugLog(
+            "Unable to create a new log file for priority 2 {error: " + describe(ensured.error()) + "}");
+        return;
+    }
+    lowPriorityLines_.clear();
+    for (const auto& event : events)
+        event->appendEventData(lowPriorityLines_);
+    if (!prioritySlots_[2].file->appendData(lowPriorityLines_)) {
+        // The whole batch did not fit (the append took nothing of it): each event on its own, so that only
+        // those that cannot be written are lost.
+        for (const auto& event : events)
+            writeEvent(2, *event);
+        return;
+    }
+    afterAppend(2);
 }
 
 void ZEVAnalyticsController::writeEvent(std::size_t priority, const ZEVEventLogEvent& event) {
@@ -262,6 +302,11 @@ void ZEVAnalyticsController::writeEvent(std::size_t priority, const ZEVEventLogE
                            " {error: " + describe(appended.error()) + "}");
         return;
     }
+    afterAppend(priority);
+}
+
+void ZEVAnalyticsController::afterAppend(std::size_t priority) {
+    const PrioritySlot& slot = prioritySlots_[priority];
     auto settings = this->settings();
     if (settings->maxByteSizePerFile != 0 && slot.file->fileSize() > settings->maxByteSizePerFile) {
         maintainSessionFragmentsIgnoringError();
@@ -348,6 +393,8 @@ ns::Result<void> ZEVAnalyticsController::prepareNewSessionFragment(const std::st
     dispatch::Group group;
     for (std::size_t p = 0; p < 3; ++p) {
         group.async(*priorityEventLoggingQueues_[p], [this, p, url = fileURLs[p], fragment, remaining] {
+            // Events that came before the swap belong to the fragment being closed.
+            if (p == 2) writeLowPriorityEvents();
             PrioritySlot& slot = prioritySlots_[p];
             slot.file.reset();
             slot.fileURL = url;

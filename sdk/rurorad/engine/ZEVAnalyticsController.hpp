@@ -64,6 +64,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
 
     static constexpr double fragmentSwapTimeout = 5.0;
     static constexpr double maintenanceTimerLeeway = 10.0;
+    static constexpr double lowPriorityWriteDelay = 0.002;
 
     // What the engine is made of; absent parts get the real ones.
     struct Parts {
@@ -121,6 +122,8 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     dispatch::SerialQueue& priorityEventLoggingQueue(std::size_t priority) {
         return *priorityEventLoggingQueues_.at(priority);
     }
+    // Returns once every event handed in before the call is in its file (or dropped).
+    void flushEventLogs();
 
     // --- Maintenance (ZEVAnalyticsControllerMaintenance.cpp) ---
     // One run: open a new fragment, package the closed ones, upload them, prune, clean up, record the
@@ -164,6 +167,8 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
 
     // Intake.
     void writeEvent(std::size_t priority, const ZEVEventLogEvent& event);
+    void writeLowPriorityEvents();
+    void afterAppend(std::size_t priority);
     ns::Result<void> ensureLogFileExistsForPriority(std::size_t priority);
     std::uint64_t newTimestamp() { return timestampGenerator_->generateAnalyticsTimestamp(); }
     std::string newEventIdentifier() { return identifierGenerator_->generateEventIdentifier(); }
@@ -230,6 +235,16 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     std::vector<ns::NotificationCenter::ObserverToken> observers_;
 
     std::array<PrioritySlot, 3> prioritySlots_;
+    // Low-priority events handed in and not yet written. They are written together, in one append, a
+    // moment after the first of them arrives (lowPriorityWriteDelay), instead of one block and one write
+    // per event; anything that needs them in the file first (a fragment swap, the end of the process, a
+    // flush) writes them at once.
+    struct PendingEvents {
+        std::mutex mutex;
+        std::vector<std::shared_ptr<const ZEVEventLogEvent>> events;
+        bool writeQueued = false;
+    } pendingLowPriority_;
+    std::string lowPriorityLines_; // the low-priority queue's reused buffer
     // Declared last, so they go first: the maintenance queue (whose blocks use the priority queues) before
     // the priority queues, each finishing the work already given to it while everything else still exists.
     std::array<std::unique_ptr<dispatch::SerialQueue>, 3> priorityEventLoggingQueues_;

@@ -7,6 +7,13 @@
 #include "sdk/rurorad/support/ZEVRuroradLog.hpp"
 #include "sdk/zovaze/ZOVApplicationFacts.hpp"
 
+#include "platform/foundation/UUID.hpp"
+
+#include <sys/random.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 
@@ -20,14 +27,21 @@ ZEVAnalyticsEvent::ZEVAnalyticsEvent(std::uint64_t priority, std::uint64_t times
 
 std::optional<std::string> ZEVAnalyticsEvent::payloadJSON(const ZEVRuroradAttributes& payloadValues,
                                                           const std::string& eventIdentifier) {
-    auto object = ZEVJSONObjectFromPropertyList(ns::PropertyList(payloadValues));
-    if (!object) {
+    std::string json;
+    json.reserve(128);
+    auto written = ZEVAppendJSON(json, ns::PropertyList(payloadValues));
+    if (!written) {
         ZEVRuroradDebugLog("ZEVAnalyticsEvent unable to JSON-encode payloadValueDictionary {error: " +
-                           object.error().description() + "}");
+                           written.error().description() + "}");
         return std::nullopt;
     }
-    (*object)["eventId"] = eventIdentifier;
-    return ZEVJSONData(*object);
+    // "eventId" joins the values as their last key (the values never hold it: they are the event's own).
+    json.pop_back();
+    if (!payloadValues.empty()) json.push_back(',');
+    json += "\"eventId\":";
+    ZEVAppendJSONString(json, eventIdentifier);
+    json.push_back('}');
+    return json;
 }
 
 ZEVAnalyticsEvent::Ptr ZEVAnalyticsEvent::initWithPriority(std::uint64_t priority, std::uint64_t timestamp,
@@ -139,7 +153,26 @@ std::string ZEVAnalyticsIdentifierGenerator::generateSessionFragmentIdentifier()
 }
 
 std::string ZEVAnalyticsIdentifierGenerator::generateEventIdentifier() {
-    return ZOVGenerateUUIDString();
+    // Every event needs one: the kernel's random bytes are drawn 32 identifiers at a time per thread
+    // rather than with one system call each.
+    thread_local std::array<std::uint8_t, 16 * 32> pool;
+    thread_local std::size_t used = pool.size();
+    if (used == pool.size()) {
+        std::size_t filled = 0;
+        while (filled < pool.size()) {
+            const ssize_t got = ::getrandom(pool.data() + filled, pool.size() - filled, 0);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return ZOVGenerateUUIDString(); // the platform's own fallback
+            filled += static_cast<std::size_t>(got);
+        }
+        used = 0;
+    }
+    ns::UUID::Bytes bytes;
+    std::copy_n(pool.begin() + static_cast<std::ptrdiff_t>(used), bytes.size(), bytes.begin());
+    used += bytes.size();
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40); // version 4
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80); // RFC 4122 variant
+    return ns::UUID(bytes).string();
 }
 
 std::uint64_t ZEVAnalyticsTimestampGenerator::generateAnalyticsTimestamp() {

@@ -41,7 +41,7 @@ TEST(AppScreensTracking, OpeningAChapterAndALessonGivesAppearanceEvents) {
     app.settle();
     ASSERT_TRUE(app.top<LessonViewController>());
 
-    engine->priorityEventLoggingQueue(2).sync([] {});
+    engine->flushEventLogs();
     const auto lines =
         parseLog(readFile(fs::path(engine->openSessionFragmentDirectoryURLs().front()) / "2.log"));
     std::vector<std::string> seen;

@@ -29,8 +29,7 @@ class Kit : public ::testing::Test {
     }
     std::vector<LogLine> log(int priority) {
         auto controller = kit->analyticsController();
-        for (std::size_t p = 0; p < 3; ++p)
-            controller->priorityEventLoggingQueue(p).sync([] {});
+        controller->flushEventLogs();
         auto open = controller->openSessionFragmentDirectoryURLs();
         return parseLog(readFile(fs::path(open.front()) / (std::to_string(priority) + ".log")));
     }

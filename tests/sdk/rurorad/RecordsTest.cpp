@@ -4,6 +4,7 @@
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsGenerators.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
+#include "sdk/rurorad/support/ZEVJSON.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,33 @@ TEST(AnalyticsRecords, ValuesJSONCannotHoldGiveNoRecordAndADebugLine) {
         0u);
     EXPECT_FALSE(
         ZEVAnalyticsEvent::initWithPriority(2, 1, "custom", "ID", {{"x", ns::PropertyList(0.0 / 0.0)}}));
+}
+
+TEST(AnalyticsRecords, TheDirectJSONWriterMatchesTheDocumentWriter) {
+    using PL = ns::PropertyList;
+    const PL values[] = {
+        PL(PL::Dictionary{{"a\"b\\c", "line\nbreak\ttab\x01\x1f"},
+                          {"n", std::int64_t{-42}},
+                          {"r", 0.1},
+                          {"big", 1e300},
+                          {"t", true},
+                          {"u", "\xC3\xA9\xF0\x9F\x98\x80"}}),
+        PL(PL::Dictionary{{"nested", PL(PL::Dictionary{{"x", PL(PL::Array{PL(1), PL("y"), PL()})}})}}),
+        PL(PL::Dictionary{}),
+    };
+    for (const auto& value : values) {
+        std::string direct;
+        ASSERT_TRUE(ZEVAppendJSON(direct, value));
+        EXPECT_EQ(direct, ZEVJSONData(*ZEVJSONObjectFromPropertyList(value)));
+    }
+    std::string bad;
+    EXPECT_FALSE(ZEVAppendJSON(bad, PL(PL::Dictionary{{"d", PL(PL::Data{1, 2})}})));
+    // Bytes that are not UTF-8 are written as U+FFFD, never passed on.
+    std::string replaced;
+    ZEVAppendJSONString(replaced, "a\xFF"
+                                  "b");
+    EXPECT_EQ(replaced, "\"a\xEF\xBF\xBD"
+                        "b\"");
 }
 
 TEST(AnalyticsTimestamps, DropTheFractionOfAMillisecond) {

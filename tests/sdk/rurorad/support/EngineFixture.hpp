@@ -92,8 +92,7 @@ class EngineFixture : public ::testing::Test {
     void settle() {
         for (int round = 0; round < 2; ++round) {
             controller->sessionMaintenanceQueue().sync([] {});
-            for (std::size_t p = 0; p < 3; ++p)
-                controller->priorityEventLoggingQueue(p).sync([] {});
+            controller->flushEventLogs();
         }
     }
     void applySettings(const nlohmann::json& settings) {
