@@ -246,10 +246,14 @@ void ZEVAnalyticsController::logEvent(std::shared_ptr<const ZEVEventLogEvent> ev
     if (priority < 2) {
         priorityEventLoggingQueues_[priority]->sync([&] { writeEvent(priority, *event); });
     } else if (priority == 2) {
+        thread_local std::string line;
+        line.clear();
+        event->appendEventData(line);
         bool queueWrite = false;
         {
             std::lock_guard lock(pendingLowPriority_.mutex);
-            pendingLowPriority_.events.push_back(std::move(event));
+            pendingLowPriority_.lines += line;
+            pendingLowPriority_.lineEnds.push_back(pendingLowPriority_.lines.size());
             queueWrite = !std::exchange(pendingLowPriority_.writeQueued, true);
         }
         if (queueWrite)
@@ -265,27 +269,32 @@ void ZEVAnalyticsController::flushEventLogs() {
 }
 
 void ZEVAnalyticsController::writeLowPriorityEvents() {
-    std::vector<std::shared_ptr<const ZEVEventLogEvent>> events;
+    lowPriorityLines_.clear();
+    lowPriorityLineEnds_.clear();
     {
         std::lock_guard lock(pendingLowPriority_.mutex);
-        events.swap(pendingLowPriority_.events);
+        lowPriorityLines_.swap(pendingLowPriority_.lines);
+        lowPriorityLineEnds_.swap(pendingLowPriority_.lineEnds);
         pendingLowPriority_.writeQueued = false;
     }
-    if (events.empty()) return;
+    if (lowPriorityLineEnds_.empty()) return;
     if (auto ensured = ensureLogFileExistsForPriority(2); !ensured) {
         ZEVRuroradDebugLog(
             "Unable to create a new log file for priority 2 {error: " + describe(ensured.error()) + "}");
         return;
     }
-    lowPriorityLines_.clear();
-    for (const auto& event : events)
-        event->appendEventData(lowPriorityLines_);
-    if (!prioritySlots_[2].file->appendData(lowPriorityLines_)) {
-        // The whole batch did not fit (the append took nothing of it): each event on its own, so that only
-        // those that cannot be written are lost.
-        for (const auto& event : events)
-            writeEvent(2, *event);
-        return;
+    ZEVEventLogEventFile& file = *prioritySlots_[2].file;
+    if (!file.appendData(lowPriorityLines_)) {
+        // The group did not fit (the append took none of it): line by line, so that only the events that
+        // cannot be written are lost.
+        std::size_t start = 0;
+        for (const std::size_t end : lowPriorityLineEnds_) {
+            const std::string_view line(lowPriorityLines_.data() + start, end - start);
+            if (auto appended = file.appendData(line); !appended)
+                ZEVRuroradDebugLog("Unable to write an event to " + file.fileURL() +
+                                   " {error: " + describe(appended.error()) + "}");
+            start = end;
+        }
     }
     afterAppend(2);
 }

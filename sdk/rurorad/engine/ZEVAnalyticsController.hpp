@@ -239,12 +239,16 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     // moment after the first of them arrives (lowPriorityWriteDelay), instead of one block and one write
     // per event; anything that needs them in the file first (a fragment swap, the end of the process, a
     // flush) writes them at once.
-    struct PendingEvents {
+    // The lines are rendered by the callers, so nothing they allocate is freed on another thread.
+    struct PendingLines {
         std::mutex mutex;
-        std::vector<std::shared_ptr<const ZEVEventLogEvent>> events;
+        std::string lines;
+        std::vector<std::size_t> lineEnds;
         bool writeQueued = false;
     } pendingLowPriority_;
-    std::string lowPriorityLines_; // the low-priority queue's reused buffer
+    // The low-priority queue's side of the pending lines, kept to reuse its memory.
+    std::string lowPriorityLines_;
+    std::vector<std::size_t> lowPriorityLineEnds_;
     // Declared last, so they go first: the maintenance queue (whose blocks use the priority queues) before
     // the priority queues, each finishing the work already given to it while everything else still exists.
     std::array<std::unique_ptr<dispatch::SerialQueue>, 3> priorityEventLoggingQueues_;

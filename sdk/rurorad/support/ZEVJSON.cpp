@@ -71,9 +71,13 @@ void ZEVAppendJSONString(std::string& out, std::string_view text) {
         valid = sanitized;
     }
     out.push_back('"');
-    for (const char c : valid) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
+    std::size_t plain = 0; // start of the run of characters that go in as they are
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(valid[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+        out.append(valid.data() + plain, i - plain);
+        plain = i + 1;
+        switch (byte) {
         case '"':
             out += "\\\"";
             break;
@@ -96,15 +100,12 @@ void ZEVAppendJSONString(std::string& out, std::string_view text) {
             out += "\\t";
             break;
         default:
-            if (byte < 0x20) {
-                out += "\\u00";
-                out.push_back(hex[byte >> 4]);
-                out.push_back(hex[byte & 0x0F]);
-            } else {
-                out.push_back(c);
-            }
+            out += "\\u00";
+            out.push_back(hex[byte >> 4]);
+            out.push_back(hex[byte & 0x0F]);
         }
     }
+    out.append(valid.data() + plain, valid.size() - plain);
     out.push_back('"');
 }
 
