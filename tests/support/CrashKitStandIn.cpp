@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -63,8 +64,11 @@ const bool registered = [] {
     kit.classMethods["kitDisplayVersion"] = [](const rt::Class&, rt::Arguments) {
         return std::any(std::string("3.4.0"));
     };
+    // Once per process, as the kit's own start is: the analytics kit, added beside it by the SDK, sends
+    // it initializeIfNeeded again.
     kit.classMethods["initializeIfNeeded"] = [](const rt::Class&, rt::Arguments) {
-        startCapture();
+        static std::once_flag started;
+        std::call_once(started, startCapture);
         return std::any();
     };
     return rt::ClassRegistry::shared().registerClass(std::move(kit)) != nullptr;
