@@ -3,6 +3,7 @@
 // that records what it is told and answers server-trust challenges as the test says.
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/net/URLSession.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <condition_variable>
 #include <cstdlib>
@@ -40,25 +41,6 @@ struct DataOutcome {
 };
 
 // Waits (up to 15 s) for `f` to be called once; gives its value.
-template <class T> class Waiter {
-  public:
-    void set(T value) {
-        std::lock_guard lock(mutex_);
-        if (!value_) value_.emplace(std::move(value));
-        cv_.notify_all();
-    }
-    std::optional<T> wait(double seconds = 15.0) {
-        std::unique_lock lock(mutex_);
-        cv_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return value_.has_value(); });
-        return value_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::optional<T> value_;
-};
-
 inline DataOutcome runDataTask(net::URLSession& session, const net::URLRequest& request,
                                double seconds = 15.0) {
     auto waiter = std::make_shared<Waiter<DataOutcome>>();
