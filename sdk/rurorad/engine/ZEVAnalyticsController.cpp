@@ -206,16 +206,15 @@ void ZEVAnalyticsController::handleDisabledFeatureSwitch() {
 // --- Event intake ----------------------------------------------------------------------------------
 
 void ZEVAnalyticsController::logCustomEvent(const ZEVRuroradEvent& event) {
-    if (!customEventsFeatureSwitchEnabled()) {
-        ZEVRuroradLog("Rurorad Event tracking is disabled for this application. Ignoring " +
-                      event.description());
-        return;
-    }
-    logRuroradEvent(event);
+    logRuroradEventIfTracked(event, customEventsFeatureSwitchEnabled());
 }
 
 void ZEVAnalyticsController::logPredefinedEvent(const ZEVRuroradEvent& event) {
-    if (!predefinedEventsFeatureSwitchEnabled()) {
+    logRuroradEventIfTracked(event, predefinedEventsFeatureSwitchEnabled());
+}
+
+void ZEVAnalyticsController::logRuroradEventIfTracked(const ZEVRuroradEvent& event, bool tracked) {
+    if (!tracked) {
         ZEVRuroradLog("Rurorad Event tracking is disabled for this application. Ignoring " +
                       event.description());
         return;

@@ -166,6 +166,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     bool start();
 
     // Intake.
+    void logRuroradEventIfTracked(const ZEVRuroradEvent& event, bool tracked);
     void writeEvent(std::size_t priority, const ZEVEventLogEvent& event);
     void writeLowPriorityEvents();
     void afterAppend(std::size_t priority);
