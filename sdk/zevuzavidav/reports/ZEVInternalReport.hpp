@@ -1,0 +1,74 @@
+#pragma once
+// One report folder: the record files a launch left, named by that launch's execution identifier. It
+// answers which content files exist (is it a crash, does it need submission) and reads back the
+// launch's identity, host and application from "metadata.zevrecord" (lines 1 to 3: {"identity"},
+// {"host"}, {"application"}), read once and kept (a failed read is tried again on the next use).
+//
+// Failure contract: reportWithPath() answers null for a folder without readable metadata or without
+// "identity"/"session_id" (after the console line "[Zevuzavidav:Crash] Unable to read identifier at
+// path <path>"); metadata accessors answer nothing when the section, its line or the key is missing.
+// Thread-safe: the report may be read by the app's delegate while the work queue moves it.
+#include "platform/foundation/Date.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ZEVInternalReport {
+  public:
+    static std::shared_ptr<ZEVInternalReport> reportWithPath(const std::string& path);
+    static std::shared_ptr<ZEVInternalReport> initWithPath(const std::string& path);
+    static std::shared_ptr<ZEVInternalReport>
+    initWithPath(const std::optional<std::string>& path,
+                 const std::optional<std::string>& executionIdentifier);
+    // The sections of a metadata file in line order; nothing when it yields none.
+    static std::optional<std::vector<nlohmann::json>> readMetadataAtPath(const std::string& path);
+
+    // "exception.zevrecord", "mach_exception.zevrecord", "signal.zevrecord".
+    static const std::vector<std::string>& crashFilenames();
+    // The crash files and the non-fatal ones: custom exceptions and the two logged-error files.
+    static const std::vector<std::string>& submissionFilenames();
+
+    ZEVInternalReport(std::string path, std::string identifier);
+
+    const std::string& identifier() const { return identifier_; }
+    std::string path() const;
+    void setPath(std::string path);
+    std::string directoryName() const;
+    std::string pathForContentFile(const std::string& fileName) const;
+    std::string metadataPath() const { return pathForContentFile("metadata.zevrecord"); }
+    std::string binaryImagePath() const { return pathForContentFile("binary_images.zevrecord"); }
+
+    // True at the first name whose file exists in the folder.
+    bool checkExistenceOfAtLeastOnceFileInArray(const std::vector<std::string>& fileNames) const;
+    bool isCrash() const { return checkExistenceOfAtLeastOnceFileInArray(crashFilenames()); }
+    bool needsToBeSubmitted() const { return checkExistenceOfAtLeastOnceFileInArray(submissionFilenames()); }
+    // The full path of every crash file name, in list order, whether or not the file exists.
+    void
+    enumerateSymbolicatableFilesInContent(const std::function<void(const std::string& path)>& block) const;
+
+    std::optional<std::vector<nlohmann::json>> metadataSections();
+    std::optional<std::string> APIKey();
+    std::optional<ns::Date> dateCreated();
+    std::optional<std::string> OSVersion();
+    std::optional<std::string> OSBuildVersion();
+    std::optional<std::string> bundleVersion();
+    std::optional<std::string> bundleShortVersionString();
+    // Always nothing: custom keys are not read back from a report.
+    std::optional<std::map<std::string, std::string>> customKeys() const { return std::nullopt; }
+
+  private:
+    const std::vector<nlohmann::json>* loadedMetadataSections();
+    const nlohmann::json* metadataValue(std::size_t line, const char* section, const char* key);
+
+    mutable std::mutex mutex_;
+    const std::string identifier_;
+    std::string path_;
+    std::optional<std::vector<nlohmann::json>> metadataSections_;
+};

@@ -1,0 +1,59 @@
+#include "sdk/zevuzavidav/symbolication/ZEVProcessReportOperation.hpp"
+
+#include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
+#include "sdk/zevuzavidav/symbolication/ZEVDemangleOperation.hpp"
+#include "sdk/zevuzavidav/symbolication/ZEVSerializeSymbolicatedFramesOperation.hpp"
+#include "sdk/zevuzavidav/symbolication/ZEVSymbolicationOperation.hpp"
+
+std::optional<ZEVThreadArray> ZEVProcessReportOperation::threadArrayFromFile(const std::string& path) {
+    auto sections = ZEVFileReadSections(path.c_str(), false);
+    if (!sections) return std::nullopt;
+    const nlohmann::json* threads = nullptr;
+    for (const auto& section : *sections) {
+        auto found = section.find("threads");
+        if (found != section.end()) {
+            threads = &*found;
+            break;
+        }
+    }
+    if (threads == nullptr || !threads->is_array()) return std::nullopt;
+    ZEVThreadArray array;
+    array.reserve(threads->size());
+    for (const auto& thread : *threads) {
+        std::vector<ZEVStackFrame> frames;
+        auto stack = thread.is_object() ? thread.find("stacktrace") : thread.end();
+        if (thread.is_object() && stack != thread.end() && stack->is_array()) {
+            frames.reserve(stack->size());
+            for (const auto& address : *stack) {
+                if (address.is_number_unsigned() ||
+                    (address.is_number_integer() && address.get<std::int64_t>() >= 0)) {
+                    frames.push_back(ZEVStackFrame::stackFrameWithAddress(address.get<std::uint64_t>()));
+                }
+            }
+        }
+        array.push_back(std::move(frames));
+    }
+    return array;
+}
+
+bool ZEVProcessReportOperation::symbolicateFile(const std::string& path,
+                                                const std::shared_ptr<ZEVSymbolResolver>& resolver) {
+    auto threads = threadArrayFromFile(path);
+    if (!threads) return false;
+    auto shared = std::make_shared<ZEVThreadArray>(std::move(*threads));
+    auto symbolicate = std::make_shared<ZEVSymbolicationOperation>(shared, resolver);
+    auto demangle = std::make_shared<ZEVDemangleOperation>(shared);
+    auto serialize =
+        std::make_shared<ZEVSerializeSymbolicatedFramesOperation>(shared, path + ".symbolicated");
+    symbolicate->start();
+    demangle->start();
+    serialize->start();
+    return true;
+}
+
+void ZEVProcessReportOperation::main() {
+    if (!report_ || !symbolResolver_) return;
+    if (!symbolResolver_->loadBinaryImagesFromFile(binaryImagePath())) return;
+    report_->enumerateSymbolicatableFilesInContent(
+        [this](const std::string& path) { symbolicateFile(path, symbolResolver_); });
+}
