@@ -1,0 +1,315 @@
+// Report folders: what a folder of an earlier launch holds and says about itself, the application's
+// view of it, and the tree of folders a report travels through.
+#include "platform/foundation/Console.hpp"
+#include "sdk/zevuzavidav/reports/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/reports/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/reports/ZEVReport.hpp"
+#include "tests/sdk/zevuzavidav/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
+#include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+using reporttest::json;
+namespace fs = std::filesystem;
+
+// Console lines said while it lives.
+class ConsoleCapture {
+  public:
+    ConsoleCapture() {
+        ns::setConsoleSink([this](std::string_view line) {
+            std::lock_guard lock(mutex_);
+            lines_.emplace_back(line);
+        });
+    }
+    ~ConsoleCapture() { ns::setConsoleSink(nullptr); }
+    std::vector<std::string> lines() {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    bool saw(const std::string& prefix) {
+        for (const auto& line : lines())
+            if (line.rfind(prefix, 0) == 0) return true;
+        return false;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+// ---- one folder --------------------------------------------------------------------------------
+
+struct ContentCase {
+    const char* name;
+    std::vector<std::string> files;
+    bool needsSubmission;
+    bool isCrash;
+};
+
+class ReportContent : public ::testing::TestWithParam<ContentCase> {};
+
+TEST_P(ReportContent, DecidesFromWhichRecordFilesExist) {
+    velotest::TempFolder folder;
+    for (const auto& file : GetParam().files)
+        reporttest::writeText(folder.path() / file, "");
+    auto report = ZEVInternalReport::initWithPath(folder.path().string(), std::string("id"));
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->needsToBeSubmitted(), GetParam().needsSubmission);
+    EXPECT_EQ(report->isCrash(), GetParam().isCrash);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, ReportContent,
+    ::testing::Values(ContentCase{"OnlyLoggedErrors", {"errors_a.zevrecord"}, true, false},
+                      ContentCase{"SecondErrorsFile", {"errors_b.zevrecord"}, true, false},
+                      ContentCase{"CustomException", {"custom_exception.zevrecord"}, true, false},
+                      ContentCase{"LogsAndKeys",
+                                  {"metadata.zevrecord", "log_a.zevrecord", "user_incremental_kv.zevrecord",
+                                   "internal_compacted_kv.zevrecord", "binary_images.zevrecord", "sdk.log"},
+                                  false,
+                                  false},
+                      ContentCase{"Signal", {"signal.zevrecord"}, true, true},
+                      ContentCase{"MachException", {"mach_exception.zevrecord"}, true, true},
+                      ContentCase{"Exception", {"exception.zevrecord", "log_a.zevrecord"}, true, true},
+                      ContentCase{"Empty", {}, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InternalReport, NamesEveryCrashFileOfAnEmptyFolderInOrder) {
+    velotest::TempFolder folder;
+    auto report = ZEVInternalReport::initWithPath(folder.path().string(), std::string("id"));
+    std::vector<std::string> seen;
+    report->enumerateSymbolicatableFilesInContent([&](const std::string& path) { seen.push_back(path); });
+    EXPECT_EQ(seen, (std::vector<std::string>{(folder.path() / "exception.zevrecord").string(),
+                                              (folder.path() / "mach_exception.zevrecord").string(),
+                                              (folder.path() / "signal.zevrecord").string()}));
+}
+
+TEST(InternalReport, ReadsIdentityHostAndApplicationFromTheMetadataLines) {
+    velotest::TempFolder folder;
+    reporttest::writeMetadata(folder.path(), "abc123", "key-1", 1700000123);
+    auto report = ZEVInternalReport::reportWithPath(folder.path().string());
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->identifier(), "abc123");
+    EXPECT_EQ(report->directoryName(), folder.path().filename().string());
+    EXPECT_EQ(report->APIKey(), "key-1");
+    // Seconds since 1970, not milliseconds.
+    EXPECT_EQ(report->dateCreated(), ns::Date::fromTimeIntervalSince1970(1700000123));
+    EXPECT_EQ(report->OSVersion(), "6.1.0");
+    EXPECT_EQ(report->OSBuildVersion(), "#1 SMP");
+    EXPECT_EQ(report->bundleVersion(), "7");
+    EXPECT_EQ(report->bundleShortVersionString(), "1.2.3");
+    EXPECT_FALSE(report->customKeys().has_value());
+    EXPECT_EQ(report->metadataSections()->size(), 3u);
+}
+
+TEST(InternalReport, MissingPiecesOfMetadataGiveNothing) {
+    velotest::TempFolder folder;
+    reporttest::writeLines(folder.path() / "metadata.zevrecord",
+                           {json{{"identity", {{"session_id", "only-identity"}}}}, json{{"host", 5}}});
+    auto report = ZEVInternalReport::reportWithPath(folder.path().string());
+    ASSERT_TRUE(report);
+    EXPECT_FALSE(report->APIKey().has_value());
+    EXPECT_FALSE(report->dateCreated().has_value());
+    EXPECT_FALSE(report->OSVersion().has_value());
+    EXPECT_FALSE(report->bundleVersion().has_value());
+}
+
+TEST(InternalReport, AFolderWithoutAnIdentifierGivesNoReport) {
+    ConsoleCapture console;
+    velotest::TempFolder folder;
+    EXPECT_FALSE(ZEVInternalReport::reportWithPath(folder.path().string()));
+    reporttest::writeLines(folder.path() / "metadata.zevrecord", {json{{"identity", {{"api_key", "k"}}}}});
+    EXPECT_FALSE(ZEVInternalReport::reportWithPath(folder.path().string()));
+    reporttest::writeText(folder.path() / "metadata.zevrecord", "{\"identity\":{\"session_id\":\"cut");
+    EXPECT_FALSE(ZEVInternalReport::reportWithPath(folder.path().string()));
+    EXPECT_TRUE(
+        console.saw("[Zevuzavidav:Crash] Unable to read identifier at path " + folder.path().string()));
+    EXPECT_FALSE(ZEVInternalReport::initWithPath(std::nullopt, std::string("id")));
+    EXPECT_FALSE(ZEVInternalReport::initWithPath(std::string("/x"), std::nullopt));
+}
+
+TEST(InternalReport, AFailedMetadataReadIsTriedAgain) {
+    velotest::TempFolder folder;
+    auto report = ZEVInternalReport::initWithPath(folder.path().string(), std::string("id"));
+    EXPECT_FALSE(report->APIKey().has_value());
+    reporttest::writeMetadata(folder.path(), "id", "late-key");
+    EXPECT_EQ(report->APIKey(), "late-key");
+}
+
+// ---- the application's view --------------------------------------------------------------------
+
+TEST(PublicReport, IdentityValuesAreWriteOnlyAndLandInTheEarlierFolder) {
+    FakeContext context;
+    velotest::TempFolder folder;
+    reporttest::writeMetadata(folder.path(), "earlier", "k", 1600000000);
+    ZEVReport report(ZEVInternalReport::reportWithPath(folder.path().string()));
+    EXPECT_EQ(report.identifier(), "earlier");
+    EXPECT_EQ(report.crashedOnDate(), ns::Date::fromTimeIntervalSince1970(1600000000));
+    report.setUserName(std::string("Ada"));
+    report.setObjectValue(std::string("42"), "level");
+    EXPECT_FALSE(report.userName().has_value());
+    EXPECT_FALSE(report.customKeys().has_value());
+
+    auto internal = reporttest::readLines(folder.path() / "internal_incremental_kv.zevrecord");
+    ASSERT_EQ(internal.size(), 1u);
+    EXPECT_EQ(internal[0]["kv"]["key"], recordtest::hex("com.zevuzavidav.user-name"));
+    EXPECT_EQ(internal[0]["kv"]["value"], recordtest::hex("Ada"));
+    auto user = reporttest::readLines(folder.path() / "user_incremental_kv.zevrecord");
+    ASSERT_EQ(user.size(), 1u);
+    EXPECT_EQ(user[0]["kv"]["key"], recordtest::hex("level"));
+    // Nothing of it reached the current launch's own files.
+    EXPECT_FALSE(fs::exists(fs::path(context.dir()) / "user_incremental_kv.zevrecord"));
+}
+
+TEST(PublicReport, TwoObjectsOverOneFolderCountSeparately) {
+    FakeContext context;
+    const std::uint32_t threshold = context.readOnly().logging.userStore.compactionThreshold;
+    ASSERT_GT(threshold, 1u);
+    velotest::TempFolder folder;
+    reporttest::writeMetadata(folder.path(), "earlier");
+    auto internal = ZEVInternalReport::reportWithPath(folder.path().string());
+    ZEVReport first(internal);
+    ZEVReport second(internal);
+    // Neither object alone reaches the threshold, so nothing is compacted although the file holds more
+    // lines than the threshold.
+    for (std::uint32_t i = 0; i + 1 < threshold; ++i) {
+        first.setObjectValue(std::to_string(i), "a" + std::to_string(i));
+        second.setObjectValue(std::to_string(i), "b" + std::to_string(i));
+    }
+    EXPECT_FALSE(fs::exists(folder.path() / "user_compacted_kv.zevrecord"));
+    first.setObjectValue(std::string("last"), "last");
+    EXPECT_TRUE(fs::exists(folder.path() / "user_compacted_kv.zevrecord"));
+}
+
+TEST(PublicReport, WritesBeforeTheContextExistsAreDropped) {
+    velotest::TempFolder folder;
+    reporttest::writeMetadata(folder.path(), "earlier");
+    ZEVReport report(ZEVInternalReport::reportWithPath(folder.path().string()));
+    report.setUserIdentifier(std::string("u1"));
+    EXPECT_FALSE(fs::exists(folder.path() / "internal_incremental_kv.zevrecord"));
+}
+
+// ---- the tree ----------------------------------------------------------------------------------
+
+class FileTree : public ::testing::Test {
+  protected:
+    FileTree() : home({{"CFBundleIdentifier", "com.example/odd/app"}}) {}
+    zovtest::SDKHome home;
+    ZEVFileManager files;
+};
+
+TEST_F(FileTree, LivesUnderTheCachesNamedByTheEscapedBundleIdentifier) {
+    EXPECT_EQ(ZEVFileManager::pathNamespace(), "com.example_odd_app");
+    EXPECT_EQ(files.rootPath(),
+              (home.home() / "Library/Caches/com.zevuzavidav.data/com.example_odd_app").string());
+    EXPECT_EQ(files.preparedPath(), files.rootPath() + "/v3/prepared");
+    EXPECT_EQ(files.legacyMarkerPath(), files.rootPath() + "/sendable");
+}
+
+TEST_F(FileTree, PreparesTheLaunchFoldersOnceAndLeavesThemAlone) {
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    for (const auto& path : {files.activePath(), files.processingPath(), files.preparedPath()}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+        EXPECT_EQ(info.st_mode & 0777, 0755u) << path;
+    }
+    EXPECT_FALSE(fs::exists(files.pendingPath()));
+    reporttest::writeText(fs::path(files.preparedPath()) / "kept.multipartmime", "x");
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    EXPECT_EQ(files.preparedPathContents().size(), 1u);
+    EXPECT_EQ(files.setupNewPathForExecutionIdentifier("abc"), files.activePath() + "/abc");
+    EXPECT_FALSE(files.setupNewPathForExecutionIdentifier("").has_value());
+}
+
+TEST_F(FileTree, HiddenEntriesAreNeitherListedNorRemoved) {
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    reporttest::writeText(fs::path(files.preparedPath()) / ".hidden", "x");
+    reporttest::writeText(fs::path(files.preparedPath()) / "a.multipartmime", "x");
+    reporttest::writeText(fs::path(files.activePath()) / "launch" / "signal.zevrecord", "x");
+    std::vector<std::pair<std::string, std::string>> seen;
+    files.enumerateFilesInPreparedDirectoryUsingBlock(
+        [&](const std::string& path, const std::string& extension) { seen.emplace_back(path, extension); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].second, "multipartmime");
+
+    EXPECT_TRUE(files.removeContentsOfAllPaths());
+    EXPECT_TRUE(fs::exists(fs::path(files.preparedPath()) / ".hidden"));
+    EXPECT_TRUE(files.preparedPathContents().empty());
+    EXPECT_TRUE(files.activePathContents().empty());
+}
+
+TEST_F(FileTree, RemovalOfAMissingFolderIsQuietButOfAMissingItemIsNot) {
+    ConsoleCapture console;
+    EXPECT_TRUE(files.removeContentsOfDirectoryAtPath(files.pendingPath()));
+    EXPECT_TRUE(console.lines().empty());
+    EXPECT_FALSE(files.removeItemAtPath(files.pendingPath()));
+    EXPECT_FALSE(files.removeItemAtPath(std::nullopt));
+    EXPECT_TRUE(console.saw("[FileManager] Failed to remove file '" + files.pendingPath() + "' : "));
+}
+
+TEST_F(FileTree, AMoveNeverReplacesWhatIsAlreadyThere) {
+    ConsoleCapture console;
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    auto source = fs::path(files.activePath()) / "r1";
+    reporttest::writeText(source / "signal.zevrecord", "new");
+    reporttest::writeText(fs::path(files.processingPath()) / "r1" / "signal.zevrecord", "old");
+    EXPECT_FALSE(files.moveItemAtPath(source.string(), files.processingPath()));
+    EXPECT_TRUE(console.saw("[FileManager] Failed to move file: "));
+    EXPECT_EQ(reporttest::readText(source / "signal.zevrecord"), "new");
+    EXPECT_EQ(reporttest::readText(fs::path(files.processingPath()) / "r1" / "signal.zevrecord"), "old");
+    EXPECT_FALSE(files.moveItemAtPath(std::nullopt, files.processingPath()));
+    EXPECT_TRUE(console.saw("[FileManager] Failed to move file, inputs invalid"));
+
+    fs::remove_all(fs::path(files.processingPath()) / "r1");
+    EXPECT_TRUE(files.moveItemAtPath(source.string(), files.processingPath()));
+    EXPECT_EQ(reporttest::readText(fs::path(files.processingPath()) / "r1" / "signal.zevrecord"), "new");
+}
+
+TEST_F(FileTree, MovingAFolderStopsAtTheFirstFailure) {
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    for (const char* name : {"a", "b", "c"})
+        reporttest::writeText(fs::path(files.processingPath()) / name, name);
+    reporttest::writeText(fs::path(files.preparedPath()) / "b", "taken");
+    EXPECT_FALSE(files.moveProcessingContentsToPrepared());
+    // Whatever the listing order, "b" stays where it was and nothing was lost or replaced.
+    EXPECT_TRUE(fs::exists(fs::path(files.processingPath()) / "b"));
+    EXPECT_EQ(reporttest::readText(fs::path(files.preparedPath()) / "b"), "taken");
+    EXPECT_EQ(files.processingPathContents().size() + files.preparedPathContents().size(), 4u);
+}
+
+TEST_F(FileTree, TheLegacyMarkerTakesTheWholeRootWithIt) {
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    files.removeLegacyDirectories();
+    EXPECT_TRUE(fs::exists(files.activePath()));
+    reporttest::writeText(files.legacyMarkerPath(), "");
+    files.removeLegacyDirectories();
+    EXPECT_FALSE(fs::exists(files.rootPath()));
+    EXPECT_TRUE(fs::exists(fs::path(files.rootPath()).parent_path()));
+}
+
+TEST_F(FileTree, ReadsSizesAndReportsInProcessing) {
+    ConsoleCapture console;
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    reporttest::writeText(fs::path(files.preparedPath()) / "p", "12345");
+    EXPECT_EQ(files.fileSizeAtPath(files.preparedPath() + "/p"), 5u);
+    EXPECT_FALSE(files.fileSizeAtPath(files.preparedPath() + "/none").has_value());
+    EXPECT_TRUE(console.saw("[Client] Unable to read file size: "));
+
+    reporttest::writeMetadata(fs::path(files.processingPath()) / "good", "good-id");
+    fs::create_directories(fs::path(files.processingPath()) / "bad");
+    std::map<std::string, std::string> seen;
+    files.enumerateReportsInProcessingDirectoryUsingBlock(
+        [&](const std::shared_ptr<ZEVInternalReport>& report, const std::string& path) {
+            seen[fs::path(path).filename().string()] = report ? report->identifier() : "(none)";
+        });
+    EXPECT_EQ(seen, (std::map<std::string, std::string>{{"bad", "(none)"}, {"good", "good-id"}}));
+}
+
+} // namespace
