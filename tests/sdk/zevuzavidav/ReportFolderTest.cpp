@@ -19,31 +19,6 @@ namespace {
 using reporttest::json;
 namespace fs = std::filesystem;
 
-// Console lines said while it lives.
-class ConsoleCapture {
-  public:
-    ConsoleCapture() {
-        ns::setConsoleSink([this](std::string_view line) {
-            std::lock_guard lock(mutex_);
-            lines_.emplace_back(line);
-        });
-    }
-    ~ConsoleCapture() { ns::setConsoleSink(nullptr); }
-    std::vector<std::string> lines() {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-    bool saw(const std::string& prefix) {
-        for (const auto& line : lines())
-            if (line.rfind(prefix, 0) == 0) return true;
-        return false;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
-
 // ---- one folder --------------------------------------------------------------------------------
 
 struct ContentCase {
@@ -122,15 +97,15 @@ TEST(InternalReport, MissingPiecesOfMetadataGiveNothing) {
 }
 
 TEST(InternalReport, AFolderWithoutAnIdentifierGivesNoReport) {
-    ConsoleCapture console;
+    ns::ConsoleCapture console;
     velotest::TempFolder folder;
     EXPECT_FALSE(ZEVInternalReport::reportWithPath(folder.path().string()));
     reporttest::writeLines(folder.path() / "metadata.zevrecord", {json{{"identity", {{"api_key", "k"}}}}});
     EXPECT_FALSE(ZEVInternalReport::reportWithPath(folder.path().string()));
     reporttest::writeText(folder.path() / "metadata.zevrecord", "{\"identity\":{\"session_id\":\"cut");
     EXPECT_FALSE(ZEVInternalReport::reportWithPath(folder.path().string()));
-    EXPECT_TRUE(
-        console.saw("[Zevuzavidav:Crash] Unable to read identifier at path " + folder.path().string()));
+    EXPECT_TRUE(reporttest::saw(console, "[Zevuzavidav:Crash] Unable to read identifier at path " +
+                                             folder.path().string()));
     EXPECT_FALSE(ZEVInternalReport::initWithPath(std::nullopt, std::string("id")));
     EXPECT_FALSE(ZEVInternalReport::initWithPath(std::string("/x"), std::nullopt));
 }
@@ -246,26 +221,27 @@ TEST_F(FileTree, HiddenEntriesAreNeitherListedNorRemoved) {
 }
 
 TEST_F(FileTree, RemovalOfAMissingFolderIsQuietButOfAMissingItemIsNot) {
-    ConsoleCapture console;
+    ns::ConsoleCapture console;
     EXPECT_TRUE(files.removeContentsOfDirectoryAtPath(files.pendingPath()));
     EXPECT_TRUE(console.lines().empty());
     EXPECT_FALSE(files.removeItemAtPath(files.pendingPath()));
     EXPECT_FALSE(files.removeItemAtPath(std::nullopt));
-    EXPECT_TRUE(console.saw("[FileManager] Failed to remove file '" + files.pendingPath() + "' : "));
+    EXPECT_TRUE(
+        reporttest::saw(console, "[FileManager] Failed to remove file '" + files.pendingPath() + "' : "));
 }
 
 TEST_F(FileTree, AMoveNeverReplacesWhatIsAlreadyThere) {
-    ConsoleCapture console;
+    ns::ConsoleCapture console;
     ASSERT_TRUE(files.prepareForNewLaunch());
     auto source = fs::path(files.activePath()) / "r1";
     reporttest::writeText(source / "signal.zevrecord", "new");
     reporttest::writeText(fs::path(files.processingPath()) / "r1" / "signal.zevrecord", "old");
     EXPECT_FALSE(files.moveItemAtPath(source.string(), files.processingPath()));
-    EXPECT_TRUE(console.saw("[FileManager] Failed to move file: "));
+    EXPECT_TRUE(reporttest::saw(console, "[FileManager] Failed to move file: "));
     EXPECT_EQ(reporttest::readText(source / "signal.zevrecord"), "new");
     EXPECT_EQ(reporttest::readText(fs::path(files.processingPath()) / "r1" / "signal.zevrecord"), "old");
     EXPECT_FALSE(files.moveItemAtPath(std::nullopt, files.processingPath()));
-    EXPECT_TRUE(console.saw("[FileManager] Failed to move file, inputs invalid"));
+    EXPECT_TRUE(reporttest::saw(console, "[FileManager] Failed to move file, inputs invalid"));
 
     fs::remove_all(fs::path(files.processingPath()) / "r1");
     EXPECT_TRUE(files.moveItemAtPath(source.string(), files.processingPath()));
@@ -295,12 +271,12 @@ TEST_F(FileTree, TheLegacyMarkerTakesTheWholeRootWithIt) {
 }
 
 TEST_F(FileTree, ReadsSizesAndReportsInProcessing) {
-    ConsoleCapture console;
+    ns::ConsoleCapture console;
     ASSERT_TRUE(files.prepareForNewLaunch());
     reporttest::writeText(fs::path(files.preparedPath()) / "p", "12345");
     EXPECT_EQ(files.fileSizeAtPath(files.preparedPath() + "/p"), 5u);
     EXPECT_FALSE(files.fileSizeAtPath(files.preparedPath() + "/none").has_value());
-    EXPECT_TRUE(console.saw("[Client] Unable to read file size: "));
+    EXPECT_TRUE(reporttest::saw(console, "[Client] Unable to read file size: "));
 
     reporttest::writeMetadata(fs::path(files.processingPath()) / "good", "good-id");
     fs::create_directories(fs::path(files.processingPath()) / "bad");

@@ -2,6 +2,7 @@
 // Report folders written by hand for the tests of the report's road: record files as JSON lines, the
 // metadata a launch writes, and the load line of an image as the image tracker records it.
 #include "platform/darwin/Images.hpp"
+#include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 
 #include <nlohmann/json.hpp>
@@ -69,6 +70,13 @@ inline json loadLineFor(const void* address, std::uint64_t recordedBase) {
 inline std::uint64_t imageBase(const void* address) {
     darwin::ImageInfo image;
     return darwin::findImage(reinterpret_cast<std::uintptr_t>(address), image) ? image.base : 0;
+}
+
+// Whether a captured console line begins with `prefix`.
+inline bool saw(const ns::ConsoleCapture& console, const std::string& prefix) {
+    for (const auto& line : console.lines())
+        if (line.rfind(prefix, 0) == 0) return true;
+    return false;
 }
 
 } // namespace reporttest
