@@ -109,4 +109,46 @@ std::optional<std::filesystem::path> Bundle::pathForResource(std::string_view na
     return std::nullopt;
 }
 
+namespace {
+
+// The folders a strings table may sit in, most specific first.
+std::vector<std::string> localizationFolders() {
+    std::vector<std::string> folders;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0') continue;
+        std::string locale(value);
+        locale = locale.substr(0, locale.find_first_of(".@"));
+        if (locale.empty() || locale == "C" || locale == "POSIX" || locale.find('/') != std::string::npos)
+            break;
+        folders.push_back(locale + ".lproj");
+        if (auto underscore = locale.find('_'); underscore != std::string::npos)
+            folders.push_back(locale.substr(0, underscore) + ".lproj");
+        break;
+    }
+    folders.push_back("Base.lproj");
+    folders.push_back("en.lproj");
+    folders.push_back("");
+    return folders;
+}
+
+} // namespace
+
+std::string Bundle::localizedStringForKey(std::string_view key, std::string_view value,
+                                          std::string_view table) const {
+    if (table.empty() || table.find('/') != std::string_view::npos) return std::string(value);
+    const std::string file = std::string(table) + ".strings";
+    for (const auto& folder : localizationFolders()) {
+        auto candidate = folder.empty() ? path_ / file : path_ / folder / file;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(candidate, ec)) continue;
+        auto strings = readPropertyListFile(candidate);
+        const auto* dictionary = strings ? strings->dictionaryValue() : nullptr;
+        const PropertyList* found = dictionary ? dictionary->find(key) : nullptr;
+        if (found && found->stringValue()) return *found->stringValue();
+        return std::string(value);
+    }
+    return std::string(value);
+}
+
 } // namespace ns

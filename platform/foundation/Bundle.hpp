@@ -41,6 +41,13 @@ class Bundle {
     // and NUL replaced by "_", or the executable's file name when the bundle has no usable identifier.
     static std::string mainBundleIdentifierForStorage();
 
+    // The text of `key` in the strings table `table` ("<table>.strings", a property list of strings,
+    // XML or binary), looked for in the folder of the user's language ("<ll_RR>.lproj", "<ll>.lproj",
+    // from LC_ALL, LC_MESSAGES or LANG), then "Base.lproj", "en.lproj" and the bundle folder itself; the
+    // first table found is the one used. `value` when no table has the key.
+    std::string localizedStringForKey(std::string_view key, std::string_view value,
+                                      std::string_view table) const;
+
     // <bundle>/<name>.<ext> (or <name> when ext is empty) when such a regular file exists.
     std::optional<std::filesystem::path> pathForResource(std::string_view name, std::string_view ext) const;
 

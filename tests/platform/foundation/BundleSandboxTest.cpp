@@ -82,6 +82,31 @@ TEST(Bundle, IdentifierForStorageCannotEscapeTheFolder) {
     ns::Bundle::setMainBundlePath({});
 }
 
+TEST(Bundle, LocalizedStringsComeFromTheMostSpecificTableFound) {
+    velotest::TempHome temp;
+    writeFile(temp.path() / "Info.plist", infoPlist);
+    auto table = [](const std::string& text) {
+        return "<plist version=\"1.0\"><dict><key>Title</key><string>" + text + "</string></dict></plist>";
+    };
+    ns::Bundle bundle(temp.path());
+    ::setenv("LC_ALL", "de_AT.UTF-8", 1);
+    EXPECT_EQ(bundle.localizedStringForKey("Title", "fallback", "App"), "fallback");
+    writeFile(temp.path() / "App.strings", table("root"));
+    EXPECT_EQ(bundle.localizedStringForKey("Title", "fallback", "App"), "root");
+    fs::create_directories(temp.path() / "Base.lproj");
+    writeFile(temp.path() / "Base.lproj" / "App.strings", table("base"));
+    EXPECT_EQ(bundle.localizedStringForKey("Title", "fallback", "App"), "base");
+    fs::create_directories(temp.path() / "de.lproj");
+    writeFile(temp.path() / "de.lproj" / "App.strings", table("deutsch"));
+    EXPECT_EQ(bundle.localizedStringForKey("Title", "fallback", "App"), "deutsch");
+    // The table found first answers alone: a key it lacks gives the value, not another table's text.
+    EXPECT_EQ(bundle.localizedStringForKey("Other", "fallback", "App"), "fallback");
+    writeFile(temp.path() / "de.lproj" / "App.strings", "not a property list");
+    EXPECT_EQ(bundle.localizedStringForKey("Title", "fallback", "App"), "fallback");
+    EXPECT_EQ(bundle.localizedStringForKey("Title", "fallback", "../App"), "fallback");
+    ::unsetenv("LC_ALL");
+}
+
 TEST(Sandbox, SetHomeCreatesTheContainerLayout) {
     velotest::TempHome temp;
     EXPECT_EQ(ns::Sandbox::home(), temp.path());
