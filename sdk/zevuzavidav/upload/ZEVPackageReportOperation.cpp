@@ -1,0 +1,140 @@
+#include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
+
+#include "platform/net/OutputStream.hpp"
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zovaze/ZOVMultipartMimeStreamEncoder.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+
+// Large enough that zlib and the disk see few, big requests.
+constexpr std::size_t kChunk = 256 * 1024;
+constexpr const char* kPartialSuffix = ".multipartmime.partial";
+
+void removeQuietly(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+}
+
+// Reads all of `fd` into the member; false when a read fails part-way (what was read stays written).
+bool copyIntoMember(int fd, gzFile member, bool& writeFailed) {
+    std::vector<unsigned char> buffer(kChunk);
+    for (;;) {
+        ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        int written = gzwrite(member, buffer.data(), static_cast<unsigned>(got));
+        if (written != got) {
+            ZEVSDKLog("Error: Failed to write all compressed bytes\n");
+            writeFailed = true;
+            return true;
+        }
+    }
+}
+
+} // namespace
+
+std::string ZEVPackageReportOperation::packagedPathWithName(const std::string& name) const {
+    return (std::filesystem::path(destinationDirectory()) / (name + ".multipartmime")).string();
+}
+
+std::string ZEVPackageReportOperation::deletingPathExtension(const std::string& name) {
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return name;
+    return name.substr(0, dot);
+}
+
+std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::string& path) {
+    std::string gzPath = path + ".gz";
+    gzFile member = gzopen(gzPath.c_str(), "w");
+    if (member == nullptr) {
+        ZEVSDKLog("%s: Error: unable to open %s\n", "compressFile", gzPath.c_str());
+        removeQuietly(gzPath);
+        return std::nullopt;
+    }
+    gzbuffer(member, kChunk);
+    bool writeFailed = false;
+    // A source that cannot be opened or read gives what could be read: at worst an empty member.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        copyIntoMember(fd, member, writeFailed);
+        ::close(fd);
+    }
+    if (gzclose(member) != Z_OK) writeFailed = true;
+    if (writeFailed) {
+        ZEVSDKLog("%s: Error: unable to write %s\n", "compressFile", gzPath.c_str());
+        removeQuietly(gzPath);
+        return std::nullopt;
+    }
+    return gzPath;
+}
+
+void ZEVPackageReportOperation::removePartialPackages() const {
+    // Packagings run one at a time, so any partial package found here was cut short by an earlier
+    // process and will never be finished.
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(destinationDirectory(), error), end; !error && it != end;
+         it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (name.starts_with(".") && name.ends_with(kPartialSuffix)) removeQuietly(it->path().string());
+    }
+}
+
+void ZEVPackageReportOperation::main() {
+    finalPath_.reset();
+    if (!report_ || !fileManager_) return;
+    removePartialPackages();
+    const std::string boundary = ZOVMultipartMimeStreamEncoder::generateBoundary();
+    const std::string packagePath = packagedPathWithName(boundary);
+    // Hidden until whole: nothing lists it, so a crash part-way leaves no package to upload.
+    const std::string partialPath =
+        (std::filesystem::path(destinationDirectory()) / ("." + boundary + kPartialSuffix)).string();
+    const std::string identifier = report_->identifier();
+    const std::optional<std::string> APIKey = report_->APIKey();
+
+    auto stream = std::make_shared<net::FileOutputStream>(partialPath);
+    auto encoder = ZOVMultipartMimeStreamEncoder::encoderWithStream(stream, boundary);
+    if (!encoder) return;
+    std::vector<std::string> members;
+    bool failed = false;
+    bool encoded = encoder->encode([&] {
+        if (APIKey) encoder->addValue(ns::PropertyList(*APIKey), std::string("api_key"));
+        encoder->addValue(ns::PropertyList(identifier), std::string("report_id"));
+        fileManager_->enumerateFilesInDirectory(
+            reportPath(), [&](const std::string& path, const std::string& extension) {
+                if (failed || extension == "gz") return;
+                auto compressed = compressFile(path);
+                if (!compressed) {
+                    failed = true;
+                    return;
+                }
+                members.push_back(*compressed);
+                std::string fileName = std::filesystem::path(*compressed).filename().string();
+                if (fileName.empty()) {
+                    ZEVSDKLog("%s: Error: paths are invalid\n", "ZEVPackageReportOperation");
+                    return;
+                }
+                if (!encoder->addFile(*compressed, fileName, std::string("application/x-gzip"),
+                                      deletingPathExtension(deletingPathExtension(fileName)))) {
+                    failed = true;
+                }
+            });
+    });
+    if (encoded && !failed && ::rename(partialPath.c_str(), packagePath.c_str()) == 0) {
+        finalPath_ = packagePath;
+        return;
+    }
+    ZEVSDKLog("%s: Error: unable to write the package %s\n", "ZEVPackageReportOperation",
+              packagePath.c_str());
+    removeQuietly(partialPath);
+    for (const auto& member : members)
+        removeQuietly(member);
+}
