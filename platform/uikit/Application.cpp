@@ -51,10 +51,17 @@ void Application::postTerminationNotifications() {
     postLifecycleNotification(applicationWillTerminateNotification);
 }
 
+void Application::setStatusBarOrientation(InterfaceOrientation orientation) {
+    if (orientation == statusBarOrientation_) return;
+    statusBarOrientation_ = orientation;
+    ns::NotificationCenter::defaultCenter().post(applicationDidChangeStatusBarOrientationNotification, this);
+}
+
 void Application::reset() {
     root_.reset();
     openedURLs_.clear();
     openHandler_ = nullptr;
+    statusBarOrientation_ = InterfaceOrientation::portrait;
 }
 
 } // namespace ui

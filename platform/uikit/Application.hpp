@@ -25,6 +25,17 @@ inline constexpr const char* applicationWillEnterForegroundNotification =
 inline constexpr const char* applicationWillTerminateNotification = "UIApplicationWillTerminateNotification";
 inline constexpr const char* applicationDidReceiveMemoryWarningNotification =
     "UIApplicationDidReceiveMemoryWarningNotification";
+inline constexpr const char* applicationDidChangeStatusBarOrientationNotification =
+    "UIApplicationDidChangeStatusBarOrientationNotification";
+
+// The orientation of the app's interface, numbered as on the phone.
+enum class InterfaceOrientation : long {
+    unknown = 0,
+    portrait = 1,
+    portraitUpsideDown = 2,
+    landscapeLeft = 4,
+    landscapeRight = 3,
+};
 
 class Application {
   public:
@@ -50,6 +61,11 @@ class Application {
     // The notifications of the program's end: will resign active, did enter background, will terminate.
     void postTerminationNotifications();
 
+    // A terminal has no rotation: portrait unless set. Setting a different one posts
+    // applicationDidChangeStatusBarOrientationNotification.
+    InterfaceOrientation statusBarOrientation() const { return statusBarOrientation_; }
+    void setStatusBarOrientation(InterfaceOrientation orientation);
+
     // Forgets the root, the opened URLs and the handler (tests).
     void reset();
 
@@ -57,6 +73,7 @@ class Application {
     std::shared_ptr<ViewController> root_;
     std::vector<std::string> openedURLs_;
     std::function<bool(const std::string&)> openHandler_;
+    InterfaceOrientation statusBarOrientation_ = InterfaceOrientation::portrait;
 };
 
 } // namespace ui
