@@ -1,0 +1,109 @@
+#pragma once
+// Uploads packaged crash reports from their files in "prepared" over the SDK's URL-session layer.
+//
+// Where it may, it uses a background session (identifier "com.rizudiz.zevuzavidav.ios.crash.background-
+// session"); on this host that runs its transfers like any session, for as long as the process lives.
+// Each upload task carries its package path relative to the report root as its task description
+// (v3/prepared/<boundary>.multipartmime), and an offer of a package that a task of the session still
+// uploads is skipped. Without background sessions (an app extension, or the owner says no) uploads use
+// the default configuration, and an urgent upload is sent synchronously on the caller's thread with the
+// request's own time-out.
+//
+// Every finished task is judged by ZOVNetworkResponseHandler: statuses the server wants retried (408,
+// 420, 429, 5xx) restart the upload after "Retry-After" seconds (300 without it), without a limit; every
+// other end is reported to the delegate with the package's absolute path and the error or nothing.
+// Server trust is judged against the SDK's pinned roots only (the platform's default handling while
+// the SDK's debug flag is on), on the task path and on the synchronous path alike.
+//
+// Failure contract (all console lines "[Zevuzavidav:Crash:Client] ..."):
+//  - no session: "Failed to initialize"; nothing is started, the next use tries again;
+//  - a package that cannot be read: the delegate hears "ZEVNetworkError" -2 {"path"} on the task path;
+//    the synchronous path logs "file unreadable" to the SDK log and reports nothing;
+//  - a synchronous upload that fails reports nothing: the package waits in "prepared";
+//  - a path outside the report root gets no description (SDK log line) and is never reported.
+// Session events and every operation this class adds run on the work queue given at init, one at a time.
+#include "platform/dispatch/OperationQueue.hpp"
+#include "platform/net/URLSession.hpp"
+#include "sdk/zevuzavidav/reports/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/upload/ZEVNetworkClientDelegate.hpp"
+#include "sdk/zovaze/ZOVCertificatePinner.hpp"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ZEVNetworkClient : public std::enable_shared_from_this<ZEVNetworkClient> {
+  public:
+    static constexpr const char* backgroundSessionIdentifier =
+        "com.rizudiz.zevuzavidav.ios.crash.background-session";
+    static constexpr const char* errorDomain = "ZEVNetworkError";
+    static constexpr long errorCodeFileNotReadable = -2;
+
+    static std::shared_ptr<ZEVNetworkClient> initWithQueue(std::shared_ptr<dispatch::OperationQueue> queue,
+                                                           std::shared_ptr<ZEVFileManager> fileManager,
+                                                           std::weak_ptr<ZEVNetworkClientDelegate> delegate);
+    static std::shared_ptr<const ZOVCertificatePinner> pinner();
+    ~ZEVNetworkClient();
+    ZEVNetworkClient(const ZEVNetworkClient&) = delete;
+    ZEVNetworkClient& operator=(const ZEVNetworkClient&) = delete;
+
+    bool canUseBackgroundSession() const { return canUseBackgroundSession_; }
+    bool supportsBackgroundRequests() const;
+    // Made on first use (and again after a failed attempt).
+    net::URLSessionRef session();
+    const std::shared_ptr<dispatch::OperationQueue>& operationQueue() const { return operationQueue_; }
+    const std::shared_ptr<const ZOVCertificatePinner>& certPinner() const { return certPinner_; }
+    const std::shared_ptr<ZEVFileManager>& fileManager() const { return fileManager_; }
+
+    void startUploadRequest(const net::URLRequest& request, const std::string& filePath, bool immediately);
+    // Runs the block after the launch has gone on (on the main operation queue) when background
+    // uploads are supported, else at once.
+    void attemptToReconnectBackgroundSessionWithCompletionBlock(std::function<void()> block);
+
+    // Session events (on the work queue).
+    void URLSessionTaskDidCompleteWithError(net::URLSession& session, const net::URLSessionTaskRef& task,
+                                            const std::optional<ns::Error>& error);
+    void URLSessionDidReceiveChallenge(net::URLSession& session,
+                                       const net::URLAuthenticationChallenge& challenge,
+                                       const net::ChallengeCompletionHandler& completionHandler);
+    void URLSessionDidBecomeInvalidWithError(net::URLSession& session, const std::optional<ns::Error>& error);
+    void URLSessionDidFinishEventsForBackgroundURLSession(net::URLSession& session);
+
+    std::function<void()> backgroundCompletionHandler() const;
+    void setBackgroundCompletionHandler(std::function<void()> handler);
+
+    void startImmediateUploadRequest(const net::URLRequest& request, const std::string& filePath);
+    void startNewUploadRequest(const net::URLRequest& request, const std::string& filePath);
+    void checkForExistingTaskMatchingDescription(const std::string& description,
+                                                 std::function<void(bool found)> completionBlock);
+    static bool taskArray(const std::vector<net::URLSessionTaskRef>& tasks, const std::string& description);
+    void restartTask(const net::URLSessionTaskRef& task);
+    void handleTask(const net::URLSessionTaskRef& task, const std::optional<ns::Error>& error);
+    void handleTaskDescription(const std::string& description, const std::optional<ns::Error>& error);
+
+    std::string rootPath() const { return fileManager_ ? fileManager_->rootPath() : std::string(); }
+    std::optional<std::string> relativeTaskPathForAbsolutePath(const std::string& path) const;
+    std::string absolutePathForRelativeTaskPath(const std::string& description) const;
+
+  private:
+    class SessionDelegate;
+    ZEVNetworkClient() = default;
+    bool sendSynchronously(const net::URLRequest& request, const std::string& filePath);
+    // Whether a task this client made for the description is still running (the session's listing is
+    // a snapshot taken when asked, so a task made since is found here).
+    bool hasLiveTaskMatchingDescription(const std::string& description);
+
+    std::shared_ptr<dispatch::OperationQueue> operationQueue_;
+    std::shared_ptr<ZEVFileManager> fileManager_;
+    std::weak_ptr<ZEVNetworkClientDelegate> delegate_;
+    std::shared_ptr<const ZOVCertificatePinner> certPinner_;
+    bool canUseBackgroundSession_ = false;
+
+    mutable std::mutex mutex_;
+    net::URLSessionRef session_;
+    std::function<void()> backgroundCompletionHandler_;
+    std::vector<std::weak_ptr<net::URLSessionTask>> liveTasks_;
+};
