@@ -1,0 +1,170 @@
+#pragma once
+// The life of crash reports inside the process. Made once by the kit, with a file manager and the kit
+// as delegate, and started once on the thread that starts the kit:
+//
+//   auto controller = ZEVCrashReportingController::initWithFileManager(std::make_shared<ZEVFileManager>(),
+//                                                                      kit);
+//   if (!controller->startWithProfilingMark(ZEVProfilingStart(), betaToken)) log "could not be initialized";
+//
+// The start prepares the tree for the new launch (an older tree is removed first), keeps the launch
+// marker, makes "active"/<execution id>, installs the crash handlers through ZEVContextInitialize, and
+// then deals with what earlier launches left: each earlier folder in "active" is deleted (nothing to
+// send, no readable metadata), sent at once as urgent (the launch marker was found, urgent reports are
+// allowed, no prompt and no delegate that decides), or handed to the delegate, whose answer submits it
+// (after asking the user in the "Send Crash Report?" alert when the prompt is on) or drops it; folders
+// left in "processing" are packaged and sent, packages left in "prepared" are sent again. A failed
+// upload is tried again every 600 s while the process lives.
+//
+// The listings of "active", "processing" and "prepared" are taken before any earlier-report work is
+// queued, so no report is handled twice or from a folder that is gone. Without a current report folder
+// no handlers are installed; earlier reports are still handled.
+//
+// Failure contract: the start answers false, with a console line, for an empty bundle identifier
+// (nothing touched), crash reporting switched off by the server (all four report folders emptied), a
+// tree that cannot be made, or a current report that cannot be set up ("[Zevuzavidav:Crash] Unable to
+// setup a new report"; earlier reports are still handled). Nothing throws. The controller's queue ("com.
+// rizudiz.zevuzavidav.ios.work-queue", one operation at a time) does the work on earlier reports, the
+// uploads and the retries; the alert is shown and answered on the main queue. Drop the last reference
+// only from outside the work queue.
+#include "platform/dispatch/OperationQueue.hpp"
+#include "platform/foundation/NotificationCenter.hpp"
+#include "platform/uikit/AlertView.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/reports/ZEVCrashReportingControllerDelegate.hpp"
+#include "sdk/zevuzavidav/reports/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/reports/ZEVReportsController.hpp"
+#include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
+                                          public ZEVNetworkClientDelegate,
+                                          public ui::AlertViewDelegate,
+                                          public ZEVCrashCallbackTarget,
+                                          public std::enable_shared_from_this<ZEVCrashReportingController> {
+  public:
+    static constexpr const char* workQueueName = "com.rizudiz.zevuzavidav.ios.work-queue";
+    static constexpr double retryDelaySeconds = 600;
+
+    // Where the controller finds this launch; the kit passes nothing and gets the process's own.
+    struct Environment {
+        // This launch's execution identifier (default: the Zovaze singleton's).
+        std::function<std::string()> executionIdentifier;
+        // Installs the crash handlers (default: ZEVContextInitialize).
+        std::function<void(const ZEVContextInitData* data)> contextInitialize;
+    };
+
+    static std::shared_ptr<ZEVCrashReportingController>
+    initWithFileManager(std::shared_ptr<ZEVFileManager> fileManager,
+                        std::weak_ptr<ZEVCrashReportingControllerDelegate> delegate,
+                        Environment environment = {});
+    ~ZEVCrashReportingController() override;
+    ZEVCrashReportingController(const ZEVCrashReportingController&) = delete;
+    ZEVCrashReportingController& operator=(const ZEVCrashReportingController&) = delete;
+
+    // True when the current launch's report was set up.
+    bool startWithProfilingMark(std::uint64_t profilingMark, const std::optional<std::string>& betaToken);
+    void deliverCrashDelegateCallback() override;
+
+    const std::shared_ptr<dispatch::OperationQueue>& operationQueue() const { return operationQueue_; }
+    const std::shared_ptr<ZEVNetworkClient>& networkClient() const { return networkClient_; }
+    const std::shared_ptr<ZEVFileManager>& fileManager() const { return fileManager_; }
+    std::shared_ptr<ZEVReportsController> reportsController();
+    std::shared_ptr<ZEVCrashReportingControllerDelegate> delegate() const { return delegate_.lock(); }
+    // The current launch's report (after the start).
+    std::shared_ptr<ZEVInternalReport> currentReport() const;
+
+    ZEVSettings settings();
+    std::optional<std::string> APIKey();
+    std::optional<std::string> installIdentifier();
+    bool firstInstall();
+    std::string bundleIdentifier() const;
+    bool canProcessUrgentReports();
+    bool needsToPrompt();
+    bool delegateNeedsToBeInformedOfReports();
+
+    // The steps of the start.
+    bool checkPreconditions();
+    bool prepareForNewLaunch();
+    bool checkForAndCreateLaunchMarker();
+    std::string launchFailureMarkerPath() const;
+    bool createLaunchFailureMarker() const;
+    bool launchFailureMarkerPresent() const;
+    bool removeLaunchFailureMarker() const;
+    std::shared_ptr<ZEVInternalReport> setupCurrentReport();
+    void startCrashReporterWithAPIKey(const std::optional<std::string>& APIKey,
+                                      const std::optional<std::string>& betaToken,
+                                      std::uint64_t profilingMark,
+                                      const std::shared_ptr<ZEVInternalReport>& report);
+    void installCrashReportingHandlers(const ZEVContextInitData* data);
+    void crashReportingSetupCompleted(std::uint64_t profilingMark, bool handlersInstalled);
+    std::uint32_t machExceptionMask();
+    void setupStateNotifications();
+    void captureInitialNotificationStates();
+    void checkForUserPromptSetting();
+
+    // Earlier reports.
+    void processExistingReportPaths(const std::vector<std::string>& paths, bool asUrgent);
+    void processExistingActiveReportPath(const std::string& path, bool asUrgent);
+    void handleDelegateCompletionForReport(const std::shared_ptr<ZEVInternalReport>& report, bool submit);
+    void removeReport(const std::shared_ptr<ZEVInternalReport>& report);
+    void handleContentsInOtherReportingDirectories(const std::vector<std::string>& processing,
+                                                   const std::vector<std::string>& prepared);
+    void handleExistingFilesInProcessing(const std::vector<std::string>& paths);
+    void handleExistingFilesInPrepared(const std::vector<std::string>& paths);
+    void uploadPreexistingFiles(const std::vector<std::string>& paths);
+    void retryUploadForReportAtPath(const std::string& path);
+    void displayPermissionAlertForReport(const std::shared_ptr<ZEVInternalReport>& report);
+    void setupAndDisplayAlertWithTitle(const std::string& title, const std::string& message,
+                                       const std::string& cancel, const std::string& send,
+                                       const std::optional<std::string>& alwaysSend,
+                                       const std::shared_ptr<ZEVInternalReport>& report);
+    // The alert on screen now, if any.
+    std::shared_ptr<ui::AlertView> crashReportSubmissionAlert() const;
+
+    // As the alert's delegate (main queue).
+    void alertViewClickedButtonAtIndex(ui::AlertView& alertView, std::int64_t buttonIndex) override;
+    void alertViewCancel(ui::AlertView& alertView) override;
+
+    // As the reports controller's delegate.
+    void reportsControllerDidCompletePackageSubmission(ZEVReportsController& controller,
+                                                       const std::string& path,
+                                                       const std::optional<ns::Error>& error) override;
+    ZEVSettings settingsForReportsController(ZEVReportsController& controller) override;
+    std::optional<std::string> APIKeyForReportsController(ZEVReportsController& controller) override;
+    std::string bundleIdentifierForReportsController(ZEVReportsController& controller) override;
+
+    // As the network client's delegate.
+    bool networkClientCanUseBackgroundSessions(ZEVNetworkClient& client) override;
+    void networkClientDidFinishUploadWithPath(ZEVNetworkClient& client, const std::string& path,
+                                              const std::optional<ns::Error>& error) override;
+
+  private:
+    ZEVCrashReportingController(std::shared_ptr<ZEVFileManager> fileManager,
+                                std::weak_ptr<ZEVCrashReportingControllerDelegate> delegate,
+                                Environment environment);
+    // Adds `work` to the work queue, run only while the controller still exists.
+    void onWorkQueue(std::function<void(ZEVCrashReportingController& self)> work);
+    void onMainQueue(std::function<void(ZEVCrashReportingController& self)> work, double delaySeconds = 0);
+    void writeElapsedTime(const char* key, std::uint64_t profilingMark);
+
+    std::shared_ptr<ZEVFileManager> fileManager_;
+    std::weak_ptr<ZEVCrashReportingControllerDelegate> delegate_;
+    Environment environment_;
+    std::shared_ptr<dispatch::OperationQueue> operationQueue_;
+    std::shared_ptr<ZEVNetworkClient> networkClient_;
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<ZEVReportsController> reportsController_;
+    std::optional<ZEVSettings> settings_;
+    std::shared_ptr<ZEVInternalReport> currentReport_;
+    std::shared_ptr<ui::AlertView> crashReportSubmissionAlert_;
+    std::shared_ptr<ZEVInternalReport> promptedReport_;
+    std::vector<ns::NotificationCenter::ObserverToken> observers_;
+};

@@ -1,0 +1,273 @@
+// The life of reports across launches, with the crash handlers only recorded: the start of a launch,
+// what becomes of earlier reports, and the upload with its failures.
+#include "platform/dispatch/Clock.hpp"
+#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+#include "tests/sdk/zevuzavidav/support/Multipart.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+using namespace reporttest;
+namespace fs = std::filesystem;
+
+std::vector<std::string> reportIds(const std::vector<Request>& requests) {
+    std::vector<std::string> ids;
+    for (const auto& request : requests) {
+        std::string type = request.header("Content-Type");
+        auto body = parseMultipart(request.body, type.substr(type.find("boundary=") + 9));
+        for (const auto& part : body.parts)
+            if (part.name == "report_id") ids.push_back(part.data);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// ---- the start -----------------------------------------------------------------------------------
+
+TEST(LaunchStart, AFirstLaunchPreparesTheTreeTheMarkerAndItsOwnReport) {
+    TestApp app;
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::string("beta-1")));
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+    EXPECT_TRUE(fs::is_directory(app.files->processingPath()));
+    EXPECT_TRUE(fs::is_directory(app.files->preparedPath()));
+    EXPECT_TRUE(controller->launchFailureMarkerPresent());
+    EXPECT_EQ(app.handlerInstalls, 1);
+    EXPECT_TRUE(kit->detected().empty());
+
+    ASSERT_TRUE(app.startRecord.has_value());
+    const StartRecord& record = *app.startRecord;
+    EXPECT_EQ(record.apiKey, "test-api-key");
+    EXPECT_FALSE(record.submissionTarget);
+    EXPECT_EQ(record.numbers.firstInstall, 1);
+    EXPECT_FALSE(record.crashCallbackTarget);
+    EXPECT_FALSE(record.customBundleIdentifier.has_value());
+    EXPECT_EQ(record.reportDirectory, app.files->activePath() + "/launch1");
+    EXPECT_EQ(record.reportIdentifier, "launch1");
+    EXPECT_EQ(record.installationIdentifier, "test-install");
+    EXPECT_EQ(record.betaToken, "beta-1");
+    EXPECT_EQ(record.numbers.machExceptionMask, 0u);
+    // Without cached server settings every switch and limit has its default.
+    EXPECT_EQ(record.numbers.errorReportingEnabled, 1);
+    EXPECT_EQ(record.numbers.customExceptionsEnabled, 1);
+    EXPECT_EQ(record.numbers.maxCustomExceptions, 16u);
+    EXPECT_EQ(record.numbers.errorLogBufferSize, 65536u);
+    EXPECT_EQ(record.numbers.logBufferSize, 65536u);
+    EXPECT_EQ(record.numbers.maxCustomKeys, 16u);
+
+    // The main thread's first pass through its queue: the launch did not fail.
+    dispatch::main().drain();
+    EXPECT_FALSE(controller->launchFailureMarkerPresent());
+}
+
+TEST(LaunchStart, TheStartRecordCarriesTheServerLimitsAndTheCallbackTarget) {
+    TestApp app;
+    auto kit = std::make_shared<TestKit>();
+    kit->installCrashCallback = true;
+    kit->serverSettings = json::parse(R"({"features":{"collect_logged_exceptions":false},
+        "session":{"log_buffer_size":4096,"max_custom_exception_events":5,"max_custom_key_value_pairs":9}})");
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    const StartRecord& record = *app.startRecord;
+    EXPECT_TRUE(record.crashCallbackTarget);
+    EXPECT_FALSE(record.betaToken.has_value());
+    EXPECT_EQ(record.numbers.errorReportingEnabled, 0);
+    EXPECT_EQ(record.numbers.customExceptionsEnabled, 0);
+    EXPECT_EQ(record.numbers.maxCustomExceptions, 5u);
+    EXPECT_EQ(record.numbers.logBufferSize, 4096u);
+    EXPECT_EQ(record.numbers.errorLogBufferSize, 4096u);
+    EXPECT_EQ(record.numbers.maxCustomKeys, 9u);
+}
+
+struct MaskCase {
+    std::set<int> signals;
+    std::uint32_t mask;
+};
+
+class LaunchMask : public ::testing::TestWithParam<MaskCase> {};
+
+TEST_P(LaunchMask, LeavesOutTheFaultsWhoseSignalsTheAppWants) {
+    TestApp app;
+    auto kit = std::make_shared<TestKit>();
+    kit->deliveredSignals = GetParam().signals;
+    auto controller = app.launch(kit, "launch1");
+    EXPECT_EQ(controller->machExceptionMask(), GetParam().mask);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, LaunchMask,
+    ::testing::Values(MaskCase{{}, 0}, MaskCase{{SIGSEGV}, 0x2}, MaskCase{{SIGBUS, SIGSEGV}, 0x2},
+                      MaskCase{{SIGABRT, SIGILL, SIGTRAP}, 0x444},
+                      MaskCase{{SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP}, 0x44E}));
+
+TEST(LaunchStart, WithoutABundleIdentifierNothingIsTouched) {
+    zovtest::SDKHome home({{"CFBundleVersion", "1"}});
+    ns::ConsoleCapture console;
+    auto kit = std::make_shared<TestKit>();
+    bool installed = false;
+    auto controller = ZEVCrashReportingController::initWithFileManager(
+        std::make_shared<ZEVFileManager>(), kit,
+        {[] { return std::string("id"); }, [&](const ZEVContextInitData*) { installed = true; }});
+    EXPECT_FALSE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    EXPECT_FALSE(installed);
+    EXPECT_FALSE(fs::exists(home.home() / "Library/Caches/com.zevuzavidav.data"));
+    EXPECT_TRUE(console.contains(
+        "[Zevuzavidav] An application must have a valid bundle idenifier in its Info.plist"));
+}
+
+TEST(LaunchStart, ReportingSwitchedOffEmptiesEveryFolderAndInstallsNothing) {
+    TestApp app;
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    writeText(fs::path(app.files->processingPath()) / "p" / "x", "");
+    writeText(fs::path(app.files->preparedPath()) / "a.multipartmime", "x");
+    writeText(fs::path(app.files->pendingPath()) / "q", "");
+    writeText(fs::path(app.files->preparedPath()) / ".hidden", "");
+    auto kit = std::make_shared<TestKit>();
+    kit->serverSettings = json::parse(R"({"features":{"collect_reports":false}})");
+    ns::ConsoleCapture console;
+    auto controller = app.launch(kit, "launch1");
+    EXPECT_FALSE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    EXPECT_TRUE(console.contains("[Zevuzavidav:Crash] Reporting is disabled"));
+    EXPECT_EQ(app.handlerInstalls, 0);
+    for (const auto& folder : {app.files->activePath(), app.files->processingPath(),
+                               app.files->preparedPath(), app.files->pendingPath()})
+        EXPECT_TRUE(app.names(folder).empty()) << folder;
+    EXPECT_TRUE(fs::exists(fs::path(app.files->preparedPath()) / ".hidden"));
+}
+
+TEST(LaunchStart, AnOlderTreeGoesBeforeTheNewLaunchMakesItsFolders) {
+    TestApp app;
+    writeText(app.files->legacyMarkerPath(), "");
+    writeText(fs::path(app.files->rootPath()) / "old" / "report.plist", "x");
+    auto controller = app.launch(std::make_shared<TestKit>(), "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    EXPECT_FALSE(fs::exists(app.files->legacyMarkerPath()));
+    EXPECT_FALSE(fs::exists(fs::path(app.files->rootPath()) / "old"));
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+}
+
+TEST(LaunchStart, WithoutItsOwnReportFolderNoHandlersGoInButEarlierReportsAreHandled) {
+    TestApp app;
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    auto kit = std::make_shared<TestKit>();
+    kit->mustInform = true;
+    kit->decision = TestKit::Decision::never;
+    ns::ConsoleCapture console;
+    auto controller = app.launch(kit, ""); // no execution identifier: no folder can be made
+    EXPECT_FALSE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    EXPECT_TRUE(console.contains("[Zevuzavidav:Crash] Unable to setup a new report"));
+    EXPECT_EQ(app.handlerInstalls, 0);
+    EXPECT_EQ(kit->detected(), std::vector<std::string>{"old"});
+    // The launch still got going: the marker goes at the main thread's first pass.
+    TestApp::settle(controller);
+    EXPECT_FALSE(controller->launchFailureMarkerPresent());
+}
+
+// ---- earlier reports ------------------------------------------------------------------------------
+
+TEST(EarlierReports, FoldersWithNothingToSendOrNothingReadableAreDeletedUnheard) {
+    TestApp app;
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    auto quiet = fs::path(app.files->activePath()) / "quiet";
+    writeMetadata(quiet, "quiet");
+    writeText(quiet / "log_a.zevrecord", "");
+    writeText(quiet / "user_incremental_kv.zevrecord", "");
+    writeText(fs::path(app.files->activePath()) / "nometadata" / "signal.zevrecord", "{}");
+    writeText(fs::path(app.files->activePath()) / "stray.txt", "x");
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    TestApp::settle(controller);
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+    EXPECT_TRUE(kit->detected().empty());
+}
+
+TEST(EarlierReports, TheAppsNoDeletesTheReportAndItsSilenceKeepsIt) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("dropped");
+    auto kit = std::make_shared<TestKit>();
+    kit->mustInform = true;
+    kit->decision = TestKit::Decision::drop;
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    TestApp::settle(controller);
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+    EXPECT_EQ(kit->detected(), std::vector<std::string>{"dropped"});
+
+    app.writeEarlierCrash("undecided");
+    kit->decision = TestKit::Decision::never;
+    controller = app.launch(kit, "launch2");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    TestApp::settle(controller);
+    EXPECT_EQ(kit->unanswered(), 1u);
+    // launch1 did not crash and wrote nothing to send: it went like any quiet launch.
+    EXPECT_EQ(app.names(app.files->activePath()), (std::vector<std::string>{"launch2", "undecided"}));
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(EarlierReports, AFolderInProcessingWithoutMetadataIsLeftAlone) {
+    TestApp app;
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    writeText(fs::path(app.files->processingPath()) / "broken" / "signal.zevrecord", "{}");
+    ns::ConsoleCapture console;
+    auto controller = app.launch(std::make_shared<TestKit>(), "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    TestApp::settle(controller);
+    EXPECT_EQ(app.names(app.files->processingPath()), std::vector<std::string>{"broken"});
+    EXPECT_TRUE(
+        saw(console, "[Zevuzavidav:Crash] Unable to read identifier at path " + app.files->processingPath()));
+}
+
+// ---- the upload and its failures ------------------------------------------------------------------
+
+TEST(ReportUpload, AnEarlierCrashIsSentOnceAndNothingOfItStays) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(TestApp::eventually(
+        [&] { return app.names(app.files->preparedPath()).empty() && server.requests().size() == 1; }));
+    TestApp::settle(controller);
+    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
+    EXPECT_EQ(server.requests()[0].target, kReportsPath);
+    EXPECT_TRUE(app.names(app.files->processingPath()).empty());
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+}
+
+TEST(ReportUpload, WithTheServerDownThePackageWaitsForTheNextLaunch) {
+    auto down = std::make_unique<ReportServer>();
+    TestApp app(down->base());
+    down.reset(); // nothing listens there any more
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    TestApp::settle(controller);
+    EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+    controller.reset();
+
+    ReportServer server;
+    app.pointAt(server.base());
+    controller = app.launch(kit, "launch2");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
+    TestApp::settle(controller);
+    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
+}
+
+} // namespace

@@ -1,0 +1,201 @@
+#pragma once
+// The app around a crash reporting controller in the tests of the report's life: a sandbox and a
+// bundle of its own, the endpoint pointed at a local server, the kit's part played by TestKit, report
+// folders of earlier launches written by hand, and waiting while the main queue runs.
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/uikit/Application.hpp"
+#include "sdk/zevuzavidav/reports/ZEVCrashReportingController.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
+#include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
+#include "tests/sdk/zovaze/support/SDKHome.hpp"
+
+#include <atomic>
+#include <mutex>
+#include <set>
+
+namespace reporttest {
+
+inline constexpr const char* kBundleIdentifier = "com.velomarinth.crashtest";
+inline constexpr const char* kReportsPath =
+    "/sdk-api/v1/platforms/ios/apps/com.velomarinth.crashtest/reports";
+
+// Plays the kit: answers as configured (by default as a kit whose app implements no delegate method)
+// and notes what it is told.
+class TestKit : public ZEVCrashReportingControllerDelegate {
+  public:
+    enum class Decision { submit, drop, never };
+
+    bool canUseBackgroundSessions = true;
+    bool mustInform = false;
+    Decision decision = Decision::submit; // what the app answers when it decides itself
+    bool installCrashCallback = false;
+    std::set<int> deliveredSignals;
+    std::optional<std::string> apiKey = std::string("test-api-key");
+    nlohmann::json serverSettings = nullptr;
+
+    bool shouldInstallCrashCallback() override { return installCrashCallback; }
+    void detectedCrash() override {}
+    bool reportingControllerCanUseBackgroundSessions(ZEVCrashReportingController&) override {
+        return canUseBackgroundSessions;
+    }
+    bool reportingControllerMustInformDelegateOfReports(ZEVCrashReportingController&) override {
+        return mustInform;
+    }
+    void reportingControllerDidDetectReportForLastExecution(ZEVCrashReportingController&,
+                                                            const std::shared_ptr<ZEVInternalReport>&,
+                                                            std::function<void(bool)> completion) override {
+        if (!mustInform || decision == Decision::submit) {
+            completion(true);
+        } else if (decision == Decision::drop) {
+            completion(false);
+        } else {
+            std::lock_guard lock(mutex_);
+            unanswered_.push_back(std::move(completion));
+        }
+    }
+    void reportingControllerInternalDidDetectReportForLastExecution(
+        ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>& report) override {
+        std::lock_guard lock(mutex_);
+        detected_.push_back(report->identifier());
+    }
+    bool reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int signal) override {
+        return deliveredSignals.count(signal) > 0;
+    }
+    std::optional<std::string> APIKeyForCrashReportingController(ZEVCrashReportingController&) override {
+        return apiKey;
+    }
+    std::optional<std::string> installIDForCrashReportingController(ZEVCrashReportingController&) override {
+        return std::string("test-install");
+    }
+    bool isFirstInstallForCrashReportingController(ZEVCrashReportingController&) override { return true; }
+    ZEVSettings settingsForCrashReportingController(ZEVCrashReportingController&) override {
+        return ZEVSettings(serverSettings.is_null() ? nullptr
+                                                    : std::make_shared<const nlohmann::json>(serverSettings));
+    }
+
+    std::vector<std::string> detected() const {
+        std::lock_guard lock(mutex_);
+        return detected_;
+    }
+    std::size_t unanswered() const {
+        std::lock_guard lock(mutex_);
+        return unanswered_.size();
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> detected_;
+    std::vector<std::function<void(bool)>> unanswered_;
+};
+
+// The start record as the controller filled it, its texts copied.
+struct StartRecord {
+    std::optional<std::string> apiKey, reportDirectory, reportIdentifier, installationIdentifier, betaToken,
+        customBundleIdentifier;
+    bool submissionTarget = false;
+    bool crashCallbackTarget = false;
+    ZEVContextInitData numbers{};
+};
+
+inline std::optional<std::string> copied(const char* text) {
+    return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+// One app with its sandbox, pointed at `endpoint`; its launches are controllers started one after the
+// other.
+class TestApp {
+  public:
+    explicit TestApp(const std::string& endpoint = "https://127.0.0.1:9",
+                     ns::PropertyList::Dictionary local = ns::PropertyList::Dictionary{})
+        : home_({{"CFBundleIdentifier", kBundleIdentifier},
+                 {"CFBundleVersion", "7"},
+                 {"Zevuzavidav", std::move(local)}}),
+          endpoint_("ZevuzavidavReportsEndpoint", endpoint) {
+        pinnedTestRoot(); // before the first client takes the pinned set
+        dispatch::main().bindToCurrentThread();
+        files = std::make_shared<ZEVFileManager>();
+    }
+    // What is due on the main queue runs (dropping it could strand the main operation queue); what
+    // waits for later finds its controller gone.
+    ~TestApp() {
+        dispatch::main().drain();
+        ui::Application::shared().reset();
+    }
+
+    // A launch whose handlers are only recorded, not installed.
+    // The kit is kept for the app's life (the controller holds it weakly, as it holds the real kit).
+    std::shared_ptr<ZEVCrashReportingController> launch(const std::shared_ptr<TestKit>& kit,
+                                                        const std::string& id) {
+        kits_.push_back(kit);
+        ZEVCrashReportingController::Environment environment;
+        environment.executionIdentifier = [id] { return id; };
+        environment.contextInitialize = [this](const ZEVContextInitData* data) {
+            ++handlerInstalls;
+            StartRecord record;
+            record.apiKey = copied(data->apiKey);
+            record.reportDirectory = copied(data->reportDirectory);
+            record.reportIdentifier = copied(data->reportIdentifier);
+            record.installationIdentifier = copied(data->installationIdentifier);
+            record.betaToken = copied(data->betaToken);
+            record.customBundleIdentifier = copied(data->customBundleIdentifier);
+            record.submissionTarget = data->submissionTarget != nullptr;
+            record.crashCallbackTarget = data->crashCallbackTarget != nullptr;
+            record.numbers = *data;
+            startRecord = record;
+        };
+        return ZEVCrashReportingController::initWithFileManager(files, kit, environment);
+    }
+
+    // Waits until the work queue is idle and nothing more is due on the main queue.
+    static void settle(const std::shared_ptr<ZEVCrashReportingController>& controller) {
+        for (int round = 0; round < 3; ++round) {
+            dispatch::main().drain();
+            controller->operationQueue()->waitUntilAllOperationsAreFinished();
+        }
+    }
+
+    // Runs the main queue until `done` holds (false after `seconds`).
+    static bool eventually(const std::function<bool()>& done, double seconds = 15) {
+        return dispatch::main().runUntil(done, seconds);
+    }
+
+    std::vector<std::string> names(const std::string& folder) const {
+        std::vector<std::string> found;
+        for (const auto& path : files->contentsOfDirectory(folder))
+            found.push_back(std::filesystem::path(path).filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    // An earlier launch that crashed by a signal in `abort`, written as capture would have.
+    std::filesystem::path writeEarlierCrash(const std::string& id,
+                                            const char* crashFile = "signal.zevrecord") const {
+        auto folder = std::filesystem::path(files->activePath()) / id;
+        writeMetadata(folder, id);
+        const void* abortAddress = reinterpret_cast<const void*>(&std::abort);
+        writeLines(folder / "binary_images.zevrecord", {loadLineFor(abortAddress, imageBase(abortAddress))});
+        auto pc = reinterpret_cast<std::uint64_t>(abortAddress) + 4;
+        writeLines(folder / crashFile,
+                   {json{{"signal", {{"number", 6}}}},
+                    json{{"threads", json::array({json{{"crashed", true}, {"stacktrace", {pc}}}})}}});
+        writeText(folder / "log_a.zevrecord", "");
+        return folder;
+    }
+
+    const zovtest::SDKHome& home() const { return home_; }
+    // Points the next launches at another reports server.
+    void pointAt(const std::string& endpoint) { ::setenv("ZevuzavidavReportsEndpoint", endpoint.c_str(), 1); }
+
+    std::shared_ptr<ZEVFileManager> files;
+    int handlerInstalls = 0;
+    std::optional<StartRecord> startRecord;
+
+  private:
+    std::vector<std::shared_ptr<TestKit>> kits_;
+    zovtest::SDKHome home_;
+    zovtest::ScopedEnvironment endpoint_;
+};
+
+} // namespace reporttest

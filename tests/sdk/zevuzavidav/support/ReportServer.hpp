@@ -1,0 +1,223 @@
+#pragma once
+// A report server for the tests of the upload road: HTTPS on 127.0.0.1 with a certificate signed by a
+// root made in this process, which the process pins (VELOMARINTH_TEST_PINNED_ROOTS, read by the test
+// build's pinned root set on first use). It records every request as it came, header lines in their
+// order, and answers each as the test's script says; a silent server accepts connections and never
+// says a word.
+#include "tests/platform/net/support/TestPKI.hpp"
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace reporttest {
+
+// The root every report server's certificate ends in, pinned for the whole process.
+inline const velotest::TestIdentity& pinnedTestRoot() {
+    static const auto root = [] {
+        auto identity = velotest::makeRootAuthority("Velo Report Test Root");
+        std::string path = "/tmp/velo-report-root-" + std::to_string(::getpid()) + ".pem";
+        if (FILE* file = std::fopen(path.c_str(), "w")) {
+            PEM_write_X509(file, identity->certificate());
+            std::fclose(file);
+        }
+        ::setenv("VELOMARINTH_TEST_PINNED_ROOTS", path.c_str(), 1);
+        return identity;
+    }();
+    return *root;
+}
+
+struct Request {
+    std::string method;
+    std::string target;
+    std::vector<std::pair<std::string, std::string>> headers; // in the order sent
+    std::string body;
+
+    std::string header(const std::string& name) const {
+        for (const auto& [key, value] : headers)
+            if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+        return {};
+    }
+};
+
+struct Answer {
+    int status = 200;
+    std::vector<std::pair<std::string, std::string>> headers = {{"Content-Type", "application/json"}};
+    std::string body = "{}";
+};
+
+class ReportServer {
+  public:
+    using Script = std::function<Answer(const Request& request, std::size_t index)>;
+
+    explicit ReportServer(Script script = {}, bool silent = false)
+        : leaf_(velotest::makeServerCertificate(pinnedTestRoot())), script_(std::move(script)),
+          silent_(silent) {
+        context_ = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_use_certificate(context_, leaf_->certificate());
+        SSL_CTX_use_PrivateKey(context_, leaf_->key());
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int yes = 1;
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 64);
+        socklen_t length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        acceptor_ = std::thread([this] { acceptLoop(); });
+    }
+    ~ReportServer() { stop(); }
+    ReportServer(const ReportServer&) = delete;
+    ReportServer& operator=(const ReportServer&) = delete;
+
+    // The endpoint base the SDK is pointed at.
+    std::string base() const { return "https://127.0.0.1:" + std::to_string(port_); }
+    int port() const { return port_; }
+
+    void stop() {
+        if (stopping_.exchange(true)) return;
+        if (acceptor_.joinable()) acceptor_.join();
+        std::vector<std::thread> workers;
+        {
+            std::lock_guard lock(mutex_);
+            workers.swap(workers_);
+        }
+        for (auto& worker : workers)
+            worker.join();
+        ::close(listener_);
+        SSL_CTX_free(context_);
+    }
+
+    std::vector<Request> requests() const {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+    // Waits until at least `count` requests came (false after `seconds`).
+    bool waitForRequests(std::size_t count, double seconds = 15) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::duration<double>(seconds),
+                                 [&] { return requests_.size() >= count; });
+    }
+
+  private:
+    void acceptLoop() {
+        while (!stopping_) {
+            pollfd watch{listener_, POLLIN, 0};
+            if (::poll(&watch, 1, 20) <= 0) continue;
+            int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) continue;
+            std::lock_guard lock(mutex_);
+            workers_.emplace_back([this, fd] { serve(fd); });
+        }
+    }
+
+    // Reads what is there within the server's life; false when the peer or the server went.
+    bool readSome(SSL* ssl, int fd, std::string& into) {
+        char buffer[16384];
+        while (!stopping_) {
+            if (SSL_pending(ssl) == 0) {
+                pollfd watch{fd, POLLIN, 0};
+                if (::poll(&watch, 1, 20) <= 0) continue;
+            }
+            int got = SSL_read(ssl, buffer, sizeof buffer);
+            if (got > 0) {
+                into.append(buffer, static_cast<std::size_t>(got));
+                return true;
+            }
+            int error = SSL_get_error(ssl, got);
+            if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) return false;
+        }
+        return false;
+    }
+
+    void serve(int fd) {
+        if (silent_) {
+            while (!stopping_)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ::close(fd);
+            return;
+        }
+        SSL* ssl = SSL_new(context_);
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) == 1) handle(ssl, fd);
+        SSL_shutdown(ssl);
+        SSL_free(ssl);
+        ::close(fd);
+    }
+
+    void handle(SSL* ssl, int fd) {
+        std::string data;
+        std::size_t headEnd;
+        while ((headEnd = data.find("\r\n\r\n")) == std::string::npos)
+            if (!readSome(ssl, fd, data)) return;
+        Request request;
+        std::size_t lineEnd = data.find("\r\n");
+        std::string requestLine = data.substr(0, lineEnd);
+        request.method = requestLine.substr(0, requestLine.find(' '));
+        request.target =
+            requestLine.substr(request.method.size() + 1, requestLine.rfind(' ') - request.method.size() - 1);
+        std::size_t at = lineEnd + 2;
+        while (at < headEnd) {
+            std::size_t end = data.find("\r\n", at);
+            std::string line = data.substr(at, end - at);
+            std::size_t colon = line.find(':');
+            std::string value = line.substr(colon + 1);
+            value.erase(0, value.find_first_not_of(' '));
+            request.headers.emplace_back(line.substr(0, colon), value);
+            at = end + 2;
+        }
+        std::size_t length = std::strtoull(request.header("Content-Length").c_str(), nullptr, 10);
+        request.body = data.substr(headEnd + 4);
+        while (request.body.size() < length)
+            if (!readSome(ssl, fd, request.body)) return;
+        std::size_t index;
+        {
+            std::lock_guard lock(mutex_);
+            index = requests_.size();
+            requests_.push_back(request);
+        }
+        Answer answer = script_ ? script_(request, index) : Answer{};
+        std::string response = "HTTP/1.1 " + std::to_string(answer.status) + " Scripted\r\n";
+        for (const auto& [name, value] : answer.headers)
+            response += name + ": " + value + "\r\n";
+        response += "Content-Length: " + std::to_string(answer.body.size()) + "\r\nConnection: close\r\n\r\n";
+        response += answer.body;
+        SSL_write(ssl, response.data(), static_cast<int>(response.size()));
+        changed_.notify_all();
+    }
+
+    std::unique_ptr<velotest::TestIdentity> leaf_;
+    Script script_;
+    bool silent_;
+    SSL_CTX* context_ = nullptr;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread acceptor_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::thread> workers_;
+    std::vector<Request> requests_;
+};
+
+} // namespace reporttest
