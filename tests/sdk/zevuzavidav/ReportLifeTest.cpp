@@ -1,31 +1,16 @@
-// The life of reports across launches, with the crash handlers only recorded: the start of a launch,
-// what becomes of earlier reports, and the upload with its failures.
-#include "platform/dispatch/Clock.hpp"
+// The life of reports across launches, with the crash handlers only recorded: the start of a launch
+// and what becomes of earlier reports.
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
-#include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
 using namespace reporttest;
 namespace fs = std::filesystem;
-
-std::vector<std::string> reportIds(const std::vector<Request>& requests) {
-    std::vector<std::string> ids;
-    for (const auto& request : requests) {
-        std::string type = request.header("Content-Type");
-        auto body = parseMultipart(request.body, type.substr(type.find("boundary=") + 9));
-        for (const auto& part : body.parts)
-            if (part.name == "report_id") ids.push_back(part.data);
-    }
-    std::sort(ids.begin(), ids.end());
-    return ids;
-}
 
 // ---- the start -----------------------------------------------------------------------------------
 
@@ -226,48 +211,6 @@ TEST(EarlierReports, AFolderInProcessingWithoutMetadataIsLeftAlone) {
     EXPECT_EQ(app.names(app.files->processingPath()), std::vector<std::string>{"broken"});
     EXPECT_TRUE(
         saw(console, "[Zevuzavidav:Crash] Unable to read identifier at path " + app.files->processingPath()));
-}
-
-// ---- the upload and its failures ------------------------------------------------------------------
-
-TEST(ReportUpload, AnEarlierCrashIsSentOnceAndNothingOfItStays) {
-    ReportServer server;
-    TestApp app(server.base());
-    ASSERT_TRUE(app.files->prepareForNewLaunch());
-    app.writeEarlierCrash("old");
-    auto kit = std::make_shared<TestKit>();
-    auto controller = app.launch(kit, "launch1");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
-    ASSERT_TRUE(TestApp::eventually(
-        [&] { return app.names(app.files->preparedPath()).empty() && server.requests().size() == 1; }));
-    TestApp::settle(controller);
-    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
-    EXPECT_EQ(server.requests()[0].target, kReportsPath);
-    EXPECT_TRUE(app.names(app.files->processingPath()).empty());
-    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
-}
-
-TEST(ReportUpload, WithTheServerDownThePackageWaitsForTheNextLaunch) {
-    auto down = std::make_unique<ReportServer>();
-    TestApp app(down->base());
-    down.reset(); // nothing listens there any more
-    ASSERT_TRUE(app.files->prepareForNewLaunch());
-    app.writeEarlierCrash("old");
-    auto kit = std::make_shared<TestKit>();
-    auto controller = app.launch(kit, "launch1");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
-    TestApp::settle(controller);
-    EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);
-    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
-    controller.reset();
-
-    ReportServer server;
-    app.pointAt(server.base());
-    controller = app.launch(kit, "launch2");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
-    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
-    TestApp::settle(controller);
-    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
 }
 
 } // namespace

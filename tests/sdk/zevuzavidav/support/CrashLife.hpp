@@ -7,13 +7,17 @@
 #include "platform/uikit/Application.hpp"
 #include "sdk/zevuzavidav/reports/ZEVCrashReportingController.hpp"
 #include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace reporttest {
 
@@ -156,6 +160,30 @@ class TestApp {
         }
     }
 
+    // Waits until the upload session runs no task and the end of the last one has been handled (its
+    // completion and the listing below go through the same work queue, in order).
+    static bool settleUploads(const std::shared_ptr<ZEVCrashReportingController>& controller,
+                              double seconds = 15) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            settle(controller);
+            auto session = controller->networkClient()->session();
+            if (!session) return false;
+            auto running = std::make_shared<std::promise<std::size_t>>();
+            auto answer = running->get_future();
+            session->getTasksWithCompletionHandler(
+                [running](const auto& data, const auto& upload, const auto& download) {
+                    running->set_value(data.size() + upload.size() + download.size());
+                });
+            if (answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready && answer.get() == 0) {
+                settle(controller);
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     // Runs the main queue until `done` holds (false after `seconds`).
     static bool eventually(const std::function<bool()>& done, double seconds = 15) {
         return dispatch::main().runUntil(done, seconds);
@@ -197,5 +225,18 @@ class TestApp {
     zovtest::SDKHome home_;
     zovtest::ScopedEnvironment endpoint_;
 };
+
+// The "report_id" of every request's body, sorted.
+inline std::vector<std::string> reportIds(const std::vector<Request>& requests) {
+    std::vector<std::string> ids;
+    for (const auto& request : requests) {
+        std::string type = request.header("Content-Type");
+        auto body = parseMultipart(request.body, type.substr(type.find("boundary=") + 9));
+        for (const auto& part : body.parts)
+            if (part.name == "report_id") ids.push_back(part.data);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
 
 } // namespace reporttest

@@ -1,0 +1,326 @@
+// Uploading reports of earlier launches to a local HTTPS server, and every way the road can fail on
+// the way: the server down or refusing, a full disk, the switches off, many reports, the urgent road.
+#include "platform/dispatch/Clock.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+using namespace reporttest;
+namespace fs = std::filesystem;
+
+std::size_t successes(const std::vector<Request>& requests, const std::function<int(std::size_t)>& statusOf) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < requests.size(); ++i)
+        if (statusOf(i) / 100 == 2) ++count;
+    return count;
+}
+
+// Answers the statuses in turn (the last one from then on), with the headers given.
+ReportServer::Script answers(std::vector<int> statuses,
+                             std::vector<std::pair<std::string, std::string>> extra = {}) {
+    return [statuses, extra](const Request&, std::size_t index) {
+        Answer answer;
+        answer.status = statuses[std::min(index, statuses.size() - 1)];
+        for (const auto& header : extra)
+            answer.headers.push_back(header);
+        return answer;
+    };
+}
+
+// ---- the upload and its failures ------------------------------------------------------------------
+
+TEST(ReportUpload, AnEarlierCrashIsSentOnceAndNothingOfItStays) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(TestApp::eventually(
+        [&] { return app.names(app.files->preparedPath()).empty() && server.requests().size() == 1; }));
+    TestApp::settle(controller);
+    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
+    EXPECT_EQ(server.requests()[0].target, kReportsPath);
+    EXPECT_TRUE(app.names(app.files->processingPath()).empty());
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+}
+
+TEST(ReportUpload, WithTheServerDownThePackageWaitsForTheNextLaunch) {
+    auto down = std::make_unique<ReportServer>();
+    TestApp app(down->base());
+    down.reset(); // nothing listens there any more
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    TestApp::settle(controller);
+    EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+    controller.reset();
+
+    ReportServer server;
+    app.pointAt(server.base());
+    controller = app.launch(kit, "launch2");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
+    TestApp::settle(controller);
+    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
+}
+
+struct RetryCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> headers;
+    double wait; // seconds before the second attempt
+};
+
+class ReportRetry : public ::testing::TestWithParam<RetryCase> {};
+
+// 503 is the server asking for a later attempt: the same package goes again when it says, without the
+// controller's own retry.
+TEST_P(ReportRetry, A503IsTriedAgainWhenTheServerSays) {
+    dispatch::VirtualClockScope time;
+    ReportServer server(answers({503, 200}, GetParam().headers));
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_TRUE(TestApp::settleUploads(controller));
+    time.clock().advance(dispatch::fromSeconds(GetParam().wait - 1));
+    TestApp::settle(controller);
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);
+    time.clock().advance(dispatch::fromSeconds(1));
+    ASSERT_TRUE(server.waitForRequests(2));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
+    EXPECT_EQ(reportIds(server.requests()), (std::vector<std::string>{"old", "old"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, ReportRetry,
+                         ::testing::Values(RetryCase{"RetryAfter120", {{"Retry-After", "120"}}, 120},
+                                           RetryCase{"WithoutRetryAfter", {}, 300}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReportUpload, ARefusedUploadIsTriedAgainTenMinutesLaterAndSentOnce) {
+    dispatch::VirtualClockScope time;
+    std::vector<int> statuses = {400, 200};
+    ReportServer server(answers(statuses));
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_TRUE(TestApp::settleUploads(controller));
+    EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);
+    time.clock().advance(dispatch::fromSeconds(599));
+    TestApp::settle(controller);
+    EXPECT_EQ(server.requests().size(), 1u);
+    time.clock().advance(dispatch::fromSeconds(1));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
+    time.clock().advance(dispatch::fromSeconds(3600));
+    ASSERT_TRUE(TestApp::settleUploads(controller));
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(successes(requests, [&](std::size_t i) { return statuses[std::min<std::size_t>(i, 1)]; }), 1u);
+}
+
+// The file-size limit stands for a full disk: a write past it fails with EFBIG.
+TEST(ReportUpload, OnAFullDiskTheReportStaysInProcessingAndNothingIsSent) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    auto folder = app.writeEarlierCrash("old");
+    std::string big(2 << 20, '\0');
+    std::mt19937 random(3);
+    for (auto& byte : big)
+        byte = static_cast<char>(random());
+    writeText(folder / "binary_images.zevrecord", big);
+
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small{512 * 1024, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    ns::ConsoleCapture console;
+    bool started = controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt);
+    TestApp::settle(controller);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(console.contains("[Zevuzavidav:Crash:Reports] Unable to package report"));
+    EXPECT_EQ(app.names(app.files->processingPath()), std::vector<std::string>{"old"});
+    EXPECT_TRUE(app.names(app.files->preparedPath()).empty());
+    for (const auto& entry : fs::directory_iterator(fs::path(app.files->processingPath()) / "old"))
+        EXPECT_NE(entry.path().extension(), ".gz") << entry.path();
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(ReportUpload, WithPackagingOffTheReportWaitsInProcessingAndIsNotSymbolicatedTwice) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("old");
+    auto kit = std::make_shared<TestKit>();
+    auto processing = fs::path(app.files->processingPath()) / "old";
+    {
+        zovtest::ScopedEnvironment off("ZevuzavidavPackageReports", "NO");
+        ns::ConsoleCapture console;
+        auto controller = app.launch(kit, "launch1");
+        ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+        TestApp::settle(controller);
+        EXPECT_TRUE(console.contains("[Zevuzavidav:Crash:Reports] Report packaging disabled"));
+        ASSERT_TRUE(fs::exists(processing / "signal.zevrecord.symbolicated"));
+        EXPECT_TRUE(server.requests().empty());
+    }
+    // Whatever the next launch sends of the companion file is what the first one wrote.
+    writeText(processing / "signal.zevrecord.symbolicated", "{\"threads\":[[\"first\"]]}\n");
+    auto controller = app.launch(kit, "launch2");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
+    auto request = server.requests()[0];
+    std::string type = request.header("Content-Type");
+    auto body = parseMultipart(request.body, type.substr(type.find("boundary=") + 9));
+    bool found = false;
+    for (const auto& part : body.parts) {
+        if (part.name != "signal.zevrecord") continue;
+        found = true;
+        EXPECT_EQ(gunzip(part.data), "{\"threads\":[[\"first\"]]}\n");
+    }
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(app.names(app.files->processingPath()).empty());
+}
+
+TEST(ReportUpload, WithSubmissionOffPackagesWaitInPreparedForALaunchThatMaySend) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    app.writeEarlierCrash("first");
+    auto kit = std::make_shared<TestKit>();
+    {
+        zovtest::ScopedEnvironment off("ZevuzavidavSubmitReports", "NO");
+        ns::ConsoleCapture console;
+        auto controller = app.launch(kit, "launch1");
+        ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+        TestApp::settle(controller);
+        app.writeEarlierCrash("second");
+        controller = app.launch(kit, "launch2");
+        ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+        TestApp::settle(controller);
+        EXPECT_EQ(app.names(app.files->preparedPath()).size(), 2u);
+        // Each launch says it of each package it holds back.
+        EXPECT_EQ(console.count("[Zevuzavidav:Crash:Reports] Submission disabled"), 3u);
+    }
+    EXPECT_TRUE(server.requests().empty());
+    auto controller = app.launch(kit, "launch3");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
+    TestApp::settle(controller);
+    EXPECT_EQ(reportIds(server.requests()), (std::vector<std::string>{"first", "second"}));
+}
+
+TEST(ReportUpload, TwentyEarlierReportsAndAStrayFileGoOnceEach) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    std::vector<std::string> ids;
+    for (int i = 0; i < 20; ++i) {
+        ids.push_back("earlier" + std::to_string(100 + i));
+        app.writeEarlierCrash(ids.back(), i % 3 == 0 ? "exception.zevrecord" : "signal.zevrecord");
+    }
+    writeText(fs::path(app.files->activePath()) / "stray-file", "not a report");
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(server.waitForRequests(20, 60));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }, 60));
+    TestApp::settle(controller);
+    EXPECT_EQ(reportIds(server.requests()), ids);
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+    EXPECT_TRUE(app.names(app.files->processingPath()).empty());
+}
+
+// ---- the urgent road: the last launch ended before its main thread got going ---------------------------
+
+class UrgentReport : public ::testing::Test {
+  protected:
+    void launchAfterAFailedOne(TestApp& app, const std::shared_ptr<TestKit>& kit) {
+        ASSERT_TRUE(app.files->prepareForNewLaunch());
+        app.writeEarlierCrash("old");
+        writeText(fs::path(app.files->structurePath()) / "launchmarker", "");
+        controller = app.launch(kit, "launch1");
+        auto begin = std::chrono::steady_clock::now();
+        ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    }
+    std::shared_ptr<ZEVCrashReportingController> controller;
+    double seconds = 0;
+};
+
+TEST_F(UrgentReport, IsSentBeforeTheStartReturnsWithoutAskingTheApp) {
+    ReportServer server;
+    TestApp app(server.base());
+    auto kit = std::make_shared<TestKit>();
+    kit->canUseBackgroundSessions = false;
+    launchAfterAFailedOne(app, kit);
+    // Synchronous: the server has it and the package is gone when the start returns.
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_TRUE(app.names(app.files->preparedPath()).empty());
+    EXPECT_EQ(kit->detected(), std::vector<std::string>{"old"});
+    EXPECT_EQ(kit->unanswered(), 0u);
+    EXPECT_EQ(server.requests()[0].target, kReportsPath);
+}
+
+TEST_F(UrgentReport, AgainstAServerThatNeverAnswersTheLaunchWaitsAboutTwoSeconds) {
+    ReportServer silent({}, true);
+    TestApp app(silent.base());
+    auto kit = std::make_shared<TestKit>();
+    kit->canUseBackgroundSessions = false;
+    launchAfterAFailedOne(app, kit);
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 6.0);
+    // Nothing is reported: the package waits in "prepared" for the next launch.
+    EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
+}
+
+TEST_F(UrgentReport, WithBackgroundSessionsItBecomesATaskAtOnce) {
+    ReportServer server;
+    TestApp app(server.base());
+    auto kit = std::make_shared<TestKit>();
+    launchAfterAFailedOne(app, kit);
+    EXPECT_LT(seconds, 1.5);
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
+    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
+}
+
+TEST_F(UrgentReport, WaitsForTheAppWhenItDecidesItself) {
+    ReportServer server;
+    TestApp app(server.base());
+    auto kit = std::make_shared<TestKit>();
+    kit->mustInform = true;
+    kit->decision = TestKit::Decision::never;
+    launchAfterAFailedOne(app, kit);
+    TestApp::settle(controller);
+    EXPECT_EQ(kit->unanswered(), 1u);
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_EQ(app.names(app.files->activePath()), (std::vector<std::string>{"launch1", "old"}));
+}
+
+} // namespace
