@@ -72,7 +72,10 @@ bool ZEVSymbolResolver::updateStackFrame(ZEVStackFrame& frame) const {
     std::uintptr_t local = details.base + (address - addressOf(*image, "base"));
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(local), &info) == 0) return false;
-    if (info.dli_saddr != nullptr && local == reinterpret_cast<std::uintptr_t>(info.dli_saddr)) {
+    // A return address just past a call that does not return is the start of the next function; this
+    // host's dladdr names it only when that function is exported, so a nameless answer steps back too.
+    if (info.dli_sname == nullptr ||
+        (info.dli_saddr != nullptr && local == reinterpret_cast<std::uintptr_t>(info.dli_saddr))) {
         local -= 2;
         info = Dl_info{};
         if (dladdr(reinterpret_cast<void*>(local), &info) == 0) return false;

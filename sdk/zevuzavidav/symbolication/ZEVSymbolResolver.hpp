@@ -3,7 +3,10 @@
 // recorded image that held it, that image is found again among the images loaded now by its UUID (the
 // ELF build-id), the address is moved to where the same code lies now, and dladdr names the nearest
 // symbol the image exports. An address that is exactly a symbol's start is a return address past a
-// call that does not return; it is looked up 2 bytes back, so it names the caller.
+// call that does not return; it is looked up 2 bytes back, so it names the caller. This host's dladdr
+// names only a symbol that contains the address (not the nearest one below it), so an address that it
+// cannot name is looked up 2 bytes back as well: past a call at the end of an exported function, it
+// then names that function.
 //
 // The image list comes from the report's "binary_images.zevrecord": every "load" section with a base
 // and a size, sorted by base; "unload" sections are ignored, so nothing ever leaves the list.
