@@ -80,6 +80,9 @@ void ZEVReport::record(const std::optional<std::string>& value, const std::strin
     std::lock_guard lock(mutex_);
     ZEVUserLoggingRecordKeyValue(key.c_str(), value, &descriptor,
                                  internal ? &internalKVCounter_ : &userKVCounter_);
+    // A compaction the write set off runs later on the logging queue with this descriptor: wait for it
+    // while the descriptor still exists.
+    if (auto queue = ZEVContextShared().loggingQueue) queue->sync([] {});
 }
 
 void ZEVReport::recordValueForInternalKey(const std::optional<std::string>& value, const std::string& key) {
