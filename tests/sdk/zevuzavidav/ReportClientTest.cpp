@@ -1,0 +1,171 @@
+// The crash-report uploader on its own: task descriptions relative to the report tree, what it tells
+// its owner, and offers of a package that is already on its way.
+#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace reporttest;
+namespace fs = std::filesystem;
+
+class RecordingOwner : public ZEVNetworkClientDelegate {
+  public:
+    bool background = true;
+    bool networkClientCanUseBackgroundSessions(ZEVNetworkClient&) override { return background; }
+    void networkClientDidFinishUploadWithPath(ZEVNetworkClient&, const std::string& path,
+                                              const std::optional<ns::Error>& error) override {
+        std::lock_guard lock(mutex);
+        finished.emplace_back(path, error);
+    }
+    std::vector<std::pair<std::string, std::optional<ns::Error>>> ends() {
+        std::lock_guard lock(mutex);
+        return finished;
+    }
+    std::mutex mutex;
+    std::vector<std::pair<std::string, std::optional<ns::Error>>> finished;
+};
+
+class ReportClient : public ::testing::Test {
+  protected:
+    ReportClient() {
+        pinnedTestRoot();
+        queue->setMaxConcurrentOperationCount(1);
+        fs::create_directories(files->preparedPath());
+    }
+    std::shared_ptr<ZEVNetworkClient> makeClient() {
+        return ZEVNetworkClient::initWithQueue(queue, files, owner);
+    }
+    std::string package(const std::string& name, const std::string& bytes = "body") {
+        auto path = fs::path(files->preparedPath()) / name;
+        writeText(path, bytes);
+        return path.string();
+    }
+    static net::URLRequest requestTo(const ReportServer& server) {
+        net::URLRequest request(server.base() + "/reports");
+        request.setHTTPMethod("POST");
+        request.setValue("application/json", "Accept");
+        return request;
+    }
+    bool ended(std::size_t count) {
+        for (int i = 0; i < 1500 && owner->ends().size() < count; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return owner->ends().size() >= count;
+    }
+
+    velotest::TempFolder root;
+    std::shared_ptr<ZEVFileManager> files = std::make_shared<ZEVFileManager>((root.path() / "tree").string());
+    std::shared_ptr<dispatch::OperationQueue> queue =
+        std::make_shared<dispatch::OperationQueue>("upload-test");
+    std::shared_ptr<RecordingOwner> owner = std::make_shared<RecordingOwner>();
+};
+
+TEST_F(ReportClient, DescribesTasksByTheirPathInTheReportTree) {
+    auto client = makeClient();
+    EXPECT_EQ(client->relativeTaskPathForAbsolutePath(files->preparedPath() + "/B.multipartmime"),
+              "v3/prepared/B.multipartmime");
+    EXPECT_EQ(client->absolutePathForRelativeTaskPath("v3/prepared/B.multipartmime"),
+              files->preparedPath() + "/B.multipartmime");
+    EXPECT_FALSE(client->relativeTaskPathForAbsolutePath("/elsewhere/B.multipartmime").has_value());
+    EXPECT_FALSE(client->relativeTaskPathForAbsolutePath(files->rootPath() + "sibling/B").has_value());
+    EXPECT_FALSE(client->relativeTaskPathForAbsolutePath(files->rootPath()).has_value());
+}
+
+TEST_F(ReportClient, TellsItsOwnerHowEachUploadEnded) {
+    ReportServer server([](const Request& request, std::size_t) {
+        Answer answer;
+        if (request.body == "refused") answer.status = 400;
+        return answer;
+    });
+    auto client = makeClient();
+    auto good = package("A.multipartmime");
+    auto refused = package("B.multipartmime", "refused");
+    client->startUploadRequest(requestTo(server), good, false);
+    client->startUploadRequest(requestTo(server), refused, false);
+    client->startUploadRequest(requestTo(server), files->preparedPath() + "/missing.multipartmime", false);
+    ASSERT_TRUE(ended(3));
+    auto ends = owner->ends();
+    std::map<std::string, std::optional<ns::Error>> byPath(ends.begin(), ends.end());
+    EXPECT_FALSE(byPath.at(good).has_value());
+    ASSERT_TRUE(byPath.at(refused).has_value());
+    EXPECT_EQ(byPath.at(refused)->code(), -5);
+    const auto& missing = byPath.at(files->preparedPath() + "/missing.multipartmime");
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_EQ(missing->domain(), "ZEVNetworkError");
+    EXPECT_EQ(missing->code(), -2);
+    EXPECT_EQ(missing->userInfo().at("path"), files->preparedPath() + "/missing.multipartmime");
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
+TEST_F(ReportClient, APackageAlreadyOnItsWayIsNotSentTwice) {
+    ReportServer server([](const Request&, std::size_t) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return Answer{};
+    });
+    auto client = makeClient();
+    auto path = package("A.multipartmime");
+    client->startUploadRequest(requestTo(server), path, false);
+    client->startUploadRequest(requestTo(server), path, false);
+    ASSERT_TRUE(ended(1));
+    queue->waitUntilAllOperationsAreFinished();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(owner->ends().size(), 1u);
+    // Once it has ended, the same package may go again.
+    client->startUploadRequest(requestTo(server), path, false);
+    ASSERT_TRUE(ended(2));
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
+TEST_F(ReportClient, APackageOutsideTheTreeGoesButIsNeverReported) {
+    ReportServer server;
+    auto client = makeClient();
+    auto outside = root.path() / "outside.multipartmime";
+    writeText(outside, "body");
+    client->startUploadRequest(requestTo(server), outside.string(), false);
+    ASSERT_TRUE(server.waitForRequests(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_TRUE(owner->ends().empty());
+}
+
+TEST_F(ReportClient, BackgroundSessionsOnlyWhereTheOwnerAllowsThemAndNotInExtensions) {
+    EXPECT_TRUE(makeClient()->supportsBackgroundRequests());
+    owner->background = false;
+    EXPECT_FALSE(makeClient()->supportsBackgroundRequests());
+    owner->background = true;
+    ZEVSetPlatformFactsProvider([] {
+        ZEVPlatformFacts facts;
+        facts.extensionPointIdentifier = "com.apple.widget-extension";
+        return facts;
+    });
+    EXPECT_FALSE(makeClient()->supportsBackgroundRequests());
+    ZEVSetPlatformFactsProvider(nullptr);
+}
+
+TEST_F(ReportClient, AnUrgentUploadWithoutBackgroundSessionsIsSynchronousAndReportsOnlySuccess) {
+    owner->background = false;
+    ReportServer server([](const Request& request, std::size_t) {
+        Answer answer;
+        if (request.body == "refused") answer.status = 500;
+        return answer;
+    });
+    auto client = makeClient();
+    auto good = package("A.multipartmime");
+    client->startUploadRequest(requestTo(server), good, true);
+    // Synchronous: the server has it and the owner knows when the call returns.
+    EXPECT_EQ(server.requests().size(), 1u);
+    ASSERT_EQ(owner->ends().size(), 1u);
+    EXPECT_EQ(owner->ends()[0].first, good);
+    client->startUploadRequest(requestTo(server), package("B.multipartmime", "refused"), true);
+    client->startUploadRequest(requestTo(server), files->preparedPath() + "/missing.multipartmime", true);
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(owner->ends().size(), 1u);
+}
+
+} // namespace
