@@ -71,14 +71,13 @@ bool ZEVSymbolResolver::updateStackFrame(ZEVStackFrame& frame) const {
 
     std::uintptr_t local = details.base + (address - addressOf(*image, "base"));
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(local), &info) == 0) return false;
+    if (!lookUp(local, info)) return false;
     // A return address just past a call that does not return is the start of the next function; this
     // host's dladdr names it only when that function is exported, so a nameless answer steps back too.
     if (info.dli_sname == nullptr ||
         (info.dli_saddr != nullptr && local == reinterpret_cast<std::uintptr_t>(info.dli_saddr))) {
         local -= 2;
-        info = Dl_info{};
-        if (dladdr(reinterpret_cast<void*>(local), &info) == 0) return false;
+        if (!lookUp(local, info)) return false;
     }
     if (info.dli_sname != nullptr) frame.symbol = std::string(info.dli_sname);
     // Without a symbol there is no start to measure from: the offset stays 0 rather than becoming the
@@ -89,6 +88,19 @@ bool ZEVSymbolResolver::updateStackFrame(ZEVStackFrame& frame) const {
         frame.library = std::filesystem::path(*path).filename().string();
     }
     return true;
+}
+
+bool ZEVSymbolResolver::lookUp(std::uintptr_t address, Dl_info& info) const {
+    // dladdr walks an image's whole symbol table, and the threads of one report share most of their
+    // frames: each address is looked up once.
+    auto cached = lookups_.find(address);
+    if (cached == lookups_.end()) {
+        Lookup lookup;
+        lookup.found = dladdr(reinterpret_cast<void*>(address), &lookup.info) != 0;
+        cached = lookups_.emplace(address, lookup).first;
+    }
+    info = cached->second.info;
+    return cached->second.found;
 }
 
 std::optional<ZEVStackFrame> ZEVSymbolResolver::frameForAddress(std::uint64_t address) const {

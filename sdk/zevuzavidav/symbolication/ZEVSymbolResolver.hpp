@@ -19,8 +19,10 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <dlfcn.h>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class ZEVSymbolResolver {
@@ -40,5 +42,13 @@ class ZEVSymbolResolver {
     const std::vector<nlohmann::json>& binaryImages() const { return binaryImages_; }
 
   private:
+    struct Lookup {
+        Dl_info info{};
+        bool found = false;
+    };
+    bool lookUp(std::uintptr_t address, Dl_info& info) const;
+
     std::vector<nlohmann::json> binaryImages_;
+    // dladdr's answers by address; the names they point to stay valid while their images stay loaded.
+    mutable std::unordered_map<std::uintptr_t, Lookup> lookups_;
 };
