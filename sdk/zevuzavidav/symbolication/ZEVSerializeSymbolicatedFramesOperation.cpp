@@ -13,7 +13,9 @@ const char* textOrNull(const std::optional<std::string>& text) {
 
 void ZEVSerializeSymbolicatedFramesOperation::main() {
     ZEVFile file;
-    if (!ZEVFileInitWithPathMode(&file, outputPath_.c_str(), false, false)) {
+    // Buffered: this is no crash-time writer, and a frame is a dozen tokens, each its own write
+    // otherwise.
+    if (!ZEVFileInitWithPathMode(&file, outputPath_.c_str(), false, true)) {
         ns::console("[Zevuzavidav:Crash:Symbolication] Failed to create output file");
         return;
     }
