@@ -4,18 +4,23 @@
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zovaze/ZOVMultipartMimeStreamEncoder.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
 namespace {
 
-// Large enough that zlib and the disk see few, big requests.
+// Large enough that zlib and the disk see few, big requests; small members get small buffers, since
+// zlib clears what it is given.
 constexpr std::size_t kChunk = 256 * 1024;
+constexpr std::size_t kSmallestChunk = 8 * 1024;
 constexpr const char* kPartialSuffix = ".multipartmime.partial";
 
 void removeQuietly(const std::string& path) {
@@ -24,14 +29,14 @@ void removeQuietly(const std::string& path) {
 }
 
 // Reads all of `fd` into the member; false when a read fails part-way (what was read stays written).
-bool copyIntoMember(int fd, gzFile member, bool& writeFailed) {
-    std::vector<unsigned char> buffer(kChunk);
+bool copyIntoMember(int fd, gzFile member, std::size_t chunk, bool& writeFailed) {
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunk]);
     for (;;) {
-        ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        ssize_t got = ::read(fd, buffer.get(), chunk);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) return true;
-        int written = gzwrite(member, buffer.data(), static_cast<unsigned>(got));
+        int written = gzwrite(member, buffer.get(), static_cast<unsigned>(got));
         if (written != got) {
             ZEVSDKLog("Error: Failed to write all compressed bytes\n");
             writeFailed = true;
@@ -60,12 +65,16 @@ std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::st
         removeQuietly(gzPath);
         return std::nullopt;
     }
-    gzbuffer(member, kChunk);
     bool writeFailed = false;
     // A source that cannot be opened or read gives what could be read: at worst an empty member.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    std::size_t chunk = kSmallestChunk;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && info.st_size > 0)
+        chunk = std::clamp(static_cast<std::size_t>(info.st_size), kSmallestChunk, kChunk);
+    gzbuffer(member, static_cast<unsigned>(chunk));
     if (fd >= 0) {
-        copyIntoMember(fd, member, writeFailed);
+        copyIntoMember(fd, member, chunk, writeFailed);
         ::close(fd);
     }
     if (gzclose(member) != Z_OK) writeFailed = true;
