@@ -1,0 +1,122 @@
+// The cost a launch pays for what earlier launches left: 20 earlier crash reports in "active", each
+// with the images of this process, 16 threads of 32 frames, a 64 KB log and its keys.
+//  - Start: the start returns (handlers installed through the real crash context); the reports are
+//    only queued.
+//  - StartAndProcess: until the work queue has symbolicated and packaged all 20 (submission off, so
+//    nothing waits for a network).
+//  - UrgentStart: the last launch ended early, so the start itself processes and packages all 20.
+#include "platform/darwin/Images.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+
+using namespace reporttest;
+namespace fs = std::filesystem;
+
+constexpr int kReports = 20;
+
+std::vector<json> imageLines() {
+    std::vector<json> lines;
+    darwin::forEachImage(
+        [](const darwin::ImageInfo& image, void* context) {
+            char uuid[33];
+            ZEVBinaryImageUUIDText(image, uuid);
+            static_cast<std::vector<json>*>(context)->push_back(json{{"load",
+                                                                      {{"path", image.path ? image.path : ""},
+                                                                       {"uuid", uuid},
+                                                                       {"base", image.base},
+                                                                       {"size", image.size}}}});
+            return true;
+        },
+        &lines);
+    return lines;
+}
+
+void writeReports(const TestApp& app) {
+    static const std::vector<json> images = imageLines();
+    const std::uint64_t anchors[] = {reinterpret_cast<std::uint64_t>(&std::abort),
+                                     reinterpret_cast<std::uint64_t>(&std::terminate),
+                                     reinterpret_cast<std::uint64_t>(&writeReports)};
+    json threads = json::array();
+    for (int t = 0; t < 16; ++t) {
+        json stack = json::array();
+        for (int f = 0; f < 32; ++f)
+            stack.push_back(anchors[(t + f) % 3] + 4 + f);
+        threads.push_back(json{{"crashed", t == 0}, {"stacktrace", stack}});
+    }
+    std::string log;
+    while (log.size() < 64 * 1024)
+        log += "{\"log\":{\"time\":1700000000000,\"msg\":\"6c6f67206c696e65206f662074686520617070\"}}\n";
+    for (int i = 0; i < kReports; ++i) {
+        std::string id = "earlier" + std::to_string(i);
+        auto folder = fs::path(app.files->activePath()) / id;
+        writeMetadata(folder, id);
+        writeLines(folder / "binary_images.zevrecord", images);
+        writeLines(folder / "signal.zevrecord",
+                   {json{{"signal", {{"number", 11}}}}, json{{"threads", threads}}});
+        writeText(folder / "log_a.zevrecord", log);
+        writeText(folder / "user_incremental_kv.zevrecord",
+                  "{\"kv\":{\"key\":\"6b6579\",\"value\":\"76616c7565\"}}\n");
+    }
+}
+
+enum class Mode { start, startAndProcess, urgent };
+
+void run(benchmark::State& state, Mode mode) {
+    ::setenv("ZevuzavidavSubmitReports", "NO", 1);
+    ns::setConsoleSink([](std::string_view) {});
+    TestApp app;
+    int launch = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        app.files->removeContentsOfAllPaths();
+        app.files->prepareForNewLaunch();
+        writeReports(app);
+        if (mode == Mode::urgent) writeText(fs::path(app.files->structurePath()) / "launchmarker", "");
+        auto kit = std::make_shared<TestKit>();
+        kit->canUseBackgroundSessions = false;
+        ZEVCrashReportingController::Environment environment;
+        std::string id = "launch" + std::to_string(++launch);
+        environment.executionIdentifier = [id] { return id; };
+        auto controller = ZEVCrashReportingController::initWithFileManager(app.files, kit, environment);
+        state.ResumeTiming();
+
+        auto begin = std::chrono::steady_clock::now();
+        controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt);
+        if (mode == Mode::startAndProcess) controller->operationQueue()->waitUntilAllOperationsAreFinished();
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+
+        state.PauseTiming();
+        TestApp::settle(controller);
+        if (app.names(app.files->preparedPath()).size() != kReports)
+            state.SkipWithError("not every report packaged");
+        controller.reset();
+        state.ResumeTiming();
+    }
+    ns::setConsoleSink(nullptr);
+    ::unsetenv("ZevuzavidavSubmitReports");
+}
+
+void BM_Start(benchmark::State& state) {
+    run(state, Mode::start);
+}
+void BM_StartAndProcess(benchmark::State& state) {
+    run(state, Mode::startAndProcess);
+}
+void BM_UrgentStart(benchmark::State& state) {
+    run(state, Mode::urgent);
+}
+
+BENCHMARK(BM_Start)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_StartAndProcess)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_UrgentStart)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+} // namespace
+
+BENCHMARK_MAIN();
