@@ -178,13 +178,11 @@ TEST(EarlierReports, FoldersWithNothingToSendOrNothingReadableAreDeletedUnheard)
 TEST(EarlierReports, TheAppsNoDeletesTheReportAndItsSilenceKeepsIt) {
     ReportServer server;
     TestApp app(server.base());
-    ASSERT_TRUE(app.files->prepareForNewLaunch());
-    app.writeEarlierCrash("dropped");
     auto kit = std::make_shared<TestKit>();
     kit->mustInform = true;
     kit->decision = TestKit::Decision::drop;
-    auto controller = app.launch(kit, "launch1");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    auto controller = app.startAfterCrashes(kit, {"dropped"});
+    ASSERT_TRUE(app.started);
     TestApp::settle(controller);
     EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
     EXPECT_EQ(kit->detected(), std::vector<std::string>{"dropped"});

@@ -22,11 +22,8 @@ class ReportPrompt : public ::testing::Test {
     ~ReportPrompt() override { ui::AlertController::clearPresentedAlerts(); }
 
     void startWithEarlierCrashes(const std::vector<std::string>& ids) {
-        ASSERT_TRUE(app.files->prepareForNewLaunch());
-        for (const auto& id : ids)
-            app.writeEarlierCrash(id);
-        controller = app.launch(kit, "launch1");
-        ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+        controller = app.startAfterCrashes(kit, ids);
+        ASSERT_TRUE(app.started);
         ASSERT_TRUE(
             TestApp::eventually([&] { return ui::AlertController::presentedAlerts().size() == ids.size(); }));
     }

@@ -39,11 +39,9 @@ ReportServer::Script answers(std::vector<int> statuses,
 TEST(ReportUpload, AnEarlierCrashIsSentOnceAndNothingOfItStays) {
     ReportServer server;
     TestApp app(server.base());
-    ASSERT_TRUE(app.files->prepareForNewLaunch());
-    app.writeEarlierCrash("old");
     auto kit = std::make_shared<TestKit>();
-    auto controller = app.launch(kit, "launch1");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    auto controller = app.startAfterCrashes(kit, {"old"});
+    ASSERT_TRUE(app.started);
     ASSERT_TRUE(TestApp::eventually(
         [&] { return app.names(app.files->preparedPath()).empty() && server.requests().size() == 1; }));
     TestApp::settle(controller);
@@ -57,11 +55,9 @@ TEST(ReportUpload, WithTheServerDownThePackageWaitsForTheNextLaunch) {
     auto down = std::make_unique<ReportServer>();
     TestApp app(down->base());
     down.reset(); // nothing listens there any more
-    ASSERT_TRUE(app.files->prepareForNewLaunch());
-    app.writeEarlierCrash("old");
     auto kit = std::make_shared<TestKit>();
-    auto controller = app.launch(kit, "launch1");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    auto controller = app.startAfterCrashes(kit, {"old"});
+    ASSERT_TRUE(app.started);
     TestApp::settle(controller);
     EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);
     EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
@@ -90,11 +86,9 @@ TEST_P(ReportRetry, A503IsTriedAgainWhenTheServerSays) {
     dispatch::VirtualClockScope time;
     ReportServer server(answers({503, 200}, GetParam().headers));
     TestApp app(server.base());
-    ASSERT_TRUE(app.files->prepareForNewLaunch());
-    app.writeEarlierCrash("old");
     auto kit = std::make_shared<TestKit>();
-    auto controller = app.launch(kit, "launch1");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    auto controller = app.startAfterCrashes(kit, {"old"});
+    ASSERT_TRUE(app.started);
     ASSERT_TRUE(server.waitForRequests(1));
     ASSERT_TRUE(TestApp::settleUploads(controller));
     time.clock().advance(dispatch::fromSeconds(GetParam().wait - 1));
@@ -117,11 +111,9 @@ TEST(ReportUpload, ARefusedUploadIsTriedAgainTenMinutesLaterAndSentOnce) {
     std::vector<int> statuses = {400, 200};
     ReportServer server(answers(statuses));
     TestApp app(server.base());
-    ASSERT_TRUE(app.files->prepareForNewLaunch());
-    app.writeEarlierCrash("old");
     auto kit = std::make_shared<TestKit>();
-    auto controller = app.launch(kit, "launch1");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    auto controller = app.startAfterCrashes(kit, {"old"});
+    ASSERT_TRUE(app.started);
     ASSERT_TRUE(server.waitForRequests(1));
     ASSERT_TRUE(TestApp::settleUploads(controller));
     EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);

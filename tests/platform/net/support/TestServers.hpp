@@ -7,6 +7,7 @@
 #define CPPHTTPLIB_OPENSSL_SUPPORT
 #endif
 #include "tests/platform/net/support/TestPKI.hpp"
+#include "tests/support/Loopback.hpp"
 
 #include <httplib.h>
 
@@ -64,17 +65,7 @@ class RawTCPServer {
 
     explicit RawTCPServer(Behaviour behaviour, std::string answer = {})
         : behaviour_(behaviour), answer_(std::move(answer)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        int yes = 1;
-        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 8);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        listener_ = listenOnLoopback(port_);
         thread_ = std::thread([this] { serve(); });
     }
     ~RawTCPServer() {

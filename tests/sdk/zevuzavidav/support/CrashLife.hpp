@@ -152,6 +152,19 @@ class TestApp {
         return ZEVCrashReportingController::initWithFileManager(files, kit, environment);
     }
 
+    // A launch after earlier ones that crashed: the tree, one crash folder per earlier id, then the
+    // start, whose answer is kept in `started`.
+    std::shared_ptr<ZEVCrashReportingController> startAfterCrashes(const std::shared_ptr<TestKit>& kit,
+                                                                   const std::vector<std::string>& earlier,
+                                                                   const std::string& id = "launch1") {
+        files->prepareForNewLaunch();
+        for (const auto& crashed : earlier)
+            writeEarlierCrash(crashed);
+        auto controller = launch(kit, id);
+        started = controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt);
+        return controller;
+    }
+
     // Waits until the work queue is idle and nothing more is due on the main queue.
     static void settle(const std::shared_ptr<ZEVCrashReportingController>& controller) {
         for (int round = 0; round < 3; ++round) {
@@ -218,6 +231,7 @@ class TestApp {
 
     std::shared_ptr<ZEVFileManager> files;
     int handlerInstalls = 0;
+    bool started = false;
     std::optional<StartRecord> startRecord;
 
   private:

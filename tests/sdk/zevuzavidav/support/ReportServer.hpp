@@ -5,6 +5,7 @@
 // order, and answers each as the test's script says; a silent server accepts connections and never
 // says a word.
 #include "tests/platform/net/support/TestPKI.hpp"
+#include "tests/support/Loopback.hpp"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -73,17 +74,7 @@ class ReportServer {
         context_ = SSL_CTX_new(TLS_server_method());
         SSL_CTX_use_certificate(context_, leaf_->certificate());
         SSL_CTX_use_PrivateKey(context_, leaf_->key());
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int yes = 1;
-        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 64);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        listener_ = velotest::listenOnLoopback(port_, 64);
         acceptor_ = std::thread([this] { acceptLoop(); });
     }
     ~ReportServer() { stop(); }
