@@ -1,5 +1,5 @@
 // The whole road of a crash: a child process is launch N (it starts crash reporting for real and then
-// crashes by a signal, an uncaught C++ exception or abort), this process is launch N+1 and sends the
+// crashes by a null write, an uncaught C++ exception or abort), this process is launch N+1 and sends the
 // report to a local HTTPS server pinned by a test root. The child is this test program run again
 // (fork and exec), so it starts clean and has the same images this process symbolicates against.
 // Suites are named Crash* so sanitizer runs leave them out.
@@ -228,10 +228,11 @@ TEST_P(CrashRoad, TheCrashOfOneLaunchReachesTheServerInTheNext) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, CrashRoad,
     ::testing::Values(
-        RoadCase{"Signal",
+        // A fault goes the exception-port road first, so its record is the Mach exception's.
+        RoadCase{"NullWrite",
                  "signal",
                  SIGSEGV,
-                 "signal.zevrecord",
+                 "mach_exception.zevrecord",
                  {"crashlife::nullWrite()", "crashlife::crashMiddle(std::__cxx11::basic_string<char, "
                                             "std::char_traits<char>, std::allocator<char> > const&)"}},
         RoadCase{"UncaughtException",
