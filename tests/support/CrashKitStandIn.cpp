@@ -1,7 +1,9 @@
 // A stand-in for the crash-reporting kit, linked only into a test-only build of the program: it
 // registers the class "Zevuzavidav" that the app names at start, so the SDK's start reaches crash
-// capture through the same call the kit makes (ZEVContextInitialize from the kit's initializeIfNeeded).
-// The report folder is the launch's own under the sandbox's caches.
+// reporting through the same call the kit makes: its initializeIfNeeded makes the crash reporting
+// controller with a new file manager and starts it, which installs the handlers for this launch and
+// sends what earlier launches left. As the controller's delegate it answers as the kit does for an app
+// that implements none of the kit's delegate methods.
 //
 // Test hooks, from the environment:
 //   VELOMARINTH_TEST_DLOPEN=<library>  opened with plain dlopen once capture has started;
@@ -9,15 +11,15 @@
 //                                      null pointer (inside that library's "velo_fixture_crash" when one
 //                                      was opened).
 #include "platform/dispatch/MainQueue.hpp"
-#include "platform/foundation/Sandbox.hpp"
 #include "platform/runtime/ClassRegistry.hpp"
-#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/reports/ZEVCrashReportingController.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 #include "sdk/zovaze/ZOVKit.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 
 #include <cstdlib>
 #include <dlfcn.h>
-#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -31,20 +33,45 @@ __attribute__((noinline)) void writeThroughNull() {
     *nullTarget = 1;
 }
 
+class StandInKit final : public ZEVCrashReportingControllerDelegate {
+  public:
+    bool shouldInstallCrashCallback() override { return false; }
+    void detectedCrash() override {}
+    bool reportingControllerCanUseBackgroundSessions(ZEVCrashReportingController&) override { return true; }
+    bool reportingControllerMustInformDelegateOfReports(ZEVCrashReportingController&) override {
+        return false;
+    }
+    void
+    reportingControllerDidDetectReportForLastExecution(ZEVCrashReportingController&,
+                                                       const std::shared_ptr<ZEVInternalReport>&,
+                                                       std::function<void(bool)> completionHandler) override {
+        completionHandler(true);
+    }
+    void reportingControllerInternalDidDetectReportForLastExecution(
+        ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>&) override {}
+    bool reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int) override {
+        return false;
+    }
+    std::optional<std::string> APIKeyForCrashReportingController(ZEVCrashReportingController&) override {
+        return Zovaze::sharedSDK().APIKey();
+    }
+    std::optional<std::string> installIDForCrashReportingController(ZEVCrashReportingController&) override {
+        return Zovaze::sharedSDK().installID();
+    }
+    bool isFirstInstallForCrashReportingController(ZEVCrashReportingController&) override {
+        return Zovaze::sharedSDK().isFirstInstall();
+    }
+    ZEVSettings settingsForCrashReportingController(ZEVCrashReportingController&) override {
+        return ZEVSettings(Zovaze::sharedSDK().settings());
+    }
+};
+
 void startCapture() {
-    Zovaze& sdk = Zovaze::sharedSDK();
-    static const std::string directory =
-        (ns::Sandbox::caches() / "com.zevuzavidav" / "active" / sdk.executionIdentifier()).string();
-    std::filesystem::create_directories(directory);
-    static const std::string apiKey = sdk.APIKey().value_or("");
-    static const std::string installID = sdk.installID();
-    static const std::string reportID = sdk.executionIdentifier();
-    ZEVContextInitData data;
-    data.apiKey = apiKey.c_str();
-    data.reportDirectory = directory.c_str();
-    data.reportIdentifier = reportID.c_str();
-    data.installationIdentifier = installID.c_str();
-    ZEVContextInitialize(&data);
+    // Kept for the whole process, as the kit keeps them.
+    static auto* kit = new std::shared_ptr<StandInKit>(std::make_shared<StandInKit>());
+    static auto* controller = new std::shared_ptr<ZEVCrashReportingController>(
+        ZEVCrashReportingController::initWithFileManager(std::make_shared<ZEVFileManager>(), *kit));
+    (*controller)->startWithProfilingMark(ZEVProfilingStart(), std::nullopt);
 
     if (const char* library = std::getenv("VELOMARINTH_TEST_DLOPEN")) {
         if (void* handle = dlopen(library, RTLD_NOW))

@@ -69,7 +69,8 @@ TEST_P(CrashEndToEnd, TheRecordTellsTheTruthAndTheTerminalIsBack) {
     EXPECT_EQ(tmux.format("#{alternate_on}"), "0\n");
 
     // The launch's report folder: active/<execution identifier>.
-    auto active = home.path() / "com.velomarinth.swift" / "Library" / "Caches" / "com.zevuzavidav" / "active";
+    auto active = home.path() / "com.velomarinth.swift" / "Library" / "Caches" / "com.zevuzavidav.data" /
+                  "com.velomarinth.swift" / "v3" / "active";
     ASSERT_TRUE(std::filesystem::is_directory(active));
     std::string report = std::filesystem::directory_iterator(active)->path().string();
 
