@@ -30,7 +30,8 @@ std::optional<ns::PropertyList> ZEVSettings::valueForConfigurationKey(const std:
     if (auto local = configuration()) {
         if (const ns::PropertyList* value = local->find(key)) return *value;
     }
-    if (const ns::PropertyList* value = defaultConfiguration().find(key)) return *value;
+    const ns::PropertyList::Dictionary defaults = defaultConfiguration();
+    if (const ns::PropertyList* value = defaults.find(key)) return *value;
     return std::nullopt;
 }
 
