@@ -110,7 +110,7 @@ TEST_P(CrashRoadEndToEnd, TheNextRunOfTheProgramSendsTheCrashOfTheLastOne) {
     EXPECT_NE(active[0], crashed);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, CrashRoadEndToEnd,
+INSTANTIATE_TEST_SUITE_P(CrashRuns, CrashRoadEndToEnd,
                          ::testing::Values(RunCase{"WithoutPrompt", false, "", true},
                                            RunCase{"PromptAnsweredSend", true, "Right Enter", true},
                                            RunCase{"PromptAnsweredDontSend", true, "Escape", false}),

@@ -226,7 +226,7 @@ TEST_P(CrashRoad, TheCrashOfOneLaunchReachesTheServerInTheNext) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults, CrashRoad,
+    CrashFaults, CrashRoad,
     ::testing::Values(
         // A fault goes the exception-port road first, so its record is the Mach exception's.
         RoadCase{"NullWrite",
