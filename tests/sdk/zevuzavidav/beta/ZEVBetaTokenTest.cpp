@@ -61,12 +61,14 @@ class FontFolder {
         std::ofstream(config) << "<?xml version=\"1.0\"?><fontconfig><dir>" << fonts.string()
                               << "</dir><cachedir>" << (folder_.path() / "cache").string()
                               << "</cachedir></fontconfig>\n";
+        // fontconfig reads its configuration again at its next use.
+        FcFini();
         ::setenv("FONTCONFIG_FILE", config.c_str(), 1);
-        FcInitReinitialize();
+        FcFini();
     }
     ~FontFolder() {
         ::unsetenv("FONTCONFIG_FILE");
-        FcInitReinitialize();
+        FcFini();
     }
 
   private:
