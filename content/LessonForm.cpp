@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
@@ -22,6 +23,7 @@ const std::set<std::string> kPlatformNames = {"print",  "String",    "Int",   "B
 
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     std::string::size_type start = 0;
     while (true) {
         auto end = text.find('\n', start);
@@ -189,124 +191,150 @@ std::string stepsThenAnswer(const std::vector<std::string>& steps, const std::st
     return message + answer;
 }
 
-Lesson::Ptr makeLesson(const LessonForm& form) {
-    auto lineTexts = splitLines(form.code);
-    if (lineTexts.size() > static_cast<std::size_t>(Lesson::kMaxLines))
-        throw std::invalid_argument(form.id + ": more than ten code lines");
+namespace {
 
+// A record's code read apart: its line texts with the field cut out of the field line (Text1 left), the
+// field's line (1-based), its answer and the code after it (absent when nothing follows).
+struct ParsedCode {
+    std::vector<std::string> lineTexts;
     int fieldLine = 0;
     std::string answer;
     std::optional<std::string> after;
+};
+
+ParsedCode parseCode(const std::string& id, const std::string& code) {
+    ParsedCode parsed{splitLines(code), 0, {}, {}};
+    auto& lineTexts = parsed.lineTexts;
+    if (lineTexts.size() > static_cast<std::size_t>(Lesson::kMaxLines))
+        throw std::invalid_argument(id + ": more than ten code lines");
     for (std::size_t i = 0; i < lineTexts.size(); ++i) {
         auto open = lineTexts[i].find(kOpen);
         if (open == std::string::npos) continue;
         auto close = lineTexts[i].find(kClose, open);
-        if (fieldLine != 0 || close == std::string::npos)
-            throw std::invalid_argument(form.id + ": the code needs exactly one «answer» field");
-        fieldLine = static_cast<int>(i) + 1;
-        answer = lineTexts[i].substr(open + kOpen.size(), close - open - kOpen.size());
+        if (parsed.fieldLine != 0 || close == std::string::npos)
+            throw std::invalid_argument(id + ": the code needs exactly one «answer» field");
+        parsed.fieldLine = static_cast<int>(i) + 1;
+        parsed.answer = lineTexts[i].substr(open + kOpen.size(), close - open - kOpen.size());
         auto rest = lineTexts[i].substr(close + kClose.size());
-        if (!rest.empty()) after = rest;
+        if (!rest.empty()) parsed.after = std::move(rest);
         lineTexts[i].resize(open);
     }
-    if (fieldLine == 0) throw std::invalid_argument(form.id + ": the code needs exactly one «answer» field");
+    if (parsed.fieldLine == 0)
+        throw std::invalid_argument(id + ": the code needs exactly one «answer» field");
+    return parsed;
+}
 
-    const auto shownLines = form.lines.value_or(static_cast<std::int64_t>(lineTexts.size()));
-    std::vector<std::string> passed = lineTexts;
-    if (form.padTo > 0) passed.resize(static_cast<std::size_t>(form.padTo));
-
-    auto lesson =
-        Lesson::make(form.id, form.number, form.title, form.instruction, passed, answer, form.success,
-                     shownLines, fieldLine, {ErrorMessage{form.hint.title, form.hint.message, {}, {}}});
-    if (after) lesson->setText2(fieldLine, after);
-
+// The automatic rules of a record's code (and, with a colour count, of its prose) followed by its own
+// rules. The texts are the lesson's, which are the record's as made by makeLesson: the hint is the first
+// error entry, the wrong-answer hints the others, and the outputs' success texts the success dictionary.
+std::vector<ColorRule> automaticThenOwn(const Lesson& lesson, const std::string& code,
+                                        const std::vector<ColorRule>& own, std::optional<int> colorCount) {
+    const auto [lineTexts, fieldLine, answer, after] = parseCode(lesson.lessonID, code);
+    const auto shownLines = lesson.lines;
+    const auto& instruction = lesson.instruction;
+    const auto& hint = lesson.errors.front();
+    const auto wrong = std::span(lesson.errors).subspan(1);
     std::vector<ColorRule> automatic;
-    if (form.autoColor) {
-        auto names = declaredNames(form.code);
-        for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k) {
-            std::string shown = lineTexts[k - 1];
-            if (k == fieldLine && after) shown += " " + *after;
-            for (auto& rule : syntaxColors(k, shown, names))
-                automatic.push_back(std::move(rule));
-        }
-        if (form.colorCount) {
-            std::string successTexts = form.success;
-            for (const auto& output : form.outputs)
-                successTexts += "\n" + output.success;
-            std::string errorTexts = form.hint.title + "\n" + form.hint.message;
-            for (const auto& wrong : form.wrong)
-                errorTexts += "\n" + wrong.title + "\n" + wrong.message;
-            std::vector<std::pair<CustomStringSection, std::string>> texts = {
-                {CustomStringSection::instruction, form.instruction},
-                {CustomStringSection::success, successTexts},
-                {CustomStringSection::error, errorTexts}};
-            for (const auto& [section, text] : texts)
-                for (auto& rule : proseColors(section, text, names))
-                    automatic.push_back(std::move(rule));
-            // Then the lesson's code vocabulary wherever else it may be shown: first where the text
-            // holds it, then (rules that paint nothing today) where it does not.
-            for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k)
-                texts.emplace_back(lineSection(k), k == fieldLine && after ? lineTexts[k - 1] + " " + *after
-                                                                           : lineTexts[k - 1]);
-            std::vector<std::string> vocabularyTexts = {answer};
-            for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k)
-                vocabularyTexts.push_back(k == fieldLine && after ? lineTexts[k - 1] + " " + *after
-                                                                  : lineTexts[k - 1]);
-            std::vector<ColorRule> vocabulary;
-            for (const auto& vocabularyText : vocabularyTexts)
-                for (auto& rule : syntaxColors(fieldLine, vocabularyText, names))
-                    if (std::none_of(vocabulary.begin(), vocabulary.end(), [&](const ColorRule& v) {
-                            return v.rangeOfString == rule.rangeOfString;
-                        }))
-                        vocabulary.push_back(rule);
-            auto known = [&](CustomStringSection section, const std::string& text) {
-                return std::any_of(automatic.begin(), automatic.end(), [&](const ColorRule& r) {
-                    return r.customStringSection == section && r.rangeOfString == text;
-                });
-            };
-            for (bool present : {true, false})
-                for (const auto& [section, text] : texts)
-                    for (const auto& word : vocabulary)
-                        if ((text.find(word.rangeOfString) != std::string::npos) == present &&
-                            !known(section, word.rangeOfString))
-                            automatic.push_back({section, word.rangeOfString, word.color});
-        }
-        // A rule the record writes itself makes the automatic one for the same text redundant.
-        std::erase_if(automatic, [&](const ColorRule& rule) {
-            return std::any_of(form.colors.begin(), form.colors.end(), [&](const ColorRule& own) {
-                return own.customStringSection == rule.customStringSection &&
-                       own.rangeOfString == rule.rangeOfString;
-            });
-        });
-        if (form.colorCount) {
-            auto room = std::max<std::ptrdiff_t>(0, *form.colorCount -
-                                                        static_cast<std::ptrdiff_t>(form.colors.size()));
-            if (static_cast<std::ptrdiff_t>(automatic.size()) > room)
-                automatic.resize(static_cast<std::size_t>(room));
-        }
+    auto names = declaredNames(code);
+    for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k) {
+        std::string shown = lineTexts[k - 1];
+        if (k == fieldLine && after) shown += " " + *after;
+        for (auto& rule : syntaxColors(k, shown, names))
+            automatic.push_back(std::move(rule));
     }
-    lesson->customStrings = std::move(automatic);
-    lesson->customStrings.insert(lesson->customStrings.end(), form.colors.begin(), form.colors.end());
+    if (colorCount) {
+        std::string successTexts = lesson.successMessage;
+        if (lesson.answerDebugSuccessMessageDictionary)
+            for (const auto& [key, success] : *lesson.answerDebugSuccessMessageDictionary)
+                successTexts += "\n" + success;
+        std::string errorTexts = hint.title + "\n" + hint.message;
+        for (const auto& entry : wrong)
+            errorTexts += "\n" + entry.title + "\n" + entry.message;
+        std::vector<std::pair<CustomStringSection, std::string>> texts = {
+            {CustomStringSection::instruction, instruction},
+            {CustomStringSection::success, successTexts},
+            {CustomStringSection::error, errorTexts}};
+        for (const auto& [section, text] : texts)
+            for (auto& rule : proseColors(section, text, names))
+                automatic.push_back(std::move(rule));
+        // Then the lesson's code vocabulary wherever else it may be shown: first where the text
+        // holds it, then (rules that paint nothing today) where it does not.
+        for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k)
+            texts.emplace_back(lineSection(k),
+                               k == fieldLine && after ? lineTexts[k - 1] + " " + *after : lineTexts[k - 1]);
+        std::vector<std::string> vocabularyTexts = {answer};
+        for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k)
+            vocabularyTexts.push_back(k == fieldLine && after ? lineTexts[k - 1] + " " + *after
+                                                              : lineTexts[k - 1]);
+        std::vector<ColorRule> vocabulary;
+        for (const auto& vocabularyText : vocabularyTexts)
+            for (auto& rule : syntaxColors(fieldLine, vocabularyText, names))
+                if (std::none_of(vocabulary.begin(), vocabulary.end(),
+                                 [&](const ColorRule& v) { return v.rangeOfString == rule.rangeOfString; }))
+                    vocabulary.push_back(rule);
+        auto known = [&](CustomStringSection section, const std::string& text) {
+            return std::any_of(automatic.begin(), automatic.end(), [&](const ColorRule& r) {
+                return r.customStringSection == section && r.rangeOfString == text;
+            });
+        };
+        for (bool present : {true, false})
+            for (const auto& [section, text] : texts)
+                for (const auto& word : vocabulary)
+                    if ((text.find(word.rangeOfString) != std::string::npos) == present &&
+                        !known(section, word.rangeOfString))
+                        automatic.push_back({section, word.rangeOfString, word.color});
+    }
+    // A rule the record writes itself makes the automatic one for the same text redundant.
+    std::erase_if(automatic, [&](const ColorRule& rule) {
+        return std::any_of(own.begin(), own.end(), [&](const ColorRule& written) {
+            return written.customStringSection == rule.customStringSection &&
+                   written.rangeOfString == rule.rangeOfString;
+        });
+    });
+    if (colorCount) {
+        auto room = std::max<std::ptrdiff_t>(0, *colorCount - static_cast<std::ptrdiff_t>(own.size()));
+        if (static_cast<std::ptrdiff_t>(automatic.size()) > room)
+            automatic.resize(static_cast<std::size_t>(room));
+    }
+    automatic.insert(automatic.end(), own.begin(), own.end());
+    return automatic;
+}
 
-    for (const auto& extra : form.accepted)
-        lesson->acceptedAnswers.push_back(extra);
+} // namespace
 
-    TextFieldFormatting formatting;
-    formatting.placeholderText = form.placeholder;
+Lesson::Ptr makeLesson(LessonForm form) {
+    auto [lineTexts, fieldLine, answer, after] = parseCode(form.id, form.code);
+    const auto shownLines = form.lines.value_or(static_cast<std::int64_t>(lineTexts.size()));
+    if (form.padTo > 0) lineTexts.resize(static_cast<std::size_t>(form.padTo));
+
+    std::vector<ErrorMessage> errors;
+    errors.reserve(1 + form.wrong.size());
+    errors.push_back(ErrorMessage{std::move(form.hint.title), std::move(form.hint.message), {}, {}});
+    for (auto& wrong : form.wrong)
+        errors.push_back(ErrorMessage{std::move(wrong.title), std::move(wrong.message),
+                                      std::move(wrong.errorString), wrong.contains});
+
+    auto lesson = Lesson::make(std::move(form.id), form.number, std::move(form.title),
+                               std::move(form.instruction), std::move(lineTexts), std::move(answer),
+                               std::move(form.success), shownLines, fieldLine, std::move(errors));
+    if (after) lesson->setText2(fieldLine, std::move(after));
+
+    lesson->acceptedAnswers.reserve(1 + form.accepted.size());
+    for (auto& extra : form.accepted)
+        lesson->acceptedAnswers.push_back(std::move(extra));
+
+    TextFieldFormatting& formatting = lesson->textFieldFormatting;
+    formatting.placeholderText = std::move(form.placeholder);
     if (form.inputColor) formatting.inputColor = uiColor(*form.inputColor);
-    lesson->textFieldFormatting = formatting;
-
-    for (const auto& wrong : form.wrong)
-        lesson->errors.push_back(ErrorMessage{wrong.title, wrong.message, wrong.errorString, wrong.contains});
 
     if (!form.outputs.empty()) {
         OrderedDictionary printed, success;
-        for (const auto& output : form.outputs) {
-            if (output.printed) printed.set(output.key, *output.printed);
-            success.set(output.key, output.success);
+        for (auto& output : form.outputs) {
+            if (output.printed) printed.set(output.key, std::move(*output.printed));
+            success.set(std::move(output.key), std::move(output.success));
         }
-        lesson->answerDebugMessageLabelDictionary = printed;
-        lesson->answerDebugSuccessMessageDictionary = success;
+        lesson->answerDebugMessageLabelDictionary = std::move(printed);
+        lesson->answerDebugSuccessMessageDictionary = std::move(success);
     }
 
     lesson->debuggerView = form.debugger;
@@ -315,14 +343,14 @@ Lesson::Ptr makeLesson(const LessonForm& form) {
         lesson->debuggerLabelStart = lesson->debuggerLabelEnd = "";
         lesson->successLabelStart = lesson->successLabelEnd = "";
     }
-    if (form.printValue) lesson->debuggerPrintValue = form.printValue;
+    if (form.printValue) lesson->debuggerPrintValue = std::move(form.printValue);
     if (form.labels) {
-        lesson->debuggerLabelStart = form.labels->start;
-        lesson->debuggerLabelEnd = form.labels->end;
+        lesson->debuggerLabelStart = std::move(form.labels->start);
+        lesson->debuggerLabelEnd = std::move(form.labels->end);
     }
     if (form.successLabels) {
-        lesson->successLabelStart = form.successLabels->start;
-        lesson->successLabelEnd = form.successLabels->end;
+        lesson->successLabelStart = std::move(form.successLabels->start);
+        lesson->successLabelEnd = std::move(form.successLabels->end);
     }
     if (form.dynamic) {
         lesson->dynamicAnswer = true;
@@ -330,14 +358,22 @@ Lesson::Ptr makeLesson(const LessonForm& form) {
         lesson->dynamicQuoteComponents = form.dynamic->quoteComponents;
     }
     lesson->useSameMessageForAllAnswers = form.sameMessage;
-    lesson->inputAccessoryViewTextValues = form.words;
-    lesson->videoTutorial = form.video;
-    lesson->searchText = form.search;
+    lesson->inputAccessoryViewTextValues = std::move(form.words);
+    lesson->videoTutorial = std::move(form.video);
+    lesson->searchText = std::move(form.search);
+
+    if (form.autoColor)
+        lesson->setCustomStringsRecipe([code = std::move(form.code), own = std::move(form.colors),
+                                        count = form.colorCount](const Lesson& made) {
+            return automaticThenOwn(made, code, own, count);
+        });
+    else
+        lesson->setCustomStrings(std::move(form.colors));
     return lesson;
 }
 
-Lesson::Ptr addLesson(Chapter& chapter, const LessonForm& form) {
-    auto lesson = makeLesson(form);
+Lesson::Ptr addLesson(Chapter& chapter, LessonForm form) {
+    auto lesson = makeLesson(std::move(form));
     chapter.lessons.push_back(lesson);
     return lesson;
 }

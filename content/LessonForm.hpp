@@ -42,7 +42,8 @@
 // instruction, success and error texts are coloured only by the record's own rules. With it, the
 // instruction, the success texts and the hint texts get automatic rules too (see `proseColors`), and
 // the automatic rules are cut, from the last, so that the lesson stores exactly `colorCount` rules; the
-// record's own rules are always kept.
+// record's own rules are always kept. Automatic rules are made the first time the lesson's rules are
+// read (see Lesson.hpp), from the lesson's texts and the record's code.
 //
 // Failure contract: `addLesson` trusts its record (content is fixed and checked by the content tests);
 // a record without exactly one field line or with more than ten lines throws std::invalid_argument,
@@ -152,11 +153,12 @@ struct LessonForm {
     std::optional<std::string> video;
 };
 
-// Builds the lesson of `form` and appends it to `chapter.lessons`; returns it for rare extra writes.
-Lesson::Ptr addLesson(Chapter& chapter, const LessonForm& form);
+// Builds the lesson of `form` and appends it to `chapter.lessons`; returns it for rare extra writes. The
+// record's texts move into the lesson; its automatic colour rules are left to a recipe (see Lesson.hpp).
+Lesson::Ptr addLesson(Chapter& chapter, LessonForm form);
 
 // The lesson alone, not appended.
-Lesson::Ptr makeLesson(const LessonForm& form);
+Lesson::Ptr makeLesson(LessonForm form);
 
 // Computed entries: the decimal texts of first...last, ascending.
 std::vector<std::string> wholeNumbers(int first, int last);

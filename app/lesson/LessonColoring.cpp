@@ -19,7 +19,7 @@ void paint(ui::Label* label, const std::vector<ColorPair>& rules) {
 void LessonViewController::colorLessonText() {
     if (!lesson) return;
     std::array<std::vector<ColorPair>, kSections> bySection;
-    for (const auto& rule : lesson->customStrings) {
+    for (const auto& rule : lesson->customStrings()) {
         if (rule.customStringSection == CustomStringSection::label) {
             ns::console("nothing found");
             continue;
@@ -52,7 +52,7 @@ void LessonViewController::colorLessonText() {
 void LessonViewController::colorHelpView() {
     if (!lesson) return;
     std::vector<ColorPair> errorRules;
-    for (const auto& rule : lesson->customStrings) {
+    for (const auto& rule : lesson->customStrings()) {
         if (rule.customStringSection == CustomStringSection::error)
             errorRules.emplace_back(rule.rangeOfString, rule.color);
         else

@@ -3,6 +3,7 @@
 #include "app/model/StringUtilities.hpp"
 
 #include <cassert>
+#include <utility>
 
 namespace {
 
@@ -79,6 +80,44 @@ void Lesson::setText1(int k, std::optional<std::string> text) {
 
 void Lesson::setText2(int k, std::optional<std::string> text) {
     if (validLine(k)) this->*kText2[k - 1] = std::move(text);
+}
+
+namespace {
+bool rulesMadeAtOnce = false;
+} // namespace
+
+void Lesson::setRulesMadeAtOnce(bool atOnce) {
+    rulesMadeAtOnce = atOnce;
+}
+
+const std::vector<ColorRule>& Lesson::customStrings() const {
+    if (colourRecipe_) {
+        // Taken out first: the recipe reads the lesson, never its own rules.
+        const ColourRecipe recipe = std::exchange(colourRecipe_, nullptr);
+        customStrings_ = recipe(*this);
+    }
+    return customStrings_;
+}
+
+void Lesson::setCustomStrings(std::vector<ColorRule> rules) {
+    colourRecipe_ = nullptr;
+    customStrings_ = std::move(rules);
+}
+
+void Lesson::setCustomStringsRecipe(ColourRecipe recipe) {
+    customStrings_.clear();
+    colourRecipe_ = std::move(recipe);
+    if (rulesMadeAtOnce) customStrings();
+}
+
+void Lesson::amendCustomStrings(ColourAmendment amendment) {
+    ColourRecipe base = colourRecipe_ ? std::exchange(colourRecipe_, nullptr)
+                                      : [rules = std::move(customStrings_)](const Lesson&) { return rules; };
+    setCustomStringsRecipe([base = std::move(base), amendment = std::move(amendment)](const Lesson& lesson) {
+        auto rules = base(lesson);
+        amendment(lesson, rules);
+        return rules;
+    });
 }
 
 void Lesson::findAnswerKey() {

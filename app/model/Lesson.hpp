@@ -2,11 +2,17 @@
 // The course data: one Lesson per lesson, made once by a chapter builder and shared by reference for
 // the life of the process. A builder creates a lesson with the initializer for the number of code-line
 // texts it passes, writes further fields directly, and appends it to its chapter.
+//
+// Colour rules are the one part a builder may leave unmade: every chapter is built when the first screen
+// loads, most lessons are never shown in a run, and working out rules is most of a lesson's cost. A
+// builder then leaves a recipe, run once on the first read of `customStrings()`, on the lesson's texts as
+// they stand then (the answer check changes only the learner's state, never a text a recipe reads).
 #include "app/model/OrderedDictionary.hpp"
 #include "platform/uikit/Color.hpp"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -108,7 +114,6 @@ class Lesson {
     std::optional<std::string> answerKey;
     std::optional<std::string> debuggerPrintValue;
     std::string successMessage;
-    std::vector<ColorRule> customStrings;
     TextFieldFormatting textFieldFormatting;
     std::vector<ErrorMessage> errors;
     std::int64_t lines = 0;
@@ -122,6 +127,24 @@ class Lesson {
     std::optional<std::string> videoTutorial;
     std::optional<std::string> searchText;
     std::optional<bool> useSameMessageForAllAnswers;
+
+    // Makes the lesson's colour rules from its texts (see the header comment).
+    using ColourRecipe = std::function<std::vector<ColorRule>(const Lesson&)>;
+    // Works on the rules once they are made; a builder adds to a recipe's rules with it.
+    using ColourAmendment = std::function<void(const Lesson&, std::vector<ColorRule>&)>;
+
+    // The colour rules, made by the pending recipe on the first call.
+    const std::vector<ColorRule>& customStrings() const;
+    // Sets the rules; a pending recipe is dropped.
+    void setCustomStrings(std::vector<ColorRule> rules);
+    // Leaves the rules to `recipe` (made at once while rulesMadeAtOnce is set).
+    void setCustomStringsRecipe(ColourRecipe recipe);
+    // Leaves `amendment` to run on the rules once they are made (by the pending recipe, if any).
+    void amendCustomStrings(ColourAmendment amendment);
+    // Whether the rules are still to be made.
+    bool customStringsPending() const { return static_cast<bool>(colourRecipe_); }
+    // Every recipe runs as it is set, as if rules were written directly (tests compare the two ways).
+    static void setRulesMadeAtOnce(bool atOnce);
 
     // Line k (1...10): the code before the field (the whole line elsewhere) and the code after it.
     std::optional<std::string> text1(int k) const;
@@ -197,4 +220,8 @@ class Lesson {
     static Ptr make(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
                     std::vector<std::string> lineTexts, std::string answer, std::string successMessage,
                     std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
+
+  private:
+    mutable std::vector<ColorRule> customStrings_;
+    mutable ColourRecipe colourRecipe_;
 };

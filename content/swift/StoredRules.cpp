@@ -5,6 +5,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace content {
@@ -73,8 +74,9 @@ bool paintsSomething(const Lesson& lesson, const ColorRule& rule) {
     });
 }
 
-void padColourRules(Lesson& lesson, std::size_t storedRules) {
-    auto& rules = lesson.customStrings;
+namespace {
+
+void pad(const Lesson& lesson, std::vector<ColorRule>& rules, std::size_t storedRules) {
     if (rules.size() > storedRules)
         throw std::logic_error(lesson.lessonID + ": more colour rules than the lesson stores");
 
@@ -129,8 +131,15 @@ void padColourRules(Lesson& lesson, std::size_t storedRules) {
         throw std::logic_error(lesson.lessonID + ": too few own words to store its colour rules");
 }
 
-Lesson::Ptr addLessonStoring(Chapter& chapter, std::size_t storedRules, const LessonForm& form) {
-    auto lesson = addLesson(chapter, form);
+} // namespace
+
+void padColourRules(Lesson& lesson, std::size_t storedRules) {
+    lesson.amendCustomStrings(
+        [storedRules](const Lesson& made, std::vector<ColorRule>& rules) { pad(made, rules, storedRules); });
+}
+
+Lesson::Ptr addLessonStoring(Chapter& chapter, std::size_t storedRules, LessonForm form) {
+    auto lesson = addLesson(chapter, std::move(form));
     padColourRules(*lesson, storedRules);
     return lesson;
 }

@@ -4,9 +4,11 @@
 // (its answer, then the words of its answer and code lines) in the texts that do not show them, so
 // they paint nothing today yet stay the lesson's own words, never another lesson's.
 //
+// The padding is made with the lesson's other rules, when they are first read.
+//
 // Failure contract: throws std::logic_error when the record already holds more rules than the count
-// or the lesson's vocabulary cannot fill it, so a wrong count fails the first time its chapter is
-// built (the content tests build every chapter).
+// or the lesson's vocabulary cannot fill it, so a wrong count fails the first time the lesson's rules
+// are read (the content tests read every lesson's rules).
 #include "content/LessonForm.hpp"
 
 #include <cstddef>
@@ -16,7 +18,7 @@
 namespace content {
 
 // Builds the lesson of `form` as addLesson does, then pads its colour rules up to `storedRules`.
-Lesson::Ptr addLessonStoring(Chapter& chapter, std::size_t storedRules, const LessonForm& form);
+Lesson::Ptr addLessonStoring(Chapter& chapter, std::size_t storedRules, LessonForm form);
 
 // Pads the colour rules of `lesson` up to `storedRules` with rules that paint nothing.
 void padColourRules(Lesson& lesson, std::size_t storedRules);

@@ -4,6 +4,7 @@
 #include "content/swiftui/SwiftUIColors.hpp"
 
 #include <stdexcept>
+#include <utility>
 
 namespace content::swiftui {
 
@@ -18,39 +19,42 @@ std::string hintMessage(const SwiftUILesson& record, const std::string& answer) 
     return message + answer;
 }
 
-Lesson::Ptr makeSwiftUILesson(const SwiftUILesson& record) {
+Lesson::Ptr makeSwiftUILesson(SwiftUILesson record) {
     if (record.steps.empty() == record.sentence.empty())
         throw std::invalid_argument(record.id + ": the hint needs either steps or one sentence");
+    if (record.own.size() > record.colorCount)
+        throw std::invalid_argument(record.id + ": more own colour rules than the lesson stores");
 
     LessonForm form{
-        .id = record.id,
+        .id = std::move(record.id),
         .number = record.number,
-        .title = record.title,
-        .instruction = record.instruction,
-        .code = record.code,
+        .title = std::move(record.title),
+        .instruction = std::move(record.instruction),
+        .code = std::move(record.code),
         .lines = record.lines,
         .padTo = record.given,
-        .accepted = record.accepted,
-        .success = record.success,
+        .accepted = std::move(record.accepted),
+        .success = std::move(record.success),
         .hint = {kHintTitle, ""},
         .wrong = {{kStuckTitle, kStuckMessage, kStuckAnswer, true}},
         .placeholder = kPlaceholder,
-        .words = record.words,
+        .words = std::move(record.words),
         .autoColor = false,
         .printValue = "",
         .sameMessage = true,
-        .search = record.search,
+        .search = std::move(record.search),
     };
     form.accepted.push_back(kShortcutAnswer);
-    auto lesson = makeLesson(form);
+    auto lesson = makeLesson(std::move(form));
     // The hint ends with the answer, which the form reads out of the code.
     lesson->errors.front().message = hintMessage(record, lesson->answer);
-    lesson->customStrings = lessonColors(*lesson, record.own, record.colorCount);
+    lesson->setCustomStringsRecipe([own = std::move(record.own), count = record.colorCount](
+                                       const Lesson& made) { return lessonColors(made, own, count); });
     return lesson;
 }
 
-void addSwiftUILesson(Chapter& chapter, const SwiftUILesson& record) {
-    chapter.lessons.push_back(makeSwiftUILesson(record));
+void addSwiftUILesson(Chapter& chapter, SwiftUILesson record) {
+    chapter.lessons.push_back(makeSwiftUILesson(std::move(record)));
 }
 
 } // namespace content::swiftui

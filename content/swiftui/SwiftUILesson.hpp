@@ -14,8 +14,9 @@
 //     template, exactly `colorCount` of them (see SwiftUIColors.hpp).
 //
 // Failure contract: the record is fixed content checked by the content tests; a record that cannot be
-// built (no field, more than ten lines, more own colour rules than `colorCount`) throws
-// std::invalid_argument the first time its chapter is built.
+// built (no field, more than ten lines, more own colour rules listed than `colorCount`) throws
+// std::invalid_argument the first time its chapter is built; rules found in its texts that overflow the
+// count throw the same the first time the lesson's rules are read (they are made then, see Lesson.hpp).
 #include "app/model/Chapter.hpp"
 #include "app/model/Lesson.hpp"
 
@@ -55,9 +56,9 @@ struct SwiftUILesson {
 std::string hintMessage(const SwiftUILesson& record, const std::string& answer);
 
 // The finished lesson of `record`.
-Lesson::Ptr makeSwiftUILesson(const SwiftUILesson& record);
+Lesson::Ptr makeSwiftUILesson(SwiftUILesson record);
 
 // Builds the lesson of `record` and appends it to `chapter.lessons`.
-void addSwiftUILesson(Chapter& chapter, const SwiftUILesson& record);
+void addSwiftUILesson(Chapter& chapter, SwiftUILesson record);
 
 } // namespace content::swiftui

@@ -43,7 +43,7 @@ TEST(SwiftColourRules, ChaptersOneToNineStoreTheirNumberOfRules) {
     for (const auto& [chapter, lesson] : allLessons(0)) {
         auto expected = kRuleCounts.find(lesson->lessonID);
         if (chapter->number > 9 || expected == kRuleCounts.end()) continue;
-        EXPECT_EQ(lesson->customStrings.size(), expected->second) << lesson->lessonID;
+        EXPECT_EQ(lesson->customStrings().size(), expected->second) << lesson->lessonID;
         ++checked;
     }
     EXPECT_EQ(checked, kRuleCounts.size());
@@ -52,10 +52,10 @@ TEST(SwiftColourRules, ChaptersOneToNineStoreTheirNumberOfRules) {
 TEST(SwiftColourRules, AutomaticRulesNeverRepeatARuleOfTheSameSection) {
     for (const auto& [chapter, lesson] : allLessons(0)) {
         if (chapter->number > 9) continue;
-        for (std::size_t i = 0; i < lesson->customStrings.size(); ++i)
-            for (std::size_t j = i + 1; j < lesson->customStrings.size(); ++j) {
-                const auto& a = lesson->customStrings[i];
-                const auto& b = lesson->customStrings[j];
+        for (std::size_t i = 0; i < lesson->customStrings().size(); ++i)
+            for (std::size_t j = i + 1; j < lesson->customStrings().size(); ++j) {
+                const auto& a = lesson->customStrings()[i];
+                const auto& b = lesson->customStrings()[j];
                 EXPECT_FALSE(a.customStringSection == b.customStringSection &&
                              a.rangeOfString == b.rangeOfString)
                     << lesson->lessonID << ": " << a.rangeOfString;

@@ -111,7 +111,7 @@ TEST(CppCourse, LessonsStoreTheirNumberOfColourRules) {
         const auto& all = chapter(number).lessons;
         ASSERT_EQ(all.size(), expected.size());
         for (std::size_t i = 0; i < all.size(); ++i)
-            EXPECT_EQ(all[i]->customStrings.size(), expected[i]) << all[i]->lessonID;
+            EXPECT_EQ(all[i]->customStrings().size(), expected[i]) << all[i]->lessonID;
     }
 }
 
@@ -270,7 +270,7 @@ TEST(CppCourse, TheNullCharacterAnswerIsKeptWhole) {
     EXPECT_EQ(challenge.acceptedAnswers[1], challenge.answer);
     EXPECT_EQ(challenge.acceptedAnswers[2], "char str[4]={'C','+','+','\0'};"s);
     // The colour rule that paints the answer in the hint carries the whole answer too.
-    EXPECT_TRUE(std::any_of(challenge.customStrings.begin(), challenge.customStrings.end(),
+    EXPECT_TRUE(std::any_of(challenge.customStrings().begin(), challenge.customStrings().end(),
                             [&](const ColorRule& rule) { return rule.rangeOfString == challenge.answer; }));
 }
 

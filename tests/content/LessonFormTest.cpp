@@ -21,7 +21,7 @@ LessonForm record(std::string code) {
 }
 
 bool hasRule(const Lesson& lesson, CustomStringSection section, const std::string& text) {
-    return std::any_of(lesson.customStrings.begin(), lesson.customStrings.end(), [&](const ColorRule& rule) {
+    return std::any_of(lesson.customStrings().begin(), lesson.customStrings().end(), [&](const ColorRule& rule) {
         return rule.customStringSection == section && rule.rangeOfString == text;
     });
 }
@@ -151,16 +151,16 @@ TEST(LessonForm, ColourCountKeepsOwnRulesAndCutsAutomaticOnes) {
     form.colors = {{INSTR, "Do", orange}, {L1, "var", purple}};
     form.colorCount = 4;
     auto lesson = makeLesson(form);
-    ASSERT_EQ(lesson->customStrings.size(), 4u);
+    ASSERT_EQ(lesson->customStrings().size(), 4u);
     // The record's rules stay, last, and replace the automatic rule for the same text.
-    EXPECT_EQ(lesson->customStrings[2].rangeOfString, "Do");
-    EXPECT_EQ(lesson->customStrings[3].color, ColorAttribute::purpleNumber);
-    EXPECT_EQ(std::count_if(lesson->customStrings.begin(), lesson->customStrings.end(),
+    EXPECT_EQ(lesson->customStrings()[2].rangeOfString, "Do");
+    EXPECT_EQ(lesson->customStrings()[3].color, ColorAttribute::purpleNumber);
+    EXPECT_EQ(std::count_if(lesson->customStrings().begin(), lesson->customStrings().end(),
                             [](const ColorRule& r) { return r.rangeOfString == "var"; }),
               1);
 
     form.colorCount = 1; // fewer than the record's own rules: they are kept all the same
-    EXPECT_EQ(makeLesson(form)->customStrings.size(), 2u);
+    EXPECT_EQ(makeLesson(form)->customStrings().size(), 2u);
 }
 
 TEST(LessonForm, ColourCountAddsRulesForTheInstructionAndHints) {

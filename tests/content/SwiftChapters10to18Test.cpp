@@ -104,7 +104,7 @@ TEST_P(Chapters10to18, IdsNumbersAcceptedAnswersAndRuleCountsFollowTheTable) {
         EXPECT_EQ(lesson.lessonID, id);
         EXPECT_EQ(lesson.number, static_cast<std::int64_t>(i + 1));
         EXPECT_EQ(lesson.acceptedAnswers.size(), static_cast<std::size_t>(expected.accepted[i]));
-        EXPECT_EQ(lesson.customStrings.size(), static_cast<std::size_t>(expected.rules[i]));
+        EXPECT_EQ(lesson.customStrings().size(), static_cast<std::size_t>(expected.rules[i]));
     }
 }
 
@@ -247,7 +247,7 @@ TEST(Chapters10to18Chapter18, SetterLessonDerivesItsBlankFreeForm) {
 
 int occurringRules(const Lesson& lesson) {
     return static_cast<int>(
-        std::count_if(lesson.customStrings.begin(), lesson.customStrings.end(),
+        std::count_if(lesson.customStrings().begin(), lesson.customStrings().end(),
                       [&](const auto& rule) { return content::paintsSomething(lesson, rule); }));
 }
 

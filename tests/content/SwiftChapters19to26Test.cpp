@@ -30,7 +30,7 @@ const Lesson& lessonOf(int chapter, int number) {
 
 int colouringRules(const Lesson& lesson) {
     return static_cast<int>(
-        std::count_if(lesson.customStrings.begin(), lesson.customStrings.end(),
+        std::count_if(lesson.customStrings().begin(), lesson.customStrings().end(),
                       [&](const ColorRule& rule) { return content::paintsSomething(lesson, rule); }));
 }
 
@@ -99,7 +99,7 @@ TEST_P(Chapters19to26, IdsAnswersAndColourRulesFollowTheTable) {
         EXPECT_EQ(lesson.lessonID, id);
         EXPECT_EQ(lesson.number, static_cast<std::int64_t>(i + 1));
         EXPECT_EQ(lesson.acceptedAnswers.size(), static_cast<std::size_t>(table.accepted[i]));
-        EXPECT_EQ(lesson.customStrings.size(), static_cast<std::size_t>(table.stored[i]));
+        EXPECT_EQ(lesson.customStrings().size(), static_cast<std::size_t>(table.stored[i]));
         if (!table.colouring.empty()) {
             EXPECT_EQ(colouringRules(lesson), table.colouring[i]);
         }
@@ -145,10 +145,10 @@ TEST(Chapter22Rules, EachRuleColoursExactlyWhereTheListSaysItDoes) {
     };
     for (std::size_t i = 0; i < marks.size(); ++i) {
         const auto& lesson = lessonOf(22, static_cast<int>(i + 1));
-        ASSERT_EQ(lesson.customStrings.size(), marks[i].size()) << lesson.lessonID;
+        ASSERT_EQ(lesson.customStrings().size(), marks[i].size()) << lesson.lessonID;
         for (std::size_t r = 0; r < marks[i].size(); ++r)
-            EXPECT_EQ(content::paintsSomething(lesson, lesson.customStrings[r]), marks[i][r] == 'x')
-                << lesson.lessonID << " rule " << r << " [" << lesson.customStrings[r].rangeOfString << "]";
+            EXPECT_EQ(content::paintsSomething(lesson, lesson.customStrings()[r]), marks[i][r] == 'x')
+                << lesson.lessonID << " rule " << r << " [" << lesson.customStrings()[r].rangeOfString << "]";
     }
 }
 
@@ -158,10 +158,10 @@ TEST(Chapters19to26Rules, TheAnswerRuleOfEveryHintIsTheLessonsOwnAnswer) {
             // A blank on each side keeps chapter 26's one-word "catch" from colouring "catch-block".
             auto answer = lesson->lessonID == "CH26L8" ? " catch " : lesson->answer;
             auto rule = std::find_if(
-                lesson->customStrings.begin(), lesson->customStrings.end(), [&](const ColorRule& r) {
+                lesson->customStrings().begin(), lesson->customStrings().end(), [&](const ColorRule& r) {
                     return r.customStringSection == CustomStringSection::error && r.rangeOfString == answer;
                 });
-            ASSERT_NE(rule, lesson->customStrings.end()) << lesson->lessonID;
+            ASSERT_NE(rule, lesson->customStrings().end()) << lesson->lessonID;
             EXPECT_TRUE(content::paintsSomething(*lesson, *rule))
                 << lesson->lessonID << ": the hint does not show [" << answer << "]";
         }

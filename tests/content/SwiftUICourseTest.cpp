@@ -169,7 +169,7 @@ TEST(SwiftUICourse, EveryLessonFollowsTheCourseTable) {
         if (row.steps == 0) {
             EXPECT_EQ(linesOf(hint).size(), 2u) << hint;
         }
-        EXPECT_EQ(lesson.customStrings.size(), row.rules);
+        EXPECT_EQ(lesson.customStrings().size(), row.rules);
     }
 }
 
@@ -317,7 +317,7 @@ TEST(SwiftUIColourRules, SectionsInTemplateOrderEachTextOnceAndNeverInsideAWord)
         SCOPED_TRACE(lesson.lessonID);
         std::set<std::pair<CustomStringSection, std::string>> seen;
         int order = 0;
-        for (const auto& rule : lesson.customStrings) {
+        for (const auto& rule : lesson.customStrings()) {
             ASSERT_NE(rule.customStringSection, CustomStringSection::label);
             EXPECT_GE(templateOrder(rule.customStringSection), order) << rule.rangeOfString;
             order = templateOrder(rule.customStringSection);
@@ -342,7 +342,7 @@ TEST(SwiftUIColourRules, EveryLessonColoursItsAnswerInTheHintAndItsCodeKeywords)
         SCOPED_TRACE(lesson.lessonID);
         auto has = [&](CustomStringSection section, const std::string& text, ColorAttribute color) {
             return std::any_of(
-                lesson.customStrings.begin(), lesson.customStrings.end(), [&](const ColorRule& r) {
+                lesson.customStrings().begin(), lesson.customStrings().end(), [&](const ColorRule& r) {
                     return r.customStringSection == section && r.rangeOfString == text && r.color == color;
                 });
         };
@@ -383,7 +383,7 @@ TEST(SwiftUIColourRules, SomeViewLessonStartsItsSectionsWithItsListedRules) {
     std::map<S, std::size_t> next; // per section: how many rules of it have been matched
     for (const auto& expected : listed) {
         std::vector<ColorRule> ofSection;
-        for (const auto& rule : lesson.customStrings)
+        for (const auto& rule : lesson.customStrings())
             if (rule.customStringSection == expected.customStringSection) ofSection.push_back(rule);
         auto& n = next[expected.customStringSection];
         ASSERT_LT(n, ofSection.size()) << expected.rangeOfString;

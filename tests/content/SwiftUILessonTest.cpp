@@ -36,7 +36,7 @@ SwiftUILesson counter(std::size_t colorCount = 70) {
 }
 
 std::optional<ColorAttribute> colourOf(const Lesson& lesson, S section, const std::string& text) {
-    for (const auto& rule : lesson.customStrings)
+    for (const auto& rule : lesson.customStrings())
         if (rule.customStringSection == section && rule.rangeOfString == text) return rule.color;
     return std::nullopt;
 }
@@ -86,9 +86,9 @@ TEST(SwiftUILesson, OwnRulesFollowTheCodeAndSkipWhatWouldPaintTheWrongText) {
 TEST(SwiftUILesson, TheTemplateFillsToTheCountWithRulesThatPaintNothing) {
     for (std::size_t count : {40u, 70u, 90u}) {
         const auto lesson = makeSwiftUILesson(counter(count));
-        ASSERT_EQ(lesson->customStrings.size(), count);
+        ASSERT_EQ(lesson->customStrings().size(), count);
         const auto own = ownColors(*lesson);
-        for (const auto& rule : lesson->customStrings) {
+        for (const auto& rule : lesson->customStrings()) {
             const bool isOwn = std::any_of(own.begin(), own.end(), [&](const ColorRule& o) {
                 return o.customStringSection == rule.customStringSection &&
                        o.rangeOfString == rule.rangeOfString;
@@ -105,10 +105,10 @@ TEST(SwiftUILesson, ListedOwnRulesReplaceTheFoundOnesAndComeFirstInTheirSection)
     record.own = {{S::success, "label", ColorAttribute::greenComment},
                   {S::line2, "count", ColorAttribute::turquoise}};
     const auto lesson = makeSwiftUILesson(record);
-    ASSERT_EQ(lesson->customStrings.size(), 30u);
+    ASSERT_EQ(lesson->customStrings().size(), 30u);
     EXPECT_FALSE(colourOf(*lesson, S::line1, "struct").has_value());
     auto first = [&](S section) {
-        for (const auto& rule : lesson->customStrings)
+        for (const auto& rule : lesson->customStrings())
             if (rule.customStringSection == section) return rule.rangeOfString;
         return std::string();
     };
@@ -118,7 +118,14 @@ TEST(SwiftUILesson, ListedOwnRulesReplaceTheFoundOnesAndComeFirstInTheirSection)
 }
 
 TEST(SwiftUILesson, MoreOwnRulesThanTheLessonStoresIsRefused) {
-    EXPECT_THROW(makeSwiftUILesson(counter(5)), std::invalid_argument);
+    // Rules found in the texts are made when the lesson is shown, and refused then.
+    const auto lesson = makeSwiftUILesson(counter(5));
+    EXPECT_THROW(lesson->customStrings(), std::invalid_argument);
+    // Rules the record lists are refused as it is built.
+    auto record = counter(1);
+    record.own = {{S::line1, "struct", ColorAttribute::pinkKeyword},
+                  {S::line1, "View", ColorAttribute::blueOther}};
+    EXPECT_THROW(makeSwiftUILesson(record), std::invalid_argument);
 }
 
 TEST(SwiftUILesson, HintIsNumberedStepsOrOneSentenceThenTheAnswer) {

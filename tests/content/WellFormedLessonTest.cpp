@@ -143,7 +143,7 @@ TEST_P(WellFormed, DebuggerDictionaryLessonsHaveSuccessLabels) {
 // other, so only an empty text (which can never paint anything) is a fault.
 TEST_P(WellFormed, LineColourRulesAddressShownLines) {
     for (const auto& [chapter, lesson] : allLessons(GetParam().code)) {
-        for (const auto& rule : lesson->customStrings) {
+        for (const auto& rule : lesson->customStrings()) {
             int k = sectionLine(rule.customStringSection);
             EXPECT_FALSE(rule.rangeOfString.empty()) << lesson->lessonID << ": rule for line " << k;
         }

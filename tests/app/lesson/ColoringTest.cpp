@@ -25,14 +25,14 @@ TEST(AttributedText, FirstOccurrenceAndLaterRuleWins) {
 TEST_F(LessonScreenTest, RulesPaintTheirSections) {
     auto lesson = boolLesson();
     lesson->line2Text2 = " // true";
-    lesson->customStrings = {
+    lesson->setCustomStrings({
         {CustomStringSection::instruction, "isAwesome", ColorAttribute::blueOther},
         {CustomStringSection::line1, "flag", ColorAttribute::greenComment},
         {CustomStringSection::line2, "true", ColorAttribute::purpleNumber},
         {CustomStringSection::label, "x", ColorAttribute::white},
         {CustomStringSection::success, "done", ColorAttribute::orange},
         {CustomStringSection::error, "Stuck", ColorAttribute::redString},
-    };
+    });
     lesson->successMessage = "Well done";
     lesson->textFieldFormatting.placeholderText = "Create boolean";
     lesson->textFieldFormatting.placeholderColor = ui::Color::rgb255(1, 2, 3);
@@ -63,7 +63,7 @@ TEST_F(LessonScreenTest, RulesPaintTheirSections) {
 TEST_F(LessonScreenTest, RepaintingDropsColoursOfEarlierTexts) {
     auto chapter = Chapter::make("C", 1);
     auto first = boolLesson("A", 1);
-    first->customStrings = {{CustomStringSection::line1, "//", ColorAttribute::greenComment}};
+    first->setCustomStrings({{CustomStringSection::line1, "//", ColorAttribute::greenComment}});
     chapter->lessons = {first, boolLesson("B", 2)};
     open(chapter);
     EXPECT_TRUE(screen->line1Text1Label->attributedText().hasAttributes());

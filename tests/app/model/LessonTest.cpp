@@ -62,3 +62,72 @@ TEST(Lesson, TurquoiseIsBlueOther) {
 }
 
 } // namespace
+
+namespace {
+
+// A recipe that names the instruction as it stands when it runs, and counts its runs.
+Lesson::ColourRecipe instructionRule(int& runs) {
+    return [&runs](const Lesson& lesson) {
+        ++runs;
+        return std::vector<ColorRule>{
+            {CustomStringSection::instruction, lesson.instruction, ColorAttribute::orange}};
+    };
+}
+
+std::vector<std::string> texts(const std::vector<ColorRule>& rules) {
+    std::vector<std::string> out;
+    for (const auto& rule : rules)
+        out.push_back(rule.rangeOfString);
+    return out;
+}
+
+TEST(LessonColourRules, RecipeRunsOnceOnFirstReadThenAmendmentsInOrder) {
+    auto lesson = trueFalseLesson();
+    int runs = 0;
+    lesson->setCustomStringsRecipe(instructionRule(runs));
+    lesson->amendCustomStrings([](const Lesson&, std::vector<ColorRule>& rules) {
+        rules.push_back({CustomStringSection::error, "first", ColorAttribute::white});
+    });
+    lesson->amendCustomStrings([](const Lesson& made, std::vector<ColorRule>& rules) {
+        rules.push_back({CustomStringSection::error, std::to_string(rules.size()) + made.lessonID,
+                         ColorAttribute::white});
+    });
+    EXPECT_EQ(runs, 0);
+    EXPECT_TRUE(lesson->customStringsPending());
+    lesson->instruction = "changed before it was shown";
+    const Lesson copy = *lesson; // a copy makes its own rules from its own texts
+
+    EXPECT_EQ(texts(lesson->customStrings()),
+              (std::vector<std::string>{"changed before it was shown", "first", "2CH2L1"}));
+    EXPECT_EQ(texts(lesson->customStrings()).size(), 3u);
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(lesson->customStringsPending());
+    EXPECT_EQ(texts(copy.customStrings()), texts(lesson->customStrings()));
+    EXPECT_EQ(runs, 2);
+}
+
+TEST(LessonColourRules, WrittenRulesReplaceARecipeAndAreAmendedToo) {
+    auto lesson = trueFalseLesson();
+    int runs = 0;
+    lesson->setCustomStringsRecipe(instructionRule(runs));
+    lesson->setCustomStrings({{CustomStringSection::line1, "flag", ColorAttribute::greenComment}});
+    lesson->amendCustomStrings([](const Lesson&, std::vector<ColorRule>& rules) {
+        rules.push_back({CustomStringSection::line2, "print", ColorAttribute::blueOther});
+    });
+    EXPECT_EQ(texts(lesson->customStrings()), (std::vector<std::string>{"flag", "print"}));
+    EXPECT_EQ(runs, 0);
+}
+
+TEST(LessonColourRules, MadeAtOnceRunsEachRecipeAsItIsSet) {
+    auto lesson = trueFalseLesson();
+    int runs = 0;
+    Lesson::setRulesMadeAtOnce(true);
+    lesson->setCustomStringsRecipe(instructionRule(runs));
+    Lesson::setRulesMadeAtOnce(false);
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(lesson->customStringsPending());
+    lesson->instruction = "too late to matter";
+    EXPECT_EQ(texts(lesson->customStrings()), (std::vector<std::string>{"Make a Boolean."}));
+}
+
+} // namespace
