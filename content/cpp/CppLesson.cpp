@@ -50,16 +50,27 @@ std::string steps(std::initializer_list<std::string_view> texts) {
     return out;
 }
 
+namespace {
+
+// `text` with the marks replaced in place; most texts hold none, and are left as they are at once.
+void expandInPlace(std::string& text, std::string_view answer) {
+    if (text.find("«") == std::string::npos) return;
+    replaceAll(text, ANSWER, answer);
+    if (text.find(BLANKLESS) != std::string::npos) replaceAll(text, BLANKLESS, blankless(answer));
+}
+
+} // namespace
+
 std::string expand(std::string_view text, std::string_view answer) {
     std::string out(text);
-    replaceAll(out, ANSWER, answer);
-    replaceAll(out, BLANKLESS, blankless(answer));
+    expandInPlace(out, answer);
     return out;
 }
 
 std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
                           std::initializer_list<std::string> texts) {
     std::vector<ColorRule> rules;
+    rules.reserve(texts.size());
     for (const auto& text : texts)
         rules.push_back({section, text, color});
     return rules;
@@ -67,6 +78,10 @@ std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
 
 std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts) {
     std::vector<ColorRule> all;
+    std::size_t size = 0;
+    for (const auto& part : parts)
+        size += part.size();
+    all.reserve(size);
     for (const auto& part : parts)
         all.insert(all.end(), part.begin(), part.end());
     return all;
@@ -83,15 +98,15 @@ Lesson::Ptr addCppLesson(Chapter& chapter, LessonForm form) {
 
     const std::string answer = answerOf(form);
     for (auto& accepted : form.accepted)
-        accepted = expand(accepted, answer);
-    form.hint.message = expand(form.hint.message, answer);
+        expandInPlace(accepted, answer);
+    expandInPlace(form.hint.message, answer);
     for (auto& rule : form.colors)
-        rule.rangeOfString = expand(rule.rangeOfString, answer);
+        expandInPlace(rule.rangeOfString, answer);
 
     form.autoColor = false;
     if (!form.sameMessage) form.sameMessage = form.outputs.empty();
     form.video.reset();
-    return content::addLesson(chapter, form);
+    return content::addLesson(chapter, std::move(form));
 }
 
 Lesson::Ptr addCppChallenge(Chapter& chapter, LessonForm form) {

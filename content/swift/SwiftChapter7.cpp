@@ -3,6 +3,8 @@
 #include "content/LessonForm.hpp"
 #include "content/swift/SwiftCourse.hpp"
 
+#include <utility>
+
 using namespace content;
 using namespace content::form;
 
@@ -12,7 +14,7 @@ namespace {
 Lesson::Ptr add(Chapter& chapter, LessonForm form) {
     form.debugger = true;
     form.blankDebugTexts = true;
-    return addLesson(chapter, form);
+    return addLesson(chapter, std::move(form));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "content/LessonForm.hpp"
 #include "content/swift/SwiftCourse.hpp"
 
+#include <utility>
+
 using namespace content;
 using namespace content::form;
 
@@ -13,7 +15,7 @@ const char* kNicelyDone = "Nicely done.  ";
 // Every lesson of this chapter has empty debugger texts.
 Lesson::Ptr add(Chapter& chapter, LessonForm form) {
     form.blankDebugTexts = true;
-    return addLesson(chapter, form);
+    return addLesson(chapter, std::move(form));
 }
 
 } // namespace

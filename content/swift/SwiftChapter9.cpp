@@ -4,6 +4,8 @@
 #include "content/LessonForm.hpp"
 #include "content/swift/SwiftCourse.hpp"
 
+#include <utility>
+
 using namespace content;
 using namespace content::form;
 
@@ -14,7 +16,7 @@ const char* kGreatWork = "Great work!  Let's continue";
 // Every lesson but CH9L8B: empty debugger texts, output through the answer keys.
 Lesson::Ptr add(Chapter& chapter, LessonForm form) {
     form.blankDebugTexts = true;
-    return addLesson(chapter, form);
+    return addLesson(chapter, std::move(form));
 }
 
 // Several spellings of one call, all printing the same value with the same success text.
