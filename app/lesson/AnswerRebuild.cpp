@@ -2,6 +2,8 @@
 
 #include "app/model/StringUtilities.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -19,14 +21,12 @@ bool endsWithSpace(std::string_view s) {
     return !s.empty() && s.back() == ' ';
 }
 
-// fold(P2) of a 3-part answer, and of a 5-part answer when `trailing` is set.
-std::string middlePiece(std::string_view p, bool trailing) {
-    if (p.empty()) return {};
-    std::string out;
+// Appends fold(P2) of a 3-part answer, and of a 5-part answer when `trailing` is set.
+void appendMiddlePiece(std::string& out, std::string_view p, bool trailing) {
+    if (p.empty()) return;
     if (startsWithSpace(p)) out.push_back(' ');
-    out += collapsingWhitespace(p);
+    appendCollapsingWhitespace(out, p);
     if (trailing && endsWithSpace(p)) out.push_back(' ');
-    return out;
 }
 
 } // namespace
@@ -46,31 +46,45 @@ std::string applyEdit(std::string_view current, std::size_t location, std::size_
 }
 
 std::string quoteGuidedRebuild(std::string_view input, std::size_t answerParts) {
-    const std::vector<std::string_view> p = splitAt(input, kQuote);
-    std::string s0 = collapsingWhitespace(p[0]);
-    if (endsWithSpace(p[0])) s0.push_back(' ');
-    if (p.size() == 1) return s0;
-    std::string joined = s0;
+    // The pieces between the quotes, as splitAt gives them; only the first five play a part, and only
+    // whether there are one, two, three or four, or five or more of them.
+    std::array<std::string_view, 5> p;
+    std::size_t pieces = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t at = input.find(kQuote, start);
+        p[pieces++] = input.substr(start, at == std::string_view::npos ? at : at - start);
+        if (at == std::string_view::npos || pieces == p.size()) break;
+        start = at + 1;
+    }
+    // Built in one string, as the keystroke that runs this should allocate as little as it can.
+    std::string joined;
+    joined.reserve(input.size() + 2);
+    appendCollapsingWhitespace(joined, p[0]);
+    if (endsWithSpace(p[0])) joined.push_back(' ');
+    if (pieces == 1) return joined;
     joined.push_back(kQuote);
     joined.append(p[1]);
-    if (p.size() == 2) return trimmingBlanks(joined);
+    if (pieces == 2) return trimmingBlanks(joined);
     const bool fivePart = answerParts == 5;
     joined.push_back(kQuote);
-    joined += middlePiece(p[2], fivePart);
-    if (fivePart && p.size() >= 5) {
+    appendMiddlePiece(joined, p[2], fivePart);
+    if (fivePart && pieces >= 5) {
         joined.push_back(kQuote);
         joined.append(p[3]);
         joined.push_back(kQuote);
-        joined += middlePiece(p[4], false);
+        appendMiddlePiece(joined, p[4], false);
     }
-    return trimmingBlanks(collapsingWhitespace(joined));
+    // Collapsed text has no blank at either end: nothing is left to trim.
+    return collapsingWhitespace(joined);
 }
 
 std::string staticUserAnswer(const Lesson& lesson, std::string_view input) {
-    const std::size_t answerParts = splitAt(lesson.answer, kQuote).size();
+    const auto answerParts =
+        static_cast<std::size_t>(std::count(lesson.answer.begin(), lesson.answer.end(), kQuote)) + 1;
     if (answerParts == 3 || answerParts == 5) return quoteGuidedRebuild(input, answerParts);
-    // Quote-less answers, and the odd answer with another quote count, are judged on the folded text.
-    return trimmingBlanks(collapsingWhitespace(input));
+    // Quote-less answers, and the odd answer with another quote count, are judged on the folded text
+    // (collapsing leaves no blank at either end).
+    return collapsingWhitespace(input);
 }
 
 DynamicOutcome dynamicUserAnswer(const Lesson& lesson, std::string_view input) {

@@ -8,17 +8,32 @@
 namespace {
 
 bool isAsciiBytes(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // One pass without an early exit: the compiler makes it a vector loop.
+    unsigned char any = 0;
+    for (char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
 }
 
-// Splits at every scalar `isSeparator` accepts, drops empty pieces and joins the rest with one space.
-template <typename IsSeparator> std::string splitAndJoin(std::string_view text, IsSeparator isSeparator) {
-    std::string out;
-    out.reserve(text.size());
+// The two whitespace classes on ASCII, where they need no lookup: blanks are space and tab, line
+// breaks LF, VT, FF and CR.
+constexpr bool isAsciiBlank(char32_t c) {
+    return c == U' ' || c == U'\t';
+}
+constexpr bool isAsciiBlankOrLineBreak(char32_t c) {
+    return isAsciiBlank(c) || (c >= U'\n' && c <= U'\r');
+}
+
+// Splits at every scalar `isSeparator` accepts, drops empty pieces and appends the rest to `out`,
+// joined with one space.
+template <typename IsSeparator>
+void appendSplitAndJoined(std::string& out, std::string_view text, IsSeparator isSeparator) {
+    bool first = true;
     std::size_t pieceStart = 0;
     auto flush = [&](std::size_t end) {
         if (end > pieceStart) {
-            if (!out.empty()) out.push_back(' ');
+            if (!first) out.push_back(' ');
+            first = false;
             out.append(text.substr(pieceStart, end - pieceStart));
         }
     };
@@ -37,7 +52,6 @@ template <typename IsSeparator> std::string splitAndJoin(std::string_view text, 
         });
     }
     flush(text.size());
-    return out;
 }
 
 // The NFC form, or the bytes themselves when they are not UTF-8 (never equal to anything else then).
@@ -52,7 +66,8 @@ bool isPlainAscii(std::string_view text) {
 }
 
 bool containsEmoji(std::string_view text) {
-    if (isAsciiBytes(text)) return false;
+    // Every range below starts at U+20D0 or later, whose UTF-8 form starts with 0xE2 or more.
+    if (ns::maxByte(text) < 0xE2) return false;
     bool found = false;
     ns::forEachScalar(text, [&](const ns::Scalar& s) {
         const char32_t c = s.value;
@@ -64,15 +79,35 @@ bool containsEmoji(std::string_view text) {
     return found;
 }
 
+void appendCollapsingWhitespace(std::string& out, std::string_view text) {
+    appendSplitAndJoined(out, text, [](char32_t c) {
+        return c < 0x80 ? isAsciiBlankOrLineBreak(c) : ns::isBlankOrLineBreak(c);
+    });
+}
+
 std::string collapsingWhitespace(std::string_view text) {
-    return splitAndJoin(text, [](char32_t c) { return ns::isBlankOrLineBreak(c); });
+    std::string out;
+    out.reserve(text.size());
+    appendCollapsingWhitespace(out, text);
+    return out;
 }
 
 std::string joiningBlankSeparated(std::string_view text) {
-    return splitAndJoin(text, [](char32_t c) { return ns::isBlank(c); });
+    std::string out;
+    out.reserve(text.size());
+    appendSplitAndJoined(out, text, [](char32_t c) { return c < 0x80 ? isAsciiBlank(c) : ns::isBlank(c); });
+    return out;
 }
 
 std::string trimmingBlanks(std::string_view text) {
+    if (isAsciiBytes(text)) {
+        std::size_t begin = 0, end = text.size();
+        while (begin < end && isAsciiBlank(static_cast<unsigned char>(text[begin])))
+            ++begin;
+        while (end > begin && isAsciiBlank(static_cast<unsigned char>(text[end - 1])))
+            --end;
+        return std::string(text.substr(begin, end - begin));
+    }
     std::size_t begin = text.size();
     std::size_t end = 0;
     ns::forEachScalar(text, [&](const ns::Scalar& s) {
@@ -108,6 +143,7 @@ bool startsWithShorter(std::string_view text, std::string_view prefix) {
 
 std::vector<std::string_view> splitAt(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
+    parts.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), separator)) + 1);
     std::size_t start = 0;
     for (;;) {
         const std::size_t at = text.find(separator, start);

@@ -17,8 +17,12 @@
 // supplemental symbols, combining marks for symbols). False for the empty text.
 bool containsEmoji(std::string_view text);
 
-// Split at runs of blanks and line breaks, drop the empty pieces, join with one space.
+// Split at runs of blanks and line breaks, drop the empty pieces, join with one space. The result
+// holds no blank or line break at either end.
 std::string collapsingWhitespace(std::string_view text);
+
+// collapsingWhitespace(text) appended to `out`.
+void appendCollapsingWhitespace(std::string& out, std::string_view text);
 
 // Split at every blank (line breaks are kept), drop the empty pieces, join with one space.
 std::string joiningBlankSeparated(std::string_view text);

@@ -1,5 +1,6 @@
 #include "platform/foundation/Text.hpp"
 
+#include <algorithm>
 #include <memory>
 
 #include <unicode/brkiter.h>
@@ -86,10 +87,16 @@ void appendScalar(std::string& out, char32_t c) {
     }
 }
 
-bool isAscii(std::string_view text) {
+unsigned char maxByte(std::string_view text) {
+    // One pass without an early exit: the compiler makes it a vector loop.
+    unsigned char top = 0;
     for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
+        top = std::max(top, static_cast<unsigned char>(c));
+    return top;
+}
+
+bool isAscii(std::string_view text) {
+    return maxByte(text) < 0x80;
 }
 
 bool isValidUtf8(std::string_view text) {
@@ -108,6 +115,14 @@ bool isValidUtf8(std::string_view text) {
 
 // --- Characters ------------------------------------------------------------------------------------
 namespace {
+
+// Whether every byte lies below 0xCC, i.e. every scalar of the (valid) text below U+0300: ASCII,
+// Latin-1 and the Latin Extended and IPA blocks. No such scalar extends, joins or prepends to another,
+// so each is a character of its own (CR LF aside), and each is its own NFC form and composes with
+// nothing before it, so such text is in NFC.
+bool belowCombiningMarks(std::string_view text) {
+    return maxByte(text) < 0xCC;
+}
 
 // One grapheme-cluster break iterator per thread: making one costs far more than using it.
 icu::BreakIterator* characterIterator() {
@@ -161,9 +176,17 @@ template <typename Fn> bool walkValidRun(std::string_view run, std::size_t base,
 
 // Calls fn(start, end) for each character of any text, in order, until fn returns false.
 template <typename Fn> void walkCharacters(std::string_view text, Fn&& fn) {
-    if (isAscii(text)) {
+    if (belowCombiningMarks(text)) {
+        // Every scalar is a character of its own (CR LF aside), and so is every invalid byte; the only
+        // sequences to recognise are the two-byte ones, lead 0xC2 to 0xCB and one continuation byte.
         for (std::size_t i = 0; i < text.size();) {
-            std::size_t len = (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+            const auto b = static_cast<unsigned char>(text[i]);
+            std::size_t len = 1;
+            if (b == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                len = 2;
+            else if (b >= 0xC2 && i + 1 < text.size() &&
+                     (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80)
+                len = 2;
             if (!fn(i, i + len)) return;
             i += len;
         }
@@ -191,8 +214,8 @@ template <typename Fn> void walkCharacters(std::string_view text, Fn&& fn) {
 std::size_t characterCount(std::string_view text) {
     if (isAscii(text)) {
         std::size_t crlf = 0;
-        for (std::size_t i = 0; i + 1 < text.size(); ++i)
-            if (text[i] == '\r' && text[i + 1] == '\n') ++crlf;
+        for (auto cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1))
+            if (cr + 1 < text.size() && text[cr + 1] == '\n') ++crlf;
         return text.size() - crlf;
     }
     std::size_t count = 0;
@@ -270,6 +293,7 @@ const icu::Normalizer2* nfd() {
 } // namespace
 
 std::string normalizedNFC(std::string_view text) {
+    if (belowCombiningMarks(text) && isValidUtf8(text)) return std::string(text);
     return normalizeWith(nfc(), text);
 }
 std::string normalizedNFD(std::string_view text) {

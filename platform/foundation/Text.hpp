@@ -38,7 +38,9 @@ std::u32string decodeScalars(std::string_view text);
 template <typename Fn> void forEachScalar(std::string_view text, Fn&& fn) {
     std::size_t offset = 0;
     while (offset < text.size()) {
-        Scalar s = decodeScalarAt(text, offset);
+        // ASCII bytes, the most of any answer, are decoded here rather than by a call.
+        const auto byte = static_cast<unsigned char>(text[offset]);
+        const Scalar s = byte < 0x80 ? Scalar{byte, offset, 1, true} : decodeScalarAt(text, offset);
         fn(s);
         offset += s.length;
     }
@@ -47,6 +49,9 @@ template <typename Fn> void forEachScalar(std::string_view text, Fn&& fn) {
 // Appends the UTF-8 form of a scalar; surrogates and values above U+10FFFF append U+FFFD.
 void appendScalar(std::string& out, char32_t scalar);
 
+// The largest byte of the text (0 for the empty text): below 0x80 the text is ASCII, below 0xE2 it
+// holds no scalar from U+2000 on.
+unsigned char maxByte(std::string_view text);
 // True when every byte is below 0x80.
 bool isAscii(std::string_view text);
 // True when the bytes are well-formed UTF-8 (no surrogates, no overlong forms).

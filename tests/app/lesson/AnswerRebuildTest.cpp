@@ -45,6 +45,10 @@ TEST(AnswerRebuild, QuoteGuidedTable) {
         {"var isAwesome = true", "var isAwesome\n= true", "var isAwesome = true"},
         {R"(a "b)", "x \n y", "x y"},
         {R"("a" "b" "c")", " q\tq ", "q q"},
+        // Blanks past ASCII (no-break space) fold and trim the same.
+        {"var isAwesome = true", "\u00a0var\u00a0isAwesome =\ttrue\u00a0", "var isAwesome = true"},
+        {R"~(print("Hello"))~", "\u00a0print(\"H\u00e9l \t", "print(\"H\u00e9l"},
+        {R"~(let a = "x" + "y")~", "let\u00a0a = \"\u00e9\" + \"y\"", "let a = \"\u00e9\" + \"y\""},
     };
     for (const auto& c : cases) {
         auto lesson = lessonWithAnswer(c.answer);

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
 namespace {
 
 const std::string eAcute = "\xC3\xA9";                         // é precomposed (U+00E9)
@@ -161,6 +166,45 @@ TEST(TextWhitespace, TwoClassesAsThePlatformDefinesThem) {
         EXPECT_EQ(ns::isBlank(c.c), c.blank) << c.name;
         EXPECT_EQ(ns::isBlankOrLineBreak(c.c), c.blankOrLineBreak) << c.name;
     }
+}
+
+// Text whose scalars all lie below U+0300 (Latin-1, Latin Extended, IPA: accented answers) is counted,
+// cut and normalised without ICU. Each scalar of that range, beside itself, ASCII, CR LF and a
+// combining mark, must give exactly what ICU gives.
+TEST(TextCharacters, ScalarsBelowCombiningMarksAgreeWithIcu) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> breaks(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    auto icuCount = [&](const std::string& text) {
+        const auto u = icu::UnicodeString::fromUTF8(text);
+        breaks->setText(u);
+        std::size_t count = 0;
+        for (breaks->first(); breaks->next() != icu::BreakIterator::DONE;)
+            ++count;
+        return count;
+    };
+    for (char32_t c = 0x80; c < 0x300; ++c) {
+        std::string scalar;
+        ns::appendScalar(scalar, c);
+        for (const std::string& text : {"a" + scalar + scalar + "\r\nb" + scalar, scalar + "\r" + scalar,
+                                        scalar + "\xCC\x81" + scalar}) {
+            SCOPED_TRACE(static_cast<unsigned>(c));
+            EXPECT_EQ(ns::characterCount(text), icuCount(text));
+            const auto u = icu::UnicodeString::fromUTF8(text);
+            std::string normalized;
+            nfc->normalize(u, status).toUTF8String(normalized);
+            EXPECT_EQ(ns::normalizedNFC(text), normalized);
+        }
+        const std::string text = "x" + scalar + "\r\n" + scalar;
+        EXPECT_EQ(ns::byteOffsetOfCharacter(text, 2), 1 + scalar.size());
+        EXPECT_EQ(ns::byteOffsetOfCharacter(text, 3), 3 + scalar.size());
+    }
+    // Broken sequences in that byte range stay one character per byte: a lone lead, a lone
+    // continuation, an overlong lead.
+    EXPECT_EQ(ns::characterCount("\xC3x\xA9\xC0\x80"), 5u);
+    EXPECT_EQ(ns::normalizedNFC("a\xC3"), "a\xEF\xBF\xBD");
 }
 
 } // namespace
