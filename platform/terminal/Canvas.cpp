@@ -19,6 +19,7 @@ std::optional<std::string> controlPicture(std::string_view cluster) {
 }
 
 int columnsOf(std::string_view cluster) {
+    if (cluster.size() == 1 && cluster.front() >= 0x20 && cluster.front() < 0x7F) return 1; // printable ASCII
     if (controlPicture(cluster)) return 1;
     // A cluster is as wide as its base character; an emoji presentation selector makes it wide.
     int width = 0;
@@ -54,21 +55,30 @@ int Canvas::text(int x, int y, std::string_view text, const Style& given, int ma
     const Style style = resolved(given);
     int used = 0;
     if (y < 0 || y >= height()) return 0;
-    for (const auto& cluster : ns::splitCharacters(text)) {
+    // Draws one character; false once the line is full.
+    auto draw = [&](std::string_view cluster) {
         bool lineBreak = cluster == "\n" || cluster == "\r\n" || cluster == "\r" || cluster == "\t";
         int w = lineBreak ? 1 : columnsOf(cluster);
-        if (w == 0) continue;
-        if (maxColumns >= 0 && used + w > maxColumns) break;
-        if (x + used + w > width()) break;
+        if (w == 0) return true;
+        if (maxColumns >= 0 && used + w > maxColumns) return false;
+        if (x + used + w > width()) return false;
         const auto picture = controlPicture(cluster);
         if (x + used >= 0)
-            put(x + used, y,
-                lineBreak ? " "
-                : picture ? std::string_view(*picture)
-                          : std::string_view(cluster),
-                w, style);
+            put(x + used, y, lineBreak ? " " : picture ? std::string_view(*picture) : cluster, w, style);
         used += w;
+        return true;
+    };
+    if (ns::isAscii(text)) {
+        // Every byte is a character of its own but CR LF: no splitting into strings needed.
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t n = text.compare(i, 2, "\r\n") == 0 ? 2 : 1;
+            if (!draw(text.substr(i, n))) break;
+            i += n;
+        }
+        return used;
     }
+    for (const auto& cluster : ns::splitCharacters(text))
+        if (!draw(cluster)) break;
     return used;
 }
 

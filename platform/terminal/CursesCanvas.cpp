@@ -1,6 +1,8 @@
 #define NCURSES_WIDECHAR 1
 #include "platform/terminal/CursesCanvas.hpp"
 
+#include <algorithm>
+
 #include <curses.h>
 
 #include <cwchar>
@@ -40,38 +42,49 @@ int CursesCanvas::colorNumber(const std::optional<ui::Color>& color) const {
     return -1;
 }
 
+int CursesCanvas::colorPair(const Style& style) {
+    if (colors_ <= 0) return 0;
+    if (pair_ < 0 || style.foreground != pairForeground_ || style.background != pairBackground_) {
+        pair_ = std::max(0, alloc_pair(colorNumber(style.foreground), colorNumber(style.background)));
+        pairForeground_ = style.foreground;
+        pairBackground_ = style.background;
+    }
+    return pair_;
+}
+
 void CursesCanvas::put(int x, int y, std::string_view cluster, int, const Style& style) {
     attr_t attributes = A_NORMAL;
     if (style.bold) attributes |= A_BOLD;
     if (style.reverse) attributes |= A_REVERSE;
     if (style.underline) attributes |= A_UNDERLINE;
     if (style.dim) attributes |= A_DIM;
-    int pair = 0;
-    if (colors_ > 0) {
-        pair = alloc_pair(colorNumber(style.foreground), colorNumber(style.background));
-        if (pair < 0) pair = 0;
-    }
-    // Decode the cluster into wide characters for the cell.
-    std::wstring wide;
-    std::mbstate_t state{};
-    const char* p = cluster.data();
-    const char* end = cluster.data() + cluster.size();
-    while (p < end) {
-        wchar_t wc = 0;
-        std::size_t n = std::mbrtowc(&wc, p, static_cast<std::size_t>(end - p), &state);
-        if (n == 0 || n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
-            wc = L'?';
-            n = 1;
-            state = std::mbstate_t{};
+    int pair = colorPair(style);
+    // Decode the cluster into wide characters for the cell (an ASCII cell, the most of any screen, is
+    // its own wide character).
+    wchar_t wide[CCHARW_MAX + 1] = {};
+    std::size_t count = 0;
+    if (cluster.size() == 1 && static_cast<unsigned char>(cluster[0]) < 0x80) {
+        wide[count++] = static_cast<wchar_t>(cluster[0]);
+    } else {
+        std::mbstate_t state{};
+        const char* p = cluster.data();
+        const char* end = cluster.data() + cluster.size();
+        while (p < end && count < CCHARW_MAX - 1) {
+            wchar_t wc = 0;
+            std::size_t n = std::mbrtowc(&wc, p, static_cast<std::size_t>(end - p), &state);
+            if (n == 0 || n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
+                wc = L'?';
+                n = 1;
+                state = std::mbstate_t{};
+            }
+            // Variation selectors are left out: terminals disagree on them, and a cell that carries one
+            // is dropped by some of them altogether.
+            if (!(wc >= 0xFE00 && wc <= 0xFE0F) || count == 0) wide[count++] = wc;
+            p += n;
         }
-        // Variation selectors are left out: terminals disagree on them, and a cell that carries one is
-        // dropped by some of them altogether.
-        if (!(wc >= 0xFE00 && wc <= 0xFE0F) || wide.empty()) wide.push_back(wc);
-        p += n;
-        if (wide.size() >= CCHARW_MAX - 1) break;
     }
     cchar_t cell;
-    setcchar(&cell, wide.c_str(), attributes, static_cast<short>(pair < 0x7fff ? pair : 0), &pair);
+    setcchar(&cell, wide, attributes, static_cast<short>(pair < 0x7fff ? pair : 0), &pair);
     mvadd_wch(y, x, &cell);
 }
 

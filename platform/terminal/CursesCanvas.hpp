@@ -23,7 +23,12 @@ class CursesCanvas : public Canvas {
 
   private:
     int colorNumber(const std::optional<ui::Color>& color) const;
+    // The colour pair of a style's colours; the last one is kept, since a screen is drawn in runs of
+    // cells of one style.
+    int colorPair(const Style& style);
     std::optional<Cell> caret_;
+    std::optional<ui::Color> pairForeground_, pairBackground_;
+    int pair_ = -1;
     bool direct_ = false;
     int colors_ = 8;
 };

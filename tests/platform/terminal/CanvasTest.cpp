@@ -74,6 +74,18 @@ TEST(Canvas, ControlCharactersShowAsTheirPicturesAndNeverCutTheText) {
     EXPECT_EQ(tabbed.row(0), "a b");
 }
 
+TEST(Canvas, AsciiTextDrawsAsTheSameTextBesideOtherCharacters) {
+    using namespace std::string_literals;
+    // ASCII text is cut byte by byte, other text by the character splitter; both must agree, CR LF
+    // being one character and each control one cell.
+    for (const std::string& text : {"a\r\nb"s, "a\rb\nc"s, "x\ty\x1b\x7fz"s, "{'\0'}"s, "\r\n\r\n"s}) {
+        MemoryCanvas ascii(20, 1), mixed(20, 1);
+        const int used = ascii.text(0, 0, text);
+        EXPECT_EQ(mixed.text(0, 0, "\u00e9" + text), used + 1);
+        EXPECT_EQ("\u00e9" + ascii.row(0), mixed.row(0));
+    }
+}
+
 TEST(Canvas, StylesAreKeptPerCell) {
     MemoryCanvas canvas(5, 1);
     term::Style red = term::Style::fg(ui::Color::rgb255(255, 0, 0));
