@@ -59,6 +59,12 @@ std::string comparable(std::string_view text, bool validUtf8) {
     return validUtf8 ? ns::normalizedNFC(text) : std::string(text);
 }
 
+// Whether the texts hold the same bytes; the first byte is looked at inline, as most texts compared with
+// an answer differ there.
+bool sameBytes(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && (a.empty() || (a.front() == b.front() && a == b));
+}
+
 } // namespace
 
 bool isPlainAscii(std::string_view text) {
@@ -170,7 +176,12 @@ TextMatcher::TextMatcher(std::string_view text)
 }
 
 bool TextMatcher::sameAs(std::string_view other) const {
-    if (other == text_) return true;
+    if (sameBytes(other, text_)) return true;
+    // A text whose normal form is ASCII text is that text or longer: the only non-ASCII characters
+    // that normalise to ASCII (KELVIN SIGN, GREEK QUESTION MARK, ...) take two or more bytes for one.
+    // So a different text no longer than ASCII text is never the same; most accepted answers are
+    // settled here without reading them.
+    if (asciiBytes_ && other.size() <= text_.size()) return false;
     const bool otherAscii = isAsciiBytes(other);
     // ASCII is its own normal form; a few other characters do normalise to ASCII, so only both sides
     // being ASCII, or an ASCII side facing a non-ASCII normal form, settles it early.
@@ -181,8 +192,9 @@ bool TextMatcher::sameAs(std::string_view other) const {
 }
 
 bool TextMatcher::isShorterPrefixOf(std::string_view other) const {
-    if (plainAscii_ && isPlainAscii(other))
-        return other.size() > text_.size() && other.compare(0, text_.size(), text_) == 0;
+    // No text has more characters than bytes, and plain ASCII has as many.
+    if (plainAscii_ && other.size() <= text_.size()) return false;
+    if (plainAscii_ && isPlainAscii(other)) return sameBytes(other.substr(0, text_.size()), text_);
     const std::size_t cut = characterOffset(other, characters_);
     if (cut >= other.size()) return false; // as long as the text or shorter
     return sameAs(other.substr(0, cut));

@@ -65,6 +65,13 @@ TEST(StringUtilities, SameTextIsCanonicalAndCaseSensitive) {
     // "e" is not a prefix of the single character "e" + acute.
     EXPECT_FALSE(startsWithShorter("e\u0301x", "ex"));
     EXPECT_TRUE(startsWithShorter("var x", "v"));
+    // ASCII text against text that only normalises to it, which always takes more bytes.
+    EXPECT_TRUE(sameText(";", "\u037e"));
+    EXPECT_TRUE(sameText("K", "\u212a")); // KELVIN SIGN
+    EXPECT_FALSE(sameText("ab", "\u00e9"));
+    EXPECT_FALSE(startsWithShorter("\u00e9", "ab"));
+    EXPECT_FALSE(startsWithShorter("a\u212a", "aK"));
+    EXPECT_TRUE(startsWithShorter("a\u212ab", "aK"));
 }
 
 TEST(StringUtilities, SplitKeepsEmptyPieces) {
