@@ -90,22 +90,19 @@ void BM_FirstScreen(benchmark::State& state) {
     launch(state, {std::string(VELO_BUNDLES_DIR) + "/" + edition + ".app/velomarinth", "--max-keys", "0"});
 }
 
-// The anchor is measured at each edition's argument too, so that the report sets every edition beside it
+// Twenty launches a repetition, timed by their CPU seconds. The anchor is measured at each edition's
+// argument too, so that the report sets every edition beside it
 // (`--benchmark_enable_random_interleaving=true` mixes their repetitions on a machine whose load moves).
-BENCHMARK(BM_MinimalCursesScreen)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true)
-    ->DenseRange(0, 2);
-BENCHMARK(BM_FirstScreen)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true)
-    ->DenseRange(0, 2);
+void launches(benchmark::internal::Benchmark* b) {
+    b->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(20)
+        ->Repetitions(3)
+        ->ReportAggregatesOnly(true)
+        ->DenseRange(0, 2);
+}
+BENCHMARK(BM_MinimalCursesScreen)->Apply(launches);
+BENCHMARK(BM_FirstScreen)->Apply(launches);
 
 } // namespace
 
