@@ -92,9 +92,9 @@ void Lesson::setRulesMadeAtOnce(bool atOnce) {
 
 const std::vector<ColorRule>& Lesson::customStrings() const {
     if (colourRecipe_) {
-        // Taken out first: the recipe reads the lesson, never its own rules.
-        const ColourRecipe recipe = std::exchange(colourRecipe_, nullptr);
-        customStrings_ = recipe(*this);
+        // A recipe that fails stays pending, so that every read fails as loudly as the first.
+        customStrings_ = colourRecipe_(*this);
+        colourRecipe_ = nullptr;
     }
     return customStrings_;
 }

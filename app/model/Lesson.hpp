@@ -133,7 +133,8 @@ class Lesson {
     // Works on the rules once they are made; a builder adds to a recipe's rules with it.
     using ColourAmendment = std::function<void(const Lesson&, std::vector<ColorRule>&)>;
 
-    // The colour rules, made by the pending recipe on the first call.
+    // The colour rules, made by the pending recipe on the first call (a recipe reads the lesson's texts,
+    // never its rules). Throws what the recipe throws, on every call until one succeeds.
     const std::vector<ColorRule>& customStrings() const;
     // Sets the rules; a pending recipe is dropped.
     void setCustomStrings(std::vector<ColorRule> rules);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 Lesson::Ptr trueFalseLesson() {
@@ -116,6 +118,15 @@ TEST(LessonColourRules, WrittenRulesReplaceARecipeAndAreAmendedToo) {
     });
     EXPECT_EQ(texts(lesson->customStrings()), (std::vector<std::string>{"flag", "print"}));
     EXPECT_EQ(runs, 0);
+}
+
+TEST(LessonColourRules, ARecipeThatFailsFailsOnEveryRead) {
+    auto lesson = trueFalseLesson();
+    lesson->setCustomStringsRecipe(
+        [](const Lesson& made) -> std::vector<ColorRule> { throw std::logic_error(made.lessonID); });
+    EXPECT_THROW(lesson->customStrings(), std::logic_error);
+    EXPECT_TRUE(lesson->customStringsPending());
+    EXPECT_THROW(lesson->customStrings(), std::logic_error);
 }
 
 TEST(LessonColourRules, MadeAtOnceRunsEachRecipeAsItIsSet) {
