@@ -24,6 +24,7 @@ enum URLErrorCode : long {
     URLErrorNetworkConnectionLost = -1005,
     URLErrorNotConnectedToInternet = -1009,
     URLErrorBadServerResponse = -1011,
+    URLErrorCannotParseResponse = -1017,
     URLErrorUserCancelledAuthentication = -1012,
     URLErrorFileDoesNotExist = -1100,
     URLErrorSecureConnectionFailed = -1200,

@@ -126,4 +126,43 @@ TEST(WebView, KeepsTheLastRequestAndCountsLoads) {
     EXPECT_EQ(view.loadCount(), 2);
 }
 
+class RecordingHandler : public svc::ScriptMessageHandler {
+  public:
+    void userContentControllerDidReceiveScriptMessage(svc::UserContentController& controller,
+                                                      const svc::ScriptMessage& message) override {
+        bodies.push_back(message.body);
+        if (removeWhileAnswering) controller.removeScriptMessageHandlerForName(message.name);
+    }
+    std::vector<nlohmann::json> bodies;
+    bool removeWhileAnswering = false;
+};
+
+TEST(WebView, MessagesReachTheHandlerOfTheirNameOnly) {
+    svc::WebViewConfiguration configuration;
+    svc::WebView view(ui::Rect::zero(), configuration);
+    auto& controller = *view.configuration().userContentController;
+    EXPECT_EQ(&controller, configuration.userContentController.get()) << "views share their configuration's";
+    auto first = std::make_shared<RecordingHandler>();
+    auto second = std::make_shared<RecordingHandler>();
+    EXPECT_TRUE(controller.addScriptMessageHandler(first, "errors"));
+    EXPECT_FALSE(controller.addScriptMessageHandler(second, "errors")) << "a taken name is refused";
+    EXPECT_FALSE(controller.addScriptMessageHandler(nullptr, "other"));
+
+    EXPECT_TRUE(controller.didReceiveScriptMessage({"errors", {{"msg", "boom"}}}));
+    EXPECT_FALSE(controller.didReceiveScriptMessage({"unknown", "ignored"}));
+    ASSERT_EQ(first->bodies.size(), 1u);
+    EXPECT_EQ(first->bodies[0]["msg"], "boom");
+    EXPECT_TRUE(second->bodies.empty());
+
+    // A handler that removes itself while it answers finishes its answer; later messages find nobody.
+    auto leaving = std::make_shared<RecordingHandler>();
+    leaving->removeWhileAnswering = true;
+    controller.addScriptMessageHandler(leaving, "once");
+    std::weak_ptr<RecordingHandler> watch = leaving;
+    leaving.reset();
+    EXPECT_TRUE(controller.didReceiveScriptMessage({"once", 1}));
+    EXPECT_TRUE(watch.expired());
+    EXPECT_FALSE(controller.didReceiveScriptMessage({"once", 2}));
+}
+
 } // namespace
