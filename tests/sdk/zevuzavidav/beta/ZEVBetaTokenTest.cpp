@@ -2,9 +2,8 @@
 // by name through fontconfig.
 #include "sdk/zevuzavidav/beta/ZEVBetaToken.hpp"
 
-#include "tests/support/TempHome.hpp"
+#include "tests/sdk/zevuzavidav/support/FontFolder.hpp"
 
-#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -47,33 +46,7 @@ TEST(ZEVBetaTokenTest, TheTableGivesItsTextOnlyWhenEveryBoundHolds) {
         EXPECT_EQ(ZEVBetaTokenTextFromTable(c.bytes), c.token) << c.name;
 }
 
-// Makes fontconfig see only the fonts of one folder for the lifetime of the object.
-class FontFolder {
-  public:
-    explicit FontFolder(const std::string& fixture) {
-        std::filesystem::path fonts = folder_.path() / "fonts";
-        std::filesystem::create_directories(fonts);
-        if (!fixture.empty())
-            std::filesystem::copy_file(std::string(VELO_SOURCE_DIR) +
-                                           "/tests/sdk/zevuzavidav/fixtures/fonts/" + fixture,
-                                       fonts / fixture);
-        std::filesystem::path config = folder_.path() / "fonts.conf";
-        std::ofstream(config) << "<?xml version=\"1.0\"?><fontconfig><dir>" << fonts.string()
-                              << "</dir><cachedir>" << (folder_.path() / "cache").string()
-                              << "</cachedir></fontconfig>\n";
-        // fontconfig reads its configuration again at its next use.
-        FcFini();
-        ::setenv("FONTCONFIG_FILE", config.c_str(), 1);
-        FcFini();
-    }
-    ~FontFolder() {
-        ::unsetenv("FONTCONFIG_FILE");
-        FcFini();
-    }
-
-  private:
-    velotest::TempFolder folder_;
-};
+using reporttest::FontFolder;
 
 TEST(ZEVBetaTokenTest, TheFontNamedZevuzavidavGivesThePrefixedToken) {
     FontFolder fonts("beta-token.ttf");

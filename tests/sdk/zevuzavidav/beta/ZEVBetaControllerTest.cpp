@@ -1,0 +1,296 @@
+// Beta update checks against a local HTTPS server whose root the test build pins: who may check, the
+// request a test build sends, the alert an update brings and its two buttons, the pause after an answer,
+// one request at a time, and the end of all checks after a failed one.
+#include "sdk/zevuzavidav/beta/ZEVBetaController.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/net/ServerTrust.hpp"
+#include "platform/uikit/AlertController.hpp"
+#include "platform/uikit/Application.hpp"
+#include "sdk/zovaze/ZOVDebugFlag.hpp"
+#include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
+#include "tests/sdk/zevuzavidav/support/FontFolder.hpp"
+#include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
+#include "tests/sdk/zovaze/support/SDKHome.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using reporttest::Answer;
+using reporttest::ReportServer;
+using reporttest::Request;
+
+const char* const kUpdate =
+    R"json({"url": "https://beta.example.com/install/7", "version_string": "1.1 (7)"})json";
+
+ns::PropertyList::Dictionary betaBundle(bool signedForDistribution = true) {
+    ns::PropertyList::Dictionary info{{"CFBundleIdentifier", "com.velomarinth.betatest"},
+                                      {"CFBundleVersion", "7"},
+                                      {"CFBundleShortVersionString", "1.0.3"},
+                                      {"CFBundleDisplayName", "Beta Test"}};
+    if (signedForDistribution) info.set("ZevuzavidavSignedForDistribution", ns::PropertyList(true));
+    return info;
+}
+
+class Kit : public ZEVBetaControllerDelegate {
+  public:
+    std::optional<std::string> APIKeyForBetaController(ZEVBetaController&) override {
+        return std::string("beta-api-key");
+    }
+    ZEVSettings settingsForBetaController(ZEVBetaController&) override {
+        return ZEVSettings(std::make_shared<const nlohmann::json>(settings));
+    }
+    nlohmann::json settings = nlohmann::json::object();
+};
+
+// The SDK's clients answer certificate challenges with the system's roots while debugging; for those
+// tests the system trusts the test root too.
+class DebugMode {
+  public:
+    DebugMode() {
+        net::ServerTrust::overrideSystemAnchorCertificates(
+            std::vector<net::CertificateRef>{reporttest::pinnedTestRoot().netCertificate()});
+        ZOVSetDebugFlag(true);
+    }
+    ~DebugMode() {
+        ZOVSetDebugFlag(false);
+        net::ServerTrust::overrideSystemAnchorCertificates(std::nullopt);
+    }
+    DebugMode(const DebugMode&) = delete;
+    DebugMode& operator=(const DebugMode&) = delete;
+};
+
+class BetaChecks : public ::testing::Test {
+  protected:
+    BetaChecks() {
+        reporttest::pinnedTestRoot(); // before the first client takes the pinned set
+        dispatch::main().bindToCurrentThread();
+        ui::Application::shared().setRootViewController(std::make_shared<ui::ViewController>());
+        ui::AlertController::clearPresentedAlerts();
+    }
+    ~BetaChecks() override {
+        dispatch::main().drain();
+        ui::AlertController::clearPresentedAlerts();
+        ui::Application::shared().reset();
+    }
+
+    // A controller with its own notification centre; `token` stands for the font's.
+    std::shared_ptr<ZEVBetaController> make(std::optional<std::string> token = std::string("2:TOKEN")) {
+        ZEVBetaController::Environment environment;
+        if (token) environment.readBetaToken = [token] { return token; };
+        environment.instanceIdentifier = [] { return std::optional<std::string>("instance-1"); };
+        environment.notificationCenter = &center;
+        return ZEVBetaController::initWithDelegate(kit, environment);
+    }
+
+    static bool eventually(const std::function<bool()>& done, double seconds = 15) {
+        return dispatch::main().runUntil(done, seconds);
+    }
+    // Waits a little while the main queue runs, so that something that should not happen has had its
+    // chance.
+    static void linger() {
+        dispatch::main().runUntil([] { return false; }, 0.3);
+    }
+
+    std::shared_ptr<ui::AlertController> shownAlert() {
+        auto alert = ui::AlertController::lastPresented();
+        return alert && !alert->isAnswered() ? alert : nullptr;
+    }
+
+    ReportServer server{[this](const Request&, std::size_t) { return answer(); }};
+    std::function<Answer()> answer = [] {
+        return Answer{200, {{"Content-Type", "application/json"}}, kUpdate};
+    };
+    zovtest::SDKHome home{betaBundle()};
+    zovtest::ScopedEnvironment endpoint{"ZevuzavidavBetaEndpoint", server.base()};
+    std::shared_ptr<Kit> kit = std::make_shared<Kit>();
+    ns::NotificationCenter center;
+};
+
+TEST(BetaSupport, OnlyATestBuildOutsideExtensionsChecks) {
+    struct Case {
+        const char* name;
+        bool signedForDistribution;
+        bool extension;
+        bool supported;
+    };
+    const Case cases[] = {
+        {"signed for distribution", true, false, true},
+        {"not signed", false, false, false},
+        {"an extension of a signed build", true, true, false},
+    };
+    for (const auto& c : cases) {
+        auto info = betaBundle(c.signedForDistribution);
+        if (c.extension) {
+            ns::PropertyList::Dictionary extension{
+                {"NSExtensionPointIdentifier", "com.apple.widget-extension"}};
+            info.set("NSExtension", ns::PropertyList(extension));
+        }
+        zovtest::SDKHome home(info);
+        EXPECT_EQ(ZEVBetaController::isBetaSupported(), c.supported) << c.name;
+    }
+}
+
+TEST_F(BetaChecks, TheFontsTokenGoesWithTheRequestAndTheUpdateIsOfferedAndInstalled) {
+    reporttest::FontFolder fonts("beta-token.ttf");
+    auto controller = make(std::nullopt);
+    ASSERT_TRUE(controller->start());
+    center.post(ZOVSettingsAvailableNotification);
+    ASSERT_TRUE(server.waitForRequests(1));
+
+    const Request request = server.requests()[0];
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.target, "/spi/v2/platforms/ios/apps/com.velomarinth.betatest/beta_update_check"
+                              "?build_version=7&display_version=1.0.3&instance=instance-1&source=3");
+    std::vector<std::string> sdkHeaders;
+    for (const auto& [name, value] : request.headers)
+        if (name == "User-Agent" || (name.rfind("Accept", 0) == 0 && name != "Accept-Encoding") ||
+            name.rfind("Content-Language", 0) == 0 || name.rfind("X-Zevuzavidav-", 0) == 0)
+            sdkHeaders.push_back(name);
+    EXPECT_EQ(sdkHeaders,
+              (std::vector<std::string>{
+                  "User-Agent", "Accept", "Accept-Charset", "Accept-Language", "Content-Language",
+                  "X-Zevuzavidav-Developer-Token", "X-Zevuzavidav-API-Client-Id",
+                  "X-Zevuzavidav-API-Client-Display-Version", "X-Zevuzavidav-API-Client-Build-Version",
+                  "X-Zevuzavidav-API-Key", "X-Zevuzavidav-Beta-Token"}));
+    EXPECT_EQ(request.header("X-Zevuzavidav-Beta-Token"), "2:ABCDE");
+    EXPECT_EQ(request.header("X-Zevuzavidav-API-Key"), "beta-api-key");
+    EXPECT_EQ(request.header("User-Agent"), "Zevuzavidav iOS SDK/3.4.0");
+    EXPECT_EQ(request.header("Accept"), "application/json");
+
+    ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr; }));
+    auto alert = shownAlert();
+    EXPECT_EQ(alert->title(), "New Build Available");
+    EXPECT_EQ(alert->message(), "A new version of Beta Test is available for testing.\n1.1 (7)");
+    ASSERT_EQ(alert->actions().size(), 2u);
+    EXPECT_EQ(alert->actions()[0].title, "Cancel");
+    EXPECT_EQ(alert->actions()[1].title, "Install");
+    ASSERT_TRUE(controller->activeUpdate());
+
+    ASSERT_TRUE(alert->pickAction("Install"));
+    EXPECT_EQ(ui::Application::shared().openedURLs(),
+              std::vector<std::string>{"https://beta.example.com/install/7"});
+    EXPECT_FALSE(controller->activeUpdate());
+}
+
+TEST_F(BetaChecks, CancelOpensNothing) {
+    auto controller = make();
+    controller->checkForUpdate();
+    ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr; }));
+    ASSERT_TRUE(shownAlert()->pickAction("Cancel"));
+    EXPECT_TRUE(ui::Application::shared().openedURLs().empty());
+    EXPECT_FALSE(controller->activeUpdate());
+}
+
+TEST_F(BetaChecks, WithoutATokenNothingStartsAndNotificationsAskNothing) {
+    auto controller = make(std::nullopt); // no font the token could come from
+    reporttest::FontFolder fonts("");
+    EXPECT_FALSE(controller->start());
+    center.post(ZOVSettingsAvailableNotification);
+    center.post(ui::applicationWillEnterForegroundNotification);
+    linger();
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(BetaChecks, AnswersWithoutAUsableURLShowNothingAndStillPause) {
+    struct Case {
+        const char* body;
+        const char* debugLine; // a line that must be logged, or nullptr
+    };
+    const Case cases[] = {
+        {"not json",
+         "[Zevuzavidav:Beta] Unable to deserialize beta update data: Error Domain=NSCocoaErrorDomain "
+         "Code=3840 \"The data couldn't be read because it isn't in the correct format.\" UserInfo={"
+         "NSLocalizedDescription=The data couldn't be read because it isn't in the correct format.}"},
+        {"{}", "[Zevuzavidav:Beta] Beta update url is invalid"},
+        {R"({"url": "https://has blanks/in it", "version_string": "2"})",
+         "[Zevuzavidav:Beta] Beta update url is invalid"},
+        {R"({"url": 5})", "[Zevuzavidav:Beta] Beta update url is invalid"},
+        {R"({"url": ""})", "[Zevuzavidav:Beta] Beta update url is invalid"},
+        {R"(["https://beta.example.com"])", "[Zevuzavidav:Beta] Beta update url is invalid"},
+    };
+    DebugMode debug;
+    for (const auto& c : cases) {
+        ns::ConsoleCapture console;
+        answer = [body = std::string(c.body)] {
+            return Answer{200, {{"Content-Type", "application/json"}}, body};
+        };
+        auto controller = make();
+        controller->checkForUpdate();
+        ASSERT_TRUE(eventually([&] { return controller->checksSuspended(); })) << c.body;
+        linger();
+        EXPECT_EQ(shownAlert(), nullptr) << c.body;
+        EXPECT_FALSE(controller->retrying()) << c.body;
+        EXPECT_TRUE(console.contains(c.debugLine)) << c.body;
+    }
+}
+
+TEST_F(BetaChecks, WithoutAVersionTheAlertSaysTheMessageAlone) {
+    answer = [] {
+        return Answer{200, {{"Content-Type", "application/json"}}, R"({"url": "https://b.example/i"})"};
+    };
+    auto controller = make();
+    controller->checkForUpdate();
+    ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr; }));
+    EXPECT_EQ(shownAlert()->message(), "A new version of Beta Test is available for testing.");
+}
+
+TEST_F(BetaChecks, ChecksWhileARequestIsUnderWayAskNothingMore) {
+    answer = [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return Answer{200, {{"Content-Type", "application/json"}}, kUpdate};
+    };
+    auto controller = make();
+    ASSERT_TRUE(controller->start());
+    center.post(ui::applicationWillEnterForegroundNotification);
+    center.post(ui::applicationWillEnterForegroundNotification);
+    controller->checkForUpdate();
+    ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr; }));
+    linger();
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(BetaChecks, AfterAnAnswerChecksWaitForThePauseToEnd) {
+    kit->settings = {{"beta", {{"update_suspend_duration", 1}}}};
+    auto controller = make();
+    controller->checkForUpdate();
+    ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr && controller->checksSuspended(); }));
+    ASSERT_TRUE(controller->checkSuspensionTimer());
+    controller->checkForUpdate();
+    linger();
+    EXPECT_EQ(server.requests().size(), 1u) << "paused";
+
+    ASSERT_TRUE(eventually([&] { return !controller->checksSuspended(); }, 5));
+    EXPECT_FALSE(controller->checkSuspensionTimer());
+    controller->checkForUpdate();
+    EXPECT_TRUE(server.waitForRequests(2));
+}
+
+TEST_F(BetaChecks, AFailedRequestEndsTheChecksOfTheProcess) {
+    auto debug = std::make_unique<DebugMode>();
+    ns::ConsoleCapture console;
+    zovtest::ScopedEnvironment nowhere("ZevuzavidavBetaEndpoint", "https://127.0.0.1:9");
+    auto controller = make();
+    controller->checkForUpdate();
+    ASSERT_TRUE(eventually([&] {
+        for (const auto& line : console.lines())
+            if (line.rfind("[Zevuzavidav:Beta] Failed to load update 'Error Domain=NSURLErrorDomain", 0) == 0)
+                return true;
+        return false;
+    }));
+    debug.reset();
+    EXPECT_TRUE(controller->retrying());
+
+    // The server is reachable again; the controller asks no more.
+    ::setenv("ZevuzavidavBetaEndpoint", server.base().c_str(), 1);
+    controller->checkForUpdate();
+    linger();
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_FALSE(controller->checksSuspended());
+}
+
+} // namespace
