@@ -102,13 +102,20 @@ bool storeInTable(ZEVWritableContext* writable, bool added, const ZEVBinaryImage
     return false;
 }
 
+// The binary-images queue and a crash handler may append to the file at the same moment (a crash
+// soon after start, while the queue still writes the images of the start): each line goes to the kernel
+// in one write, so that neither splits the other's (a line past the buffer, with a path of thousands of
+// bytes, would go in pieces).
 void writeLine(ZEVFile* file, const ZEVBinaryImageDetails& details, const char* path, bool added) {
+    char line[8192];
+    ZEVFileUseBuffer(file, line, sizeof line);
     ZEVFileWriteSectionStart(file, added ? "load" : "unload");
     ZEVFileWriteObjectStart(file);
     ZEVFileWriteStringEntry(file, "path", path != nullptr && *path != '\0' ? path : nullptr);
     ZEVBinaryImageRecordDetails(file, &details);
     ZEVFileWriteObjectEnd(file);
     ZEVFileWriteSectionEnd(file);
+    ZEVFileUseBuffer(file, nullptr, 0);
 }
 
 ZEVBinaryImageDetails detailsOf(const darwin::ImageInfo& image) {
@@ -207,10 +214,12 @@ void ZEVBinaryImageInit() {
         slot.crash_info.store(0);
     }
     const char* path = readOnly->binaryImagePath;
-    queue->async([path] {
-        if (!ZEVUnlinkIfExists(path)) {
-            ZEVSDKLog("%s: Unable to reset the binary image log file %s\n", "ZEVBinaryImageInit", path);
-        }
+    // Reset here rather than on the queue: a crash before the queue gets to it writes its own lines for
+    // images loaded without notice, which a later reset would take away.
+    if (!ZEVUnlinkIfExists(path)) {
+        ZEVSDKLog("%s: Unable to reset the binary image log file %s\n", "ZEVBinaryImageInit", path);
+    }
+    queue->async([] {
         bool opened = false;
         if (!ZEVBinaryImageOpenIfNeeded(&opened)) {
             ZEVSDKLog("%s: Error: Unable to open the binary image log file during init\n",

@@ -106,6 +106,8 @@ bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool 
     file->buffered = buffered;
     if (buffered) {
         file->buffer = static_cast<char*>(std::malloc(kBufferSize));
+        file->bufferCapacity = kBufferSize;
+        file->ownsBuffer = true;
         if (file->buffer == nullptr) file->buffered = false;
     }
     if (append) {
@@ -140,8 +142,8 @@ void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length) {
         file->bytesWritten += writeFully(file->descriptor, in, length);
         return;
     }
-    while (file->bufferedBytes + length >= kBufferSize) {
-        std::size_t take = kBufferSize - 1 - file->bufferedBytes;
+    while (file->bufferedBytes + length >= file->bufferCapacity) {
+        std::size_t take = file->bufferCapacity - 1 - file->bufferedBytes;
         std::memcpy(file->buffer + file->bufferedBytes, in, take);
         file->bufferedBytes += take;
         ZEVFileFlushBuffer(file);
@@ -153,6 +155,15 @@ void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length) {
     file->buffer[file->bufferedBytes] = '\0';
 }
 
+void ZEVFileUseBuffer(ZEVFile* file, char* storage, std::uint32_t capacity) {
+    if (file == nullptr || file->ownsBuffer) return;
+    ZEVFileFlushBuffer(file);
+    const bool usable = storage != nullptr && capacity > 1;
+    file->buffer = usable ? storage : nullptr;
+    file->bufferCapacity = usable ? capacity : 0;
+    file->buffered = usable;
+}
+
 bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten) {
     if (file == nullptr) return false;
     if (file->buffered && file->buffer != nullptr) {
@@ -160,7 +171,7 @@ bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten) {
     }
     // The buffer is released exactly once, before close can fail, so a failed close never leaves a
     // record that would free it again.
-    std::free(file->buffer);
+    if (file->ownsBuffer) std::free(file->buffer);
     file->buffer = nullptr;
     if (bytesWritten != nullptr) *bytesWritten = file->bytesWritten;
     int fd = file->descriptor;

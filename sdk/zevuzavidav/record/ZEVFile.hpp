@@ -4,7 +4,9 @@
 // The writer works inside signal handlers: the caller owns the ZEVFile (usually on its stack), numbers
 // and strings are formatted here without a library, and unbuffered files never allocate (one write
 // per token, looping over short writes and EINTR). Buffered files use a 1000-byte heap block that
-// reaches the descriptor in pieces of 999 bytes.
+// reaches the descriptor in pieces of 999 bytes. An unbuffered file may borrow a caller's block for a
+// while (ZEVFileUseBuffer, signal-safe), so that a line reaches a file shared with another writer in
+// one write: appends given whole to the kernel never interleave.
 //
 // Plain strings (keys, paths, names) are escaped JSON-style (quote, backslash, bytes below 0x20), so an
 // odd thread name never costs a whole line; hex strings carry arbitrary text as lowercase hex digits.
@@ -17,10 +19,14 @@ struct ZEVFile {
     std::int32_t depth = 0;
     bool needsComma = false;
     bool buffered = false;
+    bool ownsBuffer = false;
+    std::uint32_t bufferCapacity = 0;
     char* buffer = nullptr;
     std::uint64_t bufferedBytes = 0;
     std::uint64_t bytesWritten = 0;
 };
+// Kept at its size: the crash context's writable region holds one.
+static_assert(sizeof(ZEVFile) == 40);
 
 // Opens (creating, mode 0644) for append or truncation. False with an SDK log line on failure.
 bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool buffered);
@@ -31,6 +37,10 @@ bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten);
 bool ZEVFileClose(ZEVFile* file);
 bool ZEVFileIsOpen(const ZEVFile* file);
 void ZEVFileFlushBuffer(ZEVFile* file);
+// Flushes, then buffers in `storage` (`capacity` bytes, owned by the caller and kept until the next call
+// or the close) instead of writing each token; null storage goes back to unbuffered writing. Does
+// nothing to a file that was opened buffered.
+void ZEVFileUseBuffer(ZEVFile* file, char* storage, std::uint32_t capacity);
 void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length);
 
 void ZEVFileWriteSectionStart(ZEVFile* file, const char* name);

@@ -46,6 +46,37 @@ TEST_F(RecordFileTest, BufferedWritesReachTheFileIn999BytePiecesAndTheRestOnClos
     EXPECT_EQ(file.descriptor, -1);
 }
 
+TEST_F(RecordFileTest, ABorrowedBufferHoldsALineUntilItIsGivenBackAndIsNeverFreed) {
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
+    char line[64];
+    ZEVFileUseBuffer(&file, line, sizeof line);
+    ZEVFileWriteSectionStart(&file, "load");
+    ZEVFileWriteObjectStart(&file);
+    ZEVFileWriteStringEntry(&file, "path", "/lib/a.so");
+    ZEVFileWriteObjectEnd(&file);
+    ZEVFileWriteSectionEnd(&file);
+    EXPECT_EQ(contents(), "") << "nothing reaches the file token by token";
+    ZEVFileUseBuffer(&file, nullptr, 0);
+    EXPECT_EQ(contents(), "{\"load\":{\"path\":\"/lib/a.so\"}}\n");
+
+    // Past the borrowed block the bytes go in pieces, all of them; then writing is unbuffered again.
+    ZEVFileUseBuffer(&file, line, sizeof line);
+    std::string longText(150, 'b');
+    ZEVFileWriteBytes(&file, longText.data(), longText.size());
+    ZEVFileUseBuffer(&file, nullptr, 0);
+    ZEVFileWriteBytes(&file, "c", 1);
+    EXPECT_EQ(contents().substr(contents().find('\n') + 1), longText + "c");
+    ASSERT_TRUE(ZEVFileClose(&file)); // the stack block is not freed (the sanitizers would say)
+
+    ZEVFile owning;
+    ASSERT_TRUE(ZEVFileInitWithPathMode(&owning, path_.c_str(), false, true));
+    char* own = owning.buffer;
+    ZEVFileUseBuffer(&owning, line, sizeof line);
+    EXPECT_EQ(owning.buffer, own) << "a file opened buffered keeps its own block";
+    ASSERT_TRUE(ZEVFileClose(&owning));
+}
+
 TEST_F(RecordFileTest, CommasSeparateMembersElementsAndNestedCollectionsButNotSections) {
     ZEVFile file;
     ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
