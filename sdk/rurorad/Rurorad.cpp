@@ -54,6 +54,13 @@ const rt::Class* Rurorad::registerKitClass(rt::ClassRegistry& registry) {
         logPreviousSessionCrashedOnDate(date ? std::optional<ns::Date>(*date) : std::nullopt);
         return std::any();
     };
+    definition.classMethods["logCustomEventWithName:customAttributes:"] = [](const rt::Class&,
+                                                                             rt::Arguments arguments) {
+        const auto* attributes =
+            arguments.size() < 2 ? nullptr : std::any_cast<ZEVCustomAttributes>(&arguments[1]);
+        logCustomEventWithName(optionalStringArgument(arguments), attributes ? *attributes : std::nullopt);
+        return std::any();
+    };
     if (const rt::Class* made = registry.registerClass(std::move(definition))) return made;
     return registry.lookUpClass(className);
 }

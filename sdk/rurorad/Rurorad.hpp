@@ -9,7 +9,8 @@
 // earlier report that needs submission it calls Rurorad::logPreviousSessionCrashedOnDate(report date) on
 // the main queue. Both are also class messages of the runtime class "Rurorad" ("startWithBetaToken:" with
 // an optional string, "logPreviousSessionCrashedOnDate:" with an ns::Date), which adopts "ZOVKit" and is
-// registered when the program starts.
+// registered when the program starts; so is "logCustomEventWithName:customAttributes:" (an optional
+// string and ZEVCustomAttributes), through which the crash-reporting kit's logEvent reaches analytics.
 //
 // Failure contract: nothing fails loudly. Log calls before the start, or when the engine could not be
 // made (unsupported process, no first fragment), are dropped silently. A second start changes nothing.

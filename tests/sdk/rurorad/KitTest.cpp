@@ -122,8 +122,13 @@ TEST_F(Kit, PredefinedCallsBuildTheirEventsAndPurchasesKeepTypeAndIdApart) {
                                   "subscription", "sku-1");
     Rurorad::logRating(ns::PropertyList(4.7), "Lesson", "lesson", "CH1L1");
     Rurorad::logCustomEventWithName(std::nullopt);
-    Rurorad::logCustomEventWithName("Finished chapter",
-                                    ZEVRuroradAttributeEntries{{"chapter", std::int64_t{3}}});
+    // The crash kit's events come by class message.
+    const rt::Class* analytics = Rurorad::registerKitClass(world.registry);
+    analytics->performClassSelector(
+        "logCustomEventWithName:customAttributes:",
+        std::vector<std::any>{
+            std::any(std::optional<std::string>("Finished chapter")),
+            std::any(ZEVCustomAttributes(ZEVRuroradAttributeEntries{{"chapter", std::int64_t{3}}}))});
     const auto lines = log(2);
     ASSERT_EQ(lines.size(), 4u);
     const auto purchase = nlohmann::json::parse(*lines[1].payload);
@@ -134,6 +139,7 @@ TEST_F(Kit, PredefinedCallsBuildTheirEventsAndPurchasesKeepTypeAndIdApart) {
     EXPECT_EQ(purchase["predefined_attributes"]["success"], "true");
     EXPECT_EQ(nlohmann::json::parse(*lines[2].payload)["predefined_attributes"]["rating"], 4);
     EXPECT_EQ(nlohmann::json::parse(*lines[3].payload)["custom_type"], "Finished chapter");
+    EXPECT_EQ(nlohmann::json::parse(*lines[3].payload)["custom_attributes"]["chapter"], 3);
 }
 
 TEST_F(Kit, ACustomEventWithoutANameIsRefusedWithALine) {

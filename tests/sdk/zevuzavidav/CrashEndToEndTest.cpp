@@ -1,8 +1,9 @@
 // The Swift edition crashes in a terminal, as a person would see it: tmux runs the test-only build whose
-// crash kit is a stand-in started through the SDK's own start (tests/support/CrashKitStandIn.cpp). It
-// opens a library with plain dlopen after capture has started, and is then killed by SIGSEGV or writes
-// through a null pointer on its main thread. The record left in the sandbox must tell the truth, and
-// the terminal must be back. Skipped when the program has not been built or tmux is not installed.
+// crash kit, started by the app's own start, is the real one (tests/support/CrashKitHooks.cpp only adds
+// hooks). It opens a library with plain dlopen after capture has started, and is then killed by SIGSEGV
+// or writes through a null pointer on its main thread. The record left in the sandbox must tell the
+// truth, and the terminal must be back. Skipped when the program has not been built or tmux is not
+// installed.
 #include "platform/foundation/Bundle.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"

@@ -1,9 +1,9 @@
-// The whole road in the program a person runs: tmux runs the test-only build whose crash kit is a
-// stand-in started through the SDK's own start (tests/support/CrashKitStandIn.cpp). The first run
-// writes through a null pointer on its main thread; the second, pointed at a local HTTPS server whose
-// root it pins, sends that crash while its first screen is up, or, when the server settings ask for the
-// prompt, once the person has answered "Send Crash Report?" in the terminal. Skipped when the program
-// has not been built or tmux is not installed.
+// The whole road in the program a person runs: tmux runs the test-only build (the real crash kit, started
+// by the app's own start, with the hooks of tests/support/CrashKitHooks.cpp). The first run writes
+// through a null pointer on its main thread; the second, pointed at a local HTTPS server whose root it
+// pins, sends that crash while its first screen is up, or, when the server settings ask for the prompt,
+// once the person has answered "Send Crash Report?" in the terminal. Skipped when the program has not
+// been built or tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/TempHome.hpp"

@@ -168,7 +168,12 @@ TEST_F(AppAgainstLocalServer, NewAppIsCreatedThenDownloadedAgainAndTheAnswerCach
         expected.emplace_back(part.name, part.content);
         libraries[part.name] = part.content;
     }
-    EXPECT_EQ(libraries["app[build][libraries][io.zovaze.sdk.ios]"], Zovaze::displayVersion);
+    // The SDK, the crash kit the app starts, and the analytics kit the SDK adds beside it.
+    EXPECT_EQ(libraries, (std::map<std::string, std::string>{
+                             {"app[build][libraries][io.zovaze.sdk.ios]", Zovaze::displayVersion},
+                             {"app[build][libraries][com.rizudiz.zevuzavidav.ios]", "3.4.0"},
+                             {"app[build][libraries][com.rizudiz.answers.ios]", "1.0.0"},
+                         }));
     expected.insert(expected.end(), {
                                         {"app[slices][][arch]", architecture},
                                         {"app[slices][][uuid]", uuid},

@@ -1,0 +1,110 @@
+// The kit as the delegate of its two controllers: their questions become questions to the app's
+// delegate (only about the methods it says it implements) and reads of the SDK singleton.
+#include "platform/dispatch/MainQueue.hpp"
+#include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
+#include "sdk/zevuzavidav/reports/ZEVReport.hpp"
+#include "sdk/zovaze/Zovaze.hpp"
+
+bool Zevuzavidav::delegateImplements(ZevuzavidavDelegateMethod method) const {
+    auto current = delegate();
+    return current && current->implementsMethod(method);
+}
+
+ZEVSettings Zevuzavidav::currentSettings() {
+    // Made anew for every question, so each answer sees the settings downloaded last.
+    return ZEVSettings::initWithDictionary(environment_.sdk().settings());
+}
+
+// --- The crash reporting controller ----------------------------------------------------------------
+
+bool Zevuzavidav::shouldInstallCrashCallback() {
+    return delegateImplements(ZevuzavidavDelegateMethod::didDetectCrash);
+}
+
+void Zevuzavidav::detectedCrash() {
+    // Inside the crash handler: no lock, no allocation on the kit's side.
+    if (ZevuzavidavDelegate* current = crashDelegate_.load()) current->zevuzavidavDidDetectCrash(*this);
+}
+
+bool Zevuzavidav::reportingControllerCanUseBackgroundSessions(ZEVCrashReportingController&) {
+    if (auto current = delegate();
+        current && current->implementsMethod(ZevuzavidavDelegateMethod::canUseBackgroundSessions))
+        return current->zevuzavidavCanUseBackgroundSessions(*this);
+    return !environment_.isExtension();
+}
+
+bool Zevuzavidav::reportingControllerMustInformDelegateOfReports(ZEVCrashReportingController&) {
+    return delegateImplements(ZevuzavidavDelegateMethod::didDetectReportForLastExecution) ||
+           delegateImplements(ZevuzavidavDelegateMethod::didDetectCrashDuringPreviousExecutionWithReport) ||
+           delegateImplements(ZevuzavidavDelegateMethod::didDetectCrashDuringPreviousExecution);
+}
+
+void Zevuzavidav::reportingControllerDidDetectReportForLastExecution(
+    ZEVCrashReportingController& controller, const std::shared_ptr<ZEVInternalReport>& report,
+    std::function<void(bool submit)> completionHandler) {
+    if (!reportingControllerMustInformDelegateOfReports(controller)) {
+        completionHandler(true);
+        return;
+    }
+    auto current = delegate();
+    auto publicReport = std::make_shared<ZEVReport>(report);
+    if (current && current->implementsMethod(ZevuzavidavDelegateMethod::didDetectReportForLastExecution))
+        current->zevuzavidavDidDetectReportForLastExecution(publicReport, std::move(completionHandler));
+    else
+        completionHandler(true);
+
+    std::weak_ptr<Zevuzavidav> weak = weak_from_this();
+    dispatch::main().async([weak, current, publicReport] {
+        auto self = weak.lock();
+        if (!self || !current) return;
+        if (current->implementsMethod(
+                ZevuzavidavDelegateMethod::didDetectCrashDuringPreviousExecutionWithReport))
+            current->zevuzavidavDidDetectCrashDuringPreviousExecution(*self, publicReport);
+        if (current->implementsMethod(ZevuzavidavDelegateMethod::didDetectCrashDuringPreviousExecution))
+            current->zevuzavidavDidDetectCrashDuringPreviousExecution(*self);
+    });
+}
+
+void Zevuzavidav::reportingControllerInternalDidDetectReportForLastExecution(
+    ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>& report) {
+    const std::optional<ns::Date> date = ZEVReport(report).dateCreated();
+    std::weak_ptr<Zevuzavidav> weak = weak_from_this();
+    dispatch::main().async([weak, date] {
+        // Without a date the analytics kit has no session to put the crash in; it is still told.
+        if (auto self = weak.lock())
+            self->sendToAnalytics("logPreviousSessionCrashedOnDate:", {date ? std::any(*date) : std::any()});
+    });
+}
+
+bool Zevuzavidav::reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int signal) {
+    if (auto current = delegate();
+        current && current->implementsMethod(ZevuzavidavDelegateMethod::ensureDeliveryOfUnixSignal))
+        return current->zevuzavidavEnsureDeliveryOfUnixSignal(*this, signal);
+    return false;
+}
+
+std::optional<std::string> Zevuzavidav::APIKeyForCrashReportingController(ZEVCrashReportingController&) {
+    return APIKey();
+}
+
+std::optional<std::string> Zevuzavidav::installIDForCrashReportingController(ZEVCrashReportingController&) {
+    return installID();
+}
+
+bool Zevuzavidav::isFirstInstallForCrashReportingController(ZEVCrashReportingController&) {
+    return isFirstInstall();
+}
+
+ZEVSettings Zevuzavidav::settingsForCrashReportingController(ZEVCrashReportingController&) {
+    return currentSettings();
+}
+
+// --- The beta controller ---------------------------------------------------------------------------
+
+std::optional<std::string> Zevuzavidav::APIKeyForBetaController(ZEVBetaController&) {
+    return APIKey();
+}
+
+ZEVSettings Zevuzavidav::settingsForBetaController(ZEVBetaController&) {
+    return currentSettings();
+}
