@@ -1,0 +1,206 @@
+// The whole road of a learner's crash in the program a person runs, with the real crash kit started by
+// the app's own start. tmux runs the test-only build (tests/support/CrashKitHooks.cpp gives it a user id
+// and custom keys through the kit's API, as an app would); the first launch ends by SIGSEGV sent from
+// outside, by the kit's throwException, or by the kit's crash. The second launch is pointed at a local
+// HTTPS server for crash reports (its root pinned by the test build) and for analytics (whose client
+// trusts the system's roots: SSL_CERT_FILE names the test root): the server must get exactly one crash
+// report, of the first launch, with the user id and the keys in its members, and an analytics upload
+// that holds "app_crashed" in the first launch's session. Skipped when the program has not been built
+// or tmux is not installed.
+#include "tests/sdk/rurorad/support/LogLines.hpp"
+#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/Multipart.hpp"
+#include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
+#include "tests/support/TempHome.hpp"
+#include "tests/support/Tmux.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace {
+
+using json = nlohmann::json;
+using velotest::quote;
+namespace fs = std::filesystem;
+
+const char* const kUserId = "learner-42";
+const char* const kKeys = "s:lesson=CH1L2;i:attempts=3;b:sound=1;f:ratio=0.5";
+const char* const kReportsPath = "/sdk-api/v1/platforms/ios/apps/com.velomarinth.swift/reports";
+const char* const kAnalyticsPath = "/spi/v1/analytics";
+
+struct RoadCase {
+    const char* name;
+    const char* hook; // the kit's test crash the first launch runs; nullptr: killed by SIGSEGV from outside
+    const char* endedBy;
+    const char* crashMember; // the member of the report that holds the crash
+    std::string crashText;   // as the member has it
+};
+
+class CrashKitEndToEnd : public ::testing::TestWithParam<RoadCase> {};
+
+std::vector<std::string> entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        names.push_back(it->path().filename().string());
+    return names;
+}
+
+std::map<std::string, std::string> partsOf(const reporttest::Request& request) {
+    const std::string type = request.header("Content-Type");
+    std::map<std::string, std::string> parts;
+    for (const auto& part :
+         reporttest::parseMultipart(request.body, type.substr(type.find("boundary=") + 9)).parts)
+        parts[part.name] = part.data;
+    return parts;
+}
+
+// The key-value pairs of a gzip member of a report, decoded; later lines win.
+std::map<std::string, std::string> keyValues(const std::string& member) {
+    std::map<std::string, std::string> pairs;
+    auto text = reporttest::gunzip(member);
+    if (!text) return pairs;
+    std::istringstream lines(*text);
+    for (std::string line; std::getline(lines, line);) {
+        auto kv = json::parse(line, nullptr, false);
+        if (kv.is_discarded() || !kv.contains("kv") || !kv["kv"]["value"].is_string()) continue;
+        auto unhex = [](const std::string& hex) {
+            std::string out;
+            for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+                out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+            return out;
+        };
+        pairs[unhex(kv["kv"]["key"])] = unhex(kv["kv"]["value"]);
+    }
+    return pairs;
+}
+
+// The sessions of the analytics uploads in which "app_crashed" was logged.
+std::vector<std::string> sessionsWithACrash(const std::vector<reporttest::Request>& requests) {
+    std::vector<std::string> sessions;
+    for (const auto& request : requests) {
+        if (request.target != kAnalyticsPath) continue;
+        for (const auto& [name, member] : partsOf(request)) {
+            auto text = reporttest::gunzip(member);
+            if (!text) continue;
+            std::string session;
+            bool crashed = false;
+            for (const auto& line : ruroradtest::parseLog(*text)) {
+                if (line.key == "metadata" && line.payload)
+                    session = json::parse(*line.payload, nullptr, false).value("session_id", "");
+                crashed |= line.key == "app_crashed";
+            }
+            if (crashed) sessions.push_back(session);
+        }
+    }
+    return sessions;
+}
+
+std::size_t countTo(const std::vector<reporttest::Request>& requests, const std::string& target) {
+    return static_cast<std::size_t>(
+        std::count_if(requests.begin(), requests.end(), [&](const auto& r) { return r.target == target; }));
+}
+
+TEST_P(CrashKitEndToEnd, TheNextLaunchSendsTheReportWithTheUserAndAnalyticsLogsTheCrash) {
+    const RoadCase& road = GetParam();
+    const fs::path program = std::string(VELO_BINARY_DIR) + "/test-bundles/crashkit/Swift.app/velomarinth";
+    if (!fs::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
+    if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+
+    reporttest::ReportServer server;
+    velotest::TempFolder home;
+    const std::string roots = std::getenv("VELOMARINTH_TEST_PINNED_ROOTS");
+    const std::string environment =
+        "VELOMARINTH_HOME=" + quote(home.path().string()) +
+        " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse SettingsEndpoint=https://127.0.0.1:9"
+        " ZevuzavidavReportsEndpoint=" +
+        quote(server.base()) + " VELOMARINTH_TEST_PINNED_ROOTS=" + quote(roots) +
+        " SSL_CERT_FILE=" + quote(roots);
+    const fs::path sandbox = home.path() / "com.velomarinth.swift";
+    const fs::path tree = sandbox / "Library/Caches/com.zevuzavidav.data/com.velomarinth.swift/v3";
+
+    // The first launch: a user, keys, and the crash.
+    std::string crashed;
+    {
+        const fs::path pidFile = home.path() / "pid";
+        std::string launch =
+            "echo $$ > " + quote(pidFile.string()) + "; exec env " + environment +
+            " VELOMARINTH_TEST_USER_ID=" + kUserId + " VELOMARINTH_TEST_KEYS=" + quote(kKeys) +
+            (road.hook ? std::string(" VELOMARINTH_TEST_CRASH=") + road.hook : std::string()) + " " +
+            quote(program.string());
+        velotest::Tmux first(std::string("velo-kit-e2e-first-") + road.name);
+        first.start("sh -c " + quote(launch) + "; echo ENDED-BY-$(kill -l $?)");
+        if (!road.hook) {
+            first.waitFor("SWIFT BASICS", 20);
+            std::ifstream in(pidFile);
+            pid_t pid = 0;
+            in >> pid;
+            ASSERT_GT(pid, 0);
+            ASSERT_EQ(::kill(pid, SIGSEGV), 0);
+        }
+        const std::string shown = first.waitFor("PROGRAM-ENDED", 20);
+        EXPECT_NE(shown.find(std::string("ENDED-BY-") + road.endedBy), std::string::npos) << shown;
+        auto active = entries(tree / "active");
+        ASSERT_EQ(active.size(), 1u);
+        crashed = active[0];
+    }
+    EXPECT_TRUE(server.requests().empty());
+
+    // Server settings an earlier run cached: analytics on, uploading to the server every second.
+    const fs::path cache = sandbox / "Library/Caches/io.zovaze.sdk.ios.data/com.velomarinth.swift";
+    fs::create_directories(cache);
+    std::ofstream(cache / "settings.json") << json{
+        {"features", {{"collect_analytics", true}}},
+        {"analytics",
+         {{"url", server.base() + kAnalyticsPath},
+          {"flush_interval_secs", 1},
+          {"max_pending_send_file_count", 100},
+          {"track_custom_events", true},
+          {"track_predefined_events", true}}}}.dump();
+
+    velotest::Tmux second(std::string("velo-kit-e2e-second-") + road.name);
+    second.start("env " + environment + " " + quote(program.string()));
+    second.waitFor("SWIFT BASICS", 20);
+    ASSERT_TRUE(velotest::waitUntil(
+        [&] {
+            auto requests = server.requests();
+            return countTo(requests, kReportsPath) >= 1 && !sessionsWithACrash(requests).empty();
+        },
+        30))
+        << "requests: " << server.requests().size() << "\n"
+        << second.screen();
+    // Anything that would still come has had its chance.
+    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree / "prepared").empty(); }, 20));
+    second.keys("q");
+    second.waitFor("PROGRAM-ENDED", 10);
+
+    const auto requests = server.requests();
+    ASSERT_EQ(countTo(requests, kReportsPath), 1u) << "exactly one crash report";
+    const auto report = std::find_if(requests.begin(), requests.end(),
+                                     [](const auto& request) { return request.target == kReportsPath; });
+    auto parts = partsOf(*report);
+    EXPECT_EQ(parts["report_id"], crashed);
+    const auto crash = reporttest::gunzip(parts[road.crashMember]);
+    ASSERT_TRUE(crash) << road.crashMember;
+    EXPECT_NE(crash->find(road.crashText), std::string::npos) << *crash;
+    EXPECT_EQ(keyValues(parts["internal_incremental_kv"])["com.zevuzavidav.user-id"], kUserId);
+    EXPECT_EQ(keyValues(parts["user_incremental_kv"]),
+              (std::map<std::string, std::string>{
+                  {"lesson", "CH1L2"}, {"attempts", "3"}, {"sound", "1"}, {"ratio", "0.5"}}));
+
+    EXPECT_EQ(sessionsWithACrash(requests), std::vector<std::string>{crashed})
+        << "app_crashed, once, in the first launch's session";
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashKitRoads, CrashKitEndToEnd,
+                         ::testing::Values(RoadCase{"KilledBySigsegv", nullptr, "SEGV", "signal"},
+                                           RoadCase{"ThrowException", "throwException", "ABRT", "exception"},
+                                           RoadCase{"Crash", "crash", "TRAP", "mach_exception"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
