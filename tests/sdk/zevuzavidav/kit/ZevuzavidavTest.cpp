@@ -3,6 +3,7 @@
 // app and analytics.
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/reports/ZEVReport.hpp"
+#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"
 #include "sdk/zovaze/ZOVKit.hpp"
 #include "tests/sdk/zevuzavidav/kit/KitWorld.hpp"
@@ -108,6 +109,36 @@ TEST(KitStart, TheStartRunsOnceAndHandsTheBetaTokenOn) {
             << c.name;
         EXPECT_FALSE(console.contains("[Zevuzavidav] Crash reporting could not be initialized")) << c.name;
     }
+}
+
+TEST(KitStart, CrashReportingsOwnLogLinesFollowTheSDKsDebugFlagOnceStarted) {
+    KitWorld world;
+    world.makeKit()->start();
+    ZOVSetDebugFlag(true);
+    EXPECT_TRUE(ZEVDebugEnabled());
+    ZOVSetDebugFlag(false);
+    EXPECT_FALSE(ZEVDebugEnabled());
+}
+
+TEST(KitStart, TheOlderStartSetsTheKeyAndStartsTheSDKWithTheKit) {
+    KitWorld world;
+    int starts = 0;
+    rt::ClassDefinition kitClass;
+    kitClass.name = "Zevuzavidav";
+    kitClass.protocols = {ZOVKitProtocol};
+    kitClass.classMethods["initializeIfNeeded"] = [&](const rt::Class&, rt::Arguments) {
+        ++starts;
+        return std::any();
+    };
+    world.registry.registerClass(std::move(kitClass)); // what the SDK finds for the kit object
+    auto kit = world.makeKit();
+    auto app = std::make_shared<AppDelegate>(std::set<Method>{});
+    kit->startSDKWithAPIKey("legacy-key", app);
+    EXPECT_EQ(world.sdk->APIKey(), "legacy-key");
+    EXPECT_EQ(kit->delegate(), app);
+    EXPECT_EQ(starts, 1);
+    ASSERT_EQ(world.sdk->kitClasses().size(), 1u);
+    EXPECT_EQ(world.sdk->kitClasses()[0], &kit->objectClass());
 }
 
 TEST(KitStart, CrashReportingThatCannotStartIsLoggedAndAnalyticsStartsAnyway) {
