@@ -59,14 +59,15 @@ TEST(EndToEndScreens, TheFieldIsABoxBetweenItsCodeWithTheCaretInItFromTheStart) 
     EXPECT_EQ(cursor(tmux), std::to_string(x) + "," + std::to_string(y) + " shown\n") << shown;
 
     tmux.literal(lesson->answer);
-    shown = tmux.waitFor("✓");
+    tmux.waitFor("✓");
+    // A screen taken while the terminal is still drawing may show the mark before the key line.
+    shown = tmux.waitFor("Ctrl-O output");
     const std::string code = *lesson->text1(line) + " " + lesson->answer + " " + *lesson->text2(line);
     EXPECT_NE(lineWith(shown, "✓").find(code), std::string::npos) << "looked for: " << code << "\n" << shown;
     // The box in its own colour (grey 64, index 238 in 256 colours) around the answer.
     EXPECT_NE(lineWith(tmux.colouredScreen(), "✓").find("48;5;238m "), std::string::npos);
 
     // The checkmark's key shows the output.
-    EXPECT_NE(lineWith(shown, "Ctrl-O output"), "") << shown;
     tmux.keys("C-o");
     shown = tmux.waitFor("Output");
     EXPECT_LE(term::columnsOfText(lineWith(shown, "Ctrl-C quit")), 80);
