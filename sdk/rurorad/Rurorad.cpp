@@ -28,18 +28,8 @@ extern "C" const void* const RuroradKitClass = Rurorad::registerKitClass(rt::Cla
 
 const rt::Class* Rurorad::registerKitClass(rt::ClassRegistry& registry) {
     if (const rt::Class* existing = registry.lookUpClass(className)) return existing;
-    rt::ClassDefinition definition;
-    definition.name = className;
-    definition.protocols = {ZOVKitProtocol};
-    definition.classMethods["bundleIdentifier"] = [](const rt::Class&, rt::Arguments) {
-        return std::any(std::string(bundleIdentifier));
-    };
-    definition.classMethods["kitDisplayVersion"] = [](const rt::Class&, rt::Arguments) {
-        return std::any(std::string(kitDisplayVersion));
-    };
-    definition.classMethods["kitBuildVersion"] = [](const rt::Class&, rt::Arguments) {
-        return std::any(std::string(kitBuildVersion));
-    };
+    rt::ClassDefinition definition =
+        ZOVKitClassDefinition(className, bundleIdentifier, kitDisplayVersion, kitBuildVersion);
     definition.classMethods["initializeIfNeeded"] = [](const rt::Class&, rt::Arguments) {
         initializeIfNeeded();
         return std::any();

@@ -11,18 +11,8 @@ extern "C" const void* const ZevuzavidavKitClass = Zevuzavidav::registerKitClass
 
 const rt::Class* Zevuzavidav::registerKitClass(rt::ClassRegistry& registry) {
     if (const rt::Class* existing = registry.lookUpClass(className)) return existing;
-    rt::ClassDefinition definition;
-    definition.name = className;
-    definition.protocols = {ZOVKitProtocol};
-    definition.classMethods["bundleIdentifier"] = [](const rt::Class&, rt::Arguments) {
-        return std::any(std::string(kitBundleIdentifier));
-    };
-    definition.classMethods["kitDisplayVersion"] = [](const rt::Class&, rt::Arguments) {
-        return std::any(std::string(kitDisplayVersion));
-    };
-    definition.classMethods["kitBuildVersion"] = [](const rt::Class&, rt::Arguments) {
-        return std::any(std::string(kitBuildVersion));
-    };
+    rt::ClassDefinition definition =
+        ZOVKitClassDefinition(className, kitBundleIdentifier, kitDisplayVersion, kitBuildVersion);
     definition.classMethods["initializeIfNeeded"] = [](const rt::Class&, rt::Arguments) {
         initializeIfNeeded();
         return std::any();
