@@ -10,6 +10,7 @@
 #include "tests/sdk/rurorad/support/LogLines.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
+#include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
@@ -27,6 +28,7 @@ namespace {
 using json = nlohmann::json;
 using velotest::quote;
 namespace fs = std::filesystem;
+using reporttest::entries;
 
 const char* const kUserId = "learner-42";
 const char* const kKeys = "s:lesson=CH1L2;i:attempts=3;b:sound=1;f:ratio=0.5";
@@ -42,14 +44,6 @@ struct RoadCase {
 };
 
 class CrashKitEndToEnd : public ::testing::TestWithParam<RoadCase> {};
-
-std::vector<std::string> entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        names.push_back(it->path().filename().string());
-    return names;
-}
 
 std::map<std::string, std::string> partsOf(const reporttest::Request& request) {
     const std::string type = request.header("Content-Type");

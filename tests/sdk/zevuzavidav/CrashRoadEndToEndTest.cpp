@@ -5,6 +5,7 @@
 // once the person has answered "Send Crash Report?" in the terminal. Skipped when the program has not
 // been built or tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
+#include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
@@ -19,14 +20,7 @@ namespace {
 using reporttest::parseMultipart;
 using velotest::quote;
 namespace fs = std::filesystem;
-
-std::vector<std::string> entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        names.push_back(it->path().filename().string());
-    return names;
-}
+using reporttest::entries;
 
 struct RunCase {
     const char* name;

@@ -16,6 +16,15 @@ namespace reporttest {
 
 using json = nlohmann::json;
 
+// The names in a folder (none when it cannot be read), in the order the system lists them.
+inline std::vector<std::string> entries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        names.push_back(it->path().filename().string());
+    return names;
+}
+
 inline void writeLines(const std::filesystem::path& path, const std::vector<json>& lines) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
