@@ -13,8 +13,10 @@ struct NotificationCenter::Observer {
 };
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter center;
-    return center;
+    // Never destroyed: threads that outlive main() (the SDK's queues, a download that finishes while the
+    // program ends) may still post or stop observing while the statics go.
+    static NotificationCenter* center = new NotificationCenter();
+    return *center;
 }
 
 NotificationCenter::NotificationCenter() = default;

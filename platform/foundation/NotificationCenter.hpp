@@ -29,6 +29,7 @@ class NotificationCenter {
     // 0 is never a valid token.
     using ObserverToken = std::uint64_t;
 
+    // The process's centre; it lives until the process ends.
     static NotificationCenter& defaultCenter();
 
     NotificationCenter();

@@ -80,6 +80,12 @@ class KitWorld {
         sdk->setAPIKey(std::string("kit-key"));
     }
     ~KitWorld() {
+        // The controllers go here, on this thread, once their work is done (never from their own queue).
+        for (const auto& controller : controllers_) {
+            dispatch::main().drain();
+            controller->operationQueue()->waitUntilAllOperationsAreFinished();
+        }
+        controllers_.clear();
         dispatch::main().drain();
         ui::AlertController::clearPresentedAlerts();
         ui::Application::shared().reset();
@@ -114,8 +120,9 @@ class KitWorld {
                     crashCallbackInstalled = data->crashCallbackTarget != nullptr;
                 };
                 ++controllersMade;
-                return ZEVCrashReportingController::initWithFileManager(std::move(files), std::move(kit),
-                                                                        controller);
+                controllers_.push_back(ZEVCrashReportingController::initWithFileManager(
+                    std::move(files), std::move(kit), controller));
+                return controllers_.back();
             };
         environment.isExtension = [this] { return extension; };
         return Zevuzavidav::initWithSuper(environment);
@@ -133,6 +140,7 @@ class KitWorld {
     bool crashCallbackInstalled = false;
 
   private:
+    std::vector<std::shared_ptr<ZEVCrashReportingController>> controllers_;
     zovtest::SDKHome home_;
     // Earlier reports are sent nowhere.
     zovtest::ScopedEnvironment reports_{"ZevuzavidavReportsEndpoint", "https://127.0.0.1:9"};
