@@ -92,6 +92,11 @@ TEST_F(Concurrency, EightThreadsLoggingWhileMaintenanceRunsLoseAndRepeatNothing)
     for (int t = 0; t < kThreads; ++t) {
         loggers.emplace_back([&, t] {
             for (int i = 0; i < kEventsPerThread; ++i) {
+                // Halfway through, hold on until maintenance has opened fragments under the loggers,
+                // however fast the first half went.
+                for (int wait = 0; i == kEventsPerThread / 2 && wait < 1000 && identifiers->fragments <= 3;
+                     ++wait)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 switch ((t + i) % 3) {
                 case 0:
                     controller->logCustomEvent(*ZEVRuroradCustomEvent::initWithName("tap"));
