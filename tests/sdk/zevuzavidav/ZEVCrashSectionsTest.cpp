@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fstream>
@@ -19,6 +20,7 @@
 namespace {
 
 using json = nlohmann::json;
+using namespace std::chrono_literals;
 
 json onlySection(const std::string& path, const char* name) {
     int unparsable = 0;
@@ -56,7 +58,9 @@ TEST(CrashSectionsTest, AThreadThatEndedHasNoQueueNameButARunningOneHasItsLabel)
     FakeContext context;
     pid_t ended = 0;
     std::thread([&] { ended = darwin::currentThreadId(); }).join();
-    // The kernel reuses ids only after a long while; make sure this one is really gone.
+    // join() returns once the thread cleared its id, a moment before the kernel lets it go; the
+    // kernel reuses ids only after a long while, so wait until this one is really gone.
+    for (int i = 0; i < 2000 && darwin::threadAlive(ended); ++i) std::this_thread::sleep_for(1ms);
     ASSERT_FALSE(darwin::threadAlive(ended));
     darwin::setCurrentThreadQueueLabel("com.example.sections.queue");
 
