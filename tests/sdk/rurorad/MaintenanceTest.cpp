@@ -167,25 +167,6 @@ TEST_F(Maintenance, WithoutAnURLEveryRunKeepsThePackagedFragments) {
     EXPECT_EQ(filesIn("PACKAGED").size(), 2u);
 }
 
-TEST_F(Maintenance, ThePreviousLaunchsCrashGoesOutWithTheFirstRun) {
-    AnalyticsServer server;
-    start();
-    controller.reset();
-    start();
-    applySettings(settingsFor(server.url()));
-    controller->logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1600000000));
-    settle();
-    maintain();
-    // The first launch's empty fragment, the crash fragment, and this launch's first fragment.
-    ASSERT_EQ(server.uploadCount(), 3u);
-    int crashes = 0;
-    for (const auto& upload : server.uploads())
-        for (const auto& [name, lines] : inflatedParts(upload))
-            for (const auto& line : lines)
-                crashes += line.key == "app_crashed";
-    EXPECT_EQ(crashes, 1);
-}
-
 TEST_F(Maintenance, PoorlyCompressingLogsStillPackage) {
     AnalyticsServer server;
     start();

@@ -17,53 +17,42 @@ ZEVSettings settingsFrom(const char* text) {
     return ZEVSettings(std::make_shared<const json>(json::parse(text)));
 }
 
-TEST(ReportSettingsServer, EveryServerValueHasItsDefaultWithoutADocument) {
-    for (const ZEVSettings& settings : {ZEVSettings(nullptr), settingsFrom("{}"), settingsFrom("[1]")}) {
-        EXPECT_TRUE(settings.errorReportingEnabled());
-        EXPECT_TRUE(settings.customExceptionsEnabled());
-        EXPECT_TRUE(settings.crashReportingEnabled());
-        EXPECT_FALSE(settings.userPromptEnabled());
-        EXPECT_EQ(settings.logBufferSize(), 65536u);
-        EXPECT_EQ(settings.errorLogBufferSize(), 65536u);
-        EXPECT_EQ(settings.maxCustomExceptions(), 16u);
-        EXPECT_EQ(settings.maxCustomKeys(), 16u);
-        EXPECT_EQ(settings.betaSuspendDuration(), 3600);
+// Each server value falls back to its own default when its key, its section or the whole document is
+// missing; a present value counts even when zero or false; odd values give the default or are clamped.
+TEST(ReportSettingsServer, ValuesAndTheirDefaults) {
+    struct Row {
+        const char* document; // nullptr: no document at all
+        bool errors, crashes, prompt;
+        std::uint32_t logBuffer, maxExceptions, maxKeys;
+        double suspend;
+    };
+    constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
+    const Row rows[] = {
+        {nullptr, true, true, false, 65536, 16, 16, 3600},
+        {"{}", true, true, false, 65536, 16, 16, 3600},
+        {"[1]", true, true, false, 65536, 16, 16, 3600},
+        {R"({"features":{"collect_logged_exceptions":false,"collect_reports":false,"prompt_enabled":true},
+            "session":{"log_buffer_size":0,"max_custom_exception_events":3,"max_custom_key_value_pairs":0},
+            "beta":{"update_suspend_duration":12.5}})",
+         false, false, true, 0, 3, 0, 12.5},
+        {R"({"features":{"collect_logged_exceptions":0},"session":{}})", false, true, false, 65536, 16, 16,
+         3600},
+        {R"({"features":{"collect_reports":{"x":1},"prompt_enabled":"yes"},
+            "session":{"log_buffer_size":-5,"max_custom_exception_events":1e12,"max_custom_key_value_pairs":"9"},
+            "beta":{"update_suspend_duration":"soon"}})",
+         true, true, true, 0, kMax, 16, 3600},
+    };
+    for (const Row& row : rows) {
+        const ZEVSettings settings = row.document ? settingsFrom(row.document) : ZEVSettings(nullptr);
+        SCOPED_TRACE(row.document ? row.document : "(none)");
+        EXPECT_EQ(settings.errorReportingEnabled(), row.errors);
+        EXPECT_EQ(settings.crashReportingEnabled(), row.crashes);
+        EXPECT_EQ(settings.userPromptEnabled(), row.prompt);
+        EXPECT_EQ(settings.logBufferSize(), row.logBuffer);
+        EXPECT_EQ(settings.maxCustomExceptions(), row.maxExceptions);
+        EXPECT_EQ(settings.maxCustomKeys(), row.maxKeys);
+        EXPECT_EQ(settings.betaSuspendDuration(), row.suspend);
     }
-}
-
-TEST(ReportSettingsServer, PresentValuesCountEvenWhenZeroOrFalse) {
-    auto settings = settingsFrom(R"({"features":{"collect_logged_exceptions":false,"collect_reports":false,
-        "prompt_enabled":true},"session":{"log_buffer_size":0,"max_custom_exception_events":3,
-        "max_custom_key_value_pairs":0},"beta":{"update_suspend_duration":12.5}})");
-    EXPECT_FALSE(settings.errorReportingEnabled());
-    EXPECT_FALSE(settings.customExceptionsEnabled());
-    EXPECT_FALSE(settings.crashReportingEnabled());
-    EXPECT_TRUE(settings.userPromptEnabled());
-    EXPECT_EQ(settings.logBufferSize(), 0u);
-    EXPECT_EQ(settings.errorLogBufferSize(), 0u);
-    EXPECT_EQ(settings.maxCustomExceptions(), 3u);
-    EXPECT_EQ(settings.maxCustomKeys(), 0u);
-    EXPECT_EQ(settings.betaSuspendDuration(), 12.5);
-}
-
-TEST(ReportSettingsServer, AMissingKeyOfAPresentSectionFallsBackToItsOwnDefault) {
-    auto settings = settingsFrom(R"({"features":{"collect_logged_exceptions":0},"session":{}})");
-    EXPECT_FALSE(settings.userPromptEnabled());
-    EXPECT_TRUE(settings.crashReportingEnabled());
-    EXPECT_FALSE(settings.errorReportingEnabled());
-    EXPECT_EQ(settings.maxCustomKeys(), 16u);
-}
-
-TEST(ReportSettingsServer, OddValuesGiveTheDefaultOrAreClamped) {
-    auto settings = settingsFrom(R"({"features":{"collect_reports":{"x":1},"prompt_enabled":"yes"},
-        "session":{"log_buffer_size":-5,"max_custom_exception_events":1e12,"max_custom_key_value_pairs":"9"},
-        "beta":{"update_suspend_duration":"soon"}})");
-    EXPECT_TRUE(settings.crashReportingEnabled());
-    EXPECT_TRUE(settings.userPromptEnabled());
-    EXPECT_EQ(settings.logBufferSize(), 0u);
-    EXPECT_EQ(settings.maxCustomExceptions(), std::numeric_limits<std::uint32_t>::max());
-    EXPECT_EQ(settings.maxCustomKeys(), 16u);
-    EXPECT_EQ(settings.betaSuspendDuration(), 3600);
 }
 
 struct TextCase {

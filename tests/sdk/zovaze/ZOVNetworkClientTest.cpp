@@ -22,6 +22,8 @@ class ZOVNetworkClientTest : public ::testing::Test {
     ScriptedServer server_;
 };
 
+// Which status falls into which class is the response handler's own test; here each class is followed
+// through the client: passed on with its error, or retried up to the limit.
 TEST_F(ZOVNetworkClientTest, EveryStatusClassEndsAsTheClassificationSays) {
     struct Case {
         std::string query;
@@ -32,13 +34,9 @@ TEST_F(ZOVNetworkClientTest, EveryStatusClassEndsAsTheClassificationSays) {
     };
     const std::pair<int, Case> table[] = {
         {200, {"", 10, std::nullopt, 1, true}},
-        {201, {"", 10, std::nullopt, 1, true}},
         {204, {"", 10, std::nullopt, 1, true}},
-        {203, {"", 10, -4, 1, true}},
         {302, {"", 10, -4, 1, true}},
-        {405, {"", 10, -4, 1, true}},
         {404, {"", 10, -5, 1, true}},
-        {431, {"", 10, -5, 1, true}},
         {500, {"", 0, -6, 1, false}},            // limit 0: the first retry request ends it
         {503, {"?retry=0.01", 2, -6, 3, false}}, // fast Retry-After: 1 + limit attempts
         {408, {"?retry=0.01", 1, -6, 2, false}},
@@ -66,7 +64,7 @@ TEST_F(ZOVNetworkClientTest, EveryStatusClassEndsAsTheClassificationSays) {
     }
 }
 
-TEST_F(ZOVNetworkClientTest, ErrorsCarryTheRequestIdAndContentTypeOfTheResponse) {
+TEST_F(ZOVNetworkClientTest, ErrorsCarryTheResponsesFactsAndItsBody) {
     auto client = pinnedClient();
     auto notFound = runClientData(*client, net::URLRequest(server_.url("/status/404?type=text/plain")), 10);
     ASSERT_TRUE(notFound.error);
@@ -76,10 +74,7 @@ TEST_F(ZOVNetworkClientTest, ErrorsCarryTheRequestIdAndContentTypeOfTheResponse)
             {"type", "2"}, {"status_code", "404"}, {"request_id", "req-1"}, {"content_type", "text/plain"}}));
     EXPECT_EQ(notFound.text(), "body-404");
     EXPECT_EQ(notFound.response->statusCode(), 404);
-}
 
-TEST_F(ZOVNetworkClientTest, ContentTypeIsCheckedAgainstTheRequestsAccept) {
-    auto client = pinnedClient();
     net::URLRequest json(server_.url("/status/200?type=json-utf8"));
     json.setValue("application/json", "Accept");
     json.setValue("utf-8", "Accept-Charset");
@@ -91,8 +86,6 @@ TEST_F(ZOVNetworkClientTest, ContentTypeIsCheckedAgainstTheRequestsAccept) {
     auto outcome = runClientData(*client, html, 10);
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->code(), -4);
-    EXPECT_EQ(outcome.error->userInfo().at("type"), "1");
-    EXPECT_EQ(outcome.error->userInfo().at("status_code"), "200");
     EXPECT_EQ(outcome.text(), "body-200");
 }
 
