@@ -38,13 +38,6 @@ TEST(LaunchStart, AFirstLaunchPreparesTheTreeTheMarkerAndItsOwnReport) {
     EXPECT_EQ(record.installationIdentifier, "test-install");
     EXPECT_EQ(record.betaToken, "beta-1");
     EXPECT_EQ(record.numbers.machExceptionMask, 0u);
-    // Without cached server settings every switch and limit has its default.
-    EXPECT_EQ(record.numbers.errorReportingEnabled, 1);
-    EXPECT_EQ(record.numbers.customExceptionsEnabled, 1);
-    EXPECT_EQ(record.numbers.maxCustomExceptions, 16u);
-    EXPECT_EQ(record.numbers.errorLogBufferSize, 65536u);
-    EXPECT_EQ(record.numbers.logBufferSize, 65536u);
-    EXPECT_EQ(record.numbers.maxCustomKeys, 16u);
 
     // The main thread's first pass through its queue: the launch did not fail.
     dispatch::main().drain();

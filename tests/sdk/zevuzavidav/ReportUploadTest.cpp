@@ -36,21 +36,6 @@ ReportServer::Script answers(std::vector<int> statuses,
 
 // ---- the upload and its failures ------------------------------------------------------------------
 
-TEST(ReportUpload, AnEarlierCrashIsSentOnceAndNothingOfItStays) {
-    ReportServer server;
-    TestApp app(server.base());
-    auto kit = std::make_shared<TestKit>();
-    auto controller = app.startAfterCrashes(kit, {"old"});
-    ASSERT_TRUE(app.started);
-    ASSERT_TRUE(TestApp::eventually(
-        [&] { return app.names(app.files->preparedPath()).empty() && server.requests().size() == 1; }));
-    TestApp::settle(controller);
-    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
-    EXPECT_EQ(server.requests()[0].target, kReportsPath);
-    EXPECT_TRUE(app.names(app.files->processingPath()).empty());
-    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
-}
-
 TEST(ReportUpload, WithTheServerDownThePackageWaitsForTheNextLaunch) {
     auto down = std::make_unique<ReportServer>();
     TestApp app(down->base());
@@ -227,6 +212,7 @@ TEST(ReportUpload, WithSubmissionOffPackagesWaitInPreparedForALaunchThatMaySend)
     EXPECT_EQ(reportIds(server.requests()), (std::vector<std::string>{"first", "second"}));
 }
 
+// Each earlier report is sent once, and nothing of it stays behind.
 TEST(ReportUpload, TwentyEarlierReportsAndAStrayFileGoOnceEach) {
     ReportServer server;
     TestApp app(server.base());
@@ -244,6 +230,7 @@ TEST(ReportUpload, TwentyEarlierReportsAndAStrayFileGoOnceEach) {
     ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }, 60));
     TestApp::settle(controller);
     EXPECT_EQ(reportIds(server.requests()), ids);
+    EXPECT_EQ(server.requests()[0].target, kReportsPath);
     EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
     EXPECT_TRUE(app.names(app.files->processingPath()).empty());
 }
