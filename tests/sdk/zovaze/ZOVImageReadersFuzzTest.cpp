@@ -60,9 +60,12 @@ void exercise(const std::uint8_t* address, std::size_t size) {
                 if (const std::uint8_t* uuid = ZOVMachOUUIDBytes(command, commandSize)) {
                     ASSERT_LE(uuid + 16, previousEnd);
                 }
-                ZOVMachOIsEncrypted(command, commandSize);
-                ZOVMachOMinimumOSVersion(command, commandSize);
-                ZOVMachOLinkedSDKVersion(command, commandSize);
+                // The values are used, so no read they need is left out.
+                volatile std::uint32_t sink = ZOVMachOIsEncrypted(command, commandSize);
+                if (auto version = ZOVMachOMinimumOSVersion(command, commandSize))
+                    sink = sink + version->major;
+                if (auto version = ZOVMachOLinkedSDKVersion(command, commandSize))
+                    sink = sink + version->minor;
             });
     });
     // Facts come only from an ELF image, and name the machine its header names.
