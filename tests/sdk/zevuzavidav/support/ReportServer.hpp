@@ -14,6 +14,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -142,6 +144,13 @@ class ReportServer {
     }
 
     void serve(int fd) {
+        // A client that hangs up before the answer is written (a program quitting) must not end the test
+        // process: a write to the closed connection raises SIGPIPE in the writing thread, so this thread
+        // blocks it and the write fails with EPIPE instead.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         if (silent_) {
             while (!stopping_)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
