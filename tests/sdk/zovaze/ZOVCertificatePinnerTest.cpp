@@ -17,9 +17,7 @@ TEST(ZOVPinnedCertificatesTest, TheCarriedRootsParseInTheirFixedOrderAndTheSetIs
     EXPECT_EQ(first.get(), second.get());
     ASSERT_EQ(first->size(), 2u);
     EXPECT_EQ((*first)[0]->subjectCommonName(), "Entrust Root Certification Authority");
-    EXPECT_EQ((*first)[0]->data().size(), 1173u);
     EXPECT_EQ((*first)[1]->subjectCommonName(), "DigiCert High Assurance EV Root CA");
-    EXPECT_EQ((*first)[1]->data().size(), 969u);
     const std::uint8_t garbage[] = {0x30, 0x03, 0x01, 0x01, 0xff};
     EXPECT_FALSE(ZOVCertificateFromDERBytes(garbage, sizeof garbage));
     EXPECT_FALSE(ZOVCertificatePinner::createCertificationWithData(garbage, 0));
