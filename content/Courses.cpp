@@ -40,12 +40,9 @@ const Course& swiftCourse() {
 
 const Course& cppCourse() {
     static const Course course = {
-        {1, "C++ BASICS", buildCppChapter1, 30},
-        {2, "TRUE OR FALSE", buildCppChapter2, 13},
-        {3, "IF STATEMENTS", buildCppChapter3, 13},
-        {4, "LOOP DE LOOP", buildCppChapter4, 14},
-        {5, "ARRAYS", buildCppChapter5, 13},
-        {6, "POINTERS", buildCppChapter6, 19},
+        {1, "C++ BASICS", buildCppChapter1, 30},    {2, "TRUE OR FALSE", buildCppChapter2, 13},
+        {3, "IF STATEMENTS", buildCppChapter3, 13}, {4, "LOOP DE LOOP", buildCppChapter4, 14},
+        {5, "ARRAYS", buildCppChapter5, 13},        {6, "POINTERS", buildCppChapter6, 19},
         {7, "STRINGS", buildCppChapter7, 17},
     };
     return course;

@@ -20,13 +20,14 @@ LessonForm printing(LessonForm form) {
 
 // Rules the first lessons carry over from the chapter before; they name nothing these lessons show.
 const std::vector<ColorRule> kCarriedLine2 = {
-    {L2, "let", pink}, {L2, "Int", blue}, {L2, "struct", pink}, {L2, "bool", pink}, {L2, "true", pink},
-    {L2, "false", pink}, {L2, "if", pink}, {L2, "var", pink}, {L2, "let", pink}, {L2, "string", blue},
-    {L2, R"("Ravo")", red}, {L2, R"("Tesmo")", red}, {L2, R"("Quila")", red}};
+    {L2, "let", pink},      {L2, "Int", blue},    {L2, "struct", pink},   {L2, "bool", pink},
+    {L2, "true", pink},     {L2, "false", pink},  {L2, "if", pink},       {L2, "var", pink},
+    {L2, "let", pink},      {L2, "string", blue}, {L2, R"("Ravo")", red}, {L2, R"("Tesmo")", red},
+    {L2, R"("Quila")", red}};
 const std::vector<ColorRule> kCarriedLine3 = {
-    {L3, "Int", blue}, {L3, "struct", blue}, {L3, " Generic ", project}, {L3, "true", pink}, {L3, "false", pink},
-    {L3, "if", pink}, {L3, "var", pink}, {L3, "let", pink}, {L3, "string", blue}, {L3, R"("Hi")", red},
-    {L3, "5", purple}};
+    {L3, "Int", blue},    {L3, "struct", blue}, {L3, " Generic ", project}, {L3, "true", pink},
+    {L3, "false", pink},  {L3, "if", pink},     {L3, "var", pink},          {L3, "let", pink},
+    {L3, "string", blue}, {L3, R"("Hi")", red}, {L3, "5", purple}};
 
 std::vector<ColorRule> joined(std::initializer_list<std::vector<ColorRule>> parts) {
     std::vector<ColorRule> rules;

@@ -21,9 +21,10 @@ LessonForm record(std::string code) {
 }
 
 bool hasRule(const Lesson& lesson, CustomStringSection section, const std::string& text) {
-    return std::any_of(lesson.customStrings().begin(), lesson.customStrings().end(), [&](const ColorRule& rule) {
-        return rule.customStringSection == section && rule.rangeOfString == text;
-    });
+    return std::any_of(lesson.customStrings().begin(), lesson.customStrings().end(),
+                       [&](const ColorRule& rule) {
+                           return rule.customStringSection == section && rule.rangeOfString == text;
+                       });
 }
 
 TEST(LessonForm, TheMarkedFieldGivesAnswerLineAndBothHalves) {
