@@ -1,8 +1,8 @@
 // The time from a fault to the last crash record written, for a child with 16 threads parked 64 calls
 // deep: each iteration forks a child that crashes for real.
 #include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -33,6 +33,20 @@ __attribute__((noinline)) void parkAtDepth(int depth) {
         pause();
 }
 
+// Installs the crash context as the app starts it (through the exception port), recording into `dir`,
+// and waits at most 2 s for it to report itself initialised.
+void initializeContext(const std::string& dir) {
+    ZEVMachExceptionSetEmulationEnabled(true);
+    ZEVContextInitData data;
+    data.apiKey = "key";
+    data.reportDirectory = dir.c_str();
+    data.reportIdentifier = "report";
+    data.installationIdentifier = "install";
+    ZEVContextInitialize(&data);
+    for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
+        usleep(1000);
+}
+
 void BM_FaultToLastRecord(benchmark::State& state) {
     auto* faultTime = static_cast<timespec*>(
         mmap(nullptr, sizeof(timespec), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
@@ -43,7 +57,7 @@ void BM_FaultToLastRecord(benchmark::State& state) {
         std::string dir = mkdtemp(pattern);
         pid_t child = fork();
         if (child == 0) {
-            recordtest::initializeContext(dir);
+            initializeContext(dir);
             if (!ZEVContextIsInitialized()) _exit(2);
             for (int i = 0; i < threads; ++i) {
                 std::thread([depth] { parkAtDepth(depth); }).detach();
