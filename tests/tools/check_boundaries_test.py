@@ -1,0 +1,73 @@
+#!/usr/bin/env python3
+"""tools/check-boundaries on small git trees: a tree whose includes all run downwards passes; each
+include that runs the wrong way fails the check and is named with its file and line."""
+
+import os
+import subprocess
+import tempfile
+import unittest
+
+SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "check-boundaries")
+
+# Every allowed kind of edge, including an include beside the file, one that climbs out of its
+# folder, a library header and the tests reaching anywhere.
+CLEAN_TREE = {
+    "platform/foundation/Text.hpp": "",
+    "platform/foundation/Text.cpp": '#include "Text.hpp"\n',
+    "app/model/Lesson.hpp": '#include "platform/foundation/Text.hpp"\n',
+    "model/Course.hpp": '#include "../app/model/Lesson.hpp"\n',
+    "content/Chapter1.hpp": '#include "app/model/Lesson.hpp"\n#include "model/Course.hpp"\n#include <vector>\n',
+    "sdk/zovaze/Zovaze.hpp": '#include "platform/foundation/Text.hpp"\n',
+    "sdk/zovaze/Internal.hpp": '#include "Zovaze.hpp"\n',
+    "app/main.cpp": '#include "sdk/zovaze/Zovaze.hpp"\n#include "content/Chapter1.hpp"\n',
+    "bench/lesson_bench.cpp": '#include "app/model/Lesson.hpp"\n#include "benchmark/benchmark.h"\n',
+    "tests/support/Helper.hpp": "",
+    "tests/app/LessonTest.cpp": '#include "sdk/zovaze/Internal.hpp"\n#include "tests/support/Helper.hpp"\n',
+}
+
+# (file added to the clean tree, what its second line includes, the edge the check must name)
+WRONG_WAY = [
+    ("platform/foundation/Bad.cpp", "sdk/zovaze/Zovaze.hpp", "platform/ -> sdk/zovaze/Zovaze.hpp"),
+    ("platform/foundation/Bad.cpp", "../../app/model/Lesson.hpp", "platform/ -> app/model/Lesson.hpp"),
+    ("sdk/zovaze/Bad.cpp", "app/model/Lesson.hpp", "sdk/ -> app/model/Lesson.hpp"),
+    ("sdk/zovaze/Bad.cpp", "content/Chapter1.hpp", "sdk/ -> content/Chapter1.hpp"),
+    ("content/Bad.cpp", "platform/foundation/Text.hpp", "content/ -> platform/foundation/Text.hpp"),
+    ("app/model/Bad.hpp", "content/Chapter1.hpp", "app/model/ -> content/Chapter1.hpp"),
+    ("model/Bad.hpp", "sdk/zovaze/Zovaze.hpp", "model/ -> sdk/zovaze/Zovaze.hpp"),
+    ("app/catalogue/Bad.cpp", "sdk/zovaze/Internal.hpp", "app/ -> sdk/zovaze/Internal.hpp"),
+    ("bench/bad_bench.cpp", "tests/support/Helper.hpp", "bench/ -> tests/support/Helper.hpp"),
+]
+
+
+def check(files):
+    """Runs the check on a git tree of `files`: (exit status, what it printed)."""
+    with tempfile.TemporaryDirectory() as root:
+        for path, text in files.items():
+            os.makedirs(os.path.join(root, os.path.dirname(path)), exist_ok=True)
+            with open(os.path.join(root, path), "w") as out:
+                out.write(text)
+        subprocess.run(["git", "init", "-q", root], check=True)
+        subprocess.run(["git", "-C", root, "add", "-A"], check=True)
+        done = subprocess.run([SCRIPT, root], capture_output=True, text=True)
+        return done.returncode, done.stdout
+
+
+class CheckBoundariesTest(unittest.TestCase):
+    def test_a_tree_whose_includes_run_downwards_passes(self):
+        self.assertEqual(check(CLEAN_TREE), (0, ""))
+
+    def test_each_wrong_way_include_fails_and_is_named(self):
+        for path, target, edge in WRONG_WAY:
+            with self.subTest(path=path, target=target):
+                tree = dict(CLEAN_TREE)
+                tree[path] = f'// a file\n#include "{target}"\n'
+                self.assertEqual(check(tree), (1, f"{path}:2: {edge}\n"))
+
+    def test_an_include_of_an_untracked_file_is_no_edge(self):
+        tree = dict(CLEAN_TREE)
+        tree["platform/foundation/Bad.cpp"] = '#include "sdk/generated/Missing.hpp"\n'
+        self.assertEqual(check(tree), (0, ""))
+
+
+if __name__ == "__main__":
+    unittest.main()
