@@ -1,1 +1,0 @@
-velo_bench(catalogue bench/catalogue_bench.cpp DEPS velo_catalogue)

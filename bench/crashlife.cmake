@@ -1,1 +1,0 @@
-velo_bench(crashlife bench/crashlife_bench.cpp DEPS velo_zevuzavidav OpenSSL::SSL)

@@ -1,1 +1,0 @@
-velo_bench(foundation_text ${CMAKE_SOURCE_DIR}/bench/foundation_text_bench.cpp DEPS velo_foundation)

@@ -1,1 +1,0 @@
-velo_bench(packaging bench/packaging_bench.cpp DEPS velo_zevuzavidav)

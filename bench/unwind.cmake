@@ -1,1 +1,0 @@
-velo_bench(unwind bench/unwind_bench.cpp DEPS velo_zevuzavidav)
