@@ -42,7 +42,7 @@ function(velo_test name folder)
     return()
   endif()
   add_executable(velo_test_${name} ${sources})
-  target_link_libraries(velo_test_${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
+  target_link_libraries(velo_test_${name} PRIVATE ${ARG_DEPS} GTest::gtest_main)
   target_compile_definitions(velo_test_${name} PRIVATE
     VELO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VELO_BINARY_DIR="${CMAKE_BINARY_DIR}")
   velo_warnings(velo_test_${name})
