@@ -71,7 +71,8 @@ void BM_FaultToLastRecord(benchmark::State& state) {
         int status = 0;
         waitpid(child, &status, 0);
         struct stat info {};
-        if (!WIFSIGNALED(status) || stat((dir + "/signal.zevrecord").c_str(), &info) != 0) {
+        // Through the exception port the fault is recorded in the exception message's record.
+        if (!WIFSIGNALED(status) || stat((dir + "/mach_exception.zevrecord").c_str(), &info) != 0) {
             state.SkipWithError("the child did not record its crash");
             break;
         }
