@@ -60,7 +60,8 @@ TEST(CrashSectionsTest, AThreadThatEndedHasNoQueueNameButARunningOneHasItsLabel)
     std::thread([&] { ended = darwin::currentThreadId(); }).join();
     // join() returns once the thread cleared its id, a moment before the kernel lets it go; the
     // kernel reuses ids only after a long while, so wait until this one is really gone.
-    for (int i = 0; i < 2000 && darwin::threadAlive(ended); ++i) std::this_thread::sleep_for(1ms);
+    for (int i = 0; i < 2000 && darwin::threadAlive(ended); ++i)
+        std::this_thread::sleep_for(1ms);
     ASSERT_FALSE(darwin::threadAlive(ended));
     darwin::setCurrentThreadQueueLabel("com.example.sections.queue");
 
