@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <dlfcn.h>
 #include <pthread.h>
@@ -84,17 +85,27 @@ TEST(HostFactsTest, FieldsAreParsedOnlyAtLineStartsWithAnExactKey) {
     EXPECT_LE(freeBytes, total);
 }
 
+// A suspended thread really stands still: its counter does not move until it is resumed. Waits are
+// generous and one-sided, so a loaded machine only slows the test down.
 TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
     std::atomic<bool> stop{false};
     std::atomic<pid_t> helperId{0};
+    std::atomic<std::uint64_t> counter{0};
     std::thread helper([&] {
         darwin::setCurrentThreadName("com.example.a-thread-name-longer-than-fifteen");
         helperId = darwin::currentThreadId();
         while (!stop)
-            std::this_thread::yield();
+            counter.fetch_add(1, std::memory_order_relaxed);
         darwin::forgetCurrentThread();
     });
+    auto advances = [&counter] {
+        const auto start = counter.load();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (counter.load() == start && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return counter.load() != start;
+    };
     while (helperId == 0)
         std::this_thread::yield();
 
@@ -108,12 +119,23 @@ TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     ASSERT_TRUE(darwin::threadName(helperId, name, sizeof name));
     EXPECT_STREQ(name, "com.example.a-thread-name-longer-than-fifteen");
 
+    ASSERT_TRUE(advances());
     ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
+    const auto parkedAt = counter.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(counter.load(), parkedAt);
     mcontext_t context;
     EXPECT_TRUE(darwin::suspendedThreadContext(helperId, context));
     EXPECT_NE(context.gregs[REG_RIP], 0);
     EXPECT_FALSE(darwin::suspendedThreadContext(darwin::currentThreadId(), context));
     EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_FALSE(darwin::suspendedThreadContext(helperId, context));
+    EXPECT_TRUE(advances());
+
+    // Suspended and resumed again, it goes on from where it stood.
+    ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
+    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(advances());
     stop = true;
     helper.join();
 }

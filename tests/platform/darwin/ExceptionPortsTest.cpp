@@ -1,0 +1,133 @@
+#include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/Threads.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint32_t kBadAccessMask = 1U << darwin::kExcBadAccess;
+
+// The page a reader faults on, and how often the fault reached the signal disposition.
+long pageSize = 0;
+int* page = nullptr;
+std::atomic<int> fallThroughs{0};
+
+// The disposition behind the emulation: it opens the page, so the read runs again and succeeds.
+void openPage(int, siginfo_t*, void*) {
+    fallThroughs.fetch_add(1);
+    mprotect(page, static_cast<std::size_t>(pageSize), PROT_READ | PROT_WRITE);
+}
+
+class ExceptionPortsTest : public ::testing::Test {
+  protected:
+    std::uint32_t port = 0;
+    struct sigaction saved {};
+
+    void SetUp() override {
+        pageSize = sysconf(_SC_PAGESIZE);
+        void* mapped = mmap(nullptr, static_cast<std::size_t>(pageSize), PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        ASSERT_NE(mapped, MAP_FAILED);
+        page = static_cast<int*>(mapped);
+        *page = 42;
+        ASSERT_EQ(mprotect(page, static_cast<std::size_t>(pageSize), PROT_NONE), 0);
+        fallThroughs = 0;
+        darwin::setExceptionEmulationEnabled(true);
+        struct sigaction fallback {};
+        fallback.sa_sigaction = openPage;
+        fallback.sa_flags = SA_SIGINFO;
+        sigemptyset(&fallback.sa_mask);
+        ASSERT_EQ(darwin::signalAction(SIGSEGV, &fallback, &saved), 0);
+        ASSERT_TRUE(darwin::exceptionPortAllocate(&port));
+    }
+    void TearDown() override {
+        darwin::taskSetExceptionPorts(kBadAccessMask, 0, 0, 0);
+        darwin::exceptionPortDeallocate(port);
+        darwin::signalAction(SIGSEGV, &saved, nullptr);
+        darwin::setExceptionEmulationEnabled(false);
+        munmap(page, static_cast<std::size_t>(pageSize));
+    }
+
+    // Reads the closed page on a thread of its own, which waits there while its fault is reported.
+    struct Reader {
+        std::atomic<pid_t> id{0};
+        std::atomic<int> value{0};
+        std::thread thread{[this] {
+            id = darwin::currentThreadId();
+            value = *static_cast<volatile int*>(page);
+        }};
+    };
+
+    darwin::ExceptionRequest receive() {
+        darwin::ExceptionRequest request{};
+        EXPECT_TRUE(darwin::exceptionReceive(port, &request, sizeof request));
+        return request;
+    }
+    static bool reply(const darwin::ExceptionRequest& request, std::int32_t returnCode) {
+        darwin::ExceptionReply answer{};
+        answer.bits = request.bits & 0x1f;
+        answer.size = sizeof answer;
+        answer.remotePort = request.remotePort;
+        answer.id = request.id + 100;
+        std::memcpy(answer.ndr, darwin::kNDRRecord, sizeof answer.ndr);
+        answer.returnCode = returnCode;
+        return darwin::exceptionReply(&answer, sizeof answer);
+    }
+};
+
+TEST_F(ExceptionPortsTest, AReplyOfZeroRunsTheFaultingReadAgain) {
+    ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                              darwin::kThreadStateNone));
+    Reader reader;
+    const auto request = receive();
+    EXPECT_EQ(request.id, darwin::kExceptionRaiseId);
+    EXPECT_EQ(request.exception, darwin::kExcBadAccess);
+    EXPECT_EQ(request.codes[0], darwin::kKernProtectionFailure);
+    EXPECT_EQ(request.codes[1], reinterpret_cast<std::intptr_t>(page));
+    EXPECT_EQ(static_cast<pid_t>(request.thread), reader.id.load());
+    mcontext_t context;
+    EXPECT_TRUE(darwin::exceptionThreadState(static_cast<pid_t>(request.thread), context));
+
+    mprotect(page, static_cast<std::size_t>(pageSize), PROT_READ); // the handler mends the fault
+    EXPECT_TRUE(reply(request, 0));
+    reader.thread.join();
+    EXPECT_EQ(reader.value, 42);
+    EXPECT_EQ(fallThroughs, 0);
+    EXPECT_FALSE(darwin::exceptionThreadState(reader.id, context)); // no longer reporting
+}
+
+TEST_F(ExceptionPortsTest, AnyOtherReplyFallsThroughToTheDisposition) {
+    ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                              darwin::kThreadStateNone));
+    Reader reader;
+    EXPECT_TRUE(reply(receive(), 5));
+    reader.thread.join();
+    EXPECT_EQ(fallThroughs, 1);
+    EXPECT_EQ(reader.value, 42);
+}
+
+TEST_F(ExceptionPortsTest, APortClosedBeforeItRepliesFallsThroughToTheDisposition) {
+    ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                              darwin::kThreadStateNone));
+    Reader reader;
+    receive();
+    darwin::exceptionPortDeallocate(port); // the handler is gone without answering
+    reader.thread.join();
+    EXPECT_EQ(fallThroughs, 1);
+    EXPECT_EQ(reader.value, 42);
+}
+
+TEST_F(ExceptionPortsTest, WithoutARegisteredPortTheFaultGoesStraightToTheDisposition) {
+    Reader reader;
+    reader.thread.join();
+    EXPECT_EQ(fallThroughs, 1);
+    EXPECT_EQ(reader.value, 42);
+}
+
+} // namespace
