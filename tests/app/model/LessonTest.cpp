@@ -58,11 +58,6 @@ TEST(Lesson, FindAnswerKeyPrefersLongestThenLastVisited) {
     EXPECT_EQ(lesson->answerKey, "ab");
 }
 
-TEST(Lesson, TurquoiseIsBlueOther) {
-    EXPECT_EQ(uiColor(ColorAttribute::turquoise), uiColor(ColorAttribute::blueOther));
-    EXPECT_EQ(uiColor(ColorAttribute::blueOther), ui::Color::rgb255(0, 180, 253));
-}
-
 } // namespace
 
 namespace {

@@ -180,20 +180,6 @@ TEST_F(ProgressReportTest, UnreadableArchiveIsKeptAside) {
     EXPECT_EQ(loaded->sound, true);
 }
 
-TEST_F(ProgressReportTest, CorruptPreferencesFileIsRenamedNotOverwritten) {
-    const fs::path file = ns::Sandbox::preferences() / "corrupt-test.plist";
-    { std::ofstream(file) << "this is not a property list"; }
-    ns::ConsoleCapture console;
-    ns::UserDefaults defaults("corrupt-test");
-    EXPECT_FALSE(ProgressReport::load(defaults));
-    EXPECT_FALSE(console.lines().empty());
-    ASSERT_TRUE(ProgressReport::make()->save(defaults).ok());
-    bool keptAside = false;
-    for (const auto& entry : fs::directory_iterator(ns::Sandbox::preferences()))
-        keptAside |= entry.path().filename().string().starts_with("corrupt-test.plist.corrupt-");
-    EXPECT_TRUE(keptAside);
-}
-
 TEST_F(ProgressReportTest, AFailedSaveIsReportedNotAnnouncedAsSaved) {
     // A preferences "folder" that is a plain file: the store cannot be written.
     const fs::path notAFolder = home_ / "not-a-folder";

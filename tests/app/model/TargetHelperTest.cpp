@@ -11,7 +11,6 @@ namespace {
 
 TEST(TargetHelper, EditionFromBundleIdentifier) {
     auto& helper = TargetHelper::shared();
-    EXPECT_EQ(&helper, &TargetHelper::shared());
     ns::ConsoleCapture console;
     EXPECT_EQ(helper.currentEdition("com.velomarinth.swift"), 0);
     EXPECT_EQ(helper.currentEdition("com.velomarinth.cpp"), 1);
@@ -32,7 +31,6 @@ TEST(TargetHelper, ReviewURLPerEdition) {
                                     "/us/app/apple-store/viewContentsUserReviews?id="))
             << url;
         EXPECT_TRUE(url.ends_with(std::string(TargetHelper::storeAppIds[code]) + tail)) << url;
-        EXPECT_EQ(std::string(TargetHelper::storeAppIds[code]).size(), 10u);
     }
     EXPECT_NE(helper.reviewURL(1), helper.reviewURL(3));
     EXPECT_EQ(helper.reviewURL(7), helper.reviewURL(0));
