@@ -54,7 +54,14 @@ INSTANTIATE_TEST_SUITE_P(
                       SearchCase{"Control Flow", {"CH3L1", "CH6L8"}},
                       SearchCase{"remainder operator %", {"CH3L13"}}, SearchCase{"??", {"CH4L13", "CH4L14"}},
                       SearchCase{"inout", {"CH9L10"}}, SearchCase{"argument label", {"CH9L8B"}},
-                      SearchCase{"ternary", {"CH3L12", "CH3L13", "CH4L11", "CH4L12"}}));
+                      SearchCase{"ternary", {"CH3L12", "CH3L13", "CH4L11", "CH4L12"}},
+                      SearchCase{"ternary operator", {"CH24L5", "CH24L9"}},
+                      SearchCase{"range operator", {"CH24L8", "CH24L9"}}, SearchCase{"isSubset", {"CH24L15"}},
+                      SearchCase{"isSuperset", {"CH24L17"}}, SearchCase{"isDisjoint", {"CH24L18"}},
+                      SearchCase{"Any type", {"CH21L7"}},
+                      SearchCase{"optionals", {"CH23L22", "CH23L23", "CH23L24"}},
+                      SearchCase{"enumerated", {"CH23L8"}}, SearchCase{"sorted", {"CH23L10"}},
+                      SearchCase{"sum array", {"CH23L16"}}));
 
 TEST(SwiftSearch, SearchWordsStayOnTheirLessons) {
     EXPECT_EQ(found(0, "argument label"), (std::set<std::string>{"CH9L8B"}));

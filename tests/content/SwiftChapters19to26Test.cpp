@@ -1,6 +1,6 @@
-// Chapters 19 to 26 of the Swift course: the values the lesson screen, search and the learner record
-// depend on (ids, accepted answers, colour rules, hidden lines), and what the real lesson screen does
-// with them: the output Run shows, the answers it refuses and the hint it picks.
+// Chapters 19 to 26 of the Swift course: the values the lesson screen and the learner record depend on
+// (ids, accepted answers, colour rules, hidden lines), and what the real lesson screen does with them:
+// the output Run shows, the answers it refuses and the hint it picks.
 #include "tests/app/lesson/LessonScreenFixture.hpp"
 #include "tests/content/CourseFixture.hpp"
 
@@ -10,9 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -216,38 +213,6 @@ TEST(Chapters19to26Layout, HiddenLinesAndTextsBesideTheField) {
         EXPECT_EQ(lesson.text1(static_cast<int>(c.field)), c.before);
         EXPECT_EQ(lesson.text2(static_cast<int>(c.field)), c.after);
     }
-}
-
-std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
-// Search also matches titles, so other lessons may turn up beside the tagged ones.
-TEST(Chapters19to26Search, TheSearchWordsFindTheirLessons) {
-    const std::map<std::string, std::set<std::string>> expected = {
-        {"ternary operator", {"CH24L5", "CH24L9"}},
-        {"range operator", {"CH24L8", "CH24L9"}},
-        {"isSubset", {"CH24L15"}},
-        {"isSuperset", {"CH24L17"}},
-        {"isDisjoint", {"CH24L18"}},
-        {"Any type", {"CH21L7"}},
-        {"optionals", {"CH23L22", "CH23L23", "CH23L24"}},
-        {"enumerated", {"CH23L8"}},
-        {"sorted", {"CH23L10"}},
-        {"sum array", {"CH23L16"}},
-    };
-    for (int edition : {0, 2})
-        for (const auto& [words, ids] : expected) {
-            std::set<std::string> found;
-            for (const auto& [chapter, lesson] : allLessons(edition)) {
-                auto text = lesson->title + " " + chapter->title + " " + lesson->searchText.value_or("");
-                if (chapter->number >= 19 && lowered(text).find(lowered(words)) != std::string::npos)
-                    found.insert(lesson->lessonID);
-            }
-            for (const auto& id : ids)
-                EXPECT_TRUE(found.contains(id)) << '"' << words << "\" does not find " << id;
-        }
 }
 
 // The real lesson screen, fed the built chapter.
