@@ -289,31 +289,28 @@ TEST_F(RestBackendTest, ACallbackMayReleaseTheLastReferenceToTheClient) {
     EXPECT_FALSE(c);
 }
 
-TEST_F(RestBackendTest, UnreadableInstallationFileIsReplacedWithAConsoleLine) {
-    std::filesystem::create_directories(home.path() / "backend");
-    std::ofstream(home.path() / "backend" / "installation.json") << "{not json";
-    ns::ConsoleCapture console;
-    auto c = client("http://127.0.0.1:9");
-    auto installation = c->currentInstallation();
-    ASSERT_TRUE(installation);
-    EXPECT_EQ(installation->objectForKey("installationId")->stringValue()->size(), 36u);
-    EXPECT_EQ(console.lines().size(), 1u);
-}
-
-TEST_F(RestBackendTest, AFolderWhereTheInstallationFileShouldBeCostsOnlyPersistence) {
-    auto file = home.path() / "backend" / "installation.json";
-    std::filesystem::create_directories(file);
-    ns::ConsoleCapture console;
-    auto c = client("http://127.0.0.1:9");
-    std::optional<BackendObject> installation;
-    ASSERT_NO_THROW(installation = c->currentInstallation());
-    ASSERT_TRUE(installation);
-    EXPECT_EQ(installation->objectForKey("installationId")->stringValue()->size(), 36u);
-    ASSERT_EQ(console.lines().size(), 1u);
-    EXPECT_TRUE(console.lines()[0].starts_with("The backend installation could not be kept"))
-        << console.lines()[0];
-    EXPECT_TRUE(std::filesystem::is_directory(file));
-    EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
+// An installation file that cannot be read, or a folder where it should be, costs only persistence: a
+// fresh installation, one console line, and the folder left as it is.
+TEST_F(RestBackendTest, AnInstallationFileThatCannotBeReadIsReplacedWithAConsoleLine) {
+    const auto file = home.path() / "backend" / "installation.json";
+    for (bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "a folder" : "not json");
+        std::filesystem::remove_all(file.parent_path());
+        std::filesystem::create_directories(folder ? file : file.parent_path());
+        if (!folder) std::ofstream(file) << "{not json";
+        ns::ConsoleCapture console;
+        auto c = client("http://127.0.0.1:9");
+        std::optional<BackendObject> installation;
+        ASSERT_NO_THROW(installation = c->currentInstallation());
+        ASSERT_TRUE(installation);
+        EXPECT_EQ(installation->objectForKey("installationId")->stringValue()->size(), 36u);
+        ASSERT_EQ(console.lines().size(), 1u);
+        if (folder) {
+            EXPECT_TRUE(console.lines()[0].starts_with("The backend installation could not be kept"));
+        }
+        EXPECT_EQ(std::filesystem::is_directory(file), folder);
+        EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
+    }
 }
 
 TEST_F(RestBackendTest, AnObjectIdReadBackFromTheFileCannotAddressAnotherPath) {
