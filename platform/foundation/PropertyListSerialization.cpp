@@ -4,11 +4,13 @@
 #include "platform/foundation/PropertyListPrecheck.hpp"
 #include "platform/foundation/Text.hpp"
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace ns {
 namespace {
@@ -100,15 +102,23 @@ Result<plist_t> toNode(const PropertyList& value, int depth) {
 
 // Within one second of the reference date the split value has no sign left; the binary form of the
 // lone date (marker 0x33, then a big-endian double) still has it.
-bool dateWithinFirstSecondIsNegative(plist_t node) {
+// The seconds since 2001 that a date node holds. libplist hands them out only split into whole
+// seconds and truncated microseconds, which drops a microsecond from many values (so a date would
+// drift on every save) and the sign of dates within a second before 2001; the node's own binary form
+// (the marker 0x33 and a big-endian double after the 8-byte header) holds them exactly.
+std::optional<double> dateSeconds(plist_t node) {
     char* out = nullptr;
     std::uint32_t length = 0;
     plist_to_bin(node, &out, &length);
-    bool negative = false;
-    if (out && length > 9 + 8 && static_cast<unsigned char>(out[8]) == 0x33)
-        negative = (static_cast<unsigned char>(out[9]) & 0x80) != 0;
+    std::optional<double> seconds;
+    if (out && length >= 9 + 8 && static_cast<unsigned char>(out[8]) == 0x33) {
+        std::uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i)
+            bits = (bits << 8) | static_cast<unsigned char>(out[9 + i]);
+        seconds = std::bit_cast<double>(bits);
+    }
     if (out) plist_to_bin_free(out);
-    return negative;
+    return seconds;
 }
 
 Result<PropertyList> fromNode(plist_t node, int depth) {
@@ -135,7 +145,11 @@ Result<PropertyList> fromNode(plist_t node, int depth) {
     case PLIST_KEY: {
         std::uint64_t length = 0;
         const char* p = plist_get_string_ptr(node, &length);
-        return PropertyList(std::string(p ? p : "", p ? length : 0));
+        std::string text(p ? p : "", p ? length : 0);
+        // What the writers refuse is damage here: taken in, it would make the whole list unwritable.
+        if (text.find('\0') != std::string::npos || !isValidUtf8(text))
+            return plistError(PropertyListErrorCode::corrupt, "a string that is not valid text");
+        return PropertyList(std::move(text));
     }
     case PLIST_DATA: {
         std::uint64_t length = 0;
@@ -147,15 +161,14 @@ Result<PropertyList> fromNode(plist_t node, int depth) {
         return PropertyList(std::move(data));
     }
     case PLIST_DATE: {
-        std::int32_t sec = 0, usec = 0;
-        plist_get_date_val(node, &sec, &usec);
-        // libplist splits the stored seconds by truncation and hands out the fraction's magnitude only,
-        // so dates before 2001 need the sign put back.
-        const double magnitude =
-            std::fabs(static_cast<double>(sec)) + std::fabs(static_cast<double>(usec)) / 1e6;
-        bool negative = sec < 0;
-        if (sec == 0 && usec != 0) negative = dateWithinFirstSecondIsNegative(node);
-        return PropertyList(Date::fromTimeIntervalSinceReferenceDate(negative ? -magnitude : magnitude));
+        const auto seconds = dateSeconds(node);
+        // The writers store whole seconds in 32 bits: a date beyond them is damage.
+        if (!seconds || !std::isfinite(*seconds) ||
+            std::floor(*seconds) < std::numeric_limits<std::int32_t>::min() ||
+            std::floor(*seconds) > std::numeric_limits<std::int32_t>::max())
+            return plistError(PropertyListErrorCode::corrupt,
+                              "a date out of the range a property list holds");
+        return PropertyList(Date::fromTimeIntervalSinceReferenceDate(*seconds));
     }
     case PLIST_ARRAY: {
         PropertyList::Array array;
@@ -184,6 +197,11 @@ Result<PropertyList> fromNode(plist_t node, int depth) {
             }
             std::string k = key ? key : "";
             std::free(key);
+            if (!isValidUtf8(k)) {
+                failure =
+                    plistError(PropertyListErrorCode::corrupt, "a dictionary key that is not valid text");
+                break;
+            }
             auto value = fromNode(item, depth + 1);
             if (!value) {
                 failure = value.error();

@@ -5,7 +5,8 @@
 // Failure contract: every function reports failure as an ns::Error in the domain
 // propertyListErrorDomain; nothing throws, and corrupt or hostile bytes (truncated files, bad offsets,
 // cycles, absurd nesting) give an error, never a crash. Values that no property list can hold (null
-// anywhere in the tree, data over 4 GiB) are refused by the writers.
+// anywhere in the tree, data over 4 GiB, text that is not UTF-8 or holds NUL) are refused by the
+// writers; the readers refuse such text as corrupt, so whatever they return can be written back.
 #include "platform/foundation/PropertyList.hpp"
 #include "platform/foundation/Result.hpp"
 
