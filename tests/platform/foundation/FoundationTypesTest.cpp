@@ -1,7 +1,6 @@
 #include "platform/foundation/Date.hpp"
 #include "platform/foundation/Error.hpp"
 #include "platform/foundation/Exception.hpp"
-#include "platform/foundation/Result.hpp"
 #include "platform/foundation/UUID.hpp"
 
 #include <gtest/gtest.h>
@@ -67,20 +66,6 @@ TEST(Exception, CarriesNameAndReason) {
         EXPECT_EQ(ours->name(), "NSInvalidArgumentException");
         EXPECT_EQ(ours->reason(), "bad index");
     }
-}
-
-TEST(Result, HoldsValueOrError) {
-    ns::Result<int> good(5);
-    ns::Result<int> bad(ns::Error("D", 1));
-    EXPECT_TRUE(good);
-    EXPECT_EQ(*good, 5);
-    EXPECT_FALSE(bad);
-    EXPECT_EQ(bad.error().code(), 1);
-    EXPECT_EQ(bad.valueOr(9), 9);
-    ns::Result<void> ok;
-    EXPECT_TRUE(ok);
-    ns::Result<void> failed(ns::Error("D", 2));
-    EXPECT_EQ(failed.error().code(), 2);
 }
 
 } // namespace

@@ -98,48 +98,37 @@ TEST(UserDefaults, AtomicWriteLeavesNoTemporaryFiles) {
               (std::vector<std::string>{"atomic.plist", "atomic.plist.lock"}));
 }
 
+// A file that is no property list, or one whose root is not a dictionary, is moved aside whole, said
+// once, and never written over.
 TEST(UserDefaults, CorruptFileIsKeptAsideReportedAndNotOverwritten) {
     velotest::TempHome home;
     const fs::path prefs = home.path() / "Library" / "Preferences";
-    const std::string garbage = "bplist00 this is not really a property list";
-    {
-        std::ofstream out(prefs / "broken.plist", std::ios::binary);
-        out << garbage;
-    }
-    ns::ConsoleCapture console;
-    ns::UserDefaults d("broken");
-    EXPECT_TRUE(d.dictionaryRepresentation().empty());
-    ASSERT_EQ(console.lines().size(), 1u);
-    EXPECT_NE(console.lines()[0].find("broken.plist"), std::string::npos);
-    EXPECT_NE(console.lines()[0].find("moved it to"), std::string::npos);
-
-    ASSERT_TRUE(d.setObject("fresh", PropertyList(true)));
-    auto names = filesIn(prefs);
-    ASSERT_EQ(names.size(), 3u);
-    EXPECT_EQ(names[0], "broken.plist");
-    EXPECT_EQ(names[1].rfind("broken.plist.corrupt-", 0), 0u);
-    EXPECT_EQ(d.corruptFileCopy(), prefs / names[1]);
-    EXPECT_EQ(names[2], "broken.plist.lock");
-    std::ifstream kept(prefs / names[1], std::ios::binary);
-    std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, garbage);
-}
-
-TEST(UserDefaults, FileWhoseRootIsNotADictionaryCountsAsCorrupt) {
-    velotest::TempHome home;
-    const fs::path prefs = home.path() / "Library" / "Preferences";
-    auto bytes = ns::writePropertyList(PropertyList(PropertyList::Array{PropertyList(1)}),
+    auto array = ns::writePropertyList(PropertyList(PropertyList::Array{PropertyList(1)}),
                                        ns::PropertyListFormat::binary);
-    ASSERT_TRUE(bytes);
-    {
-        std::ofstream out(prefs / "array.plist", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
+    ASSERT_TRUE(array);
+    for (const std::string& garbage : {std::string("bplist00 this is not really a property list"),
+                                       std::string(array->begin(), array->end())}) {
+        fs::remove_all(prefs);
+        fs::create_directories(prefs);
+        std::ofstream(prefs / "broken.plist", std::ios::binary) << garbage;
+        ns::ConsoleCapture console;
+        ns::UserDefaults d("broken");
+        EXPECT_TRUE(d.dictionaryRepresentation().empty());
+        ASSERT_EQ(console.lines().size(), 1u);
+        EXPECT_NE(console.lines()[0].find("broken.plist"), std::string::npos);
+        EXPECT_NE(console.lines()[0].find("moved it to"), std::string::npos);
+
+        ASSERT_TRUE(d.setObject("fresh", PropertyList(true)));
+        auto names = filesIn(prefs);
+        ASSERT_EQ(names.size(), 3u);
+        EXPECT_EQ(names[0], "broken.plist");
+        EXPECT_EQ(names[1].rfind("broken.plist.corrupt-", 0), 0u);
+        EXPECT_EQ(d.corruptFileCopy(), prefs / names[1]);
+        EXPECT_EQ(names[2], "broken.plist.lock");
+        std::ifstream kept(prefs / names[1], std::ios::binary);
+        std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(content, garbage);
     }
-    ns::ConsoleCapture console;
-    ns::UserDefaults d("array");
-    EXPECT_TRUE(d.dictionaryRepresentation().empty());
-    EXPECT_EQ(console.lines().size(), 1u);
-    EXPECT_EQ(filesIn(prefs).size(), 2u); // the corrupt-* file and the lock: nothing written yet
 }
 
 TEST(UserDefaults, FailedWriteKeepsValueInMemoryAndWhatIsOnDisk) {
