@@ -68,6 +68,14 @@ class TerminalScreens : public ::testing::Test {
         press(Key::named(Key::Kind::enter));
         return world.top<LessonViewController>();
     }
+    // The row (from 0) of the first lesson of chapter 1 that comes with keyboard words.
+    int rowWithWords() {
+        const auto& lessons = world.main().chapters[0]->lessons;
+        auto at = std::find_if(lessons.begin(), lessons.end(), [](const Lesson::Ptr& l) {
+            return l->inputAccessoryViewTextValues && !l->inputAccessoryViewTextValues->empty();
+        });
+        return at == lessons.end() ? -1 : static_cast<int>(at - lessons.begin());
+    }
     std::string rowWith(const std::string& text) {
         auto cell = canvas.find(text);
         return cell ? canvas.row(cell->y) : "";
@@ -139,21 +147,11 @@ TEST_F(TerminalScreens, AnsweringALessonShowsTheCheckmarkAndTheProgressOnReturn)
 }
 
 TEST_F(TerminalScreens, WordBarTypesItsWordsAndTheHintPanelClosesWithEsc) {
-    const auto& lessons = world.main().chapters[0]->lessons;
-    auto withWords = std::find_if(lessons.begin(), lessons.end(), [](const Lesson::Ptr& l) {
-        return l->inputAccessoryViewTextValues && !l->inputAccessoryViewTextValues->empty();
-    });
-    if (withWords == lessons.end()) GTEST_SKIP() << "no lesson of chapter 1 has keyboard words";
-    int row = static_cast<int>(withWords - lessons.begin());
-    const std::string firstWord = (*withWords)->inputAccessoryViewTextValues->front();
-
-    press(Key::named(Key::Kind::enter));
-    for (int i = 0; i < row; ++i)
-        press(Key::named(Key::Kind::down));
-    press(Key::named(Key::Kind::enter));
-    auto lesson = world.top<LessonViewController>();
-    ASSERT_TRUE(lesson);
-    ASSERT_EQ(lesson->lesson, *withWords);
+    const int row = rowWithWords();
+    ASSERT_GE(row, 0);
+    auto lesson = openLesson(0, row);
+    ASSERT_TRUE(lesson && lesson->lesson->inputAccessoryViewTextValues);
+    const std::string firstWord = lesson->lesson->inputAccessoryViewTextValues->front();
 
     press(Key::named(Key::Kind::tab));
     draw();
@@ -457,12 +455,8 @@ TEST_F(TerminalScreens, TheKeyLineNamesTheKeysThatWorkNowInEightyColumns) {
 TEST_F(TerminalScreens, WordBarKeysAreNamedWhileTheBarHasTheFocus) {
     frontEnd.layout(80, 24);
     term::MemoryCanvas small(80, 24);
-    const auto& lessons = world.main().chapters[0]->lessons;
-    auto withWords = std::find_if(lessons.begin(), lessons.end(), [](const Lesson::Ptr& l) {
-        return l->inputAccessoryViewTextValues && !l->inputAccessoryViewTextValues->empty();
-    });
-    ASSERT_NE(withWords, lessons.end());
-    ASSERT_TRUE(openLesson(0, static_cast<int>(withWords - lessons.begin())));
+    ASSERT_GE(rowWithWords(), 0);
+    ASSERT_TRUE(openLesson(0, rowWithWords()));
     frontEnd.draw(small);
     EXPECT_NE(small.row(23).find("Tab Shift-Tab words"), std::string::npos) << small.row(23);
     press(Key::named(Key::Kind::backTab));
