@@ -50,8 +50,9 @@ TEST(Canvas, WidthsHoldInAUtf8LocaleAsTheProgramRunsIt) {
 // Bytes that are no UTF-8 take one cell each, and the text after them still draws where it belongs.
 TEST(Canvas, InvalidBytesTakeACellEachAndCutNothing) {
     MemoryCanvas canvas(10, 1);
-    EXPECT_EQ(canvas.text(0, 0, std::string("a\xff\xfe"
-                                            "bc")),
+    EXPECT_EQ(canvas.text(0, 0,
+                          std::string("a\xff\xfe"
+                                      "bc")),
               5);
     EXPECT_EQ(canvas.find("bc"), (term::Cell{3, 0}));
     EXPECT_EQ(term::columnsOfText("a\xff\xfe"), 3);
