@@ -1,6 +1,7 @@
 #include "content/LessonForm.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <span>
 #include <stdexcept>
@@ -9,8 +10,8 @@
 namespace content {
 namespace {
 
-const std::string kOpen = "«";
-const std::string kClose = "»";
+constexpr std::string_view kOpen = "«";
+constexpr std::string_view kClose = "»";
 
 const std::set<std::string> kKeywords = {
     "var",   "let",    "if",    "else",  "for",    "in",       "while",    "repeat",   "func",  "return",
@@ -21,14 +22,14 @@ const std::set<std::string> kKeywords = {
 const std::set<std::string> kPlatformNames = {"print",  "String",    "Int",   "Bool",      "Float",
                                               "Double", "Character", "Array", "Dictionary"};
 
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
     lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    std::string::size_type start = 0;
+    std::string_view::size_type start = 0;
     while (true) {
         auto end = text.find('\n', start);
         lines.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) break;
+        if (end == std::string_view::npos) break;
         start = end + 1;
     }
     return lines;
@@ -46,13 +47,13 @@ bool isDigit(char c) {
 
 using Token = CodeToken;
 
-std::vector<Token> tokenize(const std::string& line) {
+std::vector<Token> tokenize(std::string_view line) {
     std::vector<Token> tokens;
     std::string::size_type i = 0;
     while (i < line.size()) {
         char c = line[i];
         if (c == '/' && i + 1 < line.size() && line[i + 1] == '/') {
-            tokens.push_back({line.substr(i), i, Token::comment});
+            tokens.push_back({std::string(line.substr(i)), i, Token::comment});
             break;
         }
         if (c == '"') {
@@ -60,7 +61,7 @@ std::vector<Token> tokenize(const std::string& line) {
             while (j < line.size() && line[j] != '"')
                 j += line[j] == '\\' ? 2 : 1;
             j = std::min(j + 1, line.size());
-            tokens.push_back({line.substr(i, j - i), i, Token::string});
+            tokens.push_back({std::string(line.substr(i, j - i)), i, Token::string});
             i = j;
             continue;
         }
@@ -68,7 +69,7 @@ std::vector<Token> tokenize(const std::string& line) {
             auto j = i;
             while (j < line.size() && isIdentChar(line[j]))
                 ++j;
-            tokens.push_back({line.substr(i, j - i), i, Token::word});
+            tokens.push_back({std::string(line.substr(i, j - i)), i, Token::word});
             i = j;
             continue;
         }
@@ -77,7 +78,7 @@ std::vector<Token> tokenize(const std::string& line) {
             while (j < line.size() &&
                    (isDigit(line[j]) || (line[j] == '.' && j + 1 < line.size() && isDigit(line[j + 1]))))
                 ++j;
-            tokens.push_back({line.substr(i, j - i), i, Token::number});
+            tokens.push_back({std::string(line.substr(i, j - i)), i, Token::number});
             i = j;
             continue;
         }
@@ -88,11 +89,11 @@ std::vector<Token> tokenize(const std::string& line) {
 
 } // namespace
 
-std::vector<CodeToken> codeTokens(const std::string& text) {
+std::vector<CodeToken> codeTokens(std::string_view text) {
     return tokenize(text);
 }
 
-std::set<std::string> declaredNames(const std::string& code) {
+std::set<std::string> declaredNames(std::string_view code) {
     std::set<std::string> names;
     for (const auto& line : splitLines(code)) {
         auto tokens = tokenize(line);
@@ -107,14 +108,14 @@ std::set<std::string> declaredNames(const std::string& code) {
             // A parameter or tuple name: a word followed by ':' inside a function head or pattern.
             auto after = tok.pos + tok.text.size();
             if (!kKeywords.contains(tok.text) && !kPlatformNames.contains(tok.text) && after < line.size() &&
-                line[after] == ':' && line.find("func") != std::string::npos)
+                line[after] == ':' && line.find("func") != std::string_view::npos)
                 names.insert(tok.text);
         }
     }
     return names;
 }
 
-std::vector<ColorRule> syntaxColors(int k, const std::string& line, const std::set<std::string>& names) {
+std::vector<ColorRule> syntaxColors(int k, std::string_view line, const std::set<std::string>& names) {
     std::vector<ColorRule> rules;
     std::set<std::string> seen;
     const auto section = lineSection(k);
@@ -145,15 +146,15 @@ std::vector<ColorRule> syntaxColors(int k, const std::string& line, const std::s
     return rules;
 }
 
-std::vector<ColorRule> proseColors(CustomStringSection section, const std::string& text,
+std::vector<ColorRule> proseColors(CustomStringSection section, std::string_view text,
                                    const std::set<std::string>& names) {
     static const std::set<std::string> kProseKeywords = {"var",  "let",   "func",  "nil",
                                                          "true", "false", "inout", "return"};
-    static const std::string kOperatorChars = "=!<>&|?+-*/%.";
+    constexpr std::string_view kOperatorChars = "=!<>&|?+-*/%.";
     std::vector<ColorRule> rules;
     std::set<std::string> seen;
-    auto add = [&](const std::string& token, ColorAttribute color) {
-        if (seen.insert(token).second) rules.push_back({section, token, color});
+    auto add = [&](std::string_view token, ColorAttribute color) {
+        if (seen.emplace(token).second) rules.push_back({section, std::string(token), color});
     };
     for (const auto& tok : tokenize(text)) {
         if (tok.kind == Token::string && tok.text.size() > 2)
@@ -165,9 +166,9 @@ std::vector<ColorRule> proseColors(CustomStringSection section, const std::strin
         else if (tok.kind == Token::word && names.contains(tok.text))
             add(tok.text, ColorAttribute::greenProject);
     }
-    for (std::string::size_type i = 0; i < text.size();) {
+    for (std::string_view::size_type i = 0; i < text.size();) {
         auto end = text.find_first_not_of(kOperatorChars, i);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string_view::npos) end = text.size();
         if (end - i >= 2 && text.compare(i, end - i, std::string(end - i, '.')) != 0)
             add(text.substr(i, end - i), ColorAttribute::pinkKeyword);
         else if (end - i == 3)
@@ -177,71 +178,82 @@ std::vector<ColorRule> proseColors(CustomStringSection section, const std::strin
     return rules;
 }
 
-std::vector<std::string> wholeNumbers(int first, int last) {
-    std::vector<std::string> texts;
+std::vector<LessonText> wholeNumbers(int first, int last) {
+    std::vector<LessonText> texts;
+    texts.reserve(static_cast<std::size_t>(std::max(0, last - first + 1)));
     for (int n = first; n <= last; ++n)
-        texts.push_back(std::to_string(n));
+        texts.emplace_back(std::to_string(n));
     return texts;
 }
 
-std::string stepsThenAnswer(const std::vector<std::string>& steps, const std::string& answer) {
+std::string stepsThenAnswer(std::initializer_list<std::string_view> steps, std::string_view answer) {
     std::string message;
-    for (const auto& step : steps)
-        message += step + " \n ";
-    return message + answer;
+    for (const auto step : steps)
+        message.append(step).append(" \n ");
+    return message.append(answer);
 }
 
 namespace {
 
 // A record's code read apart: its line texts with the field cut out of the field line (Text1 left), the
-// field's line (1-based), its answer and the code after it (absent when nothing follows).
+// field's line (1-based), its answer and the code after it (absent when nothing follows). Every part is
+// a piece of the record's code, so a code that lasts gives parts that last and nothing is copied.
 struct ParsedCode {
-    std::vector<std::string> lineTexts;
+    std::array<LessonText, Lesson::kMaxLines> lineTexts;
+    std::size_t lineCount = 0;
     int fieldLine = 0;
-    std::string answer;
-    std::optional<std::string> after;
+    LessonText answer;
+    std::optional<LessonText> after;
 };
 
-ParsedCode parseCode(const std::string& id, const std::string& code) {
-    ParsedCode parsed{splitLines(code), 0, {}, {}};
-    auto& lineTexts = parsed.lineTexts;
-    if (lineTexts.size() > static_cast<std::size_t>(Lesson::kMaxLines))
-        throw std::invalid_argument(id + ": more than ten code lines");
-    for (std::size_t i = 0; i < lineTexts.size(); ++i) {
-        auto open = lineTexts[i].find(kOpen);
-        if (open == std::string::npos) continue;
-        auto close = lineTexts[i].find(kClose, open);
-        if (parsed.fieldLine != 0 || close == std::string::npos)
-            throw std::invalid_argument(id + ": the code needs exactly one «answer» field");
-        parsed.fieldLine = static_cast<int>(i) + 1;
-        parsed.answer = lineTexts[i].substr(open + kOpen.size(), close - open - kOpen.size());
-        auto rest = lineTexts[i].substr(close + kClose.size());
-        if (!rest.empty()) parsed.after = std::move(rest);
-        lineTexts[i].resize(open);
+ParsedCode parseCode(std::string_view id, const LessonText& code) {
+    ParsedCode parsed;
+    std::size_t start = 0;
+    while (true) {
+        if (parsed.lineCount == parsed.lineTexts.size())
+            throw std::invalid_argument(std::string(id) + ": more than ten code lines");
+        const auto end = std::min(code.find('\n', start), code.size());
+        LessonText line = code.substr(start, end - start);
+        const auto open = line.find(kOpen);
+        if (open != std::string_view::npos) {
+            const auto close = line.find(kClose, open);
+            if (parsed.fieldLine != 0 || close == std::string_view::npos)
+                throw std::invalid_argument(std::string(id) + ": the code needs exactly one «answer» field");
+            parsed.fieldLine = static_cast<int>(parsed.lineCount) + 1;
+            parsed.answer = line.substr(open + kOpen.size(), close - open - kOpen.size());
+            if (close + kClose.size() < line.size()) parsed.after = line.substr(close + kClose.size());
+            line = line.substr(0, open);
+        }
+        parsed.lineTexts[parsed.lineCount++] = std::move(line);
+        if (end == code.size()) break;
+        start = end + 1;
     }
     if (parsed.fieldLine == 0)
-        throw std::invalid_argument(id + ": the code needs exactly one «answer» field");
+        throw std::invalid_argument(std::string(id) + ": the code needs exactly one «answer» field");
     return parsed;
 }
 
 // The automatic rules of a record's code (and, with a colour count, of its prose) followed by its own
 // rules. The texts are the lesson's, which are the record's as made by makeLesson: the hint is the first
 // error entry, the wrong-answer hints the others, and the outputs' success texts the success dictionary.
-std::vector<ColorRule> automaticThenOwn(const Lesson& lesson, const std::string& code,
+std::vector<ColorRule> automaticThenOwn(const Lesson& lesson, const LessonText& code,
                                         const std::vector<ColorRule>& own, std::optional<int> colorCount) {
-    const auto [lineTexts, fieldLine, answer, after] = parseCode(lesson.lessonID, code);
-    const auto shownLines = lesson.lines;
-    const auto& instruction = lesson.instruction;
+    const ParsedCode parsed = parseCode(lesson.lessonID, code);
+    const int fieldLine = parsed.fieldLine;
+    const int shownCount = static_cast<int>(std::min<std::int64_t>(lesson.lines, parsed.lineCount));
+    // A shown line as the learner reads it: the code after the field joins the code before it.
+    auto shown = [&](int k) {
+        std::string text(parsed.lineTexts[k - 1]);
+        if (k == fieldLine && parsed.after) text += " " + *parsed.after;
+        return text;
+    };
     const auto& hint = lesson.errors.front();
     const auto wrong = std::span(lesson.errors).subspan(1);
     std::vector<ColorRule> automatic;
     auto names = declaredNames(code);
-    for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k) {
-        std::string shown = lineTexts[k - 1];
-        if (k == fieldLine && after) shown += " " + *after;
-        for (auto& rule : syntaxColors(k, shown, names))
+    for (int k = 1; k <= shownCount; ++k)
+        for (auto& rule : syntaxColors(k, shown(k), names))
             automatic.push_back(std::move(rule));
-    }
     if (colorCount) {
         std::string successTexts = lesson.successMessage;
         if (lesson.answerDebugSuccessMessageDictionary)
@@ -251,7 +263,7 @@ std::vector<ColorRule> automaticThenOwn(const Lesson& lesson, const std::string&
         for (const auto& entry : wrong)
             errorTexts += "\n" + entry.title + "\n" + entry.message;
         std::vector<std::pair<CustomStringSection, std::string>> texts = {
-            {CustomStringSection::instruction, instruction},
+            {CustomStringSection::instruction, lesson.instruction},
             {CustomStringSection::success, successTexts},
             {CustomStringSection::error, errorTexts}};
         for (const auto& [section, text] : texts)
@@ -259,20 +271,18 @@ std::vector<ColorRule> automaticThenOwn(const Lesson& lesson, const std::string&
                 automatic.push_back(std::move(rule));
         // Then the lesson's code vocabulary wherever else it may be shown: first where the text
         // holds it, then (rules that paint nothing today) where it does not.
-        for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k)
-            texts.emplace_back(lineSection(k),
-                               k == fieldLine && after ? lineTexts[k - 1] + " " + *after : lineTexts[k - 1]);
-        std::vector<std::string> vocabularyTexts = {answer};
-        for (int k = 1; k <= static_cast<int>(std::min<std::int64_t>(shownLines, lineTexts.size())); ++k)
-            vocabularyTexts.push_back(k == fieldLine && after ? lineTexts[k - 1] + " " + *after
-                                                              : lineTexts[k - 1]);
+        for (int k = 1; k <= shownCount; ++k)
+            texts.emplace_back(lineSection(k), shown(k));
+        std::vector<std::string> vocabularyTexts = {parsed.answer.str()};
+        for (int k = 1; k <= shownCount; ++k)
+            vocabularyTexts.push_back(shown(k));
         std::vector<ColorRule> vocabulary;
         for (const auto& vocabularyText : vocabularyTexts)
             for (auto& rule : syntaxColors(fieldLine, vocabularyText, names))
                 if (std::none_of(vocabulary.begin(), vocabulary.end(),
                                  [&](const ColorRule& v) { return v.rangeOfString == rule.rangeOfString; }))
                     vocabulary.push_back(rule);
-        auto known = [&](CustomStringSection section, const std::string& text) {
+        auto known = [&](CustomStringSection section, std::string_view text) {
             return std::any_of(automatic.begin(), automatic.end(), [&](const ColorRule& r) {
                 return r.customStringSection == section && r.rangeOfString == text;
             });
@@ -303,9 +313,15 @@ std::vector<ColorRule> automaticThenOwn(const Lesson& lesson, const std::string&
 } // namespace
 
 Lesson::Ptr makeLesson(LessonForm form) {
-    auto [lineTexts, fieldLine, answer, after] = parseCode(form.id, form.code);
-    const auto shownLines = form.lines.value_or(static_cast<std::int64_t>(lineTexts.size()));
-    if (form.padTo > 0) lineTexts.resize(static_cast<std::size_t>(form.padTo));
+    auto [lineTexts, lineCount, fieldLine, answer, after] = parseCode(form.id, form.code);
+    const auto shownLines = form.lines.value_or(static_cast<std::int64_t>(lineCount));
+    if (form.padTo > 0) {
+        if (form.padTo > Lesson::kMaxLines)
+            throw std::invalid_argument(form.id + ": more than ten code lines");
+        for (auto k = lineCount; k < static_cast<std::size_t>(form.padTo); ++k)
+            lineTexts[k] = LessonText();
+        lineCount = static_cast<std::size_t>(form.padTo);
+    }
 
     std::vector<ErrorMessage> errors;
     errors.reserve(1 + form.wrong.size());
@@ -314,9 +330,11 @@ Lesson::Ptr makeLesson(LessonForm form) {
         errors.push_back(ErrorMessage{std::move(wrong.title), std::move(wrong.message),
                                       std::move(wrong.errorString), wrong.contains});
 
-    auto lesson = Lesson::make(std::move(form.id), form.number, std::move(form.title),
-                               std::move(form.instruction), std::move(lineTexts), std::move(answer),
-                               std::move(form.success), shownLines, fieldLine, std::move(errors));
+    auto lesson =
+        Lesson::make(std::move(form.id), form.number, std::move(form.title), std::move(form.instruction),
+                     std::vector<std::string>(lineTexts.begin(),
+                                              lineTexts.begin() + static_cast<std::ptrdiff_t>(lineCount)),
+                     std::move(answer), std::move(form.success), shownLines, fieldLine, std::move(errors));
     if (after) lesson->setText2(fieldLine, std::move(after));
 
     lesson->acceptedAnswers.reserve(1 + form.accepted.size());
@@ -358,7 +376,7 @@ Lesson::Ptr makeLesson(LessonForm form) {
         lesson->dynamicQuoteComponents = form.dynamic->quoteComponents;
     }
     lesson->useSameMessageForAllAnswers = form.sameMessage;
-    lesson->inputAccessoryViewTextValues = std::move(form.words);
+    if (form.words) lesson->inputAccessoryViewTextValues.emplace(form.words->begin(), form.words->end());
     lesson->videoTutorial = std::move(form.video);
     lesson->searchText = std::move(form.search);
 

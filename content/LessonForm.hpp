@@ -50,17 +50,20 @@
 // so a broken record fails loudly the first time its chapter is built, never silently.
 #include "app/model/Chapter.hpp"
 #include "app/model/Lesson.hpp"
+#include "content/LessonText.hpp"
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace content {
 
 // The two-letter answer that completes every lesson offering a shortcut, in every course and edition.
-inline constexpr const char* kShortcutAnswer = "ZQ";
+inline constexpr char kShortcutAnswer[] = "ZQ";
 
 // Short names for colour-rule tables.
 namespace form {
@@ -94,20 +97,20 @@ inline constexpr auto turquoise = ColorAttribute::turquoise;
 // debugger view prints for it, and the success text shown below. A key without a printed value goes
 // into the success dictionary only.
 struct Output {
-    std::string key;
-    std::optional<std::string> printed;
-    std::string success;
+    LessonText key;
+    std::optional<LessonText> printed;
+    LessonText success;
 };
 
 struct Hint {
-    std::string title;
-    std::string message;
+    LessonText title;
+    LessonText message;
 };
 
 struct Wrong {
-    std::string title;
-    std::string message;
-    std::string errorString;
+    LessonText title;
+    LessonText message;
+    LessonText errorString;
     bool contains = true;
 };
 
@@ -118,39 +121,39 @@ struct Dynamic {
 };
 
 struct Labels {
-    std::string start;
-    std::string end;
+    LessonText start;
+    LessonText end;
 };
 inline const Labels kNoLabels{"", ""};
 
 struct LessonForm {
-    std::string id;
+    LessonText id;
     std::int64_t number = 0;
-    std::string title;
-    std::string instruction;
-    std::string code;                  // lines; the field line carries «answer»
+    LessonText title;
+    LessonText instruction;
+    LessonText code;                   // lines; the field line carries «answer»
     std::optional<std::int64_t> lines; // shown lines when fewer than the code lines
     int padTo = 0;                     // pass this many line texts, the missing ones ""
-    std::vector<std::string> accepted; // appended after the answer, in order
-    std::string success;
+    std::vector<LessonText> accepted;  // appended after the answer, in order
+    LessonText success;
     Hint hint;
     std::vector<Wrong> wrong;
-    std::string placeholder = "Tap to answer";
+    LessonText placeholder = "Tap to answer";
     std::optional<ColorAttribute> inputColor; // white when absent
-    std::optional<std::vector<std::string>> words;
+    std::optional<std::vector<LessonText>> words;
     std::vector<ColorRule> colors;
     bool autoColor = true;
     std::optional<int> colorCount; // with autoColor: the number of rules the lesson stores (see above)
     bool debugger = false;
     bool blankDebugTexts = false; // print value and the four labels "" (before the fields below)
-    std::optional<std::string> printValue;
+    std::optional<LessonText> printValue;
     std::optional<Labels> labels;
     std::optional<Labels> successLabels;
     std::vector<Output> outputs; // both dictionaries, when not empty
     std::optional<Dynamic> dynamic;
     std::optional<bool> sameMessage; // useSameMessageForAllAnswers
-    std::optional<std::string> search;
-    std::optional<std::string> video;
+    std::optional<LessonText> search;
+    std::optional<LessonText> video;
 };
 
 // Builds the lesson of `form` and appends it to `chapter.lessons`; returns it for rare extra writes. The
@@ -161,10 +164,10 @@ Lesson::Ptr addLesson(Chapter& chapter, LessonForm form);
 Lesson::Ptr makeLesson(LessonForm form);
 
 // Computed entries: the decimal texts of first...last, ascending.
-std::vector<std::string> wholeNumbers(int first, int last);
+std::vector<LessonText> wholeNumbers(int first, int last);
 
 // A hint message made of numbered steps, each followed by " \n ", then the answer.
-std::string stepsThenAnswer(const std::vector<std::string>& steps, const std::string& answer);
+std::string stepsThenAnswer(std::initializer_list<std::string_view> steps, std::string_view answer);
 
 // One token of a code line or a sentence: a word, a number, a string literal (with its quotes) or
 // the comment that ends the line; `pos` is its byte offset.
@@ -175,19 +178,19 @@ struct CodeToken {
 };
 
 // The tokens of `text`, in order; what is none of the four (blanks, operators, brackets) is skipped.
-std::vector<CodeToken> codeTokens(const std::string& text);
+std::vector<CodeToken> codeTokens(std::string_view text);
 
 // The names a piece of code declares (after `var`, `let`, `func`, `for`, and parameter names).
-std::set<std::string> declaredNames(const std::string& code);
+std::set<std::string> declaredNames(std::string_view code);
 
 // The automatic colour rules of one code line (section line`k`), in the order found; identifiers in
 // `names` are coloured as the lesson's own names. A token is coloured only where it is the first
 // occurrence of its text in the line, since a rule always paints the first occurrence.
-std::vector<ColorRule> syntaxColors(int k, const std::string& line, const std::set<std::string>& names);
+std::vector<ColorRule> syntaxColors(int k, std::string_view line, const std::set<std::string>& names);
 
 // Automatic rules for prose shown in `section`: string literals, the lesson's names, platform names,
 // the code keywords that never read as English words, and operators of two or more characters.
-std::vector<ColorRule> proseColors(CustomStringSection section, const std::string& text,
+std::vector<ColorRule> proseColors(CustomStringSection section, std::string_view text,
                                    const std::set<std::string>& names);
 
 } // namespace content

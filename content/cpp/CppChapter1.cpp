@@ -41,7 +41,7 @@ void buildCppChapter1(Chapter& chapter) {
     });
 
     {   // C++CH1L2
-        const std::string task = "Add a line break after greeting with endl.";
+        const LessonText task = "Add a line break after greeting with endl.";
         addCppLesson(chapter, {
             .id = "C++CH1L2", .title = "Consule Output",
             .instruction = "cout sends text to the console, and you can chain as many insertion operators << after it as you like.  " + task,
@@ -64,7 +64,7 @@ void buildCppChapter1(Chapter& chapter) {
     }
 
     {   // C++CH1L3
-        const std::string task = "Print reminder to the console.";
+        const LessonText task = "Print reminder to the console.";
         addCppLesson(chapter, {
             .id = "C++CH1L3", .title = "Optional return",
             .instruction = "main() returns 0 by default when it reaches its end, so the next lessons leave out the return line.  " + task,
@@ -85,9 +85,9 @@ void buildCppChapter1(Chapter& chapter) {
         });
     }
 
-    const std::string printedSuccess = "Well done.  cout prints whatever you send to it with <<, text and numbers alike.";
+    const LessonText printedSuccess = "Well done.  cout prints whatever you send to it with <<, text and numbers alike.";
     {   // C++CH1L4
-        const std::string task = "Print the text I love C++ with cout.";
+        const LessonText task = "Print the text I love C++ with cout.";
         addCppLesson(chapter, {
             .id = "C++CH1L4", .title = "Printing text",
             .instruction = "Text in double quotes is printed exactly as written.  " + task,
@@ -106,7 +106,7 @@ void buildCppChapter1(Chapter& chapter) {
     }
 
     {   // C++CH1L5
-        const std::string task = "Declare an integer variable called myFirstInt.";
+        const LessonText task = "Declare an integer variable called myFirstInt.";
         addCppLesson(chapter, {
             .id = "C++CH1L5", .title = "What type of box?",
             .instruction = "A variable is a box that holds a value of one declared type: the type comes first, then the name.  " + task,
@@ -138,7 +138,7 @@ void buildCppChapter1(Chapter& chapter) {
     });
 
     {   // C++CH1L Adding Ints
-        const std::string task = "Declare sum as the sum of a and b.";
+        const LessonText task = "Declare sum as the sum of a and b.";
         addCppLesson(chapter, {
             .id = "C++CH1L Adding Ints", .title = "Adding Ints",
             .instruction = "Integers can be added with +, and the result can go straight into a new box.  " + task,
@@ -182,9 +182,9 @@ void buildCppChapter1(Chapter& chapter) {
         .printValue  = "sum = 108",
     });
 
-    const std::string practiceSuccess = "The more code you write, the easier it gets.";
+    const LessonText practiceSuccess = "The more code you write, the easier it gets.";
     {   // C++CH1L Comments
-        const std::string task = "Do what the comment in line 2 says.";
+        const LessonText task = "Do what the comment in line 2 says.";
         addCppLesson(chapter, {
             .id = "C++CH1L Comments", .title = "Comments",
             .instruction = "A single-line comment starts with // and is ignored by the compiler.  It is there for the people who read the code.  " + task,
@@ -233,7 +233,7 @@ void buildCppChapter1(Chapter& chapter) {
     });
 
     {   // C++CH1LNamespace
-        const std::string task = "Print question without the std:: prefix.";
+        const LessonText task = "Print question without the std:: prefix.";
         addCppLesson(chapter, {
             .id = "C++CH1LNamespace", .title = "Using namespace",
             .instruction = "The standard library keeps its names in the namespace std.  using namespace brings those names into the current region, so they need no prefix.  " + task,
@@ -256,9 +256,9 @@ int main() {
         });
     }
 
-    const std::string prefixSuccess = "Writing std:: every time is a good habit: a reader sees at once where each name comes from.";
+    const LessonText prefixSuccess = "Writing std:: every time is a good habit: a reader sees at once where each name comes from.";
     {   // C++CH1LNamespace2
-        const std::string task = "Print tip with the std:: prefix.";
+        const LessonText task = "Print tip with the std:: prefix.";
         addCppLesson(chapter, {
             .id = "C++CH1LNamespace2", .title = "Without using namespace",
             .instruction = "Many programmers write the full path of every std name, as in std::string, because it keeps code readable.  " + task,
@@ -280,7 +280,7 @@ int main() {
     }
 
     {   // C++CH1LIntNamespace
-        const std::string task = "Declare var with the value 5.";
+        const LessonText task = "Declare var with the value 5.";
         addCppLesson(chapter, {
             .id = "C++CH1LIntNamespace", .title = "Std namespace and int",
             .instruction = "int is part of the language itself, not of std, so it never takes the prefix.  " + task,
@@ -301,10 +301,10 @@ int main() {
     }
 
     {   // C++CH1LCaseSensitivity
-        const std::string task = "Print one of the three variables, ending with endl.";
-        const std::string var = "Since you printed var, the value is 5";
-        const std::string Var = "Since you printed Var, the value is 15";
-        const std::string VAR = "Since you printed VAR, the value is 10";
+        const LessonText task = "Print one of the three variables, ending with endl.";
+        const LessonText var = "Since you printed var, the value is 5";
+        const LessonText Var = "Since you printed Var, the value is 15";
+        const LessonText VAR = "Since you printed VAR, the value is 10";
         addCppLesson(chapter, {
             .id = "C++CH1LCaseSensitivity", .title = "Case sensitivity",
             .instruction = "C++ is case sensitive: var, VAR and Var are three different names.  " + task,
@@ -339,7 +339,7 @@ int main() {
         });
     }
 
-    const std::string calculateSuccess = "You can also print a calculation directly, without a box for its result.";
+    const LessonText calculateSuccess = "You can also print a calculation directly, without a box for its result.";
     // C++CH1LAssigningInts
     addCppLesson(chapter, {
         .id = "C++CH1LAssigningInts", .title = "Assinging Ints",
@@ -377,7 +377,7 @@ int main() {
     });
 
     {   // C++CH1L+=
-        const std::string task = "Add 3 to a with +=.";
+        const LessonText task = "Add 3 to a with +=.";
         addCppLesson(chapter, {
             .id = "C++CH1L+=", .title = "+= operator",
             .instruction = "a += 3 is short for a = a + 3.  " + task,
@@ -419,7 +419,7 @@ int main() {
                         {"double answer = 4.0/3.0;", "1.33333", "By changing the calculation to 4.0/3.0 the calculation works as we would expect."}},
     });
 
-    const std::string incrementSuccess = "++ adds one to a variable.  Whether it stands before or after the name matters when the value is used at once.";
+    const LessonText incrementSuccess = "++ adds one to a variable.  Whether it stands before or after the name matters when the value is used at once.";
     // C++CH1L++
     addCppLesson(chapter, {
         .id = "C++CH1L++", .title = "Increment operator",
@@ -437,9 +437,9 @@ int main() {
     });
 
     {   // C++CH1LPrefixPostFix
-        const std::string task = "Set y from x with either ++x or x++.";
-        const std::string prefix = "++x adds one to x first and then assigns the new value to y.  Prefix means: update the number BEFORE";
-        const std::string postfix = "x++ assigns the old value of x to y first and then adds one to x.  Postfix means: update the number AFTER";
+        const LessonText task = "Set y from x with either ++x or x++.";
+        const LessonText prefix = "++x adds one to x first and then assigns the new value to y.  Prefix means: update the number BEFORE";
+        const LessonText postfix = "x++ assigns the old value of x to y first and then adds one to x.  Postfix means: update the number AFTER";
         addCppLesson(chapter, {
             .id = "C++CH1LPrefixPostFix", .title = "Prefix vs postfix",
             .instruction = "++ can stand before the name (prefix, ++x) or after it (postfix, x++), and the two differ when the value is used in the same statement.  " + task,
@@ -571,7 +571,7 @@ int main() {
         .colors      = {{INSTR, "fahrenheit", project}, {INSTR, "float", pink}, {L1, "int", pink}, {L2, "float", pink}},
     });
 
-    const std::string goodOne = "Good one!  You can";
+    const LessonText goodOne = "Good one!  You can";
     // C++CH1Challenge2c
     addCppLesson(chapter, {
         .id = "C++CH1Challenge2c", .title = "Challenge 2 - Step 3",

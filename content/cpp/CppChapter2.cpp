@@ -9,15 +9,15 @@ using namespace content::form;
 namespace {
 
 // The rule runs the chapter's lists repeat from line to line.
-std::vector<ColorRule> declarationRules(CustomStringSection line, const std::string& number) {
+std::vector<ColorRule> declarationRules(CustomStringSection line, const LessonText& number) {
     return {{line, "int", pink},   {line, "std", blue},    {line, "bool", pink},    {line, "true", pink},
             {line, "false", pink}, {line, "string", blue}, {line, R"("C++")", red}, {line, number, purple}};
 }
-std::vector<ColorRule> truthRules(CustomStringSection line, const std::string& number) {
+std::vector<ColorRule> truthRules(CustomStringSection line, const LessonText& number) {
     return {{line, "int", pink},  {line, "bool", pink},  {line, "true", pink},    {line, "false", pink},
             {line, "true", pink}, {line, "false", pink}, {line, R"("C++")", red}, {line, number, purple}};
 }
-std::vector<ColorRule> shortRules(CustomStringSection line, const std::string& number) {
+std::vector<ColorRule> shortRules(CustomStringSection line, const LessonText& number) {
     return {{line, "int", pink}, {line, "bool", pink}, {line, R"("C++")", red}, {line, number, purple}};
 }
 std::vector<ColorRule> printRules(CustomStringSection line) {
@@ -28,7 +28,7 @@ const Wrong kNeverGiveUp = {"Stuck?", "Remember to never give up.  Practice make
 const Wrong kNoQuotes = {
     "Oops...", "When you declare a variable, just enter the name without quotes. \n (myFirstProgram)", R"(")",
     true};
-const std::string kOpposite = "You did it!  If player1Won = true, then player2Won must be false.";
+const LessonText kOpposite = "You did it!  If player1Won = true, then player2Won must be false.";
 const std::vector<ColorRule> kLockedSuccess = {
     {SUCCESS, "!locked", project}, {SUCCESS, "doorIsOpen", project}, {SUCCESS, "locked", project}};
 
@@ -161,8 +161,8 @@ void buildCppChapter2(Chapter& chapter) {
     });
 
     {   // C++CH2L6
-        const std::string alarmFirst = "True. The door is secure only if the alarm is on AND the door is locked.";
-        const std::string lockedFirst = "True. The door is secure only if it is locked AND if the alarm is on.";
+        const LessonText alarmFirst = "True. The door is secure only if the alarm is on AND the door is locked.";
+        const LessonText lockedFirst = "True. The door is secure only if it is locked AND if the alarm is on.";
         addCppLesson(chapter, {
             .title = "AND operator",
             .instruction = "The && operator is used for logical expressions where both values must be true, for the overall expression to be true.  Use it to complete the challenge below",
@@ -188,7 +188,7 @@ void buildCppChapter2(Chapter& chapter) {
     }
 
     {   // C++CH2L7
-        const std::string either = "True.  walkedOrBiked is true as long as at least one side of || is true.";
+        const LessonText either = "True.  walkedOrBiked is true as long as at least one side of || is true.";
         addCppLesson(chapter, {
             .title = "OR operator",
             .instruction = "The || operator is true when at least one side is true.  Did you walk or bike today?  Complete line 4.",

@@ -10,15 +10,15 @@ using namespace content::form;
 namespace {
 
 // The rule runs the chapter's lists carry from lesson to lesson.
-std::vector<ColorRule> secondLine(const std::string& literal, const std::string& number) {
+std::vector<ColorRule> secondLine(const LessonText& literal, const LessonText& number) {
     return join({in(L2, pink, {"if", "bool", "int", "true", "false"}),
                  {{L2, "std", blue}, {L2, "string", blue}, {L2, literal, red}, {L2, number, purple}}});
 }
-std::vector<ColorRule> thirdLine(const std::string& literal) {
+std::vector<ColorRule> thirdLine(const LessonText& literal) {
     return join(
         {in(L3, pink, {"if", "int", "bool", "true", "false"}), {{L3, literal, red}, {L3, "3", purple}}});
 }
-std::vector<ColorRule> thirdLineWithString(const std::string& literal, const std::string& number) {
+std::vector<ColorRule> thirdLineWithString(const LessonText& literal, const LessonText& number) {
     return join({in(L3, pink, {"if", "int", "bool", "true", "false"}),
                  {{L3, "std", blue}, {L3, "string", blue}, {L3, literal, red}, {L3, number, purple}}});
 }
@@ -32,7 +32,7 @@ std::vector<ColorRule> carriedLines() {
                   {L4, "else", pink},
                   {L5, "else", pink}}});
 }
-std::vector<ColorRule> print(CustomStringSection line, const std::string& literal) {
+std::vector<ColorRule> print(CustomStringSection line, const LessonText& literal) {
     return {{line, "std::cout", blue}, {line, "std::endl", blue}, {line, literal, red}};
 }
 const std::vector<ColorRule> kWeatherHint = {{ERROR, ANSWER, comment},
@@ -42,7 +42,7 @@ const std::vector<ColorRule> kWeatherHint = {{ERROR, ANSWER, comment},
                                              {ERROR, "string", blue},
                                              {ERROR, R"("sunny")", red},
                                              {ERROR, R"(if weather == "sunny")", comment}};
-std::vector<ColorRule> offerInstruction(const std::string& op) {
+std::vector<ColorRule> offerInstruction(const LessonText& op) {
     return {{INSTR, "if", pink},
             {INSTR, op, comment},
             {INSTR, "types", blue},
@@ -121,7 +121,7 @@ void buildCppChapter3(Chapter& chapter) {
         .printValue  = "Bring sunscreen!",
     });
 
-    const std::string rateUs = R"(Ha!  favoriteApp was set to "Quorvane", so the first block ran.  If you like this app, please rate it!)";
+    const LessonText rateUs = R"(Ha!  favoriteApp was set to "Quorvane", so the first block ran.  If you like this app, please rate it!)";
     // C++CH3L3
     addCppLesson(chapter, {
         .title = "If... else if...",
@@ -153,9 +153,9 @@ void buildCppChapter3(Chapter& chapter) {
     });
 
     {   // C++CH3L4
-        const std::string needKey = "Since locked is of Type Bool, you can use it directly in the if statement.";
-        const std::string mayEnter = "Impressive!  Yes, you can also check if the door is !locked.  :-)";
-        const std::string isFalse = "locked == false asks whether the door is open.  It is locked, so the else block runs.";
+        const LessonText needKey = "Since locked is of Type Bool, you can use it directly in the if statement.";
+        const LessonText mayEnter = "Impressive!  Yes, you can also check if the door is !locked.  :-)";
+        const LessonText isFalse = "locked == false asks whether the door is open.  It is locked, so the else block runs.";
         addCppLesson(chapter, {
             .title = "If BOOL...",
             .instruction = "If you have a boolean variable, you can use it in the if statement.  Give it a try...",

@@ -11,13 +11,13 @@ namespace {
 
 // Rules of one colour for several texts of one section.
 
-const std::string kLoopAgain = "Solid work!  What if you want to test for multiple conditions?";
-const std::string kRandom = "rand srand random numbers";
-const std::string kForSyntax = "for ( start value; end condition; increment )";
+const LessonText kLoopAgain = "Solid work!  What if you want to test for multiple conditions?";
+const LessonText kRandom = "rand srand random numbers";
+const LessonText kForSyntax = "for ( start value; end condition; increment )";
 
 // Lines 3 and 4 of the lists from lesson 4 on; lesson 9 on also carry lines 5 to 7.
-std::vector<ColorRule> whileLines(const std::vector<std::string>& line3Numbers,
-                                  const std::string& line4Number) {
+std::vector<ColorRule> whileLines(const std::vector<LessonText>& line3Numbers,
+                                  const LessonText& line4Number) {
     return join({in(L3, pink, {"while", "for", "if", "int", "bool", "true", "false"}),
                  in(L3, red, {R"("Bring sunscreen!")"}),
                  {{L3, line3Numbers.front(), purple}},
@@ -30,7 +30,7 @@ std::vector<ColorRule> challengeLines() {
     return join({in(L5, pink, {"while"}), in(L7, pink, {"true"}), in(L6, blue, {"std::cout", "std::endl"}),
                  in(L6, red, {R"("Please rate this app")"})});
 }
-std::vector<ColorRule> secondLine(std::initializer_list<std::string> keywords, const std::string& number) {
+std::vector<ColorRule> secondLine(std::initializer_list<LessonText> keywords, const LessonText& number) {
     return join({in(L2, pink, keywords), in(L2, blue, {"std", "string"}), in(L2, red, {R"("sunny")"}),
                  in(L2, purple, {number})});
 }
@@ -317,7 +317,7 @@ void buildCppChapter4(Chapter& chapter) {
         .search      = "",
     });
 
-    const std::string loopReady = "The loop is ready.  Next, find the odd numbers.";
+    const LessonText loopReady = "The loop is ready.  Next, find the odd numbers.";
     // C++CH4L11
     addCppLesson(chapter, {
         .title = "Challenge 2",

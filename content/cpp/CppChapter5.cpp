@@ -9,13 +9,13 @@ using namespace content::form;
 
 namespace {
 
-const std::string kArray = "array";
-const std::string kMoreExamples = "Let's go through a couple more examples to make it stick.";
-const std::string kLoopSyntax = "for (init value; end value; increment)";
+const LessonText kArray = "array";
+const LessonText kMoreExamples = "Let's go through a couple more examples to make it stick.";
+const LessonText kLoopSyntax = "for (init value; end value; increment)";
 const std::vector<ColorRule> kFirstLine = join({in(L1, pink, {"int"}), includeColors(L1)});
 
 // The rule runs the lists carry from lesson to lesson.
-std::vector<ColorRule> sunnyLine(const std::vector<std::string>& numbers) {
+std::vector<ColorRule> sunnyLine(const std::vector<LessonText>& numbers) {
     auto rules = join(
         {in(L2, pink, {"for", "if", "int"}), in(L2, blue, {"std", "string"}), in(L2, red, {R"("sunny")"})});
     for (const auto& number : numbers)
@@ -30,19 +30,19 @@ std::vector<ColorRule> primeLine(bool startsWithNines) {
 const std::vector<ColorRule> kPrintLine4 = join(
     {in(L4, pink, {"if", "int", "bool", "true", "false"}), in(L4, red, {R"("C++")"}), in(L4, purple, {"9"}),
      in(L4, pink, {"else"}), in(L4, blue, {"std::cout", "std::endl"}), in(L4, red, {R"(",")"})});
-std::vector<ColorRule> evenLine(const std::string& keyword, const std::string& secondNumber) {
+std::vector<ColorRule> evenLine(const LessonText& keyword, const LessonText& secondNumber) {
     return join({in(L4, pink, {keyword, "int", "bool", "true", "false"}), in(L4, red, {R"(\ Even number)"}),
                  in(L4, purple, {"1", secondNumber}), in(L4, pink, {"else"})});
 }
-std::vector<ColorRule> evenSuccess(const std::string& last) {
+std::vector<ColorRule> evenSuccess(const LessonText& last) {
     return join({in(SUCCESS, project, {"evenNumbers"}), in(SUCCESS, purple, {"6", last})});
 }
 const std::vector<ColorRule> kPrintLine6 =
     join({in(L6, pink, {"else"}), in(L6, blue, {"std::cout", "std::endl"}), in(L6, red, {R"(",")"})});
 const std::vector<ColorRule> kDayInstruction =
     join({in(INSTR, project, {"today"}), in(INSTR, blue, {" day "}), in(INSTR, comment, {"4"})});
-std::vector<ColorRule> dayLines(const std::string& line2Number, bool loopOnLine3,
-                                const std::string& line4Number) {
+std::vector<ColorRule> dayLines(const LessonText& line2Number, bool loopOnLine3,
+                                const LessonText& line4Number) {
     return join(
         {in(L2, pink, {"double", "if", "int"}), in(L2, blue, {"std", "string"}),
          in(L2, red, {R"("Sunday")", R"("Monday")", R"("Tuesday")"}), in(L2, purple, {line2Number}),
@@ -108,7 +108,7 @@ int main() {
     });
 
     {   // C++CH5L3
-        const std::string success = "How do you update an item in an array?  Let's find out.";
+        const LessonText success = "How do you update an item in an array?  Let's find out.";
         addCppLesson(chapter, {
             .title = "Accessing items in array",
             .instruction = "Items in an array are stored at a specific index.  The first item in an array starts at index zero.  To access an item in an array, use square brackets and put the index number inside it.  E.g. myArray[0] let's you access the first member of myArray.  Please print one of the items from the prime array to the screen.",

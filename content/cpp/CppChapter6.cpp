@@ -9,11 +9,11 @@ using namespace content::form;
 
 namespace {
 
-const std::string kFreeYourself =
+const LessonText kFreeYourself =
     "Memory you request yourself has to be freed by yourself too, or the program leaks it.";
 const std::vector<ColorRule> kMain = in(L1, pink, {"int"});
 // A print line with a comment, as lines 3 to 6 of the early lessons have them.
-std::vector<ColorRule> commentedPrint(CustomStringSection line, const std::string& comment_,
+std::vector<ColorRule> commentedPrint(CustomStringSection line, const LessonText& comment_,
                                       bool withSeparator) {
     return join({in(line, comment, {comment_}),
                  withSeparator ? in(line, red, {R"(", ")"}) : std::vector<ColorRule>{},

@@ -9,10 +9,10 @@ using namespace content::form;
 
 namespace {
 
-const std::string kSearch = "count character occurrences string char";
-const std::string kOtherWays = "Let's take a look at some other common ways to work with strings.";
-const std::string kTracking = R"("Tracking number: ")";
-const std::string kNewLine = R"("\n")";
+const LessonText kSearch = "count character occurrences string char";
+const LessonText kOtherWays = "Let's take a look at some other common ways to work with strings.";
+const LessonText kTracking = R"("Tracking number: ")";
+const LessonText kNewLine = R"("\n")";
 // The null character itself: the first answer of challenge 2 writes it between the quotes of a char.
 const std::string kNul(1, '\0');
 
@@ -44,7 +44,7 @@ const std::vector<ColorRule> kLessonOneLines =
 // clang-format off
 void buildCppChapter7(Chapter& chapter) {
     {   // C++CH7L1
-        const std::string task = "In line 6, add one of the strings to the puts() function.";
+        const LessonText task = "In line 6, add one of the strings to the puts() function.";
         addCppLesson(chapter, {
             .title = "C-Strings",
             .instruction = "A string is a collection of characters.  There are two types of strings commonly used in C++.  The first type are string objects that are part of the string class.  The second type are C-strings.  C-Strings are characters stored in the form of arrays.  The arrays are of type char and a null character is added at the end of the string. puts() can be used to display the value of a C-String.  " + task,
@@ -361,7 +361,7 @@ void buildCppChapter7(Chapter& chapter) {
     });
 
     {   // C++CH7L12
-        const std::string success = "Awesome work.  Getting comfortable with loops will help you solve a lot of programming challenges in the future.";
+        const LessonText success = "Awesome work.  Getting comfortable with loops will help you solve a lot of programming challenges in the future.";
         addCppLesson(chapter, {
             .title = "Use substring",
             .instruction = R"(You can use the substring method to reformat a string.  Let's say we have a number "123456" and we want to change it to "12 34 56" or "12 23 34 45 56".  In line 4, add the for loop to iterate through the string one character at a time.  Use the variable x to complete the for loop.  We already added the substring method in line 5, which starts at characer position x and has a length of 2.)",

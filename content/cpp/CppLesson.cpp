@@ -17,12 +17,13 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to) {
 }
 
 // The answer is the text between the field marks of the code (one field per record).
-std::string answerOf(const LessonForm& form) {
-    const std::string open = "«", close = "»";
-    const auto from = form.code.find(open);
-    const auto to = from == std::string::npos ? from : form.code.find(close, from);
-    if (to == std::string::npos) return {};
-    return form.code.substr(from + open.size(), to - from - open.size());
+std::string_view answerOf(const LessonForm& form) {
+    constexpr std::string_view open = "«", close = "»";
+    const std::string_view code = form.code;
+    const auto from = code.find(open);
+    const auto to = from == std::string_view::npos ? from : code.find(close, from);
+    if (to == std::string_view::npos) return {};
+    return code.substr(from + open.size(), to - from - open.size());
 }
 
 } // namespace
@@ -52,23 +53,32 @@ std::string steps(std::initializer_list<std::string_view> texts) {
 
 namespace {
 
-// `text` with the marks replaced in place; most texts hold none, and are left as they are at once.
-void expandInPlace(std::string& text, std::string_view answer) {
-    if (text.find("«") == std::string::npos) return;
+void expandMarks(std::string& text, std::string_view answer) {
     replaceAll(text, ANSWER, answer);
     if (text.find(BLANKLESS) != std::string::npos) replaceAll(text, BLANKLESS, blankless(answer));
+}
+
+// `text` with the marks replaced; most texts hold none, and are left as they are at once.
+void expandInPlace(std::string& text, std::string_view answer) {
+    if (text.find("«") != std::string::npos) expandMarks(text, answer);
+}
+void expandInPlace(LessonText& text, std::string_view answer) {
+    if (text.find("«") == std::string_view::npos) return;
+    std::string expanded = text.str();
+    expandMarks(expanded, answer);
+    text = LessonText(std::move(expanded));
 }
 
 } // namespace
 
 std::string expand(std::string_view text, std::string_view answer) {
     std::string out(text);
-    expandInPlace(out, answer);
+    expandMarks(out, answer);
     return out;
 }
 
 std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
-                          std::initializer_list<std::string> texts) {
+                          std::initializer_list<LessonText> texts) {
     std::vector<ColorRule> rules;
     rules.reserve(texts.size());
     for (const auto& text : texts)
@@ -96,7 +106,7 @@ Lesson::Ptr addCppLesson(Chapter& chapter, LessonForm form) {
     form.number = static_cast<std::int64_t>(chapter.lessons.size()) + 1;
     if (form.id.empty()) form.id = lessonId(chapter.number, form.number);
 
-    const std::string answer = answerOf(form);
+    const std::string_view answer = answerOf(form);
     for (auto& accepted : form.accepted)
         expandInPlace(accepted, answer);
     expandInPlace(form.hint.message, answer);

@@ -48,7 +48,7 @@ std::string expand(std::string_view text, std::string_view answer);
 
 // Colour rules of one colour for several texts of one section, in order ("in line 2, pink: ...").
 std::vector<ColorRule> in(CustomStringSection section, ColorAttribute color,
-                          std::initializer_list<std::string> texts);
+                          std::initializer_list<LessonText> texts);
 
 // Lists of colour rules, one after the other.
 std::vector<ColorRule> join(std::initializer_list<std::vector<ColorRule>> parts);

@@ -9,7 +9,8 @@ using namespace content::form;
 
 namespace {
 
-std::string withoutBlanks(std::string text) {
+std::string withoutBlanks(std::string_view answer) {
+    std::string text(answer);
     std::erase(text, ' ');
     return text;
 }

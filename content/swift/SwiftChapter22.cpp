@@ -8,7 +8,7 @@ using namespace content::form;
 
 namespace {
 
-const std::string kListStruct = R"(struct List<T> {
+const LessonText kListStruct = R"(struct List<T> {
    var items: [T] = []
    mutating func addItem(_ item: T) {
        items.append(item)
@@ -20,7 +20,7 @@ const std::string kListStruct = R"(struct List<T> {
 
 // clang-format off
 void buildSwiftChapter22(Chapter& chapter) {
-    const std::string printAllSuccess = "With Generics we can create functions that can handle various types of data (as long as the parameter type is the same as the < Generic > type).";
+    const LessonText printAllSuccess = "With Generics we can create functions that can handle various types of data (as long as the parameter type is the same as the < Generic > type).";
     addLesson(chapter, {
         .id = "CH22L1", .number = 1, .title = "Generic Print Function",
         .instruction = "The goal of Generics is to have reusable code.  With generics, you can have a function that can accept any type of input.  In line 8 call the printAll function to print the array of integers or strings.",
@@ -206,8 +206,8 @@ numbers.count())~",
         .video       = "gzGfFGxR-6T",
     });
 
-    const std::string oneIsOne = "Yes, 1 == 1 is true.";
-    const std::string billIsNotIvy = R"("Bill" and "Ivy" are not the same so false is the expected result.)";
+    const LessonText oneIsOne = "Yes, 1 == 1 is true.";
+    const LessonText billIsNotIvy = R"("Bill" and "Ivy" are not the same so false is the expected result.)";
     addLesson(chapter, {
         .id = "CH22L9", .number = 9, .title = "Type Constraints",
         .instruction = R"(You can add a type constraint to a Generic function by placing a single class or protocol constraint after a type parameter's name.  In line 1, we have added an Equatable constraint to the equal function.  In line 5, call the equal function with a: set to 1 or "Bill" and b: set to 1 or "Ivy")",

@@ -8,7 +8,7 @@ using namespace content::form;
 
 namespace {
 
-const std::string kTwoSets = "let set1: Set<Int> = [3,4,5]\nlet set2 = Set([4,5,6])\n";
+const LessonText kTwoSets = "let set1: Set<Int> = [3,4,5]\nlet set2 = Set([4,5,6])\n";
 
 } // namespace
 

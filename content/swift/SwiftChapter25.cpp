@@ -226,7 +226,7 @@ welcome(firstName: nil))~",
         .printValue  = "Name is empty",
     });
 
-    const std::string breakThenContinue = "break ended the for in loop at nil, so 4 was never printed. continue would have skipped nil and gone on to 4.";
+    const LessonText breakThenContinue = "break ended the for in loop at nil, so 4 was never printed. continue would have skipped nil and gone on to 4.";
     addLessonStoring(chapter, 26, {
         .id = "CH25L9", .number = 9, .title = "Guard in loops",
         .instruction = "In a for in loop, the else branch of a guard can leave with break, which ends the whole loop, or with continue, which skips to the next number. In line 5, leave with break or continue and see the difference.",

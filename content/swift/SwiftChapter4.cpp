@@ -8,8 +8,9 @@ using namespace content::form;
 namespace {
 
 // Lessons 1 to 10 show one output for their one key, with all debugger texts empty.
-LessonForm keyed(LessonForm form, const std::string& printed, const std::string& success) {
-    auto answerStart = form.code.find("«") + std::string("«").size();
+LessonForm keyed(LessonForm form, LessonText printed, LessonText success) {
+    constexpr std::string_view open = "«";
+    const auto answerStart = form.code.find(open) + open.size();
     auto answer = form.code.substr(answerStart, form.code.find("»") - answerStart);
     form.blankDebugTexts = true;
     form.outputs = {{answer, printed, success}};

@@ -18,9 +18,10 @@ Lesson::Ptr add(Chapter& chapter, LessonForm form) {
 }
 
 // The challenge lessons show no output; their keys are their accepted answers.
-std::vector<Output> silentKeys(std::initializer_list<const char*> answers) {
+std::vector<Output> silentKeys(std::initializer_list<LessonText> answers) {
     std::vector<Output> outputs;
-    for (const char* answer : answers)
+    outputs.reserve(answers.size());
+    for (const auto& answer : answers)
         outputs.push_back({answer, "", "Next step!"});
     return outputs;
 }

@@ -10,7 +10,7 @@ using namespace content::form;
 
 namespace {
 
-const char* kNicelyDone = "Nicely done.  ";
+constexpr char kNicelyDone[] = "Nicely done.  ";
 
 // Every lesson of this chapter has empty debugger texts.
 Lesson::Ptr add(Chapter& chapter, LessonForm form) {

@@ -11,7 +11,7 @@ using namespace content::form;
 
 namespace {
 
-const char* kGreatWork = "Great work!  Let's continue";
+constexpr char kGreatWork[] = "Great work!  Let's continue";
 
 // Every lesson but CH9L8B: empty debugger texts, output through the answer keys.
 Lesson::Ptr add(Chapter& chapter, LessonForm form) {
@@ -20,10 +20,11 @@ Lesson::Ptr add(Chapter& chapter, LessonForm form) {
 }
 
 // Several spellings of one call, all printing the same value with the same success text.
-std::vector<Output> sameOutput(std::initializer_list<const char*> keys, const std::string& printed,
-                               const std::string& success) {
+std::vector<Output> sameOutput(std::initializer_list<LessonText> keys, const LessonText& printed,
+                               const LessonText& success) {
     std::vector<Output> outputs;
-    for (const char* key : keys)
+    outputs.reserve(keys.size());
+    for (const auto& key : keys)
         outputs.push_back({key, printed, success});
     return outputs;
 }

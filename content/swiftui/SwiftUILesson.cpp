@@ -8,15 +8,15 @@
 
 namespace content::swiftui {
 
-std::string hintMessage(const SwiftUILesson& record, const std::string& answer) {
+std::string hintMessage(const SwiftUILesson& record, std::string_view answer) {
     std::string message;
     if (record.steps.empty()) {
-        message = record.sentence + "\n";
+        message.append(record.sentence).append("\n");
     } else {
         for (std::size_t i = 0; i < record.steps.size(); ++i)
-            message += std::to_string(i + 1) + ". " + record.steps[i] + "\n";
+            message.append(std::to_string(i + 1)).append(". ").append(record.steps[i]).append("\n");
     }
-    return message + answer;
+    return message.append(answer);
 }
 
 Lesson::Ptr makeSwiftUILesson(SwiftUILesson record) {

@@ -19,41 +19,42 @@
 // count throw the same the first time the lesson's rules are read (they are made then, see Lesson.hpp).
 #include "app/model/Chapter.hpp"
 #include "app/model/Lesson.hpp"
+#include "content/LessonText.hpp"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace content::swiftui {
 
-inline constexpr const char* kHintTitle = "Stuck? Break it down!";
-inline constexpr const char* kStuckTitle = "Stuck?";
-inline constexpr const char* kStuckMessage =
-    "Remember to never give up. Practice is what makes hard code easy.";
-inline constexpr const char* kStuckAnswer = ":";
-inline constexpr const char* kPlaceholder = "Tap to answer";
+inline constexpr char kHintTitle[] = "Stuck? Break it down!";
+inline constexpr char kStuckTitle[] = "Stuck?";
+inline constexpr char kStuckMessage[] = "Remember to never give up. Practice is what makes hard code easy.";
+inline constexpr char kStuckAnswer[] = ":";
+inline constexpr char kPlaceholder[] = "Tap to answer";
 
 struct SwiftUILesson {
-    std::string id;
+    LessonText id;
     std::int64_t number = 0;
-    std::string title;
-    std::string instruction;
-    std::string code;                  // the line texts, one per text line; the field line holds «answer»
+    LessonText title;
+    LessonText instruction;
+    LessonText code;                   // the line texts, one per text line; the field line holds «answer»
     int given = 0;                     // line texts handed over when more than `code` has (the rest "")
     std::optional<std::int64_t> lines; // shown lines when not the number of `code` lines
-    std::vector<std::string> accepted; // the lesson's own variants, in order, without the shortcut
-    std::string success;
-    std::vector<std::string> steps; // the hint's numbered steps
-    std::string sentence;           // or, for a one-sentence hint, that sentence
-    std::optional<std::vector<std::string>> words;
+    std::vector<LessonText> accepted;  // the lesson's own variants, in order, without the shortcut
+    LessonText success;
+    std::vector<LessonText> steps; // the hint's numbered steps
+    LessonText sentence;           // or, for a one-sentence hint, that sentence
+    std::optional<std::vector<LessonText>> words;
     std::size_t colorCount = 0;
     std::vector<ColorRule> own; // the lesson's own colour rules where it lists them; found otherwise
-    std::optional<std::string> search;
+    std::optional<LessonText> search;
 };
 
 // The hint message: "1. step" lines (or the one sentence), then the answer on a line of its own.
-std::string hintMessage(const SwiftUILesson& record, const std::string& answer);
+std::string hintMessage(const SwiftUILesson& record, std::string_view answer);
 
 // The finished lesson of `record`.
 Lesson::Ptr makeSwiftUILesson(SwiftUILesson record);

@@ -1,0 +1,92 @@
+#pragma once
+// A text of a course record as a chapter writes it. The courses are compiled in, so almost every text is
+// a string literal that lasts as long as the program: such a text is referred to where it stands, never
+// copied, however often the record and its rule tables pass it on; the lesson made from the record then
+// copies each text once. A text worked out while building (an id made from numbers, a hint that ends
+// with the answer) keeps a string of its own instead. Either way it reads as an immutable
+// std::string_view; assigning another text replaces it, and copies share what they refer to.
+//
+// Failure contract: a text made from a string literal, or given with `lasting`, trusts that its
+// characters outlive every copy of it (static storage); every other source is copied or moved in, so it
+// may end as soon as the text is made. Only allocation can throw, and only for a text of its own.
+#include <compare>
+#include <cstddef>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class LessonText {
+  public:
+    LessonText() noexcept = default;
+
+    // A string literal: referred to, never copied.
+    template <std::size_t N> LessonText(const char (&literal)[N]) noexcept : view_(literal, N - 1) {
+        static_assert(N > 0);
+    }
+    // A writable array may change or end: only a constant array is taken as lasting.
+    template <std::size_t N> LessonText(char (&)[N]) = delete;
+
+    // A string worked out at run time: kept by the text itself.
+    LessonText(std::string text);
+
+    // Characters in static storage that last as long as the program.
+    static LessonText lasting(std::string_view text) noexcept {
+        LessonText made;
+        made.view_ = text;
+        return made;
+    }
+
+    // Part of this text, `count` bytes from `pos` (clamped as std::string_view::substr does, pos <= size),
+    // sharing what this one refers to: no copy whether it lasts or keeps a string of its own.
+    LessonText substr(std::size_t pos, std::size_t count = std::string_view::npos) const {
+        LessonText part = *this;
+        part.view_ = view_.substr(pos, count);
+        return part;
+    }
+
+    std::string_view view() const noexcept { return view_; }
+    operator std::string_view() const noexcept { return view_; }
+    std::string str() const { return std::string(view_); }
+    // Where a lesson keeps the text as a string of its own.
+    operator std::string() const { return std::string(view_); }
+    void clear() noexcept { *this = LessonText(); }
+
+    const char* data() const noexcept { return view_.data(); }
+    std::size_t size() const noexcept { return view_.size(); }
+    bool empty() const noexcept { return view_.empty(); }
+    auto begin() const noexcept { return view_.begin(); }
+    auto end() const noexcept { return view_.end(); }
+    char front() const { return view_.front(); }
+    char back() const { return view_.back(); }
+    char operator[](std::size_t i) const { return view_[i]; }
+    std::size_t find(std::string_view s, std::size_t pos = 0) const noexcept { return view_.find(s, pos); }
+    std::size_t find(char c, std::size_t pos = 0) const noexcept { return view_.find(c, pos); }
+    std::size_t rfind(std::string_view s, std::size_t pos = std::string_view::npos) const noexcept {
+        return view_.rfind(s, pos);
+    }
+    bool starts_with(std::string_view s) const noexcept { return view_.starts_with(s); }
+    bool ends_with(std::string_view s) const noexcept { return view_.ends_with(s); }
+
+    // Whether the text is one of its own (a copy, worked out or written later) rather than lasting.
+    bool ownsItsCharacters() const noexcept { return owned_ != nullptr; }
+
+    friend bool operator==(const LessonText& a, std::string_view b) noexcept { return a.view_ == b; }
+    friend std::strong_ordering operator<=>(const LessonText& a, std::string_view b) noexcept {
+        return a.view_ <=> b;
+    }
+
+  private:
+    std::string_view view_;
+    std::shared_ptr<const std::string> owned_; // null while view_ lasts on its own
+};
+
+std::ostream& operator<<(std::ostream& out, const LessonText& text);
+
+// Joined texts, for the few places that make one text out of several.
+inline std::string operator+(std::string a, const LessonText& b) {
+    return a.append(b.view());
+}
+inline std::string operator+(const LessonText& a, std::string_view b) {
+    return std::string(a.view()).append(b);
+}
