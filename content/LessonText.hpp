@@ -6,7 +6,7 @@
 // with the answer) keeps a string of its own instead. Either way it reads as an immutable
 // std::string_view; assigning another text replaces it, and copies share what they refer to.
 //
-// Failure contract: a text made from a string literal, or given with `lasting`, trusts that its
+// Failure contract: a text made from a string literal trusts that its
 // characters outlive every copy of it (static storage); every other source is copied or moved in, so it
 // may end as soon as the text is made. Only allocation can throw, and only for a text of its own.
 #include <compare>
@@ -29,13 +29,6 @@ class LessonText {
 
     // A string worked out at run time: kept by the text itself.
     LessonText(std::string text);
-
-    // Characters in static storage that last as long as the program.
-    static LessonText lasting(std::string_view text) noexcept {
-        LessonText made;
-        made.view_ = text;
-        return made;
-    }
 
     // Part of this text, `count` bytes from `pos` (clamped as std::string_view::substr does, pos <= size),
     // sharing what this one refers to: no copy whether it lasts or keeps a string of its own.
@@ -67,9 +60,6 @@ class LessonText {
     }
     bool starts_with(std::string_view s) const noexcept { return view_.starts_with(s); }
     bool ends_with(std::string_view s) const noexcept { return view_.ends_with(s); }
-
-    // Whether the text is one of its own (a copy, worked out or written later) rather than lasting.
-    bool ownsItsCharacters() const noexcept { return owned_ != nullptr; }
 
     friend bool operator==(const LessonText& a, std::string_view b) noexcept { return a.view_ == b; }
     friend std::strong_ordering operator<=>(const LessonText& a, std::string_view b) noexcept {
