@@ -1,7 +1,8 @@
 #pragma once
 // Benchmarks read beside their anchors: after Google Benchmark's own table, one line per measured figure
 // with the figure of each anchor at the same arguments and the ratio figure / anchor (below 1 is faster
-// than the anchor). A figure may also be held against a fixed goal instead of another benchmark.
+// than the anchor; a family run on several threads is set beside the anchor at the same thread count).
+// A figure may also be held against a fixed goal instead of another benchmark.
 //
 // A figure is the median of a family's repetitions when it has them, else its single run's time per
 // iteration (wall clock). Only for benchmark programs.
@@ -34,7 +35,7 @@ class AnchorReporter : public benchmark::ConsoleReporter {
             if (run.error_occurred) continue;
             bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             if (run.run_type == Run::RT_Aggregate && !median) continue;
-            Figure& figure = figureOf(run.run_name.function_name, run.run_name.args);
+            Figure& figure = figureOf(run.run_name.function_name, argumentsOf(run.run_name));
             if (median || !figure.fromMedian) {
                 figure.nanoseconds = run.GetAdjustedRealTime() * nanosecondsPer(run.time_unit);
                 figure.fromMedian = median;
@@ -81,6 +82,12 @@ class AnchorReporter : public benchmark::ConsoleReporter {
         }
         list.push_back({arguments});
         return list.back();
+    }
+
+    // The arguments and, for a family run on several threads, the thread count ("8/threads:8").
+    static std::string argumentsOf(const benchmark::BenchmarkName& name) {
+        if (name.threads.empty()) return name.args;
+        return name.args.empty() ? name.threads : name.args + "/" + name.threads;
     }
 
     static double nanosecondsPer(benchmark::TimeUnit unit) {

@@ -1,9 +1,16 @@
-// Analytics throughput and latency, each beside an anchor measured in the same run:
-//  - events per second through the kit's public call (custom events: formatted, validated, written to the
-//    fragment's low-priority log), 1 and 8 threads, each batch waiting until its lines are in the file;
-//    beside spdlog's synchronous file sink writing the same lines (flushed per batch, and per line);
-//  - the time of one priority-1 call (it returns once its line is written), p50 and p99;
+// Analytics throughput and latency, each beside an anchor measured in the same run that writes the same
+// lines with the same durability:
+//  - custom events through the kit's public call (built, validated, rendered, and written to the open
+//    fragment's low-priority log by its queue), from 1 and 8 threads. A batch counts once every line of
+//    it is in the file. Anchor: spdlog's synchronous file sink writing the line the kit wrote, flushed
+//    (to the file) at the end of each batch.
+//  - priority-1 events ("app_launched"), from 1 and 8 threads: each call returns once its line is in
+//    the file, with the call's time at p50 and p99. Anchor: spdlog writing the same line, flushed after
+//    every line, timed the same way.
 //  - packaging: gzip compression of 10 MB of event logs, MB/s and ratio, beside `gzip -6` on the file.
+// Repetitions of the families are interleaved, so a change of the machine's load reaches both sides.
+// At the end every log is counted: each event handed in must be one line of its file.
+#include "bench/AnchorReport.hpp"
 #include "sdk/rurorad/Rurorad.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsEvent.hpp"
 #include "sdk/rurorad/upload/ZEVAnalyticsCompressFile.hpp"
@@ -17,10 +24,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 
 namespace fs = std::filesystem;
@@ -64,6 +75,11 @@ class BenchKit {
         Rurorad::startWithBetaToken(std::nullopt);
     }
     ZEVAnalyticsController& engine() { return *kit_->analyticsController(); }
+    // The open fragment's log of a priority.
+    fs::path log(int priority) {
+        return fs::path(engine().openSessionFragmentDirectoryURLs().front()) /
+               (std::to_string(priority) + ".log");
+    }
 
   private:
     ZEVUserDefaults defaults_;
@@ -77,30 +93,58 @@ BenchKit& kit() {
     return *shared;
 }
 
+// Events handed to the kit, by priority, to be found in the logs at the end.
+std::atomic<std::uint64_t> customEventsLogged{0};
+std::atomic<std::uint64_t> launchEventsLogged{1}; // the kit's start logs "app_launched"
+
 const ZEVRuroradAttributeEntries kAttributes{
     {"lesson", "CH5L1"}, {"chapter", std::int64_t{5}}, {"correct", true}};
+
+void logCustomEvent() {
+    Rurorad::logCustomEventWithName("Lesson completed", kAttributes);
+}
+
+std::size_t countLines(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return static_cast<std::size_t>(
+        std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+}
+
+// The last line the kit wrote to a log, without its end of line (spdlog adds its own).
+std::string lastLine(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line, last;
+    while (std::getline(in, line))
+        last = line;
+    return last;
+}
+
+// The line the kit writes for one custom event above, and for "app_launched".
+const std::string& customLine() {
+    static const std::string line = [] {
+        auto& engine = kit().engine(); // started before the event is logged, or the event goes nowhere
+        logCustomEvent();
+        ++customEventsLogged;
+        engine.flushEventLogs();
+        return lastLine(kit().log(2));
+    }();
+    return line;
+}
+const std::string& launchLine() {
+    static const std::string line = lastLine(kit().log(1));
+    return line;
+}
 
 void BM_RuroradCustomEvents(benchmark::State& state) {
     auto& engine = kit().engine();
     for (auto _ : state) {
         for (int i = 0; i < kBatch; ++i)
-            Rurorad::logCustomEventWithName("Lesson completed", kAttributes);
+            logCustomEvent();
         // The batch counts once every line of it is in the file.
         engine.flushEventLogs();
     }
+    customEventsLogged += state.iterations() * kBatch;
     state.SetItemsProcessed(state.iterations() * kBatch);
-}
-BENCHMARK(BM_RuroradCustomEvents)->Threads(1)->Threads(8)->UseRealTime();
-
-// The same line as the kit writes for the event above.
-std::string sampleLine() {
-    auto event = ZEVAnalyticsEvent::initWithRuroradEvent(
-        *ZEVRuroradCustomEvent::initWithName("Lesson completed", kAttributes), 1733530000123,
-        "2F1D5B7E-0C42-4A34-9D9B-3F0E2C1B7A55");
-    std::string line;
-    event->appendEventData(line);
-    line.pop_back(); // spdlog adds its own end of line
-    return line;
 }
 
 std::shared_ptr<spdlog::logger> spdlogLogger(const std::string& name, bool flushEveryLine) {
@@ -113,9 +157,10 @@ std::shared_ptr<spdlog::logger> spdlogLogger(const std::string& name, bool flush
     return logger;
 }
 
-void spdlogLines(benchmark::State& state, bool flushEveryLine) {
-    auto logger = spdlogLogger(flushEveryLine ? "per-line" : "per-batch", flushEveryLine);
-    const std::string line = sampleLine();
+void BM_SpdlogCustomLines_FlushPerBatch(benchmark::State& state) {
+    auto logger = spdlogLogger("custom-lines", false);
+    const std::string& line = customLine();
+    if (line.find("\tcustom\t") == std::string::npos) state.SkipWithError("no custom line to write");
     for (auto _ : state) {
         for (int i = 0; i < kBatch; ++i)
             logger->info("{}", line);
@@ -124,30 +169,46 @@ void spdlogLines(benchmark::State& state, bool flushEveryLine) {
     state.SetItemsProcessed(state.iterations() * kBatch);
 }
 
-void BM_SpdlogSyncFileSink_FlushPerBatch(benchmark::State& state) {
-    spdlogLines(state, false);
-}
-void BM_SpdlogSyncFileSink_FlushPerLine(benchmark::State& state) {
-    spdlogLines(state, true);
-}
-BENCHMARK(BM_SpdlogSyncFileSink_FlushPerBatch)->Threads(1)->Threads(8)->UseRealTime();
-BENCHMARK(BM_SpdlogSyncFileSink_FlushPerLine)->Threads(1)->Threads(8)->UseRealTime();
-
-void BM_PriorityOneCallLatency(benchmark::State& state) {
-    auto& engine = kit().engine();
+// The time of each call, as p50 and p99 of the calls of a thread (averaged over the threads).
+template <class Call> void timeEachCall(benchmark::State& state, Call call) {
     std::vector<double> micros;
-    micros.reserve(200000);
+    micros.reserve(1 << 16);
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        engine.logAppLaunched();
-        micros.push_back(
-            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        for (int i = 0; i < kBatch; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            call();
+            micros.push_back(
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        }
     }
+    state.SetItemsProcessed(state.iterations() * kBatch);
+    if (micros.empty()) return;
     std::sort(micros.begin(), micros.end());
-    state.counters["p50_us"] = micros[micros.size() / 2];
-    state.counters["p99_us"] = micros[micros.size() * 99 / 100];
+    state.counters["p50_us"] = benchmark::Counter(micros[micros.size() / 2], benchmark::Counter::kAvgThreads);
+    state.counters["p99_us"] =
+        benchmark::Counter(micros[micros.size() * 99 / 100], benchmark::Counter::kAvgThreads);
 }
-BENCHMARK(BM_PriorityOneCallLatency)->Iterations(20000);
+
+void BM_RuroradPriorityOneEvents(benchmark::State& state) {
+    auto& engine = kit().engine();
+    timeEachCall(state, [&] { engine.logAppLaunched(); });
+    launchEventsLogged += state.iterations() * kBatch;
+}
+
+void BM_SpdlogLaunchLines_FlushPerLine(benchmark::State& state) {
+    auto logger = spdlogLogger("launch-lines", true);
+    const std::string& line = launchLine();
+    if (line.find("\tapp_launched\t") == std::string::npos) state.SkipWithError("no launch line to write");
+    timeEachCall(state, [&] { logger->info("{}", line); });
+}
+
+void throughput(benchmark::internal::Benchmark* b) {
+    b->Threads(1)->Threads(8)->UseRealTime()->MinTime(0.2)->Repetitions(5)->ReportAggregatesOnly(true);
+}
+BENCHMARK(BM_RuroradCustomEvents)->Apply(throughput);
+BENCHMARK(BM_SpdlogCustomLines_FlushPerBatch)->Apply(throughput);
+BENCHMARK(BM_RuroradPriorityOneEvents)->Apply(throughput);
+BENCHMARK(BM_SpdlogLaunchLines_FlushPerLine)->Apply(throughput);
 
 // 10 MB of event-log lines, as a fragment's log holds them.
 fs::path eventLogInput() {
@@ -199,6 +260,42 @@ void BM_Gzip6EventLogs(benchmark::State& state) {
 }
 BENCHMARK(BM_Gzip6EventLogs)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Every event handed to the kit is one line of its log, after the log's "metadata" line.
+bool everyEventInItsFile() {
+    bool complete = true;
+    const std::pair<int, std::uint64_t> expected[] = {{1, launchEventsLogged}, {2, customEventsLogged}};
+    for (const auto& [priority, events] : expected) {
+        const fs::path log = kit().log(priority);
+        const std::size_t lines = fs::exists(log) ? countLines(log) : 0;
+        std::printf("priority %d: %llu events handed in, %zu lines after the metadata line of %s\n", priority,
+                    static_cast<unsigned long long>(events), lines > 0 ? lines - 1 : 0,
+                    log.filename().c_str());
+        if (events > 0 && lines != events + 1) complete = false;
+    }
+    return complete;
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // Repetitions of the families interleaved, unless the command line says otherwise.
+    std::vector<char*> arguments(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    if (std::none_of(argv, argv + argc,
+                     [](const char* a) { return std::strstr(a, "random_interleaving") != nullptr; }))
+        arguments.push_back(interleave.data());
+    int count = static_cast<int>(arguments.size());
+    int status = velobench::runBesideAnchors(
+        count, arguments.data(),
+        {{"BM_RuroradCustomEvents", {"BM_SpdlogCustomLines_FlushPerBatch"}, 0},
+         {"BM_RuroradPriorityOneEvents", {"BM_SpdlogLaunchLines_FlushPerLine"}, 0},
+         {"BM_CompressEventLogs", {"BM_Gzip6EventLogs"}, 0}});
+    kit().engine().flushEventLogs();
+    if (!everyEventInItsFile()) {
+        std::fprintf(stderr, "events are missing from the logs\n");
+        status = 1;
+    }
+    std::error_code ignored;
+    fs::remove_all(benchFolder(), ignored);
+    return status;
+}
