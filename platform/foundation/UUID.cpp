@@ -58,14 +58,14 @@ std::optional<UUID> UUID::parse(std::string_view text) {
 
 std::string UUID::string() const {
     static constexpr char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(36);
+    char text[36];
+    char* out = text;
     for (std::size_t i = 0; i < bytes_.size(); ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
-        out.push_back(digits[bytes_[i] >> 4]);
-        out.push_back(digits[bytes_[i] & 0xF]);
+        if (i == 4 || i == 6 || i == 8 || i == 10) *out++ = '-';
+        *out++ = digits[bytes_[i] >> 4];
+        *out++ = digits[bytes_[i] & 0xF];
     }
-    return out;
+    return std::string(text, sizeof text);
 }
 
 } // namespace ns
