@@ -3,6 +3,8 @@
 #include "sdk/rurorad/support/ZEVRuroradLog.hpp"
 #include "sdk/rurorad/support/ZEVRuroradText.hpp"
 
+#include <algorithm>
+
 namespace {
 
 std::string describe(const ZEVRuroradAttributes& attributes) {
@@ -34,6 +36,12 @@ ZEVRuroradAttributes ZEVRuroradEvent::payloadDictionary() const {
     return payload;
 }
 
+ZEVRuroradAttributes ZEVRuroradEvent::metadataNaming(std::string typeKey, std::string type) {
+    ZEVRuroradAttributes metadata;
+    metadata.set(std::move(typeKey), std::move(type));
+    return metadata;
+}
+
 std::string ZEVRuroradEvent::description() const {
     return className() + " { " + describe(payloadDictionary()) + " }";
 }
@@ -42,6 +50,7 @@ ZEVRuroradAttributes
 ZEVRuroradEvent::filterCustomAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes) {
     ZEVRuroradAttributes filtered;
     if (!attributes) return filtered;
+    filtered.reserve(std::min(attributes->size(), maximumAttributeCount));
     for (const auto& [key, value] : *attributes)
         addAttributeForKey(value, key, filtered);
     return filtered;
@@ -95,8 +104,7 @@ ZEVRuroradCustomEvent::initWithName(const std::optional<std::string>& name,
 
 ZEVRuroradCustomEvent::ZEVRuroradCustomEvent(
     const std::string& name, const std::optional<ZEVRuroradAttributeEntries>& customAttributes)
-    : ZEVRuroradEvent("custom", ZEVRuroradAttributes{{"custom_type", truncateAttribute(name)}},
-                      customAttributes) {}
+    : ZEVRuroradEvent("custom", metadataNaming("custom_type", truncateAttribute(name)), customAttributes) {}
 
 std::string ZEVRuroradCustomEvent::description() const {
     return className() + " { " + describe(customAttributes()) + " }";

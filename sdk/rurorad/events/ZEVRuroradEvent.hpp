@@ -31,6 +31,10 @@ class ZEVRuroradEvent {
 
     ZEVRuroradEvent(std::string key, ZEVRuroradAttributes metadata,
                     const std::optional<ZEVRuroradAttributeEntries>& customAttributes);
+    ZEVRuroradEvent(const ZEVRuroradEvent&) = default;
+    ZEVRuroradEvent(ZEVRuroradEvent&&) noexcept = default;
+    ZEVRuroradEvent& operator=(const ZEVRuroradEvent&) = default;
+    ZEVRuroradEvent& operator=(ZEVRuroradEvent&&) noexcept = default;
     virtual ~ZEVRuroradEvent() = default;
 
     const std::string& key() const { return key_; }
@@ -53,6 +57,8 @@ class ZEVRuroradEvent {
 
   protected:
     ZEVRuroradAttributes& mutablePredefinedAttributes() { return predefinedAttributes_; }
+    // The one-entry metadata dictionary of an event type.
+    static ZEVRuroradAttributes metadataNaming(std::string typeKey, std::string type);
 
   private:
     std::string key_;

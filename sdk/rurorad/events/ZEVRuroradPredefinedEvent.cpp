@@ -30,7 +30,7 @@ std::string numberText(const ns::PropertyList& value) {
 
 ZEVRuroradPredefinedEvent::ZEVRuroradPredefinedEvent(
     const std::string& predefinedEventType, const std::optional<ZEVRuroradAttributeEntries>& customAttributes)
-    : ZEVRuroradEvent("predefined", ZEVRuroradAttributes{{"predefined_type", predefinedEventType}},
+    : ZEVRuroradEvent("predefined", metadataNaming("predefined_type", predefinedEventType),
                       customAttributes) {}
 
 void ZEVRuroradPredefinedEvent::addPredefinedAttribute(const ns::PropertyList& value,

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 class ZEVAnalyticsEvent : public ZEVEventLogEvent {
   public:
@@ -21,6 +22,11 @@ class ZEVAnalyticsEvent : public ZEVEventLogEvent {
                                 std::string eventIdentifier, ZEVRuroradAttributes payloadValues = {});
     static Ptr initWithRuroradEvent(const ZEVRuroradEvent& event, std::uint64_t timestamp,
                                     std::string eventIdentifier);
+    // The payload of the record initWithRuroradEvent makes, appended to `out` without making the record
+    // or the event's payload dictionary: the engine's road for the kit's events. False, after the same
+    // debug line and with `out` as it was, where that record is nothing.
+    static bool appendRuroradPayload(std::string& out, const ZEVRuroradEvent& event,
+                                     std::string_view eventIdentifier);
 
     const std::string& eventIdentifier() const { return eventIdentifier_; }
     const ZEVRuroradAttributes& stringPayloadValueDict() const { return stringPayloadValueDict_; }

@@ -25,23 +25,77 @@ ZEVAnalyticsEvent::ZEVAnalyticsEvent(std::uint64_t priority, std::uint64_t times
     : ZEVEventLogEvent(priority, timestamp, std::move(key), std::move(payload)),
       eventIdentifier_(std::move(eventIdentifier)), stringPayloadValueDict_(std::move(payloadValues)) {}
 
+namespace {
+
+ns::Result<void> appendMembers(ZEVJSONObjectWriter& object, const ZEVRuroradAttributes& values) {
+    for (const auto& [key, value] : values)
+        if (auto written = object.member(key, value); !written) return written;
+    return {};
+}
+
+// The members of a kit event's payload dictionary, in its order, written from the event's own
+// dictionaries: the metadata, then "predefined_attributes" and "custom_attributes", each of which takes
+// the place of a metadata entry of its name (as payloadDictionary() sets them).
+ns::Result<void> appendRuroradPayloadMembers(ZEVJSONObjectWriter& object, const ZEVRuroradEvent& event) {
+    static constexpr std::string_view predefinedKey = "predefined_attributes";
+    static constexpr std::string_view customKey = "custom_attributes";
+    bool predefinedWritten = false;
+    bool customWritten = false;
+    for (const auto& [key, value] : event.metadata()) {
+        ns::Result<void> written;
+        if (key == predefinedKey) {
+            predefinedWritten = true;
+            written = object.member(key, event.predefinedAttributes());
+        } else if (key == customKey) {
+            customWritten = true;
+            written = object.member(key, event.customAttributes());
+        } else {
+            written = object.member(key, value);
+        }
+        if (!written) return written;
+    }
+    if (!predefinedWritten)
+        if (auto written = object.member(predefinedKey, event.predefinedAttributes()); !written)
+            return written;
+    if (!customWritten)
+        if (auto written = object.member(customKey, event.customAttributes()); !written) return written;
+    return {};
+}
+
+// The payload: a JSON object of the members `appendValues` writes, with "eventId" as its last key (the
+// values never hold it: they are the event's own). False, with the debug line and `out` as it was, when
+// a value cannot be written.
+template <class AppendValues>
+bool appendPayload(std::string& out, std::string_view eventIdentifier, AppendValues&& appendValues) {
+    ZEVJSONObjectWriter object(out);
+    if (auto written = appendValues(object); !written) {
+        object.abandon();
+        ZEVRuroradDebugLog("ZEVAnalyticsEvent unable to JSON-encode payloadValueDictionary {error: " +
+                           written.error().description() + "}");
+        return false;
+    }
+    object.stringMember("eventId", eventIdentifier);
+    object.close();
+    return true;
+}
+
+} // namespace
+
 std::optional<std::string> ZEVAnalyticsEvent::payloadJSON(const ZEVRuroradAttributes& payloadValues,
                                                           const std::string& eventIdentifier) {
     std::string json;
     json.reserve(128);
-    auto written = ZEVAppendJSON(json, ns::PropertyList(payloadValues));
-    if (!written) {
-        ZEVRuroradDebugLog("ZEVAnalyticsEvent unable to JSON-encode payloadValueDictionary {error: " +
-                           written.error().description() + "}");
+    if (!appendPayload(json, eventIdentifier,
+                       [&](ZEVJSONObjectWriter& object) { return appendMembers(object, payloadValues); }))
         return std::nullopt;
-    }
-    // "eventId" joins the values as their last key (the values never hold it: they are the event's own).
-    json.pop_back();
-    if (!payloadValues.empty()) json.push_back(',');
-    json += "\"eventId\":";
-    ZEVAppendJSONString(json, eventIdentifier);
-    json.push_back('}');
     return json;
+}
+
+bool ZEVAnalyticsEvent::appendRuroradPayload(std::string& out, const ZEVRuroradEvent& event,
+                                             std::string_view eventIdentifier) {
+    return appendPayload(out, eventIdentifier, [&](ZEVJSONObjectWriter& object) {
+        return appendRuroradPayloadMembers(object, event);
+    });
 }
 
 ZEVAnalyticsEvent::Ptr ZEVAnalyticsEvent::initWithPriority(std::uint64_t priority, std::uint64_t timestamp,

@@ -3,8 +3,12 @@
 #include "platform/foundation/Text.hpp"
 #include "sdk/rurorad/support/ZEVRuroradText.hpp"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -62,99 +66,251 @@ std::string ZEVJSONData(const ZEVJSONObject& object) {
     return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void ZEVAppendJSONString(std::string& out, std::string_view text) {
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string sanitized;
-    std::string_view valid = text;
-    if (!ns::isValidUtf8(text)) {
-        sanitized = ZEVValidUTF8(text);
-        valid = sanitized;
-    }
-    out.push_back('"');
-    std::size_t plain = 0; // start of the run of characters that go in as they are
-    for (std::size_t i = 0; i < valid.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(valid[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
-        out.append(valid.data() + plain, i - plain);
-        plain = i + 1;
-        switch (byte) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            out += "\\u00";
-            out.push_back(hex[byte >> 4]);
-            out.push_back(hex[byte & 0x0F]);
-        }
-    }
-    out.append(valid.data() + plain, valid.size() - plain);
-    out.push_back('"');
+// --- Writing straight into the output -------------------------------------------------------------
+//
+// Room first: the most bytes a value's JSON can take is worked out, that much room is made at the end of
+// the output once, the text is written through a pointer, and the output is cut back to what was
+// written. No piece checks the string's capacity on its own, which is what the road of every event
+// would otherwise spend most of its time on.
+
+namespace {
+
+using Dictionary = ns::PropertyList::Dictionary;
+
+// Printable ASCII other than the quote and the backslash goes into a string literal as it is; anything
+// else is escaped, or is part of a UTF-8 sequence to be checked. A table: one look per byte.
+constexpr std::array<bool, 256> kPlainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int byte = 0x20; byte < 0x80; ++byte)
+        plain[static_cast<std::size_t>(byte)] = byte != '"' && byte != '\\';
+    return plain;
+}();
+
+// The longest shortest form of a finite double ("-2.2250738585072014e-308") with room to spare.
+constexpr std::size_t kRealRoom = 32;
+constexpr std::size_t kIntegerRoom = 20;
+
+// Six bytes a byte at most: a control byte becomes \u00XX; a byte that is not UTF-8 becomes U+FFFD (3).
+std::size_t stringRoom(std::string_view text) {
+    return 6 * text.size() + 2;
 }
 
-ns::Result<void> ZEVAppendJSON(std::string& out, const ns::PropertyList& value) {
+std::size_t roomOf(const Dictionary& object);
+
+std::size_t roomOf(const ns::PropertyList& value) {
     using Type = ns::PropertyList::Type;
     switch (value.type()) {
     case Type::null:
-        out += "null";
-        return {};
     case Type::boolean:
-        out += *value.boolValue() ? "true" : "false";
-        return {};
-    case Type::integer: {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, *value.integerValue()).ptr;
-        out.append(digits, end);
-        return {};
+        return 5;
+    case Type::integer:
+        return kIntegerRoom;
+    case Type::real:
+        return kRealRoom;
+    case Type::string:
+        return stringRoom(*value.stringValue());
+    case Type::array: {
+        std::size_t room = 2;
+        for (const auto& element : *value.arrayValue())
+            room += roomOf(element) + 1;
+        return room;
     }
+    case Type::dictionary:
+        return roomOf(*value.dictionaryValue());
+    default:
+        return 0; // refused before anything is written
+    }
+}
+
+std::size_t roomOf(const Dictionary& object) {
+    std::size_t room = 2;
+    for (const auto& [key, element] : object)
+        room += stringRoom(key) + 2 + roomOf(element);
+    return room;
+}
+
+char* put(char* at, std::string_view bytes) {
+    std::memcpy(at, bytes.data(), bytes.size());
+    return at + bytes.size();
+}
+
+// Valid UTF-8, escaped.
+char* putEscaped(char* at, std::string_view valid) {
+    static constexpr char hex[] = "0123456789abcdef";
+    for (const char c : valid) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') {
+            *at++ = c;
+            continue;
+        }
+        *at++ = '\\';
+        switch (byte) {
+        case '"':
+        case '\\':
+            *at++ = c;
+            break;
+        case '\b':
+            *at++ = 'b';
+            break;
+        case '\f':
+            *at++ = 'f';
+            break;
+        case '\n':
+            *at++ = 'n';
+            break;
+        case '\r':
+            *at++ = 'r';
+            break;
+        case '\t':
+            *at++ = 't';
+            break;
+        default:
+            at = put(at, "u00");
+            *at++ = hex[byte >> 4];
+            *at++ = hex[byte & 0x0F];
+        }
+    }
+    return at;
+}
+
+char* putString(char* at, std::string_view text) {
+    *at++ = '"';
+    // Most texts (keys, names, identifiers) are plain ASCII and go in whole.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return kPlainBytes[static_cast<unsigned char>(c)]; })) {
+        at = put(at, text);
+    } else if (ns::isValidUtf8(text)) {
+        at = putEscaped(at, text);
+    } else {
+        at = putEscaped(at, ZEVValidUTF8(text));
+    }
+    *at++ = '"';
+    return at;
+}
+
+ns::Result<char*> putObject(char* at, const Dictionary& object);
+
+ns::Result<char*> putValue(char* at, const ns::PropertyList& value) {
+    using Type = ns::PropertyList::Type;
+    switch (value.type()) {
+    case Type::null:
+        return put(at, "null");
+    case Type::boolean:
+        return put(at, *value.boolValue() ? "true" : "false");
+    case Type::integer:
+        return std::to_chars(at, at + kIntegerRoom, *value.integerValue()).ptr;
     case Type::real:
         if (!std::isfinite(*value.realValue())) return ZEVJSONObjectFromPropertyList(value).error();
         // The shortest text that reads back as the same double, as the document writer gives it.
-        out += ZEVJSONData(ZEVJSONObject(*value.realValue()));
-        return {};
+        return put(at, ZEVJSONData(ZEVJSONObject(*value.realValue())));
     case Type::string:
-        ZEVAppendJSONString(out, *value.stringValue());
-        return {};
+        return putString(at, *value.stringValue());
     case Type::array: {
-        out.push_back('[');
+        *at++ = '[';
         bool first = true;
         for (const auto& element : *value.arrayValue()) {
-            if (!std::exchange(first, false)) out.push_back(',');
-            if (auto appended = ZEVAppendJSON(out, element); !appended) return appended;
+            if (!std::exchange(first, false)) *at++ = ',';
+            auto next = putValue(at, element);
+            if (!next) return next;
+            at = *next;
         }
-        out.push_back(']');
-        return {};
+        *at++ = ']';
+        return at;
     }
-    case Type::dictionary: {
-        out.push_back('{');
-        bool first = true;
-        for (const auto& [key, element] : *value.dictionaryValue()) {
-            if (!std::exchange(first, false)) out.push_back(',');
-            ZEVAppendJSONString(out, key);
-            out.push_back(':');
-            if (auto appended = ZEVAppendJSON(out, element); !appended) return appended;
-        }
-        out.push_back('}');
-        return {};
-    }
+    case Type::dictionary:
+        return putObject(at, *value.dictionaryValue());
     default:
         return invalidValue(value);
     }
+}
+
+ns::Result<char*> putObject(char* at, const Dictionary& object) {
+    *at++ = '{';
+    bool first = true;
+    for (const auto& [key, element] : object) {
+        if (!std::exchange(first, false)) *at++ = ',';
+        at = putString(at, key);
+        *at++ = ':';
+        auto next = putValue(at, element);
+        if (!next) return next;
+        at = *next;
+    }
+    *at++ = '}';
+    return at;
+}
+
+// Makes `room` bytes at the end of `out`, lets `write` fill them from their start (answering where it
+// stopped, or an error), and cuts `out` back to what was written (to what it was, on an error).
+template <class Write> ns::Result<void> writeInto(std::string& out, std::size_t room, Write&& write) {
+    const std::size_t at = out.size();
+    out.resize(at + room);
+    ns::Result<char*> end = write(out.data() + at);
+    if (!end) {
+        out.resize(at);
+        return end.error();
+    }
+    out.resize(static_cast<std::size_t>(*end - out.data()));
+    return {};
+}
+
+} // namespace
+
+ns::Result<void> ZEVAppendJSON(std::string& out, const ns::PropertyList& value) {
+    return writeInto(out, roomOf(value), [&](char* at) { return putValue(at, value); });
+}
+
+ns::Result<void> ZEVAppendJSON(std::string& out, const Dictionary& object) {
+    return writeInto(out, roomOf(object), [&](char* at) { return putObject(at, object); });
+}
+
+void ZEVAppendJSONString(std::string& out, std::string_view text) {
+    (void)writeInto(out, stringRoom(text),
+                    [&](char* at) -> ns::Result<char*> { return putString(at, text); });
+}
+
+ZEVJSONObjectWriter::ZEVJSONObjectWriter(std::string& out) : out_(out), start_(out.size()) {
+    out_.push_back('{');
+}
+
+template <class Value>
+ns::Result<void> ZEVJSONObjectWriter::append(std::string_view key, const Value& value) {
+    auto written =
+        writeInto(out_, 1 + stringRoom(key) + 1 + roomOf(value), [&](char* at) -> ns::Result<char*> {
+            if (!first_) *at++ = ',';
+            at = putString(at, key);
+            *at++ = ':';
+            if constexpr (std::is_same_v<Value, Dictionary>) {
+                return putObject(at, value);
+            } else {
+                return putValue(at, value);
+            }
+        });
+    if (written) first_ = false;
+    return written;
+}
+
+ns::Result<void> ZEVJSONObjectWriter::member(std::string_view key, const ns::PropertyList& value) {
+    return append(key, value);
+}
+
+ns::Result<void> ZEVJSONObjectWriter::member(std::string_view key, const Dictionary& object) {
+    return append(key, object);
+}
+
+void ZEVJSONObjectWriter::stringMember(std::string_view key, std::string_view text) {
+    (void)writeInto(out_, 1 + stringRoom(key) + 1 + stringRoom(text), [&](char* at) -> ns::Result<char*> {
+        if (!first_) *at++ = ',';
+        at = putString(at, key);
+        *at++ = ':';
+        return putString(at, text);
+    });
+    first_ = false;
+}
+
+void ZEVJSONObjectWriter::close() {
+    out_.push_back('}');
+}
+
+void ZEVJSONObjectWriter::abandon() {
+    out_.resize(start_);
 }

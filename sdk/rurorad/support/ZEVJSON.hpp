@@ -17,8 +17,30 @@ using ZEVJSONObject = nlohmann::ordered_json;
 ns::Result<ZEVJSONObject> ZEVJSONObjectFromPropertyList(const ns::PropertyList& value);
 std::string ZEVJSONData(const ZEVJSONObject& object);
 
-// The same compact JSON appended straight to `out`, without building a document first (the path every
-// event takes). Answers the same errors; `out` then holds a partial text the caller drops.
+// The same compact JSON appended straight to `out`, without building a document first (the road every
+// event takes). Answers the same errors, and then leaves `out` as it was.
 ns::Result<void> ZEVAppendJSON(std::string& out, const ns::PropertyList& value);
+// The same for a dictionary, without wrapping (copying) it into a value first.
+ns::Result<void> ZEVAppendJSON(std::string& out, const ns::PropertyList::Dictionary& object);
 // A JSON string literal of the text (quoted and escaped; bytes that are not UTF-8 become U+FFFD).
 void ZEVAppendJSONString(std::string& out, std::string_view text);
+
+// A JSON object appended to `out` member by member: "{" at construction, "}" at close(). A member that
+// cannot be written answers its error and leaves `out` as it was before it; abandon() takes the whole
+// object out again.
+class ZEVJSONObjectWriter {
+  public:
+    explicit ZEVJSONObjectWriter(std::string& out);
+    ns::Result<void> member(std::string_view key, const ns::PropertyList& value);
+    ns::Result<void> member(std::string_view key, const ns::PropertyList::Dictionary& object);
+    void stringMember(std::string_view key, std::string_view text);
+    void close();
+    void abandon();
+
+  private:
+    template <class Value> ns::Result<void> append(std::string_view key, const Value& value);
+
+    std::string& out_;
+    std::size_t start_;
+    bool first_ = true;
+};

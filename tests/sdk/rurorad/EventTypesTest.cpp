@@ -176,4 +176,23 @@ TEST(DecimalNumber, ParsesAndMultipliesExactly) {
               PL(static_cast<double>(INT64_MAX / 10) * 1e6));
 }
 
+// The engine writes a kit event's payload straight from the event; it must be the record's, byte for byte.
+TEST(EventPayloads, TheEnginesPayloadIsTheRecords) {
+    ZEVRuroradPurchaseEvent purchase(ns::DecimalNumber::fromString("9.99"), "EUR", PL(true), "Pro", "id-7",
+                                     "upgrade", ZEVRuroradAttributeEntries{{"q\"uote", "tab\there"}});
+    auto custom = ZEVRuroradCustomEvent::initWithName(
+        "Lesson \xC3\xA9", ZEVRuroradAttributeEntries{{"n", std::int64_t{5}}, {"r", 0.25}, {"b", false}});
+    for (const ZEVRuroradEvent* event : std::initializer_list<const ZEVRuroradEvent*>{&purchase, &*custom}) {
+        std::string direct = "before";
+        ASSERT_TRUE(ZEVAnalyticsEvent::appendRuroradPayload(direct, *event, "E"));
+        EXPECT_EQ(direct, "before" + json(*event));
+    }
+    // A value JSON cannot hold: no record, and nothing left behind in the engine's buffer.
+    auto unwritable = ZEVRuroradCustomEvent::initWithName("n", ZEVRuroradAttributeEntries{{"x", 0.0 / 0.0}});
+    std::string untouched = "before";
+    EXPECT_FALSE(ZEVAnalyticsEvent::appendRuroradPayload(untouched, *unwritable, "E"));
+    EXPECT_EQ(untouched, "before");
+    EXPECT_EQ(json(*unwritable), "<no record>");
+}
+
 } // namespace
