@@ -1,6 +1,7 @@
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogEvent.hpp"
 
 #include <charconv>
+#include <cstring>
 #include <functional>
 #include <string_view>
 
@@ -20,20 +21,38 @@ std::uint64_t ZEVEventLogEvent::hash() const {
 }
 
 void ZEVEventLogEvent::appendEventData(std::string& out) const {
-    char digits[24];
+    appendLine(out, timestamp_, key_, payload_ ? std::optional<std::string_view>(*payload_) : std::nullopt);
+}
+
+void ZEVEventLogEvent::appendLine(std::string& out, std::uint64_t timestamp, std::string_view key,
+                                  std::optional<std::string_view> payload) {
+    // The numbers are rendered first, so that the line is sized once and copied in.
+    char stamp[24];
     // Written as a signed number, as the server has always read it.
-    auto end = std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(timestamp_)).ptr;
-    out.append(digits, end);
-    out.push_back('\t');
-    out.append(key_);
-    if (payload_) {
-        out.push_back('\t');
-        end = std::to_chars(digits, digits + sizeof digits, payload_->size()).ptr;
-        out.append(digits, end);
-        out.push_back('\t');
-        out.append(*payload_);
+    const std::size_t stampLength = static_cast<std::size_t>(
+        std::to_chars(stamp, stamp + sizeof stamp, static_cast<std::int64_t>(timestamp)).ptr - stamp);
+    char length[24];
+    const std::size_t lengthLength =
+        payload ? static_cast<std::size_t>(
+                      std::to_chars(length, length + sizeof length, payload->size()).ptr - length)
+                : 0;
+    const std::size_t at = out.size();
+    out.resize(at + stampLength + 1 + key.size() + (payload ? 2 + lengthLength + payload->size() : 0) + 1);
+    char* line = out.data() + at;
+    const auto put = [&line](const char* bytes, std::size_t count) {
+        std::memcpy(line, bytes, count);
+        line += count;
+    };
+    put(stamp, stampLength);
+    *line++ = '\t';
+    put(key.data(), key.size());
+    if (payload) {
+        *line++ = '\t';
+        put(length, lengthLength);
+        *line++ = '\t';
+        put(payload->data(), payload->size());
     }
-    out.push_back('\n');
+    *line = '\n';
 }
 
 std::vector<std::uint8_t> ZEVEventLogEvent::eventData() const {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class ZEVEventLogEvent {
@@ -37,6 +38,9 @@ class ZEVEventLogEvent {
     std::vector<std::uint8_t> eventData() const;
     // The same line, appended to `out` (the writers' path: no allocation beyond the buffer's growth).
     void appendEventData(std::string& out) const;
+    // The line of a record with these parts, appended to `out`, for writers that never make the record.
+    static void appendLine(std::string& out, std::uint64_t timestamp, std::string_view key,
+                           std::optional<std::string_view> payload);
 
   private:
     std::uint64_t priority_;

@@ -10,6 +10,9 @@ class ZEVEventLogEventFile : public ZEVEventLogFile {
     static std::unique_ptr<ZEVEventLogEventFile> initWithURL(const std::string& fileURL);
 
     ns::Result<void> appendEvent(const ZEVEventLogEvent& event);
+    // The line of an event with these parts (ZEVEventLogEvent::appendLine).
+    ns::Result<void> appendEvent(std::uint64_t timestamp, std::string_view key,
+                                 std::optional<std::string_view> payload);
 
   private:
     using ZEVEventLogFile::ZEVEventLogFile;

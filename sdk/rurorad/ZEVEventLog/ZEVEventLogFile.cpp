@@ -167,3 +167,10 @@ ns::Result<void> ZEVEventLogEventFile::appendEvent(const ZEVEventLogEvent& event
     event.appendEventData(line_);
     return appendData(line_);
 }
+
+ns::Result<void> ZEVEventLogEventFile::appendEvent(std::uint64_t timestamp, std::string_view key,
+                                                   std::optional<std::string_view> payload) {
+    line_.clear();
+    ZEVEventLogEvent::appendLine(line_, timestamp, key, payload);
+    return appendData(line_);
+}
