@@ -99,6 +99,7 @@ void Rurorad::start(const std::optional<std::string>& betaToken) {
             analyticsController_ = controller;
             betaToken_ = betaToken;
         }
+        engine_.store(controller.get(), std::memory_order_release);
         if (!controller) return;
         controller->logAppInstalled();
         controller->logAppLaunched();
@@ -112,7 +113,7 @@ std::shared_ptr<ZEVAnalyticsController> Rurorad::analyticsController() const {
 
 void Rurorad::logCustomEvent(const std::optional<std::string>& name,
                              const ZEVCustomAttributes& customAttributes) {
-    auto controller = analyticsController();
+    ZEVAnalyticsController* controller = engine();
     if (!controller) return;
     auto event = ZEVRuroradCustomEvent::initWithName(name, customAttributes);
     if (!event) {
@@ -123,11 +124,11 @@ void Rurorad::logCustomEvent(const std::optional<std::string>& name,
 }
 
 void Rurorad::logPredefined(const ZEVRuroradPredefinedEvent& event) {
-    if (auto controller = analyticsController()) controller->logPredefinedEvent(event);
+    if (ZEVAnalyticsController* controller = engine()) controller->logPredefinedEvent(event);
 }
 
 void Rurorad::logPreviousSessionCrashed(const std::optional<ns::Date>& date) {
-    if (auto controller = analyticsController()) controller->logPreviousSessionCrashedOnDate(date);
+    if (ZEVAnalyticsController* controller = engine()) controller->logPreviousSessionCrashedOnDate(date);
 }
 
 // --- Class methods ---------------------------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 #include "sdk/rurorad/events/ZEVRuroradPredefinedEvents.hpp"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -108,9 +109,14 @@ class Rurorad {
     void logPreviousSessionCrashed(const std::optional<ns::Date>& date);
 
   private:
+    // The engine for the log calls: set once by the start, then only read, on every call from any thread
+    // (an atomic load, rather than a lock and a reference count that all callers would contend for).
+    ZEVAnalyticsController* engine() const { return engine_.load(std::memory_order_acquire); }
+
     Environment environment_;
     std::once_flag started_;
     mutable std::mutex mutex_;
-    std::shared_ptr<ZEVAnalyticsController> analyticsController_;
+    std::shared_ptr<ZEVAnalyticsController> analyticsController_; // owns the engine for the kit's life
+    std::atomic<ZEVAnalyticsController*> engine_{nullptr};
     std::optional<std::string> betaToken_;
 };

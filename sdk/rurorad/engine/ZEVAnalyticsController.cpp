@@ -6,6 +6,7 @@
 #include "platform/uikit/ViewControllerRuntime.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsEventFilter.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
+#include "sdk/rurorad/records/ZEVAnalyticsEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsMetadataEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
 #include "sdk/rurorad/support/ZEVFileError.hpp"
@@ -68,7 +69,9 @@ ZEVAnalyticsController::ZEVAnalyticsController(const std::string& sessionIdentif
       timestampGenerator_(std::move(parts.timestampGenerator)),
       metadataController_(std::move(parts.metadataController)),
       networkingClient_(std::move(parts.networkingClient)), tracking_(std::move(parts.tracking)),
-      logSessionRepository_(root), settings_(std::make_shared<const ZEVAnalyticsSettings>()) {
+      logSessionRepository_(root) {
+    settingsSnapshots_.push_back(std::make_unique<const ZEVAnalyticsSettings>());
+    settings_ = settingsSnapshots_.back().get();
     if (!identifierGenerator_) identifierGenerator_ = std::make_shared<ZEVAnalyticsIdentifierGenerator>();
     if (!timestampGenerator_) timestampGenerator_ = std::make_shared<ZEVAnalyticsTimestampGenerator>();
     if (!networkingClient_) networkingClient_ = std::make_shared<ZEVAnalyticsNetworkingClient>();
@@ -136,15 +139,12 @@ ZEVAnalyticsController::~ZEVAnalyticsController() {
     cancelSessionMaintenance();
     // Nothing that is already running on a priority queue may still ask for maintenance once the
     // maintenance queue starts to go; the queues themselves finish their work as they are destroyed.
+    for (std::size_t p = 0; p < 2; ++p)
+        priorityEventLoggingQueues_[p]->sync([] {});
     flushEventLogs();
 }
 
 // --- Settings --------------------------------------------------------------------------------------
-
-std::shared_ptr<const ZEVAnalyticsSettings> ZEVAnalyticsController::settings() const {
-    std::lock_guard lock(settingsMutex_);
-    return settings_;
-}
 
 void ZEVAnalyticsController::zovazeSettingsDownloaded() {
     setSettings(host_.settings ? host_.settings() : nullptr);
@@ -155,8 +155,9 @@ void ZEVAnalyticsController::setSettings(ZOVSettingsDocument document) {
 }
 
 void ZEVAnalyticsController::applySettings(const ZOVSettingsDocument& document) {
-    auto settings =
-        std::make_shared<const ZEVAnalyticsSettings>(ZEVAnalyticsSettings::fromDocument(document.get()));
+    auto snapshot =
+        std::make_unique<const ZEVAnalyticsSettings>(ZEVAnalyticsSettings::fromDocument(document.get()));
+    const ZEVAnalyticsSettings* settings = snapshot.get();
     if (settings->shouldCollectAnalytics && ZEVRuroradDebugEnabled()) {
         const auto analytics = document->find("analytics");
         ZEVRuroradDebugLog("Rurorad enabled with settings: " +
@@ -168,8 +169,9 @@ void ZEVAnalyticsController::applySettings(const ZOVSettingsDocument& document) 
     }
     {
         std::lock_guard lock(settingsMutex_);
-        settings_ = settings;
+        settingsSnapshots_.push_back(std::move(snapshot));
     }
+    settings_.store(settings, std::memory_order_release);
     scheduleSessionMaintenance();
     handleDisabledFeatureSwitch();
     if (!settings->shouldCollectAnalytics) return;
@@ -185,7 +187,7 @@ void ZEVAnalyticsController::applySettings(const ZOVSettingsDocument& document) 
 }
 
 void ZEVAnalyticsController::handleDisabledFeatureSwitch() {
-    if (settings()->analyticsFeatureSwitchEnabled()) return;
+    if (settings().analyticsFeatureSwitchEnabled()) return;
     ZEVRuroradDebugLog("Rurorad is disabled. Cleaning up session directory");
     std::error_code ec;
     if (!fs::exists(analyticsRootDirectoryURL_, ec)) return;
@@ -228,42 +230,53 @@ void ZEVAnalyticsController::logRuroradEvent(const ZEVRuroradEvent& event) {
         return;
     }
     if (ZEVRuroradDebugEnabled()) ZEVRuroradDebugLog("Logging event: " + event.description());
-    logEvent(ZEVAnalyticsEvent::initWithRuroradEvent(event, newTimestamp(), newEventIdentifier()));
+    // The kit's events are records of priority 2 (ZEVAnalyticsEvent::initWithRuroradEvent); their parts
+    // are taken straight from the event, the record itself is never needed.
+    const std::uint64_t timestamp = newTimestamp();
+    thread_local std::string payload;
+    payload.clear();
+    if (!ZEVAnalyticsEvent::appendRuroradPayload(payload, event, newEventIdentifier())) return;
+    logEventParts(2, timestamp, event.key(), payload);
 }
 
 void ZEVAnalyticsController::logEvent(std::shared_ptr<const ZEVEventLogEvent> event) {
     if (!event) return;
-    auto settings = this->settings();
-    const auto installation = host_.installID ? host_.installID() : std::nullopt;
-    if (ZEVAnalyticsEventFilter::shouldDiscardEvent(event.get(), betaToken_, installation,
-                                                    settings->samplingRate)) {
-        ZEVRuroradDebugLog("Application is enabled for sampling, skipping " + event->key());
+    const auto& payload = event->payload();
+    logEventParts(event->priority(), event->timestamp(), event->key(),
+                  payload ? std::optional<std::string_view>(*payload) : std::nullopt);
+}
+
+void ZEVAnalyticsController::logEventParts(std::uint64_t priority, std::uint64_t timestamp,
+                                           std::string_view key, std::optional<std::string_view> payload) {
+    const ZEVAnalyticsSettings& settings = this->settings();
+    if (ZEVAnalyticsEventFilter::shouldDiscardEventWithKey(key, betaToken_, host_.installID,
+                                                           settings.samplingRate)) {
+        ZEVRuroradDebugLog("Application is enabled for sampling, skipping " + std::string(key));
         return;
     }
-    if (!settings->analyticsFeatureSwitchEnabled()) return;
-    const std::uint64_t priority = event->priority();
+    if (!settings.analyticsFeatureSwitchEnabled()) return;
     if (priority < 2) {
-        priorityEventLoggingQueues_[priority]->sync([&] { writeEvent(priority, *event); });
+        priorityEventLoggingQueues_[priority]->sync([&] { writeEvent(priority, timestamp, key, payload); });
     } else if (priority == 2) {
-        thread_local std::string line;
-        line.clear();
-        event->appendEventData(line);
-        bool queueWrite = false;
+        bool writeLater = false;
+        bool writeNow = false;
         {
             std::lock_guard lock(pendingLowPriority_.mutex);
-            pendingLowPriority_.lines += line;
+            ZEVEventLogEvent::appendLine(pendingLowPriority_.lines, timestamp, key, payload);
             pendingLowPriority_.lineEnds.push_back(pendingLowPriority_.lines.size());
-            queueWrite = !std::exchange(pendingLowPriority_.writeQueued, true);
+            writeLater = !std::exchange(pendingLowPriority_.writeQueued, true);
+            if (pendingLowPriority_.lines.size() >= lowPriorityWriteSize)
+                writeNow = !std::exchange(pendingLowPriority_.writeDue, true);
         }
-        if (queueWrite)
+        if (writeLater)
             priorityEventLoggingQueues_[2]->asyncAfter(lowPriorityWriteDelay,
                                                        [this] { writeLowPriorityEvents(); });
+        if (writeNow) priorityEventLoggingQueues_[2]->async([this] { writeLowPriorityEvents(); });
     }
 }
 
 void ZEVAnalyticsController::flushEventLogs() {
-    for (std::size_t p = 0; p < 2; ++p)
-        priorityEventLoggingQueues_[p]->sync([] {});
+    // Events of priority 0 and 1 are in their files when their calls return.
     priorityEventLoggingQueues_[2]->sync([this] { writeLowPriorityEvents(); });
 }
 
@@ -275,6 +288,7 @@ void ZEVAnalyticsController::writeLowPriorityEvents() {
         lowPriorityLines_.swap(pendingLowPriority_.lines);
         lowPriorityLineEnds_.swap(pendingLowPriority_.lineEnds);
         pendingLowPriority_.writeQueued = false;
+        pendingLowPriority_.writeDue = false;
     }
     if (lowPriorityLineEnds_.empty()) return;
     if (auto ensured = ensureLogFileExistsForPriority(2); !ensured) {
@@ -298,15 +312,16 @@ void ZEVAnalyticsController::writeLowPriorityEvents() {
     afterAppend(2);
 }
 
-void ZEVAnalyticsController::writeEvent(std::size_t priority, const ZEVEventLogEvent& event) {
+void ZEVAnalyticsController::writeEvent(std::size_t priority, std::uint64_t timestamp, std::string_view key,
+                                        std::optional<std::string_view> payload) {
     if (auto ensured = ensureLogFileExistsForPriority(priority); !ensured) {
         ZEVRuroradDebugLog("Unable to create a new log file for priority " + std::to_string(priority) +
                            " {error: " + describe(ensured.error()) + "}");
         return;
     }
     PrioritySlot& slot = prioritySlots_[priority];
-    if (auto appended = slot.file->appendEvent(event); !appended) {
-        ZEVRuroradDebugLog("Unable to write " + event.key() + " event to " + slot.file->fileURL() +
+    if (auto appended = slot.file->appendEvent(timestamp, key, payload); !appended) {
+        ZEVRuroradDebugLog("Unable to write " + std::string(key) + " event to " + slot.file->fileURL() +
                            " {error: " + describe(appended.error()) + "}");
         return;
     }
@@ -315,11 +330,11 @@ void ZEVAnalyticsController::writeEvent(std::size_t priority, const ZEVEventLogE
 
 void ZEVAnalyticsController::afterAppend(std::size_t priority) {
     const PrioritySlot& slot = prioritySlots_[priority];
-    auto settings = this->settings();
-    if (settings->maxByteSizePerFile != 0 && slot.file->fileSize() > settings->maxByteSizePerFile) {
+    const ZEVAnalyticsSettings& settings = this->settings();
+    if (settings.maxByteSizePerFile != 0 && slot.file->fileSize() > settings.maxByteSizePerFile) {
         maintainSessionFragmentsIgnoringError();
     } else if (priority == 0) {
-        if (settings->haveSettings)
+        if (settings.haveSettings)
             maintainSessionFragmentsIgnoringError();
         else
             performSessionMaintenanceAfterSettingsArrive_ = true;
@@ -351,7 +366,7 @@ void ZEVAnalyticsController::logAppLaunched() {
 
 void ZEVAnalyticsController::applicationLifecycleEvent(const ns::Notification& notification) {
     logEvent(ZEVAnalyticsApplicationLifecycleEvent::initWithApplicationNotificationName(
-        notification.name, newTimestamp(), newEventIdentifier(), settings()->shouldFlushOnBackground));
+        notification.name, newTimestamp(), newEventIdentifier(), settings().shouldFlushOnBackground));
     // The process is about to end: the low-priority lines still waiting go to their file first.
     if (notification.name == "UIApplicationWillTerminateNotification")
         priorityEventLoggingQueues_[2]->sync([] {});
@@ -359,7 +374,7 @@ void ZEVAnalyticsController::applicationLifecycleEvent(const ns::Notification& n
 
 void ZEVAnalyticsController::viewControllerTrackingControllerDidDetectAppearanceOfViewController(
     ZEVAnalyticsViewControllerTrackingController&, rt::Object& viewController) {
-    if (!settings()->shouldTrackViewControllers) return;
+    if (!settings().shouldTrackViewControllers) return;
     auto* screen = dynamic_cast<ui::ViewControllerObject*>(&viewController);
     logEvent(ZEVAnalyticsViewControllerEvent::initWithAppearedEventForViewController(
         viewController.objectClass().name(), screen ? screen->controller().title() : std::nullopt,
@@ -368,7 +383,7 @@ void ZEVAnalyticsController::viewControllerTrackingControllerDidDetectAppearance
 
 void ZEVAnalyticsController::viewControllerTrackingControllerDidDetectDisappearanceOfViewController(
     ZEVAnalyticsViewControllerTrackingController&, rt::Object& viewController) {
-    if (!settings()->shouldTrackViewControllers) return;
+    if (!settings().shouldTrackViewControllers) return;
     auto* screen = dynamic_cast<ui::ViewControllerObject*>(&viewController);
     logEvent(ZEVAnalyticsViewControllerEvent::initWithDisappearedEventForViewController(
         viewController.objectClass().name(), screen ? screen->controller().title() : std::nullopt,

@@ -41,6 +41,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDelegate,
@@ -65,6 +66,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     static constexpr double fragmentSwapTimeout = 5.0;
     static constexpr double maintenanceTimerLeeway = 10.0;
     static constexpr double lowPriorityWriteDelay = 0.002;
+    static constexpr std::size_t lowPriorityWriteSize = 64 * 1024;
 
     // What the engine is made of; absent parts get the real ones.
     struct Parts {
@@ -108,11 +110,12 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     void zovazeSettingsDownloaded();
     // Applied later, on the maintenance queue.
     void setSettings(ZOVSettingsDocument settings);
-    std::shared_ptr<const ZEVAnalyticsSettings> settings() const;
-    bool analyticsFeatureSwitchEnabled() const { return settings()->analyticsFeatureSwitchEnabled(); }
-    bool customEventsFeatureSwitchEnabled() const { return settings()->customEventsFeatureSwitchEnabled(); }
+    // The settings in force: a snapshot that stays valid for the engine's life.
+    const ZEVAnalyticsSettings& settings() const { return *settings_.load(std::memory_order_acquire); }
+    bool analyticsFeatureSwitchEnabled() const { return settings().analyticsFeatureSwitchEnabled(); }
+    bool customEventsFeatureSwitchEnabled() const { return settings().customEventsFeatureSwitchEnabled(); }
     bool predefinedEventsFeatureSwitchEnabled() const {
-        return settings()->predefinedEventsFeatureSwitchEnabled();
+        return settings().predefinedEventsFeatureSwitchEnabled();
     }
     const ZEVAnalyticsMetadataController& metadataController() const { return *metadataController_; }
     const std::string& metadataJSONData() const { return metadataController_->metadataJSONData(); }
@@ -167,7 +170,12 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
 
     // Intake.
     void logRuroradEventIfTracked(const ZEVRuroradEvent& event, bool tracked);
-    void writeEvent(std::size_t priority, const ZEVEventLogEvent& event);
+    // The rest of the road of an event, given by the parts of its line: sampling, the switch, its
+    // priority's file.
+    void logEventParts(std::uint64_t priority, std::uint64_t timestamp, std::string_view key,
+                       std::optional<std::string_view> payload);
+    void writeEvent(std::size_t priority, std::uint64_t timestamp, std::string_view key,
+                    std::optional<std::string_view> payload);
     void writeLowPriorityEvents();
     void afterAppend(std::size_t priority);
     ns::Result<void> ensureLogFileExistsForPriority(std::size_t priority);
@@ -211,8 +219,12 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     std::uint64_t sessionTimestamp_ = 0;
     ZEVEventLogSessionRepository logSessionRepository_;
 
-    mutable std::mutex settingsMutex_;
-    std::shared_ptr<const ZEVAnalyticsSettings> settings_;
+    // Every settings snapshot applied is kept for the engine's life (settings arrive a few times a
+    // launch), so that a caller on any thread reads the one in force with one atomic load, without a
+    // lock or a reference count on its road.
+    std::mutex settingsMutex_;
+    std::vector<std::unique_ptr<const ZEVAnalyticsSettings>> settingsSnapshots_;
+    std::atomic<const ZEVAnalyticsSettings*> settings_{nullptr};
 
     mutable std::mutex fragmentMutex_;
     std::shared_ptr<const Fragment> currentFragment_;
@@ -237,15 +249,16 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
 
     std::array<PrioritySlot, 3> prioritySlots_;
     // Low-priority events handed in and not yet written. They are written together, in one append, a
-    // moment after the first of them arrives (lowPriorityWriteDelay), instead of one block and one write
-    // per event; anything that needs them in the file first (a fragment swap, the end of the process, a
-    // flush) writes them at once.
+    // moment after the first of them arrives (lowPriorityWriteDelay), or at once when lowPriorityWriteSize
+    // bytes of them are waiting, instead of one block and one write per event; anything that needs them
+    // in the file first (a fragment swap, the end of the process, a flush) writes them at once.
     // The lines are rendered by the callers, so nothing they allocate is freed on another thread.
     struct PendingLines {
         std::mutex mutex;
         std::string lines;
         std::vector<std::size_t> lineEnds;
-        bool writeQueued = false;
+        bool writeQueued = false; // a write will take the lines
+        bool writeDue = false;    // one that runs at once
     } pendingLowPriority_;
     // The low-priority queue's side of the pending lines, kept to reuse its memory.
     std::string lowPriorityLines_;

@@ -161,7 +161,7 @@ ns::Result<void> ZEVAnalyticsController::packageLogsFromActiveSessionFragmentDir
 // --- Transmission ----------------------------------------------------------------------------------
 
 void ZEVAnalyticsController::transmitPackagedSessionFragments(Completion completion) {
-    if (!settings()->analyticsURL) return completion(controllerError(errorNoAnalyticsURL));
+    if (!settings().analyticsURL) return completion(controllerError(errorNoAnalyticsURL));
     if (sessionFragmentsToTransmit_) return completion(controllerError(errorTransmissionInProgress));
     std::optional<ns::Error> ignored;
     sessionFragmentsToTransmit_ =
@@ -183,7 +183,7 @@ void ZEVAnalyticsController::transmitNextPackagedSessionFragment(Completion comp
     }
     ZEVRuroradDebugLog("Transmitting packaged session fragments in " + fragment);
     std::weak_ptr<ZEVAnalyticsController> weak = weak_from_this();
-    const auto url = settings()->analyticsURL.value_or(std::string());
+    const auto url = settings().analyticsURL.value_or(std::string());
     networkingClient_->transmitLogFilesAtURLs(
         *files, url, host_.APIKey ? host_.APIKey() : std::nullopt,
         [weak, fragment, completion = std::move(completion)](const std::optional<ns::Error>& error) {
@@ -225,8 +225,8 @@ ZEVAnalyticsController::mutableSortedFileURLsGroupedByPrioritiesFromLogFileURLs(
 }
 
 ns::Result<void> ZEVAnalyticsController::pruneSessionFragmentLogFiles() {
-    auto settings = this->settings();
-    if (!settings->haveSettings) return {};
+    const ZEVAnalyticsSettings& settings = this->settings();
+    if (!settings.haveSettings) return {};
     auto all = logSessionRepository_.logFileURLsForAllStates();
     if (!all) return all.error();
     URLs files;
@@ -234,7 +234,7 @@ ns::Result<void> ZEVAnalyticsController::pruneSessionFragmentLogFiles() {
         if (!isOpenSessionFragmentDirectoryURL(Repository::sessionFragmentDirectoryURLForLogFileURL(file)))
             files.push_back(file);
     std::uint64_t count = files.size();
-    const std::uint64_t limit = settings->maxPendingSendFileCount;
+    const std::uint64_t limit = settings.maxPendingSendFileCount;
     if (count <= limit) return {};
     auto groups = mutableSortedFileURLsGroupedByPrioritiesFromLogFileURLs(files);
     while (count > limit) {
@@ -277,8 +277,8 @@ void ZEVAnalyticsController::saveLastMaintenanceDate(const ns::Date& date) {
 
 void ZEVAnalyticsController::scheduleSessionMaintenance() {
     cancelSessionMaintenance();
-    auto settings = this->settings();
-    if (!settings->analyticsFeatureSwitchEnabled() || settings->flushIntervalSecs == 0) return;
+    const ZEVAnalyticsSettings& settings = this->settings();
+    if (!settings.analyticsFeatureSwitchEnabled() || settings.flushIntervalSecs == 0) return;
     const ns::Date now = ns::Date::now();
     auto last = lastMaintenanceDate();
     if (!last) {
@@ -286,7 +286,7 @@ void ZEVAnalyticsController::scheduleSessionMaintenance() {
         saveLastMaintenanceDate(now);
         last = now;
     }
-    const double interval = settings->flushIntervalSecs;
+    const double interval = settings.flushIntervalSecs;
     const double firstFire = initialMaintenanceTimeWithFlushInterval(interval, *last, now);
     // The timer does not keep the engine alive: the engine cancels it before it goes.
     auto timer =

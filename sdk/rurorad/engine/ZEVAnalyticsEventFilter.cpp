@@ -9,9 +9,16 @@ bool ZEVAnalyticsEventFilter::shouldDiscardEvent(const ZEVEventLogEvent* event,
                                                  const std::optional<std::string>& installationID,
                                                  std::int64_t factor) {
     if (!event) return true;
+    return shouldDiscardEventWithKey(
+        event->key(), betaToken, [&installationID] { return installationID; }, factor);
+}
+
+bool ZEVAnalyticsEventFilter::shouldDiscardEventWithKey(
+    std::string_view key, const std::optional<std::string>& betaToken,
+    const std::function<std::optional<std::string>()>& installationID, std::int64_t factor) {
     if (betaToken) return false;
-    if (!samplingEnabledForEventType(event->key())) return false;
-    return shouldDiscardEventWithInstallationID(installationID, factor);
+    if (!samplingEnabledForEventType(key)) return false;
+    return shouldDiscardEventWithInstallationID(installationID ? installationID() : std::nullopt, factor);
 }
 
 bool ZEVAnalyticsEventFilter::samplingEnabledForEventType(std::string_view key) {

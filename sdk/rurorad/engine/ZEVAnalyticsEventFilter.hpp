@@ -9,6 +9,7 @@
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogEvent.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,11 @@ class ZEVAnalyticsEventFilter {
   public:
     static bool shouldDiscardEvent(const ZEVEventLogEvent* event, const std::optional<std::string>& betaToken,
                                    const std::optional<std::string>& installationID, std::int64_t factor);
+    // The same for an event of this key; the installation identifier is asked for (absent: none) only
+    // when the event is of a sampled kind, so events that sampling never drops do not pay for it.
+    static bool shouldDiscardEventWithKey(std::string_view key, const std::optional<std::string>& betaToken,
+                                          const std::function<std::optional<std::string>()>& installationID,
+                                          std::int64_t factor);
     static bool samplingEnabledForEventType(std::string_view key);
     static bool shouldDiscardEventWithInstallationID(const std::optional<std::string>& installationID,
                                                      std::int64_t factor);

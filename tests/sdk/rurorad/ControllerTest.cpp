@@ -101,12 +101,12 @@ TEST_F(Engine, CollectAnalyticsOffDeletesTheRootAndSilencesEvents) {
 TEST_F(Engine, SettingsWithoutAnAnalyticsSectionLeaveNoURLNoTimerAndNoPruningLimit) {
     start();
     applySettings({{"features", {{"collect_analytics", true}}}});
-    auto settings = controller->settings();
-    EXPECT_TRUE(settings->haveSettings);
-    EXPECT_FALSE(settings->analyticsURL);
-    EXPECT_EQ(settings->maxPendingSendFileCount, 0u);
+    const ZEVAnalyticsSettings& settings = controller->settings();
+    EXPECT_TRUE(settings.haveSettings);
+    EXPECT_FALSE(settings.analyticsURL);
+    EXPECT_EQ(settings.maxPendingSendFileCount, 0u);
     EXPECT_FALSE(controller->hasSessionMaintenanceTimer());
-    EXPECT_FALSE(settings->customEventsFeatureSwitchEnabled()); // a missing switch reads as off
+    EXPECT_FALSE(settings.customEventsFeatureSwitchEnabled()); // a missing switch reads as off
 }
 
 TEST_F(Engine, AppInstalledOnlyInTheLaunchThatMadeTheInstallation) {
