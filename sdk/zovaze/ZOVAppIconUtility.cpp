@@ -129,14 +129,14 @@ std::optional<ZOVIcon> ZOVAppIconUtility::largestIconInIconNames(const std::vect
     const auto candidates =
         iconNameSetWithAlternateNamesAddedToIconNameSet(std::set<std::string>(names.begin(), names.end()));
     const std::string root = iconRootPath();
-    std::optional<std::string> bestPath;
+    // The best file's bytes are kept rather than read and decoded a second time from its path.
+    std::optional<std::vector<std::uint8_t>> best;
     ZOVIconSize bestSize;
     double bestArea = 0;
     for (const auto& name : candidates) {
         if (!staysInsideBundle(name)) continue;
         const std::string file = isIconImageFileNameExtensionPresentInName(name) ? name : name + ".png";
-        const std::string path = (std::filesystem::path(root) / file).string();
-        auto bytes = ns::readFileBytes(path);
+        auto bytes = ns::readFileBytes((std::filesystem::path(root) / file).string());
         if (!bytes) continue;
         auto image = ZOVPNGImageDecode(*bytes);
         if (!image) continue;
@@ -145,11 +145,11 @@ std::optional<ZOVIcon> ZOVAppIconUtility::largestIconInIconNames(const std::vect
         if (area > bestArea && ZOVIcon::isWithinMaxSurfaceAreaWithImage(size)) {
             bestArea = area;
             bestSize = size;
-            bestPath = path;
+            best = std::move(bytes);
         }
     }
-    if (!bestPath) return std::nullopt;
-    return ZOVIcon::initWithPNGImageAtPath(*bestPath, bestSize, prerendered);
+    if (!best) return std::nullopt;
+    return ZOVIcon::initWithDecodablePNGFile(std::move(*best), bestSize, prerendered);
 }
 
 std::set<std::string>

@@ -2,9 +2,18 @@
 // The app icon as the SDK sends it: PNG bytes, the SHA-1 of the icon file as stored in the bundle (40
 // lower-case hexadecimal digits), the size in pixels, and whether the icon set marked it prerendered.
 //
-// Failure contract: initWithPNGImageAtPath answers nothing when the file cannot be read, cannot be
-// decoded as an image, or yields no PNG encoding. The hash is always that of the file's own bytes, never
-// of the re-encoded data.
+// The PNG data of an icon made from a file is the file's image encoded anew. Only the onboarding request
+// sends it, and most launches never onboard, so the encoding is made from the file's bytes (as read when
+// the icon was made) on the first call of data(), not when the icon is made. Copies share that work;
+// data() is safe from any thread.
+//
+// Failure contract: initWithPNGImageAtPath answers nothing when the file cannot be read or cannot be
+// decoded as an image. An image that decodes always encodes (both run through libpng's simplified
+// interface at 8-bit RGBA, within the same size limits), so "no PNG encoding" can only mean memory ran
+// out: data() then answers empty bytes, which the onboarding request treats as no icon. The hash is
+// always that of the file's own bytes, never of the re-encoded data.
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,9 +34,13 @@ class ZOVIcon {
 
     static std::optional<ZOVIcon> initWithPNGImageAtPath(const std::string& path, ZOVIconSize size,
                                                          bool prerendered);
+    // The same from the bytes of a PNG file already read and known to decode (the icon lookup decodes
+    // every candidate to learn its size).
+    static ZOVIcon initWithDecodablePNGFile(std::vector<std::uint8_t> file, ZOVIconSize size,
+                                            bool prerendered);
 
     bool prerendered() const { return prerendered_; }
-    const std::vector<std::uint8_t>& data() const { return data_; }
+    const std::vector<std::uint8_t>& data() const;
     const std::string& dataHash() const { return dataHash_; }
     ZOVIconSize size() const { return size_; }
 
@@ -39,8 +52,11 @@ class ZOVIcon {
     }
 
   private:
+    struct PNGData;
+    ZOVIcon(std::shared_ptr<PNGData> data, std::string dataHash, ZOVIconSize size, bool prerendered);
+
     bool prerendered_;
-    std::vector<std::uint8_t> data_;
+    std::shared_ptr<PNGData> data_;
     std::string dataHash_;
     ZOVIconSize size_;
 };

@@ -70,6 +70,35 @@ TEST(AppIcon, HashIsOfTheStoredFileEvenWhenTheReencodingDiffers) {
     EXPECT_EQ(decoded->height, 30u);
 }
 
+TEST(AppIcon, DataIsTheReencodingOfTheFileAsReadAtLookup) {
+    TempBundle folder;
+    folder.writeInfo(Dict{{"CFBundleIconFile", "Icon-Grey.png"}});
+    const auto stored = folder.writeGreyPNG("Icon-Grey.png", 40, 30);
+    auto icon = lookUp(folder);
+    ASSERT_TRUE(icon);
+    const ZOVIcon copy = *icon; // made before anyone asked for the data
+    // The file changing afterwards changes nothing: the icon keeps what was looked at.
+    folder.writePNG("Icon-Grey.png", 12, 12);
+    const auto expected = ZOVPNGImageEncode(*ZOVPNGImageDecode(stored));
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(copy.data(), *expected);
+    EXPECT_EQ(icon->data(), *expected);
+    EXPECT_EQ(icon->dataHash(), ZOVSHA1HexFromData(stored));
+}
+
+TEST(AppIcon, IconFromAPathNeedsAReadableDecodableFile) {
+    TempBundle folder;
+    folder.writeFile("Broken.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
+    const auto good = folder.writeGreyPNG("Good.png", 8, 6);
+    EXPECT_FALSE(ZOVIcon::initWithPNGImageAtPath((folder.path() / "Missing.png").string(), {8, 6}, false));
+    EXPECT_FALSE(ZOVIcon::initWithPNGImageAtPath((folder.path() / "Broken.png").string(), {8, 6}, false));
+    auto icon = ZOVIcon::initWithPNGImageAtPath((folder.path() / "Good.png").string(), {8, 6}, true);
+    ASSERT_TRUE(icon);
+    EXPECT_TRUE(icon->prerendered());
+    EXPECT_EQ(icon->dataHash(), ZOVSHA1HexFromData(good));
+    EXPECT_EQ(icon->data(), *ZOVPNGImageEncode(*ZOVPNGImageDecode(good)));
+}
+
 TEST(AppIcon, MalformedFieldsAreLoggedAndTheNextSourceAnswers) {
     struct Row {
         const char* what;
