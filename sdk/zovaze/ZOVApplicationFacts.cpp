@@ -2,6 +2,11 @@
 
 #include "platform/foundation/UUID.hpp"
 
+// SHA1() and the EVP interface fetch the digest from OpenSSL's providers, and the first fetch in a
+// process sets the library up (configuration file, provider tables): about six million instructions at
+// start, for digests of a few dozen bytes. The low-level SHA1_Init/Update/Final compute the same digest
+// with the same code and need no set-up; OpenSSL 3 marks them deprecated, not removed.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/sha.h>
 
 #include <cstring>
@@ -35,10 +40,14 @@ std::string ZOVHexStringFromUUIDBytes(const std::uint8_t (&bytes)[16]) {
 }
 
 std::string ZOVSHA1HexFromBytes(const std::uint8_t* bytes, std::uint32_t length) {
-    static const std::uint8_t nothing = 0;
-    std::vector<std::uint8_t> digest(SHA_DIGEST_LENGTH);
-    SHA1(bytes ? bytes : &nothing, bytes ? length : 0, digest.data());
-    return ZOVHexStringFromData(digest);
+    std::uint8_t digest[SHA_DIGEST_LENGTH];
+    SHA_CTX context;
+    SHA1_Init(&context);
+    if (bytes) SHA1_Update(&context, bytes, length);
+    SHA1_Final(digest, &context);
+    char text[2 * SHA_DIGEST_LENGTH + 1];
+    ZOVHexEncodeBytes(digest, sizeof digest, text);
+    return std::string(text, 2 * SHA_DIGEST_LENGTH);
 }
 
 std::string ZOVSHA1HexFromData(const std::vector<std::uint8_t>& data) {

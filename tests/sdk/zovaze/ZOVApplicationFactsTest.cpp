@@ -26,6 +26,12 @@ TEST(ZOVApplicationFactsTest, HexEncodingIsLowerCaseHighNibbleFirstAndTerminated
 
 TEST(ZOVApplicationFactsTest, SHA1IsFortyDigitsAlsoForNoBytes) {
     EXPECT_EQ(ZOVSHA1HexFromBytes(nullptr, 0), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+    // Two blocks once padded, and a million bytes.
+    const std::string twoBlocks = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    EXPECT_EQ(ZOVSHA1HexFromData({twoBlocks.begin(), twoBlocks.end()}),
+              "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+    EXPECT_EQ(ZOVSHA1HexFromData(std::vector<std::uint8_t>(1000000, 'a')),
+              "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 }
 
 TEST(ZOVApplicationFactsTest, UUIDStringsAreUpperCaseCanonicalAndFresh) {
