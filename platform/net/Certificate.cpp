@@ -6,17 +6,16 @@ namespace net {
 
 std::shared_ptr<const Certificate> Certificate::createWithData(const std::uint8_t* bytes,
                                                                std::size_t length) {
+    auto certificate = createWithCarriedData(bytes, length);
+    if (certificate && certificate->x509() == nullptr) return nullptr;
+    return certificate;
+}
+
+std::shared_ptr<const Certificate> Certificate::createWithCarriedData(const std::uint8_t* bytes,
+                                                                      std::size_t length) {
     if (bytes == nullptr || length == 0 || length > static_cast<std::size_t>(INT32_MAX)) return nullptr;
-    const unsigned char* cursor = bytes;
-    X509* x509 = d2i_X509(nullptr, &cursor, static_cast<long>(length));
-    if (x509 == nullptr) return nullptr;
-    // A block with bytes after the certificate is not "a certificate": refuse it rather than guess.
-    if (cursor != bytes + length) {
-        X509_free(x509);
-        return nullptr;
-    }
     return std::shared_ptr<const Certificate>(
-        new Certificate(x509, std::vector<std::uint8_t>(bytes, bytes + length)));
+        new Certificate(std::vector<std::uint8_t>(bytes, bytes + length)));
 }
 
 std::shared_ptr<const Certificate> Certificate::fromX509(X509* x509) {
@@ -27,15 +26,33 @@ std::shared_ptr<const Certificate> Certificate::fromX509(X509* x509) {
     std::vector<std::uint8_t> der(out, out + length);
     OPENSSL_free(out);
     X509_up_ref(x509);
-    return std::shared_ptr<const Certificate>(new Certificate(x509, std::move(der)));
+    std::shared_ptr<const Certificate> certificate(new Certificate(std::move(der)));
+    std::call_once(certificate->parsed_, [&] { certificate->x509_ = x509; });
+    return certificate;
 }
 
 Certificate::~Certificate() {
     X509_free(x509_);
 }
 
+X509* Certificate::x509() const {
+    std::call_once(parsed_, [this] {
+        const unsigned char* cursor = der_.data();
+        X509* parsed = d2i_X509(nullptr, &cursor, static_cast<long>(der_.size()));
+        // A block with bytes after the certificate is not "a certificate": refuse it rather than guess.
+        if (parsed != nullptr && cursor != der_.data() + der_.size()) {
+            X509_free(parsed);
+            parsed = nullptr;
+        }
+        x509_ = parsed;
+    });
+    return x509_;
+}
+
 std::string Certificate::subjectCommonName() const {
-    X509_NAME* name = X509_get_subject_name(x509_);
+    X509* certificate = x509();
+    if (certificate == nullptr) return {};
+    X509_NAME* name = X509_get_subject_name(certificate);
     if (name == nullptr) return {};
     int index = X509_NAME_get_index_by_NID(name, NID_commonName, -1);
     if (index < 0) return {};

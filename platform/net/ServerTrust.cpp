@@ -57,20 +57,26 @@ void ServerTrust::overrideSystemAnchorCertificates(std::optional<std::vector<Cer
 
 OSStatus ServerTrust::evaluate(TrustResult& result) const {
     result = TrustResult::invalid;
-    if (chain_.empty() || !chain_.front()) return errSecParam;
+    X509* leaf = chain_.empty() || !chain_.front() ? nullptr : chain_.front()->x509();
+    if (leaf == nullptr) return errSecParam;
 
     std::unique_ptr<X509_STORE, StoreDeleter> store(X509_STORE_new());
     if (!store) {
         result = TrustResult::otherError;
         return errSecSuccess;
     }
+    // An anchor whose bytes do not parse anchors nothing.
+    auto addAnchor = [&store](const CertificateRef& anchor) {
+        if (X509* certificate = anchor ? anchor->x509() : nullptr)
+            X509_STORE_add_cert(store.get(), certificate);
+    };
     for (const auto& anchor : anchors_)
-        X509_STORE_add_cert(store.get(), anchor->x509());
+        addAnchor(anchor);
     if (!anchorsOnly_) {
         std::lock_guard lock(overrideMutex());
         if (systemAnchorOverride()) {
             for (const auto& anchor : *systemAnchorOverride())
-                if (anchor) X509_STORE_add_cert(store.get(), anchor->x509());
+                addAnchor(anchor);
         } else {
             X509_STORE_set_default_paths(store.get());
         }
@@ -78,11 +84,11 @@ OSStatus ServerTrust::evaluate(TrustResult& result) const {
 
     std::unique_ptr<STACK_OF(X509), StackDeleter> untrusted(sk_X509_new_null());
     for (std::size_t i = 1; i < chain_.size(); ++i)
-        if (chain_[i]) sk_X509_push(untrusted.get(), chain_[i]->x509());
+        if (X509* certificate = chain_[i] ? chain_[i]->x509() : nullptr)
+            sk_X509_push(untrusted.get(), certificate);
 
     std::unique_ptr<X509_STORE_CTX, ContextDeleter> context(X509_STORE_CTX_new());
-    if (!context ||
-        X509_STORE_CTX_init(context.get(), store.get(), chain_.front()->x509(), untrusted.get()) != 1) {
+    if (!context || X509_STORE_CTX_init(context.get(), store.get(), leaf, untrusted.get()) != 1) {
         result = TrustResult::otherError;
         return errSecSuccess;
     }

@@ -9,7 +9,8 @@
 //
 // Failure contract: evaluate() answers a status (0 = the evaluation ran) and a TrustResult; a chain
 // that does not verify is status 0 with result recoverableTrustFailure, never an exception. An empty
-// chain is status errSecParam with result invalid. Safe to use from one thread at a time.
+// chain, or one whose leaf does not parse, is status errSecParam with result invalid; anchors that do
+// not parse are left out. Safe to use from one thread at a time.
 #include "platform/net/Certificate.hpp"
 
 #include <cstdint>

@@ -3,9 +3,9 @@
 // certificates it carries (ZOVPinnedCertificates), ignoring the system's own roots.
 //
 // ZOVPinnedCertificates() builds the set once (thread-safe) and returns the same array on every call;
-// see ZOVPinnedCertificateData.hpp for which roots this build carries. ZOVCertificatePinner answers a
-// session's server-trust challenge by evaluating the server's trust object against its certificates
-// alone.
+// see ZOVPinnedCertificateData.hpp for which roots this build carries. The roots' bytes are parsed at
+// the first evaluation that uses them (net::Certificate::createWithCarriedData). ZOVCertificatePinner answers
+// a session's server-trust challenge by evaluating the server's trust object against its certificates alone.
 //
 // Failure contract: every failure (no trust object, an empty certificate list, a chain that does not
 // end in a pinned root, a failed evaluation) cancels the challenge; handleChallenge() always calls the

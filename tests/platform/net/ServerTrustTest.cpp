@@ -64,6 +64,48 @@ TEST(ServerTrustTest, EmptyChainAndNullAnchorAreRefused) {
     EXPECT_EQ(empty.setAnchorCertificates({nullptr}), net::errSecParam);
 }
 
+TEST(ServerTrustTest, CarriedBytesThatDoNotParseAnchorNothing) {
+    auto root = makeRootAuthority("Root C");
+    auto leaf = makeServerCertificate(*root);
+    auto der = root->netCertificate()->data();
+    der.push_back(0);
+    const auto broken = net::Certificate::createWithCarriedData(der.data(), der.size());
+    const auto carriedRoot = net::Certificate::createWithCarriedData(der.data(), der.size() - 1);
+    struct Case {
+        std::vector<net::CertificateRef> anchors;
+        bool expected;
+    };
+    const Case cases[] = {{{broken}, false}, {{broken, carriedRoot}, true}, {{carriedRoot}, true}};
+    for (const auto& c : cases) {
+        net::ServerTrust trust({leaf->netCertificate()}, "127.0.0.1");
+        ASSERT_EQ(trust.setAnchorCertificates(c.anchors), net::errSecSuccess);
+        trust.setAnchorCertificatesOnly(true);
+        net::TrustResult result = net::TrustResult::invalid;
+        EXPECT_EQ(trust.evaluate(result), net::errSecSuccess);
+        EXPECT_EQ(trusted(result), c.expected) << c.anchors.size();
+    }
+    net::ServerTrust unparsedLeaf({broken}, "127.0.0.1");
+    net::TrustResult result = net::TrustResult::proceed;
+    EXPECT_EQ(unparsedLeaf.evaluate(result), net::errSecParam);
+    EXPECT_EQ(result, net::TrustResult::invalid);
+}
+
+TEST(CertificateTest, CarriedBytesAreKeptAndParsedOnFirstUse) {
+    auto root = makeRootAuthority("Root Carried");
+    auto der = root->netCertificate()->data();
+    auto carried = net::Certificate::createWithCarriedData(der.data(), der.size());
+    ASSERT_TRUE(carried);
+    EXPECT_EQ(carried->data(), der);
+    EXPECT_EQ(carried->subjectCommonName(), "Root Carried");
+    EXPECT_NE(carried->x509(), nullptr);
+    der.push_back(0);
+    auto trailing = net::Certificate::createWithCarriedData(der.data(), der.size());
+    ASSERT_TRUE(trailing); // refused only when used
+    EXPECT_EQ(trailing->x509(), nullptr);
+    EXPECT_EQ(trailing->subjectCommonName(), "");
+    EXPECT_FALSE(net::Certificate::createWithCarriedData(nullptr, 0));
+}
+
 TEST(CertificateTest, OnlyWholeDERCertificatesAreAccepted) {
     auto root = makeRootAuthority("Root DER");
     auto der = root->netCertificate()->data();
