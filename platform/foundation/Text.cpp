@@ -124,6 +124,29 @@ bool belowCombiningMarks(std::string_view text) {
     return maxByte(text) < 0xCC;
 }
 
+// Whether no scalar of the (possibly invalid) text can join a neighbour into one character: the
+// grapheme-cluster break property of each is Other, Control, CR or LF, and between two such scalars the
+// rules always break, CR LF aside. (Extended pictographs count as Other: they join only through a ZWJ,
+// which is not.) Symbols, arrows, box drawing and CJK text qualify; marks, joiners, Hangul jamo and
+// regional indicators send the text to ICU. Invalid bytes are characters of their own either way.
+bool breaksAroundEveryScalar(std::string_view text) {
+    for (std::size_t offset = 0; offset < text.size();) {
+        const Scalar s = decodeScalarAt(text, offset);
+        offset += s.length;
+        if (!s.valid || s.value < 0x300) continue;
+        switch (u_getIntPropertyValue(static_cast<UChar32>(s.value), UCHAR_GRAPHEME_CLUSTER_BREAK)) {
+        case U_GCB_OTHER:
+        case U_GCB_CONTROL:
+        case U_GCB_CR:
+        case U_GCB_LF:
+            continue;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
 // One grapheme-cluster break iterator per thread: making one costs far more than using it.
 icu::BreakIterator* characterIterator() {
     thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
@@ -187,6 +210,15 @@ template <typename Fn> void walkCharacters(std::string_view text, Fn&& fn) {
             else if (b >= 0xC2 && i + 1 < text.size() &&
                      (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80)
                 len = 2;
+            if (!fn(i, i + len)) return;
+            i += len;
+        }
+        return;
+    }
+    if (breaksAroundEveryScalar(text)) {
+        for (std::size_t i = 0; i < text.size();) {
+            std::size_t len = decodeScalarAt(text, i).length; // 1 for an invalid byte
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') len = 2;
             if (!fn(i, i + len)) return;
             i += len;
         }

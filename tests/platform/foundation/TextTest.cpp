@@ -199,4 +199,44 @@ TEST(TextCharacters, ScalarsBelowCombiningMarksAgreeWithIcu) {
     EXPECT_EQ(ns::normalizedNFC("a\xC3"), "a\xEF\xBF\xBD");
 }
 
+// Text whose scalars can join nothing (symbols, box drawing, CJK...) is split without ICU. Every
+// scalar of the Basic Multilingual Plane and of the emoji and other supplementary blocks, doubled,
+// beside ASCII, CR LF, a block element and a combining mark, must split exactly as ICU splits it.
+TEST(TextCharacters, EveryScalarSplitsAsIcuSplitsIt) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> breaks(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    ASSERT_TRUE(U_SUCCESS(status));
+    auto icuSplit = [&](const std::string& text) {
+        const auto u = icu::UnicodeString::fromUTF8(text);
+        breaks->setText(u);
+        std::vector<std::string> parts;
+        for (int32_t start = breaks->first(), end = breaks->next(); end != icu::BreakIterator::DONE;
+             start = end, end = breaks->next()) {
+            std::string part;
+            u.tempSubStringBetween(start, end).toUTF8String(part);
+            parts.push_back(part);
+        }
+        return parts;
+    };
+    auto check = [&](char32_t c) {
+        std::string scalar;
+        ns::appendScalar(scalar, c);
+        for (const std::string& text : {"a" + scalar + scalar + "\r\n" + scalar, scalar + "\r" + scalar,
+                                        "\xE2\x96\x88" + scalar + "\xCC\x81", scalar + "\xF0\x9F\x98\x80"}) {
+            if (ns::splitCharacters(text) != icuSplit(text)) {
+                ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(c);
+                return false;
+            }
+        }
+        return true;
+    };
+    for (char32_t c = 0x300; c < 0x10000; ++c)
+        if ((c < 0xD800 || c > 0xDFFF) && !check(c)) return;
+    for (char32_t c = 0x1F000; c < 0x1FB00; ++c) // emoji, pictographs, regional indicators
+        if (!check(c)) return;
+    for (char32_t c : {U'\U00010000', U'\U000110BD', U'\U00020000', U'\U000E0001', U'\U000E0100'})
+        if (!check(c)) return;
+}
+
 } // namespace
