@@ -226,9 +226,11 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
             ++keys;
             dirty = true;
         }
-        mainQueue.drain();
-        frontEnd.draw(canvas);
-        canvas.present();
+        // The screen was drawn just before the loop ended; only work run since can change it.
+        if (mainQueue.drain() > 0) {
+            frontEnd.draw(canvas);
+            canvas.present();
+        }
     } catch (...) {
         shutdown();
         throw;
