@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Text.hpp"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace term {
@@ -84,12 +85,15 @@ int Canvas::text(int x, int y, std::string_view text, const Style& given, int ma
 
 void Canvas::fill(int x, int y, int w, int h, const Style& given) {
     const Style style = resolved(given);
-    for (int row = y; row < y + h; ++row) {
-        for (int column = x; column < x + w; ++column) {
-            if (row >= 0 && row < height() && column >= 0 && column < width())
-                put(column, row, " ", 1, style);
-        }
-    }
+    const int left = std::max(x, 0), right = std::min(x + w, width());
+    if (left >= right) return;
+    for (int row = std::max(y, 0); row < std::min(y + h, height()); ++row)
+        putBlanks(left, row, right - left, style);
+}
+
+void Canvas::putBlanks(int x, int y, int count, const Style& style) {
+    for (int column = x; column < x + count; ++column)
+        put(column, y, " ", 1, style);
 }
 
 } // namespace term

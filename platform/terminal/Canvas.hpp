@@ -44,6 +44,8 @@ class Canvas {
   protected:
     // One character (cluster) of display width `columns` at (x, y).
     virtual void put(int x, int y, std::string_view cluster, int columns, const Style& style) = 0;
+    // `count` blanks from (x, y) on, all inside the grid; a canvas may do better than a put per cell.
+    virtual void putBlanks(int x, int y, int count, const Style& style);
 
   private:
     Style resolved(const Style& style) const;

@@ -15,6 +15,15 @@ int nearest8(ui::Color c) {
     int r = c.red8() > 127, g = c.green8() > 127, b = c.blue8() > 127;
     return r | (g << 1) | (b << 2);
 }
+
+attr_t attributesOf(const Style& style) {
+    attr_t attributes = A_NORMAL;
+    if (style.bold) attributes |= A_BOLD;
+    if (style.reverse) attributes |= A_REVERSE;
+    if (style.underline) attributes |= A_UNDERLINE;
+    if (style.dim) attributes |= A_DIM;
+    return attributes;
+}
 } // namespace
 
 CursesCanvas::CursesCanvas() {
@@ -53,11 +62,7 @@ int CursesCanvas::colorPair(const Style& style) {
 }
 
 void CursesCanvas::put(int x, int y, std::string_view cluster, int, const Style& style) {
-    attr_t attributes = A_NORMAL;
-    if (style.bold) attributes |= A_BOLD;
-    if (style.reverse) attributes |= A_REVERSE;
-    if (style.underline) attributes |= A_UNDERLINE;
-    if (style.dim) attributes |= A_DIM;
+    const attr_t attributes = attributesOf(style);
     int pair = colorPair(style);
     // Decode the cluster into wide characters for the cell (an ASCII cell, the most of any screen, is
     // its own wide character).
@@ -86,6 +91,14 @@ void CursesCanvas::put(int x, int y, std::string_view cluster, int, const Style&
     cchar_t cell;
     setcchar(&cell, wide, attributes, static_cast<short>(pair < 0x7fff ? pair : 0), &pair);
     mvadd_wch(y, x, &cell);
+}
+
+void CursesCanvas::putBlanks(int x, int y, int count, const Style& style) {
+    int pair = colorPair(style);
+    const wchar_t blank[] = {L' ', L'\0'};
+    cchar_t cell;
+    setcchar(&cell, blank, attributesOf(style), static_cast<short>(pair < 0x7fff ? pair : 0), &pair);
+    mvhline_set(y, x, &cell, count);
 }
 
 void CursesCanvas::present() {

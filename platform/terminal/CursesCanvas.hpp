@@ -20,6 +20,8 @@ class CursesCanvas : public Canvas {
 
   protected:
     void put(int x, int y, std::string_view cluster, int columns, const Style& style) override;
+    // One line of blanks drawn by curses in one call.
+    void putBlanks(int x, int y, int count, const Style& style) override;
 
   private:
     int colorNumber(const std::optional<ui::Color>& color) const;
