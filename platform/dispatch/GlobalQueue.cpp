@@ -8,7 +8,8 @@
 namespace dispatch {
 
 struct GlobalQueue::State {
-    explicit State(std::size_t threads) : pool("com.apple.root.default-qos", threads) {}
+    explicit State(std::size_t threads)
+        : pool("com.apple.root.default-qos", threads, detail::WorkerPool::Start::asWorkArrives) {}
     detail::WorkerPool pool;
 };
 
@@ -26,6 +27,10 @@ void GlobalQueue::schedule(Nanoseconds deadline, WorkItem item) {
 
 std::size_t GlobalQueue::threadCount() const {
     return state_->pool.threadCount();
+}
+
+std::size_t GlobalQueue::maximumThreadCount() const {
+    return state_->pool.maximumThreadCount();
 }
 
 GlobalQueue& global() {

@@ -1,6 +1,7 @@
 #pragma once
-// The default-priority global concurrent queue: a fixed pool of worker threads (at least two). Blocks
-// start in submission/deadline order but may run at the same time and finish in any order.
+// The default-priority global concurrent queue: a pool of up to one worker thread per core (at least
+// two, at most sixteen), started as work arrives. Blocks start in submission/deadline order but may run
+// at the same time and finish in any order.
 //
 // Thread-safety: every member may be called from any thread. The pool lives until the process ends.
 #include "platform/dispatch/Queue.hpp"
@@ -12,7 +13,9 @@ class GlobalQueue final : public Queue {
     const std::string& label() const override;
     void schedule(Nanoseconds deadline, WorkItem item) override;
 
+    // Workers started so far, and the most the pool starts.
     std::size_t threadCount() const;
+    std::size_t maximumThreadCount() const;
 
   private:
     friend GlobalQueue& global();

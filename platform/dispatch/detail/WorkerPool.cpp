@@ -7,19 +7,21 @@
 
 namespace dispatch::detail {
 
-WorkerPool::WorkerPool(std::string label, std::size_t threadCount)
-    : label_(std::move(label)), interned_(internLabel(label_)) {
+WorkerPool::WorkerPool(std::string label, std::size_t maximumThreads, Start start)
+    : label_(std::move(label)), interned_(internLabel(label_)),
+      maximumThreads_(std::max<std::size_t>(maximumThreads, 1)) {
     listener_ = addClockListener([this] {
         { std::lock_guard lock(mutex_); }
         cv_.notify_all();
     });
-    threadCount = std::max<std::size_t>(threadCount, 1);
-    for (std::size_t i = 0; i < threadCount; ++i)
-        threads_.emplace_back([this] { run(); });
+    threads_.reserve(maximumThreads_);
+    if (start == Start::asWorkArrives) return;
+    std::unique_lock lock(mutex_);
+    while (threads_.size() < maximumThreads_)
+        startWorker();
     // A queue's threads carry its name from the moment it exists, so a crash record taken right after
     // (or a thread listing) never finds them unnamed.
-    std::unique_lock lock(mutex_);
-    cv_.wait(lock, [&] { return named_ == threadCount; });
+    cv_.wait(lock, [&] { return named_ == maximumThreads_; });
 }
 
 WorkerPool::~WorkerPool() {
@@ -31,8 +33,18 @@ void WorkerPool::schedule(Nanoseconds deadline, WorkItem item) {
         std::lock_guard lock(mutex_);
         if (stopping_) return;
         schedule_.push(deadline, std::move(item));
+        growIfNeeded();
     }
     cv_.notify_all();
+}
+
+void WorkerPool::startWorker() {
+    ++free_; // free from its start: it takes work as soon as it has named itself
+    threads_.emplace_back([this] { run(); });
+}
+
+void WorkerPool::growIfNeeded() {
+    if (free_ == 0 && !stopping_ && !schedule_.empty() && threads_.size() < maximumThreads_) startWorker();
 }
 
 void WorkerPool::shutdown() {
@@ -42,6 +54,7 @@ void WorkerPool::shutdown() {
         stopping_ = true;
     }
     cv_.notify_all();
+    // No thread starts once stopping is set, so the list holds still.
     for (auto& t : threads_) {
         if (t.joinable()) t.join();
     }
@@ -53,9 +66,15 @@ void WorkerPool::shutdown() {
 }
 
 bool WorkerPool::isWorkerThread() const {
-    return runningQueueLabel() == interned_ &&
-           std::any_of(threads_.begin(), threads_.end(),
+    if (runningQueueLabel() != interned_) return false;
+    std::lock_guard lock(mutex_);
+    return std::any_of(threads_.begin(), threads_.end(),
                        [](const std::thread& t) { return t.get_id() == std::this_thread::get_id(); });
+}
+
+std::size_t WorkerPool::threadCount() const {
+    std::lock_guard lock(mutex_);
+    return threads_.size();
 }
 
 void WorkerPool::run() {
@@ -70,6 +89,8 @@ void WorkerPool::run() {
         auto clock = currentClock();
         Nanoseconds now = clock->now();
         if (auto entry = schedule_.popDue(now)) {
+            --free_;
+            growIfNeeded(); // what is left waits for a free worker, as in a pool started whole
             lock.unlock();
             {
                 RunningQueueScope scope(interned_);
@@ -77,6 +98,7 @@ void WorkerPool::run() {
             }
             entry.reset(); // release the block's captures outside the lock
             lock.lock();
+            ++free_;
             continue;
         }
         if (stopping_) {

@@ -1,6 +1,10 @@
 #pragma once
 // Worker threads draining one schedule: the engine of serial queues (one thread) and of the global queue
-// (several). Threads are named after the label.
+// (several). A pool starts its threads either all at once, named from the moment the pool exists (a
+// serial queue's one thread, which crash records list even while it idles), or as work arrives, up to
+// its size (the global queue, whose launch uses two workers of eight). A pool that grows keeps one
+// worker free whenever work waits, or is full, so it reaches the same concurrency as one started whole.
+// Threads are named after the label before they take any work, and live until shutdown.
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/WorkItem.hpp"
 #include "platform/dispatch/detail/Schedule.hpp"
@@ -15,7 +19,8 @@ namespace dispatch::detail {
 
 class WorkerPool {
   public:
-    WorkerPool(std::string label, std::size_t threadCount);
+    enum class Start { whole, asWorkArrives };
+    WorkerPool(std::string label, std::size_t maximumThreads, Start start = Start::whole);
     ~WorkerPool(); // shutdown()
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
@@ -26,18 +31,26 @@ class WorkerPool {
     // Stops accepting work, lets due work finish, drops delayed work, joins the threads. Idempotent.
     void shutdown();
     bool isWorkerThread() const;
-    std::size_t threadCount() const { return threads_.size(); }
+    // Threads started so far, and the most the pool starts.
+    std::size_t threadCount() const;
+    std::size_t maximumThreadCount() const { return maximumThreads_; }
 
   private:
     void run();
+    // Starts one worker (lock held).
+    void startWorker();
+    // Starts a worker when work waits and none is free (lock held).
+    void growIfNeeded();
 
     std::string label_;
     const char* interned_;
+    const std::size_t maximumThreads_;
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     Schedule schedule_;
     bool stopping_ = false;
-    std::size_t named_ = 0; // threads that have taken the label as their name
+    std::size_t free_ = 0;  // started workers not running a block
+    std::size_t named_ = 0; // started workers that have taken the label as their name
     std::vector<std::thread> threads_;
     std::uint64_t listener_ = 0;
 };

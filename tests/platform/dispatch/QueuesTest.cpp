@@ -159,7 +159,7 @@ TEST(SerialQueueTest, DestructionFinishesQueuedWorkAndDropsFutureWork) {
 }
 
 TEST(GlobalQueueTest, RunsBlocksConcurrently) {
-    ASSERT_GE(dispatch::global().threadCount(), 2u);
+    ASSERT_GE(dispatch::global().maximumThreadCount(), 2u);
     std::mutex mutex;
     std::condition_variable cv;
     int arrived = 0;

@@ -1,0 +1,113 @@
+// Worker pools start threads as work arrives, reuse free ones, and still reach the concurrency their
+// work needs (blocks that wait for each other, blocks queued before any worker ran).
+#include "platform/dispatch/detail/WorkerPool.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using dispatch::detail::WorkerPool;
+
+// Counts blocks in and lets them wait for one another.
+struct Meeting {
+    std::mutex mutex;
+    std::condition_variable cv;
+    int arrived = 0;
+    int finished = 0;
+
+    // Arrives and waits (at most two seconds) until `expected` blocks have arrived.
+    bool meet(int expected) {
+        std::unique_lock lock(mutex);
+        ++arrived;
+        cv.notify_all();
+        return cv.wait_for(lock, 2s, [&] { return arrived >= expected; });
+    }
+    void finish() {
+        std::lock_guard lock(mutex);
+        ++finished;
+        cv.notify_all();
+    }
+    bool waitFinished(int expected) {
+        std::unique_lock lock(mutex);
+        return cv.wait_for(lock, 5s, [&] { return finished >= expected; });
+    }
+};
+
+TEST(WorkerPoolTest, NoThreadBeforeWorkAndAFreeWorkerIsReused) {
+    WorkerPool pool("com.example.pool.reuse", 4, WorkerPool::Start::asWorkArrives);
+    EXPECT_EQ(pool.threadCount(), 0u);
+    Meeting meeting;
+    for (int i = 1; i <= 10; ++i) {
+        pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] { meeting.finish(); }));
+        ASSERT_TRUE(meeting.waitFinished(i));
+    }
+    // Each block found the one worker free again (it may still be leaving the last block).
+    EXPECT_LE(pool.threadCount(), 2u);
+    EXPECT_EQ(pool.maximumThreadCount(), 4u);
+}
+
+TEST(WorkerPoolTest, GrowsToTheConcurrencyItsBlocksNeedAndNoFurther) {
+    WorkerPool pool("com.example.pool.grow", 8, WorkerPool::Start::asWorkArrives);
+    Meeting meeting;
+    int met = 0;
+    for (int i = 0; i < 3; ++i) {
+        pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] {
+                          const bool all = meeting.meet(3); // only true when all three run at once
+                          std::lock_guard lock(meeting.mutex);
+                          met += all;
+                          ++meeting.finished;
+                          meeting.cv.notify_all();
+                      }));
+    }
+    ASSERT_TRUE(meeting.waitFinished(3));
+    EXPECT_EQ(met, 3);
+    EXPECT_EQ(pool.threadCount(), 3u);
+}
+
+TEST(WorkerPoolTest, WorkQueuedBehindABusyWorkerGetsAWorkerOfItsOwn) {
+    // Both blocks are queued before any worker runs; the first waits for the second.
+    WorkerPool pool("com.example.pool.queued", 2, WorkerPool::Start::asWorkArrives);
+    Meeting meeting;
+    bool together = false;
+    pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] {
+                      together = meeting.meet(2);
+                      meeting.finish();
+                  }));
+    pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] {
+                      meeting.meet(2);
+                      meeting.finish();
+                  }));
+    ASSERT_TRUE(meeting.waitFinished(2));
+    EXPECT_TRUE(together);
+}
+
+TEST(WorkerPoolTest, APoolStartedWholeHasItsNamedThreadsAtOnce) {
+    WorkerPool pool("com.example.pool.whole", 2);
+    EXPECT_EQ(pool.threadCount(), 2u);
+}
+
+TEST(WorkerPoolTest, AGrowingPoolOfOneRunsOneBlockAtATimeOnOneThread) {
+    WorkerPool pool("com.example.pool.serial", 1, WorkerPool::Start::asWorkArrives);
+    std::atomic<int> inside{0}, most{0};
+    Meeting meeting;
+    for (int i = 0; i < 5; ++i)
+        pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] {
+                          most = std::max(most.load(), ++inside);
+                          std::this_thread::sleep_for(2ms);
+                          --inside;
+                          meeting.finish();
+                      }));
+    ASSERT_TRUE(meeting.waitFinished(5));
+    EXPECT_EQ(most.load(), 1);
+    EXPECT_EQ(pool.threadCount(), 1u);
+}
+
+} // namespace
