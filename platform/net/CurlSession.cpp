@@ -22,7 +22,7 @@ CurlSession::CurlSession(URLSessionConfigurationRef configuration, URLSessionDel
                          std::shared_ptr<dispatch::OperationQueue> delegateQueue)
     : configuration_(configuration ? configuration->copy()
                                    : URLSessionConfiguration::defaultSessionConfiguration()),
-      queue_(std::move(delegateQueue)), engine_(CurlEngine::create()), delegate_(std::move(delegate)) {
+      queue_(std::move(delegateQueue)), delegate_(std::move(delegate)) {
     if (!queue_) {
         queue_ = std::make_shared<dispatch::OperationQueue>();
         char name[64];
@@ -34,10 +34,15 @@ CurlSession::CurlSession(URLSessionConfigurationRef configuration, URLSessionDel
 
 CurlSession::~CurlSession() {
     // Tasks hold the session weakly: from here on their lock() finds nothing, so none can reach it.
-    engine_->stop();
+    if (engine_) engine_->stop();
     // The last reference may be dropped by a block running on the delegate queue itself; destroying the
     // queue there would wait for that very block, so the queue is let go on another thread.
     dispatch::global().async([queue = std::move(queue_)] {});
+}
+
+CurlEngine& CurlSession::engine() {
+    std::call_once(engineStarted_, [this] { engine_ = CurlEngine::create(); });
+    return *engine_;
 }
 
 URLSessionTaskRef CurlSession::makeTask(URLSessionTaskKind kind, const URLRequest& request,

@@ -40,8 +40,9 @@ class CurlSession final : public URLSession, public std::enable_shared_from_this
     std::string sessionDescription() const override;
     void setSessionDescription(std::string description) override;
 
-    // Used by tasks.
-    const std::shared_ptr<CurlEngine>& engine() const { return engine_; }
+    // Used by tasks. The engine (libcurl, its I/O thread) is started by the first task that runs, so a
+    // session that never sends anything costs nothing.
+    CurlEngine& engine();
     const URLSessionConfiguration& configurationRef() const { return *configuration_; }
     // Runs `block` on the delegate queue.
     void post(std::function<void()> block);
@@ -56,6 +57,7 @@ class CurlSession final : public URLSession, public std::enable_shared_from_this
 
     URLSessionConfigurationRef configuration_;
     std::shared_ptr<dispatch::OperationQueue> queue_;
+    std::once_flag engineStarted_;
     std::shared_ptr<CurlEngine> engine_;
 
     mutable std::mutex mutex_;

@@ -31,7 +31,7 @@ void CurlTask::resume() {
         std::lock_guard lock(mutex_);
         keepAlive_ = session;
     }
-    session->engine()->add(self);
+    session->engine().add(self);
 }
 
 void CurlTask::cancel() {
@@ -47,7 +47,7 @@ void CurlTask::cancel() {
         return;
     }
     if (auto session = session_.lock())
-        session->engine()->cancel(std::static_pointer_cast<CurlTask>(shared_from_this()));
+        session->engine().cancel(std::static_pointer_cast<CurlTask>(shared_from_this()));
 }
 
 URLResponseRef CurlTask::response() const {
