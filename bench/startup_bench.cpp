@@ -8,7 +8,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/services/FakeBackendClient.hpp"
-#include "platform/services/NetworkReachability.hpp"
+#include "platform/services/FakeNetworkReachability.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/Application.hpp"

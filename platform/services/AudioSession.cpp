@@ -1,5 +1,7 @@
 #include "platform/services/AudioSession.hpp"
 
+#include "platform/services/ServiceSlot.hpp"
+
 namespace svc {
 
 ns::Result<void> LinuxAudioSession::setCategory(const std::string& category) {
@@ -15,51 +17,19 @@ std::optional<std::string> LinuxAudioSession::category() const {
     return category_;
 }
 
-ns::Result<void> FakeAudioSession::setCategory(const std::string& category) {
-    std::lock_guard lock(mutex_);
-    requested_.push_back(category);
-    if (failure_) return *failure_;
-    category_ = category;
-    return {};
-}
-
-std::optional<std::string> FakeAudioSession::category() const {
-    std::lock_guard lock(mutex_);
-    return category_;
-}
-
-void FakeAudioSession::setFailure(std::optional<ns::Error> error) {
-    std::lock_guard lock(mutex_);
-    failure_ = std::move(error);
-}
-
-std::vector<std::string> FakeAudioSession::requestedCategories() const {
-    std::lock_guard lock(mutex_);
-    return requested_;
-}
-
 namespace {
-
-std::mutex& sessionMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::shared_ptr<AudioSession>& session() {
-    static std::shared_ptr<AudioSession> s = std::make_shared<LinuxAudioSession>();
+ServiceSlot<std::shared_ptr<AudioSession>>& slot() {
+    static ServiceSlot<std::shared_ptr<AudioSession>> s(makeShared<AudioSession, LinuxAudioSession>);
     return s;
 }
-
 } // namespace
 
 std::shared_ptr<AudioSession> sharedAudioSession() {
-    std::lock_guard lock(sessionMutex());
-    return session();
+    return slot().get();
 }
 
-void setSharedAudioSession(std::shared_ptr<AudioSession> s) {
-    std::lock_guard lock(sessionMutex());
-    session() = s ? std::move(s) : std::make_shared<LinuxAudioSession>();
+std::shared_ptr<AudioSession> setSharedAudioSession(std::shared_ptr<AudioSession> session) {
+    return slot().exchange(std::move(session));
 }
 
 } // namespace svc

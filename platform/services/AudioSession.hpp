@@ -9,7 +9,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace svc {
 
@@ -34,23 +33,9 @@ class LinuxAudioSession : public AudioSession {
     std::optional<std::string> category_;
 };
 
-// Test double: records every category asked for; can be told to fail.
-class FakeAudioSession : public AudioSession {
-  public:
-    ns::Result<void> setCategory(const std::string& category) override;
-    std::optional<std::string> category() const override;
-
-    void setFailure(std::optional<ns::Error> error);
-    std::vector<std::string> requestedCategories() const;
-
-  private:
-    mutable std::mutex mutex_;
-    std::optional<std::string> category_;
-    std::optional<ns::Error> failure_;
-    std::vector<std::string> requested_;
-};
-
+// The session the app uses (default: LinuxAudioSession). The setter installs `session` (nullptr: the
+// default) and answers the one it replaces.
 std::shared_ptr<AudioSession> sharedAudioSession();
-void setSharedAudioSession(std::shared_ptr<AudioSession> session);
+std::shared_ptr<AudioSession> setSharedAudioSession(std::shared_ptr<AudioSession> session);
 
 } // namespace svc

@@ -1,8 +1,7 @@
 #include "platform/services/BackendClient.hpp"
 
 #include "platform/services/Executor.hpp"
-
-#include <mutex>
+#include "platform/services/ServiceSlot.hpp"
 
 namespace svc {
 namespace {
@@ -36,26 +35,19 @@ class OfflineBackendClient : public BackendClient {
     }
 };
 
-std::mutex& sharedMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::shared_ptr<BackendClient>& shared() {
-    static std::shared_ptr<BackendClient> client = std::make_shared<OfflineBackendClient>();
-    return client;
+ServiceSlot<std::shared_ptr<BackendClient>>& slot() {
+    static ServiceSlot<std::shared_ptr<BackendClient>> s(makeShared<BackendClient, OfflineBackendClient>);
+    return s;
 }
 
 } // namespace
 
 std::shared_ptr<BackendClient> sharedBackendClient() {
-    std::lock_guard lock(sharedMutex());
-    return shared();
+    return slot().get();
 }
 
-void setSharedBackendClient(std::shared_ptr<BackendClient> client) {
-    std::lock_guard lock(sharedMutex());
-    shared() = client ? std::move(client) : std::make_shared<OfflineBackendClient>();
+std::shared_ptr<BackendClient> setSharedBackendClient(std::shared_ptr<BackendClient> client) {
+    return slot().exchange(std::move(client));
 }
 
 } // namespace svc

@@ -55,8 +55,9 @@ class BackendClient {
 };
 
 // The client the app uses. Until one is set it is an offline client whose every call fails with
-// BackendErrorCode::notConfigured (delivered through the callback executor).
+// BackendErrorCode::notConfigured (delivered through the callback executor). The setter installs
+// `client` (nullptr: the offline one) and answers the one it replaces.
 std::shared_ptr<BackendClient> sharedBackendClient();
-void setSharedBackendClient(std::shared_ptr<BackendClient> client);
+std::shared_ptr<BackendClient> setSharedBackendClient(std::shared_ptr<BackendClient> client);
 
 } // namespace svc

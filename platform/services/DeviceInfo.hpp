@@ -11,6 +11,7 @@ namespace svc {
 std::string deviceMachineIdentifier();
 
 // Makes deviceMachineIdentifier() answer `identifier` (tests); std::nullopt restores the real reading.
-void setDeviceMachineIdentifierOverride(std::optional<std::string> identifier);
+// Answers the override it replaces.
+std::optional<std::string> setDeviceMachineIdentifierOverride(std::optional<std::string> identifier);
 
 } // namespace svc

@@ -1,35 +1,21 @@
 #include "platform/services/Executor.hpp"
 
-#include <mutex>
+#include "platform/services/ServiceSlot.hpp"
 
 namespace svc {
 namespace {
-
-std::mutex& executorMutex() {
-    static std::mutex m;
-    return m;
+ServiceSlot<Executor>& slot() {
+    static ServiceSlot<Executor> s;
+    return s;
 }
-
-Executor& currentExecutor() {
-    static Executor e;
-    return e;
-}
-
 } // namespace
 
 Executor setCallbackExecutor(Executor executor) {
-    std::lock_guard lock(executorMutex());
-    Executor previous = std::move(currentExecutor());
-    currentExecutor() = std::move(executor);
-    return previous;
+    return slot().exchange(std::move(executor));
 }
 
 void deliverCallback(Task task) {
-    Executor executor;
-    {
-        std::lock_guard lock(executorMutex());
-        executor = currentExecutor();
-    }
+    const Executor executor = slot().get();
     if (executor)
         executor(std::move(task));
     else if (task)

@@ -1,21 +1,14 @@
 #include "platform/services/MailSender.hpp"
 
+#include "platform/services/ServiceSlot.hpp"
 #include "platform/services/Spawn.hpp"
 
 namespace svc {
-
 namespace {
-
-std::mutex& senderMutex() {
-    static std::mutex m;
-    return m;
+ServiceSlot<std::shared_ptr<MailSender>>& slot() {
+    static ServiceSlot<std::shared_ptr<MailSender>> s(makeShared<MailSender, XdgMailSender>);
+    return s;
 }
-
-std::shared_ptr<MailSender>& installed() {
-    static std::shared_ptr<MailSender> sender = std::make_shared<XdgMailSender>();
-    return sender;
-}
-
 } // namespace
 
 bool XdgMailSender::canSendMail() const {
@@ -35,13 +28,11 @@ bool XdgMailSender::send(const Mail& mail) {
 }
 
 std::shared_ptr<MailSender> sharedMailSender() {
-    std::lock_guard lock(senderMutex());
-    return installed();
+    return slot().get();
 }
 
-void setSharedMailSender(std::shared_ptr<MailSender> sender) {
-    std::lock_guard lock(senderMutex());
-    installed() = sender ? std::move(sender) : std::make_shared<XdgMailSender>();
+std::shared_ptr<MailSender> setSharedMailSender(std::shared_ptr<MailSender> sender) {
+    return slot().exchange(std::move(sender));
 }
 
 } // namespace svc

@@ -6,7 +6,6 @@
 // when it is missing or cannot be started. It never runs a shell, and a recipient starting with "-"
 // (which would read as an option) is left out. Nothing here throws.
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,7 +34,7 @@ class XdgMailSender : public MailSender {
 };
 
 std::shared_ptr<MailSender> sharedMailSender();
-// Installs `sender`; nullptr puts back the xdg-email one.
-void setSharedMailSender(std::shared_ptr<MailSender> sender);
+// Installs `sender` (nullptr puts back the xdg-email one) and answers the one it replaces.
+std::shared_ptr<MailSender> setSharedMailSender(std::shared_ptr<MailSender> sender);
 
 } // namespace svc

@@ -1,5 +1,7 @@
 #include "platform/services/NetworkReachability.hpp"
 
+#include "platform/services/ServiceSlot.hpp"
+
 #include <algorithm>
 #include <fstream>
 #include <ifaddrs.h>
@@ -117,49 +119,21 @@ std::optional<std::uint32_t> LinuxNetworkReachability::flags() {
     return reachabilityFlagsFor(interfaces, routes);
 }
 
-std::optional<std::uint32_t> FakeNetworkReachability::flags() {
-    std::lock_guard lock(mutex_);
-    ++queries_;
-    return flags_;
-}
-
-void FakeNetworkReachability::setFlags(std::uint32_t flags) {
-    std::lock_guard lock(mutex_);
-    flags_ = flags;
-}
-
-void FakeNetworkReachability::fail() {
-    std::lock_guard lock(mutex_);
-    flags_.reset();
-}
-
-int FakeNetworkReachability::queryCount() const {
-    std::lock_guard lock(mutex_);
-    return queries_;
-}
-
 namespace {
-
-std::mutex& reachabilityMutex() {
-    static std::mutex m;
-    return m;
+ServiceSlot<std::shared_ptr<NetworkReachability>>& slot() {
+    static ServiceSlot<std::shared_ptr<NetworkReachability>> s(
+        makeShared<NetworkReachability, LinuxNetworkReachability>);
+    return s;
 }
-
-std::shared_ptr<NetworkReachability>& shared() {
-    static std::shared_ptr<NetworkReachability> r = std::make_shared<LinuxNetworkReachability>();
-    return r;
-}
-
 } // namespace
 
 std::shared_ptr<NetworkReachability> sharedNetworkReachability() {
-    std::lock_guard lock(reachabilityMutex());
-    return shared();
+    return slot().get();
 }
 
-void setSharedNetworkReachability(std::shared_ptr<NetworkReachability> r) {
-    std::lock_guard lock(reachabilityMutex());
-    shared() = r ? std::move(r) : std::make_shared<LinuxNetworkReachability>();
+std::shared_ptr<NetworkReachability>
+setSharedNetworkReachability(std::shared_ptr<NetworkReachability> reachability) {
+    return slot().exchange(std::move(reachability));
 }
 
 } // namespace svc

@@ -5,7 +5,6 @@
 // reachable.
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,22 +52,10 @@ std::uint32_t reachabilityFlagsFor(const std::vector<InterfaceState>& interfaces
 std::vector<std::string> parseDefaultRouteInterfaces(std::string_view ipv4Routes,
                                                      std::string_view ipv6Routes);
 
-// Test double: answers the flags it is given, or nothing after fail().
-class FakeNetworkReachability : public NetworkReachability {
-  public:
-    explicit FakeNetworkReachability(std::uint32_t flags = reachability::reachable) : flags_(flags) {}
-    std::optional<std::uint32_t> flags() override;
-    void setFlags(std::uint32_t flags);
-    void fail();
-    int queryCount() const;
-
-  private:
-    mutable std::mutex mutex_;
-    std::optional<std::uint32_t> flags_;
-    int queries_ = 0;
-};
-
+// The reachability the app asks (default: LinuxNetworkReachability). The setter installs
+// `reachability` (nullptr: the default) and answers the one it replaces.
 std::shared_ptr<NetworkReachability> sharedNetworkReachability();
-void setSharedNetworkReachability(std::shared_ptr<NetworkReachability> reachability);
+std::shared_ptr<NetworkReachability>
+setSharedNetworkReachability(std::shared_ptr<NetworkReachability> reachability);
 
 } // namespace svc

@@ -1,5 +1,6 @@
 #include "platform/services/UrlOpener.hpp"
 
+#include "platform/services/ServiceSlot.hpp"
 #include "platform/services/Spawn.hpp"
 
 namespace svc {
@@ -10,44 +11,19 @@ bool XdgUrlOpener::openURL(const std::string& url) {
     return spawnDetached("xdg-open", {url});
 }
 
-bool FakeUrlOpener::openURL(const std::string& url) {
-    std::lock_guard lock(mutex_);
-    opened_.push_back(url);
-    return result_;
-}
-
-void FakeUrlOpener::setResult(bool result) {
-    std::lock_guard lock(mutex_);
-    result_ = result;
-}
-
-std::vector<std::string> FakeUrlOpener::openedURLs() const {
-    std::lock_guard lock(mutex_);
-    return opened_;
-}
-
 namespace {
-
-std::mutex& openerMutex() {
-    static std::mutex m;
-    return m;
+ServiceSlot<std::shared_ptr<UrlOpener>>& slot() {
+    static ServiceSlot<std::shared_ptr<UrlOpener>> s(makeShared<UrlOpener, XdgUrlOpener>);
+    return s;
 }
-
-std::shared_ptr<UrlOpener>& opener() {
-    static std::shared_ptr<UrlOpener> o = std::make_shared<XdgUrlOpener>();
-    return o;
-}
-
 } // namespace
 
 std::shared_ptr<UrlOpener> sharedUrlOpener() {
-    std::lock_guard lock(openerMutex());
-    return opener();
+    return slot().get();
 }
 
-void setSharedUrlOpener(std::shared_ptr<UrlOpener> o) {
-    std::lock_guard lock(openerMutex());
-    opener() = o ? std::move(o) : std::make_shared<XdgUrlOpener>();
+std::shared_ptr<UrlOpener> setSharedUrlOpener(std::shared_ptr<UrlOpener> opener) {
+    return slot().exchange(std::move(opener));
 }
 
 } // namespace svc

@@ -4,9 +4,7 @@
 // Failure contract: openURL answers false when the address cannot be handed over; it never blocks on
 // the opened application and never runs a shell.
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace svc {
 
@@ -25,20 +23,9 @@ class XdgUrlOpener : public UrlOpener {
     bool openURL(const std::string& url) override;
 };
 
-// Test double: records every address; answers `result` (default true).
-class FakeUrlOpener : public UrlOpener {
-  public:
-    bool openURL(const std::string& url) override;
-    void setResult(bool result);
-    std::vector<std::string> openedURLs() const;
-
-  private:
-    mutable std::mutex mutex_;
-    bool result_ = true;
-    std::vector<std::string> opened_;
-};
-
+// The opener the app uses (default: XdgUrlOpener). The setter installs `opener` (nullptr: the default)
+// and answers the one it replaces.
 std::shared_ptr<UrlOpener> sharedUrlOpener();
-void setSharedUrlOpener(std::shared_ptr<UrlOpener> opener);
+std::shared_ptr<UrlOpener> setSharedUrlOpener(std::shared_ptr<UrlOpener> opener);
 
 } // namespace svc

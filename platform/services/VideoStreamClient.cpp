@@ -1,9 +1,9 @@
 #include "platform/services/VideoStreamClient.hpp"
 
 #include "platform/services/Executor.hpp"
+#include "platform/services/ServiceSlot.hpp"
 
 #include <cctype>
-#include <mutex>
 
 namespace svc {
 
@@ -36,27 +36,19 @@ void LinuxVideoStreamClient::getVideo(const std::string& videoIdentifier, VideoC
 }
 
 namespace {
-
-std::mutex& clientMutex() {
-    static std::mutex m;
-    return m;
+ServiceSlot<std::shared_ptr<VideoStreamClient>>& slot() {
+    static ServiceSlot<std::shared_ptr<VideoStreamClient>> s(
+        makeShared<VideoStreamClient, LinuxVideoStreamClient>);
+    return s;
 }
-
-std::shared_ptr<VideoStreamClient>& client() {
-    static std::shared_ptr<VideoStreamClient> c = std::make_shared<LinuxVideoStreamClient>();
-    return c;
-}
-
 } // namespace
 
 std::shared_ptr<VideoStreamClient> defaultVideoStreamClient() {
-    std::lock_guard lock(clientMutex());
-    return client();
+    return slot().get();
 }
 
-void setDefaultVideoStreamClient(std::shared_ptr<VideoStreamClient> c) {
-    std::lock_guard lock(clientMutex());
-    client() = c ? std::move(c) : std::make_shared<LinuxVideoStreamClient>();
+std::shared_ptr<VideoStreamClient> setDefaultVideoStreamClient(std::shared_ptr<VideoStreamClient> client) {
+    return slot().exchange(std::move(client));
 }
 
 } // namespace svc

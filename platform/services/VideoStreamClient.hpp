@@ -45,8 +45,9 @@ class LinuxVideoStreamClient : public VideoStreamClient {
     static std::string webAddress(const std::string& videoIdentifier);
 };
 
-// The client the app uses (default: LinuxVideoStreamClient).
+// The client the app uses (default: LinuxVideoStreamClient). The setter installs `client` (nullptr: the
+// default) and answers the one it replaces.
 std::shared_ptr<VideoStreamClient> defaultVideoStreamClient();
-void setDefaultVideoStreamClient(std::shared_ptr<VideoStreamClient> client);
+std::shared_ptr<VideoStreamClient> setDefaultVideoStreamClient(std::shared_ptr<VideoStreamClient> client);
 
 } // namespace svc

@@ -9,7 +9,7 @@
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/services/FakeBackendClient.hpp"
 #include "platform/services/FakeMailSender.hpp"
-#include "platform/services/NetworkReachability.hpp"
+#include "platform/services/FakeNetworkReachability.hpp"
 #include "platform/services/StoreReviewController.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"

@@ -10,7 +10,7 @@
 #include "app/lesson/VideoPlayerViewController.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/MainQueue.hpp"
-#include "platform/services/UrlOpener.hpp"
+#include "platform/services/FakeUrlOpener.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/Animation.hpp"

@@ -8,10 +8,10 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/foundation/Text.hpp"
-#include "platform/services/AudioSession.hpp"
+#include "platform/services/FakeAudioSession.hpp"
 #include "platform/services/FakeBackendClient.hpp"
+#include "platform/services/FakeNetworkReachability.hpp"
 #include "platform/services/FakeVideoStreamClient.hpp"
-#include "platform/services/NetworkReachability.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
-#include "platform/services/NetworkReachability.hpp"
+#include "platform/services/FakeNetworkReachability.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "platform/services/AudioSession.hpp"
 #include "platform/services/DeviceInfo.hpp"
 #include "platform/services/Executor.hpp"
+#include "platform/services/FakeAudioSession.hpp"
+#include "platform/services/FakeUrlOpener.hpp"
 #include "platform/services/FakeVideoStreamClient.hpp"
-#include "platform/services/UrlOpener.hpp"
 #include "platform/services/VideoStreamClient.hpp"
 
 #include "PrivatePath.hpp"

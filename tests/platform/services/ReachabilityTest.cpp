@@ -1,4 +1,4 @@
-#include "platform/services/NetworkReachability.hpp"
+#include "platform/services/FakeNetworkReachability.hpp"
 
 #include <gtest/gtest.h>
 
