@@ -8,6 +8,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -225,12 +226,12 @@ void* crashOnOwnThread(void*) {
 
 struct ChildResult {
     int status = 0;
-    std::string dir;
+    velotest::TempFolder folder;
+    std::string dir = folder.string();
 };
 
 ChildResult runChild(const CrashCase& c) {
-    char pattern[] = "/tmp/zevcrashXXXXXX";
-    ChildResult result{0, mkdtemp(pattern)};
+    ChildResult result;
     pid_t child = fork();
     if (child == 0) {
         alarm(20); // a child that fails to crash must not outlive the test
@@ -315,7 +316,6 @@ TEST_P(CrashCapture, ChildDiesByItsSignalAndRecordsEveryThread) {
     EXPECT_EQ(metadataUnparsable, 0);
     EXPECT_EQ(section(metadata, "identity")["session_id"], "report");
     EXPECT_TRUE(section(metadata, "executable")["uuid"].is_string());
-    std::filesystem::remove_all(child.dir);
 }
 
 const CrashCase kCrashCases[] = {
@@ -384,7 +384,6 @@ TEST_P(CrashException, RecordsTheExceptionSectionBeforeTheProcessState) {
     auto signalLines = readLines(child.dir + "/signal.zevrecord", &unparsable);
     EXPECT_EQ(section(signalLines, "signal")["name"], "SIGABRT");
     EXPECT_EQ(section(signalLines, "signal")["code_name"], "ABORT");
-    std::filesystem::remove_all(child.dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -429,8 +428,8 @@ class CrashExceptionPort : public ::testing::TestWithParam<PortCase> {};
 
 TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
     const PortCase& c = GetParam();
-    char pattern[] = "/tmp/zevportXXXXXX";
-    std::string dir = mkdtemp(pattern);
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
     pid_t child = fork();
     if (child == 0) {
         alarm(20);
@@ -489,7 +488,6 @@ TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
         }
         EXPECT_EQ(crashed, 1);
     }
-    std::filesystem::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(CrashEmulated, CrashExceptionPort,

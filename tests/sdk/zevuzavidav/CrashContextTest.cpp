@@ -8,6 +8,7 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -32,11 +33,6 @@
 namespace {
 
 using json = nlohmann::json;
-
-std::string makeDir() {
-    char pattern[] = "/tmp/zevctxXXXXXX";
-    return mkdtemp(pattern);
-}
 
 std::vector<json> sections(const std::string& path) {
     int unparsable = 0;
@@ -72,7 +68,8 @@ bool ourHandlerFor(int number) {
 }
 
 TEST(CrashContext, RecordsLoadedImagesAndImagesOpenedAndClosedLater) {
-    std::string dir = makeDir();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
     int status = inChild([&] {
         recordtest::initializeContext(dir);
         // A library nothing else links, so opening and closing it really maps and unmaps an image.
@@ -103,11 +100,11 @@ TEST(CrashContext, RecordsLoadedImagesAndImagesOpenedAndClosedLater) {
     EXPECT_TRUE(metadata[0]["identity"]["beta_token"].is_null());
     EXPECT_EQ(metadata[1]["host"]["platform"], "ios");
     EXPECT_EQ(metadata[3]["executable"]["architecture"], recordtest::machineOfThisProgram());
-    std::filesystem::remove_all(dir);
 }
 
 TEST(CrashContext, ATracedProcessGetsNoHandlersButStillItsFiles) {
-    std::string dir = makeDir();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
     int status = inChild([&] {
         if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(5);
         recordtest::initializeContext(dir);
@@ -120,13 +117,13 @@ TEST(CrashContext, ATracedProcessGetsNoHandlersButStillItsFiles) {
     EXPECT_FALSE(sections(dir + "/metadata.zevrecord").empty());
     EXPECT_NE(readAll(dir + "/sdk.log").find("Debugger present - not installing handlers"),
               std::string::npos);
-    std::filesystem::remove_all(dir);
 }
 
 void laterHandler(int) {}
 
 TEST(CrashContext, WarnsAboutHandlersReplacedAfterStart) {
-    std::string dir = makeDir();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
     std::string errors = dir + "/stderr.txt";
     int status = inChild([&] {
         recordtest::initializeContext(dir);
@@ -150,7 +147,6 @@ TEST(CrashContext, WarnsAboutHandlersReplacedAfterStart) {
     EXPECT_NE(text.find("[Zevuzavidav] The signal SIGBUS has a non-Zevuzavidav handler ("), std::string::npos)
         << text;
     EXPECT_EQ(text.find("SIGSEGV"), std::string::npos) << text;
-    std::filesystem::remove_all(dir);
 }
 
 void earlierSegvHandler(int, siginfo_t*, void*) {
@@ -161,7 +157,8 @@ void earlierSegvHandler(int, siginfo_t*, void*) {
 }
 
 TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord) {
-    std::string dir = makeDir();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
     int status = inChild([&] {
         static char earlierStack[65536];
         stack_t stack{};
@@ -183,7 +180,6 @@ TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0]["signal"]["name"], "SIGSEGV");
     EXPECT_EQ(lines[0]["signal"]["errno"], 1234);
-    std::filesystem::remove_all(dir);
 }
 
 std::atomic<bool> useContextAtTheVeryEnd{false};
@@ -199,7 +195,8 @@ __attribute__((destructor)) void useTheContextAfterStaticDestruction() {
 }
 
 TEST(CrashContext, OutlivesStaticDestruction) {
-    std::string dir = makeDir();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
     int status = inChild([&] {
         recordtest::initializeContext(dir);
         useContextAtTheVeryEnd = true;
@@ -209,14 +206,14 @@ TEST(CrashContext, OutlivesStaticDestruction) {
     EXPECT_EQ(WEXITSTATUS(status), 9);
     EXPECT_NE(readAll(dir + "/sdk.log").find("useTheContextAfterStaticDestruction: still here"),
               std::string::npos);
-    std::filesystem::remove_all(dir);
 }
 
 std::atomic<int> ready{0};
 
 TEST(CrashContext, OfTwoThreadsCrashingAtOnceOnlyOneRecords) {
     for (int round = 0; round < 20; ++round) {
-        std::string dir = makeDir();
+        const velotest::TempFolder folder;
+        const std::string dir = folder.string();
         int status = inChild([&] {
             recordtest::initializeContext(dir, recordtest::Road::signals);
             auto crash = [] {
@@ -240,7 +237,6 @@ TEST(CrashContext, OfTwoThreadsCrashingAtOnceOnlyOneRecords) {
             signalSections += line.contains("signal") ? 1 : 0;
         EXPECT_EQ(signalSections, 1);
         EXPECT_TRUE(lines.back().contains("storage")); // the record ran to its last section
-        std::filesystem::remove_all(dir);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -30,9 +31,9 @@ __attribute__((noinline)) void crashThroughTheLibrary() {
     asm volatile("" ::: "memory");
 }
 
-template <typename Body> std::string crashInChild(Body body) {
-    char pattern[] = "/tmp/zevimagesXXXXXX";
-    std::string dir = mkdtemp(pattern);
+template <typename Body> velotest::TempFolder crashInChild(Body body) {
+    velotest::TempFolder folder;
+    const std::string dir = folder.string();
     pid_t child = fork();
     if (child == 0) {
         alarm(20);
@@ -44,7 +45,7 @@ template <typename Body> std::string crashInChild(Body body) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV)
         << "status " << status << " signal " << WTERMSIG(status) << " exit " << WEXITSTATUS(status);
-    return dir;
+    return folder;
 }
 
 std::vector<json> lines(const std::string& path) {
@@ -68,12 +69,13 @@ bool holds(const json& stack, std::uint64_t begin, std::uint64_t end) {
 }
 
 TEST(CrashLoadedImages, ALibraryOpenedByPlainDlopenIsRecordedAndUnwound) {
-    std::string dir = crashInChild([] {
+    const velotest::TempFolder folder = crashInChild([] {
         void* library = dlopen(kFixture.c_str(), RTLD_NOW);
         if (library == nullptr) _exit(4);
         fixtureCrash = reinterpret_cast<void (*)()>(dlsym(library, "velo_fixture_crash"));
         crashThroughTheLibrary();
     });
+    const std::string dir = folder.string();
 
     json load;
     for (const auto& line : lines(dir + "/binary_images.zevrecord")) {
@@ -106,17 +108,17 @@ TEST(CrashLoadedImages, ALibraryOpenedByPlainDlopenIsRecordedAndUnwound) {
     EXPECT_TRUE(holds(crashed, caller.fde.pcBegin + 1, caller.fde.pcBegin + caller.fde.pcRange + 1))
         << crashed;
     EXPECT_NE(text(dir + "/sdk.log").find("Recording an image loaded without notice"), std::string::npos);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(CrashLoadedImages, ALibraryClosedByPlainDlcloseIsRecordedAsUnloaded) {
-    std::string dir = crashInChild([] {
+    const velotest::TempFolder folder = crashInChild([] {
         // Announced on the way in, closed behind the reporter's back.
         void* library = darwin::openImage(kFixture.c_str(), RTLD_NOW);
         if (library == nullptr || dlclose(library) != 0) _exit(4);
         ZEVContextShared().binaryImagesQueue->sync([] {});
         recordtest::writeThroughNull();
     });
+    const std::string dir = folder.string();
     std::uint64_t loadedBase = 0;
     json unload;
     for (const auto& line : lines(dir + "/binary_images.zevrecord")) {
@@ -127,20 +129,19 @@ TEST(CrashLoadedImages, ALibraryClosedByPlainDlcloseIsRecordedAsUnloaded) {
     ASSERT_TRUE(unload.is_object()) << text(dir + "/binary_images.zevrecord");
     EXPECT_EQ(unload["base"], loadedBase);
     EXPECT_TRUE(unload["path"].is_null());
-    std::filesystem::remove_all(dir);
 }
 
 TEST(CrashLoadedImages, AnUndisturbedProcessWritesNoLinesAtCrashTime) {
-    std::string dir = crashInChild([] {
+    const velotest::TempFolder folder = crashInChild([] {
         ZEVContextShared().binaryImagesQueue->sync([] {});
         recordtest::writeThroughNull();
     });
+    const std::string dir = folder.string();
     // Every image found at crash time was already known: no unload of a live image, no second load.
     auto recorded = lines(dir + "/binary_images.zevrecord");
     for (const auto& line : recorded)
         EXPECT_FALSE(line.contains("unload")) << line;
     EXPECT_EQ(text(dir + "/sdk.log").find("without notice"), std::string::npos) << text(dir + "/sdk.log");
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

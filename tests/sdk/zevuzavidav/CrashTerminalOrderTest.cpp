@@ -4,6 +4,7 @@
 #include "platform/terminal/TerminalRestore.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -44,8 +45,8 @@ class CrashTerminalOrder : public ::testing::TestWithParam<OrderCase> {};
 
 TEST_P(CrashTerminalOrder, TheReporterSeesTheSignalFirstAndTheTerminalIsBackBeforeTheEnd) {
     const OrderCase& c = GetParam();
-    char pattern[] = "/tmp/zevorderXXXXXX";
-    std::string dir = mkdtemp(pattern);
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
     pid_t child = fork();
     if (child == 0) {
         alarm(20);
@@ -89,7 +90,6 @@ TEST_P(CrashTerminalOrder, TheReporterSeesTheSignalFirstAndTheTerminalIsBackBefo
     ASSERT_NE(restored, std::string::npos) << log;
     EXPECT_LT(recorded, restored);
     EXPECT_EQ(log.find("\033[?1049l", restored + 1), std::string::npos) << "restored once";
-    std::filesystem::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,6 +3,7 @@
 // as it lives, with a report folder of its own.
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,8 +14,6 @@
 class FakeContext {
   public:
     explicit FakeContext(const ZEVContextInitData& data = {}) {
-        char pattern[] = "/tmp/zevfakeXXXXXX";
-        dir_ = mkdtemp(pattern);
         logPath_ = dir_ + "/sdk.log";
         readOnly_ = std::make_unique<ZEVReadOnlyContext>();
         writable_ = std::make_unique<ZEVWritableContext>();
@@ -39,7 +38,6 @@ class FakeContext {
         ZEVContextShared().loggingQueue.reset(); // drains queued work before the parts go
         if (writable_->sdkLogDescriptor >= 0) close(writable_->sdkLogDescriptor);
         ZEVContextShared() = saved_;
-        std::filesystem::remove_all(dir_);
     }
     FakeContext(const FakeContext&) = delete;
     FakeContext& operator=(const FakeContext&) = delete;
@@ -53,7 +51,8 @@ class FakeContext {
     }
 
   private:
-    std::string dir_;
+    velotest::TempFolder folder_;
+    std::string dir_ = folder_.string();
     std::string logPath_;
     std::unique_ptr<ZEVReadOnlyContext> readOnly_;
     std::unique_ptr<ZEVWritableContext> writable_;

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -15,20 +16,15 @@ namespace {
 
 class RecordFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zevfileXXXXXX";
-        dir_ = mkdtemp(pattern);
-        path_ = dir_ + "/r.zevrecord";
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
     std::string contents() const {
         std::ifstream in(path_);
         std::stringstream s;
         s << in.rdbuf();
         return s.str();
     }
-    std::string dir_;
-    std::string path_;
+    velotest::TempFolder folder_;
+    std::string dir_ = folder_.string();
+    std::string path_ = dir_ + "/r.zevrecord";
 };
 
 TEST_F(RecordFileTest, BufferedWritesReachTheFileIn999BytePiecesAndTheRestOnClose) {

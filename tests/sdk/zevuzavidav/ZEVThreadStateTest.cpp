@@ -3,6 +3,7 @@
 #include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -21,9 +22,8 @@ using ordered = nlohmann::ordered_json;
 
 // Writes one "threads" section through `write` and returns its array.
 ordered writeThreads(const std::function<void(ZEVFile*)>& write) {
-    char pattern[] = "/tmp/zevthreadsXXXXXX";
-    std::string dir = mkdtemp(pattern);
-    std::string path = dir + "/threads.zevrecord";
+    const velotest::TempFolder dir;
+    const std::string path = dir.string() + "/threads.zevrecord";
     ZEVFile file;
     EXPECT_TRUE(ZEVFileInitWithPath(&file, path.c_str(), false));
     ZEVFileWriteSectionStart(&file, "threads");
@@ -35,7 +35,6 @@ ordered writeThreads(const std::function<void(ZEVFile*)>& write) {
     std::ifstream in(path);
     std::string line;
     std::getline(in, line);
-    std::filesystem::remove_all(dir);
     ordered parsed = ordered::parse(line, nullptr, false);
     EXPECT_FALSE(parsed.is_discarded()) << line;
     return parsed.is_discarded() ? ordered() : parsed["threads"];

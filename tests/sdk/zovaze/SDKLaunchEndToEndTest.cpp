@@ -2,6 +2,7 @@
 // listens: the catalogue must appear at once, and the SDK only logs its failed settings download.
 // Skipped when the program has not been built or tmux is not installed.
 #include "sdk/zovaze/ZOVApplicationFacts.hpp"
+#include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 
 #include <gtest/gtest.h>
@@ -56,8 +57,8 @@ TEST(SDKLaunch, AHangingSettingsServerDoesNotHoldUpTheStart) {
 
     SilentPort silent;
     const std::string endpoint = "https://127.0.0.1:" + std::to_string(silent.port());
-    std::string pattern = (std::filesystem::temp_directory_path() / "zov-hang-XXXXXX").string();
-    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    const velotest::TempFolder folder;
+    const std::filesystem::path& home = folder.path();
     velotest::Tmux tmux("zov-hang");
     const std::string command =
         "env VELOMARINTH_HOME=" + home.string() +
@@ -74,8 +75,6 @@ TEST(SDKLaunch, AHangingSettingsServerDoesNotHoldUpTheStart) {
     tmux.keys("C-c");
     EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }, 10))
         << "quitting must not wait for the SDK's request";
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
 }
 
 TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
@@ -83,8 +82,8 @@ TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
     if (!std::filesystem::exists(bundle / "velomarinth")) GTEST_SKIP() << "the program is not built";
     if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
 
-    std::string pattern = (std::filesystem::temp_directory_path() / "zov-launch-XXXXXX").string();
-    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    const velotest::TempFolder folder;
+    const std::filesystem::path& home = folder.path();
     velotest::Tmux tmux("zov-launch");
     const std::string command = "env VELOMARINTH_HOME=" + home.string() +
                                 " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse"
@@ -121,8 +120,6 @@ TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
 
     tmux.keys("C-c");
     EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }, 10));
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "sdk/zovaze/ZEVUserDefaults.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +19,16 @@ namespace {
 class ZEVUserDefaultsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velo-zevdefaults-XXXXXX").string();
-        root_ = ::mkdtemp(pattern.data());
-        app_ = std::make_unique<ns::UserDefaults>("com.example.app", root_ / "Preferences");
+        app_ = std::make_unique<ns::UserDefaults>("com.example.app", root_.path() / "Preferences");
     }
-    void TearDown() override {
-        app_.reset();
-        std::filesystem::remove_all(root_);
+    std::filesystem::path directory() const {
+        return root_.path() / "Application Support" / "com.zevuzavidav";
     }
-    std::filesystem::path directory() const { return root_ / "Application Support" / "com.zevuzavidav"; }
     std::unique_ptr<ZEVUserDefaults> open() {
         return std::make_unique<ZEVUserDefaults>(directory(), app_.get());
     }
 
-    std::filesystem::path root_;
+    velotest::TempFolder root_;
     std::unique_ptr<ns::UserDefaults> app_;
 };
 

@@ -2,6 +2,7 @@
 #include "sdk/zovaze/ZOVDeviceFacts.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,30 +15,25 @@ namespace {
 
 class ZOVDeviceFactsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velo-facts-XXXXXX").string();
-        bundle_ = ::mkdtemp(pattern.data());
-    }
     void TearDown() override {
         ns::Bundle::setMainBundlePath({});
         ZOVOverrideProcessOperatingSystemVersion(nullptr);
         ZOVOverrideSysctl(nullptr);
-        std::filesystem::remove_all(bundle_);
     }
     void useInfo(ns::PropertyList::Dictionary info) {
         auto bytes = ns::writePropertyList(ns::PropertyList(std::move(info)), ns::PropertyListFormat::xml);
         ASSERT_TRUE(bytes.ok());
-        std::ofstream(bundle_ / "Info.plist", std::ios::binary)
+        std::ofstream(bundle_.path() / "Info.plist", std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.value().data()),
                    static_cast<std::streamsize>(bytes.value().size()));
-        ns::Bundle::setMainBundlePath(bundle_);
+        ns::Bundle::setMainBundlePath(bundle_.path());
     }
     void useMajor(std::int64_t major) {
         ZOVOverrideProcessOperatingSystemVersion([major] {
             return ZOVOperatingSystemVersionTriple{major, 0, 0};
         });
     }
-    std::filesystem::path bundle_;
+    velotest::TempFolder bundle_;
 };
 
 TEST_F(ZOVDeviceFactsTest, BundleValuesAndTheirFallbacks) {
@@ -77,8 +73,8 @@ TEST_F(ZOVDeviceFactsTest, VersionNumberCountsOnlyMajorsFourToNine) {
 
 TEST_F(ZOVDeviceFactsTest, InstallSourceFollowsReceiptThenDistributionSigning) {
     useInfo({{"CFBundleIdentifier", "com.example.app"}, {"ZevuzavidavSignedForDistribution", true}});
-    std::filesystem::create_directories(bundle_ / "StoreKit");
-    std::ofstream(bundle_ / "StoreKit" / "receipt") << "receipt";
+    std::filesystem::create_directories(bundle_.path() / "StoreKit");
+    std::ofstream(bundle_.path() / "StoreKit" / "receipt") << "receipt";
     struct Case {
         std::int64_t major;
         int source;

@@ -3,6 +3,7 @@
 // that records what it is told and answers server-trust challenges as the test says.
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/net/URLSession.hpp"
+#include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <condition_variable>
@@ -14,24 +15,6 @@
 #include <vector>
 
 namespace velotest {
-
-class TempHome {
-  public:
-    TempHome() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velo-net-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-        ns::Sandbox::setHome(path_);
-    }
-    ~TempHome() {
-        ns::Sandbox::reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 struct DataOutcome {
     std::optional<std::vector<std::uint8_t>> data;

@@ -3,6 +3,7 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "tests/sdk/zovaze/support/TempBundle.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,27 +14,22 @@ namespace zovtest {
 class SDKHome {
   public:
     explicit SDKHome(const ns::PropertyList::Dictionary& info) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zov-home-XXXXXX").string();
-        char* made = ::mkdtemp(pattern.data());
-        home_ = made ? std::filesystem::path(made) : std::filesystem::path();
-        ns::Sandbox::setHome(home_);
+        ns::Sandbox::setHome(home_.path());
         bundle_.writeInfo(info);
         ns::Bundle::setMainBundlePath(bundle_.path());
     }
     ~SDKHome() {
         ns::Bundle::setMainBundlePath({});
         ns::Sandbox::reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(home_, ignored);
     }
     SDKHome(const SDKHome&) = delete;
     SDKHome& operator=(const SDKHome&) = delete;
 
-    const std::filesystem::path& home() const { return home_; }
+    const std::filesystem::path& home() const { return home_.path(); }
     const TempBundle& bundle() const { return bundle_; }
 
   private:
-    std::filesystem::path home_;
+    velotest::TempFolder home_;
     TempBundle bundle_;
 };
 

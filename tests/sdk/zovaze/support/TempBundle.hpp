@@ -4,6 +4,7 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "sdk/zovaze/ZOVPNGImage.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,22 +14,8 @@
 
 namespace zovtest {
 
-class TempBundle {
+class TempBundle : public velotest::TempFolder {
   public:
-    TempBundle() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zov-bundle-XXXXXX").string();
-        char* made = ::mkdtemp(pattern.data());
-        path_ = made ? std::filesystem::path(made) : std::filesystem::path();
-    }
-    ~TempBundle() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempBundle(const TempBundle&) = delete;
-    TempBundle& operator=(const TempBundle&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-
     void writeInfo(const ns::PropertyList::Dictionary& info) const {
         auto bytes = ns::writePropertyList(ns::PropertyList(info), ns::PropertyListFormat::xml);
         writeFile("Info.plist", bytes.value());
@@ -67,13 +54,10 @@ class TempBundle {
     }
 
     void writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-        std::filesystem::create_directories((path_ / name).parent_path());
-        std::ofstream out(path_ / name, std::ios::binary);
+        std::filesystem::create_directories((path() / name).parent_path());
+        std::ofstream out(path() / name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
-
-  private:
-    std::filesystem::path path_;
 };
 
 } // namespace zovtest
