@@ -12,6 +12,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/services/FakeBackendClient.hpp"
+#include "platform/services/ScopedOverride.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -104,7 +105,7 @@ class Screen {
 // The field holds all but the last character; the keystroke adds the last one, or a wrong one.
 void keystroke(benchmark::State& state, const Form& form, bool completes) {
     auto previous = ns::setConsoleSink([](std::string_view) {});
-    svc::setSharedBackendClient(std::make_shared<svc::FakeBackendClient>());
+    svc::ScopedOverride backend(svc::setSharedBackendClient, std::make_shared<svc::FakeBackendClient>());
     Screen s(form.lesson);
     const std::string before = droppingLastCharacter(form.typed);
     const std::string last = completes ? form.typed.substr(before.size()) : "#";
@@ -120,7 +121,6 @@ void keystroke(benchmark::State& state, const Form& form, bool completes) {
                             static_cast<std::int64_t>(form.typed.size()));
     state.counters["accepted"] = static_cast<double>(form.lesson->acceptedAnswers.size());
     ns::setConsoleSink(previous);
-    svc::setSharedBackendClient(nullptr);
 }
 
 // An answer of about `length` bytes, plain or with an accented letter in every word, for the cost's

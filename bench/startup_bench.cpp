@@ -9,6 +9,7 @@
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/services/FakeBackendClient.hpp"
 #include "platform/services/FakeNetworkReachability.hpp"
+#include "platform/services/ScopedOverride.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/Application.hpp"
@@ -35,8 +36,9 @@ std::filesystem::path makeBundle(const std::filesystem::path& root) {
 void BM_StartupToFirstScreenDrawn(benchmark::State& state) {
     auto root = std::filesystem::temp_directory_path() / ("velo-bench-startup-" + std::to_string(::getpid()));
     ns::Bundle::setMainBundlePath(makeBundle(root));
-    svc::setSharedBackendClient(std::make_shared<svc::FakeBackendClient>());
-    svc::setSharedNetworkReachability(std::make_shared<svc::FakeNetworkReachability>());
+    svc::ScopedOverride backend(svc::setSharedBackendClient, std::make_shared<svc::FakeBackendClient>());
+    svc::ScopedOverride reachability(svc::setSharedNetworkReachability,
+                                     std::make_shared<svc::FakeNetworkReachability>());
     ns::setConsoleSink([](std::string_view) {});
     dispatch::main().bindToCurrentThread();
     int run = 0;
@@ -60,8 +62,6 @@ void BM_StartupToFirstScreenDrawn(benchmark::State& state) {
     ns::setConsoleSink(nullptr);
     ns::Sandbox::reset();
     ns::Bundle::setMainBundlePath({});
-    svc::setSharedBackendClient(nullptr);
-    svc::setSharedNetworkReachability(nullptr);
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
 }

@@ -9,6 +9,7 @@
 #include "app/catalogue/SearchResultsTableViewController.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/services/Executor.hpp"
+#include "platform/services/ScopedOverride.hpp"
 #include "platform/services/rest/RestBackendClient.hpp"
 #include "tests/app/catalogue/CatalogueWorld.hpp"
 #include "tests/integration/LocalParseServer.hpp"
@@ -38,7 +39,9 @@ class ParseServer : public ::testing::Test {
     std::optional<LocalParseServer> backend;
     CatalogueWorld world;
     ns::ConsoleCapture console;
+    std::optional<svc::ScopedOverride<svc::Executor>> mainQueue;
     std::shared_ptr<svc::RestBackendClient> client;
+    std::optional<svc::ScopedOverride<std::shared_ptr<svc::BackendClient>>> installed;
 
     void SetUp() override {
         std::string whyNot;
@@ -53,12 +56,8 @@ class ParseServer : public ::testing::Test {
         EXPECT_EQ(*version, backend->parseServerVersion);
         std::cout << "Against parse-server " << *version << " on PostgreSQL " << backend->postgresVersion
                   << " at " << backend->server << "\n";
-        svc::setCallbackExecutor([](svc::Task task) { dispatch::main().async(std::move(task)); });
-    }
-    void TearDown() override {
-        svc::setSharedBackendClient(nullptr);
-        client.reset();
-        svc::setCallbackExecutor(nullptr);
+        mainQueue.emplace(svc::setCallbackExecutor,
+                          [](svc::Task task) { dispatch::main().async(std::move(task)); });
     }
 
     // Starts the app's backend as the shipped start-up does, pointed at `server` through the same
@@ -70,7 +69,7 @@ class ParseServer : public ::testing::Test {
         ::setenv("VELOMARINTH_BACKEND_CLIENT_KEY", clientKey.c_str(), 1);
         client = std::make_shared<svc::RestBackendClient>(
             svc::RestBackendClient::Options{installationFile(), "com.velomarinth.swift", version, 5, 10});
-        svc::setSharedBackendClient(client);
+        installed.emplace(svc::setSharedBackendClient, client);
         AppDelegate delegate(client, nullptr);
         EXPECT_TRUE(delegate.application(ui::Application::shared(), {}));
         for (const char* name :
@@ -159,7 +158,7 @@ TEST_F(ParseServer, TheInstallationIsSavedAndTheNextLaunchUpdatesTheSameOne) {
               (std::set<std::string>{"installationId", "deviceType", "appIdentifier", "appVersion"}));
 
     // A later launch of a newer version: the same installation object, updated in place.
-    svc::setSharedBackendClient(nullptr);
+    installed.reset();
     client.reset();
     startApp(backend->server, backend->clientKey, "5.3");
     ASSERT_TRUE(waitFor([&] { return console.count(connected) == 2; }));

@@ -8,6 +8,7 @@
 #include "app/catalogue/SearchResultsTableViewController.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/services/Executor.hpp"
+#include "platform/services/ScopedOverride.hpp"
 #include "platform/services/rest/RestBackendClient.hpp"
 
 #include <gtest/gtest.h>
@@ -37,24 +38,22 @@ class BackendIntegration : public ::testing::Test {
   protected:
     std::unique_ptr<RestServer> server;
     CatalogueWorld world;
+    std::optional<svc::ScopedOverride<svc::Executor>> mainQueue;
     std::shared_ptr<svc::RestBackendClient> client;
+    std::optional<svc::ScopedOverride<std::shared_ptr<svc::BackendClient>>> installed;
 
     void start(RestServer::Responder responder) {
         server = std::make_unique<RestServer>(std::move(responder));
         ::setenv("VELOMARINTH_BACKEND_SERVER", server->url().c_str(), 1);
         client = std::make_shared<svc::RestBackendClient>(svc::RestBackendClient::Options{
             world.home.path() / "installation.json", "com.velomarinth.swift", CatalogueWorld::version, 5, 5});
-        svc::setSharedBackendClient(client);
-        svc::setCallbackExecutor([](svc::Task task) { dispatch::main().async(std::move(task)); });
+        installed.emplace(svc::setSharedBackendClient, client);
+        mainQueue.emplace(svc::setCallbackExecutor,
+                          [](svc::Task task) { dispatch::main().async(std::move(task)); });
         AppDelegate delegate(client, nullptr);
         delegate.application(ui::Application::shared(), {});
         ::unsetenv("VELOMARINTH_BACKEND_SERVER");
         world.launch();
-    }
-    void TearDown() override {
-        svc::setSharedBackendClient(nullptr);
-        client.reset();
-        svc::setCallbackExecutor(nullptr);
     }
 
     std::size_t seenCount(const std::string& method, const std::string& suffix) {
@@ -185,8 +184,9 @@ TEST_F(BackendIntegration, AServerThatIsDownOnlyPrints) {
     ::setenv("VELOMARINTH_BACKEND_SERVER", url.c_str(), 1);
     client = std::make_shared<svc::RestBackendClient>(
         svc::RestBackendClient::Options{world.home.path() / "installation.json", "", "", 2, 2});
-    svc::setSharedBackendClient(client);
-    svc::setCallbackExecutor([](svc::Task task) { dispatch::main().async(std::move(task)); });
+    installed.emplace(svc::setSharedBackendClient, client);
+    mainQueue.emplace(svc::setCallbackExecutor,
+                      [](svc::Task task) { dispatch::main().async(std::move(task)); });
     AppDelegate delegate(client, nullptr);
     EXPECT_TRUE(delegate.application(ui::Application::shared(), {}));
     ::unsetenv("VELOMARINTH_BACKEND_SERVER");

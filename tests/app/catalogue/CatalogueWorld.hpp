@@ -10,6 +10,7 @@
 #include "platform/services/FakeBackendClient.hpp"
 #include "platform/services/FakeMailSender.hpp"
 #include "platform/services/FakeNetworkReachability.hpp"
+#include "platform/services/ScopedOverride.hpp"
 #include "platform/services/StoreReviewController.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"
@@ -38,9 +39,6 @@ class CatalogueWorld {
     explicit CatalogueWorld(const std::string& bundleId = "com.velomarinth.swift") {
         writeBundle(bundleId);
         ns::Sandbox::setHome(home.path() / "sandbox");
-        svc::setSharedBackendClient(backend);
-        svc::setSharedNetworkReachability(reachability);
-        svc::setSharedMailSender(mail);
         dispatch::main().bindToCurrentThread();
         dispatch::main().removeAll();
         ui::Application::shared().reset();
@@ -51,9 +49,6 @@ class CatalogueWorld {
         ui::Application::shared().reset();
         ui::AlertController::clearPresentedAlerts();
         dispatch::main().removeAll();
-        svc::setSharedBackendClient(nullptr);
-        svc::setSharedNetworkReachability(nullptr);
-        svc::setSharedMailSender(nullptr);
         ns::Sandbox::reset();
         ns::Bundle::setMainBundlePath({});
     }
@@ -79,6 +74,11 @@ class CatalogueWorld {
         std::make_shared<svc::FakeNetworkReachability>();
     // Mail goes nowhere: the composer can send, and what it sends is kept here.
     std::shared_ptr<svc::FakeMailSender> mail = std::make_shared<svc::FakeMailSender>();
+    svc::ScopedOverride<std::shared_ptr<svc::BackendClient>> backendInstalled{svc::setSharedBackendClient,
+                                                                              backend};
+    svc::ScopedOverride<std::shared_ptr<svc::NetworkReachability>> reachabilityInstalled{
+        svc::setSharedNetworkReachability, reachability};
+    svc::ScopedOverride<std::shared_ptr<svc::MailSender>> mailInstalled{svc::setSharedMailSender, mail};
     std::shared_ptr<NavigationController> navigation;
 
   private:

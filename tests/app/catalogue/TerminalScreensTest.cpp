@@ -11,6 +11,7 @@
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/services/FakeUrlOpener.hpp"
+#include "platform/services/ScopedOverride.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/Animation.hpp"
@@ -292,7 +293,7 @@ TEST_F(TerminalScreens, SettingsRowsAreChosenWithTheListKeys) {
 
 TEST_F(TerminalScreens, WebPageAndSupportMailHandTheirWorkToTheDesktop) {
     auto opener = std::make_shared<svc::FakeUrlOpener>();
-    svc::setSharedUrlOpener(opener);
+    svc::ScopedOverride installed(svc::setSharedUrlOpener, opener);
     press(Key::typed("s"));
     press(Key::named(Key::Kind::down));
     press(Key::named(Key::Kind::enter)); // "More apps"
@@ -314,7 +315,6 @@ TEST_F(TerminalScreens, WebPageAndSupportMailHandTheirWorkToTheDesktop) {
     EXPECT_EQ(world.mail->sentMails()[0].subject, "Velomarinth Swift Support Email");
     draw();
     EXPECT_FALSE(canvas.find("Velomarinth Swift Support Email")); // the composer has closed
-    svc::setSharedUrlOpener(nullptr);
 }
 
 TEST_F(TerminalScreens, ResizingRedrawsAndANarrowScreenShortensTheBarsBeforeTheTitles) {
@@ -470,7 +470,7 @@ TEST_F(TerminalScreens, WordBarKeysAreNamedWhileTheBarHasTheFocus) {
 
 TEST_F(TerminalScreens, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
     auto opener = std::make_shared<svc::FakeUrlOpener>();
-    svc::setSharedUrlOpener(opener);
+    svc::ScopedOverride installed(svc::setSharedUrlOpener, opener);
     // The first lesson of chapter 10 comes with a tutorial video.
     const auto& lesson = world.main().chapters[9]->lessons[0];
     ASSERT_TRUE(lesson->videoTutorial);
@@ -490,7 +490,6 @@ TEST_F(TerminalScreens, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
     EXPECT_NE(draw().find("Playing in your browser."), std::string::npos);
     press(Key::named(Key::Kind::escape));
     EXPECT_FALSE(screen->presentedViewController());
-    svc::setSharedUrlOpener(nullptr);
 }
 
 TEST(UrlOpening, WhatCouldNotBeOpenedIsSaidInPlainWords) {
@@ -512,7 +511,7 @@ TEST(UrlOpening, WhatCouldNotBeOpenedIsSaidInPlainWords) {
 TEST_F(TerminalScreens, RateAppThatCannotOpenTheStoreSaysSoPlainly) {
     auto opener = std::make_shared<svc::FakeUrlOpener>();
     opener->setResult(false);
-    svc::setSharedUrlOpener(opener);
+    svc::ScopedOverride installed(svc::setSharedUrlOpener, opener);
     ui::Application::shared().setOpenURLHandler(openURLThroughDesktop(frontEnd));
     press(Key::typed("s"));
     press(Key::named(Key::Kind::down));
@@ -524,7 +523,6 @@ TEST_F(TerminalScreens, RateAppThatCannotOpenTheStoreSaysSoPlainly) {
     const std::string screen = draw();
     EXPECT_NE(screen.find("The store page could not be opened on this system."), std::string::npos) << screen;
     EXPECT_EQ(screen.find("itms-apps"), std::string::npos);
-    svc::setSharedUrlOpener(nullptr);
 }
 
 TEST_F(TerminalScreens, BackFromALessonTheListMarksTheLessonTheLearnerWasOn) {

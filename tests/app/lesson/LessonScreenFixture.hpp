@@ -12,6 +12,8 @@
 #include "platform/services/FakeBackendClient.hpp"
 #include "platform/services/FakeNetworkReachability.hpp"
 #include "platform/services/FakeVideoStreamClient.hpp"
+#include "platform/services/ScopedOverride.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 
@@ -36,15 +38,6 @@ inline Lesson::Ptr boolLesson(std::string id = "CH2L1", std::int64_t number = 1)
 class LessonScreenTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        home_ = std::filesystem::temp_directory_path() /
-                ("velo-lesson-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(home_);
-        ns::Sandbox::setHome(home_);
-        svc::setSharedBackendClient(backend);
-        svc::setDefaultVideoStreamClient(video);
-        svc::setSharedAudioSession(audio);
-        svc::setSharedNetworkReachability(reachability);
         dispatch::main().removeAll();
         ui::AnimationLog::shared().clear();
         ui::AlertController::clearPresentedAlerts();
@@ -65,12 +58,6 @@ class LessonScreenTest : public ::testing::Test {
         navigation.reset();
         screen.reset();
         dispatch::main().removeAll();
-        svc::setSharedBackendClient(nullptr);
-        svc::setDefaultVideoStreamClient(nullptr);
-        svc::setSharedAudioSession(nullptr);
-        svc::setSharedNetworkReachability(nullptr);
-        ns::Sandbox::reset();
-        std::filesystem::remove_all(home_);
     }
 
     // Opens lesson `index` of `chapter` the way the lesson list does.
@@ -123,11 +110,18 @@ class LessonScreenTest : public ::testing::Test {
     std::shared_ptr<svc::FakeAudioSession> audio = std::make_shared<svc::FakeAudioSession>();
     std::shared_ptr<svc::FakeNetworkReachability> reachability =
         std::make_shared<svc::FakeNetworkReachability>();
+    svc::ScopedOverride<std::shared_ptr<svc::BackendClient>> backendInstalled{svc::setSharedBackendClient,
+                                                                              backend};
+    svc::ScopedOverride<std::shared_ptr<svc::VideoStreamClient>> videoInstalled{
+        svc::setDefaultVideoStreamClient, video};
+    svc::ScopedOverride<std::shared_ptr<svc::AudioSession>> audioInstalled{svc::setSharedAudioSession, audio};
+    svc::ScopedOverride<std::shared_ptr<svc::NetworkReachability>> reachabilityInstalled{
+        svc::setSharedNetworkReachability, reachability};
     ProgressReport::Ptr report;
     Chapter::Ptr chapter;
     std::shared_ptr<ui::NavigationController> navigation;
     std::shared_ptr<LessonViewController> screen;
-    std::filesystem::path home_;
+    velotest::TempHome home_;
 };
 
 } // namespace lessontest

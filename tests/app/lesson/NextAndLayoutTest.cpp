@@ -3,6 +3,7 @@
 #include "app/model/TargetHelper.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/services/DeviceInfo.hpp"
+#include "platform/services/ScopedOverride.hpp"
 
 namespace lessontest {
 namespace {
@@ -143,9 +144,8 @@ TEST_F(LessonScreenTest, AudioCategoryFailureIsPrintedAndSetUpGoesOn) {
 }
 
 TEST_F(LessonScreenTest, InitialState) {
-    svc::setDeviceMachineIdentifierOverride("iPhone6,1");
+    svc::ScopedOverride machine(svc::setDeviceMachineIdentifierOverride, "iPhone6,1");
     LessonViewController s;
-    svc::setDeviceMachineIdentifierOverride(std::nullopt);
     EXPECT_FALSE(s.answerIsCorrect);
     EXPECT_FALSE(s.kbHeight);
     EXPECT_EQ(s.modelName, "iPhone 5S");

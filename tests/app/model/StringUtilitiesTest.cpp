@@ -1,6 +1,7 @@
 #include "app/model/StringUtilities.hpp"
 #include "app/model/DeviceModel.hpp"
 #include "platform/services/DeviceInfo.hpp"
+#include "platform/services/ScopedOverride.hpp"
 
 #include <gtest/gtest.h>
 
@@ -87,11 +88,10 @@ TEST(DeviceModel, TableAndFallback) {
     EXPECT_EQ(deviceModelName("i386"), "Simulator");
     EXPECT_EQ(deviceModelName("iPhone99,1"), "iPhone99,1");
     // The machine identifier comes from the host (uname); the table names it.
-    svc::setDeviceMachineIdentifierOverride("iPhone5,3");
+    svc::ScopedOverride machine(svc::setDeviceMachineIdentifierOverride, "iPhone5,3");
     EXPECT_EQ(deviceModelName(), "iPhone 5C");
     svc::setDeviceMachineIdentifierOverride("aarch64");
     EXPECT_EQ(deviceModelName(), "aarch64");
-    svc::setDeviceMachineIdentifierOverride(std::nullopt);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/services/FakeNetworkReachability.hpp"
+#include "platform/services/ScopedOverride.hpp"
 
 #include <gtest/gtest.h>
 
@@ -59,11 +60,10 @@ TEST(Reachability, ReachableWithoutConnectionRequired) {
     EXPECT_FALSE(Reachability::isConnected(std::nullopt));
 
     auto fake = std::make_shared<svc::FakeNetworkReachability>(reachable | isWWAN);
-    svc::setSharedNetworkReachability(fake);
+    svc::ScopedOverride installed(svc::setSharedNetworkReachability, fake);
     EXPECT_TRUE(Reachability::isConnected());
     fake->fail();
     EXPECT_FALSE(Reachability::isConnected());
-    svc::setSharedNetworkReachability(nullptr);
 }
 
 } // namespace

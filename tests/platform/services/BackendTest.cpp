@@ -1,6 +1,7 @@
 #include "platform/services/BackendClient.hpp"
 #include "platform/services/Executor.hpp"
 #include "platform/services/FakeBackendClient.hpp"
+#include "platform/services/ScopedOverride.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +12,8 @@ namespace {
 // Collects delivered callbacks instead of running them, the way a main queue would.
 struct QueuedExecutor {
     std::deque<svc::Task> tasks;
-    svc::Executor previous;
-    QueuedExecutor() {
-        previous = svc::setCallbackExecutor([this](svc::Task t) { tasks.push_back(std::move(t)); });
-    }
-    ~QueuedExecutor() { svc::setCallbackExecutor(previous); }
+    svc::ScopedOverride<svc::Executor> installed{svc::setCallbackExecutor,
+                                                 [this](svc::Task t) { tasks.push_back(std::move(t)); }};
     void drain() {
         while (!tasks.empty()) {
             auto t = std::move(tasks.front());
@@ -111,9 +109,8 @@ TEST(SharedBackend, DefaultFailsEveryCallWithNotConfigured) {
     EXPECT_EQ(findError->code(), static_cast<long>(svc::BackendErrorCode::notConfigured));
 
     auto fake = std::make_shared<svc::FakeBackendClient>();
-    svc::setSharedBackendClient(fake);
+    svc::ScopedOverride installed(svc::setSharedBackendClient, fake);
     EXPECT_EQ(svc::sharedBackendClient(), fake);
-    svc::setSharedBackendClient(nullptr);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "platform/services/FakeMailSender.hpp"
 #include "platform/services/MailComposeViewController.hpp"
 #include "platform/services/MailSender.hpp"
+#include "platform/services/ScopedOverride.hpp"
 #include "platform/services/StoreReviewController.hpp"
 #include "platform/services/WebView.hpp"
 
@@ -39,7 +40,7 @@ class XdgMailTest : public ::testing::Test {
         }
         return text;
     }
-    PrivatePath path_{"velo-mail"};
+    PrivatePath path_;
     const fs::path& dir_ = path_.dir();
 };
 
@@ -73,7 +74,8 @@ class RecordingDelegate : public svc::MailComposeViewControllerDelegate {
 
 TEST(MailComposer, ReportsSentFailedAndCancelledThroughTheSharedSender) {
     auto fake = std::make_shared<svc::FakeMailSender>();
-    svc::setSharedMailSender(fake);
+    std::optional<svc::ScopedOverride<std::shared_ptr<svc::MailSender>>> installed;
+    installed.emplace(svc::setSharedMailSender, fake);
     RecordingDelegate delegate;
     svc::MailComposeViewController composer;
     composer.setMailComposeDelegate(&delegate);
@@ -94,7 +96,7 @@ TEST(MailComposer, ReportsSentFailedAndCancelledThroughTheSharedSender) {
     ASSERT_EQ(fake->sentMails().size(), 2u);
     EXPECT_EQ(fake->sentMails()[0].recipients, std::vector<std::string>{"x@y.z"});
     EXPECT_EQ(fake->sentMails()[0].body, "Body");
-    svc::setSharedMailSender(nullptr);
+    installed.reset();
     EXPECT_TRUE(std::dynamic_pointer_cast<svc::XdgMailSender>(svc::sharedMailSender()));
 }
 

@@ -3,6 +3,7 @@
 #include "platform/services/FakeAudioSession.hpp"
 #include "platform/services/FakeUrlOpener.hpp"
 #include "platform/services/FakeVideoStreamClient.hpp"
+#include "platform/services/ScopedOverride.hpp"
 #include "platform/services/VideoStreamClient.hpp"
 
 #include "PrivatePath.hpp"
@@ -33,7 +34,7 @@ TEST(VideoStream, LinuxClientAnswersTheWebPageOfAVideoIdOnTheExecutor) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         int delivered = 0;
-        auto previous = svc::setCallbackExecutor([&](svc::Task t) {
+        svc::ScopedOverride executor(svc::setCallbackExecutor, [&](svc::Task t) {
             ++delivered;
             t();
         });
@@ -43,7 +44,6 @@ TEST(VideoStream, LinuxClientAnswersTheWebPageOfAVideoIdOnTheExecutor) {
             urls = std::move(u);
             error = std::move(e);
         });
-        svc::setCallbackExecutor(previous);
         EXPECT_EQ(delivered, 1);
         if (c.address) {
             ASSERT_TRUE(urls);
@@ -103,7 +103,7 @@ class UrlOpenerTest : public ::testing::Test {
         std::ifstream in(dir_ / "opened");
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
-    PrivatePath path_{"velo-opener"};
+    PrivatePath path_;
     const fs::path& dir_ = path_.dir();
 };
 
@@ -127,21 +127,21 @@ TEST_F(UrlOpenerTest, RefusesAddressesThatLookLikeOptions) {
 
 TEST(UrlOpenerDouble, RecordsAndAnswers) {
     auto fake = std::make_shared<svc::FakeUrlOpener>();
-    svc::setSharedUrlOpener(fake);
+    svc::ScopedOverride installed(svc::setSharedUrlOpener, fake);
     EXPECT_TRUE(svc::sharedUrlOpener()->openURL("itms-apps://x"));
     fake->setResult(false);
     EXPECT_FALSE(svc::sharedUrlOpener()->openURL("mailto:a@b"));
     EXPECT_EQ(fake->openedURLs(), (std::vector<std::string>{"itms-apps://x", "mailto:a@b"}));
-    svc::setSharedUrlOpener(nullptr);
 }
 
 TEST(DeviceInfo, MachineIdentifierIsUnameMachineAndCanBeOverridden) {
     struct utsname info {};
     ASSERT_EQ(::uname(&info), 0);
     EXPECT_EQ(svc::deviceMachineIdentifier(), info.machine);
-    svc::setDeviceMachineIdentifierOverride("iPhone6,1");
-    EXPECT_EQ(svc::deviceMachineIdentifier(), "iPhone6,1");
-    svc::setDeviceMachineIdentifierOverride(std::nullopt);
+    {
+        svc::ScopedOverride machine(svc::setDeviceMachineIdentifierOverride, "iPhone6,1");
+        EXPECT_EQ(svc::deviceMachineIdentifier(), "iPhone6,1");
+    }
     EXPECT_EQ(svc::deviceMachineIdentifier(), info.machine);
 }
 

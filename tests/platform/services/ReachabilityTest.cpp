@@ -1,4 +1,5 @@
 #include "platform/services/FakeNetworkReachability.hpp"
+#include "platform/services/ScopedOverride.hpp"
 
 #include <gtest/gtest.h>
 
@@ -76,14 +77,15 @@ TEST(ReachabilityLinux, ReadsTheMachineWithoutFailing) {
 
 TEST(ReachabilityDouble, AnswersWhatTheTestSets) {
     auto fake = std::make_shared<svc::FakeNetworkReachability>();
-    svc::setSharedNetworkReachability(fake);
-    EXPECT_EQ(svc::sharedNetworkReachability()->flags(), flags::reachable);
-    fake->setFlags(flags::reachable | flags::isWWAN);
-    EXPECT_EQ(svc::sharedNetworkReachability()->flags(), flags::reachable | flags::isWWAN);
-    fake->fail();
-    EXPECT_FALSE(svc::sharedNetworkReachability()->flags());
-    EXPECT_EQ(fake->queryCount(), 3);
-    svc::setSharedNetworkReachability(nullptr);
+    {
+        svc::ScopedOverride installed(svc::setSharedNetworkReachability, fake);
+        EXPECT_EQ(svc::sharedNetworkReachability()->flags(), flags::reachable);
+        fake->setFlags(flags::reachable | flags::isWWAN);
+        EXPECT_EQ(svc::sharedNetworkReachability()->flags(), flags::reachable | flags::isWWAN);
+        fake->fail();
+        EXPECT_FALSE(svc::sharedNetworkReachability()->flags());
+        EXPECT_EQ(fake->queryCount(), 3);
+    }
     EXPECT_NE(dynamic_cast<svc::LinuxNetworkReachability*>(svc::sharedNetworkReachability().get()), nullptr);
 }
 
