@@ -101,9 +101,10 @@ struct ConsoleCapture::State {
     std::vector<std::string> lines;
 };
 
-ConsoleCapture::ConsoleCapture() : state_(new State) {
-    State* state = state_;
-    previous_ = setConsoleSink([state](std::string_view line) {
+// The sink shares the lines with the capture: a line being written on another thread, through a copy of
+// the sink taken before the capture ended, lands in storage that is still there.
+ConsoleCapture::ConsoleCapture() : state_(std::make_shared<State>()) {
+    previous_ = setConsoleSink([state = state_](std::string_view line) {
         std::lock_guard lock(state->mutex);
         state->lines.emplace_back(line);
     });
@@ -111,7 +112,6 @@ ConsoleCapture::ConsoleCapture() : state_(new State) {
 
 ConsoleCapture::~ConsoleCapture() {
     setConsoleSink(std::move(previous_));
-    delete state_;
 }
 
 std::vector<std::string> ConsoleCapture::lines() const {

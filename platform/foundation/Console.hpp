@@ -6,6 +6,7 @@
 // own queues.
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,7 @@ class ConsoleCapture {
 
   private:
     struct State;
-    State* state_;
+    std::shared_ptr<State> state_;
     ConsoleSink previous_;
 };
 
