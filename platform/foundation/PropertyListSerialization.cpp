@@ -19,14 +19,7 @@ Error plistError(PropertyListErrorCode code, std::string description) {
     return Error::make(propertyListErrorDomain, static_cast<long>(code), std::move(description));
 }
 
-struct NodeDeleter {
-    void operator()(void* node) const {
-        if (node) plist_free(node);
-    }
-};
-using NodePtr = std::unique_ptr<void, NodeDeleter>;
-
-Result<plist_t> toNode(const PropertyList& value, int depth) {
+Result<PlistNode> toNode(const PropertyList& value, int depth) {
     using T = PropertyList::Type;
     if (depth > maxPropertyListDepth)
         return plistError(PropertyListErrorCode::tooDeep, "property list nested too deeply to write");
@@ -35,12 +28,12 @@ Result<plist_t> toNode(const PropertyList& value, int depth) {
         return plistError(PropertyListErrorCode::unsupported,
                           "a null value cannot be stored in a property list");
     case T::boolean:
-        return plist_new_bool(*value.boolValue() ? 1 : 0);
+        return PlistNode(plist_new_bool(*value.boolValue() ? 1 : 0));
     case T::integer:
         // libplist keeps integers as 64-bit words; negative values round-trip as two's complement.
-        return plist_new_uint(static_cast<std::uint64_t>(*value.integerValue()));
+        return PlistNode(plist_new_uint(static_cast<std::uint64_t>(*value.integerValue())));
     case T::real:
-        return plist_new_real(*value.realValue());
+        return PlistNode(plist_new_real(*value.realValue()));
     case T::string: {
         const std::string& s = *value.stringValue();
         if (s.find('\0') != std::string::npos)
@@ -49,13 +42,13 @@ Result<plist_t> toNode(const PropertyList& value, int depth) {
         if (!isValidUtf8(s))
             return plistError(PropertyListErrorCode::unsupported,
                               "a string that is not valid UTF-8 cannot be stored");
-        return plist_new_string(s.c_str());
+        return PlistNode(plist_new_string(s.c_str()));
     }
     case T::data: {
         const auto& d = *value.dataValue();
         if (d.size() > std::numeric_limits<std::uint32_t>::max())
             return plistError(PropertyListErrorCode::unsupported, "data too large for a property list");
-        return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
+        return PlistNode(plist_new_data(reinterpret_cast<const char*>(d.data()), d.size()));
     }
     case T::date: {
         double since2001 = value.dateValue()->timeIntervalSinceReferenceDate();
@@ -72,30 +65,30 @@ Result<plist_t> toNode(const PropertyList& value, int depth) {
         } else if (usec >= 1000000) {
             usec = 999999;
         }
-        return plist_new_date(sec, usec);
+        return PlistNode(plist_new_date(sec, usec));
     }
     case T::array: {
-        NodePtr node(plist_new_array());
+        PlistNode node(plist_new_array());
         for (const auto& item : *value.arrayValue()) {
             auto child = toNode(item, depth + 1);
             if (!child) return child.error();
-            plist_array_append_item(node.get(), *child);
+            plist_array_append_item(node.get(), child->release());
         }
-        return node.release();
+        return node;
     }
     case T::dictionary: {
-        NodePtr node(plist_new_dict());
+        PlistNode node(plist_new_dict());
         for (const auto& [key, item] : *value.dictionaryValue()) {
             if (key.find('\0') != std::string::npos || !isValidUtf8(key))
                 return plistError(PropertyListErrorCode::unsupported, "dictionary key is not storable text");
             auto child = toNode(item, depth + 1);
             if (!child) return child.error();
-            plist_dict_set_item(node.get(), key.c_str(), *child);
+            plist_dict_set_item(node.get(), key.c_str(), child->release());
         }
-        return node.release();
+        return node;
     }
     case T::uid:
-        return plist_new_uid(value.uidValue()->value);
+        return PlistNode(plist_new_uid(value.uidValue()->value));
     }
     return plistError(PropertyListErrorCode::unsupported, "unknown value type");
 }
@@ -230,7 +223,7 @@ Result<PropertyList> fromNode(plist_t node, int depth) {
 
 } // namespace
 
-Result<plist_t> toPlistNode(const PropertyList& value) {
+Result<PlistNode> toPlistNode(const PropertyList& value) {
     return toNode(value, 0);
 }
 Result<PropertyList> fromPlistNode(plist_t node) {
@@ -257,7 +250,7 @@ Result<PropertyList> readPropertyList(std::span<const std::uint8_t> bytes) {
     if (!root)
         return plistError(PropertyListErrorCode::corrupt,
                           binary ? "damaged binary property list" : "damaged or unknown property-list data");
-    NodePtr owner(root);
+    const PlistNode owner(root);
     return fromNode(root, 0);
 }
 
@@ -278,15 +271,14 @@ Result<PropertyList> readPropertyListFile(const std::filesystem::path& path) {
 }
 
 Result<std::vector<std::uint8_t>> writePropertyList(const PropertyList& value, PropertyListFormat format) {
-    auto node = toNode(value, 0);
+    const auto node = toPlistNode(value);
     if (!node) return node.error();
-    NodePtr owner(*node);
     char* out = nullptr;
     std::uint32_t length = 0;
     if (format == PropertyListFormat::binary)
-        plist_to_bin(*node, &out, &length);
+        plist_to_bin(node->get(), &out, &length);
     else
-        plist_to_xml(*node, &out, &length);
+        plist_to_xml(node->get(), &out, &length);
     if (!out) return plistError(PropertyListErrorCode::writeFailed, "the property list could not be encoded");
     std::vector<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(out),
                                     reinterpret_cast<std::uint8_t*>(out) + length);

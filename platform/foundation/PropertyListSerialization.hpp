@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -44,8 +45,14 @@ Result<PropertyList> readPropertyListFile(const std::filesystem::path& path);
 
 Result<std::vector<std::uint8_t>> writePropertyList(const PropertyList& value, PropertyListFormat format);
 
-// Conversion to a libplist node tree; the caller owns the node (plist_free). Fails for null values.
-Result<plist_t> toPlistNode(const PropertyList& value);
+// A libplist node tree and its owner: the whole tree is freed (plist_free) when the pointer goes.
+struct PlistNodeDeleter {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistNode = std::unique_ptr<void, PlistNodeDeleter>;
+
+// Conversion to a libplist node tree, owned by the answer. Fails for null values.
+Result<PlistNode> toPlistNode(const PropertyList& value);
 // Conversion from a libplist node tree (not taken over; the caller still frees it).
 Result<PropertyList> fromPlistNode(plist_t node);
 
