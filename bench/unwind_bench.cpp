@@ -1,9 +1,13 @@
-// The unwinder's cost per frame beside the system unwinder's, on the same stacks, in one run.
+// One walk of the current thread's stack by our unwinder, beside libunwind's unw_backtrace and libgcc's
+// _Unwind_Backtrace walking the same stacks in the same program.
+#include "bench/AnchorReport.hpp"
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include <benchmark/benchmark.h>
 
+#include <dlfcn.h>
+#include <libunwind.h>
 #include <unwind.h>
 #include <vector>
 
@@ -32,29 +36,54 @@ void loadTable() {
         nullptr);
 }
 
+// libunwind also defines _Unwind_Backtrace; the libgcc anchor is taken from libgcc by name so that
+// neither anchor can stand in for the other.
+using Backtrace = _Unwind_Reason_Code (*)(_Unwind_Trace_Fn, void*);
+Backtrace libgccBacktrace() {
+    static Backtrace function = [] {
+        void* libgcc = dlopen("libgcc_s.so.1", RTLD_NOW | RTLD_NOLOAD);
+        return libgcc != nullptr ? reinterpret_cast<Backtrace>(dlsym(libgcc, "_Unwind_Backtrace")) : nullptr;
+    }();
+    return function;
+}
+
 _Unwind_Reason_Code count(_Unwind_Context*, void* frames) {
     ++*static_cast<int*>(frames);
     return _URC_NO_REASON;
 }
 
-enum class Walker { ours, system };
+enum class Walker { ours, libunwind, libgcc };
 
 // The walk itself, outside the recursion, so every recursive frame stays small as real frames are.
 __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
     int frames = 0;
+    void* buffer[ZEVUnwindMaxFrames];
+    Backtrace backtrace = libgccBacktrace();
+    if (walker == Walker::libgcc && backtrace == nullptr) {
+        state.SkipWithError("libgcc's _Unwind_Backtrace is not loaded");
+        return;
+    }
     for (auto _ : state) {
         frames = 0;
-        if (walker == Walker::ours) {
+        switch (walker) {
+        case Walker::ours: {
             ZEVMachineContext registers;
             ZEVUnwindCaptureCurrent(&registers);
             ZEVUnwindContext context;
             ZEVUnwindInitWithImageFinder(&context, &registers, findInTable);
             while (ZEVUnwindNextFrame(&context))
                 ++frames;
-        } else {
-            _Unwind_Backtrace(count, &frames);
+            break;
+        }
+        case Walker::libunwind:
+            frames = unw_backtrace(buffer, ZEVUnwindMaxFrames);
+            break;
+        case Walker::libgcc:
+            backtrace(count, &frames);
+            break;
         }
         benchmark::DoNotOptimize(frames);
+        benchmark::ClobberMemory();
     }
     state.counters["frames"] = frames;
     state.counters["per_frame"] = benchmark::Counter(frames, benchmark::Counter::kIsIterationInvariantRate |
@@ -75,13 +104,21 @@ void BM_ZEVUnwind(benchmark::State& state) {
     atDepth(state, static_cast<int>(state.range(0)), Walker::ours);
 }
 
-void BM_SystemUnwindBacktrace(benchmark::State& state) {
-    atDepth(state, static_cast<int>(state.range(0)), Walker::system);
+void BM_unw_backtrace(benchmark::State& state) {
+    atDepth(state, static_cast<int>(state.range(0)), Walker::libunwind);
 }
 
-BENCHMARK(BM_ZEVUnwind)->Arg(8)->Arg(64)->Arg(256);
-BENCHMARK(BM_SystemUnwindBacktrace)->Arg(8)->Arg(64)->Arg(256);
+void BM_Unwind_Backtrace(benchmark::State& state) {
+    atDepth(state, static_cast<int>(state.range(0)), Walker::libgcc);
+}
+
+BENCHMARK(BM_ZEVUnwind)->Arg(8)->Arg(64)->Arg(256)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_unw_backtrace)->Arg(8)->Arg(64)->Arg(256)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Unwind_Backtrace)->Arg(8)->Arg(64)->Arg(256)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return velobench::runBesideAnchors(argc, argv,
+                                       {{"BM_ZEVUnwind", {"BM_unw_backtrace", "BM_Unwind_Backtrace"}}});
+}
