@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <elf.h>
+#include <fcntl.h>
 #include <string>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -410,11 +411,15 @@ bool liveInTable(ZEVWritableContext* writable, std::uintptr_t base) {
 bool openForCrashTimeLines(ListedImages* listed) {
     if (ZEVFileIsOpen(listed->file)) return true;
     if (!ZEVFileInitWithPath(listed->file, listed->path, false)) return false;
-    int fd = listed->file->descriptor;
-    long end = syscall(SYS_lseek, fd, 0, SEEK_END);
+    // The record's descriptor only writes: the last byte is read through a descriptor of its own.
     char last = '\n';
-    if (end > 0 && syscall(SYS_pread64, fd, &last, 1, end - 1) == 1 && last != '\n')
-        ZEVFileWriteBytes(listed->file, "\n", 1);
+    long reader = syscall(SYS_openat, AT_FDCWD, listed->path, O_RDONLY | O_CLOEXEC);
+    if (reader >= 0) {
+        long end = syscall(SYS_lseek, reader, 0, SEEK_END);
+        if (end > 0 && syscall(SYS_pread64, reader, &last, 1, end - 1) != 1) last = '\n';
+        syscall(SYS_close, reader);
+    }
+    if (last != '\n') ZEVFileWriteBytes(listed->file, "\n", 1);
     return true;
 }
 

@@ -61,4 +61,24 @@ TEST(BinaryImageTest, WhatIsNotAnImageGivesNoDetailsAndNoFileIsRefused) {
     EXPECT_NE(text.str().find("ZEVBinaryImageRecordDetails: Error: file is invalid\n"), std::string::npos);
 }
 
+// Crash-time lines follow whatever the file holds: a line the binary-images queue was stopped in the
+// middle of is ended first, so every line written at crash time reads back whole.
+TEST(BinaryImageTest, CrashTimeLinesStartOnALineOfTheirOwn) {
+    FakeContext context;
+    const std::string path = context.dir() + "/binary_images.zevrecord";
+    context.readOnly().binaryImagePath = path.c_str();
+    const std::string cut = R"({"load":{"path":"/lib/stopped.so","base":)";
+    std::ofstream(path) << "{\"load\":{}}\n" << cut;
+    ZEVBinaryImageSyncWithLoadedObjects(); // the table is empty: every loaded image gets a line
+    std::ifstream in(path);
+    std::string line;
+    std::vector<std::string> lines;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], cut);
+    for (std::size_t i = 2; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].rfind("{\"load\":{\"path\":", 0), 0u) << lines[i];
+}
+
 } // namespace
