@@ -176,6 +176,8 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
             ZEVSDKLog("%s: Unable to open exception file\n", "__ZEVExceptionRecord_block_invoke");
             return;
         }
+        char storage[ZEVCrashRecordStorageSize];
+        ZEVFileUseBuffer(&file, storage, sizeof storage);
         ZEVFileWriteSectionStart(&file, "exception");
         ZEVFileWriteObjectStart(&file);
         ZEVFileWriteStringEntry(&file, "type", ZEVExceptionTypeName(type));

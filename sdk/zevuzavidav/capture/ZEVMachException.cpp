@@ -66,6 +66,8 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
         return 5;
     }
+    char storage[ZEVCrashRecordStorageSize];
+    ZEVFileUseBuffer(&file, storage, sizeof storage);
     writeSection(&file, request, part->savedCount);
     ZEVHandler(&file, static_cast<pid_t>(request.thread), nullptr);
     ZEVFileClose(&file);

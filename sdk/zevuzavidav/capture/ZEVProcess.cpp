@@ -252,6 +252,9 @@ void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalCont
     ZEVProcessRecordThreadNames(&process, file);
     ZEVProcessRecordStats(&process, file);
     ZEVHostRecordStorage(file);
+    // The record is whole: it is closed before the other threads go on and before the app's callback
+    // runs, so neither can keep it from its reader.
+    ZEVFileClose(file);
     ZEVProcessResumeAllOtherThreads(&process);
     ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
     if (readOnly != nullptr && readOnly->crashCallbackTarget != nullptr) {

@@ -8,6 +8,7 @@
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <sys/types.h>
 #include <sys/ucontext.h>
@@ -23,7 +24,13 @@ struct ZEVProcess {
     const ucontext_t* signalContext;
 };
 
-// Appends "threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats" and "storage".
+// Bytes a crash handler lends its record file (ZEVFileUseBuffer), so that the record's lines are
+// written whole, one write each, instead of one write per token.
+constexpr std::size_t ZEVCrashRecordStorageSize = 4096;
+
+// Appends "threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats" and "storage",
+// then closes the file (closing it again is harmless): the record is whole before the other threads
+// are resumed and before the app's crash callback runs.
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext);
 bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext);
 bool ZEVProcessDebuggerAttached();

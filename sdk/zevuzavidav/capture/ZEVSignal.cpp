@@ -185,9 +185,11 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         }
         recordingThread.store(me, std::memory_order_release);
         ZEVFile file;
+        char storage[ZEVCrashRecordStorageSize];
         if (!ZEVFileInitWithPath(&file, readOnly->signal.path, false)) {
             ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
         } else {
+            ZEVFileUseBuffer(&file, storage, sizeof storage);
             ZEVSignalWriteSection(&file, infoValid ? info : nullptr, savedErrno);
             const auto* context = reinterpret_cast<std::uintptr_t>(userContext) >= 4096
                                       ? static_cast<const ucontext_t*>(userContext)

@@ -162,6 +162,7 @@ void ZEVFileUseBuffer(ZEVFile* file, char* storage, std::uint32_t capacity) {
     file->buffer = usable ? storage : nullptr;
     file->bufferCapacity = usable ? capacity : 0;
     file->buffered = usable;
+    file->flushesLines = usable;
 }
 
 bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten) {
@@ -198,6 +199,7 @@ void ZEVFileWriteSectionStart(ZEVFile* file, const char* name) {
 void ZEVFileWriteSectionEnd(ZEVFile* file) {
     ZEVFileWriteObjectEnd(file);
     ZEVFileWriteBytes(file, "\n", 1);
+    if (file != nullptr && file->flushesLines) ZEVFileFlushBuffer(file);
 }
 
 void ZEVFileWriteObjectStart(ZEVFile* file) {

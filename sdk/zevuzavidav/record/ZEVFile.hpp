@@ -6,7 +6,8 @@
 // per token, looping over short writes and EINTR). Buffered files use a 1000-byte heap block that
 // reaches the descriptor in pieces of 999 bytes. An unbuffered file may borrow a caller's block for a
 // while (ZEVFileUseBuffer, signal-safe), so that a line reaches a file shared with another writer in
-// one write: appends given whole to the kernel never interleave.
+// one write: appends given whole to the kernel never interleave. A borrowed block writes each finished
+// line at once, so a crash handler that dies part-way loses no more than the line it could not finish.
 //
 // Plain strings (keys, paths, names) are escaped JSON-style (quote, backslash, bytes below 0x20), so an
 // odd thread name never costs a whole line; hex strings carry arbitrary text as lowercase hex digits.
@@ -19,7 +20,8 @@ struct ZEVFile {
     std::int32_t depth = 0;
     bool needsComma = false;
     bool buffered = false;
-    bool ownsBuffer = false;
+    bool ownsBuffer = false;   // the heap block of a buffered file, freed at close
+    bool flushesLines = false; // a borrowed block: each finished line is written at once
     std::uint32_t bufferCapacity = 0;
     char* buffer = nullptr;
     std::uint64_t bufferedBytes = 0;
@@ -38,7 +40,8 @@ bool ZEVFileClose(ZEVFile* file);
 bool ZEVFileIsOpen(const ZEVFile* file);
 void ZEVFileFlushBuffer(ZEVFile* file);
 // Flushes, then buffers in `storage` (`capacity` bytes, owned by the caller and kept until the next call
-// or the close) instead of writing each token; null storage goes back to unbuffered writing. Does
+// or the close) instead of writing each token, writing each finished line at once; null storage goes
+// back to unbuffered writing. Does
 // nothing to a file that was opened buffered.
 void ZEVFileUseBuffer(ZEVFile* file, char* storage, std::uint32_t capacity);
 void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length);
