@@ -379,6 +379,10 @@ void ZEVFileWriteNullElement(ZEVFile* file) {
     file->needsComma = true;
 }
 
+const char* ZEVFormatUInt64(char (&digits)[21], std::uint64_t value, bool hex) {
+    return formatUnsigned(digits, value, hex);
+}
+
 void ZEVWriteUInt64ToDescriptor(int descriptor, std::uint64_t value, bool hex) {
     char digits[21];
     const char* first = formatUnsigned(digits, value, hex);

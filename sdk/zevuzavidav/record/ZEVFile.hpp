@@ -77,6 +77,8 @@ void ZEVFileWriteHexString(ZEVFile* file, const char* value);
 // Hex digits of `length` raw bytes (null bytes gives null).
 void ZEVFileWriteHexBytes(ZEVFile* file, const void* bytes, std::size_t length);
 
-// Number formatting straight to a descriptor (the SDK log uses it).
+// The digits of `value` at the end of `digits`, zero-terminated; the first digit.
+const char* ZEVFormatUInt64(char (&digits)[21], std::uint64_t value, bool hex);
+// Number formatting straight to a descriptor.
 void ZEVWriteUInt64ToDescriptor(int descriptor, std::uint64_t value, bool hex);
 void ZEVWriteInt64ToDescriptor(int descriptor, std::int64_t value);

@@ -22,6 +22,47 @@ void writeAll(int fd, const char* bytes, std::size_t length) {
     }
 }
 
+// One line assembled on the stack and written with one write, so that it costs one system call and
+// never interleaves with another thread's line; a line longer than the buffer goes out in pieces.
+class Line {
+  public:
+    explicit Line(int fd) : fd_(fd) {}
+    ~Line() { flush(); }
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+
+    void add(const char* bytes, std::size_t length) {
+        while (length > 0) {
+            if (used_ == sizeof text_) flush();
+            std::size_t take = length < sizeof text_ - used_ ? length : sizeof text_ - used_;
+            for (std::size_t i = 0; i < take; ++i)
+                text_[used_ + i] = bytes[i];
+            used_ += take;
+            bytes += take;
+            length -= take;
+        }
+    }
+    void addUnsigned(std::uint64_t value, bool hex) {
+        char digits[21];
+        const char* first = ZEVFormatUInt64(digits, value, hex);
+        add(first, static_cast<std::size_t>(digits + 20 - first));
+    }
+    void addSigned(std::int64_t value) {
+        if (value < 0) add("-", 1);
+        addUnsigned(value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value),
+                    false);
+    }
+
+  private:
+    void flush() {
+        writeAll(fd_, text_, used_);
+        used_ = 0;
+    }
+    int fd_;
+    std::size_t used_ = 0;
+    char text_[512];
+};
+
 } // namespace
 
 void ZEVSDKLog(const char* format, ...) {
@@ -55,43 +96,45 @@ void ZEVSDKLog(const char* format, ...) {
     }
     va_list args;
     va_start(args, format);
-    const char* run = format;
-    const char* p = format;
-    while (*p != '\0') {
-        if (*p != '%' || p[1] == '\0') {
-            ++p;
-            continue;
+    {
+        Line line(fd);
+        const char* run = format;
+        const char* p = format;
+        while (*p != '\0') {
+            if (*p != '%' || p[1] == '\0') {
+                ++p;
+                continue;
+            }
+            line.add(run, static_cast<std::size_t>(p - run));
+            switch (p[1]) {
+            case 'd':
+                line.addSigned(va_arg(args, int));
+                break;
+            case 'u':
+                line.addUnsigned(va_arg(args, unsigned int), false);
+                break;
+            case 'x':
+                line.addUnsigned(va_arg(args, unsigned int), true);
+                break;
+            case 'p':
+                line.add("0x", 2);
+                line.addUnsigned(reinterpret_cast<std::uintptr_t>(va_arg(args, void*)), true);
+                break;
+            case 's': {
+                const char* text = va_arg(args, const char*);
+                if (text == nullptr) text = "(null)";
+                line.add(text, __builtin_strlen(text));
+                break;
+            }
+            default:
+                line.add(p, 2);
+                break;
+            }
+            p += 2;
+            run = p;
         }
-        writeAll(fd, run, static_cast<std::size_t>(p - run));
-        char conversion = p[1];
-        switch (conversion) {
-        case 'd':
-            ZEVWriteInt64ToDescriptor(fd, va_arg(args, int));
-            break;
-        case 'u':
-            ZEVWriteUInt64ToDescriptor(fd, va_arg(args, unsigned int), false);
-            break;
-        case 'x':
-            ZEVWriteUInt64ToDescriptor(fd, va_arg(args, unsigned int), true);
-            break;
-        case 'p':
-            writeAll(fd, "0x", 2);
-            ZEVWriteUInt64ToDescriptor(fd, reinterpret_cast<std::uintptr_t>(va_arg(args, void*)), true);
-            break;
-        case 's': {
-            const char* text = va_arg(args, const char*);
-            if (text == nullptr) text = "(null)";
-            writeAll(fd, text, __builtin_strlen(text));
-            break;
-        }
-        default:
-            writeAll(fd, p, 2);
-            break;
-        }
-        p += 2;
-        run = p;
+        line.add(run, static_cast<std::size_t>(p - run));
     }
-    writeAll(fd, run, static_cast<std::size_t>(p - run));
     va_end(args);
     errno = saved;
 }

@@ -82,6 +82,37 @@ TEST(SDKLogTest, ThreadsLoggingFirstAtOnceShareOneDescriptor) {
     EXPECT_EQ(read(path).size(), std::string("f: line\n").size() * 8 * 20);
 }
 
+// Lines are written whole: threads logging at once never mix their lines, long ones (up to 512 bytes)
+// included.
+TEST(SDKLogTest, LinesOfThreadsLoggingAtOnceNeverMix) {
+    FakeContext context;
+    const std::string longText(480, 'y');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([t, &longText] {
+            for (int i = 0; i < 200; ++i)
+                ZEVSDKLog("%s: %d %u %s\n", "ZEVThread", t, static_cast<unsigned>(i),
+                          t == 0 ? longText.c_str() : "x");
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    std::istringstream lines(read(context.dir() + "/sdk.log"));
+    std::string line;
+    int count = 0;
+    int longLines = 0;
+    while (std::getline(lines, line)) {
+        ++count;
+        ASSERT_EQ(line.rfind("ZEVThread: ", 0), 0u) << line;
+        if (line.size() > longText.size()) {
+            ++longLines;
+            EXPECT_EQ(line.substr(line.size() - longText.size()), longText);
+        }
+    }
+    EXPECT_EQ(count, 6 * 200);
+    EXPECT_EQ(longLines, 200);
+}
+
 TEST(SDKLogTest, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
     FakeContext context;
     darwin::ImageInfo first;
