@@ -11,6 +11,7 @@
 #include <linux/futex.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@ struct SuspendSlot {
     std::atomic<pid_t> tid{0};
     std::atomic<int> state{kIdle};
     mcontext_t context;
+    char kernelName[16]; // the thread's name as the kernel keeps it, asked by the thread itself
 };
 SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
@@ -92,6 +94,16 @@ NameEntry* entryFor(pid_t tid, bool create) {
     return nullptr;
 }
 
+// The slot of a thread parked by suspendThreads; null when it is not parked.
+const SuspendSlot* parkedSlot(pid_t tid) {
+    std::size_t count = slotCount.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (slots[i].tid.load() == tid && slots[i].state.load(std::memory_order_acquire) == kParked)
+            return &slots[i];
+    }
+    return nullptr;
+}
+
 void suspensionHandler(int, siginfo_t*, void* context) {
     int savedErrno = errno;
     pid_t me = currentThreadId();
@@ -101,6 +113,9 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         if (slot.tid.load(std::memory_order_acquire) != me) continue;
         if (slot.state.load(std::memory_order_acquire) != kRequested) break;
         slot.context = static_cast<ucontext_t*>(context)->uc_mcontext;
+        // Asked here, by each thread at once, instead of later through /proc one thread after another.
+        if (syscall(SYS_prctl, PR_GET_NAME, slot.kernelName, 0, 0, 0) != 0) slot.kernelName[0] = '\0';
+        slot.kernelName[sizeof slot.kernelName - 1] = '\0';
         int generation = releaseGeneration.load(std::memory_order_acquire);
         int expected = kRequested;
         if (!slot.state.compare_exchange_strong(expected, kParked)) break; // the suspender gave up
@@ -210,6 +225,10 @@ bool threadName(pid_t tid, char* buffer, std::size_t size) {
         copyText(buffer, size, entry->name.get());
         return true;
     }
+    if (const SuspendSlot* slot = parkedSlot(tid)) {
+        copyText(buffer, size, slot->kernelName);
+        return true;
+    }
     char path[64] = "/proc/self/task/";
     char digits[16];
     int n = 0;
@@ -269,24 +288,26 @@ bool suspendThreads(const pid_t* ids, std::size_t count) {
         ++used;
     }
     slotCount.store(used, std::memory_order_release);
-    bool allAnswered = true;
+    // Every thread is asked first and then waited for, so they stop side by side rather than one
+    // after another.
     for (std::size_t i = 0; i < used; ++i) {
         SuspendSlot& slot = slots[i];
-        if (!allAnswered) {
-            slot.state.store(kAbandoned, std::memory_order_release);
-            continue;
-        }
         if (syscall(SYS_tgkill, pid, slot.tid.load(), suspensionSignal()) != 0) {
             // A thread that ended since the list was taken has nothing left to freeze.
             slot.state.store(kAbandoned, std::memory_order_release);
-            continue;
         }
-        long deadline = monotonicNanos() + kAnswerTimeoutNanos;
+    }
+    bool allAnswered = true;
+    long deadline = monotonicNanos() + kAnswerTimeoutNanos;
+    for (std::size_t i = 0; i < used; ++i) {
+        SuspendSlot& slot = slots[i];
         while (slot.state.load(std::memory_order_acquire) == kRequested) {
             long left = deadline - monotonicNanos();
             if (left <= 0) break;
             futexWait(&slot.state, kRequested, left);
         }
+        // One that has not answered by the deadline is given up: it leaves the handler at once if the
+        // signal still arrives.
         int expected = kRequested;
         if (slot.state.compare_exchange_strong(expected, kAbandoned)) allAnswered = false;
     }
@@ -317,14 +338,10 @@ bool resumeThreads() {
 }
 
 bool suspendedThreadContext(pid_t tid, mcontext_t& out) {
-    std::size_t count = slotCount.load(std::memory_order_acquire);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (slots[i].tid.load() == tid && slots[i].state.load(std::memory_order_acquire) == kParked) {
-            out = slots[i].context;
-            return true;
-        }
-    }
-    return false;
+    const SuspendSlot* slot = parkedSlot(tid);
+    if (slot == nullptr) return false;
+    out = slot->context;
+    return true;
 }
 
 AlternateSignalStack::AlternateSignalStack() {

@@ -33,8 +33,9 @@ void setCurrentThreadQueueLabel(const char* label);
 // ends; calling this earlier is harmless.
 void forgetCurrentThread();
 
-// The full name of a thread: our table first, else the kernel's name. Always zero-terminated; empty
-// when the thread has no name. False when the thread could not be asked.
+// The full name of a thread: our table first, else the kernel's name (as the thread gave it when it
+// was suspended, if it is). Always zero-terminated; empty when the thread has no name. False when the
+// thread could not be asked.
 bool threadName(pid_t tid, char* buffer, std::size_t size);
 // The queue label registered by the thread; false when it has none.
 bool queueLabel(pid_t tid, char* buffer, std::size_t size);
@@ -45,9 +46,9 @@ bool threadAlive(pid_t tid);
 bool prepareThreadSuspension();
 int suspensionSignal();
 
-// Suspends every listed thread except the caller's; each one parks in the reserved signal's handler
-// after saving its registers. Stops at the first thread that does not answer in time and returns
-// false; the threads suspended so far stay suspended until resumeThreads.
+// Suspends every listed thread except the caller's: all are asked at once, and each parks in the
+// reserved signal's handler after saving its registers. A thread that has not answered within 250 ms
+// of the asking is given up and the result is false; the others stay suspended until resumeThreads.
 bool suspendThreads(const pid_t* ids, std::size_t count);
 // Releases every thread parked by suspendThreads and waits briefly until they have left the handler.
 bool resumeThreads();

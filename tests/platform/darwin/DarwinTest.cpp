@@ -92,12 +92,19 @@ TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     std::atomic<bool> stop{false};
     std::atomic<pid_t> helperId{0};
     std::atomic<std::uint64_t> counter{0};
+    std::atomic<pid_t> kernelNamedId{0};
     std::thread helper([&] {
         darwin::setCurrentThreadName("com.example.a-thread-name-longer-than-fifteen");
         helperId = darwin::currentThreadId();
         while (!stop)
             counter.fetch_add(1, std::memory_order_relaxed);
         darwin::forgetCurrentThread();
+    });
+    std::thread kernelNamed([&] { // named by the kernel only
+        pthread_setname_np(pthread_self(), "kernel-only");
+        kernelNamedId = darwin::currentThreadId();
+        while (!stop)
+            std::this_thread::yield();
     });
     auto advances = [&counter] {
         const auto start = counter.load();
@@ -106,7 +113,7 @@ TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return counter.load() != start;
     };
-    while (helperId == 0)
+    while (helperId == 0 || kernelNamedId == 0)
         std::this_thread::yield();
 
     pid_t ids[darwin::kMaxThreads];
@@ -120,6 +127,7 @@ TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     EXPECT_STREQ(name, "com.example.a-thread-name-longer-than-fifteen");
 
     ASSERT_TRUE(advances());
+    count = darwin::listThreads(ids, darwin::kMaxThreads);
     ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
     const auto parkedAt = counter.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -128,6 +136,11 @@ TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     EXPECT_TRUE(darwin::suspendedThreadContext(helperId, context));
     EXPECT_NE(context.gregs[REG_RIP], 0);
     EXPECT_FALSE(darwin::suspendedThreadContext(darwin::currentThreadId(), context));
+    // While suspended, names come from our table first, else from what each thread told on stopping.
+    ASSERT_TRUE(darwin::threadName(helperId, name, sizeof name));
+    EXPECT_STREQ(name, "com.example.a-thread-name-longer-than-fifteen");
+    ASSERT_TRUE(darwin::threadName(kernelNamedId, name, sizeof name));
+    EXPECT_STREQ(name, "kernel-only");
     EXPECT_TRUE(darwin::resumeThreads());
     EXPECT_FALSE(darwin::suspendedThreadContext(helperId, context));
     EXPECT_TRUE(advances());
@@ -138,6 +151,7 @@ TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     EXPECT_TRUE(advances());
     stop = true;
     helper.join();
+    kernelNamed.join();
 }
 
 TEST(ThreadsTest, NamesAndLabelsLeaveTheTableWithTheirThread) {
