@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -114,6 +115,21 @@ bool readMemory(std::uintptr_t address, void* destination, std::size_t size) {
         kernelCopyRefused.store(true, std::memory_order_relaxed);
     }
     return pipeCopy(address, destination, size);
+}
+
+bool rangeMapped(std::uintptr_t low, std::uintptr_t high) {
+    constexpr std::uintptr_t kPage = 4096;
+    constexpr std::size_t kChunkPages = 1024;
+    if (low < kNullLimit || high <= low) return false;
+    unsigned char residency[kChunkPages];
+    for (std::uintptr_t at = low & ~(kPage - 1); at < high;) {
+        std::uintptr_t length = high - at;
+        if (length > kChunkPages * kPage) length = kChunkPages * kPage;
+        // mincore fails with ENOMEM as soon as a page of the range is not mapped.
+        if (syscall(SYS_mincore, at, length, residency) != 0) return false;
+        at += length;
+    }
+    return true;
 }
 
 bool readableString(std::uintptr_t address, std::size_t maximum) {

@@ -1,5 +1,6 @@
 #include "platform/darwin/Threads.hpp"
 
+#include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
 
 #include <atomic>
@@ -14,6 +15,8 @@
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+extern "C" void* __libc_stack_end; // the stack pointer at the program's entry (the C library's)
 
 namespace darwin {
 namespace {
@@ -259,6 +262,56 @@ bool threadAlive(pid_t tid) {
     // Signal 0 checks that the thread is there without sending anything.
     long result = syscall(SYS_tgkill, syscall(SYS_getpid), tid, 0);
     return result == 0 || errno == EPERM;
+}
+
+namespace {
+
+// The stack proven for the calling thread. Initial-exec storage: reading it never allocates, so it is
+// safe in a signal handler.
+struct ProvenStack {
+    std::uintptr_t low = 0;
+    std::uintptr_t high = 0;
+};
+__attribute__((tls_model("initial-exec"))) thread_local ProvenStack tProvenStack;
+
+// No thread of ours runs this deep; a larger span is taken for a guess gone wrong.
+constexpr std::uintptr_t kMaxStackSpan = std::uintptr_t{64} << 20;
+
+} // namespace
+
+bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high) {
+    ProvenStack& proven = tProvenStack;
+    if (sp >= proven.low && sp < proven.high) {
+        *low = proven.low;
+        *high = proven.high;
+        return true;
+    }
+    stack_t alternate{};
+    if (syscall(SYS_sigaltstack, nullptr, &alternate) != 0 || (alternate.ss_flags & SS_ONSTACK) != 0) {
+        return false;
+    }
+    // A thread the C library started keeps its thread block at the top of its stack mapping, so the
+    // stack runs up to the thread pointer. The first thread's block lies elsewhere; its stack runs up
+    // to where the program was entered. Either guess is only taken once the whole span is mapped.
+    auto threadBlock = reinterpret_cast<std::uintptr_t>(pthread_self());
+    auto entryStack = reinterpret_cast<std::uintptr_t>(__libc_stack_end);
+    std::uintptr_t top = 0;
+    if (threadBlock > sp && threadBlock - sp <= kMaxStackSpan) {
+        top = threadBlock;
+    } else if (entryStack > sp && entryStack - sp <= kMaxStackSpan) {
+        top = entryStack;
+    } else {
+        return false;
+    }
+    std::uintptr_t bottom = sp & ~std::uintptr_t{4095};
+    // Only the part not proven before needs asking about when the same stack has grown deeper.
+    std::uintptr_t unproven = proven.high == top && proven.low > bottom ? proven.low : top;
+    if (!rangeMapped(bottom, unproven)) return false;
+    proven.low = bottom;
+    proven.high = top;
+    *low = bottom;
+    *high = top;
+    return true;
 }
 
 int suspensionSignal() {

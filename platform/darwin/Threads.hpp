@@ -42,6 +42,14 @@ bool queueLabel(pid_t tid, char* buffer, std::size_t size);
 // True while the thread exists (it can be asked about itself); false once it has ended.
 bool threadAlive(pid_t tid);
 
+// The calling thread's own stack around `sp`, when `sp` lies on it: [low, high) is mapped, `high` is
+// its top (the callers' frames lie below it) and `low` is at most `sp`. The frames of the running
+// code live there, so the range stays mapped as long as the thread runs on it. False on an alternate
+// signal stack and on stacks the program made itself (coroutines), whose extent is not known. The
+// first answer on a thread, and one for a stack grown deeper since, asks the kernel; the others cost
+// no system call. Signal-safe.
+bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high);
+
 // Registers the handler of the reserved real-time signal used to suspend threads. Call at start.
 bool prepareThreadSuspension();
 int suspensionSignal();

@@ -69,6 +69,10 @@ bool buildIdText(std::uintptr_t notes, std::uint64_t length, char (&out)[33]) {
     return false;
 }
 
+// Rises whenever an image leaves the table, so that what was learned from an image's tables is never
+// taken for another image loaded at the same addresses later.
+std::atomic<std::uint64_t> imageGeneration{0};
+
 // One slot: a free one claimed for a load, the live one of that base cleared for an unload.
 bool storeInTable(ZEVWritableContext* writable, bool added, const ZEVBinaryImageNodeCopy& node) {
     for (auto& slot : writable->images) {
@@ -95,6 +99,7 @@ bool storeInTable(ZEVWritableContext* writable, bool added, const ZEVBinaryImage
             return false;
         }
         slot.size.store(0, std::memory_order_release);
+        imageGeneration.fetch_add(1, std::memory_order_acq_rel);
         slot.eh_frame.store(0, std::memory_order_relaxed);
         slot.unwind_info.store(0, std::memory_order_relaxed);
         slot.crash_info.store(0, std::memory_order_relaxed);
@@ -214,6 +219,7 @@ void ZEVBinaryImageInit() {
         slot.unwind_info.store(0);
         slot.crash_info.store(0);
     }
+    imageGeneration.fetch_add(1, std::memory_order_acq_rel);
     const char* path = readOnly->binaryImagePath;
     // Reset here rather than on the queue: a crash before the queue gets to it writes its own lines for
     // images loaded without notice, which a later reset would take away.
@@ -335,6 +341,10 @@ bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, ZEVBinaryImage
         }
     }
     return false;
+}
+
+std::uint64_t ZEVBinaryImageGeneration() {
+    return imageGeneration.load(std::memory_order_acquire);
 }
 
 bool ZEVBinaryImageFindImageForUUID(const char* uuid, darwin::ImageInfo* out) {

@@ -64,6 +64,8 @@ bool ZEVBinaryImageHasUnwindInfo(const ZEVBinaryImageNodeCopy* node);
 
 // The first live slot with base <= address < base + size.
 bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
+// A number that rises whenever an image leaves the table (and when the table is cleared). Signal-safe.
+std::uint64_t ZEVBinaryImageGeneration();
 // The loaded image whose UUID (32 lowercase hex digits) matches.
 bool ZEVBinaryImageFindImageForUUID(const char* uuid, darwin::ImageInfo* out);
 // The "executable" section of the metadata file; true.

@@ -1,38 +1,18 @@
 #pragma once
-// DWARF call-frame information of ELF images: the .eh_frame_hdr index, CIE/FDE parsing, the
-// call-frame instruction interpreter and the register restorer, for the x86_64 register set.
+// The CIE/FDE parser: common information entries and frame description entries of DWARF call-frame
+// information (.eh_frame), parsed in place.
 //
-// Parsing is bounded and reads through the guarded read: a damaged table gives false, never a fault.
-// Besides the basic instructions, the ones compilers emit routinely are accepted (remember/restore
-// state to a fixed depth, restore, offset_extended, def_cfa_sf, undefined, GNU_args_size); rules for
-// registers outside the tracked set are ignored. Signal-safe, no allocation.
-#include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVReadablePages.hpp"
+// Every read is bounded by the record's own length and by the end the caller gives, and goes through
+// the unwind memory, so a damaged table gives false (with a log line where the reader names one),
+// never a fault. Records live on the caller's stack; signal-safe, no allocation.
+#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 
 #include <cstdint>
-
-constexpr int ZEVDwarfRegisterCount = 17; // x86_64: rax..r15 and the return-address column (16)
-constexpr int ZEVDwarfReturnAddressColumn = 16;
-constexpr int ZEVDwarfMaxRegisters = 32; // arm64: x0..x28, fp, lr, sp
-
-// How call-frame instructions are read. ELF images get the instructions compilers emit routinely and
-// ignore registers outside the tracked set; Mach-O images keep the strict subset, refusing the rest,
-// use only the low 32 bits of a block's length, and log each instruction to the SDK log. The live
-// host's unwinding (every frame of every thread at a crash) logs only its errors, so a crash does
-// not fill the SDK log with progress lines.
-struct ZEVDwarfDialect {
-    int registerCount;
-    bool strict;
-    bool traces;
-};
-constexpr ZEVDwarfDialect ZEVDwarfDialectELF{ZEVDwarfRegisterCount, false, false};
-constexpr ZEVDwarfDialect ZEVDwarfDialectMachO{ZEVDwarfMaxRegisters, true, true};
-constexpr int ZEVDwarfStateStackDepth = 8;
 
 struct ZEVDwarfCIERecord {
     std::uint64_t length;
     std::uint64_t version;
-    std::uintptr_t augmentation;
+    std::uintptr_t augmentation; // the zero-terminated string, in place
     std::uint8_t fdePointerEncoding;
     std::uint8_t lsdaEncoding;
     std::uint8_t personalityEncoding;
@@ -41,6 +21,7 @@ struct ZEVDwarfCIERecord {
     std::int64_t dataAlignment;
     std::uint64_t returnAddressRegister;
     bool signalFrame;
+    bool augmentationData; // the augmentation begins with 'z': FDEs carry augmentation data too
     std::uint64_t instructionsLength;
     std::uintptr_t instructions;
 };
@@ -59,51 +40,13 @@ struct ZEVDwarfCFIRecord {
     ZEVDwarfFDERecord fde;
 };
 
-enum ZEVDwarfRuleKind : std::uint32_t {
-    ZEVDwarfRuleUnchanged = 0,
-    ZEVDwarfRuleOffset = 1,     // saved at CFA + value
-    ZEVDwarfRuleValOffset = 2,  // value is CFA + value
-    ZEVDwarfRuleRegister = 3,   // held in register `value`
-    ZEVDwarfRuleExpression = 4, // saved at the address an expression computes
-    ZEVDwarfRuleValExpression = 5,
-    ZEVDwarfRuleUndefined = 6,
-};
-
-struct ZEVDwarfRule {
-    std::uint32_t kind;
-    std::int64_t value;
-};
-
-struct ZEVDwarfRegisterRules {
-    std::uint64_t cfaRegister;
-    std::int64_t cfaOffset;
-    std::uintptr_t cfaExpression;
-    ZEVDwarfRule registers[ZEVDwarfMaxRegisters];
-};
-
 // Parses the CIE at `address`; `end` bounds every read.
 bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
-                            ZEVReadablePages* pages = nullptr);
-// Parses the FDE at `address` and its CIE.
+                            ZEVUnwindMemory* memory = nullptr);
+// Parses the FDE at `address` and its CIE; `end` bounds every read.
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end, ZEVReadablePages* pages = nullptr);
-// Finds the FDE covering `pc` through the .eh_frame_hdr at `hdr` (binary search of its table).
-bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out,
-                     ZEVReadablePages* pages = nullptr);
-// Runs an instruction block up to `limit` (an offset from the FDE's pc begin). `initial` holds the
-// CIE's rules for DW_CFA_restore (null while running the CIE itself).
-bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
-                                   const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
-                                   const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit, ZEVReadablePages* pages = nullptr,
-                                   const ZEVDwarfDialect& dialect = ZEVDwarfDialectELF);
-// Replaces `registers` by the caller's registers for a frame executing at `pc`. False (registers
-// unchanged) when the rules cannot be applied or nothing would move.
-bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
-                                    ZEVMachineContext* registers, ZEVReadablePages* pages = nullptr);
-
-// Register access in DWARF numbering (0 rax, 1 rdx, 2 rcx, 3 rbx, 4 rsi, 5 rdi, 6 rbp, 7 rsp,
-// 8..15 r8..r15, 16 return address = rip).
-bool ZEVDwarfUnwindGetRegisterValue(const ZEVMachineContext* registers, std::uint64_t number,
-                                    std::uint64_t* value);
-bool ZEVDwarfUnwindSetRegisterValue(ZEVMachineContext* registers, std::uint64_t number, std::uint64_t value);
+                            std::uintptr_t end, ZEVUnwindMemory* memory = nullptr);
+// Parses the FDE at `ehFrame` + `fdeOffset` with its CIE, reading nothing at or past `ehFrameEnd`.
+// False when the address, the offset or their sum is 0, or the offset is not within the section.
+bool ZEVDwarfInitFromFDE(ZEVDwarfCFIRecord* cfi, std::uintptr_t ehFrame, std::uint64_t fdeOffset,
+                         std::uintptr_t ehFrameEnd, ZEVUnwindMemory* memory = nullptr);

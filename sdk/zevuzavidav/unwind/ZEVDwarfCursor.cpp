@@ -1,49 +1,35 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
 
-#include "platform/darwin/GuardedRead.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 
 #include <cstring>
 
 void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
-                        ZEVReadablePages* pages) {
-    cursor->pages = pages;
+                        ZEVUnwindMemory* memory) {
+    cursor->memory = memory;
     cursor->at = start;
     cursor->end = end;
     cursor->failed = start < 4096 || end < start;
-    cursor->windowStart = 0;
-    cursor->windowLength = 0;
+    cursor->inPlace = !cursor->failed && ZEVUnwindMemoryIsInPlace(memory, start, end - start);
 }
 
 bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
-    if (cursor->failed || n > cursor->end - cursor->at || cursor->end < cursor->at) {
+    if (cursor->failed || cursor->end < cursor->at || n > cursor->end - cursor->at) {
         cursor->failed = true;
         return false;
     }
-    std::uintptr_t at = cursor->at;
-    bool inWindow = cursor->windowLength > 0 && at >= cursor->windowStart &&
-                    at - cursor->windowStart + n <= cursor->windowLength;
-    if (!inWindow && n <= sizeof cursor->window) {
-        std::size_t want = sizeof cursor->window;
-        if (want > cursor->end - at) want = cursor->end - at;
-        // Stay inside the page so a table ending just before an unmapped page still reads.
-        std::size_t toPage = 4096 - (at & 4095);
-        if (want > toPage && n <= toPage) want = toPage;
-        if (!ZEVReadGuarded(cursor->pages, at, cursor->window, want)) {
-            want = n;
-            if (!ZEVReadGuarded(cursor->pages, at, cursor->window, want)) {
-                cursor->failed = true;
-                cursor->windowLength = 0;
-                return false;
-            }
-        }
-        cursor->windowStart = at;
-        cursor->windowLength = want;
-        inWindow = true;
+    if (cursor->inPlace) {
+        std::memcpy(out, reinterpret_cast<const void*>(cursor->at), n);
+    } else if (!ZEVUnwindMemoryRead(cursor->memory, cursor->at, out, n)) {
+        cursor->failed = true;
+        return false;
     }
-    if (inWindow) {
-        std::memcpy(out, cursor->window + (at - cursor->windowStart), n);
-    } else if (!ZEVReadGuarded(cursor->pages, at, out, n)) {
+    cursor->at += n;
+    return true;
+}
+
+bool ZEVDwarfSkipBytes(ZEVDwarfCursor* cursor, std::uint64_t n) {
+    if (cursor->failed || cursor->end < cursor->at || n > cursor->end - cursor->at) {
         cursor->failed = true;
         return false;
     }
@@ -174,7 +160,8 @@ std::uint64_t ZEVParseAddressWithEncodingAndAdvance(ZEVDwarfCursor* cursor, std:
     if ((encoding & 0x80) != 0) {
         if (value == 0) return ZEVDwarfInvalidAddress;
         std::uint64_t indirect = 0;
-        if (!ZEVReadGuarded(cursor->pages, value, &indirect, sizeof indirect)) return ZEVDwarfInvalidAddress;
+        if (!ZEVUnwindMemoryRead(cursor->memory, value, &indirect, sizeof indirect))
+            return ZEVDwarfInvalidAddress;
         value = indirect;
     }
     return value;

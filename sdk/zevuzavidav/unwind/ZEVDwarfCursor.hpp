@@ -1,9 +1,12 @@
 #pragma once
-// A bounded reader over memory of this process that may be bad: unwind tables and stack words.
+// The data cursor of the DWARF readers: a bounded position in unwind tables or expression blocks that
+// each reader advances past what it read.
 //
-// Every read is checked against the cursor's end and goes through the guarded read (through a small
-// window cache), so corrupt or hostile tables give a failed cursor, never a fault. Signal-safe.
-#include "sdk/zevuzavidav/unwind/ZEVReadablePages.hpp"
+// Every read is checked against the cursor's end; a failed read marks the cursor failed and every later
+// read on it fails too (giving 0), so a reader may check once after a group of reads. A cursor over a
+// range the unwind memory reads in place reads directly; any other goes through the memory's checked
+// copies. Damaged or hostile tables give a failed cursor, never a fault. Signal-safe.
+#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,15 +15,16 @@ struct ZEVDwarfCursor {
     std::uintptr_t at = 0;
     std::uintptr_t end = 0;
     bool failed = false;
-    std::uintptr_t windowStart = 0;
-    std::size_t windowLength = 0;
-    std::uint8_t window[128];
-    ZEVReadablePages* pages = nullptr; // proven pages shared by the whole unwind, or null
+    bool inPlace = false;              // [at, end) is read in place
+    ZEVUnwindMemory* memory = nullptr; // null: each read is a checked copy of its own
 };
 
+// A cursor over [start, end); failed at once for a start below 4096 or an end before the start.
 void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
-                        ZEVReadablePages* pages = nullptr);
+                        ZEVUnwindMemory* memory = nullptr);
 bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n);
+// Moves past `n` bytes without reading them; fails when fewer are left.
+bool ZEVDwarfSkipBytes(ZEVDwarfCursor* cursor, std::uint64_t n);
 std::uint8_t ZEVDwarfReadUInt8(ZEVDwarfCursor* cursor);
 std::uint16_t ZEVDwarfReadUInt16(ZEVDwarfCursor* cursor);
 std::uint32_t ZEVDwarfReadUInt32(ZEVDwarfCursor* cursor);
@@ -35,6 +39,6 @@ std::uint64_t ZEVDwarfReadInitialLength(ZEVDwarfCursor* cursor);
 
 constexpr std::uint64_t ZEVDwarfInvalidAddress = ~0ULL;
 // A pointer in a DW_EH_PE encoding; ZEVDwarfInvalidAddress on failure. `dataBase` serves the
-// data-relative application (0 refuses it).
+// data-relative application (0 refuses it). An indirect pointer is read through the cursor's memory.
 std::uint64_t ZEVParseAddressWithEncodingAndAdvance(ZEVDwarfCursor* cursor, std::uint8_t encoding,
                                                     std::uintptr_t dataBase = 0);

@@ -1,6 +1,5 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
 
-#include "platform/darwin/GuardedRead.hpp"
 #include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
 
@@ -8,10 +7,31 @@
 
 namespace {
 
+// The operations the machine knows, by their DWARF names.
+enum ZEVDwarfOp : std::uint8_t {
+    DW_OP_deref = 0x06,
+    DW_OP_dup = 0x12,
+    DW_OP_swap = 0x16,
+    DW_OP_and = 0x1A,
+    DW_OP_plus = 0x22,
+    DW_OP_plus_uconst = 0x23,
+    DW_OP_ne = 0x2E,
+    DW_OP_lit0 = 0x30,
+    DW_OP_lit31 = 0x4F,
+    DW_OP_breg0 = 0x70,
+    DW_OP_breg31 = 0x8F,
+    DW_OP_deref_size = 0x94,
+};
+
 constexpr const char* kFunction = "ZEVDwarfExpressionMachineExecuteNextOpcode";
+constexpr std::uintptr_t kNullLimit = 4096;
+
+bool valid(const void* pointer) {
+    return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
+}
 
 bool push(ZEVDwarfExpressionMachine* m, std::uint64_t value) {
-    if (m->stackPointer == nullptr || m->stackPointer >= m->stack + 100) {
+    if (m->stackPointer == nullptr || m->stackPointer >= m->stack + ZEVDwarfExpressionStackSize) {
         m->stackPointer = nullptr;
         return false;
     }
@@ -29,50 +49,50 @@ bool pop(ZEVDwarfExpressionMachine* m, std::uint64_t* value) {
     return true;
 }
 
-bool executeNext(ZEVDwarfExpressionMachine* m) {
+bool executeNextOpcode(ZEVDwarfExpressionMachine* m) {
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, m->cursor, m->end, m->pages);
+    ZEVDwarfCursorInit(&cursor, m->cursor, m->end, m->memory);
     std::uint8_t opcode = ZEVDwarfReadUInt8(&cursor);
     if (cursor.failed) return false;
     std::uint64_t a = 0;
     std::uint64_t b = 0;
     bool ok = true;
     switch (opcode) {
-    case 0x06: // DW_OP_deref
-        ok = pop(m, &a) && ZEVReadGuarded(m->pages, a, &b, 8) && push(m, b);
+    case DW_OP_deref:
+        ok = pop(m, &a) && ZEVUnwindMemoryRead(m->memory, a, &b, 8) && push(m, b);
         if (!ok) {
             ZEVSDKLog("%s: Error: DW_OP_deref failed to read memory\n", kFunction);
         } else {
             ZEVSDKLog("%s: DW_OP_deref value %p\n", kFunction, reinterpret_cast<void*>(b));
         }
         break;
-    case 0x12: // DW_OP_dup
+    case DW_OP_dup:
         ok = m->stackPointer != nullptr && m->stackPointer > m->stack && push(m, m->stackPointer[-1]);
         if (ok) ZEVSDKLog("%s: DW_OP_dup value %lu\n", kFunction, m->stackPointer[-1]);
         break;
-    case 0x16: // DW_OP_swap
+    case DW_OP_swap:
         ZEVSDKLog("%s: DW_OP_swap\n", kFunction);
         ok = pop(m, &a) && pop(m, &b) && push(m, a) && push(m, b);
         break;
-    case 0x1A: // DW_OP_and
+    case DW_OP_and:
         ZEVSDKLog("%s: DW_OP_plus_and\n", kFunction);
         ok = pop(m, &a) && pop(m, &b) && push(m, a & b);
         break;
-    case 0x22: // DW_OP_plus
+    case DW_OP_plus:
         ZEVSDKLog("%s: DW_OP_plus\n", kFunction);
         ok = pop(m, &a) && pop(m, &b) && push(m, a + b);
         break;
-    case 0x23: { // DW_OP_plus_uconst
+    case DW_OP_plus_uconst: {
         std::uint64_t constant = ZEVDwarfReadULEB128(&cursor);
         ZEVSDKLog("%s: DW_OP_plus_uconst value %lu\n", kFunction, constant);
         ok = !cursor.failed && pop(m, &a) && push(m, a + constant);
         break;
     }
-    case 0x2E: // DW_OP_ne
+    case DW_OP_ne:
         ZEVSDKLog("%s: DW_OP_ne\n", kFunction);
         ok = pop(m, &a) && pop(m, &b) && push(m, a != b ? 1 : 0);
         break;
-    case 0x94: { // DW_OP_deref_size
+    case DW_OP_deref_size: {
         std::uint8_t size = ZEVDwarfReadUInt8(&cursor);
         if (cursor.failed || (size != 1 && size != 2 && size != 4 && size != 8)) {
             ZEVSDKLog("%s: Error: unrecognized DW_OP_deref_size argument %x\n", kFunction,
@@ -80,24 +100,24 @@ bool executeNext(ZEVDwarfExpressionMachine* m) {
             return false;
         }
         std::uint64_t value = 0;
-        ok = pop(m, &a) && ZEVReadGuarded(m->pages, a, &value, size) && push(m, value);
+        ok = pop(m, &a) && ZEVUnwindMemoryRead(m->memory, a, &value, size) && push(m, value);
         ZEVSDKLog("%s: DW_OP_deref_size %p size %u\n", kFunction, reinterpret_cast<void*>(a),
                   static_cast<unsigned>(size));
         break;
     }
     default:
-        if (opcode >= 0x30 && opcode <= 0x4F) {
-            ZEVSDKLog("%s: DW_OP_lit %u\n", kFunction, static_cast<unsigned>(opcode - 0x30));
-            ok = push(m, static_cast<std::uint64_t>(opcode - 0x30));
-        } else if (opcode >= 0x70 && opcode <= 0x8F) {
+        if (opcode >= DW_OP_lit0 && opcode <= DW_OP_lit31) {
+            ZEVSDKLog("%s: DW_OP_lit %u\n", kFunction, static_cast<unsigned>(opcode - DW_OP_lit0));
+            ok = push(m, static_cast<std::uint64_t>(opcode - DW_OP_lit0));
+        } else if (opcode >= DW_OP_breg0 && opcode <= DW_OP_breg31) {
             std::int64_t offset = ZEVDwarfReadSLEB128(&cursor);
             std::uint64_t value = 0;
             if (cursor.failed || m->readRegister == nullptr ||
-                !m->readRegister(m->registers, opcode - 0x70U, &value)) {
+                !m->readRegister(m->registers, opcode - DW_OP_breg0, &value)) {
                 ZEVSDKLog("%s: Error: DW_OP_breg invalid register number\n", kFunction);
                 return false;
             }
-            ZEVSDKLog("%s: DW_OP_breg %d value %d\n", kFunction, opcode - 0x70,
+            ZEVSDKLog("%s: DW_OP_breg %d value %d\n", kFunction, opcode - DW_OP_breg0,
                       static_cast<int>(value + static_cast<std::uint64_t>(offset)));
             ok = push(m, value + static_cast<std::uint64_t>(offset));
         } else {
@@ -110,23 +130,41 @@ bool executeNext(ZEVDwarfExpressionMachine* m) {
     return ok;
 }
 
-// Zeroes the machine and pushes the initial value; false for an expression address below 4096.
-bool initMachine(ZEVDwarfExpressionMachine* m, std::uintptr_t expression, const void* registers,
-                 ZEVDwarfRegisterReader reader, ZEVReadablePages* pages, std::uint64_t initialValue) {
-    if (expression < 4096) return false;
+} // namespace
+
+bool ZEVDwarfExpressionMachineExecuteNextOpcode(ZEVDwarfExpressionMachine* m) {
+    if (!valid(m)) {
+        ZEVSDKLog("%s: Error: invalid inputs\n", kFunction);
+        return false;
+    }
+    // A machine whose operation failed half-way holds no result worth giving: it is broken.
+    if (!executeNextOpcode(m)) {
+        m->stackPointer = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool ZEVDwarfExpressionMachineInit(ZEVDwarfExpressionMachine* m, std::uintptr_t expression,
+                                   const void* registers, ZEVDwarfRegisterReader reader,
+                                   std::uint64_t initialValue, ZEVUnwindMemory* memory) {
+    if (!valid(m) || expression < kNullLimit) return false;
     std::memset(m, 0, sizeof *m);
     m->stackPointer = m->stack;
     m->cursor = expression;
     m->registers = registers;
     m->readRegister = reader;
-    m->pages = pages;
+    m->memory = memory;
     return push(m, initialValue);
 }
 
-// Reads the expression's length at the cursor: the expression runs from after it to cursor + length.
-bool prepareForExecution(ZEVDwarfExpressionMachine* m) {
+bool ZEVDwarfExpressionMachinePrepareForExecution(ZEVDwarfExpressionMachine* m) {
+    if (!valid(m)) {
+        ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVDwarfExpressionMachinePrepareForExecution");
+        return false;
+    }
     ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, m->cursor, m->cursor + 16, m->pages);
+    ZEVDwarfCursorInit(&cursor, m->cursor, m->cursor + 16, m->memory);
     std::uint64_t length = ZEVDwarfReadULEB128(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: DWARF expression length is zero\n",
@@ -138,36 +176,41 @@ bool prepareForExecution(ZEVDwarfExpressionMachine* m) {
     return m->end >= m->cursor;
 }
 
-// True at the end of the expression, and for a machine that cannot go on.
-bool isFinished(const ZEVDwarfExpressionMachine* m) {
+bool ZEVDwarfExpressionMachineIsFinished(const ZEVDwarfExpressionMachine* m) {
+    if (!valid(m)) {
+        ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVDwarfExpressionMachineIsFinished");
+        return true;
+    }
     if (m->cursor < 4096 || m->end < 4096) {
         ZEVSDKLog("%s: Error: DWARF machine pointers invalid\n", "ZEVDwarfExpressionMachineIsFinished");
         return true;
     }
-    if (m->stackPointer == nullptr || m->stackPointer < m->stack || m->stackPointer > m->stack + 100) {
+    if (m->stackPointer == nullptr || m->stackPointer < m->stack ||
+        m->stackPointer > m->stack + ZEVDwarfExpressionStackSize) {
         ZEVSDKLog("%s: Error: DWARF machine stack invalid\n", "ZEVDwarfExpressionMachineIsFinished");
         return true;
     }
     return m->cursor >= m->end;
 }
 
-// The top of the stack, once the expression has run exactly to its end.
-bool getResult(const ZEVDwarfExpressionMachine* m, std::uint64_t* result) {
+bool ZEVDwarfExpressionMachineGetResult(const ZEVDwarfExpressionMachine* m, std::uint64_t* result) {
+    if (!valid(m) || result == nullptr) return false;
     if (m->cursor != m->end) {
         ZEVSDKLog("%s: Error: DWARF expression hasn't completed execution\n",
                   "ZEVDwarfExpressionMachineGetResult");
         return false;
     }
-    if (m->stackPointer == nullptr || m->stackPointer <= m->stack) return false;
+    if (m->stackPointer == nullptr || m->stackPointer <= m->stack) {
+        *result = 0;
+        return false;
+    }
     *result = m->stackPointer[-1];
     return true;
 }
 
-} // namespace
-
 bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
                                  ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
-                                 std::uint64_t* result, ZEVReadablePages* pages) {
+                                 std::uint64_t* result, ZEVUnwindMemory* memory) {
     ZEVSDKLog("%s: starting at %p with initial value %lx\n", "ZEVDwarfEvalulateExpression",
               reinterpret_cast<void*>(expression), initialValue);
     if (expression < 4096 || result == nullptr) {
@@ -175,21 +218,21 @@ bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* register
         return false;
     }
     ZEVDwarfExpressionMachine machine;
-    if (!initMachine(&machine, expression, registers, reader, pages, initialValue)) {
+    if (!ZEVDwarfExpressionMachineInit(&machine, expression, registers, reader, initialValue, memory)) {
         ZEVSDKLog("%s: Error: unable to init DWARF expression machine\n", "ZEVDwarfEvalulateExpression");
         return false;
     }
-    if (!prepareForExecution(&machine)) {
+    if (!ZEVDwarfExpressionMachinePrepareForExecution(&machine)) {
         ZEVSDKLog("%s: Error: unable to prepare for execution\n", "ZEVDwarfEvalulateExpression");
         return false;
     }
-    while (!isFinished(&machine)) {
-        if (!executeNext(&machine)) {
+    while (!ZEVDwarfExpressionMachineIsFinished(&machine)) {
+        if (!ZEVDwarfExpressionMachineExecuteNextOpcode(&machine)) {
             ZEVSDKLog("%s: Error: failed to execute DWARF machine opcode\n", "ZEVDwarfEvalulateExpression");
             return false;
         }
     }
-    if (!getResult(&machine, result)) {
+    if (!ZEVDwarfExpressionMachineGetResult(&machine, result)) {
         ZEVSDKLog("%s: Error: failed to get DWARF expression result\n", "ZEVDwarfEvalulateExpression");
         return false;
     }

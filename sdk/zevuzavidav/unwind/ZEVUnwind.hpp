@@ -1,14 +1,20 @@
 #pragma once
-// The stack unwinder: a cursor over one thread's registers, stepped frame by frame.
+// The stack unwinder of the live host (x86_64): a cursor over one thread's registers, stepped frame by
+// frame.
 //
-// Each step looks the pc up in the image table and applies the image's DWARF call-frame information
-// (found through .eh_frame_hdr); when that fails it follows the frame-pointer chain, which stops when
-// the frame pointer does not move up the stack. Frame 0 (from a fault or a suspended thread) and
-// frames interrupted by a signal are looked up at their own pc, return addresses at pc - 1. At most
-// 512 frames. Signal-safe: the context lives on the caller's stack and memory is read guarded.
+// A step finds the image holding the pc, the FDE through the image's .eh_frame_hdr index, runs its
+// call-frame instructions and restores the caller's registers. When no call-frame information is found
+// it follows the frame-pointer chain, which ends when the frame pointer does not move up the stack. Frame 0
+// (from a fault or a suspended thread) and frames interrupted by a signal are looked up at their own pc,
+// return addresses at pc - 1. At most 512 frames.
+//
+// Memory is read as ZEVUnwindMemory says: the walking thread's own stack and the proven segments of the
+// images' unwind tables in place, anything else (another thread's stack, a damaged pointer) through
+// checked copies, so a page unmapped even in the middle of the walk ends it cleanly. Signal-safe: the
+// context lives on the caller's stack and nothing is allocated.
 #include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVReadablePages.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 
 #include <cstdint>
 
@@ -21,8 +27,9 @@ struct ZEVUnwindContext {
     ZEVMachineContext registers;
     std::uint32_t frameCount;
     bool pcIsExact; // the current pc was interrupted, not a return address
+    std::uint64_t imageGeneration;
     ZEVUnwindImageFinder findImage;
-    ZEVReadablePages pages;
+    ZEVUnwindMemory memory;
 };
 
 bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContext* machineContext);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <dlfcn.h>
 #include <pthread.h>
@@ -70,6 +71,74 @@ TEST_P(GuardedReadTest, ConcurrentReadsNeverMixTheirBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(KernelCopyAndPipe, GuardedReadTest, ::testing::Values(false, true));
+
+TEST(GuardedReadTest, RangesAreMappedOnlyWithEveryPage) {
+    long page = sysconf(_SC_PAGESIZE);
+    auto* three = static_cast<char*>(
+        mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(three, MAP_FAILED);
+    auto at = [&](long offset) {
+        return reinterpret_cast<std::uintptr_t>(three) + static_cast<std::uintptr_t>(offset);
+    };
+    EXPECT_TRUE(darwin::rangeMapped(at(10), at(3 * page - 10)));
+    munmap(three + page, page); // a hole in the middle
+    EXPECT_FALSE(darwin::rangeMapped(at(0), at(3 * page)));
+    EXPECT_TRUE(darwin::rangeMapped(at(0), at(page)));
+    EXPECT_TRUE(darwin::rangeMapped(at(2 * page), at(3 * page)));
+    EXPECT_FALSE(darwin::rangeMapped(at(page), at(page))); // empty
+    EXPECT_FALSE(darwin::rangeMapped(16, 4096));           // the null page
+    munmap(three, page);
+    munmap(three + 2 * page, page);
+}
+
+// What the unwinder reads in place: the range holds the caller's frames (on the first thread and on
+// another), and nothing is claimed for an alternate signal stack or memory that is no stack. Not
+// inlined, so that the caller's locals lie above this frame.
+__attribute__((noinline)) bool stackHolds(std::uintptr_t address) {
+    auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    std::uintptr_t low = 0;
+    std::uintptr_t high = 0;
+    return darwin::currentThreadStack(sp, &low, &high) && low <= sp && address >= low && address < high &&
+           darwin::rangeMapped(low, high);
+}
+
+std::atomic<int> alternateAnswer{-1};
+void askOnAlternateStack(int) {
+    std::uintptr_t low = 0;
+    std::uintptr_t high = 0;
+    alternateAnswer =
+        darwin::currentThreadStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), &low, &high);
+}
+
+TEST(ThreadsTest, TheThreadsOwnStackHoldsItsCallersButNoAlternateStack) {
+    int callersLocal = 0;
+    EXPECT_TRUE(stackHolds(reinterpret_cast<std::uintptr_t>(&callersLocal)));
+    bool onOtherThread = false;
+    std::thread([&] {
+        int local = 0;
+        onOtherThread = stackHolds(reinterpret_cast<std::uintptr_t>(&local));
+    }).join();
+    EXPECT_TRUE(onOtherThread);
+    std::vector<char> heap(4096);
+    std::uintptr_t low = 0;
+    std::uintptr_t high = 0;
+    EXPECT_FALSE(darwin::currentThreadStack(reinterpret_cast<std::uintptr_t>(heap.data()), &low, &high));
+
+    std::vector<char> alternate(64 * 1024);
+    stack_t stack{}, previousStack{};
+    stack.ss_sp = alternate.data();
+    stack.ss_size = alternate.size();
+    ASSERT_EQ(sigaltstack(&stack, &previousStack), 0);
+    struct sigaction action {
+    }, previous{};
+    action.sa_handler = askOnAlternateStack;
+    action.sa_flags = SA_ONSTACK;
+    sigaction(SIGUSR2, &action, &previous);
+    raise(SIGUSR2);
+    sigaction(SIGUSR2, &previous, nullptr);
+    sigaltstack(&previousStack, nullptr);
+    EXPECT_EQ(alternateAnswer.load(), 0);
+}
 
 TEST(HostFactsTest, FieldsAreParsedOnlyAtLineStartsWithAnExactKey) {
     const char* text = "Active(anon):  5 kB\nActive:   42 kB\nMemFree: 7 kB\n";

@@ -5,7 +5,7 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"

@@ -2,7 +2,7 @@
 // children open or close a library behind the crash reporter's back and then crash.
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"

@@ -1,6 +1,8 @@
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +124,70 @@ TEST(DwarfCFITest, RefusesDamagedRecords) {
     EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(&cfi, 0x3fffff, &registers));
 }
 
+TEST(DwarfCFITest, InitFromFDEParsesTheRecordAtItsOffsetWithinTheSection) {
+    Tables t = buildTables();
+    auto base = reinterpret_cast<std::uintptr_t>(t.bytes.data());
+    auto end = base + t.bytes.size();
+    ZEVDwarfCFIRecord cfi;
+    ASSERT_TRUE(ZEVDwarfInitFromFDE(&cfi, base, t.fde, end));
+    EXPECT_EQ(cfi.fde.pcBegin, 0x400000u);
+    EXPECT_TRUE(cfi.cie.augmentationData);
+    struct Refused {
+        const char* what;
+        std::uintptr_t ehFrame;
+        std::uint64_t offset;
+        std::uintptr_t end;
+    } refused[] = {
+        {"no section", 0, t.fde, end},
+        {"offset 0 (a CIE is always first)", base, 0, end},
+        {"address and offset summing to 0", base, 0 - base, end},
+        {"an offset past the section", base, t.bytes.size(), end},
+        {"a section ending before it starts", base, t.fde, base - 1},
+        {"a record running past the section", base, t.fde, base + t.fde + 8},
+    };
+    for (const Refused& r : refused)
+        EXPECT_FALSE(ZEVDwarfInitFromFDE(&cfi, r.ehFrame, r.offset, r.end)) << r.what;
+}
+
+// The program's own .eh_frame_hdr: with the image's header, the segments holding the index and
+// .eh_frame are proven and read in place, and the FDE found is the one found through copies.
+TEST(DwarfFDEIndexTest, ProvesTheImagesSegmentsAndFindsTheSameFDE) {
+    auto pc = reinterpret_cast<std::uint64_t>(&buildTables);
+    ZEVBinaryImageNodeCopy image;
+    ASSERT_TRUE(ZEVUnwindFindImageWithDynamicLinker(pc, &image));
+    ZEVUnwindMemory copies;
+    ZEVUnwindMemoryInit(&copies);
+    ZEVDwarfCFIRecord throughCopies;
+    ASSERT_TRUE(ZEVDwarfFindFDE(image.eh_frame, pc, &throughCopies, &copies));
+    EXPECT_EQ(copies.rangeCount, 0u);
+    ZEVUnwindMemory proven;
+    ZEVUnwindMemoryInit(&proven);
+    ZEVDwarfCFIRecord inPlace;
+    ASSERT_TRUE(ZEVDwarfFindFDE(image.eh_frame, pc, &inPlace, &proven, image.base));
+    EXPECT_GE(proven.rangeCount, 1u);
+    EXPECT_TRUE(ZEVUnwindMemoryIsInPlace(&proven, image.eh_frame, 8));
+    EXPECT_EQ(inPlace.fde.pcBegin, throughCopies.fde.pcBegin);
+    EXPECT_EQ(inPlace.fde.pcRange, throughCopies.fde.pcRange);
+    EXPECT_LE(inPlace.fde.pcBegin, pc);
+}
+
+TEST(DwarfFDEIndexTest, AnIndexWhoseImageHeaderIsNoELFHeaderIsReadThroughCopies) {
+    // An index of one entry: version 1, eh_frame pc-relative sdata4, count udata4, table datarel sdata4.
+    std::vector<std::uint8_t> hdr = {1, 0x1B, 0x03, 0x3B, 0x20, 0, 0,    0, 1, 0,
+                                     0, 0,    0,    0,    0,    0, 0x20, 0, 0, 0};
+    hdr.resize(64, 0);
+    std::vector<std::uint8_t> notAnImage(4096, 0x5a);
+    ZEVUnwindMemory memory;
+    ZEVUnwindMemoryInit(&memory);
+    ZEVDwarfFDEIndex index;
+    ASSERT_TRUE(ZEVDwarfFDEIndexInit(&index, reinterpret_cast<std::uintptr_t>(notAnImage.data()),
+                                     reinterpret_cast<std::uintptr_t>(hdr.data()), &memory));
+    EXPECT_EQ(index.count, 1u);
+    EXPECT_EQ(index.ehFrame, reinterpret_cast<std::uintptr_t>(hdr.data()) + 4 + 0x20);
+    EXPECT_EQ(index.ehFrameEnd, 0u);
+    EXPECT_EQ(memory.rangeCount, 0u);
+}
+
 TEST(DwarfCursorTest, ReadsLeb128AndPointerEncodings) {
     struct Case {
         std::vector<std::uint8_t> bytes;
@@ -189,6 +255,41 @@ TEST(DwarfExpressionTest, EvaluatesTheSupportedSubsetAndRefusesTheRest) {
     std::vector<std::uint8_t> unknown = {1, 0x96};
     EXPECT_FALSE(ZEVDwarfEvalulateExpression(reinterpret_cast<std::uintptr_t>(unknown.data()), &rbp,
                                              readRegister, 0, &result));
+}
+
+// The machine driven one operation at a time, as the evaluation drives it.
+TEST(DwarfExpressionTest, TheMachineRunsOneOperationAtATimeAndGivesItsResultOnlyAtTheEnd) {
+    std::uint64_t rbp = 0x1000;
+    std::vector<std::uint8_t> expression = {4, 0x76, 0x08, 0x23, 0x10}; // breg6 +8; plus_uconst 16
+    ZEVDwarfExpressionMachine machine;
+    ASSERT_TRUE(ZEVDwarfExpressionMachineInit(&machine, reinterpret_cast<std::uintptr_t>(expression.data()),
+                                              &rbp, readRegister, 7));
+    ASSERT_TRUE(ZEVDwarfExpressionMachinePrepareForExecution(&machine));
+    std::uint64_t result = 0;
+    EXPECT_FALSE(ZEVDwarfExpressionMachineIsFinished(&machine));
+    ASSERT_TRUE(ZEVDwarfExpressionMachineExecuteNextOpcode(&machine));
+    EXPECT_FALSE(ZEVDwarfExpressionMachineGetResult(&machine, &result)) << "not at the end yet";
+    ASSERT_TRUE(ZEVDwarfExpressionMachineExecuteNextOpcode(&machine));
+    EXPECT_TRUE(ZEVDwarfExpressionMachineIsFinished(&machine));
+    ASSERT_TRUE(ZEVDwarfExpressionMachineGetResult(&machine, &result));
+    EXPECT_EQ(result, 0x1018u);
+    EXPECT_EQ(machine.stackPointer - machine.stack, 2) << "the initial value stays below";
+
+    // An operand cut off by the end fails its operation and breaks the machine: no result.
+    std::vector<std::uint8_t> cut = {1, 0x23, 0x10};
+    ASSERT_TRUE(ZEVDwarfExpressionMachineInit(&machine, reinterpret_cast<std::uintptr_t>(cut.data()), &rbp,
+                                              readRegister, 0));
+    ASSERT_TRUE(ZEVDwarfExpressionMachinePrepareForExecution(&machine));
+    EXPECT_FALSE(ZEVDwarfExpressionMachineExecuteNextOpcode(&machine));
+    EXPECT_FALSE(ZEVDwarfExpressionMachineGetResult(&machine, &result));
+
+    // Invalid machines: refused at init, finished at once.
+    EXPECT_FALSE(ZEVDwarfExpressionMachineInit(nullptr, reinterpret_cast<std::uintptr_t>(cut.data()), &rbp,
+                                               readRegister, 0));
+    EXPECT_FALSE(ZEVDwarfExpressionMachineInit(&machine, 0x10, &rbp, readRegister, 0));
+    EXPECT_TRUE(ZEVDwarfExpressionMachineIsFinished(nullptr));
+    machine.stackPointer = nullptr;
+    EXPECT_TRUE(ZEVDwarfExpressionMachineIsFinished(&machine));
 }
 
 } // namespace

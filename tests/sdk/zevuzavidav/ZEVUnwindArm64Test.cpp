@@ -271,6 +271,13 @@ TEST(Arm64CompactUnwindTest, SurvivesFuzzedTables) {
     SUCCEED();
 }
 
+// The FDE at `fde` in the section [ehFrame, ehFrameEnd), with its CIE, applied to the context.
+bool applyFde(std::uint64_t ehFrame, std::size_t fde, std::uint64_t ehFrameEnd, ZEVUnwindContext* context) {
+    ZEVDwarfCFIRecord cfi;
+    return ZEVDwarfInitFromFDE(&cfi, ehFrame, fde, ehFrameEnd, &context->memory) &&
+           ZEVDwarfUnwindComputeRegisters(&cfi, context);
+}
+
 TEST(Arm64DwarfTest, AppliesAnFdeAndKeepsTheStrictInstructionSet) {
     // CIE: "zR", code 1, data -8, return register 30, pointer encoding absolute 8 bytes, CFA = sp + 0.
     std::vector<std::uint8_t> eh = {0,   0, 0, 0,    0,  0, 0,    0,    1,  'z',
@@ -292,7 +299,7 @@ TEST(Arm64DwarfTest, AppliesAnFdeAndKeepsTheStrictInstructionSet) {
     ZEVUnwindContext context;
     ZEVMachineContextArm64 start = contextAt(0x5008, 0x6000, 0x2222, reinterpret_cast<std::uint64_t>(stack));
     ASSERT_TRUE(ZEVUnwindInit(&context, &start, nullptr));
-    ASSERT_TRUE(ZEVDwarfUnwindComputeRegisters(ehBase + fde, ehBase + eh.size(), &context));
+    ASSERT_TRUE(applyFde(ehBase, fde, ehBase + eh.size(), &context));
     EXPECT_EQ(context.machineContext.ss.pc, 0xfeed0u);
     EXPECT_EQ(context.machineContext.ss.fp, 0x1111u);
     EXPECT_EQ(context.machineContext.ss.sp, reinterpret_cast<std::uint64_t>(&stack[2]));
@@ -301,15 +308,15 @@ TEST(Arm64DwarfTest, AppliesAnFdeAndKeepsTheStrictInstructionSet) {
     ZEVMachineContextArm64 atEntry =
         contextAt(0x5000, 0x6000, 0x2222, reinterpret_cast<std::uint64_t>(stack));
     ASSERT_TRUE(ZEVUnwindInit(&context, &atEntry, nullptr));
-    EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(ehBase + fde, ehBase + eh.size(), &context));
+    EXPECT_FALSE(applyFde(ehBase, fde, ehBase + eh.size(), &context));
 
     // remember_state is outside the strict set.
     std::vector<std::uint8_t> strict = eh;
     strict[strict.size() - 8 + 1] = 0x0A;
     auto strictBase = reinterpret_cast<std::uint64_t>(strict.data());
     ASSERT_TRUE(ZEVUnwindInit(&context, &start, nullptr));
-    EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(strictBase + fde, strictBase + strict.size(), &context));
-    EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(0x10, 0x1000, &context)); // eh_frame below 4096
+    EXPECT_FALSE(applyFde(strictBase, fde, strictBase + strict.size(), &context));
+    EXPECT_FALSE(applyFde(0x10, 8, 0x1000, &context)); // eh_frame below 4096
 
     // The CFA as an expression: x5 + 16 is accepted; the same through DW_OP_breg31 is refused.
     auto withCfaExpression = [&](std::uint8_t breg) {
@@ -325,7 +332,7 @@ TEST(Arm64DwarfTest, AppliesAnFdeAndKeepsTheStrictInstructionSet) {
         std::vector<std::uint8_t> bytes = withCfaExpression(breg);
         auto base = reinterpret_cast<std::uint64_t>(bytes.data());
         ASSERT_TRUE(ZEVUnwindInit(&context, &withX5, nullptr));
-        bool applied = ZEVDwarfUnwindComputeRegisters(base + fde, base + bytes.size(), &context);
+        bool applied = applyFde(base, fde, base + bytes.size(), &context);
         EXPECT_EQ(applied, breg == 0x75) << std::hex << int{breg};
         if (applied) {
             EXPECT_EQ(context.machineContext.ss.pc, 0xfeed0u);

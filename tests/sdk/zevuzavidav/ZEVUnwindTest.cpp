@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,31 @@
+#pragma once
+// The FDE index: an ELF image's .eh_frame_hdr, whose table lists every FDE of the image's .eh_frame by
+// the first address it covers, sorted, so that the FDE of a pc is found by binary search.
+//
+// Given the image's ELF header, the index proves the read-only segments that hold it and .eh_frame
+// (from the image's program headers) to the unwind memory, which reads them in place from then on;
+// without it every read is a checked copy. A damaged index or header gives false, never a fault.
+// Signal-safe, no allocation.
+#include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
+
+#include <cstdint>
+
+struct ZEVDwarfFDEIndex {
+    std::uintptr_t header = 0;     // the .eh_frame_hdr
+    std::uintptr_t ehFrame = 0;    // the .eh_frame it indexes
+    std::uintptr_t ehFrameEnd = 0; // end of the segment holding .eh_frame; 0 when not known
+    std::uintptr_t table = 0;      // (initial location, FDE) pairs of 4-byte offsets from the header
+    std::uint64_t count = 0;
+};
+
+// Reads the index at `hdr`. `base` is the address of the image's ELF header (0 when unknown).
+bool ZEVDwarfFDEIndexInit(ZEVDwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t hdr,
+                          ZEVUnwindMemory* memory);
+// The FDE of the last table entry whose initial location is at or below `pc`.
+bool ZEVDwarfFDEIndexSearch(const ZEVDwarfFDEIndex* index, std::uint64_t pc, std::uintptr_t* fde,
+                            ZEVUnwindMemory* memory);
+// The FDE covering `pc` (and its CIE), found through the index at `hdr`: false when the index cannot
+// be read or no FDE covers the pc.
+bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out,
+                     ZEVUnwindMemory* memory = nullptr, std::uintptr_t base = 0);

@@ -1,0 +1,261 @@
+#include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
+
+#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
+#include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
+
+namespace {
+
+constexpr std::uintptr_t kNullLimit = 4096;
+
+bool valid(const void* pointer) {
+    return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
+}
+
+std::uint64_t* slotX86_64(ZEVRegistersX86_64& r, std::uint64_t number) {
+    switch (number) {
+    case 0:
+        return &r.rax;
+    case 1:
+        return &r.rdx;
+    case 2:
+        return &r.rcx;
+    case 3:
+        return &r.rbx;
+    case 4:
+        return &r.rsi;
+    case 5:
+        return &r.rdi;
+    case 6:
+        return &r.rbp;
+    case 7:
+        return &r.rsp;
+    case 8:
+        return &r.r8;
+    case 9:
+        return &r.r9;
+    case 10:
+        return &r.r10;
+    case 11:
+        return &r.r11;
+    case 12:
+        return &r.r12;
+    case 13:
+        return &r.r13;
+    case 14:
+        return &r.r14;
+    case 15:
+        return &r.r15;
+    case 16:
+        return &r.rip;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+bool ZEVDwarfRegistersX86_64::get(const State& state, std::uint64_t number, std::uint64_t* value) {
+    return ZEVDwarfUnwindGetRegisterValue(&state, number, value);
+}
+
+bool ZEVDwarfRegistersX86_64::set(State& state, std::uint64_t number, std::uint64_t value) {
+    return ZEVDwarfUnwindSetRegisterValue(&state, number, value);
+}
+
+bool ZEVDwarfRegistersX86_64::readForExpression(const void* state, std::uint64_t number,
+                                                std::uint64_t* value) {
+    return get(*static_cast<const State*>(state), number, value);
+}
+
+bool ZEVDwarfRegistersArm64::get(const State& state, std::uint64_t number, std::uint64_t* value) {
+    *value = arm64::ZEVDwarfUnwindGetRegisterValue(&state, number);
+    return number < static_cast<std::uint64_t>(kCount);
+}
+
+bool ZEVDwarfRegistersArm64::set(State& state, std::uint64_t number, std::uint64_t value) {
+    return arm64::ZEVDwarfUnwindSetRegisterValue(&state, number, value);
+}
+
+bool ZEVDwarfRegistersArm64::readForExpression(const void* state, std::uint64_t number,
+                                               std::uint64_t* value) {
+    return number < static_cast<std::uint64_t>(kStackPointer) &&
+           get(*static_cast<const State*>(state), number, value);
+}
+
+bool ZEVDwarfUnwindGetRegisterValue(const ZEVMachineContext* registers, std::uint64_t number,
+                                    std::uint64_t* value) {
+    const std::uint64_t* slot =
+        registers != nullptr ? slotX86_64(const_cast<ZEVMachineContext&>(*registers), number) : nullptr;
+    if (slot == nullptr || value == nullptr) {
+        ZEVSDKLog("%s: Error: Unrecognized get register number %llu\n", "ZEVDwarfUnwindGetRegisterValue");
+        return false;
+    }
+    *value = *slot;
+    return true;
+}
+
+bool ZEVDwarfUnwindSetRegisterValue(ZEVMachineContext* registers, std::uint64_t number, std::uint64_t value) {
+    std::uint64_t* slot = registers != nullptr ? slotX86_64(*registers, number) : nullptr;
+    if (slot == nullptr) {
+        ZEVSDKLog("%s: Unrecognized set register number %llu\n", "ZEVDwarfUnwindSetRegisterValue");
+        return false;
+    }
+    *slot = value;
+    return true;
+}
+
+template <typename Registers>
+bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers::State* registers,
+                    std::uint64_t* cfa, ZEVUnwindMemory* memory) {
+    if (!valid(rules) || !valid(registers) || !valid(cfa)) {
+        ZEVSDKLog("%s: Error: invalid input\n", "ZEVDwarfGetCFA");
+        return false;
+    }
+    if (rules->cfaExpression != 0) {
+        if (!ZEVDwarfEvalulateExpression(rules->cfaExpression, registers, Registers::readForExpression, 0,
+                                         cfa, memory)) {
+            ZEVSDKLog("%s: Error: failed to compute CFA expression\n", "ZEVDwarfGetCFA");
+            return false;
+        }
+        return true;
+    }
+    std::uint64_t base = 0;
+    if (!Registers::get(*registers, rules->cfaRegister, &base)) return false;
+    *cfa = base + static_cast<std::uint64_t>(rules->cfaOffset);
+    return true;
+}
+
+template <typename Registers>
+bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::uint64_t cfa,
+                              const ZEVDwarfRule& rule, std::uint64_t* value, ZEVUnwindMemory* memory,
+                              const ZEVDwarfDialect& dialect) {
+    constexpr const char* kFunction = "ZEVDwarfGetSavedRegister";
+    if (dialect.traces) ZEVSDKLog("%s: Getting register %x\n", kFunction, rule.kind);
+    *value = 0;
+    const auto offset = static_cast<std::uint64_t>(rule.value);
+    switch (rule.kind) {
+    case ZEVDwarfRuleOffset:
+        if (!ZEVUnwindMemoryRead(memory, cfa + offset, value, sizeof *value)) {
+            ZEVSDKLog("%s: Error: Unable to read CFA value\n", kFunction);
+            return false;
+        }
+        return true;
+    case ZEVDwarfRuleValOffset:
+        if (dialect.strict) {
+            ZEVSDKLog("%s: Error: OffsetFromCFA unhandled\n", kFunction);
+            return false;
+        }
+        *value = cfa + offset;
+        return true;
+    case ZEVDwarfRuleRegister:
+        return Registers::get(registers, offset, value);
+    case ZEVDwarfRuleExpression:
+    case ZEVDwarfRuleValExpression: {
+        std::uint64_t result = 0;
+        if (!ZEVDwarfEvalulateExpression(static_cast<std::uintptr_t>(rule.value), &registers,
+                                         Registers::readForExpression, cfa, &result, memory)) {
+            ZEVSDKLog("%s: Error: unable to evaluate expression\n", kFunction);
+            return false;
+        }
+        if (rule.kind == ZEVDwarfRuleValExpression) {
+            *value = result;
+            return true;
+        }
+        if (!ZEVUnwindMemoryRead(memory, result, value, sizeof *value)) {
+            *value = 0;
+            ZEVSDKLog("%s: Error: Unable to read memory computed from expression\n", kFunction);
+            return false;
+        }
+        return true;
+    }
+    default:
+        ZEVSDKLog("%s: Error: Unrecognized register save location 0x%x\n", kFunction, rule.kind);
+        return false;
+    }
+}
+
+template <typename Registers>
+bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Registers::State* registers,
+                              ZEVUnwindMemory* memory, const ZEVDwarfDialect& dialect) {
+    constexpr const char* kFunction = "ZEVDwarfUnwindComputeRegisters";
+    using State = typename Registers::State;
+    std::uint64_t cfa = 0;
+    if (!ZEVDwarfGetCFA<Registers>(&rules, registers, &cfa, memory)) {
+        ZEVSDKLog("%s: Error: failed to get CFA\n", kFunction);
+        return false;
+    }
+    const State& old = *registers;
+    State next = old;
+    const int restored = dialect.strict ? Registers::kStackPointer : Registers::kCount;
+    for (int reg = 0; reg < restored; ++reg) {
+        const ZEVDwarfRule& rule = rules.registers[reg];
+        if (rule.kind == ZEVDwarfRuleUnchanged) continue;
+        std::uint64_t value = 0;
+        if (rule.kind == ZEVDwarfRuleUndefined && !dialect.strict) {
+            // An undefined return address marks the outermost frame; other registers keep their value.
+            if (reg == Registers::kReturnAddress) Registers::set(next, reg, 0);
+            continue;
+        }
+        // The strict reading applies every rule, with 0 for a value it cannot get.
+        if (!ZEVDwarfGetSavedRegister<Registers>(old, cfa, rule, &value, memory, dialect) &&
+            !dialect.strict) {
+            return false;
+        }
+        if (!Registers::set(next, static_cast<std::uint64_t>(reg), value)) {
+            ZEVSDKLog("%s: Error: Unable to restore register value\n", kFunction);
+            return false;
+        }
+    }
+    if (dialect.strict || rules.registers[Registers::kStackPointer].kind == ZEVDwarfRuleUnchanged) {
+        if (!Registers::set(next, Registers::kStackPointer, cfa)) {
+            ZEVSDKLog("%s: Error: Unable to restore SP value\n", kFunction);
+            return false;
+        }
+    }
+    std::uint64_t oldSp = 0, newSp = 0, oldReturn = 0, newReturn = 0;
+    Registers::get(old, Registers::kStackPointer, &oldSp);
+    Registers::get(next, Registers::kStackPointer, &newSp);
+    Registers::get(old, Registers::kReturnAddress, &oldReturn);
+    Registers::get(next, Registers::kReturnAddress, &newReturn);
+    const bool returnAddressRuled = rules.registers[Registers::kReturnAddress].kind != ZEVDwarfRuleUnchanged;
+    if (dialect.strict ? newSp == oldSp : !returnAddressRuled) {
+        ZEVSDKLog(dialect.strict ? "%s: Error: Stack pointer hasn't changed\n"
+                                 : "%s: Error: PC hasn't changed\n",
+                  kFunction);
+        return false;
+    }
+    if (dialect.strict ? newReturn == oldReturn : newSp == oldSp && newReturn == oldReturn) {
+        ZEVSDKLog(dialect.strict ? "%s: Error: PC hasn't changed\n"
+                                 : "%s: Error: Stack pointer hasn't changed\n",
+                  kFunction);
+        return false;
+    }
+    *registers = next;
+    return true;
+}
+
+template bool ZEVDwarfGetCFA<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules*, const ZEVRegistersX86_64*,
+                                                      std::uint64_t*, ZEVUnwindMemory*);
+template bool ZEVDwarfGetCFA<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules*, const ZEVRegistersArm64*,
+                                                     std::uint64_t*, ZEVUnwindMemory*);
+template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersX86_64>(const ZEVRegistersX86_64&, std::uint64_t,
+                                                                const ZEVDwarfRule&, std::uint64_t*,
+                                                                ZEVUnwindMemory*, const ZEVDwarfDialect&);
+template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersArm64>(const ZEVRegistersArm64&, std::uint64_t,
+                                                               const ZEVDwarfRule&, std::uint64_t*,
+                                                               ZEVUnwindMemory*, const ZEVDwarfDialect&);
+template bool ZEVDwarfRestoreRegisters<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules&,
+                                                                ZEVRegistersX86_64*, ZEVUnwindMemory*,
+                                                                const ZEVDwarfDialect&);
+template bool ZEVDwarfRestoreRegisters<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules&,
+                                                               ZEVRegistersArm64*, ZEVUnwindMemory*,
+                                                               const ZEVDwarfDialect&);
+
+bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
+                                    ZEVMachineContext* registers, ZEVUnwindMemory* memory) {
+    if (cfi == nullptr || registers == nullptr) return false;
+    ZEVDwarfRegisterRules rules;
+    return ZEVDwarfComputeRules(cfi, pc, &rules, memory, ZEVDwarfDialectELF) &&
+           ZEVDwarfRestoreRegisters<ZEVDwarfRegistersX86_64>(rules, registers, memory, ZEVDwarfDialectELF);
+}

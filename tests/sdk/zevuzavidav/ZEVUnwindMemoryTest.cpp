@@ -1,0 +1,158 @@
+// What a walk may read: ranges proven before are read in place, everything else through checked
+// copies, and a stack unmapped by another thread in the middle of a walk ends the walk, never the
+// process.
+#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
+#include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const std::uintptr_t kPage = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+
+TEST(UnwindMemoryTest, ReadsCopiedLinesAndRefusesUnmappedBytes) {
+    auto* pages = static_cast<char*>(
+        mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    const auto base = reinterpret_cast<std::uintptr_t>(pages);
+    for (std::uintptr_t i = 0; i < 2 * kPage; ++i)
+        pages[i] = static_cast<char>(i * 7);
+    ZEVUnwindMemory memory;
+    ZEVUnwindMemoryInit(&memory);
+    // Across the line (and page) boundary, then inside one line.
+    char out[64];
+    ASSERT_TRUE(ZEVUnwindMemoryRead(&memory, base + kPage - 20, out, sizeof out));
+    EXPECT_EQ(std::memcmp(out, pages + kPage - 20, sizeof out), 0);
+    EXPECT_FALSE(ZEVUnwindMemoryIsInPlace(&memory, base, 8));
+    munmap(pages + kPage, kPage);
+    // The second page is gone: a read reaching into it fails, one before it still succeeds.
+    ZEVUnwindMemoryInit(&memory);
+    EXPECT_FALSE(ZEVUnwindMemoryRead(&memory, base + kPage - 4, out, 8));
+    EXPECT_TRUE(ZEVUnwindMemoryRead(&memory, base + kPage - 12, out, 8));
+    EXPECT_FALSE(ZEVUnwindMemoryRead(&memory, 16, out, 8)); // below 4096
+    EXPECT_FALSE(ZEVUnwindMemoryRead(nullptr, base + kPage, out, 8));
+    EXPECT_TRUE(ZEVUnwindMemoryRead(nullptr, base, out, 8));
+    // A range is read in place only once the kernel has confirmed every page of it.
+    EXPECT_FALSE(ZEVUnwindMemoryProveRange(&memory, base, base + 2 * kPage));
+    EXPECT_FALSE(ZEVUnwindMemoryIsInPlace(&memory, base, 8));
+    EXPECT_TRUE(ZEVUnwindMemoryProveRange(&memory, base, base + kPage));
+    EXPECT_TRUE(ZEVUnwindMemoryIsInPlace(&memory, base + 8, 8));
+    EXPECT_FALSE(ZEVUnwindMemoryIsInPlace(&memory, base + kPage - 4, 8));
+    munmap(pages, kPage);
+}
+
+TEST(UnwindMemoryTest, TheWalkingThreadsOwnStackIsReadInPlace) {
+    ZEVUnwindMemory memory;
+    ZEVUnwindMemoryInitForCurrentThread(&memory, 0);
+    std::uint64_t local = 0x5eed;
+    EXPECT_TRUE(ZEVUnwindMemoryIsInPlace(&memory, reinterpret_cast<std::uintptr_t>(&local), sizeof local));
+    std::vector<std::uint64_t> heap(4);
+    EXPECT_FALSE(ZEVUnwindMemoryIsInPlace(&memory, reinterpret_cast<std::uintptr_t>(heap.data()), 8));
+}
+
+// A stack of another thread's kind (not the walker's own), one frame per page, in a mapping of its
+// own: each caller's pc is the word below a CFA one page up. Its pcs lie in no image, so it is walked
+// by its frame-pointer chain.
+class UnmappedMidWalkTest : public ::testing::Test {
+  protected:
+    static constexpr int kFrames = 200;
+
+    void SetUp() override {
+        void* memory =
+            mmap(nullptr, (kFrames + 1) * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        ASSERT_NE(memory, MAP_FAILED);
+        stack_ = reinterpret_cast<std::uintptr_t>(memory);
+        for (int i = 0; i < kFrames; ++i) {
+            // Frame i: sp at the start of page i, its caller's frame record (saved fp, pc) at the end.
+            auto* record = reinterpret_cast<std::uint64_t*>(spOf(i + 1) - 16);
+            record[0] = i + 1 < kFrames ? spOf(i + 2) - 16 : 0;
+            record[1] = i + 1 < kFrames ? pcOf(i + 1) : 0;
+        }
+    }
+    void TearDown() override { munmap(reinterpret_cast<void*>(stack_), (kFrames + 1) * kPage); }
+
+    std::uintptr_t spOf(int frame) const { return stack_ + static_cast<std::uintptr_t>(frame) * kPage; }
+    static std::uint64_t pcOf(int frame) { return 0x7000000 + 0x40 * static_cast<std::uint64_t>(frame); }
+
+    // Walks the stack; `pause(delivered)` runs after each frame delivered.
+    template <typename Pause> std::vector<std::uint64_t> walk(Pause pause) {
+        ZEVMachineContext registers{};
+        registers.rip = pcOf(0);
+        registers.rsp = spOf(0);
+        registers.rbp = spOf(1) - 16;
+        ZEVUnwindContext context;
+        ZEVUnwindInitWithImageFinder(&context, &registers,
+                                     [](std::uint64_t, ZEVBinaryImageNodeCopy*) { return false; });
+        std::vector<std::uint64_t> pcs;
+        while (ZEVUnwindNextFrame(&context)) {
+            pcs.push_back(ZEVUnwindGetPC(&context));
+            pause(pcs.size());
+        }
+        return pcs;
+    }
+
+    void expectPrefixOfTheStack(const std::vector<std::uint64_t>& pcs) {
+        ASSERT_LE(pcs.size(), static_cast<std::size_t>(kFrames));
+        for (std::size_t i = 0; i < pcs.size(); ++i)
+            ASSERT_EQ(pcs[i], pcOf(static_cast<int>(i))) << "frame " << i;
+    }
+
+    std::uintptr_t stack_ = 0;
+};
+
+TEST_F(UnmappedMidWalkTest, TheWholeStackIsWalkedWhileItStaysMapped) {
+    auto pcs = walk([](std::size_t) {});
+    EXPECT_EQ(pcs.size(), static_cast<std::size_t>(kFrames));
+    expectPrefixOfTheStack(pcs);
+}
+
+TEST_F(UnmappedMidWalkTest, AStackUnmappedByAnotherThreadMidWalkEndsTheWalkCleanly) {
+    // The unmapping thread takes the stack away once 40 frames are out; the walk then meets pages that
+    // are gone and must stop there, not fault.
+    constexpr std::size_t kBefore = 40;
+    std::atomic<std::size_t> delivered{0};
+    std::atomic<bool> unmapped{false};
+    std::thread unmapper([&] {
+        while (delivered.load() < kBefore)
+            std::this_thread::yield();
+        munmap(reinterpret_cast<void*>(spOf(1)), kFrames * kPage);
+        unmapped = true;
+    });
+    auto pcs = walk([&](std::size_t count) {
+        delivered = count;
+        while (count == kBefore && !unmapped.load())
+            std::this_thread::yield();
+    });
+    unmapper.join();
+    EXPECT_EQ(pcs.size(), kBefore); // the next record lies on a page already gone
+    expectPrefixOfTheStack(pcs);
+}
+
+TEST_F(UnmappedMidWalkTest, StacksUnmappedAtAnyMomentNeverFaultTheWalker) {
+    for (int round = 0; round < 30; ++round) {
+        std::atomic<bool> started{false};
+        std::thread unmapper([&] {
+            while (!started.load())
+                std::this_thread::yield();
+            for (int spin = 0; spin < round * 50; ++spin)
+                std::this_thread::yield();
+            munmap(reinterpret_cast<void*>(spOf(1)), kFrames * kPage);
+        });
+        auto pcs = walk([&](std::size_t) { started = true; });
+        unmapper.join();
+        expectPrefixOfTheStack(pcs);
+        // Map the stack again for the next round.
+        TearDown();
+        SetUp();
+    }
+}
+
+} // namespace
