@@ -119,8 +119,15 @@ class AnchorReporter : public benchmark::ConsoleReporter {
     std::map<std::string, std::vector<Figure>> figures_;
 };
 
-// Runs the registered benchmarks with the usual flags and the comparisons after them.
+// Runs the registered benchmarks with the usual flags and the comparisons after them. Repetitions of
+// different benchmarks are interleaved at random (unless a flag says otherwise), so that a figure and
+// its anchor meet the same load of a shared machine.
 inline int runBesideAnchors(int argc, char** argv, std::vector<Comparison> comparisons) {
+    std::vector<char*> arguments(argv, argv + argc);
+    char interleaved[] = "--benchmark_enable_random_interleaving=true";
+    arguments.insert(arguments.begin() + 1, interleaved);
+    argc = static_cast<int>(arguments.size());
+    argv = arguments.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     AnchorReporter reporter(std::move(comparisons));

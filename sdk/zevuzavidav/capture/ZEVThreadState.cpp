@@ -48,8 +48,14 @@ void ZEVProcessWriteThread(ZEVFile* file, const ZEVRegistersX86_64* state, bool 
                 ZEVSDKLog("%s: unable to init unwind context\n", "ZEVProcessRecordAllThreads");
                 return;
             }
-            while (ZEVUnwindNextFrame(&unwind))
-                ZEVFileWriteUInt64Element(file, ZEVUnwindGetPC(&unwind));
+            // A batch of frames at a time: the walk keeps its registers out of memory between them.
+            std::uint64_t pcs[64];
+            std::uint32_t count = 0;
+            do {
+                count = ZEVUnwindNextFrames(&unwind, pcs, 64);
+                for (std::uint32_t i = 0; i < count; ++i)
+                    ZEVFileWriteUInt64Element(file, pcs[i]);
+            } while (count == 64);
         },
         crashed);
 }

@@ -230,14 +230,14 @@ void ZEVUserLoggingRecordError(const ZEVLoggedError& error,
     ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
     ZEVWritableContext* writable = ZEVContextWritable();
     if (readOnly == nullptr || writable == nullptr) return;
-    std::vector<std::uint64_t> stack;
+    std::vector<std::uint64_t> stack(ZEVUnwindMaxFrames);
     ZEVMachineContext registers;
     ZEVUnwindCaptureCurrent(&registers);
     ZEVUnwindContext cursor;
-    if (ZEVUnwindInit(&cursor, &registers)) {
-        while (ZEVUnwindNextFrame(&cursor))
-            stack.push_back(ZEVUnwindGetPC(&cursor));
-    }
+    std::uint32_t frames = 0;
+    if (ZEVUnwindInit(&cursor, &registers))
+        frames = ZEVUnwindNextFrames(&cursor, stack.data(), ZEVUnwindMaxFrames);
+    stack.resize(frames);
     std::uint64_t time = ZEVCurrentTimeSeconds();
     ZEVUserLoggingWriteAndCheckABFiles(&readOnly->logging.errorStore, &writable->logging.currentErrorFile,
                                        [&](ZEVFile* file) {

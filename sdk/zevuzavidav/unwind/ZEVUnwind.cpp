@@ -6,14 +6,218 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
 
 #include <cstring>
 
 namespace {
 
 constexpr std::uint64_t kNullLimit = 4096;
+using Packed = ZEVUnwindFrameRulePacked;
 
-// One full step from the image's call-frame information.
+// The CFA of a kept rule; 0 for the outermost frame.
+template <typename Registers>
+inline __attribute__((always_inline)) std::uint64_t cfaOf(const Registers& r, std::uint64_t rule) {
+    const ZEVUnwindFrameRule::Kind kind = Packed::kind(rule);
+    if (kind == ZEVUnwindFrameRule::kOutermost) return 0;
+    return (kind == ZEVUnwindFrameRule::kFromFramePointer ? r.rbp : r.rsp) + Packed::cfaOffset(rule);
+}
+
+// The registers a kept rule moves: pc, sp and fp by name, the other callee-saved ones (rbx, r12..r15)
+// by the rule's index.
+struct QuickRegisters {
+    std::uint64_t rip;
+    std::uint64_t rsp;
+    std::uint64_t rbp;
+    std::uint64_t others[Packed::kOthers];
+};
+
+inline __attribute__((always_inline)) QuickRegisters quickRegistersOf(const ZEVMachineContext& r) {
+    return {r.rip, r.rsp, r.rbp, {r.rbx, r.r12, r.r13, r.r14, r.r15}};
+}
+
+inline __attribute__((always_inline)) void storeQuickRegisters(ZEVMachineContext& r,
+                                                               const QuickRegisters& q) {
+    r.rip = q.rip;
+    r.rsp = q.rsp;
+    r.rbp = q.rbp;
+    r.rbx = q.others[0];
+    r.r12 = q.others[1];
+    r.r13 = q.others[2];
+    r.r14 = q.others[3];
+    r.r15 = q.others[4];
+}
+
+// Under a kept rule, given the span's words below the CFA (words[i] is the word at CFA - 8 (span - i)):
+// the caller's rsp is the CFA, its pc the word below the CFA, and each saved register comes from its
+// place below the CFA. A slot past the span could only come from a damaged entry; it is not followed.
+// The walk itself needs only pc, sp and fp (every kept rule finds its CFA from sp or fp), so the other
+// callee-saved registers may be restored later, from the same words, in the same order.
+inline __attribute__((always_inline)) void moveToCaller(QuickRegisters& q, std::uint64_t rule,
+                                                        std::uint64_t cfa, const std::uint64_t* words) {
+    const unsigned span = Packed::span(rule);
+    if (unsigned slot = Packed::framePointerSlot(rule); slot != 0 && slot <= span) q.rbp = words[span - slot];
+    q.rsp = cfa;
+    q.rip = words[span - 1];
+}
+
+inline __attribute__((always_inline)) void restoreOthers(QuickRegisters& q, std::uint64_t rule,
+                                                         const std::uint64_t* words) {
+    const unsigned span = Packed::span(rule);
+    for (unsigned saved = Packed::othersMask(rule); saved != 0; saved &= saved - 1) {
+        const int index = __builtin_ctz(saved);
+        if (unsigned slot = Packed::otherSlot(rule, index); slot <= span)
+            q.others[index] = words[span - slot];
+    }
+}
+
+inline __attribute__((always_inline)) void applyRule(QuickRegisters& q, std::uint64_t rule, std::uint64_t cfa,
+                                                     const std::uint64_t* words) {
+    restoreOthers(q, rule, words);
+    moveToCaller(q, rule, cfa, words);
+}
+
+// A run over frames seen before, with the registers it moves in variables of its own: over known
+// frames this is the whole walk. It takes a frame only when its kept rule finds the caller strictly
+// above the frame, with a pc of 4096 or more; anything else (a frame not known, words that cannot be
+// read, the outermost frame) is left to the full step. Since every kept rule finds its CFA from sp or
+// fp, the run moves pc, sp and fp at once and, on the walking thread's own stack, may leave the other
+// callee-saved registers to be restored when the run stops, from the same words in the same order;
+// when the walk has ended there, they are never needed.
+class KnownFrames {
+  public:
+    explicit KnownFrames(ZEVUnwindContext* context)
+        : context_(context), r_(quickRegistersOf(context->registers)), exact_(context->pcIsExact),
+          lastLookup_(context->lastLookup), lastRule_(context->lastRule),
+          generation_(context->imageGeneration), stackLow_(context->memory.stack.low),
+          stackHigh_(context->memory.stack.high) {}
+
+    // Whether the cursor may take the run at all: a delivered frame with a usable pc and sp.
+    static bool usable(const ZEVUnwindContext* context) {
+        const ZEVMachineContext& r = context->registers;
+        return context->useRuleCache && context->frameCount - 1 < ZEVUnwindMaxFrames - 1 &&
+               r.rip >= kNullLimit && r.rsp >= kNullLimit;
+    }
+
+    // Steps over up to `limit` frames, storing each caller's pc; the number taken.
+    std::uint32_t run(std::uint64_t* pcs, std::uint32_t limit) {
+        std::uint32_t taken = 0;
+        for (; taken < limit; ++taken) {
+            const std::uint64_t lookup = exact_ ? r_.rip : r_.rip - 1;
+            std::uint64_t rule = lastRule_;
+            if (lookup != lastLookup_) {
+                if (!ZEVUnwindRuleCacheFind(lookup, generation_, &rule)) break;
+                lastLookup_ = lookup;
+                lastRule_ = rule;
+            }
+            const ZEVUnwindFrameRule::Kind kind = Packed::kind(rule);
+            if (kind == ZEVUnwindFrameRule::kOutermost) {
+                outermost_ = true;
+                break;
+            }
+            // A found rule spans at least one word, so `low` is below the CFA and, with the CFA above
+            // sp, above 0.
+            const std::uint64_t cfa =
+                (kind == ZEVUnwindFrameRule::kFromFramePointer ? r_.rbp : r_.rsp) + Packed::cfaOffset(rule);
+            const unsigned span = Packed::span(rule);
+            const std::uint64_t low = cfa - 8ULL * span;
+            if (cfa <= r_.rsp) break;
+            // The walking thread's own stack is read in place; another thread's through checked copies.
+            std::uint64_t copied[ZEVUnwindFrameRule::kMaxSlot];
+            const bool inPlace = low >= stackLow_ && cfa <= stackHigh_;
+            const auto* words = reinterpret_cast<const std::uint64_t*>(low);
+            if (!inPlace) {
+                if (!ZEVUnwindMemoryRead(&context_->memory, low, copied, 8ULL * span)) break;
+                words = copied;
+            }
+            if (words[span - 1] < kNullLimit) break;
+            if (Packed::othersMask(rule) != 0) {
+                if (inPlace) {
+                    defer(rule, cfa);
+                } else {
+                    restoreDeferred(); // in order: the older frames' first
+                    restoreOthers(r_, rule, words);
+                }
+            }
+            moveToCaller(r_, rule, cfa, words);
+            exact_ = false;
+            pcs[taken] = r_.rip;
+        }
+        return taken;
+    }
+
+    // The cursor moved over the `taken` frames run over.
+    void finish(std::uint32_t taken) {
+        if (outermost_) {
+            r_.rip = 0; // as the full step leaves it at the end of the walk
+        } else {
+            restoreDeferred();
+        }
+        storeQuickRegisters(context_->registers, r_);
+        context_->frameCount += taken;
+        context_->pcIsExact = exact_;
+        context_->lastLookup = lastLookup_;
+        context_->lastRule = lastRule_;
+    }
+
+    bool reachedOutermost() const { return outermost_; }
+
+  private:
+    static constexpr unsigned kDeferred = 32;
+
+    void defer(std::uint64_t rule, std::uint64_t cfa) {
+        deferred_[deferredCount_++] = {rule, cfa};
+        if (deferredCount_ == kDeferred) restoreDeferred();
+    }
+
+    void restoreDeferred() {
+        for (unsigned i = 0; i < deferredCount_; ++i) {
+            const Deferred& frame = deferred_[i];
+            const std::uint64_t low = frame.cfa - 8ULL * Packed::span(frame.rule);
+            restoreOthers(r_, frame.rule, reinterpret_cast<const std::uint64_t*>(low));
+        }
+        deferredCount_ = 0;
+    }
+
+    struct Deferred {
+        std::uint64_t rule;
+        std::uint64_t cfa;
+    };
+    ZEVUnwindContext* context_;
+    QuickRegisters r_;
+    bool exact_;
+    bool outermost_ = false;
+    std::uint64_t lastLookup_;
+    std::uint64_t lastRule_;
+    std::uint64_t generation_;
+    std::uintptr_t stackLow_;
+    std::uintptr_t stackHigh_;
+    Deferred deferred_[kDeferred];
+    unsigned deferredCount_ = 0;
+};
+
+// One step under a kept rule, wherever its words lie: those outside the walking thread's own stack
+// are read through checked copies.
+bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
+    ZEVMachineContext& r = context->registers;
+    const std::uint64_t cfa = cfaOf(r, rule);
+    if (cfa == 0) {
+        r.rip = 0; // the outermost frame: the walk ends here
+        return true;
+    }
+    const unsigned span = Packed::span(rule);
+    const std::uint64_t low = cfa - 8ULL * span;
+    std::uint64_t words[ZEVUnwindFrameRule::kMaxSlot];
+    if (low >= cfa || !ZEVUnwindMemoryRead(&context->memory, low, words, 8ULL * span)) return false;
+    if (cfa == r.rsp && words[span - 1] == r.rip) return false; // nothing would move
+    QuickRegisters q = quickRegistersOf(r);
+    applyRule(q, rule, cfa, words);
+    storeQuickRegisters(r, q);
+    context->pcIsExact = false;
+    return true;
+}
+
+// One full step from the image's call-frame information; the rule is kept when it has the common form.
 bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     ZEVBinaryImageNodeCopy node;
     if (context->findImage == nullptr || !context->findImage(lookup, &node)) {
@@ -39,13 +243,19 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     }
     context->registers = registers;
     context->pcIsExact = cfi.cie.signalFrame;
+    ZEVUnwindFrameRule rule;
+    if (context->useRuleCache && ZEVUnwindFrameRuleFromRules(rules, cfi.cie.signalFrame, &rule)) {
+        ZEVUnwindRuleCacheStore(lookup, context->imageGeneration, rule);
+    }
     return true;
 }
 
 bool step(ZEVUnwindContext* context) {
     ZEVMachineContext& r = context->registers;
     const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
-    if (stepWithDwarf(context, lookup)) return true;
+    std::uint64_t rule = 0;
+    bool known = context->useRuleCache && ZEVUnwindRuleCacheFind(lookup, context->imageGeneration, &rule);
+    if (known ? stepWithRule(context, rule) : stepWithDwarf(context, lookup)) return true;
     if (r.rbp == 0) {
         ZEVSDKLog("%s: FP is zero, aborting unwind\n", "ZEVUnwindNextFrameUsingAllStrategies");
         r.rip = 0;
@@ -72,9 +282,8 @@ __attribute__((noinline)) bool deliver(ZEVUnwindContext* context) {
     return true;
 }
 
-} // namespace
-
-bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
+// Every step with its checks and messages.
+__attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
     if (reinterpret_cast<std::uintptr_t>(context) < kNullLimit) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
         return false;
@@ -94,13 +303,18 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
     return deliver(context);
 }
 
+} // namespace
+
 bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineContext* machineContext,
                                   ZEVUnwindImageFinder finder) {
     if (context == nullptr || machineContext == nullptr) return false;
     context->registers = *machineContext;
     context->frameCount = 0;
     context->pcIsExact = true;
+    context->useRuleCache = true;
     context->imageGeneration = ZEVBinaryImageGeneration();
+    context->lastLookup = 0;
+    context->lastRule = 0;
     context->findImage = finder;
     ZEVUnwindMemoryInitForCurrentThread(&context->memory, context->imageGeneration);
     return true;
@@ -133,6 +347,46 @@ bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context) {
     context->registers.rsp = ZEVUnwindCallerStackPointer(fp);
     context->pcIsExact = false;
     return true;
+}
+
+bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
+    if (reinterpret_cast<std::uintptr_t>(context) >= kNullLimit && KnownFrames::usable(context)) {
+        KnownFrames known(context);
+        std::uint64_t pc = 0;
+        std::uint32_t taken = known.run(&pc, 1);
+        if (taken == 1) {
+            known.finish(taken);
+            return true;
+        }
+    }
+    return nextFrame(context);
+}
+
+std::uint32_t ZEVUnwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs, std::uint32_t capacity) {
+    if (reinterpret_cast<std::uintptr_t>(context) < kNullLimit || pcs == nullptr) return 0;
+    std::uint32_t count = 0;
+    // Frame 0 is the registers as given: delivered without a step.
+    const ZEVMachineContext& given = context->registers;
+    if (capacity > 0 && context->frameCount == 0 && given.rip >= kNullLimit && given.rsp >= kNullLimit) {
+        context->frameCount = 1;
+        pcs[count++] = given.rip;
+    }
+    while (count < capacity) {
+        if (KnownFrames::usable(context)) {
+            std::uint32_t limit = capacity - count;
+            if (limit > ZEVUnwindMaxFrames - context->frameCount)
+                limit = ZEVUnwindMaxFrames - context->frameCount;
+            KnownFrames known(context);
+            std::uint32_t taken = known.run(pcs + count, limit);
+            known.finish(taken);
+            count += taken;
+            if (known.reachedOutermost()) break;
+        }
+        // Everything else, one frame at a time through the full step.
+        if (count == capacity || !ZEVUnwindNextFrame(context)) break;
+        pcs[count++] = context->registers.rip;
+    }
+    return count;
 }
 
 bool ZEVUnwindFindImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out) {

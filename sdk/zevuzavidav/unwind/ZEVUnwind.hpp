@@ -2,16 +2,21 @@
 // The stack unwinder of the live host (x86_64): a cursor over one thread's registers, stepped frame by
 // frame.
 //
-// A step finds the image holding the pc, the FDE through the image's .eh_frame_hdr index, runs its
-// call-frame instructions and restores the caller's registers. When no call-frame information is found
-// it follows the frame-pointer chain, which ends when the frame pointer does not move up the stack. Frame 0
-// (from a fault or a suspended thread) and frames interrupted by a signal are looked up at their own pc,
-// return addresses at pc - 1. At most 512 frames.
+// A step looks the frame's pc up in the frame-rule cache and, for a frame seen before, applies the
+// kept rule: a few reads of stack words and no unwind table at all (the frame-pointer step is the rule
+// CFA = rbp + 16 and is taken only where the frame's own rule says so). Otherwise it finds the image
+// holding the pc, the FDE through the image's .eh_frame_hdr index, runs its call-frame instructions
+// and restores the caller's registers; the rule is then kept for the next walk when it has the common
+// form. When no call-frame information is found it follows the frame-pointer chain, which ends when
+// the frame pointer does not move up the stack. Frame 0 (from a fault or a suspended thread) and frames
+// interrupted by a signal are looked up at their own pc, return addresses at pc - 1. At most 512
+// frames.
 //
 // Memory is read as ZEVUnwindMemory says: the walking thread's own stack and the proven segments of the
 // images' unwind tables in place, anything else (another thread's stack, a damaged pointer) through
-// checked copies, so a page unmapped even in the middle of the walk ends it cleanly. Signal-safe: the
-// context lives on the caller's stack and nothing is allocated.
+// checked copies, so a page unmapped even in the middle of the walk ends it cleanly. Over frames already
+// known a walk makes no system call. Signal-safe: the context lives on the caller's stack and nothing
+// is allocated.
 #include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
@@ -26,8 +31,11 @@ using ZEVUnwindImageFinder = bool (*)(std::uint64_t address, ZEVBinaryImageNodeC
 struct ZEVUnwindContext {
     ZEVMachineContext registers;
     std::uint32_t frameCount;
-    bool pcIsExact; // the current pc was interrupted, not a return address
+    bool pcIsExact;    // the current pc was interrupted, not a return address
+    bool useRuleCache; // off: every step takes the full DWARF step (tests compare the two)
     std::uint64_t imageGeneration;
+    std::uint64_t lastLookup; // the pc whose kept rule the walk used last (recursion repeats it)
+    std::uint64_t lastRule;
     ZEVUnwindImageFinder findImage;
     ZEVUnwindMemory memory;
 };
@@ -38,6 +46,11 @@ bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineCon
 // True when the context now describes one more frame; the first call delivers the initial pc.
 bool ZEVUnwindNextFrame(ZEVUnwindContext* context);
 std::uint64_t ZEVUnwindGetPC(const ZEVUnwindContext* context);
+// ZEVUnwindNextFrame and ZEVUnwindGetPC in a loop, into `pcs`: the number of frames delivered (at most
+// `capacity`); 0 once the walk has ended. The cursor stands at the last frame delivered, so the walk
+// may go on with either call. Faster than the loop over frames seen before, since it keeps the
+// registers out of memory between them.
+std::uint32_t ZEVUnwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs, std::uint32_t capacity);
 // One frame-pointer step; false when the chain is unreadable or does not move up the stack.
 bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context);
 std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer);

@@ -4,6 +4,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
 
 #include <gtest/gtest.h>
 
@@ -60,8 +61,8 @@ TEST(UnwindMemoryTest, TheWalkingThreadsOwnStackIsReadInPlace) {
 
 // A stack of another thread's kind (not the walker's own), one frame per page, in a mapping of its
 // own: each caller's pc is the word below a CFA one page up. Its pcs lie in no image, so it is walked
-// by its frame-pointer chain.
-class UnmappedMidWalkTest : public ::testing::Test {
+// by its frame-pointer chain, or by rules kept for its pcs as for frames seen before.
+class UnmappedMidWalkTest : public ::testing::TestWithParam<bool> {
   protected:
     static constexpr int kFrames = 200;
 
@@ -76,8 +77,20 @@ class UnmappedMidWalkTest : public ::testing::Test {
             record[0] = i + 1 < kFrames ? spOf(i + 2) - 16 : 0;
             record[1] = i + 1 < kFrames ? pcOf(i + 1) : 0;
         }
+        if (GetParam()) {
+            ZEVUnwindFrameRule rule; // CFA = sp + one page; the pc below it; fp saved below that
+            rule.kind = ZEVUnwindFrameRule::kFromStackPointer;
+            rule.cfaOffset = static_cast<std::uint32_t>(kPage);
+            rule.saved[ZEVUnwindFrameRule::kFramePointerIndex] = 2;
+            rule.span = 2;
+            for (int i = 0; i < kFrames; ++i)
+                ZEVUnwindRuleCacheStore(pcOf(i) - 1, ZEVBinaryImageGeneration(), rule);
+        }
     }
-    void TearDown() override { munmap(reinterpret_cast<void*>(stack_), (kFrames + 1) * kPage); }
+    void TearDown() override {
+        munmap(reinterpret_cast<void*>(stack_), (kFrames + 1) * kPage);
+        ZEVUnwindRuleCacheClear();
+    }
 
     std::uintptr_t spOf(int frame) const { return stack_ + static_cast<std::uintptr_t>(frame) * kPage; }
     static std::uint64_t pcOf(int frame) { return 0x7000000 + 0x40 * static_cast<std::uint64_t>(frame); }
@@ -91,6 +104,8 @@ class UnmappedMidWalkTest : public ::testing::Test {
         ZEVUnwindContext context;
         ZEVUnwindInitWithImageFinder(&context, &registers,
                                      [](std::uint64_t, ZEVBinaryImageNodeCopy*) { return false; });
+        // The frame-0 pc is exact; the others are return addresses, so the rule of frame 0 is not kept.
+        if (GetParam()) context.pcIsExact = false;
         std::vector<std::uint64_t> pcs;
         while (ZEVUnwindNextFrame(&context)) {
             pcs.push_back(ZEVUnwindGetPC(&context));
@@ -108,13 +123,13 @@ class UnmappedMidWalkTest : public ::testing::Test {
     std::uintptr_t stack_ = 0;
 };
 
-TEST_F(UnmappedMidWalkTest, TheWholeStackIsWalkedWhileItStaysMapped) {
+TEST_P(UnmappedMidWalkTest, TheWholeStackIsWalkedWhileItStaysMapped) {
     auto pcs = walk([](std::size_t) {});
     EXPECT_EQ(pcs.size(), static_cast<std::size_t>(kFrames));
     expectPrefixOfTheStack(pcs);
 }
 
-TEST_F(UnmappedMidWalkTest, AStackUnmappedByAnotherThreadMidWalkEndsTheWalkCleanly) {
+TEST_P(UnmappedMidWalkTest, AStackUnmappedByAnotherThreadMidWalkEndsTheWalkCleanly) {
     // The unmapping thread takes the stack away once 40 frames are out; the walk then meets pages that
     // are gone and must stop there, not fault.
     constexpr std::size_t kBefore = 40;
@@ -136,7 +151,7 @@ TEST_F(UnmappedMidWalkTest, AStackUnmappedByAnotherThreadMidWalkEndsTheWalkClean
     expectPrefixOfTheStack(pcs);
 }
 
-TEST_F(UnmappedMidWalkTest, StacksUnmappedAtAnyMomentNeverFaultTheWalker) {
+TEST_P(UnmappedMidWalkTest, StacksUnmappedAtAnyMomentNeverFaultTheWalker) {
     for (int round = 0; round < 30; ++round) {
         std::atomic<bool> started{false};
         std::thread unmapper([&] {
@@ -154,5 +169,7 @@ TEST_F(UnmappedMidWalkTest, StacksUnmappedAtAnyMomentNeverFaultTheWalker) {
         SetUp();
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(FramePointerChainAndKeptRules, UnmappedMidWalkTest, ::testing::Bool());
 
 } // namespace

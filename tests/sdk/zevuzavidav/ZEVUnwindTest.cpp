@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,26 @@ bool noImages(std::uint64_t, ZEVBinaryImageNodeCopy*) {
     return false;
 }
 
+// How our walk goes: every step through the call-frame information, over rules kept from earlier
+// steps (a frame at a time), or in batches of frames.
+enum class Walker { fullSteps, keptRules, batches };
+Walker walker = Walker::keptRules;
+
 std::vector<std::uint64_t> ourFrames(const ZEVMachineContext& start) {
     std::vector<std::uint64_t> frames;
     ZEVUnwindContext context;
     ZEVUnwindInitWithImageFinder(&context, &start,
                                  framePointerOnly ? noImages : ZEVUnwindFindImageWithDynamicLinker);
+    context.useRuleCache = walker != Walker::fullSteps;
+    if (walker == Walker::batches) {
+        std::uint64_t pcs[5];
+        std::uint32_t count = 0;
+        do {
+            count = ZEVUnwindNextFrames(&context, pcs, 5);
+            frames.insert(frames.end(), pcs, pcs + count);
+        } while (count == 5);
+        return frames;
+    }
     while (ZEVUnwindNextFrame(&context))
         frames.push_back(ZEVUnwindGetPC(&context));
     return frames;
@@ -36,8 +52,10 @@ _Unwind_Reason_Code collect(_Unwind_Context* context, void* raw) {
 
 // Both walks, taken from the same function: our frame 0 is the return address of the capture call,
 // the reference's frames start inside this function too; compare from the caller onwards.
+// Ours is taken twice: the second walk finds the rules the first one kept.
 struct Walks {
     std::vector<std::uint64_t> ours;
+    std::vector<std::uint64_t> again;
     std::vector<std::uint64_t> reference;
 };
 
@@ -45,6 +63,7 @@ __attribute__((noinline)) void takeWalks(Walks* walks) {
     ZEVMachineContext registers;
     ZEVUnwindCaptureCurrent(&registers);
     walks->ours = ourFrames(registers);
+    walks->again = ourFrames(registers);
     _Unwind_Backtrace(collect, &walks->reference);
     asm volatile("" ::: "memory");
 }
@@ -66,6 +85,7 @@ void expectSameCallers(const Walks& walks) {
     std::size_t n = std::min(walks.ours.size(), walks.reference.size()) - 1;
     for (std::size_t i = 1; i < n; ++i)
         EXPECT_EQ(walks.ours[i], walks.reference[i]) << "frame " << i;
+    EXPECT_EQ(walks.again, walks.ours);
 }
 
 class UnwindDepthTest : public ::testing::TestWithParam<int> {};
@@ -99,10 +119,15 @@ VELO_RECURSION(recurseO2WithoutFramePointer, optimize("O2", "omit-frame-pointer"
 
 using Recursion = void (*)(int, Walks*);
 
-class UnwindBuildTest : public ::testing::TestWithParam<std::tuple<Recursion, int>> {};
+class UnwindBuildTest : public ::testing::TestWithParam<std::tuple<Recursion, int, Walker>> {
+  protected:
+    void TearDown() override { walker = Walker::keptRules; }
+};
 
 TEST_P(UnwindBuildTest, MatchesTheSystemUnwinderForEveryBuildOfTheCode) {
-    auto [recursion, depth] = GetParam();
+    auto [recursion, depth, how] = GetParam();
+    walker = how;
+    ZEVUnwindRuleCacheClear(); // the first walk of each finds nothing kept
     Walks walks;
     recursion(depth, &walks);
     expectSameCallers(walks);
@@ -113,7 +138,63 @@ INSTANTIATE_TEST_SUITE_P(
     Builds, UnwindBuildTest,
     ::testing::Combine(::testing::Values(recurseO0WithFramePointer, recurseO0WithoutFramePointer,
                                          recurseO2WithFramePointer, recurseO2WithoutFramePointer),
-                       ::testing::Values(1, 2, 50, 200)));
+                       ::testing::Values(1, 2, 50, 200),
+                       ::testing::Values(Walker::fullSteps, Walker::keptRules, Walker::batches)));
+
+// Every register a kept rule restores, at once or when a batch stops, is what the full step through
+// the call-frame information restores, frame by frame. Each level keeps values of its own in
+// callee-saved registers across its call.
+std::vector<ZEVMachineContext> perFrame;
+std::vector<std::pair<std::uint32_t, ZEVMachineContext>> perBatch;
+
+__attribute__((noinline)) void recordRegisters() {
+    ZEVMachineContext start;
+    ZEVUnwindCaptureCurrent(&start);
+    ZEVUnwindContext context;
+    ZEVUnwindInitWithImageFinder(&context, &start, ZEVUnwindFindImageWithDynamicLinker);
+    context.useRuleCache = false;
+    while (ZEVUnwindNextFrame(&context))
+        perFrame.push_back(context.registers);
+    for (int pass = 0; pass < 2; ++pass) { // the second over rules kept by the first
+        ZEVUnwindInitWithImageFinder(&context, &start, ZEVUnwindFindImageWithDynamicLinker);
+        std::uint64_t pcs[3];
+        while (ZEVUnwindNextFrames(&context, pcs, 3) == 3)
+            perBatch.emplace_back(context.frameCount, context.registers);
+    }
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline, optimize("O2"))) void keepInRegisters(int depth) {
+    long a = depth * 3 + 1, b = depth * 5 + 2, c = depth * 7 + 3;
+    asm volatile("" : "+r"(a), "+r"(b), "+r"(c));
+    if (depth <= 1) {
+        recordRegisters();
+    } else {
+        keepInRegisters(depth - 1);
+    }
+    asm volatile("" ::"r"(a), "r"(b), "r"(c) : "memory");
+}
+
+TEST(UnwindTest, KeptRulesRestoreWhatTheFullStepRestores) {
+    ZEVUnwindRuleCacheClear();
+    perFrame.clear();
+    perBatch.clear();
+    keepInRegisters(40);
+    ASSERT_GT(perFrame.size(), 40u);
+    ASSERT_GT(perBatch.size(), 20u);
+    for (const auto& [frames, registers] : perBatch) {
+        ASSERT_LE(frames, perFrame.size());
+        const ZEVMachineContext& expected = perFrame[frames - 1];
+        EXPECT_EQ(registers.rip, expected.rip) << frames;
+        EXPECT_EQ(registers.rsp, expected.rsp) << frames;
+        EXPECT_EQ(registers.rbp, expected.rbp) << frames;
+        EXPECT_EQ(registers.rbx, expected.rbx) << frames;
+        EXPECT_EQ(registers.r12, expected.r12) << frames;
+        EXPECT_EQ(registers.r13, expected.r13) << frames;
+        EXPECT_EQ(registers.r14, expected.r14) << frames;
+        EXPECT_EQ(registers.r15, expected.r15) << frames;
+    }
+}
 
 TEST(UnwindTest, FollowsTheFramePointerChainWhenNoCallFrameInformationIsFound) {
     Walks walks;

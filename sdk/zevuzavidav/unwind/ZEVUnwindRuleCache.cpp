@@ -1,0 +1,123 @@
+#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
+
+namespace ZEVUnwindRuleCacheDetail {
+
+Set sets[1U << kSetBits];
+
+} // namespace ZEVUnwindRuleCacheDetail
+
+namespace {
+
+using namespace ZEVUnwindRuleCacheDetail;
+using Packed = ZEVUnwindFrameRulePacked;
+
+constexpr int kStackPointer = 7;
+constexpr int kFramePointer = 6;
+constexpr int kReturnAddress = 16;
+constexpr int kSavedRegisters[ZEVUnwindFrameRule::kSavedCount] = {3, 6, 12, 13, 14, 15};
+
+bool leftAsIs(const ZEVDwarfRule& rule) {
+    return rule.kind == ZEVDwarfRuleUnchanged || rule.kind == ZEVDwarfRuleUndefined;
+}
+
+} // namespace
+
+bool ZEVUnwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame,
+                                 ZEVUnwindFrameRule* out) {
+    *out = ZEVUnwindFrameRule{};
+    // A signal frame's pc is exact, not a return address: such frames keep the full step.
+    if (signalFrame || rules.cfaExpression != 0 || rules.cfaOffset < 0 || rules.cfaOffset % 8 != 0 ||
+        rules.cfaOffset >= std::int64_t{1} << (Packed::kOffsetBits + 3)) {
+        return false;
+    }
+    if (rules.cfaRegister == kStackPointer) {
+        out->kind = ZEVUnwindFrameRule::kFromStackPointer;
+    } else if (rules.cfaRegister == kFramePointer) {
+        out->kind = ZEVUnwindFrameRule::kFromFramePointer;
+    } else {
+        return false;
+    }
+    out->cfaOffset = static_cast<std::uint32_t>(rules.cfaOffset);
+    const ZEVDwarfRule& returnAddress = rules.registers[kReturnAddress];
+    if (returnAddress.kind == ZEVDwarfRuleUndefined) {
+        out->kind = ZEVUnwindFrameRule::kOutermost;
+    } else if (returnAddress.kind != ZEVDwarfRuleOffset || returnAddress.value != -8) {
+        return false;
+    }
+    // The stack pointer becomes the CFA; the registers a call may clobber keep no saved place.
+    if (rules.registers[kStackPointer].kind != ZEVDwarfRuleUnchanged) return false;
+    for (int reg : {0, 1, 2, 4, 5, 8, 9, 10, 11}) {
+        if (!leftAsIs(rules.registers[reg])) return false;
+    }
+    for (int i = 0; i < ZEVUnwindFrameRule::kSavedCount; ++i) {
+        const ZEVDwarfRule& rule = rules.registers[kSavedRegisters[i]];
+        if (leftAsIs(rule)) continue;
+        if (rule.kind != ZEVDwarfRuleOffset || rule.value >= 0 || rule.value % 8 != 0 ||
+            -rule.value / 8 > ZEVUnwindFrameRule::kMaxSlot) {
+            return false;
+        }
+        out->saved[i] = static_cast<std::uint8_t>(-rule.value / 8);
+        out->span = out->saved[i] > out->span ? out->saved[i] : out->span;
+    }
+    return true;
+}
+
+std::uint64_t ZEVUnwindFrameRulePacked::pack(const ZEVUnwindFrameRule& rule) {
+    std::uint64_t packed = rule.kind | std::uint64_t{rule.cfaOffset / 8} << kOffsetShift |
+                           std::uint64_t{rule.span} << kSpanShift |
+                           std::uint64_t{rule.saved[ZEVUnwindFrameRule::kFramePointerIndex]}
+                               << kFramePointerShift;
+    for (int i = 0, other = 0; i < ZEVUnwindFrameRule::kSavedCount; ++i) {
+        if (i == ZEVUnwindFrameRule::kFramePointerIndex) continue;
+        if (rule.saved[i] != 0) packed |= (1ULL << other) << kOthersMaskShift;
+        packed |= std::uint64_t{rule.saved[i]} << (kOthersShift + other * kSlotBits);
+        ++other;
+    }
+    return packed;
+}
+
+namespace {
+
+// Writes the entry unless someone else is writing it; its count of writes goes up by one.
+void write(Entry& entry, std::uint64_t key, std::uint64_t rule) {
+    std::uint64_t seen = entry.key.load(std::memory_order_relaxed);
+    if (seen == kBusy || !entry.key.compare_exchange_strong(seen, kBusy, std::memory_order_acquire)) return;
+    // Readers that saw the old key and read the new rule see the claim when they check again.
+    std::atomic_thread_fence(std::memory_order_release);
+    entry.rule.store(rule, std::memory_order_relaxed);
+    entry.key.store(key | ((seen >> 56) + 1) << 56, std::memory_order_release);
+}
+
+} // namespace
+
+void ZEVUnwindRuleCacheStore(std::uint64_t pc, std::uint64_t generation, const ZEVUnwindFrameRule& rule) {
+    if (pc >> 48 != 0 || rule.kind == ZEVUnwindFrameRule::kNone) return;
+    const std::uint64_t key = keyOf(pc, generation);
+    const std::uint64_t payload = Packed::pack(rule);
+    const std::uint64_t packed = payload | checkOf(key, payload) << Packed::kCheckShift;
+    Set& set = setOf(pc);
+    // The newest rule is in the first way: a pc already kept is updated where it is, a new one comes
+    // first and the one there moves to the second way, over the oldest.
+    const std::uint64_t first = set.ways[0].key.load(std::memory_order_relaxed);
+    if ((first & kMatched) == key) {
+        write(set.ways[0], key, packed);
+    } else if ((set.ways[1].key.load(std::memory_order_relaxed) & kMatched) == key) {
+        write(set.ways[1], key, packed);
+    } else {
+        std::uint64_t moved = 0;
+        std::uint64_t seen = 0;
+        if (first != 0 && read(set.ways[0], first & kMatched, &moved, &seen)) {
+            write(set.ways[1], seen & kMatched, moved);
+        }
+        write(set.ways[0], key, packed);
+    }
+}
+
+void ZEVUnwindRuleCacheClear() {
+    for (Set& set : sets) {
+        for (Entry& entry : set.ways) {
+            std::uint64_t seen = entry.key.load(std::memory_order_relaxed);
+            if (seen != kBusy) entry.key.compare_exchange_strong(seen, 0, std::memory_order_acq_rel);
+        }
+    }
+}

@@ -1,0 +1,204 @@
+// The frame-rule cache: which call-frame rows it keeps and how, and that what it gives back is always
+// a rule stored for that pc, in that image generation, even with writers racing and entries damaged.
+#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Packed = ZEVUnwindFrameRulePacked;
+
+constexpr int kRsp = 7, kRbp = 6, kRbx = 3, kR12 = 12, kR15 = 15, kReturnAddress = 16;
+
+ZEVDwarfRegisterRules rulesWithCfa(std::uint64_t reg, std::int64_t offset) {
+    ZEVDwarfRegisterRules rules;
+    std::memset(&rules, 0, sizeof rules);
+    rules.cfaRegister = reg;
+    rules.cfaOffset = offset;
+    rules.registers[kReturnAddress] = {ZEVDwarfRuleOffset, -8};
+    return rules;
+}
+
+TEST(UnwindFrameRuleTest, KeepsTheCommonFormsOfFrame) {
+    // After push rbp; push rbx; sub 24: CFA = rsp + 48, rbp at CFA-16, rbx at CFA-24.
+    ZEVDwarfRegisterRules pushed = rulesWithCfa(kRsp, 48);
+    pushed.registers[kRbp] = {ZEVDwarfRuleOffset, -16};
+    pushed.registers[kRbx] = {ZEVDwarfRuleOffset, -24};
+    ZEVUnwindFrameRule rule;
+    ASSERT_TRUE(ZEVUnwindFrameRuleFromRules(pushed, false, &rule));
+    EXPECT_EQ(rule.kind, ZEVUnwindFrameRule::kFromStackPointer);
+    EXPECT_EQ(rule.cfaOffset, 48u);
+    EXPECT_EQ(rule.saved[0], 3); // rbx
+    EXPECT_EQ(rule.saved[ZEVUnwindFrameRule::kFramePointerIndex], 2);
+    EXPECT_EQ(rule.span, 3);
+    // The frame-pointer frame: CFA = rbp + 16.
+    ZEVDwarfRegisterRules framed = rulesWithCfa(kRbp, 16);
+    framed.registers[kRbp] = {ZEVDwarfRuleOffset, -16};
+    ASSERT_TRUE(ZEVUnwindFrameRuleFromRules(framed, false, &rule));
+    EXPECT_EQ(rule.kind, ZEVUnwindFrameRule::kFromFramePointer);
+    // The outermost frame: the return address is undefined.
+    ZEVDwarfRegisterRules outermost = rulesWithCfa(kRsp, 8);
+    outermost.registers[kReturnAddress] = {ZEVDwarfRuleUndefined, 0};
+    ASSERT_TRUE(ZEVUnwindFrameRuleFromRules(outermost, false, &rule));
+    EXPECT_EQ(rule.kind, ZEVUnwindFrameRule::kOutermost);
+}
+
+TEST(UnwindFrameRuleTest, LeavesEveryOtherFormToTheFullStep) {
+    struct Case {
+        const char* what;
+        ZEVDwarfRegisterRules rules;
+        bool signalFrame;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const char* what, auto change, bool signalFrame = false) {
+        ZEVDwarfRegisterRules rules = rulesWithCfa(kRsp, 32);
+        change(rules);
+        cases.push_back({what, rules, signalFrame});
+    };
+    add("a CFA from another register", [](auto& r) { r.cfaRegister = kRbx; });
+    add("a CFA expression", [](auto& r) { r.cfaExpression = 0x1000; });
+    add("a CFA offset not in words", [](auto& r) { r.cfaOffset = 36; });
+    add("a negative CFA offset", [](auto& r) { r.cfaOffset = -16; });
+    add("a CFA offset of a megabyte", [](auto& r) { r.cfaOffset = 1 << 20; });
+    add("the return address elsewhere", [](auto& r) { r.registers[kReturnAddress].value = -16; });
+    add("the return address in a register", [](auto& r) {
+        r.registers[kReturnAddress] = {ZEVDwarfRuleRegister, 0};
+    });
+    add("a rule for rsp", [](auto& r) { r.registers[kRsp] = {ZEVDwarfRuleValOffset, 0}; });
+    add("a saved call-clobbered register", [](auto& r) { r.registers[0] = {ZEVDwarfRuleOffset, -16}; });
+    add("a register saved above the CFA", [](auto& r) { r.registers[kR12] = {ZEVDwarfRuleOffset, 8}; });
+    add("a register saved too far below", [](auto& r) { r.registers[kR15] = {ZEVDwarfRuleOffset, -8 * 32}; });
+    add("a register kept in a register", [](auto& r) { r.registers[kRbx] = {ZEVDwarfRuleRegister, 12}; });
+    add("a register saved by an expression", [](auto& r) {
+        r.registers[kRbx] = {ZEVDwarfRuleExpression, 0x1000};
+    });
+    add(
+        "a signal frame", [](auto&) {}, true);
+    for (const Case& c : cases) {
+        ZEVUnwindFrameRule rule;
+        EXPECT_FALSE(ZEVUnwindFrameRuleFromRules(c.rules, c.signalFrame, &rule)) << c.what;
+    }
+}
+
+class UnwindRuleCacheTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ZEVUnwindRuleCacheClear(); }
+    void TearDown() override { ZEVUnwindRuleCacheClear(); }
+
+    static ZEVUnwindFrameRule ruleWithOffset(std::uint32_t offset) {
+        ZEVUnwindFrameRule rule;
+        rule.kind = ZEVUnwindFrameRule::kFromStackPointer;
+        rule.cfaOffset = offset;
+        rule.saved[0] = 2;
+        rule.span = 2;
+        return rule;
+    }
+};
+
+TEST_F(UnwindRuleCacheTest, GivesBackWhatWasStoredForThePcInItsGenerationOnly) {
+    const std::uint64_t pc = 0x55550000abcdULL;
+    std::uint64_t packed = 0;
+    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
+    ZEVUnwindRuleCacheStore(pc, 1, ruleWithOffset(96));
+    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
+    EXPECT_EQ(Packed::kind(packed), ZEVUnwindFrameRule::kFromStackPointer);
+    EXPECT_EQ(Packed::cfaOffset(packed), 96u);
+    EXPECT_EQ(Packed::span(packed), 2u);
+    EXPECT_EQ(Packed::othersMask(packed), 1u); // rbx
+    EXPECT_EQ(Packed::otherSlot(packed, 0), 2u);
+    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 2, &packed)) << "an image left the table since";
+    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc + 1, 1, &packed));
+    ZEVUnwindRuleCacheStore(1ULL << 48, 1, ruleWithOffset(96)); // beyond user addresses: not kept
+    EXPECT_FALSE(ZEVUnwindRuleCacheFind(1ULL << 48, 1, &packed));
+    ZEVUnwindRuleCacheClear();
+    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
+}
+
+TEST_F(UnwindRuleCacheTest, DamagedEntriesReadAsMisses) {
+    const std::uint64_t pc = 0x55550000abcdULL;
+    ZEVUnwindRuleCacheStore(pc, 1, ruleWithOffset(96));
+    auto& entry = ZEVUnwindRuleCacheDetail::setOf(pc).ways[0];
+    const std::uint64_t stored = entry.rule.load();
+    // Every single-bit change of the rule: the check catches nearly all; what it lets through is at
+    // least well formed.
+    int caught = 0;
+    for (int bit = 0; bit < 64; ++bit) {
+        entry.rule.store(stored ^ (1ULL << bit));
+        std::uint64_t packed = 0;
+        if (!ZEVUnwindRuleCacheFind(pc, 1, &packed)) {
+            ++caught;
+        } else {
+            EXPECT_NE(Packed::span(packed), 0u) << bit;
+        }
+    }
+    EXPECT_GE(caught, 56);
+    entry.rule.store(stored);
+    entry.key.store(entry.key.load() ^ 0x10);
+    std::uint64_t packed = 0;
+    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
+}
+
+// The pcs of a set: two stay; a third drops the older one.
+std::vector<std::uint64_t> pcsSharingASet(std::size_t count) {
+    std::vector<std::uint64_t> pcs;
+    const auto& first = ZEVUnwindRuleCacheDetail::setOf(0x400000);
+    for (std::uint64_t pc = 0x400001; pcs.size() < count; ++pc) {
+        if (&ZEVUnwindRuleCacheDetail::setOf(pc) == &first) pcs.push_back(pc);
+    }
+    return pcs;
+}
+
+TEST_F(UnwindRuleCacheTest, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
+    auto pcs = pcsSharingASet(3);
+    std::uint64_t packed = 0;
+    ZEVUnwindRuleCacheStore(pcs[0], 1, ruleWithOffset(8));
+    ZEVUnwindRuleCacheStore(pcs[1], 1, ruleWithOffset(16));
+    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pcs[0], 1, &packed));
+    EXPECT_EQ(Packed::cfaOffset(packed), 8u);
+    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pcs[1], 1, &packed));
+    EXPECT_EQ(Packed::cfaOffset(packed), 16u);
+    ZEVUnwindRuleCacheStore(pcs[2], 1, ruleWithOffset(24));
+    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pcs[0], 1, &packed));
+    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pcs[1], 1, &packed));
+    EXPECT_EQ(Packed::cfaOffset(packed), 16u);
+    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pcs[2], 1, &packed));
+    EXPECT_EQ(Packed::cfaOffset(packed), 24u);
+}
+
+// Pcs that share one set, written and read by several threads at once: a reader gets either a miss or
+// exactly the rule stored for the pc it asked about.
+TEST_F(UnwindRuleCacheTest, RacingWritersNeverLendOnePcAnothersRule) {
+    auto pcs = pcsSharingASet(4);
+    std::atomic<bool> stop{false};
+    std::atomic<long> wrong{0};
+    std::atomic<long> hits{0};
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < pcs.size(); ++i) {
+        threads.emplace_back([&, i] {
+            const ZEVUnwindFrameRule rule = ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1)));
+            while (!stop.load())
+                ZEVUnwindRuleCacheStore(pcs[i], 3, rule);
+        });
+        threads.emplace_back([&, i] {
+            while (!stop.load()) {
+                std::uint64_t packed = 0;
+                if (!ZEVUnwindRuleCacheFind(pcs[i], 3, &packed)) continue;
+                hits.fetch_add(1);
+                if (Packed::cfaOffset(packed) != 8 * (i + 1)) wrong.fetch_add(1);
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop = true;
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_GT(hits.load(), 0);
+}
+
+} // namespace
