@@ -23,7 +23,8 @@ bool readMemory(std::uintptr_t address, void* destination, std::size_t size);
 bool readableString(std::uintptr_t address, std::size_t maximum);
 
 // True when every page of [low, high) is mapped (readable or not: callers know the protection from
-// elsewhere). One kernel question per 4 MB; nothing is read. False for an empty or wrapping range.
+// elsewhere). One kernel question, whose cost grows with the mappings the range spans, not its size;
+// nothing is read. False for an empty or wrapping range.
 bool rangeMapped(std::uintptr_t low, std::uintptr_t high);
 
 // Forces the pipe fallback (tests of the fallback path only).
