@@ -1,6 +1,7 @@
 // One walk of the current thread's stack by our unwinder (every pc into a buffer, as the crash recorder
 // takes them), beside libunwind's unw_backtrace and libgcc's _Unwind_Backtrace walking the same stacks
-// in the same program.
+// in the same program. BM_ZEVUnwindFullSteps walks without the frame-rule cache, every frame from the
+// unwind tables, as a crash walks frames never seen before.
 #include "bench/AnchorReport.hpp"
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
@@ -53,7 +54,7 @@ _Unwind_Reason_Code count(_Unwind_Context*, void* frames) {
     return _URC_NO_REASON;
 }
 
-enum class Walker { ours, libunwind, libgcc };
+enum class Walker { ours, oursFullSteps, libunwind, libgcc };
 
 // The walk itself, outside the recursion, so every recursive frame stays small as real frames are.
 __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
@@ -68,11 +69,13 @@ __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
     for (auto _ : state) {
         frames = 0;
         switch (walker) {
-        case Walker::ours: {
+        case Walker::ours:
+        case Walker::oursFullSteps: {
             ZEVMachineContext registers;
             ZEVUnwindCaptureCurrent(&registers);
             ZEVUnwindContext context;
             ZEVUnwindInitWithImageFinder(&context, &registers, findInTable);
+            context.useRuleCache = walker == Walker::ours;
             frames = static_cast<int>(ZEVUnwindNextFrames(&context, pcs, ZEVUnwindMaxFrames));
             break;
         }
@@ -105,6 +108,11 @@ void BM_ZEVUnwind(benchmark::State& state) {
     atDepth(state, static_cast<int>(state.range(0)), Walker::ours);
 }
 
+void BM_ZEVUnwindFullSteps(benchmark::State& state) {
+    loadTable();
+    atDepth(state, static_cast<int>(state.range(0)), Walker::oursFullSteps);
+}
+
 void BM_unw_backtrace(benchmark::State& state) {
     atDepth(state, static_cast<int>(state.range(0)), Walker::libunwind);
 }
@@ -114,12 +122,15 @@ void BM_Unwind_Backtrace(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ZEVUnwind)->Arg(8)->Arg(64)->Arg(256)->Repetitions(12)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ZEVUnwindFullSteps)->Arg(8)->Arg(64)->Arg(256)->Repetitions(12)->ReportAggregatesOnly(true);
 BENCHMARK(BM_unw_backtrace)->Arg(8)->Arg(64)->Arg(256)->Repetitions(12)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Unwind_Backtrace)->Arg(8)->Arg(64)->Arg(256)->Repetitions(12)->ReportAggregatesOnly(true);
 
 } // namespace
 
 int main(int argc, char** argv) {
-    return velobench::runBesideAnchors(argc, argv,
-                                       {{"BM_ZEVUnwind", {"BM_unw_backtrace", "BM_Unwind_Backtrace"}}});
+    return velobench::runBesideAnchors(
+        argc, argv,
+        {{"BM_ZEVUnwind", {"BM_unw_backtrace", "BM_Unwind_Backtrace"}},
+         {"BM_ZEVUnwindFullSteps", {"BM_unw_backtrace", "BM_Unwind_Backtrace"}}});
 }
