@@ -105,17 +105,19 @@ bool findSegments(ZEVUnwindMemory* memory, std::uintptr_t base, std::uintptr_t h
 
 // Makes the segments holding the index and .eh_frame readable in place for this walk, once the
 // kernel confirms they are mapped. The end of the segment holding .eh_frame; 0 when they cannot be
-// proven (every read then stays a checked copy).
+// proven (every read then stays a checked copy). `ehFrame` 0: only segments found by an earlier walk
+// are taken (the header has not been read yet).
 std::uintptr_t proveSegments(ZEVUnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr,
                              std::uintptr_t ehFrame) {
     if (memory == nullptr) return 0;
     for (unsigned i = 0; i < memory->rangeCount; ++i) {
         const ZEVUnwindMemory::Range& range = memory->inPlace[i];
-        if (range.holds(hdr, 1) && range.holds(ehFrame, 1)) return range.high;
+        if (range.holds(hdr, 1) && (ehFrame == 0 || range.holds(ehFrame, 1))) return range.high;
     }
     Segments segments;
-    bool known = provenImages.find(hdr, memory->imageGeneration, &segments);
-    if (!known && !findSegments(memory, base, hdr, ehFrame, &segments)) return 0;
+    bool known = provenImages.find(hdr, memory->imageGeneration, &segments) &&
+                 (ehFrame == 0 || segments.ehFrame.holds(ehFrame, 1));
+    if (!known && (ehFrame == 0 || !findSegments(memory, base, hdr, ehFrame, &segments))) return 0;
     if (!ZEVUnwindMemoryProveRange(memory, segments.index.low, segments.index.high) ||
         !ZEVUnwindMemoryProveRange(memory, segments.ehFrame.low, segments.ehFrame.high)) {
         return 0;
@@ -133,6 +135,8 @@ std::uint64_t relative(std::uintptr_t header, std::int32_t offset) {
 bool ZEVDwarfFDEIndexInit(ZEVDwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t hdr,
                           ZEVUnwindMemory* memory) {
     *index = ZEVDwarfFDEIndex{};
+    // An image met by an earlier walk has its header read in place too, not through a checked copy.
+    if (!ZEVUnwindMemoryIsInPlace(memory, hdr, 32)) proveSegments(memory, base, hdr, 0);
     ZEVDwarfCursor cursor;
     ZEVDwarfCursorInit(&cursor, hdr, hdr + 32, memory);
     std::uint8_t version = ZEVDwarfReadUInt8(&cursor);
