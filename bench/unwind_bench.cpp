@@ -71,10 +71,9 @@ __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
         switch (walker) {
         case Walker::ours:
         case Walker::oursFullSteps: {
-            ZEVMachineContext registers;
-            ZEVUnwindCaptureCurrent(&registers);
             ZEVUnwindContext context;
-            ZEVUnwindInitWithImageFinder(&context, &registers, findInTable);
+            ZEVUnwindCaptureCurrent(&context.registers);
+            ZEVUnwindInitWithImageFinder(&context, &context.registers, findInTable);
             context.useRuleCache = walker == Walker::ours;
             frames = static_cast<int>(ZEVUnwindNextFrames(&context, pcs, ZEVUnwindMaxFrames));
             break;

@@ -231,11 +231,10 @@ void ZEVUserLoggingRecordError(const ZEVLoggedError& error,
     ZEVWritableContext* writable = ZEVContextWritable();
     if (readOnly == nullptr || writable == nullptr) return;
     std::vector<std::uint64_t> stack(ZEVUnwindMaxFrames);
-    ZEVMachineContext registers;
-    ZEVUnwindCaptureCurrent(&registers);
     ZEVUnwindContext cursor;
+    ZEVUnwindCaptureCurrent(&cursor.registers);
     std::uint32_t frames = 0;
-    if (ZEVUnwindInit(&cursor, &registers))
+    if (ZEVUnwindInit(&cursor, &cursor.registers))
         frames = ZEVUnwindNextFrames(&cursor, stack.data(), ZEVUnwindMaxFrames);
     stack.resize(frames);
     std::uint64_t time = ZEVCurrentTimeSeconds();

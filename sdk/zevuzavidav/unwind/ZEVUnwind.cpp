@@ -308,7 +308,9 @@ __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
 bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineContext* machineContext,
                                   ZEVUnwindImageFinder finder) {
     if (context == nullptr || machineContext == nullptr) return false;
-    context->registers = *machineContext;
+    // Registers captured straight into the cursor stay where they are: copying what was just written
+    // field by field in wider loads would stall on the stores not yet done.
+    if (machineContext != &context->registers) context->registers = *machineContext;
     context->frameCount = 0;
     context->pcIsExact = true;
     context->useRuleCache = true;

@@ -40,6 +40,8 @@ struct ZEVUnwindContext {
     ZEVUnwindMemory memory;
 };
 
+// `machineContext` may be the context's own `registers` (ZEVUnwindCaptureCurrent straight into the
+// cursor, the quickest start of a walk of the current thread).
 bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContext* machineContext);
 bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineContext* machineContext,
                                   ZEVUnwindImageFinder finder);
