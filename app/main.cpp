@@ -9,7 +9,7 @@
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "app/catalogue/terminal/SaveStatusLine.hpp"
 #include "app/catalogue/terminal/UrlOpening.hpp"
-#include "app/model/TargetHelper.hpp"
+#include "model/TargetHelper.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"

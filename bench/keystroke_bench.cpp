@@ -6,9 +6,9 @@
 // fast path. Every figure is printed beside its goal at the end, and two families of answers of growing
 // length show the cost growing linearly with the answer.
 #include "app/lesson/LessonViewController.hpp"
-#include "app/model/StringUtilities.hpp"
 #include "bench/AnchorReport.hpp"
 #include "content/Courses.hpp"
+#include "model/StringUtilities.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/services/FakeBackendClient.hpp"

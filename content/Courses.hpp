@@ -5,7 +5,7 @@
 //
 // A chapter whose builder is not written yet has `builder` null; it is listed all the same, with the
 // lesson count it will have, so counts and titles can be checked before its lessons exist.
-#include "app/model/Chapter.hpp"
+#include "model/Chapter.hpp"
 
 #include <cstdint>
 #include <string_view>

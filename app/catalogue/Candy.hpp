@@ -2,8 +2,8 @@
 // One search entry: a lesson with its chapter, and the text the search filter looks through.
 //
 // Failure contract: none. The entries share the catalogue's Chapter and Lesson objects.
-#include "app/model/Chapter.hpp"
-#include "app/model/Lesson.hpp"
+#include "model/Chapter.hpp"
+#include "model/Lesson.hpp"
 
 #include <string>
 #include <string_view>

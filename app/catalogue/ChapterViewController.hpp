@@ -9,8 +9,8 @@
 // Failure contract: nothing is reported to the learner; a record id that matches no lesson marks
 // nothing. The inputs must be set before the view loads.
 #include "app/catalogue/ChapterTableViewCell.hpp"
-#include "app/model/Chapter.hpp"
-#include "app/model/ProgressReport.hpp"
+#include "model/Chapter.hpp"
+#include "model/ProgressReport.hpp"
 #include "platform/uikit/Label.hpp"
 #include "platform/uikit/TableView.hpp"
 #include "platform/uikit/ViewController.hpp"

@@ -5,7 +5,7 @@
 //
 // Failure contract: none. An absent list, the placeholder "lessonZero" or an id of another chapter marks
 // nothing; lessons that share an id are marked together.
-#include "app/model/Chapter.hpp"
+#include "model/Chapter.hpp"
 
 #include <optional>
 #include <string>

@@ -15,8 +15,8 @@
 // the saves then fail and say why (SaveStatusLine). A chapter without lessons shows 0 / 0 and an empty
 // bar.
 #include "app/catalogue/MainTableViewCell.hpp"
-#include "app/model/Chapter.hpp"
-#include "app/model/ProgressReport.hpp"
+#include "model/Chapter.hpp"
+#include "model/ProgressReport.hpp"
 #include "platform/uikit/TableView.hpp"
 #include "platform/uikit/ViewController.hpp"
 

@@ -8,8 +8,8 @@
 // Failure contract: a backend failure prints one "Error: " line and is otherwise ignored; it never
 // blocks or undoes the navigation. Save outcomes are not looked at.
 #include "app/catalogue/Candy.hpp"
-#include "app/model/Chapter.hpp"
-#include "app/model/ProgressReport.hpp"
+#include "model/Chapter.hpp"
+#include "model/ProgressReport.hpp"
 #include "platform/services/BackendClient.hpp"
 #include "platform/uikit/SearchController.hpp"
 #include "platform/uikit/TableView.hpp"

@@ -1,6 +1,6 @@
 #include "app/catalogue/SettingsTableViewController.hpp"
 
-#include "app/model/TargetHelper.hpp"
+#include "model/TargetHelper.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"

@@ -7,8 +7,8 @@
 //
 // Failure contract: when mail cannot be sent, the "Could Not Send Email" alert replaces the composer.
 // The store address is opened without looking at the result.
-#include "app/model/Chapter.hpp"
-#include "app/model/ProgressReport.hpp"
+#include "model/Chapter.hpp"
+#include "model/ProgressReport.hpp"
 #include "platform/services/MailComposeViewController.hpp"
 #include "platform/uikit/Switch.hpp"
 #include "platform/uikit/TableView.hpp"

@@ -1,6 +1,6 @@
 #include "app/lesson/AnswerRebuild.hpp"
 
-#include "app/model/StringUtilities.hpp"
+#include "model/StringUtilities.hpp"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 //
 // Contract: never fails and never reads outside the texts, whatever the input or the lesson's
 // dynamic-answer counts hold.
-#include "app/model/Lesson.hpp"
+#include "model/Lesson.hpp"
 
 #include <optional>
 #include <string>

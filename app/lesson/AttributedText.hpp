@@ -4,7 +4,7 @@
 // For each rule, in order, the first occurrence of its text (plain, case-sensitive; every search starts
 // at the beginning) gets the rule's colour; where rules overlap the later one wins. A rule whose text
 // is empty or does not occur paints nothing. Pure; never fails.
-#include "app/model/Lesson.hpp"
+#include "model/Lesson.hpp"
 #include "platform/uikit/AttributedString.hpp"
 
 #include <string>

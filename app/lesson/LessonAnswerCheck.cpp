@@ -2,7 +2,7 @@
 // lesson's userAnswer, and the look of the answer line.
 #include "app/lesson/AnswerRebuild.hpp"
 #include "app/lesson/LessonViewController.hpp"
-#include "app/model/StringUtilities.hpp"
+#include "model/StringUtilities.hpp"
 #include "platform/foundation/Console.hpp"
 
 bool LessonViewController::shouldChangeCharacters(ui::TextField& field, ui::Range range,

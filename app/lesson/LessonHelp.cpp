@@ -2,7 +2,7 @@
 // when a tutorial video exists), and the tutorial video itself.
 #include "app/lesson/LessonViewController.hpp"
 #include "app/lesson/VideoPlayerViewController.hpp"
-#include "app/model/Reachability.hpp"
+#include "model/Reachability.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/services/BackendClient.hpp"

@@ -1,6 +1,6 @@
 // Next through the chapter, and the two prompts at its end.
 #include "app/lesson/LessonViewController.hpp"
-#include "app/model/TargetHelper.hpp"
+#include "model/TargetHelper.hpp"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // Construction, life cycle, and putting a lesson onto the screen.
 #include "app/lesson/LessonViewController.hpp"
 
-#include "app/model/DeviceModel.hpp"
+#include "model/DeviceModel.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/services/AudioSession.hpp"
 

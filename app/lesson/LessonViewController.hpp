@@ -20,8 +20,8 @@
 // Like every screen it is made with std::make_shared: it hands itself to its fields as their delegate.
 // Threads: main thread only; backend and video answers arrive on the main queue.
 #include "app/lesson/LessonInputAccessoryView.hpp"
-#include "app/model/Chapter.hpp"
-#include "app/model/ProgressReport.hpp"
+#include "model/Chapter.hpp"
+#include "model/ProgressReport.hpp"
 
 #include "platform/dispatch/WorkItem.hpp"
 #include "platform/foundation/NotificationCenter.hpp"

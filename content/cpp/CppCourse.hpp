@@ -1,7 +1,7 @@
 #pragma once
 // Builders of the C++ course: each appends its chapter's lessons, in lesson order, and touches nothing
 // else.
-#include "app/model/Chapter.hpp"
+#include "model/Chapter.hpp"
 
 void buildCppChapter1(Chapter& chapter);
 void buildCppChapter2(Chapter& chapter);

@@ -1,7 +1,7 @@
 #pragma once
 // Chapter 17 with its source of chance made explicit: the random-number lesson shows values drawn
 // while the chapter is built, so tests hand in their own draw to get repeatable values.
-#include "app/model/Chapter.hpp"
+#include "model/Chapter.hpp"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 // Builders of the Swift course: each appends its chapter's lessons, in lesson order, and touches
 // nothing else.
-#include "app/model/Chapter.hpp"
+#include "model/Chapter.hpp"
 
 void buildSwiftChapter1(Chapter& chapter);
 void buildSwiftChapter2(Chapter& chapter);

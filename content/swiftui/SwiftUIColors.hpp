@@ -25,7 +25,7 @@
 //
 // Failure contract: throws std::invalid_argument when a lesson has more own rules than it stores, or
 // (never with the shipped template) more room than the template fills.
-#include "app/model/Lesson.hpp"
+#include "model/Lesson.hpp"
 
 #include <cstddef>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 // Builders of the SwiftUI course: each appends its chapter's lessons, in lesson order, and touches
 // nothing else.
-#include "app/model/Chapter.hpp"
+#include "model/Chapter.hpp"
 
 void buildSwiftUIChapter1(Chapter& chapter);
 void buildSwiftUIChapter2(Chapter& chapter);

@@ -1,6 +1,6 @@
 // Wrong-answer hints never describe a right answer; output keys find an output for every accepted
 // answer. (Typing every accepted answer is played through the real screen in LessonScreenPlaythrough.)
-#include "app/model/StringUtilities.hpp"
+#include "model/StringUtilities.hpp"
 #include "tests/content/CourseFixture.hpp"
 
 #include <gtest/gtest.h>

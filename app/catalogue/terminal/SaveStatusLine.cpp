@@ -1,6 +1,6 @@
 #include "app/catalogue/terminal/SaveStatusLine.hpp"
 
-#include "app/model/ProgressReport.hpp"
+#include "model/ProgressReport.hpp"
 #include "platform/foundation/FileContents.hpp"
 
 SaveStatusLine::SaveStatusLine(term::FrontEnd& frontEnd) {

@@ -1,6 +1,6 @@
 #pragma once
 // Lessons the screen tests pick from the course by what they show.
-#include "app/model/Chapter.hpp"
+#include "model/Chapter.hpp"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #include "CatalogueWorld.hpp"
 #include "app/catalogue/MoreAppsViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
-#include "app/model/TargetHelper.hpp"
+#include "model/TargetHelper.hpp"
 #include "platform/uikit/Switch.hpp"
 
 #include <gtest/gtest.h>

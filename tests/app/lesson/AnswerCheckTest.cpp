@@ -1,6 +1,6 @@
 #include "LessonScreenFixture.hpp"
 
-#include "app/model/StringUtilities.hpp"
+#include "model/StringUtilities.hpp"
 
 namespace lessontest {
 namespace {

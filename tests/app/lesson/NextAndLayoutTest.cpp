@@ -1,6 +1,6 @@
 #include "LessonScreenFixture.hpp"
 
-#include "app/model/TargetHelper.hpp"
+#include "model/TargetHelper.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/services/DeviceInfo.hpp"
 #include "platform/services/ScopedOverride.hpp"

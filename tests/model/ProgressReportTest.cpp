@@ -1,4 +1,4 @@
-#include "app/model/ProgressReport.hpp"
+#include "model/ProgressReport.hpp"
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"

@@ -1,5 +1,5 @@
-#include "app/model/TargetHelper.hpp"
-#include "app/model/Reachability.hpp"
+#include "model/TargetHelper.hpp"
+#include "model/Reachability.hpp"
 
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"

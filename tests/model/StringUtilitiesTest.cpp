@@ -1,5 +1,5 @@
-#include "app/model/StringUtilities.hpp"
-#include "app/model/DeviceModel.hpp"
+#include "model/StringUtilities.hpp"
+#include "model/DeviceModel.hpp"
 #include "platform/services/DeviceInfo.hpp"
 #include "platform/services/ScopedOverride.hpp"
 

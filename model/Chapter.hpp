@@ -1,6 +1,6 @@
 #pragma once
 // A chapter of a course: made by the catalogue with its title and number, filled by its builder.
-#include "app/model/Lesson.hpp"
+#include "model/Lesson.hpp"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "app/model/Chapter.hpp"
+#include "model/Chapter.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/model/DeviceModel.hpp"
+#include "model/DeviceModel.hpp"
 
 #include "platform/services/DeviceInfo.hpp"
 

@@ -1,4 +1,4 @@
-#include "app/model/TargetHelper.hpp"
+#include "model/TargetHelper.hpp"
 
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"

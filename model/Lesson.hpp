@@ -7,7 +7,7 @@
 // loads, most lessons are never shown in a run, and working out rules is most of a lesson's cost. A
 // builder then leaves a recipe, run once on the first read of `customStrings()`, on the lesson's texts as
 // they stand then (the answer check changes only the learner's state, never a text a recipe reads).
-#include "app/model/OrderedDictionary.hpp"
+#include "model/OrderedDictionary.hpp"
 #include "platform/uikit/Color.hpp"
 
 #include <array>

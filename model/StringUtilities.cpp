@@ -1,4 +1,4 @@
-#include "app/model/StringUtilities.hpp"
+#include "model/StringUtilities.hpp"
 
 #include "platform/foundation/Text.hpp"
 

@@ -1,4 +1,4 @@
-#include "app/model/Reachability.hpp"
+#include "model/Reachability.hpp"
 
 #include "platform/services/NetworkReachability.hpp"
 

@@ -1,6 +1,6 @@
-#include "app/model/Lesson.hpp"
+#include "model/Lesson.hpp"
 
-#include "app/model/StringUtilities.hpp"
+#include "model/StringUtilities.hpp"
 
 #include <cassert>
 #include <utility>
