@@ -2,7 +2,6 @@
 // installation, the lesson screen looks up tutorial videos, search logs its choices; a server that is
 // down or answers garbage changes nothing but console lines.
 #include "CatalogueWorld.hpp"
-#include "RestServer.hpp"
 #include "app/catalogue/AppDelegate.hpp"
 #include "app/catalogue/ChapterViewController.hpp"
 #include "app/catalogue/SearchResultsTableViewController.hpp"
@@ -10,6 +9,7 @@
 #include "platform/services/Executor.hpp"
 #include "platform/services/ScopedOverride.hpp"
 #include "platform/services/rest/RestBackendClient.hpp"
+#include "tests/platform/services/rest/RestServer.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,8 +1,8 @@
 #include "platform/services/rest/RestBackendClient.hpp"
 
-#include "RestServer.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
+#include "tests/platform/services/rest/RestServer.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
