@@ -6,12 +6,26 @@
 //    nothing waits for a network).
 //  - UrgentStart: the last launch ended early, so the start itself processes and packages all 20.
 #include "platform/darwin/Images.hpp"
-#include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/PropertyListSerialization.hpp"
+#include "platform/foundation/Sandbox.hpp"
+#include "platform/uikit/Application.hpp"
+#include "sdk/zevuzavidav/reports/ZEVCrashReportingController.hpp"
+#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "tools/crashfixtures/ReportFolders.hpp"
+#include "tools/crashfixtures/TestKit.hpp"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -20,24 +34,61 @@ namespace fs = std::filesystem;
 
 constexpr int kReports = 20;
 
+// The app around the controller: a sandbox and main bundle of its own in a scratch folder (removed at
+// the end), the main queue bound to this thread, and the report file manager.
+class ScratchApp {
+  public:
+    ScratchApp() {
+        std::string pattern = (fs::temp_directory_path() / "velo-crashlife-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder: " + pattern);
+        root_ = pattern;
+        ns::Sandbox::setHome(root_ / "home");
+        const ns::PropertyList::Dictionary info{{"CFBundleIdentifier", "com.velomarinth.crashtest"},
+                                                {"CFBundleVersion", "7"},
+                                                {"Zevuzavidav", ns::PropertyList::Dictionary{}}};
+        const auto bytes = ns::writePropertyList(ns::PropertyList(info), ns::PropertyListFormat::xml).value();
+        writeText(root_ / "Bench.app" / "Info.plist", std::string(bytes.begin(), bytes.end()));
+        ns::Bundle::setMainBundlePath(root_ / "Bench.app");
+        dispatch::main().bindToCurrentThread();
+        files = std::make_shared<ZEVFileManager>();
+    }
+    ~ScratchApp() {
+        dispatch::main().drain();
+        ui::Application::shared().reset();
+        ns::Bundle::setMainBundlePath({});
+        ns::Sandbox::reset();
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    ScratchApp(const ScratchApp&) = delete;
+    ScratchApp& operator=(const ScratchApp&) = delete;
+
+    // Waits until the work queue is idle and nothing more is due on the main queue.
+    static void settle(const std::shared_ptr<ZEVCrashReportingController>& controller) {
+        for (int round = 0; round < 3; ++round) {
+            dispatch::main().drain();
+            controller->operationQueue()->waitUntilAllOperationsAreFinished();
+        }
+    }
+
+    std::shared_ptr<ZEVFileManager> files;
+
+  private:
+    fs::path root_;
+};
+
 std::vector<json> imageLines() {
     std::vector<json> lines;
     darwin::forEachImage(
         [](const darwin::ImageInfo& image, void* context) {
-            char uuid[33];
-            ZEVBinaryImageUUIDText(image, uuid);
-            static_cast<std::vector<json>*>(context)->push_back(json{{"load",
-                                                                      {{"path", image.path ? image.path : ""},
-                                                                       {"uuid", uuid},
-                                                                       {"base", image.base},
-                                                                       {"size", image.size}}}});
+            static_cast<std::vector<json>*>(context)->push_back(loadLine(image, image.base));
             return true;
         },
         &lines);
     return lines;
 }
 
-void writeReports(const TestApp& app) {
+void writeReports(const ScratchApp& app) {
     static const std::vector<json> images = imageLines();
     const std::uint64_t anchors[] = {reinterpret_cast<std::uint64_t>(&std::abort),
                                      reinterpret_cast<std::uint64_t>(&std::terminate),
@@ -68,9 +119,11 @@ void writeReports(const TestApp& app) {
 enum class Mode { start, startAndProcess, urgent };
 
 void run(benchmark::State& state, Mode mode) {
+    // Submission is off, and the endpoint is a closed local port all the same.
     ::setenv("ZevuzavidavSubmitReports", "NO", 1);
+    ::setenv("ZevuzavidavReportsEndpoint", "https://127.0.0.1:9", 1);
     ns::setConsoleSink([](std::string_view) {});
-    TestApp app;
+    ScratchApp app;
     int launch = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -93,13 +146,14 @@ void run(benchmark::State& state, Mode mode) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
 
         state.PauseTiming();
-        TestApp::settle(controller);
-        if (app.names(app.files->preparedPath()).size() != kReports)
+        ScratchApp::settle(controller);
+        if (app.files->contentsOfDirectory(app.files->preparedPath()).size() != kReports)
             state.SkipWithError("not every report packaged");
         controller.reset();
         state.ResumeTiming();
     }
     ns::setConsoleSink(nullptr);
+    ::unsetenv("ZevuzavidavReportsEndpoint");
     ::unsetenv("ZevuzavidavSubmitReports");
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The app around a crash reporting controller in the tests of the report's life: a sandbox and a
-// bundle of its own, the endpoint pointed at a local server, the kit's part played by TestKit, report
-// folders of earlier launches written by hand, and waiting while the main queue runs.
+// bundle of its own, the endpoint pointed at a local server, the kit's part played by TestKit
+// (tools/crashfixtures, shared with the crash-life benchmark), report folders of earlier launches
+// written by hand, and waiting while the main queue runs.
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/uikit/Application.hpp"
@@ -11,6 +12,7 @@
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tools/crashfixtures/TestKit.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -24,75 +26,6 @@ namespace reporttest {
 inline constexpr const char* kBundleIdentifier = "com.velomarinth.crashtest";
 inline constexpr const char* kReportsPath =
     "/sdk-api/v1/platforms/ios/apps/com.velomarinth.crashtest/reports";
-
-// Plays the kit: answers as configured (by default as a kit whose app implements no delegate method)
-// and notes what it is told.
-class TestKit : public ZEVCrashReportingControllerDelegate {
-  public:
-    enum class Decision { submit, drop, never };
-
-    bool canUseBackgroundSessions = true;
-    bool mustInform = false;
-    Decision decision = Decision::submit; // what the app answers when it decides itself
-    bool installCrashCallback = false;
-    std::set<int> deliveredSignals;
-    std::optional<std::string> apiKey = std::string("test-api-key");
-    nlohmann::json serverSettings = nullptr;
-
-    bool shouldInstallCrashCallback() override { return installCrashCallback; }
-    void detectedCrash() override {}
-    bool reportingControllerCanUseBackgroundSessions(ZEVCrashReportingController&) override {
-        return canUseBackgroundSessions;
-    }
-    bool reportingControllerMustInformDelegateOfReports(ZEVCrashReportingController&) override {
-        return mustInform;
-    }
-    void reportingControllerDidDetectReportForLastExecution(ZEVCrashReportingController&,
-                                                            const std::shared_ptr<ZEVInternalReport>&,
-                                                            std::function<void(bool)> completion) override {
-        if (!mustInform || decision == Decision::submit) {
-            completion(true);
-        } else if (decision == Decision::drop) {
-            completion(false);
-        } else {
-            std::lock_guard lock(mutex_);
-            unanswered_.push_back(std::move(completion));
-        }
-    }
-    void reportingControllerInternalDidDetectReportForLastExecution(
-        ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>& report) override {
-        std::lock_guard lock(mutex_);
-        detected_.push_back(report->identifier());
-    }
-    bool reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int signal) override {
-        return deliveredSignals.count(signal) > 0;
-    }
-    std::optional<std::string> APIKeyForCrashReportingController(ZEVCrashReportingController&) override {
-        return apiKey;
-    }
-    std::optional<std::string> installIDForCrashReportingController(ZEVCrashReportingController&) override {
-        return std::string("test-install");
-    }
-    bool isFirstInstallForCrashReportingController(ZEVCrashReportingController&) override { return true; }
-    ZEVSettings settingsForCrashReportingController(ZEVCrashReportingController&) override {
-        return ZEVSettings(serverSettings.is_null() ? nullptr
-                                                    : std::make_shared<const nlohmann::json>(serverSettings));
-    }
-
-    std::vector<std::string> detected() const {
-        std::lock_guard lock(mutex_);
-        return detected_;
-    }
-    std::size_t unanswered() const {
-        std::lock_guard lock(mutex_);
-        return unanswered_.size();
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> detected_;
-    std::vector<std::function<void(bool)>> unanswered_;
-};
 
 // The start record as the controller filled it, its texts copied.
 struct StartRecord {
