@@ -3,6 +3,7 @@
 
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/terminal/CursesCanvas.hpp"
+#include "platform/terminal/CursesScreen.hpp"
 #include "platform/terminal/EscapeSequence.hpp"
 #include "platform/terminal/TerminalCapabilities.hpp"
 #include "platform/terminal/TerminalRestore.hpp"
@@ -29,18 +30,25 @@ void onStopSignal(int) {
     gStopRequested = true;
 }
 
-void installStopHandlers() {
-    struct sigaction stop {};
-    stop.sa_handler = onStopSignal;
-    sigemptyset(&stop.sa_mask);
-    for (int s : kStopSignals)
-        ::sigaction(s, &stop, &gPrevious[s]);
-}
-
-void removeStopHandlers() {
-    for (int s : kStopSignals)
-        ::sigaction(s, &gPrevious[s], nullptr);
-}
+// While it lives, SIGTERM and SIGHUP end the loop instead of the process; the earlier handlers come
+// back with the end of its scope.
+class StopSignalsEndTheLoop {
+  public:
+    StopSignalsEndTheLoop() {
+        gStopRequested = false;
+        struct sigaction stop {};
+        stop.sa_handler = onStopSignal;
+        sigemptyset(&stop.sa_mask);
+        for (int s : kStopSignals)
+            ::sigaction(s, &stop, &gPrevious[s]);
+    }
+    ~StopSignalsEndTheLoop() {
+        for (int s : kStopSignals)
+            ::sigaction(s, &gPrevious[s], nullptr);
+    }
+    StopSignalsEndTheLoop(const StopSignalsEndTheLoop&) = delete;
+    StopSignalsEndTheLoop& operator=(const StopSignalsEndTheLoop&) = delete;
+};
 
 Key translate(int status, wint_t ch) {
     if (status == KEY_CODE_YES) {
@@ -143,30 +151,16 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     if (!canDrawScreens()) return 1;
     // Normally done at the program's start, before a crash reporter; harmless when it was.
     installTerminalRestoration();
-    // The modes to restore are the ones before curses changes any. Whatever ends the process while
-    // the screen is ours (a signal, an uncaught exception, exit() from deep inside) puts them back.
-    beginTerminalSession();
-    // newterm, unlike initscr, reports an unknown terminal type instead of ending the process.
-    SCREEN* screen = newterm(nullptr, stdout, stdin);
-    if (!screen) {
-        endTerminalSession();
+    // The screen and the stop handlers are put back on every way out of run(), an exception included;
+    // whatever ends the process while the screen is ours (a signal, exit() from deep inside) restores
+    // the terminal through the handlers installed above.
+    CursesScreen screen;
+    if (!screen.opened()) {
         const char* type = std::getenv("TERM");
         std::fprintf(stderr, "velomarinth: cannot use the terminal type '%s'.\n", type ? type : "");
         return 1;
     }
-    set_term(screen);
-    gStopRequested = false;
-    installStopHandlers();
-
-    raw();
-    noecho();
-    nonl();
-    keypad(stdscr, TRUE);
-    set_escdelay(25);
-    if (has_colors()) {
-        start_color();
-        use_default_colors();
-    }
+    StopSignalsEndTheLoop stopSignals;
     timeout(0);
 
     CursesCanvas canvas;
@@ -180,62 +174,49 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     constexpr double kNoFrame = std::numeric_limits<double>::infinity();
     double frameAt = kNoFrame;
 
-    auto shutdown = [&] {
-        removeStopHandlers();
-        endTerminalSession();
-        endwin();
-        delscreen(screen);
-    };
-
-    try {
-        for (;;) {
-            if (mainQueue.drain() > 0) dirty = true;
-            if (dispatch::toSeconds(dispatch::clock().now()) >= frameAt) dirty = true;
-            if (dirty) {
-                frontEnd.draw(canvas);
-                canvas.present();
-                dirty = false;
-                frameAt = kNoFrame;
-                if (auto wait = frontEnd.secondsUntilAnimationFrame())
-                    frameAt = dispatch::toSeconds(dispatch::clock().now()) + *wait;
-            }
-            if (frontEnd.quitRequested() || gStopRequested) break;
-            if (options.maxKeys && keys >= *options.maxKeys) break;
-
-            // Wait for a key, but no longer than the next due work (and wake now and then for work
-            // posted from other threads).
-            auto due = mainQueue.secondsUntilNextDue();
-            int waitMs = 50;
-            if (due) waitMs = std::max(0, std::min(waitMs, static_cast<int>(*due * 1000)));
-            if (frameAt != kNoFrame) {
-                double untilFrame = frameAt - dispatch::toSeconds(dispatch::clock().now());
-                waitMs = std::max(0, std::min(waitMs, static_cast<int>(untilFrame * 1000) + 1));
-            }
-            timeout(waitMs);
-            wint_t ch = 0;
-            int status = get_wch(&ch);
-            if (status == ERR) continue;
-            Key key = translate(status, ch);
-            if (key.is(Key::Kind::escape)) key = readAfterEscape();
-            if (key.is(Key::Kind::resize)) {
-                frontEnd.layout(COLS, LINES);
-                mainQueue.drain();
-            }
-            if (key.is(Key::Kind::text) && key.text.empty()) continue;
-            frontEnd.handleKey(key);
-            ++keys;
-            dirty = true;
-        }
-        // The screen was drawn just before the loop ended; only work run since can change it.
-        if (mainQueue.drain() > 0) {
+    for (;;) {
+        if (mainQueue.drain() > 0) dirty = true;
+        if (dispatch::toSeconds(dispatch::clock().now()) >= frameAt) dirty = true;
+        if (dirty) {
             frontEnd.draw(canvas);
             canvas.present();
+            dirty = false;
+            frameAt = kNoFrame;
+            if (auto wait = frontEnd.secondsUntilAnimationFrame())
+                frameAt = dispatch::toSeconds(dispatch::clock().now()) + *wait;
         }
-    } catch (...) {
-        shutdown();
-        throw;
+        if (frontEnd.quitRequested() || gStopRequested) break;
+        if (options.maxKeys && keys >= *options.maxKeys) break;
+
+        // Wait for a key, but no longer than the next due work (and wake now and then for work
+        // posted from other threads).
+        auto due = mainQueue.secondsUntilNextDue();
+        int waitMs = 50;
+        if (due) waitMs = std::max(0, std::min(waitMs, static_cast<int>(*due * 1000)));
+        if (frameAt != kNoFrame) {
+            double untilFrame = frameAt - dispatch::toSeconds(dispatch::clock().now());
+            waitMs = std::max(0, std::min(waitMs, static_cast<int>(untilFrame * 1000) + 1));
+        }
+        timeout(waitMs);
+        wint_t ch = 0;
+        int status = get_wch(&ch);
+        if (status == ERR) continue;
+        Key key = translate(status, ch);
+        if (key.is(Key::Kind::escape)) key = readAfterEscape();
+        if (key.is(Key::Kind::resize)) {
+            frontEnd.layout(COLS, LINES);
+            mainQueue.drain();
+        }
+        if (key.is(Key::Kind::text) && key.text.empty()) continue;
+        frontEnd.handleKey(key);
+        ++keys;
+        dirty = true;
     }
-    shutdown();
+    // The screen was drawn just before the loop ended; only work run since can change it.
+    if (mainQueue.drain() > 0) {
+        frontEnd.draw(canvas);
+        canvas.present();
+    }
     return 0;
 }
 
