@@ -3,6 +3,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
+#include "sdk/zevuzavidav/capture/OtherThreadsSuspended.hpp"
 #include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
@@ -243,19 +244,22 @@ void ZEVProcessRecordStats(ZEVProcess*, ZEVFile* file) {
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext) {
     ZEVProcess process;
     ZEVProcessInit(&process, crashedThread, signalContext);
-    ZEVProcessSuspendAllOtherThreads(&process);
-    // Images opened without notice (plain dlopen) are found now, before any stack is unwound.
-    ZEVBinaryImageSyncWithLoadedObjects();
-    ZEVProcessRecordAllThreads(&process, file);
-    ZEVProcessRecordRuntimeInfo(&process, file);
-    ZEVProcessRecordDispatchQueueNames(&process, file);
-    ZEVProcessRecordThreadNames(&process, file);
-    ZEVProcessRecordStats(&process, file);
-    ZEVHostRecordStorage(file);
-    // The record is whole: it is closed before the other threads go on and before the app's callback
-    // runs, so neither can keep it from its reader.
-    ZEVFileClose(file);
-    ZEVProcessResumeAllOtherThreads(&process);
+    {
+        // The other threads stand still while they are recorded, and run again however the recording
+        // ends, before the app's crash callback.
+        zevuzavidav::OtherThreadsSuspended suspended(&process);
+        // Images opened without notice (plain dlopen) are found now, before any stack is unwound.
+        ZEVBinaryImageSyncWithLoadedObjects();
+        ZEVProcessRecordAllThreads(&process, file);
+        ZEVProcessRecordRuntimeInfo(&process, file);
+        ZEVProcessRecordDispatchQueueNames(&process, file);
+        ZEVProcessRecordThreadNames(&process, file);
+        ZEVProcessRecordStats(&process, file);
+        ZEVHostRecordStorage(file);
+        // The record is whole: it is closed before the other threads go on and before the app's
+        // callback runs, so neither can keep it from its reader.
+        ZEVFileClose(file);
+    }
     ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
     if (readOnly != nullptr && readOnly->crashCallbackTarget != nullptr) {
         ZEVSDKLog("%s: Performing syncrhonous crash callback - hold onto your butts\n", "ZEVHandler");
