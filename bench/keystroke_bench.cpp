@@ -29,10 +29,11 @@ struct Form {
 };
 
 // What a learner would type for a dynamic answer: free text of their own between its empty quotes.
-std::string withFreeText(const std::string& answer) {
+std::string withFreeText(std::string_view answer) {
     const auto at = answer.rfind("\"\"");
-    if (at == std::string::npos) return answer;
-    return answer.substr(0, at + 1) + "Simplicity is prerequisite for reliability" + answer.substr(at + 1);
+    if (at == std::string_view::npos) return std::string(answer);
+    return std::string(answer.substr(0, at + 1)) + "Simplicity is prerequisite for reliability" +
+           std::string(answer.substr(at + 1));
 }
 
 bool quoted(const Lesson& lesson) {
@@ -56,7 +57,7 @@ std::vector<Form> courseForms() {
     std::vector<Form> forms;
     auto add = [&](std::string name, const Lesson::Ptr& lesson) {
         if (!lesson) return;
-        const std::string typed = lesson->dynamicAnswer ? withFreeText(lesson->answer) : lesson->answer;
+        const std::string typed = lesson->dynamicAnswer ? withFreeText(lesson->answer) : lesson->answer.str();
         forms.push_back({std::move(name) + "/" + lesson->lessonID, lesson, typed});
     };
     add("plain", plain);
@@ -66,11 +67,13 @@ std::vector<Form> courseForms() {
     if (plain) {
         // The longest plain answer with its first letter accented, in the lesson and in what is typed.
         auto accented = std::make_shared<Lesson>(*plain);
-        const auto letter = accented->answer.find_first_of("aeiou");
+        std::string answer = accented->answer.str();
+        const auto letter = answer.find_first_of("aeiou");
         if (letter != std::string::npos) {
-            accented->answer.replace(letter, 1, "\u00e9");
+            answer.replace(letter, 1, "\u00e9");
+            accented->answer = answer;
             accented->acceptedAnswers = {accented->answer};
-            forms.push_back({"plain-accented/" + plain->lessonID, accented, accented->answer});
+            forms.push_back({"plain-accented/" + plain->lessonID, accented, answer});
         }
     }
     return forms;
@@ -83,7 +86,7 @@ class Screen {
         chapter->lessons.push_back(lesson);
         report_ = ProgressReport::make();
         // Already completed: a right keystroke does not write the record each time.
-        report_->lessons = std::vector<std::string>{lesson->lessonID};
+        report_->lessons = std::vector<std::string>{lesson->lessonID.str()};
         report_->showErrorIndicator = true;
         screen_ = std::make_shared<LessonViewController>();
         screen_->lesson = lesson;

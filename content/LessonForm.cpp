@@ -255,7 +255,7 @@ std::vector<ColorRule> automaticThenOwn(const Lesson& lesson, const LessonText& 
         for (auto& rule : syntaxColors(k, shown(k), names))
             automatic.push_back(std::move(rule));
     if (colorCount) {
-        std::string successTexts = lesson.successMessage;
+        std::string successTexts = lesson.successMessage.str();
         if (lesson.answerDebugSuccessMessageDictionary)
             for (const auto& [key, success] : *lesson.answerDebugSuccessMessageDictionary)
                 successTexts += "\n" + success;
@@ -263,7 +263,7 @@ std::vector<ColorRule> automaticThenOwn(const Lesson& lesson, const LessonText& 
         for (const auto& entry : wrong)
             errorTexts += "\n" + entry.title + "\n" + entry.message;
         std::vector<std::pair<CustomStringSection, std::string>> texts = {
-            {CustomStringSection::instruction, lesson.instruction},
+            {CustomStringSection::instruction, lesson.instruction.str()},
             {CustomStringSection::success, successTexts},
             {CustomStringSection::error, errorTexts}};
         for (const auto& [section, text] : texts)
@@ -332,9 +332,8 @@ Lesson::Ptr makeLesson(LessonForm form) {
 
     auto lesson =
         Lesson::make(std::move(form.id), form.number, std::move(form.title), std::move(form.instruction),
-                     std::vector<std::string>(lineTexts.begin(),
-                                              lineTexts.begin() + static_cast<std::ptrdiff_t>(lineCount)),
-                     std::move(answer), std::move(form.success), shownLines, fieldLine, std::move(errors));
+                     std::span(lineTexts.data(), lineCount), std::move(answer), std::move(form.success),
+                     shownLines, fieldLine, std::move(errors));
     if (after) lesson->setText2(fieldLine, std::move(after));
 
     lesson->acceptedAnswers.reserve(1 + form.accepted.size());
@@ -347,6 +346,8 @@ Lesson::Ptr makeLesson(LessonForm form) {
 
     if (!form.outputs.empty()) {
         OrderedDictionary printed, success;
+        printed.reserve(form.outputs.size());
+        success.reserve(form.outputs.size());
         for (auto& output : form.outputs) {
             if (output.printed) printed.set(output.key, std::move(*output.printed));
             success.set(std::move(output.key), std::move(output.success));

@@ -48,9 +48,9 @@
 // Failure contract: `addLesson` trusts its record (content is fixed and checked by the content tests);
 // a record without exactly one field line or with more than ten lines throws std::invalid_argument,
 // so a broken record fails loudly the first time its chapter is built, never silently.
-#include "content/LessonText.hpp"
 #include "model/Chapter.hpp"
 #include "model/Lesson.hpp"
+#include "model/LessonText.hpp"
 
 #include <cstdint>
 #include <initializer_list>

@@ -7,7 +7,7 @@
 
 namespace {
 
-using Text1Member = std::optional<std::string> Lesson::*;
+using Text1Member = std::optional<LessonText> Lesson::*;
 
 // Text1 of lines 2...10 and Text2 of lines 1...10; line1Text1 is a plain string and handled apart.
 constexpr std::array<Text1Member, 10> kText1 = {nullptr,
@@ -59,26 +59,26 @@ CustomStringSection lineSection(int k) {
     return static_cast<CustomStringSection>(static_cast<int>(CustomStringSection::line1) + k - 1);
 }
 
-std::optional<std::string> Lesson::text1(int k) const {
+std::optional<LessonText> Lesson::text1(int k) const {
     if (!validLine(k)) return std::nullopt;
     if (k == 1) return line1Text1;
     return this->*kText1[k - 1];
 }
 
-std::optional<std::string> Lesson::text2(int k) const {
+std::optional<LessonText> Lesson::text2(int k) const {
     if (!validLine(k)) return std::nullopt;
     return this->*kText2[k - 1];
 }
 
-void Lesson::setText1(int k, std::optional<std::string> text) {
+void Lesson::setText1(int k, std::optional<LessonText> text) {
     if (!validLine(k)) return;
     if (k == 1)
-        line1Text1 = text.value_or("");
+        line1Text1 = text ? std::move(*text) : LessonText();
     else
         this->*kText1[k - 1] = std::move(text);
 }
 
-void Lesson::setText2(int k, std::optional<std::string> text) {
+void Lesson::setText2(int k, std::optional<LessonText> text) {
     if (validLine(k)) this->*kText2[k - 1] = std::move(text);
 }
 
@@ -122,7 +122,7 @@ void Lesson::amendCustomStrings(ColourAmendment amendment) {
 
 void Lesson::findAnswerKey() {
     if (!answerDebugMessageLabelDictionary) return;
-    const std::string* best = nullptr;
+    const LessonText* best = nullptr;
     std::size_t bestLength = 0;
     for (const auto& [key, value] : *answerDebugMessageLabelDictionary) {
         if (userAnswer.find(key) == std::string::npos) continue;
@@ -136,10 +136,9 @@ void Lesson::findAnswerKey() {
     if (best) answerKey = *best;
 }
 
-Lesson::Ptr Lesson::make(std::string lessonID, std::int64_t number, std::string title,
-                         std::string instruction, std::vector<std::string> lineTexts, std::string answer,
-                         std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
-                         std::vector<ErrorMessage> errors) {
+Lesson::Ptr Lesson::make(LessonText lessonID, std::int64_t number, LessonText title, LessonText instruction,
+                         std::span<const LessonText> lineTexts, LessonText answer, LessonText successMessage,
+                         std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors) {
     assert(!lineTexts.empty() && lineTexts.size() <= kMaxLines);
     auto lesson = std::make_shared<Lesson>();
     lesson->lessonID = std::move(lessonID);
@@ -147,7 +146,7 @@ Lesson::Ptr Lesson::make(std::string lessonID, std::int64_t number, std::string 
     lesson->title = std::move(title);
     lesson->instruction = std::move(instruction);
     for (std::size_t i = 0; i < lineTexts.size(); ++i)
-        lesson->setText1(static_cast<int>(i) + 1, std::move(lineTexts[i]));
+        lesson->setText1(static_cast<int>(i) + 1, lineTexts[i]);
     lesson->acceptedAnswers = {answer};
     lesson->answer = std::move(answer);
     lesson->successMessage = std::move(successMessage);
@@ -159,15 +158,16 @@ Lesson::Ptr Lesson::make(std::string lessonID, std::int64_t number, std::string 
 
 // The ten initializers differ only in how many code-line texts they take.
 #define VELO_LESSON_INIT(NAME, PARAMS, TEXTS)                                                                \
-    Lesson::Ptr Lesson::NAME(std::string lessonID, std::int64_t number, std::string title,                   \
-                             std::string instruction, PARAMS, std::string answer,                            \
-                             std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,   \
+    Lesson::Ptr Lesson::NAME(LessonText lessonID, std::int64_t number, LessonText title,                     \
+                             LessonText instruction, PARAMS, LessonText answer, LessonText successMessage,   \
+                             std::int64_t lines, std::int64_t textFieldInLine,                               \
                              std::vector<ErrorMessage> errors) {                                             \
-        return make(std::move(lessonID), number, std::move(title), std::move(instruction), TEXTS,            \
+        const LessonText lineTexts[] = TEXTS;                                                                \
+        return make(std::move(lessonID), number, std::move(title), std::move(instruction), lineTexts,        \
                     std::move(answer), std::move(successMessage), lines, textFieldInLine,                    \
                     std::move(errors));                                                                      \
     }
-#define P(n) std::string line##n##Text1
+#define P(n) LessonText line##n##Text1
 #define T(n) std::move(line##n##Text1)
 #define COMMA ,
 VELO_LESSON_INIT(initWith1Line, P(1), {T(1)})

@@ -7,6 +7,7 @@
 // loads, most lessons are never shown in a run, and working out rules is most of a lesson's cost. A
 // builder then leaves a recipe, run once on the first read of `customStrings()`, on the lesson's texts as
 // they stand then (the answer check changes only the learner's state, never a text a recipe reads).
+#include "model/LessonText.hpp"
 #include "model/OrderedDictionary.hpp"
 #include "platform/uikit/Color.hpp"
 
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -58,21 +60,21 @@ CustomStringSection lineSection(int k);
 // One colouring rule: in the text of `customStringSection`, colour the first `rangeOfString` with `color`.
 struct ColorRule {
     CustomStringSection customStringSection;
-    std::string rangeOfString;
+    LessonText rangeOfString;
     ColorAttribute color;
 };
 
 // A hint (first entry of a lesson's `errors`, no errorString) or a wrong-answer hint. `contains` true
 // selects the entry when the answer equals `errorString`; false when the answer does not contain it.
 struct ErrorMessage {
-    std::string title;
-    std::string message;
-    std::optional<std::string> errorString;
+    LessonText title;
+    LessonText message;
+    std::optional<LessonText> errorString;
     std::optional<bool> contains;
 };
 
 struct TextFieldFormatting {
-    std::string placeholderText = "Tap to enter answer";
+    LessonText placeholderText = "Tap to enter answer";
     ui::Color placeholderColor = ui::Color::white();
     ui::Color inputColor = ui::Color::white();
 };
@@ -82,27 +84,27 @@ class Lesson {
     using Ptr = std::shared_ptr<Lesson>;
     static constexpr int kMaxLines = 10;
 
-    std::string lessonID;
+    LessonText lessonID;
     std::int64_t number = 0;
-    std::string title;
-    std::string instruction;
+    LessonText title;
+    LessonText instruction;
 
     // Code lines. In the answer line, Text1 is the code before the field and Text2 the code after it;
     // in every other line Text1 is the whole line. line1Text1 is never absent.
-    std::string line1Text1;
-    std::optional<std::string> line1Text2;
-    std::optional<std::string> line2Text1, line2Text2;
-    std::optional<std::string> line3Text1, line3Text2;
-    std::optional<std::string> line4Text1, line4Text2;
-    std::optional<std::string> line5Text1, line5Text2;
-    std::optional<std::string> line6Text1, line6Text2;
-    std::optional<std::string> line7Text1, line7Text2;
-    std::optional<std::string> line8Text1, line8Text2;
-    std::optional<std::string> line9Text1, line9Text2;
-    std::optional<std::string> line10Text1, line10Text2;
+    LessonText line1Text1;
+    std::optional<LessonText> line1Text2;
+    std::optional<LessonText> line2Text1, line2Text2;
+    std::optional<LessonText> line3Text1, line3Text2;
+    std::optional<LessonText> line4Text1, line4Text2;
+    std::optional<LessonText> line5Text1, line5Text2;
+    std::optional<LessonText> line6Text1, line6Text2;
+    std::optional<LessonText> line7Text1, line7Text2;
+    std::optional<LessonText> line8Text1, line8Text2;
+    std::optional<LessonText> line9Text1, line9Text2;
+    std::optional<LessonText> line10Text1, line10Text2;
 
-    std::string answer;
-    std::vector<std::string> acceptedAnswers;
+    LessonText answer;
+    std::vector<LessonText> acceptedAnswers;
     bool dynamicAnswer = false;
     std::optional<std::string> dynamicAnswerString;
     std::optional<std::int64_t> dynamicSpaceComponents;
@@ -111,21 +113,21 @@ class Lesson {
     bool debuggerView = false;
     std::optional<OrderedDictionary> answerDebugMessageLabelDictionary;
     std::optional<OrderedDictionary> answerDebugSuccessMessageDictionary;
-    std::optional<std::string> answerKey;
-    std::optional<std::string> debuggerPrintValue;
-    std::string successMessage;
+    std::optional<LessonText> answerKey;
+    std::optional<LessonText> debuggerPrintValue;
+    LessonText successMessage;
     TextFieldFormatting textFieldFormatting;
     std::vector<ErrorMessage> errors;
     std::int64_t lines = 0;
     std::int64_t textFieldInLine = 0;
     bool completed = false;
-    std::optional<std::string> debuggerLabelStart;
-    std::optional<std::string> debuggerLabelEnd;
-    std::optional<std::string> successLabelStart;
-    std::optional<std::string> successLabelEnd;
-    std::optional<std::vector<std::string>> inputAccessoryViewTextValues;
-    std::optional<std::string> videoTutorial;
-    std::optional<std::string> searchText;
+    std::optional<LessonText> debuggerLabelStart;
+    std::optional<LessonText> debuggerLabelEnd;
+    std::optional<LessonText> successLabelStart;
+    std::optional<LessonText> successLabelEnd;
+    std::optional<std::vector<LessonText>> inputAccessoryViewTextValues;
+    std::optional<LessonText> videoTutorial;
+    std::optional<LessonText> searchText;
     std::optional<bool> useSameMessageForAllAnswers;
 
     // Makes the lesson's colour rules from its texts (see the header comment).
@@ -148,10 +150,10 @@ class Lesson {
     static void setRulesMadeAtOnce(bool atOnce);
 
     // Line k (1...10): the code before the field (the whole line elsewhere) and the code after it.
-    std::optional<std::string> text1(int k) const;
-    std::optional<std::string> text2(int k) const;
-    void setText1(int k, std::optional<std::string> text);
-    void setText2(int k, std::optional<std::string> text);
+    std::optional<LessonText> text1(int k) const;
+    std::optional<LessonText> text2(int k) const;
+    void setText1(int k, std::optional<LessonText> text);
+    void setText2(int k, std::optional<LessonText> text);
 
     // Sets `answerKey` to the key of `answerDebugMessageLabelDictionary` found in `userAnswer`: the
     // longest such key (in characters), and among keys of equal length the one visited last in the
@@ -161,65 +163,65 @@ class Lesson {
 
     // The ten initializers, one per number of code-line texts passed. Each stores its arguments,
     // leaves every other field at its default and makes `acceptedAnswers` = [answer].
-    static Ptr initWith1Line(std::string lessonID, std::int64_t number, std::string title,
-                             std::string instruction, std::string line1Text1, std::string answer,
-                             std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+    static Ptr initWith1Line(LessonText lessonID, std::int64_t number, LessonText title,
+                             LessonText instruction, LessonText line1Text1, LessonText answer,
+                             LessonText successMessage, std::int64_t lines, std::int64_t textFieldInLine,
                              std::vector<ErrorMessage> errors);
-    static Ptr initWith2Lines(std::string lessonID, std::int64_t number, std::string title,
-                              std::string instruction, std::string line1Text1, std::string line2Text1,
-                              std::string answer, std::string successMessage, std::int64_t lines,
+    static Ptr initWith2Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                              LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                              LessonText answer, LessonText successMessage, std::int64_t lines,
                               std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
-    static Ptr initWith3Lines(std::string lessonID, std::int64_t number, std::string title,
-                              std::string instruction, std::string line1Text1, std::string line2Text1,
-                              std::string line3Text1, std::string answer, std::string successMessage,
+    static Ptr initWith3Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                              LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                              LessonText line3Text1, LessonText answer, LessonText successMessage,
                               std::int64_t lines, std::int64_t textFieldInLine,
                               std::vector<ErrorMessage> errors);
-    static Ptr initWith4Lines(std::string lessonID, std::int64_t number, std::string title,
-                              std::string instruction, std::string line1Text1, std::string line2Text1,
-                              std::string line3Text1, std::string line4Text1, std::string answer,
-                              std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+    static Ptr initWith4Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                              LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                              LessonText line3Text1, LessonText line4Text1, LessonText answer,
+                              LessonText successMessage, std::int64_t lines, std::int64_t textFieldInLine,
                               std::vector<ErrorMessage> errors);
-    static Ptr initWith5Lines(std::string lessonID, std::int64_t number, std::string title,
-                              std::string instruction, std::string line1Text1, std::string line2Text1,
-                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
-                              std::string answer, std::string successMessage, std::int64_t lines,
+    static Ptr initWith5Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                              LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                              LessonText line3Text1, LessonText line4Text1, LessonText line5Text1,
+                              LessonText answer, LessonText successMessage, std::int64_t lines,
                               std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
-    static Ptr initWith6Lines(std::string lessonID, std::int64_t number, std::string title,
-                              std::string instruction, std::string line1Text1, std::string line2Text1,
-                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
-                              std::string line6Text1, std::string answer, std::string successMessage,
+    static Ptr initWith6Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                              LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                              LessonText line3Text1, LessonText line4Text1, LessonText line5Text1,
+                              LessonText line6Text1, LessonText answer, LessonText successMessage,
                               std::int64_t lines, std::int64_t textFieldInLine,
                               std::vector<ErrorMessage> errors);
-    static Ptr initWith7Lines(std::string lessonID, std::int64_t number, std::string title,
-                              std::string instruction, std::string line1Text1, std::string line2Text1,
-                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
-                              std::string line6Text1, std::string line7Text1, std::string answer,
-                              std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+    static Ptr initWith7Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                              LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                              LessonText line3Text1, LessonText line4Text1, LessonText line5Text1,
+                              LessonText line6Text1, LessonText line7Text1, LessonText answer,
+                              LessonText successMessage, std::int64_t lines, std::int64_t textFieldInLine,
                               std::vector<ErrorMessage> errors);
-    static Ptr initWith8Lines(std::string lessonID, std::int64_t number, std::string title,
-                              std::string instruction, std::string line1Text1, std::string line2Text1,
-                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
-                              std::string line6Text1, std::string line7Text1, std::string line8Text1,
-                              std::string answer, std::string successMessage, std::int64_t lines,
+    static Ptr initWith8Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                              LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                              LessonText line3Text1, LessonText line4Text1, LessonText line5Text1,
+                              LessonText line6Text1, LessonText line7Text1, LessonText line8Text1,
+                              LessonText answer, LessonText successMessage, std::int64_t lines,
                               std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
-    static Ptr initWith9Lines(std::string lessonID, std::int64_t number, std::string title,
-                              std::string instruction, std::string line1Text1, std::string line2Text1,
-                              std::string line3Text1, std::string line4Text1, std::string line5Text1,
-                              std::string line6Text1, std::string line7Text1, std::string line8Text1,
-                              std::string line9Text1, std::string answer, std::string successMessage,
+    static Ptr initWith9Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                              LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                              LessonText line3Text1, LessonText line4Text1, LessonText line5Text1,
+                              LessonText line6Text1, LessonText line7Text1, LessonText line8Text1,
+                              LessonText line9Text1, LessonText answer, LessonText successMessage,
                               std::int64_t lines, std::int64_t textFieldInLine,
                               std::vector<ErrorMessage> errors);
-    static Ptr initWith10Lines(std::string lessonID, std::int64_t number, std::string title,
-                               std::string instruction, std::string line1Text1, std::string line2Text1,
-                               std::string line3Text1, std::string line4Text1, std::string line5Text1,
-                               std::string line6Text1, std::string line7Text1, std::string line8Text1,
-                               std::string line9Text1, std::string line10Text1, std::string answer,
-                               std::string successMessage, std::int64_t lines, std::int64_t textFieldInLine,
+    static Ptr initWith10Lines(LessonText lessonID, std::int64_t number, LessonText title,
+                               LessonText instruction, LessonText line1Text1, LessonText line2Text1,
+                               LessonText line3Text1, LessonText line4Text1, LessonText line5Text1,
+                               LessonText line6Text1, LessonText line7Text1, LessonText line8Text1,
+                               LessonText line9Text1, LessonText line10Text1, LessonText answer,
+                               LessonText successMessage, std::int64_t lines, std::int64_t textFieldInLine,
                                std::vector<ErrorMessage> errors);
 
     // The common body of the ten initializers: `lineTexts` holds the k Text1 fields (1 <= k <= 10).
-    static Ptr make(std::string lessonID, std::int64_t number, std::string title, std::string instruction,
-                    std::vector<std::string> lineTexts, std::string answer, std::string successMessage,
+    static Ptr make(LessonText lessonID, std::int64_t number, LessonText title, LessonText instruction,
+                    std::span<const LessonText> lineTexts, LessonText answer, LessonText successMessage,
                     std::int64_t lines, std::int64_t textFieldInLine, std::vector<ErrorMessage> errors);
 
   private:

@@ -215,6 +215,6 @@ ProgressReport::Ptr ProgressReport::load(ns::UserDefaults& defaults,
     return nullptr;
 }
 
-bool ProgressReport::hasCompleted(const std::string& lessonID) const {
+bool ProgressReport::hasCompleted(std::string_view lessonID) const {
     return lessons && std::find(lessons->begin(), lessons->end(), lessonID) != lessons->end();
 }

@@ -31,6 +31,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class ProgressReport {
@@ -72,7 +73,7 @@ class ProgressReport {
     static Ptr load(ns::UserDefaults& defaults, std::optional<std::string>* keptAsideUnder = nullptr);
 
     // Whether `lessons` holds `lessonID` (exact text comparison).
-    bool hasCompleted(const std::string& lessonID) const;
+    bool hasCompleted(std::string_view lessonID) const;
 
     // The list a save stores: `stored` with the changes from `base` to `ours` applied. An entry added in
     // `ours` is present (once more for each further copy added, as the rating step's repeated id),

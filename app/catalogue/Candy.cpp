@@ -8,7 +8,8 @@ std::vector<Candy> makeCandies(const std::vector<Chapter::Ptr>& chapters) {
         for (const auto& lesson : chapter->lessons) {
             std::string searchString = lesson->title + " " + chapter->title;
             if (lesson->searchText) searchString += " " + *lesson->searchText;
-            candies.push_back(Candy{chapter->title, lesson->title, chapter, lesson, std::move(searchString)});
+            candies.push_back(
+                Candy{chapter->title, lesson->title.str(), chapter, lesson, std::move(searchString)});
         }
     }
     return candies;

@@ -61,7 +61,7 @@ std::shared_ptr<ChapterTableViewCell> ChapterViewController::configureLessonCell
     auto cell = std::dynamic_pointer_cast<ChapterTableViewCell>(table.dequeueReusableCell("Cell"));
     if (!cell) cell = std::make_shared<ChapterTableViewCell>(ui::TableViewCellStyle::defaultStyle, "Cell");
     const auto& lesson = chapter->lessons.at(static_cast<std::size_t>(indexPath.row));
-    if (cell->titleLabel) cell->titleLabel->setText(lesson->title);
+    if (cell->titleLabel) cell->titleLabel->setText(lesson->title.str());
     cell->lessonNumberLabel->setText(std::to_string(lesson->number));
     cell->contentView()->setBackgroundColor(ui::Color::black());
     cell->setUserInteractionEnabled(true);

@@ -98,7 +98,7 @@ std::vector<Candy> SearchResultsTableViewController::filterCandies(const std::ve
 
 void SearchResultsTableViewController::logSearchRequest() {
     if (!selectedCandy) return;
-    std::string lessonID = selectedCandy->lesson->lessonID;
+    std::string lessonID = selectedCandy->lesson->lessonID.str();
     svc::BackendQuery query("SearchRequests");
     query.whereKey("lessonID", lessonID);
     auto backend = svc::sharedBackendClient();

@@ -112,7 +112,7 @@ void LessonViewController::showSuccess() {
 void LessonViewController::appendCompletedLesson() {
     if (!progressReport || progressReport->hasCompleted(lesson->lessonID)) return;
     if (!progressReport->lessons) progressReport->lessons.emplace();
-    progressReport->lessons->push_back(lesson->lessonID);
+    progressReport->lessons->push_back(lesson->lessonID.str());
     (void)progressReport->save();
 }
 

@@ -25,8 +25,8 @@ void LessonViewController::errorButtonPressed() {
         if (matches) chosen = &entry;
     }
     helpView->setHidden(false);
-    helpViewTitleLabel->setText(chosen->title);
-    helpViewMessageLabel->setText(chosen->message);
+    helpViewTitleLabel->setText(chosen->title.str());
+    helpViewMessageLabel->setText(chosen->message.str());
     helpBarView->setHidden(true);
     colorHelpView();
 }
@@ -34,7 +34,7 @@ void LessonViewController::errorButtonPressed() {
 void LessonViewController::helpViewOKButtonPressed() {
     helpView->setHidden(true);
     if (!lesson) return;
-    ui::Pasteboard::general().setString(lesson->answer);
+    ui::Pasteboard::general().setString(lesson->answer.str());
     if (lesson->videoTutorial && Reachability::isConnected()) {
         helpBarView->setHidden(false);
         runButtonBottomLayoutConstraint->setConstant(runButtonUp);
@@ -49,7 +49,7 @@ void LessonViewController::helpVideoButtonPressed() {
     if (!lesson || !lesson->videoTutorial) return;
     auto player = std::make_shared<VideoPlayerViewController>();
     std::weak_ptr<VideoPlayerViewController> weakPlayer = player;
-    const std::string videoID = *lesson->videoTutorial;
+    const std::string videoID = lesson->videoTutorial->str();
     present(player, true);
     svc::defaultVideoStreamClient()->getVideo(
         videoID, [weakPlayer](std::optional<svc::StreamURLs> urls, std::optional<ns::Error>) {
@@ -103,7 +103,7 @@ void LessonViewController::showVideoHelpBar(double delay) {
 void LessonViewController::fetchVideoTutorial() {
     if (!lesson) return;
     svc::BackendQuery query("VideoTutorials");
-    query.whereKey("lessonID", lesson->lessonID);
+    query.whereKey("lessonID", lesson->lessonID.str());
     // The answer belongs to the lesson that was asked about, even when the learner has moved on.
     Lesson::Ptr asked = lesson;
     auto client = svc::sharedBackendClient();
@@ -119,7 +119,7 @@ void LessonViewController::fetchVideoTutorial() {
             if (!objects) return;
             if (objects->empty()) {
                 svc::BackendObject row("VideoTutorials");
-                row.setObject("lessonID", asked->lessonID);
+                row.setObject("lessonID", asked->lessonID.str());
                 if (auto client = weakClient.lock())
                     client->saveInBackground(row, [](bool, std::optional<ns::Error>) {});
                 return;

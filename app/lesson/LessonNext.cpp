@@ -46,7 +46,7 @@ void LessonViewController::rateApp() {
     auto& helper = TargetHelper::shared();
     if (progressReport && lesson) {
         if (!progressReport->lessons) progressReport->lessons.emplace();
-        progressReport->lessons->push_back(lesson->lessonID);
+        progressReport->lessons->push_back(lesson->lessonID.str());
         if (!progressReport->appRated) progressReport->appRated.emplace();
         progressReport->appRated->push_back(helper.appVersion());
         (void)progressReport->save();

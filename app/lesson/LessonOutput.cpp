@@ -57,14 +57,14 @@ void LessonViewController::setOutputTexts() {
         debugView->setHidden(true);
         debugMessageLabel->setHidden(true);
         debugSuccessMessageLabel->setHidden(true);
-        successMessageLabel->setText(l.successMessage);
+        successMessageLabel->setText(l.successMessage.str());
         colorLessonText();
         return;
     }
 
     const bool labels = l.debuggerLabelStart && l.debuggerLabelEnd;
     if (!labels) {
-        debugMessageLabel->setText(l.debuggerPrintValue ? *l.debuggerPrintValue
+        debugMessageLabel->setText(l.debuggerPrintValue ? l.debuggerPrintValue->str()
                                                         : withoutEnclosingQuotes(l.userAnswer));
     } else if (l.dynamicAnswerString) {
         debugMessageLabel->setText(*l.debuggerLabelStart + *l.dynamicAnswerString + *l.debuggerLabelEnd);
@@ -77,19 +77,19 @@ void LessonViewController::setOutputTexts() {
         if (!l.answerKey) {
             ns::console("ERROR: debug / success message was not setup correctly for this question");
         } else {
-            const std::string* printed = l.answerDebugMessageLabelDictionary->find(*l.answerKey);
-            debugMessageLabel->setText(printed ? *printed : std::string());
+            const LessonText* printed = l.answerDebugMessageLabelDictionary->find(*l.answerKey);
+            debugMessageLabel->setText(printed ? printed->str() : std::string());
             // Content without a success entry for this key keeps the message it has.
-            const std::string* success = l.answerDebugSuccessMessageDictionary
-                                             ? l.answerDebugSuccessMessageDictionary->find(*l.answerKey)
-                                             : nullptr;
+            const LessonText* success = l.answerDebugSuccessMessageDictionary
+                                            ? l.answerDebugSuccessMessageDictionary->find(*l.answerKey)
+                                            : nullptr;
             if (success)
                 l.successMessage =
                     l.successLabelStart.value_or("") + *success + l.successLabelEnd.value_or("");
         }
     }
 
-    debugSuccessMessageLabel->setText(l.successMessage);
+    debugSuccessMessageLabel->setText(l.successMessage.str());
     successMessageLabel->setHidden(true);
     colorLessonText();
 }

@@ -111,7 +111,8 @@ void LessonViewController::setUpInputAccessoryViews() {
         auto bar = LessonInputAccessoryView::loadFromNib();
         bar->textField = std::static_pointer_cast<ui::TextField>(field->shared_from_this());
         bar->textFieldDelegate = delegate;
-        bar->textValues = lesson->inputAccessoryViewTextValues;
+        const auto& words = *lesson->inputAccessoryViewTextValues;
+        bar->textValues = std::vector<std::string>(words.begin(), words.end());
         bar->configureButtons();
         lessonInputAccessoryViews->push_back(bar);
         field->setAutocorrection(false);
@@ -130,20 +131,21 @@ void LessonViewController::hideCheckmarksAndErrors() {
 }
 
 void LessonViewController::layOutLesson() {
-    instructionsLabel->setText(lesson->instruction);
+    instructionsLabel->setText(lesson->instruction.str());
     for (std::size_t p = 1; p <= lineViews.size(); ++p)
         if (lesson->lines < static_cast<std::int64_t>(p)) lineViews[p - 1]->setHidden(true);
     for (int k = 1; k <= Lesson::kMaxLines; ++k) {
         const LineHandles h = lineHandles(k);
         const auto before = lesson->text1(k);
-        h.text1Label->setText(before.value_or(""));
+        h.text1Label->setText(before ? before->str() : std::string());
         // A field that starts its line sits where the code would start. Later lessons do not undo this.
         if (before && before->empty()) h.textFieldLeadingConstraint->setConstant(0);
-        h.text2Label->setText(lesson->text2(k).value_or(""));
+        const auto after = lesson->text2(k);
+        h.text2Label->setText(after ? after->str() : std::string());
     }
     if (ui::TextField* field = answerField()) {
         field->setHidden(false);
-        field->setPlaceholder(lesson->textFieldFormatting.placeholderText);
+        field->setPlaceholder(lesson->textFieldFormatting.placeholderText.str());
         field->setBackgroundColor(panelGrey);
         field->setDelegate(std::static_pointer_cast<ui::TextFieldDelegate>(self()));
         field->updateConstraintsIfNeeded();

@@ -59,9 +59,6 @@ void expandMarks(std::string& text, std::string_view answer) {
 }
 
 // `text` with the marks replaced; most texts hold none, and are left as they are at once.
-void expandInPlace(std::string& text, std::string_view answer) {
-    if (text.find("«") != std::string::npos) expandMarks(text, answer);
-}
 void expandInPlace(LessonText& text, std::string_view answer) {
     if (text.find("«") == std::string_view::npos) return;
     std::string expanded = text.str();

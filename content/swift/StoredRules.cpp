@@ -12,8 +12,8 @@ namespace content {
 namespace {
 
 // Keywords of the later chapters that the general code colouring does not know.
-const std::vector<std::string> kMoreKeywords = {"associatedtype", "typealias", "Self", "AnyObject", "weak",
-                                                "override",       "final",     "lazy", "get set",   "do"};
+const std::vector<LessonText> kMoreKeywords = {"associatedtype", "typealias", "Self", "AnyObject", "weak",
+                                               "override",       "final",     "lazy", "get set",   "do"};
 
 // The names the lesson's code introduces, types included.
 std::set<std::string> lessonNames(const std::string& code) {
@@ -32,9 +32,9 @@ std::set<std::string> lessonNames(const std::string& code) {
 }
 
 // Whether `word` stands in `text` as a word of its own.
-bool containsWord(const std::string& text, const std::string& word) {
+bool containsWord(std::string_view text, std::string_view word) {
     auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
-    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+    for (auto at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
         auto end = at + word.size();
         if ((at == 0 || !isWordChar(text[at - 1])) && (end == text.size() || !isWordChar(text[end])))
             return true;
@@ -44,8 +44,8 @@ bool containsWord(const std::string& text, const std::string& word) {
 
 } // namespace
 
-std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection section) {
-    std::vector<std::string> texts;
+std::vector<LessonText> sectionTexts(const Lesson& lesson, CustomStringSection section) {
+    std::vector<LessonText> texts;
     const int k = static_cast<int>(section) - static_cast<int>(CustomStringSection::line1) + 1;
     if (section == CustomStringSection::instruction) {
         texts.push_back(lesson.instruction);
@@ -69,8 +69,8 @@ std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection 
 bool paintsSomething(const Lesson& lesson, const ColorRule& rule) {
     if (rule.rangeOfString.empty()) return false;
     const auto texts = sectionTexts(lesson, rule.customStringSection);
-    return std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
-        return text.find(rule.rangeOfString) != std::string::npos;
+    return std::any_of(texts.begin(), texts.end(), [&](const LessonText& text) {
+        return text.find(rule.rangeOfString) != std::string_view::npos;
     });
 }
 
@@ -82,7 +82,7 @@ void pad(const Lesson& lesson, std::vector<ColorRule>& rules, std::size_t stored
 
     std::vector<std::string> lines;
     for (int k = 1; k <= Lesson::kMaxLines; ++k) {
-        std::string line = lesson.text1(k).value_or("");
+        std::string line(lesson.text1(k).value_or(""));
         if (k == lesson.textFieldInLine) line += " " + lesson.answer;
         if (auto after = lesson.text2(k)) line += " " + *after;
         if (!line.empty()) lines.push_back(line);
@@ -94,14 +94,14 @@ void pad(const Lesson& lesson, std::vector<ColorRule>& rules, std::size_t stored
 
     // The answer and its other right forms first, then the words of the answer and the code lines.
     std::vector<ColorRule> vocabulary;
-    auto add = [&](const std::string& text, ColorAttribute color) {
+    auto add = [&](const LessonText& text, ColorAttribute color) {
         if (std::none_of(vocabulary.begin(), vocabulary.end(),
                          [&](const ColorRule& known) { return known.rangeOfString == text; }))
             vocabulary.push_back({CustomStringSection::error, text, color});
     };
     for (const auto& accepted : lesson.acceptedAnswers)
         if (accepted != kShortcutAnswer) add(accepted, ColorAttribute::greenComment);
-    auto addWords = [&](const std::string& text) {
+    auto addWords = [&](std::string_view text) {
         for (const auto& rule : syntaxColors(1, text, names))
             add(rule.rangeOfString, rule.color);
         for (const auto& word : kMoreKeywords)

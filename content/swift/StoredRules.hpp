@@ -25,7 +25,7 @@ void padColourRules(Lesson& lesson, std::size_t storedRules);
 
 // Every text a rule of `section` may paint in `lesson`: the instruction, both texts of a code line (shown
 // or not), the success message with every answer's success text, or the titles and messages of the hints.
-std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection section);
+std::vector<LessonText> sectionTexts(const Lesson& lesson, CustomStringSection section);
 
 // Whether `rule` paints something in `lesson`: its text, not empty, stands in one of its section's texts.
 bool paintsSomething(const Lesson& lesson, const ColorRule& rule);

@@ -52,7 +52,7 @@ bool isIdentChar(char c) {
 using Token = CodeToken;
 
 // The tokens of a code line or sentence, with an attribute ("@State") as one word.
-std::vector<Token> tokenize(const std::string& text) {
+std::vector<Token> tokenize(std::string_view text) {
     auto tokens = codeTokens(text);
     for (auto& token : tokens)
         if (token.kind == Token::word && token.pos > 0 && text[token.pos - 1] == '@') {
@@ -63,7 +63,7 @@ std::vector<Token> tokenize(const std::string& text) {
 }
 
 // Whether `s` standing at `at` in `text` is not the inside of a longer word.
-bool wholeWordAt(const std::string& text, const std::string& s, std::size_t at) {
+bool wholeWordAt(std::string_view text, std::string_view s, std::size_t at) {
     const auto end = at + s.size();
     const bool before = at == 0 || !isIdentChar(s.front()) || !isIdentChar(text[at - 1]);
     const bool after = end == text.size() || !isIdentChar(s.back()) || !isIdentChar(text[end]);
@@ -71,7 +71,7 @@ bool wholeWordAt(const std::string& text, const std::string& s, std::size_t at) 
 }
 
 // Whether the first occurrence of `s` in `text` (if any) is not the inside of a longer word.
-bool cleanFirstOccurrence(const std::string& text, const std::string& s) {
+bool cleanFirstOccurrence(std::string_view text, std::string_view s) {
     const auto at = text.find(s);
     return at == std::string::npos || wholeWordAt(text, s, at);
 }
@@ -84,7 +84,7 @@ bool absentFromAll(const std::vector<std::string>& texts, const std::string& s) 
 // The text a rule may use for the word standing at `pos` in `home`, one of the section's `texts`: the
 // word itself where that occurrence is its first and no text holds it first inside a longer word, else
 // the word between blanks where that stands first at `pos`; nothing otherwise.
-std::optional<std::string> paintableForm(const std::vector<std::string>& texts, const std::string& home,
+std::optional<std::string> paintableForm(const std::vector<std::string>& texts, std::string_view home,
                                          const std::string& word, std::size_t pos) {
     if (home.find(word) == pos && std::all_of(texts.begin(), texts.end(), [&](const std::string& text) {
             return cleanFirstOccurrence(text, word);
@@ -112,11 +112,11 @@ int sectionOrder(S section) {
 
 class RuleList {
   public:
-    void add(S section, const std::string& text, ColorAttribute color) {
+    void add(S section, const LessonText& text, ColorAttribute color) {
         if (text.empty() || has(section, text)) return;
         rules_.push_back({section, text, color});
     }
-    bool has(S section, const std::string& text) const {
+    bool has(S section, std::string_view text) const {
         return std::any_of(rules_.begin(), rules_.end(), [&](const ColorRule& rule) {
             return rule.customStringSection == section && rule.rangeOfString == text;
         });
@@ -133,7 +133,7 @@ using Declared = std::map<std::string, int>;
 // Names the shown code and the answer declare: after `var`, and closure parameters ("{ item in").
 Declared declaredNames(const Lesson& lesson) {
     Declared declared;
-    auto scan = [&](const std::string& text, int k) {
+    auto scan = [&](std::string_view text, int k) {
         auto tokens = tokenize(text);
         for (std::size_t t = 0; t + 1 < tokens.size(); ++t) {
             const auto& next = tokens[t + 1];
@@ -141,7 +141,7 @@ Declared declaredNames(const Lesson& lesson) {
                 declared.emplace(next.text, k);
             if (tokens[t].kind != Token::word || next.text != "in" || tokens[t].pos == 0) continue;
             const auto open = text.find_last_not_of(' ', tokens[t].pos - 1);
-            if (open != std::string::npos && text[open] == '{') declared.emplace(tokens[t].text, k);
+            if (open != std::string_view::npos && text[open] == '{') declared.emplace(tokens[t].text, k);
         }
     };
     scan(lesson.answer, static_cast<int>(lesson.textFieldInLine));
@@ -152,7 +152,7 @@ Declared declaredNames(const Lesson& lesson) {
 }
 
 // The colour of a code token of line `k` standing at `token.pos` in `text`.
-std::optional<ColorAttribute> codeColor(const Token& token, const std::string& text, int k,
+std::optional<ColorAttribute> codeColor(const Token& token, std::string_view text, int k,
                                         const Declared& declared) {
     switch (token.kind) {
     case Token::string:
@@ -185,7 +185,7 @@ struct Word {
 // The words of the lesson's code, the answer included, that may be coloured where a sentence names them.
 std::vector<Word> proseVocabulary(const Lesson& lesson, const Declared& declared) {
     std::vector<Word> words;
-    auto take = [&](const std::string& text) {
+    auto take = [&](std::string_view text) {
         for (const auto& token : tokenize(text)) {
             // In a sentence a declared name is a use of it, never its declaration.
             auto color = codeColor(token, text, 0, declared);
@@ -213,29 +213,29 @@ std::vector<Word> proseVocabulary(const Lesson& lesson, const Declared& declared
 }
 
 // The last sentence of a paragraph.
-std::string lastSentence(const std::string& text) {
+std::string lastSentence(std::string_view text) {
     auto end = text.find_last_not_of(' ');
-    if (end == std::string::npos) return "";
+    if (end == std::string_view::npos) return "";
     std::size_t start = 0;
     for (std::size_t i = 0; i + 1 < end; ++i)
         if ((text[i] == '.' || text[i] == '!' || text[i] == '?') && text[i + 1] == ' ') start = i + 2;
-    return text.substr(start, end + 1 - start);
+    return std::string(text.substr(start, end + 1 - start));
 }
 
 // The first whole-word occurrence of `word` in `text` outside its string literals, if any.
-std::optional<std::size_t> wordInProse(const std::string& text, const std::vector<Token>& tokens,
+std::optional<std::size_t> wordInProse(std::string_view text, const std::vector<Token>& tokens,
                                        const std::string& word) {
     auto inString = [&](std::size_t at) {
         return std::any_of(tokens.begin(), tokens.end(), [&](const Token& t) {
             return t.kind == Token::string && at >= t.pos && at < t.pos + t.text.size();
         });
     };
-    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+    for (auto at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1))
         if (wholeWordAt(text, word, at) && !inString(at)) return at;
     return std::nullopt;
 }
 
-void addProseRules(RuleList& rules, S section, const std::string& text, const std::vector<Word>& vocabulary) {
+void addProseRules(RuleList& rules, S section, std::string_view text, const std::vector<Word>& vocabulary) {
     const auto tokens = tokenize(text);
     for (const auto& token : tokens)
         if (token.kind == Token::string && token.text.size() > 2 && text.find(token.text) == token.pos)
@@ -247,7 +247,7 @@ void addProseRules(RuleList& rules, S section, const std::string& text, const st
             // A number is painted only where it first stands, and never as a line number.
             const bool lineNumber = *at >= 5 && text.compare(*at - 5, 5, "line ") == 0;
             if (!lineNumber && text.find(word.text) == *at) rules.add(section, word.text, word.color);
-        } else if (auto form = paintableForm({text}, text, word.text, *at)) {
+        } else if (auto form = paintableForm({std::string(text)}, text, word.text, *at)) {
             rules.add(section, *form, word.color);
         }
     }
@@ -259,15 +259,15 @@ std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection 
     std::vector<std::string> texts;
     switch (section) {
     case S::instruction:
-        texts.push_back(lesson.instruction);
+        texts.push_back(lesson.instruction.str());
         break;
     case S::success:
-        texts.push_back(lesson.successMessage);
+        texts.push_back(lesson.successMessage.str());
         break;
     case S::error:
         for (const auto& entry : lesson.errors) {
-            texts.push_back(entry.title);
-            texts.push_back(entry.message);
+            texts.push_back(entry.title.str());
+            texts.push_back(entry.message.str());
         }
         break;
     case S::label:
@@ -275,7 +275,7 @@ std::vector<std::string> sectionTexts(const Lesson& lesson, CustomStringSection 
     default: {
         const int k = sectionOrder(section);
         for (const auto& text : {lesson.text1(k), lesson.text2(k)})
-            if (text) texts.push_back(*text);
+            if (text) texts.push_back(text->str());
     }
     }
     return texts;
@@ -322,7 +322,7 @@ std::vector<ColorRule> lessonColors(const Lesson& lesson, const std::vector<Colo
         for (auto section : kTemplateSections) {
             if (room == 0) break;
             if (rules.has(section, word) || !absentFromAll(texts[section], word)) continue;
-            rules.add(section, word, color);
+            rules.add(section, LessonText::lasting(word), color);
             --room;
         }
     if (room != 0)

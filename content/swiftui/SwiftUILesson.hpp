@@ -17,9 +17,9 @@
 // built (no field, more than ten lines, more own colour rules listed than `colorCount`) throws
 // std::invalid_argument the first time its chapter is built; rules found in its texts that overflow the
 // count throw the same the first time the lesson's rules are read (they are made then, see Lesson.hpp).
-#include "content/LessonText.hpp"
 #include "model/Chapter.hpp"
 #include "model/Lesson.hpp"
+#include "model/LessonText.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -29,7 +29,8 @@ TEST_P(Answers, NoWrongAnswerHintMatchesARightAnswer) {
                 EXPECT_FALSE(sameText(wrong, accepted))
                     << lesson->lessonID << ": [" << wrong << "] is accepted";
                 bool atStart = startsWithShorter(accepted, wrong);
-                EXPECT_TRUE(!atStart || kHintsAtAnUnfinishedAnswer.contains({lesson->lessonID, wrong}))
+                EXPECT_TRUE(!atStart ||
+                            kHintsAtAnUnfinishedAnswer.contains({lesson->lessonID.str(), wrong.str()}))
                     << lesson->lessonID << ": [" << wrong << "] is the start of [" << accepted << "]";
             }
         }
@@ -55,7 +56,7 @@ std::vector<std::string> selectableKeys(const OrderedDictionary& keys, const std
     for (const auto& [key, printed] : keys)
         if (answer.find(key) != std::string::npos) longest = std::max(longest, key.size());
     for (const auto& [key, printed] : keys)
-        if (answer.find(key) != std::string::npos && key.size() == longest) found.push_back(key);
+        if (answer.find(key) != std::string::npos && key.size() == longest) found.push_back(key.str());
     return found;
 }
 
@@ -65,7 +66,7 @@ TEST_P(Answers, EveryAcceptedAnswerFindsOneOutput) {
         const auto& printed = *lesson->answerDebugMessageLabelDictionary;
         const auto& success = *lesson->answerDebugSuccessMessageDictionary;
         for (const auto& accepted : lesson->acceptedAnswers) {
-            auto keys = selectableKeys(printed, accepted);
+            auto keys = selectableKeys(printed, accepted.str());
             ASSERT_FALSE(keys.empty()) << lesson->lessonID << ": [" << accepted << "] finds no output key";
             for (const auto& key : keys) {
                 EXPECT_EQ(*printed.find(key), *printed.find(keys.front()))

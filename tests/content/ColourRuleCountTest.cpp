@@ -41,7 +41,7 @@ const std::map<std::string, std::size_t> kRuleCounts = {
 TEST(SwiftColourRules, ChaptersOneToNineStoreTheirNumberOfRules) {
     std::size_t checked = 0;
     for (const auto& [chapter, lesson] : allLessons(0)) {
-        auto expected = kRuleCounts.find(lesson->lessonID);
+        auto expected = kRuleCounts.find(lesson->lessonID.str());
         if (chapter->number > 9 || expected == kRuleCounts.end()) continue;
         EXPECT_EQ(lesson->customStrings().size(), expected->second) << lesson->lessonID;
         ++checked;

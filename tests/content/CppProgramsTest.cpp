@@ -298,7 +298,7 @@ class CppPrograms : public lessontest::LessonScreenTest {
                 const auto answers = lessonPtr->acceptedAnswers;
                 for (const auto& accepted : answers) {
                     if (kBlanklessNotTheSameProgram.contains({lessonPtr->lessonID, accepted})) continue;
-                    const std::string typed = lessonPtr->dynamicAnswer ? kSampleLiteral : accepted;
+                    const std::string typed = lessonPtr->dynamicAnswer ? kSampleLiteral : accepted.str();
                     lessonPtr->userAnswer.clear();
                     lessonPtr->dynamicAnswerString.reset();
                     lessonPtr->answerKey.reset();

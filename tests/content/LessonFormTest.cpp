@@ -45,7 +45,8 @@ TEST(LessonForm, TheMarkedFieldGivesAnswerLineAndBothHalves) {
         auto lesson = makeLesson(record(c.code));
         EXPECT_EQ(lesson->textFieldInLine, c.fieldLine);
         EXPECT_EQ(lesson->answer, c.answer);
-        EXPECT_EQ(lesson->acceptedAnswers, std::vector<std::string>{c.answer});
+        EXPECT_EQ(std::vector<std::string>(lesson->acceptedAnswers.begin(), lesson->acceptedAnswers.end()),
+                  std::vector<std::string>{c.answer});
         EXPECT_EQ(lesson->text1(static_cast<int>(c.fieldLine)), c.before);
         EXPECT_EQ(lesson->text2(static_cast<int>(c.fieldLine)), c.after);
     }
@@ -77,7 +78,7 @@ TEST(LessonForm, FurtherAnswersAndHintsAreAppendedInOrder) {
     form.accepted = {"y", "x", kShortcutAnswer};
     form.wrong = {{"A", "a", "z", true}, {"B", "b", "\"", false}};
     auto lesson = makeLesson(form);
-    EXPECT_EQ(lesson->acceptedAnswers, (std::vector<std::string>{"x", "y", "x", "ZQ"}));
+    EXPECT_EQ(lesson->acceptedAnswers, (std::vector<LessonText>{"x", "y", "x", "ZQ"}));
     ASSERT_EQ(lesson->errors.size(), 3u);
     EXPECT_FALSE(lesson->errors[0].errorString.has_value());
     EXPECT_FALSE(lesson->errors[0].contains.has_value());

@@ -161,8 +161,11 @@ TEST(SwiftUICourse, EveryLessonFollowsTheCourseTable) {
         EXPECT_EQ(lesson.acceptedAnswers.size(), static_cast<std::size_t>(row.variants) + 2);
         if (row.words.empty())
             EXPECT_FALSE(lesson.inputAccessoryViewTextValues.has_value());
-        else
-            EXPECT_EQ(lesson.inputAccessoryViewTextValues, row.words);
+        else {
+            ASSERT_TRUE(lesson.inputAccessoryViewTextValues.has_value());
+            const auto& words = *lesson.inputAccessoryViewTextValues;
+            EXPECT_EQ(std::vector<std::string>(words.begin(), words.end()), row.words);
+        }
         ASSERT_FALSE(lesson.errors.empty());
         const auto& hint = lesson.errors.front().message;
         EXPECT_EQ(numberedSteps(hint), row.steps) << hint;
@@ -259,7 +262,7 @@ TEST(SwiftUICourse, ShownCodeNestsItsBrackets) {
         const auto& lesson = *lessonPtr;
         std::vector<std::string> lines;
         for (int k = 1; k <= lesson.lines; ++k) {
-            auto line = lesson.text1(k).value_or("");
+            std::string line = lesson.text1(k).value_or("");
             if (k == lesson.textFieldInLine) line += lesson.answer + lesson.text2(k).value_or("");
             lines.push_back(line);
         }

@@ -109,7 +109,7 @@ TEST(SwiftUILesson, ListedOwnRulesReplaceTheFoundOnesAndComeFirstInTheirSection)
     EXPECT_FALSE(colourOf(*lesson, S::line1, "struct").has_value());
     auto first = [&](S section) {
         for (const auto& rule : lesson->customStrings())
-            if (rule.customStringSection == section) return rule.rangeOfString;
+            if (rule.customStringSection == section) return rule.rangeOfString.str();
         return std::string();
     };
     EXPECT_EQ(first(S::success), "label");

@@ -125,7 +125,7 @@ class ParseServer : public ::testing::Test {
         typeSearch(*search->searchController, text);
         world.settle();
         if (search->filteredCandies.empty() || !search->tableView->selectRow({0, 0})) return "";
-        return search->selectedCandy->lesson->lessonID;
+        return search->selectedCandy->lesson->lessonID.str();
     }
 
     // Nothing when the server cannot be read, so a failed read never passes for "no objects".
@@ -255,7 +255,7 @@ TEST_F(ParseServer, AServerThatGoesAwayMidRunLeavesLoggedFailuresAndWhatWasStore
     world.launch();
     auto before = lesson(3, 0);
     auto after = lesson(3, 1);
-    const std::string text = lesson(3, 2)->title;
+    const std::string text = lesson(3, 2)->title.str();
     clean("VideoTutorials", {{"lessonID", before->lessonID}});
     clean("VideoTutorials", {{"lessonID", after->lessonID}});
     clean("SearchRequests", {{"searchString", text}});

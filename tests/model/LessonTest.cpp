@@ -17,7 +17,7 @@ Lesson::Ptr trueFalseLesson() {
 TEST(Lesson, InitializerDefaults) {
     auto lesson = Lesson::initWith8Lines("CH1L1", 1, "t", "i", "a", "b", "c", "d", "e", "f", "g", "h",
                                          "x = 1", "", 2, 2, {{"Stuck?", "steps"}});
-    EXPECT_EQ(lesson->acceptedAnswers, std::vector<std::string>{"x = 1"});
+    EXPECT_EQ(lesson->acceptedAnswers, std::vector<LessonText>{"x = 1"});
     EXPECT_EQ(lesson->userAnswer, "");
     EXPECT_FALSE(lesson->completed);
     EXPECT_EQ(lesson->textFieldFormatting.placeholderText, "Tap to enter answer");
@@ -74,7 +74,7 @@ Lesson::ColourRecipe instructionRule(int& runs) {
 std::vector<std::string> texts(const std::vector<ColorRule>& rules) {
     std::vector<std::string> out;
     for (const auto& rule : rules)
-        out.push_back(rule.rangeOfString);
+        out.push_back(rule.rangeOfString.str());
     return out;
 }
 
@@ -118,7 +118,7 @@ TEST(LessonColourRules, WrittenRulesReplaceARecipeAndAreAmendedToo) {
 TEST(LessonColourRules, ARecipeThatFailsFailsOnEveryRead) {
     auto lesson = trueFalseLesson();
     lesson->setCustomStringsRecipe(
-        [](const Lesson& made) -> std::vector<ColorRule> { throw std::logic_error(made.lessonID); });
+        [](const Lesson& made) -> std::vector<ColorRule> { throw std::logic_error(made.lessonID.str()); });
     EXPECT_THROW(lesson->customStrings(), std::logic_error);
     EXPECT_TRUE(lesson->customStringsPending());
     EXPECT_THROW(lesson->customStrings(), std::logic_error);

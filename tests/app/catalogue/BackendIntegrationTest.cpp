@@ -85,7 +85,7 @@ TEST_F(BackendIntegration, InstallationVideoLookupsAndSearchLogsReachTheServer) 
     EXPECT_EQ(seenCount("POST", "/installations"), 1u);
 
     auto chapter = world.main().chapters[0];
-    std::optional<std::string> thirdBefore = chapter->lessons[2]->videoTutorial;
+    std::optional<LessonText> thirdBefore = chapter->lessons[2]->videoTutorial;
 
     // No row: the lesson id is registered.
     openLesson(0);

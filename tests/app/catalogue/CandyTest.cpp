@@ -5,8 +5,8 @@
 namespace {
 
 Lesson::Ptr lesson(std::string id, std::string title, std::optional<std::string> searchText = std::nullopt) {
-    auto l =
-        Lesson::make(std::move(id), 1, std::move(title), "instruction", {"let x = 1"}, "1", "", 1, 1, {});
+    auto l = Lesson::initWith1Line(std::move(id), 1, std::move(title), "instruction", "let x = 1", "1", "", 1,
+                                   1, {});
     l->searchText = std::move(searchText);
     return l;
 }
@@ -23,7 +23,7 @@ std::vector<Chapter::Ptr> catalogue() {
 std::vector<std::string> ids(const std::vector<Candy>& candies) {
     std::vector<std::string> out;
     for (const auto& c : candies)
-        out.push_back(c.lesson->lessonID);
+        out.push_back(c.lesson->lessonID.str());
     return out;
 }
 

@@ -7,7 +7,7 @@
 namespace {
 
 Lesson::Ptr lesson(const std::string& id, std::int64_t number) {
-    return Lesson::make(id, number, "title " + id, "instruction", {"let x = 1"}, "1", "", 1, 1, {});
+    return Lesson::initWith1Line(id, number, "title " + id, "instruction", "let x = 1", "1", "", 1, 1, {});
 }
 
 class LessonList : public ::testing::Test {

@@ -49,7 +49,7 @@ TEST(EndToEndRecord, AFullDiskIsShownAndTheNextSaveThatFitsWritesEverything) {
     tmux.waitFor("COURSE 1");
     tmux.keys("Enter");
     tmux.waitFor("Ctrl-R");
-    tmux.literal(chapter.lessons[0]->answer);
+    tmux.literal(chapter.lessons[0]->answer.str());
     auto shown = tmux.waitFor("Progress not saved: File too large. Trying again at your next change.");
     EXPECT_NE(lineWith(shown, "✓"), "") << shown;
 
@@ -58,7 +58,7 @@ TEST(EndToEndRecord, AFullDiskIsShownAndTheNextSaveThatFitsWritesEverything) {
     };
     ASSERT_EQ(::prlimit(pid, RLIMIT_FSIZE, &room, nullptr), 0);
     tmux.keys("C-n");
-    tmux.literal(chapter.lessons[1]->answer);
+    tmux.literal(chapter.lessons[1]->answer.str());
     EXPECT_TRUE(velotest::waitUntil([&] { return !tmux.shows("Progress not saved"); }, 10)) << tmux.screen();
     tmux.keys("C-c");
     tmux.waitFor("PROGRAM-ENDED");
@@ -84,7 +84,7 @@ TEST(EndToEndRecord, AnUnreadableRecordIsKeptAndTheReasonShown) {
     tmux.waitFor("COURSE 1");
     tmux.keys("Enter");
     tmux.waitFor("Ctrl-R");
-    tmux.literal(chapter.lessons[0]->answer);
+    tmux.literal(chapter.lessons[0]->answer.str());
     tmux.waitFor("✓");
     tmux.keys("C-c");
     tmux.waitFor("PROGRAM-ENDED");

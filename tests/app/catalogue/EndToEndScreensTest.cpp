@@ -47,7 +47,7 @@ TEST(EndToEndScreens, TheFieldIsABoxBetweenItsCodeWithTheCaretInItFromTheStart) 
     tmux.start(e2e::command(home.path()), 80, 24);
     tmux.waitFor("SWIFT BASICS");
     openLesson(tmux, place.chapter, place.row);
-    const std::string placeholder = lesson->textFieldFormatting.placeholderText;
+    const std::string placeholder = lesson->textFieldFormatting.placeholderText.str();
     auto shown = tmux.waitFor(placeholder);
     // Before any key: the caret stands on the placeholder's first cell.
     std::istringstream rows(shown);
@@ -58,7 +58,7 @@ TEST(EndToEndScreens, TheFieldIsABoxBetweenItsCodeWithTheCaretInItFromTheStart) 
     const int x = term::columnsOfText(row.substr(0, row.find(placeholder)));
     EXPECT_EQ(cursor(tmux), std::to_string(x) + "," + std::to_string(y) + " shown\n") << shown;
 
-    tmux.literal(lesson->answer);
+    tmux.literal(lesson->answer.str());
     tmux.waitFor("✓");
     // A screen taken while the terminal is still drawing may show the mark before the key line.
     shown = tmux.waitFor("Ctrl-O output");

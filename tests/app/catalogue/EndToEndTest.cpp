@@ -44,7 +44,7 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     tmux.waitFor("COURSE 1");
     tmux.keys("Enter");
     tmux.waitFor("Ctrl-R run");
-    tmux.literal(lesson.answer);
+    tmux.literal(lesson.answer.str());
     shown = tmux.waitFor("✓");
     EXPECT_NE(lineWith(shown, "✓").find(lesson.answer), std::string::npos);
     // In 256 colours: the checkmark in the success green (index 77), and so is the run button now.
@@ -55,7 +55,7 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
 
     tmux.keys("Escape");
     shown = tmux.waitFor("COURSE 1");
-    EXPECT_NE(lineWith(shown, lesson.title).find("✓"), std::string::npos);
+    EXPECT_NE(lineWith(shown, lesson.title.str()).find("✓"), std::string::npos);
     tmux.keys("Escape");
     shown = tmux.waitFor("1 / " + total);
     EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + total), std::string::npos);

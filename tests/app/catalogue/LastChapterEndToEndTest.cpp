@@ -44,13 +44,13 @@ TEST(LastChapterEndToEnd, AnErrorHandlingLessonCountsAndIsKeptForTheNextStart) {
         tmux.waitFor("COURSE 26");
         tmux.keys("Enter");
         tmux.waitFor("Ctrl-R run");
-        tmux.literal(lesson.answer);
+        tmux.literal(lesson.answer.str());
         shown = tmux.waitFor("✓");
         EXPECT_NE(lineWith(shown, "✓").find(lesson.answer), std::string::npos) << shown;
 
         tmux.keys("Escape");
         shown = tmux.waitFor("COURSE 26");
-        EXPECT_NE(lineWith(shown, lesson.title).find("✓"), std::string::npos) << shown;
+        EXPECT_NE(lineWith(shown, lesson.title.str()).find("✓"), std::string::npos) << shown;
         tmux.keys("Escape");
         shown = tmux.waitFor(one);
         EXPECT_NE(lineWith(shown, "ERROR HANDLING").find(one), std::string::npos) << shown;

@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EditionCase{"org.example.other", 26, "SWIFT BASICS", "ERROR HANDLING", true}));
 
 Lesson::Ptr lesson(const std::string& id, std::int64_t number = 1) {
-    return Lesson::make(id, number, "title " + id, "instruction", {"let x = 1"}, "1", "", 1, 1, {});
+    return Lesson::initWith1Line(id, number, "title " + id, "instruction", "let x = 1", "1", "", 1, 1, {});
 }
 
 class ChapterRows : public ::testing::Test {

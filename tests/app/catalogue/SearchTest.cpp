@@ -90,7 +90,7 @@ TEST_F(Search, AChoiceWithTextStoresTheLessonIdAndTheSearchText) {
     ASSERT_EQ(finds.size(), 1u);
     ASSERT_TRUE(finds[0].query.condition());
     EXPECT_EQ(finds[0].query.condition()->key, "lessonID");
-    std::string id = world.main().chapters[2]->lessons[0]->lessonID;
+    std::string id = world.main().chapters[2]->lessons[0]->lessonID.str();
     EXPECT_EQ(finds[0].query.condition()->equalTo, ns::PropertyList(id));
     EXPECT_TRUE(searchSaves().empty()); // nothing before the query has come back
 

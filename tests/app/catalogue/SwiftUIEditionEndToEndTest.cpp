@@ -58,10 +58,10 @@ TEST(SwiftUIEdition, ShowsItsEightChaptersAndKeepsItsRecordApartFromSwift) {
         EXPECT_EQ(lessons, 70);
 
         tmux.keys("Enter"); // the first chapter
-        tmux.waitFor(first.title);
+        tmux.waitFor(first.title.str());
         tmux.keys("Enter"); // its first lesson
         tmux.waitFor("Ctrl-R run");
-        tmux.literal(first.answer);
+        tmux.literal(first.answer.str());
         tmux.waitFor("✓");
         tmux.keys("Escape");
         tmux.waitFor("COURSE 1");

@@ -55,7 +55,7 @@ class TerminalScreens : public ::testing::Test {
         dispatch::main().advance(seconds);
         return draw();
     }
-    void type(const std::string& text) {
+    void type(std::string_view text) {
         for (char c : text)
             press(Key::typed(std::string(1, c)));
     }
@@ -77,7 +77,7 @@ class TerminalScreens : public ::testing::Test {
         });
         return at == lessons.end() ? -1 : static_cast<int>(at - lessons.begin());
     }
-    std::string rowWith(const std::string& text) {
+    std::string rowWith(std::string_view text) {
         auto cell = canvas.find(text);
         return cell ? canvas.row(cell->y) : "";
     }
@@ -152,7 +152,7 @@ TEST_F(TerminalScreens, WordBarTypesItsWordsAndTheHintPanelClosesWithEsc) {
     ASSERT_GE(row, 0);
     auto lesson = openLesson(0, row);
     ASSERT_TRUE(lesson && lesson->lesson->inputAccessoryViewTextValues);
-    const std::string firstWord = lesson->lesson->inputAccessoryViewTextValues->front();
+    const std::string firstWord = lesson->lesson->inputAccessoryViewTextValues->front().str();
 
     press(Key::named(Key::Kind::tab));
     draw();
@@ -318,7 +318,7 @@ TEST_F(TerminalScreens, WebPageAndSupportMailHandTheirWorkToTheDesktop) {
 }
 
 TEST_F(TerminalScreens, ResizingRedrawsAndANarrowScreenShortensTheBarsBeforeTheTitles) {
-    world.main().progressReport->lessons->push_back(world.main().chapters[0]->lessons[0]->lessonID);
+    world.main().progressReport->lessons->push_back(world.main().chapters[0]->lessons[0]->lessonID.str());
     for (int width : {60, 40, 30}) {
         frontEnd.layout(width, 16);
         term::MemoryCanvas narrow(width, 16);
@@ -421,7 +421,7 @@ TEST_F(TerminalScreens, TheKeyLineNamesTheKeysThatWorkNowInEightyColumns) {
     auto has = [](const std::string& line, const char* key) { return line.find(key) != std::string::npos; };
     auto lesson = openLesson(0, 0);
     ASSERT_TRUE(lesson);
-    const std::string answer = lesson->lesson->answer;
+    const std::string answer = lesson->lesson->answer.str();
     ASSERT_GT(answer.size(), 1u);
 
     // The hint cannot open in the first ten seconds.

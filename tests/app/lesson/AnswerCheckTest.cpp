@@ -58,7 +58,7 @@ TEST_F(LessonScreenTest, NormalisedSpellingsCount) {
         {"let caf\u00e9 = 1", "let cafe\u0301 = 1"}, // canonically equivalent
     };
     for (const auto& c : cases) {
-        open(Lesson::initWith1Line("X1", 1, "t", "i", "", c.answer, "", 1, 1, hint()));
+        open(Lesson::initWith1Line("X1", 1, "t", "i", "", std::string(c.answer), "", 1, 1, hint()));
         enter(c.input);
         EXPECT_TRUE(screen->answerIsCorrect) << c.input;
     }

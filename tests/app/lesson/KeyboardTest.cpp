@@ -125,7 +125,7 @@ TEST_F(LessonScreenTest, BackgroundTouchEndsEditing) {
 
 TEST_F(LessonScreenTest, WordBarTypesItsValueAndRunsTheCheck) {
     auto lesson = boolLesson();
-    lesson->inputAccessoryViewTextValues = std::vector<std::string>{"\"", "=", ":"};
+    lesson->inputAccessoryViewTextValues = std::vector<LessonText>{"\"", "=", ":"};
     auto chapter = Chapter::make("C", 1);
     chapter->lessons = {lesson, boolLesson("B", 2)};
     auto& s = open(chapter);

@@ -1,4 +1,4 @@
-#include "content/LessonText.hpp"
+#include "model/LessonText.hpp"
 
 #include <ostream>
 #include <utility>

@@ -1,12 +1,12 @@
 #pragma once
-// A text of a course record as a chapter writes it. The courses are compiled in, so almost every text is
-// a string literal that lasts as long as the program: such a text is referred to where it stands, never
-// copied, however often the record and its rule tables pass it on; the lesson made from the record then
-// copies each text once. A text worked out while building (an id made from numbers, a hint that ends
-// with the answer) keeps a string of its own instead. Either way it reads as an immutable
+// A text of the course content. The courses are compiled in, so almost every text a lesson holds is a
+// string literal that lasts as long as the program: such a text is referred to where it stands, never
+// copied, and building a catalogue then costs next to nothing per text. A text worked out while building
+// (an id made from numbers, a hint that ends with the answer) or written later by a screen (a success
+// message, a video id) keeps a string of its own instead. Either way it reads as an immutable
 // std::string_view; assigning another text replaces it, and copies share what they refer to.
 //
-// Failure contract: a text made from a string literal trusts that its
+// Failure contract: a text made from a string literal, or given with `lasting`, trusts that its
 // characters outlive every copy of it (static storage); every other source is copied or moved in, so it
 // may end as soon as the text is made. Only allocation can throw, and only for a text of its own.
 #include <compare>
@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 class LessonText {
   public:
@@ -30,6 +31,13 @@ class LessonText {
     // A string worked out at run time: kept by the text itself.
     LessonText(std::string text);
 
+    // Characters in static storage that last as long as the program.
+    static LessonText lasting(std::string_view text) noexcept {
+        LessonText made;
+        made.view_ = text;
+        return made;
+    }
+
     // Part of this text, `count` bytes from `pos` (clamped as std::string_view::substr does, pos <= size),
     // sharing what this one refers to: no copy whether it lasts or keeps a string of its own.
     LessonText substr(std::size_t pos, std::size_t count = std::string_view::npos) const {
@@ -41,7 +49,7 @@ class LessonText {
     std::string_view view() const noexcept { return view_; }
     operator std::string_view() const noexcept { return view_; }
     std::string str() const { return std::string(view_); }
-    // Where a lesson keeps the text as a string of its own.
+    // Where a text is kept as a string of its own.
     operator std::string() const { return std::string(view_); }
     void clear() noexcept { *this = LessonText(); }
 
@@ -73,10 +81,13 @@ class LessonText {
 
 std::ostream& operator<<(std::ostream& out, const LessonText& text);
 
-// Joined texts, for the few places that make one text out of several.
-inline std::string operator+(std::string a, const LessonText& b) {
-    return a.append(b.view());
-}
-inline std::string operator+(const LessonText& a, std::string_view b) {
-    return std::string(a.view()).append(b);
+// Joined texts, for the few places that make one text out of several: a text with a text, a string or
+// a literal on either side.
+template <class A, class B>
+requires(std::is_same_v<A, LessonText> || std::is_same_v<B, LessonText>) &&
+    std::is_convertible_v<const A&, std::string_view>&& std::is_convertible_v<const B&,
+                                                                              std::string_view> std::string
+    operator+(const A& a, const B& b) {
+    std::string joined(static_cast<std::string_view>(a));
+    return joined.append(static_cast<std::string_view>(b));
 }
