@@ -3,10 +3,14 @@
 // order. The thread carries the queue's label as its name: the kernel keeps its last 15 bytes, the
 // darwin thread table the whole label, and the label of the queue running a block for crash records.
 //
-// Thread-safety: every member may be called from any thread. sync() from a block already running on this
-// queue runs the block inline instead of deadlocking. Destruction waits for the block that is running
-// and for work already due, drops delayed work that is not yet due, and joins the thread; it must not
-// be called from the queue's own thread.
+// Thread-safety: every member may be called from any thread. sync() on an idle queue runs the block on
+// the caller's thread while the worker waits, with the queue's label current there (currentQueueLabel,
+// the darwin thread table, isCurrent); otherwise it waits for the work before it and lets the worker
+// run the block. sync() from a block already running on this queue runs the block inline instead of
+// deadlocking. An exception from a block that runs on the caller's thread reaches the caller; one from
+// a block the worker runs ends the process, as any block's does. Destruction waits for the block that
+// is running and for work already due, drops delayed work that is not yet due, and joins the thread; it
+// must not be called from the queue's own thread, nor while a sync() is running.
 #include "platform/dispatch/Queue.hpp"
 
 #include <functional>
@@ -27,7 +31,8 @@ class SerialQueue final : public Queue {
     const std::string& label() const override;
     void schedule(Nanoseconds deadline, WorkItem item) override;
 
-    // Runs the block on the queue after the work queued before it and returns when it has finished.
+    // Runs the block as the queue's next block, after the work due before it, and returns when it has
+    // finished.
     void sync(const std::function<void()>& block);
 
     template <class F> auto syncResult(F&& f) -> std::invoke_result_t<F> {

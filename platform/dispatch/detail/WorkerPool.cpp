@@ -7,6 +7,28 @@
 
 namespace dispatch::detail {
 
+namespace {
+
+// The pool whose block the calling thread runs (innermost), with its label current for the thread.
+thread_local const WorkerPool* tRunningPool = nullptr;
+
+class RunningPoolScope {
+  public:
+    explicit RunningPoolScope(const WorkerPool& pool) noexcept
+        : label_(pool.internedLabel()), previous_(tRunningPool) {
+        tRunningPool = &pool;
+    }
+    ~RunningPoolScope() { tRunningPool = previous_; }
+    RunningPoolScope(const RunningPoolScope&) = delete;
+    RunningPoolScope& operator=(const RunningPoolScope&) = delete;
+
+  private:
+    RunningQueueScope label_;
+    const WorkerPool* previous_;
+};
+
+} // namespace
+
 WorkerPool::WorkerPool(std::string label, std::size_t maximumThreads, Start start)
     : label_(std::move(label)), interned_(internLabel(label_)),
       maximumThreads_(std::max<std::size_t>(maximumThreads, 1)) {
@@ -66,10 +88,30 @@ void WorkerPool::shutdown() {
 }
 
 bool WorkerPool::isWorkerThread() const {
-    if (runningQueueLabel() != interned_) return false;
-    std::lock_guard lock(mutex_);
-    return std::any_of(threads_.begin(), threads_.end(),
-                       [](const std::thread& t) { return t.get_id() == std::this_thread::get_id(); });
+    // The label check catches a block of another queue nested inside ours (main-queue re-entry).
+    return tRunningPool == this && runningQueueLabel() == interned_;
+}
+
+bool WorkerPool::runIfIdle(const std::function<void()>& block) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_ || callerRunning_ || free_ != threads_.size()) return false;
+        if (!schedule_.empty() && *schedule_.nextDeadline() <= currentClock()->now()) return false;
+        callerRunning_ = true;
+    }
+    struct Release {
+        WorkerPool& pool;
+        ~Release() {
+            {
+                std::lock_guard lock(pool.mutex_);
+                pool.callerRunning_ = false;
+            }
+            pool.cv_.notify_all();
+        }
+    } release{*this};
+    RunningPoolScope scope(*this);
+    block();
+    return true;
 }
 
 std::size_t WorkerPool::threadCount() const {
@@ -86,6 +128,10 @@ void WorkerPool::run() {
     ++named_;
     cv_.notify_all();
     for (;;) {
+        if (callerRunning_) {
+            cv_.wait(lock); // the caller's block is one of ours: wait until it has returned
+            continue;
+        }
         auto clock = currentClock();
         Nanoseconds now = clock->now();
         if (auto entry = schedule_.popDue(now)) {
@@ -93,7 +139,7 @@ void WorkerPool::run() {
             growIfNeeded(); // what is left waits for a free worker, as in a pool started whole
             lock.unlock();
             {
-                RunningQueueScope scope(interned_);
+                RunningPoolScope scope(*this);
                 entry->item.perform();
             }
             entry.reset(); // release the block's captures outside the lock

@@ -10,6 +10,7 @@
 #include "platform/dispatch/detail/Schedule.hpp"
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,7 +31,13 @@ class WorkerPool {
     void schedule(Nanoseconds deadline, WorkItem item);
     // Stops accepting work, lets due work finish, drops delayed work, joins the threads. Idempotent.
     void shutdown();
+    // True while the calling thread runs one of the pool's blocks (on a worker, or through runIfIdle).
     bool isWorkerThread() const;
+    // Runs `block` on the calling thread as one of the pool's blocks (its label current, workers held
+    // back until it returns) when no block is running and none is due; returns false without running it
+    // otherwise, or once the pool is shutting down. Meant for one-thread pools, whose blocks must never
+    // overlap. An exception from the block reaches the caller after the workers are released.
+    bool runIfIdle(const std::function<void()>& block);
     // Threads started so far, and the most the pool starts.
     std::size_t threadCount() const;
     std::size_t maximumThreadCount() const { return maximumThreads_; }
@@ -49,8 +56,9 @@ class WorkerPool {
     std::condition_variable cv_;
     Schedule schedule_;
     bool stopping_ = false;
-    std::size_t free_ = 0;  // started workers not running a block
-    std::size_t named_ = 0; // started workers that have taken the label as their name
+    bool callerRunning_ = false; // a caller's thread runs a block through runIfIdle
+    std::size_t free_ = 0;       // started workers not running a block
+    std::size_t named_ = 0;      // started workers that have taken the label as their name
     std::vector<std::thread> threads_;
     std::uint64_t listener_ = 0;
 };
