@@ -115,12 +115,11 @@ void Rurorad::logCustomEvent(const std::optional<std::string>& name,
                              const ZEVCustomAttributes& customAttributes) {
     ZEVAnalyticsController* controller = engine();
     if (!controller) return;
-    auto event = ZEVRuroradCustomEvent::initWithName(name, customAttributes);
-    if (!event) {
+    if (!name) {
         ZEVRuroradLog("Custom event name is missing. Ignoring event");
         return;
     }
-    controller->logCustomEvent(*event);
+    controller->logCustomEvent(*name, customAttributes);
 }
 
 void Rurorad::logPredefined(const ZEVRuroradPredefinedEvent& event) {

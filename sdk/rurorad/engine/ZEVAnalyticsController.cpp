@@ -211,6 +211,25 @@ void ZEVAnalyticsController::logCustomEvent(const ZEVRuroradEvent& event) {
     logRuroradEventIfTracked(event, customEventsFeatureSwitchEnabled());
 }
 
+void ZEVAnalyticsController::logCustomEvent(const std::string& name,
+                                            const std::optional<ZEVRuroradAttributeEntries>& attributes) {
+    // Refusals and the debug line describe the whole event: the usual road makes it.
+    if (!customEventsFeatureSwitchEnabled() || !analyticsFeatureSwitchEnabled() || ZEVRuroradDebugEnabled()) {
+        logCustomEvent(*ZEVRuroradCustomEvent::initWithName(name, attributes));
+        return;
+    }
+    // Cut and filtered in the event's order, so its log lines come out alike.
+    const std::string cutName = ZEVRuroradEvent::truncateAttribute(name);
+    thread_local ZEVRuroradAttributes customAttributes; // keeps its room from event to event
+    ZEVRuroradEvent::filterCustomAttributes(attributes, customAttributes);
+    const std::uint64_t timestamp = newTimestamp();
+    thread_local std::string payload;
+    payload.clear();
+    if (!ZEVAnalyticsEvent::appendCustomPayload(payload, cutName, customAttributes, newEventIdentifier()))
+        return;
+    logEventParts(2, timestamp, ZEVRuroradCustomEvent::eventKey, payload);
+}
+
 void ZEVAnalyticsController::logPredefinedEvent(const ZEVRuroradEvent& event) {
     logRuroradEventIfTracked(event, predefinedEventsFeatureSwitchEnabled());
 }

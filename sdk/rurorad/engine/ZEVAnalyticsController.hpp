@@ -94,6 +94,9 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
 
     // --- Event intake (any thread) ---
     void logCustomEvent(const ZEVRuroradEvent& event);
+    // A custom event by its name and the app's attributes: the same line as logCustomEvent of the event
+    // they make (and the same log lines), without making the event when nothing needs it whole.
+    void logCustomEvent(const std::string& name, const std::optional<ZEVRuroradAttributeEntries>& attributes);
     void logPredefinedEvent(const ZEVRuroradEvent& event);
     void logRuroradEvent(const ZEVRuroradEvent& event);
     void logEvent(std::shared_ptr<const ZEVEventLogEvent> event);

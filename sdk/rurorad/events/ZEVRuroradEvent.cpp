@@ -49,11 +49,17 @@ std::string ZEVRuroradEvent::description() const {
 ZEVRuroradAttributes
 ZEVRuroradEvent::filterCustomAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes) {
     ZEVRuroradAttributes filtered;
-    if (!attributes) return filtered;
+    filterCustomAttributes(attributes, filtered);
+    return filtered;
+}
+
+void ZEVRuroradEvent::filterCustomAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes,
+                                             ZEVRuroradAttributes& filtered) {
+    filtered.clear();
+    if (!attributes) return;
     filtered.reserve(std::min(attributes->size(), maximumAttributeCount));
     for (const auto& [key, value] : *attributes)
         addAttributeForKey(value, key, filtered);
-    return filtered;
 }
 
 bool ZEVRuroradEvent::validAttributeValue(const ns::PropertyList& value) {
@@ -104,7 +110,8 @@ ZEVRuroradCustomEvent::initWithName(const std::optional<std::string>& name,
 
 ZEVRuroradCustomEvent::ZEVRuroradCustomEvent(
     const std::string& name, const std::optional<ZEVRuroradAttributeEntries>& customAttributes)
-    : ZEVRuroradEvent("custom", metadataNaming("custom_type", truncateAttribute(name)), customAttributes) {}
+    : ZEVRuroradEvent(std::string(eventKey), metadataNaming(std::string(typeKey), truncateAttribute(name)),
+                      customAttributes) {}
 
 std::string ZEVRuroradCustomEvent::description() const {
     return className() + " { " + describe(customAttributes()) + " }";

@@ -49,6 +49,9 @@ class ZEVRuroradEvent {
 
     static ZEVRuroradAttributes
     filterCustomAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes);
+    // The same into `filtered`, emptied first (a caller may keep one dictionary's room across events).
+    static void filterCustomAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes,
+                                       ZEVRuroradAttributes& filtered);
     static void addAttributeForKey(const ns::PropertyList& value, const ns::PropertyList& key,
                                    ZEVRuroradAttributes& dictionary);
     static bool validAttributeValue(const ns::PropertyList& value);
@@ -70,6 +73,9 @@ class ZEVRuroradEvent {
 // A custom event: key "custom", metadata {"custom_type": the name cut to 100 units}.
 class ZEVRuroradCustomEvent final : public ZEVRuroradEvent {
   public:
+    static constexpr std::string_view eventKey = "custom";
+    static constexpr std::string_view typeKey = "custom_type";
+
     // Nothing without a name.
     static std::optional<ZEVRuroradCustomEvent>
     initWithName(const std::optional<std::string>& name,

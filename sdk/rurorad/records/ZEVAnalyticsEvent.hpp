@@ -27,6 +27,11 @@ class ZEVAnalyticsEvent : public ZEVEventLogEvent {
     // debug line and with `out` as it was, where that record is nothing.
     static bool appendRuroradPayload(std::string& out, const ZEVRuroradEvent& event,
                                      std::string_view eventIdentifier);
+    // The same bytes for a custom event given by its parts: the name already cut, the attributes
+    // already filtered (ZEVRuroradEvent::filterCustomAttributes), so no event need be made.
+    static bool appendCustomPayload(std::string& out, std::string_view cutName,
+                                    const ZEVRuroradAttributes& customAttributes,
+                                    std::string_view eventIdentifier);
 
     const std::string& eventIdentifier() const { return eventIdentifier_; }
     const ZEVRuroradAttributes& stringPayloadValueDict() const { return stringPayloadValueDict_; }

@@ -98,6 +98,17 @@ bool ZEVAnalyticsEvent::appendRuroradPayload(std::string& out, const ZEVRuroradE
     });
 }
 
+bool ZEVAnalyticsEvent::appendCustomPayload(std::string& out, std::string_view cutName,
+                                            const ZEVRuroradAttributes& customAttributes,
+                                            std::string_view eventIdentifier) {
+    static const ZEVRuroradAttributes noAttributes;
+    return appendPayload(out, eventIdentifier, [&](ZEVJSONObjectWriter& object) -> ns::Result<void> {
+        object.stringMember(ZEVRuroradCustomEvent::typeKey, cutName);
+        if (auto written = object.member("predefined_attributes", noAttributes); !written) return written;
+        return object.member("custom_attributes", customAttributes);
+    });
+}
+
 ZEVAnalyticsEvent::Ptr ZEVAnalyticsEvent::initWithPriority(std::uint64_t priority, std::uint64_t timestamp,
                                                            std::string key, std::string eventIdentifier,
                                                            ZEVRuroradAttributes payloadValues) {

@@ -150,6 +150,72 @@ TEST_F(Kit, ACustomEventWithoutANameIsRefusedWithALine) {
               std::vector<std::string>{"[Zevuzavidav:Rurorad] Custom event name is missing. Ignoring event"});
 }
 
+// The kit's custom-event call writes without making the event; its line and its log lines must be
+// those of the event made and logged whole.
+TEST_F(Kit, CustomEventCallsWriteTheBytesOfTheEventMadeWhole) {
+    world.setSettings(
+        {{"features", {{"collect_analytics", true}}}, {"analytics", {{"track_custom_events", true}}}});
+    Rurorad::startWithBetaToken(std::nullopt);
+    kit->analyticsController()->sessionMaintenanceQueue().sync([] {});
+    auto repeat = [](std::string_view unit, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i)
+            text += unit;
+        return text;
+    };
+    ZEVRuroradAttributeEntries many;
+    for (int i = 0; i < 25; ++i)
+        many.emplace_back("k" + std::to_string(i), std::int64_t{i});
+    many.emplace_back("k3", "late duplicate"); // past the limit: dropped, not replacing
+    const std::string longKey = repeat("k", 120);
+    struct Case {
+        const char* name;
+        std::string eventName;
+        ZEVCustomAttributes attributes;
+    };
+    const Case cases[] = {
+        {"no attributes", "plain", std::nullopt},
+        {"duplicate keys replace in place", "dup",
+         ZEVRuroradAttributeEntries{{"a", "1"}, {"b", std::int64_t{2}}, {"a", "3"}}},
+        {"25 attributes", "many", many},
+        {"long and multi-byte values", repeat("n", 130),
+         ZEVRuroradAttributeEntries{{"ascii", repeat("x", 150)},
+                                    {"euro", repeat("\u20ac", 120)},
+                                    {"emoji", repeat("\U0001F600", 51)},
+                                    {longKey + "a", "first"},
+                                    {longKey + "b", "same key once cut"}}},
+        {"numbers and refused entries", "numbers",
+         ZEVRuroradAttributeEntries{{"price", 9.99},
+                                    {"big", std::int64_t{9007199254740993}},
+                                    {"flag", true},
+                                    {"quote\"key", "line\nbreak"},
+                                    {"null", ns::PropertyList()},
+                                    {std::int64_t{7}, "number key"},
+                                    {"list", ns::PropertyList::Array{ns::PropertyList(1.0)}}}},
+    };
+    auto payloadWithoutId = [](const LogLine& line) {
+        const std::string& payload = line.payload.value_or("");
+        return payload.substr(0, payload.rfind(",\"eventId\""));
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ns::ConsoleCapture direct;
+        Rurorad::logCustomEventWithName(c.eventName, c.attributes);
+        const auto directLines = direct.lines();
+        ns::ConsoleCapture whole;
+        kit->analyticsController()->logCustomEvent(
+            *ZEVRuroradCustomEvent::initWithName(c.eventName, c.attributes));
+        const auto lines = log(2);
+        ASSERT_GE(lines.size(), 2u);
+        const LogLine& fromDirect = lines[lines.size() - 2];
+        const LogLine& fromEvent = lines.back();
+        EXPECT_EQ(fromDirect.key, "custom");
+        EXPECT_EQ(fromDirect.key, fromEvent.key);
+        EXPECT_EQ(payloadWithoutId(fromDirect), payloadWithoutId(fromEvent));
+        EXPECT_EQ(directLines, whole.lines());
+    }
+}
+
 // The road the crash-reporting kit will take: the SDK starts it, it starts analytics with its beta
 // token, the SDK adds the analytics kit beside it and asks it to start too (a no-op by then), and the
 // analytics kit's version goes with the settings request.
