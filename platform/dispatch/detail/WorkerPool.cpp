@@ -101,11 +101,11 @@ bool WorkerPool::runIfIdle(const std::function<void()>& block) {
     }
     struct Release {
         WorkerPool& pool;
+        // Notified under the lock: once the worker sees the flag, the pool may be destroyed (a queue
+        // released by its own block is destroyed on another thread as soon as that block has run).
         ~Release() {
-            {
-                std::lock_guard lock(pool.mutex_);
-                pool.callerRunning_ = false;
-            }
+            std::lock_guard lock(pool.mutex_);
+            pool.callerRunning_ = false;
             pool.cv_.notify_all();
         }
     } release{*this};
