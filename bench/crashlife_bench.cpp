@@ -12,8 +12,8 @@
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/uikit/Application.hpp"
-#include "sdk/zevuzavidav/reports/ZEVCrashReportingController.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 #include "tools/crashfixtures/ReportFolders.hpp"
 #include "tools/crashfixtures/TestKit.hpp"
 

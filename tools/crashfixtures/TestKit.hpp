@@ -4,7 +4,7 @@
 //
 // Failure contract: none; every answer is the configured one, and completions it holds back stay
 // unanswered until the kit is gone.
-#include "sdk/zevuzavidav/reports/ZEVCrashReportingController.hpp"
+#include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 
 #include <nlohmann/json.hpp>
 

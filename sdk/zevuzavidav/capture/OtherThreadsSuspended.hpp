@@ -6,7 +6,7 @@
 //
 // Failure contract: allSuspended() is false when some thread did not stop in time (it is recorded as
 // it runs); the threads that did stop are resumed all the same.
-#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
+#include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 
 namespace zevuzavidav {
 

@@ -3,12 +3,12 @@
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
-#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/context/ZEVDispatchSync.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-#include "sdk/zevuzavidav/support/ZEVDispatchSync.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
 #include <cstdlib>
 #include <cxxabi.h>

@@ -1,8 +1,8 @@
 #include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
 
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include <cerrno>
 #include <cstdlib>

@@ -4,13 +4,13 @@
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
-#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
+#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
-#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 
 #include <chrono>
 #include <condition_variable>

@@ -2,10 +2,10 @@
 
 #include "platform/darwin/Host.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
 std::uint64_t ZEVHostClampPageSize(std::uint64_t pageSize, bool known) {
     if (!known) return 16384;

@@ -3,9 +3,9 @@
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/MachO.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 
 #include <cstring>
 #include <elf.h>

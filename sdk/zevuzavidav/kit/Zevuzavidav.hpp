@@ -35,7 +35,7 @@
 #include "platform/services/WebView.hpp"
 #include "sdk/zevuzavidav/beta/ZEVBetaController.hpp"
 #include "sdk/zevuzavidav/kit/ZevuzavidavDelegate.hpp"
-#include "sdk/zevuzavidav/reports/ZEVCrashReportingController.hpp"
+#include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
 
 #include <atomic>

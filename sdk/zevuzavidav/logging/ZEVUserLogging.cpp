@@ -1,11 +1,11 @@
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/context/ZEVDispatchSync.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
-#include "sdk/zevuzavidav/support/ZEVDispatchSync.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
 #include <fstream>
 #include <sstream>

@@ -1,6 +1,6 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
 
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
 
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include "platform/darwin/Images.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"

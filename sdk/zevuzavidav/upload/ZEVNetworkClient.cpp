@@ -1,8 +1,8 @@
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include "platform/foundation/Console.hpp"
-#include "sdk/zevuzavidav/support/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSession.hpp"
 #include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSessionConfiguration.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"

@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
 
 #include "platform/net/OutputStream.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zovaze/ZOVMultipartMimeStreamEncoder.hpp"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
 

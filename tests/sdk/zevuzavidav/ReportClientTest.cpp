@@ -1,6 +1,6 @@
 // The crash-report uploader on its own: task descriptions relative to the report tree, what it tells
 // its owner, and offers of a package that is already on its way.
-#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
 #include "tests/support/TempHome.hpp"

@@ -2,7 +2,7 @@
 // describes, for every loaded image.
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "platform/darwin/Images.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "tests/sdk/zevuzavidav/FakeContext.hpp"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Sections of a crash record written from known process state: the signal section and the per-thread
 // texts, read back with an independent JSON parser.
 #include "platform/darwin/Threads.hpp"
-#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
+#include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "tests/sdk/zevuzavidav/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/RecordSupport.hpp"

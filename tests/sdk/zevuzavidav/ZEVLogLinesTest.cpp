@@ -1,6 +1,6 @@
 // The SDK log lines of the unwinder's readers and of the process recorder, read back from "sdk.log":
 // each progress and error line is written with its own function's name, as the readers go.
-#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
+#include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 #include "tests/sdk/zevuzavidav/FakeContext.hpp"

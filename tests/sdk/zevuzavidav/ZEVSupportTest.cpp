@@ -1,8 +1,8 @@
 #include "platform/uikit/Application.hpp"
-#include "sdk/zevuzavidav/support/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/support/ZEVDispatchSync.hpp"
-#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/context/ZEVDispatchSync.hpp"
+#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include <gtest/gtest.h>
 

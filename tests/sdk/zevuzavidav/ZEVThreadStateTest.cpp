@@ -1,6 +1,6 @@
 // The "threads" element writer for both architectures: exact register keys in record order, the
 // unwound stack and the crashed flag, checked with an independent JSON parser.
-#include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
+#include "sdk/zevuzavidav/process/ZEVThreadState.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/support/TempHome.hpp"

@@ -2,8 +2,8 @@
 // what the app's delegate is asked (only what it says it implements), and how earlier reports reach the
 // app and analytics.
 #include "platform/foundation/Console.hpp"
-#include "sdk/zevuzavidav/reports/ZEVReport.hpp"
-#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/report/ZEVReport.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"
 #include "sdk/zovaze/ZOVKit.hpp"
 #include "tests/sdk/zevuzavidav/kit/KitWorld.hpp"

@@ -1,6 +1,6 @@
 // The start of crash reporting and the state of the launch; earlier reports are in
 // ZEVCrashReportingControllerEarlierReports.cpp.
-#include "sdk/zevuzavidav/reports/ZEVCrashReportingController.hpp"
+#include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
@@ -9,9 +9,9 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
+#include "sdk/zevuzavidav/context/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
-#include "sdk/zevuzavidav/support/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"
 #include "sdk/zovaze/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/Zovaze.hpp"

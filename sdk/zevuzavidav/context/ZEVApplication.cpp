@@ -1,11 +1,11 @@
-#include "sdk/zevuzavidav/support/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 
 #include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/dispatch/Operation.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/uikit/Application.hpp"
-#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 // What the crash reporting controller asks and tells the kit that owns it.
-#include "sdk/zevuzavidav/reports/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
 #include "sdk/zevuzavidav/settings/ZEVSettings.hpp"
 
 #include <functional>

@@ -1,16 +1,16 @@
-#include "sdk/zevuzavidav/capture/ZEVProcess.hpp"
+#include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
 #include "sdk/zevuzavidav/capture/OtherThreadsSuspended.hpp"
-#include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
+#include "sdk/zevuzavidav/process/ZEVThreadState.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include <sys/syscall.h>

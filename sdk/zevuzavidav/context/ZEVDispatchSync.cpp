@@ -1,4 +1,4 @@
-#include "sdk/zevuzavidav/support/ZEVDispatchSync.hpp"
+#include "sdk/zevuzavidav/context/ZEVDispatchSync.hpp"
 
 #include <condition_variable>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "sdk/zevuzavidav/reports/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
-#include "sdk/zevuzavidav/reports/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
 #include "sdk/zovaze/ZOVDeviceFacts.hpp"
 
 #include <cerrno>

@@ -21,9 +21,9 @@
 // thread; the work queue's one-at-a-time rule keeps two submissions apart.
 #include "platform/dispatch/OperationQueue.hpp"
 #include "platform/net/URLRequest.hpp"
-#include "sdk/zevuzavidav/reports/ZEVFileManager.hpp"
-#include "sdk/zevuzavidav/reports/ZEVInternalReport.hpp"
-#include "sdk/zevuzavidav/reports/ZEVReportsControllerDelegate.hpp"
+#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/report/ZEVReportsControllerDelegate.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include <memory>

@@ -1,7 +1,7 @@
-#include "sdk/zevuzavidav/reports/ZEVReportsController.hpp"
+#include "sdk/zevuzavidav/report/ZEVReportsController.hpp"
 
 #include "platform/foundation/Console.hpp"
-#include "sdk/zevuzavidav/support/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVProcessReportOperation.hpp"
 #include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
 #include "sdk/zovaze/ZOVDebugFlag.hpp"

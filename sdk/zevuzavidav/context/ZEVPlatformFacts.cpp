@@ -1,7 +1,7 @@
-#include "sdk/zevuzavidav/support/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
 
 #include "platform/foundation/Sandbox.hpp"
-#include "sdk/zevuzavidav/support/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zovaze/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/ZOVNetworkOperation.hpp"
 

@@ -30,9 +30,9 @@
 #include "platform/foundation/NotificationCenter.hpp"
 #include "platform/uikit/AlertView.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/reports/ZEVCrashReportingControllerDelegate.hpp"
-#include "sdk/zevuzavidav/reports/ZEVFileManager.hpp"
-#include "sdk/zevuzavidav/reports/ZEVReportsController.hpp"
+#include "sdk/zevuzavidav/report/ZEVCrashReportingControllerDelegate.hpp"
+#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/report/ZEVReportsController.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include <cstdint>

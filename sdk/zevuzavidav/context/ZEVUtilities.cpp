@@ -1,4 +1,4 @@
-#include "sdk/zevuzavidav/support/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"

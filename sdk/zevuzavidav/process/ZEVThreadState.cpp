@@ -1,7 +1,7 @@
-#include "sdk/zevuzavidav/capture/ZEVThreadState.hpp"
+#include "sdk/zevuzavidav/process/ZEVThreadState.hpp"
 
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "sdk/zevuzavidav/support/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
