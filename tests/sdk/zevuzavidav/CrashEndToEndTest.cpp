@@ -5,7 +5,7 @@
 // truth, and the terminal must be back. Skipped when the program has not been built or tmux is not
 // installed.
 #include "platform/foundation/Bundle.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 

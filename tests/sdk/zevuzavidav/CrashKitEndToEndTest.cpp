@@ -8,8 +8,8 @@
 // that holds "app_crashed" in the first launch's session. Skipped when the program has not been built
 // or tmux is not installed.
 #include "tests/sdk/rurorad/support/LogLines.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/TempHome.hpp"

@@ -4,9 +4,9 @@
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 #include "sdk/zevuzavidav/webview/ZEVWebViewScripts.hpp"
-#include "tests/sdk/zevuzavidav/FakeContext.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/kit/KitWorld.hpp"
+#include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
 

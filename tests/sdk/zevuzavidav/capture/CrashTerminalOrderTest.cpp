@@ -3,7 +3,7 @@
 // is active; their standard output shares the SDK log, so the bytes show what happened in which order.
 #include "platform/terminal/TerminalRestore.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>

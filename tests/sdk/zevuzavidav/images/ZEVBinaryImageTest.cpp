@@ -3,7 +3,7 @@
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
-#include "tests/sdk/zevuzavidav/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 
 #include <gtest/gtest.h>
 

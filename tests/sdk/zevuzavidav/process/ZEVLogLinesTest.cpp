@@ -3,7 +3,7 @@
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
-#include "tests/sdk/zevuzavidav/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-#include "tests/sdk/zevuzavidav/FakeContext.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -2,7 +2,7 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
-#include "tests/sdk/zevuzavidav/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 
 #include <gtest/gtest.h>
 

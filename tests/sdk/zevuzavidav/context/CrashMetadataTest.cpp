@@ -3,8 +3,8 @@
 #include "platform/foundation/Bundle.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zovaze/ZOVDeviceFacts.hpp"
-#include "tests/sdk/zevuzavidav/FakeContext.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>

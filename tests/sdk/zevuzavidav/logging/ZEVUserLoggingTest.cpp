@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
-#include "tests/sdk/zevuzavidav/FakeContext.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>

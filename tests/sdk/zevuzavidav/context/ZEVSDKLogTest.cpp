@@ -3,8 +3,8 @@
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-#include "tests/sdk/zevuzavidav/FakeContext.hpp"
-#include "tests/sdk/zevuzavidav/RecordSupport.hpp"
+#include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 
 #include <gtest/gtest.h>
 
