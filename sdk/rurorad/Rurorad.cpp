@@ -2,8 +2,8 @@
 
 #include "platform/foundation/Sandbox.hpp"
 #include "sdk/rurorad/support/ZEVRuroradLog.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
-#include "sdk/zovaze/ZOVKit.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/kit/ZOVKit.hpp"
 
 #include <any>
 #include <atomic>

@@ -2,9 +2,9 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
-#include "sdk/zovaze/ZEVUserDefaults.hpp"
-#include "sdk/zovaze/ZOVApplicationFacts.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/settings/ZEVUserDefaults.hpp"
 
 #include <algorithm>
 #include <cctype>

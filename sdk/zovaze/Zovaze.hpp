@@ -27,9 +27,9 @@
 //  - An executable that cannot be read leaves the identifier model absent; the start goes on.
 #include "platform/foundation/Bundle.hpp"
 #include "platform/runtime/ClassRegistry.hpp"
-#include "sdk/zovaze/ZOVApplicationIdentiferModel.hpp"
-#include "sdk/zovaze/ZOVKit.hpp"
-#include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
+#include "sdk/zovaze/identity/ZOVApplicationIdentiferModel.hpp"
+#include "sdk/zovaze/kit/ZOVKit.hpp"
+#include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
 
 #include <condition_variable>
 #include <functional>

@@ -2,8 +2,8 @@
 // companion kits, starting each kit, and reading the kits' versions and configurations.
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
-#include "sdk/zovaze/ZOVObfuscator.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/kit/ZOVObfuscator.hpp"
 
 #include <algorithm>
 #include <cctype>

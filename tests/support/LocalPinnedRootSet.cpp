@@ -1,13 +1,13 @@
 // Test builds of the program only: the carried roots, then every certificate of the PEM file named by
 // VELOMARINTH_TEST_PINNED_ROOTS, so that an end-to-end test can point the SDK at a local HTTPS server
-// whose chain ends in a root made at test time. Linked in place of the library's ZOVPinnedRootSet.cpp;
+// whose chain ends in a root made at test time. Linked in place of the library's PinnedRootSet.cpp;
 // the shipped program never contains this file.
 //
 // Failure contract: no variable gives the carried roots alone; a file that cannot be read, or a block
 // that is not a certificate, adds nothing beyond what was read before it, and says so in the log (the
 // test then sees its requests refused).
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/ZOVPinnedCertificateData.hpp"
+#include "sdk/zovaze/network/PinnedCertificateData.hpp"
 
 #include <openssl/bio.h>
 #include <openssl/err.h>

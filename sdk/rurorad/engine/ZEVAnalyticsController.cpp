@@ -11,7 +11,7 @@
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
 #include "sdk/rurorad/support/ZEVFileError.hpp"
 #include "sdk/rurorad/support/ZEVRuroradLog.hpp"
-#include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
+#include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
 
 #include <cerrno>
 #include <cmath>

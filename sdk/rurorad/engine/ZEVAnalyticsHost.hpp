@@ -8,8 +8,8 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/NotificationCenter.hpp"
 #include "platform/runtime/ClassRegistry.hpp"
-#include "sdk/zovaze/ZEVUserDefaults.hpp"
-#include "sdk/zovaze/ZOVSettings.hpp"
+#include "sdk/zovaze/settings/ZEVUserDefaults.hpp"
+#include "sdk/zovaze/settings/ZOVSettings.hpp"
 
 #include <functional>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "sdk/rurorad/engine/ZEVAnalyticsMetadataController.hpp"
 
 #include "sdk/rurorad/support/ZEVRuroradLog.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
-#include "sdk/zovaze/ZOVNetworkOperation.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/network/ZOVNetworkOperation.hpp"
 
 #include <unistd.h>
 

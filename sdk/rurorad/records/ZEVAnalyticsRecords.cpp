@@ -5,7 +5,7 @@
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
 #include "sdk/rurorad/support/ZEVJSON.hpp"
 #include "sdk/rurorad/support/ZEVRuroradLog.hpp"
-#include "sdk/zovaze/ZOVApplicationFacts.hpp"
+#include "sdk/zovaze/identity/HexAndDigests.hpp"
 
 #include "platform/foundation/UUID.hpp"
 

@@ -1,7 +1,7 @@
 #include "sdk/rurorad/support/ZEVRuroradLog.hpp"
 
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 
 namespace {
 constexpr std::string_view kTag = "[Zevuzavidav:Rurorad] ";

@@ -1,6 +1,6 @@
 #include "sdk/rurorad/upload/ZEVAnalyticsNetworkingClient.hpp"
 
-#include "sdk/zovaze/ZOVMultipartMimeStreamEncoder.hpp"
+#include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
 
 #include <filesystem>
 

@@ -13,7 +13,7 @@
 // without sending. Holds no mutable state; safe from any thread.
 #include "platform/foundation/Error.hpp"
 #include "platform/net/URLRequest.hpp"
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 
 #include <functional>
 #include <memory>

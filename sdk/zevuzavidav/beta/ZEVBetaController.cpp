@@ -9,12 +9,12 @@
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/report/ZEVAlert.hpp"
 #include "sdk/zevuzavidav/report/ZEVReportsController.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
-#include "sdk/zovaze/ZOVNetworkOperation.hpp"
-#include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
-#include "sdk/zovaze/ZOVURLBuilder.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/network/ZOVNetworkOperation.hpp"
+#include "sdk/zovaze/network/ZOVURLBuilder.hpp"
+#include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
 
 namespace {
 

@@ -32,7 +32,7 @@
 #include "platform/uikit/AlertView.hpp"
 #include "sdk/zevuzavidav/beta/ZEVBetaControllerDelegate.hpp"
 #include "sdk/zevuzavidav/beta/ZEVBetaUpdate.hpp"
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 
 #include <atomic>
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include "platform/foundation/Bundle.hpp"
 #include "platform/net/URLError.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
-#include "sdk/zovaze/ZOVURLBuilder.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/network/ZOVURLBuilder.hpp"
 
 namespace {
 

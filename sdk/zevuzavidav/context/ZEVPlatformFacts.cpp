@@ -2,8 +2,8 @@
 
 #include "platform/foundation/Sandbox.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
-#include "sdk/zovaze/ZOVNetworkOperation.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/network/ZOVNetworkOperation.hpp"
 
 #include <atomic>
 

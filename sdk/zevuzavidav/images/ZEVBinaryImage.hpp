@@ -14,7 +14,7 @@
 // marker or OS versions.
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
-#include "sdk/zovaze/ZOVMachO.hpp"
+#include "sdk/zovaze/images/ZOVMachO.hpp"
 
 #include <cstdint>
 

@@ -9,9 +9,9 @@
 #include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The runtime class "Zevuzavidav", through which the SDK finds and starts the kit by name: the kit
 // protocol's class messages, the shared instance, and what a kit object answers.
 #include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
-#include "sdk/zovaze/ZOVKit.hpp"
+#include "sdk/zovaze/kit/ZOVKit.hpp"
 
 #include <any>
 

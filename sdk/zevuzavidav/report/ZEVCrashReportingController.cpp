@@ -12,9 +12,9 @@
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 
 #include <charconv>
 #include <fcntl.h>

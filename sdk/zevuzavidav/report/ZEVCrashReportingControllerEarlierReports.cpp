@@ -5,7 +5,7 @@
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/report/ZEVAlert.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 
 #include <atomic>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 
 #include <cerrno>
 #include <cstdio>

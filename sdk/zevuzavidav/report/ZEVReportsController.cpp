@@ -4,10 +4,10 @@
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVProcessReportOperation.hpp"
 #include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
-#include "sdk/zovaze/ZOVMultipartMimeStreamEncoder.hpp"
-#include "sdk/zovaze/ZOVNetworkOperation.hpp"
-#include "sdk/zovaze/ZOVURLBuilder.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
+#include "sdk/zovaze/network/ZOVNetworkOperation.hpp"
+#include "sdk/zovaze/network/ZOVURLBuilder.hpp"
 
 #include <filesystem>
 

@@ -15,7 +15,7 @@
 // Failure contract: values of the wrong type count as missing and give the default; numbers outside
 // the unsigned 32-bit range are clamped into it. Nothing throws. Safe from any thread.
 #include "platform/foundation/PropertyList.hpp"
-#include "sdk/zovaze/ZOVSettings.hpp"
+#include "sdk/zovaze/settings/ZOVSettings.hpp"
 
 #include <cstdint>
 #include <optional>

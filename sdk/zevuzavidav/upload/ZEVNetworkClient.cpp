@@ -3,10 +3,10 @@
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSession.hpp"
-#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSessionConfiguration.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
-#include "sdk/zovaze/ZOVNetworkResponseHandler.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/network/ZOVNetworkResponseHandler.hpp"
+#include "sdk/zovaze/network/session/ZEVURLSession.hpp"
+#include "sdk/zovaze/network/session/ZEVURLSessionConfiguration.hpp"
 
 #include <chrono>
 #include <fcntl.h>

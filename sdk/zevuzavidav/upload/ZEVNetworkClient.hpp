@@ -26,7 +26,7 @@
 #include "platform/net/URLSession.hpp"
 #include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClientDelegate.hpp"
-#include "sdk/zovaze/ZOVCertificatePinner.hpp"
+#include "sdk/zovaze/network/ZOVCertificatePinner.hpp"
 
 #include <functional>
 #include <memory>

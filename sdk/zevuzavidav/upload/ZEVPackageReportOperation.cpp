@@ -2,7 +2,7 @@
 
 #include "platform/net/OutputStream.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zovaze/ZOVMultipartMimeStreamEncoder.hpp"
+#include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,10 +2,10 @@
 // local HTTPS settings server. The test-only build (which also trusts the server's test root, named by
 // VELOMARINTH_TEST_PINNED_ROOTS) holds the whole conversation; the shipped build, given the same
 // variable, must still refuse the server. Skipped only when tmux is not installed.
-#include "sdk/zovaze/ZOVApplicationFacts.hpp"
-#include "sdk/zovaze/ZOVApplicationIdentiferModel.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/identity/ZOVApplicationIdentiferModel.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "tests/sdk/zovaze/support/SettingsServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"

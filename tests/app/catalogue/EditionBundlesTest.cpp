@@ -1,8 +1,8 @@
 // The four edition bundles carry what the SDK reads at start: a valid "Zovaze" configuration with a
 // key and the crash kit's entry, and an icon the lookup accepts (the crash kit's own "Zevuzavidav"
 // dictionary is read by its settings test).
-#include "sdk/zovaze/ZOVAppIconUtility.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/images/ZOVAppIconUtility.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // open fragment, the metadata line, the previous launch's crash.
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
 
 namespace fs = std::filesystem;

@@ -1,8 +1,8 @@
 // The Rurorad kit: its runtime class, its once-only start, and the app's log calls reaching the engine.
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/Rurorad.hpp"
-#include "sdk/zovaze/ZOVKit.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/kit/ZOVKit.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
 
 namespace fs = std::filesystem;

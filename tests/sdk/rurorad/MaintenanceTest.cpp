@@ -1,7 +1,7 @@
 // Maintenance: the timer, packaging, one upload per fragment against a local HTTPS server, pruning.
 #include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
 
 #include <random>

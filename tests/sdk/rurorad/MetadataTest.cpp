@@ -1,6 +1,6 @@
 // The session metadata: its keys and their order, the beta token, the advertising state.
 #include "sdk/rurorad/engine/ZEVAnalyticsMetadataController.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "tests/sdk/rurorad/support/AnalyticsWorld.hpp"
 
 #include <gtest/gtest.h>

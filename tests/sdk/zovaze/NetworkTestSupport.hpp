@@ -1,6 +1,6 @@
 #pragma once
 // A scripted HTTPS server for the SDK's network tests and a way to wait for the client's answer.
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "tests/platform/net/support/SessionSupport.hpp"
 #include "tests/platform/net/support/TestServers.hpp"
 

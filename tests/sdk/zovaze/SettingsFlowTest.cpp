@@ -2,10 +2,10 @@
 // server can see, the cache file, and the notification.
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/NotificationCenter.hpp"
-#include "sdk/zovaze/ZOVApplicationFacts.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
-#include "sdk/zovaze/ZOVSettingsOnboardingManager.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
 #include "tests/sdk/zovaze/support/MachOBytes.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
 #include "tests/sdk/zovaze/support/SettingsServer.hpp"

@@ -1,9 +1,9 @@
 // The cached settings model, the settings request, the cache replacement and the onboarding request,
 // without a server.
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/ZOVDownloadAndSaveSettingsOperation.hpp"
-#include "sdk/zovaze/ZOVOnboardingOperation.hpp"
-#include "sdk/zovaze/ZOVSettings.hpp"
+#include "sdk/zovaze/settings/ZOVDownloadAndSaveSettingsOperation.hpp"
+#include "sdk/zovaze/settings/ZOVOnboardingOperation.hpp"
+#include "sdk/zovaze/settings/ZOVSettings.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
 
 #include <gtest/gtest.h>

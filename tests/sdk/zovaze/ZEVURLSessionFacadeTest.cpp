@@ -1,7 +1,7 @@
 // Which session and configuration the facade hands out, with and without the platform's service.
-#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSession.hpp"
-#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSessionConfiguration.hpp"
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/session/ZEVURLSession.hpp"
+#include "sdk/zovaze/network/session/ZEVURLSessionConfiguration.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The SDK's own session and its tasks against servers on 127.0.0.1.
 #include "platform/net/URLError.hpp"
-#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSession.hpp"
-#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSessionConfiguration.hpp"
-#include "sdk/zovaze/ZEVURLSession/Tasks/ZEVURLSessionDownloadTask.hpp"
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/session/ZEVURLSession.hpp"
+#include "sdk/zovaze/network/session/ZEVURLSessionConfiguration.hpp"
+#include "sdk/zovaze/network/session/ZEVURLSessionDownloadTask.hpp"
 #include "tests/sdk/zovaze/NetworkTestSupport.hpp"
 
 #include <gtest/gtest.h>

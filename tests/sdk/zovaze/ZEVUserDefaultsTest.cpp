@@ -1,5 +1,5 @@
 // The SDK's own store: values, the file, migration from the app's preferences, and bad files.
-#include "sdk/zovaze/ZEVUserDefaults.hpp"
+#include "sdk/zovaze/settings/ZEVUserDefaults.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "tests/support/TempHome.hpp"

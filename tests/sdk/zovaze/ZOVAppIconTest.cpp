@@ -1,6 +1,6 @@
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/ZOVAppIconUtility.hpp"
-#include "sdk/zovaze/ZOVApplicationFacts.hpp"
+#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/images/ZOVAppIconUtility.hpp"
 #include "tests/sdk/zovaze/support/TempBundle.hpp"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "sdk/zovaze/ZOVApplicationFacts.hpp"
+#include "sdk/zovaze/identity/HexAndDigests.hpp"
 
 #include <gtest/gtest.h>
 

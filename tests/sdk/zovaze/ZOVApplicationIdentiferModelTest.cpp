@@ -1,6 +1,6 @@
-#include "sdk/zovaze/ZOVApplicationIdentiferModel.hpp"
-#include "sdk/zovaze/ZOVApplicationFacts.hpp"
-#include "sdk/zovaze/ZOVELFImage.hpp"
+#include "sdk/zovaze/identity/ZOVApplicationIdentiferModel.hpp"
+#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/images/ELFImage.hpp"
 #include "tests/sdk/zovaze/support/MachOBytes.hpp"
 #include "tests/sdk/zovaze/support/TempBundle.hpp"
 

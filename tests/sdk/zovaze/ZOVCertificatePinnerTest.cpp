@@ -1,8 +1,8 @@
 // Certificate pinning: the pinned set, challenge answers, and the client against a real TLS server.
-#include "sdk/zovaze/ZOVCertificatePinner.hpp"
+#include "sdk/zovaze/network/ZOVCertificatePinner.hpp"
 #include "platform/net/URLError.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "tests/sdk/zovaze/NetworkTestSupport.hpp"
 
 #include <gtest/gtest.h>

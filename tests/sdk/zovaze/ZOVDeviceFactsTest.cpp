@@ -1,5 +1,5 @@
 // Application and device facts from the bundle, the kernel and the sysctl stand-in.
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "tests/support/TempHome.hpp"

@@ -1,5 +1,5 @@
-#include "sdk/zovaze/ZOVELFImage.hpp"
-#include "sdk/zovaze/ZOVMachO.hpp"
+#include "sdk/zovaze/images/ELFImage.hpp"
+#include "sdk/zovaze/images/ZOVMachO.hpp"
 
 #include <gtest/gtest.h>
 

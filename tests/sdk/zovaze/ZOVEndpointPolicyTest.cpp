@@ -1,7 +1,7 @@
 // Plain HTTP only to this machine: the policy by itself, and the network client refusing to send.
-#include "sdk/zovaze/ZOVEndpointPolicy.hpp"
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/EndpointPolicy.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Mutated and random images fed to every reader. Each input ends exactly at a page that cannot be read,
 // so a single byte read past the given size faults instead of passing silently; what the readers
 // hand back must stay inside the bytes they were given.
-#include "sdk/zovaze/ZOVELFImage.hpp"
-#include "sdk/zovaze/ZOVMachO.hpp"
+#include "sdk/zovaze/images/ELFImage.hpp"
+#include "sdk/zovaze/images/ZOVMachO.hpp"
 #include "tests/sdk/zovaze/support/MachOBytes.hpp"
 
 #include <gtest/gtest.h>

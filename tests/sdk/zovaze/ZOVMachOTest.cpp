@@ -1,6 +1,6 @@
-#include "sdk/zovaze/ZOVMachO.hpp"
-#include "sdk/zovaze/ZOVApplicationFacts.hpp"
-#include "sdk/zovaze/ZOVELFImage.hpp"
+#include "sdk/zovaze/images/ZOVMachO.hpp"
+#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/images/ELFImage.hpp"
 #include "tests/sdk/zovaze/support/MachOBytes.hpp"
 
 #include <gtest/gtest.h>

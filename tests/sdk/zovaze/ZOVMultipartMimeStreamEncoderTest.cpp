@@ -1,5 +1,5 @@
 // The multipart writer, byte for byte, and what it does when the stream cannot take the bytes.
-#include "sdk/zovaze/ZOVMultipartMimeStreamEncoder.hpp"
+#include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
 #include "platform/foundation/Console.hpp"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The SDK's network client against a scripted HTTPS server on 127.0.0.1.
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/net/URLError.hpp"
 #include "tests/sdk/zovaze/NetworkTestSupport.hpp"

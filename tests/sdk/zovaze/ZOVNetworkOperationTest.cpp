@@ -1,5 +1,5 @@
 // The request base of the settings and onboarding operations, and the asynchronous operation life cycle.
-#include "sdk/zovaze/ZOVNetworkOperation.hpp"
+#include "sdk/zovaze/network/ZOVNetworkOperation.hpp"
 
 #include <gtest/gtest.h>
 

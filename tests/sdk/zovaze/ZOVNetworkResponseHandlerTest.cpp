@@ -1,5 +1,5 @@
 // Response classification, "Retry-After" reading and the content-type check, without a network.
-#include "sdk/zovaze/ZOVNetworkResponseHandler.hpp"
+#include "sdk/zovaze/network/ZOVNetworkResponseHandler.hpp"
 
 #include <gtest/gtest.h>
 

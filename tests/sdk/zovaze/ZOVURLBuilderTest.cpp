@@ -1,4 +1,4 @@
-#include "sdk/zovaze/ZOVURLBuilder.hpp"
+#include "sdk/zovaze/network/ZOVURLBuilder.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "platform/foundation/Exception.hpp"
 #include "platform/foundation/KeyedArchive.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
-#include "sdk/zovaze/ZOVObfuscator.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/kit/ZOVObfuscator.hpp"
 #include "tests/sdk/zovaze/support/TempBundle.hpp"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 #include "tests/sdk/zovaze/support/TempBundle.hpp"
 #include "tests/sdk/zovaze/support/TestKits.hpp"

@@ -2,7 +2,7 @@
 // bundle and the SDK platform, not from the host's defaults.
 #include "platform/foundation/Bundle.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zovaze/ZOVDeviceFacts.hpp"
+#include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"

@@ -4,8 +4,8 @@
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
 #include "sdk/zevuzavidav/report/ZEVReport.hpp"
-#include "sdk/zovaze/ZOVDebugFlag.hpp"
-#include "sdk/zovaze/ZOVKit.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/kit/ZOVKit.hpp"
 #include "tests/sdk/zevuzavidav/kit/KitWorld.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 

@@ -3,7 +3,7 @@
 // independent JSON parser, and the hex form the records give texts.
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zovaze/ZOVELFImage.hpp"
+#include "sdk/zovaze/images/ELFImage.hpp"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A local HTTPS stand-in for the SDK's settings and API services. It records every request it sees and
 // answers settings downloads from a script (one answer per GET; the last one repeats).
-#include "sdk/zovaze/ZOVNetworkClient.hpp"
+#include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "tests/platform/net/support/TestServers.hpp"
 
 #include <chrono>

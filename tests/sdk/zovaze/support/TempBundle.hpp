@@ -3,7 +3,7 @@
 // chosen pixel sizes.
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
-#include "sdk/zovaze/ZOVPNGImage.hpp"
+#include "sdk/zovaze/images/PNGImage.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 // Kit classes of our own, registered in a private registry, that record when they are started.
 #include "platform/runtime/ClassRegistry.hpp"
-#include "sdk/zovaze/ZOVKit.hpp"
+#include "sdk/zovaze/kit/ZOVKit.hpp"
 
 #include <memory>
 #include <mutex>
