@@ -4,7 +4,7 @@
 #include "sdk/zovaze/network/session/ZEVURLSession.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSessionConfiguration.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSessionDownloadTask.hpp"
-#include "tests/sdk/zovaze/NetworkTestSupport.hpp"
+#include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "platform/net/URLError.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
-#include "tests/sdk/zovaze/NetworkTestSupport.hpp"
+#include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Plain HTTP only to this machine: the policy by itself, and the network client refusing to send.
-#include "platform/foundation/Console.hpp"
 #include "sdk/zovaze/network/EndpointPolicy.hpp"
+#include "platform/foundation/Console.hpp"
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/net/URLError.hpp"
-#include "tests/sdk/zovaze/NetworkTestSupport.hpp"
+#include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
 
 #include <gtest/gtest.h>
 
