@@ -1,7 +1,7 @@
 #include "sdk/rurorad/Rurorad.hpp"
 
 #include "platform/foundation/Sandbox.hpp"
-#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
 

@@ -1,8 +1,8 @@
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogFile.hpp"
 
+#include "sdk/rurorad/ZEVEventLog/FileError.hpp"
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogEventFile.hpp"
-#include "sdk/rurorad/support/ZEVFileError.hpp"
-#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogSessionRepository.hpp"
 
-#include "sdk/rurorad/support/ZEVFileError.hpp"
+#include "sdk/rurorad/ZEVEventLog/FileError.hpp"
 
 #include <unistd.h>
 

@@ -4,13 +4,13 @@
 #include "platform/dispatch/Group.hpp"
 #include "platform/uikit/ViewController.hpp"
 #include "platform/uikit/ViewControllerRuntime.hpp"
+#include "sdk/rurorad/ZEVEventLog/FileError.hpp"
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsEventFilter.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsMetadataEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
-#include "sdk/rurorad/support/ZEVFileError.hpp"
-#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
 #include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
 
 #include <cerrno>

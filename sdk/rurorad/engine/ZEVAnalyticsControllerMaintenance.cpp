@@ -9,8 +9,8 @@
 // stays ACTIVE, one that failed to upload stays PACKAGED; later runs take them again.
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 
-#include "sdk/rurorad/support/ZEVFileError.hpp"
-#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/ZEVEventLog/FileError.hpp"
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
 #include "sdk/rurorad/upload/ZEVAnalyticsCompressFile.hpp"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "sdk/rurorad/engine/ZEVAnalyticsEventFilter.hpp"
 
-#include "sdk/rurorad/support/ZEVRuroradText.hpp"
+#include "sdk/rurorad/events/Text.hpp"
 
 #include <array>
 

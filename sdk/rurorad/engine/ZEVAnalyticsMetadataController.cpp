@@ -1,6 +1,6 @@
 #include "sdk/rurorad/engine/ZEVAnalyticsMetadataController.hpp"
 
-#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/network/ZOVNetworkOperation.hpp"
 

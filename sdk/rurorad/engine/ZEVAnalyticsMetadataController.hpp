@@ -18,7 +18,7 @@
 // {error: ...}", only when the facts cannot be written as JSON; bytes that are not UTF-8 are written as
 // U+FFFD rather than failing. Immutable afterwards.
 #include "sdk/rurorad/engine/ZEVAnalyticsHost.hpp"
-#include "sdk/rurorad/support/ZEVJSON.hpp"
+#include "sdk/rurorad/records/JSON.hpp"
 
 #include <cstdint>
 #include <memory>

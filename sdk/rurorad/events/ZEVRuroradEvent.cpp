@@ -1,7 +1,7 @@
 #include "sdk/rurorad/events/ZEVRuroradEvent.hpp"
 
-#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
-#include "sdk/rurorad/support/ZEVRuroradText.hpp"
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/events/Text.hpp"
 
 #include <algorithm>
 

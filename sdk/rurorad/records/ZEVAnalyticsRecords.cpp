@@ -1,10 +1,10 @@
 // The analytics records: the JSON payload rule, the life-cycle and view kinds, the generators.
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/records/JSON.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsGenerators.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
-#include "sdk/rurorad/support/ZEVJSON.hpp"
-#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
 #include "sdk/zovaze/identity/HexAndDigests.hpp"
 
 #include "platform/foundation/UUID.hpp"

@@ -1,10 +1,10 @@
 // Analytics records: JSON payloads, the life-cycle and view kinds, timestamps, sampling.
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsEventFilter.hpp"
+#include "sdk/rurorad/records/JSON.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsGenerators.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
-#include "sdk/rurorad/support/ZEVJSON.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "sdk/rurorad/support/ZEVRuroradText.hpp"
+#include "sdk/rurorad/events/Text.hpp"
 
 #include "platform/foundation/Text.hpp"
 

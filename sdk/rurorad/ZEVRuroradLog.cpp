@@ -1,4 +1,4 @@
-#include "sdk/rurorad/support/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
 
 #include "platform/foundation/Console.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"

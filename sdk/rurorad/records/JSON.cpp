@@ -1,7 +1,7 @@
-#include "sdk/rurorad/support/ZEVJSON.hpp"
+#include "sdk/rurorad/records/JSON.hpp"
 
 #include "platform/foundation/Text.hpp"
-#include "sdk/rurorad/support/ZEVRuroradText.hpp"
+#include "sdk/rurorad/events/Text.hpp"
 
 #include <algorithm>
 #include <array>

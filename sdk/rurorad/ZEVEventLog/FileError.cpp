@@ -1,4 +1,4 @@
-#include "sdk/rurorad/support/ZEVFileError.hpp"
+#include "sdk/rurorad/ZEVEventLog/FileError.hpp"
 
 #include <cstring>
 
