@@ -15,7 +15,7 @@ void ZEVRuroradLog(std::string_view message) {
 }
 
 bool ZEVRuroradDebugEnabled() {
-    return ZOVDebugFlag();
+    return zovaze::debugFlag();
 }
 
 void ZEVRuroradDebugLog(std::string_view message) {

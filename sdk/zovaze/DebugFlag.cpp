@@ -3,13 +3,13 @@
 #include <atomic>
 
 namespace {
-std::atomic<bool> debugFlag{false};
+std::atomic<bool> enabled{false};
 }
 
-bool ZOVDebugFlag() {
-    return debugFlag.load(std::memory_order_relaxed);
+bool zovaze::debugFlag() {
+    return enabled.load(std::memory_order_relaxed);
 }
 
-void ZOVSetDebugFlag(bool on) {
-    debugFlag.store(on, std::memory_order_relaxed);
+void zovaze::setDebugFlag(bool on) {
+    enabled.store(on, std::memory_order_relaxed);
 }

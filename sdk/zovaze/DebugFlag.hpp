@@ -1,3 +1,5 @@
+
+namespace zovaze {
 #pragma once
 // The SDK's debug flag, as the networking code reads it: false at start, switched by the
 // crash-reporting kit. It lives here, apart from the Zovaze singleton, so that the network layer can
@@ -5,5 +7,7 @@
 // same flag.
 //
 // Failure contract: none; safe from any thread (a reader sees the old or the new value).
-bool ZOVDebugFlag();
-void ZOVSetDebugFlag(bool on);
+bool debugFlag();
+void setDebugFlag(bool on);
+
+} // namespace zovaze

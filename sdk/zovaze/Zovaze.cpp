@@ -204,10 +204,10 @@ void Zovaze::setZovazeConfig(std::optional<ns::PropertyList::Dictionary> config)
 }
 
 bool Zovaze::debug() const {
-    return ZOVDebugFlag();
+    return zovaze::debugFlag();
 }
 void Zovaze::setDebug(bool on) {
-    ZOVSetDebugFlag(on);
+    zovaze::setDebugFlag(on);
 }
 
 std::vector<const rt::Class*> Zovaze::kitClasses() const {

@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-namespace zovaze_pins {
+namespace zovaze::pins {
 
 std::vector<DERBlock> pinnedRootCertificates() {
     std::vector<DERBlock> roots = carriedRootCertificates();
@@ -46,4 +46,4 @@ std::vector<DERBlock> pinnedRootCertificates() {
     return roots;
 }
 
-} // namespace zovaze_pins
+} // namespace zovaze::pins

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-ns::Error ZEVPOSIXError(int errorNumber, const std::string& path) {
+ns::Error rurorad::posixError(int errorNumber, const std::string& path) {
     return ns::Error(
-        ZEVPOSIXErrorDomain, errorNumber,
+        rurorad::POSIXErrorDomain, errorNumber,
         {{ns::Error::localizedDescriptionKey, std::string(std::strerror(errorNumber)) + " (" + path + ")"},
          {"NSFilePath", path}});
 }
 
-ns::Error ZEVPOSIXError(const std::error_code& code, const std::string& path) {
-    return ZEVPOSIXError(code.value() ? code.value() : EIO, path);
+ns::Error rurorad::posixError(const std::error_code& code, const std::string& path) {
+    return rurorad::posixError(code.value() ? code.value() : EIO, path);
 }

@@ -8,7 +8,11 @@
 #include <string>
 #include <system_error>
 
-inline constexpr const char* ZEVPOSIXErrorDomain = "NSPOSIXErrorDomain";
+namespace rurorad {
 
-ns::Error ZEVPOSIXError(int errorNumber, const std::string& path);
-ns::Error ZEVPOSIXError(const std::error_code& code, const std::string& path);
+inline constexpr const char* POSIXErrorDomain = "NSPOSIXErrorDomain";
+
+ns::Error posixError(int errorNumber, const std::string& path);
+ns::Error posixError(const std::error_code& code, const std::string& path);
+
+} // namespace rurorad

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 ns::Error noHandle(const std::string& path) {
-    return ZEVPOSIXError(EBADF, path);
+    return rurorad::posixError(EBADF, path);
 }
 
 } // namespace
@@ -46,7 +46,7 @@ bool ZEVEventLogFile::open() {
         fs::remove_all(path, ec);
         if (ec) {
             ZEVRuroradDebugLog("ZEVEventLogFile: Unable to delete blocking directory " + path +
-                               " [error: " + ZEVPOSIXError(ec, path).localizedDescription() + "]");
+                               " [error: " + rurorad::posixError(ec, path).localizedDescription() + "]");
         }
     }
     // Created (empty) when missing; the size of what is there carries on.
@@ -55,7 +55,7 @@ bool ZEVEventLogFile::open() {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         ZEVRuroradDebugLog("ZEVEventLogFile: Unable to get attributes for item at path " + path +
-                           " [error: " + ZEVPOSIXError(errno, path).localizedDescription() + "]");
+                           " [error: " + rurorad::posixError(errno, path).localizedDescription() + "]");
         return false;
     }
     fileSize_ = static_cast<std::uint64_t>(info.st_size);
@@ -72,12 +72,12 @@ ns::Result<void> ZEVEventLogFile::openFileHandleForWriting() {
     if (fileHandle_ >= 0) return noHandle(fileURL_);
     // O_APPEND: every write lands at the end, as one piece.
     int fd = ::open(fileURL_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return ZEVPOSIXError(errno, fileURL_);
+    if (fd < 0) return rurorad::posixError(errno, fileURL_);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         int error = S_ISREG(info.st_mode) ? errno : EISDIR;
         ::close(fd);
-        return ZEVPOSIXError(error, fileURL_);
+        return rurorad::posixError(error, fileURL_);
     }
     fileHandle_ = fd;
     return {};
@@ -87,7 +87,7 @@ ns::Result<void> ZEVEventLogFile::openFileHandleForReading() {
     assert(fileHandle_ < 0 && "nil == _fileHandle");
     if (fileHandle_ >= 0) return noHandle(fileURL_);
     int fd = ::open(fileURL_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ZEVPOSIXError(errno, fileURL_);
+    if (fd < 0) return rurorad::posixError(errno, fileURL_);
     fileHandle_ = fd;
     return {};
 }
@@ -108,7 +108,7 @@ ns::Result<void> ZEVEventLogFile::appendData(std::string_view bytes) {
             const int error = n < 0 ? errno : ENOSPC;
             // Whatever part went in is taken out again: the file keeps only whole lines.
             if (written > 0) (void)::ftruncate(fileHandle_, static_cast<off_t>(fileSize_));
-            return ZEVPOSIXError(error, fileURL_);
+            return rurorad::posixError(error, fileURL_);
         }
         written += static_cast<std::size_t>(n);
     }
@@ -119,7 +119,7 @@ ns::Result<void> ZEVEventLogFile::appendData(std::string_view bytes) {
 ns::Result<void> ZEVEventLogFile::resetFile() {
     assert(fileHandle_ >= 0 && "nil != _fileHandle");
     if (fileHandle_ < 0) return noHandle(fileURL_);
-    if (::ftruncate(fileHandle_, 0) != 0) return ZEVPOSIXError(errno, fileURL_);
+    if (::ftruncate(fileHandle_, 0) != 0) return rurorad::posixError(errno, fileURL_);
     fileSize_ = 0;
     return {};
 }
@@ -134,7 +134,7 @@ ns::Result<std::vector<std::uint8_t>> ZEVEventLogFile::readFromFile() {
             ssize_t n = ::read(fileHandle_, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
-                readError = ZEVPOSIXError(errno, fileURL_);
+                readError = rurorad::posixError(errno, fileURL_);
                 break;
             }
             if (n == 0) break;

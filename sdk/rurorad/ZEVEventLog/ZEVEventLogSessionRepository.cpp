@@ -127,12 +127,12 @@ ns::Result<URLs> ZEVEventLogSessionRepository::contentsOfDirectoryURL(const URL&
     std::error_code ec;
     URLs entries;
     fs::directory_iterator it(directory, ec);
-    if (ec) return ZEVPOSIXError(ec, directory);
+    if (ec) return rurorad::posixError(ec, directory);
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (!isHidden(name)) entries.push_back(it->path().string());
     }
-    if (ec) return ZEVPOSIXError(ec, directory);
+    if (ec) return rurorad::posixError(ec, directory);
     return entries;
 }
 
@@ -141,7 +141,7 @@ ns::Result<void> ZEVEventLogSessionRepository::deleteItemAtURL(const URL& item) 
     if (::access(parentOf(item).c_str(), W_OK) != 0 && errno == EACCES) return {};
     std::error_code ec;
     fs::remove_all(item, ec);
-    if (ec) return ZEVPOSIXError(ec, item);
+    if (ec) return rurorad::posixError(ec, item);
     return {};
 }
 
@@ -150,11 +150,11 @@ ns::Result<void> ZEVEventLogSessionRepository::createDirectoryWithURL(const URL&
     auto status = fs::symlink_status(directory, ec);
     if (fs::exists(status) && !fs::is_directory(status)) {
         fs::remove(directory, ec);
-        if (ec) return ZEVPOSIXError(ec, directory);
+        if (ec) return rurorad::posixError(ec, directory);
     }
     if (!fs::is_directory(fs::symlink_status(directory, ec))) {
         fs::create_directories(directory, ec);
-        if (ec && !isDirectoryURL(directory)) return ZEVPOSIXError(ec, directory);
+        if (ec && !isDirectoryURL(directory)) return rurorad::posixError(ec, directory);
     }
     return {};
 }
@@ -163,11 +163,11 @@ ns::Result<void> ZEVEventLogSessionRepository::createFileWithURL(const URL& file
     std::error_code ec;
     if (isDirectoryURL(file)) {
         fs::remove_all(file, ec);
-        if (ec) return ZEVPOSIXError(ec, file);
+        if (ec) return rurorad::posixError(ec, file);
     }
     if (!fs::exists(fs::symlink_status(file, ec))) {
         FILE* made = std::fopen(file.c_str(), "wb");
-        if (!made) return ZEVPOSIXError(errno, file);
+        if (!made) return rurorad::posixError(errno, file);
         std::fclose(made);
     }
     return {};
@@ -234,7 +234,7 @@ ns::Result<URL> ZEVEventLogSessionRepository::eventLogFileURLForStateName(
     const std::string& state, const std::string& sessionIdentifier, std::uint64_t sessionTimestamp,
     const std::string& fragmentIdentifier, std::uint64_t fragmentTimestamp, std::int64_t priority) {
     auto name = activeEventLogFileNameForPriority(priority);
-    if (!name) return ZEVPOSIXError(EINVAL, "priority " + std::to_string(priority));
+    if (!name) return rurorad::posixError(EINVAL, "priority " + std::to_string(priority));
     auto fragment = sessionFragmentDirectoryURLForStateName(state, sessionIdentifier, sessionTimestamp,
                                                             fragmentIdentifier, fragmentTimestamp);
     if (!fragment) return fragment.error();
@@ -248,7 +248,7 @@ ZEVEventLogSessionRepository::prepSessionFragmentDirectoryURLForStateName(const 
                                                                           const URL& fragment) {
     fs::path path = fs::path(fragment).lexically_normal();
     if (!path.has_filename()) path = path.parent_path();
-    if (std::distance(path.begin(), path.end()) < 3) return ZEVPOSIXError(EINVAL, fragment);
+    if (std::distance(path.begin(), path.end()) < 3) return rurorad::posixError(EINVAL, fragment);
     auto stateDirectory = stateDirectoryURLForStateName(state);
     if (!stateDirectory) return stateDirectory.error();
     const URL session = join(*stateDirectory, path.parent_path().filename().string());
@@ -260,14 +260,14 @@ ZEVEventLogSessionRepository::prepSessionFragmentDirectoryURLForStateName(const 
 
 ns::Result<URL>
 ZEVEventLogSessionRepository::removePrepStatusFromSessionFragmentDirectoryURL(const URL& prepDirectory) {
-    if (!isPrepDirectoryURL(prepDirectory)) return ZEVPOSIXError(EINVAL, prepDirectory);
+    if (!isPrepDirectoryURL(prepDirectory)) return rurorad::posixError(EINVAL, prepDirectory);
     URL target = join(parentOf(prepDirectory), withoutExtension(lastComponent(prepDirectory)));
     std::error_code ec;
     if (fs::exists(fs::symlink_status(target, ec))) {
         if (auto removed = deleteItemAtURL(target); !removed) return removed.error();
     }
     fs::rename(prepDirectory, target, ec);
-    if (ec) return ZEVPOSIXError(ec, prepDirectory);
+    if (ec) return rurorad::posixError(ec, prepDirectory);
     return target;
 }
 

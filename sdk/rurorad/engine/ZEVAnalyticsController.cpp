@@ -200,7 +200,7 @@ void ZEVAnalyticsController::handleDisabledFeatureSwitch() {
     fs::remove_all(analyticsRootDirectoryURL_, ec);
     if (ec) {
         ZEVRuroradDebugLog("Unable to purge analytics directory {error = " +
-                           ZEVPOSIXError(ec, analyticsRootDirectoryURL_).localizedDescription() + "}");
+                           rurorad::posixError(ec, analyticsRootDirectoryURL_).localizedDescription() + "}");
     }
     performSessionMaintenanceAfterSettingsArrive_ = false;
 }
@@ -363,9 +363,9 @@ void ZEVAnalyticsController::afterAppend(std::size_t priority) {
 ns::Result<void> ZEVAnalyticsController::ensureLogFileExistsForPriority(std::size_t priority) {
     PrioritySlot& slot = prioritySlots_[priority];
     if (slot.file) return {};
-    if (!slot.fileURL) return ZEVPOSIXError(ENOENT, "no open session fragment");
+    if (!slot.fileURL) return rurorad::posixError(ENOENT, "no open session fragment");
     auto file = ZEVEventLogEventFile::initWithURL(*slot.fileURL);
-    if (!file) return ZEVPOSIXError(EIO, *slot.fileURL);
+    if (!file) return rurorad::posixError(EIO, *slot.fileURL);
     const ZEVAnalyticsMetadataEvent metadata(priority, slot.fragmentTimestamp, metadataJSONData());
     if (auto appended = file->appendEvent(metadata); !appended) return appended.error();
     slot.file = std::move(file);
@@ -444,7 +444,7 @@ ns::Result<void> ZEVAnalyticsController::prepareNewSessionFragment(const std::st
             if (--*remaining == 0) promoteFragment(fragment);
         });
     }
-    if (!group.wait(fragmentSwapTimeout)) return ZEVPOSIXError(ETIMEDOUT, fragment->directory);
+    if (!group.wait(fragmentSwapTimeout)) return rurorad::posixError(ETIMEDOUT, fragment->directory);
     return {};
 }
 

@@ -147,14 +147,15 @@ ns::Result<void> ZEVAnalyticsController::packageLogsFromActiveSessionFragmentDir
         if (!Repository::itemURLHasPathExtensionMatching(entry, "log")) continue;
         const std::string output = (fs::path(prep) / (fs::path(entry).filename().string() + ".zip")).string();
         Descriptor in{::open(entry.c_str(), O_RDONLY | O_CLOEXEC)};
-        if (in.fd < 0) return ZEVPOSIXError(errno, entry);
+        if (in.fd < 0) return rurorad::posixError(errno, entry);
         Descriptor out{::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-        if (out.fd < 0) return ZEVPOSIXError(errno, output);
+        if (out.fd < 0) return rurorad::posixError(errno, output);
         errno = 0;
-        if (ZEVAnalyticsCompressFile(in.fd, out.fd) != 0) return ZEVPOSIXError(errno ? errno : EIO, output);
-        if (::fsync(out.fd) != 0) return ZEVPOSIXError(errno, output);
+        if (ZEVAnalyticsCompressFile(in.fd, out.fd) != 0)
+            return rurorad::posixError(errno ? errno : EIO, output);
+        if (::fsync(out.fd) != 0) return rurorad::posixError(errno, output);
     }
-    if (!syncPath(prep, O_RDONLY | O_DIRECTORY)) return ZEVPOSIXError(errno, prep);
+    if (!syncPath(prep, O_RDONLY | O_DIRECTORY)) return rurorad::posixError(errno, prep);
     return {};
 }
 

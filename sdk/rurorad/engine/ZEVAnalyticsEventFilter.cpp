@@ -40,5 +40,5 @@ bool ZEVAnalyticsEventFilter::shouldDiscardEventWithInstallationID(
 }
 
 std::int32_t ZEVAnalyticsEventFilter::javaHashCodeForString(std::string_view text) {
-    return ZEVJavaHashCode(text);
+    return rurorad::javaHashCode(text);
 }

@@ -26,7 +26,7 @@ rt::ObjectRef advertisingManager(const rt::ClassRegistry* registry) {
 }
 
 template <typename T>
-void setIfPresent(ZEVJSONObject& object, const char* key, const std::optional<T>& value) {
+void setIfPresent(rurorad::JSONObject& object, const char* key, const std::optional<T>& value) {
     if (value) object[key] = *value;
 }
 
@@ -67,14 +67,14 @@ ZEVAnalyticsMetadataController::unwrapBetaToken(const std::optional<std::string>
     return betaToken->substr(colon + 1);
 }
 
-ZEVJSONObject ZEVAnalyticsMetadataController::metadataWithTimeStamp(
+rurorad::JSONObject ZEVAnalyticsMetadataController::metadataWithTimeStamp(
     std::uint64_t timestamp, const std::optional<std::string>& betaToken,
     const std::optional<std::string>& adToken, const ZEVAnalyticsHost& host) {
     auto call = [](const auto& reader) -> std::optional<std::string> {
         if (!reader) return std::nullopt;
         return reader();
     };
-    ZEVJSONObject metadata = ZEVJSONObject::object();
+    rurorad::JSONObject metadata = rurorad::JSONObject::object();
     metadata["generator"] = generator;
     metadata["links_ad_support"] = advertisingSupportFrameworkLinked(host.registry);
     metadata["advertising_tracking_enabled"] = trackingForAdvertisingEnabled(host.registry);
@@ -104,10 +104,10 @@ std::shared_ptr<const ZEVAnalyticsMetadataController> ZEVAnalyticsMetadataContro
     std::uint64_t timestamp, const std::optional<std::string>& betaToken, const ZEVAnalyticsHost& host) {
     const auto adToken = identifierForAdvertising(host.registry);
     if (host.setAdvertisingToken) host.setAdvertisingToken(adToken);
-    ZEVJSONObject metadata = metadataWithTimeStamp(timestamp, betaToken, adToken, host);
+    rurorad::JSONObject metadata = metadataWithTimeStamp(timestamp, betaToken, adToken, host);
     std::string json;
     try {
-        json = ZEVJSONData(metadata);
+        json = rurorad::jsonData(metadata);
     } catch (const nlohmann::json::exception& error) {
         ZEVRuroradDebugLog(std::string("Unable to JSON-encode metadata {error: ") + error.what() + "}");
         return nullptr;

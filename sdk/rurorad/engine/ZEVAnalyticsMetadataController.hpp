@@ -33,13 +33,13 @@ class ZEVAnalyticsMetadataController {
     initWithTimeStamp(std::uint64_t timestamp, const std::optional<std::string>& betaToken,
                       const ZEVAnalyticsHost& host);
 
-    const ZEVJSONObject& metadata() const { return metadata_; }
+    const rurorad::JSONObject& metadata() const { return metadata_; }
     const std::string& metadataJSONData() const { return metadataJSONData_; }
 
-    static ZEVJSONObject metadataWithTimeStamp(std::uint64_t timestamp,
-                                               const std::optional<std::string>& betaToken,
-                                               const std::optional<std::string>& adToken,
-                                               const ZEVAnalyticsHost& host);
+    static rurorad::JSONObject metadataWithTimeStamp(std::uint64_t timestamp,
+                                                     const std::optional<std::string>& betaToken,
+                                                     const std::optional<std::string>& adToken,
+                                                     const ZEVAnalyticsHost& host);
     // "2:<text>" gives <text>; anything else nothing.
     static std::optional<std::string> unwrapBetaToken(const std::optional<std::string>& betaToken);
 
@@ -48,9 +48,9 @@ class ZEVAnalyticsMetadataController {
     static std::optional<std::string> identifierForAdvertising(const rt::ClassRegistry* registry);
 
   private:
-    ZEVAnalyticsMetadataController(ZEVJSONObject metadata, std::string json)
+    ZEVAnalyticsMetadataController(rurorad::JSONObject metadata, std::string json)
         : metadata_(std::move(metadata)), metadataJSONData_(std::move(json)) {}
 
-    ZEVJSONObject metadata_;
+    rurorad::JSONObject metadata_;
     std::string metadataJSONData_;
 };

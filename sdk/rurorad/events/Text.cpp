@@ -10,7 +10,7 @@ std::size_t unitsOf(char32_t scalar) {
 
 } // namespace
 
-std::string ZEVValidUTF8(std::string_view text) {
+std::string rurorad::validUTF8(std::string_view text) {
     if (ns::isValidUtf8(text)) return std::string(text);
     std::string out;
     out.reserve(text.size() + 8);
@@ -18,7 +18,7 @@ std::string ZEVValidUTF8(std::string_view text) {
     return out;
 }
 
-std::string ZEVTruncateUTF16(std::string_view text, std::size_t limit, bool& wasCut) {
+std::string rurorad::truncateUTF16(std::string_view text, std::size_t limit, bool& wasCut) {
     wasCut = false;
     if (ns::isAscii(text)) {
         if (text.size() <= limit) return std::string(text);
@@ -39,14 +39,14 @@ std::string ZEVTruncateUTF16(std::string_view text, std::size_t limit, bool& was
     return out;
 }
 
-std::size_t ZEVUTF16Length(std::string_view text) {
+std::size_t rurorad::utf16Length(std::string_view text) {
     if (ns::isAscii(text)) return text.size();
     std::size_t units = 0;
     ns::forEachScalar(text, [&](const ns::Scalar& scalar) { units += unitsOf(scalar.value); });
     return units;
 }
 
-std::int32_t ZEVJavaHashCode(std::string_view text) {
+std::int32_t rurorad::javaHashCode(std::string_view text) {
     std::uint32_t h = 0;
     auto step = [&h](std::uint32_t unit) { h = 31 * h + unit; };
     ns::forEachScalar(text, [&](const ns::Scalar& scalar) {

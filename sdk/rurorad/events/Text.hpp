@@ -10,11 +10,15 @@
 #include <string>
 #include <string_view>
 
+namespace rurorad {
+
 // The text made valid UTF-8 (each invalid byte replaced by U+FFFD).
-std::string ZEVValidUTF8(std::string_view text);
+std::string validUTF8(std::string_view text);
 // The text made valid and cut to at most `limit` UTF-16 units; `wasCut` tells whether anything was
 // dropped.
-std::string ZEVTruncateUTF16(std::string_view text, std::size_t limit, bool& wasCut);
-std::size_t ZEVUTF16Length(std::string_view text);
+std::string truncateUTF16(std::string_view text, std::size_t limit, bool& wasCut);
+std::size_t utf16Length(std::string_view text);
 // h = 31 h + c over the UTF-16 units, modulo 2^32, read as a signed 32-bit number.
-std::int32_t ZEVJavaHashCode(std::string_view text);
+std::int32_t javaHashCode(std::string_view text);
+
+} // namespace rurorad

@@ -68,7 +68,7 @@ bool ZEVRuroradEvent::validAttributeValue(const ns::PropertyList& value) {
 
 std::string ZEVRuroradEvent::truncateAttribute(std::string_view text) {
     bool cut = false;
-    std::string result = ZEVTruncateUTF16(text, maximumAttributeLength, cut);
+    std::string result = rurorad::truncateUTF16(text, maximumAttributeLength, cut);
     if (cut) {
         ZEVRuroradLog("Maximum length for an Event attributes exceeded. Truncating to " +
                       std::to_string(maximumAttributeLength) + " characters.");

@@ -21,37 +21,37 @@ ns::Error invalidValue(const ns::PropertyList& value) {
 
 } // namespace
 
-ns::Result<ZEVJSONObject> ZEVJSONObjectFromPropertyList(const ns::PropertyList& value) {
+ns::Result<rurorad::JSONObject> rurorad::jsonObjectFromPropertyList(const ns::PropertyList& value) {
     using Type = ns::PropertyList::Type;
     switch (value.type()) {
     case Type::null:
-        return ZEVJSONObject(nullptr);
+        return rurorad::JSONObject(nullptr);
     case Type::boolean:
-        return ZEVJSONObject(*value.boolValue());
+        return rurorad::JSONObject(*value.boolValue());
     case Type::integer:
-        return ZEVJSONObject(*value.integerValue());
+        return rurorad::JSONObject(*value.integerValue());
     case Type::real: {
         const double real = *value.realValue();
         if (!std::isfinite(real))
             return ns::Error::make("NSCocoaErrorDomain", 3851,
                                    "Invalid number value (" + std::to_string(real) + ") in JSON write");
-        return ZEVJSONObject(real);
+        return rurorad::JSONObject(real);
     }
     case Type::string:
-        return ZEVJSONObject(*value.stringValue());
+        return rurorad::JSONObject(*value.stringValue());
     case Type::array: {
-        ZEVJSONObject array = ZEVJSONObject::array();
+        rurorad::JSONObject array = rurorad::JSONObject::array();
         for (const auto& element : *value.arrayValue()) {
-            auto converted = ZEVJSONObjectFromPropertyList(element);
+            auto converted = rurorad::jsonObjectFromPropertyList(element);
             if (!converted) return converted.error();
             array.push_back(std::move(*converted));
         }
         return array;
     }
     case Type::dictionary: {
-        ZEVJSONObject object = ZEVJSONObject::object();
+        rurorad::JSONObject object = rurorad::JSONObject::object();
         for (const auto& [key, element] : *value.dictionaryValue()) {
-            auto converted = ZEVJSONObjectFromPropertyList(element);
+            auto converted = rurorad::jsonObjectFromPropertyList(element);
             if (!converted) return converted.error();
             object[key] = std::move(*converted);
         }
@@ -62,7 +62,7 @@ ns::Result<ZEVJSONObject> ZEVJSONObjectFromPropertyList(const ns::PropertyList& 
     }
 }
 
-std::string ZEVJSONData(const ZEVJSONObject& object) {
+std::string rurorad::jsonData(const rurorad::JSONObject& object) {
     return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -182,7 +182,7 @@ char* putString(char* at, std::string_view text) {
     } else if (ns::isValidUtf8(text)) {
         at = putEscaped(at, text);
     } else {
-        at = putEscaped(at, ZEVValidUTF8(text));
+        at = putEscaped(at, rurorad::validUTF8(text));
     }
     *at++ = '"';
     return at;
@@ -200,9 +200,9 @@ ns::Result<char*> putValue(char* at, const ns::PropertyList& value) {
     case Type::integer:
         return std::to_chars(at, at + kIntegerRoom, *value.integerValue()).ptr;
     case Type::real:
-        if (!std::isfinite(*value.realValue())) return ZEVJSONObjectFromPropertyList(value).error();
+        if (!std::isfinite(*value.realValue())) return rurorad::jsonObjectFromPropertyList(value).error();
         // The shortest text that reads back as the same double, as the document writer gives it.
-        return put(at, ZEVJSONData(ZEVJSONObject(*value.realValue())));
+        return put(at, rurorad::jsonData(rurorad::JSONObject(*value.realValue())));
     case Type::string:
         return putString(at, *value.stringValue());
     case Type::array: {
@@ -255,25 +255,25 @@ template <class Write> ns::Result<void> writeInto(std::string& out, std::size_t 
 
 } // namespace
 
-ns::Result<void> ZEVAppendJSON(std::string& out, const ns::PropertyList& value) {
+ns::Result<void> rurorad::appendJSON(std::string& out, const ns::PropertyList& value) {
     return writeInto(out, roomOf(value), [&](char* at) { return putValue(at, value); });
 }
 
-ns::Result<void> ZEVAppendJSON(std::string& out, const Dictionary& object) {
+ns::Result<void> rurorad::appendJSON(std::string& out, const Dictionary& object) {
     return writeInto(out, roomOf(object), [&](char* at) { return putObject(at, object); });
 }
 
-void ZEVAppendJSONString(std::string& out, std::string_view text) {
+void rurorad::appendJSONString(std::string& out, std::string_view text) {
     (void)writeInto(out, stringRoom(text),
                     [&](char* at) -> ns::Result<char*> { return putString(at, text); });
 }
 
-ZEVJSONObjectWriter::ZEVJSONObjectWriter(std::string& out) : out_(out), start_(out.size()) {
+rurorad::JSONObjectWriter::JSONObjectWriter(std::string& out) : out_(out), start_(out.size()) {
     out_.push_back('{');
 }
 
 template <class Value>
-ns::Result<void> ZEVJSONObjectWriter::append(std::string_view key, const Value& value) {
+ns::Result<void> rurorad::JSONObjectWriter::append(std::string_view key, const Value& value) {
     auto written =
         writeInto(out_, 1 + stringRoom(key) + 1 + roomOf(value), [&](char* at) -> ns::Result<char*> {
             if (!first_) *at++ = ',';
@@ -289,15 +289,15 @@ ns::Result<void> ZEVJSONObjectWriter::append(std::string_view key, const Value& 
     return written;
 }
 
-ns::Result<void> ZEVJSONObjectWriter::member(std::string_view key, const ns::PropertyList& value) {
+ns::Result<void> rurorad::JSONObjectWriter::member(std::string_view key, const ns::PropertyList& value) {
     return append(key, value);
 }
 
-ns::Result<void> ZEVJSONObjectWriter::member(std::string_view key, const Dictionary& object) {
+ns::Result<void> rurorad::JSONObjectWriter::member(std::string_view key, const Dictionary& object) {
     return append(key, object);
 }
 
-void ZEVJSONObjectWriter::stringMember(std::string_view key, std::string_view text) {
+void rurorad::JSONObjectWriter::stringMember(std::string_view key, std::string_view text) {
     (void)writeInto(out_, 1 + stringRoom(key) + 1 + stringRoom(text), [&](char* at) -> ns::Result<char*> {
         if (!first_) *at++ = ',';
         at = putString(at, key);
@@ -307,10 +307,10 @@ void ZEVJSONObjectWriter::stringMember(std::string_view key, std::string_view te
     first_ = false;
 }
 
-void ZEVJSONObjectWriter::close() {
+void rurorad::JSONObjectWriter::close() {
     out_.push_back('}');
 }
 
-void ZEVJSONObjectWriter::abandon() {
+void rurorad::JSONObjectWriter::abandon() {
     out_.resize(start_);
 }

@@ -12,25 +12,27 @@
 #include <string>
 #include <string_view>
 
-using ZEVJSONObject = nlohmann::ordered_json;
+namespace rurorad {
 
-ns::Result<ZEVJSONObject> ZEVJSONObjectFromPropertyList(const ns::PropertyList& value);
-std::string ZEVJSONData(const ZEVJSONObject& object);
+using JSONObject = nlohmann::ordered_json;
+
+ns::Result<JSONObject> jsonObjectFromPropertyList(const ns::PropertyList& value);
+std::string jsonData(const JSONObject& object);
 
 // The same compact JSON appended straight to `out`, without building a document first (the road every
 // event takes). Answers the same errors, and then leaves `out` as it was.
-ns::Result<void> ZEVAppendJSON(std::string& out, const ns::PropertyList& value);
+ns::Result<void> appendJSON(std::string& out, const ns::PropertyList& value);
 // The same for a dictionary, without wrapping (copying) it into a value first.
-ns::Result<void> ZEVAppendJSON(std::string& out, const ns::PropertyList::Dictionary& object);
+ns::Result<void> appendJSON(std::string& out, const ns::PropertyList::Dictionary& object);
 // A JSON string literal of the text (quoted and escaped; bytes that are not UTF-8 become U+FFFD).
-void ZEVAppendJSONString(std::string& out, std::string_view text);
+void appendJSONString(std::string& out, std::string_view text);
 
 // A JSON object appended to `out` member by member: "{" at construction, "}" at close(). A member that
 // cannot be written answers its error and leaves `out` as it was before it; abandon() takes the whole
 // object out again.
-class ZEVJSONObjectWriter {
+class JSONObjectWriter {
   public:
-    explicit ZEVJSONObjectWriter(std::string& out);
+    explicit JSONObjectWriter(std::string& out);
     ns::Result<void> member(std::string_view key, const ns::PropertyList& value);
     ns::Result<void> member(std::string_view key, const ns::PropertyList::Dictionary& object);
     void stringMember(std::string_view key, std::string_view text);
@@ -44,3 +46,5 @@ class ZEVJSONObjectWriter {
     std::size_t start_;
     bool first_ = true;
 };
+
+} // namespace rurorad

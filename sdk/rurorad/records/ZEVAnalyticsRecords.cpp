@@ -27,7 +27,7 @@ ZEVAnalyticsEvent::ZEVAnalyticsEvent(std::uint64_t priority, std::uint64_t times
 
 namespace {
 
-ns::Result<void> appendMembers(ZEVJSONObjectWriter& object, const ZEVRuroradAttributes& values) {
+ns::Result<void> appendMembers(rurorad::JSONObjectWriter& object, const ZEVRuroradAttributes& values) {
     for (const auto& [key, value] : values)
         if (auto written = object.member(key, value); !written) return written;
     return {};
@@ -36,7 +36,8 @@ ns::Result<void> appendMembers(ZEVJSONObjectWriter& object, const ZEVRuroradAttr
 // The members of a kit event's payload dictionary, in its order, written from the event's own
 // dictionaries: the metadata, then "predefined_attributes" and "custom_attributes", each of which takes
 // the place of a metadata entry of its name (as payloadDictionary() sets them).
-ns::Result<void> appendRuroradPayloadMembers(ZEVJSONObjectWriter& object, const ZEVRuroradEvent& event) {
+ns::Result<void> appendRuroradPayloadMembers(rurorad::JSONObjectWriter& object,
+                                             const ZEVRuroradEvent& event) {
     static constexpr std::string_view predefinedKey = "predefined_attributes";
     static constexpr std::string_view customKey = "custom_attributes";
     bool predefinedWritten = false;
@@ -67,7 +68,7 @@ ns::Result<void> appendRuroradPayloadMembers(ZEVJSONObjectWriter& object, const 
 // a value cannot be written.
 template <class AppendValues>
 bool appendPayload(std::string& out, std::string_view eventIdentifier, AppendValues&& appendValues) {
-    ZEVJSONObjectWriter object(out);
+    rurorad::JSONObjectWriter object(out);
     if (auto written = appendValues(object); !written) {
         object.abandon();
         ZEVRuroradDebugLog("ZEVAnalyticsEvent unable to JSON-encode payloadValueDictionary {error: " +
@@ -85,15 +86,16 @@ std::optional<std::string> ZEVAnalyticsEvent::payloadJSON(const ZEVRuroradAttrib
                                                           const std::string& eventIdentifier) {
     std::string json;
     json.reserve(128);
-    if (!appendPayload(json, eventIdentifier,
-                       [&](ZEVJSONObjectWriter& object) { return appendMembers(object, payloadValues); }))
+    if (!appendPayload(json, eventIdentifier, [&](rurorad::JSONObjectWriter& object) {
+            return appendMembers(object, payloadValues);
+        }))
         return std::nullopt;
     return json;
 }
 
 bool ZEVAnalyticsEvent::appendRuroradPayload(std::string& out, const ZEVRuroradEvent& event,
                                              std::string_view eventIdentifier) {
-    return appendPayload(out, eventIdentifier, [&](ZEVJSONObjectWriter& object) {
+    return appendPayload(out, eventIdentifier, [&](rurorad::JSONObjectWriter& object) {
         return appendRuroradPayloadMembers(object, event);
     });
 }
@@ -102,7 +104,7 @@ bool ZEVAnalyticsEvent::appendCustomPayload(std::string& out, std::string_view c
                                             const ZEVRuroradAttributes& customAttributes,
                                             std::string_view eventIdentifier) {
     static const ZEVRuroradAttributes noAttributes;
-    return appendPayload(out, eventIdentifier, [&](ZEVJSONObjectWriter& object) -> ns::Result<void> {
+    return appendPayload(out, eventIdentifier, [&](rurorad::JSONObjectWriter& object) -> ns::Result<void> {
         object.stringMember(ZEVRuroradCustomEvent::typeKey, cutName);
         if (auto written = object.member("predefined_attributes", noAttributes); !written) return written;
         return object.member("custom_attributes", customAttributes);

@@ -19,7 +19,7 @@
 namespace {
 
 void debugLog(const std::string& line) {
-    if (ZOVDebugFlag()) ns::console(line);
+    if (zovaze::debugFlag()) ns::console(line);
 }
 
 std::string describe(const std::optional<ns::Error>& error) {

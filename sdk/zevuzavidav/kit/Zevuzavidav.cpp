@@ -116,7 +116,7 @@ void Zevuzavidav::start() {
 
 void Zevuzavidav::startOnce() {
     // Crash reporting's own progress lines follow the SDK's debug flag from here on.
-    ZEVSetDebugFlagProvider(ZOVDebugFlag);
+    ZEVSetDebugFlagProvider(zovaze::debugFlag);
     const std::uint64_t profilingMark = ZEVProfilingStart();
     ns::console(std::string("[Zevuzavidav] Version ") + kitDisplayVersion + " (" + kitBuildVersion + ")");
     if (debugMode()) {

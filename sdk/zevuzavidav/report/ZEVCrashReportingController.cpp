@@ -29,7 +29,7 @@ constexpr const char* kDeviceOrientationKey = "com.zevuzavidav.device-orientatio
 constexpr const char* kUIOrientationKey = "com.zevuzavidav.ui-orientation";
 
 void debugLog(const std::string& line) {
-    if (ZOVDebugFlag()) ns::console(line);
+    if (zovaze::debugFlag()) ns::console(line);
 }
 
 // The shortest text that reads back as the same double.

@@ -13,7 +13,7 @@
 namespace {
 
 void debugLog(const std::string& line) {
-    if (ZOVDebugFlag()) ns::console(line);
+    if (zovaze::debugFlag()) ns::console(line);
 }
 
 bool exists(const std::string& path) {

@@ -14,7 +14,7 @@
 namespace {
 
 void debugLog(const std::string& line) {
-    if (ZOVDebugFlag()) ns::console(line);
+    if (zovaze::debugFlag()) ns::console(line);
 }
 
 // Sudden and automatic termination stay off while a report is worked on.

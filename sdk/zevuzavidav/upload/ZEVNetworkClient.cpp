@@ -17,7 +17,7 @@
 namespace {
 
 void debugLog(const std::string& line) {
-    if (ZOVDebugFlag()) ns::console(line);
+    if (zovaze::debugFlag()) ns::console(line);
 }
 
 bool readable(const std::string& path) {
@@ -33,7 +33,7 @@ bool readable(const std::string& path) {
 void answerChallenge(const ZOVCertificatePinner* pinner, net::URLSession& session,
                      const net::URLAuthenticationChallenge& challenge,
                      const net::ChallengeCompletionHandler& completionHandler) {
-    if (ZOVDebugFlag() || pinner == nullptr) {
+    if (zovaze::debugFlag() || pinner == nullptr) {
         completionHandler(net::AuthChallengeDisposition::performDefaultHandling, nullptr);
         return;
     }

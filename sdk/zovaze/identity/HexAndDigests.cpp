@@ -54,8 +54,9 @@ std::string ZOVSHA1HexFromData(const std::vector<std::uint8_t>& data) {
     return ZOVSHA1HexFromBytes(data.data(), static_cast<std::uint32_t>(data.size()));
 }
 
-void ZOVEnumerateDataByteRanges(const std::vector<std::uint8_t>& data,
-                                const std::function<void(const std::uint8_t*, ZOVByteRange, bool&)>& block) {
+void ZOVEnumerateDataByteRanges(
+    const std::vector<std::uint8_t>& data,
+    const std::function<void(const std::uint8_t*, zovaze::ByteRange, bool&)>& block) {
     bool stop = false;
-    block(data.data(), ZOVByteRange{0, data.size()}, stop);
+    block(data.data(), zovaze::ByteRange{0, data.size()}, stop);
 }

@@ -12,10 +12,14 @@
 #include <string>
 #include <vector>
 
-struct ZOVByteRange {
+namespace zovaze {
+
+struct ByteRange {
     std::size_t location = 0;
     std::size_t length = 0;
 };
+
+} // namespace zovaze
 
 // A new random UUID: 36 characters, upper-case hexadecimal in groups 8-4-4-4-12 joined by "-".
 std::string ZOVGenerateUUIDString();
@@ -34,4 +38,4 @@ std::string ZOVSHA1HexFromData(const std::vector<std::uint8_t>& data);
 // when empty), with the bytes, the piece's range and a stop flag that starts false.
 void ZOVEnumerateDataByteRanges(
     const std::vector<std::uint8_t>& data,
-    const std::function<void(const std::uint8_t* bytes, ZOVByteRange range, bool& stop)>& block);
+    const std::function<void(const std::uint8_t* bytes, zovaze::ByteRange range, bool& stop)>& block);

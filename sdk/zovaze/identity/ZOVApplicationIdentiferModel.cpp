@@ -44,8 +44,8 @@ bool ZOVApplicationIdentiferModel::computeExecutableInfo(const std::string& exec
     if (!ZOVMachOFileOpenAndMap(&file, executablePath.c_str())) return false;
     ArchitectureUUIDMap map;
     const auto size = static_cast<std::size_t>(file.size);
-    if (ZOVELFIsImage(file.address, size)) {
-        if (auto facts = ZOVELFImageFacts(file.address, size); facts && facts->uuid) {
+    if (zovaze::isELFImage(file.address, size)) {
+        if (auto facts = zovaze::elfImageFacts(file.address, size); facts && facts->uuid) {
             map[facts->architecture] = uuidText(facts->uuid->data());
         }
     } else {

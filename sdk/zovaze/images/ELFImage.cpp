@@ -64,11 +64,11 @@ constexpr unsigned char kOwnDataEncoding =
 
 } // namespace
 
-bool ZOVELFIsImage(const std::uint8_t* address, std::size_t size) {
+bool zovaze::isELFImage(const std::uint8_t* address, std::size_t size) {
     return address && size >= EI_NIDENT && std::memcmp(address, ELFMAG, SELFMAG) == 0;
 }
 
-const char* ZOVELFArchitectureName(std::uint16_t machine) {
+const char* zovaze::elfArchitectureName(std::uint16_t machine) {
     switch (machine) {
     case EM_X86_64:
         return "x86_64";
@@ -85,14 +85,14 @@ const char* ZOVELFArchitectureName(std::uint16_t machine) {
     }
 }
 
-std::optional<ZOVELFImageInfo> ZOVELFImageFacts(const std::uint8_t* address, std::size_t size) {
-    if (!ZOVELFIsImage(address, size) || address[EI_DATA] != kOwnDataEncoding) return std::nullopt;
-    ZOVELFImageInfo info;
+std::optional<zovaze::ELFImageInfo> zovaze::elfImageFacts(const std::uint8_t* address, std::size_t size) {
+    if (!zovaze::isELFImage(address, size) || address[EI_DATA] != kOwnDataEncoding) return std::nullopt;
+    zovaze::ELFImageInfo info;
     if (address[EI_CLASS] == ELFCLASS64 && size >= sizeof(Elf64_Ehdr)) {
-        info.architecture = ZOVELFArchitectureName(readAt<Elf64_Ehdr>(address, 0).e_machine);
+        info.architecture = zovaze::elfArchitectureName(readAt<Elf64_Ehdr>(address, 0).e_machine);
         info.uuid = buildID<Elf64_Ehdr, Elf64_Phdr>(address, size);
     } else if (address[EI_CLASS] == ELFCLASS32 && size >= sizeof(Elf32_Ehdr)) {
-        info.architecture = ZOVELFArchitectureName(readAt<Elf32_Ehdr>(address, 0).e_machine);
+        info.architecture = zovaze::elfArchitectureName(readAt<Elf32_Ehdr>(address, 0).e_machine);
         info.uuid = buildID<Elf32_Ehdr, Elf32_Phdr>(address, size);
     } else {
         return std::nullopt;

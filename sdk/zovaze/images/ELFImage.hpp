@@ -4,7 +4,7 @@
 // shorter build-id is padded with zero bytes), so a build keeps one stable identifier just as a Mach-O
 // executable does with its UUID.
 //
-// Failure contract: ZOVELFImageFacts answers nothing for bytes that are not an ELF image of this
+// Failure contract: elfImageFacts answers nothing for bytes that are not an ELF image of this
 // machine's byte order; a malformed program header or note table ends the search without a read past
 // `size`, and the facts then carry no build-id. Plain function, safe on any thread.
 #include <array>
@@ -13,12 +13,16 @@
 #include <optional>
 #include <string>
 
-struct ZOVELFImageInfo {
+namespace zovaze {
+
+struct ELFImageInfo {
     std::string architecture;
     std::optional<std::array<std::uint8_t, 16>> uuid;
 };
 
-bool ZOVELFIsImage(const std::uint8_t* address, std::size_t size);
-std::optional<ZOVELFImageInfo> ZOVELFImageFacts(const std::uint8_t* address, std::size_t size);
+bool isELFImage(const std::uint8_t* address, std::size_t size);
+std::optional<ELFImageInfo> elfImageFacts(const std::uint8_t* address, std::size_t size);
 // The architecture name of an ELF machine number; "unknown" for others.
-const char* ZOVELFArchitectureName(std::uint16_t machine);
+const char* elfArchitectureName(std::uint16_t machine);
+
+} // namespace zovaze

@@ -7,7 +7,7 @@ namespace {
 constexpr std::uint64_t kMaximumPixelBytes = 64ull << 20;
 } // namespace
 
-std::optional<ZOVPNGImage> ZOVPNGImageDecode(const std::vector<std::uint8_t>& bytes) {
+std::optional<zovaze::PNGImage> zovaze::decodePNG(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty()) return std::nullopt;
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
@@ -21,7 +21,7 @@ std::optional<ZOVPNGImage> ZOVPNGImageDecode(const std::vector<std::uint8_t>& by
         png_image_free(&image);
         return std::nullopt;
     }
-    ZOVPNGImage decoded;
+    zovaze::PNGImage decoded;
     decoded.width = image.width;
     decoded.height = image.height;
     decoded.rgba.resize(static_cast<std::size_t>(needed));
@@ -33,7 +33,7 @@ std::optional<ZOVPNGImage> ZOVPNGImageDecode(const std::vector<std::uint8_t>& by
     return decoded;
 }
 
-std::optional<std::vector<std::uint8_t>> ZOVPNGImageEncode(const ZOVPNGImage& source) {
+std::optional<std::vector<std::uint8_t>> zovaze::encodePNG(const zovaze::PNGImage& source) {
     if (source.width == 0 || source.height == 0 ||
         source.rgba.size() != std::size_t{source.width} * source.height * 4) {
         return std::nullopt;

@@ -138,7 +138,7 @@ std::optional<ZOVIcon> ZOVAppIconUtility::largestIconInIconNames(const std::vect
         const std::string file = isIconImageFileNameExtensionPresentInName(name) ? name : name + ".png";
         auto bytes = ns::readFileBytes((std::filesystem::path(root) / file).string());
         if (!bytes) continue;
-        auto image = ZOVPNGImageDecode(*bytes);
+        auto image = zovaze::decodePNG(*bytes);
         if (!image) continue;
         const ZOVIconSize size{static_cast<double>(image->width), static_cast<double>(image->height)};
         const double area = size.width * size.height;

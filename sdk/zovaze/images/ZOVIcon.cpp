@@ -29,7 +29,7 @@ ZOVIcon::ZOVIcon(std::vector<std::uint8_t> data, ZOVIconSize size, bool prerende
 std::optional<ZOVIcon> ZOVIcon::initWithPNGImageAtPath(const std::string& path, ZOVIconSize size,
                                                        bool prerendered) {
     auto file = ns::readFileBytes(path);
-    if (!file || !ZOVPNGImageDecode(*file)) return std::nullopt;
+    if (!file || !zovaze::decodePNG(*file)) return std::nullopt;
     return initWithDecodablePNGFile(std::move(*file), size, prerendered);
 }
 
@@ -44,8 +44,8 @@ ZOVIcon ZOVIcon::initWithDecodablePNGFile(std::vector<std::uint8_t> file, ZOVIco
 const std::vector<std::uint8_t>& ZOVIcon::data() const {
     std::lock_guard lock(data_->mutex);
     if (data_->file) {
-        auto image = ZOVPNGImageDecode(*data_->file);
-        auto png = image ? ZOVPNGImageEncode(*image) : std::nullopt;
+        auto image = zovaze::decodePNG(*data_->file);
+        auto png = image ? zovaze::encodePNG(*image) : std::nullopt;
         if (png) data_->png = std::move(*png);
         data_->file.reset();
     }

@@ -35,7 +35,7 @@ bool isLoopback(const std::string& host) {
 
 } // namespace
 
-bool ZOVURLIsAllowedForSDKRequest(const std::string& url) {
+bool zovaze::isURLAllowedForSDKRequest(const std::string& url) {
     std::size_t schemeEnd = url.find("://");
     if (schemeEnd == std::string::npos) return false;
     std::string scheme = lowered(url.substr(0, schemeEnd));

@@ -10,5 +10,9 @@
 // Plain function, safe from any thread.
 #include <string>
 
+namespace zovaze {
+
 // True for https:// URLs, and for http:// URLs whose host is a loopback address literal.
-bool ZOVURLIsAllowedForSDKRequest(const std::string& url);
+bool isURLAllowedForSDKRequest(const std::string& url);
+
+} // namespace zovaze

@@ -2,7 +2,7 @@
 // ca-certificates package (DER form of the PEM files under /usr/share/ca-certificates/mozilla).
 #include "sdk/zovaze/network/PinnedCertificateData.hpp"
 
-namespace zovaze_pins {
+namespace zovaze::pins {
 
 // Entrust Root Certification Authority: 1173 bytes.
 const std::uint8_t kEntrustRootCertificationAuthority[1173] = {
@@ -147,4 +147,4 @@ std::vector<DERBlock> carriedRootCertificates() {
                      kDigiCertHighAssuranceEVRootCA + kDigiCertHighAssuranceEVRootCALength)};
 }
 
-} // namespace zovaze_pins
+} // namespace zovaze::pins

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace zovaze_pins {
+namespace zovaze::pins {
 
 extern const std::uint8_t kEntrustRootCertificationAuthority[1173];
 extern const std::size_t kEntrustRootCertificationAuthorityLength;
@@ -31,4 +31,4 @@ std::vector<DERBlock> carriedRootCertificates();
 // The roots to trust, in order; see above.
 std::vector<DERBlock> pinnedRootCertificates();
 
-} // namespace zovaze_pins
+} // namespace zovaze::pins

@@ -2,10 +2,10 @@
 // the only definition the library offers (see PinnedCertificateData.hpp).
 #include "sdk/zovaze/network/PinnedCertificateData.hpp"
 
-namespace zovaze_pins {
+namespace zovaze::pins {
 
 std::vector<DERBlock> pinnedRootCertificates() {
     return carriedRootCertificates();
 }
 
-} // namespace zovaze_pins
+} // namespace zovaze::pins

@@ -11,7 +11,7 @@ std::shared_ptr<const ZOVCertificateArray> ZOVPinnedCertificates() {
         ZOVCertificateArray certificates;
         // In the set's fixed order; the roots this build does not carry are simply absent. They are
         // parsed when a connection is first evaluated against them, not at start.
-        for (const auto& block : zovaze_pins::pinnedRootCertificates())
+        for (const auto& block : zovaze::pins::pinnedRootCertificates())
             if (auto certificate = net::Certificate::createWithCarriedData(block.data(), block.size()))
                 certificates.push_back(certificate);
         pinned = std::make_shared<const ZOVCertificateArray>(std::move(certificates));

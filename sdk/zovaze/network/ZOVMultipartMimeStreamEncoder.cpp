@@ -137,7 +137,7 @@ bool ZOVMultipartMimeStreamEncoder::addFile(const std::string& fileURL,
 
 bool ZOVMultipartMimeStreamEncoder::writeData(const std::vector<std::uint8_t>& data) {
     bool ok = true;
-    ZOVEnumerateDataByteRanges(data, [&](const std::uint8_t* bytes, ZOVByteRange range, bool& stop) {
+    ZOVEnumerateDataByteRanges(data, [&](const std::uint8_t* bytes, zovaze::ByteRange range, bool& stop) {
         ssize_t written = outputStream_ ? outputStream_->write(bytes, range.length) : -1;
         if (written >= 0 && static_cast<std::size_t>(written) == range.length) {
             length_ += range.length;

@@ -64,7 +64,7 @@ void finishAttempt(const ZOVNetworkClient& client, const net::URLRequest& reques
 
 // A request the SDK must not send (plain HTTP to anywhere but this machine) gets no task.
 bool refused(const net::URLRequest& request) {
-    if (ZOVURLIsAllowedForSDKRequest(request.URL())) return false;
+    if (zovaze::isURLAllowedForSDKRequest(request.URL())) return false;
     ns::console("[Zovaze] Refusing to send a request to " + request.URL() +
                 ": plain HTTP is allowed only to a loopback address (127.0.0.0/8, ::1); use https.");
     return true;
@@ -177,7 +177,7 @@ void ZOVNetworkClient::URLSessionDidBecomeInvalidWithError(net::URLSession&,
 void ZOVNetworkClient::URLSessionDidReceiveChallenge(
     net::URLSession& session, const net::URLAuthenticationChallenge& challenge,
     const net::ChallengeCompletionHandler& completionHandler) {
-    if (ZOVDebugFlag()) {
+    if (zovaze::debugFlag()) {
         completionHandler(net::AuthChallengeDisposition::performDefaultHandling, nullptr);
         return;
     }

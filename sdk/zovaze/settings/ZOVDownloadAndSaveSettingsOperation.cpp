@@ -45,7 +45,7 @@ std::shared_ptr<ZOVDownloadAndSaveSettingsOperation> ZOVDownloadAndSaveSettingsO
     operation->installIdentifier_ = std::move(installIdentifier);
     if (ZOVShouldReportDeviceIdentifiers()) {
         operation->advertisingToken_ = std::move(advertisingToken);
-    } else if (ZOVDebugFlag()) {
+    } else if (zovaze::debugFlag()) {
         ns::console("[Zovaze] Suppressing device identifier reporting");
     }
     operation->networkClient_ = std::move(networkClient);

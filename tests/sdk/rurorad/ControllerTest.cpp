@@ -83,12 +83,12 @@ TEST_F(Engine, CollectAnalyticsOffDeletesTheRootAndSilencesEvents) {
     EXPECT_FALSE(controller->hasSessionMaintenanceTimer());
 
     // Enabled again in the same process: no open file until maintenance opens a new fragment.
-    ZOVSetDebugFlag(true);
+    zovaze::setDebugFlag(true);
     ns::ConsoleCapture console;
     applySettings(enabledSettings());
     controller->logAppLaunched();
     settle();
-    ZOVSetDebugFlag(false);
+    zovaze::setDebugFlag(false);
     EXPECT_TRUE(
         console.contains("[Zevuzavidav:Rurorad] Unable to create a new log file for priority 1 {error: No "
                          "such file or directory (no open session fragment)}"));

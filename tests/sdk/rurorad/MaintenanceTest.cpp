@@ -154,13 +154,13 @@ TEST_F(Maintenance, FragmentLifeCycleAgainstALocalServer) {
 }
 
 TEST_F(Maintenance, WithoutAnURLEveryRunKeepsThePackagedFragments) {
-    ZOVSetDebugFlag(true);
+    zovaze::setDebugFlag(true);
     ns::ConsoleCapture console;
     start();
     applySettings(settingsFor(std::nullopt));
     logSome();
     maintain();
-    ZOVSetDebugFlag(false);
+    zovaze::setDebugFlag(false);
     EXPECT_TRUE(
         console.contains("[Zevuzavidav:Rurorad] Unable to transmit packaged session fragments {The "
                          "operation couldn't be completed. (ZEVAnalyticsControllerErrorDomain error -2.)}"));

@@ -12,7 +12,7 @@ namespace {
 using ruroradtest::AnalyticsWorld;
 using Metadata = ZEVAnalyticsMetadataController;
 
-std::vector<std::string> keysOf(const ZEVJSONObject& object) {
+std::vector<std::string> keysOf(const rurorad::JSONObject& object) {
     std::vector<std::string> keys;
     for (const auto& item : object.items())
         keys.push_back(item.key());

@@ -60,11 +60,11 @@ TEST(ViewControllerRecords, CarryClassAndTitleOrEmptyText) {
 }
 
 TEST(AnalyticsRecords, ValuesJSONCannotHoldGiveNoRecordAndADebugLine) {
-    ZOVSetDebugFlag(true);
+    zovaze::setDebugFlag(true);
     ns::ConsoleCapture console;
     auto record = ZEVAnalyticsEvent::initWithPriority(2, 1, "custom", "ID",
                                                       {{"when", ns::PropertyList(ns::Date::now())}});
-    ZOVSetDebugFlag(false);
+    zovaze::setDebugFlag(false);
     EXPECT_FALSE(record);
     ASSERT_EQ(console.lines().size(), 1u);
     EXPECT_EQ(
@@ -90,15 +90,15 @@ TEST(AnalyticsRecords, TheDirectJSONWriterMatchesTheDocumentWriter) {
     };
     for (const auto& value : values) {
         std::string direct;
-        ASSERT_TRUE(ZEVAppendJSON(direct, value));
-        EXPECT_EQ(direct, ZEVJSONData(*ZEVJSONObjectFromPropertyList(value)));
+        ASSERT_TRUE(rurorad::appendJSON(direct, value));
+        EXPECT_EQ(direct, rurorad::jsonData(*rurorad::jsonObjectFromPropertyList(value)));
     }
     std::string bad;
-    EXPECT_FALSE(ZEVAppendJSON(bad, PL(PL::Dictionary{{"d", PL(PL::Data{1, 2})}})));
+    EXPECT_FALSE(rurorad::appendJSON(bad, PL(PL::Dictionary{{"d", PL(PL::Data{1, 2})}})));
     // Bytes that are not UTF-8 are written as U+FFFD, never passed on.
     std::string replaced;
-    ZEVAppendJSONString(replaced, "a\xFF"
-                                  "b");
+    rurorad::appendJSONString(replaced, "a\xFF"
+                                        "b");
     EXPECT_EQ(replaced, "\"a\xEF\xBF\xBD"
                         "b\"");
 }

@@ -71,7 +71,7 @@ void ZEVURLSessionDownloadTask::connectionDidReceiveData(net::URLConnection&,
 void ZEVURLSessionDownloadTask::writeDataToStream(const std::vector<std::uint8_t>& data) {
     if (outputStream_->streamStatus() == net::StreamStatus::notOpen) outputStream_->open();
     // One write per range; a failure arrives as the stream's error event.
-    ZOVEnumerateDataByteRanges(data, [&](const std::uint8_t* bytes, ZOVByteRange range, bool&) {
+    ZOVEnumerateDataByteRanges(data, [&](const std::uint8_t* bytes, zovaze::ByteRange range, bool&) {
         outputStream_->write(bytes, range.length);
     });
 }

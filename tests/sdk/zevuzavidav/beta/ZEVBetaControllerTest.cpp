@@ -54,10 +54,10 @@ class DebugMode {
     DebugMode() {
         net::ServerTrust::overrideSystemAnchorCertificates(
             std::vector<net::CertificateRef>{reporttest::pinnedTestRoot().netCertificate()});
-        ZOVSetDebugFlag(true);
+        zovaze::setDebugFlag(true);
     }
     ~DebugMode() {
-        ZOVSetDebugFlag(false);
+        zovaze::setDebugFlag(false);
         net::ServerTrust::overrideSystemAnchorCertificates(std::nullopt);
     }
     DebugMode(const DebugMode&) = delete;

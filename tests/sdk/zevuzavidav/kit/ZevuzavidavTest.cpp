@@ -114,9 +114,9 @@ TEST(KitStart, TheStartRunsOnceAndHandsTheBetaTokenOn) {
 TEST(KitStart, CrashReportingsOwnLogLinesFollowTheSDKsDebugFlagOnceStarted) {
     KitWorld world;
     world.makeKit()->start();
-    ZOVSetDebugFlag(true);
+    zovaze::setDebugFlag(true);
     EXPECT_TRUE(ZEVDebugEnabled());
-    ZOVSetDebugFlag(false);
+    zovaze::setDebugFlag(false);
     EXPECT_FALSE(ZEVDebugEnabled());
 }
 
@@ -163,7 +163,7 @@ TEST_F(Kit, DebugModeAndTheDelegateMayBeSetLateWithAWarning) {
     auto late = std::make_shared<AppDelegate>(std::set<Method>{Method::didDetectCrash});
     kit->setDelegate(late);
     kit->setDebugMode(true);
-    ZOVSetDebugFlag(false);
+    zovaze::setDebugFlag(false);
     EXPECT_TRUE(console.contains(
         "[Zevuzavidav] Warning, setting delegate after start. Make sure to set the Zevuzavidav delegate "
         "before "

@@ -61,7 +61,7 @@ inline std::string machineOfThisProgram() {
     std::ifstream in("/proc/self/exe", std::ios::binary);
     Elf64_Ehdr header{};
     in.read(reinterpret_cast<char*>(&header), sizeof header);
-    return ZOVELFArchitectureName(header.e_machine);
+    return zovaze::elfArchitectureName(header.e_machine);
 }
 
 inline std::string hex(const std::string& text) {

@@ -67,7 +67,7 @@ std::vector<std::uint8_t> elfWithNote(std::uint32_t nameSize, std::uint32_t desc
 TEST(ELFImage, RunningExecutableIsOneSliceOfTheMachineWithItsBuildID) {
     ZOVMachOFile file;
     ASSERT_TRUE(ZOVMachOFileOpenMainExecutable(&file));
-    auto facts = ZOVELFImageFacts(file.address, static_cast<std::size_t>(file.size));
+    auto facts = zovaze::elfImageFacts(file.address, static_cast<std::size_t>(file.size));
     ZOVMachOFileClose(&file);
     ASSERT_TRUE(facts);
 #if defined(__x86_64__)
@@ -83,25 +83,25 @@ TEST(ELFImage, RunningExecutableIsOneSliceOfTheMachineWithItsBuildID) {
 
 TEST(ELFImage, ShortBuildIDsArePaddedAndBrokenNotesGiveNone) {
     auto shortID = elfWithNote(4, 8, 8);
-    auto facts = ZOVELFImageFacts(shortID.data(), shortID.size());
+    auto facts = zovaze::elfImageFacts(shortID.data(), shortID.size());
     ASSERT_TRUE(facts && facts->uuid);
     EXPECT_EQ(facts->architecture, "arm64");
     EXPECT_EQ((*facts->uuid)[7], 0xa7);
     EXPECT_EQ((*facts->uuid)[8], 0x00);
 
     auto overlong = elfWithNote(4, 4000, 8);
-    facts = ZOVELFImageFacts(overlong.data(), overlong.size());
+    facts = zovaze::elfImageFacts(overlong.data(), overlong.size());
     ASSERT_TRUE(facts);
     EXPECT_FALSE(facts->uuid);
 
     auto hugeName = elfWithNote(0xfffffffc, 8, 8);
-    facts = ZOVELFImageFacts(hugeName.data(), hugeName.size());
+    facts = zovaze::elfImageFacts(hugeName.data(), hugeName.size());
     ASSERT_TRUE(facts);
     EXPECT_FALSE(facts->uuid);
 
     std::vector<std::uint8_t> notELF(64, 0);
-    EXPECT_FALSE(ZOVELFImageFacts(notELF.data(), notELF.size()));
-    EXPECT_FALSE(ZOVELFImageFacts(shortID.data(), 10));
+    EXPECT_FALSE(zovaze::elfImageFacts(notELF.data(), notELF.size()));
+    EXPECT_FALSE(zovaze::elfImageFacts(shortID.data(), 10));
 }
 
 } // namespace

@@ -66,7 +66,7 @@ TEST(AppIcon, DataIsTheReencodingOfTheFileAsReadAtLookupAndTheHashIsOfTheStoredF
     ASSERT_TRUE(icon);
     const ZOVIcon copy = *icon;
     folder.writePNG("Icon-Grey.png", 12, 12);
-    const auto expected = ZOVPNGImageEncode(*ZOVPNGImageDecode(stored));
+    const auto expected = zovaze::encodePNG(*zovaze::decodePNG(stored));
     ASSERT_TRUE(expected);
     EXPECT_NE(*expected, stored);
     EXPECT_EQ(copy.data(), *expected);
@@ -84,7 +84,7 @@ TEST(AppIcon, IconFromAPathNeedsAReadableDecodableFile) {
     ASSERT_TRUE(icon);
     EXPECT_TRUE(icon->prerendered());
     EXPECT_EQ(icon->dataHash(), ZOVSHA1HexFromData(good));
-    EXPECT_EQ(icon->data(), *ZOVPNGImageEncode(*ZOVPNGImageDecode(good)));
+    EXPECT_EQ(icon->data(), *zovaze::encodePNG(*zovaze::decodePNG(good)));
 }
 
 TEST(AppIcon, MalformedFieldsAreLoggedAndTheNextSourceAnswers) {
@@ -168,8 +168,8 @@ TEST(AppIcon, SurfaceAreaHelpers) {
 }
 
 TEST(PNGImage, RefusesHostileHeadersAndNonPNGBytes) {
-    EXPECT_FALSE(ZOVPNGImageDecode({}));
-    EXPECT_FALSE(ZOVPNGImageDecode({'n', 'o', 't', ' ', 'p', 'n', 'g'}));
+    EXPECT_FALSE(zovaze::decodePNG({}));
+    EXPECT_FALSE(zovaze::decodePNG({'n', 'o', 't', ' ', 'p', 'n', 'g'}));
     // A valid signature and IHDR claiming 60000 x 60000 pixels must not allocate them.
     TempBundle folder;
     auto bytes = folder.writePNG("x.png", 1, 1);
@@ -178,8 +178,8 @@ TEST(PNGImage, RefusesHostileHeadersAndNonPNGBytes) {
     const auto crc = static_cast<std::uint32_t>(crc32(0, bytes.data() + 12, 17)); // over "IHDR" and its data
     bytes[29] = crc >> 24, bytes[30] = (crc >> 16) & 0xff, bytes[31] = (crc >> 8) & 0xff,
     bytes[32] = crc & 0xff;
-    EXPECT_FALSE(ZOVPNGImageDecode(bytes));
-    EXPECT_FALSE(ZOVPNGImageEncode(ZOVPNGImage{2, 2, {1, 2, 3}}));
+    EXPECT_FALSE(zovaze::decodePNG(bytes));
+    EXPECT_FALSE(zovaze::encodePNG(zovaze::PNGImage{2, 2, {1, 2, 3}}));
 }
 
 } // namespace

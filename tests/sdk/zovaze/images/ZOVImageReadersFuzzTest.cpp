@@ -69,11 +69,11 @@ void exercise(const std::uint8_t* address, std::size_t size) {
             });
     });
     // Facts come only from an ELF image, and name the machine its header names.
-    if (const auto facts = ZOVELFImageFacts(address, size)) {
-        ASSERT_TRUE(ZOVELFIsImage(address, size));
+    if (const auto facts = zovaze::elfImageFacts(address, size)) {
+        ASSERT_TRUE(zovaze::isELFImage(address, size));
         std::uint16_t machine = 0;
         std::memcpy(&machine, address + 18, sizeof machine);
-        EXPECT_EQ(facts->architecture, ZOVELFArchitectureName(machine));
+        EXPECT_EQ(facts->architecture, zovaze::elfArchitectureName(machine));
     }
 }
 

@@ -269,7 +269,7 @@ TEST(MachOFile, TheMainExecutableIsTheRunningProgramAndItsOwnFile) {
     ASSERT_EQ(std::memcmp(slice.header, ELFMAG, SELFMAG), 0);
     Elf64_Ehdr header{};
     std::ifstream("/proc/self/exe", std::ios::binary).read(reinterpret_cast<char*>(&header), sizeof header);
-    EXPECT_STREQ(ZOVMachOSliceArchitectureName(&slice), ZOVELFArchitectureName(header.e_machine));
+    EXPECT_STREQ(ZOVMachOSliceArchitectureName(&slice), zovaze::elfArchitectureName(header.e_machine));
     EXPECT_TRUE(ZOVMachOSliceIs64Bit(&slice));
 
     const char* path = ZOVMachOSliceImagePath(&slice);

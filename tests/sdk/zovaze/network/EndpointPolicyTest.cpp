@@ -30,7 +30,7 @@ TEST(EndpointPolicyTest, PlainHttpIsAllowedOnlyToALoopbackAddress) {
         {"", false},
     };
     for (const auto& [url, allowed] : cases)
-        EXPECT_EQ(ZOVURLIsAllowedForSDKRequest(url), allowed) << url;
+        EXPECT_EQ(zovaze::isURLAllowedForSDKRequest(url), allowed) << url;
 }
 
 TEST(EndpointPolicyTest, TheClientRefusesAPlainHttpRequestBeforeSendingAnything) {

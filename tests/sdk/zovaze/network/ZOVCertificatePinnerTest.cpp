@@ -97,7 +97,7 @@ TEST(ZOVCertificatePinnerTest, AChallengeOfAnotherKindIsCancelled) {
 class PinnedClientTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        ZOVSetDebugFlag(false);
+        zovaze::setDebugFlag(false);
         net::ServerTrust::overrideSystemAnchorCertificates(std::nullopt);
     }
     TempHome home_;
@@ -121,7 +121,7 @@ TEST_F(PinnedClientTest, TheClientTrustsOnlyItsPinsUnlessDebugging) {
         {std::nullopt, false, true},                                    // no pinning: the system's trust
     };
     for (const auto& c : cases) {
-        ZOVSetDebugFlag(c.debug);
+        zovaze::setDebugFlag(c.debug);
         auto client = ZOVNetworkClient::initWithQueue(nullptr, c.pins);
         EXPECT_EQ(client->certPinner() != nullptr, c.pins.has_value());
         auto outcome = runClientData(*client, net::URLRequest(server_.url("/status/200")), 10);
@@ -134,7 +134,7 @@ TEST_F(PinnedClientTest, TheClientTrustsOnlyItsPinsUnlessDebugging) {
 }
 
 TEST_F(PinnedClientTest, WithDebugOnAChainTheSystemDoesNotTrustStillFails) {
-    ZOVSetDebugFlag(true);
+    zovaze::setDebugFlag(true);
     net::ServerTrust::overrideSystemAnchorCertificates(std::vector<net::CertificateRef>{});
     auto client = ZOVNetworkClient::initWithQueue(nullptr, server_.pins());
     auto outcome = runClientData(*client, net::URLRequest(server_.url("/status/200")), 10);

@@ -24,13 +24,13 @@ class TempBundle : public velotest::TempFolder {
     // An RGBA PNG whose pixels depend on the seed, so different files have different bytes.
     std::vector<std::uint8_t> writePNG(const std::string& name, std::uint32_t width, std::uint32_t height,
                                        std::uint8_t seed = 7) const {
-        ZOVPNGImage image;
+        zovaze::PNGImage image;
         image.width = width;
         image.height = height;
         image.rgba.resize(std::size_t{width} * height * 4);
         for (std::size_t i = 0; i < image.rgba.size(); ++i)
             image.rgba[i] = static_cast<std::uint8_t>(i * seed);
-        auto bytes = *ZOVPNGImageEncode(image);
+        auto bytes = *zovaze::encodePNG(image);
         writeFile(name, bytes);
         return bytes;
     }
