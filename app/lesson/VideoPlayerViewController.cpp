@@ -1,6 +1,6 @@
 #include "app/lesson/VideoPlayerViewController.hpp"
 
-#include "platform/services/UrlOpener.hpp"
+#include "platform/services/URLOpener.hpp"
 
 bool VideoPlayerViewController::play() {
     return playerURL_ && svc::sharedUrlOpener()->openURL(*playerURL_);

@@ -1,6 +1,6 @@
 #include "app/catalogue/terminal/WebPagePresenter.hpp"
 
-#include "platform/services/UrlOpener.hpp"
+#include "platform/services/URLOpener.hpp"
 
 WebPagePresenter::WebPagePresenter(std::shared_ptr<MoreAppsViewController> screen, term::FrontEnd& frontEnd)
     : screen_(screen), frontEnd_(frontEnd) {}

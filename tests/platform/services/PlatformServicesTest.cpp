@@ -1,7 +1,7 @@
 #include "platform/services/DeviceInfo.hpp"
 #include "platform/services/Executor.hpp"
 #include "platform/services/FakeAudioSession.hpp"
-#include "platform/services/FakeUrlOpener.hpp"
+#include "platform/services/FakeURLOpener.hpp"
 #include "platform/services/FakeVideoStreamClient.hpp"
 #include "platform/services/ScopedOverride.hpp"
 #include "platform/services/VideoStreamClient.hpp"

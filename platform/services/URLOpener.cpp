@@ -1,4 +1,4 @@
-#include "platform/services/UrlOpener.hpp"
+#include "platform/services/URLOpener.hpp"
 
 #include "platform/services/ServiceSlot.hpp"
 #include "platform/services/Spawn.hpp"

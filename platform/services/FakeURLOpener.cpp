@@ -1,4 +1,4 @@
-#include "platform/services/FakeUrlOpener.hpp"
+#include "platform/services/FakeURLOpener.hpp"
 
 namespace svc {
 

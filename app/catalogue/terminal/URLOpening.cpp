@@ -1,7 +1,7 @@
-#include "app/catalogue/terminal/UrlOpening.hpp"
+#include "app/catalogue/terminal/URLOpening.hpp"
 
 #include "platform/foundation/Text.hpp"
-#include "platform/services/UrlOpener.hpp"
+#include "platform/services/URLOpener.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // default).
 //
 // Failure contract: none. Thread-safe.
-#include "platform/services/UrlOpener.hpp"
+#include "platform/services/URLOpener.hpp"
 
 #include <mutex>
 #include <string>
