@@ -3,5 +3,5 @@
 #include "platform/services/URLOpener.hpp"
 
 bool VideoPlayerViewController::play() {
-    return playerURL_ && svc::sharedUrlOpener()->openURL(*playerURL_);
+    return playerURL_ && svc::sharedURLOpener()->openURL(*playerURL_);
 }

@@ -2,18 +2,18 @@
 
 namespace svc {
 
-bool FakeUrlOpener::openURL(const std::string& url) {
+bool FakeURLOpener::openURL(const std::string& url) {
     std::lock_guard lock(mutex_);
     opened_.push_back(url);
     return result_;
 }
 
-void FakeUrlOpener::setResult(bool result) {
+void FakeURLOpener::setResult(bool result) {
     std::lock_guard lock(mutex_);
     result_ = result;
 }
 
-std::vector<std::string> FakeUrlOpener::openedURLs() const {
+std::vector<std::string> FakeURLOpener::openedURLs() const {
     std::lock_guard lock(mutex_);
     return opened_;
 }

@@ -11,7 +11,7 @@
 
 namespace svc {
 
-class FakeUrlOpener : public UrlOpener {
+class FakeURLOpener : public URLOpener {
   public:
     bool openURL(const std::string& url) override;
     void setResult(bool result);

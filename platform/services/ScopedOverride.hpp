@@ -3,7 +3,7 @@
 // then puts back whatever was installed before, on every path out of the scope. For tests and for the
 // program's own start-up, so that nothing has to remember to reset a service by hand.
 //
-//     svc::ScopedOverride opener(svc::setSharedUrlOpener, fake);
+//     svc::ScopedOverride opener(svc::setSharedURLOpener, fake);
 //
 // The setter must answer the value it replaced (as every shared-service setter here does).
 //

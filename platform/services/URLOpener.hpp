@@ -8,9 +8,9 @@
 
 namespace svc {
 
-class UrlOpener {
+class URLOpener {
   public:
-    virtual ~UrlOpener() = default;
+    virtual ~URLOpener() = default;
     virtual bool openURL(const std::string& url) = 0;
 };
 
@@ -18,14 +18,14 @@ class UrlOpener {
 // address as its one argument and the standard streams on /dev/null.
 // False when xdg-open is not installed, the address is empty or starts with "-", or the process cannot
 // be started. The child is reaped in the background; its exit status is not awaited.
-class XdgUrlOpener : public UrlOpener {
+class XdgURLOpener : public URLOpener {
   public:
     bool openURL(const std::string& url) override;
 };
 
-// The opener the app uses (default: XdgUrlOpener). The setter installs `opener` (nullptr: the default)
+// The opener the app uses (default: XdgURLOpener). The setter installs `opener` (nullptr: the default)
 // and answers the one it replaces.
-std::shared_ptr<UrlOpener> sharedUrlOpener();
-std::shared_ptr<UrlOpener> setSharedUrlOpener(std::shared_ptr<UrlOpener> opener);
+std::shared_ptr<URLOpener> sharedURLOpener();
+std::shared_ptr<URLOpener> setSharedURLOpener(std::shared_ptr<URLOpener> opener);
 
 } // namespace svc

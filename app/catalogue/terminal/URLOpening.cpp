@@ -24,7 +24,7 @@ std::string couldNotOpenNotice(const std::string& url) {
 
 std::function<bool(const std::string& url)> openURLThroughDesktop(term::FrontEnd& frontEnd) {
     return [&frontEnd](const std::string& url) {
-        const bool opened = svc::sharedUrlOpener()->openURL(url);
+        const bool opened = svc::sharedURLOpener()->openURL(url);
         if (!opened) frontEnd.notice(couldNotOpenNotice(url));
         return opened;
     };

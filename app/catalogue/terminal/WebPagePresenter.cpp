@@ -24,7 +24,7 @@ bool WebPagePresenter::handleKey(const term::Key& key) {
     if (!screen || !key.is(term::Key::Kind::enter)) return false;
     const auto& request = screen->webView->loadedRequest();
     if (!request) return true;
-    bool opened = svc::sharedUrlOpener()->openURL(request->url);
+    bool opened = svc::sharedURLOpener()->openURL(request->url);
     frontEnd_.notice(opened ? "Opened in your browser."
                             : "No browser could be started (xdg-open is not installed).");
     return true;

@@ -292,8 +292,8 @@ TEST_F(TerminalScreens, SettingsRowsAreChosenWithTheListKeys) {
 }
 
 TEST_F(TerminalScreens, WebPageAndSupportMailHandTheirWorkToTheDesktop) {
-    auto opener = std::make_shared<svc::FakeUrlOpener>();
-    svc::ScopedOverride installed(svc::setSharedUrlOpener, opener);
+    auto opener = std::make_shared<svc::FakeURLOpener>();
+    svc::ScopedOverride installed(svc::setSharedURLOpener, opener);
     press(Key::typed("s"));
     press(Key::named(Key::Kind::down));
     press(Key::named(Key::Kind::enter)); // "More apps"
@@ -469,8 +469,8 @@ TEST_F(TerminalScreens, WordBarKeysAreNamedWhileTheBarHasTheFocus) {
 }
 
 TEST_F(TerminalScreens, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
-    auto opener = std::make_shared<svc::FakeUrlOpener>();
-    svc::ScopedOverride installed(svc::setSharedUrlOpener, opener);
+    auto opener = std::make_shared<svc::FakeURLOpener>();
+    svc::ScopedOverride installed(svc::setSharedURLOpener, opener);
     // The first lesson of chapter 10 comes with a tutorial video.
     const auto& lesson = world.main().chapters[9]->lessons[0];
     ASSERT_TRUE(lesson->videoTutorial);
@@ -492,7 +492,7 @@ TEST_F(TerminalScreens, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
     EXPECT_FALSE(screen->presentedViewController());
 }
 
-TEST(UrlOpening, WhatCouldNotBeOpenedIsSaidInPlainWords) {
+TEST(URLOpening, WhatCouldNotBeOpenedIsSaidInPlainWords) {
     struct Case {
         std::string url;
         std::string notice;
@@ -509,9 +509,9 @@ TEST(UrlOpening, WhatCouldNotBeOpenedIsSaidInPlainWords) {
 }
 
 TEST_F(TerminalScreens, RateAppThatCannotOpenTheStoreSaysSoPlainly) {
-    auto opener = std::make_shared<svc::FakeUrlOpener>();
+    auto opener = std::make_shared<svc::FakeURLOpener>();
     opener->setResult(false);
-    svc::ScopedOverride installed(svc::setSharedUrlOpener, opener);
+    svc::ScopedOverride installed(svc::setSharedURLOpener, opener);
     ui::Application::shared().setOpenURLHandler(openURLThroughDesktop(frontEnd));
     press(Key::typed("s"));
     press(Key::named(Key::Kind::down));

@@ -89,7 +89,7 @@ TEST(AudioSession, LinuxAcceptsCategoriesAndDoubleCanFail) {
 }
 
 // Runs with PATH pointing at a folder of our own, so the real xdg-open is never started.
-class UrlOpenerTest : public ::testing::Test {
+class URLOpenerTest : public ::testing::Test {
   protected:
     void installOpener() {
         path_.installScript("xdg-open", "printf '%s' \"$1\" > \"" + (dir_ / "opened").string() + "\"\n");
@@ -107,30 +107,30 @@ class UrlOpenerTest : public ::testing::Test {
     const fs::path& dir_ = path_.dir();
 };
 
-TEST_F(UrlOpenerTest, FalseWithoutXdgOpen) {
-    EXPECT_FALSE(svc::XdgUrlOpener().openURL("https://example.com"));
+TEST_F(URLOpenerTest, FalseWithoutXdgOpen) {
+    EXPECT_FALSE(svc::XdgURLOpener().openURL("https://example.com"));
 }
 
-TEST_F(UrlOpenerTest, PassesTheAddressAsOneArgumentWithoutAShell) {
+TEST_F(URLOpenerTest, PassesTheAddressAsOneArgumentWithoutAShell) {
     installOpener();
     const std::string url = "https://example.com/a b?x=1&y=$(touch pwned);`id`";
-    EXPECT_TRUE(svc::XdgUrlOpener().openURL(url));
+    EXPECT_TRUE(svc::XdgURLOpener().openURL(url));
     EXPECT_EQ(opened(), url);
     EXPECT_FALSE(fs::exists(dir_ / "pwned"));
 }
 
-TEST_F(UrlOpenerTest, RefusesAddressesThatLookLikeOptions) {
+TEST_F(URLOpenerTest, RefusesAddressesThatLookLikeOptions) {
     installOpener();
-    EXPECT_FALSE(svc::XdgUrlOpener().openURL("--help"));
-    EXPECT_FALSE(svc::XdgUrlOpener().openURL(""));
+    EXPECT_FALSE(svc::XdgURLOpener().openURL("--help"));
+    EXPECT_FALSE(svc::XdgURLOpener().openURL(""));
 }
 
-TEST(UrlOpenerDouble, RecordsAndAnswers) {
-    auto fake = std::make_shared<svc::FakeUrlOpener>();
-    svc::ScopedOverride installed(svc::setSharedUrlOpener, fake);
-    EXPECT_TRUE(svc::sharedUrlOpener()->openURL("itms-apps://x"));
+TEST(URLOpenerDouble, RecordsAndAnswers) {
+    auto fake = std::make_shared<svc::FakeURLOpener>();
+    svc::ScopedOverride installed(svc::setSharedURLOpener, fake);
+    EXPECT_TRUE(svc::sharedURLOpener()->openURL("itms-apps://x"));
     fake->setResult(false);
-    EXPECT_FALSE(svc::sharedUrlOpener()->openURL("mailto:a@b"));
+    EXPECT_FALSE(svc::sharedURLOpener()->openURL("mailto:a@b"));
     EXPECT_EQ(fake->openedURLs(), (std::vector<std::string>{"itms-apps://x", "mailto:a@b"}));
 }
 
