@@ -287,7 +287,7 @@ std::string mismatch(const Program& program, const Outcome& outcome) {
     return "";
 }
 
-class CppPrograms : public lessontest::LessonScreenTest {
+class CppPrograms : public lessontest::LessonScreen {
   protected:
     // Every lesson with every accepted answer, and what the lesson screen shows for it after Run.
     std::vector<Program> programs() {

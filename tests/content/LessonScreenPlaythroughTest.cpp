@@ -27,7 +27,7 @@ bool runsThroughAnswerKeys(const Lesson& lesson) {
            lesson.answerDebugMessageLabelDictionary;
 }
 
-class Playthrough : public lessontest::LessonScreenTest, public ::testing::WithParamInterface<Edition> {
+class Playthrough : public lessontest::LessonScreen, public ::testing::WithParamInterface<Edition> {
   protected:
     // Types `typed` into lesson `index` of a freshly opened screen; the lesson starts as built.
     void typeInto(const Chapter::Ptr& chapter, std::size_t index, const std::string& typed) {

@@ -216,7 +216,7 @@ TEST(Chapters19to26Layout, HiddenLinesAndTextsBesideTheField) {
 }
 
 // The real lesson screen, fed the built chapter.
-class Chapters19to26Screen : public lessontest::LessonScreenTest {
+class Chapters19to26Screen : public lessontest::LessonScreen {
   protected:
     void openLesson(int chapter, int number) {
         // Fresh objects: the screen writes into the lesson it shows.

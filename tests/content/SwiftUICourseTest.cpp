@@ -397,7 +397,7 @@ TEST(SwiftUIColourRules, SomeViewLessonStartsItsSectionsWithItsListedRules) {
 }
 
 // The answer check and the hints of the real lesson screen on the course's lessons.
-class SwiftUIScreen : public lessontest::LessonScreenTest {
+class SwiftUIScreen : public lessontest::LessonScreen {
   protected:
     void openLesson(const std::string& id) {
         for (const auto& chapter : content::buildChapters(content::swiftUICourse()))

@@ -7,7 +7,7 @@ namespace {
 
 const ui::Color kGreen = ui::Color::rgb255(82, 208, 92);
 
-TEST_F(LessonScreenTest, PartialCorrectWrongAndEmptyStates) {
+TEST_F(LessonScreen, PartialCorrectWrongAndEmptyStates) {
     open(boolLesson());
     type("v");
     EXPECT_TRUE(console.contains("so far so good"));
@@ -45,7 +45,7 @@ TEST_F(LessonScreenTest, PartialCorrectWrongAndEmptyStates) {
 }
 
 // Input counts as the answer once blanks are folded and the text is canonically normalised.
-TEST_F(LessonScreenTest, NormalisedSpellingsCount) {
+TEST_F(LessonScreen, NormalisedSpellingsCount) {
     struct Case {
         const char* answer;
         const char* input;
@@ -64,7 +64,7 @@ TEST_F(LessonScreenTest, NormalisedSpellingsCount) {
     }
 }
 
-TEST_F(LessonScreenTest, CorrectAnswerIsRecordedAndSavedOnce) {
+TEST_F(LessonScreen, CorrectAnswerIsRecordedAndSavedOnce) {
     auto lesson = boolLesson();
     lesson->acceptedAnswers.push_back("var isAwesome = true"); // a duplicated entry
     open(lesson);
@@ -83,7 +83,7 @@ TEST_F(LessonScreenTest, CorrectAnswerIsRecordedAndSavedOnce) {
     EXPECT_EQ(report->lessons->size(), 2u);
 }
 
-TEST_F(LessonScreenTest, WrongInputBlinksOncePerScreen) {
+TEST_F(LessonScreen, WrongInputBlinksOncePerScreen) {
     auto chapter = Chapter::make("TRUE OR FALSE", 2);
     chapter->lessons = {boolLesson("CH2L1", 1), boolLesson("CH2L2", 2)};
     open(chapter);
@@ -113,7 +113,7 @@ TEST_F(LessonScreenTest, WrongInputBlinksOncePerScreen) {
     EXPECT_EQ(blinks(), after);
 }
 
-TEST_F(LessonScreenTest, IndicatorOffShowsNoErrorButton) {
+TEST_F(LessonScreen, IndicatorOffShowsNoErrorButton) {
     report->showErrorIndicator = false;
     open(boolLesson());
     enter("v");
@@ -126,7 +126,7 @@ TEST_F(LessonScreenTest, IndicatorOffShowsNoErrorButton) {
     EXPECT_TRUE(errorButton().isHidden());
 }
 
-TEST_F(LessonScreenTest, WidthFollowsTheNormalisedText) {
+TEST_F(LessonScreen, WidthFollowsTheNormalisedText) {
     open(boolLesson());
     auto* width = screen->textFieldsToWidthMap.at(&field());
     ASSERT_NE(width, nullptr);
@@ -139,7 +139,7 @@ TEST_F(LessonScreenTest, WidthFollowsTheNormalisedText) {
     EXPECT_GT(width->constant(), narrow);
 }
 
-TEST_F(LessonScreenTest, EmojiIsReportedAndTheEditStillApplies) {
+TEST_F(LessonScreen, EmojiIsReportedAndTheEditStillApplies) {
     open(boolLesson());
     type("v\U0001F600");
     EXPECT_EQ(console.count("emoji found"), 0u);
@@ -150,7 +150,7 @@ TEST_F(LessonScreenTest, EmojiIsReportedAndTheEditStillApplies) {
     EXPECT_EQ(lesson().userAnswer, "v\U0001F600a");
 }
 
-TEST_F(LessonScreenTest, QuotedAnswerIgnoresTextAfterTheClosingQuote) {
+TEST_F(LessonScreen, QuotedAnswerIgnoresTextAfterTheClosingQuote) {
     auto lesson = Lesson::initWith1Line("CH1L3", 3, "Print", "Print Hello.", "", "print(\"Hello\")", "Hello",
                                         1, 1, hint());
     open(lesson);
@@ -161,7 +161,7 @@ TEST_F(LessonScreenTest, QuotedAnswerIgnoresTextAfterTheClosingQuote) {
     EXPECT_TRUE(screen->answerIsCorrect);
 }
 
-TEST_F(LessonScreenTest, DynamicAnswerAcceptsFreeTextOfTwoOrMoreCharacters) {
+TEST_F(LessonScreen, DynamicAnswerAcceptsFreeTextOfTwoOrMoreCharacters) {
     auto lesson =
         Lesson::initWith1Line("CH1L9", 9, "Name", "Name yourself.", "", "let name = \"\"", "", 1, 1, hint());
     lesson->dynamicAnswer = true;

@@ -22,7 +22,7 @@ TEST(AttributedText, FirstOccurrenceAndLaterRuleWins) {
     EXPECT_EQ(s.runs()[0].range.location, 6u);
 }
 
-TEST_F(LessonScreenTest, RulesPaintTheirSections) {
+TEST_F(LessonScreen, RulesPaintTheirSections) {
     auto lesson = boolLesson();
     lesson->line2Text2 = " // true";
     lesson->setCustomStrings({
@@ -60,7 +60,7 @@ TEST_F(LessonScreenTest, RulesPaintTheirSections) {
     EXPECT_EQ(console.count("nothing found"), 5u);
 }
 
-TEST_F(LessonScreenTest, RepaintingDropsColoursOfEarlierTexts) {
+TEST_F(LessonScreen, RepaintingDropsColoursOfEarlierTexts) {
     auto chapter = Chapter::make("C", 1);
     auto first = boolLesson("A", 1);
     first->setCustomStrings({{CustomStringSection::line1, "//", ColorAttribute::greenComment}});

@@ -13,7 +13,7 @@ Lesson::Ptr lessonWithHints() {
     return lesson;
 }
 
-TEST_F(LessonScreenTest, LastMatchingHintWins) {
+TEST_F(LessonScreen, LastMatchingHintWins) {
     struct Case {
         std::string userAnswer;
         std::string title;
@@ -34,7 +34,7 @@ TEST_F(LessonScreenTest, LastMatchingHintWins) {
     }
 }
 
-TEST_F(LessonScreenTest, EmptyHintListShowsNoHelpView) {
+TEST_F(LessonScreen, EmptyHintListShowsNoHelpView) {
     auto lesson = boolLesson();
     lesson->errors.clear();
     open(lesson);
@@ -42,7 +42,7 @@ TEST_F(LessonScreenTest, EmptyHintListShowsNoHelpView) {
     EXPECT_TRUE(screen->helpView->isHidden());
 }
 
-TEST_F(LessonScreenTest, OkCopiesTheAnswerAndOffersTheVideoWhenReachable) {
+TEST_F(LessonScreen, OkCopiesTheAnswerAndOffersTheVideoWhenReachable) {
     auto lesson = boolLesson();
     open(lesson);
     screen->errorButtonPressed();
@@ -64,7 +64,7 @@ TEST_F(LessonScreenTest, OkCopiesTheAnswerAndOffersTheVideoWhenReachable) {
     EXPECT_TRUE(screen->helpBarView->isHidden());
 }
 
-TEST_F(LessonScreenTest, HelpBarFadesInAndRunButtonRisesAfterTenSeconds) {
+TEST_F(LessonScreen, HelpBarFadesInAndRunButtonRisesAfterTenSeconds) {
     open(boolLesson());
     EXPECT_FALSE(screen->helpBarView->isHidden());
     EXPECT_EQ(screen->helpBarView->backgroundColor(), ui::Color::rgb255(253, 95, 96));
@@ -80,7 +80,7 @@ TEST_F(LessonScreenTest, HelpBarFadesInAndRunButtonRisesAfterTenSeconds) {
     EXPECT_EQ(screen->runButtonBottomLayoutConstraint->constant(), 40);
 }
 
-TEST_F(LessonScreenTest, RightAnswerCancelsTheRunButtonMove) {
+TEST_F(LessonScreen, RightAnswerCancelsTheRunButtonMove) {
     open(boolLesson());
     dispatch::main().advance(3);
     enter("var isAwesome = true");
@@ -88,7 +88,7 @@ TEST_F(LessonScreenTest, RightAnswerCancelsTheRunButtonMove) {
     EXPECT_EQ(screen->runButtonBottomLayoutConstraint->constant(), 8);
 }
 
-TEST_F(LessonScreenTest, NextLessonCancelsTheEarlierMove) {
+TEST_F(LessonScreen, NextLessonCancelsTheEarlierMove) {
     auto chapter = Chapter::make("C", 1);
     chapter->lessons = {boolLesson("A", 1), boolLesson("B", 2)};
     open(chapter);
@@ -99,7 +99,7 @@ TEST_F(LessonScreenTest, NextLessonCancelsTheEarlierMove) {
     EXPECT_EQ(screen->runButtonBottomLayoutConstraint->constant(), 8);
 }
 
-TEST_F(LessonScreenTest, VideoIdComesFromTheBackend) {
+TEST_F(LessonScreen, VideoIdComesFromTheBackend) {
     auto chapter = Chapter::make("C", 1);
     chapter->lessons = {boolLesson("A", 1), boolLesson("B", 2), boolLesson("C", 3)};
     open(chapter);
@@ -133,7 +133,7 @@ TEST_F(LessonScreenTest, VideoIdComesFromTheBackend) {
     EXPECT_FALSE(chapter->lessons[2]->videoTutorial);
 }
 
-TEST_F(LessonScreenTest, OnlyOneRowWithAVideoIdGivesAVideo) {
+TEST_F(LessonScreen, OnlyOneRowWithAVideoIdGivesAVideo) {
     svc::BackendObject withVideo("VideoTutorials");
     withVideo.setObject("lessonID", "CH2L1");
     withVideo.setObject("videoID", "abcdefghijk");
@@ -155,7 +155,7 @@ TEST_F(LessonScreenTest, OnlyOneRowWithAVideoIdGivesAVideo) {
     EXPECT_TRUE(backend->saveRequests().empty()); // rows exist: nothing is registered
 }
 
-TEST_F(LessonScreenTest, WithoutNetworkTheVideoLookIsNeverShown) {
+TEST_F(LessonScreen, WithoutNetworkTheVideoLookIsNeverShown) {
     auto lesson = boolLesson();
     lesson->videoTutorial = "abcdefghijk";
     auto& s = open(lesson);
@@ -169,7 +169,7 @@ TEST_F(LessonScreenTest, WithoutNetworkTheVideoLookIsNeverShown) {
     EXPECT_TRUE(s.helpVideoButton->isHidden());
 }
 
-TEST_F(LessonScreenTest, VideoButtonPresentsThePlayer) {
+TEST_F(LessonScreen, VideoButtonPresentsThePlayer) {
     auto lesson = boolLesson();
     lesson->videoTutorial = "abcdefghijk";
     open(lesson);

@@ -17,7 +17,7 @@ double rootY(LessonViewController& s) {
     return s.view()->frame().origin.y;
 }
 
-TEST_F(LessonScreenTest, LiftByLineAndDevice) {
+TEST_F(LessonScreen, LiftByLineAndDevice) {
     struct Case {
         const char* device;
         double nativeHeight;
@@ -42,7 +42,7 @@ TEST_F(LessonScreenTest, LiftByLineAndDevice) {
     }
 }
 
-TEST_F(LessonScreenTest, LiftIsAbsoluteAndUnknownTagUsesAThirdOfTheKeyboard) {
+TEST_F(LessonScreen, LiftIsAbsoluteAndUnknownTagUsesAThirdOfTheKeyboard) {
     auto& s = open(lessonInLine(5));
     const ui::Rect start = ui::Rect::make(0, 667, 375, 291);
     ns::NotificationCenter::defaultCenter().post(ui::keyboardWillShowNotification, nullptr,
@@ -59,7 +59,7 @@ TEST_F(LessonScreenTest, LiftIsAbsoluteAndUnknownTagUsesAThirdOfTheKeyboard) {
     EXPECT_EQ(rootY(s), -97);
 }
 
-TEST_F(LessonScreenTest, KeyboardObserversAreRegisteredOncePerScreen) {
+TEST_F(LessonScreen, KeyboardObserversAreRegisteredOncePerScreen) {
     auto& s = open(boolLesson());
     s.viewWillAppear(false);
     s.viewWillAppear(false);
@@ -68,7 +68,7 @@ TEST_F(LessonScreenTest, KeyboardObserversAreRegisteredOncePerScreen) {
     EXPECT_EQ(console.count("0"), 1u);
 }
 
-TEST_F(LessonScreenTest, AutoRunOnKeyboardClose) {
+TEST_F(LessonScreen, AutoRunOnKeyboardClose) {
     struct Case {
         bool autoRun, indicator;
         std::string input;
@@ -95,7 +95,7 @@ TEST_F(LessonScreenTest, AutoRunOnKeyboardClose) {
     }
 }
 
-TEST_F(LessonScreenTest, ReturnOnWrongAnswerOffersTheVideo) {
+TEST_F(LessonScreen, ReturnOnWrongAnswerOffersTheVideo) {
     auto lesson = boolLesson();
     lesson->videoTutorial = "abcdefghijk";
     auto& s = open(lesson);
@@ -113,7 +113,7 @@ TEST_F(LessonScreenTest, ReturnOnWrongAnswerOffersTheVideo) {
     EXPECT_TRUE(s.helpBarView->isHidden());
 }
 
-TEST_F(LessonScreenTest, BackgroundTouchEndsEditing) {
+TEST_F(LessonScreen, BackgroundTouchEndsEditing) {
     auto& s = open(boolLesson());
     field().becomeFirstResponder();
     s.touchesBegan();
@@ -123,7 +123,7 @@ TEST_F(LessonScreenTest, BackgroundTouchEndsEditing) {
     EXPECT_FALSE(field().isFirstResponder());
 }
 
-TEST_F(LessonScreenTest, WordBarTypesItsValueAndRunsTheCheck) {
+TEST_F(LessonScreen, WordBarTypesItsValueAndRunsTheCheck) {
     auto lesson = boolLesson();
     lesson->inputAccessoryViewTextValues = std::vector<LessonText>{"\"", "=", ":"};
     auto chapter = Chapter::make("C", 1);

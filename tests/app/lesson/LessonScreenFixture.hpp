@@ -35,7 +35,7 @@ inline Lesson::Ptr boolLesson(std::string id = "CH2L1", std::int64_t number = 1)
     return lesson;
 }
 
-class LessonScreenTest : public ::testing::Test {
+class LessonScreen : public ::testing::Test {
   protected:
     void SetUp() override {
         dispatch::main().removeAll();

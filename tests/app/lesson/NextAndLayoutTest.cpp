@@ -8,17 +8,17 @@
 namespace lessontest {
 namespace {
 
-class ChapterWalk : public LessonScreenTest {
+class ChapterWalk : public LessonScreen {
   protected:
     void SetUp() override {
-        LessonScreenTest::SetUp();
+        LessonScreen::SetUp();
         ns::Bundle::setMainBundlePath(std::string(VELO_SOURCE_DIR) + "/app/bundles/Cpp");
         walk = Chapter::make("TRUE OR FALSE", 2);
         walk->lessons = {boolLesson("CH2L1", 1), boolLesson("CH2L2", 2), boolLesson("CH2L3", 7)};
     }
     void TearDown() override {
         ns::Bundle::setMainBundlePath({});
-        LessonScreenTest::TearDown();
+        LessonScreen::TearDown();
     }
     Chapter::Ptr walk;
 };
@@ -91,7 +91,7 @@ TEST_F(ChapterWalk, LessonNotInItsChapterGoesNowhere) {
     EXPECT_FALSE(ui::AlertController::lastPresented());
 }
 
-TEST_F(LessonScreenTest, LayoutShowsTheLessonsLines) {
+TEST_F(LessonScreen, LayoutShowsTheLessonsLines) {
     auto chapter = Chapter::make("C", 1);
     auto three = boolLesson("A", 1);
     auto six = Lesson::initWith8Lines("B", 2, "t", "i", "a", "b", "c", "d", "e", "f", "g", "h", "x", "", 6, 4,
@@ -136,14 +136,14 @@ TEST_F(LessonScreenTest, LayoutShowsTheLessonsLines) {
     EXPECT_TRUE(s.helpView->isHidden());
 }
 
-TEST_F(LessonScreenTest, AudioCategoryFailureIsPrintedAndSetUpGoesOn) {
+TEST_F(LessonScreen, AudioCategoryFailureIsPrintedAndSetUpGoesOn) {
     audio->setFailure(ns::Error::make(svc::audioSessionErrorDomain, 1, "no audio"));
     auto& s = open(boolLesson());
     EXPECT_TRUE(console.contains(ns::Error::make(svc::audioSessionErrorDomain, 1, "no audio").description()));
     EXPECT_EQ(s.textFieldsToWidthMap.size(), 10u);
 }
 
-TEST_F(LessonScreenTest, InitialState) {
+TEST_F(LessonScreen, InitialState) {
     svc::ScopedOverride machine(svc::setDeviceMachineIdentifierOverride, "iPhone6,1");
     LessonViewController s;
     EXPECT_FALSE(s.answerIsCorrect);

@@ -11,7 +11,7 @@ Lesson::Ptr debuggerLesson() {
     return lesson;
 }
 
-TEST_F(LessonScreenTest, RunShowsThePlainOutputSlidingIn) {
+TEST_F(LessonScreen, RunShowsThePlainOutputSlidingIn) {
     open(boolLesson());
     enter("var isAwesome = true");
     const ui::Point home = screen->answerView->center();
@@ -34,7 +34,7 @@ TEST_F(LessonScreenTest, RunShowsThePlainOutputSlidingIn) {
     EXPECT_EQ(screen->answerView->alpha(), 1);
 }
 
-TEST_F(LessonScreenTest, RunOnAWrongAnswerShowsTheHint) {
+TEST_F(LessonScreen, RunOnAWrongAnswerShowsTheHint) {
     open(boolLesson());
     enter("let");
     screen->runButton->tap();
@@ -44,14 +44,14 @@ TEST_F(LessonScreenTest, RunOnAWrongAnswerShowsTheHint) {
     EXPECT_EQ(screen->helpViewTitleLabel->text(), "Stuck? Break it down!");
 }
 
-TEST_F(LessonScreenTest, CheckmarkShowsOutputWhateverTheAnswer) {
+TEST_F(LessonScreen, CheckmarkShowsOutputWhateverTheAnswer) {
     open(boolLesson());
     screen->checkmarkButtonPressed();
     EXPECT_TRUE(console.contains("checkmark button was pressed"));
     EXPECT_FALSE(screen->answerView->isHidden());
 }
 
-TEST_F(LessonScreenTest, DebuggerPrintedValueCases) {
+TEST_F(LessonScreen, DebuggerPrintedValueCases) {
     struct Case {
         const char* name;
         std::optional<std::string> start, end, dynamic, printValue;
@@ -81,7 +81,7 @@ TEST_F(LessonScreenTest, DebuggerPrintedValueCases) {
     }
 }
 
-TEST_F(LessonScreenTest, DebuggerDictionaryCaseKeepsItsKey) {
+TEST_F(LessonScreen, DebuggerDictionaryCaseKeepsItsKey) {
     auto lesson = debuggerLesson();
     lesson->debuggerLabelStart = "";
     lesson->debuggerLabelEnd = "";
@@ -112,7 +112,7 @@ TEST_F(LessonScreenTest, DebuggerDictionaryCaseKeepsItsKey) {
     EXPECT_EQ(screen->debugMessageLabel->text(), "false");
 }
 
-TEST_F(LessonScreenTest, DictionaryCaseWithMissingContentKeepsTheMessage) {
+TEST_F(LessonScreen, DictionaryCaseWithMissingContentKeepsTheMessage) {
     auto lesson = debuggerLesson();
     lesson->debuggerLabelStart = "";
     lesson->debuggerLabelEnd = "";

@@ -72,7 +72,7 @@ TEST_P(GuardedReadTest, ConcurrentReadsNeverMixTheirBytes) {
 
 INSTANTIATE_TEST_SUITE_P(KernelCopyAndPipe, GuardedReadTest, ::testing::Values(false, true));
 
-TEST(GuardedReadTest, RangesAreMappedOnlyWithEveryPage) {
+TEST(GuardedRead, RangesAreMappedOnlyWithEveryPage) {
     long page = sysconf(_SC_PAGESIZE);
     auto* three = static_cast<char*>(
         mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
@@ -110,7 +110,7 @@ void askOnAlternateStack(int) {
         darwin::currentThreadStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), &low, &high);
 }
 
-TEST(ThreadsTest, TheThreadsOwnStackHoldsItsCallersButNoAlternateStack) {
+TEST(Threads, TheThreadsOwnStackHoldsItsCallersButNoAlternateStack) {
     int callersLocal = 0;
     EXPECT_TRUE(stackHolds(reinterpret_cast<std::uintptr_t>(&callersLocal)));
     bool onOtherThread = false;
@@ -140,7 +140,7 @@ TEST(ThreadsTest, TheThreadsOwnStackHoldsItsCallersButNoAlternateStack) {
     EXPECT_EQ(alternateAnswer.load(), 0);
 }
 
-TEST(HostFactsTest, FieldsAreParsedOnlyAtLineStartsWithAnExactKey) {
+TEST(HostFacts, FieldsAreParsedOnlyAtLineStartsWithAnExactKey) {
     const char* text = "Active(anon):  5 kB\nActive:   42 kB\nMemFree: 7 kB\n";
     std::uint64_t value = 0;
     ASSERT_TRUE(darwin::findNumberField(text, "Active", value));
@@ -156,7 +156,7 @@ TEST(HostFactsTest, FieldsAreParsedOnlyAtLineStartsWithAnExactKey) {
 
 // A suspended thread really stands still: its counter does not move until it is resumed. Waits are
 // generous and one-sided, so a loaded machine only slows the test down.
-TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
+TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
     std::atomic<bool> stop{false};
     std::atomic<pid_t> helperId{0};
@@ -223,7 +223,7 @@ TEST(ThreadsTest, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     kernelNamed.join();
 }
 
-TEST(ThreadsTest, NamesAndLabelsLeaveTheTableWithTheirThread) {
+TEST(Threads, NamesAndLabelsLeaveTheTableWithTheirThread) {
     pid_t id = 0;
     char kernelName[32] = {};
     char name[darwin::kThreadNameSize];
@@ -251,7 +251,7 @@ TEST(ThreadsTest, NamesAndLabelsLeaveTheTableWithTheirThread) {
     EXPECT_FALSE(darwin::threadName(id, name, sizeof name));
 }
 
-TEST(ImagesTest, DescribesTheMainExecutableWithBuildIdAndUnwindIndex) {
+TEST(Images, DescribesTheMainExecutableWithBuildIdAndUnwindIndex) {
     darwin::ImageInfo main;
     ASSERT_TRUE(darwin::mainImage(main));
     EXPECT_TRUE(main.hasUuid);
@@ -268,7 +268,7 @@ namespace {
 
 // The dynamic linker's own list, read the crash-time way, names the same images as dl_iterate_phdr,
 // with the same headers, and finds one opened by plain dlopen.
-TEST(ImagesTest, TheLinkersListNamesEveryImageWithItsHeader) {
+TEST(Images, TheLinkersListNamesEveryImageWithItsHeader) {
     auto headersOnTheList = [] {
         std::vector<std::uintptr_t> headers;
         darwin::forEachLoadedObject(

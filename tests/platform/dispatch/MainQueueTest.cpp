@@ -167,14 +167,14 @@ TEST_F(MainQueueTest, OneShotTimerFiresOnceAndInvalidatedTimerNever) {
     EXPECT_FALSE(a->isValid());
 }
 
-TEST(ClockTest, SecondsConversionTreatsBadDelaysAsZero) {
+TEST(Clock, SecondsConversionTreatsBadDelaysAsZero) {
     EXPECT_EQ(dispatch::fromSeconds(-1).count(), 0);
     EXPECT_EQ(dispatch::fromSeconds(std::numeric_limits<double>::quiet_NaN()).count(), 0);
     EXPECT_EQ(dispatch::fromSeconds(0.25).count(), 250'000'000);
     EXPECT_GT(dispatch::fromSeconds(1e300).count(), 0) << "huge delays must not overflow into the past";
 }
 
-TEST(ClockTest, VirtualClockNeverGoesBackward) {
+TEST(Clock, VirtualClockNeverGoesBackward) {
     dispatch::VirtualClock clock(dispatch::Nanoseconds{100});
     clock.advanceTo(dispatch::Nanoseconds{50});
     EXPECT_EQ(clock.now().count(), 100);

@@ -14,7 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(OperationQueueTest, MaxOneRunsOperationsOneAtATimeInOrder) {
+TEST(OperationQueue, MaxOneRunsOperationsOneAtATimeInOrder) {
     dispatch::OperationQueue queue("com.example.work-queue");
     queue.setMaxConcurrentOperationCount(1);
     std::mutex mutex;
@@ -43,7 +43,7 @@ TEST(OperationQueueTest, MaxOneRunsOperationsOneAtATimeInOrder) {
     EXPECT_EQ(queue.operationCount(), 0u);
 }
 
-TEST(OperationQueueTest, CancelledOperationsSkipTheirWorkButFinish) {
+TEST(OperationQueue, CancelledOperationsSkipTheirWorkButFinish) {
     dispatch::OperationQueue queue;
     queue.setMaxConcurrentOperationCount(1);
     queue.setSuspended(true);
@@ -88,7 +88,7 @@ class DelayedOperation : public dispatch::Operation {
     std::atomic<int>& peak_;
 };
 
-TEST(OperationQueueTest, AsynchronousOperationsCountAsRunningUntilTheyFinish) {
+TEST(OperationQueue, AsynchronousOperationsCountAsRunningUntilTheyFinish) {
     dispatch::OperationQueue queue;
     queue.setMaxConcurrentOperationCount(1);
     std::atomic<int> running{0}, peak{0};
@@ -99,7 +99,7 @@ TEST(OperationQueueTest, AsynchronousOperationsCountAsRunningUntilTheyFinish) {
     EXPECT_EQ(running.load(), 0);
 }
 
-TEST(OperationQueueTest, AnOperationAddedTwiceRunsOnce) {
+TEST(OperationQueue, AnOperationAddedTwiceRunsOnce) {
     dispatch::OperationQueue queue;
     std::atomic<int> ran{0};
     auto op = std::make_shared<dispatch::BlockOperation>([&] { ran++; });
@@ -113,7 +113,7 @@ TEST(OperationQueueTest, AnOperationAddedTwiceRunsOnce) {
     EXPECT_EQ(ran.load(), 1);
 }
 
-TEST(OperationQueueTest, MainOperationQueueRunsOnTheMainLoop) {
+TEST(OperationQueue, MainOperationQueueRunsOnTheMainLoop) {
     dispatch::main().removeAll();
     bool ranOnMain = false;
     auto op =
@@ -123,7 +123,7 @@ TEST(OperationQueueTest, MainOperationQueueRunsOnTheMainLoop) {
     EXPECT_TRUE(ranOnMain);
 }
 
-TEST(OperationTest, StartingDirectlyRunsSynchronouslyAndOnlyOnce) {
+TEST(Operation, StartingDirectlyRunsSynchronouslyAndOnlyOnce) {
     int ran = 0;
     auto op = std::make_shared<dispatch::BlockOperation>([&] { ++ran; });
     op->start();

@@ -20,7 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(SerialQueueTest, RunsBlocksOneAtATimeInSubmissionOrder) {
+TEST(SerialQueue, RunsBlocksOneAtATimeInSubmissionOrder) {
     dispatch::SerialQueue queue("com.example.order");
     std::vector<int> order;
     std::atomic<int> inside{0};
@@ -39,7 +39,7 @@ TEST(SerialQueueTest, RunsBlocksOneAtATimeInSubmissionOrder) {
     EXPECT_FALSE(overlapped.load());
 }
 
-TEST(SerialQueueTest, SyncWaitsForEarlierWorkAndReturnsValues) {
+TEST(SerialQueue, SyncWaitsForEarlierWorkAndReturnsValues) {
     dispatch::SerialQueue queue("com.example.sync");
     std::atomic<bool> slowDone{false};
     queue.async([&] {
@@ -50,7 +50,7 @@ TEST(SerialQueueTest, SyncWaitsForEarlierWorkAndReturnsValues) {
     EXPECT_TRUE(sawSlow);
 }
 
-TEST(SerialQueueTest, SyncFromItsOwnThreadRunsInlineInsteadOfDeadlocking) {
+TEST(SerialQueue, SyncFromItsOwnThreadRunsInlineInsteadOfDeadlocking) {
     dispatch::SerialQueue queue("com.example.reentrant");
     int value = queue.syncResult([&] {
         EXPECT_TRUE(queue.isCurrent());
@@ -60,7 +60,7 @@ TEST(SerialQueueTest, SyncFromItsOwnThreadRunsInlineInsteadOfDeadlocking) {
     EXPECT_FALSE(queue.isCurrent());
 }
 
-TEST(SerialQueueTest, ThreadAndLabelAreVisibleWhileABlockRuns) {
+TEST(SerialQueue, ThreadAndLabelAreVisibleWhileABlockRuns) {
     dispatch::SerialQueue queue("com.example.analytics.maintenance");
     std::string label;
     std::string labelSeenFromOutside;
@@ -97,7 +97,7 @@ TEST(SerialQueueTest, ThreadAndLabelAreVisibleWhileABlockRuns) {
     EXPECT_FALSE(darwin::queueLabel(tid.load(), seen, sizeof seen));
 }
 
-TEST(QueueLabelTest, GlobalAndMainQueueBlocksShowTheirLabelInTheThreadTable) {
+TEST(QueueLabel, GlobalAndMainQueueBlocksShowTheirLabelInTheThreadTable) {
     struct Seen {
         bool found = false;
         char label[darwin::kThreadNameSize] = {};
@@ -128,7 +128,7 @@ TEST(QueueLabelTest, GlobalAndMainQueueBlocksShowTheirLabelInTheThreadTable) {
     EXPECT_FALSE(afterwards.found); // the thread that drained the main queue is no longer running it
 }
 
-TEST(SerialQueueTest, DelayedWorkWaitsForTheVirtualClock) {
+TEST(SerialQueue, DelayedWorkWaitsForTheVirtualClock) {
     dispatch::VirtualClockScope clock;
     dispatch::SerialQueue queue("com.example.delayed");
     std::atomic<int> ran{0};
@@ -147,7 +147,7 @@ TEST(SerialQueueTest, DelayedWorkWaitsForTheVirtualClock) {
     EXPECT_EQ(ran.load(), 2);
 }
 
-TEST(SerialQueueTest, DestructionFinishesQueuedWorkAndDropsFutureWork) {
+TEST(SerialQueue, DestructionFinishesQueuedWorkAndDropsFutureWork) {
     std::atomic<int> ran{0};
     {
         dispatch::SerialQueue queue("com.example.teardown");
@@ -158,7 +158,7 @@ TEST(SerialQueueTest, DestructionFinishesQueuedWorkAndDropsFutureWork) {
     EXPECT_EQ(ran.load(), 10);
 }
 
-TEST(GlobalQueueTest, RunsBlocksConcurrently) {
+TEST(GlobalQueue, RunsBlocksConcurrently) {
     ASSERT_GE(dispatch::global().maximumThreadCount(), 2u);
     std::mutex mutex;
     std::condition_variable cv;
@@ -178,7 +178,7 @@ TEST(GlobalQueueTest, RunsBlocksConcurrently) {
     EXPECT_TRUE(bothInside);
 }
 
-TEST(GroupTest, NotifyRunsOnceAfterEveryMemberLeft) {
+TEST(Group, NotifyRunsOnceAfterEveryMemberLeft) {
     dispatch::main().removeAll();
     dispatch::Group group;
     std::atomic<int> done{0};
@@ -200,7 +200,7 @@ TEST(GroupTest, NotifyRunsOnceAfterEveryMemberLeft) {
     EXPECT_EQ(notified, 1);
 }
 
-TEST(GroupTest, NotifyOnAnEmptyGroupRunsAndUnbalancedLeaveIsIgnored) {
+TEST(Group, NotifyOnAnEmptyGroupRunsAndUnbalancedLeaveIsIgnored) {
     dispatch::main().removeAll();
     dispatch::Group group;
     group.leave(); // ignored
@@ -213,7 +213,7 @@ TEST(GroupTest, NotifyOnAnEmptyGroupRunsAndUnbalancedLeaveIsIgnored) {
     EXPECT_EQ(group.outstanding(), 1u) << "the ignored leave must not have gone below zero";
 }
 
-TEST(GroupTest, WaitTimesOutOnTheClock) {
+TEST(Group, WaitTimesOutOnTheClock) {
     dispatch::Group group;
     group.enter();
     EXPECT_FALSE(group.wait(0.02));
@@ -221,7 +221,7 @@ TEST(GroupTest, WaitTimesOutOnTheClock) {
     EXPECT_TRUE(group.wait(0.02));
 }
 
-TEST(TimerTest, RepeatingTimerOnASerialQueue) {
+TEST(Timer, RepeatingTimerOnASerialQueue) {
     dispatch::SerialQueue queue("com.example.timer");
     std::atomic<int> firings{0};
     auto timer = dispatch::Timer::scheduled(queue, 0.005, true, [&](dispatch::Timer& t) {

@@ -35,7 +35,7 @@ Identity identityOf(const dispatch::SerialQueue& queue) {
     return {std::this_thread::get_id(), queue.isCurrent(), dispatch::currentQueueLabel(), tableLabel()};
 }
 
-TEST(SerialQueueSyncTest, IdleQueueRunsTheBlockOnTheCallersThreadUnderItsIdentity) {
+TEST(SerialQueueSync, IdleQueueRunsTheBlockOnTheCallersThreadUnderItsIdentity) {
     dispatch::SerialQueue queue("com.example.sync.idle");
     dispatch::SerialQueue outer("com.example.sync.outer");
     auto plain = [&](const std::function<Identity()>& body) { return queue.syncResult(body); };
@@ -70,7 +70,7 @@ TEST(SerialQueueSyncTest, IdleQueueRunsTheBlockOnTheCallersThreadUnderItsIdentit
 
 // While the queue is busy (a block of the worker, or a caller's sync, in progress), a sync from another
 // thread waits its turn behind it and behind whatever was queued meanwhile.
-TEST(SerialQueueSyncTest, SyncOnABusyQueueWaitsForTheBlocksBeforeIt) {
+TEST(SerialQueueSync, SyncOnABusyQueueWaitsForTheBlocksBeforeIt) {
     struct Case {
         const char* name;
         bool holdWithSync; // occupy the queue with a caller's sync rather than an async block
@@ -116,7 +116,7 @@ TEST(SerialQueueSyncTest, SyncOnABusyQueueWaitsForTheBlocksBeforeIt) {
 
 // Many threads mixing async and sync: blocks never overlap and each thread's blocks run in the order
 // it submitted them.
-TEST(SerialQueueSyncTest, MixedSyncAndAsyncNeverOverlapAndKeepEachSubmittersOrder) {
+TEST(SerialQueueSync, MixedSyncAndAsyncNeverOverlapAndKeepEachSubmittersOrder) {
     dispatch::SerialQueue queue("com.example.sync.mixed");
     constexpr int kThreads = 4, kBlocks = 300;
     std::vector<std::vector<int>> seen(kThreads);
@@ -150,7 +150,7 @@ TEST(SerialQueueSyncTest, MixedSyncAndAsyncNeverOverlapAndKeepEachSubmittersOrde
     }
 }
 
-TEST(SerialQueueSyncTest, ExceptionReachesTheCallerAndTheQueueKeepsWorking) {
+TEST(SerialQueueSync, ExceptionReachesTheCallerAndTheQueueKeepsWorking) {
     dispatch::SerialQueue queue("com.example.sync.throw");
     EXPECT_THROW(queue.sync([] { throw std::runtime_error("no"); }), std::runtime_error);
     EXPECT_FALSE(queue.isCurrent());

@@ -41,7 +41,7 @@ struct Meeting {
     }
 };
 
-TEST(WorkerPoolTest, NoThreadBeforeWorkAndAFreeWorkerIsReused) {
+TEST(WorkerPool, NoThreadBeforeWorkAndAFreeWorkerIsReused) {
     WorkerPool pool("com.example.pool.reuse", 4, WorkerPool::Start::asWorkArrives);
     EXPECT_EQ(pool.threadCount(), 0u);
     Meeting meeting;
@@ -54,7 +54,7 @@ TEST(WorkerPoolTest, NoThreadBeforeWorkAndAFreeWorkerIsReused) {
     EXPECT_EQ(pool.maximumThreadCount(), 4u);
 }
 
-TEST(WorkerPoolTest, GrowsToTheConcurrencyItsBlocksNeedAndNoFurther) {
+TEST(WorkerPool, GrowsToTheConcurrencyItsBlocksNeedAndNoFurther) {
     WorkerPool pool("com.example.pool.grow", 8, WorkerPool::Start::asWorkArrives);
     Meeting meeting;
     int met = 0;
@@ -72,7 +72,7 @@ TEST(WorkerPoolTest, GrowsToTheConcurrencyItsBlocksNeedAndNoFurther) {
     EXPECT_EQ(pool.threadCount(), 3u);
 }
 
-TEST(WorkerPoolTest, WorkQueuedBehindABusyWorkerGetsAWorkerOfItsOwn) {
+TEST(WorkerPool, WorkQueuedBehindABusyWorkerGetsAWorkerOfItsOwn) {
     // Both blocks are queued before any worker runs; the first waits for the second.
     WorkerPool pool("com.example.pool.queued", 2, WorkerPool::Start::asWorkArrives);
     Meeting meeting;
@@ -89,12 +89,12 @@ TEST(WorkerPoolTest, WorkQueuedBehindABusyWorkerGetsAWorkerOfItsOwn) {
     EXPECT_TRUE(together);
 }
 
-TEST(WorkerPoolTest, APoolStartedWholeHasItsNamedThreadsAtOnce) {
+TEST(WorkerPool, APoolStartedWholeHasItsNamedThreadsAtOnce) {
     WorkerPool pool("com.example.pool.whole", 2);
     EXPECT_EQ(pool.threadCount(), 2u);
 }
 
-TEST(WorkerPoolTest, AGrowingPoolOfOneRunsOneBlockAtATimeOnOneThread) {
+TEST(WorkerPool, AGrowingPoolOfOneRunsOneBlockAtATimeOnOneThread) {
     WorkerPool pool("com.example.pool.serial", 1, WorkerPool::Start::asWorkArrives);
     std::atomic<int> inside{0}, most{0};
     Meeting meeting;

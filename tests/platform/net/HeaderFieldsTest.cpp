@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(HeaderFieldsTest, SetReplacesInPlaceAddAppendsAndLookupsIgnoreCase) {
+TEST(HeaderFields, SetReplacesInPlaceAddAppendsAndLookupsIgnoreCase) {
     net::HeaderFields fields;
     fields.set("Accept", "a");
     fields.set("X-One", "1");
@@ -19,7 +19,7 @@ TEST(HeaderFieldsTest, SetReplacesInPlaceAddAppendsAndLookupsIgnoreCase) {
     EXPECT_FALSE(fields.value("X-Three"));
 }
 
-TEST(HeaderFieldsTest, LineBreaksInNamesOrValuesAreRefused) {
+TEST(HeaderFields, LineBreaksInNamesOrValuesAreRefused) {
     net::HeaderFields fields;
     EXPECT_FALSE(fields.set("X-Evil", "a\r\nInjected: yes"));
     EXPECT_FALSE(fields.add("X-Evil\n", "a"));
@@ -27,7 +27,7 @@ TEST(HeaderFieldsTest, LineBreaksInNamesOrValuesAreRefused) {
     EXPECT_TRUE(fields.empty());
 }
 
-TEST(URLResponseTest, MIMETypeAndLengthComeFromTheHeaders) {
+TEST(URLResponse, MIMETypeAndLengthComeFromTheHeaders) {
     net::HeaderFields headers;
     headers.append("content-type", " application/json ; charset=utf-8");
     headers.append("Content-Length", "12x");

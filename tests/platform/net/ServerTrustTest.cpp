@@ -12,7 +12,7 @@ bool trusted(net::TrustResult result) {
     return result == net::TrustResult::unspecified || result == net::TrustResult::proceed;
 }
 
-TEST(ServerTrustTest, AnchorsOnlyAcceptsExactlyChainsEndingInAnAnchor) {
+TEST(ServerTrust, AnchorsOnlyAcceptsExactlyChainsEndingInAnAnchor) {
     auto root = makeRootAuthority("Root A");
     auto other = makeRootAuthority("Root B");
     auto leaf = makeServerCertificate(*root);
@@ -42,7 +42,7 @@ TEST(ServerTrustTest, AnchorsOnlyAcceptsExactlyChainsEndingInAnAnchor) {
     net::ServerTrust::overrideSystemAnchorCertificates(std::nullopt);
 }
 
-TEST(ServerTrustTest, TheLeafMustNameTheHost) {
+TEST(ServerTrust, TheLeafMustNameTheHost) {
     auto root = makeRootAuthority("Root");
     auto leaf = makeServerCertificate(*root, "DNS:example.test");
     for (const auto& [host, expected] :
@@ -56,7 +56,7 @@ TEST(ServerTrustTest, TheLeafMustNameTheHost) {
     }
 }
 
-TEST(ServerTrustTest, EmptyChainAndNullAnchorAreRefused) {
+TEST(ServerTrust, EmptyChainAndNullAnchorAreRefused) {
     net::ServerTrust empty({}, "127.0.0.1");
     net::TrustResult result = net::TrustResult::proceed;
     EXPECT_EQ(empty.evaluate(result), net::errSecParam);
@@ -64,7 +64,7 @@ TEST(ServerTrustTest, EmptyChainAndNullAnchorAreRefused) {
     EXPECT_EQ(empty.setAnchorCertificates({nullptr}), net::errSecParam);
 }
 
-TEST(ServerTrustTest, CarriedBytesThatDoNotParseAnchorNothing) {
+TEST(ServerTrust, CarriedBytesThatDoNotParseAnchorNothing) {
     auto root = makeRootAuthority("Root C");
     auto leaf = makeServerCertificate(*root);
     auto der = root->netCertificate()->data();
@@ -90,7 +90,7 @@ TEST(ServerTrustTest, CarriedBytesThatDoNotParseAnchorNothing) {
     EXPECT_EQ(result, net::TrustResult::invalid);
 }
 
-TEST(CertificateTest, CarriedBytesAreKeptAndParsedOnFirstUse) {
+TEST(Certificate, CarriedBytesAreKeptAndParsedOnFirstUse) {
     auto root = makeRootAuthority("Root Carried");
     auto der = root->netCertificate()->data();
     auto carried = net::Certificate::createWithCarriedData(der.data(), der.size());
@@ -106,7 +106,7 @@ TEST(CertificateTest, CarriedBytesAreKeptAndParsedOnFirstUse) {
     EXPECT_FALSE(net::Certificate::createWithCarriedData(nullptr, 0));
 }
 
-TEST(CertificateTest, OnlyWholeDERCertificatesAreAccepted) {
+TEST(Certificate, OnlyWholeDERCertificatesAreAccepted) {
     auto root = makeRootAuthority("Root DER");
     auto der = root->netCertificate()->data();
     auto made = net::Certificate::createWithData(der.data(), der.size());

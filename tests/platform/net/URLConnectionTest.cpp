@@ -29,7 +29,7 @@ class RecordingConnectionDelegate : public net::URLConnectionDelegate, public Ev
     Waiter<bool> ended;
 };
 
-TEST(URLConnectionTest, EventsArriveInOrderAndEndOnce) {
+TEST(URLConnection, EventsArriveInOrderAndEndOnce) {
     RawTCPServer ok(RawTCPServer::Behaviour::answer, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
     RawTCPServer reset(RawTCPServer::Behaviour::reset);
     struct Case {
@@ -55,7 +55,7 @@ TEST(URLConnectionTest, EventsArriveInOrderAndEndOnce) {
     }
 }
 
-TEST(URLConnectionTest, CancelledBeforeOrWhileRunningItTellsNothingMore) {
+TEST(URLConnection, CancelledBeforeOrWhileRunningItTellsNothingMore) {
     RawTCPServer silent(RawTCPServer::Behaviour::silent);
     auto early = std::make_shared<RecordingConnectionDelegate>();
     auto notStarted = net::URLConnection::connectionWithRequest(net::URLRequest(silent.url("/early")), early);

@@ -11,12 +11,12 @@ using namespace velotest;
 
 namespace {
 
-class URLSessionFailureTest : public ::testing::Test {
+class URLSessionFailure : public ::testing::Test {
   protected:
     TempHome home_;
 };
 
-TEST_F(URLSessionFailureTest, RequestHeadersGoOutInTheOrderTheRequestHolds) {
+TEST_F(URLSessionFailure, RequestHeadersGoOutInTheOrderTheRequestHolds) {
     RawTCPServer server(RawTCPServer::Behaviour::answer, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
     net::URLRequest request(server.url("/order"));
     request.setValue("1", "X-Zulu");
@@ -37,7 +37,7 @@ TEST_F(URLSessionFailureTest, RequestHeadersGoOutInTheOrderTheRequestHolds) {
     EXPECT_LT(alpha, mike);
 }
 
-TEST_F(URLSessionFailureTest, AResetConnectionIsALostConnection) {
+TEST_F(URLSessionFailure, AResetConnectionIsALostConnection) {
     RawTCPServer server(RawTCPServer::Behaviour::reset);
     auto outcome =
         runDataTask(*net::URLSession::sessionWithConfiguration(nullptr), net::URLRequest(server.url("/x")));
@@ -46,7 +46,7 @@ TEST_F(URLSessionFailureTest, AResetConnectionIsALostConnection) {
     EXPECT_EQ(outcome.error->userInfo().at(net::URLErrorFailingURLStringKey), server.url("/x"));
 }
 
-TEST_F(URLSessionFailureTest, ASilentServerTimesOutAfterTheRequestTimeout) {
+TEST_F(URLSessionFailure, ASilentServerTimesOutAfterTheRequestTimeout) {
     RawTCPServer server(RawTCPServer::Behaviour::silent);
     net::URLRequest request(server.url("/x"));
     request.setTimeoutInterval(0.3);
@@ -59,7 +59,7 @@ TEST_F(URLSessionFailureTest, ASilentServerTimesOutAfterTheRequestTimeout) {
     EXPECT_LT(seconds, 3.0);
 }
 
-TEST_F(URLSessionFailureTest, NobodyListeningCannotConnect) {
+TEST_F(URLSessionFailure, NobodyListeningCannotConnect) {
     int port;
     {
         RawTCPServer probe(RawTCPServer::Behaviour::reset);
@@ -71,7 +71,7 @@ TEST_F(URLSessionFailureTest, NobodyListeningCannotConnect) {
     EXPECT_EQ(outcome.error->code(), net::URLErrorCannotConnectToHost);
 }
 
-TEST_F(URLSessionFailureTest, CancelStopsARunningTaskWithCancelled) {
+TEST_F(URLSessionFailure, CancelStopsARunningTaskWithCancelled) {
     RawTCPServer server(RawTCPServer::Behaviour::silent);
     auto session = net::URLSession::sessionWithConfiguration(nullptr);
     Waiter<DataOutcome> waiter;
@@ -89,7 +89,7 @@ TEST_F(URLSessionFailureTest, CancelStopsARunningTaskWithCancelled) {
     EXPECT_EQ(task->state(), net::URLSessionTaskState::completed);
 }
 
-TEST_F(URLSessionFailureTest, ASecondResumeStartsNothingMore) {
+TEST_F(URLSessionFailure, ASecondResumeStartsNothingMore) {
     RawTCPServer server(RawTCPServer::Behaviour::answer, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
     auto session = net::URLSession::sessionWithConfiguration(nullptr);
     Waiter<bool> waiter;
@@ -107,7 +107,7 @@ TEST_F(URLSessionFailureTest, ASecondResumeStartsNothingMore) {
     EXPECT_EQ(server.requests().size(), 1u);
 }
 
-TEST_F(URLSessionFailureTest, TaskListIsTruthfulAndInvalidateCancelsAndReleasesTheDelegate) {
+TEST_F(URLSessionFailure, TaskListIsTruthfulAndInvalidateCancelsAndReleasesTheDelegate) {
     RawTCPServer server(RawTCPServer::Behaviour::silent);
     auto delegate = std::make_shared<RecordingDelegate>();
     auto session = net::URLSession::sessionWithConfiguration(nullptr, delegate);
@@ -140,7 +140,7 @@ TEST_F(URLSessionFailureTest, TaskListIsTruthfulAndInvalidateCancelsAndReleasesT
     EXPECT_EQ(after.wait(), 0u);
 }
 
-TEST_F(URLSessionFailureTest, FailedDownloadLeavesNoTemporaryFile) {
+TEST_F(URLSessionFailure, FailedDownloadLeavesNoTemporaryFile) {
     RawTCPServer server(RawTCPServer::Behaviour::reset);
     auto session = net::URLSession::sessionWithConfiguration(nullptr);
     Waiter<std::optional<ns::Error>> waiter;

@@ -13,7 +13,7 @@ using namespace velotest;
 
 namespace {
 
-class URLSessionHTTPSTest : public ::testing::Test {
+class URLSessionHTTPS : public ::testing::Test {
   protected:
     void SetUp() override {
         root_ = makeRootAuthority("Velo Test Root");
@@ -45,7 +45,7 @@ class URLSessionHTTPSTest : public ::testing::Test {
     std::unique_ptr<TestHTTPSServer> server_;
 };
 
-TEST_F(URLSessionHTTPSTest, DataTaskDeliversStatusHeadersAndBodyAfterTheDelegateAcceptsTheTrust) {
+TEST_F(URLSessionHTTPS, DataTaskDeliversStatusHeadersAndBodyAfterTheDelegateAcceptsTheTrust) {
     auto delegate = std::make_shared<RecordingDelegate>(RecordingDelegate::TrustAnswer::useCredential);
     auto outcome = runDataTask(*session(delegate), net::URLRequest(server_->url("/hello")));
 
@@ -59,7 +59,7 @@ TEST_F(URLSessionHTTPSTest, DataTaskDeliversStatusHeadersAndBodyAfterTheDelegate
     EXPECT_EQ(delegate->events(), std::vector<std::string>{"challenge 127.0.0.1 1"});
 }
 
-TEST_F(URLSessionHTTPSTest, EachAnswerToTheTrustChallengeDecidesTheRequest) {
+TEST_F(URLSessionHTTPS, EachAnswerToTheTrustChallengeDecidesTheRequest) {
     struct Case {
         RecordingDelegate::TrustAnswer answer;
         bool systemTrustsTestRoot;
@@ -90,7 +90,7 @@ TEST_F(URLSessionHTTPSTest, EachAnswerToTheTrustChallengeDecidesTheRequest) {
     }
 }
 
-TEST_F(URLSessionHTTPSTest, WithoutADelegateTheSystemRootsDecide) {
+TEST_F(URLSessionHTTPS, WithoutADelegateTheSystemRootsDecide) {
     auto plain = net::URLSession::sessionWithConfiguration(nullptr);
     auto refused = runDataTask(*plain, net::URLRequest(server_->url("/hello")));
     ASSERT_TRUE(refused.error);
@@ -103,7 +103,7 @@ TEST_F(URLSessionHTTPSTest, WithoutADelegateTheSystemRootsDecide) {
     EXPECT_FALSE(accepted.error);
 }
 
-TEST_F(URLSessionHTTPSTest, EmptyBodyGivesEmptyDataNotNone) {
+TEST_F(URLSessionHTTPS, EmptyBodyGivesEmptyDataNotNone) {
     auto outcome =
         runDataTask(*session(std::make_shared<RecordingDelegate>()), net::URLRequest(server_->url("/empty")));
     ASSERT_FALSE(outcome.error);
@@ -112,7 +112,7 @@ TEST_F(URLSessionHTTPSTest, EmptyBodyGivesEmptyDataNotNone) {
     EXPECT_TRUE(outcome.data->empty());
 }
 
-TEST_F(URLSessionHTTPSTest, DownloadHandsOverAFlushedFileAndDeletesItAfterTheHandler) {
+TEST_F(URLSessionHTTPS, DownloadHandsOverAFlushedFileAndDeletesItAfterTheHandler) {
     for (const std::string path : {"/big", "/empty"}) {
         auto s = session(std::make_shared<RecordingDelegate>());
         struct Seen {
@@ -147,7 +147,7 @@ TEST_F(URLSessionHTTPSTest, DownloadHandsOverAFlushedFileAndDeletesItAfterTheHan
     }
 }
 
-TEST_F(URLSessionHTTPSTest, UploadStreamsTheFileAsTheBody) {
+TEST_F(URLSessionHTTPS, UploadStreamsTheFileAsTheBody) {
     auto file = home_.path() / "upload.bin";
     std::string content;
     for (int i = 0; i < 50000; ++i)
@@ -172,7 +172,7 @@ TEST_F(URLSessionHTTPSTest, UploadStreamsTheFileAsTheBody) {
     EXPECT_EQ(outcome->response->valueForHTTPHeaderField("X-Content-Type-Seen"), "application/x-test");
 }
 
-TEST_F(URLSessionHTTPSTest, UploadOfAMissingFileFailsWithoutSendingAnything) {
+TEST_F(URLSessionHTTPS, UploadOfAMissingFileFailsWithoutSendingAnything) {
     auto s = session(std::make_shared<RecordingDelegate>());
     Waiter<DataOutcome> waiter;
     net::URLRequest request(server_->url("/echo"));
@@ -187,7 +187,7 @@ TEST_F(URLSessionHTTPSTest, UploadOfAMissingFileFailsWithoutSendingAnything) {
     EXPECT_EQ(outcome->error->code(), net::URLErrorFileDoesNotExist);
 }
 
-TEST_F(URLSessionHTTPSTest, DelegateWithoutHandlerGetsResponseDataAndCompletionInOrder) {
+TEST_F(URLSessionHTTPS, DelegateWithoutHandlerGetsResponseDataAndCompletionInOrder) {
     auto delegate = std::make_shared<RecordingDelegate>();
     auto s = session(delegate);
     auto task = s->dataTaskWithRequest(net::URLRequest(server_->url("/hello")));
@@ -198,7 +198,7 @@ TEST_F(URLSessionHTTPSTest, DelegateWithoutHandlerGetsResponseDataAndCompletionI
     EXPECT_EQ(delegate->body(), "hello there");
 }
 
-TEST_F(URLSessionHTTPSTest, ConfigurationHeadersFillOnlyWhatTheRequestLacks) {
+TEST_F(URLSessionHTTPS, ConfigurationHeadersFillOnlyWhatTheRequestLacks) {
     std::string seenA, seenB;
     server_->routes().Get("/headers", [&](const httplib::Request& request, httplib::Response& response) {
         seenA = request.get_header_value("X-A");

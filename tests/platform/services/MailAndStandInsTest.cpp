@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // PATH points at a folder of our own, so the real xdg-email is never started.
-class XdgMailTest : public ::testing::Test {
+class XdgMail : public ::testing::Test {
   protected:
     // A stand-in mail program that writes each argument on a line of its own, then a last "end" line.
     void installMailProgram() {
@@ -44,13 +44,13 @@ class XdgMailTest : public ::testing::Test {
     const fs::path& dir_ = path_.dir();
 };
 
-TEST_F(XdgMailTest, NoMailProgramMeansNoSending) {
+TEST_F(XdgMail, NoMailProgramMeansNoSending) {
     svc::XdgMailSender sender;
     EXPECT_FALSE(sender.canSendMail());
     EXPECT_FALSE(sender.send(svc::Mail{{"a@b.c"}, "s", "b", false}));
 }
 
-TEST_F(XdgMailTest, TheMailReachesTheProgramAsArgumentsWithoutAShell) {
+TEST_F(XdgMail, TheMailReachesTheProgramAsArgumentsWithoutAShell) {
     installMailProgram();
     svc::XdgMailSender sender;
     ASSERT_TRUE(sender.canSendMail());

@@ -87,7 +87,7 @@ TEST_F(AnimationTest, NestedBlocksAreRecordedSeparately) {
     EXPECT_NE(log[1].find(view.get(), "hidden"), nullptr);
 }
 
-TEST(AnimationOptionsTest, CurvesCompareAsAWhole) {
+TEST(AnimationOptions, CurvesCompareAsAWhole) {
     using O = ui::AnimationOptions;
     EXPECT_TRUE(ui::hasOption(O::curveLinear | O::allowUserInteraction, O::allowUserInteraction));
     EXPECT_FALSE(ui::hasOption(O::curveLinear, O::curveEaseOut));

@@ -124,7 +124,7 @@ struct SearchJournal : ui::SearchResultsUpdating, ui::SearchControllerDelegate {
     void willDismissSearchController(ui::SearchController&) override { events.push_back("willDismiss"); }
 };
 
-TEST(SearchControllerTest, EditingActivatesAndEveryEditAsksForResults) {
+TEST(SearchController, EditingActivatesAndEveryEditAsksForResults) {
     auto controller = std::make_shared<ui::SearchController>();
     auto journal = std::make_shared<SearchJournal>();
     controller->setSearchResultsUpdater(journal);

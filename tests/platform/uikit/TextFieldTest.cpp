@@ -155,7 +155,7 @@ TEST_F(TextFieldTest, PasteTypesThePasteboardStringAndReturnAsksTheDelegate) {
     EXPECT_EQ(delegate->calls.back(), "shouldReturn");
 }
 
-TEST(TextFieldIdleTest, UserEditsNeedTheFieldToBeEditingButCodeMayChangeIt) {
+TEST(TextFieldIdle, UserEditsNeedTheFieldToBeEditingButCodeMayChangeIt) {
     auto field = std::make_shared<ui::TextField>();
     EXPECT_FALSE(field->typeText("x"));
     EXPECT_FALSE(field->pressReturn());

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(ViewTreeTest, AddingMovesAViewAndCyclesAreRefused) {
+TEST(ViewTree, AddingMovesAViewAndCyclesAreRefused) {
     auto a = std::make_shared<ui::View>();
     auto b = std::make_shared<ui::View>();
     auto child = std::make_shared<ui::View>();
@@ -23,7 +23,7 @@ TEST(ViewTreeTest, AddingMovesAViewAndCyclesAreRefused) {
     EXPECT_TRUE(b->subviews().empty());
 }
 
-TEST(ViewTreeTest, VisibilityFollowsAncestorsAndTagsAreFound) {
+TEST(ViewTree, VisibilityFollowsAncestorsAndTagsAreFound) {
     auto root = std::make_shared<ui::View>();
     auto line = std::make_shared<ui::View>();
     auto field = std::make_shared<ui::View>();
@@ -41,7 +41,7 @@ TEST(ViewTreeTest, VisibilityFollowsAncestorsAndTagsAreFound) {
     EXPECT_EQ(root->viewWithTag(8), nullptr);
 }
 
-TEST(LabelTest, PlainTextDropsColoursAttributedTextSetsText) {
+TEST(Label, PlainTextDropsColoursAttributedTextSetsText) {
     ui::Label label;
     ui::AttributedString coloured("let x = 5");
     coloured.addForegroundColor(ui::Color::rgb255(255, 0, 0), {0, 3});
@@ -53,7 +53,7 @@ TEST(LabelTest, PlainTextDropsColoursAttributedTextSetsText) {
     EXPECT_FALSE(label.attributedText().hasAttributes());
 }
 
-TEST(AttributedStringTest, LaterRunsWinOverlapsAndRangesAreClipped) {
+TEST(AttributedString, LaterRunsWinOverlapsAndRangesAreClipped) {
     const ui::Color red = ui::Color::rgb255(255, 0, 0), blue = ui::Color::rgb255(0, 0, 255);
     ui::AttributedString s("print(\"hi\")");
     s.addForegroundColor(red, {0, 9});
@@ -74,7 +74,7 @@ TEST(AttributedStringTest, LaterRunsWinOverlapsAndRangesAreClipped) {
     EXPECT_EQ(partial.segments(), gaps);
 }
 
-TEST(TextMeasureTest, MonospaceCharactersClippedToTheBox) {
+TEST(TextMeasure, MonospaceCharactersClippedToTheBox) {
     const ui::Font font = ui::Font::systemFont(17);
     EXPECT_EQ(ui::measure("", font, {300, 30}), (ui::Size{0, 0}));
     EXPECT_EQ(ui::measure("abc", font, {300, 30}), (ui::Size{30, 20}));
@@ -83,7 +83,7 @@ TEST(TextMeasureTest, MonospaceCharactersClippedToTheBox) {
     EXPECT_EQ(ui::measure(std::string(100, 'x'), font, {300, 12}), (ui::Size{300, 12}));
 }
 
-TEST(ButtonTest, TitlesFallBackToNormalAndTapsRespectState) {
+TEST(Button, TitlesFallBackToNormalAndTapsRespectState) {
     auto button = std::make_shared<ui::Button>("Run");
     button->setTitle("Go", ui::ControlState::highlighted);
     EXPECT_EQ(button->title(ui::ControlState::highlighted), "Go");

@@ -19,7 +19,7 @@ namespace {
 
 const std::uintptr_t kPage = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
 
-TEST(UnwindMemoryTest, ReadsCopiedLinesAndRefusesUnmappedBytes) {
+TEST(UnwindMemory, ReadsCopiedLinesAndRefusesUnmappedBytes) {
     auto* pages = static_cast<char*>(
         mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(pages, MAP_FAILED);
@@ -50,7 +50,7 @@ TEST(UnwindMemoryTest, ReadsCopiedLinesAndRefusesUnmappedBytes) {
     munmap(pages, kPage);
 }
 
-TEST(UnwindMemoryTest, TheWalkingThreadsOwnStackIsReadInPlace) {
+TEST(UnwindMemory, TheWalkingThreadsOwnStackIsReadInPlace) {
     ZEVUnwindMemory memory;
     ZEVUnwindMemoryInitForCurrentThread(&memory, 0);
     std::uint64_t local = 0x5eed;
@@ -62,7 +62,7 @@ TEST(UnwindMemoryTest, TheWalkingThreadsOwnStackIsReadInPlace) {
 // A stack of another thread's kind (not the walker's own), one frame per page, in a mapping of its
 // own: each caller's pc is the word below a CFA one page up. Its pcs lie in no image, so it is walked
 // by its frame-pointer chain, or by rules kept for its pcs as for frames seen before.
-class UnmappedMidWalkTest : public ::testing::TestWithParam<bool> {
+class UnmappedMidWalk : public ::testing::TestWithParam<bool> {
   protected:
     static constexpr int kFrames = 200;
 
@@ -123,13 +123,13 @@ class UnmappedMidWalkTest : public ::testing::TestWithParam<bool> {
     std::uintptr_t stack_ = 0;
 };
 
-TEST_P(UnmappedMidWalkTest, TheWholeStackIsWalkedWhileItStaysMapped) {
+TEST_P(UnmappedMidWalk, TheWholeStackIsWalkedWhileItStaysMapped) {
     auto pcs = walk([](std::size_t) {});
     EXPECT_EQ(pcs.size(), static_cast<std::size_t>(kFrames));
     expectPrefixOfTheStack(pcs);
 }
 
-TEST_P(UnmappedMidWalkTest, AStackUnmappedByAnotherThreadMidWalkEndsTheWalkCleanly) {
+TEST_P(UnmappedMidWalk, AStackUnmappedByAnotherThreadMidWalkEndsTheWalkCleanly) {
     // The unmapping thread takes the stack away once 40 frames are out; the walk then meets pages that
     // are gone and must stop there, not fault.
     constexpr std::size_t kBefore = 40;
@@ -151,7 +151,7 @@ TEST_P(UnmappedMidWalkTest, AStackUnmappedByAnotherThreadMidWalkEndsTheWalkClean
     expectPrefixOfTheStack(pcs);
 }
 
-TEST_P(UnmappedMidWalkTest, StacksUnmappedAtAnyMomentNeverFaultTheWalker) {
+TEST_P(UnmappedMidWalk, StacksUnmappedAtAnyMomentNeverFaultTheWalker) {
     for (int round = 0; round < 30; ++round) {
         std::atomic<bool> started{false};
         std::thread unmapper([&] {
@@ -170,6 +170,6 @@ TEST_P(UnmappedMidWalkTest, StacksUnmappedAtAnyMomentNeverFaultTheWalker) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(FramePointerChainAndKeptRules, UnmappedMidWalkTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(FramePointerChainAndKeptRules, UnmappedMidWalk, ::testing::Bool());
 
 } // namespace

@@ -24,7 +24,7 @@ ZEVDwarfRegisterRules rulesWithCfa(std::uint64_t reg, std::int64_t offset) {
     return rules;
 }
 
-TEST(UnwindFrameRuleTest, KeepsTheCommonFormsOfFrame) {
+TEST(UnwindFrameRule, KeepsTheCommonFormsOfFrame) {
     // After push rbp; push rbx; sub 24: CFA = rsp + 48, rbp at CFA-16, rbx at CFA-24.
     ZEVDwarfRegisterRules pushed = rulesWithCfa(kRsp, 48);
     pushed.registers[kRbp] = {ZEVDwarfRuleOffset, -16};
@@ -48,7 +48,7 @@ TEST(UnwindFrameRuleTest, KeepsTheCommonFormsOfFrame) {
     EXPECT_EQ(rule.kind, ZEVUnwindFrameRule::kOutermost);
 }
 
-TEST(UnwindFrameRuleTest, LeavesEveryOtherFormToTheFullStep) {
+TEST(UnwindFrameRule, LeavesEveryOtherFormToTheFullStep) {
     struct Case {
         const char* what;
         ZEVDwarfRegisterRules rules;
@@ -85,7 +85,7 @@ TEST(UnwindFrameRuleTest, LeavesEveryOtherFormToTheFullStep) {
     }
 }
 
-class UnwindRuleCacheTest : public ::testing::Test {
+class UnwindRuleCache : public ::testing::Test {
   protected:
     void SetUp() override { ZEVUnwindRuleCacheClear(); }
     void TearDown() override { ZEVUnwindRuleCacheClear(); }
@@ -100,7 +100,7 @@ class UnwindRuleCacheTest : public ::testing::Test {
     }
 };
 
-TEST_F(UnwindRuleCacheTest, GivesBackWhatWasStoredForThePcInItsGenerationOnly) {
+TEST_F(UnwindRuleCache, GivesBackWhatWasStoredForThePcInItsGenerationOnly) {
     const std::uint64_t pc = 0x55550000abcdULL;
     std::uint64_t packed = 0;
     EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
@@ -119,7 +119,7 @@ TEST_F(UnwindRuleCacheTest, GivesBackWhatWasStoredForThePcInItsGenerationOnly) {
     EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
 }
 
-TEST_F(UnwindRuleCacheTest, DamagedEntriesReadAsMisses) {
+TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
     const std::uint64_t pc = 0x55550000abcdULL;
     ZEVUnwindRuleCacheStore(pc, 1, ruleWithOffset(96));
     auto& entry = ZEVUnwindRuleCacheDetail::setOf(pc).ways[0];
@@ -153,7 +153,7 @@ std::vector<std::uint64_t> pcsSharingASet(std::size_t count) {
     return pcs;
 }
 
-TEST_F(UnwindRuleCacheTest, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
+TEST_F(UnwindRuleCache, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
     auto pcs = pcsSharingASet(3);
     std::uint64_t packed = 0;
     ZEVUnwindRuleCacheStore(pcs[0], 1, ruleWithOffset(8));
@@ -172,7 +172,7 @@ TEST_F(UnwindRuleCacheTest, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
 
 // Pcs that share one set, written and read by several threads at once: a reader gets either a miss or
 // exactly the rule stored for the pc it asked about.
-TEST_F(UnwindRuleCacheTest, RacingWritersNeverLendOnePcAnothersRule) {
+TEST_F(UnwindRuleCache, RacingWritersNeverLendOnePcAnothersRule) {
     auto pcs = pcsSharingASet(4);
     std::atomic<bool> stop{false};
     std::atomic<long> wrong{0};

@@ -31,7 +31,7 @@ struct SaveOutcome {
     std::optional<ns::Error> error;
 };
 
-class RestBackendTest : public ::testing::Test {
+class RestBackend : public ::testing::Test {
   protected:
     velotest::TempFolder home;
 
@@ -70,7 +70,7 @@ class RestBackendTest : public ::testing::Test {
     }
 };
 
-TEST_F(RestBackendTest, InstallationIsRegisteredOnceAndUpdatedOnLaterLaunches) {
+TEST_F(RestBackend, InstallationIsRegisteredOnceAndUpdatedOnLaterLaunches) {
     RestServer server([](const RestServer::Seen& seen) -> RestServer::Answer {
         if (seen.method == "POST")
             return {201, R"({"objectId":"inst42","createdAt":"2026-01-01T00:00:00.000Z"})"};
@@ -110,7 +110,7 @@ TEST_F(RestBackendTest, InstallationIsRegisteredOnceAndUpdatedOnLaterLaunches) {
     EXPECT_EQ(seen[1].path, "/parse/installations/inst42");
 }
 
-TEST_F(RestBackendTest, AnInstallationTheServerDeletedIsRegisteredAgain) {
+TEST_F(RestBackend, AnInstallationTheServerDeletedIsRegisteredAgain) {
     std::atomic<int> created{0};
     RestServer server([&](const RestServer::Seen& seen) -> RestServer::Answer {
         if (seen.method == "PUT") return {404, R"({"code":101,"error":"Object not found."})"};
@@ -146,7 +146,7 @@ TEST_F(RestBackendTest, AnInstallationTheServerDeletedIsRegisteredAgain) {
     EXPECT_EQ(seen[3].method, "POST");
 }
 
-TEST_F(RestBackendTest, ClassQueryByKeyAnswersZeroOneOrTwoRows) {
+TEST_F(RestBackend, ClassQueryByKeyAnswersZeroOneOrTwoRows) {
     RestServer server([](const RestServer::Seen& seen) -> RestServer::Answer {
         auto lesson = json::parse(seen.where)["lessonID"].get<std::string>();
         if (lesson == "CH1L1") return {200, R"({"results":[]})"};
@@ -180,7 +180,7 @@ TEST_F(RestBackendTest, ClassQueryByKeyAnswersZeroOneOrTwoRows) {
     EXPECT_EQ(seen[0].applicationId, kAppId);
 }
 
-TEST_F(RestBackendTest, ObjectSavePostsItsKeysAsJson) {
+TEST_F(RestBackend, ObjectSavePostsItsKeysAsJson) {
     RestServer server([](const RestServer::Seen&) -> RestServer::Answer {
         return {201, R"({"objectId":"s1"})"};
     });
@@ -195,7 +195,7 @@ TEST_F(RestBackendTest, ObjectSavePostsItsKeysAsJson) {
     EXPECT_EQ(json::parse(seen[0].body), json({{"searchString", "for \"loops\" ✓"}}));
 }
 
-TEST_F(RestBackendTest, FailuresArriveAsErrorsOfTheRightKind) {
+TEST_F(RestBackend, FailuresArriveAsErrorsOfTheRightKind) {
     RestServer server([](const RestServer::Seen& seen) -> RestServer::Answer {
         if (seen.path.ends_with("/Broken")) return {400, R"({"code":141,"error":"Class is locked"})"};
         if (seen.path.ends_with("/Html")) return {502, "<html>bad gateway</html>"};
@@ -226,7 +226,7 @@ TEST_F(RestBackendTest, FailuresArriveAsErrorsOfTheRightKind) {
     }
 }
 
-TEST_F(RestBackendTest, ServerDownGivesNetworkErrorsAndNothingElse) {
+TEST_F(RestBackend, ServerDownGivesNetworkErrorsAndNothingElse) {
     std::string url;
     {
         RestServer closed([](const RestServer::Seen&) { return RestServer::Answer{}; });
@@ -244,14 +244,14 @@ TEST_F(RestBackendTest, ServerDownGivesNetworkErrorsAndNothingElse) {
     EXPECT_FALSE(c->currentInstallation()->objectId());
 }
 
-TEST_F(RestBackendTest, UnconfiguredClientFailsEveryCall) {
+TEST_F(RestBackend, UnconfiguredClientFailsEveryCall) {
     svc::RestBackendClient c({home.path() / "installation.json", "", "", 1, 1});
     auto found = find(c, "VideoTutorials", "CH1L1");
     ASSERT_TRUE(found.error);
     EXPECT_EQ(found.error->code(), static_cast<long>(svc::BackendErrorCode::notConfigured));
 }
 
-TEST_F(RestBackendTest, ShuttingDownAbortsASlowRequestPromptly) {
+TEST_F(RestBackend, ShuttingDownAbortsASlowRequestPromptly) {
     std::atomic<bool> release{false};
     RestServer server([&](const RestServer::Seen&) -> RestServer::Answer {
         for (int i = 0; i < 500 && !release; ++i)
@@ -272,7 +272,7 @@ TEST_F(RestBackendTest, ShuttingDownAbortsASlowRequestPromptly) {
     EXPECT_EQ(wait(second).error->code(), static_cast<long>(svc::BackendErrorCode::network));
 }
 
-TEST_F(RestBackendTest, ACallbackMayReleaseTheLastReferenceToTheClient) {
+TEST_F(RestBackend, ACallbackMayReleaseTheLastReferenceToTheClient) {
     RestServer server([](const RestServer::Seen&) -> RestServer::Answer {
         return {200, R"({"results":[]})"};
     });
@@ -291,7 +291,7 @@ TEST_F(RestBackendTest, ACallbackMayReleaseTheLastReferenceToTheClient) {
 
 // An installation file that cannot be read, or a folder where it should be, costs only persistence: a
 // fresh installation, one console line, and the folder left as it is.
-TEST_F(RestBackendTest, AnInstallationFileThatCannotBeReadIsReplacedWithAConsoleLine) {
+TEST_F(RestBackend, AnInstallationFileThatCannotBeReadIsReplacedWithAConsoleLine) {
     const auto file = home.path() / "backend" / "installation.json";
     for (bool folder : {false, true}) {
         SCOPED_TRACE(folder ? "a folder" : "not json");
@@ -313,7 +313,7 @@ TEST_F(RestBackendTest, AnInstallationFileThatCannotBeReadIsReplacedWithAConsole
     }
 }
 
-TEST_F(RestBackendTest, AnObjectIdReadBackFromTheFileCannotAddressAnotherPath) {
+TEST_F(RestBackend, AnObjectIdReadBackFromTheFileCannotAddressAnotherPath) {
     RestServer server([](const RestServer::Seen&) { return RestServer::Answer{200, "{}"}; });
     std::filesystem::create_directories(home.path() / "backend");
     std::ofstream(home.path() / "backend" / "installation.json")
@@ -329,7 +329,7 @@ TEST_F(RestBackendTest, AnObjectIdReadBackFromTheFileCannotAddressAnotherPath) {
     EXPECT_EQ(seen[0].path, "/parse/installations/../classes/Evil?x=1");
 }
 
-TEST_F(RestBackendTest, AnswersTooLongOrTooDeepAreRefusedWithoutHarm) {
+TEST_F(RestBackend, AnswersTooLongOrTooDeepAreRefusedWithoutHarm) {
     const std::string padding(4096, 'x');
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');
     RestServer server([&](const RestServer::Seen& seen) -> RestServer::Answer {
@@ -351,7 +351,7 @@ TEST_F(RestBackendTest, AnswersTooLongOrTooDeepAreRefusedWithoutHarm) {
     ASSERT_EQ(fine.objects->size(), 1u);
 }
 
-TEST_F(RestBackendTest, AnEmptyCallbackIsSkipped) {
+TEST_F(RestBackend, AnEmptyCallbackIsSkipped) {
     RestServer server([](const RestServer::Seen&) { return RestServer::Answer{200, R"({"results":[]})"}; });
     auto c = client(server.url());
     c->findObjectsInBackground(BackendQuery("VideoTutorials"), nullptr);

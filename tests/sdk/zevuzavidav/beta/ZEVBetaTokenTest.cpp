@@ -28,7 +28,7 @@ struct TableCase {
     std::optional<std::string> token;
 };
 
-TEST(ZEVBetaTokenTest, TheTableGivesItsTextOnlyWhenEveryBoundHolds) {
+TEST(ZEVBetaToken, TheTableGivesItsTextOnlyWhenEveryBoundHolds) {
     const std::vector<TableCase> cases = {
         {"five letters", table(1, 5, "ABCDE"), "ABCDE"},
         {"trailing bytes are not part of it", table(1, 3, "ABCDE"), "ABC"},
@@ -48,19 +48,19 @@ TEST(ZEVBetaTokenTest, TheTableGivesItsTextOnlyWhenEveryBoundHolds) {
 
 using reporttest::FontFolder;
 
-TEST(ZEVBetaTokenTest, TheFontNamedZevuzavidavGivesThePrefixedToken) {
+TEST(ZEVBetaToken, TheFontNamedZevuzavidavGivesThePrefixedToken) {
     FontFolder fonts("beta-token.ttf");
     EXPECT_EQ(ZEVReadBetaToken(), "2:ABCDE");
 }
 
-TEST(ZEVBetaTokenTest, AFontWhoseTableClaimsMoreThanItHoldsGivesNoToken) {
+TEST(ZEVBetaToken, AFontWhoseTableClaimsMoreThanItHoldsGivesNoToken) {
     // The table is 13 bytes long and claims 0xFFFFFFFC: under the sanitizers this also shows that no
     // byte past the table is read.
     FontFolder fonts("beta-token-wrapping-length.ttf");
     EXPECT_EQ(ZEVReadBetaToken(), std::nullopt);
 }
 
-TEST(ZEVBetaTokenTest, WithoutTheFontFontconfigsSubstituteIsNotTaken) {
+TEST(ZEVBetaToken, WithoutTheFontFontconfigsSubstituteIsNotTaken) {
     FontFolder fonts("");
     EXPECT_EQ(ZEVReadBetaToken(), std::nullopt);
 }

@@ -20,7 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(DispatchSyncTest, RunsOnTheCallersThreadAfterEverythingQueuedBefore) {
+TEST(DispatchSync, RunsOnTheCallersThreadAfterEverythingQueuedBefore) {
     dispatch::SerialQueue queue("com.example.queue");
     std::vector<int> order;
     for (int i = 0; i < 50; ++i)
@@ -38,7 +38,7 @@ TEST(DispatchSyncTest, RunsOnTheCallersThreadAfterEverythingQueuedBefore) {
         EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
 }
 
-TEST(DispatchSyncTest, ACallFromTheSameQueueRunsAtOnce) {
+TEST(DispatchSync, ACallFromTheSameQueueRunsAtOnce) {
     dispatch::SerialQueue queue("com.example.queue");
     int inner = 0;
     ZEVDispatchSync(queue, [&] { ZEVDispatchSync(queue, [&] { inner = 1; }); });
@@ -51,7 +51,7 @@ TEST(DispatchSyncTest, ACallFromTheSameQueueRunsAtOnce) {
     EXPECT_NE(answer.get(), std::this_thread::get_id());
 }
 
-TEST(DispatchSyncTest, AThrowingBlockStillReleasesTheQueue) {
+TEST(DispatchSync, AThrowingBlockStillReleasesTheQueue) {
     dispatch::SerialQueue queue("com.example.queue");
     EXPECT_THROW(ZEVDispatchSync(queue, [] { throw std::runtime_error("boom"); }), std::runtime_error);
     std::promise<void> ran;
@@ -59,7 +59,7 @@ TEST(DispatchSyncTest, AThrowingBlockStillReleasesTheQueue) {
     EXPECT_EQ(ran.get_future().wait_for(5s), std::future_status::ready);
 }
 
-TEST(DispatchSyncTest, ManyCallersNeverOverlapEachOtherOrTheQueuesOwnBlocks) {
+TEST(DispatchSync, ManyCallersNeverOverlapEachOtherOrTheQueuesOwnBlocks) {
     dispatch::SerialQueue queue("com.example.queue");
     std::atomic<int> inside{0};
     std::atomic<bool> overlapped{false};
@@ -82,7 +82,7 @@ TEST(DispatchSyncTest, ManyCallersNeverOverlapEachOtherOrTheQueuesOwnBlocks) {
     EXPECT_FALSE(overlapped.load());
 }
 
-TEST(SupportTest, DispatchAfterRunsTheBlockOnTheQueueAfterTheDelayEvenWhenTheCallerLetsGo) {
+TEST(Application, DispatchAfterRunsTheBlockOnTheQueueAfterTheDelayEvenWhenTheCallerLetsGo) {
     auto queue = std::make_shared<dispatch::SerialQueue>("com.example.later");
     std::promise<std::chrono::steady_clock::time_point> ran;
     std::promise<std::string> onQueue;
@@ -101,7 +101,7 @@ TEST(SupportTest, DispatchAfterRunsTheBlockOnTheQueueAfterTheDelayEvenWhenTheCal
     EXPECT_EQ(onQueue.get_future().get(), "com.example.later");
 }
 
-TEST(SupportTest, DelaysThatAreNotPositiveNumbersRunAtOnce) {
+TEST(Application, DelaysThatAreNotPositiveNumbersRunAtOnce) {
     auto queue = std::make_shared<dispatch::SerialQueue>("com.example.later");
     for (float seconds : {-1.0f, NAN}) {
         std::promise<void> ran;
@@ -113,7 +113,7 @@ TEST(SupportTest, DelaysThatAreNotPositiveNumbersRunAtOnce) {
         nullptr, [] {}, 0.0f); // nothing to run on: no crash
 }
 
-TEST(SupportTest, AddOperationAfterDelayAddsTheBlockToTheOperationQueueLater) {
+TEST(Application, AddOperationAfterDelayAddsTheBlockToTheOperationQueueLater) {
     auto queue = std::make_shared<dispatch::OperationQueue>("com.example.work-queue");
     queue->setMaxConcurrentOperationCount(1);
     std::promise<std::chrono::steady_clock::time_point> ran;
@@ -143,7 +143,7 @@ ZEVPlatformFacts extensionFacts() {
     return facts;
 }
 
-TEST(SupportTest, ExtensionIdentityComesFromThePlatformFacts) {
+TEST(Application, ExtensionIdentityComesFromThePlatformFacts) {
     EXPECT_FALSE(ZEVApplicationIsExtension());
     ZEVSetPlatformFactsProvider(extensionFacts);
     EXPECT_TRUE(ZEVApplicationIsExtension());
@@ -154,14 +154,14 @@ TEST(SupportTest, ExtensionIdentityComesFromThePlatformFacts) {
     EXPECT_EQ(ran, 1);
 }
 
-TEST(ApplicationTest, TheSharedInstanceIsTheAppsOwnExceptInAnExtension) {
+TEST(Application, TheSharedInstanceIsTheAppsOwnExceptInAnExtension) {
     EXPECT_EQ(ZEVApplicationSharedInstance(), &ui::Application::shared());
     ZEVSetPlatformFactsProvider(extensionFacts);
     EXPECT_EQ(ZEVApplicationSharedInstance(), nullptr);
     ZEVSetPlatformFactsProvider(nullptr);
 }
 
-TEST(ApplicationTest, OpeningAUrlReportsTheApplicationsAnswer) {
+TEST(Application, OpeningAUrlReportsTheApplicationsAnswer) {
     ui::Application& application = ui::Application::shared();
     for (bool answer : {true, false}) {
         application.reset();
@@ -182,7 +182,7 @@ TEST(ApplicationTest, OpeningAUrlReportsTheApplicationsAnswer) {
     application.reset();
 }
 
-TEST(ApplicationTest, AnExtensionOpensThroughItsContextOrNotAtAll) {
+TEST(Application, AnExtensionOpensThroughItsContextOrNotAtAll) {
     ui::Application& application = ui::Application::shared();
     application.reset();
     ZEVSetPlatformFactsProvider(extensionFacts);
@@ -199,7 +199,7 @@ TEST(ApplicationTest, AnExtensionOpensThroughItsContextOrNotAtAll) {
     ZEVSetPlatformFactsProvider(nullptr);
 }
 
-TEST(SupportTest, HexEncodingAndFileRemoval) {
+TEST(Utilities, HexEncodingAndFileRemoval) {
     char out[7];
     ZEVHexEncodeBytes("\x01\xab\xff", 3, out);
     EXPECT_STREQ(out, "01abff");
@@ -212,7 +212,7 @@ TEST(SupportTest, HexEncodingAndFileRemoval) {
 
 namespace {
 
-TEST(SupportTest, ErrorTextsNeedNoLibraryCall) {
+TEST(Utilities, ErrorTextsNeedNoLibraryCall) {
     struct Case {
         int error;
         const char* text;

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(AllocatorTest, RegionSizesRoundUpToOneMorePage) {
+TEST(Allocator, RegionSizesRoundUpToOneMorePage) {
     struct Case {
         std::uint64_t request, page, expected;
     } cases[] = {{544856, 16384, 557056}, {17104, 16384, 32768}, {544856, 4096, 548864},
@@ -17,7 +17,7 @@ TEST(AllocatorTest, RegionSizesRoundUpToOneMorePage) {
         EXPECT_EQ(ZEVAllocatorRoundedSize(c.request, c.page), c.expected) << c.request;
 }
 
-TEST(AllocatorTest, PageSizeIsClampedTo4096Through16384) {
+TEST(Allocator, PageSizeIsClampedTo4096Through16384) {
     EXPECT_EQ(ZEVHostClampPageSize(65536, true), 16384u);
     EXPECT_EQ(ZEVHostClampPageSize(1024, true), 4096u);
     EXPECT_EQ(ZEVHostClampPageSize(8192, true), 8192u);
@@ -27,7 +27,7 @@ TEST(AllocatorTest, PageSizeIsClampedTo4096Through16384) {
     EXPECT_EQ(ZEVHostOSVersionNumberForMajor(10), 0u);
 }
 
-TEST(AllocatorTest, AllocatesAlignedFromRegionsThenFallsBackToTheHeap) {
+TEST(Allocator, AllocatesAlignedFromRegionsThenFallsBackToTheHeap) {
     ZEVAllocator* allocator = ZEVAllocatorCreate(100, 100);
     ASSERT_NE(allocator, nullptr);
     void* a = ZEVAllocatorSafeAllocate(allocator, 3, ZEVAllocationWritable);

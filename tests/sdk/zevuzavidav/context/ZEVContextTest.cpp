@@ -11,7 +11,7 @@
 
 namespace {
 
-TEST(ContextTest, TheCrashClaimIsWonOnceAndOnlyAfterInitialization) {
+TEST(Context, TheCrashClaimIsWonOnceAndOnlyAfterInitialization) {
     FakeContext context;
     context.readOnly().initialized.store(0);
     EXPECT_FALSE(ZEVContextMarkAndCheckIfCrashed());
@@ -22,7 +22,7 @@ TEST(ContextTest, TheCrashClaimIsWonOnceAndOnlyAfterInitialization) {
     EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed());
 }
 
-TEST(MachExceptionTest, RegisteredMaskFollowsTheOSVersionAndTheLeaveOutMask) {
+TEST(MachException, RegisteredMaskFollowsTheOSVersionAndTheLeaveOutMask) {
     struct Case {
         std::uint32_t os, leaveOut, expected;
     } cases[] = {{0, 0x2, 0x4C}, {60000, 0x2, 0x104C}, {90000, 0, 0x104E}, {0, 0, 0x4E}, {0, 0x4E, 0}};
@@ -36,7 +36,7 @@ TEST(MachExceptionTest, RegisteredMaskFollowsTheOSVersionAndTheLeaveOutMask) {
     EXPECT_STREQ(ZEVMachExceptionName(6), "EXC_BREAKPOINT");
 }
 
-TEST(MachExceptionTest, UnregisteringPutsBackTheEarlierHandlersIncludingNone) {
+TEST(MachException, UnregisteringPutsBackTheEarlierHandlersIncludingNone) {
     ZEVMachExceptionReadOnlyContext part{};
     ASSERT_TRUE(darwin::exceptionPortAllocate(&part.port));
     part.registeredMask = 0x4E;
@@ -56,7 +56,7 @@ TEST(MachExceptionTest, UnregisteringPutsBackTheEarlierHandlersIncludingNone) {
     darwin::exceptionPortDeallocate(part.port);
 }
 
-TEST(ExceptionRecordTest, CustomExceptionsStopAtTheLimitAndCarryFramesOnlyWhenGiven) {
+TEST(ExceptionRecord, CustomExceptionsStopAtTheLimitAndCarryFramesOnlyWhenGiven) {
     FakeContext context;
     ZEVContextShared().exceptionQueue =
         std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.exception");

@@ -28,7 +28,7 @@ std::string read(const std::string& path) {
     return s.str();
 }
 
-TEST(SDKLogTest, FormatsOnlyItsOwnConversionsAndKeepsErrno) {
+TEST(SDKLog, FormatsOnlyItsOwnConversionsAndKeepsErrno) {
     FakeContext context;
     errno = 42;
     ZEVSDKLog("%s: %d %u %x %p %s|", "f", -5, 7u, 255u, reinterpret_cast<void*>(0x1000), nullptr);
@@ -37,7 +37,7 @@ TEST(SDKLogTest, FormatsOnlyItsOwnConversionsAndKeepsErrno) {
     EXPECT_EQ(read(context.dir() + "/sdk.log"), "f: -5 7 ff 0x1000 (null)|%lu %zu %% end\n");
 }
 
-TEST(SDKLogTest, WritesNothingWithoutAContextAndRetriesAFailedOpen) {
+TEST(SDKLog, WritesNothingWithoutAContextAndRetriesAFailedOpen) {
     ZEVSDKLog("%s: nothing\n", "f");
     FakeContext context;
     std::string path = context.dir() + "/missing-folder/sdk.log";
@@ -59,7 +59,7 @@ int descriptorsOpenOn(const std::string& path) {
     return count;
 }
 
-TEST(SDKLogTest, ThreadsLoggingFirstAtOnceShareOneDescriptor) {
+TEST(SDKLog, ThreadsLoggingFirstAtOnceShareOneDescriptor) {
     FakeContext context;
     std::string path = context.dir() + "/sdk.log";
     for (int round = 0; round < 20; ++round) {
@@ -84,7 +84,7 @@ TEST(SDKLogTest, ThreadsLoggingFirstAtOnceShareOneDescriptor) {
 
 // Lines are written whole: threads logging at once never mix their lines, long ones (up to 512 bytes)
 // included.
-TEST(SDKLogTest, LinesOfThreadsLoggingAtOnceNeverMix) {
+TEST(SDKLog, LinesOfThreadsLoggingAtOnceNeverMix) {
     FakeContext context;
     const std::string longText(480, 'y');
     std::vector<std::thread> threads;
@@ -113,7 +113,7 @@ TEST(SDKLogTest, LinesOfThreadsLoggingAtOnceNeverMix) {
     EXPECT_EQ(longLines, 200);
 }
 
-TEST(SDKLogTest, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
+TEST(SDKLog, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
     FakeContext context;
     darwin::ImageInfo first;
     first.base = 0x100000;
@@ -150,7 +150,7 @@ TEST(SDKLogTest, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
 // Images come and go on one thread while another looks addresses up, as a crash handler would: every
 // slot found is whole (its own size and unwind index, or an index already cleared by the unload).
 // Under the thread sanitizer this also proves the table is read and written without a data race.
-TEST(SDKLogTest, ImageTableLookupsDuringLoadsAndUnloadsSeeWholeSlots) {
+TEST(SDKLog, ImageTableLookupsDuringLoadsAndUnloadsSeeWholeSlots) {
     FakeContext context;
     std::atomic<bool> done{false};
     std::atomic<int> torn{0};
@@ -182,7 +182,7 @@ TEST(SDKLogTest, ImageTableLookupsDuringLoadsAndUnloadsSeeWholeSlots) {
 
 // Crash-info records of loaded images: a message with its zero is recorded; one with no zero within
 // 256 bytes, ending where the memory does, is refused without being read past.
-TEST(SDKLogTest, CrashInfoMessagesAreReadOnlyUpToTheirBound) {
+TEST(SDKLog, CrashInfoMessagesAreReadOnlyUpToTheirBound) {
     FakeContext context;
     long page = sysconf(_SC_PAGESIZE);
     auto* pages = static_cast<char*>(

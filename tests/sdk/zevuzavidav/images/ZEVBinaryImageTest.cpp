@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(BinaryImageTest, DetailsFromAHeaderAgreeWithTheLinkersDescriptionOfEveryImage) {
+TEST(BinaryImage, DetailsFromAHeaderAgreeWithTheLinkersDescriptionOfEveryImage) {
     std::vector<darwin::ImageInfo> images;
     darwin::forEachImage(
         [](const darwin::ImageInfo& image, void* context) {
@@ -39,7 +39,7 @@ TEST(BinaryImageTest, DetailsFromAHeaderAgreeWithTheLinkersDescriptionOfEveryIma
     }
 }
 
-TEST(BinaryImageTest, WhatIsNotAnImageGivesNoDetailsAndNoFileIsRefused) {
+TEST(BinaryImage, WhatIsNotAnImageGivesNoDetailsAndNoFileIsRefused) {
     FakeContext context;
     static const std::uint8_t notAnImage[256] = {0x7f, 'E', 'L', 'F'};
     for (const std::uint8_t* header : {notAnImage, static_cast<const std::uint8_t*>(nullptr),
@@ -63,7 +63,7 @@ TEST(BinaryImageTest, WhatIsNotAnImageGivesNoDetailsAndNoFileIsRefused) {
 
 // Crash-time lines follow whatever the file holds: a line the binary-images queue was stopped in the
 // middle of is ended first, so every line written at crash time reads back whole.
-TEST(BinaryImageTest, CrashTimeLinesStartOnALineOfTheirOwn) {
+TEST(BinaryImage, CrashTimeLinesStartOnALineOfTheirOwn) {
     FakeContext context;
     const std::string path = context.dir() + "/binary_images.zevrecord";
     context.readOnly().binaryImagePath = path.c_str();

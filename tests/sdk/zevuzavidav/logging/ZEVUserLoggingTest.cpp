@@ -39,7 +39,7 @@ std::string read(const std::string& path) {
     return s.str();
 }
 
-TEST(UserLoggingTest, ANullValueRemovesTheKeyAtCompaction) {
+TEST(UserLogging, ANullValueRemovesTheKeyAtCompaction) {
     ZEVContextInitData data;
     data.maxCustomKeys = 16;
     FakeContext context(data);
@@ -55,7 +55,7 @@ TEST(UserLoggingTest, ANullValueRemovesTheKeyAtCompaction) {
     EXPECT_EQ(pairs[hex("other")], hex("kept"));
 }
 
-TEST(UserLoggingTest, CompactionKeepsTheNewestPairsUpToTheMaximum) {
+TEST(UserLogging, CompactionKeepsTheNewestPairsUpToTheMaximum) {
     struct Case {
         std::uint32_t maximum;
         std::size_t kept;
@@ -82,7 +82,7 @@ TEST(UserLoggingTest, CompactionKeepsTheNewestPairsUpToTheMaximum) {
 
 // A rewrite that cannot be finished leaves the earlier compacted set and the incremental lines as
 // they were: no pair is lost.
-TEST(UserLoggingTest, ACompactionThatCannotWriteLosesNoPair) {
+TEST(UserLogging, ACompactionThatCannotWriteLosesNoPair) {
     ZEVContextInitData data;
     data.maxCustomKeys = 16;
     FakeContext context(data);
@@ -104,7 +104,7 @@ TEST(UserLoggingTest, ACompactionThatCannotWriteLosesNoPair) {
     EXPECT_EQ(visiblePairs(store).size(), 2u);
 }
 
-TEST(UserLoggingTest, The64thAppendCompactsOnceAndThe65thStartsANewIncrementalFile) {
+TEST(UserLogging, The64thAppendCompactsOnceAndThe65thStartsANewIncrementalFile) {
     ZEVContextInitData data;
     data.maxCustomKeys = 100;
     FakeContext context(data);
@@ -126,7 +126,7 @@ TEST(UserLoggingTest, The64thAppendCompactsOnceAndThe65thStartsANewIncrementalFi
     EXPECT_EQ(visiblePairs(store).size(), 65u);
 }
 
-TEST(UserLoggingTest, ErrorsAlternateBetweenTwoFilesAndStopWhenDisabled) {
+TEST(UserLogging, ErrorsAlternateBetweenTwoFilesAndStopWhenDisabled) {
     ZEVContextInitData data;
     data.errorReportingEnabled = 1;
     data.maxCustomExceptions = 16;

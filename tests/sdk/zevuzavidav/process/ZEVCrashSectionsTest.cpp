@@ -30,7 +30,7 @@ json onlySection(const std::string& path, const char* name) {
     return lines.empty() ? json() : lines[0][name];
 }
 
-TEST(CrashSectionsTest, SignalCodesAreWrittenWithTheirSign) {
+TEST(CrashSections, SignalCodesAreWrittenWithTheirSign) {
     FakeContext context;
     struct Case {
         int signal;
@@ -54,7 +54,7 @@ TEST(CrashSectionsTest, SignalCodesAreWrittenWithTheirSign) {
     }
 }
 
-TEST(CrashSectionsTest, AThreadThatEndedHasNoQueueNameButARunningOneHasItsLabel) {
+TEST(CrashSections, AThreadThatEndedHasNoQueueNameButARunningOneHasItsLabel) {
     FakeContext context;
     pid_t ended = 0;
     std::thread([&] { ended = darwin::currentThreadId(); }).join();

@@ -27,7 +27,7 @@ void expectLines(const std::string& log, const std::vector<std::string>& lines) 
         EXPECT_NE(log.find(line), std::string::npos) << "missing: " << line << "\nlog:\n" << log;
 }
 
-TEST(LogLinesTest, TheStrictReaderTracesEveryCallFrameInstructionAndTheHostReaderNone) {
+TEST(LogLines, TheStrictReaderTracesEveryCallFrameInstructionAndTheHostReaderNone) {
     const std::uint64_t pcBegin = 0x5000;
     std::vector<std::uint8_t> block = {
         0x00,                    // nop
@@ -74,7 +74,7 @@ TEST(LogLinesTest, TheStrictReaderTracesEveryCallFrameInstructionAndTheHostReade
     }
 }
 
-TEST(LogLinesTest, TheStrictReaderUsesTheLow32BitsOfABlockLength) {
+TEST(LogLines, TheStrictReaderUsesTheLow32BitsOfABlockLength) {
     FakeContext context;
     std::uint8_t block[] = {0x0E, 16}; // def_cfa_offset 16
     ZEVDwarfCIERecord cie{};
@@ -92,7 +92,7 @@ bool readRegister(const void* registers, std::uint64_t number, std::uint64_t* va
     return true;
 }
 
-TEST(LogLinesTest, TheExpressionMachineTracesEveryOperationAndItsOutcome) {
+TEST(LogLines, TheExpressionMachineTracesEveryOperationAndItsOutcome) {
     FakeContext context;
     std::uint32_t word = 0x1234;
     std::uint64_t registers[8] = {};
@@ -128,7 +128,7 @@ TEST(LogLinesTest, TheExpressionMachineTracesEveryOperationAndItsOutcome) {
                  eval + "Error: unable to prepare for execution\n"});
 }
 
-TEST(LogLinesTest, AnFdeWhoseCieCannotBeParsedIsRefusedAsInvalid) {
+TEST(LogLines, AnFdeWhoseCieCannotBeParsedIsRefusedAsInvalid) {
     FakeContext context;
     // CIE of version 2, then an FDE pointing back at it.
     std::vector<std::uint8_t> bytes = {12, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0x78, 16, 0, 0, 0};
@@ -147,7 +147,7 @@ TEST(LogLinesTest, AnFdeWhoseCieCannotBeParsedIsRefusedAsInvalid) {
                                  "ZEVDwarfParseFDERecord: Error: CIE invalid\n"});
 }
 
-TEST(LogLinesTest, TheSelectorIsReadOnlyNearTheMessageSendEntryAndOnlyWhenReadable) {
+TEST(LogLines, TheSelectorIsReadOnlyNearTheMessageSendEntryAndOnlyWhenReadable) {
     FakeContext context;
     long page = sysconf(_SC_PAGESIZE);
     void* gone = mmap(nullptr, page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

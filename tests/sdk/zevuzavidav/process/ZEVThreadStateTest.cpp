@@ -77,7 +77,7 @@ struct SyntheticArm64 {
     }
 };
 
-TEST(ThreadStateWriterTest, Arm64ContextsAreWrittenWithExactlyTheArm64Keys) {
+TEST(ThreadStateWriter, Arm64ContextsAreWrittenWithExactlyTheArm64Keys) {
     SyntheticArm64 thread;
     ordered threads = writeThreads([&](ZEVFile* file) {
         ZEVProcessWriteThread(file, &thread.context, nullptr, true);
@@ -107,7 +107,7 @@ TEST(ThreadStateWriterTest, Arm64ContextsAreWrittenWithExactlyTheArm64Keys) {
     EXPECT_FALSE(threads[1].contains("crashed"));
 }
 
-TEST(ThreadStateWriterTest, Arm64ThreadsWithANullPcOrSpHaveRegistersButNoStack) {
+TEST(ThreadStateWriter, Arm64ThreadsWithANullPcOrSpHaveRegistersButNoStack) {
     SyntheticArm64 nullPc;
     nullPc.context.ss.pc = 0x10;
     SyntheticArm64 nullSp;
@@ -128,7 +128,7 @@ __attribute__((noinline)) ordered writeTheLiveThread(ZEVRegistersX86_64& state) 
     return writeThreads([&](ZEVFile* file) { ZEVProcessWriteThread(file, &state, false); });
 }
 
-TEST(ThreadStateWriterTest, TheLiveHostKeepsTheMachinesOwnKeysAndUnwindsFromThePc) {
+TEST(ThreadStateWriter, TheLiveHostKeepsTheMachinesOwnKeysAndUnwindsFromThePc) {
     ZEVRegistersX86_64 state{};
     ordered threads = writeTheLiveThread(state);
     ASSERT_EQ(threads.size(), 1u);

@@ -14,7 +14,7 @@
 
 namespace {
 
-class RecordFileTest : public ::testing::Test {
+class RecordFile : public ::testing::Test {
   protected:
     std::string contents() const {
         std::ifstream in(path_);
@@ -27,7 +27,7 @@ class RecordFileTest : public ::testing::Test {
     std::string path_ = dir_ + "/r.zevrecord";
 };
 
-TEST_F(RecordFileTest, BufferedWritesReachTheFileIn999BytePiecesAndTheRestOnClose) {
+TEST_F(RecordFile, BufferedWritesReachTheFileIn999BytePiecesAndTheRestOnClose) {
     ZEVFile file;
     ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, true));
     std::string data(2500, 'a');
@@ -42,7 +42,7 @@ TEST_F(RecordFileTest, BufferedWritesReachTheFileIn999BytePiecesAndTheRestOnClos
     EXPECT_EQ(file.descriptor, -1);
 }
 
-TEST_F(RecordFileTest, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
+TEST_F(RecordFile, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
     ZEVFile file;
     ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
     char line[64];
@@ -73,7 +73,7 @@ TEST_F(RecordFileTest, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
     ASSERT_TRUE(ZEVFileClose(&owning));
 }
 
-TEST_F(RecordFileTest, CommasSeparateMembersElementsAndNestedCollectionsButNotSections) {
+TEST_F(RecordFile, CommasSeparateMembersElementsAndNestedCollectionsButNotSections) {
     ZEVFile file;
     ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
     ZEVFileWriteSectionStart(&file, "a");
@@ -102,7 +102,7 @@ TEST_F(RecordFileTest, CommasSeparateMembersElementsAndNestedCollectionsButNotSe
               "\"nohex\":null,\"zero\":0}]}\n{\"b\":\"t\":true}\n");
 }
 
-TEST_F(RecordFileTest, PlainStringsStayValidJsonWhateverTheirBytes) {
+TEST_F(RecordFile, PlainStringsStayValidJsonWhateverTheirBytes) {
     struct Case {
         const char* written;
         std::string read; // as an independent parser decodes the line
@@ -129,7 +129,7 @@ TEST_F(RecordFileTest, PlainStringsStayValidJsonWhateverTheirBytes) {
         EXPECT_EQ(names[i], cases[i].read) << i;
 }
 
-TEST_F(RecordFileTest, AppendModeCountsTheExistingBytes) {
+TEST_F(RecordFile, AppendModeCountsTheExistingBytes) {
     std::ofstream(path_) << std::string(120, 'x');
     ZEVFile file;
     ASSERT_TRUE(ZEVFileInitWithPath(&file, path_.c_str(), false));
@@ -139,7 +139,7 @@ TEST_F(RecordFileTest, AppendModeCountsTheExistingBytes) {
     EXPECT_FALSE(ZEVFileIsOpen(&file));
 }
 
-TEST_F(RecordFileTest, ReaderSkipsACutOffLastLineAndNonObjectLines) {
+TEST_F(RecordFile, ReaderSkipsACutOffLastLineAndNonObjectLines) {
     std::ofstream(path_) << "{\"a\":1}\n42\n{\"b\":{\"c\":[1,2]}}\n{\"cut\":[1,";
     auto sections = ZEVFileReadSections(path_.c_str(), false);
     ASSERT_TRUE(sections.has_value());
@@ -154,7 +154,7 @@ TEST_F(RecordFileTest, ReaderSkipsACutOffLastLineAndNonObjectLines) {
 
 // Damage confined to one line costs that line at most: every other section still reads back whole and
 // in order, and whatever the damaged line yields is an object.
-TEST_F(RecordFileTest, DamageToOneLineLosesNoOtherSection) {
+TEST_F(RecordFile, DamageToOneLineLosesNoOtherSection) {
     const std::vector<std::string> lines{
         R"({"binary_images":[{"base":4096,"name":"/lib/a.so"}]})",
         R"({"threads":[{"crashed":true,"stacktrace":[1,2,3]}]})",

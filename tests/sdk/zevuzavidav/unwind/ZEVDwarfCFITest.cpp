@@ -61,7 +61,7 @@ Tables buildTables() {
     return t;
 }
 
-TEST(DwarfCFITest, AppliesTheRowInForceAtEachPc) {
+TEST(DwarfCFI, AppliesTheRowInForceAtEachPc) {
     Tables t = buildTables();
     auto base = reinterpret_cast<std::uintptr_t>(t.bytes.data());
     ZEVDwarfCFIRecord cfi;
@@ -96,7 +96,7 @@ TEST(DwarfCFITest, AppliesTheRowInForceAtEachPc) {
     }
 }
 
-TEST(DwarfCFITest, RefusesDamagedRecords) {
+TEST(DwarfCFI, RefusesDamagedRecords) {
     Tables t = buildTables();
     auto base = reinterpret_cast<std::uintptr_t>(t.bytes.data());
     ZEVDwarfCFIRecord cfi;
@@ -124,7 +124,7 @@ TEST(DwarfCFITest, RefusesDamagedRecords) {
     EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(&cfi, 0x3fffff, &registers));
 }
 
-TEST(DwarfCFITest, InitFromFDEParsesTheRecordAtItsOffsetWithinTheSection) {
+TEST(DwarfCFI, InitFromFDEParsesTheRecordAtItsOffsetWithinTheSection) {
     Tables t = buildTables();
     auto base = reinterpret_cast<std::uintptr_t>(t.bytes.data());
     auto end = base + t.bytes.size();
@@ -151,7 +151,7 @@ TEST(DwarfCFITest, InitFromFDEParsesTheRecordAtItsOffsetWithinTheSection) {
 
 // The program's own .eh_frame_hdr: with the image's header, the segments holding the index and
 // .eh_frame are proven and read in place, and the FDE found is the one found through copies.
-TEST(DwarfFDEIndexTest, ProvesTheImagesSegmentsAndFindsTheSameFDE) {
+TEST(DwarfFDEIndex, ProvesTheImagesSegmentsAndFindsTheSameFDE) {
     auto pc = reinterpret_cast<std::uint64_t>(&buildTables);
     ZEVBinaryImageNodeCopy image;
     ASSERT_TRUE(ZEVUnwindFindImageWithDynamicLinker(pc, &image));
@@ -171,7 +171,7 @@ TEST(DwarfFDEIndexTest, ProvesTheImagesSegmentsAndFindsTheSameFDE) {
     EXPECT_LE(inPlace.fde.pcBegin, pc);
 }
 
-TEST(DwarfFDEIndexTest, AnIndexWhoseImageHeaderIsNoELFHeaderIsReadThroughCopies) {
+TEST(DwarfFDEIndex, AnIndexWhoseImageHeaderIsNoELFHeaderIsReadThroughCopies) {
     // An index of one entry: version 1, eh_frame pc-relative sdata4, count udata4, table datarel sdata4.
     std::vector<std::uint8_t> hdr = {1, 0x1B, 0x03, 0x3B, 0x20, 0, 0,    0, 1, 0,
                                      0, 0,    0,    0,    0,    0, 0x20, 0, 0, 0};
@@ -188,7 +188,7 @@ TEST(DwarfFDEIndexTest, AnIndexWhoseImageHeaderIsNoELFHeaderIsReadThroughCopies)
     EXPECT_EQ(memory.rangeCount, 0u);
 }
 
-TEST(DwarfCursorTest, ReadsLeb128AndPointerEncodings) {
+TEST(DwarfCursor, ReadsLeb128AndPointerEncodings) {
     struct Case {
         std::vector<std::uint8_t> bytes;
         std::uint64_t unsignedValue;
@@ -228,7 +228,7 @@ bool readRegister(const void* registers, std::uint64_t number, std::uint64_t* va
     return true;
 }
 
-TEST(DwarfExpressionTest, EvaluatesTheSupportedSubsetAndRefusesTheRest) {
+TEST(DwarfExpression, EvaluatesTheSupportedSubsetAndRefusesTheRest) {
     std::uint64_t word = 0x1234;
     std::uint64_t rbp = reinterpret_cast<std::uint64_t>(&word) + 16;
     std::uint64_t result = 0;
@@ -258,7 +258,7 @@ TEST(DwarfExpressionTest, EvaluatesTheSupportedSubsetAndRefusesTheRest) {
 }
 
 // The machine driven one operation at a time, as the evaluation drives it.
-TEST(DwarfExpressionTest, TheMachineRunsOneOperationAtATimeAndGivesItsResultOnlyAtTheEnd) {
+TEST(DwarfExpression, TheMachineRunsOneOperationAtATimeAndGivesItsResultOnlyAtTheEnd) {
     std::uint64_t rbp = 0x1000;
     std::vector<std::uint8_t> expression = {4, 0x76, 0x08, 0x23, 0x10}; // breg6 +8; plus_uconst 16
     ZEVDwarfExpressionMachine machine;

@@ -35,7 +35,7 @@ bool findFixture(std::uint64_t address, ZEVArm64Image* out) {
     return true;
 }
 
-class Arm64FixtureTest : public ::testing::Test {
+class Arm64Fixture : public ::testing::Test {
   protected:
     void SetUp() override {
         std::ifstream in(kFixtures + "libfixture_arm64.dylib", std::ios::binary);
@@ -69,7 +69,7 @@ class Arm64FixtureTest : public ::testing::Test {
     LoadedFixture fixture_;
 };
 
-TEST_F(Arm64FixtureTest, CompactLookupsMatchTheTableRecordedAtGeneration) {
+TEST_F(Arm64Fixture, CompactLookupsMatchTheTableRecordedAtGeneration) {
     // Entries as llvm-objdump listed them: function offset and the encoding it resolved.
     std::ifstream in(kFixtures + "libfixture_arm64.unwind.txt");
     std::string text((std::istreambuf_iterator<char>(in)), {});
@@ -124,7 +124,7 @@ std::vector<std::uint64_t> frames(const ZEVMachineContextArm64& start) {
     return pcs;
 }
 
-TEST_F(Arm64FixtureTest, WalksASyntheticStackThroughFramelessAndFrameFunctions) {
+TEST_F(Arm64Fixture, WalksASyntheticStackThroughFramelessAndFrameFunctions) {
     // A stack of two frame records: outer's, then its caller's, ending the chain.
     std::uint64_t stack[8] = {};
     auto at = [&](int i) { return reinterpret_cast<std::uint64_t>(&stack[i]); };
@@ -149,7 +149,7 @@ TEST_F(Arm64FixtureTest, WalksASyntheticStackThroughFramelessAndFrameFunctions) 
 
 // The first step looks up pc - 1 like every other: a pc on the first byte of _outer (a frame-record
 // function) is taken for the end of _framed before it (frameless), whose caller is in lr.
-TEST_F(Arm64FixtureTest, TheFirstStepLooksUpTheByteBeforeThePc) {
+TEST_F(Arm64Fixture, TheFirstStepLooksUpTheByteBeforeThePc) {
     std::uint64_t stack[4] = {};
     auto at = [&](int i) { return reinterpret_cast<std::uint64_t>(&stack[i]); };
     stack[2] = 0;      // outer's record, were it taken: saved fp ...
@@ -161,7 +161,7 @@ TEST_F(Arm64FixtureTest, TheFirstStepLooksUpTheByteBeforeThePc) {
     EXPECT_EQ(pcs[1], 0x7100u);
 }
 
-TEST_F(Arm64FixtureTest, AFrameChainThatDoesNotMoveUpEnds) {
+TEST_F(Arm64Fixture, AFrameChainThatDoesNotMoveUpEnds) {
     std::uint64_t stack[4] = {};
     auto at = [&](int i) { return reinterpret_cast<std::uint64_t>(&stack[i]); };
     stack[2] = at(2); // a record pointing at itself
@@ -170,7 +170,7 @@ TEST_F(Arm64FixtureTest, AFrameChainThatDoesNotMoveUpEnds) {
     EXPECT_LE(pcs.size(), 2u);
 }
 
-TEST(Arm64RegistersTest, SettingTheLinkRegisterMovesThePc) {
+TEST(Arm64Registers, SettingTheLinkRegisterMovesThePc) {
     ZEVRegistersArm64 registers{};
     EXPECT_TRUE(ZEVDwarfUnwindSetRegisterValue(&registers, 30, 0x4321));
     EXPECT_EQ(registers.pc, 0x4321u);
@@ -221,7 +221,7 @@ Table handBuiltTable(std::uint64_t base) {
     return t;
 }
 
-TEST(Arm64CompactUnwindTest, ResolvesCommonAndPageEncodingsAndRefusesRegularPages) {
+TEST(Arm64CompactUnwind, ResolvesCommonAndPageEncodingsAndRefusesRegularPages) {
     std::vector<std::uint8_t> fakeImage(0x4000);
     auto base = reinterpret_cast<std::uint64_t>(fakeImage.data());
     Table t = handBuiltTable(base);
@@ -252,7 +252,7 @@ TEST(Arm64CompactUnwindTest, ResolvesCommonAndPageEncodingsAndRefusesRegularPage
     EXPECT_FALSE(ZEVCompactUnwindLookup(&compact, base + 0x1010, &entry));
 }
 
-TEST(Arm64CompactUnwindTest, SurvivesFuzzedTables) {
+TEST(Arm64CompactUnwind, SurvivesFuzzedTables) {
     std::mt19937 random(7);
     std::vector<std::uint32_t> words(512);
     std::vector<std::uint8_t> fakeImage(0x10000);
@@ -278,7 +278,7 @@ bool applyFde(std::uint64_t ehFrame, std::size_t fde, std::uint64_t ehFrameEnd, 
            ZEVDwarfUnwindComputeRegisters(&cfi, context);
 }
 
-TEST(Arm64DwarfTest, AppliesAnFdeAndKeepsTheStrictInstructionSet) {
+TEST(Arm64Dwarf, AppliesAnFdeAndKeepsTheStrictInstructionSet) {
     // CIE: "zR", code 1, data -8, return register 30, pointer encoding absolute 8 bytes, CFA = sp + 0.
     std::vector<std::uint8_t> eh = {0,   0, 0, 0,    0,  0, 0,    0,    1,  'z',
                                     'R', 0, 1, 0x78, 30, 1, 0x00, 0x0C, 31, 0};

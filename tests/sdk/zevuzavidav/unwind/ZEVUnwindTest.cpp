@@ -88,16 +88,16 @@ void expectSameCallers(const Walks& walks) {
     EXPECT_EQ(walks.again, walks.ours);
 }
 
-class UnwindDepthTest : public ::testing::TestWithParam<int> {};
+class UnwindDepth : public ::testing::TestWithParam<int> {};
 
-TEST_P(UnwindDepthTest, MatchesTheSystemUnwinder) {
+TEST_P(UnwindDepth, MatchesTheSystemUnwinder) {
     Walks walks;
     recurse(GetParam(), &walks);
     expectSameCallers(walks);
     EXPECT_GE(walks.ours.size(), static_cast<std::size_t>(GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, UnwindDepthTest, ::testing::Values(1, 2, 17, 64, 200));
+INSTANTIATE_TEST_SUITE_P(Depths, UnwindDepth, ::testing::Values(1, 2, 17, 64, 200));
 
 // The same recursion built four ways, so the call-frame rules the unwinder reads differ: unoptimised or
 // optimised code, with or without a frame-pointer chain.
@@ -119,12 +119,12 @@ VELO_RECURSION(recurseO2WithoutFramePointer, optimize("O2", "omit-frame-pointer"
 
 using Recursion = void (*)(int, Walks*);
 
-class UnwindBuildTest : public ::testing::TestWithParam<std::tuple<Recursion, int, Walker>> {
+class UnwindBuild : public ::testing::TestWithParam<std::tuple<Recursion, int, Walker>> {
   protected:
     void TearDown() override { walker = Walker::keptRules; }
 };
 
-TEST_P(UnwindBuildTest, MatchesTheSystemUnwinderForEveryBuildOfTheCode) {
+TEST_P(UnwindBuild, MatchesTheSystemUnwinderForEveryBuildOfTheCode) {
     auto [recursion, depth, how] = GetParam();
     walker = how;
     ZEVUnwindRuleCacheClear(); // the first walk of each finds nothing kept
@@ -135,7 +135,7 @@ TEST_P(UnwindBuildTest, MatchesTheSystemUnwinderForEveryBuildOfTheCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Builds, UnwindBuildTest,
+    Builds, UnwindBuild,
     ::testing::Combine(::testing::Values(recurseO0WithFramePointer, recurseO0WithoutFramePointer,
                                          recurseO2WithFramePointer, recurseO2WithoutFramePointer),
                        ::testing::Values(1, 2, 50, 200),
@@ -175,7 +175,7 @@ __attribute__((noinline, optimize("O2"))) void keepInRegisters(int depth) {
     asm volatile("" ::"r"(a), "r"(b), "r"(c) : "memory");
 }
 
-TEST(UnwindTest, KeptRulesRestoreWhatTheFullStepRestores) {
+TEST(Unwind, KeptRulesRestoreWhatTheFullStepRestores) {
     ZEVUnwindRuleCacheClear();
     perFrame.clear();
     perBatch.clear();
@@ -196,7 +196,7 @@ TEST(UnwindTest, KeptRulesRestoreWhatTheFullStepRestores) {
     }
 }
 
-TEST(UnwindTest, FollowsTheFramePointerChainWhenNoCallFrameInformationIsFound) {
+TEST(Unwind, FollowsTheFramePointerChainWhenNoCallFrameInformationIsFound) {
     Walks walks;
     framePointerOnly = true;
     recurseO0WithFramePointer(20, &walks);
@@ -215,7 +215,7 @@ int compareAndWalk(const void* a, const void* b) {
     return *static_cast<const int*>(a) - *static_cast<const int*>(b);
 }
 
-TEST(UnwindTest, WalksThroughAQsortCallbackInTheCLibrary) {
+TEST(Unwind, WalksThroughAQsortCallbackInTheCLibrary) {
     Walks walks;
     qsortWalks = &walks;
     int values[] = {3, 1, 2};
@@ -229,7 +229,7 @@ void walkingHandler(int) {
     takeWalks(&signalWalks);
 }
 
-TEST(UnwindTest, WalksOutOfASignalHandlerThroughTheSignalFrame) {
+TEST(Unwind, WalksOutOfASignalHandlerThroughTheSignalFrame) {
     struct sigaction action {
     }, previous{};
     action.sa_handler = walkingHandler;
@@ -240,7 +240,7 @@ TEST(UnwindTest, WalksOutOfASignalHandlerThroughTheSignalFrame) {
     EXPECT_GE(signalWalks.ours.size(), 6u); // through the signal frame, raise and this test
 }
 
-TEST(UnwindTest, InvalidRegistersGiveNoFramesAndTheLimitIs512) {
+TEST(Unwind, InvalidRegistersGiveNoFramesAndTheLimitIs512) {
     ZEVMachineContext registers{};
     registers.rip = 0x10;
     registers.rsp = 0x7fff0000;
@@ -257,7 +257,7 @@ TEST(UnwindTest, InvalidRegistersGiveNoFramesAndTheLimitIs512) {
     EXPECT_LE(frames.size(), 2u);
 }
 
-TEST(UnwindTest, DwarfReadersSurviveFuzzedTables) {
+TEST(Unwind, DwarfReadersSurviveFuzzedTables) {
     std::mt19937 random(99);
     std::vector<std::uint8_t> bytes(4096);
     for (int round = 0; round < 2000; ++round) {

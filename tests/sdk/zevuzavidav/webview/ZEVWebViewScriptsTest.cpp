@@ -24,14 +24,14 @@ json runInPage(const std::string& script, const std::string& scenario) {
     return json::parse(out, nullptr, false);
 }
 
-class ZEVWebViewScriptsTest : public ::testing::Test {
+class WebViewScripts : public ::testing::Test {
   protected:
     void SetUp() override {
         if (velotest::run("command -v node").empty()) GTEST_SKIP() << "node is not installed";
     }
 };
 
-TEST_F(ZEVWebViewScriptsTest, TheClassicScriptAnswersLoadedAndReportsEachErrorAsAFrameLoad) {
+TEST_F(WebViewScripts, TheClassicScriptAnswersLoadedAndReportsEachErrorAsAFrameLoad) {
     json page = runInPage(ZEVWebViewClassicScript(), "plain");
     ASSERT_TRUE(page.is_object());
     EXPECT_EQ(page["answer"], "loaded");
@@ -46,7 +46,7 @@ TEST_F(ZEVWebViewScriptsTest, TheClassicScriptAnswersLoadedAndReportsEachErrorAs
     EXPECT_TRUE(page["messages"].empty());
 }
 
-TEST_F(ZEVWebViewScriptsTest, TheModernScriptPostsTheErrorAsAMessage) {
+TEST_F(WebViewScripts, TheModernScriptPostsTheErrorAsAMessage) {
     json page = runInPage(ZEVWebViewModernScript(), "plain");
     ASSERT_TRUE(page.is_object());
     EXPECT_TRUE(page["frames"].empty());
@@ -57,7 +57,7 @@ TEST_F(ZEVWebViewScriptsTest, TheModernScriptPostsTheErrorAsAMessage) {
                                          {"column", 5}}));
 }
 
-TEST_F(ZEVWebViewScriptsTest, ThePagesOwnHandlersStillRunAfterOurs) {
+TEST_F(WebViewScripts, ThePagesOwnHandlersStillRunAfterOurs) {
     for (const auto& script : {ZEVWebViewClassicScript(), ZEVWebViewModernScript()}) {
         // Handlers the page set before the script, and an error handler it sets after the script but
         // before its load event: both are chained, and the page's answer is the error handler's answer.
@@ -75,7 +75,7 @@ TEST_F(ZEVWebViewScriptsTest, ThePagesOwnHandlersStillRunAfterOurs) {
     }
 }
 
-TEST(ZEVWebViewErrorQueryTest, OnlyTwoPiecePartsCountAndTheLastKeyWins) {
+TEST(ZEVWebViewErrorQuery, OnlyTwoPiecePartsCountAndTheLastKeyWins) {
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
         {"msg=bad%20thing&url=x&line=1", "bad%20thing"},
         {"msg=first&msg=second", "second"},

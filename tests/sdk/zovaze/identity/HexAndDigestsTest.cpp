@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(ZOVApplicationFactsTest, HexEncodingIsLowerCaseHighNibbleFirstAndTerminated) {
+TEST(HexAndDigests, HexEncodingIsLowerCaseHighNibbleFirstAndTerminated) {
     const std::uint8_t input[] = {0x00, 0xAB, 0xFF};
     char output[8];
     std::memset(output, 'z', sizeof output);
@@ -24,7 +24,7 @@ TEST(ZOVApplicationFactsTest, HexEncodingIsLowerCaseHighNibbleFirstAndTerminated
     EXPECT_EQ(ZOVHexStringFromUUIDBytes(uuid), "123456789abcdef00001020304050607");
 }
 
-TEST(ZOVApplicationFactsTest, SHA1IsFortyDigitsAlsoForNoBytes) {
+TEST(HexAndDigests, SHA1IsFortyDigitsAlsoForNoBytes) {
     EXPECT_EQ(ZOVSHA1HexFromBytes(nullptr, 0), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
     // Two blocks once padded, and a million bytes.
     const std::string twoBlocks = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
@@ -34,7 +34,7 @@ TEST(ZOVApplicationFactsTest, SHA1IsFortyDigitsAlsoForNoBytes) {
               "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 }
 
-TEST(ZOVApplicationFactsTest, UUIDStringsAreUpperCaseCanonicalAndFresh) {
+TEST(HexAndDigests, UUIDStringsAreUpperCaseCanonicalAndFresh) {
     std::set<std::string> seen;
     for (int i = 0; i < 100; ++i) {
         auto text = ZOVGenerateUUIDString();

@@ -13,7 +13,7 @@
 
 namespace {
 
-class ZOVDeviceFactsTest : public ::testing::Test {
+class DeviceFacts : public ::testing::Test {
   protected:
     void TearDown() override {
         ns::Bundle::setMainBundlePath({});
@@ -36,7 +36,7 @@ class ZOVDeviceFactsTest : public ::testing::Test {
     velotest::TempFolder bundle_;
 };
 
-TEST_F(ZOVDeviceFactsTest, BundleValuesAndTheirFallbacks) {
+TEST_F(DeviceFacts, BundleValuesAndTheirFallbacks) {
     useInfo({{"CFBundleIdentifier", "a/b/c"},
              {"CFBundleVersion", "37"},
              {"CFBundleShortVersionString", "1.2"},
@@ -56,7 +56,7 @@ TEST_F(ZOVDeviceFactsTest, BundleValuesAndTheirFallbacks) {
     EXPECT_EQ(ZOVBundleDisplayName(), "9");
 }
 
-TEST_F(ZOVDeviceFactsTest, VersionNumberCountsOnlyMajorsFourToNine) {
+TEST_F(DeviceFacts, VersionNumberCountsOnlyMajorsFourToNine) {
     const std::pair<std::int64_t, std::uint32_t> table[] = {{3, 0},     {4, 40000}, {7, 70000},
                                                             {9, 90000}, {10, 0},    {17, 0}};
     for (const auto& [major, number] : table) {
@@ -71,7 +71,7 @@ TEST_F(ZOVDeviceFactsTest, VersionNumberCountsOnlyMajorsFourToNine) {
     EXPECT_EQ(ZOVOSDisplayVersion(), "9.0.0");
 }
 
-TEST_F(ZOVDeviceFactsTest, InstallSourceFollowsReceiptThenDistributionSigning) {
+TEST_F(DeviceFacts, InstallSourceFollowsReceiptThenDistributionSigning) {
     useInfo({{"CFBundleIdentifier", "com.example.app"}, {"ZevuzavidavSignedForDistribution", true}});
     std::filesystem::create_directories(bundle_.path() / "StoreKit");
     std::ofstream(bundle_.path() / "StoreKit" / "receipt") << "receipt";
@@ -89,7 +89,7 @@ TEST_F(ZOVDeviceFactsTest, InstallSourceFollowsReceiptThenDistributionSigning) {
     EXPECT_FALSE(ZOVIsSignedForDistribution());
 }
 
-TEST_F(ZOVDeviceFactsTest, DeviceIdentifierReportingPrefersTheZovazeDictionary) {
+TEST_F(DeviceFacts, DeviceIdentifierReportingPrefersTheZovazeDictionary) {
     struct Case {
         ns::PropertyList::Dictionary info;
         bool expected;
@@ -113,7 +113,7 @@ TEST_F(ZOVDeviceFactsTest, DeviceIdentifierReportingPrefersTheZovazeDictionary) 
     }
 }
 
-TEST_F(ZOVDeviceFactsTest, SysctlStringsComeFromTheKernelAndFailCleanly) {
+TEST_F(DeviceFacts, SysctlStringsComeFromTheKernelAndFailCleanly) {
     utsname host{};
     ASSERT_EQ(::uname(&host), 0);
     EXPECT_EQ(ZOVDeviceModel(), std::string(host.machine));

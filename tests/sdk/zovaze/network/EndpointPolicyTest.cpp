@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(EndpointPolicyTest, PlainHttpIsAllowedOnlyToALoopbackAddress) {
+TEST(EndpointPolicy, PlainHttpIsAllowedOnlyToALoopbackAddress) {
     const std::pair<const char*, bool> cases[] = {
         {"https://settings.zovaze.io/spi/v2/platforms/ios/apps/x/settings", true},
         {"HTTPS://api.zovaze.io", true},
@@ -33,7 +33,7 @@ TEST(EndpointPolicyTest, PlainHttpIsAllowedOnlyToALoopbackAddress) {
         EXPECT_EQ(zovaze::isURLAllowedForSDKRequest(url), allowed) << url;
 }
 
-TEST(EndpointPolicyTest, TheClientRefusesAPlainHttpRequestBeforeSendingAnything) {
+TEST(EndpointPolicy, TheClientRefusesAPlainHttpRequestBeforeSendingAnything) {
     auto client = ZOVNetworkClient::init();
     ns::ConsoleCapture console;
     // A name that never resolves: were the request sent anyway, it would still reach no one.

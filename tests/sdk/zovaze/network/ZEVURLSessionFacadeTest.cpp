@@ -7,12 +7,12 @@
 
 namespace {
 
-class ZEVURLSessionFacadeTest : public ::testing::Test {
+class URLSessionFacade : public ::testing::Test {
   protected:
     void TearDown() override { ZEVURLSession::overrideNSURLSessionAvailability(std::nullopt); }
 };
 
-TEST_F(ZEVURLSessionFacadeTest, WithThePlatformServiceThePlatformObjectsAreHandedOut) {
+TEST_F(URLSessionFacade, WithThePlatformServiceThePlatformObjectsAreHandedOut) {
     EXPECT_TRUE(ZEVURLSession::NSURLSessionShouldBeUsed());
     auto configuration = ZEVURLSessionConfiguration::defaultSessionConfiguration();
     EXPECT_FALSE(std::dynamic_pointer_cast<ZEVURLSessionConfiguration>(configuration));
@@ -26,7 +26,7 @@ TEST_F(ZEVURLSessionFacadeTest, WithThePlatformServiceThePlatformObjectsAreHande
     session->invalidateAndCancel();
 }
 
-TEST_F(ZEVURLSessionFacadeTest, WithoutItOwnObjectsAndNoBackgroundMode) {
+TEST_F(URLSessionFacade, WithoutItOwnObjectsAndNoBackgroundMode) {
     ZEVURLSession::overrideNSURLSessionAvailability(false);
     auto configuration = ZEVURLSessionConfiguration::defaultSessionConfiguration();
     auto own = std::dynamic_pointer_cast<ZEVURLSessionConfiguration>(configuration);
@@ -60,7 +60,7 @@ TEST_F(ZEVURLSessionFacadeTest, WithoutItOwnObjectsAndNoBackgroundMode) {
     EXPECT_FALSE(withoutDelegate->delegateQueue());
 }
 
-TEST_F(ZEVURLSessionFacadeTest, TheNetworkClientTakesItsConfigurationFromTheFacadeToo) {
+TEST_F(URLSessionFacade, TheNetworkClientTakesItsConfigurationFromTheFacadeToo) {
     ZEVURLSession::overrideNSURLSessionAvailability(false);
     auto client = ZOVNetworkClient::initWithQueue(nullptr, std::nullopt);
     ASSERT_TRUE(client);

@@ -14,7 +14,7 @@ using namespace velotest;
 
 namespace {
 
-class ZEVURLSessionOwnTest : public ::testing::Test {
+class URLSessionOwn : public ::testing::Test {
   protected:
     void SetUp() override {
         ZEVURLSession::overrideNSURLSessionAvailability(false);
@@ -53,7 +53,7 @@ class ZEVURLSessionOwnTest : public ::testing::Test {
     ScriptedServer server_;
 };
 
-TEST_F(ZEVURLSessionOwnTest, DataTaskWithHandlerReportsOnlyThroughTheHandler) {
+TEST_F(URLSessionOwn, DataTaskWithHandlerReportsOnlyThroughTheHandler) {
     auto delegate = std::make_shared<RecordingDelegate>();
     auto s = session(delegate);
     auto outcome = runDataTask(*s, net::URLRequest(server_.url("/status/200")));
@@ -64,7 +64,7 @@ TEST_F(ZEVURLSessionOwnTest, DataTaskWithHandlerReportsOnlyThroughTheHandler) {
     EXPECT_TRUE(delegate->events().empty());
 }
 
-TEST_F(ZEVURLSessionOwnTest, NoBodyMeansNoDataNotEmptyData) {
+TEST_F(URLSessionOwn, NoBodyMeansNoDataNotEmptyData) {
     auto outcome = runDataTask(*session(), net::URLRequest(server_.url("/status/204")));
     EXPECT_FALSE(outcome.error);
     EXPECT_FALSE(outcome.data);
@@ -72,7 +72,7 @@ TEST_F(ZEVURLSessionOwnTest, NoBodyMeansNoDataNotEmptyData) {
     EXPECT_EQ(outcome.response->statusCode(), 204);
 }
 
-TEST_F(ZEVURLSessionOwnTest, AdditionalHeadersAreAddedToTheRequestsOwnValue) {
+TEST_F(URLSessionOwn, AdditionalHeadersAreAddedToTheRequestsOwnValue) {
     net::HeaderFields extra;
     extra.set("X-A", "1");
     auto configuration = closingConfiguration(extra);
@@ -83,7 +83,7 @@ TEST_F(ZEVURLSessionOwnTest, AdditionalHeadersAreAddedToTheRequestsOwnValue) {
     EXPECT_EQ(outcome.body(), "0,1");
 }
 
-TEST_F(ZEVURLSessionOwnTest, WithoutHandlerTheDelegateHearsEverythingInOrder) {
+TEST_F(URLSessionOwn, WithoutHandlerTheDelegateHearsEverythingInOrder) {
     auto delegate = std::make_shared<RecordingDelegate>();
     auto s = session(delegate);
     auto task = s->dataTaskWithRequest(net::URLRequest(server_.url("/status/201")));
@@ -99,7 +99,7 @@ TEST_F(ZEVURLSessionOwnTest, WithoutHandlerTheDelegateHearsEverythingInOrder) {
     EXPECT_EQ(s->taskCount(), 0u);
 }
 
-TEST_F(ZEVURLSessionOwnTest, AResumeAfterCompletionStartsNothing) {
+TEST_F(URLSessionOwn, AResumeAfterCompletionStartsNothing) {
     auto delegate = std::make_shared<RecordingDelegate>();
     auto s = session(delegate);
     auto task = s->dataTaskWithRequest(net::URLRequest(server_.url("/status/202")));
@@ -112,7 +112,7 @@ TEST_F(ZEVURLSessionOwnTest, AResumeAfterCompletionStartsNothing) {
     EXPECT_EQ(delegate->events(), (std::vector<std::string>{"response 202", "complete 0"}));
 }
 
-TEST_F(ZEVURLSessionOwnTest, TheTaskListIsAlwaysEmpty) {
+TEST_F(URLSessionOwn, TheTaskListIsAlwaysEmpty) {
     RawTCPServer silent(RawTCPServer::Behaviour::silent);
     auto s = session(std::make_shared<RecordingDelegate>());
     auto task = s->dataTaskWithRequest(net::URLRequest(silent.url("/x")));
@@ -127,7 +127,7 @@ TEST_F(ZEVURLSessionOwnTest, TheTaskListIsAlwaysEmpty) {
     s->invalidateAndCancel();
 }
 
-TEST_F(ZEVURLSessionOwnTest, CancelBeforeTheResponseSilencesTheTask) {
+TEST_F(URLSessionOwn, CancelBeforeTheResponseSilencesTheTask) {
     RawTCPServer silent(RawTCPServer::Behaviour::silent);
     auto delegate = std::make_shared<RecordingDelegate>();
     auto s = session(delegate);
@@ -151,7 +151,7 @@ TEST_F(ZEVURLSessionOwnTest, CancelBeforeTheResponseSilencesTheTask) {
     EXPECT_FALSE(s->delegate());
 }
 
-TEST_F(ZEVURLSessionOwnTest, FinishTasksAndInvalidateLetsTasksFinishUnheard) {
+TEST_F(URLSessionOwn, FinishTasksAndInvalidateLetsTasksFinishUnheard) {
     auto delegate = std::make_shared<RecordingDelegate>();
     auto s = session(delegate);
     auto task = s->dataTaskWithRequest(net::URLRequest(server_.url("/status/200")));
@@ -164,7 +164,7 @@ TEST_F(ZEVURLSessionOwnTest, FinishTasksAndInvalidateLetsTasksFinishUnheard) {
     EXPECT_TRUE(delegate->events().empty());
 }
 
-TEST_F(ZEVURLSessionOwnTest, UploadStreamsTheFile) {
+TEST_F(URLSessionOwn, UploadStreamsTheFile) {
     auto file = home_.path() / "report.multipartmime";
     std::ofstream(file, std::ios::binary) << std::string(70000, 'r');
     net::URLRequest request(server_.url("/echo"));
@@ -211,7 +211,7 @@ DownloadSeen runDownload(net::URLSession& session, const std::string& url) {
     return seen ? *seen : DownloadSeen{};
 }
 
-TEST_F(ZEVURLSessionOwnTest, DownloadHandsOverTheFileThenTheFileIsGone) {
+TEST_F(URLSessionOwn, DownloadHandsOverTheFileThenTheFileIsGone) {
     auto s = session();
     for (const auto& [path, content] : {std::pair{"/status/200", "body-200"}, {"/status/204", ""}}) {
         auto seen = runDownload(*s, server_.url(path));
@@ -225,7 +225,7 @@ TEST_F(ZEVURLSessionOwnTest, DownloadHandsOverTheFileThenTheFileIsGone) {
     }
 }
 
-TEST_F(ZEVURLSessionOwnTest, DownloadWithoutHandlerTellsTheDelegateWhileTheFileExists) {
+TEST_F(URLSessionOwn, DownloadWithoutHandlerTellsTheDelegateWhileTheFileExists) {
     auto delegate = std::make_shared<RecordingDelegate>();
     auto s = session(delegate);
     auto task = std::dynamic_pointer_cast<ZEVURLSessionDownloadTask>(
@@ -239,7 +239,7 @@ TEST_F(ZEVURLSessionOwnTest, DownloadWithoutHandlerTellsTheDelegateWhileTheFileE
     EXPECT_FALSE(std::filesystem::exists(task->targetURL()));
 }
 
-TEST_F(ZEVURLSessionOwnTest, AFileStreamFailureEndsTheDownloadWithItsOwnError) {
+TEST_F(URLSessionOwn, AFileStreamFailureEndsTheDownloadWithItsOwnError) {
     // The temporary folder cannot be written: a file stands where it should be.
     std::filesystem::remove_all(ns::Sandbox::tmp());
     std::ofstream(ns::Sandbox::tmp()) << "not a folder";
@@ -255,7 +255,7 @@ TEST_F(ZEVURLSessionOwnTest, AFileStreamFailureEndsTheDownloadWithItsOwnError) {
     EXPECT_TRUE(task->error()->userInfo().empty());
 }
 
-TEST_F(ZEVURLSessionOwnTest, AFailedDownloadLeavesNoPartialFile) {
+TEST_F(URLSessionOwn, AFailedDownloadLeavesNoPartialFile) {
     RawTCPServer reset(RawTCPServer::Behaviour::reset);
     auto seen = runDownload(*session(), reset.url("/x"));
     ASSERT_TRUE(seen.error);
@@ -265,7 +265,7 @@ TEST_F(ZEVURLSessionOwnTest, AFailedDownloadLeavesNoPartialFile) {
     EXPECT_TRUE(std::filesystem::is_empty(ns::Sandbox::tmp()));
 }
 
-TEST_F(ZEVURLSessionOwnTest, TheNetworkClientRetriesOverTheOwnSessionToo) {
+TEST_F(URLSessionOwn, TheNetworkClientRetriesOverTheOwnSessionToo) {
     auto client =
         ZOVNetworkClient::initWithSessionConfiguration(closingConfiguration(), nullptr, server_.pins());
     ASSERT_TRUE(std::dynamic_pointer_cast<ZEVURLSession>(client->session()));

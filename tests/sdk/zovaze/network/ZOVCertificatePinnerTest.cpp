@@ -11,7 +11,7 @@ using namespace velotest;
 
 namespace {
 
-TEST(ZOVPinnedCertificatesTest, TheCarriedRootsParseInTheirFixedOrderAndTheSetIsBuiltOnce) {
+TEST(ZOVPinnedCertificates, TheCarriedRootsParseInTheirFixedOrderAndTheSetIsBuiltOnce) {
     auto first = ZOVPinnedCertificates();
     auto second = ZOVPinnedCertificates();
     EXPECT_EQ(first.get(), second.get());
@@ -29,7 +29,7 @@ struct Answer {
     net::URLCredentialRef credential;
 };
 
-TEST(ZOVCertificatePinnerTest, ChallengesAreAnsweredFromThePinnedRootsAlone) {
+TEST(ZOVCertificatePinner, ChallengesAreAnsweredFromThePinnedRootsAlone) {
     auto pinnedRoot = makeRootAuthority("Pinned Root");
     auto systemRoot = makeRootAuthority("System Root");
     auto pinnedLeaf = makeServerCertificate(*pinnedRoot);
@@ -76,7 +76,7 @@ TEST(ZOVCertificatePinnerTest, ChallengesAreAnsweredFromThePinnedRootsAlone) {
     EXPECT_EQ(result, net::TrustResult::invalid);
 }
 
-TEST(ZOVCertificatePinnerTest, AChallengeOfAnotherKindIsCancelled) {
+TEST(ZOVCertificatePinner, AChallengeOfAnotherKindIsCancelled) {
     auto root = makeRootAuthority("Root");
     auto session = net::URLSession::sessionWithConfiguration(nullptr);
     net::URLAuthenticationChallenge basic(
@@ -94,7 +94,7 @@ TEST(ZOVCertificatePinnerTest, AChallengeOfAnotherKindIsCancelled) {
     EXPECT_FALSE(answer.credential);
 }
 
-class PinnedClientTest : public ::testing::Test {
+class PinnedClient : public ::testing::Test {
   protected:
     void TearDown() override {
         zovaze::setDebugFlag(false);
@@ -104,7 +104,7 @@ class PinnedClientTest : public ::testing::Test {
     ScriptedServer server_;
 };
 
-TEST_F(PinnedClientTest, TheClientTrustsOnlyItsPinsUnlessDebugging) {
+TEST_F(PinnedClient, TheClientTrustsOnlyItsPinsUnlessDebugging) {
     auto otherRoot = makeRootAuthority("Other Root");
     // The system trusts the server's root in every case below.
     net::ServerTrust::overrideSystemAnchorCertificates(std::vector{server_.root->netCertificate()});
@@ -133,7 +133,7 @@ TEST_F(PinnedClientTest, TheClientTrustsOnlyItsPinsUnlessDebugging) {
     }
 }
 
-TEST_F(PinnedClientTest, WithDebugOnAChainTheSystemDoesNotTrustStillFails) {
+TEST_F(PinnedClient, WithDebugOnAChainTheSystemDoesNotTrustStillFails) {
     zovaze::setDebugFlag(true);
     net::ServerTrust::overrideSystemAnchorCertificates(std::vector<net::CertificateRef>{});
     auto client = ZOVNetworkClient::initWithQueue(nullptr, server_.pins());

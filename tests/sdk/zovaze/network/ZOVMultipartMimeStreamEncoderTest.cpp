@@ -31,7 +31,7 @@ Encoded encode(const std::function<void(ZOVMultipartMimeStreamEncoder&)>& parts)
     return {text(stream->data()), encoder.length(), ok};
 }
 
-TEST(ZOVMultipartMimeStreamEncoderTest, FieldsAndFilePartsAreWrittenExactly) {
+TEST(ZOVMultipartMimeStreamEncoder, FieldsAndFilePartsAreWrittenExactly) {
     auto encoded = encode([](ZOVMultipartMimeStreamEncoder& e) {
         e.addValue(std::string("Zovud ERO"), std::string("app[name]"));
         e.addValue(5, std::string("app[source]"));
@@ -65,7 +65,7 @@ TEST(ZOVMultipartMimeStreamEncoderTest, FieldsAndFilePartsAreWrittenExactly) {
     EXPECT_TRUE(encoded.ok);
 }
 
-TEST(ZOVMultipartMimeStreamEncoderTest, AbsentPiecesGiveNoPart) {
+TEST(ZOVMultipartMimeStreamEncoder, AbsentPiecesGiveNoPart) {
     auto encoded = encode([](ZOVMultipartMimeStreamEncoder& e) {
         e.addValue(ns::PropertyList(), std::string("null"));
         e.addValue(std::string("v"), std::nullopt);
@@ -81,7 +81,7 @@ TEST(ZOVMultipartMimeStreamEncoderTest, AbsentPiecesGiveNoPart) {
     EXPECT_TRUE(encoded.ok);
 }
 
-TEST(ZOVMultipartMimeStreamEncoderTest, NamesGoInAsGivenAndValuesByTheirText) {
+TEST(ZOVMultipartMimeStreamEncoder, NamesGoInAsGivenAndValuesByTheirText) {
     auto encoded = encode([](ZOVMultipartMimeStreamEncoder& e) {
         e.addValue(true, std::string("a\"b"));
         e.addValue(2.5, std::string("r"));
@@ -92,7 +92,7 @@ TEST(ZOVMultipartMimeStreamEncoderTest, NamesGoInAsGivenAndValuesByTheirText) {
     EXPECT_NE(encoded.body.find("\r\n\r\n-42\r\n"), std::string::npos);
 }
 
-TEST(ZOVMultipartMimeStreamEncoderTest, GeneratedBoundaryIsOneUUIDUsedEverywhere) {
+TEST(ZOVMultipartMimeStreamEncoder, GeneratedBoundaryIsOneUUIDUsedEverywhere) {
     auto stream = std::make_shared<net::MemoryOutputStream>();
     auto encoder = ZOVMultipartMimeStreamEncoder::encoderWithStream(stream, std::nullopt);
     const std::string& boundary = encoder->boundary();
@@ -112,7 +112,7 @@ TEST(ZOVMultipartMimeStreamEncoderTest, GeneratedBoundaryIsOneUUIDUsedEverywhere
     EXPECT_EQ(empty->contentLengthHTTPHeaderValue(), "61");
 }
 
-TEST(ZOVMultipartMimeStreamEncoderTest, PopulateRequestSetsBodyTypeAndLength) {
+TEST(ZOVMultipartMimeStreamEncoder, PopulateRequestSetsBodyTypeAndLength) {
     net::URLRequest request("https://127.0.0.1/apps");
     ASSERT_TRUE(ZOVMultipartMimeStreamEncoder::populateRequest(
         request, [](ZOVMultipartMimeStreamEncoder& e) { e.addValue(std::string("x"), std::string("k")); }));
@@ -128,7 +128,7 @@ TEST(ZOVMultipartMimeStreamEncoderTest, PopulateRequestSetsBodyTypeAndLength) {
     EXPECT_EQ(request.valueForHTTPHeaderField("Content-Length"), std::to_string(request.HTTPBody()->size()));
 }
 
-TEST(ZOVMultipartMimeStreamEncoderTest, AddFileReadsTheWholeFile) {
+TEST(ZOVMultipartMimeStreamEncoder, AddFileReadsTheWholeFile) {
     auto path = std::filesystem::temp_directory_path() / "velo-multipart-file.bin";
     std::ofstream(path, std::ios::binary) << std::string(3000, 'q');
     auto encoded = encode([&](ZOVMultipartMimeStreamEncoder& e) {
@@ -157,7 +157,7 @@ class FlakyStream : public net::OutputStream {
     int writes_ = 0;
 };
 
-TEST(ZOVMultipartMimeStreamEncoderTest, AShortWriteIsLoggedCountedOutAndReported) {
+TEST(ZOVMultipartMimeStreamEncoder, AShortWriteIsLoggedCountedOutAndReported) {
     ns::ConsoleCapture console;
     auto stream = std::make_shared<FlakyStream>(2); // the part's first line
     ZOVMultipartMimeStreamEncoder encoder(stream, std::string("B"));
@@ -172,7 +172,7 @@ TEST(ZOVMultipartMimeStreamEncoderTest, AShortWriteIsLoggedCountedOutAndReported
     EXPECT_TRUE(stream->data.ends_with("--B--\r\n"));
 }
 
-TEST(ZOVMultipartMimeStreamEncoderTest, AFullDiskNeverCountsAsAComplete) {
+TEST(ZOVMultipartMimeStreamEncoder, AFullDiskNeverCountsAsAComplete) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     ns::ConsoleCapture console;
     auto stream = std::make_shared<net::FileOutputStream>("/dev/full");

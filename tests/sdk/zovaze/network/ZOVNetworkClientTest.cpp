@@ -12,7 +12,7 @@ using namespace velotest;
 
 namespace {
 
-class ZOVNetworkClientTest : public ::testing::Test {
+class NetworkClient : public ::testing::Test {
   protected:
     std::shared_ptr<ZOVNetworkClient> pinnedClient() {
         return ZOVNetworkClient::initWithQueue(nullptr, server_.pins());
@@ -24,7 +24,7 @@ class ZOVNetworkClientTest : public ::testing::Test {
 
 // Which status falls into which class is the response handler's own test; here each class is followed
 // through the client: passed on with its error, or retried up to the limit.
-TEST_F(ZOVNetworkClientTest, EveryStatusClassEndsAsTheClassificationSays) {
+TEST_F(NetworkClient, EveryStatusClassEndsAsTheClassificationSays) {
     struct Case {
         std::string query;
         std::uint64_t limit;
@@ -64,7 +64,7 @@ TEST_F(ZOVNetworkClientTest, EveryStatusClassEndsAsTheClassificationSays) {
     }
 }
 
-TEST_F(ZOVNetworkClientTest, ErrorsCarryTheResponsesFactsAndItsBody) {
+TEST_F(NetworkClient, ErrorsCarryTheResponsesFactsAndItsBody) {
     auto client = pinnedClient();
     auto notFound = runClientData(*client, net::URLRequest(server_.url("/status/404?type=text/plain")), 10);
     ASSERT_TRUE(notFound.error);
@@ -89,7 +89,7 @@ TEST_F(ZOVNetworkClientTest, ErrorsCarryTheResponsesFactsAndItsBody) {
     EXPECT_EQ(outcome.text(), "body-200");
 }
 
-TEST_F(ZOVNetworkClientTest, WithoutRetryAfterTheRetryWaitsAboutThreeHundredSeconds) {
+TEST_F(NetworkClient, WithoutRetryAfterTheRetryWaitsAboutThreeHundredSeconds) {
     dispatch::VirtualClockScope clock;
     auto client = pinnedClient();
     Waiter<ClientOutcome> waiter;
@@ -125,7 +125,7 @@ TEST_F(ZOVNetworkClientTest, WithoutRetryAfterTheRetryWaitsAboutThreeHundredSeco
     EXPECT_FALSE(outcome->body);
 }
 
-TEST_F(ZOVNetworkClientTest, DelayIsRetryAfterTimesAttemptsTimesJitter) {
+TEST_F(NetworkClient, DelayIsRetryAfterTimesAttemptsTimesJitter) {
     auto client = pinnedClient();
     const double low = static_cast<double>(0.9f), high = static_cast<double>(1.1f);
     auto response = [](const char* retryAfter) {
@@ -160,7 +160,7 @@ TEST_F(ZOVNetworkClientTest, DelayIsRetryAfterTimesAttemptsTimesJitter) {
     EXPECT_GT(largest, 1.09);
 }
 
-TEST_F(ZOVNetworkClientTest, DownloadHandsOverTheFile) {
+TEST_F(NetworkClient, DownloadHandsOverTheFile) {
     auto client = pinnedClient();
     Waiter<std::pair<std::string, std::optional<ns::Error>>> waiter;
     client->startDownloadTaskWithRequest(net::URLRequest(server_.url("/status/200")), 1,
@@ -175,7 +175,7 @@ TEST_F(ZOVNetworkClientTest, DownloadHandsOverTheFile) {
     EXPECT_EQ(outcome->first, "body-200");
 }
 
-TEST_F(ZOVNetworkClientTest, DownloadRetryLimitGivesNoFile) {
+TEST_F(NetworkClient, DownloadRetryLimitGivesNoFile) {
     auto client = pinnedClient();
     Waiter<std::pair<bool, std::optional<ns::Error>>> waiter;
     client->startDownloadTaskWithRequest(net::URLRequest(server_.url("/status/502?retry=0")), 1,
@@ -189,7 +189,7 @@ TEST_F(ZOVNetworkClientTest, DownloadRetryLimitGivesNoFile) {
     EXPECT_EQ(server_.attempts("/status/502"), 2);
 }
 
-TEST_F(ZOVNetworkClientTest, TransportFailuresAreNeverRetried) {
+TEST_F(NetworkClient, TransportFailuresAreNeverRetried) {
     RawTCPServer reset(RawTCPServer::Behaviour::reset);
     RawTCPServer silent(RawTCPServer::Behaviour::silent);
     auto client = ZOVNetworkClient::init();
@@ -207,7 +207,7 @@ TEST_F(ZOVNetworkClientTest, TransportFailuresAreNeverRetried) {
     EXPECT_EQ(silent.requests().size(), 1u);
 }
 
-TEST_F(ZOVNetworkClientTest, InvalidateAndCancelStopsRequestsAndLaterOnesGetNoTask) {
+TEST_F(NetworkClient, InvalidateAndCancelStopsRequestsAndLaterOnesGetNoTask) {
     RawTCPServer silent(RawTCPServer::Behaviour::silent);
     auto client = ZOVNetworkClient::init();
     Waiter<ClientOutcome> waiter;

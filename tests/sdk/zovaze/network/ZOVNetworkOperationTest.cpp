@@ -32,14 +32,14 @@ class ProbeOperation : public ZOVNetworkOperation {
     bool release = false;
 };
 
-TEST(ZOVNetworkOperationTest, AnOperationNeedsAKeyButMayHaveAnEmptyOne) {
+TEST(ZOVNetworkOperation, AnOperationNeedsAKeyButMayHaveAnEmptyOne) {
     EXPECT_FALSE(ZOVNetworkOperation::initWithAPIKey<ProbeOperation>(std::nullopt));
     auto empty = ZOVNetworkOperation::initWithAPIKey<ProbeOperation>(std::string());
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->APIKey(), "");
 }
 
-TEST(ZOVNetworkOperationTest, DefaultRequestCarriesTheNineHeadersInOrder) {
+TEST(ZOVNetworkOperation, DefaultRequestCarriesTheNineHeadersInOrder) {
     setenv("LC_ALL", "de_CH.UTF-8", 1);
     auto operation = ZOVNetworkOperation::initWithAPIKey<ProbeOperation>(std::string("key-1"));
     auto request =
@@ -63,7 +63,7 @@ TEST(ZOVNetworkOperationTest, DefaultRequestCarriesTheNineHeadersInOrder) {
               2.0);
 }
 
-TEST(ZOVNetworkOperationTest, LocaleFallsBackToPOSIXForOddValues) {
+TEST(ZOVNetworkOperation, LocaleFallsBackToPOSIXForOddValues) {
     for (const auto& [value, expected] : {std::pair{"C", "en_US_POSIX"},
                                           {"POSIX", "en_US_POSIX"},
                                           {"fr_FR@euro", "fr_FR"},
@@ -74,7 +74,7 @@ TEST(ZOVNetworkOperationTest, LocaleFallsBackToPOSIXForOddValues) {
     unsetenv("LC_ALL");
 }
 
-TEST(ZOVAsynchronousOperationTest, StartRunsMainOnAnotherThreadAndOnlyFinishEndsIt) {
+TEST(ZOVAsynchronousOperation, StartRunsMainOnAnotherThreadAndOnlyFinishEndsIt) {
     auto operation = ZOVNetworkOperation::initWithAPIKey<ProbeOperation>(std::string("k"));
     EXPECT_TRUE(operation->isConcurrent());
     EXPECT_FALSE(operation->isExecuting());

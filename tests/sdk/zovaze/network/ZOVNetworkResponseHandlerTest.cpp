@@ -24,7 +24,7 @@ std::pair<long, long> classify(const net::URLResponseRef& response) {
     return seen;
 }
 
-TEST(ZOVNetworkResponseHandlerTest, StatusCodesFallIntoTheirClasses) {
+TEST(ZOVNetworkResponseHandler, StatusCodesFallIntoTheirClasses) {
     const std::pair<int, ZOVNetworkClientResponseType> table[] = {
         {200, ZOVNetworkClientResponseTypeOK},          {201, ZOVNetworkClientResponseTypeOK},
         {202, ZOVNetworkClientResponseTypeOK},          {204, ZOVNetworkClientResponseTypeOK},
@@ -50,7 +50,7 @@ TEST(ZOVNetworkResponseHandlerTest, StatusCodesFallIntoTheirClasses) {
     EXPECT_EQ(classify(nullptr), std::make_pair(1L, 0L));
 }
 
-TEST(ZOVNetworkResponseHandlerTest, RetryAfterIsAPlainDecimalNumber) {
+TEST(ZOVNetworkResponseHandler, RetryAfterIsAPlainDecimalNumber) {
     const std::pair<const char*, double> table[] = {
         {"2", 2.0},
         {"0.25", 0.25},
@@ -75,7 +75,7 @@ TEST(ZOVNetworkResponseHandlerTest, RetryAfterIsAPlainDecimalNumber) {
     EXPECT_DOUBLE_EQ(ZOVNetworkResponseHandler::retryValueForResponse(nullptr), 300.0);
 }
 
-TEST(ZOVNetworkResponseHandlerTest, ContentTypeMustMatchTheAcceptedTypeAndCharset) {
+TEST(ZOVNetworkResponseHandler, ContentTypeMustMatchTheAcceptedTypeAndCharset) {
     struct Case {
         std::optional<std::string> accept, charset, contentType;
         bool expected;
@@ -104,7 +104,7 @@ TEST(ZOVNetworkResponseHandlerTest, ContentTypeMustMatchTheAcceptedTypeAndCharse
     }
 }
 
-TEST(ZOVNetworkResponseHandlerTest, CompletedExchangesGiveRetryFlagsAndErrorsWithUserInfo) {
+TEST(ZOVNetworkResponseHandler, CompletedExchangesGiveRetryFlagsAndErrorsWithUserInfo) {
     net::URLRequest request("https://127.0.0.1/");
     request.setValue("application/json", "Accept");
     struct Case {
@@ -153,7 +153,7 @@ TEST(ZOVNetworkResponseHandlerTest, CompletedExchangesGiveRetryFlagsAndErrorsWit
     }
 }
 
-TEST(ZOVNetworkResponseHandlerTest, ATransportErrorPassesThroughUnexamined) {
+TEST(ZOVNetworkResponseHandler, ATransportErrorPassesThroughUnexamined) {
     ns::Error transport("NSURLErrorDomain", -1001);
     ZOVNetworkResponseHandler::handleCompletedResponse(httpResponse(500), net::URLRequest("https://h/"),
                                                        transport,

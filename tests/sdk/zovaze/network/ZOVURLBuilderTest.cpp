@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(ZOVURLBuilderTest, QueryParametersOpenWithTheFirstOneAppended) {
+TEST(ZOVURLBuilder, QueryParametersOpenWithTheFirstOneAppended) {
     auto builder = ZOVURLBuilder::URLWithBase("b");
     builder->appendValue(ns::PropertyList(), "skipped");
     builder->appendValue(1, "x");
@@ -18,7 +18,7 @@ TEST(ZOVURLBuilderTest, QueryParametersOpenWithTheFirstOneAppended) {
     EXPECT_EQ(withQuery->URLString(), "https://127.0.0.1/s?a=1?b=2");
 }
 
-TEST(ZOVURLBuilderTest, EscapingFollowsTheWholeURLRule) {
+TEST(ZOVURLBuilder, EscapingFollowsTheWholeURLRule) {
     const std::pair<std::string, std::string> table[] = {
         {"\xC3\xA9", "%C3%A9"},
         {"a b", "a%20b"},
@@ -32,7 +32,7 @@ TEST(ZOVURLBuilderTest, EscapingFollowsTheWholeURLRule) {
         EXPECT_EQ(ZOVURLBuilder::escapeString(in), out) << in;
 }
 
-TEST(ZOVURLBuilderTest, SettingsStylePathParsesAsAURL) {
+TEST(ZOVURLBuilder, SettingsStylePathParsesAsAURL) {
     auto builder = ZOVURLBuilder::URLWithBase("https://127.0.0.1:8443");
     builder->appendComponent("/spi/v2/platforms/");
     builder->escapeAndAppendComponent("ios");
@@ -44,7 +44,7 @@ TEST(ZOVURLBuilderTest, SettingsStylePathParsesAsAURL) {
                               "settings?build_version=1.0%20(3)");
 }
 
-TEST(ZOVURLBuilderTest, TextThatIsNoURLGivesNone) {
+TEST(ZOVURLBuilder, TextThatIsNoURLGivesNone) {
     for (const std::string bad :
          {"https://h/a b", "https://h/%zz", "https://h/%4", "ht tp://h/", "https://[::1/"}) {
         ZOVURLBuilder builder;

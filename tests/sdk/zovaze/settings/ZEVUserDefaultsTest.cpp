@@ -16,7 +16,7 @@
 
 namespace {
 
-class ZEVUserDefaultsTest : public ::testing::Test {
+class SDKDefaultsStore : public ::testing::Test {
   protected:
     void SetUp() override {
         app_ = std::make_unique<ns::UserDefaults>("com.example.app", root_.path() / "Preferences");
@@ -32,7 +32,7 @@ class ZEVUserDefaultsTest : public ::testing::Test {
     std::unique_ptr<ns::UserDefaults> app_;
 };
 
-TEST_F(ZEVUserDefaultsTest, ValuesAreTypedAndANullValueRemovesTheKey) {
+TEST_F(SDKDefaultsStore, ValuesAreTypedAndANullValueRemovesTheKey) {
     auto store = open();
     EXPECT_EQ(store->fileURL(), directory() / "ZEVUserDefaults.plist");
     store->setString("ABC", "com.zevuzavidav.iuuid");
@@ -54,7 +54,7 @@ TEST_F(ZEVUserDefaultsTest, ValuesAreTypedAndANullValueRemovesTheKey) {
     EXPECT_TRUE(store->dictionaryRepresentation().empty());
 }
 
-TEST_F(ZEVUserDefaultsTest, OnlySynchronizeReachesTheFileAndANewStoreSeesIt) {
+TEST_F(SDKDefaultsStore, OnlySynchronizeReachesTheFileAndANewStoreSeesIt) {
     {
         auto store = open();
         store->setString("first", "k");
@@ -71,7 +71,7 @@ TEST_F(ZEVUserDefaultsTest, OnlySynchronizeReachesTheFileAndANewStoreSeesIt) {
     EXPECT_EQ(head, "<?xml"); // an XML property list
 }
 
-TEST_F(ZEVUserDefaultsTest, ADirectoryWhereTheFileBelongsIsRemovedAndTheStoreStartsEmpty) {
+TEST_F(SDKDefaultsStore, ADirectoryWhereTheFileBelongsIsRemovedAndTheStoreStartsEmpty) {
     std::filesystem::create_directories(directory() / "ZEVUserDefaults.plist" / "inner");
     ns::ConsoleCapture console;
     auto store = open();
@@ -83,7 +83,7 @@ TEST_F(ZEVUserDefaultsTest, ADirectoryWhereTheFileBelongsIsRemovedAndTheStoreSta
     EXPECT_TRUE(store->synchronize());
 }
 
-TEST_F(ZEVUserDefaultsTest, ACorruptFileIsReportedKeptAsideAndTheStoreStartsEmpty) {
+TEST_F(SDKDefaultsStore, ACorruptFileIsReportedKeptAsideAndTheStoreStartsEmpty) {
     std::filesystem::create_directories(directory());
     for (const std::string& garbage :
          {std::string("not a plist at all"), std::string("<?xml version=\"1.0\"?><plist><array/></plist>"),
@@ -107,7 +107,7 @@ TEST_F(ZEVUserDefaultsTest, ACorruptFileIsReportedKeptAsideAndTheStoreStartsEmpt
     }
 }
 
-TEST_F(ZEVUserDefaultsTest, AValueNoPropertyListCanHoldLeavesTheOldFile) {
+TEST_F(SDKDefaultsStore, AValueNoPropertyListCanHoldLeavesTheOldFile) {
     auto store = open();
     store->setString("kept", "k");
     ASSERT_TRUE(store->synchronize());
@@ -120,7 +120,7 @@ TEST_F(ZEVUserDefaultsTest, AValueNoPropertyListCanHoldLeavesTheOldFile) {
     EXPECT_TRUE(store->objectForKey("bad")); // memory is untouched
 }
 
-TEST_F(ZEVUserDefaultsTest, AnIdentifierOnlyInTheAppPreferencesMovesOnFirstRead) {
+TEST_F(SDKDefaultsStore, AnIdentifierOnlyInTheAppPreferencesMovesOnFirstRead) {
     ASSERT_TRUE(app_->setObject("com.zevuzavidav.iuuid", std::string("1234-ABCD")).ok());
     auto store = open();
     EXPECT_FALSE(store->objectForKeyByMigratingFromNSUserDefaults(std::nullopt));
@@ -132,7 +132,7 @@ TEST_F(ZEVUserDefaultsTest, AnIdentifierOnlyInTheAppPreferencesMovesOnFirstRead)
     EXPECT_FALSE(store->objectForKeyByMigratingFromNSUserDefaults(std::string("absent")));
 }
 
-TEST_F(ZEVUserDefaultsTest, MigrationKeepsTheAppValueWhenTheStoreCannotBeWritten) {
+TEST_F(SDKDefaultsStore, MigrationKeepsTheAppValueWhenTheStoreCannotBeWritten) {
     ASSERT_TRUE(app_->setObject("com.zevuzavidav.iuuid", std::string("KEEP-ME")).ok());
     // A file where the store's folder should be: nothing can be written there.
     std::filesystem::create_directories(directory().parent_path());
@@ -150,7 +150,7 @@ TEST_F(ZEVUserDefaultsTest, MigrationKeepsTheAppValueWhenTheStoreCannotBeWritten
     EXPECT_TRUE(app_->objectForKey("com.zevuzavidav.iuuid"));
 }
 
-TEST_F(ZEVUserDefaultsTest, BulkMigrationRemovesEveryListedKeyOnlyWhenSomethingWasCopied) {
+TEST_F(SDKDefaultsStore, BulkMigrationRemovesEveryListedKeyOnlyWhenSomethingWasCopied) {
     ASSERT_TRUE(app_->setObject("a", 1).ok());
     ASSERT_TRUE(app_->setObject("c", 3).ok());
     auto store = open();
@@ -166,7 +166,7 @@ TEST_F(ZEVUserDefaultsTest, BulkMigrationRemovesEveryListedKeyOnlyWhenSomethingW
     EXPECT_EQ(open()->objectForKey("b"), ns::PropertyList(2));
 }
 
-TEST_F(ZEVUserDefaultsTest, EverySynchronizedChangeIsOnDiskWhenConcurrentSynchronizesReturn) {
+TEST_F(SDKDefaultsStore, EverySynchronizedChangeIsOnDiskWhenConcurrentSynchronizesReturn) {
     for (int round = 0; round < 40; ++round) {
         std::filesystem::remove_all(directory());
         auto store = open();
@@ -185,7 +185,7 @@ TEST_F(ZEVUserDefaultsTest, EverySynchronizedChangeIsOnDiskWhenConcurrentSynchro
     }
 }
 
-TEST_F(ZEVUserDefaultsTest, AKillAtAnyMomentOfAWriteLeavesAWholeFile) {
+TEST_F(SDKDefaultsStore, AKillAtAnyMomentOfAWriteLeavesAWholeFile) {
     for (int round = 0; round < 12; ++round) {
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
