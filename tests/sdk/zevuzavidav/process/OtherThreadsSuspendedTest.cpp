@@ -1,7 +1,7 @@
 // The crash handler's hold on the other threads: a helper thread that counts stands still inside the
 // guard's scope and counts again once the scope is left, by its end or by an exception. Nothing is
 // asserted while threads are suspended (a parked thread may hold the test framework's lock).
-#include "sdk/zevuzavidav/capture/OtherThreadsSuspended.hpp"
+#include "sdk/zevuzavidav/process/OtherThreadsSuspended.hpp"
 
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/Tmux.hpp"
