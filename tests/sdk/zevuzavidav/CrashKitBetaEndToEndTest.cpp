@@ -75,7 +75,9 @@ TEST(CrashKitBetaEndToEnd, ATestBuildIsOfferedItsUpdateAndInstallOpensIt) {
     velotest::Tmux tmux("velo-kit-beta-e2e");
     tmux.start(command);
 
-    const std::string shown = tmux.waitFor("New Build Available", 20);
+    // The buttons are the alert's last line: once they are drawn, so is the rest of it.
+    const std::string shown = tmux.waitFor("[ Cancel ] [ Install ]", 20);
+    EXPECT_NE(shown.find("New Build Available"), std::string::npos) << shown;
     // The alert's width breaks the message after "for".
     EXPECT_NE(shown.find("A new version of Velomarinth Swift is available for"), std::string::npos) << shown;
     EXPECT_NE(velotest::lineWith(shown, "testing."), "") << shown;
