@@ -4,8 +4,8 @@
 // writing, before the child is gone. Held against the goal of 2 ms (median).
 #include "bench/AnchorReport.hpp"
 #include "platform/darwin/Threads.hpp"
-#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "tools/crashfixtures/CrashContext.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -71,20 +71,6 @@ double lastRecordClosed(int watch, pid_t child, const timespec* faultTime, int* 
     }
 }
 
-// Installs the crash context as the app starts it (through the exception port), recording into `dir`,
-// and waits at most 2 s for it to report itself initialised.
-void initializeContext(const std::string& dir) {
-    ZEVMachExceptionSetEmulationEnabled(true);
-    ZEVContextInitData data;
-    data.apiKey = "key";
-    data.reportDirectory = dir.c_str();
-    data.reportIdentifier = "report";
-    data.installationIdentifier = "install";
-    ZEVContextInitialize(&data);
-    for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
-        usleep(1000);
-}
-
 void BM_FaultToLastRecord(benchmark::State& state) {
     auto* faultTime = static_cast<timespec*>(
         mmap(nullptr, sizeof(timespec), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
@@ -98,7 +84,7 @@ void BM_FaultToLastRecord(benchmark::State& state) {
         *faultTime = timespec{};
         pid_t child = fork();
         if (child == 0) {
-            initializeContext(dir);
+            recordtest::initializeContext(dir);
             if (!ZEVContextIsInitialized()) _exit(2);
             for (int i = 0; i < threads; ++i) {
                 std::thread([depth] { parkAtDepth(depth); }).detach();

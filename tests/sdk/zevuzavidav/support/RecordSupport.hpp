@@ -1,9 +1,8 @@
 #pragma once
 // Helpers of the crash-capture tests: a real crash context in a folder, record lines read back with an
 // independent JSON parser, and the hex form the records give texts.
-#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
-#include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zovaze/images/ELFImage.hpp"
+#include "tools/crashfixtures/CrashContext.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -14,24 +13,6 @@
 #include <vector>
 
 namespace recordtest {
-
-// Which road a fault takes to the record: the exception port (as the app starts it), or the signal
-// handlers alone.
-enum class Road { exceptionPort, signals };
-
-// Installs the real crash context with its report folder at `dir` and waits (at most 2 s) until it
-// reports itself initialised.
-inline void initializeContext(const std::string& dir, Road road = Road::exceptionPort) {
-    ZEVMachExceptionSetEmulationEnabled(road == Road::exceptionPort);
-    ZEVContextInitData data;
-    data.apiKey = "key";
-    data.reportDirectory = dir.c_str();
-    data.reportIdentifier = "report";
-    data.installationIdentifier = "install";
-    ZEVContextInitialize(&data);
-    for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
-        usleep(1000);
-}
 
 // Every line of a record file that parses as JSON; the others are counted in `unparsable`.
 inline std::vector<nlohmann::json> readLines(const std::string& path, int* unparsable) {
