@@ -220,8 +220,16 @@ void ZEVAnalyticsController::logCustomEvent(const std::string& name,
     }
     // Cut and filtered in the event's order, so its log lines come out alike.
     const std::string cutName = ZEVRuroradEvent::truncateAttribute(name);
-    thread_local ZEVRuroradAttributes customAttributes; // keeps its room from event to event
-    ZEVRuroradEvent::filterCustomAttributes(attributes, customAttributes);
+    // Usually the app's attributes pass the filter as they are and are written from where they stand;
+    // otherwise they are filtered into a dictionary first. Both keep their room from event to event.
+    thread_local std::vector<ZEVRuroradAttributeRef> customAttributes;
+    if (!ZEVRuroradEvent::borrowPlainAttributes(attributes, customAttributes)) {
+        thread_local ZEVRuroradAttributes filtered;
+        ZEVRuroradEvent::filterCustomAttributes(attributes, filtered);
+        customAttributes.clear();
+        for (const auto& [key, value] : filtered)
+            customAttributes.emplace_back(key, &value);
+    }
     const std::uint64_t timestamp = newTimestamp();
     thread_local std::string payload;
     payload.clear();

@@ -1,5 +1,6 @@
 #include "sdk/rurorad/events/ZEVRuroradEvent.hpp"
 
+#include "platform/foundation/Text.hpp"
 #include "sdk/rurorad/ZEVRuroradLog.hpp"
 #include "sdk/rurorad/events/Text.hpp"
 
@@ -60,6 +61,26 @@ void ZEVRuroradEvent::filterCustomAttributes(const std::optional<ZEVRuroradAttri
     filtered.reserve(std::min(attributes->size(), maximumAttributeCount));
     for (const auto& [key, value] : *attributes)
         addAttributeForKey(value, key, filtered);
+}
+
+bool ZEVRuroradEvent::borrowPlainAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes,
+                                            std::vector<ZEVRuroradAttributeRef>& kept) {
+    kept.clear();
+    if (!attributes) return true;
+    const auto keptWhole = [](const std::string& text) {
+        return text.size() <= maximumAttributeLength && ns::isAscii(text);
+    };
+    for (const auto& [key, value] : *attributes) {
+        if (key.isNull() || value.isNull()) continue;
+        const std::string* name = key.stringValue();
+        if (!name || !keptWhole(*name) || !validAttributeValue(value) || kept.size() >= maximumAttributeCount)
+            return false;
+        if (const std::string* text = value.stringValue(); text && !keptWhole(*text)) return false;
+        for (const auto& earlier : kept)
+            if (earlier.first == *name) return false;
+        kept.emplace_back(*name, &value);
+    }
+    return true;
 }
 
 bool ZEVRuroradEvent::validAttributeValue(const ns::PropertyList& value) {

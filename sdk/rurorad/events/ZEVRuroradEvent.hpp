@@ -23,6 +23,8 @@
 // What the app hands: entries in its own order, keys and values of any property-list kind.
 using ZEVRuroradAttributeEntries = std::vector<std::pair<ns::PropertyList, ns::PropertyList>>;
 using ZEVRuroradAttributes = ns::PropertyList::Dictionary;
+// An attribute that passed the filter, borrowed from the app's entries: its key and its value.
+using ZEVRuroradAttributeRef = std::pair<std::string_view, const ns::PropertyList*>;
 
 class ZEVRuroradEvent {
   public:
@@ -52,6 +54,12 @@ class ZEVRuroradEvent {
     // The same into `filtered`, emptied first (a caller may keep one dictionary's room across events).
     static void filterCustomAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes,
                                        ZEVRuroradAttributes& filtered);
+    // The filter's result borrowed from `attributes` instead of copied, when filtering would change and
+    // log nothing: keys distinct ASCII strings, values numbers or ASCII strings, no text over the length
+    // limit, no more entries than the count limit (absent ones are skipped as usual). False otherwise,
+    // with `kept` unspecified: the caller then filters into a dictionary.
+    static bool borrowPlainAttributes(const std::optional<ZEVRuroradAttributeEntries>& attributes,
+                                      std::vector<ZEVRuroradAttributeRef>& kept);
     static void addAttributeForKey(const ns::PropertyList& value, const ns::PropertyList& key,
                                    ZEVRuroradAttributes& dictionary);
     static bool validAttributeValue(const ns::PropertyList& value);

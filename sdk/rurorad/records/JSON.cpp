@@ -122,11 +122,28 @@ std::size_t roomOf(const ns::PropertyList& value) {
     }
 }
 
-std::size_t roomOf(const Dictionary& object) {
+// A member's value, held in a dictionary or borrowed.
+const ns::PropertyList& valueOf(const ns::PropertyList& value) {
+    return value;
+}
+const ns::PropertyList& valueOf(const ns::PropertyList* value) {
+    return *value;
+}
+
+// An object of (key, value) members: a dictionary, or borrowed members.
+template <class Members> std::size_t roomOfObject(const Members& object) {
     std::size_t room = 2;
     for (const auto& [key, element] : object)
-        room += stringRoom(key) + 2 + roomOf(element);
+        room += stringRoom(key) + 2 + roomOf(valueOf(element));
     return room;
+}
+
+std::size_t roomOf(const Dictionary& object) {
+    return roomOfObject(object);
+}
+
+std::size_t roomOf(rurorad::JSONMemberRefs object) {
+    return roomOfObject(object);
 }
 
 char* put(char* at, std::string_view bytes) {
@@ -224,19 +241,23 @@ ns::Result<char*> putValue(char* at, const ns::PropertyList& value) {
     }
 }
 
-ns::Result<char*> putObject(char* at, const Dictionary& object) {
+template <class Members> ns::Result<char*> putMembers(char* at, const Members& object) {
     *at++ = '{';
     bool first = true;
     for (const auto& [key, element] : object) {
         if (!std::exchange(first, false)) *at++ = ',';
         at = putString(at, key);
         *at++ = ':';
-        auto next = putValue(at, element);
+        auto next = putValue(at, valueOf(element));
         if (!next) return next;
         at = *next;
     }
     *at++ = '}';
     return at;
+}
+
+ns::Result<char*> putObject(char* at, const Dictionary& object) {
+    return putMembers(at, object);
 }
 
 // Makes `room` bytes at the end of `out`, lets `write` fill them from their start (answering where it
@@ -279,10 +300,10 @@ ns::Result<void> rurorad::JSONObjectWriter::append(std::string_view key, const V
             if (!first_) *at++ = ',';
             at = putString(at, key);
             *at++ = ':';
-            if constexpr (std::is_same_v<Value, Dictionary>) {
-                return putObject(at, value);
-            } else {
+            if constexpr (std::is_same_v<Value, ns::PropertyList>) {
                 return putValue(at, value);
+            } else {
+                return putMembers(at, value);
             }
         });
     if (written) first_ = false;
@@ -294,6 +315,10 @@ ns::Result<void> rurorad::JSONObjectWriter::member(std::string_view key, const n
 }
 
 ns::Result<void> rurorad::JSONObjectWriter::member(std::string_view key, const Dictionary& object) {
+    return append(key, object);
+}
+
+ns::Result<void> rurorad::JSONObjectWriter::member(std::string_view key, JSONMemberRefs object) {
     return append(key, object);
 }
 

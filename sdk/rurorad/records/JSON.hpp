@@ -9,12 +9,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace rurorad {
 
 using JSONObject = nlohmann::ordered_json;
+// An object's members borrowed from elsewhere, in order (keys distinct): written as a dictionary of them.
+using JSONMemberRefs = std::span<const std::pair<std::string_view, const ns::PropertyList*>>;
 
 ns::Result<JSONObject> jsonObjectFromPropertyList(const ns::PropertyList& value);
 std::string jsonData(const JSONObject& object);
@@ -35,6 +39,7 @@ class JSONObjectWriter {
     explicit JSONObjectWriter(std::string& out);
     ns::Result<void> member(std::string_view key, const ns::PropertyList& value);
     ns::Result<void> member(std::string_view key, const ns::PropertyList::Dictionary& object);
+    ns::Result<void> member(std::string_view key, JSONMemberRefs object);
     void stringMember(std::string_view key, std::string_view text);
     void close();
     void abandon();

@@ -9,6 +9,7 @@
 // data, a number that is not finite). Immutable; shared between threads by shared_ptr.
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogEvent.hpp"
 #include "sdk/rurorad/events/ZEVRuroradEvent.hpp"
+#include "sdk/rurorad/records/JSON.hpp"
 
 #include <memory>
 #include <string>
@@ -28,9 +29,10 @@ class ZEVAnalyticsEvent : public ZEVEventLogEvent {
     static bool appendRuroradPayload(std::string& out, const ZEVRuroradEvent& event,
                                      std::string_view eventIdentifier);
     // The same bytes for a custom event given by its parts: the name already cut, the attributes
-    // already filtered (ZEVRuroradEvent::filterCustomAttributes), so no event need be made.
+    // already filtered (ZEVRuroradEvent::filterCustomAttributes or borrowPlainAttributes), so no event
+    // need be made.
     static bool appendCustomPayload(std::string& out, std::string_view cutName,
-                                    const ZEVRuroradAttributes& customAttributes,
+                                    rurorad::JSONMemberRefs customAttributes,
                                     std::string_view eventIdentifier);
 
     const std::string& eventIdentifier() const { return eventIdentifier_; }

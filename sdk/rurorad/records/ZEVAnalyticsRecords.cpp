@@ -101,7 +101,7 @@ bool ZEVAnalyticsEvent::appendRuroradPayload(std::string& out, const ZEVRuroradE
 }
 
 bool ZEVAnalyticsEvent::appendCustomPayload(std::string& out, std::string_view cutName,
-                                            const ZEVRuroradAttributes& customAttributes,
+                                            rurorad::JSONMemberRefs customAttributes,
                                             std::string_view eventIdentifier) {
     static const ZEVRuroradAttributes noAttributes;
     return appendPayload(out, eventIdentifier, [&](rurorad::JSONObjectWriter& object) -> ns::Result<void> {

@@ -106,6 +106,54 @@ TEST(EventAttributes, OnlyStringKeysAndStringOrNumberValuesAreTaken) {
         0u);
 }
 
+// The borrowed road takes the app's entries only when filtering would change and log nothing, and then
+// keeps exactly what the filter keeps; anything else is left to the filter.
+TEST(EventAttributes, AreBorrowedOnlyWhenFilteringChangesNothing) {
+    ZEVRuroradAttributeEntries twentyOne, twentyTwo;
+    for (int i = 0; i < 22; ++i)
+        (i < 21 ? twentyOne : twentyTwo).emplace_back(PL("k" + std::to_string(i)), PL(std::int64_t{i}));
+    twentyTwo.insert(twentyTwo.begin(), twentyOne.begin(), twentyOne.end());
+    const std::string hundred(100, 'x');
+    struct Case {
+        const char* name;
+        std::optional<ZEVRuroradAttributeEntries> entries;
+        bool borrowed;
+    };
+    const Case cases[] = {
+        {"absent", std::nullopt, true},
+        {"plain, escaped and absent entries",
+         ZEVRuroradAttributeEntries{{PL("quote\"key"), PL("tab\tand \"quote\"")},
+                                    {PL("ratio"), PL(0.5)},
+                                    {PL("absent"), PL()},
+                                    {PL(), PL("no key")},
+                                    {PL("flag"), PL(false)},
+                                    {PL(hundred), PL(hundred)}},
+         true},
+        {"twenty-one entries", twentyOne, true},
+        {"twenty-two entries", twentyTwo, false},
+        {"duplicate key", ZEVRuroradAttributeEntries{{PL("a"), PL("1")}, {PL("a"), PL("2")}}, false},
+        {"long value", ZEVRuroradAttributeEntries{{PL("a"), PL(hundred + "x")}}, false},
+        {"long key", ZEVRuroradAttributeEntries{{PL(hundred + "x"), PL("1")}}, false},
+        {"multi-byte value", ZEVRuroradAttributeEntries{{PL("a"), PL("\xC3\xA9")}}, false},
+        {"number key", ZEVRuroradAttributeEntries{{PL(std::int64_t{7}), PL("seven")}}, false},
+        {"list value", ZEVRuroradAttributeEntries{{PL("list"), PL(PL::Array{PL("a")})}}, false},
+    };
+    std::vector<ZEVRuroradAttributeRef> borrowed;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ns::ConsoleCapture console;
+        ASSERT_EQ(ZEVRuroradEvent::borrowPlainAttributes(c.entries, borrowed), c.borrowed);
+        EXPECT_TRUE(console.lines().empty());
+        if (!c.borrowed) continue;
+        const ZEVRuroradAttributes filtered = ZEVRuroradEvent::filterCustomAttributes(c.entries);
+        ASSERT_EQ(borrowed.size(), filtered.size());
+        for (std::size_t i = 0; i < borrowed.size(); ++i) {
+            EXPECT_EQ(borrowed[i].first, filtered.entries()[i].first);
+            EXPECT_EQ(*borrowed[i].second, filtered.entries()[i].second);
+        }
+    }
+}
+
 TEST(CustomEvent, NeedsANameAndCarriesItCut) {
     EXPECT_FALSE(ZEVRuroradCustomEvent::initWithName(std::nullopt));
     auto event = ZEVRuroradCustomEvent::initWithName(std::string(120, 'n'));
