@@ -219,7 +219,9 @@ void ZEVAnalyticsController::logCustomEvent(const std::string& name,
         return;
     }
     // Cut and filtered in the event's order, so its log lines come out alike.
-    const std::string cutName = ZEVRuroradEvent::truncateAttribute(name);
+    std::string cutCopy;
+    std::string_view cutName = name;
+    if (!ZEVRuroradEvent::keptWhole(name)) cutName = cutCopy = ZEVRuroradEvent::truncateAttribute(name);
     // Usually the app's attributes pass the filter as they are and are written from where they stand;
     // otherwise they are filtered into a dictionary first. Both keep their room from event to event.
     thread_local std::vector<ZEVRuroradAttributeRef> customAttributes;

@@ -67,9 +67,6 @@ bool ZEVRuroradEvent::borrowPlainAttributes(const std::optional<ZEVRuroradAttrib
                                             std::vector<ZEVRuroradAttributeRef>& kept) {
     kept.clear();
     if (!attributes) return true;
-    const auto keptWhole = [](const std::string& text) {
-        return text.size() <= maximumAttributeLength && ns::isAscii(text);
-    };
     for (const auto& [key, value] : *attributes) {
         if (key.isNull() || value.isNull()) continue;
         const std::string* name = key.stringValue();
@@ -81,6 +78,10 @@ bool ZEVRuroradEvent::borrowPlainAttributes(const std::optional<ZEVRuroradAttrib
         kept.emplace_back(*name, &value);
     }
     return true;
+}
+
+bool ZEVRuroradEvent::keptWhole(std::string_view text) {
+    return text.size() <= maximumAttributeLength && ns::isAscii(text);
 }
 
 bool ZEVRuroradEvent::validAttributeValue(const ns::PropertyList& value) {

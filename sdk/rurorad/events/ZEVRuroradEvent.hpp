@@ -63,6 +63,8 @@ class ZEVRuroradEvent {
     static void addAttributeForKey(const ns::PropertyList& value, const ns::PropertyList& key,
                                    ZEVRuroradAttributes& dictionary);
     static bool validAttributeValue(const ns::PropertyList& value);
+    // Whether a text certainly passes the cut unchanged (ASCII within the length limit).
+    static bool keptWhole(std::string_view text);
     // The 100-unit cut, logged when it drops anything.
     static std::string truncateAttribute(std::string_view text);
 
