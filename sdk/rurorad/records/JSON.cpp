@@ -205,6 +205,23 @@ char* putString(char* at, std::string_view text) {
     return at;
 }
 
+// Keys: escaped as any text, or (fixed keys) as they stand.
+std::size_t keyRoom(std::string_view key) {
+    return stringRoom(key);
+}
+std::size_t keyRoom(rurorad::JSONPlainKey key) {
+    return key.text().size() + 2;
+}
+char* putKey(char* at, std::string_view key) {
+    return putString(at, key);
+}
+char* putKey(char* at, rurorad::JSONPlainKey key) {
+    *at++ = '"';
+    at = put(at, key.text());
+    *at++ = '"';
+    return at;
+}
+
 ns::Result<char*> putObject(char* at, const Dictionary& object);
 
 ns::Result<char*> putValue(char* at, const ns::PropertyList& value) {
@@ -293,21 +310,30 @@ rurorad::JSONObjectWriter::JSONObjectWriter(std::string& out) : out_(out), start
     out_.push_back('{');
 }
 
-template <class Value>
-ns::Result<void> rurorad::JSONObjectWriter::append(std::string_view key, const Value& value) {
-    auto written =
-        writeInto(out_, 1 + stringRoom(key) + 1 + roomOf(value), [&](char* at) -> ns::Result<char*> {
-            if (!first_) *at++ = ',';
-            at = putString(at, key);
-            *at++ = ':';
-            if constexpr (std::is_same_v<Value, ns::PropertyList>) {
-                return putValue(at, value);
-            } else {
-                return putMembers(at, value);
-            }
-        });
+template <class Key, class Value>
+ns::Result<void> rurorad::JSONObjectWriter::append(const Key& key, const Value& value) {
+    auto written = writeInto(out_, 1 + keyRoom(key) + 1 + roomOf(value), [&](char* at) -> ns::Result<char*> {
+        if (!first_) *at++ = ',';
+        at = putKey(at, key);
+        *at++ = ':';
+        if constexpr (std::is_same_v<Value, ns::PropertyList>) {
+            return putValue(at, value);
+        } else {
+            return putMembers(at, value);
+        }
+    });
     if (written) first_ = false;
     return written;
+}
+
+template <class Key> void rurorad::JSONObjectWriter::appendString(const Key& key, std::string_view text) {
+    (void)writeInto(out_, 1 + keyRoom(key) + 1 + stringRoom(text), [&](char* at) -> ns::Result<char*> {
+        if (!first_) *at++ = ',';
+        at = putKey(at, key);
+        *at++ = ':';
+        return putString(at, text);
+    });
+    first_ = false;
 }
 
 ns::Result<void> rurorad::JSONObjectWriter::member(std::string_view key, const ns::PropertyList& value) {
@@ -323,13 +349,19 @@ ns::Result<void> rurorad::JSONObjectWriter::member(std::string_view key, JSONMem
 }
 
 void rurorad::JSONObjectWriter::stringMember(std::string_view key, std::string_view text) {
-    (void)writeInto(out_, 1 + stringRoom(key) + 1 + stringRoom(text), [&](char* at) -> ns::Result<char*> {
-        if (!first_) *at++ = ',';
-        at = putString(at, key);
-        *at++ = ':';
-        return putString(at, text);
-    });
-    first_ = false;
+    appendString(key, text);
+}
+
+ns::Result<void> rurorad::JSONObjectWriter::member(JSONPlainKey key, const Dictionary& object) {
+    return append(key, object);
+}
+
+ns::Result<void> rurorad::JSONObjectWriter::member(JSONPlainKey key, JSONMemberRefs object) {
+    return append(key, object);
+}
+
+void rurorad::JSONObjectWriter::stringMember(JSONPlainKey key, std::string_view text) {
+    appendString(key, text);
 }
 
 void rurorad::JSONObjectWriter::close() {

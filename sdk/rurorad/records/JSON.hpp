@@ -31,6 +31,21 @@ ns::Result<void> appendJSON(std::string& out, const ns::PropertyList::Dictionary
 // A JSON string literal of the text (quoted and escaped; bytes that are not UTF-8 become U+FFFD).
 void appendJSONString(std::string& out, std::string_view text);
 
+// A key fixed in the program, checked when the program is built to need no escaping (a key that would
+// does not compile), so that it is written as it stands, without a look at its bytes.
+class JSONPlainKey {
+  public:
+    consteval explicit JSONPlainKey(std::string_view key) : key_(key) {
+        for (const char c : key)
+            if (c < 0x20 || c == '"' || c == '\\' || static_cast<unsigned char>(c) >= 0x80)
+                throw "a fixed JSON key must be printable ASCII without a quote or a backslash";
+    }
+    std::string_view text() const { return key_; }
+
+  private:
+    std::string_view key_;
+};
+
 // A JSON object appended to `out` member by member: "{" at construction, "}" at close(). A member that
 // cannot be written answers its error and leaves `out` as it was before it; abandon() takes the whole
 // object out again.
@@ -41,11 +56,16 @@ class JSONObjectWriter {
     ns::Result<void> member(std::string_view key, const ns::PropertyList::Dictionary& object);
     ns::Result<void> member(std::string_view key, JSONMemberRefs object);
     void stringMember(std::string_view key, std::string_view text);
+    // The same under fixed keys.
+    ns::Result<void> member(JSONPlainKey key, const ns::PropertyList::Dictionary& object);
+    ns::Result<void> member(JSONPlainKey key, JSONMemberRefs object);
+    void stringMember(JSONPlainKey key, std::string_view text);
     void close();
     void abandon();
 
   private:
-    template <class Value> ns::Result<void> append(std::string_view key, const Value& value);
+    template <class Key, class Value> ns::Result<void> append(const Key& key, const Value& value);
+    template <class Key> void appendString(const Key& key, std::string_view text);
 
     std::string& out_;
     std::size_t start_;

@@ -75,7 +75,7 @@ bool appendPayload(std::string& out, std::string_view eventIdentifier, AppendVal
                            written.error().description() + "}");
         return false;
     }
-    object.stringMember("eventId", eventIdentifier);
+    object.stringMember(rurorad::JSONPlainKey("eventId"), eventIdentifier);
     object.close();
     return true;
 }
@@ -105,9 +105,11 @@ bool ZEVAnalyticsEvent::appendCustomPayload(std::string& out, std::string_view c
                                             std::string_view eventIdentifier) {
     static const ZEVRuroradAttributes noAttributes;
     return appendPayload(out, eventIdentifier, [&](rurorad::JSONObjectWriter& object) -> ns::Result<void> {
-        object.stringMember(ZEVRuroradCustomEvent::typeKey, cutName);
-        if (auto written = object.member("predefined_attributes", noAttributes); !written) return written;
-        return object.member("custom_attributes", customAttributes);
+        object.stringMember(rurorad::JSONPlainKey(ZEVRuroradCustomEvent::typeKey), cutName);
+        if (auto written = object.member(rurorad::JSONPlainKey("predefined_attributes"), noAttributes);
+            !written)
+            return written;
+        return object.member(rurorad::JSONPlainKey("custom_attributes"), customAttributes);
     });
 }
 
