@@ -64,7 +64,7 @@ bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, ZEVDw
 } // namespace
 
 bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
-                            ZEVUnwindMemory* memory) {
+                            zevuzavidav::UnwindMemory* memory) {
     std::memset(cie, 0, sizeof *cie);
     ZEVDwarfCursor cursor;
     ZEVDwarfCursorInit(&cursor, address, end, memory);
@@ -107,7 +107,7 @@ bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std:
 }
 
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end, ZEVUnwindMemory* memory) {
+                            std::uintptr_t end, zevuzavidav::UnwindMemory* memory) {
     std::memset(fde, 0, sizeof *fde);
     ZEVDwarfCursor cursor;
     ZEVDwarfCursorInit(&cursor, address, end, memory);
@@ -151,7 +151,7 @@ bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std:
 }
 
 bool ZEVDwarfInitFromFDE(ZEVDwarfCFIRecord* cfi, std::uintptr_t ehFrame, std::uint64_t fdeOffset,
-                         std::uintptr_t ehFrameEnd, ZEVUnwindMemory* memory) {
+                         std::uintptr_t ehFrameEnd, zevuzavidav::UnwindMemory* memory) {
     if (cfi == nullptr || ehFrame == 0 || fdeOffset == 0 || ehFrame + fdeOffset == 0 ||
         ehFrameEnd < ehFrame || fdeOffset >= ehFrameEnd - ehFrame) {
         return false;

@@ -5,7 +5,7 @@
 // Every read is bounded by the record's own length and by the end the caller gives, and goes through
 // the unwind memory, so a damaged table gives false (with a log line where the reader names one),
 // never a fault. Records live on the caller's stack; signal-safe, no allocation.
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 
 #include <cstdint>
 
@@ -42,11 +42,11 @@ struct ZEVDwarfCFIRecord {
 
 // Parses the CIE at `address`; `end` bounds every read.
 bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
-                            ZEVUnwindMemory* memory = nullptr);
+                            zevuzavidav::UnwindMemory* memory = nullptr);
 // Parses the FDE at `address` and its CIE; `end` bounds every read.
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end, ZEVUnwindMemory* memory = nullptr);
+                            std::uintptr_t end, zevuzavidav::UnwindMemory* memory = nullptr);
 // Parses the FDE at `ehFrame` + `fdeOffset` with its CIE, reading nothing at or past `ehFrameEnd`.
 // False when the address, the offset or their sum is 0, or the offset is not within the section.
 bool ZEVDwarfInitFromFDE(ZEVDwarfCFIRecord* cfi, std::uintptr_t ehFrame, std::uint64_t fdeOffset,
-                         std::uintptr_t ehFrameEnd, ZEVUnwindMemory* memory = nullptr);
+                         std::uintptr_t ehFrameEnd, zevuzavidav::UnwindMemory* memory = nullptr);

@@ -5,12 +5,12 @@
 #include <cstring>
 
 void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
-                        ZEVUnwindMemory* memory) {
+                        zevuzavidav::UnwindMemory* memory) {
     cursor->memory = memory;
     cursor->at = start;
     cursor->end = end;
     cursor->failed = start < 4096 || end < start;
-    cursor->inPlace = !cursor->failed && ZEVUnwindMemoryIsInPlace(memory, start, end - start);
+    cursor->inPlace = !cursor->failed && zevuzavidav::isUnwindMemoryInPlace(memory, start, end - start);
 }
 
 bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
@@ -20,7 +20,7 @@ bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
     }
     if (cursor->inPlace) {
         std::memcpy(out, reinterpret_cast<const void*>(cursor->at), n);
-    } else if (!ZEVUnwindMemoryRead(cursor->memory, cursor->at, out, n)) {
+    } else if (!zevuzavidav::readUnwindMemory(cursor->memory, cursor->at, out, n)) {
         cursor->failed = true;
         return false;
     }
@@ -160,7 +160,7 @@ std::uint64_t ZEVParseAddressWithEncodingAndAdvance(ZEVDwarfCursor* cursor, std:
     if ((encoding & 0x80) != 0) {
         if (value == 0) return ZEVDwarfInvalidAddress;
         std::uint64_t indirect = 0;
-        if (!ZEVUnwindMemoryRead(cursor->memory, value, &indirect, sizeof indirect))
+        if (!zevuzavidav::readUnwindMemory(cursor->memory, value, &indirect, sizeof indirect))
             return ZEVDwarfInvalidAddress;
         value = indirect;
     }

@@ -6,7 +6,7 @@
 // read on it fails too (giving 0), so a reader may check once after a group of reads. A cursor over a
 // range the unwind memory reads in place reads directly; any other goes through the memory's checked
 // copies. Damaged or hostile tables give a failed cursor, never a fault. Signal-safe.
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,13 +15,13 @@ struct ZEVDwarfCursor {
     std::uintptr_t at = 0;
     std::uintptr_t end = 0;
     bool failed = false;
-    bool inPlace = false;              // [at, end) is read in place
-    ZEVUnwindMemory* memory = nullptr; // null: each read is a checked copy of its own
+    bool inPlace = false;                        // [at, end) is read in place
+    zevuzavidav::UnwindMemory* memory = nullptr; // null: each read is a checked copy of its own
 };
 
 // A cursor over [start, end); failed at once for a start below 4096 or an end before the start.
 void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
-                        ZEVUnwindMemory* memory = nullptr);
+                        zevuzavidav::UnwindMemory* memory = nullptr);
 bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n);
 // Moves past `n` bytes without reading them; fails when fewer are left.
 bool ZEVDwarfSkipBytes(ZEVDwarfCursor* cursor, std::uint64_t n);

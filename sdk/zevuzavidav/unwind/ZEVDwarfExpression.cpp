@@ -59,7 +59,7 @@ bool executeNextOpcode(ZEVDwarfExpressionMachine* m) {
     bool ok = true;
     switch (opcode) {
     case DW_OP_deref:
-        ok = pop(m, &a) && ZEVUnwindMemoryRead(m->memory, a, &b, 8) && push(m, b);
+        ok = pop(m, &a) && zevuzavidav::readUnwindMemory(m->memory, a, &b, 8) && push(m, b);
         if (!ok) {
             ZEVSDKLog("%s: Error: DW_OP_deref failed to read memory\n", kFunction);
         } else {
@@ -100,7 +100,7 @@ bool executeNextOpcode(ZEVDwarfExpressionMachine* m) {
             return false;
         }
         std::uint64_t value = 0;
-        ok = pop(m, &a) && ZEVUnwindMemoryRead(m->memory, a, &value, size) && push(m, value);
+        ok = pop(m, &a) && zevuzavidav::readUnwindMemory(m->memory, a, &value, size) && push(m, value);
         ZEVSDKLog("%s: DW_OP_deref_size %p size %u\n", kFunction, reinterpret_cast<void*>(a),
                   static_cast<unsigned>(size));
         break;
@@ -147,7 +147,7 @@ bool ZEVDwarfExpressionMachineExecuteNextOpcode(ZEVDwarfExpressionMachine* m) {
 
 bool ZEVDwarfExpressionMachineInit(ZEVDwarfExpressionMachine* m, std::uintptr_t expression,
                                    const void* registers, ZEVDwarfRegisterReader reader,
-                                   std::uint64_t initialValue, ZEVUnwindMemory* memory) {
+                                   std::uint64_t initialValue, zevuzavidav::UnwindMemory* memory) {
     if (!valid(m) || expression < kNullLimit) return false;
     std::memset(m, 0, sizeof *m);
     m->stackPointer = m->stack;
@@ -210,7 +210,7 @@ bool ZEVDwarfExpressionMachineGetResult(const ZEVDwarfExpressionMachine* m, std:
 
 bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
                                  ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
-                                 std::uint64_t* result, ZEVUnwindMemory* memory) {
+                                 std::uint64_t* result, zevuzavidav::UnwindMemory* memory) {
     ZEVSDKLog("%s: starting at %p with initial value %lx\n", "ZEVDwarfEvalulateExpression",
               reinterpret_cast<void*>(expression), initialValue);
     if (expression < 4096 || result == nullptr) {

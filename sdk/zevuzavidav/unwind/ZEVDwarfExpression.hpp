@@ -7,7 +7,7 @@
 // values; popping an empty stack or pushing onto a full one breaks the machine (its stack pointer
 // becomes null) and every later operation fails. Memory is read through the unwind memory. Lives on the
 // caller's stack; signal-safe, no allocation. Failures give false with a line in the SDK log.
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 
 #include <cstdint>
 
@@ -23,14 +23,14 @@ struct ZEVDwarfExpressionMachine {
     std::uintptr_t end;          // the end of the expression
     const void* registers;
     ZEVDwarfRegisterReader readRegister;
-    ZEVUnwindMemory* memory;
+    zevuzavidav::UnwindMemory* memory;
 };
 
 // Zeroes the machine, points it at the expression block at `expression` (its ULEB128 length first)
 // and pushes `initialValue`. False for a machine or an expression address below 4096.
 bool ZEVDwarfExpressionMachineInit(ZEVDwarfExpressionMachine* machine, std::uintptr_t expression,
                                    const void* registers, ZEVDwarfRegisterReader reader,
-                                   std::uint64_t initialValue, ZEVUnwindMemory* memory = nullptr);
+                                   std::uint64_t initialValue, zevuzavidav::UnwindMemory* memory = nullptr);
 // Reads the block's length: the expression runs from after it to that many bytes on. False for a zero
 // length or an invalid machine.
 bool ZEVDwarfExpressionMachinePrepareForExecution(ZEVDwarfExpressionMachine* machine);
@@ -45,4 +45,4 @@ bool ZEVDwarfExpressionMachineGetResult(const ZEVDwarfExpressionMachine* machine
 // top of the stack.
 bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
                                  ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
-                                 std::uint64_t* result, ZEVUnwindMemory* memory = nullptr);
+                                 std::uint64_t* result, zevuzavidav::UnwindMemory* memory = nullptr);

@@ -318,7 +318,7 @@ bool Interpreter::run(std::uint8_t opcode, ZEVDwarfCursor* cursor) {
 bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
                                    const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit, ZEVUnwindMemory* memory,
+                                   std::int64_t limit, zevuzavidav::UnwindMemory* memory,
                                    const ZEVDwarfDialect& dialect) {
     // Mach-O tables give the block length in 32 bits; only those are used.
     if (dialect.strict) length = static_cast<std::uint32_t>(length);
@@ -343,7 +343,7 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
 }
 
 bool ZEVDwarfComputeRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, ZEVDwarfRegisterRules* rules,
-                          ZEVUnwindMemory* memory, const ZEVDwarfDialect& dialect) {
+                          zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect) {
     ZEVDwarfRegisterRules initial;
     std::memset(&initial, 0, sizeof initial);
     if (!ZEVDwarfInstructionsEnumerate(cfi->cie.instructions, cfi->cie.instructionsLength, &cfi->cie,

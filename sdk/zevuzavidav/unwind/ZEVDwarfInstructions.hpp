@@ -10,8 +10,8 @@
 // instruction to the SDK log. The live host's unwinding (every frame of every thread at a crash) logs
 // only its errors, so a crash does not fill the SDK log with progress lines. A damaged block gives
 // false, never a fault. Rules live on the caller's stack; signal-safe, no allocation.
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 
 #include <cstdint>
 
@@ -87,9 +87,9 @@ struct ZEVDwarfRegisterRules {
 bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
                                    const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit, ZEVUnwindMemory* memory = nullptr,
+                                   std::int64_t limit, zevuzavidav::UnwindMemory* memory = nullptr,
                                    const ZEVDwarfDialect& dialect = ZEVDwarfDialectELF);
 // The rules in force at `pc`: the CIE's initial instructions, then the FDE's up to the pc. False (with
 // the reader's line) when either block cannot be run or the pc lies before the FDE.
 bool ZEVDwarfComputeRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, ZEVDwarfRegisterRules* rules,
-                          ZEVUnwindMemory* memory, const ZEVDwarfDialect& dialect);
+                          zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect);

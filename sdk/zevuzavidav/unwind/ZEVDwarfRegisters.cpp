@@ -107,7 +107,7 @@ bool ZEVDwarfUnwindSetRegisterValue(ZEVMachineContext* registers, std::uint64_t 
 
 template <typename Registers>
 bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers::State* registers,
-                    std::uint64_t* cfa, ZEVUnwindMemory* memory) {
+                    std::uint64_t* cfa, zevuzavidav::UnwindMemory* memory) {
     if (!valid(rules) || !valid(registers) || !valid(cfa)) {
         ZEVSDKLog("%s: Error: invalid input\n", "ZEVDwarfGetCFA");
         return false;
@@ -128,15 +128,15 @@ bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers
 
 template <typename Registers>
 bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::uint64_t cfa,
-                              const ZEVDwarfRule& rule, std::uint64_t* value, ZEVUnwindMemory* memory,
-                              const ZEVDwarfDialect& dialect) {
+                              const ZEVDwarfRule& rule, std::uint64_t* value,
+                              zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect) {
     constexpr const char* kFunction = "ZEVDwarfGetSavedRegister";
     if (dialect.traces) ZEVSDKLog("%s: Getting register %x\n", kFunction, rule.kind);
     *value = 0;
     const auto offset = static_cast<std::uint64_t>(rule.value);
     switch (rule.kind) {
     case ZEVDwarfRuleOffset:
-        if (!ZEVUnwindMemoryRead(memory, cfa + offset, value, sizeof *value)) {
+        if (!zevuzavidav::readUnwindMemory(memory, cfa + offset, value, sizeof *value)) {
             ZEVSDKLog("%s: Error: Unable to read CFA value\n", kFunction);
             return false;
         }
@@ -162,7 +162,7 @@ bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::u
             *value = result;
             return true;
         }
-        if (!ZEVUnwindMemoryRead(memory, result, value, sizeof *value)) {
+        if (!zevuzavidav::readUnwindMemory(memory, result, value, sizeof *value)) {
             *value = 0;
             ZEVSDKLog("%s: Error: Unable to read memory computed from expression\n", kFunction);
             return false;
@@ -177,7 +177,7 @@ bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::u
 
 template <typename Registers>
 bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Registers::State* registers,
-                              ZEVUnwindMemory* memory, const ZEVDwarfDialect& dialect) {
+                              zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect) {
     constexpr const char* kFunction = "ZEVDwarfUnwindComputeRegisters";
     using State = typename Registers::State;
     std::uint64_t cfa = 0;
@@ -236,24 +236,27 @@ bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Regis
 }
 
 template bool ZEVDwarfGetCFA<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules*, const ZEVRegistersX86_64*,
-                                                      std::uint64_t*, ZEVUnwindMemory*);
+                                                      std::uint64_t*, zevuzavidav::UnwindMemory*);
 template bool ZEVDwarfGetCFA<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules*, const ZEVRegistersArm64*,
-                                                     std::uint64_t*, ZEVUnwindMemory*);
+                                                     std::uint64_t*, zevuzavidav::UnwindMemory*);
 template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersX86_64>(const ZEVRegistersX86_64&, std::uint64_t,
                                                                 const ZEVDwarfRule&, std::uint64_t*,
-                                                                ZEVUnwindMemory*, const ZEVDwarfDialect&);
+                                                                zevuzavidav::UnwindMemory*,
+                                                                const ZEVDwarfDialect&);
 template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersArm64>(const ZEVRegistersArm64&, std::uint64_t,
                                                                const ZEVDwarfRule&, std::uint64_t*,
-                                                               ZEVUnwindMemory*, const ZEVDwarfDialect&);
+                                                               zevuzavidav::UnwindMemory*,
+                                                               const ZEVDwarfDialect&);
 template bool ZEVDwarfRestoreRegisters<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules&,
-                                                                ZEVRegistersX86_64*, ZEVUnwindMemory*,
+                                                                ZEVRegistersX86_64*,
+                                                                zevuzavidav::UnwindMemory*,
                                                                 const ZEVDwarfDialect&);
 template bool ZEVDwarfRestoreRegisters<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules&,
-                                                               ZEVRegistersArm64*, ZEVUnwindMemory*,
+                                                               ZEVRegistersArm64*, zevuzavidav::UnwindMemory*,
                                                                const ZEVDwarfDialect&);
 
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
-                                    ZEVMachineContext* registers, ZEVUnwindMemory* memory) {
+                                    ZEVMachineContext* registers, zevuzavidav::UnwindMemory* memory) {
     if (cfi == nullptr || registers == nullptr) return false;
     ZEVDwarfRegisterRules rules;
     return ZEVDwarfComputeRules(cfi, pc, &rules, memory, ZEVDwarfDialectELF) &&

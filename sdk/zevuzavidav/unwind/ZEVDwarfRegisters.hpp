@@ -9,10 +9,10 @@
 // CFA, and traces each register it restores. Either leaves the registers unchanged when it fails, and
 // fails when the step would not move the frame. Memory is read through the unwind memory: signal-safe,
 // no allocation.
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 
 #include <cstdint>
 
@@ -45,18 +45,18 @@ struct ZEVDwarfRegistersArm64 {
 // (with a line) for an argument below 4096 or a CFA that cannot be computed.
 template <typename Registers>
 bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers::State* registers,
-                    std::uint64_t* cfa, ZEVUnwindMemory* memory);
+                    std::uint64_t* cfa, zevuzavidav::UnwindMemory* memory);
 // The caller's value of a register saved by `rule`; false (with a line, the value 0) when it cannot
 // be had.
 template <typename Registers>
 bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::uint64_t cfa,
-                              const ZEVDwarfRule& rule, std::uint64_t* value, ZEVUnwindMemory* memory,
-                              const ZEVDwarfDialect& dialect);
+                              const ZEVDwarfRule& rule, std::uint64_t* value,
+                              zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect);
 // Replaces `registers` by the caller's registers under `rules`; false (registers unchanged) when the
 // rules cannot be applied or nothing would move.
 template <typename Registers>
 bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Registers::State* registers,
-                              ZEVUnwindMemory* memory, const ZEVDwarfDialect& dialect);
+                              zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect);
 
 // The x86_64 host: register access in DWARF numbering, and one whole step for a frame executing at `pc`
 // under the FDE of `cfi` (ELF reading).
@@ -64,4 +64,5 @@ bool ZEVDwarfUnwindGetRegisterValue(const ZEVMachineContext* registers, std::uin
                                     std::uint64_t* value);
 bool ZEVDwarfUnwindSetRegisterValue(ZEVMachineContext* registers, std::uint64_t number, std::uint64_t value);
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
-                                    ZEVMachineContext* registers, ZEVUnwindMemory* memory = nullptr);
+                                    ZEVMachineContext* registers,
+                                    zevuzavidav::UnwindMemory* memory = nullptr);

@@ -3,24 +3,25 @@
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
 
 #include <cstring>
 
 namespace {
 
 constexpr std::uint64_t kNullLimit = 4096;
-using Packed = ZEVUnwindFrameRulePacked;
+using Packed = zevuzavidav::PackedUnwindFrameRule;
 
 // The CFA of a kept rule; 0 for the outermost frame.
 template <typename Registers>
 inline __attribute__((always_inline)) std::uint64_t cfaOf(const Registers& r, std::uint64_t rule) {
-    const ZEVUnwindFrameRule::Kind kind = Packed::kind(rule);
-    if (kind == ZEVUnwindFrameRule::kOutermost) return 0;
-    return (kind == ZEVUnwindFrameRule::kFromFramePointer ? r.rbp : r.rsp) + Packed::cfaOffset(rule);
+    const zevuzavidav::UnwindFrameRule::Kind kind = Packed::kind(rule);
+    if (kind == zevuzavidav::UnwindFrameRule::kOutermost) return 0;
+    return (kind == zevuzavidav::UnwindFrameRule::kFromFramePointer ? r.rbp : r.rsp) +
+           Packed::cfaOffset(rule);
 }
 
 // The registers a kept rule moves: pc, sp and fp by name, the other callee-saved ones (rbx, r12..r15)
@@ -106,28 +107,29 @@ class KnownFrames {
             const std::uint64_t lookup = exact_ ? r_.rip : r_.rip - 1;
             std::uint64_t rule = lastRule_;
             if (lookup != lastLookup_) {
-                if (!ZEVUnwindRuleCacheFind(lookup, generation_, &rule)) break;
+                if (!zevuzavidav::findCachedUnwindRule(lookup, generation_, &rule)) break;
                 lastLookup_ = lookup;
                 lastRule_ = rule;
             }
-            const ZEVUnwindFrameRule::Kind kind = Packed::kind(rule);
-            if (kind == ZEVUnwindFrameRule::kOutermost) {
+            const zevuzavidav::UnwindFrameRule::Kind kind = Packed::kind(rule);
+            if (kind == zevuzavidav::UnwindFrameRule::kOutermost) {
                 outermost_ = true;
                 break;
             }
             // A found rule spans at least one word, so `low` is below the CFA and, with the CFA above
             // sp, above 0.
             const std::uint64_t cfa =
-                (kind == ZEVUnwindFrameRule::kFromFramePointer ? r_.rbp : r_.rsp) + Packed::cfaOffset(rule);
+                (kind == zevuzavidav::UnwindFrameRule::kFromFramePointer ? r_.rbp : r_.rsp) +
+                Packed::cfaOffset(rule);
             const unsigned span = Packed::span(rule);
             const std::uint64_t low = cfa - 8ULL * span;
             if (cfa <= r_.rsp) break;
             // The walking thread's own stack is read in place; another thread's through checked copies.
-            std::uint64_t copied[ZEVUnwindFrameRule::kMaxSlot];
+            std::uint64_t copied[zevuzavidav::UnwindFrameRule::kMaxSlot];
             const bool inPlace = low >= stackLow_ && cfa <= stackHigh_;
             const auto* words = reinterpret_cast<const std::uint64_t*>(low);
             if (!inPlace) {
-                if (!ZEVUnwindMemoryRead(&context_->memory, low, copied, 8ULL * span)) break;
+                if (!zevuzavidav::readUnwindMemory(&context_->memory, low, copied, 8ULL * span)) break;
                 words = copied;
             }
             if (words[span - 1] < kNullLimit) break;
@@ -207,8 +209,8 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
     }
     const unsigned span = Packed::span(rule);
     const std::uint64_t low = cfa - 8ULL * span;
-    std::uint64_t words[ZEVUnwindFrameRule::kMaxSlot];
-    if (low >= cfa || !ZEVUnwindMemoryRead(&context->memory, low, words, 8ULL * span)) return false;
+    std::uint64_t words[zevuzavidav::UnwindFrameRule::kMaxSlot];
+    if (low >= cfa || !zevuzavidav::readUnwindMemory(&context->memory, low, words, 8ULL * span)) return false;
     if (cfa == r.rsp && words[span - 1] == r.rip) return false; // nothing would move
     QuickRegisters q = quickRegistersOf(r);
     applyRule(q, rule, cfa, words);
@@ -232,7 +234,7 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     }
     ZEVDwarfCFIRecord cfi;
     ZEVDwarfRegisterRules rules;
-    if (!ZEVDwarfFindFDE(node.eh_frame, lookup, &cfi, &context->memory, node.base) ||
+    if (!zevuzavidav::findDwarfFDE(node.eh_frame, lookup, &cfi, &context->memory, node.base) ||
         !ZEVDwarfComputeRules(&cfi, lookup, &rules, &context->memory, ZEVDwarfDialectELF)) {
         return false;
     }
@@ -243,9 +245,9 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     }
     context->registers = registers;
     context->pcIsExact = cfi.cie.signalFrame;
-    ZEVUnwindFrameRule rule;
-    if (context->useRuleCache && ZEVUnwindFrameRuleFromRules(rules, cfi.cie.signalFrame, &rule)) {
-        ZEVUnwindRuleCacheStore(lookup, context->imageGeneration, rule);
+    zevuzavidav::UnwindFrameRule rule;
+    if (context->useRuleCache && zevuzavidav::unwindFrameRuleFromRules(rules, cfi.cie.signalFrame, &rule)) {
+        zevuzavidav::storeUnwindRule(lookup, context->imageGeneration, rule);
     }
     return true;
 }
@@ -254,7 +256,8 @@ bool step(ZEVUnwindContext* context) {
     ZEVMachineContext& r = context->registers;
     const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
     std::uint64_t rule = 0;
-    bool known = context->useRuleCache && ZEVUnwindRuleCacheFind(lookup, context->imageGeneration, &rule);
+    bool known =
+        context->useRuleCache && zevuzavidav::findCachedUnwindRule(lookup, context->imageGeneration, &rule);
     if (known ? stepWithRule(context, rule) : stepWithDwarf(context, lookup)) return true;
     if (r.rbp == 0) {
         ZEVSDKLog("%s: FP is zero, aborting unwind\n", "ZEVUnwindNextFrameUsingAllStrategies");
@@ -318,7 +321,7 @@ bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineCon
     context->lastLookup = 0;
     context->lastRule = 0;
     context->findImage = finder;
-    ZEVUnwindMemoryInitForCurrentThread(&context->memory, context->imageGeneration);
+    zevuzavidav::initUnwindMemoryForCurrentThread(&context->memory, context->imageGeneration);
     return true;
 }
 
@@ -337,7 +340,7 @@ std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer) {
 bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context) {
     std::uint64_t fp = context->registers.rbp;
     std::uint64_t record[2];
-    if (!ZEVUnwindMemoryRead(&context->memory, fp, record, sizeof record)) {
+    if (!zevuzavidav::readUnwindMemory(&context->memory, fp, record, sizeof record)) {
         ZEVSDKLog("%s: Error: failed to read memory at address %p\n", "ZEVUnwindWithFramePointer",
                   reinterpret_cast<void*>(fp));
         return false;

@@ -12,14 +12,14 @@
 // interrupted by a signal are looked up at their own pc, return addresses at pc - 1. At most 512
 // frames.
 //
-// Memory is read as ZEVUnwindMemory says: the walking thread's own stack and the proven segments of the
-// images' unwind tables in place, anything else (another thread's stack, a damaged pointer) through
+// Memory is read as zevuzavidav::UnwindMemory says: the walking thread's own stack and the proven segments of
+// the images' unwind tables in place, anything else (another thread's stack, a damaged pointer) through
 // checked copies, so a page unmapped even in the middle of the walk ends it cleanly. Over frames already
 // known a walk makes no system call. Signal-safe: the context lives on the caller's stack and nothing
 // is allocated.
 #include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 
 #include <cstdint>
 
@@ -37,7 +37,7 @@ struct ZEVUnwindContext {
     std::uint64_t lastLookup; // the pc whose kept rule the walk used last (recursion repeats it)
     std::uint64_t lastRule;
     ZEVUnwindImageFinder findImage;
-    ZEVUnwindMemory memory;
+    zevuzavidav::UnwindMemory memory;
 };
 
 // `machineContext` may be the context's own `registers` (ZEVUnwindCaptureCurrent straight into the

@@ -14,19 +14,19 @@ bool valid(const void* pointer) {
 }
 
 bool readU32(const ZEVCompactUnwindContext* c, std::uint64_t offset, std::uint32_t* out,
-             ZEVUnwindMemory* memory) {
+             zevuzavidav::UnwindMemory* memory) {
     if (offset > c->unwindInfoSize || 4 > c->unwindInfoSize - offset) return false;
-    return ZEVUnwindMemoryRead(memory, c->unwindInfo + offset, out, 4);
+    return zevuzavidav::readUnwindMemory(memory, c->unwindInfo + offset, out, 4);
 }
 
 bool readU16(const ZEVCompactUnwindContext* c, std::uint64_t offset, std::uint16_t* out,
-             ZEVUnwindMemory* memory) {
+             zevuzavidav::UnwindMemory* memory) {
     if (offset > c->unwindInfoSize || 2 > c->unwindInfoSize - offset) return false;
-    return ZEVUnwindMemoryRead(memory, c->unwindInfo + offset, out, 2);
+    return zevuzavidav::readUnwindMemory(memory, c->unwindInfo + offset, out, 2);
 }
 
 bool lookupCompressedPage(ZEVCompactUnwindContext* c, std::uint64_t pc, ZEVCompactUnwindEntry* entry,
-                          ZEVUnwindMemory* memory) {
+                          zevuzavidav::UnwindMemory* memory) {
     std::uint64_t page = c->secondLevelPageOffset;
     if (page == 0) return false;
     std::uint16_t entriesOffset = 0, entryCount = 0, encodingsOffset = 0, encodingsCount = 0;
@@ -110,7 +110,7 @@ bool ZEVCompactUnwindInit(ZEVCompactUnwindContext* context, const ZEVArm64Image&
     }
     std::memset(context, 0, sizeof *context);
     if (image.unwindInfoSize < sizeof context->header ||
-        !ZEVUnwindMemoryRead(nullptr, image.unwindInfo, context->header, sizeof context->header)) {
+        !zevuzavidav::readUnwindMemory(nullptr, image.unwindInfo, context->header, sizeof context->header)) {
         ZEVSDKLog("%s: Error: could not read memory contents of unwindInfo\n", "ZEVCompactUnwindInit");
         return false;
     }
@@ -128,7 +128,7 @@ bool ZEVCompactUnwindInit(ZEVCompactUnwindContext* context, const ZEVArm64Image&
 }
 
 bool ZEVCompactUnwindLookup(ZEVCompactUnwindContext* c, std::uint64_t pc, ZEVCompactUnwindEntry* entry,
-                            ZEVUnwindMemory* memory) {
+                            zevuzavidav::UnwindMemory* memory) {
     if (!valid(c) || entry == nullptr) return false;
     std::memset(entry, 0, sizeof *entry);
     std::uint32_t count = c->header[6];

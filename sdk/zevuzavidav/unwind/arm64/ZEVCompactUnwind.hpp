@@ -6,7 +6,7 @@
 // Only the 28-byte header is copied at set-up; the index, pages and encodings are read where they lie,
 // each read bounded by the section's size and made through the unwind memory, so a damaged section
 // gives false, never a fault. Signal-safe, no allocation.
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 
 #include <cstdint>
 
@@ -46,6 +46,6 @@ struct ZEVCompactUnwindEntry {
 bool ZEVCompactUnwindInit(ZEVCompactUnwindContext* context, const ZEVArm64Image& image);
 // The entry of the function holding `pc`.
 bool ZEVCompactUnwindLookup(ZEVCompactUnwindContext* context, std::uint64_t pc, ZEVCompactUnwindEntry* entry,
-                            ZEVUnwindMemory* memory = nullptr);
+                            zevuzavidav::UnwindMemory* memory = nullptr);
 
 } // namespace arm64

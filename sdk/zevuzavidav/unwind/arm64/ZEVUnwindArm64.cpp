@@ -45,7 +45,7 @@ bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContextArm64* mach
     std::memset(static_cast<void*>(context), 0, sizeof *context);
     context->machineContext = *machineContext;
     context->findImage = finder;
-    ZEVUnwindMemoryInit(&context->memory);
+    zevuzavidav::initUnwindMemory(&context->memory);
     return true;
 }
 
@@ -134,7 +134,7 @@ bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context, bool tryLRFirst) {
     }
     std::uint64_t fp = context->machineContext.ss.fp;
     std::uint64_t record[2];
-    if (!ZEVUnwindMemoryRead(&context->memory, fp, record, sizeof record)) {
+    if (!zevuzavidav::readUnwindMemory(&context->memory, fp, record, sizeof record)) {
         ZEVSDKLog("%s: Error: failed to read memory at address %p\n", "ZEVUnwindWithFramePointer",
                   reinterpret_cast<void*>(fp));
         return false;

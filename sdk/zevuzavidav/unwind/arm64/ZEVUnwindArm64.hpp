@@ -3,14 +3,14 @@
 // stepped by the image's compact unwind information (which may hand over to its DWARF call-frame
 // information, read in the strict reading) and then by the frame-pointer chain and the link register.
 //
-// Memory is read through checked copies (ZEVUnwindMemory: the context is not of the walking thread);
-// compact-unwind reads are bounds-checked against the section's size; the DWARF reader refuses an
+// Memory is read through checked copies (zevuzavidav::UnwindMemory: the context is not of the walking
+// thread); compact-unwind reads are bounds-checked against the section's size; the DWARF reader refuses an
 // eh_frame address below 4096.
 // A step that moves nothing, or a frame pointer that does not move up the stack, ends the walk. At
 // most 512 frames. Signal-safe: no allocation.
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 #include "sdk/zevuzavidav/unwind/arm64/ZEVCompactUnwind.hpp"
 
 #include <cstddef>
@@ -36,7 +36,7 @@ struct ZEVUnwindContext {
     std::uint32_t frameCount;
     ZEVCompactUnwindContext compactUnwind;
     ZEVArm64ImageFinder findImage;
-    ZEVUnwindMemory memory;
+    zevuzavidav::UnwindMemory memory;
 };
 
 bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContextArm64* machineContext,

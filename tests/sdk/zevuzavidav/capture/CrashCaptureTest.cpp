@@ -5,7 +5,7 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
@@ -173,7 +173,7 @@ Range functionRange(void (*function)()) {
     ZEVBinaryImageNodeCopy image;
     ZEVDwarfCFIRecord cfi;
     if (!ZEVUnwindFindImageWithDynamicLinker(address, &image) ||
-        !ZEVDwarfFindFDE(image.eh_frame, address, &cfi)) {
+        !zevuzavidav::findDwarfFDE(image.eh_frame, address, &cfi)) {
         return {};
     }
     return {cfi.fde.pcBegin, cfi.fde.pcBegin + cfi.fde.pcRange};

@@ -2,7 +2,7 @@
 // children open or close a library behind the crash reporter's back and then crash.
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
@@ -107,7 +107,7 @@ TEST(CrashLoadedImages, ALibraryOpenedByPlainDlopenIsRecordedAndUnwound) {
     ZEVDwarfCFIRecord caller;
     auto callerAddress = reinterpret_cast<std::uint64_t>(crashThroughTheLibrary);
     ASSERT_TRUE(ZEVUnwindFindImageWithDynamicLinker(callerAddress, &image));
-    ASSERT_TRUE(ZEVDwarfFindFDE(image.eh_frame, callerAddress, &caller));
+    ASSERT_TRUE(zevuzavidav::findDwarfFDE(image.eh_frame, callerAddress, &caller));
     EXPECT_TRUE(holds(crashed, caller.fde.pcBegin + 1, caller.fde.pcBegin + caller.fde.pcRange + 1))
         << crashed;
     EXPECT_NE(text(dir + "/sdk.log").find("Recording an image loaded without notice"), std::string::npos);

@@ -1,6 +1,6 @@
+#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
@@ -155,17 +155,17 @@ TEST(DwarfFDEIndex, ProvesTheImagesSegmentsAndFindsTheSameFDE) {
     auto pc = reinterpret_cast<std::uint64_t>(&buildTables);
     ZEVBinaryImageNodeCopy image;
     ASSERT_TRUE(ZEVUnwindFindImageWithDynamicLinker(pc, &image));
-    ZEVUnwindMemory copies;
-    ZEVUnwindMemoryInit(&copies);
+    zevuzavidav::UnwindMemory copies;
+    zevuzavidav::initUnwindMemory(&copies);
     ZEVDwarfCFIRecord throughCopies;
-    ASSERT_TRUE(ZEVDwarfFindFDE(image.eh_frame, pc, &throughCopies, &copies));
+    ASSERT_TRUE(zevuzavidav::findDwarfFDE(image.eh_frame, pc, &throughCopies, &copies));
     EXPECT_EQ(copies.rangeCount, 0u);
-    ZEVUnwindMemory proven;
-    ZEVUnwindMemoryInit(&proven);
+    zevuzavidav::UnwindMemory proven;
+    zevuzavidav::initUnwindMemory(&proven);
     ZEVDwarfCFIRecord inPlace;
-    ASSERT_TRUE(ZEVDwarfFindFDE(image.eh_frame, pc, &inPlace, &proven, image.base));
+    ASSERT_TRUE(zevuzavidav::findDwarfFDE(image.eh_frame, pc, &inPlace, &proven, image.base));
     EXPECT_GE(proven.rangeCount, 1u);
-    EXPECT_TRUE(ZEVUnwindMemoryIsInPlace(&proven, image.eh_frame, 8));
+    EXPECT_TRUE(zevuzavidav::isUnwindMemoryInPlace(&proven, image.eh_frame, 8));
     EXPECT_EQ(inPlace.fde.pcBegin, throughCopies.fde.pcBegin);
     EXPECT_EQ(inPlace.fde.pcRange, throughCopies.fde.pcRange);
     EXPECT_LE(inPlace.fde.pcBegin, pc);
@@ -177,11 +177,11 @@ TEST(DwarfFDEIndex, AnIndexWhoseImageHeaderIsNoELFHeaderIsReadThroughCopies) {
                                      0, 0,    0,    0,    0,    0, 0x20, 0, 0, 0};
     hdr.resize(64, 0);
     std::vector<std::uint8_t> notAnImage(4096, 0x5a);
-    ZEVUnwindMemory memory;
-    ZEVUnwindMemoryInit(&memory);
-    ZEVDwarfFDEIndex index;
-    ASSERT_TRUE(ZEVDwarfFDEIndexInit(&index, reinterpret_cast<std::uintptr_t>(notAnImage.data()),
-                                     reinterpret_cast<std::uintptr_t>(hdr.data()), &memory));
+    zevuzavidav::UnwindMemory memory;
+    zevuzavidav::initUnwindMemory(&memory);
+    zevuzavidav::DwarfFDEIndex index;
+    ASSERT_TRUE(zevuzavidav::initDwarfFDEIndex(&index, reinterpret_cast<std::uintptr_t>(notAnImage.data()),
+                                               reinterpret_cast<std::uintptr_t>(hdr.data()), &memory));
     EXPECT_EQ(index.count, 1u);
     EXPECT_EQ(index.ehFrame, reinterpret_cast<std::uintptr_t>(hdr.data()) + 4 + 0x20);
     EXPECT_EQ(index.ehFrameEnd, 0u);

@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
 
 #include <gtest/gtest.h>
 
@@ -127,7 +127,7 @@ class UnwindBuild : public ::testing::TestWithParam<std::tuple<Recursion, int, W
 TEST_P(UnwindBuild, MatchesTheSystemUnwinderForEveryBuildOfTheCode) {
     auto [recursion, depth, how] = GetParam();
     walker = how;
-    ZEVUnwindRuleCacheClear(); // the first walk of each finds nothing kept
+    zevuzavidav::clearUnwindRuleCache(); // the first walk of each finds nothing kept
     Walks walks;
     recursion(depth, &walks);
     expectSameCallers(walks);
@@ -176,7 +176,7 @@ __attribute__((noinline, optimize("O2"))) void keepInRegisters(int depth) {
 }
 
 TEST(Unwind, KeptRulesRestoreWhatTheFullStepRestores) {
-    ZEVUnwindRuleCacheClear();
+    zevuzavidav::clearUnwindRuleCache();
     perFrame.clear();
     perBatch.clear();
     keepInRegisters(40);
@@ -271,7 +271,7 @@ TEST(Unwind, DwarfReadersSurviveFuzzedTables) {
         }
         auto base = reinterpret_cast<std::uintptr_t>(bytes.data());
         ZEVDwarfCFIRecord cfi;
-        if (ZEVDwarfFindFDE(base, base + (random() % 4096), &cfi)) {
+        if (zevuzavidav::findDwarfFDE(base, base + (random() % 4096), &cfi)) {
             ZEVMachineContext registers{};
             registers.rsp = base + 2048;
             ZEVDwarfUnwindComputeRegisters(&cfi, cfi.fde.pcBegin, &registers);

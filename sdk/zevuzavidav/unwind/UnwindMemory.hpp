@@ -13,7 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 
-struct ZEVUnwindMemory {
+namespace zevuzavidav {
+
+struct UnwindMemory {
     static constexpr unsigned kRanges = 8;
     static constexpr unsigned kLines = 2;
     static constexpr std::size_t kLineSize = 4096; // a power of two no larger than a page
@@ -37,22 +39,20 @@ struct ZEVUnwindMemory {
 
 // Memory with nothing proven: every read is a (line-cached) checked copy. `imageGeneration` (see
 // ZEVBinaryImageGeneration) tells which image segments found by earlier walks are still where they were.
-void ZEVUnwindMemoryInit(ZEVUnwindMemory* memory, std::uint64_t imageGeneration = 0);
+void initUnwindMemory(UnwindMemory* memory, std::uint64_t imageGeneration = 0);
 // The same, with the calling thread's own stack read in place when it can be known (not on an
 // alternate signal stack); costs no system call once the thread's stack has been proven.
-void ZEVUnwindMemoryInitForCurrentThread(ZEVUnwindMemory* memory, std::uint64_t imageGeneration);
+void initUnwindMemoryForCurrentThread(UnwindMemory* memory, std::uint64_t imageGeneration);
 // Reads [low, high) in place from now on, once the kernel confirms every page of it is mapped. The
 // caller vouches that the range is readable (a read-only segment of a loaded image). False when it is
 // not mapped or no range is left; reads of it then stay checked copies.
-bool ZEVUnwindMemoryProveRange(ZEVUnwindMemory* memory, std::uintptr_t low, std::uintptr_t high);
+bool proveUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high);
 // Copies `size` bytes at `address`; false when any of them is unreadable or the address is below
 // 4096 (`destination` may then hold part of them).
-bool ZEVUnwindMemoryRead(ZEVUnwindMemory* memory, std::uintptr_t address, void* destination,
-                         std::size_t size);
+bool readUnwindMemory(UnwindMemory* memory, std::uintptr_t address, void* destination, std::size_t size);
 
 // Whether [address, address + size) lies within one range read in place.
-inline bool ZEVUnwindMemoryIsInPlace(const ZEVUnwindMemory* memory, std::uintptr_t address,
-                                     std::size_t size) {
+inline bool isUnwindMemoryInPlace(const UnwindMemory* memory, std::uintptr_t address, std::size_t size) {
     if (memory == nullptr) return false;
     if (memory->stack.holds(address, size)) return true;
     for (unsigned i = 0; i < memory->rangeCount; ++i) {
@@ -60,3 +60,5 @@ inline bool ZEVUnwindMemoryIsInPlace(const ZEVUnwindMemory* memory, std::uintptr
     }
     return false;
 }
+
+} // namespace zevuzavidav

@@ -1,20 +1,22 @@
-#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 
-namespace ZEVUnwindRuleCacheDetail {
+namespace zevuzavidav {
+
+namespace ruleCacheDetail {
 
 Set sets[1U << kSetBits];
 
-} // namespace ZEVUnwindRuleCacheDetail
+} // namespace ruleCacheDetail
 
 namespace {
 
-using namespace ZEVUnwindRuleCacheDetail;
-using Packed = ZEVUnwindFrameRulePacked;
+using namespace ruleCacheDetail;
+using Packed = PackedUnwindFrameRule;
 
 constexpr int kStackPointer = 7;
 constexpr int kFramePointer = 6;
 constexpr int kReturnAddress = 16;
-constexpr int kSavedRegisters[ZEVUnwindFrameRule::kSavedCount] = {3, 6, 12, 13, 14, 15};
+constexpr int kSavedRegisters[UnwindFrameRule::kSavedCount] = {3, 6, 12, 13, 14, 15};
 
 bool leftAsIs(const ZEVDwarfRule& rule) {
     return rule.kind == ZEVDwarfRuleUnchanged || rule.kind == ZEVDwarfRuleUndefined;
@@ -22,25 +24,24 @@ bool leftAsIs(const ZEVDwarfRule& rule) {
 
 } // namespace
 
-bool ZEVUnwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame,
-                                 ZEVUnwindFrameRule* out) {
-    *out = ZEVUnwindFrameRule{};
+bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out) {
+    *out = UnwindFrameRule{};
     // A signal frame's pc is exact, not a return address: such frames keep the full step.
     if (signalFrame || rules.cfaExpression != 0 || rules.cfaOffset < 0 || rules.cfaOffset % 8 != 0 ||
         rules.cfaOffset >= std::int64_t{1} << (Packed::kOffsetBits + 3)) {
         return false;
     }
     if (rules.cfaRegister == kStackPointer) {
-        out->kind = ZEVUnwindFrameRule::kFromStackPointer;
+        out->kind = UnwindFrameRule::kFromStackPointer;
     } else if (rules.cfaRegister == kFramePointer) {
-        out->kind = ZEVUnwindFrameRule::kFromFramePointer;
+        out->kind = UnwindFrameRule::kFromFramePointer;
     } else {
         return false;
     }
     out->cfaOffset = static_cast<std::uint32_t>(rules.cfaOffset);
     const ZEVDwarfRule& returnAddress = rules.registers[kReturnAddress];
     if (returnAddress.kind == ZEVDwarfRuleUndefined) {
-        out->kind = ZEVUnwindFrameRule::kOutermost;
+        out->kind = UnwindFrameRule::kOutermost;
     } else if (returnAddress.kind != ZEVDwarfRuleOffset || returnAddress.value != -8) {
         return false;
     }
@@ -49,11 +50,11 @@ bool ZEVUnwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signal
     for (int reg : {0, 1, 2, 4, 5, 8, 9, 10, 11}) {
         if (!leftAsIs(rules.registers[reg])) return false;
     }
-    for (int i = 0; i < ZEVUnwindFrameRule::kSavedCount; ++i) {
+    for (int i = 0; i < UnwindFrameRule::kSavedCount; ++i) {
         const ZEVDwarfRule& rule = rules.registers[kSavedRegisters[i]];
         if (leftAsIs(rule)) continue;
         if (rule.kind != ZEVDwarfRuleOffset || rule.value >= 0 || rule.value % 8 != 0 ||
-            -rule.value / 8 > ZEVUnwindFrameRule::kMaxSlot) {
+            -rule.value / 8 > UnwindFrameRule::kMaxSlot) {
             return false;
         }
         out->saved[i] = static_cast<std::uint8_t>(-rule.value / 8);
@@ -62,13 +63,13 @@ bool ZEVUnwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signal
     return true;
 }
 
-std::uint64_t ZEVUnwindFrameRulePacked::pack(const ZEVUnwindFrameRule& rule) {
+std::uint64_t PackedUnwindFrameRule::pack(const UnwindFrameRule& rule) {
     std::uint64_t packed = rule.kind | std::uint64_t{rule.cfaOffset / 8} << kOffsetShift |
                            std::uint64_t{rule.span} << kSpanShift |
-                           std::uint64_t{rule.saved[ZEVUnwindFrameRule::kFramePointerIndex]}
+                           std::uint64_t{rule.saved[UnwindFrameRule::kFramePointerIndex]}
                                << kFramePointerShift;
-    for (int i = 0, other = 0; i < ZEVUnwindFrameRule::kSavedCount; ++i) {
-        if (i == ZEVUnwindFrameRule::kFramePointerIndex) continue;
+    for (int i = 0, other = 0; i < UnwindFrameRule::kSavedCount; ++i) {
+        if (i == UnwindFrameRule::kFramePointerIndex) continue;
         if (rule.saved[i] != 0) packed |= (1ULL << other) << kOthersMaskShift;
         packed |= std::uint64_t{rule.saved[i]} << (kOthersShift + other * kSlotBits);
         ++other;
@@ -90,8 +91,8 @@ void write(Entry& entry, std::uint64_t key, std::uint64_t rule) {
 
 } // namespace
 
-void ZEVUnwindRuleCacheStore(std::uint64_t pc, std::uint64_t generation, const ZEVUnwindFrameRule& rule) {
-    if (pc >> 48 != 0 || rule.kind == ZEVUnwindFrameRule::kNone) return;
+void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule) {
+    if (pc >> 48 != 0 || rule.kind == UnwindFrameRule::kNone) return;
     const std::uint64_t key = keyOf(pc, generation);
     const std::uint64_t payload = Packed::pack(rule);
     const std::uint64_t packed = payload | checkOf(key, payload) << Packed::kCheckShift;
@@ -113,7 +114,7 @@ void ZEVUnwindRuleCacheStore(std::uint64_t pc, std::uint64_t generation, const Z
     }
 }
 
-void ZEVUnwindRuleCacheClear() {
+void clearUnwindRuleCache() {
     for (Set& set : sets) {
         for (Entry& entry : set.ways) {
             std::uint64_t seen = entry.key.load(std::memory_order_relaxed);
@@ -121,3 +122,5 @@ void ZEVUnwindRuleCacheClear() {
         }
     }
 }
+
+} // namespace zevuzavidav

@@ -1,10 +1,12 @@
-#include "sdk/zevuzavidav/unwind/ZEVDwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
 
 #include <atomic>
 #include <cstring>
 #include <elf.h>
+
+namespace zevuzavidav {
 
 namespace {
 
@@ -15,8 +17,8 @@ constexpr int kMaxProgramHeaders = 64;
 
 // The readable segments holding an image's index and its .eh_frame.
 struct Segments {
-    ZEVUnwindMemory::Range index{0, 0};
-    ZEVUnwindMemory::Range ehFrame{0, 0};
+    UnwindMemory::Range index{0, 0};
+    UnwindMemory::Range ehFrame{0, 0};
 };
 
 // Where an image's segments are, kept for every later walk in the same image generation, so that its
@@ -74,16 +76,16 @@ ProvenImages provenImages;
 
 // The readable loadable segments of the image whose ELF header is at `base` that hold `hdr` and
 // `ehFrame`, from its program headers (read through checked copies).
-bool findSegments(ZEVUnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr, std::uintptr_t ehFrame,
+bool findSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr, std::uintptr_t ehFrame,
                   Segments* out) {
     Elf64_Ehdr header;
-    if (base == 0 || !ZEVUnwindMemoryRead(memory, base, &header, sizeof header) ||
+    if (base == 0 || !readUnwindMemory(memory, base, &header, sizeof header) ||
         std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
         header.e_phentsize != sizeof(Elf64_Phdr) || header.e_phnum > kMaxProgramHeaders) {
         return false;
     }
     Elf64_Phdr segments[kMaxProgramHeaders];
-    if (!ZEVUnwindMemoryRead(memory, base + header.e_phoff, segments, header.e_phnum * sizeof(Elf64_Phdr))) {
+    if (!readUnwindMemory(memory, base + header.e_phoff, segments, header.e_phnum * sizeof(Elf64_Phdr))) {
         return false;
     }
     // The image table's base is where its lowest segment was loaded.
@@ -94,8 +96,8 @@ bool findSegments(ZEVUnwindMemory* memory, std::uintptr_t base, std::uintptr_t h
     for (int i = 0; i < header.e_phnum && lowest != ~0ULL; ++i) {
         const Elf64_Phdr& segment = segments[i];
         if (segment.p_type != PT_LOAD || (segment.p_flags & PF_R) == 0) continue;
-        ZEVUnwindMemory::Range range{base + (segment.p_vaddr - lowest),
-                                     base + (segment.p_vaddr - lowest) + segment.p_memsz};
+        UnwindMemory::Range range{base + (segment.p_vaddr - lowest),
+                                  base + (segment.p_vaddr - lowest) + segment.p_memsz};
         if (range.high <= range.low) continue;
         if (range.holds(hdr, 1)) out->index = range;
         if (range.holds(ehFrame, 1)) out->ehFrame = range;
@@ -107,19 +109,19 @@ bool findSegments(ZEVUnwindMemory* memory, std::uintptr_t base, std::uintptr_t h
 // kernel confirms they are mapped. The end of the segment holding .eh_frame; 0 when they cannot be
 // proven (every read then stays a checked copy). `ehFrame` 0: only segments found by an earlier walk
 // are taken (the header has not been read yet).
-std::uintptr_t proveSegments(ZEVUnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr,
+std::uintptr_t proveSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr,
                              std::uintptr_t ehFrame) {
     if (memory == nullptr) return 0;
     for (unsigned i = 0; i < memory->rangeCount; ++i) {
-        const ZEVUnwindMemory::Range& range = memory->inPlace[i];
+        const UnwindMemory::Range& range = memory->inPlace[i];
         if (range.holds(hdr, 1) && (ehFrame == 0 || range.holds(ehFrame, 1))) return range.high;
     }
     Segments segments;
     bool known = provenImages.find(hdr, memory->imageGeneration, &segments) &&
                  (ehFrame == 0 || segments.ehFrame.holds(ehFrame, 1));
     if (!known && (ehFrame == 0 || !findSegments(memory, base, hdr, ehFrame, &segments))) return 0;
-    if (!ZEVUnwindMemoryProveRange(memory, segments.index.low, segments.index.high) ||
-        !ZEVUnwindMemoryProveRange(memory, segments.ehFrame.low, segments.ehFrame.high)) {
+    if (!proveUnwindMemoryRange(memory, segments.index.low, segments.index.high) ||
+        !proveUnwindMemoryRange(memory, segments.ehFrame.low, segments.ehFrame.high)) {
         return 0;
     }
     if (!known) provenImages.keep(hdr, memory->imageGeneration, segments);
@@ -132,11 +134,10 @@ std::uint64_t relative(std::uintptr_t header, std::int32_t offset) {
 
 } // namespace
 
-bool ZEVDwarfFDEIndexInit(ZEVDwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t hdr,
-                          ZEVUnwindMemory* memory) {
-    *index = ZEVDwarfFDEIndex{};
+bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t hdr, UnwindMemory* memory) {
+    *index = DwarfFDEIndex{};
     // An image met by an earlier walk has its header read in place too, not through a checked copy.
-    if (!ZEVUnwindMemoryIsInPlace(memory, hdr, 32)) proveSegments(memory, base, hdr, 0);
+    if (!isUnwindMemoryInPlace(memory, hdr, 32)) proveSegments(memory, base, hdr, 0);
     ZEVDwarfCursor cursor;
     ZEVDwarfCursorInit(&cursor, hdr, hdr + 32, memory);
     std::uint8_t version = ZEVDwarfReadUInt8(&cursor);
@@ -158,10 +159,10 @@ bool ZEVDwarfFDEIndexInit(ZEVDwarfFDEIndex* index, std::uintptr_t base, std::uin
     return true;
 }
 
-bool ZEVDwarfFDEIndexSearch(const ZEVDwarfFDEIndex* index, std::uint64_t pc, std::uintptr_t* fde,
-                            ZEVUnwindMemory* memory) {
+bool searchDwarfFDEIndex(const DwarfFDEIndex* index, std::uint64_t pc, std::uintptr_t* fde,
+                         UnwindMemory* memory) {
     const std::uintptr_t table = index->table;
-    const bool inPlace = ZEVUnwindMemoryIsInPlace(memory, table, index->count * 8);
+    const bool inPlace = isUnwindMemoryInPlace(memory, table, index->count * 8);
     std::uint64_t low = 0;
     std::uint64_t high = index->count;
     bool found = false;
@@ -170,7 +171,7 @@ bool ZEVDwarfFDEIndexSearch(const ZEVDwarfFDEIndex* index, std::uint64_t pc, std
         std::int32_t entry[2];
         if (inPlace) {
             std::memcpy(entry, reinterpret_cast<const void*>(table + mid * 8), sizeof entry);
-        } else if (!ZEVUnwindMemoryRead(memory, table + mid * 8, entry, sizeof entry)) {
+        } else if (!readUnwindMemory(memory, table + mid * 8, entry, sizeof entry)) {
             return false;
         }
         if (relative(index->header, entry[0]) <= pc) {
@@ -184,15 +185,16 @@ bool ZEVDwarfFDEIndexSearch(const ZEVDwarfFDEIndex* index, std::uint64_t pc, std
     return found && *fde >= index->ehFrame;
 }
 
-bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, ZEVUnwindMemory* memory,
-                     std::uintptr_t base) {
-    ZEVDwarfFDEIndex index;
+bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, UnwindMemory* memory,
+                  std::uintptr_t base) {
+    DwarfFDEIndex index;
     std::uintptr_t fde = 0;
-    if (!ZEVDwarfFDEIndexInit(&index, base, hdr, memory) ||
-        !ZEVDwarfFDEIndexSearch(&index, pc, &fde, memory)) {
+    if (!initDwarfFDEIndex(&index, base, hdr, memory) || !searchDwarfFDEIndex(&index, pc, &fde, memory)) {
         return false;
     }
     std::uintptr_t end = index.ehFrameEnd > fde ? index.ehFrameEnd : fde + kUnknownSectionSpan;
     if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fde, end, memory)) return false;
     return pc >= out->fde.pcBegin && pc - out->fde.pcBegin < out->fde.pcRange;
 }
+
+} // namespace zevuzavidav

@@ -16,7 +16,9 @@
 #include <atomic>
 #include <cstdint>
 
-struct ZEVUnwindFrameRule {
+namespace zevuzavidav {
+
+struct UnwindFrameRule {
     enum Kind : std::uint8_t {
         kNone = 0,
         kFromStackPointer = 1, // CFA = rsp + cfaOffset
@@ -36,7 +38,7 @@ struct ZEVUnwindFrameRule {
 // A rule as the cache keeps it, one word read by shifts on the fast path: kind (2 bits), CFA offset in
 // words (16 bits), span (5 bits), rbp's save slot (5 bits), which of rbx, r12..r15 are saved (5 bits)
 // and their save slots (5 bits each); the top 5 bits check the others.
-struct ZEVUnwindFrameRulePacked {
+struct PackedUnwindFrameRule {
     static constexpr int kOffsetShift = 2;
     static constexpr int kOffsetBits = 16;
     static constexpr int kSlotBits = 5;
@@ -48,9 +50,9 @@ struct ZEVUnwindFrameRulePacked {
     static constexpr int kCheckShift = 59;
     static constexpr std::uint64_t kSlotMask = (1U << kSlotBits) - 1;
 
-    static std::uint64_t pack(const ZEVUnwindFrameRule& rule);
-    static ZEVUnwindFrameRule::Kind kind(std::uint64_t packed) {
-        return static_cast<ZEVUnwindFrameRule::Kind>(packed & 3);
+    static std::uint64_t pack(const UnwindFrameRule& rule);
+    static UnwindFrameRule::Kind kind(std::uint64_t packed) {
+        return static_cast<UnwindFrameRule::Kind>(packed & 3);
     }
     static std::uint64_t cfaOffset(std::uint64_t packed) {
         return ((packed >> kOffsetShift) & ((1U << kOffsetBits) - 1)) * 8;
@@ -67,26 +69,25 @@ struct ZEVUnwindFrameRulePacked {
         return (packed >> (kOthersShift + index * kSlotBits)) & kSlotMask;
     }
 };
-static_assert(ZEVUnwindFrameRulePacked::kOthersShift + ZEVUnwindFrameRulePacked::kOthers * 5 <=
-                  ZEVUnwindFrameRulePacked::kCheckShift,
+static_assert(PackedUnwindFrameRule::kOthersShift + PackedUnwindFrameRule::kOthers * 5 <=
+                  PackedUnwindFrameRule::kCheckShift,
               "the check takes the top 5 bits");
 
 // The frame rule equal to `rules` for the registers an x86_64 walk restores; false when the rules take
 // another form.
-bool ZEVUnwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame,
-                                 ZEVUnwindFrameRule* out);
+bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out);
 
-// The rule kept for `pc` in image generation `generation`, packed (ZEVUnwindFrameRulePacked); false on
+// The rule kept for `pc` in image generation `generation`, packed (PackedUnwindFrameRule); false on
 // a miss. A rule found spans at least one word.
-bool ZEVUnwindRuleCacheFind(std::uint64_t pc, std::uint64_t generation, std::uint64_t* packed);
+bool findCachedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t* packed);
 // Keeps `rule` for `pc` unless the entry is being written by someone else.
-void ZEVUnwindRuleCacheStore(std::uint64_t pc, std::uint64_t generation, const ZEVUnwindFrameRule& rule);
+void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule);
 // Forgets every rule (tests and benchmarks that want a cold start).
-void ZEVUnwindRuleCacheClear();
+void clearUnwindRuleCache();
 
 // ---- the lookup, inline: it is the whole cost of a step over a known frame ----
 
-namespace ZEVUnwindRuleCacheDetail {
+namespace ruleCacheDetail {
 
 // The key of an entry: its pc (48 bits) and image generation (8 bits), which a lookup matches, and a
 // count of the entry's writes (8 bits), which tells a reader that the entry was written while it read,
@@ -104,7 +105,7 @@ constexpr unsigned kSetBits = 10;
 constexpr std::uint64_t kBusy = ~0ULL;
 constexpr std::uint64_t kMatched = (1ULL << 56) - 1;
 constexpr std::uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
-constexpr std::uint64_t kPayloadMask = (1ULL << ZEVUnwindFrameRulePacked::kCheckShift) - 1;
+constexpr std::uint64_t kPayloadMask = (1ULL << PackedUnwindFrameRule::kCheckShift) - 1;
 extern Set sets[1U << kSetBits];
 
 inline std::uint64_t keyOf(std::uint64_t pc, std::uint64_t generation) {
@@ -114,7 +115,7 @@ inline Set& setOf(std::uint64_t pc) {
     return sets[(pc * kGolden) >> (64 - kSetBits)];
 }
 inline std::uint64_t checkOf(std::uint64_t key, std::uint64_t payload) {
-    return ((key ^ payload) * kGolden) >> ZEVUnwindFrameRulePacked::kCheckShift;
+    return ((key ^ payload) * kGolden) >> PackedUnwindFrameRule::kCheckShift;
 }
 // The entry's rule when it is kept for `key` (pc and generation), read whole: false when the entry was
 // written meanwhile. `seen` is the entry's whole key.
@@ -127,10 +128,10 @@ inline bool read(const Entry& entry, std::uint64_t key, std::uint64_t* rule, std
     return entry.key.load(std::memory_order_relaxed) == before;
 }
 
-} // namespace ZEVUnwindRuleCacheDetail
+} // namespace ruleCacheDetail
 
-inline bool ZEVUnwindRuleCacheFind(std::uint64_t pc, std::uint64_t generation, std::uint64_t* packed) {
-    using namespace ZEVUnwindRuleCacheDetail;
+inline bool findCachedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t* packed) {
+    using namespace ruleCacheDetail;
     if (pc >> 48 != 0) return false;
     const std::uint64_t key = keyOf(pc, generation);
     Set& set = setOf(pc);
@@ -138,7 +139,9 @@ inline bool ZEVUnwindRuleCacheFind(std::uint64_t pc, std::uint64_t generation, s
     std::uint64_t seen = 0;
     if (!read(set.ways[0], key, &rule, &seen) && !read(set.ways[1], key, &rule, &seen)) return false;
     *packed = rule;
-    return rule >> ZEVUnwindFrameRulePacked::kCheckShift == checkOf(key, rule & kPayloadMask) &&
-           ZEVUnwindFrameRulePacked::kind(rule) != ZEVUnwindFrameRule::kNone &&
-           ZEVUnwindFrameRulePacked::span(rule) != 0;
+    return rule >> PackedUnwindFrameRule::kCheckShift == checkOf(key, rule & kPayloadMask) &&
+           PackedUnwindFrameRule::kind(rule) != UnwindFrameRule::kNone &&
+           PackedUnwindFrameRule::span(rule) != 0;
 }
+
+} // namespace zevuzavidav

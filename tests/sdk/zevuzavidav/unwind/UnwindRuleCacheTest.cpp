@@ -1,6 +1,6 @@
 // The frame-rule cache: which call-frame rows it keeps and how, and that what it gives back is always
 // a rule stored for that pc, in that image generation, even with writers racing and entries damaged.
-#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-using Packed = ZEVUnwindFrameRulePacked;
+using Packed = zevuzavidav::PackedUnwindFrameRule;
 
 constexpr int kRsp = 7, kRbp = 6, kRbx = 3, kR12 = 12, kR15 = 15, kReturnAddress = 16;
 
@@ -29,23 +29,23 @@ TEST(UnwindFrameRule, KeepsTheCommonFormsOfFrame) {
     ZEVDwarfRegisterRules pushed = rulesWithCfa(kRsp, 48);
     pushed.registers[kRbp] = {ZEVDwarfRuleOffset, -16};
     pushed.registers[kRbx] = {ZEVDwarfRuleOffset, -24};
-    ZEVUnwindFrameRule rule;
-    ASSERT_TRUE(ZEVUnwindFrameRuleFromRules(pushed, false, &rule));
-    EXPECT_EQ(rule.kind, ZEVUnwindFrameRule::kFromStackPointer);
+    zevuzavidav::UnwindFrameRule rule;
+    ASSERT_TRUE(zevuzavidav::unwindFrameRuleFromRules(pushed, false, &rule));
+    EXPECT_EQ(rule.kind, zevuzavidav::UnwindFrameRule::kFromStackPointer);
     EXPECT_EQ(rule.cfaOffset, 48u);
     EXPECT_EQ(rule.saved[0], 3); // rbx
-    EXPECT_EQ(rule.saved[ZEVUnwindFrameRule::kFramePointerIndex], 2);
+    EXPECT_EQ(rule.saved[zevuzavidav::UnwindFrameRule::kFramePointerIndex], 2);
     EXPECT_EQ(rule.span, 3);
     // The frame-pointer frame: CFA = rbp + 16.
     ZEVDwarfRegisterRules framed = rulesWithCfa(kRbp, 16);
     framed.registers[kRbp] = {ZEVDwarfRuleOffset, -16};
-    ASSERT_TRUE(ZEVUnwindFrameRuleFromRules(framed, false, &rule));
-    EXPECT_EQ(rule.kind, ZEVUnwindFrameRule::kFromFramePointer);
+    ASSERT_TRUE(zevuzavidav::unwindFrameRuleFromRules(framed, false, &rule));
+    EXPECT_EQ(rule.kind, zevuzavidav::UnwindFrameRule::kFromFramePointer);
     // The outermost frame: the return address is undefined.
     ZEVDwarfRegisterRules outermost = rulesWithCfa(kRsp, 8);
     outermost.registers[kReturnAddress] = {ZEVDwarfRuleUndefined, 0};
-    ASSERT_TRUE(ZEVUnwindFrameRuleFromRules(outermost, false, &rule));
-    EXPECT_EQ(rule.kind, ZEVUnwindFrameRule::kOutermost);
+    ASSERT_TRUE(zevuzavidav::unwindFrameRuleFromRules(outermost, false, &rule));
+    EXPECT_EQ(rule.kind, zevuzavidav::UnwindFrameRule::kOutermost);
 }
 
 TEST(UnwindFrameRule, LeavesEveryOtherFormToTheFullStep) {
@@ -80,19 +80,19 @@ TEST(UnwindFrameRule, LeavesEveryOtherFormToTheFullStep) {
     add(
         "a signal frame", [](auto&) {}, true);
     for (const Case& c : cases) {
-        ZEVUnwindFrameRule rule;
-        EXPECT_FALSE(ZEVUnwindFrameRuleFromRules(c.rules, c.signalFrame, &rule)) << c.what;
+        zevuzavidav::UnwindFrameRule rule;
+        EXPECT_FALSE(zevuzavidav::unwindFrameRuleFromRules(c.rules, c.signalFrame, &rule)) << c.what;
     }
 }
 
 class UnwindRuleCache : public ::testing::Test {
   protected:
-    void SetUp() override { ZEVUnwindRuleCacheClear(); }
-    void TearDown() override { ZEVUnwindRuleCacheClear(); }
+    void SetUp() override { zevuzavidav::clearUnwindRuleCache(); }
+    void TearDown() override { zevuzavidav::clearUnwindRuleCache(); }
 
-    static ZEVUnwindFrameRule ruleWithOffset(std::uint32_t offset) {
-        ZEVUnwindFrameRule rule;
-        rule.kind = ZEVUnwindFrameRule::kFromStackPointer;
+    static zevuzavidav::UnwindFrameRule ruleWithOffset(std::uint32_t offset) {
+        zevuzavidav::UnwindFrameRule rule;
+        rule.kind = zevuzavidav::UnwindFrameRule::kFromStackPointer;
         rule.cfaOffset = offset;
         rule.saved[0] = 2;
         rule.span = 2;
@@ -103,26 +103,26 @@ class UnwindRuleCache : public ::testing::Test {
 TEST_F(UnwindRuleCache, GivesBackWhatWasStoredForThePcInItsGenerationOnly) {
     const std::uint64_t pc = 0x55550000abcdULL;
     std::uint64_t packed = 0;
-    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
-    ZEVUnwindRuleCacheStore(pc, 1, ruleWithOffset(96));
-    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
-    EXPECT_EQ(Packed::kind(packed), ZEVUnwindFrameRule::kFromStackPointer);
+    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc, 1, &packed));
+    zevuzavidav::storeUnwindRule(pc, 1, ruleWithOffset(96));
+    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pc, 1, &packed));
+    EXPECT_EQ(Packed::kind(packed), zevuzavidav::UnwindFrameRule::kFromStackPointer);
     EXPECT_EQ(Packed::cfaOffset(packed), 96u);
     EXPECT_EQ(Packed::span(packed), 2u);
     EXPECT_EQ(Packed::othersMask(packed), 1u); // rbx
     EXPECT_EQ(Packed::otherSlot(packed, 0), 2u);
-    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 2, &packed)) << "an image left the table since";
-    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc + 1, 1, &packed));
-    ZEVUnwindRuleCacheStore(1ULL << 48, 1, ruleWithOffset(96)); // beyond user addresses: not kept
-    EXPECT_FALSE(ZEVUnwindRuleCacheFind(1ULL << 48, 1, &packed));
-    ZEVUnwindRuleCacheClear();
-    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
+    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc, 2, &packed)) << "an image left the table since";
+    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc + 1, 1, &packed));
+    zevuzavidav::storeUnwindRule(1ULL << 48, 1, ruleWithOffset(96)); // beyond user addresses: not kept
+    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(1ULL << 48, 1, &packed));
+    zevuzavidav::clearUnwindRuleCache();
+    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc, 1, &packed));
 }
 
 TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
     const std::uint64_t pc = 0x55550000abcdULL;
-    ZEVUnwindRuleCacheStore(pc, 1, ruleWithOffset(96));
-    auto& entry = ZEVUnwindRuleCacheDetail::setOf(pc).ways[0];
+    zevuzavidav::storeUnwindRule(pc, 1, ruleWithOffset(96));
+    auto& entry = zevuzavidav::ruleCacheDetail::setOf(pc).ways[0];
     const std::uint64_t stored = entry.rule.load();
     // Every single-bit change of the rule: the check catches nearly all; what it lets through is at
     // least well formed.
@@ -130,7 +130,7 @@ TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
     for (int bit = 0; bit < 64; ++bit) {
         entry.rule.store(stored ^ (1ULL << bit));
         std::uint64_t packed = 0;
-        if (!ZEVUnwindRuleCacheFind(pc, 1, &packed)) {
+        if (!zevuzavidav::findCachedUnwindRule(pc, 1, &packed)) {
             ++caught;
         } else {
             EXPECT_NE(Packed::span(packed), 0u) << bit;
@@ -140,15 +140,15 @@ TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
     entry.rule.store(stored);
     entry.key.store(entry.key.load() ^ 0x10);
     std::uint64_t packed = 0;
-    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pc, 1, &packed));
+    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc, 1, &packed));
 }
 
 // The pcs of a set: two stay; a third drops the older one.
 std::vector<std::uint64_t> pcsSharingASet(std::size_t count) {
     std::vector<std::uint64_t> pcs;
-    const auto& first = ZEVUnwindRuleCacheDetail::setOf(0x400000);
+    const auto& first = zevuzavidav::ruleCacheDetail::setOf(0x400000);
     for (std::uint64_t pc = 0x400001; pcs.size() < count; ++pc) {
-        if (&ZEVUnwindRuleCacheDetail::setOf(pc) == &first) pcs.push_back(pc);
+        if (&zevuzavidav::ruleCacheDetail::setOf(pc) == &first) pcs.push_back(pc);
     }
     return pcs;
 }
@@ -156,17 +156,17 @@ std::vector<std::uint64_t> pcsSharingASet(std::size_t count) {
 TEST_F(UnwindRuleCache, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
     auto pcs = pcsSharingASet(3);
     std::uint64_t packed = 0;
-    ZEVUnwindRuleCacheStore(pcs[0], 1, ruleWithOffset(8));
-    ZEVUnwindRuleCacheStore(pcs[1], 1, ruleWithOffset(16));
-    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pcs[0], 1, &packed));
+    zevuzavidav::storeUnwindRule(pcs[0], 1, ruleWithOffset(8));
+    zevuzavidav::storeUnwindRule(pcs[1], 1, ruleWithOffset(16));
+    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pcs[0], 1, &packed));
     EXPECT_EQ(Packed::cfaOffset(packed), 8u);
-    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pcs[1], 1, &packed));
+    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pcs[1], 1, &packed));
     EXPECT_EQ(Packed::cfaOffset(packed), 16u);
-    ZEVUnwindRuleCacheStore(pcs[2], 1, ruleWithOffset(24));
-    EXPECT_FALSE(ZEVUnwindRuleCacheFind(pcs[0], 1, &packed));
-    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pcs[1], 1, &packed));
+    zevuzavidav::storeUnwindRule(pcs[2], 1, ruleWithOffset(24));
+    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pcs[0], 1, &packed));
+    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pcs[1], 1, &packed));
     EXPECT_EQ(Packed::cfaOffset(packed), 16u);
-    ASSERT_TRUE(ZEVUnwindRuleCacheFind(pcs[2], 1, &packed));
+    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pcs[2], 1, &packed));
     EXPECT_EQ(Packed::cfaOffset(packed), 24u);
 }
 
@@ -180,14 +180,14 @@ TEST_F(UnwindRuleCache, RacingWritersNeverLendOnePcAnothersRule) {
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < pcs.size(); ++i) {
         threads.emplace_back([&, i] {
-            const ZEVUnwindFrameRule rule = ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1)));
+            const zevuzavidav::UnwindFrameRule rule = ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1)));
             while (!stop.load())
-                ZEVUnwindRuleCacheStore(pcs[i], 3, rule);
+                zevuzavidav::storeUnwindRule(pcs[i], 3, rule);
         });
         threads.emplace_back([&, i] {
             while (!stop.load()) {
                 std::uint64_t packed = 0;
-                if (!ZEVUnwindRuleCacheFind(pcs[i], 3, &packed)) continue;
+                if (!zevuzavidav::findCachedUnwindRule(pcs[i], 3, &packed)) continue;
                 hits.fetch_add(1);
                 if (Packed::cfaOffset(packed) != 8 * (i + 1)) wrong.fetch_add(1);
             }

@@ -6,12 +6,14 @@
 // (from the image's program headers) to the unwind memory, which reads them in place from then on;
 // without it every read is a checked copy. A damaged index or header gives false, never a fault.
 // Signal-safe, no allocation.
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
 
 #include <cstdint>
 
-struct ZEVDwarfFDEIndex {
+namespace zevuzavidav {
+
+struct DwarfFDEIndex {
     std::uintptr_t header = 0;     // the .eh_frame_hdr
     std::uintptr_t ehFrame = 0;    // the .eh_frame it indexes
     std::uintptr_t ehFrameEnd = 0; // end of the segment holding .eh_frame; 0 when not known
@@ -20,12 +22,13 @@ struct ZEVDwarfFDEIndex {
 };
 
 // Reads the index at `hdr`. `base` is the address of the image's ELF header (0 when unknown).
-bool ZEVDwarfFDEIndexInit(ZEVDwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t hdr,
-                          ZEVUnwindMemory* memory);
+bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t hdr, UnwindMemory* memory);
 // The FDE of the last table entry whose initial location is at or below `pc`.
-bool ZEVDwarfFDEIndexSearch(const ZEVDwarfFDEIndex* index, std::uint64_t pc, std::uintptr_t* fde,
-                            ZEVUnwindMemory* memory);
+bool searchDwarfFDEIndex(const DwarfFDEIndex* index, std::uint64_t pc, std::uintptr_t* fde,
+                         UnwindMemory* memory);
 // The FDE covering `pc` (and its CIE), found through the index at `hdr`: false when the index cannot
 // be read or no FDE covers the pc.
-bool ZEVDwarfFindFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out,
-                     ZEVUnwindMemory* memory = nullptr, std::uintptr_t base = 0);
+bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out,
+                  UnwindMemory* memory = nullptr, std::uintptr_t base = 0);
+
+} // namespace zevuzavidav

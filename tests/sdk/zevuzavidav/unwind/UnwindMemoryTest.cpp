@@ -1,10 +1,10 @@
 // What a walk may read: ranges proven before are read in place, everything else through checked
 // copies, and a stack unmapped by another thread in the middle of a walk ends the walk, never the
 // process.
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVUnwindRuleCache.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,37 +26,39 @@ TEST(UnwindMemory, ReadsCopiedLinesAndRefusesUnmappedBytes) {
     const auto base = reinterpret_cast<std::uintptr_t>(pages);
     for (std::uintptr_t i = 0; i < 2 * kPage; ++i)
         pages[i] = static_cast<char>(i * 7);
-    ZEVUnwindMemory memory;
-    ZEVUnwindMemoryInit(&memory);
+    zevuzavidav::UnwindMemory memory;
+    zevuzavidav::initUnwindMemory(&memory);
     // Across the line (and page) boundary, then inside one line.
     char out[64];
-    ASSERT_TRUE(ZEVUnwindMemoryRead(&memory, base + kPage - 20, out, sizeof out));
+    ASSERT_TRUE(zevuzavidav::readUnwindMemory(&memory, base + kPage - 20, out, sizeof out));
     EXPECT_EQ(std::memcmp(out, pages + kPage - 20, sizeof out), 0);
-    EXPECT_FALSE(ZEVUnwindMemoryIsInPlace(&memory, base, 8));
+    EXPECT_FALSE(zevuzavidav::isUnwindMemoryInPlace(&memory, base, 8));
     munmap(pages + kPage, kPage);
     // The second page is gone: a read reaching into it fails, one before it still succeeds.
-    ZEVUnwindMemoryInit(&memory);
-    EXPECT_FALSE(ZEVUnwindMemoryRead(&memory, base + kPage - 4, out, 8));
-    EXPECT_TRUE(ZEVUnwindMemoryRead(&memory, base + kPage - 12, out, 8));
-    EXPECT_FALSE(ZEVUnwindMemoryRead(&memory, 16, out, 8)); // below 4096
-    EXPECT_FALSE(ZEVUnwindMemoryRead(nullptr, base + kPage, out, 8));
-    EXPECT_TRUE(ZEVUnwindMemoryRead(nullptr, base, out, 8));
+    zevuzavidav::initUnwindMemory(&memory);
+    EXPECT_FALSE(zevuzavidav::readUnwindMemory(&memory, base + kPage - 4, out, 8));
+    EXPECT_TRUE(zevuzavidav::readUnwindMemory(&memory, base + kPage - 12, out, 8));
+    EXPECT_FALSE(zevuzavidav::readUnwindMemory(&memory, 16, out, 8)); // below 4096
+    EXPECT_FALSE(zevuzavidav::readUnwindMemory(nullptr, base + kPage, out, 8));
+    EXPECT_TRUE(zevuzavidav::readUnwindMemory(nullptr, base, out, 8));
     // A range is read in place only once the kernel has confirmed every page of it.
-    EXPECT_FALSE(ZEVUnwindMemoryProveRange(&memory, base, base + 2 * kPage));
-    EXPECT_FALSE(ZEVUnwindMemoryIsInPlace(&memory, base, 8));
-    EXPECT_TRUE(ZEVUnwindMemoryProveRange(&memory, base, base + kPage));
-    EXPECT_TRUE(ZEVUnwindMemoryIsInPlace(&memory, base + 8, 8));
-    EXPECT_FALSE(ZEVUnwindMemoryIsInPlace(&memory, base + kPage - 4, 8));
+    EXPECT_FALSE(zevuzavidav::proveUnwindMemoryRange(&memory, base, base + 2 * kPage));
+    EXPECT_FALSE(zevuzavidav::isUnwindMemoryInPlace(&memory, base, 8));
+    EXPECT_TRUE(zevuzavidav::proveUnwindMemoryRange(&memory, base, base + kPage));
+    EXPECT_TRUE(zevuzavidav::isUnwindMemoryInPlace(&memory, base + 8, 8));
+    EXPECT_FALSE(zevuzavidav::isUnwindMemoryInPlace(&memory, base + kPage - 4, 8));
     munmap(pages, kPage);
 }
 
 TEST(UnwindMemory, TheWalkingThreadsOwnStackIsReadInPlace) {
-    ZEVUnwindMemory memory;
-    ZEVUnwindMemoryInitForCurrentThread(&memory, 0);
+    zevuzavidav::UnwindMemory memory;
+    zevuzavidav::initUnwindMemoryForCurrentThread(&memory, 0);
     std::uint64_t local = 0x5eed;
-    EXPECT_TRUE(ZEVUnwindMemoryIsInPlace(&memory, reinterpret_cast<std::uintptr_t>(&local), sizeof local));
+    EXPECT_TRUE(
+        zevuzavidav::isUnwindMemoryInPlace(&memory, reinterpret_cast<std::uintptr_t>(&local), sizeof local));
     std::vector<std::uint64_t> heap(4);
-    EXPECT_FALSE(ZEVUnwindMemoryIsInPlace(&memory, reinterpret_cast<std::uintptr_t>(heap.data()), 8));
+    EXPECT_FALSE(
+        zevuzavidav::isUnwindMemoryInPlace(&memory, reinterpret_cast<std::uintptr_t>(heap.data()), 8));
 }
 
 // A stack of another thread's kind (not the walker's own), one frame per page, in a mapping of its
@@ -78,18 +80,18 @@ class UnmappedMidWalk : public ::testing::TestWithParam<bool> {
             record[1] = i + 1 < kFrames ? pcOf(i + 1) : 0;
         }
         if (GetParam()) {
-            ZEVUnwindFrameRule rule; // CFA = sp + one page; the pc below it; fp saved below that
-            rule.kind = ZEVUnwindFrameRule::kFromStackPointer;
+            zevuzavidav::UnwindFrameRule rule; // CFA = sp + one page; the pc below it; fp saved below that
+            rule.kind = zevuzavidav::UnwindFrameRule::kFromStackPointer;
             rule.cfaOffset = static_cast<std::uint32_t>(kPage);
-            rule.saved[ZEVUnwindFrameRule::kFramePointerIndex] = 2;
+            rule.saved[zevuzavidav::UnwindFrameRule::kFramePointerIndex] = 2;
             rule.span = 2;
             for (int i = 0; i < kFrames; ++i)
-                ZEVUnwindRuleCacheStore(pcOf(i) - 1, ZEVBinaryImageGeneration(), rule);
+                zevuzavidav::storeUnwindRule(pcOf(i) - 1, ZEVBinaryImageGeneration(), rule);
         }
     }
     void TearDown() override {
         munmap(reinterpret_cast<void*>(stack_), (kFrames + 1) * kPage);
-        ZEVUnwindRuleCacheClear();
+        zevuzavidav::clearUnwindRuleCache();
     }
 
     std::uintptr_t spOf(int frame) const { return stack_ + static_cast<std::uintptr_t>(frame) * kPage; }

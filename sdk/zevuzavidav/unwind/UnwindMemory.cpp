@@ -1,25 +1,27 @@
-#include "sdk/zevuzavidav/unwind/ZEVUnwindMemory.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Threads.hpp"
 
 #include <cstring>
 
+namespace zevuzavidav {
+
 namespace {
 
 constexpr std::uintptr_t kNullLimit = 4096;
-constexpr std::size_t kLineSize = ZEVUnwindMemory::kLineSize;
+constexpr std::size_t kLineSize = UnwindMemory::kLineSize;
 static_assert((kLineSize & (kLineSize - 1)) == 0 && kLineSize <= 4096 && kNullLimit % kLineSize == 0,
               "a line never straddles a page, nor the null page's end");
 
 // The copy of the line starting at `start`, made now unless it is kept; null when it is unreadable.
 // Lines are replaced in turn.
-const std::uint8_t* lineAt(ZEVUnwindMemory* memory, std::uintptr_t start) {
+const std::uint8_t* lineAt(UnwindMemory* memory, std::uintptr_t start) {
     for (unsigned i = 0; i < memory->lineCount; ++i) {
         if (memory->lineAddress[i] == start) return memory->lines[i];
     }
     unsigned slot = memory->nextLine;
-    memory->nextLine = (slot + 1) % ZEVUnwindMemory::kLines;
+    memory->nextLine = (slot + 1) % UnwindMemory::kLines;
     if (slot == memory->lineCount) ++memory->lineCount;
     memory->lineAddress[slot] = 0; // no address is 0: the slot holds nothing until the copy succeeds
     if (!darwin::readMemory(start, memory->lines[slot], kLineSize)) return nullptr;
@@ -29,7 +31,7 @@ const std::uint8_t* lineAt(ZEVUnwindMemory* memory, std::uintptr_t start) {
 
 } // namespace
 
-void ZEVUnwindMemoryInit(ZEVUnwindMemory* memory, std::uint64_t imageGeneration) {
+void initUnwindMemory(UnwindMemory* memory, std::uint64_t imageGeneration) {
     memory->imageGeneration = imageGeneration;
     memory->stack = {0, 0};
     memory->rangeCount = 0;
@@ -37,9 +39,9 @@ void ZEVUnwindMemoryInit(ZEVUnwindMemory* memory, std::uint64_t imageGeneration)
     memory->nextLine = 0;
 }
 
-__attribute__((noinline)) void ZEVUnwindMemoryInitForCurrentThread(ZEVUnwindMemory* memory,
-                                                                   std::uint64_t imageGeneration) {
-    ZEVUnwindMemoryInit(memory, imageGeneration);
+__attribute__((noinline)) void initUnwindMemoryForCurrentThread(UnwindMemory* memory,
+                                                                std::uint64_t imageGeneration) {
+    initUnwindMemory(memory, imageGeneration);
     // This call's own frame is on the stack the walk starts from; every caller's frame is above it.
     auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
     std::uintptr_t low = 0;
@@ -47,20 +49,19 @@ __attribute__((noinline)) void ZEVUnwindMemoryInitForCurrentThread(ZEVUnwindMemo
     if (darwin::currentThreadStack(sp, &low, &high)) memory->stack = {low, high};
 }
 
-bool ZEVUnwindMemoryProveRange(ZEVUnwindMemory* memory, std::uintptr_t low, std::uintptr_t high) {
+bool proveUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high) {
     if (memory == nullptr || high <= low) return false;
-    if (ZEVUnwindMemoryIsInPlace(memory, low, high - low)) return true;
-    if (memory->rangeCount >= ZEVUnwindMemory::kRanges || !darwin::rangeMapped(low, high)) return false;
+    if (isUnwindMemoryInPlace(memory, low, high - low)) return true;
+    if (memory->rangeCount >= UnwindMemory::kRanges || !darwin::rangeMapped(low, high)) return false;
     memory->inPlace[memory->rangeCount++] = {low, high};
     return true;
 }
 
-bool ZEVUnwindMemoryRead(ZEVUnwindMemory* memory, std::uintptr_t address, void* destination,
-                         std::size_t size) {
+bool readUnwindMemory(UnwindMemory* memory, std::uintptr_t address, void* destination, std::size_t size) {
     if (address < kNullLimit || address + size < address) return false;
     if (size == 0) return true;
     if (memory == nullptr) return darwin::readMemory(address, destination, size);
-    if (ZEVUnwindMemoryIsInPlace(memory, address, size)) {
+    if (isUnwindMemoryInPlace(memory, address, size)) {
         std::memcpy(destination, reinterpret_cast<const void*>(address), size);
         return true;
     }
@@ -78,3 +79,5 @@ bool ZEVUnwindMemoryRead(ZEVUnwindMemory* memory, std::uintptr_t address, void* 
     }
     return true;
 }
+
+} // namespace zevuzavidav
