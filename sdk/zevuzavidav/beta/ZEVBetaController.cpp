@@ -5,7 +5,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/net/URLError.hpp"
 #include "platform/uikit/Application.hpp"
-#include "sdk/zevuzavidav/beta/ZEVBetaToken.hpp"
+#include "sdk/zevuzavidav/beta/BetaToken.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/report/ZEVAlert.hpp"
 #include "sdk/zevuzavidav/report/ZEVReportsController.hpp"
@@ -53,7 +53,7 @@ ZEVBetaController::ZEVBetaController(std::weak_ptr<ZEVBetaControllerDelegate> de
                                      Environment environment)
     : delegate_(std::move(delegate)), queue_(std::make_shared<dispatch::SerialQueue>(queueName)),
       environment_(std::move(environment)) {
-    if (!environment_.readBetaToken) environment_.readBetaToken = ZEVReadBetaToken;
+    if (!environment_.readBetaToken) environment_.readBetaToken = zevuzavidav::readBetaToken;
     if (!environment_.instanceIdentifier)
         environment_.instanceIdentifier = [] { return Zovaze::sharedSDK().instanceIdentifier(); };
     if (!environment_.notificationCenter)

@@ -1,6 +1,6 @@
 #pragma once
 // Newer test builds for an installation that is a test build (install source 3, outside app
-// extensions). The controller reads the beta token from the font "Zevuzavidav" (ZEVBetaToken.hpp), and
+// extensions). The controller reads the beta token from the font "Zevuzavidav" (BetaToken.hpp), and
 // once started with one it asks the API server for an update whenever fresh server settings arrive
 // ("ZOVSettingsAvailableNotification") and whenever the app comes back to the foreground:
 //
@@ -56,7 +56,7 @@ class ZEVBetaController final : public ui::AlertViewDelegate,
 
     // Where the controller finds the process around it; the kit passes nothing and gets the real ones.
     struct Environment {
-        std::function<std::optional<std::string>()> readBetaToken;      // default: ZEVReadBetaToken
+        std::function<std::optional<std::string>()> readBetaToken;      // default: zevuzavidav::readBetaToken
         std::function<std::optional<std::string>()> instanceIdentifier; // default: the Zovaze singleton's
         ns::NotificationCenter* notificationCenter = nullptr;           // default: the default centre
     };

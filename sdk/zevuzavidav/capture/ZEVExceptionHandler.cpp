@@ -3,8 +3,8 @@
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
+#include "sdk/zevuzavidav/context/DispatchSync.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVDispatchSync.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
@@ -56,8 +56,8 @@ void recordActiveException() {
     }
     const char* rawName = type->name();
     ZEVSDKLog("%s: Recording exception of type '%s'\n", "ZEVCatchAndRecordActiveException", rawName);
-    if (ZEVExceptionObjectCatcher catcher = ZEVExceptionObjectCatcherInUse()) {
-        ZEVExceptionObjectInfo info;
+    if (zevuzavidav::ExceptionObjectCatcher catcher = zevuzavidav::exceptionObjectCatcherInUse()) {
+        zevuzavidav::ExceptionObjectInfo info;
         if (catcher(active, info)) {
             ZEVExceptionRecordNSException(info);
             return;
@@ -144,7 +144,7 @@ void ZEVTerminateHandler() {
     std::abort();
 }
 
-void ZEVExceptionRecordNSException(const ZEVExceptionObjectInfo& exception) {
+void ZEVExceptionRecordNSException(const zevuzavidav::ExceptionObjectInfo& exception) {
     ZEVSDKLog("%s: Recording an NSException\n", "ZEVExceptionRecordNSException");
     std::vector<ZEVStackFrame> frames;
     frames.reserve(exception.callStackReturnAddresses.size());
@@ -166,7 +166,7 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
     const char* path = fatal ? readOnly->exception.path : readOnly->exception.customPath;
     ZEVSDKLog("%s: Recording an exception structure (%d, %d)\n", "ZEVExceptionRecord", notify ? 1 : 0,
               fatal ? 1 : 0);
-    ZEVDispatchSync(*queue, [&] {
+    zevuzavidav::dispatchSync(*queue, [&] {
         if (!fatal) {
             if (writable->logging.customExceptionCount >= readOnly->exception.customExceptionLimit) return;
             writable->logging.customExceptionCount += 1;

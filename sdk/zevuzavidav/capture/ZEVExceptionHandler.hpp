@@ -7,7 +7,7 @@
 // "objective-c"; everything else as "c++"), then chains to the handler that was installed before ours and
 // aborts. Non-fatal exceptions go to "custom_exception.zevrecord", capped per launch. Recording is serialised
 // on the exception queue and runs synchronously on the caller's thread.
-#include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
+#include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
 
 #include <cstdint>
@@ -33,7 +33,7 @@ const char* ZEVExceptionTypeName(int type);
 // Removes both files, installs ZEVTerminateHandler keeping the previous one, and zeroes the count.
 void ZEVExceptionInitialize(ZEVExceptionReadOnlyContext* part, std::uint32_t* customExceptionCount);
 [[noreturn]] void ZEVTerminateHandler();
-void ZEVExceptionRecordNSException(const ZEVExceptionObjectInfo& exception);
+void ZEVExceptionRecordNSException(const zevuzavidav::ExceptionObjectInfo& exception);
 void ZEVExceptionRecord(int type, const char* name, const char* reason,
                         const std::vector<ZEVStackFrame>* frames, bool notify);
 // Throws the platform exception "ZevuzavidavTestException" (for the kit's test crash); an uncaught one

@@ -4,7 +4,7 @@
 #include "platform/dispatch/Operation.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/uikit/Application.hpp"
-#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
 #include <cmath>
@@ -42,7 +42,7 @@ std::optional<std::string> ZEVExtensionPointIdentifierOfMainBundle() {
 }
 
 std::optional<std::string> ZEVApplicationExtensionPointIdentifier() {
-    return ZEVCurrentPlatformFacts().extensionPointIdentifier;
+    return zevuzavidav::currentPlatformFacts().extensionPointIdentifier;
 }
 
 bool ZEVApplicationIsExtension() {

@@ -4,8 +4,8 @@
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
-#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
@@ -243,7 +243,7 @@ void ZEVContextRecordMetadata(const char* reportDirectory, const ZEVContextInitD
         ZEVSDKLog("%s: Unable to write out host metadata\n", "ZEVContextRecordMetadata");
     }
 
-    ZEVPlatformFacts facts = ZEVCurrentPlatformFacts();
+    zevuzavidav::PlatformFacts facts = zevuzavidav::currentPlatformFacts();
     ZEVFileWriteSectionStart(&file, "application");
     ZEVFileWriteObjectStart(&file);
     ZEVFileWriteStringEntry(&file, "bundle_id", facts.escapedBundleIdentifier.c_str());

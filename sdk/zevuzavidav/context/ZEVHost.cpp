@@ -1,8 +1,8 @@
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
 
 #include "platform/darwin/Host.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
@@ -26,7 +26,7 @@ void ZEVHostInitialize() {
     if (readOnly == nullptr) return;
     readOnly->host.documentsPath = nullptr;
     readOnly->host.pageSize = ZEVHostGetPageSize();
-    std::string documents = ZEVCurrentPlatformFacts().documentsDirectory;
+    std::string documents = zevuzavidav::currentPlatformFacts().documentsDirectory;
     if (!documents.empty()) readOnly->host.documentsPath = ZEVDuplicateString(documents.c_str());
 }
 
@@ -35,11 +35,11 @@ std::uint32_t ZEVHostOSVersionNumberForMajor(int major) {
 }
 
 std::uint32_t ZEVHostGetOSVersionNumber() {
-    return ZEVHostOSVersionNumberForMajor(ZEVCurrentPlatformFacts().osMajorVersion);
+    return ZEVHostOSVersionNumberForMajor(zevuzavidav::currentPlatformFacts().osMajorVersion);
 }
 
 bool ZEVHostRecordHostInfo(ZEVFile* file) {
-    ZEVPlatformFacts facts = ZEVCurrentPlatformFacts();
+    zevuzavidav::PlatformFacts facts = zevuzavidav::currentPlatformFacts();
     char machine[128];
     bool haveMachine = darwin::hostMachine(machine, sizeof machine);
     ZEVFileWriteSectionStart(file, "host");

@@ -5,8 +5,8 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
@@ -116,7 +116,7 @@ void Zevuzavidav::start() {
 
 void Zevuzavidav::startOnce() {
     // Crash reporting's own progress lines follow the SDK's debug flag from here on.
-    ZEVSetDebugFlagProvider(zovaze::debugFlag);
+    zevuzavidav::setDebugFlagProvider(zovaze::debugFlag);
     const std::uint64_t profilingMark = ZEVProfilingStart();
     ns::console(std::string("[Zevuzavidav] Version ") + kitDisplayVersion + " (" + kitBuildVersion + ")");
     if (debugMode()) {

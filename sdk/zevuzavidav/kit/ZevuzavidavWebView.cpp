@@ -3,7 +3,7 @@
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
-#include "sdk/zevuzavidav/webview/ZEVWebViewScripts.hpp"
+#include "sdk/zevuzavidav/webview/WebViewScripts.hpp"
 
 #include <cstdio>
 #include <string_view>
@@ -43,19 +43,19 @@ void Zevuzavidav::monitorErrorsForUIWebView(svc::WebView& webView) {
     // Anything but "undefined" means the handler is there already, or the page cannot run scripts.
     const bool injected =
         webView.stringByEvaluatingJavaScriptFromString("typeof zevuzavidavOnError") == "undefined" &&
-        webView.stringByEvaluatingJavaScriptFromString(ZEVWebViewClassicScript()) == "loaded";
+        webView.stringByEvaluatingJavaScriptFromString(zevuzavidav::classicWebViewScript()) == "loaded";
     if (!injected) ns::console("[Zevuzavidav] Unable to monitor UIWebView (" + addressOf(&webView) + ")");
 }
 
 bool Zevuzavidav::handleWebView(svc::WebView&, const svc::URLRequest& request, std::int64_t) {
-    if (schemeOf(request.url) != ZEVWebViewScheme) return false;
-    recordJavaScriptException(ZEVWebViewErrorMessageFromQuery(queryOf(request.url)));
+    if (schemeOf(request.url) != zevuzavidav::kWebViewScheme) return false;
+    recordJavaScriptException(zevuzavidav::webViewErrorMessageFromQuery(queryOf(request.url)));
     return true;
 }
 
 void Zevuzavidav::monitorErrorsForWKWebViewConfiguration(svc::WebViewConfiguration& configuration) {
     const auto& controller = configuration.userContentController;
-    const std::string name(ZEVWebViewMessageHandlerName);
+    const std::string name(zevuzavidav::kWebViewMessageHandlerName);
     // A configuration the kit already watches keeps its one script: a second would report every error
     // twice (the phone's controller raises here instead).
     const bool registered = controller && controller->addScriptMessageHandler(shared_from_this(), name);
@@ -64,8 +64,8 @@ void Zevuzavidav::monitorErrorsForWKWebViewConfiguration(svc::WebViewConfigurati
                     ">");
         return;
     }
-    controller->addUserScript(
-        svc::UserScript{ZEVWebViewModernScript(), svc::UserScriptInjectionTime::atDocumentEnd, true});
+    controller->addUserScript(svc::UserScript{zevuzavidav::modernWebViewScript(),
+                                              svc::UserScriptInjectionTime::atDocumentEnd, true});
 }
 
 void Zevuzavidav::userContentControllerDidReceiveScriptMessage(svc::UserContentController&,

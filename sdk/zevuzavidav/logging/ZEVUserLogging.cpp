@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 
+#include "sdk/zevuzavidav/context/DispatchSync.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVDispatchSync.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
@@ -111,7 +111,7 @@ void ZEVUserLoggingRecordKeyValue(const char* key, const std::optional<std::stri
     auto queue = loggingQueue();
     if (!queue) return;
     std::string keyCopy = key;
-    ZEVDispatchSync(*queue, [&] {
+    zevuzavidav::dispatchSync(*queue, [&] {
         ZEVUserLoggingWriteKeyValue(keyCopy.c_str(), value ? value->c_str() : nullptr, store, counter);
     });
 }
@@ -263,7 +263,7 @@ void ZEVUserLoggingWriteAndCheckABFiles(ZEVUserLoggingABStorage* store, const ch
     if ((store->sizeLimited ? store->maxSize : store->maxEntries) == 0) return;
     auto queue = loggingQueue();
     if (!queue) return;
-    ZEVDispatchSync(*queue, [&] {
+    zevuzavidav::dispatchSync(*queue, [&] {
         ZEVFile file;
         if (!ZEVFileInitWithPath(&file, *currentFile, true)) {
             ZEVSDKLog("%s: Unable to open log file\n", "__ZEVUserLoggingWriteAndCheckABFiles_block_invoke");

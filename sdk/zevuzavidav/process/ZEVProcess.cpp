@@ -47,13 +47,13 @@ bool ZEVProcessResumeAllOtherThreads(ZEVProcess*) {
     return darwin::resumeThreads();
 }
 
-bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, ZEVMachineContext* out) {
+bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::MachineContext* out) {
     if (reinterpret_cast<std::uintptr_t>(out) < 4096) {
         ZEVSDKLog("%s: invalid context supplied", "ZEVProcessGetThreadState");
         return false;
     }
     if (thread == process->crashedThread && process->signalContext != nullptr) {
-        ZEVMachineContextFromMcontext(process->signalContext->uc_mcontext, out);
+        zevuzavidav::machineContextFromMcontext(process->signalContext->uc_mcontext, out);
         return true;
     }
     if (thread == process->currentThread) {
@@ -69,7 +69,7 @@ bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, ZEVMachineConte
         ZEVSDKLog("%s: failed to get thread state\n", "ZEVProcessGetThreadState");
         return false;
     }
-    ZEVMachineContextFromMcontext(captured, out);
+    zevuzavidav::machineContextFromMcontext(captured, out);
     return true;
 }
 
@@ -79,7 +79,7 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
     for (std::uint32_t i = 0; i < process->threadCount; ++i) {
         pid_t thread = process->threads[i];
         ZEVSDKLog("%s: recording thread %d data\n", "ZEVProcessRecordAllThreads", static_cast<int>(i));
-        ZEVMachineContext state;
+        zevuzavidav::MachineContext state;
         // A thread whose state cannot be had still gets its object, so every per-thread array of the
         // record stays aligned with "threads".
         bool haveState = ZEVProcessGetThreadState(process, thread, &state);
@@ -129,7 +129,7 @@ const char* ZEVProcessGetObjCSelectorName(std::uint64_t pc, std::uint64_t select
 void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file) {
     ZEVFileWriteSectionStart(file, "runtime");
     ZEVFileWriteObjectStart(file);
-    ZEVMachineContext crashed;
+    zevuzavidav::MachineContext crashed;
     const char* selector = "";
     if (process == nullptr || !ZEVProcessGetThreadState(process, process->crashedThread, &crashed)) {
         ZEVSDKLog("%s: unable to get crashed thread state", "ZEVProcessRecordRuntimeInfo");

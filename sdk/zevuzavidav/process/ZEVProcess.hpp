@@ -6,7 +6,7 @@
 // Runs on the crashing thread (or the exception-port server thread) with the other threads suspended:
 // no heap, no locks. Each probe that fails leaves its value out, logs, and the writer goes on.
 #include "platform/darwin/Threads.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
+#include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +36,7 @@ bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* 
 bool ZEVProcessDebuggerAttached();
 bool ZEVProcessSuspendAllOtherThreads(ZEVProcess* process);
 bool ZEVProcessResumeAllOtherThreads(ZEVProcess* process);
-bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, ZEVMachineContext* out);
+bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::MachineContext* out);
 void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file);
 void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file);
 // The address of the message-send entry point of an Objective-C runtime; none is loaded here.

@@ -30,9 +30,10 @@ void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* v
 
 } // namespace
 
-void ZEVProcessWriteThread(ZEVFile* file, const ZEVRegistersX86_64* state, bool crashed) {
-    constexpr std::size_t kCount = sizeof(ZEVRegistersX86_64) / sizeof(std::uint64_t);
-    static_assert(kCount == sizeof ZEVRegisterNamesX86_64 / sizeof ZEVRegisterNamesX86_64[0]);
+void ZEVProcessWriteThread(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed) {
+    constexpr std::size_t kCount = sizeof(zevuzavidav::RegistersX86_64) / sizeof(std::uint64_t);
+    static_assert(kCount ==
+                  sizeof zevuzavidav::kRegisterNamesX86_64 / sizeof zevuzavidav::kRegisterNamesX86_64[0]);
     std::uint64_t values[kCount];
     const std::uint64_t* written = nullptr;
     if (state != nullptr) {
@@ -41,7 +42,7 @@ void ZEVProcessWriteThread(ZEVFile* file, const ZEVRegistersX86_64* state, bool 
         written = values;
     }
     writeThread(
-        file, ZEVRegisterNamesX86_64, written, kCount,
+        file, zevuzavidav::kRegisterNamesX86_64, written, kCount,
         [&] {
             ZEVUnwindContext unwind;
             if (!ZEVUnwindInit(&unwind, state)) {
@@ -62,11 +63,12 @@ void ZEVProcessWriteThread(ZEVFile* file, const ZEVRegistersX86_64* state, bool 
 
 void ZEVProcessWriteThread(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,
                            arm64::ZEVArm64ImageFinder finder, bool crashed) {
-    constexpr std::size_t kCount = sizeof ZEVRegisterNamesArm64 / sizeof ZEVRegisterNamesArm64[0];
+    constexpr std::size_t kCount =
+        sizeof zevuzavidav::kRegisterNamesArm64 / sizeof zevuzavidav::kRegisterNamesArm64[0];
     std::uint64_t values[kCount];
     const std::uint64_t* written = nullptr;
     if (state != nullptr) {
-        const ZEVRegistersArm64& ss = state->ss;
+        const zevuzavidav::RegistersArm64& ss = state->ss;
         for (std::size_t r = 0; r < 29; ++r)
             values[r] = ss.x[r];
         values[29] = ss.fp;
@@ -77,7 +79,7 @@ void ZEVProcessWriteThread(ZEVFile* file, const arm64::ZEVMachineContextArm64* s
         written = values;
     }
     writeThread(
-        file, ZEVRegisterNamesArm64, written, kCount,
+        file, zevuzavidav::kRegisterNamesArm64, written, kCount,
         [&] {
             arm64::ZEVUnwindContext unwind;
             if (!arm64::ZEVUnwindInit(&unwind, state, finder)) {

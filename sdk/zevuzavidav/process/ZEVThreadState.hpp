@@ -8,12 +8,12 @@
 // arm64 keys x0 ... x28, fp, sp, lr, pc, cpsr and unwound with the arm64 unwinder. A null state still
 // writes the element, with empty registers and stack, so every per-thread array of the record stays
 // aligned with "threads". Signal-safe: nothing is allocated.
-#include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
+#include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
 
 struct ZEVFile;
 
-void ZEVProcessWriteThread(ZEVFile* file, const ZEVRegistersX86_64* state, bool crashed);
+void ZEVProcessWriteThread(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed);
 // `finder` locates the Mach-O images holding return addresses; null walks by frame pointer and link
 // register alone.
 void ZEVProcessWriteThread(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,

@@ -12,7 +12,7 @@ bool valid(const void* pointer) {
     return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
 }
 
-std::uint64_t* slotX86_64(ZEVRegistersX86_64& r, std::uint64_t number) {
+std::uint64_t* slotX86_64(zevuzavidav::RegistersX86_64& r, std::uint64_t number) {
     switch (number) {
     case 0:
         return &r.rax;
@@ -83,10 +83,11 @@ bool ZEVDwarfRegistersArm64::readForExpression(const void* state, std::uint64_t 
            get(*static_cast<const State*>(state), number, value);
 }
 
-bool ZEVDwarfUnwindGetRegisterValue(const ZEVMachineContext* registers, std::uint64_t number,
+bool ZEVDwarfUnwindGetRegisterValue(const zevuzavidav::MachineContext* registers, std::uint64_t number,
                                     std::uint64_t* value) {
-    const std::uint64_t* slot =
-        registers != nullptr ? slotX86_64(const_cast<ZEVMachineContext&>(*registers), number) : nullptr;
+    const std::uint64_t* slot = registers != nullptr
+                                    ? slotX86_64(const_cast<zevuzavidav::MachineContext&>(*registers), number)
+                                    : nullptr;
     if (slot == nullptr || value == nullptr) {
         ZEVSDKLog("%s: Error: Unrecognized get register number %llu\n", "ZEVDwarfUnwindGetRegisterValue");
         return false;
@@ -95,7 +96,8 @@ bool ZEVDwarfUnwindGetRegisterValue(const ZEVMachineContext* registers, std::uin
     return true;
 }
 
-bool ZEVDwarfUnwindSetRegisterValue(ZEVMachineContext* registers, std::uint64_t number, std::uint64_t value) {
+bool ZEVDwarfUnwindSetRegisterValue(zevuzavidav::MachineContext* registers, std::uint64_t number,
+                                    std::uint64_t value) {
     std::uint64_t* slot = registers != nullptr ? slotX86_64(*registers, number) : nullptr;
     if (slot == nullptr) {
         ZEVSDKLog("%s: Unrecognized set register number %llu\n", "ZEVDwarfUnwindSetRegisterValue");
@@ -235,28 +237,32 @@ bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Regis
     return true;
 }
 
-template bool ZEVDwarfGetCFA<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules*, const ZEVRegistersX86_64*,
-                                                      std::uint64_t*, zevuzavidav::UnwindMemory*);
-template bool ZEVDwarfGetCFA<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules*, const ZEVRegistersArm64*,
-                                                     std::uint64_t*, zevuzavidav::UnwindMemory*);
-template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersX86_64>(const ZEVRegistersX86_64&, std::uint64_t,
-                                                                const ZEVDwarfRule&, std::uint64_t*,
-                                                                zevuzavidav::UnwindMemory*,
+template bool ZEVDwarfGetCFA<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules*,
+                                                      const zevuzavidav::RegistersX86_64*, std::uint64_t*,
+                                                      zevuzavidav::UnwindMemory*);
+template bool ZEVDwarfGetCFA<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules*,
+                                                     const zevuzavidav::RegistersArm64*, std::uint64_t*,
+                                                     zevuzavidav::UnwindMemory*);
+template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersX86_64>(const zevuzavidav::RegistersX86_64&,
+                                                                std::uint64_t, const ZEVDwarfRule&,
+                                                                std::uint64_t*, zevuzavidav::UnwindMemory*,
                                                                 const ZEVDwarfDialect&);
-template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersArm64>(const ZEVRegistersArm64&, std::uint64_t,
-                                                               const ZEVDwarfRule&, std::uint64_t*,
-                                                               zevuzavidav::UnwindMemory*,
+template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersArm64>(const zevuzavidav::RegistersArm64&,
+                                                               std::uint64_t, const ZEVDwarfRule&,
+                                                               std::uint64_t*, zevuzavidav::UnwindMemory*,
                                                                const ZEVDwarfDialect&);
 template bool ZEVDwarfRestoreRegisters<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules&,
-                                                                ZEVRegistersX86_64*,
+                                                                zevuzavidav::RegistersX86_64*,
                                                                 zevuzavidav::UnwindMemory*,
                                                                 const ZEVDwarfDialect&);
 template bool ZEVDwarfRestoreRegisters<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules&,
-                                                               ZEVRegistersArm64*, zevuzavidav::UnwindMemory*,
+                                                               zevuzavidav::RegistersArm64*,
+                                                               zevuzavidav::UnwindMemory*,
                                                                const ZEVDwarfDialect&);
 
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
-                                    ZEVMachineContext* registers, zevuzavidav::UnwindMemory* memory) {
+                                    zevuzavidav::MachineContext* registers,
+                                    zevuzavidav::UnwindMemory* memory) {
     if (cfi == nullptr || registers == nullptr) return false;
     ZEVDwarfRegisterRules rules;
     return ZEVDwarfComputeRules(cfi, pc, &rules, memory, ZEVDwarfDialectELF) &&

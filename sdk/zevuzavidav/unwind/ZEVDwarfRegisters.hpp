@@ -9,17 +9,17 @@
 // CFA, and traces each register it restores. Either leaves the registers unchanged when it fails, and
 // fails when the step would not move the frame. Memory is read through the unwind memory: signal-safe,
 // no allocation.
+#include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
 
 #include <cstdint>
 
 // x86_64: 0 rax, 1 rdx, 2 rcx, 3 rbx, 4 rsi, 5 rdi, 6 rbp, 7 rsp, 8..15 r8..r15, 16 the return
 // address (rip).
 struct ZEVDwarfRegistersX86_64 {
-    using State = ZEVRegistersX86_64;
+    using State = zevuzavidav::RegistersX86_64;
     static constexpr int kCount = 17;
     static constexpr int kStackPointer = 7;
     static constexpr int kReturnAddress = 16;
@@ -31,7 +31,7 @@ struct ZEVDwarfRegistersX86_64 {
 
 // arm64: 0..28 x0..x28, 29 fp, 30 lr (the return address: setting it moves pc too), 31 sp.
 struct ZEVDwarfRegistersArm64 {
-    using State = ZEVRegistersArm64;
+    using State = zevuzavidav::RegistersArm64;
     static constexpr int kCount = 32;
     static constexpr int kStackPointer = 31;
     static constexpr int kReturnAddress = 30;
@@ -60,9 +60,10 @@ bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Regis
 
 // The x86_64 host: register access in DWARF numbering, and one whole step for a frame executing at `pc`
 // under the FDE of `cfi` (ELF reading).
-bool ZEVDwarfUnwindGetRegisterValue(const ZEVMachineContext* registers, std::uint64_t number,
+bool ZEVDwarfUnwindGetRegisterValue(const zevuzavidav::MachineContext* registers, std::uint64_t number,
                                     std::uint64_t* value);
-bool ZEVDwarfUnwindSetRegisterValue(ZEVMachineContext* registers, std::uint64_t number, std::uint64_t value);
+bool ZEVDwarfUnwindSetRegisterValue(zevuzavidav::MachineContext* registers, std::uint64_t number,
+                                    std::uint64_t value);
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
-                                    ZEVMachineContext* registers,
+                                    zevuzavidav::MachineContext* registers,
                                     zevuzavidav::UnwindMemory* memory = nullptr);

@@ -33,11 +33,11 @@ struct QuickRegisters {
     std::uint64_t others[Packed::kOthers];
 };
 
-inline __attribute__((always_inline)) QuickRegisters quickRegistersOf(const ZEVMachineContext& r) {
+inline __attribute__((always_inline)) QuickRegisters quickRegistersOf(const zevuzavidav::MachineContext& r) {
     return {r.rip, r.rsp, r.rbp, {r.rbx, r.r12, r.r13, r.r14, r.r15}};
 }
 
-inline __attribute__((always_inline)) void storeQuickRegisters(ZEVMachineContext& r,
+inline __attribute__((always_inline)) void storeQuickRegisters(zevuzavidav::MachineContext& r,
                                                                const QuickRegisters& q) {
     r.rip = q.rip;
     r.rsp = q.rsp;
@@ -95,7 +95,7 @@ class KnownFrames {
 
     // Whether the cursor may take the run at all: a delivered frame with a usable pc and sp.
     static bool usable(const ZEVUnwindContext* context) {
-        const ZEVMachineContext& r = context->registers;
+        const zevuzavidav::MachineContext& r = context->registers;
         return context->useRuleCache && context->frameCount - 1 < ZEVUnwindMaxFrames - 1 &&
                r.rip >= kNullLimit && r.rsp >= kNullLimit;
     }
@@ -201,7 +201,7 @@ class KnownFrames {
 // One step under a kept rule, wherever its words lie: those outside the walking thread's own stack
 // are read through checked copies.
 bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
-    ZEVMachineContext& r = context->registers;
+    zevuzavidav::MachineContext& r = context->registers;
     const std::uint64_t cfa = cfaOf(r, rule);
     if (cfa == 0) {
         r.rip = 0; // the outermost frame: the walk ends here
@@ -238,7 +238,7 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
         !ZEVDwarfComputeRules(&cfi, lookup, &rules, &context->memory, ZEVDwarfDialectELF)) {
         return false;
     }
-    ZEVMachineContext registers = context->registers;
+    zevuzavidav::MachineContext registers = context->registers;
     if (!ZEVDwarfRestoreRegisters<ZEVDwarfRegistersX86_64>(rules, &registers, &context->memory,
                                                            ZEVDwarfDialectELF)) {
         return false;
@@ -253,7 +253,7 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
 }
 
 bool step(ZEVUnwindContext* context) {
-    ZEVMachineContext& r = context->registers;
+    zevuzavidav::MachineContext& r = context->registers;
     const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
     std::uint64_t rule = 0;
     bool known =
@@ -274,7 +274,7 @@ bool step(ZEVUnwindContext* context) {
 
 // The checks that end every step: the walk ends silently at a pc below 4096 (the outermost frame).
 __attribute__((noinline)) bool deliver(ZEVUnwindContext* context) {
-    const ZEVMachineContext& r = context->registers;
+    const zevuzavidav::MachineContext& r = context->registers;
     if (r.rip < kNullLimit) return false;
     if (r.rsp < kNullLimit) {
         ZEVSDKLog("%s: Error: SP (%p) isn't a valid pointer\n", "ZEVUnwindNextFrame",
@@ -291,7 +291,7 @@ __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
         return false;
     }
-    ZEVMachineContext& r = context->registers;
+    zevuzavidav::MachineContext& r = context->registers;
     if (r.rip < kNullLimit || r.rsp < kNullLimit) {
         ZEVSDKLog(context->frameCount == 0 ? "%s: Cancelling unwind for thread with invalid PC/SP\n"
                                            : "%s: Error: thread PC/SP invalid before unwind\n",
@@ -308,7 +308,8 @@ __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
 
 } // namespace
 
-bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineContext* machineContext,
+bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context,
+                                  const zevuzavidav::MachineContext* machineContext,
                                   ZEVUnwindImageFinder finder) {
     if (context == nullptr || machineContext == nullptr) return false;
     // Registers captured straight into the cursor stay where they are: copying what was just written
@@ -325,7 +326,7 @@ bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineCon
     return true;
 }
 
-bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContext* machineContext) {
+bool ZEVUnwindInit(ZEVUnwindContext* context, const zevuzavidav::MachineContext* machineContext) {
     return ZEVUnwindInitWithImageFinder(context, machineContext, ZEVBinaryImageSafeFindImageForAddress);
 }
 
@@ -371,7 +372,7 @@ std::uint32_t ZEVUnwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs,
     if (reinterpret_cast<std::uintptr_t>(context) < kNullLimit || pcs == nullptr) return 0;
     std::uint32_t count = 0;
     // Frame 0 is the registers as given: delivered without a step.
-    const ZEVMachineContext& given = context->registers;
+    const zevuzavidav::MachineContext& given = context->registers;
     if (capacity > 0 && context->frameCount == 0 && given.rip >= kNullLimit && given.rsp >= kNullLimit) {
         context->frameCount = 1;
         pcs[count++] = given.rip;
@@ -401,7 +402,7 @@ bool ZEVUnwindFindImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNo
     return true;
 }
 
-__attribute__((noinline)) void ZEVUnwindCaptureCurrent(ZEVMachineContext* out) {
+__attribute__((noinline)) void ZEVUnwindCaptureCurrent(zevuzavidav::MachineContext* out) {
     if (out == nullptr) return;
     // Every field by name: a block clear of the struct costs more than the rest of a short walk.
     out->rax = out->rcx = out->rdx = out->rdi = out->rsi = 0;

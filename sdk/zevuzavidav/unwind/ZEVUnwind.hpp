@@ -18,8 +18,8 @@
 // known a walk makes no system call. Signal-safe: the context lives on the caller's stack and nothing
 // is allocated.
 #include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
+#include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
 
 #include <cstdint>
 
@@ -29,7 +29,7 @@ constexpr std::uint32_t ZEVUnwindMaxFrames = 512;
 using ZEVUnwindImageFinder = bool (*)(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
 
 struct ZEVUnwindContext {
-    ZEVMachineContext registers;
+    zevuzavidav::MachineContext registers;
     std::uint32_t frameCount;
     bool pcIsExact;    // the current pc was interrupted, not a return address
     bool useRuleCache; // off: every step takes the full DWARF step (tests compare the two)
@@ -42,8 +42,9 @@ struct ZEVUnwindContext {
 
 // `machineContext` may be the context's own `registers` (ZEVUnwindCaptureCurrent straight into the
 // cursor, the quickest start of a walk of the current thread).
-bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContext* machineContext);
-bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context, const ZEVMachineContext* machineContext,
+bool ZEVUnwindInit(ZEVUnwindContext* context, const zevuzavidav::MachineContext* machineContext);
+bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context,
+                                  const zevuzavidav::MachineContext* machineContext,
                                   ZEVUnwindImageFinder finder);
 // True when the context now describes one more frame; the first call delivers the initial pc.
 bool ZEVUnwindNextFrame(ZEVUnwindContext* context);
@@ -61,4 +62,4 @@ std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer);
 bool ZEVUnwindFindImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
 
 // Captures the caller's registers as frame 0 (its pc is the return address of this call).
-__attribute__((noinline)) void ZEVUnwindCaptureCurrent(ZEVMachineContext* out);
+__attribute__((noinline)) void ZEVUnwindCaptureCurrent(zevuzavidav::MachineContext* out);

@@ -77,7 +77,8 @@ bool ZEVUnwindContextSetFramePointer(ZEVUnwindContext* context, std::uint64_t va
     return true;
 }
 
-std::uint64_t ZEVDwarfUnwindGetRegisterValue(const ZEVRegistersArm64* registers, std::uint64_t number) {
+std::uint64_t ZEVDwarfUnwindGetRegisterValue(const zevuzavidav::RegistersArm64* registers,
+                                             std::uint64_t number) {
     if (number <= 28) return registers->x[number];
     switch (number) {
     case 29:
@@ -92,7 +93,8 @@ std::uint64_t ZEVDwarfUnwindGetRegisterValue(const ZEVRegistersArm64* registers,
     }
 }
 
-bool ZEVDwarfUnwindSetRegisterValue(ZEVRegistersArm64* registers, std::uint64_t number, std::uint64_t value) {
+bool ZEVDwarfUnwindSetRegisterValue(zevuzavidav::RegistersArm64* registers, std::uint64_t number,
+                                    std::uint64_t value) {
     if (number <= 28) {
         registers->x[number] = value;
         return true;
@@ -149,7 +151,7 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
         return false;
     }
-    ZEVRegistersArm64& r = context->machineContext.ss;
+    zevuzavidav::RegistersArm64& r = context->machineContext.ss;
     if (r.pc < kNullLimit || r.sp < kNullLimit) {
         ZEVSDKLog(context->frameCount == 0 ? "%s: Cancelling unwind for thread with invalid PC/SP\n"
                                            : "%s: Error: thread PC/SP invalid before unwind\n",
@@ -168,7 +170,7 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
             ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
             return false;
         }
-        ZEVRegistersArm64 before = r;
+        zevuzavidav::RegistersArm64 before = r;
         r.pc = target;
         if (!stepWithCompactUnwind(context, target)) {
             r = before;

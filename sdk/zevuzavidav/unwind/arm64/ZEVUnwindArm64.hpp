@@ -8,9 +8,9 @@
 // eh_frame address below 4096.
 // A step that moves nothing, or a frame pointer that does not move up the stack, ends the walk. At
 // most 512 frames. Signal-safe: no allocation.
+#include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVMachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/arm64/ZEVCompactUnwind.hpp"
 
 #include <cstddef>
@@ -23,7 +23,7 @@ struct ZEVMachineContextArm64 {
     std::uint64_t faultAddress;
     std::uint32_t esr;
     std::uint32_t exception;
-    ZEVRegistersArm64 ss;
+    zevuzavidav::RegistersArm64 ss;
     std::uint8_t neon[528];
 };
 static_assert(sizeof(ZEVMachineContextArm64) == 816, "the arm64 machine context is 816 bytes");
@@ -50,8 +50,10 @@ bool ZEVUnwindContextSetStackPointer(ZEVUnwindContext* context, std::uint64_t va
 std::uint64_t ZEVUnwindContextGetFramePointer(const ZEVUnwindContext* context);
 bool ZEVUnwindContextSetFramePointer(ZEVUnwindContext* context, std::uint64_t value);
 // Registers 0..28 = x0..x28, 29 = fp, 30 = lr (setting it sets pc too), 31 = sp.
-std::uint64_t ZEVDwarfUnwindGetRegisterValue(const ZEVRegistersArm64* registers, std::uint64_t number);
-bool ZEVDwarfUnwindSetRegisterValue(ZEVRegistersArm64* registers, std::uint64_t number, std::uint64_t value);
+std::uint64_t ZEVDwarfUnwindGetRegisterValue(const zevuzavidav::RegistersArm64* registers,
+                                             std::uint64_t number);
+bool ZEVDwarfUnwindSetRegisterValue(zevuzavidav::RegistersArm64* registers, std::uint64_t number,
+                                    std::uint64_t value);
 bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context, bool tryLRFirst);
 bool ZEVUnwindWithLRRegister(ZEVUnwindContext* context);
 std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer);

@@ -2,7 +2,7 @@
 // died and what it recorded. Suites are named Crash* so sanitizer runs can leave them out.
 #include "platform/darwin/Threads.hpp"
 #include "platform/dispatch/SerialQueue.hpp"
-#include "sdk/zevuzavidav/capture/ZEVExceptionObject.hpp"
+#include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
@@ -131,7 +131,7 @@ struct TestExceptionObject {
     std::vector<std::uintptr_t> addresses;
 };
 
-bool catchTestObject(std::exception_ptr active, ZEVExceptionObjectInfo& out) {
+bool catchTestObject(std::exception_ptr active, zevuzavidav::ExceptionObjectInfo& out) {
     try {
         std::rethrow_exception(active);
     } catch (const TestExceptionObject& object) {
@@ -236,7 +236,7 @@ ChildResult runChild(const CrashCase& c) {
     if (child == 0) {
         alarm(20); // a child that fails to crash must not outlive the test
         initializeContext(result.dir, c.road);
-        ZEVSetExceptionObjectCatcher(catchTestObject);
+        zevuzavidav::setExceptionObjectCatcher(catchTestObject);
         startHelpers();
         activeCrasher = c.crash;
         if (c.arrives == Arrives::asException) {

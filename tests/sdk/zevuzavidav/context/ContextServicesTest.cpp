@@ -1,7 +1,7 @@
 #include "platform/uikit/Application.hpp"
+#include "sdk/zevuzavidav/context/DispatchSync.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/context/ZEVDispatchSync.hpp"
-#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ TEST(DispatchSync, RunsOnTheCallersThreadAfterEverythingQueuedBefore) {
     for (int i = 0; i < 50; ++i)
         queue.async([&order, i] { order.push_back(i); });
     std::thread::id ranOn;
-    ZEVDispatchSync(queue, [&] {
+    zevuzavidav::dispatchSync(queue, [&] {
         ranOn = std::this_thread::get_id();
         order.push_back(50);
     });
@@ -41,10 +41,11 @@ TEST(DispatchSync, RunsOnTheCallersThreadAfterEverythingQueuedBefore) {
 TEST(DispatchSync, ACallFromTheSameQueueRunsAtOnce) {
     dispatch::SerialQueue queue("com.example.queue");
     int inner = 0;
-    ZEVDispatchSync(queue, [&] { ZEVDispatchSync(queue, [&] { inner = 1; }); });
+    zevuzavidav::dispatchSync(queue, [&] { zevuzavidav::dispatchSync(queue, [&] { inner = 1; }); });
     EXPECT_EQ(inner, 1);
     std::promise<std::thread::id> fromWorker;
-    queue.async([&] { ZEVDispatchSync(queue, [&] { fromWorker.set_value(std::this_thread::get_id()); }); });
+    queue.async(
+        [&] { zevuzavidav::dispatchSync(queue, [&] { fromWorker.set_value(std::this_thread::get_id()); }); });
     auto answer = fromWorker.get_future();
     ASSERT_EQ(answer.wait_for(5s), std::future_status::ready)
         << "a sync from the queue's own worker waited for itself";
@@ -53,7 +54,8 @@ TEST(DispatchSync, ACallFromTheSameQueueRunsAtOnce) {
 
 TEST(DispatchSync, AThrowingBlockStillReleasesTheQueue) {
     dispatch::SerialQueue queue("com.example.queue");
-    EXPECT_THROW(ZEVDispatchSync(queue, [] { throw std::runtime_error("boom"); }), std::runtime_error);
+    EXPECT_THROW(zevuzavidav::dispatchSync(queue, [] { throw std::runtime_error("boom"); }),
+                 std::runtime_error);
     std::promise<void> ran;
     queue.async([&] { ran.set_value(); });
     EXPECT_EQ(ran.get_future().wait_for(5s), std::future_status::ready);
@@ -72,7 +74,7 @@ TEST(DispatchSync, ManyCallersNeverOverlapEachOtherOrTheQueuesOwnBlocks) {
         callers.emplace_back([&] {
             for (int i = 0; i < 200; ++i) {
                 queue.async(work);
-                ZEVDispatchSync(queue, work);
+                zevuzavidav::dispatchSync(queue, work);
             }
         });
     }
@@ -137,18 +139,18 @@ struct FakeExtensionContext : ZEVExtensionContext {
     }
 };
 
-ZEVPlatformFacts extensionFacts() {
-    ZEVPlatformFacts facts;
+zevuzavidav::PlatformFacts extensionFacts() {
+    zevuzavidav::PlatformFacts facts;
     facts.extensionPointIdentifier = "com.apple.widget-extension";
     return facts;
 }
 
 TEST(Application, ExtensionIdentityComesFromThePlatformFacts) {
     EXPECT_FALSE(ZEVApplicationIsExtension());
-    ZEVSetPlatformFactsProvider(extensionFacts);
+    zevuzavidav::setPlatformFactsProvider(extensionFacts);
     EXPECT_TRUE(ZEVApplicationIsExtension());
     EXPECT_EQ(ZEVApplicationExtensionPointIdentifier(), "com.apple.widget-extension");
-    ZEVSetPlatformFactsProvider(nullptr);
+    zevuzavidav::setPlatformFactsProvider(nullptr);
     int ran = 0;
     ZEVApplicationActivity(3, "upload", [&] { ++ran; });
     EXPECT_EQ(ran, 1);
@@ -156,9 +158,9 @@ TEST(Application, ExtensionIdentityComesFromThePlatformFacts) {
 
 TEST(Application, TheSharedInstanceIsTheAppsOwnExceptInAnExtension) {
     EXPECT_EQ(ZEVApplicationSharedInstance(), &ui::Application::shared());
-    ZEVSetPlatformFactsProvider(extensionFacts);
+    zevuzavidav::setPlatformFactsProvider(extensionFacts);
     EXPECT_EQ(ZEVApplicationSharedInstance(), nullptr);
-    ZEVSetPlatformFactsProvider(nullptr);
+    zevuzavidav::setPlatformFactsProvider(nullptr);
 }
 
 TEST(Application, OpeningAUrlReportsTheApplicationsAnswer) {
@@ -185,7 +187,7 @@ TEST(Application, OpeningAUrlReportsTheApplicationsAnswer) {
 TEST(Application, AnExtensionOpensThroughItsContextOrNotAtAll) {
     ui::Application& application = ui::Application::shared();
     application.reset();
-    ZEVSetPlatformFactsProvider(extensionFacts);
+    zevuzavidav::setPlatformFactsProvider(extensionFacts);
     FakeExtensionContext context;
     context.answer = false;
     bool reported = true;
@@ -196,7 +198,7 @@ TEST(Application, AnExtensionOpensThroughItsContextOrNotAtAll) {
     ZEVApplicationOpenURL("https://example.com/b", nullptr, [&](bool success) { reported = success; });
     EXPECT_FALSE(reported);
     EXPECT_TRUE(application.openedURLs().empty());
-    ZEVSetPlatformFactsProvider(nullptr);
+    zevuzavidav::setPlatformFactsProvider(nullptr);
 }
 
 TEST(Utilities, HexEncodingAndFileRemoval) {

@@ -3,7 +3,7 @@
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
-#include "sdk/zevuzavidav/webview/ZEVWebViewScripts.hpp"
+#include "sdk/zevuzavidav/webview/WebViewScripts.hpp"
 #include "tests/sdk/zevuzavidav/kit/KitWorld.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
@@ -180,7 +180,7 @@ class PageWithScripts : public svc::WebView {
     std::string stringByEvaluatingJavaScriptFromString(const std::string& script) override {
         evaluated.push_back(script);
         if (script == "typeof zevuzavidavOnError") return handlerDefined ? "function" : "undefined";
-        if (script == ZEVWebViewClassicScript()) {
+        if (script == zevuzavidav::classicWebViewScript()) {
             handlerDefined = true;
             return "loaded";
         }
@@ -195,7 +195,7 @@ TEST_F(KitRecords, TheClassicScriptGoesIntoAPageOnceAndAPageWithoutScriptsIsLogg
     PageWithScripts page;
     kit->monitorErrorsForUIWebView(page);
     EXPECT_EQ(page.evaluated,
-              (std::vector<std::string>{"typeof zevuzavidavOnError", ZEVWebViewClassicScript()}));
+              (std::vector<std::string>{"typeof zevuzavidavOnError", zevuzavidav::classicWebViewScript()}));
     EXPECT_TRUE(console.lines().empty());
 
     kit->monitorErrorsForUIWebView(page);
@@ -217,7 +217,7 @@ TEST_F(KitRecords, ModernWebViewMessagesAreRecordedUnchanged) {
     EXPECT_EQ(controller.scriptMessageHandlerForName("zevuzavidav"),
               std::static_pointer_cast<svc::ScriptMessageHandler>(kit));
     ASSERT_EQ(controller.userScripts().size(), 1u);
-    EXPECT_EQ(controller.userScripts()[0].source, ZEVWebViewModernScript());
+    EXPECT_EQ(controller.userScripts()[0].source, zevuzavidav::modernWebViewScript());
     EXPECT_EQ(controller.userScripts()[0].injectionTime, svc::UserScriptInjectionTime::atDocumentEnd);
     EXPECT_TRUE(controller.userScripts()[0].forMainFrameOnly);
 

@@ -2,7 +2,7 @@
 // what the app's delegate is asked (only what it says it implements), and how earlier reports reach the
 // app and analytics.
 #include "platform/foundation/Console.hpp"
-#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/report/ZEVReport.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
@@ -115,9 +115,9 @@ TEST(KitStart, CrashReportingsOwnLogLinesFollowTheSDKsDebugFlagOnceStarted) {
     KitWorld world;
     world.makeKit()->start();
     zovaze::setDebugFlag(true);
-    EXPECT_TRUE(ZEVDebugEnabled());
+    EXPECT_TRUE(zevuzavidav::debugEnabled());
     zovaze::setDebugFlag(false);
-    EXPECT_FALSE(ZEVDebugEnabled());
+    EXPECT_FALSE(zevuzavidav::debugEnabled());
 }
 
 TEST(KitStart, TheOlderStartSetsTheKeyAndStartsTheSDKWithTheKit) {

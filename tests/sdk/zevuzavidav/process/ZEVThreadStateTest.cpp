@@ -123,20 +123,20 @@ TEST(ThreadStateWriter, Arm64ThreadsWithANullPcOrSpHaveRegistersButNoStack) {
     }
 }
 
-__attribute__((noinline)) ordered writeTheLiveThread(ZEVRegistersX86_64& state) {
+__attribute__((noinline)) ordered writeTheLiveThread(zevuzavidav::RegistersX86_64& state) {
     ZEVUnwindCaptureCurrent(&state);
     return writeThreads([&](ZEVFile* file) { ZEVProcessWriteThread(file, &state, false); });
 }
 
 TEST(ThreadStateWriter, TheLiveHostKeepsTheMachinesOwnKeysAndUnwindsFromThePc) {
-    ZEVRegistersX86_64 state{};
+    zevuzavidav::RegistersX86_64 state{};
     ordered threads = writeTheLiveThread(state);
     ASSERT_EQ(threads.size(), 1u);
     auto registers = registersOf(threads[0]);
     ASSERT_EQ(registers.size(), 21u);
     const auto* values = reinterpret_cast<const std::uint64_t*>(&state);
     for (std::size_t r = 0; r < registers.size(); ++r) {
-        EXPECT_EQ(registers[r].first, ZEVRegisterNamesX86_64[r]);
+        EXPECT_EQ(registers[r].first, zevuzavidav::kRegisterNamesX86_64[r]);
         EXPECT_EQ(registers[r].second, values[r]) << registers[r].first;
     }
     EXPECT_EQ(registers[16].first, "rip");

@@ -1,6 +1,6 @@
 // The crash-report uploader on its own: task descriptions relative to the report tree, what it tells
 // its owner, and offers of a package that is already on its way.
-#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
 #include "tests/support/TempHome.hpp"
@@ -139,13 +139,13 @@ TEST_F(ReportClient, BackgroundSessionsOnlyWhereTheOwnerAllowsThemAndNotInExtens
     owner->background = false;
     EXPECT_FALSE(makeClient()->supportsBackgroundRequests());
     owner->background = true;
-    ZEVSetPlatformFactsProvider([] {
-        ZEVPlatformFacts facts;
+    zevuzavidav::setPlatformFactsProvider([] {
+        zevuzavidav::PlatformFacts facts;
         facts.extensionPointIdentifier = "com.apple.widget-extension";
         return facts;
     });
     EXPECT_FALSE(makeClient()->supportsBackgroundRequests());
-    ZEVSetPlatformFactsProvider(nullptr);
+    zevuzavidav::setPlatformFactsProvider(nullptr);
 }
 
 TEST_F(ReportClient, AnUrgentUploadWithoutBackgroundSessionsIsSynchronousAndReportsOnlySuccess) {

@@ -99,7 +99,7 @@ class UnmappedMidWalk : public ::testing::TestWithParam<bool> {
 
     // Walks the stack; `pause(delivered)` runs after each frame delivered.
     template <typename Pause> std::vector<std::uint64_t> walk(Pause pause) {
-        ZEVMachineContext registers{};
+        zevuzavidav::MachineContext registers{};
         registers.rip = pcOf(0);
         registers.rsp = spOf(0);
         registers.rbp = spOf(1) - 16;

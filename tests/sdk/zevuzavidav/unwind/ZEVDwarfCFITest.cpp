@@ -83,7 +83,7 @@ TEST(DwarfCFI, AppliesTheRowInForceAtEachPc) {
         {0x400005, 1, 0x3333, 0x2222, 0x1111, 3}, // restore_state brings back the full row
     };
     for (const auto& row : rows) {
-        ZEVMachineContext registers{};
+        zevuzavidav::MachineContext registers{};
         registers.rsp = at(row.rspSlot);
         registers.rip = row.pc;
         registers.rbp = 0xbb;
@@ -118,7 +118,7 @@ TEST(DwarfCFI, RefusesDamagedRecords) {
     EXPECT_FALSE(ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, letterBase + t.fde, letterBase + letter.size()));
     ASSERT_TRUE(ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, base + t.fde, base + t.bytes.size()));
     // A pc before the function is refused.
-    ZEVMachineContext registers{};
+    zevuzavidav::MachineContext registers{};
     std::uint64_t stack[2] = {1, 2};
     registers.rsp = reinterpret_cast<std::uint64_t>(stack);
     EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(&cfi, 0x3fffff, &registers));

@@ -171,7 +171,7 @@ TEST_F(Arm64Fixture, AFrameChainThatDoesNotMoveUpEnds) {
 }
 
 TEST(Arm64Registers, SettingTheLinkRegisterMovesThePc) {
-    ZEVRegistersArm64 registers{};
+    zevuzavidav::RegistersArm64 registers{};
     EXPECT_TRUE(ZEVDwarfUnwindSetRegisterValue(&registers, 30, 0x4321));
     EXPECT_EQ(registers.pc, 0x4321u);
     EXPECT_TRUE(ZEVDwarfUnwindSetRegisterValue(&registers, 31, 0x8000));

@@ -25,7 +25,7 @@ bool noImages(std::uint64_t, ZEVBinaryImageNodeCopy*) {
 enum class Walker { fullSteps, keptRules, batches };
 Walker walker = Walker::keptRules;
 
-std::vector<std::uint64_t> ourFrames(const ZEVMachineContext& start) {
+std::vector<std::uint64_t> ourFrames(const zevuzavidav::MachineContext& start) {
     std::vector<std::uint64_t> frames;
     ZEVUnwindContext context;
     ZEVUnwindInitWithImageFinder(&context, &start,
@@ -60,7 +60,7 @@ struct Walks {
 };
 
 __attribute__((noinline)) void takeWalks(Walks* walks) {
-    ZEVMachineContext registers;
+    zevuzavidav::MachineContext registers;
     ZEVUnwindCaptureCurrent(&registers);
     walks->ours = ourFrames(registers);
     walks->again = ourFrames(registers);
@@ -144,11 +144,11 @@ INSTANTIATE_TEST_SUITE_P(
 // Every register a kept rule restores, at once or when a batch stops, is what the full step through
 // the call-frame information restores, frame by frame. Each level keeps values of its own in
 // callee-saved registers across its call.
-std::vector<ZEVMachineContext> perFrame;
-std::vector<std::pair<std::uint32_t, ZEVMachineContext>> perBatch;
+std::vector<zevuzavidav::MachineContext> perFrame;
+std::vector<std::pair<std::uint32_t, zevuzavidav::MachineContext>> perBatch;
 
 __attribute__((noinline)) void recordRegisters() {
-    ZEVMachineContext start;
+    zevuzavidav::MachineContext start;
     ZEVUnwindCaptureCurrent(&start);
     ZEVUnwindContext context;
     ZEVUnwindInitWithImageFinder(&context, &start, ZEVUnwindFindImageWithDynamicLinker);
@@ -184,7 +184,7 @@ TEST(Unwind, KeptRulesRestoreWhatTheFullStepRestores) {
     ASSERT_GT(perBatch.size(), 20u);
     for (const auto& [frames, registers] : perBatch) {
         ASSERT_LE(frames, perFrame.size());
-        const ZEVMachineContext& expected = perFrame[frames - 1];
+        const zevuzavidav::MachineContext& expected = perFrame[frames - 1];
         EXPECT_EQ(registers.rip, expected.rip) << frames;
         EXPECT_EQ(registers.rsp, expected.rsp) << frames;
         EXPECT_EQ(registers.rbp, expected.rbp) << frames;
@@ -241,7 +241,7 @@ TEST(Unwind, WalksOutOfASignalHandlerThroughTheSignalFrame) {
 }
 
 TEST(Unwind, InvalidRegistersGiveNoFramesAndTheLimitIs512) {
-    ZEVMachineContext registers{};
+    zevuzavidav::MachineContext registers{};
     registers.rip = 0x10;
     registers.rsp = 0x7fff0000;
     EXPECT_TRUE(ourFrames(registers).empty());
@@ -272,7 +272,7 @@ TEST(Unwind, DwarfReadersSurviveFuzzedTables) {
         auto base = reinterpret_cast<std::uintptr_t>(bytes.data());
         ZEVDwarfCFIRecord cfi;
         if (zevuzavidav::findDwarfFDE(base, base + (random() % 4096), &cfi)) {
-            ZEVMachineContext registers{};
+            zevuzavidav::MachineContext registers{};
             registers.rsp = base + 2048;
             ZEVDwarfUnwindComputeRegisters(&cfi, cfi.fde.pcBegin, &registers);
         }

@@ -10,13 +10,17 @@
 #include <string>
 #include <vector>
 
-struct ZEVExceptionObjectInfo {
+namespace zevuzavidav {
+
+struct ExceptionObjectInfo {
     std::string name;
     std::string reason;
     std::vector<std::uintptr_t> callStackReturnAddresses;
 };
 
-using ZEVExceptionObjectCatcher = bool (*)(std::exception_ptr active, ZEVExceptionObjectInfo& out);
+using ExceptionObjectCatcher = bool (*)(std::exception_ptr active, ExceptionObjectInfo& out);
 
-void ZEVSetExceptionObjectCatcher(ZEVExceptionObjectCatcher catcher);
-ZEVExceptionObjectCatcher ZEVExceptionObjectCatcherInUse();
+void setExceptionObjectCatcher(ExceptionObjectCatcher catcher);
+ExceptionObjectCatcher exceptionObjectCatcherInUse();
+
+} // namespace zevuzavidav

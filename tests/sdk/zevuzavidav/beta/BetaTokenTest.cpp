@@ -1,6 +1,6 @@
 // The beta token: the 'CRSH' table's layout and its bounds, and the token read from a real font found
 // by name through fontconfig.
-#include "sdk/zevuzavidav/beta/ZEVBetaToken.hpp"
+#include "sdk/zevuzavidav/beta/BetaToken.hpp"
 
 #include "tests/sdk/zevuzavidav/support/FontFolder.hpp"
 
@@ -28,7 +28,7 @@ struct TableCase {
     std::optional<std::string> token;
 };
 
-TEST(ZEVBetaToken, TheTableGivesItsTextOnlyWhenEveryBoundHolds) {
+TEST(BetaToken, TheTableGivesItsTextOnlyWhenEveryBoundHolds) {
     const std::vector<TableCase> cases = {
         {"five letters", table(1, 5, "ABCDE"), "ABCDE"},
         {"trailing bytes are not part of it", table(1, 3, "ABCDE"), "ABC"},
@@ -43,26 +43,26 @@ TEST(ZEVBetaToken, TheTableGivesItsTextOnlyWhenEveryBoundHolds) {
         {"a line break would split the header", table(1, 3, "A\r\n"), std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ZEVBetaTokenTextFromTable(c.bytes), c.token) << c.name;
+        EXPECT_EQ(zevuzavidav::betaTokenTextFromTable(c.bytes), c.token) << c.name;
 }
 
 using reporttest::FontFolder;
 
-TEST(ZEVBetaToken, TheFontNamedZevuzavidavGivesThePrefixedToken) {
+TEST(BetaToken, TheFontNamedZevuzavidavGivesThePrefixedToken) {
     FontFolder fonts("beta-token.ttf");
-    EXPECT_EQ(ZEVReadBetaToken(), "2:ABCDE");
+    EXPECT_EQ(zevuzavidav::readBetaToken(), "2:ABCDE");
 }
 
-TEST(ZEVBetaToken, AFontWhoseTableClaimsMoreThanItHoldsGivesNoToken) {
+TEST(BetaToken, AFontWhoseTableClaimsMoreThanItHoldsGivesNoToken) {
     // The table is 13 bytes long and claims 0xFFFFFFFC: under the sanitizers this also shows that no
     // byte past the table is read.
     FontFolder fonts("beta-token-wrapping-length.ttf");
-    EXPECT_EQ(ZEVReadBetaToken(), std::nullopt);
+    EXPECT_EQ(zevuzavidav::readBetaToken(), std::nullopt);
 }
 
-TEST(ZEVBetaToken, WithoutTheFontFontconfigsSubstituteIsNotTaken) {
+TEST(BetaToken, WithoutTheFontFontconfigsSubstituteIsNotTaken) {
     FontFolder fonts("");
-    EXPECT_EQ(ZEVReadBetaToken(), std::nullopt);
+    EXPECT_EQ(zevuzavidav::readBetaToken(), std::nullopt);
 }
 
 } // namespace

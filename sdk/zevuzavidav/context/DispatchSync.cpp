@@ -1,8 +1,10 @@
-#include "sdk/zevuzavidav/context/ZEVDispatchSync.hpp"
+#include "sdk/zevuzavidav/context/DispatchSync.hpp"
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+
+namespace zevuzavidav {
 
 namespace {
 
@@ -48,7 +50,7 @@ struct Release {
 
 } // namespace
 
-void ZEVDispatchSync(dispatch::SerialQueue& queue, const std::function<void()>& block) {
+void dispatchSync(dispatch::SerialQueue& queue, const std::function<void()>& block) {
     if (runningOn(queue)) {
         block(); // already on this queue: running inline keeps the order and cannot deadlock
         return;
@@ -68,3 +70,5 @@ void ZEVDispatchSync(dispatch::SerialQueue& queue, const std::function<void()>& 
     Running mark(queue);
     block();
 }
+
+} // namespace zevuzavidav

@@ -1,8 +1,10 @@
-#include "sdk/zevuzavidav/beta/ZEVBetaToken.hpp"
+#include "sdk/zevuzavidav/beta/BetaToken.hpp"
 
 #include "platform/graphics/FontTable.hpp"
 
 #include <algorithm>
+
+namespace zevuzavidav {
 
 namespace {
 
@@ -16,7 +18,7 @@ std::uint32_t readBigEndian32(std::span<const std::uint8_t> bytes) {
 
 } // namespace
 
-std::optional<std::string> ZEVBetaTokenTextFromTable(std::span<const std::uint8_t> table) {
+std::optional<std::string> betaTokenTextFromTable(std::span<const std::uint8_t> table) {
     if (table.size() < kHeaderSize) return std::nullopt;
     if (readBigEndian32(table.subspan(0, 4)) != kFormatVersion) return std::nullopt;
     // Compared against what remains after the header, so a length near 2^32 cannot wrap past the check.
@@ -28,10 +30,12 @@ std::optional<std::string> ZEVBetaTokenTextFromTable(std::span<const std::uint8_
     return std::string(text.begin(), text.end());
 }
 
-std::optional<std::string> ZEVReadBetaToken() {
+std::optional<std::string> readBetaToken() {
     auto table = gfx::copyFontTable("Zevuzavidav", gfx::fontTableTag("CRSH"));
     if (!table) return std::nullopt;
-    auto text = ZEVBetaTokenTextFromTable(*table);
+    auto text = betaTokenTextFromTable(*table);
     if (!text) return std::nullopt;
     return "2:" + *text;
 }
+
+} // namespace zevuzavidav

@@ -5,12 +5,14 @@
 // identifier and versions of the main bundle's Info.plist, the device model, the OS build and display
 // version, the user's locale, the sandbox's Documents folder, and the extension point of an app
 // extension (an "NSExtension" entry of the wrong shape is logged and counts as none). A test may
-// install a provider of its own (ZEVSetPlatformFactsProvider; nullptr goes back to the SDK's facts).
+// install a provider of its own (setPlatformFactsProvider; nullptr goes back to the SDK's facts).
 // The facts are read at context set-up, never at crash time.
 #include <optional>
 #include <string>
 
-struct ZEVPlatformFacts {
+namespace zevuzavidav {
+
+struct PlatformFacts {
     std::string escapedBundleIdentifier;
     std::string bundleVersion;
     std::string bundleShortVersion;
@@ -23,12 +25,14 @@ struct ZEVPlatformFacts {
     std::string documentsDirectory;
 };
 
-using ZEVPlatformFactsProvider = ZEVPlatformFacts (*)();
-using ZEVDebugFlagProvider = bool (*)();
+using PlatformFactsProvider = PlatformFacts (*)();
+using DebugFlagProvider = bool (*)();
 
-void ZEVSetPlatformFactsProvider(ZEVPlatformFactsProvider provider);
-ZEVPlatformFacts ZEVCurrentPlatformFacts();
+void setPlatformFactsProvider(PlatformFactsProvider provider);
+PlatformFacts currentPlatformFacts();
 
 // The SDK platform's debug flag: progress lines are logged only when it is on (off by default).
-void ZEVSetDebugFlagProvider(ZEVDebugFlagProvider provider);
-bool ZEVDebugEnabled();
+void setDebugFlagProvider(DebugFlagProvider provider);
+bool debugEnabled();
+
+} // namespace zevuzavidav

@@ -5,11 +5,15 @@
 // The block runs after every block submitted to the queue before it and before any submitted after
 // it, while the queue's worker waits; so a crash recorded from inside the block shows the caller's own
 // stack, not the worker's. A call from a block already running on the same queue (on its worker, or
-// inside an enclosing ZEVDispatchSync) runs the block at once rather than waiting for itself.
+// inside an enclosing dispatchSync) runs the block at once rather than waiting for itself.
 // Exceptions leave the block to the caller after the worker is released. Not for use at crash time,
 // nor on a queue that is being destroyed.
 #include "platform/dispatch/SerialQueue.hpp"
 
 #include <functional>
 
-void ZEVDispatchSync(dispatch::SerialQueue& queue, const std::function<void()>& block);
+namespace zevuzavidav {
+
+void dispatchSync(dispatch::SerialQueue& queue, const std::function<void()>& block);
+
+} // namespace zevuzavidav

@@ -1,4 +1,4 @@
-#include "sdk/zevuzavidav/context/ZEVPlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 
 #include "platform/foundation/Sandbox.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
@@ -7,13 +7,15 @@
 
 #include <atomic>
 
+namespace zevuzavidav {
+
 namespace {
 
-std::atomic<ZEVPlatformFactsProvider> factsProvider{nullptr};
-std::atomic<ZEVDebugFlagProvider> debugProvider{nullptr};
+std::atomic<PlatformFactsProvider> factsProvider{nullptr};
+std::atomic<DebugFlagProvider> debugProvider{nullptr};
 
-ZEVPlatformFacts sdkPlatformFacts() {
-    ZEVPlatformFacts facts;
+PlatformFacts sdkPlatformFacts() {
+    PlatformFacts facts;
     facts.escapedBundleIdentifier = ZOVEscapedBundleIdentifier().value_or("");
     facts.bundleVersion = ZOVBundleVersion().value_or("");
     facts.bundleShortVersion = ZOVBundleShortVersionString().value_or("");
@@ -29,20 +31,22 @@ ZEVPlatformFacts sdkPlatformFacts() {
 
 } // namespace
 
-void ZEVSetPlatformFactsProvider(ZEVPlatformFactsProvider provider) {
+void setPlatformFactsProvider(PlatformFactsProvider provider) {
     factsProvider.store(provider);
 }
 
-ZEVPlatformFacts ZEVCurrentPlatformFacts() {
-    ZEVPlatformFactsProvider provider = factsProvider.load();
+PlatformFacts currentPlatformFacts() {
+    PlatformFactsProvider provider = factsProvider.load();
     return provider != nullptr ? provider() : sdkPlatformFacts();
 }
 
-void ZEVSetDebugFlagProvider(ZEVDebugFlagProvider provider) {
+void setDebugFlagProvider(DebugFlagProvider provider) {
     debugProvider.store(provider);
 }
 
-bool ZEVDebugEnabled() {
-    ZEVDebugFlagProvider provider = debugProvider.load();
+bool debugEnabled() {
+    DebugFlagProvider provider = debugProvider.load();
     return provider != nullptr && provider();
 }
+
+} // namespace zevuzavidav

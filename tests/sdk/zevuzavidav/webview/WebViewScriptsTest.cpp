@@ -1,6 +1,6 @@
 // The web-view scripts run for real in node against a small fake page (page.js beside this file), and
 // the native end reads what they send.
-#include "sdk/zevuzavidav/webview/ZEVWebViewScripts.hpp"
+#include "sdk/zevuzavidav/webview/WebViewScripts.hpp"
 
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
@@ -32,7 +32,7 @@ class WebViewScripts : public ::testing::Test {
 };
 
 TEST_F(WebViewScripts, TheClassicScriptAnswersLoadedAndReportsEachErrorAsAFrameLoad) {
-    json page = runInPage(ZEVWebViewClassicScript(), "plain");
+    json page = runInPage(zevuzavidav::classicWebViewScript(), "plain");
     ASSERT_TRUE(page.is_object());
     EXPECT_EQ(page["answer"], "loaded");
     EXPECT_EQ(page["frames"], json::array({
@@ -47,7 +47,7 @@ TEST_F(WebViewScripts, TheClassicScriptAnswersLoadedAndReportsEachErrorAsAFrameL
 }
 
 TEST_F(WebViewScripts, TheModernScriptPostsTheErrorAsAMessage) {
-    json page = runInPage(ZEVWebViewModernScript(), "plain");
+    json page = runInPage(zevuzavidav::modernWebViewScript(), "plain");
     ASSERT_TRUE(page.is_object());
     EXPECT_TRUE(page["frames"].empty());
     ASSERT_EQ(page["messages"].size(), 2u);
@@ -58,7 +58,7 @@ TEST_F(WebViewScripts, TheModernScriptPostsTheErrorAsAMessage) {
 }
 
 TEST_F(WebViewScripts, ThePagesOwnHandlersStillRunAfterOurs) {
-    for (const auto& script : {ZEVWebViewClassicScript(), ZEVWebViewModernScript()}) {
+    for (const auto& script : {zevuzavidav::classicWebViewScript(), zevuzavidav::modernWebViewScript()}) {
         // Handlers the page set before the script, and an error handler it sets after the script but
         // before its load event: both are chained, and the page's answer is the error handler's answer.
         for (const char* scenario : {"page-handlers-first", "page-replaces-onerror-before-load"}) {
@@ -75,7 +75,7 @@ TEST_F(WebViewScripts, ThePagesOwnHandlersStillRunAfterOurs) {
     }
 }
 
-TEST(ZEVWebViewErrorQuery, OnlyTwoPiecePartsCountAndTheLastKeyWins) {
+TEST(WebViewErrorQuery, OnlyTwoPiecePartsCountAndTheLastKeyWins) {
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
         {"msg=bad%20thing&url=x&line=1", "bad%20thing"},
         {"msg=first&msg=second", "second"},
@@ -86,7 +86,7 @@ TEST(ZEVWebViewErrorQuery, OnlyTwoPiecePartsCountAndTheLastKeyWins) {
         {"msg=kept&msg=a=b", "kept"},
     };
     for (const auto& [query, msg] : cases)
-        EXPECT_EQ(ZEVWebViewErrorMessageFromQuery(query), msg) << query;
+        EXPECT_EQ(zevuzavidav::webViewErrorMessageFromQuery(query), msg) << query;
 }
 
 } // namespace

@@ -15,8 +15,12 @@
 #include <span>
 #include <string>
 
+namespace zevuzavidav {
+
 // The token text of a 'CRSH' table (without the prefix).
-std::optional<std::string> ZEVBetaTokenTextFromTable(std::span<const std::uint8_t> table);
+std::optional<std::string> betaTokenTextFromTable(std::span<const std::uint8_t> table);
 
 // "2:" followed by the token text of the installed font "Zevuzavidav".
-std::optional<std::string> ZEVReadBetaToken();
+std::optional<std::string> readBetaToken();
+
+} // namespace zevuzavidav

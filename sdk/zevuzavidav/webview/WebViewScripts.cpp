@@ -1,7 +1,9 @@
-#include "sdk/zevuzavidav/webview/ZEVWebViewScripts.hpp"
+#include "sdk/zevuzavidav/webview/WebViewScripts.hpp"
 
 #include <map>
 #include <vector>
+
+namespace zevuzavidav {
 
 namespace {
 
@@ -62,17 +64,17 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
 
 } // namespace
 
-const std::string& ZEVWebViewClassicScript() {
+const std::string& classicWebViewScript() {
     static const std::string script = std::string(kPrelude) + std::string(kClassicHandler);
     return script;
 }
 
-const std::string& ZEVWebViewModernScript() {
+const std::string& modernWebViewScript() {
     static const std::string script = std::string(kPrelude) + std::string(kModernHandler);
     return script;
 }
 
-std::optional<std::string> ZEVWebViewErrorMessageFromQuery(std::string_view query) {
+std::optional<std::string> webViewErrorMessageFromQuery(std::string_view query) {
     std::map<std::string_view, std::string_view> values;
     for (auto part : split(query, '&')) {
         auto pieces = split(part, '=');
@@ -82,3 +84,5 @@ std::optional<std::string> ZEVWebViewErrorMessageFromQuery(std::string_view quer
     if (msg == values.end()) return std::nullopt;
     return std::string(msg->second);
 }
+
+} // namespace zevuzavidav

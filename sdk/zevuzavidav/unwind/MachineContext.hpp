@@ -7,31 +7,35 @@
 #include <cstdint>
 #include <sys/ucontext.h>
 
-struct ZEVRegistersX86_64 {
+namespace zevuzavidav {
+
+struct RegistersX86_64 {
     std::uint64_t rax, rbx, rcx, rdx, rdi, rsi, rbp, rsp;
     std::uint64_t r8, r9, r10, r11, r12, r13, r14, r15;
     std::uint64_t rip, rflags, cs, fs, gs;
 };
-static_assert(sizeof(ZEVRegistersX86_64) == 21 * 8, "the x86_64 thread state holds 21 registers");
+static_assert(sizeof(RegistersX86_64) == 21 * 8, "the x86_64 thread state holds 21 registers");
 
-struct ZEVRegistersArm64 {
+struct RegistersArm64 {
     std::uint64_t x[29];
     std::uint64_t fp, lr, sp, pc;
     std::uint32_t cpsr;
     std::uint32_t padding;
 };
-static_assert(offsetof(ZEVRegistersArm64, pc) == 32 * 8, "pc follows x0..x28, fp, lr and sp");
+static_assert(offsetof(RegistersArm64, pc) == 32 * 8, "pc follows x0..x28, fp, lr and sp");
 
 // Names of the x86_64 registers in record order, matching the struct's field order.
-extern const char* const ZEVRegisterNamesX86_64[21];
+extern const char* const kRegisterNamesX86_64[21];
 // Names of the arm64 registers in record order: x0 ... x28, fp, sp, lr, pc, cpsr (sp before lr, unlike
 // the struct).
-extern const char* const ZEVRegisterNamesArm64[34];
+extern const char* const kRegisterNamesArm64[34];
 
 #if defined(__x86_64__)
-using ZEVMachineContext = ZEVRegistersX86_64;
+using MachineContext = RegistersX86_64;
 // Copies the general registers of a signal or suspension context.
-void ZEVMachineContextFromMcontext(const mcontext_t& mcontext, ZEVMachineContext* out);
+void machineContextFromMcontext(const mcontext_t& mcontext, MachineContext* out);
 #else
 #error "the live unwinder is written for x86_64 hosts"
 #endif
+
+} // namespace zevuzavidav

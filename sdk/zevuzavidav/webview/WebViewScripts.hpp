@@ -14,16 +14,20 @@
 #include <string>
 #include <string_view>
 
+namespace zevuzavidav {
+
 // The URL scheme and the message-handler name the scripts report through.
-inline constexpr std::string_view ZEVWebViewScheme = "zevuzavidav";
-inline constexpr std::string_view ZEVWebViewMessageHandlerName = "zevuzavidav";
+inline constexpr std::string_view kWebViewScheme = "zevuzavidav";
+inline constexpr std::string_view kWebViewMessageHandlerName = "zevuzavidav";
 
 // The whole script for the classic web view (prelude, handler, the final "loaded").
-const std::string& ZEVWebViewClassicScript();
+const std::string& classicWebViewScript();
 // The whole script for the modern web view (prelude, handler).
-const std::string& ZEVWebViewModernScript();
+const std::string& modernWebViewScript();
 
 // The "msg" value of an error report's query text, taken as it stands (still percent-encoded): the
 // query splits at every "&", each part at every "="; only parts of exactly two pieces count, and a later
 // key overwrites an earlier one.
-std::optional<std::string> ZEVWebViewErrorMessageFromQuery(std::string_view query);
+std::optional<std::string> webViewErrorMessageFromQuery(std::string_view query);
+
+} // namespace zevuzavidav
