@@ -59,8 +59,8 @@ enum class Walker { ours, oursFullSteps, libunwind, libgcc };
 // The walk itself, outside the recursion, so every recursive frame stays small as real frames are.
 __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
     int frames = 0;
-    void* buffer[ZEVUnwindMaxFrames];
-    std::uint64_t pcs[ZEVUnwindMaxFrames];
+    void* buffer[zevuzavidav::kUnwindMaxFrames];
+    std::uint64_t pcs[zevuzavidav::kUnwindMaxFrames];
     Backtrace backtrace = libgccBacktrace();
     if (walker == Walker::libgcc && backtrace == nullptr) {
         state.SkipWithError("libgcc's _Unwind_Backtrace is not loaded");
@@ -72,14 +72,15 @@ __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
         case Walker::ours:
         case Walker::oursFullSteps: {
             ZEVUnwindContext context;
-            ZEVUnwindCaptureCurrent(&context.registers);
-            ZEVUnwindInitWithImageFinder(&context, &context.registers, findInTable);
+            zevuzavidav::captureCurrentRegisters(&context.registers);
+            zevuzavidav::initUnwindWithImageFinder(&context, &context.registers, findInTable);
             context.useRuleCache = walker == Walker::ours;
-            frames = static_cast<int>(ZEVUnwindNextFrames(&context, pcs, ZEVUnwindMaxFrames));
+            frames =
+                static_cast<int>(zevuzavidav::unwindNextFrames(&context, pcs, zevuzavidav::kUnwindMaxFrames));
             break;
         }
         case Walker::libunwind:
-            frames = unw_backtrace(buffer, ZEVUnwindMaxFrames);
+            frames = unw_backtrace(buffer, zevuzavidav::kUnwindMaxFrames);
             break;
         case Walker::libgcc:
             backtrace(count, &frames);

@@ -230,12 +230,12 @@ void ZEVUserLoggingRecordError(const ZEVLoggedError& error,
     ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
     ZEVWritableContext* writable = ZEVContextWritable();
     if (readOnly == nullptr || writable == nullptr) return;
-    std::vector<std::uint64_t> stack(ZEVUnwindMaxFrames);
+    std::vector<std::uint64_t> stack(zevuzavidav::kUnwindMaxFrames);
     ZEVUnwindContext cursor;
-    ZEVUnwindCaptureCurrent(&cursor.registers);
+    zevuzavidav::captureCurrentRegisters(&cursor.registers);
     std::uint32_t frames = 0;
     if (ZEVUnwindInit(&cursor, &cursor.registers))
-        frames = ZEVUnwindNextFrames(&cursor, stack.data(), ZEVUnwindMaxFrames);
+        frames = zevuzavidav::unwindNextFrames(&cursor, stack.data(), zevuzavidav::kUnwindMaxFrames);
     stack.resize(frames);
     std::uint64_t time = ZEVCurrentTimeSeconds();
     ZEVUserLoggingWriteAndCheckABFiles(&readOnly->logging.errorStore, &writable->logging.currentErrorFile,

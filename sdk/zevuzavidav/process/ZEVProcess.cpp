@@ -58,7 +58,7 @@ bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::Ma
     }
     if (thread == process->currentThread) {
         ZEVSDKLog("%s: Faking current thread\n", "ZEVProcessGetThreadState");
-        ZEVUnwindCaptureCurrent(out);
+        zevuzavidav::captureCurrentRegisters(out);
         return true;
     }
     mcontext_t captured;

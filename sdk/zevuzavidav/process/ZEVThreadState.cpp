@@ -53,7 +53,7 @@ void ZEVProcessWriteThread(ZEVFile* file, const zevuzavidav::RegistersX86_64* st
             std::uint64_t pcs[64];
             std::uint32_t count = 0;
             do {
-                count = ZEVUnwindNextFrames(&unwind, pcs, 64);
+                count = zevuzavidav::unwindNextFrames(&unwind, pcs, 64);
                 for (std::uint32_t i = 0; i < count; ++i)
                     ZEVFileWriteUInt64Element(file, pcs[i]);
             } while (count == 64);

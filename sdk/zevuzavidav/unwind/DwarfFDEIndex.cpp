@@ -1,6 +1,6 @@
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
 #include <atomic>
 #include <cstring>
@@ -138,8 +138,8 @@ bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t
     *index = DwarfFDEIndex{};
     // An image met by an earlier walk has its header read in place too, not through a checked copy.
     if (!isUnwindMemoryInPlace(memory, hdr, 32)) proveSegments(memory, base, hdr, 0);
-    ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, hdr, hdr + 32, memory);
+    DwarfCursor cursor;
+    initDwarfCursor(&cursor, hdr, hdr + 32, memory);
     std::uint8_t version = ZEVDwarfReadUInt8(&cursor);
     std::uint8_t ehFramePointerEncoding = ZEVDwarfReadUInt8(&cursor);
     std::uint8_t countEncoding = ZEVDwarfReadUInt8(&cursor);
@@ -147,8 +147,8 @@ bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t
     if (cursor.failed || version != 1 || tableEncoding != kTableEncoding) return false;
     std::uint64_t ehFrame = ZEVParseAddressWithEncodingAndAdvance(&cursor, ehFramePointerEncoding, hdr);
     std::uint64_t count = ZEVParseAddressWithEncodingAndAdvance(&cursor, countEncoding, hdr);
-    if (ehFrame < 4096 || ehFrame == ZEVDwarfInvalidAddress || count == ZEVDwarfInvalidAddress ||
-        count == 0 || count > kMaxEntries) {
+    if (ehFrame < 4096 || ehFrame == kDwarfInvalidAddress || count == kDwarfInvalidAddress || count == 0 ||
+        count > kMaxEntries) {
         return false;
     }
     index->header = hdr;

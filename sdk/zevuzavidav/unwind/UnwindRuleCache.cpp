@@ -18,8 +18,8 @@ constexpr int kFramePointer = 6;
 constexpr int kReturnAddress = 16;
 constexpr int kSavedRegisters[UnwindFrameRule::kSavedCount] = {3, 6, 12, 13, 14, 15};
 
-bool leftAsIs(const ZEVDwarfRule& rule) {
-    return rule.kind == ZEVDwarfRuleUnchanged || rule.kind == ZEVDwarfRuleUndefined;
+bool leftAsIs(const DwarfRule& rule) {
+    return rule.kind == kDwarfRuleUnchanged || rule.kind == kDwarfRuleUndefined;
 }
 
 } // namespace
@@ -39,21 +39,21 @@ bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFra
         return false;
     }
     out->cfaOffset = static_cast<std::uint32_t>(rules.cfaOffset);
-    const ZEVDwarfRule& returnAddress = rules.registers[kReturnAddress];
-    if (returnAddress.kind == ZEVDwarfRuleUndefined) {
+    const DwarfRule& returnAddress = rules.registers[kReturnAddress];
+    if (returnAddress.kind == kDwarfRuleUndefined) {
         out->kind = UnwindFrameRule::kOutermost;
-    } else if (returnAddress.kind != ZEVDwarfRuleOffset || returnAddress.value != -8) {
+    } else if (returnAddress.kind != kDwarfRuleOffset || returnAddress.value != -8) {
         return false;
     }
     // The stack pointer becomes the CFA; the registers a call may clobber keep no saved place.
-    if (rules.registers[kStackPointer].kind != ZEVDwarfRuleUnchanged) return false;
+    if (rules.registers[kStackPointer].kind != kDwarfRuleUnchanged) return false;
     for (int reg : {0, 1, 2, 4, 5, 8, 9, 10, 11}) {
         if (!leftAsIs(rules.registers[reg])) return false;
     }
     for (int i = 0; i < UnwindFrameRule::kSavedCount; ++i) {
-        const ZEVDwarfRule& rule = rules.registers[kSavedRegisters[i]];
+        const DwarfRule& rule = rules.registers[kSavedRegisters[i]];
         if (leftAsIs(rule)) continue;
-        if (rule.kind != ZEVDwarfRuleOffset || rule.value >= 0 || rule.value % 8 != 0 ||
+        if (rule.kind != kDwarfRuleOffset || rule.value >= 0 || rule.value % 8 != 0 ||
             -rule.value / 8 > UnwindFrameRule::kMaxSlot) {
             return false;
         }

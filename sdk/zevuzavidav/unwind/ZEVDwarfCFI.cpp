@@ -1,9 +1,11 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
 #include <cstring>
+
+using namespace zevuzavidav;
 
 namespace {
 
@@ -11,8 +13,8 @@ constexpr std::size_t kAugmentationLetters = 8;
 
 // The augmentation string's first letters, copied through the cursor's memory (zero-terminated);
 // false when it is unreadable or longer than any augmentation this reader knows.
-bool copyAugmentation(const ZEVDwarfCursor& at, std::uintptr_t string, char (&out)[kAugmentationLetters]) {
-    ZEVDwarfCursor cursor = at;
+bool copyAugmentation(const DwarfCursor& at, std::uintptr_t string, char (&out)[kAugmentationLetters]) {
+    DwarfCursor cursor = at;
     cursor.at = string;
     for (std::size_t i = 0; i < kAugmentationLetters; ++i) {
         out[i] = static_cast<char>(ZEVDwarfReadUInt8(&cursor));
@@ -25,7 +27,7 @@ bool copyAugmentation(const ZEVDwarfCursor& at, std::uintptr_t string, char (&ou
 
 // The augmentation data of a 'z' augmentation; false (with the reader's line where it has one) for a
 // letter it does not know or data that runs past its own length.
-bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, ZEVDwarfCursor* cursor,
+bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, DwarfCursor* cursor,
                          std::uintptr_t recordEnd) {
     std::uint64_t dataLength = ZEVDwarfReadULEB128(cursor);
     std::uintptr_t dataEnd = cursor->at + dataLength;
@@ -38,7 +40,7 @@ bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, ZEVDw
         case 'P':
             cie->personalityEncoding = ZEVDwarfReadUInt8(cursor);
             cie->personality = ZEVParseAddressWithEncodingAndAdvance(cursor, cie->personalityEncoding);
-            if (cie->personality == ZEVDwarfInvalidAddress) {
+            if (cie->personality == kDwarfInvalidAddress) {
                 ZEVSDKLog("%s: Error: Found an invalid start address\n",
                           "ZEVDwarfParseAndProcessAugmentation");
                 return false;
@@ -64,10 +66,10 @@ bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, ZEVDw
 } // namespace
 
 bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
-                            zevuzavidav::UnwindMemory* memory) {
+                            UnwindMemory* memory) {
     std::memset(cie, 0, sizeof *cie);
-    ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, address, end, memory);
+    DwarfCursor cursor;
+    initDwarfCursor(&cursor, address, end, memory);
     std::uint64_t length = ZEVDwarfReadInitialLength(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: CIE length invalid\n", "ZEVDwarfParseCIERecord");
@@ -107,10 +109,10 @@ bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std:
 }
 
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end, zevuzavidav::UnwindMemory* memory) {
+                            std::uintptr_t end, UnwindMemory* memory) {
     std::memset(fde, 0, sizeof *fde);
-    ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, address, end, memory);
+    DwarfCursor cursor;
+    initDwarfCursor(&cursor, address, end, memory);
     std::uint64_t length = ZEVDwarfReadInitialLength(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: FDE has zero length\n", "ZEVDwarfParseFDERecord");
@@ -135,23 +137,23 @@ bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std:
         return false;
     }
     fde->pcBegin = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding);
-    if (fde->pcBegin == ZEVDwarfInvalidAddress) {
+    if (fde->pcBegin == kDwarfInvalidAddress) {
         ZEVSDKLog("%s: Error: Found an invalid start address\n", "ZEVDwarfParseFDERecord");
         return false;
     }
     fde->pcRange = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding & 0x0F);
-    if (fde->pcRange == ZEVDwarfInvalidAddress) {
+    if (fde->pcRange == kDwarfInvalidAddress) {
         ZEVSDKLog("%s: Error: Found an invalid address range\n", "ZEVDwarfParseFDERecord");
         return false;
     }
-    if (cie->augmentationData && !ZEVDwarfSkipBytes(&cursor, ZEVDwarfReadULEB128(&cursor))) return false;
+    if (cie->augmentationData && !skipDwarfBytes(&cursor, ZEVDwarfReadULEB128(&cursor))) return false;
     fde->instructions = cursor.at;
     fde->instructionsLength = recordEnd - cursor.at;
     return !cursor.failed;
 }
 
 bool ZEVDwarfInitFromFDE(ZEVDwarfCFIRecord* cfi, std::uintptr_t ehFrame, std::uint64_t fdeOffset,
-                         std::uintptr_t ehFrameEnd, zevuzavidav::UnwindMemory* memory) {
+                         std::uintptr_t ehFrameEnd, UnwindMemory* memory) {
     if (cfi == nullptr || ehFrame == 0 || fdeOffset == 0 || ehFrame + fdeOffset == 0 ||
         ehFrameEnd < ehFrame || fdeOffset >= ehFrameEnd - ehFrame) {
         return false;

@@ -1,9 +1,11 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
 
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
 #include <cstring>
+
+using namespace zevuzavidav;
 
 namespace {
 
@@ -31,7 +33,7 @@ bool valid(const void* pointer) {
 }
 
 bool push(ZEVDwarfExpressionMachine* m, std::uint64_t value) {
-    if (m->stackPointer == nullptr || m->stackPointer >= m->stack + ZEVDwarfExpressionStackSize) {
+    if (m->stackPointer == nullptr || m->stackPointer >= m->stack + kDwarfExpressionStackSize) {
         m->stackPointer = nullptr;
         return false;
     }
@@ -50,8 +52,8 @@ bool pop(ZEVDwarfExpressionMachine* m, std::uint64_t* value) {
 }
 
 bool executeNextOpcode(ZEVDwarfExpressionMachine* m) {
-    ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, m->cursor, m->end, m->memory);
+    DwarfCursor cursor;
+    initDwarfCursor(&cursor, m->cursor, m->end, m->memory);
     std::uint8_t opcode = ZEVDwarfReadUInt8(&cursor);
     if (cursor.failed) return false;
     std::uint64_t a = 0;
@@ -59,7 +61,7 @@ bool executeNextOpcode(ZEVDwarfExpressionMachine* m) {
     bool ok = true;
     switch (opcode) {
     case DW_OP_deref:
-        ok = pop(m, &a) && zevuzavidav::readUnwindMemory(m->memory, a, &b, 8) && push(m, b);
+        ok = pop(m, &a) && readUnwindMemory(m->memory, a, &b, 8) && push(m, b);
         if (!ok) {
             ZEVSDKLog("%s: Error: DW_OP_deref failed to read memory\n", kFunction);
         } else {
@@ -100,7 +102,7 @@ bool executeNextOpcode(ZEVDwarfExpressionMachine* m) {
             return false;
         }
         std::uint64_t value = 0;
-        ok = pop(m, &a) && zevuzavidav::readUnwindMemory(m->memory, a, &value, size) && push(m, value);
+        ok = pop(m, &a) && readUnwindMemory(m->memory, a, &value, size) && push(m, value);
         ZEVSDKLog("%s: DW_OP_deref_size %p size %u\n", kFunction, reinterpret_cast<void*>(a),
                   static_cast<unsigned>(size));
         break;
@@ -146,8 +148,8 @@ bool ZEVDwarfExpressionMachineExecuteNextOpcode(ZEVDwarfExpressionMachine* m) {
 }
 
 bool ZEVDwarfExpressionMachineInit(ZEVDwarfExpressionMachine* m, std::uintptr_t expression,
-                                   const void* registers, ZEVDwarfRegisterReader reader,
-                                   std::uint64_t initialValue, zevuzavidav::UnwindMemory* memory) {
+                                   const void* registers, DwarfRegisterReader reader,
+                                   std::uint64_t initialValue, UnwindMemory* memory) {
     if (!valid(m) || expression < kNullLimit) return false;
     std::memset(m, 0, sizeof *m);
     m->stackPointer = m->stack;
@@ -163,8 +165,8 @@ bool ZEVDwarfExpressionMachinePrepareForExecution(ZEVDwarfExpressionMachine* m) 
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVDwarfExpressionMachinePrepareForExecution");
         return false;
     }
-    ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, m->cursor, m->cursor + 16, m->memory);
+    DwarfCursor cursor;
+    initDwarfCursor(&cursor, m->cursor, m->cursor + 16, m->memory);
     std::uint64_t length = ZEVDwarfReadULEB128(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: DWARF expression length is zero\n",
@@ -186,7 +188,7 @@ bool ZEVDwarfExpressionMachineIsFinished(const ZEVDwarfExpressionMachine* m) {
         return true;
     }
     if (m->stackPointer == nullptr || m->stackPointer < m->stack ||
-        m->stackPointer > m->stack + ZEVDwarfExpressionStackSize) {
+        m->stackPointer > m->stack + kDwarfExpressionStackSize) {
         ZEVSDKLog("%s: Error: DWARF machine stack invalid\n", "ZEVDwarfExpressionMachineIsFinished");
         return true;
     }
@@ -208,9 +210,8 @@ bool ZEVDwarfExpressionMachineGetResult(const ZEVDwarfExpressionMachine* m, std:
     return true;
 }
 
-bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
-                                 ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
-                                 std::uint64_t* result, zevuzavidav::UnwindMemory* memory) {
+bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers, DwarfRegisterReader reader,
+                                 std::uint64_t initialValue, std::uint64_t* result, UnwindMemory* memory) {
     ZEVSDKLog("%s: starting at %p with initial value %lx\n", "ZEVDwarfEvalulateExpression",
               reinterpret_cast<void*>(expression), initialValue);
     if (expression < 4096 || result == nullptr) {

@@ -11,25 +11,27 @@
 
 #include <cstdint>
 
+namespace zevuzavidav {
 // Reads register `number` of the caller's register set; false for a register it does not give.
-using ZEVDwarfRegisterReader = bool (*)(const void* registers, std::uint64_t number, std::uint64_t* value);
+using DwarfRegisterReader = bool (*)(const void* registers, std::uint64_t number, std::uint64_t* value);
 
-constexpr int ZEVDwarfExpressionStackSize = 100;
+constexpr int kDwarfExpressionStackSize = 100;
+} // namespace zevuzavidav
 
 struct ZEVDwarfExpressionMachine {
-    std::uint64_t stack[ZEVDwarfExpressionStackSize];
+    std::uint64_t stack[zevuzavidav::kDwarfExpressionStackSize];
     std::uint64_t* stackPointer; // the next free slot; null for a broken machine
     std::uintptr_t cursor;       // the next opcode
     std::uintptr_t end;          // the end of the expression
     const void* registers;
-    ZEVDwarfRegisterReader readRegister;
+    zevuzavidav::DwarfRegisterReader readRegister;
     zevuzavidav::UnwindMemory* memory;
 };
 
 // Zeroes the machine, points it at the expression block at `expression` (its ULEB128 length first)
 // and pushes `initialValue`. False for a machine or an expression address below 4096.
 bool ZEVDwarfExpressionMachineInit(ZEVDwarfExpressionMachine* machine, std::uintptr_t expression,
-                                   const void* registers, ZEVDwarfRegisterReader reader,
+                                   const void* registers, zevuzavidav::DwarfRegisterReader reader,
                                    std::uint64_t initialValue, zevuzavidav::UnwindMemory* memory = nullptr);
 // Reads the block's length: the expression runs from after it to that many bytes on. False for a zero
 // length or an invalid machine.
@@ -44,5 +46,5 @@ bool ZEVDwarfExpressionMachineGetResult(const ZEVDwarfExpressionMachine* machine
 // Evaluates the expression block at `expression` with `initialValue` pushed first; the result is the
 // top of the stack.
 bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* registers,
-                                 ZEVDwarfRegisterReader reader, std::uint64_t initialValue,
+                                 zevuzavidav::DwarfRegisterReader reader, std::uint64_t initialValue,
                                  std::uint64_t* result, zevuzavidav::UnwindMemory* memory = nullptr);

@@ -1,20 +1,22 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
 #include <cstring>
 
+using namespace zevuzavidav;
+
 namespace {
 
-using enum ZEVDwarfCFA;
+using enum DwarfCFA;
 
 constexpr const char* kFunction = "ZEVDwarfInstructionsEnumerate";
 
 // A length-prefixed block at the cursor: returns its address and skips it.
-std::uintptr_t skipBlock(ZEVDwarfCursor* cursor) {
+std::uintptr_t skipBlock(DwarfCursor* cursor) {
     std::uintptr_t start = cursor->at;
-    return ZEVDwarfSkipBytes(cursor, ZEVDwarfReadULEB128(cursor)) ? start : 0;
+    return skipDwarfBytes(cursor, ZEVDwarfReadULEB128(cursor)) ? start : 0;
 }
 
 // A factored offset; damaged tables may overflow it, which wraps instead of being undefined.
@@ -25,7 +27,7 @@ std::int64_t factored(std::uint64_t value, std::int64_t factor) {
 // Operands of the instructions the strict reading refuses, and of those it does not know.
 bool strictlyUnimplemented(std::uint8_t opcode) {
     if ((opcode & 0xC0) == static_cast<std::uint8_t>(DW_CFA_restore)) return true;
-    switch (static_cast<ZEVDwarfCFA>(opcode)) {
+    switch (static_cast<DwarfCFA>(opcode)) {
     case DW_CFA_offset_extended:
     case DW_CFA_restore_extended:
     case DW_CFA_undefined:
@@ -47,9 +49,9 @@ bool strictlyUnimplemented(std::uint8_t opcode) {
 
 // Mach-O tables name registers 0..31 only; a larger register operand is refused, as is a
 // DW_CFA_register whose second register is out of range. The cursor is not moved.
-bool strictOperandsValid(std::uint8_t opcode, const ZEVDwarfCursor& at) {
-    ZEVDwarfCursor peek = at;
-    auto tooLarge = [](std::uint64_t reg) { return reg >= static_cast<std::uint64_t>(ZEVDwarfMaxRegisters); };
+bool strictOperandsValid(std::uint8_t opcode, const DwarfCursor& at) {
+    DwarfCursor peek = at;
+    auto tooLarge = [](std::uint64_t reg) { return reg >= static_cast<std::uint64_t>(kDwarfMaxRegisters); };
     if ((opcode & 0xC0) == static_cast<std::uint8_t>(DW_CFA_offset)) {
         if (!tooLarge(opcode & 0x3F)) return true;
         ZEVSDKLog("%s: Error: Found an invalid DW_CFA_offset register number\n", kFunction);
@@ -57,7 +59,7 @@ bool strictOperandsValid(std::uint8_t opcode, const ZEVDwarfCursor& at) {
     }
     if ((opcode & 0xC0) != 0) return true;
     const char* message = nullptr;
-    switch (static_cast<ZEVDwarfCFA>(opcode)) {
+    switch (static_cast<DwarfCFA>(opcode)) {
     case DW_CFA_same_value:
         message = "%s: Error: Found an invalid DW_CFA_same_value register number\n";
         break;
@@ -97,14 +99,14 @@ bool strictOperandsValid(std::uint8_t opcode, const ZEVDwarfCursor& at) {
 class Interpreter {
   public:
     Interpreter(const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
-                const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin, const ZEVDwarfDialect& dialect)
+                const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin, const DwarfDialect& dialect)
         : cie_(cie), rules_(rules), initial_(initial), pcBegin_(pcBegin), dialect_(dialect),
           factor_(static_cast<std::uint64_t>(cie->codeAlignment)) {}
 
     std::uint64_t location() const { return location_; }
 
     // Runs the instruction at the cursor; false when it cannot be run (with the reader's line).
-    bool step(ZEVDwarfCursor* cursor) {
+    bool step(DwarfCursor* cursor) {
         std::uint8_t opcode = ZEVDwarfReadUInt8(cursor);
         if (dialect_.strict && !strictlyAccepted(opcode, *cursor)) return false;
         if (!run(opcode, cursor) || cursor->failed) {
@@ -122,7 +124,7 @@ class Interpreter {
         if (dialect_.traces) ZEVSDKLog(format, kFunction, arguments...);
     }
 
-    bool strictlyAccepted(std::uint8_t opcode, const ZEVDwarfCursor& cursor) {
+    bool strictlyAccepted(std::uint8_t opcode, const DwarfCursor& cursor) {
         if (strictlyUnimplemented(opcode)) {
             if ((opcode & 0xC0) == static_cast<std::uint8_t>(DW_CFA_restore)) {
                 ZEVSDKLog("%s: Error: Unimplemented DWARF instruction with operand 0x%x\n", kFunction,
@@ -155,30 +157,30 @@ class Interpreter {
         return true;
     }
 
-    bool run(std::uint8_t opcode, ZEVDwarfCursor* cursor);
+    bool run(std::uint8_t opcode, DwarfCursor* cursor);
 
     const ZEVDwarfCIERecord* cie_;
     ZEVDwarfRegisterRules* rules_;
     const ZEVDwarfRegisterRules* initial_;
     std::uint64_t pcBegin_;
-    const ZEVDwarfDialect& dialect_;
+    const DwarfDialect& dialect_;
     std::uint64_t factor_;
     std::uint64_t location_ = 0;
-    ZEVDwarfRegisterRules saved_[ZEVDwarfStateStackDepth];
+    ZEVDwarfRegisterRules saved_[kDwarfStateStackDepth];
     int savedCount_ = 0;
 };
 
-bool Interpreter::run(std::uint8_t opcode, ZEVDwarfCursor* cursor) {
+bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
     const std::int64_t dataAlignment = cie_->dataAlignment;
     const std::uint8_t operand = opcode & 0x3F;
-    switch (static_cast<ZEVDwarfCFA>(opcode & 0xC0)) {
+    switch (static_cast<DwarfCFA>(opcode & 0xC0)) {
     case DW_CFA_advance_loc:
         location_ += operand * factor_;
         trace("%s: DW_CFA_advance_loc %u\n", static_cast<unsigned>(operand));
         return true;
     case DW_CFA_offset: {
         std::int64_t offset = factored(ZEVDwarfReadULEB128(cursor), dataAlignment);
-        setRule(operand, ZEVDwarfRuleOffset, offset);
+        setRule(operand, kDwarfRuleOffset, offset);
         trace("%s: DW_CFA_offset %u, %lld\n", static_cast<unsigned>(operand), offset);
         return true;
     }
@@ -188,13 +190,13 @@ bool Interpreter::run(std::uint8_t opcode, ZEVDwarfCursor* cursor) {
         break;
     }
     std::uint64_t reg = 0;
-    switch (static_cast<ZEVDwarfCFA>(opcode)) {
+    switch (static_cast<DwarfCFA>(opcode)) {
     case DW_CFA_nop:
         trace("%s: DW_CFA_nop\n");
         return true;
     case DW_CFA_set_loc: { // absolute, made relative to the FDE's start
         std::uint64_t address = ZEVParseAddressWithEncodingAndAdvance(cursor, cie_->fdePointerEncoding);
-        if (address == ZEVDwarfInvalidAddress || address < pcBegin_) return false;
+        if (address == kDwarfInvalidAddress || address < pcBegin_) return false;
         location_ = address - pcBegin_;
         trace("%s: DW_CFA_set_loc %lu\n", location_);
         return true;
@@ -213,31 +215,31 @@ bool Interpreter::run(std::uint8_t opcode, ZEVDwarfCursor* cursor) {
         return true;
     case DW_CFA_offset_extended:
         reg = ZEVDwarfReadULEB128(cursor);
-        setRule(reg, ZEVDwarfRuleOffset, factored(ZEVDwarfReadULEB128(cursor), dataAlignment));
+        setRule(reg, kDwarfRuleOffset, factored(ZEVDwarfReadULEB128(cursor), dataAlignment));
         return true;
     case DW_CFA_restore_extended:
         return restore(ZEVDwarfReadULEB128(cursor));
     case DW_CFA_undefined:
-        setRule(ZEVDwarfReadULEB128(cursor), ZEVDwarfRuleUndefined, 0);
+        setRule(ZEVDwarfReadULEB128(cursor), kDwarfRuleUndefined, 0);
         return true;
     case DW_CFA_same_value:
         reg = ZEVDwarfReadULEB128(cursor);
-        setRule(reg, ZEVDwarfRuleUnchanged, 0);
+        setRule(reg, kDwarfRuleUnchanged, 0);
         trace("%s: DW_CFA_same_value %llu\n", reg);
         return true;
     case DW_CFA_register: {
         reg = ZEVDwarfReadULEB128(cursor);
         std::uint64_t other = ZEVDwarfReadULEB128(cursor);
         if (other >= static_cast<std::uint64_t>(dialect_.registerCount)) {
-            setRule(reg, ZEVDwarfRuleUndefined, 0);
+            setRule(reg, kDwarfRuleUndefined, 0);
         } else {
-            setRule(reg, ZEVDwarfRuleRegister, static_cast<std::int64_t>(other));
+            setRule(reg, kDwarfRuleRegister, static_cast<std::int64_t>(other));
         }
         trace("%s: DW_CFA_register %llu %llu\n", reg, other);
         return true;
     }
     case DW_CFA_remember_state:
-        if (savedCount_ >= ZEVDwarfStateStackDepth) return false;
+        if (savedCount_ >= kDwarfStateStackDepth) return false;
         saved_[savedCount_++] = *rules_;
         return true;
     case DW_CFA_restore_state: // the whole row, CFA rule included
@@ -266,13 +268,13 @@ bool Interpreter::run(std::uint8_t opcode, ZEVDwarfCursor* cursor) {
     case DW_CFA_expression: {
         reg = ZEVDwarfReadULEB128(cursor);
         std::uintptr_t block = skipBlock(cursor);
-        setRule(reg, ZEVDwarfRuleExpression, static_cast<std::int64_t>(block));
+        setRule(reg, kDwarfRuleExpression, static_cast<std::int64_t>(block));
         trace("%s: DW_CFA_expression %llu %llu\n", reg, block);
         return true;
     }
     case DW_CFA_offset_extended_sf:
         reg = ZEVDwarfReadULEB128(cursor);
-        setRule(reg, ZEVDwarfRuleOffset,
+        setRule(reg, kDwarfRuleOffset,
                 factored(static_cast<std::uint64_t>(ZEVDwarfReadSLEB128(cursor)), dataAlignment));
         return true;
     case DW_CFA_def_cfa_sf:
@@ -285,17 +287,17 @@ bool Interpreter::run(std::uint8_t opcode, ZEVDwarfCursor* cursor) {
         return true;
     case DW_CFA_val_offset:
         reg = ZEVDwarfReadULEB128(cursor);
-        setRule(reg, ZEVDwarfRuleValOffset, factored(ZEVDwarfReadULEB128(cursor), dataAlignment));
+        setRule(reg, kDwarfRuleValOffset, factored(ZEVDwarfReadULEB128(cursor), dataAlignment));
         return true;
     case DW_CFA_val_offset_sf:
         reg = ZEVDwarfReadULEB128(cursor);
-        setRule(reg, ZEVDwarfRuleValOffset,
+        setRule(reg, kDwarfRuleValOffset,
                 factored(static_cast<std::uint64_t>(ZEVDwarfReadSLEB128(cursor)), dataAlignment));
         return true;
     case DW_CFA_val_expression: {
         reg = ZEVDwarfReadULEB128(cursor);
         std::uintptr_t block = skipBlock(cursor);
-        setRule(reg, ZEVDwarfRuleValExpression, static_cast<std::int64_t>(block));
+        setRule(reg, kDwarfRuleValExpression, static_cast<std::int64_t>(block));
         trace("%s: DW_CFA_val_expression %llu %llu\n", reg, block);
         return true;
     }
@@ -304,7 +306,7 @@ bool Interpreter::run(std::uint8_t opcode, ZEVDwarfCursor* cursor) {
         return true;
     case DW_CFA_GNU_negative_offset_extended:
         reg = ZEVDwarfReadULEB128(cursor);
-        setRule(reg, ZEVDwarfRuleOffset, factored(0 - ZEVDwarfReadULEB128(cursor), dataAlignment));
+        setRule(reg, kDwarfRuleOffset, factored(0 - ZEVDwarfReadULEB128(cursor), dataAlignment));
         return true;
     default:
         ZEVSDKLog("%s: Error: Unrecognized DWARF instruction 0x%x\n", kFunction,
@@ -318,8 +320,7 @@ bool Interpreter::run(std::uint8_t opcode, ZEVDwarfCursor* cursor) {
 bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
                                    const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit, zevuzavidav::UnwindMemory* memory,
-                                   const ZEVDwarfDialect& dialect) {
+                                   std::int64_t limit, UnwindMemory* memory, const DwarfDialect& dialect) {
     // Mach-O tables give the block length in 32 bits; only those are used.
     if (dialect.strict) length = static_cast<std::uint32_t>(length);
     if (length == 0 || limit < 0) return true;
@@ -327,8 +328,8 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         ZEVSDKLog("%s: Running instructions from %p to %p\n", kFunction,
                   reinterpret_cast<void*>(instructions), reinterpret_cast<void*>(instructions + length));
     }
-    ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, instructions, instructions + length, memory);
+    DwarfCursor cursor;
+    initDwarfCursor(&cursor, instructions, instructions + length, memory);
     Interpreter interpreter(cie, rules, initial, pcBegin, dialect);
     // The strict reading stops before the row that starts at the limit; the ELF reading applies it,
     // since a frame interrupted exactly there is already in that row.
@@ -342,8 +343,9 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
     return !cursor.failed;
 }
 
-bool ZEVDwarfComputeRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, ZEVDwarfRegisterRules* rules,
-                          zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect) {
+bool zevuzavidav::computeDwarfRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
+                                    ZEVDwarfRegisterRules* rules, UnwindMemory* memory,
+                                    const DwarfDialect& dialect) {
     ZEVDwarfRegisterRules initial;
     std::memset(&initial, 0, sizeof initial);
     if (!ZEVDwarfInstructionsEnumerate(cfi->cie.instructions, cfi->cie.instructionsLength, &cfi->cie,

@@ -15,7 +15,8 @@
 
 #include <cstdint>
 
-enum class ZEVDwarfCFA : std::uint8_t {
+namespace zevuzavidav {
+enum class DwarfCFA : std::uint8_t {
     DW_CFA_nop = 0x00,
     DW_CFA_set_loc = 0x01,
     DW_CFA_advance_loc1 = 0x02,
@@ -48,38 +49,39 @@ enum class ZEVDwarfCFA : std::uint8_t {
     DW_CFA_restore = 0xC0,
 };
 
-constexpr int ZEVDwarfMaxRegisters = 32; // arm64: x0..x28, fp, lr, sp
-constexpr int ZEVDwarfStateStackDepth = 8;
+constexpr int kDwarfMaxRegisters = 32; // arm64: x0..x28, fp, lr, sp
+constexpr int kDwarfStateStackDepth = 8;
 
 // How call-frame instructions are read (see above).
-struct ZEVDwarfDialect {
+struct DwarfDialect {
     int registerCount;
     bool strict;
     bool traces;
 };
-constexpr ZEVDwarfDialect ZEVDwarfDialectELF{17, false, false}; // x86_64: rax..r15 and the return address
-constexpr ZEVDwarfDialect ZEVDwarfDialectMachO{ZEVDwarfMaxRegisters, true, true};
+constexpr DwarfDialect kDwarfDialectELF{17, false, false}; // x86_64: rax..r15 and the return address
+constexpr DwarfDialect kDwarfDialectMachO{kDwarfMaxRegisters, true, true};
 
-enum ZEVDwarfRuleKind : std::uint32_t {
-    ZEVDwarfRuleUnchanged = 0,
-    ZEVDwarfRuleOffset = 1,     // saved at CFA + value
-    ZEVDwarfRuleValOffset = 2,  // value is CFA + value
-    ZEVDwarfRuleRegister = 3,   // held in register `value`
-    ZEVDwarfRuleExpression = 4, // saved at the address an expression computes
-    ZEVDwarfRuleValExpression = 5,
-    ZEVDwarfRuleUndefined = 6,
+enum DwarfRuleKind : std::uint32_t {
+    kDwarfRuleUnchanged = 0,
+    kDwarfRuleOffset = 1,     // saved at CFA + value
+    kDwarfRuleValOffset = 2,  // value is CFA + value
+    kDwarfRuleRegister = 3,   // held in register `value`
+    kDwarfRuleExpression = 4, // saved at the address an expression computes
+    kDwarfRuleValExpression = 5,
+    kDwarfRuleUndefined = 6,
 };
 
-struct ZEVDwarfRule {
+struct DwarfRule {
     std::uint32_t kind;
     std::int64_t value;
 };
+} // namespace zevuzavidav
 
 struct ZEVDwarfRegisterRules {
     std::uint64_t cfaRegister;
     std::int64_t cfaOffset;
     std::uintptr_t cfaExpression; // address of the expression block; 0 = register + offset
-    ZEVDwarfRule registers[ZEVDwarfMaxRegisters];
+    zevuzavidav::DwarfRule registers[zevuzavidav::kDwarfMaxRegisters];
 };
 
 // Runs an instruction block up to `limit` (an offset from the FDE's pc begin). `initial` holds the
@@ -88,8 +90,10 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
                                    const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
                                    const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
                                    std::int64_t limit, zevuzavidav::UnwindMemory* memory = nullptr,
-                                   const ZEVDwarfDialect& dialect = ZEVDwarfDialectELF);
+                                   const zevuzavidav::DwarfDialect& dialect = zevuzavidav::kDwarfDialectELF);
+namespace zevuzavidav {
 // The rules in force at `pc`: the CIE's initial instructions, then the FDE's up to the pc. False (with
 // the reader's line) when either block cannot be run or the pc lies before the FDE.
-bool ZEVDwarfComputeRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, ZEVDwarfRegisterRules* rules,
-                          zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect);
+bool computeDwarfRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, ZEVDwarfRegisterRules* rules,
+                       UnwindMemory* memory, const DwarfDialect& dialect);
+} // namespace zevuzavidav

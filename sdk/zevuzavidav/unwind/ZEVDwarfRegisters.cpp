@@ -4,6 +4,8 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
 
+using namespace zevuzavidav;
+
 namespace {
 
 constexpr std::uintptr_t kNullLimit = 4096;
@@ -12,7 +14,7 @@ bool valid(const void* pointer) {
     return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
 }
 
-std::uint64_t* slotX86_64(zevuzavidav::RegistersX86_64& r, std::uint64_t number) {
+std::uint64_t* slotX86_64(RegistersX86_64& r, std::uint64_t number) {
     switch (number) {
     case 0:
         return &r.rax;
@@ -55,39 +57,36 @@ std::uint64_t* slotX86_64(zevuzavidav::RegistersX86_64& r, std::uint64_t number)
 
 } // namespace
 
-bool ZEVDwarfRegistersX86_64::get(const State& state, std::uint64_t number, std::uint64_t* value) {
+bool DwarfRegistersX86_64::get(const State& state, std::uint64_t number, std::uint64_t* value) {
     return ZEVDwarfUnwindGetRegisterValue(&state, number, value);
 }
 
-bool ZEVDwarfRegistersX86_64::set(State& state, std::uint64_t number, std::uint64_t value) {
+bool DwarfRegistersX86_64::set(State& state, std::uint64_t number, std::uint64_t value) {
     return ZEVDwarfUnwindSetRegisterValue(&state, number, value);
 }
 
-bool ZEVDwarfRegistersX86_64::readForExpression(const void* state, std::uint64_t number,
-                                                std::uint64_t* value) {
+bool DwarfRegistersX86_64::readForExpression(const void* state, std::uint64_t number, std::uint64_t* value) {
     return get(*static_cast<const State*>(state), number, value);
 }
 
-bool ZEVDwarfRegistersArm64::get(const State& state, std::uint64_t number, std::uint64_t* value) {
+bool DwarfRegistersArm64::get(const State& state, std::uint64_t number, std::uint64_t* value) {
     *value = arm64::ZEVDwarfUnwindGetRegisterValue(&state, number);
     return number < static_cast<std::uint64_t>(kCount);
 }
 
-bool ZEVDwarfRegistersArm64::set(State& state, std::uint64_t number, std::uint64_t value) {
+bool DwarfRegistersArm64::set(State& state, std::uint64_t number, std::uint64_t value) {
     return arm64::ZEVDwarfUnwindSetRegisterValue(&state, number, value);
 }
 
-bool ZEVDwarfRegistersArm64::readForExpression(const void* state, std::uint64_t number,
-                                               std::uint64_t* value) {
+bool DwarfRegistersArm64::readForExpression(const void* state, std::uint64_t number, std::uint64_t* value) {
     return number < static_cast<std::uint64_t>(kStackPointer) &&
            get(*static_cast<const State*>(state), number, value);
 }
 
-bool ZEVDwarfUnwindGetRegisterValue(const zevuzavidav::MachineContext* registers, std::uint64_t number,
+bool ZEVDwarfUnwindGetRegisterValue(const MachineContext* registers, std::uint64_t number,
                                     std::uint64_t* value) {
-    const std::uint64_t* slot = registers != nullptr
-                                    ? slotX86_64(const_cast<zevuzavidav::MachineContext&>(*registers), number)
-                                    : nullptr;
+    const std::uint64_t* slot =
+        registers != nullptr ? slotX86_64(const_cast<MachineContext&>(*registers), number) : nullptr;
     if (slot == nullptr || value == nullptr) {
         ZEVSDKLog("%s: Error: Unrecognized get register number %llu\n", "ZEVDwarfUnwindGetRegisterValue");
         return false;
@@ -96,8 +95,7 @@ bool ZEVDwarfUnwindGetRegisterValue(const zevuzavidav::MachineContext* registers
     return true;
 }
 
-bool ZEVDwarfUnwindSetRegisterValue(zevuzavidav::MachineContext* registers, std::uint64_t number,
-                                    std::uint64_t value) {
+bool ZEVDwarfUnwindSetRegisterValue(MachineContext* registers, std::uint64_t number, std::uint64_t value) {
     std::uint64_t* slot = registers != nullptr ? slotX86_64(*registers, number) : nullptr;
     if (slot == nullptr) {
         ZEVSDKLog("%s: Unrecognized set register number %llu\n", "ZEVDwarfUnwindSetRegisterValue");
@@ -109,7 +107,7 @@ bool ZEVDwarfUnwindSetRegisterValue(zevuzavidav::MachineContext* registers, std:
 
 template <typename Registers>
 bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers::State* registers,
-                    std::uint64_t* cfa, zevuzavidav::UnwindMemory* memory) {
+                    std::uint64_t* cfa, UnwindMemory* memory) {
     if (!valid(rules) || !valid(registers) || !valid(cfa)) {
         ZEVSDKLog("%s: Error: invalid input\n", "ZEVDwarfGetCFA");
         return false;
@@ -130,41 +128,41 @@ bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers
 
 template <typename Registers>
 bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::uint64_t cfa,
-                              const ZEVDwarfRule& rule, std::uint64_t* value,
-                              zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect) {
+                              const DwarfRule& rule, std::uint64_t* value, UnwindMemory* memory,
+                              const DwarfDialect& dialect) {
     constexpr const char* kFunction = "ZEVDwarfGetSavedRegister";
     if (dialect.traces) ZEVSDKLog("%s: Getting register %x\n", kFunction, rule.kind);
     *value = 0;
     const auto offset = static_cast<std::uint64_t>(rule.value);
     switch (rule.kind) {
-    case ZEVDwarfRuleOffset:
-        if (!zevuzavidav::readUnwindMemory(memory, cfa + offset, value, sizeof *value)) {
+    case kDwarfRuleOffset:
+        if (!readUnwindMemory(memory, cfa + offset, value, sizeof *value)) {
             ZEVSDKLog("%s: Error: Unable to read CFA value\n", kFunction);
             return false;
         }
         return true;
-    case ZEVDwarfRuleValOffset:
+    case kDwarfRuleValOffset:
         if (dialect.strict) {
             ZEVSDKLog("%s: Error: OffsetFromCFA unhandled\n", kFunction);
             return false;
         }
         *value = cfa + offset;
         return true;
-    case ZEVDwarfRuleRegister:
+    case kDwarfRuleRegister:
         return Registers::get(registers, offset, value);
-    case ZEVDwarfRuleExpression:
-    case ZEVDwarfRuleValExpression: {
+    case kDwarfRuleExpression:
+    case kDwarfRuleValExpression: {
         std::uint64_t result = 0;
         if (!ZEVDwarfEvalulateExpression(static_cast<std::uintptr_t>(rule.value), &registers,
                                          Registers::readForExpression, cfa, &result, memory)) {
             ZEVSDKLog("%s: Error: unable to evaluate expression\n", kFunction);
             return false;
         }
-        if (rule.kind == ZEVDwarfRuleValExpression) {
+        if (rule.kind == kDwarfRuleValExpression) {
             *value = result;
             return true;
         }
-        if (!zevuzavidav::readUnwindMemory(memory, result, value, sizeof *value)) {
+        if (!readUnwindMemory(memory, result, value, sizeof *value)) {
             *value = 0;
             ZEVSDKLog("%s: Error: Unable to read memory computed from expression\n", kFunction);
             return false;
@@ -178,8 +176,9 @@ bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::u
 }
 
 template <typename Registers>
-bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Registers::State* registers,
-                              zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect) {
+bool zevuzavidav::restoreDwarfRegisters(const ZEVDwarfRegisterRules& rules,
+                                        typename Registers::State* registers, UnwindMemory* memory,
+                                        const DwarfDialect& dialect) {
     constexpr const char* kFunction = "ZEVDwarfUnwindComputeRegisters";
     using State = typename Registers::State;
     std::uint64_t cfa = 0;
@@ -191,10 +190,10 @@ bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Regis
     State next = old;
     const int restored = dialect.strict ? Registers::kStackPointer : Registers::kCount;
     for (int reg = 0; reg < restored; ++reg) {
-        const ZEVDwarfRule& rule = rules.registers[reg];
-        if (rule.kind == ZEVDwarfRuleUnchanged) continue;
+        const DwarfRule& rule = rules.registers[reg];
+        if (rule.kind == kDwarfRuleUnchanged) continue;
         std::uint64_t value = 0;
-        if (rule.kind == ZEVDwarfRuleUndefined && !dialect.strict) {
+        if (rule.kind == kDwarfRuleUndefined && !dialect.strict) {
             // An undefined return address marks the outermost frame; other registers keep their value.
             if (reg == Registers::kReturnAddress) Registers::set(next, reg, 0);
             continue;
@@ -209,7 +208,7 @@ bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Regis
             return false;
         }
     }
-    if (dialect.strict || rules.registers[Registers::kStackPointer].kind == ZEVDwarfRuleUnchanged) {
+    if (dialect.strict || rules.registers[Registers::kStackPointer].kind == kDwarfRuleUnchanged) {
         if (!Registers::set(next, Registers::kStackPointer, cfa)) {
             ZEVSDKLog("%s: Error: Unable to restore SP value\n", kFunction);
             return false;
@@ -220,7 +219,7 @@ bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Regis
     Registers::get(next, Registers::kStackPointer, &newSp);
     Registers::get(old, Registers::kReturnAddress, &oldReturn);
     Registers::get(next, Registers::kReturnAddress, &newReturn);
-    const bool returnAddressRuled = rules.registers[Registers::kReturnAddress].kind != ZEVDwarfRuleUnchanged;
+    const bool returnAddressRuled = rules.registers[Registers::kReturnAddress].kind != kDwarfRuleUnchanged;
     if (dialect.strict ? newSp == oldSp : !returnAddressRuled) {
         ZEVSDKLog(dialect.strict ? "%s: Error: Stack pointer hasn't changed\n"
                                  : "%s: Error: PC hasn't changed\n",
@@ -237,34 +236,27 @@ bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Regis
     return true;
 }
 
-template bool ZEVDwarfGetCFA<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules*,
-                                                      const zevuzavidav::RegistersX86_64*, std::uint64_t*,
-                                                      zevuzavidav::UnwindMemory*);
-template bool ZEVDwarfGetCFA<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules*,
-                                                     const zevuzavidav::RegistersArm64*, std::uint64_t*,
-                                                     zevuzavidav::UnwindMemory*);
-template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersX86_64>(const zevuzavidav::RegistersX86_64&,
-                                                                std::uint64_t, const ZEVDwarfRule&,
-                                                                std::uint64_t*, zevuzavidav::UnwindMemory*,
-                                                                const ZEVDwarfDialect&);
-template bool ZEVDwarfGetSavedRegister<ZEVDwarfRegistersArm64>(const zevuzavidav::RegistersArm64&,
-                                                               std::uint64_t, const ZEVDwarfRule&,
-                                                               std::uint64_t*, zevuzavidav::UnwindMemory*,
-                                                               const ZEVDwarfDialect&);
-template bool ZEVDwarfRestoreRegisters<ZEVDwarfRegistersX86_64>(const ZEVDwarfRegisterRules&,
-                                                                zevuzavidav::RegistersX86_64*,
-                                                                zevuzavidav::UnwindMemory*,
-                                                                const ZEVDwarfDialect&);
-template bool ZEVDwarfRestoreRegisters<ZEVDwarfRegistersArm64>(const ZEVDwarfRegisterRules&,
-                                                               zevuzavidav::RegistersArm64*,
-                                                               zevuzavidav::UnwindMemory*,
-                                                               const ZEVDwarfDialect&);
+template bool ZEVDwarfGetCFA<DwarfRegistersX86_64>(const ZEVDwarfRegisterRules*, const RegistersX86_64*,
+                                                   std::uint64_t*, UnwindMemory*);
+template bool ZEVDwarfGetCFA<DwarfRegistersArm64>(const ZEVDwarfRegisterRules*, const RegistersArm64*,
+                                                  std::uint64_t*, UnwindMemory*);
+template bool ZEVDwarfGetSavedRegister<DwarfRegistersX86_64>(const RegistersX86_64&, std::uint64_t,
+                                                             const DwarfRule&, std::uint64_t*, UnwindMemory*,
+                                                             const DwarfDialect&);
+template bool ZEVDwarfGetSavedRegister<DwarfRegistersArm64>(const RegistersArm64&, std::uint64_t,
+                                                            const DwarfRule&, std::uint64_t*, UnwindMemory*,
+                                                            const DwarfDialect&);
+template bool zevuzavidav::restoreDwarfRegisters<DwarfRegistersX86_64>(const ZEVDwarfRegisterRules&,
+                                                                       RegistersX86_64*, UnwindMemory*,
+                                                                       const DwarfDialect&);
+template bool zevuzavidav::restoreDwarfRegisters<DwarfRegistersArm64>(const ZEVDwarfRegisterRules&,
+                                                                      RegistersArm64*, UnwindMemory*,
+                                                                      const DwarfDialect&);
 
-bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
-                                    zevuzavidav::MachineContext* registers,
-                                    zevuzavidav::UnwindMemory* memory) {
+bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, MachineContext* registers,
+                                    UnwindMemory* memory) {
     if (cfi == nullptr || registers == nullptr) return false;
     ZEVDwarfRegisterRules rules;
-    return ZEVDwarfComputeRules(cfi, pc, &rules, memory, ZEVDwarfDialectELF) &&
-           ZEVDwarfRestoreRegisters<ZEVDwarfRegistersX86_64>(rules, registers, memory, ZEVDwarfDialectELF);
+    return computeDwarfRules(cfi, pc, &rules, memory, kDwarfDialectELF) &&
+           restoreDwarfRegisters<DwarfRegistersX86_64>(rules, registers, memory, kDwarfDialectELF);
 }

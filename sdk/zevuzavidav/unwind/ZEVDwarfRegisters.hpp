@@ -16,10 +16,11 @@
 
 #include <cstdint>
 
+namespace zevuzavidav {
 // x86_64: 0 rax, 1 rdx, 2 rcx, 3 rbx, 4 rsi, 5 rdi, 6 rbp, 7 rsp, 8..15 r8..r15, 16 the return
 // address (rip).
-struct ZEVDwarfRegistersX86_64 {
-    using State = zevuzavidav::RegistersX86_64;
+struct DwarfRegistersX86_64 {
+    using State = RegistersX86_64;
     static constexpr int kCount = 17;
     static constexpr int kStackPointer = 7;
     static constexpr int kReturnAddress = 16;
@@ -30,8 +31,8 @@ struct ZEVDwarfRegistersX86_64 {
 };
 
 // arm64: 0..28 x0..x28, 29 fp, 30 lr (the return address: setting it moves pc too), 31 sp.
-struct ZEVDwarfRegistersArm64 {
-    using State = zevuzavidav::RegistersArm64;
+struct DwarfRegistersArm64 {
+    using State = RegistersArm64;
     static constexpr int kCount = 32;
     static constexpr int kStackPointer = 31;
     static constexpr int kReturnAddress = 30;
@@ -40,6 +41,7 @@ struct ZEVDwarfRegistersArm64 {
     // x0..x28, fp and lr (DW_OP_breg0 to breg30); DW_OP_breg31 is refused.
     static bool readForExpression(const void* state, std::uint64_t number, std::uint64_t* value);
 };
+} // namespace zevuzavidav
 
 // The CFA of the rules: their expression evaluated with initial value 0, or register + offset. False
 // (with a line) for an argument below 4096 or a CFA that cannot be computed.
@@ -50,13 +52,15 @@ bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers
 // be had.
 template <typename Registers>
 bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::uint64_t cfa,
-                              const ZEVDwarfRule& rule, std::uint64_t* value,
-                              zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect);
+                              const zevuzavidav::DwarfRule& rule, std::uint64_t* value,
+                              zevuzavidav::UnwindMemory* memory, const zevuzavidav::DwarfDialect& dialect);
+namespace zevuzavidav {
 // Replaces `registers` by the caller's registers under `rules`; false (registers unchanged) when the
 // rules cannot be applied or nothing would move.
 template <typename Registers>
-bool ZEVDwarfRestoreRegisters(const ZEVDwarfRegisterRules& rules, typename Registers::State* registers,
-                              zevuzavidav::UnwindMemory* memory, const ZEVDwarfDialect& dialect);
+bool restoreDwarfRegisters(const ZEVDwarfRegisterRules& rules, typename Registers::State* registers,
+                           UnwindMemory* memory, const DwarfDialect& dialect);
+} // namespace zevuzavidav
 
 // The x86_64 host: register access in DWARF numbering, and one whole step for a frame executing at `pc`
 // under the FDE of `cfi` (ELF reading).

@@ -10,18 +10,19 @@
 
 #include <cstring>
 
+using namespace zevuzavidav;
+
 namespace {
 
 constexpr std::uint64_t kNullLimit = 4096;
-using Packed = zevuzavidav::PackedUnwindFrameRule;
+using Packed = PackedUnwindFrameRule;
 
 // The CFA of a kept rule; 0 for the outermost frame.
 template <typename Registers>
 inline __attribute__((always_inline)) std::uint64_t cfaOf(const Registers& r, std::uint64_t rule) {
-    const zevuzavidav::UnwindFrameRule::Kind kind = Packed::kind(rule);
-    if (kind == zevuzavidav::UnwindFrameRule::kOutermost) return 0;
-    return (kind == zevuzavidav::UnwindFrameRule::kFromFramePointer ? r.rbp : r.rsp) +
-           Packed::cfaOffset(rule);
+    const UnwindFrameRule::Kind kind = Packed::kind(rule);
+    if (kind == UnwindFrameRule::kOutermost) return 0;
+    return (kind == UnwindFrameRule::kFromFramePointer ? r.rbp : r.rsp) + Packed::cfaOffset(rule);
 }
 
 // The registers a kept rule moves: pc, sp and fp by name, the other callee-saved ones (rbx, r12..r15)
@@ -33,12 +34,11 @@ struct QuickRegisters {
     std::uint64_t others[Packed::kOthers];
 };
 
-inline __attribute__((always_inline)) QuickRegisters quickRegistersOf(const zevuzavidav::MachineContext& r) {
+inline __attribute__((always_inline)) QuickRegisters quickRegistersOf(const MachineContext& r) {
     return {r.rip, r.rsp, r.rbp, {r.rbx, r.r12, r.r13, r.r14, r.r15}};
 }
 
-inline __attribute__((always_inline)) void storeQuickRegisters(zevuzavidav::MachineContext& r,
-                                                               const QuickRegisters& q) {
+inline __attribute__((always_inline)) void storeQuickRegisters(MachineContext& r, const QuickRegisters& q) {
     r.rip = q.rip;
     r.rsp = q.rsp;
     r.rbp = q.rbp;
@@ -95,8 +95,8 @@ class KnownFrames {
 
     // Whether the cursor may take the run at all: a delivered frame with a usable pc and sp.
     static bool usable(const ZEVUnwindContext* context) {
-        const zevuzavidav::MachineContext& r = context->registers;
-        return context->useRuleCache && context->frameCount - 1 < ZEVUnwindMaxFrames - 1 &&
+        const MachineContext& r = context->registers;
+        return context->useRuleCache && context->frameCount - 1 < kUnwindMaxFrames - 1 &&
                r.rip >= kNullLimit && r.rsp >= kNullLimit;
     }
 
@@ -107,29 +107,28 @@ class KnownFrames {
             const std::uint64_t lookup = exact_ ? r_.rip : r_.rip - 1;
             std::uint64_t rule = lastRule_;
             if (lookup != lastLookup_) {
-                if (!zevuzavidav::findCachedUnwindRule(lookup, generation_, &rule)) break;
+                if (!findCachedUnwindRule(lookup, generation_, &rule)) break;
                 lastLookup_ = lookup;
                 lastRule_ = rule;
             }
-            const zevuzavidav::UnwindFrameRule::Kind kind = Packed::kind(rule);
-            if (kind == zevuzavidav::UnwindFrameRule::kOutermost) {
+            const UnwindFrameRule::Kind kind = Packed::kind(rule);
+            if (kind == UnwindFrameRule::kOutermost) {
                 outermost_ = true;
                 break;
             }
             // A found rule spans at least one word, so `low` is below the CFA and, with the CFA above
             // sp, above 0.
             const std::uint64_t cfa =
-                (kind == zevuzavidav::UnwindFrameRule::kFromFramePointer ? r_.rbp : r_.rsp) +
-                Packed::cfaOffset(rule);
+                (kind == UnwindFrameRule::kFromFramePointer ? r_.rbp : r_.rsp) + Packed::cfaOffset(rule);
             const unsigned span = Packed::span(rule);
             const std::uint64_t low = cfa - 8ULL * span;
             if (cfa <= r_.rsp) break;
             // The walking thread's own stack is read in place; another thread's through checked copies.
-            std::uint64_t copied[zevuzavidav::UnwindFrameRule::kMaxSlot];
+            std::uint64_t copied[UnwindFrameRule::kMaxSlot];
             const bool inPlace = low >= stackLow_ && cfa <= stackHigh_;
             const auto* words = reinterpret_cast<const std::uint64_t*>(low);
             if (!inPlace) {
-                if (!zevuzavidav::readUnwindMemory(&context_->memory, low, copied, 8ULL * span)) break;
+                if (!readUnwindMemory(&context_->memory, low, copied, 8ULL * span)) break;
                 words = copied;
             }
             if (words[span - 1] < kNullLimit) break;
@@ -201,7 +200,7 @@ class KnownFrames {
 // One step under a kept rule, wherever its words lie: those outside the walking thread's own stack
 // are read through checked copies.
 bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
-    zevuzavidav::MachineContext& r = context->registers;
+    MachineContext& r = context->registers;
     const std::uint64_t cfa = cfaOf(r, rule);
     if (cfa == 0) {
         r.rip = 0; // the outermost frame: the walk ends here
@@ -209,8 +208,8 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
     }
     const unsigned span = Packed::span(rule);
     const std::uint64_t low = cfa - 8ULL * span;
-    std::uint64_t words[zevuzavidav::UnwindFrameRule::kMaxSlot];
-    if (low >= cfa || !zevuzavidav::readUnwindMemory(&context->memory, low, words, 8ULL * span)) return false;
+    std::uint64_t words[UnwindFrameRule::kMaxSlot];
+    if (low >= cfa || !readUnwindMemory(&context->memory, low, words, 8ULL * span)) return false;
     if (cfa == r.rsp && words[span - 1] == r.rip) return false; // nothing would move
     QuickRegisters q = quickRegistersOf(r);
     applyRule(q, rule, cfa, words);
@@ -234,30 +233,28 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     }
     ZEVDwarfCFIRecord cfi;
     ZEVDwarfRegisterRules rules;
-    if (!zevuzavidav::findDwarfFDE(node.eh_frame, lookup, &cfi, &context->memory, node.base) ||
-        !ZEVDwarfComputeRules(&cfi, lookup, &rules, &context->memory, ZEVDwarfDialectELF)) {
+    if (!findDwarfFDE(node.eh_frame, lookup, &cfi, &context->memory, node.base) ||
+        !computeDwarfRules(&cfi, lookup, &rules, &context->memory, kDwarfDialectELF)) {
         return false;
     }
-    zevuzavidav::MachineContext registers = context->registers;
-    if (!ZEVDwarfRestoreRegisters<ZEVDwarfRegistersX86_64>(rules, &registers, &context->memory,
-                                                           ZEVDwarfDialectELF)) {
+    MachineContext registers = context->registers;
+    if (!restoreDwarfRegisters<DwarfRegistersX86_64>(rules, &registers, &context->memory, kDwarfDialectELF)) {
         return false;
     }
     context->registers = registers;
     context->pcIsExact = cfi.cie.signalFrame;
-    zevuzavidav::UnwindFrameRule rule;
-    if (context->useRuleCache && zevuzavidav::unwindFrameRuleFromRules(rules, cfi.cie.signalFrame, &rule)) {
-        zevuzavidav::storeUnwindRule(lookup, context->imageGeneration, rule);
+    UnwindFrameRule rule;
+    if (context->useRuleCache && unwindFrameRuleFromRules(rules, cfi.cie.signalFrame, &rule)) {
+        storeUnwindRule(lookup, context->imageGeneration, rule);
     }
     return true;
 }
 
 bool step(ZEVUnwindContext* context) {
-    zevuzavidav::MachineContext& r = context->registers;
+    MachineContext& r = context->registers;
     const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
     std::uint64_t rule = 0;
-    bool known =
-        context->useRuleCache && zevuzavidav::findCachedUnwindRule(lookup, context->imageGeneration, &rule);
+    bool known = context->useRuleCache && findCachedUnwindRule(lookup, context->imageGeneration, &rule);
     if (known ? stepWithRule(context, rule) : stepWithDwarf(context, lookup)) return true;
     if (r.rbp == 0) {
         ZEVSDKLog("%s: FP is zero, aborting unwind\n", "ZEVUnwindNextFrameUsingAllStrategies");
@@ -274,7 +271,7 @@ bool step(ZEVUnwindContext* context) {
 
 // The checks that end every step: the walk ends silently at a pc below 4096 (the outermost frame).
 __attribute__((noinline)) bool deliver(ZEVUnwindContext* context) {
-    const zevuzavidav::MachineContext& r = context->registers;
+    const MachineContext& r = context->registers;
     if (r.rip < kNullLimit) return false;
     if (r.rsp < kNullLimit) {
         ZEVSDKLog("%s: Error: SP (%p) isn't a valid pointer\n", "ZEVUnwindNextFrame",
@@ -291,14 +288,14 @@ __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
         return false;
     }
-    zevuzavidav::MachineContext& r = context->registers;
+    MachineContext& r = context->registers;
     if (r.rip < kNullLimit || r.rsp < kNullLimit) {
         ZEVSDKLog(context->frameCount == 0 ? "%s: Cancelling unwind for thread with invalid PC/SP\n"
                                            : "%s: Error: thread PC/SP invalid before unwind\n",
                   "ZEVUnwindNextFrame");
         return false;
     }
-    if (context->frameCount >= ZEVUnwindMaxFrames) {
+    if (context->frameCount >= kUnwindMaxFrames) {
         ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
         return false;
     }
@@ -308,9 +305,8 @@ __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
 
 } // namespace
 
-bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context,
-                                  const zevuzavidav::MachineContext* machineContext,
-                                  ZEVUnwindImageFinder finder) {
+bool zevuzavidav::initUnwindWithImageFinder(ZEVUnwindContext* context, const MachineContext* machineContext,
+                                            UnwindImageFinder finder) {
     if (context == nullptr || machineContext == nullptr) return false;
     // Registers captured straight into the cursor stay where they are: copying what was just written
     // field by field in wider loads would stall on the stores not yet done.
@@ -322,12 +318,12 @@ bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context,
     context->lastLookup = 0;
     context->lastRule = 0;
     context->findImage = finder;
-    zevuzavidav::initUnwindMemoryForCurrentThread(&context->memory, context->imageGeneration);
+    initUnwindMemoryForCurrentThread(&context->memory, context->imageGeneration);
     return true;
 }
 
-bool ZEVUnwindInit(ZEVUnwindContext* context, const zevuzavidav::MachineContext* machineContext) {
-    return ZEVUnwindInitWithImageFinder(context, machineContext, ZEVBinaryImageSafeFindImageForAddress);
+bool ZEVUnwindInit(ZEVUnwindContext* context, const MachineContext* machineContext) {
+    return initUnwindWithImageFinder(context, machineContext, ZEVBinaryImageSafeFindImageForAddress);
 }
 
 std::uint64_t ZEVUnwindGetPC(const ZEVUnwindContext* context) {
@@ -341,7 +337,7 @@ std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer) {
 bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context) {
     std::uint64_t fp = context->registers.rbp;
     std::uint64_t record[2];
-    if (!zevuzavidav::readUnwindMemory(&context->memory, fp, record, sizeof record)) {
+    if (!readUnwindMemory(&context->memory, fp, record, sizeof record)) {
         ZEVSDKLog("%s: Error: failed to read memory at address %p\n", "ZEVUnwindWithFramePointer",
                   reinterpret_cast<void*>(fp));
         return false;
@@ -368,11 +364,12 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
     return nextFrame(context);
 }
 
-std::uint32_t ZEVUnwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs, std::uint32_t capacity) {
+std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs,
+                                            std::uint32_t capacity) {
     if (reinterpret_cast<std::uintptr_t>(context) < kNullLimit || pcs == nullptr) return 0;
     std::uint32_t count = 0;
     // Frame 0 is the registers as given: delivered without a step.
-    const zevuzavidav::MachineContext& given = context->registers;
+    const MachineContext& given = context->registers;
     if (capacity > 0 && context->frameCount == 0 && given.rip >= kNullLimit && given.rsp >= kNullLimit) {
         context->frameCount = 1;
         pcs[count++] = given.rip;
@@ -380,8 +377,8 @@ std::uint32_t ZEVUnwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs,
     while (count < capacity) {
         if (KnownFrames::usable(context)) {
             std::uint32_t limit = capacity - count;
-            if (limit > ZEVUnwindMaxFrames - context->frameCount)
-                limit = ZEVUnwindMaxFrames - context->frameCount;
+            if (limit > kUnwindMaxFrames - context->frameCount)
+                limit = kUnwindMaxFrames - context->frameCount;
             KnownFrames known(context);
             std::uint32_t taken = known.run(pcs + count, limit);
             known.finish(taken);
@@ -395,14 +392,14 @@ std::uint32_t ZEVUnwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs,
     return count;
 }
 
-bool ZEVUnwindFindImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out) {
+bool zevuzavidav::findImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out) {
     darwin::ImageInfo image;
     if (out == nullptr || !darwin::findImage(address, image)) return false;
     *out = ZEVBinaryImageNodeCopy{image.base, image.size, image.ehFrameHdr, 0, 0};
     return true;
 }
 
-__attribute__((noinline)) void ZEVUnwindCaptureCurrent(zevuzavidav::MachineContext* out) {
+__attribute__((noinline)) void zevuzavidav::captureCurrentRegisters(MachineContext* out) {
     if (out == nullptr) return;
     // Every field by name: a block clear of the struct costs more than the rest of a short walk.
     out->rax = out->rcx = out->rdx = out->rdi = out->rsi = 0;

@@ -23,10 +23,12 @@
 
 #include <cstdint>
 
-constexpr std::uint32_t ZEVUnwindMaxFrames = 512;
+namespace zevuzavidav {
+constexpr std::uint32_t kUnwindMaxFrames = 512;
 
 // Finds the image holding an address; the crash context's table by default.
-using ZEVUnwindImageFinder = bool (*)(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
+using UnwindImageFinder = bool (*)(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
+} // namespace zevuzavidav
 
 struct ZEVUnwindContext {
     zevuzavidav::MachineContext registers;
@@ -36,30 +38,35 @@ struct ZEVUnwindContext {
     std::uint64_t imageGeneration;
     std::uint64_t lastLookup; // the pc whose kept rule the walk used last (recursion repeats it)
     std::uint64_t lastRule;
-    ZEVUnwindImageFinder findImage;
+    zevuzavidav::UnwindImageFinder findImage;
     zevuzavidav::UnwindMemory memory;
 };
 
-// `machineContext` may be the context's own `registers` (ZEVUnwindCaptureCurrent straight into the
-// cursor, the quickest start of a walk of the current thread).
+// `machineContext` may be the context's own `registers` (zevuzavidav::captureCurrentRegisters straight into
+// the cursor, the quickest start of a walk of the current thread).
 bool ZEVUnwindInit(ZEVUnwindContext* context, const zevuzavidav::MachineContext* machineContext);
-bool ZEVUnwindInitWithImageFinder(ZEVUnwindContext* context,
-                                  const zevuzavidav::MachineContext* machineContext,
-                                  ZEVUnwindImageFinder finder);
+namespace zevuzavidav {
+bool initUnwindWithImageFinder(ZEVUnwindContext* context, const MachineContext* machineContext,
+                               UnwindImageFinder finder);
+} // namespace zevuzavidav
 // True when the context now describes one more frame; the first call delivers the initial pc.
 bool ZEVUnwindNextFrame(ZEVUnwindContext* context);
 std::uint64_t ZEVUnwindGetPC(const ZEVUnwindContext* context);
+namespace zevuzavidav {
 // ZEVUnwindNextFrame and ZEVUnwindGetPC in a loop, into `pcs`: the number of frames delivered (at most
 // `capacity`); 0 once the walk has ended. The cursor stands at the last frame delivered, so the walk
 // may go on with either call. Faster than the loop over frames seen before, since it keeps the
 // registers out of memory between them.
-std::uint32_t ZEVUnwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs, std::uint32_t capacity);
+std::uint32_t unwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs, std::uint32_t capacity);
+} // namespace zevuzavidav
 // One frame-pointer step; false when the chain is unreadable or does not move up the stack.
 bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context);
 std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer);
 
+namespace zevuzavidav {
 // An image finder over the dynamic linker's list (for normal threads, tests and benchmarks).
-bool ZEVUnwindFindImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
+bool findImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
 
 // Captures the caller's registers as frame 0 (its pc is the return address of this call).
-__attribute__((noinline)) void ZEVUnwindCaptureCurrent(zevuzavidav::MachineContext* out);
+__attribute__((noinline)) void captureCurrentRegisters(MachineContext* out);
+} // namespace zevuzavidav

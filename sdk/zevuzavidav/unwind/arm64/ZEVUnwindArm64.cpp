@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+using namespace zevuzavidav;
+
 namespace arm64 {
 namespace {
 
@@ -45,7 +47,7 @@ bool ZEVUnwindInit(ZEVUnwindContext* context, const ZEVMachineContextArm64* mach
     std::memset(static_cast<void*>(context), 0, sizeof *context);
     context->machineContext = *machineContext;
     context->findImage = finder;
-    zevuzavidav::initUnwindMemory(&context->memory);
+    initUnwindMemory(&context->memory);
     return true;
 }
 
@@ -77,8 +79,7 @@ bool ZEVUnwindContextSetFramePointer(ZEVUnwindContext* context, std::uint64_t va
     return true;
 }
 
-std::uint64_t ZEVDwarfUnwindGetRegisterValue(const zevuzavidav::RegistersArm64* registers,
-                                             std::uint64_t number) {
+std::uint64_t ZEVDwarfUnwindGetRegisterValue(const RegistersArm64* registers, std::uint64_t number) {
     if (number <= 28) return registers->x[number];
     switch (number) {
     case 29:
@@ -93,8 +94,7 @@ std::uint64_t ZEVDwarfUnwindGetRegisterValue(const zevuzavidav::RegistersArm64* 
     }
 }
 
-bool ZEVDwarfUnwindSetRegisterValue(zevuzavidav::RegistersArm64* registers, std::uint64_t number,
-                                    std::uint64_t value) {
+bool ZEVDwarfUnwindSetRegisterValue(RegistersArm64* registers, std::uint64_t number, std::uint64_t value) {
     if (number <= 28) {
         registers->x[number] = value;
         return true;
@@ -136,7 +136,7 @@ bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context, bool tryLRFirst) {
     }
     std::uint64_t fp = context->machineContext.ss.fp;
     std::uint64_t record[2];
-    if (!zevuzavidav::readUnwindMemory(&context->memory, fp, record, sizeof record)) {
+    if (!readUnwindMemory(&context->memory, fp, record, sizeof record)) {
         ZEVSDKLog("%s: Error: failed to read memory at address %p\n", "ZEVUnwindWithFramePointer",
                   reinterpret_cast<void*>(fp));
         return false;
@@ -151,7 +151,7 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
         return false;
     }
-    zevuzavidav::RegistersArm64& r = context->machineContext.ss;
+    RegistersArm64& r = context->machineContext.ss;
     if (r.pc < kNullLimit || r.sp < kNullLimit) {
         ZEVSDKLog(context->frameCount == 0 ? "%s: Cancelling unwind for thread with invalid PC/SP\n"
                                            : "%s: Error: thread PC/SP invalid before unwind\n",
@@ -170,7 +170,7 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
             ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
             return false;
         }
-        zevuzavidav::RegistersArm64 before = r;
+        RegistersArm64 before = r;
         r.pc = target;
         if (!stepWithCompactUnwind(context, target)) {
             r = before;
@@ -249,10 +249,10 @@ bool ZEVCompactUnwindDwarfFrame(ZEVCompactUnwindContext* compact, std::uint32_t 
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, ZEVUnwindContext* context) {
     if (!valid(cfi) || !valid(context)) return false;
     ZEVDwarfRegisterRules rules;
-    return ZEVDwarfComputeRules(cfi, context->machineContext.ss.pc, &rules, &context->memory,
-                                ZEVDwarfDialectMachO) &&
-           ZEVDwarfRestoreRegisters<ZEVDwarfRegistersArm64>(rules, &context->machineContext.ss,
-                                                            &context->memory, ZEVDwarfDialectMachO);
+    return computeDwarfRules(cfi, context->machineContext.ss.pc, &rules, &context->memory,
+                             kDwarfDialectMachO) &&
+           restoreDwarfRegisters<DwarfRegistersArm64>(rules, &context->machineContext.ss, &context->memory,
+                                                      kDwarfDialectMachO);
 }
 
 } // namespace arm64

@@ -172,7 +172,7 @@ Range functionRange(void (*function)()) {
     auto address = reinterpret_cast<std::uint64_t>(function);
     ZEVBinaryImageNodeCopy image;
     ZEVDwarfCFIRecord cfi;
-    if (!ZEVUnwindFindImageWithDynamicLinker(address, &image) ||
+    if (!zevuzavidav::findImageWithDynamicLinker(address, &image) ||
         !zevuzavidav::findDwarfFDE(image.eh_frame, address, &cfi)) {
         return {};
     }

@@ -106,7 +106,7 @@ TEST(CrashLoadedImages, ALibraryOpenedByPlainDlopenIsRecordedAndUnwound) {
     ZEVBinaryImageNodeCopy image;
     ZEVDwarfCFIRecord caller;
     auto callerAddress = reinterpret_cast<std::uint64_t>(crashThroughTheLibrary);
-    ASSERT_TRUE(ZEVUnwindFindImageWithDynamicLinker(callerAddress, &image));
+    ASSERT_TRUE(zevuzavidav::findImageWithDynamicLinker(callerAddress, &image));
     ASSERT_TRUE(zevuzavidav::findDwarfFDE(image.eh_frame, callerAddress, &caller));
     EXPECT_TRUE(holds(crashed, caller.fde.pcBegin + 1, caller.fde.pcBegin + caller.fde.pcRange + 1))
         << crashed;

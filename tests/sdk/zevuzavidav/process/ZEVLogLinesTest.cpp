@@ -52,7 +52,8 @@ TEST(LogLines, TheStrictReaderTracesEveryCallFrameInstructionAndTheHostReaderNon
     cie.codeAlignment = 1;
     cie.dataAlignment = -8;
     const std::string f = "ZEVDwarfInstructionsEnumerate: ";
-    for (const ZEVDwarfDialect& dialect : {ZEVDwarfDialectMachO, ZEVDwarfDialectELF}) {
+    for (const zevuzavidav::DwarfDialect& dialect :
+         {zevuzavidav::kDwarfDialectMachO, zevuzavidav::kDwarfDialectELF}) {
         FakeContext context;
         ZEVDwarfRegisterRules rules{};
         ASSERT_TRUE(ZEVDwarfInstructionsEnumerate(reinterpret_cast<std::uintptr_t>(block.data()),
@@ -83,7 +84,7 @@ TEST(LogLines, TheStrictReaderUsesTheLow32BitsOfABlockLength) {
     // A length with high bits set: only its low 32 bits (the two bytes) are read.
     EXPECT_TRUE(ZEVDwarfInstructionsEnumerate(reinterpret_cast<std::uintptr_t>(block),
                                               (1ULL << 32) + sizeof block, &cie, &rules, nullptr, 0,
-                                              INT64_MAX, nullptr, ZEVDwarfDialectMachO));
+                                              INT64_MAX, nullptr, zevuzavidav::kDwarfDialectMachO));
     EXPECT_EQ(rules.cfaOffset, 16);
 }
 

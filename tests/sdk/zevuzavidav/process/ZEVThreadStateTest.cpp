@@ -124,7 +124,7 @@ TEST(ThreadStateWriter, Arm64ThreadsWithANullPcOrSpHaveRegistersButNoStack) {
 }
 
 __attribute__((noinline)) ordered writeTheLiveThread(zevuzavidav::RegistersX86_64& state) {
-    ZEVUnwindCaptureCurrent(&state);
+    zevuzavidav::captureCurrentRegisters(&state);
     return writeThreads([&](ZEVFile* file) { ZEVProcessWriteThread(file, &state, false); });
 }
 

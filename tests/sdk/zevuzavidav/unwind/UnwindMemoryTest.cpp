@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace zevuzavidav;
+
 namespace {
 
 const std::uintptr_t kPage = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
@@ -26,39 +28,37 @@ TEST(UnwindMemory, ReadsCopiedLinesAndRefusesUnmappedBytes) {
     const auto base = reinterpret_cast<std::uintptr_t>(pages);
     for (std::uintptr_t i = 0; i < 2 * kPage; ++i)
         pages[i] = static_cast<char>(i * 7);
-    zevuzavidav::UnwindMemory memory;
-    zevuzavidav::initUnwindMemory(&memory);
+    UnwindMemory memory;
+    initUnwindMemory(&memory);
     // Across the line (and page) boundary, then inside one line.
     char out[64];
-    ASSERT_TRUE(zevuzavidav::readUnwindMemory(&memory, base + kPage - 20, out, sizeof out));
+    ASSERT_TRUE(readUnwindMemory(&memory, base + kPage - 20, out, sizeof out));
     EXPECT_EQ(std::memcmp(out, pages + kPage - 20, sizeof out), 0);
-    EXPECT_FALSE(zevuzavidav::isUnwindMemoryInPlace(&memory, base, 8));
+    EXPECT_FALSE(isUnwindMemoryInPlace(&memory, base, 8));
     munmap(pages + kPage, kPage);
     // The second page is gone: a read reaching into it fails, one before it still succeeds.
-    zevuzavidav::initUnwindMemory(&memory);
-    EXPECT_FALSE(zevuzavidav::readUnwindMemory(&memory, base + kPage - 4, out, 8));
-    EXPECT_TRUE(zevuzavidav::readUnwindMemory(&memory, base + kPage - 12, out, 8));
-    EXPECT_FALSE(zevuzavidav::readUnwindMemory(&memory, 16, out, 8)); // below 4096
-    EXPECT_FALSE(zevuzavidav::readUnwindMemory(nullptr, base + kPage, out, 8));
-    EXPECT_TRUE(zevuzavidav::readUnwindMemory(nullptr, base, out, 8));
+    initUnwindMemory(&memory);
+    EXPECT_FALSE(readUnwindMemory(&memory, base + kPage - 4, out, 8));
+    EXPECT_TRUE(readUnwindMemory(&memory, base + kPage - 12, out, 8));
+    EXPECT_FALSE(readUnwindMemory(&memory, 16, out, 8)); // below 4096
+    EXPECT_FALSE(readUnwindMemory(nullptr, base + kPage, out, 8));
+    EXPECT_TRUE(readUnwindMemory(nullptr, base, out, 8));
     // A range is read in place only once the kernel has confirmed every page of it.
-    EXPECT_FALSE(zevuzavidav::proveUnwindMemoryRange(&memory, base, base + 2 * kPage));
-    EXPECT_FALSE(zevuzavidav::isUnwindMemoryInPlace(&memory, base, 8));
-    EXPECT_TRUE(zevuzavidav::proveUnwindMemoryRange(&memory, base, base + kPage));
-    EXPECT_TRUE(zevuzavidav::isUnwindMemoryInPlace(&memory, base + 8, 8));
-    EXPECT_FALSE(zevuzavidav::isUnwindMemoryInPlace(&memory, base + kPage - 4, 8));
+    EXPECT_FALSE(proveUnwindMemoryRange(&memory, base, base + 2 * kPage));
+    EXPECT_FALSE(isUnwindMemoryInPlace(&memory, base, 8));
+    EXPECT_TRUE(proveUnwindMemoryRange(&memory, base, base + kPage));
+    EXPECT_TRUE(isUnwindMemoryInPlace(&memory, base + 8, 8));
+    EXPECT_FALSE(isUnwindMemoryInPlace(&memory, base + kPage - 4, 8));
     munmap(pages, kPage);
 }
 
 TEST(UnwindMemory, TheWalkingThreadsOwnStackIsReadInPlace) {
-    zevuzavidav::UnwindMemory memory;
-    zevuzavidav::initUnwindMemoryForCurrentThread(&memory, 0);
+    UnwindMemory memory;
+    initUnwindMemoryForCurrentThread(&memory, 0);
     std::uint64_t local = 0x5eed;
-    EXPECT_TRUE(
-        zevuzavidav::isUnwindMemoryInPlace(&memory, reinterpret_cast<std::uintptr_t>(&local), sizeof local));
+    EXPECT_TRUE(isUnwindMemoryInPlace(&memory, reinterpret_cast<std::uintptr_t>(&local), sizeof local));
     std::vector<std::uint64_t> heap(4);
-    EXPECT_FALSE(
-        zevuzavidav::isUnwindMemoryInPlace(&memory, reinterpret_cast<std::uintptr_t>(heap.data()), 8));
+    EXPECT_FALSE(isUnwindMemoryInPlace(&memory, reinterpret_cast<std::uintptr_t>(heap.data()), 8));
 }
 
 // A stack of another thread's kind (not the walker's own), one frame per page, in a mapping of its
@@ -80,18 +80,18 @@ class UnmappedMidWalk : public ::testing::TestWithParam<bool> {
             record[1] = i + 1 < kFrames ? pcOf(i + 1) : 0;
         }
         if (GetParam()) {
-            zevuzavidav::UnwindFrameRule rule; // CFA = sp + one page; the pc below it; fp saved below that
-            rule.kind = zevuzavidav::UnwindFrameRule::kFromStackPointer;
+            UnwindFrameRule rule; // CFA = sp + one page; the pc below it; fp saved below that
+            rule.kind = UnwindFrameRule::kFromStackPointer;
             rule.cfaOffset = static_cast<std::uint32_t>(kPage);
-            rule.saved[zevuzavidav::UnwindFrameRule::kFramePointerIndex] = 2;
+            rule.saved[UnwindFrameRule::kFramePointerIndex] = 2;
             rule.span = 2;
             for (int i = 0; i < kFrames; ++i)
-                zevuzavidav::storeUnwindRule(pcOf(i) - 1, ZEVBinaryImageGeneration(), rule);
+                storeUnwindRule(pcOf(i) - 1, ZEVBinaryImageGeneration(), rule);
         }
     }
     void TearDown() override {
         munmap(reinterpret_cast<void*>(stack_), (kFrames + 1) * kPage);
-        zevuzavidav::clearUnwindRuleCache();
+        clearUnwindRuleCache();
     }
 
     std::uintptr_t spOf(int frame) const { return stack_ + static_cast<std::uintptr_t>(frame) * kPage; }
@@ -99,13 +99,13 @@ class UnmappedMidWalk : public ::testing::TestWithParam<bool> {
 
     // Walks the stack; `pause(delivered)` runs after each frame delivered.
     template <typename Pause> std::vector<std::uint64_t> walk(Pause pause) {
-        zevuzavidav::MachineContext registers{};
+        MachineContext registers{};
         registers.rip = pcOf(0);
         registers.rsp = spOf(0);
         registers.rbp = spOf(1) - 16;
         ZEVUnwindContext context;
-        ZEVUnwindInitWithImageFinder(&context, &registers,
-                                     [](std::uint64_t, ZEVBinaryImageNodeCopy*) { return false; });
+        initUnwindWithImageFinder(&context, &registers,
+                                  [](std::uint64_t, ZEVBinaryImageNodeCopy*) { return false; });
         // The frame-0 pc is exact; the others are return addresses, so the rule of frame 0 is not kept.
         if (GetParam()) context.pcIsExact = false;
         std::vector<std::uint64_t> pcs;

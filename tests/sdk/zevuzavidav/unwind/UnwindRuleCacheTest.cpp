@@ -9,9 +9,11 @@
 #include <thread>
 #include <vector>
 
+using namespace zevuzavidav;
+
 namespace {
 
-using Packed = zevuzavidav::PackedUnwindFrameRule;
+using Packed = PackedUnwindFrameRule;
 
 constexpr int kRsp = 7, kRbp = 6, kRbx = 3, kR12 = 12, kR15 = 15, kReturnAddress = 16;
 
@@ -20,32 +22,32 @@ ZEVDwarfRegisterRules rulesWithCfa(std::uint64_t reg, std::int64_t offset) {
     std::memset(&rules, 0, sizeof rules);
     rules.cfaRegister = reg;
     rules.cfaOffset = offset;
-    rules.registers[kReturnAddress] = {ZEVDwarfRuleOffset, -8};
+    rules.registers[kReturnAddress] = {kDwarfRuleOffset, -8};
     return rules;
 }
 
 TEST(UnwindFrameRule, KeepsTheCommonFormsOfFrame) {
     // After push rbp; push rbx; sub 24: CFA = rsp + 48, rbp at CFA-16, rbx at CFA-24.
     ZEVDwarfRegisterRules pushed = rulesWithCfa(kRsp, 48);
-    pushed.registers[kRbp] = {ZEVDwarfRuleOffset, -16};
-    pushed.registers[kRbx] = {ZEVDwarfRuleOffset, -24};
-    zevuzavidav::UnwindFrameRule rule;
-    ASSERT_TRUE(zevuzavidav::unwindFrameRuleFromRules(pushed, false, &rule));
-    EXPECT_EQ(rule.kind, zevuzavidav::UnwindFrameRule::kFromStackPointer);
+    pushed.registers[kRbp] = {kDwarfRuleOffset, -16};
+    pushed.registers[kRbx] = {kDwarfRuleOffset, -24};
+    UnwindFrameRule rule;
+    ASSERT_TRUE(unwindFrameRuleFromRules(pushed, false, &rule));
+    EXPECT_EQ(rule.kind, UnwindFrameRule::kFromStackPointer);
     EXPECT_EQ(rule.cfaOffset, 48u);
     EXPECT_EQ(rule.saved[0], 3); // rbx
-    EXPECT_EQ(rule.saved[zevuzavidav::UnwindFrameRule::kFramePointerIndex], 2);
+    EXPECT_EQ(rule.saved[UnwindFrameRule::kFramePointerIndex], 2);
     EXPECT_EQ(rule.span, 3);
     // The frame-pointer frame: CFA = rbp + 16.
     ZEVDwarfRegisterRules framed = rulesWithCfa(kRbp, 16);
-    framed.registers[kRbp] = {ZEVDwarfRuleOffset, -16};
-    ASSERT_TRUE(zevuzavidav::unwindFrameRuleFromRules(framed, false, &rule));
-    EXPECT_EQ(rule.kind, zevuzavidav::UnwindFrameRule::kFromFramePointer);
+    framed.registers[kRbp] = {kDwarfRuleOffset, -16};
+    ASSERT_TRUE(unwindFrameRuleFromRules(framed, false, &rule));
+    EXPECT_EQ(rule.kind, UnwindFrameRule::kFromFramePointer);
     // The outermost frame: the return address is undefined.
     ZEVDwarfRegisterRules outermost = rulesWithCfa(kRsp, 8);
-    outermost.registers[kReturnAddress] = {ZEVDwarfRuleUndefined, 0};
-    ASSERT_TRUE(zevuzavidav::unwindFrameRuleFromRules(outermost, false, &rule));
-    EXPECT_EQ(rule.kind, zevuzavidav::UnwindFrameRule::kOutermost);
+    outermost.registers[kReturnAddress] = {kDwarfRuleUndefined, 0};
+    ASSERT_TRUE(unwindFrameRuleFromRules(outermost, false, &rule));
+    EXPECT_EQ(rule.kind, UnwindFrameRule::kOutermost);
 }
 
 TEST(UnwindFrameRule, LeavesEveryOtherFormToTheFullStep) {
@@ -67,32 +69,32 @@ TEST(UnwindFrameRule, LeavesEveryOtherFormToTheFullStep) {
     add("a CFA offset of a megabyte", [](auto& r) { r.cfaOffset = 1 << 20; });
     add("the return address elsewhere", [](auto& r) { r.registers[kReturnAddress].value = -16; });
     add("the return address in a register", [](auto& r) {
-        r.registers[kReturnAddress] = {ZEVDwarfRuleRegister, 0};
+        r.registers[kReturnAddress] = {kDwarfRuleRegister, 0};
     });
-    add("a rule for rsp", [](auto& r) { r.registers[kRsp] = {ZEVDwarfRuleValOffset, 0}; });
-    add("a saved call-clobbered register", [](auto& r) { r.registers[0] = {ZEVDwarfRuleOffset, -16}; });
-    add("a register saved above the CFA", [](auto& r) { r.registers[kR12] = {ZEVDwarfRuleOffset, 8}; });
-    add("a register saved too far below", [](auto& r) { r.registers[kR15] = {ZEVDwarfRuleOffset, -8 * 32}; });
-    add("a register kept in a register", [](auto& r) { r.registers[kRbx] = {ZEVDwarfRuleRegister, 12}; });
+    add("a rule for rsp", [](auto& r) { r.registers[kRsp] = {kDwarfRuleValOffset, 0}; });
+    add("a saved call-clobbered register", [](auto& r) { r.registers[0] = {kDwarfRuleOffset, -16}; });
+    add("a register saved above the CFA", [](auto& r) { r.registers[kR12] = {kDwarfRuleOffset, 8}; });
+    add("a register saved too far below", [](auto& r) { r.registers[kR15] = {kDwarfRuleOffset, -8 * 32}; });
+    add("a register kept in a register", [](auto& r) { r.registers[kRbx] = {kDwarfRuleRegister, 12}; });
     add("a register saved by an expression", [](auto& r) {
-        r.registers[kRbx] = {ZEVDwarfRuleExpression, 0x1000};
+        r.registers[kRbx] = {kDwarfRuleExpression, 0x1000};
     });
     add(
         "a signal frame", [](auto&) {}, true);
     for (const Case& c : cases) {
-        zevuzavidav::UnwindFrameRule rule;
-        EXPECT_FALSE(zevuzavidav::unwindFrameRuleFromRules(c.rules, c.signalFrame, &rule)) << c.what;
+        UnwindFrameRule rule;
+        EXPECT_FALSE(unwindFrameRuleFromRules(c.rules, c.signalFrame, &rule)) << c.what;
     }
 }
 
 class UnwindRuleCache : public ::testing::Test {
   protected:
-    void SetUp() override { zevuzavidav::clearUnwindRuleCache(); }
-    void TearDown() override { zevuzavidav::clearUnwindRuleCache(); }
+    void SetUp() override { clearUnwindRuleCache(); }
+    void TearDown() override { clearUnwindRuleCache(); }
 
-    static zevuzavidav::UnwindFrameRule ruleWithOffset(std::uint32_t offset) {
-        zevuzavidav::UnwindFrameRule rule;
-        rule.kind = zevuzavidav::UnwindFrameRule::kFromStackPointer;
+    static UnwindFrameRule ruleWithOffset(std::uint32_t offset) {
+        UnwindFrameRule rule;
+        rule.kind = UnwindFrameRule::kFromStackPointer;
         rule.cfaOffset = offset;
         rule.saved[0] = 2;
         rule.span = 2;
@@ -103,26 +105,26 @@ class UnwindRuleCache : public ::testing::Test {
 TEST_F(UnwindRuleCache, GivesBackWhatWasStoredForThePcInItsGenerationOnly) {
     const std::uint64_t pc = 0x55550000abcdULL;
     std::uint64_t packed = 0;
-    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc, 1, &packed));
-    zevuzavidav::storeUnwindRule(pc, 1, ruleWithOffset(96));
-    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pc, 1, &packed));
-    EXPECT_EQ(Packed::kind(packed), zevuzavidav::UnwindFrameRule::kFromStackPointer);
+    EXPECT_FALSE(findCachedUnwindRule(pc, 1, &packed));
+    storeUnwindRule(pc, 1, ruleWithOffset(96));
+    ASSERT_TRUE(findCachedUnwindRule(pc, 1, &packed));
+    EXPECT_EQ(Packed::kind(packed), UnwindFrameRule::kFromStackPointer);
     EXPECT_EQ(Packed::cfaOffset(packed), 96u);
     EXPECT_EQ(Packed::span(packed), 2u);
     EXPECT_EQ(Packed::othersMask(packed), 1u); // rbx
     EXPECT_EQ(Packed::otherSlot(packed, 0), 2u);
-    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc, 2, &packed)) << "an image left the table since";
-    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc + 1, 1, &packed));
-    zevuzavidav::storeUnwindRule(1ULL << 48, 1, ruleWithOffset(96)); // beyond user addresses: not kept
-    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(1ULL << 48, 1, &packed));
-    zevuzavidav::clearUnwindRuleCache();
-    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc, 1, &packed));
+    EXPECT_FALSE(findCachedUnwindRule(pc, 2, &packed)) << "an image left the table since";
+    EXPECT_FALSE(findCachedUnwindRule(pc + 1, 1, &packed));
+    storeUnwindRule(1ULL << 48, 1, ruleWithOffset(96)); // beyond user addresses: not kept
+    EXPECT_FALSE(findCachedUnwindRule(1ULL << 48, 1, &packed));
+    clearUnwindRuleCache();
+    EXPECT_FALSE(findCachedUnwindRule(pc, 1, &packed));
 }
 
 TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
     const std::uint64_t pc = 0x55550000abcdULL;
-    zevuzavidav::storeUnwindRule(pc, 1, ruleWithOffset(96));
-    auto& entry = zevuzavidav::ruleCacheDetail::setOf(pc).ways[0];
+    storeUnwindRule(pc, 1, ruleWithOffset(96));
+    auto& entry = ruleCacheDetail::setOf(pc).ways[0];
     const std::uint64_t stored = entry.rule.load();
     // Every single-bit change of the rule: the check catches nearly all; what it lets through is at
     // least well formed.
@@ -130,7 +132,7 @@ TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
     for (int bit = 0; bit < 64; ++bit) {
         entry.rule.store(stored ^ (1ULL << bit));
         std::uint64_t packed = 0;
-        if (!zevuzavidav::findCachedUnwindRule(pc, 1, &packed)) {
+        if (!findCachedUnwindRule(pc, 1, &packed)) {
             ++caught;
         } else {
             EXPECT_NE(Packed::span(packed), 0u) << bit;
@@ -140,15 +142,15 @@ TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
     entry.rule.store(stored);
     entry.key.store(entry.key.load() ^ 0x10);
     std::uint64_t packed = 0;
-    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pc, 1, &packed));
+    EXPECT_FALSE(findCachedUnwindRule(pc, 1, &packed));
 }
 
 // The pcs of a set: two stay; a third drops the older one.
 std::vector<std::uint64_t> pcsSharingASet(std::size_t count) {
     std::vector<std::uint64_t> pcs;
-    const auto& first = zevuzavidav::ruleCacheDetail::setOf(0x400000);
+    const auto& first = ruleCacheDetail::setOf(0x400000);
     for (std::uint64_t pc = 0x400001; pcs.size() < count; ++pc) {
-        if (&zevuzavidav::ruleCacheDetail::setOf(pc) == &first) pcs.push_back(pc);
+        if (&ruleCacheDetail::setOf(pc) == &first) pcs.push_back(pc);
     }
     return pcs;
 }
@@ -156,17 +158,17 @@ std::vector<std::uint64_t> pcsSharingASet(std::size_t count) {
 TEST_F(UnwindRuleCache, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
     auto pcs = pcsSharingASet(3);
     std::uint64_t packed = 0;
-    zevuzavidav::storeUnwindRule(pcs[0], 1, ruleWithOffset(8));
-    zevuzavidav::storeUnwindRule(pcs[1], 1, ruleWithOffset(16));
-    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pcs[0], 1, &packed));
+    storeUnwindRule(pcs[0], 1, ruleWithOffset(8));
+    storeUnwindRule(pcs[1], 1, ruleWithOffset(16));
+    ASSERT_TRUE(findCachedUnwindRule(pcs[0], 1, &packed));
     EXPECT_EQ(Packed::cfaOffset(packed), 8u);
-    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pcs[1], 1, &packed));
+    ASSERT_TRUE(findCachedUnwindRule(pcs[1], 1, &packed));
     EXPECT_EQ(Packed::cfaOffset(packed), 16u);
-    zevuzavidav::storeUnwindRule(pcs[2], 1, ruleWithOffset(24));
-    EXPECT_FALSE(zevuzavidav::findCachedUnwindRule(pcs[0], 1, &packed));
-    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pcs[1], 1, &packed));
+    storeUnwindRule(pcs[2], 1, ruleWithOffset(24));
+    EXPECT_FALSE(findCachedUnwindRule(pcs[0], 1, &packed));
+    ASSERT_TRUE(findCachedUnwindRule(pcs[1], 1, &packed));
     EXPECT_EQ(Packed::cfaOffset(packed), 16u);
-    ASSERT_TRUE(zevuzavidav::findCachedUnwindRule(pcs[2], 1, &packed));
+    ASSERT_TRUE(findCachedUnwindRule(pcs[2], 1, &packed));
     EXPECT_EQ(Packed::cfaOffset(packed), 24u);
 }
 
@@ -180,14 +182,14 @@ TEST_F(UnwindRuleCache, RacingWritersNeverLendOnePcAnothersRule) {
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < pcs.size(); ++i) {
         threads.emplace_back([&, i] {
-            const zevuzavidav::UnwindFrameRule rule = ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1)));
+            const UnwindFrameRule rule = ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1)));
             while (!stop.load())
-                zevuzavidav::storeUnwindRule(pcs[i], 3, rule);
+                storeUnwindRule(pcs[i], 3, rule);
         });
         threads.emplace_back([&, i] {
             while (!stop.load()) {
                 std::uint64_t packed = 0;
-                if (!zevuzavidav::findCachedUnwindRule(pcs[i], 3, &packed)) continue;
+                if (!findCachedUnwindRule(pcs[i], 3, &packed)) continue;
                 hits.fetch_add(1);
                 if (Packed::cfaOffset(packed) != 8 * (i + 1)) wrong.fetch_add(1);
             }

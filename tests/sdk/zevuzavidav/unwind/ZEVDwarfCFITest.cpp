@@ -1,5 +1,5 @@
+#include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <vector>
+
+using namespace zevuzavidav;
 
 namespace {
 
@@ -83,7 +85,7 @@ TEST(DwarfCFI, AppliesTheRowInForceAtEachPc) {
         {0x400005, 1, 0x3333, 0x2222, 0x1111, 3}, // restore_state brings back the full row
     };
     for (const auto& row : rows) {
-        zevuzavidav::MachineContext registers{};
+        MachineContext registers{};
         registers.rsp = at(row.rspSlot);
         registers.rip = row.pc;
         registers.rbp = 0xbb;
@@ -118,7 +120,7 @@ TEST(DwarfCFI, RefusesDamagedRecords) {
     EXPECT_FALSE(ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, letterBase + t.fde, letterBase + letter.size()));
     ASSERT_TRUE(ZEVDwarfParseFDERecord(&cfi.fde, &cfi.cie, base + t.fde, base + t.bytes.size()));
     // A pc before the function is refused.
-    zevuzavidav::MachineContext registers{};
+    MachineContext registers{};
     std::uint64_t stack[2] = {1, 2};
     registers.rsp = reinterpret_cast<std::uint64_t>(stack);
     EXPECT_FALSE(ZEVDwarfUnwindComputeRegisters(&cfi, 0x3fffff, &registers));
@@ -154,18 +156,18 @@ TEST(DwarfCFI, InitFromFDEParsesTheRecordAtItsOffsetWithinTheSection) {
 TEST(DwarfFDEIndex, ProvesTheImagesSegmentsAndFindsTheSameFDE) {
     auto pc = reinterpret_cast<std::uint64_t>(&buildTables);
     ZEVBinaryImageNodeCopy image;
-    ASSERT_TRUE(ZEVUnwindFindImageWithDynamicLinker(pc, &image));
-    zevuzavidav::UnwindMemory copies;
-    zevuzavidav::initUnwindMemory(&copies);
+    ASSERT_TRUE(findImageWithDynamicLinker(pc, &image));
+    UnwindMemory copies;
+    initUnwindMemory(&copies);
     ZEVDwarfCFIRecord throughCopies;
-    ASSERT_TRUE(zevuzavidav::findDwarfFDE(image.eh_frame, pc, &throughCopies, &copies));
+    ASSERT_TRUE(findDwarfFDE(image.eh_frame, pc, &throughCopies, &copies));
     EXPECT_EQ(copies.rangeCount, 0u);
-    zevuzavidav::UnwindMemory proven;
-    zevuzavidav::initUnwindMemory(&proven);
+    UnwindMemory proven;
+    initUnwindMemory(&proven);
     ZEVDwarfCFIRecord inPlace;
-    ASSERT_TRUE(zevuzavidav::findDwarfFDE(image.eh_frame, pc, &inPlace, &proven, image.base));
+    ASSERT_TRUE(findDwarfFDE(image.eh_frame, pc, &inPlace, &proven, image.base));
     EXPECT_GE(proven.rangeCount, 1u);
-    EXPECT_TRUE(zevuzavidav::isUnwindMemoryInPlace(&proven, image.eh_frame, 8));
+    EXPECT_TRUE(isUnwindMemoryInPlace(&proven, image.eh_frame, 8));
     EXPECT_EQ(inPlace.fde.pcBegin, throughCopies.fde.pcBegin);
     EXPECT_EQ(inPlace.fde.pcRange, throughCopies.fde.pcRange);
     EXPECT_LE(inPlace.fde.pcBegin, pc);
@@ -177,11 +179,11 @@ TEST(DwarfFDEIndex, AnIndexWhoseImageHeaderIsNoELFHeaderIsReadThroughCopies) {
                                      0, 0,    0,    0,    0,    0, 0x20, 0, 0, 0};
     hdr.resize(64, 0);
     std::vector<std::uint8_t> notAnImage(4096, 0x5a);
-    zevuzavidav::UnwindMemory memory;
-    zevuzavidav::initUnwindMemory(&memory);
-    zevuzavidav::DwarfFDEIndex index;
-    ASSERT_TRUE(zevuzavidav::initDwarfFDEIndex(&index, reinterpret_cast<std::uintptr_t>(notAnImage.data()),
-                                               reinterpret_cast<std::uintptr_t>(hdr.data()), &memory));
+    UnwindMemory memory;
+    initUnwindMemory(&memory);
+    DwarfFDEIndex index;
+    ASSERT_TRUE(initDwarfFDEIndex(&index, reinterpret_cast<std::uintptr_t>(notAnImage.data()),
+                                  reinterpret_cast<std::uintptr_t>(hdr.data()), &memory));
     EXPECT_EQ(index.count, 1u);
     EXPECT_EQ(index.ehFrame, reinterpret_cast<std::uintptr_t>(hdr.data()) + 4 + 0x20);
     EXPECT_EQ(index.ehFrameEnd, 0u);
@@ -201,25 +203,26 @@ TEST(DwarfCursor, ReadsLeb128AndPointerEncodings) {
     };
     for (const auto& c : cases) {
         auto start = reinterpret_cast<std::uintptr_t>(c.bytes.data());
-        ZEVDwarfCursor cursor;
-        ZEVDwarfCursorInit(&cursor, start, start + c.bytes.size());
+        DwarfCursor cursor;
+        initDwarfCursor(&cursor, start, start + c.bytes.size());
         EXPECT_EQ(ZEVDwarfReadULEB128(&cursor), c.unsignedValue);
-        ZEVDwarfCursorInit(&cursor, start, start + c.bytes.size());
+        initDwarfCursor(&cursor, start, start + c.bytes.size());
         EXPECT_EQ(ZEVDwarfReadSLEB128(&cursor), c.signedValue);
     }
     std::int32_t relative = -16;
     std::uint8_t field[4];
     std::memcpy(field, &relative, 4);
     auto start = reinterpret_cast<std::uintptr_t>(field);
-    ZEVDwarfCursor cursor;
-    ZEVDwarfCursorInit(&cursor, start, start + 4);
+    DwarfCursor cursor;
+    initDwarfCursor(&cursor, start, start + 4);
     EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x1B), start - 16);
-    ZEVDwarfCursorInit(&cursor, start, start + 4);
+    initDwarfCursor(&cursor, start, start + 4);
     EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x03), 0xFFFFFFF0u);
-    ZEVDwarfCursorInit(&cursor, start, start + 4);
-    EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x50), ZEVDwarfInvalidAddress);
-    ZEVDwarfCursorInit(&cursor, start, start + 2);
-    EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x03), ZEVDwarfInvalidAddress); // past the end
+    initDwarfCursor(&cursor, start, start + 4);
+    EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x50), kDwarfInvalidAddress);
+    initDwarfCursor(&cursor, start, start + 2);
+    EXPECT_EQ(ZEVParseAddressWithEncodingAndAdvance(&cursor, 0x03),
+              kDwarfInvalidAddress); // past the end
 }
 
 bool readRegister(const void* registers, std::uint64_t number, std::uint64_t* value) {

@@ -13,6 +13,8 @@
 #include <unwind.h>
 #include <vector>
 
+using namespace zevuzavidav;
+
 namespace {
 
 bool framePointerOnly = false;
@@ -25,17 +27,16 @@ bool noImages(std::uint64_t, ZEVBinaryImageNodeCopy*) {
 enum class Walker { fullSteps, keptRules, batches };
 Walker walker = Walker::keptRules;
 
-std::vector<std::uint64_t> ourFrames(const zevuzavidav::MachineContext& start) {
+std::vector<std::uint64_t> ourFrames(const MachineContext& start) {
     std::vector<std::uint64_t> frames;
     ZEVUnwindContext context;
-    ZEVUnwindInitWithImageFinder(&context, &start,
-                                 framePointerOnly ? noImages : ZEVUnwindFindImageWithDynamicLinker);
+    initUnwindWithImageFinder(&context, &start, framePointerOnly ? noImages : findImageWithDynamicLinker);
     context.useRuleCache = walker != Walker::fullSteps;
     if (walker == Walker::batches) {
         std::uint64_t pcs[5];
         std::uint32_t count = 0;
         do {
-            count = ZEVUnwindNextFrames(&context, pcs, 5);
+            count = unwindNextFrames(&context, pcs, 5);
             frames.insert(frames.end(), pcs, pcs + count);
         } while (count == 5);
         return frames;
@@ -60,8 +61,8 @@ struct Walks {
 };
 
 __attribute__((noinline)) void takeWalks(Walks* walks) {
-    zevuzavidav::MachineContext registers;
-    ZEVUnwindCaptureCurrent(&registers);
+    MachineContext registers;
+    captureCurrentRegisters(&registers);
     walks->ours = ourFrames(registers);
     walks->again = ourFrames(registers);
     _Unwind_Backtrace(collect, &walks->reference);
@@ -127,7 +128,7 @@ class UnwindBuild : public ::testing::TestWithParam<std::tuple<Recursion, int, W
 TEST_P(UnwindBuild, MatchesTheSystemUnwinderForEveryBuildOfTheCode) {
     auto [recursion, depth, how] = GetParam();
     walker = how;
-    zevuzavidav::clearUnwindRuleCache(); // the first walk of each finds nothing kept
+    clearUnwindRuleCache(); // the first walk of each finds nothing kept
     Walks walks;
     recursion(depth, &walks);
     expectSameCallers(walks);
@@ -144,21 +145,21 @@ INSTANTIATE_TEST_SUITE_P(
 // Every register a kept rule restores, at once or when a batch stops, is what the full step through
 // the call-frame information restores, frame by frame. Each level keeps values of its own in
 // callee-saved registers across its call.
-std::vector<zevuzavidav::MachineContext> perFrame;
-std::vector<std::pair<std::uint32_t, zevuzavidav::MachineContext>> perBatch;
+std::vector<MachineContext> perFrame;
+std::vector<std::pair<std::uint32_t, MachineContext>> perBatch;
 
 __attribute__((noinline)) void recordRegisters() {
-    zevuzavidav::MachineContext start;
-    ZEVUnwindCaptureCurrent(&start);
+    MachineContext start;
+    captureCurrentRegisters(&start);
     ZEVUnwindContext context;
-    ZEVUnwindInitWithImageFinder(&context, &start, ZEVUnwindFindImageWithDynamicLinker);
+    initUnwindWithImageFinder(&context, &start, findImageWithDynamicLinker);
     context.useRuleCache = false;
     while (ZEVUnwindNextFrame(&context))
         perFrame.push_back(context.registers);
     for (int pass = 0; pass < 2; ++pass) { // the second over rules kept by the first
-        ZEVUnwindInitWithImageFinder(&context, &start, ZEVUnwindFindImageWithDynamicLinker);
+        initUnwindWithImageFinder(&context, &start, findImageWithDynamicLinker);
         std::uint64_t pcs[3];
-        while (ZEVUnwindNextFrames(&context, pcs, 3) == 3)
+        while (unwindNextFrames(&context, pcs, 3) == 3)
             perBatch.emplace_back(context.frameCount, context.registers);
     }
     asm volatile("" ::: "memory");
@@ -176,7 +177,7 @@ __attribute__((noinline, optimize("O2"))) void keepInRegisters(int depth) {
 }
 
 TEST(Unwind, KeptRulesRestoreWhatTheFullStepRestores) {
-    zevuzavidav::clearUnwindRuleCache();
+    clearUnwindRuleCache();
     perFrame.clear();
     perBatch.clear();
     keepInRegisters(40);
@@ -184,7 +185,7 @@ TEST(Unwind, KeptRulesRestoreWhatTheFullStepRestores) {
     ASSERT_GT(perBatch.size(), 20u);
     for (const auto& [frames, registers] : perBatch) {
         ASSERT_LE(frames, perFrame.size());
-        const zevuzavidav::MachineContext& expected = perFrame[frames - 1];
+        const MachineContext& expected = perFrame[frames - 1];
         EXPECT_EQ(registers.rip, expected.rip) << frames;
         EXPECT_EQ(registers.rsp, expected.rsp) << frames;
         EXPECT_EQ(registers.rbp, expected.rbp) << frames;
@@ -241,7 +242,7 @@ TEST(Unwind, WalksOutOfASignalHandlerThroughTheSignalFrame) {
 }
 
 TEST(Unwind, InvalidRegistersGiveNoFramesAndTheLimitIs512) {
-    zevuzavidav::MachineContext registers{};
+    MachineContext registers{};
     registers.rip = 0x10;
     registers.rsp = 0x7fff0000;
     EXPECT_TRUE(ourFrames(registers).empty());
@@ -271,8 +272,8 @@ TEST(Unwind, DwarfReadersSurviveFuzzedTables) {
         }
         auto base = reinterpret_cast<std::uintptr_t>(bytes.data());
         ZEVDwarfCFIRecord cfi;
-        if (zevuzavidav::findDwarfFDE(base, base + (random() % 4096), &cfi)) {
-            zevuzavidav::MachineContext registers{};
+        if (findDwarfFDE(base, base + (random() % 4096), &cfi)) {
+            MachineContext registers{};
             registers.rsp = base + 2048;
             ZEVDwarfUnwindComputeRegisters(&cfi, cfi.fde.pcBegin, &registers);
         }

@@ -1,26 +1,28 @@
-#include "sdk/zevuzavidav/unwind/ZEVDwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
 #include <cstring>
 
-void ZEVDwarfCursorInit(ZEVDwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
-                        zevuzavidav::UnwindMemory* memory) {
+using namespace zevuzavidav;
+
+void zevuzavidav::initDwarfCursor(DwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
+                                  UnwindMemory* memory) {
     cursor->memory = memory;
     cursor->at = start;
     cursor->end = end;
     cursor->failed = start < 4096 || end < start;
-    cursor->inPlace = !cursor->failed && zevuzavidav::isUnwindMemoryInPlace(memory, start, end - start);
+    cursor->inPlace = !cursor->failed && isUnwindMemoryInPlace(memory, start, end - start);
 }
 
-bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
+bool zevuzavidav::readDwarfBytes(DwarfCursor* cursor, void* out, std::size_t n) {
     if (cursor->failed || cursor->end < cursor->at || n > cursor->end - cursor->at) {
         cursor->failed = true;
         return false;
     }
     if (cursor->inPlace) {
         std::memcpy(out, reinterpret_cast<const void*>(cursor->at), n);
-    } else if (!zevuzavidav::readUnwindMemory(cursor->memory, cursor->at, out, n)) {
+    } else if (!readUnwindMemory(cursor->memory, cursor->at, out, n)) {
         cursor->failed = true;
         return false;
     }
@@ -28,7 +30,7 @@ bool ZEVDwarfReadBytes(ZEVDwarfCursor* cursor, void* out, std::size_t n) {
     return true;
 }
 
-bool ZEVDwarfSkipBytes(ZEVDwarfCursor* cursor, std::uint64_t n) {
+bool zevuzavidav::skipDwarfBytes(DwarfCursor* cursor, std::uint64_t n) {
     if (cursor->failed || cursor->end < cursor->at || n > cursor->end - cursor->at) {
         cursor->failed = true;
         return false;
@@ -40,33 +42,33 @@ bool ZEVDwarfSkipBytes(ZEVDwarfCursor* cursor, std::uint64_t n) {
 namespace {
 
 // A little-endian value of the host's width; 0 when it cannot be read (the cursor then says so).
-template <typename T> T readFixed(ZEVDwarfCursor* cursor) {
+template <typename T> T readFixed(DwarfCursor* cursor) {
     T v = 0;
-    ZEVDwarfReadBytes(cursor, &v, sizeof v);
+    readDwarfBytes(cursor, &v, sizeof v);
     return v;
 }
 
 } // namespace
 
-std::uint8_t ZEVDwarfReadUInt8(ZEVDwarfCursor* cursor) {
+std::uint8_t ZEVDwarfReadUInt8(DwarfCursor* cursor) {
     return readFixed<std::uint8_t>(cursor);
 }
 
-std::uint16_t ZEVDwarfReadUInt16(ZEVDwarfCursor* cursor) {
+std::uint16_t ZEVDwarfReadUInt16(DwarfCursor* cursor) {
     return readFixed<std::uint16_t>(cursor);
 }
 
-std::uint32_t ZEVDwarfReadUInt32(ZEVDwarfCursor* cursor) {
+std::uint32_t ZEVDwarfReadUInt32(DwarfCursor* cursor) {
     return readFixed<std::uint32_t>(cursor);
 }
 
-std::uint64_t ZEVDwarfReadUInt64(ZEVDwarfCursor* cursor) {
+std::uint64_t ZEVDwarfReadUInt64(DwarfCursor* cursor) {
     return readFixed<std::uint64_t>(cursor);
 }
 
 namespace {
 
-std::uint64_t readLEB(ZEVDwarfCursor* cursor, bool isSigned) {
+std::uint64_t readLEB(DwarfCursor* cursor, bool isSigned) {
     std::uint64_t value = 0;
     unsigned shift = 0;
     std::uint8_t byte = 0;
@@ -83,14 +85,14 @@ std::uint64_t readLEB(ZEVDwarfCursor* cursor, bool isSigned) {
 
 } // namespace
 
-std::uint64_t ZEVDwarfReadULEB128(ZEVDwarfCursor* cursor) {
+std::uint64_t ZEVDwarfReadULEB128(DwarfCursor* cursor) {
     return readLEB(cursor, false);
 }
-std::int64_t ZEVDwarfReadSLEB128(ZEVDwarfCursor* cursor) {
+std::int64_t ZEVDwarfReadSLEB128(DwarfCursor* cursor) {
     return static_cast<std::int64_t>(readLEB(cursor, true));
 }
 
-std::uintptr_t ZEVDwarfReadString(ZEVDwarfCursor* cursor) {
+std::uintptr_t ZEVDwarfReadString(DwarfCursor* cursor) {
     std::uintptr_t start = cursor->at;
     for (;;) {
         std::uint8_t c = ZEVDwarfReadUInt8(cursor);
@@ -99,16 +101,16 @@ std::uintptr_t ZEVDwarfReadString(ZEVDwarfCursor* cursor) {
     }
 }
 
-std::uint64_t ZEVDwarfReadInitialLength(ZEVDwarfCursor* cursor) {
+std::uint64_t ZEVDwarfReadInitialLength(DwarfCursor* cursor) {
     std::uint32_t length = ZEVDwarfReadUInt32(cursor);
     if (length == 0xFFFFFFFFU) return ZEVDwarfReadUInt64(cursor);
     return length;
 }
 
-std::uint64_t ZEVParseAddressWithEncodingAndAdvance(ZEVDwarfCursor* cursor, std::uint8_t encoding,
+std::uint64_t ZEVParseAddressWithEncodingAndAdvance(DwarfCursor* cursor, std::uint8_t encoding,
                                                     std::uintptr_t dataBase) {
     if (encoding == 0xFF) return 0;
-    if (cursor == nullptr || cursor->at == 0) return ZEVDwarfInvalidAddress;
+    if (cursor == nullptr || cursor->at == 0) return kDwarfInvalidAddress;
     std::uintptr_t fieldStart = cursor->at;
     std::uint64_t value;
     switch (encoding & 0x0F) {
@@ -139,9 +141,9 @@ std::uint64_t ZEVParseAddressWithEncodingAndAdvance(ZEVDwarfCursor* cursor, std:
         break;
     default:
         ZEVSDKLog("%s: Unhandled: encoding 0x%02x\n", "ZEVParseAddressWithEncodingAndAdvance", encoding);
-        return ZEVDwarfInvalidAddress;
+        return kDwarfInvalidAddress;
     }
-    if (cursor->failed) return ZEVDwarfInvalidAddress;
+    if (cursor->failed) return kDwarfInvalidAddress;
     switch (encoding & 0x70) {
     case 0x00:
         break;
@@ -149,19 +151,18 @@ std::uint64_t ZEVParseAddressWithEncodingAndAdvance(ZEVDwarfCursor* cursor, std:
         value += fieldStart;
         break;
     case 0x30:
-        if (dataBase == 0) return ZEVDwarfInvalidAddress;
+        if (dataBase == 0) return kDwarfInvalidAddress;
         value += dataBase;
         break;
     default:
         ZEVSDKLog("%s: Unhandled: relative encoding 0x%02x\n", "ZEVParseAddressWithEncodingAndAdvance",
                   encoding);
-        return ZEVDwarfInvalidAddress;
+        return kDwarfInvalidAddress;
     }
     if ((encoding & 0x80) != 0) {
-        if (value == 0) return ZEVDwarfInvalidAddress;
+        if (value == 0) return kDwarfInvalidAddress;
         std::uint64_t indirect = 0;
-        if (!zevuzavidav::readUnwindMemory(cursor->memory, value, &indirect, sizeof indirect))
-            return ZEVDwarfInvalidAddress;
+        if (!readUnwindMemory(cursor->memory, value, &indirect, sizeof indirect)) return kDwarfInvalidAddress;
         value = indirect;
     }
     return value;
