@@ -19,7 +19,7 @@ enum class Road { exceptionPort, signals };
 // Installs the real crash context with its report folder at `dir` and waits (at most 2 s) until it
 // reports itself initialised.
 inline void initializeContext(const std::string& dir, Road road = Road::exceptionPort) {
-    ZEVMachExceptionSetEmulationEnabled(road == Road::exceptionPort);
+    zevuzavidav::setMachExceptionEmulationEnabled(road == Road::exceptionPort);
     ZEVContextInitData data;
     data.apiKey = "key";
     data.reportDirectory = dir.c_str();

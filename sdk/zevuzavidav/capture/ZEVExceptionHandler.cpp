@@ -86,20 +86,20 @@ void recordActiveException() {
     } catch (...) {
         reason = "";
     }
-    ZEVExceptionRecord(ZEVExceptionTypeCpp, name.c_str(), reason.c_str(), nullptr, true);
+    ZEVExceptionRecord(zevuzavidav::kExceptionTypeCpp, name.c_str(), reason.c_str(), nullptr, true);
 }
 
 } // namespace
 
-const char* ZEVExceptionTypeName(int type) {
+const char* zevuzavidav::exceptionTypeName(int type) {
     switch (type) {
-    case ZEVExceptionTypeObjectiveC:
+    case zevuzavidav::kExceptionTypeObjectiveC:
         return "objective-c";
-    case ZEVExceptionTypeCpp:
+    case zevuzavidav::kExceptionTypeCpp:
         return "c++";
-    case ZEVExceptionTypeJavaScript:
+    case zevuzavidav::kExceptionTypeJavaScript:
         return "javascript";
-    case ZEVExceptionTypeCustom:
+    case zevuzavidav::kExceptionTypeCustom:
         return "custom";
     default:
         return "unknown";
@@ -151,8 +151,8 @@ void ZEVExceptionRecordNSException(const zevuzavidav::ExceptionObjectInfo& excep
     for (std::uintptr_t address : exception.callStackReturnAddresses) {
         frames.push_back(ZEVStackFrame::stackFrameWithAddress(address));
     }
-    ZEVExceptionRecord(ZEVExceptionTypeObjectiveC, exception.name.c_str(), exception.reason.c_str(), &frames,
-                       true);
+    ZEVExceptionRecord(zevuzavidav::kExceptionTypeObjectiveC, exception.name.c_str(),
+                       exception.reason.c_str(), &frames, true);
 }
 
 void ZEVExceptionRecord(int type, const char* name, const char* reason,
@@ -162,7 +162,7 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
     ZEVWritableContext* writable = ZEVContextWritable();
     auto queue = ZEVContextShared().exceptionQueue;
     if (readOnly == nullptr || writable == nullptr || !queue) return;
-    bool fatal = type == ZEVExceptionTypeObjectiveC || type == ZEVExceptionTypeCpp;
+    bool fatal = type == zevuzavidav::kExceptionTypeObjectiveC || type == zevuzavidav::kExceptionTypeCpp;
     const char* path = fatal ? readOnly->exception.path : readOnly->exception.customPath;
     ZEVSDKLog("%s: Recording an exception structure (%d, %d)\n", "ZEVExceptionRecord", notify ? 1 : 0,
               fatal ? 1 : 0);
@@ -176,11 +176,11 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
             ZEVSDKLog("%s: Unable to open exception file\n", "__ZEVExceptionRecord_block_invoke");
             return;
         }
-        char storage[ZEVCrashRecordStorageSize];
-        ZEVFileUseBuffer(&file, storage, sizeof storage);
+        char storage[zevuzavidav::kCrashRecordStorageSize];
+        zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
         ZEVFileWriteSectionStart(&file, "exception");
         ZEVFileWriteObjectStart(&file);
-        ZEVFileWriteStringEntry(&file, "type", ZEVExceptionTypeName(type));
+        ZEVFileWriteStringEntry(&file, "type", zevuzavidav::exceptionTypeName(type));
         ZEVFileWriteHexStringEntry(&file, "name", name);
         ZEVFileWriteHexStringEntry(&file, "reason", reason);
         ZEVFileWriteUInt64Entry(&file, "time", ZEVCurrentTimeSeconds());

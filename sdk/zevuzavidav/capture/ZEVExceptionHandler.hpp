@@ -21,14 +21,16 @@ struct ZEVExceptionReadOnlyContext {
     std::uint32_t customExceptionLimit;
 };
 
-enum ZEVExceptionType : int {
-    ZEVExceptionTypeObjectiveC = 1,
-    ZEVExceptionTypeCpp = 2,
-    ZEVExceptionTypeJavaScript = 3,
-    ZEVExceptionTypeCustom = 4,
+namespace zevuzavidav {
+enum ExceptionType : int {
+    kExceptionTypeObjectiveC = 1,
+    kExceptionTypeCpp = 2,
+    kExceptionTypeJavaScript = 3,
+    kExceptionTypeCustom = 4,
 };
 
-const char* ZEVExceptionTypeName(int type);
+const char* exceptionTypeName(int type);
+} // namespace zevuzavidav
 
 // Removes both files, installs ZEVTerminateHandler keeping the previous one, and zeroes the count.
 void ZEVExceptionInitialize(ZEVExceptionReadOnlyContext* part, std::uint32_t* customExceptionCount);

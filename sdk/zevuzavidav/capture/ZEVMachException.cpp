@@ -29,8 +29,8 @@ void writeSection(ZEVFile* file, const darwin::ExceptionRequest& request, std::u
     for (std::uint32_t i = 0; i < count; ++i)
         ZEVFileWriteUInt64Element(file, static_cast<std::uint64_t>(request.codes[i]));
     ZEVFileWriteArrayEnd(file);
-    ZEVFileWriteStringEntry(file, "name", ZEVMachExceptionName(request.exception));
-    ZEVFileWriteStringEntry(file, "code_name", ZEVMachExceptionCodeName(request.exception, first));
+    ZEVFileWriteStringEntry(file, "name", zevuzavidav::machExceptionName(request.exception));
+    ZEVFileWriteStringEntry(file, "code_name", zevuzavidav::machExceptionCodeName(request.exception, first));
     ZEVFileWriteUInt64Entry(file, "original_ports", savedCount);
     ZEVFileWriteUInt64Entry(file, "time", ZEVCurrentTimeSeconds());
     ZEVFileWriteObjectEnd(file);
@@ -66,8 +66,8 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
         return 5;
     }
-    char storage[ZEVCrashRecordStorageSize];
-    ZEVFileUseBuffer(&file, storage, sizeof storage);
+    char storage[zevuzavidav::kCrashRecordStorageSize];
+    zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
     writeSection(&file, request, part->savedCount);
     ZEVHandler(&file, static_cast<pid_t>(request.thread), nullptr);
     ZEVFileClose(&file);
@@ -82,23 +82,24 @@ std::atomic<bool> emulationWanted{true};
 
 } // namespace
 
-void ZEVMachExceptionSetEmulationEnabled(bool enabled) {
+void zevuzavidav::setMachExceptionEmulationEnabled(bool enabled) {
     emulationWanted = enabled;
     if (!enabled) darwin::setExceptionEmulationEnabled(false);
 }
 
-bool ZEVMachExceptionEmulationEnabled() {
+bool zevuzavidav::machExceptionEmulationEnabled() {
     return emulationWanted.load();
 }
 
-bool ZEVMachExceptionPrepareEmulation() {
+bool zevuzavidav::prepareMachExceptionEmulation() {
     if (emulationWanted.load()) darwin::setExceptionEmulationEnabled(true);
     return darwin::exceptionEmulationEnabled();
 }
 
-std::uint32_t ZEVMachExceptionRegisteredMask(std::uint32_t osVersionNumber, std::uint32_t leaveOutMask) {
-    std::uint32_t mask = ZEVMachExceptionBaseMask;
-    if (osVersionNumber >= 60000) mask |= ZEVMachExceptionGuardMask;
+std::uint32_t zevuzavidav::registeredMachExceptionMask(std::uint32_t osVersionNumber,
+                                                       std::uint32_t leaveOutMask) {
+    std::uint32_t mask = zevuzavidav::kMachExceptionBaseMask;
+    if (osVersionNumber >= 60000) mask |= zevuzavidav::kMachExceptionGuardMask;
     return mask & ~leaveOutMask;
 }
 
@@ -123,7 +124,7 @@ std::uint32_t ZEVMachExceptionMaskForSignal(int number) {
     }
 }
 
-const char* ZEVMachExceptionName(std::uint32_t exception) {
+const char* zevuzavidav::machExceptionName(std::uint32_t exception) {
     switch (exception) {
     case darwin::kExcBadAccess:
         return "EXC_BAD_ACCESS";
@@ -140,7 +141,7 @@ const char* ZEVMachExceptionName(std::uint32_t exception) {
     }
 }
 
-const char* ZEVMachExceptionCodeName(std::uint32_t exception, std::uint64_t firstCode) {
+const char* zevuzavidav::machExceptionCodeName(std::uint32_t exception, std::uint64_t firstCode) {
     if (exception != darwin::kExcBadAccess) return nullptr;
     if (firstCode == darwin::kKernInvalidAddress) return "KERN_INVALID_ADDRESS";
     if (firstCode == darwin::kKernProtectionFailure) return "KERN_PROTECTION_FAILURE";
@@ -149,7 +150,7 @@ const char* ZEVMachExceptionCodeName(std::uint32_t exception, std::uint64_t firs
 
 bool ZEVMachExceptionUnregister(ZEVMachExceptionReadOnlyContext* part, std::uint32_t registeredMask) {
     std::uint32_t remaining = registeredMask;
-    for (std::uint32_t i = 0; i < part->savedCount && i < ZEVMachExceptionSavedCapacity; ++i) {
+    for (std::uint32_t i = 0; i < part->savedCount && i < zevuzavidav::kMachExceptionSavedCapacity; ++i) {
         remaining &= ~part->savedMasks[i];
         if (!darwin::taskSetExceptionPorts(part->savedMasks[i], part->savedPorts[i], part->savedBehaviors[i],
                                            part->savedFlavors[i])) {
@@ -181,8 +182,9 @@ void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t l
         ZEVSDKLog("%s: Unable to register mach exception handler\n", "ZEVMachExceptionInit");
         return;
     }
-    part->registeredMask = ZEVMachExceptionRegisteredMask(ZEVHostGetOSVersionNumber(), leaveOutMask);
-    part->savedCount = ZEVMachExceptionSavedCapacity;
+    part->registeredMask =
+        zevuzavidav::registeredMachExceptionMask(ZEVHostGetOSVersionNumber(), leaveOutMask);
+    part->savedCount = zevuzavidav::kMachExceptionSavedCapacity;
     if (!darwin::taskSwapExceptionPorts(part->registeredMask, part->port, darwin::kExceptionDefaultWithCodes,
                                         darwin::kThreadStateNone, part->savedMasks, part->savedPorts,
                                         part->savedBehaviors, part->savedFlavors, &part->savedCount)) {

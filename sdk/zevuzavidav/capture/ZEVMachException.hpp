@@ -9,22 +9,26 @@
 
 #include <cstdint>
 
-constexpr std::uint32_t ZEVMachExceptionBaseMask = 0x4E;
-constexpr std::uint32_t ZEVMachExceptionGuardMask = 0x1000;
+namespace zevuzavidav {
+constexpr std::uint32_t kMachExceptionBaseMask = 0x4E;
+constexpr std::uint32_t kMachExceptionGuardMask = 0x1000;
 
 // The switch (on by default): off before ZEVContextInitialize leaves faults to the signal handlers.
-void ZEVMachExceptionSetEmulationEnabled(bool enabled);
-bool ZEVMachExceptionEmulationEnabled();
+void setMachExceptionEmulationEnabled(bool enabled);
+bool machExceptionEmulationEnabled();
 // Used by the context before it installs the signal handlers: takes the fault signals over for the
 // exception port when the switch is on. True when the emulation is running.
-bool ZEVMachExceptionPrepareEmulation();
+bool prepareMachExceptionEmulation();
 
 // The exception kinds registered for an OS version number and a leave-out mask.
-std::uint32_t ZEVMachExceptionRegisteredMask(std::uint32_t osVersionNumber, std::uint32_t leaveOutMask);
+std::uint32_t registeredMachExceptionMask(std::uint32_t osVersionNumber, std::uint32_t leaveOutMask);
+} // namespace zevuzavidav
 // Mask bit(s) of the exception that a signal comes from (0 for others).
 std::uint32_t ZEVMachExceptionMaskForSignal(int number);
-const char* ZEVMachExceptionName(std::uint32_t exception);
-const char* ZEVMachExceptionCodeName(std::uint32_t exception, std::uint64_t firstCode);
+namespace zevuzavidav {
+const char* machExceptionName(std::uint32_t exception);
+const char* machExceptionCodeName(std::uint32_t exception, std::uint64_t firstCode);
+} // namespace zevuzavidav
 
 void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t leaveOutMask);
 bool ZEVMachExceptionUnregister(ZEVMachExceptionReadOnlyContext* part, std::uint32_t registeredMask);

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <pthread.h>
 
-constexpr int ZEVMachExceptionSavedCapacity = 14;
+namespace zevuzavidav {
+constexpr int kMachExceptionSavedCapacity = 14;
+} // namespace zevuzavidav
 
 struct ZEVMachExceptionReadOnlyContext {
     std::uint32_t port;
@@ -11,8 +13,8 @@ struct ZEVMachExceptionReadOnlyContext {
     const char* path;
     std::uint32_t registeredMask;
     std::uint32_t savedCount;
-    std::uint32_t savedMasks[ZEVMachExceptionSavedCapacity];
-    std::uint32_t savedPorts[ZEVMachExceptionSavedCapacity];
-    std::int32_t savedBehaviors[ZEVMachExceptionSavedCapacity];
-    std::int32_t savedFlavors[ZEVMachExceptionSavedCapacity];
+    std::uint32_t savedMasks[zevuzavidav::kMachExceptionSavedCapacity];
+    std::uint32_t savedPorts[zevuzavidav::kMachExceptionSavedCapacity];
+    std::int32_t savedBehaviors[zevuzavidav::kMachExceptionSavedCapacity];
+    std::int32_t savedFlavors[zevuzavidav::kMachExceptionSavedCapacity];
 };

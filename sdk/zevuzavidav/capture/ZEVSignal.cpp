@@ -18,7 +18,8 @@
 
 namespace {
 
-constexpr int kSignals[ZEVSignalCount] = {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP};
+constexpr int kSignals[zevuzavidav::kSignalCount] = {SIGABRT, SIGBUS, SIGFPE, SIGILL,
+                                                     SIGSEGV, SIGSYS, SIGTRAP};
 
 // The thread writing the crash record, 0 before any crash.
 std::atomic<pid_t> recordingThread{0};
@@ -37,11 +38,11 @@ bool mustBeRaisedAgain(int number, const siginfo_t* info) {
 
 } // namespace
 
-int ZEVSignalAtIndex(int index) {
-    return index >= 0 && index < ZEVSignalCount ? kSignals[index] : 0;
+int zevuzavidav::signalAtIndex(int index) {
+    return index >= 0 && index < zevuzavidav::kSignalCount ? kSignals[index] : 0;
 }
 
-const char* ZEVSignalNameForSignal(int number) {
+const char* zevuzavidav::signalName(int number) {
     switch (number) {
     case SIGILL:
         return "SIGILL";
@@ -62,13 +63,13 @@ const char* ZEVSignalNameForSignal(int number) {
     }
 }
 
-const char* ZEVSignalCodeNameForSignal(int number) {
+const char* zevuzavidav::signalCodeName(int number) {
     return number == SIGABRT ? "ABORT" : nullptr;
 }
 
 void ZEVSignalEnumerateHandledSignals(void (*block)(int index, int number, void* context), void* context) {
     if (block == nullptr) return;
-    for (int i = 0; i < ZEVSignalCount; ++i)
+    for (int i = 0; i < zevuzavidav::kSignalCount; ++i)
         block(i, kSignals[i], context);
 }
 
@@ -88,7 +89,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalInstallAltStack",
                   ZEVErrorText(errno, errorText));
     }
-    for (int i = 0; i < ZEVSignalCount; ++i) {
+    for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction action {};
         action.sa_sigaction = ZEVSignalHandler;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
@@ -107,7 +108,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
 bool ZEVSignalSafeRemoveHandlers() {
     bool ok = true;
     char errorText[ZEVErrorTextSize];
-    for (int i = 0; i < ZEVSignalCount; ++i) {
+    for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction action {};
         action.sa_handler = SIG_DFL;
         sigemptyset(&action.sa_mask);
@@ -131,7 +132,7 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
                   ZEVErrorText(errno, errorText));
         ok = false;
     }
-    for (int i = 0; i < ZEVSignalCount; ++i) {
+    for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         const struct sigaction& saved = part->savedActions[i];
         if (saved.sa_handler == nullptr) continue;
         if (darwin::signalAction(kSignals[i], &saved, nullptr) != 0) {
@@ -143,7 +144,7 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
     return ok;
 }
 
-void ZEVSignalWriteSection(ZEVFile* file, const siginfo_t* info, int savedErrno) {
+void zevuzavidav::writeSignalSection(ZEVFile* file, const siginfo_t* info, int savedErrno) {
     ZEVFileWriteSectionStart(file, "signal");
     ZEVFileWriteObjectStart(file);
     if (reinterpret_cast<std::uintptr_t>(info) >= 4096) {
@@ -151,8 +152,8 @@ void ZEVSignalWriteSection(ZEVFile* file, const siginfo_t* info, int savedErrno)
         // Signed: the codes of signals sent by a process are negative (SI_TKILL is -6).
         ZEVFileWriteInt64Entry(file, "code", info->si_code);
         ZEVFileWriteUInt64Entry(file, "address", reinterpret_cast<std::uintptr_t>(info->si_addr));
-        ZEVFileWriteStringEntry(file, "name", ZEVSignalNameForSignal(info->si_signo));
-        ZEVFileWriteStringEntry(file, "code_name", ZEVSignalCodeNameForSignal(info->si_signo));
+        ZEVFileWriteStringEntry(file, "name", zevuzavidav::signalName(info->si_signo));
+        ZEVFileWriteStringEntry(file, "code_name", zevuzavidav::signalCodeName(info->si_signo));
     }
     ZEVFileWriteInt64Entry(file, "errno", savedErrno);
     ZEVFileWriteUInt64Entry(file, "time", ZEVCurrentTimeSeconds());
@@ -185,12 +186,12 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         }
         recordingThread.store(me, std::memory_order_release);
         ZEVFile file;
-        char storage[ZEVCrashRecordStorageSize];
+        char storage[zevuzavidav::kCrashRecordStorageSize];
         if (!ZEVFileInitWithPath(&file, readOnly->signal.path, false)) {
             ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
         } else {
-            ZEVFileUseBuffer(&file, storage, sizeof storage);
-            ZEVSignalWriteSection(&file, infoValid ? info : nullptr, savedErrno);
+            zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
+            zevuzavidav::writeSignalSection(&file, infoValid ? info : nullptr, savedErrno);
             const auto* context = reinterpret_cast<std::uintptr_t>(userContext) >= 4096
                                       ? static_cast<const ucontext_t*>(userContext)
                                       : nullptr;
@@ -211,7 +212,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
 void ZEVSignalCheckHandlers() {
     ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
     if (readOnly == nullptr || readOnly->debuggerAttached) return;
-    for (int i = 0; i < ZEVSignalCount; ++i) {
+    for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction current {};
         if (darwin::signalAction(kSignals[i], nullptr, &current) != 0) {
             std::fputs("Unable to read signal handler\n", stderr);
@@ -225,6 +226,6 @@ void ZEVSignalCheckHandlers() {
             stderr,
             "[Zevuzavidav] The signal %s has a non-Zevuzavidav handler (%s).  This will interfer with "
             "reporting.\n",
-            ZEVSignalNameForSignal(kSignals[i]), symbol != nullptr ? symbol : "(null)");
+            zevuzavidav::signalName(kSignals[i]), symbol != nullptr ? symbol : "(null)");
     }
 }

@@ -10,20 +10,24 @@
 #include <csignal>
 #include <cstdint>
 
-constexpr int ZEVSignalCount = 7;
+namespace zevuzavidav {
+constexpr int kSignalCount = 7;
+} // namespace zevuzavidav
 
 struct ZEVSignalReadOnlyContext {
     const char* path;
-    struct sigaction savedActions[ZEVSignalCount]; // zero when the earlier action was the default
+    struct sigaction savedActions[zevuzavidav::kSignalCount]; // zero when the earlier action was the default
     stack_t savedStack;
 };
 
+namespace zevuzavidav {
 // The handled signals in table order: SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP.
-int ZEVSignalAtIndex(int index);
+int signalAtIndex(int index);
 // "SIGSEGV" and friends for the handled signals, "UNKNOWN" for any other.
-const char* ZEVSignalNameForSignal(int number);
+const char* signalName(int number);
 // "ABORT" for SIGABRT, null for every other signal.
-const char* ZEVSignalCodeNameForSignal(int number);
+const char* signalCodeName(int number);
+} // namespace zevuzavidav
 
 // Removes the old record file, installs the alternate stack and the seven handlers.
 void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part);
@@ -37,4 +41,6 @@ void ZEVSignalEnumerateHandledSignals(void (*block)(int index, int number, void*
 void ZEVSignalCheckHandlers();
 // Writes the "signal" section (used by the handler; exposed for tests).
 struct ZEVFile;
-void ZEVSignalWriteSection(ZEVFile* file, const siginfo_t* info, int savedErrno);
+namespace zevuzavidav {
+void writeSignalSection(ZEVFile* file, const siginfo_t* info, int savedErrno);
+} // namespace zevuzavidav

@@ -164,7 +164,7 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
     // Faults go to the exception port first: its emulation owns the fault signals before the signal
     // handlers go in, so these become the fallback behind it. The alternate signal stack belongs to
     // the calling thread, so signals are installed here.
-    bool exceptionPort = installHandlers && ZEVMachExceptionPrepareEmulation();
+    bool exceptionPort = installHandlers && zevuzavidav::prepareMachExceptionEmulation();
     if (installHandlers) ZEVSignalInitialize(&readOnly->signal);
 
     struct Group {

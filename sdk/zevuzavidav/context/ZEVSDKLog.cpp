@@ -44,7 +44,7 @@ class Line {
     }
     void addUnsigned(std::uint64_t value, bool hex) {
         char digits[21];
-        const char* first = ZEVFormatUInt64(digits, value, hex);
+        const char* first = zevuzavidav::formatUInt64(digits, value, hex);
         add(first, static_cast<std::size_t>(digits + 20 - first));
     }
     void addSigned(std::int64_t value) {

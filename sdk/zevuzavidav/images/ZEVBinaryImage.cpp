@@ -114,14 +114,14 @@ bool storeInTable(ZEVWritableContext* writable, bool added, const ZEVBinaryImage
 // bytes, would go in pieces).
 void writeLine(ZEVFile* file, const ZEVBinaryImageDetails& details, const char* path, bool added) {
     char line[8192];
-    ZEVFileUseBuffer(file, line, sizeof line);
+    zevuzavidav::useFileBuffer(file, line, sizeof line);
     ZEVFileWriteSectionStart(file, added ? "load" : "unload");
     ZEVFileWriteObjectStart(file);
     ZEVFileWriteStringEntry(file, "path", path != nullptr && *path != '\0' ? path : nullptr);
     ZEVBinaryImageRecordDetails(file, &details);
     ZEVFileWriteObjectEnd(file);
     ZEVFileWriteSectionEnd(file);
-    ZEVFileUseBuffer(file, nullptr, 0);
+    zevuzavidav::useFileBuffer(file, nullptr, 0);
 }
 
 ZEVBinaryImageDetails detailsOf(const darwin::ImageInfo& image) {
@@ -384,7 +384,7 @@ bool ZEVBinaryImageRecordMainExecutable(ZEVFile* file) {
     ZEVFileWriteBoolEntry(file, "encrypted", details.encrypted);
     auto version = [&](const char* key, const ZOVMachOVersion& value) {
         if (!details.hasVersions) {
-            ZEVFileWriteNullEntry(file, key);
+            zevuzavidav::writeNullEntry(file, key);
             return;
         }
         std::string text = ZOVMachOVersionString(&value).value_or("");

@@ -324,7 +324,7 @@ void Zevuzavidav::recordCustomExceptionName(const std::optional<std::string>& na
                                             const std::optional<std::string>& reason,
                                             const std::vector<ZEVStackFrame>& frameArray) {
     const std::vector<ZEVStackFrame> frames = frameArray;
-    ZEVExceptionRecord(ZEVExceptionTypeCustom, name ? name->c_str() : nullptr,
+    ZEVExceptionRecord(zevuzavidav::kExceptionTypeCustom, name ? name->c_str() : nullptr,
                        reason ? reason->c_str() : nullptr, &frames, false);
 }
 

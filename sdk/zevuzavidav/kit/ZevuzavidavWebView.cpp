@@ -35,8 +35,8 @@ std::string_view queryOf(std::string_view url) {
 } // namespace
 
 void Zevuzavidav::recordJavaScriptException(const std::optional<std::string>& reason) {
-    ZEVExceptionRecord(ZEVExceptionTypeJavaScript, "exception", reason ? reason->c_str() : nullptr, nullptr,
-                       false);
+    ZEVExceptionRecord(zevuzavidav::kExceptionTypeJavaScript, "exception", reason ? reason->c_str() : nullptr,
+                       nullptr, false);
 }
 
 void Zevuzavidav::monitorErrorsForUIWebView(svc::WebView& webView) {

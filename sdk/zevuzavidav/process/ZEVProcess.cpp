@@ -84,7 +84,8 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         // record stays aligned with "threads".
         bool haveState = ZEVProcessGetThreadState(process, thread, &state);
         if (!haveState) ZEVSDKLog("%s: unable to get thread state", "ZEVProcessRecordThread");
-        ZEVProcessWriteThread(file, haveState ? &state : nullptr, thread == process->crashedThread);
+        zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr,
+                                          thread == process->crashedThread);
     }
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);
@@ -136,7 +137,7 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file) {
     } else {
         // The selector travels in the second argument register. No message-send runtime is loaded
         // here, so its entry point is unknown and no selector is ever in flight.
-        selector = ZEVProcessGetObjCSelectorName(crashed.rip, crashed.rsi, ZEVProcessMessageSendEntry);
+        selector = ZEVProcessGetObjCSelectorName(crashed.rip, crashed.rsi, zevuzavidav::kMessageSendEntry);
     }
     ZEVFileWriteStringEntry(file, "objc_selector", selector);
     ZEVFileWriteKey(file, "crash_info_entries");
@@ -176,7 +177,7 @@ void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file) {
         // runs no queue's block (the empty string).
         if (!darwin::threadAlive(thread)) {
             ZEVSDKLog("%s: unable to get thread info\n", "ZEVProcessGetThreadDispatchQueueName");
-            ZEVFileWriteNullElement(file);
+            zevuzavidav::writeNullElement(file);
             continue;
         }
         char label[darwin::kThreadNameSize];

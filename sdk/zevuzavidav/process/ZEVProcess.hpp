@@ -24,9 +24,11 @@ struct ZEVProcess {
     const ucontext_t* signalContext;
 };
 
-// Bytes a crash handler lends its record file (ZEVFileUseBuffer), so that the record's lines are
+namespace zevuzavidav {
+// Bytes a crash handler lends its record file (zevuzavidav::useFileBuffer), so that the record's lines are
 // written whole, one write each, instead of one write per token.
-constexpr std::size_t ZEVCrashRecordStorageSize = 4096;
+constexpr std::size_t kCrashRecordStorageSize = 4096;
+} // namespace zevuzavidav
 
 // Appends "threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats" and "storage",
 // then closes the file (closing it again is harmless): the record is whole before the other threads
@@ -39,8 +41,10 @@ bool ZEVProcessResumeAllOtherThreads(ZEVProcess* process);
 bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::MachineContext* out);
 void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file);
 void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file);
+namespace zevuzavidav {
 // The address of the message-send entry point of an Objective-C runtime; none is loaded here.
-constexpr std::uint64_t ZEVProcessMessageSendEntry = 0;
+constexpr std::uint64_t kMessageSendEntry = 0;
+} // namespace zevuzavidav
 // The name of the selector being sent when `pc` lies within 66 bytes of the message-send entry point
 // and `selector` points at a text readable within 128 bytes (pointed at, not copied); "" otherwise,
 // with an SDK log line when the text cannot be read.

@@ -30,7 +30,8 @@ void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* v
 
 } // namespace
 
-void ZEVProcessWriteThread(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed) {
+void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::RegistersX86_64* state,
+                                       bool crashed) {
     constexpr std::size_t kCount = sizeof(zevuzavidav::RegistersX86_64) / sizeof(std::uint64_t);
     static_assert(kCount ==
                   sizeof zevuzavidav::kRegisterNamesX86_64 / sizeof zevuzavidav::kRegisterNamesX86_64[0]);
@@ -61,8 +62,8 @@ void ZEVProcessWriteThread(ZEVFile* file, const zevuzavidav::RegistersX86_64* st
         crashed);
 }
 
-void ZEVProcessWriteThread(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,
-                           arm64::ZEVArm64ImageFinder finder, bool crashed) {
+void zevuzavidav::writeThreadRegisters(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,
+                                       arm64::ZEVArm64ImageFinder finder, bool crashed) {
     constexpr std::size_t kCount =
         sizeof zevuzavidav::kRegisterNamesArm64 / sizeof zevuzavidav::kRegisterNamesArm64[0];
     std::uint64_t values[kCount];

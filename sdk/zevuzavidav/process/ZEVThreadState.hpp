@@ -13,8 +13,10 @@
 
 struct ZEVFile;
 
-void ZEVProcessWriteThread(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed);
+namespace zevuzavidav {
+void writeThreadRegisters(ZEVFile* file, const RegistersX86_64* state, bool crashed);
 // `finder` locates the Mach-O images holding return addresses; null walks by frame pointer and link
 // register alone.
-void ZEVProcessWriteThread(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,
-                           arm64::ZEVArm64ImageFinder finder, bool crashed);
+void writeThreadRegisters(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,
+                          arm64::ZEVArm64ImageFinder finder, bool crashed);
+} // namespace zevuzavidav

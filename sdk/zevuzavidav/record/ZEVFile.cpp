@@ -155,7 +155,7 @@ void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length) {
     file->buffer[file->bufferedBytes] = '\0';
 }
 
-void ZEVFileUseBuffer(ZEVFile* file, char* storage, std::uint32_t capacity) {
+void zevuzavidav::useFileBuffer(ZEVFile* file, char* storage, std::uint32_t capacity) {
     if (file == nullptr || file->ownsBuffer) return;
     ZEVFileFlushBuffer(file);
     const bool usable = storage != nullptr && capacity > 1;
@@ -284,7 +284,7 @@ void ZEVFileWriteString(ZEVFile* file, const char* value) {
     ZEVFileWriteBytes(file, chunk, used);
 }
 
-void ZEVFileWriteHexBytes(ZEVFile* file, const void* bytes, std::size_t length) {
+void zevuzavidav::writeHexBytes(ZEVFile* file, const void* bytes, std::size_t length) {
     if (bytes == nullptr) {
         writeLiteral(file, "null");
         return;
@@ -307,7 +307,7 @@ void ZEVFileWriteHexBytes(ZEVFile* file, const void* bytes, std::size_t length) 
 }
 
 void ZEVFileWriteHexString(ZEVFile* file, const char* value) {
-    ZEVFileWriteHexBytes(file, value, value == nullptr ? 0 : std::strlen(value));
+    zevuzavidav::writeHexBytes(file, value, value == nullptr ? 0 : std::strlen(value));
 }
 
 void ZEVFileWriteUInt64Entry(ZEVFile* file, const char* key, std::uint64_t value) {
@@ -340,7 +340,7 @@ void ZEVFileWriteBoolEntry(ZEVFile* file, const char* key, bool value) {
     if (file != nullptr) file->needsComma = true;
 }
 
-void ZEVFileWriteNullEntry(ZEVFile* file, const char* key) {
+void zevuzavidav::writeNullEntry(ZEVFile* file, const char* key) {
     ZEVFileWriteKey(file, key);
     writeLiteral(file, "null");
     if (file != nullptr) file->needsComma = true;
@@ -372,14 +372,14 @@ void ZEVFileWriteHexStringElement(ZEVFile* file, const char* value) {
     file->needsComma = true;
 }
 
-void ZEVFileWriteNullElement(ZEVFile* file) {
+void zevuzavidav::writeNullElement(ZEVFile* file) {
     if (file == nullptr) return;
     elementPrefix(file);
     writeLiteral(file, "null");
     file->needsComma = true;
 }
 
-const char* ZEVFormatUInt64(char (&digits)[21], std::uint64_t value, bool hex) {
+const char* zevuzavidav::formatUInt64(char (&digits)[21], std::uint64_t value, bool hex) {
     return formatUnsigned(digits, value, hex);
 }
 

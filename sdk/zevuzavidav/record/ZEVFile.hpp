@@ -5,8 +5,8 @@
 // and strings are formatted here without a library, and unbuffered files never allocate (one write
 // per token, looping over short writes and EINTR). Buffered files use a 1000-byte heap block that
 // reaches the descriptor in pieces of 999 bytes. An unbuffered file may borrow a caller's block for a
-// while (ZEVFileUseBuffer, signal-safe), so that a line reaches a file shared with another writer in
-// one write: appends given whole to the kernel never interleave. A borrowed block writes each finished
+// while (zevuzavidav::useFileBuffer, signal-safe), so that a line reaches a file shared with another writer
+// in one write: appends given whole to the kernel never interleave. A borrowed block writes each finished
 // line at once, so a crash handler that dies part-way loses no more than the line it could not finish.
 //
 // Plain strings (keys, paths, names) are escaped JSON-style (quote, backslash, bytes below 0x20), so an
@@ -39,11 +39,13 @@ bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten);
 bool ZEVFileClose(ZEVFile* file);
 bool ZEVFileIsOpen(const ZEVFile* file);
 void ZEVFileFlushBuffer(ZEVFile* file);
+namespace zevuzavidav {
 // Flushes, then buffers in `storage` (`capacity` bytes, owned by the caller and kept until the next call
 // or the close) instead of writing each token, writing each finished line at once; null storage goes
 // back to unbuffered writing. Does
 // nothing to a file that was opened buffered.
-void ZEVFileUseBuffer(ZEVFile* file, char* storage, std::uint32_t capacity);
+void useFileBuffer(ZEVFile* file, char* storage, std::uint32_t capacity);
+} // namespace zevuzavidav
 void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length);
 
 void ZEVFileWriteSectionStart(ZEVFile* file, const char* name);
@@ -62,23 +64,29 @@ void ZEVFileWriteHexStringEntry(ZEVFile* file, const char* key, const char* valu
 void ZEVFileWriteBoolEntry(ZEVFile* file, const char* key, bool value);
 // Writes nothing at all (not even the key) when the text is null or empty.
 void ZEVFileWriteNSStringEntry(ZEVFile* file, const char* key, const char* text);
+namespace zevuzavidav {
 // A JSON null value for the key.
-void ZEVFileWriteNullEntry(ZEVFile* file, const char* key);
+void writeNullEntry(ZEVFile* file, const char* key);
+} // namespace zevuzavidav
 
 void ZEVFileWriteUInt64Element(ZEVFile* file, std::uint64_t value);
 void ZEVFileWriteStringElement(ZEVFile* file, const char* value);
 void ZEVFileWriteHexStringElement(ZEVFile* file, const char* value);
-void ZEVFileWriteNullElement(ZEVFile* file);
+namespace zevuzavidav {
+void writeNullElement(ZEVFile* file);
+} // namespace zevuzavidav
 
 void ZEVFileWriteUInt64(ZEVFile* file, std::uint64_t value);
 void ZEVFileWriteInt64(ZEVFile* file, std::int64_t value);
 void ZEVFileWriteString(ZEVFile* file, const char* value);
 void ZEVFileWriteHexString(ZEVFile* file, const char* value);
+namespace zevuzavidav {
 // Hex digits of `length` raw bytes (null bytes gives null).
-void ZEVFileWriteHexBytes(ZEVFile* file, const void* bytes, std::size_t length);
+void writeHexBytes(ZEVFile* file, const void* bytes, std::size_t length);
 
 // The digits of `value` at the end of `digits`, zero-terminated; the first digit.
-const char* ZEVFormatUInt64(char (&digits)[21], std::uint64_t value, bool hex);
+const char* formatUInt64(char (&digits)[21], std::uint64_t value, bool hex);
+} // namespace zevuzavidav
 // Number formatting straight to a descriptor.
 void ZEVWriteUInt64ToDescriptor(int descriptor, std::uint64_t value, bool hex);
 void ZEVWriteInt64ToDescriptor(int descriptor, std::int64_t value);

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <unistd.h>
 
-std::optional<std::vector<nlohmann::json>> ZEVFileReadSections(const char* path, bool removeOnFailure,
-                                                               const ZEVSectionTransform& transform) {
+std::optional<std::vector<nlohmann::json>>
+ZEVFileReadSections(const char* path, bool removeOnFailure, const zevuzavidav::SectionTransform& transform) {
     if (path == nullptr) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

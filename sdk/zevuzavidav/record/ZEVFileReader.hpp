@@ -9,10 +9,13 @@
 #include <optional>
 #include <vector>
 
+namespace zevuzavidav {
 // Returns a replacement for a section, or a null value to drop it.
-using ZEVSectionTransform = std::function<nlohmann::json(const nlohmann::json& section)>;
+using SectionTransform = std::function<nlohmann::json(const nlohmann::json& section)>;
+} // namespace zevuzavidav
 
 // The parsed sections, or nothing when the path is null or the file cannot be read (the file is then
 // removed when `removeOnFailure` is set, and an SDK log line names the path).
-std::optional<std::vector<nlohmann::json>> ZEVFileReadSections(const char* path, bool removeOnFailure,
-                                                               const ZEVSectionTransform& transform = {});
+std::optional<std::vector<nlohmann::json>>
+ZEVFileReadSections(const char* path, bool removeOnFailure,
+                    const zevuzavidav::SectionTransform& transform = {});

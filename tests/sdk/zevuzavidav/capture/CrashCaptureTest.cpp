@@ -434,7 +434,7 @@ TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
     if (child == 0) {
         alarm(20);
         if (c.previousHandler) signal(SIGSEGV, previousSegvHandler);
-        ZEVMachExceptionSetEmulationEnabled(true);
+        zevuzavidav::setMachExceptionEmulationEnabled(true);
         ZEVContextInitData data;
         data.apiKey = "key";
         data.reportDirectory = dir.c_str();

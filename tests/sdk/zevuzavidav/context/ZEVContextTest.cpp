@@ -27,20 +27,20 @@ TEST(MachException, RegisteredMaskFollowsTheOSVersionAndTheLeaveOutMask) {
         std::uint32_t os, leaveOut, expected;
     } cases[] = {{0, 0x2, 0x4C}, {60000, 0x2, 0x104C}, {90000, 0, 0x104E}, {0, 0, 0x4E}, {0, 0x4E, 0}};
     for (const auto& c : cases)
-        EXPECT_EQ(ZEVMachExceptionRegisteredMask(c.os, c.leaveOut), c.expected) << c.os;
+        EXPECT_EQ(zevuzavidav::registeredMachExceptionMask(c.os, c.leaveOut), c.expected) << c.os;
     EXPECT_EQ(ZEVMachExceptionMaskForSignal(SIGSEGV), 0x2u);
     EXPECT_EQ(ZEVMachExceptionMaskForSignal(SIGABRT), 0x400u);
     EXPECT_EQ(ZEVMachExceptionMaskForSignal(SIGUSR1), 0u);
-    EXPECT_STREQ(ZEVMachExceptionCodeName(1, 2), "KERN_PROTECTION_FAILURE");
-    EXPECT_EQ(ZEVMachExceptionCodeName(6, 1), nullptr);
-    EXPECT_STREQ(ZEVMachExceptionName(6), "EXC_BREAKPOINT");
+    EXPECT_STREQ(zevuzavidav::machExceptionCodeName(1, 2), "KERN_PROTECTION_FAILURE");
+    EXPECT_EQ(zevuzavidav::machExceptionCodeName(6, 1), nullptr);
+    EXPECT_STREQ(zevuzavidav::machExceptionName(6), "EXC_BREAKPOINT");
 }
 
 TEST(MachException, UnregisteringPutsBackTheEarlierHandlersIncludingNone) {
     ZEVMachExceptionReadOnlyContext part{};
     ASSERT_TRUE(darwin::exceptionPortAllocate(&part.port));
     part.registeredMask = 0x4E;
-    part.savedCount = ZEVMachExceptionSavedCapacity;
+    part.savedCount = zevuzavidav::kMachExceptionSavedCapacity;
     ASSERT_TRUE(darwin::taskSwapExceptionPorts(
         part.registeredMask, part.port, darwin::kExceptionDefaultWithCodes, darwin::kThreadStateNone,
         part.savedMasks, part.savedPorts, part.savedBehaviors, part.savedFlavors, &part.savedCount));
@@ -66,9 +66,10 @@ TEST(ExceptionRecord, CustomExceptionsStopAtTheLimitAndCarryFramesOnlyWhenGiven)
     std::vector<ZEVStackFrame> frames = {ZEVStackFrame::stackFrameWithAddress(0x1234)};
     frames[0].symbol = "main";
     for (int i = 0; i < 17; ++i) {
-        ZEVExceptionRecord(ZEVExceptionTypeCustom, "Name", "Reason", i == 0 ? &frames : nullptr, false);
+        ZEVExceptionRecord(zevuzavidav::kExceptionTypeCustom, "Name", "Reason", i == 0 ? &frames : nullptr,
+                           false);
     }
-    ZEVExceptionRecord(ZEVExceptionTypeJavaScript, "exception", "boom", nullptr, false);
+    ZEVExceptionRecord(zevuzavidav::kExceptionTypeJavaScript, "exception", "boom", nullptr, false);
     auto lines = ZEVFileReadSections(custom.c_str(), false);
     ASSERT_TRUE(lines.has_value());
     ASSERT_EQ(lines->size(), 16u);

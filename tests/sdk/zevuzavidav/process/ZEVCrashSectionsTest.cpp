@@ -46,7 +46,7 @@ TEST(CrashSections, SignalCodesAreWrittenWithTheirSign) {
         std::memset(&info, 0, sizeof info);
         info.si_signo = c.signal;
         info.si_code = c.code;
-        ZEVSignalWriteSection(&file, &info, 0);
+        zevuzavidav::writeSignalSection(&file, &info, 0);
         ZEVFileClose(&file);
         json section = onlySection(path, "signal");
         EXPECT_EQ(section["number"], c.signal);

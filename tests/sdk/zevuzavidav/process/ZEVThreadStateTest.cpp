@@ -80,9 +80,9 @@ struct SyntheticArm64 {
 TEST(ThreadStateWriter, Arm64ContextsAreWrittenWithExactlyTheArm64Keys) {
     SyntheticArm64 thread;
     ordered threads = writeThreads([&](ZEVFile* file) {
-        ZEVProcessWriteThread(file, &thread.context, nullptr, true);
-        ZEVProcessWriteThread(file, static_cast<const arm64::ZEVMachineContextArm64*>(nullptr), nullptr,
-                              false);
+        zevuzavidav::writeThreadRegisters(file, &thread.context, nullptr, true);
+        zevuzavidav::writeThreadRegisters(file, static_cast<const arm64::ZEVMachineContextArm64*>(nullptr),
+                                          nullptr, false);
     });
     ASSERT_EQ(threads.size(), 2u);
 
@@ -113,8 +113,8 @@ TEST(ThreadStateWriter, Arm64ThreadsWithANullPcOrSpHaveRegistersButNoStack) {
     SyntheticArm64 nullSp;
     nullSp.context.ss.sp = 0;
     ordered threads = writeThreads([&](ZEVFile* file) {
-        ZEVProcessWriteThread(file, &nullPc.context, nullptr, false);
-        ZEVProcessWriteThread(file, &nullSp.context, nullptr, false);
+        zevuzavidav::writeThreadRegisters(file, &nullPc.context, nullptr, false);
+        zevuzavidav::writeThreadRegisters(file, &nullSp.context, nullptr, false);
     });
     ASSERT_EQ(threads.size(), 2u);
     for (const auto& thread : threads) {
@@ -125,7 +125,7 @@ TEST(ThreadStateWriter, Arm64ThreadsWithANullPcOrSpHaveRegistersButNoStack) {
 
 __attribute__((noinline)) ordered writeTheLiveThread(zevuzavidav::RegistersX86_64& state) {
     zevuzavidav::captureCurrentRegisters(&state);
-    return writeThreads([&](ZEVFile* file) { ZEVProcessWriteThread(file, &state, false); });
+    return writeThreads([&](ZEVFile* file) { zevuzavidav::writeThreadRegisters(file, &state, false); });
 }
 
 TEST(ThreadStateWriter, TheLiveHostKeepsTheMachinesOwnKeysAndUnwindsFromThePc) {

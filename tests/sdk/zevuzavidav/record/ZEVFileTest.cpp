@@ -46,7 +46,7 @@ TEST_F(RecordFile, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
     ZEVFile file;
     ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, false));
     char line[64];
-    ZEVFileUseBuffer(&file, line, sizeof line);
+    zevuzavidav::useFileBuffer(&file, line, sizeof line);
     ZEVFileWriteSectionStart(&file, "load");
     ZEVFileWriteObjectStart(&file);
     ZEVFileWriteStringEntry(&file, "path", "/lib/a.so");
@@ -54,13 +54,13 @@ TEST_F(RecordFile, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
     EXPECT_EQ(contents(), "") << "nothing reaches the file token by token";
     ZEVFileWriteSectionEnd(&file);
     EXPECT_EQ(contents(), "{\"load\":{\"path\":\"/lib/a.so\"}}\n") << "a finished line goes at once";
-    ZEVFileUseBuffer(&file, nullptr, 0);
+    zevuzavidav::useFileBuffer(&file, nullptr, 0);
 
     // Past the borrowed block the bytes go in pieces, all of them; then writing is unbuffered again.
-    ZEVFileUseBuffer(&file, line, sizeof line);
+    zevuzavidav::useFileBuffer(&file, line, sizeof line);
     std::string longText(150, 'b');
     ZEVFileWriteBytes(&file, longText.data(), longText.size());
-    ZEVFileUseBuffer(&file, nullptr, 0);
+    zevuzavidav::useFileBuffer(&file, nullptr, 0);
     ZEVFileWriteBytes(&file, "c", 1);
     EXPECT_EQ(contents().substr(contents().find('\n') + 1), longText + "c");
     ASSERT_TRUE(ZEVFileClose(&file)); // the stack block is not freed (the sanitizers would say)
@@ -68,7 +68,7 @@ TEST_F(RecordFile, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
     ZEVFile owning;
     ASSERT_TRUE(ZEVFileInitWithPathMode(&owning, path_.c_str(), false, true));
     char* own = owning.buffer;
-    ZEVFileUseBuffer(&owning, line, sizeof line);
+    zevuzavidav::useFileBuffer(&owning, line, sizeof line);
     EXPECT_EQ(owning.buffer, own) << "a file opened buffered keeps its own block";
     ASSERT_TRUE(ZEVFileClose(&owning));
 }
