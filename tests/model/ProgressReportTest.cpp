@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ProgressReportTest : public ::testing::Test {
+class ProgressReportInSandbox : public ::testing::Test {
   protected:
     void SetUp() override {
         home_ = fs::temp_directory_path() / ("velo-progress-" + std::to_string(::getpid()) + "-" +
@@ -42,7 +42,7 @@ class ProgressReportTest : public ::testing::Test {
     fs::path home_;
 };
 
-TEST_F(ProgressReportTest, RoundTripKeepsEverySettingThroughTheFile) {
+TEST_F(ProgressReportInSandbox, RoundTripKeepsEverySettingThroughTheFile) {
     auto report = ProgressReport::make();
     report->lessons = std::vector<std::string>{"lessonZero", "CH1L1"};
     report->appRated = std::vector<std::string>{"ignore"};
@@ -65,7 +65,7 @@ TEST_F(ProgressReportTest, RoundTripKeepsEverySettingThroughTheFile) {
     EXPECT_EQ(loaded->showErrorIndicator, false);
 }
 
-TEST_F(ProgressReportTest, StoredArchiveKeepsTheSharedStateEntry) {
+TEST_F(ProgressReportInSandbox, StoredArchiveKeepsTheSharedStateEntry) {
     auto report = ProgressReport::make();
     report->autoRun = false;
     report->sound = false;
@@ -81,7 +81,7 @@ TEST_F(ProgressReportTest, StoredArchiveKeepsTheSharedStateEntry) {
     EXPECT_TRUE(decoded->decodeObject("lessons")->isNull());
 }
 
-TEST_F(ProgressReportTest, OlderStateOnlyArchivesLoadAsBefore) {
+TEST_F(ProgressReportInSandbox, OlderStateOnlyArchivesLoadAsBefore) {
     struct Case {
         ns::PropertyList state;
         std::optional<bool> expected;
@@ -103,7 +103,7 @@ TEST_F(ProgressReportTest, OlderStateOnlyArchivesLoadAsBefore) {
     }
 }
 
-TEST_F(ProgressReportTest, OwnKeyWinsEvenWhenItHoldsNull) {
+TEST_F(ProgressReportInSandbox, OwnKeyWinsEvenWhenItHoldsNull) {
     auto data = archive([](ns::KeyedArchiver& a) {
         a.encodeObject("state", true);
         a.encodeObject("autoRun", nullptr);
@@ -117,7 +117,7 @@ TEST_F(ProgressReportTest, OwnKeyWinsEvenWhenItHoldsNull) {
     EXPECT_EQ(loaded->showErrorIndicator, true);
 }
 
-TEST_F(ProgressReportTest, OddListEntriesStillGiveAUsableRecord) {
+TEST_F(ProgressReportInSandbox, OddListEntriesStillGiveAUsableRecord) {
     auto data = archive([](ns::KeyedArchiver& a) {
         a.encodeObject("lessons", ns::PropertyList::Array{1, "CH1L1", true});
         a.encodeObject("appRated", "1.0");
@@ -129,7 +129,7 @@ TEST_F(ProgressReportTest, OddListEntriesStillGiveAUsableRecord) {
     EXPECT_FALSE(loaded->appRated);
 }
 
-TEST_F(ProgressReportTest, FreshRecordComesBackWithEveryFieldAbsent) {
+TEST_F(ProgressReportInSandbox, FreshRecordComesBackWithEveryFieldAbsent) {
     ASSERT_TRUE(ProgressReport::make()->save().ok());
     auto loaded = ProgressReport::load(*reopened());
     ASSERT_TRUE(loaded);
@@ -137,7 +137,7 @@ TEST_F(ProgressReportTest, FreshRecordComesBackWithEveryFieldAbsent) {
                  loaded->showErrorIndicator);
 }
 
-TEST_F(ProgressReportTest, NothingStoredIsSilentlyAbsent) {
+TEST_F(ProgressReportInSandbox, NothingStoredIsSilentlyAbsent) {
     ns::ConsoleCapture console;
     EXPECT_FALSE(ProgressReport::load());
     ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", "not data").ok());
@@ -145,7 +145,7 @@ TEST_F(ProgressReportTest, NothingStoredIsSilentlyAbsent) {
     EXPECT_TRUE(console.lines().empty());
 }
 
-TEST_F(ProgressReportTest, UnreadableArchiveIsKeptAside) {
+TEST_F(ProgressReportInSandbox, UnreadableArchiveIsKeptAside) {
     const std::vector<std::uint8_t> garbage = {'b', 'p', 'l', 'i', 's', 't', '0', '0', 1, 2, 3};
     ASSERT_TRUE(ns::UserDefaults::standard().setObject("progressReport", ns::PropertyList(garbage)).ok());
     ns::ConsoleCapture console;
@@ -180,7 +180,7 @@ TEST_F(ProgressReportTest, UnreadableArchiveIsKeptAside) {
     EXPECT_EQ(loaded->sound, true);
 }
 
-TEST_F(ProgressReportTest, AFailedSaveIsReportedNotAnnouncedAsSaved) {
+TEST_F(ProgressReportInSandbox, AFailedSaveIsReportedNotAnnouncedAsSaved) {
     // A preferences "folder" that is a plain file: the store cannot be written.
     const fs::path notAFolder = home_ / "not-a-folder";
     fs::create_directories(home_);
@@ -196,7 +196,7 @@ TEST_F(ProgressReportTest, AFailedSaveIsReportedNotAnnouncedAsSaved) {
     EXPECT_EQ(report->lessons, std::vector<std::string>{"lessonZero"}); // the record in memory stands
 }
 
-TEST_F(ProgressReportTest, HasCompletedComparesExactText) {
+TEST_F(ProgressReportInSandbox, HasCompletedComparesExactText) {
     auto report = ProgressReport::make();
     EXPECT_FALSE(report->hasCompleted("CH1L1"));
     report->lessons = std::vector<std::string>{"CH1L1"};
@@ -226,7 +226,7 @@ TEST(ProgressReportMerge, ListsKeepWhatEitherSideAddedAndDropWhatThisSideRemoved
         EXPECT_EQ(ProgressReport::mergedList(c.stored, c.base, c.ours), c.expected) << c.name;
 }
 
-TEST_F(ProgressReportTest, TwoProcessesSavingInTurnsLoseNothing) {
+TEST_F(ProgressReportInSandbox, TwoProcessesSavingInTurnsLoseNothing) {
     auto first = ProgressReport::make();
     first->lessons = std::vector<std::string>{"lessonZero"};
     first->appRated = std::vector<std::string>{"ignore"};
@@ -274,7 +274,7 @@ TEST_F(ProgressReportTest, TwoProcessesSavingInTurnsLoseNothing) {
     EXPECT_EQ(after->showErrorIndicator, true);
 }
 
-TEST_F(ProgressReportTest, ASaveThatFailedIsMadeGoodByTheNextOne) {
+TEST_F(ProgressReportInSandbox, ASaveThatFailedIsMadeGoodByTheNextOne) {
     auto report = ProgressReport::make();
     report->lessons = std::vector<std::string>{"lessonZero"};
     ASSERT_TRUE(report->save().ok());

@@ -5,7 +5,7 @@
 
 namespace {
 
-class StoreKitRaterTest : public ::testing::Test {
+class ReviewPromptCounting : public ::testing::Test {
   protected:
     velotest::TempFolder home;
     ns::UserDefaults defaults{"rater.test", home.path()};
@@ -16,7 +16,7 @@ class StoreKitRaterTest : public ::testing::Test {
     std::int64_t get(const char* key) { return defaults.integerForKey(key); }
 };
 
-TEST_F(StoreKitRaterTest, FirstCallSavesTodayAndCountsOneLaunch) {
+TEST_F(ReviewPromptCounting, FirstCallSavesTodayAndCountsOneLaunch) {
     EXPECT_FALSE(ask(20, "03.2026"));
     EXPECT_EQ(get(StoreKitRater::savedMonthKey), 3);
     EXPECT_EQ(get(StoreKitRater::savedYearKey), 2026);
@@ -24,7 +24,7 @@ TEST_F(StoreKitRaterTest, FirstCallSavesTodayAndCountsOneLaunch) {
     EXPECT_EQ(get(StoreKitRater::shownThisYearKey), 0);
 }
 
-TEST_F(StoreKitRaterTest, ThresholdTwentyPromptsOnCalls21To23ThenNeverAgainThatYear) {
+TEST_F(ReviewPromptCounting, ThresholdTwentyPromptsOnCalls21To23ThenNeverAgainThatYear) {
     std::vector<int> promptedCalls;
     for (int call = 1; call <= 40; ++call) {
         if (ask(20, "02.2026")) promptedCalls.push_back(call);
@@ -34,7 +34,7 @@ TEST_F(StoreKitRaterTest, ThresholdTwentyPromptsOnCalls21To23ThenNeverAgainThatY
     EXPECT_EQ(get(StoreKitRater::shownThisYearKey), 3);
 }
 
-TEST_F(StoreKitRaterTest, AboveThresholdPromptsOnlyFourMonthsAfterTheSavedMonth) {
+TEST_F(ReviewPromptCounting, AboveThresholdPromptsOnlyFourMonthsAfterTheSavedMonth) {
     defaults.setInteger(StoreKitRater::savedMonthKey, 3);
     defaults.setInteger(StoreKitRater::savedYearKey, 2026);
     defaults.setInteger(StoreKitRater::appLaunchesKey, 25);
@@ -47,7 +47,7 @@ TEST_F(StoreKitRaterTest, AboveThresholdPromptsOnlyFourMonthsAfterTheSavedMonth)
     EXPECT_FALSE(ask(20, "10.2026")); // the saved month moved on with the prompt
 }
 
-TEST_F(StoreKitRaterTest, NewYearResetsCountersAndCountsItself) {
+TEST_F(ReviewPromptCounting, NewYearResetsCountersAndCountsItself) {
     defaults.setInteger(StoreKitRater::savedMonthKey, 11);
     defaults.setInteger(StoreKitRater::savedYearKey, 2025);
     defaults.setInteger(StoreKitRater::shownThisYearKey, 3);
@@ -59,14 +59,14 @@ TEST_F(StoreKitRaterTest, NewYearResetsCountersAndCountsItself) {
     EXPECT_EQ(get(StoreKitRater::appLaunchesKey), 1);
 }
 
-TEST_F(StoreKitRaterTest, NewYearWithThresholdZeroPromptsAtOnce) {
+TEST_F(ReviewPromptCounting, NewYearWithThresholdZeroPromptsAtOnce) {
     defaults.setInteger(StoreKitRater::savedMonthKey, 5);
     defaults.setInteger(StoreKitRater::savedYearKey, 2025);
     defaults.setInteger(StoreKitRater::appLaunchesKey, 9);
     EXPECT_TRUE(ask(0, "01.2026"));
 }
 
-TEST_F(StoreKitRaterTest, FutureSavedYearNeverResets) {
+TEST_F(ReviewPromptCounting, FutureSavedYearNeverResets) {
     defaults.setInteger(StoreKitRater::savedMonthKey, 1);
     defaults.setInteger(StoreKitRater::savedYearKey, 2030);
     defaults.setInteger(StoreKitRater::shownThisYearKey, 3);
@@ -75,7 +75,7 @@ TEST_F(StoreKitRaterTest, FutureSavedYearNeverResets) {
     EXPECT_EQ(get(StoreKitRater::shownThisYearKey), 3);
 }
 
-TEST_F(StoreKitRaterTest, UnreadableDateAnswersFalseAndStoresNothing) {
+TEST_F(ReviewPromptCounting, UnreadableDateAnswersFalseAndStoresNothing) {
     for (const char* text : {"", "2026", "ab.2026", "03.yyyy", ".", "03."}) {
         EXPECT_FALSE(ask(0, text)) << text;
     }

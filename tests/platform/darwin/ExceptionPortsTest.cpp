@@ -24,7 +24,7 @@ void openPage(int, siginfo_t*, void*) {
     mprotect(page, static_cast<std::size_t>(pageSize), PROT_READ | PROT_WRITE);
 }
 
-class ExceptionPortsTest : public ::testing::Test {
+class ExceptionPortFault : public ::testing::Test {
   protected:
     std::uint32_t port = 0;
     struct sigaction saved {};
@@ -81,7 +81,7 @@ class ExceptionPortsTest : public ::testing::Test {
     }
 };
 
-TEST_F(ExceptionPortsTest, AReplyOfZeroRunsTheFaultingReadAgain) {
+TEST_F(ExceptionPortFault, AReplyOfZeroRunsTheFaultingReadAgain) {
     ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
                                               darwin::kThreadStateNone));
     Reader reader;
@@ -102,7 +102,7 @@ TEST_F(ExceptionPortsTest, AReplyOfZeroRunsTheFaultingReadAgain) {
     EXPECT_FALSE(darwin::exceptionThreadState(reader.id, context)); // no longer reporting
 }
 
-TEST_F(ExceptionPortsTest, AnyOtherReplyFallsThroughToTheDisposition) {
+TEST_F(ExceptionPortFault, AnyOtherReplyFallsThroughToTheDisposition) {
     ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
                                               darwin::kThreadStateNone));
     Reader reader;
@@ -112,7 +112,7 @@ TEST_F(ExceptionPortsTest, AnyOtherReplyFallsThroughToTheDisposition) {
     EXPECT_EQ(reader.value, 42);
 }
 
-TEST_F(ExceptionPortsTest, APortClosedBeforeItRepliesFallsThroughToTheDisposition) {
+TEST_F(ExceptionPortFault, APortClosedBeforeItRepliesFallsThroughToTheDisposition) {
     ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
                                               darwin::kThreadStateNone));
     Reader reader;
@@ -123,7 +123,7 @@ TEST_F(ExceptionPortsTest, APortClosedBeforeItRepliesFallsThroughToTheDispositio
     EXPECT_EQ(reader.value, 42);
 }
 
-TEST_F(ExceptionPortsTest, WithoutARegisteredPortTheFaultGoesStraightToTheDisposition) {
+TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDisposition) {
     Reader reader;
     reader.thread.join();
     EXPECT_EQ(fallThroughs, 1);

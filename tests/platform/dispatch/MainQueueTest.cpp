@@ -11,14 +11,14 @@
 
 namespace {
 
-class MainQueueTest : public ::testing::Test {
+class MainQueueOnVirtualClock : public ::testing::Test {
   protected:
     void SetUp() override { dispatch::main().removeAll(); }
     void TearDown() override { dispatch::main().removeAll(); }
     dispatch::VirtualClockScope clock;
 };
 
-TEST_F(MainQueueTest, DelayedWorkRunsInDeadlineOrderAtItsOwnTime) {
+TEST_F(MainQueueOnVirtualClock, DelayedWorkRunsInDeadlineOrderAtItsOwnTime) {
     std::vector<std::pair<std::string, double>> ran;
     auto& q = dispatch::main();
     auto record = [&](std::string name) {
@@ -43,7 +43,7 @@ TEST_F(MainQueueTest, DelayedWorkRunsInDeadlineOrderAtItsOwnTime) {
     EXPECT_DOUBLE_EQ(dispatch::toSeconds(dispatch::clock().now()), 6.0);
 }
 
-TEST_F(MainQueueTest, NothingRunsBeforeItsDeadline) {
+TEST_F(MainQueueOnVirtualClock, NothingRunsBeforeItsDeadline) {
     int count = 0;
     dispatch::main().asyncAfter(10, [&] { ++count; });
     EXPECT_EQ(dispatch::main().advance(9.999), 0u);
@@ -55,7 +55,7 @@ TEST_F(MainQueueTest, NothingRunsBeforeItsDeadline) {
     EXPECT_FALSE(dispatch::main().secondsUntilNextDue().has_value());
 }
 
-TEST_F(MainQueueTest, CancelledWorkItemDoesNotRunButOthersDo) {
+TEST_F(MainQueueOnVirtualClock, CancelledWorkItemDoesNotRunButOthersDo) {
     int first = 0, second = 0;
     dispatch::WorkItem a([&] { ++first; });
     dispatch::WorkItem b([&] { ++second; });
@@ -71,7 +71,7 @@ TEST_F(MainQueueTest, CancelledWorkItemDoesNotRunButOthersDo) {
     EXPECT_EQ(first, 0) << "perform on a cancelled item runs nothing";
 }
 
-TEST_F(MainQueueTest, ReplacingAStoredItemDoesNotCancelTheOldOne) {
+TEST_F(MainQueueOnVirtualClock, ReplacingAStoredItemDoesNotCancelTheOldOne) {
     int runs = 0;
     dispatch::WorkItem stored([&] { ++runs; });
     dispatch::main().asyncAfter(10, stored);
@@ -82,7 +82,7 @@ TEST_F(MainQueueTest, ReplacingAStoredItemDoesNotCancelTheOldOne) {
     EXPECT_EQ(runs, 1);
 }
 
-TEST_F(MainQueueTest, PostsFromOtherThreadsWakeTheLoopAndRunOnTheMainThread) {
+TEST_F(MainQueueOnVirtualClock, PostsFromOtherThreadsWakeTheLoopAndRunOnTheMainThread) {
     std::atomic<int> ranOnMain{0};
     std::atomic<int> ranElsewhere{0};
     std::vector<std::thread> threads;
@@ -99,7 +99,7 @@ TEST_F(MainQueueTest, PostsFromOtherThreadsWakeTheLoopAndRunOnTheMainThread) {
     EXPECT_EQ(ranElsewhere.load(), 0);
 }
 
-TEST_F(MainQueueTest, DelayedPostFromAnotherThreadWaitsForVirtualTime) {
+TEST_F(MainQueueOnVirtualClock, DelayedPostFromAnotherThreadWaitsForVirtualTime) {
     std::atomic<bool> posted{false};
     bool ran = false;
     std::thread poster([&] {
@@ -114,7 +114,7 @@ TEST_F(MainQueueTest, DelayedPostFromAnotherThreadWaitsForVirtualTime) {
     EXPECT_TRUE(ran);
 }
 
-TEST_F(MainQueueTest, RunStopsWhenAskedAndHandsIdleTheTimeToTheNextItem) {
+TEST_F(MainQueueOnVirtualClock, RunStopsWhenAskedAndHandsIdleTheTimeToTheNextItem) {
     std::vector<std::optional<double>> idleCalls;
     dispatch::main().asyncAfter(4.0, [] {});
     dispatch::main().run([&](std::optional<double> until) {
@@ -126,7 +126,7 @@ TEST_F(MainQueueTest, RunStopsWhenAskedAndHandsIdleTheTimeToTheNextItem) {
     EXPECT_DOUBLE_EQ(*idleCalls[0], 4.0);
 }
 
-TEST_F(MainQueueTest, RepeatingTimerFiresOnScheduleUntilInvalidated) {
+TEST_F(MainQueueOnVirtualClock, RepeatingTimerFiresOnScheduleUntilInvalidated) {
     std::vector<double> firings;
     auto timer = dispatch::Timer::scheduled(2.0, true, [&](dispatch::Timer& t) {
         firings.push_back(dispatch::toSeconds(dispatch::clock().now()));
@@ -137,7 +137,7 @@ TEST_F(MainQueueTest, RepeatingTimerFiresOnScheduleUntilInvalidated) {
     EXPECT_FALSE(timer->isValid());
 }
 
-TEST_F(MainQueueTest, TimerWithItsOwnFirstFireThenRepeatsAtItsInterval) {
+TEST_F(MainQueueOnVirtualClock, TimerWithItsOwnFirstFireThenRepeatsAtItsInterval) {
     std::vector<double> firings;
     auto timer = dispatch::Timer::scheduled(dispatch::main(), 0.5, 3.0, 10.0, [&](dispatch::Timer&) {
         firings.push_back(dispatch::toSeconds(dispatch::clock().now()));
@@ -156,7 +156,7 @@ TEST_F(MainQueueTest, TimerWithItsOwnFirstFireThenRepeatsAtItsInterval) {
     late->invalidate();
 }
 
-TEST_F(MainQueueTest, OneShotTimerFiresOnceAndInvalidatedTimerNever) {
+TEST_F(MainQueueOnVirtualClock, OneShotTimerFiresOnceAndInvalidatedTimerNever) {
     int once = 0, never = 0;
     auto a = dispatch::Timer::scheduled(1.0, false, [&](dispatch::Timer&) { ++once; });
     auto b = dispatch::Timer::scheduled(1.0, false, [&](dispatch::Timer&) { ++never; });

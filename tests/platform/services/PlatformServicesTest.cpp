@@ -89,7 +89,7 @@ TEST(AudioSession, LinuxAcceptsCategoriesAndDoubleCanFail) {
 }
 
 // Runs with PATH pointing at a folder of our own, so the real xdg-open is never started.
-class URLOpenerTest : public ::testing::Test {
+class URLOpenerViaXdgOpen : public ::testing::Test {
   protected:
     void installOpener() {
         path_.installScript("xdg-open", "printf '%s' \"$1\" > \"" + (dir_ / "opened").string() + "\"\n");
@@ -107,11 +107,11 @@ class URLOpenerTest : public ::testing::Test {
     const fs::path& dir_ = path_.dir();
 };
 
-TEST_F(URLOpenerTest, FalseWithoutXdgOpen) {
+TEST_F(URLOpenerViaXdgOpen, FalseWithoutXdgOpen) {
     EXPECT_FALSE(svc::XdgURLOpener().openURL("https://example.com"));
 }
 
-TEST_F(URLOpenerTest, PassesTheAddressAsOneArgumentWithoutAShell) {
+TEST_F(URLOpenerViaXdgOpen, PassesTheAddressAsOneArgumentWithoutAShell) {
     installOpener();
     const std::string url = "https://example.com/a b?x=1&y=$(touch pwned);`id`";
     EXPECT_TRUE(svc::XdgURLOpener().openURL(url));
@@ -119,7 +119,7 @@ TEST_F(URLOpenerTest, PassesTheAddressAsOneArgumentWithoutAShell) {
     EXPECT_FALSE(fs::exists(dir_ / "pwned"));
 }
 
-TEST_F(URLOpenerTest, RefusesAddressesThatLookLikeOptions) {
+TEST_F(URLOpenerViaXdgOpen, RefusesAddressesThatLookLikeOptions) {
     installOpener();
     EXPECT_FALSE(svc::XdgURLOpener().openURL("--help"));
     EXPECT_FALSE(svc::XdgURLOpener().openURL(""));

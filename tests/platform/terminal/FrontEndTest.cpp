@@ -29,7 +29,7 @@ class Counting : public term::Presenter {
     int& taken_;
 };
 
-class FrontEndTest : public ::testing::Test {
+class FrontEndWithNavigation : public ::testing::Test {
   protected:
     int taken = 0;
     std::shared_ptr<ui::ViewController> first = std::make_shared<ui::ViewController>();
@@ -52,7 +52,7 @@ class FrontEndTest : public ::testing::Test {
     void TearDown() override { ui::Application::shared().reset(); }
 };
 
-TEST_F(FrontEndTest, DrawsTheTopScreenWithBarAndLegend) {
+TEST_F(FrontEndWithNavigation, DrawsTheTopScreenWithBarAndLegend) {
     frontEnd.draw(canvas);
     EXPECT_EQ(canvas.row(1), "screen first");
     EXPECT_NE(canvas.row(0).find("First"), std::string::npos);
@@ -60,7 +60,7 @@ TEST_F(FrontEndTest, DrawsTheTopScreenWithBarAndLegend) {
     EXPECT_EQ(canvas.row(0).find("Back"), std::string::npos);
 }
 
-TEST_F(FrontEndTest, EscGoesBackOnlyWhenTheScreenDoesNotUseIt) {
+TEST_F(FrontEndWithNavigation, EscGoesBackOnlyWhenTheScreenDoesNotUseIt) {
     navigation->pushViewController(second, false);
     frontEnd.draw(canvas);
     EXPECT_EQ(canvas.row(1), "screen second");
@@ -73,7 +73,7 @@ TEST_F(FrontEndTest, EscGoesBackOnlyWhenTheScreenDoesNotUseIt) {
     EXPECT_FALSE(frontEnd.handleKey(Key::named(Key::Kind::escape))); // nothing to go back to
 }
 
-TEST_F(FrontEndTest, AlertIsModalAndEscPicksItsCancelAction) {
+TEST_F(FrontEndWithNavigation, AlertIsModalAndEscPicksItsCancelAction) {
     bool deleted = false, cancelled = false;
     auto alert = std::make_shared<ui::AlertController>("Please confirm", "Really?");
     alert->addAction(
@@ -93,7 +93,7 @@ TEST_F(FrontEndTest, AlertIsModalAndEscPicksItsCancelAction) {
     EXPECT_FALSE(first->presentedViewController());
 }
 
-TEST_F(FrontEndTest, AlertActionsAreChosenWithArrowsAndEnter) {
+TEST_F(FrontEndWithNavigation, AlertActionsAreChosenWithArrowsAndEnter) {
     bool deleted = false;
     auto alert = std::make_shared<ui::AlertController>("Please confirm", std::nullopt);
     alert->addAction({"Cancel", ui::AlertActionStyle::cancel, nullptr});
@@ -105,7 +105,7 @@ TEST_F(FrontEndTest, AlertActionsAreChosenWithArrowsAndEnter) {
     EXPECT_TRUE(deleted);
 }
 
-TEST_F(FrontEndTest, AlertWithoutACancelActionIsClosedByEscWithoutAnyAction) {
+TEST_F(FrontEndWithNavigation, AlertWithoutACancelActionIsClosedByEscWithoutAnyAction) {
     int picked = 0;
     auto alert = std::make_shared<ui::AlertController>("Thank you", std::nullopt);
     alert->addAction({"Go", ui::AlertActionStyle::defaultStyle, [&](const ui::AlertAction&) { ++picked; }});
@@ -121,7 +121,7 @@ TEST_F(FrontEndTest, AlertWithoutACancelActionIsClosedByEscWithoutAnyAction) {
     EXPECT_FALSE(alert->pickAction("Go")); // answered once, for good
 }
 
-TEST_F(FrontEndTest, UnknownScreensGetTheFallbackAndCtrlCQuits) {
+TEST_F(FrontEndWithNavigation, UnknownScreensGetTheFallbackAndCtrlCQuits) {
     auto other = std::make_shared<ui::ViewController>();
     other->setTitle("Video");
     first->present(other, false);
@@ -134,7 +134,7 @@ TEST_F(FrontEndTest, UnknownScreensGetTheFallbackAndCtrlCQuits) {
     EXPECT_TRUE(frontEnd.quitRequested());
 }
 
-TEST_F(FrontEndTest, NoticeShowsUntilTheNextKey) {
+TEST_F(FrontEndWithNavigation, NoticeShowsUntilTheNextKey) {
     frontEnd.notice("A review helps");
     frontEnd.draw(canvas);
     EXPECT_NE(canvas.row(10).find("A review helps"), std::string::npos);
@@ -143,7 +143,7 @@ TEST_F(FrontEndTest, NoticeShowsUntilTheNextKey) {
     EXPECT_FALSE(canvas.find("A review helps"));
 }
 
-TEST_F(FrontEndTest, StatusStaysAboveTheNoticeUntilItIsCleared) {
+TEST_F(FrontEndWithNavigation, StatusStaysAboveTheNoticeUntilItIsCleared) {
     frontEnd.setStatus("Progress not saved: No space left on device. Trying again at your next change.");
     frontEnd.notice("A review helps");
     frontEnd.draw(canvas);
@@ -161,13 +161,13 @@ TEST_F(FrontEndTest, StatusStaysAboveTheNoticeUntilItIsCleared) {
     EXPECT_FALSE(canvas.find("Progress not saved"));
 }
 
-TEST_F(FrontEndTest, LayoutGivesScreensTheTerminalSizeInPoints) {
+TEST_F(FrontEndWithNavigation, LayoutGivesScreensTheTerminalSizeInPoints) {
     first->loadViewIfNeeded();
     frontEnd.layout(100, 30);
     EXPECT_DOUBLE_EQ(first->view()->frame().width(), 1000);
 }
 
-TEST_F(FrontEndTest, AScreenThatComesUpByAKeyGetsTheTerminalSize) {
+TEST_F(FrontEndWithNavigation, AScreenThatComesUpByAKeyGetsTheTerminalSize) {
     frontEnd.layout(70, 20);
     second->loadViewIfNeeded();
     ASSERT_NE(second->view()->frame().width(), 700);
@@ -181,7 +181,7 @@ TEST_F(FrontEndTest, AScreenThatComesUpByAKeyGetsTheTerminalSize) {
     EXPECT_DOUBLE_EQ(second->view()->frame().width(), 700);
 }
 
-TEST_F(FrontEndTest, BarItemsShowTheirTitles) {
+TEST_F(FrontEndWithNavigation, BarItemsShowTheirTitles) {
     first->navigationItem().setRightBarButtonItem(std::make_shared<ui::BarButtonItem>("3/20"));
     first->navigationItem().setLeftBarButtonItem(std::make_shared<ui::BarButtonItem>("Settings"));
     frontEnd.draw(canvas);
@@ -189,7 +189,7 @@ TEST_F(FrontEndTest, BarItemsShowTheirTitles) {
     EXPECT_TRUE(canvas.row(0).starts_with(" Settings"));
 }
 
-TEST_F(FrontEndTest, TooSmallTerminalSaysSo) {
+TEST_F(FrontEndWithNavigation, TooSmallTerminalSaysSo) {
     term::MemoryCanvas tiny(8, 2);
     frontEnd.draw(tiny);
     EXPECT_TRUE(tiny.find("Terminal"));

@@ -14,7 +14,7 @@ class RecordingDelegate : public ui::AlertViewDelegate {
     std::vector<std::pair<std::string, std::int64_t>> clicks;
 };
 
-class AlertViewTest : public ::testing::Test {
+class AlertViewScreen : public ::testing::Test {
   protected:
     void SetUp() override { ui::Application::shared().setRootViewController(root); }
     void TearDown() override {
@@ -25,7 +25,7 @@ class AlertViewTest : public ::testing::Test {
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 
-TEST_F(AlertViewTest, ButtonsAreIndexedCancelFirstThenInTheOrderAdded) {
+TEST_F(AlertViewScreen, ButtonsAreIndexedCancelFirstThenInTheOrderAdded) {
     auto alert = std::make_shared<ui::AlertView>("Title", "Message", delegate, "Cancel", std::nullopt);
     EXPECT_EQ(alert->addButtonWithTitle("Send"), 1);
     EXPECT_EQ(alert->addButtonWithTitle("Always"), 2);
@@ -38,7 +38,7 @@ TEST_F(AlertViewTest, ButtonsAreIndexedCancelFirstThenInTheOrderAdded) {
     EXPECT_EQ(noCancel->numberOfButtons(), 1);
 }
 
-TEST_F(AlertViewTest, ShowsOverTheTopScreenAndReportsTheButtonPicked) {
+TEST_F(AlertViewScreen, ShowsOverTheTopScreenAndReportsTheButtonPicked) {
     auto alert = std::make_shared<ui::AlertView>("Title", "Message", delegate, "Cancel", std::nullopt);
     alert->addButtonWithTitle("Send");
     alert->show();
@@ -59,7 +59,7 @@ TEST_F(AlertViewTest, ShowsOverTheTopScreenAndReportsTheButtonPicked) {
     EXPECT_FALSE(root->presentedViewController());
 }
 
-TEST_F(AlertViewTest, WithoutAScreenOrADelegateNothingBreaks) {
+TEST_F(AlertViewScreen, WithoutAScreenOrADelegateNothingBreaks) {
     ui::Application::shared().reset();
     ns::ConsoleCapture console;
     auto alert = std::make_shared<ui::AlertView>("Lost", std::nullopt, delegate, "Ok", std::nullopt);

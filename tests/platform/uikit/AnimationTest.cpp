@@ -8,7 +8,7 @@
 
 namespace {
 
-class AnimationTest : public ::testing::Test {
+class AnimationsOnVirtualClock : public ::testing::Test {
   protected:
     void SetUp() override {
         dispatch::main().removeAll();
@@ -17,7 +17,7 @@ class AnimationTest : public ::testing::Test {
     dispatch::VirtualClockScope clock;
 };
 
-TEST_F(AnimationTest, EndStateAtOnceAndEveryChangeLoggedFromTo) {
+TEST_F(AnimationsOnVirtualClock, EndStateAtOnceAndEveryChangeLoggedFromTo) {
     auto panel = std::make_shared<ui::View>(ui::Rect::make(0, 100, 200, 50));
     ui::LayoutConstraint bottom(8);
     panel->setAlpha(0);
@@ -52,7 +52,7 @@ TEST_F(AnimationTest, EndStateAtOnceAndEveryChangeLoggedFromTo) {
     EXPECT_EQ(constant->to, ui::AnimatedValue{40.0});
 }
 
-TEST_F(AnimationTest, ChangesOutsideABlockAreNotRecorded) {
+TEST_F(AnimationsOnVirtualClock, ChangesOutsideABlockAreNotRecorded) {
     auto view = std::make_shared<ui::View>();
     view->setAlpha(0.3);
     ui::animate(0.3, [] {});
@@ -61,7 +61,7 @@ TEST_F(AnimationTest, ChangesOutsideABlockAreNotRecorded) {
     EXPECT_TRUE(ui::AnimationLog::shared().animationsOf(view.get(), "alpha").empty());
 }
 
-TEST_F(AnimationTest, CompletionRunsOnTheMainQueueAfterDelayPlusDuration) {
+TEST_F(AnimationsOnVirtualClock, CompletionRunsOnTheMainQueueAfterDelayPlusDuration) {
     int finished = 0;
     ui::animate(
         0.5, 0.4, ui::AnimationOptions::none, [] {}, [&](bool done) { finished += done ? 1 : 100; });
@@ -73,7 +73,7 @@ TEST_F(AnimationTest, CompletionRunsOnTheMainQueueAfterDelayPlusDuration) {
     EXPECT_EQ(finished, 1);
 }
 
-TEST_F(AnimationTest, NestedBlocksAreRecordedSeparately) {
+TEST_F(AnimationsOnVirtualClock, NestedBlocksAreRecordedSeparately) {
     auto view = std::make_shared<ui::View>();
     ui::animate(1.0, [&] {
         view->setHidden(true);

@@ -41,7 +41,7 @@ class ListController : public ui::TableViewController {
     }
 };
 
-class TableViewTest : public ::testing::Test {
+class TableViewOnMainQueue : public ::testing::Test {
   protected:
     void SetUp() override { dispatch::main().removeAll(); }
     void TearDown() override {
@@ -51,7 +51,7 @@ class TableViewTest : public ::testing::Test {
     std::shared_ptr<ListController> list = std::make_shared<ListController>();
 };
 
-TEST_F(TableViewTest, ReloadIsDeferredCoalescedAndSeesLaterChanges) {
+TEST_F(TableViewOnMainQueue, ReloadIsDeferredCoalescedAndSeesLaterChanges) {
     auto table = list->tableView();
     ASSERT_NE(table, nullptr);
     table->reloadData();
@@ -69,7 +69,7 @@ TEST_F(TableViewTest, ReloadIsDeferredCoalescedAndSeesLaterChanges) {
     EXPECT_EQ(table->cellForRowAtIndexPath({1, 0}), nullptr);
 }
 
-TEST_F(TableViewTest, CellsOfTheLastReloadAreReused) {
+TEST_F(TableViewOnMainQueue, CellsOfTheLastReloadAreReused) {
     auto table = list->tableView();
     table->reloadData();
     table->layoutIfNeeded();
@@ -85,7 +85,7 @@ TEST_F(TableViewTest, CellsOfTheLastReloadAreReused) {
     }
 }
 
-TEST_F(TableViewTest, SelectingARowTellsTheDelegateAndFollowsTheRowSegue) {
+TEST_F(TableViewOnMainQueue, SelectingARowTellsTheDelegateAndFollowsTheRowSegue) {
     auto nav = std::make_shared<ui::NavigationController>(list);
     ui::Application::shared().setRootViewController(nav);
     list->registerSegue("lessonSegue", [] { return std::make_shared<ui::ViewController>(); });
@@ -104,7 +104,7 @@ TEST_F(TableViewTest, SelectingARowTellsTheDelegateAndFollowsTheRowSegue) {
     EXPECT_FALSE(table->indexPathForSelectedRow().has_value());
 }
 
-TEST_F(TableViewTest, AMissingCellIsReplacedAndReported) {
+TEST_F(TableViewOnMainQueue, AMissingCellIsReplacedAndReported) {
     list->returnNoCell = true;
     ns::ConsoleCapture console;
     auto table = list->tableView();

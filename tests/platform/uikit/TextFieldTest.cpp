@@ -41,7 +41,7 @@ struct RecordingDelegate : ui::TextFieldDelegate {
     void didEndEditing(ui::TextField&) override { calls.push_back("didEnd"); }
 };
 
-class TextFieldTest : public ::testing::Test {
+class FocusedTextField : public ::testing::Test {
   protected:
     void SetUp() override {
         field->setDelegate(delegate);
@@ -53,7 +53,7 @@ class TextFieldTest : public ::testing::Test {
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 
-TEST_F(TextFieldTest, VetoedEditsLeaveTextAndCaretUnchanged) {
+TEST_F(FocusedTextField, VetoedEditsLeaveTextAndCaretUnchanged) {
     field->setText("let");
     delegate->allow = false;
     EXPECT_FALSE(field->typeText(" x"));
@@ -76,7 +76,7 @@ struct EditCase {
     std::size_t expectedCaret;
 };
 
-TEST_F(TextFieldTest, UserEditsCountCharactersAndTheDelegateSeesTheFinalText) {
+TEST_F(FocusedTextField, UserEditsCountCharactersAndTheDelegateSeesTheFinalText) {
     const std::string eAcute = "e\xCC\x81";                                    // e + combining acute
     const std::string thumb = "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD";              // thumbs up, skin tone
     const std::string family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9"; // man ZWJ woman
@@ -113,7 +113,7 @@ TEST_F(TextFieldTest, UserEditsCountCharactersAndTheDelegateSeesTheFinalText) {
     }
 }
 
-TEST_F(TextFieldTest, BackspaceAtTheStartAndDeleteAtTheEndAskNothing) {
+TEST_F(FocusedTextField, BackspaceAtTheStartAndDeleteAtTheEndAskNothing) {
     field->setText("ab");
     field->setSelectedRange({0, 0});
     delegate->calls.clear();
@@ -124,7 +124,7 @@ TEST_F(TextFieldTest, BackspaceAtTheStartAndDeleteAtTheEndAskNothing) {
     EXPECT_EQ(field->text(), "ab");
 }
 
-TEST_F(TextFieldTest, ReplaceRangeSkipsTheDelegateAndPutsTheCaretAfterTheInsert) {
+TEST_F(FocusedTextField, ReplaceRangeSkipsTheDelegateAndPutsTheCaretAfterTheInsert) {
     field->setText("a\xF0\x9F\x98\x80"
                    "b"); // a 😀 b
     delegate->calls.clear();
@@ -136,7 +136,7 @@ TEST_F(TextFieldTest, ReplaceRangeSkipsTheDelegateAndPutsTheCaretAfterTheInsert)
     EXPECT_EQ(field->text(), "aXYZb");
 }
 
-TEST_F(TextFieldTest, OutOfRangeRangesAreClippedNotRejected) {
+TEST_F(FocusedTextField, OutOfRangeRangesAreClippedNotRejected) {
     field->setText("ab");
     field->replaceRange({5, 3}, "!");
     EXPECT_EQ(field->text(), "ab!");
@@ -144,7 +144,7 @@ TEST_F(TextFieldTest, OutOfRangeRangesAreClippedNotRejected) {
     EXPECT_EQ(field->selectedRange(), (ui::Range{1, 2}));
 }
 
-TEST_F(TextFieldTest, PasteTypesThePasteboardStringAndReturnAsksTheDelegate) {
+TEST_F(FocusedTextField, PasteTypesThePasteboardStringAndReturnAsksTheDelegate) {
     ui::Pasteboard::general().setString("print(x)");
     ASSERT_TRUE(field->paste());
     EXPECT_EQ(field->text(), "print(x)");
@@ -167,7 +167,7 @@ TEST(TextFieldIdle, UserEditsNeedTheFieldToBeEditingButCodeMayChangeIt) {
 
 // ---- first responder and keyboard notifications ----------------------------------------------------
 
-class KeyboardTest : public ::testing::Test {
+class KeyboardNotifications : public ::testing::Test {
   protected:
     void SetUp() override {
         for (const char* name : {ui::keyboardWillShowNotification, ui::keyboardWillHideNotification}) {
@@ -190,7 +190,7 @@ class KeyboardTest : public ::testing::Test {
     std::vector<ui::Rect> frames;
 };
 
-TEST_F(KeyboardTest, OneFirstResponderAtATimeWithBalancedNotifications) {
+TEST_F(KeyboardNotifications, OneFirstResponderAtATimeWithBalancedNotifications) {
     auto a = std::make_shared<ui::TextField>();
     auto b = std::make_shared<ui::TextField>();
     auto da = std::make_shared<RecordingDelegate>();
@@ -214,7 +214,7 @@ TEST_F(KeyboardTest, OneFirstResponderAtATimeWithBalancedNotifications) {
     EXPECT_DOUBLE_EQ(frames[0].height(), ui::kKeyboardHeight);
 }
 
-TEST_F(KeyboardTest, RefusedBeginLeavesEverythingAlone) {
+TEST_F(KeyboardNotifications, RefusedBeginLeavesEverythingAlone) {
     auto field = std::make_shared<ui::TextField>();
     auto delegate = std::make_shared<RecordingDelegate>();
     delegate->allowBegin = false;
@@ -226,7 +226,7 @@ TEST_F(KeyboardTest, RefusedBeginLeavesEverythingAlone) {
     EXPECT_TRUE(events.empty());
 }
 
-TEST_F(KeyboardTest, EndEditingOnAnAncestorResignsTheFieldInside) {
+TEST_F(KeyboardNotifications, EndEditingOnAnAncestorResignsTheFieldInside) {
     auto root = std::make_shared<ui::View>();
     auto line = std::make_shared<ui::View>();
     auto field = std::make_shared<ui::TextField>();
@@ -241,7 +241,7 @@ TEST_F(KeyboardTest, EndEditingOnAnAncestorResignsTheFieldInside) {
     EXPECT_EQ(events.back(), "UIKeyboardWillHideNotification+frame");
 }
 
-TEST_F(KeyboardTest, ADelegateThatIsGoneCountsAsNone) {
+TEST_F(KeyboardNotifications, ADelegateThatIsGoneCountsAsNone) {
     auto field = std::make_shared<ui::TextField>();
     {
         auto delegate = std::make_shared<RecordingDelegate>();

@@ -37,7 +37,7 @@ class JournalController : public ui::ViewController {
     std::vector<std::string>& journal_;
 };
 
-class ViewControllerTest : public ::testing::Test {
+class ViewControllerLifecycle : public ::testing::Test {
   protected:
     void TearDown() override {
         ui::Application::shared().reset();
@@ -50,7 +50,7 @@ class ViewControllerTest : public ::testing::Test {
     }
 };
 
-TEST_F(ViewControllerTest, ViewDidLoadRunsOnceOnFirstAccess) {
+TEST_F(ViewControllerLifecycle, ViewDidLoadRunsOnceOnFirstAccess) {
     auto vc = make("a");
     EXPECT_FALSE(vc->isViewLoaded());
     vc->view();
@@ -59,7 +59,7 @@ TEST_F(ViewControllerTest, ViewDidLoadRunsOnceOnFirstAccess) {
     EXPECT_EQ(journal, (std::vector<std::string>{"a.didLoad(input=unset)"}));
 }
 
-TEST_F(ViewControllerTest, PushAndPopMakeTheAppearanceCallsInOrder) {
+TEST_F(ViewControllerLifecycle, PushAndPopMakeTheAppearanceCallsInOrder) {
     auto root = make("root");
     auto nav = std::make_shared<ui::NavigationController>(root);
     ui::Application::shared().setRootViewController(nav);
@@ -84,7 +84,7 @@ TEST_F(ViewControllerTest, PushAndPopMakeTheAppearanceCallsInOrder) {
     EXPECT_EQ(journal, expected);
 }
 
-TEST_F(ViewControllerTest, SegueInputsAreSetBeforeTheDestinationLoads) {
+TEST_F(ViewControllerLifecycle, SegueInputsAreSetBeforeTheDestinationLoads) {
     auto root = make("list");
     auto nav = std::make_shared<ui::NavigationController>(root);
     ui::Application::shared().setRootViewController(nav);
@@ -103,7 +103,7 @@ TEST_F(ViewControllerTest, SegueInputsAreSetBeforeTheDestinationLoads) {
     EXPECT_EQ(root->layoutPasses, 1) << "one layout pass when it first appeared";
 }
 
-TEST_F(ViewControllerTest, OwnSeguesComeFirstAndUnknownOnesAreReported) {
+TEST_F(ViewControllerLifecycle, OwnSeguesComeFirstAndUnknownOnesAreReported) {
     auto vc = make("home");
     ui::Application::shared().setRootViewController(vc);
     ui::Storyboard::main().registerSegue("Settings", [this] { return make("global"); });
@@ -120,7 +120,7 @@ TEST_F(ViewControllerTest, OwnSeguesComeFirstAndUnknownOnesAreReported) {
     EXPECT_TRUE(console.contains("Receiver has no segue with identifier 'Nope'"));
 }
 
-TEST_F(ViewControllerTest, AlertActionIsPickedAfterTheAlertIsDismissed) {
+TEST_F(ViewControllerLifecycle, AlertActionIsPickedAfterTheAlertIsDismissed) {
     auto screen = make("lesson");
     ui::Application::shared().setRootViewController(screen);
     auto alert = std::make_shared<ui::AlertController>("Please Rate Us", "message");
@@ -153,7 +153,7 @@ TEST_F(ViewControllerTest, AlertActionIsPickedAfterTheAlertIsDismissed) {
     EXPECT_EQ(ui::AlertController::presentedAlerts().size(), 2u);
 }
 
-TEST_F(ViewControllerTest, OnlyTheRecentAlertsAreKept) {
+TEST_F(ViewControllerLifecycle, OnlyTheRecentAlertsAreKept) {
     auto screen = make("base");
     ui::Application::shared().setRootViewController(screen);
     std::shared_ptr<ui::AlertController> last;
@@ -168,7 +168,7 @@ TEST_F(ViewControllerTest, OnlyTheRecentAlertsAreKept) {
     EXPECT_EQ(ui::AlertController::presentedAlerts().front()->title(), "Alert 36");
 }
 
-TEST_F(ViewControllerTest, PresentingTwiceIsRefusedAndDismissFromThePresentedWorks) {
+TEST_F(ViewControllerLifecycle, PresentingTwiceIsRefusedAndDismissFromThePresentedWorks) {
     auto screen = make("base");
     ui::Application::shared().setRootViewController(screen);
     auto first = make("first");
@@ -186,7 +186,7 @@ TEST_F(ViewControllerTest, PresentingTwiceIsRefusedAndDismissFromThePresentedWor
     EXPECT_EQ(first->presentingViewController(), nullptr);
 }
 
-TEST_F(ViewControllerTest, NavigationItemTitleViewImageName) {
+TEST_F(ViewControllerLifecycle, NavigationItemTitleViewImageName) {
     auto vc = make("home");
     vc->navigationItem().setTitleView(std::make_shared<ui::ImageView>("logo"));
     EXPECT_EQ(vc->navigationItem().titleViewImageName(), "logo");
