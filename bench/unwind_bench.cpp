@@ -16,9 +16,9 @@
 namespace {
 
 // A fixed image table, as the crash context keeps one: lookups do not call into the dynamic linker.
-std::vector<ZEVBinaryImageNodeCopy> images;
+std::vector<zevuzavidav::BinaryImageNodeCopy> images;
 
-bool findInTable(std::uint64_t address, ZEVBinaryImageNodeCopy* out) {
+bool findInTable(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out) {
     for (const auto& image : images) {
         if (address >= image.base && address - image.base < image.size) {
             *out = image;

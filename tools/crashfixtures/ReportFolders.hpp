@@ -46,7 +46,7 @@ inline void writeMetadata(const std::filesystem::path& folder, const std::string
 // The "load" line of `image`, at `recordedBase` as if the earlier launch had loaded it there.
 inline json loadLine(const darwin::ImageInfo& image, std::uint64_t recordedBase) {
     char uuid[33];
-    ZEVBinaryImageUUIDText(image, uuid);
+    zevuzavidav::binaryImageUUIDText(image, uuid);
     return json{{"load",
                  {{"path", image.path ? image.path : ""},
                   {"uuid", uuid},

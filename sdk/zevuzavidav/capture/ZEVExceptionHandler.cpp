@@ -121,7 +121,7 @@ void ZEVExceptionInitialize(ZEVExceptionReadOnlyContext* part, std::uint32_t* cu
 
 void ZEVTerminateHandler() {
     ZEVSDKLog("%s: C++ terminate handler invoked\n", "ZEVTerminateHandler");
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     std::terminate_handler previous =
         readOnly != nullptr ? readOnly->exception.previousTerminateHandler : nullptr;
     bool chain = false;
@@ -158,9 +158,9 @@ void ZEVExceptionRecordNSException(const zevuzavidav::ExceptionObjectInfo& excep
 void ZEVExceptionRecord(int type, const char* name, const char* reason,
                         const std::vector<ZEVStackFrame>* frames, bool notify) {
     if (!ZEVContextIsInitialized()) return;
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
-    auto queue = ZEVContextShared().exceptionQueue;
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
+    auto queue = zevuzavidav::sharedCrashContext().exceptionQueue;
     if (readOnly == nullptr || writable == nullptr || !queue) return;
     bool fatal = type == zevuzavidav::kExceptionTypeObjectiveC || type == zevuzavidav::kExceptionTypeCpp;
     const char* path = fatal ? readOnly->exception.path : readOnly->exception.customPath;
@@ -183,7 +183,7 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
         ZEVFileWriteStringEntry(&file, "type", zevuzavidav::exceptionTypeName(type));
         ZEVFileWriteHexStringEntry(&file, "name", name);
         ZEVFileWriteHexStringEntry(&file, "reason", reason);
-        ZEVFileWriteUInt64Entry(&file, "time", ZEVCurrentTimeSeconds());
+        ZEVFileWriteUInt64Entry(&file, "time", zevuzavidav::currentTimeSeconds());
         writeFrames(&file, frames);
         ZEVFileWriteObjectEnd(&file);
         ZEVFileWriteSectionEnd(&file);
@@ -201,7 +201,7 @@ void ZEVExceptionRaiseTestException() {
 }
 
 void ZEVExceptionCheckHandlers() {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly == nullptr || readOnly->debuggerAttached) return;
     std::terminate_handler current = std::get_terminate();
     if (current == ZEVTerminateHandler) return;

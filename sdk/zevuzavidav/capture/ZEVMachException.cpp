@@ -32,7 +32,7 @@ void writeSection(ZEVFile* file, const darwin::ExceptionRequest& request, std::u
     ZEVFileWriteStringEntry(file, "name", zevuzavidav::machExceptionName(request.exception));
     ZEVFileWriteStringEntry(file, "code_name", zevuzavidav::machExceptionCodeName(request.exception, first));
     ZEVFileWriteUInt64Entry(file, "original_ports", savedCount);
-    ZEVFileWriteUInt64Entry(file, "time", ZEVCurrentTimeSeconds());
+    ZEVFileWriteUInt64Entry(file, "time", zevuzavidav::currentTimeSeconds());
     ZEVFileWriteObjectEnd(file);
     ZEVFileWriteSectionEnd(file);
 }
@@ -50,7 +50,7 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
         return 5;
     }
     ZEVSDKLog("%s: Restoring original signal handlers\n", "ZEVMachExceptionDispatchMessage");
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly == nullptr || !ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal)) {
         ZEVSDKLog("%s: Failed to restore signal handlers\n", "ZEVMachExceptionDispatchMessage");
         return 5;
@@ -58,7 +58,7 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     if (ZEVContextMarkAndCheckIfCrashed()) {
         ZEVSDKLog("%s: Error: aborting mach exception handler because crash has already occurred\n",
                   "ZEVMachExceptionRecord");
-        ZEVContextEndAfterClaimedCrash();
+        zevuzavidav::endAfterClaimedCrash();
     }
     ZEVFile file;
     if (!ZEVFileInitWithPath(&file, part->path, false)) {
@@ -197,7 +197,7 @@ void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t l
                   part->savedMasks[i], static_cast<unsigned>(part->savedBehaviors[i]),
                   static_cast<unsigned>(part->savedFlavors[i]));
     }
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     pthread_attr_t attributes;
     int error = pthread_attr_init(&attributes);
     const char* failed = error != 0 ? "%s: pthread_attr_init %s\n" : nullptr;
@@ -205,8 +205,8 @@ void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t l
         (error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED)) != 0) {
         failed = "%s: pthread_attr_setdetachstate %s\n";
     }
-    if (failed == nullptr &&
-        (error = pthread_attr_setstack(&attributes, readOnly->machExceptionStack, ZEVStackSize)) != 0) {
+    if (failed == nullptr && (error = pthread_attr_setstack(&attributes, readOnly->machExceptionStack,
+                                                            zevuzavidav::kStackSize)) != 0) {
         failed = "%s: pthread_attr_setstack %s\n";
     }
     if (failed == nullptr &&
@@ -214,8 +214,8 @@ void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t l
         failed = "%s: pthread_create %s\n";
     }
     if (failed != nullptr) {
-        char errorText[ZEVErrorTextSize];
-        ZEVSDKLog(failed, "ZEVMachExceptionThreadStart", ZEVErrorText(error, errorText));
+        char errorText[zevuzavidav::kErrorTextSize];
+        ZEVSDKLog(failed, "ZEVMachExceptionThreadStart", zevuzavidav::errorText(error, errorText));
         ZEVSDKLog("%s: Unable to start thread\n", "ZEVMachExceptionThreadStart");
         ZEVMachExceptionUnregister(part, part->registeredMask);
         return;

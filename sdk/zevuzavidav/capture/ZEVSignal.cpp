@@ -78,16 +78,16 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
     if (!ZEVUnlinkIfExists(part->path)) {
         ZEVSDKLog("%s: Unable to reset the signal log file %s\n", "ZEVSignalInitialize", part->path);
     }
-    char errorText[ZEVErrorTextSize];
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    char errorText[zevuzavidav::kErrorTextSize];
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     stack_t stack{};
     stack.ss_sp = readOnly != nullptr ? readOnly->signalStack : nullptr;
-    stack.ss_size = ZEVStackSize;
+    stack.ss_size = zevuzavidav::kStackSize;
     stack.ss_flags = 0;
     std::memset(&part->savedStack, 0, sizeof part->savedStack);
     if (stack.ss_sp == nullptr || sigaltstack(&stack, &part->savedStack) != 0) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalInstallAltStack",
-                  ZEVErrorText(errno, errorText));
+                  zevuzavidav::errorText(errno, errorText));
     }
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction action {};
@@ -98,7 +98,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
         std::memset(&part->savedActions[i], 0, sizeof part->savedActions[i]);
         if (darwin::signalAction(kSignals[i], &action, &previous) != 0) {
             ZEVSDKLog("%s: Unable to install handler for %d (%s)\n", "ZEVSignalInstallHandlers", kSignals[i],
-                      ZEVErrorText(errno, errorText));
+                      zevuzavidav::errorText(errno, errorText));
             continue;
         }
         if (!isDefault(previous)) part->savedActions[i] = previous;
@@ -107,14 +107,14 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
 
 bool ZEVSignalSafeRemoveHandlers() {
     bool ok = true;
-    char errorText[ZEVErrorTextSize];
+    char errorText[zevuzavidav::kErrorTextSize];
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction action {};
         action.sa_handler = SIG_DFL;
         sigemptyset(&action.sa_mask);
         if (darwin::signalAction(kSignals[i], &action, nullptr) != 0) {
             ZEVSDKLog("%s: Unable to set default handler for %d (%s)\n", "ZEVSignalSafeRemoveHandlers", i,
-                      ZEVErrorText(errno, errorText));
+                      zevuzavidav::errorText(errno, errorText));
             ok = false;
         }
     }
@@ -124,12 +124,12 @@ bool ZEVSignalSafeRemoveHandlers() {
 bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
     bool ok = ZEVSignalSafeRemoveHandlers();
     if (part == nullptr) return false;
-    char errorText[ZEVErrorTextSize];
+    char errorText[zevuzavidav::kErrorTextSize];
     // Putting the earlier alternate stack back fails with EPERM while we run on ours; that must not
     // keep the earlier handlers from being restored, so it only costs the result.
     if (part->savedStack.ss_sp != nullptr && sigaltstack(&part->savedStack, nullptr) != 0) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalSafeInstallPreexistingHandlers",
-                  ZEVErrorText(errno, errorText));
+                  zevuzavidav::errorText(errno, errorText));
         ok = false;
     }
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
@@ -137,7 +137,7 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
         if (saved.sa_handler == nullptr) continue;
         if (darwin::signalAction(kSignals[i], &saved, nullptr) != 0) {
             ZEVSDKLog("%s: Unable to install handler for %d (%s)\n",
-                      "ZEVSignalSafeInstallPreexistingHandlers", i, ZEVErrorText(errno, errorText));
+                      "ZEVSignalSafeInstallPreexistingHandlers", i, zevuzavidav::errorText(errno, errorText));
             ok = false;
         }
     }
@@ -156,7 +156,7 @@ void zevuzavidav::writeSignalSection(ZEVFile* file, const siginfo_t* info, int s
         ZEVFileWriteStringEntry(file, "code_name", zevuzavidav::signalCodeName(info->si_signo));
     }
     ZEVFileWriteInt64Entry(file, "errno", savedErrno);
-    ZEVFileWriteUInt64Entry(file, "time", ZEVCurrentTimeSeconds());
+    ZEVFileWriteUInt64Entry(file, "time", zevuzavidav::currentTimeSeconds());
     ZEVFileWriteObjectEnd(file);
     ZEVFileWriteSectionEnd(file);
 }
@@ -167,7 +167,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
     bool infoValid = reinterpret_cast<std::uintptr_t>(info) >= 4096;
     pid_t me = darwin::currentThreadId();
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the
     // same moment waits for the record instead of killing the process with a default action. Only a
     // fault inside the recording itself (on the recording thread) falls back to the default action.
@@ -182,7 +182,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         if (ZEVContextMarkAndCheckIfCrashed()) {
             ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred",
                       "ZEVSignalRecordSignal");
-            ZEVContextEndAfterClaimedCrash();
+            zevuzavidav::endAfterClaimedCrash();
         }
         recordingThread.store(me, std::memory_order_release);
         ZEVFile file;
@@ -210,7 +210,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
 }
 
 void ZEVSignalCheckHandlers() {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly == nullptr || readOnly->debuggerAttached) return;
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction current {};

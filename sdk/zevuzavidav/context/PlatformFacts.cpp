@@ -19,7 +19,7 @@ PlatformFacts sdkPlatformFacts() {
     facts.escapedBundleIdentifier = ZOVEscapedBundleIdentifier().value_or("");
     facts.bundleVersion = ZOVBundleVersion().value_or("");
     facts.bundleShortVersion = ZOVBundleShortVersionString().value_or("");
-    facts.extensionPointIdentifier = ZEVExtensionPointIdentifierOfMainBundle();
+    facts.extensionPointIdentifier = zevuzavidav::extensionPointIdentifierOfMainBundle();
     facts.deviceModel = ZOVDeviceModel().value_or("");
     facts.osBuildVersion = ZOVOSBuildVersion().value_or("");
     facts.osDisplayVersion = ZOVOSDisplayVersion();

@@ -24,7 +24,7 @@ void* heapBlock(std::size_t size) {
 
 } // namespace
 
-std::uint64_t ZEVAllocatorRoundedSize(std::uint64_t request, std::uint64_t page) {
+std::uint64_t zevuzavidav::allocatorRoundedSize(std::uint64_t request, std::uint64_t page) {
     if (request == 0 || page == 0) return 0;
     return (request / page + 1) * page;
 }
@@ -53,9 +53,9 @@ void* ZEVAllocatorSafeAllocate(ZEVAllocator* allocator, std::size_t size, int ki
         return heapBlock(size);
     }
     switch (kind) {
-    case ZEVAllocationWritable:
+    case zevuzavidav::kAllocationWritable:
         return ZEVAllocatorSafeAllocateFromRegion(&allocator->writable, size);
-    case ZEVAllocationReadOnly:
+    case zevuzavidav::kAllocationReadOnly:
         return ZEVAllocatorSafeAllocateFromRegion(&allocator->readOnly, size);
     default:
         return nullptr;
@@ -64,13 +64,13 @@ void* ZEVAllocatorSafeAllocate(ZEVAllocator* allocator, std::size_t size, int ki
 
 ZEVAllocator* ZEVAllocatorCreate(std::uint64_t writableBytes, std::uint64_t readOnlyBytes) {
     std::uint64_t page = ZEVHostGetPageSize();
-    std::uint64_t w = ZEVAllocatorRoundedSize(writableBytes, page);
-    std::uint64_t r = ZEVAllocatorRoundedSize(readOnlyBytes + sizeof(ZEVAllocator), page);
+    std::uint64_t w = zevuzavidav::allocatorRoundedSize(writableBytes, page);
+    std::uint64_t r = zevuzavidav::allocatorRoundedSize(readOnlyBytes + sizeof(ZEVAllocator), page);
     std::uint64_t total = w + r + 3 * page;
-    char errorText[ZEVErrorTextSize];
+    char errorText[zevuzavidav::kErrorTextSize];
     void* mapping = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) {
-        ZEVSDKLog("%s: Mapping failed %s\n", "ZEVAllocatorCreate", ZEVErrorText(errno, errorText));
+        ZEVSDKLog("%s: Mapping failed %s\n", "ZEVAllocatorCreate", zevuzavidav::errorText(errno, errorText));
         return nullptr;
     }
     char* base = static_cast<char*>(mapping);
@@ -80,17 +80,17 @@ ZEVAllocator* ZEVAllocatorCreate(std::uint64_t writableBytes, std::uint64_t read
               readOnlyStart, static_cast<std::size_t>(total / 1024));
     if (mprotect(base, page, PROT_NONE) != 0) {
         ZEVSDKLog("%s: First guard protection failed %s\n", "ZEVAllocatorCreate",
-                  ZEVErrorText(errno, errorText));
+                  zevuzavidav::errorText(errno, errorText));
         return nullptr;
     }
     if (mprotect(writableStart + w, page, PROT_NONE) != 0) {
         ZEVSDKLog("%s: Middle guard protection failed %s\n", "ZEVAllocatorCreate",
-                  ZEVErrorText(errno, errorText));
+                  zevuzavidav::errorText(errno, errorText));
         return nullptr;
     }
     if (mprotect(readOnlyStart + r, page, PROT_NONE) != 0) {
         ZEVSDKLog("%s: Last guard protection failed %s\n", "ZEVAllocatorCreate",
-                  ZEVErrorText(errno, errorText));
+                  zevuzavidav::errorText(errno, errorText));
         return nullptr;
     }
     ZEVAllocatorRegion readOnly{r, readOnlyStart, {readOnlyStart}};
@@ -115,7 +115,7 @@ bool ZEVAllocatorProtect(ZEVAllocator* allocator) {
     return mprotect(allocator->readOnly.start, allocator->readOnly.capacity, PROT_READ) == 0;
 }
 
-bool ZEVAllocatorOwns(const ZEVAllocator* allocator, const void* pointer) {
+bool zevuzavidav::allocatorOwns(const ZEVAllocator* allocator, const void* pointer) {
     if (allocator == nullptr || pointer == nullptr) return false;
     const char* p = static_cast<const char*>(pointer);
     return (p >= allocator->writable.start && p < allocator->writable.start + allocator->writable.capacity) ||

@@ -25,10 +25,12 @@ struct ZEVAllocator {
 };
 static_assert(sizeof(ZEVAllocator) == 64, "the allocator record takes the first 64 bytes of its region");
 
-enum ZEVAllocationKind : int { ZEVAllocationReadOnly = 0, ZEVAllocationWritable = 1 };
+namespace zevuzavidav {
+enum AllocationKind : int { kAllocationReadOnly = 0, kAllocationWritable = 1 };
 
 // Bytes a region request occupies: (request / page + 1) * page, and 0 for a request of 0.
-std::uint64_t ZEVAllocatorRoundedSize(std::uint64_t request, std::uint64_t page);
+std::uint64_t allocatorRoundedSize(std::uint64_t request, std::uint64_t page);
+} // namespace zevuzavidav
 
 // Maps and guards the regions; null (with a log line) on failure.
 ZEVAllocator* ZEVAllocatorCreate(std::uint64_t writableBytes, std::uint64_t readOnlyBytes);
@@ -36,5 +38,7 @@ void* ZEVAllocatorSafeAllocateFromRegion(ZEVAllocatorRegion* region, std::size_t
 void* ZEVAllocatorSafeAllocate(ZEVAllocator* allocator, std::size_t size, int kind);
 // Write-protects the read-only region; true on success or when it was already protected.
 bool ZEVAllocatorProtect(ZEVAllocator* allocator);
+namespace zevuzavidav {
 // True when `pointer` lies inside the allocator's mapping (memory that must never be freed).
-bool ZEVAllocatorOwns(const ZEVAllocator* allocator, const void* pointer);
+bool allocatorOwns(const ZEVAllocator* allocator, const void* pointer);
+} // namespace zevuzavidav

@@ -23,7 +23,7 @@ std::int64_t delayNanoseconds(double seconds) {
 
 } // namespace
 
-std::optional<std::string> ZEVExtensionPointIdentifierOfMainBundle() {
+std::optional<std::string> zevuzavidav::extensionPointIdentifierOfMainBundle() {
     const ns::PropertyList* entry = ns::Bundle::main().objectForInfoDictionaryKey("NSExtension");
     if (entry == nullptr) return std::nullopt;
     const auto* extension = entry->dictionaryValue();
@@ -54,7 +54,7 @@ ui::Application* ZEVApplicationSharedInstance() {
     return &ui::Application::shared();
 }
 
-void ZEVApplicationOpenURL(const std::string& url, ZEVExtensionContext* extensionContext,
+void ZEVApplicationOpenURL(const std::string& url, zevuzavidav::ExtensionContext* extensionContext,
                            const std::function<void(bool success)>& completion) {
     if (extensionContext != nullptr) {
         extensionContext->openURL(url, [completion](bool success) {
@@ -70,15 +70,15 @@ void ZEVApplicationOpenURL(const std::string& url, ZEVExtensionContext* extensio
     if (completion) completion(opened);
 }
 
-ZEVActivityToken ZEVApplicationBeginActivity(std::uint64_t options, const std::string& reason) {
-    return ZEVActivityToken{options, reason};
+zevuzavidav::ActivityToken ZEVApplicationBeginActivity(std::uint64_t options, const std::string& reason) {
+    return zevuzavidav::ActivityToken{options, reason};
 }
 
-void ZEVApplicationEndActivity(const ZEVActivityToken&) {}
+void ZEVApplicationEndActivity(const zevuzavidav::ActivityToken&) {}
 
 void ZEVApplicationActivity(std::uint64_t options, const std::string& reason,
                             const std::function<void()>& block) {
-    ZEVActivityToken token = ZEVApplicationBeginActivity(options, reason);
+    zevuzavidav::ActivityToken token = ZEVApplicationBeginActivity(options, reason);
     if (block) block();
     ZEVApplicationEndActivity(token);
 }

@@ -20,36 +20,42 @@ class Application;
 
 // The app extension point identifier of the main bundle (through the platform facts), or nothing.
 std::optional<std::string> ZEVApplicationExtensionPointIdentifier();
+namespace zevuzavidav {
 // Read from the main bundle's Info.plist: "NSExtension"."NSExtensionPointIdentifier". An entry that is
 // not a dictionary, or an identifier that is not a text, is logged to the SDK log and gives nothing.
-std::optional<std::string> ZEVExtensionPointIdentifierOfMainBundle();
+std::optional<std::string> extensionPointIdentifierOfMainBundle();
+} // namespace zevuzavidav
 bool ZEVApplicationIsExtension();
 
 // The shared application object; null in an app extension, which has none of its own.
 ui::Application* ZEVApplicationSharedInstance();
 
+namespace zevuzavidav {
 // How an app extension asks its host to open a URL: the answer reaches the completion, possibly later
 // and on another thread.
-class ZEVExtensionContext {
+class ExtensionContext {
   public:
-    virtual ~ZEVExtensionContext() = default;
+    virtual ~ExtensionContext() = default;
     virtual void openURL(const std::string& url, std::function<void(bool success)> completion) = 0;
 };
+} // namespace zevuzavidav
 
 // Opens the URL through the extension context when one is given, else through the shared application
 // (synchronously, so call it on the main thread) and hands the completion its success flag. Without a
 // context in an extension nothing is opened and the completion gets false. A null completion is
 // allowed.
-void ZEVApplicationOpenURL(const std::string& url, ZEVExtensionContext* extensionContext,
+void ZEVApplicationOpenURL(const std::string& url, zevuzavidav::ExtensionContext* extensionContext,
                            const std::function<void(bool success)>& completion);
 
-struct ZEVActivityToken {
+namespace zevuzavidav {
+struct ActivityToken {
     std::uint64_t options = 0;
     std::string reason;
 };
+} // namespace zevuzavidav
 
-ZEVActivityToken ZEVApplicationBeginActivity(std::uint64_t options, const std::string& reason);
-void ZEVApplicationEndActivity(const ZEVActivityToken& token);
+zevuzavidav::ActivityToken ZEVApplicationBeginActivity(std::uint64_t options, const std::string& reason);
+void ZEVApplicationEndActivity(const zevuzavidav::ActivityToken& token);
 // Begins an activity, runs the block, ends the activity.
 void ZEVApplicationActivity(std::uint64_t options, const std::string& reason,
                             const std::function<void()>& block);

@@ -65,17 +65,20 @@ void ZEVContextCreate() {
     // into it, so it is never unmapped.
     sharedContext.readOnly = nullptr;
     sharedContext.writable = nullptr;
-    ZEVAllocator* allocator = ZEVAllocatorCreate(ZEVWritableRequest, ZEVReadOnlyRequest);
+    ZEVAllocator* allocator =
+        ZEVAllocatorCreate(zevuzavidav::kWritableRequest, zevuzavidav::kReadOnlyRequest);
     sharedContext.allocator = allocator;
     auto* readOnly = static_cast<ZEVReadOnlyContext*>(
-        ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVReadOnlyContext), ZEVAllocationReadOnly));
+        ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVReadOnlyContext), zevuzavidav::kAllocationReadOnly));
     std::memset(static_cast<void*>(readOnly), 0, sizeof(ZEVReadOnlyContext));
-    readOnly->machExceptionStack = ZEVAllocatorSafeAllocate(allocator, ZEVStackSize, ZEVAllocationWritable);
-    readOnly->signalStack = ZEVAllocatorSafeAllocate(allocator, ZEVStackSize, ZEVAllocationWritable);
-    std::memset(readOnly->machExceptionStack, 0, ZEVStackSize);
-    std::memset(readOnly->signalStack, 0, ZEVStackSize);
+    readOnly->machExceptionStack =
+        ZEVAllocatorSafeAllocate(allocator, zevuzavidav::kStackSize, zevuzavidav::kAllocationWritable);
+    readOnly->signalStack =
+        ZEVAllocatorSafeAllocate(allocator, zevuzavidav::kStackSize, zevuzavidav::kAllocationWritable);
+    std::memset(readOnly->machExceptionStack, 0, zevuzavidav::kStackSize);
+    std::memset(readOnly->signalStack, 0, zevuzavidav::kStackSize);
     auto* writable = static_cast<ZEVWritableContext*>(
-        ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVWritableContext), ZEVAllocationWritable));
+        ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVWritableContext), zevuzavidav::kAllocationWritable));
     std::memset(static_cast<void*>(writable), 0, sizeof(ZEVWritableContext));
     writable->sdkLogDescriptor = -1;
     writable->crashClaimed.store(0);
@@ -86,38 +89,38 @@ void ZEVContextCreate() {
     sharedContext.writable = writable;
 }
 
-ZEVContext& ZEVContextShared() {
+ZEVContext& zevuzavidav::sharedCrashContext() {
     return sharedContext;
 }
-ZEVReadOnlyContext* ZEVContextReadOnly() {
+ZEVReadOnlyContext* zevuzavidav::sharedReadOnlyContext() {
     return valid(sharedContext.readOnly);
 }
-ZEVWritableContext* ZEVContextWritable() {
+ZEVWritableContext* zevuzavidav::sharedWritableContext() {
     return valid(sharedContext.writable);
 }
-ZEVAllocator* ZEVContextAllocator() {
+ZEVAllocator* zevuzavidav::contextAllocator() {
     return valid(sharedContext.allocator);
 }
 
-const char* ZEVContextMakePath(const char* directory, const char* fileName) {
+const char* zevuzavidav::makeContextPath(const char* directory, const char* fileName) {
     return ZEVDuplicateString(joinPath(directory, fileName).c_str());
 }
 
 bool ZEVContextIsInitialized() {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly == nullptr) return false;
     std::atomic_thread_fence(std::memory_order_seq_cst);
     return readOnly->initialized.load(std::memory_order_seq_cst) != 0;
 }
 
 bool ZEVContextMarkAndCheckIfCrashed() {
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (writable == nullptr || !ZEVContextIsInitialized()) return false;
     // One exchange: of two threads crashing at once, exactly one sees 0 and records.
     return writable->crashClaimed.exchange(1, std::memory_order_seq_cst) != 0;
 }
 
-void ZEVContextEndAfterClaimedCrash() {
+void zevuzavidav::endAfterClaimedCrash() {
     // Ending at once would cut the winner's record short; it ends the process itself when done.
     for (int i = 0; i < 500; ++i) {
         timespec pause{0, 10 * 1000 * 1000};
@@ -135,7 +138,7 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
     ZEVWritableContext* writable = sharedContext.writable;
     const char* directory = data->reportDirectory;
 
-    readOnly->sdkLogPath = ZEVContextMakePath(directory, "sdk.log");
+    readOnly->sdkLogPath = zevuzavidav::makeContextPath(directory, "sdk.log");
     if (!ZEVUnlinkIfExists(readOnly->sdkLogPath)) {
         ns::console(std::string("[Zevuzavidav:Crash] Unable to write initialize SDK write paths ") +
                     std::strerror(errno));
@@ -146,19 +149,20 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
     readOnly->firstInstall = data->firstInstall;
 
     // Paths are made here, on one thread, because the read-only region is shared by the blocks.
-    readOnly->binaryImagePath = ZEVContextMakePath(directory, "binary_images.zevrecord");
+    readOnly->binaryImagePath = zevuzavidav::makeContextPath(directory, "binary_images.zevrecord");
     bool installHandlers = readOnly->debuggerAttached == 0;
     if (installHandlers) {
-        readOnly->signal.path = ZEVContextMakePath(directory, "signal.zevrecord");
-        readOnly->machException.path = ZEVContextMakePath(directory, "mach_exception.zevrecord");
-        readOnly->exception.path = ZEVContextMakePath(directory, "exception.zevrecord");
-        readOnly->exception.customPath = ZEVContextMakePath(directory, "custom_exception.zevrecord");
+        readOnly->signal.path = zevuzavidav::makeContextPath(directory, "signal.zevrecord");
+        readOnly->machException.path = zevuzavidav::makeContextPath(directory, "mach_exception.zevrecord");
+        readOnly->exception.path = zevuzavidav::makeContextPath(directory, "exception.zevrecord");
+        readOnly->exception.customPath =
+            zevuzavidav::makeContextPath(directory, "custom_exception.zevrecord");
         readOnly->exception.customExceptionLimit =
             data->customExceptionsEnabled ? data->maxCustomExceptions : 0;
     } else {
         ZEVSDKLog("%s: Debugger present - not installing handlers\n", "ZEVContextInitialize");
     }
-    ZEVUserLoggingPreparePaths(&readOnly->logging, directory, data);
+    zevuzavidav::prepareUserLoggingPaths(&readOnly->logging, directory, data);
     ZEVHostInitialize();
 
     // Faults go to the exception port first: its emulation owns the fault signals before the signal
@@ -232,7 +236,7 @@ void ZEVContextRecordMetadata(const char* reportDirectory, const ZEVContextInitD
     ZEVFileWriteStringEntry(&file, "build_version", "92");
     ZEVFileWriteStringEntry(&file, "display_version", "3.4.0");
     ZEVFileWriteStringEntry(&file, "api_key", data->apiKey);
-    ZEVFileWriteUInt64Entry(&file, "started_at", ZEVCurrentTimeSeconds());
+    ZEVFileWriteUInt64Entry(&file, "started_at", zevuzavidav::currentTimeSeconds());
     ZEVFileWriteStringEntry(&file, "session_id", data->reportIdentifier);
     ZEVFileWriteStringEntry(&file, "install_id", data->installationIdentifier);
     ZEVFileWriteStringEntry(&file, "beta_token", data->betaToken);

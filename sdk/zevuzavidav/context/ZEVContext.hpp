@@ -19,25 +19,27 @@
 #include <cstdint>
 #include <memory>
 
+namespace zevuzavidav {
 // Sent after a fatal exception was recorded.
-class ZEVCrashSubmissionTarget {
+class CrashSubmissionTarget {
   public:
-    virtual ~ZEVCrashSubmissionTarget() = default;
+    virtual ~CrashSubmissionTarget() = default;
     virtual void potentiallySubmittableCrashOccurred() = 0;
 };
 
 // Called synchronously on the crashing thread once the crash is recorded.
-class ZEVCrashCallbackTarget {
+class CrashCallbackTarget {
   public:
-    virtual ~ZEVCrashCallbackTarget() = default;
+    virtual ~CrashCallbackTarget() = default;
     virtual void deliverCrashDelegateCallback() = 0;
 };
+} // namespace zevuzavidav
 
 struct ZEVContextInitData {
     const char* apiKey = nullptr;
-    ZEVCrashSubmissionTarget* submissionTarget = nullptr;
+    zevuzavidav::CrashSubmissionTarget* submissionTarget = nullptr;
     std::uint8_t firstInstall = 0;
-    ZEVCrashCallbackTarget* crashCallbackTarget = nullptr;
+    zevuzavidav::CrashCallbackTarget* crashCallbackTarget = nullptr;
     const char* customBundleIdentifier = nullptr;
     const char* reportDirectory = nullptr;
     const char* reportIdentifier = nullptr;
@@ -52,10 +54,12 @@ struct ZEVContextInitData {
     std::uint32_t maxCustomKeys = 0;
 };
 
-struct ZEVHostReadOnlyContext {
+namespace zevuzavidav {
+struct HostReadOnlyContext {
     const char* documentsPath;
     std::uint64_t pageSize;
 };
+} // namespace zevuzavidav
 
 struct ZEVReadOnlyContext {
     std::atomic<std::uint8_t> initialized;
@@ -63,12 +67,12 @@ struct ZEVReadOnlyContext {
     const char* sdkLogPath;
     void* signalStack;
     void* machExceptionStack;
-    ZEVCrashSubmissionTarget* submissionTarget;
-    ZEVCrashCallbackTarget* crashCallbackTarget;
+    zevuzavidav::CrashSubmissionTarget* submissionTarget;
+    zevuzavidav::CrashCallbackTarget* crashCallbackTarget;
     std::uint8_t firstInstall;
     const char* binaryImagePath;
     ZEVExceptionReadOnlyContext exception;
-    ZEVHostReadOnlyContext host;
+    zevuzavidav::HostReadOnlyContext host;
     ZEVSignalReadOnlyContext signal;
     ZEVMachExceptionReadOnlyContext machException;
     ZEVUserLoggingReadOnlyContext logging;
@@ -78,7 +82,7 @@ struct ZEVWritableContext {
     std::atomic<std::int32_t> sdkLogDescriptor;
     std::atomic<std::uint8_t> crashClaimed;
     ZEVFile binaryImageLog;
-    ZEVBinaryImageRuntimeNode images[ZEVBinaryImageTableSize];
+    ZEVBinaryImageRuntimeNode images[zevuzavidav::kBinaryImageTableSize];
     ZEVUserLoggingWritableContext logging;
 };
 
@@ -91,10 +95,12 @@ struct ZEVContext {
     std::shared_ptr<dispatch::SerialQueue> exceptionQueue;
 };
 
-constexpr std::uint64_t ZEVStackSize = 0x40000;
-constexpr std::uint64_t ZEVWritableRequest = 544856;
-constexpr std::uint64_t ZEVReadOnlyRequest = 17040;
-static_assert(2 * ZEVStackSize + sizeof(ZEVWritableContext) <= ZEVWritableRequest,
+namespace zevuzavidav {
+constexpr std::uint64_t kStackSize = 0x40000;
+constexpr std::uint64_t kWritableRequest = 544856;
+constexpr std::uint64_t kReadOnlyRequest = 17040;
+} // namespace zevuzavidav
+static_assert(2 * zevuzavidav::kStackSize + sizeof(ZEVWritableContext) <= zevuzavidav::kWritableRequest,
               "the writable region holds both stacks and the writable context");
 
 void ZEVContextInitialize(const ZEVContextInitData* data);
@@ -106,16 +112,20 @@ bool ZEVContextIsInitialized();
 // The crash claim: false for the first caller once initialized (it records); true for every later
 // caller; false without claiming before initialization.
 bool ZEVContextMarkAndCheckIfCrashed();
+namespace zevuzavidav {
 // For a handler that lost the crash claim: gives the winner up to five seconds to finish its record
 // and end the process, then ends it with status 1. Signal-safe; does not return.
-[[noreturn]] void ZEVContextEndAfterClaimedCrash();
+[[noreturn]] void endAfterClaimedCrash();
+} // namespace zevuzavidav
 void ZEVContextRecordMetadata(const char* reportDirectory, const ZEVContextInitData* data);
 
+namespace zevuzavidav {
 // Parts of the current context, null (below 4096) when absent.
-ZEVContext& ZEVContextShared();
-ZEVReadOnlyContext* ZEVContextReadOnly();
-ZEVWritableContext* ZEVContextWritable();
-ZEVAllocator* ZEVContextAllocator();
+ZEVContext& sharedCrashContext();
+ZEVReadOnlyContext* sharedReadOnlyContext();
+ZEVWritableContext* sharedWritableContext();
+ZEVAllocator* contextAllocator();
 
 // Report directory + file name, copied into the read-only region.
-const char* ZEVContextMakePath(const char* directory, const char* fileName);
+const char* makeContextPath(const char* directory, const char* fileName);
+} // namespace zevuzavidav

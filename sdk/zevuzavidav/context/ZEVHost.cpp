@@ -7,7 +7,7 @@
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
-std::uint64_t ZEVHostClampPageSize(std::uint64_t pageSize, bool known) {
+std::uint64_t zevuzavidav::clampPageSize(std::uint64_t pageSize, bool known) {
     if (!known) return 16384;
     if (pageSize > 16384) return 16384;
     if (pageSize < 4096) return 4096;
@@ -18,11 +18,11 @@ std::uint64_t ZEVHostGetPageSize() {
     std::uint64_t size = darwin::hostPageSize();
     if (size == 0)
         ZEVSDKLog("%s: sysctlbyname failed while trying to get hw.pagesize\n", "ZEVHostGetPageSize");
-    return ZEVHostClampPageSize(size, size != 0);
+    return zevuzavidav::clampPageSize(size, size != 0);
 }
 
 void ZEVHostInitialize() {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly == nullptr) return;
     readOnly->host.documentsPath = nullptr;
     readOnly->host.pageSize = ZEVHostGetPageSize();
@@ -30,12 +30,12 @@ void ZEVHostInitialize() {
     if (!documents.empty()) readOnly->host.documentsPath = ZEVDuplicateString(documents.c_str());
 }
 
-std::uint32_t ZEVHostOSVersionNumberForMajor(int major) {
+std::uint32_t zevuzavidav::osVersionNumberForMajor(int major) {
     return major >= 4 && major <= 9 ? static_cast<std::uint32_t>(major) * 10000U : 0U;
 }
 
 std::uint32_t ZEVHostGetOSVersionNumber() {
-    return ZEVHostOSVersionNumberForMajor(zevuzavidav::currentPlatformFacts().osMajorVersion);
+    return zevuzavidav::osVersionNumberForMajor(zevuzavidav::currentPlatformFacts().osMajorVersion);
 }
 
 bool ZEVHostRecordHostInfo(ZEVFile* file) {
@@ -56,7 +56,7 @@ bool ZEVHostRecordHostInfo(ZEVFile* file) {
 }
 
 void ZEVHostRecordStorage(ZEVFile* file) {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     ZEVFileWriteSectionStart(file, "storage");
     ZEVFileWriteObjectStart(file);
     std::uint64_t freeBytes = 0;

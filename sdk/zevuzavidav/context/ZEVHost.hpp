@@ -7,13 +7,17 @@ struct ZEVFile;
 
 // The page size clamped to 4096..16384 (16384 when it cannot be read).
 std::uint64_t ZEVHostGetPageSize();
+namespace zevuzavidav {
 // Clamping rule on its own (tested with odd page sizes).
-std::uint64_t ZEVHostClampPageSize(std::uint64_t pageSize, bool known);
+std::uint64_t clampPageSize(std::uint64_t pageSize, bool known);
+} // namespace zevuzavidav
 // Fills the host part of the read-only context: page size and the documents directory path.
 void ZEVHostInitialize();
 // major * 10000 for OS majors 4 to 9, else 0.
 std::uint32_t ZEVHostGetOSVersionNumber();
-std::uint32_t ZEVHostOSVersionNumberForMajor(int major);
+namespace zevuzavidav {
+std::uint32_t osVersionNumberForMajor(int major);
+} // namespace zevuzavidav
 // Writes the "host" section; true.
 bool ZEVHostRecordHostInfo(ZEVFile* file);
 // Writes the "storage" section (free and total bytes of the documents volume, or an empty object).

@@ -66,8 +66,8 @@ class Line {
 } // namespace
 
 void ZEVSDKLog(const char* format, ...) {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (readOnly == nullptr || writable == nullptr || readOnly->sdkLogPath == nullptr || format == nullptr) {
         return;
     }

@@ -39,8 +39,8 @@ bool ZEVReadString(std::uintptr_t address, const char** out, std::size_t maximum
 char* ZEVDuplicateString(const char* text) {
     if (text == nullptr) return nullptr;
     std::size_t length = std::strlen(text) + 1;
-    ZEVAllocator* allocator = ZEVContextAllocator();
-    void* copy = ZEVAllocatorSafeAllocate(allocator, length, ZEVAllocationReadOnly);
+    ZEVAllocator* allocator = zevuzavidav::contextAllocator();
+    void* copy = ZEVAllocatorSafeAllocate(allocator, length, zevuzavidav::kAllocationReadOnly);
     if (copy == nullptr) return nullptr;
     std::memcpy(copy, text, length);
     return static_cast<char*>(copy);
@@ -72,7 +72,7 @@ double ZEVProfilingEndInMillis(std::uint64_t mark) {
     return static_cast<double>(ZEVProfilingStart() - mark) / 1000000.0;
 }
 
-std::uint64_t ZEVCurrentTimeSeconds() {
+std::uint64_t zevuzavidav::currentTimeSeconds() {
     timespec now{};
     syscall(SYS_clock_gettime, CLOCK_REALTIME, &now);
     return static_cast<std::uint64_t>(now.tv_sec);
@@ -113,7 +113,7 @@ constexpr ErrorText kErrorTexts[] = {
 
 } // namespace
 
-const char* ZEVErrorText(int error, char (&buffer)[ZEVErrorTextSize]) {
+const char* zevuzavidav::errorText(int error, char (&buffer)[zevuzavidav::kErrorTextSize]) {
     for (const auto& known : kErrorTexts) {
         if (known.error == error) return known.text;
     }

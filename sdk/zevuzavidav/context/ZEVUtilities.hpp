@@ -27,11 +27,13 @@ void ZEVDladdrWithBlock(std::uintptr_t address, const std::function<void(const c
 // The monotonic clock in nanoseconds, and the milliseconds elapsed since such a mark.
 std::uint64_t ZEVProfilingStart();
 double ZEVProfilingEndInMillis(std::uint64_t mark);
+namespace zevuzavidav {
 // Seconds since 1970 (signal-safe).
-std::uint64_t ZEVCurrentTimeSeconds();
+std::uint64_t currentTimeSeconds();
 
 // The text of an error number for the SDK log, safe in signal handlers (strerror is not: it may
 // allocate and translate). Common numbers have their usual text from a fixed table; any other is
 // written as "error N" into `buffer`, whose address is then returned.
-constexpr std::size_t ZEVErrorTextSize = 32;
-const char* ZEVErrorText(int error, char (&buffer)[ZEVErrorTextSize]);
+constexpr std::size_t kErrorTextSize = 32;
+const char* errorText(int error, char (&buffer)[kErrorTextSize]);
+} // namespace zevuzavidav

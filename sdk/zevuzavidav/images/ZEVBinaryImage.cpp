@@ -74,7 +74,7 @@ bool buildIdText(std::uintptr_t notes, std::uint64_t length, char (&out)[33]) {
 std::atomic<std::uint64_t> imageGeneration{0};
 
 // One slot: a free one claimed for a load, the live one of that base cleared for an unload.
-bool storeInTable(ZEVWritableContext* writable, bool added, const ZEVBinaryImageNodeCopy& node) {
+bool storeInTable(ZEVWritableContext* writable, bool added, const zevuzavidav::BinaryImageNodeCopy& node) {
     for (auto& slot : writable->images) {
         if (added) {
             std::uint64_t expected = 0;
@@ -126,21 +126,21 @@ void writeLine(ZEVFile* file, const ZEVBinaryImageDetails& details, const char* 
 
 ZEVBinaryImageDetails detailsOf(const darwin::ImageInfo& image) {
     ZEVBinaryImageDetails details{};
-    if (image.hasUuid) ZEVBinaryImageUUIDText(image, details.uuid);
-    details.node = ZEVBinaryImageNodeCopy{image.base, image.size, image.ehFrameHdr, 0, 0};
+    if (image.hasUuid) zevuzavidav::binaryImageUUIDText(image, details.uuid);
+    details.node = zevuzavidav::BinaryImageNodeCopy{image.base, image.size, image.ehFrameHdr, 0, 0};
     details.slice = ZOVMachOSliceFromHeader(reinterpret_cast<const std::uint8_t*>(image.base), image.size);
     return details;
 }
 
 } // namespace
 
-void ZEVBinaryImageUUIDText(const darwin::ImageInfo& image, char out[33]) {
+void zevuzavidav::binaryImageUUIDText(const darwin::ImageInfo& image, char out[33]) {
     ZEVHexEncodeBytes(image.uuid, 16, out);
 }
 
 bool ZEVBinaryImageOpenIfNeeded(bool* opened) {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (reinterpret_cast<std::uintptr_t>(opened) < kNullLimit || readOnly == nullptr || writable == nullptr) {
         return false;
     }
@@ -155,7 +155,7 @@ bool ZEVBinaryImageOpenIfNeeded(bool* opened) {
 }
 
 void ZEVBinaryImageCloseLogFile() {
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (writable != nullptr && ZEVFileIsOpen(&writable->binaryImageLog))
         ZEVFileClose(&writable->binaryImageLog);
 }
@@ -172,11 +172,11 @@ bool ZEVBinaryImageRecordDetails(ZEVFile* file, const ZEVBinaryImageDetails* det
 }
 
 void ZEVBinaryImageRecordSlice(const ZEVBinaryImageDetails& details, const char* path, bool added) {
-    auto queue = ZEVContextShared().binaryImagesQueue;
+    auto queue = zevuzavidav::sharedCrashContext().binaryImagesQueue;
     if (!queue) return;
     // The dynamic linker frees an unloaded image's name: the line keeps its own copy.
     queue->async([details, path = std::string(path != nullptr ? path : ""), added] {
-        ZEVWritableContext* writable = ZEVContextWritable();
+        ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
         bool opened = false;
         if (writable == nullptr || !ZEVBinaryImageOpenIfNeeded(&opened)) {
             ZEVSDKLog("%s: Error: unable to open binary image log file\n", "ZEVBinaryImageRecordSlice");
@@ -189,7 +189,7 @@ void ZEVBinaryImageRecordSlice(const ZEVBinaryImageDetails& details, const char*
 
 void ZEVBinaryImageStoreNode(bool added, const darwin::ImageInfo& image) {
     ZEVBinaryImageDetails details = detailsOf(image);
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (writable == nullptr) {
         ZEVSDKLog("%s: Error: Writable context is NULL\n", "ZEVBinaryImageStoreNode");
     } else if (!storeInTable(writable, added, details.node)) {
@@ -207,9 +207,9 @@ void ZEVBinaryImageRemovedCallback(const darwin::ImageInfo& image) {
 }
 
 void ZEVBinaryImageInit() {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
-    auto queue = ZEVContextShared().binaryImagesQueue;
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
+    auto queue = zevuzavidav::sharedCrashContext().binaryImagesQueue;
     if (readOnly == nullptr || writable == nullptr || !queue) return;
     writable->binaryImageLog = ZEVFile{};
     for (auto& slot : writable->images) {
@@ -313,17 +313,17 @@ void ZEVBinaryImageFillInDetails(ZEVBinaryImageDetails* details) {
     details->slice.size = details->node.size;
 }
 
-bool ZEVBinaryImageHasUnwindInfo(const ZEVBinaryImageNodeCopy* node) {
+bool ZEVBinaryImageHasUnwindInfo(const zevuzavidav::BinaryImageNodeCopy* node) {
     return node != nullptr && (node->unwind_info >= kNullLimit || node->eh_frame >= kNullLimit);
 }
 
-bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, ZEVBinaryImageNodeCopy* out) {
-    ZEVWritableContext* writable = ZEVContextWritable();
+bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out) {
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (!ZEVContextIsInitialized() || writable == nullptr || reinterpret_cast<std::uintptr_t>(out) < 4096 ||
         address == 0) {
         return false;
     }
-    for (int i = 0; i < ZEVBinaryImageTableSize; ++i) {
+    for (int i = 0; i < zevuzavidav::kBinaryImageTableSize; ++i) {
         const ZEVBinaryImageRuntimeNode* node = &writable->images[i];
         if (reinterpret_cast<std::uintptr_t>(node) < kNullLimit) {
             ZEVSDKLog("%s: Invalid node pointer encountered in context's writable binary image at index %i",
@@ -334,16 +334,16 @@ bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, ZEVBinaryImage
         std::uint64_t base = slot.base.load(std::memory_order_acquire);
         std::uint64_t size = slot.size.load(std::memory_order_acquire);
         if (base != 0 && size != 0 && address >= base && address - base < size) {
-            *out = ZEVBinaryImageNodeCopy{base, size, slot.eh_frame.load(std::memory_order_relaxed),
-                                          slot.unwind_info.load(std::memory_order_relaxed),
-                                          slot.crash_info.load(std::memory_order_relaxed)};
+            *out = zevuzavidav::BinaryImageNodeCopy{base, size, slot.eh_frame.load(std::memory_order_relaxed),
+                                                    slot.unwind_info.load(std::memory_order_relaxed),
+                                                    slot.crash_info.load(std::memory_order_relaxed)};
             return true;
         }
     }
     return false;
 }
 
-std::uint64_t ZEVBinaryImageGeneration() {
+std::uint64_t zevuzavidav::binaryImageGeneration() {
     return imageGeneration.load(std::memory_order_acquire);
 }
 
@@ -361,7 +361,7 @@ bool ZEVBinaryImageFindImageForUUID(const char* uuid, darwin::ImageInfo* out) {
         [](const darwin::ImageInfo& image, void* context) {
             auto* s = static_cast<Search*>(context);
             char text[33];
-            ZEVBinaryImageUUIDText(image, text);
+            zevuzavidav::binaryImageUUIDText(image, text);
             if (std::strncmp(text, s->uuid, 33) != 0) return true;
             *s->out = image;
             s->found = true;
@@ -441,8 +441,9 @@ bool noteListedImage(const darwin::LoadedObject& object, void* raw) {
     details.slice = ZOVMachOSliceFromHeader(reinterpret_cast<const std::uint8_t*>(object.header), 0);
     ZEVBinaryImageFillInDetails(&details);
     if (details.node.size == 0) return true;
-    ZEVSDKLog("%s: Recording an image loaded without notice: %p %s\n", "ZEVBinaryImageSyncWithLoadedObjects",
-              reinterpret_cast<void*>(object.header), object.path);
+    ZEVSDKLog("%s: Recording an image loaded without notice: %p %s\n",
+              "zevuzavidav::syncBinaryImagesWithLoadedObjects", reinterpret_cast<void*>(object.header),
+              object.path);
     if (!storeInTable(listed->writable, true, details.node)) {
         ZEVSDKLog("%s: Error: Unable to track a %s node %p\n", "ZEVBinaryImageStoreNode", "loaded",
                   reinterpret_cast<void*>(object.header));
@@ -453,9 +454,9 @@ bool noteListedImage(const darwin::LoadedObject& object, void* raw) {
 
 } // namespace
 
-void ZEVBinaryImageSyncWithLoadedObjects() {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
+void zevuzavidav::syncBinaryImagesWithLoadedObjects() {
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (readOnly == nullptr || writable == nullptr || !ZEVContextIsInitialized()) return;
     ZEVFile file;
     ListedImages listed;
@@ -475,10 +476,10 @@ void ZEVBinaryImageSyncWithLoadedObjects() {
             listedNow = listed.headers[i] == base;
         if (listedNow) continue;
         ZEVSDKLog("%s: Recording an image unloaded without notice: %p\n",
-                  "ZEVBinaryImageSyncWithLoadedObjects", reinterpret_cast<void*>(base));
+                  "zevuzavidav::syncBinaryImagesWithLoadedObjects", reinterpret_cast<void*>(base));
         ZEVBinaryImageDetails details{};
         details.slice = ZOVMachOSliceFromHeader(reinterpret_cast<const std::uint8_t*>(base), size);
-        details.node = ZEVBinaryImageNodeCopy{base, size, 0, 0, 0};
+        details.node = zevuzavidav::BinaryImageNodeCopy{base, size, 0, 0, 0};
         storeInTable(writable, false, details.node);
         details.node.size = 0;
         if (openForCrashTimeLines(&listed)) writeLine(&file, details, nullptr, false);

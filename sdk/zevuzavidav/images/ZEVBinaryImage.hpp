@@ -5,8 +5,8 @@
 // Images opened through the platform's image wrappers are announced as they come and go: the table is
 // updated on the notifying thread by compare-and-swap and the line is written on the binary-images
 // queue. Images opened by plain dlopen (name-service modules, providers, anything a library opens) are
-// not announced; at crash time ZEVBinaryImageSyncWithLoadedObjects reads the dynamic linker's own list
-// and brings the table and the file up to date, so every image mapped then is known. Lookups and the
+// not announced; at crash time zevuzavidav::syncBinaryImagesWithLoadedObjects reads the dynamic linker's own
+// list and brings the table and the file up to date, so every image mapped then is known. Lookups and the
 // sync are signal-safe.
 //
 // Images here are ELF: an image's "load commands" are its program headers, its UUID the first 16 bytes
@@ -27,9 +27,9 @@ struct ZEVBinaryImageDetails {
     bool hasVersions; // whether the two versions below were found (never for ELF images)
     ZOVMachOVersion builtSDK;
     ZOVMachOVersion minimumOS;
-    ZEVBinaryImageNodeCopy node; // base, size and unwind addresses
-    ZEVMachOSlice slice;         // the header
-    std::uint64_t slide;         // what the image's addresses were moved by
+    zevuzavidav::BinaryImageNodeCopy node; // base, size and unwind addresses
+    ZEVMachOSlice slice;                   // the header
+    std::uint64_t slide;                   // what the image's addresses were moved by
 };
 
 void ZEVBinaryImageInit();
@@ -60,21 +60,25 @@ bool ZEVBinaryImageGetSection(const ZEVMachOSlice* slice, const char* segment, c
                               std::uint64_t* address, std::uint64_t* size, std::uint64_t* fileOffset);
 // Whether the image carries unwind information the unwinder reads: compact unwind information or,
 // for an ELF image, the .eh_frame_hdr index.
-bool ZEVBinaryImageHasUnwindInfo(const ZEVBinaryImageNodeCopy* node);
+bool ZEVBinaryImageHasUnwindInfo(const zevuzavidav::BinaryImageNodeCopy* node);
 
 // The first live slot with base <= address < base + size.
-bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
+bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out);
+namespace zevuzavidav {
 // A number that rises whenever an image leaves the table (and when the table is cleared). Signal-safe.
-std::uint64_t ZEVBinaryImageGeneration();
+std::uint64_t binaryImageGeneration();
+} // namespace zevuzavidav
 // The loaded image whose UUID (32 lowercase hex digits) matches.
 bool ZEVBinaryImageFindImageForUUID(const char* uuid, darwin::ImageInfo* out);
 // The "executable" section of the metadata file; true.
 bool ZEVBinaryImageRecordMainExecutable(ZEVFile* file);
+namespace zevuzavidav {
 // 32 lowercase hex digits and a zero.
-void ZEVBinaryImageUUIDText(const darwin::ImageInfo& image, char out[33]);
+void binaryImageUUIDText(const darwin::ImageInfo& image, char out[33]);
 
 // At crash time, with the other threads suspended: every object on the dynamic linker's list that the
 // table lacks is added to it and written as a "load" line; every live slot whose image is no longer
 // listed is cleared and written as an "unload" line (path null). Does nothing when the list cannot be
 // read whole. Signal-safe.
-void ZEVBinaryImageSyncWithLoadedObjects();
+void syncBinaryImagesWithLoadedObjects();
+} // namespace zevuzavidav

@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstdint>
 
-constexpr int ZEVBinaryImageTableSize = 512;
+namespace zevuzavidav {
+constexpr int kBinaryImageTableSize = 512;
+} // namespace zevuzavidav
 
 // A slot is claimed by a compare-and-swap of its base (0 = free). An unloaded image keeps its base
 // with size 0, so lookups skip it. Every field is atomic: images load and unload on any thread while
@@ -19,11 +21,13 @@ struct ZEVBinaryImageRuntimeNode {
 };
 static_assert(sizeof(ZEVBinaryImageRuntimeNode) == 40, "five 64-bit fields");
 
+namespace zevuzavidav {
 // A plain copy of a slot, for readers.
-struct ZEVBinaryImageNodeCopy {
+struct BinaryImageNodeCopy {
     std::uint64_t base = 0;
     std::uint64_t size = 0;
     std::uint64_t eh_frame = 0;
     std::uint64_t unwind_info = 0;
     std::uint64_t crash_info = 0;
 };
+} // namespace zevuzavidav

@@ -313,7 +313,7 @@ void Zevuzavidav::recordError(const ns::Error& error) {
 
 void Zevuzavidav::recordError(const ns::Error& error,
                               const std::optional<std::map<std::string, std::string>>& userInfo) {
-    ZEVLoggedError logged{error.domain(), error.code(), {}};
+    zevuzavidav::LoggedError logged{error.domain(), error.code(), {}};
     logged.userInfo.assign(error.userInfo().begin(), error.userInfo().end());
     std::vector<std::pair<std::string, std::string>> extra;
     if (userInfo) extra.assign(userInfo->begin(), userInfo->end());

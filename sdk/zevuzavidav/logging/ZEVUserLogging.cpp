@@ -15,7 +15,7 @@
 namespace {
 
 std::shared_ptr<dispatch::SerialQueue> loggingQueue() {
-    return ZEVContextShared().loggingQueue;
+    return zevuzavidav::sharedCrashContext().loggingQueue;
 }
 
 // Insertion-ordered pairs: the oldest keys are the ones dropped when the set is over its maximum.
@@ -54,21 +54,23 @@ void writePairs(ZEVFile* file, const std::vector<std::pair<std::string, std::str
 
 } // namespace
 
-void ZEVUserLoggingPreparePaths(ZEVUserLoggingReadOnlyContext* part, const char* directory,
-                                const ZEVContextInitData* data) {
+void zevuzavidav::prepareUserLoggingPaths(ZEVUserLoggingReadOnlyContext* part, const char* directory,
+                                          const ZEVContextInitData* data) {
     if (part == nullptr || data == nullptr) return;
-    part->userStore = {ZEVContextMakePath(directory, "user_incremental_kv.zevrecord"),
-                       ZEVContextMakePath(directory, "user_compacted_kv.zevrecord"), 64, data->maxCustomKeys};
-    part->internalStore = {ZEVContextMakePath(directory, "internal_incremental_kv.zevrecord"),
-                           ZEVContextMakePath(directory, "internal_compacted_kv.zevrecord"), 64, 32};
-    part->logStore = {ZEVContextMakePath(directory, "log_a.zevrecord"),
-                      ZEVContextMakePath(directory, "log_b.zevrecord"),
+    part->userStore = {zevuzavidav::makeContextPath(directory, "user_incremental_kv.zevrecord"),
+                       zevuzavidav::makeContextPath(directory, "user_compacted_kv.zevrecord"), 64,
+                       data->maxCustomKeys};
+    part->internalStore = {zevuzavidav::makeContextPath(directory, "internal_incremental_kv.zevrecord"),
+                           zevuzavidav::makeContextPath(directory, "internal_compacted_kv.zevrecord"), 64,
+                           32};
+    part->logStore = {zevuzavidav::makeContextPath(directory, "log_a.zevrecord"),
+                      zevuzavidav::makeContextPath(directory, "log_b.zevrecord"),
                       data->logBufferSize,
                       0,
                       true,
                       nullptr};
-    part->errorStore = {ZEVContextMakePath(directory, "errors_a.zevrecord"),
-                        ZEVContextMakePath(directory, "errors_b.zevrecord"),
+    part->errorStore = {zevuzavidav::makeContextPath(directory, "errors_a.zevrecord"),
+                        zevuzavidav::makeContextPath(directory, "errors_b.zevrecord"),
                         0,
                         data->errorReportingEnabled ? data->maxCustomExceptions : 0,
                         false,
@@ -91,15 +93,15 @@ void ZEVUserLoggingInitialize(ZEVUserLoggingReadOnlyContext* readOnly,
 }
 
 void ZEVUserLoggingRecordUserKeyValue(const char* key, const std::optional<std::string>& value) {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (readOnly == nullptr || writable == nullptr) return;
     ZEVUserLoggingRecordKeyValue(key, value, &readOnly->logging.userStore, &writable->logging.userKVCount);
 }
 
 void ZEVUserLoggingRecordInternalKeyValue(const char* key, const std::optional<std::string>& value) {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (readOnly == nullptr || writable == nullptr) return;
     ZEVUserLoggingRecordKeyValue(key, value, &readOnly->logging.internalStore,
                                  &writable->logging.internalKVCount);
@@ -117,8 +119,8 @@ void ZEVUserLoggingRecordKeyValue(const char* key, const std::optional<std::stri
 }
 
 void ZEVUserLoggingWriteInternalKeyValue(const char* key, const char* value) {
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (readOnly == nullptr || writable == nullptr) return;
     ZEVUserLoggingWriteKeyValue(key, value, &readOnly->logging.internalStore,
                                 &writable->logging.internalKVCount);
@@ -224,11 +226,11 @@ void ZEVUserLoggingCompactKVEntries(ZEVUserLoggingKVStorage* store) {
     }
 }
 
-void ZEVUserLoggingRecordError(const ZEVLoggedError& error,
+void ZEVUserLoggingRecordError(const zevuzavidav::LoggedError& error,
                                const std::vector<std::pair<std::string, std::string>>* extra) {
     if (!ZEVContextIsInitialized()) return;
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
-    ZEVWritableContext* writable = ZEVContextWritable();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (readOnly == nullptr || writable == nullptr) return;
     std::vector<std::uint64_t> stack(zevuzavidav::kUnwindMaxFrames);
     ZEVUnwindContext cursor;
@@ -237,7 +239,7 @@ void ZEVUserLoggingRecordError(const ZEVLoggedError& error,
     if (ZEVUnwindInit(&cursor, &cursor.registers))
         frames = zevuzavidav::unwindNextFrames(&cursor, stack.data(), zevuzavidav::kUnwindMaxFrames);
     stack.resize(frames);
-    std::uint64_t time = ZEVCurrentTimeSeconds();
+    std::uint64_t time = zevuzavidav::currentTimeSeconds();
     ZEVUserLoggingWriteAndCheckABFiles(&readOnly->logging.errorStore, &writable->logging.currentErrorFile,
                                        [&](ZEVFile* file) {
                                            ZEVFileWriteSectionStart(file, "error");

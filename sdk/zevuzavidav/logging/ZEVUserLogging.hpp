@@ -19,16 +19,18 @@
 struct ZEVContextInitData;
 struct ZEVFile;
 
+namespace zevuzavidav {
 // An error as recorded: its domain, code and user-info texts (key and value descriptions).
-struct ZEVLoggedError {
+struct LoggedError {
     std::string domain;
     std::int64_t code = 0;
     std::vector<std::pair<std::string, std::string>> userInfo;
 };
 
 // Paths (report directory + file names) and limits of the four stores, from the start record.
-void ZEVUserLoggingPreparePaths(ZEVUserLoggingReadOnlyContext* part, const char* directory,
-                                const ZEVContextInitData* data);
+void prepareUserLoggingPaths(ZEVUserLoggingReadOnlyContext* part, const char* directory,
+                             const ZEVContextInitData* data);
+} // namespace zevuzavidav
 // Thresholds, start time, current files A, counters 0.
 void ZEVUserLoggingInitialize(ZEVUserLoggingReadOnlyContext* readOnly,
                               ZEVUserLoggingWritableContext* writable);
@@ -44,7 +46,7 @@ void ZEVUserLoggingWriteKeyValue(const char* key, const char* value, ZEVUserLogg
                                  std::uint32_t* counter);
 void ZEVUserLoggingCompactKVEntries(ZEVUserLoggingKVStorage* store);
 
-void ZEVUserLoggingRecordError(const ZEVLoggedError& error,
+void ZEVUserLoggingRecordError(const zevuzavidav::LoggedError& error,
                                const std::vector<std::pair<std::string, std::string>>* extra);
 void ZEVUserLoggingWriteAndCheckABFiles(ZEVUserLoggingABStorage* store, const char** currentFile,
                                         const std::function<void(ZEVFile*)>& writer);

@@ -142,7 +142,7 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file) {
     ZEVFileWriteStringEntry(file, "objc_selector", selector);
     ZEVFileWriteKey(file, "crash_info_entries");
     ZEVFileWriteArrayStart(file);
-    if (ZEVWritableContext* writable = ZEVContextWritable()) {
+    if (ZEVWritableContext* writable = zevuzavidav::sharedWritableContext()) {
         for (const auto& slot : writable->images) {
             std::uint64_t crashInfo = slot.crash_info.load(std::memory_order_relaxed);
             if (crashInfo == 0) continue;
@@ -250,7 +250,7 @@ void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalCont
         // ends, before the app's crash callback.
         zevuzavidav::OtherThreadsSuspended suspended(&process);
         // Images opened without notice (plain dlopen) are found now, before any stack is unwound.
-        ZEVBinaryImageSyncWithLoadedObjects();
+        zevuzavidav::syncBinaryImagesWithLoadedObjects();
         ZEVProcessRecordAllThreads(&process, file);
         ZEVProcessRecordRuntimeInfo(&process, file);
         ZEVProcessRecordDispatchQueueNames(&process, file);
@@ -261,7 +261,7 @@ void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalCont
         // callback runs, so neither can keep it from its reader.
         ZEVFileClose(file);
     }
-    ZEVReadOnlyContext* readOnly = ZEVContextReadOnly();
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly != nullptr && readOnly->crashCallbackTarget != nullptr) {
         ZEVSDKLog("%s: Performing syncrhonous crash callback - hold onto your butts\n", "ZEVHandler");
         readOnly->crashCallbackTarget->deliverCrashDelegateCallback();

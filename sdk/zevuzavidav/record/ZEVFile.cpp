@@ -95,9 +95,9 @@ bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool 
         fd = syscall(SYS_openat, AT_FDCWD, path, flags, 0644);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        char errorText[ZEVErrorTextSize];
+        char errorText[zevuzavidav::kErrorTextSize];
         ZEVSDKLog("%s: Error: Unable to open file %s\n", "ZEVFileInitWithPathMode",
-                  ZEVErrorText(errno, errorText));
+                  zevuzavidav::errorText(errno, errorText));
         ZEVSDKLog("%s: Error: file descriptor invalid\n", "ZEVFileInit");
         return false;
     }
@@ -179,9 +179,9 @@ bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten) {
     *file = ZEVFile{};
     if (fd < 0) return false;
     if (syscall(SYS_close, fd) != 0 && errno != EINTR) {
-        char errorText[ZEVErrorTextSize];
+        char errorText[zevuzavidav::kErrorTextSize];
         ZEVSDKLog("%s: Error: Unable to close file %s\n", "ZEVFileCloseWithOffset",
-                  ZEVErrorText(errno, errorText));
+                  zevuzavidav::errorText(errno, errorText));
         return false;
     }
     return true;

@@ -51,7 +51,7 @@ std::string interfaceOrientationText() {
 
 // Runs on the logging queue of the crash context, when there is one.
 void onLoggingQueue(std::function<void()> block) {
-    if (auto queue = ZEVContextShared().loggingQueue) queue->async(std::move(block));
+    if (auto queue = zevuzavidav::sharedCrashContext().loggingQueue) queue->async(std::move(block));
 }
 
 } // namespace

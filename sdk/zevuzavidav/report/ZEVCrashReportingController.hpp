@@ -46,7 +46,7 @@
 class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
                                           public ZEVNetworkClientDelegate,
                                           public ui::AlertViewDelegate,
-                                          public ZEVCrashCallbackTarget,
+                                          public zevuzavidav::CrashCallbackTarget,
                                           public std::enable_shared_from_this<ZEVCrashReportingController> {
   public:
     static constexpr const char* workQueueName = "com.rizudiz.zevuzavidav.ios.work-queue";

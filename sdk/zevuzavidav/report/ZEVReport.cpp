@@ -55,7 +55,7 @@ ZEVReport::Storage ZEVReport::storage(const char* incremental, const char* compa
         storage.compactedPath = internalReport_->pathForContentFile(compacted);
     }
     // The limits of the current launch's store of the same kind.
-    const ZEVReadOnlyContext* context = ZEVContextReadOnly();
+    const ZEVReadOnlyContext* context = zevuzavidav::sharedReadOnlyContext();
     if (context != nullptr) {
         const ZEVUserLoggingKVStorage& limits =
             internal ? context->logging.internalStore : context->logging.userStore;
@@ -82,7 +82,7 @@ void ZEVReport::record(const std::optional<std::string>& value, const std::strin
                                  internal ? &internalKVCounter_ : &userKVCounter_);
     // A compaction the write set off runs later on the logging queue with this descriptor: wait for it
     // while the descriptor still exists.
-    if (auto queue = ZEVContextShared().loggingQueue) queue->sync([] {});
+    if (auto queue = zevuzavidav::sharedCrashContext().loggingQueue) queue->sync([] {});
 }
 
 void ZEVReport::recordValueForInternalKey(const std::optional<std::string>& value, const std::string& key) {

@@ -38,7 +38,8 @@ struct UnwindMemory {
 };
 
 // Memory with nothing proven: every read is a (line-cached) checked copy. `imageGeneration` (see
-// ZEVBinaryImageGeneration) tells which image segments found by earlier walks are still where they were.
+// zevuzavidav::binaryImageGeneration) tells which image segments found by earlier walks are still where they
+// were.
 void initUnwindMemory(UnwindMemory* memory, std::uint64_t imageGeneration = 0);
 // The same, with the calling thread's own stack read in place when it can be known (not on an
 // alternate signal stack); costs no system call once the thread's stack has been proven.

@@ -220,7 +220,7 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
 
 // One full step from the image's call-frame information; the rule is kept when it has the common form.
 bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
-    ZEVBinaryImageNodeCopy node;
+    zevuzavidav::BinaryImageNodeCopy node;
     if (context->findImage == nullptr || !context->findImage(lookup, &node)) {
         ZEVSDKLog("%s: Unable to find binary for %p\n", "ZEVUnwindNextFrameUsingAllStrategies",
                   reinterpret_cast<void*>(lookup));
@@ -314,7 +314,7 @@ bool zevuzavidav::initUnwindWithImageFinder(ZEVUnwindContext* context, const Mac
     context->frameCount = 0;
     context->pcIsExact = true;
     context->useRuleCache = true;
-    context->imageGeneration = ZEVBinaryImageGeneration();
+    context->imageGeneration = zevuzavidav::binaryImageGeneration();
     context->lastLookup = 0;
     context->lastRule = 0;
     context->findImage = finder;
@@ -392,10 +392,10 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
     return count;
 }
 
-bool zevuzavidav::findImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out) {
+bool zevuzavidav::findImageWithDynamicLinker(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out) {
     darwin::ImageInfo image;
     if (out == nullptr || !darwin::findImage(address, image)) return false;
-    *out = ZEVBinaryImageNodeCopy{image.base, image.size, image.ehFrameHdr, 0, 0};
+    *out = zevuzavidav::BinaryImageNodeCopy{image.base, image.size, image.ehFrameHdr, 0, 0};
     return true;
 }
 

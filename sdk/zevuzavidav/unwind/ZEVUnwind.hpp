@@ -27,7 +27,7 @@ namespace zevuzavidav {
 constexpr std::uint32_t kUnwindMaxFrames = 512;
 
 // Finds the image holding an address; the crash context's table by default.
-using UnwindImageFinder = bool (*)(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
+using UnwindImageFinder = bool (*)(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out);
 } // namespace zevuzavidav
 
 struct ZEVUnwindContext {
@@ -65,7 +65,7 @@ std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer);
 
 namespace zevuzavidav {
 // An image finder over the dynamic linker's list (for normal threads, tests and benchmarks).
-bool findImageWithDynamicLinker(std::uint64_t address, ZEVBinaryImageNodeCopy* out);
+bool findImageWithDynamicLinker(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out);
 
 // Captures the caller's registers as frame 0 (its pc is the return address of this call).
 __attribute__((noinline)) void captureCurrentRegisters(MachineContext* out);

@@ -267,7 +267,7 @@ TEST(CrashRoadState, ALaunchRecordsHowItStartedAndWhatBecomesOfItsState) {
     ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
     dispatch::main().drain(); // the first pass of the main thread
     auto folder = fs::path(app.files->activePath()) / "thislaunch";
-    auto sync = [] { ZEVContextShared().loggingQueue->sync([] {}); };
+    auto sync = [] { zevuzavidav::sharedCrashContext().loggingQueue->sync([] {}); };
     sync();
     auto keys = internalKeys(folder);
     EXPECT_GT(std::stod(keys["com.zevuzavidav.kit-start-time"]), 0.0);

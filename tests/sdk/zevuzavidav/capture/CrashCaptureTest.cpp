@@ -170,7 +170,7 @@ struct Range {
 // The exact extent of a function, from its own call-frame description.
 Range functionRange(void (*function)()) {
     auto address = reinterpret_cast<std::uint64_t>(function);
-    ZEVBinaryImageNodeCopy image;
+    zevuzavidav::BinaryImageNodeCopy image;
     ZEVDwarfCFIRecord cfi;
     if (!zevuzavidav::findImageWithDynamicLinker(address, &image) ||
         !zevuzavidav::findDwarfFDE(image.eh_frame, address, &cfi)) {

@@ -130,7 +130,7 @@ TEST(Application, AddOperationAfterDelayAddsTheBlockToTheOperationQueueLater) {
 }
 
 // An extension host that answers later, from another thread.
-struct FakeExtensionContext : ZEVExtensionContext {
+struct FakeExtensionContext : zevuzavidav::ExtensionContext {
     std::vector<std::string> asked;
     bool answer = true;
     void openURL(const std::string& url, std::function<void(bool)> completion) override {
@@ -228,8 +228,8 @@ TEST(Utilities, ErrorTextsNeedNoLibraryCall) {
                           {INT_MIN, "error -2147483648"},
                           {INT_MAX, "error 2147483647"}};
     for (const Case& c : cases) {
-        char buffer[ZEVErrorTextSize];
-        EXPECT_STREQ(ZEVErrorText(c.error, buffer), c.text) << c.error;
+        char buffer[zevuzavidav::kErrorTextSize];
+        EXPECT_STREQ(zevuzavidav::errorText(c.error, buffer), c.text) << c.error;
     }
 }
 

@@ -76,7 +76,7 @@ TEST(CrashContext, RecordsLoadedImagesAndImagesOpenedAndClosedLater) {
         void* handle = darwin::openImage(VELO_DLOPEN_FIXTURE, RTLD_NOW);
         if (handle == nullptr) _exit(4);
         darwin::closeImage(handle);
-        ZEVContextShared().binaryImagesQueue->sync([] {});
+        zevuzavidav::sharedCrashContext().binaryImagesQueue->sync([] {});
     });
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0);
@@ -187,7 +187,7 @@ std::atomic<bool> useContextAtTheVeryEnd{false};
 // Runs after every static object of the program has been destroyed (from the loader's fini list).
 __attribute__((destructor)) void useTheContextAfterStaticDestruction() {
     if (!useContextAtTheVeryEnd.load()) return;
-    auto queue = ZEVContextShared().loggingQueue;
+    auto queue = zevuzavidav::sharedCrashContext().loggingQueue;
     bool usable = queue != nullptr && ZEVContextIsInitialized();
     if (usable) queue->sync([] {});
     ZEVSDKLog("%s: still here\n", "useTheContextAfterStaticDestruction");

@@ -58,7 +58,7 @@ TEST(MachException, UnregisteringPutsBackTheEarlierHandlersIncludingNone) {
 
 TEST(ExceptionRecord, CustomExceptionsStopAtTheLimitAndCarryFramesOnlyWhenGiven) {
     FakeContext context;
-    ZEVContextShared().exceptionQueue =
+    zevuzavidav::sharedCrashContext().exceptionQueue =
         std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.exception");
     std::string custom = context.dir() + "/custom_exception.zevrecord";
     context.readOnly().exception.customPath = custom.c_str();
@@ -78,7 +78,7 @@ TEST(ExceptionRecord, CustomExceptionsStopAtTheLimitAndCarryFramesOnlyWhenGiven)
     EXPECT_EQ((*lines)[0]["exception"]["frames"][0]["symbol"], "6d61696e");
     EXPECT_FALSE((*lines)[1]["exception"].contains("frames"));
     EXPECT_EQ(context.writable().logging.customExceptionCount, 16u);
-    ZEVContextShared().exceptionQueue.reset();
+    zevuzavidav::sharedCrashContext().exceptionQueue.reset();
 }
 
 } // namespace

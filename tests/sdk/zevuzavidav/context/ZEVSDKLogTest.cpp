@@ -120,7 +120,7 @@ TEST(SDKLog, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
     first.size = 0x1000;
     first.ehFrameHdr = 0x100800;
     ZEVBinaryImageStoreNode(true, first);
-    ZEVBinaryImageNodeCopy found;
+    zevuzavidav::BinaryImageNodeCopy found;
     EXPECT_TRUE(ZEVBinaryImageSafeFindImageForAddress(0x100000, &found));
     EXPECT_EQ(found.eh_frame, 0x100800u);
     EXPECT_TRUE(ZEVBinaryImageSafeFindImageForAddress(0x100fff, &found));
@@ -136,7 +136,7 @@ TEST(SDKLog, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
     EXPECT_FALSE(ZEVBinaryImageSafeFindImageForAddress(0x100010, &found));
 
     // The table holds 512 load events; the 513th is not tracked and says so.
-    for (int i = 0; i < ZEVBinaryImageTableSize; ++i) {
+    for (int i = 0; i < zevuzavidav::kBinaryImageTableSize; ++i) {
         darwin::ImageInfo image;
         image.base = 0x200000 + static_cast<std::uintptr_t>(i) * 0x1000;
         image.size = 0x1000;
@@ -155,7 +155,7 @@ TEST(SDKLog, ImageTableLookupsDuringLoadsAndUnloadsSeeWholeSlots) {
     std::atomic<bool> done{false};
     std::atomic<int> torn{0};
     std::thread reader([&] {
-        ZEVBinaryImageNodeCopy found;
+        zevuzavidav::BinaryImageNodeCopy found;
         while (!done.load()) {
             for (std::uintptr_t i = 0; i < 200; ++i) {
                 std::uintptr_t base = 0x4000000 + i * 0x10000;

@@ -72,7 +72,7 @@ TEST(CrashLoadedImages, ALibraryOpenedByPlainDlopenIsRecordedAndUnwound) {
     const velotest::TempFolder folder = crashInChild([] {
         // The lines of the images loaded at start are written first: a crash in the middle of one of
         // them would leave it cut, which is not what this test looks at.
-        ZEVContextShared().binaryImagesQueue->sync([] {});
+        zevuzavidav::sharedCrashContext().binaryImagesQueue->sync([] {});
         void* library = dlopen(kFixture.c_str(), RTLD_NOW);
         if (library == nullptr) _exit(4);
         fixtureCrash = reinterpret_cast<void (*)()>(dlsym(library, "velo_fixture_crash"));
@@ -103,7 +103,7 @@ TEST(CrashLoadedImages, ALibraryOpenedByPlainDlopenIsRecordedAndUnwound) {
     // The fault is inside the library, and the walk goes on through its frames to the caller.
     std::uint64_t pc = crashed[0];
     EXPECT_TRUE(pc >= base && pc < base + size) << crashed;
-    ZEVBinaryImageNodeCopy image;
+    zevuzavidav::BinaryImageNodeCopy image;
     ZEVDwarfCFIRecord caller;
     auto callerAddress = reinterpret_cast<std::uint64_t>(crashThroughTheLibrary);
     ASSERT_TRUE(zevuzavidav::findImageWithDynamicLinker(callerAddress, &image));
@@ -118,7 +118,7 @@ TEST(CrashLoadedImages, ALibraryClosedByPlainDlcloseIsRecordedAsUnloaded) {
         // Announced on the way in, closed behind the reporter's back.
         void* library = darwin::openImage(kFixture.c_str(), RTLD_NOW);
         if (library == nullptr || dlclose(library) != 0) _exit(4);
-        ZEVContextShared().binaryImagesQueue->sync([] {});
+        zevuzavidav::sharedCrashContext().binaryImagesQueue->sync([] {});
         recordtest::writeThroughNull();
     });
     const std::string dir = folder.string();
@@ -136,7 +136,7 @@ TEST(CrashLoadedImages, ALibraryClosedByPlainDlcloseIsRecordedAsUnloaded) {
 
 TEST(CrashLoadedImages, AnUndisturbedProcessWritesNoLinesAtCrashTime) {
     const velotest::TempFolder folder = crashInChild([] {
-        ZEVContextShared().binaryImagesQueue->sync([] {});
+        zevuzavidav::sharedCrashContext().binaryImagesQueue->sync([] {});
         recordtest::writeThroughNull();
     });
     const std::string dir = folder.string();

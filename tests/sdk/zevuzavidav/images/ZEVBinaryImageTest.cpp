@@ -33,7 +33,7 @@ TEST(BinaryImage, DetailsFromAHeaderAgreeWithTheLinkersDescriptionOfEveryImage) 
         EXPECT_EQ(details.node.unwind_info, 0u);
         EXPECT_EQ(ZEVBinaryImageHasUnwindInfo(&details.node), image.ehFrameHdr != 0);
         char uuid[33] = {};
-        if (image.hasUuid) ZEVBinaryImageUUIDText(image, uuid);
+        if (image.hasUuid) zevuzavidav::binaryImageUUIDText(image, uuid);
         EXPECT_STREQ(details.uuid, uuid);
         EXPECT_FALSE(details.encrypted);
     }
@@ -69,7 +69,7 @@ TEST(BinaryImage, CrashTimeLinesStartOnALineOfTheirOwn) {
     context.readOnly().binaryImagePath = path.c_str();
     const std::string cut = R"({"load":{"path":"/lib/stopped.so","base":)";
     std::ofstream(path) << "{\"load\":{}}\n" << cut;
-    ZEVBinaryImageSyncWithLoadedObjects(); // the table is empty: every loaded image gets a line
+    zevuzavidav::syncBinaryImagesWithLoadedObjects(); // the table is empty: every loaded image gets a line
     std::ifstream in(path);
     std::string line;
     std::vector<std::string> lines;

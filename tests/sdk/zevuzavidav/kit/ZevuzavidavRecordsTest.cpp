@@ -36,12 +36,12 @@ std::map<std::string, std::string> pairsOf(const ZEVUserLoggingKVStorage& store)
 class KitRecords : public ::testing::Test {
   protected:
     KitRecords() : context(limits()) {
-        ZEVContextShared().exceptionQueue =
+        zevuzavidav::sharedCrashContext().exceptionQueue =
             std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.exception");
         context.readOnly().exception.customPath = customPath.c_str();
         context.readOnly().exception.customExceptionLimit = 16;
     }
-    ~KitRecords() override { ZEVContextShared().exceptionQueue.reset(); }
+    ~KitRecords() override { zevuzavidav::sharedCrashContext().exceptionQueue.reset(); }
 
     static ZEVContextInitData limits() {
         ZEVContextInitData data;

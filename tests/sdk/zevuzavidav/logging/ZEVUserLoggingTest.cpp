@@ -132,7 +132,7 @@ TEST(UserLogging, ErrorsAlternateBetweenTwoFilesAndStopWhenDisabled) {
     data.maxCustomExceptions = 16;
     FakeContext context(data);
     auto& store = context.readOnly().logging.errorStore;
-    ZEVLoggedError error{"NSCocoaErrorDomain", -7, {{"reason", "disk full"}}};
+    zevuzavidav::LoggedError error{"NSCocoaErrorDomain", -7, {{"reason", "disk full"}}};
     std::vector<std::pair<std::string, std::string>> extra = {{"screen", "lesson"}};
     for (int i = 0; i < 16; ++i)
         ZEVUserLoggingRecordError(error, &extra);

@@ -19,14 +19,14 @@ class FakeContext {
         writable_ = std::make_unique<ZEVWritableContext>();
         writable_->sdkLogDescriptor = -1;
         readOnly_->sdkLogPath = logPath_.c_str();
-        saved_ = ZEVContextShared();
-        ZEVContext& shared = ZEVContextShared();
+        saved_ = zevuzavidav::sharedCrashContext();
+        ZEVContext& shared = zevuzavidav::sharedCrashContext();
         shared.readOnly = readOnly_.get();
         shared.writable = writable_.get();
         // Paths live in a guarded mapping of their own, as in a real context (never freed, never leaked).
         shared.allocator = ZEVAllocatorCreate(4096, 16384);
         shared.loggingQueue = std::make_shared<dispatch::SerialQueue>("com.rizudiz.zevuzavidav.ios.logging");
-        ZEVUserLoggingPreparePaths(&readOnly_->logging, dir_.c_str(), &data);
+        zevuzavidav::prepareUserLoggingPaths(&readOnly_->logging, dir_.c_str(), &data);
         ZEVUserLoggingInitialize(&readOnly_->logging, &writable_->logging);
         readOnly_->initialized.store(1);
         // Set-up lines (heap fallbacks without an allocator) are not what the tests look at.
@@ -35,9 +35,9 @@ class FakeContext {
         std::filesystem::remove(logPath_);
     }
     ~FakeContext() {
-        ZEVContextShared().loggingQueue.reset(); // drains queued work before the parts go
+        zevuzavidav::sharedCrashContext().loggingQueue.reset(); // drains queued work before the parts go
         if (writable_->sdkLogDescriptor >= 0) close(writable_->sdkLogDescriptor);
-        ZEVContextShared() = saved_;
+        zevuzavidav::sharedCrashContext() = saved_;
     }
     FakeContext(const FakeContext&) = delete;
     FakeContext& operator=(const FakeContext&) = delete;
@@ -47,7 +47,7 @@ class FakeContext {
     const std::string& dir() const { return dir_; }
     // Waits for everything queued on the logging queue so far.
     void drain() {
-        ZEVContextShared().loggingQueue->sync([] {});
+        zevuzavidav::sharedCrashContext().loggingQueue->sync([] {});
     }
 
   private:

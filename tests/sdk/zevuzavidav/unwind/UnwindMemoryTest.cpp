@@ -86,7 +86,7 @@ class UnmappedMidWalk : public ::testing::TestWithParam<bool> {
             rule.saved[UnwindFrameRule::kFramePointerIndex] = 2;
             rule.span = 2;
             for (int i = 0; i < kFrames; ++i)
-                storeUnwindRule(pcOf(i) - 1, ZEVBinaryImageGeneration(), rule);
+                storeUnwindRule(pcOf(i) - 1, zevuzavidav::binaryImageGeneration(), rule);
         }
     }
     void TearDown() override {
@@ -105,7 +105,7 @@ class UnmappedMidWalk : public ::testing::TestWithParam<bool> {
         registers.rbp = spOf(1) - 16;
         ZEVUnwindContext context;
         initUnwindWithImageFinder(&context, &registers,
-                                  [](std::uint64_t, ZEVBinaryImageNodeCopy*) { return false; });
+                                  [](std::uint64_t, zevuzavidav::BinaryImageNodeCopy*) { return false; });
         // The frame-0 pc is exact; the others are return addresses, so the rule of frame 0 is not kept.
         if (GetParam()) context.pcIsExact = false;
         std::vector<std::uint64_t> pcs;

@@ -155,7 +155,7 @@ TEST(DwarfCFI, InitFromFDEParsesTheRecordAtItsOffsetWithinTheSection) {
 // .eh_frame are proven and read in place, and the FDE found is the one found through copies.
 TEST(DwarfFDEIndex, ProvesTheImagesSegmentsAndFindsTheSameFDE) {
     auto pc = reinterpret_cast<std::uint64_t>(&buildTables);
-    ZEVBinaryImageNodeCopy image;
+    zevuzavidav::BinaryImageNodeCopy image;
     ASSERT_TRUE(findImageWithDynamicLinker(pc, &image));
     UnwindMemory copies;
     initUnwindMemory(&copies);

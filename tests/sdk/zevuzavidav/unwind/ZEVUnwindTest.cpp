@@ -18,7 +18,7 @@ using namespace zevuzavidav;
 namespace {
 
 bool framePointerOnly = false;
-bool noImages(std::uint64_t, ZEVBinaryImageNodeCopy*) {
+bool noImages(std::uint64_t, zevuzavidav::BinaryImageNodeCopy*) {
     return false;
 }
 
