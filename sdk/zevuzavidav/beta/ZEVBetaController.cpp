@@ -32,9 +32,9 @@ bool ZEVBetaController::isBetaSupported() {
     return !ZEVApplicationIsExtension() && ZOVInstallSource() == 3;
 }
 
-ZOVCertificateArray ZEVBetaController::pinnnedCertificates() {
+zovaze::CertificateArray ZEVBetaController::pinnnedCertificates() {
     auto pinned = ZOVPinnedCertificates();
-    return pinned ? *pinned : ZOVCertificateArray{};
+    return pinned ? *pinned : zovaze::CertificateArray{};
 }
 
 std::shared_ptr<ZEVBetaController>

@@ -62,7 +62,7 @@ class ZEVBetaController final : public ui::AlertViewDelegate,
     };
 
     static bool isBetaSupported();
-    static ZOVCertificateArray pinnnedCertificates();
+    static zovaze::CertificateArray pinnnedCertificates();
 
     static std::shared_ptr<ZEVBetaController>
     initWithDelegate(std::weak_ptr<ZEVBetaControllerDelegate> delegate);

@@ -54,12 +54,12 @@ bool ZOVApplicationIdentiferModel::computeExecutableInfo(const std::string& exec
             const std::string architecture = ZOVMachOSliceArchitectureName(&slice);
             ZOVMachOSliceEnumerateLoadCommands(
                 &slice, [&](std::uint32_t command, std::uint32_t commandSize, const std::uint8_t* address) {
-                    if (command == ZOVMachOLoadCommandUUID) {
+                    if (command == zovaze::MachOLoadCommandUUID) {
                         if (const std::uint8_t* uuid = ZOVMachOUUIDBytes(address, commandSize)) {
                             map[architecture] = uuidText(uuid);
                         }
-                    } else if (command == ZOVMachOLoadCommandVersionMinMacOSX ||
-                               command == ZOVMachOLoadCommandVersionMinIPhoneOS) {
+                    } else if (command == zovaze::MachOLoadCommandVersionMinMacOSX ||
+                               command == zovaze::MachOLoadCommandVersionMinIPhoneOS) {
                         auto minimum = ZOVMachOMinimumOSVersion(address, commandSize);
                         auto built = ZOVMachOLinkedSDKVersion(address, commandSize);
                         if (minimum && built) {

@@ -18,8 +18,8 @@ std::mutex& seamMutex() {
     static std::mutex mutex;
     return mutex;
 }
-std::function<std::optional<ZOVOperatingSystemVersionTriple>()>& versionProvider() {
-    static std::function<std::optional<ZOVOperatingSystemVersionTriple>()> provider;
+std::function<std::optional<zovaze::OperatingSystemVersionTriple>()>& versionProvider() {
+    static std::function<std::optional<zovaze::OperatingSystemVersionTriple>()> provider;
     return provider;
 }
 std::function<int(const char*, char*, std::size_t*)>& sysctlOverride() {
@@ -52,10 +52,10 @@ std::optional<bool> truthOf(const ns::PropertyList* value) {
     return false;
 }
 
-std::optional<ZOVOperatingSystemVersionTriple> hostKernelVersion() {
+std::optional<zovaze::OperatingSystemVersionTriple> hostKernelVersion() {
     utsname name{};
     if (::uname(&name) != 0) return std::nullopt;
-    return ZOVOperatingSystemVersionFromText(name.release);
+    return zovaze::operatingSystemVersionFromText(name.release);
 }
 
 int hostSysctl(const char* name, char* buffer, std::size_t* length) {
@@ -139,8 +139,8 @@ bool ZOVShouldReportDeviceIdentifiers() {
     return true;
 }
 
-ZOVOperatingSystemVersionTriple ZOVOperatingSystemVersionFromText(const std::string& text) {
-    ZOVOperatingSystemVersionTriple version;
+zovaze::OperatingSystemVersionTriple zovaze::operatingSystemVersionFromText(const std::string& text) {
+    zovaze::OperatingSystemVersionTriple version;
     std::int64_t* pieces[] = {&version.majorVersion, &version.minorVersion, &version.patchVersion};
     std::size_t start = 0;
     for (auto* piece : pieces) {
@@ -160,24 +160,24 @@ ZOVOperatingSystemVersionTriple ZOVOperatingSystemVersionFromText(const std::str
     return version;
 }
 
-ZOVOperatingSystemVersionTriple ZOVOperatingSystemVersion() {
-    std::function<std::optional<ZOVOperatingSystemVersionTriple>()> provider;
+zovaze::OperatingSystemVersionTriple ZOVOperatingSystemVersion() {
+    std::function<std::optional<zovaze::OperatingSystemVersionTriple>()> provider;
     {
         std::lock_guard lock(seamMutex());
         provider = versionProvider();
     }
     auto version = provider ? provider() : hostKernelVersion();
-    return version.value_or(ZOVOperatingSystemVersionTriple{});
+    return version.value_or(zovaze::OperatingSystemVersionTriple{});
 }
 
-std::uint32_t ZOVOSVersionNumberFromVersion(const ZOVOperatingSystemVersionTriple& version) {
+std::uint32_t zovaze::osVersionNumberFromVersion(const zovaze::OperatingSystemVersionTriple& version) {
     if (version.majorVersion >= 4 && version.majorVersion <= 9)
         return static_cast<std::uint32_t>(version.majorVersion * 10000);
     return 0;
 }
 
 std::uint32_t ZOVOSVersionNumber() {
-    return ZOVOSVersionNumberFromVersion(ZOVOperatingSystemVersion());
+    return zovaze::osVersionNumberFromVersion(ZOVOperatingSystemVersion());
 }
 
 std::string ZOVOSDisplayVersion() {
@@ -188,7 +188,7 @@ std::string ZOVOSDisplayVersion() {
     return text;
 }
 
-int ZOVSysctlByName(const char* name, char* buffer, std::size_t* length) {
+int zovaze::sysctlByName(const char* name, char* buffer, std::size_t* length) {
     std::function<int(const char*, char*, std::size_t*)> sysctl;
     {
         std::lock_guard lock(seamMutex());
@@ -200,7 +200,7 @@ int ZOVSysctlByName(const char* name, char* buffer, std::size_t* length) {
 std::optional<std::string> ZOVSysctlString(const char* name) {
     char buffer[128] = {};
     std::size_t length = sizeof buffer;
-    if (ZOVSysctlByName(name, buffer, &length) != 0) return std::nullopt;
+    if (zovaze::sysctlByName(name, buffer, &length) != 0) return std::nullopt;
     // Whatever the call claims, the text ends at the first zero byte inside the buffer.
     return std::string(buffer, strnlen(buffer, std::min(length, sizeof buffer)));
 }
@@ -213,13 +213,13 @@ std::optional<std::string> ZOVDeviceModel() {
     return ZOVSysctlString("hw.machine");
 }
 
-void ZOVOverrideProcessOperatingSystemVersion(
-    std::function<std::optional<ZOVOperatingSystemVersionTriple>()> provider) {
+void zovaze::overrideProcessOperatingSystemVersion(
+    std::function<std::optional<zovaze::OperatingSystemVersionTriple>()> provider) {
     std::lock_guard lock(seamMutex());
     versionProvider() = std::move(provider);
 }
 
-void ZOVOverrideSysctl(std::function<int(const char*, char*, std::size_t*)> sysctl) {
+void zovaze::overrideSysctl(std::function<int(const char*, char*, std::size_t*)> sysctl) {
     std::lock_guard lock(seamMutex());
     sysctlOverride() = std::move(sysctl);
 }

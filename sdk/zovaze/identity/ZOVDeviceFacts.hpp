@@ -5,7 +5,7 @@
 // model. Plain functions that read the platform afresh on every call; nothing is cached.
 //
 // On this host the operating-system version is the kernel's release (uname), "kern.osversion" is the
-// kernel's build text and "hw.machine" its machine name, both read through ZOVSysctlByName, a stand-in
+// kernel's build text and "hw.machine" its machine name, both read through zovaze::sysctlByName, a stand-in
 // for the platform's named-sysctl call with its 128-byte buffer.
 //
 // Failure contract: missing Info.plist values give absent results, never an error; a failing or
@@ -17,12 +17,14 @@
 #include <optional>
 #include <string>
 
-struct ZOVOperatingSystemVersionTriple {
+namespace zovaze {
+struct OperatingSystemVersionTriple {
     std::int64_t majorVersion = 0;
     std::int64_t minorVersion = 0;
     std::int64_t patchVersion = 0;
-    bool operator==(const ZOVOperatingSystemVersionTriple&) const = default;
+    bool operator==(const OperatingSystemVersionTriple&) const = default;
 };
+} // namespace zovaze
 
 std::optional<std::string> ZOVEscapedBundleIdentifier();
 std::optional<std::string> ZOVBundleVersion();
@@ -35,25 +37,27 @@ bool ZOVIsSignedForDistribution();
 int ZOVInstallSource();
 bool ZOVShouldReportDeviceIdentifiers();
 
-ZOVOperatingSystemVersionTriple ZOVOperatingSystemVersion();
+zovaze::OperatingSystemVersionTriple ZOVOperatingSystemVersion();
 std::uint32_t ZOVOSVersionNumber();
 std::string ZOVOSDisplayVersion();
 std::optional<std::string> ZOVOSBuildVersion();
 std::optional<std::string> ZOVDeviceModel();
 std::optional<std::string> ZOVSysctlString(const char* name);
 
+namespace zovaze {
 // The version triple of a dotted version text: pieces 0, 1 and 2 as integers, a missing piece 0.
-ZOVOperatingSystemVersionTriple ZOVOperatingSystemVersionFromText(const std::string& text);
+OperatingSystemVersionTriple operatingSystemVersionFromText(const std::string& text);
 // major x 10000 for majors 4 to 9, else 0.
-std::uint32_t ZOVOSVersionNumberFromVersion(const ZOVOperatingSystemVersionTriple& version);
+std::uint32_t osVersionNumberFromVersion(const OperatingSystemVersionTriple& version);
 
 // The named-sysctl stand-in: fills `buffer` (its capacity in *length) with the zero-terminated value
 // and sets *length to the bytes used. Answers 0, or -1 when the name is unknown or the value does not
 // fit (ENOMEM), as the platform's call does.
-int ZOVSysctlByName(const char* name, char* buffer, std::size_t* length);
+int sysctlByName(const char* name, char* buffer, std::size_t* length);
 
 // Test seams: replace where the process-information version and the sysctl values come from
 // (nullptr restores the host).
-void ZOVOverrideProcessOperatingSystemVersion(
-    std::function<std::optional<ZOVOperatingSystemVersionTriple>()> provider);
-void ZOVOverrideSysctl(std::function<int(const char*, char*, std::size_t*)> sysctl);
+void overrideProcessOperatingSystemVersion(
+    std::function<std::optional<OperatingSystemVersionTriple>()> provider);
+void overrideSysctl(std::function<int(const char*, char*, std::size_t*)> sysctl);
+} // namespace zovaze

@@ -131,7 +131,7 @@ std::optional<ZOVIcon> ZOVAppIconUtility::largestIconInIconNames(const std::vect
     const std::string root = iconRootPath();
     // The best file's bytes are kept rather than read and decoded a second time from its path.
     std::optional<std::vector<std::uint8_t>> best;
-    ZOVIconSize bestSize;
+    zovaze::IconSize bestSize;
     double bestArea = 0;
     for (const auto& name : candidates) {
         if (!staysInsideBundle(name)) continue;
@@ -140,7 +140,7 @@ std::optional<ZOVIcon> ZOVAppIconUtility::largestIconInIconNames(const std::vect
         if (!bytes) continue;
         auto image = zovaze::decodePNG(*bytes);
         if (!image) continue;
-        const ZOVIconSize size{static_cast<double>(image->width), static_cast<double>(image->height)};
+        const zovaze::IconSize size{static_cast<double>(image->width), static_cast<double>(image->height)};
         const double area = size.width * size.height;
         if (area > bestArea && ZOVIcon::isWithinMaxSurfaceAreaWithImage(size)) {
             bestArea = area;

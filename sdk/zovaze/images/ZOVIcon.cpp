@@ -13,27 +13,28 @@ struct ZOVIcon::PNGData {
     std::vector<std::uint8_t> png;
 };
 
-ZOVIcon::ZOVIcon(std::shared_ptr<PNGData> data, std::string dataHash, ZOVIconSize size, bool prerendered)
+ZOVIcon::ZOVIcon(std::shared_ptr<PNGData> data, std::string dataHash, zovaze::IconSize size, bool prerendered)
     : prerendered_(prerendered), data_(std::move(data)), dataHash_(std::move(dataHash)), size_(size) {}
 
-ZOVIcon::ZOVIcon(std::vector<std::uint8_t> data, std::string dataHash, ZOVIconSize size, bool prerendered)
+ZOVIcon::ZOVIcon(std::vector<std::uint8_t> data, std::string dataHash, zovaze::IconSize size,
+                 bool prerendered)
     : ZOVIcon(std::make_shared<PNGData>(), std::move(dataHash), size, prerendered) {
     data_->png = std::move(data);
 }
 
-ZOVIcon::ZOVIcon(std::vector<std::uint8_t> data, ZOVIconSize size, bool prerendered)
+ZOVIcon::ZOVIcon(std::vector<std::uint8_t> data, zovaze::IconSize size, bool prerendered)
     : ZOVIcon(std::make_shared<PNGData>(), ZOVSHA1HexFromData(data), size, prerendered) {
     data_->png = std::move(data);
 }
 
-std::optional<ZOVIcon> ZOVIcon::initWithPNGImageAtPath(const std::string& path, ZOVIconSize size,
+std::optional<ZOVIcon> ZOVIcon::initWithPNGImageAtPath(const std::string& path, zovaze::IconSize size,
                                                        bool prerendered) {
     auto file = ns::readFileBytes(path);
     if (!file || !zovaze::decodePNG(*file)) return std::nullopt;
     return initWithDecodablePNGFile(std::move(*file), size, prerendered);
 }
 
-ZOVIcon ZOVIcon::initWithDecodablePNGFile(std::vector<std::uint8_t> file, ZOVIconSize size,
+ZOVIcon ZOVIcon::initWithDecodablePNGFile(std::vector<std::uint8_t> file, zovaze::IconSize size,
                                           bool prerendered) {
     auto data = std::make_shared<PNGData>();
     std::string hash = ZOVSHA1HexFromData(file);

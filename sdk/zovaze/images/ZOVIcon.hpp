@@ -18,45 +18,47 @@
 #include <string>
 #include <vector>
 
-struct ZOVIconSize {
+namespace zovaze {
+struct IconSize {
     double width = 0;
     double height = 0;
-    bool operator==(const ZOVIconSize&) const = default;
+    bool operator==(const IconSize&) const = default;
 };
+} // namespace zovaze
 
 class ZOVIcon {
   public:
     static constexpr double maximumSurfaceArea = 23104.0; // 152 x 152 pixels
 
-    ZOVIcon(std::vector<std::uint8_t> data, std::string dataHash, ZOVIconSize size, bool prerendered);
+    ZOVIcon(std::vector<std::uint8_t> data, std::string dataHash, zovaze::IconSize size, bool prerendered);
     // Hash computed over the data.
-    ZOVIcon(std::vector<std::uint8_t> data, ZOVIconSize size, bool prerendered = true);
+    ZOVIcon(std::vector<std::uint8_t> data, zovaze::IconSize size, bool prerendered = true);
 
-    static std::optional<ZOVIcon> initWithPNGImageAtPath(const std::string& path, ZOVIconSize size,
+    static std::optional<ZOVIcon> initWithPNGImageAtPath(const std::string& path, zovaze::IconSize size,
                                                          bool prerendered);
     // The same from the bytes of a PNG file already read and known to decode (the icon lookup decodes
     // every candidate to learn its size).
-    static ZOVIcon initWithDecodablePNGFile(std::vector<std::uint8_t> file, ZOVIconSize size,
+    static ZOVIcon initWithDecodablePNGFile(std::vector<std::uint8_t> file, zovaze::IconSize size,
                                             bool prerendered);
 
     bool prerendered() const { return prerendered_; }
     const std::vector<std::uint8_t>& data() const;
     const std::string& dataHash() const { return dataHash_; }
-    ZOVIconSize size() const { return size_; }
+    zovaze::IconSize size() const { return size_; }
 
     double surfaceArea() const { return size_.width * size_.height; }
     bool isWithinMaxSurfaceArea() const { return surfaceArea() <= maximumSurfaceArea; }
-    bool largerThanSize(ZOVIconSize other) const { return surfaceArea() > other.width * other.height; }
-    static bool isWithinMaxSurfaceAreaWithImage(ZOVIconSize pixelSize) {
+    bool largerThanSize(zovaze::IconSize other) const { return surfaceArea() > other.width * other.height; }
+    static bool isWithinMaxSurfaceAreaWithImage(zovaze::IconSize pixelSize) {
         return pixelSize.width * pixelSize.height <= maximumSurfaceArea;
     }
 
   private:
     struct PNGData;
-    ZOVIcon(std::shared_ptr<PNGData> data, std::string dataHash, ZOVIconSize size, bool prerendered);
+    ZOVIcon(std::shared_ptr<PNGData> data, std::string dataHash, zovaze::IconSize size, bool prerendered);
 
     bool prerendered_;
     std::shared_ptr<PNGData> data_;
     std::string dataHash_;
-    ZOVIconSize size_;
+    zovaze::IconSize size_;
 };

@@ -123,13 +123,13 @@ void ZOVMachOFileClose(ZOVMachOFile* file) {
     *file = ZOVMachOFile{};
 }
 
-bool ZOVMachOFileEnumerateSlices(const ZOVMachOFile* file, const ZOVMachOSliceBlock& block) {
+bool ZOVMachOFileEnumerateSlices(const ZOVMachOFile* file, const zovaze::MachOSliceBlock& block) {
     if (!file || !file->address || file->size <= 0) return false;
     return ZOVMachOEnumerateSlicesAtAddress(file->address, static_cast<std::size_t>(file->size), block);
 }
 
 bool ZOVMachOEnumerateSlicesAtAddress(const std::uint8_t* address, std::size_t size,
-                                      const ZOVMachOSliceBlock& block) {
+                                      const zovaze::MachOSliceBlock& block) {
     if (!address || size < 4 || !block) return false;
     const std::uint32_t magic = readU32(address);
     if (magic == kFatMagic || magic == kFatCigam) {
@@ -220,7 +220,7 @@ bool ZOVMachOSliceIs64Bit(const ZEVMachOSlice* slice) {
     return slice && (slice->cputype & kABI64) != 0;
 }
 
-bool ZOVMachOSliceEnumerateLoadCommands(ZEVMachOSlice* slice, const ZOVMachOLoadCommandBlock& block) {
+bool ZOVMachOSliceEnumerateLoadCommands(ZEVMachOSlice* slice, const zovaze::MachOLoadCommandBlock& block) {
     if (!slice || !block || !slice->header || slice->size < 28) return false;
     const std::uint8_t* header = slice->header;
     const std::uint32_t magic = readU32(header);

@@ -41,15 +41,17 @@ struct ZOVMachOVersion {
     bool operator==(const ZOVMachOVersion&) const = default;
 };
 
-inline constexpr std::uint32_t ZOVMachOLoadCommandUUID = 0x1b;
-inline constexpr std::uint32_t ZOVMachOLoadCommandVersionMinMacOSX = 0x24;
-inline constexpr std::uint32_t ZOVMachOLoadCommandVersionMinIPhoneOS = 0x25;
-inline constexpr std::uint32_t ZOVMachOLoadCommandEncryptionInfo = 0x21;
-inline constexpr std::uint32_t ZOVMachOLoadCommandEncryptionInfo64 = 0x2c;
+namespace zovaze {
+inline constexpr std::uint32_t MachOLoadCommandUUID = 0x1b;
+inline constexpr std::uint32_t MachOLoadCommandVersionMinMacOSX = 0x24;
+inline constexpr std::uint32_t MachOLoadCommandVersionMinIPhoneOS = 0x25;
+inline constexpr std::uint32_t MachOLoadCommandEncryptionInfo = 0x21;
+inline constexpr std::uint32_t MachOLoadCommandEncryptionInfo64 = 0x2c;
 
-using ZOVMachOSliceBlock = std::function<void(const ZEVMachOSlice& slice)>;
-using ZOVMachOLoadCommandBlock =
+using MachOSliceBlock = std::function<void(const ZEVMachOSlice& slice)>;
+using MachOLoadCommandBlock =
     std::function<void(std::uint32_t command, std::uint32_t commandSize, const std::uint8_t* address)>;
+} // namespace zovaze
 
 // Opens `path` read-only and maps the whole file. False (with nothing left open) for a missing path, a
 // file that is not regular, a file under 16 bytes, or a failed mapping.
@@ -59,11 +61,11 @@ bool ZOVMachOFileOpenAndMap(ZOVMachOFile* file, const char* path);
 bool ZOVMachOFileOpenMainExecutable(ZOVMachOFile* file);
 void ZOVMachOFileClose(ZOVMachOFile* file);
 
-bool ZOVMachOFileEnumerateSlices(const ZOVMachOFile* file, const ZOVMachOSliceBlock& block);
+bool ZOVMachOFileEnumerateSlices(const ZOVMachOFile* file, const zovaze::MachOSliceBlock& block);
 // Fat images give one slice per architecture in the file's order; anything else gives one slice at
 // `address` (with the header's CPU type when the magic is a thin Mach-O magic, else 0).
 bool ZOVMachOEnumerateSlicesAtAddress(const std::uint8_t* address, std::size_t size,
-                                      const ZOVMachOSliceBlock& block);
+                                      const zovaze::MachOSliceBlock& block);
 
 ZEVMachOSlice ZOVMachOSliceFromHeader(const std::uint8_t* header, std::size_t size);
 // The running program as loaded: its header (an ELF header on this host) and the span of its
@@ -79,7 +81,7 @@ bool ZOVMachOSliceIs64Bit(const ZEVMachOSlice* slice);
 
 // Walks the load commands of a thin slice (copying the header's CPU type into the slice first). True
 // when every command of the header's count was delivered.
-bool ZOVMachOSliceEnumerateLoadCommands(ZEVMachOSlice* slice, const ZOVMachOLoadCommandBlock& block);
+bool ZOVMachOSliceEnumerateLoadCommands(ZEVMachOSlice* slice, const zovaze::MachOLoadCommandBlock& block);
 
 // The 16 UUID bytes of a UUID command; nullptr when the command is shorter than 24 bytes.
 const std::uint8_t* ZOVMachOUUIDBytes(const std::uint8_t* command, std::uint32_t commandSize);

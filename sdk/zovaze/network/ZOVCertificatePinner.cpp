@@ -4,17 +4,17 @@
 
 #include <mutex>
 
-std::shared_ptr<const ZOVCertificateArray> ZOVPinnedCertificates() {
+std::shared_ptr<const zovaze::CertificateArray> ZOVPinnedCertificates() {
     static std::once_flag once;
-    static std::shared_ptr<const ZOVCertificateArray> pinned;
+    static std::shared_ptr<const zovaze::CertificateArray> pinned;
     std::call_once(once, [] {
-        ZOVCertificateArray certificates;
+        zovaze::CertificateArray certificates;
         // In the set's fixed order; the roots this build does not carry are simply absent. They are
         // parsed when a connection is first evaluated against them, not at start.
         for (const auto& block : zovaze::pins::pinnedRootCertificates())
             if (auto certificate = net::Certificate::createWithCarriedData(block.data(), block.size()))
                 certificates.push_back(certificate);
-        pinned = std::make_shared<const ZOVCertificateArray>(std::move(certificates));
+        pinned = std::make_shared<const zovaze::CertificateArray>(std::move(certificates));
     });
     return pinned;
 }

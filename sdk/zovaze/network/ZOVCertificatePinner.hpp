@@ -23,19 +23,21 @@ namespace net {
 class URLSession;
 }
 
-using ZOVCertificateArray = std::vector<net::CertificateRef>;
+namespace zovaze {
+using CertificateArray = std::vector<net::CertificateRef>;
+} // namespace zovaze
 
-std::shared_ptr<const ZOVCertificateArray> ZOVPinnedCertificates();
+std::shared_ptr<const zovaze::CertificateArray> ZOVPinnedCertificates();
 net::CertificateRef ZOVCertificateFromDERBytes(const std::uint8_t* bytes, std::size_t length);
 
 class ZOVCertificatePinner {
   public:
     static net::CertificateRef createCertificationWithData(const std::uint8_t* bytes, std::size_t length);
 
-    explicit ZOVCertificatePinner(ZOVCertificateArray certificates)
+    explicit ZOVCertificatePinner(zovaze::CertificateArray certificates)
         : certificates_(std::move(certificates)) {}
 
-    const ZOVCertificateArray& certificates() const { return certificates_; }
+    const zovaze::CertificateArray& certificates() const { return certificates_; }
 
     // Status 0 on success with `result` the platform's trust result; see the algorithm in the .cpp.
     std::int16_t evaluateTrust(net::ServerTrust& trust, net::TrustResult& result) const;
@@ -43,5 +45,5 @@ class ZOVCertificatePinner {
                          const net::ChallengeCompletionHandler& completionHandler) const;
 
   private:
-    const ZOVCertificateArray certificates_;
+    const zovaze::CertificateArray certificates_;
 };

@@ -89,7 +89,7 @@ ZOVNetworkClient::initWithQueue(std::shared_ptr<dispatch::OperationQueue> queue)
 
 std::shared_ptr<ZOVNetworkClient>
 ZOVNetworkClient::initWithQueue(std::shared_ptr<dispatch::OperationQueue> queue,
-                                std::optional<ZOVCertificateArray> pinnedCertificates) {
+                                std::optional<zovaze::CertificateArray> pinnedCertificates) {
     // The facade's configuration: the platform's where its session service exists, else the SDK's own.
     return initWithSessionConfiguration(ZEVURLSessionConfiguration::defaultSessionConfiguration(),
                                         std::move(queue), std::move(pinnedCertificates));
@@ -98,7 +98,7 @@ ZOVNetworkClient::initWithQueue(std::shared_ptr<dispatch::OperationQueue> queue,
 std::shared_ptr<ZOVNetworkClient>
 ZOVNetworkClient::initWithSessionConfiguration(net::URLSessionConfigurationRef configuration,
                                                std::shared_ptr<dispatch::OperationQueue> queue,
-                                               std::optional<ZOVCertificateArray> pinnedCertificates) {
+                                               std::optional<zovaze::CertificateArray> pinnedCertificates) {
     std::shared_ptr<ZOVNetworkClient> client(new ZOVNetworkClient());
     if (pinnedCertificates)
         client->certPinner_ = std::make_shared<const ZOVCertificatePinner>(std::move(*pinnedCertificates));
@@ -140,19 +140,19 @@ void ZOVNetworkClient::startDataTaskWithRequest(const net::URLRequest& request, 
 }
 
 void ZOVNetworkClient::startDownloadTaskWithRequest(
-    const net::URLRequest& request, ZOVNetworkClientDownloadCompletionHandler completionHandler) {
+    const net::URLRequest& request, zovaze::NetworkClientDownloadCompletionHandler completionHandler) {
     startDownloadTaskWithRequest(request, defaultRetryLimit, std::move(completionHandler));
 }
 
 void ZOVNetworkClient::startDownloadTaskWithRequest(
     const net::URLRequest& request, std::uint64_t retryLimit,
-    ZOVNetworkClientDownloadCompletionHandler completionHandler) {
+    zovaze::NetworkClientDownloadCompletionHandler completionHandler) {
     startDownloadTaskWithRequest(request, retryLimit, 0, std::move(completionHandler));
 }
 
 void ZOVNetworkClient::startDownloadTaskWithRequest(
     const net::URLRequest& request, std::uint64_t retryLimit, std::uint64_t tries,
-    ZOVNetworkClientDownloadCompletionHandler completionHandler) {
+    zovaze::NetworkClientDownloadCompletionHandler completionHandler) {
     if (refused(request)) return noTask(completionHandler);
     auto self = shared_from_this();
     auto task = session_->downloadTaskWithRequest(request, [self, request, retryLimit, tries,

@@ -34,9 +34,11 @@
 using ZOVNetworkClientCompletionHandler =
     std::function<void(const std::optional<std::vector<std::uint8_t>>& body,
                        const net::URLResponseRef& response, const std::optional<ns::Error>& error)>;
-using ZOVNetworkClientDownloadCompletionHandler =
+namespace zovaze {
+using NetworkClientDownloadCompletionHandler =
     std::function<void(const std::optional<std::string>& fileURL, const net::URLResponseRef& response,
                        const std::optional<ns::Error>& error)>;
+} // namespace zovaze
 
 class ZOVNetworkClient : public std::enable_shared_from_this<ZOVNetworkClient> {
   public:
@@ -47,12 +49,12 @@ class ZOVNetworkClient : public std::enable_shared_from_this<ZOVNetworkClient> {
     // Certificates given, even an empty list, turn pinning on.
     static std::shared_ptr<ZOVNetworkClient>
     initWithQueue(std::shared_ptr<dispatch::OperationQueue> queue,
-                  std::optional<ZOVCertificateArray> pinnedCertificates);
+                  std::optional<zovaze::CertificateArray> pinnedCertificates);
     // Null when no session could be made.
     static std::shared_ptr<ZOVNetworkClient>
     initWithSessionConfiguration(net::URLSessionConfigurationRef configuration,
                                  std::shared_ptr<dispatch::OperationQueue> queue,
-                                 std::optional<ZOVCertificateArray> pinnedCertificates);
+                                 std::optional<zovaze::CertificateArray> pinnedCertificates);
 
     ~ZOVNetworkClient();
     ZOVNetworkClient(const ZOVNetworkClient&) = delete;
@@ -68,12 +70,12 @@ class ZOVNetworkClient : public std::enable_shared_from_this<ZOVNetworkClient> {
     void startDataTaskWithRequest(const net::URLRequest& request, std::uint64_t retryLimit,
                                   std::uint64_t tries, ZOVNetworkClientCompletionHandler completionHandler);
     void startDownloadTaskWithRequest(const net::URLRequest& request,
-                                      ZOVNetworkClientDownloadCompletionHandler completionHandler);
+                                      zovaze::NetworkClientDownloadCompletionHandler completionHandler);
     void startDownloadTaskWithRequest(const net::URLRequest& request, std::uint64_t retryLimit,
-                                      ZOVNetworkClientDownloadCompletionHandler completionHandler);
+                                      zovaze::NetworkClientDownloadCompletionHandler completionHandler);
     void startDownloadTaskWithRequest(const net::URLRequest& request, std::uint64_t retryLimit,
                                       std::uint64_t tries,
-                                      ZOVNetworkClientDownloadCompletionHandler completionHandler);
+                                      zovaze::NetworkClientDownloadCompletionHandler completionHandler);
 
     void invalidateAndCancel();
 

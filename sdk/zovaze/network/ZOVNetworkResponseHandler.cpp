@@ -95,7 +95,7 @@ bool ZOVNetworkResponseHandler::contentTypeForResponse(const net::URLResponseRef
 }
 
 ns::Error ZOVNetworkResponseHandler::errorForCode(long code, std::map<std::string, std::string> userInfo) {
-    return ns::Error(ZOVNetworkErrorDomain, code, std::move(userInfo));
+    return ns::Error(zovaze::kNetworkErrorDomain, code, std::move(userInfo));
 }
 
 std::optional<ns::Error> ZOVNetworkResponseHandler::errorForResponse(const net::URLResponseRef& response,

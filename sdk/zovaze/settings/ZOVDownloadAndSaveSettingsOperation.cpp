@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 ns::Error cacheError(long code, const std::string& description) {
-    return ns::Error::make(ZOVSettingsCacheErrorDomain, code, description);
+    return ns::Error::make(zovaze::kSettingsCacheErrorDomain, code, description);
 }
 
 bool flushFile(const fs::path& path) {
@@ -78,7 +78,7 @@ void ZOVDownloadAndSaveSettingsOperation::main() {
     auto client = networkClient_.lock();
     if (!client) {
         // The manager closed its client before this request could go out.
-        complete(ns::Error(ZOVNetworkErrorDomain, ZOVNetworkErrorCodeTaskCreationFailed));
+        complete(ns::Error(zovaze::kNetworkErrorDomain, ZOVNetworkErrorCodeTaskCreationFailed));
         return;
     }
     auto self = std::static_pointer_cast<ZOVDownloadAndSaveSettingsOperation>(shared_from_this());

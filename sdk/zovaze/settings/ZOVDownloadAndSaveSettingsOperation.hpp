@@ -22,7 +22,9 @@
 #include <optional>
 #include <string>
 
-inline constexpr const char* ZOVSettingsCacheErrorDomain = "ZOVSettingsCacheError";
+namespace zovaze {
+inline constexpr const char* kSettingsCacheErrorDomain = "ZOVSettingsCacheError";
+} // namespace zovaze
 
 class ZOVDownloadAndSaveSettingsOperation;
 

@@ -142,7 +142,7 @@ void ZOVOnboardingOperation::beginAppConfigure() {
     };
     auto client = networkClient_.lock();
     if (!client) {
-        report(ns::Error(ZOVNetworkErrorDomain, ZOVNetworkErrorCodeTaskCreationFailed));
+        report(ns::Error(zovaze::kNetworkErrorDomain, ZOVNetworkErrorCodeTaskCreationFailed));
         return;
     }
     client->startDataTaskWithRequest(

@@ -29,7 +29,7 @@ bool usableAsFolderName(const std::string& identifier) {
 std::shared_ptr<ZOVSettingsOnboardingManager>
 ZOVSettingsOnboardingManager::initWithApplicationIdentifierModel(
     std::shared_ptr<ZOVApplicationIdentiferModel> model) {
-    std::optional<ZOVCertificateArray> pins;
+    std::optional<zovaze::CertificateArray> pins;
     if (auto pinned = ZOVPinnedCertificates()) pins = *pinned;
     return initWithApplicationIdentifierModel(
         std::move(model), ZOVNetworkClient::initWithQueue(nullptr, pins), defaultSettingsDirectoryPath());

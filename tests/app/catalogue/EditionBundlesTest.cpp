@@ -24,7 +24,7 @@ TEST_P(EditionBundle, CarriesTheSDKConfigurationAndAnAcceptableIcon) {
     ZOVAppIconUtility icons(bundle);
     const auto& icon = icons.applicationIcon();
     ASSERT_TRUE(icon);
-    EXPECT_EQ(icon->size(), (ZOVIconSize{120, 120}));
+    EXPECT_EQ(icon->size(), (zovaze::IconSize{120, 120}));
     EXPECT_FALSE(icon->prerendered());
 }
 

@@ -86,7 +86,7 @@ void ZEVURLSessionDownloadTask::completeForError() {
         if (me->isCancelled()) return;
         me->outputStream_->close();
         if (auto connection = me->connection()) connection->cancel();
-        if (!me->error()) me->setError(ns::Error(ZEVURLSessionDownloadTaskErrorDomain, -1));
+        if (!me->error()) me->setError(ns::Error(zovaze::kURLSessionDownloadTaskErrorDomain, -1));
         me->complete();
     });
 }
@@ -97,7 +97,7 @@ void ZEVURLSessionDownloadTask::complete() {
     if (!error()) {
         // Success names a file that exists and is on disk: an empty body still makes the file.
         if (outputStream_->streamStatus() == net::StreamStatus::notOpen) outputStream_->open();
-        if (!outputStream_->close()) setError(ns::Error(ZEVURLSessionDownloadTaskErrorDomain, -1));
+        if (!outputStream_->close()) setError(ns::Error(zovaze::kURLSessionDownloadTaskErrorDomain, -1));
     } else {
         outputStream_->close();
     }

@@ -13,7 +13,9 @@
 #include "platform/net/OutputStream.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSessionDataTask.hpp"
 
-inline constexpr const char* ZEVURLSessionDownloadTaskErrorDomain = "ZEVURLSessionDownloadTaskError";
+namespace zovaze {
+inline constexpr const char* kURLSessionDownloadTaskErrorDomain = "ZEVURLSessionDownloadTaskError";
+} // namespace zovaze
 
 class ZEVURLSessionDownloadTask final : public ZEVURLSessionDataTask {
   public:

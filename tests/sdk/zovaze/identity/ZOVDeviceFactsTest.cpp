@@ -17,8 +17,8 @@ class DeviceFacts : public ::testing::Test {
   protected:
     void TearDown() override {
         ns::Bundle::setMainBundlePath({});
-        ZOVOverrideProcessOperatingSystemVersion(nullptr);
-        ZOVOverrideSysctl(nullptr);
+        zovaze::overrideProcessOperatingSystemVersion(nullptr);
+        zovaze::overrideSysctl(nullptr);
     }
     void useInfo(ns::PropertyList::Dictionary info) {
         auto bytes = ns::writePropertyList(ns::PropertyList(std::move(info)), ns::PropertyListFormat::xml);
@@ -29,8 +29,8 @@ class DeviceFacts : public ::testing::Test {
         ns::Bundle::setMainBundlePath(bundle_.path());
     }
     void useMajor(std::int64_t major) {
-        ZOVOverrideProcessOperatingSystemVersion([major] {
-            return ZOVOperatingSystemVersionTriple{major, 0, 0};
+        zovaze::overrideProcessOperatingSystemVersion([major] {
+            return zovaze::OperatingSystemVersionTriple{major, 0, 0};
         });
     }
     velotest::TempFolder bundle_;
@@ -63,11 +63,11 @@ TEST_F(DeviceFacts, VersionNumberCountsOnlyMajorsFourToNine) {
         useMajor(major);
         EXPECT_EQ(ZOVOSVersionNumber(), number) << major;
     }
-    EXPECT_EQ(ZOVOperatingSystemVersionFromText("9"), (ZOVOperatingSystemVersionTriple{9, 0, 0}));
-    EXPECT_EQ(ZOVOperatingSystemVersionFromText("8.1"), (ZOVOperatingSystemVersionTriple{8, 1, 0}));
-    EXPECT_EQ(ZOVOperatingSystemVersionFromText("6.1.0-13-amd64"),
-              (ZOVOperatingSystemVersionTriple{6, 1, 0}));
-    ZOVOverrideProcessOperatingSystemVersion([] { return ZOVOperatingSystemVersionFromText("9"); });
+    EXPECT_EQ(zovaze::operatingSystemVersionFromText("9"), (zovaze::OperatingSystemVersionTriple{9, 0, 0}));
+    EXPECT_EQ(zovaze::operatingSystemVersionFromText("8.1"), (zovaze::OperatingSystemVersionTriple{8, 1, 0}));
+    EXPECT_EQ(zovaze::operatingSystemVersionFromText("6.1.0-13-amd64"),
+              (zovaze::OperatingSystemVersionTriple{6, 1, 0}));
+    zovaze::overrideProcessOperatingSystemVersion([] { return zovaze::operatingSystemVersionFromText("9"); });
     EXPECT_EQ(ZOVOSDisplayVersion(), "9.0.0");
 }
 
@@ -121,7 +121,7 @@ TEST_F(DeviceFacts, SysctlStringsComeFromTheKernelAndFailCleanly) {
     EXPECT_FALSE(ZOVSysctlString("kern.nothing"));
 
     std::size_t bufferSeen = 0;
-    ZOVOverrideSysctl([&](const char*, char* buffer, std::size_t* length) {
+    zovaze::overrideSysctl([&](const char*, char* buffer, std::size_t* length) {
         bufferSeen = *length;
         std::string value(200, 'm'); // longer than the buffer: the call refuses it
         if (*length < value.size() + 1) return -1;
@@ -130,9 +130,9 @@ TEST_F(DeviceFacts, SysctlStringsComeFromTheKernelAndFailCleanly) {
     });
     EXPECT_FALSE(ZOVDeviceModel());
     EXPECT_EQ(bufferSeen, 128u);
-    ZOVOverrideSysctl([](const char*, char*, std::size_t*) { return -1; });
+    zovaze::overrideSysctl([](const char*, char*, std::size_t*) { return -1; });
     EXPECT_FALSE(ZOVOSBuildVersion());
-    ZOVOverrideSysctl([](const char*, char* buffer, std::size_t* length) {
+    zovaze::overrideSysctl([](const char*, char* buffer, std::size_t* length) {
         std::memset(buffer, 'z', *length); // no terminating zero: the text stops at the buffer's end
         return 0;
     });

@@ -33,7 +33,7 @@ TEST(AppIcon, PicksTheLargestVariantWithinTheAreaLimit) {
     folder.writePNG("AppIcon60x60~ipad.png", 76, 76);
     auto icon = lookUp(folder);
     ASSERT_TRUE(icon);
-    EXPECT_EQ(icon->size(), (ZOVIconSize{120, 120}));
+    EXPECT_EQ(icon->size(), (zovaze::IconSize{120, 120}));
     EXPECT_TRUE(icon->prerendered());
     EXPECT_EQ(icon->dataHash(), ZOVSHA1HexFromData(chosen));
     EXPECT_EQ(icon->data(), chosen) << "an RGBA PNG re-encodes to the same bytes with these settings";
@@ -45,7 +45,7 @@ TEST(AppIcon, AreaExactlyAtTheLimitIsAcceptedAndOnlyLargerIconsGiveNone) {
     exact.writePNG("Big.png", 152, 152);
     auto icon = lookUp(exact);
     ASSERT_TRUE(icon);
-    EXPECT_EQ(icon->size(), (ZOVIconSize{152, 152}));
+    EXPECT_EQ(icon->size(), (zovaze::IconSize{152, 152}));
     EXPECT_FALSE(icon->prerendered());
 
     TempBundle tooLarge;
@@ -160,11 +160,11 @@ TEST(AppIcon, NameExpansionAddsVariantsOnlyToNamesWithoutThePNGExtension) {
 }
 
 TEST(AppIcon, SurfaceAreaHelpers) {
-    ZOVIcon icon({1, 2, 3}, ZOVIconSize{152, 152});
+    ZOVIcon icon({1, 2, 3}, zovaze::IconSize{152, 152});
     EXPECT_TRUE(icon.isWithinMaxSurfaceArea());
     EXPECT_TRUE(icon.largerThanSize({151, 152}));
     EXPECT_FALSE(icon.largerThanSize({152, 152}));
-    EXPECT_FALSE(ZOVIcon({}, ZOVIconSize{153, 152}).isWithinMaxSurfaceArea());
+    EXPECT_FALSE(ZOVIcon({}, zovaze::IconSize{153, 152}).isWithinMaxSurfaceArea());
 }
 
 TEST(PNGImage, RefusesHostileHeadersAndNonPNGBytes) {

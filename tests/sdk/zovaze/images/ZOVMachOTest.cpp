@@ -34,18 +34,18 @@ std::vector<SliceView> readSlices(const std::uint8_t* address, std::size_t size)
         view.arch = ZOVMachOSliceArchitectureName(&slice);
         view.walked = ZOVMachOSliceEnumerateLoadCommands(
             &slice, [&](std::uint32_t code, std::uint32_t commandSize, const std::uint8_t* command) {
-                if (code == ZOVMachOLoadCommandUUID) {
+                if (code == zovaze::MachOLoadCommandUUID) {
                     std::uint8_t uuid[16];
                     std::memcpy(uuid, ZOVMachOUUIDBytes(command, commandSize), 16);
                     view.uuid = ZOVHexStringFromUUIDBytes(uuid);
-                } else if (code == ZOVMachOLoadCommandVersionMinIPhoneOS ||
-                           code == ZOVMachOLoadCommandVersionMinMacOSX) {
+                } else if (code == zovaze::MachOLoadCommandVersionMinIPhoneOS ||
+                           code == zovaze::MachOLoadCommandVersionMinMacOSX) {
                     auto minimum = ZOVMachOMinimumOSVersion(command, commandSize);
                     auto sdk = ZOVMachOLinkedSDKVersion(command, commandSize);
                     view.minimum = *ZOVMachOVersionString(&*minimum);
                     view.sdk = *ZOVMachOVersionString(&*sdk);
-                } else if (code == ZOVMachOLoadCommandEncryptionInfo ||
-                           code == ZOVMachOLoadCommandEncryptionInfo64) {
+                } else if (code == zovaze::MachOLoadCommandEncryptionInfo ||
+                           code == zovaze::MachOLoadCommandEncryptionInfo64) {
                     view.crypt = ZOVMachOIsEncrypted(command, commandSize) ? "1" : "0";
                 }
             });

@@ -38,7 +38,7 @@ TEST(ZOVCertificatePinner, ChallengesAreAnsweredFromThePinnedRootsAlone) {
     auto session = net::URLSession::sessionWithConfiguration(nullptr);
     struct Case {
         const TestIdentity* leaf;
-        ZOVCertificateArray pins;
+        zovaze::CertificateArray pins;
         bool accepted;
     };
     const Case cases[] = {
@@ -109,16 +109,17 @@ TEST_F(PinnedClient, TheClientTrustsOnlyItsPinsUnlessDebugging) {
     // The system trusts the server's root in every case below.
     net::ServerTrust::overrideSystemAnchorCertificates(std::vector{server_.root->netCertificate()});
     struct Case {
-        std::optional<ZOVCertificateArray> pins;
+        std::optional<zovaze::CertificateArray> pins;
         bool debug;
         bool succeeds;
     };
     const Case cases[] = {
         {server_.pins(), false, true},
-        {ZOVCertificateArray{otherRoot->netCertificate()}, false, false},
-        {ZOVCertificateArray{}, false, false},
-        {ZOVCertificateArray{otherRoot->netCertificate()}, true, true}, // debug: the system's trust applies
-        {std::nullopt, false, true},                                    // no pinning: the system's trust
+        {zovaze::CertificateArray{otherRoot->netCertificate()}, false, false},
+        {zovaze::CertificateArray{}, false, false},
+        {zovaze::CertificateArray{otherRoot->netCertificate()}, true,
+         true},                      // debug: the system's trust applies
+        {std::nullopt, false, true}, // no pinning: the system's trust
     };
     for (const auto& c : cases) {
         zovaze::setDebugFlag(c.debug);

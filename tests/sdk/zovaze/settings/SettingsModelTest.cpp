@@ -170,7 +170,7 @@ TEST_F(SettingsModel, ReplacementKeepsTheOldFileOnFailureAndLeavesOnlyTheNewOneO
     auto failed = ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(
         (home_.home() / "missing").string(), directory.string(), target.string());
     ASSERT_TRUE(failed);
-    EXPECT_EQ(failed->domain(), ZOVSettingsCacheErrorDomain);
+    EXPECT_EQ(failed->domain(), zovaze::kSettingsCacheErrorDomain);
     std::ifstream kept(target);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old");
 

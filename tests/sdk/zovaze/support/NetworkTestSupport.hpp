@@ -51,7 +51,7 @@ class ScriptedServer {
         auto found = attempts_.find(path);
         return found == attempts_.end() ? 0 : found->second;
     }
-    ZOVCertificateArray pins() const { return {root->netCertificate()}; }
+    zovaze::CertificateArray pins() const { return {root->netCertificate()}; }
 
     std::unique_ptr<TestIdentity> root;
     std::unique_ptr<TestIdentity> leaf;

@@ -118,7 +118,7 @@ class SettingsServer {
     // The root the server's chain ends in, for a client in another process to pin.
     const velotest::TestIdentity& root() const { return *root_; }
     std::shared_ptr<ZOVNetworkClient> pinnedClient() const {
-        return ZOVNetworkClient::initWithQueue(nullptr, ZOVCertificateArray{root_->netCertificate()});
+        return ZOVNetworkClient::initWithQueue(nullptr, zovaze::CertificateArray{root_->netCertificate()});
     }
 
   private:
