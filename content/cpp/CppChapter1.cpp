@@ -94,7 +94,7 @@ void buildCppChapter1(Chapter& chapter) {
             .code = R"(int main() {
    «cout << "I love C++";»
 })",
-            .accepted    = {BLANKLESS, R"(std::cout << "I love C++";)"},
+            .accepted    = {R"(std::cout << "I love C++";)"},
             .success     = printedSuccess,
             .hint        = {"Stuck? Break it down", steps({"1. Start with cout <<", "2. Put the text in double quotes", "3. End the statement with a semicolon"}) + ANSWER},
             .placeholder = "Add code to answer",

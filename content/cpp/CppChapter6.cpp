@@ -192,7 +192,6 @@ void buildCppChapter6(Chapter& chapter) {
    *pValue = 99; // Store value
    std::cout << *pValue << ", "; // print value
 })",
-        .accepted    = {BLANKLESS},
         .success     = kFreeYourself,
         .hint        = {"Stuck? Break it down!", "*pValue is of type int , so new int gives it the address of memory for an int. \n " + ANSWER},
         .words       = {{"*", "=", ";"}},
@@ -214,7 +213,6 @@ void buildCppChapter6(Chapter& chapter) {
    std::cout << *pValue << ", "; // print value
    «delete pValue;»
 })",
-        .accepted    = {BLANKLESS},
         .success     = "pValue holds the address of the memory, so delete pValue frees it.",
         .hint        = {"Stuck? Break it down!", "Deleting pValue frees its memory for other use. \n " + ANSWER},
         .words       = {{"*", "=", ";"}},
