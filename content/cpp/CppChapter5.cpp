@@ -240,7 +240,8 @@ int main() {
                              in(L5, purple, {"4"}), in(L7, purple, {"4"}), in(L7, blue, {"std::cout", "std::endl"}),
                              in(L7, red, {R"("Avg. age = ")"}), in(L6, pink, {"else"}), evenSuccess("5"),
                              in(ERROR, comment, {ANSWER, kLoopSyntax, "( int x = 0; x <= 3; x += 1 )"})}),
-        .printValue  = "2,4,6,8,10,12,14,16,18,20,",
+        .debugger    = true,
+        .printValue  = "Avg. age = 32.25",
         .search      = kArray,
     });
 
