@@ -132,6 +132,7 @@ void buildCppChapter1(Chapter& chapter) {
         .accepted    = {BLANKLESS, "=10;"},
         .success     = "myFirstInt now holds 10.  Giving a variable its first value is called initialising it.",
         .hint        = {"Stuck? Break it down!", steps({"1. Use = to give the box a value", "2. End the line with a semicolon"}) + ANSWER},
+        .wrong       = {{"Stuck?", "Remember to always put Strings in quotes \n \"Hello world\"", R"(")", false}},
         .placeholder = "Add code to answer",
         .words       = {{"=", ";"}},
         .colors      = {{L1, "int", pink}, {L2, "int", pink}, {ERROR, ANSWER, comment}},

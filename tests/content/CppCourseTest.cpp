@@ -1,6 +1,6 @@
 // The C++ course against its lists: ids and challenge series, colour-rule counts, the accepted-answer
-// lists (their lengths, entries that must and must not be there, the blankless forms), and the answer
-// that holds a null character.
+// lists (their lengths, entries that must and must not be there, the blankless forms), chapter 1's
+// wrong-answer hints, and the answer that holds a null character.
 #include "tests/content/CourseFixture.hpp"
 
 #include <gtest/gtest.h>
@@ -188,6 +188,31 @@ TEST(CppCourse, BlanklessFormsFollowTheAnswer) {
         ASSERT_GE(l.acceptedAnswers.size(), 2u) << id;
         EXPECT_EQ(l.acceptedAnswers[1], withoutBlanks(l.answer)) << id;
     }
+}
+
+// Chapter 1's wrong-answer hints, after the general hint, in order: title, errorString, contains.
+TEST(CppCourse, ChapterOneKeepsItsWrongAnswerHints) {
+    struct Wrong {
+        std::string title, errorString;
+        bool contains;
+        bool operator==(const Wrong&) const = default;
+    };
+    const std::map<std::string, std::vector<Wrong>> expected = {
+        {"C++CH1L1", {{"Stuck?", "\"", false}, {"Stuck?", "\"h", true}}},
+        {"C++CH1L2", {{"Oops...", "\"", true}}},
+        {"C++CH1L6", {{"Stuck?", "\"", false}}},
+    };
+    for (const auto& l : chapter(1).lessons) {
+        std::vector<Wrong> found;
+        for (std::size_t i = 1; i < l->errors.size(); ++i)
+            found.push_back({l->errors[i].title.str(), l->errors[i].errorString.value_or("").str(),
+                             l->errors[i].contains.value_or(false)});
+        const auto listed = expected.find(l->lessonID.str());
+        EXPECT_TRUE(found == (listed == expected.end() ? std::vector<Wrong>{} : listed->second))
+            << l->lessonID;
+    }
+    EXPECT_EQ(lesson("C++CH1L6").errors.at(1).message,
+              "Remember to always put Strings in quotes \n \"Hello world\"");
 }
 
 TEST(CppCourse, TheNullCharacterAnswerIsKeptWhole) {
