@@ -82,11 +82,11 @@ print(shoppingList))",
         .words       = {{"+", "=", R"(")", "[", "]"}},
         .colors      = {{INSTR, R"("bread")", red}, {INSTR, R"("butter")", red}},
         .colorCount  = 16,
-        .outputs     = {{R"(+= ["bread","butter"])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
-                        {R"(+= ["bread", "butter"])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
-                        {R"(+=["bread","butter"])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
-                        {R"(+= [ "bread", "butter" ])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
-                        {R"(+=["bread", "butter"])", "[oranges, bread, butter]", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"}},
+        .outputs     = {{R"(+= ["bread","butter"])", R"(["oranges", "bread", "butter"])", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
+                        {R"(+= ["bread", "butter"])", R"(["oranges", "bread", "butter"])", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
+                        {R"(+=["bread","butter"])", R"(["oranges", "bread", "butter"])", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
+                        {R"(+= [ "bread", "butter" ])", R"(["oranges", "bread", "butter"])", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"},
+                        {R"(+=["bread", "butter"])", R"(["oranges", "bread", "butter"])", R"(Two items added at once: var shoppingList now holds "oranges", "bread" and "butter".)"}},
         .video       = "XZ53Ncqe28-",
     });
 
@@ -113,7 +113,7 @@ print(members))",
 «members.append("Dev")»
 print(members))",
         .accepted    = {R"(members += ["Dev"])", R"(members+=["Dev"])", R"(members.append( "Dev" ))",
-                        R"(members +=["Dev"])", R"(members += [ "Dev" ])"},
+                        R"(members += [ "Dev" ])"},
         .hint        = {"BUG", "1. members.append( )\n2. Put \"Dev\" inside the parentheses"},
         .placeholder = "Tap to answer",
         .words       = {{"+", "=", R"(")", ".", "(", ")"}},
@@ -174,7 +174,7 @@ for number in 1...10 {
    }
 }
 «print(evenNumbers.count)»)",
-        .accepted    = {"print( evenNumbers.count )", "print(count(evenNumbers))"},
+        .accepted    = {"print( evenNumbers.count )"},
         .hint        = {"Stuck? Break it down.", "1. print( )\n2. evenNumbers.count inside"},
         .wrong       = {{"Print first", "Start with print, then put evenNumbers.count inside.", "e", true}},
         .placeholder = " ? ",
@@ -183,8 +183,7 @@ for number in 1...10 {
         .colorCount  = 17,
         .debugger    = true,
         .outputs     = {{"print(evenNumbers.count)", "5", "count tells how many items an array holds."},
-                        {"print( evenNumbers.count )", "5", "count tells how many items an array holds."},
-                        {"print(count(evenNumbers))", "5", "That is the old way. Today we write evenNumbers.count."}},
+                        {"print( evenNumbers.count )", "5", "count tells how many items an array holds."}},
         .video       = "cy_1kGD2VD_",
     });
 
