@@ -282,9 +282,9 @@ myButton.confirm())",
         .id = "CH19L11", .number = 11, .title = "Protocols & Properties",
         .instruction = "A property's type can combine a class and protocols with &: the value must be that class, or a subclass of it, and adopt every protocol named. In line 4, declare a constant myVC that is a UIViewController and adopts MyProtocol.",
         .code = R"(protocol MyProtocol {
-}
+}; class LoginVC: UIViewController, MyProtocol { }
 class myViewController: UIViewController {
-   «let myVC: UIViewController & MyProtocol»)",
+   «let myVC: UIViewController & MyProtocol»= LoginVC() })",
         .accepted    = {"let myVC:UIViewController & MyProtocol", "let myVC: UIViewController&MyProtocol", "let myVC:UIViewController&MyProtocol", "var myVC: UIViewController & MyProtocol", "var myVC:UIViewController & MyProtocol", "var myVC: UIViewController&MyProtocol", "var myVC:UIViewController&MyProtocol", kShortcutAnswer},
         .success     = "myVC can only hold a view controller that also adopts MyProtocol. You finished the protocols chapter!",
         .hint        = {"Stuck? Break it down!", "1. Declare a constant: let myVC \n 2. Give it the class type: UIViewController \n 3. Join the protocol with &: & MyProtocol \n let myVC: UIViewController & MyProtocol"},

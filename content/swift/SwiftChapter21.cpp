@@ -205,8 +205,8 @@ for item in group {
         .id = "CH21L8", .number = 8, .title = "Downcasting in SpriteKit",
         .instruction = "In a SpriteKit game the view of the view controller really is an SKView, but its type says UIView, so you force the downcast. In line 2, cast self.view to SKView with as!.",
         .code = R"(class GameViewController: UIViewController {
-   let skView =«self.view as! SKView»
-})",
+   override func viewDidLoad() { let skView =«self.view as! SKView»
+} })",
         .accepted    = {"view as! SKView", kShortcutAnswer},
         .success     = "skView is the game's SKView, ready to show a SpriteKit scene. You finished the type casting chapter!",
         .hint        = {"Stuck? Break it down!", "1. Start from the view: self.view \n 2. Force the downcast with as! to SKView \n \n self.view as! SKView"},

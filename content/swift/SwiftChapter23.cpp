@@ -235,7 +235,7 @@ print(items))",
         .instruction = "In a closure, $0 is the first parameter and $1 the second. sorted(by:) hands its closure two letters at a time; sorting A to Z needs the first to be less than the next. In line 3, add the closure with $0 and $1.",
         .code = R"(var letters = ["A","C","B"]
 var aToZ = letters // sorted(by: { closure })
-aToZ = letters.sorted(by: { «$0 < $1»}))
+aToZ = letters.sorted(by: { «$0 < $1»})
 print(aToZ))",
         .accepted    = {kShortcutAnswer},
         .success     = "sorted(by: $0 < $1) put the letters A to Z. Many answers are acceptable here; on to another sorted example.",

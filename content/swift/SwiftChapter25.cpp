@@ -12,10 +12,10 @@ void buildSwiftChapter25(Chapter& chapter) {
     addLessonStoring(chapter, 16, {
         .id = "CH25L1", .number = 1, .title = "Guard statement",
         .instruction = "A guard statement checks a condition and runs its else branch only when the condition is false; it works like an if turned around, and its else branch must leave the scope. In line 2, create a guard statement.  Enter true for the condition.",
-        .code = R"(// guard condition else { do something }
+        .code = R"(func check() { // guard condition else { do something }
 «guard true else»{
    print("It's not true"); return
-})",
+} }; check())",
         .padTo       = 8,
         .accepted    = {kShortcutAnswer},
         .success     = "The condition is true, so guard lets the code go on and the else branch never runs; it would only run for false.",
@@ -36,10 +36,10 @@ void buildSwiftChapter25(Chapter& chapter) {
         .id = "CH25L2", .number = 2, .title = "Simple guard example",
         .instruction = "Here guard protects the code after it: only a valid password gets through. In line 3, create a guard statement with the condition passwordIsValid.",
         .code = R"(let passwordIsValid = false
-// guard needs a condition and an else
+func signIn() { // guard needs a condition and an else
 «guard passwordIsValid else»{
    print("User entered wrong password"); return
-})",
+} }; signIn())",
         .padTo       = 9,
         .accepted    = {kShortcutAnswer},
         .success     = "passwordIsValid is false, so guard ran its else branch, printed the message and left.",

@@ -183,27 +183,28 @@ TEST(Chapters19to26Layout, HiddenLinesAndTextsBesideTheField) {
         const char* before;
         std::optional<std::string> after;
     };
-    for (const auto& c : {Layout{19, 1, 8, 4, 8, "class GameLevel:", "{"},
-                          Layout{19, 9, 2, 1, 2, "", " {"},
-                          Layout{20, 8, 10, 10, 10, "boss.delegate?.doWork(", ")"},
-                          Layout{20, 9, 1, 1, 10, "", "{"},
-                          Layout{20, 16, 10, 9, 10, "       ", R"(("Notified with " + data) })"},
-                          Layout{21, 2, 10, 6, 10, "   if let myDev = dev", "{"},
-                          Layout{21, 8, 3, 2, 3, "   let skView =", std::nullopt},
-                          Layout{22, 4, 7, 3, 7, "   ", std::nullopt},
-                          Layout{22, 7, 4, 4, 10, "", "{"},
-                          Layout{23, 1, 6, 3, 8, "", "{"},
-                          Layout{23, 2, 9, 8, 9, "var squared2 = ", "{ $0 * $0 }"},
-                          Layout{23, 14, 5, 4, 5, "let f3 = tags.filter {  ", "}"},
-                          Layout{23, 18, 7, 5, 7, "   ", std::nullopt},
-                          Layout{24, 1, 2, 2, 8, "", std::nullopt},
-                          Layout{24, 2, 6, 3, 9, "", std::nullopt},
-                          Layout{24, 8, 3, 2, 3, "var set2 = ", std::nullopt},
-                          Layout{25, 1, 4, 2, 8, "", "{"},
-                          Layout{25, 13, 7, 1, 10, "", "{"},
-                          Layout{26, 6, 1, 1, 10, "", "{"},
-                          Layout{26, 7, 3, 2, 10, "   ", R"(ThreeLetterWord(word: "cat"))"},
-                          Layout{26, 8, 6, 4, 10, "} ", "WordError.length {"}}) {
+    for (const auto& c :
+         {Layout{19, 1, 8, 4, 8, "class GameLevel:", "{"},
+          Layout{19, 9, 2, 1, 2, "", " {"},
+          Layout{20, 8, 10, 10, 10, "boss.delegate?.doWork(", ")"},
+          Layout{20, 9, 1, 1, 10, "", "{"},
+          Layout{20, 16, 10, 9, 10, "       ", R"(("Notified with " + data) })"},
+          Layout{21, 2, 10, 6, 10, "   if let myDev = dev", "{"},
+          Layout{21, 8, 3, 2, 3, "   override func viewDidLoad() { let skView =", std::nullopt},
+          Layout{22, 4, 7, 3, 7, "   ", std::nullopt},
+          Layout{22, 7, 4, 4, 10, "", "{"},
+          Layout{23, 1, 6, 3, 8, "", "{"},
+          Layout{23, 2, 9, 8, 9, "var squared2 = ", "{ $0 * $0 }"},
+          Layout{23, 14, 5, 4, 5, "let f3 = tags.filter {  ", "}"},
+          Layout{23, 18, 7, 5, 7, "   ", std::nullopt},
+          Layout{24, 1, 2, 2, 8, "", std::nullopt},
+          Layout{24, 2, 6, 3, 9, "", std::nullopt},
+          Layout{24, 8, 3, 2, 3, "var set2 = ", std::nullopt},
+          Layout{25, 1, 4, 2, 8, "", "{"},
+          Layout{25, 13, 7, 1, 10, "", "{"},
+          Layout{26, 6, 1, 1, 10, "", "{"},
+          Layout{26, 7, 3, 2, 10, "   ", R"(ThreeLetterWord(word: "cat"))"},
+          Layout{26, 8, 6, 4, 10, "} ", "WordError.length {"}}) {
         const auto& lesson = lessonOf(c.chapter, c.lesson);
         SCOPED_TRACE(lesson.lessonID);
         EXPECT_EQ(lesson.lines, c.lines);
