@@ -75,6 +75,7 @@ void buildSwiftChapter20(Chapter& chapter) {
         .colors      = {{INSTR, "protocol", pink}, {INSTR, "In line 1, create a protocol called GreetingDelegate.", comment},
                         {SUCCESS, "GreetingDelegate", project}, {SUCCESS, "sayHello()", project},
                         {ERROR, "protocol GreetingDelegate", comment}},
+        .printValue  = "3",
         .video       = "aXP6FEMAcQ_",
     });
 
