@@ -363,7 +363,7 @@ var kira = Jedi()
 let sub = Submarine()
 sub.dive()
 print(sub.position))",
-        .accepted    = {"position.y-=1", "self.position.y -= 1", "self.position.y-=1", "position.y = position.y - 1", "position.y=position.y-1", "self.position.y = self.position.y - 1", "self.position.y=self.position.y-1", "position.y+=-1", "position.y += -1", "position.y +=-1", "self.position.y+=-1", "self.position.y += -1", "self.position.y +=-1"},
+        .accepted    = {"position.y-=1", "self.position.y -= 1", "self.position.y-=1", "position.y = position.y - 1", "position.y=position.y-1", "self.position.y = self.position.y - 1", "self.position.y=self.position.y-1", "position.y += -1", "self.position.y += -1"},
         .hint        = {"Stuck?", "Break it down. \n 1. Subtract with -=: position.y -= 1 or self.position.y -= 1 \n 2. Or assign: position.y = position.y - 1 or position.y += -1"},
         .placeholder = " Tap to answer ",
         .words       = {{".", "-", "="}},

@@ -143,7 +143,7 @@ var myInt: Int?
 myInt = Int(str)
 «myInt! += 100»
 print(myInt!))",
-        .accepted    = {"myInt!+=100", "myInt! +=100", "myInt!+= 100"},
+        .accepted    = {"myInt!+=100"},
         .success     = "100 and 100 make 200.",
         .hint        = {"Stuck?", "Break it down. \n 1. Unwrap the optional with !: myInt! \n 2. Add 100 with +=: myInt! += 100"},
         .placeholder = " Tap to answer ",
@@ -247,7 +247,7 @@ let intValue = Int(floatValue)
 let array2 = [5,6,7]
 let mergedArray = «array1 + array2»
 print(mergedArray))",
-        .accepted    = {"array1+array2", "array1 +array2", "array1+ array2", "array2+array1", "array2 + array1", "array2 +array1", "array2+ array1"},
+        .accepted    = {"array1+array2", "array2+array1", "array2 + array1"},
         .success     = "Two arrays, one merged array.",
         .hint        = {"Stuck?", "Break it down. \n 1. Join the arrays with +: array1 + array2"},
         .placeholder = " Tap to answer ",

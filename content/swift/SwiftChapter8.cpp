@@ -136,7 +136,7 @@ for (plan, value) in prices {
       print("\(plan) costs more than $3")
    }
 })",
-        .accepted    = {"if value>3", "if value >3"},
+        .accepted    = {"if value>3"},
         .success     = kNicelyDone,
         .hint        = {"Stuck?", "1. if value\n2. > 3"},
         .placeholder = "Add if statement",
@@ -343,8 +343,7 @@ let firstLetterGroups = Dictionary(grouping: names) { $0.first! }
 // values holds the merchant names
 «var merchants = [String](receipts.values)»
 print("Merchants: \(merchants)"))~",
-        .accepted    = {"var merchants=[String](receipts.values)", "var merchants =[String](receipts.values)",
-                        "var merchants= [String](receipts.values)", "var merchants = [ String ](receipts.values)"},
+        .accepted    = {"var merchants=[String](receipts.values)", "var merchants = [ String ](receipts.values)"},
         .hint        = {"Stuck?", "1. var merchants =\n2. [String](receipts.values)"},
         .placeholder = "Add code",
         .words       = {{"(", ".", ":", R"(")", ")"}},
