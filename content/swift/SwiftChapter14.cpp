@@ -13,7 +13,7 @@ void buildSwiftChapter14(Chapter& chapter) {
         .instruction = "Classes, like structs, group properties and methods into a type of your own. In line 3, add a property note of type String.",
         .code = R"(class ToDoItem {
    var title = ""
-   «var note: String»
+   «var note: String»= ""
 })",
         .accepted    = {"var note:String"},
         .success     = "Looks just like a struct so far. The differences come next.",
@@ -246,7 +246,7 @@ print(paint.color))",
         .id = "CH14L9", .number = 9, .title = "Constant properties",
         .instruction = R"(Properties declared with let never change once set, while var properties can change at any time. A Booking's record locator, a String such as "X7KQ2P", should never change. In line 2, add a constant property recordLocator of type String.)",
         .code = R"(class Booking {
-   «let recordLocator: String»)",
+   «let recordLocator: String»= "X7KQ2P" })",
         .accepted    = {"let recordLocator:String"},
         .success     = "recordLocator is a let, so it is fixed for the life of the Booking; as a var it could be changed by mistake.",
         .hint        = {"Stuck?", "Break it down. \n 1. Use let: let recordLocator \n 2. Add the type: let recordLocator: String"},
