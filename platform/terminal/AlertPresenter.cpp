@@ -73,8 +73,8 @@ bool AlertPresenter::handleKey(const Key& key) {
     return true; // modal: nothing reaches the screen beneath
 }
 
-std::string AlertPresenter::legend() const {
-    return "←→ choose  Enter pick  Esc cancel  Ctrl-C quit";
+std::vector<KeyLineItem> AlertPresenter::keyLine() const {
+    return {{"←→ choose", 2}, {"Enter pick", 3}, {"Esc cancel", 2}};
 }
 
 } // namespace term

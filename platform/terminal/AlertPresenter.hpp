@@ -17,7 +17,7 @@ class AlertPresenter : public Presenter {
     explicit AlertPresenter(std::shared_ptr<ui::AlertController> alert);
     void draw(Canvas& canvas, Area area) override;
     bool handleKey(const Key& key) override;
-    std::string legend() const override;
+    std::vector<KeyLineItem> keyLine() const override;
 
   private:
     std::shared_ptr<ui::AlertController> alert_;

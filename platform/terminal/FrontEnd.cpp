@@ -28,7 +28,7 @@ class FallbackPresenter : public Presenter {
         canvas.setCaret(std::nullopt);
     }
     bool handleKey(const Key&) override { return false; }
-    std::string legend() const override { return "Esc back  Ctrl-C quit"; }
+    std::vector<KeyLineItem> keyLine() const override { return {{"Esc back", 1}}; }
 
   private:
     std::weak_ptr<ui::ViewController> controller_;
@@ -122,12 +122,13 @@ void FrontEnd::draw(Canvas& canvas) {
     drawNavigationBar(canvas, screen);
     auto& presenter = presenterFor(screen);
     presenter.draw(canvas, area);
-    std::string legend = presenter.legend();
+    std::vector<KeyLineItem> keys = presenter.keyLine();
     if (alert) {
         auto& dialog = presenterFor(alert);
         dialog.draw(canvas, area);
-        legend = dialog.legend();
+        keys = dialog.keyLine();
     }
+    keys.push_back({kQuitKeyText, kQuitKeyWeight});
     int row = area.y + area.height;
     Style statusStyle = Style::fg(palette::text).withBackground(palette::warning).bolded();
     for (const auto& line : status) {
@@ -141,7 +142,8 @@ void FrontEnd::draw(Canvas& canvas) {
     }
     Style legendStyle = Style::fg(palette::background).withBackground(palette::muted);
     canvas.fill(0, canvas.height() - 1, canvas.width(), 1, legendStyle);
-    canvas.text(1, canvas.height() - 1, legend, legendStyle, canvas.width() - 2);
+    canvas.text(1, canvas.height() - 1, fitKeyLine(std::move(keys), canvas.width() - 2), legendStyle,
+                canvas.width() - 2);
 }
 
 bool FrontEnd::goBack(const std::shared_ptr<ui::ViewController>& screen) {

@@ -5,7 +5,8 @@
 // alert on top is drawn as a dialog over the screen that presented it.
 //
 // Keys handled here, before or after the screen: Ctrl-C quits anywhere; Esc that the screen does not
-// use goes back (dismisses a presented screen, else pops the navigation stack).
+// use goes back (dismisses a presented screen, else pops the navigation stack). Every key line ends
+// with "Ctrl-C quit", the last item to give way when the terminal is narrow.
 //
 // It runs without a terminal: draw() takes any canvas and handleKey() any key, which is how the
 // headless screen tests and the bounded mode work. CursesTerminal runs it on a real terminal.
@@ -51,6 +52,9 @@ class FrontEnd {
     void setStatus(std::optional<std::string> text);
     const std::optional<std::string>& currentStatus() const { return status_; }
     static constexpr int kMaxStatusLines = 2;
+    // The way out that every key line shows while it has room.
+    static constexpr const char* kQuitKeyText = "Ctrl-C quit";
+    static constexpr int kQuitKeyWeight = 1000;
 
     // How long until the screen should be drawn again for an animation: a frame while one runs, the
     // time until the next one starts while they wait for their delays, nullopt when none is pending.

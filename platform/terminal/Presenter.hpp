@@ -6,8 +6,9 @@
 // Failure contract: presenters never throw; a view they expect but do not find is simply not drawn.
 #include "platform/terminal/Canvas.hpp"
 #include "platform/terminal/Key.hpp"
+#include "platform/terminal/KeyLine.hpp"
 
-#include <string>
+#include <vector>
 
 namespace term {
 
@@ -35,8 +36,8 @@ class Presenter {
     virtual void draw(Canvas& canvas, Area area) = 0;
     // Handles a key; false when the key means nothing here (Esc then goes back).
     virtual bool handleKey(const Key& key) = 0;
-    // The one-line key legend of this screen.
-    virtual std::string legend() const = 0;
+    // What the keys that work now do, for the key line (the front end adds its own Ctrl-C quit).
+    virtual std::vector<KeyLineItem> keyLine() const = 0;
 };
 
 } // namespace term

@@ -105,6 +105,6 @@ bool ChapterListPresenter::handleKey(const term::Key& key) {
     return false;
 }
 
-std::string ChapterListPresenter::legend() const {
-    return "↑↓ select  Enter open  / search  s settings  q quit";
+std::vector<term::KeyLineItem> ChapterListPresenter::keyLine() const {
+    return {{"↑↓ select", 3}, {"Enter open", 4}, {"/ search", 2}, {"s settings", 2}, {"q quit", 1}};
 }

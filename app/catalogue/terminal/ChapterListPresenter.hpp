@@ -24,7 +24,7 @@ class ChapterListPresenter : public term::Presenter {
     ChapterListPresenter(std::shared_ptr<MainViewController> screen, term::FrontEnd& frontEnd);
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
-    std::string legend() const override;
+    std::vector<term::KeyLineItem> keyLine() const override;
 
   private:
     std::weak_ptr<MainViewController> screen_;

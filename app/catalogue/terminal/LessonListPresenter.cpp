@@ -55,6 +55,6 @@ bool LessonListPresenter::handleKey(const term::Key& key) {
     return false;
 }
 
-std::string LessonListPresenter::legend() const {
-    return "↑↓ select  Enter open lesson  Esc back  Ctrl-C quit";
+std::vector<term::KeyLineItem> LessonListPresenter::keyLine() const {
+    return {{"↑↓ select", 3}, {"Enter open lesson", 4}, {"Esc back", 2}};
 }

@@ -15,7 +15,7 @@ class LessonListPresenter : public term::Presenter {
     explicit LessonListPresenter(std::shared_ptr<ChapterViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
-    std::string legend() const override;
+    std::vector<term::KeyLineItem> keyLine() const override;
 
   private:
     std::weak_ptr<ChapterViewController> screen_;

@@ -294,52 +294,32 @@ bool LessonPresenter::handleKey(const term::Key& key) {
     return false;
 }
 
-std::string LessonPresenter::legend() const {
+std::vector<term::KeyLineItem> LessonPresenter::keyLine() const {
     auto screen = screen_.lock();
-    if (!screen || !screen->lesson) return "Esc back  Ctrl-C quit";
-    // The keys that work right now, each with its weight: when they do not all fit in a line of an
-    // 80-column terminal, the lightest go first.
-    struct Item {
-        const char* text;
-        int weight;
-    };
-    std::vector<Item> items;
-    if (wordFocus_) {
-        items = {{"Tab Shift-Tab choose word", 9},
-                 {"Enter type it", 9},
-                 {"Esc leave words", 9},
-                 {"Ctrl-R run", 6},
-                 {"Ctrl-N next", 6},
-                 {"Ctrl-C quit", 1}};
-    } else {
-        const auto line = screen->lesson->textFieldInLine;
-        const auto handles = line >= 1 && line <= Lesson::kMaxLines
-                                 ? screen->lineHandles(static_cast<int>(line))
-                                 : LessonViewController::LineHandles{};
-        const bool hint = shown(handles.errorButton) || shown(screen->stuckButton);
-        const bool words = !wordButtons(*screen).empty();
-        if (shown(screen->helpView)) items.push_back({"Esc close hint", 9});
-        items.push_back({"type answer", 4});
-        items.push_back({"Enter done", 2});
-        items.push_back({"Ctrl-R run", 6});
-        items.push_back({"Ctrl-N next", 6});
-        if (hint) items.push_back({"Ctrl-E hint", 8});
-        if (shown(screen->helpVideoButton)) items.push_back({"Ctrl-V video", 8});
-        if (shown(handles.checkmarkButton)) items.push_back({"Ctrl-O output", 8});
-        if (words) items.push_back({"Tab Shift-Tab words", 5});
-        if (!shown(screen->helpView)) items.push_back({"Esc back", 7});
-        items.push_back({"Ctrl-C quit", 1});
-    }
-    auto joined = [&] {
-        std::string out;
-        for (const auto& item : items)
-            out += (out.empty() ? "" : "  ") + std::string(item.text);
-        return out;
-    };
-    while (term::columnsOfText(joined()) > legendColumns) {
-        auto lightest = std::min_element(items.begin(), items.end(),
-                                         [](const Item& a, const Item& b) { return a.weight < b.weight; });
-        items.erase(lightest);
-    }
-    return joined();
+    if (!screen || !screen->lesson) return {{"Esc back", 7}};
+    // The keys that work right now, each with its weight: the lightest give way first when the
+    // terminal is narrow.
+    if (wordFocus_)
+        return {{"Tab Shift-Tab choose word", 9},
+                {"Enter type it", 9},
+                {"Esc leave words", 9},
+                {"Ctrl-R run", 6},
+                {"Ctrl-N next", 6}};
+    std::vector<term::KeyLineItem> items;
+    const auto line = screen->lesson->textFieldInLine;
+    const auto handles = line >= 1 && line <= Lesson::kMaxLines ? screen->lineHandles(static_cast<int>(line))
+                                                                : LessonViewController::LineHandles{};
+    const bool hint = shown(handles.errorButton) || shown(screen->stuckButton);
+    const bool words = !wordButtons(*screen).empty();
+    if (shown(screen->helpView)) items.push_back({"Esc close hint", 9});
+    items.push_back({"type answer", 4});
+    items.push_back({"Enter done", 2});
+    items.push_back({"Ctrl-R run", 6});
+    items.push_back({"Ctrl-N next", 6});
+    if (hint) items.push_back({"Ctrl-E hint", 8});
+    if (shown(screen->helpVideoButton)) items.push_back({"Ctrl-V video", 8});
+    if (shown(handles.checkmarkButton)) items.push_back({"Ctrl-O output", 8});
+    if (words) items.push_back({"Tab Shift-Tab words", 5});
+    if (!shown(screen->helpView)) items.push_back({"Esc back", 7});
+    return items;
 }

@@ -8,8 +8,7 @@
 // the keyboard's Return, Ctrl-R runs, Ctrl-N goes to the next lesson, Ctrl-E presses the error mark (or
 // the help bar's hint button), Ctrl-V the help bar's video button, Ctrl-O the line's checkmark;
 // Tab/Shift-Tab move through the word bar and Enter types the focused word; Esc closes the hint panel or
-// leaves the word bar, else goes back. The key line names only the keys that work at the moment, and
-// fits in an 80-column terminal.
+// leaves the word bar, else goes back. The key line names only the keys that work at the moment.
 //
 // Failure contract: none; views the lesson does not use are not drawn.
 #include "app/catalogue/terminal/AnswerFieldView.hpp"
@@ -26,9 +25,7 @@ class LessonPresenter : public term::Presenter {
     explicit LessonPresenter(std::shared_ptr<LessonViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
-    std::string legend() const override;
-    // The widest key line: an 80-column terminal less the line's margins.
-    static constexpr int legendColumns = 78;
+    std::vector<term::KeyLineItem> keyLine() const override;
 
   private:
     ui::TextField* answerField(LessonViewController& screen) const;

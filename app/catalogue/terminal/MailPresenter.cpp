@@ -38,6 +38,6 @@ bool MailPresenter::handleKey(const term::Key& key) {
     return false;
 }
 
-std::string MailPresenter::legend() const {
-    return "Enter send with your mail program  Esc cancel  Ctrl-C quit";
+std::vector<term::KeyLineItem> MailPresenter::keyLine() const {
+    return {{"Enter send with your mail program", 4}, {"Esc cancel", 3}};
 }

@@ -13,7 +13,7 @@ class MailPresenter : public term::Presenter {
     explicit MailPresenter(std::shared_ptr<svc::MailComposeViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
-    std::string legend() const override;
+    std::vector<term::KeyLineItem> keyLine() const override;
 
   private:
     std::weak_ptr<svc::MailComposeViewController> screen_;

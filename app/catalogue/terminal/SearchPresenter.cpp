@@ -80,6 +80,6 @@ bool SearchPresenter::handleKey(const term::Key& key) {
     return false;
 }
 
-std::string SearchPresenter::legend() const {
-    return "type to filter  ↑↓ select  Enter open  Esc back  Ctrl-C quit";
+std::vector<term::KeyLineItem> SearchPresenter::keyLine() const {
+    return {{"type to filter", 2}, {"↑↓ select", 3}, {"Enter open", 4}, {"Esc back", 2}};
 }

@@ -14,7 +14,7 @@ class SearchPresenter : public term::Presenter {
     explicit SearchPresenter(std::shared_ptr<SearchResultsTableViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
-    std::string legend() const override;
+    std::vector<term::KeyLineItem> keyLine() const override;
 
   private:
     std::weak_ptr<SearchResultsTableViewController> screen_;

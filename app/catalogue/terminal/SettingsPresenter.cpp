@@ -48,6 +48,6 @@ bool SettingsPresenter::handleKey(const term::Key& key) {
     return false;
 }
 
-std::string SettingsPresenter::legend() const {
-    return "↑↓ select  Enter choose / flip switch  Esc back  Ctrl-C quit";
+std::vector<term::KeyLineItem> SettingsPresenter::keyLine() const {
+    return {{"↑↓ select", 3}, {"Enter choose / flip switch", 4}, {"Esc back", 2}};
 }

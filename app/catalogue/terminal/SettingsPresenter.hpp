@@ -14,7 +14,7 @@ class SettingsPresenter : public term::Presenter {
     explicit SettingsPresenter(std::shared_ptr<SettingsTableViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
-    std::string legend() const override;
+    std::vector<term::KeyLineItem> keyLine() const override;
 
   private:
     std::weak_ptr<SettingsTableViewController> screen_;

@@ -31,8 +31,8 @@ bool VideoPlayerPresenter::handleKey(const term::Key& key) {
     return true;
 }
 
-std::string VideoPlayerPresenter::legend() const {
+std::vector<term::KeyLineItem> VideoPlayerPresenter::keyLine() const {
     auto screen = screen_.lock();
-    return screen && screen->playerURL() ? "Enter play in browser  Esc close  Ctrl-C quit"
-                                         : "Esc close  Ctrl-C quit";
+    if (screen && screen->playerURL()) return {{"Enter play in browser", 4}, {"Esc close", 3}};
+    return {{"Esc close", 3}};
 }

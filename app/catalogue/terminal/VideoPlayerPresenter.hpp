@@ -14,7 +14,7 @@ class VideoPlayerPresenter : public term::Presenter {
     VideoPlayerPresenter(std::shared_ptr<VideoPlayerViewController> screen, term::FrontEnd& frontEnd);
     void draw(term::Canvas& canvas, term::Area area) override;
     bool handleKey(const term::Key& key) override;
-    std::string legend() const override;
+    std::vector<term::KeyLineItem> keyLine() const override;
 
   private:
     std::weak_ptr<VideoPlayerViewController> screen_;

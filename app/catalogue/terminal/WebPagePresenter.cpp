@@ -30,6 +30,6 @@ bool WebPagePresenter::handleKey(const term::Key& key) {
     return true;
 }
 
-std::string WebPagePresenter::legend() const {
-    return "Enter open in browser  Esc back  Ctrl-C quit";
+std::vector<term::KeyLineItem> WebPagePresenter::keyLine() const {
+    return {{"Enter open in browser", 4}, {"Esc back", 3}};
 }

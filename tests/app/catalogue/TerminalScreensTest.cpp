@@ -448,8 +448,10 @@ TEST_F(TerminalScreens, TheKeyLineNamesTheKeysThatWorkNowInEightyColumns) {
     EXPECT_FALSE(has(line, "Ctrl-E")) << line;
     press(Key::ctrl('o'));
     EXPECT_FALSE(lesson->answerView->isHidden()); // the checkmark showed the output
-    for (const auto& l : seen)
-        EXPECT_LE(term::columnsOfText(l), 79) << l; // one blank of margin on the left
+    for (const auto& l : seen) {
+        EXPECT_LE(term::columnsOfText(l), 79) << l;   // one blank of margin on the left
+        EXPECT_TRUE(l.ends_with("Ctrl-C quit")) << l; // the way out gives way last
+    }
 }
 
 TEST_F(TerminalScreens, WordBarKeysAreNamedWhileTheBarHasTheFocus) {

@@ -1,4 +1,5 @@
 #include "platform/terminal/FrontEnd.hpp"
+#include "platform/terminal/KeyLine.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"
@@ -22,7 +23,9 @@ class Counting : public term::Presenter {
         ++taken_;
         return true;
     }
-    std::string legend() const override { return "legend of " + name_; }
+    std::vector<term::KeyLineItem> keyLine() const override {
+        return {{"x counts", 5}, {"legend of " + name_, 3}};
+    }
 
   private:
     std::string name_;
@@ -187,6 +190,36 @@ TEST_F(FrontEndWithNavigation, BarItemsShowTheirTitles) {
     frontEnd.draw(canvas);
     EXPECT_TRUE(canvas.row(0).ends_with("3/20"));
     EXPECT_TRUE(canvas.row(0).starts_with(" Settings"));
+}
+
+TEST(KeyLine, TheLightestGiveWayFirstAndQuitStaysWhileItHasRoom) {
+    const std::vector<term::KeyLineItem> items = {
+        {"Esc back", 7}, {"type answer", 4}, {"Ctrl-R run", 6}, {"Enter done", 2}, {"Ctrl-C quit", 1000}};
+    struct Case {
+        int columns;
+        std::string expected;
+    } cases[] = {
+        {80, "Esc back  type answer  Ctrl-R run  Enter done  Ctrl-C quit"},
+        {50, "Esc back  type answer  Ctrl-R run  Ctrl-C quit"},
+        {35, "Esc back  Ctrl-R run  Ctrl-C quit"},
+        {13, "Ctrl-C quit"},
+        {5, "Ctrl-C quit"}, // the canvas cuts it: no room is no reason to show another key instead
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(term::fitKeyLine(items, c.columns), c.expected) << c.columns;
+}
+
+TEST_F(FrontEndWithNavigation, EveryKeyLineEndsWithTheWayOutWhileItHasRoom) {
+    for (int width : {60, 24}) {
+        term::MemoryCanvas sized(width, 12);
+        frontEnd.draw(sized);
+        EXPECT_TRUE(sized.row(11).ends_with("Ctrl-C quit")) << sized.row(11);
+    }
+    auto alert = std::make_shared<ui::AlertController>("Sure?", std::nullopt);
+    alert->addAction({"OK", ui::AlertActionStyle::defaultStyle, nullptr});
+    first->present(alert, false);
+    frontEnd.draw(canvas);
+    EXPECT_TRUE(canvas.row(11).ends_with("Ctrl-C quit")) << canvas.row(11);
 }
 
 TEST_F(FrontEndWithNavigation, TooSmallTerminalSaysSo) {
