@@ -52,9 +52,23 @@ std::vector<ui::Button*> LessonPresenter::wordButtons(LessonViewController& scre
 int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
     term::Style numberStyle = term::Style::fg(LessonViewController::lineNumberGrey);
     auto* field = answerField(screen);
-    for (int k = 1; k <= Lesson::kMaxLines && y < area.y + area.height; ++k) {
+    std::vector<int> lines; // the code lines shown, answer line among them
+    int answerIndex = 0;
+    for (int k = 1; k <= Lesson::kMaxLines; ++k) {
         const auto handles = screen.lineHandles(k);
         if (!shown(handles.view)) continue;
+        if (handles.textField && handles.textField == field) answerIndex = static_cast<int>(lines.size());
+        lines.push_back(k);
+    }
+    // A terminal too short for all of the code shows a window of it that holds the answer line, with one
+    // line after it where there is one, and marks on the side that more lies above or below.
+    const int count = static_cast<int>(lines.size());
+    const int room = std::max(1, area.y + area.height - y - kRowsBelowCode);
+    const int rows = std::min(count, room);
+    const int first = std::min(answerIndex, std::clamp(answerIndex + 2 - rows, 0, count - rows));
+    const int markX = area.x + area.width - 2;
+    for (int i = first; i < first + rows; ++i) {
+        const auto handles = screen.lineHandles(lines[static_cast<std::size_t>(i)]);
         int x = area.x + 1;
         if (handles.numberLabel) {
             std::string number = handles.numberLabel->text();
@@ -85,12 +99,14 @@ int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, Less
         } else if (shown(handles.errorButton)) {
             // The mark blinks by growing: while it is enlarged it takes a cell either side.
             term::Style mark = term::Style::fg(LessonViewController::stuckRed).bolded().reversed();
-            int markX = std::min(x + 1, area.x + area.width - 4);
+            int markAt = std::min(x + 1, area.x + area.width - 4);
             if (term::shownScale(*handles.errorButton) > 1.15)
-                canvas.text(markX - 1, y, " ! ", mark);
+                canvas.text(markAt - 1, y, " ! ", mark);
             else
-                canvas.text(markX, y, "!", mark);
+                canvas.text(markAt, y, "!", mark);
         }
+        if (i == first && first > 0) canvas.text(markX, y, "▲", numberStyle);
+        if (i == first + rows - 1 && first + rows < count) canvas.text(markX, y, "▼", numberStyle);
         ++y;
     }
     return y;
@@ -130,60 +146,109 @@ int LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y, L
     return y;
 }
 
+namespace {
+
+// The lines of the labels given, one after the other, `width` columns wide.
+std::vector<StyledLine> panelLines(std::initializer_list<const ui::Label*> labels, int width) {
+    std::vector<StyledLine> lines;
+    for (const auto* label : labels) {
+        if (!label) continue;
+        auto more = layOutLabel(*label, width);
+        lines.insert(lines.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+    return lines;
+}
+
+} // namespace
+
+void LessonPresenter::drawPanelText(term::Canvas& canvas, int x, int y, int width, int rows,
+                                    const std::function<std::vector<StyledLine>(int)>& layOut,
+                                    PanelWindow& window, ui::Color panel) {
+    // Laid out at the full width first; text that does not fit gives up two columns to the scroll marks.
+    auto lines = layOut(width);
+    if (static_cast<int>(lines.size()) > rows) lines = layOut(width - 2);
+    window.total = static_cast<int>(lines.size());
+    window.visible = std::max(0, rows);
+    window.first = std::clamp(window.first, 0, std::max(0, window.total - window.visible));
+    drawStyledLines(canvas, x, y, lines, window.first, window.visible, panel);
+    if (!window.overflows() || rows <= 0) return;
+    term::Style mark = term::Style::fg(term::palette::text).withBackground(panel).bolded();
+    term::Style track = term::Style::fg(term::palette::muted).withBackground(panel);
+    for (int r = 0; r < rows; ++r)
+        canvas.text(x + width - 1, y + r, "│", track);
+    if (window.first > 0) canvas.text(x + width - 1, y, "▲", mark);
+    if (window.first + window.visible < window.total) canvas.text(x + width - 1, y + rows - 1, "▼", mark);
+}
+
 int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
-    int bottom = area.y + area.height - 2;
+    const int areaEnd = area.y + area.height;
+    const int textX = area.x + 3;
+    const int textWidth = area.width - 6;
     // The output panel slides up into place while it fades in: drawn lower by the rows it still has to
     // travel, its grey blended toward the background.
-    int slide = 0;
+    if (!shown(screen.answerView) || screen.lesson.get() != outputLesson_) {
+        output_ = PanelWindow{};
+        outputLesson_ = screen.lesson.get();
+    }
     if (shown(screen.answerView)) {
         double below = term::shownCenter(*screen.answerView).y - screen.answerView->center().y;
-        slide = std::max(0, static_cast<int>(below / ui::kLineHeight + 0.5));
-    }
-    if (shown(screen.answerView) && y + slide < bottom) {
+        const int slide = std::max(0, static_cast<int>(below / ui::kLineHeight + 0.5));
+        // It reaches down to the word bar (and the blank above it) when that is up, else to the bottom.
+        const int bottom =
+            areaEnd -
+            (wordButtons(screen).empty() || !answerField(screen) || !answerField(screen)->isEditing() ? 0
+                                                                                                      : 2);
         const double alpha = term::shownAlpha(screen.answerView);
         const auto behind = term::palette::background;
         auto panel = term::faded(term::Style{}.withBackground(LessonViewController::panelGrey), alpha, behind)
                          .background.value_or(LessonViewController::panelGrey);
-        int top = y + slide;
-        canvas.fill(area.x + 1, top, area.width - 2, std::min(4, bottom - top),
-                    term::Style{}.withBackground(panel));
-        canvas.text(area.x + 2, top, "Output",
-                    term::faded(term::Style::fg(term::palette::muted), alpha, behind).withBackground(panel));
-        int line = top + 1;
-        if (alpha >= 0.5) {
+        const bool debugger = shown(screen.debugView);
+        auto layOut = [&](int width) {
+            if (debugger)
+                return panelLines({screen.debugMessageLabel && shown(screen.debugMessageLabel)
+                                       ? screen.debugMessageLabel
+                                       : nullptr,
+                                   screen.debugSuccessMessageLabel && shown(screen.debugSuccessMessageLabel)
+                                       ? screen.debugSuccessMessageLabel
+                                       : nullptr},
+                                  width);
+            return panelLines({screen.successMessageLabel && shown(screen.successMessageLabel)
+                                   ? screen.successMessageLabel
+                                   : nullptr},
+                              width);
+        };
+        // As tall as its text (every printed line): below the buttons where there is room, else rising
+        // over the code above; what the whole screen cannot hold scrolls.
+        const int wanted = 1 + std::max(1, static_cast<int>(layOut(textWidth).size()));
+        const int height = std::min(wanted, bottom - (area.y + 1));
+        const int top = std::min(y, bottom - height) + slide;
+        const int rows = std::min(height, bottom - top);
+        if (rows >= 1 && height >= 2) {
+            canvas.fill(area.x + 1, top, area.width - 2, rows, term::Style{}.withBackground(panel));
+            canvas.text(
+                area.x + 2, top, "Output",
+                term::faded(term::Style::fg(term::palette::muted), alpha, behind).withBackground(panel));
             // Text comes in once the panel is half there; blended text on a blended panel only smears.
-            if (shown(screen.debugView)) {
-                if (screen.debugMessageLabel && shown(screen.debugMessageLabel)) {
-                    line += drawLabel(canvas, area.x + 3, line, area.width - 6, 1, *screen.debugMessageLabel,
-                                      panel);
-                }
-                if (screen.debugSuccessMessageLabel && shown(screen.debugSuccessMessageLabel)) {
-                    line += drawLabel(canvas, area.x + 3, line, area.width - 6, 2,
-                                      *screen.debugSuccessMessageLabel, panel);
-                }
-            } else if (screen.successMessageLabel && shown(screen.successMessageLabel)) {
-                line += drawLabel(canvas, area.x + 3, line, area.width - 6, 3, *screen.successMessageLabel,
-                                  panel);
-            }
+            if (alpha >= 0.5)
+                drawPanelText(canvas, textX, top + 1, textWidth, height - 1, layOut, output_, panel);
+            y = top + height + 1;
         }
-        y = line + 1;
     }
+    if (!shown(screen.helpView)) hint_ = PanelWindow{};
     if (shown(screen.helpView)) {
-        // The hint panel covers the lower part of the screen, as on the phone.
-        int top = std::max(area.y + 2, bottom - 8);
+        // The hint panel rises from the bottom as far as its text needs, over the screen beneath, as on
+        // the phone; a hint taller than the screen scrolls.
         auto panel = LessonViewController::panelGrey;
-        canvas.fill(area.x + 1, top, area.width - 2, bottom - top, term::Style{}.withBackground(panel));
-        int line = top + 1;
-        if (screen.helpViewTitleLabel) {
-            line += drawLabel(canvas, area.x + 3, line, area.width - 6, 1, *screen.helpViewTitleLabel, panel);
-        }
-        if (screen.helpViewMessageLabel) {
-            line += drawLabel(canvas, area.x + 3, line, area.width - 6, bottom - line - 1,
-                              *screen.helpViewMessageLabel, panel);
-        }
+        auto layOut = [&](int width) {
+            return panelLines({screen.helpViewTitleLabel, screen.helpViewMessageLabel}, width);
+        };
+        const int wanted = static_cast<int>(layOut(textWidth).size()) + 2;
+        const int top = std::max(area.y + 1, areaEnd - wanted);
+        canvas.fill(area.x + 1, top, area.width - 2, areaEnd - top, term::Style{}.withBackground(panel));
+        drawPanelText(canvas, textX, top + 1, textWidth, areaEnd - top - 2, layOut, hint_, panel);
         if (shown(screen.helpViewOKButton)) {
             canvas.text(
-                area.x + area.width - 12, bottom - 1, " OK (Esc) ",
+                area.x + area.width - 12, areaEnd - 1, " OK (Esc) ",
                 term::Style::fg(ui::Color::white()).withBackground(LessonViewController::successGreen));
         }
     }
@@ -220,6 +285,21 @@ void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
     drawWordBar(canvas, area, *screen);
 }
 
+bool LessonPresenter::scrollPanel(const term::Key& key, LessonViewController& screen) {
+    using Kind = term::Key::Kind;
+    PanelWindow* window = shown(screen.helpView) ? &hint_ : shown(screen.answerView) ? &output_ : nullptr;
+    if (!window || !window->overflows()) return false;
+    const int page = std::max(1, window->visible - 1);
+    int step = 0;
+    if (key.is(Kind::up)) step = -1;
+    if (key.is(Kind::down)) step = 1;
+    if (key.is(Kind::pageUp)) step = -page;
+    if (key.is(Kind::pageDown)) step = page;
+    if (step == 0) return false;
+    window->first = std::clamp(window->first + step, 0, window->total - window->visible);
+    return true;
+}
+
 bool LessonPresenter::handleKey(const term::Key& key) {
     auto screen = screen_.lock();
     if (!screen) return false;
@@ -247,6 +327,7 @@ bool LessonPresenter::handleKey(const term::Key& key) {
         }
         return shown(screen->stuckButton) && screen->stuckButton->tap();
     }
+    if (scrollPanel(key, *screen)) return true;
     if (key.is(Kind::escape)) {
         if (shown(screen->helpView) && screen->helpViewOKButton) {
             screen->helpViewOKButton->sendActions();
@@ -312,6 +393,8 @@ std::vector<term::KeyLineItem> LessonPresenter::keyLine() const {
     const bool hint = shown(handles.errorButton) || shown(screen->stuckButton);
     const bool words = !wordButtons(*screen).empty();
     if (shown(screen->helpView)) items.push_back({"Esc close hint", 9});
+    if (shown(screen->helpView) ? hint_.overflows() : output_.overflows())
+        items.push_back({shown(screen->helpView) ? "↑↓ scroll hint" : "↑↓ scroll output", 8});
     items.push_back({"type answer", 4});
     items.push_back({"Enter done", 2});
     items.push_back({"Ctrl-R run", 6});

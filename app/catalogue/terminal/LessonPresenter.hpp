@@ -10,12 +10,19 @@
 // Tab/Shift-Tab move through the word bar and Enter types the focused word; Esc closes the hint panel or
 // leaves the word bar, else goes back. The key line names only the keys that work at the moment.
 //
+// Nothing the lesson holds is cut off: the output panel is as tall as every printed line and the hint
+// panel as tall as the whole hint, rising over the code when they must; what even the whole terminal
+// cannot hold scrolls with Up/Down and PgUp/PgDn, marked by ▲ and ▼ at the panel's side. In a short
+// terminal the code shows a window that holds the answer line, with ▲ and ▼ where lines are left out.
+//
 // Failure contract: none; views the lesson does not use are not drawn.
 #include "app/catalogue/terminal/AnswerFieldView.hpp"
+#include "app/catalogue/terminal/StyledText.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "platform/terminal/Presenter.hpp"
 #include "platform/uikit/Button.hpp"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,16 +35,35 @@ class LessonPresenter : public term::Presenter {
     std::vector<term::KeyLineItem> keyLine() const override;
 
   private:
+    // The rows the code leaves below itself: a blank and the buttons.
+    static constexpr int kRowsBelowCode = 2;
+    // Where a panel's text stands when it has more lines than rows.
+    struct PanelWindow {
+        int first = 0;
+        int total = 0;
+        int visible = 0;
+        bool overflows() const { return total > visible; }
+    };
+
     ui::TextField* answerField(LessonViewController& screen) const;
     std::vector<ui::Button*> wordButtons(LessonViewController& screen) const;
     int drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
     int drawButtons(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
     int drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
     void drawWordBar(term::Canvas& canvas, term::Area area, LessonViewController& screen);
+    void drawPanelText(term::Canvas& canvas, int x, int y, int width, int rows,
+                       const std::function<std::vector<StyledLine>(int)>& layOut, PanelWindow& window,
+                       ui::Color panel);
+    // Up/Down and PgUp/PgDn move the text of the open panel when it does not fit.
+    bool scrollPanel(const term::Key& key, LessonViewController& screen);
 
     std::weak_ptr<LessonViewController> screen_;
     std::optional<std::size_t> wordFocus_;
     AnswerFieldView fieldView_;
     // The lesson the field's scrolling belongs to.
     const Lesson* fieldLesson_ = nullptr;
+    // The hint's and the output's windows as last drawn; the output's belongs to `outputLesson_`.
+    PanelWindow hint_;
+    PanelWindow output_;
+    const Lesson* outputLesson_ = nullptr;
 };

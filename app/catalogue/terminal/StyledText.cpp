@@ -3,22 +3,18 @@
 #include "platform/foundation/Text.hpp"
 
 #include <algorithm>
-#include <vector>
 
-namespace {
-struct Glyph {
-    std::string text;
-    ui::Color color;
-    int columns;
-};
-} // namespace
-
-int drawAttributed(term::Canvas& canvas, int x, int y, int width, int maxLines,
-                   const ui::AttributedString& text, ui::Color defaultColor,
-                   std::optional<ui::Color> background) {
-    if (width <= 0 || maxLines <= 0) return 0;
+std::vector<StyledLine> layOutAttributed(const ui::AttributedString& text, ui::Color defaultColor,
+                                         int width) {
+    std::vector<StyledLine> lines;
+    if (width <= 0) return lines;
     // Lines of words; each word a run of coloured glyphs with the blanks written before it. Blanks are
     // kept as written (code is indented and aligned with them), except where a line wraps.
+    struct Glyph {
+        std::string text;
+        ui::Color color;
+        int columns;
+    };
     struct Word {
         int gap = 0;
         std::vector<Glyph> glyphs;
@@ -47,9 +43,8 @@ int drawAttributed(term::Canvas& canvas, int x, int y, int width, int maxLines,
     }
     endWord();
 
-    int line = 0;
     for (const auto& paragraph : paragraphs) {
-        if (line >= maxLines) break;
+        lines.emplace_back();
         int column = 0;
         bool first = true;
         for (const auto& w : paragraph) {
@@ -59,26 +54,50 @@ int drawAttributed(term::Canvas& canvas, int x, int y, int width, int maxLines,
             // The indentation of a paragraph stays while it leaves room for some text.
             int gap = first ? std::min(w.gap, std::max(0, width - 1)) : std::max(1, w.gap);
             if (!first && column + gap + wordColumns > width) {
-                if (++line >= maxLines) return line;
+                lines.emplace_back();
                 column = 0;
             } else {
                 column += gap;
             }
             first = false;
             for (const auto& g : w.glyphs) {
-                if (column + g.columns > width) { // a word longer than the line continues below
-                    if (++line >= maxLines) return line;
+                if (column + g.columns > width && column > 0) { // a word longer than the line continues below
+                    lines.emplace_back();
                     column = 0;
                 }
-                term::Style style = term::Style::fg(g.color);
-                style.background = background;
-                canvas.text(x + column, y + line, g.text, style);
+                lines.back().push_back(StyledGlyph{g.text, g.color, column});
                 column += g.columns;
             }
         }
-        ++line;
     }
-    return line;
+    return lines;
+}
+
+std::vector<StyledLine> layOutLabel(const ui::Label& label, int width) {
+    return layOutAttributed(label.attributedText(), label.textColor(), width);
+}
+
+void drawStyledLines(term::Canvas& canvas, int x, int y, const std::vector<StyledLine>& lines, int first,
+                     int count, std::optional<ui::Color> background) {
+    for (int i = 0; i < count; ++i) {
+        const int index = first + i;
+        if (index < 0 || index >= static_cast<int>(lines.size())) continue;
+        for (const auto& g : lines[static_cast<std::size_t>(index)]) {
+            term::Style style = term::Style::fg(g.color);
+            style.background = background;
+            canvas.text(x + g.column, y + i, g.text, style);
+        }
+    }
+}
+
+int drawAttributed(term::Canvas& canvas, int x, int y, int width, int maxLines,
+                   const ui::AttributedString& text, ui::Color defaultColor,
+                   std::optional<ui::Color> background) {
+    if (maxLines <= 0) return 0;
+    const auto lines = layOutAttributed(text, defaultColor, width);
+    const int used = std::min(maxLines, static_cast<int>(lines.size()));
+    drawStyledLines(canvas, x, y, lines, 0, used, background);
+    return used;
 }
 
 int drawLabel(term::Canvas& canvas, int x, int y, int width, int maxLines, const ui::Label& label,

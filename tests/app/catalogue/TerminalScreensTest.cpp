@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -76,6 +77,47 @@ class TerminalScreens : public ::testing::Test {
             return l->inputAccessoryViewTextValues && !l->inputAccessoryViewTextValues->empty();
         });
         return at == lessons.end() ? -1 : static_cast<int>(at - lessons.begin());
+    }
+    // Opens the lesson with `id` from the course home.
+    std::shared_ptr<LessonViewController> openLesson(const std::string& id) {
+        const auto& chapters = world.main().chapters;
+        for (std::size_t c = 0; c < chapters.size(); ++c)
+            for (std::size_t r = 0; r < chapters[c]->lessons.size(); ++r)
+                if (chapters[c]->lessons[r]->lessonID == id)
+                    return openLesson(static_cast<int>(c), static_cast<int>(r));
+        ADD_FAILURE() << "no lesson " << id;
+        return nullptr;
+    }
+    // The texts of the rows below the row holding `header` (the panel's rows), each trimmed of its
+    // blanks and of the scroll marks at its end, gathered while Down scrolls until nothing changes.
+    std::vector<std::string> panelRowsWhileScrolling(term::MemoryCanvas& on, const std::string& header) {
+        std::vector<std::string> rows;
+        std::string before;
+        for (int presses = 0; presses < 40; ++presses) {
+            frontEnd.draw(on);
+            if (on.screen() == before) break;
+            before = on.screen();
+            auto top = on.find(header);
+            if (!top) return rows;
+            for (int y = top->y + 1; y < on.height() - 1; ++y)
+                rows.push_back(trimmed(on.row(y)));
+            press(Key::named(Key::Kind::down));
+        }
+        return rows;
+    }
+    static std::string trimmed(std::string row) {
+        for (const char* mark : {"▲", "▼", "│"})
+            if (row.ends_with(mark)) row.resize(row.size() - std::string(mark).size());
+        const auto from = row.find_first_not_of(' ');
+        const auto to = row.find_last_not_of(' ');
+        return from == std::string::npos ? "" : row.substr(from, to - from + 1);
+    }
+    static std::vector<std::string> linesOf(const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (!trimmed(line).empty()) lines.push_back(trimmed(line));
+        return lines;
     }
     std::string rowWith(std::string_view text) {
         auto cell = canvas.find(text);
@@ -258,6 +300,100 @@ TEST_F(TerminalScreens, ALongAnswerScrollsWithTheCaret) {
     EXPECT_EQ(small.caret(), start);
     EXPECT_FALSE(small.find("END"));
     EXPECT_NE(small.row(start->y).find("›"), std::string::npos);
+}
+
+TEST_F(TerminalScreens, TheOutputShowsEveryPrintedLineAndScrollsWhenTheTerminalIsShort) {
+    auto lesson = openLesson("CH25L9"); // prints four lines with continue, three with break
+    ASSERT_TRUE(lesson);
+    type("continue");
+    press(Key::ctrl('r'));
+    dispatch::main().advance(1);
+    const auto printed = linesOf(lesson->debugMessageLabel->text());
+    ASSERT_EQ(printed.size(), 4u);
+    for (auto [columns, rows] : {std::pair{120, 40}, {100, 30}, {80, 24}, {80, 16}}) {
+        frontEnd.layout(columns, rows);
+        term::MemoryCanvas sized(columns, rows);
+        world.settle();
+        frontEnd.draw(sized);
+        const bool whole = !sized.find("▼");
+        if (columns >= 100) {
+            EXPECT_TRUE(whole) << sized.screen();
+        }
+        // The key line says how to see the rest whenever there is more.
+        EXPECT_EQ(sized.row(rows - 1).find("↑↓ scroll output") == std::string::npos, whole)
+            << sized.row(rows - 1);
+        const auto seen = panelRowsWhileScrolling(sized, "Output");
+        auto at = seen.begin();
+        for (const auto& line : printed) {
+            at = std::find(at, seen.end(), line);
+            ASSERT_NE(at, seen.end()) << columns << "x" << rows << ": no \"" << line << "\" in order";
+            ++at;
+        }
+        // Back to the top for the next size.
+        for (int i = 0; i < 20; ++i)
+            press(Key::named(Key::Kind::up));
+    }
+}
+
+TEST_F(TerminalScreens, TheHintShowsItsLastLineTheModelAnswer) {
+    auto lesson = openLesson("CH3L12");
+    ASSERT_TRUE(lesson);
+    type("~");
+    press(Key::ctrl('e'));
+    ASSERT_TRUE(lesson->helpView->isVisible());
+    const auto message = linesOf(lesson->helpViewMessageLabel->text());
+    ASSERT_GT(message.size(), 5u);
+    EXPECT_EQ(message.back(), lesson->lesson->answer); // steps, then the answer
+    for (auto [columns, rows] : {std::pair{80, 24}, {100, 30}, {120, 40}}) {
+        frontEnd.layout(columns, rows);
+        term::MemoryCanvas sized(columns, rows);
+        world.settle();
+        frontEnd.draw(sized);
+        EXPECT_TRUE(sized.find(message.back())) << sized.screen();
+        EXPECT_FALSE(sized.find("▼")) << sized.screen();
+    }
+    // Too short for it: the rest is a scroll away, and the panel says so.
+    frontEnd.layout(80, 10);
+    term::MemoryCanvas tiny(80, 10);
+    world.settle();
+    frontEnd.draw(tiny);
+    EXPECT_FALSE(tiny.find(message.back()));
+    EXPECT_TRUE(tiny.find("▼")) << tiny.screen();
+    const auto seen = panelRowsWhileScrolling(tiny, "Velomarinth");
+    EXPECT_NE(std::find(seen.begin(), seen.end(), message.back()), seen.end());
+    press(Key::named(Key::Kind::escape));
+    EXPECT_FALSE(lesson->helpView->isVisible());
+}
+
+TEST_F(TerminalScreens, InAShortTerminalTheCodeScrollsToTheAnswerLine) {
+    // Lessons whose answer sits low in long code.
+    std::vector<std::string> ids;
+    for (const auto& chapter : world.main().chapters)
+        for (const auto& l : chapter->lessons)
+            if (l->textFieldInLine >= 8 && ids.size() < 3) ids.push_back(l->lessonID.str());
+    ASSERT_FALSE(ids.empty());
+    for (const auto& id : ids) {
+        auto lesson = openLesson(id);
+        ASSERT_TRUE(lesson);
+        const std::string number = std::to_string(lesson->lesson->textFieldInLine);
+        for (auto [columns, rows] : {std::pair{80, 12}, {80, 16}, {100, 14}}) {
+            frontEnd.layout(columns, rows);
+            term::MemoryCanvas sized(columns, rows);
+            world.settle();
+            frontEnd.draw(sized);
+            ASSERT_TRUE(sized.caret()) << id << " " << columns << "x" << rows << "\n" << sized.screen();
+            const std::string row = sized.row(sized.caret()->y);
+            EXPECT_LT(sized.caret()->y, rows - 1);
+            EXPECT_EQ(trimmed(row).substr(0, number.size() + 1), number + " ") << row;
+            // Lines above the window are a mark away.
+            if (!sized.find("  1  ")) {
+                EXPECT_TRUE(sized.find("▲")) << sized.screen();
+            }
+        }
+        press(Key::named(Key::Kind::escape));
+        press(Key::named(Key::Kind::escape));
+        press(Key::named(Key::Kind::home));
+    }
 }
 
 TEST_F(TerminalScreens, SearchFiltersAsYouTypeAndOpensTheChoice) {
