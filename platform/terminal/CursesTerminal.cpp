@@ -2,6 +2,7 @@
 #include "platform/terminal/CursesTerminal.hpp"
 
 #include "platform/dispatch/MainQueue.hpp"
+#include "platform/terminal/CharacterLocale.hpp"
 #include "platform/terminal/CursesCanvas.hpp"
 #include "platform/terminal/CursesScreen.hpp"
 #include "platform/terminal/EscapeSequence.hpp"
@@ -11,7 +12,6 @@
 #include <curses.h>
 
 #include <atomic>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -147,7 +147,7 @@ bool canDrawScreens() {
 
 int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) return 1;
-    std::setlocale(LC_ALL, "");
+    const auto localeProblem = adoptUTF8CharacterType();
     if (!canDrawScreens()) return 1;
     // Normally done at the program's start, before a crash reporter; harmless when it was.
     installTerminalRestoration();
@@ -165,6 +165,8 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
 
     CursesCanvas canvas;
     frontEnd.layout(COLS, LINES);
+    // Said once, on the first screen, until the first key.
+    if (localeProblem) frontEnd.notice(*localeProblem);
     auto& mainQueue = dispatch::main();
     int keys = 0;
     bool dirty = true;

@@ -1,7 +1,8 @@
 #pragma once
 // Runs a FrontEnd on the real terminal with ncurses: full screen, keys without echo, colours (24-bit
 // where the terminal has them, the nearest of 256 otherwise), resize handling, and the main loop that
-// runs the main queue between keys.
+// runs the main queue between keys. It draws in a UTF-8 character type whatever the user's locale
+// (CharacterLocale.hpp); when none can be had, the first screen says so.
 //
 // The terminal is restored on every way out: normal return, an exception, exit(), any signal that ends
 // the process (TerminalRestore.hpp; install it at the program's start, before a crash reporter, so the
