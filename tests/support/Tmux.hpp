@@ -78,6 +78,10 @@ class Tmux {
     std::string format(const std::string& variable) {
         return run(tmux("display-message -p -t app " + quote(variable)));
     }
+    // Gives the window a new size; the program sees it as a terminal resize.
+    void resizeWindow(int columns, int rows) {
+        run(tmux("resize-window -t app -x " + std::to_string(columns) + " -y " + std::to_string(rows)));
+    }
     void keys(const std::string& keys) { run(tmux("send-keys -t app " + keys)); }
     void literal(const std::string& text) { run(tmux("send-keys -t app -l " + quote(text))); }
     std::string screen() { return run(tmux("capture-pane -p -t app")); }
