@@ -38,17 +38,21 @@ std::vector<std::string> wrapText(std::string_view text, int width) {
                 used = 0;
                 gap = 0;
             }
-            // A word longer than a whole line is cut where the line ends.
+            // A word longer than a whole line is cut where the line ends, or after its last "/" that
+            // fits, so that a file path breaks between folder names rather than inside one.
             while (w > width) {
                 std::string head;
                 int hw = 0;
                 auto clusters = ns::splitCharacters(word);
                 std::size_t taken = 0;
+                std::size_t afterSlash = 0;
                 for (; taken < clusters.size() && hw + columnsOf(clusters[taken]) <= width; ++taken) {
                     head += clusters[taken];
                     hw += columnsOf(clusters[taken]);
+                    if (clusters[taken] == "/") afterSlash = head.size();
                 }
                 if (taken == 0) break;
+                if (afterSlash > 1 && afterSlash < head.size()) head.resize(afterSlash);
                 lines.push_back(head);
                 word = word.substr(head.size());
                 w = columnsOfText(word);

@@ -1,7 +1,8 @@
 #pragma once
 // Breaking text into terminal lines.
 //
-// Failure contract: none; a width of 0 or less gives no lines, a word wider than the line is cut.
+// Failure contract: none; a width of 0 or less gives no lines, a word wider than the line is cut (after
+// a "/" where it has one, so paths break between their parts).
 #include <string>
 #include <string_view>
 #include <vector>

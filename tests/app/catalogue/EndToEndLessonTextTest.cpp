@@ -85,13 +85,15 @@ TEST(EndToEndLessonText, EveryPrintedLineShowsInTheOutputAtEachTerminalSize) {
                 return std::find(below.begin(), below.end(), lines.back()) != below.end();
             },
             10))
-            << columns << "x" << rows << "\n" << tmux.screen();
+            << columns << "x" << rows << "\n"
+            << tmux.screen();
         const std::string screen = tmux.screen();
         const auto below = rowsBelow(screen, "Output");
         auto at = below.begin();
         for (const auto& line : lines) {
             at = std::find(at, below.end(), line);
-            ASSERT_NE(at, below.end()) << columns << "x" << rows << ": \"" << line << "\" missing\n" << screen;
+            ASSERT_NE(at, below.end()) << columns << "x" << rows << ": \"" << line << "\" missing\n"
+                                       << screen;
             ++at;
         }
     }

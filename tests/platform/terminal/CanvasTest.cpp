@@ -132,4 +132,21 @@ TEST(Wrap, BreaksAtBlanksKeepsLineBreaksAndCutsOverlongWords) {
     EXPECT_EQ(term::wrapText("e-mail.  Please", 8), (std::vector<std::string>{"e-mail.", "Please"}));
 }
 
+TEST(Wrap, ALongPathBreaksAfterASlashNotInsideAName) {
+    struct Case {
+        std::string text;
+        int width;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"kept as /home/learner/Library/Preferences/com.velomarinth.swift.plist.",
+         20,
+         {"kept as", "/home/learner/", "Library/Preferences/", "com.velomarinth.swif", "t.plist."}},
+        // A slash that starts the word gives no better place: the name is cut where the line ends.
+        {"/abcdefghij", 6, {"/abcde", "fghij"}},
+        {"a/b/c", 10, {"a/b/c"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(term::wrapText(c.text, c.width), c.lines) << c.text;
+}
+
 } // namespace

@@ -53,8 +53,8 @@ TEST(CharacterLocale, OnlyTheCharacterTypeIsReplacedAndOnlyWhenItIsNotUTF8) {
         {"a UTF-8 locale is kept whole", "UTF-8", true, Calls{{LC_ALL, ""}}, false},
         {"C takes C.UTF-8 for the character type alone", "ANSI_X3.4-1968", true,
          Calls{{LC_ALL, ""}, {LC_CTYPE, "C.UTF-8"}}, false},
-        {"without C.UTF-8 the screen is told", "ANSI_X3.4-1968", false, Calls{{LC_ALL, ""}, {LC_CTYPE, "C.UTF-8"}},
-         true},
+        {"without C.UTF-8 the screen is told", "ANSI_X3.4-1968", false,
+         Calls{{LC_ALL, ""}, {LC_CTYPE, "C.UTF-8"}}, true},
     };
     for (const auto& c : cases) {
         FakeLocales locales{c.userCodeset, c.hasCUTF8};
@@ -74,7 +74,8 @@ TEST(CharacterLocale, TheRealLibraryKeepsTheUsersOtherCategories) {
         const char* value = std::getenv(name);
         return value ? std::optional<std::string>(value) : std::nullopt;
     };
-    const auto all = keep("LC_ALL"), lang = keep("LANG"), ctype = keep("LC_CTYPE"), numeric = keep("LC_NUMERIC");
+    const auto all = keep("LC_ALL"), lang = keep("LANG"), ctype = keep("LC_CTYPE"),
+               numeric = keep("LC_NUMERIC");
     ::unsetenv("LC_ALL");
     ::unsetenv("LC_NUMERIC");
     ::setenv("LANG", "C", 1);
