@@ -103,12 +103,17 @@ ProgressReport::List ProgressReport::mergedList(const List& stored, const List& 
         ++baseCount[id];
     for (const auto& id : oursList)
         ++oursCount[id];
-    // How often each entry ends up in the list.
+    // How often each entry ends up in the list: the base's count with both sides' changes. Changes in the
+    // same direction are one change made twice (both copies completed the lesson), so the larger counts;
+    // changes in opposite directions both count.
     auto wanted = [&](const std::string& id) {
-        const long change = oursCount[id] - baseCount[id];
-        if (change > 0) return std::max(storedCount[id], oursCount[id]);
-        if (change < 0) return std::max(0L, storedCount[id] + change);
-        return storedCount[id];
+        const long base = baseCount[id];
+        const long ourChange = oursCount[id] - base;
+        const long storedChange = storedCount[id] - base;
+        long count = base + ourChange + storedChange;
+        if (ourChange > 0 && storedChange > 0) count = base + std::max(ourChange, storedChange);
+        if (ourChange < 0 && storedChange < 0) count = base + std::min(ourChange, storedChange);
+        return std::max(0L, count);
     };
     std::vector<std::string> out;
     std::map<std::string, long> placed;
@@ -154,6 +159,14 @@ ns::Result<void> ProgressReport::save() {
 }
 
 ns::Result<void> ProgressReport::save(ns::UserDefaults& defaults) {
+    return save(defaults, nullptr);
+}
+
+ns::Result<void> ProgressReport::save(const Change& change) {
+    return save(ns::UserDefaults::standard(), change);
+}
+
+ns::Result<void> ProgressReport::save(ns::UserDefaults& defaults, const Change& change) {
     std::optional<Fields> result;
     std::optional<ns::Error> archiveError;
     auto stored = defaults.updateObject(defaultsKey, [&](const ns::PropertyList* value) -> ns::PropertyList {
@@ -161,6 +174,7 @@ ns::Result<void> ProgressReport::save(ns::UserDefaults& defaults) {
         if (auto record = storedRecord(value)) onDisk = record->fields();
         ProgressReport merge;
         merge.assign(merged(onDisk, synced_, fields()));
+        if (change) change(merge);
         ns::KeyedArchiver archiver(archivedClassName, {archivedClassName, "NSObject"});
         merge.encodeWithCoder(archiver);
         auto data = archiver.archivedData();
@@ -174,6 +188,7 @@ ns::Result<void> ProgressReport::save(ns::UserDefaults& defaults) {
     if (archiveError) stored = *archiveError;
     auto& center = ns::NotificationCenter::defaultCenter();
     if (!stored) {
+        if (change) change(*this);
         ns::console("progress report NOT saved: " + stored.error().localizedDescription());
         center.post(didSaveNotification, this, {{saveErrorKey, stored.error()}});
         return stored;

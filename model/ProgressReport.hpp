@@ -11,8 +11,14 @@
 // Two copies of the app may run at once (two terminals). save() therefore merges, under the user
 // defaults' lock, with the record stored now: what this object changed since it was loaded or last
 // saved is applied to the stored record, the rest is taken from it. Lesson ids and app versions that
-// either copy added are all kept; an entry removed here (the reset) is removed there; a setting changed
-// here wins. The object then holds the merged record.
+// either copy added are all kept; an entry removed here is removed there, and one removed there stays
+// removed even when this copy adds it again (it then holds only what this copy added); a setting
+// changed here wins. The object then holds the merged record.
+//
+// A removal counts against what this copy has seen. A change that must reach everything stored, such
+// as the reset of all progress, is handed to save() instead: it is applied under the same lock to the
+// record as stored at that moment (with this copy's own changes merged in), so it removes what another
+// copy saved a moment before, too.
 //
 // Failure contract: load() never crashes. Nothing stored, or a non-data value, gives absent silently; an
 // archive that cannot be read gives absent with a console line, and its bytes are kept aside under
@@ -28,6 +34,7 @@
 #include "platform/foundation/Result.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,6 +73,11 @@ class ProgressReport {
     // defaults, or `defaults`).
     ns::Result<void> save();
     ns::Result<void> save(ns::UserDefaults& defaults);
+    // Merges, applies `change` to the merged record, and stores that. When the save fails the change is
+    // made to this object alone, and the next save carries it as an ordinary change.
+    using Change = std::function<void(ProgressReport&)>;
+    ns::Result<void> save(const Change& change);
+    ns::Result<void> save(ns::UserDefaults& defaults, const Change& change);
 
     // The stored record, or absent (see the failure contract). When the stored archive cannot be read,
     // `keptAsideUnder` (if given) receives the key its bytes were kept under.
@@ -75,11 +87,13 @@ class ProgressReport {
     // Whether `lessons` holds `lessonID` (exact text comparison).
     bool hasCompleted(std::string_view lessonID) const;
 
-    // The list a save stores: `stored` with the changes from `base` to `ours` applied. An entry added in
-    // `ours` is present (once more for each further copy added, as the rating step's repeated id),
-    // without doubling one the stored list already has; an entry removed in `ours` is removed; the rest
-    // of `stored` stays, in its order, followed by the additions in `ours`'s order. Absent counts as
-    // empty; the result is absent only when `stored` and `ours` both are.
+    // The list a save stores: `stored` with the changes from `base` to `ours` applied, counted per entry.
+    // An entry added in `ours` is present (once more for each further copy added, as the rating step's
+    // repeated id), without doubling one that `stored` added too; an entry removed in `ours` is removed;
+    // where one side added what the other removed, both changes count (a removal there is not undone by
+    // the copies `ours` still holds from before it). The rest of `stored` stays, in its order, followed
+    // by the additions in `ours`'s order. Absent counts as empty; the result is absent only when `stored`
+    // and `ours` both are.
     static List mergedList(const List& stored, const List& base, const List& ours);
 
   private:

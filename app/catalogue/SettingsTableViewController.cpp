@@ -146,8 +146,8 @@ void SettingsTableViewController::confirmResetProgress() {
 }
 
 void SettingsTableViewController::resetProgress() {
-    progressReport->lessons = std::vector<std::string>{};
-    progressReport->save();
+    // Applied to the record as stored now, so lessons another running copy has just saved go too.
+    progressReport->save([](ProgressReport& record) { record.lessons = std::vector<std::string>{}; });
     for (const auto& chapter : chapters) {
         for (const auto& lesson : chapter->lessons)
             lesson->completed = false;

@@ -217,6 +217,8 @@ TEST(ProgressReportMerge, ListsKeepWhatEitherSideAddedAndDropWhatThisSideRemoved
         {"a repeat added here stays a repeat", V{"a", "x"}, V{"a", "x"}, V{"a", "x", "x"}, V{"a", "x", "x"}},
         {"reset here: the other side's later additions survive", V{"a", "b", "n"}, V{"a", "b"}, V{}, V{"n"}},
         {"removed there, unchanged here: stays removed", V{"a"}, V{"a", "b"}, V{"a", "b"}, V{"a"}},
+        {"removed there, repeated here: only the repeat", V{"a"}, V{"a", "b"}, V{"a", "b", "b"}, V{"a", "b"}},
+        {"removed on both sides: gone once", V{"a"}, V{"a", "b"}, V{"a"}, V{"a"}},
         {"nothing known at start: a union", V{"lessonZero", "a"}, std::nullopt, V{"lessonZero", "b"},
          V{"lessonZero", "a", "b"}},
         {"nothing stored: ours", std::nullopt, std::nullopt, V{"lessonZero"}, V{"lessonZero"}},
@@ -272,6 +274,35 @@ TEST_F(ProgressReportInSandbox, TwoProcessesSavingInTurnsLoseNothing) {
     EXPECT_EQ(after->autoRun, true);
     EXPECT_EQ(after->sound, false);
     EXPECT_EQ(after->showErrorIndicator, true);
+}
+
+TEST_F(ProgressReportInSandbox, AChangeHandedToSaveReachesWhatAnotherCopyStoredAndSurvivesAFailure) {
+    auto first = ProgressReport::make();
+    first->lessons = std::vector<std::string>{"lessonZero", "CH1L1"};
+    ASSERT_TRUE(first->save().ok());
+    auto mine = ProgressReport::load(*reopened());
+    auto theirs = ProgressReport::load(*reopened());
+    ASSERT_TRUE(mine && theirs);
+    theirs->lessons->push_back("CH1L2");
+    ASSERT_TRUE(theirs->save(*reopened()).ok());
+
+    auto clear = [](ProgressReport& record) { record.lessons = std::vector<std::string>{}; };
+    ASSERT_TRUE(mine->save(*reopened(), clear).ok());
+    EXPECT_EQ(mine->lessons, std::vector<std::string>{});
+    EXPECT_EQ(ProgressReport::load(*reopened())->lessons, std::vector<std::string>{});
+
+    // When the store refuses the save, the change stays on the object and goes with the next save.
+    mine->lessons->push_back("CH1L3");
+    ASSERT_TRUE(mine->save(*reopened()).ok());
+    const fs::path file = ns::UserDefaults::standard().filePath();
+    fs::rename(file, home_ / "away");
+    fs::create_directories(file / "inside");
+    EXPECT_FALSE(mine->save(*reopened(), clear).ok());
+    EXPECT_EQ(mine->lessons, std::vector<std::string>{});
+    fs::remove_all(file);
+    fs::rename(home_ / "away", file);
+    ASSERT_TRUE(mine->save(*reopened()).ok());
+    EXPECT_EQ(ProgressReport::load(*reopened())->lessons, std::vector<std::string>{});
 }
 
 TEST_F(ProgressReportInSandbox, ASaveThatFailedIsMadeGoodByTheNextOne) {

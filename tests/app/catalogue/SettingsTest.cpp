@@ -87,6 +87,29 @@ TEST_F(Settings, DeleteClearsProgressAndCheckmarksButKeepsTheRest) {
     }
 }
 
+TEST_F(Settings, DeleteAlsoRemovesWhatAnotherRunningCopyHasJustSaved) {
+    open();
+    ASSERT_TRUE(home().progressReport->save().ok());
+    // A second copy of the app on the same sandbox, with its own store on the same file.
+    const auto& standard = ns::UserDefaults::standard();
+    ns::UserDefaults otherStore(standard.domain(), standard.filePath().parent_path());
+    auto other = ProgressReport::load(otherStore);
+    ASSERT_TRUE(other);
+    other->lessons->push_back("CH1L3"); // finished there a moment before the reset here
+    ASSERT_TRUE(other->save(otherStore).ok());
+
+    ASSERT_TRUE(screen->tableView->selectRow({0, 0}));
+    ASSERT_TRUE(ui::AlertController::lastPresented()->pickAction("Delete"));
+    EXPECT_EQ(home().progressReport->lessons, std::vector<std::string>{});
+
+    // The other copy goes on: its next save keeps only what it did after the reset.
+    other->lessons->push_back("CH1L4");
+    ASSERT_TRUE(other->save(otherStore).ok());
+    EXPECT_EQ(other->lessons, std::vector<std::string>{"CH1L4"});
+    ns::UserDefaults reopened(standard.domain(), standard.filePath().parent_path());
+    EXPECT_EQ(ProgressReport::load(reopened)->lessons, std::vector<std::string>{"CH1L4"});
+}
+
 TEST_F(Settings, CancelChangesNothing) {
     open();
     ASSERT_TRUE(screen->tableView->selectRow({0, 0}));
