@@ -21,6 +21,7 @@ CLEAN_TREE = {
     "sdk/zovaze/Internal.hpp": '#include "Zovaze.hpp"\n',
     "app/main.cpp": '#include "sdk/zovaze/Zovaze.hpp"\n#include "content/Chapter1.hpp"\n',
     "app/lesson/Screen.hpp": '#include "model/Lesson.hpp"\n#include "platform/foundation/Text.hpp"\n',
+    "app/catalogue/Home.hpp": '#include "app/lesson/Screen.hpp"\n',
     "bench/lesson_bench.cpp": '#include "model/Lesson.hpp"\n#include "tools/fixtures/Lessons.hpp"\n',
     "tools/fixtures/Lessons.hpp": '#include "model/Lesson.hpp"\n#include "benchmark/benchmark.h"\n',
     "tests/support/Helper.hpp": "",
@@ -39,6 +40,8 @@ WRONG_WAY = [
     ("model/Bad.hpp", "app/lesson/Screen.hpp", "model/ -> app/lesson/Screen.hpp"),
     ("model/Bad.hpp", "sdk/zovaze/Zovaze.hpp", "model/ -> sdk/zovaze/Zovaze.hpp"),
     ("app/catalogue/Bad.cpp", "sdk/zovaze/Internal.hpp", "app/ -> sdk/zovaze/Internal.hpp"),
+    ("app/lesson/Bad.cpp", "app/catalogue/Home.hpp", "app/lesson/ -> app/catalogue/Home.hpp"),
+    ("app/lesson/Bad.cpp", "sdk/zovaze/Internal.hpp", "app/lesson/ -> sdk/zovaze/Internal.hpp"),
     ("bench/bad_bench.cpp", "tests/support/Helper.hpp", "bench/ -> tests/support/Helper.hpp"),
     ("tools/fixtures/Bad.hpp", "tests/support/Helper.hpp", "tools/ -> tests/support/Helper.hpp"),
 ]

@@ -1,5 +1,6 @@
 #pragma once
-// Which presenter draws which screen of the app in the terminal.
+// Which presenter draws which screen of the app in the terminal (the lesson's own screens through
+// makeLessonPresenter).
 //
 // Failure contract: answers nullptr for a screen it does not know (the front end then uses its plain
 // fallback).

@@ -1,10 +1,10 @@
 // The lesson screen and the alerts in the real program, at 80x24 as a learner's terminal often is: the
 // caret and the answer field's box, the checkmark and video keys, Esc on the rating alerts.
 #include "EndToEnd.hpp"
-#include "LessonPicks.hpp"
 #include "content/Courses.hpp"
 #include "platform/services/NetworkReachability.hpp"
 #include "platform/terminal/Canvas.hpp"
+#include "tests/app/lesson/LessonPicks.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/catalogue/terminal/AnswerFieldView.hpp"
+#include "app/lesson/terminal/AnswerFieldView.hpp"
 
 #include "platform/foundation/Text.hpp"
 #include "platform/terminal/Presenter.hpp"

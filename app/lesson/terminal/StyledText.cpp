@@ -1,4 +1,4 @@
-#include "app/catalogue/terminal/StyledText.hpp"
+#include "app/lesson/terminal/StyledText.hpp"
 
 #include "platform/foundation/Text.hpp"
 

@@ -16,9 +16,9 @@
 // terminal the code shows a window that holds the answer line, with ▲ and ▼ where lines are left out.
 //
 // Failure contract: none; views the lesson does not use are not drawn.
-#include "app/catalogue/terminal/AnswerFieldView.hpp"
-#include "app/catalogue/terminal/StyledText.hpp"
 #include "app/lesson/LessonViewController.hpp"
+#include "app/lesson/terminal/AnswerFieldView.hpp"
+#include "app/lesson/terminal/StyledText.hpp"
 #include "platform/terminal/Presenter.hpp"
 #include "platform/uikit/Button.hpp"
 

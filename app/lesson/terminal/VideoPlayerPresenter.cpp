@@ -1,4 +1,4 @@
-#include "app/catalogue/terminal/VideoPlayerPresenter.hpp"
+#include "app/lesson/terminal/VideoPlayerPresenter.hpp"
 
 VideoPlayerPresenter::VideoPlayerPresenter(std::shared_ptr<VideoPlayerViewController> screen,
                                            term::FrontEnd& frontEnd)

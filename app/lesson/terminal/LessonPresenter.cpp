@@ -1,6 +1,6 @@
-#include "app/catalogue/terminal/LessonPresenter.hpp"
+#include "app/lesson/terminal/LessonPresenter.hpp"
 
-#include "app/catalogue/terminal/StyledText.hpp"
+#include "app/lesson/terminal/StyledText.hpp"
 #include "platform/foundation/Text.hpp"
 #include "platform/terminal/Presentation.hpp"
 #include "platform/uikit/TextMeasure.hpp"
