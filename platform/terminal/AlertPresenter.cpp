@@ -6,7 +6,35 @@
 
 namespace term {
 
-AlertPresenter::AlertPresenter(std::shared_ptr<ui::AlertController> alert) : alert_(std::move(alert)) {}
+AlertPresenter::AlertPresenter(std::shared_ptr<ui::AlertController> alert) : alert_(std::move(alert)) {
+    using Kind = Key::Kind;
+    auto hasActions = [this] { return !alert_->actions().empty(); };
+    keys_ = KeyTable({
+        {{Key::named(Kind::left), Key::named(Kind::right)},
+         "choose",
+         2,
+         [this](const Key& key) { return moveFocus(key.is(Kind::left) ? -1 : 1); },
+         hasActions},
+        {{Key::named(Kind::backTab), Key::named(Kind::up)},
+         "",
+         0,
+         [this](const Key&) { return moveFocus(-1); },
+         hasActions},
+        {{Key::named(Kind::tab), Key::named(Kind::down)},
+         "",
+         0,
+         [this](const Key&) { return moveFocus(1); },
+         hasActions},
+        {{Key::named(Kind::enter)},
+         "pick",
+         3,
+         [this](const Key&) { return alert_->pickAction(focus_); },
+         hasActions},
+        {{Key::named(Kind::escape)}, "cancel", 2, [this](const Key&) { return cancel(); }, hasActions},
+        // Modal: nothing reaches the screen beneath.
+        {{}, "", 0, [](const Key&) { return true; }, hasActions, [](const Key&) { return true; }},
+    });
+}
 
 void AlertPresenter::draw(Canvas& canvas, Area area) {
     int boxWidth = std::min(area.width - 4, 60);
@@ -49,32 +77,21 @@ void AlertPresenter::draw(Canvas& canvas, Area area) {
     canvas.setCaret(std::nullopt);
 }
 
-bool AlertPresenter::handleKey(const Key& key) {
-    const auto& actions = alert_->actions();
-    if (actions.empty()) return false;
-    if (key.is(Key::Kind::left) || key.is(Key::Kind::backTab) || key.is(Key::Kind::up)) {
-        focus_ = (focus_ + actions.size() - 1) % actions.size();
-        return true;
-    }
-    if (key.is(Key::Kind::right) || key.is(Key::Kind::tab) || key.is(Key::Kind::down)) {
-        focus_ = (focus_ + 1) % actions.size();
-        return true;
-    }
-    if (key.is(Key::Kind::enter)) return alert_->pickAction(focus_);
-    if (key.is(Key::Kind::escape)) {
-        for (std::size_t i = 0; i < actions.size(); ++i) {
-            if (actions[i].style == ui::AlertActionStyle::cancel) return alert_->pickAction(i);
-        }
-        if (actions.size() == 1) return alert_->pickAction(std::size_t{0});
-        // No action says "cancel": Esc closes the alert and chooses none of them, which is the one
-        // answer that can never do something the person did not ask for.
-        return alert_->dismissWithoutAction();
-    }
-    return true; // modal: nothing reaches the screen beneath
+bool AlertPresenter::moveFocus(int step) {
+    const std::size_t n = alert_->actions().size();
+    focus_ = step < 0 ? (focus_ + n - 1) % n : (focus_ + 1) % n;
+    return true;
 }
 
-std::vector<KeyLineItem> AlertPresenter::keyLine() const {
-    return {{"←→ choose", 2}, {"Enter pick", 3}, {"Esc cancel", 2}};
+bool AlertPresenter::cancel() {
+    const auto& actions = alert_->actions();
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        if (actions[i].style == ui::AlertActionStyle::cancel) return alert_->pickAction(i);
+    }
+    if (actions.size() == 1) return alert_->pickAction(std::size_t{0});
+    // No action says "cancel": Esc closes the alert and chooses none of them, which is the one answer
+    // that can never do something the person did not ask for.
+    return alert_->dismissWithoutAction();
 }
 
 } // namespace term

@@ -16,12 +16,15 @@ class AlertPresenter : public Presenter {
   public:
     explicit AlertPresenter(std::shared_ptr<ui::AlertController> alert);
     void draw(Canvas& canvas, Area area) override;
-    bool handleKey(const Key& key) override;
-    std::vector<KeyLineItem> keyLine() const override;
+    const KeyTable& keys() const override { return keys_; }
 
   private:
+    bool moveFocus(int step);
+    bool cancel();
+
     std::shared_ptr<ui::AlertController> alert_;
     std::size_t focus_ = 0;
+    KeyTable keys_;
 };
 
 } // namespace term

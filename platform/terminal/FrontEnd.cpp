@@ -27,16 +27,29 @@ class FallbackPresenter : public Presenter {
                     Style::fg(palette::muted), area.width - 4);
         canvas.setCaret(std::nullopt);
     }
-    bool handleKey(const Key&) override { return false; }
-    std::vector<KeyLineItem> keyLine() const override { return {{"Esc back", 1}}; }
+    const KeyTable& keys() const override { return keys_; }
 
   private:
     std::weak_ptr<ui::ViewController> controller_;
+    KeyTable keys_; // Esc back is the front end's
 };
 
 } // namespace
 
-FrontEnd::FrontEnd(PresenterFactory factory) : factory_(std::move(factory)) {}
+FrontEnd::FrontEnd(PresenterFactory factory) : factory_(std::move(factory)) {
+    before_.add({{Key::ctrl('c')}, "quit", kQuitKeyWeight, [this](const Key&) {
+                     quit_ = true;
+                     return true;
+                 }});
+    after_.add({{Key::named(Key::Kind::escape)},
+                "back",
+                kBackKeyWeight,
+                [this](const Key&) {
+                    auto top = topViewController();
+                    return top && goBack(top);
+                },
+                [this] { return canGoBack(topViewController()); }});
+}
 
 std::shared_ptr<ui::ViewController> FrontEnd::topViewController() const {
     return ui::Application::shared().topViewController();
@@ -83,7 +96,7 @@ void FrontEnd::drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewC
     }
     int w = columnsOfText(title);
     canvas.text(std::max(x, (canvas.width() - w) / 2), 0, title, bar.bolded());
-    // Bar items show their titles; the screens' legends say which keys press them.
+    // Bar items show their titles; the screens' key lines say which keys press them.
     if (x == 1 && item.leftBarButtonItem() && item.leftBarButtonItem()->title()) {
         canvas.text(x, 0, *item.leftBarButtonItem()->title(), bar);
     }
@@ -122,13 +135,8 @@ void FrontEnd::draw(Canvas& canvas) {
     drawNavigationBar(canvas, screen);
     auto& presenter = presenterFor(screen);
     presenter.draw(canvas, area);
-    std::vector<KeyLineItem> keys = presenter.keyLine();
-    if (alert) {
-        auto& dialog = presenterFor(alert);
-        dialog.draw(canvas, area);
-        keys = dialog.keyLine();
-    }
-    keys.push_back({kQuitKeyText, kQuitKeyWeight});
+    if (alert) presenterFor(alert).draw(canvas, area);
+    auto keys = keyLineItems(keyLineBindings());
     int row = area.y + area.height;
     Style statusStyle = Style::fg(palette::text).withBackground(palette::warning).bolded();
     for (const auto& line : status) {
@@ -140,10 +148,33 @@ void FrontEnd::draw(Canvas& canvas) {
         canvas.fill(0, row, canvas.width(), 1, s);
         canvas.text(1, row, *notice_, s, canvas.width() - 2);
     }
-    Style legendStyle = Style::fg(palette::background).withBackground(palette::muted);
-    canvas.fill(0, canvas.height() - 1, canvas.width(), 1, legendStyle);
-    canvas.text(1, canvas.height() - 1, fitKeyLine(std::move(keys), canvas.width() - 2), legendStyle,
+    Style keyLineStyle = Style::fg(palette::background).withBackground(palette::muted);
+    canvas.fill(0, canvas.height() - 1, canvas.width(), 1, keyLineStyle);
+    canvas.text(1, canvas.height() - 1, fitKeyLine(std::move(keys), canvas.width() - 2), keyLineStyle,
                 canvas.width() - 2);
+}
+
+std::vector<const KeyBinding*> FrontEnd::keyLineBindings() {
+    std::vector<const KeyBinding*> bindings;
+    auto screen = topViewController();
+    const KeyTable* table = screen ? &presenterFor(screen).keys() : nullptr;
+    if (table) bindings = table->shown();
+    // The front end's own keys follow, each unless the screen has the key for itself now.
+    for (const KeyTable* own : {&after_, &before_}) {
+        for (const auto* binding : own->shown()) {
+            const bool taken = table && std::any_of(binding->keys.begin(), binding->keys.end(),
+                                                    [&](const Key& k) { return table->bindingFor(k); });
+            if (own == &before_ || !taken) bindings.push_back(binding);
+        }
+    }
+    return bindings;
+}
+
+bool FrontEnd::canGoBack(const std::shared_ptr<ui::ViewController>& screen) {
+    if (!screen) return false;
+    if (screen->presentingViewController()) return true;
+    auto* navigation = screen->navigationController();
+    return navigation && navigation->viewControllers().size() > 1;
 }
 
 bool FrontEnd::goBack(const std::shared_ptr<ui::ViewController>& screen) {
@@ -159,15 +190,11 @@ bool FrontEnd::goBack(const std::shared_ptr<ui::ViewController>& screen) {
 
 bool FrontEnd::handleKey(const Key& key) {
     notice_.reset();
-    if (key.isCtrl('c')) {
-        quit_ = true;
-        return true;
-    }
+    if (before_.handle(key)) return true;
     if (key.is(Key::Kind::resize)) return true;
     auto top = topViewController();
     if (!top) return false;
-    bool handled = presenterFor(top).handleKey(key);
-    if (!handled && key.is(Key::Kind::escape)) handled = goBack(top);
+    bool handled = presenterFor(top).keys().handle(key) || after_.handle(key);
     // A screen that has just come up gets the terminal's size like the others.
     if (auto now = topViewController(); now && now != top) layout(columns_, rows_);
     return handled;

@@ -1,12 +1,13 @@
 #pragma once
-// The manager of the terminal front end: it owns focus, the navigation bar, the legend line, modal
+// The manager of the terminal front end: it owns focus, the navigation bar, the key line, modal
 // alerts, notices and layout, and routes each key to the screen on top. Screens are drawn by presenters
 // that the app supplies through a factory (one per view controller, kept while the screen lives); an
 // alert on top is drawn as a dialog over the screen that presented it.
 //
-// Keys handled here, before or after the screen: Ctrl-C quits anywhere; Esc that the screen does not
-// use goes back (dismisses a presented screen, else pops the navigation stack). Every key line ends
-// with "Ctrl-C quit", the last item to give way when the terminal is narrow.
+// Keys of its own, in tables like the screens': Ctrl-C quits anywhere (before the screen sees the key);
+// Esc that the screen does not use goes back (dismisses a presented screen, else pops the navigation
+// stack). The key line is the screen's shown bindings, then the front end's that no enabled binding of
+// the screen takes the key of; "Ctrl-C quit" is the last item to give way when the terminal is narrow.
 //
 // It runs without a terminal: draw() takes any canvas and handleKey() any key, which is how the
 // headless screen tests and the bounded mode work. CursesTerminal runs it on a real terminal.
@@ -15,6 +16,7 @@
 // goes back on Esc. Nothing here throws. Main thread only.
 #include "platform/terminal/Canvas.hpp"
 #include "platform/terminal/Key.hpp"
+#include "platform/terminal/KeyTable.hpp"
 #include "platform/terminal/Presenter.hpp"
 #include "platform/uikit/ViewController.hpp"
 
@@ -37,24 +39,26 @@ class FrontEnd {
     void draw(Canvas& canvas);
     // Routes one key; returns whether anything happened.
     bool handleKey(const Key& key);
+    // The bindings behind the key line as it would be drawn now, in its order (before fitting).
+    std::vector<const KeyBinding*> keyLineBindings();
 
     // Gives every screen on the way to the top the terminal's size in points and tells the top one that
     // its layout changed. Called at start and on every resize.
     void layout(int columns, int rows);
 
-    // A one-line notice shown above the legend until the next key.
+    // A one-line notice shown above the key line until the next key.
     void notice(std::string text);
     const std::optional<std::string>& currentNotice() const { return notice_; }
 
-    // A status that stands above the legend (and above a notice) until it is replaced or cleared, for
+    // A status that stands above the key line (and above a notice) until it is replaced or cleared, for
     // a condition the person must know about while it lasts; it takes up to two lines, in the warning
     // colour.
     void setStatus(std::optional<std::string> text);
     const std::optional<std::string>& currentStatus() const { return status_; }
     static constexpr int kMaxStatusLines = 2;
     // The way out that every key line shows while it has room.
-    static constexpr const char* kQuitKeyText = "Ctrl-C quit";
     static constexpr int kQuitKeyWeight = 1000;
+    static constexpr int kBackKeyWeight = 7;
 
     // How long until the screen should be drawn again for an animation: a frame while one runs, the
     // time until the next one starts while they wait for their delays, nullopt when none is pending.
@@ -76,8 +80,11 @@ class FrontEnd {
     Presenter& presenterFor(const std::shared_ptr<ui::ViewController>& controller);
     void drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewController>& screen);
     bool goBack(const std::shared_ptr<ui::ViewController>& screen);
+    static bool canGoBack(const std::shared_ptr<ui::ViewController>& screen);
 
     PresenterFactory factory_;
+    KeyTable before_; // keys taken before the screen sees them
+    KeyTable after_;  // keys the screen left
     std::vector<Entry> presenters_;
     std::optional<std::string> notice_;
     std::optional<std::string> status_;

@@ -1,14 +1,12 @@
 #pragma once
 // A presenter draws one screen (a view controller's headless views) and turns keys into the events a
-// touch would cause. It draws itself and handles its own keys; the front end owns the loop, the
-// navigation bar, the legend line, modal alerts and resizing.
+// touch would cause. It draws itself and declares its keys in one table, from which the front end both
+// routes keys to it and draws its key line; the front end owns the loop, the navigation bar, the key
+// line, modal alerts and resizing.
 //
 // Failure contract: presenters never throw; a view they expect but do not find is simply not drawn.
 #include "platform/terminal/Canvas.hpp"
-#include "platform/terminal/Key.hpp"
-#include "platform/terminal/KeyLine.hpp"
-
-#include <vector>
+#include "platform/terminal/KeyTable.hpp"
 
 namespace term {
 
@@ -32,12 +30,11 @@ struct Area {
 class Presenter {
   public:
     virtual ~Presenter() = default;
-    // Draws the screen into `area` (the canvas minus the navigation bar and the legend).
+    // Draws the screen into `area` (the canvas minus the navigation bar and the key line).
     virtual void draw(Canvas& canvas, Area area) = 0;
-    // Handles a key; false when the key means nothing here (Esc then goes back).
-    virtual bool handleKey(const Key& key) = 0;
-    // What the keys that work now do, for the key line (the front end adds its own Ctrl-C quit).
-    virtual std::vector<KeyLineItem> keyLine() const = 0;
+    // The screen's keys. A key no enabled binding takes, or whose action did nothing, goes on to the
+    // front end's own keys (Esc back); the key line shows the enabled bindings that have a text.
+    virtual const KeyTable& keys() const = 0;
 };
 
 } // namespace term

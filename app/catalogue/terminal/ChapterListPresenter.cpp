@@ -5,7 +5,29 @@
 
 ChapterListPresenter::ChapterListPresenter(std::shared_ptr<MainViewController> screen,
                                            term::FrontEnd& frontEnd)
-    : screen_(screen), frontEnd_(frontEnd) {}
+    : screen_(screen), frontEnd_(frontEnd),
+      keys_(selectionBindings([this](const term::Key& key) { return tableKey(key); }, 3)) {
+    using term::Key;
+    auto withScreen = [this](void (MainViewController::*open)()) {
+        return [this, open](const Key&) {
+            auto screen = screen_.lock();
+            if (screen) ((*screen).*open)();
+            return screen != nullptr;
+        };
+    };
+    keys_.add({{Key::named(Key::Kind::enter)}, "open", 4, [this](const Key& key) { return tableKey(key); }});
+    keys_.add({{Key::typed("/")}, "search", 2, withScreen(&MainViewController::openSearch)});
+    keys_.add({{Key::typed("s")}, "settings", 2, withScreen(&MainViewController::openSettings)});
+    keys_.add({{Key::typed("q")}, "quit", 1, [this](const Key&) {
+                   frontEnd_.requestQuit();
+                   return true;
+               }});
+}
+
+bool ChapterListPresenter::tableKey(const term::Key& key) {
+    auto screen = screen_.lock();
+    return screen && list_.handleTableKey(key, screen->tableView.get(), pageRows_);
+}
 
 namespace {
 
@@ -84,27 +106,4 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
     }
     if (rows == 0) canvas.text(area.x + 2, top, "No chapters.", term::Style::fg(term::palette::muted));
     canvas.setCaret(std::nullopt);
-}
-
-bool ChapterListPresenter::handleKey(const term::Key& key) {
-    auto screen = screen_.lock();
-    if (!screen) return false;
-    if (list_.handleTableKey(key, screen->tableView.get(), pageRows_)) return true;
-    if (key.isText("/")) {
-        screen->openSearch();
-        return true;
-    }
-    if (key.isText("s")) {
-        screen->openSettings();
-        return true;
-    }
-    if (key.isText("q")) {
-        frontEnd_.requestQuit();
-        return true;
-    }
-    return false;
-}
-
-std::vector<term::KeyLineItem> ChapterListPresenter::keyLine() const {
-    return {{"↑↓ select", 3}, {"Enter open", 4}, {"/ search", 2}, {"s settings", 2}, {"q quit", 1}};
 }

@@ -23,12 +23,13 @@ class ChapterListPresenter : public term::Presenter {
 
     ChapterListPresenter(std::shared_ptr<MainViewController> screen, term::FrontEnd& frontEnd);
     void draw(term::Canvas& canvas, term::Area area) override;
-    bool handleKey(const term::Key& key) override;
-    std::vector<term::KeyLineItem> keyLine() const override;
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
+    bool tableKey(const term::Key& key);
     std::weak_ptr<MainViewController> screen_;
     term::FrontEnd& frontEnd_;
     ListNavigation list_;
     int pageRows_ = 10;
+    term::KeyTable keys_;
 };

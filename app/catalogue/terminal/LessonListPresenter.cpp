@@ -2,7 +2,14 @@
 
 #include <algorithm>
 
-LessonListPresenter::LessonListPresenter(std::shared_ptr<ChapterViewController> screen) : screen_(screen) {}
+LessonListPresenter::LessonListPresenter(std::shared_ptr<ChapterViewController> screen) : screen_(screen) {
+    auto tableKey = [this](const term::Key& key) {
+        auto screen = screen_.lock();
+        return screen && list_.handleTableKey(key, screen->tableView.get(), pageRows_);
+    };
+    keys_ = term::KeyTable(selectionBindings(tableKey, 3));
+    keys_.add({{term::Key::named(term::Key::Kind::enter)}, "open lesson", 4, tableKey});
+}
 
 void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
@@ -46,15 +53,4 @@ void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {
         canvas.text(area.x + 2, top, "No lessons in this chapter yet.",
                     term::Style::fg(term::palette::muted));
     canvas.setCaret(std::nullopt);
-}
-
-bool LessonListPresenter::handleKey(const term::Key& key) {
-    auto screen = screen_.lock();
-    if (!screen) return false;
-    if (list_.handleTableKey(key, screen->tableView.get(), pageRows_)) return true;
-    return false;
-}
-
-std::vector<term::KeyLineItem> LessonListPresenter::keyLine() const {
-    return {{"↑↓ select", 3}, {"Enter open lesson", 4}, {"Esc back", 2}};
 }

@@ -14,8 +14,7 @@ class LessonListPresenter : public term::Presenter {
   public:
     explicit LessonListPresenter(std::shared_ptr<ChapterViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
-    bool handleKey(const term::Key& key) override;
-    std::vector<term::KeyLineItem> keyLine() const override;
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
     std::weak_ptr<ChapterViewController> screen_;
@@ -23,4 +22,5 @@ class LessonListPresenter : public term::Presenter {
     int pageRows_ = 10;
     // The lesson the focus was last moved to on coming back.
     Lesson::Ptr focusedFor_;
+    term::KeyTable keys_;
 };

@@ -2,6 +2,18 @@
 
 #include <algorithm>
 
+std::vector<term::KeyBinding> selectionBindings(const std::function<bool(const term::Key&)>& action,
+                                                int weight) {
+    using Kind = term::Key::Kind;
+    using term::Key;
+    return {{{Key::named(Kind::up), Key::named(Kind::down)}, "select", weight, action},
+            {{Key::named(Kind::pageUp), Key::named(Kind::pageDown), Key::named(Kind::home),
+              Key::named(Kind::end)},
+             "",
+             0,
+             action}};
+}
+
 bool ListNavigation::handleKey(const term::Key& key, int rowCount, int pageRows) {
     using Kind = term::Key::Kind;
     int page = std::max(1, pageRows - 1);

@@ -4,7 +4,13 @@
 //
 // Failure contract: none; an empty list keeps the focus at 0.
 #include "platform/terminal/Key.hpp"
+#include "platform/terminal/KeyTable.hpp"
 #include "platform/uikit/TableView.hpp"
+
+// The list keys as key-table bindings around `action`: ↑↓ named "select" with `weight`, PgUp, PgDn, Home
+// and End working without a name on the key line.
+std::vector<term::KeyBinding> selectionBindings(const std::function<bool(const term::Key&)>& action,
+                                                int weight);
 
 class ListNavigation {
   public:

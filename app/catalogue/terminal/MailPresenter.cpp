@@ -2,7 +2,23 @@
 
 #include "platform/terminal/TextWrap.hpp"
 
-MailPresenter::MailPresenter(std::shared_ptr<svc::MailComposeViewController> screen) : screen_(screen) {}
+MailPresenter::MailPresenter(std::shared_ptr<svc::MailComposeViewController> screen) : screen_(screen) {
+    using term::Key;
+    auto withScreen = [this](void (svc::MailComposeViewController::*act)()) {
+        return [this, act](const Key&) {
+            auto screen = screen_.lock();
+            if (screen) ((*screen).*act)();
+            return screen != nullptr;
+        };
+    };
+    keys_ = term::KeyTable({
+        {{Key::named(Key::Kind::enter)},
+         "send with your mail program",
+         4,
+         withScreen(&svc::MailComposeViewController::send)},
+        {{Key::named(Key::Kind::escape)}, "cancel", 3, withScreen(&svc::MailComposeViewController::cancel)},
+    });
+}
 
 void MailPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
@@ -22,22 +38,4 @@ void MailPresenter::draw(term::Canvas& canvas, term::Area area) {
         canvas.text(area.x + 2, y++, line, plain);
     }
     canvas.setCaret(std::nullopt);
-}
-
-bool MailPresenter::handleKey(const term::Key& key) {
-    auto screen = screen_.lock();
-    if (!screen) return false;
-    if (key.is(term::Key::Kind::enter)) {
-        screen->send();
-        return true;
-    }
-    if (key.is(term::Key::Kind::escape)) {
-        screen->cancel();
-        return true;
-    }
-    return false;
-}
-
-std::vector<term::KeyLineItem> MailPresenter::keyLine() const {
-    return {{"Enter send with your mail program", 4}, {"Esc cancel", 3}};
 }

@@ -12,9 +12,9 @@ class MailPresenter : public term::Presenter {
   public:
     explicit MailPresenter(std::shared_ptr<svc::MailComposeViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
-    bool handleKey(const term::Key& key) override;
-    std::vector<term::KeyLineItem> keyLine() const override;
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
     std::weak_ptr<svc::MailComposeViewController> screen_;
+    term::KeyTable keys_;
 };

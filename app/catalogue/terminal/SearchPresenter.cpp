@@ -4,8 +4,48 @@
 
 #include <algorithm>
 
-SearchPresenter::SearchPresenter(std::shared_ptr<SearchResultsTableViewController> screen)
-    : screen_(screen) {}
+SearchPresenter::SearchPresenter(std::shared_ptr<SearchResultsTableViewController> screen) : screen_(screen) {
+    using term::Key;
+    using Kind = Key::Kind;
+    auto tableKey = [this](const Key& key) {
+        auto screen = screen_.lock();
+        return screen && list_.handleTableKey(key, screen->tableView.get(), pageRows_);
+    };
+    // Typing goes to the search field as user edits, so the controller filters on every change.
+    auto edit = [this](const Key& key) {
+        auto screen = screen_.lock();
+        if (!screen) return false;
+        auto& field = *screen->searchController->searchBar()->searchTextField();
+        if (!field.isEditing() && !field.becomeFirstResponder()) return true;
+        if (key.is(Kind::text)) field.typeText(key.text);
+        if (key.is(Kind::backspace)) field.deleteBackward();
+        if (key.is(Kind::deleteKey)) field.deleteForward();
+        if (key.is(Kind::left) || key.is(Kind::right)) {
+            auto caret = field.selectedRange().value_or(ui::Range{field.length(), 0}).location;
+            if (key.is(Kind::left) && caret > 0) --caret;
+            if (key.is(Kind::right) && caret < field.length()) ++caret;
+            field.setSelectedRange(ui::Range{caret, 0});
+            return true;
+        }
+        list_.setFocus(0);
+        return true;
+    };
+    keys_.add({{Key::typed("a")},
+               "to filter",
+               2,
+               edit,
+               {},
+               [](const Key& key) { return key.is(Kind::text) && !key.text.empty(); },
+               "type"});
+    for (auto& binding : selectionBindings(tableKey, 3))
+        keys_.add(std::move(binding));
+    keys_.add({{Key::named(Kind::enter)}, "open", 4, tableKey});
+    keys_.add({{Key::named(Kind::backspace), Key::named(Kind::deleteKey), Key::named(Kind::left),
+                Key::named(Kind::right)},
+               "",
+               0,
+               edit});
+}
 
 void SearchPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
@@ -50,36 +90,4 @@ void SearchPresenter::draw(term::Canvas& canvas, term::Area area) {
         }
     }
     if (rows == 0) canvas.text(area.x + 3, top, "No lesson matches.", term::Style::fg(term::palette::muted));
-}
-
-bool SearchPresenter::handleKey(const term::Key& key) {
-    auto screen = screen_.lock();
-    if (!screen) return false;
-    if (list_.handleTableKey(key, screen->tableView.get(), pageRows_)) return true;
-    // Typing goes to the search field as user edits, so the controller filters on every change.
-    auto& field = *screen->searchController->searchBar()->searchTextField();
-    auto editing = [&] { return field.isEditing() || field.becomeFirstResponder(); };
-    if (key.is(term::Key::Kind::text) && !key.text.empty()) {
-        if (editing()) field.typeText(key.text);
-        list_.setFocus(0);
-        return true;
-    }
-    if (key.is(term::Key::Kind::backspace) || key.is(term::Key::Kind::deleteKey)) {
-        if (editing()) key.is(term::Key::Kind::backspace) ? field.deleteBackward() : field.deleteForward();
-        list_.setFocus(0);
-        return true;
-    }
-    if (key.is(term::Key::Kind::left) || key.is(term::Key::Kind::right)) {
-        if (!editing()) return true;
-        auto caret = field.selectedRange().value_or(ui::Range{field.length(), 0}).location;
-        if (key.is(term::Key::Kind::left) && caret > 0) --caret;
-        if (key.is(term::Key::Kind::right) && caret < field.length()) ++caret;
-        field.setSelectedRange(ui::Range{caret, 0});
-        return true;
-    }
-    return false;
-}
-
-std::vector<term::KeyLineItem> SearchPresenter::keyLine() const {
-    return {{"type to filter", 2}, {"↑↓ select", 3}, {"Enter open", 4}, {"Esc back", 2}};
 }

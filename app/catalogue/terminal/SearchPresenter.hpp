@@ -13,11 +13,11 @@ class SearchPresenter : public term::Presenter {
   public:
     explicit SearchPresenter(std::shared_ptr<SearchResultsTableViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
-    bool handleKey(const term::Key& key) override;
-    std::vector<term::KeyLineItem> keyLine() const override;
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
     std::weak_ptr<SearchResultsTableViewController> screen_;
     ListNavigation list_;
     int pageRows_ = 10;
+    term::KeyTable keys_;
 };

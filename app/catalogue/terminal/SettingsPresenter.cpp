@@ -2,7 +2,38 @@
 
 #include "platform/uikit/Switch.hpp"
 
-SettingsPresenter::SettingsPresenter(std::shared_ptr<SettingsTableViewController> screen) : screen_(screen) {}
+SettingsPresenter::SettingsPresenter(std::shared_ptr<SettingsTableViewController> screen) : screen_(screen) {
+    using term::Key;
+    keys_ = term::KeyTable(selectionBindings(
+        [this](const Key& key) {
+            auto screen = screen_.lock();
+            if (!screen) return false;
+            screen->tableView->layoutIfNeeded();
+            const int rows = screen->tableView->numberOfRowsInSection(0);
+            return list_.handleKey(key, rows, rows);
+        },
+        3));
+    // Space flips a switch too; the line names Enter.
+    keys_.add({{Key::named(Key::Kind::enter), Key::typed(" ")},
+               "choose / flip switch",
+               4,
+               [this](const Key&) { return choose(); },
+               {},
+               {},
+               "Enter"});
+}
+
+bool SettingsPresenter::choose() {
+    auto screen = screen_.lock();
+    if (!screen) return false;
+    screen->tableView->layoutIfNeeded();
+    const int rows = screen->tableView->numberOfRowsInSection(0);
+    if (list_.focus() >= rows) return false;
+    auto cell = screen->tableView->cellForRowAtIndexPath({0, list_.focus()});
+    if (!cell) return false;
+    if (auto toggle = std::dynamic_pointer_cast<ui::Switch>(cell->accessoryView())) return toggle->toggle();
+    return screen->tableView->selectRow({0, list_.focus()});
+}
 
 void SettingsPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
@@ -29,25 +60,4 @@ void SettingsPresenter::draw(term::Canvas& canvas, term::Area area) {
         }
     }
     canvas.setCaret(std::nullopt);
-}
-
-bool SettingsPresenter::handleKey(const term::Key& key) {
-    auto screen = screen_.lock();
-    if (!screen) return false;
-    screen->tableView->layoutIfNeeded();
-    int rows = screen->tableView->numberOfRowsInSection(0);
-    if (list_.handleKey(key, rows, rows)) return true;
-    if (key.is(term::Key::Kind::enter) || key.isText(" ")) {
-        if (list_.focus() >= rows) return false;
-        auto cell = screen->tableView->cellForRowAtIndexPath({0, list_.focus()});
-        if (!cell) return false;
-        if (auto toggle = std::dynamic_pointer_cast<ui::Switch>(cell->accessoryView()))
-            return toggle->toggle();
-        return screen->tableView->selectRow({0, list_.focus()});
-    }
-    return false;
-}
-
-std::vector<term::KeyLineItem> SettingsPresenter::keyLine() const {
-    return {{"↑↓ select", 3}, {"Enter choose / flip switch", 4}, {"Esc back", 2}};
 }

@@ -13,10 +13,11 @@ class SettingsPresenter : public term::Presenter {
   public:
     explicit SettingsPresenter(std::shared_ptr<SettingsTableViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
-    bool handleKey(const term::Key& key) override;
-    std::vector<term::KeyLineItem> keyLine() const override;
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
+    bool choose();
     std::weak_ptr<SettingsTableViewController> screen_;
     ListNavigation list_;
+    term::KeyTable keys_;
 };

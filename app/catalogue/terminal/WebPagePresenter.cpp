@@ -3,7 +3,18 @@
 #include "platform/services/URLOpener.hpp"
 
 WebPagePresenter::WebPagePresenter(std::shared_ptr<MoreAppsViewController> screen, term::FrontEnd& frontEnd)
-    : screen_(screen), frontEnd_(frontEnd) {}
+    : screen_(screen), frontEnd_(frontEnd) {
+    keys_.add({{term::Key::named(term::Key::Kind::enter)}, "open in browser", 4, [this](const term::Key&) {
+                   auto screen = screen_.lock();
+                   if (!screen || !screen->webView) return false;
+                   const auto& request = screen->webView->loadedRequest();
+                   if (!request) return true;
+                   bool opened = svc::sharedURLOpener()->openURL(request->url);
+                   frontEnd_.notice(opened ? "Opened in your browser."
+                                           : "No browser could be started (xdg-open is not installed).");
+                   return true;
+               }});
+}
 
 void WebPagePresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
@@ -17,19 +28,4 @@ void WebPagePresenter::draw(term::Canvas& canvas, term::Area area) {
     canvas.text(area.x + 2, area.y + 5, "A terminal cannot show the page; Enter opens it in your browser.",
                 term::Style::fg(term::palette::muted), area.width - 4);
     canvas.setCaret(std::nullopt);
-}
-
-bool WebPagePresenter::handleKey(const term::Key& key) {
-    auto screen = screen_.lock();
-    if (!screen || !key.is(term::Key::Kind::enter)) return false;
-    const auto& request = screen->webView->loadedRequest();
-    if (!request) return true;
-    bool opened = svc::sharedURLOpener()->openURL(request->url);
-    frontEnd_.notice(opened ? "Opened in your browser."
-                            : "No browser could be started (xdg-open is not installed).");
-    return true;
-}
-
-std::vector<term::KeyLineItem> WebPagePresenter::keyLine() const {
-    return {{"Enter open in browser", 4}, {"Esc back", 3}};
 }

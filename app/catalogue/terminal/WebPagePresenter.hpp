@@ -13,10 +13,10 @@ class WebPagePresenter : public term::Presenter {
   public:
     WebPagePresenter(std::shared_ptr<MoreAppsViewController> screen, term::FrontEnd& frontEnd);
     void draw(term::Canvas& canvas, term::Area area) override;
-    bool handleKey(const term::Key& key) override;
-    std::vector<term::KeyLineItem> keyLine() const override;
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
     std::weak_ptr<MoreAppsViewController> screen_;
     term::FrontEnd& frontEnd_;
+    term::KeyTable keys_;
 };

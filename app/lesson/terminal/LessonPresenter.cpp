@@ -31,7 +31,9 @@ std::string buttonTitle(const ui::Button& button, const char* fallback) {
 
 } // namespace
 
-LessonPresenter::LessonPresenter(std::shared_ptr<LessonViewController> screen) : screen_(screen) {}
+LessonPresenter::LessonPresenter(std::shared_ptr<LessonViewController> screen) : screen_(screen) {
+    declareKeys();
+}
 
 ui::TextField* LessonPresenter::answerField(LessonViewController& screen) const {
     if (!screen.lesson) return nullptr;
@@ -285,124 +287,196 @@ void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
     drawWordBar(canvas, area, *screen);
 }
 
-bool LessonPresenter::scrollPanel(const term::Key& key, LessonViewController& screen) {
+LessonPresenter::PanelWindow* LessonPresenter::scrollingPanel() {
+    auto screen = screen_.lock();
+    if (!screen) return nullptr;
+    PanelWindow* window = shown(screen->helpView) ? &hint_ : shown(screen->answerView) ? &output_ : nullptr;
+    return window && window->overflows() ? window : nullptr;
+}
+
+bool LessonPresenter::scroll(const term::Key& key) {
     using Kind = term::Key::Kind;
-    PanelWindow* window = shown(screen.helpView) ? &hint_ : shown(screen.answerView) ? &output_ : nullptr;
-    if (!window || !window->overflows()) return false;
+    PanelWindow* window = scrollingPanel();
+    if (!window) return false;
     const int page = std::max(1, window->visible - 1);
     int step = 0;
     if (key.is(Kind::up)) step = -1;
     if (key.is(Kind::down)) step = 1;
     if (key.is(Kind::pageUp)) step = -page;
     if (key.is(Kind::pageDown)) step = page;
-    if (step == 0) return false;
     window->first = std::clamp(window->first + step, 0, window->total - window->visible);
     return true;
 }
 
-bool LessonPresenter::handleKey(const term::Key& key) {
+ui::TextField* LessonPresenter::editedField() {
     auto screen = screen_.lock();
-    if (!screen) return false;
-    using Kind = term::Key::Kind;
-    auto* field = answerField(*screen);
-    auto beginEditing = [&] {
-        if (field && !field->isEditing()) field->becomeFirstResponder();
-        return field && field->isEditing();
-    };
-
-    if (key.isCtrl('r')) return screen->runButton && screen->runButton->tap();
-    if (key.isCtrl('v')) return shown(screen->helpVideoButton) && screen->helpVideoButton->tap();
-    if (key.isCtrl('o')) {
-        auto* checkmark =
-            field ? screen->lineHandles(static_cast<int>(screen->lesson->textFieldInLine)).checkmarkButton
-                  : nullptr;
-        return shown(checkmark) && checkmark->tap();
-    }
-    if (key.isCtrl('n')) return screen->nextButtonView && screen->nextButtonView->tap();
-    if (key.isCtrl('e')) {
-        auto k = screen->lesson ? screen->lesson->textFieldInLine : 0;
-        if (k >= 1 && k <= Lesson::kMaxLines) {
-            auto* error = screen->lineHandles(static_cast<int>(k)).errorButton;
-            if (shown(error) && error->tap()) return true;
-        }
-        return shown(screen->stuckButton) && screen->stuckButton->tap();
-    }
-    if (scrollPanel(key, *screen)) return true;
-    if (key.is(Kind::escape)) {
-        if (shown(screen->helpView) && screen->helpViewOKButton) {
-            screen->helpViewOKButton->sendActions();
-            return true;
-        }
-        if (wordFocus_) {
-            wordFocus_.reset();
-            return true;
-        }
-        return false;
-    }
-    if (key.is(Kind::tab) || key.is(Kind::backTab)) {
-        if (!beginEditing()) return false;
-        auto buttons = wordButtons(*screen);
-        if (buttons.empty()) return true;
-        std::size_t n = buttons.size();
-        if (!wordFocus_)
-            wordFocus_ = key.is(Kind::tab) ? 0 : n - 1;
-        else
-            wordFocus_ = key.is(Kind::tab) ? (*wordFocus_ + 1) % n : (*wordFocus_ + n - 1) % n;
-        return true;
-    }
-    if (key.is(Kind::enter)) {
-        if (wordFocus_) {
-            auto buttons = wordButtons(*screen);
-            if (*wordFocus_ < buttons.size()) return buttons[*wordFocus_]->tap();
-            wordFocus_.reset();
-            return true;
-        }
-        return beginEditing() && field->pressReturn();
-    }
-    if (key.is(Kind::text) && !key.text.empty()) return beginEditing() && field->typeText(key.text);
-    if (key.is(Kind::backspace)) return beginEditing() && field->deleteBackward();
-    if (key.is(Kind::deleteKey)) return beginEditing() && field->deleteForward();
-    if (key.is(Kind::left) || key.is(Kind::right) || key.is(Kind::home) || key.is(Kind::end)) {
-        if (!beginEditing()) return false;
-        auto caret = field->selectedRange().value_or(ui::Range{field->length(), 0}).location;
-        if (key.is(Kind::left) && caret > 0) --caret;
-        if (key.is(Kind::right) && caret < field->length()) ++caret;
-        if (key.is(Kind::home)) caret = 0;
-        if (key.is(Kind::end)) caret = field->length();
-        field->setSelectedRange(ui::Range{caret, 0});
-        return true;
-    }
-    return false;
+    auto* field = screen ? answerField(*screen) : nullptr;
+    if (field && !field->isEditing()) field->becomeFirstResponder();
+    return field && field->isEditing() ? field : nullptr;
 }
 
-std::vector<term::KeyLineItem> LessonPresenter::keyLine() const {
+bool LessonPresenter::edit(const term::Key& key) {
+    using Kind = term::Key::Kind;
+    auto* field = editedField();
+    if (!field) return false;
+    if (key.is(Kind::text)) return field->typeText(key.text);
+    if (key.is(Kind::backspace)) return field->deleteBackward();
+    if (key.is(Kind::deleteKey)) return field->deleteForward();
+    if (key.is(Kind::enter)) return field->pressReturn();
+    auto caret = field->selectedRange().value_or(ui::Range{field->length(), 0}).location;
+    if (key.is(Kind::left) && caret > 0) --caret;
+    if (key.is(Kind::right) && caret < field->length()) ++caret;
+    if (key.is(Kind::home)) caret = 0;
+    if (key.is(Kind::end)) caret = field->length();
+    field->setSelectedRange(ui::Range{caret, 0});
+    return true;
+}
+
+bool LessonPresenter::moveWordFocus(const term::Key& key) {
     auto screen = screen_.lock();
-    if (!screen || !screen->lesson) return {{"Esc back", 7}};
-    // The keys that work right now, each with its weight: the lightest give way first when the
-    // terminal is narrow.
-    if (wordFocus_)
-        return {{"Tab Shift-Tab choose word", 9},
-                {"Enter type it", 9},
-                {"Esc leave words", 9},
-                {"Ctrl-R run", 6},
-                {"Ctrl-N next", 6}};
-    std::vector<term::KeyLineItem> items;
-    const auto line = screen->lesson->textFieldInLine;
-    const auto handles = line >= 1 && line <= Lesson::kMaxLines ? screen->lineHandles(static_cast<int>(line))
-                                                                : LessonViewController::LineHandles{};
-    const bool hint = shown(handles.errorButton) || shown(screen->stuckButton);
-    const bool words = !wordButtons(*screen).empty();
-    if (shown(screen->helpView)) items.push_back({"Esc close hint", 9});
-    if (shown(screen->helpView) ? hint_.overflows() : output_.overflows())
-        items.push_back({shown(screen->helpView) ? "↑↓ scroll hint" : "↑↓ scroll output", 8});
-    items.push_back({"type answer", 4});
-    items.push_back({"Enter done", 2});
-    items.push_back({"Ctrl-R run", 6});
-    items.push_back({"Ctrl-N next", 6});
-    if (hint) items.push_back({"Ctrl-E hint", 8});
-    if (shown(screen->helpVideoButton)) items.push_back({"Ctrl-V video", 8});
-    if (shown(handles.checkmarkButton)) items.push_back({"Ctrl-O output", 8});
-    if (words) items.push_back({"Tab Shift-Tab words", 5});
-    if (!shown(screen->helpView)) items.push_back({"Esc back", 7});
-    return items;
+    if (!screen || !editedField()) return false;
+    auto buttons = wordButtons(*screen);
+    if (buttons.empty()) return false;
+    const bool forward = key.is(term::Key::Kind::tab);
+    const std::size_t n = buttons.size();
+    if (!wordFocus_)
+        wordFocus_ = forward ? 0 : n - 1;
+    else
+        wordFocus_ = forward ? (*wordFocus_ + 1) % n : (*wordFocus_ + n - 1) % n;
+    return true;
+}
+
+bool LessonPresenter::typeFocusedWord() {
+    auto screen = screen_.lock();
+    if (!screen || !wordFocus_) return false;
+    auto buttons = wordButtons(*screen);
+    if (*wordFocus_ < buttons.size()) return buttons[*wordFocus_]->tap();
+    wordFocus_.reset();
+    return true;
+}
+
+ui::Button* LessonPresenter::answerLineButton(bool checkmark) const {
+    auto screen = screen_.lock();
+    if (!screen || !screen->lesson) return nullptr;
+    const auto k = screen->lesson->textFieldInLine;
+    if (k < 1 || k > Lesson::kMaxLines) return nullptr;
+    const auto handles = screen->lineHandles(static_cast<int>(k));
+    return checkmark ? handles.checkmarkButton : handles.errorButton;
+}
+
+void LessonPresenter::declareKeys() {
+    using term::Key;
+    using Kind = Key::Kind;
+    // A button of the screen as the key presses it: taken only while it is shown.
+    auto shownButton = [this](ui::Button* LessonViewController::*button) {
+        return [this, button] {
+            auto screen = screen_.lock();
+            return screen && shown((*screen).*button);
+        };
+    };
+    auto tap = [this](ui::Button* LessonViewController::*button) {
+        return [this, button](const Key&) {
+            auto screen = screen_.lock();
+            return screen && (*screen).*button && ((*screen).*button)->tap();
+        };
+    };
+    auto hasField = [this] {
+        auto screen = screen_.lock();
+        return screen && answerField(*screen);
+    };
+    auto hintShown = [this] {
+        auto screen = screen_.lock();
+        return screen && shown(screen->helpView);
+    };
+    auto words = [this] {
+        auto screen = screen_.lock();
+        return screen && !wordButtons(*screen).empty();
+    };
+    auto inWords = [this] { return wordFocus_.has_value(); };
+    auto scrolls = [this] { return scrollingPanel() != nullptr; };
+    auto doScroll = [this](const Key& key) { return scroll(key); };
+    auto doEdit = [this](const Key& key) { return edit(key); };
+
+    // In the order the key line shows them; where two take one key, the first enabled one has it.
+    keys_ = term::KeyTable({
+        {{Key::named(Kind::escape)},
+         "close hint",
+         9,
+         [this](const Key&) {
+             auto screen = screen_.lock();
+             if (!screen || !screen->helpViewOKButton) return false;
+             screen->helpViewOKButton->sendActions();
+             return true;
+         },
+         hintShown},
+        {{Key::named(Kind::tab), Key::named(Kind::backTab)},
+         "choose word",
+         9,
+         [this](const Key& key) { return moveWordFocus(key); },
+         inWords},
+        {{Key::named(Kind::enter)}, "type it", 9, [this](const Key&) { return typeFocusedWord(); }, inWords},
+        {{Key::named(Kind::escape)},
+         "leave words",
+         9,
+         [this](const Key&) {
+             wordFocus_.reset();
+             return true;
+         },
+         inWords},
+        {{Key::named(Kind::up), Key::named(Kind::down)},
+         "scroll hint",
+         8,
+         doScroll,
+         [=] { return hintShown() && scrolls(); }},
+        {{Key::named(Kind::up), Key::named(Kind::down)},
+         "scroll output",
+         8,
+         doScroll,
+         [=] { return !hintShown() && scrolls(); }},
+        {{Key::named(Kind::pageUp), Key::named(Kind::pageDown)}, "", 0, doScroll, scrolls},
+        {{Key::typed("a")},
+         "answer",
+         4,
+         doEdit,
+         hasField,
+         [](const Key& key) { return key.is(Kind::text) && !key.text.empty(); },
+         "type"},
+        {{Key::named(Kind::enter)}, "done", 2, doEdit, hasField},
+        {{Key::ctrl('r')}, "run", 6, tap(&LessonViewController::runButton)},
+        {{Key::ctrl('n')}, "next", 6, tap(&LessonViewController::nextButtonView)},
+        {{Key::ctrl('e')},
+         "hint",
+         8,
+         [this](const Key&) {
+             auto screen = screen_.lock();
+             if (!screen) return false;
+             if (auto* error = answerLineButton(false); shown(error) && error->tap()) return true;
+             return shown(screen->stuckButton) && screen->stuckButton->tap();
+         },
+         [this] {
+             auto screen = screen_.lock();
+             return screen && (shown(answerLineButton(false)) || shown(screen->stuckButton));
+         }},
+        {{Key::ctrl('v')},
+         "video",
+         8,
+         tap(&LessonViewController::helpVideoButton),
+         shownButton(&LessonViewController::helpVideoButton)},
+        {{Key::ctrl('o')},
+         "output",
+         8,
+         [this](const Key&) { return answerLineButton(true)->tap(); },
+         [this] { return shown(answerLineButton(true)); }},
+        {{Key::named(Kind::tab), Key::named(Kind::backTab)},
+         "words",
+         5,
+         [this](const Key& key) { return moveWordFocus(key); },
+         [=] { return !inWords() && words() && hasField(); }},
+        {{Key::named(Kind::backspace), Key::named(Kind::deleteKey), Key::named(Kind::left),
+          Key::named(Kind::right), Key::named(Kind::home), Key::named(Kind::end)},
+         "",
+         0,
+         doEdit,
+         hasField},
+    });
 }

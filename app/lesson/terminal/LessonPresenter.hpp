@@ -8,7 +8,8 @@
 // the keyboard's Return, Ctrl-R runs, Ctrl-N goes to the next lesson, Ctrl-E presses the error mark (or
 // the help bar's hint button), Ctrl-V the help bar's video button, Ctrl-O the line's checkmark;
 // Tab/Shift-Tab move through the word bar and Enter types the focused word; Esc closes the hint panel or
-// leaves the word bar, else goes back. The key line names only the keys that work at the moment.
+// leaves the word bar, else goes back. All of them are declared once, in the screen's key table, so the
+// key line names exactly the keys that work at the moment.
 //
 // Nothing the lesson holds is cut off: the output panel is as tall as every printed line and the hint
 // panel as tall as the whole hint, rising over the code when they must; what even the whole terminal
@@ -31,8 +32,7 @@ class LessonPresenter : public term::Presenter {
   public:
     explicit LessonPresenter(std::shared_ptr<LessonViewController> screen);
     void draw(term::Canvas& canvas, term::Area area) override;
-    bool handleKey(const term::Key& key) override;
-    std::vector<term::KeyLineItem> keyLine() const override;
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
     // The rows the code leaves below itself: a blank and the buttons.
@@ -54,8 +54,18 @@ class LessonPresenter : public term::Presenter {
     void drawPanelText(term::Canvas& canvas, int x, int y, int width, int rows,
                        const std::function<std::vector<StyledLine>(int)>& layOut, PanelWindow& window,
                        ui::Color panel);
-    // Up/Down and PgUp/PgDn move the text of the open panel when it does not fit.
-    bool scrollPanel(const term::Key& key, LessonViewController& screen);
+    // The screen's key table, made once.
+    void declareKeys();
+    // The open panel whose text does not fit, and moving its text (Up/Down, PgUp/PgDn).
+    PanelWindow* scrollingPanel();
+    bool scroll(const term::Key& key);
+    // The answer field, editing from now on (nullptr when the lesson has none), and the edits keys make.
+    ui::TextField* editedField();
+    bool edit(const term::Key& key);
+    bool moveWordFocus(const term::Key& key);
+    bool typeFocusedWord();
+    // The answer line's checkmark or error mark.
+    ui::Button* answerLineButton(bool checkmark) const;
 
     std::weak_ptr<LessonViewController> screen_;
     std::optional<std::size_t> wordFocus_;
@@ -66,4 +76,5 @@ class LessonPresenter : public term::Presenter {
     PanelWindow hint_;
     PanelWindow output_;
     const Lesson* outputLesson_ = nullptr;
+    term::KeyTable keys_;
 };

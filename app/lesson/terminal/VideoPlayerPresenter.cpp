@@ -2,7 +2,31 @@
 
 VideoPlayerPresenter::VideoPlayerPresenter(std::shared_ptr<VideoPlayerViewController> screen,
                                            term::FrontEnd& frontEnd)
-    : screen_(screen), frontEnd_(frontEnd) {}
+    : screen_(screen), frontEnd_(frontEnd) {
+    using term::Key;
+    auto hasURL = [this] {
+        auto screen = screen_.lock();
+        return screen && screen->playerURL();
+    };
+    keys_.add({{Key::named(Key::Kind::enter)},
+               "play in browser",
+               4,
+               [this](const Key&) {
+                   auto screen = screen_.lock();
+                   if (!screen) return false;
+                   frontEnd_.notice(screen->play()
+                                        ? "Playing in your browser."
+                                        : "No browser could be started (xdg-open is not installed).");
+                   return true;
+               },
+               hasURL});
+    keys_.add({{Key::named(Key::Kind::escape)}, "close", 3, [this](const Key&) {
+                   auto screen = screen_.lock();
+                   if (!screen || !screen->presentingViewController()) return false;
+                   screen->dismiss(true);
+                   return true;
+               }});
+}
 
 void VideoPlayerPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
@@ -20,19 +44,4 @@ void VideoPlayerPresenter::draw(term::Canvas& canvas, term::Area area) {
         canvas.text(area.x + 2, area.y + 3, "Looking up the video…", muted, area.width - 4);
     }
     canvas.setCaret(std::nullopt);
-}
-
-bool VideoPlayerPresenter::handleKey(const term::Key& key) {
-    auto screen = screen_.lock();
-    if (!screen || !key.is(term::Key::Kind::enter)) return false;
-    if (!screen->playerURL()) return true;
-    frontEnd_.notice(screen->play() ? "Playing in your browser."
-                                    : "No browser could be started (xdg-open is not installed).");
-    return true;
-}
-
-std::vector<term::KeyLineItem> VideoPlayerPresenter::keyLine() const {
-    auto screen = screen_.lock();
-    if (screen && screen->playerURL()) return {{"Enter play in browser", 4}, {"Esc close", 3}};
-    return {{"Esc close", 3}};
 }

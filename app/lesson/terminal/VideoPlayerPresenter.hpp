@@ -13,10 +13,10 @@ class VideoPlayerPresenter : public term::Presenter {
   public:
     VideoPlayerPresenter(std::shared_ptr<VideoPlayerViewController> screen, term::FrontEnd& frontEnd);
     void draw(term::Canvas& canvas, term::Area area) override;
-    bool handleKey(const term::Key& key) override;
-    std::vector<term::KeyLineItem> keyLine() const override;
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
     std::weak_ptr<VideoPlayerViewController> screen_;
     term::FrontEnd& frontEnd_;
+    term::KeyTable keys_;
 };

@@ -14,22 +14,22 @@ using term::Key;
 // A screen whose presenter draws its title and counts the keys it takes ("x" only).
 class Counting : public term::Presenter {
   public:
-    explicit Counting(std::string name, int& taken) : name_(std::move(name)), taken_(taken) {}
+    explicit Counting(std::string name, int& taken) : name_(std::move(name)), taken_(taken) {
+        keys_.add({{Key::typed("x")}, "counts", 5, [this](const Key&) {
+                       ++taken_;
+                       return true;
+                   }});
+        keys_.add({{Key::typed("y")}, "legend of " + name_, 3, [](const Key&) { return true; }});
+    }
     void draw(term::Canvas& canvas, term::Area area) override {
         canvas.text(area.x, area.y, "screen " + name_);
     }
-    bool handleKey(const Key& key) override {
-        if (!key.isText("x")) return false;
-        ++taken_;
-        return true;
-    }
-    std::vector<term::KeyLineItem> keyLine() const override {
-        return {{"x counts", 5}, {"legend of " + name_, 3}};
-    }
+    const term::KeyTable& keys() const override { return keys_; }
 
   private:
     std::string name_;
     int& taken_;
+    term::KeyTable keys_;
 };
 
 class FrontEndWithNavigation : public ::testing::Test {
@@ -220,6 +220,20 @@ TEST_F(FrontEndWithNavigation, EveryKeyLineEndsWithTheWayOutWhileItHasRoom) {
     first->present(alert, false);
     frontEnd.draw(canvas);
     EXPECT_TRUE(canvas.row(11).ends_with("Ctrl-C quit")) << canvas.row(11);
+}
+
+TEST_F(FrontEndWithNavigation, EscBackShowsWhereItGoesBackUnlessTheScreenTakesEsc) {
+    frontEnd.draw(canvas);
+    EXPECT_EQ(canvas.row(11).find("Esc back"), std::string::npos) << canvas.row(11); // nowhere to go
+    navigation->pushViewController(second, false);
+    frontEnd.draw(canvas);
+    EXPECT_NE(canvas.row(11).find("Esc back"), std::string::npos) << canvas.row(11);
+    // A dialog takes every key, Esc included: its own line, and the way out.
+    auto alert = std::make_shared<ui::AlertController>("Sure?", std::nullopt);
+    alert->addAction({"OK", ui::AlertActionStyle::defaultStyle, nullptr});
+    second->present(alert, false);
+    frontEnd.draw(canvas);
+    EXPECT_EQ(canvas.row(11), " ←→ choose  Enter pick  Esc cancel  Ctrl-C quit");
 }
 
 TEST_F(FrontEndWithNavigation, TooSmallTerminalSaysSo) {
