@@ -82,6 +82,10 @@ int main(int argc, char** argv) {
     term::FrontEnd frontEnd([&frontEnd](const std::shared_ptr<ui::ViewController>& screen) {
         return makeCataloguePresenter(screen, frontEnd);
     });
+    // The app's logo, the title of its screens, reads as this edition's own name, as its bundle gives it.
+    frontEnd.setImageTitle(
+        "logo", target.infoValue("CFBundleDisplayName")
+                    .value_or(target.infoValue("CFBundleName").value_or(target.bundleIdentifier())));
     // An address nothing could open (no xdg-open, say) is said on the screen rather than ignored.
     application.setOpenURLHandler(openURLThroughDesktop(frontEnd));
     svc::StoreReviewController::setObserver(

@@ -88,7 +88,8 @@ void FrontEnd::drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewC
     auto& item = screen->navigationItem();
     std::string title;
     if (auto image = item.titleViewImageName()) {
-        title = *image == "logo" ? "Velomarinth" : *image;
+        auto named = imageTitles_.find(*image);
+        title = named != imageTitles_.end() ? named->second : *image;
     } else if (item.title()) {
         title = *item.title();
     } else if (screen->title()) {
@@ -234,6 +235,10 @@ std::optional<double> FrontEnd::secondsUntilAnimationFrame() const {
     auto next = ui::AnimationLog::shared().nextChange(now);
     if (!next) return std::nullopt;
     return std::max(kFrameSeconds, *next - now);
+}
+
+void FrontEnd::setImageTitle(std::string imageName, std::string title) {
+    imageTitles_[std::move(imageName)] = std::move(title);
 }
 
 void FrontEnd::notice(std::string text) {

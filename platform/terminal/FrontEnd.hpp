@@ -21,6 +21,7 @@
 #include "platform/uikit/ViewController.hpp"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,10 @@ class FrontEnd {
     // Gives every screen on the way to the top the terminal's size in points and tells the top one that
     // its layout changed. Called at start and on every resize.
     void layout(int columns, int rows);
+
+    // A terminal shows no images: a title view that shows one (an app's logo) is drawn as the text the
+    // app gives for that image here, or as the image's name when it gives none.
+    void setImageTitle(std::string imageName, std::string title);
 
     // A one-line notice shown above the key line until the next key.
     void notice(std::string text);
@@ -86,6 +91,7 @@ class FrontEnd {
     KeyTable before_; // keys taken before the screen sees them
     KeyTable after_;  // keys the screen left
     std::vector<Entry> presenters_;
+    std::map<std::string, std::string, std::less<>> imageTitles_;
     std::optional<std::string> notice_;
     std::optional<std::string> status_;
     bool quit_ = false;

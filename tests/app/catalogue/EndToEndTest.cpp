@@ -3,6 +3,7 @@
 // been built or tmux is not installed.
 #include "EndToEnd.hpp"
 #include "content/Courses.hpp"
+#include "platform/foundation/Bundle.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 
@@ -22,6 +23,25 @@ namespace {
 
 using velotest::lineWith;
 using velotest::Tmux;
+
+TEST(EndToEnd, EachEditionsTitleBarShowsItsOwnDisplayName) {
+    for (const char* bundle : {"Swift", "ZovudERO", "Cpp", "SwiftUI"}) {
+        E2E_REQUIRE_PROGRAM(bundle);
+        ns::Bundle info(e2e::program(bundle).parent_path());
+        const auto* name = info.objectForInfoDictionaryKey("CFBundleDisplayName");
+        ASSERT_TRUE(name && name->stringValue()) << bundle;
+        velotest::TempFolder home;
+        Tmux tmux;
+        tmux.start(e2e::command(home.path(), bundle), 80, 24);
+        const std::string shown = tmux.waitFor("1.  ");
+        std::istringstream rows(shown);
+        std::string titleBar;
+        std::getline(rows, titleBar);
+        EXPECT_NE(titleBar.find(*name->stringValue()), std::string::npos) << bundle << ": " << titleBar;
+        tmux.keys("C-c");
+        tmux.waitFor("PROGRAM-ENDED");
+    }
+}
 
 TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     E2E_REQUIRE_PROGRAM("Swift");

@@ -80,25 +80,33 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
     const State states[] = {
         {"course home", [](App&) {}},
         {"lesson list", [](App& a) { a.keys({enter}); }},
-        {"new lesson", [](App& a) { a.keys({enter, enter}); }},
-        {"lesson with the help bar up", [](App& a) {
+        {"new lesson",
+         [](App& a) {
+             a.keys({enter, enter});
+         }},
+        {"lesson with the help bar up",
+         [](App& a) {
              a.keys({enter, enter});
              a.wait(10.6);
          }},
-        {"lesson with a wrong answer", [](App& a) {
+        {"lesson with a wrong answer",
+         [](App& a) {
              a.keys({enter, enter});
              a.text("~");
          }},
-        {"lesson answered", [](App& a) {
+        {"lesson answered",
+         [](App& a) {
              a.keys({enter, enter});
              a.text(a.chapter(0).lessons[0]->answer.str());
          }},
-        {"lesson with the hint open", [](App& a) {
+        {"lesson with the hint open",
+         [](App& a) {
              a.keys({enter, enter});
              a.text("~");
              a.keys({Key::ctrl('e')});
          }},
-        {"lesson with the word bar", [](App& a) {
+        {"lesson with the word bar",
+         [](App& a) {
              const auto& lessons = a.chapter(0).lessons;
              int row = 0;
              while (!lessons[static_cast<std::size_t>(row)]->inputAccessoryViewTextValues)
@@ -107,7 +115,8 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
              a.down(row);
              a.keys({enter});
          }},
-        {"lesson with a word chosen", [](App& a) {
+        {"lesson with a word chosen",
+         [](App& a) {
              const auto& lessons = a.chapter(0).lessons;
              int row = 0;
              while (!lessons[static_cast<std::size_t>(row)]->inputAccessoryViewTextValues)
@@ -137,14 +146,16 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
              a.keys({Key::ctrl('e')});
          },
          80, 10},
-        {"lesson offering its video", [](App& a) {
+        {"lesson offering its video",
+         [](App& a) {
              a.down(9);
              a.keys({enter, enter});
              a.text("~");
              a.keys({enter});
              a.wait(0.6);
          }},
-        {"video player", [](App& a) {
+        {"video player",
+         [](App& a) {
              a.down(9);
              a.keys({enter, enter});
              a.text("~");
@@ -152,23 +163,27 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
              a.wait(0.6);
              a.keys({Key::ctrl('v')});
          }},
-        {"end-of-chapter alert", [](App& a) {
+        {"end-of-chapter alert",
+         [](App& a) {
              a.keys({enter});
              a.down(static_cast<int>(a.chapter(0).lessons.size()) - 1);
              a.keys({enter, Key::ctrl('n')});
          }},
         {"search", [](App& a) { a.text("/"); }},
         {"settings", [](App& a) { a.text("s"); }},
-        {"reset alert", [](App& a) {
+        {"reset alert",
+         [](App& a) {
              a.text("s");
              a.keys({enter});
          }},
-        {"web page", [](App& a) {
+        {"web page",
+         [](App& a) {
              a.text("s");
              a.down(1);
              a.keys({enter});
          }},
-        {"mail composer", [](App& a) {
+        {"mail composer",
+         [](App& a) {
              a.text("s");
              a.down(3);
              a.keys({enter});
@@ -186,8 +201,8 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
                 app.reset(); // one app at a time
                 app = std::make_unique<App>(state.columns, state.rows);
                 state.reach(*app);
-                EXPECT_TRUE(app->press(key)) << state.name << ": \"" << text << "\" names " << term::keyName(key)
-                                             << ", which did nothing";
+                EXPECT_TRUE(app->press(key)) << state.name << ": \"" << text << "\" names "
+                                             << term::keyName(key) << ", which did nothing";
             }
         }
     }

@@ -3,6 +3,7 @@
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"
+#include "platform/uikit/ImageView.hpp"
 #include "platform/uikit/NavigationController.hpp"
 
 #include <gtest/gtest.h>
@@ -234,6 +235,15 @@ TEST_F(FrontEndWithNavigation, EscBackShowsWhereItGoesBackUnlessTheScreenTakesEs
     second->present(alert, false);
     frontEnd.draw(canvas);
     EXPECT_EQ(canvas.row(11), " ←→ choose  Enter pick  Esc cancel  Ctrl-C quit");
+}
+
+TEST_F(FrontEndWithNavigation, AnImageTitleReadsAsTheTextTheAppGivesForIt) {
+    first->navigationItem().setTitleView(std::make_shared<ui::ImageView>("logo"));
+    frontEnd.draw(canvas);
+    EXPECT_NE(canvas.row(0).find("logo"), std::string::npos) << canvas.row(0); // nothing given: its name
+    frontEnd.setImageTitle("logo", "Velomarinth C++");
+    frontEnd.draw(canvas);
+    EXPECT_NE(canvas.row(0).find("Velomarinth C++"), std::string::npos) << canvas.row(0);
 }
 
 TEST_F(FrontEndWithNavigation, TooSmallTerminalSaysSo) {

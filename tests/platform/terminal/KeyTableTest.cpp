@@ -37,7 +37,13 @@ TEST(KeyTable, TheFirstEnabledBindingThatTakesAKeyHasItAndOnlyEnabledOnesShow) {
     term::KeyTable table({
         {{Key::named(Kind::escape)}, "close hint", 9, doing("close"), [&] { return hintOpen; }},
         {{Key::named(Kind::escape)}, "leave", 5, doing("leave")},
-        {{Key::typed("x")}, "answer", 4, doing("type"), {}, [](const Key& k) { return k.is(Kind::text); }, "type"},
+        {{Key::typed("x")},
+         "answer",
+         4,
+         doing("type"),
+         {},
+         [](const Key& k) { return k.is(Kind::text); },
+         "type"},
         {{Key::ctrl('o')}, "output", 8, [](const Key&) { return false; }},
         {{Key::named(Kind::home)}, "", 0, doing("home")},
     });
@@ -49,8 +55,8 @@ TEST(KeyTable, TheFirstEnabledBindingThatTakesAKeyHasItAndOnlyEnabledOnesShow) {
     } cases[] = {
         {true, Key::named(Kind::escape), true, "close"},
         {false, Key::named(Kind::escape), true, "leave"},
-        {false, Key::typed("q"), true, "type"},       // a class of keys, not only its example
-        {false, Key::ctrl('o'), false, ""},           // taken, but it did nothing
+        {false, Key::typed("q"), true, "type"},        // a class of keys, not only its example
+        {false, Key::ctrl('o'), false, ""},            // taken, but it did nothing
         {false, Key::named(Kind::home), true, "home"}, // works without a name on the line
         {false, Key::ctrl('z'), false, ""},
     };
