@@ -12,6 +12,7 @@
 #include <curses.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -137,9 +138,9 @@ bool canDrawScreens() {
     if (terminfo::canMoveCursor()) return true;
     const char* type = std::getenv("TERM");
     std::fprintf(stderr,
-                 "velomarinth: the terminal type '%s' cannot move the cursor, so no screen can be drawn;"
+                 "%s: the terminal type '%s' cannot move the cursor, so no screen can be drawn;"
                  " start it in a full-screen terminal (TERM=xterm-256color, for example).\n",
-                 type ? type : "");
+                 program_invocation_short_name, type ? type : "");
     return false;
 }
 
@@ -157,7 +158,8 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
     CursesScreen screen;
     if (!screen.opened()) {
         const char* type = std::getenv("TERM");
-        std::fprintf(stderr, "velomarinth: cannot use the terminal type '%s'.\n", type ? type : "");
+        std::fprintf(stderr, "%s: cannot use the terminal type '%s'.\n", program_invocation_short_name,
+                     type ? type : "");
         return 1;
     }
     StopSignalsEndTheLoop stopSignals;
