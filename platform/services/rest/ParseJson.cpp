@@ -1,5 +1,6 @@
 #include "platform/services/rest/ParseJson.hpp"
 
+#include "platform/foundation/JSON.hpp"
 #include "platform/services/BackendClient.hpp"
 
 namespace svc::rest {
@@ -11,22 +12,13 @@ ns::Error badResponse(const std::string& why) {
                            "The backend's answer could not be read: " + why);
 }
 
-// Deeper than any object this app stores or reads; converting a deeper answer would recurse once per
-// level and could run the worker thread out of stack.
-constexpr int maxDepth = 64;
-
+// Every answer is parsed with the platform's nesting bound (ns::maxJSONDepth, 64 levels): deeper than
+// any object this app stores or reads, and converting a deeper answer would recurse once per level and
+// could run the worker thread out of stack.
 ns::Result<nlohmann::json> parse(std::string_view body) {
-    bool tooDeep = false;
-    auto json = nlohmann::json::parse(
-        body,
-        [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
-            if (depth > maxDepth) tooDeep = true;
-            return !tooDeep; // nothing deeper is even built
-        },
-        /*allow_exceptions=*/false);
-    if (tooDeep) return badResponse("nested too deeply");
-    if (json.is_discarded()) return badResponse("not JSON");
-    return json;
+    auto json = ns::parseJSON(body);
+    if (json) return json;
+    return badResponse(ns::isJSONNestingError(json.error()) ? "nested too deeply" : "not JSON");
 }
 
 } // namespace
@@ -135,7 +127,8 @@ ns::Result<std::optional<std::string>> parseSaveAnswer(std::string_view body) {
 }
 
 ns::Error errorForStatus(long httpStatus, std::string_view body) {
-    auto json = nlohmann::json::parse(body, nullptr, false);
+    auto parsed = ns::parseJSON(body);
+    const nlohmann::json json = parsed ? std::move(parsed).value() : nlohmann::json();
     std::string text = "The backend answered HTTP " + std::to_string(httpStatus);
     std::map<std::string, std::string> userInfo{{"HTTPStatus", std::to_string(httpStatus)}};
     if (json.is_object()) {

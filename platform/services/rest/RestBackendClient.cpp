@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
+#include "platform/foundation/JSON.hpp"
 #include "platform/foundation/Text.hpp"
 #include "platform/foundation/UUID.hpp"
 #include "platform/services/Executor.hpp"
@@ -267,7 +268,8 @@ std::optional<BackendObject> RestBackendClient::currentInstallation() {
     std::optional<std::string> objectId;
     // Read whole and never through a stream: a folder in the file's place makes stream reads throw.
     if (auto text = ns::readFileText(options.installationFile)) {
-        auto json = nlohmann::json::parse(*text, nullptr, false);
+        auto parsed = ns::parseJSON(*text);
+        const nlohmann::json json = parsed ? std::move(parsed).value() : nlohmann::json();
         if (json.is_object() && json.contains("installationId") && json["installationId"].is_string()) {
             installationId = json["installationId"].get<std::string>();
             if (json.contains("objectId") && json["objectId"].is_string())

@@ -3,6 +3,7 @@
 #include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/JSON.hpp"
 #include "platform/net/URLError.hpp"
 #include "platform/uikit/Application.hpp"
 #include "sdk/zevuzavidav/beta/BetaToken.hpp"
@@ -251,8 +252,8 @@ void ZEVBetaController::handledCompletedBetaRequestWithData(
 
 std::shared_ptr<ZEVBetaUpdate> ZEVBetaController::updateWithData(const std::vector<std::uint8_t>& data,
                                                                  std::optional<ns::Error>* error) {
-    auto object = nlohmann::json::parse(data.begin(), data.end(), nullptr, false);
-    if (object.is_discarded()) {
+    auto parsed = ns::parseJSON(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    if (!parsed) {
         auto parseError = ns::Error::make(
             "NSCocoaErrorDomain", 3840, "The data couldn't be read because it isn't in the correct format.");
         debugLog("[Zevuzavidav:Beta] Unable to deserialize beta update data: " + parseError.description());
@@ -260,7 +261,7 @@ std::shared_ptr<ZEVBetaUpdate> ZEVBetaController::updateWithData(const std::vect
         return nullptr;
     }
     std::optional<ns::Error> readError;
-    auto update = ZEVBetaUpdate::betaUpdateWithDictionary(object, &readError);
+    auto update = ZEVBetaUpdate::betaUpdateWithDictionary(*parsed, &readError);
     if (!update) {
         debugLog("[Zevuzavidav:Beta] Unable to read beta update data: " + describe(readError));
         if (error) *error = readError;

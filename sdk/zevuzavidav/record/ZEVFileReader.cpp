@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 
+#include "platform/foundation/JSON.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
 #include <fstream>
@@ -25,10 +26,13 @@ ZEVFileReadSections(const char* path, bool removeOnFailure, const zevuzavidav::S
         std::size_t end = all.find('\n', start);
         if (end == std::string::npos) end = all.size();
         std::string_view piece(all.data() + start, end - start);
-        nlohmann::json parsed = nlohmann::json::parse(piece, nullptr, false);
-        if (!parsed.is_discarded() && parsed.is_object()) {
-            if (transform) parsed = transform(parsed);
-            if (!parsed.is_null()) sections.push_back(std::move(parsed));
+        // A damaged record may hold anything: nesting beyond the bound is skipped like any other line
+        // that does not parse, before the value could be copied or walked.
+        auto parsed = ns::parseJSON(piece);
+        if (parsed && parsed->is_object()) {
+            nlohmann::json section = std::move(parsed).value();
+            if (transform) section = transform(section);
+            if (!section.is_null()) sections.push_back(std::move(section));
         }
         start = end + 1;
     }

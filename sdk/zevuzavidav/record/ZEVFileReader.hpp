@@ -2,7 +2,8 @@
 // Reads a record file back into its sections, for report processing and key-value compaction.
 //
 // Runs in normal code (allocates). Lines that do not parse as a JSON object, such as the cut-off last
-// line of a record interrupted by a crash, are skipped; the other lines are kept in file order.
+// line of a record interrupted by a crash, or a line nested deeper than ns::maxJSONDepth, are skipped;
+// the other lines are kept in file order.
 #include <nlohmann/json.hpp>
 
 #include <functional>

@@ -2,12 +2,11 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
+#include "platform/foundation/JSON.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/network/ZOVURLBuilder.hpp"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 ZOVSettings::ZOVSettings(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
 
@@ -26,20 +25,29 @@ ZOVSettingsDocument ZOVSettings::settingsDictionary() {
     // that load and then empties it, so the next reader always sees the file the clear was meant for.
     std::lock_guard lock(mutex_);
     if (settingsDictionary_) return settingsDictionary_;
-    const auto text = ns::readFileText(settingsPath_);
-    if (!text) return nullptr;
-    nlohmann::json parsed;
-    try {
-        parsed = nlohmann::json::parse(*text);
-    } catch (const nlohmann::json::exception& error) {
-        ns::console(std::string("[Zovaze] Could not load settings with error: ") + error.what());
+    auto discard = [this](const std::string& reason) {
+        ns::console("[Zovaze] Could not load settings with error: " + reason);
         std::error_code ignored;
         std::filesystem::remove(settingsPath_, ignored);
+    };
+    // A file far beyond what the service ever sends would cost every start the time to read and parse
+    // it (and no download can put one there any more): it goes like one that does not parse.
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(settingsPath_, sizeError);
+    if (!sizeError && size > maximumDocumentLength) {
+        discard("The settings file is larger than " + std::to_string(maximumDocumentLength) + " bytes.");
+        return nullptr;
+    }
+    const auto text = ns::readFileText(settingsPath_);
+    if (!text) return nullptr;
+    auto parsed = ns::parseJSON(*text);
+    if (!parsed) {
+        discard(parsed.error().localizedDescription());
         return nullptr;
     }
     // Every reader expects an object; anything else is as good as no settings.
-    if (!parsed.is_object()) return nullptr;
-    settingsDictionary_ = std::make_shared<const nlohmann::json>(std::move(parsed));
+    if (!parsed->is_object()) return nullptr;
+    settingsDictionary_ = std::make_shared<const nlohmann::json>(std::move(parsed).value());
     return settingsDictionary_;
 }
 

@@ -5,10 +5,11 @@
 //
 // Failure contract: no file gives no settings (and the next call looks again). A file that does not
 // parse is logged ("[Zovaze] Could not load settings with error: <description>") and removed; a file
-// whose root is not an object counts as no settings. An "app" that is not an object, or a "status"
-// that is not a string, counts as absent. Readers on any thread get the previous document, nothing, or
-// the new one: the document is handed out as a shared, immutable value. A load holds the model's lock,
-// so a clear during it waits for it and the older document is never left held.
+// whose root is not an object counts as no settings. A file longer than maximumDocumentLength or nested
+// deeper than ns::maxJSONDepth does not parse, as far as this model is concerned. An "app" that is not an
+// object, or a "status" that is not a string, counts as absent. Readers on any thread get the previous
+// document, nothing, or the new one: the document is handed out as a shared, immutable value. A load holds
+// the model's lock, so a clear during it waits for it and the older document is never left held.
 #include <nlohmann/json.hpp>
 
 #include <memory>
@@ -20,6 +21,9 @@ using ZOVSettingsDocument = std::shared_ptr<const nlohmann::json>;
 
 class ZOVSettings {
   public:
+    // The service sends a few kilobytes; a download or a cached file beyond this is refused whole.
+    static constexpr std::size_t maximumDocumentLength = 1024 * 1024;
+
     explicit ZOVSettings(std::string settingsPath);
 
     ZOVSettingsDocument settingsDictionary();

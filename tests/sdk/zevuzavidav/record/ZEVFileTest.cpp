@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
+#include "sdk/zevuzavidav/symbolication/ZEVSymbolResolver.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -150,6 +151,22 @@ TEST_F(RecordFile, ReaderSkipsACutOffLastLineAndNonObjectLines) {
     ASSERT_EQ(filtered->size(), 1u);
     EXPECT_FALSE(ZEVFileReadSections((dir_ + "/none").c_str(), true).has_value());
     EXPECT_FALSE(ZEVFileReadSections(nullptr, false).has_value());
+}
+
+// A record damaged into a million levels of nesting is skipped like any unreadable line, and the
+// symbol resolver, which keeps copies of what it reads, is never handed it.
+TEST_F(RecordFile, AMillionLevelsDeepLineIsSkippedWithoutACrash) {
+    const std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
+    std::ofstream(path_) << "{\"load\":{\"base\":4096,\"size\":4096,\"deep\":" << deep << "}}\n"
+                         << "{\"load\":{\"base\":8192,\"size\":4096,\"name\":\"/lib/b.so\"}}\n";
+    auto sections = ZEVFileReadSections(path_.c_str(), false);
+    ASSERT_TRUE(sections.has_value());
+    ASSERT_EQ(sections->size(), 1u);
+    EXPECT_EQ((*sections)[0]["load"]["base"], 8192);
+    ZEVSymbolResolver resolver;
+    ASSERT_TRUE(resolver.loadBinaryImagesFromFile(path_));
+    EXPECT_EQ(resolver.loadedBinaryImageForPC(4100), nullptr);
+    ASSERT_NE(resolver.loadedBinaryImageForPC(8200), nullptr);
 }
 
 // Damage confined to one line costs that line at most: every other section still reads back whole and

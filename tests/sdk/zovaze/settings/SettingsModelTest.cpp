@@ -65,6 +65,37 @@ TEST_F(SettingsModel, CorruptFileIsRemovedOnFirstReadAndLoggedOnce) {
     EXPECT_EQ(console.lines()[0].rfind("[Zovaze] Could not load settings with error: ", 0), 0u);
 }
 
+// A cache file too deep or too long to be settings goes like a corrupt one, without a crash; one at
+// the bounds is read.
+TEST_F(SettingsModel, FilesBeyondTheDepthOrLengthBoundAreRemovedLikeCorruptOnes) {
+    auto app = [](std::size_t levels) {
+        return "{\"app\": {\"status\": \"new\", \"deep\": " + std::string(levels, '[') +
+               std::string(levels, ']') + "}}";
+    };
+    struct Row {
+        const char* what;
+        std::string document;
+        bool kept;
+    };
+    const Row rows[] = {
+        {"a million levels (2 MB)", app(1000000), false},
+        {"half a million levels, under the length bound", app(500000), false},
+        {"62 levels below \"app\"", app(62), true},
+        {"a flat document longer than the bound",
+         "{\"pad\": \"" + std::string(ZOVSettings::maximumDocumentLength, 'x') + "\"}", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        write(row.document);
+        ZOVSettings settings(path_);
+        ns::ConsoleCapture console;
+        EXPECT_EQ(settings.appNeedsOnboarding(), row.kept);
+        EXPECT_EQ(settings.settingsDictionary() != nullptr, row.kept);
+        EXPECT_EQ(std::filesystem::exists(path_), row.kept);
+        EXPECT_EQ(console.lines().size(), row.kept ? 0u : 1u);
+    }
+}
+
 TEST_F(SettingsModel, DocumentIsKeptUntilClearedThenReadAfresh) {
     ZOVSettings settings(path_);
     EXPECT_EQ(settings.settingsDictionary(), nullptr) << "no file yet";
