@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/net/CurlTask.hpp"
+#include "platform/net/RequestPolicy.hpp"
 #include "platform/net/URLError.hpp"
 
 #include <curl/curl.h>
@@ -24,6 +25,16 @@ using SteadyClock = std::chrono::steady_clock;
 
 enum class TrustFailure { none, cancelled, untrusted };
 
+// Redirects are followed here, not by libcurl, so that the request policy and the server-trust check
+// see every hop before anything is sent to it.
+constexpr int maximumRedirects = 16;
+// The header block of one hop (interim responses included); libcurl bounds each line, this the lot.
+constexpr std::size_t maximumHeaderLength = 256 * 1024;
+
+bool isRedirectStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 void initialiseCurlOnce() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -39,6 +50,10 @@ struct Transfer {
     std::string downloadPath;
     std::vector<std::uint8_t> body;
     HeaderFields responseHeaders;
+    // The request's header fields as sent, kept to drop the body's fields when a redirect turns the
+    // request into a GET.
+    HeaderFields requestHeaders;
+    std::string method;
     bool responseDelivered = false;
     SteadyClock::time_point lastActivity = SteadyClock::now();
     double timeout = URLRequest::defaultTimeoutInterval;
@@ -48,6 +63,16 @@ struct Transfer {
     TrustFailure trustFailure = TrustFailure::none;
     bool writeFailed = false;
     bool timedOut = false;
+    std::size_t maximumBody = URLRequest::defaultMaximumResponseLength;
+    std::size_t bodyBytes = 0;   // of this hop's answer, kept or discarded
+    std::size_t headerBytes = 0; // of this hop
+    bool tooLarge = false;
+    // The answer being received is a redirect to follow: its body is read and dropped.
+    bool redirecting = false;
+    int redirects = 0;
+    bool tooManyRedirects = false;
+    bool refusedByPolicy = false;
+    bool restartFailed = false;
     const std::atomic<bool>* stopping = nullptr;
 
     ~Transfer() {
@@ -87,10 +112,23 @@ size_t onHeader(char* buffer, size_t size, size_t count, void* userData) {
     auto* transfer = static_cast<Transfer*>(userData);
     size_t length = size * count;
     transfer->touch();
+    transfer->headerBytes += length;
+    if (transfer->headerBytes > maximumHeaderLength) {
+        transfer->tooLarge = true;
+        return 0;
+    }
     std::string line(buffer, length);
     if (line.rfind("HTTP/", 0) == 0) {
-        // A new status line: an interim (1xx) or redirect response came before; keep only the last.
+        // A new status line: an interim (1xx) response came before; keep only the last.
         transfer->responseHeaders.clear();
+        transfer->redirecting = false;
+        return length;
+    }
+    if (trim(line).empty()) {
+        // The end of a header block: a redirect with somewhere to go is followed once its body is read.
+        long status = 0;
+        curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+        transfer->redirecting = isRedirectStatus(status) && transfer->responseHeaders.value("Location");
         return length;
     }
     auto colon = line.find(':');
@@ -103,6 +141,14 @@ size_t onWrite(char* buffer, size_t size, size_t count, void* userData) {
     auto* transfer = static_cast<Transfer*>(userData);
     size_t length = size * count;
     transfer->touch();
+    // Counted before anything is kept: a server that never stops sending is cut off at the bound, and
+    // the task fails (URLErrorDataLengthExceedsMaximum) without any of it handed over.
+    transfer->bodyBytes += length;
+    if (transfer->bodyBytes > transfer->maximumBody) {
+        transfer->tooLarge = true;
+        return 0;
+    }
+    if (transfer->redirecting) return length;
     transfer->deliverResponseIfNeeded();
     if (transfer->download) {
         if (std::fwrite(buffer, 1, length, transfer->download) != length) {
@@ -186,6 +232,15 @@ ns::Error errorFor(CURLcode code, const Transfer& transfer) {
     if (transfer.trustFailure == TrustFailure::cancelled) return makeURLError(URLErrorCancelled, url);
     if (transfer.trustFailure == TrustFailure::untrusted)
         return makeURLError(URLErrorServerCertificateUntrusted, url);
+    if (transfer.refusedByPolicy)
+        return makeURLError(URLErrorAppTransportSecurityRequiresSecureConnection, url,
+                            requestPolicyRefusalReason(url));
+    if (transfer.tooManyRedirects) return makeURLError(URLErrorHTTPTooManyRedirects, url);
+    if (transfer.restartFailed)
+        return makeURLError(URLErrorUnknown, url, "the redirect could not be followed");
+    if (transfer.tooLarge)
+        return makeURLError(URLErrorDataLengthExceedsMaximum, url,
+                            "more than " + std::to_string(transfer.maximumBody) + " bytes");
     if (transfer.writeFailed) return makeURLError(URLErrorCannotWriteToFile, url);
     std::string detail = curl_easy_strerror(code);
     switch (code) {
@@ -216,6 +271,19 @@ ns::Error errorFor(CURLcode code, const Transfer& transfer) {
     default:
         return makeURLError(URLErrorUnknown, url, detail);
     }
+}
+
+// Hands the transfer's request header fields to libcurl (again, after a redirect changed them).
+void setHeaderList(Transfer& transfer) {
+    curl_slist* list = nullptr;
+    for (const auto& [name, value] : transfer.requestHeaders.fields()) {
+        std::string line = value.empty() ? name + ";" : name + ": " + value;
+        list = curl_slist_append(list, line.c_str());
+    }
+    if (!transfer.requestHeaders.value("Expect")) list = curl_slist_append(list, "Expect:");
+    curl_easy_setopt(transfer.easy, CURLOPT_HTTPHEADER, list);
+    if (transfer.headers) curl_slist_free_all(transfer.headers);
+    transfer.headers = list;
 }
 
 bool parseHost(const std::string& url, std::string& host, int& port) {
@@ -253,6 +321,9 @@ struct CurlEngine::State {
     // Prepares and adds a transfer; on failure completes the task at once and answers false.
     void start(const std::shared_ptr<CurlTask>& task);
     void finish(CURL* easy, std::optional<CURLcode> result);
+    // Sends the transfer on to the redirect's target; false (with the reason marked on the transfer,
+    // or none when the answer is to be taken as it is) when it ends here.
+    bool follow(Transfer& transfer);
 };
 
 std::shared_ptr<CurlEngine> CurlEngine::create() {
@@ -372,9 +443,15 @@ void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
     transfer->timeout =
         request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::defaultTimeoutInterval;
 
-    auto fail = [&](long code) {
-        task->engineDidComplete(makeURLError(code, request.URL()), std::nullopt, std::nullopt);
+    transfer->maximumBody = request.maximumResponseLength();
+    transfer->method = request.HTTPMethod().empty() ? std::string("GET") : request.HTTPMethod();
+
+    auto fail = [&](long code, const std::string& detail = {}) {
+        task->engineDidComplete(makeURLError(code, request.URL(), detail), std::nullopt, std::nullopt);
     };
+    if (!isURLAllowedByRequestPolicy(request.URL()))
+        return fail(URLErrorAppTransportSecurityRequiresSecureConnection,
+                    requestPolicyRefusalReason(request.URL()));
     if (!parseHost(request.URL(), transfer->host, transfer->port)) return fail(URLErrorBadURL);
     transfer->easy = curl_easy_init();
     if (!transfer->easy) return fail(URLErrorUnknown);
@@ -384,9 +461,7 @@ void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
     curl_easy_setopt(easy, CURLOPT_URL, request.URL().c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     // Certificates are judged in verifyServerChain (the delegate, then the system's roots), never by
     // libcurl's own defaults; without the session-id cache every new connection is judged afresh.
@@ -436,12 +511,8 @@ void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
     if (auto session = task->sessionConfiguration())
         for (const auto& [name, value] : session->HTTPAdditionalHeaders().fields())
             if (!headers.value(name)) headers.append(name, value);
-    for (const auto& [name, value] : headers.fields()) {
-        std::string line = value.empty() ? name + ";" : name + ": " + value;
-        transfer->headers = curl_slist_append(transfer->headers, line.c_str());
-    }
-    if (!headers.value("Expect")) transfer->headers = curl_slist_append(transfer->headers, "Expect:");
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
+    transfer->requestHeaders = std::move(headers);
+    setHeaderList(*transfer);
 
     if (task->kind() == URLSessionTaskKind::download) {
         std::string pattern = (ns::Sandbox::tmp() / "CFNetworkDownload_XXXXXX.tmp").string();
@@ -468,15 +539,76 @@ void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
     transfers.emplace(easy, std::move(transfer));
 }
 
+bool CurlEngine::State::follow(Transfer& transfer) {
+    char* location = nullptr;
+    curl_easy_getinfo(transfer.easy, CURLINFO_REDIRECT_URL, &location);
+    // A "Location" that names no URL: the redirect answer itself is the outcome.
+    if (!location) {
+        transfer.redirecting = false;
+        return false;
+    }
+    const std::string next = location;
+    if (++transfer.redirects > maximumRedirects) {
+        transfer.tooManyRedirects = true;
+        return false;
+    }
+    std::string host;
+    int port = 0;
+    if (!isRedirectAllowedByRequestPolicy(transfer.url, next) || !parseHost(next, host, port)) {
+        transfer.refusedByPolicy = true;
+        transfer.url = next; // the error names the URL that was refused
+        return false;
+    }
+    long status = 0;
+    curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_multi_remove_handle(multi, transfer.easy);
+    // As browsers and the platform do: 303 asks for a GET; 301 and 302 turn a POST into a GET; 307 and
+    // 308 repeat the request, body and all.
+    const bool becomesGet = (status == 303 && transfer.method != "HEAD") ||
+                            ((status == 301 || status == 302) && transfer.method == "POST");
+    if (becomesGet) {
+        transfer.method = "GET";
+        curl_easy_setopt(transfer.easy, CURLOPT_CUSTOMREQUEST, nullptr);
+        curl_easy_setopt(transfer.easy, CURLOPT_HTTPGET, 1L);
+        if (transfer.upload) {
+            std::fclose(transfer.upload);
+            transfer.upload = nullptr;
+        }
+        transfer.requestHeaders.remove("Content-Type");
+        transfer.requestHeaders.remove("Content-Length");
+        setHeaderList(transfer);
+    } else if (transfer.upload) {
+        std::rewind(transfer.upload);
+    }
+    curl_easy_setopt(transfer.easy, CURLOPT_URL, next.c_str());
+    transfer.url = next;
+    transfer.host = host;
+    transfer.port = port;
+    transfer.redirecting = false;
+    transfer.responseHeaders.clear();
+    transfer.bodyBytes = 0;
+    transfer.headerBytes = 0;
+    transfer.touch();
+    if (curl_multi_add_handle(multi, transfer.easy) != CURLM_OK) {
+        transfer.restartFailed = true;
+        return false;
+    }
+    return true;
+}
+
 void CurlEngine::State::finish(CURL* easy, std::optional<CURLcode> result) {
     auto found = transfers.find(easy);
     if (found == transfers.end()) return;
+    if (result && *result == CURLE_OK && found->second->redirecting &&
+        !found->second->task->cancelRequested() && !stopping.load() && follow(*found->second))
+        return;
     std::unique_ptr<Transfer> transfer = std::move(found->second);
     transfers.erase(found);
     curl_multi_remove_handle(multi, easy);
 
     std::optional<ns::Error> error;
-    if (!result || *result != CURLE_OK)
+    if (!result || *result != CURLE_OK || transfer->refusedByPolicy || transfer->tooManyRedirects ||
+        transfer->restartFailed)
         error = errorFor(result.value_or(CURLE_ABORTED_BY_CALLBACK), *transfer);
     if (!error) transfer->deliverResponseIfNeeded();
 

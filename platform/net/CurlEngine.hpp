@@ -7,6 +7,12 @@
 // server-trust challenge (see CurlTask::engineChallenge) and, on default handling, evaluated against
 // the system's roots with ServerTrust.
 //
+// Redirects (301, 302, 303, 307, 308 with a "Location") are followed here, up to 16, each hop checked
+// against the request policy (RequestPolicy.hpp) before it is sent; a new connection on the way raises
+// its own server-trust challenge, so pinning holds on every hop. Each hop's answer is bounded: its
+// header block by 256 KiB, its body by the request's maximumResponseLength (a redirect's own body
+// included, though it is dropped).
+//
 // Failure contract: a task given to add() always completes exactly once (engineDidComplete), whatever
 // happens: success, transport failure, time-out, cancellation or the engine stopping.
 #include <atomic>

@@ -21,6 +21,13 @@ const char* describe(long code) {
         return "Could not connect to the server.";
     case URLErrorNetworkConnectionLost:
         return "The network connection was lost.";
+    case URLErrorHTTPTooManyRedirects:
+        return "too many HTTP redirects";
+    case URLErrorAppTransportSecurityRequiresSecureConnection:
+        return "The resource could not be loaded because the App Transport Security policy requires the "
+               "use of a secure connection.";
+    case URLErrorDataLengthExceedsMaximum:
+        return "The resource exceeds the maximum size.";
     case URLErrorNotConnectedToInternet:
         return "The Internet connection appears to be offline.";
     case URLErrorBadServerResponse:

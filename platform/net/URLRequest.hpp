@@ -1,11 +1,17 @@
 #pragma once
 // A URL request: URL text, method, ordered header fields, an optional body (bytes in memory, or a
-// file streamed as the body), a timeout and a cache policy.
+// file streamed as the body), a timeout, a cache policy, and the most answer bytes the caller takes.
+//
+// maximumResponseLength bounds the body of the answer, whatever its headers say or however long the
+// server keeps sending: past it the transfer is cut off and the task fails with
+// URLErrorDataLengthExceedsMaximum (nothing of the body is handed over, a download's file is deleted).
+// Each caller sets what its kind of answer can hold; the default only keeps a forgotten one bounded.
 //
 // Failure contract: none; setters refuse header values holding CR or LF (see HeaderFields). Whether
 // the URL is valid is found out when a task runs it (it then fails with a "bad URL" error).
 #include "platform/net/HeaderFields.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +27,7 @@ enum class URLRequestCachePolicy {
 class URLRequest {
   public:
     static constexpr double defaultTimeoutInterval = 60.0;
+    static constexpr std::size_t defaultMaximumResponseLength = 16 * 1024 * 1024;
 
     URLRequest() = default;
     explicit URLRequest(std::string url,
@@ -36,6 +43,9 @@ class URLRequest {
 
     double timeoutInterval() const { return timeoutInterval_; }
     void setTimeoutInterval(double seconds) { timeoutInterval_ = seconds; }
+
+    std::size_t maximumResponseLength() const { return maximumResponseLength_; }
+    void setMaximumResponseLength(std::size_t bytes) { maximumResponseLength_ = bytes; }
 
     URLRequestCachePolicy cachePolicy() const { return cachePolicy_; }
     void setCachePolicy(URLRequestCachePolicy policy) { cachePolicy_ = policy; }
@@ -67,6 +77,7 @@ class URLRequest {
     std::string method_ = "GET";
     URLRequestCachePolicy cachePolicy_ = URLRequestCachePolicy::useProtocolCachePolicy;
     double timeoutInterval_ = defaultTimeoutInterval;
+    std::size_t maximumResponseLength_ = defaultMaximumResponseLength;
     HeaderFields headers_;
     std::optional<std::vector<std::uint8_t>> body_;
     std::optional<std::string> bodyFile_;

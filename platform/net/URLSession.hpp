@@ -18,6 +18,10 @@
 //  - Transport failures complete the task with a URLErrorDomain error (URLError.hpp): time-outs (the
 //    request's timeoutInterval as an idle time-out), resets, refused or cancelled certificates, files
 //    that cannot be read or written, cancellation (URLErrorCancelled).
+//  - A request the request policy refuses (RequestPolicy.hpp), at its first URL or at a redirect, sends
+//    nothing there and fails with URLErrorAppTransportSecurityRequiresSecureConnection; more than 16
+//    redirects fail with URLErrorHTTPTooManyRedirects; an answer longer than the request's
+//    maximumResponseLength fails with URLErrorDataLengthExceedsMaximum.
 //  - A running task keeps its session alive until it completes.
 #include "platform/dispatch/OperationQueue.hpp"
 #include "platform/foundation/Error.hpp"

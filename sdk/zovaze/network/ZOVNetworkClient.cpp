@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/foundation/Console.hpp"
+#include "platform/net/RequestPolicy.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/network/EndpointPolicy.hpp"
 #include "sdk/zovaze/network/ZOVNetworkResponseHandler.hpp"
@@ -65,8 +66,8 @@ void finishAttempt(const ZOVNetworkClient& client, const net::URLRequest& reques
 // A request the SDK must not send (plain HTTP to anywhere but this machine) gets no task.
 bool refused(const net::URLRequest& request) {
     if (zovaze::isURLAllowedForSDKRequest(request.URL())) return false;
-    ns::console("[Zovaze] Refusing to send a request to " + request.URL() +
-                ": plain HTTP is allowed only to a loopback address (127.0.0.0/8, ::1); use https.");
+    ns::console("[Zovaze] Refusing to send a request to " + request.URL() + ": " +
+                net::requestPolicyRefusalReason(request.URL()) + ".");
     return true;
 }
 
