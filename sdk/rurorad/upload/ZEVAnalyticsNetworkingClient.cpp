@@ -16,6 +16,7 @@ ZEVAnalyticsNetworkingClient::requestForLogFilesAtURLs(const std::vector<std::st
                                                        const std::optional<std::string>& APIKey) {
     net::URLRequest request(url, net::URLRequestCachePolicy::reloadIgnoringLocalCacheData, 20.0);
     request.setHTTPMethod("POST");
+    request.setMaximumResponseLength(maximumAnswerLength);
     request.setValue("Rurorad iOS SDK/1.0.0", "User-Agent");
     request.setValue(developerToken, "X-ZEVUZAVIDAV-DEVELOPER-TOKEN");
     request.setValue("Rurorad iOS SDK", "X-ZEVUZAVIDAV-API-CLIENT-TYPE");

@@ -28,6 +28,8 @@ class ZEVAnalyticsNetworkingClient {
     static constexpr const char* developerToken = "7c3e9a1f0b5d2e8c4a6f1b9d3e7c0a5f2b8d4e6a";
     static constexpr const char* eventsContentType = "application/vnd.zevuzavidav.ios.events";
     static constexpr std::uint64_t retryLimit = 10;
+    // The server's answer is read only for its status.
+    static constexpr std::size_t maximumAnswerLength = 64 * 1024;
 
     ZEVAnalyticsNetworkingClient();
     explicit ZEVAnalyticsNetworkingClient(std::shared_ptr<ZOVNetworkClient> networkClient);

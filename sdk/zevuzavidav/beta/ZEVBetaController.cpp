@@ -152,6 +152,7 @@ std::optional<std::string> ZEVBetaController::betaUpdateURL() {
 net::URLRequest ZEVBetaController::betaUpdateRequest(const std::string& url) {
     net::URLRequest request(url, net::URLRequestCachePolicy::reloadIgnoringLocalCacheData, requestTimeout);
     request.setHTTPMethod("GET");
+    request.setMaximumResponseLength(maximumAnswerLength);
     const std::string locale = ZOVNetworkOperation::localeIdentifier();
     request.setValue(ZEVReportsController::userAgent, "User-Agent");
     request.setValue("application/json", "Accept");

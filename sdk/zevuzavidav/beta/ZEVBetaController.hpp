@@ -49,6 +49,8 @@ class ZEVBetaController final : public ui::AlertViewDelegate,
     static constexpr const char* queueName = "com.rizudiz.zevuzavidav.ios.beta";
     static constexpr std::uint64_t retryLimit = 10;
     static constexpr double requestTimeout = 10;
+    // An update description is a few hundred bytes of JSON.
+    static constexpr std::size_t maximumAnswerLength = 64 * 1024;
 
     using UpdateCompletion = std::function<void(const std::shared_ptr<ZEVBetaUpdate>& update)>;
     using LoadCompletion = std::function<void(const std::shared_ptr<ZEVBetaUpdate>& update,

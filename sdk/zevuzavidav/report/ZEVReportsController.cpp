@@ -114,6 +114,7 @@ std::optional<std::string> ZEVReportsController::reportURL() {
 
 net::URLRequest ZEVReportsController::mutableRequestWithURL(const std::string& URL, double timeoutInterval) {
     net::URLRequest request(URL, net::URLRequestCachePolicy::reloadIgnoringLocalCacheData, timeoutInterval);
+    request.setMaximumResponseLength(maximumAnswerLength);
     const std::string locale = localeIdentifier();
     request.setValue(userAgent, "User-Agent");
     request.setValue("application/json", "Accept");

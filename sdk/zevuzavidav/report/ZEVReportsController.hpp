@@ -34,6 +34,8 @@ class ZEVReportsController {
   public:
     static constexpr double timeout = 10.0;
     static constexpr double urgentTimeout = 2.0;
+    // The server's answer to an upload is read only for its status.
+    static constexpr std::size_t maximumAnswerLength = 64 * 1024;
     static constexpr const char* userAgent = "Zevuzavidav iOS SDK/3.4.0";
     static constexpr const char* clientIdentifier = "com.rizudiz.zevuzavidav.ios";
     static constexpr const char* clientDisplayVersion = "3.4.0";

@@ -4,6 +4,7 @@
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/network/ZOVNetworkError.hpp"
+#include "sdk/zovaze/settings/ZOVSettings.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -58,6 +59,8 @@ ZOVDownloadAndSaveSettingsOperation::mutableRequestWithDefaultHTTPHeaderFieldsAn
     net::URLRequest request =
         ZOVNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(URL);
     request.setHTTPMethod("GET");
+    // Cut off past what a settings document can be: nothing of a longer answer reaches the cache.
+    request.setMaximumResponseLength(ZOVSettings::maximumDocumentLength);
     auto set = [&request](const std::optional<std::string>& value, const char* name) {
         if (value) request.setValue(*value, name);
     };

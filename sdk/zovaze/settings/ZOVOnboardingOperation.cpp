@@ -71,6 +71,7 @@ net::URLRequest ZOVOnboardingOperation::onboardingRequestForAppCreate(bool creat
     net::URLRequest request = mutableRequestWithDefaultHTTPHeadersForURL(
         (create ? appCreateURL() : appUpdateURL()).value_or(""), create ? 2.0 : 10.0);
     request.setHTTPMethod(create ? "POST" : "PUT");
+    request.setMaximumResponseLength(maximumAnswerLength);
     return request;
 }
 

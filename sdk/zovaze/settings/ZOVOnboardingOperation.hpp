@@ -38,6 +38,8 @@ class ZOVOnboardingOperationDelegate {
 
 class ZOVOnboardingOperation : public ZOVNetworkOperation {
   public:
+    // The service's answer is read only for its status.
+    static constexpr std::size_t maximumAnswerLength = 64 * 1024;
     using KitVersions = std::map<std::string, std::string>;
 
     static std::shared_ptr<ZOVOnboardingOperation>
