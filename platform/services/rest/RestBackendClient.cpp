@@ -5,6 +5,7 @@
 #include "platform/foundation/JSON.hpp"
 #include "platform/foundation/Text.hpp"
 #include "platform/foundation/UUID.hpp"
+#include "platform/net/RequestPolicy.hpp"
 #include "platform/services/Executor.hpp"
 #include "platform/services/rest/ParseJson.hpp"
 
@@ -101,11 +102,19 @@ void RestBackendClient::initialize(BackendConfiguration configuration) {
 }
 
 void RestBackendClient::enqueue(Request request) {
+    std::string refusal = "The backend client is not configured.";
     {
         auto& state = *state_;
         std::lock_guard lock(state.mutex);
         bool usable = state.configuration && !state.configuration->applicationId.empty() &&
                       !state.configuration->server.empty();
+        // Every request carries the client key: to a server the platform's request policy refuses
+        // (plain HTTP to anything but a loopback address) nothing is sent at all.
+        if (usable && !net::isURLAllowedByRequestPolicy(state.configuration->server)) {
+            refusal = "The backend server " + state.configuration->server +
+                      " is refused: " + net::requestPolicyRefusalReason(state.configuration->server) + ".";
+            usable = false;
+        }
         if (usable && !state.stopping) {
             if (!worker_.joinable()) worker_ = std::thread(run, state_);
             state.queue.push_back(std::move(request));
@@ -113,8 +122,7 @@ void RestBackendClient::enqueue(Request request) {
             return;
         }
     }
-    request.done(
-        Response{0, "", makeError(BackendErrorCode::notConfigured, "The backend client is not configured.")});
+    request.done(Response{0, "", makeError(BackendErrorCode::notConfigured, refusal)});
 }
 
 void RestBackendClient::run(std::shared_ptr<State> state) {
@@ -168,6 +176,9 @@ RestBackendClient::Response RestBackendClient::perform(State& state, const Reque
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenStopping);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state.abort);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    // A redirect is not followed: it is an answer like any other (not a success), so the key never
+    // travels anywhere the policy has not seen.
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
 
     CURLcode result = curl_easy_perform(h);
     if (body.tooLarge) {

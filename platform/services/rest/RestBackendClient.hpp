@@ -13,9 +13,11 @@
 // An update the server answers with 404 (it has deleted the installation) registers it anew with POST.
 //
 // Failure contract: every failure arrives as the callback's error in backendErrorDomain: notConfigured
-// before initialize() or with an empty application id or server; network when the server cannot be
-// reached or does not answer within the timeout; server for an HTTP error status (the server's own
-// "error" text is the description); badResponse for an answer that is not the expected JSON, is nested
+// before initialize(), with an empty application id or server, or with a server the platform's request
+// policy refuses (plain http:// to anything but a loopback address literal: nothing is sent there);
+// network when the server cannot be reached or does not answer within the timeout; server for an HTTP
+// error status, a redirect included (redirects are not followed; the server's own "error" text is the
+// description); badResponse for an answer that is not the expected JSON, is nested
 // deeper than any object of ours, or is longer than `maxAnswerBytes`. Class names and object ids are
 // percent-encoded into the path, so no text can address another path of the server. An
 // installation file that cannot be read or written (even a folder in its place) costs only persistence: a
