@@ -1,9 +1,11 @@
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/net/RequestPolicy.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/network/EndpointPolicy.hpp"
 #include "sdk/zovaze/network/ZOVNetworkResponseHandler.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSession.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSessionConfiguration.hpp"
@@ -27,6 +29,16 @@ bool readable(const std::string& path) {
     bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
     return regular;
+}
+
+// A report and the API key go only where the SDK's request policy allows (HTTPS, or plain HTTP to a
+// loopback address): anywhere else nothing is sent, and the package waits in "prepared" for a launch
+// whose endpoint is allowed.
+bool refused(const net::URLRequest& request) {
+    if (zovaze::isURLAllowedForSDKRequest(request.URL())) return false;
+    ns::console("[Zevuzavidav:Crash:Client] Refusing to send a report to " + request.URL() + ": " +
+                net::requestPolicyRefusalReason(request.URL()) + ".");
+    return true;
 }
 
 // Server trust as the uploader judges it: the pinned roots, or the platform's default while debugging.
@@ -204,6 +216,7 @@ bool ZEVNetworkClient::hasLiveTaskMatchingDescription(const std::string& descrip
 
 void ZEVNetworkClient::startImmediateUploadRequest(const net::URLRequest& request,
                                                    const std::string& filePath) {
+    if (refused(request)) return;
     if (supportsBackgroundRequests()) {
         startNewUploadRequest(request, filePath);
         return;
@@ -252,6 +265,7 @@ bool ZEVNetworkClient::sendSynchronously(const net::URLRequest& request, const s
 }
 
 void ZEVNetworkClient::startNewUploadRequest(const net::URLRequest& request, const std::string& filePath) {
+    if (refused(request)) return;
     auto current = session();
     if (!current) return;
     if (!readable(filePath)) {

@@ -16,6 +16,10 @@
 // the SDK's debug flag is on), on the task path and on the synchronous path alike.
 //
 // Failure contract (all console lines "[Zevuzavidav:Crash:Client] ..."):
+//  - a request the SDK's request policy refuses (EndpointPolicy.hpp: plain http:// to anything but a
+//    loopback address): "Refusing to send a report to <URL>: <why>."; nothing is sent or reported, the
+//    package waits in "prepared". A redirect to such a URL fails the task in the session (the package
+//    stays as after any failed upload);
 //  - no session: "Failed to initialize"; nothing is started, the next use tries again;
 //  - a package that cannot be read: the delegate hears "ZEVNetworkError" -2 {"path"} on the task path;
 //    the synchronous path logs "file unreadable" to the SDK log and reports nothing;
