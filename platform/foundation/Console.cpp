@@ -1,9 +1,13 @@
 #include "platform/foundation/Console.hpp"
 
+#include "platform/foundation/FileContents.hpp"
 #include <cstdio>
 #include <memory>
 #include <mutex>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ns {
 namespace {
@@ -16,6 +20,16 @@ std::mutex& sinkMutex() {
 ConsoleSink& currentSink() {
     static ConsoleSink sink;
     return sink;
+}
+
+// The log holds what the app and the SDK say about the learner's session: made 0600, like every file of
+// the sandbox.
+std::FILE* openPrivateForAppending(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, privateFileMode);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, "a");
+    if (!file) ::close(fd);
+    return file;
 }
 
 void writeStdout(std::string_view line) {
@@ -72,7 +86,7 @@ class RotatingLog {
     void rotate() {
         const std::string older = path_ + ".1";
         if (std::rename(path_.c_str(), older.c_str()) != 0) return;
-        if (std::FILE* fresh = std::fopen(path_.c_str(), "ae")) {
+        if (std::FILE* fresh = openPrivateForAppending(path_)) {
             std::fclose(file_);
             file_ = fresh;
             size_ = 0;
@@ -89,7 +103,7 @@ class RotatingLog {
 } // namespace
 
 bool redirectConsoleToFile(const std::string& path, std::size_t limit) {
-    std::FILE* raw = std::fopen(path.c_str(), "ae");
+    std::FILE* raw = openPrivateForAppending(path);
     if (!raw) return false;
     auto log = std::make_shared<RotatingLog>(path, raw, limit);
     setConsoleSink([log](std::string_view line) { log->write(line); });

@@ -71,6 +71,21 @@ Result<std::optional<std::vector<std::uint8_t>>> readFileIfPresent(const fs::pat
     return posixError(err, "cannot read " + path.string());
 }
 
+bool createPrivateDirectories(const fs::path& folder, std::error_code& error) {
+    error.clear();
+    fs::path made;
+    for (const auto& part : folder) {
+        made /= part;
+        if (::mkdir(made.c_str(), privateDirectoryMode) == 0) continue;
+        const int err = errno;
+        std::error_code ignored;
+        if (fs::is_directory(made, ignored)) continue; // there already (or not ours to make)
+        error = std::error_code(err == EEXIST ? ENOTDIR : err, std::generic_category());
+        return false;
+    }
+    return true;
+}
+
 std::string temporaryFilePrefix(const fs::path& target) {
     return target.filename().string() + ".tmp-";
 }
@@ -78,9 +93,9 @@ std::string temporaryFilePrefix(const fs::path& target) {
 Result<void> writeFileAtomically(const fs::path& target, const std::vector<std::uint8_t>& bytes) {
     const fs::path folder = target.parent_path();
     std::error_code ec;
-    fs::create_directories(folder, ec);
+    createPrivateDirectories(folder, ec);
     const fs::path temp = folder / (temporaryFilePrefix(target) + UUID::random().string());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, privateFileMode);
     if (fd < 0) return posixError(errno, "cannot create " + temp.string());
     auto fail = [&](int err, const std::string& what, bool open) -> Result<void> {
         if (open) ::close(fd);

@@ -13,6 +13,10 @@
 // writeFileAtomically replaces a file so that a crash or a full disk leaves either the old or the new
 // file, never a torn one.
 //
+// The sandbox is private on a shared machine only if its files are: everything the app and the SDK make
+// in it is made with privateFileMode or privateDirectoryMode from the start (never widened and then
+// narrowed, which would leave a window), and writeFileAtomically and createPrivateDirectories do so.
+//
 // Errors are in posixErrorDomain with the errno value as code; the description names the path and the
 // reason, and the user info's failureReasonKey holds the reason alone ("No space left on device").
 #include "platform/foundation/Error.hpp"
@@ -25,6 +29,9 @@
 #include <vector>
 
 namespace ns {
+
+inline constexpr unsigned privateFileMode = 0600;
+inline constexpr unsigned privateDirectoryMode = 0700;
 
 inline constexpr const char* posixErrorDomain = "NSPOSIXErrorDomain";
 inline constexpr const char* failureReasonKey = "NSLocalizedFailureReason";
@@ -39,11 +46,16 @@ std::optional<std::string> readFileText(const std::filesystem::path& path);
 // way to it does not exist); an error when something is there that cannot be read whole.
 Result<std::optional<std::vector<std::uint8_t>>> readFileIfPresent(const std::filesystem::path& path);
 
-// Writes `bytes` to `target` through a temporary file in the same folder ("<name>.tmp-<random>"), which
-// is flushed to the disk, closed with its result checked, and renamed over `target`; the folder is then
-// flushed so the rename itself survives a power cut. Makes the folder when it is missing. On failure
+// Writes `bytes` to `target` through a temporary file in the same folder ("<name>.tmp-<random>", made
+// 0600), which is flushed to the disk, closed with its result checked, and renamed over `target`; the
+// folder is then flushed so the rename itself survives a power cut. Makes the folder (0700) when it is
+// missing. On failure
 // the temporary file is removed and `target` is untouched.
 Result<void> writeFileAtomically(const std::filesystem::path& target, const std::vector<std::uint8_t>& bytes);
+
+// Makes `folder` and each missing folder above it with privateDirectoryMode (folders already there keep
+// their mode). False with `error` set when one cannot be made or a file stands in the way.
+bool createPrivateDirectories(const std::filesystem::path& folder, std::error_code& error);
 
 // The prefix of the temporary files writeFileAtomically makes for `target` ("<name>.tmp-").
 std::string temporaryFilePrefix(const std::filesystem::path& target);

@@ -2,6 +2,9 @@
 
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
+
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <mutex>
@@ -39,9 +42,14 @@ void makeLayout(const fs::path& home) {
                                           "Library/Logs",   "tmp"};
     for (const char* folder : folders) {
         std::error_code ec;
-        fs::create_directories(home / folder, ec);
+        createPrivateDirectories(home / folder, ec);
         if (ec) console("Sandbox: cannot create " + (home / folder).string() + ": " + ec.message());
     }
+    // A home made by an earlier version, open to other users, is closed: it holds the learner record,
+    // logs and crash reports.
+    struct stat info {};
+    if (::stat(home.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 077) != 0)
+        ::chmod(home.c_str(), privateDirectoryMode);
 }
 
 } // namespace

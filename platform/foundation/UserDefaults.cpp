@@ -184,7 +184,7 @@ UserDefaults::writeLocked(const std::function<void(const PropertyList::Dictionar
         return error;
     };
     std::error_code ec;
-    fs::create_directories(filePath_.parent_path(), ec);
+    createPrivateDirectories(filePath_.parent_path(), ec);
     auto lock = lockDomain();
     if (!lock) return fail(lock.error());
     auto disk = readDisk(true);

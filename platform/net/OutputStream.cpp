@@ -1,5 +1,7 @@
 #include "platform/net/OutputStream.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -45,7 +47,7 @@ FileOutputStream::~FileOutputStream() {
 void FileOutputStream::open() {
     if (streamStatus() != StreamStatus::notOpen) return;
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append_ ? O_APPEND : O_TRUNC);
-    fd_ = ::open(path_.c_str(), flags, 0644);
+    fd_ = ::open(path_.c_str(), flags, ns::privateFileMode);
     if (fd_ < 0) {
         fail(posixError(errno, "cannot open " + path_));
         return;

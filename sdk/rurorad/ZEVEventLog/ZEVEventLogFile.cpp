@@ -1,5 +1,7 @@
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogFile.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include "sdk/rurorad/ZEVEventLog/FileError.hpp"
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogEventFile.hpp"
 #include "sdk/rurorad/ZEVRuroradLog.hpp"
@@ -50,7 +52,7 @@ bool ZEVEventLogFile::open() {
         }
     }
     // Created (empty) when missing; the size of what is there carries on.
-    int created = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    int created = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, ns::privateFileMode);
     if (created >= 0) ::close(created);
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {

@@ -1,7 +1,10 @@
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogSessionRepository.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include "sdk/rurorad/ZEVEventLog/FileError.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -153,7 +156,7 @@ ns::Result<void> ZEVEventLogSessionRepository::createDirectoryWithURL(const URL&
         if (ec) return rurorad::posixError(ec, directory);
     }
     if (!fs::is_directory(fs::symlink_status(directory, ec))) {
-        fs::create_directories(directory, ec);
+        ns::createPrivateDirectories(directory, ec);
         if (ec && !isDirectoryURL(directory)) return rurorad::posixError(ec, directory);
     }
     return {};
@@ -166,9 +169,9 @@ ns::Result<void> ZEVEventLogSessionRepository::createFileWithURL(const URL& file
         if (ec) return rurorad::posixError(ec, file);
     }
     if (!fs::exists(fs::symlink_status(file, ec))) {
-        FILE* made = std::fopen(file.c_str(), "wb");
-        if (!made) return rurorad::posixError(errno, file);
-        std::fclose(made);
+        const int made = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, ns::privateFileMode);
+        if (made < 0) return rurorad::posixError(errno, file);
+        ::close(made);
     }
     return {};
 }

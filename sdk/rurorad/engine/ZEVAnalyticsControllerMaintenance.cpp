@@ -9,6 +9,8 @@
 // stays ACTIVE, one that failed to upload stays PACKAGED; later runs take them again.
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include "sdk/rurorad/ZEVEventLog/FileError.hpp"
 #include "sdk/rurorad/ZEVRuroradLog.hpp"
 #include "sdk/rurorad/upload/ZEVAnalyticsCompressFile.hpp"
@@ -148,7 +150,7 @@ ns::Result<void> ZEVAnalyticsController::packageLogsFromActiveSessionFragmentDir
         const std::string output = (fs::path(prep) / (fs::path(entry).filename().string() + ".zip")).string();
         Descriptor in{::open(entry.c_str(), O_RDONLY | O_CLOEXEC)};
         if (in.fd < 0) return rurorad::posixError(errno, entry);
-        Descriptor out{::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+        Descriptor out{::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, ns::privateFileMode)};
         if (out.fd < 0) return rurorad::posixError(errno, output);
         errno = 0;
         if (ZEVAnalyticsCompressFile(in.fd, out.fd) != 0)

@@ -75,7 +75,7 @@ void ZEVSDKLog(const char* format, ...) {
     int fd = writable->sdkLogDescriptor.load(std::memory_order_acquire);
     if (fd == -1) {
         long opened = syscall(SYS_openat, AT_FDCWD, readOnly->sdkLogPath,
-                              O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+                              O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         if (opened < 0) { // stays -1: the next line tries again
             errno = saved;
             return;

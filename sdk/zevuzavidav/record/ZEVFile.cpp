@@ -92,7 +92,7 @@ bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool 
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
     long fd;
     do {
-        fd = syscall(SYS_openat, AT_FDCWD, path, flags, 0644);
+        fd = syscall(SYS_openat, AT_FDCWD, path, flags, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         char errorText[zevuzavidav::kErrorTextSize];

@@ -2,6 +2,8 @@
 // ZEVCrashReportingControllerEarlierReports.cpp.
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/uikit/Application.hpp"
@@ -157,7 +159,8 @@ std::string ZEVCrashReportingController::launchFailureMarkerPath() const {
 }
 
 bool ZEVCrashReportingController::createLaunchFailureMarker() const {
-    int fd = ::open(launchFailureMarkerPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = ::open(launchFailureMarkerPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                    ns::privateFileMode);
     if (fd < 0) return false;
     ::close(fd);
     return true;

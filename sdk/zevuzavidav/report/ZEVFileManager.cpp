@@ -1,5 +1,7 @@
 #include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
@@ -54,8 +56,7 @@ std::string ZEVFileManager::legacyMarkerPath() const {
 
 bool ZEVFileManager::createDirectoryAtPath(const std::string& path) const {
     std::error_code error;
-    fs::create_directories(path, error);
-    if (!error) fs::permissions(path, fs::perms(0755), fs::perm_options::replace, error);
+    ns::createPrivateDirectories(path, error);
     if (error) {
         ns::console("[FileManager] Unable to create directory " + describe(error) + " (" + path + ")");
         return false;

@@ -12,7 +12,7 @@
 //
 // Entries whose names begin with "." are invisible to every folder-wide operation (listed, moved,
 // removed, counted). Moves are renames that never replace an existing entry, so every step of a report
-// is crash-safe. Folders are made with their parents, mode 0755.
+// is crash-safe. Folders are made with their parents, mode 0700.
 //
 // Failure contract: nothing throws; every failure is a console line (the texts below) and a false or
 // empty result. Folder-wide removal goes on after a failure, folder-wide moving stops at the first. A

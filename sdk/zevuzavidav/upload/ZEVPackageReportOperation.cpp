@@ -1,5 +1,7 @@
 #include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include "platform/net/OutputStream.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
@@ -59,8 +61,11 @@ std::string ZEVPackageReportOperation::deletingPathExtension(const std::string& 
 
 std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::string& path) {
     std::string gzPath = path + ".gz";
-    gzFile member = gzopen(gzPath.c_str(), "w");
+    // Made 0600 before a byte is written: the member holds the user's logs and keys.
+    const int out = ::open(gzPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, ns::privateFileMode);
+    gzFile member = out < 0 ? nullptr : gzdopen(out, "w");
     if (member == nullptr) {
+        if (out >= 0) ::close(out);
         ZEVSDKLog("%s: Error: unable to open %s\n", "compressFile", gzPath.c_str());
         removeQuietly(gzPath);
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "sdk/zovaze/settings/ZEVUserDefaults.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Date.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
@@ -173,7 +175,7 @@ bool ZEVUserDefaults::synchronize() {
         }
         std::error_code error;
         if (!std::filesystem::exists(directoryURL_, error)) {
-            std::filesystem::create_directories(directoryURL_, error);
+            ns::createPrivateDirectories(directoryURL_, error);
             if (error) log("failed to create directory with error:" + errorText(error));
         }
         auto bytes =

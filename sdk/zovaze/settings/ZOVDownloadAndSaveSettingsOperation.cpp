@@ -1,5 +1,7 @@
 #include "sdk/zovaze/settings/ZOVDownloadAndSaveSettingsOperation.hpp"
 
+#include "platform/foundation/FileContents.hpp"
+
 #include "platform/foundation/Console.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
@@ -113,7 +115,7 @@ ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& down
                                                          const std::string& settingsDirectoryPath,
                                                          const std::string& settingsFilePath) {
     std::error_code ignored;
-    fs::create_directories(settingsDirectoryPath, ignored);
+    ns::createPrivateDirectories(settingsDirectoryPath, ignored);
     const fs::path target(settingsFilePath);
     // Staged beside the target so that the final rename stays within one file system and is atomic.
     const fs::path staged = target.parent_path() / (target.filename().string() + ".download");

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -37,6 +38,21 @@ json section(const std::string& path, const char* name) {
     return nullptr;
 }
 
+// Everything under `root` that another user could read: folders not 0700, files not 0600.
+std::vector<std::string> openToOthers(const std::filesystem::path& root) {
+    std::vector<std::string> found;
+    std::error_code ignored;
+    for (std::filesystem::recursive_directory_iterator entry(root, ignored), end; entry != end;
+         entry.increment(ignored)) {
+        const auto status = entry->symlink_status(ignored);
+        const auto mode = static_cast<unsigned>(status.permissions()) & 0777u;
+        if ((status.type() == std::filesystem::file_type::directory && mode != 0700u) ||
+            (status.type() == std::filesystem::file_type::regular && mode != 0600u))
+            found.push_back(entry->path().string() + " " + std::to_string(mode));
+    }
+    return found;
+}
+
 TEST_P(CrashEndToEnd, TheRecordTellsTheTruthAndTheTerminalIsBack) {
     const EndToEndCase& c = GetParam();
     std::filesystem::path program =
@@ -46,7 +62,8 @@ TEST_P(CrashEndToEnd, TheRecordTellsTheTruthAndTheTerminalIsBack) {
 
     velotest::TempFolder home;
     auto pidFile = home.path() / "pid";
-    std::string launch = "echo $$ > " + quote(pidFile.string()) +
+    // A common umask, so that only the program's own modes keep its files private.
+    std::string launch = "umask 022; echo $$ > " + quote(pidFile.string()) +
                          "; exec env VELOMARINTH_HOME=" + quote(home.path().string()) +
                          " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse VELOMARINTH_TEST_DLOPEN=" +
                          quote(VELO_DLOPEN_FIXTURE) +
@@ -74,6 +91,11 @@ TEST_P(CrashEndToEnd, TheRecordTellsTheTruthAndTheTerminalIsBack) {
                   "com.velomarinth.swift" / "v3" / "active";
     ASSERT_TRUE(std::filesystem::is_directory(active));
     std::string report = std::filesystem::directory_iterator(active)->path().string();
+
+    // The records hold user logs, keys and ids; like everything else of the sandbox (logs, defaults,
+    // analytics) they are private to the user, whatever the umask.
+    EXPECT_FALSE(std::filesystem::is_empty(report));
+    EXPECT_EQ(openToOthers(home.path() / "com.velomarinth.swift"), std::vector<std::string>{});
 
     ns::Bundle swift(std::filesystem::path(VELO_SOURCE_DIR) / "app" / "bundles" / "Swift");
     json application = section(report + "/metadata.zevrecord", "application");

@@ -193,7 +193,7 @@ TEST_F(FileTree, PreparesTheLaunchFoldersOnceAndLeavesThemAlone) {
     for (const auto& path : {files.activePath(), files.processingPath(), files.preparedPath()}) {
         struct stat info {};
         ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
-        EXPECT_EQ(info.st_mode & 0777, 0755u) << path;
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << path; // private to the user, whatever the umask
     }
     EXPECT_FALSE(fs::exists(files.pendingPath()));
     reporttest::writeText(fs::path(files.preparedPath()) / "kept.multipartmime", "x");
