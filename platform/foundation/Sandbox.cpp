@@ -4,8 +4,12 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 
@@ -36,6 +40,21 @@ fs::path computeHome() {
     return fs::temp_directory_path() / "velomarinth" / id;
 }
 
+// Files of tmp/ that no process holds a lock on: their process has ended.
+void removeAbandonedTemporaryFiles(const fs::path& tmp) {
+    std::error_code ec;
+    for (fs::directory_iterator entry(tmp, ec), end; !ec && entry != end; entry.increment(ec)) {
+        const int fd = ::open(entry->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info {};
+        // The lock is held while the file is unlinked, so its owner cannot start using it meanwhile;
+        // one that opened it just before sees it gone once it gets the lock (lockTemporaryFile).
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(entry->path().c_str());
+        ::close(fd);
+    }
+}
+
 void makeLayout(const fs::path& home) {
     static const char* const folders[] = {"Documents",      "Library/Preferences",
                                           "Library/Caches", "Library/Application Support",
@@ -45,6 +64,7 @@ void makeLayout(const fs::path& home) {
         createPrivateDirectories(home / folder, ec);
         if (ec) console("Sandbox: cannot create " + (home / folder).string() + ": " + ec.message());
     }
+    removeAbandonedTemporaryFiles(home / "tmp");
     // A home made by an earlier version, open to other users, is closed: it holds the learner record,
     // logs and crash reports.
     struct stat info {};
@@ -102,6 +122,30 @@ fs::path Sandbox::logs() {
 }
 fs::path Sandbox::tmp() {
     return home() / "tmp";
+}
+
+bool Sandbox::lockTemporaryFile(int descriptor) {
+    // A sweep holds the lock only while it unlinks; anyone else holding it for long (a second stream
+    // on the same file) is not waited for: the file is then used unlocked.
+    for (int wait = 0; wait < 200 && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0; ++wait) {
+        if (errno != EWOULDBLOCK && errno != EINTR) break; // no locks here: no sweep can take it either
+        ::usleep(500);
+    }
+    struct stat info {};
+    return ::fstat(descriptor, &info) == 0 && info.st_nlink > 0;
+}
+
+std::optional<Sandbox::TemporaryFile> Sandbox::createTemporaryFile(const std::string& prefix,
+                                                                   const std::string& suffix) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string pattern = (tmp() / (prefix + "XXXXXX" + suffix)).string();
+        const int fd = ::mkstemps(pattern.data(), static_cast<int>(suffix.size())); // made 0600
+        if (fd < 0) return std::nullopt;
+        if (lockTemporaryFile(fd)) return TemporaryFile{fd, pattern};
+        ::close(fd);
+    }
+    errno = EAGAIN;
+    return std::nullopt;
 }
 
 } // namespace ns

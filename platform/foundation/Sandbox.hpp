@@ -7,11 +7,18 @@
 // is the main bundle's "CFBundleIdentifier" (the executable's name when the bundle has none). Tests call
 // setHome() with a temporary folder.
 //
+// tmp/ holds only files in use, each locked (flock, exclusive) by the process using it for as long as
+// it does: lockTemporaryFile() and createTemporaryFile() take that lock. When the layout is made for a
+// home, every file of its tmp/ that no process holds a lock on is left over from a process that ended
+// (a download cut off by quitting, say) and is removed, so nothing piles up there from launch to launch.
+// Another copy of the app running on the same home keeps its files: it holds their locks.
+//
 // The layout is created on first use of home() (and again after setHome()). Failure contract: a folder
 // that cannot be created is reported with one console line and the path is still returned; the caller's
 // own file operation then fails with its own error. Thread-safe.
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace ns {
 
@@ -32,6 +39,19 @@ class Sandbox {
     static std::filesystem::path applicationSupport(); // <home>/Library/Application Support
     static std::filesystem::path logs();               // <home>/Library/Logs
     static std::filesystem::path tmp();                // <home>/tmp
+
+    // A new file in tmp/ named <prefix><random><suffix>, made 0600 and locked, or nullopt (errno set).
+    // The descriptor belongs to the caller; closing it releases the lock.
+    struct TemporaryFile {
+        int descriptor;
+        std::filesystem::path path;
+    };
+    static std::optional<TemporaryFile> createTemporaryFile(const std::string& prefix,
+                                                            const std::string& suffix);
+    // Takes the lock of tmp/ on a file just opened (waiting up to 0.1 s for a sweep that holds it, then
+    // going on unlocked); false when a sweep removed the file meanwhile, which the caller then makes
+    // again.
+    static bool lockTemporaryFile(int descriptor);
 };
 
 } // namespace ns

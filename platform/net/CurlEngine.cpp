@@ -515,15 +515,16 @@ void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
     setHeaderList(*transfer);
 
     if (task->kind() == URLSessionTaskKind::download) {
-        std::string pattern = (ns::Sandbox::tmp() / "CFNetworkDownload_XXXXXX.tmp").string();
-        int fd = mkstemps(pattern.data(), 4);
-        if (fd < 0) return fail(URLErrorCannotCreateFile);
-        transfer->downloadPath = pattern;
-        transfer->download = fdopen(fd, "wb");
+        // Locked while the download runs: should the app quit half-way, the next start finds it
+        // unlocked and removes it.
+        auto file = ns::Sandbox::createTemporaryFile("CFNetworkDownload_", ".tmp");
+        if (!file) return fail(URLErrorCannotCreateFile);
+        transfer->downloadPath = file->path.string();
+        transfer->download = fdopen(file->descriptor, "wb");
         if (!transfer->download) {
-            ::close(fd);
+            ::close(file->descriptor);
             std::error_code ignored;
-            std::filesystem::remove(pattern, ignored);
+            std::filesystem::remove(file->path, ignored);
             return fail(URLErrorCannotCreateFile);
         }
     }

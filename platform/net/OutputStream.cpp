@@ -1,6 +1,7 @@
 #include "platform/net/OutputStream.hpp"
 
 #include "platform/foundation/FileContents.hpp"
+#include "platform/foundation/Sandbox.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -47,7 +48,15 @@ FileOutputStream::~FileOutputStream() {
 void FileOutputStream::open() {
     if (streamStatus() != StreamStatus::notOpen) return;
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append_ ? O_APPEND : O_TRUNC);
-    fd_ = ::open(path_.c_str(), flags, ns::privateFileMode);
+    // Held locked while open, as tmp/ asks of the files in it (Sandbox.hpp); a sweep that removed the
+    // file just as it was made leaves it to be made again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        fd_ = ::open(path_.c_str(), flags, ns::privateFileMode);
+        if (fd_ < 0 || ns::Sandbox::lockTemporaryFile(fd_)) break;
+        ::close(fd_);
+        fd_ = -1;
+        errno = EAGAIN;
+    }
     if (fd_ < 0) {
         fail(posixError(errno, "cannot open " + path_));
         return;

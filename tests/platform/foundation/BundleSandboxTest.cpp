@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -115,6 +118,32 @@ TEST(Sandbox, SetHomeCreatesTheContainerLayout) {
         EXPECT_TRUE(fs::is_directory(temp.path() / folder)) << folder;
     EXPECT_EQ(ns::Sandbox::preferences(), temp.path() / "Library" / "Preferences");
     EXPECT_EQ(ns::Sandbox::applicationSupport(), temp.path() / "Library" / "Application Support");
+}
+
+// What a process left in tmp/ when it ended (a download cut off by quitting) goes when a home is laid
+// out; what a running process holds stays, and so do folders.
+TEST(Sandbox, TmpKeepsOnlyTheFilesAProcessHolds) {
+    velotest::TempHome temp;
+    const fs::path tmp = ns::Sandbox::tmp();
+    writeFile(tmp / "CFNetworkDownload_abandoned.tmp", "half a download");
+    writeFile(tmp / "no-name-pattern", "x");
+    auto held = ns::Sandbox::createTemporaryFile("CFNetworkDownload_", ".tmp");
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->path.parent_path(), tmp);
+    EXPECT_EQ(static_cast<unsigned>(fs::status(held->path).permissions()) & 0777u, 0600u);
+    fs::create_directory(tmp / "folder");
+
+    ns::Sandbox::setHome(temp.path()); // the next start on this home
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(tmp))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{held->path.filename().string(), "folder"}));
+
+    ::close(held->descriptor); // its process is done with it
+    ns::Sandbox::setHome(temp.path());
+    EXPECT_FALSE(fs::exists(held->path));
+    EXPECT_TRUE(fs::is_directory(tmp / "folder"));
 }
 
 TEST(Sandbox, HomeComesFromTheEnvironmentAndTheBundleIdentifier) {
