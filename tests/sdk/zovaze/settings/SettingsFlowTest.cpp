@@ -9,6 +9,7 @@
 #include "tests/sdk/zovaze/support/MachOBytes.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
 #include "tests/sdk/zovaze/support/SettingsServer.hpp"
+#include "tests/support/HostileServer.hpp"
 
 #include <gtest/gtest.h>
 
@@ -230,6 +231,71 @@ TEST_F(SettingsFlow, EndpointsComeFromTheEnvironmentThenTheInfoPlistThenTheDefau
     EXPECT_EQ(ZOVSettingsOnboardingManager::valueForConfigurationKey("SettingsEndpoint"),
               ZOVSettingsOnboardingManager::defaultSettingsEndpoint);
     EXPECT_EQ(ZOVSettingsOnboardingManager::valueForConfigurationKey("Other"), std::nullopt);
+}
+
+// The API key, the developer token and the installation id reach no plain-HTTP host, whether the
+// endpoint names one or a loopback or pinned HTTPS endpoint redirects there; nor does an endless answer
+// fill the disk. Each failure leaves the cache as it was, for the next launch.
+TEST_F(SettingsFlow, NoRouteLeadsARequestToAPlainHttpHostOrFillsTheDisk) {
+    velotest::HostileServer target(velotest::HostileServer::Behaviour::listen);
+    velotest::HostileServer bounce(velotest::HostileServer::Behaviour::redirect, target.nameURL("/x"));
+    velotest::HostileServer endless(velotest::HostileServer::Behaviour::endless);
+    enum class Kind { settings, onboarding };
+    struct Row {
+        const char* what;
+        Kind kind;
+        std::string endpoint; // the settings or the configure endpoint
+        bool serverRedirects; // the pinned HTTPS server answers with a redirect to the target
+    };
+    const Row rows[] = {
+        {"settings from a host name", Kind::settings, target.nameURL(), false},
+        {"settings redirected by a loopback endpoint", Kind::settings, bounce.url(), false},
+        {"settings redirected by the pinned server", Kind::settings, server_.base(), true},
+        {"settings that never end", Kind::settings, endless.url(), false},
+        {"onboarding at a host name", Kind::onboarding, target.nameURL(), false},
+        {"onboarding redirected by a loopback endpoint", Kind::onboarding, bounce.url(), false},
+        {"onboarding redirected by the pinned server", Kind::onboarding, server_.base(), true},
+    };
+    const std::string cached = "{\"app\": {\"status\": \"activated\"}, \"kept\": true}";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::create_directories(directory_);
+        std::ofstream(settingsFile(), std::ios::trunc) << cached;
+        const bool settings = row.kind == Kind::settings;
+        ScopedEnvironment settingsEndpoint("SettingsEndpoint", settings ? row.endpoint : server_.base());
+        ScopedEnvironment configureEndpoint("ConfigureEndpoint", settings ? server_.base() : row.endpoint);
+        if (settings && row.serverRedirects)
+            server_.scriptSettings({{302, "", "application/json", target.nameURL("/settings")}});
+        else
+            server_.scriptSettings({{200, "{\"app\": {\"status\": \"new\"}}"}});
+        if (row.serverRedirects && !settings)
+            server_.redirectOnboarding(target.nameURL("/apps"));
+        else
+            server_.setOnboardingStatus(200);
+
+        ns::ConsoleCapture console;
+        auto manager = ZOVSettingsOnboardingManager::initWithApplicationIdentifierModel(
+            model_, server_.pinnedClient(), directory_);
+        manager->beginSettingsAndOnboardingOperationsWithAPIKey("API-KEY", {{"io.zovaze.sdk.ios", "1.6.0"}});
+        const std::string failure = settings ? "[Zovaze] failed to download settings "
+                                             : "[Zovaze] unable to complete application configure: ";
+        EXPECT_TRUE(eventually([&] {
+            for (const auto& line : console.lines())
+                if (line.rfind(failure, 0) == 0) return true;
+            return false;
+        }));
+        EXPECT_EQ(target.connections(), 0);
+        if (settings) {
+            EXPECT_EQ(readText(settingsFile()), cached);
+            std::error_code ignored;
+            EXPECT_TRUE(std::filesystem::is_empty(ns::Sandbox::tmp(), ignored));
+        }
+        manager.reset();
+    }
+    EXPECT_EQ(endless.connections(), 1);
+    // Cut off at the settings bound: the server got out that and what the sockets could buffer, far
+    // from the 512 MiB it offers.
+    EXPECT_LT(endless.bodyBytesSent(), ZOVSettings::maximumDocumentLength + 32u * 1024 * 1024);
 }
 
 TEST(SettingsCacheLocation, UsesTheBundleIdentifierUnlessItWouldLeaveTheFolder) {

@@ -38,6 +38,7 @@ struct ScriptedAnswer {
     int status = 200;
     std::string body;
     std::string contentType = "application/json";
+    std::string location; // sent as "Location" when not empty
 };
 
 class SettingsServer {
@@ -62,6 +63,8 @@ class SettingsServer {
                                      if (settings_.size() > 1) settings_.pop_front();
                                  }
                                  response.status = answer.status;
+                                 if (!answer.location.empty())
+                                     response.set_header("Location", answer.location);
                                  response.set_content(answer.body, answer.contentType.c_str());
                              });
         // Read part by part, so the form fields are seen in the order they were sent.
@@ -89,6 +92,7 @@ class SettingsServer {
             std::lock_guard lock(mutex_);
             requests_.push_back(std::move(seen));
             response.status = onboardingStatus_;
+            if (!onboardingLocation_.empty()) response.set_header("Location", onboardingLocation_);
             response.set_content("{}", "application/json");
         };
         server_.routes().Post(R"(/spi/v1/platforms/([^/]+)/apps)", onboarding);
@@ -103,6 +107,12 @@ class SettingsServer {
     void setOnboardingStatus(int status) {
         std::lock_guard lock(mutex_);
         onboardingStatus_ = status;
+    }
+    // Onboarding requests are answered with a redirect there.
+    void redirectOnboarding(std::string location, int status = 307) {
+        std::lock_guard lock(mutex_);
+        onboardingStatus_ = status;
+        onboardingLocation_ = std::move(location);
     }
     std::vector<SeenRequest> requests() const {
         std::lock_guard lock(mutex_);
@@ -129,6 +139,7 @@ class SettingsServer {
     std::vector<SeenRequest> requests_;
     std::deque<ScriptedAnswer> settings_{ScriptedAnswer{200, "{}"}};
     int onboardingStatus_ = 200;
+    std::string onboardingLocation_;
 };
 
 // Polls `condition` for up to `seconds`.
