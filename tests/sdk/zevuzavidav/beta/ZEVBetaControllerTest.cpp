@@ -12,6 +12,7 @@
 #include "tests/sdk/zevuzavidav/support/FontFolder.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/support/HostileServer.hpp"
 
 #include <gtest/gtest.h>
 
@@ -265,6 +266,45 @@ TEST_F(BetaChecks, AfterAnAnswerChecksWaitForThePauseToEnd) {
     EXPECT_FALSE(controller->checkSuspensionTimer());
     controller->checkForUpdate();
     EXPECT_TRUE(server.waitForRequests(2));
+}
+
+// The API key and the beta token reach no plain-HTTP host on any route, and an answer that never ends
+// is cut off: no alert, and the checks of the process end as after any failure.
+TEST_F(BetaChecks, NoRouteLeadsACheckToAPlainHttpHost) {
+    velotest::HostileServer target(velotest::HostileServer::Behaviour::listen);
+    velotest::HostileServer bounce(velotest::HostileServer::Behaviour::redirect, target.nameURL("/beta"));
+    velotest::HostileServer endless(velotest::HostileServer::Behaviour::endless);
+    answer = [&] { return Answer{302, {{"Location", target.nameURL("/beta")}}, ""}; };
+    ns::ConsoleCapture console;
+    struct Row {
+        const char* what;
+        std::string endpoint;
+        std::function<bool()> reached;
+    };
+    const Row rows[] = {
+        {"the endpoint is a host name", target.nameURL(),
+         [&] {
+             for (const auto& line : console.lines())
+                 if (line.rfind("[Zovaze] Refusing to send a request to " + target.nameURL(), 0) == 0)
+                     return true;
+             return false;
+         }},
+        {"a loopback endpoint redirects there", bounce.url(), [&] { return bounce.connections() > 0; }},
+        {"the pinned server redirects there", server.base(), [&] { return !server.requests().empty(); }},
+        {"the answer never ends", endless.url(), [&] { return endless.connections() > 0; }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        zovtest::ScopedEnvironment endpointHere("ZevuzavidavBetaEndpoint", row.endpoint);
+        auto controller = make();
+        controller->checkForUpdate();
+        EXPECT_TRUE(eventually(row.reached));
+        linger();
+        EXPECT_EQ(target.connections(), 0);
+        EXPECT_FALSE(shownAlert());
+        EXPECT_TRUE(controller->retrying());
+    }
+    EXPECT_LT(endless.bodyBytesSent(), ZEVBetaController::maximumAnswerLength + 32u * 1024 * 1024);
 }
 
 TEST_F(BetaChecks, AFailedRequestEndsTheChecksOfTheProcess) {
