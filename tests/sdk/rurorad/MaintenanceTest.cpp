@@ -1,8 +1,10 @@
 // Maintenance: the timer, packaging, one upload per fragment against a local HTTPS server, pruning.
 #include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/Console.hpp"
+#include "sdk/rurorad/upload/ZEVAnalyticsNetworkingClient.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
+#include "tests/support/HostileServer.hpp"
 
 #include <random>
 
@@ -151,6 +153,42 @@ TEST_F(Maintenance, FragmentLifeCycleAgainstALocalServer) {
     EXPECT_TRUE(server.uploads().back().parts.empty());
     EXPECT_TRUE(filesIn("PACKAGED").empty());
     EXPECT_TRUE(filesIn("ACTIVE").empty());
+}
+
+// The event logs and the API key reach no plain-HTTP host on any route, an answer that never ends is
+// cut off, and each refused fragment stays packaged for a later run.
+TEST_F(Maintenance, NoRouteLeadsAnUploadToAPlainHttpHostAndTheFragmentsWait) {
+    velotest::HostileServer target(velotest::HostileServer::Behaviour::listen);
+    velotest::HostileServer bounce(velotest::HostileServer::Behaviour::redirect, target.nameURL("/a"), 307);
+    velotest::HostileServer endless(velotest::HostileServer::Behaviour::endless);
+    AnalyticsServer https;
+    https.redirectTo(target.nameURL("/a"));
+    const std::pair<const char*, std::string> rows[] = {
+        {"the URL is a host name", target.nameURL("/spi/v1/analytics")},
+        {"a loopback URL redirects there", bounce.url()},
+        {"an HTTPS server redirects there", https.url()},
+        {"the answer never ends", endless.url()},
+    };
+    start();
+    std::size_t waiting = 0;
+    for (const auto& [what, url] : rows) {
+        SCOPED_TRACE(what);
+        applySettings(settingsFor(url));
+        logSome();
+        velotest::resetPeakMemory();
+        const std::uint64_t before = velotest::peakMemory();
+        maintain();
+        EXPECT_LT(velotest::peakMemory() - before, 64u * 1024 * 1024);
+        waiting += 2;
+        EXPECT_EQ(filesIn("PACKAGED").size(), waiting);
+        EXPECT_EQ(target.connections(), 0);
+    }
+    // Every run offers every waiting fragment once, and none is retried: 2, then 3, then 4.
+    EXPECT_EQ(bounce.connections(), 2);
+    EXPECT_EQ(https.uploadCount(), 3u);
+    EXPECT_EQ(endless.connections(), 4);
+    EXPECT_LT(endless.bodyBytesSent(),
+              4 * (ZEVAnalyticsNetworkingClient::maximumAnswerLength + 32u * 1024 * 1024));
 }
 
 TEST_F(Maintenance, WithoutAnURLEveryRunKeepsThePackagedFragments) {

@@ -5,6 +5,8 @@
 #include "tests/platform/services/rest/RestServer.hpp"
 #include "tests/support/TempHome.hpp"
 
+#include "tests/support/HostileServer.hpp"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -349,6 +351,39 @@ TEST_F(RestBackend, AnswersTooLongOrTooDeepAreRefusedWithoutHarm) {
     auto fine = find(c, "VideoTutorials", "short");
     ASSERT_FALSE(fine.error) << fine.error->description();
     ASSERT_EQ(fine.objects->size(), 1u);
+}
+
+// The client key reaches no plain-HTTP host: not when the server is one, not when a loopback server
+// redirects there (a redirect is an answer, never followed), whatever the request.
+TEST_F(RestBackend, TheKeyReachesNoPlainHttpHostOnAnyRoute) {
+    velotest::HostileServer target(velotest::HostileServer::Behaviour::listen);
+    velotest::HostileServer bounce(velotest::HostileServer::Behaviour::redirect, target.nameURL("/parse"),
+                                   307);
+    struct Row {
+        const char* what;
+        std::string server;
+        svc::BackendErrorCode error;
+        int bounces; // requests the loopback server sees
+    };
+    const Row rows[] = {
+        {"the server is a host name", target.nameURL("/parse"), svc::BackendErrorCode::notConfigured, 0},
+        {"the server is an address of no loopback", "http://0.0.0.0:" + std::to_string(target.port()),
+         svc::BackendErrorCode::notConfigured, 0},
+        {"a loopback server redirects there", bounce.url("/parse"), svc::BackendErrorCode::server, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const int before = bounce.connections();
+        auto c = client(row.server);
+        auto found = find(*c, "VideoTutorials", "CH1L1");
+        auto saved = save(*c, BackendObject("SearchRequests"));
+        ASSERT_TRUE(found.error);
+        ASSERT_TRUE(saved.error);
+        EXPECT_EQ(found.error->code(), static_cast<long>(row.error)) << found.error->description();
+        EXPECT_EQ(saved.error->code(), static_cast<long>(row.error));
+        EXPECT_EQ(bounce.connections() - before, row.bounces);
+    }
+    EXPECT_EQ(target.connections(), 0);
 }
 
 TEST_F(RestBackend, AnEmptyCallbackIsSkipped) {

@@ -58,6 +58,7 @@ class AnalyticsServer {
             uploads_.push_back(std::move(upload));
             response.status = status_;
             if (status_ >= 500) response.set_header("Retry-After", "0");
+            if (!location_.empty()) response.set_header("Location", location_);
             response.set_content("{}", "application/json");
         });
         // One request per connection, so that stopping never waits for an idle keep-alive connection.
@@ -73,6 +74,12 @@ class AnalyticsServer {
     void setStatus(int status) {
         std::lock_guard lock(mutex_);
         status_ = status;
+    }
+    // Every upload is answered with a redirect there.
+    void redirectTo(std::string location, int status = 307) {
+        std::lock_guard lock(mutex_);
+        status_ = status;
+        location_ = std::move(location);
     }
     std::vector<Upload> uploads() const {
         std::lock_guard lock(mutex_);
@@ -90,6 +97,7 @@ class AnalyticsServer {
     mutable std::mutex mutex_;
     std::vector<Upload> uploads_;
     int status_ = 200;
+    std::string location_;
 };
 
 // The bytes of a gzip stream inflated; nothing when they are not one whole stream.
