@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -34,6 +35,7 @@ class HostileServer {
         listen,   // reads the request, answers 200 "{}"
         redirect, // answers `status` with "Location: <target>"
         endless,  // answers 200 with a chunked body that never ends
+        trickle,  // the same, 1 KiB every 100 ms: a download that is still running when the app quits
     };
 
     static constexpr std::uint64_t endlessCap = 512ull * 1024 * 1024;
@@ -152,16 +154,22 @@ class HostileServer {
                         "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
                     deadline);
             break;
-        case Behaviour::endless: {
+        case Behaviour::endless:
+        case Behaviour::trickle: {
             if (!sendAll(fd,
                          "HTTP/1.1 200 OK\r\nContent-Type: " + contentType_ +
                              "\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n",
                          deadline))
                 break;
-            const std::string chunk = "10000\r\n" + std::string(0x10000, '7') + "\r\n";
+            const std::size_t size = behaviour_ == Behaviour::trickle ? 0x400 : 0x10000;
+            char length[16];
+            std::snprintf(length, sizeof length, "%zx\r\n", size);
+            const std::string chunk = length + std::string(size, '7') + "\r\n";
             while (!stopping_ && bodyBytesSent_ < endlessCap && std::chrono::steady_clock::now() < deadline) {
                 if (!sendAll(fd, chunk, deadline)) break;
-                bodyBytesSent_ += 0x10000;
+                bodyBytesSent_ += size;
+                if (behaviour_ == Behaviour::trickle)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
             break;
         }
