@@ -1,7 +1,9 @@
 // Plain HTTP only to this machine: the policy by itself, and the network client refusing to send.
 #include "sdk/zovaze/network/EndpointPolicy.hpp"
 #include "platform/foundation/Console.hpp"
+#include "platform/net/URLError.hpp"
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
+#include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +65,42 @@ TEST(EndpointPolicy, TheClientRefusesAPlainHttpRequestBeforeSendingAnything) {
                                        0),
               0u)
         << console.lines()[0];
+}
+
+// A redirect from the pinned server to another HTTPS server meets the pins again: one the system trusts
+// but the pins do not gets no request; a pinned one does.
+TEST(EndpointPolicy, PinningHoldsOnEveryHop) {
+    auto pinnedRoot = velotest::makeRootAuthority("Hop Pinned Root");
+    auto otherRoot = velotest::makeRootAuthority("Hop System Root");
+    auto pinnedLeaf = velotest::makeServerCertificate(*pinnedRoot);
+    auto otherLeaf = velotest::makeServerCertificate(*otherRoot);
+    net::ServerTrust::overrideSystemAnchorCertificates(std::vector{otherRoot->netCertificate()});
+    std::atomic<int> reached{0};
+    velotest::TestHTTPSServer pinnedTarget(*pinnedLeaf);
+    velotest::TestHTTPSServer otherTarget(*otherLeaf);
+    for (auto* target : {&pinnedTarget, &otherTarget}) {
+        target->routes().Get("/in", [&](const httplib::Request&, httplib::Response& response) {
+            ++reached;
+            response.set_content("{}", "application/json");
+        });
+        target->start();
+    }
+    velotest::TestHTTPSServer start(*pinnedLeaf);
+    start.routes().Get(R"(/to/(\w+))", [&](const httplib::Request& request, httplib::Response& response) {
+        response.set_redirect((request.matches[1] == "pinned" ? pinnedTarget : otherTarget).url("/in"), 302);
+    });
+    start.start();
+    auto client =
+        ZOVNetworkClient::initWithQueue(nullptr, zovaze::CertificateArray{pinnedRoot->netCertificate()});
+
+    auto refused = velotest::runClientData(*client, net::URLRequest(start.url("/to/other")), 0);
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->domain(), net::URLErrorDomain) << refused.error->description();
+    EXPECT_EQ(reached.load(), 0);
+    auto followed = velotest::runClientData(*client, net::URLRequest(start.url("/to/pinned")), 0);
+    EXPECT_FALSE(followed.error) << followed.error->description();
+    EXPECT_EQ(reached.load(), 1);
+    net::ServerTrust::overrideSystemAnchorCertificates(std::nullopt);
 }
 
 } // namespace
