@@ -235,7 +235,9 @@ void* ZEVMachExceptionServer(void* raw) {
         }
         ZEVSDKLog("%s: Accepted mach exception message\n", "ZEVMachExceptionReadMessage");
         ZEVSDKLog("%s: Mach exception: 0x%x, count: %d, code: 0x%llx 0x%llx\n",
-                  "ZEVMachExceptionDispatchMessage", request.exception, static_cast<int>(request.codeCount));
+                  "ZEVMachExceptionDispatchMessage", request.exception, static_cast<int>(request.codeCount),
+                  static_cast<unsigned long long>(request.codeCount > 0 ? request.codes[0] : -1),
+                  static_cast<unsigned long long>(request.codeCount > 1 ? request.codes[1] : -1));
         darwin::ExceptionReply reply;
         std::memset(&reply, 0, sizeof reply);
         reply.returnCode = handleRequest(part, request);

@@ -98,7 +98,7 @@ ZEVAllocator* ZEVAllocatorCreate(std::uint64_t writableBytes, std::uint64_t read
     auto* allocator =
         new (record) ZEVAllocator{base, 0, {w, writableStart, {writableStart}}, {r, readOnlyStart, {}}};
     allocator->readOnly.next.store(readOnly.next.load());
-    ZEVSDKLog("%s: Allocator successfully created %p", "ZEVAllocatorCreate", allocator);
+    ZEVSDKLog("%s: Allocator successfully created %p", "ZEVAllocatorCreate", static_cast<void*>(allocator));
     return allocator;
 }
 

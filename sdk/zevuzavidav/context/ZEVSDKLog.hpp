@@ -2,11 +2,40 @@
 // The SDK log: a diagnostic text file ("sdk.log" in the launch's report folder) written with nothing
 // but open and write, so crash handlers can use it.
 //
-// Formatting is deliberately tiny: %d (signed 32-bit), %u and %x (unsigned 32-bit), %p (64-bit as
-// 0x...), %s (text, "(null)" for null). Any other conversion, length modifiers included, is written
-// as its two characters and takes no argument. Nothing is written before the crash context exists;
-// a failed open is retried on the next line. Each line (up to 512 bytes) reaches the file with one
-// write, so lines of concurrent threads never mix.
+// Formatting follows printf for the integer, character, text and pointer conversions: flags "-+ #0",
+// a width and a precision (digits or "*"), the length modifiers hh, h, l, ll, j, z and t, and the
+// conversions d, i, u, o, x, X, c, s, p and "%%". %p is "0x" and lowercase hex (also for null); %s of
+// null is "(null)". Any other conversion (floating point, %n) is written as it stands and takes no
+// argument. The compiler checks every call's arguments against its format. Nothing is written before
+// the crash context exists; a failed open is retried on the next line. Each line (up to 512 bytes)
+// reaches the file with one write, so lines of concurrent threads never mix.
+#include <cstddef>
+#include <cstdint>
 
 // Appends one formatted message to the SDK log. Safe in signal handlers.
-void ZEVSDKLog(const char* format, ...);
+void ZEVSDKLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+namespace zevuzavidav {
+
+// Where a message's arguments come from, one per conversion (and per "*"), in order. ZEVSDKLog takes
+// them from its variable arguments.
+class SDKLogArguments {
+  public:
+    // The length modifier of an integer conversion.
+    enum class Size : std::uint8_t { plain, hh, h, l, ll, j, z, t };
+    // Integers already cut to their size (an "hh" argument is an int cut to a char) and widened.
+    virtual std::int64_t takeSigned(Size size) = 0;
+    virtual std::uint64_t takeUnsigned(Size size) = 0;
+    virtual const void* takePointer() = 0;
+    virtual const char* takeString() = 0;
+
+  protected:
+    ~SDKLogArguments() = default;
+};
+
+// Renders `format` with `arguments`, handing the text to `write` piece by piece. Signal-safe: no heap,
+// no locks.
+using SDKLogWriter = void (*)(void* context, const char* bytes, std::size_t length);
+void formatSDKLog(const char* format, SDKLogArguments& arguments, SDKLogWriter write, void* context);
+
+} // namespace zevuzavidav

@@ -54,7 +54,7 @@ bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, Dwarf
             break;
         default:
             ZEVSDKLog("%s: Error: Unhandled augmentation string entry %c\n",
-                      "ZEVDwarfParseAndProcessAugmentation");
+                      "ZEVDwarfParseAndProcessAugmentation", *letter);
             return false;
         }
         if (cursor->failed || cursor->at > dataEnd) return false;

@@ -118,12 +118,6 @@ class Interpreter {
     }
 
   private:
-    template <typename... Arguments> void trace(const char* format, Arguments... arguments) {
-        // Progress lines of the traced reading; their conversions are those the SDK log writes as they
-        // stand, as the format has them.
-        if (dialect_.traces) ZEVSDKLog(format, kFunction, arguments...);
-    }
-
     bool strictlyAccepted(std::uint8_t opcode, const DwarfCursor& cursor) {
         if (strictlyUnimplemented(opcode)) {
             if ((opcode & 0xC0) == static_cast<std::uint8_t>(DW_CFA_restore)) {
@@ -176,12 +170,15 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
     switch (static_cast<DwarfCFA>(opcode & 0xC0)) {
     case DW_CFA_advance_loc:
         location_ += operand * factor_;
-        trace("%s: DW_CFA_advance_loc %u\n", static_cast<unsigned>(operand));
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_advance_loc %u\n", kFunction, static_cast<unsigned>(operand));
         return true;
     case DW_CFA_offset: {
         std::int64_t offset = factored(ZEVDwarfReadULEB128(cursor), dataAlignment);
         setRule(operand, kDwarfRuleOffset, offset);
-        trace("%s: DW_CFA_offset %u, %lld\n", static_cast<unsigned>(operand), offset);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_offset %u, %lld\n", kFunction, static_cast<unsigned>(operand),
+                      static_cast<long long>(offset));
         return true;
     }
     case DW_CFA_restore:
@@ -192,26 +189,30 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
     std::uint64_t reg = 0;
     switch (static_cast<DwarfCFA>(opcode)) {
     case DW_CFA_nop:
-        trace("%s: DW_CFA_nop\n");
+        if (dialect_.traces) ZEVSDKLog("%s: DW_CFA_nop\n", kFunction);
         return true;
     case DW_CFA_set_loc: { // absolute, made relative to the FDE's start
         std::uint64_t address = ZEVParseAddressWithEncodingAndAdvance(cursor, cie_->fdePointerEncoding);
         if (address == kDwarfInvalidAddress || address < pcBegin_) return false;
         location_ = address - pcBegin_;
-        trace("%s: DW_CFA_set_loc %lu\n", location_);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_set_loc %lu\n", kFunction, static_cast<unsigned long>(location_));
         return true;
     }
     case DW_CFA_advance_loc1:
         location_ += ZEVDwarfReadUInt8(cursor) * factor_;
-        trace("%s: DW_CFA_advance_loc1 %lld\n", location_);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_advance_loc1 %lld\n", kFunction, static_cast<long long>(location_));
         return true;
     case DW_CFA_advance_loc2:
         location_ += ZEVDwarfReadUInt16(cursor) * factor_;
-        trace("%s: DW_CFA_advance_loc2 %lld\n", location_);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_advance_loc2 %lld\n", kFunction, static_cast<long long>(location_));
         return true;
     case DW_CFA_advance_loc4:
         location_ += ZEVDwarfReadUInt32(cursor) * factor_;
-        trace("%s: DW_CFA_advance_loc4 %lld\n", location_);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_advance_loc4 %lld\n", kFunction, static_cast<long long>(location_));
         return true;
     case DW_CFA_offset_extended:
         reg = ZEVDwarfReadULEB128(cursor);
@@ -225,7 +226,8 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
     case DW_CFA_same_value:
         reg = ZEVDwarfReadULEB128(cursor);
         setRule(reg, kDwarfRuleUnchanged, 0);
-        trace("%s: DW_CFA_same_value %llu\n", reg);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_same_value %llu\n", kFunction, static_cast<unsigned long long>(reg));
         return true;
     case DW_CFA_register: {
         reg = ZEVDwarfReadULEB128(cursor);
@@ -235,7 +237,9 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
         } else {
             setRule(reg, kDwarfRuleRegister, static_cast<std::int64_t>(other));
         }
-        trace("%s: DW_CFA_register %llu %llu\n", reg, other);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_register %llu %llu\n", kFunction, static_cast<unsigned long long>(reg),
+                      static_cast<unsigned long long>(other));
         return true;
     }
     case DW_CFA_remember_state:
@@ -250,26 +254,37 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
         rules_->cfaRegister = ZEVDwarfReadULEB128(cursor);
         rules_->cfaOffset = static_cast<std::int64_t>(ZEVDwarfReadULEB128(cursor));
         rules_->cfaExpression = 0;
-        trace("%s: DW_CFA_def_cfa %llu, %lld\n", rules_->cfaRegister, rules_->cfaOffset);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_def_cfa %llu, %lld\n", kFunction,
+                      static_cast<unsigned long long>(rules_->cfaRegister),
+                      static_cast<long long>(rules_->cfaOffset));
         return true;
     case DW_CFA_def_cfa_register:
         rules_->cfaRegister = ZEVDwarfReadULEB128(cursor);
         rules_->cfaExpression = 0;
-        trace("%s: DW_CFA_def_cfa_register %llu\n", rules_->cfaRegister);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_def_cfa_register %llu\n", kFunction,
+                      static_cast<unsigned long long>(rules_->cfaRegister));
         return true;
     case DW_CFA_def_cfa_offset:
         rules_->cfaOffset = static_cast<std::int64_t>(ZEVDwarfReadULEB128(cursor));
-        trace("%s: DW_CFA_def_cfa_offset %lld\n", rules_->cfaOffset);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_def_cfa_offset %lld\n", kFunction,
+                      static_cast<long long>(rules_->cfaOffset));
         return true;
     case DW_CFA_def_cfa_expression:
         rules_->cfaExpression = skipBlock(cursor);
-        trace("%s: DW_CFA_def_cfa_expression %llu\n", rules_->cfaExpression);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_def_cfa_expression %llu\n", kFunction,
+                      static_cast<unsigned long long>(rules_->cfaExpression));
         return true;
     case DW_CFA_expression: {
         reg = ZEVDwarfReadULEB128(cursor);
         std::uintptr_t block = skipBlock(cursor);
         setRule(reg, kDwarfRuleExpression, static_cast<std::int64_t>(block));
-        trace("%s: DW_CFA_expression %llu %llu\n", reg, block);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_expression %llu %llu\n", kFunction, static_cast<unsigned long long>(reg),
+                      static_cast<unsigned long long>(block));
         return true;
     }
     case DW_CFA_offset_extended_sf:
@@ -298,7 +313,9 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
         reg = ZEVDwarfReadULEB128(cursor);
         std::uintptr_t block = skipBlock(cursor);
         setRule(reg, kDwarfRuleValExpression, static_cast<std::int64_t>(block));
-        trace("%s: DW_CFA_val_expression %llu %llu\n", reg, block);
+        if (dialect_.traces)
+            ZEVSDKLog("%s: DW_CFA_val_expression %llu %llu\n", kFunction,
+                      static_cast<unsigned long long>(reg), static_cast<unsigned long long>(block));
         return true;
     }
     case DW_CFA_GNU_args_size: // only matters to landing pads

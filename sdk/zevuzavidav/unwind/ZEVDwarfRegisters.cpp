@@ -88,7 +88,8 @@ bool ZEVDwarfUnwindGetRegisterValue(const MachineContext* registers, std::uint64
     const std::uint64_t* slot =
         registers != nullptr ? slotX86_64(const_cast<MachineContext&>(*registers), number) : nullptr;
     if (slot == nullptr || value == nullptr) {
-        ZEVSDKLog("%s: Error: Unrecognized get register number %llu\n", "ZEVDwarfUnwindGetRegisterValue");
+        ZEVSDKLog("%s: Error: Unrecognized get register number %llu\n", "ZEVDwarfUnwindGetRegisterValue",
+                  static_cast<unsigned long long>(number));
         return false;
     }
     *value = *slot;
@@ -98,7 +99,8 @@ bool ZEVDwarfUnwindGetRegisterValue(const MachineContext* registers, std::uint64
 bool ZEVDwarfUnwindSetRegisterValue(MachineContext* registers, std::uint64_t number, std::uint64_t value) {
     std::uint64_t* slot = registers != nullptr ? slotX86_64(*registers, number) : nullptr;
     if (slot == nullptr) {
-        ZEVSDKLog("%s: Unrecognized set register number %llu\n", "ZEVDwarfUnwindSetRegisterValue");
+        ZEVSDKLog("%s: Unrecognized set register number %llu\n", "ZEVDwarfUnwindSetRegisterValue",
+                  static_cast<unsigned long long>(number));
         return false;
     }
     *slot = value;

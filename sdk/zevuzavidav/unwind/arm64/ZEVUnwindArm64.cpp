@@ -89,7 +89,8 @@ std::uint64_t ZEVDwarfUnwindGetRegisterValue(const RegistersArm64* registers, st
     case 31:
         return registers->sp;
     default:
-        ZEVSDKLog("%s: Error: Unrecognized get register number %llu\n", "ZEVDwarfUnwindGetRegisterValue");
+        ZEVSDKLog("%s: Error: Unrecognized get register number %llu\n", "ZEVDwarfUnwindGetRegisterValue",
+                  static_cast<unsigned long long>(number));
         return 0;
     }
 }
@@ -111,7 +112,8 @@ bool ZEVDwarfUnwindSetRegisterValue(RegistersArm64* registers, std::uint64_t num
         registers->sp = value;
         return true;
     default:
-        ZEVSDKLog("%s: Unrecognized set register number %llu\n", "ZEVDwarfUnwindSetRegisterValue");
+        ZEVSDKLog("%s: Unrecognized set register number %llu\n", "ZEVDwarfUnwindSetRegisterValue",
+                  static_cast<unsigned long long>(number));
         return false;
     }
 }
@@ -231,7 +233,8 @@ bool ZEVCompactUnwindComputeRegisters(ZEVCompactUnwindContext* compact, std::uin
 
 bool ZEVCompactUnwindDwarfFrame(ZEVCompactUnwindContext* compact, std::uint32_t fdeOffset,
                                 ZEVUnwindContext* context) {
-    ZEVSDKLog("%s: Trying to read dwarf data with offset %lx\n", "ZEVCompactUnwindDwarfFrame");
+    ZEVSDKLog("%s: Trying to read dwarf data with offset %lx\n", "ZEVCompactUnwindDwarfFrame",
+              static_cast<unsigned long>(fdeOffset));
     ZEVDwarfCFIRecord cfi;
     if (compact->ehFrame < kNullLimit ||
         !ZEVDwarfInitFromFDE(&cfi, compact->ehFrame, fdeOffset, compact->ehFrame + compact->ehFrameSize,

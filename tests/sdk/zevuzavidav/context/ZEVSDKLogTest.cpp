@@ -28,13 +28,26 @@ std::string read(const std::string& path) {
     return s.str();
 }
 
-TEST(SDKLog, FormatsOnlyItsOwnConversionsAndKeepsErrno) {
+// Each line is rendered as printf would render it, from the arguments as the call passed them.
+TEST(SDKLog, RendersThePrintfConversionsAndKeepsErrno) {
     FakeContext context;
     errno = 42;
-    ZEVSDKLog("%s: %d %u %x %p %s|", "f", -5, 7u, 255u, reinterpret_cast<void*>(0x1000), nullptr);
-    ZEVSDKLog("%lu %zu %% end\n", 99UL);
+    ZEVSDKLog("%s: %d %i %u %x %p %s|\n", "f", -5, 12, 7u, 255u, reinterpret_cast<void*>(0x1000),
+              static_cast<const char*>(nullptr));
+    ZEVSDKLog("%lu %zu %llx %lld %hhu %hd %c %% end\n", 99UL, std::size_t{3}, 0xdeadbeefcafeULL,
+              -9000000000LL, 300u, 70000, 'q');
+    ZEVSDKLog("[%5d][%-5d][%05d][%+d][% d][%02x][%#x][%#o][%.3d][%X]\n", 42, 42, -42, 3, 3, 7u, 255u, 8u, 5,
+              0xabcu);
+    ZEVSDKLog("[%8s][%-4s][%.2s][%*d][%-*d][%.*s][%p]\n", "abc", "ab", "abcdef", 4, 7, 3, 7, 1, "xyz",
+              static_cast<void*>(nullptr));
+    // Not among its conversions: written as it stands, taking no argument.
+    ZEVSDKLog("%s %f|%5.2e|\n", "a", 1.5, 2.5);
     EXPECT_EQ(errno, 42);
-    EXPECT_EQ(read(context.dir() + "/sdk.log"), "f: -5 7 ff 0x1000 (null)|%lu %zu %% end\n");
+    EXPECT_EQ(read(context.dir() + "/sdk.log"), "f: -5 12 7 ff 0x1000 (null)|\n"
+                                                "99 3 deadbeefcafe -9000000000 44 4464 q % end\n"
+                                                "[   42][42   ][-0042][+3][ 3][07][0xff][010][005][ABC]\n"
+                                                "[     abc][ab  ][ab][   7][7  ][x][0x0]\n"
+                                                "a %f|%5.2e|\n");
 }
 
 TEST(SDKLog, WritesNothingWithoutAContextAndRetriesAFailedOpen) {

@@ -64,14 +64,13 @@ TEST(LogLines, TheStrictReaderTracesEveryCallFrameInstructionAndTheHostReaderNon
             EXPECT_EQ(log.find("DW_CFA"), std::string::npos) << log;
             continue;
         }
-        expectLines(log, {f + "Running instructions from 0x", f + "DW_CFA_nop\n",
-                          f + "DW_CFA_def_cfa %llu, %lld\n", f + "DW_CFA_def_cfa_register %llu\n",
-                          f + "DW_CFA_def_cfa_offset %lld\n", f + "DW_CFA_advance_loc 4\n",
-                          f + "DW_CFA_advance_loc1 %lld\n", f + "DW_CFA_advance_loc2 %lld\n",
-                          f + "DW_CFA_advance_loc4 %lld\n", f + "DW_CFA_offset 30, %lld\n",
-                          f + "DW_CFA_same_value %llu\n", f + "DW_CFA_register %llu %llu\n",
-                          f + "DW_CFA_expression %llu %llu\n", f + "DW_CFA_val_expression %llu %llu\n",
-                          f + "DW_CFA_def_cfa_expression %llu\n", f + "DW_CFA_set_loc %lu\n"});
+        expectLines(
+            log, {f + "Running instructions from 0x", f + "DW_CFA_nop\n", f + "DW_CFA_def_cfa 31, 16\n",
+                  f + "DW_CFA_def_cfa_register 29\n", f + "DW_CFA_def_cfa_offset 32\n",
+                  f + "DW_CFA_advance_loc 4\n", f + "DW_CFA_advance_loc1 5\n", f + "DW_CFA_advance_loc2 6\n",
+                  f + "DW_CFA_advance_loc4 7\n", f + "DW_CFA_offset 30, -8\n", f + "DW_CFA_same_value 5\n",
+                  f + "DW_CFA_register 6 7\n", f + "DW_CFA_expression 8 ", f + "DW_CFA_val_expression 9 ",
+                  f + "DW_CFA_def_cfa_expression ", f + "DW_CFA_set_loc 2\n"});
     }
 }
 
@@ -120,9 +119,9 @@ TEST(LogLines, TheExpressionMachineTracesEveryOperationAndItsOutcome) {
     const std::string op = "ZEVDwarfExpressionMachineExecuteNextOpcode: ";
     const std::string eval = "ZEVDwarfEvalulateExpression: ";
     expectLines(logOf(context),
-                {eval + "starting at 0x", op + "DW_OP_breg 6 value ", op + "DW_OP_dup value %lu\n",
+                {eval + "starting at 0x", op + "DW_OP_breg 6 value ", op + "DW_OP_dup value ",
                  op + "DW_OP_deref_size 0x", op + "DW_OP_swap\n", op + "DW_OP_plus_and\n",
-                 op + "DW_OP_lit 5\n", op + "DW_OP_plus\n", op + "DW_OP_plus_uconst value %lu\n",
+                 op + "DW_OP_lit 5\n", op + "DW_OP_plus\n", op + "DW_OP_plus_uconst value 2\n",
                  op + "DW_OP_ne\n", op + "DW_OP_deref value 0x2000\n",
                  eval + "successfully computed expression result\n",
                  "ZEVDwarfExpressionMachinePrepareForExecution: Error: DWARF expression length is zero\n",
