@@ -396,9 +396,9 @@ void ZEVAnalyticsController::logAppLaunched() {
 void ZEVAnalyticsController::applicationLifecycleEvent(const ns::Notification& notification) {
     logEvent(ZEVAnalyticsApplicationLifecycleEvent::initWithApplicationNotificationName(
         notification.name, newTimestamp(), newEventIdentifier(), settings().shouldFlushOnBackground));
-    // The process is about to end: the low-priority lines still waiting go to their file first.
-    if (notification.name == "UIApplicationWillTerminateNotification")
-        priorityEventLoggingQueues_[2]->sync([] {});
+    // The process is about to end: the low-priority lines still waiting for their grouped write go to
+    // their file now, before this returns.
+    if (notification.name == "UIApplicationWillTerminateNotification") flushEventLogs();
 }
 
 void ZEVAnalyticsController::viewControllerTrackingControllerDidDetectAppearanceOfViewController(

@@ -1,5 +1,6 @@
 // The analytics engine's road of one event: switches before and after settings, per-priority files of the
 // open fragment, the metadata line, the previous launch's crash.
+#include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
@@ -59,6 +60,19 @@ TEST_F(Engine, BeforeSettingsEventsAreTakenAndAHighPriorityEventOnlyAsksForMaint
     settle();
     EXPECT_EQ(filesIn("PACKAGED"), (std::vector<std::string>{kSession + "/1700000000001_F1/0.log.zip",
                                                              kSession + "/1700000000001_F1/2.log.zip"}));
+}
+
+// Low-priority events are written in groups a moment after the first arrives; the clock here never
+// reaches that moment, so only the notification itself can put them on disk before the process ends.
+TEST_F(Engine, AnEventLoggedJustBeforeTerminationIsOnDiskWhenTheNotificationReturns) {
+    dispatch::VirtualClockScope clock;
+    start();
+    controller->logCustomEvent(tapped());
+    world.center.post("UIApplicationWillTerminateNotification");
+    const auto low = parseLog(readFile(openFragment() / "2.log"));
+    ASSERT_EQ(low.size(), 2u);
+    EXPECT_EQ(low[1].key, "custom");
+    EXPECT_EQ(openLog(1).back().key, "app_terminated");
 }
 
 TEST_F(Engine, CollectAnalyticsOffDeletesTheRootAndSilencesEvents) {
