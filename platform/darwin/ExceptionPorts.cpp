@@ -37,6 +37,8 @@ Handler handlers[kExceptionTypeCount];
 std::atomic<bool> enabled{false};
 struct sigaction dispositions[65];
 std::atomic<int> faultLock{0};
+// The thread that holds faultLock while it waits for the answer to its fault (0: none).
+std::atomic<pid_t> faultLockOwner{0};
 
 struct FaultState {
     std::atomic<pid_t> tid{0};
@@ -81,15 +83,17 @@ bool readAll(int fd, void* bytes, std::size_t size) {
     return true;
 }
 
-void lockFaults() {
+void lockFaults(pid_t me) {
     int expected = 0;
     while (!faultLock.compare_exchange_weak(expected, 1, std::memory_order_acquire)) {
         expected = 0;
         syscall(SYS_sched_yield);
     }
+    faultLockOwner.store(me, std::memory_order_release);
 }
 
 void unlockFaults() {
+    faultLockOwner.store(0, std::memory_order_release);
     faultLock.store(0, std::memory_order_release);
 }
 
@@ -110,8 +114,8 @@ bool raiseException(std::uint32_t type, const siginfo_t* info, ucontext_t* conte
     std::uint32_t portName = handlers[type].port.load(std::memory_order_acquire);
     Port* port = portNamed(portName);
     if (port == nullptr) return false;
-    lockFaults();
     pid_t tid = currentThreadId();
+    lockFaults(tid);
     FaultState* fault = rememberFault(tid, context->uc_mcontext);
     ExceptionRequest request;
     std::memset(&request, 0, sizeof request);
@@ -144,7 +148,19 @@ bool raiseException(std::uint32_t type, const siginfo_t* info, ucontext_t* conte
     return handled;
 }
 
+// Hands the signal back to the kernel and lets it happen again, so the process ends by it.
 // `reexecutes`: returning runs the faulting instruction again (a fault, not a trap or a sent signal).
+void defaultAction(int number, bool reexecutes) {
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigaction(number, &fallback, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, number);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    if (!reexecutes) syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+}
+
 void fallThrough(int number, siginfo_t* info, void* context, bool reexecutes) {
     const struct sigaction& disposition = dispositions[number];
     if ((disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction != nullptr) {
@@ -157,20 +173,20 @@ void fallThrough(int number, siginfo_t* info, void* context, bool reexecutes) {
         return;
     }
     if (disposition.sa_handler == SIG_IGN && !reexecutes) return;
-    // The default action: hand the signal back to the kernel and let it happen again.
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigaction(number, &fallback, nullptr);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, number);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    if (!reexecutes) syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+    defaultAction(number, reexecutes);
 }
 
 void firstChanceHandler(int number, siginfo_t* info, void* context) {
     int savedErrno = errno;
     bool synchronous = info != nullptr && info->si_code > 0;
+    // A fault on the thread that waits for the answer to its own earlier fault (in a signal handler that
+    // ran on it meanwhile): the lock it would wait for is its own, and the earlier report is not done.
+    // Like a fault inside the crash recording itself, it ends the process by the default action.
+    if (faultLockOwner.load(std::memory_order_acquire) == currentThreadId()) {
+        defaultAction(number, synchronous && number != SIGTRAP);
+        errno = savedErrno;
+        return;
+    }
     std::uint32_t type = exceptionTypeForSignal(number);
     if (synchronous && type != 0 && context != nullptr &&
         raiseException(type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP) {

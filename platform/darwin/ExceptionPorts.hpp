@@ -5,8 +5,10 @@
 // SIGFPE, SIGTRAP). A synchronous fault whose exception type is registered is turned into a 92-byte
 // request (84-byte message and an 8-byte trailer) on the port; the faulting thread waits for the
 // 36-byte reply. A reply with return code 0 re-executes the faulting instruction; any other answer, or
-// no registered port, falls through to the signal disposition, as the kernel would. Signals sent by a
-// process go straight to the disposition. Dispositions are set through signalAction, which the
+// no registered port, falls through to the signal disposition, as the kernel would. A fault on a thread
+// that is still waiting for the reply to its own earlier fault (in a handler that faults while it
+// waits) ends the process by the signal's default action. Signals sent by a process go straight to
+// the disposition. Dispositions are set through signalAction, which the
 // emulation keeps for itself while it owns a signal. Everything on the fault path is signal-safe.
 #include <csignal>
 #include <cstddef>

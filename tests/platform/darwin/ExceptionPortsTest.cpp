@@ -1,11 +1,16 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
+#include "tests/support/ChildProcess.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -128,6 +133,59 @@ TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDispos
     reader.thread.join();
     EXPECT_EQ(fallThroughs, 1);
     EXPECT_EQ(reader.value, 42);
+}
+
+// A signal handler that faults, run on a thread while that thread waits for the answer to its own fault.
+void faultingHandler(int) {
+    volatile int* volatile target = nullptr;
+    *target = 1;
+}
+
+// The child's exit: its status once it ends within `seconds`, or -1 (after killing it) when it hangs.
+int statusWithin(pid_t child, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (::waitpid(child, &status, WNOHANG) == child) return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    return -1;
+}
+
+// In a child of its own (it crashes): a thread faults on a closed page and waits while its fault is
+// reported; the port's server then makes a handler run on that thread, and the handler faults. That
+// second fault cannot wait for the first to be answered: the process must end by SIGSEGV, not spin.
+TEST(CrashInsideAFaultReport, ANestedFaultOnTheWaitingThreadEndsByTheDefaultAction) {
+    const pid_t child = velotest::startChild([] {
+        rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        long size = sysconf(_SC_PAGESIZE);
+        void* closed =
+            mmap(nullptr, static_cast<std::size_t>(size), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        std::signal(SIGUSR1, faultingHandler);
+        darwin::setExceptionEmulationEnabled(true);
+        struct sigaction byDefault {};
+        byDefault.sa_handler = SIG_DFL;
+        darwin::signalAction(SIGSEGV, &byDefault, nullptr);
+        std::uint32_t port = 0;
+        if (closed == MAP_FAILED || !darwin::exceptionPortAllocate(&port) ||
+            !darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                           darwin::kThreadStateNone)) {
+            _exit(2);
+        }
+        std::thread reader([closed] { (void)*static_cast<volatile int*>(closed); });
+        darwin::ExceptionRequest request{};
+        if (!darwin::exceptionReceive(port, &request, sizeof request)) _exit(3);
+        syscall(SYS_tgkill, getpid(), static_cast<pid_t>(request.thread), SIGUSR1);
+        reader.join(); // never: no answer comes
+        _exit(4);
+    });
+    ASSERT_GT(child, 0);
+    const int status = statusWithin(child, 20);
+    ASSERT_NE(status, -1) << "the process hung instead of ending";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
 }
 
 } // namespace
