@@ -40,8 +40,10 @@ bool ZEVReportsController::prepareAndSubmit(const std::shared_ptr<ZEVInternalRep
         }
         report->setPath(
             (std::filesystem::path(fileManager_->processingPath()) / report->directoryName()).string());
-        ZEVProcessReportOperation(report, std::make_shared<ZEVSymbolResolver>()).start();
     }
+    // Also for a folder an earlier launch left in "processing": a symbolicated file it lacks (the disk
+    // was full, the process was killed) is made now; those already there are kept.
+    ZEVProcessReportOperation(report, std::make_shared<ZEVSymbolResolver>()).start();
     if (!packagingEnabled()) {
         ns::console("[Zevuzavidav:Crash:Reports] Report packaging disabled");
         return false;

@@ -2,7 +2,8 @@
 // Carries one report from the decision to submit it to the start of its upload, and reacts to the end
 // of the upload: the folder is moved into "processing", symbolicated, packaged into "prepared", deleted,
 // and its package handed to the uploader with its request; a package is deleted once the server took
-// it, and the owner hears of every finished upload (it retries failures).
+// it, and the owner hears of every finished upload (it retries failures). A folder an earlier launch
+// left in "processing" is not moved; of its symbolication only what is missing is done.
 //
 // The request: POST <ReportsEndpoint>/sdk-api/v1/platforms/ios/apps/<escaped bundle id>/reports, local
 // cache ignored, time-out 10 s (2 s for an urgent upload that goes synchronously), headers in this

@@ -5,6 +5,9 @@
 #include "sdk/zevuzavidav/symbolication/ZEVSerializeSymbolicatedFramesOperation.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVSymbolicationOperation.hpp"
 
+#include <filesystem>
+#include <vector>
+
 std::optional<ZEVThreadArray> ZEVProcessReportOperation::threadArrayFromFile(const std::string& path) {
     auto sections = ZEVFileReadSections(path.c_str(), false);
     if (!sections) return std::nullopt;
@@ -53,7 +56,16 @@ bool ZEVProcessReportOperation::symbolicateFile(const std::string& path,
 
 void ZEVProcessReportOperation::main() {
     if (!report_ || !symbolResolver_) return;
+    // A crash file whose symbolicated file is already there (whole: it is renamed into place only then)
+    // was done by an earlier run; the others are done now.
+    std::vector<std::string> pending;
+    report_->enumerateSymbolicatableFilesInContent([&pending](const std::string& path) {
+        std::error_code error;
+        if (std::filesystem::exists(path, error) && !std::filesystem::exists(path + ".symbolicated", error))
+            pending.push_back(path);
+    });
+    if (pending.empty()) return;
     if (!symbolResolver_->loadBinaryImagesFromFile(binaryImagePath())) return;
-    report_->enumerateSymbolicatableFilesInContent(
-        [this](const std::string& path) { symbolicateFile(path, symbolResolver_); });
+    for (const auto& path : pending)
+        symbolicateFile(path, symbolResolver_);
 }

@@ -2,7 +2,9 @@
 // Symbolicates one report folder before it is packaged: loads the report's image list into the
 // resolver and, for every crash file of the report that holds thread stacks, builds frames from the
 // first "threads" section, names, demangles and writes them to "<record file>.symbolicated" beside it.
-// Runs synchronously on the caller's thread (start()).
+// A crash file that already has its symbolicated file (only ever there whole) is left as it is, so a
+// folder that an earlier run did part of is finished, not done again. Runs synchronously on the
+// caller's thread (start()).
 //
 // Failure contract: a report whose image list cannot be read is left as it is (no output files); a
 // crash file that is missing or holds no "threads" section is skipped; frames that cannot be named or

@@ -3,19 +3,47 @@
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
 namespace {
 
 const char* textOrNull(const std::optional<std::string>& text) {
     return text ? text->c_str() : nullptr;
 }
 
+// True when the file holds the whole line: one "threads" section with every thread and frame written.
+bool holdsWholeLine(const std::string& path, const ZEVThreadArray* threads) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad() || text.empty() || text.back() != '\n') return false;
+    const nlohmann::json line = nlohmann::json::parse(text, nullptr, false);
+    if (!line.is_object() || !line.contains("threads") || !line["threads"].is_array()) return false;
+    const nlohmann::json& written = line["threads"];
+    const std::size_t expected = threads ? threads->size() : 0;
+    if (written.size() != expected) return false;
+    for (std::size_t i = 0; i < expected; ++i)
+        if (!written[i].is_array() || written[i].size() != (*threads)[i].size()) return false;
+    return true;
+}
+
 } // namespace
 
 void ZEVSerializeSymbolicatedFramesOperation::main() {
+    // Written beside under a hidden name (which packaging skips) and renamed once whole and on disk, so
+    // a ".symbolicated" file that exists is complete: one cut short by a full disk or a kill never
+    // travels in its place, and the report is symbolicated again.
+    const std::filesystem::path output(outputPath_);
+    const std::string partialPath =
+        (output.parent_path() / ("." + output.filename().string() + ".partial")).string();
     ZEVFile file;
     // Buffered: this is no crash-time writer, and a frame is a dozen tokens, each its own write
     // otherwise.
-    if (!ZEVFileInitWithPathMode(&file, outputPath_.c_str(), false, true)) {
+    if (!ZEVFileInitWithPathMode(&file, partialPath.c_str(), false, true)) {
         ns::console("[Zevuzavidav:Crash:Symbolication] Failed to create output file");
         return;
     }
@@ -36,5 +64,14 @@ void ZEVSerializeSymbolicatedFramesOperation::main() {
     }
     ZEVFileWriteArrayEnd(&file);
     ZEVFileWriteSectionEnd(&file);
-    ZEVFileClose(&file);
+    ZEVFileFlushBuffer(&file);
+    const bool synced = ::fsync(file.descriptor) == 0;
+    const bool closed = ZEVFileClose(&file);
+    if (synced && closed && holdsWholeLine(partialPath, threadArray().get()) &&
+        std::rename(partialPath.c_str(), outputPath_.c_str()) == 0) {
+        return;
+    }
+    ns::console("[Zevuzavidav:Crash:Symbolication] Failed to write output file " + outputPath_);
+    std::error_code ignored;
+    std::filesystem::remove(partialPath, ignored);
 }

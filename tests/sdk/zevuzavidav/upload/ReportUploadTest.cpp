@@ -124,6 +124,59 @@ TEST(ReportUpload, OnAFullDiskTheReportStaysInProcessingAndNothingIsSent) {
     EXPECT_TRUE(server.requests().empty());
 }
 
+// The launch after a crash finds the disk full (a file-size limit stands for it): the symbolicated file
+// and the package are cut short, and the report stays in "processing". The next launch, with room again,
+// must send a symbolicated member that is whole, not what the full disk left of it.
+TEST(ReportUpload, ASymbolicatedFileCutShortByAFullDiskIsWrittenAgainByTheNextLaunch) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    auto folder = app.writeEarlierCrash("old");
+    // 40 threads of 30 frames make a symbolicated line of tens of kilobytes; the random log cannot be
+    // compressed below the limit, so the package fails too.
+    const auto pc = reinterpret_cast<std::uint64_t>(reinterpret_cast<const void*>(&std::abort)) + 4;
+    json threads = json::array();
+    for (int t = 0; t < 40; ++t)
+        threads.push_back(json{{"crashed", t == 0}, {"stacktrace", std::vector<std::uint64_t>(30, pc)}});
+    writeLines(folder / "signal.zevrecord", {json{{"signal", {{"number", 6}}}}, json{{"threads", threads}}});
+    std::string noise(64 * 1024, '\0');
+    std::mt19937 random(5);
+    for (auto& byte : noise)
+        byte = static_cast<char>(random());
+    writeText(folder / "log_a.zevrecord", noise);
+
+    auto kit = std::make_shared<TestKit>();
+    auto controller = app.launch(kit, "launch1");
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small{16 * 1024, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    TestApp::settle(controller);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_EQ(app.names(app.files->processingPath()), std::vector<std::string>{"old"});
+    EXPECT_TRUE(server.requests().empty());
+    controller.reset();
+
+    controller = app.launch(kit, "launch2");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
+    const auto request = server.requests()[0];
+    const std::string type = request.header("Content-Type");
+    std::optional<std::string> symbolicated;
+    for (const auto& part : parseMultipart(request.body, type.substr(type.find("boundary=") + 9)).parts)
+        if (part.name == "signal.zevrecord") symbolicated = gunzip(part.data);
+    ASSERT_TRUE(symbolicated) << "no symbolicated member";
+    const json line = json::parse(*symbolicated, nullptr, false);
+    ASSERT_TRUE(line.is_object()) << *symbolicated;
+    ASSERT_EQ(line["threads"].size(), 40u);
+    EXPECT_EQ(line["threads"][39].size(), 30u);
+    EXPECT_TRUE(app.names(app.files->processingPath()).empty());
+}
+
 TEST(ReportUpload, WithPackagingOffTheReportWaitsInProcessingAndIsNotSymbolicatedTwice) {
     ReportServer server;
     TestApp app(server.base());
