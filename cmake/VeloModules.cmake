@@ -5,6 +5,7 @@
 #   velo_test(<name> <folder> [DEPS targets...] [LABELS labels...])
 #                                                  -> executable velo_test_<name>, discovered by CTest
 #   velo_bench(<name> <source> [DEPS targets...])
+#   velo_export_own_symbols(<program>)             -> its own functions in its dynamic symbol table
 
 function(velo_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
@@ -16,6 +17,15 @@ function(velo_warnings target)
   if(VELO_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
+endfunction()
+
+# The program exports its own functions (app/exported-symbols.map), so that a crash report's frames are
+# named when the next launch symbolicates them: dladdr finds only exported symbols.
+function(velo_export_own_symbols target)
+  set(map ${CMAKE_SOURCE_DIR}/app/exported-symbols.map)
+  set_target_properties(${target} PROPERTIES ENABLE_EXPORTS ON)
+  target_link_options(${target} PRIVATE "LINKER:--version-script=${map}")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
 endfunction()
 
 function(velo_module name folder)

@@ -22,15 +22,23 @@
 #include <sstream>
 #include <string>
 
-namespace {
+namespace velotest {
 
 volatile int* volatile nullTarget = nullptr;
 void (*libraryCrash)() = nullptr;
 
+// Outside any unnamed namespace, so the program exports it and a report of its fault can name it.
 __attribute__((noinline)) void writeThroughNull() {
     if (libraryCrash != nullptr) libraryCrash();
     *nullTarget = 1;
 }
+
+} // namespace velotest
+
+namespace {
+
+using velotest::libraryCrash;
+using velotest::writeThroughNull;
 
 void setKey(Zevuzavidav& kit, const std::string& entry) {
     auto colon = entry.find(':');

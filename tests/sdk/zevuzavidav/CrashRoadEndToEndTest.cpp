@@ -11,9 +11,12 @@
 #include "tests/support/Tmux.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sstream>
 
 namespace {
 
@@ -98,7 +101,29 @@ TEST_P(CrashRoadEndToEnd, TheNextRunOfTheProgramSendsTheCrashOfTheLastOne) {
     EXPECT_EQ(parts["report_id"], crashed);
     EXPECT_EQ(parts.count("mach_exception"), 1u);
     ASSERT_EQ(parts.count("mach_exception.zevrecord"), 1u) << "no symbolicated crash file";
-    EXPECT_TRUE(reporttest::gunzip(parts["mach_exception.zevrecord"]).has_value());
+    // The fault came from the program's own code on its main thread: the crashed thread's symbolicated
+    // stack names the faulting function first and main further out.
+    const auto raw = reporttest::gunzip(parts["mach_exception"]);
+    const auto symbolicated = reporttest::gunzip(parts["mach_exception.zevrecord"]);
+    ASSERT_TRUE(raw && symbolicated);
+    std::optional<std::size_t> crashedThread;
+    std::istringstream lines(*raw);
+    for (std::string line; std::getline(lines, line);) {
+        auto section = nlohmann::json::parse(line, nullptr, false);
+        if (!section.is_object() || !section.contains("threads")) continue;
+        for (std::size_t i = 0; i < section["threads"].size(); ++i)
+            if (section["threads"][i].value("crashed", false)) crashedThread = i;
+    }
+    ASSERT_TRUE(crashedThread);
+    const auto threads = nlohmann::json::parse(*symbolicated, nullptr, false)["threads"];
+    ASSERT_GT(threads.size(), *crashedThread);
+    std::vector<std::string> symbols;
+    for (const auto& frame : threads[*crashedThread])
+        symbols.push_back(frame["symbol"].is_string() ? frame["symbol"].get<std::string>() : "?");
+    ASSERT_FALSE(symbols.empty());
+    EXPECT_EQ(symbols.front(), "velotest::writeThroughNull()") << ::testing::PrintToString(symbols);
+    EXPECT_NE(std::find(symbols.begin(), symbols.end(), "main"), symbols.end())
+        << ::testing::PrintToString(symbols);
     auto active = entries(tree / "active");
     ASSERT_EQ(active.size(), 1u);
     EXPECT_NE(active[0], crashed);

@@ -1,9 +1,10 @@
 #pragma once
 // A report server for the tests of the upload road: HTTPS on 127.0.0.1 with a certificate signed by a
 // root made in this process, which the process pins (VELOMARINTH_TEST_PINNED_ROOTS, read by the test
-// build's pinned root set on first use). It records every request as it came, header lines in their
-// order, and answers each as the test's script says; a silent server accepts connections and never
-// says a word.
+// build's pinned root set on first use), or plain HTTP on 127.0.0.1 (PlainHTTP) for the shipped program,
+// which pins only its own roots and sends in clear only to a loopback address. It records every request
+// as it came, header lines in their order, and answers each as the test's script says; a silent server
+// accepts connections and never says a word.
 #include "tests/platform/net/support/TestPKI.hpp"
 #include "tests/support/Loopback.hpp"
 
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -74,21 +76,23 @@ class ReportServer {
     explicit ReportServer(Script script = {}, bool silent = false)
         : leaf_(velotest::makeServerCertificate(pinnedTestRoot())), script_(std::move(script)),
           silent_(silent) {
-        // An app that ends abandons its requests: answering a connection it closed must fail the write,
-        // not end the test process with SIGPIPE.
-        std::signal(SIGPIPE, SIG_IGN);
         context_ = SSL_CTX_new(TLS_server_method());
         SSL_CTX_use_certificate(context_, leaf_->certificate());
         SSL_CTX_use_PrivateKey(context_, leaf_->key());
-        listener_ = velotest::listenOnLoopback(port_, 64);
-        acceptor_ = std::thread([this] { acceptLoop(); });
+        listen();
+    }
+    struct PlainHTTP {};
+    explicit ReportServer(PlainHTTP, Script script = {}) : script_(std::move(script)), silent_(false) {
+        listen();
     }
     ~ReportServer() { stop(); }
     ReportServer(const ReportServer&) = delete;
     ReportServer& operator=(const ReportServer&) = delete;
 
     // The endpoint base the SDK is pointed at.
-    std::string base() const { return "https://127.0.0.1:" + std::to_string(port_); }
+    std::string base() const {
+        return (context_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_);
+    }
     int port() const { return port_; }
 
     void stop() {
@@ -102,7 +106,7 @@ class ReportServer {
         for (auto& worker : workers)
             worker.join();
         ::close(listener_);
-        SSL_CTX_free(context_);
+        if (context_) SSL_CTX_free(context_);
     }
 
     std::vector<Request> requests() const {
@@ -117,6 +121,43 @@ class ReportServer {
     }
 
   private:
+    // One accepted connection, over TLS or in clear.
+    struct Connection {
+        SSL* ssl;
+        int fd;
+        bool hasBufferedBytes() const { return ssl != nullptr && SSL_pending(ssl) > 0; }
+        // Bytes read (> 0); 0 to try again; -1 when the peer went or the connection failed.
+        int read(char* buffer, int size) const {
+            if (ssl == nullptr) {
+                long got = ::recv(fd, buffer, static_cast<std::size_t>(size), 0);
+                return got > 0 ? static_cast<int>(got) : got < 0 && errno == EINTR ? 0 : -1;
+            }
+            int got = SSL_read(ssl, buffer, size);
+            if (got > 0) return got;
+            int error = SSL_get_error(ssl, got);
+            return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ? 0 : -1;
+        }
+        void write(const std::string& text) const {
+            if (ssl != nullptr) {
+                SSL_write(ssl, text.data(), static_cast<int>(text.size()));
+                return;
+            }
+            for (std::size_t at = 0; at < text.size();) {
+                long sent = ::send(fd, text.data() + at, text.size() - at, MSG_NOSIGNAL);
+                if (sent <= 0) return;
+                at += static_cast<std::size_t>(sent);
+            }
+        }
+    };
+
+    void listen() {
+        // An app that ends abandons its requests: answering a connection it closed must fail the write,
+        // not end the test process with SIGPIPE.
+        std::signal(SIGPIPE, SIG_IGN);
+        listener_ = velotest::listenOnLoopback(port_, 64);
+        acceptor_ = std::thread([this] { acceptLoop(); });
+    }
+
     void acceptLoop() {
         while (!stopping_) {
             pollfd watch{listener_, POLLIN, 0};
@@ -129,20 +170,19 @@ class ReportServer {
     }
 
     // Reads what is there within the server's life; false when the peer or the server went.
-    bool readSome(SSL* ssl, int fd, std::string& into) {
+    bool readSome(const Connection& connection, std::string& into) {
         char buffer[16384];
         while (!stopping_) {
-            if (SSL_pending(ssl) == 0) {
-                pollfd watch{fd, POLLIN, 0};
+            if (!connection.hasBufferedBytes()) {
+                pollfd watch{connection.fd, POLLIN, 0};
                 if (::poll(&watch, 1, 20) <= 0) continue;
             }
-            int got = SSL_read(ssl, buffer, sizeof buffer);
+            int got = connection.read(buffer, sizeof buffer);
             if (got > 0) {
                 into.append(buffer, static_cast<std::size_t>(got));
                 return true;
             }
-            int error = SSL_get_error(ssl, got);
-            if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) return false;
+            if (got < 0) return false;
         }
         return false;
     }
@@ -161,19 +201,24 @@ class ReportServer {
             ::close(fd);
             return;
         }
+        if (context_ == nullptr) {
+            handle({nullptr, fd});
+            ::close(fd);
+            return;
+        }
         SSL* ssl = SSL_new(context_);
         SSL_set_fd(ssl, fd);
-        if (SSL_accept(ssl) == 1) handle(ssl, fd);
+        if (SSL_accept(ssl) == 1) handle({ssl, fd});
         SSL_shutdown(ssl);
         SSL_free(ssl);
         ::close(fd);
     }
 
-    void handle(SSL* ssl, int fd) {
+    void handle(const Connection& connection) {
         std::string data;
         std::size_t headEnd;
         while ((headEnd = data.find("\r\n\r\n")) == std::string::npos)
-            if (!readSome(ssl, fd, data)) return;
+            if (!readSome(connection, data)) return;
         Request request;
         std::size_t lineEnd = data.find("\r\n");
         std::string requestLine = data.substr(0, lineEnd);
@@ -193,7 +238,7 @@ class ReportServer {
         std::size_t length = std::strtoull(request.header("Content-Length").c_str(), nullptr, 10);
         request.body = data.substr(headEnd + 4);
         while (request.body.size() < length)
-            if (!readSome(ssl, fd, request.body)) return;
+            if (!readSome(connection, request.body)) return;
         std::size_t index;
         {
             std::lock_guard lock(mutex_);
@@ -206,7 +251,7 @@ class ReportServer {
             response += name + ": " + value + "\r\n";
         response += "Content-Length: " + std::to_string(answer.body.size()) + "\r\nConnection: close\r\n\r\n";
         response += answer.body;
-        SSL_write(ssl, response.data(), static_cast<int>(response.size()));
+        connection.write(response);
         changed_.notify_all();
     }
 
