@@ -33,6 +33,17 @@ bool ZEVReportsController::prepareAndSubmitReport(const std::shared_ptr<ZEVInter
 bool ZEVReportsController::prepareAndSubmit(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent,
                                             bool withProcessing) {
     if (!report || !fileManager_) return false;
+    if (!withProcessing) {
+        if (auto package = packageOfReport(*report)) {
+            // An earlier launch packaged this folder and was stopped before it removed it: the package
+            // in "prepared" is the report now, sent from there, and the folder must not make a second.
+            ns::console("[Zevuzavidav:Crash:Reports] Report " + report->identifier() +
+                        " already packaged as " + *package + "; removing its processing item");
+            if (!fileManager_->removeItemAtPath(report->path()))
+                ns::console("[Zevuzavidav:Crash:Reports] Unable to remove a processing item");
+            return false;
+        }
+    }
     if (withProcessing) {
         if (!fileManager_->moveItemAtPath(report->path(), fileManager_->processingPath())) {
             ns::console("[Zevuzavidav:Crash:Reports] Unable to move report for processing");
@@ -58,6 +69,17 @@ bool ZEVReportsController::prepareAndSubmit(const std::shared_ptr<ZEVInternalRep
         ns::console("[Zevuzavidav:Crash:Reports] Unable to remove a processing item");
     debugLog("[Zevuzavidav:Crash:Reports] Packaged id " + report->identifier() + " for submission");
     return uploadPackagedReportAtPath(*package.finalPath(), asUrgent);
+}
+
+std::optional<std::string> ZEVReportsController::packageOfReport(const ZEVInternalReport& report) const {
+    std::optional<std::string> found;
+    fileManager_->enumerateFilesInPreparedDirectoryUsingBlock(
+        [&](const std::string& path, const std::string& extension) {
+            if (!found && extension == "multipartmime" &&
+                ZEVPackageReportOperation::reportIdentifierOfPackage(path) == report.identifier())
+                found = path;
+        });
+    return found;
 }
 
 bool ZEVReportsController::uploadPackagedReportAtPath(const std::string& path, bool asUrgent) {

@@ -3,7 +3,9 @@
 // of the upload: the folder is moved into "processing", symbolicated, packaged into "prepared", deleted,
 // and its package handed to the uploader with its request; a package is deleted once the server took
 // it, and the owner hears of every finished upload (it retries failures). A folder an earlier launch
-// left in "processing" is not moved; of its symbolication only what is missing is done.
+// left in "processing" is not moved; of its symbolication only what is missing is done. When a package
+// in "prepared" already carries its report (that launch was stopped between packaging and removing the
+// folder), the folder is removed instead of packaged again, so the report is sent once.
 //
 // The request: POST <ReportsEndpoint>/sdk-api/v1/platforms/ios/apps/<escaped bundle id>/reports, local
 // cache ignored, time-out 10 s (2 s for an urgent upload that goes synchronously), headers in this
@@ -74,6 +76,8 @@ class ZEVReportsController {
     bool packagingEnabled() { return settings().shouldPackageReports(); }
 
   private:
+    // The package in "prepared" that carries this report, if there is one.
+    std::optional<std::string> packageOfReport(const ZEVInternalReport& report) const;
     bool prepareAndSubmit(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent,
                           bool withProcessing);
 

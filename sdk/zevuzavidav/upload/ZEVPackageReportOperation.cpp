@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +58,24 @@ std::string ZEVPackageReportOperation::deletingPathExtension(const std::string& 
     std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot == 0) return name;
     return name.substr(0, dot);
+}
+
+std::optional<std::string> ZEVPackageReportOperation::reportIdentifierOfPackage(const std::string& path) {
+    // The text parts come first ("api_key", then "report_id"), so the head of the file holds it.
+    constexpr std::size_t kHead = 16 * 1024;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(kHead, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    const std::string boundary = std::filesystem::path(path).stem().string();
+    const std::string start = "--" + boundary +
+                              "\r\nContent-Disposition: form-data; name=\"report_id\"\r\nContent-Type: "
+                              "text/plain\r\n\r\n";
+    const std::size_t at = head.find(start);
+    if (boundary.empty() || at == std::string::npos) return std::nullopt;
+    const std::size_t end = head.find("\r\n--" + boundary, at + start.size());
+    if (end == std::string::npos) return std::nullopt;
+    return head.substr(at + start.size(), end - at - start.size());
 }
 
 std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::string& path) {

@@ -45,6 +45,9 @@ class ZEVPackageReportOperation final : public dispatch::Operation {
     static std::optional<std::string> compressFile(const std::string& path);
     // "a.b.c" without its last extension: "a.b"; a name without one (or only a leading dot) unchanged.
     static std::string deletingPathExtension(const std::string& name);
+    // The "report_id" a package file carries near its start (its boundary is its file name); nothing
+    // when the file cannot be read or has no such part in its first kilobytes.
+    static std::optional<std::string> reportIdentifierOfPackage(const std::string& path);
 
     void main() override;
 

@@ -2,7 +2,9 @@
 // runs it, it is killed by SIGSEGV from outside while it waits for a key, and the next launch, pointed
 // at a local plain-HTTP report server (the shipped program sends in clear only to a loopback address),
 // sends the report. Its symbolicated stacks must name the program's own functions, which only its
-// exported symbols make possible. Skipped when the program has not been built or tmux is not installed.
+// exported symbols make possible; and a launch killed between packaging the report and removing its
+// folder must not make the report go twice. Skipped when the program has not been built or tmux is not
+// installed.
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
@@ -119,6 +121,40 @@ TEST_F(CrashShippedProgram, TheNextLaunchSendsAReportWhoseMainThreadNamesMain) {
             symbols.push_back(frame["symbol"].is_string() ? frame["symbol"] : "?");
     EXPECT_NE(std::find(symbols.begin(), symbols.end(), "main"), symbols.end())
         << "the program's frames of the main thread: " << ::testing::PrintToString(symbols);
+}
+
+// The launch that sends the report is killed with SIGKILL (by a preloaded rename) the moment the package
+// appears in "prepared", before the report's folder in "processing" is removed: the launch after it
+// must send the report once in all, not the package and a second packaging of the folder.
+TEST_F(CrashShippedProgram, AKillBetweenPackagingAndCleanUpStillSendsTheReportOnce) {
+    const std::string crashed = crashOnce();
+    ASSERT_FALSE(crashed.empty());
+    {
+        velotest::Tmux killed("velo-shipped-killed");
+        killed.start("sh -c " +
+                     quote("exec env LD_PRELOAD=" + quote(VELO_KILL_AFTER_PACKAGE) + " " + environment() +
+                           " " + quote(program.string())) +
+                     "; echo ENDED-BY-$(kill -l $?)");
+        const std::string shown = killed.waitFor("PROGRAM-ENDED", 20);
+        EXPECT_NE(shown.find("ENDED-BY-KILL"), std::string::npos) << shown;
+    }
+    ASSERT_EQ(entries(tree() / "prepared").size(), 1u);
+    ASSERT_EQ(entries(tree() / "processing"), std::vector<std::string>{crashed});
+    EXPECT_TRUE(server.requests().empty());
+
+    velotest::Tmux last("velo-shipped-after-kill");
+    last.start("env " + environment() + " " + quote(program.string()));
+    last.waitFor("SWIFT BASICS", 20);
+    ASSERT_TRUE(server.waitForRequests(1, 30)) << last.screen();
+    // Both leftovers are dealt with once nothing waits in "prepared" or "processing" any more.
+    ASSERT_TRUE(velotest::waitUntil(
+        [&] { return entries(tree() / "prepared").empty() && entries(tree() / "processing").empty(); }, 20));
+    last.keys("q");
+    last.waitFor("PROGRAM-ENDED", 10);
+    std::vector<std::string> sent;
+    for (const auto& request : server.requests())
+        sent.push_back(partsOf(request)["report_id"]);
+    EXPECT_EQ(sent, std::vector<std::string>{crashed});
 }
 
 } // namespace

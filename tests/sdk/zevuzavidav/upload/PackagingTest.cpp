@@ -79,6 +79,8 @@ TEST_F(Packaging, WritesOneBodyNamedByItsOwnBoundary) {
     EXPECT_EQ(body.parts[0].data, "the-key");
     EXPECT_EQ(body.parts[1].name, "report_id");
     EXPECT_EQ(body.parts[1].data, "launch-7");
+    // Read back from the package alone, as a later launch finds it in "prepared".
+    EXPECT_EQ(ZEVPackageReportOperation::reportIdentifierOfPackage(*path), "launch-7");
 
     std::map<std::string, std::pair<std::string, std::string>> members; // field -> file name, bytes
     for (std::size_t i = 2; i < body.parts.size(); ++i) {
@@ -117,6 +119,12 @@ TEST_F(Packaging, WithoutAnAPIKeyTheReportIdAndFilesStillGo) {
     auto body = reporttest::parseMultipart(reporttest::readText(*path), fs::path(*path).stem().string());
     ASSERT_EQ(body.parts.size(), 5u);
     EXPECT_EQ(body.parts[0].name, "report_id");
+    EXPECT_EQ(ZEVPackageReportOperation::reportIdentifierOfPackage(*path), "launch-7");
+    // A copy cut short inside the identifier carries none.
+    const std::string text = reporttest::readText(*path);
+    const fs::path cut = folder / fs::path(*path).filename();
+    reporttest::writeText(cut, text.substr(0, text.find("launch-7") + 4));
+    EXPECT_FALSE(ZEVPackageReportOperation::reportIdentifierOfPackage(cut.string()).has_value());
 }
 
 TEST_F(Packaging, AnUnreadableMemberIsAnEmptyOneAndDoesNotBlockTheReport) {
