@@ -1,5 +1,3 @@
-
-namespace zovaze {
 #pragma once
 // The SDK's debug flag, as the networking code reads it: false at start, switched by the
 // crash-reporting kit. It lives here, apart from the Zovaze singleton, so that the network layer can
@@ -7,6 +5,9 @@ namespace zovaze {
 // same flag.
 //
 // Failure contract: none; safe from any thread (a reader sees the old or the new value).
+
+namespace zovaze {
+
 bool debugFlag();
 void setDebugFlag(bool on);
 
