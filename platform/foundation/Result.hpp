@@ -1,9 +1,12 @@
 #pragma once
-// A value or an error: how every fallible operation of the platform layer reports its outcome.
-// Nothing in the platform layer lets an exception escape; callers test the result instead.
+// A value or an error, for the platform operations whose failure comes with a described error: whole
+// files, property lists, keyed archives, user defaults, the audio session and the backend's JSON
+// answers. The rest of the platform reports failure the way the calls it stands in for do: an empty
+// std::optional or a null pointer, false, or an ns::Error handed to a completion block.
 //
-// Failure contract: value() on an error result and error() on a success are programming errors; they
-// are checked with assert in debug builds and must not be relied on.
+// Failure contract: value() on an error result and error() on a success are programming errors, caught
+// by assert in debug builds; without assertions value() throws std::bad_variant_access and error() is
+// undefined, so test ok() first.
 #include "platform/foundation/Error.hpp"
 
 #include <cassert>
