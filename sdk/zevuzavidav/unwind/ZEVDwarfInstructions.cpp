@@ -51,7 +51,7 @@ bool strictlyUnimplemented(std::uint8_t opcode) {
 // DW_CFA_register whose second register is out of range. The cursor is not moved.
 bool strictOperandsValid(std::uint8_t opcode, const DwarfCursor& at) {
     DwarfCursor peek = at;
-    auto tooLarge = [](std::uint64_t reg) { return reg >= static_cast<std::uint64_t>(kDwarfMaxRegisters); };
+    auto tooLarge = [](std::uint64_t reg) { return reg >= static_cast<std::uint64_t>(kDwarfRegistersArm64); };
     if ((opcode & 0xC0) == static_cast<std::uint8_t>(DW_CFA_offset)) {
         if (!tooLarge(opcode & 0x3F)) return true;
         ZEVSDKLog("%s: Error: Found an invalid DW_CFA_offset register number\n", kFunction);

@@ -49,7 +49,12 @@ enum class DwarfCFA : std::uint8_t {
     DW_CFA_restore = 0xC0,
 };
 
-constexpr int kDwarfMaxRegisters = 32; // arm64: x0..x28, fp, lr, sp
+// The registers a row of rules tracks, in DWARF numbering: on x86_64 rax..r15 and the return address,
+// on arm64 x0..x28, fp, lr and sp. A row has room for either set.
+constexpr int kDwarfRegistersX86_64 = 17;
+constexpr int kDwarfRegistersArm64 = 32;
+constexpr int kDwarfMaxRegisters =
+    kDwarfRegistersX86_64 > kDwarfRegistersArm64 ? kDwarfRegistersX86_64 : kDwarfRegistersArm64;
 constexpr int kDwarfStateStackDepth = 8;
 
 // How call-frame instructions are read (see above).
@@ -58,8 +63,8 @@ struct DwarfDialect {
     bool strict;
     bool traces;
 };
-constexpr DwarfDialect kDwarfDialectELF{17, false, false}; // x86_64: rax..r15 and the return address
-constexpr DwarfDialect kDwarfDialectMachO{kDwarfMaxRegisters, true, true};
+constexpr DwarfDialect kDwarfDialectELF{kDwarfRegistersX86_64, false, false};
+constexpr DwarfDialect kDwarfDialectMachO{kDwarfRegistersArm64, true, true};
 
 enum DwarfRuleKind : std::uint32_t {
     kDwarfRuleUnchanged = 0,

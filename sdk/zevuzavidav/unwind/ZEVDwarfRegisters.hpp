@@ -21,7 +21,7 @@ namespace zevuzavidav {
 // address (rip).
 struct DwarfRegistersX86_64 {
     using State = RegistersX86_64;
-    static constexpr int kCount = 17;
+    static constexpr int kCount = kDwarfRegistersX86_64;
     static constexpr int kStackPointer = 7;
     static constexpr int kReturnAddress = 16;
     static bool get(const State& state, std::uint64_t number, std::uint64_t* value);
@@ -33,7 +33,7 @@ struct DwarfRegistersX86_64 {
 // arm64: 0..28 x0..x28, 29 fp, 30 lr (the return address: setting it moves pc too), 31 sp.
 struct DwarfRegistersArm64 {
     using State = RegistersArm64;
-    static constexpr int kCount = 32;
+    static constexpr int kCount = kDwarfRegistersArm64;
     static constexpr int kStackPointer = 31;
     static constexpr int kReturnAddress = 30;
     static bool get(const State& state, std::uint64_t number, std::uint64_t* value);
