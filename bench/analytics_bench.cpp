@@ -14,6 +14,7 @@
 #include "sdk/rurorad/Rurorad.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsEvent.hpp"
 #include "sdk/rurorad/upload/ZEVAnalyticsCompressFile.hpp"
+#include "tools/scratch/TempFolder.hpp"
 
 #include <benchmark/benchmark.h>
 #include <spdlog/sinks/basic_file_sink.h>
@@ -40,12 +41,10 @@ namespace {
 
 constexpr int kBatch = 1000;
 
-fs::path benchFolder() {
-    static const fs::path folder = [] {
-        std::string pattern = (fs::temp_directory_path() / "velo-analytics-bench-XXXXXX").string();
-        return fs::path(::mkdtemp(pattern.data()));
-    }();
-    return folder;
+// Removed at exit, after the kit that writes into it (made later, so ended first).
+const fs::path& benchFolder() {
+    static const velotools::TempFolder folder("velo-analytics-bench");
+    return folder.path();
 }
 
 // A started kit over a private store and notification centre, in the shared instance's place.
@@ -297,7 +296,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "events are missing from the logs\n");
         status = 1;
     }
-    std::error_code ignored;
-    fs::remove_all(benchFolder(), ignored);
     return status;
 }

@@ -6,6 +6,7 @@
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "tools/crashfixtures/CrashContext.hpp"
+#include "tools/scratch/TempFolder.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -77,8 +78,8 @@ void BM_FaultToLastRecord(benchmark::State& state) {
     int threads = static_cast<int>(state.range(0));
     int depth = static_cast<int>(state.range(1));
     for (auto _ : state) {
-        char pattern[] = "/tmp/zevbenchXXXXXX";
-        std::string dir = mkdtemp(pattern);
+        const velotools::TempFolder folder("zevbench");
+        const std::string dir = folder.string();
         int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         inotify_add_watch(watch, dir.c_str(), IN_CLOSE_WRITE);
         *faultTime = timespec{};
@@ -99,7 +100,6 @@ void BM_FaultToLastRecord(benchmark::State& state) {
         int status = 0;
         double closed = lastRecordClosed(watch, child, faultTime, &status);
         close(watch);
-        std::filesystem::remove_all(dir);
         if (!WIFSIGNALED(status) || closed == 0) {
             state.SkipWithError("the child did not record its crash");
             break;

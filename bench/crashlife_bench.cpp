@@ -16,6 +16,7 @@
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 #include "tools/crashfixtures/ReportFolders.hpp"
 #include "tools/crashfixtures/TestKit.hpp"
+#include "tools/scratch/TempFolder.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -23,7 +24,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,9 +39,6 @@ constexpr int kReports = 20;
 class ScratchApp {
   public:
     ScratchApp() {
-        std::string pattern = (fs::temp_directory_path() / "velo-crashlife-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder: " + pattern);
-        root_ = pattern;
         ns::Sandbox::setHome(root_ / "home");
         const ns::PropertyList::Dictionary info{{"CFBundleIdentifier", "com.velomarinth.crashtest"},
                                                 {"CFBundleVersion", "7"},
@@ -57,8 +54,6 @@ class ScratchApp {
         ui::Application::shared().reset();
         ns::Bundle::setMainBundlePath({});
         ns::Sandbox::reset();
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
     ScratchApp(const ScratchApp&) = delete;
     ScratchApp& operator=(const ScratchApp&) = delete;
@@ -74,7 +69,8 @@ class ScratchApp {
     std::shared_ptr<ZEVFileManager> files;
 
   private:
-    fs::path root_;
+    velotools::TempFolder scratch_{"velo-crashlife"};
+    const fs::path root_ = scratch_.path();
 };
 
 std::vector<json> imageLines() {

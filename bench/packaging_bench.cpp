@@ -2,6 +2,7 @@
 // multipart package of gzip members, beside `gzip -6` compressing the same files in the same run. Both
 // write their output to the same disk; the figures are bytes of the folder per second.
 #include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
+#include "tools/scratch/TempFolder.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -50,7 +51,8 @@ std::string recordLines(std::size_t bytes, unsigned seed) {
 }
 
 struct Folder {
-    fs::path root;
+    velotools::TempFolder scratch{"zevpackbench"}; // removed with the folder
+    fs::path root = scratch.path();
     fs::path report;
     std::vector<fs::path> files;
     std::int64_t bytes = 0;
@@ -58,8 +60,6 @@ struct Folder {
 
 Folder makeFolder(std::int64_t megabytes) {
     Folder folder;
-    char pattern[] = "/tmp/zevpackbenchXXXXXX";
-    folder.root = mkdtemp(pattern);
     folder.report = folder.root / "v3" / "processing" / "launch";
     fs::create_directories(folder.report);
     fs::create_directories(folder.root / "v3" / "prepared");
@@ -98,7 +98,6 @@ void BM_PackageReport(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.SetBytesProcessed(state.iterations() * folder.bytes);
-    fs::remove_all(folder.root);
 }
 
 void BM_Gzip6(benchmark::State& state) {
@@ -114,7 +113,6 @@ void BM_Gzip6(benchmark::State& state) {
         }
     }
     state.SetBytesProcessed(state.iterations() * folder.bytes);
-    fs::remove_all(folder.root);
 }
 
 BENCHMARK(BM_PackageReport)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
