@@ -10,6 +10,7 @@
 // characters outlive every copy of it (static storage); every other source is copied or moved in, so it
 // may end as soon as the text is made. Only allocation can throw, and only for a text of its own.
 #include <compare>
+#include <concepts>
 #include <cstddef>
 #include <iosfwd>
 #include <memory>
@@ -70,6 +71,12 @@ class LessonText {
     bool ends_with(std::string_view s) const noexcept { return view_.ends_with(s); }
 
     friend bool operator==(const LessonText& a, std::string_view b) noexcept { return a.view_ == b; }
+    // Two texts compare by their characters. Spelt out so that a == b has one reading rather than also
+    // the reversed one through std::string_view; a template, so that it takes no other type by conversion.
+    template <std::same_as<LessonText> Text>
+    friend bool operator==(const LessonText& a, const Text& b) noexcept {
+        return a.view_ == b.view_;
+    }
     friend std::strong_ordering operator<=>(const LessonText& a, std::string_view b) noexcept {
         return a.view_ <=> b;
     }

@@ -86,8 +86,8 @@ void LessonViewController::checkAnswer(const std::string& input) {
             // Grow to 1.3 and back, twice, in 0.8 s.
             const std::pair<double, double> steps[] = {{0.0, 1.3}, {0.2, 1.0}, {0.4, 1.3}, {0.6, 1.0}};
             std::weak_ptr<ui::ViewController> weak = weak_from_this();
-            for (const auto& [delay, scale] : steps)
-                ui::animate(0.2, delay, ui::AnimationOptions::none, [weak, scale] {
+            for (const auto& [delay, stepScale] : steps)
+                ui::animate(0.2, delay, ui::AnimationOptions::none, [weak, scale = stepScale] {
                     if (auto strong = weak.lock())
                         static_cast<LessonViewController&>(*strong).blinkErrorButton(scale);
                 });

@@ -27,6 +27,10 @@ bool PropertyListDictionary::contains(std::string_view key) const {
     return find(key) != nullptr;
 }
 
+void PropertyListDictionary::reserve(std::size_t count) {
+    entries_.reserve(count);
+}
+
 const PropertyList* PropertyListDictionary::find(std::string_view key) const {
     for (const auto& e : entries_)
         if (e.first == key) return &e.second;

@@ -44,7 +44,7 @@ class PropertyListDictionary {
     PropertyList* find(std::string_view key);
     void set(std::string key, PropertyList value);
     // Room for `count` entries without growing again.
-    void reserve(std::size_t count) { entries_.reserve(count); }
+    void reserve(std::size_t count);
     // Returns whether the key was present.
     bool remove(std::string_view key);
     void clear();

@@ -112,10 +112,19 @@ INSTANTIATE_TEST_SUITE_P(Depths, UnwindDepth, ::testing::Values(1, 2, 17, 64, 20
         }                                                                                                    \
         asm volatile("" ::"r"(keep) : "memory");                                                             \
     }
-VELO_RECURSION(recurseO0WithFramePointer, optimize("O0", "no-omit-frame-pointer"))
-VELO_RECURSION(recurseO0WithoutFramePointer, optimize("O0", "omit-frame-pointer"))
-VELO_RECURSION(recurseO2WithFramePointer, optimize("O2", "no-omit-frame-pointer"))
-VELO_RECURSION(recurseO2WithoutFramePointer, optimize("O2", "omit-frame-pointer"))
+#if defined(__clang__)
+// clang chooses neither the optimisation level nor the frame pointer per function: only whether it is
+// optimised at all, so its four are two pairs.
+#define VELO_UNOPTIMISED(...) optnone
+#define VELO_OPTIMISED(...) used
+#else
+#define VELO_UNOPTIMISED(...) optimize("O0" __VA_OPT__(, ) __VA_ARGS__)
+#define VELO_OPTIMISED(...) optimize("O2" __VA_OPT__(, ) __VA_ARGS__)
+#endif
+VELO_RECURSION(recurseO0WithFramePointer, VELO_UNOPTIMISED("no-omit-frame-pointer"))
+VELO_RECURSION(recurseO0WithoutFramePointer, VELO_UNOPTIMISED("omit-frame-pointer"))
+VELO_RECURSION(recurseO2WithFramePointer, VELO_OPTIMISED("no-omit-frame-pointer"))
+VELO_RECURSION(recurseO2WithoutFramePointer, VELO_OPTIMISED("omit-frame-pointer"))
 #undef VELO_RECURSION
 
 using Recursion = void (*)(int, Walks*);
@@ -165,7 +174,7 @@ __attribute__((noinline)) void recordRegisters() {
     asm volatile("" ::: "memory");
 }
 
-__attribute__((noinline, optimize("O2"))) void keepInRegisters(int depth) {
+__attribute__((noinline, VELO_OPTIMISED())) void keepInRegisters(int depth) {
     long a = depth * 3 + 1, b = depth * 5 + 2, c = depth * 7 + 3;
     asm volatile("" : "+r"(a), "+r"(b), "+r"(c));
     if (depth <= 1) {
