@@ -193,7 +193,7 @@ bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, 
         return false;
     }
     std::uintptr_t end = index.ehFrameEnd > fde ? index.ehFrameEnd : fde + kUnknownSectionSpan;
-    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fde, end, memory)) return false;
+    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fde, end, memory, index.ehFrame)) return false;
     return pc >= out->fde.pcBegin && pc - out->fde.pcBegin < out->fde.pcRange;
 }
 

@@ -109,7 +109,7 @@ bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std:
 }
 
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end, UnwindMemory* memory) {
+                            std::uintptr_t end, UnwindMemory* memory, std::uintptr_t start) {
     std::memset(fde, 0, sizeof *fde);
     DwarfCursor cursor;
     initDwarfCursor(&cursor, address, end, memory);
@@ -124,7 +124,10 @@ bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std:
     fde->length = length;
     std::uintptr_t pointerField = cursor.at;
     fde->ciePointer = ZEVDwarfReadUInt32(&cursor);
-    if (cursor.failed || fde->ciePointer == 0 || fde->ciePointer > pointerField) {
+    // The CIE lies before its FDE, and within the section: a pointer out of it would take its
+    // instructions from bytes that are no call-frame information.
+    if (cursor.failed || fde->ciePointer == 0 || start > pointerField ||
+        fde->ciePointer > pointerField - start) {
         ZEVSDKLog("%s: Error: CIE offset invalid\n", "ZEVDwarfParseFDERecord");
         return false;
     }
@@ -158,5 +161,5 @@ bool ZEVDwarfInitFromFDE(ZEVDwarfCFIRecord* cfi, std::uintptr_t ehFrame, std::ui
         ehFrameEnd < ehFrame || fdeOffset >= ehFrameEnd - ehFrame) {
         return false;
     }
-    return ZEVDwarfParseFDERecord(&cfi->fde, &cfi->cie, ehFrame + fdeOffset, ehFrameEnd, memory);
+    return ZEVDwarfParseFDERecord(&cfi->fde, &cfi->cie, ehFrame + fdeOffset, ehFrameEnd, memory, ehFrame);
 }

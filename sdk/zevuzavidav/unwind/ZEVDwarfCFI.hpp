@@ -43,10 +43,12 @@ struct ZEVDwarfCFIRecord {
 // Parses the CIE at `address`; `end` bounds every read.
 bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
                             zevuzavidav::UnwindMemory* memory = nullptr);
-// Parses the FDE at `address` and its CIE; `end` bounds every read.
+// Parses the FDE at `address` and its CIE; `end` bounds every read, and `start`, when known, is where
+// the section begins: an FDE whose CIE pointer leads before it is refused.
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end, zevuzavidav::UnwindMemory* memory = nullptr);
-// Parses the FDE at `ehFrame` + `fdeOffset` with its CIE, reading nothing at or past `ehFrameEnd`.
+                            std::uintptr_t end, zevuzavidav::UnwindMemory* memory = nullptr,
+                            std::uintptr_t start = 0);
+// Parses the FDE at `ehFrame` + `fdeOffset` with its CIE, reading nothing outside [ehFrame, ehFrameEnd).
 // False when the address, the offset or their sum is 0, or the offset is not within the section.
 bool ZEVDwarfInitFromFDE(ZEVDwarfCFIRecord* cfi, std::uintptr_t ehFrame, std::uint64_t fdeOffset,
                          std::uintptr_t ehFrameEnd, zevuzavidav::UnwindMemory* memory = nullptr);

@@ -146,6 +146,7 @@ TEST(DwarfCFI, InitFromFDEParsesTheRecordAtItsOffsetWithinTheSection) {
         {"an offset past the section", base, t.bytes.size(), end},
         {"a section ending before it starts", base, t.fde, base - 1},
         {"a record running past the section", base, t.fde, base + t.fde + 8},
+        {"a CIE before the section", base + 8, t.fde - 8, end},
     };
     for (const Refused& r : refused)
         EXPECT_FALSE(ZEVDwarfInitFromFDE(&cfi, r.ehFrame, r.offset, r.end)) << r.what;
