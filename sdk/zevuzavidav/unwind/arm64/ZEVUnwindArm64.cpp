@@ -160,7 +160,7 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
                   "ZEVUnwindNextFrame");
         return false;
     }
-    if (context->frameCount >= 512) {
+    if (context->frameCount >= kUnwindMaxFrames) {
         ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
         return false;
     }

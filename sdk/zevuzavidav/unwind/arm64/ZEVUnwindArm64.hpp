@@ -18,6 +18,8 @@
 
 namespace arm64 {
 
+constexpr std::uint32_t kUnwindMaxFrames = 512;
+
 // The platform's arm64 machine context: exception state, thread state, NEON state.
 struct ZEVMachineContextArm64 {
     std::uint64_t faultAddress;

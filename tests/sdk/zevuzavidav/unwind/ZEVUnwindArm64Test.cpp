@@ -1,8 +1,10 @@
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
 #include "platform/darwin/MachO.hpp"
+#include "tests/sdk/zevuzavidav/unwind/UnwindFuzz.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -252,23 +254,85 @@ TEST(Arm64CompactUnwind, ResolvesCommonAndPageEncodingsAndRefusesRegularPages) {
     EXPECT_FALSE(ZEVCompactUnwindLookup(&compact, base + 0x1010, &entry));
 }
 
-TEST(Arm64CompactUnwind, SurvivesFuzzedTables) {
+TEST(Arm64CompactUnwind, LookupsOverGarbageKeepToTheirSection) {
+    Table seed = handBuiltTable(0); // with its page header set as above
+    auto* page = reinterpret_cast<std::uint16_t*>(reinterpret_cast<std::uint8_t*>(seed.words.data()) + 72);
+    page[2] = 12;
+    page[3] = 2;
+    page[4] = 20;
+    page[5] = 1;
     std::mt19937 random(7);
-    std::vector<std::uint32_t> words(512);
-    std::vector<std::uint8_t> fakeImage(0x10000);
-    auto base = reinterpret_cast<std::uint64_t>(fakeImage.data());
+    auto someWord = [&] { return static_cast<std::uint32_t>(random() % 4 == 0 ? random() % 600 : random()); };
     for (int round = 0; round < 3000; ++round) {
-        for (auto& w : words)
-            w = random() % 4 == 0 ? random() % 600 : random();
-        words[0] = 1;
-        ZEVArm64Image image{
-            base, fakeImage.size(), 0, 0, reinterpret_cast<std::uint64_t>(words.data()), words.size() * 4};
-        ZEVCompactUnwindContext compact;
-        ASSERT_TRUE(ZEVCompactUnwindInit(&compact, image));
-        ZEVCompactUnwindEntry entry;
-        ZEVCompactUnwindLookup(&compact, base + random() % fakeImage.size(), &entry);
+        std::vector<std::uint32_t> words;
+        if (round % 2 == 0) { // the hand-built table with a few words changed, or cut short
+            words = seed.words;
+            for (int edit = 1 + static_cast<int>(random() % 4); edit > 0; --edit) {
+                if (random() % 6 == 0) {
+                    words.resize(random() % words.size());
+                    break;
+                }
+                words[random() % words.size()] = someWord();
+            }
+        } else { // garbage of mostly small words
+            words.resize(8 + random() % 128);
+            for (auto& word : words)
+                word = someWord();
+        }
+        if (words.size() < 8) words.resize(8);
+        words[0] = 1; // the version, or nothing is read at all
+        // The pc where the table's functions are, the section right after the control, and bytes of
+        // the input's own after it, so that a read outside the section would be noticed.
+        unwindfuzz::Bytes input;
+        unwindfuzz::putWord(input, 0, unwindfuzz::relocated(0x1000 + random() % 0x2400));
+        unwindfuzz::putWord(input, 8, 16 | (words.size() * 4) << 16);
+        input.resize(16 + words.size() * 4);
+        std::memcpy(&input[16], words.data(), words.size() * 4);
+        input.resize(0x3800 + random() % 512);
+        for (std::size_t at = 16 + words.size() * 4; at < input.size(); ++at)
+            input[at] = static_cast<std::uint8_t>(random() % 2 ? random() : random() % 4);
+        const char* broken = unwindfuzz::compactUnwindHolds(input.data(), input.size());
+        ASSERT_EQ(broken, nullptr) << broken << " (round " << round << ")";
     }
-    SUCCEED();
+}
+
+// A walk's input: pc, sp, fp, lr and the image's layout, then a frame-record chain of `links` records
+// in the input itself, each returning to an address outside it.
+unwindfuzz::Bytes frameRecordChain(std::size_t links, std::mt19937& random) {
+    unwindfuzz::Bytes input;
+    unwindfuzz::putWord(input, 0, 0x401000 + random() % 4096);
+    unwindfuzz::putWord(input, 8, unwindfuzz::relocated(40));
+    unwindfuzz::putWord(input, 16, unwindfuzz::relocated(40));
+    unwindfuzz::putWord(input, 24, 0x402000 + random() % 4096);
+    unwindfuzz::putWord(input, 32, std::uint64_t(random()) << 32 | random());
+    for (std::size_t link = 0; link < links; ++link) {
+        const std::size_t at = 40 + 16 * link;
+        unwindfuzz::putWord(input, at, link + 1 < links ? unwindfuzz::relocated(at + 16) : 0);
+        unwindfuzz::putWord(input, at + 8, 0x500000 + random() % 0x10000);
+    }
+    return input;
+}
+
+TEST(Arm64Unwind, WalksOverGarbageEndCleanlyWithinTheFrameLimit) {
+    std::mt19937 random(11);
+    std::uint32_t deepest = 0;
+    for (int round = 0; round < 400; ++round) {
+        unwindfuzz::Bytes input;
+        if (round % 2 == 0) { // chains short and long
+            input = frameRecordChain(random() % 1200, random);
+        } else { // garbage throughout, a quarter of its words pointing into itself
+            input.resize(40 + 8 * (random() % 1024));
+            for (std::size_t at = 0; at + 8 <= input.size(); at += 8)
+                unwindfuzz::putWord(input, at,
+                                    random() % 4 == 0 ? unwindfuzz::relocated(random())
+                                                      : std::uint64_t(random()) << 32 | random());
+        }
+        std::uint32_t frames = 0;
+        const char* broken = unwindfuzz::arm64WalkHolds(input.data(), input.size(), &frames);
+        ASSERT_EQ(broken, nullptr) << broken << " (round " << round << ")";
+        deepest = std::max(deepest, frames);
+    }
+    EXPECT_EQ(deepest, kUnwindMaxFrames); // the long chains reached the limit
 }
 
 // The FDE at `fde` in the section [ehFrame, ehFrameEnd), with its CIE, applied to the context.

@@ -1,13 +1,16 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+#include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
+#include "tests/sdk/zevuzavidav/unwind/UnwindFuzz.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <tuple>
 #include <unwind.h>
@@ -267,32 +270,109 @@ TEST(Unwind, InvalidRegistersGiveNoFramesAndTheLimitIs512) {
     EXPECT_LE(frames.size(), 2u);
 }
 
-TEST(Unwind, DwarfReadersSurviveFuzzedTables) {
-    std::mt19937 random(99);
-    std::vector<std::uint8_t> bytes(4096);
-    for (int round = 0; round < 2000; ++round) {
-        for (auto& b : bytes)
-            b = static_cast<std::uint8_t>(random());
-        if (round % 2 == 0) { // a plausible header so parsing goes deeper
-            bytes[0] = 1;
-            bytes[1] = 0x1B;
-            bytes[2] = 0x03;
-            bytes[3] = 0x3B;
-        }
-        auto base = reinterpret_cast<std::uintptr_t>(bytes.data());
-        ZEVDwarfCFIRecord cfi;
-        if (findDwarfFDE(base, base + (random() % 4096), &cfi)) {
-            MachineContext registers{};
-            registers.rsp = base + 2048;
-            ZEVDwarfUnwindComputeRegisters(&cfi, cfi.fde.pcBegin, &registers);
-        }
-        ZEVDwarfCIERecord cie;
-        ZEVDwarfFDERecord fde;
-        ZEVDwarfParseFDERecord(&fde, &cie, base + (random() % 256), base + bytes.size());
-        ZEVDwarfRegisterRules rules{};
-        ZEVDwarfInstructionsEnumerate(base + 64, 512, &cie, &rules, &rules, 0, 1 << 20);
+// The first `size` bytes of this program's own .eh_frame: real CIEs and FDEs to mutate.
+unwindfuzz::Bytes ownCallFrameTables(std::size_t size) {
+    darwin::ImageInfo image;
+    if (!darwin::findImage(reinterpret_cast<std::uintptr_t>(&ownCallFrameTables), image) ||
+        image.ehFrame == 0)
+        return {};
+    const auto* start = reinterpret_cast<const std::uint8_t*>(image.ehFrame);
+    return unwindfuzz::Bytes(start, start + size);
+}
+
+// Where each FDE of a run of records starts.
+std::vector<std::size_t> fdeOffsets(const unwindfuzz::Bytes& tables) {
+    std::vector<std::size_t> offsets;
+    for (std::size_t at = 0; at + 8 <= tables.size();) {
+        std::uint32_t length = 0, id = 0;
+        std::memcpy(&length, &tables[at], 4);
+        std::memcpy(&id, &tables[at + 4], 4);
+        if (length == 0 || length == 0xFFFFFFFF) break;
+        if (id != 0) offsets.push_back(at);
+        at += 4 + static_cast<std::size_t>(length);
     }
-    SUCCEED();
+    return offsets;
+}
+
+TEST(Unwind, DwarfReadersKeepToTheTablesTheyAreGiven) {
+    const unwindfuzz::Bytes tables = ownCallFrameTables(4096);
+    const std::vector<std::size_t> fdes = fdeOffsets(tables);
+    ASSERT_GT(fdes.size(), 10u);
+    std::mt19937 random(99);
+    for (int round = 0; round < 3000; ++round) {
+        // Control: .eh_frame right after it, an FDE (mostly a real one), an index and a pc anywhere.
+        unwindfuzz::Bytes input(8);
+        const std::uint16_t fde =
+            static_cast<std::uint16_t>(round % 4 == 0 ? random() : fdes[random() % fdes.size()]);
+        const std::uint16_t control[4] = {8, fde, static_cast<std::uint16_t>(random()),
+                                          static_cast<std::uint16_t>(random())};
+        std::memcpy(input.data(), control, sizeof control);
+        if (round % 3 == 2) { // garbage, behind a plausible index
+            input.resize(8 + 1024 + random() % 2048);
+            for (std::size_t i = 8; i < input.size(); ++i)
+                input[i] = static_cast<std::uint8_t>(random());
+            const std::size_t header = control[2] % input.size();
+            const std::uint8_t plausible[] = {1, 0x1B, 0x03, 0x3B};
+            for (std::size_t i = 0; i < 4 && header + i < input.size(); ++i)
+                input[header + i] = plausible[i];
+        } else { // real tables with a few bytes changed, or cut short
+            input.insert(input.end(), tables.begin(), tables.end());
+            for (int edit = 1 + static_cast<int>(random() % 6); edit > 0; --edit) {
+                const bool nearTheFde = random() % 2 == 0; // its header, and the CIE pointer
+                const std::size_t at = nearTheFde ? 8 + fde + random() % 64 : 8 + random() % tables.size();
+                if (at >= input.size()) continue;
+                if (random() % 8 == 0) {
+                    input.resize(at);
+                    break;
+                }
+                input[at] = random() % 2 ? static_cast<std::uint8_t>(random())
+                                         : input[at] ^ static_cast<std::uint8_t>(1u << (random() % 8));
+            }
+        }
+        const char* broken = unwindfuzz::dwarfTablesHold(input.data(), input.size());
+        ASSERT_EQ(broken, nullptr) << broken << " (round " << round << ")";
+    }
+}
+
+// A walk's input: rip, rsp and rbp, the control word, then a frame-pointer chain of `links` records
+// in the input itself, each returning to an address outside it.
+unwindfuzz::Bytes framePointerChain(std::size_t links, std::mt19937& random) {
+    unwindfuzz::Bytes input;
+    unwindfuzz::putWord(input, 0, 0x401000 + random() % 4096);
+    unwindfuzz::putWord(input, 8, unwindfuzz::relocated(32));
+    unwindfuzz::putWord(input, 16, unwindfuzz::relocated(32));
+    unwindfuzz::putWord(input, 24, 2 | (random() % 4096) << 16); // an image over the input
+    for (std::size_t link = 0; link < links; ++link) {
+        const std::size_t at = 32 + 16 * link;
+        unwindfuzz::putWord(input, at, link + 1 < links ? unwindfuzz::relocated(at + 16) : 0);
+        unwindfuzz::putWord(input, at + 8, 0x500000 + random() % 0x10000);
+    }
+    return input;
+}
+
+TEST(Unwind, WalksOverGarbageEndCleanlyWithinTheFrameLimit) {
+    std::mt19937 random(7);
+    std::uint32_t deepest = 0;
+    for (int round = 0; round < 400; ++round) {
+        unwindfuzz::Bytes input;
+        if (round % 2 == 0) { // chains short and long, some with words turned to garbage
+            input = framePointerChain(random() % 1200, random);
+            for (int noise = round % 8 == 0 ? 1 + static_cast<int>(random() % 4) : 0; noise > 0; --noise)
+                unwindfuzz::putWord(input, 8 * (random() % (input.size() / 8)),
+                                    random() % 3 == 0 ? unwindfuzz::relocated(random()) : random());
+        } else { // garbage throughout, a quarter of its words pointing into itself
+            input.resize(32 + 8 * (random() % 1024));
+            for (std::size_t at = 0; at + 8 <= input.size(); at += 8)
+                unwindfuzz::putWord(input, at,
+                                    random() % 4 == 0 ? unwindfuzz::relocated(random())
+                                                      : std::uint64_t(random()) << 32 | random());
+        }
+        std::uint32_t frames = 0;
+        const char* broken = unwindfuzz::dwarfWalkHolds(input.data(), input.size(), &frames);
+        ASSERT_EQ(broken, nullptr) << broken << " (round " << round << ")";
+        deepest = std::max(deepest, frames);
+    }
+    EXPECT_EQ(deepest, kUnwindMaxFrames); // the long chains reached the limit
 }
 
 } // namespace
