@@ -172,21 +172,26 @@ bool findWalkImage(std::uint64_t address, BinaryImageNodeCopy* out) {
 
 constexpr std::uint32_t kWalkCapacity = kUnwindMaxFrames + 16;
 
-// One walk frame by frame, into `pcs`; the number of frames, or kWalkCapacity + 1 for a walk that
-// delivered a bad frame or came back after it had ended.
-std::uint32_t walkFrameByFrame(const MachineContext& start, bool ruleCache, std::uint64_t* pcs) {
+// How one walk frame by frame went.
+struct Walk {
+    std::uint32_t count = 0;
+    bool badFrame = false; // a pc or sp below 4096 delivered
+    bool cameBack = false; // a frame after the walk had ended
+};
+
+// One walk frame by frame, its pcs into `pcs`.
+Walk walkFrameByFrame(const MachineContext& start, bool ruleCache, std::uint64_t* pcs) {
     ZEVUnwindContext context;
     initUnwindWithImageFinder(&context, &start, findWalkImage);
     context.memory.stack = {0, 0}; // the input is not this thread's stack
     context.useRuleCache = ruleCache;
-    std::uint32_t count = 0;
-    while (count < kWalkCapacity && ZEVUnwindNextFrame(&context)) {
-        if (ZEVUnwindGetPC(&context) < kNullLimit || context.registers.rsp < kNullLimit)
-            return kWalkCapacity + 1;
-        pcs[count++] = ZEVUnwindGetPC(&context);
+    Walk walk;
+    while (walk.count < kWalkCapacity && ZEVUnwindNextFrame(&context)) {
+        if (ZEVUnwindGetPC(&context) < kNullLimit || context.registers.rsp < kNullLimit) walk.badFrame = true;
+        pcs[walk.count++] = ZEVUnwindGetPC(&context);
     }
-    if (count < kWalkCapacity && ZEVUnwindNextFrame(&context)) return kWalkCapacity + 1;
-    return count;
+    walk.cameBack = walk.count < kWalkCapacity && ZEVUnwindNextFrame(&context);
+    return walk;
 }
 
 // Whether the walk may read memory that changes while the checks run: this thread's stack (where the
@@ -198,6 +203,7 @@ bool mayReadChangingMemory(const GuardedCopy& copy, const MachineContext& start,
     std::uintptr_t low = 0, high = 0;
     auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
     if (!darwin::currentThreadStack(here, &low, &high)) return true;
+    low = low > (1U << 20) ? low - (1U << 20) : 0; // the walks' own frames lie below this one
     const auto resultsLow = reinterpret_cast<std::uintptr_t>(results);
     auto changing = [&](std::uint64_t value) {
         return (value >= low && value < high) || (value >= resultsLow && value < resultsLow + resultsSize);
@@ -264,12 +270,11 @@ const char* dwarfWalkHolds(const std::uint8_t* data, std::size_t size, std::uint
     // Off, cold, then warm: a kept rule must step exactly as the full step that kept it.
     static std::uint64_t results[3][kWalkCapacity];
     std::uint64_t* full = results[0];
-    std::uint64_t* cold = results[1];
     std::uint64_t* warm = results[2];
     const bool comparable = !mayReadChangingMemory(copy, start, results, sizeof results);
     clearUnwindRuleCache();
-    const std::uint32_t count = walkFrameByFrame(start, false, full);
-    const std::uint32_t coldCount = walkFrameByFrame(start, true, cold);
+    const Walk off = walkFrameByFrame(start, false, full);
+    const Walk cold = walkFrameByFrame(start, true, results[1]);
     ZEVUnwindContext context;
     initUnwindWithImageFinder(&context, &start, findWalkImage);
     context.memory.stack = {0, 0};
@@ -278,16 +283,16 @@ const char* dwarfWalkHolds(const std::uint8_t* data, std::size_t size, std::uint
     walkImage = WalkImage{};
     clearUnwindRuleCache();
 
-    if (frames != nullptr) *frames = count;
-    if (count > kWalkCapacity || coldCount > kWalkCapacity)
-        return "a walk delivered a frame below 4096 or went on after it had ended";
-    if (count > kUnwindMaxFrames || coldCount > kUnwindMaxFrames || warmCount > kUnwindMaxFrames)
+    if (frames != nullptr) *frames = off.count;
+    if (off.count > kUnwindMaxFrames || cold.count > kUnwindMaxFrames || warmCount > kUnwindMaxFrames)
         return "a walk went past its frame limit";
-    if (!warmEnded) return "a walk in batches went on after it had ended";
+    if (off.badFrame || cold.badFrame) return "a walk delivered a frame below 4096";
+    // A walk that read memory changing under it may rightly go on, or go elsewhere, the next time.
     if (!comparable) return nullptr;
-    if (coldCount != count || std::memcmp(cold, full, count * sizeof(std::uint64_t)) != 0)
+    if (off.cameBack || cold.cameBack || !warmEnded) return "a walk went on after it had ended";
+    if (cold.count != off.count || std::memcmp(results[1], full, off.count * sizeof(std::uint64_t)) != 0)
         return "a walk keeping frame rules differs from one that keeps none";
-    if (warmCount != count || std::memcmp(warm, full, count * sizeof(std::uint64_t)) != 0)
+    if (warmCount != off.count || std::memcmp(warm, full, off.count * sizeof(std::uint64_t)) != 0)
         return "a walk over kept frame rules differs from one that keeps none";
     return nullptr;
 }
