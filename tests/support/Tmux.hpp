@@ -68,10 +68,12 @@ class Tmux {
     Tmux& operator=(const Tmux&) = delete;
 
     // Starts `command` in a window of `columns` x `rows` (100x30 unless given); "PROGRAM-ENDED" shows
-    // once it has returned.
+    // once it has returned, on a line of its own even when a killed program left the terminal raw (no
+    // carriage return after a line feed), where it would otherwise wrap at whatever column was last
+    // written.
     void start(const std::string& command, int columns = 100, int rows = 30) {
         run(tmux("new-session -d -s app -x " + std::to_string(columns) + " -y " + std::to_string(rows) + " " +
-                 quote(command + "; echo PROGRAM-ENDED; sleep 60")));
+                 quote(command + "; printf '\\r\\nPROGRAM-ENDED\\r\\n'; sleep 60")));
     }
     // Ends the window (and what runs in it), so that the next start can use the name again.
     void stop() { run(tmux("kill-session -t app")); }
