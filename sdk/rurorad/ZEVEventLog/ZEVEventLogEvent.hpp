@@ -9,6 +9,7 @@
 // The bracketed part is there only when a payload is present; an empty payload gives length 0.
 //
 // Failure contract: none; immutable and safe to share between threads.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,12 @@
 class ZEVEventLogEvent {
   public:
     using Payload = std::optional<std::string>;
+
+    // Which log file of a session fragment a record goes to: one file per priority.
+    static constexpr std::uint64_t highPriority = 0;
+    static constexpr std::uint64_t mediumPriority = 1;
+    static constexpr std::uint64_t lowPriority = 2;
+    static constexpr std::size_t priorityCount = 3;
 
     ZEVEventLogEvent(std::uint64_t priority, std::uint64_t timestamp, std::string key, Payload payload);
     ZEVEventLogEvent(std::uint64_t priority, std::uint64_t timestamp, std::string key)

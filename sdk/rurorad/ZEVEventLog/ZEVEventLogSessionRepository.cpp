@@ -3,6 +3,7 @@
 #include "platform/foundation/FileContents.hpp"
 
 #include "sdk/rurorad/ZEVEventLog/FileError.hpp"
+#include "sdk/rurorad/ZEVEventLog/ZEVEventLogEvent.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -98,12 +99,14 @@ URL ZEVEventLogSessionRepository::sessionFragmentDirectoryURLForLogFileURL(const
 
 std::optional<std::string>
 ZEVEventLogSessionRepository::activeEventLogFileNameForPriority(std::int64_t priority) {
-    if (priority < 0 || priority > 2) return std::nullopt;
+    if (priority < 0 || priority >= static_cast<std::int64_t>(ZEVEventLogEvent::priorityCount))
+        return std::nullopt;
     return std::to_string(priority) + ".log";
 }
 
 std::int64_t ZEVEventLogSessionRepository::priorityForEventLogFileWithName(const std::string& name) {
-    for (std::int64_t priority = 0; priority <= 2; ++priority) {
+    for (std::int64_t priority = 0; priority < static_cast<std::int64_t>(ZEVEventLogEvent::priorityCount);
+         ++priority) {
         const std::string active = *activeEventLogFileNameForPriority(priority);
         if (name == active || withoutExtension(name) == active) return priority;
     }
