@@ -1,7 +1,6 @@
 // The analytics engine: creation, settings, the road of one event, fragments, the previous crash.
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 
-#include "platform/dispatch/Group.hpp"
 #include "platform/uikit/ViewController.hpp"
 #include "platform/uikit/ViewControllerRuntime.hpp"
 #include "sdk/rurorad/ZEVEventLog/FileError.hpp"
@@ -22,10 +21,6 @@ namespace fs = std::filesystem;
 using Repository = ZEVEventLogSessionRepository;
 
 namespace {
-
-constexpr const char* kQueueLabels[3] = {"com.zevuzavidav.analytics.high-priority",
-                                         "com.zevuzavidav.analytics.medium-priority",
-                                         "com.zevuzavidav.analytics.low-priority"};
 
 constexpr const char* kLifecycleNotifications[] = {
     "UIApplicationWillTerminateNotification",      "UIApplicationDidReceiveMemoryWarningNotification",
@@ -69,7 +64,10 @@ ZEVAnalyticsController::ZEVAnalyticsController(const std::string& sessionIdentif
       timestampGenerator_(std::move(parts.timestampGenerator)),
       metadataController_(std::move(parts.metadataController)),
       networkingClient_(std::move(parts.networkingClient)), tracking_(std::move(parts.tracking)),
-      logSessionRepository_(root) {
+      logSessionRepository_(root), priorityWriter_(metadataController_->metadataJSONData(),
+                                                   [this](std::size_t priority, std::uint64_t fileSize) {
+                                                       afterAppend(priority, fileSize);
+                                                   }) {
     settingsSnapshots_.push_back(std::make_unique<const ZEVAnalyticsSettings>());
     settings_ = settingsSnapshots_.back().get();
     if (!identifierGenerator_) identifierGenerator_ = std::make_shared<ZEVAnalyticsIdentifierGenerator>();
@@ -77,8 +75,6 @@ ZEVAnalyticsController::ZEVAnalyticsController(const std::string& sessionIdentif
     if (!networkingClient_) networkingClient_ = std::make_shared<ZEVAnalyticsNetworkingClient>();
     if (!tracking_) tracking_ = ZEVAnalyticsViewControllerTrackingController::sharedInstance();
     sessionTimestamp_ = timestampGenerator_->generateAnalyticsTimestamp();
-    for (std::size_t p = 0; p < 3; ++p)
-        priorityEventLoggingQueues_[p] = std::make_unique<dispatch::SerialQueue>(kQueueLabels[p]);
     sessionMaintenanceQueue_ =
         std::make_unique<dispatch::SerialQueue>("com.zevuzavidav.analytics.maintenance");
 }
@@ -138,10 +134,8 @@ ZEVAnalyticsController::~ZEVAnalyticsController() {
             host_.notificationCenter->removeObserver(token);
     cancelSessionMaintenance();
     // Nothing that is already running on a priority queue may still ask for maintenance once the
-    // maintenance queue starts to go; the queues themselves finish their work as they are destroyed.
-    for (std::size_t p = 0; p < 2; ++p)
-        priorityEventLoggingQueues_[p]->sync([] {});
-    flushEventLogs();
+    // maintenance queue starts to go.
+    priorityWriter_.settle();
 }
 
 // --- Settings --------------------------------------------------------------------------------------
@@ -191,12 +185,7 @@ void ZEVAnalyticsController::handleDisabledFeatureSwitch() {
     ZEVRuroradDebugLog("Rurorad is disabled. Cleaning up session directory");
     std::error_code ec;
     if (!fs::exists(analyticsRootDirectoryURL_, ec)) return;
-    for (std::size_t p = 0; p < 3; ++p) {
-        priorityEventLoggingQueues_[p]->sync([this, p] {
-            prioritySlots_[p].file.reset();
-            prioritySlots_[p].fileURL.reset();
-        });
-    }
+    priorityWriter_.close();
     fs::remove_all(analyticsRootDirectoryURL_, ec);
     if (ec) {
         ZEVRuroradDebugLog("Unable to purge analytics directory {error = " +
@@ -237,7 +226,7 @@ void ZEVAnalyticsController::logCustomEvent(const std::string& name,
     payload.clear();
     if (!ZEVAnalyticsEvent::appendCustomPayload(payload, cutName, customAttributes, newEventIdentifier()))
         return;
-    logEventParts(2, timestamp, ZEVRuroradCustomEvent::eventKey, payload);
+    logEventParts(ZEVEventLogEvent::lowPriority, timestamp, ZEVRuroradCustomEvent::eventKey, payload);
 }
 
 void ZEVAnalyticsController::logPredefinedEvent(const ZEVRuroradEvent& event) {
@@ -259,13 +248,13 @@ void ZEVAnalyticsController::logRuroradEvent(const ZEVRuroradEvent& event) {
         return;
     }
     if (ZEVRuroradDebugEnabled()) ZEVRuroradDebugLog("Logging event: " + event.description());
-    // The kit's events are records of priority 2 (ZEVAnalyticsEvent::initWithRuroradEvent); their parts
+    // The kit's events are low-priority records (ZEVAnalyticsEvent::initWithRuroradEvent); their parts
     // are taken straight from the event, the record itself is never needed.
     const std::uint64_t timestamp = newTimestamp();
     thread_local std::string payload;
     payload.clear();
     if (!ZEVAnalyticsEvent::appendRuroradPayload(payload, event, newEventIdentifier())) return;
-    logEventParts(2, timestamp, event.key(), payload);
+    logEventParts(ZEVEventLogEvent::lowPriority, timestamp, event.key(), payload);
 }
 
 void ZEVAnalyticsController::logEvent(std::shared_ptr<const ZEVEventLogEvent> event) {
@@ -284,102 +273,19 @@ void ZEVAnalyticsController::logEventParts(std::uint64_t priority, std::uint64_t
         return;
     }
     if (!settings.analyticsFeatureSwitchEnabled()) return;
-    if (priority < 2) {
-        priorityEventLoggingQueues_[priority]->sync([&] { writeEvent(priority, timestamp, key, payload); });
-    } else if (priority == 2) {
-        bool writeLater = false;
-        bool writeNow = false;
-        {
-            std::lock_guard lock(pendingLowPriority_.mutex);
-            ZEVEventLogEvent::appendLine(pendingLowPriority_.lines, timestamp, key, payload);
-            pendingLowPriority_.lineEnds.push_back(pendingLowPriority_.lines.size());
-            writeLater = !std::exchange(pendingLowPriority_.writeQueued, true);
-            if (pendingLowPriority_.lines.size() >= lowPriorityWriteSize)
-                writeNow = !std::exchange(pendingLowPriority_.writeDue, true);
-        }
-        if (writeLater)
-            priorityEventLoggingQueues_[2]->asyncAfter(lowPriorityWriteDelay,
-                                                       [this] { writeLowPriorityEvents(); });
-        if (writeNow) priorityEventLoggingQueues_[2]->async([this] { writeLowPriorityEvents(); });
-    }
+    priorityWriter_.append(priority, timestamp, key, payload);
 }
 
-void ZEVAnalyticsController::flushEventLogs() {
-    // Events of priority 0 and 1 are in their files when their calls return.
-    priorityEventLoggingQueues_[2]->sync([this] { writeLowPriorityEvents(); });
-}
-
-void ZEVAnalyticsController::writeLowPriorityEvents() {
-    lowPriorityLines_.clear();
-    lowPriorityLineEnds_.clear();
-    {
-        std::lock_guard lock(pendingLowPriority_.mutex);
-        lowPriorityLines_.swap(pendingLowPriority_.lines);
-        lowPriorityLineEnds_.swap(pendingLowPriority_.lineEnds);
-        pendingLowPriority_.writeQueued = false;
-        pendingLowPriority_.writeDue = false;
-    }
-    if (lowPriorityLineEnds_.empty()) return;
-    if (auto ensured = ensureLogFileExistsForPriority(2); !ensured) {
-        ZEVRuroradDebugLog(
-            "Unable to create a new log file for priority 2 {error: " + describe(ensured.error()) + "}");
-        return;
-    }
-    ZEVEventLogEventFile& file = *prioritySlots_[2].file;
-    if (!file.appendData(lowPriorityLines_)) {
-        // The group did not fit (the append took none of it): line by line, so that only the events that
-        // cannot be written are lost.
-        std::size_t start = 0;
-        for (const std::size_t end : lowPriorityLineEnds_) {
-            const std::string_view line(lowPriorityLines_.data() + start, end - start);
-            if (auto appended = file.appendData(line); !appended)
-                ZEVRuroradDebugLog("Unable to write an event to " + file.fileURL() +
-                                   " {error: " + describe(appended.error()) + "}");
-            start = end;
-        }
-    }
-    afterAppend(2);
-}
-
-void ZEVAnalyticsController::writeEvent(std::size_t priority, std::uint64_t timestamp, std::string_view key,
-                                        std::optional<std::string_view> payload) {
-    if (auto ensured = ensureLogFileExistsForPriority(priority); !ensured) {
-        ZEVRuroradDebugLog("Unable to create a new log file for priority " + std::to_string(priority) +
-                           " {error: " + describe(ensured.error()) + "}");
-        return;
-    }
-    PrioritySlot& slot = prioritySlots_[priority];
-    if (auto appended = slot.file->appendEvent(timestamp, key, payload); !appended) {
-        ZEVRuroradDebugLog("Unable to write " + std::string(key) + " event to " + slot.file->fileURL() +
-                           " {error: " + describe(appended.error()) + "}");
-        return;
-    }
-    afterAppend(priority);
-}
-
-void ZEVAnalyticsController::afterAppend(std::size_t priority) {
-    const PrioritySlot& slot = prioritySlots_[priority];
+void ZEVAnalyticsController::afterAppend(std::size_t priority, std::uint64_t fileSize) {
     const ZEVAnalyticsSettings& settings = this->settings();
-    if (settings.maxByteSizePerFile != 0 && slot.file->fileSize() > settings.maxByteSizePerFile) {
+    if (settings.maxByteSizePerFile != 0 && fileSize > settings.maxByteSizePerFile) {
         maintainSessionFragmentsIgnoringError();
-    } else if (priority == 0) {
+    } else if (priority == ZEVEventLogEvent::highPriority) {
         if (settings.haveSettings)
             maintainSessionFragmentsIgnoringError();
         else
             performSessionMaintenanceAfterSettingsArrive_ = true;
     }
-}
-
-ns::Result<void> ZEVAnalyticsController::ensureLogFileExistsForPriority(std::size_t priority) {
-    PrioritySlot& slot = prioritySlots_[priority];
-    if (slot.file) return {};
-    if (!slot.fileURL) return rurorad::posixError(ENOENT, "no open session fragment");
-    auto file = ZEVEventLogEventFile::initWithURL(*slot.fileURL);
-    if (!file) return rurorad::posixError(EIO, *slot.fileURL);
-    const ZEVAnalyticsMetadataEvent metadata(priority, slot.fragmentTimestamp, metadataJSONData());
-    if (auto appended = file->appendEvent(metadata); !appended) return appended.error();
-    slot.file = std::move(file);
-    return {};
 }
 
 void ZEVAnalyticsController::logAppInstalled() {
@@ -426,8 +332,8 @@ ns::Result<void> ZEVAnalyticsController::prepareNewSessionFragment(const std::st
     auto directory = logSessionRepository_.sessionFragmentDirectoryURLForStateName(
         Repository::activeStateName, sessionIdentifier_, sessionTimestamp_, identifier, timestamp);
     if (!directory) return directory.error();
-    std::array<URL, 3> fileURLs;
-    for (std::size_t p = 0; p < 3; ++p) {
+    ZEVAnalyticsPriorityWriter::FileURLs fileURLs;
+    for (std::size_t p = 0; p < fileURLs.size(); ++p) {
         auto url = logSessionRepository_.eventLogFileURLForStateName(
             Repository::activeStateName, sessionIdentifier_, sessionTimestamp_, identifier, timestamp,
             static_cast<std::int64_t>(p));
@@ -439,22 +345,11 @@ ns::Result<void> ZEVAnalyticsController::prepareNewSessionFragment(const std::st
         std::lock_guard lock(fragmentMutex_);
         pendingFragment_ = fragment;
     }
-    // The last of the three swaps makes the new fragment the open one, also when it comes after the
-    // wait below has given up.
-    auto remaining = std::make_shared<std::atomic<int>>(3);
-    dispatch::Group group;
-    for (std::size_t p = 0; p < 3; ++p) {
-        group.async(*priorityEventLoggingQueues_[p], [this, p, url = fileURLs[p], fragment, remaining] {
-            // Events that came before the swap belong to the fragment being closed.
-            if (p == 2) writeLowPriorityEvents();
-            PrioritySlot& slot = prioritySlots_[p];
-            slot.file.reset();
-            slot.fileURL = url;
-            slot.fragmentTimestamp = fragment->timestamp;
-            if (--*remaining == 0) promoteFragment(fragment);
-        });
-    }
-    if (!group.wait(fragmentSwapTimeout)) return rurorad::posixError(ETIMEDOUT, fragment->directory);
+    // The last priority to swap makes the new fragment the open one, also when that comes after the wait
+    // has given up.
+    if (!priorityWriter_.swap(fileURLs, timestamp, fragmentSwapTimeout,
+                              [this, fragment] { promoteFragment(fragment); }))
+        return rurorad::posixError(ETIMEDOUT, fragment->directory);
     return {};
 }
 

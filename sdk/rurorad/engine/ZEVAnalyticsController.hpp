@@ -5,15 +5,15 @@
 // the maintenance that closes, packages, uploads, prunes and cleans fragments (see
 // ZEVAnalyticsControllerMaintenance.cpp for that road).
 //
+// The three log files and their queues are the priority writer's (ZEVAnalyticsPriorityWriter).
+//
 // Threads: callers may be on any thread. Priority 0 and 1 events block the caller until their line is
 // written on their priority's serial queue; priority 2 events are written later on the low-priority
-// queue. A priority's open file and file URL are only touched on its queue. Settings, maintenance and
-// the crash event run on the maintenance queue. Settings are one immutable snapshot, swapped whole.
-// Opening a fragment swaps the three priorities' files through blocks on their queues and waits at most
-// 5 s; the open fragment moves to the new one only once all three have swapped, so packaging never takes
-// a fragment a queue may still write to. Nothing on a priority queue waits for the maintenance queue.
-//
-// Every log file starts with one "metadata" line (the session's metadata JSON, the fragment's timestamp).
+// queue. Settings, maintenance and the crash event run on the maintenance queue. Settings are one
+// immutable snapshot, swapped whole. Opening a fragment swaps
+// the writer's files and waits at most 5 s; the open fragment moves to the new one only once every
+// priority has swapped, so packaging never takes a fragment a queue may still write to. Nothing on a
+// priority queue waits for the maintenance queue.
 //
 // Failure contract: creation answers nullptr when the first fragment cannot be prepared (the kit then logs
 // nothing that launch). Every other failure is a debug line ("[Zevuzavidav:Rurorad] ...") except the two
@@ -24,17 +24,16 @@
 #include "platform/dispatch/SerialQueue.hpp"
 #include "platform/dispatch/Timer.hpp"
 #include "platform/foundation/Date.hpp"
-#include "sdk/rurorad/ZEVEventLog/ZEVEventLogEventFile.hpp"
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogSessionRepository.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsHost.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsMetadataController.hpp"
+#include "sdk/rurorad/engine/ZEVAnalyticsPriorityWriter.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsSettings.hpp"
 #include "sdk/rurorad/events/ZEVRuroradEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsGenerators.hpp"
 #include "sdk/rurorad/tracking/ZEVAnalyticsViewControllerTrackingController.hpp"
 #include "sdk/rurorad/upload/ZEVAnalyticsNetworkingClient.hpp"
 
-#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -65,8 +64,6 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
 
     static constexpr double fragmentSwapTimeout = 5.0;
     static constexpr double maintenanceTimerLeeway = 10.0;
-    static constexpr double lowPriorityWriteDelay = 0.002;
-    static constexpr std::size_t lowPriorityWriteSize = 64 * 1024;
 
     // What the engine is made of; absent parts get the real ones.
     struct Parts {
@@ -125,11 +122,8 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     const std::string& sessionIdentifier() const { return sessionIdentifier_; }
     std::uint64_t sessionTimestamp() const { return sessionTimestamp_; }
     dispatch::SerialQueue& sessionMaintenanceQueue() { return *sessionMaintenanceQueue_; }
-    dispatch::SerialQueue& priorityEventLoggingQueue(std::size_t priority) {
-        return *priorityEventLoggingQueues_.at(priority);
-    }
     // Returns once every event handed in before the call is in its file (or dropped).
-    void flushEventLogs();
+    void flushEventLogs() { priorityWriter_.flush(); }
 
     // --- Maintenance (ZEVAnalyticsControllerMaintenance.cpp) ---
     // One run: open a new fragment, package the closed ones, upload them, prune, clean up, record the
@@ -160,12 +154,6 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
         std::uint64_t timestamp = 0;
         URL directory;
     };
-    // The open file of one priority; touched only on that priority's queue.
-    struct PrioritySlot {
-        std::optional<URL> fileURL;
-        std::uint64_t fragmentTimestamp = 0;
-        std::unique_ptr<ZEVEventLogEventFile> file;
-    };
 
     ZEVAnalyticsController(const std::string& sessionIdentifier, const URL& root,
                            const std::optional<std::string>& betaToken, ZEVAnalyticsHost host, Parts parts);
@@ -177,11 +165,9 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     // priority's file.
     void logEventParts(std::uint64_t priority, std::uint64_t timestamp, std::string_view key,
                        std::optional<std::string_view> payload);
-    void writeEvent(std::size_t priority, std::uint64_t timestamp, std::string_view key,
-                    std::optional<std::string_view> payload);
-    void writeLowPriorityEvents();
-    void afterAppend(std::size_t priority);
-    ns::Result<void> ensureLogFileExistsForPriority(std::size_t priority);
+    // On the priority's queue, once lines are in its file: a file past its size limit, or a high-priority
+    // event, asks for maintenance.
+    void afterAppend(std::size_t priority, std::uint64_t fileSize);
     std::uint64_t newTimestamp() { return timestampGenerator_->generateAnalyticsTimestamp(); }
     std::string newEventIdentifier() { return identifierGenerator_->generateEventIdentifier(); }
 
@@ -250,24 +236,8 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     std::shared_ptr<dispatch::Timer> sessionFragmentMaintenanceTimerSource_;
     std::vector<ns::NotificationCenter::ObserverToken> observers_;
 
-    std::array<PrioritySlot, 3> prioritySlots_;
-    // Low-priority events handed in and not yet written. They are written together, in one append, a
-    // moment after the first of them arrives (lowPriorityWriteDelay), or at once when lowPriorityWriteSize
-    // bytes of them are waiting, instead of one block and one write per event; anything that needs them
-    // in the file first (a fragment swap, the end of the process, a flush) writes them at once.
-    // The lines are rendered by the callers, so nothing they allocate is freed on another thread.
-    struct PendingLines {
-        std::mutex mutex;
-        std::string lines;
-        std::vector<std::size_t> lineEnds;
-        bool writeQueued = false; // a write will take the lines
-        bool writeDue = false;    // one that runs at once
-    } pendingLowPriority_;
-    // The low-priority queue's side of the pending lines, kept to reuse its memory.
-    std::string lowPriorityLines_;
-    std::vector<std::size_t> lowPriorityLineEnds_;
-    // Declared last, so they go first: the maintenance queue (whose blocks use the priority queues) before
-    // the priority queues, each finishing the work already given to it while everything else still exists.
-    std::array<std::unique_ptr<dispatch::SerialQueue>, 3> priorityEventLoggingQueues_;
+    // Declared last, so they go first: the maintenance queue (whose blocks swap the writer's files) before
+    // the writer, each finishing the work already given to it while everything else still exists.
+    ZEVAnalyticsPriorityWriter priorityWriter_;
     std::unique_ptr<dispatch::SerialQueue> sessionMaintenanceQueue_;
 };
