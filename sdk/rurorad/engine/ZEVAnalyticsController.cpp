@@ -68,8 +68,6 @@ ZEVAnalyticsController::ZEVAnalyticsController(const std::string& sessionIdentif
                                                    [this](std::size_t priority, std::uint64_t fileSize) {
                                                        afterAppend(priority, fileSize);
                                                    }) {
-    settingsSnapshots_.push_back(std::make_unique<const ZEVAnalyticsSettings>());
-    settings_ = settingsSnapshots_.back().get();
     if (!identifierGenerator_) identifierGenerator_ = std::make_shared<ZEVAnalyticsIdentifierGenerator>();
     if (!timestampGenerator_) timestampGenerator_ = std::make_shared<ZEVAnalyticsTimestampGenerator>();
     if (!networkingClient_) networkingClient_ = std::make_shared<ZEVAnalyticsNetworkingClient>();
@@ -149,26 +147,20 @@ void ZEVAnalyticsController::setSettings(ZOVSettingsDocument document) {
 }
 
 void ZEVAnalyticsController::applySettings(const ZOVSettingsDocument& document) {
-    auto snapshot =
-        std::make_unique<const ZEVAnalyticsSettings>(ZEVAnalyticsSettings::fromDocument(document.get()));
-    const ZEVAnalyticsSettings* settings = snapshot.get();
-    if (settings->shouldCollectAnalytics && ZEVRuroradDebugEnabled()) {
+    const ZEVAnalyticsSettings settings = ZEVAnalyticsSettings::fromDocument(document.get());
+    if (settings.shouldCollectAnalytics && ZEVRuroradDebugEnabled()) {
         const auto analytics = document->find("analytics");
         ZEVRuroradDebugLog("Rurorad enabled with settings: " +
                            (analytics == document->end() ? std::string("(null)") : analytics->dump()));
     }
     if (host_.userDefaults) {
-        host_.userDefaults->setBool(settings->shouldTrackViewControllers, enableViewControllerTrackingKey);
+        host_.userDefaults->setBool(settings.shouldTrackViewControllers, enableViewControllerTrackingKey);
         host_.userDefaults->synchronize();
     }
-    {
-        std::lock_guard lock(settingsMutex_);
-        settingsSnapshots_.push_back(std::move(snapshot));
-    }
-    settings_.store(settings, std::memory_order_release);
+    settings_.publish(settings);
     scheduleSessionMaintenance();
     handleDisabledFeatureSwitch();
-    if (!settings->shouldCollectAnalytics) return;
+    if (!settings.shouldCollectAnalytics) return;
     if (!loggedAnalyticsEnabled_) {
         loggedAnalyticsEnabled_ = true;
         auto session = logSessionRepository_.sessionDirectoryURLForStateName(

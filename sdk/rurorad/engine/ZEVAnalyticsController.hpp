@@ -5,12 +5,12 @@
 // the maintenance that closes, packages, uploads, prunes and cleans fragments (see
 // ZEVAnalyticsControllerMaintenance.cpp for that road).
 //
-// The three log files and their queues are the priority writer's (ZEVAnalyticsPriorityWriter).
+// Its parts: the priority writer holds the three log files and their queues (ZEVAnalyticsPriorityWriter),
+// and the settings in force are immutable snapshots (ZEVAnalyticsSettingsSnapshots).
 //
 // Threads: callers may be on any thread. Priority 0 and 1 events block the caller until their line is
 // written on their priority's serial queue; priority 2 events are written later on the low-priority
-// queue. Settings, maintenance and the crash event run on the maintenance queue. Settings are one
-// immutable snapshot, swapped whole. Opening a fragment swaps
+// queue. Settings, maintenance and the crash event run on the maintenance queue. Opening a fragment swaps
 // the writer's files and waits at most 5 s; the open fragment moves to the new one only once every
 // priority has swapped, so packaging never takes a fragment a queue may still write to. Nothing on a
 // priority queue waits for the maintenance queue.
@@ -28,7 +28,7 @@
 #include "sdk/rurorad/engine/ZEVAnalyticsHost.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsMetadataController.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsPriorityWriter.hpp"
-#include "sdk/rurorad/engine/ZEVAnalyticsSettings.hpp"
+#include "sdk/rurorad/engine/ZEVAnalyticsSettingsSnapshots.hpp"
 #include "sdk/rurorad/events/ZEVRuroradEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsGenerators.hpp"
 #include "sdk/rurorad/tracking/ZEVAnalyticsViewControllerTrackingController.hpp"
@@ -111,7 +111,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     // Applied later, on the maintenance queue.
     void setSettings(ZOVSettingsDocument settings);
     // The settings in force: a snapshot that stays valid for the engine's life.
-    const ZEVAnalyticsSettings& settings() const { return *settings_.load(std::memory_order_acquire); }
+    const ZEVAnalyticsSettings& settings() const { return settings_.current(); }
     bool analyticsFeatureSwitchEnabled() const { return settings().analyticsFeatureSwitchEnabled(); }
     bool customEventsFeatureSwitchEnabled() const { return settings().customEventsFeatureSwitchEnabled(); }
     bool predefinedEventsFeatureSwitchEnabled() const {
@@ -208,12 +208,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     std::uint64_t sessionTimestamp_ = 0;
     ZEVEventLogSessionRepository logSessionRepository_;
 
-    // Every settings snapshot applied is kept for the engine's life (settings arrive a few times a
-    // launch), so that a caller on any thread reads the one in force with one atomic load, without a
-    // lock or a reference count on its road.
-    std::mutex settingsMutex_;
-    std::vector<std::unique_ptr<const ZEVAnalyticsSettings>> settingsSnapshots_;
-    std::atomic<const ZEVAnalyticsSettings*> settings_{nullptr};
+    ZEVAnalyticsSettingsSnapshots settings_;
 
     mutable std::mutex fragmentMutex_;
     std::shared_ptr<const Fragment> currentFragment_;
