@@ -375,30 +375,14 @@ bool ZEVAnalyticsController::isOpenSessionFragmentDirectoryURL(const URL& direct
 // --- Sessions and the previous crash ---------------------------------------------------------------
 
 void ZEVAnalyticsController::readLastSessionInformation() {
-    lastSessionIdentifier_.reset();
-    lastSessionTimestamp_ = 0;
-    lastSessionMetadata_.reset();
-    if (!host_.userDefaults) return;
-    auto identifier = host_.userDefaults->objectForKey(lastSessionIdentifierKey);
-    auto timestamp = host_.userDefaults->objectForKey(lastSessionTimestampKey);
-    auto metadata = host_.userDefaults->objectForKey(lastSessionMetadataKey);
-    if (!identifier || !identifier->stringValue() || !timestamp || !timestamp->integerValue() || !metadata ||
-        !metadata->dataValue())
-        return;
-    lastSessionIdentifier_ = *identifier->stringValue();
-    lastSessionTimestamp_ = static_cast<std::uint64_t>(*timestamp->integerValue());
-    lastSessionMetadata_ = std::string(metadata->dataValue()->begin(), metadata->dataValue()->end());
+    lastSession_.reset();
+    if (host_.userDefaults) lastSession_ = ZEVAnalyticsSessionRecord::read(*host_.userDefaults);
 }
 
 void ZEVAnalyticsController::saveCurrentSessionInformation() {
-    if (!host_.userDefaults) return;
-    const std::string& json = metadataJSONData();
-    host_.userDefaults->setObject(ns::PropertyList(sessionIdentifier_), lastSessionIdentifierKey);
-    host_.userDefaults->setObject(ns::PropertyList(static_cast<std::int64_t>(sessionTimestamp_)),
-                                  lastSessionTimestampKey);
-    host_.userDefaults->setObject(ns::PropertyList(ns::PropertyList::Data(json.begin(), json.end())),
-                                  lastSessionMetadataKey);
-    host_.userDefaults->synchronize();
+    if (host_.userDefaults)
+        ZEVAnalyticsSessionRecord{sessionIdentifier_, sessionTimestamp_, metadataJSONData()}.save(
+            *host_.userDefaults);
 }
 
 void ZEVAnalyticsController::logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date) {
@@ -409,14 +393,15 @@ void ZEVAnalyticsController::logPreviousSessionCrashedOnDate(const std::optional
 }
 
 void ZEVAnalyticsController::writePreviousSessionCrash(const ns::Date& date) {
-    if (!lastSessionIdentifier_ || !lastSessionMetadata_ || lastSessionTimestamp_ == 0) return;
+    if (!lastSession_ || lastSession_->timestamp == 0) return;
     const double seconds = std::floor(date.timeIntervalSince1970());
     const std::uint64_t crashMilliseconds = seconds > 0 ? static_cast<std::uint64_t>(seconds) * 1000 : 0;
     auto crash = ZEVAnalyticsApplicationLifecycleEvent::initApplicationCrashedEvent(crashMilliseconds,
                                                                                     newEventIdentifier());
-    const ZEVAnalyticsMetadataEvent metadata(crash->priority(), crash->timestamp(), *lastSessionMetadata_);
+    const ZEVAnalyticsMetadataEvent metadata(crash->priority(), crash->timestamp(),
+                                             lastSession_->metadataJSONData);
     auto url = logSessionRepository_.eventLogFileURLForStateName(
-        Repository::activeStateName, *lastSessionIdentifier_, lastSessionTimestamp_,
+        Repository::activeStateName, lastSession_->identifier, lastSession_->timestamp,
         identifierGenerator_->generateSessionFragmentIdentifier(), crashMilliseconds,
         static_cast<std::int64_t>(crash->priority()));
     if (!url) {

@@ -6,7 +6,8 @@
 // ZEVAnalyticsControllerMaintenance.cpp for that road).
 //
 // Its parts: the priority writer holds the three log files and their queues (ZEVAnalyticsPriorityWriter),
-// and the settings in force are immutable snapshots (ZEVAnalyticsSettingsSnapshots).
+// the settings in force are immutable snapshots (ZEVAnalyticsSettingsSnapshots), and the previous launch's
+// session comes from ZEVAnalyticsSessionRecord.
 //
 // Threads: callers may be on any thread. Priority 0 and 1 events block the caller until their line is
 // written on their priority's serial queue; priority 2 events are written later on the low-priority
@@ -28,6 +29,7 @@
 #include "sdk/rurorad/engine/ZEVAnalyticsHost.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsMetadataController.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsPriorityWriter.hpp"
+#include "sdk/rurorad/engine/ZEVAnalyticsSessionRecord.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsSettingsSnapshots.hpp"
 #include "sdk/rurorad/events/ZEVRuroradEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsGenerators.hpp"
@@ -57,9 +59,6 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
 
     static constexpr const char* enableViewControllerTrackingKey =
         "com.zevuzavidav.insights.enableviewcontrollertracking";
-    static constexpr const char* lastSessionIdentifierKey = "com.zevuzavidav.insights.lastsessionidentifier";
-    static constexpr const char* lastSessionTimestampKey = "com.zevuzavidav.insights.lastsessiontimestamp";
-    static constexpr const char* lastSessionMetadataKey = "com.zevuzavidav.insights.lastsessionmetadata";
     static constexpr const char* lastMaintenanceDateKey = "com.zevuzavidav.insights.lastmaintenancedate";
 
     static constexpr double fragmentSwapTimeout = 5.0;
@@ -223,9 +222,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     std::optional<URLs> sessionFragmentsToTransmit_;
 
     // Known after creation, read-only afterwards.
-    std::optional<std::string> lastSessionIdentifier_;
-    std::uint64_t lastSessionTimestamp_ = 0;
-    std::optional<std::string> lastSessionMetadata_;
+    std::optional<ZEVAnalyticsSessionRecord> lastSession_;
 
     mutable std::mutex timerMutex_;
     std::shared_ptr<dispatch::Timer> sessionFragmentMaintenanceTimerSource_;
