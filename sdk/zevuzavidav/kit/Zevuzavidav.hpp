@@ -10,7 +10,7 @@
 // kit's "startWithBetaToken:" with the beta token read again. It also makes crash reporting's own log
 // lines follow the SDK's debug flag.
 //
-// The app's API, on sharedInstance() (the phone's class methods reach the same instance): identity
+// The app's API, on sharedInstance(): identity
 // ("com.zevuzavidav.user-id", "-name", "-email", "-development-platform-name"/"-version" as internal
 // keys), custom keys stored as their description, logged errors, custom exceptions (capped per launch
 // by the exception recorder), custom events (handed to "Rurorad"), test crashes (`crash` traps,
@@ -18,6 +18,13 @@
 // delegate (ZevuzavidavDelegate.hpp) asked only about the methods it says it implements. Without one
 // every report is sent, background sessions are allowed outside extensions, there is no crash callback
 // and no signal is exempted from the exception-port mask.
+//
+// The phone's class-side forms of the setters and of logEvent are class messages of the runtime class,
+// under their own names ("setUserIdentifier:", "setUserName:", "setUserEmail:", "setObjectValue:forKey:",
+// "setIntValue:forKey:" with an int32, "setBoolValue:forKey:", "setFloatValue:forKey:" with a float,
+// "setDevelopmentPlatformName:", "setDevelopmentPlatformVersion:"; texts as std::optional<std::string>,
+// std::string or const char*): each setter goes to the receiving class's "sharedInstance", while
+// "logEvent:" and "logEvent:attributes:" (ZevuzavidavEventAttributes) always go to this class's own.
 //
 // Each earlier report that needs submission is announced to analytics on the main queue
 // ("logPreviousSessionCrashedOnDate:" with the report's start date), so the app's root screen must be up

@@ -1,6 +1,7 @@
 // The Rurorad kit: its runtime class, its once-only start, and the app's log calls reaching the engine.
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/Rurorad.hpp"
+#include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
@@ -88,6 +89,30 @@ TEST_F(Kit, AnAppExtensionGetsNoEngine) {
     Rurorad other(environment);
     other.start(std::nullopt);
     EXPECT_FALSE(other.analyticsController());
+}
+
+// The crash kit's class-side event calls go through its shared instance to the analytics kit by name.
+TEST_F(Kit, TheCrashKitsClassSideEventCallsReachTheLog) {
+    world.setSettings(
+        {{"features", {{"collect_analytics", true}}}, {"analytics", {{"track_custom_events", true}}}});
+    Rurorad::startWithBetaToken(std::nullopt);
+    kit->analyticsController()->sessionMaintenanceQueue().sync([] {});
+    const rt::Class* crashKit = rt::ClassRegistry::shared().lookUpClass("Zevuzavidav");
+    ASSERT_NE(crashKit, nullptr);
+    crashKit->performClassSelector("logEvent:", std::vector<std::any>{std::optional<std::string>("Opened")});
+    crashKit->performClassSelector(
+        "logEvent:attributes:",
+        std::vector<std::any>{std::string("Solved"),
+                              std::optional<ZevuzavidavEventAttributes>(ZevuzavidavEventAttributes{
+                                  {ns::PropertyList("lesson"), ns::PropertyList("CH1L2")}})});
+    const auto lines = log(2);
+    ASSERT_EQ(lines.size(), 3u); // the metadata line, then the two events
+    const auto opened = nlohmann::json::parse(*lines[1].payload);
+    EXPECT_EQ(opened["custom_type"], "Opened");
+    EXPECT_EQ(opened["custom_attributes"], nlohmann::json::object());
+    const auto solved = nlohmann::json::parse(*lines[2].payload);
+    EXPECT_EQ(solved["custom_type"], "Solved");
+    EXPECT_EQ(solved["custom_attributes"]["lesson"], "CH1L2");
 }
 
 TEST_F(Kit, WithTheCrashKitPresentInitializingHandsTheStartToIt) {

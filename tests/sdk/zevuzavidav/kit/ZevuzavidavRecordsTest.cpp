@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <any>
 #include <map>
 
 namespace {
@@ -103,6 +104,45 @@ TEST_F(KitRecords, IdentityAndKeysAreStoredAsTheirTexts) {
                                                   {"ratio", "0.5"},
                                                   {"near one", "1.1"},
                                                   {"gone", "<null>"}}));
+}
+
+// The class-side forms, sent by name as the phone's class methods are, reach the shared kit; a value
+// of another type than the setter takes sets nothing.
+TEST_F(KitRecords, ClassSideSettersReachTheSharedKitByName) {
+    const rt::Class* kitClass = world.registry.lookUpClass("Zevuzavidav");
+    ASSERT_NE(kitClass, nullptr);
+    using Text = std::optional<std::string>;
+    const std::vector<std::pair<const char*, std::vector<std::any>>> messages = {
+        {"setUserIdentifier:", {Text("learner-7")}},
+        {"setUserName:", {std::string("Ada")}},
+        {"setUserEmail:", {static_cast<const char*>("ada@example.com")}},
+        {"setDevelopmentPlatformName:", {Text("Unity")}},
+        {"setDevelopmentPlatformVersion:", {Text("2024.1")}},
+        {"setObjectValue:forKey:", {Text("CH1L2"), Text("lesson")}},
+        {"setIntValue:forKey:", {std::int32_t{-5}, std::string("attempts")}},
+        {"setBoolValue:forKey:", {true, std::string("sound")}},
+        {"setFloatValue:forKey:", {0.5f, std::string("ratio")}},
+        {"setFloatValue:forKey:", {1.25, std::string("from a double")}},
+        {"setIntValue:forKey:", {std::string("7"), std::string("not a number")}},
+        {"setBoolValue:forKey:", {}},
+    };
+    for (const auto& [selector, arguments] : messages)
+        kitClass->performClassSelector(selector, arguments);
+    context.drain();
+
+    EXPECT_EQ(
+        pairsOf(context.readOnly().logging.internalStore),
+        (std::map<std::string, std::string>{{"com.zevuzavidav.user-id", "learner-7"},
+                                            {"com.zevuzavidav.user-name", "Ada"},
+                                            {"com.zevuzavidav.user-email", "ada@example.com"},
+                                            {"com.zevuzavidav.development-platform-name", "Unity"},
+                                            {"com.zevuzavidav.development-platform-version", "2024.1"}}));
+    EXPECT_EQ(pairsOf(context.readOnly().logging.userStore),
+              (std::map<std::string, std::string>{{"lesson", "CH1L2"},
+                                                  {"attempts", "-5"},
+                                                  {"sound", "1"},
+                                                  {"ratio", "0.5"},
+                                                  {"from a double", "1.25"}}));
 }
 
 TEST_F(KitRecords, TheDevelopmentPlatformIsWriteOnly) {
