@@ -1,6 +1,7 @@
 // The analytics engine: creation, settings, the road of one event, fragments, the previous crash.
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 
+#include "platform/uikit/Application.hpp"
 #include "platform/uikit/ViewController.hpp"
 #include "platform/uikit/ViewControllerRuntime.hpp"
 #include "sdk/rurorad/ZEVEventLog/FileError.hpp"
@@ -52,8 +53,16 @@ bool ZEVAnalyticsController::isRunningInExtension(const ns::Bundle& bundle) {
     return true;
 }
 
+bool ZEVAnalyticsIsRunningInExtension(const ns::Bundle& bundle) {
+    return ZEVAnalyticsController::isRunningInExtension(bundle);
+}
+
+ui::Application* ZEVAnalyticsSharedApplication(const ns::Bundle& bundle) {
+    return ZEVAnalyticsIsRunningInExtension(bundle) ? nullptr : &ui::Application::shared();
+}
+
 bool ZEVAnalyticsController::supported(const ns::Bundle& bundle) {
-    return deviceMeetsMinimumRequirements() && !isRunningInExtension(bundle);
+    return deviceMeetsMinimumRequirements() && !ZEVAnalyticsIsRunningInExtension(bundle);
 }
 
 ZEVAnalyticsController::ZEVAnalyticsController(const std::string& sessionIdentifier, const URL& root,

@@ -233,3 +233,12 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     ZEVAnalyticsPriorityWriter priorityWriter_;
     std::unique_ptr<dispatch::SerialQueue> sessionMaintenanceQueue_;
 };
+
+namespace ui {
+class Application;
+}
+
+// The same test as ZEVAnalyticsController::isRunningInExtension, on the main bundle unless told.
+bool ZEVAnalyticsIsRunningInExtension(const ns::Bundle& bundle = ns::Bundle::main());
+// The shared application; null inside an app extension, which has none of its own.
+ui::Application* ZEVAnalyticsSharedApplication(const ns::Bundle& bundle = ns::Bundle::main());

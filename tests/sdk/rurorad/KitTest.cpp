@@ -2,6 +2,7 @@
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/Rurorad.hpp"
 #include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
+#include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
@@ -89,6 +90,47 @@ TEST_F(Kit, AnAppExtensionGetsNoEngine) {
     Rurorad other(environment);
     other.start(std::nullopt);
     EXPECT_FALSE(other.analyticsController());
+}
+
+// What the app's Info.plist says of an app extension, read as analytics reads it: malformed entries are
+// told while debugging and count as no extension.
+TEST(AnalyticsExtension, OnlyAWellFormedEntryMakesAnExtensionAndAnExtensionHasNoApplication) {
+    using Dictionary = ns::PropertyList::Dictionary;
+    struct Case {
+        const char* name;
+        Dictionary info;
+        bool extension;
+        const char* line; // told while debugging, or null for nothing
+    };
+    const Case cases[] = {
+        {"no entry", {}, false, nullptr},
+        {"an extension",
+         {{"NSExtension", Dictionary{{"NSExtensionPointIdentifier", "com.example.widget"}}}},
+         true,
+         nullptr},
+        {"an entry that is no dictionary",
+         {{"NSExtension", "widget"}},
+         false,
+         "[Zevuzavidav:Rurorad] Error: NSExtension Info.plist entry is mal-formed\n"},
+        {"an identifier that is no text",
+         {{"NSExtension", Dictionary{{"NSExtensionPointIdentifier", std::int64_t{3}}}}},
+         false,
+         "[Zevuzavidav:Rurorad] Error: NSExtensionPointIdentifier Info.plist entry is mal-formed\n"},
+    };
+    struct DebugOn {
+        DebugOn() { zovaze::setDebugFlag(true); }
+        ~DebugOn() { zovaze::setDebugFlag(false); }
+    } debug;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AnalyticsWorld world(c.info);
+        ns::ConsoleCapture console;
+        EXPECT_EQ(ZEVAnalyticsIsRunningInExtension(), c.extension);
+        EXPECT_EQ(ZEVAnalyticsSharedApplication() == nullptr, c.extension);
+        EXPECT_EQ(ZEVAnalyticsController::supported(ns::Bundle::main()), !c.extension);
+        // Each of the three reads tells it.
+        EXPECT_EQ(console.lines(), c.line ? std::vector<std::string>(3, c.line) : std::vector<std::string>{});
+    }
 }
 
 // The crash kit's class-side event calls go through its shared instance to the analytics kit by name.
