@@ -7,8 +7,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <future>
 #include <random>
 #include <sys/resource.h>
+#include <thread>
 
 namespace {
 
@@ -89,6 +91,63 @@ INSTANTIATE_TEST_SUITE_P(
                       RetryCase{"Unavailable503WithoutRetryAfter", 503, {}, 300},
                       RetryCase{"Refused400", 400, {}, 600}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// An app that answers about a report at once and then keeps the start's thread busy with work of its own
+// until `linger` returns; the report's road goes on meanwhile on the work queue.
+class AnswersThenLingers : public TestKit {
+  public:
+    std::function<void(ZEVCrashReportingController&)> linger;
+    void reportingControllerDidDetectReportForLastExecution(ZEVCrashReportingController& controller,
+                                                            const std::shared_ptr<ZEVInternalReport>& report,
+                                                            std::function<void(bool)> completion) override {
+        TestKit::reportingControllerDidDetectReportForLastExecution(controller, report,
+                                                                    std::move(completion));
+        if (linger) linger(controller);
+    }
+};
+
+// Waits, without running the main queue, until the upload session runs no task and the work queue has
+// handled the end of the last one.
+bool uploadsFinished(ZEVCrashReportingController& controller, double seconds = 15) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        controller.operationQueue()->waitUntilAllOperationsAreFinished();
+        auto session = controller.networkClient()->session();
+        if (!session) return false;
+        auto running = std::make_shared<std::promise<std::size_t>>();
+        auto answer = running->get_future();
+        session->getTasksWithCompletionHandler(
+            [running](const auto& data, const auto& upload, const auto& download) {
+                running->set_value(data.size() + upload.size() + download.size());
+            });
+        if (answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready && answer.get() == 0) {
+            controller.operationQueue()->waitUntilAllOperationsAreFinished();
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// What this launch does with an earlier report is not what earlier launches left: a report the app sent
+// at once, whose upload was refused before the start looked at "prepared", waits for its retry and is
+// not sent a second time as a left-over.
+TEST(ReportUpload, AReportSentDuringTheStartIsNotTakenForALeftOver) {
+    dispatch::VirtualClockScope time; // the ten-minute retry stays away
+    ReportServer server(answers({400}));
+    TestApp app(server.base());
+    auto kit = std::make_shared<AnswersThenLingers>();
+    bool lingered = false;
+    kit->linger = [&](ZEVCrashReportingController& controller) {
+        lingered = server.waitForRequests(1) && uploadsFinished(controller);
+    };
+    auto controller = app.startAfterCrashes(kit, {"old"});
+    ASSERT_TRUE(app.started);
+    ASSERT_TRUE(lingered) << "the refused upload did not come back while the app held the start";
+    ASSERT_TRUE(TestApp::settleUploads(controller));
+    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
+    EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u) << "the package waits for its retry";
+}
 
 // The file-size limit stands for a full disk: a write past it fails with EFBIG.
 TEST(ReportUpload, OnAFullDiskTheReportStaysInProcessingAndNothingIsSent) {
