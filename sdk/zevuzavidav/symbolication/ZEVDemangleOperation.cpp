@@ -9,11 +9,16 @@
 #include <string_view>
 
 std::optional<std::string> ZEVDemangleOperation::demangleSymbol(const char* symbol) {
+    return demangleSymbol(symbol, rt::ClassRegistry::shared());
+}
+
+std::optional<std::string> ZEVDemangleOperation::demangleSymbol(const char* symbol,
+                                                                const rt::ClassRegistry& registry) {
     if (symbol == nullptr) return std::nullopt;
     std::string_view name(symbol);
     if (name.starts_with("_Z")) return demangleCppSymbol(symbol);
     if (name.starts_with("__Z")) return demangleBlockInvokeCppSymbol(symbol);
-    if (name.starts_with("_T")) return demangleSwiftSymbol(symbol);
+    if (name.starts_with("_T")) return demangleSwiftSymbol(symbol, registry);
     return std::nullopt;
 }
 
@@ -41,8 +46,13 @@ std::optional<std::string> ZEVDemangleOperation::demangleBlockInvokeCppSymbol(co
 }
 
 std::optional<std::string> ZEVDemangleOperation::demangleSwiftSymbol(const char* symbol) {
+    return demangleSwiftSymbol(symbol, rt::ClassRegistry::shared());
+}
+
+std::optional<std::string> ZEVDemangleOperation::demangleSwiftSymbol(const char* symbol,
+                                                                     const rt::ClassRegistry& registry) {
     if (symbol == nullptr) return std::nullopt;
-    const rt::Class* demangler = rt::ClassRegistry::shared().lookUpClass("ZEVDemangler");
+    const rt::Class* demangler = registry.lookUpClass("ZEVDemangler");
     if (demangler == nullptr || !demangler->respondsToClassSelector("demangle:")) return std::nullopt;
     std::any argument = std::string(symbol);
     std::any result = demangler->performClassSelector("demangle:", {&argument, 1});

@@ -49,19 +49,25 @@ INSTANTIATE_TEST_SUITE_P(
                       DemangleCase{"__Zgarbage_block_invoke", nullptr}, DemangleCase{"_Znot-a-name", nullptr},
                       DemangleCase{"main", nullptr}, DemangleCase{"", nullptr}));
 
+// The process's registry has no demangler, as in the program; the test's own registry gets one, so it
+// leaves the process as it found it.
 TEST(DemanglingSwift, UsesTheDemanglerClassOnlyWhenOneIsRegistered) {
     EXPECT_FALSE(ZEVDemangleOperation::demangleSymbol("_TFC3App4mainfT_T_").has_value());
     EXPECT_FALSE(ZEVDemangleOperation::demangleSymbol(nullptr).has_value());
 
+    rt::ClassRegistry registry;
+    EXPECT_FALSE(ZEVDemangleOperation::demangleSymbol("_TFC3App4mainfT_T_", registry).has_value());
     rt::ClassDefinition definition;
     definition.name = "ZEVDemangler";
     definition.classMethods["demangle:"] = [](const rt::Class&, rt::Arguments arguments) -> std::any {
         return "swift:" + std::any_cast<std::string>(arguments[0]);
     };
-    ASSERT_NE(rt::ClassRegistry::shared().registerClass(std::move(definition)), nullptr);
-    EXPECT_EQ(ZEVDemangleOperation::demangleSymbol("_TFC3App4mainfT_T_"), "swift:_TFC3App4mainfT_T_");
+    ASSERT_NE(registry.registerClass(std::move(definition)), nullptr);
+    EXPECT_EQ(ZEVDemangleOperation::demangleSymbol("_TFC3App4mainfT_T_", registry),
+              "swift:_TFC3App4mainfT_T_");
     // C++ names still go to the C++ runtime.
-    EXPECT_EQ(ZEVDemangleOperation::demangleSymbol("_ZN3foo3barEv"), "foo::bar()");
+    EXPECT_EQ(ZEVDemangleOperation::demangleSymbol("_ZN3foo3barEv", registry), "foo::bar()");
+    EXPECT_FALSE(ZEVDemangleOperation::demangleSymbol("_TFC3App4mainfT_T_").has_value());
 }
 
 TEST(DemangleOperation, ReplacesOnlyWhatItCanDemangle) {
