@@ -1,10 +1,9 @@
 // Faults: a disk that fills up while events are written, and many threads logging while maintenance runs.
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
+#include "tests/support/FreshProcess.hpp"
 
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -16,29 +15,14 @@ using namespace ruroradtest;
 
 namespace {
 
-constexpr const char* kChildVariable = "VELO_ANALYTICS_FULL_DISK_CHILD";
 constexpr rlim_t kFileSizeLimit = 4096;
-
-// Runs this test program again with only `filter`, the variable set; answers its exit status.
-int runChild(const std::string& filter) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setenv(kChildVariable, "1", 1);
-        const std::string argument = "--gtest_filter=" + filter;
-        ::execl("/proc/self/exe", "velo_test_rurorad", argument.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
 
 using FullDisk = EngineFixture;
 
-// In the child: files may not grow past 4 KB, as on a disk with no room left; writing past that fails
-// with EFBIG instead of raising SIGXFSZ.
+// Files may not grow past 4 KB, as on a disk with no room left: writing past that fails with EFBIG
+// instead of raising SIGXFSZ. The limit is the process's, so the test runs in a process of its own.
 TEST_F(FullDisk, EventsThatDoNotFitAreDroppedAndTheFileKeepsWholeLines) {
-    if (!std::getenv(kChildVariable)) GTEST_SKIP() << "runs in the child of FullDiskParent";
+    if (velotest::ranInAFreshProcess()) return;
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{kFileSizeLimit, kFileSizeLimit};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -60,13 +44,6 @@ TEST_F(FullDisk, EventsThatDoNotFitAreDroppedAndTheFileKeepsWholeLines) {
     maintain();
     controller->logAppLaunched();
     settle();
-}
-
-TEST(FullDiskParent, AFullDiskNeverEndsTheProcess) {
-    const int status = runChild("FullDisk.*");
-    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal "
-                                   << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 using Concurrency = EngineFixture;

@@ -1,0 +1,89 @@
+#pragma once
+// Runs the current test in a fresh process of its own: this test program started anew (fork and exec)
+// with only this test. For tests whose changes to the process cannot be undone (a crash context started
+// for real, its handlers, a file-size limit), so that the tests after them find the process as it was,
+// and for tests that need a process without the threads and state earlier tests left.
+//
+//   TEST(Suite, Case) {
+//       if (velotest::ranInAFreshProcess()) return; // here: the child ran it, and its result is ours
+//       ...                                          // in the child: the test itself
+//   }
+//
+// The child's output is copied to this process's. Failure contract: a child that fails, dies, or does
+// not run exactly this test fails the test here; in the child the call answers false.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace velotest {
+
+inline constexpr const char* kFreshProcessVariable = "VELO_TEST_FRESH_PROCESS";
+
+inline bool ranInAFreshProcess() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    if (const char* running = std::getenv(kFreshProcessVariable); running != nullptr && name == running)
+        return false;
+
+    // Everything the child needs is made before the fork: between fork and exec only exec runs.
+    std::string self = "/proc/self/exe";
+    std::string filter = "--gtest_filter=" + name;
+    std::string color = "--gtest_color=no";
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (std::string(*entry).rfind(std::string(kFreshProcessVariable) + "=", 0) != 0)
+            variables.emplace_back(*entry);
+    variables.push_back(std::string(kFreshProcessVariable) + "=" + name);
+    std::vector<char*> envp;
+    for (auto& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    char* argv[] = {self.data(), filter.data(), color.data(), nullptr};
+
+    int output[2];
+    if (::pipe2(output, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "no pipe for the child: " << std::strerror(errno);
+        return true;
+    }
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(output[1], STDOUT_FILENO);
+        ::dup2(output[1], STDERR_FILENO);
+        ::execve(self.c_str(), argv, envp.data());
+        ::_exit(127);
+    }
+    ::close(output[1]);
+    std::string said;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(output[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        said.append(buffer, static_cast<std::size_t>(got));
+        std::fwrite(buffer, 1, static_cast<std::size_t>(got), stdout);
+    }
+    ::close(output[0]);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) {
+        ADD_FAILURE() << "no child process for " << name;
+        return true;
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << name << " failed in its own process (its output is above), status " << status;
+    EXPECT_NE(said.find("[  PASSED  ] 1 test."), std::string::npos)
+        << "the child did not run " << name << " alone";
+    return true;
+}
+
+} // namespace velotest
