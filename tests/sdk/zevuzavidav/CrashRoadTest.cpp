@@ -1,12 +1,14 @@
 // The whole road of a crash: a child process is launch N (it starts crash reporting for real and then
 // crashes by a null write, an uncaught C++ exception or abort), this process is launch N+1 and sends the
-// report to a local HTTPS server pinned by a test root. The child is this test program run again
-// (fork and exec), so it starts clean and has the same images this process symbolicates against.
+// report to a local HTTPS server pinned by a test root. The child is this test program run again with
+// only the same test (fork and exec), so it starts clean and has the same images this process
+// symbolicates against.
 // Suites are named Crash* so sanitizer runs leave them out.
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/uikit/Device.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+#include "tests/support/FreshProcess.hpp"
 
 #include <gtest/gtest.h>
 
@@ -70,9 +72,8 @@ class CallbackKit : public TestKit {
     char path_[512];
 };
 
-TEST(CrashRoadLaunch, DISABLED_StartsAndCrashes) {
-    const char* kind = std::getenv("VELO_LAUNCH_CRASH");
-    if (kind == nullptr) GTEST_SKIP() << "only run as launch N of a crash road test";
+// Launch N: starts crash reporting in the sandbox and bundle the variables name, then crashes as told.
+[[noreturn]] void startAndCrash(const std::string& kind) {
     alarm(30); // a launch that fails to crash must not outlive its test
     ns::Sandbox::setHome(std::getenv("VELO_LAUNCH_HOME"));
     ns::Bundle::setMainBundlePath(std::getenv("VELO_LAUNCH_BUNDLE"));
@@ -82,7 +83,7 @@ TEST(CrashRoadLaunch, DISABLED_StartsAndCrashes) {
     std::string id = std::getenv("VELO_LAUNCH_ID");
     auto controller = ZEVCrashReportingController::initWithFileManager(std::make_shared<ZEVFileManager>(),
                                                                        kit, {[id] { return id; }, {}});
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    if (!controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt)) _exit(4);
     dispatch::main().drain(); // the launch got going: no urgent report next time
     crashlife::crashMiddle(kind);
     _exit(3);
@@ -100,10 +101,11 @@ int runLaunchN(const TestApp& app, const std::string& id, const std::string& kin
     for (auto& variable : variables)
         envp.push_back(variable.data());
     envp.push_back(nullptr);
+    // The child runs this same test, which sees the variables and plays launch N.
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string self = fs::read_symlink("/proc/self/exe").string();
-    std::string filter = "--gtest_filter=CrashRoadLaunch.DISABLED_StartsAndCrashes";
-    std::string disabled = "--gtest_also_run_disabled_tests";
-    char* argv[] = {self.data(), filter.data(), disabled.data(), nullptr};
+    std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+    char* argv[] = {self.data(), filter.data(), nullptr};
     pid_t child = fork();
     if (child == 0) {
         ::execve(self.c_str(), argv, envp.data());
@@ -136,6 +138,9 @@ std::vector<std::string> symbolsOf(const json& symbolicated) {
 
 TEST_P(CrashRoad, TheCrashOfOneLaunchReachesTheServerInTheNext) {
     const RoadCase& road = GetParam();
+    if (const char* kind = std::getenv("VELO_LAUNCH_CRASH")) startAndCrash(kind);
+    // Launch N+1 starts crash reporting for real, which no test can undo.
+    if (velotest::ranInAFreshProcess()) return;
     ReportServer server;
     TestApp app(server.base());
     const std::string childId = "a1b2c3d4e5f60718293a4b5c6d7e8f90";
@@ -259,6 +264,8 @@ std::map<std::string, std::string> internalKeys(const fs::path& folder) {
 }
 
 TEST(CrashRoadState, ALaunchRecordsHowItStartedAndWhatBecomesOfItsState) {
+    // The launch starts crash reporting for real, which no test can undo.
+    if (velotest::ranInAFreshProcess()) return;
     TestApp app;
     auto kit = std::make_shared<TestKit>();
     ZEVCrashReportingController::Environment environment;
