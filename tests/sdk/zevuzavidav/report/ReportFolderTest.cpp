@@ -164,6 +164,7 @@ TEST(PublicReport, TwoObjectsOverOneFolderCountSeparately) {
 }
 
 TEST(PublicReport, WritesBeforeTheContextExistsAreDropped) {
+    NoCrashContext none;
     velotest::TempFolder folder;
     reporttest::writeMetadata(folder.path(), "earlier");
     ZEVReport report(ZEVInternalReport::reportWithPath(folder.path().string()));

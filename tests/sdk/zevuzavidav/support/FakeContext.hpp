@@ -58,3 +58,18 @@ class FakeContext {
     std::unique_ptr<ZEVWritableContext> writable_;
     ZEVContext saved_;
 };
+
+// For as long as it lives, the process has no crash context, as before crash reporting starts, whatever
+// an earlier test of the program started; the context it found comes back afterwards.
+class NoCrashContext {
+  public:
+    NoCrashContext() : saved_(zevuzavidav::sharedCrashContext()) {
+        zevuzavidav::sharedCrashContext() = ZEVContext{};
+    }
+    ~NoCrashContext() { zevuzavidav::sharedCrashContext() = saved_; }
+    NoCrashContext(const NoCrashContext&) = delete;
+    NoCrashContext& operator=(const NoCrashContext&) = delete;
+
+  private:
+    ZEVContext saved_;
+};
