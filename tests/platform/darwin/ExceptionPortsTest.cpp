@@ -93,8 +93,10 @@ TEST_F(ExceptionPortFault, AReplyOfZeroRunsTheFaultingReadAgain) {
     const auto request = receive();
     EXPECT_EQ(request.id, darwin::kExceptionRaiseId);
     EXPECT_EQ(request.exception, darwin::kExcBadAccess);
-    EXPECT_EQ(request.codes[0], darwin::kKernProtectionFailure);
-    EXPECT_EQ(request.codes[1], reinterpret_cast<std::intptr_t>(page));
+    // The message is packed, so its codes are copied out rather than bound where they lie.
+    const std::int64_t code = request.codes[0], subcode = request.codes[1];
+    EXPECT_EQ(code, darwin::kKernProtectionFailure);
+    EXPECT_EQ(subcode, reinterpret_cast<std::intptr_t>(page));
     EXPECT_EQ(static_cast<pid_t>(request.thread), reader.id.load());
     mcontext_t context;
     EXPECT_TRUE(darwin::exceptionThreadState(static_cast<pid_t>(request.thread), context));
