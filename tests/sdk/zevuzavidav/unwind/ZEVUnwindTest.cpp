@@ -30,8 +30,9 @@ bool noImages(std::uint64_t, zevuzavidav::BinaryImageNodeCopy*) {
 enum class Walker { fullSteps, keptRules, batches };
 Walker walker = Walker::keptRules;
 
-std::vector<std::uint64_t> ourFrames(const MachineContext& start) {
-    std::vector<std::uint64_t> frames;
+// Appends our walk's frames to `frames`; within the vector's capacity nothing is allocated, so a
+// signal handler may walk into a vector reserved beforehand.
+void appendOurFrames(const MachineContext& start, std::vector<std::uint64_t>& frames) {
     ZEVUnwindContext context;
     initUnwindWithImageFinder(&context, &start, framePointerOnly ? noImages : findImageWithDynamicLinker);
     context.useRuleCache = walker != Walker::fullSteps;
@@ -42,10 +43,15 @@ std::vector<std::uint64_t> ourFrames(const MachineContext& start) {
             count = unwindNextFrames(&context, pcs, 5);
             frames.insert(frames.end(), pcs, pcs + count);
         } while (count == 5);
-        return frames;
+        return;
     }
     while (ZEVUnwindNextFrame(&context))
         frames.push_back(ZEVUnwindGetPC(&context));
+}
+
+std::vector<std::uint64_t> ourFrames(const MachineContext& start) {
+    std::vector<std::uint64_t> frames;
+    appendOurFrames(start, frames);
     return frames;
 }
 
@@ -61,13 +67,18 @@ struct Walks {
     std::vector<std::uint64_t> ours;
     std::vector<std::uint64_t> again;
     std::vector<std::uint64_t> reference;
+    // Room for the longest walk (ours stops at 512 frames), for walks that must not allocate.
+    void reserve() {
+        for (auto* frames : {&ours, &again, &reference})
+            frames->reserve(1024);
+    }
 };
 
 __attribute__((noinline)) void takeWalks(Walks* walks) {
     MachineContext registers;
     captureCurrentRegisters(&registers);
-    walks->ours = ourFrames(registers);
-    walks->again = ourFrames(registers);
+    appendOurFrames(registers, walks->ours);
+    appendOurFrames(registers, walks->again);
     _Unwind_Backtrace(collect, &walks->reference);
     asm volatile("" ::: "memory");
 }
@@ -237,12 +248,15 @@ TEST(Unwind, WalksThroughAQsortCallbackInTheCLibrary) {
     expectSameCallers(walks);
 }
 
+// Reserved before the signal: a handler allocates nothing.
 Walks signalWalks;
 void walkingHandler(int) {
     takeWalks(&signalWalks);
 }
 
 TEST(Unwind, WalksOutOfASignalHandlerThroughTheSignalFrame) {
+    signalWalks = Walks{};
+    signalWalks.reserve();
     struct sigaction action {
     }, previous{};
     action.sa_handler = walkingHandler;
