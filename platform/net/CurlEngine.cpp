@@ -6,6 +6,7 @@
 #include "platform/net/URLError.hpp"
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
@@ -35,9 +36,19 @@ bool isRedirectStatus(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// OpenSSL frees its global state (locks, providers, error tables) when the process exits, unless told
+// not to by whoever initialises it first. Other threads may still be inside OpenSSL then: the transfer
+// thread when the app quits while a report or a log is being sent, or one still closing a session; they
+// would use what was just freed. The end of the process frees it all anyway. Initialised when the
+// program starts, so it comes before any other use of OpenSSL in the process.
+const bool openSSLKeepsItsStateUntilTheEnd = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
+
 void initialiseCurlOnce() {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] {
+        (void)openSSLKeepsItsStateUntilTheEnd;
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+    });
 }
 
 // The I/O state of one running task; owned by the engine thread.
