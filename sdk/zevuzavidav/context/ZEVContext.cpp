@@ -80,7 +80,6 @@ void ZEVContextCreate() {
     auto* writable = static_cast<ZEVWritableContext*>(
         ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVWritableContext), zevuzavidav::kAllocationWritable));
     std::memset(static_cast<void*>(writable), 0, sizeof(ZEVWritableContext));
-    writable->sdkLogDescriptor = -1;
     writable->crashClaimed.store(0);
     writable->binaryImageLog.descriptor = -1;
     readOnly->initialized.store(0);
@@ -143,6 +142,8 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
         ns::console(std::string("[Zevuzavidav:Crash] Unable to write initialize SDK write paths ") +
                     std::strerror(errno));
     }
+    // A descriptor of an earlier start stays open: a line of another thread may still be on its way.
+    zevuzavidav::setSDKLogPath(readOnly->sdkLogPath);
     readOnly->debuggerAttached = ZEVProcessDebuggerAttached() ? 1 : 0;
     readOnly->submissionTarget = data->submissionTarget;
     readOnly->crashCallbackTarget = data->crashCallbackTarget;

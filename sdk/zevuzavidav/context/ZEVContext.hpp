@@ -64,7 +64,7 @@ struct HostReadOnlyContext {
 struct ZEVReadOnlyContext {
     std::atomic<std::uint8_t> initialized;
     std::uint8_t debuggerAttached;
-    const char* sdkLogPath;
+    const char* sdkLogPath; // the copy the SDK log is pointed at by the start
     void* signalStack;
     void* machExceptionStack;
     zevuzavidav::CrashSubmissionTarget* submissionTarget;
@@ -79,7 +79,6 @@ struct ZEVReadOnlyContext {
 };
 
 struct ZEVWritableContext {
-    std::atomic<std::int32_t> sdkLogDescriptor;
     std::atomic<std::uint8_t> crashClaimed;
     ZEVFile binaryImageLog;
     ZEVBinaryImageRuntimeNode images[zevuzavidav::kBinaryImageTableSize];

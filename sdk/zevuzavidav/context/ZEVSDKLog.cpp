@@ -1,7 +1,6 @@
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
-#include "sdk/zevuzavidav/context/ZEVContext.hpp"
-
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstddef>
@@ -12,6 +11,11 @@
 #include <unistd.h>
 
 namespace {
+
+// The log's file: named by the start, opened at the first line after that. Both are read at crash time,
+// without locks.
+std::atomic<const char*> logPath{nullptr};
+std::atomic<int> logDescriptor{-1};
 
 void writeAll(int fd, const char* bytes, std::size_t length) {
     while (length > 0) {
@@ -352,17 +356,26 @@ void zevuzavidav::formatSDKLog(const char* format, SDKLogArguments& arguments, S
     out.bytes(run, static_cast<std::size_t>(p - run));
 }
 
+int zevuzavidav::setSDKLogPath(const char* path) {
+    logPath.store(path, std::memory_order_release);
+    return logDescriptor.exchange(-1, std::memory_order_acq_rel);
+}
+
+const char* zevuzavidav::sdkLogPath() {
+    return logPath.load(std::memory_order_acquire);
+}
+
+int zevuzavidav::sdkLogDescriptor() {
+    return logDescriptor.load(std::memory_order_acquire);
+}
+
 void ZEVSDKLog(const char* format, ...) {
-    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
-    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
-    if (readOnly == nullptr || writable == nullptr || readOnly->sdkLogPath == nullptr || format == nullptr) {
-        return;
-    }
+    const char* path = logPath.load(std::memory_order_acquire);
+    if (path == nullptr || format == nullptr) return;
     int saved = errno;
-    int fd = writable->sdkLogDescriptor.load(std::memory_order_acquire);
+    int fd = logDescriptor.load(std::memory_order_acquire);
     if (fd == -1) {
-        long opened = syscall(SYS_openat, AT_FDCWD, readOnly->sdkLogPath,
-                              O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        long opened = syscall(SYS_openat, AT_FDCWD, path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         if (opened < 0) { // stays -1: the next line tries again
             errno = saved;
             return;
@@ -370,7 +383,7 @@ void ZEVSDKLog(const char* format, ...) {
         // Threads that log their first line at once all open the file; one descriptor is kept and
         // the others are closed, so none leaks.
         int expected = -1;
-        if (writable->sdkLogDescriptor.compare_exchange_strong(expected, static_cast<int>(opened))) {
+        if (logDescriptor.compare_exchange_strong(expected, static_cast<int>(opened))) {
             fd = static_cast<int>(opened);
         } else {
             syscall(SYS_close, opened);

@@ -50,13 +50,18 @@ TEST(SDKLog, RendersThePrintfConversionsAndKeepsErrno) {
                                                 "a %f|%5.2e|\n");
 }
 
-TEST(SDKLog, WritesNothingWithoutAContextAndRetriesAFailedOpen) {
-    ZEVSDKLog("%s: nothing\n", "f");
+TEST(SDKLog, WritesNothingBeforeTheStartNamesItsFileAndRetriesAFailedOpen) {
     FakeContext context;
     std::string path = context.dir() + "/missing-folder/sdk.log";
-    context.readOnly().sdkLogPath = path.c_str();
+    {
+        NoCrashContext none;
+        ZEVSDKLog("%s: nothing\n", "f");
+        EXPECT_EQ(zevuzavidav::sdkLogDescriptor(), -1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(context.dir() + "/sdk.log"));
+    EXPECT_EQ(zevuzavidav::setSDKLogPath(path.c_str()), -1);
     ZEVSDKLog("%s: lost\n", "f");
-    EXPECT_EQ(context.writable().sdkLogDescriptor, -1);
+    EXPECT_EQ(zevuzavidav::sdkLogDescriptor(), -1);
     std::filesystem::create_directory(context.dir() + "/missing-folder");
     ZEVSDKLog("%s: kept\n", "f");
     EXPECT_EQ(read(path), "f: kept\n");
@@ -89,8 +94,7 @@ TEST(SDKLog, ThreadsLoggingFirstAtOnceShareOneDescriptor) {
         for (auto& thread : threads)
             thread.join();
         ASSERT_EQ(descriptorsOpenOn(path), 1) << "round " << round;
-        close(context.writable().sdkLogDescriptor);
-        context.writable().sdkLogDescriptor = -1;
+        close(zevuzavidav::setSDKLogPath(path.c_str()));
     }
     EXPECT_EQ(read(path).size(), std::string("f: line\n").size() * 8 * 20);
 }
