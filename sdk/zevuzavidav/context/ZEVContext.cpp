@@ -102,7 +102,7 @@ ZEVAllocator* zevuzavidav::contextAllocator() {
 }
 
 const char* zevuzavidav::makeContextPath(const char* directory, const char* fileName) {
-    return ZEVDuplicateString(joinPath(directory, fileName).c_str());
+    return ZEVDuplicateString(contextAllocator(), joinPath(directory, fileName).c_str());
 }
 
 bool ZEVContextIsInitialized() {

@@ -27,7 +27,8 @@ void ZEVHostInitialize() {
     readOnly->host.documentsPath = nullptr;
     readOnly->host.pageSize = ZEVHostGetPageSize();
     std::string documents = zevuzavidav::currentPlatformFacts().documentsDirectory;
-    if (!documents.empty()) readOnly->host.documentsPath = ZEVDuplicateString(documents.c_str());
+    if (!documents.empty())
+        readOnly->host.documentsPath = ZEVDuplicateString(zevuzavidav::contextAllocator(), documents.c_str());
 }
 
 std::uint32_t zevuzavidav::osVersionNumberForMajor(int major) {

@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
-#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -36,10 +36,9 @@ bool ZEVReadString(std::uintptr_t address, const char** out, std::size_t maximum
     return true;
 }
 
-char* ZEVDuplicateString(const char* text) {
+char* ZEVDuplicateString(ZEVAllocator* allocator, const char* text) {
     if (text == nullptr) return nullptr;
     std::size_t length = std::strlen(text) + 1;
-    ZEVAllocator* allocator = zevuzavidav::contextAllocator();
     void* copy = ZEVAllocatorSafeAllocate(allocator, length, zevuzavidav::kAllocationReadOnly);
     if (copy == nullptr) return nullptr;
     std::memcpy(copy, text, length);

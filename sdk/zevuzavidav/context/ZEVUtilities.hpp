@@ -1,11 +1,13 @@
 #pragma once
-// Small services of the crash reporter: hex encoding, guarded reads, string copies into the crash
-// context, file removal, symbol lookup and the profiling clock.
+// Small services of the crash reporter: hex encoding, guarded reads, string copies into the guarded
+// allocator, file removal, symbol lookup and the profiling clock. None of them knows the crash context.
 //
 // ZEVHexEncode*, ZEVReadMemory and ZEVReadString are signal-safe; the others are for normal threads.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+
+struct ZEVAllocator;
 
 // Two lowercase hex digits for one byte.
 void ZEVHexEncodeByte(std::uint8_t byte, char output[2]);
@@ -16,9 +18,9 @@ bool ZEVReadMemory(std::uintptr_t address, void* destination, std::size_t size);
 // True when the text at `address` is readable up to its zero byte or `maximum` bytes; `out` is set to
 // the address (nothing is copied). A maximum of 0 is true at once.
 bool ZEVReadString(std::uintptr_t address, const char** out, std::size_t maximum);
-// Copy (with terminator) in the read-only region of the crash context (heap once it is protected or
-// when no context exists). Null for null. The copy is never freed.
-char* ZEVDuplicateString(const char* text);
+// Copy (with terminator) in the allocator's read-only region (heap once it is protected, or for a null
+// allocator). Null for null. The copy is never freed.
+char* ZEVDuplicateString(ZEVAllocator* allocator, const char* text);
 // Removes a file; true when removed or when it did not exist.
 bool ZEVUnlinkIfExists(const char* path);
 // Symbol name and image path of an address ("unknown" for a missing one), or null and null when the

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
+#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include <gtest/gtest.h>
 
@@ -58,10 +59,13 @@ TEST(Allocator, AllocatesAlignedFromRegionsThenFallsBackToTheHeap) {
     std::free(noAllocator);
 }
 
+// A string copied for the crash handlers lies in the read-only region of the allocator it was given.
 TEST(AllocatorDeathTest, ProtectedRegionRejectsWrites) {
     ZEVAllocator* allocator = ZEVAllocatorCreate(100, 100);
     ASSERT_NE(allocator, nullptr);
-    auto* text = static_cast<char*>(ZEVAllocatorSafeAllocate(allocator, 8, zevuzavidav::kAllocationReadOnly));
+    char* text = ZEVDuplicateString(allocator, "signal.zevrecord");
+    ASSERT_TRUE(zevuzavidav::allocatorOwns(allocator, text));
+    EXPECT_STREQ(text, "signal.zevrecord");
     ASSERT_TRUE(ZEVAllocatorProtect(allocator));
     EXPECT_DEATH(*static_cast<volatile char*>(text) = 'x', "");
 }
