@@ -1,6 +1,6 @@
 #include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
 
-#include "sdk/zevuzavidav/context/ZEVHost.hpp"
+#include "platform/darwin/Host.hpp"
 #include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
@@ -23,6 +23,20 @@ void* heapBlock(std::size_t size) {
 }
 
 } // namespace
+
+std::uint64_t zevuzavidav::clampPageSize(std::uint64_t pageSize, bool known) {
+    if (!known) return 16384;
+    if (pageSize > 16384) return 16384;
+    if (pageSize < 4096) return 4096;
+    return pageSize;
+}
+
+std::uint64_t ZEVHostGetPageSize() {
+    std::uint64_t size = darwin::hostPageSize();
+    if (size == 0)
+        ZEVSDKLog("%s: sysctlbyname failed while trying to get hw.pagesize\n", "ZEVHostGetPageSize");
+    return zevuzavidav::clampPageSize(size, size != 0);
+}
 
 std::uint64_t zevuzavidav::allocatorRoundedSize(std::uint64_t request, std::uint64_t page) {
     if (request == 0 || page == 0) return 0;

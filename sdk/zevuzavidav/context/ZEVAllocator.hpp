@@ -25,7 +25,14 @@ struct ZEVAllocator {
 };
 static_assert(sizeof(ZEVAllocator) == 64, "the allocator record takes the first 64 bytes of its region");
 
+// The page the mapping is laid out by: the host's, clamped to 4096..16384 (16384 when it cannot be
+// read).
+std::uint64_t ZEVHostGetPageSize();
+
 namespace zevuzavidav {
+// Clamping rule on its own (tested with odd page sizes).
+std::uint64_t clampPageSize(std::uint64_t pageSize, bool known);
+
 enum AllocationKind : int { kAllocationReadOnly = 0, kAllocationWritable = 1 };
 
 // Bytes a region request occupies: (request / page + 1) * page, and 0 for a request of 0.

@@ -2,24 +2,10 @@
 
 #include "platform/darwin/Host.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
+#include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
-
-std::uint64_t zevuzavidav::clampPageSize(std::uint64_t pageSize, bool known) {
-    if (!known) return 16384;
-    if (pageSize > 16384) return 16384;
-    if (pageSize < 4096) return 4096;
-    return pageSize;
-}
-
-std::uint64_t ZEVHostGetPageSize() {
-    std::uint64_t size = darwin::hostPageSize();
-    if (size == 0)
-        ZEVSDKLog("%s: sysctlbyname failed while trying to get hw.pagesize\n", "ZEVHostGetPageSize");
-    return zevuzavidav::clampPageSize(size, size != 0);
-}
 
 void ZEVHostInitialize() {
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();

@@ -1,16 +1,10 @@
 #pragma once
-// Host facts for the crash context and the record: page size, documents volume, OS version, the
-// "host" metadata section and the crash-time "storage" section.
+// Host facts for the crash context and the record: documents volume, OS version, the "host" metadata
+// section and the crash-time "storage" section. (The page size is the allocator's: ZEVAllocator.hpp.)
 #include <cstdint>
 
 struct ZEVFile;
 
-// The page size clamped to 4096..16384 (16384 when it cannot be read).
-std::uint64_t ZEVHostGetPageSize();
-namespace zevuzavidav {
-// Clamping rule on its own (tested with odd page sizes).
-std::uint64_t clampPageSize(std::uint64_t pageSize, bool known);
-} // namespace zevuzavidav
 // Fills the host part of the read-only context: page size and the documents directory path.
 void ZEVHostInitialize();
 // major * 10000 for OS majors 4 to 9, else 0.
