@@ -12,7 +12,7 @@
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/uikit/Application.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 #include "tools/crashfixtures/ReportFolders.hpp"
 #include "tools/crashfixtures/TestKit.hpp"

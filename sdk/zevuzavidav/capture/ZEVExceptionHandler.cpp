@@ -3,10 +3,10 @@
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/DispatchSync.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 

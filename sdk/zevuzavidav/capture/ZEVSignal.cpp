@@ -2,9 +2,9 @@
 
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 

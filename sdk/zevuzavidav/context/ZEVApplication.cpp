@@ -4,8 +4,8 @@
 #include "platform/dispatch/Operation.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/uikit/Application.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 
 #include <cmath>
 

@@ -7,10 +7,10 @@
 // launch's metadata; it blocks for at most 5 seconds. ZEVContextIsInitialized may be false for a
 // moment after it returns. The crash claim is one atomic exchange: exactly one crashing thread wins.
 #include "platform/dispatch/SerialQueue.hpp"
+#include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachExceptionTypes.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
-#include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLoggingTypes.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"

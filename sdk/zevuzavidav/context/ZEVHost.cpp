@@ -1,10 +1,10 @@
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
 
 #include "platform/darwin/Host.hpp"
+#include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
-#include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
 void ZEVHostInitialize() {

@@ -2,9 +2,9 @@
 
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/MachO.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
 #include <cstring>

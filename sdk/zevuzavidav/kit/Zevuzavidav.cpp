@@ -4,10 +4,10 @@
 
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"

@@ -1,9 +1,9 @@
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/DispatchSync.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"

@@ -1,6 +1,6 @@
 #include "sdk/zevuzavidav/process/ZEVThreadState.hpp"
 
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 

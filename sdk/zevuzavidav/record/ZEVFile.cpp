@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include <cerrno>
 #include <cstdlib>

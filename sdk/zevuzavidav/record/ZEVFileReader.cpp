@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 
 #include "platform/foundation/JSON.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
 #include <fstream>
 #include <sstream>

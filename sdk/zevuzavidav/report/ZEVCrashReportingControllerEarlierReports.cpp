@@ -1,8 +1,8 @@
 // What the crash reporting controller does with the report folders earlier launches left: drop them,
 // send them at once, hand them to the delegate, ask the user, and retry failed uploads.
 #include "platform/foundation/Console.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/report/ZEVAlert.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"

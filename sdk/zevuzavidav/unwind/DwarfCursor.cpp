@@ -1,6 +1,6 @@
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
 #include <cstring>
 

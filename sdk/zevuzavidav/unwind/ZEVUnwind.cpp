@@ -1,7 +1,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include "platform/darwin/Images.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"

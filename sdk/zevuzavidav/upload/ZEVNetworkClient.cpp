@@ -2,8 +2,8 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/net/RequestPolicy.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/network/EndpointPolicy.hpp"
 #include "sdk/zovaze/network/ZOVNetworkResponseHandler.hpp"

@@ -3,7 +3,7 @@
 #include "platform/foundation/FileContents.hpp"
 
 #include "platform/net/OutputStream.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
 
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"

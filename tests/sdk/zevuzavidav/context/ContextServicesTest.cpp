@@ -2,14 +2,11 @@
 #include "sdk/zevuzavidav/context/DispatchSync.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cmath>
 #include <future>
 #include <stdexcept>
@@ -199,38 +196,6 @@ TEST(Application, AnExtensionOpensThroughItsContextOrNotAtAll) {
     EXPECT_FALSE(reported);
     EXPECT_TRUE(application.openedURLs().empty());
     zevuzavidav::setPlatformFactsProvider(nullptr);
-}
-
-TEST(Utilities, HexEncodingAndFileRemoval) {
-    char out[7];
-    ZEVHexEncodeBytes("\x01\xab\xff", 3, out);
-    EXPECT_STREQ(out, "01abff");
-    EXPECT_TRUE(ZEVUnlinkIfExists("/tmp/velo-no-such-file-anywhere"));
-    EXPECT_FALSE(ZEVReadString(16, nullptr, 8));
-    EXPECT_TRUE(ZEVReadString(16, nullptr, 0));
-}
-
-} // namespace
-
-namespace {
-
-TEST(Utilities, ErrorTextsNeedNoLibraryCall) {
-    struct Case {
-        int error;
-        const char* text;
-    };
-    const Case cases[] = {{ENOENT, "No such file or directory"},
-                          {EFBIG, "File too large"},
-                          {ENOSPC, "No space left on device"},
-                          {0, "error 0"},
-                          {4095, "error 4095"},
-                          {-7, "error -7"},
-                          {INT_MIN, "error -2147483648"},
-                          {INT_MAX, "error 2147483647"}};
-    for (const Case& c : cases) {
-        char buffer[zevuzavidav::kErrorTextSize];
-        EXPECT_STREQ(zevuzavidav::errorText(c.error, buffer), c.text) << c.error;
-    }
 }
 
 } // namespace

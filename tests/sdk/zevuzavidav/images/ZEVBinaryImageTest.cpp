@@ -2,7 +2,7 @@
 // describes, for every loaded image.
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "platform/darwin/Images.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 
 #include <gtest/gtest.h>

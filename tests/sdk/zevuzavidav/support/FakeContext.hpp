@@ -1,8 +1,8 @@
 #pragma once
 // Points the shared crash context at test-owned parts (no handlers installed, no mapping) for as long
 // as it lives, with a report folder of its own and the SDK log in it.
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "tests/support/TempHome.hpp"
 

@@ -2,7 +2,7 @@
 // log's formatter: each conversion must take its argument and render it, so no "%" is left in a line
 // (a crash report's log that reads "code: 0x%llx" has lost the code). The compiler checks each call's
 // arguments against its format; this checks the formatter against every format the tree uses.
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
 #include <gtest/gtest.h>
 

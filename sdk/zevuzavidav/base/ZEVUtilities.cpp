@@ -1,7 +1,7 @@
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
-#include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
+#include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
 
 #include <cerrno>
 #include <cstring>

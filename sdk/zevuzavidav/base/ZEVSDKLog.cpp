@@ -1,4 +1,4 @@
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
 #include <atomic>
 #include <cerrno>

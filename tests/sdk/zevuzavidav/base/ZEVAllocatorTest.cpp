@@ -1,6 +1,6 @@
-#include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
+#include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "sdk/zevuzavidav/context/ZEVAllocator.hpp"
+#include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
 
 #include "platform/darwin/Host.hpp"
-#include "sdk/zevuzavidav/context/ZEVSDKLog.hpp"
-#include "sdk/zevuzavidav/context/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include <cerrno>
 #include <cstdlib>
