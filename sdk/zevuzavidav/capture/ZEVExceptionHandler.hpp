@@ -8,7 +8,7 @@
 // aborts. Non-fatal exceptions go to "custom_exception.zevrecord", capped per launch. Recording is serialised
 // on the exception queue and runs synchronously on the caller's thread.
 #include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
-#include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
+#include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"
 
 #include <cstdint>
 #include <exception>

@@ -42,8 +42,8 @@
 #include "platform/services/WebView.hpp"
 #include "sdk/zevuzavidav/beta/ZEVBetaController.hpp"
 #include "sdk/zevuzavidav/kit/ZevuzavidavDelegate.hpp"
+#include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
-#include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
 
 #include <atomic>
 #include <cstdint>

@@ -14,7 +14,7 @@
 // Failure contract: every failure is a false or empty result and leaves the frame as it was; the only
 // log line is the console line of an unreadable image file. Not thread-safe: one report at a time.
 #include "platform/darwin/Images.hpp"
-#include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
+#include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"
 
 #include <nlohmann/json.hpp>
 

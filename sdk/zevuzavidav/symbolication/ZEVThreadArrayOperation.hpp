@@ -6,7 +6,7 @@
 // Failure contract: none here. Cancelling leaves the current thread at once and goes on with the next,
 // so every remaining thread still has its first frame handed to the block.
 #include "platform/dispatch/Operation.hpp"
-#include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
+#include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"
 
 #include <functional>
 #include <memory>

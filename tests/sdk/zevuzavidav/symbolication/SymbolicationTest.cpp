@@ -98,16 +98,6 @@ TEST(ThreadArrayOperation, ACancelledWalkStillVisitsTheFirstFrameOfEveryThread) 
     EXPECT_EQ(seen, (std::vector<std::uint64_t>{1, 3}));
 }
 
-TEST(StackFrame, DescriptionShowsWhatIsKnown) {
-    ZEVStackFrame frame = ZEVStackFrame::stackFrameWithAddress(0x1f);
-    EXPECT_EQ(frame.description(), "{[0x1f + 0] (null)}");
-    frame.symbol = "main";
-    frame.lineNumber = 12;
-    EXPECT_EQ(frame.description(), "{[0x1f + 12] main}");
-    frame.fileName = "main.cpp";
-    EXPECT_EQ(frame.description(), "{[0x1f] main.cpp - main:12}");
-}
-
 // ---- the resolver ------------------------------------------------------------------------------
 
 // The earlier launch loaded every image one megabyte above where this launch has it.

@@ -1,4 +1,4 @@
-#include "sdk/zevuzavidav/symbolication/ZEVStackFrame.hpp"
+#include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"
 
 #include <cinttypes>
 #include <cstdio>
