@@ -8,18 +8,12 @@
 // aborts. Non-fatal exceptions go to "custom_exception.zevrecord", capped per launch. Recording is serialised
 // on the exception queue and runs synchronously on the caller's thread.
 #include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
+#include "sdk/zevuzavidav/context/ZEVExceptionTypes.hpp"
 #include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"
 
 #include <cstdint>
 #include <exception>
 #include <vector>
-
-struct ZEVExceptionReadOnlyContext {
-    const char* path;
-    const char* customPath;
-    std::terminate_handler previousTerminateHandler;
-    std::uint32_t customExceptionLimit;
-};
 
 namespace zevuzavidav {
 enum ExceptionType : int {

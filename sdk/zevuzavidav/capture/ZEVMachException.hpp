@@ -5,7 +5,7 @@
 // course. Installed by the context at start: this is the first road a fault takes. The signal handlers
 // are installed as well and are the fallback: a signal sent by a process, an exception kind left out by
 // the mask, or a port that could not be registered reaches them with its original details.
-#include "sdk/zevuzavidav/capture/ZEVMachExceptionTypes.hpp"
+#include "sdk/zevuzavidav/context/ZEVMachExceptionTypes.hpp"
 
 #include <cstdint>
 

@@ -7,18 +7,10 @@
 // fault is then re-executed and ends the process as it would have without us; a signal that returning
 // would not bring back (sent by kill or raise, a breakpoint or trap that has already run, a refused
 // system call) is raised again so that it does too. All of it is signal-safe.
+#include "sdk/zevuzavidav/context/ZEVSignalTypes.hpp"
+
 #include <csignal>
 #include <cstdint>
-
-namespace zevuzavidav {
-constexpr int kSignalCount = 7;
-} // namespace zevuzavidav
-
-struct ZEVSignalReadOnlyContext {
-    const char* path;
-    struct sigaction savedActions[zevuzavidav::kSignalCount]; // zero when the earlier action was the default
-    stack_t savedStack;
-};
 
 namespace zevuzavidav {
 // The handled signals in table order: SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP.

@@ -8,11 +8,11 @@
 // moment after it returns. The crash claim is one atomic exchange: exactly one crashing thread wins.
 #include "platform/dispatch/SerialQueue.hpp"
 #include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
-#include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
-#include "sdk/zevuzavidav/capture/ZEVMachExceptionTypes.hpp"
-#include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
-#include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
-#include "sdk/zevuzavidav/logging/ZEVUserLoggingTypes.hpp"
+#include "sdk/zevuzavidav/context/ZEVBinaryImageNode.hpp"
+#include "sdk/zevuzavidav/context/ZEVExceptionTypes.hpp"
+#include "sdk/zevuzavidav/context/ZEVMachExceptionTypes.hpp"
+#include "sdk/zevuzavidav/context/ZEVSignalTypes.hpp"
+#include "sdk/zevuzavidav/context/ZEVUserLoggingTypes.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
 #include <atomic>

@@ -13,7 +13,7 @@
 // of its GNU build-id, its unwind information the .eh_frame_hdr index, and it carries no encryption
 // marker or OS versions.
 #include "platform/darwin/Images.hpp"
-#include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
+#include "sdk/zevuzavidav/context/ZEVBinaryImageNode.hpp"
 #include "sdk/zovaze/images/ZOVMachO.hpp"
 
 #include <cstdint>

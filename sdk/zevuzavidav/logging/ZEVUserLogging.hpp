@@ -7,7 +7,7 @@
 // 64 appends into a compacted file (written beside it and renamed over it, so a crash mid-rewrite loses
 // no pair). Errors alternate between two files, so the newest entries stay within a bound. Failures
 // drop the one operation and are logged to the SDK log.
-#include "sdk/zevuzavidav/logging/ZEVUserLoggingTypes.hpp"
+#include "sdk/zevuzavidav/context/ZEVUserLoggingTypes.hpp"
 
 #include <cstdint>
 #include <functional>

@@ -7,7 +7,7 @@
 // Failure contract: writes before the crash context of this launch is initialized are dropped without
 // a message; a report without an internal report reads nothing. Thread-safe as the internal report is;
 // the counters are this object's own, so two objects over one folder count separately.
-#include "sdk/zevuzavidav/logging/ZEVUserLoggingTypes.hpp"
+#include "sdk/zevuzavidav/context/ZEVUserLoggingTypes.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReport.hpp"
 #include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
 

@@ -17,7 +17,7 @@
 // checked copies, so a page unmapped even in the middle of the walk ends it cleanly. Over frames already
 // known a walk makes no system call. Signal-safe: the context lives on the caller's stack and nothing
 // is allocated.
-#include "sdk/zevuzavidav/images/ZEVBinaryImageNode.hpp"
+#include "sdk/zevuzavidav/context/ZEVBinaryImageNode.hpp"
 #include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 

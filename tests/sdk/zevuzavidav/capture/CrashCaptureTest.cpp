@@ -3,6 +3,7 @@
 #include "platform/darwin/Threads.hpp"
 #include "platform/dispatch/SerialQueue.hpp"
 #include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
+#include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
