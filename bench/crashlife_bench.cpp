@@ -13,6 +13,7 @@
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/uikit/Application.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 #include "tools/crashfixtures/ReportFolders.hpp"
 #include "tools/crashfixtures/TestKit.hpp"
@@ -132,6 +133,7 @@ void run(benchmark::State& state, Mode mode) {
         ZEVCrashReportingController::Environment environment;
         std::string id = "launch" + std::to_string(++launch);
         environment.executionIdentifier = [id] { return id; };
+        environment.contextInitialize = ZEVContextInitialize;
         auto controller = ZEVCrashReportingController::initWithFileManager(app.files, kit, environment);
         state.ResumeTiming();
 

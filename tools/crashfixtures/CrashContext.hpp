@@ -5,7 +5,7 @@
 // Failure contract: none reported; a context that does not come up within 2 s is left as it is, and the
 // caller's own checks of the record then fail.
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
-#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 
 #include <string>
 #include <unistd.h>

@@ -3,9 +3,9 @@
 // allocator's guarded mapping, so that handlers find every path, limit and saved handler ready
 // without allocating.
 //
-// ZEVContextInitialize builds it, installs the handlers (unless a tracer is attached) and writes the
-// launch's metadata; it blocks for at most 5 seconds. ZEVContextIsInitialized may be false for a
-// moment after it returns. The crash claim is one atomic exchange: exactly one crashing thread wins.
+// ZEVContextInitialize (kit/ZEVContextInitialize.hpp) builds it, installs the handlers and writes the
+// launch's metadata. Each stage's part of it is a plain record beside this file, so the context knows
+// no stage. The crash claim is one atomic exchange: exactly one crashing thread wins.
 #include "platform/dispatch/SerialQueue.hpp"
 #include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
 #include "sdk/zevuzavidav/context/ZEVBinaryImageNode.hpp"
@@ -102,7 +102,6 @@ constexpr std::uint64_t kReadOnlyRequest = 17040;
 static_assert(2 * zevuzavidav::kStackSize + sizeof(ZEVWritableContext) <= zevuzavidav::kWritableRequest,
               "the writable region holds both stacks and the writable context");
 
-void ZEVContextInitialize(const ZEVContextInitData* data);
 // The first step of ZEVContextInitialize: new queues (the earlier ones released), a new allocator with
 // the read-only and writable parts and both stacks, initialized 0. The earlier mapping is kept: handlers
 // of an earlier context may still point into it.
@@ -116,7 +115,6 @@ namespace zevuzavidav {
 // and end the process, then ends it with status 1. Signal-safe; does not return.
 [[noreturn]] void endAfterClaimedCrash();
 } // namespace zevuzavidav
-void ZEVContextRecordMetadata(const char* reportDirectory, const ZEVContextInitData* data);
 
 namespace zevuzavidav {
 // Parts of the current context, null (below 4096) when absent.

@@ -8,6 +8,7 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
@@ -31,8 +32,10 @@ Zevuzavidav::Environment withDefaults(Zevuzavidav::Environment environment) {
         environment.makeCrashReportingController =
             [](std::shared_ptr<ZEVFileManager> fileManager,
                std::weak_ptr<ZEVCrashReportingControllerDelegate> delegate) {
-                return ZEVCrashReportingController::initWithFileManager(std::move(fileManager),
-                                                                        std::move(delegate));
+                ZEVCrashReportingController::Environment controllerEnvironment;
+                controllerEnvironment.contextInitialize = ZEVContextInitialize;
+                return ZEVCrashReportingController::initWithFileManager(
+                    std::move(fileManager), std::move(delegate), std::move(controllerEnvironment));
             };
     }
     if (!environment.isExtension) environment.isExtension = ZEVApplicationIsExtension;

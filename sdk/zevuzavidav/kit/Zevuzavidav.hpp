@@ -89,7 +89,8 @@ class Zevuzavidav final : public rt::Object,
             makeBetaController; // default: ZEVBetaController::initWithDelegate
         std::function<std::shared_ptr<ZEVCrashReportingController>(
             std::shared_ptr<ZEVFileManager>, std::weak_ptr<ZEVCrashReportingControllerDelegate>)>
-            makeCrashReportingController;  // default: ZEVCrashReportingController::initWithFileManager
+            makeCrashReportingController;  // default: ZEVCrashReportingController::initWithFileManager, with
+                                           // ZEVContextInitialize as its installer
         std::function<bool()> isExtension; // default: ZEVApplicationIsExtension
     };
 

@@ -78,7 +78,6 @@ ZEVCrashReportingController::ZEVCrashReportingController(
     operationQueue_->setMaxConcurrentOperationCount(1);
     if (!environment_.executionIdentifier)
         environment_.executionIdentifier = [] { return Zovaze::sharedSDK().executionIdentifier(); };
-    if (!environment_.contextInitialize) environment_.contextInitialize = ZEVContextInitialize;
 }
 
 ZEVCrashReportingController::~ZEVCrashReportingController() {
@@ -223,7 +222,7 @@ void ZEVCrashReportingController::startCrashReporterWithAPIKey(
 }
 
 void ZEVCrashReportingController::installCrashReportingHandlers(const ZEVContextInitData* data) {
-    environment_.contextInitialize(data);
+    if (environment_.contextInitialize) environment_.contextInitialize(data);
     setupStateNotifications();
 }
 

@@ -7,7 +7,7 @@
 //   if (!controller->startWithProfilingMark(ZEVProfilingStart(), betaToken)) log "could not be initialized";
 //
 // The start prepares the tree for the new launch (an older tree is removed first), keeps the launch
-// marker, makes "active"/<execution id>, installs the crash handlers through ZEVContextInitialize, and
+// marker, makes "active"/<execution id>, installs the crash handlers through the environment, and
 // then deals with what earlier launches left: each earlier folder in "active" is deleted (nothing to
 // send, no readable metadata), sent at once as urgent (the launch marker was found, urgent reports are
 // allowed, no prompt and no delegate that decides), or handed to the delegate, whose answer submits it
@@ -56,7 +56,8 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     struct Environment {
         // This launch's execution identifier (default: the Zovaze singleton's).
         std::function<std::string()> executionIdentifier;
-        // Installs the crash handlers (default: ZEVContextInitialize).
+        // Installs the crash handlers: the kit hands ZEVContextInitialize, which knows every stage of
+        // the road; without one no handler is installed.
         std::function<void(const ZEVContextInitData* data)> contextInitialize;
     };
 

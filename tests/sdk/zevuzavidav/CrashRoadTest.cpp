@@ -7,6 +7,7 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/uikit/Device.hpp"
+#include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
 #include "tests/support/FreshProcess.hpp"
 
@@ -81,8 +82,8 @@ class CallbackKit : public TestKit {
     auto kit =
         std::make_shared<CallbackKit>(std::string(std::getenv("VELO_LAUNCH_HOME")) + "/crash-callback");
     std::string id = std::getenv("VELO_LAUNCH_ID");
-    auto controller = ZEVCrashReportingController::initWithFileManager(std::make_shared<ZEVFileManager>(),
-                                                                       kit, {[id] { return id; }, {}});
+    auto controller = ZEVCrashReportingController::initWithFileManager(
+        std::make_shared<ZEVFileManager>(), kit, {[id] { return id; }, ZEVContextInitialize});
     if (!controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt)) _exit(4);
     dispatch::main().drain(); // the launch got going: no urgent report next time
     crashlife::crashMiddle(kind);
@@ -154,6 +155,7 @@ TEST_P(CrashRoad, TheCrashOfOneLaunchReachesTheServerInTheNext) {
     auto kit = std::make_shared<TestKit>();
     ZEVCrashReportingController::Environment environment;
     environment.executionIdentifier = [] { return std::string("launchnplus1"); };
+    environment.contextInitialize = ZEVContextInitialize;
     auto controller = ZEVCrashReportingController::initWithFileManager(app.files, kit, environment);
     ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
     ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
@@ -270,6 +272,7 @@ TEST(CrashRoadState, ALaunchRecordsHowItStartedAndWhatBecomesOfItsState) {
     auto kit = std::make_shared<TestKit>();
     ZEVCrashReportingController::Environment environment;
     environment.executionIdentifier = [] { return std::string("thislaunch"); };
+    environment.contextInitialize = ZEVContextInitialize;
     auto controller = ZEVCrashReportingController::initWithFileManager(app.files, kit, environment);
     ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
     dispatch::main().drain(); // the first pass of the main thread

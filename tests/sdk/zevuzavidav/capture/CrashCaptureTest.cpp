@@ -5,7 +5,7 @@
 #include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
-#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"

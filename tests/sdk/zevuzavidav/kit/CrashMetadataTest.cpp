@@ -1,7 +1,7 @@
 // The launch's metadata record, field by field, as a crashing app leaves it: the facts come from the app's
 // bundle and the SDK platform, not from the host's defaults.
 #include "platform/foundation/Bundle.hpp"
-#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
