@@ -2,7 +2,7 @@
 // delegate (only about the methods it says it implements) and reads of the SDK singleton.
 #include "platform/dispatch/MainQueue.hpp"
 #include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
-#include "sdk/zevuzavidav/report/ZEVReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVReport.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 
 bool Zevuzavidav::delegateImplements(ZevuzavidavDelegateMethod method) const {

@@ -13,7 +13,7 @@
 //                                          uncaught, so that the signal itself is delivered
 //   didDetectCrashDuringPreviousExecution  the two legacy notices of an earlier crash (with and without
 //   (WithReport / without)                 the report), on the main queue
-#include "sdk/zevuzavidav/report/ZEVCrashReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVCrashReport.hpp"
 
 #include <cstdio>
 #include <functional>

@@ -31,8 +31,8 @@
 #include "platform/uikit/AlertView.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReportingControllerDelegate.hpp"
-#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
 #include "sdk/zevuzavidav/report/ZEVReportsController.hpp"
+#include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // What the crash reporting controller asks and tells the kit that owns it.
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
 #include "sdk/zevuzavidav/settings/ZEVSettings.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 
 #include <functional>
 #include <memory>

@@ -24,9 +24,9 @@
 // thread; the work queue's one-at-a-time rule keeps two submissions apart.
 #include "platform/dispatch/OperationQueue.hpp"
 #include "platform/net/URLRequest.hpp"
-#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
 #include "sdk/zevuzavidav/report/ZEVReportsControllerDelegate.hpp"
+#include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include <memory>

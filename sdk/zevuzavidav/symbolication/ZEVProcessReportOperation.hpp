@@ -10,7 +10,7 @@
 // crash file that is missing or holds no "threads" section is skipped; frames that cannot be named or
 // demangled keep what they have. Nothing throws.
 #include "platform/dispatch/Operation.hpp"
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVSymbolResolver.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVThreadArrayOperation.hpp"
 

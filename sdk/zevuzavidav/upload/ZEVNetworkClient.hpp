@@ -28,7 +28,7 @@
 // Session events and every operation this class adds run on the work queue given at init, one at a time.
 #include "platform/dispatch/OperationQueue.hpp"
 #include "platform/net/URLSession.hpp"
-#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClientDelegate.hpp"
 #include "sdk/zovaze/network/ZOVCertificatePinner.hpp"
 

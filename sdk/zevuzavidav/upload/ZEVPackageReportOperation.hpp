@@ -17,8 +17,8 @@
 // where it is. A member whose source cannot be read becomes an empty member, so one unreadable file
 // cannot block a report forever. Runs synchronously (start()); never throws.
 #include "platform/dispatch/Operation.hpp"
-#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 
 #include <memory>
 #include <optional>

@@ -3,7 +3,7 @@
 // app and analytics.
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
-#include "sdk/zevuzavidav/report/ZEVReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVReport.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
 #include "tests/sdk/zevuzavidav/kit/KitWorld.hpp"

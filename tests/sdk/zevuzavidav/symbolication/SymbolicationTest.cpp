@@ -1,7 +1,7 @@
 // Symbolication of an earlier launch's stacks inside this process: demangling rules, the resolver's
 // mapping through recorded images, and the companion ".symbolicated" files of a report folder.
 #include "platform/runtime/ClassRegistry.hpp"
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVDemangleOperation.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVProcessReportOperation.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVSerializeSymbolicatedFramesOperation.hpp"

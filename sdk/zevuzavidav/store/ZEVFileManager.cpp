@@ -1,10 +1,10 @@
-#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
 
 #include "platform/foundation/FileContents.hpp"
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 
 #include <cerrno>

@@ -8,8 +8,8 @@
 // a message; a report without an internal report reads nothing. Thread-safe as the internal report is;
 // the counters are this object's own, so two objects over one folder count separately.
 #include "sdk/zevuzavidav/context/ZEVUserLoggingTypes.hpp"
-#include "sdk/zevuzavidav/report/ZEVCrashReport.hpp"
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVCrashReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 
 #include <atomic>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Report folders: what a folder of an earlier launch holds and says about itself, the application's
 // view of it, and the tree of folders a report travels through.
 #include "platform/foundation/Console.hpp"
-#include "sdk/zevuzavidav/report/ZEVFileManager.hpp"
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
-#include "sdk/zevuzavidav/report/ZEVReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVReport.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"

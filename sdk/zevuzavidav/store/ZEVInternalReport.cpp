@@ -1,4 +1,4 @@
-#include "sdk/zevuzavidav/report/ZEVInternalReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"

@@ -1,4 +1,4 @@
-#include "sdk/zevuzavidav/report/ZEVReport.hpp"
+#include "sdk/zevuzavidav/store/ZEVReport.hpp"
 
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
