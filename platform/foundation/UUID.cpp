@@ -1,5 +1,7 @@
 #include "platform/foundation/UUID.hpp"
 
+#include "platform/foundation/Hex.hpp"
+
 #include <random>
 #include <sys/random.h>
 
@@ -57,13 +59,11 @@ std::optional<UUID> UUID::parse(std::string_view text) {
 }
 
 std::string UUID::string() const {
-    static constexpr char digits[] = "0123456789ABCDEF";
     char text[36];
     char* out = text;
     for (std::size_t i = 0; i < bytes_.size(); ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) *out++ = '-';
-        *out++ = digits[bytes_[i] >> 4];
-        *out++ = digits[bytes_[i] & 0xF];
+        out = hexEncodeByte(bytes_[i], out, HexCase::upper);
     }
     return std::string(text, sizeof text);
 }

@@ -1,5 +1,6 @@
 #include "sdk/rurorad/records/JSON.hpp"
 
+#include "platform/foundation/Hex.hpp"
 #include "platform/foundation/Text.hpp"
 #include "sdk/rurorad/events/Text.hpp"
 
@@ -153,7 +154,6 @@ char* put(char* at, std::string_view bytes) {
 
 // Valid UTF-8, escaped.
 char* putEscaped(char* at, std::string_view valid) {
-    static constexpr char hex[] = "0123456789abcdef";
     for (const char c : valid) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x20 && byte != '"' && byte != '\\') {
@@ -182,9 +182,7 @@ char* putEscaped(char* at, std::string_view valid) {
             *at++ = 't';
             break;
         default:
-            at = put(at, "u00");
-            *at++ = hex[byte >> 4];
-            *at++ = hex[byte & 0x0F];
+            at = ns::hexEncodeByte(byte, put(at, "u00"));
         }
     }
     return at;

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/foundation/Hex.hpp"
 #include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
 
 #include <cerrno>
@@ -11,18 +12,14 @@
 #include <unistd.h>
 
 void ZEVHexEncodeByte(std::uint8_t byte, char output[2]) {
-    static const char kHex[] = "0123456789abcdef";
-    output[0] = kHex[byte >> 4];
-    output[1] = kHex[byte & 15];
+    ns::hexEncodeByte(byte, output);
 }
 
 void ZEVHexEncodeBytes(const void* bytes, std::size_t length, char* output) {
     if (output == nullptr) return;
     std::memset(output, 0, 2 * length + 1);
     if (bytes == nullptr) return;
-    const auto* in = static_cast<const std::uint8_t*>(bytes);
-    for (std::size_t i = 0; i < length; ++i)
-        ZEVHexEncodeByte(in[i], output + 2 * i);
+    ns::hexEncode(bytes, length, output);
 }
 
 bool ZEVReadMemory(std::uintptr_t address, void* destination, std::size_t size) {

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
+#include "platform/foundation/Hex.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
@@ -242,7 +243,6 @@ void ZEVFileWriteString(ZEVFile* file, const char* value) {
         writeLiteral(file, "null");
         return;
     }
-    static const char kHex[] = "0123456789abcdef";
     char chunk[72];
     std::size_t used = 0;
     chunk[used++] = '"';
@@ -263,8 +263,7 @@ void ZEVFileWriteString(ZEVFile* file, const char* value) {
             } else {
                 std::memcpy(chunk + used, "\\u00", 4);
                 used += 4;
-                chunk[used++] = kHex[c >> 4];
-                chunk[used++] = kHex[c & 15];
+                used = static_cast<std::size_t>(ns::hexEncodeByte(c, chunk + used) - chunk);
             }
             continue;
         }
@@ -274,8 +273,7 @@ void ZEVFileWriteString(ZEVFile* file, const char* value) {
         } else if (c < 0x20) {
             std::memcpy(chunk + used, "\\u00", 4);
             used += 4;
-            chunk[used++] = kHex[c >> 4];
-            chunk[used++] = kHex[c & 15];
+            used = static_cast<std::size_t>(ns::hexEncodeByte(c, chunk + used) - chunk);
         } else {
             chunk[used++] = static_cast<char>(c);
         }
@@ -289,16 +287,12 @@ void zevuzavidav::writeHexBytes(ZEVFile* file, const void* bytes, std::size_t le
         writeLiteral(file, "null");
         return;
     }
-    static const char kHex[] = "0123456789abcdef";
     const unsigned char* in = static_cast<const unsigned char*>(bytes);
     ZEVFileWriteBytes(file, "\"", 1);
     char digits[32];
     while (length > 0) {
         std::size_t take = length < 16 ? length : 16;
-        for (std::size_t i = 0; i < take; ++i) {
-            digits[2 * i] = kHex[in[i] >> 4];
-            digits[2 * i + 1] = kHex[in[i] & 15];
-        }
+        ns::hexEncode(in, take, digits);
         ZEVFileWriteBytes(file, digits, 2 * take);
         in += take;
         length -= take;

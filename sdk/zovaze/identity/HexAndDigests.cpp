@@ -1,5 +1,6 @@
 #include "sdk/zovaze/identity/HexAndDigests.hpp"
 
+#include "platform/foundation/Hex.hpp"
 #include "platform/foundation/UUID.hpp"
 
 // SHA1() and the EVP interface fetch the digest from OpenSSL's providers, and the first fetch in a
@@ -16,14 +17,10 @@ std::string ZOVGenerateUUIDString() {
 }
 
 void ZOVHexEncodeBytes(const std::uint8_t* bytes, std::size_t length, char* output) {
-    static const char digits[] = "0123456789abcdef";
     if (output == nullptr) return;
     std::memset(output, 0, 2 * length + 1);
     if (bytes == nullptr || length == 0) return;
-    for (std::size_t i = 0; i < length; ++i) {
-        output[2 * i] = digits[bytes[i] >> 4];
-        output[2 * i + 1] = digits[bytes[i] & 0x0f];
-    }
+    ns::hexEncode(bytes, length, output);
 }
 
 std::string ZOVHexStringFromData(const std::vector<std::uint8_t>& data) {

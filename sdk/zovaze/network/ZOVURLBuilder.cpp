@@ -1,5 +1,7 @@
 #include "sdk/zovaze/network/ZOVURLBuilder.hpp"
 
+#include "platform/foundation/Hex.hpp"
+
 #include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
 
 #include <curl/curl.h>
@@ -27,16 +29,16 @@ std::shared_ptr<ZOVURLBuilder> ZOVURLBuilder::URLWithBase(const std::string& bas
 }
 
 std::string ZOVURLBuilder::escapeString(const std::string& text) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(text.size());
     for (unsigned char c : text) {
         if (staysUnescaped(c)) {
             escaped += static_cast<char>(c);
         } else {
+            char digits[2];
+            ns::hexEncodeByte(c, digits, ns::HexCase::upper);
             escaped += '%';
-            escaped += digits[c >> 4];
-            escaped += digits[c & 0x0f];
+            escaped.append(digits, 2);
         }
     }
     return escaped;

@@ -1,6 +1,7 @@
 #include "platform/foundation/Date.hpp"
 #include "platform/foundation/Error.hpp"
 #include "platform/foundation/Exception.hpp"
+#include "platform/foundation/Hex.hpp"
 #include "platform/foundation/UUID.hpp"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,24 @@
 #include <set>
 
 namespace {
+
+// Two digits a byte, high nibble first, in the case asked for; nothing written past them.
+TEST(Hex, EncodesEachByteAsTwoDigitsAndWritesNothingElse) {
+    const unsigned char bytes[] = {0x00, 0x0f, 0xa5, 0xf0, 0xff};
+    struct Case {
+        ns::HexCase letters;
+        const char* digits;
+    } cases[] = {{ns::HexCase::lower, "000fa5f0ff"}, {ns::HexCase::upper, "000FA5F0FF"}};
+    for (const Case& c : cases) {
+        char out[13] = "............";
+        EXPECT_EQ(ns::hexEncode(bytes, sizeof bytes, out, c.letters), out + 10);
+        EXPECT_EQ(std::string(out, 12), std::string(c.digits) + "..");
+    }
+    char pair[3] = "..";
+    EXPECT_EQ(ns::hexEncodeByte(0x7c, pair), pair + 2);
+    EXPECT_STREQ(pair, "7c");
+    EXPECT_EQ(ns::hexEncode(bytes, 0, pair), pair);
+}
 
 TEST(UUID, RandomIsVersion4InUpperCaseForm) {
     std::set<std::string> seen;
