@@ -5,59 +5,87 @@
 namespace darwin {
 namespace {
 
+constexpr std::uint32_t kMagic32 = 0xfeedface;
+constexpr std::uint32_t kCigam32 = 0xcefaedfe;
 constexpr std::uint32_t kMagic64 = 0xfeedfacf;
+constexpr std::uint32_t kCigam64 = 0xcffaedfe;
 constexpr std::uint32_t kSegment64 = 0x19;
+constexpr std::size_t kSegment64Size = 72; // segment_command_64
+constexpr std::size_t kSection64Size = 80; // section_64
 
-template <typename T> bool readAt(const std::uint8_t* image, std::size_t size, std::size_t offset, T& out) {
-    if (offset > size || sizeof(T) > size - offset) return false;
-    std::memcpy(&out, image + offset, sizeof(T));
-    return true;
+template <typename T> T readAt(const std::uint8_t* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
 }
 
-bool nameIs(const char (&field)[16], const char* name) {
-    return std::strncmp(field, name, 16) == 0;
+bool nameIs(const std::uint8_t* field, const char* name) {
+    char text[16];
+    std::memcpy(text, field, sizeof text);
+    return std::strncmp(text, name, sizeof text) == 0;
 }
 
 } // namespace
 
-bool machOFindSection(const std::uint8_t* image, std::size_t imageSize, const char* segment,
-                      const char* section, MachOSection& out) {
-    std::uint32_t magic = 0, commandCount = 0, commandsSize = 0;
-    if (image == nullptr || !readAt(image, imageSize, 0, magic) || magic != kMagic64 ||
-        !readAt(image, imageSize, 16, commandCount) || !readAt(image, imageSize, 20, commandsSize)) {
+MachOLoadCommands::MachOLoadCommands(const std::uint8_t* header, std::size_t size) {
+    if (header == nullptr || size < 28) return;
+    magic_ = readAt<std::uint32_t>(header);
+    if (magic_ != kMagic32 && magic_ != kCigam32 && magic_ != kMagic64 && magic_ != kCigam64) {
+        magic_ = 0;
+        return;
+    }
+    headerSize_ = is64Bit() ? 32 : 28;
+    if (size < headerSize_) return;
+    cputype_ = readAt<std::int32_t>(header + 4);
+    cpusubtype_ = readAt<std::int32_t>(header + 8);
+    hasHeader_ = true;
+    count_ = readAt<std::uint32_t>(header + 16);
+    commandsSize_ = readAt<std::uint32_t>(header + 20);
+    if (commandsSize_ > size - headerSize_) return;
+    commands_ = header + headerSize_;
+    valid_ = true;
+}
+
+bool MachOLoadCommands::is64Bit() const {
+    return magic_ == kMagic64 || magic_ == kCigam64;
+}
+
+bool MachOLoadCommands::next(MachOLoadCommand& out) {
+    if (!valid_ || delivered_ == count_) return false;
+    if (commandsSize_ - offset_ < 8) {
+        valid_ = false;
         return false;
     }
-    std::size_t offset = 32; // mach_header_64
-    for (std::uint32_t i = 0; i < commandCount; ++i) {
-        std::uint32_t command = 0, commandSize = 0;
-        if (!readAt(image, imageSize, offset, command) ||
-            !readAt(image, imageSize, offset + 4, commandSize) || commandSize < 8 ||
-            commandSize > imageSize - offset) {
-            return false;
+    const std::uint32_t command = readAt<std::uint32_t>(commands_ + offset_);
+    const std::uint32_t size = readAt<std::uint32_t>(commands_ + offset_ + 4);
+    if (size < 8 || size > commandsSize_ - offset_) {
+        valid_ = false;
+        return false;
+    }
+    out = {command, size, commands_ + offset_, headerSize_ + offset_};
+    offset_ += size;
+    ++delivered_;
+    return true;
+}
+
+bool machOFindSection(const std::uint8_t* image, std::size_t imageSize, const char* segment,
+                      const char* section, MachOSection& out) {
+    MachOLoadCommands commands(image, imageSize);
+    if (commands.magic() != kMagic64) return false;
+    MachOLoadCommand command;
+    while (commands.next(command)) {
+        if (command.command != kSegment64 || command.size < kSegment64Size) continue;
+        if (!nameIs(command.bytes + 8, segment)) continue;
+        const std::uint32_t sectionCount = readAt<std::uint32_t>(command.bytes + 64);
+        if (kSegment64Size + std::uint64_t{sectionCount} * kSection64Size > command.size) continue;
+        for (std::uint32_t s = 0; s < sectionCount; ++s) {
+            const std::uint8_t* at = command.bytes + kSegment64Size + std::size_t{s} * kSection64Size;
+            if (!nameIs(at, section)) continue;
+            out.address = readAt<std::uint64_t>(at + 32);
+            out.size = readAt<std::uint64_t>(at + 40);
+            out.fileOffset = readAt<std::uint32_t>(at + 48);
+            return out.fileOffset <= imageSize && out.size <= imageSize - out.fileOffset;
         }
-        if (command == kSegment64) {
-            char segmentName[16];
-            std::uint32_t sectionCount = 0;
-            if (!readAt(image, imageSize, offset + 8, segmentName) ||
-                !readAt(image, imageSize, offset + 64, sectionCount)) {
-                return false;
-            }
-            // segment_command_64 is 72 bytes, each section_64 80 bytes.
-            if (nameIs(segmentName, segment) &&
-                72 + static_cast<std::uint64_t>(sectionCount) * 80 <= commandSize) {
-                for (std::uint32_t s = 0; s < sectionCount; ++s) {
-                    std::size_t at = offset + 72 + s * 80;
-                    char sectionName[16];
-                    if (!readAt(image, imageSize, at, sectionName)) return false;
-                    if (!nameIs(sectionName, section)) continue;
-                    readAt(image, imageSize, at + 32, out.address);
-                    readAt(image, imageSize, at + 40, out.size);
-                    readAt(image, imageSize, at + 48, out.fileOffset);
-                    return out.fileOffset <= imageSize && out.size <= imageSize - out.fileOffset;
-                }
-            }
-        }
-        offset += commandSize;
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "sdk/zovaze/images/ZOVMachO.hpp"
 
 #include "platform/darwin/Images.hpp"
+#include "platform/darwin/MachO.hpp"
 
 #include <cstring>
 #include <elf.h>
@@ -31,10 +32,6 @@ std::uint32_t readU32(const std::uint8_t* at) {
 
 bool isThinMagic(std::uint32_t magic) {
     return magic == kMagic32 || magic == kCigam32 || magic == kMagic64 || magic == kCigam64;
-}
-
-std::size_t thinHeaderSize(std::uint32_t magic) {
-    return (magic == kMagic64 || magic == kCigam64) ? 32 : 28;
 }
 
 ZOVMachOVersion unpackVersion(std::uint32_t packed) {
@@ -221,29 +218,15 @@ bool ZOVMachOSliceIs64Bit(const ZEVMachOSlice* slice) {
 }
 
 bool ZOVMachOSliceEnumerateLoadCommands(ZEVMachOSlice* slice, const zovaze::MachOLoadCommandBlock& block) {
-    if (!slice || !block || !slice->header || slice->size < 28) return false;
-    const std::uint8_t* header = slice->header;
-    const std::uint32_t magic = readU32(header);
-    if (!isThinMagic(magic)) return false;
-    const std::size_t headerSize = thinHeaderSize(magic);
-    if (slice->size < headerSize) return false;
-    slice->cputype = static_cast<std::int32_t>(readU32(header + 4));
-    slice->cpusubtype = static_cast<std::int32_t>(readU32(header + 8));
-    const std::uint32_t count = readU32(header + 16);
-    const std::uint32_t commandsSize = readU32(header + 20);
-    if (commandsSize > slice->size - headerSize) return false;
-
-    std::size_t offset = 0;
-    const std::uint8_t* commands = header + headerSize;
-    for (std::uint32_t k = 0; k < count; ++k) {
-        if (commandsSize - offset < 8) return false;
-        const std::uint32_t command = readU32(commands + offset);
-        const std::uint32_t commandSize = readU32(commands + offset + 4);
-        if (commandSize < 8 || commandSize > commandsSize - offset) return false;
-        block(command, commandSize, commands + offset);
-        offset += commandSize;
-    }
-    return true;
+    if (!slice || !block) return false;
+    darwin::MachOLoadCommands commands(slice->header, slice->size);
+    if (!commands.hasHeader()) return false;
+    slice->cputype = commands.cputype();
+    slice->cpusubtype = commands.cpusubtype();
+    darwin::MachOLoadCommand command;
+    while (commands.next(command))
+        block(command.command, command.size, command.bytes);
+    return commands.complete();
 }
 
 const std::uint8_t* ZOVMachOUUIDBytes(const std::uint8_t* command, std::uint32_t commandSize) {
