@@ -17,6 +17,7 @@
 // A custom event without a name is refused with a line. Every call is safe from any thread.
 #include "platform/foundation/Date.hpp"
 #include "platform/runtime/ClassRegistry.hpp"
+#include "sdk/rurorad/RuroradVersion.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 #include "sdk/rurorad/events/ZEVRuroradPredefinedEvents.hpp"
 
@@ -31,8 +32,8 @@ class Rurorad {
   public:
     static constexpr const char* className = "Rurorad";
     static constexpr const char* bundleIdentifier = "com.rizudiz.answers.ios";
-    static constexpr const char* kitDisplayVersion = "1.0.0";
-    static constexpr const char* kitBuildVersion = "3";
+    static constexpr const char* kitDisplayVersion = rurorad::kKitDisplayVersion;
+    static constexpr const char* kitBuildVersion = rurorad::kKitBuildVersion;
 
     // Where an instance finds the process around it; the shared instance uses the running SDK.
     struct Environment {

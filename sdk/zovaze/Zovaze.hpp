@@ -29,6 +29,7 @@
 #include "platform/runtime/ClassRegistry.hpp"
 #include "sdk/zovaze/identity/ZOVApplicationIdentiferModel.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
+#include "sdk/zovaze/kit/ZOVKitVersion.hpp"
 #include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
 
 #include <condition_variable>
@@ -45,8 +46,8 @@ class Zovaze {
   public:
     static constexpr const char* className = "Zovaze";
     static constexpr const char* clientIdentifier = "io.zovaze.sdk.ios";
-    static constexpr const char* displayVersion = "1.6.0";
-    static constexpr const char* buildVersion = "37";
+    static constexpr const char* displayVersion = zovaze::kSDKDisplayVersion;
+    static constexpr const char* buildVersion = zovaze::kSDKBuildVersion;
     static constexpr const char* installationUUIDKey = "com.zevuzavidav.iuuid";
 
     using KitVersions = std::map<std::string, std::string>;

@@ -17,6 +17,7 @@
 // Failure contract: creation answers nullptr, after the debug line "Unable to JSON-encode metadata
 // {error: ...}", only when the facts cannot be written as JSON; bytes that are not UTF-8 are written as
 // U+FFFD rather than failing. Immutable afterwards.
+#include "sdk/rurorad/RuroradVersion.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsHost.hpp"
 #include "sdk/rurorad/records/JSON.hpp"
 
@@ -27,7 +28,7 @@
 
 class ZEVAnalyticsMetadataController {
   public:
-    static constexpr const char* generator = "Rurorad iOS SDK/1.0.0";
+    static constexpr const char* generator = rurorad::kKitAgent.text;
 
     static std::shared_ptr<const ZEVAnalyticsMetadataController>
     initWithTimeStamp(std::uint64_t timestamp, const std::optional<std::string>& betaToken,

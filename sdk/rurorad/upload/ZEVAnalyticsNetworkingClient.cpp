@@ -1,5 +1,6 @@
 #include "sdk/rurorad/upload/ZEVAnalyticsNetworkingClient.hpp"
 
+#include "sdk/rurorad/RuroradVersion.hpp"
 #include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
 
 #include <filesystem>
@@ -17,12 +18,12 @@ ZEVAnalyticsNetworkingClient::requestForLogFilesAtURLs(const std::vector<std::st
     net::URLRequest request(url, net::URLRequestCachePolicy::reloadIgnoringLocalCacheData, 20.0);
     request.setHTTPMethod("POST");
     request.setMaximumResponseLength(maximumAnswerLength);
-    request.setValue("Rurorad iOS SDK/1.0.0", "User-Agent");
+    request.setValue(rurorad::kKitAgent.text, "User-Agent");
     request.setValue(developerToken, "X-ZEVUZAVIDAV-DEVELOPER-TOKEN");
-    request.setValue("Rurorad iOS SDK", "X-ZEVUZAVIDAV-API-CLIENT-TYPE");
-    request.setValue("3", "X-ZEVUZAVIDAV-API-CLIENT-VERSION");
-    request.setValue("1.0.0", "X-ZEVUZAVIDAV-API-CLIENT-DISPLAY-VERSION");
-    request.setValue("3", "X-ZEVUZAVIDAV-API-CLIENT-BUILD-VERSION");
+    request.setValue(rurorad::kKitClientType, "X-ZEVUZAVIDAV-API-CLIENT-TYPE");
+    request.setValue(rurorad::kKitBuildVersion, "X-ZEVUZAVIDAV-API-CLIENT-VERSION");
+    request.setValue(rurorad::kKitDisplayVersion, "X-ZEVUZAVIDAV-API-CLIENT-DISPLAY-VERSION");
+    request.setValue(rurorad::kKitBuildVersion, "X-ZEVUZAVIDAV-API-CLIENT-BUILD-VERSION");
     if (APIKey) request.setValue(*APIKey, "X-ZEVUZAVIDAV-API-KEY");
     const bool built =
         ZOVMultipartMimeStreamEncoder::populateRequest(request, [&](ZOVMultipartMimeStreamEncoder& encoder) {

@@ -3,6 +3,7 @@
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
+#include "sdk/zevuzavidav/base/ZEVKitVersion.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
@@ -141,9 +142,9 @@ void ZEVContextRecordMetadata(const char* reportDirectory, const ZEVContextInitD
     }
     ZEVFileWriteSectionStart(&file, "identity");
     ZEVFileWriteObjectStart(&file);
-    ZEVFileWriteStringEntry(&file, "generator", "Zevuzavidav iOS SDK/3.4.0");
-    ZEVFileWriteStringEntry(&file, "build_version", "92");
-    ZEVFileWriteStringEntry(&file, "display_version", "3.4.0");
+    ZEVFileWriteStringEntry(&file, "generator", zevuzavidav::kKitAgent.text);
+    ZEVFileWriteStringEntry(&file, "build_version", zevuzavidav::kKitBuildVersion);
+    ZEVFileWriteStringEntry(&file, "display_version", zevuzavidav::kKitDisplayVersion);
     ZEVFileWriteStringEntry(&file, "api_key", data->apiKey);
     ZEVFileWriteUInt64Entry(&file, "started_at", zevuzavidav::currentTimeSeconds());
     ZEVFileWriteStringEntry(&file, "session_id", data->reportIdentifier);

@@ -40,6 +40,7 @@
 #include "platform/foundation/PropertyList.hpp"
 #include "platform/runtime/ClassRegistry.hpp"
 #include "platform/services/WebView.hpp"
+#include "sdk/zevuzavidav/base/ZEVKitVersion.hpp"
 #include "sdk/zevuzavidav/beta/ZEVBetaController.hpp"
 #include "sdk/zevuzavidav/kit/ZevuzavidavDelegate.hpp"
 #include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"
@@ -69,8 +70,8 @@ class Zevuzavidav final : public rt::Object,
   public:
     static constexpr const char* className = "Zevuzavidav";
     static constexpr const char* kitBundleIdentifier = "com.rizudiz.zevuzavidav.ios";
-    static constexpr const char* kitDisplayVersion = "3.4.0";
-    static constexpr const char* kitBuildVersion = "92";
+    static constexpr const char* kitDisplayVersion = zevuzavidav::kKitDisplayVersion;
+    static constexpr const char* kitBuildVersion = zevuzavidav::kKitBuildVersion;
 
     static constexpr const char* userIdentifierKey = "com.zevuzavidav.user-id";
     static constexpr const char* userNameKey = "com.zevuzavidav.user-name";

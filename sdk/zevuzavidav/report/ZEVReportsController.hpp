@@ -24,6 +24,7 @@
 // thread; the work queue's one-at-a-time rule keeps two submissions apart.
 #include "platform/dispatch/OperationQueue.hpp"
 #include "platform/net/URLRequest.hpp"
+#include "sdk/zevuzavidav/base/ZEVKitVersion.hpp"
 #include "sdk/zevuzavidav/report/ZEVReportsControllerDelegate.hpp"
 #include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
 #include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
@@ -39,10 +40,10 @@ class ZEVReportsController {
     static constexpr double urgentTimeout = 2.0;
     // The server's answer to an upload is read only for its status.
     static constexpr std::size_t maximumAnswerLength = 64 * 1024;
-    static constexpr const char* userAgent = "Zevuzavidav iOS SDK/3.4.0";
+    static constexpr const char* userAgent = zevuzavidav::kKitAgent.text;
     static constexpr const char* clientIdentifier = "com.rizudiz.zevuzavidav.ios";
-    static constexpr const char* clientDisplayVersion = "3.4.0";
-    static constexpr const char* clientBuildVersion = "92";
+    static constexpr const char* clientDisplayVersion = zevuzavidav::kKitDisplayVersion;
+    static constexpr const char* clientBuildVersion = zevuzavidav::kKitBuildVersion;
 
     ZEVReportsController(std::shared_ptr<dispatch::OperationQueue> queue,
                          std::weak_ptr<ZEVReportsControllerDelegate> delegate,

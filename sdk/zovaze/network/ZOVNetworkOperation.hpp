@@ -8,6 +8,7 @@
 // Failure contract: an operation cannot exist without an API key: initWithAPIKey<T>() answers null
 // when the key is absent (an empty key is accepted). Building a request never fails.
 #include "platform/net/URLRequest.hpp"
+#include "sdk/zovaze/kit/ZOVKitVersion.hpp"
 #include "sdk/zovaze/network/ZOVAsynchronousOperation.hpp"
 
 #include <memory>
@@ -18,8 +19,8 @@ class ZOVNetworkOperation : public ZOVAsynchronousOperation {
   public:
     static constexpr const char* developerToken = "7c3e9a1f0b5d2e8c4a6f1b9d3e7c0a5f2b8d4e6a";
     static constexpr const char* clientIdentifier = "io.zovaze.sdk.ios";
-    static constexpr const char* clientDisplayVersion = "1.6.0";
-    static constexpr const char* clientBuildVersion = "37";
+    static constexpr const char* clientDisplayVersion = zovaze::kSDKDisplayVersion;
+    static constexpr const char* clientBuildVersion = zovaze::kSDKBuildVersion;
     static constexpr double defaultTimeout = 10.0;
 
     // Makes a T (a subclass whose constructor takes the key first) or null without a key.
