@@ -1,5 +1,7 @@
 #include "platform/darwin/GuardedRead.hpp"
 
+#include "platform/darwin/NullPage.hpp"
+
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -16,7 +18,6 @@ std::atomic<int> pipeWrite{-1};
 std::atomic<bool> forcePipe{false};
 std::atomic<bool> kernelCopyRefused{false};
 
-constexpr std::uintptr_t kNullLimit = 4096;
 constexpr std::size_t kPipeChunk = 4096;
 
 // 1: copied, 0: bad address, -1: the kernel copy is not available here.
@@ -106,7 +107,7 @@ void setGuardedReadsUsePipe(bool usePipe) {
 }
 
 bool readMemory(std::uintptr_t address, void* destination, std::size_t size) {
-    if (address < kNullLimit || destination == nullptr) return false;
+    if (darwin::isNullAddress(address) || destination == nullptr) return false;
     if (size == 0) return true;
     if (address + size < address) return false;
     if (!forcePipe.load(std::memory_order_relaxed) && !kernelCopyRefused.load(std::memory_order_relaxed)) {
@@ -119,7 +120,7 @@ bool readMemory(std::uintptr_t address, void* destination, std::size_t size) {
 
 bool rangeMapped(std::uintptr_t low, std::uintptr_t high) {
     constexpr std::uintptr_t kPage = 4096;
-    if (low < kNullLimit || high <= low) return false;
+    if (darwin::isNullAddress(low) || high <= low) return false;
     const std::uintptr_t start = low & ~(kPage - 1);
     // An asynchronous msync writes nothing back; it only walks the mappings of the range and fails with
     // ENOMEM at the first hole, at a cost set by the number of mappings, not of pages (mincore would
@@ -129,7 +130,7 @@ bool rangeMapped(std::uintptr_t low, std::uintptr_t high) {
 
 bool readableString(std::uintptr_t address, std::size_t maximum) {
     if (maximum == 0) return true;
-    if (address < kNullLimit) return false;
+    if (darwin::isNullAddress(address)) return false;
     char chunk[64];
     std::size_t done = 0;
     while (done < maximum) {

@@ -1,6 +1,7 @@
 #include "platform/darwin/Images.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/NullPage.hpp"
 
 #include <atomic>
 #include <cstring>
@@ -253,7 +254,7 @@ constexpr int kMaxLoadedObjects = 4096;
 
 bool isElfHeader(std::uintptr_t address) {
     unsigned char magic[SELFMAG];
-    return address >= 4096 && readMemory(address, magic, sizeof magic) &&
+    return !darwin::isNullAddress(address) && readMemory(address, magic, sizeof magic) &&
            std::memcmp(magic, ELFMAG, SELFMAG) == 0;
 }
 
@@ -261,7 +262,7 @@ bool isElfHeader(std::uintptr_t address) {
 void copyPath(std::uintptr_t address, char (&out)[kLoadedObjectPathSize]) {
     out[0] = '\0';
     std::size_t done = 0;
-    while (address >= 4096 && done + 1 < sizeof out) {
+    while (!darwin::isNullAddress(address) && done + 1 < sizeof out) {
         std::size_t want = 64 - ((address + done) & 63);
         if (want > sizeof out - 1 - done) want = sizeof out - 1 - done;
         if (!readMemory(address + done, out + done, want)) {

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
@@ -50,7 +51,7 @@ void recordActiveException() {
         ZEVSDKLog("%s: no active exception\n", "ZEVTerminateHandler");
         return;
     }
-    if (reinterpret_cast<std::uintptr_t>(type) < 4096) {
+    if (darwin::isNullAddress(type)) {
         ZEVSDKLog("%s: Error: invalid parameter\n", "ZEVCatchAndRecordActiveException");
         return;
     }

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
@@ -147,7 +148,7 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
 void zevuzavidav::writeSignalSection(ZEVFile* file, const siginfo_t* info, int savedErrno) {
     ZEVFileWriteSectionStart(file, "signal");
     ZEVFileWriteObjectStart(file);
-    if (reinterpret_cast<std::uintptr_t>(info) >= 4096) {
+    if (!darwin::isNullAddress(info)) {
         ZEVFileWriteUInt64Entry(file, "number", static_cast<std::uint64_t>(info->si_signo));
         // Signed: the codes of signals sent by a process are negative (SI_TKILL is -6).
         ZEVFileWriteInt64Entry(file, "code", info->si_code);
@@ -165,7 +166,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     int savedErrno = errno;
     errno = 0;
     ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
-    bool infoValid = reinterpret_cast<std::uintptr_t>(info) >= 4096;
+    bool infoValid = !darwin::isNullAddress(info);
     pid_t me = darwin::currentThreadId();
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the
@@ -192,9 +193,8 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         } else {
             zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
             zevuzavidav::writeSignalSection(&file, infoValid ? info : nullptr, savedErrno);
-            const auto* context = reinterpret_cast<std::uintptr_t>(userContext) >= 4096
-                                      ? static_cast<const ucontext_t*>(userContext)
-                                      : nullptr;
+            const auto* context =
+                !darwin::isNullAddress(userContext) ? static_cast<const ucontext_t*>(userContext) : nullptr;
             ZEVHandler(&file, me, context);
             ZEVFileClose(&file);
         }

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include <cstring>
@@ -9,8 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr std::uintptr_t kNullLimit = 4096;
 
 // The context outlives everything: it is never destroyed, so a terminate, an image unload or a logged
 // error during or after static destruction still finds its queues and parts. Constant-initialised, so
@@ -24,7 +23,7 @@ constinit NeverDestroyed storage;
 ZEVContext& sharedContext = storage.context;
 
 template <typename T> T* valid(T* pointer) {
-    return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit ? pointer : nullptr;
+    return !darwin::isNullAddress(pointer) ? pointer : nullptr;
 }
 
 std::string joinPath(const char* directory, const char* fileName) {

@@ -2,6 +2,7 @@
 
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/MachO.hpp"
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr std::uintptr_t kNullLimit = 4096;
 constexpr std::uint32_t kMachOMagic64 = 0xfeedfacf;
 // The most images the crash-time sync compares at once (the table itself holds 512 load events).
 constexpr int kMaxListedImages = 1024;
@@ -33,7 +33,7 @@ bool isElf(std::uintptr_t header, Elf64_Ehdr& out) {
 // Calls `visit` with each program header of the ELF image at `header`; false when it is not one.
 template <typename Visit> bool forEachProgramHeader(std::uintptr_t header, Visit&& visit) {
     Elf64_Ehdr elf;
-    if (header < kNullLimit || !isElf(header, elf)) return false;
+    if (darwin::isNullAddress(header) || !isElf(header, elf)) return false;
     for (std::uint32_t i = 0; i < elf.e_phnum; ++i) {
         std::uintptr_t at = header + elf.e_phoff + std::uintptr_t{i} * elf.e_phentsize;
         Elf64_Phdr phdr;
@@ -141,7 +141,7 @@ void zevuzavidav::binaryImageUUIDText(const darwin::ImageInfo& image, char out[3
 bool ZEVBinaryImageOpenIfNeeded(bool* opened) {
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
-    if (reinterpret_cast<std::uintptr_t>(opened) < kNullLimit || readOnly == nullptr || writable == nullptr) {
+    if (darwin::isNullAddress(opened) || readOnly == nullptr || writable == nullptr) {
         return false;
     }
     *opened = false;
@@ -262,7 +262,7 @@ bool ZEVBinaryImageGetSection(const ZEVMachOSlice* slice, const char* segment, c
     if (slice == nullptr || segment == nullptr || section == nullptr) return false;
     auto header = reinterpret_cast<std::uintptr_t>(slice->header);
     std::uint32_t magic = 0;
-    if (header < kNullLimit || !readGuarded(header, magic)) return false;
+    if (darwin::isNullAddress(header) || !readGuarded(header, magic)) return false;
     std::uint64_t foundAddress = 0, foundSize = 0, foundOffset = 0;
     bool found = false;
     if (magic == kMachOMagic64) {
@@ -288,9 +288,9 @@ bool ZEVBinaryImageGetSection(const ZEVMachOSlice* slice, const char* segment, c
 }
 
 void ZEVBinaryImageFillInDetails(ZEVBinaryImageDetails* details) {
-    if (reinterpret_cast<std::uintptr_t>(details) < kNullLimit) return;
+    if (darwin::isNullAddress(details)) return;
     auto header = reinterpret_cast<std::uintptr_t>(details->slice.header);
-    if (header < kNullLimit) return;
+    if (darwin::isNullAddress(header)) return;
     // The header sits at the start of the first loadable segment, which fixes the slide.
     bool haveSlide = false;
     bool elf = forEachProgramHeader(header, [&](const Elf64_Phdr& phdr, std::uintptr_t, std::uint32_t) {
@@ -314,18 +314,18 @@ void ZEVBinaryImageFillInDetails(ZEVBinaryImageDetails* details) {
 }
 
 bool ZEVBinaryImageHasUnwindInfo(const zevuzavidav::BinaryImageNodeCopy* node) {
-    return node != nullptr && (node->unwind_info >= kNullLimit || node->eh_frame >= kNullLimit);
+    return node != nullptr &&
+           (!darwin::isNullAddress(node->unwind_info) || !darwin::isNullAddress(node->eh_frame));
 }
 
 bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out) {
     ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
-    if (!ZEVContextIsInitialized() || writable == nullptr || reinterpret_cast<std::uintptr_t>(out) < 4096 ||
-        address == 0) {
+    if (!ZEVContextIsInitialized() || writable == nullptr || darwin::isNullAddress(out) || address == 0) {
         return false;
     }
     for (int i = 0; i < zevuzavidav::kBinaryImageTableSize; ++i) {
         const ZEVBinaryImageRuntimeNode* node = &writable->images[i];
-        if (reinterpret_cast<std::uintptr_t>(node) < kNullLimit) {
+        if (darwin::isNullAddress(node)) {
             ZEVSDKLog("%s: Invalid node pointer encountered in context's writable binary image at index %i",
                       "ZEVBinaryImageSafeFindImageForAddress", i);
             continue;

@@ -3,6 +3,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
@@ -28,7 +29,7 @@ bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* 
     process->task = static_cast<pid_t>(syscall(SYS_getpid));
     process->currentThread = darwin::currentThreadId();
     process->crashedThread = crashedThread;
-    process->signalContext = reinterpret_cast<std::uintptr_t>(signalContext) < 4096 ? nullptr : signalContext;
+    process->signalContext = darwin::isNullAddress(signalContext) ? nullptr : signalContext;
     long count = darwin::listThreads(process->threads, darwin::kMaxThreads);
     if (count < 0) {
         process->threadCount = 0;
@@ -48,7 +49,7 @@ bool ZEVProcessResumeAllOtherThreads(ZEVProcess*) {
 }
 
 bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::MachineContext* out) {
-    if (reinterpret_cast<std::uintptr_t>(out) < 4096) {
+    if (darwin::isNullAddress(out)) {
         ZEVSDKLog("%s: invalid context supplied", "ZEVProcessGetThreadState");
         return false;
     }
@@ -116,7 +117,8 @@ bool copyTerminatedText(std::uint64_t address, char* buffer, std::size_t size) {
 
 const char* ZEVProcessGetObjCSelectorName(std::uint64_t pc, std::uint64_t selector,
                                           std::uint64_t messageSendEntry) {
-    if (messageSendEntry == 0 || pc < messageSendEntry || pc > messageSendEntry + 66 || selector < 4096) {
+    if (messageSendEntry == 0 || pc < messageSendEntry || pc > messageSendEntry + 66 ||
+        darwin::isNullAddress(selector)) {
         return "";
     }
     const char* name = nullptr;
@@ -205,7 +207,7 @@ void ZEVProcessRecordThreadNames(ZEVProcess* process, ZEVFile* file) {
 namespace {
 
 bool processInfo(darwin::ProcessUsage* out) {
-    if (reinterpret_cast<std::uintptr_t>(out) < 4096) {
+    if (darwin::isNullAddress(out)) {
         ZEVSDKLog("%s: Invalid pointers\n", "ZEVProcessGetInfo");
         return false;
     }

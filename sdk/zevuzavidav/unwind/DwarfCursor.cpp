@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
 #include <cstring>
@@ -11,7 +12,7 @@ void zevuzavidav::initDwarfCursor(DwarfCursor* cursor, std::uintptr_t start, std
     cursor->memory = memory;
     cursor->at = start;
     cursor->end = end;
-    cursor->failed = start < 4096 || end < start;
+    cursor->failed = darwin::isNullAddress(start) || end < start;
     cursor->inPlace = !cursor->failed && isUnwindMemoryInPlace(memory, start, end - start);
 }
 

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
 #include <atomic>
@@ -147,8 +148,8 @@ bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t
     if (cursor.failed || version != 1 || tableEncoding != kTableEncoding) return false;
     std::uint64_t ehFrame = ZEVParseAddressWithEncodingAndAdvance(&cursor, ehFramePointerEncoding, hdr);
     std::uint64_t count = ZEVParseAddressWithEncodingAndAdvance(&cursor, countEncoding, hdr);
-    if (ehFrame < 4096 || ehFrame == kDwarfInvalidAddress || count == kDwarfInvalidAddress || count == 0 ||
-        count > kMaxEntries) {
+    if (darwin::isNullAddress(ehFrame) || ehFrame == kDwarfInvalidAddress || count == kDwarfInvalidAddress ||
+        count == 0 || count > kMaxEntries) {
         return false;
     }
     index->header = hdr;

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/Threads.hpp"
 
 #include <cstring>
@@ -9,9 +10,8 @@ namespace zevuzavidav {
 
 namespace {
 
-constexpr std::uintptr_t kNullLimit = 4096;
 constexpr std::size_t kLineSize = UnwindMemory::kLineSize;
-static_assert((kLineSize & (kLineSize - 1)) == 0 && kLineSize <= 4096 && kNullLimit % kLineSize == 0,
+static_assert((kLineSize & (kLineSize - 1)) == 0 && kLineSize <= 4096 && darwin::kNullLimit % kLineSize == 0,
               "a line never straddles a page, nor the null page's end");
 
 // The copy of the line starting at `start`, made now unless it is kept; null when it is unreadable.
@@ -58,7 +58,7 @@ bool proveUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintp
 }
 
 bool readUnwindMemory(UnwindMemory* memory, std::uintptr_t address, void* destination, std::size_t size) {
-    if (address < kNullLimit || address + size < address) return false;
+    if (darwin::isNullAddress(address) || address + size < address) return false;
     if (size == 0) return true;
     if (memory == nullptr) return darwin::readMemory(address, destination, size);
     if (isUnwindMemoryInPlace(memory, address, size)) {

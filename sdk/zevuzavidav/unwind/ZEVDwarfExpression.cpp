@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
@@ -26,10 +27,8 @@ enum ZEVDwarfOp : std::uint8_t {
 };
 
 constexpr const char* kFunction = "ZEVDwarfExpressionMachineExecuteNextOpcode";
-constexpr std::uintptr_t kNullLimit = 4096;
-
 bool valid(const void* pointer) {
-    return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
+    return !darwin::isNullAddress(pointer);
 }
 
 bool push(ZEVDwarfExpressionMachine* m, std::uint64_t value) {
@@ -150,7 +149,7 @@ bool ZEVDwarfExpressionMachineExecuteNextOpcode(ZEVDwarfExpressionMachine* m) {
 bool ZEVDwarfExpressionMachineInit(ZEVDwarfExpressionMachine* m, std::uintptr_t expression,
                                    const void* registers, DwarfRegisterReader reader,
                                    std::uint64_t initialValue, UnwindMemory* memory) {
-    if (!valid(m) || expression < kNullLimit) return false;
+    if (!valid(m) || darwin::isNullAddress(expression)) return false;
     std::memset(m, 0, sizeof *m);
     m->stackPointer = m->stack;
     m->cursor = expression;
@@ -183,7 +182,7 @@ bool ZEVDwarfExpressionMachineIsFinished(const ZEVDwarfExpressionMachine* m) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVDwarfExpressionMachineIsFinished");
         return true;
     }
-    if (m->cursor < 4096 || m->end < 4096) {
+    if (darwin::isNullAddress(m->cursor) || darwin::isNullAddress(m->end)) {
         ZEVSDKLog("%s: Error: DWARF machine pointers invalid\n", "ZEVDwarfExpressionMachineIsFinished");
         return true;
     }
@@ -214,7 +213,7 @@ bool ZEVDwarfEvalulateExpression(std::uintptr_t expression, const void* register
                                  std::uint64_t initialValue, std::uint64_t* result, UnwindMemory* memory) {
     ZEVSDKLog("%s: starting at %p with initial value %lx\n", "ZEVDwarfEvalulateExpression",
               reinterpret_cast<void*>(expression), initialValue);
-    if (expression < 4096 || result == nullptr) {
+    if (darwin::isNullAddress(expression) || result == nullptr) {
         ZEVSDKLog("%s: Error: inputs invalid\n", "ZEVDwarfEvalulateExpression");
         return false;
     }

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
@@ -8,10 +9,8 @@ using namespace zevuzavidav;
 
 namespace {
 
-constexpr std::uintptr_t kNullLimit = 4096;
-
 bool valid(const void* pointer) {
-    return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
+    return !darwin::isNullAddress(pointer);
 }
 
 std::uint64_t* slotX86_64(RegistersX86_64& r, std::uint64_t number) {

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include "platform/darwin/Images.hpp"
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
@@ -14,7 +15,6 @@ using namespace zevuzavidav;
 
 namespace {
 
-constexpr std::uint64_t kNullLimit = 4096;
 using Packed = PackedUnwindFrameRule;
 
 // The CFA of a kept rule; 0 for the outermost frame.
@@ -97,7 +97,7 @@ class KnownFrames {
     static bool usable(const ZEVUnwindContext* context) {
         const MachineContext& r = context->registers;
         return context->useRuleCache && context->frameCount - 1 < kUnwindMaxFrames - 1 &&
-               r.rip >= kNullLimit && r.rsp >= kNullLimit;
+               !darwin::isNullAddress(r.rip) && !darwin::isNullAddress(r.rsp);
     }
 
     // Steps over up to `limit` frames, storing each caller's pc; the number taken.
@@ -131,7 +131,7 @@ class KnownFrames {
                 if (!readUnwindMemory(&context_->memory, low, copied, 8ULL * span)) break;
                 words = copied;
             }
-            if (words[span - 1] < kNullLimit) break;
+            if (darwin::isNullAddress(words[span - 1])) break;
             if (Packed::othersMask(rule) != 0) {
                 if (inPlace) {
                     defer(rule, cfa);
@@ -226,7 +226,7 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
                   reinterpret_cast<void*>(lookup));
         return false;
     }
-    if (!ZEVBinaryImageHasUnwindInfo(&node) || node.eh_frame < kNullLimit) {
+    if (!ZEVBinaryImageHasUnwindInfo(&node) || darwin::isNullAddress(node.eh_frame)) {
         ZEVSDKLog("%s: Binary image at %p has no unwind info\n", "ZEVUnwindNextFrameUsingAllStrategies",
                   reinterpret_cast<void*>(node.base));
         return false;
@@ -272,8 +272,8 @@ bool step(ZEVUnwindContext* context) {
 // The checks that end every step: the walk ends silently at a pc below 4096 (the outermost frame).
 __attribute__((noinline)) bool deliver(ZEVUnwindContext* context) {
     const MachineContext& r = context->registers;
-    if (r.rip < kNullLimit) return false;
-    if (r.rsp < kNullLimit) {
+    if (darwin::isNullAddress(r.rip)) return false;
+    if (darwin::isNullAddress(r.rsp)) {
         ZEVSDKLog("%s: Error: SP (%p) isn't a valid pointer\n", "ZEVUnwindNextFrame",
                   reinterpret_cast<void*>(r.rsp));
         return false;
@@ -284,12 +284,12 @@ __attribute__((noinline)) bool deliver(ZEVUnwindContext* context) {
 
 // Every step with its checks and messages.
 __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
-    if (reinterpret_cast<std::uintptr_t>(context) < kNullLimit) {
+    if (darwin::isNullAddress(context)) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
         return false;
     }
     MachineContext& r = context->registers;
-    if (r.rip < kNullLimit || r.rsp < kNullLimit) {
+    if (darwin::isNullAddress(r.rip) || darwin::isNullAddress(r.rsp)) {
         ZEVSDKLog(context->frameCount == 0 ? "%s: Cancelling unwind for thread with invalid PC/SP\n"
                                            : "%s: Error: thread PC/SP invalid before unwind\n",
                   "ZEVUnwindNextFrame");
@@ -327,7 +327,7 @@ bool ZEVUnwindInit(ZEVUnwindContext* context, const MachineContext* machineConte
 }
 
 std::uint64_t ZEVUnwindGetPC(const ZEVUnwindContext* context) {
-    return reinterpret_cast<std::uintptr_t>(context) < kNullLimit ? 0 : context->registers.rip;
+    return darwin::isNullAddress(context) ? 0 : context->registers.rip;
 }
 
 std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer) {
@@ -352,7 +352,7 @@ bool ZEVUnwindWithFramePointer(ZEVUnwindContext* context) {
 }
 
 bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
-    if (reinterpret_cast<std::uintptr_t>(context) >= kNullLimit && KnownFrames::usable(context)) {
+    if (!darwin::isNullAddress(context) && KnownFrames::usable(context)) {
         KnownFrames known(context);
         std::uint64_t pc = 0;
         std::uint32_t taken = known.run(&pc, 1);
@@ -366,11 +366,12 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
 
 std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint64_t* pcs,
                                             std::uint32_t capacity) {
-    if (reinterpret_cast<std::uintptr_t>(context) < kNullLimit || pcs == nullptr) return 0;
+    if (darwin::isNullAddress(context) || pcs == nullptr) return 0;
     std::uint32_t count = 0;
     // Frame 0 is the registers as given: delivered without a step.
     const MachineContext& given = context->registers;
-    if (capacity > 0 && context->frameCount == 0 && given.rip >= kNullLimit && given.rsp >= kNullLimit) {
+    if (capacity > 0 && context->frameCount == 0 && !darwin::isNullAddress(given.rip) &&
+        !darwin::isNullAddress(given.rsp)) {
         context->frameCount = 1;
         pcs[count++] = given.rip;
     }

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/arm64/ZEVCompactUnwind.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
 #include <cstring>
@@ -7,10 +8,8 @@
 namespace arm64 {
 namespace {
 
-constexpr std::uint64_t kNullLimit = 4096;
-
 bool valid(const void* pointer) {
-    return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
+    return !darwin::isNullAddress(pointer);
 }
 
 bool readU32(const ZEVCompactUnwindContext* c, std::uint64_t offset, std::uint32_t* out,
@@ -100,11 +99,11 @@ bool ZEVCompactUnwindInit(ZEVCompactUnwindContext* context, const ZEVArm64Image&
         ZEVSDKLog("%s: Error: invalid context passed to compact unwind init", "ZEVCompactUnwindInit");
         return false;
     }
-    if (image.unwindInfo < kNullLimit) {
+    if (darwin::isNullAddress(image.unwindInfo)) {
         ZEVSDKLog("%s: Error: invalid unwind info passed to compact unwind init", "ZEVCompactUnwindInit");
         return false;
     }
-    if (image.base < kNullLimit) {
+    if (darwin::isNullAddress(image.base)) {
         ZEVSDKLog("%s: Error: invalid load address passed to compact unwind init", "ZEVCompactUnwindInit");
         return false;
     }

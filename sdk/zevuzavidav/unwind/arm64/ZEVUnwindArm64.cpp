@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
@@ -12,10 +13,8 @@ using namespace zevuzavidav;
 namespace arm64 {
 namespace {
 
-constexpr std::uint64_t kNullLimit = 4096;
-
 bool valid(const void* pointer) {
-    return reinterpret_cast<std::uintptr_t>(pointer) >= kNullLimit;
+    return !darwin::isNullAddress(pointer);
 }
 
 bool stepWithCompactUnwind(ZEVUnwindContext* context, std::uint64_t target) {
@@ -27,7 +26,7 @@ bool stepWithCompactUnwind(ZEVUnwindContext* context, std::uint64_t target) {
     }
     ZEVSDKLog("%s: Binary image for %p at %p\n", "ZEVUnwindWithCompactUnwindInfo",
               reinterpret_cast<void*>(target), reinterpret_cast<void*>(image.base));
-    if (image.unwindInfo < kNullLimit) {
+    if (darwin::isNullAddress(image.unwindInfo)) {
         ZEVSDKLog("%s: Binary image at %p has no unwind info\n", "ZEVUnwindWithCompactUnwindInfo",
                   reinterpret_cast<void*>(image.base));
         return false;
@@ -124,7 +123,7 @@ std::uint64_t ZEVUnwindCallerStackPointer(std::uint64_t framePointer) {
 
 bool ZEVUnwindWithLRRegister(ZEVUnwindContext* context) {
     std::uint64_t lr = context->machineContext.ss.lr;
-    if (lr < kNullLimit) {
+    if (darwin::isNullAddress(lr)) {
         ZEVSDKLog("%s: Error: LR value is invalid\n", "ZEVUnwindWithLRRegister");
         return false;
     }
@@ -154,7 +153,7 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
         return false;
     }
     RegistersArm64& r = context->machineContext.ss;
-    if (r.pc < kNullLimit || r.sp < kNullLimit) {
+    if (darwin::isNullAddress(r.pc) || darwin::isNullAddress(r.sp)) {
         ZEVSDKLog(context->frameCount == 0 ? "%s: Cancelling unwind for thread with invalid PC/SP\n"
                                            : "%s: Error: thread PC/SP invalid before unwind\n",
                   "ZEVUnwindNextFrame");
@@ -168,7 +167,7 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
         // Every step, the first included, looks up pc - 1: a return address may be the first byte
         // after the function that made the call.
         std::uint64_t target = r.pc - 1;
-        if (target < kNullLimit) {
+        if (darwin::isNullAddress(target)) {
             ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
             return false;
         }
@@ -189,8 +188,8 @@ bool ZEVUnwindNextFrame(ZEVUnwindContext* context) {
         // A step that moved nothing would repeat forever.
         if (r.pc == before.pc && r.sp == before.sp && r.fp == before.fp) return false;
     }
-    if (r.pc < kNullLimit) return false;
-    if (r.sp < kNullLimit) {
+    if (darwin::isNullAddress(r.pc)) return false;
+    if (darwin::isNullAddress(r.sp)) {
         ZEVSDKLog("%s: Error: SP (%p) isn't a valid pointer\n", "ZEVUnwindNextFrame",
                   reinterpret_cast<void*>(r.sp));
         return false;
@@ -236,7 +235,7 @@ bool ZEVCompactUnwindDwarfFrame(ZEVCompactUnwindContext* compact, std::uint32_t 
     ZEVSDKLog("%s: Trying to read dwarf data with offset %lx\n", "ZEVCompactUnwindDwarfFrame",
               static_cast<unsigned long>(fdeOffset));
     ZEVDwarfCFIRecord cfi;
-    if (compact->ehFrame < kNullLimit ||
+    if (darwin::isNullAddress(compact->ehFrame) ||
         !ZEVDwarfInitFromFDE(&cfi, compact->ehFrame, fdeOffset, compact->ehFrame + compact->ehFrameSize,
                              &context->memory)) {
         ZEVSDKLog("%s: Error: Unable to init FDE\n", "ZEVCompactUnwindDwarfFrame");
