@@ -7,14 +7,6 @@
 
 namespace {
 
-bool isAsciiBytes(std::string_view text) {
-    // One pass without an early exit: the compiler makes it a vector loop.
-    unsigned char any = 0;
-    for (char c : text)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
-
 // The two whitespace classes on ASCII, where they need no lookup: blanks are space and tab, line
 // breaks LF, VT, FF and CR.
 constexpr bool isAsciiBlank(char32_t c) {
@@ -37,7 +29,7 @@ void appendSplitAndJoined(std::string& out, std::string_view text, IsSeparator i
             out.append(text.substr(pieceStart, end - pieceStart));
         }
     };
-    if (isAsciiBytes(text)) {
+    if (ns::isAscii(text)) {
         for (std::size_t i = 0; i < text.size(); ++i)
             if (isSeparator(static_cast<char32_t>(text[i]))) {
                 flush(i);
@@ -68,7 +60,7 @@ bool sameBytes(std::string_view a, std::string_view b) {
 } // namespace
 
 bool isPlainAscii(std::string_view text) {
-    return isAsciiBytes(text) && std::memchr(text.data(), '\r', text.size()) == nullptr;
+    return ns::isAscii(text) && std::memchr(text.data(), '\r', text.size()) == nullptr;
 }
 
 bool containsEmoji(std::string_view text) {
@@ -106,7 +98,7 @@ std::string joiningBlankSeparated(std::string_view text) {
 }
 
 std::string trimmingBlanks(std::string_view text) {
-    if (isAsciiBytes(text)) {
+    if (ns::isAscii(text)) {
         std::size_t begin = 0, end = text.size();
         while (begin < end && isAsciiBlank(static_cast<unsigned char>(text[begin])))
             ++begin;
@@ -163,7 +155,7 @@ std::vector<std::string_view> splitAt(std::string_view text, char separator) {
 }
 
 TextMatcher::TextMatcher(std::string_view text)
-    : text_(text), plainAscii_(isPlainAscii(text)), asciiBytes_(isAsciiBytes(text)) {
+    : text_(text), plainAscii_(isPlainAscii(text)), asciiBytes_(ns::isAscii(text)) {
     if (plainAscii_) {
         normalizedAscii_ = true;
         characters_ = text_.size();
@@ -171,7 +163,7 @@ TextMatcher::TextMatcher(std::string_view text)
     }
     validUtf8_ = ns::isValidUtf8(text_);
     normalized_ = comparable(text_, validUtf8_);
-    normalizedAscii_ = isAsciiBytes(normalized_);
+    normalizedAscii_ = ns::isAscii(normalized_);
     characters_ = ns::characterCount(text_);
 }
 
@@ -182,7 +174,7 @@ bool TextMatcher::sameAs(std::string_view other) const {
     // So a different text no longer than ASCII text is never the same; most accepted answers are
     // settled here without reading them.
     if (asciiBytes_ && other.size() <= text_.size()) return false;
-    const bool otherAscii = isAsciiBytes(other);
+    const bool otherAscii = ns::isAscii(other);
     // ASCII is its own normal form; a few other characters do normalise to ASCII, so only both sides
     // being ASCII, or an ASCII side facing a non-ASCII normal form, settles it early.
     if (otherAscii && (asciiBytes_ || !normalizedAscii_)) return false;

@@ -95,15 +95,6 @@ unsigned char maxByte(std::string_view text) {
     return top;
 }
 
-bool isAscii(std::string_view text) {
-    // Short texts (keys, names) are the usual question: a byte loop answers them in fewer steps than
-    // setting up the vector loop takes.
-    if (text.size() < 16)
-        return std::all_of(text.begin(), text.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    return maxByte(text) < 0x80;
-}
-
 bool isValidUtf8(std::string_view text) {
     std::size_t offset = 0;
     while (offset < text.size()) {

@@ -52,8 +52,14 @@ void appendScalar(std::string& out, char32_t scalar);
 // The largest byte of the text (0 for the empty text): below 0x80 the text is ASCII, below 0xE2 it
 // holds no scalar from U+2000 on.
 unsigned char maxByte(std::string_view text);
-// True when every byte is below 0x80.
-bool isAscii(std::string_view text);
+// True when every byte is below 0x80: the fast path of every text helper, asked on each keystroke. It is
+// inline, and one pass without an early exit, which the compiler makes a vector loop.
+inline bool isAscii(std::string_view text) {
+    unsigned char any = 0;
+    for (char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
 // True when the bytes are well-formed UTF-8 (no surrogates, no overlong forms).
 bool isValidUtf8(std::string_view text);
 
