@@ -1,5 +1,7 @@
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
+#include "platform/foundation/Hex.hpp"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -247,13 +249,13 @@ class Output {
 
 void integer(Output& out, const Conversion& c, std::uint64_t magnitude, bool negative) {
     const unsigned base = c.kind == 'o' ? 8 : (c.kind == 'x' || c.kind == 'X' || c.kind == 'p') ? 16 : 10;
-    const char* const digitsOf = c.kind == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+    const ns::HexCase letters = c.kind == 'X' ? ns::HexCase::upper : ns::HexCase::lower;
     char digits[24];
     char* first = digits + sizeof digits;
     // printf's rule: a precision of 0 prints no digit for a zero.
     if (magnitude != 0 || c.precision != 0 || c.kind == 'p') {
         do {
-            *--first = digitsOf[magnitude % base];
+            *--first = ns::hexDigit(static_cast<unsigned>(magnitude % base), letters);
             magnitude /= base;
         } while (magnitude != 0);
     }

@@ -37,7 +37,7 @@ const char* formatUnsigned(char (&digits)[21], std::uint64_t value, bool hex) {
     unsigned base = hex ? 16 : 10;
     do {
         unsigned d = static_cast<unsigned>(value % base);
-        *--p = static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10);
+        *--p = ns::hexDigit(d);
         value /= base;
     } while (value != 0);
     return p;
