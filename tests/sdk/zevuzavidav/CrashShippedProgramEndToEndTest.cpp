@@ -52,7 +52,7 @@ class CrashShippedProgram : public ::testing::Test {
         first.start("sh -c " +
                     quote("echo $$ > " + quote(pidFile.string()) + "; exec env " + environment() + " " +
                           quote(program.string())) +
-                    "; echo ENDED-BY-$(kill -l $?)");
+                    "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
         first.waitFor("SWIFT BASICS", 20);
         pid_t pid = 0;
         std::ifstream(pidFile) >> pid;
@@ -131,10 +131,11 @@ TEST_F(CrashShippedProgram, AKillBetweenPackagingAndCleanUpStillSendsTheReportOn
     ASSERT_FALSE(crashed.empty());
     {
         velotest::Tmux killed("velo-shipped-killed");
+        // SIGKILL leaves the terminal raw: the marker starts its own line so that it cannot wrap.
         killed.start("sh -c " +
                      quote("exec env LD_PRELOAD=" + quote(VELO_KILL_AFTER_PACKAGE) + " " + environment() +
                            " " + quote(program.string())) +
-                     "; echo ENDED-BY-$(kill -l $?)");
+                     "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
         const std::string shown = killed.waitFor("PROGRAM-ENDED", 20);
         EXPECT_NE(shown.find("ENDED-BY-KILL"), std::string::npos) << shown;
     }
