@@ -16,9 +16,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <set>
+#include <sys/resource.h>
 #include <thread>
 
 namespace reporttest {
@@ -110,10 +113,17 @@ class TestApp {
     // completion and the listing below go through the same work queue, in order).
     static bool settleUploads(const std::shared_ptr<ZEVCrashReportingController>& controller,
                               double seconds = 15) {
+        return settleUploads(
+            *controller, [&] { settle(controller); }, seconds);
+    }
+    // The same, waiting between looks with `wait`: a caller on the main queue, which must not drain it,
+    // waits for the work queue alone.
+    static bool settleUploads(ZEVCrashReportingController& controller, const std::function<void()>& wait,
+                              double seconds = 15) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (std::chrono::steady_clock::now() < deadline) {
-            settle(controller);
-            auto session = controller->networkClient()->session();
+            wait();
+            auto session = controller.networkClient()->session();
             if (!session) return false;
             auto running = std::make_shared<std::promise<std::size_t>>();
             auto answer = running->get_future();
@@ -122,7 +132,7 @@ class TestApp {
                     running->set_value(data.size() + upload.size() + download.size());
                 });
             if (answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready && answer.get() == 0) {
-                settle(controller);
+                wait();
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -185,5 +195,26 @@ inline std::vector<std::string> reportIds(const std::vector<Request>& requests) 
     std::sort(ids.begin(), ids.end());
     return ids;
 }
+
+// A full disk for this process while it lives: writes past `bytes` fail with EFBIG (SIGXFSZ ignored);
+// the limit and the signal's disposition come back on every way out of the test.
+class FullDiskScope {
+  public:
+    explicit FullDiskScope(rlim_t bytes) : previous_(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit small{bytes, saved_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FullDiskScope() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FullDiskScope(const FullDiskScope&) = delete;
+    FullDiskScope& operator=(const FullDiskScope&) = delete;
+
+  private:
+    rlimit saved_{};
+    void (*previous_)(int);
+};
 
 } // namespace reporttest

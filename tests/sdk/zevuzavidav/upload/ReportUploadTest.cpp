@@ -6,11 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <future>
 #include <random>
-#include <sys/resource.h>
-#include <thread>
 
 namespace {
 
@@ -106,29 +102,6 @@ class AnswersThenLingers : public TestKit {
     }
 };
 
-// Waits, without running the main queue, until the upload session runs no task and the work queue has
-// handled the end of the last one.
-bool uploadsFinished(ZEVCrashReportingController& controller, double seconds = 15) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        controller.operationQueue()->waitUntilAllOperationsAreFinished();
-        auto session = controller.networkClient()->session();
-        if (!session) return false;
-        auto running = std::make_shared<std::promise<std::size_t>>();
-        auto answer = running->get_future();
-        session->getTasksWithCompletionHandler(
-            [running](const auto& data, const auto& upload, const auto& download) {
-                running->set_value(data.size() + upload.size() + download.size());
-            });
-        if (answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready && answer.get() == 0) {
-            controller.operationQueue()->waitUntilAllOperationsAreFinished();
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 // What this launch does with an earlier report is not what earlier launches left: a report the app sent
 // at once, whose upload was refused before the start looked at "prepared", waits for its retry and is
 // not sent a second time as a left-over.
@@ -139,7 +112,9 @@ TEST(ReportUpload, AReportSentDuringTheStartIsNotTakenForALeftOver) {
     auto kit = std::make_shared<AnswersThenLingers>();
     bool lingered = false;
     kit->linger = [&](ZEVCrashReportingController& controller) {
-        lingered = server.waitForRequests(1) && uploadsFinished(controller);
+        lingered = server.waitForRequests(1) && TestApp::settleUploads(controller, [&] {
+                       controller.operationQueue()->waitUntilAllOperationsAreFinished();
+                   });
     };
     auto controller = app.startAfterCrashes(kit, {"old"});
     ASSERT_TRUE(app.started);
@@ -163,16 +138,13 @@ TEST(ReportUpload, OnAFullDiskTheReportStaysInProcessingAndNothingIsSent) {
 
     auto kit = std::make_shared<TestKit>();
     auto controller = app.launch(kit, "launch1");
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small{512 * 1024, saved.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &small);
     ns::ConsoleCapture console;
-    bool started = controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt);
-    TestApp::settle(controller);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    bool started = false;
+    {
+        FullDiskScope full(512 * 1024);
+        started = controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt);
+        TestApp::settle(controller);
+    }
 
     EXPECT_TRUE(started);
     EXPECT_TRUE(console.contains("[Zevuzavidav:Crash:Reports] Unable to package report"));
@@ -206,15 +178,11 @@ TEST(ReportUpload, ASymbolicatedFileCutShortByAFullDiskIsWrittenAgainByTheNextLa
 
     auto kit = std::make_shared<TestKit>();
     auto controller = app.launch(kit, "launch1");
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small{16 * 1024, saved.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &small);
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
-    TestApp::settle(controller);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    {
+        FullDiskScope full(16 * 1024);
+        ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+        TestApp::settle(controller);
+    }
     ASSERT_EQ(app.names(app.files->processingPath()), std::vector<std::string>{"old"});
     EXPECT_TRUE(server.requests().empty());
     controller.reset();
