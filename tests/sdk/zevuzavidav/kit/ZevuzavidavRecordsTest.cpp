@@ -71,6 +71,15 @@ class KitRecords : public ::testing::Test {
     std::shared_ptr<Zevuzavidav> kit = world.makeKit();
 };
 
+// What the identity setters leave in the internal store when given learner-7, Ada, ada@example.com and
+// the development platform Unity 2024.1.
+const std::map<std::string, std::string> identitySet = {
+    {"com.zevuzavidav.user-id", "learner-7"},
+    {"com.zevuzavidav.user-name", "Ada"},
+    {"com.zevuzavidav.user-email", "ada@example.com"},
+    {"com.zevuzavidav.development-platform-name", "Unity"},
+    {"com.zevuzavidav.development-platform-version", "2024.1"}};
+
 TEST_F(KitRecords, IdentityAndKeysAreStoredAsTheirTexts) {
     kit->setUserIdentifier(std::string("learner-7"));
     kit->setUserName(std::string("Ada"));
@@ -88,13 +97,7 @@ TEST_F(KitRecords, IdentityAndKeysAreStoredAsTheirTexts) {
     kit->setObjectValue(std::string("dropped"), std::nullopt); // no key: nothing at all
     context.drain();
 
-    EXPECT_EQ(
-        pairsOf(context.readOnly().logging.internalStore),
-        (std::map<std::string, std::string>{{"com.zevuzavidav.user-id", "learner-7"},
-                                            {"com.zevuzavidav.user-name", "Ada"},
-                                            {"com.zevuzavidav.user-email", "ada@example.com"},
-                                            {"com.zevuzavidav.development-platform-name", "Unity"},
-                                            {"com.zevuzavidav.development-platform-version", "2024.1"}}));
+    EXPECT_EQ(pairsOf(context.readOnly().logging.internalStore), identitySet);
     EXPECT_EQ(pairsOf(context.readOnly().logging.userStore),
               (std::map<std::string, std::string>{{"lesson", "CH1L2"},
                                                   {"attempts", "5"},
@@ -130,13 +133,7 @@ TEST_F(KitRecords, ClassSideSettersReachTheSharedKitByName) {
         kitClass->performClassSelector(selector, arguments);
     context.drain();
 
-    EXPECT_EQ(
-        pairsOf(context.readOnly().logging.internalStore),
-        (std::map<std::string, std::string>{{"com.zevuzavidav.user-id", "learner-7"},
-                                            {"com.zevuzavidav.user-name", "Ada"},
-                                            {"com.zevuzavidav.user-email", "ada@example.com"},
-                                            {"com.zevuzavidav.development-platform-name", "Unity"},
-                                            {"com.zevuzavidav.development-platform-version", "2024.1"}}));
+    EXPECT_EQ(pairsOf(context.readOnly().logging.internalStore), identitySet);
     EXPECT_EQ(pairsOf(context.readOnly().logging.userStore),
               (std::map<std::string, std::string>{{"lesson", "CH1L2"},
                                                   {"attempts", "-5"},
