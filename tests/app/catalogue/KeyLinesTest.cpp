@@ -76,6 +76,17 @@ struct State {
 const Key enter = Key::named(Kind::enter);
 const Key tab = Key::named(Kind::tab);
 
+// Opens the first lesson of chapter 1 that has a word bar.
+void openFirstLessonWithWords(App& a) {
+    const auto& lessons = a.chapter(0).lessons;
+    int row = 0;
+    while (!lessons[static_cast<std::size_t>(row)]->inputAccessoryViewTextValues)
+        ++row;
+    a.keys({enter});
+    a.down(row);
+    a.keys({enter});
+}
+
 TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
     const State states[] = {
         {"course home", [](App&) {}},
@@ -105,25 +116,11 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
              a.text("~");
              a.keys({Key::ctrl('e')});
          }},
-        {"lesson with the word bar",
-         [](App& a) {
-             const auto& lessons = a.chapter(0).lessons;
-             int row = 0;
-             while (!lessons[static_cast<std::size_t>(row)]->inputAccessoryViewTextValues)
-                 ++row;
-             a.keys({enter});
-             a.down(row);
-             a.keys({enter});
-         }},
+        {"lesson with the word bar", [](App& a) { openFirstLessonWithWords(a); }},
         {"lesson with a word chosen",
          [](App& a) {
-             const auto& lessons = a.chapter(0).lessons;
-             int row = 0;
-             while (!lessons[static_cast<std::size_t>(row)]->inputAccessoryViewTextValues)
-                 ++row;
-             a.keys({enter});
-             a.down(row);
-             a.keys({enter, tab});
+             openFirstLessonWithWords(a);
+             a.keys({tab});
          }},
         {"lesson whose output is taller than the terminal",
          [](App& a) {
