@@ -309,7 +309,7 @@ switch houseNumber {
 default:
    print("Odd numbered house")
 })",
-        .accepted    = {"case let n where n % 2 == 0 :", "case _ where n % 2 == 0 :", "case _ where n % 2 == 0:"},
+        .accepted    = {"case let n where n % 2 == 0 :"},
         .hint        = {"Stuck?", "Break it down. \n 1. Bind the value: case let n \n 2. Add a condition with where \n 3. A number is even when n % 2 == 0 \n 4. End with a colon: case let n where n % 2 == 0:"},
         .placeholder = "Tap to Answer",
         .words       = {{"%", "=", ":"}},
@@ -323,8 +323,7 @@ default:
         .autoColor   = false,
         .debugger    = true,
         .blankDebugTexts = true,
-        .outputs     = {{"case let", "Even numbered house", "Well done! Since n is not used in the body, you could replace let n with _."},
-                        {"case _", "Even numbered house", "Excellent! The wildcard _ is all this case needs."}},
+        .outputs     = {{"case let", "Even numbered house", "Well done! The body never uses n, so you could also write case _ where houseNumber % 2 == 0: without let."}},
         .video       = "-K_0c9TjEo4",
     });
 

@@ -338,15 +338,15 @@ print(result))",
         .instruction = "A speed camera checks cars given as tuples of a model and a speed. In line 3, add a case that binds the speed to s and matches when s is above 120.",
         .code = R"(let car = (model: "Roadster", speed: 130)
 switch car {
-«case (_, s) where s > 120:»
+«case let (_, s) where s > 120:»
    print("Speeding")
 default:
    print("Within the limit")
 }
 // Tuples and switch make a great team)",
-        .accepted    = {"case let (_, s) where s > 120:", "case let (_,s) where s > 120:", "case let (_,s) where s>120:", "case let(_,s) where s>120:"},
+        .accepted    = {"case let (_,s) where s > 120:", "case let (_,s) where s>120:", "case let(_,s) where s>120:"},
         .success     = "You have finished the tuples chapter!",
-        .hint        = {"Stuck?", "Break it down. \n 1. Ignore the model with _ and name the speed s: (_, s) \n 2. Add the condition: where s > 120 \n 3. Put it together: case (_, s) where s > 120:"},
+        .hint        = {"Stuck?", "Break it down. \n 1. Ignore the model with _ and bind the speed to s with let: let (_, s) \n 2. Add the condition: where s > 120 \n 3. Put it together: case let (_, s) where s > 120:"},
         .placeholder = "Tap to Answer",
         .words       = {{"(", "_", ",", ">", ":", ")"}},
         .colors      = {{INSTR, "In line 3, add a case that binds the speed to s and matches when s is above 120.", comment},
@@ -357,7 +357,7 @@ default:
                         {L2, "switch", pink}, {L2, "car", project}, {L4, "print", blue}, {L4, R"("Speeding")", red},
                         {L5, "default", pink}, {L6, "print", blue}, {L6, R"("Within the limit")", red},
                         {L8, "// Tuples and switch make a great team", comment},
-                        {ERROR, "case (_, s) where s > 120:", comment}},
+                        {ERROR, "case let (_, s) where s > 120:", comment}},
         .autoColor   = false,
         .debugger    = true,
         .blankDebugTexts = true,

@@ -60,10 +60,10 @@ struct ChapterCounts {
 };
 
 const std::vector<ChapterCounts> kCounts = {
-    {10, "SWITCH", {2, 1, 1, 1, 2, 1, 3, 1, 2, 3, 4, 13}, {21, 18, 29, 30, 20, 24, 20, 15, 32, 22, 16, 20}},
+    {10, "SWITCH", {2, 1, 1, 1, 2, 1, 3, 1, 2, 3, 2, 13}, {21, 18, 29, 30, 20, 24, 20, 15, 32, 22, 16, 20}},
     {11,
      "TUPLES",
-     {2, 2, 2, 3, 2, 3, 2, 2, 2, 4, 4, 4, 5},
+     {2, 2, 2, 3, 2, 3, 2, 2, 2, 4, 4, 4, 4},
      {20, 17, 18, 27, 26, 24, 17, 31, 25, 9, 13, 16, 21}},
     {12,
      "ENUMS",
@@ -170,16 +170,6 @@ INSTANTIATE_TEST_SUITE_P(
         OutputCase{15, 10, "array1+array2", "[2, 3, 4, 5, 6, 7]"},
         OutputCase{10, 12, "case let cs where cs / speedLimit > 1.2:", "Reckless driver"},
         OutputCase{18, 8, "didSet", "100"}, OutputCase{18, 8, "willSet", "500"}));
-
-TEST(Chapters10to18Output, FragmentKeysTellTheRemarksApart) {
-    const auto& lesson = lessonOf(built(10), 11);
-    auto withLet = runWith(lesson, "case let n where n % 2 == 0 :");
-    auto withWildcard = runWith(lesson, "case _ where n % 2 == 0:");
-    EXPECT_EQ(withLet.printed, "Even numbered house");
-    EXPECT_EQ(withWildcard.printed, "Even numbered house");
-    EXPECT_NE(withLet.success, withWildcard.success);
-    EXPECT_NE(withLet.success.find("_"), std::string::npos) << "the value-binding form is told about _";
-}
 
 TEST(Chapters10to18Output, FixedPrintValuesNeedNoDictionary) {
     // Debugger view without labels shows the print value itself, whatever right answer was typed.

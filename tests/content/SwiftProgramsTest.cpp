@@ -203,6 +203,53 @@ std::string storedWithoutValue(const std::vector<Token>& statement) {
     return statement[i + 1].text;
 }
 
+// Names the program binds somewhere: after let, var or for (every name of a tuple pattern too), as a
+// function's or type's name, or as a label before a colon inside round brackets (a parameter, a tuple
+// member).
+std::set<std::string> boundNames(const std::vector<Token>& all) {
+    static const std::set<std::string> binders = {"let",   "var",    "for",  "func",
+                                                  "class", "struct", "enum", "protocol"};
+    std::set<std::string> names;
+    int rounds = 0;
+    for (std::size_t n = 0; n + 1 < all.size(); ++n) {
+        const auto& t = all[n];
+        if (t.text == "(" || t.text == ")") rounds += t.text == "(" ? 1 : -1;
+        if (t.kind != Token::word) continue;
+        if (rounds > 0 && all[n + 1].text == ":") names.insert(t.text);
+        if (!binders.contains(t.text)) continue;
+        if (all[n + 1].kind == Token::word) names.insert(all[n + 1].text);
+        if (all[n + 1].text != "(") continue;
+        int depth = 0;
+        for (auto k = n + 1; k < all.size(); ++k) {
+            if (all[k].kind == Token::open) ++depth;
+            if (all[k].kind == Token::close && --depth == 0) break;
+            if (all[k].kind == Token::word) names.insert(all[k].text);
+        }
+    }
+    return names;
+}
+
+// A where clause may read only names something binds: in "case (_, s) where s > 120" no s exists, as a
+// pattern binds a name only after let or var. Members, calls, types and literals are not checked.
+std::vector<std::string> unboundInWhere(const std::string& code, const std::vector<Token>& all) {
+    static const std::set<std::string> notNames = {"true", "false", "nil", "self", "is", "as", "_"};
+    const auto bound = boundNames(all);
+    std::vector<std::string> found;
+    for (std::size_t n = 0; n < all.size(); ++n) {
+        if (all[n].kind != Token::word || all[n].text != "where") continue;
+        for (auto k = n + 1; k < all.size(); ++k) {
+            const auto& t = all[k];
+            if (t.kind == Token::newline || t.text == ":" || t.text == "{") break;
+            if (t.kind != Token::word || notNames.contains(t.text) || bound.contains(t.text) ||
+                std::isupper(static_cast<unsigned char>(t.text[0])))
+                continue;
+            const bool memberOrCall = code[t.at - 1] == '.' || (k + 1 < all.size() && all[k + 1].text == "(");
+            if (!memberOrCall) found.push_back(t.text + " in a where clause is bound nowhere");
+        }
+    }
+    return found;
+}
+
 // The faults of `code` read as Swift; `continues` when the program goes on in lines the lesson does not
 // show yet.
 std::vector<std::string> faults(const std::string& code, bool continues) {
@@ -330,6 +377,8 @@ std::vector<std::string> faults(const std::string& code, bool continues) {
         }
         open.pop_back();
     }
+    for (auto& fault : unboundInWhere(code, all))
+        found.push_back(std::move(fault));
     return found;
 }
 
@@ -379,6 +428,18 @@ TEST(SwiftPrograms, ReadTheFaultsTheCourseHasHad) {
         {"let merged = array1 +array2\n", "[+] has a blank on one side only"},
         {"func printAll <T> (items: [T]) {}\nvar oddNumbers = [Int]()\nfor number in 1...100 {\n", ""},
         {"class P {\n   var symbols: Int\n   { return 0 }\n}\n", ""},
+        {"let car = (model: \"R\", speed: 130)\nswitch car {\ncase (_, s) where s > 120:\n   "
+         "print(1)\ndefault: break\n}\n",
+         "s in a where clause is bound nowhere"},
+        {"let houseNumber = 5550\nswitch houseNumber {\ncase _ where n % 2 == 0:\n   print(1)\ndefault: "
+         "break\n}\n",
+         "n in a where clause is bound nowhere"},
+        {"let limit = 50.0\nswitch 7.0 {\ncase let (cs) where cs > abs(limit) && cs.isFinite:\n   print(1)\n"
+         "default: break\n}\nfor (i, x) in [1].enumerated() where x > i {}\nfunc f<T>(a: T) where T: "
+         "Equatable {}\n",
+         ""},
+        {"let on = true\nswitch 1 {\ncase _ where isOn:\n   print(1)\ndefault: break\n}\n",
+         "isOn in a where clause is bound nowhere"},
     };
     for (const auto& [code, fault] : cases) {
         const auto found = faults(code, false);
