@@ -185,7 +185,7 @@ print(sameAge))",
 «var doorIsOpen = !locked»
 print(doorIsOpen))",
         .accepted    = {"var doorIsOpen: Bool = !locked"},
-        .success     = "Right: locked is false, so var doorIsOpen = !locked makes doorIsOpen true.",
+        .success     = "Right: locked is false, so !locked makes doorIsOpen true.",
         .hint        = {"Doh!", "1. var doorIsOpen =\n2. the opposite of locked: !locked"},
         .words       = {{"&", "=", "!", "|"}},
         .colors      = {{INSTR, "doorIsOpen", project}, {INSTR, "locked", project}},

@@ -240,7 +240,7 @@ if«!appIsUpToDate» {
    print("Please update your app.")
 })",
         .accepted    = {"appIsUpToDate == false", "appIsUpToDate==false"},
-        .success     = "Nice! ! turns false into true, so the message appears.",
+        .success     = "Nice! The condition is true when appIsUpToDate is false, so the message appears.",
         .hint        = {"Darn", "1. The condition must be true when appIsUpToDate is false\n2. !appIsUpToDate"},
         .words       = {{"!", "="}},
         .colors      = {{INSTR, "not", comment}},

@@ -1,5 +1,7 @@
 // Wrong-answer hints never describe a right answer; output keys find an output for every accepted
-// answer. (Typing every accepted answer is played through the real screen in LessonScreenPlaythrough.)
+// answer; success texts speak of the answer typed. (Typing every accepted answer is played through the real
+// screen in LessonScreenPlaythrough.)
+#include "content/LessonForm.hpp"
 #include "model/StringUtilities.hpp"
 #include "tests/content/CourseFixture.hpp"
 
@@ -80,6 +82,49 @@ TEST_P(Answers, EveryAcceptedAnswerFindsOneOutput) {
                     << lesson->lessonID << ": [" << accepted << "] finds keys with different success texts";
             }
         }
+    }
+}
+
+// Success texts that name one right answer on purpose: they speak of the lesson's code, whichever
+// answer was typed (another C-string of the program, the label the template shows).
+// (edition code, lesson id)
+const std::set<std::pair<int, std::string>> kTextsAboutTheCode = {{1, "C++CH7L1"}, {3, "CH1L3"}};
+
+// The success text Run shows after `typed`: the one of the output key it selects, else the lesson's.
+std::string successTextFor(const Lesson& lesson, const LessonText& typed) {
+    Lesson copy = lesson; // the lookup writes answerKey
+    copy.userAnswer = typed;
+    copy.answerKey.reset();
+    copy.findAnswerKey();
+    if (copy.answerKey && copy.answerDebugSuccessMessageDictionary)
+        if (const auto* text = copy.answerDebugSuccessMessageDictionary->find(*copy.answerKey))
+            return text->str();
+    return lesson.successMessage.str();
+}
+
+// A learner who typed 42 is not told that "age = 10" did it: a success text that quotes a right answer
+// quotes the one typed.
+TEST_P(Answers, SuccessTextsQuoteNoOtherAnswerThanTheOneTyped) {
+    auto blankless = [](std::string text) {
+        std::erase(text, ' ');
+        return text;
+    };
+    // The first answer after which the lesson's text quotes another one, if any.
+    auto misquoted = [&](const Lesson& lesson) -> std::string {
+        for (const auto& typed : lesson.acceptedAnswers) {
+            if (typed == content::kShortcutAnswer) continue; // a way past the lesson, not an answer to it
+            const auto text = successTextFor(lesson, typed);
+            if (text.find(typed.str()) != std::string::npos) continue;
+            for (const auto& other : lesson.acceptedAnswers)
+                if (other.size() > 1 && blankless(other.str()) != blankless(typed.str()) &&
+                    text.find(other.str()) != std::string::npos)
+                    return "typed [" + typed.str() + "], told [" + text + "]";
+        }
+        return "";
+    };
+    for (const auto& [chapter, lesson] : allLessons(GetParam().code)) {
+        if (kTextsAboutTheCode.contains({GetParam().code, lesson->lessonID.str()})) continue;
+        EXPECT_EQ(misquoted(*lesson), "") << lesson->lessonID;
     }
 }
 
