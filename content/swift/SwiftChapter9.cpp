@@ -76,7 +76,7 @@ print(greeting))",
 
     add(chapter, {
         .id = "CH9L3", .number = 3, .title = "Nothing to return",
-        .instruction = "Multiply number by 3 inside func times3(), a function that returns nothing: it just does its work. Then run the code.",
+        .instruction = "Inside func times3(), a function that returns nothing (it just does its work), make number bigger with * 3. Then run the code.",
         .code = R"(var number = 3
 func times3() {
    «number += number * 3»
