@@ -16,6 +16,10 @@
 
 #include <algorithm>
 
+MainViewController::~MainViewController() {
+    ns::NotificationCenter::defaultCenter().removeObserver(recordSaved_);
+}
+
 void MainViewController::loadView() {
     ui::ViewController::loadView();
     tableView = std::make_shared<ui::TableView>(view()->bounds());
@@ -60,6 +64,13 @@ void MainViewController::viewDidLoad() {
     tableView->setBackgroundColor(ui::Color::black());
 
     ns::console(Reachability::isConnected() ? "Internet connection OK" : "Internet connection FAILED");
+
+    // A save merges with what another running copy stored: the marks follow what the record now holds.
+    recordSaved_ = ns::NotificationCenter::defaultCenter().addObserver(
+        ProgressReport::didSaveNotification, [this](const ns::Notification& notification) {
+            if (progressReport && notification.sender == progressReport.get())
+                followCompletedLessons(chapters, progressReport->lessons);
+        });
 
     defaultAutoRunSetting();
     defaultSoundSetting();

@@ -6,7 +6,8 @@
 // search ("SearchSegue"). Each time it is shown it may ask for a store review.
 //
 // It owns `chapters` and `progressReport` for the life of the process; later screens get the same
-// objects.
+// objects. After each save of the record, every lesson's `completed` flag follows the saved record, so
+// lessons another running copy completed show as done and those its reset removed no longer do.
 //
 // Failure contract: a record that cannot be read counts as none and a fresh one is saved in its place.
 // When it was damaged (its bytes kept aside by the record itself, or the preferences file moved aside by
@@ -17,6 +18,7 @@
 #include "app/catalogue/MainTableViewCell.hpp"
 #include "model/Chapter.hpp"
 #include "model/ProgressReport.hpp"
+#include "platform/foundation/NotificationCenter.hpp"
 #include "platform/uikit/TableView.hpp"
 #include "platform/uikit/ViewController.hpp"
 
@@ -31,6 +33,8 @@ class MainViewController : public ui::ViewController, public ui::TableViewDataSo
     ProgressReport::Ptr progressReport;
     std::vector<Chapter::Ptr> chapters;
     std::shared_ptr<ui::TableView> tableView;
+
+    ~MainViewController() override;
 
     void loadView() override;
     void viewDidLoad() override;
@@ -58,4 +62,7 @@ class MainViewController : public ui::ViewController, public ui::TableViewDataSo
     // The bar buttons of the storyboard that start the other two segues.
     void openSettings();
     void openSearch();
+
+  private:
+    ns::NotificationCenter::ObserverToken recordSaved_ = 0;
 };

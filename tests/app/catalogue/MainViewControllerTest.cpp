@@ -244,6 +244,72 @@ TEST(CatalogueSegues, ChapterSegueWithoutACellHandsNothingOn) {
     EXPECT_FALSE(destination->progressReport);
 }
 
+// Two copies of the app on one sandbox: the course home here, and another copy's record with a store of
+// its own on the same file.
+class CompletionMarks : public ::testing::Test {
+  protected:
+    CatalogueWorld world;
+    MainViewController* home = nullptr;
+    std::unique_ptr<ns::UserDefaults> otherStore;
+
+    void SetUp() override {
+        home = &world.launch();
+        home->progressReport->lessons = std::vector<std::string>{"lessonZero", "CH1L1", "CH1L2"};
+        ASSERT_TRUE(home->progressReport->save().ok());
+        EXPECT_EQ(progress(0), "2 / " + std::to_string(lessons(0).size()));
+        const auto& standard = ns::UserDefaults::standard();
+        otherStore = std::make_unique<ns::UserDefaults>(standard.domain(), standard.filePath().parent_path());
+    }
+    const std::vector<Lesson::Ptr>& lessons(int chapter) {
+        return home->chapters.at(static_cast<std::size_t>(chapter))->lessons;
+    }
+    std::string progress(int row) {
+        home->tableView->reloadData();
+        world.settle();
+        return dynamic_cast<MainTableViewCell&>(
+                   *home->tableView->visibleCells().at(static_cast<std::size_t>(row)))
+            .progressLabel->text();
+    }
+};
+
+TEST_F(CompletionMarks, FollowTheMergedRecordAfterAnotherCopyResetAndWentOn) {
+    auto other = ProgressReport::load(*otherStore);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(
+        other->save(*otherStore, [](ProgressReport& record) { record.lessons = std::vector<std::string>{}; })
+            .ok());
+    other->lessons->push_back("CH2L1");
+    ASSERT_TRUE(other->save(*otherStore).ok());
+
+    // This copy still shows its two lessons until its next save merges.
+    EXPECT_TRUE(lessons(0)[0]->completed);
+    home->progressReport->lessons->push_back("CH1L3");
+    ASSERT_TRUE(home->progressReport->save().ok());
+    EXPECT_EQ(home->progressReport->lessons, (std::vector<std::string>{"CH2L1", "CH1L3"}));
+    EXPECT_FALSE(lessons(0)[0]->completed);
+    EXPECT_FALSE(lessons(0)[1]->completed);
+    EXPECT_TRUE(lessons(0)[2]->completed);
+    EXPECT_TRUE(lessons(1)[0]->completed);
+    EXPECT_EQ(progress(0), "1 / " + std::to_string(lessons(0).size()));
+    EXPECT_EQ(progress(1), "1 / " + std::to_string(lessons(1).size()));
+}
+
+TEST_F(CompletionMarks, AFailedSaveKeepsWhatThisCopyCompleted) {
+    auto other = ProgressReport::load(*otherStore);
+    ASSERT_TRUE(
+        other->save(*otherStore, [](ProgressReport& record) { record.lessons = std::vector<std::string>{}; })
+            .ok());
+    // The record cannot be read back for a while, so nothing can be saved.
+    const std::filesystem::path file = ns::UserDefaults::standard().filePath();
+    std::filesystem::rename(file, world.home.path() / "away.plist");
+    std::filesystem::create_directories(file / "inside");
+    home->progressReport->lessons->push_back("CH1L3");
+    EXPECT_FALSE(home->progressReport->save().ok());
+    EXPECT_TRUE(lessons(0)[0]->completed);
+    EXPECT_TRUE(lessons(0)[2]->completed);
+    EXPECT_EQ(progress(0), "3 / " + std::to_string(lessons(0).size()));
+}
+
 TEST(CatalogueReview, NotConsultedWhenThisVersionWasRatedOtherwiseCountedEachAppearance) {
     CatalogueWorld world;
     auto& home = world.launch();
