@@ -3,10 +3,12 @@
 //
 //   velomarinth [--max-keys N]
 // The edition comes from the bundle the executable sits in. --max-keys ends the run after N keys (for
-// scripted runs).
+// scripted runs). The exit status is 1 when the learner's progress could not be saved at the end (said
+// on standard error once the terminal is restored, and in the log).
 #include "app/catalogue/AppDelegate.hpp"
 #include "app/catalogue/CatalogueStoryboard.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
+#include "app/catalogue/terminal/SaveAtQuit.hpp"
 #include "app/catalogue/terminal/SaveStatusLine.hpp"
 #include "app/catalogue/terminal/URLOpening.hpp"
 #include "model/TargetHelper.hpp"
@@ -93,12 +95,23 @@ int main(int argc, char** argv) {
     // Saves of the learner record that fail stay on screen until one succeeds.
     SaveStatusLine saveStatus(frontEnd);
 
-    application.setRootViewController(makeInitialViewController());
+    auto root = makeInitialViewController();
+    application.setRootViewController(root);
+    // The course home made or loaded the learner record as its view loaded; it lives as long as the home.
+    const auto* home = dynamic_cast<const MainViewController*>(root->viewControllers().front().get());
+    const ProgressReport::Ptr record = home ? home->progressReport : nullptr;
     application.postLifecycleNotification(ui::applicationDidBecomeActiveNotification);
 
     int status = term::CursesTerminal().run(frontEnd, {maxKeysFrom(argc, argv)});
     delegate->applicationWillTerminate(application);
     application.postTerminationNotifications();
+    // The screen is the terminal's again. What a failed save left unsaved is tried once more, and a
+    // failure is said where the learner reads it.
+    if (auto unsaved = record ? saveProgressAtQuit(*record, ns::UserDefaults::standard()) : std::nullopt) {
+        std::fprintf(stderr, "velomarinth: %s\n", unsaved->c_str());
+        ns::console(*unsaved);
+        status = 1;
+    }
 
     // Nothing may answer on another thread while the screens go away. Requests still in flight are
     // abandoned: the backend's worker is stopped (and joined) while its callbacks still only go to the

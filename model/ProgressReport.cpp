@@ -230,6 +230,10 @@ ProgressReport::Ptr ProgressReport::load(ns::UserDefaults& defaults,
     return nullptr;
 }
 
+bool ProgressReport::hasUnsavedChanges() const {
+    return !synced_ || fields() != *synced_;
+}
+
 bool ProgressReport::hasCompleted(std::string_view lessonID) const {
     return lessons && std::find(lessons->begin(), lessons->end(), lessonID) != lessons->end();
 }

@@ -87,6 +87,10 @@ class ProgressReport {
     // Whether `lessons` holds `lessonID` (exact text comparison).
     bool hasCompleted(std::string_view lessonID) const;
 
+    // Whether this object holds what no save has stored: it was never saved nor loaded, it changed since,
+    // or its last save failed.
+    bool hasUnsavedChanges() const;
+
     // The list a save stores: `stored` with the changes from `base` to `ours` applied, counted per entry.
     // An entry added in `ours` is present (once more for each further copy added, as the rating step's
     // repeated id), without doubling one that `stored` added too; an entry removed in `ours` is removed;
@@ -103,6 +107,7 @@ class ProgressReport {
         std::optional<bool> autoRun;
         std::optional<bool> sound;
         std::optional<bool> showErrorIndicator;
+        bool operator==(const Fields&) const = default;
     };
     Fields fields() const;
     void assign(const Fields& fields);

@@ -299,22 +299,28 @@ TEST_F(ProgressReportInSandbox, AChangeHandedToSaveReachesWhatAnotherCopyStoredA
     fs::create_directories(file / "inside");
     EXPECT_FALSE(mine->save(*reopened(), clear).ok());
     EXPECT_EQ(mine->lessons, std::vector<std::string>{});
+    EXPECT_TRUE(mine->hasUnsavedChanges());
     fs::remove_all(file);
     fs::rename(home_ / "away", file);
     ASSERT_TRUE(mine->save(*reopened()).ok());
+    EXPECT_FALSE(mine->hasUnsavedChanges());
     EXPECT_EQ(ProgressReport::load(*reopened())->lessons, std::vector<std::string>{});
 }
 
 TEST_F(ProgressReportInSandbox, ASaveThatFailedIsMadeGoodByTheNextOne) {
     auto report = ProgressReport::make();
+    EXPECT_TRUE(report->hasUnsavedChanges()); // never stored
     report->lessons = std::vector<std::string>{"lessonZero"};
     ASSERT_TRUE(report->save().ok());
+    EXPECT_FALSE(report->hasUnsavedChanges());
+    EXPECT_FALSE(ProgressReport::load(*reopened())->hasUnsavedChanges());
     const fs::path file = ns::UserDefaults::standard().filePath();
     // Something stands where the file goes for a while: the save fails and the record in memory stays.
     fs::rename(file, home_ / "away");
     fs::create_directories(file / "inside");
     report->lessons->push_back("CH1L1");
     EXPECT_FALSE(report->save().ok());
+    EXPECT_TRUE(report->hasUnsavedChanges());
     fs::remove_all(file);
     fs::rename(home_ / "away", file);
     report->lessons->push_back("CH1L2");

@@ -17,9 +17,12 @@ SaveStatusLine::~SaveStatusLine() {
     ns::NotificationCenter::defaultCenter().removeObserver(token_);
 }
 
-std::string SaveStatusLine::text(const ns::Error& error) {
+std::string SaveStatusLine::reason(const ns::Error& error) {
     const auto& info = error.userInfo();
     auto reason = info.find(ns::failureReasonKey);
-    return "Progress not saved: " + (reason != info.end() ? reason->second : error.localizedDescription()) +
-           ". Trying again at your next change.";
+    return reason != info.end() ? reason->second : error.localizedDescription();
+}
+
+std::string SaveStatusLine::text(const ns::Error& error) {
+    return "Progress not saved: " + reason(error) + ". Trying again at your next change.";
 }

@@ -25,38 +25,58 @@ struct ChapterOne {
     }
 };
 
-TEST(EndToEndRecord, AFullDiskIsShownAndTheNextSaveThatFitsWritesEverything) {
-    E2E_REQUIRE_PROGRAM("Swift");
+// No file of the program may grow past `bytes` (the file system is full as far as it is concerned).
+bool limitFileSize(pid_t pid, rlim_t bytes) {
+    struct rlimit limit {
+        bytes, RLIM_INFINITY
+    };
+    return ::prlimit(pid, RLIMIT_FSIZE, &limit, nullptr) == 0;
+}
+
+// The chapter row on a fresh start of the program.
+std::string firstChapterRow(const std::filesystem::path& home) {
+    Tmux again;
+    again.start(e2e::command(home), 80, 24);
+    auto row = lineWith(again.waitFor("SWIFT BASICS"), "SWIFT BASICS");
+    again.keys("C-c");
+    again.waitFor("PROGRAM-ENDED");
+    return row;
+}
+
+// The program in `tmux`, its first lesson completed while nothing can be written. The child ignores
+// SIGXFSZ before it becomes the program, so a write past the limit fails with EFBIG instead of ending
+// the process; its exit status shows as "EXIT-<status>".
+class EndToEndRecordOnAFullDisk : public ::testing::Test {
+  protected:
     ChapterOne chapter;
     velotest::TempFolder home;
-    const auto pidFile = home.path() / "pid";
-    // The child ignores SIGXFSZ before it becomes the program, so a write past the limit fails with
-    // EFBIG instead of ending the process.
     Tmux tmux;
-    tmux.start("sh -c " + quote("trap '' XFSZ; echo $$ > " + quote(pidFile.string()) + "; exec " +
-                                e2e::command(home.path())),
-               80, 24);
-    tmux.waitFor("SWIFT BASICS");
-    const pid_t pid = e2e::readPid(pidFile);
-    ASSERT_GT(pid, 0);
-    // The file system is full as far as the program is concerned: no file may grow past 64 bytes.
-    struct rlimit full {
-        64, RLIM_INFINITY
-    };
-    ASSERT_EQ(::prlimit(pid, RLIMIT_FSIZE, &full, nullptr), 0);
+    pid_t pid = 0;
 
-    tmux.keys("Enter");
-    tmux.waitFor("COURSE 1");
-    tmux.keys("Enter");
-    tmux.waitFor("Ctrl-R");
-    tmux.literal(chapter.lessons[0]->answer.str());
-    auto shown = tmux.waitFor("Progress not saved: File too large. Trying again at your next change.");
-    EXPECT_NE(lineWith(shown, "✓"), "") << shown;
+    void SetUp() override {
+        E2E_REQUIRE_PROGRAM("Swift");
+        const auto pidFile = home.path() / "pid";
+        tmux.start("sh -c " +
+                       quote("trap '' XFSZ; echo $$ > " + quote(pidFile.string()) + "; exec " +
+                             e2e::command(home.path())) +
+                       "; echo EXIT-$?",
+                   80, 24);
+        tmux.waitFor("SWIFT BASICS");
+        pid = e2e::readPid(pidFile);
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(limitFileSize(pid, 64));
+        tmux.keys("Enter");
+        tmux.waitFor("COURSE 1");
+        tmux.keys("Enter");
+        tmux.waitFor("Ctrl-R");
+        tmux.literal(chapter.lessons[0]->answer.str());
+        auto shown = tmux.waitFor("Progress not saved: File too large. Trying again at your next change.");
+        EXPECT_NE(lineWith(shown, "✓"), "") << shown;
+    }
+};
 
-    struct rlimit room {
-        RLIM_INFINITY, RLIM_INFINITY
-    };
-    ASSERT_EQ(::prlimit(pid, RLIMIT_FSIZE, &room, nullptr), 0);
+TEST_F(EndToEndRecordOnAFullDisk, TheNextSaveThatFitsWritesEverything) {
+    ASSERT_TRUE(limitFileSize(pid, RLIM_INFINITY));
     tmux.keys("C-n");
     tmux.literal(chapter.lessons[1]->answer.str());
     EXPECT_TRUE(velotest::waitUntil([&] { return !tmux.shows("Progress not saved"); }, 10)) << tmux.screen();
@@ -65,12 +85,32 @@ TEST(EndToEndRecord, AFullDiskIsShownAndTheNextSaveThatFitsWritesEverything) {
     tmux.stop();
 
     // Both lessons were written by the save that fitted.
-    Tmux again;
-    again.start(e2e::command(home.path()), 80, 24);
-    shown = again.waitFor("SWIFT BASICS");
-    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("2 / " + chapter.total), std::string::npos) << shown;
-    again.keys("C-c");
-    again.waitFor("PROGRAM-ENDED");
+    EXPECT_NE(firstChapterRow(home.path()).find("2 / " + chapter.total), std::string::npos);
+}
+
+TEST_F(EndToEndRecordOnAFullDisk, QuittingWithRoomAgainSavesTheLesson) {
+    // Room again, and the learner quits without another change.
+    ASSERT_TRUE(limitFileSize(pid, RLIM_INFINITY));
+    tmux.keys("C-c");
+    auto shown = tmux.waitFor("PROGRAM-ENDED");
+    EXPECT_NE(shown.find("EXIT-0"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Progress not saved"), std::string::npos) << shown;
+    tmux.stop();
+
+    EXPECT_NE(firstChapterRow(home.path()).find("1 / " + chapter.total), std::string::npos);
+}
+
+TEST_F(EndToEndRecordOnAFullDisk, QuittingWhenTheLastSaveFailsTooSaysSoOnceTheScreenIsGivenBack) {
+    tmux.keys("C-c");
+    auto shown = tmux.waitFor("PROGRAM-ENDED");
+    // The lesson screen is gone; the message stands in the terminal, and the status tells the failure.
+    EXPECT_EQ(shown.find("Ctrl-R"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("velomarinth: Progress not saved: File too large. The last try"), std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("EXIT-1"), std::string::npos) << shown;
+    tmux.stop();
+
+    EXPECT_NE(firstChapterRow(home.path()).find("0 / " + chapter.total), std::string::npos);
 }
 
 TEST(EndToEndRecord, AnUnreadableRecordIsKeptAndTheReasonShown) {
