@@ -1,5 +1,6 @@
-// The learner record in the real program: a full disk and an unreadable file are said on screen, and
-// nothing typed meanwhile is lost.
+// The learner record in the real program: a full disk and an unreadable file are said on screen (a
+// failed save still at the quit, once the screen is given back), nothing typed meanwhile is lost, and
+// the marks follow what another running copy did to the record.
 #include "EndToEnd.hpp"
 #include "content/Courses.hpp"
 #include "tests/support/TempHome.hpp"
@@ -111,6 +112,53 @@ TEST_F(EndToEndRecordOnAFullDisk, QuittingWhenTheLastSaveFailsTooSaysSoOnceTheSc
     tmux.stop();
 
     EXPECT_NE(firstChapterRow(home.path()).find("0 / " + chapter.total), std::string::npos);
+}
+
+TEST(EndToEndRecord, AResetInAnotherCopyClearsTheMarksHereAtTheNextSave) {
+    E2E_REQUIRE_PROGRAM("Swift");
+    ChapterOne chapter;
+    velotest::TempFolder home;
+    Tmux here("velo-e2e-here");
+    here.start(e2e::command(home.path()), 80, 24);
+    here.waitFor("SWIFT BASICS");
+    here.keys("Enter");
+    here.waitFor("COURSE 1");
+    here.keys("Enter");
+    here.waitFor("Ctrl-R");
+    here.literal(chapter.lessons[0]->answer.str());
+    here.waitFor("Ctrl-O"); // completed and saved
+    here.keys("Escape");
+    EXPECT_NE(lineWith(here.waitFor("COURSE 1"), "✓"), "");
+
+    // A second copy of the edition resets all progress.
+    Tmux there("velo-e2e-there");
+    there.start(e2e::command(home.path()), 80, 24);
+    there.waitFor("SWIFT BASICS");
+    there.keys("s");
+    there.waitFor("Reset progress");
+    there.keys("Enter");
+    there.waitFor("Please confirm");
+    there.keys("Right");
+    there.keys("Enter");
+    EXPECT_TRUE(velotest::waitUntil([&] { return !there.shows("Please confirm"); }, 10)) << there.screen();
+    there.keys("C-c");
+    there.waitFor("PROGRAM-ENDED");
+
+    // Here the next lesson is completed: its save merges with the reset record.
+    here.keys("Down");
+    here.keys("Enter");
+    here.waitFor("2/" + chapter.total);
+    here.literal(chapter.lessons[1]->answer.str());
+    here.waitFor("Ctrl-O");
+    here.keys("Escape");
+    auto shown = here.waitFor("COURSE 1");
+    EXPECT_EQ(lineWith(shown, chapter.lessons[0]->title.str()).find("✓"), std::string::npos) << shown;
+    EXPECT_NE(lineWith(shown, chapter.lessons[1]->title.str()).find("✓"), std::string::npos) << shown;
+    here.keys("Escape");
+    shown = here.waitFor(" / " + chapter.total); // the chapter rows
+    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + chapter.total), std::string::npos) << shown;
+    here.keys("C-c");
+    here.waitFor("PROGRAM-ENDED");
 }
 
 TEST(EndToEndRecord, AnUnreadableRecordIsKeptAndTheReasonShown) {
