@@ -16,6 +16,9 @@ Error jsonError(const char* reason) {
 } // namespace
 
 Result<nlohmann::json> parseJSON(std::string_view text, int maxDepth) {
+    // The parser takes a NUL byte for the end of the input, so "{}\0anything" would read as "{}". JSON
+    // has no place for a raw NUL (inside a string it is written \u0000): a text holding one is no JSON.
+    if (text.find('\0') != std::string_view::npos) return jsonError(JSONErrorMalformed);
     bool tooDeep = false;
     // A container that opens at `depth` sits inside `depth` others. Returning false drops it, so
     // nothing deeper than the bound is ever built; the parse itself still runs to the end of the text

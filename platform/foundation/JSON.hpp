@@ -8,9 +8,9 @@
 // is built. No document this system reads comes near the bound.
 //
 // Failure contract: never throws. Nesting deeper than `maxDepth` containers fails with
-// JSONErrorNestedTooDeeply; anything else that is not one JSON value (empty text, trailing bytes, bad
-// syntax, invalid UTF-8) fails with JSONErrorMalformed. Both are in "NSCocoaErrorDomain", code 3840, as
-// the platform's JSON reader reports unreadable data; the reason is under failureReasonKey.
+// JSONErrorNestedTooDeeply; anything else that is not one JSON value (empty text, trailing bytes, a NUL
+// byte anywhere, bad syntax, invalid UTF-8) fails with JSONErrorMalformed. Both are in "NSCocoaErrorDomain",
+// code 3840, as the platform's JSON reader reports unreadable data; the reason is under failureReasonKey.
 #include "platform/foundation/Result.hpp"
 
 #include <nlohmann/json.hpp>

@@ -63,4 +63,17 @@ TEST(JSON, WhatIsNotOneValueIsMalformed) {
     EXPECT_EQ(ns::parseJSON(nested(2), 2).ok(), true);
 }
 
+// A NUL byte is no end of the text: whatever follows it still counts, and JSON has no place for one.
+TEST(JSON, ANulByteAnywhereIsMalformedWhileAnEscapedOneIsText) {
+    using namespace std::string_literals;
+    for (const std::string& text : {"{}\0garbage"s, "{}\0"s, "\0{}"s, "[\"a\0b\"]"s, "{\"a\":1}\0\0"s}) {
+        auto parsed = ns::parseJSON(text);
+        ASSERT_FALSE(parsed) << parsed->dump();
+        EXPECT_EQ(parsed.error().code(), 3840);
+    }
+    auto escaped = ns::parseJSON(R"(["a\u0000b"])");
+    ASSERT_TRUE(escaped);
+    EXPECT_EQ((*escaped)[0].get<std::string>(), "a\0b"s);
+}
+
 } // namespace
