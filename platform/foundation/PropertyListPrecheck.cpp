@@ -1,6 +1,7 @@
 #include "platform/foundation/PropertyListPrecheck.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -155,6 +156,23 @@ bool binaryStringsFreeOfNul(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+// Binary integers are big-endian, 1, 2 or 4 bytes unsigned, 8 bytes two's complement, and 16 bytes for
+// values beyond: signed 128 bits, of which libplist keeps only the low 64. Such a value fits when its
+// high half is only the sign of the low one.
+bool binaryIntegersFitInt64(std::span<const std::uint8_t> bytes) {
+    const auto table = BinaryTable::read(bytes);
+    if (!table) return true; // malformed: libplist rejects it on its own terms
+    for (std::uint64_t i = 0; i < table->numObjects; ++i) {
+        const std::uint64_t off = table->objectOffset(i);
+        if (off >= table->dataEnd || bytes[off] != 0x14) continue; // 16-byte integers only
+        if (off + 1 + 16 > table->dataEnd) continue;
+        const std::uint64_t high = bigEndian(bytes.data() + off + 1, 8);
+        const std::uint64_t low = bigEndian(bytes.data() + off + 9, 8);
+        if (high != ((low >> 63) != 0 ? ~std::uint64_t{0} : 0)) return false;
+    }
+    return true;
+}
+
 // XML nests by elements; count the deepest <array>/<dict> nesting before libplist recurses into it.
 bool xmlNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth) {
     long level = 0;
@@ -167,6 +185,47 @@ bool xmlNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth) {
         } else if (rest.starts_with("/array") || rest.starts_with("/dict")) {
             --level;
         }
+    }
+    return true;
+}
+
+// libplist reads an <integer> as an optional sign and then an unsigned number in C's notation (decimal,
+// 0x hexadecimal, 0 octal) that it negates for "-": the same reading here tells whether the value fits.
+bool xmlIntegersFitInt64(std::span<const std::uint8_t> bytes) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    constexpr std::string_view open = "<integer>";
+    for (std::size_t at = text.find(open); at != std::string_view::npos; at = text.find(open, at + 1)) {
+        std::size_t i = at + open.size();
+        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+            ++i;
+        bool negative = false;
+        if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+        unsigned base = 10;
+        if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+            base = 16;
+            i += 2;
+        } else if (i < text.size() && text[i] == '0') {
+            base = 8;
+        }
+        // The magnitude, saturated just past what a signed 64-bit integer holds either way.
+        constexpr std::uint64_t beyond = std::uint64_t{1} << 63 | 1;
+        std::uint64_t magnitude = 0;
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            unsigned digit = 0;
+            if (c >= '0' && c <= '9')
+                digit = static_cast<unsigned>(c - '0');
+            else if (base == 16 && c >= 'a' && c <= 'f')
+                digit = static_cast<unsigned>(c - 'a' + 10);
+            else if (base == 16 && c >= 'A' && c <= 'F')
+                digit = static_cast<unsigned>(c - 'A' + 10);
+            else
+                break;
+            if (digit >= base) break;
+            magnitude = magnitude > (beyond - digit) / base ? beyond : magnitude * base + digit;
+        }
+        const std::uint64_t largest = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
+        if (magnitude > largest) return false;
     }
     return true;
 }

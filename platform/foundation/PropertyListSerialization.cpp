@@ -242,6 +242,9 @@ Result<PropertyList> readPropertyList(std::span<const std::uint8_t> bytes) {
         return plistError(PropertyListErrorCode::tooDeep, "property list nested too deeply");
     if (binary && !plistcheck::binaryStringsFreeOfNul(bytes))
         return plistError(PropertyListErrorCode::corrupt, "damaged binary property list (NUL in a string)");
+    if (binary ? !plistcheck::binaryIntegersFitInt64(bytes) : !plistcheck::xmlIntegersFitInt64(bytes))
+        return plistError(PropertyListErrorCode::unsupported,
+                          "an integer beyond the signed 64 bits a property list value holds");
     plist_t root = nullptr;
     if (binary)
         plist_from_bin(raw, length, &root);

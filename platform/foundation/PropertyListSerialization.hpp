@@ -24,7 +24,8 @@ inline constexpr const char* propertyListErrorDomain = "VelomarinthPropertyListE
 
 enum class PropertyListErrorCode : long {
     corrupt = 1,      // the bytes are not a property list this reader accepts
-    unsupported = 2,  // a value that cannot be written (null, oversized data, a date out of range)
+    unsupported = 2,  // a value that cannot be written (null, oversized data, a date out of range) or
+                      // read as it is (an integer beyond the signed 64 bits)
     tooDeep = 3,      // nesting beyond maxPropertyListDepth
     fileNotFound = 4, // no file at the path
     readFailed = 5,   // the file exists but could not be read
@@ -38,6 +39,8 @@ inline constexpr int maxPropertyListDepth = 512;
 
 // Reads binary or XML (detected from the bytes). A dictionary whose only key is "CF$UID" with a
 // non-negative integer reads as a UID (the XML spelling of UIDs). XML dates carry whole seconds only.
+// An integer above INT64_MAX or below INT64_MIN (which libplist would hand out with its sign changed)
+// makes the whole list unsupported.
 Result<PropertyList> readPropertyList(std::span<const std::uint8_t> bytes);
 Result<PropertyList> readPropertyList(std::string_view bytes);
 // Reads a whole file; fileNotFound when nothing is there, readFailed for I/O errors, corrupt otherwise.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <optional>
 #include <random>
 
 namespace {
@@ -125,6 +126,82 @@ TEST(PropertyListWrite, RefusesWhatNoPropertyListCanHold) {
             EXPECT_EQ(bytes.error().code(), static_cast<long>(ns::PropertyListErrorCode::unsupported));
         }
     }
+}
+
+// A binary list whose only object is a 16-byte integer, high half first.
+std::vector<std::uint8_t> binaryWideInteger(std::uint64_t high, std::uint64_t low) {
+    std::vector<std::uint8_t> bytes{'b', 'p', 'l', 'i', 's', 't', '0', '0', 0x14};
+    for (std::uint64_t half : {high, low})
+        for (int shift = 56; shift >= 0; shift -= 8)
+            bytes.push_back(static_cast<std::uint8_t>(half >> shift));
+    bytes.push_back(8); // the offset table: object 0 at byte 8
+    const std::uint8_t trailer[32] = {0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1,
+                                      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 25};
+    bytes.insert(bytes.end(), trailer, trailer + 32);
+    return bytes;
+}
+
+// An integer beyond what a signed 64-bit value holds is refused as unsupported, never handed out with
+// its sign or its high bits changed; everything within reads exactly, at both ends of the range.
+TEST(PropertyListRead, IntegersBeyondSigned64BitsAreRefusedNotWrapped) {
+    constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t least = std::numeric_limits<std::int64_t>::min();
+    const struct {
+        std::string xml;
+        std::optional<std::int64_t> value;
+    } xmlCases[] = {
+        {"18446744073709551615", std::nullopt},
+        {"9223372036854775808", std::nullopt},
+        {"-9223372036854775809", std::nullopt},
+        {"0x8000000000000000", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+        {"9223372036854775807", most},
+        {"-9223372036854775808", least},
+        {"-1", -1},
+        {"0x7fffffffffffffff", most},
+        {"42", 42},
+    };
+    for (const auto& c : xmlCases) {
+        const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array>"
+                                 "<integer>" +
+                                 c.xml + "</integer></array></plist>";
+        auto read = ns::readPropertyList(std::string_view(text));
+        if (!c.value) {
+            ASSERT_FALSE(read) << c.xml << " read as " << read->debugDescription();
+            EXPECT_EQ(read.error().code(), static_cast<long>(ns::PropertyListErrorCode::unsupported));
+        } else {
+            ASSERT_TRUE(read) << c.xml << ": " << read.error().description();
+            EXPECT_EQ(read->arrayValue()->at(0).integerValue(), c.value) << c.xml;
+        }
+    }
+    const struct {
+        std::uint64_t high, low;
+        std::optional<std::int64_t> value;
+    } binaryCases[] = {
+        {0, ~std::uint64_t{0}, std::nullopt},                             // 2^64 - 1
+        {0, std::uint64_t{1} << 63, std::nullopt},  {1, 5, std::nullopt}, // 2^64 + 5
+        {~std::uint64_t{0}, 5, std::nullopt},       {0, 5, 5},
+        {~std::uint64_t{0}, ~std::uint64_t{0}, -1},
+    };
+    for (const auto& c : binaryCases) {
+        const auto bytes = binaryWideInteger(c.high, c.low);
+        auto read = ns::readPropertyList(std::span<const std::uint8_t>(bytes));
+        if (!c.value) {
+            ASSERT_FALSE(read) << c.high << ":" << c.low << " read as " << read->debugDescription();
+            EXPECT_EQ(read.error().code(), static_cast<long>(ns::PropertyListErrorCode::unsupported));
+        } else {
+            ASSERT_TRUE(read) << c.high << ":" << c.low << ": " << read.error().description();
+            EXPECT_EQ(read->integerValue(), c.value);
+        }
+    }
+    for (auto format : {PropertyListFormat::binary, PropertyListFormat::xml})
+        for (std::int64_t n : {most, least, std::int64_t{-1}}) {
+            auto bytes = ns::writePropertyList(PropertyList(PropertyList::Array{PropertyList(n)}), format);
+            ASSERT_TRUE(bytes);
+            auto read = ns::readPropertyList(std::span<const std::uint8_t>(*bytes));
+            ASSERT_TRUE(read) << n << ": " << read.error().description();
+            EXPECT_EQ(read->arrayValue()->at(0).integerValue(), n);
+        }
 }
 
 TEST(PropertyListRead, CorruptBytesGiveErrorsNotCrashes) {
