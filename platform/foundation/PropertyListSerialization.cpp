@@ -164,14 +164,26 @@ Result<PropertyList> fromNode(plist_t node, int depth) {
         return PropertyList(Date::fromTimeIntervalSinceReferenceDate(*seconds));
     }
     case PLIST_ARRAY: {
+        // Walked with the iterator: reading by index starts from the first item every time.
         PropertyList::Array array;
-        const std::uint32_t n = plist_array_get_size(node);
-        array.reserve(n);
-        for (std::uint32_t i = 0; i < n; ++i) {
-            auto item = fromNode(plist_array_get_item(node, i), depth + 1);
-            if (!item) return item.error();
+        array.reserve(plist_array_get_size(node));
+        plist_array_iter iter = nullptr;
+        plist_array_new_iter(node, &iter);
+        if (!iter) return plistError(PropertyListErrorCode::corrupt, "unreadable array");
+        std::optional<Error> failure;
+        for (;;) {
+            plist_t child = nullptr;
+            plist_array_next_item(node, iter, &child);
+            if (!child) break;
+            auto item = fromNode(child, depth + 1);
+            if (!item) {
+                failure = item.error();
+                break;
+            }
             array.push_back(std::move(item).value());
         }
+        std::free(iter);
+        if (failure) return *failure;
         return PropertyList(std::move(array));
     }
     case PLIST_DICT: {
