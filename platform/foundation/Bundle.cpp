@@ -10,6 +10,9 @@
 namespace ns {
 namespace {
 
+// Info.plist and the strings tables hold a few kilobytes; a file far beyond is not read.
+constexpr std::size_t bundleFileLimit = 4 * 1024 * 1024;
+
 std::filesystem::path executablePath() {
     std::error_code ec;
     auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -39,7 +42,7 @@ MainBundleState& mainState() {
 
 Bundle::Bundle(std::filesystem::path path) : path_(std::move(path)) {
     const auto infoPath = path_ / "Info.plist";
-    auto info = readPropertyListFile(infoPath);
+    auto info = readPropertyListFile(infoPath, bundleFileLimit);
     if (!info) {
         loadError_ = info.error();
         // A folder without Info.plist (a test program's, say) is an ordinary case; a damaged one is not.
@@ -142,7 +145,7 @@ std::string Bundle::localizedStringForKey(std::string_view key, std::string_view
         auto candidate = folder.empty() ? path_ / file : path_ / folder / file;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(candidate, ec)) continue;
-        auto strings = readPropertyListFile(candidate);
+        auto strings = readPropertyListFile(candidate, bundleFileLimit);
         const auto* dictionary = strings ? strings->dictionaryValue() : nullptr;
         const PropertyList* found = dictionary ? dictionary->find(key) : nullptr;
         if (found && found->stringValue()) return *found->stringValue();

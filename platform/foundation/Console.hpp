@@ -26,8 +26,10 @@ inline constexpr std::size_t consoleLogLimit = 1024 * 1024;
 
 // Sends every line to a file (appending). A line that would take the file past `limit` bytes first
 // moves it to "<path>.1" (replacing the one there) and starts a new file, so the log never holds more
-// than the last two files' worth. Returns false when the file cannot be opened; the sink is then left as
-// it was. When a rotation cannot open the new file, lines go on to the old one.
+// than the last two files' worth. A symbolic link or anything else that is not a regular file in the
+// file's place is removed (as itself) and a new file made. Returns false when the file cannot be
+// opened; the sink is then left as it was. When a rotation cannot open the new file, lines go on to the
+// old one.
 bool redirectConsoleToFile(const std::string& path, std::size_t limit = consoleLogLimit);
 
 // Collects every console line while it lives, then restores the previous sink.

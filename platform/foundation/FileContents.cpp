@@ -1,9 +1,12 @@
 #include "platform/foundation/FileContents.hpp"
 
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/UUID.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,17 +16,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Reads the whole regular file; on failure `err` is the reason (EISDIR, EINVAL for anything that is no
-// regular file).
-template <typename Buffer> std::optional<Buffer> readRegularFile(const fs::path& path, int& err) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// Reads the whole regular file, `limit` bytes at most; on failure `err` is the reason (EFBIG past the
+// limit, and openRegularFile's).
+template <typename Buffer>
+std::optional<Buffer> readRegularFile(const fs::path& path, std::size_t limit, int& err) {
+    const int fd = openRegularFile(path, O_RDONLY);
     if (fd < 0) {
         err = errno;
         return std::nullopt;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        err = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    if (::fstat(fd, &info) != 0 || static_cast<std::uintmax_t>(info.st_size) > limit) {
+        err = info.st_size > 0 ? EFBIG : errno;
         ::close(fd);
         return std::nullopt;
     }
@@ -31,7 +35,9 @@ template <typename Buffer> std::optional<Buffer> readRegularFile(const fs::path&
     buffer.reserve(static_cast<std::size_t>(info.st_size));
     char chunk[64 * 1024];
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        // The size said by fstat is not trusted: the file may grow while it is read.
+        const std::size_t room = limit - buffer.size();
+        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, room + 1));
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -39,10 +45,25 @@ template <typename Buffer> std::optional<Buffer> readRegularFile(const fs::path&
             ::close(fd);
             return std::nullopt;
         }
+        if (static_cast<std::size_t>(n) > room) {
+            err = EFBIG;
+            ::close(fd);
+            return std::nullopt;
+        }
         buffer.insert(buffer.end(), chunk, chunk + n);
     }
     ::close(fd);
     return buffer;
+}
+
+// Whether `inner` is `outer` or lies below it, part by part.
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    auto in = inner.begin();
+    for (auto out = outer.begin(); out != outer.end(); ++out, ++in) {
+        if (out->empty() && std::next(out) == outer.end()) break; // a trailing "/"
+        if (in == inner.end() || *in != *out) return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -53,33 +74,104 @@ Error posixError(int err, const std::string& what) {
                  {{Error::localizedDescriptionKey, what + ": " + reason}, {failureReasonKey, reason}});
 }
 
-std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path) {
+int openRegularFile(const fs::path& path, int flags, unsigned mode) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat info {};
     int err = 0;
-    return readRegularFile<std::vector<std::uint8_t>>(path, err);
+    if (::fstat(fd, &info) != 0)
+        err = errno;
+    else if (!S_ISREG(info.st_mode))
+        err = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+    else if (const int status = ::fcntl(fd, F_GETFL);
+             status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0)
+        err = errno;
+    if (err != 0) {
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
 }
 
-std::optional<std::string> readFileText(const fs::path& path) {
-    int err = 0;
-    return readRegularFile<std::string>(path, err);
+bool isUnusableFileError(int err) {
+    return err == ELOOP || err == ENXIO || err == EFBIG;
 }
 
-Result<std::optional<std::vector<std::uint8_t>>> readFileIfPresent(const fs::path& path) {
+std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path, std::size_t limit) {
     int err = 0;
-    auto bytes = readRegularFile<std::vector<std::uint8_t>>(path, err);
+    return readRegularFile<std::vector<std::uint8_t>>(path, limit, err);
+}
+
+std::optional<std::string> readFileText(const fs::path& path, std::size_t limit) {
+    int err = 0;
+    return readRegularFile<std::string>(path, limit, err);
+}
+
+Result<std::optional<std::vector<std::uint8_t>>> readFileIfPresent(const fs::path& path, std::size_t limit) {
+    int err = 0;
+    auto bytes = readRegularFile<std::vector<std::uint8_t>>(path, limit, err);
     if (bytes) return std::optional<std::vector<std::uint8_t>>(std::move(bytes));
     if (err == ENOENT) return std::optional<std::vector<std::uint8_t>>();
+    if (err == EFBIG)
+        return Error(posixErrorDomain, err,
+                     {{Error::localizedDescriptionKey,
+                       "cannot read " + path.string() + ": larger than " + std::to_string(limit) + " bytes"},
+                      {failureReasonKey, "larger than " + std::to_string(limit) + " bytes"}});
+    if (err == ELOOP || err == ENXIO)
+        return Error(
+            posixErrorDomain, err,
+            {{Error::localizedDescriptionKey, "cannot read " + path.string() + ": not a regular file"},
+             {failureReasonKey, "not a regular file"}});
     return posixError(err, "cannot read " + path.string());
 }
 
-bool createPrivateDirectories(const fs::path& folder, std::error_code& error) {
+Result<std::vector<std::string>> listDirectory(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return posixError(errno, "cannot list " + path.string());
+    DIR* folder = ::fdopendir(fd);
+    if (!folder) {
+        const int err = errno;
+        ::close(fd);
+        return posixError(err, "cannot list " + path.string());
+    }
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(folder);
+        if (!entry) break;
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    const int err = errno;
+    ::closedir(folder);
+    if (err != 0) return posixError(err, "cannot list " + path.string());
+    return names;
+}
+
+bool createPrivateDirectories(const fs::path& folder, std::error_code& error, const fs::path& ours) {
     error.clear();
     fs::path made;
     for (const auto& part : folder) {
         made /= part;
+        const bool isOurs = !ours.empty() && isWithin(made, ours);
+        struct stat info {};
+        if (isOurs && ::lstat(made.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            // Whatever is put in the folder would land where the link points, outside the sandbox.
+            if (::unlink(made.c_str()) != 0) {
+                error = std::error_code(errno, std::generic_category());
+                return false;
+            }
+            console("Sandbox: removed the symbolic link " + made.string() + ", where a folder belongs");
+        }
         if (::mkdir(made.c_str(), privateDirectoryMode) == 0) continue;
         const int err = errno;
-        std::error_code ignored;
-        if (fs::is_directory(made, ignored)) continue; // there already (or not ours to make)
+        if (isOurs ? ::lstat(made.c_str(), &info) == 0 && S_ISDIR(info.st_mode)
+                   : ::stat(made.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            continue; // there already (or not ours to make)
         error = std::error_code(err == EEXIST ? ENOTDIR : err, std::generic_category());
         return false;
     }

@@ -1,14 +1,21 @@
 #pragma once
-// Whole-file reads and writes that never throw.
+// Whole-file reads and writes that never throw, and the few folder operations the sandbox needs.
 //
-// readFileBytes/readFileText: a missing file, a folder, a device or a read error all come back as "no
-// contents", so callers that only care whether they got the bytes handle one case. (The standard
-// streams throw from inside an iterator when the path names a folder, which would escape callers that
-// only test the stream's state.)
+// Nothing done here leaves the sandbox through what it holds: a symbolic link where a file or folder
+// of ours belongs is never followed (opened, listed or removed as what it points to), opening never
+// waits (a FIFO in a file's place), and every read has a bound that the caller chooses for the kind
+// of file it reads. A link, a FIFO, a device or a socket in a file's place, and a file past its bound,
+// are "unusable" (isUnusableFileError): reading it can never succeed, so callers set it aside like a
+// damaged file rather than wait for it to become readable.
+//
+// readFileBytes/readFileText: a missing file, a folder, a device, a file past the bound or a read error
+// all come back as "no contents", so callers that only care whether they got the bytes handle one case.
+// (The standard streams throw from inside an iterator when the path names a folder, which would escape
+// callers that only test the stream's state.)
 //
 // readFileIfPresent tells "nothing there" apart from "something there that cannot be read" (permission,
-// I/O error, a folder in the file's place), for callers that must not take an unreadable file for a
-// missing one.
+// I/O error, a folder or anything unusable in the file's place), for callers that must not take an
+// unreadable file for a missing one.
 //
 // writeFileAtomically replaces a file so that a crash or a full disk leaves either the old or the new
 // file, never a torn one.
@@ -36,15 +43,33 @@ inline constexpr unsigned privateDirectoryMode = 0700;
 inline constexpr const char* posixErrorDomain = "NSPOSIXErrorDomain";
 inline constexpr const char* failureReasonKey = "NSLocalizedFailureReason";
 
-// The bytes of the regular file at `path`, or nullopt.
-std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path);
+// Opens the regular file at `path` with open(2)'s `flags` (access and creation flags) and `mode`, adding
+// O_NOFOLLOW, O_NONBLOCK and O_CLOEXEC; O_NONBLOCK is taken off again before the descriptor is handed
+// back. -1 with errno set when it cannot be opened: ELOOP for a symbolic link in its place, EISDIR for
+// a folder, ENXIO for anything else that is not a regular file (a FIFO, a device, a socket).
+int openRegularFile(const std::filesystem::path& path, int flags, unsigned mode = privateFileMode);
+
+// Whether a failure to open or read (an errno value, or the code of an error in posixErrorDomain) means
+// the file can never be read as it stands: a link or a non-regular file in its place (ELOOP, ENXIO),
+// or a file past its bound (EFBIG).
+bool isUnusableFileError(int err);
+
+// The bytes of the regular file at `path`, or nullopt; nullopt too when it holds more than `limit`
+// bytes (which are then never read).
+std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path, std::size_t limit);
 
 // The same, as text (bytes unchanged).
-std::optional<std::string> readFileText(const std::filesystem::path& path);
+std::optional<std::string> readFileText(const std::filesystem::path& path, std::size_t limit);
 
 // The bytes of the regular file at `path`; nullopt when no file is there (the path or a folder on the
-// way to it does not exist); an error when something is there that cannot be read whole.
-Result<std::optional<std::vector<std::uint8_t>>> readFileIfPresent(const std::filesystem::path& path);
+// way to it does not exist); an error when something is there that cannot be read whole, EFBIG when
+// it holds more than `limit` bytes.
+Result<std::optional<std::vector<std::uint8_t>>> readFileIfPresent(const std::filesystem::path& path,
+                                                                   std::size_t limit);
+
+// The names in the folder at `path` ("." and ".." left out), in listing order. A link in the folder's
+// place is not listed through: ENOTDIR, as for a file.
+Result<std::vector<std::string>> listDirectory(const std::filesystem::path& path);
 
 // Writes `bytes` to `target` through a temporary file in the same folder ("<name>.tmp-<random>", made
 // 0600), which is flushed to the disk, closed with its result checked, and renamed over `target`; the
@@ -55,7 +80,13 @@ Result<void> writeFileAtomically(const std::filesystem::path& target, const std:
 
 // Makes `folder` and each missing folder above it with privateDirectoryMode (folders already there keep
 // their mode). False with `error` set when one cannot be made or a file stands in the way.
-bool createPrivateDirectories(const std::filesystem::path& folder, std::error_code& error);
+//
+// Folders at or below `ours` (a folder above `folder`, or `folder` itself) belong to the sandbox: a
+// symbolic link found in the place of one of them is removed as a link, with a console line, and a
+// real folder made there, so that nothing later put in it lands where the link pointed. Above `ours`
+// (the user's own folders on the way to the sandbox) links are followed; with `ours` empty, everywhere.
+bool createPrivateDirectories(const std::filesystem::path& folder, std::error_code& error,
+                              const std::filesystem::path& ours = {});
 
 // The prefix of the temporary files writeFileAtomically makes for `target` ("<name>.tmp-").
 std::string temporaryFilePrefix(const std::filesystem::path& target);

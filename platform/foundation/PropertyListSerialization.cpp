@@ -274,15 +274,12 @@ Result<PropertyList> readPropertyList(std::string_view bytes) {
         std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
-Result<PropertyList> readPropertyListFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
+Result<PropertyList> readPropertyListFile(const std::filesystem::path& path, std::size_t limit) {
+    const auto bytes = readFileIfPresent(path, limit);
+    if (!bytes) return plistError(PropertyListErrorCode::readFailed, bytes.error().localizedDescription());
+    if (!bytes->has_value())
         return plistError(PropertyListErrorCode::fileNotFound, "no file at " + path.string());
-    if (!std::filesystem::is_regular_file(path, ec))
-        return plistError(PropertyListErrorCode::readFailed, "not a regular file: " + path.string());
-    const auto bytes = readFileBytes(path);
-    if (!bytes) return plistError(PropertyListErrorCode::readFailed, "cannot read " + path.string());
-    return readPropertyList(std::span<const std::uint8_t>(*bytes));
+    return readPropertyList(std::span<const std::uint8_t>(**bytes));
 }
 
 Result<std::vector<std::uint8_t>> writePropertyList(const PropertyList& value, PropertyListFormat format) {

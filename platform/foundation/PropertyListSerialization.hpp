@@ -43,8 +43,10 @@ inline constexpr int maxPropertyListDepth = 512;
 // makes the whole list unsupported.
 Result<PropertyList> readPropertyList(std::span<const std::uint8_t> bytes);
 Result<PropertyList> readPropertyList(std::string_view bytes);
-// Reads a whole file; fileNotFound when nothing is there, readFailed for I/O errors, corrupt otherwise.
-Result<PropertyList> readPropertyListFile(const std::filesystem::path& path);
+// Reads a whole file of at most `limit` bytes; fileNotFound when nothing is there, readFailed for I/O
+// errors, a file past the limit and a link or anything but a regular file in its place (never
+// followed, never waited for), corrupt otherwise.
+Result<PropertyList> readPropertyListFile(const std::filesystem::path& path, std::size_t limit);
 
 Result<std::vector<std::uint8_t>> writePropertyList(const PropertyList& value, PropertyListFormat format);
 

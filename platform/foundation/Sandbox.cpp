@@ -4,6 +4,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -40,19 +41,25 @@ fs::path computeHome() {
     return fs::temp_directory_path() / "velomarinth" / id;
 }
 
-// Files of tmp/ that no process holds a lock on: their process has ended.
+// Files of tmp/ that no process holds a lock on: their process has ended. The folder is opened once,
+// never through a link, and every entry is taken relative to it, so nothing outside it is touched even
+// when entries are swapped meanwhile.
 void removeAbandonedTemporaryFiles(const fs::path& tmp) {
-    std::error_code ec;
-    for (fs::directory_iterator entry(tmp, ec), end; !ec && entry != end; entry.increment(ec)) {
-        const int fd = ::open(entry->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int folder = ::open(tmp.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return;
+    DIR* listing = ::fdopendir(::dup(folder));
+    while (const dirent* entry = listing ? ::readdir(listing) : nullptr) {
+        const int fd = ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat info {};
         // The lock is held while the file is unlinked, so its owner cannot start using it meanwhile;
         // one that opened it just before sees it gone once it gets the lock (lockTemporaryFile).
         if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(entry->path().c_str());
+            ::unlinkat(folder, entry->d_name, 0);
         ::close(fd);
     }
+    if (listing) ::closedir(listing);
+    ::close(folder);
 }
 
 void makeLayout(const fs::path& home) {
@@ -61,7 +68,8 @@ void makeLayout(const fs::path& home) {
                                           "Library/Logs",   "tmp"};
     for (const char* folder : folders) {
         std::error_code ec;
-        createPrivateDirectories(home / folder, ec);
+        // The home may be reached through links of the user's; what is inside it is the app's own.
+        createPrivateDirectories(home / folder, ec, home / *fs::path(folder).begin());
         if (ec) console("Sandbox: cannot create " + (home / folder).string() + ": " + ec.message());
     }
     removeAbandonedTemporaryFiles(home / "tmp");

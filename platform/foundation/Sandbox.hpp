@@ -13,6 +13,11 @@
 // (a download cut off by quitting, say) and is removed, so nothing piles up there from launch to launch.
 // Another copy of the app running on the same home keeps its files: it holds their locks.
 //
+// The home itself may be reached through symbolic links (the user's choice); the folders of the layout
+// inside it are the app's own: a link found in the place of one is removed (as a link, what it points
+// to untouched) and a real folder made, so the sweep of tmp/ and every file put in the layout stay
+// inside the home.
+//
 // The layout is created on first use of home() (and again after setHome()). Failure contract: a folder
 // that cannot be created is reported with one console line and the path is still returned; the caller's
 // own file operation then fails with its own error. Thread-safe.

@@ -88,7 +88,10 @@ UserDefaults::UserDefaults(std::string domain, fs::path preferencesFolder)
 
 Result<UserDefaults::DomainLock> UserDefaults::lockDomain() const {
     const fs::path lockPath = withSuffix(filePath_, ".lock");
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = openRegularFile(lockPath, O_RDWR | O_CREAT);
+    // A link or a FIFO there is no lock any copy of the app could share: it goes, and a file is made.
+    if (fd < 0 && isUnusableFileError(errno) && ::unlink(lockPath.c_str()) == 0)
+        fd = openRegularFile(lockPath, O_RDWR | O_CREAT);
     if (fd < 0) return posixError(errno, "cannot open the lock " + lockPath.string());
     DomainLock lock(fd);
     const auto deadline = std::chrono::steady_clock::now() + lockTimeout;
@@ -110,14 +113,14 @@ Result<UserDefaults::DomainLock> UserDefaults::lockDomain() const {
 void UserDefaults::removeStaleTemporaries() const {
     // Writers make their temporary files only while holding the lock, so under it every one is stale.
     const std::string prefix = temporaryFilePrefix(filePath_);
-    std::error_code ec;
-    fs::directory_iterator it(filePath_.parent_path(), ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    auto names = listDirectory(filePath_.parent_path());
+    if (!names) return;
+    for (const auto& name : *names) {
         if (name.rfind(prefix, 0) != 0) continue;
+        const fs::path stale = filePath_.parent_path() / name;
         std::error_code removed;
-        if (fs::remove(it->path(), removed))
-            console("UserDefaults: removed " + it->path().string() + ", left by an interrupted save");
+        if (fs::remove(stale, removed))
+            console("UserDefaults: removed " + stale.string() + ", left by an interrupted save");
     }
 }
 
@@ -137,22 +140,31 @@ void UserDefaults::load() {
 }
 
 Result<PropertyList::Dictionary> UserDefaults::readDisk(bool locked) {
-    auto bytes = readFileIfPresent(filePath_);
-    if (!bytes) {
+    auto bytes = readFileIfPresent(filePath_, maximumFileLength);
+    // What may become readable (a permission, an I/O error) is left where it is; what never can is
+    // moved aside below like a damaged file.
+    if (!bytes && !isUnusableFileError(static_cast<int>(bytes.error().code()))) {
         auto info = bytes.error().userInfo();
         info[failureReasonKey] = "the saved preferences cannot be read (" + info[failureReasonKey] + ")";
         readError_ = Error(bytes.error().domain(), bytes.error().code(), std::move(info));
         return *readError_;
     }
     readError_.reset();
-    if (!bytes->has_value()) return PropertyList::Dictionary{};
-    auto read = readPropertyList(std::span<const std::uint8_t>(**bytes));
     std::string reason;
-    if (read) {
-        if (auto* dict = read->dictionaryValue()) return std::move(*dict);
-        reason = "its root is a " + std::string(propertyListTypeName(read->type())) + ", not a dictionary";
+    if (!bytes) {
+        const auto& info = bytes.error().userInfo();
+        const auto found = info.find(failureReasonKey);
+        reason = found != info.end() ? found->second : bytes.error().localizedDescription();
     } else {
-        reason = read.error().localizedDescription();
+        if (!bytes->has_value()) return PropertyList::Dictionary{};
+        auto read = readPropertyList(std::span<const std::uint8_t>(**bytes));
+        if (read) {
+            if (auto* dict = read->dictionaryValue()) return std::move(*dict);
+            reason =
+                "its root is a " + std::string(propertyListTypeName(read->type())) + ", not a dictionary";
+        } else {
+            reason = read.error().localizedDescription();
+        }
     }
     // Keep the corrupt file for inspection instead of overwriting it with the next write. Only under the
     // lock: another process may be replacing it with a sound one right now.

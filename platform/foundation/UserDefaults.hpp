@@ -14,7 +14,9 @@
 // Failure contract:
 //  - A file whose bytes are not a property-list dictionary is corrupt and never overwritten: it is
 //    renamed to "<domain>.plist.corrupt-<UTC timestamp>" (corruptFileCopy()), a console line says so,
-//    and the store starts empty.
+//    and the store starts empty. So is a file longer than maximumFileLength (never read whole), and a
+//    symbolic link, a FIFO or a device in the file's place (never followed or waited for; the entry
+//    itself is moved, what a link points to stays untouched).
 //  - A file that is there but cannot be read (permission, I/O error, a folder in its place) is not
 //    corrupt: it is left as it is, readError() says why, and every write is refused with that error for
 //    as long as the file cannot be read.
@@ -44,6 +46,10 @@ class UserDefaults {
   public:
     // How long a write waits for another process to release the domain's lock.
     static constexpr std::chrono::milliseconds lockTimeout{5000};
+    // The longest file read. The app's domain holds the learner record, a few hundred lesson ids of
+    // some twenty bytes each in a keyed archive, and the damaged records kept aside beside it; this
+    // leaves room for that many times over while a start never reads hundreds of megabytes.
+    static constexpr std::size_t maximumFileLength = 8 * 1024 * 1024;
 
     // The store of the main bundle's identifier in the current sandbox. When a test points the sandbox
     // or the main bundle elsewhere, the next call returns the store for the new place (earlier

@@ -1,11 +1,13 @@
 #include "platform/net/CurlEngine.hpp"
 
+#include "platform/foundation/FileContents.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/net/CurlTask.hpp"
 #include "platform/net/RequestPolicy.hpp"
 #include "platform/net/URLError.hpp"
 
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <openssl/crypto.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -494,10 +496,15 @@ void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
     std::optional<std::string> bodyFile =
         task->uploadFile().empty() ? request.HTTPBodyFile() : task->uploadFile();
     if (bodyFile) {
-        transfer->upload = std::fopen(bodyFile->c_str(), "rb");
-        struct stat info {};
-        if (!transfer->upload || fstat(fileno(transfer->upload), &info) != 0 || !S_ISREG(info.st_mode))
+        // Never through a link in the file's place, never from a FIFO.
+        const int fd = ns::openRegularFile(*bodyFile, O_RDONLY);
+        transfer->upload = fd < 0 ? nullptr : ::fdopen(fd, "rb");
+        if (!transfer->upload) {
+            if (fd >= 0) ::close(fd);
             return fail(URLErrorFileDoesNotExist);
+        }
+        struct stat info {};
+        if (fstat(fd, &info) != 0) return fail(URLErrorFileDoesNotExist);
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, onRead);
         curl_easy_setopt(easy, CURLOPT_READDATA, raw);

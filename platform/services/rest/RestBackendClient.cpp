@@ -278,7 +278,8 @@ std::optional<BackendObject> RestBackendClient::currentInstallation() {
     std::optional<std::string> installationId;
     std::optional<std::string> objectId;
     // Read whole and never through a stream: a folder in the file's place makes stream reads throw.
-    if (auto text = ns::readFileText(options.installationFile)) {
+    constexpr std::size_t installationFileLimit = 64 * 1024;
+    if (auto text = ns::readFileText(options.installationFile, installationFileLimit)) {
         auto parsed = ns::parseJSON(*text);
         const nlohmann::json json = parsed ? std::move(parsed).value() : nlohmann::json();
         if (json.is_object() && json.contains("installationId") && json["installationId"].is_string()) {

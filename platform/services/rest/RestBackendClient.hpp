@@ -9,7 +9,8 @@
 // Requests run one after another on the client's own worker thread, started on first use, so no call
 // ever waits for the network; each outcome is delivered once through svc::deliverCallback (the app's
 // main queue). This device's installation id is made once and kept in `installationFile` (written
-// atomically), with the object id the server gave it, so later launches update the same installation.
+// atomically), with the object id the server gave it, so later launches update the same installation;
+// a file of more than 64 KiB there (it holds two short ids) is not read, and a new installation is made.
 // An update the server answers with 404 (it has deleted the installation) registers it anew with POST.
 //
 // Failure contract: every failure arrives as the callback's error in backendErrorDomain: notConfigured

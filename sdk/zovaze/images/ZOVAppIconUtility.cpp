@@ -136,7 +136,8 @@ std::optional<ZOVIcon> ZOVAppIconUtility::largestIconInIconNames(const std::vect
     for (const auto& name : candidates) {
         if (!staysInsideBundle(name)) continue;
         const std::string file = isIconImageFileNameExtensionPresentInName(name) ? name : name + ".png";
-        auto bytes = ns::readFileBytes((std::filesystem::path(root) / file).string());
+        auto bytes =
+            ns::readFileBytes((std::filesystem::path(root) / file).string(), ZOVIcon::maximumFileLength);
         if (!bytes) continue;
         auto image = zovaze::decodePNG(*bytes);
         if (!image) continue;

@@ -29,7 +29,7 @@ ZOVIcon::ZOVIcon(std::vector<std::uint8_t> data, zovaze::IconSize size, bool pre
 
 std::optional<ZOVIcon> ZOVIcon::initWithPNGImageAtPath(const std::string& path, zovaze::IconSize size,
                                                        bool prerendered) {
-    auto file = ns::readFileBytes(path);
+    auto file = ns::readFileBytes(path, maximumFileLength);
     if (!file || !zovaze::decodePNG(*file)) return std::nullopt;
     return initWithDecodablePNGFile(std::move(*file), size, prerendered);
 }

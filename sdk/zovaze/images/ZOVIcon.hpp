@@ -12,6 +12,7 @@
 // interface at 8-bit RGBA, within the same size limits), so "no PNG encoding" can only mean memory ran
 // out: data() then answers empty bytes, which the onboarding request treats as no icon. The hash is
 // always that of the file's own bytes, never of the re-encoded data.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,6 +30,9 @@ struct IconSize {
 class ZOVIcon {
   public:
     static constexpr double maximumSurfaceArea = 23104.0; // 152 x 152 pixels
+    // An icon file is read only up to this length: a 1024 x 1024 PNG with its colour profile stays far
+    // below it.
+    static constexpr std::size_t maximumFileLength = 8 * 1024 * 1024;
 
     ZOVIcon(std::vector<std::uint8_t> data, std::string dataHash, zovaze::IconSize size, bool prerendered);
     // Hash computed over the data.

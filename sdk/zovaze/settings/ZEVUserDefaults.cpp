@@ -93,7 +93,7 @@ std::optional<ns::PropertyList::Dictionary> ZEVUserDefaults::loadDefaults() {
             if (error) log("error removing conflicting directory: {error = " + errorText(error) + "}");
             return;
         }
-        auto read = ns::readPropertyListFile(fileURL_);
+        auto read = ns::readPropertyListFile(fileURL_, maximumFileLength);
         if (read.ok() && read.value().dictionaryValue()) {
             loaded = *read.value().dictionaryValue();
             return;
@@ -175,7 +175,7 @@ bool ZEVUserDefaults::synchronize() {
         }
         std::error_code error;
         if (!std::filesystem::exists(directoryURL_, error)) {
-            ns::createPrivateDirectories(directoryURL_, error);
+            ns::createPrivateDirectories(directoryURL_, error, directoryURL_);
             if (error) log("failed to create directory with error:" + errorText(error));
         }
         auto bytes =

@@ -11,7 +11,9 @@
 // not stop the store: reads and writes of keys never fail, and the contents in memory stay usable.
 //  - A directory where the file belongs is removed at start-up, and the store starts empty.
 //  - A file that cannot be read as a dictionary is reported, moved aside as
-//    "ZEVUserDefaults.plist.corrupt-<UTC time>" (never overwritten or lost), and the store starts empty.
+//    "ZEVUserDefaults.plist.corrupt-<UTC time>" (never overwritten or lost), and the store starts empty;
+//    so is a file longer than maximumFileLength (never read) and a symbolic link or a FIFO in the file's
+//    place (the entry itself is moved, never followed or waited for).
 //  - synchronize() answers whether the file holds the contents as they were at the call (overlapping
 //    calls from several threads end with the newest snapshot on disk); a value no property list can hold
 //    leaves the old file in place. Migration removes a key from the app's preferences only after the SDK's
@@ -23,6 +25,7 @@
 #include "platform/foundation/PropertyList.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -31,6 +34,9 @@
 
 class ZEVUserDefaults {
   public:
+    // The store holds a few identifiers and flags; a file past this is not read.
+    static constexpr std::size_t maximumFileLength = 1024 * 1024;
+
     // The one shared store (Application Support of the sandbox in use at first call).
     static ZEVUserDefaults& standardUserDefaults();
 

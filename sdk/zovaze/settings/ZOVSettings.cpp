@@ -31,16 +31,18 @@ ZOVSettingsDocument ZOVSettings::settingsDictionary() {
         std::filesystem::remove(settingsPath_, ignored);
     };
     // A file far beyond what the service ever sends would cost every start the time to read and parse
-    // it (and no download can put one there any more): it goes like one that does not parse.
-    std::error_code sizeError;
-    const auto size = std::filesystem::file_size(settingsPath_, sizeError);
-    if (!sizeError && size > maximumDocumentLength) {
-        discard("The settings file is larger than " + std::to_string(maximumDocumentLength) + " bytes.");
+    // it (and no download can put one there any more), and a link or a FIFO in its place is no file of
+    // ours (the link is removed, never followed; the FIFO never waited for): each goes like one that
+    // does not parse.
+    const auto read = ns::readFileIfPresent(settingsPath_, maximumDocumentLength);
+    if (!read) {
+        if (ns::isUnusableFileError(static_cast<int>(read.error().code())))
+            discard(read.error().localizedDescription());
         return nullptr;
     }
-    const auto text = ns::readFileText(settingsPath_);
-    if (!text) return nullptr;
-    auto parsed = ns::parseJSON(*text);
+    if (!read->has_value()) return nullptr;
+    const auto& bytes = **read;
+    auto parsed = ns::parseJSON(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (!parsed) {
         discard(parsed.error().localizedDescription());
         return nullptr;

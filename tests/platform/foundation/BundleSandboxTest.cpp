@@ -146,6 +146,31 @@ TEST(Sandbox, TmpKeepsOnlyTheFilesAProcessHolds) {
     EXPECT_TRUE(fs::is_directory(tmp / "folder"));
 }
 
+// A link where a folder of the layout belongs is removed as a link, what it points to untouched, even
+// the unlocked files a sweep of tmp/ would remove; the home itself may be reached through a link.
+TEST(Sandbox, LinksInPlaceOfTheLayoutAreNeverFollowed) {
+    velotest::TempFolder root;
+    const fs::path elsewhere = root.path() / "elsewhere";
+    const fs::path home = root.path() / "home";
+    fs::create_directories(elsewhere / "tmp");
+    fs::create_directories(elsewhere / "Logs");
+    writeFile(elsewhere / "tmp" / "unlocked", "someone else's");
+    writeFile(elsewhere / "Logs" / "console.log", "someone else's");
+    fs::create_directories(home / "Library");
+    fs::create_symlink(elsewhere / "tmp", home / "tmp");
+    fs::create_symlink(elsewhere / "Logs", home / "Library" / "Logs");
+    fs::create_symlink(elsewhere, home / "Documents");
+    fs::create_symlink(home, root.path() / "through");
+
+    ns::Sandbox::setHome(root.path() / "through");
+    ns::Sandbox::reset();
+    for (const char* folder : {"tmp", "Library/Logs", "Documents"})
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(home / folder))) << folder;
+    EXPECT_EQ(fs::directory_iterator(home / "tmp"), fs::directory_iterator());
+    EXPECT_TRUE(fs::is_regular_file(elsewhere / "tmp" / "unlocked"));
+    EXPECT_TRUE(fs::is_regular_file(elsewhere / "Logs" / "console.log"));
+}
+
 TEST(Sandbox, HomeComesFromTheEnvironmentAndTheBundleIdentifier) {
     velotest::TempHome temp;
     writeFile(temp.path() / "Info.plist", infoPlist);

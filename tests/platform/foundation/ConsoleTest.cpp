@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -33,9 +34,32 @@ TEST(ConsoleLog, StartsOverPastItsLimitKeepingOneOlderFile) {
         return text;
     };
     // 18 bytes of the last run and 8 lines fill the first file; then 10 lines each.
-    EXPECT_EQ(ns::readFileText(path + ".1"), lines(18, 27));
-    EXPECT_EQ(ns::readFileText(path), lines(28, 29));
+    EXPECT_EQ(ns::readFileText(path + ".1", 1 << 20), lines(18, 27));
+    EXPECT_EQ(ns::readFileText(path, 1 << 20), lines(28, 29));
     EXPECT_FALSE(std::filesystem::exists(path + ".2"));
+}
+
+// A link or a FIFO where the log belongs holds nothing of ours: it goes, as itself, and the lines land
+// in a new file of the log's own. (Opening the FIFO must not wait for a reader.)
+TEST(ConsoleLog, ALinkOrAFifoInTheLogsPlaceIsReplacedNeverWrittenThrough) {
+    velotest::TempFolder folder;
+    const auto outside = folder.path() / "outside";
+    std::ofstream(outside) << "someone else's\n";
+    for (const bool fifo : {false, true}) {
+        const std::string path = (folder.path() / (fifo ? "fifo.log" : "link.log")).string();
+        if (fifo)
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        else
+            std::filesystem::create_symlink(outside, path);
+        ns::ConsoleSink previous = ns::setConsoleSink(nullptr);
+        const bool redirected = ns::redirectConsoleToFile(path);
+        ns::console("a line of ours");
+        ns::setConsoleSink(std::move(previous));
+        ASSERT_TRUE(redirected) << path;
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path))) << path;
+        EXPECT_EQ(ns::readFileText(path, 1 << 20), "a line of ours\n") << path;
+    }
+    EXPECT_EQ(ns::readFileText(outside, 1 << 20), "someone else's\n");
 }
 
 TEST(ConsoleLog, AFileThatCannotBeOpenedLeavesTheSinkAsItWas) {

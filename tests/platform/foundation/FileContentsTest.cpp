@@ -1,10 +1,15 @@
 #include "platform/foundation/FileContents.hpp"
 
+#include "platform/foundation/Console.hpp"
+#include "tests/support/TempHome.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -18,13 +23,13 @@ TEST(FileContents, ReadsRegularFilesWholeAndRefusesEverythingElse) {
     std::ofstream(dir / "file", std::ios::binary) << payload;
     std::ofstream(dir / "empty", std::ios::binary).flush();
 
-    EXPECT_EQ(ns::readFileText(dir / "file"), payload);
-    EXPECT_EQ(ns::readFileBytes(dir / "file")->size(), 5u);
-    EXPECT_EQ(ns::readFileText(dir / "empty"), "");
+    EXPECT_EQ(ns::readFileText(dir / "file", 64), payload);
+    EXPECT_EQ(ns::readFileBytes(dir / "file", 64)->size(), 5u);
+    EXPECT_EQ(ns::readFileText(dir / "empty", 64), "");
     // A folder, a missing file and a character device are "no contents", never an exception.
-    EXPECT_FALSE(ns::readFileBytes(dir).has_value());
-    EXPECT_FALSE(ns::readFileText(dir / "missing").has_value());
-    EXPECT_FALSE(ns::readFileText("/dev/zero").has_value());
+    EXPECT_FALSE(ns::readFileBytes(dir, 64).has_value());
+    EXPECT_FALSE(ns::readFileText(dir / "missing", 64).has_value());
+    EXPECT_FALSE(ns::readFileText("/dev/zero", 64).has_value());
     fs::remove_all(dir);
 }
 
@@ -33,16 +38,16 @@ TEST(FileContents, ReadIfPresentTellsMissingFromUnreadable) {
     fs::create_directories(dir / "folder");
     std::ofstream(dir / "file", std::ios::binary) << "bytes";
 
-    auto file = ns::readFileIfPresent(dir / "file");
+    auto file = ns::readFileIfPresent(dir / "file", 64);
     ASSERT_TRUE(file);
     ASSERT_TRUE(file->has_value());
     EXPECT_EQ((*file)->size(), 5u);
     for (const fs::path& missing : {dir / "missing", dir / "nowhere" / "missing"}) {
-        auto none = ns::readFileIfPresent(missing);
+        auto none = ns::readFileIfPresent(missing, 64);
         ASSERT_TRUE(none) << missing;
         EXPECT_FALSE(none->has_value()) << missing;
     }
-    auto folder = ns::readFileIfPresent(dir / "folder");
+    auto folder = ns::readFileIfPresent(dir / "folder", 64);
     ASSERT_FALSE(folder);
     EXPECT_EQ(folder.error().domain(), ns::posixErrorDomain);
     EXPECT_EQ(folder.error().code(), EISDIR);
@@ -55,7 +60,7 @@ TEST(FileContents, AtomicWriteReplacesWholeOrLeavesTheOldFile) {
     fs::remove_all(dir);
     ASSERT_TRUE(ns::writeFileAtomically(dir / "sub" / "target", {'o', 'l', 'd'})); // makes the folder
     ASSERT_TRUE(ns::writeFileAtomically(dir / "sub" / "target", {'n', 'e', 'w'}));
-    EXPECT_EQ(ns::readFileText(dir / "sub" / "target"), "new");
+    EXPECT_EQ(ns::readFileText(dir / "sub" / "target", 64), "new");
 
     // A folder where the file goes cannot be replaced: an error, and no temporary is left.
     fs::create_directories(dir / "sub" / "blocked" / "inside");
@@ -68,6 +73,98 @@ TEST(FileContents, AtomicWriteReplacesWholeOrLeavesTheOldFile) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"blocked", "target"}));
     fs::remove_all(dir);
+}
+
+std::string contentsOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A link, a FIFO and a file past the bound are each refused as unusable: nothing is read through the
+// link, the FIFO is never waited on (a blocking open would hang here), and the bound holds even where
+// the size the file system reports is 0.
+TEST(FileContents, LinksFifosAndFilesPastTheBoundAreRefusedUnread) {
+    velotest::TempFolder dir;
+    std::ofstream(dir.path() / "outside") << "not ours to read";
+    fs::create_symlink(dir.path() / "outside", dir.path() / "link");
+    fs::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
+    std::ofstream(dir.path() / "hundred") << std::string(100, 'x');
+
+    struct Case {
+        fs::path path;
+        std::size_t limit;
+        int error;
+    } cases[] = {
+        {dir.path() / "link", 1024, ELOOP}, {dir.path() / "dangling", 1024, ELOOP},
+        {dir.path() / "fifo", 1024, ENXIO}, {dir.path() / "hundred", 99, EFBIG},
+        {"/proc/self/status", 16, EFBIG}, // reported as 0 bytes long
+    };
+    for (const auto& c : cases) {
+        auto read = ns::readFileIfPresent(c.path, c.limit);
+        ASSERT_FALSE(read) << c.path;
+        EXPECT_EQ(read.error().code(), c.error) << c.path;
+        EXPECT_TRUE(ns::isUnusableFileError(c.error)) << c.path;
+        EXPECT_FALSE(ns::readFileBytes(c.path, c.limit)) << c.path;
+    }
+    EXPECT_EQ(ns::readFileText(dir.path() / "hundred", 100)->size(), 100u);
+    // A permission or a folder may change; they are not unusable.
+    EXPECT_FALSE(ns::isUnusableFileError(EACCES));
+    EXPECT_FALSE(ns::isUnusableFileError(EISDIR));
+
+    // Opening to write never creates or truncates through a link, dangling or not.
+    EXPECT_EQ(ns::openRegularFile(dir.path() / "link", O_WRONLY | O_CREAT | O_TRUNC), -1);
+    EXPECT_EQ(errno, ELOOP);
+    EXPECT_EQ(ns::openRegularFile(dir.path() / "dangling", O_WRONLY | O_CREAT), -1);
+    EXPECT_EQ(contentsOf(dir.path() / "outside"), "not ours to read");
+    EXPECT_FALSE(fs::exists(dir.path() / "nowhere"));
+    // A FIFO opened to write with no reader does not wait for one either.
+    EXPECT_EQ(ns::openRegularFile(dir.path() / "fifo", O_WRONLY), -1);
+    EXPECT_EQ(errno, ENXIO);
+    // A regular file comes back blocking, as callers expect of it.
+    const int fd = ns::openRegularFile(dir.path() / "hundred", O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+    ::close(fd);
+}
+
+TEST(FileContents, FoldersAreNeverListedOrMadeThroughALinkOfOurs) {
+    velotest::TempFolder dir;
+    const fs::path outside = dir.path() / "outside";
+    fs::create_directories(outside / "theirs");
+    fs::create_directories(dir.path() / "home" / "ours");
+    std::ofstream(dir.path() / "home" / "ours" / "b");
+    std::ofstream(dir.path() / "home" / "ours" / "a");
+
+    auto names = ns::listDirectory(dir.path() / "home" / "ours");
+    ASSERT_TRUE(names);
+    std::sort(names->begin(), names->end());
+    EXPECT_EQ(*names, (std::vector<std::string>{"a", "b"}));
+    fs::create_symlink(outside, dir.path() / "home" / "linked");
+    auto linked = ns::listDirectory(dir.path() / "home" / "linked");
+    ASSERT_FALSE(linked);
+    EXPECT_EQ(linked.error().code(), ENOTDIR);
+
+    // Below `ours` a link in a folder's place goes (as a link) and a real folder is made; above it, the
+    // user's links are followed.
+    fs::create_symlink(outside, dir.path() / "home" / "ours" / "cache");
+    fs::create_symlink(dir.path() / "home", dir.path() / "through");
+    std::error_code error;
+    ns::ConsoleCapture console;
+    ASSERT_TRUE(ns::createPrivateDirectories(dir.path() / "through" / "ours" / "cache" / "inner", error,
+                                             dir.path() / "through" / "ours"));
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir.path() / "home" / "ours" / "cache" / "inner")));
+    EXPECT_FALSE(fs::exists(outside / "inner"));
+    EXPECT_TRUE(fs::is_directory(outside / "theirs"));
+    EXPECT_EQ(console.lines().size(), 1u);
+    // Without `ours` nothing is taken for the sandbox's own.
+    ASSERT_TRUE(ns::createPrivateDirectories(dir.path() / "home" / "linked" / "made", error));
+    EXPECT_TRUE(fs::is_directory(outside / "made"));
+    // A file in a folder's place stands in the way, inside `ours` or not.
+    std::ofstream(dir.path() / "home" / "ours" / "file");
+    EXPECT_FALSE(ns::createPrivateDirectories(dir.path() / "home" / "ours" / "file" / "x", error,
+                                              dir.path() / "home" / "ours"));
+    EXPECT_EQ(error.value(), ENOTDIR);
 }
 
 } // namespace

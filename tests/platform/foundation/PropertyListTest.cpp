@@ -332,7 +332,7 @@ TEST(PropertyListRead, ModerateNestingIsFine) {
 }
 
 TEST(PropertyListFile, MissingFileIsReportedAsSuch) {
-    auto r = ns::readPropertyListFile("/nonexistent/velo/none.plist");
+    auto r = ns::readPropertyListFile("/nonexistent/velo/none.plist", 1024);
     ASSERT_FALSE(r);
     EXPECT_EQ(r.error().code(), static_cast<long>(ns::PropertyListErrorCode::fileNotFound));
 }

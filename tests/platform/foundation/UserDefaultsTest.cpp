@@ -1,6 +1,7 @@
 #include "platform/foundation/UserDefaults.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <thread>
 
@@ -129,6 +131,51 @@ TEST(UserDefaults, CorruptFileIsKeptAsideReportedAndNotOverwritten) {
         std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
         EXPECT_EQ(content, garbage);
     }
+}
+
+// What can never be read as it stands (a file past the bound, a link or a FIFO in the file's place) is
+// set aside like a damaged file: moved as it is, never read, followed or waited for, and the store
+// starts empty and saves again.
+TEST(UserDefaults, AnOversizedFileOrALinkOrAFifoIsMovedAsideLikeADamagedOne) {
+    velotest::TempHome home;
+    const fs::path prefs = home.path() / "Library" / "Preferences";
+    const fs::path outside = home.path() / "outside.plist";
+    auto sound = ns::writePropertyList(PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(1)}}),
+                                       ns::PropertyListFormat::binary);
+    ASSERT_TRUE(sound);
+    std::ofstream(outside, std::ios::binary)
+        .write(reinterpret_cast<const char*>(sound->data()), static_cast<std::streamsize>(sound->size()));
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+        fs::file_type keptAs;
+    } cases[] = {
+        {"oversized",
+         [](const fs::path& file) {
+             std::ofstream(file).flush();
+             fs::resize_file(file, ns::UserDefaults::maximumFileLength + 1); // sparse: nothing written
+         },
+         fs::file_type::regular},
+        {"link", [&](const fs::path& file) { fs::create_symlink(outside, file); }, fs::file_type::symlink},
+        {"fifo", [](const fs::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
+         fs::file_type::fifo},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(prefs);
+        fs::create_directories(prefs);
+        c.make(prefs / "odd.plist");
+        ns::ConsoleCapture console;
+        ns::UserDefaults d("odd");
+        EXPECT_TRUE(d.dictionaryRepresentation().empty()) << c.what;
+        EXPECT_FALSE(d.readError()) << c.what;
+        ASSERT_TRUE(d.corruptFileCopy()) << c.what;
+        EXPECT_EQ(fs::symlink_status(*d.corruptFileCopy()).type(), c.keptAs) << c.what;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(prefs / "odd.plist"))) << c.what;
+        ASSERT_TRUE(d.setObject("fresh", PropertyList(true))) << c.what;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(prefs / "odd.plist"))) << c.what;
+        EXPECT_EQ(ns::UserDefaults("odd").objectForKey("theirs"), std::nullopt) << c.what;
+    }
+    EXPECT_EQ(ns::readFileBytes(outside, 1024), *sound); // what the link pointed to is as it was
 }
 
 TEST(UserDefaults, FailedWriteKeepsValueInMemoryAndWhatIsOnDisk) {

@@ -132,7 +132,7 @@ TEST_F(RestBackend, AnInstallationTheServerDeletedIsRegisteredAgain) {
         EXPECT_EQ(c->currentInstallation()->objectId(),
                   std::optional<std::string>("new" + std::to_string(launch)));
         // Kept whole for the next launch, with no temporary beside it.
-        auto kept = json::parse(*ns::readFileText(file));
+        auto kept = json::parse(*ns::readFileText(file, 1 << 20));
         EXPECT_EQ(kept["objectId"], "new" + std::to_string(launch));
         EXPECT_EQ(kept["installationId"], "0f0e0d0c-0000-4000-8000-000000000001");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()),

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace zovtest;
@@ -94,6 +95,26 @@ TEST_F(SettingsModel, FilesBeyondTheDepthOrLengthBoundAreRemovedLikeCorruptOnes)
         EXPECT_EQ(std::filesystem::exists(path_), row.kept);
         EXPECT_EQ(console.lines().size(), row.kept ? 0u : 1u);
     }
+}
+
+// A link or a FIFO in the cache file's place goes like a corrupt file: the entry itself is removed,
+// what the link points to is not read or touched, and the FIFO is never waited on.
+TEST_F(SettingsModel, ALinkOrAFifoInTheFilesPlaceIsRemovedUnread) {
+    const std::filesystem::path outside = home_.home() / "outside.json";
+    std::ofstream(outside) << R"({"app": {"status": "new"}})";
+    for (const bool fifo : {false, true}) {
+        SCOPED_TRACE(fifo ? "fifo" : "link");
+        if (fifo)
+            ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+        else
+            std::filesystem::create_symlink(outside, path_);
+        ZOVSettings settings(path_);
+        ns::ConsoleCapture console;
+        EXPECT_EQ(settings.settingsDictionary(), nullptr);
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(path_)));
+        EXPECT_EQ(console.lines().size(), 1u);
+    }
+    EXPECT_TRUE(std::filesystem::is_regular_file(outside));
 }
 
 TEST_F(SettingsModel, DocumentIsKeptUntilClearedThenReadAfresh) {

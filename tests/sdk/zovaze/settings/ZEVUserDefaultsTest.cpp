@@ -63,7 +63,8 @@ TEST_F(SDKDefaultsStore, OnlySynchronizeReachesTheFileAndANewStoreSeesIt) {
     }
     auto reopened = open();
     EXPECT_EQ(reopened->stringForKey("k"), "first");
-    auto read = ns::readPropertyListFile(directory() / "ZEVUserDefaults.plist");
+    auto read =
+        ns::readPropertyListFile(directory() / "ZEVUserDefaults.plist", ZEVUserDefaults::maximumFileLength);
     ASSERT_TRUE(read.ok());
     std::ifstream file(directory() / "ZEVUserDefaults.plist");
     std::string head(5, '\0');
