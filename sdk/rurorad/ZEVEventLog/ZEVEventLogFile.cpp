@@ -51,8 +51,11 @@ bool ZEVEventLogFile::open() {
                                " [error: " + rurorad::posixError(ec, path).localizedDescription() + "]");
         }
     }
-    // Created (empty) when missing; the size of what is there carries on.
-    int created = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, ns::privateFileMode);
+    // Created (empty) when missing; the size of what is there carries on. A link or a FIFO in the
+    // file's place is no log of ours: it goes itself, never written through or waited for.
+    int created = ns::openRegularFile(path, O_WRONLY | O_CREAT);
+    if (created < 0 && ns::isUnusableFileError(errno) && ::unlink(path.c_str()) == 0)
+        created = ns::openRegularFile(path, O_WRONLY | O_CREAT);
     if (created >= 0) ::close(created);
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -73,14 +76,8 @@ ns::Result<void> ZEVEventLogFile::openFileHandleForWriting() {
     assert(fileHandle_ < 0 && "nil == _fileHandle");
     if (fileHandle_ >= 0) return noHandle(fileURL_);
     // O_APPEND: every write lands at the end, as one piece.
-    int fd = ::open(fileURL_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int fd = ns::openRegularFile(fileURL_, O_WRONLY | O_APPEND);
     if (fd < 0) return rurorad::posixError(errno, fileURL_);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        int error = S_ISREG(info.st_mode) ? errno : EISDIR;
-        ::close(fd);
-        return rurorad::posixError(error, fileURL_);
-    }
     fileHandle_ = fd;
     return {};
 }
@@ -88,7 +85,7 @@ ns::Result<void> ZEVEventLogFile::openFileHandleForWriting() {
 ns::Result<void> ZEVEventLogFile::openFileHandleForReading() {
     assert(fileHandle_ < 0 && "nil == _fileHandle");
     if (fileHandle_ >= 0) return noHandle(fileURL_);
-    int fd = ::open(fileURL_.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ns::openRegularFile(fileURL_, O_RDONLY);
     if (fd < 0) return rurorad::posixError(errno, fileURL_);
     fileHandle_ = fd;
     return {};

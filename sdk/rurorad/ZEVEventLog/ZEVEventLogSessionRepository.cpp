@@ -130,15 +130,12 @@ bool ZEVEventLogSessionRepository::itemURLHasPathExtensionMatching(const URL& it
 }
 
 ns::Result<URLs> ZEVEventLogSessionRepository::contentsOfDirectoryURL(const URL& directory) const {
-    std::error_code ec;
+    // Never through a link in the folder's place: what it points to is not ours to send or remove.
+    auto names = ns::listDirectory(directory);
+    if (!names) return names.error();
     URLs entries;
-    fs::directory_iterator it(directory, ec);
-    if (ec) return rurorad::posixError(ec, directory);
-    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!isHidden(name)) entries.push_back(it->path().string());
-    }
-    if (ec) return rurorad::posixError(ec, directory);
+    for (const auto& name : *names)
+        if (!isHidden(name)) entries.push_back(join(directory, name));
     return entries;
 }
 
@@ -172,7 +169,7 @@ ns::Result<void> ZEVEventLogSessionRepository::createFileWithURL(const URL& file
         if (ec) return rurorad::posixError(ec, file);
     }
     if (!fs::exists(fs::symlink_status(file, ec))) {
-        const int made = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, ns::privateFileMode);
+        const int made = ns::openRegularFile(file, O_WRONLY | O_CREAT | O_TRUNC);
         if (made < 0) return rurorad::posixError(errno, file);
         ::close(made);
     }

@@ -33,7 +33,7 @@ std::string describe(const ns::Error& error) {
 
 // Flushes a file or directory to the disk, so a rename that follows never exposes data still in memory.
 bool syncPath(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     const bool synced = ::fsync(fd) == 0;
     ::close(fd);
@@ -148,9 +148,9 @@ ns::Result<void> ZEVAnalyticsController::packageLogsFromActiveSessionFragmentDir
     for (const auto& entry : *entries) {
         if (!Repository::itemURLHasPathExtensionMatching(entry, "log")) continue;
         const std::string output = (fs::path(prep) / (fs::path(entry).filename().string() + ".zip")).string();
-        Descriptor in{::open(entry.c_str(), O_RDONLY | O_CLOEXEC)};
+        Descriptor in{ns::openRegularFile(entry, O_RDONLY)};
         if (in.fd < 0) return rurorad::posixError(errno, entry);
-        Descriptor out{::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, ns::privateFileMode)};
+        Descriptor out{ns::openRegularFile(output, O_WRONLY | O_CREAT | O_TRUNC)};
         if (out.fd < 0) return rurorad::posixError(errno, output);
         errno = 0;
         if (ZEVAnalyticsCompressFile(in.fd, out.fd) != 0)

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
 #include "platform/foundation/Hex.hpp"
+#include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -377,7 +378,7 @@ void ZEVSDKLog(const char* format, ...) {
     int saved = errno;
     int fd = logDescriptor.load(std::memory_order_acquire);
     if (fd == -1) {
-        long opened = syscall(SYS_openat, AT_FDCWD, path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        const long opened = zevuzavidav::openRegularFileForWriting(path, O_WRONLY | O_CREAT | O_APPEND);
         if (opened < 0) { // stays -1: the next line tries again
             errno = saved;
             return;

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -129,4 +131,19 @@ const char* zevuzavidav::errorText(int error, char (&buffer)[zevuzavidav::kError
         buffer[at++] = digits[--count];
     buffer[at] = '\0';
     return buffer;
+}
+
+int zevuzavidav::openRegularFileForWriting(const char* path, int flags) {
+    long fd;
+    do {
+        fd = syscall(SYS_openat, AT_FDCWD, path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (syscall(SYS_fstat, fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        syscall(SYS_close, fd);
+        errno = ENXIO;
+        return -1;
+    }
+    return static_cast<int>(fd);
 }

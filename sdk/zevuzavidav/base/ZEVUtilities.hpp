@@ -38,4 +38,10 @@ std::uint64_t currentTimeSeconds();
 // written as "error N" into `buffer`, whose address is then returned.
 constexpr std::size_t kErrorTextSize = 32;
 const char* errorText(int error, char (&buffer)[kErrorTextSize]);
+
+// Opens a file of the SDK's for writing with raw system calls (signal-safe), made 0600 when `flags`
+// create it. A symbolic link in its place is never written through (ELOOP) and a FIFO never waits for
+// a reader; anything but a regular file is closed again (ENXIO). The descriptor stays non-blocking,
+// which a regular file ignores. -1 with errno set on failure.
+int openRegularFileForWriting(const char* path, int flags);
 } // namespace zevuzavidav

@@ -423,7 +423,7 @@ bool openForCrashTimeLines(ListedImages* listed) {
     if (!ZEVFileInitWithPath(listed->file, listed->path, false)) return false;
     // The record's descriptor only writes: the last byte is read through a descriptor of its own.
     char last = '\n';
-    long reader = syscall(SYS_openat, AT_FDCWD, listed->path, O_RDONLY | O_CLOEXEC);
+    long reader = syscall(SYS_openat, AT_FDCWD, listed->path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (reader >= 0) {
         long end = syscall(SYS_lseek, reader, 0, SEEK_END);
         if (end > 0 && syscall(SYS_pread64, reader, &last, 1, end - 1) != 1) last = '\n';

@@ -90,11 +90,8 @@ bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool 
         ZEVSDKLog("%s: Error: file descriptor invalid\n", "ZEVFileInit");
         return false;
     }
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
-    long fd;
-    do {
-        fd = syscall(SYS_openat, AT_FDCWD, path, flags, 0600);
-    } while (fd < 0 && errno == EINTR);
+    const long fd =
+        zevuzavidav::openRegularFileForWriting(path, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
     if (fd < 0) {
         char errorText[zevuzavidav::kErrorTextSize];
         ZEVSDKLog("%s: Error: Unable to open file %s\n", "ZEVFileInitWithPathMode",

@@ -30,8 +30,9 @@ struct ZEVFile {
 // Kept at its size: the crash context's writable region holds one.
 static_assert(sizeof(ZEVFile) == 40);
 
-// Opens (creating, mode 0600: records hold user logs, keys and ids) for append or truncation. False with an
-// SDK log line on failure.
+// Opens (creating, mode 0600: records hold user logs, keys and ids) for append or truncation, never
+// through a link in the file's place and never into a FIFO (zevuzavidav::openRegularFileForWriting).
+// False with an SDK log line on failure.
 bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool buffered);
 bool ZEVFileInitWithPath(ZEVFile* file, const char* path, bool buffered);
 // Flushes, frees the buffer, reports the bytes written and closes. The buffer is freed and the record

@@ -1,26 +1,24 @@
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 
+#include "platform/foundation/FileContents.hpp"
 #include "platform/foundation/JSON.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 std::optional<std::vector<nlohmann::json>>
 ZEVFileReadSections(const char* path, bool removeOnFailure, const zevuzavidav::SectionTransform& transform) {
     if (path == nullptr) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf())) {
-        // An empty but existing file reads as no sections rather than as a failure.
-        if (in && in.peek() == std::char_traits<char>::eof()) return std::vector<nlohmann::json>{};
+    // Never through a link or from a FIFO, and never past the bound: such a file is as unreadable as a
+    // damaged one. (An empty file reads as no sections rather than as a failure.)
+    auto text = ns::readFileText(path, zevuzavidav::kMaximumRecordFileLength);
+    if (!text) {
         if (removeOnFailure) unlink(path);
         ZEVSDKLog("%s: Unable to read file %s\n", "ZEVFileReadSections", path);
         return std::nullopt;
     }
     std::vector<nlohmann::json> sections;
-    std::string all = text.str();
+    const std::string& all = *text;
     std::size_t start = 0;
     while (start <= all.size()) {
         std::size_t end = all.find('\n', start);

@@ -6,17 +6,23 @@
 // the other lines are kept in file order.
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <vector>
 
 namespace zevuzavidav {
+// The longest record file read back. A crash writes a few hundred kilobytes (every thread's frames and
+// every loaded image); a key-value or log file is compacted far below this.
+inline constexpr std::size_t kMaximumRecordFileLength = 64 * 1024 * 1024;
+
 // Returns a replacement for a section, or a null value to drop it.
 using SectionTransform = std::function<nlohmann::json(const nlohmann::json& section)>;
 } // namespace zevuzavidav
 
-// The parsed sections, or nothing when the path is null or the file cannot be read (the file is then
-// removed when `removeOnFailure` is set, and an SDK log line names the path).
+// The parsed sections, or nothing when the path is null or the file cannot be read: missing, longer than
+// kMaximumRecordFileLength, or a link, a FIFO or a folder in its place (the entry is then removed, as
+// itself, when `removeOnFailure` is set, and an SDK log line names the path).
 std::optional<std::vector<nlohmann::json>>
 ZEVFileReadSections(const char* path, bool removeOnFailure,
                     const zevuzavidav::SectionTransform& transform = {});

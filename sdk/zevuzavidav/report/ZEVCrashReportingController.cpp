@@ -158,8 +158,12 @@ std::string ZEVCrashReportingController::launchFailureMarkerPath() const {
 }
 
 bool ZEVCrashReportingController::createLaunchFailureMarker() const {
-    int fd = ::open(launchFailureMarkerPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                    ns::privateFileMode);
+    // Never truncated through a link in the marker's place, never opened as a FIFO: such an entry is
+    // no marker of ours and goes itself.
+    const std::string path = launchFailureMarkerPath();
+    int fd = ns::openRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0 && ns::isUnusableFileError(errno) && ::unlink(path.c_str()) == 0)
+        fd = ns::openRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0) return false;
     ::close(fd);
     return true;

@@ -56,7 +56,8 @@ std::string ZEVFileManager::legacyMarkerPath() const {
 
 bool ZEVFileManager::createDirectoryAtPath(const std::string& path) const {
     std::error_code error;
-    ns::createPrivateDirectories(path, error);
+    // From "com.zevuzavidav.data" down every folder is the SDK's own: a link in one's place is replaced.
+    ns::createPrivateDirectories(path, error, fs::path(rootPath_).parent_path());
     if (error) {
         ns::console("[FileManager] Unable to create directory " + describe(error) + " (" + path + ")");
         return false;
@@ -80,6 +81,9 @@ bool ZEVFileManager::removeItemAtPath(const std::optional<std::string>& path) co
 }
 
 bool ZEVFileManager::removeContentsOfDirectoryAtPath(const std::string& path) const {
+    std::error_code error;
+    // A link where the folder belongs is not listed through (its entries are not ours): it goes itself.
+    if (fs::is_symlink(fs::symlink_status(path, error))) return removeItemAtPath(path);
     bool all = true;
     for (const auto& entry : contentsOfDirectory(path)) {
         if (!removeItemAtPath(entry)) all = false;
@@ -122,14 +126,13 @@ void ZEVFileManager::enumerateFilesInDirectory(const std::string& directory, con
 
 std::vector<std::string> ZEVFileManager::contentsOfDirectory(const std::string& directory) const {
     std::vector<std::string> entries;
-    std::error_code error;
-    fs::directory_iterator it(directory, error);
-    if (error) return entries;
-    for (; it != fs::directory_iterator(); it.increment(error)) {
-        if (error) break;
-        std::string name = it->path().filename().string();
+    // Never through a link in the folder's place: what it points to is not the SDK's to list, move,
+    // upload or remove.
+    auto names = ns::listDirectory(directory);
+    if (!names) return entries;
+    for (const auto& name : *names) {
         if (!name.empty() && name[0] == '.') continue;
-        entries.push_back(it->path().string());
+        entries.push_back(join(directory, name));
     }
     return entries;
 }

@@ -14,6 +14,11 @@
 // removed, counted). Moves are renames that never replace an existing entry, so every step of a report
 // is crash-safe. Folders are made with their parents, mode 0700.
 //
+// Nothing here reaches outside the tree through a symbolic link: a folder is never listed through a
+// link in its place (it counts as empty), emptying a folder that is a link removes the link alone,
+// removal takes links as links, and making a folder from com.zevuzavidav.data down replaces a link in
+// its place with a real folder.
+//
 // Failure contract: nothing throws; every failure is a console line (the texts below) and a false or
 // empty result. Folder-wide removal goes on after a failure, folder-wide moving stops at the first. A
 // folder that cannot be listed counts as empty. Stateless apart from its root: safe from any thread.

@@ -1,12 +1,12 @@
 #include "sdk/zevuzavidav/symbolication/ZEVSerializeSymbolicatedFramesOperation.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
@@ -18,9 +18,10 @@ const char* textOrNull(const std::optional<std::string>& text) {
 
 // True when the file holds the whole line: one "threads" section with every thread and frame written.
 bool holdsWholeLine(const std::string& path, const ZEVThreadArray* threads) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad() || text.empty() || text.back() != '\n') return false;
+    const auto read = ns::readFileText(path, zevuzavidav::kMaximumRecordFileLength);
+    if (!read) return false;
+    const std::string& text = *read;
+    if (text.empty() || text.back() != '\n') return false;
     const nlohmann::json line = nlohmann::json::parse(text, nullptr, false);
     if (!line.is_object() || !line.contains("threads") || !line["threads"].is_array()) return false;
     const nlohmann::json& written = line["threads"];

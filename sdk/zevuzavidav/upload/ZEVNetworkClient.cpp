@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "platform/net/RequestPolicy.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
@@ -23,12 +24,10 @@ void debugLog(const std::string& line) {
 }
 
 bool readable(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ns::openRegularFile(path, O_RDONLY);
     if (fd < 0) return false;
-    struct stat info {};
-    bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
-    return regular;
+    return true;
 }
 
 // A report and the API key go only where the SDK's request policy allows (HTTPS, or plain HTTP to a

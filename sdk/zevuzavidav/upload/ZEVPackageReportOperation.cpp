@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,10 +62,18 @@ std::string ZEVPackageReportOperation::deletingPathExtension(const std::string& 
 std::optional<std::string> ZEVPackageReportOperation::reportIdentifierOfPackage(const std::string& path) {
     // The text parts come first ("api_key", then "report_id"), so the head of the file holds it.
     constexpr std::size_t kHead = 16 * 1024;
-    std::ifstream in(path, std::ios::binary);
     std::string head(kHead, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
+    std::size_t got = 0;
+    if (const int fd = ns::openRegularFile(path, O_RDONLY); fd >= 0) {
+        while (got < head.size()) {
+            const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+    }
+    head.resize(got);
     const std::string boundary = std::filesystem::path(path).stem().string();
     const std::string start = "--" + boundary +
                               "\r\nContent-Disposition: form-data; name=\"report_id\"\r\nContent-Type: "
@@ -81,7 +88,7 @@ std::optional<std::string> ZEVPackageReportOperation::reportIdentifierOfPackage(
 std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::string& path) {
     std::string gzPath = path + ".gz";
     // Made 0600 before a byte is written: the member holds the user's logs and keys.
-    const int out = ::open(gzPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, ns::privateFileMode);
+    const int out = ns::openRegularFile(gzPath, O_WRONLY | O_CREAT | O_TRUNC);
     gzFile member = out < 0 ? nullptr : gzdopen(out, "w");
     if (member == nullptr) {
         if (out >= 0) ::close(out);
@@ -91,7 +98,7 @@ std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::st
     }
     bool writeFailed = false;
     // A source that cannot be opened or read gives what could be read: at worst an empty member.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ns::openRegularFile(path, O_RDONLY);
     struct stat info {};
     std::size_t chunk = kSmallestChunk;
     if (fd >= 0 && ::fstat(fd, &info) == 0 && info.st_size > 0)
@@ -113,12 +120,11 @@ std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::st
 void ZEVPackageReportOperation::removePartialPackages() const {
     // Packagings run one at a time, so any partial package found here was cut short by an earlier
     // process and will never be finished.
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(destinationDirectory(), error), end; !error && it != end;
-         it.increment(error)) {
-        std::string name = it->path().filename().string();
-        if (name.starts_with(".") && name.ends_with(kPartialSuffix)) removeQuietly(it->path().string());
-    }
+    const std::string folder = destinationDirectory();
+    if (auto names = ns::listDirectory(folder))
+        for (const auto& name : *names)
+            if (name.starts_with(".") && name.ends_with(kPartialSuffix))
+                removeQuietly((std::filesystem::path(folder) / name).string());
 }
 
 void ZEVPackageReportOperation::main() {

@@ -1,6 +1,7 @@
 #include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "sdk/zovaze/identity/HexAndDigests.hpp"
 
 #include <fcntl.h>
@@ -9,35 +10,6 @@
 
 #include <cerrno>
 #include <charconv>
-
-namespace {
-
-// The whole of a regular file, or nothing when it cannot be read to its end (missing, a folder, a read
-// error): half a file must not go out as if it were the file.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::optional<std::vector<std::uint8_t>> contents;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        std::vector<std::uint8_t> bytes;
-        std::uint8_t buffer[65536];
-        for (;;) {
-            ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) break;
-            if (got == 0) {
-                contents = std::move(bytes);
-                break;
-            }
-            bytes.insert(bytes.end(), buffer, buffer + got);
-        }
-    }
-    ::close(fd);
-    return contents;
-}
-
-} // namespace
 
 std::string ZOVMultipartMimeStreamEncoder::generateBoundary() {
     return ZOVGenerateUUIDString();
@@ -132,7 +104,7 @@ bool ZOVMultipartMimeStreamEncoder::addFile(const std::string& fileURL,
                                             const std::optional<std::string>& fileName,
                                             const std::optional<std::string>& mimeType,
                                             const std::optional<std::string>& fieldName) {
-    return addFileData(readWholeFile(fileURL), fileName, mimeType, fieldName);
+    return addFileData(ns::readFileBytes(fileURL, maximumFileLength), fileName, mimeType, fieldName);
 }
 
 bool ZOVMultipartMimeStreamEncoder::writeData(const std::vector<std::uint8_t>& data) {

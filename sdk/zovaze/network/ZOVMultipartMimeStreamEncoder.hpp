@@ -12,7 +12,8 @@
 //
 // Field and file names go in exactly as given. A part whose value, field name, bytes or file name is
 // absent (a null value counts as absent) is skipped without a trace; addFile() counts a file it cannot
-// read to its end (missing, a folder, a read error) as absent bytes.
+// read to its end (missing, a folder, a read error, a link or a FIFO in its place, more than
+// maximumFileLength bytes) as absent bytes.
 //
 // Failure contract: a write the stream does not take in full is logged ("[Zovaze] Failed to write data
 // to stream") and the rest of that piece is dropped; `length` counts only what was written in full.
@@ -32,6 +33,10 @@
 
 class ZOVMultipartMimeStreamEncoder {
   public:
+    // The longest file addFile() reads: the parts of a crash report (its record, logs and key-values,
+    // compressed) stay far below it.
+    static constexpr std::size_t maximumFileLength = 64 * 1024 * 1024;
+
     static std::string generateBoundary();
     static std::string contentTypeHTTPHeaderValueWithBoundary(const std::string& boundary);
     static std::shared_ptr<ZOVMultipartMimeStreamEncoder>

@@ -24,7 +24,7 @@ ns::Error cacheError(long code, const std::string& description) {
 }
 
 bool flushFile(const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ns::openRegularFile(path, O_RDONLY);
     if (fd < 0) return false;
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
@@ -115,7 +115,7 @@ ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& down
                                                          const std::string& settingsDirectoryPath,
                                                          const std::string& settingsFilePath) {
     std::error_code ignored;
-    ns::createPrivateDirectories(settingsDirectoryPath, ignored);
+    ns::createPrivateDirectories(settingsDirectoryPath, ignored, settingsDirectoryPath);
     const fs::path target(settingsFilePath);
     // Staged beside the target so that the final rename stays within one file system and is atomic.
     const fs::path staged = target.parent_path() / (target.filename().string() + ".download");
@@ -123,7 +123,9 @@ ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& down
     fs::rename(downloadedFile, staged, error);
     if (error) {
         error.clear();
-        fs::copy_file(downloadedFile, staged, fs::copy_options::overwrite_existing, error);
+        // Whatever is in the staging place goes first: a copy would write through a link there.
+        fs::remove(staged, error);
+        if (!error) fs::copy_file(downloadedFile, staged, fs::copy_options::overwrite_existing, error);
     }
     if (!error && !flushFile(staged)) error = std::error_code(errno, std::generic_category());
     const bool isStaged = !error;
@@ -141,12 +143,8 @@ ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& down
                                              "\" couldn't be put in place: " + error.message());
     }
     // One "settings.json" is all the directory ever holds.
-    std::vector<fs::path> others;
-    for (fs::directory_iterator entry(settingsDirectoryPath, ignored), end; !ignored && entry != end;
-         entry.increment(ignored)) {
-        if (entry->path().filename() != target.filename()) others.push_back(entry->path());
-    }
-    for (const auto& other : others)
-        fs::remove_all(other, ignored);
+    if (auto names = ns::listDirectory(settingsDirectoryPath))
+        for (const auto& name : *names)
+            if (name != target.filename()) fs::remove_all(fs::path(settingsDirectoryPath) / name, ignored);
     return std::nullopt;
 }

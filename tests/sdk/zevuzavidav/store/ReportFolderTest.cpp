@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sys/stat.h>
 
 namespace {
@@ -259,6 +260,32 @@ TEST_F(FileTree, MovingAFolderStopsAtTheFirstFailure) {
     EXPECT_TRUE(fs::exists(fs::path(files.processingPath()) / "b"));
     EXPECT_EQ(reporttest::readText(fs::path(files.preparedPath()) / "b"), "taken");
     EXPECT_EQ(files.processingPathContents().size() + files.preparedPathContents().size(), 4u);
+}
+
+// A link where a folder of the tree belongs leads outside it: nothing there is listed, moved or
+// removed. Emptying the folder removes the link alone, and making the folder puts a real one there.
+TEST_F(FileTree, ALinkedFolderIsNeverListedEmptiedOrFilledThroughTheLink) {
+    velotest::TempFolder outside;
+    reporttest::writeText(outside.path() / "report" / "signal.zevrecord", "theirs");
+    reporttest::writeText(outside.path() / "a.multipartmime", "theirs");
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    for (const auto& folder : {files.processingPath(), files.preparedPath()}) {
+        fs::remove_all(folder);
+        fs::create_symlink(outside.path(), folder);
+    }
+    EXPECT_TRUE(files.processingPathContents().empty());
+    EXPECT_TRUE(files.preparedPathContents().empty());
+    EXPECT_TRUE(files.moveProcessingContentsToPrepared());
+    EXPECT_TRUE(files.removeContentsOfAllPaths());
+    EXPECT_EQ(reporttest::readText(outside.path() / "report" / "signal.zevrecord"), "theirs");
+    EXPECT_EQ(reporttest::readText(outside.path() / "a.multipartmime"), "theirs");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(files.processingPath())));
+
+    fs::create_symlink(outside.path(), files.processingPath());
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    for (const auto& folder : {files.processingPath(), files.preparedPath()})
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder))) << folder;
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside.path()), fs::directory_iterator()), 2);
 }
 
 TEST_F(FileTree, TheLegacyMarkerTakesTheWholeRootWithIt) {
