@@ -3,6 +3,7 @@
 #include "platform/dispatch/MainQueue.hpp"
 
 #include <algorithm>
+#include <atomic>
 
 namespace ui {
 
@@ -31,12 +32,34 @@ struct Blend {
     template <typename A, typename B> AnimatedValue operator()(const A&, const B& b) const { return b; }
 };
 
-// Animations whose block is running, innermost last.
+// Animations whose block is running, innermost last. Never destroyed, like the log: a view may outlive
+// both at exit.
 std::vector<Animation>& active() {
-    static std::vector<Animation> stack;
-    return stack;
+    static auto* stack = new std::vector<Animation>;
+    return *stack;
+}
+
+std::uint64_t identityOf(const Animatable* object) {
+    return object ? object->animationIdentity() : 0;
+}
+
+void forgetChanges(std::vector<Animation>& animations, std::uint64_t target) {
+    for (auto& animation : animations)
+        std::erase_if(animation.changes, [target](const PropertyChange& c) { return c.target == target; });
 }
 } // namespace
+
+Animatable::Animatable() {
+    static std::atomic<std::uint64_t> last{0};
+    identity_ = last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+Animatable::Animatable(const Animatable&) : Animatable() {}
+
+Animatable::~Animatable() {
+    forgetChanges(AnimationLog::shared().entries_, identity_);
+    forgetChanges(active(), identity_);
+}
 
 bool hasOption(AnimationOptions options, AnimationOptions flag) {
     auto o = static_cast<std::uint32_t>(options);
@@ -72,19 +95,20 @@ double animationClockNow() {
     return dispatch::toSeconds(dispatch::clock().now());
 }
 
-const PropertyChange* Animation::find(const void* object, std::string_view property) const {
+const PropertyChange* Animation::find(const Animatable* object, std::string_view property) const {
+    const std::uint64_t target = identityOf(object);
     for (const auto& change : changes) {
-        if (change.object == object && change.property == property) return &change;
+        if (change.target == target && change.property == property) return &change;
     }
     return nullptr;
 }
 
 AnimationLog& AnimationLog::shared() {
-    static AnimationLog log;
-    return log;
+    static auto* log = new AnimationLog;
+    return *log;
 }
 
-std::vector<const Animation*> AnimationLog::animationsOf(const void* object,
+std::vector<const Animation*> AnimationLog::animationsOf(const Animatable* object,
                                                          const std::string& property) const {
     std::vector<const Animation*> out;
     for (const auto& entry : entries_) {
@@ -93,7 +117,7 @@ std::vector<const Animation*> AnimationLog::animationsOf(const void* object,
     return out;
 }
 
-AnimatedValue AnimationLog::presentationValue(const void* object, std::string_view property,
+AnimatedValue AnimationLog::presentationValue(const Animatable* object, std::string_view property,
                                               const AnimatedValue& model, double time) const {
     // The property's animations, newest first, as far back as the newest one's sequence reaches.
     std::vector<std::pair<const Animation*, const PropertyChange*>> sequence;
@@ -170,18 +194,19 @@ void animate(double duration, const std::function<void()>& animations, Animation
 
 namespace detail {
 
-void recordChange(const void* object, const char* property, const AnimatedValue& from,
+void recordChange(const Animatable& object, const char* property, const AnimatedValue& from,
                   const AnimatedValue& to) {
     auto& stack = active();
     if (stack.empty()) return;
     auto& changes = stack.back().changes;
+    const std::uint64_t target = object.animationIdentity();
     for (auto& change : changes) {
-        if (change.object == object && change.property == property) {
+        if (change.target == target && change.property == property) {
             change.to = to;
             return;
         }
     }
-    changes.push_back(PropertyChange{object, property, from, to});
+    changes.push_back(PropertyChange{target, property, from, to});
 }
 
 bool isAnimating() {

@@ -12,9 +12,12 @@
 //
 // Changes are recorded for the animatable setters of View and for LayoutConstraint::setConstant. A
 // property changed twice in one block is one entry (first "from", last "to"). A block nested in another
-// animation block is recorded as its own animation.
+// animation block is recorded as its own animation. A change is kept under its object's identity, not
+// its address, and goes when the object does (see Animatable.hpp); the animation stays in the log, its
+// completion still runs.
 //
 // Thread-safety: main thread only.
+#include "platform/uikit/Animatable.hpp"
 #include "platform/uikit/Color.hpp"
 #include "platform/uikit/Geometry.hpp"
 
@@ -47,9 +50,9 @@ bool hasOption(AnimationOptions options, AnimationOptions flag);
 using AnimatedValue = std::variant<bool, double, Point, Rect, Color>;
 
 struct PropertyChange {
-    const void* object = nullptr; // the view or constraint (identity only; may be gone by now)
-    std::string property;         // "alpha", "hidden", "backgroundColor", "frame", "center",
-                                  // "transformScale", "cornerRadius", "constant"
+    std::uint64_t target = 0; // the view's or constraint's animation identity
+    std::string property;     // "alpha", "hidden", "backgroundColor", "frame", "center",
+                              // "transformScale", "cornerRadius", "constant"
     AnimatedValue from;
     AnimatedValue to;
 };
@@ -62,7 +65,7 @@ struct Animation {
     std::vector<PropertyChange> changes;
 
     // The change of `property` on `object`, or nullptr.
-    const PropertyChange* find(const void* object, std::string_view property) const;
+    const PropertyChange* find(const Animatable* object, std::string_view property) const;
     double beginTime() const { return startTime + delay; }
     double endTime() const { return startTime + delay + duration; }
 };
@@ -89,7 +92,7 @@ class AnimationLog {
     const std::vector<Animation>& entries() const { return entries_; }
     const Animation* last() const { return entries_.empty() ? nullptr : &entries_.back(); }
     // Every animation that changed `property` of `object`, oldest first.
-    std::vector<const Animation*> animationsOf(const void* object, const std::string& property) const;
+    std::vector<const Animation*> animationsOf(const Animatable* object, const std::string& property) const;
     void clear() { entries_.clear(); }
 
     // What the screen shows of `property` of `object` at `time` (seconds on the dispatch clock), given
@@ -98,10 +101,10 @@ class AnimationLog {
     // replaced by it. Of that sequence the step that has begun last is shown: interpolated along its
     // curve while it runs, its "to" once done (the model value once the whole sequence is done). Before
     // the first step begins, the first step's "from". Without animations of it: the model value.
-    AnimatedValue presentationValue(const void* object, std::string_view property, const AnimatedValue& model,
-                                    double time) const;
+    AnimatedValue presentationValue(const Animatable* object, std::string_view property,
+                                    const AnimatedValue& model, double time) const;
     template <typename T>
-    T presentation(const void* object, std::string_view property, const T& model, double time) const {
+    T presentation(const Animatable* object, std::string_view property, const T& model, double time) const {
         AnimatedValue value = presentationValue(object, property, AnimatedValue{model}, time);
         const T* typed = std::get_if<T>(&value);
         return typed ? *typed : model;
@@ -116,12 +119,13 @@ class AnimationLog {
 
   private:
     friend void animate(double, double, AnimationOptions, const std::function<void()>&, AnimationCompletion);
+    friend class Animatable;
     std::vector<Animation> entries_;
 };
 
 namespace detail {
 // Called by the animatable setters; records only inside an animations block.
-void recordChange(const void* object, const char* property, const AnimatedValue& from,
+void recordChange(const Animatable& object, const char* property, const AnimatedValue& from,
                   const AnimatedValue& to);
 bool isAnimating();
 } // namespace detail

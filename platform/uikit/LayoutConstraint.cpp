@@ -5,7 +5,7 @@
 namespace ui {
 
 void LayoutConstraint::setConstant(double constant) {
-    if (constant_ != constant) detail::recordChange(this, "constant", constant_, constant);
+    if (constant_ != constant) detail::recordChange(*this, "constant", constant_, constant);
     constant_ = constant;
 }
 

@@ -2,11 +2,13 @@
 // A layout constraint: the model keeps only its constant (a distance or a width in points), which the
 // screens set and the terminal reads. Setting the constant inside ui::animate is recorded as property
 // "constant". Main thread only.
+#include "platform/uikit/Animatable.hpp"
+
 #include <string>
 
 namespace ui {
 
-class LayoutConstraint {
+class LayoutConstraint : public Animatable {
   public:
     LayoutConstraint() = default;
     explicit LayoutConstraint(double constant, std::string identifier = {})

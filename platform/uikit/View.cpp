@@ -31,39 +31,39 @@ View::~View() {
 }
 
 void View::setHidden(bool hidden) {
-    if (hidden_ != hidden) detail::recordChange(this, "hidden", hidden_, hidden);
+    if (hidden_ != hidden) detail::recordChange(*this, "hidden", hidden_, hidden);
     hidden_ = hidden;
 }
 
 void View::setAlpha(double alpha) {
     alpha = std::clamp(alpha, 0.0, 1.0);
-    if (alpha_ != alpha) detail::recordChange(this, "alpha", alpha_, alpha);
+    if (alpha_ != alpha) detail::recordChange(*this, "alpha", alpha_, alpha);
     alpha_ = alpha;
 }
 
 void View::setBackgroundColor(Color color) {
-    if (!(backgroundColor_ == color)) detail::recordChange(this, "backgroundColor", backgroundColor_, color);
+    if (!(backgroundColor_ == color)) detail::recordChange(*this, "backgroundColor", backgroundColor_, color);
     backgroundColor_ = color;
 }
 
 void View::setCornerRadius(double radius) {
-    if (cornerRadius_ != radius) detail::recordChange(this, "cornerRadius", cornerRadius_, radius);
+    if (cornerRadius_ != radius) detail::recordChange(*this, "cornerRadius", cornerRadius_, radius);
     cornerRadius_ = radius;
 }
 
 void View::setTransformScale(double scale) {
-    if (transformScale_ != scale) detail::recordChange(this, "transformScale", transformScale_, scale);
+    if (transformScale_ != scale) detail::recordChange(*this, "transformScale", transformScale_, scale);
     transformScale_ = scale;
 }
 
 void View::setFrame(Rect frame) {
-    if (!(frame_ == frame)) detail::recordChange(this, "frame", frame_, frame);
+    if (!(frame_ == frame)) detail::recordChange(*this, "frame", frame_, frame);
     frame_ = frame;
 }
 
 void View::setCenter(Point center) {
     Point old = frame_.center();
-    if (!(old == center)) detail::recordChange(this, "center", old, center);
+    if (!(old == center)) detail::recordChange(*this, "center", old, center);
     frame_.origin = Point{center.x - frame_.size.width / 2, center.y - frame_.size.height / 2};
 }
 

@@ -9,6 +9,7 @@
 //
 // Failure contract: nothing throws. Alpha is clamped to 0...1; adding a view to itself or to one of its
 // own descendants is refused (the tree stays a tree); removing a view that has no superview does nothing.
+#include "platform/uikit/Animatable.hpp"
 #include "platform/uikit/Color.hpp"
 #include "platform/uikit/Geometry.hpp"
 
@@ -18,7 +19,7 @@
 
 namespace ui {
 
-class View : public std::enable_shared_from_this<View> {
+class View : public std::enable_shared_from_this<View>, public Animatable {
   public:
     using Ptr = std::shared_ptr<View>;
 

@@ -1,9 +1,12 @@
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/uikit/Animation.hpp"
+#include "platform/uikit/LayoutConstraint.hpp"
 #include "platform/uikit/View.hpp"
 
 #include <gtest/gtest.h>
+
+#include <new>
 
 namespace {
 
@@ -117,6 +120,36 @@ TEST_F(AnimationPresentation, TheLogKeepsTheNewestAndWhateverIsStillInFlight) {
     EXPECT_DOUBLE_EQ(std::get<double>(log.last()->changes.front().to), 400);
     EXPECT_EQ(log.animationsOf(&bar, "alpha").size(), 1u);
     EXPECT_DOUBLE_EQ(alphaAt(bar, 999), 1); // its "from" is still shown
+}
+
+// A view made where a freed one stood: the same address, by construction rather than by luck.
+TEST_F(AnimationPresentation, AViewMadeWhereAFreedOneStoodShowsNoneOfItsAnimations) {
+    alignas(ui::View) unsigned char storage[sizeof(ui::View)];
+    auto* first = new (storage) ui::View;
+    first->setAlpha(0);
+    ui::animate(0.5, 10, ui::AnimationOptions::none, [&] { first->setAlpha(1); }); // a fade-in, waiting
+    const std::uint64_t firstIdentity = first->animationIdentity();
+    ASSERT_DOUBLE_EQ(alphaAt(*first, 1), 0);
+    first->~View();
+
+    auto* second = new (storage) ui::View;
+    ASSERT_EQ(static_cast<void*>(second), static_cast<void*>(first));
+    EXPECT_NE(second->animationIdentity(), firstIdentity);
+    EXPECT_DOUBLE_EQ(alphaAt(*second, 1), 1); // drawn at once, not when the old fade would have run
+    EXPECT_TRUE(ui::AnimationLog::shared().animationsOf(second, "alpha").empty());
+    // The fade ended with its view: nothing is left to wake the screen for.
+    EXPECT_FALSE(ui::AnimationLog::shared().nextChange(1));
+    EXPECT_EQ(ui::AnimationLog::shared().entries().size(), 1u); // the animation itself is still logged
+    second->~View();
+}
+
+TEST_F(AnimationPresentation, ACopiedConstraintIsAnotherObjectToTheLog) {
+    ui::LayoutConstraint original(8);
+    ui::animate(0.5, 10, ui::AnimationOptions::none, [&] { original.setConstant(40); });
+    ui::LayoutConstraint copy = original;
+    EXPECT_NE(copy.animationIdentity(), original.animationIdentity());
+    EXPECT_TRUE(ui::AnimationLog::shared().animationsOf(&copy, "constant").empty());
+    EXPECT_EQ(ui::AnimationLog::shared().animationsOf(&original, "constant").size(), 1u);
 }
 
 } // namespace

@@ -1,0 +1,29 @@
+#pragma once
+// Whatever an animation can change a property of: views and layout constraints. Each has an identity
+// that no other object ever gets, not even one made later at the same address, and its animations end
+// with it: when it is destroyed the log forgets what they changed of it. A view freed while its fade-in
+// still waits for its delay therefore leaves nothing behind for a view that takes its place in memory,
+// and nothing that would wake the screen to draw it.
+//
+// Thread-safety: main thread only, like the views.
+#include <cstdint>
+
+namespace ui {
+
+class Animatable {
+  public:
+    // Never 0, never given twice in one process.
+    std::uint64_t animationIdentity() const { return identity_; }
+
+  protected:
+    Animatable();
+    // A copy is another object: an identity of its own, none of the original's animations.
+    Animatable(const Animatable&);
+    Animatable& operator=(const Animatable&) { return *this; }
+    ~Animatable();
+
+  private:
+    std::uint64_t identity_;
+};
+
+} // namespace ui
