@@ -68,4 +68,21 @@ std::vector<std::string> wrapText(std::string_view text, int width) {
     return lines;
 }
 
+std::string fitText(std::string_view text, int columns) {
+    if (columns <= 0) return {};
+    if (columnsOfText(text) <= columns) return std::string(text);
+    std::string out;
+    int used = 0;
+    for (const auto& cluster : ns::splitCharacters(text)) {
+        const int w = columnsOf(cluster);
+        if (used + w > columns - 1) break;
+        out += cluster;
+        used += w;
+    }
+    // A blank before the mark would read as a word that ended.
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out + kCutMark;
+}
+
 } // namespace term
