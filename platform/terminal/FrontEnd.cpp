@@ -81,11 +81,14 @@ void FrontEnd::drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewC
         if (b.barStyle == ui::BarStyle::defaultStyle) bar.background = ui::Color::rgb255(247, 247, 247);
     }
     canvas.fill(0, 0, canvas.width(), 1, bar);
-    int x = 1;
-    if (navigation && navigation->viewControllers().size() > 1 && navigation->topViewController() == screen) {
-        x += canvas.text(x, 0, "‹ Back", bar) + 2;
-    }
     auto& item = screen->navigationItem();
+    // Bar items show their titles; the screens' key lines say which keys press them.
+    std::string left;
+    if (navigation && navigation->viewControllers().size() > 1 && navigation->topViewController() == screen)
+        left = "‹ Back";
+    else if (item.leftBarButtonItem() && item.leftBarButtonItem()->title())
+        left = *item.leftBarButtonItem()->title();
+    std::string right = item.rightItemTitle().value_or("");
     std::string title;
     if (auto image = item.titleViewImageName()) {
         auto named = imageTitles_.find(*image);
@@ -95,16 +98,28 @@ void FrontEnd::drawNavigationBar(Canvas& canvas, const std::shared_ptr<ui::ViewC
     } else if (screen->title()) {
         title = *screen->title();
     }
-    int w = columnsOfText(title);
-    canvas.text(std::max(x, (canvas.width() - w) / 2), 0, title, bar.bolded());
-    // Bar items show their titles; the screens' key lines say which keys press them.
-    if (x == 1 && item.leftBarButtonItem() && item.leftBarButtonItem()->title()) {
-        canvas.text(x, 0, *item.leftBarButtonItem()->title(), bar);
+    // The title stands in the middle of the bar, or as near it as the items leave room for, a blank
+    // from each. Where the room is too small for a readable title the items give way, the right one
+    // first; what is then still too long is cut with a mark. Nothing is drawn over anything else.
+    const int width = canvas.width();
+    const int titleColumns = columnsOfText(title);
+    auto room = [&] {
+        const int from = left.empty() ? 1 : 1 + columnsOfText(left) + 1;
+        const int to = right.empty() ? width - 1 : width - 1 - columnsOfText(right) - 1;
+        return std::pair{from, to};
+    };
+    for (std::string* side : {&right, &left}) {
+        auto [from, to] = room();
+        if (to - from >= std::min(titleColumns, kMinTitleColumns)) break;
+        side->clear();
     }
-    if (auto right = item.rightItemTitle()) {
-        int rw = columnsOfText(*right);
-        canvas.text(std::max(0, canvas.width() - rw - 1), 0, *right, bar);
-    }
+    auto [from, to] = room();
+    const std::string shown = fitText(title, to - from);
+    const int shownColumns = columnsOfText(shown);
+    const int x = std::clamp((width - shownColumns) / 2, from, std::max(from, to - shownColumns));
+    canvas.text(x, 0, shown, bar.bolded());
+    if (!left.empty()) canvas.text(1, 0, fitText(left, width - 2), bar);
+    if (!right.empty()) canvas.text(width - 1 - columnsOfText(right), 0, right, bar);
 }
 
 void FrontEnd::draw(Canvas& canvas) {

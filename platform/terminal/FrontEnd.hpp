@@ -64,6 +64,8 @@ class FrontEnd {
     // The way out that every key line shows while it has room.
     static constexpr int kQuitKeyWeight = 1000;
     static constexpr int kBackKeyWeight = 7;
+    // The navigation bar's items give way to the title when it would have fewer columns than this.
+    static constexpr int kMinTitleColumns = 8;
 
     // How long until the screen should be drawn again for an animation: a frame while one runs, the
     // time until the next one starts while they wait for their delays, nullopt when none is pending.

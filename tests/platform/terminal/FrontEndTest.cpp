@@ -193,6 +193,26 @@ TEST_F(FrontEndWithNavigation, BarItemsShowTheirTitles) {
     EXPECT_TRUE(canvas.row(0).starts_with(" Settings"));
 }
 
+TEST_F(FrontEndWithNavigation, BarItemsGiveWayToTheTitleAndNothingIsDrawnOverAnything) {
+    first->setTitle("Velomarinth Swift");
+    first->navigationItem().setLeftBarButtonItem(std::make_shared<ui::BarButtonItem>("Settings"));
+    first->navigationItem().setRightBarButtonItem(std::make_shared<ui::BarButtonItem>("Search"));
+    struct Case {
+        int columns;
+        std::string bar;
+    } cases[] = {
+        {60, " Settings            Velomarinth Swift               Search"},
+        {34, " Settings Velomarinth Swi… Search"}, // the title is cut, with a mark
+        {24, " Settings Velomarinth…"},            // too little left for it: the right item gives way
+        {16, " Velomarinth S…"},                   // then the left one
+    };
+    for (const auto& c : cases) {
+        term::MemoryCanvas sized(c.columns, 12);
+        frontEnd.draw(sized);
+        EXPECT_EQ(sized.row(0), c.bar) << c.columns;
+    }
+}
+
 TEST(KeyLine, TheLightestGiveWayFirstAndQuitStaysWhileItHasRoom) {
     const std::vector<term::KeyLineItem> items = {
         {"Esc back", 7}, {"type answer", 4}, {"Ctrl-R run", 6}, {"Enter done", 2}, {"Ctrl-C quit", 1000}};
