@@ -9,12 +9,18 @@ namespace term {
 AlertPresenter::AlertPresenter(std::shared_ptr<ui::AlertController> alert) : alert_(std::move(alert)) {
     using Kind = Key::Kind;
     auto hasActions = [this] { return !alert_->actions().empty(); };
+    auto scrolls = [this] { return text_.overflows(); };
+    auto scroll = [this](const Key& key) { return text_.scroll(key); };
     keys_ = KeyTable({
         {{Key::named(Kind::left), Key::named(Kind::right)},
          "choose",
          2,
          [this](const Key& key) { return moveFocus(key.is(Kind::left) ? -1 : 1); },
          hasActions},
+        // A text taller than the box takes Up and Down from the actions (Left, Right and Tab still
+        // choose).
+        {{Key::named(Kind::up), Key::named(Kind::down)}, "scroll", 3, scroll, scrolls},
+        {{Key::named(Kind::pageUp), Key::named(Kind::pageDown)}, "", 0, scroll, scrolls},
         {{Key::named(Kind::backTab), Key::named(Kind::up)},
          "",
          0,
@@ -40,38 +46,55 @@ void AlertPresenter::draw(Canvas& canvas, Area area) {
     int boxWidth = std::min(area.width - 4, 60);
     if (boxWidth < 10) boxWidth = std::max(area.width, 1);
     int inner = boxWidth - 4;
-    std::vector<std::string> lines;
-    if (alert_->title()) {
-        for (auto& l : wrapText(*alert_->title(), inner))
-            lines.push_back(l);
-    }
-    std::size_t titleLines = lines.size();
-    if (alert_->message()) {
-        lines.push_back("");
-        for (auto& l : wrapText(*alert_->message(), inner))
-            lines.push_back(l);
-    }
-    int boxHeight = static_cast<int>(lines.size()) + 4;
-    if (boxHeight > area.height) boxHeight = area.height;
+    // Title and message, laid out at `width`.
+    std::size_t titleLines = 0;
+    auto layOut = [&](int width) {
+        std::vector<std::string> lines;
+        if (alert_->title()) lines = wrapText(*alert_->title(), width);
+        titleLines = lines.size();
+        if (alert_->message()) {
+            lines.push_back("");
+            for (auto& l : wrapText(*alert_->message(), width))
+                lines.push_back(l);
+        }
+        return lines;
+    };
+    // The box holds a blank above and below the text, and the actions with a blank above them.
+    constexpr int kRowsBesideText = 4;
+    auto lines = layOut(inner);
+    const int boxHeight = std::min(static_cast<int>(lines.size()) + kRowsBesideText, area.height);
+    const int textRows = std::max(0, boxHeight - kRowsBesideText + 1);
+    // A text taller than the box gives a column to its scroll marks.
+    if (static_cast<int>(lines.size()) > textRows && inner > 2) lines = layOut(inner - 2);
+    text_.fit(static_cast<int>(lines.size()), textRows);
     int x = area.x + (area.width - boxWidth) / 2;
     int y = area.y + std::max(0, (area.height - boxHeight) / 2);
 
     Style box = Style::fg(palette::text).withBackground(palette::focus);
     canvas.fill(x, y, boxWidth, boxHeight, box);
-    for (std::size_t i = 0; i < lines.size() && static_cast<int>(i) + 1 < boxHeight - 2; ++i) {
+    for (int row = 0; row < textRows; ++row) {
+        const auto i = static_cast<std::size_t>(text_.first + row);
+        if (i >= lines.size()) break;
         Style s = i < titleLines ? box.bolded() : box;
         int w = columnsOfText(lines[i]);
-        canvas.text(x + 2 + (i < titleLines ? std::max(0, (inner - w) / 2) : 0), y + 1 + static_cast<int>(i),
-                    lines[i], s, inner);
+        canvas.text(x + 2 + (i < titleLines ? std::max(0, (inner - w) / 2) : 0), y + 1 + row, lines[i], s,
+                    inner);
     }
-    // Actions on the last line of the box, the focused one reversed.
+    Style mark = box.bolded();
+    for (int row = 0; row < textRows; ++row) {
+        const std::string side = scrollMark(text_, row);
+        canvas.text(x + boxWidth - 2 - columnsOfText(side), y + 1 + row, side, mark);
+    }
+    // Actions on the last line of the box, the focused one reversed; one that does not fit is cut with
+    // a mark.
     int ax = x + 2;
     const auto& actions = alert_->actions();
     for (std::size_t i = 0; i < actions.size(); ++i) {
         Style s = box;
         if (actions[i].style == ui::AlertActionStyle::destructive) s.foreground = palette::warning;
         if (i == focus_) s = s.reversed();
-        ax += canvas.text(ax, y + boxHeight - 2, "[ " + actions[i].title + " ]", s, x + boxWidth - 2 - ax);
+        ax += canvas.text(ax, y + boxHeight - 2,
+                          fitText("[ " + actions[i].title + " ]", x + boxWidth - 2 - ax), s);
         ax += 1;
     }
     canvas.setCaret(std::nullopt);

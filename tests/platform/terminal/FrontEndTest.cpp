@@ -213,6 +213,42 @@ TEST_F(FrontEndWithNavigation, BarItemsGiveWayToTheTitleAndNothingIsDrawnOverAny
     }
 }
 
+TEST_F(FrontEndWithNavigation, AnAlertTallerThanTheTerminalScrollsItsTextAndKeepsItsActions) {
+    std::string message;
+    for (int i = 1; i <= 40; ++i)
+        message += "word" + std::to_string(i) + " ";
+    message += "END";
+    bool picked = false;
+    auto alert = std::make_shared<ui::AlertController>("Your saved progress was damaged", message);
+    alert->addAction({"OK", ui::AlertActionStyle::cancel, [&](const ui::AlertAction&) { picked = true; }});
+    first->present(alert, false);
+    term::MemoryCanvas small(40, 12);
+    auto draw = [&] {
+        frontEnd.draw(small);
+        return small.screen();
+    };
+    EXPECT_FALSE(draw().find("END") != std::string::npos);
+    EXPECT_TRUE(small.find("▼")) << small.screen();
+    EXPECT_TRUE(small.find("[ OK ]")) << small.screen();
+    EXPECT_NE(small.row(11).find("↑↓ scroll"), std::string::npos) << small.row(11);
+    // Every word comes into sight, in order, and the actions stay.
+    std::string seen;
+    for (int i = 0; i < 20 && seen.find("END") == std::string::npos; ++i) {
+        frontEnd.handleKey(Key::named(Key::Kind::down));
+        seen = draw();
+        EXPECT_TRUE(small.find("[ OK ]")) << seen;
+    }
+    EXPECT_NE(seen.find("END"), std::string::npos) << seen;
+    EXPECT_TRUE(small.find("▲")) << seen;
+    EXPECT_FALSE(small.find("▼")) << seen;
+    frontEnd.handleKey(Key::named(Key::Kind::pageUp));
+    frontEnd.handleKey(Key::named(Key::Kind::pageUp));
+    frontEnd.handleKey(Key::named(Key::Kind::pageUp));
+    EXPECT_NE(draw().find("word1 "), std::string::npos) << small.screen();
+    frontEnd.handleKey(Key::named(Key::Kind::enter));
+    EXPECT_TRUE(picked);
+}
+
 TEST(KeyLine, TheLightestGiveWayFirstAndQuitStaysWhileItHasRoom) {
     const std::vector<term::KeyLineItem> items = {
         {"Esc back", 7}, {"type answer", 4}, {"Ctrl-R run", 6}, {"Enter done", 2}, {"Ctrl-C quit", 1000}};
