@@ -1,5 +1,8 @@
 #include "app/catalogue/terminal/ChapterListPresenter.hpp"
 
+#include "platform/terminal/TextWindow.hpp"
+#include "platform/terminal/TextWrap.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -85,8 +88,8 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
         canvas.fill(area.x, y, area.width, 1, base);
         canvas.text(area.x + 1, y, focused ? "›" : " ", base.bolded());
         canvas.text(area.x + 3, y, cell->chapterNumberLabel->text(), base, 4);
-        canvas.text(area.x + 7, y, cell->chapterTitleLabel->text(), focused ? base.bolded() : base,
-                    countColumn - 8);
+        canvas.text(area.x + 7, y, term::fitText(cell->chapterTitleLabel->text(), countColumn - 8),
+                    focused ? base.bolded() : base);
         std::string count = alignedCount(cell->progressLabel->text(), digits);
         canvas.text(area.x + countColumn + 8 - term::columnsOfText(count), y, count, base);
 
@@ -103,6 +106,9 @@ void ChapterListPresenter::draw(term::Canvas& canvas, term::Area area) {
                         term::Style::fg(done ? term::palette::accent : term::palette::muted)
                             .withBackground(base.background.value()));
         }
+        // Rows above or below the ones shown are marked at the side.
+        const std::string mark = term::scrollMark(term::TextWindow{first, rows, pageRows_}, r - first);
+        canvas.text(area.x + area.width - term::columnsOfText(mark), y, mark, base);
     }
     if (rows == 0) canvas.text(area.x + 2, top, "No chapters.", term::Style::fg(term::palette::muted));
     canvas.setCaret(std::nullopt);

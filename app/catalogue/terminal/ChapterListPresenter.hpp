@@ -1,6 +1,7 @@
 #pragma once
 // The course home in the terminal: one line per chapter with its number, title, "c / n" and a progress
 // bar; the focused row is highlighted. Enter opens the chapter, "/" search, "s" settings, "q" quits.
+// ▲ and ▼ at the side mark chapters above and below the rows shown; a long title ends in "…".
 //
 // Failure contract: none; a chapter row without cells yet draws nothing.
 #include "app/catalogue/MainViewController.hpp"

@@ -1,5 +1,8 @@
 #include "app/catalogue/terminal/LessonListPresenter.hpp"
 
+#include "platform/terminal/TextWindow.hpp"
+#include "platform/terminal/TextWrap.hpp"
+
 #include <algorithm>
 
 LessonListPresenter::LessonListPresenter(std::shared_ptr<ChapterViewController> screen) : screen_(screen) {
@@ -18,7 +21,8 @@ void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {
     term::Style plain = term::Style::fg(term::palette::text).withBackground(term::palette::background);
     canvas.text(area.x + 2, area.y + 1, screen->chapterNumberLabel->text(),
                 plain.withBackground(term::palette::background));
-    canvas.text(area.x + 2, area.y + 2, screen->chapterTitleLabel->text(), plain.bolded(), area.width - 4);
+    canvas.text(area.x + 2, area.y + 2, term::fitText(screen->chapterTitleLabel->text(), area.width - 4),
+                plain.bolded());
 
     // Back from the lesson screen: the focus goes to the lesson the learner was on.
     if (screen->lessonShownLast && screen->lessonShownLast != focusedFor_) {
@@ -42,12 +46,16 @@ void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {
         canvas.text(area.x + 1, y, focused ? "›" : " ", base.bolded());
         std::string number = cell->lessonNumberLabel->text();
         canvas.text(area.x + 3 + std::max(0, 3 - term::columnsOfText(number)), y, number, base);
-        if (cell->titleLabel) canvas.text(area.x + 8, y, cell->titleLabel->text(), base, area.width - 14);
+        if (cell->titleLabel)
+            canvas.text(area.x + 8, y, term::fitText(cell->titleLabel->text(), area.width - 14), base);
         if (!cell->checkmarkView->isHidden()) {
             canvas.text(
                 area.x + area.width - 4, y, "✓",
                 term::Style::fg(term::palette::accent).withBackground(base.background.value()).bolded());
         }
+        // Rows above or below the ones shown are marked at the side.
+        const std::string mark = term::scrollMark(term::TextWindow{first, rows, pageRows_}, r - first);
+        canvas.text(area.x + area.width - term::columnsOfText(mark), y, mark, base);
     }
     if (rows == 0)
         canvas.text(area.x + 2, top, "No lessons in this chapter yet.",

@@ -1,7 +1,8 @@
 #pragma once
 // A chapter's lesson list in the terminal: "COURSE n" and the title as header, then one line per lesson
 // with its number, title and a checkmark once completed. Enter opens the lesson, Esc goes back. Back from
-// a lesson, the focus stands on the lesson the learner was on (Next may have moved them on).
+// a lesson, the focus stands on the lesson the learner was on (Next may have moved them on). ▲ and ▼ at
+// the side mark lessons above and below the rows shown; a title too long for its column ends in "…".
 //
 // Failure contract: none.
 #include "app/catalogue/ChapterViewController.hpp"

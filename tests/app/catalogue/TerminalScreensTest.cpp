@@ -13,6 +13,7 @@
 #include "platform/services/ScopedOverride.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
+#include "platform/terminal/TextWrap.hpp"
 #include "platform/uikit/Animation.hpp"
 
 #include <gtest/gtest.h>
@@ -238,6 +239,41 @@ TEST_F(TerminalScreens, ResizingRedrawsAndANarrowScreenShortensTheBarsBeforeTheT
             << width;
     }
     EXPECT_EQ(ChapterListPresenter::barColumnsFor(100), ChapterListPresenter::barColumns);
+}
+
+TEST_F(TerminalScreens, ListsMarkTheRowsTheyLeaveOutAndTheTitlesTheyCut) {
+    frontEnd.layout(80, 24);
+    term::MemoryCanvas small(80, 24);
+    auto marks = [&] {
+        world.settle();
+        frontEnd.draw(small);
+        std::string found;
+        for (const char* mark : {"▲", "▼"})
+            if (small.find(mark)) found += mark;
+        return found;
+    };
+    EXPECT_EQ(marks(), "▼") << small.screen(); // more chapters than rows
+    press(Key::named(Key::Kind::enter));
+    ASSERT_GT(world.main().chapters[0]->lessons.size(), 18u);
+    EXPECT_EQ(marks(), "▼") << small.screen();
+    EXPECT_TRUE(small.row(22).ends_with("▼")) << small.row(22); // on the last row shown
+    press(Key::named(Key::Kind::end));
+    EXPECT_EQ(marks(), "▲") << small.screen();
+    for (int i = 0; i < 18; ++i) // to the row above the window's
+        press(Key::named(Key::Kind::up));
+    EXPECT_EQ(marks(), "▲▼") << small.screen();
+
+    frontEnd.layout(24, 12);
+    term::MemoryCanvas narrow(24, 12);
+    world.settle();
+    frontEnd.draw(narrow);
+    const std::string focused = world.main().chapters[0]->lessons[1]->title.str(); // where the focus is
+    ASSERT_GT(term::columnsOfText(focused), 10);
+    auto row = narrow.find("›");
+    ASSERT_TRUE(row) << narrow.screen();
+    EXPECT_NE(narrow.row(row->y).find(term::fitText(focused, 10)), std::string::npos)
+        << narrow.screen() << "\n"
+        << focused;
 }
 
 TEST_F(TerminalScreens, TheFrontEndAsksForFramesOnlyWhileSomethingMoves) {
