@@ -29,10 +29,29 @@ std::string buttonTitle(const ui::Button& button, const char* fallback) {
     return title && !title->empty() ? *title : fallback;
 }
 
+// The lines of the labels given, one after the other, `width` columns wide.
+std::vector<StyledLine> panelLines(std::initializer_list<const ui::Label*> labels, int width) {
+    std::vector<StyledLine> lines;
+    for (const auto* label : labels) {
+        if (!label) continue;
+        auto more = layOutLabel(*label, width);
+        lines.insert(lines.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+    return lines;
+}
+
 } // namespace
 
 LessonPresenter::LessonPresenter(std::shared_ptr<LessonViewController> screen) : screen_(screen) {
     declareKeys();
+}
+
+LessonPresenter::LessonState* LessonPresenter::state() {
+    auto screen = screen_.lock();
+    if (!screen || !screen->lesson) return nullptr;
+    // Another lesson starts from nothing: no word chosen, nothing scrolled.
+    if (state_.lesson != screen->lesson) state_ = LessonState{screen->lesson};
+    return &state_;
 }
 
 ui::TextField* LessonPresenter::answerField(LessonViewController& screen) const {
@@ -51,7 +70,8 @@ std::vector<ui::Button*> LessonPresenter::wordButtons(LessonViewController& scre
     return buttons;
 }
 
-int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
+int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen,
+                              LessonState& lesson) {
     term::Style numberStyle = term::Style::fg(LessonViewController::lineNumberGrey);
     auto* field = answerField(screen);
     std::vector<int> lines; // the code lines shown, answer line among them
@@ -83,13 +103,8 @@ int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, Less
                      ? term::columnsOfText(handles.text1Label->text())
                      : 0;
         }
-        if (handles.textField && shown(handles.textField)) {
-            if (screen.lesson.get() != fieldLesson_) {
-                fieldLesson_ = screen.lesson.get();
-                fieldView_.reset();
-            }
-            x = fieldView_.draw(canvas, x, y, right, *handles.textField, handles.textField == field);
-        }
+        if (handles.textField && shown(handles.textField))
+            x = lesson.field.draw(canvas, x, y, right, *handles.textField, handles.textField == field);
         if (handles.text2Label && shown(handles.text2Label)) {
             drawLabel(canvas, x, y, right - x, 1, *handles.text2Label);
             x += term::columnsOfText(handles.text2Label->text());
@@ -148,30 +163,13 @@ int LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y, L
     return y;
 }
 
-namespace {
-
-// The lines of the labels given, one after the other, `width` columns wide.
-std::vector<StyledLine> panelLines(std::initializer_list<const ui::Label*> labels, int width) {
-    std::vector<StyledLine> lines;
-    for (const auto* label : labels) {
-        if (!label) continue;
-        auto more = layOutLabel(*label, width);
-        lines.insert(lines.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
-    }
-    return lines;
-}
-
-} // namespace
-
-void LessonPresenter::drawPanelText(term::Canvas& canvas, int x, int y, int width, int rows,
-                                    const std::function<std::vector<StyledLine>(int)>& layOut,
-                                    PanelWindow& window, ui::Color panel) {
+void LessonPresenter::drawScrollingText(term::Canvas& canvas, int x, int y, int width, int rows,
+                                        const std::function<std::vector<StyledLine>(int)>& layOut,
+                                        TextWindow& window, ui::Color panel) {
     // Laid out at the full width first; text that does not fit gives up two columns to the scroll marks.
     auto lines = layOut(width);
     if (static_cast<int>(lines.size()) > rows) lines = layOut(width - 2);
-    window.total = static_cast<int>(lines.size());
-    window.visible = std::max(0, rows);
-    window.first = std::clamp(window.first, 0, std::max(0, window.total - window.visible));
+    window.fit(static_cast<int>(lines.size()), rows);
     drawStyledLines(canvas, x, y, lines, window.first, window.visible, panel);
     if (!window.overflows() || rows <= 0) return;
     term::Style mark = term::Style::fg(term::palette::text).withBackground(panel).bolded();
@@ -182,16 +180,16 @@ void LessonPresenter::drawPanelText(term::Canvas& canvas, int x, int y, int widt
     if (window.first + window.visible < window.total) canvas.text(x + width - 1, y + rows - 1, "▼", mark);
 }
 
-int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
+int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen,
+                                LessonState& lesson) {
     const int areaEnd = area.y + area.height;
     const int textX = area.x + 3;
     const int textWidth = area.width - 6;
     // The output panel slides up into place while it fades in: drawn lower by the rows it still has to
     // travel, its grey blended toward the background.
-    if (!shown(screen.answerView) || screen.lesson.get() != outputLesson_) {
-        output_ = PanelWindow{};
-        outputLesson_ = screen.lesson.get();
-    }
+    // Each showing of a panel starts at the top of its text.
+    if (!shown(screen.answerView)) lesson.output = TextWindow{};
+    if (!shown(screen.helpView)) lesson.hint = TextWindow{};
     if (shown(screen.answerView)) {
         double below = term::shownCenter(*screen.answerView).y - screen.answerView->center().y;
         const int slide = std::max(0, static_cast<int>(below / ui::kLineHeight + 0.5));
@@ -232,11 +230,11 @@ int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, Le
                 term::faded(term::Style::fg(term::palette::muted), alpha, behind).withBackground(panel));
             // Text comes in once the panel is half there; blended text on a blended panel only smears.
             if (alpha >= 0.5)
-                drawPanelText(canvas, textX, top + 1, textWidth, height - 1, layOut, output_, panel);
+                drawScrollingText(canvas, textX, top + 1, textWidth, height - 1, layOut, lesson.output,
+                                  panel);
             y = top + height + 1;
         }
     }
-    if (!shown(screen.helpView)) hint_ = PanelWindow{};
     if (shown(screen.helpView)) {
         // The hint panel rises from the bottom as far as its text needs, over the screen beneath, as on
         // the phone; a hint taller than the screen scrolls.
@@ -247,7 +245,7 @@ int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, Le
         const int wanted = static_cast<int>(layOut(textWidth).size()) + 2;
         const int top = std::max(area.y + 1, areaEnd - wanted);
         canvas.fill(area.x + 1, top, area.width - 2, areaEnd - top, term::Style{}.withBackground(panel));
-        drawPanelText(canvas, textX, top + 1, textWidth, areaEnd - top - 2, layOut, hint_, panel);
+        drawScrollingText(canvas, textX, top + 1, textWidth, areaEnd - top - 2, layOut, lesson.hint, panel);
         if (shown(screen.helpViewOKButton)) {
             canvas.text(
                 area.x + area.width - 12, areaEnd - 1, " OK (Esc) ",
@@ -257,7 +255,8 @@ int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, Le
     return y;
 }
 
-void LessonPresenter::drawWordBar(term::Canvas& canvas, term::Area area, LessonViewController& screen) {
+void LessonPresenter::drawWordBar(term::Canvas& canvas, term::Area area, LessonViewController& screen,
+                                  LessonState& lesson) {
     auto buttons = wordButtons(screen);
     auto* field = answerField(screen);
     if (buttons.empty() || !field || !field->isEditing()) return;
@@ -266,14 +265,15 @@ void LessonPresenter::drawWordBar(term::Canvas& canvas, term::Area area, LessonV
     int x = area.x + 1;
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         term::Style s = term::Style::fg(ui::Color::white()).withBackground(term::palette::focus);
-        if (wordFocus_ && *wordFocus_ == i) s = s.reversed();
+        if (lesson.wordFocus && *lesson.wordFocus == i) s = s.reversed();
         x += canvas.text(x, y, " " + buttonTitle(*buttons[i], "?") + " ", s) + 1;
     }
 }
 
 void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
     auto screen = screen_.lock();
-    if (!screen || !screen->lesson) return;
+    LessonState* lesson = state();
+    if (!screen || !lesson) return;
     canvas.setCaret(std::nullopt);
     int y = area.y + 1;
     if (screen->instructionsLabel) {
@@ -281,31 +281,116 @@ void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
                        *screen->instructionsLabel);
     }
     y += 1;
-    y = drawCode(canvas, area, y, *screen);
+    y = drawCode(canvas, area, y, *screen, *lesson);
     y = drawButtons(canvas, area, y + 1, *screen);
-    drawPanels(canvas, area, y, *screen);
-    drawWordBar(canvas, area, *screen);
+    drawPanels(canvas, area, y, *screen, *lesson);
+    drawWordBar(canvas, area, *screen, *lesson);
 }
 
-LessonPresenter::PanelWindow* LessonPresenter::scrollingPanel() {
+// --- Conditions --------------------------------------------------------------------------------------
+
+bool LessonPresenter::hasField() {
     auto screen = screen_.lock();
-    if (!screen) return nullptr;
-    PanelWindow* window = shown(screen->helpView) ? &hint_ : shown(screen->answerView) ? &output_ : nullptr;
-    return window && window->overflows() ? window : nullptr;
+    return screen && answerField(*screen);
+}
+
+bool LessonPresenter::hintShown() {
+    auto screen = screen_.lock();
+    return screen && shown(screen->helpView);
+}
+
+bool LessonPresenter::wordsOffered() {
+    auto screen = screen_.lock();
+    return screen && answerField(*screen) && !wordButtons(*screen).empty();
+}
+
+bool LessonPresenter::inWords() {
+    auto* lesson = state();
+    return lesson && lesson->wordFocus.has_value();
+}
+
+bool LessonPresenter::canShowHint() {
+    auto screen = screen_.lock();
+    return screen && (shown(answerLineButton(false)) || shown(screen->stuckButton));
+}
+
+bool LessonPresenter::canShowOutput() {
+    return shown(answerLineButton(true));
+}
+
+bool LessonPresenter::canPlayVideo() {
+    auto screen = screen_.lock();
+    return screen && shown(screen->helpVideoButton);
+}
+
+LessonPresenter::Scrolling LessonPresenter::scrolling() {
+    auto screen = screen_.lock();
+    auto* lesson = state();
+    if (!screen || !lesson) return Scrolling::none;
+    // The open panel has the keys; the hint's even when it fits, since it covers the screen beneath.
+    if (shown(screen->helpView)) return lesson->hint.overflows() ? Scrolling::hint : Scrolling::none;
+    if (shown(screen->answerView) && lesson->output.overflows()) return Scrolling::output;
+    return Scrolling::none;
+}
+
+LessonPresenter::TextWindow* LessonPresenter::scrollingWindow() {
+    auto* lesson = state();
+    switch (scrolling()) {
+    case Scrolling::hint:
+        return &lesson->hint;
+    case Scrolling::output:
+        return &lesson->output;
+    case Scrolling::none:
+        break;
+    }
+    return nullptr;
+}
+
+// --- Actions -----------------------------------------------------------------------------------------
+
+bool LessonPresenter::closeHint(const term::Key&) {
+    auto screen = screen_.lock();
+    if (!screen || !screen->helpViewOKButton) return false;
+    screen->helpViewOKButton->sendActions();
+    return true;
+}
+
+bool LessonPresenter::moveWordFocus(const term::Key& key) {
+    auto screen = screen_.lock();
+    auto* lesson = state();
+    if (!screen || !lesson || !editedField()) return false;
+    auto buttons = wordButtons(*screen);
+    if (buttons.empty()) return false;
+    const bool forward = key.is(term::Key::Kind::tab);
+    const std::size_t n = buttons.size();
+    auto& focus = lesson->wordFocus;
+    if (!focus)
+        focus = forward ? 0 : n - 1;
+    else
+        focus = forward ? (*focus + 1) % n : (*focus + n - 1) % n;
+    return true;
+}
+
+bool LessonPresenter::typeFocusedWord(const term::Key&) {
+    auto screen = screen_.lock();
+    auto* lesson = state();
+    if (!screen || !lesson || !lesson->wordFocus) return false;
+    auto buttons = wordButtons(*screen);
+    if (*lesson->wordFocus < buttons.size()) return buttons[*lesson->wordFocus]->tap();
+    lesson->wordFocus.reset();
+    return true;
+}
+
+bool LessonPresenter::leaveWords(const term::Key&) {
+    auto* lesson = state();
+    if (!lesson) return false;
+    lesson->wordFocus.reset();
+    return true;
 }
 
 bool LessonPresenter::scroll(const term::Key& key) {
-    using Kind = term::Key::Kind;
-    PanelWindow* window = scrollingPanel();
-    if (!window) return false;
-    const int page = std::max(1, window->visible - 1);
-    int step = 0;
-    if (key.is(Kind::up)) step = -1;
-    if (key.is(Kind::down)) step = 1;
-    if (key.is(Kind::pageUp)) step = -page;
-    if (key.is(Kind::pageDown)) step = page;
-    window->first = std::clamp(window->first + step, 0, window->total - window->visible);
-    return true;
+    TextWindow* window = scrollingWindow();
+    return window && window->scroll(key);
 }
 
 ui::TextField* LessonPresenter::editedField() {
@@ -332,27 +417,31 @@ bool LessonPresenter::edit(const term::Key& key) {
     return true;
 }
 
-bool LessonPresenter::moveWordFocus(const term::Key& key) {
+bool LessonPresenter::run(const term::Key&) {
     auto screen = screen_.lock();
-    if (!screen || !editedField()) return false;
-    auto buttons = wordButtons(*screen);
-    if (buttons.empty()) return false;
-    const bool forward = key.is(term::Key::Kind::tab);
-    const std::size_t n = buttons.size();
-    if (!wordFocus_)
-        wordFocus_ = forward ? 0 : n - 1;
-    else
-        wordFocus_ = forward ? (*wordFocus_ + 1) % n : (*wordFocus_ + n - 1) % n;
-    return true;
+    return screen && screen->runButton && screen->runButton->tap();
 }
 
-bool LessonPresenter::typeFocusedWord() {
+bool LessonPresenter::next(const term::Key&) {
     auto screen = screen_.lock();
-    if (!screen || !wordFocus_) return false;
-    auto buttons = wordButtons(*screen);
-    if (*wordFocus_ < buttons.size()) return buttons[*wordFocus_]->tap();
-    wordFocus_.reset();
-    return true;
+    return screen && screen->nextButtonView && screen->nextButtonView->tap();
+}
+
+bool LessonPresenter::showHint(const term::Key&) {
+    auto screen = screen_.lock();
+    if (!screen) return false;
+    if (auto* error = answerLineButton(false); shown(error) && error->tap()) return true;
+    return shown(screen->stuckButton) && screen->stuckButton->tap();
+}
+
+bool LessonPresenter::playVideo(const term::Key&) {
+    auto screen = screen_.lock();
+    return screen && screen->helpVideoButton && screen->helpVideoButton->tap();
+}
+
+bool LessonPresenter::showOutput(const term::Key&) {
+    auto* checkmark = answerLineButton(true);
+    return checkmark && checkmark->tap();
 }
 
 ui::Button* LessonPresenter::answerLineButton(bool checkmark) const {
@@ -367,116 +456,69 @@ ui::Button* LessonPresenter::answerLineButton(bool checkmark) const {
 void LessonPresenter::declareKeys() {
     using term::Key;
     using Kind = Key::Kind;
-    // A button of the screen as the key presses it: taken only while it is shown.
-    auto shownButton = [this](ui::Button* LessonViewController::*button) {
-        return [this, button] {
-            auto screen = screen_.lock();
-            return screen && shown((*screen).*button);
-        };
+    auto act = [this](bool (LessonPresenter::*action)(const Key&)) {
+        return [this, action](const Key& key) { return (this->*action)(key); };
     };
-    auto tap = [this](ui::Button* LessonViewController::*button) {
-        return [this, button](const Key&) {
-            auto screen = screen_.lock();
-            return screen && (*screen).*button && ((*screen).*button)->tap();
-        };
+    auto when = [this](bool (LessonPresenter::*condition)()) {
+        return [this, condition] { return (this->*condition)(); };
     };
-    auto hasField = [this] {
-        auto screen = screen_.lock();
-        return screen && answerField(*screen);
-    };
-    auto hintShown = [this] {
-        auto screen = screen_.lock();
-        return screen && shown(screen->helpView);
-    };
-    auto words = [this] {
-        auto screen = screen_.lock();
-        return screen && !wordButtons(*screen).empty();
-    };
-    auto inWords = [this] { return wordFocus_.has_value(); };
-    auto scrolls = [this] { return scrollingPanel() != nullptr; };
-    auto doScroll = [this](const Key& key) { return scroll(key); };
-    auto doEdit = [this](const Key& key) { return edit(key); };
+    auto scrolls = [this](Scrolling what) { return [this, what] { return scrolling() == what; }; };
+    const std::vector<Key> upDown = {Key::named(Kind::up), Key::named(Kind::down)};
+    const std::vector<Key> tabs = {Key::named(Kind::tab), Key::named(Kind::backTab)};
 
     // In the order the key line shows them; where two take one key, the first enabled one has it.
     keys_ = term::KeyTable({
         {{Key::named(Kind::escape)},
          "close hint",
          9,
-         [this](const Key&) {
-             auto screen = screen_.lock();
-             if (!screen || !screen->helpViewOKButton) return false;
-             screen->helpViewOKButton->sendActions();
-             return true;
-         },
-         hintShown},
-        {{Key::named(Kind::tab), Key::named(Kind::backTab)},
-         "choose word",
+         act(&LessonPresenter::closeHint),
+         when(&LessonPresenter::hintShown)},
+        {tabs, "choose word", 9, act(&LessonPresenter::moveWordFocus), when(&LessonPresenter::inWords)},
+        {{Key::named(Kind::enter)},
+         "type it",
          9,
-         [this](const Key& key) { return moveWordFocus(key); },
-         inWords},
-        {{Key::named(Kind::enter)}, "type it", 9, [this](const Key&) { return typeFocusedWord(); }, inWords},
+         act(&LessonPresenter::typeFocusedWord),
+         when(&LessonPresenter::inWords)},
         {{Key::named(Kind::escape)},
          "leave words",
          9,
-         [this](const Key&) {
-             wordFocus_.reset();
-             return true;
-         },
-         inWords},
-        {{Key::named(Kind::up), Key::named(Kind::down)},
-         "scroll hint",
-         8,
-         doScroll,
-         [=] { return hintShown() && scrolls(); }},
-        {{Key::named(Kind::up), Key::named(Kind::down)},
-         "scroll output",
-         8,
-         doScroll,
-         [=] { return !hintShown() && scrolls(); }},
-        {{Key::named(Kind::pageUp), Key::named(Kind::pageDown)}, "", 0, doScroll, scrolls},
+         act(&LessonPresenter::leaveWords),
+         when(&LessonPresenter::inWords)},
+        {upDown, "scroll hint", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::hint)},
+        {upDown, "scroll output", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::output)},
+        {{Key::named(Kind::pageUp), Key::named(Kind::pageDown)},
+         "",
+         0,
+         act(&LessonPresenter::scroll),
+         [this] { return scrolling() != Scrolling::none; }},
         {{Key::typed("a")},
          "answer",
          4,
-         doEdit,
-         hasField,
+         act(&LessonPresenter::edit),
+         when(&LessonPresenter::hasField),
          [](const Key& key) { return key.is(Kind::text) && !key.text.empty(); },
          "type"},
-        {{Key::named(Kind::enter)}, "done", 2, doEdit, hasField},
-        {{Key::ctrl('r')}, "run", 6, tap(&LessonViewController::runButton)},
-        {{Key::ctrl('n')}, "next", 6, tap(&LessonViewController::nextButtonView)},
-        {{Key::ctrl('e')},
-         "hint",
-         8,
-         [this](const Key&) {
-             auto screen = screen_.lock();
-             if (!screen) return false;
-             if (auto* error = answerLineButton(false); shown(error) && error->tap()) return true;
-             return shown(screen->stuckButton) && screen->stuckButton->tap();
-         },
-         [this] {
-             auto screen = screen_.lock();
-             return screen && (shown(answerLineButton(false)) || shown(screen->stuckButton));
-         }},
+        {{Key::named(Kind::enter)}, "done", 2, act(&LessonPresenter::edit), when(&LessonPresenter::hasField)},
+        {{Key::ctrl('r')}, "run", 6, act(&LessonPresenter::run)},
+        {{Key::ctrl('n')}, "next", 6, act(&LessonPresenter::next)},
+        {{Key::ctrl('e')}, "hint", 8, act(&LessonPresenter::showHint), when(&LessonPresenter::canShowHint)},
         {{Key::ctrl('v')},
          "video",
          8,
-         tap(&LessonViewController::helpVideoButton),
-         shownButton(&LessonViewController::helpVideoButton)},
+         act(&LessonPresenter::playVideo),
+         when(&LessonPresenter::canPlayVideo)},
         {{Key::ctrl('o')},
          "output",
          8,
-         [this](const Key&) { return answerLineButton(true)->tap(); },
-         [this] { return shown(answerLineButton(true)); }},
-        {{Key::named(Kind::tab), Key::named(Kind::backTab)},
-         "words",
-         5,
-         [this](const Key& key) { return moveWordFocus(key); },
-         [=] { return !inWords() && words() && hasField(); }},
+         act(&LessonPresenter::showOutput),
+         when(&LessonPresenter::canShowOutput)},
+        {tabs, "words", 5, act(&LessonPresenter::moveWordFocus),
+         [this] { return !inWords() && wordsOffered(); }},
         {{Key::named(Kind::backspace), Key::named(Kind::deleteKey), Key::named(Kind::left),
           Key::named(Kind::right), Key::named(Kind::home), Key::named(Kind::end)},
          "",
          0,
-         doEdit,
-         hasField},
+         act(&LessonPresenter::edit),
+         when(&LessonPresenter::hasField)},
     });
 }

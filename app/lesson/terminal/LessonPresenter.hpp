@@ -8,19 +8,23 @@
 // the keyboard's Return, Ctrl-R runs, Ctrl-N goes to the next lesson, Ctrl-E presses the error mark (or
 // the help bar's hint button), Ctrl-V the help bar's video button, Ctrl-O the line's checkmark;
 // Tab/Shift-Tab move through the word bar and Enter types the focused word; Esc closes the hint panel or
-// leaves the word bar, else goes back. All of them are declared once, in the screen's key table, so the
-// key line names exactly the keys that work at the moment.
+// leaves the word bar, else goes back. All of them are declared once, in the screen's key table, each
+// pointing at a named action, so the key line names exactly the keys that work at the moment.
 //
 // Nothing the lesson holds is cut off: the output panel is as tall as every printed line and the hint
 // panel as tall as the whole hint, rising over the code when they must; what even the whole terminal
 // cannot hold scrolls with Up/Down and PgUp/PgDn, marked by ▲ and ▼ at the panel's side. In a short
 // terminal the code shows a window that holds the answer line, with ▲ and ▼ where lines are left out.
 //
+// Everything the screen holds for the lesson it shows (the chosen word, scrolled panels, the field's
+// sideways scroll) is one value, made fresh when the screen moves to another lesson.
+//
 // Failure contract: none; views the lesson does not use are not drawn.
 #include "app/lesson/LessonViewController.hpp"
 #include "app/lesson/terminal/AnswerFieldView.hpp"
 #include "app/lesson/terminal/StyledText.hpp"
 #include "platform/terminal/Presenter.hpp"
+#include "platform/terminal/TextWindow.hpp"
 #include "platform/uikit/Button.hpp"
 
 #include <functional>
@@ -35,46 +39,70 @@ class LessonPresenter : public term::Presenter {
     const term::KeyTable& keys() const override { return keys_; }
 
   private:
-    // The rows the code leaves below itself: a blank and the buttons.
-    static constexpr int kRowsBelowCode = 2;
-    // Where a panel's text stands when it has more lines than rows.
-    struct PanelWindow {
-        int first = 0;
-        int total = 0;
-        int visible = 0;
-        bool overflows() const { return total > visible; }
+    using TextWindow = term::TextWindow;
+    // What the screen holds for the lesson it shows.
+    struct LessonState {
+        Lesson::Ptr lesson;
+        // The word bar's chosen word, while the word bar has the keys.
+        std::optional<std::size_t> wordFocus;
+        AnswerFieldView field;
+        TextWindow hint;
+        TextWindow output;
     };
+    // Which text Up/Down move.
+    enum class Scrolling { none, hint, output };
+    // The state of the lesson on screen, made fresh when the lesson changed; nullptr without one.
+    LessonState* state();
 
     ui::TextField* answerField(LessonViewController& screen) const;
     std::vector<ui::Button*> wordButtons(LessonViewController& screen) const;
-    int drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
+
+    // The rows the code leaves below itself: a blank and the buttons.
+    static constexpr int kRowsBelowCode = 2;
+    int drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen,
+                 LessonState& lesson);
     int drawButtons(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
-    int drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
-    void drawWordBar(term::Canvas& canvas, term::Area area, LessonViewController& screen);
-    void drawPanelText(term::Canvas& canvas, int x, int y, int width, int rows,
-                       const std::function<std::vector<StyledLine>(int)>& layOut, PanelWindow& window,
-                       ui::Color panel);
+    int drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen,
+                   LessonState& lesson);
+    void drawWordBar(term::Canvas& canvas, term::Area area, LessonViewController& screen,
+                     LessonState& lesson);
+    void drawScrollingText(term::Canvas& canvas, int x, int y, int width, int rows,
+                           const std::function<std::vector<StyledLine>(int)>& layOut, TextWindow& window,
+                           ui::Color background);
+
     // The screen's key table, made once.
     void declareKeys();
-    // The open panel whose text does not fit, and moving its text (Up/Down, PgUp/PgDn).
-    PanelWindow* scrollingPanel();
-    bool scroll(const term::Key& key);
-    // The answer field, editing from now on (nullptr when the lesson has none), and the edits keys make.
-    ui::TextField* editedField();
-    bool edit(const term::Key& key);
+
+    // Conditions the key table reads.
+    bool hasField();
+    bool hintShown();
+    bool wordsOffered();
+    bool inWords();
+    bool canShowHint();
+    bool canShowOutput();
+    bool canPlayVideo();
+    Scrolling scrolling();
+    TextWindow* scrollingWindow();
+
+    // Actions the key table points at; each answers whether the key did something.
+    bool closeHint(const term::Key& key);
     bool moveWordFocus(const term::Key& key);
-    bool typeFocusedWord();
+    bool typeFocusedWord(const term::Key& key);
+    bool leaveWords(const term::Key& key);
+    bool scroll(const term::Key& key);
+    bool edit(const term::Key& key);
+    bool run(const term::Key& key);
+    bool next(const term::Key& key);
+    bool showHint(const term::Key& key);
+    bool playVideo(const term::Key& key);
+    bool showOutput(const term::Key& key);
+
+    // The answer field, editing from now on (nullptr when the lesson has none).
+    ui::TextField* editedField();
     // The answer line's checkmark or error mark.
     ui::Button* answerLineButton(bool checkmark) const;
 
     std::weak_ptr<LessonViewController> screen_;
-    std::optional<std::size_t> wordFocus_;
-    AnswerFieldView fieldView_;
-    // The lesson the field's scrolling belongs to.
-    const Lesson* fieldLesson_ = nullptr;
-    // The hint's and the output's windows as last drawn; the output's belongs to `outputLesson_`.
-    PanelWindow hint_;
-    PanelWindow output_;
-    const Lesson* outputLesson_ = nullptr;
+    LessonState state_;
     term::KeyTable keys_;
 };

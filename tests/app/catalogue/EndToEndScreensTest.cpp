@@ -75,6 +75,42 @@ TEST(EndToEndScreens, TheFieldIsABoxBetweenItsCodeWithTheCaretInItFromTheStart) 
     tmux.waitFor("PROGRAM-ENDED");
 }
 
+TEST(EndToEndScreens, NextFromTheWordBarGivesTheNextLessonItsOwnKeyLineAndField) {
+    E2E_REQUIRE_PROGRAM("Swift");
+    const auto chapters = content::buildChapters(content::swiftCourse());
+    const auto place = wordsFollowedByWords(chapters);
+    ASSERT_TRUE(place.lesson);
+    const auto& chapter = *chapters[static_cast<std::size_t>(place.chapter)];
+    const auto& next = *chapter.lessons.at(static_cast<std::size_t>(place.row + 1));
+    const int line = static_cast<int>(next.textFieldInLine);
+    ASSERT_TRUE(next.text1(line) && !next.text1(line)->empty());
+
+    velotest::TempFolder home;
+    Tmux tmux;
+    tmux.start(e2e::command(home.path()), 80, 24);
+    tmux.waitFor("SWIFT BASICS");
+    openLesson(tmux, place.chapter, place.row);
+    tmux.keys("Tab");
+    tmux.waitFor("Enter type it");
+    tmux.keys("C-n");
+    // The next lesson's number in the bar, and its own key line.
+    const std::string count = std::to_string(next.number) + "/" + std::to_string(chapter.lessons.size());
+    std::string shown = tmux.waitFor(count);
+    shown = tmux.waitFor("Ctrl-R run");
+    for (const char* wordBarKey : {"choose word", "type it", "leave words"})
+        EXPECT_EQ(shown.find(wordBarKey), std::string::npos) << shown;
+    // Enter after a letter is the keyboard's Return: the field holds the letter and no word.
+    tmux.literal("x");
+    tmux.keys("Enter");
+    const std::string answerLine = std::to_string(line) + "  " + next.text1(line)->str();
+    EXPECT_TRUE(velotest::waitUntil(
+        [&] { return lineWith(tmux.screen(), answerLine).find(answerLine + " x ") != std::string::npos; },
+        10))
+        << tmux.screen();
+    tmux.keys("C-c");
+    tmux.waitFor("PROGRAM-ENDED");
+}
+
 TEST(EndToEndScreens, TheVideoKeyHandsTheVideosPageToTheBrowser) {
     E2E_REQUIRE_PROGRAM("Swift");
     // The video is offered only with a network, as the program sees it.

@@ -27,3 +27,18 @@ inline LessonPlace tightFieldLesson(const std::vector<Chapter::Ptr>& chapters) {
     }
     return {};
 }
+
+// A lesson with keyboard words whose next lesson in its chapter has words too: a word still chosen from
+// the first would be typed into the second.
+inline LessonPlace wordsFollowedByWords(const std::vector<Chapter::Ptr>& chapters) {
+    auto hasWords = [](const Lesson::Ptr& l) {
+        return l->inputAccessoryViewTextValues && !l->inputAccessoryViewTextValues->empty();
+    };
+    for (std::size_t c = 0; c < chapters.size(); ++c) {
+        const auto& lessons = chapters[c]->lessons;
+        for (std::size_t r = 0; r + 1 < lessons.size(); ++r)
+            if (hasWords(lessons[r]) && hasWords(lessons[r + 1]))
+                return {lessons[r], static_cast<int>(c), static_cast<int>(r)};
+    }
+    return {};
+}

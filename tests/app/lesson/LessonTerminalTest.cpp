@@ -287,6 +287,35 @@ TEST_F(LessonTerminal, WordBarKeysAreNamedWhileTheBarHasTheFocus) {
     EXPECT_LE(term::columnsOfText(line), 79) << line;
 }
 
+TEST_F(LessonTerminal, NextFromTheWordBarGivesTheNextLessonItsOwnKeysAndField) {
+    const auto place = wordsFollowedByWords(chapters);
+    ASSERT_TRUE(place.lesson);
+    const auto& next = chapters[static_cast<std::size_t>(place.chapter)]->lessons.at(
+        static_cast<std::size_t>(place.row + 1));
+    auto lesson = openLesson(place.chapter, place.row);
+    ASSERT_TRUE(lesson);
+    auto keyLine = [&] {
+        draw();
+        return canvas.row(canvas.height() - 1);
+    };
+    press(Key::named(Key::Kind::tab));
+    ASSERT_NE(keyLine().find("leave words"), std::string::npos) << canvas.screen();
+
+    press(Key::ctrl('n'));
+    ASSERT_EQ(lesson->lesson, next);
+    const std::string line = keyLine();
+    for (const char* wordBarKey : {"choose word", "type it", "leave words"})
+        EXPECT_EQ(line.find(wordBarKey), std::string::npos) << line;
+    EXPECT_NE(line.find("Ctrl-R run"), std::string::npos) << line;
+    auto* field = lesson->lineHandles(static_cast<int>(next->textFieldInLine)).textField;
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->text(), "");
+    // Enter after a letter is the keyboard's Return, not the word chosen in the lesson before.
+    typeKeys("x");
+    press(Key::named(Key::Kind::enter));
+    EXPECT_EQ(field->text(), "x");
+}
+
 TEST_F(LessonTerminal, TheVideoKeyOpensThePlayerWhichPlaysInTheBrowser) {
     auto opener = std::make_shared<svc::FakeURLOpener>();
     svc::ScopedOverride installed(svc::setSharedURLOpener, opener);
