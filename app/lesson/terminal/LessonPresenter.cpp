@@ -1,5 +1,6 @@
 #include "app/lesson/terminal/LessonPresenter.hpp"
 
+#include "app/lesson/terminal/LessonRows.hpp"
 #include "app/lesson/terminal/StyledText.hpp"
 #include "platform/foundation/Text.hpp"
 #include "platform/terminal/Presentation.hpp"
@@ -70,66 +71,83 @@ std::vector<ui::Button*> LessonPresenter::wordButtons(LessonViewController& scre
     return buttons;
 }
 
-int LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen,
-                              LessonState& lesson) {
-    term::Style numberStyle = term::Style::fg(LessonViewController::lineNumberGrey);
+LessonPresenter::CodeLines LessonPresenter::codeLines(LessonViewController& screen) const {
+    CodeLines code;
     auto* field = answerField(screen);
-    std::vector<int> lines; // the code lines shown, answer line among them
-    int answerIndex = 0;
     for (int k = 1; k <= Lesson::kMaxLines; ++k) {
         const auto handles = screen.lineHandles(k);
         if (!shown(handles.view)) continue;
-        if (handles.textField && handles.textField == field) answerIndex = static_cast<int>(lines.size());
-        lines.push_back(k);
+        if (handles.textField && handles.textField == field)
+            code.answerIndex = static_cast<int>(code.numbers.size());
+        code.numbers.push_back(k);
     }
-    // A terminal too short for all of the code shows a window of it that holds the answer line, with one
-    // line after it where there is one, and marks on the side that more lies above or below.
-    const int count = static_cast<int>(lines.size());
-    const int room = std::max(1, area.y + area.height - y - kRowsBelowCode);
-    const int rows = std::min(count, room);
-    const int first = std::min(answerIndex, std::clamp(answerIndex + 2 - rows, 0, count - rows));
-    const int markX = area.x + area.width - 2;
-    for (int i = first; i < first + rows; ++i) {
-        const auto handles = screen.lineHandles(lines[static_cast<std::size_t>(i)]);
-        int x = area.x + 1;
-        if (handles.numberLabel) {
-            std::string number = handles.numberLabel->text();
-            canvas.text(x + std::max(0, 2 - term::columnsOfText(number)), y, number, numberStyle);
-        }
-        x += 4;
-        int right = area.x + area.width - 4;
-        if (handles.text1Label && shown(handles.text1Label)) {
-            x += drawLabel(canvas, x, y, right - x, 1, *handles.text1Label) > 0
-                     ? term::columnsOfText(handles.text1Label->text())
-                     : 0;
-        }
-        if (handles.textField && shown(handles.textField))
-            x = lesson.field.draw(canvas, x, y, right, *handles.textField, handles.textField == field);
-        if (handles.text2Label && shown(handles.text2Label)) {
-            drawLabel(canvas, x, y, right - x, 1, *handles.text2Label);
-            x += term::columnsOfText(handles.text2Label->text());
-        }
-        // Marks stand a blank after the line (the field's own blank counts when it ends the line).
-        if (shown(handles.checkmarkButton)) {
-            canvas.text(std::min(x + 1, area.x + area.width - 3), y, "✓",
-                        term::Style::fg(LessonViewController::successGreen).bolded());
-        } else if (shown(handles.errorButton)) {
-            // The mark blinks by growing: while it is enlarged it takes a cell either side.
-            term::Style mark = term::Style::fg(LessonViewController::stuckRed).bolded().reversed();
-            int markAt = std::min(x + 1, area.x + area.width - 4);
-            if (term::shownScale(*handles.errorButton) > 1.15)
-                canvas.text(markAt - 1, y, " ! ", mark);
-            else
-                canvas.text(markAt, y, "!", mark);
-        }
-        if (i == first && first > 0) canvas.text(markX, y, "▲", numberStyle);
-        if (i == first + rows - 1 && first + rows < count) canvas.text(markX, y, "▼", numberStyle);
-        ++y;
-    }
-    return y;
+    return code;
 }
 
-int LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen) {
+std::optional<int> LessonPresenter::drawCode(term::Canvas& canvas, term::Area area, int y, int rows,
+                                             LessonViewController& screen, const CodeLines& code,
+                                             LessonState& lesson) {
+    const int count = static_cast<int>(code.numbers.size());
+    rows = std::min(rows, count);
+    if (rows <= 0) return std::nullopt;
+    // A window of the code that holds the answer line, with one line after it where there is one, and
+    // marks on the side where more lies above or below.
+    const int first = std::min(code.answerIndex, std::clamp(code.answerIndex + 2 - rows, 0, count - rows));
+    const term::Style markStyle = term::Style::fg(LessonViewController::lineNumberGrey);
+    const term::TextWindow window{first, count, rows};
+    auto* field = answerField(screen);
+    std::optional<int> answerRow;
+    for (int i = first; i < first + rows; ++i, ++y) {
+        const auto handles = screen.lineHandles(code.numbers[static_cast<std::size_t>(i)]);
+        const bool answer = handles.textField && handles.textField == field;
+        if (answer) answerRow = y;
+        drawCodeLine(canvas, area, y, handles, answer, lesson);
+        const std::string mark = term::scrollMark(window, i - first);
+        canvas.text(area.x + area.width - 1 - term::columnsOfText(mark), y, mark, markStyle);
+    }
+    return answerRow;
+}
+
+int LessonPresenter::drawCodeLine(term::Canvas& canvas, term::Area area, int y,
+                                  const LessonViewController::LineHandles& handles, bool answer,
+                                  LessonState& lesson) {
+    int x = area.x + 1;
+    if (handles.numberLabel) {
+        std::string number = handles.numberLabel->text();
+        canvas.text(x + std::max(0, 2 - term::columnsOfText(number)), y, number,
+                    term::Style::fg(LessonViewController::lineNumberGrey));
+    }
+    x += 4;
+    const int right = area.x + area.width - 4;
+    if (handles.text1Label && shown(handles.text1Label)) {
+        x += drawLabel(canvas, x, y, right - x, 1, *handles.text1Label) > 0
+                 ? term::columnsOfText(handles.text1Label->text())
+                 : 0;
+    }
+    if (handles.textField && shown(handles.textField))
+        x = lesson.field.draw(canvas, x, y, right, *handles.textField, answer);
+    if (handles.text2Label && shown(handles.text2Label)) {
+        drawLabel(canvas, x, y, right - x, 1, *handles.text2Label);
+        x += term::columnsOfText(handles.text2Label->text());
+    }
+    // Marks stand a blank after the line (the field's own blank counts when it ends the line).
+    if (shown(handles.checkmarkButton)) {
+        canvas.text(std::min(x + 1, area.x + area.width - 3), y, "✓",
+                    term::Style::fg(LessonViewController::successGreen).bolded());
+    } else if (shown(handles.errorButton)) {
+        // The mark blinks by growing: while it is enlarged it takes a cell either side.
+        term::Style mark = term::Style::fg(LessonViewController::stuckRed).bolded().reversed();
+        int markAt = std::min(x + 1, area.x + area.width - 4);
+        if (term::shownScale(*handles.errorButton) > 1.15)
+            canvas.text(markAt - 1, y, " ! ", mark);
+        else
+            canvas.text(markAt, y, "!", mark);
+    }
+    return x;
+}
+
+void LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y,
+                                  LessonViewController& screen) {
     int x = area.x + 2;
     if (shown(screen.runButton)) {
         auto color = screen.runButton->backgroundColor();
@@ -143,41 +161,41 @@ int LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y, L
             term::Style::fg(ui::Color::white()).withBackground(LessonViewController::successGreen);
         canvas.text(x, y, " " + buttonTitle(*screen.nextButtonView, "NEXT") + " › (Ctrl-N) ", next.bolded());
     }
-    y += 2;
-    if (shown(screen.helpBarView)) {
-        x = area.x + 2;
-        const double alpha = term::shownAlpha(screen.helpBarView);
-        if (shown(screen.stuckButton)) {
-            x += canvas.text(x, y, buttonTitle(*screen.stuckButton, "Stuck?") + " (Ctrl-E)",
-                             term::faded(term::Style::fg(LessonViewController::stuckRed).bolded(), alpha,
-                                         term::palette::background)) +
-                 3;
-        }
-        if (shown(screen.helpVideoButton)) {
-            canvas.text(x, y, buttonTitle(*screen.helpVideoButton, "Video") + " (Ctrl-V)",
-                        term::faded(term::Style::fg(LessonViewController::successGreen).bolded(), alpha,
-                                    term::palette::background));
-        }
-        y += 2;
+}
+
+void LessonPresenter::drawHelpBar(term::Canvas& canvas, term::Area area, int y,
+                                  LessonViewController& screen) {
+    int x = area.x + 2;
+    const double alpha = term::shownAlpha(screen.helpBarView);
+    if (shown(screen.stuckButton)) {
+        x += canvas.text(x, y, buttonTitle(*screen.stuckButton, "Stuck?") + " (Ctrl-E)",
+                         term::faded(term::Style::fg(LessonViewController::stuckRed).bolded(), alpha,
+                                     term::palette::background)) +
+             3;
     }
-    return y;
+    if (shown(screen.helpVideoButton)) {
+        canvas.text(x, y, buttonTitle(*screen.helpVideoButton, "Video") + " (Ctrl-V)",
+                    term::faded(term::Style::fg(LessonViewController::successGreen).bolded(), alpha,
+                                term::palette::background));
+    }
 }
 
 void LessonPresenter::drawScrollingText(term::Canvas& canvas, int x, int y, int width, int rows,
                                         const std::function<std::vector<StyledLine>(int)>& layOut,
-                                        TextWindow& window, ui::Color panel) {
+                                        TextWindow& window, ui::Color background) {
     // Laid out at the full width first; text that does not fit gives up two columns to the scroll marks.
     auto lines = layOut(width);
     if (static_cast<int>(lines.size()) > rows) lines = layOut(width - 2);
     window.fit(static_cast<int>(lines.size()), rows);
-    drawStyledLines(canvas, x, y, lines, window.first, window.visible, panel);
-    if (!window.overflows() || rows <= 0) return;
-    term::Style mark = term::Style::fg(term::palette::text).withBackground(panel).bolded();
-    term::Style track = term::Style::fg(term::palette::muted).withBackground(panel);
-    for (int r = 0; r < rows; ++r)
+    drawStyledLines(canvas, x, y, lines, window.first, window.visible, background);
+    if (!window.overflows()) return;
+    term::Style mark = term::Style::fg(term::palette::text).withBackground(background).bolded();
+    term::Style track = term::Style::fg(term::palette::muted).withBackground(background);
+    for (int r = 0; r < rows; ++r) {
+        const std::string side = term::scrollMark(window, r);
         canvas.text(x + width - 1, y + r, "│", track);
-    if (window.first > 0) canvas.text(x + width - 1, y, "▲", mark);
-    if (window.first + window.visible < window.total) canvas.text(x + width - 1, y + rows - 1, "▼", mark);
+        canvas.text(x + width - term::columnsOfText(side), y + r, side, mark);
+    }
 }
 
 int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen,
@@ -185,37 +203,30 @@ int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, Le
     const int areaEnd = area.y + area.height;
     const int textX = area.x + 3;
     const int textWidth = area.width - 6;
-    // The output panel slides up into place while it fades in: drawn lower by the rows it still has to
-    // travel, its grey blended toward the background.
+    int panelsTop = areaEnd;
     // Each showing of a panel starts at the top of its text.
     if (!shown(screen.answerView)) lesson.output = TextWindow{};
     if (!shown(screen.helpView)) lesson.hint = TextWindow{};
+    // The output panel slides up into place while it fades in: drawn lower by the rows it still has to
+    // travel, its grey blended toward the background.
     if (shown(screen.answerView)) {
         double below = term::shownCenter(*screen.answerView).y - screen.answerView->center().y;
         const int slide = std::max(0, static_cast<int>(below / ui::kLineHeight + 0.5));
         // It reaches down to the word bar (and the blank above it) when that is up, else to the bottom.
-        const int bottom =
-            areaEnd -
-            (wordButtons(screen).empty() || !answerField(screen) || !answerField(screen)->isEditing() ? 0
-                                                                                                      : 2);
+        auto* field = answerField(screen);
+        const int bottom = areaEnd - (wordButtons(screen).empty() || !field || !field->isEditing() ? 0 : 2);
         const double alpha = term::shownAlpha(screen.answerView);
         const auto behind = term::palette::background;
         auto panel = term::faded(term::Style{}.withBackground(LessonViewController::panelGrey), alpha, behind)
                          .background.value_or(LessonViewController::panelGrey);
         const bool debugger = shown(screen.debugView);
+        auto shownLabel = [](ui::Label* label) { return label && shown(label) ? label : nullptr; };
         auto layOut = [&](int width) {
             if (debugger)
-                return panelLines({screen.debugMessageLabel && shown(screen.debugMessageLabel)
-                                       ? screen.debugMessageLabel
-                                       : nullptr,
-                                   screen.debugSuccessMessageLabel && shown(screen.debugSuccessMessageLabel)
-                                       ? screen.debugSuccessMessageLabel
-                                       : nullptr},
-                                  width);
-            return panelLines({screen.successMessageLabel && shown(screen.successMessageLabel)
-                                   ? screen.successMessageLabel
-                                   : nullptr},
-                              width);
+                return panelLines(
+                    {shownLabel(screen.debugMessageLabel), shownLabel(screen.debugSuccessMessageLabel)},
+                    width);
+            return panelLines({shownLabel(screen.successMessageLabel)}, width);
         };
         // As tall as its text (every printed line): below the buttons where there is room, else rising
         // over the code above; what the whole screen cannot hold scrolls.
@@ -232,7 +243,7 @@ int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, Le
             if (alpha >= 0.5)
                 drawScrollingText(canvas, textX, top + 1, textWidth, height - 1, layOut, lesson.output,
                                   panel);
-            y = top + height + 1;
+            panelsTop = std::min(panelsTop, top);
         }
     }
     if (shown(screen.helpView)) {
@@ -251,15 +262,16 @@ int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, Le
                 area.x + area.width - 12, areaEnd - 1, " OK (Esc) ",
                 term::Style::fg(ui::Color::white()).withBackground(LessonViewController::successGreen));
         }
+        panelsTop = std::min(panelsTop, top);
     }
-    return y;
+    return panelsTop;
 }
 
 void LessonPresenter::drawWordBar(term::Canvas& canvas, term::Area area, LessonViewController& screen,
                                   LessonState& lesson) {
     auto buttons = wordButtons(screen);
     auto* field = answerField(screen);
-    if (buttons.empty() || !field || !field->isEditing()) return;
+    if (buttons.empty() || !field || !field->isEditing() || area.height <= 0) return;
     int y = area.y + area.height - 1;
     canvas.fill(area.x, y, area.width, 1, term::Style{}.withBackground(term::palette::focus));
     int x = area.x + 1;
@@ -275,15 +287,41 @@ void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
     LessonState* lesson = state();
     if (!screen || !lesson) return;
     canvas.setCaret(std::nullopt);
-    int y = area.y + 1;
-    if (screen->instructionsLabel) {
-        y += drawLabel(canvas, area.x + 2, y, area.width - 4, std::max(1, area.height / 3),
-                       *screen->instructionsLabel);
+
+    const int textWidth = area.width - 4;
+    auto layOutInstruction = [&](int width) {
+        return screen->instructionsLabel ? layOutLabel(*screen->instructionsLabel, width)
+                                         : std::vector<StyledLine>{};
+    };
+    const CodeLines code = codeLines(*screen);
+    const int codeCount = static_cast<int>(code.numbers.size());
+    const bool words = !wordButtons(*screen).empty();
+    int instructionLines = static_cast<int>(layOutInstruction(textWidth).size());
+    LessonRows rows = shareLessonRows(area.height, instructionLines, codeCount, words);
+    if (rows.instruction < instructionLines) {
+        // It scrolls, giving up two columns to its marks: laid out again at that width.
+        instructionLines = static_cast<int>(layOutInstruction(textWidth - 2).size());
+        rows = shareLessonRows(area.height, instructionLines, codeCount, words);
     }
-    y += 1;
-    y = drawCode(canvas, area, y, *screen, *lesson);
-    y = drawButtons(canvas, area, y + 1, *screen);
-    drawPanels(canvas, area, y, *screen, *lesson);
+
+    int y = area.y + rows.topBlank;
+    const int instructionTop = y;
+    drawScrollingText(canvas, area.x + 2, y, textWidth, rows.instruction, layOutInstruction,
+                      lesson->instruction, term::palette::background);
+    y += rows.instruction + rows.blankAboveCode;
+    drawCode(canvas, area, y, rows.code, *screen, code, *lesson);
+    y += rows.code + rows.blankBelowCode;
+    int below = y;
+    if (rows.buttons > 0) {
+        drawButtons(canvas, area, y, *screen);
+        below = y + 2;
+    }
+    if (rows.helpBar > 0 && shown(screen->helpBarView)) {
+        drawHelpBar(canvas, area, y + 2, *screen);
+        below = y + 4;
+    }
+    const int panelsTop = drawPanels(canvas, area, below, *screen, *lesson);
+    lesson->instructionCovered = panelsTop < instructionTop + rows.instruction;
     drawWordBar(canvas, area, *screen, *lesson);
 }
 
@@ -330,6 +368,7 @@ LessonPresenter::Scrolling LessonPresenter::scrolling() {
     // The open panel has the keys; the hint's even when it fits, since it covers the screen beneath.
     if (shown(screen->helpView)) return lesson->hint.overflows() ? Scrolling::hint : Scrolling::none;
     if (shown(screen->answerView) && lesson->output.overflows()) return Scrolling::output;
+    if (lesson->instruction.overflows() && !lesson->instructionCovered) return Scrolling::instruction;
     return Scrolling::none;
 }
 
@@ -340,6 +379,8 @@ LessonPresenter::TextWindow* LessonPresenter::scrollingWindow() {
         return &lesson->hint;
     case Scrolling::output:
         return &lesson->output;
+    case Scrolling::instruction:
+        return &lesson->instruction;
     case Scrolling::none:
         break;
     }
@@ -486,6 +527,7 @@ void LessonPresenter::declareKeys() {
          when(&LessonPresenter::inWords)},
         {upDown, "scroll hint", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::hint)},
         {upDown, "scroll output", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::output)},
+        {upDown, "scroll instruction", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::instruction)},
         {{Key::named(Kind::pageUp), Key::named(Kind::pageDown)},
          "",
          0,

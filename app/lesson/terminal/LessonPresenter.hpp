@@ -11,12 +11,14 @@
 // leaves the word bar, else goes back. All of them are declared once, in the screen's key table, each
 // pointing at a named action, so the key line names exactly the keys that work at the moment.
 //
-// Nothing the lesson holds is cut off: the output panel is as tall as every printed line and the hint
-// panel as tall as the whole hint, rising over the code when they must; what even the whole terminal
-// cannot hold scrolls with Up/Down and PgUp/PgDn, marked by ▲ and ▼ at the panel's side. In a short
-// terminal the code shows a window that holds the answer line, with ▲ and ▼ where lines are left out.
+// Nothing the lesson holds is lost: the instruction takes the rows it needs when the terminal has them,
+// the output panel is as tall as every printed line and the hint panel as tall as the whole hint, rising
+// over the code when they must; what does not fit scrolls with Up/Down and PgUp/PgDn, marked by ▲ and ▼
+// at its side (the open panel first, else the instruction). In a short terminal the code shows a window
+// that holds the answer line, with ▲ and ▼ where lines are left out. How the rows are shared is
+// LessonRows.hpp's.
 //
-// Everything the screen holds for the lesson it shows (the chosen word, scrolled panels, the field's
+// Everything the screen holds for the lesson it shows (the chosen word, scrolled texts, the field's
 // sideways scroll) is one value, made fresh when the screen moves to another lesson.
 //
 // Failure contract: none; views the lesson does not use are not drawn.
@@ -46,22 +48,35 @@ class LessonPresenter : public term::Presenter {
         // The word bar's chosen word, while the word bar has the keys.
         std::optional<std::size_t> wordFocus;
         AnswerFieldView field;
+        TextWindow instruction;
+        // An open panel stands over the instruction as last drawn.
+        bool instructionCovered = false;
         TextWindow hint;
         TextWindow output;
     };
     // Which text Up/Down move.
-    enum class Scrolling { none, hint, output };
+    enum class Scrolling { none, hint, output, instruction };
+    // The code lines shown (numbers 1...10) and where the answer line is among them.
+    struct CodeLines {
+        std::vector<int> numbers;
+        int answerIndex = 0;
+    };
+
     // The state of the lesson on screen, made fresh when the lesson changed; nullptr without one.
     LessonState* state();
 
     ui::TextField* answerField(LessonViewController& screen) const;
     std::vector<ui::Button*> wordButtons(LessonViewController& screen) const;
+    CodeLines codeLines(LessonViewController& screen) const;
 
-    // The rows the code leaves below itself: a blank and the buttons.
-    static constexpr int kRowsBelowCode = 2;
-    int drawCode(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen,
-                 LessonState& lesson);
-    int drawButtons(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
+    // Drawing, from the top down; each returns the row of what it drew (the answer line's, the top of the
+    // panels) where the caret and the instruction's scrolling need it.
+    std::optional<int> drawCode(term::Canvas& canvas, term::Area area, int y, int rows,
+                                LessonViewController& screen, const CodeLines& code, LessonState& lesson);
+    int drawCodeLine(term::Canvas& canvas, term::Area area, int y,
+                     const LessonViewController::LineHandles& line, bool answer, LessonState& lesson);
+    void drawButtons(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
+    void drawHelpBar(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen);
     int drawPanels(term::Canvas& canvas, term::Area area, int y, LessonViewController& screen,
                    LessonState& lesson);
     void drawWordBar(term::Canvas& canvas, term::Area area, LessonViewController& screen,

@@ -118,6 +118,24 @@ TEST(EndToEndLessonText, TheHintShowsTheModelAnswerInEightyByTwentyFour) {
     tmux.waitFor("PROGRAM-ENDED");
 }
 
+TEST(EndToEndLessonText, TheInstructionShowsItsTaskSentenceInEightyByTwentyFour) {
+    E2E_REQUIRE_PROGRAM("Swift");
+    const auto place = find("CH9L8B");
+    ASSERT_TRUE(place.lesson);
+    const std::string task = "In line 3, call the squareOf function on the number 10.";
+    ASSERT_TRUE(place.lesson->instruction.str().ends_with(task));
+    velotest::TempFolder home;
+    Tmux tmux;
+    tmux.start(e2e::command(home.path()), 80, 24);
+    tmux.waitFor("SWIFT BASICS");
+    openLesson(tmux, place);
+    const std::string screen = tmux.waitFor(task);
+    EXPECT_EQ(screen.find("▼"), std::string::npos) << screen; // nothing of it is left below
+    EXPECT_NE(screen.find("print(squaredNumber)"), std::string::npos) << screen; // nor of the code
+    tmux.keys("C-c");
+    tmux.waitFor("PROGRAM-ENDED");
+}
+
 TEST(EndToEndLessonText, WithoutAUTF8LocaleTheSymbolsStillShow) {
     E2E_REQUIRE_PROGRAM("Swift");
     velotest::TempFolder home;

@@ -133,6 +133,14 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
              a.wait(1);
          },
          80, 9},
+        {"lesson whose instruction is longer than its rows",
+         [](App& a) {
+             a.down(8); // chapter 9: the ninth lesson's instruction ends with its task
+             a.keys({enter});
+             a.down(8);
+             a.keys({enter});
+         },
+         40, 12},
         {"hint taller than the terminal",
          [](App& a) {
              a.down(2); // chapter 3: the twelfth lesson's hint ends with the model answer
