@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Text.hpp"
 #include "platform/terminal/Presenter.hpp"
+#include "platform/terminal/TextWrap.hpp"
 
 #include <algorithm>
 
@@ -36,7 +37,7 @@ int AnswerFieldView::draw(term::Canvas& canvas, int x, int y, int right, const u
         used = term::columnsOfText(placeholder.text());
         used = std::min(std::max(used, 1), room);
         canvas.fill(x, y, used + 2, 1, box);
-        canvas.text(x + 1, y, placeholder.text(), style, used);
+        canvas.text(x + 1, y, term::fitText(placeholder.text(), used), style, used);
     } else {
         const std::string shown = ns::characterSuffixFrom(text, scroll_);
         used = std::min(std::max(term::columnsOfText(shown), 1), room);

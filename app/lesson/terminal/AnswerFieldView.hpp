@@ -4,6 +4,7 @@
 // appIsUpToDate == false ] {" rather than "ifappIsUpToDate == false {"), the placeholder while it is empty,
 // and the caret whenever the field has the focus, from the moment the lesson opens. A text longer than the
 // room scrolls sideways with the caret; "‹" and "›" in the side blanks say that more text lies that way.
+// A placeholder longer than the room ends in "…".
 //
 // Failure contract: none; with no room at all the box still takes its two blanks and one cell.
 #include "platform/terminal/Canvas.hpp"

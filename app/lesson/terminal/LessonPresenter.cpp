@@ -10,6 +10,9 @@
 
 namespace {
 
+// The answer field keeps at least this many columns, its box included, beside long code before it.
+constexpr int kFieldMinColumns = 12;
+
 // Drawn as the screen shows it now: a view fading in after a delay is absent until it starts.
 bool shown(const ui::View* view) {
     return term::isShown(view);
@@ -30,6 +33,28 @@ std::string buttonTitle(const ui::Button& button, const char* fallback) {
     return title && !title->empty() ? *title : fallback;
 }
 
+// One item of a row of buttons: its text naming its key, and its text without.
+struct RowItem {
+    std::string text;
+    std::string shortText;
+    term::Style style;
+};
+
+// Draws `items` from x on row y, `gap` columns apart, naming their keys when the row has room for all of
+// that, else without; the items that still do not fit before `right` are left out, never cut.
+void drawRowItems(term::Canvas& canvas, int x, int y, int right, const std::vector<RowItem>& items, int gap) {
+    int wide = -gap;
+    for (const auto& item : items)
+        wide += term::columnsOfText(item.text) + gap;
+    const bool named = x + wide <= right;
+    for (const auto& item : items) {
+        const std::string& text = named ? item.text : item.shortText;
+        const int columns = term::columnsOfText(text);
+        if (x + columns > right) break;
+        x += canvas.text(x, y, text, item.style) + gap;
+    }
+}
+
 // The lines of the labels given, one after the other, `width` columns wide.
 std::vector<StyledLine> panelLines(std::initializer_list<const ui::Label*> labels, int width) {
     std::vector<StyledLine> lines;
@@ -39,6 +64,12 @@ std::vector<StyledLine> panelLines(std::initializer_list<const ui::Label*> label
         lines.insert(lines.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
     }
     return lines;
+}
+
+// Full rows in the screen's background first, so that nothing beneath shows at a panel's sides.
+void fillPanel(term::Canvas& canvas, term::Area area, int top, int rows, ui::Color panel) {
+    canvas.fill(area.x, top, area.width, rows, term::Style{}.withBackground(term::palette::background));
+    canvas.fill(area.x + 1, top, area.width - 2, rows, term::Style{}.withBackground(panel));
 }
 
 } // namespace
@@ -119,17 +150,21 @@ int LessonPresenter::drawCodeLine(term::Canvas& canvas, term::Area area, int y,
     }
     x += 4;
     const int right = area.x + area.width - 4;
+    ui::TextField* field = handles.textField && shown(handles.textField) ? handles.textField : nullptr;
     if (handles.text1Label && shown(handles.text1Label)) {
-        x += drawLabel(canvas, x, y, right - x, 1, *handles.text1Label) > 0
-                 ? term::columnsOfText(handles.text1Label->text())
-                 : 0;
+        int room = right - x;
+        if (field) {
+            // The field keeps room to show what is typed in it: the code before it gives way first.
+            const std::string& inField = field->text().empty() ? field->placeholder() : field->text();
+            room -= std::min(kFieldMinColumns, 2 + std::max(1, term::columnsOfText(inField)));
+        }
+        // However narrow, code that is there shows at least its mark.
+        if (!handles.text1Label->text().empty()) room = std::max(1, room);
+        x += drawLabelInOneRow(canvas, x, y, room, *handles.text1Label);
     }
-    if (handles.textField && shown(handles.textField))
-        x = lesson.field.draw(canvas, x, y, right, *handles.textField, answer);
-    if (handles.text2Label && shown(handles.text2Label)) {
-        drawLabel(canvas, x, y, right - x, 1, *handles.text2Label);
-        x += term::columnsOfText(handles.text2Label->text());
-    }
+    if (field) x = lesson.field.draw(canvas, x, y, right, *field, answer);
+    if (handles.text2Label && shown(handles.text2Label))
+        x += drawLabelInOneRow(canvas, x, y, std::max(0, right - x), *handles.text2Label);
     // Marks stand a blank after the line (the field's own blank counts when it ends the line).
     if (shown(handles.checkmarkButton)) {
         canvas.text(std::min(x + 1, area.x + area.width - 3), y, "✓",
@@ -148,36 +183,40 @@ int LessonPresenter::drawCodeLine(term::Canvas& canvas, term::Area area, int y,
 
 void LessonPresenter::drawButtons(term::Canvas& canvas, term::Area area, int y,
                                   LessonViewController& screen) {
-    int x = area.x + 2;
+    std::vector<RowItem> items;
     if (shown(screen.runButton)) {
         auto color = screen.runButton->backgroundColor();
         term::Style run = term::Style::fg(ui::Color::white())
-                              .withBackground(color.alpha > 0 ? color : term::palette::focus);
-        x +=
-            canvas.text(x, y, " ▶ " + buttonTitle(*screen.runButton, "RUN") + " (Ctrl-R) ", run.bolded()) + 2;
+                              .withBackground(color.alpha > 0 ? color : term::palette::focus)
+                              .bolded();
+        const std::string title = buttonTitle(*screen.runButton, "RUN");
+        items.push_back({" ▶ " + title + " (Ctrl-R) ", " ▶ " + title + " ", run});
     }
     if (shown(screen.nextButtonView)) {
         term::Style next =
-            term::Style::fg(ui::Color::white()).withBackground(LessonViewController::successGreen);
-        canvas.text(x, y, " " + buttonTitle(*screen.nextButtonView, "NEXT") + " › (Ctrl-N) ", next.bolded());
+            term::Style::fg(ui::Color::white()).withBackground(LessonViewController::successGreen).bolded();
+        const std::string title = buttonTitle(*screen.nextButtonView, "NEXT");
+        items.push_back({" " + title + " › (Ctrl-N) ", " " + title + " › ", next});
     }
+    drawRowItems(canvas, area.x + 2, y, area.x + area.width - 1, items, 2);
 }
 
 void LessonPresenter::drawHelpBar(term::Canvas& canvas, term::Area area, int y,
                                   LessonViewController& screen) {
-    int x = area.x + 2;
     const double alpha = term::shownAlpha(screen.helpBarView);
+    auto style = [alpha](ui::Color color) {
+        return term::faded(term::Style::fg(color).bolded(), alpha, term::palette::background);
+    };
+    std::vector<RowItem> items;
     if (shown(screen.stuckButton)) {
-        x += canvas.text(x, y, buttonTitle(*screen.stuckButton, "Stuck?") + " (Ctrl-E)",
-                         term::faded(term::Style::fg(LessonViewController::stuckRed).bolded(), alpha,
-                                     term::palette::background)) +
-             3;
+        const std::string title = buttonTitle(*screen.stuckButton, "Stuck?");
+        items.push_back({title + " (Ctrl-E)", title, style(LessonViewController::stuckRed)});
     }
     if (shown(screen.helpVideoButton)) {
-        canvas.text(x, y, buttonTitle(*screen.helpVideoButton, "Video") + " (Ctrl-V)",
-                    term::faded(term::Style::fg(LessonViewController::successGreen).bolded(), alpha,
-                                term::palette::background));
+        const std::string title = buttonTitle(*screen.helpVideoButton, "Video");
+        items.push_back({title + " (Ctrl-V)", title, style(LessonViewController::successGreen)});
     }
+    drawRowItems(canvas, area.x + 2, y, area.x + area.width - 1, items, 3);
 }
 
 void LessonPresenter::drawScrollingText(term::Canvas& canvas, int x, int y, int width, int rows,
@@ -235,7 +274,7 @@ int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, Le
         const int top = std::min(y, bottom - height) + slide;
         const int rows = std::min(height, bottom - top);
         if (rows >= 1 && height >= 2) {
-            canvas.fill(area.x + 1, top, area.width - 2, rows, term::Style{}.withBackground(panel));
+            fillPanel(canvas, area, top, rows, panel);
             canvas.text(
                 area.x + 2, top, "Output",
                 term::faded(term::Style::fg(term::palette::muted), alpha, behind).withBackground(panel));
@@ -255,7 +294,7 @@ int LessonPresenter::drawPanels(term::Canvas& canvas, term::Area area, int y, Le
         };
         const int wanted = static_cast<int>(layOut(textWidth).size()) + 2;
         const int top = std::max(area.y + 1, areaEnd - wanted);
-        canvas.fill(area.x + 1, top, area.width - 2, areaEnd - top, term::Style{}.withBackground(panel));
+        fillPanel(canvas, area, top, areaEnd - top, panel);
         drawScrollingText(canvas, textX, top + 1, textWidth, areaEnd - top - 2, layOut, lesson.hint, panel);
         if (shown(screen.helpViewOKButton)) {
             canvas.text(
@@ -272,14 +311,38 @@ void LessonPresenter::drawWordBar(term::Canvas& canvas, term::Area area, LessonV
     auto buttons = wordButtons(screen);
     auto* field = answerField(screen);
     if (buttons.empty() || !field || !field->isEditing() || area.height <= 0) return;
-    int y = area.y + area.height - 1;
-    canvas.fill(area.x, y, area.width, 1, term::Style{}.withBackground(term::palette::focus));
-    int x = area.x + 1;
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        term::Style s = term::Style::fg(ui::Color::white()).withBackground(term::palette::focus);
-        if (lesson.wordFocus && *lesson.wordFocus == i) s = s.reversed();
-        x += canvas.text(x, y, " " + buttonTitle(*buttons[i], "?") + " ", s) + 1;
+    const int y = area.y + area.height - 1;
+    const term::Style bar = term::Style::fg(ui::Color::white()).withBackground(term::palette::focus);
+    canvas.fill(area.x, y, area.width, 1, bar);
+    std::vector<std::string> words;
+    int total = -1;
+    for (auto* button : buttons) {
+        words.push_back(" " + buttonTitle(*button, "?") + " ");
+        total += term::columnsOfText(words.back()) + 1;
     }
+    // Words run from the second column; when they do not all fit, the last column is kept for "›" and the
+    // first for "‹", and the row starts late enough to show the chosen word.
+    const bool overflows = 1 + total > area.width - 1;
+    const int start = area.x + 1;
+    const int end = area.x + area.width - (overflows ? 1 : 0);
+    const std::size_t focus = std::min(lesson.wordFocus.value_or(0), words.size() - 1);
+    std::size_t first = 0;
+    auto spanTo = [&](std::size_t from, std::size_t to) {
+        int columns = -1;
+        for (std::size_t i = from; i <= to; ++i)
+            columns += term::columnsOfText(words[i]) + 1;
+        return columns;
+    };
+    while (first < focus && start + spanTo(first, focus) > end)
+        ++first;
+    int x = start;
+    std::size_t i = first;
+    for (; i < words.size() && x + term::columnsOfText(words[i]) <= end; ++i) {
+        term::Style word = lesson.wordFocus && *lesson.wordFocus == i ? bar.reversed() : bar;
+        x += canvas.text(x, y, words[i], word) + 1;
+    }
+    if (first > 0) canvas.text(area.x, y, "‹", bar);
+    if (i < words.size()) canvas.text(area.x + area.width - 1, y, "›", bar);
 }
 
 void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
@@ -309,7 +372,7 @@ void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
     drawScrollingText(canvas, area.x + 2, y, textWidth, rows.instruction, layOutInstruction,
                       lesson->instruction, term::palette::background);
     y += rows.instruction + rows.blankAboveCode;
-    drawCode(canvas, area, y, rows.code, *screen, code, *lesson);
+    const auto answerRow = drawCode(canvas, area, y, rows.code, *screen, code, *lesson);
     y += rows.code + rows.blankBelowCode;
     int below = y;
     if (rows.buttons > 0) {
@@ -322,6 +385,8 @@ void LessonPresenter::draw(term::Canvas& canvas, term::Area area) {
     }
     const int panelsTop = drawPanels(canvas, area, below, *screen, *lesson);
     lesson->instructionCovered = panelsTop < instructionTop + rows.instruction;
+    // A panel over the answer line hides its caret.
+    if (answerRow && *answerRow >= panelsTop) canvas.setCaret(std::nullopt);
     drawWordBar(canvas, area, *screen, *lesson);
 }
 

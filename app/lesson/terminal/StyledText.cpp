@@ -1,6 +1,8 @@
 #include "app/lesson/terminal/StyledText.hpp"
 
 #include "platform/foundation/Text.hpp"
+#include "platform/terminal/Presenter.hpp"
+#include "platform/terminal/TextWrap.hpp"
 
 #include <algorithm>
 
@@ -104,4 +106,26 @@ int drawLabel(term::Canvas& canvas, int x, int y, int width, int maxLines, const
               std::optional<ui::Color> background) {
     return drawAttributed(canvas, x, y, width, maxLines, label.attributedText(), label.textColor(),
                           background);
+}
+
+int drawLabelInOneRow(term::Canvas& canvas, int x, int y, int maxColumns, const ui::Label& label) {
+    if (maxColumns <= 0) return 0;
+    const int whole = term::columnsOfText(label.text());
+    // Laid out far wider than any terminal, so that only a line break makes a second line.
+    constexpr int kUnwrapped = 1 << 16;
+    const auto lines = layOutLabel(label, kUnwrapped);
+    if (lines.empty()) return 0;
+    const bool cut = whole > maxColumns || lines.size() > 1;
+    // A cut text keeps a column for its mark, which follows the last character drawn.
+    const int room = cut ? maxColumns - 1 : maxColumns;
+    int end = 0;
+    for (const auto& g : lines.front()) {
+        const int next = g.column + term::columnsOf(g.text);
+        if (next > room) break;
+        canvas.text(x + g.column, y, g.text, term::Style::fg(g.color));
+        end = next;
+    }
+    if (!cut) return whole;
+    canvas.text(x + end, y, term::kCutMark, term::Style::fg(term::palette::muted));
+    return end + 1;
 }

@@ -6,7 +6,7 @@
 // A text can be laid out first and drawn later, whole or a window of its lines, so that a panel can
 // size itself to what it shows and scroll what does not fit.
 //
-// Failure contract: none; text that does not fit in `maxLines` is cut.
+// Failure contract: none; text that does not fit in `maxLines` is cut (marked where the caller asks).
 #include "platform/terminal/Canvas.hpp"
 #include "platform/uikit/Label.hpp"
 
@@ -33,6 +33,11 @@ void drawStyledLines(term::Canvas& canvas, int x, int y, const std::vector<Style
 // Draws from (x, y), at most `width` columns and `maxLines` lines; returns the lines used.
 int drawLabel(term::Canvas& canvas, int x, int y, int width, int maxLines, const ui::Label& label,
               std::optional<ui::Color> background = std::nullopt);
+
+// Draws the label's text on row y from x, in `maxColumns` at most and without wrapping: a text that does
+// not fit (or holds more than one line) shows as much of its start as fits before a "…". Returns the
+// columns used, its trailing blanks included when it fits.
+int drawLabelInOneRow(term::Canvas& canvas, int x, int y, int maxColumns, const ui::Label& label);
 
 // The same for any attributed text with a default colour.
 int drawAttributed(term::Canvas& canvas, int x, int y, int width, int maxLines,

@@ -1,7 +1,8 @@
 // The lesson screen in terminals of every size: the instruction takes the rows it needs and scrolls
-// where it cannot have them, the caret stays on the answer line inside the screen, and the next lesson's
-// instruction starts at its top.
+// where it cannot have them, whatever is cut is marked, nothing runs into anything else, the caret stays
+// on the answer line inside the screen, and the next lesson's instruction starts at its top.
 #include "LessonTerminalFixture.hpp"
+#include "platform/terminal/TextWrap.hpp"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,109 @@ TEST_F(LessonScreenSizes, InEveryTerminalTheInstructionCanBeReadWholeAndTheCaret
         }
     }
     EXPECT_GT(scrolled, 0); // the small terminals did make the instruction scroll
+}
+
+TEST_F(LessonScreenSizes, ACodeLineWiderThanTheScreenEndsInAMark) {
+    for (auto [columns, rows] : {std::pair{80, 24}, {60, 20}, {40, 12}}) {
+        const int room = columns - 9; // the code runs from the sixth column to four before the edge
+        int cut = 0;
+        for (const auto& chapter : chapters) {
+            for (const auto& l : chapter->lessons) {
+                auto lesson = openAt(l->lessonID.str(), columns, rows);
+                ASSERT_TRUE(lesson);
+                draw();
+                for (int k = 1; k <= l->lines; ++k) {
+                    if (k == l->textFieldInLine || !l->text1(k)) continue;
+                    std::string code = l->text1(k)->str();
+                    while (code.ends_with(' '))
+                        code.pop_back();
+                    const std::string number = (k < 10 ? "  " : " ") + std::to_string(k) + "  ";
+                    std::string row;
+                    for (int y = 0; y < rows && row.empty(); ++y)
+                        if (canvas.row(y).starts_with(number)) row = canvas.row(y).substr(number.size());
+                    if (row.empty()) continue; // outside the code's window
+                    if (term::columnsOfText(code) <= room) {
+                        EXPECT_TRUE(row.starts_with(code))
+                            << l->lessonID.str() << " line " << k << ": " << row;
+                    } else {
+                        ++cut;
+                        EXPECT_TRUE(row.starts_with(term::fitText(code, room))) << row;
+                    }
+                }
+            }
+        }
+        if (columns <= 60) {
+            EXPECT_GT(cut, 0) << columns; // the check met lines to cut
+        }
+    }
+}
+
+TEST_F(LessonScreenSizes, InThirtyFourColumnsButtonsAndPanelsKeepToThemselves) {
+    auto lesson = openAt("CH1L1", 34, 16);
+    ASSERT_TRUE(lesson);
+    dispatch::main().advance(10.6); // the help bar is up
+    draw();
+    // Too narrow for the buttons with their keys: without, each whole.
+    EXPECT_TRUE(canvas.find(" ▶ Run  ")) << canvas.screen();
+    EXPECT_TRUE(canvas.find(" Next › ")) << canvas.screen();
+    EXPECT_FALSE(canvas.find("(Ctrl-R)")) << canvas.screen();
+    EXPECT_TRUE(canvas.find("Stuck?")) << canvas.screen();
+    typeKeys("~");
+    press(Key::ctrl('e'));
+    draw();
+    auto title = canvas.find(lesson->helpViewTitleLabel->text());
+    ASSERT_TRUE(title) << canvas.screen();
+    // Nothing of the screen beneath shows beside the hint panel.
+    for (int y = title->y; y < 15; ++y) {
+        for (int x : {0, 33}) {
+            EXPECT_EQ(canvas.row(y).size() > static_cast<std::size_t>(x)
+                          ? canvas.row(y)[static_cast<std::size_t>(x)]
+                          : ' ',
+                      ' ')
+                << "row " << y << "\n"
+                << canvas.screen();
+            EXPECT_EQ(canvas.styleAt(x, y).background, term::palette::background) << "row " << y;
+        }
+    }
+    // The caret does not blink through the panel.
+    if (canvas.caret()) {
+        EXPECT_LT(canvas.caret()->y, title->y - 1) << canvas.screen();
+    }
+}
+
+TEST_F(LessonScreenSizes, AWordBarWiderThanTheScreenKeepsTheChosenWordInSight) {
+    // The lesson with the most words.
+    Lesson::Ptr most;
+    for (const auto& chapter : chapters)
+        for (const auto& l : chapter->lessons)
+            if (l->inputAccessoryViewTextValues && (!most || l->inputAccessoryViewTextValues->size() >
+                                                                 most->inputAccessoryViewTextValues->size()))
+                most = l;
+    ASSERT_TRUE(most);
+    const auto& words = *most->inputAccessoryViewTextValues;
+    ASSERT_GE(words.size(), 4u);
+    // Narrow enough that the words do not all fit.
+    auto lesson = openAt(most->lessonID.str(), 20, 12);
+    ASSERT_TRUE(lesson);
+    const int bar = 10; // the row above the key line
+    for (std::size_t chosen = 0; chosen < words.size(); ++chosen) {
+        press(Key::named(Key::Kind::tab));
+        draw();
+        const std::string row = canvas.row(bar);
+        // The chosen word is drawn whole, reversed.
+        int reversed = 0;
+        for (int x = 0; x < 20; ++x)
+            reversed += canvas.styleAt(x, bar).reverse ? 1 : 0;
+        EXPECT_EQ(reversed, term::columnsOfText(" " + words[chosen].str() + " "))
+            << "word " << chosen << ": " << row;
+        EXPECT_TRUE(row.find("›") != std::string::npos || row.find("‹") != std::string::npos) << row;
+        if (chosen == 0) {
+            EXPECT_EQ(row.find("‹"), std::string::npos) << row;
+        }
+        if (chosen + 1 == words.size()) {
+            EXPECT_EQ(row.find("›"), std::string::npos) << row;
+        }
+    }
 }
 
 TEST_F(LessonScreenSizes, TheNextLessonsInstructionStartsAtItsTop) {
