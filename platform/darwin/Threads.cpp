@@ -397,34 +397,4 @@ bool suspendedThreadContext(pid_t tid, mcontext_t& out) {
     return true;
 }
 
-AlternateSignalStack::AlternateSignalStack() {
-    std::size_t page = static_cast<std::size_t>(hostPageSize());
-    size_ = 0x40000;
-    void* memory = mmap(nullptr, size_ + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return;
-    mprotect(memory, page, PROT_NONE); // overflowing the handler's stack faults instead of corrupting
-    memory_ = memory;
-    stack_t stack{};
-    stack.ss_sp = static_cast<char*>(memory) + page;
-    stack.ss_size = size_;
-    installed_ = sigaltstack(&stack, nullptr) == 0;
-}
-
-AlternateSignalStack::~AlternateSignalStack() {
-    if (memory_ == nullptr) return;
-    std::size_t page = static_cast<std::size_t>(hostPageSize());
-    if (installed_) {
-        stack_t current{};
-        if (sigaltstack(nullptr, &current) == 0 && current.ss_sp == static_cast<char*>(memory_) + page &&
-            (current.ss_flags & SS_ONSTACK) == 0) {
-            stack_t off{};
-            off.ss_flags = SS_DISABLE;
-            sigaltstack(&off, nullptr);
-        } else {
-            return; // still in use: leaking the mapping is safer than pulling the stack away
-        }
-    }
-    munmap(memory_, size_ + page);
-}
-
 } // namespace darwin

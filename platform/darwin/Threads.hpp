@@ -1,6 +1,6 @@
 #pragma once
 // Threads of this process, as a crash reporter needs them: listing, full names and queue labels,
-// suspension with register capture, and alternate signal stacks.
+// suspension with register capture. (Their alternate signal stacks: ThreadStart.hpp.)
 //
 // listThreads, threadName, queueLabel, suspendThreads and resumeThreads are safe in signal handlers:
 // they use raw system calls and fixed tables prepared at start (no heap, no locks). A name or label is
@@ -62,22 +62,5 @@ bool suspendThreads(const pid_t* ids, std::size_t count);
 bool resumeThreads();
 // Registers saved by a suspended thread; false when that thread is not parked.
 bool suspendedThreadContext(pid_t tid, mcontext_t& out);
-
-// Installs an alternate signal stack (with a guard page below it) for the calling thread for as long
-// as it lives (RAII). On destruction the stack is switched off again, unless another stack has been
-// installed since or a handler still runs on it, in which case its memory is left in place. Used on
-// the SDK's own threads.
-class AlternateSignalStack {
-  public:
-    AlternateSignalStack();
-    ~AlternateSignalStack();
-    AlternateSignalStack(const AlternateSignalStack&) = delete;
-    AlternateSignalStack& operator=(const AlternateSignalStack&) = delete;
-
-  private:
-    void* memory_ = nullptr;
-    std::size_t size_ = 0;
-    bool installed_ = false;
-};
 
 } // namespace darwin

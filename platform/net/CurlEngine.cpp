@@ -1,5 +1,6 @@
 #include "platform/net/CurlEngine.hpp"
 
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/foundation/FileContents.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/net/CurlTask.hpp"
@@ -342,7 +343,7 @@ struct CurlEngine::State {
 std::shared_ptr<CurlEngine> CurlEngine::create() {
     initialiseCurlOnce();
     auto engine = std::shared_ptr<CurlEngine>(new CurlEngine());
-    engine->thread_ = std::thread([self = engine] { self->run(); });
+    engine->thread_ = darwin::startThread("net.CurlEngine", [self = engine] { self->run(); });
     return engine;
 }
 

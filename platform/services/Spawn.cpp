@@ -1,5 +1,7 @@
 #include "platform/services/Spawn.hpp"
 
+#include "platform/darwin/ThreadStart.hpp"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -54,7 +56,7 @@ bool spawnDetached(std::string_view program, const std::vector<std::string>& arg
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return false;
     // Reap the child without making the caller wait for the program.
-    std::thread([pid] {
+    darwin::startThread(nullptr, [pid] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }

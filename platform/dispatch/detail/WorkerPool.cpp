@@ -1,6 +1,6 @@
 #include "platform/dispatch/detail/WorkerPool.hpp"
 
-#include "platform/darwin/Threads.hpp"
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/dispatch/detail/Labels.hpp"
 
 #include <algorithm>
@@ -62,7 +62,8 @@ void WorkerPool::schedule(Nanoseconds deadline, WorkItem item) {
 
 void WorkerPool::startWorker() {
     ++free_; // free from its start: it takes work as soon as it has named itself
-    threads_.emplace_back([this] { run(); });
+    // The thread table keeps the full label for crash records (the kernel only the last 15 bytes).
+    threads_.push_back(darwin::startThread(label_.c_str(), [this] { run(); }));
 }
 
 void WorkerPool::growIfNeeded() {
@@ -120,10 +121,6 @@ std::size_t WorkerPool::threadCount() const {
 }
 
 void WorkerPool::run() {
-    // The thread table keeps the full label for crash records (the kernel only the last 15 bytes),
-    // and the alternate stack lets a stack overflow in a block still be reported.
-    darwin::AlternateSignalStack signalStack;
-    darwin::setCurrentThreadName(label_.c_str());
     std::unique_lock lock(mutex_);
     ++named_;
     cv_.notify_all();

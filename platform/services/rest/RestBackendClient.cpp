@@ -1,5 +1,6 @@
 #include "platform/services/rest/RestBackendClient.hpp"
 
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
 #include "platform/foundation/JSON.hpp"
@@ -116,7 +117,8 @@ void RestBackendClient::enqueue(Request request) {
             usable = false;
         }
         if (usable && !state.stopping) {
-            if (!worker_.joinable()) worker_ = std::thread(run, state_);
+            if (!worker_.joinable())
+                worker_ = darwin::startThread("services.RestBackendClient", [state = state_] { run(state); });
             state.queue.push_back(std::move(request));
             state.wake.notify_one();
             return;

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
@@ -210,7 +211,7 @@ void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t l
         failed = "%s: pthread_attr_setstack %s\n";
     }
     if (failed == nullptr &&
-        (error = pthread_create(&part->thread, &attributes, ZEVMachExceptionServer, part)) != 0) {
+        (error = darwin::createThread(&part->thread, &attributes, ZEVMachExceptionServer, part)) != 0) {
         failed = "%s: pthread_create %s\n";
     }
     if (failed != nullptr) {

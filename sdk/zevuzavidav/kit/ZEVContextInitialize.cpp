@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/base/ZEVKitVersion.hpp"
@@ -93,8 +94,8 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
                                       data->reportIdentifier ? data->reportIdentifier : "",
                                       data->installationIdentifier ? data->installationIdentifier : "",
                                       data->betaToken ? data->betaToken : ""};
-    std::thread([group, copy, directoryCopy, texts, installHandlers, exceptionPort, readOnly,
-                 writable]() mutable {
+    darwin::startThread(nullptr, [group, copy, directoryCopy, texts, installHandlers, exceptionPort, readOnly,
+                                  writable]() mutable {
         // The start record's texts are only borrowed for the call; the blocks use copies.
         copy.apiKey = texts[0].c_str();
         copy.customBundleIdentifier = copy.customBundleIdentifier ? texts[1].c_str() : nullptr;
@@ -102,15 +103,17 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
         copy.installationIdentifier = texts[3].c_str();
         copy.betaToken = copy.betaToken ? texts[4].c_str() : nullptr;
         std::vector<std::thread> blocks;
-        blocks.emplace_back([&] { ZEVUserLoggingInitialize(&readOnly->logging, &writable->logging); });
-        blocks.emplace_back([] { ZEVBinaryImageInit(); });
+        blocks.push_back(darwin::startThread(
+            nullptr, [&] { ZEVUserLoggingInitialize(&readOnly->logging, &writable->logging); }));
+        blocks.push_back(darwin::startThread(nullptr, [] { ZEVBinaryImageInit(); }));
         if (installHandlers) {
-            blocks.emplace_back([&] {
+            blocks.push_back(darwin::startThread(nullptr, [&] {
                 if (exceptionPort) ZEVMachExceptionInit(&readOnly->machException, copy.machExceptionMask);
                 ZEVExceptionInitialize(&readOnly->exception, &writable->logging.customExceptionCount);
-            });
+            }));
         }
-        blocks.emplace_back([&] { ZEVContextRecordMetadata(directoryCopy.c_str(), &copy); });
+        blocks.push_back(
+            darwin::startThread(nullptr, [&] { ZEVContextRecordMetadata(directoryCopy.c_str(), &copy); }));
         for (auto& block : blocks)
             block.join();
         readOnly->initialized.store(1, std::memory_order_seq_cst);

@@ -1,6 +1,7 @@
 // Forked children that set up the crash context and check what it installed and wrote. Suites are
 // named Crash* so sanitizer runs can leave them out.
 #include "platform/darwin/Images.hpp"
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
@@ -217,7 +218,7 @@ TEST(CrashContext, OfTwoThreadsCrashingAtOnceOnlyOneRecords) {
         int status = inChild([&] {
             recordtest::initializeContext(dir, recordtest::Road::signals);
             auto crash = [] {
-                darwin::AlternateSignalStack stack;
+                darwin::ensureSignalStack();
                 ready.fetch_add(1);
                 while (ready.load() < 2) {
                 }

@@ -1,0 +1,53 @@
+#pragma once
+// Starting threads so that a crash on any of them can be recorded. The crash handlers run on the
+// faulting thread itself, on an alternate signal stack: a thread without one that runs out of its own
+// stack ends the process silently, since the kernel has nowhere to put the handler's frame. So every
+// thread gets one before it runs code of its own:
+//
+// - the program's threads start through startThread (a std::thread) or createThread (a pthread);
+// - threads that libraries start are covered by the program's own pthread_create (platform/interpose,
+//   left out of sanitizer builds), which sends every new thread through createThread.
+//
+// The stack is kSignalStackSize bytes above an inaccessible guard page, mapped when the thread starts
+// (its pages cost memory only once a signal runs on them) and unmapped when the thread ends, however it
+// ends: returning, pthread_exit or cancellation. A thread that already has an alternate stack keeps it.
+// Not covered: threads made by a raw clone, and threads the C library starts for itself.
+#include <cstddef>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace darwin {
+
+constexpr std::size_t kSignalStackSize = 0x40000;
+
+// Gives the calling thread an alternate signal stack, with a guard page below it, unless it has one;
+// the stack is unmapped when the thread ends. True when the thread has one afterwards; false when no
+// memory was left for it.
+bool ensureSignalStack();
+
+// What every thread the program starts does first: its signal stack, then its name (none when null
+// or empty; see setCurrentThreadName).
+void beginThread(const char* name);
+
+// A std::thread running `body` once beginThread(name) has run on it.
+template <typename Body> std::thread startThread(const char* name, Body body) {
+    return std::thread([label = std::string(name != nullptr ? name : ""), body = std::move(body)]() mutable {
+        beginThread(label.c_str());
+        body();
+    });
+}
+
+using PthreadCreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+
+// pthread_create through `create` (the program's pthread_create when null), the new thread having its
+// signal stack before `routine` runs. Results as pthread_create's; EAGAIN when the small start record
+// cannot be allocated.
+int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*), void* argument,
+                 PthreadCreateFunction create = nullptr);
+
+// True for the start routine createThread gives the threads it creates, which has them covered already.
+bool isCoveredStart(void* (*routine)(void*));
+
+} // namespace darwin

@@ -1,0 +1,269 @@
+// Every thread's alternate signal stack: present before the thread's own code runs, however the thread
+// was started (the program's helpers, std::thread and a library's pthread_create through the
+// program's own definition, the first thread), guarded below, gone when the thread ends, and enough
+// for a handler to run when the thread has used up its own stack.
+#include "platform/darwin/ThreadStart.hpp"
+#include "platform/darwin/GuardedRead.hpp"
+#include "tests/support/ChildProcess.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdint>
+#include <dlfcn.h>
+#include <functional>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+#ifdef VELO_THREAD_CREATION_COVERED
+constexpr bool kLibraryThreadsCovered = true;
+#else
+constexpr bool kLibraryThreadsCovered = false; // sanitizer builds: their runtimes own pthread_create
+#endif
+
+std::size_t page() {
+    return static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+bool mapped(const void* address) {
+    unsigned char resident = 0;
+    auto at = reinterpret_cast<std::uintptr_t>(address) & ~(page() - 1);
+    return mincore(reinterpret_cast<void*>(at), 1, &resident) == 0;
+}
+
+bool readable(const void* address) {
+    char byte = 0;
+    return darwin::readMemory(reinterpret_cast<std::uintptr_t>(address), &byte, 1);
+}
+
+stack_t currentSignalStack() {
+    stack_t stack{};
+    sigaltstack(nullptr, &stack);
+    return stack;
+}
+
+// AddressSanitizer gives each thread it starts a small alternate stack of its own (unmapping whatever
+// stack is in force when the thread ends), which ours then leaves in place.
+bool runtimeGivesItsOwnStacks() {
+    stack_t seen{};
+    darwin::startThread(nullptr, [&] { seen = currentSignalStack(); }).join();
+    return seen.ss_size != darwin::kSignalStackSize;
+}
+
+// How a test starts a thread running `body` and waits for its end.
+using Starter = void (*)(std::function<void()> body);
+
+void* runBody(void* body) {
+    (*static_cast<std::function<void()>*>(body))();
+    return nullptr;
+}
+
+// A library's call binds to the program's pthread_create when the program defines one.
+void startWithLibraryCall(std::function<void()> body) {
+    auto create = reinterpret_cast<darwin::PthreadCreateFunction>(dlsym(RTLD_DEFAULT, "pthread_create"));
+    pthread_t thread;
+    ASSERT_EQ(create(&thread, nullptr, runBody, &body), 0);
+    pthread_join(thread, nullptr);
+}
+
+// A thread on a stack its creator made, with a guard page of its own below it.
+void startWithOwnStack(std::function<void()> body) {
+    const std::size_t size = 1 << 20;
+    void* memory = mmap(nullptr, size + page(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(memory, MAP_FAILED);
+    mprotect(memory, page(), PROT_NONE);
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstack(&attributes, static_cast<char*>(memory) + page(), size);
+    pthread_t thread;
+    EXPECT_EQ(darwin::createThread(&thread, &attributes, runBody, &body), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    munmap(memory, size + page());
+}
+
+struct StartCase {
+    const char* name;
+    Starter start;
+    bool needsLibraryCoverage;
+};
+
+void PrintTo(const StartCase& start, std::ostream* out) {
+    *out << start.name;
+}
+
+const StartCase kStarts[] = {
+    {"startThread", [](std::function<void()> body) { darwin::startThread("velo.test.start", body).join(); },
+     false},
+    {"createThreadWithAStackOfItsOwn", startWithOwnStack, false},
+    {"stdThread", [](std::function<void()> body) { std::thread(body).join(); }, true},
+    {"pthreadCreateAsALibraryCallsIt", startWithLibraryCall, true},
+};
+
+class ThreadStart : public ::testing::TestWithParam<StartCase> {
+  protected:
+    void SetUp() override {
+        if (GetParam().needsLibraryCoverage && !kLibraryThreadsCovered)
+            GTEST_SKIP() << "this build leaves pthread_create to the sanitizer's runtime";
+    }
+};
+
+TEST_P(ThreadStart, TheThreadHasAGuardedSignalStackBeforeItsCodeRuns) {
+    if (runtimeGivesItsOwnStacks()) GTEST_SKIP() << "the sanitizer's runtime gives threads stacks of its own";
+    stack_t seen{};
+    const void* below = nullptr;
+    bool guardMapped = false;
+    bool guardReadable = true;
+    bool stackReadable = false;
+    GetParam().start([&] {
+        seen = currentSignalStack();
+        below = static_cast<char*>(seen.ss_sp) - 1;
+        guardMapped = mapped(below);
+        guardReadable = readable(below);
+        stackReadable = readable(seen.ss_sp) && readable(static_cast<char*>(seen.ss_sp) + seen.ss_size - 1);
+    });
+    EXPECT_EQ(seen.ss_flags & SS_DISABLE, 0);
+    EXPECT_EQ(seen.ss_size, darwin::kSignalStackSize);
+    EXPECT_TRUE(stackReadable);
+    EXPECT_TRUE(guardMapped && !guardReadable) << "no inaccessible guard page below the stack";
+    // Gone with its thread.
+    EXPECT_FALSE(mapped(seen.ss_sp));
+    EXPECT_FALSE(mapped(below));
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, ThreadStart, ::testing::ValuesIn(kStarts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ThreadStartFirstThread, HasItsStackFromTheProgramsLoad) {
+    if (!kLibraryThreadsCovered)
+        GTEST_SKIP() << "this build leaves pthread_create to the sanitizer's runtime";
+    ASSERT_EQ(getpid(), static_cast<pid_t>(syscall(SYS_gettid))) << "gtest runs tests on the first thread";
+    const stack_t stack = currentSignalStack();
+    EXPECT_EQ(stack.ss_flags & SS_DISABLE, 0);
+    EXPECT_EQ(stack.ss_size, darwin::kSignalStackSize);
+}
+
+struct EndCase {
+    const char* name;
+    void* (*routine)(void*);
+    bool cancel;
+};
+
+int neverWritten[2];
+
+// Each records its stack in `out` and ends its own way.
+const EndCase kEnds[] = {
+    {"Returning",
+     [](void* out) -> void* {
+         *static_cast<stack_t*>(out) = currentSignalStack();
+         return nullptr;
+     },
+     false},
+    {"ByPthreadExit",
+     [](void* out) -> void* {
+         *static_cast<stack_t*>(out) = currentSignalStack();
+         pthread_exit(nullptr);
+     },
+     false},
+    {"Cancelled",
+     [](void* out) -> void* {
+         *static_cast<stack_t*>(out) = currentSignalStack();
+         char byte;
+         while (read(neverWritten[0], &byte, 1) != 0) { // a cancellation point that never returns
+         }
+         return nullptr;
+     },
+     true},
+};
+
+TEST(ThreadStartEnd, TheStackIsUnmappedHoweverTheThreadEnds) {
+    ASSERT_EQ(pipe(neverWritten), 0);
+    for (const EndCase& end : kEnds) {
+        SCOPED_TRACE(end.name);
+        stack_t seen{};
+        seen.ss_flags = SS_DISABLE;
+        pthread_t thread;
+        ASSERT_EQ(darwin::createThread(&thread, nullptr, end.routine, &seen), 0);
+        if (end.cancel) {
+            // Cancellation is acted on at the next cancellation point, whenever the thread gets there.
+            pthread_cancel(thread);
+        }
+        void* result = nullptr;
+        pthread_join(thread, &result);
+        EXPECT_EQ(result, end.cancel ? PTHREAD_CANCELED : nullptr);
+        ASSERT_EQ(seen.ss_flags & SS_DISABLE, 0);
+        EXPECT_FALSE(mapped(seen.ss_sp));
+    }
+    close(neverWritten[0]);
+    close(neverWritten[1]);
+}
+
+TEST(ThreadStartEnd, AThreadKeepsAStackOfItsOwnAndGetsItsOwnBackWhenItsWasSwitchedOff) {
+    if (runtimeGivesItsOwnStacks()) GTEST_SKIP() << "the sanitizer's runtime gives threads stacks of its own";
+    stack_t before{}, own{}, kept{}, switchedOff{}, restored{};
+    std::vector<char> ownMemory(64 * 1024);
+    darwin::startThread(nullptr, [&] {
+        before = currentSignalStack();
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+        switchedOff = currentSignalStack();
+        darwin::ensureSignalStack();
+        restored = currentSignalStack();
+
+        stack_t mine{};
+        mine.ss_sp = ownMemory.data();
+        mine.ss_size = ownMemory.size();
+        sigaltstack(&mine, nullptr);
+        own = currentSignalStack();
+        darwin::ensureSignalStack();
+        kept = currentSignalStack();
+    }).join();
+    EXPECT_NE(switchedOff.ss_flags & SS_DISABLE, 0);
+    EXPECT_EQ(restored.ss_sp, before.ss_sp) << "a second stack instead of the thread's own";
+    EXPECT_EQ(kept.ss_sp, static_cast<void*>(ownMemory.data()));
+    EXPECT_EQ(kept.ss_size, ownMemory.size());
+    // The stack it was given is unmapped at its end all the same, while its own is in force.
+    EXPECT_FALSE(mapped(before.ss_sp));
+}
+
+// Recursion that only a stack running out ends.
+volatile std::uint64_t gBottom = ~std::uint64_t{0};
+__attribute__((noinline)) std::uint64_t recurse(std::uint64_t depth) {
+    volatile char frame[256];
+    frame[depth % sizeof frame] = static_cast<char>(depth);
+    if (depth == gBottom) return 0;
+    return recurse(depth + 1) + static_cast<std::uint64_t>(frame[(depth + 1) % sizeof frame]);
+}
+
+void onOverflow(int, siginfo_t*, void*) {
+    // Reached at all only with a stack to run on; that it is the alternate one is checked too.
+    _exit((currentSignalStack().ss_flags & SS_ONSTACK) != 0 ? 42 : 43);
+}
+
+// Named for the crash tests, which the sanitizer presets leave out: their runtimes watch the stack.
+class CrashThreadStartOverflow : public ThreadStart {};
+
+TEST_P(CrashThreadStartOverflow, AThreadThatUsesUpItsStackStillRunsTheHandler) {
+    const StartCase start = GetParam();
+    const int status = velotest::waitForChild(velotest::startChild([&] {
+        struct sigaction action {};
+        action.sa_sigaction = onOverflow;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGSEGV, &action, nullptr);
+        start.start([] { recurse(0); });
+    }));
+    EXPECT_EQ(status, 42) << "128 + 11: the thread died of SIGSEGV without its handler";
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashStarts, CrashThreadStartOverflow, ::testing::ValuesIn(kStarts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
