@@ -2,9 +2,10 @@
 // runs it, it is killed by SIGSEGV from outside while it waits for a key, and the next launch, pointed
 // at a local plain-HTTP report server (the shipped program sends in clear only to a loopback address),
 // sends the report. Its symbolicated stacks must name the program's own functions, which only its
-// exported symbols make possible; and a launch killed between packaging the report and removing its
-// folder must not make the report go twice. Skipped when the program has not been built or tmux is not
-// installed.
+// exported symbols make possible; a launch killed between packaging the report and removing its
+// folder must not make the report go twice; and a thread that runs out of stack, whether a library
+// started it or the program did, is reported as the crashed thread. Skipped when the program has not
+// been built or tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
@@ -15,10 +16,13 @@
 #include <nlohmann/json.hpp>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +70,19 @@ class CrashShippedProgram : public ::testing::Test {
         return active.size() == 1 ? active[0] : std::string();
     }
 
+    // The next launch (with `more` in its environment), which sends what earlier ones left and is quit
+    // once nothing waits in "prepared"; the requests the server had by then.
+    std::vector<reporttest::Request> sendWithNextLaunch(const std::string& more = "") {
+        velotest::Tmux next("velo-shipped-send");
+        next.start("env " + more + " " + environment() + " " + quote(program.string()));
+        next.waitFor("SWIFT BASICS", 20);
+        EXPECT_TRUE(server.waitForRequests(1, 30)) << next.screen();
+        EXPECT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }, 20));
+        next.keys("q");
+        next.waitFor("PROGRAM-ENDED", 10);
+        return server.requests();
+    }
+
     static std::map<std::string, std::string> partsOf(const reporttest::Request& request) {
         const std::string type = request.header("Content-Type");
         std::map<std::string, std::string> parts;
@@ -95,15 +112,7 @@ json sectionOf(const std::string& member, const char* name) {
 TEST_F(CrashShippedProgram, TheNextLaunchSendsAReportWhoseMainThreadNamesMain) {
     const std::string crashed = crashOnce();
     ASSERT_FALSE(crashed.empty());
-    velotest::Tmux second("velo-shipped-send");
-    second.start("env " + environment() + " " + quote(program.string()));
-    second.waitFor("SWIFT BASICS", 20);
-    ASSERT_TRUE(server.waitForRequests(1, 30)) << second.screen();
-    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }, 20));
-    second.keys("q");
-    second.waitFor("PROGRAM-ENDED", 10);
-
-    const auto requests = server.requests();
+    const auto requests = sendWithNextLaunch();
     ASSERT_EQ(requests.size(), 1u);
     auto parts = partsOf(requests[0]);
     EXPECT_EQ(parts["report_id"], crashed);
@@ -157,5 +166,77 @@ TEST_F(CrashShippedProgram, AKillBetweenPackagingAndCleanUpStillSendsTheReportOn
         sent.push_back(partsOf(request)["report_id"]);
     EXPECT_EQ(sent, std::vector<std::string>{crashed});
 }
+
+struct OverflowCase {
+    const char* name;
+    char which; // what the preloaded library is asked for (tests/sdk/zevuzavidav/fixtures/stack_overflow.c)
+    const char* threadName;
+};
+
+void PrintTo(const OverflowCase& overflow, std::ostream* out) {
+    *out << overflow.name;
+}
+
+class CrashShippedProgramOverflow : public CrashShippedProgram,
+                                    public ::testing::WithParamInterface<OverflowCase> {};
+
+// The crashed thread has no stack left: its handler runs on the alternate stack it was given when it
+// started, which the program's own pthread_create gives a library's thread as well.
+TEST_P(CrashShippedProgramOverflow, TheReportNamesTheThreadWhoseStackRanOutAsTheCrashedOne) {
+    const OverflowCase overflow = GetParam();
+    const fs::path fifo = home.path() / "overflow";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        velotest::Tmux first("velo-shipped-overflow");
+        first.start("env LD_PRELOAD=" + quote(VELO_STACK_OVERFLOW) +
+                    " VELO_OVERFLOW_FIFO=" + quote(fifo.string()) + " " + environment() + " " +
+                    quote(program.string()) + "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
+        first.waitFor("SWIFT BASICS", 20);
+        // The library's thread has the FIFO open for reading from the program's start.
+        int writer = -1;
+        ASSERT_TRUE(velotest::waitUntil(
+            [&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }, 10));
+        EXPECT_EQ(::write(writer, &overflow.which, 1), 1);
+        ::close(writer);
+        const std::string shown = first.waitFor("PROGRAM-ENDED", 20);
+        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
+    }
+    const auto active = entries(tree() / "active");
+    ASSERT_EQ(active.size(), 1u);
+    const std::string crashed = active[0];
+
+    // The library is loaded again, as a preloaded one is, so that its frames can be named.
+    const auto requests = sendWithNextLaunch("LD_PRELOAD=" + quote(VELO_STACK_OVERFLOW));
+    ASSERT_EQ(requests.size(), 1u);
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    // A fault reaches the exception port first; the signal handler records it when the port does not.
+    const std::string record = parts.count("mach_exception") != 0 ? "mach_exception" : "signal";
+    const json threads = sectionOf(parts[record], "threads");
+    const json names = sectionOf(parts[record], "thread_names");
+    const json symbolicated = sectionOf(parts[record + ".zevrecord"], "threads");
+    ASSERT_TRUE(threads.is_array() && names.is_array() && symbolicated.is_array())
+        << "no " << record << " record in the report";
+    ASSERT_EQ(names.size(), threads.size());
+    ASSERT_EQ(symbolicated.size(), threads.size());
+    std::vector<std::string> crashedNames;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        if (threads[i].value("crashed", false)) {
+            crashedNames.push_back(names[i].is_string() ? names[i].get<std::string>() : "?");
+            at = i;
+        }
+    }
+    ASSERT_EQ(crashedNames, std::vector<std::string>{overflow.threadName});
+    // It crashed in the recursion, whose frames are the first the walk finds.
+    ASSERT_FALSE(symbolicated[at].empty());
+    EXPECT_EQ(symbolicated[at][0]["symbol"], "velo_fixture_overflow") << symbolicated[at][0];
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashStackOverflow, CrashShippedProgramOverflow,
+                         ::testing::Values(OverflowCase{"OnAThreadAPreloadedLibraryStarted", 't',
+                                                        "velo-overflow"},
+                                           OverflowCase{"OnTheNetworkEngineThread", 'n', "net.CurlEngine"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
