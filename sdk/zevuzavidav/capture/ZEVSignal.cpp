@@ -37,6 +37,17 @@ bool mustBeRaisedAgain(int number, const siginfo_t* info) {
     return info != nullptr && (info->si_code <= 0 || number == SIGTRAP || number == SIGSYS);
 }
 
+// The earlier alternate stack belongs to the thread that started the SDK, where ours replaced it. It
+// goes back only there, and only while no handler runs on ours: the kernel refuses to swap a stack in
+// use (EPERM), which is the case in every crash handled on that thread, and on any other thread it
+// would give that thread a stack it shares with the first. Elsewhere the thread keeps its own stack.
+bool mayPutBackSavedStack() {
+    const ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    stack_t current{};
+    return readOnly != nullptr && sigaltstack(nullptr, &current) == 0 &&
+           (current.ss_flags & (SS_ONSTACK | SS_DISABLE)) == 0 && current.ss_sp == readOnly->signalStack;
+}
+
 } // namespace
 
 int zevuzavidav::signalAtIndex(int index) {
@@ -126,9 +137,10 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
     bool ok = ZEVSignalSafeRemoveHandlers();
     if (part == nullptr) return false;
     char errorText[zevuzavidav::kErrorTextSize];
-    // Putting the earlier alternate stack back fails with EPERM while we run on ours; that must not
-    // keep the earlier handlers from being restored, so it only costs the result.
-    if (part->savedStack.ss_sp != nullptr && sigaltstack(&part->savedStack, nullptr) != 0) {
+    // A failure to put the earlier alternate stack back must not keep the earlier handlers from being
+    // restored, so it only costs the result.
+    if (part->savedStack.ss_sp != nullptr && mayPutBackSavedStack() &&
+        sigaltstack(&part->savedStack, nullptr) != 0) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalSafeInstallPreexistingHandlers",
                   zevuzavidav::errorText(errno, errorText));
         ok = false;

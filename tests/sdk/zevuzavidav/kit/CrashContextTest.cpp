@@ -150,6 +150,15 @@ TEST(CrashContext, WarnsAboutHandlersReplacedAfterStart) {
     EXPECT_EQ(text.find("SIGSEGV"), std::string::npos) << text;
 }
 
+// The alternate stack the calling thread had before the SDK started.
+char earlierStack[65536];
+void installEarlierStack() {
+    stack_t stack{};
+    stack.ss_sp = earlierStack;
+    stack.ss_size = sizeof earlierStack;
+    sigaltstack(&stack, nullptr);
+}
+
 void earlierSegvHandler(int, siginfo_t*, void*) {
     stack_t current{};
     sigaltstack(nullptr, &current);
@@ -161,11 +170,7 @@ TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord)
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
     int status = inChild([&] {
-        static char earlierStack[65536];
-        stack_t stack{};
-        stack.ss_sp = earlierStack;
-        stack.ss_size = sizeof earlierStack;
-        sigaltstack(&stack, nullptr);
+        installEarlierStack();
         struct sigaction action {};
         action.sa_sigaction = earlierSegvHandler;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
@@ -181,6 +186,38 @@ TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0]["signal"]["name"], "SIGSEGV");
     EXPECT_EQ(lines[0]["signal"]["errno"], 1234);
+    // The handler runs on the SDK's stack, which the kernel will not swap while it is in use: that
+    // expected refusal is no error of the report.
+    EXPECT_EQ(readAll(dir + "/sdk.log").find("Unable to setup stack"), std::string::npos);
+}
+
+// Outside a handler the earlier stack goes back on the thread the SDK took it from, and only there:
+// any other thread keeps its own (it would otherwise share the first thread's).
+TEST(CrashContext, TheEarlierAlternateStackGoesBackOnlyOnTheThreadItWasTakenFrom) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    int status = inChild([&] {
+        installEarlierStack();
+        recordtest::initializeContext(dir, recordtest::Road::signals);
+        ZEVSignalReadOnlyContext* part = &zevuzavidav::sharedReadOnlyContext()->signal;
+        stack_t before{}, after{};
+        bool otherRestored = false;
+        darwin::startThread(nullptr, [&] {
+            sigaltstack(nullptr, &before);
+            otherRestored = ZEVSignalSafeInstallPreexistingHandlers(part);
+            sigaltstack(nullptr, &after);
+        }).join();
+        if (!otherRestored || after.ss_sp != before.ss_sp || after.ss_sp == earlierStack) _exit(4);
+        stack_t current{};
+        sigaltstack(nullptr, &current);
+        if (current.ss_sp != zevuzavidav::sharedReadOnlyContext()->signalStack) _exit(5);
+        if (!ZEVSignalSafeInstallPreexistingHandlers(part)) _exit(6);
+        sigaltstack(nullptr, &current);
+        _exit(current.ss_sp == earlierStack && current.ss_size == sizeof earlierStack ? 0 : 7);
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readAll(dir + "/sdk.log").find("Unable to setup stack"), std::string::npos);
 }
 
 std::atomic<bool> useContextAtTheVeryEnd{false};
