@@ -164,7 +164,10 @@ void zevuzavidav::writeSignalSection(ZEVFile* file, const siginfo_t* info, int s
         ZEVFileWriteUInt64Entry(file, "number", static_cast<std::uint64_t>(info->si_signo));
         // Signed: the codes of signals sent by a process are negative (SI_TKILL is -6).
         ZEVFileWriteInt64Entry(file, "code", info->si_code);
-        ZEVFileWriteUInt64Entry(file, "address", reinterpret_cast<std::uintptr_t>(info->si_addr));
+        // A signal sent by a process has no faulting address: the kernel puts the sender's process id
+        // where the address would be.
+        if (info->si_code > 0)
+            ZEVFileWriteUInt64Entry(file, "address", reinterpret_cast<std::uintptr_t>(info->si_addr));
         ZEVFileWriteStringEntry(file, "name", zevuzavidav::signalName(info->si_signo));
         ZEVFileWriteStringEntry(file, "code_name", zevuzavidav::signalCodeName(info->si_signo));
     }

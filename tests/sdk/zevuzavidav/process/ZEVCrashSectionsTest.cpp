@@ -30,15 +30,17 @@ json onlySection(const std::string& path, const char* name) {
     return lines.empty() ? json() : lines[0][name];
 }
 
-TEST(CrashSections, SignalCodesAreWrittenWithTheirSign) {
+TEST(CrashSections, SignalCodesAreWrittenWithTheirSignAndOnlyAFaultWithAnAddress) {
     FakeContext context;
     struct Case {
         int signal;
         int code;
+        bool fault;
     };
-    // A fault's own code, and the codes of signals sent by tgkill, sigqueue and kill.
-    for (Case c : {Case{SIGSEGV, SEGV_MAPERR}, Case{SIGSEGV, SI_TKILL}, Case{SIGABRT, SI_QUEUE},
-                   Case{SIGTRAP, SI_USER}}) {
+    // A fault's own code, and the codes of signals sent by tgkill, sigqueue and kill, where the kernel
+    // puts the sender's process id in place of the address.
+    for (Case c : {Case{SIGSEGV, SEGV_MAPERR, true}, Case{SIGSEGV, SI_TKILL, false},
+                   Case{SIGABRT, SI_QUEUE, false}, Case{SIGTRAP, SI_USER, false}}) {
         std::string path = context.dir() + "/signal.zevrecord";
         ZEVFile file;
         ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path.c_str(), false, false));
@@ -46,11 +48,19 @@ TEST(CrashSections, SignalCodesAreWrittenWithTheirSign) {
         std::memset(&info, 0, sizeof info);
         info.si_signo = c.signal;
         info.si_code = c.code;
+        if (c.fault)
+            info.si_addr = reinterpret_cast<void*>(std::uintptr_t{0x7ffc12345678});
+        else
+            info.si_pid = 4321;
         zevuzavidav::writeSignalSection(&file, &info, 0);
         ZEVFileClose(&file);
         json section = onlySection(path, "signal");
         EXPECT_EQ(section["number"], c.signal);
         EXPECT_EQ(section["code"], c.code) << section;
+        if (c.fault)
+            EXPECT_EQ(section["address"], 0x7ffc12345678u) << section;
+        else
+            EXPECT_FALSE(section.contains("address")) << section;
     }
 }
 
