@@ -118,8 +118,8 @@ bool executeNextOpcode(ZEVDwarfExpressionMachine* m) {
                 ZEVSDKLog("%s: Error: DW_OP_breg invalid register number\n", kFunction);
                 return false;
             }
-            ZEVSDKLog("%s: DW_OP_breg %d value %d\n", kFunction, opcode - DW_OP_breg0,
-                      static_cast<int>(value + static_cast<std::uint64_t>(offset)));
+            ZEVSDKLog("%s: DW_OP_breg %d value %lu\n", kFunction, opcode - DW_OP_breg0,
+                      value + static_cast<std::uint64_t>(offset));
             ok = push(m, value + static_cast<std::uint64_t>(offset));
         } else {
             ZEVSDKLog("%s: Error: Unrecognized DWARF expression opcode 0x%x\n", kFunction,

@@ -119,10 +119,12 @@ TEST(LogLines, TheExpressionMachineTracesEveryOperationAndItsOutcome) {
     const std::string op = "ZEVDwarfExpressionMachineExecuteNextOpcode: ";
     const std::string eval = "ZEVDwarfEvalulateExpression: ";
     expectLines(logOf(context),
-                {eval + "starting at 0x", op + "DW_OP_breg 6 value ", op + "DW_OP_dup value ",
-                 op + "DW_OP_deref_size 0x", op + "DW_OP_swap\n", op + "DW_OP_plus_and\n",
-                 op + "DW_OP_lit 5\n", op + "DW_OP_plus\n", op + "DW_OP_plus_uconst value 2\n",
-                 op + "DW_OP_ne\n", op + "DW_OP_deref value 0x2000\n",
+                {eval + "starting at 0x",
+                 // The register's whole value (a stack address, beyond 32 bits).
+                 op + "DW_OP_breg 6 value " + std::to_string(reinterpret_cast<std::uintptr_t>(&word)) + "\n",
+                 op + "DW_OP_dup value ", op + "DW_OP_deref_size 0x", op + "DW_OP_swap\n",
+                 op + "DW_OP_plus_and\n", op + "DW_OP_lit 5\n", op + "DW_OP_plus\n",
+                 op + "DW_OP_plus_uconst value 2\n", op + "DW_OP_ne\n", op + "DW_OP_deref value 0x2000\n",
                  eval + "successfully computed expression result\n",
                  "ZEVDwarfExpressionMachinePrepareForExecution: Error: DWARF expression length is zero\n",
                  eval + "Error: unable to prepare for execution\n"});
