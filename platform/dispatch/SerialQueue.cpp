@@ -3,9 +3,6 @@
 #include "platform/dispatch/detail/Labels.hpp"
 #include "platform/dispatch/detail/WorkerPool.hpp"
 
-#include <condition_variable>
-#include <mutex>
-
 namespace dispatch {
 
 struct SerialQueue::State {
@@ -37,22 +34,10 @@ void SerialQueue::sync(const std::function<void()>& block) {
         block();
         return;
     }
-    // An idle queue lends its identity to the caller's thread instead: two thread switches fewer, and
-    // the blocks still run one at a time in order, as the worker waits for this one.
-    if (state_->pool.runIfIdle(block)) return;
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool done = false;
-    async([&] {
-        block();
-        // Notified under the lock: the waiter owns the condition variable and destroys it as soon as it
-        // sees `done`.
-        std::lock_guard lock(mutex);
-        done = true;
-        cv.notify_one();
-    });
-    std::unique_lock lock(mutex);
-    cv.wait(lock, [&] { return done; });
+    // The queue lends its identity to the caller's thread once the blocks before this one have run:
+    // no thread switch on an idle queue, one (the wake-up) on a busy one, and the blocks still run one at
+    // a time in order, as the worker waits for this one.
+    state_->pool.runOnCaller(block);
 }
 
 } // namespace dispatch

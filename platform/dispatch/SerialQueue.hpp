@@ -3,14 +3,17 @@
 // order. The thread carries the queue's label as its name: the kernel keeps its last 15 bytes, the
 // darwin thread table the whole label, and the label of the queue running a block for crash records.
 //
-// Thread-safety: every member may be called from any thread. sync() on an idle queue runs the block on
-// the caller's thread while the worker waits, with the queue's label current there (currentQueueLabel,
-// the darwin thread table, isCurrent); otherwise it waits for the work before it and lets the worker
-// run the block. sync() from a block already running on this queue runs the block inline instead of
-// deadlocking. An exception from a block that runs on the caller's thread reaches the caller; one from
-// a block the worker runs ends the process, as any block's does. Destruction waits for the block that
-// is running and for work already due, drops delayed work that is not yet due, and joins the thread; it
-// must not be called from the queue's own thread, nor while a sync() is running.
+// Thread-safety: every member may be called from any thread. sync() runs the block on the caller's
+// thread, as the queue's next block: it waits for the blocks due before the call (and for the block or
+// sync() running), then holds the queue, the worker waiting, with the queue's label current on the
+// caller's thread (currentQueueLabel, the darwin thread table, isCurrent). So an idle queue costs no
+// thread switch and a busy one a single wake-up. Callers of sync() that find the queue free go at once,
+// even past other callers of sync() still waking up to their turn, as threads take a mutex, but never
+// past a block queued before them. sync() from a block already running on this queue runs the block
+// inline instead of deadlocking. An exception from a sync() block reaches the caller; one from an async
+// block ends the process. Destruction waits for the block that is running and for work already due,
+// drops delayed work that is not yet due, and joins the thread; it must not be called from the queue's
+// own thread, nor while a sync() is running or waiting.
 #include "platform/dispatch/Queue.hpp"
 
 #include <functional>

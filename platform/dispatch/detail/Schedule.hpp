@@ -21,8 +21,25 @@ class Schedule {
         }
     };
 
+    // A place in the order that no entry holds: the one a block submitted now, due at `deadline`, would
+    // take. Entries pushed later come after it.
+    struct Place {
+        Nanoseconds deadline;
+        std::uint64_t sequence;
+    };
+
     void push(Nanoseconds deadline, WorkItem item) {
         entries_.insert(Entry{deadline, next_++, std::move(item)});
+    }
+
+    Place takePlace(Nanoseconds deadline) { return Place{deadline, next_++}; }
+
+    // True when every entry comes after `place` in the order.
+    bool allAfter(const Place& place) const {
+        if (entries_.empty()) return true;
+        const Entry& first = *entries_.begin();
+        return first.deadline != place.deadline ? place.deadline < first.deadline
+                                                : place.sequence < first.sequence;
     }
 
     // The earliest entry if it is due at `now`.

@@ -93,26 +93,74 @@ bool WorkerPool::isWorkerThread() const {
     return tRunningPool == this && runningQueueLabel() == interned_;
 }
 
-bool WorkerPool::runIfIdle(const std::function<void()>& block) {
-    {
-        std::lock_guard lock(mutex_);
-        if (stopping_ || callerRunning_ || free_ != threads_.size()) return false;
-        if (!schedule_.empty() && *schedule_.nextDeadline() <= currentClock()->now()) return false;
-        callerRunning_ = true;
+// A caller of runOnCaller waiting for its turn. Only the first in line is ever woken, so its turn is
+// never taken by another waiter.
+struct WorkerPool::WaitingCaller {
+    Schedule::Place place;
+    std::condition_variable cv;
+};
+
+bool WorkerPool::callerMayRun(const Schedule::Place& place) const {
+    return !callerRunning_ && busy_ == 0 && schedule_.allAfter(place);
+}
+
+void WorkerPool::handOn() {
+    if (!waiting_.empty() && callerMayRun(waiting_.front()->place)) {
+        waiting_.front()->cv.notify_one();
+    } else if (!schedule_.empty() || stopping_) {
+        // A block came before the next caller (or a deadline has to be waited for again, or the pool is
+        // going): the workers' turn.
+        cv_.notify_all();
     }
+}
+
+void WorkerPool::runHeld(const std::function<void()>& block) {
     struct Release {
         WorkerPool& pool;
-        // Notified under the lock: once the worker sees the flag, the pool may be destroyed (a queue
-        // released by its own block is destroyed on another thread as soon as that block has run).
+        // Notified under the lock: once the worker or the next caller sees the flag, the pool may be
+        // destroyed (a queue released by its own block is destroyed on another thread as soon as that
+        // block has run).
         ~Release() {
             std::lock_guard lock(pool.mutex_);
             pool.callerRunning_ = false;
-            pool.cv_.notify_all();
+            pool.handOn();
         }
     } release{*this};
     RunningPoolScope scope(*this);
     block();
+}
+
+bool WorkerPool::runIfIdle(const std::function<void()>& block) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_ || callerRunning_ || busy_ != 0) return false;
+        if (!schedule_.empty() && !callerMayRun(schedule_.takePlace(currentClock()->now()))) return false;
+        callerRunning_ = true;
+    }
+    runHeld(block);
     return true;
+}
+
+void WorkerPool::runOnCaller(const std::function<void()>& block) {
+    {
+        std::unique_lock lock(mutex_);
+        // A free pool with nothing queued needs no place in line (nor the clock's time).
+        if (callerRunning_ || busy_ != 0 || !schedule_.empty()) {
+            WaitingCaller self{schedule_.takePlace(currentClock()->now()), {}};
+            if (!callerMayRun(self.place)) {
+                waiting_.push_back(&self);
+                self.cv.wait(lock, [&] { return waiting_.front() == &self && callerMayRun(self.place); });
+                waiting_.pop_front();
+            }
+        }
+        callerRunning_ = true;
+    }
+    runHeld(block);
+}
+
+std::size_t WorkerPool::waitingCallerCount() const {
+    std::lock_guard lock(mutex_);
+    return waiting_.size();
 }
 
 std::size_t WorkerPool::threadCount() const {
@@ -129,10 +177,17 @@ void WorkerPool::run() {
             cv_.wait(lock); // the caller's block is one of ours: wait until it has returned
             continue;
         }
+        if (!waiting_.empty() && schedule_.allAfter(waiting_.front()->place)) {
+            // The first caller in line came before every queued block: its turn.
+            if (busy_ == 0) waiting_.front()->cv.notify_one();
+            cv_.wait(lock);
+            continue;
+        }
         auto clock = currentClock();
         Nanoseconds now = clock->now();
         if (auto entry = schedule_.popDue(now)) {
             --free_;
+            ++busy_;
             growIfNeeded(); // what is left waits for a free worker, as in a pool started whole
             lock.unlock();
             {
@@ -141,6 +196,7 @@ void WorkerPool::run() {
             }
             entry.reset(); // release the block's captures outside the lock
             lock.lock();
+            --busy_;
             ++free_;
             continue;
         }

@@ -8,8 +8,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -113,6 +117,55 @@ TEST(WorkerPool, AGrowingPoolOfOneRunsOneBlockAtATimeOnOneThread) {
     ASSERT_TRUE(meeting.waitFinished(5));
     EXPECT_EQ(most.load(), 1);
     EXPECT_EQ(pool.threadCount(), 1u);
+}
+
+// A caller of runOnCaller takes its place in line when it calls: its block runs on its own thread, after
+// the blocks queued before the call and before those queued while it waited, and waiting callers go in
+// the order they came.
+TEST(WorkerPool, CallersWaitingTheirTurnRunOnTheirOwnThreadsInTheirPlaceInLine) {
+    WorkerPool pool("com.example.pool.callers", 1);
+    const auto now = [] { return dispatch::currentClock()->now(); };
+    std::mutex mutex;
+    std::vector<std::string> order;
+    auto note = [&](std::string what) {
+        std::lock_guard lock(mutex);
+        order.push_back(std::move(what));
+    };
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::vector<std::jthread> callers;
+    // Declared after the callers, so that on every way out the held block is let go before they are
+    // joined.
+    struct LetGo {
+        std::promise<void>& release;
+        bool done = false;
+        void operator()() {
+            if (!std::exchange(done, true)) release.set_value();
+        }
+        ~LetGo() { (*this)(); }
+    } letGo{release};
+
+    pool.schedule(now(), dispatch::WorkItem([&, released] {
+                      released.wait();
+                      note("held");
+                  }));
+    pool.schedule(now(), dispatch::WorkItem([&] { note("queued before"); }));
+    for (std::size_t c = 1; c <= 2; ++c) {
+        callers.emplace_back([&, c] {
+            const auto self = std::this_thread::get_id();
+            pool.runOnCaller([&, c, self] {
+                const bool own = std::this_thread::get_id() == self && pool.isWorkerThread();
+                note("caller " + std::to_string(c) + (own ? "" : " not on its own thread"));
+            });
+        });
+        while (pool.waitingCallerCount() < c)
+            std::this_thread::yield();
+    }
+    pool.schedule(now(), dispatch::WorkItem([&] { note("queued while they wait"); }));
+    letGo();
+    pool.runOnCaller([] {}); // after everything above
+    EXPECT_EQ(order, (std::vector<std::string>{"held", "queued before", "caller 1", "caller 2",
+                                               "queued while they wait"}));
 }
 
 } // namespace
