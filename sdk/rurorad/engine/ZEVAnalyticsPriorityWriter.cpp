@@ -43,17 +43,39 @@ void ZEVAnalyticsPriorityWriter::append(std::uint64_t priority, std::uint64_t ti
         return;
     }
     if (priority != kGathered) return;
+    if (gather(timestamp, key, payload)) return;
+    // As many lines wait as may: the caller waits its turn on the queue and, if they still wait then,
+    // writes them itself, its own line last.
+    queues_[kGathered]->sync([&] {
+        if (gather(timestamp, key, payload)) return; // a write made room meanwhile
+        {
+            std::lock_guard lock(gathered_.mutex);
+            addGatheredLine(timestamp, key, payload);
+        }
+        writeGathered();
+    });
+}
+
+bool ZEVAnalyticsPriorityWriter::gather(std::uint64_t timestamp, std::string_view key,
+                                        std::optional<std::string_view> payload) {
     bool writeLater = false;
     bool writeNow = false;
     {
         std::lock_guard lock(gathered_.mutex);
-        ZEVEventLogEvent::appendLine(gathered_.lines, timestamp, key, payload);
-        gathered_.lineEnds.push_back(gathered_.lines.size());
+        if (gathered_.lines.size() >= gatheredLimit) return false;
+        addGatheredLine(timestamp, key, payload);
         writeLater = !std::exchange(gathered_.writeQueued, true);
         if (gathered_.lines.size() >= groupSize) writeNow = !std::exchange(gathered_.writeDue, true);
     }
     if (writeLater) queues_[kGathered]->asyncAfter(groupDelay, [this] { writeGathered(); });
     if (writeNow) queues_[kGathered]->async([this] { writeGathered(); });
+    return true;
+}
+
+void ZEVAnalyticsPriorityWriter::addGatheredLine(std::uint64_t timestamp, std::string_view key,
+                                                 std::optional<std::string_view> payload) {
+    ZEVEventLogEvent::appendLine(gathered_.lines, timestamp, key, payload);
+    gathered_.lineEnds.push_back(gathered_.lines.size());
 }
 
 void ZEVAnalyticsPriorityWriter::writeLine(std::size_t priority, std::uint64_t timestamp,
@@ -73,10 +95,7 @@ void ZEVAnalyticsPriorityWriter::writeGathered() {
     writingLineEnds_.clear();
     {
         std::lock_guard lock(gathered_.mutex);
-        writing_.swap(gathered_.lines);
-        writingLineEnds_.swap(gathered_.lineEnds);
-        gathered_.writeQueued = false;
-        gathered_.writeDue = false;
+        takeGathered();
     }
     if (writingLineEnds_.empty()) return;
     ZEVEventLogEventFile* file = openFile(kGathered);
@@ -94,6 +113,29 @@ void ZEVAnalyticsPriorityWriter::writeGathered() {
         }
     }
     if (appended_) appended_(kGathered, file->fileSize());
+}
+
+void ZEVAnalyticsPriorityWriter::takeGathered() {
+    Gathered& g = gathered_;
+    const std::size_t count = g.cuts.empty() ? g.lineEnds.size() : g.cuts.front();
+    if (count == g.lineEnds.size()) {
+        writing_.swap(g.lines);
+        writingLineEnds_.swap(g.lineEnds);
+    } else if (count > 0) {
+        // A swap waits for the rest: only the lines handed in before it go to the file open now.
+        const std::size_t bytes = g.lineEnds[count - 1];
+        writing_.assign(g.lines, 0, bytes);
+        g.lines.erase(0, bytes);
+        writingLineEnds_.assign(g.lineEnds.begin(), g.lineEnds.begin() + static_cast<std::ptrdiff_t>(count));
+        g.lineEnds.erase(g.lineEnds.begin(), g.lineEnds.begin() + static_cast<std::ptrdiff_t>(count));
+        for (std::size_t& end : g.lineEnds)
+            end -= bytes;
+    }
+    for (std::size_t& cut : g.cuts)
+        cut -= count;
+    // Lines left behind a cut are the swap's to write or to have written.
+    g.writeQueued = false;
+    g.writeDue = false;
 }
 
 ZEVEventLogEventFile* ZEVAnalyticsPriorityWriter::openFile(std::size_t priority) {
@@ -124,17 +166,39 @@ bool ZEVAnalyticsPriorityWriter::swap(const FileURLs& fileURLs, std::uint64_t fr
     auto last = std::make_shared<std::function<void()>>(std::move(swapped));
     dispatch::Group group;
     for (std::size_t p = 0; p < priorityCount; ++p) {
-        group.async(*queues_[p], [this, p, url = fileURLs[p], fragmentTimestamp, remaining, last] {
-            // Lines that came before the swap belong to the fragment being closed.
+        auto block = [this, p, url = fileURLs[p], fragmentTimestamp, remaining, last] {
+            // Lines handed in before the swap belong to the fragment being closed.
             if (p == kGathered) writeGathered();
             Slot& slot = slots_[p];
             slot.file.reset();
             slot.fileURL = url;
             slot.fragmentTimestamp = fragmentTimestamp;
+            if (p == kGathered) endCut();
             if (--*remaining == 0 && *last) (*last)();
-        });
+        };
+        if (p != kGathered) {
+            group.async(*queues_[p], std::move(block));
+            continue;
+        }
+        // The low-priority lines are cut where the swap is called, not where its block runs: the lines
+        // gathered up to here, and no later ones, go to the fragment being closed. Cut and block are made
+        // together, so that cuts and blocks of swaps called at once stay in the same order.
+        std::lock_guard lock(gathered_.mutex);
+        gathered_.cuts.push_back(gathered_.lineEnds.size());
+        group.async(*queues_[p], std::move(block));
     }
     return group.wait(timeoutSeconds);
+}
+
+void ZEVAnalyticsPriorityWriter::endCut() {
+    bool writeLater = false;
+    {
+        std::lock_guard lock(gathered_.mutex);
+        gathered_.cuts.pop_front();
+        // Lines that came after the cut wait for the usual grouped write, now into the new file.
+        writeLater = !gathered_.lineEnds.empty() && !std::exchange(gathered_.writeQueued, true);
+    }
+    if (writeLater) queues_[kGathered]->asyncAfter(groupDelay, [this] { writeGathered(); });
 }
 
 void ZEVAnalyticsPriorityWriter::flush() {

@@ -4,16 +4,25 @@
 // priority", "...low-priority"). A log file is opened with its first line, and its first line is always
 // the session's "metadata" line (stamped with the fragment's timestamp).
 //
-// Priority 0 and 1 lines are written before append() returns. Priority 2 lines are rendered by the caller
-// and gathered: they go into their file together, in one append, a moment after the first of them arrives
-// (groupDelay), or at once when groupSize bytes of them are waiting, instead of one block and one write
-// per line; swap(), flush(), settle() and the writer's end write them at once. After every write that went
-// in, the `appended` handler runs on that priority's queue with the file's size after the write.
+// Priority 0 and 1 lines are written before append() returns, on the caller's thread while it holds the
+// priority's queue (SerialQueue::sync). Priority 2 lines are rendered by the caller and gathered: they go
+// into their file together, in one append, a moment after the first of them arrives (groupDelay), or at
+// once when groupSize bytes of them are waiting, instead of one block and one write per line; swap(),
+// flush(), settle() and the writer's end write them at once. After every write that went in, the
+// `appended` handler runs on that priority's queue with the file's size after the write.
+//
+// The gathered lines are bounded by gatheredLimit (256 KiB). Once that many bytes of them wait (callers
+// outpacing the disk), a caller's line is not added: the caller waits its turn on the low-priority queue
+// and then, unless a write has made room meanwhile, writes the waiting lines itself, its own last. So the
+// lines waiting take at most gatheredLimit bytes plus one line, and as much again while being written; and
+// no write on that queue carries more than that and one caller's line. A swap waits only for the blocks
+// queued before it (the one running, at most two grouped writes, one turn per caller already waiting),
+// and writes the lines handed in before it; its wait no longer grows with the callers' lead.
 //
 // swap() moves every priority to the logs of another fragment through one block on each queue: lines
-// handed in before it belong to the old fragment, lines after it to the new one. close() forgets every
-// open file and URL, so that later lines are dropped until the next swap. A priority's file and URL are
-// only ever touched on its own queue.
+// handed in before the call belong to the old fragment, lines after it to the new one, also while a swap
+// that timed out still waits for its queue. close() forgets every open file and URL, so that later lines
+// are dropped until the next swap. A priority's file and URL are only ever touched on its own queue.
 //
 // Failure contract: a line that cannot be written (no fragment yet, a file that cannot be opened, a full
 // disk) is dropped with a debug line; the other lines still go in, and a file never holds half a line.
@@ -26,6 +35,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -44,6 +54,7 @@ class ZEVAnalyticsPriorityWriter {
 
     static constexpr double groupDelay = 0.002;
     static constexpr std::size_t groupSize = 64 * 1024;
+    static constexpr std::size_t gatheredLimit = 4 * groupSize;
 
     ZEVAnalyticsPriorityWriter(std::string metadataJSONData, Appended appended);
     // Writes the lines still gathered; the queues finish the work already given to them.
@@ -80,7 +91,17 @@ class ZEVAnalyticsPriorityWriter {
     ZEVEventLogEventFile* openFile(std::size_t priority);
     void writeLine(std::size_t priority, std::uint64_t timestamp, std::string_view key,
                    std::optional<std::string_view> payload);
+    // Adds a low-priority line to the gathered ones and has them written in time; false, nothing added,
+    // when gatheredLimit bytes of them are waiting.
+    bool gather(std::uint64_t timestamp, std::string_view key, std::optional<std::string_view> payload);
+    void addGatheredLine(std::uint64_t timestamp, std::string_view key,
+                         std::optional<std::string_view> payload); // gathered_.mutex held
+    // Writes the gathered lines up to the first cut (all when no swap waits) to the open low-priority log.
     void writeGathered();
+    // Moves the gathered lines up to the first cut into writing_ (gathered_.mutex held).
+    void takeGathered();
+    // A swap's block, its file swapped: drops its cut and has the lines after it written in time.
+    void endCut();
 
     const std::string metadataJSONData_;
     const Appended appended_;
@@ -94,6 +115,8 @@ class ZEVAnalyticsPriorityWriter {
         std::vector<std::size_t> lineEnds;
         bool writeQueued = false; // a write will take the lines
         bool writeDue = false;    // one that runs at once
+        // For each swap called and not yet done, oldest first: how many of the lines came before it.
+        std::deque<std::size_t> cuts;
     } gathered_;
     // The low-priority queue's side of the gathered lines, kept to reuse its memory.
     std::string writing_;
