@@ -2,10 +2,12 @@
 // Benchmarks read beside their anchors: after Google Benchmark's own table, one line per measured figure
 // with the figure of each anchor at the same arguments and the ratio figure / anchor (below 1 is faster
 // than the anchor; a family run on several threads is set beside the anchor at the same thread count).
-// A figure may also be held against a fixed goal instead of another benchmark.
+// A figure may also be held against a fixed goal instead of another benchmark, or its ratio to the first
+// anchor against a goal ratio; and the CPU times may be set side by side too.
 //
 // A figure is the median of a family's repetitions when it has them, else its single run's time per
-// iteration (wall clock). Only for benchmark programs.
+// iteration (wall clock; CPU time, summed over the threads of a family run on several, beside it). Only
+// for benchmark programs.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -21,6 +23,8 @@ struct Comparison {
     std::string subject;              // a benchmark family, e.g. "BM_ZEVUnwind"
     std::vector<std::string> anchors; // families measured with the same arguments
     double goalNanoseconds = 0;       // > 0: also held against this fixed figure
+    double goalRatio = 0;             // > 0: the ratio to the first anchor held against this
+    bool cpuRatio = false;            // also the ratio of the CPU times to each anchor's
 };
 
 class AnchorReporter : public benchmark::ConsoleReporter {
@@ -38,6 +42,7 @@ class AnchorReporter : public benchmark::ConsoleReporter {
             Figure& figure = figureOf(run.run_name.function_name, argumentsOf(run.run_name));
             if (median || !figure.fromMedian) {
                 figure.nanoseconds = run.GetAdjustedRealTime() * nanosecondsPer(run.time_unit);
+                figure.cpuNanoseconds = run.GetAdjustedCPUTime() * nanosecondsPer(run.time_unit);
                 figure.fromMedian = median;
             }
         }
@@ -50,15 +55,27 @@ class AnchorReporter : public benchmark::ConsoleReporter {
             for (const Figure& figure : figures_[comparison.subject]) {
                 std::printf("%-28s %-10s %14s  ", comparison.subject.c_str(), figure.arguments.c_str(),
                             format(figure.nanoseconds).c_str());
+                double firstRatio = 0;
                 for (const std::string& anchor : comparison.anchors) {
                     const Figure& other = figureOf(anchor, figure.arguments);
                     if (other.nanoseconds <= 0) continue;
+                    const double ratio = figure.nanoseconds / other.nanoseconds;
+                    if (firstRatio == 0) firstRatio = ratio;
                     std::printf("  %s %s: ratio %.2f", anchor.c_str(), format(other.nanoseconds).c_str(),
-                                figure.nanoseconds / other.nanoseconds);
+                                ratio);
+                    if (comparison.cpuRatio && other.cpuNanoseconds > 0) {
+                        std::printf(" (cpu %s beside %s: ratio %.2f)", format(figure.cpuNanoseconds).c_str(),
+                                    format(other.cpuNanoseconds).c_str(),
+                                    figure.cpuNanoseconds / other.cpuNanoseconds);
+                    }
                 }
                 if (comparison.goalNanoseconds > 0) {
                     std::printf("  goal %s: ratio %.2f", format(comparison.goalNanoseconds).c_str(),
                                 figure.nanoseconds / comparison.goalNanoseconds);
+                }
+                if (comparison.goalRatio > 0 && firstRatio > 0) {
+                    std::printf("  goal: ratio <= %.2f, %s", comparison.goalRatio,
+                                firstRatio <= comparison.goalRatio ? "met" : "missed");
                 }
                 std::printf("\n");
             }
@@ -70,6 +87,7 @@ class AnchorReporter : public benchmark::ConsoleReporter {
     struct Figure {
         std::string arguments;
         double nanoseconds = 0;
+        double cpuNanoseconds = 0;
         bool fromMedian = false;
     };
 

@@ -6,7 +6,8 @@
 //    (to the file) at the end of each batch.
 //  - priority-1 events ("app_launched"), from 1 and 8 threads: each call returns once its line is in
 //    the file, with the call's time at p50 and p99. Anchor: spdlog writing the same line, flushed after
-//    every line, timed the same way.
+//    every line, timed the same way. Goal: at most twice the anchor's time; the CPU times are set side
+//    by side too (summed over the threads).
 //  - packaging: gzip compression of 10 MB of event logs, MB/s and ratio, beside `gzip -6` on the file.
 // Repetitions of the families are interleaved, so a change of the machine's load reaches both sides.
 // At the end every log is counted: each event handed in must be one line of its file.
@@ -289,7 +290,7 @@ int main(int argc, char** argv) {
     int status = velobench::runBesideAnchors(
         count, arguments.data(),
         {{"BM_RuroradCustomEvents", {"BM_SpdlogCustomLines_FlushPerBatch"}, 0},
-         {"BM_RuroradPriorityOneEvents", {"BM_SpdlogLaunchLines_FlushPerLine"}, 0},
+         {"BM_RuroradPriorityOneEvents", {"BM_SpdlogLaunchLines_FlushPerLine"}, 0, 2.0, true},
          {"BM_CompressEventLogs", {"BM_Gzip6EventLogs"}, 0}});
     kit().engine().flushEventLogs();
     if (!everyEventInItsFile()) {
