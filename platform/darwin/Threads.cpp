@@ -179,18 +179,33 @@ struct ForgetAtThreadExit {
 };
 
 // The calling thread's entry, remembered so that the dispatch queues, which set a label around every
-// block, do not search the table each time. Checked against the thread's id, which changes in a
-// forked child.
+// block (and back), neither search the table nor ask the kernel for the thread's id each time. It holds
+// in the process that remembered it: a forked child's thread has another id, so a fork (counted in the
+// child) sends every thread back to asking once.
 thread_local NameEntry* tOwnEntry = nullptr;
+thread_local unsigned tOwnEntryForks = 0;
+std::atomic<unsigned> forksSeen{0};
+
+void countFork() {
+    forksSeen.fetch_add(1, std::memory_order_relaxed);
+}
 
 NameEntry* ownEntry(bool create) {
+    // Without the count (no room to register it) every call asks for the id.
+    static const bool forksCounted = pthread_atfork(nullptr, nullptr, countFork) == 0;
+    const unsigned forks = forksSeen.load(std::memory_order_relaxed);
+    if (forksCounted && tOwnEntry != nullptr && tOwnEntryForks == forks) return tOwnEntry;
     pid_t me = currentThreadId();
-    if (tOwnEntry != nullptr && tOwnEntry->tid.load(std::memory_order_relaxed) == me) return tOwnEntry;
+    if (tOwnEntry != nullptr && tOwnEntry->tid.load(std::memory_order_relaxed) == me) {
+        tOwnEntryForks = forks;
+        return tOwnEntry;
+    }
     NameEntry* entry = entryFor(me, create);
     if (entry != nullptr) {
         thread_local ForgetAtThreadExit forget;
         forget.armed = true;
         tOwnEntry = entry;
+        tOwnEntryForks = forks;
     }
     return entry;
 }

@@ -2,6 +2,7 @@
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/Images.hpp"
 #include "platform/darwin/Threads.hpp"
+#include "tests/support/ChildProcess.hpp"
 
 #include <gtest/gtest.h>
 
@@ -249,6 +250,24 @@ TEST(Threads, NamesAndLabelsLeaveTheTableWithTheirThread) {
     // The ended thread's entry is gone: a later thread given the same id inherits nothing.
     EXPECT_FALSE(darwin::queueLabel(id, label, sizeof label));
     EXPECT_FALSE(darwin::threadName(id, name, sizeof name));
+}
+
+// A thread remembers its entry in the table; in a forked child that thread has another id, and what it
+// labels there is its own entry, not the copy of its parent's.
+TEST(Threads, AForkedChildLabelsItsOwnThreadNotItsParentsEntry) {
+    darwin::setCurrentThreadQueueLabel("com.example.parent");
+    const pid_t parent = darwin::currentThreadId();
+    const int status = velotest::runInChild([parent] {
+        darwin::setCurrentThreadQueueLabel("com.example.child");
+        char label[darwin::kThreadNameSize] = {};
+        EXPECT_TRUE(darwin::queueLabel(darwin::currentThreadId(), label, sizeof label));
+        EXPECT_STREQ(label, "com.example.child");
+        char parents[darwin::kThreadNameSize] = {};
+        EXPECT_TRUE(darwin::queueLabel(parent, parents, sizeof parents));
+        EXPECT_STREQ(parents, "com.example.parent");
+    });
+    darwin::setCurrentThreadQueueLabel(nullptr);
+    EXPECT_EQ(status, 0);
 }
 
 TEST(Images, DescribesTheMainExecutableWithBuildIdAndUnwindIndex) {
