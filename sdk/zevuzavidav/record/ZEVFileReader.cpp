@@ -17,13 +17,17 @@ ZEVFileReadSections(const char* path, bool removeOnFailure, const zevuzavidav::S
         ZEVSDKLog("%s: Unable to read file %s\n", "ZEVFileReadSections", path);
         return std::nullopt;
     }
+    return ZEVSectionsOfText(*text, transform);
+}
+
+std::vector<nlohmann::json> ZEVSectionsOfText(std::string_view all,
+                                              const zevuzavidav::SectionTransform& transform) {
     std::vector<nlohmann::json> sections;
-    const std::string& all = *text;
     std::size_t start = 0;
     while (start <= all.size()) {
         std::size_t end = all.find('\n', start);
-        if (end == std::string::npos) end = all.size();
-        std::string_view piece(all.data() + start, end - start);
+        if (end == std::string_view::npos) end = all.size();
+        std::string_view piece = all.substr(start, end - start);
         // A damaged record may hold anything: nesting beyond the bound is skipped like any other line
         // that does not parse, before the value could be copied or walked.
         auto parsed = ns::parseJSON(piece);

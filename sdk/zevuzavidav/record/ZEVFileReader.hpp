@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace zevuzavidav {
@@ -26,3 +27,7 @@ using SectionTransform = std::function<nlohmann::json(const nlohmann::json& sect
 std::optional<std::vector<nlohmann::json>>
 ZEVFileReadSections(const char* path, bool removeOnFailure,
                     const zevuzavidav::SectionTransform& transform = {});
+
+// The sections of a record file's text, by the same rules.
+std::vector<nlohmann::json> ZEVSectionsOfText(std::string_view text,
+                                              const zevuzavidav::SectionTransform& transform = {});

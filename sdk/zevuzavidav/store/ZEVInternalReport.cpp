@@ -1,28 +1,78 @@
 #include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileContents.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 
+#include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// What one pass over a report folder found.
+struct FolderFacts {
+    std::optional<std::vector<nlohmann::json>> metadata;
+    std::uint32_t heldSubmissionFiles = 0;
+};
+
+FolderFacts readFolder(const std::string& path) {
+    FolderFacts facts;
+    const int directory = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (directory < 0) return facts;
+    // The folder is no link (it opened as itself), and the metadata is read as a file of its own.
+    if (auto text = ns::readFileText(std::filesystem::path(path) / "metadata.zevrecord",
+                                     ZEVInternalReport::maximumMetadataLength)) {
+        auto sections = ZEVSectionsOfText(*text);
+        if (!sections.empty()) facts.metadata = std::move(sections);
+    }
+    // Each name looked up in the open folder: no listing to read, and no access time to write back.
+    const auto& names = ZEVInternalReport::submissionFilenames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        struct stat info {};
+        if (::fstatat(directory, names[i].c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+            facts.heldSubmissionFiles |= 1u << i;
+    }
+    ::close(directory);
+    return facts;
+}
+
+std::optional<std::string> identifierOf(const std::optional<std::vector<nlohmann::json>>& sections) {
+    if (!sections || sections->empty()) return std::nullopt;
+    const auto& first = sections->front();
+    auto identity = first.find("identity");
+    if (identity == first.end() || !identity->is_object()) return std::nullopt;
+    auto session = identity->find("session_id");
+    if (session == identity->end() || !session->is_string()) return std::nullopt;
+    return session->get<std::string>();
+}
+
+} // namespace
 
 std::shared_ptr<ZEVInternalReport> ZEVInternalReport::reportWithPath(const std::string& path) {
     return initWithPath(path);
 }
 
 std::shared_ptr<ZEVInternalReport> ZEVInternalReport::initWithPath(const std::string& path) {
-    std::optional<std::string> identifier;
-    auto sections = readMetadataAtPath((std::filesystem::path(path) / "metadata.zevrecord").string());
-    if (sections && !sections->empty()) {
-        const auto& first = sections->front();
-        auto identity = first.find("identity");
-        if (identity != first.end() && identity->is_object()) {
-            auto session = identity->find("session_id");
-            if (session != identity->end() && session->is_string()) identifier = session->get<std::string>();
-        }
+    FolderFacts facts = readFolder(path);
+    const std::optional<std::string> identifier = identifierOf(facts.metadata);
+    if (!identifier) {
+        ns::console("[Zevuzavidav:Crash] Unable to read identifier at path " + path);
+        return nullptr;
     }
-    if (!identifier) ns::console("[Zevuzavidav:Crash] Unable to read identifier at path " + path);
-    return initWithPath(path, identifier);
+    return std::make_shared<ZEVInternalReport>(path, *identifier, std::move(*facts.metadata),
+                                               facts.heldSubmissionFiles);
+}
+
+bool ZEVInternalReport::folderHoldsMetadata(const std::string& path) {
+    const int directory = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (directory < 0) return false;
+    struct stat info {};
+    const bool held = ::fstatat(directory, "metadata.zevrecord", &info, AT_SYMLINK_NOFOLLOW) == 0;
+    ::close(directory);
+    return held;
 }
 
 std::shared_ptr<ZEVInternalReport>
@@ -54,6 +104,11 @@ const std::vector<std::string>& ZEVInternalReport::submissionFilenames() {
 ZEVInternalReport::ZEVInternalReport(std::string path, std::string identifier)
     : identifier_(std::move(identifier)), path_(std::move(path)) {}
 
+ZEVInternalReport::ZEVInternalReport(std::string path, std::string identifier,
+                                     std::vector<nlohmann::json> metadata, std::uint32_t heldSubmissionFiles)
+    : identifier_(std::move(identifier)), path_(std::move(path)), metadataSections_(std::move(metadata)),
+      heldSubmissionFiles_(heldSubmissionFiles) {}
+
 std::string ZEVInternalReport::path() const {
     std::lock_guard lock(mutex_);
     return path_;
@@ -74,7 +129,15 @@ std::string ZEVInternalReport::pathForContentFile(const std::string& fileName) c
 
 bool ZEVInternalReport::checkExistenceOfAtLeastOnceFileInArray(
     const std::vector<std::string>& fileNames) const {
+    const auto& known = submissionFilenames();
     for (const auto& name : fileNames) {
+        if (heldSubmissionFiles_) {
+            auto at = std::find(known.begin(), known.end(), name);
+            if (at != known.end()) {
+                if (*heldSubmissionFiles_ & (1u << (at - known.begin()))) return true;
+                continue;
+            }
+        }
         struct stat info {};
         if (::stat(pathForContentFile(name).c_str(), &info) == 0) return true;
     }

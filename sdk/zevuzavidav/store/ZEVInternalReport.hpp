@@ -4,7 +4,16 @@
 // launch's identity, host and application from "metadata.zevrecord" (lines 1 to 3: {"identity"},
 // {"host"}, {"application"}), read once and kept (a failed read is tried again on the next use).
 //
-// Failure contract: reportWithPath() answers null for a folder without readable metadata or without
+// A report read from an earlier launch's folder (reportWithPath) takes its facts in one pass over the
+// folder: the metadata, and which of the submission files are there. That launch has ended, so neither
+// changes afterwards, and a backlog of reports costs one open of each folder, one read of its metadata
+// and a look for each submission file in it.
+// A report made with an identifier (the current launch's, whose files appear while it runs) looks
+// at its folder on every question. The metadata is read only as a regular file of at most
+// maximumMetadataLength bytes, never through a link and never waiting on a FIFO.
+//
+// Failure contract: reportWithPath() answers null for a folder without readable metadata (a link, a
+// FIFO or a file over the bound in its place; a folder that is itself a link is not read) or without
 // "identity"/"session_id" (after the console line "[Zevuzavidav:Crash] Unable to read identifier at
 // path <path>"); metadata accessors answer nothing when the section, its line or the key is missing.
 // Thread-safe: the report may be read by the app's delegate while the work queue moves it.
@@ -12,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,11 +32,16 @@
 
 class ZEVInternalReport {
   public:
+    static constexpr std::size_t maximumMetadataLength = 256 * 1024;
+
     static std::shared_ptr<ZEVInternalReport> reportWithPath(const std::string& path);
     static std::shared_ptr<ZEVInternalReport> initWithPath(const std::string& path);
     static std::shared_ptr<ZEVInternalReport>
     initWithPath(const std::optional<std::string>& path,
                  const std::optional<std::string>& executionIdentifier);
+    // Whether `path` is a folder (not a link to one) with a "metadata.zevrecord" entry in it, readable or
+    // not: a folder without one holds no report any more.
+    static bool folderHoldsMetadata(const std::string& path);
     // The sections of a metadata file in line order; nothing when it yields none.
     static std::optional<std::vector<nlohmann::json>> readMetadataAtPath(const std::string& path);
 
@@ -36,6 +51,9 @@ class ZEVInternalReport {
     static const std::vector<std::string>& submissionFilenames();
 
     ZEVInternalReport(std::string path, std::string identifier);
+    // Which submission files the folder held when it was read (bit i: submissionFilenames()[i]).
+    ZEVInternalReport(std::string path, std::string identifier, std::vector<nlohmann::json> metadata,
+                      std::uint32_t heldSubmissionFiles);
 
     const std::string& identifier() const { return identifier_; }
     std::string path() const;
@@ -45,7 +63,7 @@ class ZEVInternalReport {
     std::string metadataPath() const { return pathForContentFile("metadata.zevrecord"); }
     std::string binaryImagePath() const { return pathForContentFile("binary_images.zevrecord"); }
 
-    // True at the first name whose file exists in the folder.
+    // True at the first name whose file exists in the folder (as read, for a report read once).
     bool checkExistenceOfAtLeastOnceFileInArray(const std::vector<std::string>& fileNames) const;
     bool isCrash() const { return checkExistenceOfAtLeastOnceFileInArray(crashFilenames()); }
     bool needsToBeSubmitted() const { return checkExistenceOfAtLeastOnceFileInArray(submissionFilenames()); }
@@ -71,4 +89,6 @@ class ZEVInternalReport {
     const std::string identifier_;
     std::string path_;
     std::optional<std::vector<nlohmann::json>> metadataSections_;
+    // Set for a report read once from its folder.
+    std::optional<std::uint32_t> heldSubmissionFiles_;
 };

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
 #include <iterator>
 #include <sys/stat.h>
 
@@ -39,6 +41,12 @@ TEST_P(ReportContent, DecidesFromWhichRecordFilesExist) {
     ASSERT_TRUE(report);
     EXPECT_EQ(report->needsToBeSubmitted(), GetParam().needsSubmission);
     EXPECT_EQ(report->isCrash(), GetParam().isCrash);
+    // Read once, from the folder's listing, as for an earlier launch: the same answers.
+    reporttest::writeMetadata(folder.path(), "id");
+    auto read = ZEVInternalReport::reportWithPath(folder.path().string());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->needsToBeSubmitted(), GetParam().needsSubmission);
+    EXPECT_EQ(read->isCrash(), GetParam().isCrash);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -109,6 +117,53 @@ TEST(InternalReport, AFolderWithoutAnIdentifierGivesNoReport) {
                                              folder.path().string()));
     EXPECT_FALSE(ZEVInternalReport::initWithPath(std::nullopt, std::string("id")));
     EXPECT_FALSE(ZEVInternalReport::initWithPath(std::string("/x"), std::nullopt));
+}
+
+// An earlier launch's folder is read as it lies: metadata that is a FIFO, a link, larger than any
+// launch writes, or a folder that is itself a link gives no report, at once.
+TEST(InternalReport, MetadataThatIsNoPlainSmallFileOfTheFolderGivesNoReport) {
+    velotest::TempFolder outside;
+    reporttest::writeMetadata(outside.path() / "real", "elsewhere");
+    const fs::path real = outside.path() / "real" / "metadata.zevrecord";
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& folder)> make;
+    };
+    const Case cases[] = {
+        {"fifo",
+         [](const fs::path& folder) {
+             ASSERT_EQ(::mkfifo((folder / "metadata.zevrecord").c_str(), 0600), 0);
+         }},
+        {"link", [&](const fs::path& folder) { fs::create_symlink(real, folder / "metadata.zevrecord"); }},
+        {"oversized",
+         [](const fs::path& folder) {
+             reporttest::writeMetadata(folder, "big");
+             std::ofstream(folder / "metadata.zevrecord", std::ios::app)
+                 << std::string(ZEVInternalReport::maximumMetadataLength, ' ') << "\n";
+         }},
+        {"folder-link",
+         [&](const fs::path& folder) {
+             fs::remove(folder);
+             fs::create_directory_symlink(outside.path() / "real", folder);
+         }},
+    };
+    for (const auto& c : cases) {
+        velotest::TempFolder parent;
+        const fs::path folder = parent.path() / "report";
+        fs::create_directories(folder);
+        c.make(folder);
+        reporttest::writeText(folder / "signal.zevrecord", "{}\n"); // through the link, for folder-link
+        EXPECT_FALSE(ZEVInternalReport::reportWithPath(folder.string())) << c.name;
+    }
+    // Just under the bound is still read.
+    velotest::TempFolder folder;
+    reporttest::writeMetadata(folder.path(), "near");
+    const auto size = fs::file_size(folder.path() / "metadata.zevrecord");
+    std::ofstream(folder.path() / "metadata.zevrecord", std::ios::app)
+        << std::string(ZEVInternalReport::maximumMetadataLength - size - 1, ' ') << "\n";
+    auto report = ZEVInternalReport::reportWithPath(folder.path().string());
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->identifier(), "near");
 }
 
 TEST(InternalReport, AFailedMetadataReadIsTriedAgain) {
