@@ -26,9 +26,12 @@
 // std::string or const char*): each setter goes to the receiving class's "sharedInstance", while
 // "logEvent:" and "logEvent:attributes:" (ZevuzavidavEventAttributes) always go to this class's own.
 //
-// Each earlier report that needs submission is announced to analytics on the main queue
+// Earlier reports that need submission are announced to analytics on the main queue
 // ("logPreviousSessionCrashedOnDate:" with the report's start date), so the app's root screen must be up
-// by the time the main queue runs (the permission prompt is shown there too).
+// by the time the main queue runs (the permission prompt is shown there too). Analytics files such a
+// crash under the one session it knows as the previous one, so of the reports announced before the
+// main queue comes round (a start's whole backlog) it hears once, of the newest: a backlog of reports
+// is not a backlog of crashes of that one session.
 //
 // Failure contract: nothing throws. A beta controller that cannot start, or crash reporting that cannot
 // be set up, is logged ("[Zevuzavidav] Beta could not be initialized", "[Zevuzavidav] Crash reporting
@@ -215,6 +218,8 @@ class Zevuzavidav final : public rt::Object,
     void recordJavaScriptException(const std::optional<std::string>& reason);
     // Sends a class message to "Rurorad" when it answers it; false otherwise.
     bool sendToAnalytics(const char* selector, std::vector<std::any> arguments);
+    // On the main queue: the newest earlier report announced since the last time, to analytics.
+    void logPreviousSessionCrash();
 
     Environment environment_;
     std::once_flag started_;
@@ -226,4 +231,7 @@ class Zevuzavidav final : public rt::Object,
     std::atomic<ZevuzavidavDelegate*> crashDelegate_{nullptr};
     std::shared_ptr<ZEVCrashReportingController> crashReportingController_;
     std::shared_ptr<ZEVBetaController> betaController_;
+    // An announcement to analytics is waiting on the main queue, with the newest date seen so far.
+    bool previousSessionCrashPending_ = false;
+    std::optional<ns::Date> previousSessionCrashDate_;
 };

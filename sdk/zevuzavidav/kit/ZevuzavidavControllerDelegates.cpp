@@ -68,12 +68,29 @@ void Zevuzavidav::reportingControllerDidDetectReportForLastExecution(
 void Zevuzavidav::reportingControllerInternalDidDetectReportForLastExecution(
     ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>& report) {
     const std::optional<ns::Date> date = ZEVReport(report).dateCreated();
+    {
+        std::lock_guard lock(mutex_);
+        if (date && (!previousSessionCrashDate_ || *previousSessionCrashDate_ < *date))
+            previousSessionCrashDate_ = date;
+        if (previousSessionCrashPending_) return;
+        previousSessionCrashPending_ = true;
+    }
     std::weak_ptr<Zevuzavidav> weak = weak_from_this();
-    dispatch::main().async([weak, date] {
-        // Without a date the analytics kit has no session to put the crash in; it is still told.
-        if (auto self = weak.lock())
-            self->sendToAnalytics("logPreviousSessionCrashedOnDate:", {date ? std::any(*date) : std::any()});
+    dispatch::main().async([weak] {
+        if (auto self = weak.lock()) self->logPreviousSessionCrash();
     });
+}
+
+void Zevuzavidav::logPreviousSessionCrash() {
+    std::optional<ns::Date> date;
+    {
+        std::lock_guard lock(mutex_);
+        date = previousSessionCrashDate_;
+        previousSessionCrashDate_.reset();
+        previousSessionCrashPending_ = false;
+    }
+    // Without a date the analytics kit has no session to put the crash in; it is still told.
+    sendToAnalytics("logPreviousSessionCrashedOnDate:", {date ? std::any(*date) : std::any()});
 }
 
 bool Zevuzavidav::reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int signal) {

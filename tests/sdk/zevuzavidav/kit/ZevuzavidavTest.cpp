@@ -264,18 +264,23 @@ TEST_F(Kit, ALegacyDelegateDoesNotDecideSoTheReportIsSent) {
     EXPECT_EQ(answer, true);
 }
 
-TEST_F(Kit, AnEarlierLaunchsCrashIsLoggedToAnalyticsWithItsStartDate) {
-    // An earlier launch left a crash; the kit's start finds it.
+// Analytics files such a crash under the one session it knows as the previous one: a backlog of
+// earlier reports is told as one crash, the newest.
+TEST_F(Kit, EarlierLaunchsCrashesAreLoggedToAnalyticsOnceWithTheNewestStartDate) {
     ZEVFileManager files;
     ASSERT_TRUE(files.prepareForNewLaunch());
-    auto folder = std::filesystem::path(files.activePath()) / "earlier";
-    reporttest::writeMetadata(folder, "earlier", "kit-key", 1600000123);
-    reporttest::writeText(folder / "signal.zevrecord", "{}\n");
+    for (auto [id, started] :
+         {std::pair{"older", 1600000001}, std::pair{"newest", 1600000123}, std::pair{"oldest", 1500000000}}) {
+        auto folder = std::filesystem::path(files.activePath()) / id;
+        reporttest::writeMetadata(folder, id, "kit-key", started);
+        reporttest::writeText(folder / "signal.zevrecord", "{}\n");
+    }
 
     auto kit = world.makeKit();
     kit->start();
     EXPECT_TRUE(world.analytics->previousSessionCrashes.empty()) << "told on the main queue";
     ASSERT_TRUE(dispatch::main().runUntil([&] { return !world.analytics->previousSessionCrashes.empty(); }));
+    dispatch::main().drain();
     ASSERT_EQ(world.analytics->previousSessionCrashes.size(), 1u);
     EXPECT_EQ(world.analytics->previousSessionCrashes[0], ns::Date::fromTimeIntervalSince1970(1600000123));
 }
