@@ -210,7 +210,7 @@ bool ZEVNetworkClient::hasLiveTaskMatchingDescription(const std::string& descrip
     });
     for (const auto& weak : liveTasks_)
         if (auto task = weak.lock(); task && task->taskDescription() == description) return true;
-    return false;
+    return waitingPaths_.count(absolutePathForRelativeTaskPath(description)) > 0;
 }
 
 void ZEVNetworkClient::startImmediateUploadRequest(const net::URLRequest& request,
@@ -265,8 +265,22 @@ bool ZEVNetworkClient::sendSynchronously(const net::URLRequest& request, const s
 
 void ZEVNetworkClient::startNewUploadRequest(const net::URLRequest& request, const std::string& filePath) {
     if (refused(request)) return;
+    if (takeUploadPlace(request, filePath)) startUploadTask(request, filePath);
+}
+
+void ZEVNetworkClient::startUploadTask(const net::URLRequest& request, const std::string& filePath) {
+    // A package handed its place from the line counts as waiting until its task exists, so that an offer
+    // of it in between is still skipped.
+    auto leaveLine = [&] {
+        std::lock_guard lock(mutex_);
+        waitingPaths_.erase(filePath);
+    };
     auto current = session();
-    if (!current) return;
+    if (!current) {
+        leaveLine();
+        releaseUploadPlace();
+        return;
+    }
     if (!readable(filePath)) {
         std::weak_ptr<ZEVNetworkClient> weak = weak_from_this();
         operationQueue_->addOperation([weak, filePath] {
@@ -277,22 +291,70 @@ void ZEVNetworkClient::startNewUploadRequest(const net::URLRequest& request, con
                     *self, filePath, ns::Error(errorDomain, errorCodeFileNotReadable, {{"path", filePath}}));
             }
         });
+        leaveLine();
+        releaseUploadPlace();
         return;
     }
     auto task = current->uploadTaskWithRequest(request, filePath);
-    if (!task) return;
+    if (!task) {
+        leaveLine();
+        releaseUploadPlace();
+        return;
+    }
     if (auto description = relativeTaskPathForAbsolutePath(filePath)) task->setTaskDescription(*description);
     {
         std::lock_guard lock(mutex_);
         liveTasks_.push_back(task);
+        waitingPaths_.erase(filePath);
     }
     task->resume();
+}
+
+bool ZEVNetworkClient::canTakeMoreUploads() const {
+    std::lock_guard lock(mutex_);
+    return runningUploads_ < maximumConcurrentUploads && waitingUploads_.empty();
+}
+
+bool ZEVNetworkClient::takeUploadPlace(const net::URLRequest& request, const std::string& filePath) {
+    std::lock_guard lock(mutex_);
+    if (runningUploads_ < maximumConcurrentUploads && waitingUploads_.empty()) {
+        ++runningUploads_;
+        return true;
+    }
+    waitingUploads_.push_back({request, filePath});
+    waitingPaths_.insert(filePath);
+    return false;
+}
+
+void ZEVNetworkClient::releaseUploadPlace() {
+    std::optional<WaitingUpload> next;
+    {
+        std::lock_guard lock(mutex_);
+        if (waitingUploads_.empty()) {
+            if (runningUploads_ > 0) --runningUploads_;
+        } else {
+            next = std::move(waitingUploads_.front());
+            waitingUploads_.pop_front();
+        }
+    }
+    if (next) {
+        // The place goes to the next in line, started by its own operation so that a line of uploads
+        // that cannot start never piles up on one stack.
+        std::weak_ptr<ZEVNetworkClient> weak = weak_from_this();
+        operationQueue_->addOperation([weak, next = std::move(*next)] {
+            if (auto self = weak.lock()) self->startUploadTask(next.request, next.filePath);
+        });
+    }
+    if (auto delegate = delegate_.lock()) delegate->networkClientDidEndUploadTask(*this);
 }
 
 void ZEVNetworkClient::URLSessionTaskDidCompleteWithError(net::URLSession&,
                                                           const net::URLSessionTaskRef& task,
                                                           const std::optional<ns::Error>& error) {
     if (!task) return;
+    // The task's place goes first, so an upload its end starts again (a retry) queues behind those
+    // already waiting.
+    releaseUploadPlace();
     ZOVNetworkResponseHandler::handleCompletedResponse(
         task->response(), task->originalRequest().value_or(net::URLRequest()), error,
         [&](bool retry, std::optional<ns::Error> outcome) {

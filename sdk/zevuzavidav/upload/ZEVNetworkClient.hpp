@@ -9,6 +9,11 @@
 // the default configuration, and an urgent upload is sent synchronously on the caller's thread with the
 // request's own time-out.
 //
+// At most maximumConcurrentUploads upload tasks run at once; an upload offered while that many run
+// waits, in the order offered, and starts when one ends (a backlog of thousands of packages is not
+// thousands of connections and open files at once, and the server gets them oldest first). An offer
+// of a package that already waits is skipped like one of a package being uploaded.
+//
 // Every finished task is judged by ZOVNetworkResponseHandler: statuses the server wants retried (408,
 // 420, 429, 5xx) restart the upload after "Retry-After" seconds (300 without it), without a limit; every
 // other end is reported to the delegate with the package's absolute path and the error or nothing.
@@ -32,11 +37,14 @@
 #include "sdk/zevuzavidav/upload/ZEVNetworkClientDelegate.hpp"
 #include "sdk/zovaze/network/ZOVCertificatePinner.hpp"
 
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class ZEVNetworkClient : public std::enable_shared_from_this<ZEVNetworkClient> {
@@ -45,6 +53,7 @@ class ZEVNetworkClient : public std::enable_shared_from_this<ZEVNetworkClient> {
         "com.rizudiz.zevuzavidav.ios.crash.background-session";
     static constexpr const char* errorDomain = "ZEVNetworkError";
     static constexpr long errorCodeFileNotReadable = -2;
+    static constexpr std::size_t maximumConcurrentUploads = 4;
 
     static std::shared_ptr<ZEVNetworkClient> initWithQueue(std::shared_ptr<dispatch::OperationQueue> queue,
                                                            std::shared_ptr<ZEVFileManager> fileManager,
@@ -55,6 +64,8 @@ class ZEVNetworkClient : public std::enable_shared_from_this<ZEVNetworkClient> {
     ZEVNetworkClient& operator=(const ZEVNetworkClient&) = delete;
 
     bool canUseBackgroundSession() const { return canUseBackgroundSession_; }
+    // True while fewer uploads than maximumConcurrentUploads run and none waits for its turn.
+    bool canTakeMoreUploads() const;
     bool supportsBackgroundRequests() const;
     // Made on first use (and again after a failed attempt).
     net::URLSessionRef session();
@@ -99,6 +110,13 @@ class ZEVNetworkClient : public std::enable_shared_from_this<ZEVNetworkClient> {
     // Whether a task this client made for the description is still running (the session's listing is
     // a snapshot taken when asked, so a task made since is found here).
     bool hasLiveTaskMatchingDescription(const std::string& description);
+    // Takes a place among the running uploads, or puts the upload in line and answers false.
+    bool takeUploadPlace(const net::URLRequest& request, const std::string& filePath);
+    // Gives back a place taken by takeUploadPlace (to the next upload in line, if any) and tells the
+    // owner.
+    void releaseUploadPlace();
+    // Starts the upload that holds a place; gives the place back when no task could be started.
+    void startUploadTask(const net::URLRequest& request, const std::string& filePath);
 
     std::shared_ptr<dispatch::OperationQueue> operationQueue_;
     std::shared_ptr<ZEVFileManager> fileManager_;
@@ -110,4 +128,11 @@ class ZEVNetworkClient : public std::enable_shared_from_this<ZEVNetworkClient> {
     net::URLSessionRef session_;
     std::function<void()> backgroundCompletionHandler_;
     std::vector<std::weak_ptr<net::URLSessionTask>> liveTasks_;
+    struct WaitingUpload {
+        net::URLRequest request;
+        std::string filePath;
+    };
+    std::deque<WaitingUpload> waitingUploads_;
+    std::unordered_set<std::string> waitingPaths_;
+    std::size_t runningUploads_ = 0;
 };

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <set>
 #include <thread>
 
 namespace {
@@ -120,6 +122,50 @@ TEST_F(ReportClient, APackageAlreadyOnItsWayIsNotSentTwice) {
     client->startUploadRequest(requestTo(server), path, false);
     ASSERT_TRUE(ended(2));
     EXPECT_EQ(server.requests().size(), 2u);
+}
+
+// A backlog of packages is not a backlog of connections: four go at once, the others wait in the order
+// offered and start as uploads end; an offer of a package already waiting is skipped.
+TEST_F(ReportClient, AtMostFourUploadsRunAndTheRestWaitInTheOrderOffered) {
+    Gate gate;
+    ReportServer server([&](const Request&, std::size_t) {
+        gate.wait();
+        return Answer{};
+    });
+    Gate::Opener opener{gate};
+    auto client = makeClient();
+    std::vector<std::string> paths;
+    for (int i = 0; i < 9; ++i)
+        paths.push_back(package("P" + std::to_string(i) + ".multipartmime", "package " + std::to_string(i)));
+    for (const auto& path : paths)
+        client->startUploadRequest(requestTo(server), path, false);
+    client->startUploadRequest(requestTo(server), paths.back(), false); // waits already
+    ASSERT_TRUE(server.waitForRequests(ZEVNetworkClient::maximumConcurrentUploads));
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_FALSE(client->canTakeMoreUploads());
+    std::promise<std::size_t> running;
+    client->session()->getTasksWithCompletionHandler(
+        [&](const auto& data, const auto& upload, const auto& download) {
+            running.set_value(data.size() + upload.size() + download.size());
+        });
+    EXPECT_EQ(running.get_future().get(), ZEVNetworkClient::maximumConcurrentUploads);
+    std::set<std::string> held;
+    for (const auto& request : server.requests())
+        held.insert(request.body);
+    EXPECT_EQ(held, (std::set<std::string>{"package 0", "package 1", "package 2", "package 3"}));
+
+    gate.open();
+    ASSERT_TRUE(ended(paths.size()));
+    queue->waitUntilAllOperationsAreFinished();
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), paths.size()) << "each package once";
+    // Package k starts only once k - 3 uploads have ended, so it never arrives before the (k - 3)th.
+    for (std::size_t at = 0; at < requests.size(); ++at) {
+        const int k = std::stoi(requests[at].body.substr(std::string("package ").size()));
+        EXPECT_GE(at + ZEVNetworkClient::maximumConcurrentUploads - 1, static_cast<std::size_t>(k))
+            << "package " << k << " arrived " << at;
+    }
+    EXPECT_TRUE(client->canTakeMoreUploads());
 }
 
 TEST_F(ReportClient, APackageOutsideTheTreeGoesButIsNeverReported) {

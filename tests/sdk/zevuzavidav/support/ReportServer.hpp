@@ -69,6 +69,30 @@ struct Answer {
     std::string body = "{}";
 };
 
+// Holds a server's answers until the test opens it. Declare an Opener after the server: it opens the
+// gate on every way out of the test, before the server waits for its workers.
+class Gate {
+  public:
+    void wait() {
+        std::unique_lock lock(mutex_);
+        opened_.wait(lock, [&] { return open_; });
+    }
+    void open() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        opened_.notify_all();
+    }
+    struct Opener {
+        Gate& gate;
+        ~Opener() { gate.open(); }
+    };
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
+};
+
 class ReportServer {
   public:
     using Script = std::function<Answer(const Request& request, std::size_t index)>;
@@ -245,6 +269,7 @@ class ReportServer {
             index = requests_.size();
             requests_.push_back(request);
         }
+        changed_.notify_all(); // a script may hold the answer: the request is seen already
         Answer answer = script_ ? script_(request, index) : Answer{};
         std::string response = "HTTP/1.1 " + std::to_string(answer.status) + " Scripted\r\n";
         for (const auto& [name, value] : answer.headers)
