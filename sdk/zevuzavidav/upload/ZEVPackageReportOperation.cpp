@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -119,8 +121,16 @@ std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::st
 
 void ZEVPackageReportOperation::removePartialPackages() const {
     // Packagings run one at a time, so any partial package found here was cut short by an earlier
-    // process and will never be finished.
+    // process and will never be finished. A failed packaging of this process removes its own, so one
+    // look per folder and process is enough: a backlog of packagings does not list "prepared" again
+    // for each one.
     const std::string folder = destinationDirectory();
+    {
+        static std::mutex mutex;
+        static std::set<std::string> looked;
+        std::lock_guard lock(mutex);
+        if (!looked.insert(folder).second) return;
+    }
     if (auto names = ns::listDirectory(folder))
         for (const auto& name : *names)
             if (name.starts_with(".") && name.ends_with(kPartialSuffix))

@@ -9,7 +9,8 @@
 //
 // The body is written under a hidden name in "prepared" and renamed to its final name once it is
 // complete and on disk, so a package that "prepared" lists is always whole; hidden partial packages
-// left by an earlier process that stopped part-way are removed before a new one is begun.
+// left by an earlier process that stopped part-way are removed before the first package this process
+// begins in that folder.
 //
 // Failure contract: any write that fails (the package or a member: a failed open, a short or failed
 // gzwrite, gzclose, the stream's own writes, the final rename) fails the packaging: the partial package
