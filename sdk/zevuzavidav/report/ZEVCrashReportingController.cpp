@@ -119,8 +119,19 @@ bool ZEVCrashReportingController::startWithProfilingMark(std::uint64_t profiling
     if (report) startCrashReporterWithAPIKey(APIKey(), betaToken, profilingMark, report);
     crashReportingSetupCompleted(profilingMark, report != nullptr);
 
-    processExistingReportPaths(active, urgent);
-    handleContentsInOtherReportingDirectories(processing, prepared);
+    // Each earlier folder is read once, here; the reports go oldest first. The launch that failed is
+    // the newest: it alone goes at once, before anything of the others is queued, so no packaging on
+    // the work queue runs beside it. The leftovers of "processing" were decided on by an earlier
+    // launch: queued before this launch's reports are decided on, they go first.
+    std::vector<std::shared_ptr<ZEVInternalReport>> earlier = readExistingReportPaths(active);
+    if (!earlier.empty() && urgent && canProcessUrgentReports()) {
+        processExistingActiveReport(earlier.back(), true);
+        earlier.pop_back();
+    }
+    handleExistingFilesInProcessing(processing);
+    for (const auto& earlierReport : earlier)
+        processExistingActiveReport(earlierReport, false);
+    handleExistingFilesInPrepared(prepared);
     if (report) {
         double elapsed = ZEVProfilingEndInMillis(profilingMark);
         onLoggingQueue([elapsed] {

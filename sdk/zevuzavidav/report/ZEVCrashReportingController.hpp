@@ -16,7 +16,16 @@
 // upload is tried again every 600 s while the process lives.
 //
 // The listings of "active", "processing" and "prepared" are taken before any earlier-report work is
-// queued, so no report is handled twice or from a folder that is gone. Without a current report folder
+// queued, so no report is handled twice or from a folder that is gone.
+//
+// A backlog stays linear and keeps moving. Each earlier folder is read once, on the starting thread,
+// and the reports go oldest first (by their launch's start; the undated ones first). With the launch
+// marker found only the newest is sent at once as urgent (the launch that failed is the last one);
+// the others go the usual way. Reports decided on wait in a line on the work queue, leftovers of
+// "processing" ahead of them, and one operation takes one report at a time, so an upload's start and
+// end, a retry or anything else queued meanwhile runs between two reports. A report is packaged only
+// when the network client can take another upload: packaging keeps pace with the uploads instead of
+// filling "prepared" ahead of them. Without a current report folder
 // no handlers are installed; earlier reports are still handled.
 //
 // Failure contract: the start answers false, with a console line, for an empty bundle identifier
@@ -36,6 +45,7 @@
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -111,12 +121,15 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     void checkForUserPromptSetting();
 
     // Earlier reports.
-    void processExistingReportPaths(const std::vector<std::string>& paths, bool asUrgent);
-    void processExistingActiveReportPath(const std::string& path, bool asUrgent);
+    // The reports of the folders of "active" that need submission, oldest first; the others are
+    // removed on the work queue.
+    std::vector<std::shared_ptr<ZEVInternalReport>>
+    readExistingReportPaths(const std::vector<std::string>& paths);
+    void processExistingActiveReport(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent);
+    // Oldest first: by the start of their launch (undated ones first), then by folder name.
+    static void sortOldestFirst(std::vector<std::shared_ptr<ZEVInternalReport>>& reports);
     void handleDelegateCompletionForReport(const std::shared_ptr<ZEVInternalReport>& report, bool submit);
     void removeReport(const std::shared_ptr<ZEVInternalReport>& report);
-    void handleContentsInOtherReportingDirectories(const std::vector<std::string>& processing,
-                                                   const std::vector<std::string>& prepared);
     void handleExistingFilesInProcessing(const std::vector<std::string>& paths);
     void handleExistingFilesInPrepared(const std::vector<std::string>& paths);
     void uploadPreexistingFiles(const std::vector<std::string>& paths);
@@ -145,6 +158,7 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     bool networkClientCanUseBackgroundSessions(ZEVNetworkClient& client) override;
     void networkClientDidFinishUploadWithPath(ZEVNetworkClient& client, const std::string& path,
                                               const std::optional<ns::Error>& error) override;
+    void networkClientDidEndUploadTask(ZEVNetworkClient& client) override;
 
   private:
     ZEVCrashReportingController(std::shared_ptr<ZEVFileManager> fileManager,
@@ -154,6 +168,21 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     void onWorkQueue(std::function<void(ZEVCrashReportingController& self)> work);
     void onMainQueue(std::function<void(ZEVCrashReportingController& self)> work, double delaySeconds = 0);
     void writeElapsedTime(const char* key, std::uint64_t profilingMark);
+
+    // What a report in the line waits for.
+    enum class BacklogStep {
+        submit,   // the delegate said yes: the prompt, or packaging and upload
+        drop,     // the delegate said no
+        leftover, // found in "processing": packaging and upload without processing
+    };
+    struct BacklogItem {
+        std::shared_ptr<ZEVInternalReport> report;
+        BacklogStep step;
+    };
+    void addToBacklog(std::vector<BacklogItem> items, bool ahead);
+    void scheduleBacklogTurn();
+    // On the work queue: the first report of the line, when its turn can come.
+    void takeBacklogTurn();
 
     std::shared_ptr<ZEVFileManager> fileManager_;
     std::weak_ptr<ZEVCrashReportingControllerDelegate> delegate_;
@@ -168,4 +197,6 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     std::shared_ptr<ui::AlertView> crashReportSubmissionAlert_;
     std::shared_ptr<ZEVInternalReport> promptedReport_;
     std::vector<ns::NotificationCenter::ObserverToken> observers_;
+    std::deque<BacklogItem> backlog_;
+    bool backlogTurnQueued_ = false;
 };

@@ -7,6 +7,7 @@
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 #include "sdk/zovaze/DebugFlag.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <sys/stat.h>
 
@@ -16,30 +17,34 @@ void debugLog(const std::string& line) {
     if (zovaze::debugFlag()) ns::console(line);
 }
 
-bool exists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
-
 } // namespace
 
-void ZEVCrashReportingController::processExistingReportPaths(const std::vector<std::string>& paths,
-                                                             bool asUrgent) {
-    for (const auto& path : paths)
-        processExistingActiveReportPath(path, asUrgent);
+std::vector<std::shared_ptr<ZEVInternalReport>>
+ZEVCrashReportingController::readExistingReportPaths(const std::vector<std::string>& paths) {
+    std::vector<std::shared_ptr<ZEVInternalReport>> reports;
+    std::vector<std::string> nothingToSend;
+    for (const auto& path : paths) {
+        auto report = ZEVInternalReport::reportWithPath(path);
+        if (report && report->needsToBeSubmitted())
+            reports.push_back(std::move(report));
+        else
+            nothingToSend.push_back(path); // a stray file included: it goes by its own path
+    }
+    if (!nothingToSend.empty()) {
+        onWorkQueue([nothingToSend](ZEVCrashReportingController& self) {
+            for (const auto& path : nothingToSend)
+                self.fileManager_->removeItemAtPath(path);
+        });
+    }
+    sortOldestFirst(reports);
+    return reports;
 }
 
-void ZEVCrashReportingController::processExistingActiveReportPath(const std::string& path, bool asUrgent) {
-    auto report = ZEVInternalReport::reportWithPath(path);
-    if (!report || !report->needsToBeSubmitted()) {
-        // Nothing to send, or nothing that can be read as a report (a stray file included): it goes by
-        // its own path.
-        onWorkQueue([path](ZEVCrashReportingController& self) { self.fileManager_->removeItemAtPath(path); });
-        return;
-    }
+void ZEVCrashReportingController::processExistingActiveReport(
+    const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent) {
     auto delegate = delegate_.lock();
     if (delegate) delegate->reportingControllerInternalDidDetectReportForLastExecution(*this, report);
-    if (asUrgent && canProcessUrgentReports()) {
+    if (asUrgent) {
         reportsController()->prepareAndSubmitReport(report, true, true);
         return;
     }
@@ -53,41 +58,123 @@ void ZEVCrashReportingController::processExistingActiveReportPath(const std::str
         });
 }
 
+void ZEVCrashReportingController::sortOldestFirst(std::vector<std::shared_ptr<ZEVInternalReport>>& reports) {
+    struct Keyed {
+        double started;
+        std::string name;
+        std::shared_ptr<ZEVInternalReport> report;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(reports.size());
+    for (auto& report : reports) {
+        const auto date = report->dateCreated();
+        keyed.push_back(
+            {date ? date->timeIntervalSince1970() : 0.0, report->directoryName(), std::move(report)});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.started != b.started ? a.started < b.started : a.name < b.name;
+    });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        reports[i] = std::move(keyed[i].report);
+}
+
 void ZEVCrashReportingController::handleDelegateCompletionForReport(
     const std::shared_ptr<ZEVInternalReport>& report, bool submit) {
-    onWorkQueue([report, submit](ZEVCrashReportingController& self) {
-        if (!submit) {
-            debugLog("[Zevuzavidav:Crash] Removing report at request of delegate");
-            self.removeReport(report);
-        } else if (self.needsToPrompt()) {
-            self.displayPermissionAlertForReport(report);
-        } else {
-            self.reportsController()->prepareAndSubmitReport(report, false, true);
-        }
-    });
+    addToBacklog({{report, submit ? BacklogStep::submit : BacklogStep::drop}}, false);
+}
+
+void ZEVCrashReportingController::addToBacklog(std::vector<BacklogItem> items, bool ahead) {
+    {
+        std::lock_guard lock(mutex_);
+        if (ahead)
+            backlog_.insert(backlog_.begin(), std::make_move_iterator(items.begin()),
+                            std::make_move_iterator(items.end()));
+        else
+            backlog_.insert(backlog_.end(), std::make_move_iterator(items.begin()),
+                            std::make_move_iterator(items.end()));
+    }
+    scheduleBacklogTurn();
+}
+
+void ZEVCrashReportingController::scheduleBacklogTurn() {
+    {
+        std::lock_guard lock(mutex_);
+        if (backlogTurnQueued_ || backlog_.empty()) return;
+        backlogTurnQueued_ = true;
+    }
+    onWorkQueue([](ZEVCrashReportingController& self) { self.takeBacklogTurn(); });
+}
+
+void ZEVCrashReportingController::takeBacklogTurn() {
+    BacklogItem item;
+    {
+        std::lock_guard lock(mutex_);
+        backlogTurnQueued_ = false;
+        if (backlog_.empty()) return;
+        item = backlog_.front();
+    }
+    // Only this queue takes from the line or adds ahead of it, so the first report is still first below.
+    const bool packages =
+        item.step == BacklogStep::leftover || (item.step == BacklogStep::submit && !needsToPrompt());
+    // The next turn comes when the uploader ends a task (networkClientDidEndUploadTask).
+    if (packages && !networkClient_->canTakeMoreUploads()) return;
+    {
+        std::lock_guard lock(mutex_);
+        backlog_.pop_front();
+    }
+    switch (item.step) {
+    case BacklogStep::drop:
+        debugLog("[Zevuzavidav:Crash] Removing report at request of delegate");
+        removeReport(item.report);
+        break;
+    case BacklogStep::submit:
+        if (packages)
+            reportsController()->prepareAndSubmitReport(item.report, false, true);
+        else
+            displayPermissionAlertForReport(item.report);
+        break;
+    case BacklogStep::leftover:
+        reportsController()->prepareAndSubmitReport(item.report, false, false);
+        break;
+    }
+    scheduleBacklogTurn();
+}
+
+void ZEVCrashReportingController::networkClientDidEndUploadTask(ZEVNetworkClient&) {
+    scheduleBacklogTurn();
 }
 
 void ZEVCrashReportingController::removeReport(const std::shared_ptr<ZEVInternalReport>& report) {
     if (report) fileManager_->removeItemAtPath(report->path());
 }
 
-void ZEVCrashReportingController::handleContentsInOtherReportingDirectories(
-    const std::vector<std::string>& processing, const std::vector<std::string>& prepared) {
-    handleExistingFilesInProcessing(processing);
-    handleExistingFilesInPrepared(prepared);
-}
-
 void ZEVCrashReportingController::handleExistingFilesInProcessing(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
     onWorkQueue([paths](ZEVCrashReportingController& self) {
+        // Which report each package in "prepared" carries, read once for all the leftovers.
+        const auto packaged = self.reportsController()->packagesByReportIdentifier();
+        std::vector<std::shared_ptr<ZEVInternalReport>> reports;
         for (const auto& path : paths) {
             // A folder without readable metadata is left alone (its line is logged by the report).
-            if (auto report = ZEVInternalReport::reportWithPath(path))
-                self.reportsController()->prepareAndSubmitReport(report, false, false);
+            auto report = ZEVInternalReport::reportWithPath(path);
+            if (!report) continue;
+            if (auto package = packaged.find(report->identifier()); package != packaged.end()) {
+                self.reportsController()->removePackagedReportFolder(*report, package->second);
+                continue;
+            }
+            reports.push_back(std::move(report));
         }
+        sortOldestFirst(reports);
+        std::vector<BacklogItem> items;
+        for (auto& report : reports)
+            items.push_back({std::move(report), BacklogStep::leftover});
+        // Decided on by an earlier launch: ahead of this launch's reports.
+        self.addToBacklog(std::move(items), true);
     });
 }
 
 void ZEVCrashReportingController::handleExistingFilesInPrepared(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
     std::weak_ptr<ZEVCrashReportingController> weak = weak_from_this();
     networkClient_->attemptToReconnectBackgroundSessionWithCompletionBlock([weak, paths] {
         if (auto self = weak.lock())
@@ -97,8 +184,19 @@ void ZEVCrashReportingController::handleExistingFilesInPrepared(const std::vecto
 }
 
 void ZEVCrashReportingController::uploadPreexistingFiles(const std::vector<std::string>& paths) {
-    for (const auto& path : paths)
-        if (exists(path)) reportsController()->uploadPackagedReportAtPath(path, false);
+    // Oldest package first; one that is gone meanwhile is passed over.
+    std::vector<std::pair<struct timespec, std::string>> packages;
+    for (const auto& path : paths) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0) packages.emplace_back(info.st_mtim, path);
+    }
+    std::stable_sort(packages.begin(), packages.end(), [](const auto& a, const auto& b) {
+        if (a.first.tv_sec != b.first.tv_sec) return a.first.tv_sec < b.first.tv_sec;
+        if (a.first.tv_nsec != b.first.tv_nsec) return a.first.tv_nsec < b.first.tv_nsec;
+        return a.second < b.second;
+    });
+    for (const auto& package : packages)
+        reportsController()->uploadPackagedReportAtPath(package.second, false);
 }
 
 void ZEVCrashReportingController::reportsControllerDidCompletePackageSubmission(

@@ -33,17 +33,6 @@ bool ZEVReportsController::prepareAndSubmitReport(const std::shared_ptr<ZEVInter
 bool ZEVReportsController::prepareAndSubmit(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent,
                                             bool withProcessing) {
     if (!report || !fileManager_) return false;
-    if (!withProcessing) {
-        if (auto package = packageOfReport(*report)) {
-            // An earlier launch packaged this folder and was stopped before it removed it: the package
-            // in "prepared" is the report now, sent from there, and the folder must not make a second.
-            ns::console("[Zevuzavidav:Crash:Reports] Report " + report->identifier() +
-                        " already packaged as " + *package + "; removing its processing item");
-            if (!fileManager_->removeItemAtPath(report->path()))
-                ns::console("[Zevuzavidav:Crash:Reports] Unable to remove a processing item");
-            return false;
-        }
-    }
     if (withProcessing) {
         if (!fileManager_->moveItemAtPath(report->path(), fileManager_->processingPath())) {
             ns::console("[Zevuzavidav:Crash:Reports] Unable to move report for processing");
@@ -71,15 +60,26 @@ bool ZEVReportsController::prepareAndSubmit(const std::shared_ptr<ZEVInternalRep
     return uploadPackagedReportAtPath(*package.finalPath(), asUrgent);
 }
 
-std::optional<std::string> ZEVReportsController::packageOfReport(const ZEVInternalReport& report) const {
-    std::optional<std::string> found;
+std::map<std::string, std::string> ZEVReportsController::packagesByReportIdentifier() const {
+    std::map<std::string, std::string> packages;
+    if (!fileManager_) return packages;
     fileManager_->enumerateFilesInPreparedDirectoryUsingBlock(
         [&](const std::string& path, const std::string& extension) {
-            if (!found && extension == "multipartmime" &&
-                ZEVPackageReportOperation::reportIdentifierOfPackage(path) == report.identifier())
-                found = path;
+            if (extension != "multipartmime") return;
+            if (auto identifier = ZEVPackageReportOperation::reportIdentifierOfPackage(path))
+                packages.emplace(*identifier, path);
         });
-    return found;
+    return packages;
+}
+
+void ZEVReportsController::removePackagedReportFolder(const ZEVInternalReport& report,
+                                                      const std::string& package) {
+    // An earlier launch packaged this folder and was stopped before it removed it: the package in
+    // "prepared" is the report now, sent from there, and the folder must not make a second.
+    ns::console("[Zevuzavidav:Crash:Reports] Report " + report.identifier() + " already packaged as " +
+                package + "; removing its processing item");
+    if (!fileManager_ || !fileManager_->removeItemAtPath(report.path()))
+        ns::console("[Zevuzavidav:Crash:Reports] Unable to remove a processing item");
 }
 
 bool ZEVReportsController::uploadPackagedReportAtPath(const std::string& path, bool asUrgent) {

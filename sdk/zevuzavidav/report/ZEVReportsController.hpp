@@ -5,7 +5,9 @@
 // it, and the owner hears of every finished upload (it retries failures). A folder an earlier launch
 // left in "processing" is not moved; of its symbolication only what is missing is done. When a package
 // in "prepared" already carries its report (that launch was stopped between packaging and removing the
-// folder), the folder is removed instead of packaged again, so the report is sent once.
+// folder), the owner removes the folder instead (packagesByReportIdentifier, removePackagedReportFolder)
+// before it hands the folder here, so the report is sent once: one look at "prepared" serves all the
+// leftovers of a start.
 //
 // The request: POST <ReportsEndpoint>/sdk-api/v1/platforms/ios/apps/<escaped bundle id>/reports, local
 // cache ignored, time-out 10 s (2 s for an urgent upload that goes synchronously), headers in this
@@ -30,6 +32,7 @@
 #include "sdk/zevuzavidav/store/ZEVInternalReport.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,6 +63,10 @@ class ZEVReportsController {
     bool prepareAndSubmitReport(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent,
                                 bool withProcessing);
     bool uploadPackagedReportAtPath(const std::string& path, bool asUrgent);
+    // The package in "prepared" of each report identifier found there.
+    std::map<std::string, std::string> packagesByReportIdentifier() const;
+    // Removes a folder of "processing" whose report is already the package `package`.
+    void removePackagedReportFolder(const ZEVInternalReport& report, const std::string& package);
     void reportUploadAtPath(const std::string& path, const std::optional<ns::Error>& error);
 
     bool submitPackageMultipartMimeAtPath(const std::string& path, bool synchronously);
@@ -77,8 +84,6 @@ class ZEVReportsController {
     bool packagingEnabled() { return settings().shouldPackageReports(); }
 
   private:
-    // The package in "prepared" that carries this report, if there is one.
-    std::optional<std::string> packageOfReport(const ZEVInternalReport& report) const;
     bool prepareAndSubmit(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent,
                           bool withProcessing);
 

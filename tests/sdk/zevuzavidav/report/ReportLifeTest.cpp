@@ -204,4 +204,24 @@ TEST(EarlierReports, AFolderInProcessingWithoutMetadataIsLeftAlone) {
         saw(console, "[Zevuzavidav:Crash] Unable to read identifier at path " + app.files->processingPath()));
 }
 
+// Earlier reports go oldest first, by the start of their launch rather than by their folders' names or
+// the order the folder lists them in; a report without a start date counts as the oldest.
+TEST(EarlierReports, AreHandedToTheAppOldestFirst) {
+    TestApp app;
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    const std::vector<std::string> names = {"k", "c", "x", "a", "q", "f", "z", "m", "b", "t"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        app.writeEarlierCrash(names[i], "signal.zevrecord", 1700000100 + 10 * (i % 5) + i / 5);
+    writeLines(fs::path(app.files->activePath()) / "undated" / "metadata.zevrecord",
+               {json{{"identity", {{"session_id", "undated"}}}}});
+    writeText(fs::path(app.files->activePath()) / "undated" / "errors_a.zevrecord", "");
+    auto kit = std::make_shared<TestKit>();
+    kit->mustInform = true;
+    kit->decision = TestKit::Decision::never;
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    EXPECT_EQ(kit->detected(),
+              (std::vector<std::string>{"undated", "k", "f", "c", "z", "x", "m", "a", "b", "q", "t"}));
+}
+
 } // namespace

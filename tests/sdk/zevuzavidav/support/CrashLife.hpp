@@ -154,10 +154,10 @@ class TestApp {
     }
 
     // An earlier launch that crashed by a signal in `abort`, written as capture would have.
-    std::filesystem::path writeEarlierCrash(const std::string& id,
-                                            const char* crashFile = "signal.zevrecord") const {
+    std::filesystem::path writeEarlierCrash(const std::string& id, const char* crashFile = "signal.zevrecord",
+                                            std::uint64_t startedAt = 1700000000) const {
         auto folder = std::filesystem::path(files->activePath()) / id;
-        writeMetadata(folder, id);
+        writeMetadata(folder, id, "test-api-key", startedAt);
         const void* abortAddress = reinterpret_cast<const void*>(&std::abort);
         writeLines(folder / "binary_images.zevrecord", {loadLineFor(abortAddress, imageBase(abortAddress))});
         auto pc = reinterpret_cast<std::uint64_t>(abortAddress) + 4;
