@@ -25,7 +25,8 @@
 // "processing" ahead of them, and one operation takes one report at a time, so an upload's start and
 // end, a retry or anything else queued meanwhile runs between two reports. A report is packaged only
 // when the network client can take another upload: packaging keeps pace with the uploads instead of
-// filling "prepared" ahead of them. Without a current report folder
+// filling "prepared" ahead of them. A folder in "processing" that holds no report any more (no
+// metadata: its removal was cut short) is removed. Without a current report folder
 // no handlers are installed; earlier reports are still handled.
 //
 // Failure contract: the start answers false, with a console line, for an empty bundle identifier

@@ -155,7 +155,13 @@ void ZEVCrashReportingController::handleExistingFilesInProcessing(const std::vec
         const auto packaged = self.reportsController()->packagesByReportIdentifier();
         std::vector<std::shared_ptr<ZEVInternalReport>> reports;
         for (const auto& path : paths) {
-            // A folder without readable metadata is left alone (its line is logged by the report).
+            if (!ZEVInternalReport::folderHoldsMetadata(path)) {
+                // A removal cut short, or no folder of ours at all: nothing here can ever be sent.
+                ns::console("[Zevuzavidav:Crash] Removing a processing item that holds no report: " + path);
+                self.fileManager_->removeItemAtPath(path);
+                continue;
+            }
+            // Unreadable metadata is left alone (its line is logged by the report).
             auto report = ZEVInternalReport::reportWithPath(path);
             if (!report) continue;
             if (auto package = packaged.find(report->identifier()); package != packaged.end()) {

@@ -191,17 +191,34 @@ TEST(EarlierReports, TheAppsNoDeletesTheReportAndItsSilenceKeepsIt) {
     EXPECT_TRUE(server.requests().empty());
 }
 
-TEST(EarlierReports, AFolderInProcessingWithoutMetadataIsLeftAlone) {
+// What a launch finds in "processing" and cannot send: a folder whose removal was cut short (its
+// metadata gone first), a crash file without metadata, a stray file. It goes at the next start, once;
+// a folder whose metadata is there but unreadable is left alone.
+TEST(EarlierReports, AProcessingItemThatHoldsNoReportGoesAtTheNextStartOnce) {
     TestApp app;
     ASSERT_TRUE(app.files->prepareForNewLaunch());
-    writeText(fs::path(app.files->processingPath()) / "broken" / "signal.zevrecord", "{}");
-    ns::ConsoleCapture console;
-    auto controller = app.launch(std::make_shared<TestKit>(), "launch1");
-    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
-    TestApp::settle(controller);
-    EXPECT_EQ(app.names(app.files->processingPath()), std::vector<std::string>{"broken"});
-    EXPECT_TRUE(
-        saw(console, "[Zevuzavidav:Crash] Unable to read identifier at path " + app.files->processingPath()));
+    const fs::path processing = app.files->processingPath();
+    writeText(processing / "cut-short" / "binary_images.zevrecord", "{}\n");
+    writeText(processing / "crash-only" / "signal.zevrecord", "{}\n");
+    writeText(processing / "stray-file", "x");
+    writeText(processing / "unreadable" / "metadata.zevrecord", "{\"identity\":{\"session_id\":\"cut");
+    writeText(processing / "unreadable" / "signal.zevrecord", "{}\n");
+    for (const char* id : {"launch1", "launch2"}) {
+        ns::ConsoleCapture console;
+        auto controller = app.launch(std::make_shared<TestKit>(), id);
+        ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+        TestApp::settle(controller);
+        EXPECT_EQ(app.names(processing), std::vector<std::string>{"unreadable"}) << id;
+        const std::string removal = "[Zevuzavidav:Crash] Removing a processing item that holds no report: ";
+        for (const char* gone : {"cut-short", "crash-only", "stray-file"}) {
+            const std::string path = (processing / gone).string();
+            EXPECT_EQ(console.contains(removal + path), std::string(id) == "launch1") << id << " " << gone;
+            EXPECT_FALSE(saw(console, "[Zevuzavidav:Crash] Unable to read identifier at path " + path))
+                << gone;
+        }
+        EXPECT_TRUE(saw(console, "[Zevuzavidav:Crash] Unable to read identifier at path " +
+                                     (processing / "unreadable").string()));
+    }
 }
 
 // Earlier reports go oldest first, by the start of their launch rather than by their folders' names or
