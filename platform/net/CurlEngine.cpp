@@ -300,6 +300,13 @@ void setHeaderList(Transfer& transfer) {
     transfer.headers = list;
 }
 
+// A request to this machine never goes through a proxy the environment names (http_proxy and the
+// like): it would carry the request's keys and tokens to the proxy and back. Others take the
+// environment's choice, as libcurl makes it.
+void chooseProxy(CURL* easy, const std::string& url) {
+    curl_easy_setopt(easy, CURLOPT_PROXY, isLoopbackURL(url) ? "" : nullptr);
+}
+
 bool parseHost(const std::string& url, std::string& host, int& port) {
     CURLU* parsed = curl_url();
     if (!parsed) return false;
@@ -473,6 +480,7 @@ void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
     Transfer* raw = transfer.get();
 
     curl_easy_setopt(easy, CURLOPT_URL, request.URL().c_str());
+    chooseProxy(easy, request.URL());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
@@ -601,6 +609,7 @@ bool CurlEngine::State::follow(Transfer& transfer) {
         std::rewind(transfer.upload);
     }
     curl_easy_setopt(transfer.easy, CURLOPT_URL, next.c_str());
+    chooseProxy(transfer.easy, next);
     transfer.url = next;
     transfer.host = host;
     transfer.port = port;

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <optional>
 
@@ -62,6 +64,15 @@ bool isRedirectAllowedByRequestPolicy(const std::string& from, const std::string
     auto target = targetOf(to);
     if (!allowed(origin) || !allowed(target)) return false;
     return !(origin->scheme == "https" && target->scheme != "https");
+}
+
+bool isLoopbackURL(const std::string& url) {
+    auto target = targetOf(url);
+    if (!target) return false;
+    if (isLoopbackLiteral(target->host)) return true;
+    std::string host = target->host;
+    std::transform(host.begin(), host.end(), host.begin(), [](unsigned char c) { return std::tolower(c); });
+    return host == "localhost" || host == "localhost.";
 }
 
 std::string requestPolicyRefusalReason(const std::string& url) {

@@ -21,6 +21,9 @@ namespace net {
 bool isURLAllowedByRequestPolicy(const std::string& url);
 bool isRedirectAllowedByRequestPolicy(const std::string& from, const std::string& to);
 
+// Whether `url` goes to this machine: its host is a loopback literal (as above) or "localhost".
+bool isLoopbackURL(const std::string& url);
+
 // One line for a person: why `url` is refused ("plain HTTP is allowed only to ...").
 std::string requestPolicyRefusalReason(const std::string& url);
 

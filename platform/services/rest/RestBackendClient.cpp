@@ -162,6 +162,9 @@ RestBackendClient::Response RestBackendClient::perform(State& state, const Reque
 
     CURL* h = curl.get();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    // A backend on this machine is reached directly, never through a proxy the environment names: the
+    // application id and client key would travel there.
+    curl_easy_setopt(h, CURLOPT_PROXY, net::isLoopbackURL(url) ? "" : nullptr);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     if (request.method != "GET") {

@@ -5,6 +5,7 @@
 #include "platform/net/URLSession.hpp"
 #include "tests/platform/net/support/SessionSupport.hpp"
 #include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/EnvironmentScope.hpp"
 #include "tests/support/HostileServer.hpp"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,33 @@ TEST_F(HostileServers, EveryHopIsCheckedBeforeAnythingIsSentToIt) {
         }
         EXPECT_EQ(target.connections() - before, c.arrives ? 2 : 0);
     }
+}
+
+// A request to this machine carries its keys straight there: whatever proxy the environment names, it
+// never goes through it, nor does a redirect hop to this machine. Elsewhere the environment's proxy is
+// still taken.
+TEST_F(HostileServers, ARequestToThisMachineNeverTakesTheEnvironmentsProxy) {
+    RawTCPServer proxy(RawTCPServer::Behaviour::reset);
+    RawTCPServer target(RawTCPServer::Behaviour::answer, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    HostileServer hop(HostileServer::Behaviour::redirect, target.url("/after-hop"), 307);
+    EnvironmentScope proxies(everyRequestThrough(proxy.url("")));
+    auto session = trustingSession();
+    for (const std::string& url : {target.url("/direct"), hop.url("/start")}) {
+        net::URLRequest request(url);
+        request.setValue("secret-key", "X-API-Key");
+        auto outcome = runDataTask(*session, request);
+        EXPECT_FALSE(outcome.error) << url << ": " << outcome.error->description();
+        EXPECT_EQ(outcome.body(), "ok") << url;
+    }
+    EXPECT_TRUE(proxy.requests().empty());
+    EXPECT_EQ(target.requests().size(), 2u);
+    EXPECT_EQ(hop.connections(), 1);
+
+    net::URLRequest elsewhere("https://proxied.invalid/");
+    elsewhere.setTimeoutInterval(10);
+    EXPECT_TRUE(runDataTask(*session, elsewhere).error);
+    ASSERT_EQ(proxy.requests().size(), 1u);
+    EXPECT_TRUE(proxy.requests()[0].starts_with("CONNECT proxied.invalid:443 ")) << proxy.requests()[0];
 }
 
 TEST_F(HostileServers, RedirectsChangeTheMethodAsBrowsersDo) {

@@ -5,6 +5,8 @@
 #include "tests/platform/services/rest/RestServer.hpp"
 #include "tests/support/TempHome.hpp"
 
+#include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/EnvironmentScope.hpp"
 #include "tests/support/HostileServer.hpp"
 
 #include <gtest/gtest.h>
@@ -244,6 +246,20 @@ TEST_F(RestBackend, ServerDownGivesNetworkErrorsAndNothingElse) {
     EXPECT_FALSE(saved.succeeded);
     EXPECT_EQ(saved.error->code(), static_cast<long>(svc::BackendErrorCode::network));
     EXPECT_FALSE(c->currentInstallation()->objectId());
+}
+
+// The application id and client key go straight to a backend on this machine, never through a proxy
+// the environment names.
+TEST_F(RestBackend, ABackendOnThisMachineIsNeverReachedThroughAProxy) {
+    velotest::RawTCPServer proxy(velotest::RawTCPServer::Behaviour::reset);
+    RestServer server([](const RestServer::Seen&) -> RestServer::Answer {
+        return {201, R"({"objectId":"p1"})"};
+    });
+    velotest::EnvironmentScope proxies(velotest::everyRequestThrough(proxy.url("")));
+    auto c = client(server.url());
+    EXPECT_TRUE(save(*c, BackendObject("SearchRequests")).succeeded);
+    EXPECT_EQ(server.seen().size(), 1u);
+    EXPECT_TRUE(proxy.requests().empty());
 }
 
 TEST_F(RestBackend, UnconfiguredClientFailsEveryCall) {
