@@ -80,7 +80,11 @@ struct Transfer {
     std::size_t maximumBody = URLRequest::defaultMaximumResponseLength;
     std::size_t bodyBytes = 0;   // of this hop's answer, kept or discarded
     std::size_t headerBytes = 0; // of this hop
-    bool tooLarge = false;
+    bool tooLarge = false;       // the body's bound was met
+    bool headerBlockTooLarge = false;
+    // Inside a header block (from the start of a hop or a status line to the blank line ending it):
+    // libcurl's "out of memory" there is its bound on one header line.
+    bool inHeaderBlock = true;
     // The answer being received is a redirect to follow: its body is read and dropped.
     bool redirecting = false;
     int redirects = 0;
@@ -128,7 +132,7 @@ size_t onHeader(char* buffer, size_t size, size_t count, void* userData) {
     transfer->touch();
     transfer->headerBytes += length;
     if (transfer->headerBytes > maximumHeaderLength) {
-        transfer->tooLarge = true;
+        transfer->headerBlockTooLarge = true;
         return 0;
     }
     std::string line(buffer, length);
@@ -136,9 +140,11 @@ size_t onHeader(char* buffer, size_t size, size_t count, void* userData) {
         // A new status line: an interim (1xx) response came before; keep only the last.
         transfer->responseHeaders.clear();
         transfer->redirecting = false;
+        transfer->inHeaderBlock = true;
         return length;
     }
     if (trim(line).empty()) {
+        transfer->inHeaderBlock = false;
         // The end of a header block: a redirect with somewhere to go is followed once its body is read.
         long status = 0;
         curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
@@ -252,9 +258,18 @@ ns::Error errorFor(CURLcode code, const Transfer& transfer) {
     if (transfer.tooManyRedirects) return makeURLError(URLErrorHTTPTooManyRedirects, url);
     if (transfer.restartFailed)
         return makeURLError(URLErrorUnknown, url, "the redirect could not be followed");
+    if (transfer.headerBlockTooLarge)
+        return makeURLError(URLErrorBadServerResponse, url,
+                            "its header block is longer than " + std::to_string(maximumHeaderLength) +
+                                " bytes");
     if (transfer.tooLarge)
         return makeURLError(URLErrorDataLengthExceedsMaximum, url,
-                            "more than " + std::to_string(transfer.maximumBody) + " bytes");
+                            "its body is longer than " + std::to_string(transfer.maximumBody) + " bytes");
+    // libcurl keeps one header line whole and gives up past its bound, saying only "out of memory".
+    if (code == CURLE_OUT_OF_MEMORY && transfer.inHeaderBlock)
+        return makeURLError(URLErrorBadServerResponse, url,
+                            "a header line is longer than " + std::to_string(CURL_MAX_HTTP_HEADER) +
+                                " bytes");
     if (transfer.writeFailed) return makeURLError(URLErrorCannotWriteToFile, url);
     std::string detail = curl_easy_strerror(code);
     switch (code) {
@@ -617,6 +632,7 @@ bool CurlEngine::State::follow(Transfer& transfer) {
     transfer.responseHeaders.clear();
     transfer.bodyBytes = 0;
     transfer.headerBytes = 0;
+    transfer.inHeaderBlock = true;
     transfer.touch();
     if (curl_multi_add_handle(multi, transfer.easy) != CURLM_OK) {
         transfer.restartFailed = true;

@@ -140,6 +140,39 @@ TEST_F(HostileServers, ARequestToThisMachineNeverTakesTheEnvironmentsProxy) {
     EXPECT_TRUE(proxy.requests()[0].starts_with("CONNECT proxied.invalid:443 ")) << proxy.requests()[0];
 }
 
+// An answer too large for one of its bounds fails with an error that names that bound.
+TEST_F(HostileServers, AnOverlongAnswerSaysWhichBoundItMet) {
+    std::string block = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 300; ++i)
+        block += "X-Pad-" + std::to_string(i) + ": " + std::string(1000, 'b') + "\r\n";
+    block += "Content-Length: 0\r\n\r\n";
+    const std::string line = "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1/" + std::string(300000, 'a') +
+                             "\r\nContent-Length: 0\r\n\r\n";
+    const std::string body = "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'c');
+    struct Case {
+        const char* what;
+        const std::string& answer;
+        long code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"header block", block, net::URLErrorBadServerResponse,
+         "its header block is longer than 262144 bytes"},
+        {"header line", line, net::URLErrorBadServerResponse, "a header line is longer than 102400 bytes"},
+        {"body", body, net::URLErrorDataLengthExceedsMaximum, "its body is longer than 1000 bytes"},
+    };
+    for (const auto& c : cases) {
+        RawTCPServer server(RawTCPServer::Behaviour::answer, c.answer);
+        net::URLRequest request(server.url("/big"));
+        request.setMaximumResponseLength(1000);
+        auto outcome = runDataTask(*trustingSession(), request);
+        ASSERT_TRUE(outcome.error) << c.what;
+        EXPECT_EQ(outcome.error->code(), c.code) << c.what << ": " << outcome.error->description();
+        EXPECT_NE(outcome.error->description().find(c.says), std::string::npos)
+            << c.what << ": " << outcome.error->description();
+    }
+}
+
 TEST_F(HostileServers, RedirectsChangeTheMethodAsBrowsersDo) {
     const std::pair<int, const char*> cases[] = {
         {301, "GET"}, {302, "GET"}, {303, "GET"}, {307, "POST"}, {308, "POST"}};
