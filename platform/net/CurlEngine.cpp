@@ -658,9 +658,12 @@ void CurlEngine::State::finish(CURL* easy, std::optional<CURLcode> result) {
     if (!error) transfer->deliverResponseIfNeeded();
 
     std::optional<std::string> downloadPath;
+    int downloadLock = -1;
     if (transfer->download) {
-        // The file is complete on disk before anyone is told about it.
+        // The file is complete on disk before anyone is told about it. A second descriptor of the same
+        // open file keeps its lock in tmp/ past the close, until the task has handed the file over.
         bool flushed = std::fflush(transfer->download) == 0 && fsync(fileno(transfer->download)) == 0;
+        downloadLock = ::fcntl(fileno(transfer->download), F_DUPFD_CLOEXEC, 0);
         flushed = (std::fclose(transfer->download) == 0) && flushed;
         transfer->download = nullptr;
         if (!flushed && !error) error = makeURLError(URLErrorCannotWriteToFile, transfer->url);
@@ -670,7 +673,7 @@ void CurlEngine::State::finish(CURL* easy, std::optional<CURLcode> result) {
     if (!error && transfer->task->collectsBody()) body = std::move(transfer->body);
     auto task = transfer->task;
     transfer.reset();
-    task->engineDidComplete(std::move(error), std::move(body), std::move(downloadPath));
+    task->engineDidComplete(std::move(error), std::move(body), std::move(downloadPath), downloadLock);
 }
 
 } // namespace net::detail

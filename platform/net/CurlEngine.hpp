@@ -15,6 +15,9 @@
 // redirect's own body included, though it is dropped). A hop to a loopback address or "localhost"
 // never goes through a proxy the environment names; others take the environment's choice.
 //
+// A download's file in tmp/ stays locked from its creation until the task has handed it over and
+// removed it (see CurlTask::engineDidComplete).
+//
 // Failure contract: a task given to add() always completes exactly once (engineDidComplete), whatever
 // happens: success, transport failure, time-out, cancellation or the engine stopping.
 #include <atomic>

@@ -8,8 +8,24 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <unistd.h>
 
 namespace net::detail {
+namespace {
+
+// A descriptor closed with its last owner: a delivery that never runs (its queue cancelled) still
+// lets go of the download's lock.
+struct HeldDescriptor {
+    explicit HeldDescriptor(int fd) : fd(fd) {}
+    ~HeldDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+    HeldDescriptor(const HeldDescriptor&) = delete;
+    HeldDescriptor& operator=(const HeldDescriptor&) = delete;
+    int fd;
+};
+
+} // namespace
 
 CurlTask::CurlTask(std::uint64_t identifier, URLSessionTaskKind kind, URLRequest request,
                    std::string uploadFile, std::weak_ptr<CurlSession> session,
@@ -143,7 +159,7 @@ CurlTask::engineChallenge(const URLAuthenticationChallenge& challenge, double ti
 
 void CurlTask::engineDidComplete(std::optional<ns::Error> error,
                                  std::optional<std::vector<std::uint8_t>> body,
-                                 std::optional<std::string> downloadPath) {
+                                 std::optional<std::string> downloadPath, int downloadLock) {
     std::shared_ptr<CurlSession> session;
     {
         std::lock_guard lock(mutex_);
@@ -154,7 +170,8 @@ void CurlTask::engineDidComplete(std::optional<ns::Error> error,
     if (!session) session = session_.lock();
     auto self = std::static_pointer_cast<CurlTask>(shared_from_this());
     auto deliver = [self, session, error = std::move(error), body = std::move(body),
-                    downloadPath = std::move(downloadPath)]() mutable {
+                    downloadPath = std::move(downloadPath),
+                    lock = std::make_shared<HeldDescriptor>(downloadLock)]() mutable {
         self->state_ = URLSessionTaskState::completed;
         std::optional<std::string> location;
         if (!error && downloadPath) location = downloadPath;
@@ -178,6 +195,7 @@ void CurlTask::engineDidComplete(std::optional<ns::Error> error,
             std::error_code ignored;
             std::filesystem::remove(*downloadPath, ignored);
         }
+        lock.reset();
         // Handlers often capture their owner; dropping them here breaks such cycles.
         self->dataHandler_ = nullptr;
         self->downloadHandler_ = nullptr;

@@ -44,8 +44,11 @@ class CurlTask final : public URLSessionTask {
     std::pair<AuthChallengeDisposition, URLCredentialRef>
     engineChallenge(const URLAuthenticationChallenge& challenge, double timeoutSeconds,
                     const std::atomic<bool>& stopping);
+    // `downloadLock`, when not -1, is a descriptor of the downloaded file that holds its lock in tmp/:
+    // it is closed only once the file has been handed over and removed, so no sweep of tmp/ (another
+    // copy of the app starting) can take the file in between.
     void engineDidComplete(std::optional<ns::Error> error, std::optional<std::vector<std::uint8_t>> body,
-                           std::optional<std::string> downloadLocation);
+                           std::optional<std::string> downloadLocation, int downloadLock = -1);
 
   private:
     const std::uint64_t identifier_;

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <thread>
+
 using namespace velotest;
 
 namespace {
@@ -153,6 +156,43 @@ TEST_F(URLSessionFailure, FailedDownloadLeavesNoTemporaryFile) {
     auto error = waiter.wait();
     ASSERT_TRUE(error && *error);
     session->delegateQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_TRUE(std::filesystem::is_empty(ns::Sandbox::tmp()));
+}
+
+// A finished download stays locked until its handler has had it: a second copy of the app starting in
+// between (its sweep of tmp/ removes what no process holds) leaves it alone.
+TEST_F(URLSessionFailure, AFinishedDownloadKeepsItsLockUntilItIsHandedOver) {
+    RawTCPServer server(RawTCPServer::Behaviour::answer, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nbytes");
+    auto session = net::URLSession::sessionWithConfiguration(nullptr);
+    auto queue = session->delegateQueue();
+    queue->setSuspended(true); // the handover waits here once the engine is done with the file
+    struct Seen {
+        bool existed = false;
+        std::string content;
+    };
+    Waiter<Seen> seen;
+    auto task = session->downloadTaskWithRequest(
+        net::URLRequest(server.url("/file")), [&](const auto& location, const auto&, const auto&) {
+            Seen now;
+            if (location) {
+                now.existed = std::filesystem::exists(*location);
+                std::ifstream in(*location, std::ios::binary);
+                now.content.assign(std::istreambuf_iterator<char>(in), {});
+            }
+            seen.set(now);
+        });
+    task->resume();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (queue->operationCount() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(queue->operationCount(), 1u) << "the download did not finish";
+    ns::Sandbox::setHome(ns::Sandbox::home()); // a second copy starting: its sweep of tmp/
+    queue->setSuspended(false);
+    auto result = seen.wait();
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->existed);
+    EXPECT_EQ(result->content, "bytes");
+    queue->waitUntilAllOperationsAreFinished();
     EXPECT_TRUE(std::filesystem::is_empty(ns::Sandbox::tmp()));
 }
 
