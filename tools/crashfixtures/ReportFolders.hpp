@@ -43,6 +43,34 @@ inline void writeMetadata(const std::filesystem::path& folder, const std::string
          json{{"application", {{"build_version", "7"}, {"display_version", "1.2.3"}}}}});
 }
 
+// An earlier launch that crashed on a signal, as capture leaves its folder: the metadata (started at
+// `startedAt`), the images it had loaded, the signal's record with three threads' stacks, an empty log
+// and one user key. The images and addresses are made up: the folder stands for one of a backlog, not
+// for a crash of this process.
+inline void writeCrashedLaunch(const std::filesystem::path& folder, const std::string& id,
+                               std::uint64_t startedAt) {
+    writeMetadata(folder, id, "test-api-key", startedAt);
+    std::vector<json> images;
+    for (std::uint64_t i = 0; i < 8; ++i)
+        images.push_back(json{{"load",
+                               {{"path", "/usr/lib/libfixture" + std::to_string(i) + ".so"},
+                                {"uuid", std::string(31, '0') + std::to_string(i)},
+                                {"base", 0x7f0000000000 + i * 0x100000},
+                                {"size", 0x80000}}}});
+    writeLines(folder / "binary_images.zevrecord", images);
+    json threads = json::array();
+    for (std::uint64_t t = 0; t < 3; ++t) {
+        json stack = json::array();
+        for (std::uint64_t f = 0; f < 24; ++f)
+            stack.push_back(0x7f0000000000 + ((t + f) % 8) * 0x100000 + 0x1000 + f * 16);
+        threads.push_back(json{{"crashed", t == 0}, {"stacktrace", stack}});
+    }
+    writeLines(folder / "signal.zevrecord", {json{{"signal", {{"number", 11}}}}, json{{"threads", threads}}});
+    writeText(folder / "log_a.zevrecord", "");
+    writeText(folder / "user_incremental_kv.zevrecord",
+              "{\"kv\":{\"key\":\"6b6579\",\"value\":\"76616c7565\"}}\n");
+}
+
 // The "load" line of `image`, at `recordedBase` as if the earlier launch had loaded it there.
 inline json loadLine(const darwin::ImageInfo& image, std::uint64_t recordedBase) {
     char uuid[33];

@@ -3,9 +3,11 @@
 // at a local plain-HTTP report server (the shipped program sends in clear only to a loopback address),
 // sends the report. Its symbolicated stacks must name the program's own functions, which only its
 // exported symbols make possible; a launch killed between packaging the report and removing its
-// folder must not make the report go twice; and a thread that runs out of stack, whether a library
-// started it or the program did, is reported as the crashed thread. Skipped when the program has not
-// been built or tmux is not installed.
+// folder must not make the report go twice; a thread that runs out of stack, whether a library
+// started it or the program did, is reported as the crashed thread; and a backlog of hundreds of
+// reports must not hold back the oldest of them, nor analytics. Skipped when the program has not been
+// built or tmux is not installed.
+#include "tests/sdk/rurorad/support/LogLines.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
@@ -15,11 +17,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,7 +97,20 @@ class CrashShippedProgram : public ::testing::Test {
     }
 
     const fs::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
-    reporttest::ReportServer server{reporttest::ReportServer::PlainHTTP{}};
+    // Report uploads wait at the gate when a test closes it; everything else is answered at once.
+    reporttest::Gate reportGate;
+    std::atomic<bool> gateClosed{false};
+    std::function<void(const reporttest::Request&)> onAnalytics;
+    reporttest::ReportServer server{reporttest::ReportServer::PlainHTTP{},
+                                    [this](const reporttest::Request& request, std::size_t) {
+                                        if (request.target.find("/reports") != std::string::npos) {
+                                            if (gateClosed) reportGate.wait();
+                                        } else if (onAnalytics) {
+                                            onAnalytics(request);
+                                        }
+                                        return reporttest::Answer{};
+                                    }};
+    reporttest::Gate::Opener opener{reportGate};
     velotest::TempFolder home;
 };
 
@@ -238,5 +255,93 @@ INSTANTIATE_TEST_SUITE_P(CrashStackOverflow, CrashShippedProgramOverflow,
                                                         "velo-overflow"},
                                            OverflowCase{"OnTheNetworkEngineThread", 'n', "net.CurlEngine"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// 300 launches crashed before this one. The report server holds its answers: the four uploads that
+// reach it are the four oldest reports, and packaging waits for them, so nearly the whole backlog is
+// still in "active" when analytics' upload (of the launch before) arrives, carrying one crash, not 300.
+// Once the server answers, every report goes, once.
+TEST_F(CrashShippedProgram, ABacklogSendsItsOldestFirstAndAnalyticsDoesNotWaitBehindIt) {
+    constexpr std::size_t kReports = 300;
+    const char* const analyticsPath = "/spi/v1/analytics";
+    const fs::path sandbox = home.path() / "com.velomarinth.swift";
+    const fs::path cache = sandbox / "Library/Caches/io.zovaze.sdk.ios.data/com.velomarinth.swift";
+    fs::create_directories(cache);
+    std::ofstream(cache / "settings.json") << json{
+        {"features", {{"collect_analytics", true}}},
+        {"analytics",
+         {{"url", server.base() + analyticsPath},
+          {"flush_interval_secs", 1},
+          {"max_pending_send_file_count", 100}}}}.dump();
+    {
+        // A launch that ends well: analytics keeps its session as the previous one.
+        velotest::Tmux quiet("velo-shipped-backlog-first");
+        quiet.start("env " + environment() + " " + quote(program.string()));
+        quiet.waitFor("SWIFT BASICS", 20);
+        quiet.keys("q");
+        quiet.waitFor("PROGRAM-ENDED", 10);
+    }
+    std::vector<std::string> oldestFirst;
+    for (std::size_t i = 0; i < kReports; ++i) {
+        // Names that do not follow the age: a listing's order is no help.
+        const std::string id = "backlog-" + std::to_string((i * 7919) % kReports + 1000);
+        reporttest::writeCrashedLaunch(tree() / "active" / id, id, 1700000000 + i);
+        oldestFirst.push_back(id);
+    }
+
+    gateClosed = true;
+    std::mutex seenMutex;
+    std::optional<std::size_t> activeAtAnalytics;
+    onAnalytics = [&](const reporttest::Request&) {
+        std::lock_guard lock(seenMutex);
+        if (!activeAtAnalytics) activeAtAnalytics = entries(tree() / "active").size();
+    };
+    velotest::Tmux second("velo-shipped-backlog");
+    second.start("env " + environment() + " " + quote(program.string()));
+    second.waitFor("SWIFT BASICS", 20);
+    auto reportRequests = [&] {
+        std::vector<reporttest::Request> reports;
+        for (const auto& request : server.requests())
+            if (request.target.find("/reports") != std::string::npos) reports.push_back(request);
+        return reports;
+    };
+    ASSERT_TRUE(velotest::waitUntil(
+        [&] {
+            std::lock_guard lock(seenMutex);
+            return reportRequests().size() >= 4 && activeAtAnalytics.has_value();
+        },
+        30))
+        << second.screen();
+    std::set<std::string> held;
+    for (const auto& request : reportRequests())
+        held.insert(partsOf(request)["report_id"]);
+    EXPECT_EQ(held, std::set<std::string>(oldestFirst.begin(), oldestFirst.begin() + 4));
+    {
+        std::lock_guard lock(seenMutex);
+        // The earlier reports not yet packaged, and this launch's own folder.
+        EXPECT_GE(*activeAtAnalytics, kReports - 8 + 1) << "analytics waited for the backlog";
+    }
+
+    reportGate.open();
+    ASSERT_TRUE(velotest::waitUntil([&] { return reportRequests().size() >= kReports; }, 120))
+        << reportRequests().size() << " reports arrived";
+    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }, 30));
+    second.keys("q");
+    second.waitFor("PROGRAM-ENDED", 10);
+
+    std::set<std::string> sent;
+    for (const auto& request : reportRequests())
+        sent.insert(partsOf(request)["report_id"]);
+    EXPECT_EQ(sent.size(), kReports) << "each report once";
+    EXPECT_EQ(reportRequests().size(), kReports);
+    std::size_t crashes = 0;
+    for (const auto& request : server.requests()) {
+        if (request.target != analyticsPath) continue;
+        for (const auto& [name, member] : partsOf(request))
+            if (auto text = reporttest::gunzip(member))
+                for (const auto& line : ruroradtest::parseLog(*text))
+                    crashes += line.key == "app_crashed";
+    }
+    EXPECT_EQ(crashes, 1u) << "one crash of the previous session, not one per report";
+}
 
 } // namespace
