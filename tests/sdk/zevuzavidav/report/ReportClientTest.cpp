@@ -127,12 +127,8 @@ TEST_F(ReportClient, APackageAlreadyOnItsWayIsNotSentTwice) {
 // A backlog of packages is not a backlog of connections: four go at once, the others wait in the order
 // offered and start as uploads end; an offer of a package already waiting is skipped.
 TEST_F(ReportClient, AtMostFourUploadsRunAndTheRestWaitInTheOrderOffered) {
-    Gate gate;
-    ReportServer server([&](const Request&, std::size_t) {
-        gate.wait();
-        return Answer{};
-    });
-    Gate::Opener opener{gate};
+    HeldReportServer holding;
+    ReportServer& server = holding.server;
     auto client = makeClient();
     std::vector<std::string> paths;
     for (int i = 0; i < 9; ++i)
@@ -154,7 +150,7 @@ TEST_F(ReportClient, AtMostFourUploadsRunAndTheRestWaitInTheOrderOffered) {
         held.insert(request.body);
     EXPECT_EQ(held, (std::set<std::string>{"package 0", "package 1", "package 2", "package 3"}));
 
-    gate.open();
+    holding.gate.open();
     ASSERT_TRUE(ended(paths.size()));
     queue->waitUntilAllOperationsAreFinished();
     const auto requests = server.requests();

@@ -70,7 +70,8 @@ struct Answer {
 };
 
 // Holds a server's answers until the test opens it. Declare an Opener after the server: it opens the
-// gate on every way out of the test, before the server waits for its workers.
+// gate on every way out of the test, before the server waits for its workers. (HeldReportServer, below
+// the server, holds every answer so.)
 class Gate {
   public:
     void wait() {
@@ -292,6 +293,17 @@ class ReportServer {
     std::condition_variable changed_;
     std::vector<std::thread> workers_;
     std::vector<Request> requests_;
+};
+
+// A report server (HTTPS) that holds every answer until the test opens its gate; the gate opens on every
+// way out of the test.
+struct HeldReportServer {
+    Gate gate;
+    ReportServer server{[this](const Request&, std::size_t) {
+        gate.wait();
+        return Answer{};
+    }};
+    Gate::Opener opener{gate};
 };
 
 } // namespace reporttest

@@ -40,12 +40,8 @@ std::vector<std::string> idsInArrivalOrder(const std::vector<Request>& requests)
 }
 
 TEST(ReportBacklog, TheOldestReportsLeaveWhileTheRestWaitToBePackaged) {
-    Gate gate;
-    ReportServer server([&](const Request&, std::size_t) {
-        gate.wait();
-        return Answer{};
-    });
-    Gate::Opener opener{gate};
+    HeldReportServer holding;
+    ReportServer& server = holding.server;
     TestApp app(server.base());
     ASSERT_TRUE(app.files->prepareForNewLaunch());
     constexpr std::size_t kReports = 120;
@@ -65,7 +61,7 @@ TEST(ReportBacklog, TheOldestReportsLeaveWhileTheRestWaitToBePackaged) {
     EXPECT_LE(packaged, kWindow + 2) << "packaging ran ahead of the uploads";
     EXPECT_EQ(app.names(app.files->activePath()).size(), kReports - packaged + 1) << "+1: launch1";
 
-    gate.open();
+    holding.gate.open();
     ASSERT_TRUE(server.waitForRequests(kReports, 120));
     ASSERT_TRUE(TestApp::settleUploads(controller, 60));
     const auto sent = idsInArrivalOrder(server.requests());
@@ -85,12 +81,8 @@ TEST(ReportBacklog, TheOldestReportsLeaveWhileTheRestWaitToBePackaged) {
 // Folders an earlier launch left in "processing" were decided on then: they go before this launch's
 // reports, oldest first.
 TEST(ReportBacklog, LeftoversOfProcessingGoFirst) {
-    Gate gate;
-    ReportServer server([&](const Request&, std::size_t) {
-        gate.wait();
-        return Answer{};
-    });
-    Gate::Opener opener{gate};
+    HeldReportServer holding;
+    ReportServer& server = holding.server;
     TestApp app(server.base());
     ASSERT_TRUE(app.files->prepareForNewLaunch());
     for (int i = 0; i < 5; ++i)
@@ -106,7 +98,7 @@ TEST(ReportBacklog, LeftoversOfProcessingGoFirst) {
     auto held = idsInArrivalOrder(server.requests());
     EXPECT_EQ(std::set<std::string>(held.begin(), held.end()),
               (std::set<std::string>{"early-left", "late-left", "active0", "active1"}));
-    gate.open();
+    holding.gate.open();
     ASSERT_TRUE(server.waitForRequests(7));
     ASSERT_TRUE(TestApp::settleUploads(controller));
     EXPECT_EQ(reportIds(server.requests()).size(), 7u);
