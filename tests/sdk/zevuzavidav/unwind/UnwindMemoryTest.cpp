@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <stop_token>
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
@@ -116,6 +117,33 @@ class UnmappedMidWalk : public ::testing::TestWithParam<bool> {
         return pcs;
     }
 
+    // Walks the stack while another thread unmaps every page but the first once `before` frames are
+    // out; the walk waits for the unmapping before it goes on, so the walker always meets the gap.
+    std::vector<std::uint64_t> walkUnmappedByAnotherThreadAfter(std::size_t before) {
+        std::atomic<std::size_t> delivered{0};
+        std::atomic<bool> unmapped{false};
+        std::vector<std::uint64_t> pcs;
+        {
+            std::jthread unmapper([&](std::stop_token stop) {
+                std::stop_callback wake(stop, [&] {
+                    delivered = before;
+                    delivered.notify_one();
+                });
+                for (std::size_t now = delivered.load(); now < before; now = delivered.load())
+                    delivered.wait(now);
+                munmap(reinterpret_cast<void*>(spOf(1)), kFrames * kPage);
+                unmapped = true;
+                unmapped.notify_one();
+            });
+            pcs = walk([&](std::size_t count) {
+                delivered = count;
+                delivered.notify_one();
+                if (count == before) unmapped.wait(false);
+            });
+        }
+        return pcs;
+    }
+
     void expectPrefixOfTheStack(const std::vector<std::uint64_t>& pcs) {
         ASSERT_LE(pcs.size(), static_cast<std::size_t>(kFrames));
         for (std::size_t i = 0; i < pcs.size(); ++i)
@@ -135,36 +163,17 @@ TEST_P(UnmappedMidWalk, AStackUnmappedByAnotherThreadMidWalkEndsTheWalkCleanly) 
     // The unmapping thread takes the stack away once 40 frames are out; the walk then meets pages that
     // are gone and must stop there, not fault.
     constexpr std::size_t kBefore = 40;
-    std::atomic<std::size_t> delivered{0};
-    std::atomic<bool> unmapped{false};
-    std::thread unmapper([&] {
-        while (delivered.load() < kBefore)
-            std::this_thread::yield();
-        munmap(reinterpret_cast<void*>(spOf(1)), kFrames * kPage);
-        unmapped = true;
-    });
-    auto pcs = walk([&](std::size_t count) {
-        delivered = count;
-        while (count == kBefore && !unmapped.load())
-            std::this_thread::yield();
-    });
-    unmapper.join();
+    auto pcs = walkUnmappedByAnotherThreadAfter(kBefore);
     EXPECT_EQ(pcs.size(), kBefore); // the next record lies on a page already gone
     expectPrefixOfTheStack(pcs);
 }
 
 TEST_P(UnmappedMidWalk, StacksUnmappedAtAnyMomentNeverFaultTheWalker) {
-    for (int round = 0; round < 30; ++round) {
-        std::atomic<bool> started{false};
-        std::thread unmapper([&] {
-            while (!started.load())
-                std::this_thread::yield();
-            for (int spin = 0; spin < round * 50; ++spin)
-                std::this_thread::yield();
-            munmap(reinterpret_cast<void*>(spOf(1)), kFrames * kPage);
-        });
-        auto pcs = walk([&](std::size_t) { started = true; });
-        unmapper.join();
+    // After each number of frames in turn: the walk ends exactly where the stack went away. (The first
+    // page stays, and with it the record of the second frame: from two frames on, every frame counts.)
+    for (std::size_t before = 2; before < static_cast<std::size_t>(kFrames); before += 6) {
+        auto pcs = walkUnmappedByAnotherThreadAfter(before);
+        EXPECT_EQ(pcs.size(), before);
         expectPrefixOfTheStack(pcs);
         // Map the stack again for the next round.
         TearDown();

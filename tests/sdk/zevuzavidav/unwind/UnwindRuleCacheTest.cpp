@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <latch>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -173,34 +175,52 @@ TEST_F(UnwindRuleCache, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
 }
 
 // Pcs that share one set, written and read by several threads at once: a reader gets either a miss or
-// exactly the rule stored for the pc it asked about.
+// exactly the rule stored for the pc it asked about. The overlap is made, not hoped for: every thread
+// starts at one latch, the writers keep evicting one another until every reader is done, and a reader
+// looks again only once some writer has changed the set since its last look. A reader is done after a
+// fixed number of hits (it stores its own pc's rule before each look, so hits keep coming however the
+// threads are scheduled).
 TEST_F(UnwindRuleCache, RacingWritersNeverLendOnePcAnothersRule) {
-    auto pcs = pcsSharingASet(4);
-    std::atomic<bool> stop{false};
+    constexpr long kHitsPerReader = 200;
+    const auto pcs = pcsSharingASet(4);
+    const auto ruleOf = [](std::size_t i) { return ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1))); };
+    std::latch start(static_cast<std::ptrdiff_t>(2 * pcs.size()));
+    std::atomic<long> writes{0};
     std::atomic<long> wrong{0};
-    std::atomic<long> hits{0};
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < pcs.size(); ++i) {
-        threads.emplace_back([&, i] {
-            const UnwindFrameRule rule = ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1)));
-            while (!stop.load())
-                storeUnwindRule(pcs[i], 3, rule);
-        });
-        threads.emplace_back([&, i] {
-            while (!stop.load()) {
-                std::uint64_t packed = 0;
-                if (!findCachedUnwindRule(pcs[i], 3, &packed)) continue;
-                hits.fetch_add(1);
-                if (Packed::cfaOffset(packed) != 8 * (i + 1)) wrong.fetch_add(1);
-            }
-        });
+    std::atomic<std::size_t> readersDone{0};
+    {
+        std::vector<std::jthread> threads; // joined on every way out of this block
+        for (std::size_t i = 0; i < pcs.size(); ++i) {
+            threads.emplace_back([&, i](std::stop_token stop) {
+                start.arrive_and_wait();
+                while (readersDone.load() < pcs.size() && !stop.stop_requested()) {
+                    storeUnwindRule(pcs[i], 3, ruleOf(i));
+                    writes.fetch_add(1);
+                }
+            });
+            threads.emplace_back([&, i](std::stop_token stop) {
+                start.arrive_and_wait();
+                long hits = 0;
+                long seen = -1;
+                while (hits < kHitsPerReader && !stop.stop_requested()) {
+                    const long now = writes.load();
+                    if (now == seen) { // no writer has run since the last look
+                        std::this_thread::yield();
+                        continue;
+                    }
+                    seen = now;
+                    storeUnwindRule(pcs[i], 3, ruleOf(i));
+                    std::uint64_t packed = 0;
+                    if (!findCachedUnwindRule(pcs[i], 3, &packed)) continue;
+                    ++hits;
+                    if (Packed::cfaOffset(packed) != 8 * (i + 1)) wrong.fetch_add(1);
+                }
+                readersDone.fetch_add(1);
+            });
+        }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    stop = true;
-    for (auto& thread : threads)
-        thread.join();
+    EXPECT_EQ(readersDone.load(), pcs.size());
     EXPECT_EQ(wrong.load(), 0);
-    EXPECT_GT(hits.load(), 0);
 }
 
 } // namespace

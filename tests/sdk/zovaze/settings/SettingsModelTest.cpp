@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <barrier>
 #include <sys/stat.h>
 #include <thread>
 
@@ -134,35 +135,37 @@ TEST_F(SettingsModel, DocumentIsKeptUntilClearedThenReadAfresh) {
 // created). A reader that was still loading the older file at that moment must not leave that older
 // document held for the rest of the launch.
 TEST_F(SettingsModel, AClearDuringALoadNeverLeavesTheOlderDocumentHeld) {
+    // In each round the readers load while the next file is put in place between two clears, and
+    // every reader has finished its loads (the second barrier) before the held document is checked.
+    constexpr int kReaders = 3;
+    constexpr int kVersions = 200;
     ZOVSettings settings(path_);
-    std::atomic<bool> stop{false};
-    std::atomic<long> loops{0};
-    std::vector<std::thread> readers;
-    for (int i = 0; i < 3; ++i) {
-        readers.emplace_back([&] {
-            while (!stop) {
-                settings.settingsDictionary();
-                ++loops;
-            }
-        });
-    }
+    std::barrier round(kReaders + 1);
     const std::string staged = path_ + ".staged";
     int stale = 0;
-    for (int version = 1; version <= 1000 && stale == 0; ++version) {
-        std::ofstream(staged, std::ios::binary) << R"({"v": )" << version << "}";
-        settings.clearSettingsDictionary();     // readers start loading the current file...
-        std::filesystem::rename(staged, path_); // ...while the next one is put in place
-        settings.clearSettingsDictionary();
-        // Let every reader finish whatever load it was in, then look.
-        const long seen = loops;
-        while (loops < seen + 6)
-            std::this_thread::yield();
-        auto document = settings.settingsDictionary();
-        if (!document || (*document)["v"] != version) ++stale;
+    {
+        std::vector<std::jthread> readers; // joined on every way out of this block
+        for (int i = 0; i < kReaders; ++i) {
+            readers.emplace_back([&] {
+                for (int version = 1; version <= kVersions; ++version) {
+                    round.arrive_and_wait();
+                    for (int load = 0; load < 3; ++load)
+                        settings.settingsDictionary();
+                    round.arrive_and_wait();
+                }
+            });
+        }
+        for (int version = 1; version <= kVersions; ++version) {
+            std::ofstream(staged, std::ios::binary) << R"({"v": )" << version << "}";
+            round.arrive_and_wait();
+            settings.clearSettingsDictionary();     // readers start loading the current file...
+            std::filesystem::rename(staged, path_); // ...while the next one is put in place
+            settings.clearSettingsDictionary();
+            round.arrive_and_wait();
+            auto document = settings.settingsDictionary();
+            if (!document || (*document)["v"] != version) ++stale;
+        }
     }
-    stop = true;
-    for (auto& reader : readers)
-        reader.join();
     EXPECT_EQ(stale, 0);
 }
 
