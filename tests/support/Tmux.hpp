@@ -4,6 +4,8 @@
 //
 // Failure contract: a tmux command that fails gives "" (the test's own checks then fail); waitFor
 // records a test failure with the last screen when the text never shows.
+#include "tests/support/Waiter.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -40,14 +42,9 @@ inline bool hasTmux() {
     return !run("command -v tmux").empty();
 }
 
-// Polls `condition` every 50 ms until it holds or `seconds` have passed.
-inline bool waitUntil(const std::function<bool()>& condition, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
+// Polls `condition` every 50 ms until it holds (false after kPatience).
+inline bool waitUntil(const std::function<bool()>& condition) {
+    return eventually(condition, std::chrono::milliseconds(50));
 }
 
 // The first line of `screen` that holds `text`, or "".
@@ -91,11 +88,10 @@ class Tmux {
     std::string colouredScreen() { return run(tmux("capture-pane -e -p -t app")); }
     bool shows(const std::string& text) { return screen().find(text) != std::string::npos; }
 
-    // Waits until the screen shows `text`; returns the screen (or "" after the timeout).
-    std::string waitFor(const std::string& text, double seconds = 10) {
+    // Waits until the screen shows `text`; returns the screen (or "" after kPatience).
+    std::string waitFor(const std::string& text) {
         std::string shown;
-        if (waitUntil([&] { return (shown = screen()).find(text) != std::string::npos; }, seconds))
-            return shown;
+        if (waitUntil([&] { return (shown = screen()).find(text) != std::string::npos; })) return shown;
         ADD_FAILURE() << "screen never showed \"" << text << "\"; last screen:\n" << screen();
         return "";
     }

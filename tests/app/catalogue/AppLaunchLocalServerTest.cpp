@@ -68,20 +68,20 @@ class AppAgainstLocalServer : public ::testing::Test {
                                     " TERM=xterm-256color " + quote(executable.string());
         const auto started = std::chrono::steady_clock::now();
         tmux_.start(command);
-        EXPECT_TRUE(waitUntil([&] { return tmux_.shows("SWIFT BASICS"); }, 10)) << tmux_.screen();
+        EXPECT_TRUE(waitUntil([&] { return tmux_.shows("SWIFT BASICS"); })) << tmux_.screen();
         EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0)
             << "the SDK must not hold up the start";
     }
 
     void quit() {
         tmux_.keys("C-c");
-        EXPECT_TRUE(waitUntil([&] { return tmux_.shows("PROGRAM-ENDED"); }, 10));
+        EXPECT_TRUE(waitUntil([&] { return tmux_.shows("PROGRAM-ENDED"); }));
     }
 
     // Waits for `count` requests, then a little longer to be sure nothing else follows.
     void awaitRequests(std::size_t count) {
-        EXPECT_TRUE(zovtest::eventually([&] { return server_.requests().size() >= count; }, 15)) << "log:\n"
-                                                                                                 << log();
+        EXPECT_TRUE(zovtest::eventually([&] { return server_.requests().size() >= count; })) << "log:\n"
+                                                                                             << log();
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
     }
 
@@ -111,7 +111,7 @@ TEST_F(AppAgainstLocalServer, NewAppIsCreatedThenDownloadedAgainAndTheAnswerCach
     server_.scriptSettings({{200, "{\"app\": {\"status\": \"new\"}}"}, {200, second}});
     launch(kTestBundle);
     awaitRequests(3);
-    EXPECT_TRUE(waitUntil([&] { return readText(settingsFile()) == second; }, 5)) << readText(settingsFile());
+    EXPECT_TRUE(waitUntil([&] { return readText(settingsFile()) == second; })) << readText(settingsFile());
     quit();
     ASSERT_EQ(server_.methods(), (std::vector<std::string>{"GET", "POST", "GET"})) << log();
 
@@ -201,7 +201,7 @@ TEST_F(AppAgainstLocalServer, SettledAppIsOneDownloadCachedByteForByte) {
     server_.scriptSettings({{200, body}});
     launch(kTestBundle);
     awaitRequests(1);
-    EXPECT_TRUE(waitUntil([&] { return readText(settingsFile()) == body; }, 5)) << readText(settingsFile());
+    EXPECT_TRUE(waitUntil([&] { return readText(settingsFile()) == body; })) << readText(settingsFile());
     quit();
     EXPECT_EQ(server_.methods(), std::vector<std::string>{"GET"}) << log();
     EXPECT_EQ(log().find("failed to download settings"), std::string::npos) << log();
@@ -210,9 +210,9 @@ TEST_F(AppAgainstLocalServer, SettledAppIsOneDownloadCachedByteForByte) {
 TEST_F(AppAgainstLocalServer, ShippedProgramRefusesTheTestRootEvenWhenTheVariableNamesIt) {
     server_.scriptSettings({{200, "{\"app\": {\"status\": \"activated\"}}"}});
     launch(kShippedBundle);
-    EXPECT_TRUE(waitUntil(
-        [&] { return log().find("[Zovaze] failed to download settings ") != std::string::npos; }, 15))
-        << log();
+    EXPECT_TRUE(waitUntil([&] {
+        return log().find("[Zovaze] failed to download settings ") != std::string::npos;
+    })) << log();
     quit();
     EXPECT_TRUE(server_.requests().empty()) << "the handshake must fail before any request is read";
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));

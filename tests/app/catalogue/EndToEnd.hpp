@@ -27,12 +27,10 @@ inline std::string command(const std::filesystem::path& home, const std::string&
 // The process id a command wrote into `file` (0 when there is none yet).
 inline pid_t readPid(const std::filesystem::path& file) {
     pid_t pid = 0;
-    velotest::waitUntil(
-        [&] {
-            std::ifstream in(file);
-            return static_cast<bool>(in >> pid);
-        },
-        5);
+    velotest::waitUntil([&] {
+        std::ifstream in(file);
+        return static_cast<bool>(in >> pid);
+    });
     return pid;
 }
 

@@ -79,13 +79,11 @@ TEST(EndToEndLessonText, EveryPrintedLineShowsInTheOutputAtEachTerminalSize) {
     for (auto [columns, rows] : {std::pair{80, 24}, {100, 30}, {120, 40}}) {
         tmux.resizeWindow(columns, rows);
         // The panel's text comes in as it slides up; its last printed line ends the wait.
-        EXPECT_TRUE(velotest::waitUntil(
-            [&] {
-                auto below = rowsBelow(tmux.screen(), "Output");
-                return std::find(below.begin(), below.end(), lines.back()) != below.end();
-            },
-            10))
-            << columns << "x" << rows << "\n"
+        EXPECT_TRUE(velotest::waitUntil([&] {
+            auto below = rowsBelow(tmux.screen(), "Output");
+            return std::find(below.begin(), below.end(), lines.back()) != below.end();
+        })) << columns
+            << "x" << rows << "\n"
             << tmux.screen();
         const std::string screen = tmux.screen();
         const auto below = rowsBelow(screen, "Output");

@@ -143,7 +143,7 @@ TEST(EndToEndScreens, TheVideoKeyHandsTheVideosPageToTheBrowser) {
     tmux.waitFor(address);
     tmux.keys("Enter");
     tmux.waitFor("Playing in your browser.");
-    EXPECT_TRUE(velotest::waitUntil([&] { return std::filesystem::exists(opened); }, 5));
+    EXPECT_TRUE(velotest::waitUntil([&] { return std::filesystem::exists(opened); }));
     std::ifstream in(opened);
     std::string handed;
     std::getline(in, handed);
@@ -167,7 +167,7 @@ TEST(EndToEndScreens, EscClosesTheRatingAlerts) {
     auto shown = tmux.waitFor("Please Rate Us");
     EXPECT_NE(lineWith(shown, "Esc cancel"), "") << shown;
     tmux.keys("Escape");
-    EXPECT_TRUE(velotest::waitUntil([&] { return !tmux.shows("Please Rate Us"); }, 5)) << tmux.screen();
+    EXPECT_TRUE(velotest::waitUntil([&] { return !tmux.shows("Please Rate Us"); })) << tmux.screen();
     EXPECT_TRUE(tmux.shows("Ctrl-R")); // still on the lesson
 
     tmux.keys("Escape");
@@ -181,7 +181,7 @@ TEST(EndToEndScreens, EscClosesTheRatingAlerts) {
     tmux.keys("Enter");
     tmux.waitFor("Thank you");
     tmux.keys("Escape");
-    EXPECT_TRUE(velotest::waitUntil([&] { return !tmux.shows("Thank you"); }, 5)) << tmux.screen();
+    EXPECT_TRUE(velotest::waitUntil([&] { return !tmux.shows("Thank you"); })) << tmux.screen();
     EXPECT_TRUE(tmux.shows("Rate App"));
     tmux.keys("C-c");
     tmux.waitFor("PROGRAM-ENDED");

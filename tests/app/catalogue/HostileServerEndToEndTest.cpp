@@ -77,7 +77,7 @@ TEST_F(HostileEndToEnd, RedirectsToAPlainHttpHostReachNothingAndTheAppStaysUsabl
         velotest::Tmux tmux("hostile-e2e-1");
         launch(tmux, bounce.url(""), bounce.url(""));
         tmux.waitFor("SWIFT BASICS");
-        EXPECT_TRUE(waitUntil([&] { return bounce.connections() >= 1; }, 10));
+        EXPECT_TRUE(waitUntil([&] { return bounce.connections() >= 1; }));
         ASSERT_GT(pid(), 0);
         ASSERT_EQ(::kill(pid(), SIGSEGV), 0);
         tmux.waitFor("PROGRAM-ENDED");
@@ -86,16 +86,14 @@ TEST_F(HostileEndToEnd, RedirectsToAPlainHttpHostReachNothingAndTheAppStaysUsabl
     velotest::Tmux tmux("hostile-e2e-2");
     launch(tmux, bounce.url(""), bounce.url(""));
     tmux.waitFor("SWIFT BASICS");
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            for (const auto& head : bounce.heads())
-                if (head.rfind("POST /sdk-api/v1/platforms/ios/apps/com.velomarinth.swift/reports", 0) == 0)
-                    return true;
-            return false;
-        },
-        15))
-        << readText(sandbox() / "Library" / "Logs" / "console.log") << tmux.screen();
-    EXPECT_TRUE(waitUntil([&] { return filesIn(prepared()) == 1; }, 10)) << "the package waits";
+    EXPECT_TRUE(waitUntil([&] {
+        for (const auto& head : bounce.heads())
+            if (head.rfind("POST /sdk-api/v1/platforms/ios/apps/com.velomarinth.swift/reports", 0) == 0)
+                return true;
+        return false;
+    })) << readText(sandbox() / "Library" / "Logs" / "console.log")
+        << tmux.screen();
+    EXPECT_TRUE(waitUntil([&] { return filesIn(prepared()) == 1; })) << "the package waits";
 
     // Still a working app: a chapter opens, its lessons show, and back.
     tmux.keys("Enter");
@@ -120,7 +118,7 @@ TEST_F(HostileEndToEnd, ADownloadCutOffByKillingTheAppIsGoneAfterTheNextStart) {
         velotest::Tmux tmux("hostile-e2e-3");
         launch(tmux, trickle.url(""), "https://127.0.0.1:9");
         tmux.waitFor("SWIFT BASICS");
-        ASSERT_TRUE(waitUntil([&] { return filesIn(tmp) == 1 && trickle.bodyBytesSent() > 0; }, 10));
+        ASSERT_TRUE(waitUntil([&] { return filesIn(tmp) == 1 && trickle.bodyBytesSent() > 0; }));
         ASSERT_EQ(::kill(pid(), SIGKILL), 0);
         tmux.waitFor("PROGRAM-ENDED");
     }
@@ -128,7 +126,7 @@ TEST_F(HostileEndToEnd, ADownloadCutOffByKillingTheAppIsGoneAfterTheNextStart) {
     velotest::Tmux tmux("hostile-e2e-4");
     launch(tmux, "https://127.0.0.1:9", "https://127.0.0.1:9");
     tmux.waitFor("SWIFT BASICS");
-    EXPECT_TRUE(waitUntil([&] { return filesIn(tmp) == 0; }, 5));
+    EXPECT_TRUE(waitUntil([&] { return filesIn(tmp) == 0; }));
     tmux.keys("C-c");
     tmux.waitFor("PROGRAM-ENDED");
 }

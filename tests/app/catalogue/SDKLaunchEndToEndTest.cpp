@@ -66,14 +66,14 @@ TEST(SDKLaunch, AHangingSettingsServerDoesNotHoldUpTheStart) {
         " TERM=xterm-256color " + (bundle / "velomarinth").string();
     const auto started = std::chrono::steady_clock::now();
     tmux.start(command);
-    EXPECT_TRUE(waitUntil([&] { return tmux.shows("SWIFT BASICS"); }, 10));
+    EXPECT_TRUE(waitUntil([&] { return tmux.shows("SWIFT BASICS"); }));
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
     // The request is still waiting for its answer: nothing failed, nothing was cached.
     const auto sandbox = home / "com.velomarinth.swift";
     EXPECT_EQ(readText(sandbox / "Library" / "Logs" / "console.log").find("failed to download settings"),
               std::string::npos);
     tmux.keys("C-c");
-    EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }, 10))
+    EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }))
         << "quitting must not wait for the SDK's request";
 }
 
@@ -92,7 +92,7 @@ TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
                                 (bundle / "velomarinth").string();
     const auto started = std::chrono::steady_clock::now();
     tmux.start(command);
-    const bool shown = waitUntil([&] { return tmux.shows("SWIFT BASICS"); }, 10);
+    const bool shown = waitUntil([&] { return tmux.shows("SWIFT BASICS"); });
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_TRUE(shown);
     EXPECT_LT(seconds, 5.0) << "the SDK must not hold up the start";
@@ -100,8 +100,7 @@ TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
     const auto sandbox = home / "com.velomarinth.swift";
     const auto log = sandbox / "Library" / "Logs" / "console.log";
     EXPECT_TRUE(waitUntil(
-        [&] { return readText(log).find("[Zovaze] failed to download settings ") != std::string::npos; },
-        15));
+        [&] { return readText(log).find("[Zovaze] failed to download settings ") != std::string::npos; }));
     const std::string text = readText(log);
     std::ifstream iconFile(bundle / "AppIcon60x60@2x.png", std::ios::binary);
     const std::vector<std::uint8_t> icon{std::istreambuf_iterator<char>(iconFile), {}};
@@ -119,7 +118,7 @@ TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
                                          "com.velomarinth.swift" / "settings.json"));
 
     tmux.keys("C-c");
-    EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }, 10));
+    EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }));
 }
 
 } // namespace

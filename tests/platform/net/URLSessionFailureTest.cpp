@@ -86,7 +86,7 @@ TEST_F(URLSessionFailure, CancelStopsARunningTaskWithCancelled) {
     while (server.requests().empty())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     task->cancel();
-    auto outcome = waiter.wait(5);
+    auto outcome = waiter.wait();
     ASSERT_TRUE(outcome && outcome->error);
     EXPECT_EQ(outcome->error->code(), net::URLErrorCancelled);
     EXPECT_EQ(task->state(), net::URLSessionTaskState::completed);
@@ -130,7 +130,7 @@ TEST_F(URLSessionFailure, TaskListIsTruthfulAndInvalidateCancelsAndReleasesTheDe
     EXPECT_EQ(listed.wait(), (std::vector<std::size_t>{1, 0, 1}));
 
     session->invalidateAndCancel();
-    ASSERT_TRUE(delegate->invalidated.wait(5));
+    ASSERT_TRUE(delegate->invalidated.wait());
     auto events = delegate->events();
     EXPECT_EQ(std::count(events.begin(), events.end(), "complete -999"), 2);
     EXPECT_EQ(events.back(), "invalid");

@@ -76,7 +76,7 @@ TEST(CrashKitBetaEndToEnd, ATestBuildIsOfferedItsUpdateAndInstallOpensIt) {
     tmux.start(command);
 
     // The buttons are the alert's last line: once they are drawn, so is the rest of it.
-    const std::string shown = tmux.waitFor("[ Cancel ] [ Install ]", 20);
+    const std::string shown = tmux.waitFor("[ Cancel ] [ Install ]");
     EXPECT_NE(shown.find("New Build Available"), std::string::npos) << shown;
     // The alert's width breaks the message after "for".
     EXPECT_NE(shown.find("A new version of Velomarinth Swift is available for"), std::string::npos) << shown;
@@ -93,13 +93,14 @@ TEST(CrashKitBetaEndToEnd, ATestBuildIsOfferedItsUpdateAndInstallOpensIt) {
     EXPECT_NE(checks[0].target.find("&source=3"), std::string::npos) << checks[0].target;
 
     tmux.keys("Right Enter");
-    EXPECT_TRUE(
-        velotest::waitUntil([&] { return readText(opened) == "https://beta.example.com/install/7\n"; }, 10))
-        << readText(opened) << "\n"
+    EXPECT_TRUE(velotest::waitUntil([&] {
+        return readText(opened) == "https://beta.example.com/install/7\n";
+    })) << readText(opened)
+        << "\n"
         << tmux.screen();
     EXPECT_FALSE(tmux.shows("New Build Available"));
     tmux.keys("q");
-    tmux.waitFor("PROGRAM-ENDED", 10);
+    tmux.waitFor("PROGRAM-ENDED");
 }
 
 } // namespace

@@ -55,7 +55,7 @@ TEST_P(CrashRoadEndToEnd, TheNextRunOfTheProgramSendsTheCrashOfTheLastOne) {
     {
         velotest::Tmux first("velo-road-e2e-first");
         first.start("env " + environment + " VELOMARINTH_TEST_NULL_WRITE=1 " + quote(program.string()));
-        first.waitFor("PROGRAM-ENDED", 20);
+        first.waitFor("PROGRAM-ENDED");
         auto active = entries(tree / "active");
         ASSERT_EQ(active.size(), 1u);
         crashed = active[0];
@@ -72,21 +72,21 @@ TEST_P(CrashRoadEndToEnd, TheNextRunOfTheProgramSendsTheCrashOfTheLastOne) {
     }
     velotest::Tmux second("velo-road-e2e-second");
     second.start("env " + environment + " " + quote(program.string()));
-    second.waitFor("SWIFT BASICS", 20);
+    second.waitFor("SWIFT BASICS");
     if (run.prompt) {
-        auto shown = second.waitFor("Send Crash Report?", 20);
+        auto shown = second.waitFor("Send Crash Report?");
         EXPECT_NE(shown.find("[ Don't Send ] [ Send ] [ Always Send ]"), std::string::npos) << shown;
         EXPECT_TRUE(server.requests().empty());
         second.keys(run.answer);
     }
     if (!run.sent) {
-        ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree / "active").size() == 1; }, 20));
+        ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree / "active").size() == 1; }));
         EXPECT_NE(entries(tree / "active")[0], crashed);
         EXPECT_TRUE(server.requests().empty());
         return;
     }
-    ASSERT_TRUE(server.waitForRequests(1, 30));
-    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree / "prepared").empty(); }, 20));
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree / "prepared").empty(); }));
     second.keys("q");
 
     auto requests = server.requests();

@@ -61,14 +61,14 @@ class CrashShippedProgram : public ::testing::Test {
                     quote("echo $$ > " + quote(pidFile.string()) + "; exec env " + environment() + " " +
                           quote(program.string())) +
                     "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
-        first.waitFor("SWIFT BASICS", 20);
+        first.waitFor("SWIFT BASICS");
         pid_t pid = 0;
         std::ifstream(pidFile) >> pid;
         EXPECT_GT(pid, 0);
         if (pid > 0) {
             EXPECT_EQ(::kill(pid, SIGSEGV), 0);
         }
-        const std::string shown = first.waitFor("PROGRAM-ENDED", 20);
+        const std::string shown = first.waitFor("PROGRAM-ENDED");
         EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
         auto active = entries(tree() / "active");
         return active.size() == 1 ? active[0] : std::string();
@@ -79,11 +79,11 @@ class CrashShippedProgram : public ::testing::Test {
     std::vector<reporttest::Request> sendWithNextLaunch(const std::string& more = "") {
         velotest::Tmux next("velo-shipped-send");
         next.start("env " + more + " " + environment() + " " + quote(program.string()));
-        next.waitFor("SWIFT BASICS", 20);
-        EXPECT_TRUE(server.waitForRequests(1, 30)) << next.screen();
-        EXPECT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }, 20));
+        next.waitFor("SWIFT BASICS");
+        EXPECT_TRUE(server.waitForRequests(1)) << next.screen();
+        EXPECT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }));
         next.keys("q");
-        next.waitFor("PROGRAM-ENDED", 10);
+        next.waitFor("PROGRAM-ENDED");
         return server.requests();
     }
 
@@ -162,7 +162,7 @@ TEST_F(CrashShippedProgram, AKillBetweenPackagingAndCleanUpStillSendsTheReportOn
                      quote("exec env LD_PRELOAD=" + quote(VELO_KILL_AFTER_PACKAGE) + " " + environment() +
                            " " + quote(program.string())) +
                      "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
-        const std::string shown = killed.waitFor("PROGRAM-ENDED", 20);
+        const std::string shown = killed.waitFor("PROGRAM-ENDED");
         EXPECT_NE(shown.find("ENDED-BY-KILL"), std::string::npos) << shown;
     }
     ASSERT_EQ(entries(tree() / "prepared").size(), 1u);
@@ -171,13 +171,13 @@ TEST_F(CrashShippedProgram, AKillBetweenPackagingAndCleanUpStillSendsTheReportOn
 
     velotest::Tmux last("velo-shipped-after-kill");
     last.start("env " + environment() + " " + quote(program.string()));
-    last.waitFor("SWIFT BASICS", 20);
-    ASSERT_TRUE(server.waitForRequests(1, 30)) << last.screen();
+    last.waitFor("SWIFT BASICS");
+    ASSERT_TRUE(server.waitForRequests(1)) << last.screen();
     // Both leftovers are dealt with once nothing waits in "prepared" or "processing" any more.
     ASSERT_TRUE(velotest::waitUntil(
-        [&] { return entries(tree() / "prepared").empty() && entries(tree() / "processing").empty(); }, 20));
+        [&] { return entries(tree() / "prepared").empty() && entries(tree() / "processing").empty(); }));
     last.keys("q");
-    last.waitFor("PROGRAM-ENDED", 10);
+    last.waitFor("PROGRAM-ENDED");
     std::vector<std::string> sent;
     for (const auto& request : server.requests())
         sent.push_back(partsOf(request)["report_id"]);
@@ -208,14 +208,14 @@ TEST_P(CrashShippedProgramOverflow, TheReportNamesTheThreadWhoseStackRanOutAsThe
         first.start("env LD_PRELOAD=" + quote(VELO_STACK_OVERFLOW) +
                     " VELO_OVERFLOW_FIFO=" + quote(fifo.string()) + " " + environment() + " " +
                     quote(program.string()) + "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
-        first.waitFor("SWIFT BASICS", 20);
+        first.waitFor("SWIFT BASICS");
         // The library's thread has the FIFO open for reading from the program's start.
         int writer = -1;
-        ASSERT_TRUE(velotest::waitUntil(
-            [&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }, 10));
+        ASSERT_TRUE(
+            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
         EXPECT_EQ(::write(writer, &overflow.which, 1), 1);
         ::close(writer);
-        const std::string shown = first.waitFor("PROGRAM-ENDED", 20);
+        const std::string shown = first.waitFor("PROGRAM-ENDED");
         EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
     }
     const auto active = entries(tree() / "active");

@@ -25,7 +25,7 @@ struct DataOutcome {
 
 // Waits (up to 15 s) for `f` to be called once; gives its value.
 inline DataOutcome runDataTask(net::URLSession& session, const net::URLRequest& request,
-                               double seconds = 15.0) {
+                               double seconds = velotest::kPatience) {
     auto waiter = std::make_shared<Waiter<DataOutcome>>();
     auto task = session.dataTaskWithRequest(
         request, [waiter](const auto& data, const auto& response, const auto& error) {

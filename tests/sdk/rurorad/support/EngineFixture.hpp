@@ -63,7 +63,7 @@ class EngineFixture : public ::testing::Test {
         settle();
     }
     // Runs one maintenance and waits for its end.
-    void maintain(double seconds = 60) {
+    void maintain(double seconds = velotest::kPatience) {
         auto done = std::make_shared<Waiter<bool>>();
         controller->maintainSessionFragments([done](const std::optional<ns::Error>&) { done->set(true); });
         ASSERT_TRUE(done->wait(seconds)) << "maintenance did not finish";

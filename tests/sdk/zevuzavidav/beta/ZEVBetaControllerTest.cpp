@@ -13,6 +13,7 @@
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
 #include "tests/support/HostileServer.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,7 @@ class BetaChecks : public ::testing::Test {
         return ZEVBetaController::initWithDelegate(kit, environment);
     }
 
-    static bool eventually(const std::function<bool()>& done, double seconds = 15) {
+    static bool eventually(const std::function<bool()>& done, double seconds = velotest::kPatience) {
         return dispatch::main().runUntil(done, seconds);
     }
     // Waits a little while the main queue runs, so that something that should not happen has had its
@@ -262,7 +263,7 @@ TEST_F(BetaChecks, AfterAnAnswerChecksWaitForThePauseToEnd) {
     linger();
     EXPECT_EQ(server.requests().size(), 1u) << "paused";
 
-    ASSERT_TRUE(eventually([&] { return !controller->checksSuspended(); }, 5));
+    ASSERT_TRUE(eventually([&] { return !controller->checksSuspended(); }));
     EXPECT_FALSE(controller->checkSuspensionTimer());
     controller->checkForUpdate();
     EXPECT_TRUE(server.waitForRequests(2));

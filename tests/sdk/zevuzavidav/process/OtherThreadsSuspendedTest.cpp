@@ -30,7 +30,7 @@ TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
     // The wait is generous and one-sided, so a loaded machine only slows the test down.
     auto advances = [&counter] {
         const auto start = counter.load();
-        return velotest::waitUntil([&] { return counter.load() != start; }, 20);
+        return velotest::waitUntil([&] { return counter.load() != start; });
     };
 
     for (bool byException : {false, true}) {

@@ -12,6 +12,7 @@
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/support/Waiter.hpp"
 #include "tools/crashfixtures/TestKit.hpp"
 
 #include <atomic>
@@ -112,14 +113,14 @@ class TestApp {
     // Waits until the upload session runs no task and the end of the last one has been handled (its
     // completion and the listing below go through the same work queue, in order).
     static bool settleUploads(const std::shared_ptr<ZEVCrashReportingController>& controller,
-                              double seconds = 15) {
+                              double seconds = velotest::kPatience) {
         return settleUploads(
             *controller, [&] { settle(controller); }, seconds);
     }
     // The same, waiting between looks with `wait`: a caller on the main queue, which must not drain it,
     // waits for the work queue alone.
     static bool settleUploads(ZEVCrashReportingController& controller, const std::function<void()>& wait,
-                              double seconds = 15) {
+                              double seconds = velotest::kPatience) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (std::chrono::steady_clock::now() < deadline) {
             wait();
@@ -141,7 +142,7 @@ class TestApp {
     }
 
     // Runs the main queue until `done` holds (false after `seconds`).
-    static bool eventually(const std::function<bool()>& done, double seconds = 15) {
+    static bool eventually(const std::function<bool()>& done, double seconds = velotest::kPatience) {
         return dispatch::main().runUntil(done, seconds);
     }
 

@@ -7,6 +7,7 @@
 // accepts connections and never says a word.
 #include "tests/platform/net/support/TestPKI.hpp"
 #include "tests/support/Loopback.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -139,7 +140,7 @@ class ReportServer {
         return requests_;
     }
     // Waits until at least `count` requests came (false after `seconds`).
-    bool waitForRequests(std::size_t count, double seconds = 15) {
+    bool waitForRequests(std::size_t count, double seconds = velotest::kPatience) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::duration<double>(seconds),
                                  [&] { return requests_.size() >= count; });

@@ -282,8 +282,8 @@ TEST(ReportUpload, TwentyEarlierReportsAndAStrayFileGoOnceEach) {
     auto kit = std::make_shared<TestKit>();
     auto controller = app.launch(kit, "launch1");
     ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
-    ASSERT_TRUE(server.waitForRequests(20, 60));
-    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }, 60));
+    ASSERT_TRUE(server.waitForRequests(20));
+    ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
     TestApp::settle(controller);
     EXPECT_EQ(reportIds(server.requests()), ids);
     EXPECT_EQ(server.requests()[0].target, kReportsPath);

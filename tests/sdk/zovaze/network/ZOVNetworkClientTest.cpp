@@ -218,7 +218,7 @@ TEST_F(NetworkClient, InvalidateAndCancelStopsRequestsAndLaterOnesGetNoTask) {
     while (silent.requests().empty())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     client->invalidateAndCancel();
-    auto cancelled = waiter.wait(5);
+    auto cancelled = waiter.wait();
     ASSERT_TRUE(cancelled && cancelled->error);
     EXPECT_EQ(cancelled->error->code(), net::URLErrorCancelled);
 

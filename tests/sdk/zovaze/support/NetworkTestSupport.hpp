@@ -3,6 +3,7 @@
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "tests/platform/net/support/SessionSupport.hpp"
 #include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,7 @@ class ScriptedServer {
 };
 
 inline ClientOutcome runClientData(ZOVNetworkClient& client, const net::URLRequest& request,
-                                   std::uint64_t limit, double seconds = 15) {
+                                   std::uint64_t limit, double seconds = velotest::kPatience) {
     auto waiter = std::make_shared<Waiter<ClientOutcome>>();
     auto calls = std::make_shared<std::atomic<int>>(0);
     client.startDataTaskWithRequest(

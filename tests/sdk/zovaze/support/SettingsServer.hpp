@@ -3,6 +3,7 @@
 // answers settings downloads from a script (one answer per GET; the last one repeats).
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <chrono>
 #include <deque>
@@ -142,14 +143,6 @@ class SettingsServer {
     std::string onboardingLocation_;
 };
 
-// Polls `condition` for up to `seconds`.
-inline bool eventually(const std::function<bool()>& condition, double seconds = 10) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
+using velotest::eventually;
 
 } // namespace zovtest
