@@ -5,6 +5,7 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SerialQueue.hpp"
 #include "platform/dispatch/Timer.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -91,10 +92,7 @@ TEST(SerialQueue, ThreadAndLabelAreVisibleWhileABlockRuns) {
     EXPECT_EQ(dispatch::currentQueueLabel(), "");
     // Between blocks the worker runs no queue's work, so it shows no label (the worker may still be
     // leaving the last block when sync returns).
-    auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (darwin::queueLabel(tid.load(), seen, sizeof seen) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_FALSE(darwin::queueLabel(tid.load(), seen, sizeof seen));
+    EXPECT_TRUE(velotest::eventually([&] { return !darwin::queueLabel(tid.load(), seen, sizeof seen); }));
 }
 
 TEST(QueueLabel, GlobalAndMainQueueBlocksShowTheirLabelInTheThreadTable) {
@@ -111,10 +109,7 @@ TEST(QueueLabel, GlobalAndMainQueueBlocksShowTheirLabelInTheThreadTable) {
         look(onGlobal);
         globalDone = true;
     });
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!globalDone && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    ASSERT_TRUE(globalDone.load());
+    ASSERT_TRUE(velotest::eventually([&] { return globalDone.load(); }));
     EXPECT_TRUE(onGlobal.found);
     EXPECT_STREQ(onGlobal.label, "com.apple.root.default-qos");
 
@@ -137,14 +132,9 @@ TEST(SerialQueue, DelayedWorkWaitsForTheVirtualClock) {
     queue.sync([] {});
     EXPECT_EQ(ran.load(), 0);
     clock.clock().advance(dispatch::fromSeconds(1));
-    auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (ran.load() != 1 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(ran.load(), 1);
+    EXPECT_TRUE(velotest::eventually([&] { return ran.load() == 1; })) << ran.load();
     clock.clock().advance(dispatch::fromSeconds(4));
-    while (ran.load() != 2 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(ran.load(), 2);
+    EXPECT_TRUE(velotest::eventually([&] { return ran.load() == 2; })) << ran.load();
 }
 
 TEST(SerialQueue, DestructionFinishesQueuedWorkAndDropsFutureWork) {
@@ -171,7 +161,9 @@ TEST(GlobalQueue, RunsBlocksConcurrently) {
             ++arrived;
             cv.notify_all();
             // Only returns early if the other block is running at the same time.
-            bothInside = cv.wait_for(lock, 2s, [&] { return arrived == 2; }) || bothInside;
+            bothInside = cv.wait_for(lock, std::chrono::duration<double>(velotest::kPatience), [&] {
+                return arrived == 2;
+            }) || bothInside;
         });
     }
     EXPECT_TRUE(group.wait());
@@ -195,7 +187,7 @@ TEST(Group, NotifyRunsOnceAfterEveryMemberLeft) {
         EXPECT_EQ(done.load(), 5);
     });
     group.leave();
-    EXPECT_TRUE(dispatch::main().runUntil([&] { return notified == 1; }, 5.0));
+    EXPECT_TRUE(dispatch::main().runUntil([&] { return notified == 1; }, velotest::kPatience));
     dispatch::main().drain();
     EXPECT_EQ(notified, 1);
 }
@@ -227,10 +219,8 @@ TEST(Timer, RepeatingTimerOnASerialQueue) {
     auto timer = dispatch::Timer::scheduled(queue, 0.005, true, [&](dispatch::Timer& t) {
         if (++firings == 3) t.invalidate();
     });
-    auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (timer->isValid() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(velotest::eventually([&] { return !timer->isValid(); }));
+    queue.sync([] {}); // a firing already on the queue would have run by now
     EXPECT_EQ(firings.load(), 3);
 }
 

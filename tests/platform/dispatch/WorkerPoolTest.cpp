@@ -1,6 +1,7 @@
 // Worker pools start threads as work arrives, reuse free ones, and still reach the concurrency their
 // work needs (blocks that wait for each other, blocks queued before any worker ran).
 #include "platform/dispatch/detail/WorkerPool.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,8 @@ struct Meeting {
         std::unique_lock lock(mutex);
         ++arrived;
         cv.notify_all();
-        return cv.wait_for(lock, 2s, [&] { return arrived >= expected; });
+        return cv.wait_for(lock, std::chrono::duration<double>(velotest::kPatience),
+                           [&] { return arrived >= expected; });
     }
     void finish() {
         std::lock_guard lock(mutex);
@@ -41,7 +43,8 @@ struct Meeting {
     }
     bool waitFinished(int expected) {
         std::unique_lock lock(mutex);
-        return cv.wait_for(lock, 5s, [&] { return finished >= expected; });
+        return cv.wait_for(lock, std::chrono::duration<double>(velotest::kPatience),
+                           [&] { return finished >= expected; });
     }
 };
 
@@ -53,10 +56,8 @@ TEST(WorkerPool, NoThreadBeforeWorkAndAFreeWorkerIsReused) {
         pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] { meeting.finish(); }));
         ASSERT_TRUE(meeting.waitFinished(i));
         // Until the worker has left the block and is free again: only then is it there to be reused.
-        bool free = false;
-        for (int wait = 0; wait < 5000 && !(free = pool.runIfIdle([] {})); ++wait)
-            std::this_thread::sleep_for(1ms);
-        ASSERT_TRUE(free) << "the worker never came back from block " << i;
+        ASSERT_TRUE(velotest::eventually([&] { return pool.runIfIdle([] {}); }))
+            << "the worker never came back from block " << i;
     }
     // Each block found the one worker free again.
     EXPECT_EQ(pool.threadCount(), 1u);

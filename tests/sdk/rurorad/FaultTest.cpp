@@ -71,9 +71,8 @@ TEST_F(Concurrency, EightThreadsLoggingWhileMaintenanceRunsLoseAndRepeatNothing)
             for (int i = 0; i < kEventsPerThread; ++i) {
                 // Halfway through, hold on until maintenance has opened fragments under the loggers,
                 // however fast the first half went.
-                for (int wait = 0; i == kEventsPerThread / 2 && wait < 1000 && identifiers->fragments <= 3;
-                     ++wait)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                if (i == kEventsPerThread / 2)
+                    eventually([&] { return identifiers->fragments > 3; }, std::chrono::milliseconds(10));
                 switch ((t + i) % 3) {
                 case 0:
                     controller->logCustomEvent(*ZEVRuroradCustomEvent::initWithName("tap"));

@@ -8,6 +8,7 @@
 #include "tests/platform/net/support/TestServers.hpp"
 #include "tests/support/EnvironmentScope.hpp"
 #include "tests/support/HostileServer.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -66,7 +67,8 @@ class RestBackend : public ::testing::Test {
     }
     template <typename T> static T wait(std::promise<T>& done) {
         auto future = done.get_future();
-        if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        if (future.wait_for(std::chrono::duration<double>(velotest::kPatience)) !=
+            std::future_status::ready) {
             ADD_FAILURE() << "no callback";
             return T{};
         }
@@ -303,7 +305,7 @@ TEST_F(RestBackend, ACallbackMayReleaseTheLastReferenceToTheClient) {
         released.set_value();
     });
     auto done = released.get_future();
-    ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    ASSERT_EQ(done.wait_for(std::chrono::duration<double>(velotest::kPatience)), std::future_status::ready);
     EXPECT_FALSE(c);
 }
 

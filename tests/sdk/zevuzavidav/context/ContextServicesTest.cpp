@@ -2,6 +2,7 @@
 #include "sdk/zevuzavidav/context/DispatchSync.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ TEST(DispatchSync, ACallFromTheSameQueueRunsAtOnce) {
     queue.async(
         [&] { zevuzavidav::dispatchSync(queue, [&] { fromWorker.set_value(std::this_thread::get_id()); }); });
     auto answer = fromWorker.get_future();
-    ASSERT_EQ(answer.wait_for(5s), std::future_status::ready)
+    ASSERT_EQ(answer.wait_for(std::chrono::duration<double>(velotest::kPatience)), std::future_status::ready)
         << "a sync from the queue's own worker waited for itself";
     EXPECT_NE(answer.get(), std::this_thread::get_id());
 }
@@ -55,7 +56,8 @@ TEST(DispatchSync, AThrowingBlockStillReleasesTheQueue) {
                  std::runtime_error);
     std::promise<void> ran;
     queue.async([&] { ran.set_value(); });
-    EXPECT_EQ(ran.get_future().wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(ran.get_future().wait_for(std::chrono::duration<double>(velotest::kPatience)),
+              std::future_status::ready);
 }
 
 TEST(DispatchSync, ManyCallersNeverOverlapEachOtherOrTheQueuesOwnBlocks) {
@@ -95,7 +97,7 @@ TEST(Application, DispatchAfterRunsTheBlockOnTheQueueAfterTheDelayEvenWhenTheCal
         0.05f);
     queue.reset(); // the delayed block keeps the queue alive
     auto when = ran.get_future();
-    ASSERT_EQ(when.wait_for(5s), std::future_status::ready);
+    ASSERT_EQ(when.wait_for(std::chrono::duration<double>(velotest::kPatience)), std::future_status::ready);
     EXPECT_GE(when.get() - start, 45ms);
     EXPECT_EQ(onQueue.get_future().get(), "com.example.later");
 }
@@ -106,7 +108,9 @@ TEST(Application, DelaysThatAreNotPositiveNumbersRunAtOnce) {
         std::promise<void> ran;
         ZEVDispatchAfter(
             queue, [&] { ran.set_value(); }, seconds);
-        EXPECT_EQ(ran.get_future().wait_for(2s), std::future_status::ready) << seconds;
+        EXPECT_EQ(ran.get_future().wait_for(std::chrono::duration<double>(velotest::kPatience)),
+                  std::future_status::ready)
+            << seconds;
     }
     ZEVDispatchAfter(
         nullptr, [] {}, 0.0f); // nothing to run on: no crash
@@ -122,7 +126,7 @@ TEST(Application, AddOperationAfterDelayAddsTheBlockToTheOperationQueueLater) {
     EXPECT_EQ(queue->operationCount(), 0u); // not added before the delay
     queue.reset();                          // the delayed add keeps the queue alive
     auto when = ran.get_future();
-    ASSERT_EQ(when.wait_for(5s), std::future_status::ready);
+    ASSERT_EQ(when.wait_for(std::chrono::duration<double>(velotest::kPatience)), std::future_status::ready);
     EXPECT_GE(when.get() - start, 45ms);
 }
 

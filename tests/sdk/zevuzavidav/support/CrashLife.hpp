@@ -132,7 +132,9 @@ class TestApp {
                 [running](const auto& data, const auto& upload, const auto& download) {
                     running->set_value(data.size() + upload.size() + download.size());
                 });
-            if (answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready && answer.get() == 0) {
+            if (answer.wait_for(std::chrono::duration<double>(velotest::kPatience)) ==
+                    std::future_status::ready &&
+                answer.get() == 0) {
                 wait();
                 return true;
             }
