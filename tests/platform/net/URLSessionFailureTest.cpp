@@ -59,7 +59,6 @@ TEST_F(URLSessionFailure, ASilentServerTimesOutAfterTheRequestTimeout) {
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->code(), net::URLErrorTimedOut);
     EXPECT_GE(seconds, 0.3);
-    EXPECT_LT(seconds, 3.0);
 }
 
 TEST_F(URLSessionFailure, NobodyListeningCannotConnect) {

@@ -328,19 +328,29 @@ TEST_F(UrgentReport, AgainstAServerThatNeverAnswersTheLaunchWaitsAboutTwoSeconds
     auto kit = std::make_shared<TestKit>();
     kit->canUseBackgroundSessions = false;
     launchAfterAFailedOne(app, kit);
-    EXPECT_GE(seconds, 1.9);
-    EXPECT_LT(seconds, 6.0);
+    EXPECT_GE(seconds, 1.9); // and it returned at all, though the server never answers
     // Nothing is reported: the package waits in "prepared" for the next launch.
     EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u);
     EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch1"});
 }
 
 TEST_F(UrgentReport, WithBackgroundSessionsItBecomesATaskAtOnce) {
-    ReportServer server;
+    // The server holds its answer until the start has returned: a start that waited for the upload
+    // would give up on it after its two seconds and leave the package where it was.
+    std::atomic<bool> started{false};
+    ReportServer server([&](const Request&, std::size_t) {
+        started.wait(false);
+        return Answer{};
+    });
+    std::shared_ptr<void> releaseOnEveryWayOut(nullptr, [&](void*) {
+        started = true;
+        started.notify_all();
+    });
     TestApp app(server.base());
     auto kit = std::make_shared<TestKit>();
     launchAfterAFailedOne(app, kit);
-    EXPECT_LT(seconds, 1.5);
+    started = true;
+    started.notify_all();
     ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
     EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
 }
