@@ -17,6 +17,7 @@
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
 #include "tools/crashfixtures/ReportFolders.hpp"
 #include "tools/crashfixtures/TestKit.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 #include "tools/scratch/TempFolder.hpp"
 
 #include <benchmark/benchmark.h>
@@ -118,7 +119,7 @@ enum class Mode { start, startAndProcess, urgent };
 void run(benchmark::State& state, Mode mode) {
     // Submission is off, and the endpoint is a closed local port all the same.
     ::setenv("ZevuzavidavSubmitReports", "NO", 1);
-    ::setenv("ZevuzavidavReportsEndpoint", "https://127.0.0.1:9", 1);
+    velotools::pointServersAtLoopback();
     ns::setConsoleSink([](std::string_view) {});
     ScratchApp app;
     int launch = 0;
@@ -151,7 +152,6 @@ void run(benchmark::State& state, Mode mode) {
         state.ResumeTiming();
     }
     ns::setConsoleSink(nullptr);
-    ::unsetenv("ZevuzavidavReportsEndpoint");
     ::unsetenv("ZevuzavidavSubmitReports");
 }
 

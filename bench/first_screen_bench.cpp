@@ -5,9 +5,10 @@
 //
 // CPU time rather than wall time: the machine this runs on is shared, and a busy core stretches wall
 // time without changing the work done. The learner's home is kept between launches (a returning
-// learner); the first launch, which makes it, is not counted. The backend points at a closed port on
-// this machine, so no launch reaches the network.
+// learner); the first launch, which makes it, is not counted. Every server the program asks (the
+// backend, the SDK's) points at a closed port on this machine, so no launch reaches the network.
 #include "bench/AnchorReport.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -38,7 +39,7 @@ double cpuSecondsInPty(const std::vector<std::string>& argv) {
     if (child == 0) {
         ::setenv("TERM", "xterm-256color", 1);
         ::setenv("VELOMARINTH_HOME", kHome.c_str(), 1);
-        ::setenv("VELOMARINTH_BACKEND_SERVER", "http://127.0.0.1:9/parse", 1);
+        velotools::pointServersAtLoopback();
         std::vector<char*> args;
         for (const auto& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));

@@ -9,6 +9,7 @@
 #include "tests/sdk/zovaze/support/SettingsServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -60,17 +61,13 @@ class AppAgainstLocalServer : public ::testing::Test {
     void launch(const std::filesystem::path& bundle) {
         const std::filesystem::path executable = bundle / "velomarinth";
         ASSERT_TRUE(std::filesystem::exists(executable)) << executable << " is built with the tests";
-        const std::string command = "env VELOMARINTH_HOME=" + quote(home().string()) +
-                                    " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse" +
-                                    " SettingsEndpoint=" + server_.base() +
-                                    " ConfigureEndpoint=" + server_.base() +
-                                    " VELOMARINTH_TEST_PINNED_ROOTS=" + quote(rootsFile_.string()) +
-                                    " TERM=xterm-256color " + quote(executable.string());
-        const auto started = std::chrono::steady_clock::now();
+        const std::string command =
+            "env VELOMARINTH_HOME=" + quote(home().string()) + " " + velotools::loopbackServerWords() + "" +
+            " SettingsEndpoint=" + server_.base() + " ConfigureEndpoint=" + server_.base() +
+            " VELOMARINTH_TEST_PINNED_ROOTS=" + quote(rootsFile_.string()) + " TERM=xterm-256color " +
+            quote(executable.string());
         tmux_.start(command);
         EXPECT_TRUE(waitUntil([&] { return tmux_.shows("SWIFT BASICS"); })) << tmux_.screen();
-        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0)
-            << "the SDK must not hold up the start";
     }
 
     void quit() {

@@ -3,6 +3,7 @@
 // been built or tmux is not installed.
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,8 @@ TEST(CppEditionEndToEnd, ShowsSevenChaptersAndCompletesTheChallengeWithANullChar
 
     velotest::TempFolder home;
     Tmux tmux("velo-cpp-e2e");
-    tmux.start("env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " +
+    tmux.start("env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) + " " +
+               velotools::loopbackServerWords() + " TERM=xterm-256color " +
                velotest::quote(program.string()));
     auto shown = tmux.waitFor("STRINGS");
 

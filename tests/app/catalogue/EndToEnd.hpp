@@ -1,7 +1,8 @@
 #pragma once
 // What the end-to-end tests share: where the built program is, and the command that starts it in a
-// private sandbox with no backend to reach.
+// private sandbox with every server it would ask at a closed port on this machine.
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -15,13 +16,24 @@ inline std::filesystem::path program(const std::string& bundle = "Swift") {
     return std::string(VELO_BINARY_DIR) + "/bundles/" + bundle + ".app/velomarinth";
 }
 
-// The environment and program, ready for a shell: the sandbox in `home`, an unreachable backend, and
-// `extra` (more VAR=value words) before the program.
+// The test-only build of the Swift edition that counts the network as reachable, whatever this
+// machine's routes (tests/support/ReachableNetwork.cpp).
+inline std::filesystem::path reachableProgram() {
+    return std::string(VELO_BINARY_DIR) + "/test-bundles/reachable/Swift.app/velomarinth";
+}
+
+// The environment and `executable`, ready for a shell: the sandbox in `home`, every server on a closed
+// loopback port, and `extra` (more VAR=value words) before the program.
+inline std::string commandFor(const std::filesystem::path& home, const std::filesystem::path& executable,
+                              const std::string& extra = "") {
+    return "env VELOMARINTH_HOME=" + velotest::quote(home.string()) + " " + velotools::loopbackServerWords() +
+           " TERM=xterm-256color " + extra + " " + velotest::quote(executable.string());
+}
+
+// The same for the shipped program of an edition's bundle.
 inline std::string command(const std::filesystem::path& home, const std::string& bundle = "Swift",
                            const std::string& extra = "") {
-    return "env VELOMARINTH_HOME=" + velotest::quote(home.string()) +
-           " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " + extra + " " +
-           velotest::quote(program(bundle).string());
+    return commandFor(home, program(bundle), extra);
 }
 
 // The process id a command wrote into `file` (0 when there is none yet).

@@ -7,6 +7,7 @@
 #include "tests/support/HostileServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -45,8 +46,8 @@ class HostileEndToEnd : public ::testing::Test {
     // Starts the program on the test's home with these servers; its process id lands in `pid`.
     void launch(velotest::Tmux& tmux, const std::string& settings, const std::string& others) {
         tmux.start("sh -c " +
-                   quote("echo $$ > " + quote(pidFile().string()) +
-                         "; exec env VELOMARINTH_HOME=" + quote(home_.path().string()) +
+                   quote("echo $$ > " + quote(pidFile().string()) + "; exec env VELOMARINTH_HOME=" +
+                         quote(home_.path().string()) + " " + velotools::loopbackServerWords() +
                          " VELOMARINTH_BACKEND_SERVER=" + others + "/parse SettingsEndpoint=" + settings +
                          " ConfigureEndpoint=" + others + " ZevuzavidavReportsEndpoint=" + others +
                          " TERM=xterm-256color " + quote((bundle_ / "velomarinth").string())));

@@ -4,6 +4,7 @@
 #include "content/Courses.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,8 @@ TEST(LastChapterEndToEnd, AnErrorHandlingLessonCountsAndIsKeptForTheNextStart) {
     const std::string one = "1 / " + std::to_string(chapter.lessons.size());
 
     velotest::TempFolder home;
-    std::string command = "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-                          " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " +
+    std::string command = "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) + " " +
+                          velotools::loopbackServerWords() + " TERM=xterm-256color " +
                           velotest::quote(program.string());
     {
         Tmux tmux("velo-e2e-ch26");

@@ -5,6 +5,7 @@
 #include "content/Courses.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +22,8 @@ std::filesystem::path bundleProgram(const std::string& bundle) {
 }
 
 std::string command(const velotest::TempFolder& home, const std::filesystem::path& program) {
-    return "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) +
-           " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse TERM=xterm-256color " +
-           velotest::quote(program.string());
+    return "env VELOMARINTH_HOME=" + velotest::quote(home.path().string()) + " " +
+           velotools::loopbackServerWords() + " TERM=xterm-256color " + velotest::quote(program.string());
 }
 
 // A chapter row's count as the list shows it: both numbers as wide as the widest count, 14.

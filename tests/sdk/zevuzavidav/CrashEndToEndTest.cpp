@@ -8,6 +8,7 @@
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -63,12 +64,11 @@ TEST_P(CrashEndToEnd, TheRecordTellsTheTruthAndTheTerminalIsBack) {
     velotest::TempFolder home;
     auto pidFile = home.path() / "pid";
     // A common umask, so that only the program's own modes keep its files private.
-    std::string launch = "umask 022; echo $$ > " + quote(pidFile.string()) +
-                         "; exec env VELOMARINTH_HOME=" + quote(home.path().string()) +
-                         " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse VELOMARINTH_TEST_DLOPEN=" +
-                         quote(VELO_DLOPEN_FIXTURE) +
-                         (c.nullWriteOnTheMainThread ? " VELOMARINTH_TEST_NULL_WRITE=1 " : " ") +
-                         quote(program.string());
+    std::string launch =
+        "umask 022; echo $$ > " + quote(pidFile.string()) +
+        "; exec env VELOMARINTH_HOME=" + quote(home.path().string()) + " " +
+        velotools::loopbackServerWords() + " VELOMARINTH_TEST_DLOPEN=" + quote(VELO_DLOPEN_FIXTURE) +
+        (c.nullWriteOnTheMainThread ? " VELOMARINTH_TEST_NULL_WRITE=1 " : " ") + quote(program.string());
     Tmux tmux(std::string("velo-crash-e2e-") + c.name);
     tmux.start("sh -c " + quote(launch) +
                "; echo ENDED-BY-$(kill -l $?);"

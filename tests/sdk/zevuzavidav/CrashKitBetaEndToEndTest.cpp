@@ -9,6 +9,7 @@
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -67,8 +68,8 @@ TEST(CrashKitBetaEndToEnd, ATestBuildIsOfferedItsUpdateAndInstallOpensIt) {
     const std::string command =
         "env PATH=" + quote(bin.string()) +
         ":\"$PATH\" FONTCONFIG_FILE=" + quote(fonts.configFile().string()) +
-        " VELOMARINTH_HOME=" + quote((folder.path() / "home").string()) +
-        " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse SettingsEndpoint=" + server.base() +
+        " VELOMARINTH_HOME=" + quote((folder.path() / "home").string()) + " " +
+        velotools::loopbackServerWords() + " SettingsEndpoint=" + server.base() +
         " ZevuzavidavBetaEndpoint=" + server.base() +
         " VELOMARINTH_TEST_PINNED_ROOTS=" + quote(std::getenv("VELOMARINTH_TEST_PINNED_ROOTS")) + " " +
         quote((bundle / "velomarinth").string());

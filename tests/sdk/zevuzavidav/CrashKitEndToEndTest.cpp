@@ -14,6 +14,7 @@
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -109,12 +110,12 @@ TEST_P(CrashKitEndToEnd, TheNextLaunchSendsTheReportWithTheUserAndAnalyticsLogsT
     reporttest::ReportServer server;
     velotest::TempFolder home;
     const std::string roots = std::getenv("VELOMARINTH_TEST_PINNED_ROOTS");
-    const std::string environment =
-        "VELOMARINTH_HOME=" + quote(home.path().string()) +
-        " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse SettingsEndpoint=https://127.0.0.1:9"
-        " ZevuzavidavReportsEndpoint=" +
-        quote(server.base()) + " VELOMARINTH_TEST_PINNED_ROOTS=" + quote(roots) +
-        " SSL_CERT_FILE=" + quote(roots);
+    const std::string environment = "VELOMARINTH_HOME=" + quote(home.path().string()) + " " +
+                                    velotools::loopbackServerWords() +
+                                    " SettingsEndpoint=https://127.0.0.1:9"
+                                    " ZevuzavidavReportsEndpoint=" +
+                                    quote(server.base()) + " VELOMARINTH_TEST_PINNED_ROOTS=" + quote(roots) +
+                                    " SSL_CERT_FILE=" + quote(roots);
     const fs::path sandbox = home.path() / "com.velomarinth.swift";
     const fs::path tree = sandbox / "Library/Caches/com.zevuzavidav.data/com.velomarinth.swift/v3";
 

@@ -9,6 +9,7 @@
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -42,12 +43,13 @@ TEST_P(CrashRoadEndToEnd, TheNextRunOfTheProgramSendsTheCrashOfTheLastOne) {
 
     reporttest::ReportServer server;
     velotest::TempFolder home;
-    const std::string environment = "VELOMARINTH_HOME=" + quote(home.path().string()) +
-                                    " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse"
-                                    " SettingsEndpoint=https://127.0.0.1:9"
-                                    " ZevuzavidavReportsEndpoint=" +
-                                    quote(server.base()) + " VELOMARINTH_TEST_PINNED_ROOTS=" +
-                                    quote(std::getenv("VELOMARINTH_TEST_PINNED_ROOTS"));
+    const std::string environment =
+        "VELOMARINTH_HOME=" + quote(home.path().string()) + " " + velotools::loopbackServerWords() +
+        ""
+        " SettingsEndpoint=https://127.0.0.1:9"
+        " ZevuzavidavReportsEndpoint=" +
+        quote(server.base()) +
+        " VELOMARINTH_TEST_PINNED_ROOTS=" + quote(std::getenv("VELOMARINTH_TEST_PINNED_ROOTS"));
     const fs::path tree =
         home.path() / "com.velomarinth.swift/Library/Caches/com.zevuzavidav.data/com.velomarinth.swift/v3";
 

@@ -13,6 +13,7 @@
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
+#include "tools/loopback/LoopbackServers.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -43,8 +44,8 @@ class CrashShippedProgram : public ::testing::Test {
     }
 
     std::string environment() const {
-        return "VELOMARINTH_HOME=" + quote(home.path().string()) +
-               " VELOMARINTH_BACKEND_SERVER=http://127.0.0.1:9/parse SettingsEndpoint=https://127.0.0.1:9"
+        return "VELOMARINTH_HOME=" + quote(home.path().string()) + " " + velotools::loopbackServerWords() +
+               " SettingsEndpoint=https://127.0.0.1:9"
                " ZevuzavidavReportsEndpoint=" +
                quote(server.base());
     }
