@@ -1,7 +1,7 @@
 #include "sdk/rurorad/ZEVRuroradLog.hpp"
 
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 
 namespace {
 constexpr std::string_view kTag = "[Zevuzavidav:Rurorad] ";

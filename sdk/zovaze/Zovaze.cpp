@@ -2,8 +2,8 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/settings/ZEVUserDefaults.hpp"
 
 #include <algorithm>

@@ -7,8 +7,8 @@
 // lesson 11 introduces; every program gets them here, as the course assumes. All programs of a batch
 // share one translation unit (each in its own namespace, its main renamed), so a few g++ runs compile
 // everything; a failing batch is compiled program by program to name the culprits.
-#include "tests/app/lesson/LessonScreenFixture.hpp"
 #include "tests/content/CourseFixture.hpp"
+#include "tests/support/LessonScreenFixture.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Every accepted answer of every edition, typed into the real lesson screen one keystroke at a time,
 // completes its lesson; and Run then shows that answer's own output, never the missing-key line.
-#include "tests/app/lesson/LessonScreenFixture.hpp"
 #include "tests/content/CourseFixture.hpp"
+#include "tests/support/LessonScreenFixture.hpp"
 
 #include <algorithm>
 

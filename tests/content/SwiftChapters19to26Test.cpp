@@ -1,8 +1,8 @@
 // Chapters 19 to 26 of the Swift course: the values the lesson screen and the learner record depend on
 // (ids, accepted answers, colour rules, hidden lines), and what the real lesson screen does with them:
 // the output Run shows, the answers it refuses and the hint it picks.
-#include "tests/app/lesson/LessonScreenFixture.hpp"
 #include "tests/content/CourseFixture.hpp"
+#include "tests/support/LessonScreenFixture.hpp"
 
 #include "content/LessonForm.hpp"
 #include "content/swift/StoredRules.hpp"

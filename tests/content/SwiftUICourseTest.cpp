@@ -2,8 +2,8 @@
 // hint, colour rules), the set-up all its lessons share, the shown code's brackets, and the answers as
 // the lesson screen judges them.
 #include "content/swiftui/SwiftUIColors.hpp"
-#include "tests/app/lesson/LessonScreenFixture.hpp"
 #include "tests/content/CourseFixture.hpp"
+#include "tests/support/LessonScreenFixture.hpp"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include "platform/services/Executor.hpp"
 #include "platform/services/ScopedOverride.hpp"
 #include "platform/services/rest/RestBackendClient.hpp"
-#include "tests/app/catalogue/CatalogueWorld.hpp"
 #include "tests/integration/LocalParseServer.hpp"
+#include "tests/support/CatalogueWorld.hpp"
 
 #include <gtest/gtest.h>
 

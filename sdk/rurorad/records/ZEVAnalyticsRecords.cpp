@@ -5,7 +5,7 @@
 #include "sdk/rurorad/records/ZEVAnalyticsEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsGenerators.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 
 #include "platform/foundation/UUID.hpp"
 

@@ -14,8 +14,8 @@
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 
 #include <charconv>

@@ -5,7 +5,7 @@
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/report/ZEVAlert.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 
 #include <algorithm>
 #include <atomic>

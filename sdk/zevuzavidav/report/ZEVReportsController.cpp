@@ -4,7 +4,7 @@
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVProcessReportOperation.hpp"
 #include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/network/ZOVMultipartMimeStreamEncoder.hpp"
 #include "sdk/zovaze/network/ZOVNetworkOperation.hpp"
 #include "sdk/zovaze/network/ZOVURLBuilder.hpp"

@@ -5,7 +5,7 @@
 #include "platform/net/RequestPolicy.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/network/EndpointPolicy.hpp"
 #include "sdk/zovaze/network/ZOVNetworkResponseHandler.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSession.hpp"

@@ -1,6 +1,6 @@
 #include "sdk/zovaze/identity/ZOVApplicationIdentiferModel.hpp"
 
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/images/ELFImage.hpp"
 #include "sdk/zovaze/images/ZOVAppIconUtility.hpp"
 

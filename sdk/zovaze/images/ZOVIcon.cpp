@@ -1,7 +1,7 @@
 #include "sdk/zovaze/images/ZOVIcon.hpp"
 
 #include "platform/foundation/FileContents.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/images/PNGImage.hpp"
 
 #include <mutex>

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 #include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/net/RequestPolicy.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/network/EndpointPolicy.hpp"
 #include "sdk/zovaze/network/ZOVNetworkResponseHandler.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSession.hpp"

@@ -3,7 +3,7 @@
 #include "platform/foundation/FileContents.hpp"
 
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/network/ZOVNetworkError.hpp"
 #include "sdk/zovaze/settings/ZOVSettings.hpp"

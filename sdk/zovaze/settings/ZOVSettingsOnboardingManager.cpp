@@ -4,7 +4,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/NotificationCenter.hpp"
 #include "platform/foundation/Sandbox.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/network/ZOVCertificatePinner.hpp"
 
 #include <cstdlib>

@@ -3,10 +3,10 @@
 // VELOMARINTH_TEST_PINNED_ROOTS) holds the whole conversation; the shipped build, given the same
 // variable, must still refuse the server. Skipped only when tmux is not installed.
 #include "sdk/zovaze/Zovaze.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/identity/ZOVApplicationIdentiferModel.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
-#include "tests/sdk/zovaze/support/SettingsServer.hpp"
+#include "tests/support/SettingsServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 #include "tools/loopback/LoopbackServers.hpp"

@@ -1,7 +1,6 @@
 // The app against a local REST server through the real backend client: start-up registers the
 // installation, the lesson screen looks up tutorial videos, search logs its choices; a server that is
 // down or answers garbage changes nothing but console lines.
-#include "CatalogueWorld.hpp"
 #include "app/catalogue/AppDelegate.hpp"
 #include "app/catalogue/ChapterViewController.hpp"
 #include "app/catalogue/SearchResultsTableViewController.hpp"
@@ -9,7 +8,8 @@
 #include "platform/services/Executor.hpp"
 #include "platform/services/ScopedOverride.hpp"
 #include "platform/services/rest/RestBackendClient.hpp"
-#include "tests/platform/services/rest/RestServer.hpp"
+#include "tests/support/CatalogueWorld.hpp"
+#include "tests/support/RestServer.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

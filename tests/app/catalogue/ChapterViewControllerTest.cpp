@@ -1,6 +1,6 @@
 #include "app/catalogue/ChapterViewController.hpp"
-#include "CatalogueWorld.hpp"
 #include "app/lesson/LessonViewController.hpp"
+#include "tests/support/CatalogueWorld.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "EndToEnd.hpp"
 #include "content/Courses.hpp"
 #include "platform/terminal/Canvas.hpp"
-#include "tests/app/lesson/LessonPicks.hpp"
+#include "tests/support/LessonPicks.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>

@@ -1,14 +1,14 @@
 // Every key a screen's key line names does something there. Each screen state is reached by a script of
 // keys from a fresh launch; then each key of each binding behind its key line is pressed in a fresh copy
 // of that state, and the front end must report it handled.
-#include "CatalogueWorld.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/services/FakeURLOpener.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/Animation.hpp"
-#include "tests/app/lesson/LessonPicks.hpp"
+#include "tests/support/CatalogueWorld.hpp"
+#include "tests/support/LessonPicks.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "CatalogueWorld.hpp"
 #include "app/catalogue/ChapterViewController.hpp"
 #include "app/catalogue/StoreKitRater.hpp"
 #include "content/Courses.hpp"
+#include "tests/support/CatalogueWorld.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The real program started in a terminal (tmux) with the SDK's endpoints pointed at a port where nothing
 // listens: the catalogue must appear at once, and the SDK only logs its failed settings download.
 // Skipped when the program has not been built or tmux is not installed.
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 #include "tools/loopback/LoopbackServers.hpp"

@@ -1,6 +1,6 @@
-#include "CatalogueWorld.hpp"
 #include "app/catalogue/SearchResultsTableViewController.hpp"
 #include "app/lesson/LessonViewController.hpp"
+#include "tests/support/CatalogueWorld.hpp"
 
 #include <gtest/gtest.h>
 

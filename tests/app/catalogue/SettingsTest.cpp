@@ -1,8 +1,8 @@
-#include "CatalogueWorld.hpp"
 #include "app/catalogue/MoreAppsViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
 #include "model/TargetHelper.hpp"
 #include "platform/uikit/Switch.hpp"
+#include "tests/support/CatalogueWorld.hpp"
 
 #include <gtest/gtest.h>
 

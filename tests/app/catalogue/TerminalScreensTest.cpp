@@ -1,4 +1,3 @@
-#include "CatalogueWorld.hpp"
 #include "app/catalogue/MoreAppsViewController.hpp"
 #include "app/catalogue/SettingsTableViewController.hpp"
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
@@ -15,6 +14,7 @@
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/terminal/TextWrap.hpp"
 #include "platform/uikit/Animation.hpp"
+#include "tests/support/CatalogueWorld.hpp"
 
 #include <gtest/gtest.h>
 

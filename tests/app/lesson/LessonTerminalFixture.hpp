@@ -1,11 +1,11 @@
 #pragma once
 // The lesson screen as the terminal draws it, on a memory canvas: lessons of the real Swift course opened
 // as the lesson list opens them, keys through the front end, and helpers to read what the screen shows.
-#include "LessonScreenFixture.hpp"
 #include "app/lesson/terminal/LessonPresenters.hpp"
 #include "content/Courses.hpp"
 #include "platform/terminal/FrontEnd.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
+#include "tests/support/LessonScreenFixture.hpp"
 
 #include <gtest/gtest.h>
 

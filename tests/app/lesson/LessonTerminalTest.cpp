@@ -5,7 +5,8 @@
 #include "app/lesson/VideoPlayerViewController.hpp"
 #include "platform/services/FakeURLOpener.hpp"
 #include "platform/uikit/Animation.hpp"
-#include "tests/app/lesson/LessonPicks.hpp"
+#include "tests/support/LessonPicks.hpp"
+#include "tests/support/LessonScreenFixture.hpp"
 
 #include <gtest/gtest.h>
 

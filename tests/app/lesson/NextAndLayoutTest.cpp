@@ -1,4 +1,4 @@
-#include "LessonScreenFixture.hpp"
+#include "tests/support/LessonScreenFixture.hpp"
 
 #include "model/TargetHelper.hpp"
 #include "platform/foundation/Bundle.hpp"

@@ -1,4 +1,4 @@
-#include "LessonScreenFixture.hpp"
+#include "tests/support/LessonScreenFixture.hpp"
 
 namespace lessontest {
 namespace {

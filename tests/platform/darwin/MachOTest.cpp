@@ -1,7 +1,7 @@
 // The bounded load-command walk and the section lookup on hand-built images: whatever a header or a
 // command claims, nothing is delivered or read past the image.
 #include "platform/darwin/MachO.hpp"
-#include "tests/sdk/zovaze/support/MachOBytes.hpp"
+#include "tests/support/MachOBytes.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "platform/net/RequestPolicy.hpp"
 #include "platform/net/URLError.hpp"
 #include "platform/net/URLSession.hpp"
-#include "tests/platform/net/support/SessionSupport.hpp"
-#include "tests/platform/net/support/TestServers.hpp"
 #include "tests/support/EnvironmentScope.hpp"
 #include "tests/support/HostileServer.hpp"
+#include "tests/support/SessionSupport.hpp"
+#include "tests/support/TestServers.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Trust evaluation with OpenSSL: anchors, anchors-only, host names, malformed input.
 #include "platform/net/ServerTrust.hpp"
-#include "tests/platform/net/support/TestPKI.hpp"
+#include "tests/support/TestPKI.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The connection-style loader: events in order, exactly one ending, and silence after cancel().
 #include "platform/net/URLConnection.hpp"
 #include "platform/net/URLError.hpp"
-#include "tests/platform/net/support/SessionSupport.hpp"
-#include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/SessionSupport.hpp"
+#include "tests/support/TestServers.hpp"
 
 #include <gtest/gtest.h>
 

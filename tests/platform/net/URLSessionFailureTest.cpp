@@ -2,8 +2,8 @@
 // puts on the wire (header order) as seen by a raw socket.
 #include "platform/net/URLError.hpp"
 #include "platform/net/URLSession.hpp"
-#include "tests/platform/net/support/SessionSupport.hpp"
-#include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/SessionSupport.hpp"
+#include "tests/support/TestServers.hpp"
 
 #include <gtest/gtest.h>
 

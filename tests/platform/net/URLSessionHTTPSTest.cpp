@@ -2,8 +2,8 @@
 // server-trust challenge and what each answer to it does.
 #include "platform/net/URLError.hpp"
 #include "platform/net/URLSession.hpp"
-#include "tests/platform/net/support/SessionSupport.hpp"
-#include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/SessionSupport.hpp"
+#include "tests/support/TestServers.hpp"
 
 #include <gtest/gtest.h>
 

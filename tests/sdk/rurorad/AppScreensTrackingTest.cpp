@@ -2,8 +2,8 @@
 #include "app/catalogue/ChapterViewController.hpp"
 #include "app/lesson/LessonViewController.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
-#include "tests/app/catalogue/CatalogueWorld.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
+#include "tests/support/CatalogueWorld.hpp"
 
 namespace fs = std::filesystem;
 using namespace ruroradtest;

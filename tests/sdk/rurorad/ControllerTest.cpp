@@ -3,7 +3,7 @@
 #include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
 
 namespace fs = std::filesystem;

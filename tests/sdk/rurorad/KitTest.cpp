@@ -1,9 +1,8 @@
 // The Rurorad kit: its runtime class, its once-only start, and the app's log calls reaching the engine.
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/Rurorad.hpp"
-#include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
 
@@ -141,12 +140,14 @@ TEST_F(Kit, TheCrashKitsClassSideEventCallsReachTheLog) {
     kit->analyticsController()->sessionMaintenanceQueue().sync([] {});
     const rt::Class* crashKit = rt::ClassRegistry::shared().lookUpClass("Zevuzavidav");
     ASSERT_NE(crashKit, nullptr);
+    // The attributes as the crash kit's class takes them (a kit includes no other kit, nor do its tests).
+    using EventAttributes = std::vector<std::pair<ns::PropertyList, ns::PropertyList>>;
     crashKit->performClassSelector("logEvent:", std::vector<std::any>{std::optional<std::string>("Opened")});
     crashKit->performClassSelector(
         "logEvent:attributes:",
         std::vector<std::any>{std::string("Solved"),
-                              std::optional<ZevuzavidavEventAttributes>(ZevuzavidavEventAttributes{
-                                  {ns::PropertyList("lesson"), ns::PropertyList("CH1L2")}})});
+                              std::optional<EventAttributes>(
+                                  EventAttributes{{ns::PropertyList("lesson"), ns::PropertyList("CH1L2")}})});
     const auto lines = log(2);
     ASSERT_EQ(lines.size(), 3u); // the metadata line, then the two events
     const auto opened = nlohmann::json::parse(*lines[1].payload);

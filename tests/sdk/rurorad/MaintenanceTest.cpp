@@ -2,7 +2,7 @@
 #include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/upload/ZEVAnalyticsNetworkingClient.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
 #include "tests/support/HostileServer.hpp"
 

@@ -3,7 +3,7 @@
 #include "platform/dispatch/Clock.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsPriorityWriter.hpp"
 #include "tests/sdk/rurorad/support/Held.hpp"
-#include "tests/sdk/rurorad/support/LogLines.hpp"
+#include "tests/support/LogLines.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <algorithm>

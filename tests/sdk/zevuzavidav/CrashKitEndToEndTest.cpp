@@ -7,11 +7,11 @@
 // report, of the first launch, with the user id and the keys in its members, and an analytics upload
 // that holds "app_crashed" in the first launch's session. Skipped when the program has not been built
 // or tmux is not installed.
-#include "tests/sdk/rurorad/support/LogLines.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
+#include "tests/support/LogLines.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 #include "tools/loopback/LoopbackServers.hpp"

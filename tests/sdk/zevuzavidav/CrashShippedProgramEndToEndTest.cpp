@@ -7,10 +7,10 @@
 // started it or the program did, is reported as the crashed thread; and a backlog of hundreds of
 // reports must not hold back the oldest of them, nor analytics. Skipped when the program has not been
 // built or tmux is not installed.
-#include "tests/sdk/rurorad/support/LogLines.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
+#include "tests/support/LogLines.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 #include "tools/loopback/LoopbackServers.hpp"

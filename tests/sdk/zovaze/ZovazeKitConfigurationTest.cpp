@@ -3,7 +3,7 @@
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 #include "sdk/zovaze/kit/ZOVObfuscator.hpp"
-#include "tests/sdk/zovaze/support/TempBundle.hpp"
+#include "tests/support/TempBundle.hpp"
 
 #include <gtest/gtest.h>
 

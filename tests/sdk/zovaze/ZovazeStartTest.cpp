@@ -1,9 +1,9 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
-#include "tests/sdk/zovaze/support/TempBundle.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "tests/sdk/zovaze/support/TestKits.hpp"
+#include "tests/support/TempBundle.hpp"
 
 #include <gtest/gtest.h>
 

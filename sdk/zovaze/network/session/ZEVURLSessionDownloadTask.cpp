@@ -1,7 +1,7 @@
 #include "sdk/zovaze/network/session/ZEVURLSessionDownloadTask.hpp"
 
 #include "platform/foundation/Sandbox.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 
 #include <unistd.h>
 

@@ -2,12 +2,12 @@
 
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
-#include "tests/platform/services/rest/RestServer.hpp"
+#include "tests/support/RestServer.hpp"
 #include "tests/support/TempHome.hpp"
 
-#include "tests/platform/net/support/TestServers.hpp"
 #include "tests/support/EnvironmentScope.hpp"
 #include "tests/support/HostileServer.hpp"
+#include "tests/support/TestServers.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // order sent) and answers with the status the test sets. Its root is installed as a root "the system"
 // trusts for the server's lifetime, since the analytics client does not pin.
 #include "platform/net/ServerTrust.hpp"
-#include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/TestServers.hpp"
 
 #include <zlib.h>
 

@@ -4,8 +4,8 @@
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 #include "tests/sdk/rurorad/support/AnalyticsServer.hpp"
 #include "tests/sdk/rurorad/support/AnalyticsWorld.hpp"
-#include "tests/sdk/rurorad/support/LogLines.hpp"
 #include "tests/sdk/rurorad/support/Waiting.hpp"
+#include "tests/support/LogLines.hpp"
 
 #include <gtest/gtest.h>
 

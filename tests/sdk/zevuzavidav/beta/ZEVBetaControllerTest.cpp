@@ -7,12 +7,12 @@
 #include "platform/net/ServerTrust.hpp"
 #include "platform/uikit/AlertController.hpp"
 #include "platform/uikit/Application.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
 #include "tests/sdk/zevuzavidav/support/FontFolder.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
-#include "tests/sdk/zovaze/support/SDKHome.hpp"
 #include "tests/support/HostileServer.hpp"
+#include "tests/support/SDKHome.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 #include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
-#include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/support/SDKHome.hpp"
 
 #include <any>
 #include <memory>

@@ -4,7 +4,7 @@
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/store/ZEVReport.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
 #include "tests/sdk/zevuzavidav/kit/KitWorld.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"

@@ -3,7 +3,7 @@
 #include "sdk/zevuzavidav/settings/ZEVSettings.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
-#include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/support/SDKHome.hpp"
 
 #include <gtest/gtest.h>
 

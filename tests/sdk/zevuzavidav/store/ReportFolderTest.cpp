@@ -7,7 +7,7 @@
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
-#include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/support/SDKHome.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>

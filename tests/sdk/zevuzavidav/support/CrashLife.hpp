@@ -11,7 +11,7 @@
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
-#include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/support/SDKHome.hpp"
 #include "tests/support/Waiter.hpp"
 #include "tools/crashfixtures/TestKit.hpp"
 

@@ -5,8 +5,8 @@
 // which pins only its own roots and sends in clear only to a loopback address. It records every request
 // as it came, header lines in their order, and answers each as the test's script says; a silent server
 // accepts connections and never says a word.
-#include "tests/platform/net/support/TestPKI.hpp"
 #include "tests/support/Loopback.hpp"
+#include "tests/support/TestPKI.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <openssl/err.h>

@@ -1,8 +1,8 @@
 #include "sdk/zovaze/identity/ZOVApplicationIdentiferModel.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/images/ELFImage.hpp"
-#include "tests/sdk/zovaze/support/MachOBytes.hpp"
-#include "tests/sdk/zovaze/support/TempBundle.hpp"
+#include "tests/support/MachOBytes.hpp"
+#include "tests/support/TempBundle.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "platform/foundation/Console.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/images/ZOVAppIconUtility.hpp"
-#include "tests/sdk/zovaze/support/TempBundle.hpp"
+#include "tests/support/TempBundle.hpp"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -1,6 +1,6 @@
 // Mutated and random images fed to every reader, through the check the libFuzzer program runs too.
 #include "tests/sdk/zovaze/images/ImageReadersFuzz.hpp"
-#include "tests/sdk/zovaze/support/MachOBytes.hpp"
+#include "tests/support/MachOBytes.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "sdk/zovaze/images/ZOVMachO.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/images/ELFImage.hpp"
-#include "tests/sdk/zovaze/support/MachOBytes.hpp"
+#include "tests/support/MachOBytes.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Certificate pinning: the pinned set, challenge answers, and the client against a real TLS server.
 #include "sdk/zovaze/network/ZOVCertificatePinner.hpp"
 #include "platform/net/URLError.hpp"
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
 

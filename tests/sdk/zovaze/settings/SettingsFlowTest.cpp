@@ -3,13 +3,13 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/NotificationCenter.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
-#include "tests/sdk/zovaze/support/MachOBytes.hpp"
-#include "tests/sdk/zovaze/support/SDKHome.hpp"
-#include "tests/sdk/zovaze/support/SettingsServer.hpp"
 #include "tests/support/HostileServer.hpp"
+#include "tests/support/MachOBytes.hpp"
+#include "tests/support/SDKHome.hpp"
+#include "tests/support/SettingsServer.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "sdk/zovaze/settings/ZOVDownloadAndSaveSettingsOperation.hpp"
 #include "sdk/zovaze/settings/ZOVOnboardingOperation.hpp"
 #include "sdk/zovaze/settings/ZOVSettings.hpp"
-#include "tests/sdk/zovaze/support/SDKHome.hpp"
+#include "tests/support/SDKHome.hpp"
 
 #include <gtest/gtest.h>
 

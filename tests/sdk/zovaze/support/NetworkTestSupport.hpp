@@ -1,8 +1,8 @@
 #pragma once
 // A scripted HTTPS server for the SDK's network tests and a way to wait for the client's answer.
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
-#include "tests/platform/net/support/SessionSupport.hpp"
-#include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/SessionSupport.hpp"
+#include "tests/support/TestServers.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>

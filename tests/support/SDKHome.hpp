@@ -2,7 +2,7 @@
 // A temporary sandbox home and main bundle for SDK tests, restored afterwards.
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Sandbox.hpp"
-#include "tests/sdk/zovaze/support/TempBundle.hpp"
+#include "tests/support/TempBundle.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <cstdlib>

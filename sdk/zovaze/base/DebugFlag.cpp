@@ -1,4 +1,4 @@
-#include "sdk/zovaze/DebugFlag.hpp"
+#include "sdk/zovaze/base/DebugFlag.hpp"
 
 #include <atomic>
 

@@ -6,8 +6,8 @@
 #ifndef CPPHTTPLIB_OPENSSL_SUPPORT
 #define CPPHTTPLIB_OPENSSL_SUPPORT
 #endif
-#include "tests/platform/net/support/TestPKI.hpp"
 #include "tests/support/Loopback.hpp"
+#include "tests/support/TestPKI.hpp"
 
 #include <httplib.h>
 

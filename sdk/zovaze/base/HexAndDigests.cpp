@@ -1,4 +1,4 @@
-#include "sdk/zovaze/identity/HexAndDigests.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
 
 #include "platform/foundation/Hex.hpp"
 #include "platform/foundation/UUID.hpp"

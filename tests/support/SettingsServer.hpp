@@ -2,7 +2,7 @@
 // A local HTTPS stand-in for the SDK's settings and API services. It records every request it sees and
 // answers settings downloads from a script (one answer per GET; the last one repeats).
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
-#include "tests/platform/net/support/TestServers.hpp"
+#include "tests/support/TestServers.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <chrono>
