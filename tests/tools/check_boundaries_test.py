@@ -10,15 +10,21 @@ import unittest
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "check-boundaries")
 
 # Every allowed kind of edge, including an include beside the file, one that climbs out of its
-# folder, a library header and the tests reaching anywhere.
+# folder, a library header, the shared base's rooms in their order, and the tests on their folders.
 CLEAN_TREE = {
     "platform/foundation/Text.hpp": "",
     "platform/foundation/Text.cpp": '#include "Text.hpp"\n',
     "model/Lesson.hpp": '#include "platform/foundation/Text.hpp"\n',
     "model/course/Course.hpp": '#include "../Lesson.hpp"\n',
     "content/Chapter1.hpp": '#include "model/Lesson.hpp"\n#include "model/course/Course.hpp"\n#include <vector>\n',
-    "sdk/zovaze/Zovaze.hpp": '#include "platform/foundation/Text.hpp"\n',
+    "sdk/zovaze/Zovaze.hpp": '#include "platform/foundation/Text.hpp"\n#include "sdk/zovaze/settings/Settings.hpp"\n',
     "sdk/zovaze/Internal.hpp": '#include "Zovaze.hpp"\n',
+    "sdk/zovaze/base/Hex.hpp": '#include "platform/foundation/Text.hpp"\n',
+    "sdk/zovaze/kit/Version.hpp": "",
+    "sdk/zovaze/images/Icon.cpp": '#include "sdk/zovaze/base/Hex.hpp"\n',
+    "sdk/zovaze/identity/App.hpp": '#include "../images/Icon.cpp"\n#include "sdk/zovaze/base/Hex.hpp"\n',
+    "sdk/zovaze/network/session/Task.hpp": '#include "sdk/zovaze/kit/Version.hpp"\n#include "sdk/zovaze/base/Hex.hpp"\n',
+    "sdk/zovaze/settings/Settings.hpp": '#include "sdk/zovaze/identity/App.hpp"\n#include "sdk/zovaze/network/session/Task.hpp"\n',
     # The crash road, each room on what lies below it; the kits on the shared base only.
     "sdk/zevuzavidav/base/Log.hpp": '#include "platform/foundation/Text.hpp"\n',
     "sdk/zevuzavidav/record/File.hpp": '#include "sdk/zevuzavidav/base/Log.hpp"\n',
@@ -35,8 +41,17 @@ CLEAN_TREE = {
     "app/catalogue/Home.hpp": '#include "app/lesson/Screen.hpp"\n',
     "bench/lesson_bench.cpp": '#include "model/Lesson.hpp"\n#include "tools/fixtures/Lessons.hpp"\n',
     "tools/fixtures/Lessons.hpp": '#include "model/Lesson.hpp"\n#include "benchmark/benchmark.h"\n',
-    "tests/support/Helper.hpp": "",
-    "tests/app/LessonTest.cpp": '#include "sdk/zovaze/Internal.hpp"\n#include "tests/support/Helper.hpp"\n',
+    # A test reaches its folder, the layers below it, tools/, its own test folder and tests/support/;
+    # inside the crash reporter a room's test may set its scene with a later room.
+    "tests/support/Helper.hpp": '#include "app/catalogue/Home.hpp"\n#include "tools/fixtures/Lessons.hpp"\n',
+    "tests/app/lesson/ScreenWorld.hpp": '#include "app/lesson/Screen.hpp"\n',
+    "tests/app/lesson/ScreenTest.cpp": '#include "ScreenWorld.hpp"\n#include "tests/support/Helper.hpp"\n'
+    '#include "content/Chapter1.hpp"\n#include "tools/fixtures/Lessons.hpp"\n',
+    "tests/app/catalogue/HomeTest.cpp": '#include "app/catalogue/Home.hpp"\n#include "sdk/zovaze/Zovaze.hpp"\n',
+    "tests/sdk/zevuzavidav/base/LogTest.cpp": '#include "sdk/zevuzavidav/kit/Kit.cpp"\n'
+    '#include "tests/sdk/zevuzavidav/support/World.hpp"\n',
+    "tests/sdk/zevuzavidav/support/World.hpp": '#include "sdk/zovaze/Internal.hpp"\n',
+    "tests/integration/BackendTest.cpp": '#include "app/catalogue/Home.hpp"\n#include "tests/support/Helper.hpp"\n',
 }
 
 # (file added to the clean tree, what its second line includes, the edge the check must name)
@@ -60,6 +75,27 @@ WRONG_WAY = [
      "sdk/zevuzavidav/upload/ -> sdk/zevuzavidav/symbolication/Resolver.hpp (against the crash road)"),
     ("sdk/zevuzavidav/attic/Bad.cpp", "sdk/zevuzavidav/base/Log.hpp",
      "sdk/zevuzavidav/attic/ -> sdk/zevuzavidav/base/Log.hpp (not a room of the crash road)"),
+    # Inside the shared base: a room below including one above it, or one beside it, or the start.
+    ("sdk/zovaze/images/Bad.cpp", "sdk/zovaze/identity/App.hpp",
+     "sdk/zovaze/images/ -> sdk/zovaze/identity/App.hpp (against the shared base's order)"),
+    ("sdk/zovaze/network/session/Bad.cpp", "sdk/zovaze/identity/App.hpp",
+     "sdk/zovaze/network/ -> sdk/zovaze/identity/App.hpp (against the shared base's order)"),
+    ("sdk/zovaze/base/Bad.hpp", "sdk/zovaze/Zovaze.hpp",
+     "sdk/zovaze/base/ -> sdk/zovaze/Zovaze.hpp (against the shared base's order)"),
+    ("sdk/zovaze/misc/Bad.hpp", "sdk/zovaze/base/Hex.hpp",
+     "sdk/zovaze/misc/ -> sdk/zovaze/base/Hex.hpp (not a room of the shared base's order)"),
+    # Tests: nothing above their folder's layers, and no other test folder's files.
+    ("tests/content/BadTest.cpp", "app/lesson/Screen.hpp", "tests/content/ -> app/lesson/Screen.hpp"),
+    ("tests/app/catalogue/BadTest.cpp", "tests/app/lesson/ScreenWorld.hpp",
+     "tests/app/catalogue/ -> tests/app/lesson/ScreenWorld.hpp"),
+    ("tests/app/lesson/BadTest.cpp", "sdk/zovaze/Internal.hpp", "tests/app/lesson/ -> sdk/zovaze/Internal.hpp"),
+    ("tests/sdk/rurorad/BadTest.cpp", "sdk/zevuzavidav/kit/Kit.cpp",
+     "tests/sdk/rurorad/ -> sdk/zevuzavidav/kit/Kit.cpp"),
+    ("tests/sdk/rurorad/BadTest.cpp", "tests/sdk/zevuzavidav/support/World.hpp",
+     "tests/sdk/rurorad/ -> tests/sdk/zevuzavidav/support/World.hpp"),
+    ("tests/support/Bad.hpp", "tests/app/lesson/ScreenWorld.hpp", "tests/support/ -> tests/app/lesson/ScreenWorld.hpp"),
+    ("tests/support/Bad.hpp", "bench/lesson_bench.cpp", "tests/support/ -> bench/lesson_bench.cpp"),
+    ("tests/elsewhere/BadTest.cpp", "tests/support/Helper.hpp", "tests/ -> tests/support/Helper.hpp"),
     ("content/Bad.cpp", "platform/foundation/Text.hpp", "content/ -> platform/foundation/Text.hpp"),
     ("content/Bad.cpp", "app/lesson/Screen.hpp", "content/ -> app/lesson/Screen.hpp"),
     ("model/Bad.hpp", "content/Chapter1.hpp", "model/ -> content/Chapter1.hpp"),
