@@ -2,6 +2,8 @@
 """tools/check-boundaries on small git trees: a tree whose includes all run downwards passes; each
 include that runs the wrong way fails the check and is named with its file and line."""
 
+import importlib.machinery
+import importlib.util
 import os
 import subprocess
 import tempfile
@@ -109,34 +111,78 @@ WRONG_WAY = [
 ]
 
 
-def check(files):
-    """Runs the check on a git tree of `files`: (exit status, what it printed)."""
-    with tempfile.TemporaryDirectory() as root:
-        for path, text in files.items():
-            os.makedirs(os.path.join(root, os.path.dirname(path)), exist_ok=True)
-            with open(os.path.join(root, path), "w") as out:
-                out.write(text)
-        subprocess.run(["git", "init", "-q", root], check=True)
-        subprocess.run(["git", "-C", root, "add", "-A"], check=True)
-        done = subprocess.run([SCRIPT, root], capture_output=True, text=True)
-        return done.returncode, done.stdout
+def write(root, path, text):
+    os.makedirs(os.path.join(root, os.path.dirname(path)), exist_ok=True)
+    with open(os.path.join(root, path), "w") as out:
+        out.write(text)
+
+
+# The check itself, loaded once: a case runs it in this process rather than starting Python again.
+_loader = importlib.machinery.SourceFileLoader("check_boundaries", SCRIPT)
+CHECKER = importlib.util.module_from_spec(importlib.util.spec_from_loader("check_boundaries", _loader))
+_loader.exec_module(CHECKER)
+
+
+def run_check(root):
+    """(exit status, what it printed), as the command would answer for `root`."""
+    found = list(CHECKER.violations(root))
+    return (1 if found else 0), "".join(line + "\n" for line in found)
 
 
 class CheckBoundariesTest(unittest.TestCase):
+    # One git tree of the clean files for every case: a case adds its file, is checked, and takes it
+    # out again (a git tree per case made this test slow on a busy machine).
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        cls.root = cls.folder.name
+        for path, text in CLEAN_TREE.items():
+            write(cls.root, path, text)
+        subprocess.run(["git", "init", "-q", cls.root], check=True)
+        subprocess.run(["git", "-C", cls.root, "add", "-A"], check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    def check_with(self, path, text):
+        """The check on the clean tree with `path` (tracked) holding `text`; the tree is clean after."""
+        before = CLEAN_TREE.get(path)
+        write(self.root, path, text)
+        subprocess.run(["git", "-C", self.root, "add", path], check=True)
+        try:
+            return run_check(self.root)
+        finally:
+            if before is None:
+                subprocess.run(["git", "-C", self.root, "rm", "-q", "-f", path], check=True)
+            else:
+                write(self.root, path, before)
+                subprocess.run(["git", "-C", self.root, "add", path], check=True)
+
     def test_a_tree_whose_includes_run_downwards_passes(self):
-        self.assertEqual(check(CLEAN_TREE), (0, ""))
+        self.assertEqual(run_check(self.root), (0, ""))
+        # The command answers the same, with its status.
+        done = subprocess.run([SCRIPT, self.root], capture_output=True, text=True)
+        self.assertEqual((done.returncode, done.stdout), (0, ""))
 
     def test_each_wrong_way_include_fails_and_is_named(self):
         for path, target, edge in WRONG_WAY:
             with self.subTest(path=path, target=target):
-                tree = dict(CLEAN_TREE)
-                tree[path] = f'// a file\n#include "{target}"\n'
-                self.assertEqual(check(tree), (1, f"{path}:2: {edge}\n"))
+                self.assertEqual(self.check_with(path, f'// a file\n#include "{target}"\n'),
+                                 (1, f"{path}:2: {edge}\n"))
+
+    def test_the_command_names_a_wrong_include_and_fails(self):
+        write(self.root, "model/Bad.hpp", '#include "content/Chapter1.hpp"\n')
+        subprocess.run(["git", "-C", self.root, "add", "model/Bad.hpp"], check=True)
+        try:
+            done = subprocess.run([SCRIPT, self.root], capture_output=True, text=True)
+        finally:
+            subprocess.run(["git", "-C", self.root, "rm", "-q", "-f", "model/Bad.hpp"], check=True)
+        self.assertEqual((done.returncode, done.stdout), (1, "model/Bad.hpp:1: model/ -> content/Chapter1.hpp\n"))
 
     def test_an_include_of_an_untracked_file_is_no_edge(self):
-        tree = dict(CLEAN_TREE)
-        tree["platform/foundation/Bad.cpp"] = '#include "sdk/generated/Missing.hpp"\n'
-        self.assertEqual(check(tree), (0, ""))
+        self.assertEqual(self.check_with("platform/foundation/Bad.cpp", '#include "sdk/generated/Missing.hpp"\n'),
+                         (0, ""))
 
 
 if __name__ == "__main__":

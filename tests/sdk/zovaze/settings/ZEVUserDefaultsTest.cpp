@@ -3,6 +3,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "tests/support/TempHome.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -200,12 +201,15 @@ TEST_F(SDKDefaultsStore, AKillAtAnyMomentOfAWriteLeavesAWholeFile) {
                 store.synchronize();
             }
         }
-        ::usleep(static_cast<useconds_t>(2000 + round * 3000));
+        // Once the child has written the store, however long that took, it is killed a little later
+        // each round: somewhere inside one of its rewrites.
+        const bool written = velotest::eventually(
+            [&] { return std::filesystem::exists(directory() / "ZEVUserDefaults.plist"); });
+        ::usleep(static_cast<useconds_t>(round * 3000));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
-        if (!std::filesystem::exists(directory() / "ZEVUserDefaults.plist"))
-            continue; // killed before the first write
+        ASSERT_TRUE(written) << round;
         ns::ConsoleCapture console;
         auto store = open();
         EXPECT_FALSE(console.contains("[Zovaze:UserDefaults] failed to read existing UserDefaults file"))
