@@ -8,6 +8,7 @@
 #endif
 #include "tests/support/Loopback.hpp"
 #include "tests/support/TestPKI.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <httplib.h>
 
@@ -113,8 +114,9 @@ class RawTCPServer {
     std::string readRequest(int fd) {
         std::string text;
         char buffer[4096];
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (text.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kPatience);
+        while (text.find("\r\n\r\n") == std::string::npos && !stopping_ &&
+               std::chrono::steady_clock::now() < deadline) {
             pollfd watch{fd, POLLIN, 0};
             if (::poll(&watch, 1, 20) <= 0) continue;
             ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);

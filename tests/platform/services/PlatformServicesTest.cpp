@@ -7,6 +7,7 @@
 #include "platform/services/VideoStreamClient.hpp"
 
 #include "PrivatePath.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -98,8 +99,8 @@ class URLOpenerViaXdgOpen : public ::testing::Test {
         // The shell creates the file before printf fills it: wait for the content, not the name.
         const fs::path file = dir_ / "opened";
         std::error_code ec;
-        for (int i = 0; i < 500 && !(fs::exists(file, ec) && fs::file_size(file, ec) > 0); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        velotest::eventually([&] { return fs::exists(file, ec) && fs::file_size(file, ec) > 0; },
+                             std::chrono::milliseconds(10));
         std::ifstream in(dir_ / "opened");
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }

@@ -10,6 +10,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/TempHome.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -443,8 +444,7 @@ TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
         data.installationIdentifier = "install";
         data.machExceptionMask = c.leaveOut;
         ZEVContextInitialize(&data);
-        for (int i = 0; i < 2000 && !ZEVContextIsInitialized(); ++i)
-            usleep(1000);
+        velotest::eventually([&] { return ZEVContextIsInitialized(); }, std::chrono::milliseconds(1));
         startHelpers();
         activeCrasher = c.crash;
         crashOuter();

@@ -6,6 +6,7 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -70,8 +71,7 @@ TEST(CrashSections, AThreadThatEndedHasNoQueueNameButARunningOneHasItsLabel) {
     std::thread([&] { ended = darwin::currentThreadId(); }).join();
     // join() returns once the thread cleared its id, a moment before the kernel lets it go; the
     // kernel reuses ids only after a long while, so wait until this one is really gone.
-    for (int i = 0; i < 2000 && darwin::threadAlive(ended); ++i)
-        std::this_thread::sleep_for(1ms);
+    velotest::eventually([&] { return !(darwin::threadAlive(ended)); }, std::chrono::milliseconds(1));
     ASSERT_FALSE(darwin::threadAlive(ended));
     darwin::setCurrentThreadQueueLabel("com.example.sections.queue");
 

@@ -4,6 +4,7 @@
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
 #include "tests/support/TempHome.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -55,8 +56,7 @@ class ReportClient : public ::testing::Test {
         return request;
     }
     bool ended(std::size_t count) {
-        for (int i = 0; i < 1500 && owner->ends().size() < count; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        velotest::eventually([&] { return !(owner->ends().size() < count); }, std::chrono::milliseconds(10));
         return owner->ends().size() >= count;
     }
 

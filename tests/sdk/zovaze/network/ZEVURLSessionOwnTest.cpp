@@ -5,6 +5,7 @@
 #include "sdk/zovaze/network/session/ZEVURLSessionConfiguration.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSessionDownloadTask.hpp"
 #include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -94,8 +95,7 @@ TEST_F(URLSessionOwn, WithoutHandlerTheDelegateHearsEverythingInOrder) {
     EXPECT_EQ(delegate->body(), "body-201");
     EXPECT_EQ(server_.attempts("/status/201"), 1);
     // The finished task leaves the session's set.
-    for (int i = 0; i < 100 && s->taskCount() > 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    velotest::eventually([&] { return !(s->taskCount() > 0); }, std::chrono::milliseconds(5));
     EXPECT_EQ(s->taskCount(), 0u);
 }
 
@@ -157,8 +157,8 @@ TEST_F(URLSessionOwn, FinishTasksAndInvalidateLetsTasksFinishUnheard) {
     auto task = s->dataTaskWithRequest(net::URLRequest(server_.url("/status/200")));
     s->finishTasksAndInvalidate();
     task->resume();
-    for (int i = 0; i < 200 && server_.attempts("/status/200") == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    velotest::eventually([&] { return !(server_.attempts("/status/200") == 0); },
+                         std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(server_.attempts("/status/200"), 1);
     EXPECT_TRUE(delegate->events().empty());
@@ -219,8 +219,8 @@ TEST_F(URLSessionOwn, DownloadHandsOverTheFileThenTheFileIsGone) {
         EXPECT_TRUE(seen.existed) << path; // an empty body still gives a file
         EXPECT_EQ(seen.content, content);
         EXPECT_TRUE(seen.location.starts_with(ns::Sandbox::tmp().string()));
-        for (int i = 0; i < 100 && std::filesystem::exists(seen.location); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        velotest::eventually([&] { return !(std::filesystem::exists(seen.location)); },
+                             std::chrono::milliseconds(5));
         EXPECT_FALSE(std::filesystem::exists(seen.location)) << path;
     }
 }
@@ -260,8 +260,8 @@ TEST_F(URLSessionOwn, AFailedDownloadLeavesNoPartialFile) {
     auto seen = runDownload(*session(), reset.url("/x"));
     ASSERT_TRUE(seen.error);
     EXPECT_EQ(seen.error->code(), net::URLErrorNetworkConnectionLost);
-    for (int i = 0; i < 100 && !std::filesystem::is_empty(ns::Sandbox::tmp()); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    velotest::eventually([&] { return std::filesystem::is_empty(ns::Sandbox::tmp()); },
+                         std::chrono::milliseconds(5));
     EXPECT_TRUE(std::filesystem::is_empty(ns::Sandbox::tmp()));
 }
 

@@ -3,6 +3,7 @@
 #include "platform/dispatch/Clock.hpp"
 #include "platform/net/URLError.hpp"
 #include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -98,20 +99,22 @@ TEST_F(NetworkClient, WithoutRetryAfterTheRetryWaitsAboutThreeHundredSeconds) {
                                          waiter.set({b, r, e});
                                      });
     auto waitForAttempts = [&](int count) {
-        for (int i = 0; i < 500 && server_.attempts("/status/503") < count; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        velotest::eventually([&] { return !(server_.attempts("/status/503") < count); },
+                             std::chrono::milliseconds(10));
         return server_.attempts("/status/503");
     };
     ASSERT_EQ(waitForAttempts(1), 1);
     // The retry is timed from when the client handles the answer: wait until it has (no task left).
-    for (int i = 0; i < 500; ++i) {
-        Waiter<std::size_t> running;
-        client->session()->getTasksWithCompletionHandler([&](const auto& d, const auto& u, const auto& w) {
-            running.set(d.size() + u.size() + w.size());
-        });
-        if (running.wait() == 0u) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    ASSERT_TRUE(velotest::eventually(
+        [&] {
+            Waiter<std::size_t> running;
+            client->session()->getTasksWithCompletionHandler(
+                [&](const auto& d, const auto& u, const auto& w) {
+                    running.set(d.size() + u.size() + w.size());
+                });
+            return running.wait() == 0u;
+        },
+        std::chrono::milliseconds(10)));
     clock.clock().advance(std::chrono::seconds(269)); // below 300 x 0.9
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(server_.attempts("/status/503"), 1);
