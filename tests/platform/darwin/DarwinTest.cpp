@@ -3,6 +3,7 @@
 #include "platform/darwin/Images.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -178,10 +179,7 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     });
     auto advances = [&counter] {
         const auto start = counter.load();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (counter.load() == start && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return counter.load() != start;
+        return velotest::eventually([&] { return counter.load() != start; }, std::chrono::milliseconds(1));
     };
     while (helperId == 0 || kernelNamedId == 0)
         std::this_thread::yield();

@@ -7,6 +7,7 @@
 #include "platform/services/WebView.hpp"
 
 #include "PrivatePath.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -32,13 +33,14 @@ class XdgMail : public ::testing::Test {
     }
     std::string receivedArguments() {
         std::string text;
-        for (int i = 0; i < 500; ++i) {
-            std::ifstream in(dir_ / "args");
-            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            if (text.ends_with("end\n")) return text.substr(0, text.size() - 4);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return text;
+        const bool ended = velotest::eventually(
+            [&] {
+                std::ifstream in(dir_ / "args");
+                text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+                return text.ends_with("end\n");
+            },
+            std::chrono::milliseconds(10));
+        return ended ? text.substr(0, text.size() - 4) : text;
     }
     PrivatePath path_;
     const fs::path& dir_ = path_.dir();
