@@ -9,6 +9,7 @@
 // everything; a failing batch is compiled program by program to name the culprits.
 #include "tests/content/CourseFixture.hpp"
 #include "tests/support/LessonScreenFixture.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -372,7 +373,9 @@ TEST_F(CppPrograms, EveryShownProgramPrintsWhatItsLessonShows) {
         }
         const fs::path binary = folder / ("batch" + std::to_string(b));
         for (auto i : members) {
-            const auto outcome = runProgram(binary, i, all[i].endless ? 0.3 : 10);
+            // An endless program is still running after a moment however fast the machine is; any
+            // other has until the shared patience to end.
+            const auto outcome = runProgram(binary, i, all[i].endless ? 0.3 : velotest::kPatience);
             const auto fault = mismatch(all[i], outcome);
             EXPECT_TRUE(fault.empty())
                 << all[i].lessonID << " with [" << all[i].typed << "] " << fault << "\n"

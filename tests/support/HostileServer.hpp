@@ -11,6 +11,7 @@
 //
 // Failure contract: a listener that cannot be made leaves port() 0; the tests' requests then fail.
 #include "tests/support/Loopback.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -95,7 +96,7 @@ class HostileServer {
         std::string text;
         char buffer[16384];
         std::size_t wanted = std::string::npos;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kPatience);
         while (!stopping_ && std::chrono::steady_clock::now() < deadline) {
             const std::size_t end = text.find("\r\n\r\n");
             if (end != std::string::npos && wanted == std::string::npos) {

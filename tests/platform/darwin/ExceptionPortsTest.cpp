@@ -1,6 +1,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -185,7 +186,7 @@ TEST(CrashInsideAFaultReport, ANestedFaultOnTheWaitingThreadEndsByTheDefaultActi
         _exit(4);
     });
     ASSERT_GT(child, 0);
-    const int status = statusWithin(child, 20);
+    const int status = statusWithin(child, velotest::kPatience);
     ASSERT_NE(status, -1) << "the process hung instead of ending";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
 }

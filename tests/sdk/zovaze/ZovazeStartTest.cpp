@@ -10,6 +10,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <latch>
 #include <regex>
 #include <thread>
 
@@ -246,10 +247,13 @@ TEST(ZovazeStart, ConcurrentAndReentrantStartsRunOnceAndNeverHang) {
     slow.protocols = {ZOVKitProtocol};
     std::atomic<int> starts{0};
     Zovaze* raw = sdk.get();
-    slow.classMethods["initializeIfNeeded"] = [&starts, raw](const rt::Class& self, rt::Arguments) {
+    // The start is held until every caller is on its way in, so the others call while it runs.
+    std::latch callersOnTheirWay(4);
+    slow.classMethods["initializeIfNeeded"] = [&starts, &callersOnTheirWay, raw](const rt::Class& self,
+                                                                                 rt::Arguments) {
         ++starts;
         raw->startWith({&self}); // calling back in from inside the start returns at once
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        callersOnTheirWay.wait();
         return std::any();
     };
     const rt::Class* kit = h.registry.registerClass(slow);
@@ -257,6 +261,7 @@ TEST(ZovazeStart, ConcurrentAndReentrantStartsRunOnceAndNeverHang) {
     std::atomic<int> returned{0};
     for (int i = 0; i < 4; ++i) {
         callers.emplace_back([&] {
+            callersOnTheirWay.count_down();
             raw->startWith({kit});
             ++returned;
         });

@@ -239,15 +239,23 @@ TEST_F(BetaChecks, WithoutAVersionTheAlertSaysTheMessageAlone) {
 }
 
 TEST_F(BetaChecks, ChecksWhileARequestIsUnderWayAskNothingMore) {
-    answer = [] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The server holds its answer until the other checks have been asked for.
+    std::atomic<bool> asked{false};
+    answer = [&asked] {
+        asked.wait(false);
         return Answer{200, {{"Content-Type", "application/json"}}, kUpdate};
     };
+    std::shared_ptr<void> answerOnEveryWayOut(nullptr, [&](void*) {
+        asked = true;
+        asked.notify_all();
+    });
     auto controller = make();
     ASSERT_TRUE(controller->start());
     center.post(ui::applicationWillEnterForegroundNotification);
     center.post(ui::applicationWillEnterForegroundNotification);
     controller->checkForUpdate();
+    asked = true;
+    asked.notify_all();
     ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr; }));
     linger();
     EXPECT_EQ(server.requests().size(), 1u);
