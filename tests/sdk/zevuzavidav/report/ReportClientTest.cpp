@@ -105,14 +105,22 @@ TEST_F(ReportClient, TellsItsOwnerHowEachUploadEnded) {
 }
 
 TEST_F(ReportClient, APackageAlreadyOnItsWayIsNotSentTwice) {
-    ReportServer server([](const Request&, std::size_t) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The server holds its answer until the second start has been made: the first is on its way then.
+    std::atomic<bool> startedTwice{false};
+    ReportServer server([&](const Request&, std::size_t) {
+        startedTwice.wait(false);
         return Answer{};
+    });
+    std::shared_ptr<void> answerOnEveryWayOut(nullptr, [&](void*) {
+        startedTwice = true;
+        startedTwice.notify_all();
     });
     auto client = makeClient();
     auto path = package("A.multipartmime");
     client->startUploadRequest(requestTo(server), path, false);
     client->startUploadRequest(requestTo(server), path, false);
+    startedTwice = true;
+    startedTwice.notify_all();
     ASSERT_TRUE(ended(1));
     queue->waitUntilAllOperationsAreFinished();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
