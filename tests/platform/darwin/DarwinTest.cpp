@@ -3,6 +3,7 @@
 #include "platform/darwin/Images.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -164,18 +165,23 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     std::atomic<pid_t> helperId{0};
     std::atomic<std::uint64_t> counter{0};
     std::atomic<pid_t> kernelNamedId{0};
-    std::thread helper([&] {
+    std::jthread helper([&] {
         darwin::setCurrentThreadName("com.example.a-thread-name-longer-than-fifteen");
         helperId = darwin::currentThreadId();
         while (!stop)
             counter.fetch_add(1, std::memory_order_relaxed);
         darwin::forgetCurrentThread();
     });
-    std::thread kernelNamed([&] { // named by the kernel only
+    std::jthread kernelNamed([&] { // named by the kernel only
         pthread_setname_np(pthread_self(), "kernel-only");
         kernelNamedId = darwin::currentThreadId();
         while (!stop)
             std::this_thread::yield();
+    });
+    // On every way out, a failed assertion too: the threads go on and end, and are joined.
+    velotest::OnExit resumeAndStop([&] {
+        darwin::resumeThreads();
+        stop = true;
     });
     auto advances = [&counter] {
         const auto start = counter.load();
@@ -217,9 +223,6 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
     EXPECT_TRUE(darwin::resumeThreads());
     EXPECT_TRUE(advances());
-    stop = true;
-    helper.join();
-    kernelNamed.join();
 }
 
 TEST(Threads, NamesAndLabelsLeaveTheTableWithTheirThread) {

@@ -7,6 +7,7 @@
 
 #include "tests/support/EnvironmentScope.hpp"
 #include "tests/support/HostileServer.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/TestServers.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -280,7 +281,7 @@ TEST_F(RestBackend, ShuttingDownAbortsASlowRequestPromptly) {
         answered = true;
         return {200, R"({"results":[]})"};
     });
-    std::shared_ptr<void> releaseOnEveryWayOut(nullptr, [&](void*) { release = true; });
+    velotest::OnExit releaseOnEveryWayOut([&] { release = true; });
     auto c = client(server.url(), 30);
     std::promise<FindOutcome> first, second;
     BackendQuery query("VideoTutorials");

@@ -12,6 +12,7 @@
 #include "tests/sdk/zevuzavidav/support/FontFolder.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/HostileServer.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/SDKHome.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -245,7 +246,7 @@ TEST_F(BetaChecks, ChecksWhileARequestIsUnderWayAskNothingMore) {
         asked.wait(false);
         return Answer{200, {{"Content-Type", "application/json"}}, kUpdate};
     };
-    std::shared_ptr<void> answerOnEveryWayOut(nullptr, [&](void*) {
+    velotest::OnExit answerOnEveryWayOut([&] {
         asked = true;
         asked.notify_all();
     });

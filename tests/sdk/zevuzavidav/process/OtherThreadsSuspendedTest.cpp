@@ -4,6 +4,7 @@
 #include "sdk/zevuzavidav/process/OtherThreadsSuspended.hpp"
 
 #include "platform/darwin/Threads.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/Tmux.hpp"
 
 #include <gtest/gtest.h>
@@ -20,11 +21,13 @@ TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
     std::atomic<bool> stop{false};
     std::atomic<pid_t> helperId{0};
     std::atomic<std::uint64_t> counter{0};
-    std::thread helper([&] {
+    std::jthread helper([&] {
         helperId = darwin::currentThreadId();
         while (!stop)
             counter.fetch_add(1, std::memory_order_relaxed);
     });
+    // On every way out, a failed assertion too, the helper ends and is joined.
+    velotest::OnExit stopTheHelper([&] { stop = true; });
     while (helperId == 0)
         std::this_thread::yield();
     // The wait is generous and one-sided, so a loaded machine only slows the test down.
@@ -56,8 +59,6 @@ TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
         EXPECT_FALSE(darwin::suspendedThreadContext(helperId, context));
         EXPECT_TRUE(advances());
     }
-    stop = true;
-    helper.join();
 }
 
 } // namespace

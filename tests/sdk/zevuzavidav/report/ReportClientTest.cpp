@@ -3,6 +3,7 @@
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -111,7 +112,7 @@ TEST_F(ReportClient, APackageAlreadyOnItsWayIsNotSentTwice) {
         startedTwice.wait(false);
         return Answer{};
     });
-    std::shared_ptr<void> answerOnEveryWayOut(nullptr, [&](void*) {
+    velotest::OnExit answerOnEveryWayOut([&] {
         startedTwice = true;
         startedTwice.notify_all();
     });

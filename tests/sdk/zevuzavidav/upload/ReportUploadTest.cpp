@@ -2,6 +2,7 @@
 // the way: the server down or refusing, a full disk, the switches off, many reports, the urgent road.
 #include "platform/dispatch/Clock.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+#include "tests/support/OnExit.hpp"
 
 #include <gtest/gtest.h>
 
@@ -342,7 +343,7 @@ TEST_F(UrgentReport, WithBackgroundSessionsItBecomesATaskAtOnce) {
         started.wait(false);
         return Answer{};
     });
-    std::shared_ptr<void> releaseOnEveryWayOut(nullptr, [&](void*) {
+    velotest::OnExit releaseOnEveryWayOut([&] {
         started = true;
         started.notify_all();
     });
