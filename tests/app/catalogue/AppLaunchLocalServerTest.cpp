@@ -6,6 +6,7 @@
 #include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/identity/ZOVApplicationIdentiferModel.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/SettingsServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
@@ -26,17 +27,14 @@
 
 namespace {
 
+using velotest::readFile;
+
 using velotest::quote;
 using velotest::waitUntil;
 
 const std::filesystem::path kTestBundle = std::string(VELO_BINARY_DIR) + "/test-bundles/Swift.app";
 const std::filesystem::path kShippedBundle = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app";
 const std::string kBundleIdentifier = "com.velomarinth.swift";
-
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string infoString(const ns::Bundle& bundle, std::string_view key) {
     const ns::PropertyList* value = bundle.objectForInfoDictionaryKey(key);
@@ -88,7 +86,7 @@ class AppAgainstLocalServer : public ::testing::Test {
         return sandbox() / "Library" / "Caches" / "io.zovaze.sdk.ios.data" / kBundleIdentifier /
                "settings.json";
     }
-    std::string log() const { return readText(sandbox() / "Library" / "Logs" / "console.log"); }
+    std::string log() const { return readFile(sandbox() / "Library" / "Logs" / "console.log"); }
 
     // Declared first, so it outlives the program (the tmux server goes first and takes the program along).
     zovtest::SettingsServer server_;
@@ -108,7 +106,7 @@ TEST_F(AppAgainstLocalServer, NewAppIsCreatedThenDownloadedAgainAndTheAnswerCach
     server_.scriptSettings({{200, "{\"app\": {\"status\": \"new\"}}"}, {200, second}});
     launch(kTestBundle);
     awaitRequests(3);
-    EXPECT_TRUE(waitUntil([&] { return readText(settingsFile()) == second; })) << readText(settingsFile());
+    EXPECT_TRUE(waitUntil([&] { return readFile(settingsFile()) == second; })) << readFile(settingsFile());
     quit();
     ASSERT_EQ(server_.methods(), (std::vector<std::string>{"GET", "POST", "GET"})) << log();
 
@@ -198,7 +196,7 @@ TEST_F(AppAgainstLocalServer, SettledAppIsOneDownloadCachedByteForByte) {
     server_.scriptSettings({{200, body}});
     launch(kTestBundle);
     awaitRequests(1);
-    EXPECT_TRUE(waitUntil([&] { return readText(settingsFile()) == body; })) << readText(settingsFile());
+    EXPECT_TRUE(waitUntil([&] { return readFile(settingsFile()) == body; })) << readFile(settingsFile());
     quit();
     EXPECT_EQ(server_.methods(), std::vector<std::string>{"GET"}) << log();
     EXPECT_EQ(log().find("failed to download settings"), std::string::npos) << log();

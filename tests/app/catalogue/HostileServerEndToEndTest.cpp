@@ -4,6 +4,7 @@
 // waits for a later launch, and the app stays usable. A settings download still running when the app
 // is killed leaves nothing in tmp/ after the next start. Skipped when the program has not been built
 // or tmux is not installed.
+#include "tests/support/Files.hpp"
 #include "tests/support/HostileServer.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
@@ -17,15 +18,12 @@
 
 namespace {
 
+using velotest::readFile;
+
 namespace fs = std::filesystem;
 using velotest::HostileServer;
 using velotest::quote;
 using velotest::waitUntil;
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::size_t filesIn(const fs::path& folder) {
     std::error_code ignored;
@@ -92,7 +90,7 @@ TEST_F(HostileEndToEnd, RedirectsToAPlainHttpHostReachNothingAndTheAppStaysUsabl
             if (head.rfind("POST /sdk-api/v1/platforms/ios/apps/com.velomarinth.swift/reports", 0) == 0)
                 return true;
         return false;
-    })) << readText(sandbox() / "Library" / "Logs" / "console.log")
+    })) << readFile(sandbox() / "Library" / "Logs" / "console.log")
         << tmux.screen();
     EXPECT_TRUE(waitUntil([&] { return filesIn(prepared()) == 1; })) << "the package waits";
 
@@ -107,7 +105,7 @@ TEST_F(HostileEndToEnd, RedirectsToAPlainHttpHostReachNothingAndTheAppStaysUsabl
 
     EXPECT_EQ(target.connections(), 0);
     EXPECT_GE(bounce.connections(), 3); // settings twice, the report once, maybe the backend
-    const std::string log = readText(sandbox() / "Library" / "Logs" / "console.log");
+    const std::string log = readFile(sandbox() / "Library" / "Logs" / "console.log");
     EXPECT_NE(log.find("App Transport Security"), std::string::npos) << log;
     EXPECT_EQ(filesIn(prepared()), 1u);
 }

@@ -2,6 +2,7 @@
 // listens: the catalogue must appear at once, and the SDK only logs its failed settings download.
 // Skipped when the program has not been built or tmux is not installed.
 #include "sdk/zovaze/base/HexAndDigests.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 #include "tools/loopback/LoopbackServers.hpp"
@@ -22,10 +23,7 @@
 
 namespace {
 
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using velotest::readFile;
 
 using velotest::waitUntil;
 
@@ -69,7 +67,7 @@ TEST(SDKLaunch, AHangingSettingsServerDoesNotHoldUpTheStart) {
     EXPECT_TRUE(waitUntil([&] { return tmux.shows("SWIFT BASICS"); }));
     // The request is still waiting for its answer: nothing failed, nothing was cached.
     const auto sandbox = home / "com.velomarinth.swift";
-    EXPECT_EQ(readText(sandbox / "Library" / "Logs" / "console.log").find("failed to download settings"),
+    EXPECT_EQ(readFile(sandbox / "Library" / "Logs" / "console.log").find("failed to download settings"),
               std::string::npos);
     tmux.keys("C-c");
     EXPECT_TRUE(waitUntil([&] { return tmux.shows("PROGRAM-ENDED"); }))
@@ -96,8 +94,8 @@ TEST(SDKLaunch, AppStartsAtOnceAndTheSDKOnlyLogsWhenNoServerAnswers) {
     const auto sandbox = home / "com.velomarinth.swift";
     const auto log = sandbox / "Library" / "Logs" / "console.log";
     EXPECT_TRUE(waitUntil(
-        [&] { return readText(log).find("[Zovaze] failed to download settings ") != std::string::npos; }));
-    const std::string text = readText(log);
+        [&] { return readFile(log).find("[Zovaze] failed to download settings ") != std::string::npos; }));
+    const std::string text = readFile(log);
     std::ifstream iconFile(bundle / "AppIcon60x60@2x.png", std::ios::binary);
     const std::vector<std::uint8_t> icon{std::istreambuf_iterator<char>(iconFile), {}};
     EXPECT_NE(

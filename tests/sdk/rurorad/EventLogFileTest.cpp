@@ -1,5 +1,6 @@
 // Event log lines and the append-only files that hold them.
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogEventFile.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -11,14 +12,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using velotest::readFile;
+
 std::string line(const ZEVEventLogEvent& event) {
     auto data = event.eventData();
     return std::string(data.begin(), data.end());
-}
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(EventLogLine, RendersByteForByte) {
@@ -73,7 +71,7 @@ TEST_F(EventLogFile, AppendsContinueAfterWhatTheFileAlreadyHeld) {
     EXPECT_EQ(file->fileSize(), 500u);
     ASSERT_TRUE(file->appendEvent(ZEVEventLogEvent(0, 0, "k")));
     EXPECT_EQ(file->fileSize(), 504u);
-    EXPECT_EQ(readAll(path), std::string(500, 'x') + "0\tk\n");
+    EXPECT_EQ(readFile(path), std::string(500, 'x') + "0\tk\n");
 }
 
 TEST_F(EventLogFile, ReadingGivesTheContentAndLeavesTheFileOpenForAppends) {
@@ -83,10 +81,10 @@ TEST_F(EventLogFile, ReadingGivesTheContentAndLeavesTheFileOpenForAppends) {
     ASSERT_TRUE(content);
     EXPECT_EQ(std::string(content->begin(), content->end()), "1\ta\n");
     ASSERT_TRUE(file->appendEvent(ZEVEventLogEvent(0, 2, "b")));
-    EXPECT_EQ(readAll(path), "1\ta\n2\tb\n");
+    EXPECT_EQ(readFile(path), "1\ta\n2\tb\n");
     ASSERT_TRUE(file->resetFile());
     EXPECT_EQ(file->fileSize(), 0u);
-    EXPECT_EQ(readAll(path), "");
+    EXPECT_EQ(readFile(path), "");
 }
 
 TEST_F(EventLogFile, AFileThatCannotBeOpenedGivesNoObject) {

@@ -3,6 +3,7 @@
 #include "sdk/rurorad/upload/ZEVAnalyticsNetworkingClient.hpp"
 #include "tests/sdk/rurorad/support/AnalyticsServer.hpp"
 #include "tests/sdk/rurorad/support/Waiting.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -19,10 +20,7 @@ using ruroradtest::gunzip;
 
 namespace {
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using velotest::readFile;
 
 class Compression : public ::testing::Test {
   protected:
@@ -37,7 +35,7 @@ class Compression : public ::testing::Test {
         ::close(in);
         ::close(out);
         if (result != 0) return std::nullopt;
-        return readAll(output);
+        return readFile(output);
     }
     velotest::TempFolder folder;
 };

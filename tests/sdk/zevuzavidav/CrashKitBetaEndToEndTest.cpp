@@ -7,6 +7,7 @@
 // Skipped when the program has not been built or tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/FontFolder.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 #include "tools/loopback/LoopbackServers.hpp"
@@ -18,15 +19,12 @@
 
 namespace {
 
+using velotest::readFile;
+
 using velotest::quote;
 namespace fs = std::filesystem;
 
 const char* const kBetaCheckPath = "/spi/v2/platforms/ios/apps/com.velomarinth.swift/beta_update_check";
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(CrashKitBetaEndToEnd, ATestBuildIsOfferedItsUpdateAndInstallOpensIt) {
     const fs::path program = std::string(VELO_BINARY_DIR) + "/test-bundles/crashkit/Swift.app/velomarinth";
@@ -51,7 +49,7 @@ TEST(CrashKitBetaEndToEnd, ATestBuildIsOfferedItsUpdateAndInstallOpensIt) {
     const fs::path swift = fs::path(VELO_SOURCE_DIR) / "app/bundles/Swift";
     for (const char* icon : {"AppIcon60x60.png", "AppIcon60x60@2x.png"})
         fs::copy_file(swift / icon, bundle / icon);
-    std::string info = readText(swift / "Info.plist");
+    std::string info = readFile(swift / "Info.plist");
     const auto end = info.rfind("</dict>");
     ASSERT_NE(end, std::string::npos);
     info.insert(end, "\t<key>ZevuzavidavSignedForDistribution</key>\n\t<true/>\n");
@@ -95,8 +93,8 @@ TEST(CrashKitBetaEndToEnd, ATestBuildIsOfferedItsUpdateAndInstallOpensIt) {
 
     tmux.keys("Right Enter");
     EXPECT_TRUE(velotest::waitUntil([&] {
-        return readText(opened) == "https://beta.example.com/install/7\n";
-    })) << readText(opened)
+        return readFile(opened) == "https://beta.example.com/install/7\n";
+    })) << readFile(opened)
         << "\n"
         << tmux.screen();
     EXPECT_FALSE(tmux.shows("New Build Available"));

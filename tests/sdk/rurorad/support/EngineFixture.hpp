@@ -5,6 +5,7 @@
 #include "tests/sdk/rurorad/support/AnalyticsServer.hpp"
 #include "tests/sdk/rurorad/support/AnalyticsWorld.hpp"
 #include "tests/sdk/rurorad/support/Waiting.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/LogLines.hpp"
 
 #include <gtest/gtest.h>
@@ -28,10 +29,7 @@ struct CountingTimestamps : ZEVAnalyticsTimestampGenerator {
     std::uint64_t generateAnalyticsTimestamp() override { return next++; }
 };
 
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using velotest::readFile;
 
 class EngineFixture : public ::testing::Test {
   protected:

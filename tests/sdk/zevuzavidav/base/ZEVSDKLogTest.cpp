@@ -5,6 +5,7 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/Files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +22,7 @@
 
 namespace {
 
-std::string read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using velotest::readFile;
 
 // Each line is rendered as printf would render it, from the arguments as the call passed them.
 TEST(SDKLog, RendersThePrintfConversionsAndKeepsErrno) {
@@ -43,11 +39,11 @@ TEST(SDKLog, RendersThePrintfConversionsAndKeepsErrno) {
     // Not among its conversions: written as it stands, taking no argument.
     ZEVSDKLog("%s %f|%5.2e|\n", "a", 1.5, 2.5);
     EXPECT_EQ(errno, 42);
-    EXPECT_EQ(read(context.dir() + "/sdk.log"), "f: -5 12 7 ff 0x1000 (null)|\n"
-                                                "99 3 deadbeefcafe -9000000000 44 4464 q % end\n"
-                                                "[   42][42   ][-0042][+3][ 3][07][0xff][010][005][ABC]\n"
-                                                "[     abc][ab  ][ab][   7][7  ][x][0x0]\n"
-                                                "a %f|%5.2e|\n");
+    EXPECT_EQ(readFile(context.dir() + "/sdk.log"), "f: -5 12 7 ff 0x1000 (null)|\n"
+                                                    "99 3 deadbeefcafe -9000000000 44 4464 q % end\n"
+                                                    "[   42][42   ][-0042][+3][ 3][07][0xff][010][005][ABC]\n"
+                                                    "[     abc][ab  ][ab][   7][7  ][x][0x0]\n"
+                                                    "a %f|%5.2e|\n");
 }
 
 TEST(SDKLog, WritesNothingBeforeTheStartNamesItsFileAndRetriesAFailedOpen) {
@@ -64,7 +60,7 @@ TEST(SDKLog, WritesNothingBeforeTheStartNamesItsFileAndRetriesAFailedOpen) {
     EXPECT_EQ(zevuzavidav::sdkLogDescriptor(), -1);
     std::filesystem::create_directory(context.dir() + "/missing-folder");
     ZEVSDKLog("%s: kept\n", "f");
-    EXPECT_EQ(read(path), "f: kept\n");
+    EXPECT_EQ(readFile(path), "f: kept\n");
 }
 
 // Descriptors of this process open on `path`.
@@ -96,7 +92,7 @@ TEST(SDKLog, ThreadsLoggingFirstAtOnceShareOneDescriptor) {
         ASSERT_EQ(descriptorsOpenOn(path), 1) << "round " << round;
         close(zevuzavidav::setSDKLogPath(path.c_str()));
     }
-    EXPECT_EQ(read(path).size(), std::string("f: line\n").size() * 8 * 20);
+    EXPECT_EQ(readFile(path).size(), std::string("f: line\n").size() * 8 * 20);
 }
 
 // Lines are written whole: threads logging at once never mix their lines, long ones (up to 512 bytes)
@@ -114,7 +110,7 @@ TEST(SDKLog, LinesOfThreadsLoggingAtOnceNeverMix) {
     }
     for (auto& thread : threads)
         thread.join();
-    std::istringstream lines(read(context.dir() + "/sdk.log"));
+    std::istringstream lines(readFile(context.dir() + "/sdk.log"));
     std::string line;
     int count = 0;
     int longLines = 0;
@@ -159,7 +155,7 @@ TEST(SDKLog, ImageTableFindsLiveRangesAndClearsTheLiveSlotOnUnload) {
         image.size = 0x1000;
         ZEVBinaryImageStoreNode(true, image);
     }
-    EXPECT_NE(read(context.dir() + "/sdk.log")
+    EXPECT_NE(readFile(context.dir() + "/sdk.log")
                   .find("ZEVBinaryImageStoreNode: Error: Unable to track a loaded node 0x"),
               std::string::npos);
 }
@@ -230,10 +226,10 @@ TEST(SDKLog, CrashInfoMessagesAreReadOnlyUpToTheirBound) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["runtime"]["objc_selector"], "");
     EXPECT_EQ(lines[0]["runtime"]["crash_info_entries"], nlohmann::json::array({recordtest::hex(message)}));
-    EXPECT_NE(read(context.dir() + "/sdk.log")
+    EXPECT_NE(readFile(context.dir() + "/sdk.log")
                   .find("ZEVProcessRecordCrashInfo: attempting to read crash info string\n"),
               std::string::npos);
-    EXPECT_NE(read(context.dir() + "/sdk.log").find("Error: failed to copy crash info string"),
+    EXPECT_NE(readFile(context.dir() + "/sdk.log").find("Error: failed to copy crash info string"),
               std::string::npos);
     munmap(pages, page);
 }

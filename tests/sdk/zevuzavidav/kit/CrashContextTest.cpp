@@ -9,6 +9,7 @@
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,8 @@
 
 namespace {
 
+using velotest::readFile;
+
 using json = nlohmann::json;
 
 std::vector<json> sections(const std::string& path) {
@@ -40,13 +43,6 @@ std::vector<json> sections(const std::string& path) {
     auto lines = recordtest::readLines(path, &unparsable);
     EXPECT_EQ(unparsable, 0) << path;
     return lines;
-}
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // Runs `body` in a child; returns its wait status.
@@ -116,7 +112,7 @@ TEST(CrashContext, ATracedProcessGetsNoHandlersButStillItsFiles) {
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_FALSE(sections(dir + "/metadata.zevrecord").empty());
-    EXPECT_NE(readAll(dir + "/sdk.log").find("Debugger present - not installing handlers"),
+    EXPECT_NE(readFile(dir + "/sdk.log").find("Debugger present - not installing handlers"),
               std::string::npos);
 }
 
@@ -144,7 +140,7 @@ TEST(CrashContext, WarnsAboutHandlersReplacedAfterStart) {
     });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::string text = readAll(errors);
+    std::string text = readFile(errors);
     EXPECT_NE(text.find("[Zevuzavidav] The signal SIGBUS has a non-Zevuzavidav handler ("), std::string::npos)
         << text;
     EXPECT_EQ(text.find("SIGSEGV"), std::string::npos) << text;
@@ -242,7 +238,7 @@ TEST(CrashContext, OutlivesStaticDestruction) {
     });
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 9);
-    EXPECT_NE(readAll(dir + "/sdk.log").find("useTheContextAfterStaticDestruction: still here"),
+    EXPECT_NE(readFile(dir + "/sdk.log").find("useTheContextAfterStaticDestruction: still here"),
               std::string::npos);
 }
 

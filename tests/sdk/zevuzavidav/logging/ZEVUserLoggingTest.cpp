@@ -2,6 +2,7 @@
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/Files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <sstream>
 
 namespace {
+
+using velotest::readFile;
 
 using recordtest::hex;
 
@@ -30,13 +33,6 @@ std::map<std::string, std::string> visiblePairs(const ZEVUserLoggingKVStorage& s
         }
     }
     return pairs;
-}
-
-std::string read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 TEST(UserLogging, ANullValueRemovesTheKeyAtCompaction) {
@@ -75,7 +71,7 @@ TEST(UserLogging, CompactionKeepsTheNewestPairsUpToTheMaximum) {
         if (c.maximum == 16) {
             EXPECT_EQ(pairs.count(hex("key0")), 0u);
         }
-        std::string log = read(context.dir() + "/sdk.log");
+        std::string log = readFile(context.dir() + "/sdk.log");
         EXPECT_EQ(log.find("Computed a bad count of keys to remove") != std::string::npos, c.badCount) << log;
     }
 }

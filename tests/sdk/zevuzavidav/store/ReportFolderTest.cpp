@@ -295,14 +295,14 @@ TEST_F(FileTree, AMoveNeverReplacesWhatIsAlreadyThere) {
     reporttest::writeText(fs::path(files.processingPath()) / "r1" / "signal.zevrecord", "old");
     EXPECT_FALSE(files.moveItemAtPath(source.string(), files.processingPath()));
     EXPECT_TRUE(reporttest::saw(console, "[FileManager] Failed to move file: "));
-    EXPECT_EQ(reporttest::readText(source / "signal.zevrecord"), "new");
-    EXPECT_EQ(reporttest::readText(fs::path(files.processingPath()) / "r1" / "signal.zevrecord"), "old");
+    EXPECT_EQ(reporttest::readFile(source / "signal.zevrecord"), "new");
+    EXPECT_EQ(reporttest::readFile(fs::path(files.processingPath()) / "r1" / "signal.zevrecord"), "old");
     EXPECT_FALSE(files.moveItemAtPath(std::nullopt, files.processingPath()));
     EXPECT_TRUE(reporttest::saw(console, "[FileManager] Failed to move file, inputs invalid"));
 
     fs::remove_all(fs::path(files.processingPath()) / "r1");
     EXPECT_TRUE(files.moveItemAtPath(source.string(), files.processingPath()));
-    EXPECT_EQ(reporttest::readText(fs::path(files.processingPath()) / "r1" / "signal.zevrecord"), "new");
+    EXPECT_EQ(reporttest::readFile(fs::path(files.processingPath()) / "r1" / "signal.zevrecord"), "new");
 }
 
 TEST_F(FileTree, MovingAFolderStopsAtTheFirstFailure) {
@@ -313,7 +313,7 @@ TEST_F(FileTree, MovingAFolderStopsAtTheFirstFailure) {
     EXPECT_FALSE(files.moveProcessingContentsToPrepared());
     // Whatever the listing order, "b" stays where it was and nothing was lost or replaced.
     EXPECT_TRUE(fs::exists(fs::path(files.processingPath()) / "b"));
-    EXPECT_EQ(reporttest::readText(fs::path(files.preparedPath()) / "b"), "taken");
+    EXPECT_EQ(reporttest::readFile(fs::path(files.preparedPath()) / "b"), "taken");
     EXPECT_EQ(files.processingPathContents().size() + files.preparedPathContents().size(), 4u);
 }
 

@@ -2,6 +2,7 @@
 // Report folders for the tests of the report's road: the writers of tools/crashfixtures (shared with
 // the crash-life benchmark), and reading back what the code under test left.
 #include "platform/foundation/Console.hpp"
+#include "tests/support/Files.hpp"
 #include "tools/crashfixtures/ReportFolders.hpp"
 
 #include <nlohmann/json.hpp>
@@ -22,10 +23,7 @@ inline std::vector<std::string> entries(const std::filesystem::path& folder) {
     return names;
 }
 
-inline std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using velotest::readFile;
 
 inline std::vector<json> readLines(const std::filesystem::path& path) {
     std::vector<json> lines;

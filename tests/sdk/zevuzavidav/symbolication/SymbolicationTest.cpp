@@ -214,7 +214,7 @@ TEST(SerializeSymbolicatedFrames, WritesOneValidLineWhateverTheSymbolsHold) {
     auto path = (folder.path() / "out.symbolicated").string();
     ZEVSerializeSymbolicatedFramesOperation(threads, path).start();
 
-    std::string text = reporttest::readText(path);
+    std::string text = reporttest::readFile(path);
     ASSERT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     json line = json::parse(text); // throws on invalid JSON or UTF-8
     const json& written = line["threads"];

@@ -71,7 +71,7 @@ TEST_F(Packaging, WritesOneBodyNamedByItsOwnBoundary) {
     EXPECT_EQ(boundary.size(), 36u);
     EXPECT_EQ(files->preparedPathContents(), std::vector<std::string>{*path});
 
-    auto body = reporttest::parseMultipart(reporttest::readText(*path), boundary);
+    auto body = reporttest::parseMultipart(reporttest::readFile(*path), boundary);
     EXPECT_EQ(body.head, "MIME-Version: 1.0\r\n");
     EXPECT_TRUE(body.closed);
     ASSERT_GE(body.parts.size(), 2u);
@@ -94,15 +94,15 @@ TEST_F(Packaging, WritesOneBodyNamedByItsOwnBoundary) {
     using Member = std::pair<std::string, std::string>;
     EXPECT_EQ(members.size(), 4u);
     EXPECT_EQ(members["metadata"],
-              Member("metadata.zevrecord.gz", reporttest::readText(folder / "metadata.zevrecord")));
+              Member("metadata.zevrecord.gz", reporttest::readFile(folder / "metadata.zevrecord")));
     EXPECT_EQ(members["signal"], Member("signal.zevrecord.gz", "{\"signal\":{\"number\":11}}\n"));
     EXPECT_EQ(members["signal.zevrecord"],
               Member("signal.zevrecord.symbolicated.gz", "{\"threads\":[[]]}\n"));
     // An empty file is a valid member holding nothing.
     EXPECT_EQ(members["sdk"], Member("sdk.log.gz", ""));
     // The compressed siblings stay beside their sources.
-    EXPECT_EQ(reporttest::gunzip(reporttest::readText(folder / "metadata.zevrecord.gz")),
-              reporttest::readText(folder / "metadata.zevrecord"));
+    EXPECT_EQ(reporttest::gunzip(reporttest::readFile(folder / "metadata.zevrecord.gz")),
+              reporttest::readFile(folder / "metadata.zevrecord"));
 
     // Packaging again gives a second package under a boundary of its own.
     auto again = package();
@@ -116,12 +116,12 @@ TEST_F(Packaging, WithoutAnAPIKeyTheReportIdAndFilesStillGo) {
     report = ZEVInternalReport::reportWithPath(folder.string());
     auto path = package();
     ASSERT_TRUE(path.has_value());
-    auto body = reporttest::parseMultipart(reporttest::readText(*path), fs::path(*path).stem().string());
+    auto body = reporttest::parseMultipart(reporttest::readFile(*path), fs::path(*path).stem().string());
     ASSERT_EQ(body.parts.size(), 5u);
     EXPECT_EQ(body.parts[0].name, "report_id");
     EXPECT_EQ(ZEVPackageReportOperation::reportIdentifierOfPackage(*path), "launch-7");
     // A copy cut short inside the identifier carries none.
-    const std::string text = reporttest::readText(*path);
+    const std::string text = reporttest::readFile(*path);
     const fs::path cut = folder / fs::path(*path).filename();
     reporttest::writeText(cut, text.substr(0, text.find("launch-7") + 4));
     EXPECT_FALSE(ZEVPackageReportOperation::reportIdentifierOfPackage(cut.string()).has_value());
@@ -131,7 +131,7 @@ TEST_F(Packaging, AnUnreadableMemberIsAnEmptyOneAndDoesNotBlockTheReport) {
     fs::create_directories(folder / "unreadable"); // opens, but every read fails
     auto path = package();
     ASSERT_TRUE(path.has_value());
-    auto body = reporttest::parseMultipart(reporttest::readText(*path), fs::path(*path).stem().string());
+    auto body = reporttest::parseMultipart(reporttest::readFile(*path), fs::path(*path).stem().string());
     bool found = false;
     for (const auto& part : body.parts) {
         if (part.name != "unreadable") continue;

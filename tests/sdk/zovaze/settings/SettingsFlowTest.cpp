@@ -6,6 +6,7 @@
 #include "sdk/zovaze/base/HexAndDigests.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/HostileServer.hpp"
 #include "tests/support/MachOBytes.hpp"
 #include "tests/support/SDKHome.hpp"
@@ -20,10 +21,7 @@ using Dict = ns::PropertyList::Dictionary;
 
 namespace {
 
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using velotest::readFile;
 
 class SettingsFlow : public ::testing::Test {
   protected:
@@ -89,7 +87,7 @@ TEST_F(SettingsFlow, PlainAnswerIsOneGetCachedByteForByteAndAnnouncedOnce) {
     run(1, 1);
     ASSERT_EQ(server_.methods(), std::vector<std::string>{"GET"});
     EXPECT_EQ(notifications_.load(), 1);
-    EXPECT_EQ(readText(settingsFile()), body);
+    EXPECT_EQ(readFile(settingsFile()), body);
     auto document = manager_->settingsModel().settingsDictionary();
     ASSERT_TRUE(document);
     EXPECT_EQ((*document)["features"]["x"], 1);
@@ -165,7 +163,7 @@ TEST_F(SettingsFlow, NewAppIsCreatedThenSettingsDownloadedAgainBeforeTheNotifica
     ASSERT_EQ(server_.methods(), (std::vector<std::string>{"GET", "POST", "GET"}));
     EXPECT_EQ(notifications_.load(), 1);
     EXPECT_EQ(requestsAtNotification_.load(), 3);
-    EXPECT_EQ(readText(settingsFile()), second);
+    EXPECT_EQ(readFile(settingsFile()), second);
 
     const SeenRequest post = server_.requests()[1];
     EXPECT_EQ(post.path, "/spi/v1/platforms/ios/apps");
@@ -286,7 +284,7 @@ TEST_F(SettingsFlow, NoRouteLeadsARequestToAPlainHttpHostOrFillsTheDisk) {
         }));
         EXPECT_EQ(target.connections(), 0);
         if (settings) {
-            EXPECT_EQ(readText(settingsFile()), cached);
+            EXPECT_EQ(readFile(settingsFile()), cached);
             std::error_code ignored;
             EXPECT_TRUE(std::filesystem::is_empty(ns::Sandbox::tmp(), ignored));
         }
