@@ -5,9 +5,14 @@
 // Turns lets the two processes take turns over two pipes.
 //
 // Failure contract: the child's gtest failures are printed by the child and turn into its exit status
-// 1; runInChild returns the exit status (or 128 + signal), -1 when no child could be made.
+// 1; runInChild returns the exit status (or 128 + signal), -1 when no child could be made;
+// waitStatusOfChild returns the raw wait status.
+#include "tests/support/Waiter.hpp"
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -74,6 +79,25 @@ class Turns {
     int toChild_[2];
     int toParent_[2];
 };
+
+// Runs `body` in a child of its own (one that may crash, or is meant to) and returns the child's wait
+// status as waitpid gives it (-1 when no child could be made). A child whose body returns exits with
+// `ifBodyReturns`, so a crash that never came is told apart; one that hangs is ended by SIGALRM once
+// kPatience has passed, so that it never outlives the test.
+inline int waitStatusOfChild(const std::function<void()>& body, int ifBodyReturns = 3) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        ::alarm(static_cast<unsigned>(kPatience));
+        body();
+        ::_exit(ifBodyReturns);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return status;
+}
 
 inline int runInChild(const std::function<void()>& body) {
     const pid_t pid = startChild(body);

@@ -1,6 +1,7 @@
 // Forked children end by a signal while a terminal session is active; what they wrote to their standard
 // output shows whether the terminal was put back, and their wait status how they ended.
 #include "platform/terminal/TerminalRestore.hpp"
+#include "tests/support/ChildProcess.hpp"
 
 #include <gtest/gtest.h>
 
@@ -27,15 +28,11 @@ struct Ending {
 template <typename Body> Ending inChild(Body body) {
     char pattern[] = "/tmp/velo-restoreXXXXXX";
     int fd = mkstemp(pattern);
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(10);
+    Ending ending;
+    ending.status = velotest::waitStatusOfChild([&] {
         dup2(fd, STDOUT_FILENO);
         body();
-        _exit(3);
-    }
-    Ending ending;
-    waitpid(child, &ending.status, 0);
+    });
     std::ifstream in(pattern);
     std::stringstream text;
     text << in.rdbuf();

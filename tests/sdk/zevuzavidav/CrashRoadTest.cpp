@@ -9,6 +9,7 @@
 #include "platform/uikit/Device.hpp"
 #include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/FreshProcess.hpp"
 
 #include <gtest/gtest.h>
@@ -107,14 +108,7 @@ int runLaunchN(const TestApp& app, const std::string& id, const std::string& kin
     std::string self = fs::read_symlink("/proc/self/exe").string();
     std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
     char* argv[] = {self.data(), filter.data(), nullptr};
-    pid_t child = fork();
-    if (child == 0) {
-        ::execve(self.c_str(), argv, envp.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return status;
+    return velotest::waitStatusOfChild([&] { ::execve(self.c_str(), argv, envp.data()); }, 127);
 }
 
 // ---- launch N+1: this process --------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -234,9 +235,7 @@ struct ChildResult {
 
 ChildResult runChild(const CrashCase& c) {
     ChildResult result;
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(20); // a child that fails to crash must not outlive the test
+    result.status = velotest::waitStatusOfChild([&] {
         initializeContext(result.dir, c.road);
         zevuzavidav::setExceptionObjectCatcher(catchTestObject);
         startHelpers();
@@ -248,9 +247,7 @@ ChildResult runChild(const CrashCase& c) {
         } else {
             crashOuter();
         }
-        _exit(3);
-    }
-    waitpid(child, &result.status, 0);
+    });
     return result;
 }
 
@@ -432,9 +429,7 @@ TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
     const PortCase& c = GetParam();
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(20);
+    const int status = velotest::waitStatusOfChild([&] {
         if (c.previousHandler) signal(SIGSEGV, previousSegvHandler);
         zevuzavidav::setMachExceptionEmulationEnabled(true);
         ZEVContextInitData data;
@@ -448,10 +443,8 @@ TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
         startHelpers();
         activeCrasher = c.crash;
         crashOuter();
-        _exit(3);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    });
+    ASSERT_NE(status, -1);
     if (c.signal != 0) {
         ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
         EXPECT_EQ(WTERMSIG(status), c.signal);

@@ -4,6 +4,7 @@
 #include "platform/terminal/TerminalRestore.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -47,19 +48,15 @@ TEST_P(CrashTerminalOrder, TheReporterSeesTheSignalFirstAndTheTerminalIsBackBefo
     const OrderCase& c = GetParam();
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(20);
+    const int status = velotest::waitStatusOfChild([&] {
         term::installTerminalRestoration();
         recordtest::initializeContext(dir, c.road);
         int log = open((dir + "/sdk.log").c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
         dup2(log, STDOUT_FILENO);
         term::beginTerminalSession();
         c.crash();
-        _exit(3);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    });
+    ASSERT_NE(status, -1);
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
     EXPECT_EQ(WTERMSIG(status), c.signal);
 

@@ -5,6 +5,7 @@
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -34,15 +35,10 @@ __attribute__((noinline)) void crashThroughTheLibrary() {
 template <typename Body> velotest::TempFolder crashInChild(Body body) {
     velotest::TempFolder folder;
     const std::string dir = folder.string();
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(20);
+    const int status = velotest::waitStatusOfChild([&] {
         recordtest::initializeContext(dir);
         body();
-        _exit(3);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV)
         << "status " << status << " signal " << WTERMSIG(status) << " exit " << WEXITSTATUS(status);
     return folder;

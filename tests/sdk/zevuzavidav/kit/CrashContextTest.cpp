@@ -9,6 +9,7 @@
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 
@@ -47,15 +48,7 @@ std::vector<json> sections(const std::string& path) {
 
 // Runs `body` in a child; returns its wait status.
 template <typename Body> int inChild(Body body) {
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(20);
-        body();
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return status;
+    return velotest::waitStatusOfChild(body, 0);
 }
 
 bool ourHandlerFor(int number) {

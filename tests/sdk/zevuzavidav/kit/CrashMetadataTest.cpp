@@ -5,6 +5,7 @@
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -42,9 +43,7 @@ TEST(CrashMetadata, ACrashedLaunchDescribesTheAppTheDeviceAndTheExecutable) {
     velotest::TempFolder folder;
     std::string dir = (folder.path() / "report").string();
     std::filesystem::create_directories(dir);
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(20);
+    const int status = velotest::waitStatusOfChild([&] {
         writeBundle(folder.path() / "Crash.app", "");
         ns::Bundle::setMainBundlePath(folder.path() / "Crash.app");
         ns::Sandbox::setHome(folder.path() / "home");
@@ -53,10 +52,8 @@ TEST(CrashMetadata, ACrashedLaunchDescribesTheAppTheDeviceAndTheExecutable) {
         ::setenv("LANG", "de_DE.UTF-8", 1);
         recordtest::initializeContext(dir);
         recordtest::writeThroughNull();
-        _exit(3);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    });
+    ASSERT_NE(status, -1);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
 
     int unparsable = 0;

@@ -3,6 +3,7 @@
 #include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -159,15 +160,12 @@ TEST_F(Packaging, APartialPackageOfAnEarlierProcessIsRemoved) {
 // The file-size limit stands for a full disk: every write past it fails with EFBIG.
 TEST_F(Packaging, OnAFullDiskNothingIsPackagedAndTheReportStays) {
     reporttest::writeText(folder / "binary_images.zevrecord", randomBytes(1 << 20));
-    pid_t child = fork();
-    if (child == 0) {
+    const int status = velotest::waitStatusOfChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
         _exit(package().has_value() ? 1 : 0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "a package was reported";
     EXPECT_TRUE(gzFiles().empty()) << gzFiles().front();
