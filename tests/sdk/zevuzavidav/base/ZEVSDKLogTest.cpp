@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <latch>
 #include <memory>
 #include <sstream>
 #include <sys/mman.h>
@@ -77,13 +78,11 @@ TEST(SDKLog, ThreadsLoggingFirstAtOnceShareOneDescriptor) {
     FakeContext context;
     std::string path = context.dir() + "/sdk.log";
     for (int round = 0; round < 20; ++round) {
-        std::atomic<int> ready{0};
+        std::latch ready(8); // every thread's first line is the first of the log at once
         std::vector<std::thread> threads;
         for (int t = 0; t < 8; ++t) {
             threads.emplace_back([&ready] {
-                ready.fetch_add(1);
-                while (ready.load() < 8) {
-                }
+                ready.arrive_and_wait();
                 ZEVSDKLog("%s: line\n", "f");
             });
         }
@@ -167,8 +166,10 @@ TEST(SDKLog, ImageTableLookupsDuringLoadsAndUnloadsSeeWholeSlots) {
     FakeContext context;
     std::atomic<bool> done{false};
     std::atomic<int> torn{0};
+    std::latch reading(1);
     std::thread reader([&] {
         zevuzavidav::BinaryImageNodeCopy found;
+        reading.count_down(); // the loads and unloads start only once the reader runs
         while (!done.load()) {
             for (std::uintptr_t i = 0; i < 200; ++i) {
                 std::uintptr_t base = 0x4000000 + i * 0x10000;
@@ -180,6 +181,7 @@ TEST(SDKLog, ImageTableLookupsDuringLoadsAndUnloadsSeeWholeSlots) {
             }
         }
     });
+    reading.wait();
     for (std::uintptr_t i = 0; i < 200; ++i) {
         darwin::ImageInfo image;
         image.base = 0x4000000 + i * 0x10000;
