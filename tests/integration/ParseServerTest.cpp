@@ -13,6 +13,7 @@
 #include "platform/services/rest/RestBackendClient.hpp"
 #include "tests/integration/LocalParseServer.hpp"
 #include "tests/support/CatalogueWorld.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -82,7 +83,9 @@ class ParseServer : public ::testing::Test {
         return json::parse(in, nullptr, false);
     }
 
-    bool waitFor(const std::function<bool()>& done) { return dispatch::main().runUntil(done, 10.0); }
+    bool waitFor(const std::function<bool()>& done) {
+        return dispatch::main().runUntil(done, velotest::kPatience);
+    }
     // Waits up to 10 s for the server to hold what `done` looks for; the app's main queue runs meanwhile.
     bool waitForServer(const std::function<bool()>& done) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

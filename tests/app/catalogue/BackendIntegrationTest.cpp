@@ -10,6 +10,7 @@
 #include "platform/services/rest/RestBackendClient.hpp"
 #include "tests/support/CatalogueWorld.hpp"
 #include "tests/support/RestServer.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -62,7 +63,9 @@ class BackendIntegration : public ::testing::Test {
             n += s.method == method && s.path.ends_with(suffix);
         return n;
     }
-    bool waitFor(const std::function<bool()>& done) { return dispatch::main().runUntil(done, 5.0); }
+    bool waitFor(const std::function<bool()>& done) {
+        return dispatch::main().runUntil(done, velotest::kPatience);
+    }
 
     std::shared_ptr<LessonViewController> openLesson(int row) {
         auto& home = world.main();

@@ -1,6 +1,7 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/Timer.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -93,7 +94,7 @@ TEST_F(MainQueueOnVirtualClock, PostsFromOtherThreadsWakeTheLoopAndRunOnTheMainT
                                         [&] { (dispatch::isMainThread() ? ranOnMain : ranElsewhere)++; });
         });
     }
-    EXPECT_TRUE(dispatch::main().runUntil([&] { return ranOnMain.load() == 16; }, 5.0));
+    EXPECT_TRUE(dispatch::main().runUntil([&] { return ranOnMain.load() == 16; }, velotest::kPatience));
     for (auto& t : threads)
         t.join();
     EXPECT_EQ(ranElsewhere.load(), 0);

@@ -1,6 +1,7 @@
 #include "platform/dispatch/OperationQueue.hpp"
 #include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/dispatch/MainQueue.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -119,7 +120,7 @@ TEST(OperationQueue, MainOperationQueueRunsOnTheMainLoop) {
     auto op =
         dispatch::OperationQueue::mainQueue().addOperation([&] { ranOnMain = dispatch::isMainThread(); });
     EXPECT_FALSE(op->isFinished());
-    EXPECT_TRUE(dispatch::main().runUntil([&] { return op->isFinished(); }, 5.0));
+    EXPECT_TRUE(dispatch::main().runUntil([&] { return op->isFinished(); }, velotest::kPatience));
     EXPECT_TRUE(ranOnMain);
 }
 

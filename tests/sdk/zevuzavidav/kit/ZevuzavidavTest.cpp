@@ -8,6 +8,7 @@
 #include "sdk/zovaze/kit/ZOVKit.hpp"
 #include "tests/sdk/zevuzavidav/kit/KitWorld.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -279,7 +280,8 @@ TEST_F(Kit, EarlierLaunchsCrashesAreLoggedToAnalyticsOnceWithTheNewestStartDate)
     auto kit = world.makeKit();
     kit->start();
     EXPECT_TRUE(world.analytics->previousSessionCrashes.empty()) << "told on the main queue";
-    ASSERT_TRUE(dispatch::main().runUntil([&] { return !world.analytics->previousSessionCrashes.empty(); }));
+    ASSERT_TRUE(dispatch::main().runUntil([&] { return !world.analytics->previousSessionCrashes.empty(); },
+                                          velotest::kPatience));
     dispatch::main().drain();
     ASSERT_EQ(world.analytics->previousSessionCrashes.size(), 1u);
     EXPECT_EQ(world.analytics->previousSessionCrashes[0], ns::Date::fromTimeIntervalSince1970(1600000123));
