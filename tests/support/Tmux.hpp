@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -58,8 +59,11 @@ inline std::string lineWith(const std::string& screen, const std::string& text) 
 
 class Tmux {
   public:
-    // `name` keeps the servers of different tests apart; the process id keeps parallel runs apart.
-    explicit Tmux(const std::string& name = "velo-e2e") : socket_(name + "-" + std::to_string(::getpid())) {}
+    // `name` keeps the servers of different tests apart; the process id keeps parallel runs apart, and a
+    // count each Tmux of one process apart: a server whose last window was stopped goes away by itself,
+    // and on a busy machine the next one started on its socket could still meet it going.
+    explicit Tmux(const std::string& name = "velo-e2e")
+        : socket_(name + "-" + std::to_string(::getpid()) + "-" + std::to_string(nextNumber())) {}
     ~Tmux() { run(tmux("kill-server")); }
     Tmux(const Tmux&) = delete;
     Tmux& operator=(const Tmux&) = delete;
@@ -97,6 +101,10 @@ class Tmux {
     }
 
   private:
+    static int nextNumber() {
+        static std::atomic<int> made{0};
+        return made++;
+    }
     std::string tmux(const std::string& arguments) const { return "tmux -L " + socket_ + " " + arguments; }
     std::string socket_;
 };
