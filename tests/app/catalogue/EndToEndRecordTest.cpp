@@ -140,7 +140,7 @@ TEST(EndToEndRecord, AResetInAnotherCopyClearsTheMarksHereAtTheNextSave) {
     there.waitFor("Please confirm");
     there.keys("Right");
     there.keys("Enter");
-    EXPECT_TRUE(velotest::waitUntil([&] { return !there.shows("Please confirm"); }, 10)) << there.screen();
+    EXPECT_TRUE(velotest::waitUntil([&] { return !there.shows("Please confirm"); })) << there.screen();
     there.keys("C-c");
     there.waitFor("PROGRAM-ENDED");
 

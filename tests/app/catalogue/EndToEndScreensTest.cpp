@@ -102,10 +102,9 @@ TEST(EndToEndScreens, NextFromTheWordBarGivesTheNextLessonItsOwnKeyLineAndField)
     tmux.literal("x");
     tmux.keys("Enter");
     const std::string answerLine = std::to_string(line) + "  " + next.text1(line)->str();
-    EXPECT_TRUE(velotest::waitUntil(
-        [&] { return lineWith(tmux.screen(), answerLine).find(answerLine + " x ") != std::string::npos; },
-        10))
-        << tmux.screen();
+    EXPECT_TRUE(velotest::waitUntil([&] {
+        return lineWith(tmux.screen(), answerLine).find(answerLine + " x ") != std::string::npos;
+    })) << tmux.screen();
     tmux.keys("C-c");
     tmux.waitFor("PROGRAM-ENDED");
 }

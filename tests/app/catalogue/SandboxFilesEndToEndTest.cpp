@@ -6,6 +6,7 @@
 #include "EndToEnd.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "platform/foundation/UserDefaults.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -17,11 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using velotest::Tmux;
 using velotest::waitUntil;
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void writeText(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
@@ -72,20 +68,17 @@ TEST(SandboxFilesEndToEnd, LinkedFoldersAndLogLeaveWhatTheyPointToUntouched) {
     tmux.start(command(home.path()));
     tmux.waitFor("SWIFT BASICS");
     // The report folders are emptied once the SDK has read the settings.
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return readText(sandbox.logs() / "console.log")
-                       .find("[Zevuzavidav:Crash] Reporting is disabled") != std::string::npos;
-        },
-        10))
-        << readText(sandbox.logs() / "console.log");
+    EXPECT_TRUE(waitUntil([&] {
+        return velotest::readFile(sandbox.logs() / "console.log")
+                   .find("[Zevuzavidav:Crash] Reporting is disabled") != std::string::npos;
+    })) << velotest::readFile(sandbox.logs() / "console.log");
     tmux.keys("q");
     tmux.waitFor("PROGRAM-ENDED");
 
-    EXPECT_EQ(readText(elsewhere / "tmp" / "CFNetworkDownload_theirs.tmp"), "theirs");
-    EXPECT_EQ(readText(elsewhere / "processing" / "report" / "signal.zevrecord"), "theirs");
-    EXPECT_EQ(readText(elsewhere / "prepared" / "theirs.multipartmime"), "theirs");
-    EXPECT_EQ(readText(elsewhere / "log"), "theirs\n");
+    EXPECT_EQ(velotest::readFile(elsewhere / "tmp" / "CFNetworkDownload_theirs.tmp"), "theirs");
+    EXPECT_EQ(velotest::readFile(elsewhere / "processing" / "report" / "signal.zevrecord"), "theirs");
+    EXPECT_EQ(velotest::readFile(elsewhere / "prepared" / "theirs.multipartmime"), "theirs");
+    EXPECT_EQ(velotest::readFile(elsewhere / "log"), "theirs\n");
     // Each link was removed as a link: the program's own tmp/ and log stand in their places, and with
     // reporting off the report folders are not made again.
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(sandbox.root / "tmp")));

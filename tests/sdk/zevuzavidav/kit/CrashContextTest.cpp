@@ -177,7 +177,7 @@ TEST(CrashContext, TheEarlierHandlerAndAlternateStackGetTheSignalAfterTheRecord)
     EXPECT_EQ(lines[0]["signal"]["errno"], 1234);
     // The handler runs on the SDK's stack, which the kernel will not swap while it is in use: that
     // expected refusal is no error of the report.
-    EXPECT_EQ(readAll(dir + "/sdk.log").find("Unable to setup stack"), std::string::npos);
+    EXPECT_EQ(readFile(dir + "/sdk.log").find("Unable to setup stack"), std::string::npos);
 }
 
 // Outside a handler the earlier stack goes back on the thread the SDK took it from, and only there:
@@ -206,7 +206,7 @@ TEST(CrashContext, TheEarlierAlternateStackGoesBackOnlyOnTheThreadItWasTakenFrom
     });
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(readAll(dir + "/sdk.log").find("Unable to setup stack"), std::string::npos);
+    EXPECT_EQ(readFile(dir + "/sdk.log").find("Unable to setup stack"), std::string::npos);
 }
 
 std::atomic<bool> useContextAtTheVeryEnd{false};

@@ -332,8 +332,8 @@ TEST_F(FileTree, ALinkedFolderIsNeverListedEmptiedOrFilledThroughTheLink) {
     EXPECT_TRUE(files.preparedPathContents().empty());
     EXPECT_TRUE(files.moveProcessingContentsToPrepared());
     EXPECT_TRUE(files.removeContentsOfAllPaths());
-    EXPECT_EQ(reporttest::readText(outside.path() / "report" / "signal.zevrecord"), "theirs");
-    EXPECT_EQ(reporttest::readText(outside.path() / "a.multipartmime"), "theirs");
+    EXPECT_EQ(reporttest::readFile(outside.path() / "report" / "signal.zevrecord"), "theirs");
+    EXPECT_EQ(reporttest::readFile(outside.path() / "a.multipartmime"), "theirs");
     EXPECT_FALSE(fs::exists(fs::symlink_status(files.processingPath())));
 
     fs::create_symlink(outside.path(), files.processingPath());
