@@ -6,6 +6,7 @@
 // takes however busy it is: it turns a hang into a failure that says what never came, and says nothing
 // about speed. Never pass a shorter bound to check that something is quick, or a short one to check
 // that something does not happen: make that happen or not happen with a latch or a held queue.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -37,6 +38,20 @@ template <class T> class Waiter {
     std::mutex mutex_;
     std::condition_variable cv_;
     std::optional<T> value_;
+};
+
+// A gate threads wait at (a server holding its answer, say) until the test opens it; open() may come
+// more than once. Open it on every way out of the test too (OnExit), before what waits is joined.
+class Gate {
+  public:
+    void wait() { open_.wait(false); }
+    void open() {
+        open_ = true;
+        open_.notify_all();
+    }
+
+  private:
+    std::atomic<bool> open_{false};
 };
 
 // Polls `condition` every `every` until it holds (false after kPatience).

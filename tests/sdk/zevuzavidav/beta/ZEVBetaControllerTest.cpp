@@ -241,22 +241,18 @@ TEST_F(BetaChecks, WithoutAVersionTheAlertSaysTheMessageAlone) {
 
 TEST_F(BetaChecks, ChecksWhileARequestIsUnderWayAskNothingMore) {
     // The server holds its answer until the other checks have been asked for.
-    std::atomic<bool> asked{false};
+    velotest::Gate asked;
     answer = [&asked] {
-        asked.wait(false);
+        asked.wait();
         return Answer{200, {{"Content-Type", "application/json"}}, kUpdate};
     };
-    velotest::OnExit answerOnEveryWayOut([&] {
-        asked = true;
-        asked.notify_all();
-    });
+    velotest::OnExit answerOnEveryWayOut([&] { asked.open(); });
     auto controller = make();
     ASSERT_TRUE(controller->start());
     center.post(ui::applicationWillEnterForegroundNotification);
     center.post(ui::applicationWillEnterForegroundNotification);
     controller->checkForUpdate();
-    asked = true;
-    asked.notify_all();
+    asked.open();
     ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr; }));
     linger();
     EXPECT_EQ(server.requests().size(), 1u);

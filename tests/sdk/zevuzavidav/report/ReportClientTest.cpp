@@ -107,21 +107,17 @@ TEST_F(ReportClient, TellsItsOwnerHowEachUploadEnded) {
 
 TEST_F(ReportClient, APackageAlreadyOnItsWayIsNotSentTwice) {
     // The server holds its answer until the second start has been made: the first is on its way then.
-    std::atomic<bool> startedTwice{false};
+    velotest::Gate startedTwice;
     ReportServer server([&](const Request&, std::size_t) {
-        startedTwice.wait(false);
+        startedTwice.wait();
         return Answer{};
     });
-    velotest::OnExit answerOnEveryWayOut([&] {
-        startedTwice = true;
-        startedTwice.notify_all();
-    });
+    velotest::OnExit answerOnEveryWayOut([&] { startedTwice.open(); });
     auto client = makeClient();
     auto path = package("A.multipartmime");
     client->startUploadRequest(requestTo(server), path, false);
     client->startUploadRequest(requestTo(server), path, false);
-    startedTwice = true;
-    startedTwice.notify_all();
+    startedTwice.open();
     ASSERT_TRUE(ended(1));
     queue->waitUntilAllOperationsAreFinished();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

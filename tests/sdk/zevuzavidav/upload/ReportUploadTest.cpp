@@ -3,6 +3,7 @@
 #include "platform/dispatch/Clock.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
 #include "tests/support/OnExit.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -338,20 +339,16 @@ TEST_F(UrgentReport, AgainstAServerThatNeverAnswersTheLaunchWaitsAboutTwoSeconds
 TEST_F(UrgentReport, WithBackgroundSessionsItBecomesATaskAtOnce) {
     // The server holds its answer until the start has returned: a start that waited for the upload
     // would give up on it after its two seconds and leave the package where it was.
-    std::atomic<bool> started{false};
+    velotest::Gate started;
     ReportServer server([&](const Request&, std::size_t) {
-        started.wait(false);
+        started.wait();
         return Answer{};
     });
-    velotest::OnExit releaseOnEveryWayOut([&] {
-        started = true;
-        started.notify_all();
-    });
+    velotest::OnExit releaseOnEveryWayOut([&] { started.open(); });
     TestApp app(server.base());
     auto kit = std::make_shared<TestKit>();
     launchAfterAFailedOne(app, kit);
-    started = true;
-    started.notify_all();
+    started.open();
     ASSERT_TRUE(TestApp::eventually([&] { return app.names(app.files->preparedPath()).empty(); }));
     EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
 }
