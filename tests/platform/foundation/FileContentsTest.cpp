@@ -1,6 +1,7 @@
 #include "platform/foundation/FileContents.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -75,11 +76,6 @@ TEST(FileContents, AtomicWriteReplacesWholeOrLeavesTheOldFile) {
     fs::remove_all(dir);
 }
 
-std::string contentsOf(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A link, a FIFO and a file past the bound are each refused as unusable: nothing is read through the
 // link, the FIFO is never waited on (a blocking open would hang here), and the bound holds even where
 // the size the file system reports is 0.
@@ -116,7 +112,7 @@ TEST(FileContents, LinksFifosAndFilesPastTheBoundAreRefusedUnread) {
     EXPECT_EQ(ns::openRegularFile(dir.path() / "link", O_WRONLY | O_CREAT | O_TRUNC), -1);
     EXPECT_EQ(errno, ELOOP);
     EXPECT_EQ(ns::openRegularFile(dir.path() / "dangling", O_WRONLY | O_CREAT), -1);
-    EXPECT_EQ(contentsOf(dir.path() / "outside"), "not ours to read");
+    EXPECT_EQ(velotest::readFile(dir.path() / "outside"), "not ours to read");
     EXPECT_FALSE(fs::exists(dir.path() / "nowhere"));
     // A FIFO opened to write with no reader does not wait for one either.
     EXPECT_EQ(ns::openRegularFile(dir.path() / "fifo", O_WRONLY), -1);

@@ -4,6 +4,7 @@
 #include "platform/net/URLSession.hpp"
 #include "tests/support/SessionSupport.hpp"
 #include "tests/support/TestServers.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -181,10 +182,9 @@ TEST_F(URLSessionFailure, AFinishedDownloadKeepsItsLockUntilItIsHandedOver) {
             seen.set(now);
         });
     task->resume();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (queue->operationCount() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(queue->operationCount(), 1u) << "the download did not finish";
+    ASSERT_TRUE(velotest::eventually([&] { return queue->operationCount() != 0; }))
+        << "the download did not finish";
+    ASSERT_EQ(queue->operationCount(), 1u);
     ns::Sandbox::setHome(ns::Sandbox::home()); // a second copy starting: its sweep of tmp/
     queue->setSuspended(false);
     auto result = seen.wait();

@@ -3,6 +3,7 @@
 #include "platform/dispatch/Clock.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsPriorityWriter.hpp"
 #include "tests/sdk/rurorad/support/Held.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/LogLines.hpp"
 #include "tests/support/TempHome.hpp"
 
@@ -23,11 +24,6 @@ using namespace ruroradtest;
 namespace {
 
 using Writer = ZEVAnalyticsPriorityWriter;
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class PriorityWriter : public ::testing::Test {
   protected:
@@ -74,7 +70,7 @@ TEST_F(PriorityWriter, ReportsTheFilesSizeAfterEachWriteOnThatPrioritysQueue) {
                                                  report(0, metadata + 5, on + "high-priority"),
                                                  // both gathered lines at once
                                                  report(2, metadata + 10, on + "low-priority")}));
-    EXPECT_EQ(readAll(urls[2]), "7\tmetadata\t2\t{}\n13\td\n14\te\n");
+    EXPECT_EQ(velotest::readFile(urls[2]), "7\tmetadata\t2\t{}\n13\td\n14\te\n");
 }
 
 // The clock never reaches the gathered lines' delay: only the swap itself can write them.
@@ -87,8 +83,8 @@ TEST_F(PriorityWriter, LinesHandedInBeforeASwapStayInTheOldFragment) {
     swapTo(writer, second, 2);
     writer.append(2, 20, "after", std::nullopt);
     writer.flush();
-    EXPECT_EQ(readAll(first[2]), "1\tmetadata\t2\t{}\n10\tbefore\n");
-    EXPECT_EQ(readAll(second[2]), "2\tmetadata\t2\t{}\n20\tafter\n");
+    EXPECT_EQ(velotest::readFile(first[2]), "1\tmetadata\t2\t{}\n10\tbefore\n");
+    EXPECT_EQ(velotest::readFile(second[2]), "2\tmetadata\t2\t{}\n20\tafter\n");
 }
 
 // Each round holds the low-priority queue, has four threads hand in lines, swaps (the swap's block waits
@@ -137,7 +133,7 @@ TEST_F(PriorityWriter, SwapsAmongGroupedWritesCutTheLinesWhereTheyAreCalled) {
     EXPECT_EQ(swapped, kRounds);
     for (int fragment = 0; fragment <= kRounds; ++fragment) {
         SCOPED_TRACE("F" + std::to_string(fragment));
-        const auto lines = parseLog(readAll(lowLog("F" + std::to_string(fragment))));
+        const auto lines = parseLog(velotest::readFile(lowLog("F" + std::to_string(fragment))));
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.front().timestamp, std::to_string(fragment)) << "metadata line";
         std::multiset<std::uint64_t> seen;
@@ -201,7 +197,7 @@ TEST_F(PriorityWriter, WaitingLinesStopAtTheBoundAndBoundTheSwapsWrite) {
 
     const auto stamps = [&](const char* fragment) {
         std::vector<std::uint64_t> found;
-        for (const auto& parsed : parseLog(readAll(lowLog(fragment))))
+        for (const auto& parsed : parseLog(velotest::readFile(lowLog(fragment))))
             if (parsed.key != "metadata") found.push_back(std::stoull(parsed.timestamp));
         return found;
     };
@@ -230,7 +226,7 @@ TEST_F(PriorityWriter, ASwapThatTimesOutStillCompletesAndReportsOnce) {
     writer.settle(); // the swap's last block ran before this returns
     EXPECT_EQ(swapped, 1);
     writer.append(1, 2, "late", std::nullopt);
-    EXPECT_EQ(parseLog(readAll(folder.path() / "F1" / "1.log")).back().key, "late");
+    EXPECT_EQ(parseLog(velotest::readFile(folder.path() / "F1" / "1.log")).back().key, "late");
     writer.settle();
     EXPECT_EQ(swapped, 1);
 }

@@ -277,9 +277,9 @@ TEST_F(CrashShippedProgram, ABacklogSendsItsOldestFirstAndAnalyticsDoesNotWaitBe
         // A launch that ends well: analytics keeps its session as the previous one.
         velotest::Tmux quiet("velo-shipped-backlog-first");
         quiet.start("env " + environment() + " " + quote(program.string()));
-        quiet.waitFor("SWIFT BASICS", 20);
+        quiet.waitFor("SWIFT BASICS");
         quiet.keys("q");
-        quiet.waitFor("PROGRAM-ENDED", 10);
+        quiet.waitFor("PROGRAM-ENDED");
     }
     std::vector<std::string> oldestFirst;
     for (std::size_t i = 0; i < kReports; ++i) {
@@ -298,20 +298,17 @@ TEST_F(CrashShippedProgram, ABacklogSendsItsOldestFirstAndAnalyticsDoesNotWaitBe
     };
     velotest::Tmux second("velo-shipped-backlog");
     second.start("env " + environment() + " " + quote(program.string()));
-    second.waitFor("SWIFT BASICS", 20);
+    second.waitFor("SWIFT BASICS");
     auto reportRequests = [&] {
         std::vector<reporttest::Request> reports;
         for (const auto& request : server.requests())
             if (request.target.find("/reports") != std::string::npos) reports.push_back(request);
         return reports;
     };
-    ASSERT_TRUE(velotest::waitUntil(
-        [&] {
-            std::lock_guard lock(seenMutex);
-            return reportRequests().size() >= 4 && activeAtAnalytics.has_value();
-        },
-        30))
-        << second.screen();
+    ASSERT_TRUE(velotest::waitUntil([&] {
+        std::lock_guard lock(seenMutex);
+        return reportRequests().size() >= 4 && activeAtAnalytics.has_value();
+    })) << second.screen();
     std::set<std::string> held;
     for (const auto& request : reportRequests())
         held.insert(partsOf(request)["report_id"]);
@@ -323,11 +320,11 @@ TEST_F(CrashShippedProgram, ABacklogSendsItsOldestFirstAndAnalyticsDoesNotWaitBe
     }
 
     reportGate.open();
-    ASSERT_TRUE(velotest::waitUntil([&] { return reportRequests().size() >= kReports; }, 120))
+    ASSERT_TRUE(velotest::waitUntil([&] { return reportRequests().size() >= kReports; }))
         << reportRequests().size() << " reports arrived";
-    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }, 30));
+    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }));
     second.keys("q");
-    second.waitFor("PROGRAM-ENDED", 10);
+    second.waitFor("PROGRAM-ENDED");
 
     std::set<std::string> sent;
     for (const auto& request : reportRequests())
