@@ -9,6 +9,7 @@
 // wait, and packaging waits with them, so the figures hold the start's own cost and not a whole
 // backlog's packaging racing the first screen. Every other server is a closed port on this machine.
 #include "bench/AnchorReport.hpp"
+#include "bench/PtyLaunch.hpp"
 #include "tools/crashfixtures/ReportFolders.hpp"
 #include "tools/scratch/TempFolder.hpp"
 
@@ -17,10 +18,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <pty.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -94,43 +92,6 @@ void writeBacklog(int count) {
     }
 }
 
-// Runs the program in a new 80x24 pseudo-terminal until it ends; its CPU seconds, or -1 when it could
-// not start or did not exit with status 0.
-double cpuSecondsInPty(const std::string& program) {
-    winsize size{};
-    size.ws_row = 24;
-    size.ws_col = 80;
-    int terminal = -1;
-    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, &size);
-    if (child < 0) return -1;
-    if (child == 0) {
-        ::setenv("TERM", "xterm-256color", 1);
-        ::setenv("VELOMARINTH_HOME", home().path().c_str(), 1);
-        ::setenv("VELOMARINTH_BACKEND_SERVER", "http://127.0.0.1:9/parse", 1);
-        ::setenv("SettingsEndpoint", "https://127.0.0.1:9", 1);
-        ::setenv("ConfigureEndpoint", "https://127.0.0.1:9", 1);
-        ::setenv("ZevuzavidavBetaEndpoint", "https://127.0.0.1:9", 1);
-        ::setenv("ZevuzavidavReportsEndpoint", reportServer().url().c_str(), 1);
-        ::execl(program.c_str(), program.c_str(), "--max-keys", "0", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
-        if (n > 0) continue;
-        if (n < 0 && errno == EINTR) continue;
-        break;
-    }
-    int status = 0;
-    rusage usage{};
-    while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    ::close(terminal);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 const std::string kProgram = std::string(VELO_BUNDLES_DIR) + "/Swift.app/velomarinth";
 
 void launches(benchmark::State& state, int reports) {
@@ -139,14 +100,18 @@ void launches(benchmark::State& state, int reports) {
         return;
     }
     writeBacklog(0);
-    if (cpuSecondsInPty(kProgram) < 0) { // warm-up: makes the learner's home and the page cache
+    if (velobench::cpuSecondsInPty({kProgram, "--max-keys", "0"}, home().path(),
+                                   {{"ZevuzavidavReportsEndpoint", reportServer().url()}}) <
+        0) { // warm-up: makes the learner's home and the page cache
         state.SkipWithError(("could not run " + kProgram).c_str());
         return;
     }
     for (auto _ : state) {
         writeBacklog(reports);
         reportServer().drain();
-        const double seconds = cpuSecondsInPty(kProgram);
+        const double seconds =
+            velobench::cpuSecondsInPty({kProgram, "--max-keys", "0"}, home().path(),
+                                       {{"ZevuzavidavReportsEndpoint", reportServer().url()}});
         if (seconds < 0) {
             state.SkipWithError(("could not run " + kProgram).c_str());
             break;

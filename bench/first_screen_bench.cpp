@@ -1,24 +1,15 @@
 // The whole program to its first drawn screen: each iteration starts the shipped program in a fresh
 // pseudo-terminal with `--max-keys 0` (it draws the chapter list and ends), and reports the CPU time the
-// process used, user and system, all its threads, from start to exit. Beside it, in the same run, a
-// minimal ncurses program that draws one screen (bench/minimal_curses_screen.cpp).
-//
-// CPU time rather than wall time: the machine this runs on is shared, and a busy core stretches wall
-// time without changing the work done. The learner's home is kept between launches (a returning
-// learner); the first launch, which makes it, is not counted. Every server the program asks (the
-// backend, the SDK's) points at a closed port on this machine, so no launch reaches the network.
+// process used (bench/PtyLaunch.hpp). Beside it, in the same run, a minimal ncurses program that draws
+// one screen (bench/minimal_curses_screen.cpp). The learner's home is kept between launches (a
+// returning learner); the first launch, which makes it, is not counted.
 #include "bench/AnchorReport.hpp"
-#include "tools/loopback/LoopbackServers.hpp"
+#include "bench/PtyLaunch.hpp"
 
 #include <benchmark/benchmark.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
-#include <pty.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,51 +18,13 @@ namespace {
 const std::filesystem::path kHome =
     std::filesystem::temp_directory_path() / ("velo-bench-first-screen-" + std::to_string(::getpid()));
 
-// Runs `argv` in a new 80x24 pseudo-terminal until it ends; returns its CPU seconds, or -1 when it
-// could not start or did not exit normally with status 0.
-double cpuSecondsInPty(const std::vector<std::string>& argv) {
-    winsize size{};
-    size.ws_row = 24;
-    size.ws_col = 80;
-    int terminal = -1;
-    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, &size);
-    if (child < 0) return -1;
-    if (child == 0) {
-        ::setenv("TERM", "xterm-256color", 1);
-        ::setenv("VELOMARINTH_HOME", kHome.c_str(), 1);
-        velotools::pointServersAtLoopback();
-        std::vector<char*> args;
-        for (const auto& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    // Read the screen as a terminal would, until the program closes its side.
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
-        if (n > 0) continue;
-        if (n < 0 && errno == EINTR) continue;
-        break;
-    }
-    int status = 0;
-    rusage usage{};
-    while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    ::close(terminal);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 void launch(benchmark::State& state, const std::vector<std::string>& argv) {
-    if (cpuSecondsInPty(argv) < 0) { // warm-up: makes the learner's home and the page cache
+    if (velobench::cpuSecondsInPty(argv, kHome) < 0) { // warm-up: makes the learner's home and the page cache
         state.SkipWithError(("could not run " + argv[0]).c_str());
         return;
     }
     for (auto _ : state) {
-        const double seconds = cpuSecondsInPty(argv);
+        const double seconds = velobench::cpuSecondsInPty(argv, kHome);
         if (seconds < 0) {
             state.SkipWithError(("could not run " + argv[0]).c_str());
             break;
