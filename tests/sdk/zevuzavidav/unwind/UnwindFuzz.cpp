@@ -9,6 +9,7 @@
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
 
 #include <cstring>
+#include <link.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -194,10 +195,39 @@ Walk walkFrameByFrame(const MachineContext& start, bool ruleCache, std::uint64_t
     return walk;
 }
 
+// The program's own writable data: the unwinder's process-wide tables (kept frame rules, CIEs, proven
+// images), which the walks themselves write, and a fuzzer's coverage counters, which the walks' code
+// moves as it runs. Found once.
+struct WritableData {
+    std::uintptr_t low = 0;
+    std::uintptr_t high = 0;
+};
+WritableData programWritableData() {
+    static const WritableData data = [] {
+        WritableData found;
+        dl_iterate_phdr(
+            [](dl_phdr_info* info, std::size_t, void* raw) {
+                auto* found = static_cast<WritableData*>(raw);
+                for (int i = 0; i < info->dlpi_phnum; ++i) {
+                    const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+                    if (segment.p_type != PT_LOAD || (segment.p_flags & PF_W) == 0) continue;
+                    const std::uintptr_t low = info->dlpi_addr + segment.p_vaddr;
+                    const std::uintptr_t high = low + segment.p_memsz;
+                    if (found->high == 0 || low < found->low) found->low = low;
+                    if (high > found->high) found->high = high;
+                }
+                return 1; // the program is listed first
+            },
+            &found);
+        return found;
+    }();
+    return data;
+}
+
 // Whether the walk may read memory that changes while the checks run: this thread's stack (where the
-// walks' own frames come and go) or the walks' results. Any value in the copy or the registers, at any
-// alignment, that points there makes the walks incomparable; a fuzzer learns such addresses from the
-// comparisons it watches.
+// walks' own frames come and go), the walks' results, or the program's writable data. Any value in the
+// copy or the registers, at any alignment, that points there makes the walks incomparable; a fuzzer
+// learns such addresses from the comparisons it watches.
 bool mayReadChangingMemory(const GuardedCopy& copy, const MachineContext& start, const void* results,
                            std::size_t resultsSize) {
     std::uintptr_t low = 0, high = 0;
@@ -205,8 +235,11 @@ bool mayReadChangingMemory(const GuardedCopy& copy, const MachineContext& start,
     if (!darwin::currentThreadStack(here, &low, &high)) return true;
     low = low > (1U << 20) ? low - (1U << 20) : 0; // the walks' own frames lie below this one
     const auto resultsLow = reinterpret_cast<std::uintptr_t>(results);
+    const WritableData data = programWritableData();
+    constexpr std::uintptr_t kSlack = 4096; // a rule reads words below the address it starts from
     auto changing = [&](std::uint64_t value) {
-        return (value >= low && value < high) || (value >= resultsLow && value < resultsLow + resultsSize);
+        return (value >= low && value < high) || (value >= resultsLow && value < resultsLow + resultsSize) ||
+               (value + kSlack >= data.low && value < data.high + kSlack);
     };
     if (changing(start.rip) || changing(start.rsp) || changing(start.rbp)) return true;
     for (std::size_t at = 0; at + 8 <= copy.size(); ++at) {

@@ -36,9 +36,9 @@ const char* dwarfTablesHold(const std::uint8_t* data, std::size_t size);
 // A walk of the x86_64 host's unwinder: the first 32 bytes are rip, rsp, rbp and a control word (bit 1:
 // an image over the input, its .eh_frame_hdr at bits 16..47). The walk delivers at most
 // kUnwindMaxFrames frames, none with a pc or sp below 4096. Unless the input points at memory that
-// changes while the checks run (this thread's stack), the walk also stays ended once it has ended and
-// gives the same frames with the frame-rule cache off, cold and warm. `frames`, when given, receives
-// the count of the walk without the cache.
+// changes while the checks run (this thread's stack, the program's writable data), the walk also stays
+// ended once it has ended and gives the same frames with the frame-rule cache off, cold and warm. `frames`,
+// when given, receives the count of the walk without the cache.
 const char* dwarfWalkHolds(const std::uint8_t* data, std::size_t size, std::uint32_t* frames = nullptr);
 
 // Arm64 compact unwind: the first 16 bytes are the pc and the section's offset and size in the rest.
