@@ -7,15 +7,6 @@
 
 using namespace zevuzavidav;
 
-void zevuzavidav::initDwarfCursor(DwarfCursor* cursor, std::uintptr_t start, std::uintptr_t end,
-                                  UnwindMemory* memory) {
-    cursor->memory = memory;
-    cursor->at = start;
-    cursor->end = end;
-    cursor->failed = darwin::isNullAddress(start) || end < start;
-    cursor->inPlace = !cursor->failed && isUnwindMemoryInPlace(memory, start, end - start);
-}
-
 bool zevuzavidav::readDwarfBytes(DwarfCursor* cursor, void* out, std::size_t n) {
     if (cursor->failed || cursor->end < cursor->at || n > cursor->end - cursor->at) {
         cursor->failed = true;
@@ -40,36 +31,7 @@ bool zevuzavidav::skipDwarfBytes(DwarfCursor* cursor, std::uint64_t n) {
     return true;
 }
 
-namespace {
-
-// A little-endian value of the host's width; 0 when it cannot be read (the cursor then says so).
-template <typename T> T readFixed(DwarfCursor* cursor) {
-    T v = 0;
-    readDwarfBytes(cursor, &v, sizeof v);
-    return v;
-}
-
-} // namespace
-
-std::uint8_t ZEVDwarfReadUInt8(DwarfCursor* cursor) {
-    return readFixed<std::uint8_t>(cursor);
-}
-
-std::uint16_t ZEVDwarfReadUInt16(DwarfCursor* cursor) {
-    return readFixed<std::uint16_t>(cursor);
-}
-
-std::uint32_t ZEVDwarfReadUInt32(DwarfCursor* cursor) {
-    return readFixed<std::uint32_t>(cursor);
-}
-
-std::uint64_t ZEVDwarfReadUInt64(DwarfCursor* cursor) {
-    return readFixed<std::uint64_t>(cursor);
-}
-
-namespace {
-
-std::uint64_t readLEB(DwarfCursor* cursor, bool isSigned) {
+std::uint64_t zevuzavidav::readDwarfLEB128Checked(DwarfCursor* cursor, bool isSigned) {
     std::uint64_t value = 0;
     unsigned shift = 0;
     std::uint8_t byte = 0;
@@ -84,15 +46,6 @@ std::uint64_t readLEB(DwarfCursor* cursor, bool isSigned) {
     return value;
 }
 
-} // namespace
-
-std::uint64_t ZEVDwarfReadULEB128(DwarfCursor* cursor) {
-    return readLEB(cursor, false);
-}
-std::int64_t ZEVDwarfReadSLEB128(DwarfCursor* cursor) {
-    return static_cast<std::int64_t>(readLEB(cursor, true));
-}
-
 std::uintptr_t ZEVDwarfReadString(DwarfCursor* cursor) {
     std::uintptr_t start = cursor->at;
     for (;;) {
@@ -102,13 +55,7 @@ std::uintptr_t ZEVDwarfReadString(DwarfCursor* cursor) {
     }
 }
 
-std::uint64_t ZEVDwarfReadInitialLength(DwarfCursor* cursor) {
-    std::uint32_t length = ZEVDwarfReadUInt32(cursor);
-    if (length == 0xFFFFFFFFU) return ZEVDwarfReadUInt64(cursor);
-    return length;
-}
-
-std::uint64_t ZEVParseAddressWithEncodingAndAdvance(DwarfCursor* cursor, std::uint8_t encoding,
+std::uint64_t zevuzavidav::parseDwarfAddressChecked(DwarfCursor* cursor, std::uint8_t encoding,
                                                     std::uintptr_t dataBase) {
     if (encoding == 0xFF) return 0;
     if (cursor == nullptr || cursor->at == 0) return kDwarfInvalidAddress;

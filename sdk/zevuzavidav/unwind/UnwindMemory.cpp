@@ -57,7 +57,8 @@ bool proveUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintp
     return true;
 }
 
-bool readUnwindMemory(UnwindMemory* memory, std::uintptr_t address, void* destination, std::size_t size) {
+bool readUnwindMemoryChecked(UnwindMemory* memory, std::uintptr_t address, void* destination,
+                             std::size_t size) {
     if (darwin::isNullAddress(address) || address + size < address) return false;
     if (size == 0) return true;
     if (memory == nullptr) return darwin::readMemory(address, destination, size);

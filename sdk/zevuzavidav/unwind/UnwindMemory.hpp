@@ -10,8 +10,11 @@
 //
 // Lives on the caller's stack (about 8 KB, nothing zeroed at set-up); nothing is allocated;
 // signal-safe. A null memory makes every read a checked copy of its own.
+#include "platform/darwin/NullPage.hpp"
+
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace zevuzavidav {
 
@@ -49,8 +52,18 @@ void initUnwindMemoryForCurrentThread(UnwindMemory* memory, std::uint64_t imageG
 // not mapped or no range is left; reads of it then stay checked copies.
 bool proveUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high);
 // Copies `size` bytes at `address`; false when any of them is unreadable or the address is below
-// 4096 (`destination` may then hold part of them).
-bool readUnwindMemory(UnwindMemory* memory, std::uintptr_t address, void* destination, std::size_t size);
+// 4096 (`destination` may then hold part of them). A read of the walking thread's own stack, the most
+// frequent, is made inline.
+bool readUnwindMemoryChecked(UnwindMemory* memory, std::uintptr_t address, void* destination,
+                             std::size_t size);
+inline bool readUnwindMemory(UnwindMemory* memory, std::uintptr_t address, void* destination,
+                             std::size_t size) {
+    if (memory != nullptr && !darwin::isNullAddress(address) && memory->stack.holds(address, size)) {
+        std::memcpy(destination, reinterpret_cast<const void*>(address), size);
+        return true;
+    }
+    return readUnwindMemoryChecked(memory, address, destination, size);
+}
 
 // Whether [address, address + size) lies within one range read in place.
 inline bool isUnwindMemoryInPlace(const UnwindMemory* memory, std::uintptr_t address, std::size_t size) {

@@ -56,14 +56,6 @@ std::uint64_t* slotX86_64(RegistersX86_64& r, std::uint64_t number) {
 
 } // namespace
 
-bool DwarfRegistersX86_64::get(const State& state, std::uint64_t number, std::uint64_t* value) {
-    return ZEVDwarfUnwindGetRegisterValue(&state, number, value);
-}
-
-bool DwarfRegistersX86_64::set(State& state, std::uint64_t number, std::uint64_t value) {
-    return ZEVDwarfUnwindSetRegisterValue(&state, number, value);
-}
-
 bool DwarfRegistersX86_64::readForExpression(const void* state, std::uint64_t number, std::uint64_t* value) {
     return get(*static_cast<const State*>(state), number, value);
 }
@@ -106,9 +98,13 @@ bool ZEVDwarfUnwindSetRegisterValue(MachineContext* registers, std::uint64_t num
     return true;
 }
 
+namespace {
+
+// The bodies of ZEVDwarfGetCFA and ZEVDwarfGetSavedRegister, inline in every full step of a walk.
 template <typename Registers>
-bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers::State* registers,
-                    std::uint64_t* cfa, UnwindMemory* memory) {
+inline __attribute__((always_inline)) bool cfaOf(const ZEVDwarfRegisterRules* rules,
+                                                 const typename Registers::State* registers,
+                                                 std::uint64_t* cfa, UnwindMemory* memory) {
     if (!valid(rules) || !valid(registers) || !valid(cfa)) {
         ZEVSDKLog("%s: Error: invalid input\n", "ZEVDwarfGetCFA");
         return false;
@@ -128,9 +124,31 @@ bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers
 }
 
 template <typename Registers>
-bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::uint64_t cfa,
-                              const DwarfRule& rule, std::uint64_t* value, UnwindMemory* memory,
-                              const DwarfDialect& dialect) {
+bool valueFromExpression(const typename Registers::State& registers, std::uint64_t cfa, const DwarfRule& rule,
+                         std::uint64_t* value, UnwindMemory* memory) {
+    constexpr const char* kFunction = "ZEVDwarfGetSavedRegister";
+    std::uint64_t result = 0;
+    if (!ZEVDwarfEvalulateExpression(static_cast<std::uintptr_t>(rule.value), &registers,
+                                     Registers::readForExpression, cfa, &result, memory)) {
+        ZEVSDKLog("%s: Error: unable to evaluate expression\n", kFunction);
+        return false;
+    }
+    if (rule.kind == kDwarfRuleValExpression) {
+        *value = result;
+        return true;
+    }
+    if (!readUnwindMemory(memory, result, value, sizeof *value)) {
+        *value = 0;
+        ZEVSDKLog("%s: Error: Unable to read memory computed from expression\n", kFunction);
+        return false;
+    }
+    return true;
+}
+
+template <typename Registers>
+inline __attribute__((always_inline)) bool
+savedRegister(const typename Registers::State& registers, std::uint64_t cfa, const DwarfRule& rule,
+              std::uint64_t* value, UnwindMemory* memory, const DwarfDialect& dialect) {
     constexpr const char* kFunction = "ZEVDwarfGetSavedRegister";
     if (dialect.traces) ZEVSDKLog("%s: Getting register %x\n", kFunction, rule.kind);
     *value = 0;
@@ -152,74 +170,79 @@ bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::u
     case kDwarfRuleRegister:
         return Registers::get(registers, offset, value);
     case kDwarfRuleExpression:
-    case kDwarfRuleValExpression: {
-        std::uint64_t result = 0;
-        if (!ZEVDwarfEvalulateExpression(static_cast<std::uintptr_t>(rule.value), &registers,
-                                         Registers::readForExpression, cfa, &result, memory)) {
-            ZEVSDKLog("%s: Error: unable to evaluate expression\n", kFunction);
-            return false;
-        }
-        if (rule.kind == kDwarfRuleValExpression) {
-            *value = result;
-            return true;
-        }
-        if (!readUnwindMemory(memory, result, value, sizeof *value)) {
-            *value = 0;
-            ZEVSDKLog("%s: Error: Unable to read memory computed from expression\n", kFunction);
-            return false;
-        }
-        return true;
-    }
+    case kDwarfRuleValExpression:
+        return valueFromExpression<Registers>(registers, cfa, rule, value, memory);
     default:
         ZEVSDKLog("%s: Error: Unrecognized register save location 0x%x\n", kFunction, rule.kind);
         return false;
     }
 }
 
+} // namespace
+
+template <typename Registers>
+bool ZEVDwarfGetCFA(const ZEVDwarfRegisterRules* rules, const typename Registers::State* registers,
+                    std::uint64_t* cfa, UnwindMemory* memory) {
+    return cfaOf<Registers>(rules, registers, cfa, memory);
+}
+
+template <typename Registers>
+bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::uint64_t cfa,
+                              const DwarfRule& rule, std::uint64_t* value, UnwindMemory* memory,
+                              const DwarfDialect& dialect) {
+    return savedRegister<Registers>(registers, cfa, rule, value, memory, dialect);
+}
+
 template <typename Registers>
 bool zevuzavidav::restoreDwarfRegisters(const ZEVDwarfRegisterRules& rules,
                                         typename Registers::State* registers, UnwindMemory* memory,
-                                        const DwarfDialect& dialect) {
+                                        const DwarfDialect& dialect, std::uint64_t ruled) {
     constexpr const char* kFunction = "ZEVDwarfUnwindComputeRegisters";
-    using State = typename Registers::State;
     std::uint64_t cfa = 0;
-    if (!ZEVDwarfGetCFA<Registers>(&rules, registers, &cfa, memory)) {
+    if (!cfaOf<Registers>(&rules, registers, &cfa, memory)) {
         ZEVSDKLog("%s: Error: failed to get CFA\n", kFunction);
         return false;
     }
-    const State& old = *registers;
-    State next = old;
+    const typename Registers::State& old = *registers;
+    // The caller's values are all had before any is set, so a step that fails leaves the registers as
+    // they were. Setting a register of the set never fails.
+    std::uint64_t values[Registers::kCount];
+    std::uint64_t written = 0;
+    static_assert(Registers::kCount < 64, "a register is a bit of the mask");
     const int restored = dialect.strict ? Registers::kStackPointer : Registers::kCount;
-    for (int reg = 0; reg < restored; ++reg) {
+    for (std::uint64_t left = ruled & ((1ULL << restored) - 1); left != 0; left &= left - 1) {
+        const int reg = __builtin_ctzll(left);
         const DwarfRule& rule = rules.registers[reg];
         if (rule.kind == kDwarfRuleUnchanged) continue;
         std::uint64_t value = 0;
         if (rule.kind == kDwarfRuleUndefined && !dialect.strict) {
             // An undefined return address marks the outermost frame; other registers keep their value.
-            if (reg == Registers::kReturnAddress) Registers::set(next, reg, 0);
+            if (reg == Registers::kReturnAddress) {
+                values[reg] = 0;
+                written |= 1ULL << reg;
+            }
             continue;
         }
         // The strict reading applies every rule, with 0 for a value it cannot get.
-        if (!ZEVDwarfGetSavedRegister<Registers>(old, cfa, rule, &value, memory, dialect) &&
-            !dialect.strict) {
+        if (!savedRegister<Registers>(old, cfa, rule, &value, memory, dialect) && !dialect.strict)
             return false;
-        }
-        if (!Registers::set(next, static_cast<std::uint64_t>(reg), value)) {
-            ZEVSDKLog("%s: Error: Unable to restore register value\n", kFunction);
-            return false;
-        }
+        values[reg] = value;
+        written |= 1ULL << reg;
     }
     if (dialect.strict || rules.registers[Registers::kStackPointer].kind == kDwarfRuleUnchanged) {
-        if (!Registers::set(next, Registers::kStackPointer, cfa)) {
-            ZEVSDKLog("%s: Error: Unable to restore SP value\n", kFunction);
-            return false;
-        }
+        values[Registers::kStackPointer] = cfa;
+        written |= 1ULL << Registers::kStackPointer;
     }
-    std::uint64_t oldSp = 0, newSp = 0, oldReturn = 0, newReturn = 0;
-    Registers::get(old, Registers::kStackPointer, &oldSp);
-    Registers::get(next, Registers::kStackPointer, &newSp);
-    Registers::get(old, Registers::kReturnAddress, &oldReturn);
-    Registers::get(next, Registers::kReturnAddress, &newReturn);
+    auto before = [&](int reg) {
+        std::uint64_t value = 0;
+        Registers::get(old, static_cast<std::uint64_t>(reg), &value);
+        return value;
+    };
+    auto after = [&](int reg) { return (written >> reg & 1) != 0 ? values[reg] : before(reg); };
+    const std::uint64_t oldSp = before(Registers::kStackPointer);
+    const std::uint64_t newSp = after(Registers::kStackPointer);
+    const std::uint64_t oldReturn = before(Registers::kReturnAddress);
+    const std::uint64_t newReturn = after(Registers::kReturnAddress);
     const bool returnAddressRuled = rules.registers[Registers::kReturnAddress].kind != kDwarfRuleUnchanged;
     if (dialect.strict ? newSp == oldSp : !returnAddressRuled) {
         ZEVSDKLog(dialect.strict ? "%s: Error: Stack pointer hasn't changed\n"
@@ -233,7 +256,10 @@ bool zevuzavidav::restoreDwarfRegisters(const ZEVDwarfRegisterRules& rules,
                   kFunction);
         return false;
     }
-    *registers = next;
+    for (std::uint64_t left = written; left != 0; left &= left - 1) {
+        const int reg = __builtin_ctzll(left);
+        Registers::set(*registers, static_cast<std::uint64_t>(reg), values[reg]);
+    }
     return true;
 }
 
@@ -249,10 +275,10 @@ template bool ZEVDwarfGetSavedRegister<DwarfRegistersArm64>(const RegistersArm64
                                                             const DwarfDialect&);
 template bool zevuzavidav::restoreDwarfRegisters<DwarfRegistersX86_64>(const ZEVDwarfRegisterRules&,
                                                                        RegistersX86_64*, UnwindMemory*,
-                                                                       const DwarfDialect&);
+                                                                       const DwarfDialect&, std::uint64_t);
 template bool zevuzavidav::restoreDwarfRegisters<DwarfRegistersArm64>(const ZEVDwarfRegisterRules&,
                                                                       RegistersArm64*, UnwindMemory*,
-                                                                      const DwarfDialect&);
+                                                                      const DwarfDialect&, std::uint64_t);
 
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, MachineContext* registers,
                                     UnwindMemory* memory) {

@@ -56,10 +56,11 @@ bool ZEVDwarfGetSavedRegister(const typename Registers::State& registers, std::u
                               zevuzavidav::UnwindMemory* memory, const zevuzavidav::DwarfDialect& dialect);
 namespace zevuzavidav {
 // Replaces `registers` by the caller's registers under `rules`; false (registers unchanged) when the
-// rules cannot be applied or nothing would move.
+// rules cannot be applied or nothing would move. `ruled`, when known, holds every register whose rule
+// may be other than "unchanged" (bit n: register n); the others are not looked at.
 template <typename Registers>
 bool restoreDwarfRegisters(const ZEVDwarfRegisterRules& rules, typename Registers::State* registers,
-                           UnwindMemory* memory, const DwarfDialect& dialect);
+                           UnwindMemory* memory, const DwarfDialect& dialect, std::uint64_t ruled = ~0ULL);
 } // namespace zevuzavidav
 
 // The x86_64 host: register access in DWARF numbering, and one whole step for a frame executing at `pc`
@@ -71,3 +72,33 @@ bool ZEVDwarfUnwindSetRegisterValue(zevuzavidav::MachineContext* registers, std:
 bool ZEVDwarfUnwindComputeRegisters(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
                                     zevuzavidav::MachineContext* registers,
                                     zevuzavidav::UnwindMemory* memory = nullptr);
+
+// Every full step of a walk reads and writes registers by number: the tracked ones inline, anything
+// else through the calls above, which log it.
+namespace zevuzavidav {
+namespace dwarfRegistersDetail {
+using Slot = std::uint64_t RegistersX86_64::*;
+inline constexpr Slot kSlotsX86_64[DwarfRegistersX86_64::kCount] = {
+    &RegistersX86_64::rax, &RegistersX86_64::rdx, &RegistersX86_64::rcx, &RegistersX86_64::rbx,
+    &RegistersX86_64::rsi, &RegistersX86_64::rdi, &RegistersX86_64::rbp, &RegistersX86_64::rsp,
+    &RegistersX86_64::r8,  &RegistersX86_64::r9,  &RegistersX86_64::r10, &RegistersX86_64::r11,
+    &RegistersX86_64::r12, &RegistersX86_64::r13, &RegistersX86_64::r14, &RegistersX86_64::r15,
+    &RegistersX86_64::rip};
+} // namespace dwarfRegistersDetail
+
+inline bool DwarfRegistersX86_64::get(const State& state, std::uint64_t number, std::uint64_t* value) {
+    if (number < static_cast<std::uint64_t>(kCount)) {
+        *value = state.*dwarfRegistersDetail::kSlotsX86_64[number];
+        return true;
+    }
+    return ZEVDwarfUnwindGetRegisterValue(&state, number, value);
+}
+
+inline bool DwarfRegistersX86_64::set(State& state, std::uint64_t number, std::uint64_t value) {
+    if (number < static_cast<std::uint64_t>(kCount)) {
+        state.*dwarfRegistersDetail::kSlotsX86_64[number] = value;
+        return true;
+    }
+    return ZEVDwarfUnwindSetRegisterValue(&state, number, value);
+}
+} // namespace zevuzavidav
