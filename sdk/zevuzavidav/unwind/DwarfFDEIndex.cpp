@@ -186,6 +186,10 @@ bool searchDwarfFDEIndex(const DwarfFDEIndex* index, std::uint64_t pc, std::uint
     return found && *fde >= index->ehFrame;
 }
 
+std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde) {
+    return index->ehFrameEnd > fde ? index->ehFrameEnd : fde + kUnknownSectionSpan;
+}
+
 bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, UnwindMemory* memory,
                   std::uintptr_t base) {
     DwarfFDEIndex index;
@@ -193,8 +197,9 @@ bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, 
     if (!initDwarfFDEIndex(&index, base, hdr, memory) || !searchDwarfFDEIndex(&index, pc, &fde, memory)) {
         return false;
     }
-    std::uintptr_t end = index.ehFrameEnd > fde ? index.ehFrameEnd : fde + kUnknownSectionSpan;
-    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fde, end, memory, index.ehFrame)) return false;
+    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fde, dwarfFDEReadEnd(&index, fde), memory,
+                                index.ehFrame))
+        return false;
     return pc >= out->fde.pcBegin && pc - out->fde.pcBegin < out->fde.pcRange;
 }
 

@@ -26,6 +26,9 @@ bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t
 // The FDE of the last table entry whose initial location is at or below `pc`.
 bool searchDwarfFDEIndex(const DwarfFDEIndex* index, std::uint64_t pc, std::uintptr_t* fde,
                          UnwindMemory* memory);
+// How far the reads of the FDE at `fde`, found through `index`, may go: the end of the segment holding
+// .eh_frame, or a generous span when that is not known.
+std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde);
 // The FDE covering `pc` (and its CIE), found through the index at `hdr`: false when the index cannot
 // be read or no FDE covers the pc.
 bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out,

@@ -28,7 +28,7 @@ bool copyAugmentation(const DwarfCursor& at, std::uintptr_t string, char (&out)[
 // The augmentation data of a 'z' augmentation; false (with the reader's line where it has one) for a
 // letter it does not know or data that runs past its own length.
 bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, DwarfCursor* cursor,
-                         std::uintptr_t recordEnd) {
+                         std::uintptr_t recordEnd, bool resolvePersonality) {
     std::uint64_t dataLength = ZEVDwarfReadULEB128(cursor);
     std::uintptr_t dataEnd = cursor->at + dataLength;
     if (cursor->failed || dataEnd < cursor->at || dataEnd > recordEnd) return false;
@@ -39,7 +39,10 @@ bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, Dwarf
             break;
         case 'P':
             cie->personalityEncoding = ZEVDwarfReadUInt8(cursor);
-            cie->personality = ZEVParseAddressWithEncodingAndAdvance(cursor, cie->personalityEncoding);
+            // An indirect personality's pointer lies outside the tables (in the image's writable data):
+            // following it costs a checked copy, worth it only to a caller that wants the routine.
+            cie->personality = ZEVParseAddressWithEncodingAndAdvance(
+                cursor, resolvePersonality ? cie->personalityEncoding : cie->personalityEncoding & 0x7F);
             if (cie->personality == kDwarfInvalidAddress) {
                 ZEVSDKLog("%s: Error: Found an invalid start address\n",
                           "ZEVDwarfParseAndProcessAugmentation");
@@ -66,7 +69,7 @@ bool processAugmentation(ZEVDwarfCIERecord* cie, const char* augmentation, Dwarf
 } // namespace
 
 bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
-                            UnwindMemory* memory) {
+                            UnwindMemory* memory, bool resolvePersonality) {
     std::memset(cie, 0, sizeof *cie);
     DwarfCursor cursor;
     initDwarfCursor(&cursor, address, end, memory);
@@ -101,18 +104,22 @@ bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std:
             return false;
         }
         cie->augmentationData = true;
-        if (!processAugmentation(cie, augmentation, &cursor, recordEnd)) return false;
+        if (!processAugmentation(cie, augmentation, &cursor, recordEnd, resolvePersonality)) return false;
     }
     cie->instructions = cursor.at;
     cie->instructionsLength = recordEnd - cursor.at;
     return !cursor.failed;
 }
 
-bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
-                            std::uintptr_t end, UnwindMemory* memory, std::uintptr_t start) {
-    std::memset(fde, 0, sizeof *fde);
+bool zevuzavidav::readDwarfFDEHead(ZEVDwarfFDERecord* fde, std::uintptr_t address, std::uintptr_t end,
+                                   UnwindMemory* memory, std::uintptr_t start, DwarfFDEHead* head,
+                                   bool inPlace) {
     DwarfCursor cursor;
-    initDwarfCursor(&cursor, address, end, memory);
+    if (inPlace) {
+        initDwarfCursorKnown(&cursor, address, end, memory, true);
+    } else {
+        initDwarfCursor(&cursor, address, end, memory);
+    }
     std::uint64_t length = ZEVDwarfReadInitialLength(&cursor);
     if (cursor.failed || length == 0) {
         ZEVSDKLog("%s: Error: FDE has zero length\n", "ZEVDwarfParseFDERecord");
@@ -131,28 +138,47 @@ bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std:
         ZEVSDKLog("%s: Error: CIE offset invalid\n", "ZEVDwarfParseFDERecord");
         return false;
     }
-    std::uintptr_t cieAddress = pointerField - fde->ciePointer;
-    bool parsed = ZEVDwarfParseCIERecord(cie, cieAddress, end, memory);
-    if (!parsed) ZEVSDKLog("%s: Error: Unable to parse CIE record\n", "ZEVDwarfParseFDERecord");
-    // A CIE parsed only in part is no more usable than one with a bad length or version.
-    if (!parsed || cie->length == 0 || (cie->version != 1 && cie->version != 3)) {
-        ZEVSDKLog("%s: Error: CIE invalid\n", "ZEVDwarfParseFDERecord");
-        return false;
-    }
-    fde->pcBegin = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding);
+    *head = DwarfFDEHead{pointerField - fde->ciePointer, cursor.at, recordEnd, cursor.inPlace};
+    return true;
+}
+
+bool zevuzavidav::readDwarfFDEBody(ZEVDwarfFDERecord* fde, const ZEVDwarfCIERecord& cie,
+                                   const DwarfFDEHead& head, UnwindMemory* memory) {
+    DwarfCursor cursor;
+    initDwarfCursorKnown(&cursor, head.body, head.recordEnd, memory, head.inPlace);
+    fde->pcBegin = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie.fdePointerEncoding);
     if (fde->pcBegin == kDwarfInvalidAddress) {
         ZEVSDKLog("%s: Error: Found an invalid start address\n", "ZEVDwarfParseFDERecord");
         return false;
     }
-    fde->pcRange = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie->fdePointerEncoding & 0x0F);
+    fde->pcRange = ZEVParseAddressWithEncodingAndAdvance(&cursor, cie.fdePointerEncoding & 0x0F);
     if (fde->pcRange == kDwarfInvalidAddress) {
         ZEVSDKLog("%s: Error: Found an invalid address range\n", "ZEVDwarfParseFDERecord");
         return false;
     }
-    if (cie->augmentationData && !skipDwarfBytes(&cursor, ZEVDwarfReadULEB128(&cursor))) return false;
+    if (cie.augmentationData && !skipDwarfBytes(&cursor, ZEVDwarfReadULEB128(&cursor))) return false;
     fde->instructions = cursor.at;
-    fde->instructionsLength = recordEnd - cursor.at;
+    fde->instructionsLength = head.recordEnd - cursor.at;
     return !cursor.failed;
+}
+
+bool zevuzavidav::usableDwarfCIE(const ZEVDwarfCIERecord& cie, bool parsed) {
+    if (!parsed) ZEVSDKLog("%s: Error: Unable to parse CIE record\n", "ZEVDwarfParseFDERecord");
+    // A CIE parsed only in part is no more usable than one with a bad length or version.
+    if (!parsed || cie.length == 0 || (cie.version != 1 && cie.version != 3)) {
+        ZEVSDKLog("%s: Error: CIE invalid\n", "ZEVDwarfParseFDERecord");
+        return false;
+    }
+    return true;
+}
+
+bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
+                            std::uintptr_t end, UnwindMemory* memory, std::uintptr_t start) {
+    std::memset(fde, 0, sizeof *fde);
+    DwarfFDEHead head;
+    if (!readDwarfFDEHead(fde, address, end, memory, start, &head)) return false;
+    if (!usableDwarfCIE(*cie, ZEVDwarfParseCIERecord(cie, head.cie, end, memory))) return false;
+    return readDwarfFDEBody(fde, *cie, head, memory);
 }
 
 bool ZEVDwarfInitFromFDE(ZEVDwarfCFIRecord* cfi, std::uintptr_t ehFrame, std::uint64_t fdeOffset,

@@ -40,14 +40,35 @@ struct ZEVDwarfCFIRecord {
     ZEVDwarfFDERecord fde;
 };
 
-// Parses the CIE at `address`; `end` bounds every read.
+// Parses the CIE at `address`; `end` bounds every read. Without `resolvePersonality`, an indirect
+// personality is left as the address of its pointer, which is not read (a step has no use for it).
 bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end,
-                            zevuzavidav::UnwindMemory* memory = nullptr);
+                            zevuzavidav::UnwindMemory* memory = nullptr, bool resolvePersonality = true);
 // Parses the FDE at `address` and its CIE; `end` bounds every read, and `start`, when known, is where
 // the section begins: an FDE whose CIE pointer leads before it is refused.
 bool ZEVDwarfParseFDERecord(ZEVDwarfFDERecord* fde, ZEVDwarfCIERecord* cie, std::uintptr_t address,
                             std::uintptr_t end, zevuzavidav::UnwindMemory* memory = nullptr,
                             std::uintptr_t start = 0);
+namespace zevuzavidav {
+// ZEVDwarfParseFDERecord in its steps, for a walk that parses each CIE once rather than once per FDE.
+// The head of an FDE (its length and CIE pointer, checked as ZEVDwarfParseFDERecord checks them) tells
+// where its CIE is; the rest of the FDE is read in the encoding that CIE gives. Between them they set
+// every field of the record; after a failure some may be left as they were.
+struct DwarfFDEHead {
+    std::uintptr_t cie;       // the CIE's address
+    std::uintptr_t body;      // where the FDE's pc begin lies
+    std::uintptr_t recordEnd; // the end of the FDE
+    bool inPlace;             // the FDE is read in place
+};
+// `inPlace`: the caller knows [address, end) is read in place.
+bool readDwarfFDEHead(ZEVDwarfFDERecord* fde, std::uintptr_t address, std::uintptr_t end,
+                      UnwindMemory* memory, std::uintptr_t start, DwarfFDEHead* head, bool inPlace = false);
+bool readDwarfFDEBody(ZEVDwarfFDERecord* fde, const ZEVDwarfCIERecord& cie, const DwarfFDEHead& head,
+                      UnwindMemory* memory);
+// Whether an FDE may use a CIE that ZEVDwarfParseCIERecord gave `parsed` for (with the reader's lines).
+bool usableDwarfCIE(const ZEVDwarfCIERecord& cie, bool parsed);
+} // namespace zevuzavidav
+
 // Parses the FDE at `ehFrame` + `fdeOffset` with its CIE, reading nothing outside [ehFrame, ehFrameEnd).
 // False when the address, the offset or their sum is 0, or the offset is not within the section.
 bool ZEVDwarfInitFromFDE(ZEVDwarfCFIRecord* cfi, std::uintptr_t ehFrame, std::uint64_t fdeOffset,

@@ -104,6 +104,9 @@ class Interpreter {
           factor_(static_cast<std::uint64_t>(cie->codeAlignment)) {}
 
     std::uint64_t location() const { return location_; }
+    bool locationSet() const { return locationSet_; }
+    // The registers given a rule (or given back the initial one) by the run.
+    std::uint64_t ruled() const { return ruled_; }
 
     // Runs the instruction at the cursor; false when it cannot be run (with the reader's line).
     bool step(DwarfCursor* cursor) {
@@ -142,16 +145,161 @@ class Interpreter {
         if (reg >= static_cast<std::uint64_t>(dialect_.registerCount)) return;
         rules_->registers[reg].kind = kind;
         rules_->registers[reg].value = value;
+        ruled_ |= 1ULL << reg;
     }
 
     bool restore(std::uint64_t reg) {
         if (initial_ == nullptr) return false;
-        if (reg < static_cast<std::uint64_t>(dialect_.registerCount))
+        if (reg < static_cast<std::uint64_t>(dialect_.registerCount)) {
             rules_->registers[reg] = initial_->registers[reg];
+            ruled_ |= 1ULL << reg;
+        }
         return true;
     }
 
     bool run(std::uint8_t opcode, DwarfCursor* cursor);
+
+  public:
+    // The ELF reading (nothing traced) of a block read in place, up to the limit: the instructions of
+    // nearly every row compilers write are decoded here from the bytes themselves, with the row's
+    // location and the set of registers ruled kept in locals; any other instruction, or one whose
+    // operands run past the block, goes through step() from its first byte. Each runs exactly as
+    // step() would run it. False when an instruction cannot be run.
+    bool runInPlace(DwarfCursor* cursor, std::int64_t limit) {
+        const auto* at = reinterpret_cast<const std::uint8_t*>(cursor->at);
+        const auto* const end = reinterpret_cast<const std::uint8_t*>(cursor->end);
+        const std::uint64_t factor = factor_;
+        const std::int64_t dataAlignment = cie_->dataAlignment;
+        const auto tracked = static_cast<std::uint64_t>(dialect_.registerCount);
+        ZEVDwarfRegisterRules* const rules = rules_;
+        std::uint64_t location = location_;
+        std::uint64_t ruled = ruled_;
+        while (at < end && static_cast<std::int64_t>(location) <= limit) {
+            const std::uint8_t opcode = *at;
+            const std::uint8_t* p = at + 1;
+            std::uint64_t a = 0;
+            std::uint64_t b = 0;
+            bool quick = true;
+            if (opcode >= 0x40) {
+                const unsigned reg = opcode & 0x3F;
+                if (opcode < 0x80) { // DW_CFA_advance_loc
+                    location += reg * factor;
+                } else if (opcode < 0xC0) { // DW_CFA_offset
+                    quick = quickULEB(p, end, &a);
+                    if (quick && reg < tracked) {
+                        rules->registers[reg].kind = kDwarfRuleOffset;
+                        rules->registers[reg].value = factored(a, dataAlignment);
+                        ruled |= 1ULL << reg;
+                    }
+                } else { // DW_CFA_restore
+                    quick = initial_ != nullptr;
+                    if (quick && reg < tracked) {
+                        rules->registers[reg] = initial_->registers[reg];
+                        ruled |= 1ULL << reg;
+                    }
+                }
+            } else {
+                switch (static_cast<DwarfCFA>(opcode)) {
+                case DW_CFA_nop:
+                    break;
+                case DW_CFA_advance_loc1:
+                    quick = p < end;
+                    if (quick) location += *p++ * factor;
+                    break;
+                case DW_CFA_advance_loc2: {
+                    std::uint16_t delta = 0;
+                    quick = end - p >= 2;
+                    if (quick) {
+                        std::memcpy(&delta, p, sizeof delta);
+                        p += sizeof delta;
+                        location += delta * factor;
+                    }
+                    break;
+                }
+                case DW_CFA_def_cfa_offset:
+                    quick = quickULEB(p, end, &a);
+                    if (quick) rules->cfaOffset = static_cast<std::int64_t>(a);
+                    break;
+                case DW_CFA_def_cfa_register:
+                    quick = quickULEB(p, end, &a);
+                    if (quick) {
+                        rules->cfaRegister = a;
+                        rules->cfaExpression = 0;
+                    }
+                    break;
+                case DW_CFA_def_cfa:
+                    quick = quickULEB(p, end, &a) && quickULEB(p, end, &b);
+                    if (quick) {
+                        rules->cfaRegister = a;
+                        rules->cfaOffset = static_cast<std::int64_t>(b);
+                        rules->cfaExpression = 0;
+                    }
+                    break;
+                case DW_CFA_remember_state:
+                    quick = savedCount_ < kDwarfStateStackDepth;
+                    if (quick) copyRow(&saved_[savedCount_++], *rules);
+                    break;
+                case DW_CFA_restore_state:
+                    quick = savedCount_ > 0;
+                    if (quick) copyRow(rules, saved_[--savedCount_]);
+                    break;
+                case DW_CFA_GNU_args_size:
+                    quick = quickULEB(p, end, &a);
+                    break;
+                default:
+                    quick = false;
+                    break;
+                }
+            }
+            if (quick) {
+                at = p;
+                continue;
+            }
+            location_ = location;
+            ruled_ = ruled;
+            cursor->at = reinterpret_cast<std::uintptr_t>(at);
+            if (!step(cursor)) return false;
+            at = reinterpret_cast<const std::uint8_t*>(cursor->at);
+            location = location_;
+            ruled = ruled_;
+        }
+        location_ = location;
+        ruled_ = ruled;
+        cursor->at = reinterpret_cast<std::uintptr_t>(at);
+        return true;
+    }
+
+  private:
+    // An unsigned LEB128 operand at `p`, decoded as ZEVDwarfReadULEB128 decodes it (at most 8 bytes);
+    // false when it runs past `end`. `p` moves past it.
+    static bool quickULEB(const std::uint8_t*& p, const std::uint8_t* end, std::uint64_t* value) {
+        if (p < end && *p < 0x80) {
+            *value = *p++;
+            return true;
+        }
+        std::uint64_t v = 0;
+        unsigned shift = 0;
+        for (int i = 0; i < 8; ++i, shift += 7) {
+            if (p >= end) return false;
+            const std::uint8_t byte = *p++;
+            v |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+            if ((byte & 0x80) == 0) break;
+        }
+        *value = v;
+        return true;
+    }
+
+    // A row's CFA rule and the rules of the registers the reading tracks: a run never writes the others,
+    // so a remembered row need not carry them.
+    void copyRow(ZEVDwarfRegisterRules* to, const ZEVDwarfRegisterRules& from) const {
+        to->cfaRegister = from.cfaRegister;
+        to->cfaOffset = from.cfaOffset;
+        to->cfaExpression = from.cfaExpression;
+        const int count =
+            dialect_.registerCount < kDwarfMaxRegisters ? dialect_.registerCount : kDwarfMaxRegisters;
+        std::memcpy(to->registers, from.registers,
+                    static_cast<std::size_t>(count) * sizeof from.registers[0]);
+    }
 
     const ZEVDwarfCIERecord* cie_;
     ZEVDwarfRegisterRules* rules_;
@@ -160,6 +308,8 @@ class Interpreter {
     const DwarfDialect& dialect_;
     std::uint64_t factor_;
     std::uint64_t location_ = 0;
+    bool locationSet_ = false;
+    std::uint64_t ruled_ = 0;
     ZEVDwarfRegisterRules saved_[kDwarfStateStackDepth];
     int savedCount_ = 0;
 };
@@ -192,6 +342,7 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
         if (dialect_.traces) ZEVSDKLog("%s: DW_CFA_nop\n", kFunction);
         return true;
     case DW_CFA_set_loc: { // absolute, made relative to the FDE's start
+        locationSet_ = true;
         std::uint64_t address = ZEVParseAddressWithEncodingAndAdvance(cursor, cie_->fdePointerEncoding);
         if (address == kDwarfInvalidAddress || address < pcBegin_) return false;
         location_ = address - pcBegin_;
@@ -244,11 +395,11 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
     }
     case DW_CFA_remember_state:
         if (savedCount_ >= kDwarfStateStackDepth) return false;
-        saved_[savedCount_++] = *rules_;
+        copyRow(&saved_[savedCount_++], *rules_);
         return true;
     case DW_CFA_restore_state: // the whole row, CFA rule included
         if (savedCount_ == 0) return false;
-        *rules_ = saved_[--savedCount_];
+        copyRow(rules_, saved_[--savedCount_]);
         return true;
     case DW_CFA_def_cfa:
         rules_->cfaRegister = ZEVDwarfReadULEB128(cursor);
@@ -332,12 +483,18 @@ bool Interpreter::run(std::uint8_t opcode, DwarfCursor* cursor) {
     }
 }
 
-} // namespace
+// What a run of a block tells besides its rules: whether it ran a DW_CFA_set_loc, the one instruction
+// whose effect depends on the FDE's pc begin, and the registers it gave a rule.
+struct BlockRun {
+    bool locationSet = false;
+    std::uint64_t ruled = 0;
+};
 
-bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
-                                   const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
-                                   const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
-                                   std::int64_t limit, UnwindMemory* memory, const DwarfDialect& dialect) {
+// Runs an instruction block (see ZEVDwarfInstructionsEnumerate), telling `run` what it did.
+bool runBlock(std::uintptr_t instructions, std::uint64_t length, const ZEVDwarfCIERecord* cie,
+              ZEVDwarfRegisterRules* rules, const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
+              std::int64_t limit, UnwindMemory* memory, const DwarfDialect& dialect, BlockRun* run,
+              bool inPlace = false) {
     // Mach-O tables give the block length in 32 bits; only those are used.
     if (dialect.strict) length = static_cast<std::uint32_t>(length);
     if (length == 0 || limit < 0) return true;
@@ -346,7 +503,11 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
                   reinterpret_cast<void*>(instructions), reinterpret_cast<void*>(instructions + length));
     }
     DwarfCursor cursor;
-    initDwarfCursor(&cursor, instructions, instructions + length, memory);
+    if (inPlace) {
+        initDwarfCursorKnown(&cursor, instructions, instructions + length, memory, true);
+    } else {
+        initDwarfCursor(&cursor, instructions, instructions + length, memory);
+    }
     Interpreter interpreter(cie, rules, initial, pcBegin, dialect);
     // The strict reading stops before the row that starts at the limit; the ELF reading applies it,
     // since a frame interrupted exactly there is already in that row.
@@ -354,32 +515,70 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
         auto location = static_cast<std::int64_t>(interpreter.location());
         return dialect.strict ? location < limit : location <= limit;
     };
-    while (cursor.at < cursor.end && withinLimit()) {
-        if (!interpreter.step(&cursor)) return false;
+    bool ran = true;
+    if (!dialect.strict && !dialect.traces && cursor.inPlace && !cursor.failed) {
+        ran = interpreter.runInPlace(&cursor, limit);
+    } else {
+        while (cursor.at < cursor.end && withinLimit()) {
+            if (!interpreter.step(&cursor)) {
+                ran = false;
+                break;
+            }
+        }
     }
-    return !cursor.failed;
+    if (run != nullptr) *run = BlockRun{interpreter.locationSet(), interpreter.ruled()};
+    return ran && !cursor.failed;
+}
+
+} // namespace
+
+bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t length,
+                                   const ZEVDwarfCIERecord* cie, ZEVDwarfRegisterRules* rules,
+                                   const ZEVDwarfRegisterRules* initial, std::uint64_t pcBegin,
+                                   std::int64_t limit, UnwindMemory* memory, const DwarfDialect& dialect) {
+    return runBlock(instructions, length, cie, rules, initial, pcBegin, limit, memory, dialect, nullptr);
+}
+
+bool zevuzavidav::computeDwarfInitialRules(const ZEVDwarfCIERecord& cie, std::uint64_t pcBegin,
+                                           ZEVDwarfRegisterRules* initial, UnwindMemory* memory,
+                                           const DwarfDialect& dialect, bool* dependsOnFDE,
+                                           std::uint64_t* ruled) {
+    std::memset(initial, 0, sizeof *initial);
+    BlockRun run;
+    if (!runBlock(cie.instructions, cie.instructionsLength, &cie, initial, nullptr, pcBegin, INT64_MAX,
+                  memory, dialect, &run)) {
+        ZEVSDKLog("%s: Error: Unable to run CIE instructions\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
+    }
+    if (dependsOnFDE != nullptr) *dependsOnFDE = run.locationSet;
+    if (ruled != nullptr) *ruled = run.ruled;
+    return true;
+}
+
+bool zevuzavidav::computeDwarfRulesFromInitial(const ZEVDwarfFDERecord& fde, const ZEVDwarfCIERecord& cie,
+                                               const ZEVDwarfRegisterRules& initial, std::uint64_t pc,
+                                               ZEVDwarfRegisterRules* rules, UnwindMemory* memory,
+                                               const DwarfDialect& dialect, std::uint64_t* ruled,
+                                               bool inPlace) {
+    if (pc < fde.pcBegin) {
+        ZEVSDKLog("%s: Error: The FDE pcOffset value cannot be negative\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
+    }
+    *rules = initial;
+    BlockRun run;
+    if (!runBlock(fde.instructions, fde.instructionsLength, &cie, rules, &initial, fde.pcBegin,
+                  static_cast<std::int64_t>(pc - fde.pcBegin), memory, dialect, &run, inPlace)) {
+        ZEVSDKLog("%s: Error: Unable to run FDE instructions\n", "ZEVDwarfUnwindComputeRegisters");
+        return false;
+    }
+    if (ruled != nullptr) *ruled |= run.ruled;
+    return true;
 }
 
 bool zevuzavidav::computeDwarfRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc,
                                     ZEVDwarfRegisterRules* rules, UnwindMemory* memory,
                                     const DwarfDialect& dialect) {
     ZEVDwarfRegisterRules initial;
-    std::memset(&initial, 0, sizeof initial);
-    if (!ZEVDwarfInstructionsEnumerate(cfi->cie.instructions, cfi->cie.instructionsLength, &cfi->cie,
-                                       &initial, nullptr, cfi->fde.pcBegin, INT64_MAX, memory, dialect)) {
-        ZEVSDKLog("%s: Error: Unable to run CIE instructions\n", "ZEVDwarfUnwindComputeRegisters");
-        return false;
-    }
-    if (pc < cfi->fde.pcBegin) {
-        ZEVSDKLog("%s: Error: The FDE pcOffset value cannot be negative\n", "ZEVDwarfUnwindComputeRegisters");
-        return false;
-    }
-    *rules = initial;
-    if (!ZEVDwarfInstructionsEnumerate(cfi->fde.instructions, cfi->fde.instructionsLength, &cfi->cie, rules,
-                                       &initial, cfi->fde.pcBegin,
-                                       static_cast<std::int64_t>(pc - cfi->fde.pcBegin), memory, dialect)) {
-        ZEVSDKLog("%s: Error: Unable to run FDE instructions\n", "ZEVDwarfUnwindComputeRegisters");
-        return false;
-    }
-    return true;
+    return computeDwarfInitialRules(cfi->cie, cfi->fde.pcBegin, &initial, memory, dialect, nullptr) &&
+           computeDwarfRulesFromInitial(cfi->fde, cfi->cie, initial, pc, rules, memory, dialect);
 }

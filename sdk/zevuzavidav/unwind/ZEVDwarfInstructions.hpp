@@ -101,4 +101,23 @@ namespace zevuzavidav {
 // the reader's line) when either block cannot be run or the pc lies before the FDE.
 bool computeDwarfRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, ZEVDwarfRegisterRules* rules,
                        UnwindMemory* memory, const DwarfDialect& dialect);
+// computeDwarfRules in its two steps, so that a walk runs each CIE's instructions once. Each may also
+// tell which registers may have a rule other than "unchanged" (bit n: register n), so that applying the
+// rules need not look at the others.
+//
+// The rules of the CIE's initial instructions for an FDE beginning at `pcBegin`; `dependsOnFDE`, when
+// given, is set when they hold for that FDE only (they ran a DW_CFA_set_loc, which is checked against
+// the pc begin). `ruled`, when given, receives the registers they rule.
+bool computeDwarfInitialRules(const ZEVDwarfCIERecord& cie, std::uint64_t pcBegin,
+                              ZEVDwarfRegisterRules* initial, UnwindMemory* memory,
+                              const DwarfDialect& dialect, bool* dependsOnFDE,
+                              std::uint64_t* ruled = nullptr);
+// The rules at `pc` from the CIE's `initial` rules and the FDE's instructions. `ruled`, when given,
+// holds the registers the initial rules rule and receives those of the result. `inPlace`: the caller
+// knows the FDE's instructions are read in place.
+bool computeDwarfRulesFromInitial(const ZEVDwarfFDERecord& fde, const ZEVDwarfCIERecord& cie,
+                                  const ZEVDwarfRegisterRules& initial, std::uint64_t pc,
+                                  ZEVDwarfRegisterRules* rules, UnwindMemory* memory,
+                                  const DwarfDialect& dialect, std::uint64_t* ruled = nullptr,
+                                  bool inPlace = false);
 } // namespace zevuzavidav

@@ -4,7 +4,7 @@
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
-#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfWalkCache.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
@@ -221,30 +221,34 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
 // One full step from the image's call-frame information; the rule is kept when it has the common form.
 bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     zevuzavidav::BinaryImageNodeCopy node;
-    if (context->findImage == nullptr || !context->findImage(lookup, &node)) {
-        ZEVSDKLog("%s: Unable to find binary for %p\n", "ZEVUnwindNextFrameUsingAllStrategies",
-                  reinterpret_cast<void*>(lookup));
-        return false;
+    if (!knownWalkImage(&context->dwarf, lookup, &node)) {
+        if (context->findImage == nullptr || !context->findImage(lookup, &node)) {
+            ZEVSDKLog("%s: Unable to find binary for %p\n", "ZEVUnwindNextFrameUsingAllStrategies",
+                      reinterpret_cast<void*>(lookup));
+            return false;
+        }
+        keepWalkImage(&context->dwarf, node);
     }
     if (!ZEVBinaryImageHasUnwindInfo(&node) || darwin::isNullAddress(node.eh_frame)) {
         ZEVSDKLog("%s: Binary image at %p has no unwind info\n", "ZEVUnwindNextFrameUsingAllStrategies",
                   reinterpret_cast<void*>(node.base));
         return false;
     }
-    ZEVDwarfCFIRecord cfi;
     ZEVDwarfRegisterRules rules;
-    if (!findDwarfFDE(node.eh_frame, lookup, &cfi, &context->memory, node.base) ||
-        !computeDwarfRules(&cfi, lookup, &rules, &context->memory, kDwarfDialectELF)) {
+    bool signalFrame = false;
+    std::uint64_t ruled = 0;
+    if (!computeDwarfRulesForWalk(&context->dwarf, node.eh_frame, node.base, lookup, &rules, &signalFrame,
+                                  &ruled, &context->memory)) {
         return false;
     }
-    MachineContext registers = context->registers;
-    if (!restoreDwarfRegisters<DwarfRegistersX86_64>(rules, &registers, &context->memory, kDwarfDialectELF)) {
+    // The registers are left as they were when the rules cannot be applied.
+    if (!restoreDwarfRegisters<DwarfRegistersX86_64>(rules, &context->registers, &context->memory,
+                                                     kDwarfDialectELF, ruled)) {
         return false;
     }
-    context->registers = registers;
-    context->pcIsExact = cfi.cie.signalFrame;
+    context->pcIsExact = signalFrame;
     UnwindFrameRule rule;
-    if (context->useRuleCache && unwindFrameRuleFromRules(rules, cfi.cie.signalFrame, &rule)) {
+    if (context->useRuleCache && unwindFrameRuleFromRules(rules, signalFrame, &rule)) {
         storeUnwindRule(lookup, context->imageGeneration, rule);
     }
     return true;
@@ -318,6 +322,7 @@ bool zevuzavidav::initUnwindWithImageFinder(ZEVUnwindContext* context, const Mac
     context->lastLookup = 0;
     context->lastRule = 0;
     context->findImage = finder;
+    initDwarfWalkCache(&context->dwarf);
     initUnwindMemoryForCurrentThread(&context->memory, context->imageGeneration);
     return true;
 }

@@ -18,6 +18,7 @@
 // known a walk makes no system call. Signal-safe: the context lives on the caller's stack and nothing
 // is allocated.
 #include "sdk/zevuzavidav/context/ZEVBinaryImageNode.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfWalkCache.hpp"
 #include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
 
@@ -39,6 +40,7 @@ struct ZEVUnwindContext {
     std::uint64_t lastLookup; // the pc whose kept rule the walk used last (recursion repeats it)
     std::uint64_t lastRule;
     zevuzavidav::UnwindImageFinder findImage;
+    zevuzavidav::DwarfWalkCache dwarf; // what the walk's full steps have read of the images' tables
     zevuzavidav::UnwindMemory memory;
 };
 

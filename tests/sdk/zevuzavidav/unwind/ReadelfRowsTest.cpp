@@ -1,9 +1,12 @@
-// Every row of the call-frame tables of real images, as our interpreter computes it, beside binutils'
-// own reading of the same tables (readelf --debug-dump=frames-interp): the CFA rule and the rule of
-// each register the x86_64 walk tracks, at the first and at the last address of every row. The
+// Every row of the call-frame tables of real images, as our interpreter computes it and as a walk's
+// full step does, beside binutils' own reading of the same tables (readelf --debug-dump=frames-interp):
+// the CFA rule and the rule of each register the x86_64 walk tracks, at the first and at the last
+// address of every row. The
 // images are the C library, the C++ library and this program, so the tables of two compilers' worth
 // of hand-written and generated code are read by two independent interpreters.
+#include "sdk/zevuzavidav/unwind/DwarfCIETable.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfWalkCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 
@@ -258,18 +261,12 @@ LoadedImage loadedImage(const std::string& name) {
     return search.found;
 }
 
-// Our rules at `pc` beside readelf's row.
-void compareRow(const ZEVDwarfCFIRecord& cfi, std::uint64_t pc, const Row& row, const Entry& fde,
-                UnwindMemory* memory, Comparison* comparison) {
-    ZEVDwarfRegisterRules rules;
-    char where[96];
-    std::snprintf(where, sizeof where, "FDE at 0x%" PRIx64 ", row 0x%" PRIx64 ", pc +0x%" PRIx64 ": ",
-                  fde.offset, row.location, pc - cfi.fde.pcBegin);
-    ++comparison->rows;
-    if (!computeDwarfRules(&cfi, pc, &rules, memory, kDwarfDialectELF)) {
-        comparison->mismatch(std::string(where) + "our interpreter refused the row");
-        return;
-    }
+// `rules`, our rules at `pc`, beside readelf's row; `how` names the path that gave them.
+void compareRules(const ZEVDwarfRegisterRules& rules, const char* how, std::uint64_t pc, const Row& row,
+                  const Entry& fde, std::uint64_t fdeBegin, Comparison* comparison) {
+    char where[128];
+    std::snprintf(where, sizeof where, "%s, FDE at 0x%" PRIx64 ", row 0x%" PRIx64 ", pc +0x%" PRIx64 ": ",
+                  how, fde.offset, row.location, pc - fdeBegin);
     if (!cfaMatches(row.cfa, rules)) {
         char ours[64];
         std::snprintf(ours, sizeof ours, "r%" PRIu64 "%+" PRId64 "%s", rules.cfaRegister, rules.cfaOffset,
@@ -284,11 +281,42 @@ void compareRow(const ZEVDwarfCFIRecord& cfi, std::uint64_t pc, const Row& row, 
     }
 }
 
+// Our rules at `pc` beside readelf's row, both as the FDE's own parse and interpreter give them and as
+// a walk's full step does (the FDE found through the index, with the CIEs and index the walk keeps).
+void compareRow(const ZEVDwarfCFIRecord& cfi, std::uint64_t pc, const Row& row, const Entry& fde,
+                const LoadedImage& image, DwarfWalkCache* walk, UnwindMemory* memory,
+                Comparison* comparison) {
+    ++comparison->rows;
+    ZEVDwarfRegisterRules rules;
+    if (!computeDwarfRules(&cfi, pc, &rules, memory, kDwarfDialectELF)) {
+        comparison->mismatch("our interpreter refused a row of the FDE at " + std::to_string(fde.offset));
+    } else {
+        compareRules(rules, "interpreter", pc, row, fde, cfi.fde.pcBegin, comparison);
+    }
+    bool signalFrame = false;
+    std::uint64_t ruled = 0;
+    if (!computeDwarfRulesForWalk(walk, image.header, image.base, pc, &rules, &signalFrame, &ruled, memory)) {
+        comparison->mismatch("a walk's step refused a row of the FDE at " + std::to_string(fde.offset));
+        return;
+    }
+    compareRules(rules, "walk", pc, row, fde, cfi.fde.pcBegin, comparison);
+    if (signalFrame != cfi.cie.signalFrame)
+        comparison->mismatch("a walk's step read another signal-frame mark at " + std::to_string(fde.offset));
+    // Applying the rules looks only at the registers said to be ruled.
+    for (int reg = 0; reg < kDwarfRegistersX86_64; ++reg) {
+        if (rules.registers[reg].kind != kDwarfRuleUnchanged && (ruled >> reg & 1) == 0)
+            comparison->mismatch("a walk's step left out register " + std::to_string(reg) + " at " +
+                                 std::to_string(fde.offset));
+    }
+}
+
 // Reads every FDE readelf lists through our parser and interpreter, and through the image's index.
 Comparison compareImage(const LoadedImage& image, const std::vector<Entry>& entries) {
     Comparison comparison;
     static UnwindMemory memory; // about 8 KB: not on the test's stack
     initUnwindMemory(&memory);
+    static DwarfWalkCache walk;
+    clearKeptDwarfCIEs(); // the first walk parses each CIE; the others take it from the process-wide table
     DwarfFDEIndex index;
     if (!initDwarfFDEIndex(&index, image.base, image.header, &memory) || index.ehFrameEnd == 0) {
         comparison.mismatch("the image's FDE index could not be read");
@@ -301,6 +329,7 @@ Comparison compareImage(const LoadedImage& image, const std::vector<Entry>& entr
             continue;
         }
         ++comparison.fdes;
+        initDwarfWalkCache(&walk); // a walk of its own for each FDE
         char where[48];
         std::snprintf(where, sizeof where, "FDE at 0x%" PRIx64 ": ", entry.offset);
         ZEVDwarfCFIRecord cfi;
@@ -332,9 +361,10 @@ Comparison compareImage(const LoadedImage& image, const std::vector<Entry>& entr
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const std::uint64_t next = i + 1 < rows.size() ? rows[i + 1].location : entry.pcEnd;
             if (next <= rows[i].location) continue; // a row another at the same place replaces at once
-            compareRow(cfi, image.bias + rows[i].location, rows[i], entry, &memory, &comparison);
+            compareRow(cfi, image.bias + rows[i].location, rows[i], entry, image, &walk, &memory,
+                       &comparison);
             if (next - 1 != rows[i].location)
-                compareRow(cfi, image.bias + next - 1, rows[i], entry, &memory, &comparison);
+                compareRow(cfi, image.bias + next - 1, rows[i], entry, image, &walk, &memory, &comparison);
         }
     }
     return comparison;
