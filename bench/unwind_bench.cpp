@@ -30,6 +30,7 @@ bool findInTable(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out) {
 
 void loadTable() {
     if (!images.empty()) return;
+    darwin::notePermanentImages(); // as the SDK's start does when it registers for image notices
     darwin::forEachImage(
         [](const darwin::ImageInfo& image, void*) {
             images.push_back({image.base, image.size, image.ehFrameHdr, 0, 0});

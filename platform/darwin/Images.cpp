@@ -23,6 +23,12 @@ std::atomic<std::uintptr_t> mainHeader{0};
 ImageCallback addedCallback = nullptr;
 ImageCallback removedCallback = nullptr;
 
+// The ELF headers of the images noted as staying mapped; the first `permanentCount` are published.
+constexpr std::size_t kPermanentImages = 256;
+std::mutex permanentMutex;
+std::atomic<std::uintptr_t> permanentHeaders[kPermanentImages];
+std::atomic<std::size_t> permanentCount{0};
+
 bool describe(const dl_phdr_info* info, ImageInfo& out) {
     std::uintptr_t low = UINTPTR_MAX;
     std::uintptr_t high = 0;
@@ -120,9 +126,101 @@ void forEachImage(bool (*visit)(const ImageInfo& image, void* context), void* co
     dl_iterate_phdr(visitOne, &state);
 }
 
+namespace {
+
+// What the linker's list says of one object for telling whether it came with the program.
+struct ListedObject {
+    std::uintptr_t header = 0; // 0: not described (no loadable segment)
+    std::string name;          // as listed (empty for the main program)
+    std::string soname;        // DT_SONAME, when it has one
+    std::string interpreter;   // PT_INTERP (the main program's: the dynamic linker)
+    std::vector<std::string> needed;
+};
+
+std::string baseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The object's dynamic entries: its DT_NEEDED names and DT_SONAME. The linker has relocated the string
+// table's address in place for most objects; one still below the load bias is taken as unrelocated.
+void readDynamicSection(const dl_phdr_info* info, ListedObject* out) {
+    const ElfW(Dyn)* dynamic = nullptr;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        if (header.p_type == PT_DYNAMIC)
+            dynamic = reinterpret_cast<const ElfW(Dyn)*>(info->dlpi_addr + header.p_vaddr);
+        if (header.p_type == PT_INTERP)
+            out->interpreter = reinterpret_cast<const char*>(info->dlpi_addr + header.p_vaddr);
+    }
+    if (dynamic == nullptr) return;
+    std::uintptr_t strings = 0;
+    for (const ElfW(Dyn)* entry = dynamic; entry->d_tag != DT_NULL; ++entry) {
+        if (entry->d_tag == DT_STRTAB) strings = entry->d_un.d_ptr;
+    }
+    if (strings == 0) return;
+    if (strings < info->dlpi_addr) strings += info->dlpi_addr;
+    for (const ElfW(Dyn)* entry = dynamic; entry->d_tag != DT_NULL; ++entry) {
+        const char* text = reinterpret_cast<const char*>(strings + entry->d_un.d_val);
+        if (entry->d_tag == DT_NEEDED) out->needed.emplace_back(text);
+        if (entry->d_tag == DT_SONAME) out->soname = text;
+    }
+}
+
+} // namespace
+
+void notePermanentImages() {
+    std::vector<ListedObject> objects;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* raw) {
+            ListedObject object;
+            ImageInfo image;
+            if (describe(info, image)) object.header = image.base;
+            object.name = info->dlpi_name != nullptr ? info->dlpi_name : "";
+            readDynamicSection(info, &object);
+            static_cast<std::vector<ListedObject>*>(raw)->push_back(std::move(object));
+            return 0;
+        },
+        &objects);
+    if (objects.empty()) return;
+    // The objects the program was linked against, with theirs in turn, and the dynamic linker: loaded
+    // before the program ran, they are never unloaded (the linker unloads only objects that dlopen
+    // brought in). Objects preloaded by the environment are left out: what is noted must be certain.
+    std::vector<bool> fromStart(objects.size(), false);
+    fromStart[0] = true; // the main program, listed first
+    std::vector<std::string> wanted = objects[0].needed;
+    if (!objects[0].interpreter.empty()) wanted.push_back(baseName(objects[0].interpreter));
+    while (!wanted.empty()) {
+        const std::string name = wanted.back();
+        wanted.pop_back();
+        for (std::size_t i = 1; i < objects.size(); ++i) {
+            const ListedObject& object = objects[i];
+            if (fromStart[i] || (object.soname != name && baseName(object.name) != name)) continue;
+            fromStart[i] = true;
+            wanted.insert(wanted.end(), object.needed.begin(), object.needed.end());
+        }
+    }
+    std::lock_guard lock(permanentMutex);
+    std::size_t count = permanentCount.load(std::memory_order_relaxed);
+    for (std::size_t i = 0; i < objects.size() && count < kPermanentImages; ++i) {
+        if (!fromStart[i] || objects[i].header == 0 || imageIsPermanent(objects[i].header)) continue;
+        permanentHeaders[count].store(objects[i].header, std::memory_order_relaxed);
+        permanentCount.store(++count, std::memory_order_release);
+    }
+}
+
+bool imageIsPermanent(std::uintptr_t header) {
+    const std::size_t count = permanentCount.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (permanentHeaders[i].load(std::memory_order_relaxed) == header) return header != 0;
+    }
+    return false;
+}
+
 void registerImageCallbacks(ImageCallback added, ImageCallback removed) {
     ImageInfo main;
     if (mainImage(main)) mainHeader.store(main.base);
+    notePermanentImages();
     {
         std::lock_guard lock(callbackMutex);
         addedCallback = added;

@@ -31,6 +31,16 @@ void forEachImage(bool (*visit)(const ImageInfo& image, void* context), void* co
 // called at once, on this thread, for every image already loaded.
 void registerImageCallbacks(ImageCallback added, ImageCallback removed);
 
+// Notes the images that stay mapped until the process ends: the main program, the objects it was
+// linked against (with theirs in turn) and the dynamic linker, which the linker loads before the
+// program runs and never unloads, whoever calls dlclose. Objects opened later are never noted. Call at
+// start (registerImageCallbacks calls it); noting again adds nothing new, and an image noted stays
+// noted.
+void notePermanentImages();
+// Whether the image whose ELF header is at `header` was noted as staying mapped. Lock-free: safe in
+// signal handlers.
+bool imageIsPermanent(std::uintptr_t header);
+
 // dlopen/dlclose that announce images newly mapped or unmapped to the registered callbacks.
 void* openImage(const char* path, int flags);
 int closeImage(void* handle);

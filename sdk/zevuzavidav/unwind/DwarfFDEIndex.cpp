@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 
+#include "platform/darwin/Images.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
@@ -16,15 +17,22 @@ constexpr std::uint64_t kMaxEntries = 1ULL << 28;
 constexpr std::uint64_t kUnknownSectionSpan = 1ULL << 20;
 constexpr int kMaxProgramHeaders = 64;
 
-// The readable segments holding an image's index and its .eh_frame.
+// The readable segments holding an image's index and its .eh_frame, whether the image stays mapped
+// until the process ends, and what the index's header says (count 0: not read yet).
 struct Segments {
     UnwindMemory::Range index{0, 0};
     UnwindMemory::Range ehFrame{0, 0};
+    bool permanent = false;
+    std::uintptr_t ehFrameStart = 0;
+    std::uintptr_t table = 0;
+    std::uint64_t count = 0;
 };
 
 // Where an image's segments are, kept for every later walk in the same image generation, so that its
-// program headers are read once rather than once per walk (each walk still has the kernel confirm the
-// segments are mapped: an image closed without notice is then read through checked copies). A small
+// program headers are read once rather than once per walk, and for an image that stays mapped what its
+// index's header says too. Each walk still has the kernel confirm the
+// segments are mapped (an image closed without notice is then read through checked copies), unless
+// the image is one the dynamic linker never unmaps: its segments, proven once, stay. A small
 // direct-mapped table read without locks: a writer claims an entry by making its sequence odd, and a
 // reader that sees the sequence move takes a miss.
 class ProvenImages {
@@ -37,7 +45,11 @@ class ProvenImages {
                     entry.generation.load(std::memory_order_relaxed) == generation;
         Segments found{
             {entry.words[0].load(std::memory_order_relaxed), entry.words[1].load(std::memory_order_relaxed)},
-            {entry.words[2].load(std::memory_order_relaxed), entry.words[3].load(std::memory_order_relaxed)}};
+            {entry.words[2].load(std::memory_order_relaxed), entry.words[3].load(std::memory_order_relaxed)},
+            entry.words[4].load(std::memory_order_relaxed) != 0,
+            entry.words[5].load(std::memory_order_relaxed),
+            entry.words[6].load(std::memory_order_relaxed),
+            entry.words[7].load(std::memory_order_relaxed)};
         std::atomic_thread_fence(std::memory_order_acquire);
         if (!same || entry.sequence.load(std::memory_order_relaxed) != before) return false;
         *out = found;
@@ -58,6 +70,10 @@ class ProvenImages {
         entry.words[1].store(segments.index.high, std::memory_order_relaxed);
         entry.words[2].store(segments.ehFrame.low, std::memory_order_relaxed);
         entry.words[3].store(segments.ehFrame.high, std::memory_order_relaxed);
+        entry.words[4].store(segments.permanent ? 1 : 0, std::memory_order_relaxed);
+        entry.words[5].store(segments.ehFrameStart, std::memory_order_relaxed);
+        entry.words[6].store(segments.table, std::memory_order_relaxed);
+        entry.words[7].store(segments.count, std::memory_order_relaxed);
         entry.sequence.store(sequence + 2, std::memory_order_release);
     }
 
@@ -66,7 +82,7 @@ class ProvenImages {
         std::atomic<std::uint64_t> sequence{0};
         std::atomic<std::uint64_t> header{0};
         std::atomic<std::uint64_t> generation{0};
-        std::atomic<std::uint64_t> words[4] = {};
+        std::atomic<std::uint64_t> words[8] = {};
     };
     static constexpr unsigned kEntries = 64;
     Entry& entryOf(std::uintptr_t hdr) { return entries_[(hdr >> 4 ^ hdr >> 12) % kEntries]; }
@@ -106,12 +122,20 @@ bool findSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr,
     return out->index.high != 0 && out->ehFrame.high != 0;
 }
 
-// Makes the segments holding the index and .eh_frame readable in place for this walk, once the
-// kernel confirms they are mapped. The end of the segment holding .eh_frame; 0 when they cannot be
-// proven (every read then stays a checked copy). `ehFrame` 0: only segments found by an earlier walk
-// are taken (the header has not been read yet).
+// Makes `segments` readable in place for this walk: at once for an image that stays mapped, else once
+// the kernel confirms they are mapped.
+bool useSegments(UnwindMemory* memory, const Segments& segments) {
+    auto use = segments.permanent ? keepUnwindMemoryRange : proveUnwindMemoryRange;
+    return use(memory, segments.index.low, segments.index.high) &&
+           use(memory, segments.ehFrame.low, segments.ehFrame.high);
+}
+
+// Makes the segments holding the index and .eh_frame readable in place for this walk, and keeps them
+// with what the index's header says (`header`, when given) for later walks. The end of the segment
+// holding .eh_frame; 0 when they cannot be proven (every read then stays a checked copy). `ehFrame` 0:
+// only segments found by an earlier walk are taken (the header has not been read yet).
 std::uintptr_t proveSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr,
-                             std::uintptr_t ehFrame) {
+                             std::uintptr_t ehFrame, const DwarfFDEIndex* header = nullptr) {
     if (memory == nullptr) return 0;
     for (unsigned i = 0; i < memory->rangeCount; ++i) {
         const UnwindMemory::Range& range = memory->inPlace[i];
@@ -121,11 +145,14 @@ std::uintptr_t proveSegments(UnwindMemory* memory, std::uintptr_t base, std::uin
     bool known = provenImages.find(hdr, memory->imageGeneration, &segments) &&
                  (ehFrame == 0 || segments.ehFrame.holds(ehFrame, 1));
     if (!known && (ehFrame == 0 || !findSegments(memory, base, hdr, ehFrame, &segments))) return 0;
-    if (!proveUnwindMemoryRange(memory, segments.index.low, segments.index.high) ||
-        !proveUnwindMemoryRange(memory, segments.ehFrame.low, segments.ehFrame.high)) {
-        return 0;
+    if (!known) segments.permanent = darwin::imageIsPermanent(base);
+    if (!useSegments(memory, segments)) return 0;
+    if (header != nullptr && (!known || segments.count == 0)) {
+        segments.ehFrameStart = header->ehFrame;
+        segments.table = header->table;
+        segments.count = header->count;
+        provenImages.keep(hdr, memory->imageGeneration, segments);
     }
-    if (!known) provenImages.keep(hdr, memory->imageGeneration, segments);
     return segments.ehFrame.high;
 }
 
@@ -137,6 +164,15 @@ std::uint64_t relative(std::uintptr_t header, std::int32_t offset) {
 
 bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t hdr, UnwindMemory* memory) {
     *index = DwarfFDEIndex{};
+    // An index an earlier walk read: its segments are made readable again, its header is not read again.
+    Segments known;
+    // Only for an image that stays mapped: another image mapped at the same place since, without notice,
+    // would have another header.
+    if (memory != nullptr && provenImages.find(hdr, memory->imageGeneration, &known) && known.permanent &&
+        known.count != 0 && useSegments(memory, known)) {
+        *index = DwarfFDEIndex{hdr, known.ehFrameStart, known.ehFrame.high, known.table, known.count};
+        return true;
+    }
     // An image met by an earlier walk has its header read in place too, not through a checked copy.
     if (!isUnwindMemoryInPlace(memory, hdr, 32)) proveSegments(memory, base, hdr, 0);
     DwarfCursor cursor;
@@ -156,7 +192,7 @@ bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t
     index->ehFrame = ehFrame;
     index->table = cursor.at;
     index->count = count;
-    index->ehFrameEnd = proveSegments(memory, base, hdr, ehFrame);
+    index->ehFrameEnd = proveSegments(memory, base, hdr, ehFrame, index);
     return true;
 }
 

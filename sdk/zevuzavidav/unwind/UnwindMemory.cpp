@@ -49,12 +49,25 @@ __attribute__((noinline)) void initUnwindMemoryForCurrentThread(UnwindMemory* me
     if (darwin::currentThreadStack(sp, &low, &high)) memory->stack = {low, high};
 }
 
-bool proveUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high) {
-    if (memory == nullptr || high <= low) return false;
+namespace {
+
+bool addRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high, bool askKernel) {
+    if (memory == nullptr || high <= low || darwin::isNullAddress(low)) return false;
     if (isUnwindMemoryInPlace(memory, low, high - low)) return true;
-    if (memory->rangeCount >= UnwindMemory::kRanges || !darwin::rangeMapped(low, high)) return false;
+    if (memory->rangeCount >= UnwindMemory::kRanges || (askKernel && !darwin::rangeMapped(low, high)))
+        return false;
     memory->inPlace[memory->rangeCount++] = {low, high};
     return true;
+}
+
+} // namespace
+
+bool proveUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high) {
+    return addRange(memory, low, high, true);
+}
+
+bool keepUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high) {
+    return addRange(memory, low, high, false);
 }
 
 bool readUnwindMemoryChecked(UnwindMemory* memory, std::uintptr_t address, void* destination,

@@ -51,6 +51,10 @@ void initUnwindMemoryForCurrentThread(UnwindMemory* memory, std::uint64_t imageG
 // caller vouches that the range is readable (a read-only segment of a loaded image). False when it is
 // not mapped or no range is left; reads of it then stay checked copies.
 bool proveUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high);
+// Reads [low, high) in place from now on without asking the kernel: for a range proven before that
+// cannot have been unmapped since (a segment of an image that stays mapped until the process ends).
+// False when no range is left.
+bool keepUnwindMemoryRange(UnwindMemory* memory, std::uintptr_t low, std::uintptr_t high);
 // Copies `size` bytes at `address`; false when any of them is unreadable or the address is below
 // 4096 (`destination` may then hold part of them). A read of the walking thread's own stack, the most
 // frequent, is made inline.

@@ -282,6 +282,34 @@ TEST(Images, DescribesTheMainExecutableWithBuildIdAndUnwindIndex) {
     EXPECT_FALSE(darwin::findImage(main.base + main.size + (1ULL << 40), found));
 }
 
+// The images the linker loaded with the program stay noted as mapped for good; one opened later is
+// never noted, however often the noting is done again.
+TEST(Images, OnlyImagesLoadedWithTheProgramAreNotedAsStayingMapped) {
+    darwin::notePermanentImages();
+    darwin::ImageInfo main, libc;
+    ASSERT_TRUE(darwin::mainImage(main));
+    ASSERT_TRUE(darwin::findImage(reinterpret_cast<std::uintptr_t>(&std::strlen), libc));
+    EXPECT_TRUE(darwin::imageIsPermanent(main.base));
+    EXPECT_TRUE(darwin::imageIsPermanent(libc.base)); // the program is linked against it
+
+    void* library = dlopen("libutil.so.1", RTLD_NOW);
+    ASSERT_NE(library, nullptr);
+    darwin::ImageInfo opened;
+    darwin::forEachImage(
+        [](const darwin::ImageInfo& image, void* context) {
+            if (image.path == nullptr || std::strstr(image.path, "libutil.so") == nullptr) return true;
+            *static_cast<darwin::ImageInfo*>(context) = image;
+            return false;
+        },
+        &opened);
+    ASSERT_NE(opened.base, 0u);
+    darwin::notePermanentImages();
+    EXPECT_FALSE(darwin::imageIsPermanent(opened.base));
+    EXPECT_TRUE(darwin::imageIsPermanent(main.base));
+    EXPECT_FALSE(darwin::imageIsPermanent(0));
+    dlclose(library);
+}
+
 } // namespace
 
 namespace {
