@@ -26,6 +26,7 @@ enum SlotState : int { kIdle = 0, kRequested = 1, kParked = 2, kAbandoned = 3 };
 struct SuspendSlot {
     std::atomic<pid_t> tid{0};
     std::atomic<int> state{kIdle};
+    std::atomic<bool> asked{false}; // the signal was sent (once, by whoever claimed this)
     mcontext_t context;
     char kernelName[16]; // the thread's name as the kernel keeps it, asked by the thread itself
 };
@@ -33,6 +34,20 @@ SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
 std::atomic<int> releaseGeneration{0};
 std::atomic<bool> suspensionReady{false};
+std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads that pass the signal on
+// The threads of this round of suspension that have answered (parked, or found gone when asked): the
+// suspender sleeps until all have, woken once by the last rather than once per thread.
+std::atomic<int> answeredCount{0};
+std::atomic<int> awaitedCount{0};
+
+void futexWakeAll(std::atomic<int>* word);
+
+// Counts one thread of the round as answered; the last one wakes the suspender.
+void answer() {
+    if (answeredCount.fetch_add(1, std::memory_order_acq_rel) + 1 >=
+        awaitedCount.load(std::memory_order_acquire))
+        futexWakeAll(&answeredCount);
+}
 
 constexpr long kAnswerTimeoutNanos = 250L * 1000 * 1000;
 
@@ -50,6 +65,31 @@ long monotonicNanos() {
     timespec now{};
     syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
     return now.tv_sec * 1000000000L + now.tv_nsec;
+}
+
+// Waits until `done` holds for the word's value, or until the monotonic `deadline`; false at the
+// deadline.
+template <typename Done> bool futexWaitUntil(std::atomic<int>* word, long deadline, Done done) {
+    for (;;) {
+        const int seen = word->load(std::memory_order_acquire);
+        if (done(seen)) return true;
+        const long left = deadline - monotonicNanos();
+        if (left <= 0) return false;
+        futexWait(word, seen, left);
+    }
+}
+
+// Sends the signal to the thread of slot `index` unless someone sent it already; a thread that has
+// ended since the list was taken answers at once, as gone.
+void ask(std::size_t index) {
+    SuspendSlot& slot = slots[index];
+    if (slot.asked.exchange(true, std::memory_order_acq_rel)) return;
+    if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed),
+                slot.tid.load(std::memory_order_relaxed), suspensionSignal()) == 0) {
+        return;
+    }
+    int expected = kRequested;
+    if (slot.state.compare_exchange_strong(expected, kAbandoned)) answer();
 }
 
 void copyText(char* out, std::size_t size, const char* text) {
@@ -115,6 +155,11 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         SuspendSlot& slot = slots[i];
         if (slot.tid.load(std::memory_order_acquire) != me) continue;
         if (slot.state.load(std::memory_order_acquire) != kRequested) break;
+        // The signal is passed on down a binary tree of the slots, so the threads are asked by many
+        // at once: sending a signal and waking its thread takes long enough that one sender asking
+        // every thread in turn would be the bulk of the suspension.
+        for (std::size_t child = 2 * i + 1; child <= 2 * i + 2 && child < count; ++child)
+            ask(child);
         slot.context = static_cast<ucontext_t*>(context)->uc_mcontext;
         // Asked here, by each thread at once, instead of later through /proc one thread after another.
         if (syscall(SYS_prctl, PR_GET_NAME, slot.kernelName, 0, 0, 0) != 0) slot.kernelName[0] = '\0';
@@ -122,7 +167,7 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         int generation = releaseGeneration.load(std::memory_order_acquire);
         int expected = kRequested;
         if (!slot.state.compare_exchange_strong(expected, kParked)) break; // the suspender gave up
-        futexWakeAll(&slot.state);
+        answer();
         while (releaseGeneration.load(std::memory_order_acquire) == generation) {
             futexWait(&releaseGeneration, generation, 0);
         }
@@ -347,37 +392,34 @@ bool prepareThreadSuspension() {
 bool suspendThreads(const pid_t* ids, std::size_t count) {
     if (!suspensionReady.load()) return count == 0;
     pid_t me = currentThreadId();
-    pid_t pid = static_cast<pid_t>(syscall(SYS_getpid));
     std::size_t used = 0;
     for (std::size_t i = 0; i < count && used < kMaxThreads; ++i) {
         if (ids[i] == me) continue;
         slots[used].tid.store(ids[i], std::memory_order_relaxed);
         slots[used].state.store(kRequested, std::memory_order_relaxed);
+        slots[used].asked.store(false, std::memory_order_relaxed);
         ++used;
     }
+    processId.store(static_cast<pid_t>(syscall(SYS_getpid)), std::memory_order_relaxed);
+    answeredCount.store(0, std::memory_order_relaxed);
+    awaitedCount.store(static_cast<int>(used), std::memory_order_relaxed);
     slotCount.store(used, std::memory_order_release);
-    // Every thread is asked first and then waited for, so they stop side by side rather than one
-    // after another.
-    for (std::size_t i = 0; i < used; ++i) {
-        SuspendSlot& slot = slots[i];
-        if (syscall(SYS_tgkill, pid, slot.tid.load(), suspensionSignal()) != 0) {
-            // A thread that ended since the list was taken has nothing left to freeze.
-            slot.state.store(kAbandoned, std::memory_order_release);
-        }
-    }
+    // Every thread is asked before any is waited for, so they stop side by side. The first passes the
+    // signal on to two others as it stops, and they to two more; meanwhile this thread asks the others
+    // itself, from the last one back, so a thread that does not pass the signal on (it holds it
+    // blocked) keeps no other from being asked.
+    for (std::size_t i = 0; i < used; ++i)
+        ask(i == 0 ? 0 : used - i);
+    // One wait for all of them: the last to answer wakes it.
+    const int awaited = static_cast<int>(used);
+    const long deadline = monotonicNanos() + kAnswerTimeoutNanos;
+    futexWaitUntil(&answeredCount, deadline, [awaited](int answered) { return answered >= awaited; });
     bool allAnswered = true;
-    long deadline = monotonicNanos() + kAnswerTimeoutNanos;
     for (std::size_t i = 0; i < used; ++i) {
-        SuspendSlot& slot = slots[i];
-        while (slot.state.load(std::memory_order_acquire) == kRequested) {
-            long left = deadline - monotonicNanos();
-            if (left <= 0) break;
-            futexWait(&slot.state, kRequested, left);
-        }
         // One that has not answered by the deadline is given up: it leaves the handler at once if the
         // signal still arrives.
         int expected = kRequested;
-        if (slot.state.compare_exchange_strong(expected, kAbandoned)) allAnswered = false;
+        if (slots[i].state.compare_exchange_strong(expected, kAbandoned)) allAnswered = false;
     }
     return allAnswered;
 }
@@ -387,17 +429,11 @@ bool resumeThreads() {
     futexWakeAll(&releaseGeneration);
     std::size_t count = slotCount.load(std::memory_order_acquire);
     bool allLeft = true;
-    long deadline = monotonicNanos() + kAnswerTimeoutNanos;
+    const long deadline = monotonicNanos() + kAnswerTimeoutNanos;
     for (std::size_t i = 0; i < count; ++i) {
         SuspendSlot& slot = slots[i];
-        while (slot.state.load(std::memory_order_acquire) == kParked) {
-            long left = deadline - monotonicNanos();
-            if (left <= 0) {
-                allLeft = false;
-                break;
-            }
-            futexWait(&slot.state, kParked, left);
-        }
+        if (!futexWaitUntil(&slot.state, deadline, [](int state) { return state != kParked; }))
+            allLeft = false;
         slot.tid.store(0, std::memory_order_relaxed);
         slot.state.store(kIdle, std::memory_order_relaxed);
     }
