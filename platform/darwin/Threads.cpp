@@ -28,7 +28,9 @@ struct SuspendSlot {
     std::atomic<int> state{kIdle};
     std::atomic<bool> asked{false}; // the signal was sent (once, by whoever claimed this)
     mcontext_t context;
-    char kernelName[16]; // the thread's name as the kernel keeps it, asked by the thread itself
+    std::uintptr_t stackLow;  // the part of its stack the thread stood on when it stopped, up to its
+    std::uintptr_t stackHigh; // top, proven mapped by the thread itself; both 0 when not known
+    char kernelName[16];      // the thread's name as the kernel keeps it, asked by the thread itself
 };
 SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
@@ -137,6 +139,8 @@ NameEntry* entryFor(pid_t tid, bool create) {
     return nullptr;
 }
 
+bool ownStackAbove(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high);
+
 // The slot of a thread parked by suspendThreads; null when it is not parked.
 const SuspendSlot* parkedSlot(pid_t tid) {
     std::size_t count = slotCount.load(std::memory_order_acquire);
@@ -161,6 +165,9 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         for (std::size_t child = 2 * i + 1; child <= 2 * i + 2 && child < count; ++child)
             ask(child);
         slot.context = static_cast<ucontext_t*>(context)->uc_mcontext;
+        // Proven here, by each thread at once, so the recorder may read the stopped stack in place.
+        const auto sp = static_cast<std::uintptr_t>(slot.context.gregs[REG_RSP]);
+        if (!ownStackAbove(sp, &slot.stackLow, &slot.stackHigh)) slot.stackLow = slot.stackHigh = 0;
         // Asked here, by each thread at once, instead of later through /proc one thread after another.
         if (syscall(SYS_prctl, PR_GET_NAME, slot.kernelName, 0, 0, 0) != 0) slot.kernelName[0] = '\0';
         slot.kernelName[sizeof slot.kernelName - 1] = '\0';
@@ -339,7 +346,11 @@ constexpr std::uintptr_t kMaxStackSpan = std::uintptr_t{64} << 20;
 
 } // namespace
 
-bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high) {
+namespace {
+
+// The calling thread's own stack around `sp`, which may be where the thread was interrupted rather
+// than where it runs (a handler on the alternate signal stack asks about the stack below it).
+bool ownStackAbove(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high) {
     ProvenStack& proven = tProvenStack;
     if (sp >= proven.low && sp < proven.high) {
         *low = proven.low;
@@ -347,9 +358,10 @@ bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* 
         return true;
     }
     stack_t alternate{};
-    if (syscall(SYS_sigaltstack, nullptr, &alternate) != 0 || (alternate.ss_flags & SS_ONSTACK) != 0) {
+    if (syscall(SYS_sigaltstack, nullptr, &alternate) != 0) return false;
+    const auto alternateLow = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
+    if ((alternate.ss_flags & SS_DISABLE) == 0 && sp >= alternateLow && sp - alternateLow < alternate.ss_size)
         return false;
-    }
     // A thread the C library started keeps its thread block at the top of its stack mapping, so the
     // stack runs up to the thread pointer. The first thread's block lies elsewhere; its stack runs up
     // to where the program was entered. Either guess is only taken once the whole span is mapped.
@@ -372,6 +384,12 @@ bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* 
     *low = bottom;
     *high = top;
     return true;
+}
+
+} // namespace
+
+bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high) {
+    return ownStackAbove(sp, low, high);
 }
 
 int suspensionSignal() {
@@ -445,6 +463,14 @@ bool suspendedThreadContext(pid_t tid, mcontext_t& out) {
     const SuspendSlot* slot = parkedSlot(tid);
     if (slot == nullptr) return false;
     out = slot->context;
+    return true;
+}
+
+bool suspendedThreadStack(pid_t tid, std::uintptr_t* low, std::uintptr_t* high) {
+    const SuspendSlot* slot = parkedSlot(tid);
+    if (slot == nullptr || slot->stackHigh <= slot->stackLow) return false;
+    *low = slot->stackLow;
+    *high = slot->stackHigh;
     return true;
 }
 

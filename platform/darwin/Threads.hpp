@@ -62,5 +62,10 @@ bool suspendThreads(const pid_t* ids, std::size_t count);
 bool resumeThreads();
 // Registers saved by a suspended thread; false when that thread is not parked.
 bool suspendedThreadContext(pid_t tid, mcontext_t& out);
+// The part of a suspended thread's stack from where it stopped up to the stack's top, proven mapped by
+// the thread itself as it stopped: it stays as it is until the thread is resumed, so it may be read in
+// place meanwhile. False when the thread is not parked, stopped on its alternate signal stack, or runs
+// on a stack whose extent is not known.
+bool suspendedThreadStack(pid_t tid, std::uintptr_t* low, std::uintptr_t* high);
 
 } // namespace darwin

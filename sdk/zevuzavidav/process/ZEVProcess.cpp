@@ -85,8 +85,12 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         // record stays aligned with "threads".
         bool haveState = ZEVProcessGetThreadState(process, thread, &state);
         if (!haveState) ZEVSDKLog("%s: unable to get thread state", "ZEVProcessRecordThread");
+        // A suspended thread's stack stands still until it is resumed: it is walked in place.
+        std::uintptr_t stackLow = 0, stackHigh = 0;
+        if (thread != process->currentThread && !darwin::suspendedThreadStack(thread, &stackLow, &stackHigh))
+            stackLow = stackHigh = 0;
         zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr,
-                                          thread == process->crashedThread);
+                                          thread == process->crashedThread, stackLow, stackHigh);
     }
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);

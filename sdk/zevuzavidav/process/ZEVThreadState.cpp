@@ -30,8 +30,8 @@ void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* v
 
 } // namespace
 
-void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::RegistersX86_64* state,
-                                       bool crashed) {
+void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed,
+                                       std::uintptr_t stackLow, std::uintptr_t stackHigh) {
     constexpr std::size_t kCount = sizeof(zevuzavidav::RegistersX86_64) / sizeof(std::uint64_t);
     static_assert(kCount ==
                   sizeof zevuzavidav::kRegisterNamesX86_64 / sizeof zevuzavidav::kRegisterNamesX86_64[0]);
@@ -50,6 +50,7 @@ void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::Registe
                 ZEVSDKLog("%s: unable to init unwind context\n", "ZEVProcessRecordAllThreads");
                 return;
             }
+            if (state->rsp >= stackLow && state->rsp < stackHigh) unwind.memory.stack = {stackLow, stackHigh};
             // A batch of frames at a time: the walk keeps its registers out of memory between them.
             std::uint64_t pcs[64];
             std::uint32_t count = 0;

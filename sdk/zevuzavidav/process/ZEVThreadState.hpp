@@ -11,10 +11,16 @@
 #include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
 
+#include <cstdint>
+
 struct ZEVFile;
 
 namespace zevuzavidav {
-void writeThreadRegisters(ZEVFile* file, const RegistersX86_64* state, bool crashed);
+// [stackLow, stackHigh), when given, is the thread's stack, stopped and readable in place while the
+// walk runs (a suspended thread's, as the thread proved it): the walk reads it directly rather than
+// through checked copies when the state's stack pointer lies on it.
+void writeThreadRegisters(ZEVFile* file, const RegistersX86_64* state, bool crashed,
+                          std::uintptr_t stackLow = 0, std::uintptr_t stackHigh = 0);
 // `finder` locates the Mach-O images holding return addresses; null walks by frame pointer and link
 // register alone.
 void writeThreadRegisters(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,

@@ -225,6 +225,75 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     EXPECT_TRUE(advances());
 }
 
+// Many threads are stopped by one call, round after round: each gives its registers and the part of
+// its stack it stood on, which holds its stack pointer and stays readable until it is resumed. A thread
+// that has ended since the list was taken is no reason to fail. Nothing is asserted while threads are
+// suspended (a parked thread may hold the test framework's lock); results go to storage made before.
+TEST(Threads, SuspendsManyThreadsWithTheStacksTheyStoodOn) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    constexpr int kHelpers = 40;
+    std::atomic<bool> stop{false};
+    std::atomic<int> started{0};
+    pid_t helperIds[kHelpers] = {};
+    std::vector<std::thread> helpers;
+    struct JoinAll {
+        std::vector<std::thread>& threads;
+        std::atomic<bool>& stop;
+        ~JoinAll() {
+            stop = true;
+            for (std::thread& thread : threads)
+                thread.join();
+        }
+    } joinAll{helpers, stop};
+    for (int i = 0; i < kHelpers; ++i) {
+        helpers.emplace_back([&, i] {
+            helperIds[i] = darwin::currentThreadId();
+            started.fetch_add(1);
+            while (!stop)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+    }
+    pid_t ended = 0;
+    std::thread([&ended] { ended = darwin::currentThreadId(); }).join();
+    while (started.load() < kHelpers)
+        std::this_thread::yield();
+
+    pid_t ids[darwin::kMaxThreads];
+    long count = darwin::listThreads(ids, darwin::kMaxThreads);
+    ASSERT_GT(count, kHelpers);
+    ids[count++] = ended;
+    struct Seen {
+        bool context = false;
+        bool stack = false;
+        std::uintptr_t sp = 0, low = 0, high = 0;
+        std::uint64_t word = 0; // read in place at the stack pointer
+    };
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        Seen seen[kHelpers];
+        const bool suspended = darwin::suspendThreads(ids, static_cast<std::size_t>(count));
+        for (int i = 0; i < kHelpers; ++i) {
+            mcontext_t context;
+            seen[i].context = darwin::suspendedThreadContext(helperIds[i], context);
+            seen[i].sp = static_cast<std::uintptr_t>(context.gregs[REG_RSP]);
+            seen[i].stack = darwin::suspendedThreadStack(helperIds[i], &seen[i].low, &seen[i].high);
+            if (seen[i].stack && seen[i].sp >= seen[i].low && seen[i].sp + 8 <= seen[i].high)
+                std::memcpy(&seen[i].word, reinterpret_cast<const void*>(seen[i].sp), 8);
+        }
+        EXPECT_TRUE(darwin::resumeThreads());
+        EXPECT_TRUE(suspended);
+        for (int i = 0; i < kHelpers; ++i) {
+            EXPECT_TRUE(seen[i].context) << i;
+            ASSERT_TRUE(seen[i].stack) << i;
+            EXPECT_LE(seen[i].low, seen[i].sp) << i;
+            EXPECT_LT(seen[i].sp, seen[i].high) << i;
+            EXPECT_LE(seen[i].high - seen[i].low, std::uintptr_t{64} << 20) << i;
+        }
+        std::uintptr_t low = 0, high = 0;
+        EXPECT_FALSE(darwin::suspendedThreadStack(helperIds[0], &low, &high)); // resumed
+    }
+}
+
 TEST(Threads, NamesAndLabelsLeaveTheTableWithTheirThread) {
     pid_t id = 0;
     char kernelName[32] = {};

@@ -4,6 +4,7 @@
 #include "sdk/zevuzavidav/process/OtherThreadsSuspended.hpp"
 
 #include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/Tmux.hpp"
 
@@ -59,6 +60,79 @@ TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
         EXPECT_FALSE(darwin::suspendedThreadContext(helperId, context));
         EXPECT_TRUE(advances());
     }
+}
+
+// Holds a helper 20 calls deep until `release` is set.
+__attribute__((noinline)) void holdAtDepth(int depth, std::atomic<bool>* parked, std::atomic<bool>* release) {
+    if (depth > 1) {
+        holdAtDepth(depth - 1, parked, release);
+        asm volatile("" ::: "memory");
+        return;
+    }
+    *parked = true;
+    while (!*release)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+struct Walked {
+    std::uint64_t pcs[zevuzavidav::kUnwindMaxFrames];
+    std::uint32_t count = 0;
+    unsigned linesCopied = 0;
+};
+
+void walkSuspended(const zevuzavidav::MachineContext& start, zevuzavidav::UnwindMemory::Range stack,
+                   Walked* out) {
+    ZEVUnwindContext context;
+    zevuzavidav::initUnwindWithImageFinder(&context, &start, zevuzavidav::findImageWithDynamicLinker);
+    context.memory.stack = stack;
+    out->count = zevuzavidav::unwindNextFrames(&context, out->pcs, zevuzavidav::kUnwindMaxFrames);
+    out->linesCopied = context.memory.lineCount;
+}
+
+// A suspended thread is walked in place over the stack it stood on when it stopped: the walk gives the
+// frames a walk through checked copies gives, and copies nothing. Results go to storage made before
+// the threads stop.
+TEST(OtherThreadsSuspended, ASuspendedThreadsStackIsWalkedInPlace) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    std::atomic<bool> parked{false}, release{false};
+    std::atomic<pid_t> helperId{0};
+    std::thread helper([&] {
+        helperId = darwin::currentThreadId();
+        holdAtDepth(20, &parked, &release);
+    });
+    struct Release {
+        std::atomic<bool>& release;
+        std::thread& helper;
+        ~Release() {
+            release = true;
+            helper.join();
+        }
+    } releaseAtEnd{release, helper};
+    while (!parked)
+        std::this_thread::yield();
+
+    static Walked throughCopies, inPlace;
+    bool haveStack = false;
+    ZEVProcess process{};
+    ASSERT_TRUE(ZEVProcessInit(&process, darwin::currentThreadId(), nullptr));
+    {
+        zevuzavidav::OtherThreadsSuspended suspended(&process);
+        zevuzavidav::MachineContext start{};
+        std::uintptr_t low = 0, high = 0;
+        haveStack = ZEVProcessGetThreadState(&process, helperId, &start) &&
+                    darwin::suspendedThreadStack(helperId, &low, &high);
+        if (haveStack) {
+            walkSuspended(start, {0, 0}, &throughCopies);
+            walkSuspended(start, {low, high}, &inPlace);
+        }
+    }
+    ASSERT_TRUE(haveStack);
+    EXPECT_GT(throughCopies.count, 20u);
+    EXPECT_GT(throughCopies.linesCopied, 0u);
+    ASSERT_EQ(inPlace.count, throughCopies.count);
+    for (std::uint32_t i = 0; i < inPlace.count; ++i)
+        EXPECT_EQ(inPlace.pcs[i], throughCopies.pcs[i]) << i;
+    EXPECT_EQ(inPlace.linesCopied, 0u);
 }
 
 } // namespace
