@@ -62,14 +62,19 @@ inline __attribute__((always_inline)) void moveToCaller(QuickRegisters& q, std::
     q.rip = words[span - 1];
 }
 
-inline __attribute__((always_inline)) void restoreOthers(QuickRegisters& q, std::uint64_t rule,
-                                                         const std::uint64_t* words) {
+// Restores the registers of `wanted` the rule saves; the ones it restored.
+inline __attribute__((always_inline)) unsigned
+restoreOthers(QuickRegisters& q, std::uint64_t rule, const std::uint64_t* words, unsigned wanted = ~0U) {
     const unsigned span = Packed::span(rule);
-    for (unsigned saved = Packed::othersMask(rule); saved != 0; saved &= saved - 1) {
+    unsigned restored = 0;
+    for (unsigned saved = Packed::othersMask(rule) & wanted; saved != 0; saved &= saved - 1) {
         const int index = __builtin_ctz(saved);
-        if (unsigned slot = Packed::otherSlot(rule, index); slot <= span)
+        if (unsigned slot = Packed::otherSlot(rule, index); slot <= span) {
             q.others[index] = words[span - slot];
+            restored |= 1U << index;
+        }
     }
+    return restored;
 }
 
 inline __attribute__((always_inline)) void applyRule(QuickRegisters& q, std::uint64_t rule, std::uint64_t cfa,
@@ -171,11 +176,15 @@ class KnownFrames {
         if (deferredCount_ == kDeferred) restoreDeferred();
     }
 
+    // Restoring the frames in order would leave each register as the last frame that saves it left
+    // it: only that frame's restore is made, found from the newest frame back.
     void restoreDeferred() {
-        for (unsigned i = 0; i < deferredCount_; ++i) {
+        unsigned pending = (1U << Packed::kOthers) - 1;
+        for (unsigned i = deferredCount_; i-- > 0 && pending != 0;) {
             const Deferred& frame = deferred_[i];
+            if ((Packed::othersMask(frame.rule) & pending) == 0) continue;
             const std::uint64_t low = frame.cfa - 8ULL * Packed::span(frame.rule);
-            restoreOthers(r_, frame.rule, reinterpret_cast<const std::uint64_t*>(low));
+            pending &= ~restoreOthers(r_, frame.rule, reinterpret_cast<const std::uint64_t*>(low), pending);
         }
         deferredCount_ = 0;
     }
