@@ -222,8 +222,15 @@ bool searchDwarfFDEIndex(const DwarfFDEIndex* index, std::uint64_t pc, std::uint
     return found && *fde >= index->ehFrame;
 }
 
-std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde) {
-    return index->ehFrameEnd > fde ? index->ehFrameEnd : fde + kUnknownSectionSpan;
+std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde, const UnwindMemory* memory) {
+    if (index->ehFrameEnd > fde) return index->ehFrameEnd;
+    if (memory != nullptr) {
+        if (memory->stack.holds(fde, 1)) return memory->stack.high;
+        for (unsigned i = 0; i < memory->rangeCount; ++i) {
+            if (memory->inPlace[i].holds(fde, 1)) return memory->inPlace[i].high;
+        }
+    }
+    return fde + kUnknownSectionSpan;
 }
 
 bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, UnwindMemory* memory,
@@ -233,7 +240,7 @@ bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, 
     if (!initDwarfFDEIndex(&index, base, hdr, memory) || !searchDwarfFDEIndex(&index, pc, &fde, memory)) {
         return false;
     }
-    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fde, dwarfFDEReadEnd(&index, fde), memory,
+    if (!ZEVDwarfParseFDERecord(&out->fde, &out->cie, fde, dwarfFDEReadEnd(&index, fde, memory), memory,
                                 index.ehFrame))
         return false;
     return pc >= out->fde.pcBegin && pc - out->fde.pcBegin < out->fde.pcRange;

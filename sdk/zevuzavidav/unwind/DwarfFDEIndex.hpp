@@ -27,8 +27,9 @@ bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t
 bool searchDwarfFDEIndex(const DwarfFDEIndex* index, std::uint64_t pc, std::uintptr_t* fde,
                          UnwindMemory* memory);
 // How far the reads of the FDE at `fde`, found through `index`, may go: the end of the segment holding
-// .eh_frame, or a generous span when that is not known.
-std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde);
+// .eh_frame; when that is not known, the end of the range read in place the FDE starts in (.eh_frame
+// lies whole in one segment); else a generous span.
+std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde, const UnwindMemory* memory);
 // The FDE covering `pc` (and its CIE), found through the index at `hdr`: false when the index cannot
 // be read or no FDE covers the pc.
 bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out,

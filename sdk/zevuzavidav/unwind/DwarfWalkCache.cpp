@@ -49,7 +49,7 @@ bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::ui
     }
     std::uintptr_t address = 0;
     if (!cache->indexRead || !searchDwarfFDEIndex(&cache->index, pc, &address, memory)) return false;
-    const std::uintptr_t end = dwarfFDEReadEnd(&cache->index, address);
+    const std::uintptr_t end = dwarfFDEReadEnd(&cache->index, address, memory);
     // The index found the FDE within .eh_frame: when the segment holding .eh_frame is proven, the FDE
     // and its instructions lie in it, up to the end of the reads it allows.
     const bool inPlace = cache->index.ehFrameEnd > address;
