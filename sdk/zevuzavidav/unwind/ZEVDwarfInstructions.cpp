@@ -120,46 +120,6 @@ class Interpreter {
         return true;
     }
 
-  private:
-    bool strictlyAccepted(std::uint8_t opcode, const DwarfCursor& cursor) {
-        if (strictlyUnimplemented(opcode)) {
-            if ((opcode & 0xC0) == static_cast<std::uint8_t>(DW_CFA_restore)) {
-                ZEVSDKLog("%s: Error: Unimplemented DWARF instruction with operand 0x%x\n", kFunction,
-                          static_cast<unsigned>(opcode & 0x3F));
-            } else {
-                ZEVSDKLog("%s: Error: Unimplemented DWARF instruction 0x%x\n", kFunction,
-                          static_cast<unsigned>(opcode));
-            }
-            return false;
-        }
-        if (!strictOperandsValid(opcode, cursor)) {
-            ZEVSDKLog("%s: Error: Failed to execute dwarf instruction 0x%x\n", kFunction,
-                      static_cast<unsigned>(opcode));
-            return false;
-        }
-        return true;
-    }
-
-    void setRule(std::uint64_t reg, std::uint32_t kind, std::int64_t value) {
-        // Registers outside the tracked set keep no rule.
-        if (reg >= static_cast<std::uint64_t>(dialect_.registerCount)) return;
-        rules_->registers[reg].kind = kind;
-        rules_->registers[reg].value = value;
-        ruled_ |= 1ULL << reg;
-    }
-
-    bool restore(std::uint64_t reg) {
-        if (initial_ == nullptr) return false;
-        if (reg < static_cast<std::uint64_t>(dialect_.registerCount)) {
-            rules_->registers[reg] = initial_->registers[reg];
-            ruled_ |= 1ULL << reg;
-        }
-        return true;
-    }
-
-    bool run(std::uint8_t opcode, DwarfCursor* cursor);
-
-  public:
     // The ELF reading (nothing traced) of a block read in place, up to the limit: the instructions of
     // nearly every row compilers write are decoded here from the bytes themselves, with the row's
     // location and the set of registers ruled kept in locals; any other instruction, or one whose
@@ -270,6 +230,44 @@ class Interpreter {
     }
 
   private:
+    bool strictlyAccepted(std::uint8_t opcode, const DwarfCursor& cursor) {
+        if (strictlyUnimplemented(opcode)) {
+            if ((opcode & 0xC0) == static_cast<std::uint8_t>(DW_CFA_restore)) {
+                ZEVSDKLog("%s: Error: Unimplemented DWARF instruction with operand 0x%x\n", kFunction,
+                          static_cast<unsigned>(opcode & 0x3F));
+            } else {
+                ZEVSDKLog("%s: Error: Unimplemented DWARF instruction 0x%x\n", kFunction,
+                          static_cast<unsigned>(opcode));
+            }
+            return false;
+        }
+        if (!strictOperandsValid(opcode, cursor)) {
+            ZEVSDKLog("%s: Error: Failed to execute dwarf instruction 0x%x\n", kFunction,
+                      static_cast<unsigned>(opcode));
+            return false;
+        }
+        return true;
+    }
+
+    void setRule(std::uint64_t reg, std::uint32_t kind, std::int64_t value) {
+        // Registers outside the tracked set keep no rule.
+        if (reg >= static_cast<std::uint64_t>(dialect_.registerCount)) return;
+        rules_->registers[reg].kind = kind;
+        rules_->registers[reg].value = value;
+        ruled_ |= 1ULL << reg;
+    }
+
+    bool restore(std::uint64_t reg) {
+        if (initial_ == nullptr) return false;
+        if (reg < static_cast<std::uint64_t>(dialect_.registerCount)) {
+            rules_->registers[reg] = initial_->registers[reg];
+            ruled_ |= 1ULL << reg;
+        }
+        return true;
+    }
+
+    bool run(std::uint8_t opcode, DwarfCursor* cursor);
+
     // An unsigned LEB128 operand at `p`, decoded as ZEVDwarfReadULEB128 decodes it (at most 8 bytes);
     // false when it runs past `end`. `p` moves past it.
     static bool quickULEB(const std::uint8_t*& p, const std::uint8_t* end, std::uint64_t* value) {
