@@ -2,10 +2,11 @@
 // Threads of this process, as a crash reporter needs them: listing, full names and queue labels,
 // suspension with register capture. (Their alternate signal stacks: ThreadStart.hpp.)
 //
-// listThreads, threadName, queueLabel, suspendThreads and resumeThreads are safe in signal handlers:
-// they use raw system calls and fixed tables prepared at start (no heap, no locks). A name or label is
-// published whole, so a reader never sees one half-written, even when its thread was stopped in the
-// middle of setting it. Thread ids are compared whole. The setters are for normal threads only.
+// listThreads, threadName, queueLabel, suspendThreads, resumeThreads and what a suspended thread left
+// (suspendedThreadContext, suspendedThreadStack) are safe in signal handlers: they use raw system
+// calls and fixed tables prepared at start (no heap, no locks). A name or label is published whole, so
+// a reader never sees one half-written, even when its thread was stopped in the middle of setting it. Thread
+// ids are compared whole. The setters are for normal threads only.
 #include <cstddef>
 #include <cstdint>
 #include <sys/types.h>
@@ -54,9 +55,11 @@ bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* 
 bool prepareThreadSuspension();
 int suspensionSignal();
 
-// Suspends every listed thread except the caller's: all are asked at once, and each parks in the
-// reserved signal's handler after saving its registers. A thread that has not answered within 250 ms
-// of the asking is given up and the result is false; the others stay suspended until resumeThreads.
+// Suspends every listed thread except the caller's: all are asked before any is waited for (the
+// threads pass the request on to each other as they stop, the caller asks the rest), and each parks in
+// the reserved signal's handler after saving its registers. A thread that has not answered within
+// 250 ms of the asking is given up and the result is false; the others stay suspended until
+// resumeThreads. A thread that has ended since the list was taken is no reason to fail.
 bool suspendThreads(const pid_t* ids, std::size_t count);
 // Releases every thread parked by suspendThreads and waits briefly until they have left the handler.
 bool resumeThreads();
