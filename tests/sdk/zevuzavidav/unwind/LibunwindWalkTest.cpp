@@ -232,8 +232,8 @@ void expectOurWalksMatchLibunwind(int depth) {
 }
 
 TEST(WalkBesideLibunwind, DeepStackThroughTheCAndCxxLibraries) {
-    descend({200, false});
-    expectOurWalksMatchLibunwind(200);
+    descend({120, false});
+    expectOurWalksMatchLibunwind(120);
 }
 
 TEST(WalkBesideLibunwind, DeepStackFromASignalHandler) {
