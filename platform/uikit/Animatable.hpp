@@ -23,7 +23,12 @@ class Animatable {
     ~Animatable();
 
   private:
+    friend struct AnimatableAccess;
     std::uint64_t identity_;
+    // Set once an animation has recorded a change of this object: only such an object has anything in
+    // the log to forget when it goes, so the many views that never animate are destroyed without a
+    // look at the log.
+    mutable bool animated_ = false;
 };
 
 } // namespace ui

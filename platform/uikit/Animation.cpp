@@ -56,7 +56,12 @@ Animatable::Animatable() {
 
 Animatable::Animatable(const Animatable&) : Animatable() {}
 
+struct AnimatableAccess {
+    static void markAnimated(const Animatable& object) { object.animated_ = true; }
+};
+
 Animatable::~Animatable() {
+    if (!animated_) return;
     forgetChanges(AnimationLog::shared().entries_, identity_);
     forgetChanges(active(), identity_);
 }
@@ -200,6 +205,7 @@ void recordChange(const Animatable& object, const char* property, const Animated
     if (stack.empty()) return;
     auto& changes = stack.back().changes;
     const std::uint64_t target = object.animationIdentity();
+    AnimatableAccess::markAnimated(object);
     for (auto& change : changes) {
         if (change.target == target && change.property == property) {
             change.to = to;
