@@ -1,5 +1,7 @@
 #include "sdk/zevuzavidav/unwind/DwarfCIETable.hpp"
 
+#include "sdk/zevuzavidav/unwind/SequencedEntry.hpp"
+
 #include <atomic>
 #include <cstring>
 
@@ -43,13 +45,12 @@ Entry& entryOf(std::uintptr_t address) {
 bool findKeptDwarfCIE(std::uintptr_t address, std::uintptr_t end, DwarfKeptCIE* out) {
     if (address == 0) return false;
     Entry& entry = entryOf(address);
-    const std::uint64_t before = entry.sequence.load(std::memory_order_acquire);
-    if ((before & 1) != 0 || entry.address.load(std::memory_order_relaxed) != address) return false;
+    const SequencedRead read(entry.sequence);
+    if (!read.begin() || entry.address.load(std::memory_order_relaxed) != address) return false;
     std::uint64_t words[kWords];
     for (unsigned i = 0; i < kWords; ++i)
         words[i] = entry.words[i].load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (entry.sequence.load(std::memory_order_relaxed) != before) return false;
+    if (!read.unchanged()) return false;
     const std::uint64_t length = words[kLength];
     if (length > kKeptBytes || length > end - address ||
         std::memcmp(reinterpret_cast<const void*>(address), &words[kBytes], length) != 0) {
@@ -97,13 +98,8 @@ void keepDwarfCIE(std::uintptr_t address, const DwarfKeptCIE& cie) {
     std::memcpy(bytes, reinterpret_cast<const void*>(address), length);
 
     Entry& entry = entryOf(address);
-    std::uint64_t sequence = entry.sequence.load(std::memory_order_relaxed);
-    if ((sequence & 1) != 0 ||
-        !entry.sequence.compare_exchange_strong(sequence, sequence + 1, std::memory_order_acquire)) {
-        return;
-    }
-    // Readers that saw the old sequence and read the new words see the claim when they check again.
-    std::atomic_thread_fence(std::memory_order_release);
+    const SequencedWrite write(entry.sequence);
+    if (!write.claimed()) return;
     entry.address.store(address, std::memory_order_relaxed);
     entry.words[kCodeAlignment].store(cie.record.codeAlignment, std::memory_order_relaxed);
     entry.words[kDataAlignment].store(static_cast<std::uint64_t>(cie.record.dataAlignment),
@@ -121,18 +117,12 @@ void keepDwarfCIE(std::uintptr_t address, const DwarfKeptCIE& cie) {
         entry.words[kRules + i].store(rules[i], std::memory_order_relaxed);
     for (std::size_t i = 0; i < kKeptBytes / 8; ++i)
         entry.words[kBytes + i].store(bytes[i], std::memory_order_relaxed);
-    entry.sequence.store(sequence + 2, std::memory_order_release);
 }
 
 void clearKeptDwarfCIEs() {
     for (Entry& entry : entries) {
-        std::uint64_t sequence = entry.sequence.load(std::memory_order_relaxed);
-        if ((sequence & 1) != 0 ||
-            !entry.sequence.compare_exchange_strong(sequence, sequence + 1, std::memory_order_acquire)) {
-            continue;
-        }
-        entry.address.store(0, std::memory_order_relaxed);
-        entry.sequence.store(sequence + 2, std::memory_order_release);
+        const SequencedWrite write(entry.sequence);
+        if (write.claimed()) entry.address.store(0, std::memory_order_relaxed);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/darwin/Images.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/SequencedEntry.hpp"
 
 #include <atomic>
 #include <cstring>
@@ -33,14 +34,13 @@ struct Segments {
 // index's header says too. Each walk still has the kernel confirm the
 // segments are mapped (an image closed without notice is then read through checked copies), unless
 // the image is one the dynamic linker never unmaps: its segments, proven once, stay. A small
-// direct-mapped table read without locks: a writer claims an entry by making its sequence odd, and a
-// reader that sees the sequence move takes a miss.
+// direct-mapped table read without locks (SequencedEntry.hpp).
 class ProvenImages {
   public:
     bool find(std::uintptr_t hdr, std::uint64_t generation, Segments* out) {
         Entry& entry = entryOf(hdr);
-        std::uint64_t before = entry.sequence.load(std::memory_order_acquire);
-        if ((before & 1) != 0) return false;
+        const SequencedRead read(entry.sequence);
+        if (!read.begin()) return false;
         bool same = entry.header.load(std::memory_order_relaxed) == hdr &&
                     entry.generation.load(std::memory_order_relaxed) == generation;
         Segments found{
@@ -50,20 +50,15 @@ class ProvenImages {
             entry.words[5].load(std::memory_order_relaxed),
             entry.words[6].load(std::memory_order_relaxed),
             entry.words[7].load(std::memory_order_relaxed)};
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (!same || entry.sequence.load(std::memory_order_relaxed) != before) return false;
+        if (!same || !read.unchanged()) return false;
         *out = found;
         return true;
     }
 
     void keep(std::uintptr_t hdr, std::uint64_t generation, const Segments& segments) {
         Entry& entry = entryOf(hdr);
-        std::uint64_t sequence = entry.sequence.load(std::memory_order_relaxed);
-        if ((sequence & 1) != 0 ||
-            !entry.sequence.compare_exchange_strong(sequence, sequence + 1, std::memory_order_acquire)) {
-            return;
-        }
-        std::atomic_thread_fence(std::memory_order_release);
+        const SequencedWrite write(entry.sequence);
+        if (!write.claimed()) return;
         entry.header.store(hdr, std::memory_order_relaxed);
         entry.generation.store(generation, std::memory_order_relaxed);
         entry.words[0].store(segments.index.low, std::memory_order_relaxed);
@@ -74,7 +69,6 @@ class ProvenImages {
         entry.words[5].store(segments.ehFrameStart, std::memory_order_relaxed);
         entry.words[6].store(segments.table, std::memory_order_relaxed);
         entry.words[7].store(segments.count, std::memory_order_relaxed);
-        entry.sequence.store(sequence + 2, std::memory_order_release);
     }
 
   private:
