@@ -90,8 +90,9 @@ ZEVAllocator* ZEVAllocatorCreate(std::uint64_t writableBytes, std::uint64_t read
     char* base = static_cast<char*>(mapping);
     char* writableStart = base + page;
     char* readOnlyStart = writableStart + w + page;
-    ZEVSDKLog("%s: Mapping: %p %p %p, total: %zu K\n", "ZEVAllocatorCreate", base, writableStart,
-              readOnlyStart, static_cast<std::size_t>(total / 1024));
+    ZEVSDKLog("%s: Mapping: %p %p %p, total: %zu K\n", "ZEVAllocatorCreate", static_cast<void*>(base),
+              static_cast<void*>(writableStart), static_cast<void*>(readOnlyStart),
+              static_cast<std::size_t>(total / 1024));
     if (mprotect(base, page, PROT_NONE) != 0) {
         ZEVSDKLog("%s: First guard protection failed %s\n", "ZEVAllocatorCreate",
                   zevuzavidav::errorText(errno, errorText));
