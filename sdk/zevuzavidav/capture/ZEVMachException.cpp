@@ -67,7 +67,7 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
         return 5;
     }
-    char storage[zevuzavidav::kCrashRecordStorageSize];
+    char storage[zevuzavidav::kExceptionServerRecordStorageSize];
     zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
     writeSection(&file, request, part->savedCount);
     ZEVHandler(&file, static_cast<pid_t>(request.thread), nullptr);

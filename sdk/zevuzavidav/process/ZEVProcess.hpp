@@ -28,6 +28,9 @@ namespace zevuzavidav {
 // Bytes a crash handler lends its record file (zevuzavidav::useFileBuffer), so that the record's lines are
 // written whole, one write each, instead of one write per token.
 constexpr std::size_t kCrashRecordStorageSize = 4096;
+// What the exception server lends instead: it runs on a 256 KiB stack of its own, prepared (and touched)
+// at start, so its record gathers the threads' long line in a few writes rather than dozens.
+constexpr std::size_t kExceptionServerRecordStorageSize = 64 * 1024;
 } // namespace zevuzavidav
 
 // Appends "threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats" and "storage",
