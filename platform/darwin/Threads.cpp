@@ -21,12 +21,13 @@ extern "C" void* __libc_stack_end; // the stack pointer at the program's entry (
 namespace darwin {
 namespace {
 
-enum SlotState : int { kIdle = 0, kRequested = 1, kParked = 2, kAbandoned = 3 };
+// A slot's thread is asked (kRequested) and then parks, or is given up for not answering in time
+// (kAbandoned), or was found gone when asked (kGone: it ended since the list was taken).
+enum SlotState : int { kIdle = 0, kRequested = 1, kParked = 2, kAbandoned = 3, kGone = 4 };
 
 struct SuspendSlot {
     std::atomic<pid_t> tid{0};
     std::atomic<int> state{kIdle};
-    std::atomic<bool> asked{false}; // the signal was sent (once, by whoever claimed this)
     mcontext_t context;
     std::uintptr_t stackLow;  // the part of its stack the thread stood on when it stopped, up to its
     std::uintptr_t stackHigh; // top, proven mapped by the thread itself; both 0 when not known
@@ -37,8 +38,14 @@ std::atomic<std::size_t> slotCount{0};
 std::atomic<int> releaseGeneration{0};
 std::atomic<bool> suspensionReady{false};
 std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads that pass the signal on
-// The threads of this round of suspension that have answered (parked, or found gone when asked): the
-// suspender sleeps until all have, woken once by the last rather than once per thread.
+// The next slot of the round to ask: whoever asks (the suspender, every thread as it stops, a reader
+// that needs a thread not asked yet) takes the next one, so the threads are asked in the order of the
+// list, each once, and the first to be read are the first to stop.
+std::atomic<std::size_t> nextToAsk{0};
+// When a thread of the round that has not answered is given up (monotonic nanoseconds).
+std::atomic<long> roundDeadline{0};
+// The threads of this round of suspension that have answered (parked, or found gone when asked): a
+// wait for all of them sleeps until all have, woken once by the last rather than once per thread.
 std::atomic<int> answeredCount{0};
 std::atomic<int> awaitedCount{0};
 
@@ -81,17 +88,18 @@ template <typename Done> bool futexWaitUntil(std::atomic<int>* word, long deadli
     }
 }
 
-// Sends the signal to the thread of slot `index` unless someone sent it already; a thread that has
-// ended since the list was taken answers at once, as gone.
-void ask(std::size_t index) {
+// Sends the signal to the thread of the next slot not asked yet; false when every one has been. A
+// thread that has ended since the list was taken answers at once, as gone.
+bool askNext() {
+    const std::size_t index = nextToAsk.fetch_add(1, std::memory_order_relaxed);
+    if (index >= slotCount.load(std::memory_order_acquire)) return false;
     SuspendSlot& slot = slots[index];
-    if (slot.asked.exchange(true, std::memory_order_acq_rel)) return;
     if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed),
-                slot.tid.load(std::memory_order_relaxed), suspensionSignal()) == 0) {
-        return;
+                slot.tid.load(std::memory_order_relaxed), suspensionSignal()) != 0) {
+        int expected = kRequested;
+        if (slot.state.compare_exchange_strong(expected, kGone)) answer();
     }
-    int expected = kRequested;
-    if (slot.state.compare_exchange_strong(expected, kAbandoned)) answer();
+    return true;
 }
 
 void copyText(char* out, std::size_t size, const char* text) {
@@ -141,12 +149,28 @@ NameEntry* entryFor(pid_t tid, bool create) {
 
 bool ownStackAbove(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high);
 
-// The slot of a thread parked by suspendThreads; null when it is not parked.
+// Waits until the slot's thread has answered or the round's deadline has passed; one still on its way
+// then is given up (it leaves the handler at once if the signal still arrives). A thread nobody has
+// asked yet (those before it in the list did not pass the request on) is asked first.
+void settle(SuspendSlot& slot) {
+    const auto index = static_cast<std::size_t>(&slot - slots);
+    while (nextToAsk.load(std::memory_order_relaxed) <= index && askNext()) {
+    }
+    futexWaitUntil(&slot.state, roundDeadline.load(std::memory_order_relaxed),
+                   [](int state) { return state != kRequested; });
+    int expected = kRequested;
+    slot.state.compare_exchange_strong(expected, kAbandoned);
+}
+
+// The slot of a thread parked by this round of suspension, once it has answered; null when it is not
+// parked.
 const SuspendSlot* parkedSlot(pid_t tid) {
     std::size_t count = slotCount.load(std::memory_order_acquire);
     for (std::size_t i = 0; i < count; ++i) {
-        if (slots[i].tid.load() == tid && slots[i].state.load(std::memory_order_acquire) == kParked)
-            return &slots[i];
+        SuspendSlot& slot = slots[i];
+        if (slot.tid.load(std::memory_order_relaxed) != tid) continue;
+        settle(slot);
+        return slot.state.load(std::memory_order_acquire) == kParked ? &slot : nullptr;
     }
     return nullptr;
 }
@@ -159,11 +183,10 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         SuspendSlot& slot = slots[i];
         if (slot.tid.load(std::memory_order_acquire) != me) continue;
         if (slot.state.load(std::memory_order_acquire) != kRequested) break;
-        // The signal is passed on down a binary tree of the slots, so the threads are asked by many
-        // at once: sending a signal and waking its thread takes long enough that one sender asking
-        // every thread in turn would be the bulk of the suspension.
-        for (std::size_t child = 2 * i + 1; child <= 2 * i + 2 && child < count; ++child)
-            ask(child);
+        // Each thread that stops asks two more, so the threads are asked by many at once: sending a
+        // signal and waking its thread takes long enough that one sender asking every thread in turn
+        // would be the bulk of the suspension.
+        if (askNext()) askNext();
         slot.context = static_cast<ucontext_t*>(context)->uc_mcontext;
         // Proven here, by each thread at once, so the recorder may read the stopped stack in place.
         const auto sp = static_cast<std::uintptr_t>(slot.context.gregs[REG_RSP]);
@@ -174,6 +197,7 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         int generation = releaseGeneration.load(std::memory_order_acquire);
         int expected = kRequested;
         if (!slot.state.compare_exchange_strong(expected, kParked)) break; // the suspender gave up
+        futexWakeAll(&slot.state); // a reader waiting for this thread's registers
         answer();
         while (releaseGeneration.load(std::memory_order_acquire) == generation) {
             futexWait(&releaseGeneration, generation, 0);
@@ -407,45 +431,61 @@ bool prepareThreadSuspension() {
     return true;
 }
 
-bool suspendThreads(const pid_t* ids, std::size_t count) {
-    if (!suspensionReady.load()) return count == 0;
+void askThreadsToSuspend(const pid_t* ids, std::size_t count) {
+    if (!suspensionReady.load()) return;
     pid_t me = currentThreadId();
     std::size_t used = 0;
     for (std::size_t i = 0; i < count && used < kMaxThreads; ++i) {
         if (ids[i] == me) continue;
         slots[used].tid.store(ids[i], std::memory_order_relaxed);
         slots[used].state.store(kRequested, std::memory_order_relaxed);
-        slots[used].asked.store(false, std::memory_order_relaxed);
         ++used;
     }
     processId.store(static_cast<pid_t>(syscall(SYS_getpid)), std::memory_order_relaxed);
+    nextToAsk.store(0, std::memory_order_relaxed);
     answeredCount.store(0, std::memory_order_relaxed);
     awaitedCount.store(static_cast<int>(used), std::memory_order_relaxed);
+    roundDeadline.store(monotonicNanos() + kAnswerTimeoutNanos, std::memory_order_relaxed);
     slotCount.store(used, std::memory_order_release);
-    // Every thread is asked before any is waited for, so they stop side by side. The first passes the
-    // signal on to two others as it stops, and they to two more; meanwhile this thread asks the others
-    // itself, from the last one back, so a thread that does not pass the signal on (it holds it
-    // blocked) keeps no other from being asked.
-    for (std::size_t i = 0; i < used; ++i)
-        ask(i == 0 ? 0 : used - i);
+    // This thread asks the first two and goes on: each thread asks two more as it stops, so the rest
+    // are asked by many at once while the first are read. A thread that does not pass the request on
+    // (it holds the signal blocked) keeps no other from being asked: those that do take its share, and
+    // a reader asks any it needs that nobody has asked yet.
+    if (askNext()) askNext();
+}
+
+bool awaitSuspension() {
+    while (askNext()) {
+    }
     // One wait for all of them: the last to answer wakes it.
-    const int awaited = static_cast<int>(used);
-    const long deadline = monotonicNanos() + kAnswerTimeoutNanos;
-    futexWaitUntil(&answeredCount, deadline, [awaited](int answered) { return answered >= awaited; });
+    const int awaited = awaitedCount.load(std::memory_order_relaxed);
+    futexWaitUntil(&answeredCount, roundDeadline.load(std::memory_order_relaxed),
+                   [awaited](int answered) { return answered >= awaited; });
     bool allAnswered = true;
-    for (std::size_t i = 0; i < used; ++i) {
-        // One that has not answered by the deadline is given up: it leaves the handler at once if the
-        // signal still arrives.
+    std::size_t count = slotCount.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < count; ++i) {
         int expected = kRequested;
-        if (slots[i].state.compare_exchange_strong(expected, kAbandoned)) allAnswered = false;
+        slots[i].state.compare_exchange_strong(expected, kAbandoned);
+        if (slots[i].state.load(std::memory_order_acquire) == kAbandoned) allAnswered = false;
     }
     return allAnswered;
 }
 
+bool suspendThreads(const pid_t* ids, std::size_t count) {
+    if (!suspensionReady.load()) return count == 0;
+    askThreadsToSuspend(ids, count);
+    return awaitSuspension();
+}
+
 bool resumeThreads() {
+    std::size_t count = slotCount.load(std::memory_order_acquire);
+    // A thread still on its way is given up first, so that it cannot park after the release.
+    for (std::size_t i = 0; i < count; ++i) {
+        int expected = kRequested;
+        slots[i].state.compare_exchange_strong(expected, kAbandoned);
+    }
     releaseGeneration.fetch_add(1, std::memory_order_acq_rel);
     futexWakeAll(&releaseGeneration);
-    std::size_t count = slotCount.load(std::memory_order_acquire);
     bool allLeft = true;
     const long deadline = monotonicNanos() + kAnswerTimeoutNanos;
     for (std::size_t i = 0; i < count; ++i) {

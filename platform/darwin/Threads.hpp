@@ -55,15 +55,25 @@ bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* 
 bool prepareThreadSuspension();
 int suspensionSignal();
 
-// Suspends every listed thread except the caller's: all are asked before any is waited for (the
-// threads pass the request on to each other as they stop, the caller asks the rest), and each parks in
-// the reserved signal's handler after saving its registers. A thread that has not answered within
-// 250 ms of the asking is given up and the result is false; the others stay suspended until
-// resumeThreads. A thread that has ended since the list was taken is no reason to fail.
+// Suspends every listed thread except the caller's, without waiting for any to stop: each parks in the
+// reserved signal's handler after saving its registers. The caller asks the first two; each thread
+// asks the next two in the list as it stops, and a read of a thread nobody has asked yet asks it. What
+// a thread left (suspendedThreadContext, suspendedThreadStack, its name) is waited for when first read,
+// until the thread answers or 250 ms after this call have passed, when it is given up; so a crash
+// handler records the first threads while the last still stop (tens of microseconds). A thread that
+// has ended since the list was taken is no reason to wait. One round at a time, ended by
+// resumeThreads.
+void askThreadsToSuspend(const pid_t* ids, std::size_t count);
+// Asks those of the round not asked yet, and waits until every one has stopped or been given up; false
+// when one was given up.
+bool awaitSuspension();
+// askThreadsToSuspend, then awaitSuspension: the threads that stopped stay suspended until
+// resumeThreads, whatever the result.
 bool suspendThreads(const pid_t* ids, std::size_t count);
-// Releases every thread parked by suspendThreads and waits briefly until they have left the handler.
+// Releases every thread parked by this round (one still on its way is given up) and waits briefly until
+// they have left the handler.
 bool resumeThreads();
-// Registers saved by a suspended thread; false when that thread is not parked.
+// Registers saved by a suspended thread; false when that thread is not parked (or was given up).
 bool suspendedThreadContext(pid_t tid, mcontext_t& out);
 // The part of a suspended thread's stack from where it stopped up to the stack's top, proven mapped by
 // the thread itself as it stopped: it stays as it is until the thread is resumed, so it may be read in

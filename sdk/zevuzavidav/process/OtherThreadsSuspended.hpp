@@ -4,25 +4,29 @@
 // frozen behind a handler that returns early. It allocates nothing and takes no lock: it runs at crash
 // time, in a signal handler.
 //
-// Failure contract: allSuspended() is false when some thread did not stop in time (it is recorded as
-// it runs); the threads that did stop are resumed all the same.
+// The threads are asked to stop and the hold begins at once: each thread's registers are waited for
+// when they are first read, so the first threads are recorded while the last still stop.
+//
+// Failure contract: allSuspended() waits for every thread and is false when some thread did not stop
+// in time (it is recorded as it runs); the threads that did stop are resumed all the same.
+#include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 
 namespace zevuzavidav {
 
 class OtherThreadsSuspended {
   public:
-    explicit OtherThreadsSuspended(ZEVProcess* process)
-        : process_(process), allSuspended_(ZEVProcessSuspendAllOtherThreads(process)) {}
+    explicit OtherThreadsSuspended(ZEVProcess* process) : process_(process) {
+        darwin::askThreadsToSuspend(process->threads, process->threadCount);
+    }
     ~OtherThreadsSuspended() { ZEVProcessResumeAllOtherThreads(process_); }
     OtherThreadsSuspended(const OtherThreadsSuspended&) = delete;
     OtherThreadsSuspended& operator=(const OtherThreadsSuspended&) = delete;
 
-    bool allSuspended() const { return allSuspended_; }
+    bool allSuspended() const { return darwin::awaitSuspension(); }
 
   private:
     ZEVProcess* process_;
-    bool allSuspended_;
 };
 
 } // namespace zevuzavidav

@@ -1,0 +1,80 @@
+// A round of suspension that the caller begins and reads at once: the threads are asked in the order
+// of the list, each stopping thread asking the next ones, and a read of a thread nobody has asked yet
+// asks it. Nothing is asserted while threads are suspended (a parked thread may hold the test
+// framework's lock); results go to storage made before.
+#include "platform/darwin/Threads.hpp"
+#include "tests/support/OnExit.hpp"
+#include "tests/support/Waiter.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <pthread.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    constexpr int kDeaf = 2, kHearing = 3;
+    std::atomic<bool> stop{false};
+    velotest::Gate deafEnd;
+    std::atomic<int> started{0};
+    pid_t ids[kDeaf + kHearing] = {};
+    std::atomic<std::uint64_t> counters[kHearing] = {};
+    std::vector<std::jthread> threads;
+    for (int i = 0; i < kDeaf + kHearing; ++i) {
+        threads.emplace_back([&, i] {
+            if (i < kDeaf) { // holds the signal blocked to its end: it never stops, nor asks another
+                sigset_t blocked;
+                sigemptyset(&blocked);
+                sigaddset(&blocked, darwin::suspensionSignal());
+                pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+            }
+            ids[i] = darwin::currentThreadId();
+            started.fetch_add(1);
+            if (i < kDeaf) return deafEnd.wait();
+            while (!stop)
+                counters[i - kDeaf].fetch_add(1, std::memory_order_relaxed);
+        });
+    }
+    velotest::OnExit stopAll([&] {
+        darwin::resumeThreads();
+        stop = true;
+        deafEnd.open();
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return started.load() == kDeaf + kHearing; }));
+
+    // The two the caller asks first are the deaf ones: the others are asked only as they are read.
+    bool hearingParked[kHearing] = {}, deafParked[kDeaf] = {};
+    std::uint64_t parkedAt[kHearing] = {};
+    darwin::askThreadsToSuspend(ids, kDeaf + kHearing);
+    mcontext_t context;
+    for (int i = kHearing - 1; i >= 0; --i)
+        hearingParked[i] = darwin::suspendedThreadContext(ids[kDeaf + i], context);
+    for (int i = 0; i < kHearing; ++i)
+        parkedAt[i] = counters[i].load();
+    for (int i = 0; i < kDeaf; ++i) // given up when the round's time is out
+        deafParked[i] = darwin::suspendedThreadContext(ids[i], context);
+    bool stoodStill = true; // while the deaf ones were waited for
+    for (int i = 0; i < kHearing; ++i)
+        stoodStill = stoodStill && counters[i].load() == parkedAt[i];
+    const bool all = darwin::awaitSuspension();
+    EXPECT_TRUE(darwin::resumeThreads());
+
+    for (int i = 0; i < kHearing; ++i)
+        EXPECT_TRUE(hearingParked[i]) << i;
+    EXPECT_TRUE(stoodStill);
+    for (int i = 0; i < kDeaf; ++i)
+        EXPECT_FALSE(deafParked[i]) << i;
+    EXPECT_FALSE(all);
+    // Resumed, the hearing ones go on.
+    for (int i = 0; i < kHearing; ++i) {
+        const auto at = counters[i].load();
+        EXPECT_TRUE(velotest::eventually([&] { return counters[i].load() != at; })) << i;
+    }
+}
+
+} // namespace
