@@ -130,15 +130,23 @@ struct NameEntry {
     PublishedText queue;
 };
 NameEntry nameTable[kMaxThreads];
+// Entries are taken lowest first; none at or past this one has ever been, so a look-up ends here.
+std::atomic<std::size_t> nameEntriesTaken{0};
 
 NameEntry* entryFor(pid_t tid, bool create) {
-    for (auto& entry : nameTable) {
-        if (entry.tid.load(std::memory_order_acquire) == tid) return &entry;
+    const std::size_t taken = nameEntriesTaken.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < taken; ++i) {
+        if (nameTable[i].tid.load(std::memory_order_acquire) == tid) return &nameTable[i];
     }
     if (!create) return nullptr;
-    for (auto& entry : nameTable) {
+    for (std::size_t i = 0; i < kMaxThreads; ++i) {
+        NameEntry& entry = nameTable[i];
         pid_t expected = 0;
         if (entry.tid.compare_exchange_strong(expected, tid)) {
+            std::size_t seen = nameEntriesTaken.load(std::memory_order_relaxed);
+            while (seen < i + 1 &&
+                   !nameEntriesTaken.compare_exchange_weak(seen, i + 1, std::memory_order_acq_rel)) {
+            }
             entry.name.set("");
             entry.queue.set("");
             return &entry;
@@ -350,6 +358,7 @@ bool queueLabel(pid_t tid, char* buffer, std::size_t size) {
 }
 
 bool threadAlive(pid_t tid) {
+    if (parkedSlot(tid) != nullptr) return true;
     // Signal 0 checks that the thread is there without sending anything.
     long result = syscall(SYS_tgkill, syscall(SYS_getpid), tid, 0);
     return result == 0 || errno == EPERM;
