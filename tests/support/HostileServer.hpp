@@ -8,6 +8,7 @@
 // request the policy lets through by mistake still lands here, on this machine, and is counted.
 //
 // Every loop is bounded: an endless body stops after `endlessCap` bytes or 60 s, whichever comes first.
+// Its threads block on their sockets; the server's end wakes them (StopSignal).
 //
 // Failure contract: a listener that cannot be made leaves port() 0; the tests' requests then fail.
 #include "tests/support/Loopback.hpp"
@@ -49,7 +50,7 @@ class HostileServer {
         acceptor_ = std::thread([this] { serve(); });
     }
     ~HostileServer() {
-        stopping_ = true;
+        stop_.stop();
         if (acceptor_.joinable()) acceptor_.join();
         for (auto& worker : workers_)
             worker.join();
@@ -76,10 +77,10 @@ class HostileServer {
     }
 
   private:
+    using Deadline = StopSignal::Deadline;
+
     void serve() {
-        while (!stopping_) {
-            pollfd watch{listener_, POLLIN, 0};
-            if (listener_ < 0 || ::poll(&watch, 1, 20) <= 0) continue;
+        while (stop_.ready(listener_, POLLIN)) {
             int fd = ::accept(listener_, nullptr, nullptr);
             if (fd < 0) continue;
             ++connections_;
@@ -96,8 +97,9 @@ class HostileServer {
         std::string text;
         char buffer[16384];
         std::size_t wanted = std::string::npos;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kPatience);
-        while (!stopping_ && std::chrono::steady_clock::now() < deadline) {
+        const Deadline deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(static_cast<long>(kPatience));
+        for (;;) {
             const std::size_t end = text.find("\r\n\r\n");
             if (end != std::string::npos && wanted == std::string::npos) {
                 wanted = end + 4;
@@ -108,8 +110,7 @@ class HostileServer {
                 }
             }
             if (wanted != std::string::npos && text.size() >= wanted) break;
-            pollfd watch{fd, POLLIN, 0};
-            if (::poll(&watch, 1, 20) <= 0) continue;
+            if (!stop_.ready(fd, POLLIN, deadline)) break;
             ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
             if (got <= 0) break;
             bytesReceived_ += static_cast<std::uint64_t>(got);
@@ -118,16 +119,10 @@ class HostileServer {
         return text;
     }
 
-    using Deadline = std::chrono::steady_clock::time_point;
-
     bool sendAll(int fd, const std::string& bytes, Deadline deadline) {
         std::size_t done = 0;
-        while (done < bytes.size() && !stopping_) {
-            pollfd watch{fd, POLLOUT, 0};
-            if (::poll(&watch, 1, 50) <= 0) {
-                if (std::chrono::steady_clock::now() > deadline) return false;
-                continue;
-            }
+        while (done < bytes.size()) {
+            if (!stop_.ready(fd, POLLOUT, deadline)) return false;
             ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
             if (sent <= 0) return false;
             done += static_cast<std::size_t>(sent);
@@ -166,11 +161,11 @@ class HostileServer {
             char length[16];
             std::snprintf(length, sizeof length, "%zx\r\n", size);
             const std::string chunk = length + std::string(size, '7') + "\r\n";
-            while (!stopping_ && bodyBytesSent_ < endlessCap && std::chrono::steady_clock::now() < deadline) {
+            while (bodyBytesSent_ < endlessCap && std::chrono::steady_clock::now() < deadline) {
                 if (!sendAll(fd, chunk, deadline)) break;
                 bodyBytesSent_ += size;
-                if (behaviour_ == Behaviour::trickle)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                // Slow on purpose, but never past the server's end.
+                if (behaviour_ == Behaviour::trickle && !stop_.pause(std::chrono::milliseconds(100))) break;
             }
             break;
         }
@@ -183,7 +178,7 @@ class HostileServer {
     const std::string contentType_;
     int listener_ = -1;
     int port_ = 0;
-    std::atomic<bool> stopping_{false};
+    StopSignal stop_;
     std::atomic<int> connections_{0};
     std::atomic<std::uint64_t> bytesReceived_{0};
     std::atomic<std::uint64_t> bodyBytesSent_{0};

@@ -70,7 +70,7 @@ class RawTCPServer {
         thread_ = std::thread([this] { serve(); });
     }
     ~RawTCPServer() {
-        stopping_ = true;
+        stop_.stop();
         if (thread_.joinable()) thread_.join();
         for (int fd : open_)
             ::close(fd);
@@ -87,10 +87,9 @@ class RawTCPServer {
     }
 
   private:
+    // One connection at a time, in the order they arrived.
     void serve() {
-        while (!stopping_) {
-            pollfd watch{listener_, POLLIN, 0};
-            if (::poll(&watch, 1, 20) <= 0) continue;
+        while (stop_.ready(listener_, POLLIN)) {
             int fd = ::accept(listener_, nullptr, nullptr);
             if (fd < 0) continue;
             std::string request = readRequest(fd);
@@ -114,11 +113,9 @@ class RawTCPServer {
     std::string readRequest(int fd) {
         std::string text;
         char buffer[4096];
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kPatience);
-        while (text.find("\r\n\r\n") == std::string::npos && !stopping_ &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd watch{fd, POLLIN, 0};
-            if (::poll(&watch, 1, 20) <= 0) continue;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(static_cast<long>(kPatience));
+        while (text.find("\r\n\r\n") == std::string::npos && stop_.ready(fd, POLLIN, deadline)) {
             ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
             if (got <= 0) break;
             text.append(buffer, static_cast<std::size_t>(got));
@@ -130,7 +127,7 @@ class RawTCPServer {
     std::string answer_;
     int listener_ = -1;
     int port_ = 0;
-    std::atomic<bool> stopping_{false};
+    StopSignal stop_;
     std::thread thread_;
     std::vector<int> open_;
     mutable std::mutex mutex_;
