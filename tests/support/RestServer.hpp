@@ -1,8 +1,11 @@
 #pragma once
 // A small Parse-style REST server on 127.0.0.1 for backend tests: it records every request it sees
 // and answers with whatever the test has put in `answer` for that request.
+#include "tests/support/Waiter.hpp"
+
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -48,9 +51,14 @@ class RestServer {
         server_.Post(".*", handle);
         server_.Put(".*", handle);
         port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        thread_ = std::thread([this] {
+            server_.listen_after_bind();
+            listenReturned_ = true;
+        });
+        // stop() only interrupts a server that is already listening: wait until it is (or has given
+        // up, its socket not made). The library tells this by no event, so it is looked at.
+        velotest::eventually([this] { return server_.is_running() || listenReturned_; },
+                             std::chrono::milliseconds(1));
     }
     ~RestServer() {
         server_.stop();
@@ -68,6 +76,7 @@ class RestServer {
     httplib::Server server_;
     int port_ = 0;
     std::thread thread_;
+    std::atomic<bool> listenReturned_{false};
     mutable std::mutex mutex_;
     std::vector<Seen> seen_;
 };

@@ -40,10 +40,13 @@ class TestHTTPSServer {
 
     void start() {
         port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        // stop() only interrupts a server that is already listening: wait until it is.
-        while (!server_.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        thread_ = std::thread([this] {
+            server_.listen_after_bind();
+            listenReturned_ = true;
+        });
+        // stop() only interrupts a server that is already listening: wait until it is (or has given
+        // up, its socket not made). The library tells this by no event, so it is looked at.
+        eventually([this] { return server_.is_running() || listenReturned_; }, std::chrono::milliseconds(1));
     }
     void stop() {
         server_.stop();
@@ -57,6 +60,7 @@ class TestHTTPSServer {
   private:
     httplib::SSLServer server_;
     std::thread thread_;
+    std::atomic<bool> listenReturned_{false};
     int port_ = 0;
 };
 
