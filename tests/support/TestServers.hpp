@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -89,6 +90,12 @@ class RawTCPServer {
         std::lock_guard lock(mutex_);
         return requests_;
     }
+    // Waits until `count` requests have been received (false when they have not after kPatience).
+    bool awaitRequests(std::size_t count) const {
+        std::unique_lock lock(mutex_);
+        return received_.wait_for(lock, std::chrono::duration<double>(kPatience),
+                                  [&] { return requests_.size() >= count; });
+    }
 
   private:
     // One connection at a time, in the order they arrived.
@@ -101,6 +108,7 @@ class RawTCPServer {
                 std::lock_guard lock(mutex_);
                 requests_.push_back(request);
             }
+            received_.notify_all();
             if (behaviour_ == Behaviour::answer) {
                 ::send(fd, answer_.data(), answer_.size(), MSG_NOSIGNAL);
                 ::close(fd);
@@ -135,6 +143,7 @@ class RawTCPServer {
     std::thread thread_;
     std::vector<int> open_;
     mutable std::mutex mutex_;
+    mutable std::condition_variable received_;
     std::vector<std::string> requests_;
 };
 

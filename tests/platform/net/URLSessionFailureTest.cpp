@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <thread>
 
 using namespace velotest;
 
@@ -83,8 +82,7 @@ TEST_F(URLSessionFailure, CancelStopsARunningTaskWithCancelled) {
                                                  waiter.set({d, r, e});
                                              });
     task->resume();
-    while (server.requests().empty())
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(server.awaitRequests(1)) << "the request never reached the server";
     task->cancel();
     auto outcome = waiter.wait();
     ASSERT_TRUE(outcome && outcome->error);
