@@ -29,6 +29,20 @@ class RecordingConnectionDelegate : public net::URLConnectionDelegate, public Ev
     Waiter<bool> ended;
 };
 
+// Runs one more connection to `server` to its end; false when it has not ended after kPatience.
+//
+// That end is the point after which an earlier connection can have nothing more to tell: every
+// connection goes through one shared session, whose transfers start in the order they are asked for
+// and whose delegate queue tells one event at a time, in order. And `server` takes one connection at a
+// time in the order they came, so a second request an earlier connection sent by mistake is in by then.
+bool runOneMoreConnection(const RawTCPServer& server) {
+    auto delegate = std::make_shared<RecordingConnectionDelegate>();
+    auto connection =
+        net::URLConnection::connectionWithRequest(net::URLRequest(server.url("/after")), delegate);
+    connection->start();
+    return delegate->ended.wait().has_value();
+}
+
 TEST(URLConnection, EventsArriveInOrderAndEndOnce) {
     RawTCPServer ok(RawTCPServer::Behaviour::answer, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
     RawTCPServer reset(RawTCPServer::Behaviour::reset);
@@ -48,10 +62,12 @@ TEST(URLConnection, EventsArriveInOrderAndEndOnce) {
         connection->start();
         connection->start(); // starts once
         ASSERT_TRUE(delegate->ended.wait());
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_TRUE(runOneMoreConnection(*c.server));
         EXPECT_EQ(delegate->events(), c.events);
         EXPECT_EQ(delegate->body(), c.body);
-        EXPECT_EQ(c.server->requests().size(), 1u);
+        const auto requests = c.server->requests();
+        ASSERT_EQ(requests.size(), 2u); // this connection's, then the one run after it
+        EXPECT_EQ(requests.front().rfind("GET /x ", 0), 0u) << requests.front();
     }
 }
 
@@ -65,12 +81,12 @@ TEST(URLConnection, CancelledBeforeOrWhileRunningItTellsNothingMore) {
     auto late = std::make_shared<RecordingConnectionDelegate>();
     auto running = net::URLConnection::connectionWithRequest(net::URLRequest(silent.url("/late")), late);
     running->start();
-    while (silent.requests().empty())
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(silent.awaitRequests(1)) << "the running connection's request never came";
     running->cancel();
 
-    EXPECT_FALSE(early->ended.wait(0.3));
-    EXPECT_FALSE(late->ended.wait(0.1));
+    // The cancelled task's end goes through the shared session before this later connection's.
+    RawTCPServer answering(RawTCPServer::Behaviour::answer, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    ASSERT_TRUE(runOneMoreConnection(answering));
     EXPECT_TRUE(early->events().empty());
     EXPECT_TRUE(late->events().empty());
     ASSERT_EQ(silent.requests().size(), 1u); // the connection cancelled before its start never connected
