@@ -37,6 +37,15 @@ inline DataOutcome runDataTask(net::URLSession& session, const net::URLRequest& 
     return outcome ? *outcome : DataOutcome{std::nullopt, nullptr, ns::Error("test", -424242)};
 }
 
+// Waits until every block on the session's delegate queue when it is called has run: the queue a
+// session makes for itself runs one block at a time in order, so a block added now runs after them.
+// False when that block has not run after kPatience.
+inline bool delegateQueueDrained(net::URLSession& session) {
+    auto drained = std::make_shared<Waiter<bool>>();
+    session.delegateQueue()->addOperation([drained] { drained->set(true); });
+    return drained->wait().has_value();
+}
+
 // What a delegate was told, in order, and the body bytes it was handed; safe from any thread.
 class EventLog {
   public:
