@@ -23,7 +23,7 @@ struct DataOutcome {
     std::string body() const { return data ? std::string(data->begin(), data->end()) : std::string(); }
 };
 
-// Waits (up to 15 s) for `f` to be called once; gives its value.
+// Runs a data task and waits (up to `seconds`) for its completion handler; gives what it was handed.
 inline DataOutcome runDataTask(net::URLSession& session, const net::URLRequest& request,
                                double seconds = velotest::kPatience) {
     auto waiter = std::make_shared<Waiter<DataOutcome>>();
