@@ -275,13 +275,14 @@ TEST_F(RestBackend, UnconfiguredClientFailsEveryCall) {
 TEST_F(RestBackend, ShuttingDownAbortsASlowRequestPromptly) {
     // The server holds its answer until the client is gone: a shutdown that waited for the request
     // would find the answer given.
-    std::atomic<bool> release{false}, answered{false};
+    velotest::Gate release;
+    std::atomic<bool> answered{false};
     RestServer server([&](const RestServer::Seen&) -> RestServer::Answer {
-        velotest::eventually([&] { return release.load(); });
+        release.wait();
         answered = true;
         return {200, R"({"results":[]})"};
     });
-    velotest::OnExit releaseOnEveryWayOut([&] { release = true; });
+    velotest::OnExit releaseOnEveryWayOut([&] { release.open(); });
     auto c = client(server.url(), 30);
     std::promise<FindOutcome> first, second;
     BackendQuery query("VideoTutorials");
@@ -290,7 +291,7 @@ TEST_F(RestBackend, ShuttingDownAbortsASlowRequestPromptly) {
     ASSERT_TRUE(velotest::eventually([&] { return !server.seen().empty(); })); // the first is in flight
     c.reset();
     EXPECT_FALSE(answered.load()) << "shutting down waited for the server's answer";
-    release = true;
+    release.open();
     EXPECT_EQ(wait(first).error->code(), static_cast<long>(svc::BackendErrorCode::network));
     EXPECT_EQ(wait(second).error->code(), static_cast<long>(svc::BackendErrorCode::network));
 }
