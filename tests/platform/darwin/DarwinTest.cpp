@@ -12,8 +12,10 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <thread>
@@ -157,8 +159,27 @@ TEST(HostFacts, FieldsAreParsedOnlyAtLineStartsWithAnExactKey) {
     EXPECT_LE(freeBytes, total);
 }
 
-// A suspended thread really stands still: its counter does not move until it is resumed. Waits are
-// generous and one-sided, so a loaded machine only slows the test down.
+// The scheduling state of one of this process's threads as the kernel reports it ('R' running or
+// runnable, 'S' asleep, ...), read without the heap: threads stand suspended meanwhile, one of them
+// possibly holding the allocator's lock. '?' when it cannot be read.
+char kernelThreadState(pid_t tid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(tid));
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return '?';
+    char text[512];
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got <= 0) return '?';
+    text[got] = '\0';
+    // "tid (name) S ...": the name may hold spaces and parentheses, the state follows the last ')'.
+    const char* nameEnd = std::strrchr(text, ')');
+    return nameEnd != nullptr && nameEnd[1] == ' ' && nameEnd[2] != '\0' ? nameEnd[2] : '?';
+}
+
+// A suspended thread really stands still: it sleeps in the kernel, where a thread that spins on (as
+// this one does until it is parked) never is, and its counter does not move until it is resumed.
+// Every wait is for something that comes; a loaded machine only slows the test down.
 TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
     std::atomic<bool> stop{false};
@@ -187,8 +208,7 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
         const auto start = counter.load();
         return velotest::eventually([&] { return counter.load() != start; }, std::chrono::milliseconds(1));
     };
-    while (helperId == 0 || kernelNamedId == 0)
-        std::this_thread::yield();
+    ASSERT_TRUE(velotest::eventually([&] { return helperId != 0 && kernelNamedId != 0; }));
 
     pid_t ids[darwin::kMaxThreads];
     long count = darwin::listThreads(ids, darwin::kMaxThreads);
@@ -204,7 +224,9 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     count = darwin::listThreads(ids, darwin::kMaxThreads);
     ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
     const auto parkedAt = counter.load();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(velotest::eventually([&] { return kernelThreadState(helperId) == 'S'; },
+                                     std::chrono::milliseconds(1)))
+        << "the parked thread is not asleep but '" << kernelThreadState(helperId) << "'";
     EXPECT_EQ(counter.load(), parkedAt);
     mcontext_t context;
     EXPECT_TRUE(darwin::suspendedThreadContext(helperId, context));
