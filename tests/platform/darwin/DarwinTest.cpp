@@ -254,15 +254,15 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
 TEST(Threads, SuspendsManyThreadsWithTheStacksTheyStoodOn) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
     constexpr int kHelpers = 40;
-    std::atomic<bool> stop{false};
+    velotest::Gate stop;
     std::atomic<int> started{0};
     pid_t helperIds[kHelpers] = {};
     std::vector<std::thread> helpers;
     struct JoinAll {
         std::vector<std::thread>& threads;
-        std::atomic<bool>& stop;
+        velotest::Gate& stop;
         ~JoinAll() {
-            stop = true;
+            stop.open();
             for (std::thread& thread : threads)
                 thread.join();
         }
@@ -271,14 +271,12 @@ TEST(Threads, SuspendsManyThreadsWithTheStacksTheyStoodOn) {
         helpers.emplace_back([&, i] {
             helperIds[i] = darwin::currentThreadId();
             started.fetch_add(1);
-            while (!stop)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            stop.wait();
         });
     }
     pid_t ended = 0;
     std::thread([&ended] { ended = darwin::currentThreadId(); }).join();
-    while (started.load() < kHelpers)
-        std::this_thread::yield();
+    ASSERT_TRUE(velotest::eventually([&] { return started.load() == kHelpers; }));
 
     pid_t ids[darwin::kMaxThreads];
     long count = darwin::listThreads(ids, darwin::kMaxThreads);
