@@ -28,6 +28,10 @@ bool SerialQueue::isCurrent() const {
     return state_->pool.isWorkerThread();
 }
 
+std::size_t SerialQueue::waitingSyncCount() const {
+    return state_->pool.waitingCallerCount();
+}
+
 void SerialQueue::sync(const std::function<void()>& block) {
     if (isCurrent()) {
         // Waiting for ourselves would never end; the block is next in line anyway.

@@ -16,6 +16,7 @@
 // own thread, nor while a sync() is running or waiting.
 #include "platform/dispatch/Queue.hpp"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +52,8 @@ class SerialQueue final : public Queue {
 
     // True while the calling thread is running a block of this queue.
     bool isCurrent() const;
+    // Callers of sync() waiting for their turn.
+    std::size_t waitingSyncCount() const;
 
   private:
     struct State;
