@@ -2,11 +2,13 @@
 // in order, under the queue's identity.
 #include "platform/darwin/Threads.hpp"
 #include "platform/dispatch/SerialQueue.hpp"
+#include "tests/support/OnExit.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -15,8 +17,6 @@
 #include <vector>
 
 namespace {
-
-using namespace std::chrono_literals;
 
 std::string tableLabel() {
     char label[darwin::kThreadNameSize] = {};
@@ -84,32 +84,34 @@ TEST(SerialQueueSync, SyncOnABusyQueueWaitsForTheBlocksBeforeIt) {
             std::lock_guard lock(mutex);
             order.push_back(what);
         };
-        std::atomic<bool> holding{false}, release{false};
+        velotest::Waiter<bool> holding;
+        velotest::Gate release;
         auto hold = [&] {
-            holding = true;
-            while (!release)
-                std::this_thread::sleep_for(1ms);
+            holding.set(true);
+            release.wait();
             note("holder");
         };
-        std::thread holder;
+        std::jthread holder, caller;
+        // Declared after the threads: on every way out the holder is let go before they are joined.
+        velotest::OnExit letGo([&] { release.open(); });
         if (c.holdWithSync) {
-            holder = std::thread([&] { queue.sync(hold); });
+            holder = std::jthread([&] { queue.sync(hold); });
         } else {
             queue.async(hold);
         }
-        while (!holding)
-            std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(holding.wait());
         queue.async([&] { note("queued"); });
-        std::atomic<bool> synced{false};
-        std::thread caller([&] {
-            queue.sync([&] { note("sync"); });
-            synced = true;
-        });
-        std::this_thread::sleep_for(30ms);
-        EXPECT_FALSE(synced.load());
-        release = true;
+        caller = std::jthread([&] { queue.sync([&] { note("sync"); }); });
+        // The sync has taken its place in line while the holder still holds the queue (or, wrongly, has
+        // run already).
+        auto synced = [&] {
+            std::lock_guard lock(mutex);
+            return std::find(order.begin(), order.end(), "sync") != order.end();
+        };
+        ASSERT_TRUE(velotest::eventually([&] { return queue.waitingSyncCount() == 1 || synced(); }))
+            << "the caller's sync never waited for its turn";
+        release.open();
         caller.join();
-        if (holder.joinable()) holder.join();
         EXPECT_EQ(order, (std::vector<std::string>{"holder", "queued", "sync"}));
     }
 }
