@@ -5,6 +5,7 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SerialQueue.hpp"
 #include "platform/dispatch/Timer.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -42,13 +43,20 @@ TEST(SerialQueue, RunsBlocksOneAtATimeInSubmissionOrder) {
 
 TEST(SerialQueue, SyncWaitsForEarlierWorkAndReturnsValues) {
     dispatch::SerialQueue queue("com.example.sync");
-    std::atomic<bool> slowDone{false};
+    velotest::Gate release;
+    std::atomic<bool> earlierDone{false};
     queue.async([&] {
-        std::this_thread::sleep_for(20ms);
-        slowDone = true;
+        release.wait();
+        earlierDone = true;
     });
-    bool sawSlow = queue.syncResult([&] { return slowDone.load(); });
-    EXPECT_TRUE(sawSlow);
+    velotest::Waiter<bool> sawEarlier;
+    std::jthread caller([&] { sawEarlier.set(queue.syncResult([&] { return earlierDone.load(); })); });
+    // Declared after the caller: on every way out the earlier block is let go before it is joined.
+    velotest::OnExit letGo([&] { release.open(); });
+    // The sync is in line while the earlier block still runs (or, wrongly, has already returned).
+    ASSERT_TRUE(velotest::eventually([&] { return queue.waitingSyncCount() == 1 || sawEarlier.wait(0); }));
+    release.open();
+    EXPECT_EQ(sawEarlier.wait(), true);
 }
 
 TEST(SerialQueue, SyncFromItsOwnThreadRunsInlineInsteadOfDeadlocking) {
