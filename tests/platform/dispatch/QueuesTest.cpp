@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -74,24 +75,25 @@ TEST(SerialQueue, ThreadAndLabelAreVisibleWhileABlockRuns) {
     std::string label;
     std::string labelSeenFromOutside;
     std::string threadName;
-    std::atomic<pid_t> tid{0};
-    std::atomic<bool> release{false};
+    velotest::Waiter<pid_t> running;
+    velotest::Gate release;
+    // Declared after the queue: on every way out the block is let go before the queue waits for it.
+    velotest::OnExit letGo([&] { release.open(); });
     queue.async([&] {
         label = dispatch::currentQueueLabel();
         char name[32] = {};
         pthread_getname_np(pthread_self(), name, sizeof name);
         threadName = name;
-        tid = static_cast<pid_t>(::syscall(SYS_gettid));
-        while (!release)
-            std::this_thread::sleep_for(1ms);
+        running.set(static_cast<pid_t>(::syscall(SYS_gettid)));
+        release.wait();
     });
-    while (tid.load() == 0)
-        std::this_thread::sleep_for(1ms);
+    const std::optional<pid_t> tid = running.wait();
+    ASSERT_TRUE(tid) << "the block never ran";
     char seen[darwin::kThreadNameSize];
-    if (darwin::queueLabel(tid.load(), seen, sizeof seen)) labelSeenFromOutside = seen;
+    if (darwin::queueLabel(*tid, seen, sizeof seen)) labelSeenFromOutside = seen;
     char fullName[darwin::kThreadNameSize];
-    ASSERT_TRUE(darwin::threadName(tid.load(), fullName, sizeof fullName));
-    release = true;
+    ASSERT_TRUE(darwin::threadName(*tid, fullName, sizeof fullName));
+    release.open();
     queue.sync([] {});
     EXPECT_EQ(label, "com.example.analytics.maintenance");
     EXPECT_EQ(labelSeenFromOutside, "com.example.analytics.maintenance");
@@ -100,7 +102,7 @@ TEST(SerialQueue, ThreadAndLabelAreVisibleWhileABlockRuns) {
     EXPECT_EQ(dispatch::currentQueueLabel(), "");
     // Between blocks the worker runs no queue's work, so it shows no label (the worker may still be
     // leaving the last block when sync returns).
-    EXPECT_TRUE(velotest::eventually([&] { return !darwin::queueLabel(tid.load(), seen, sizeof seen); }));
+    EXPECT_TRUE(velotest::eventually([&] { return !darwin::queueLabel(*tid, seen, sizeof seen); }));
 }
 
 TEST(QueueLabel, GlobalAndMainQueueBlocksShowTheirLabelInTheThreadTable) {
