@@ -183,11 +183,17 @@ TEST(GlobalQueue, RunsBlocksConcurrently) {
 TEST(Group, NotifyRunsOnceAfterEveryMemberLeft) {
     dispatch::main().removeAll();
     dispatch::Group group;
+    velotest::Gate membersGo;
     std::atomic<int> done{0};
     int notified = 0;
+    // On every way out the members are let go, and have left before what they use is gone.
+    velotest::OnExit letGo([&] {
+        membersGo.open();
+        group.wait();
+    });
     for (int i = 0; i < 5; ++i) {
         group.async(dispatch::global(), [&] {
-            std::this_thread::sleep_for(2ms);
+            membersGo.wait();
             done++;
         });
     }
@@ -197,6 +203,9 @@ TEST(Group, NotifyRunsOnceAfterEveryMemberLeft) {
         EXPECT_EQ(done.load(), 5);
     });
     group.leave();
+    dispatch::main().drain(); // a notify handed on too early would be on the main queue by now
+    EXPECT_EQ(notified, 0) << "told while every member was still held";
+    membersGo.open();
     EXPECT_TRUE(dispatch::main().runUntil([&] { return notified == 1; }, velotest::kPatience));
     dispatch::main().drain();
     EXPECT_EQ(notified, 1);
