@@ -21,8 +21,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 TEST(SerialQueue, RunsBlocksOneAtATimeInSubmissionOrder) {
     dispatch::SerialQueue queue("com.example.order");
     std::vector<int> order;
@@ -224,12 +222,37 @@ TEST(Group, NotifyOnAnEmptyGroupRunsAndUnbalancedLeaveIsIgnored) {
     EXPECT_EQ(group.outstanding(), 1u) << "the ignored leave must not have gone below zero";
 }
 
+// A wait with a time-out gives up once dispatch::clock() has passed it, and not before; real time has no
+// part in it: on a virtual clock an hour passes only as the test moves the clock on.
 TEST(Group, WaitTimesOutOnTheClock) {
+    dispatch::VirtualClockScope clock;
     dispatch::Group group;
     group.enter();
-    EXPECT_FALSE(group.wait(0.02));
+    struct Outcome {
+        bool emptied;
+        dispatch::Nanoseconds waited; // on the clock, from just before the call until it returned
+    };
+    velotest::Waiter<Outcome> outcome;
+    std::jthread waiter([&] {
+        const auto start = clock.clock().now();
+        const bool emptied = group.wait(3600.0);
+        outcome.set({emptied, clock.clock().now() - start});
+    });
+    // Declared after the waiter: on every way out the group empties, so the wait ends before the join.
+    velotest::OnExit empty([&] {
+        if (group.outstanding() > 0) group.leave();
+    });
+    // The wait reads its deadline off the clock when it begins, which cannot be seen from here: the
+    // clock goes on ten minutes at a time until the wait has given up.
+    ASSERT_TRUE(velotest::eventually([&] {
+        clock.clock().advance(dispatch::fromSeconds(600));
+        return outcome.wait(0).has_value();
+    })) << "the wait never gave up";
+    EXPECT_FALSE(outcome.wait()->emptied);
+    EXPECT_GE(outcome.wait()->waited, dispatch::fromSeconds(3600));
+    EXPECT_EQ(group.outstanding(), 1u);
     group.leave();
-    EXPECT_TRUE(group.wait(0.02));
+    EXPECT_TRUE(group.wait(0.0)); // an empty group is waited for at once, with no time to wait
 }
 
 TEST(Timer, RepeatingTimerOnASerialQueue) {
