@@ -1,41 +1,65 @@
 #include "platform/dispatch/OperationQueue.hpp"
 #include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/dispatch/MainQueue.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace {
 
-using namespace std::chrono_literals;
-
+// One at a time: while the first operation runs no other starts. The first is held until the rest are
+// added and the queue is suspended; a suspended queue's wait covers the operations it has started, so
+// any it had started beside the first would run before that wait ends.
 TEST(OperationQueue, MaxOneRunsOperationsOneAtATimeInOrder) {
-    dispatch::OperationQueue queue("com.example.work-queue");
-    queue.setMaxConcurrentOperationCount(1);
     std::mutex mutex;
     std::vector<int> order;
     std::atomic<int> inside{0};
     std::atomic<int> maxInside{0};
+    velotest::Waiter<bool> firstRunning;
+    velotest::Gate releaseFirst;
+    dispatch::OperationQueue queue("com.example.work-queue");
+    // Declared after the queue: on every way out the first is let go and the rest may run, before the
+    // queue waits for them as it goes.
+    velotest::OnExit letGo([&] {
+        releaseFirst.open();
+        queue.setSuspended(false);
+    });
+    queue.setMaxConcurrentOperationCount(1);
     for (int i = 0; i < 20; ++i) {
         queue.addOperation([&, i] {
             int now = ++inside;
             int seen = maxInside.load();
             while (now > seen && !maxInside.compare_exchange_weak(seen, now)) {
             }
-            std::this_thread::sleep_for(1ms);
+            if (i == 0) {
+                firstRunning.set(true);
+                releaseFirst.wait();
+            }
             {
                 std::lock_guard lock(mutex);
                 order.push_back(i);
             }
             --inside;
         });
+        if (i == 0) {
+            ASSERT_TRUE(firstRunning.wait()) << "the first operation never started";
+        }
     }
+    queue.setSuspended(true);
+    releaseFirst.open();
+    queue.waitUntilAllOperationsAreFinished();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(order, std::vector<int>{0}) << "operations ran beside the first";
+    }
+    EXPECT_EQ(queue.operationCount(), 19u);
+    queue.setSuspended(false);
     queue.waitUntilAllOperationsAreFinished();
     EXPECT_EQ(maxInside.load(), 1);
     ASSERT_EQ(order.size(), 20u);
