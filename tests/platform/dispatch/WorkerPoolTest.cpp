@@ -1,6 +1,7 @@
 // Worker pools start threads as work arrives, reuse free ones, and still reach the concurrency their
 // work needs (blocks that wait for each other, blocks queued before any worker ran).
 #include "platform/dispatch/detail/WorkerPool.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 using dispatch::detail::WorkerPool;
 
 // Counts blocks in and lets them wait for one another.
@@ -104,17 +104,32 @@ TEST(WorkerPool, APoolStartedWholeHasItsNamedThreadsAtOnce) {
     EXPECT_EQ(pool.threadCount(), 2u);
 }
 
+// The first block is held while the rest arrive: a pool that did not keep to its one thread would
+// start another for them at once, as it does for work that finds every worker busy.
 TEST(WorkerPool, AGrowingPoolOfOneRunsOneBlockAtATimeOnOneThread) {
-    WorkerPool pool("com.example.pool.serial", 1, WorkerPool::Start::asWorkArrives);
     std::atomic<int> inside{0}, most{0};
     Meeting meeting;
-    for (int i = 0; i < 5; ++i)
-        pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] {
+    velotest::Waiter<bool> firstRunning;
+    velotest::Gate releaseFirst;
+    WorkerPool pool("com.example.pool.serial", 1, WorkerPool::Start::asWorkArrives);
+    // Declared after the pool: on every way out the first block is let go before the pool waits for it.
+    velotest::OnExit letGo([&] { releaseFirst.open(); });
+    for (int i = 0; i < 5; ++i) {
+        pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&, i] {
                           most = std::max(most.load(), ++inside);
-                          std::this_thread::sleep_for(2ms);
+                          if (i == 0) {
+                              firstRunning.set(true);
+                              releaseFirst.wait();
+                          }
                           --inside;
                           meeting.finish();
                       }));
+        if (i == 0) {
+            ASSERT_TRUE(firstRunning.wait()) << "the first block never ran";
+        }
+    }
+    EXPECT_EQ(pool.threadCount(), 1u) << "a thread started beside the busy one";
+    releaseFirst.open();
     ASSERT_TRUE(meeting.waitFinished(5));
     EXPECT_EQ(most.load(), 1);
     EXPECT_EQ(pool.threadCount(), 1u);
