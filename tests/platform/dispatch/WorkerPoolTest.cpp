@@ -174,8 +174,8 @@ TEST(WorkerPool, CallersWaitingTheirTurnRunOnTheirOwnThreadsInTheirPlaceInLine) 
                 note("caller " + std::to_string(c) + (own ? "" : " not on its own thread"));
             });
         });
-        while (pool.waitingCallerCount() < c)
-            std::this_thread::yield();
+        ASSERT_TRUE(velotest::eventually([&] { return pool.waitingCallerCount() == c; }))
+            << "caller " << c << " never waited for its turn";
     }
     pool.schedule(now(), dispatch::WorkItem([&] { note("queued while they wait"); }));
     letGo();
