@@ -28,7 +28,7 @@ struct Meeting {
     int arrived = 0;
     int finished = 0;
 
-    // Arrives and waits (at most two seconds) until `expected` blocks have arrived.
+    // Arrives and waits until `expected` blocks have arrived (false when they have not after kPatience).
     bool meet(int expected) {
         std::unique_lock lock(mutex);
         ++arrived;
