@@ -41,7 +41,9 @@ class RestBackend : public ::testing::Test {
   protected:
     velotest::TempFolder home;
 
-    std::unique_ptr<svc::RestBackendClient> client(const std::string& server, long timeout = 5) {
+    // Every server here answers or refuses at once; the time-outs only turn a hang into a failure.
+    std::unique_ptr<svc::RestBackendClient> client(const std::string& server,
+                                                   long timeout = static_cast<long>(velotest::kPatience)) {
         auto c = std::make_unique<svc::RestBackendClient>(
             svc::RestBackendClient::Options{home.path() / "backend" / "installation.json",
                                             "com.velomarinth.swift", "1.0.0", timeout, timeout});
