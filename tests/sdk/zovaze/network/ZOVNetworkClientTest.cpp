@@ -1,13 +1,16 @@
 // The SDK's network client against a scripted HTTPS server on 127.0.0.1.
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "platform/dispatch/Clock.hpp"
+#include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/net/URLError.hpp"
 #include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 
 using namespace velotest;
 
@@ -90,6 +93,29 @@ TEST_F(NetworkClient, ErrorsCarryTheResponsesFactsAndItsBody) {
     EXPECT_EQ(outcome.text(), "body-200");
 }
 
+// Returns once every block of the global queue that was due when it was called has run to its end:
+// blocks start in deadline order, so when as many markers as the pool has workers all run at once,
+// whatever started before them has finished. False when they never met.
+bool dueGlobalWorkHasRun() {
+    struct Meeting {
+        std::mutex mutex;
+        std::condition_variable cv;
+        std::size_t arrived = 0;
+    };
+    const std::size_t workers = dispatch::global().maximumThreadCount();
+    auto meeting = std::make_shared<Meeting>();
+    auto all = std::make_shared<Waiter<bool>>();
+    for (std::size_t i = 0; i < workers; ++i)
+        dispatch::global().async([meeting, all, workers] {
+            std::unique_lock lock(meeting->mutex);
+            if (++meeting->arrived == workers) all->set(true);
+            meeting->cv.notify_all();
+            meeting->cv.wait_for(lock, std::chrono::duration<double>(kPatience),
+                                 [&] { return meeting->arrived == workers; });
+        });
+    return all->wait().has_value();
+}
+
 TEST_F(NetworkClient, WithoutRetryAfterTheRetryWaitsAboutThreeHundredSeconds) {
     dispatch::VirtualClockScope clock;
     auto client = pinnedClient();
@@ -103,20 +129,21 @@ TEST_F(NetworkClient, WithoutRetryAfterTheRetryWaitsAboutThreeHundredSeconds) {
                              std::chrono::milliseconds(10));
         return server_.attempts("/status/503");
     };
+    auto runningTasks = [&] {
+        Waiter<std::size_t> running;
+        client->session()->getTasksWithCompletionHandler([&](const auto& d, const auto& u, const auto& w) {
+            running.set(d.size() + u.size() + w.size());
+        });
+        return running.wait();
+    };
     ASSERT_EQ(waitForAttempts(1), 1);
     // The retry is timed from when the client handles the answer: wait until it has (no task left).
-    ASSERT_TRUE(velotest::eventually(
-        [&] {
-            Waiter<std::size_t> running;
-            client->session()->getTasksWithCompletionHandler(
-                [&](const auto& d, const auto& u, const auto& w) {
-                    running.set(d.size() + u.size() + w.size());
-                });
-            return running.wait() == 0u;
-        },
-        std::chrono::milliseconds(10)));
+    ASSERT_TRUE(velotest::eventually([&] { return runningTasks() == 0u; }, std::chrono::milliseconds(10)));
     clock.clock().advance(std::chrono::seconds(269)); // below 300 x 0.9
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // A retry due by now has run on the global queue and made its task, which is still running or
+    // has reached the server.
+    ASSERT_TRUE(dueGlobalWorkHasRun());
+    EXPECT_EQ(runningTasks(), 0u);
     EXPECT_EQ(server_.attempts("/status/503"), 1);
     EXPECT_FALSE(waiter.wait(0));
     clock.clock().advance(std::chrono::seconds(62)); // past 300 x 1.1
@@ -218,8 +245,7 @@ TEST_F(NetworkClient, InvalidateAndCancelStopsRequestsAndLaterOnesGetNoTask) {
                                      [&](const auto& b, const auto& r, const auto& e) {
                                          waiter.set({b, r, e});
                                      });
-    while (silent.requests().empty())
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(velotest::eventually([&] { return !silent.requests().empty(); }));
     client->invalidateAndCancel();
     auto cancelled = waiter.wait();
     ASSERT_TRUE(cancelled && cancelled->error);
