@@ -3,6 +3,7 @@
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSession.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSessionConfiguration.hpp"
+#include "sdk/zovaze/network/session/ZEVURLSessionDataTask.hpp"
 #include "sdk/zovaze/network/session/ZEVURLSessionDownloadTask.hpp"
 #include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
 #include "tests/support/Waiter.hpp"
@@ -50,6 +51,12 @@ class URLSessionOwn : public ::testing::Test {
         return configuration;
     }
 
+    // Returns once every block queued so far on the task's own queue, where each of its events is
+    // handled and its handler called, has run.
+    static void settle(const net::URLSessionTaskRef& task) {
+        std::dynamic_pointer_cast<ZEVURLSessionTask>(task)->queue().sync([] {});
+    }
+
     TempHome home_;
     ScriptedServer server_;
 };
@@ -94,8 +101,9 @@ TEST_F(URLSessionOwn, WithoutHandlerTheDelegateHearsEverythingInOrder) {
     EXPECT_EQ(delegate->events(), (std::vector<std::string>{"response 201", "complete 0"}));
     EXPECT_EQ(delegate->body(), "body-201");
     EXPECT_EQ(server_.attempts("/status/201"), 1);
-    // The finished task leaves the session's set.
-    velotest::eventually([&] { return !(s->taskCount() > 0); }, std::chrono::milliseconds(5));
+    // The finished task leaves the session's set: queued on the session's own queue by the block of
+    // the delegate queue that told of the completion, so ahead of the count asked for after it.
+    s->delegateQueue()->waitUntilAllOperationsAreFinished();
     EXPECT_EQ(s->taskCount(), 0u);
 }
 
@@ -106,8 +114,10 @@ TEST_F(URLSessionOwn, AResumeAfterCompletionStartsNothing) {
     task->resume();
     ASSERT_TRUE(delegate->completed.wait());
     task->resume();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // A connection the second resume made would be set on the task by a block of its queue.
+    settle(task);
     s->delegateQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_FALSE(std::dynamic_pointer_cast<ZEVURLSessionDataTask>(task)->connection());
     EXPECT_EQ(server_.attempts("/status/202"), 1);
     EXPECT_EQ(delegate->events(), (std::vector<std::string>{"response 202", "complete 0"}));
 }
@@ -117,8 +127,7 @@ TEST_F(URLSessionOwn, TheTaskListIsAlwaysEmpty) {
     auto s = session(std::make_shared<RecordingDelegate>());
     auto task = s->dataTaskWithRequest(net::URLRequest(silent.url("/x")));
     task->resume();
-    while (silent.requests().empty())
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(velotest::eventually([&] { return !silent.requests().empty(); }));
     Waiter<std::size_t> count;
     s->getTasksWithCompletionHandler(
         [&](const auto& d, const auto& u, const auto& w) { count.set(d.size() + u.size() + w.size()); });
@@ -137,14 +146,20 @@ TEST_F(URLSessionOwn, CancelBeforeTheResponseSilencesTheTask) {
     auto withoutHandler = s->dataTaskWithRequest(net::URLRequest(silent.url("/b")));
     withHandler->resume();
     withoutHandler->resume();
-    while (silent.requests().size() < 2)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(velotest::eventually([&] { return silent.requests().size() >= 2; }));
     withHandler->cancel();
     s->invalidateAndCancel(); // cancels the other one
     auto neverStarted = s->dataTaskWithRequest(net::URLRequest(silent.url("/c")));
     neverStarted->cancel();
     neverStarted->resume();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Every connection of these tasks goes through one shared session, whose transfers end and are
+    // told in the order asked: once a request made after the cancels has been answered, what the
+    // cancels ended has been told and has reached the tasks' queues; then the queues have run it.
+    EXPECT_FALSE(runDataTask(*session(), net::URLRequest(server_.url("/status/200"))).error);
+    for (const auto& task : {withHandler, withoutHandler, neverStarted})
+        settle(task);
+    s->delegateQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_FALSE(std::dynamic_pointer_cast<ZEVURLSessionDataTask>(neverStarted)->connection());
     EXPECT_EQ(handlerCalls.load(), 0);
     EXPECT_TRUE(delegate->events().empty());
     EXPECT_EQ(silent.requests().size(), 2u); // the cancelled-before-start task never connected
@@ -157,9 +172,11 @@ TEST_F(URLSessionOwn, FinishTasksAndInvalidateLetsTasksFinishUnheard) {
     auto task = s->dataTaskWithRequest(net::URLRequest(server_.url("/status/200")));
     s->finishTasksAndInvalidate();
     task->resume();
-    velotest::eventually([&] { return !(server_.attempts("/status/200") == 0); },
-                         std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Without a handler nothing but its state tells of the task's end; what it told, it told from the
+    // block of its queue that completed it, through the delegate queue.
+    ASSERT_TRUE(velotest::eventually([&] { return task->state() == net::URLSessionTaskState::completed; }));
+    settle(task);
+    s->delegateQueue()->waitUntilAllOperationsAreFinished();
     EXPECT_EQ(server_.attempts("/status/200"), 1);
     EXPECT_TRUE(delegate->events().empty());
 }
@@ -192,6 +209,10 @@ struct DownloadSeen {
     std::optional<ns::Error> error;
 };
 
+// Runs a download with a completion handler and returns what the handler saw, once the task is done
+// with it: the handler is called by a block of the task's own queue, which removes the file when the
+// handler has returned (the session's delegate queue plays no part, and a session made without a
+// delegate has none).
 DownloadSeen runDownload(net::URLSession& session, const std::string& url) {
     Waiter<DownloadSeen> waiter;
     auto task = session.downloadTaskWithRequest(
@@ -208,7 +229,9 @@ DownloadSeen runDownload(net::URLSession& session, const std::string& url) {
         });
     task->resume();
     auto seen = waiter.wait();
-    return seen ? *seen : DownloadSeen{};
+    if (!seen) return DownloadSeen{};
+    std::dynamic_pointer_cast<ZEVURLSessionTask>(task)->queue().sync([] {});
+    return *seen;
 }
 
 TEST_F(URLSessionOwn, DownloadHandsOverTheFileThenTheFileIsGone) {
@@ -219,8 +242,6 @@ TEST_F(URLSessionOwn, DownloadHandsOverTheFileThenTheFileIsGone) {
         EXPECT_TRUE(seen.existed) << path; // an empty body still gives a file
         EXPECT_EQ(seen.content, content);
         EXPECT_TRUE(seen.location.starts_with(ns::Sandbox::tmp().string()));
-        velotest::eventually([&] { return !(std::filesystem::exists(seen.location)); },
-                             std::chrono::milliseconds(5));
         EXPECT_FALSE(std::filesystem::exists(seen.location)) << path;
     }
 }
@@ -260,8 +281,6 @@ TEST_F(URLSessionOwn, AFailedDownloadLeavesNoPartialFile) {
     auto seen = runDownload(*session(), reset.url("/x"));
     ASSERT_TRUE(seen.error);
     EXPECT_EQ(seen.error->code(), net::URLErrorNetworkConnectionLost);
-    velotest::eventually([&] { return std::filesystem::is_empty(ns::Sandbox::tmp()); },
-                         std::chrono::milliseconds(5));
     EXPECT_TRUE(std::filesystem::is_empty(ns::Sandbox::tmp()));
 }
 
