@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
 using namespace zovtest;
@@ -56,13 +57,23 @@ class SettingsFlow : public ::testing::Test {
     ~SettingsFlow() override { ns::NotificationCenter::defaultCenter().removeObserver(observer_); }
 
     // Runs the flow and waits until the server has seen `requests` requests and `notifications`
-    // notifications went out, then a little longer to be sure nothing else follows.
+    // notifications went out, and then for the flow's end, after which nothing else can follow.
     void run(std::size_t requests, int notifications) {
         manager_->beginSettingsAndOnboardingOperationsWithAPIKey(
             "API-KEY", {{"io.zovaze.sdk.ios", "1.6.0"}, {"com.test.Zevuzavidav", "3.0"}});
         ASSERT_TRUE(eventually(
             [&] { return server_.requests().size() >= requests && notifications_ >= notifications; }));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(awaitTheEnd(*manager_));
+    }
+
+    // Every way through the flow ends by closing the network client, from inside the hand-over of its
+    // last answer: once the session has let go of its delegate it makes no more requests, and once its
+    // delegate queue has drained, that hand-over has returned (a downloaded file is removed only then).
+    static bool awaitTheEnd(ZOVSettingsOnboardingManager& manager) {
+        const auto session = manager.networkClient()->session();
+        if (!eventually([&] { return !session->delegate(); })) return false;
+        session->delegateQueue()->waitUntilAllOperationsAreFinished();
+        return true;
     }
 
     std::filesystem::path settingsFile() const { return std::filesystem::path(directory_) / "settings.json"; }
@@ -135,6 +146,7 @@ TEST_F(SettingsFlow, AdvertisingTokenIsReadWhenTheDownloadIsMadeEvenAfterItsSett
     }
     manager->beginSettingsAndOnboardingOperationsWithAPIKey("API-KEY", {});
     ASSERT_TRUE(eventually([&] { return notifications_ >= 1; }));
+    ASSERT_TRUE(awaitTheEnd(*manager));
     ASSERT_EQ(server_.requests().size(), 1u);
     EXPECT_EQ(server_.requests()[0].header("X-Zevuzavidav-Advertising-Token"), "AD-TOKEN");
 }
@@ -277,11 +289,10 @@ TEST_F(SettingsFlow, NoRouteLeadsARequestToAPlainHttpHostOrFillsTheDisk) {
         manager->beginSettingsAndOnboardingOperationsWithAPIKey("API-KEY", {{"io.zovaze.sdk.ios", "1.6.0"}});
         const std::string failure = settings ? "[Zovaze] failed to download settings "
                                              : "[Zovaze] unable to complete application configure: ";
-        EXPECT_TRUE(eventually([&] {
-            for (const auto& line : console.lines())
-                if (line.rfind(failure, 0) == 0) return true;
-            return false;
-        }));
+        EXPECT_TRUE(awaitTheEnd(*manager));
+        const auto lines = console.lines();
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [&](const std::string& line) { return line.rfind(failure, 0) == 0; }));
         EXPECT_EQ(target.connections(), 0);
         if (settings) {
             EXPECT_EQ(readFile(settingsFile()), cached);
