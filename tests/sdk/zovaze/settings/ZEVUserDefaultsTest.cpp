@@ -2,11 +2,13 @@
 #include "sdk/zovaze/settings/ZEVUserDefaults.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
+#include "tests/support/OnExit.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -187,28 +189,50 @@ TEST_F(SDKDefaultsStore, EverySynchronizedChangeIsOnDiskWhenConcurrentSynchroniz
     }
 }
 
+// Reads one byte from `fd`; false at its end, on an error, or when nothing came within kPatience.
+bool readOneByte(int fd) {
+    pollfd ready{fd, POLLIN, 0};
+    if (::poll(&ready, 1, static_cast<int>(velotest::kPatience * 1000)) != 1) return false;
+    char byte;
+    return ::read(fd, &byte, 1) == 1;
+}
+
 TEST_F(SDKDefaultsStore, AKillAtAnyMomentOfAWriteLeavesAWholeFile) {
     for (int round = 0; round < 12; ++round) {
+        int rewrites[2];
+        ASSERT_EQ(::pipe(rewrites), 0);
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // Keeps rewriting the store with growing, self-consistent contents until killed.
+            ::close(rewrites[0]);
+            // Keeps rewriting the store with growing, self-consistent contents until killed, and tells
+            // of each rewrite once it is on disk.
             ZEVUserDefaults store(directory(), nullptr);
             for (int i = 0;; ++i) {
                 store.setObject(i, "counter");
                 store.setString(std::string(static_cast<std::size_t>(i % 5000), 'x'), "padding");
                 store.setObject(i % 5000, "paddingLength");
                 store.synchronize();
+                if (::write(rewrites[1], "w", 1) != 1) ::_exit(1);
             }
         }
-        // Once the child has written the store, however long that took, it is killed a little later
-        // each round: somewhere inside one of its rewrites.
-        const bool written = velotest::eventually(
-            [&] { return std::filesystem::exists(directory() / "ZEVUserDefaults.plist"); });
-        ::usleep(static_cast<useconds_t>(round * 3000));
+        ::close(rewrites[1]);
+        pid_t running = child;
+        velotest::OnExit reap([&] {
+            if (running > 0) {
+                ::kill(running, SIGKILL);
+                ::waitpid(running, nullptr, 0);
+            }
+            ::close(rewrites[0]);
+        });
+        // Killed after a number of whole rewrites that grows each round, so somewhere in one of the
+        // rewrites that follow: the child goes on until its pipe is full.
+        bool written = true;
+        for (int told = 0; told <= round * 4 && written; ++told)
+            written = readOneByte(rewrites[0]);
         ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        ::waitpid(child, nullptr, 0);
+        running = 0;
         ASSERT_TRUE(written) << round;
         ns::ConsoleCapture console;
         auto store = open();
