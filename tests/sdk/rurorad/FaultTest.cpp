@@ -2,6 +2,7 @@
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
 #include "tests/support/FreshProcess.hpp"
+#include "tests/support/OnExit.hpp"
 
 #include <sys/resource.h>
 
@@ -58,21 +59,42 @@ TEST_F(Concurrency, EightThreadsLoggingWhileMaintenanceRunsLoseAndRepeatNothing)
                      {"max_pending_send_file_count", 1000000}}}});
     constexpr int kThreads = 8;
     constexpr int kEventsPerThread = 500;
+    // Maintenance runs one run after the other while the threads log, each asked for once the one
+    // before has ended; each run opens a fragment.
     std::atomic<bool> done{false};
+    velotest::Gate fragmentsOpened;
     std::thread maintainer([&] {
-        while (!done) {
-            controller->maintainSessionFragmentsIgnoringError();
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        for (int run = 1; !done; ++run) {
+            auto ended = std::make_shared<Waiter<bool>>();
+            controller->maintainSessionFragments(
+                [ended](const std::optional<ns::Error>&) { ended->set(true); });
+            if (!ended->wait()) {
+                ADD_FAILURE() << "maintenance run " << run << " did not end";
+                fragmentsOpened.open();
+                return;
+            }
+            if (identifiers->fragments > 3) fragmentsOpened.open();
         }
     });
     std::vector<std::thread> loggers;
+    // The loggers end, then maintenance.
+    auto joinAll = [&] {
+        for (auto& thread : loggers)
+            if (thread.joinable()) thread.join();
+        done = true;
+        if (maintainer.joinable()) maintainer.join();
+    };
+    // Also on every way out, the loggers let through first.
+    velotest::OnExit joinOnEveryWayOut([&] {
+        fragmentsOpened.open();
+        joinAll();
+    });
     for (int t = 0; t < kThreads; ++t) {
         loggers.emplace_back([&, t] {
             for (int i = 0; i < kEventsPerThread; ++i) {
                 // Halfway through, hold on until maintenance has opened fragments under the loggers,
                 // however fast the first half went.
-                if (i == kEventsPerThread / 2)
-                    eventually([&] { return identifiers->fragments > 3; }, std::chrono::milliseconds(10));
+                if (i == kEventsPerThread / 2) fragmentsOpened.wait();
                 switch ((t + i) % 3) {
                 case 0:
                     controller->logCustomEvent(*ZEVRuroradCustomEvent::initWithName("tap"));
@@ -89,10 +111,7 @@ TEST_F(Concurrency, EightThreadsLoggingWhileMaintenanceRunsLoseAndRepeatNothing)
             }
         });
     }
-    for (auto& thread : loggers)
-        thread.join();
-    done = true;
-    maintainer.join();
+    joinAll();
     settle();
     EXPECT_GT(identifiers->fragments, 3) << "maintenance ran while the threads were logging";
     maintain(); // closes and packages whatever is left
