@@ -10,12 +10,54 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <thread>
 
 namespace {
+
+// Whether the thread is blocked in the kernel, by the state /proc gives it. Made of system calls
+// alone, as it runs while the other threads are suspended (one may hold a lock of the C library).
+bool blockedInTheKernel(pid_t tid) {
+    char path[48] = "/proc/self/task/";
+    char digits[16];
+    int count = 0;
+    for (unsigned value = static_cast<unsigned>(tid); value != 0 || count == 0; value /= 10)
+        digits[count++] = static_cast<char>('0' + value % 10);
+    std::size_t at = std::strlen(path);
+    while (count > 0)
+        path[at++] = digits[--count];
+    std::memcpy(path + at, "/stat", sizeof "/stat");
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char stat[512];
+    const ssize_t length = ::read(fd, stat, sizeof stat - 1);
+    ::close(fd);
+    if (length <= 0) return false;
+    // "tid (name) S ...": the name may hold anything, the state follows its last parenthesis.
+    const char* close = static_cast<const char*>(::memrchr(stat, ')', static_cast<std::size_t>(length)));
+    if (close == nullptr || close + 2 >= stat + length) return false;
+    return close[2] == 'S' || close[2] == 'D';
+}
+
+// Waits until the thread is blocked in the kernel (false after kPatience), without taking any lock.
+bool waitUntilBlocked(pid_t tid) {
+    timespec start{}, now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    do {
+        if (blockedInTheKernel(tid)) return true;
+        ::sched_yield();
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+    } while (now.tv_sec - start.tv_sec < static_cast<time_t>(velotest::kPatience));
+    return false;
+}
 
 TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
@@ -29,8 +71,7 @@ TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
     });
     // On every way out, a failed assertion too, the helper ends and is joined.
     velotest::OnExit stopTheHelper([&] { stop = true; });
-    while (helperId == 0)
-        std::this_thread::yield();
+    ASSERT_TRUE(velotest::eventually([&] { return helperId != 0; }));
     // The wait is generous and one-sided, so a loaded machine only slows the test down.
     auto advances = [&counter] {
         const auto start = counter.load();
@@ -47,9 +88,10 @@ TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
             allSuspended = suspended.allSuspended();
             mcontext_t context;
             parked = darwin::suspendedThreadContext(helperId, context);
+            // A thread that counts never blocks: once the helper is seen blocked, it has been parked
+            // (its signal handler waits in the kernel for the release) and counted nothing meanwhile.
             const auto parkedAt = counter.load();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            stoodStill = counter.load() == parkedAt;
+            stoodStill = waitUntilBlocked(helperId) && counter.load() == parkedAt;
             if (byException) throw std::runtime_error("the record could not be written");
         } catch (const std::runtime_error&) {
         }
@@ -70,8 +112,7 @@ __attribute__((noinline)) void holdAtDepth(int depth, std::atomic<bool>* parked,
         return;
     }
     *parked = true;
-    while (!*release)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    release->wait(false);
 }
 
 struct Walked {
@@ -105,11 +146,11 @@ TEST(OtherThreadsSuspended, ASuspendedThreadsStackIsWalkedInPlace) {
         std::thread& helper;
         ~Release() {
             release = true;
+            release.notify_all();
             helper.join();
         }
     } releaseAtEnd{release, helper};
-    while (!parked)
-        std::this_thread::yield();
+    ASSERT_TRUE(velotest::eventually([&] { return parked.load(); }));
 
     static Walked throughCopies, inPlace;
     bool haveStack = false;
