@@ -9,9 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
+#include <condition_variable>
 #include <set>
-#include <thread>
 
 namespace {
 
@@ -26,13 +25,33 @@ class RecordingOwner : public ZEVNetworkClientDelegate {
                                               const std::optional<ns::Error>& error) override {
         std::lock_guard lock(mutex);
         finished.emplace_back(path, error);
+        changed.notify_all();
+    }
+    void networkClientDidEndUploadTask(ZEVNetworkClient&) override {
+        std::lock_guard lock(mutex);
+        ++tasksEnded;
+        changed.notify_all();
     }
     std::vector<std::pair<std::string, std::optional<ns::Error>>> ends() {
         std::lock_guard lock(mutex);
         return finished;
     }
+    // Waits until `count` uploads have been reported (false after kPatience).
+    bool waitForEnds(std::size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::duration<double>(velotest::kPatience),
+                                [&] { return finished.size() >= count; });
+    }
+    // Waits until `count` upload tasks have ended, reported or not (false after kPatience).
+    bool waitForTaskEnds(std::size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::duration<double>(velotest::kPatience),
+                                [&] { return tasksEnded >= count; });
+    }
     std::mutex mutex;
+    std::condition_variable changed;
     std::vector<std::pair<std::string, std::optional<ns::Error>>> finished;
+    std::size_t tasksEnded = 0;
 };
 
 class ReportClient : public ::testing::Test {
@@ -56,9 +75,15 @@ class ReportClient : public ::testing::Test {
         request.setValue("application/json", "Accept");
         return request;
     }
-    bool ended(std::size_t count) {
-        velotest::eventually([&] { return !(owner->ends().size() < count); }, std::chrono::milliseconds(10));
-        return owner->ends().size() >= count;
+    bool ended(std::size_t count) { return owner->waitForEnds(count); }
+    // The tasks the client's session runs.
+    std::size_t runningTasks(ZEVNetworkClient& client) {
+        velotest::Waiter<std::size_t> running;
+        client.session()->getTasksWithCompletionHandler(
+            [&](const auto& data, const auto& upload, const auto& download) {
+                running.set(data.size() + upload.size() + download.size());
+            });
+        return running.wait().value_or(0);
     }
 
     velotest::TempFolder root;
@@ -117,10 +142,13 @@ TEST_F(ReportClient, APackageAlreadyOnItsWayIsNotSentTwice) {
     auto path = package("A.multipartmime");
     client->startUploadRequest(requestTo(server), path, false);
     client->startUploadRequest(requestTo(server), path, false);
+    // Each offer is decided by operations of the work queue that follow one another without a gap:
+    // once it has drained, the second has been skipped or has a task of its own, still running.
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(runningTasks(*client), 1u);
     startedTwice.open();
     ASSERT_TRUE(ended(1));
     queue->waitUntilAllOperationsAreFinished();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(owner->ends().size(), 1u);
     // Once it has ended, the same package may go again.
@@ -144,12 +172,7 @@ TEST_F(ReportClient, AtMostFourUploadsRunAndTheRestWaitInTheOrderOffered) {
     ASSERT_TRUE(server.waitForRequests(ZEVNetworkClient::maximumConcurrentUploads));
     queue->waitUntilAllOperationsAreFinished();
     EXPECT_FALSE(client->canTakeMoreUploads());
-    std::promise<std::size_t> running;
-    client->session()->getTasksWithCompletionHandler(
-        [&](const auto& data, const auto& upload, const auto& download) {
-            running.set_value(data.size() + upload.size() + download.size());
-        });
-    EXPECT_EQ(running.get_future().get(), ZEVNetworkClient::maximumConcurrentUploads);
+    EXPECT_EQ(runningTasks(*client), ZEVNetworkClient::maximumConcurrentUploads);
     std::set<std::string> held;
     for (const auto& request : server.requests())
         held.insert(request.body);
@@ -176,7 +199,9 @@ TEST_F(ReportClient, APackageOutsideTheTreeGoesButIsNeverReported) {
     writeText(outside, "body");
     client->startUploadRequest(requestTo(server), outside.string(), false);
     ASSERT_TRUE(server.waitForRequests(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The task's end is handled by one operation of the work queue, which reports the upload after it
+    // has told of the task's end.
+    ASSERT_TRUE(owner->waitForTaskEnds(1));
     queue->waitUntilAllOperationsAreFinished();
     EXPECT_TRUE(owner->ends().empty());
 }
