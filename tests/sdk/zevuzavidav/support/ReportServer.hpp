@@ -123,6 +123,11 @@ class ReportServer {
 
     void stop() {
         if (stopping_.exchange(true)) return;
+        {
+            // Taken once stopping is set, so that a silent connection waiting for it cannot miss it.
+            std::lock_guard lock(mutex_);
+        }
+        changed_.notify_all();
         if (acceptor_.joinable()) acceptor_.join();
         std::vector<std::thread> workers;
         {
@@ -139,10 +144,10 @@ class ReportServer {
         std::lock_guard lock(mutex_);
         return requests_;
     }
-    // Waits until at least `count` requests came (false after `seconds`).
-    bool waitForRequests(std::size_t count, double seconds = velotest::kPatience) {
+    // Waits until at least `count` requests came (false after kPatience).
+    bool waitForRequests(std::size_t count) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::duration<double>(seconds),
+        return changed_.wait_for(lock, std::chrono::duration<double>(velotest::kPatience),
                                  [&] { return requests_.size() >= count; });
     }
 
@@ -222,8 +227,10 @@ class ReportServer {
         sigaddset(&pipe, SIGPIPE);
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         if (silent_) {
-            while (!stopping_)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stopping_.load(); });
+            }
             ::close(fd);
             return;
         }

@@ -62,7 +62,7 @@ TEST(ReportBacklog, TheOldestReportsLeaveWhileTheRestWaitToBePackaged) {
     EXPECT_EQ(app.names(app.files->activePath()).size(), kReports - packaged + 1) << "+1: launch1";
 
     holding.gate.open();
-    ASSERT_TRUE(server.waitForRequests(kReports, 120));
+    ASSERT_TRUE(server.waitForRequests(kReports));
     ASSERT_TRUE(TestApp::settleUploads(controller, 60));
     const auto sent = idsInArrivalOrder(server.requests());
     ASSERT_EQ(sent.size(), kReports);
