@@ -111,41 +111,35 @@ class TestApp {
     }
 
     // Waits until the upload session runs no task and the end of the last one has been handled (its
-    // completion and the listing below go through the same work queue, in order).
-    static bool settleUploads(const std::shared_ptr<ZEVCrashReportingController>& controller,
-                              double seconds = velotest::kPatience) {
-        return settleUploads(
-            *controller, [&] { settle(controller); }, seconds);
+    // completion and the listing below go through the same work queue, in order); false after
+    // kPatience.
+    static bool settleUploads(const std::shared_ptr<ZEVCrashReportingController>& controller) {
+        return settleUploads(*controller, [&] { settle(controller); });
     }
-    // The same, waiting between looks with `wait`: a caller on the main queue, which must not drain it,
-    // waits for the work queue alone.
-    static bool settleUploads(ZEVCrashReportingController& controller, const std::function<void()>& wait,
-                              double seconds = velotest::kPatience) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < deadline) {
-            wait();
-            auto session = controller.networkClient()->session();
-            if (!session) return false;
-            auto running = std::make_shared<std::promise<std::size_t>>();
-            auto answer = running->get_future();
-            session->getTasksWithCompletionHandler(
-                [running](const auto& data, const auto& upload, const auto& download) {
-                    running->set_value(data.size() + upload.size() + download.size());
-                });
-            if (answer.wait_for(std::chrono::duration<double>(velotest::kPatience)) ==
-                    std::future_status::ready &&
-                answer.get() == 0) {
+    // The same, waiting before each look with `wait`: a caller on the main queue, which must not drain
+    // it, waits for the work queue alone. Nothing tells of a task's end but the session's list of
+    // tasks, so it is looked at until it is empty.
+    static bool settleUploads(ZEVCrashReportingController& controller, const std::function<void()>& wait) {
+        auto session = controller.networkClient()->session();
+        if (!session) return false;
+        const bool idle = velotest::eventually(
+            [&] {
                 wait();
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+                auto running = std::make_shared<velotest::Waiter<std::size_t>>();
+                session->getTasksWithCompletionHandler(
+                    [running](const auto& data, const auto& upload, const auto& download) {
+                        running->set(data.size() + upload.size() + download.size());
+                    });
+                return running->wait() == 0u;
+            },
+            std::chrono::milliseconds(10));
+        if (idle) wait();
+        return idle;
     }
 
-    // Runs the main queue until `done` holds (false after `seconds`).
-    static bool eventually(const std::function<bool()>& done, double seconds = velotest::kPatience) {
-        return dispatch::main().runUntil(done, seconds);
+    // Runs the main queue until `done` holds (false after kPatience).
+    static bool eventually(const std::function<bool()>& done) {
+        return dispatch::main().runUntil(done, velotest::kPatience);
     }
 
     std::vector<std::string> names(const std::string& folder) const {

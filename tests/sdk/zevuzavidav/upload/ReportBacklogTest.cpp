@@ -63,7 +63,7 @@ TEST(ReportBacklog, TheOldestReportsLeaveWhileTheRestWaitToBePackaged) {
 
     holding.gate.open();
     ASSERT_TRUE(server.waitForRequests(kReports));
-    ASSERT_TRUE(TestApp::settleUploads(controller, 60));
+    ASSERT_TRUE(TestApp::settleUploads(controller));
     const auto sent = idsInArrivalOrder(server.requests());
     ASSERT_EQ(sent.size(), kReports);
     std::map<std::string, std::size_t> rank;
@@ -129,8 +129,8 @@ TEST(ReportBacklog, ALeftoverAlreadyPackagedGoesOnceAsItsPackage) {
     auto controller = app.launch(std::make_shared<TestKit>(), "launch1");
     ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
     // The package in "prepared" is offered once the main queue has come round.
-    ASSERT_TRUE(TestApp::eventually([&] { return server.requests().size() >= ids.size(); }, 60));
-    ASSERT_TRUE(TestApp::settleUploads(controller, 60));
+    ASSERT_TRUE(TestApp::eventually([&] { return server.requests().size() >= ids.size(); }));
+    ASSERT_TRUE(TestApp::settleUploads(controller));
     EXPECT_EQ(reportIds(server.requests()), ids);
     const auto lines = console.lines();
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
