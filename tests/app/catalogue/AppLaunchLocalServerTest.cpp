@@ -16,13 +16,11 @@
 
 #include <openssl/pem.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -73,11 +71,14 @@ class AppAgainstLocalServer : public ::testing::Test {
         EXPECT_TRUE(waitUntil([&] { return tmux_.shows("PROGRAM-ENDED"); }));
     }
 
-    // Waits for `count` requests, then a little longer to be sure nothing else follows.
-    void awaitRequests(std::size_t count) {
+    // Waits for `count` requests, then until the cache holds `body`. The cache is written by the
+    // hand-over of the flow's last answer, which makes at once whatever request would follow it, on
+    // the SDK's own network thread; the test sees the cache, quits the program and compares the
+    // requests only once the program has ended and can make no more.
+    void awaitRequestsAndCache(std::size_t count, const std::string& body) {
         EXPECT_TRUE(zovtest::eventually([&] { return server_.requests().size() >= count; })) << "log:\n"
                                                                                              << log();
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        EXPECT_TRUE(waitUntil([&] { return readFile(settingsFile()) == body; })) << readFile(settingsFile());
     }
 
     std::filesystem::path home() const { return folder_.path() / "home"; }
@@ -105,8 +106,7 @@ TEST_F(AppAgainstLocalServer, NewAppIsCreatedThenDownloadedAgainAndTheAnswerCach
         "{\"app\": {\"status\": \"activated\", \"update_required\": false},\n  \"features\":{\"x\" : 1} }";
     server_.scriptSettings({{200, "{\"app\": {\"status\": \"new\"}}"}, {200, second}});
     launch(kTestBundle);
-    awaitRequests(3);
-    EXPECT_TRUE(waitUntil([&] { return readFile(settingsFile()) == second; })) << readFile(settingsFile());
+    awaitRequestsAndCache(3, second);
     quit();
     ASSERT_EQ(server_.methods(), (std::vector<std::string>{"GET", "POST", "GET"})) << log();
 
@@ -195,8 +195,7 @@ TEST_F(AppAgainstLocalServer, SettledAppIsOneDownloadCachedByteForByte) {
     const std::string body = "{\"app\":{\"status\":\"activated\"},\"cache\" : {\"duration\": 3600}}\n";
     server_.scriptSettings({{200, body}});
     launch(kTestBundle);
-    awaitRequests(1);
-    EXPECT_TRUE(waitUntil([&] { return readFile(settingsFile()) == body; })) << readFile(settingsFile());
+    awaitRequestsAndCache(1, body);
     quit();
     EXPECT_EQ(server_.methods(), std::vector<std::string>{"GET"}) << log();
     EXPECT_EQ(log().find("failed to download settings"), std::string::npos) << log();
