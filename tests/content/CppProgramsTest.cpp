@@ -15,8 +15,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +29,7 @@
 #include <set>
 #include <signal.h>
 #include <sstream>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -168,11 +171,23 @@ void writeFile(const fs::path& path, const std::string& bytes) {
 struct Outcome {
     std::string output;
     int exitCode = -1;
-    bool stopped = false; // still running when the time was up or its output too long
+    bool stopped = false; // still running when its CPU time or patience was up or its output too long
 };
 
-// Runs `binary index`, reading at most `cap` bytes of its standard output for at most `seconds`.
-Outcome runProgram(const fs::path& binary, std::size_t index, double seconds, std::size_t cap = 65536) {
+// The CPU time the process `pid` has used so far (0 when it cannot be read).
+double cpuSecondsOf(pid_t pid) {
+    clockid_t clock;
+    timespec used{};
+    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0) return 0;
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
+}
+
+// Runs `binary index`, reading its standard output, until it has ended, or has printed `cap` bytes,
+// or has used `cpuSeconds` of CPU time (when given) without ending: what the lessons' finite programs
+// do takes a tiny part of that on any machine, however busy, so a program still running then loops for
+// ever. One that neither ends nor prints nor uses the CPU is stopped after kPatience.
+Outcome runProgram(const fs::path& binary, std::size_t index, std::optional<double> cpuSeconds,
+                   std::size_t cap = 65536) {
     const std::string path = binary.string(), argument = std::to_string(index);
     Outcome outcome;
     int pipeEnds[2];
@@ -186,31 +201,36 @@ Outcome runProgram(const fs::path& binary, std::size_t index, double seconds, st
         ::_exit(127);
     }
     ::close(pipeEnds[1]);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    auto timeLeft = [&] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                     std::chrono::steady_clock::now())
-            .count();
-    };
+    // Readable once the child has ended. Without it (an older kernel) the end of the output stands for
+    // the child's end, which waitpid then waits for.
+    const int ended = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(velotest::kPatience);
+    bool open = true, exited = false;
     char buffer[4096];
-    while (outcome.output.size() < cap && timeLeft() > 0) {
-        pollfd ready{pipeEnds[0], POLLIN, 0};
-        if (::poll(&ready, 1, static_cast<int>(timeLeft())) <= 0) break;
-        const ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        outcome.output.append(buffer, static_cast<std::size_t>(n));
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (outcome.output.size() >= cap || timeLeft() <= 0) {
-            outcome.stopped = true;
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
+    while (open || (!exited && ended >= 0)) {
+        if (outcome.output.size() >= cap || (cpuSeconds && cpuSecondsOf(pid) >= *cpuSeconds) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            outcome.stopped = !exited;
             break;
         }
-        ::usleep(500);
+        pollfd ready[2] = {{open ? pipeEnds[0] : -1, POLLIN, 0}, {exited ? -1 : ended, POLLIN, 0}};
+        // The CPU time has no event of its own: while it counts, it is looked at now and then.
+        if (::poll(ready, 2, cpuSeconds ? 10 : 1000) < 0 && errno != EINTR) break;
+        if (ready[0].revents != 0) {
+            const ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer);
+            if (n > 0)
+                outcome.output.append(buffer, static_cast<std::size_t>(n));
+            else
+                open = false;
+        }
+        if (ready[1].revents != 0) exited = true;
     }
+    if (outcome.stopped) ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
     if (!outcome.stopped && WIFEXITED(status)) outcome.exitCode = WEXITSTATUS(status);
+    if (ended >= 0) ::close(ended);
     ::close(pipeEnds[0]);
     return outcome;
 }
@@ -373,9 +393,10 @@ TEST_F(CppPrograms, EveryShownProgramPrintsWhatItsLessonShows) {
         }
         const fs::path binary = folder / ("batch" + std::to_string(b));
         for (auto i : members) {
-            // An endless program is still running after a moment however fast the machine is; any
-            // other has until the shared patience to end.
-            const auto outcome = runProgram(binary, i, all[i].endless ? 0.3 : velotest::kPatience);
+            // An endless program is still running after half a second of CPU time, or once it has
+            // printed more than any lesson shows; any other has until the shared patience to end.
+            const auto outcome =
+                runProgram(binary, i, all[i].endless ? std::optional<double>(0.5) : std::nullopt);
             const auto fault = mismatch(all[i], outcome);
             EXPECT_TRUE(fault.empty())
                 << all[i].lessonID << " with [" << all[i].typed << "] " << fault << "\n"
