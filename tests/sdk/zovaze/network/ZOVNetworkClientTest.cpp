@@ -1,16 +1,14 @@
 // The SDK's network client against a scripted HTTPS server on 127.0.0.1.
 #include "sdk/zovaze/network/ZOVNetworkClient.hpp"
 #include "platform/dispatch/Clock.hpp"
-#include "platform/dispatch/GlobalQueue.hpp"
 #include "platform/net/URLError.hpp"
 #include "tests/sdk/zovaze/support/NetworkTestSupport.hpp"
+#include "tests/support/DueGlobalWork.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
 
 using namespace velotest;
 
@@ -91,29 +89,6 @@ TEST_F(NetworkClient, ErrorsCarryTheResponsesFactsAndItsBody) {
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->code(), -4);
     EXPECT_EQ(outcome.text(), "body-200");
-}
-
-// Returns once every block of the global queue that was due when it was called has run to its end:
-// blocks start in deadline order, so when as many markers as the pool has workers all run at once,
-// whatever started before them has finished. False when they never met.
-bool dueGlobalWorkHasRun() {
-    struct Meeting {
-        std::mutex mutex;
-        std::condition_variable cv;
-        std::size_t arrived = 0;
-    };
-    const std::size_t workers = dispatch::global().maximumThreadCount();
-    auto meeting = std::make_shared<Meeting>();
-    auto all = std::make_shared<Waiter<bool>>();
-    for (std::size_t i = 0; i < workers; ++i)
-        dispatch::global().async([meeting, all, workers] {
-            std::unique_lock lock(meeting->mutex);
-            if (++meeting->arrived == workers) all->set(true);
-            meeting->cv.notify_all();
-            meeting->cv.wait_for(lock, std::chrono::duration<double>(kPatience),
-                                 [&] { return meeting->arrived == workers; });
-        });
-    return all->wait().has_value();
 }
 
 TEST_F(NetworkClient, WithoutRetryAfterTheRetryWaitsAboutThreeHundredSeconds) {
