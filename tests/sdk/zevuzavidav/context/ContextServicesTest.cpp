@@ -1,7 +1,10 @@
+#include "platform/dispatch/Clock.hpp"
+#include "platform/dispatch/OperationQueue.hpp"
 #include "platform/uikit/Application.hpp"
 #include "sdk/zevuzavidav/context/DispatchSync.hpp"
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
+#include "tests/support/DueGlobalWork.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -117,17 +120,22 @@ TEST(Application, DelaysThatAreNotPositiveNumbersRunAtOnce) {
 }
 
 TEST(Application, AddOperationAfterDelayAddsTheBlockToTheOperationQueueLater) {
+    // Time moves only when the test moves it: the delayed add is due at 50 ms and not before.
+    dispatch::VirtualClockScope time;
     auto queue = std::make_shared<dispatch::OperationQueue>("com.example.work-queue");
     queue->setMaxConcurrentOperationCount(1);
-    std::promise<std::chrono::steady_clock::time_point> ran;
-    auto start = std::chrono::steady_clock::now();
+    std::promise<void> ran;
+    auto done = ran.get_future();
     ZEVAddOperationAfterDelay(
-        queue, [&] { ran.set_value(std::chrono::steady_clock::now()); }, 0.05);
-    EXPECT_EQ(queue->operationCount(), 0u); // not added before the delay
-    queue.reset();                          // the delayed add keeps the queue alive
-    auto when = ran.get_future();
-    ASSERT_EQ(when.wait_for(std::chrono::duration<double>(velotest::kPatience)), std::future_status::ready);
-    EXPECT_GE(when.get() - start, 45ms);
+        queue, [&] { ran.set_value(); }, 0.05);
+    time.clock().advance(49ms);
+    ASSERT_TRUE(velotest::dueGlobalWorkHasRun());
+    // Not added before the delay: neither waiting, nor running, nor run.
+    EXPECT_EQ(queue->operationCount(), 0u);
+    EXPECT_EQ(done.wait_for(0s), std::future_status::timeout);
+    queue.reset(); // the delayed add keeps the queue alive
+    time.clock().advance(1ms);
+    EXPECT_EQ(done.wait_for(std::chrono::duration<double>(velotest::kPatience)), std::future_status::ready);
 }
 
 // An extension host that answers later, from another thread.
