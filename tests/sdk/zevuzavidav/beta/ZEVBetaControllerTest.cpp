@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -77,6 +78,12 @@ class BetaChecks : public ::testing::Test {
     }
     ~BetaChecks() override {
         dispatch::main().drain();
+        // A controller the test has let go of may still be held by a block of its queue, which then
+        // destroys it there, taking its observers off the test's notification centre: the centre must
+        // outlive it.
+        EXPECT_TRUE(velotest::eventually([&] {
+            return std::all_of(made_.begin(), made_.end(), [](const auto& made) { return made.expired(); });
+        })) << "a controller outlived its test";
         ui::AlertController::clearPresentedAlerts();
         ui::Application::shared().reset();
     }
@@ -87,7 +94,9 @@ class BetaChecks : public ::testing::Test {
         if (token) environment.readBetaToken = [token] { return token; };
         environment.instanceIdentifier = [] { return std::optional<std::string>("instance-1"); };
         environment.notificationCenter = &center;
-        return ZEVBetaController::initWithDelegate(kit, environment);
+        auto controller = ZEVBetaController::initWithDelegate(kit, environment);
+        made_.push_back(controller);
+        return controller;
     }
 
     static bool eventually(const std::function<bool()>& done, double seconds = velotest::kPatience) {
@@ -112,6 +121,7 @@ class BetaChecks : public ::testing::Test {
     zovtest::ScopedEnvironment endpoint{"ZevuzavidavBetaEndpoint", server.base()};
     std::shared_ptr<Kit> kit = std::make_shared<Kit>();
     ns::NotificationCenter center;
+    std::vector<std::weak_ptr<ZEVBetaController>> made_;
 };
 
 TEST(BetaSupport, OnlyATestBuildOutsideExtensionsChecks) {
