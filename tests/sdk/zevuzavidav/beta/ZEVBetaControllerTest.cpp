@@ -19,8 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -99,13 +97,34 @@ class BetaChecks : public ::testing::Test {
         return controller;
     }
 
-    static bool eventually(const std::function<bool()>& done, double seconds = velotest::kPatience) {
-        return dispatch::main().runUntil(done, seconds);
+    // Runs the main queue until `done` holds (false after kPatience).
+    static bool eventually(const std::function<bool()>& done) {
+        return dispatch::main().runUntil(done, velotest::kPatience);
     }
-    // Waits a little while the main queue runs, so that something that should not happen has had its
-    // chance.
-    static void linger() {
-        dispatch::main().runUntil([] { return false; }, 0.3);
+    // The requests the controller's network client has under way.
+    static std::size_t requestsUnderWay(ZEVBetaController& controller) {
+        velotest::Waiter<std::size_t> running;
+        controller.networkClient()->session()->getTasksWithCompletionHandler(
+            [&](const auto& data, const auto& upload, const auto& download) {
+                running.set(data.size() + upload.size() + download.size());
+            });
+        return running.wait().value_or(0);
+    }
+    // Runs, on the controller's queue, what the checks asked for so far: each passes the gate or is
+    // turned away in one block, and starts its request in another, which the first queues.
+    static void settleChecks(ZEVBetaController& controller) {
+        controller.queue()->sync([] {});
+        controller.queue()->sync([] {});
+    }
+    // Waits until the request under way has ended and its end has been handled: the network client
+    // hands the answer over on its delegate queue, which passes it on to the controller's queue, and
+    // what that shows goes through the main queue.
+    static bool settleRequest(ZEVBetaController& controller) {
+        if (!velotest::eventually([&] { return requestsUnderWay(controller) == 0; })) return false;
+        controller.networkClient()->session()->delegateQueue()->waitUntilAllOperationsAreFinished();
+        controller.queue()->sync([] {});
+        dispatch::main().drain();
+        return true;
     }
 
     std::shared_ptr<ui::AlertController> shownAlert() {
@@ -202,7 +221,8 @@ TEST_F(BetaChecks, WithoutATokenNothingStartsAndNotificationsAskNothing) {
     EXPECT_FALSE(controller->start());
     center.post(ZOVSettingsAvailableNotification);
     center.post(ui::applicationWillEnterForegroundNotification);
-    linger();
+    settleChecks(*controller);
+    EXPECT_FALSE(controller->retrying()) << "a request was started";
     EXPECT_TRUE(server.requests().empty());
 }
 
@@ -232,7 +252,10 @@ TEST_F(BetaChecks, AnswersWithoutAUsableURLShowNothingAndStillPause) {
         auto controller = make();
         controller->checkForUpdate();
         ASSERT_TRUE(eventually([&] { return controller->checksSuspended(); })) << c.body;
-        linger();
+        // The pause is set from the block that handles the answer, which then reads it: once that
+        // block has finished, an alert it asked for is waiting on the main queue.
+        controller->queue()->sync([] {});
+        dispatch::main().drain();
         EXPECT_EQ(shownAlert(), nullptr) << c.body;
         EXPECT_FALSE(controller->retrying()) << c.body;
         EXPECT_TRUE(console.contains(c.debugLine)) << c.body;
@@ -262,9 +285,12 @@ TEST_F(BetaChecks, ChecksWhileARequestIsUnderWayAskNothingMore) {
     center.post(ui::applicationWillEnterForegroundNotification);
     center.post(ui::applicationWillEnterForegroundNotification);
     controller->checkForUpdate();
+    // Every check has passed the gate or been turned away, and has started its request or not, while
+    // the first request still waits for its answer.
+    settleChecks(*controller);
+    EXPECT_EQ(requestsUnderWay(*controller), 1u);
     asked.open();
     ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr; }));
-    linger();
     EXPECT_EQ(server.requests().size(), 1u);
 }
 
@@ -274,8 +300,11 @@ TEST_F(BetaChecks, AfterAnAnswerChecksWaitForThePauseToEnd) {
     controller->checkForUpdate();
     ASSERT_TRUE(eventually([&] { return shownAlert() != nullptr && controller->checksSuspended(); }));
     ASSERT_TRUE(controller->checkSuspensionTimer());
+    // The pause ends on the main queue, which only the test runs: the check meets it at the gate.
     controller->checkForUpdate();
-    linger();
+    settleChecks(*controller);
+    EXPECT_FALSE(controller->retrying()) << "paused";
+    EXPECT_EQ(requestsUnderWay(*controller), 0u) << "paused";
     EXPECT_EQ(server.requests().size(), 1u) << "paused";
 
     ASSERT_TRUE(eventually([&] { return !controller->checksSuspended(); }));
@@ -315,7 +344,8 @@ TEST_F(BetaChecks, NoRouteLeadsACheckToAPlainHttpHost) {
         auto controller = make();
         controller->checkForUpdate();
         EXPECT_TRUE(eventually(row.reached));
-        linger();
+        // A connection to the target would come before the request's end.
+        EXPECT_TRUE(settleRequest(*controller));
         EXPECT_EQ(target.connections(), 0);
         EXPECT_FALSE(shownAlert());
         EXPECT_TRUE(controller->retrying());
@@ -341,7 +371,9 @@ TEST_F(BetaChecks, AFailedRequestEndsTheChecksOfTheProcess) {
     // The server is reachable again; the controller asks no more.
     ::setenv("ZevuzavidavBetaEndpoint", server.base().c_str(), 1);
     controller->checkForUpdate();
-    linger();
+    // A request the check started would be under way still, or would have reached the server.
+    settleChecks(*controller);
+    EXPECT_EQ(requestsUnderWay(*controller), 0u);
     EXPECT_TRUE(server.requests().empty());
     EXPECT_FALSE(controller->checksSuspended());
 }
