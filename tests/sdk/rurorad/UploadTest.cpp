@@ -86,7 +86,7 @@ TEST(AnalyticsUpload, OneRequestWithAFilePartPerLogInOrder) {
     auto waiter = std::make_shared<ruroradtest::Waiter<std::optional<ns::Error>>>();
     client.transmitLogFilesAtURLs(files, server.url(), "key-1",
                                   [waiter](const std::optional<ns::Error>& error) { waiter->set(error); });
-    auto outcome = waiter->wait(20);
+    auto outcome = waiter->wait();
     ASSERT_TRUE(outcome);
     EXPECT_FALSE(*outcome) << (*outcome)->description();
     ASSERT_EQ(server.uploadCount(), 1u);
@@ -115,7 +115,7 @@ TEST(AnalyticsUpload, RetryableAnswersAreRetriedTenTimesBeforeTheErrorArrives) {
     auto waiter = std::make_shared<ruroradtest::Waiter<std::optional<ns::Error>>>();
     client.transmitLogFilesAtURLs({}, server.url(), "key-1",
                                   [waiter](const std::optional<ns::Error>& error) { waiter->set(error); });
-    auto outcome = waiter->wait(30);
+    auto outcome = waiter->wait();
     ASSERT_TRUE(outcome);
     ASSERT_TRUE(*outcome);
     EXPECT_EQ((*outcome)->domain(), "ZOVNetworkError");
