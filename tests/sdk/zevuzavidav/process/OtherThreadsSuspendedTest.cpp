@@ -6,58 +6,17 @@
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/support/OnExit.hpp"
+#include "tests/support/ThreadState.hpp"
 #include "tests/support/Tmux.hpp"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sched.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
-#include <cstring>
-#include <ctime>
 #include <stdexcept>
 #include <thread>
 
 namespace {
-
-// Whether the thread is blocked in the kernel, by the state /proc gives it. Made of system calls
-// alone, as it runs while the other threads are suspended (one may hold a lock of the C library).
-bool blockedInTheKernel(pid_t tid) {
-    char path[48] = "/proc/self/task/";
-    char digits[16];
-    int count = 0;
-    for (unsigned value = static_cast<unsigned>(tid); value != 0 || count == 0; value /= 10)
-        digits[count++] = static_cast<char>('0' + value % 10);
-    std::size_t at = std::strlen(path);
-    while (count > 0)
-        path[at++] = digits[--count];
-    std::memcpy(path + at, "/stat", sizeof "/stat");
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char stat[512];
-    const ssize_t length = ::read(fd, stat, sizeof stat - 1);
-    ::close(fd);
-    if (length <= 0) return false;
-    // "tid (name) S ...": the name may hold anything, the state follows its last parenthesis.
-    const char* close = static_cast<const char*>(::memrchr(stat, ')', static_cast<std::size_t>(length)));
-    if (close == nullptr || close + 2 >= stat + length) return false;
-    return close[2] == 'S' || close[2] == 'D';
-}
-
-// Waits until the thread is blocked in the kernel (false after kPatience), without taking any lock.
-bool waitUntilBlocked(pid_t tid) {
-    timespec start{}, now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &start);
-    do {
-        if (blockedInTheKernel(tid)) return true;
-        ::sched_yield();
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-    } while (now.tv_sec - start.tv_sec < static_cast<time_t>(velotest::kPatience));
-    return false;
-}
 
 TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
@@ -91,7 +50,8 @@ TEST(OtherThreadsSuspended, EveryWayOutOfTheScopeResumesTheThreads) {
             // A thread that counts never blocks: once the helper is seen blocked, it has been parked
             // (its signal handler waits in the kernel for the release) and counted nothing meanwhile.
             const auto parkedAt = counter.load();
-            stoodStill = waitUntilBlocked(helperId) && counter.load() == parkedAt;
+            stoodStill = velotest::waitUntilThreadStops(helperId) == velotest::ThreadState::blocked &&
+                         counter.load() == parkedAt;
             if (byException) throw std::runtime_error("the record could not be written");
         } catch (const std::runtime_error&) {
         }
