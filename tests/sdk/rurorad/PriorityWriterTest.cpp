@@ -6,6 +6,8 @@
 #include "tests/support/Files.hpp"
 #include "tests/support/LogLines.hpp"
 #include "tests/support/TempHome.hpp"
+#include "tests/support/ThreadState.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -180,19 +182,23 @@ TEST_F(PriorityWriter, WaitingLinesStopAtTheBoundAndBoundTheSwapsWrite) {
     });
     swapTo(writer, logsOf("F1"), 1);
     std::atomic<std::size_t> handedIn{0};
+    std::atomic<pid_t> appender{0};
     std::vector<std::jthread> threads;
     Gate gate;
     writer.queue(2).async(gate.holder());
     threads.emplace_back([&] {
+        appender = ::gettid();
         for (std::uint64_t i = 0; i < total; ++i) {
             writer.append(2, kFirst + i, "k", std::string_view(payload));
             ++handedIn;
         }
     });
-    while (handedIn < bound)
-        std::this_thread::yield();
-    EXPECT_FALSE(writer.swap(logsOf("F2"), 2, 0));
+    ASSERT_TRUE(velotest::eventually([&] { return handedIn >= bound; }));
+    // The thread only computes until its line has to wait: once it waits (or has ended, handing in
+    // every line), it has handed in all it could.
+    EXPECT_NE(velotest::waitUntilThreadStops(appender), velotest::ThreadState::running);
     EXPECT_EQ(handedIn, bound) << "lines went on gathering past the bound while the disk was held";
+    EXPECT_FALSE(writer.swap(logsOf("F2"), 2, 0));
     gate.open();
     threads.clear();
     writer.flush();
