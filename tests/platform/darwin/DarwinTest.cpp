@@ -4,6 +4,7 @@
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/OnExit.hpp"
+#include "tests/support/ThreadState.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -12,10 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <thread>
@@ -159,24 +158,6 @@ TEST(HostFacts, FieldsAreParsedOnlyAtLineStartsWithAnExactKey) {
     EXPECT_LE(freeBytes, total);
 }
 
-// The scheduling state of one of this process's threads as the kernel reports it ('R' running or
-// runnable, 'S' asleep, ...), read without the heap: threads stand suspended meanwhile, one of them
-// possibly holding the allocator's lock. '?' when it cannot be read.
-char kernelThreadState(pid_t tid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(tid));
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return '?';
-    char text[512];
-    const ssize_t got = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (got <= 0) return '?';
-    text[got] = '\0';
-    // "tid (name) S ...": the name may hold spaces and parentheses, the state follows the last ')'.
-    const char* nameEnd = std::strrchr(text, ')');
-    return nameEnd != nullptr && nameEnd[1] == ' ' && nameEnd[2] != '\0' ? nameEnd[2] : '?';
-}
-
 // A suspended thread really stands still: it sleeps in the kernel, where a thread that spins on (as
 // this one does until it is parked) never is, and its counter does not move until it is resumed.
 // Every wait is for something that comes; a loaded machine only slows the test down.
@@ -224,9 +205,7 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     count = darwin::listThreads(ids, darwin::kMaxThreads);
     ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
     const auto parkedAt = counter.load();
-    EXPECT_TRUE(velotest::eventually([&] { return kernelThreadState(helperId) == 'S'; },
-                                     std::chrono::milliseconds(1)))
-        << "the parked thread is not asleep but '" << kernelThreadState(helperId) << "'";
+    EXPECT_EQ(velotest::waitUntilThreadStops(helperId), velotest::ThreadState::blocked);
     EXPECT_EQ(counter.load(), parkedAt);
     mcontext_t context;
     EXPECT_TRUE(darwin::suspendedThreadContext(helperId, context));
