@@ -188,18 +188,30 @@ class HostileServer {
     std::vector<std::string> heads_;
 };
 
-// "5" resets the peak resident set size (VmHWM) of this process to its present size.
-inline void resetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+// How far this process's resident set rose above its size when the measure began: the kernel's peak
+// (VmHWM, which "5" in clear_refs resets to the present size) less that starting size. Never below
+// zero: other threads free memory meanwhile, and the peak is kept up to date only lazily, so it may
+// come out under the size first read.
+class MemoryRise {
+  public:
+    MemoryRise() {
+        std::ofstream("/proc/self/clear_refs") << "5";
+        start_ = peak();
+    }
+    std::uint64_t bytes() const {
+        const std::uint64_t now = peak();
+        return now > start_ ? now - start_ : 0;
+    }
 
-// The peak resident set size of this process since the last resetPeakMemory(), in bytes.
-inline std::uint64_t peakMemory() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
-    return 0;
-}
+  private:
+    static std::uint64_t peak() {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
+        return 0;
+    }
+    std::uint64_t start_ = 0;
+};
 
 } // namespace velotest

@@ -218,8 +218,7 @@ TEST_F(HostileServers, AnEndlessAnswerIsCutOffAtTheBound) {
         request.setMaximumResponseLength(bound);
         auto delegate = std::make_shared<RecordingDelegate>();
         auto session = net::URLSession::sessionWithConfiguration(nullptr, delegate);
-        resetPeakMemory();
-        const std::uint64_t before = peakMemory();
+        const MemoryRise rise;
         std::optional<ns::Error> error;
         std::optional<std::string> location;
         if (way == Way::collected) {
@@ -250,7 +249,7 @@ TEST_F(HostileServers, AnEndlessAnswerIsCutOffAtTheBound) {
         // What the server got out before the connection closed: the bound plus what the sockets'
         // buffers held, far from the 512 MiB it would send to a reader that never stops.
         EXPECT_LT(endless.bodyBytesSent(), bound + 32u * 1024 * 1024);
-        EXPECT_LT(peakMemory() - before, 32u * 1024 * 1024);
+        EXPECT_LT(rise.bytes(), 32u * 1024 * 1024);
         // Nothing is left in the sandbox's tmp/ once the call that told of the failure has returned: a
         // download's file goes when its handler returns, and the delegate queue holds that call.
         ASSERT_TRUE(delegateQueueDrained(*session)) << "the delegate queue never came to its end";

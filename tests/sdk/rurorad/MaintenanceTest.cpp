@@ -175,10 +175,9 @@ TEST_F(Maintenance, NoRouteLeadsAnUploadToAPlainHttpHostAndTheFragmentsWait) {
         SCOPED_TRACE(what);
         applySettings(settingsFor(url));
         logSome();
-        velotest::resetPeakMemory();
-        const std::uint64_t before = velotest::peakMemory();
+        const velotest::MemoryRise rise;
         maintain();
-        EXPECT_LT(velotest::peakMemory() - before, 64u * 1024 * 1024);
+        EXPECT_LT(rise.bytes(), 64u * 1024 * 1024);
         waiting += 2;
         EXPECT_EQ(filesIn("PACKAGED").size(), waiting);
         EXPECT_EQ(target.connections(), 0);

@@ -37,15 +37,14 @@ TEST(ReportUploadPolicy, NoRouteLeadsAReportToAPlainHttpHostAndThePackageWaits) 
         SCOPED_TRACE(row.what);
         TestApp app(row.endpoint);
         auto kit = std::make_shared<TestKit>();
-        velotest::resetPeakMemory();
-        const std::uint64_t before = velotest::peakMemory();
+        const velotest::MemoryRise rise;
         auto controller = app.startAfterCrashes(kit, {"old"});
         ASSERT_TRUE(app.started);
         EXPECT_TRUE(TestApp::eventually(row.reached));
         EXPECT_TRUE(TestApp::settleUploads(controller));
         EXPECT_EQ(app.names(app.files->preparedPath()).size(), 1u) << "the package waits for a later launch";
         EXPECT_EQ(target.connections(), 0);
-        EXPECT_LT(velotest::peakMemory() - before, 64u * 1024 * 1024);
+        EXPECT_LT(rise.bytes(), 64u * 1024 * 1024);
         controller.reset();
     }
     EXPECT_LT(endless.bodyBytesSent(), ZEVReportsController::maximumAnswerLength + 32u * 1024 * 1024);
