@@ -72,6 +72,9 @@ bool buildIdText(std::uintptr_t notes, std::uint64_t length, char (&out)[33]) {
 // Rises whenever an image leaves the table, so that what was learned from an image's tables is never
 // taken for another image loaded at the same addresses later.
 std::atomic<std::uint64_t> imageGeneration{0};
+// Load lines handed to the binary-images queue and not yet in the file. A crash soon after start (or
+// after an image was opened) comes while some are still owed: the crash handler then writes its own.
+std::atomic<int> loadLinesOwed{0};
 
 // One slot: a free one claimed for a load, the live one of that base cleared for an unload.
 bool storeInTable(ZEVWritableContext* writable, bool added, const zevuzavidav::BinaryImageNodeCopy& node) {
@@ -174,16 +177,18 @@ bool ZEVBinaryImageRecordDetails(ZEVFile* file, const ZEVBinaryImageDetails* det
 void ZEVBinaryImageRecordSlice(const ZEVBinaryImageDetails& details, const char* path, bool added) {
     auto queue = zevuzavidav::sharedCrashContext().binaryImagesQueue;
     if (!queue) return;
+    if (added) loadLinesOwed.fetch_add(1, std::memory_order_acq_rel);
     // The dynamic linker frees an unloaded image's name: the line keeps its own copy.
     queue->async([details, path = std::string(path != nullptr ? path : ""), added] {
         ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
         bool opened = false;
         if (writable == nullptr || !ZEVBinaryImageOpenIfNeeded(&opened)) {
             ZEVSDKLog("%s: Error: unable to open binary image log file\n", "ZEVBinaryImageRecordSlice");
-            return;
+        } else {
+            writeLine(&writable->binaryImageLog, details, path.c_str(), added);
+            if (opened) ZEVBinaryImageCloseLogFile();
         }
-        writeLine(&writable->binaryImageLog, details, path.c_str(), added);
-        if (opened) ZEVBinaryImageCloseLogFile();
+        if (added) loadLinesOwed.fetch_sub(1, std::memory_order_acq_rel);
     });
 }
 
@@ -405,6 +410,7 @@ struct ListedImages {
     ZEVWritableContext* writable;
     ZEVFile* file;
     const char* path;
+    bool linesOwed; // the queue still owes load lines: known images get a crash-time line too
 };
 
 bool liveInTable(ZEVWritableContext* writable, std::uintptr_t base) {
@@ -436,17 +442,22 @@ bool openForCrashTimeLines(ListedImages* listed) {
 bool noteListedImage(const darwin::LoadedObject& object, void* raw) {
     auto* listed = static_cast<ListedImages*>(raw);
     if (listed->count < kMaxListedImages) listed->headers[listed->count++] = object.header;
-    if (liveInTable(listed->writable, object.header)) return true;
+    const bool known = liveInTable(listed->writable, object.header);
+    // A known image's line is the queue's to write; while the queue still owes lines, which is which is
+    // not known, so every known image gets one of ours as well (a reader takes the first of two alike).
+    if (known && !listed->linesOwed) return true;
     ZEVBinaryImageDetails details{};
     details.slice = ZOVMachOSliceFromHeader(reinterpret_cast<const std::uint8_t*>(object.header), 0);
     ZEVBinaryImageFillInDetails(&details);
     if (details.node.size == 0) return true;
-    ZEVSDKLog("%s: Recording an image loaded without notice: %p %s\n",
-              "zevuzavidav::syncBinaryImagesWithLoadedObjects", reinterpret_cast<void*>(object.header),
-              object.path);
-    if (!storeInTable(listed->writable, true, details.node)) {
-        ZEVSDKLog("%s: Error: Unable to track a %s node %p\n", "ZEVBinaryImageStoreNode", "loaded",
-                  reinterpret_cast<void*>(object.header));
+    if (!known) {
+        ZEVSDKLog("%s: Recording an image loaded without notice: %p %s\n",
+                  "zevuzavidav::syncBinaryImagesWithLoadedObjects", reinterpret_cast<void*>(object.header),
+                  object.path);
+        if (!storeInTable(listed->writable, true, details.node)) {
+            ZEVSDKLog("%s: Error: Unable to track a %s node %p\n", "ZEVBinaryImageStoreNode", "loaded",
+                      reinterpret_cast<void*>(object.header));
+        }
     }
     if (openForCrashTimeLines(listed)) writeLine(listed->file, details, object.path, true);
     return true;
@@ -464,6 +475,7 @@ void zevuzavidav::syncBinaryImagesWithLoadedObjects() {
     listed.writable = writable;
     listed.file = &file;
     listed.path = readOnly->binaryImagePath;
+    listed.linesOwed = loadLinesOwed.load(std::memory_order_acquire) > 0;
     bool whole = darwin::forEachLoadedObject(noteListedImage, &listed) && listed.count < kMaxListedImages;
     // Only a list read whole tells which images are gone.
     for (auto& slot : writable->images) {

@@ -7,6 +7,7 @@
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -128,6 +129,27 @@ TEST(CrashLoadedImages, ALibraryClosedByPlainDlcloseIsRecordedAsUnloaded) {
     ASSERT_TRUE(unload.is_object()) << text(dir + "/binary_images.zevrecord");
     EXPECT_EQ(unload["base"], loadedBase);
     EXPECT_TRUE(unload["path"].is_null());
+}
+
+// A crash that comes while the binary-images queue still owes the line of an image it was told of (soon
+// after start, or after an image was opened) writes that image's line itself.
+TEST(CrashLoadedImages, AnImageWhoseLineTheQueueStillOwesIsRecordedAtCrashTime) {
+    const velotest::TempFolder folder = crashInChild([] {
+        auto queue = zevuzavidav::sharedCrashContext().binaryImagesQueue;
+        queue->sync([] {});
+        // The queue is held until the child ends, so the library's line waits behind it at the crash.
+        static velotest::Gate never;
+        queue->async([] { never.wait(); });
+        if (darwin::openImage(kFixture.c_str(), RTLD_NOW) == nullptr) _exit(4);
+        recordtest::writeThroughNull();
+    });
+    const std::string dir = folder.string();
+    int loads = 0;
+    for (const auto& line : lines(dir + "/binary_images.zevrecord"))
+        if (line.contains("load") && line["load"]["path"] == kFixture) ++loads;
+    EXPECT_EQ(loads, 1) << text(dir + "/binary_images.zevrecord");
+    // It was known, so it is not taken for one opened behind the reporter's back.
+    EXPECT_EQ(text(dir + "/sdk.log").find("without notice"), std::string::npos) << text(dir + "/sdk.log");
 }
 
 TEST(CrashLoadedImages, AnUndisturbedProcessWritesNoLinesAtCrashTime) {
