@@ -2,11 +2,12 @@
 // Threads of this process, as a crash reporter needs them: listing, full names and queue labels,
 // suspension with register capture. (Their alternate signal stacks: ThreadStart.hpp.)
 //
-// listThreads, threadName, queueLabel, suspendThreads, resumeThreads and what a suspended thread left
-// (suspendedThreadContext, suspendedThreadStack) are safe in signal handlers: they use raw system
-// calls and fixed tables prepared at start (no heap, no locks). A name or label is published whole, so
-// a reader never sees one half-written, even when its thread was stopped in the middle of setting it. Thread
-// ids are compared whole. The setters are for normal threads only.
+// listThreads, threadName, queueLabel, the suspension calls (askThreadsToSuspend, awaitSuspension,
+// suspendThreads, resumeThreads) and what a suspended thread left (suspendedThreadContext,
+// suspendedThreadStack) are safe in signal handlers: they use raw system calls and fixed tables
+// prepared at start (no heap, no locks). A name or label is published whole, so a reader never sees
+// one half-written, even when its thread was stopped in the middle of setting it. Thread ids are
+// compared whole. The setters are for normal threads only.
 #include <cstddef>
 #include <cstdint>
 #include <sys/types.h>
