@@ -46,6 +46,17 @@ inline bool delegateQueueDrained(net::URLSession& session) {
     return drained->wait().has_value();
 }
 
+// The tasks the session has under way (data, upload and download), as it lists them; 0 when it never
+// answers within kPatience.
+inline std::size_t tasksUnderWay(net::URLSession& session) {
+    auto running = std::make_shared<Waiter<std::size_t>>();
+    session.getTasksWithCompletionHandler(
+        [running](const auto& data, const auto& upload, const auto& download) {
+            running->set(data.size() + upload.size() + download.size());
+        });
+    return running->wait().value_or(0);
+}
+
 // What a delegate was told, in order, and the body bytes it was handed; safe from any thread.
 class EventLog {
   public:

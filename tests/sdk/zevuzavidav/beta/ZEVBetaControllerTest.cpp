@@ -14,6 +14,7 @@
 #include "tests/support/HostileServer.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/SDKHome.hpp"
+#include "tests/support/SessionSupport.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -103,12 +104,7 @@ class BetaChecks : public ::testing::Test {
     }
     // The requests the controller's network client has under way.
     static std::size_t requestsUnderWay(ZEVBetaController& controller) {
-        velotest::Waiter<std::size_t> running;
-        controller.networkClient()->session()->getTasksWithCompletionHandler(
-            [&](const auto& data, const auto& upload, const auto& download) {
-                running.set(data.size() + upload.size() + download.size());
-            });
-        return running.wait().value_or(0);
+        return velotest::tasksUnderWay(*controller.networkClient()->session());
     }
     // Runs, on the controller's queue, what the checks asked for so far: each passes the gate or is
     // turned away in one block, and starts its request in another, which the first queues.

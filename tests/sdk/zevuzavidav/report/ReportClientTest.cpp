@@ -4,6 +4,7 @@
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
 #include "tests/support/OnExit.hpp"
+#include "tests/support/SessionSupport.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -77,13 +78,8 @@ class ReportClient : public ::testing::Test {
     }
     bool ended(std::size_t count) { return owner->waitForEnds(count); }
     // The tasks the client's session runs.
-    std::size_t runningTasks(ZEVNetworkClient& client) {
-        velotest::Waiter<std::size_t> running;
-        client.session()->getTasksWithCompletionHandler(
-            [&](const auto& data, const auto& upload, const auto& download) {
-                running.set(data.size() + upload.size() + download.size());
-            });
-        return running.wait().value_or(0);
+    static std::size_t runningTasks(ZEVNetworkClient& client) {
+        return velotest::tasksUnderWay(*client.session());
     }
 
     velotest::TempFolder root;

@@ -12,6 +12,7 @@
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/SDKHome.hpp"
+#include "tests/support/SessionSupport.hpp"
 #include "tests/support/Waiter.hpp"
 #include "tools/crashfixtures/TestKit.hpp"
 
@@ -125,12 +126,7 @@ class TestApp {
         const bool idle = velotest::eventually(
             [&] {
                 wait();
-                auto running = std::make_shared<velotest::Waiter<std::size_t>>();
-                session->getTasksWithCompletionHandler(
-                    [running](const auto& data, const auto& upload, const auto& download) {
-                        running->set(data.size() + upload.size() + download.size());
-                    });
-                return running->wait() == 0u;
+                return velotest::tasksUnderWay(*session) == 0u;
             },
             std::chrono::milliseconds(10));
         if (idle) wait();

@@ -104,13 +104,7 @@ TEST_F(NetworkClient, WithoutRetryAfterTheRetryWaitsAboutThreeHundredSeconds) {
                              std::chrono::milliseconds(10));
         return server_.attempts("/status/503");
     };
-    auto runningTasks = [&] {
-        Waiter<std::size_t> running;
-        client->session()->getTasksWithCompletionHandler([&](const auto& d, const auto& u, const auto& w) {
-            running.set(d.size() + u.size() + w.size());
-        });
-        return running.wait();
-    };
+    auto runningTasks = [&] { return velotest::tasksUnderWay(*client->session()); };
     ASSERT_EQ(waitForAttempts(1), 1);
     // The retry is timed from when the client handles the answer: wait until it has (no task left).
     ASSERT_TRUE(velotest::eventually([&] { return runningTasks() == 0u; }, std::chrono::milliseconds(10)));
