@@ -1,16 +1,14 @@
 #pragma once
 // A small Parse-style REST server on 127.0.0.1 for backend tests: it records every request it sees
 // and answers with whatever the test has put in `answer` for that request.
-#include "tests/support/Waiter.hpp"
+#include "tests/support/HttpListener.hpp"
 
 #include <httplib.h>
 
-#include <atomic>
-#include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class RestServer {
@@ -50,22 +48,10 @@ class RestServer {
         server_.Get(".*", handle);
         server_.Post(".*", handle);
         server_.Put(".*", handle);
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] {
-            server_.listen_after_bind();
-            listenReturned_ = true;
-        });
-        // stop() only interrupts a server that is already listening: wait until it is (or has given
-        // up, its socket not made). The library tells this by no event, so it is looked at.
-        velotest::eventually([this] { return server_.is_running() || listenReturned_; },
-                             std::chrono::milliseconds(1));
-    }
-    ~RestServer() {
-        server_.stop();
-        thread_.join();
+        listener_ = std::make_unique<velotest::HttpListener>(server_);
     }
 
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/parse"; }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(listener_->port()) + "/parse"; }
     std::vector<Seen> seen() const {
         std::lock_guard lock(mutex_);
         return seen_;
@@ -74,9 +60,7 @@ class RestServer {
   private:
     Responder responder_;
     httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
-    std::atomic<bool> listenReturned_{false};
     mutable std::mutex mutex_;
     std::vector<Seen> seen_;
+    std::unique_ptr<velotest::HttpListener> listener_; // last: stopped before what the routes use goes
 };

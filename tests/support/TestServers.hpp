@@ -6,6 +6,7 @@
 #ifndef CPPHTTPLIB_OPENSSL_SUPPORT
 #define CPPHTTPLIB_OPENSSL_SUPPORT
 #endif
+#include "tests/support/HttpListener.hpp"
 #include "tests/support/Loopback.hpp"
 #include "tests/support/TestPKI.hpp"
 #include "tests/support/Waiter.hpp"
@@ -22,6 +23,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,30 +41,16 @@ class TestHTTPSServer {
 
     httplib::SSLServer& routes() { return server_; }
 
-    void start() {
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] {
-            server_.listen_after_bind();
-            listenReturned_ = true;
-        });
-        // stop() only interrupts a server that is already listening: wait until it is (or has given
-        // up, its socket not made). The library tells this by no event, so it is looked at.
-        eventually([this] { return server_.is_running() || listenReturned_; }, std::chrono::milliseconds(1));
-    }
-    void stop() {
-        server_.stop();
-        if (thread_.joinable()) thread_.join();
-    }
-    int port() const { return port_; }
+    void start() { listener_ = std::make_unique<HttpListener>(server_); }
+    void stop() { listener_.reset(); }
+    int port() const { return listener_ ? listener_->port() : 0; }
     std::string url(const std::string& path) const {
-        return "https://127.0.0.1:" + std::to_string(port_) + path;
+        return "https://127.0.0.1:" + std::to_string(port()) + path;
     }
 
   private:
     httplib::SSLServer server_;
-    std::thread thread_;
-    std::atomic<bool> listenReturned_{false};
-    int port_ = 0;
+    std::unique_ptr<HttpListener> listener_;
 };
 
 class RawTCPServer {
