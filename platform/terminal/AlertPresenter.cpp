@@ -14,12 +14,12 @@ AlertPresenter::AlertPresenter(std::shared_ptr<ui::AlertController> alert) : ale
     keys_ = KeyTable({
         {{Key::named(Kind::left), Key::named(Kind::right)},
          "choose",
-         2,
+         3,
          [this](const Key& key) { return moveFocus(key.is(Kind::left) ? -1 : 1); },
          hasActions},
         // A text taller than the box takes Up and Down from the actions (Left, Right and Tab still
         // choose).
-        {{Key::named(Kind::up), Key::named(Kind::down)}, "scroll", 3, scroll, scrolls},
+        {{Key::named(Kind::up), Key::named(Kind::down)}, "scroll", 4, scroll, scrolls},
         {{Key::named(Kind::pageUp), Key::named(Kind::pageDown)}, "", 0, scroll, scrolls},
         {{Key::named(Kind::backTab), Key::named(Kind::up)},
          "",
@@ -33,7 +33,7 @@ AlertPresenter::AlertPresenter(std::shared_ptr<ui::AlertController> alert) : ale
          hasActions},
         {{Key::named(Kind::enter)},
          "pick",
-         3,
+         kMainKeyWeight,
          [this](const Key&) { return alert_->pickAction(focus_); },
          hasActions},
         {{Key::named(Kind::escape)}, "cancel", 2, [this](const Key&) { return cancel(); }, hasActions},

@@ -166,8 +166,7 @@ void FrontEnd::draw(Canvas& canvas) {
     }
     Style keyLineStyle = Style::fg(palette::background).withBackground(palette::muted);
     canvas.fill(0, canvas.height() - 1, canvas.width(), 1, keyLineStyle);
-    canvas.text(1, canvas.height() - 1, fitKeyLine(std::move(keys), canvas.width() - 2), keyLineStyle,
-                canvas.width() - 2);
+    canvas.text(1, canvas.height() - 1, fitKeyLine(keys, canvas.width() - 2), keyLineStyle);
 }
 
 std::vector<const KeyBinding*> FrontEnd::keyLineBindings() {

@@ -7,7 +7,8 @@
 // Keys of its own, in tables like the screens': Ctrl-C quits anywhere (before the screen sees the key);
 // Esc that the screen does not use goes back (dismisses a presented screen, else pops the navigation
 // stack). The key line is the screen's shown bindings, then the front end's that no enabled binding of
-// the screen takes the key of; "Ctrl-C quit" is the last item to give way when the terminal is narrow.
+// the screen takes the key of. When the terminal is narrow, only the screen's main key (the one that
+// opens or answers) stays longer than "Ctrl-C quit".
 //
 // It runs without a terminal: draw() takes any canvas and handleKey() any key, which is how the
 // headless screen tests and the bounded mode work. CursesTerminal runs it on a real terminal.
@@ -61,7 +62,7 @@ class FrontEnd {
     void setStatus(std::optional<std::string> text);
     const std::optional<std::string>& currentStatus() const { return status_; }
     static constexpr int kMaxStatusLines = 2;
-    // The way out that every key line shows while it has room.
+    // The way out that every key line shows while it has room beside the screen's main key.
     static constexpr int kQuitKeyWeight = 1000;
     static constexpr int kBackKeyWeight = 7;
     // The navigation bar's items give way to the title when it would have fewer columns than this.

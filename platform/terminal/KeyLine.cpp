@@ -3,23 +3,28 @@
 #include "platform/terminal/Canvas.hpp"
 
 #include <algorithm>
+#include <numeric>
 
 namespace term {
 
-std::string fitKeyLine(std::vector<KeyLineItem> items, int columns) {
-    auto joined = [&] {
-        std::string out;
-        for (const auto& item : items)
-            out += (out.empty() ? "" : "  ") + item.text;
-        return out;
-    };
-    std::string line = joined();
-    while (items.size() > 1 && columnsOfText(line) > columns) {
-        items.erase(
-            std::min_element(items.begin(), items.end(),
-                             [](const KeyLineItem& a, const KeyLineItem& b) { return a.weight < b.weight; }));
-        line = joined();
+std::string fitKeyLine(const std::vector<KeyLineItem>& items, int columns) {
+    constexpr int kGap = 2;
+    // Heaviest first; of equal weight, the later first.
+    std::vector<std::size_t> order(items.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return items[a].weight != items[b].weight ? items[a].weight > items[b].weight : a > b;
+    });
+    std::vector<bool> kept(items.size(), false);
+    int used = -kGap;
+    for (std::size_t i : order) {
+        used += columnsOfText(items[i].text) + kGap;
+        if (used > columns) break;
+        kept[i] = true;
     }
+    std::string line;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (kept[i]) line += (line.empty() ? "" : "  ") + items[i].text;
     return line;
 }
 

@@ -18,7 +18,9 @@ ChapterListPresenter::ChapterListPresenter(std::shared_ptr<MainViewController> s
             return screen != nullptr;
         };
     };
-    keys_.add({{Key::named(Key::Kind::enter)}, "open", 4, [this](const Key& key) { return tableKey(key); }});
+    keys_.add({{Key::named(Key::Kind::enter)}, "open", term::kMainKeyWeight, [this](const Key& key) {
+                   return tableKey(key);
+               }});
     keys_.add({{Key::typed("/")}, "search", 2, withScreen(&MainViewController::openSearch)});
     keys_.add({{Key::typed("s")}, "settings", 2, withScreen(&MainViewController::openSettings)});
     keys_.add({{Key::typed("q")}, "quit", 1, [this](const Key&) {

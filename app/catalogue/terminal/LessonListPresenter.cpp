@@ -11,7 +11,7 @@ LessonListPresenter::LessonListPresenter(std::shared_ptr<ChapterViewController> 
         return screen && list_.handleTableKey(key, screen->tableView.get(), pageRows_);
     };
     keys_ = term::KeyTable(selectionBindings(tableKey, 3));
-    keys_.add({{term::Key::named(term::Key::Kind::enter)}, "open lesson", 4, tableKey});
+    keys_.add({{term::Key::named(term::Key::Kind::enter)}, "open lesson", term::kMainKeyWeight, tableKey});
 }
 
 void LessonListPresenter::draw(term::Canvas& canvas, term::Area area) {

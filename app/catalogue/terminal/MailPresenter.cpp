@@ -13,8 +13,8 @@ MailPresenter::MailPresenter(std::shared_ptr<svc::MailComposeViewController> scr
     };
     keys_ = term::KeyTable({
         {{Key::named(Key::Kind::enter)},
-         "send with your mail program",
-         4,
+         "open in mail program",
+         term::kMainKeyWeight,
          withScreen(&svc::MailComposeViewController::send)},
         {{Key::named(Key::Kind::escape)}, "cancel", 3, withScreen(&svc::MailComposeViewController::cancel)},
     });

@@ -32,14 +32,14 @@ SearchPresenter::SearchPresenter(std::shared_ptr<SearchResultsTableViewControlle
     };
     keys_.add({{Key::typed("a")},
                "to filter",
-               2,
+               4, // the way to narrow the list outlasts the arrows
                edit,
                {},
                [](const Key& key) { return key.is(Kind::text) && !key.text.empty(); },
                "type"});
     for (auto& binding : selectionBindings(tableKey, 3))
         keys_.add(std::move(binding));
-    keys_.add({{Key::named(Kind::enter)}, "open", 4, tableKey});
+    keys_.add({{Key::named(Kind::enter)}, "open", term::kMainKeyWeight, tableKey});
     keys_.add({{Key::named(Kind::backspace), Key::named(Kind::deleteKey), Key::named(Kind::left),
                 Key::named(Kind::right)},
                "",

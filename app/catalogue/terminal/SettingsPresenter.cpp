@@ -16,7 +16,7 @@ SettingsPresenter::SettingsPresenter(std::shared_ptr<SettingsTableViewController
     // Space flips a switch too; the line names Enter.
     keys_.add({{Key::named(Key::Kind::enter), Key::typed(" ")},
                "choose / flip switch",
-               4,
+               term::kMainKeyWeight,
                [this](const Key&) { return choose(); },
                {},
                {},

@@ -4,7 +4,10 @@
 
 WebPagePresenter::WebPagePresenter(std::shared_ptr<MoreAppsViewController> screen, term::FrontEnd& frontEnd)
     : screen_(screen), frontEnd_(frontEnd) {
-    keys_.add({{term::Key::named(term::Key::Kind::enter)}, "open in browser", 4, [this](const term::Key&) {
+    keys_.add({{term::Key::named(term::Key::Kind::enter)},
+               "open in browser",
+               term::kMainKeyWeight,
+               [this](const term::Key&) {
                    auto screen = screen_.lock();
                    if (!screen || !screen->webView) return false;
                    const auto& request = screen->webView->loadedRequest();

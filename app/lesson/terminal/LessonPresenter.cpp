@@ -571,18 +571,22 @@ void LessonPresenter::declareKeys() {
     auto scrolls = [this](Scrolling what) { return [this, what] { return scrolling() == what; }; };
     const std::vector<Key> upDown = {Key::named(Kind::up), Key::named(Kind::down)};
     const std::vector<Key> tabs = {Key::named(Kind::tab), Key::named(Kind::backTab)};
+    auto typing = [](const Key& key) { return key.is(Kind::text) && !key.text.empty(); };
 
     // In the order the key line shows them; where two take one key, the first enabled one has it.
+    // Typing is the screen's main key; while the hint or the word bar has the keys, its own key that
+    // answers it ranks above.
+    const int answers = term::kMainKeyWeight;
     keys_ = term::KeyTable({
         {{Key::named(Kind::escape)},
          "close hint",
-         9,
+         answers + 1,
          act(&LessonPresenter::closeHint),
          when(&LessonPresenter::hintShown)},
         {tabs, "choose word", 9, act(&LessonPresenter::moveWordFocus), when(&LessonPresenter::inWords)},
         {{Key::named(Kind::enter)},
          "type it",
-         9,
+         answers + 1,
          act(&LessonPresenter::typeFocusedWord),
          when(&LessonPresenter::inWords)},
         {{Key::named(Kind::escape)},
@@ -590,9 +594,10 @@ void LessonPresenter::declareKeys() {
          9,
          act(&LessonPresenter::leaveWords),
          when(&LessonPresenter::inWords)},
-        {upDown, "scroll hint", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::hint)},
-        {upDown, "scroll output", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::output)},
-        {upDown, "scroll instruction", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::instruction)},
+        // Short, to stand beside typing and the way out in 40 columns; ▲ and ▼ show which text moves.
+        {upDown, "scroll", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::hint)},
+        {upDown, "scroll", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::output)},
+        {upDown, "scroll", 8, act(&LessonPresenter::scroll), scrolls(Scrolling::instruction)},
         {{Key::named(Kind::pageUp), Key::named(Kind::pageDown)},
          "",
          0,
@@ -600,14 +605,14 @@ void LessonPresenter::declareKeys() {
          [this] { return scrolling() != Scrolling::none; }},
         {{Key::typed("a")},
          "answer",
-         4,
+         answers,
          act(&LessonPresenter::edit),
-         when(&LessonPresenter::hasField),
-         [](const Key& key) { return key.is(Kind::text) && !key.text.empty(); },
+         [this] { return hasField() && !inWords(); },
+         typing,
          "type"},
         {{Key::named(Kind::enter)}, "done", 2, act(&LessonPresenter::edit), when(&LessonPresenter::hasField)},
         {{Key::ctrl('r')}, "run", 6, act(&LessonPresenter::run)},
-        {{Key::ctrl('n')}, "next", 6, act(&LessonPresenter::next)},
+        {{Key::ctrl('n')}, "next", 5, act(&LessonPresenter::next)},
         {{Key::ctrl('e')}, "hint", 8, act(&LessonPresenter::showHint), when(&LessonPresenter::canShowHint)},
         {{Key::ctrl('v')},
          "video",
@@ -619,8 +624,16 @@ void LessonPresenter::declareKeys() {
          8,
          act(&LessonPresenter::showOutput),
          when(&LessonPresenter::canShowOutput)},
-        {tabs, "words", 5, act(&LessonPresenter::moveWordFocus),
-         [this] { return !inWords() && wordsOffered(); }},
+        // Shift-Tab is named once the bar has the keys.
+        {tabs,
+         "words",
+         5,
+         act(&LessonPresenter::moveWordFocus),
+         [this] { return !inWords() && wordsOffered(); },
+         {},
+         "Tab"},
+        // While the word bar has the keys, the line names its keys; typing still goes to the field.
+        {{Key::typed("a")}, "", 0, act(&LessonPresenter::edit), when(&LessonPresenter::hasField), typing},
         {{Key::named(Kind::backspace), Key::named(Kind::deleteKey), Key::named(Kind::left),
           Key::named(Kind::right), Key::named(Kind::home), Key::named(Kind::end)},
          "",

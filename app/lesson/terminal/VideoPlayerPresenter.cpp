@@ -10,7 +10,7 @@ VideoPlayerPresenter::VideoPlayerPresenter(std::shared_ptr<VideoPlayerViewContro
     };
     keys_.add({{Key::named(Key::Kind::enter)},
                "play in browser",
-               4,
+               term::kMainKeyWeight,
                [this](const Key&) {
                    auto screen = screen_.lock();
                    if (!screen) return false;

@@ -1,10 +1,12 @@
 // Every key a screen's key line names does something there. Each screen state is reached by a script of
 // keys from a fresh launch; then each key of each binding behind its key line is pressed in a fresh copy
-// of that state, and the front end must report it handled.
+// of that state, and the front end must report it handled. In every width the line names whole items
+// only, and the key that opens or answers goes last.
 #include "app/catalogue/terminal/CataloguePresenters.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/services/FakeURLOpener.hpp"
 #include "platform/terminal/FrontEnd.hpp"
+#include "platform/terminal/KeyLine.hpp"
 #include "platform/terminal/MemoryCanvas.hpp"
 #include "platform/uikit/Animation.hpp"
 #include "tests/support/CatalogueWorld.hpp"
@@ -12,8 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -87,8 +92,9 @@ void openFirstLessonWithWords(App& a) {
     a.keys({enter});
 }
 
-TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
-    const State states[] = {
+// Every screen state the key line has, each reached by a script of keys from a fresh launch.
+const std::vector<State>& screenStates() {
+    static const std::vector<State> states = {
         {"course home", [](App&) {}},
         {"lesson list", [](App& a) { a.keys({enter}); }},
         {"new lesson",
@@ -194,7 +200,11 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
              a.keys({enter});
          }},
     };
-    for (const auto& state : states) {
+    return states;
+}
+
+TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
+    for (const auto& state : screenStates()) {
         auto app = std::make_unique<App>(state.columns, state.rows);
         state.reach(*app);
         std::vector<std::pair<std::string, std::vector<Key>>> shown;
@@ -211,6 +221,58 @@ TEST(KeyLines, EveryKeyAScreenNamesIsHandledThere) {
             }
         }
     }
+}
+
+// The pieces of a drawn key line: its items, two blanks apart, after the one-column margin.
+std::vector<std::string> keyLinePieces(const std::string& row) {
+    std::vector<std::string> pieces;
+    const std::string line = row.empty() ? row : row.substr(1);
+    for (std::size_t from = 0; from < line.size();) {
+        const auto gap = line.find("  ", from);
+        pieces.push_back(line.substr(from, gap - from));
+        from = gap == std::string::npos ? line.size() : gap + 2;
+    }
+    return pieces;
+}
+
+TEST(KeyLines, InEveryWidthTheMainKeyStaysLongestAndNoItemIsCut) {
+    for (const auto& state : screenStates()) {
+        App app(state.columns, state.rows);
+        state.reach(app);
+        std::vector<std::string> texts;
+        const term::KeyBinding* main = nullptr;
+        for (const auto* binding : app.frontEnd.keyLineBindings()) {
+            texts.push_back(binding->text());
+            if (!main || binding->weight > main->weight) main = binding;
+        }
+        ASSERT_TRUE(main && main->weight >= term::kMainKeyWeight) << state.name << ": no main key";
+        for (int columns : {12, 20, 34, 40, 60}) {
+            const std::string where = std::string(state.name) + " at " + std::to_string(columns);
+            // The terminal is resized to `columns`, as a person narrowing the window does.
+            app.frontEnd.layout(columns, state.rows);
+            app.canvas = term::MemoryCanvas(columns, state.rows);
+            app.draw();
+            const std::string row = app.canvas.row(state.rows - 1);
+            EXPECT_LE(term::columnsOfText(row), columns - 1) << where << ": " << row;
+            const auto pieces = keyLinePieces(row);
+            for (const auto& piece : pieces)
+                EXPECT_NE(std::find(texts.begin(), texts.end(), piece), texts.end())
+                    << where << ": \"" << piece << "\" is not a whole item of " << row;
+            // The key that opens or answers shows whenever it fits, and nothing shows without it.
+            const bool fits = term::columnsOfText(main->text()) <= columns - 2;
+            const bool shown = std::find(pieces.begin(), pieces.end(), main->text()) != pieces.end();
+            EXPECT_EQ(shown, fits) << where << ": " << row;
+            if (!fits) {
+                EXPECT_TRUE(pieces.empty()) << where << ": " << row;
+            }
+        }
+    }
+}
+
+TEST(KeyLines, TheLessonListInFortyColumnsNamesTheKeyThatOpensALesson) {
+    App app(40, 12);
+    app.keys({enter});
+    EXPECT_EQ(app.canvas.row(11), " Enter open lesson  Ctrl-C quit");
 }
 
 } // namespace

@@ -249,21 +249,68 @@ TEST_F(FrontEndWithNavigation, AnAlertTallerThanTheTerminalScrollsItsTextAndKeep
     EXPECT_TRUE(picked);
 }
 
-TEST(KeyLine, TheLightestGiveWayFirstAndQuitStaysWhileItHasRoom) {
-    const std::vector<term::KeyLineItem> items = {
-        {"Esc back", 7}, {"type answer", 4}, {"Ctrl-R run", 6}, {"Enter done", 2}, {"Ctrl-C quit", 1000}};
+TEST(KeyLine, TheLightestGiveWayFirstTheMainKeyLastAndNoItemIsCut) {
+    const int main = term::kMainKeyWeight;
+    const std::vector<term::KeyLineItem> lesson = {
+        {"Esc back", 7}, {"type answer", main}, {"Ctrl-R run", 6}, {"Enter done", 2}, {"Ctrl-C quit", 1000}};
+    const std::vector<term::KeyLineItem> noMainKey = {{"Esc back", 7}, {"Ctrl-C quit", 1000}};
+    const std::vector<term::KeyLineItem> wide = {{"Enter 🔑🔑", main}, {"e\u0301 accent", 3}};
     struct Case {
+        const std::vector<term::KeyLineItem>* items;
         int columns;
         std::string expected;
     } cases[] = {
-        {80, "Esc back  type answer  Ctrl-R run  Enter done  Ctrl-C quit"},
-        {50, "Esc back  type answer  Ctrl-R run  Ctrl-C quit"},
-        {35, "Esc back  Ctrl-R run  Ctrl-C quit"},
-        {13, "Ctrl-C quit"},
-        {5, "Ctrl-C quit"}, // the canvas cuts it: no room is no reason to show another key instead
+        {&lesson, 80, "Esc back  type answer  Ctrl-R run  Enter done  Ctrl-C quit"},
+        {&lesson, 50, "Esc back  type answer  Ctrl-R run  Ctrl-C quit"},
+        {&lesson, 35, "Esc back  type answer  Ctrl-C quit"},
+        {&lesson, 30, "type answer  Ctrl-C quit"},
+        // Quit does not fit beside the main key; nothing lighter takes its room.
+        {&lesson, 22, "type answer"},
+        {&lesson, 11, "type answer"},
+        // The main key cannot be shown whole: no other key is named in its place.
+        {&lesson, 10, ""},
+        {&noMainKey, 10, ""}, // not "Ctrl-C qui", nor "Esc back" instead
+        // Columns, not bytes: a wide character takes two, a combining accent none.
+        {&wide, 20, "Enter 🔑🔑  e\u0301 accent"},
+        {&wide, 19, "Enter 🔑🔑"},
+        {&wide, 10, "Enter 🔑🔑"},
+        {&wide, 9, ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(term::fitKeyLine(items, c.columns), c.expected) << c.columns;
+    for (const auto& c : cases) {
+        const std::string line = term::fitKeyLine(*c.items, c.columns);
+        EXPECT_EQ(line, c.expected) << c.columns;
+        EXPECT_LE(term::columnsOfText(line), c.columns);
+    }
+    // Of equal weight, the later stays longer.
+    EXPECT_EQ(term::fitKeyLine({{"first", 5}, {"second", 5}}, 10), "second");
+}
+
+TEST(KeyLine, AWiderTerminalOnlyAddsItems) {
+    const std::vector<term::KeyLineItem> items = {{"↑↓ select", 3},     {"Enter open", term::kMainKeyWeight},
+                                                  {"/ search", 2},      {"s settings", 2},
+                                                  {"q quit", 1},        {"Esc back", 7},
+                                                  {"Ctrl-C quit", 1000}};
+    auto has = [](const std::string& line, const std::string& item) {
+        return line == item || line.starts_with(item + "  ") || line.ends_with("  " + item) ||
+               line.find("  " + item + "  ") != std::string::npos;
+    };
+    std::string narrower = term::fitKeyLine(items, 0);
+    for (int columns = 1; columns <= 80; ++columns) {
+        const std::string line = term::fitKeyLine(items, columns);
+        for (const auto& item : items) {
+            if (has(narrower, item.text)) {
+                EXPECT_TRUE(has(line, item.text)) << columns << ": " << line << " lost " << item.text;
+            }
+            // A shown item is never lighter than one left out.
+            if (has(line, item.text)) {
+                for (const auto& other : items)
+                    if (other.weight > item.weight) {
+                        EXPECT_TRUE(has(line, other.text)) << columns << ": " << line;
+                    }
+            }
+        }
+        narrower = line;
+    }
 }
 
 TEST_F(FrontEndWithNavigation, EveryKeyLineEndsWithTheWayOutWhileItHasRoom) {
