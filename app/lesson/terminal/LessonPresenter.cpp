@@ -12,6 +12,10 @@ namespace {
 
 // The answer field keeps at least this many columns, its box included, beside long code before it.
 constexpr int kFieldMinColumns = 12;
+// Below this width the code starts a column nearer its number and runs up to the marks, so that the
+// answer line still holds the mark of the code before the field, a box of one character and the mark of
+// the code after it.
+constexpr int kCompactCodeWidth = 14;
 
 // Drawn as the screen shows it now: a view fading in after a delay is absent until it starts.
 bool shown(const ui::View* view) {
@@ -142,39 +146,47 @@ std::optional<int> LessonPresenter::drawCode(term::Canvas& canvas, term::Area ar
 int LessonPresenter::drawCodeLine(term::Canvas& canvas, term::Area area, int y,
                                   const LessonViewController::LineHandles& handles, bool answer,
                                   LessonState& lesson) {
+    const bool compact = area.width < kCompactCodeWidth;
     int x = area.x + 1;
     if (handles.numberLabel) {
         std::string number = handles.numberLabel->text();
         canvas.text(x + std::max(0, 2 - term::columnsOfText(number)), y, number,
                     term::Style::fg(LessonViewController::lineNumberGrey));
     }
-    x += 4;
-    const int right = area.x + area.width - 4;
+    x += compact ? 3 : 4;
+    const int right = area.x + area.width - (compact ? 3 : 4);
     ui::TextField* field = handles.textField && shown(handles.textField) ? handles.textField : nullptr;
-    if (handles.text1Label && shown(handles.text1Label)) {
-        int room = right - x;
+    auto code = [](const ui::Label* label) {
+        return label && shown(label) && !label->text().empty() ? label : nullptr;
+    };
+    const ui::Label* before = code(handles.text1Label);
+    const ui::Label* after = code(handles.text2Label);
+    // However narrow, code that is there shows at least its mark: the code after the field keeps a
+    // column for it, which the field leaves free.
+    const int afterMark = field && after ? 1 : 0;
+    if (before) {
+        int room = right - x - afterMark;
         if (field) {
             // The field keeps room to show what is typed in it: the code before it gives way first.
             const std::string& inField = field->text().empty() ? field->placeholder() : field->text();
             room -= std::min(kFieldMinColumns, 2 + std::max(1, term::columnsOfText(inField)));
         }
-        // However narrow, code that is there shows at least its mark.
-        if (!handles.text1Label->text().empty()) room = std::max(1, room);
-        x += drawLabelInOneRow(canvas, x, y, room, *handles.text1Label);
+        x += drawLabelInOneRow(canvas, x, y, std::max(1, room), *before);
     }
-    if (field) x = lesson.field.draw(canvas, x, y, right, *field, answer);
-    if (handles.text2Label && shown(handles.text2Label))
-        x += drawLabelInOneRow(canvas, x, y, std::max(0, right - x), *handles.text2Label);
-    // Marks stand a blank after the line (the field's own blank counts when it ends the line).
+    if (field) x = lesson.field.draw(canvas, x, y, right - afterMark, *field, answer);
+    if (after) x += drawLabelInOneRow(canvas, x, y, std::max(afterMark, right - x), *after);
+    // Marks stand a blank after the line (the field's own blank counts when it ends the line), never
+    // over it.
+    const int lastMark = area.x + area.width - 3;
     if (shown(handles.checkmarkButton)) {
-        canvas.text(std::min(x + 1, area.x + area.width - 3), y, "✓",
+        canvas.text(std::max(x, std::min(x + 1, lastMark)), y, "✓",
                     term::Style::fg(LessonViewController::successGreen).bolded());
     } else if (shown(handles.errorButton)) {
         // The mark blinks by growing: while it is enlarged it takes a cell either side.
         term::Style mark = term::Style::fg(LessonViewController::stuckRed).bolded().reversed();
-        int markAt = std::min(x + 1, area.x + area.width - 4);
+        const int markAt = std::max(x, std::min(x + 1, lastMark - 1));
         if (term::shownScale(*handles.errorButton) > 1.15)
-            canvas.text(markAt - 1, y, " ! ", mark);
+            canvas.text(std::max(x, markAt - 1), y, " ! ", mark);
         else
             canvas.text(markAt, y, "!", mark);
     }

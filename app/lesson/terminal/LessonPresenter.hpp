@@ -16,9 +16,11 @@
 // over the code when they must; what does not fit scrolls with Up/Down and PgUp/PgDn, marked by ▲ and ▼
 // at its side (the open panel first, else the instruction). In a short terminal the code shows a window
 // that holds the answer line, with ▲ and ▼ where lines are left out; a code line wider than the terminal
-// ends in "…", a word bar wider than it shows "‹" and "›" and keeps the chosen word in sight, and buttons
-// that do not fit give way rather than run into each other. A panel covers its rows whole, and the caret
-// beneath it. How the rows are shared is LessonRows.hpp's.
+// ends in "…" (on the answer line the code on either side of the field keeps a column for its mark, and
+// the field scrolls its text with the caret between "‹" and "›"), a word bar wider than it shows "‹" and
+// "›" and keeps the chosen word in sight, and buttons that do not fit give way rather than run into each
+// other. A panel covers its rows whole, and the caret beneath it. How the rows are shared is
+// LessonRows.hpp's.
 //
 // Everything the screen holds for the lesson it shows (the chosen word, scrolled texts, the field's
 // sideways scroll) is one value, made fresh when the screen moves to another lesson.

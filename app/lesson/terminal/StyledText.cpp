@@ -115,7 +115,10 @@ int drawLabelInOneRow(term::Canvas& canvas, int x, int y, int maxColumns, const 
     constexpr int kUnwrapped = 1 << 16;
     const auto lines = layOutLabel(label, kUnwrapped);
     if (lines.empty()) return 0;
-    const bool cut = whole > maxColumns || lines.size() > 1;
+    // Blanks after the last character carry nothing to mark: they take what room is left.
+    const int written =
+        lines.front().empty() ? 0 : lines.front().back().column + term::columnsOf(lines.front().back().text);
+    const bool cut = written > maxColumns || lines.size() > 1;
     // A cut text keeps a column for its mark, which follows the last character drawn.
     const int room = cut ? maxColumns - 1 : maxColumns;
     int end = 0;
@@ -125,7 +128,7 @@ int drawLabelInOneRow(term::Canvas& canvas, int x, int y, int maxColumns, const 
         canvas.text(x + g.column, y, g.text, term::Style::fg(g.color));
         end = next;
     }
-    if (!cut) return whole;
+    if (!cut) return std::min(whole, maxColumns);
     canvas.text(x + end, y, term::kCutMark, term::Style::fg(term::palette::muted));
     return end + 1;
 }

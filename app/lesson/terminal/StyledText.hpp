@@ -35,8 +35,9 @@ int drawLabel(term::Canvas& canvas, int x, int y, int width, int maxLines, const
               std::optional<ui::Color> background = std::nullopt);
 
 // Draws the label's text on row y from x, in `maxColumns` at most and without wrapping: a text that does
-// not fit (or holds more than one line) shows as much of its start as fits before a "…". Returns the
-// columns used, its trailing blanks included when it fits.
+// not fit (or holds more than one line) shows as much of its start as fits before a "…"; blanks after its
+// last character give way unmarked. Returns the columns used, its trailing blanks included as far as
+// they fit.
 int drawLabelInOneRow(term::Canvas& canvas, int x, int y, int maxColumns, const ui::Label& label);
 
 // The same for any attributed text with a default colour.

@@ -30,4 +30,29 @@ TEST(StyledText, BlanksStayAsWrittenExceptWhereALineWraps) {
     }
 }
 
+TEST(StyledText, OneRowMarksWhatItCutsButNotTheBlanksAfterTheCode) {
+    struct OneRow {
+        const char* text;
+        int columns;
+        std::string row;
+        int used;
+    } cases[] = {
+        {"let value = ", 12, "let value =", 12}, // whole, its blank included
+        {"let value = ", 11, "let value =", 11}, // only the blank after it gives way
+        {"let value = ", 10, "let value…", 10},
+        {"           ", 4, "", 4}, // indentation alone carries nothing to mark
+        {"  { x }", 3, "…", 1},
+        {"{", 1, "{", 1},
+        {"{ x", 1, "…", 1},
+        {"one\ntwo", 20, "one…", 4}, // a second line is cut too
+    };
+    for (const auto& c : cases) {
+        term::MemoryCanvas canvas(20, 1);
+        ui::Label label;
+        label.setText(c.text);
+        EXPECT_EQ(drawLabelInOneRow(canvas, 0, 0, c.columns, label), c.used) << c.text << " in " << c.columns;
+        EXPECT_EQ(canvas.row(0), c.row) << c.text << " in " << c.columns;
+    }
+}
+
 } // namespace
