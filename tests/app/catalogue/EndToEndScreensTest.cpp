@@ -1,8 +1,10 @@
 // The lesson screen and the alerts in the real program, at 80x24 as a learner's terminal often is: the
-// caret and the answer field's box, the checkmark and video keys, Esc on the rating alerts.
+// caret and the answer field's box, the checkmark and video keys, Esc on the rating alerts; and in
+// narrow terminals, the code after the field and the key that opens a lesson.
 #include "EndToEnd.hpp"
 #include "content/Courses.hpp"
 #include "platform/terminal/Canvas.hpp"
+#include "platform/terminal/TextWrap.hpp"
 #include "tests/support/LessonPicks.hpp"
 #include "tests/support/TempHome.hpp"
 
@@ -10,7 +12,10 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -27,6 +32,14 @@ void openLesson(Tmux& tmux, int chapter, int row) {
         tmux.keys("Down");
     tmux.keys("Enter");
     tmux.waitFor("Ctrl-R");
+}
+
+// Where lesson `id` is in `chapters`: its chapter and row, counted from 0.
+std::pair<int, int> placeOf(const std::vector<Chapter::Ptr>& chapters, const std::string& id) {
+    for (std::size_t c = 0; c < chapters.size(); ++c)
+        for (std::size_t r = 0; r < chapters[c]->lessons.size(); ++r)
+            if (chapters[c]->lessons[r]->lessonID == id) return {static_cast<int>(c), static_cast<int>(r)};
+    return {-1, -1};
 }
 
 // The cursor as "x,y", and whether it shows.
@@ -182,6 +195,90 @@ TEST(EndToEndScreens, EscClosesTheRatingAlerts) {
     EXPECT_TRUE(tmux.shows("Rate App"));
     tmux.keys("C-c");
     tmux.waitFor("PROGRAM-ENDED");
+}
+
+TEST(EndToEndScreens, InNarrowTerminalsTheCodeAfterTheFieldAndTheKeyThatOpensALessonStay) {
+    E2E_REQUIRE_PROGRAM("SwiftUI");
+    velotest::TempFolder home;
+    {
+        // A field that reaches the row's edge once answered, with code after it.
+        const auto chapters = content::buildChapters(content::swiftUICourse());
+        const auto [chapter, row] = placeOf(chapters, "CH6L4");
+        ASSERT_GE(chapter, 0);
+        const auto& lesson =
+            *chapters[static_cast<std::size_t>(chapter)]->lessons[static_cast<std::size_t>(row)];
+        const int line = static_cast<int>(lesson.textFieldInLine);
+        const std::string answer = lesson.answer.str();
+        ASSERT_TRUE(lesson.text2(line) && !lesson.text2(line)->empty());
+        Tmux tmux;
+        tmux.start(e2e::command(home.path(), "SwiftUI"), 60, 20);
+        tmux.waitFor("Ctrl-C quit");
+        openLesson(tmux, chapter, row);
+        tmux.literal(answer);
+        const std::string shown = tmux.waitFor("✓");
+        const std::string answerRow = lineWith(shown, "✓");
+        // The field shows the end of the answer, marking the start it scrolled away; the code after it
+        // follows its box.
+        EXPECT_NE(answerRow.find("‹"), std::string::npos) << shown;
+        const std::string after = answer.substr(answer.size() - 8) + " " + lesson.text2(line)->str();
+        EXPECT_NE(answerRow.find(after), std::string::npos) << "looked for: " << after << "\n" << shown;
+        tmux.keys("C-c");
+        tmux.waitFor("PROGRAM-ENDED");
+    }
+    {
+        // A lesson whose answer, once typed, takes the field to the row's edge, with code after it.
+        const auto chapters = content::buildChapters(content::swiftCourse());
+        const int room = 40 - 9; // the code runs from the sixth column to four before the edge
+        int chapter = -1;
+        int row = -1;
+        for (std::size_t c = 0; c < chapters.size() && chapter < 0; ++c) {
+            for (std::size_t r = 0; r < chapters[c]->lessons.size(); ++r) {
+                const auto& l = *chapters[c]->lessons[r];
+                const int k = static_cast<int>(l.textFieldInLine);
+                std::string code2 = l.text2(k) ? l.text2(k)->str() : "";
+                while (code2.ends_with(' '))
+                    code2.pop_back();
+                const int before = l.text1(k) ? term::columnsOfText(l.text1(k)->str()) : 0;
+                const int box = term::columnsOfText(l.answer.str()) + 2;
+                if (l.answer.str().size() >= 4 && term::columnsOfText(code2) >= 2 && before + box >= room) {
+                    chapter = static_cast<int>(c);
+                    row = static_cast<int>(r);
+                    break;
+                }
+            }
+        }
+        ASSERT_GE(chapter, 0) << "no Swift lesson has its field reach the edge in 40 columns";
+        const auto& lesson =
+            *chapters[static_cast<std::size_t>(chapter)]->lessons[static_cast<std::size_t>(row)];
+        const int line = static_cast<int>(lesson.textFieldInLine);
+        Tmux tmux;
+        tmux.start(e2e::command(home.path()), 40, 12);
+        tmux.waitFor("Ctrl-C quit");
+        for (int i = 0; i < chapter; ++i)
+            tmux.keys("Down");
+        tmux.keys("Enter");
+        // The lesson list names the key that opens a lesson.
+        auto shown = tmux.waitFor("COURSE " + std::to_string(chapter + 1));
+        EXPECT_TRUE(velotest::waitUntil([&] { return tmux.shows("Enter open lesson"); })) << tmux.screen();
+        for (int i = 0; i < row; ++i)
+            tmux.keys("Down");
+        tmux.keys("Enter");
+        tmux.waitFor("type answer");
+        const std::string answer = lesson.answer.str();
+        tmux.literal(answer);
+        shown = tmux.waitFor("✓");
+        // The end of the answer in its box, then as much of the code after it as fits, ending in the mark.
+        const std::string answerRow = lineWith(shown, "✓");
+        const std::string end = answer.substr(answer.size() - 4) + " ";
+        const auto at = answerRow.rfind(end);
+        ASSERT_NE(at, std::string::npos) << lesson.lessonID.str() << "\n" << shown;
+        const std::string rest = answerRow.substr(at + end.size());
+        const auto mark = rest.find(term::kCutMark);
+        ASSERT_NE(mark, std::string::npos) << lesson.lessonID.str() << "\n" << shown;
+        EXPECT_TRUE(lesson.text2(line)->str().starts_with(rest.substr(0, mark))) << rest;
+        tmux.keys("C-c");
+        tmux.waitFor("PROGRAM-ENDED");
+    }
 }
 
 } // namespace
