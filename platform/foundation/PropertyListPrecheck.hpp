@@ -21,7 +21,8 @@ bool binaryStringsFreeOfNul(std::span<const std::uint8_t> bytes);
 bool binaryIntegersFitInt64(std::span<const std::uint8_t> bytes);
 // XML: no <array>/<dict> nesting deeper than maxDepth.
 bool xmlNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth);
-// XML: every <integer> element's number fits a signed 64-bit integer.
+// XML: every <integer> element's number fits a signed 64-bit integer. Elements are found as libplist
+// finds them, whatever their start tags hold after the name (white space, attributes).
 bool xmlIntegersFitInt64(std::span<const std::uint8_t> bytes);
 
 } // namespace ns::plistcheck

@@ -204,6 +204,75 @@ TEST(PropertyListRead, IntegersBeyondSigned64BitsAreRefusedNotWrapped) {
         }
 }
 
+// libplist reads an <integer> whatever its start tag holds after the name (white space, attributes, a
+// quoted '>') and gathers its number across comments and CDATA sections; every such spelling of a value
+// beyond the signed 64 bits is refused, and every value within reads exactly.
+TEST(PropertyListRead, IntegersAreCheckedHoweverTheirElementIsSpelled) {
+    constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t least = std::numeric_limits<std::int64_t>::min();
+    const std::string openings[] = {
+        "<integer>",     "<integer >",        "<integer\t>",       "<integer\n>",
+        "<integer\r\n>", "<integer a=\"b\">", "<integer a=\">\">", "<integer a=\"x\"b=\"/\">",
+    };
+    const struct {
+        std::string number;
+        std::optional<std::int64_t> value; // nullopt: refused
+    } numbers[] = {
+        {"18446744073709551615", std::nullopt},
+        {"9223372036854775808", std::nullopt},
+        {"-9223372036854775809", std::nullopt},
+        {"0x8000000000000000", std::nullopt},
+        {"01000000000000000000000", std::nullopt}, // 2^63 in octal
+        {"9223372036854775807", most},
+        {"-9223372036854775808", least},
+        {"+9223372036854775807", most},
+        {"-1", -1},
+        // libplist takes the first sign itself and strtoull the rest, white space and a second sign
+        // included: the two signs multiply.
+        {"- 9223372036854775809", std::nullopt},
+        {"+ 18446744073709551615", std::nullopt},
+        {"--9223372036854775808", std::nullopt},
+        {"-+9223372036854775809", std::nullopt},
+        {" -9223372036854775808", least},
+        {"--9223372036854775807", most},
+        {"-\t-5", 5},
+        // Comments drop out of the number and CDATA sections join it.
+        {"1<!-- c -->8446744073709551615", std::nullopt},
+        {"<!--x-->-<!--y-->9223372036854775809", std::nullopt},
+        {"<![CDATA[1]]>8446744073709551615", std::nullopt},
+        {"<![CDATA[-92233]]>72036854775808", least},
+    };
+    for (const auto& open : openings)
+        for (const auto& n : numbers) {
+            const std::string element = open + n.number + "</integer>";
+            const std::string text =
+                "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>7</integer>" + element +
+                "</array></plist>";
+            auto read = ns::readPropertyList(std::string_view(text));
+            if (!n.value) {
+                ASSERT_FALSE(read) << element << " read as " << read->debugDescription();
+                EXPECT_EQ(read.error().code(), static_cast<long>(ns::PropertyListErrorCode::unsupported))
+                    << element;
+            } else {
+                ASSERT_TRUE(read) << element << ": " << read.error().description();
+                EXPECT_EQ(read->arrayValue()->at(1).integerValue(), n.value) << element;
+            }
+        }
+    // libplist honours double quotes only: after a single-quoted '>' the element's text has begun.
+    const std::string single = "<plist><array><integer a='>18446744073709551615</integer>"
+                               "<string>'</string></array></plist>";
+    auto read = ns::readPropertyList(std::string_view(single));
+    ASSERT_FALSE(read) << read->debugDescription();
+    EXPECT_EQ(read.error().code(), static_cast<long>(ns::PropertyListErrorCode::unsupported));
+    // An empty element is 0 and takes nothing of what follows it.
+    const std::string empty = "<plist><array><integer/><integer a=\"/\" /><string>18446744073709551615"
+                              "</string></array></plist>";
+    auto zeros = ns::readPropertyList(std::string_view(empty));
+    ASSERT_TRUE(zeros) << zeros.error().description();
+    EXPECT_EQ(zeros->arrayValue()->at(0).integerValue(), 0);
+    EXPECT_EQ(zeros->arrayValue()->at(1).integerValue(), 0);
+}
+
 TEST(PropertyListRead, CorruptBytesGiveErrorsNotCrashes) {
     const std::string inputs[] = {
         "",
