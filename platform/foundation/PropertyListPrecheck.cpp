@@ -270,6 +270,26 @@ class XmlReader {
         return StartTag{close + 1, text_[close - 1] == '/'};
     }
 
+    bool endTag(std::size_t at, std::string_view name) const {
+        const std::size_t afterName = at + 2 + name.size();
+        return text_.substr(at, 2) == "</" && text_.substr(at + 2, name.size()) == name &&
+               afterName < text_.size() && !continuesName(static_cast<unsigned char>(text_[afterName]));
+    }
+
+    // Where the piece of markup at `at` ends for libplist: a comment, CDATA section or processing
+    // instruction at its closing mark, a tag or declaration at the first '>' outside double quotes. A
+    // declaration with an internal subset ('[') is not followed: it is taken to run to the end.
+    std::size_t markupEnd(std::size_t at) {
+        const std::string_view rest = text_.substr(at);
+        if (rest.starts_with(commentOpen)) return past(comments_, at + commentOpen.size());
+        if (rest.starts_with(cdataOpen)) return past(cdata_, at + cdataOpen.size());
+        if (rest.starts_with("<?")) return past(instructions_, at + 2);
+        const std::size_t close = closingBracket(at + 1);
+        if (rest.starts_with("<!") && text_.substr(at, close - at).find('[') != std::string_view::npos)
+            return text_.size();
+        return std::min(close + 1, text_.size());
+    }
+
     // Whether the number libplist reads from `from` (just past a start tag) fits a signed 64-bit integer.
     bool numberFitsInt64(std::size_t from) {
         for (const auto& known : numbers_)
@@ -350,7 +370,7 @@ class XmlReader {
     }
 
     std::string_view text_;
-    Search comments_{"-->"}, cdata_{cdataClose};
+    Search comments_{"-->"}, cdata_{cdataClose}, instructions_{"?>"};
     Search brackets_[2] = {{">"}, {">"}};
     std::size_t counted_ = 0;
     bool oddQuotes_ = false;
@@ -368,18 +388,22 @@ std::string_view asText(std::span<const std::uint8_t> bytes) {
 
 } // namespace
 
-// XML nests by elements; count the deepest <array>/<dict> nesting before libplist recurses into it.
+// XML nests by elements; count the deepest <array>/<dict> nesting before libplist builds it (the tree
+// it builds is freed recursively, also when it refuses the list half-way). An upper bound is enough:
+// every start tag counts, even one inside a comment or an attribute, while an end tag counts only
+// where libplist reads markup, so that no comment, attribute or declaration full of end tags lowers it.
 bool xmlNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth) {
+    const std::string_view text = asText(bytes);
+    XmlReader reader(text);
     long level = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '<') continue;
-        std::string_view rest(reinterpret_cast<const char*>(bytes.data()) + i + 1, bytes.size() - i - 1);
-        if (rest.starts_with("array>") || rest.starts_with("dict>") || rest.starts_with("array ") ||
-            rest.starts_with("dict ")) {
-            if (++level > maxDepth) return false;
-        } else if (rest.starts_with("/array") || rest.starts_with("/dict")) {
-            --level;
-        }
+    std::size_t markup = 0; // where the next piece of markup libplist reads may start
+    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        auto tag = reader.startTag(at, "array");
+        if (!tag) tag = reader.startTag(at, "dict");
+        if (tag && !tag->empty && ++level > maxDepth) return false;
+        if (at < markup) continue;
+        markup = reader.markupEnd(at);
+        if (reader.endTag(at, "array") || reader.endTag(at, "dict")) --level;
     }
     return true;
 }

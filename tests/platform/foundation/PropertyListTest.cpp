@@ -7,6 +7,7 @@
 #include <bit>
 #include <limits>
 #include <optional>
+#include <pthread.h>
 #include <random>
 
 namespace {
@@ -385,6 +386,66 @@ TEST(PropertyListRead, AbsurdNestingIsRefused) {
     auto rb = ns::readPropertyList(std::string_view(bin));
     ASSERT_FALSE(rb);
     EXPECT_EQ(rb.error().code(), static_cast<long>(ns::PropertyListErrorCode::tooDeep));
+}
+
+// libplist frees what it built recursively, also when it refuses a list half-way: a tree far deeper than
+// the limit ends the process unless the nesting check sees every level. Start tags with white space or
+// attributes open a level, and end tags inside comments, attributes or processing instructions close
+// none. The reading runs on a thread with a 1 MiB stack, so that a missed level crashes on any machine.
+TEST(PropertyListRead, NestingIsCountedHoweverItsTagsAreSpelled) {
+    constexpr int depth = 100000;
+    const struct {
+        std::string open, close;
+    } spellings[] = {
+        {"<array\t>", "</array>"},
+        {"<array\n>", "</array\n>"},
+        {"<array a=\"b\">", "</array>"},
+        {"<array a=\">\">", "</array>"},
+        {"<array><!-- </array> -->", "</array>"},
+        {"<array><?x </array> ?>", "</array>"},
+        {"<array a=\"</array>\">", "</array>"},
+        {"<array><string a=\"</array>\">s</string>", "</array>"},
+    };
+    for (const auto& spelling : spellings) {
+        std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+        for (int i = 0; i < depth; ++i)
+            xml += spelling.open;
+        for (int i = 0; i < depth; ++i)
+            xml += spelling.close;
+        xml += "</plist>";
+        std::optional<ns::Result<PropertyList>> read;
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, 1 << 20);
+        struct Job {
+            const std::string* xml;
+            std::optional<ns::Result<PropertyList>>* read;
+        } job{&xml, &read};
+        pthread_t thread;
+        ASSERT_EQ(pthread_create(
+                      &thread, &attributes,
+                      [](void* arg) -> void* {
+                          auto* j = static_cast<Job*>(arg);
+                          j->read->emplace(ns::readPropertyList(std::string_view(*j->xml)));
+                          return nullptr;
+                      },
+                      &job),
+                  0);
+        pthread_join(thread, nullptr);
+        pthread_attr_destroy(&attributes);
+        ASSERT_TRUE(read);
+        ASSERT_FALSE(*read) << spelling.open;
+        EXPECT_EQ(read->error().code(), static_cast<long>(ns::PropertyListErrorCode::tooDeep))
+            << spelling.open;
+    }
+    // Empty elements open nothing: a thousand of them side by side are no nesting at all.
+    std::string siblings = "<plist><array>";
+    for (int i = 0; i < 1000; ++i)
+        siblings += i % 2 ? "<array />" : "<dict\t/>";
+    siblings += "</array></plist>";
+    auto flat = ns::readPropertyList(std::string_view(siblings));
+    ASSERT_TRUE(flat) << flat.error().description();
+    EXPECT_EQ(flat->arrayValue()->size(), 1000u);
 }
 
 TEST(PropertyListRead, ModerateNestingIsFine) {
