@@ -173,59 +173,249 @@ bool binaryIntegersFitInt64(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-// XML nests by elements; count the deepest <array>/<dict> nesting before libplist recurses into it.
-bool xmlNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth) {
-    long level = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '<') continue;
-        std::string_view rest(reinterpret_cast<const char*>(bytes.data()) + i + 1, bytes.size() - i - 1);
-        if (rest.starts_with("array>") || rest.starts_with("dict>") || rest.starts_with("array ") ||
-            rest.starts_with("dict ")) {
-            if (++level > maxDepth) return false;
-        } else if (rest.starts_with("/array") || rest.starts_with("/dict")) {
-            --level;
+// XML elements as libplist reads them. A start tag is '<', the element's name, then anything up to the
+// first '>' outside double quotes (white space and attributes included); a '/' just before that '>'
+// makes the element empty. A number's text runs to the next tag, leaving comments out and taking CDATA
+// sections in, so "1<!---->8" reads as 18. The checks below find every element libplist finds this way;
+// one they take for an element that libplist refuses costs nothing, since libplist then refuses the list.
+namespace {
+
+bool continuesName(unsigned char c) {
+    return std::isalnum(c) || c == '_' || c == '-' || c == '.' || c == ':' || c >= 0x80;
+}
+
+// libplist takes a sign from a number's first character, hands the rest to strtoull (base 0: white
+// space, its own sign, then decimal, 0x hexadecimal or 0 octal) and negates for the first '-', so two
+// minus signs cancel. Read the same way, a number fits when its magnitude fits with the sign both give.
+class NumberReading {
+  public:
+    // Takes the next character; false once the number has ended before it.
+    bool take(char c) {
+        switch (step_) {
+        case Step::first:
+            step_ = Step::space;
+            if (c == '-' || c == '+') {
+                negative_ = c == '-';
+                return true;
+            }
+            [[fallthrough]];
+        case Step::space:
+            if (std::isspace(static_cast<unsigned char>(c))) return true;
+            step_ = Step::sign;
+            if (c == '-' || c == '+') {
+                negative_ ^= c == '-';
+                return true;
+            }
+            [[fallthrough]];
+        case Step::sign:
+            step_ = Step::digits;
+            if (c == '0') {
+                step_ = Step::zero;
+                return true;
+            }
+            break;
+        case Step::zero:
+            step_ = Step::digits;
+            base_ = c == 'x' || c == 'X' ? 16 : 8;
+            if (base_ == 16) return true;
+            break;
+        case Step::digits:
+            break;
         }
+        unsigned digit = base_;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        if (digit >= base_) return false;
+        // Saturated just past what a signed 64-bit integer holds either way.
+        constexpr std::uint64_t beyond = std::uint64_t{1} << 63 | 1;
+        magnitude_ = magnitude_ > (beyond - digit) / base_ ? beyond : magnitude_ * base_ + digit;
+        return true;
+    }
+
+    bool fitsInt64() const {
+        return magnitude_ <= (negative_ ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1);
+    }
+
+  private:
+    enum class Step { first, space, sign, zero, digits } step_ = Step::first;
+    bool negative_ = false;
+    unsigned base_ = 10;
+    std::uint64_t magnitude_ = 0;
+};
+
+// Reads tags and numbers at '<' positions visited in increasing order. Hostile text may hold a million
+// tags that all end at one far '>' or comments that all end at one far "-->": each search remembers
+// what it found, so the whole text is read a bounded number of times rather than once per tag.
+class XmlReader {
+  public:
+    explicit XmlReader(std::string_view text) : text_(text) {}
+
+    // The element named `name` starts at `at` (a '<'): where its start tag ends (one past the '>', or
+    // the text's end when it never does) and whether it is empty.
+    struct StartTag {
+        std::size_t end;
+        bool empty;
+    };
+    std::optional<StartTag> startTag(std::size_t at, std::string_view name) {
+        const std::size_t afterName = at + 1 + name.size();
+        if (text_.substr(at + 1, name.size()) != name || afterName >= text_.size() ||
+            continuesName(static_cast<unsigned char>(text_[afterName])))
+            return std::nullopt;
+        const std::size_t close = closingBracket(afterName);
+        if (close == text_.size()) return StartTag{close, false};
+        return StartTag{close + 1, text_[close - 1] == '/'};
+    }
+
+    bool endTag(std::size_t at, std::string_view name) const {
+        const std::size_t afterName = at + 2 + name.size();
+        return text_.substr(at, 2) == "</" && text_.substr(at + 2, name.size()) == name &&
+               afterName < text_.size() && !continuesName(static_cast<unsigned char>(text_[afterName]));
+    }
+
+    // Where the piece of markup at `at` ends for libplist: a comment, CDATA section or processing
+    // instruction at its closing mark, a tag or declaration at the first '>' outside double quotes. A
+    // declaration with an internal subset ('[') is not followed: it is taken to run to the end.
+    std::size_t markupEnd(std::size_t at) {
+        const std::string_view rest = text_.substr(at);
+        if (rest.starts_with(commentOpen)) return past(comments_, at + commentOpen.size());
+        if (rest.starts_with(cdataOpen)) return past(cdata_, at + cdataOpen.size());
+        if (rest.starts_with("<?")) return past(instructions_, at + 2);
+        const std::size_t close = closingBracket(at + 1);
+        if (rest.starts_with("<!") && text_.substr(at, close - at).find('[') != std::string_view::npos)
+            return text_.size();
+        return std::min(close + 1, text_.size());
+    }
+
+    // Whether the number libplist reads from `from` (just past a start tag) fits a signed 64-bit integer.
+    bool numberFitsInt64(std::size_t from) {
+        for (const auto& known : numbers_)
+            if (known.from == from) return known.fits;
+        NumberReading number;
+        std::size_t i = from;
+        bool more = true;
+        while (more && i < text_.size()) {
+            if (text_[i] != '<') {
+                more = number.take(text_[i++]);
+                continue;
+            }
+            const std::string_view rest = text_.substr(i);
+            if (rest.starts_with(commentOpen)) {
+                i = past(comments_, i + commentOpen.size());
+            } else if (rest.starts_with(cdataOpen)) {
+                const std::size_t end = past(cdata_, i + cdataOpen.size());
+                const std::size_t contentEnd = end == text_.size() ? end : end - cdataClose.size();
+                for (i += cdataOpen.size(); more && i < contentEnd; ++i)
+                    more = number.take(text_[i]);
+                i = end;
+            } else {
+                more = false;
+            }
+        }
+        numbers_[nextNumber_++ % 2] = {from, number.fitsInt64()};
+        return number.fitsInt64();
+    }
+
+  private:
+    static constexpr std::string_view commentOpen = "<!--", cdataOpen = "<![CDATA[", cdataClose = "]]>";
+
+    // The first occurrence of `mark` at or after a position; the last answer serves every later
+    // question it still answers.
+    struct Search {
+        std::string_view mark;
+        std::size_t from = 0, found = 0;
+        bool known = false;
+    };
+    std::size_t past(Search& search, std::size_t from) {
+        if (!search.known || from < search.from || from > search.found) {
+            search.found = text_.find(search.mark, from);
+            if (search.found == std::string_view::npos) search.found = text_.size();
+            search.from = from;
+            search.known = true;
+        }
+        return std::min(search.found + search.mark.size(), text_.size());
+    }
+
+    // The first '>' at or after `from` with an even number of double quotes between: the first whose
+    // quotes before it, counted from the text's start, are as odd as those before `from`. One search per
+    // parity serves every later question up to what it found.
+    std::size_t closingBracket(std::size_t from) {
+        if (from < counted_) { // not in increasing order: search afresh
+            bool quoted = false;
+            for (std::size_t i = from; i < text_.size(); ++i)
+                if (text_[i] == '"')
+                    quoted = !quoted;
+                else if (text_[i] == '>' && !quoted)
+                    return i;
+            return text_.size();
+        }
+        for (; counted_ < from; ++counted_)
+            oddQuotes_ ^= text_[counted_] == '"';
+        Search& search = brackets_[oddQuotes_ ? 1 : 0];
+        if (search.known && from <= search.found) return search.found;
+        bool quoted = false;
+        search.found = text_.size();
+        for (std::size_t i = from; i < text_.size(); ++i)
+            if (text_[i] == '"') {
+                quoted = !quoted;
+            } else if (text_[i] == '>' && !quoted) {
+                search.found = i;
+                break;
+            }
+        search.known = true;
+        return search.found;
+    }
+
+    std::string_view text_;
+    Search comments_{"-->"}, cdata_{cdataClose}, instructions_{"?>"};
+    Search brackets_[2] = {{">"}, {">"}};
+    std::size_t counted_ = 0;
+    bool oddQuotes_ = false;
+    struct Number {
+        std::size_t from = std::string_view::npos;
+        bool fits = true;
+    };
+    Number numbers_[2];
+    unsigned nextNumber_ = 0;
+};
+
+std::string_view asText(std::span<const std::uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+} // namespace
+
+// XML nests by elements; count the deepest <array>/<dict> nesting before libplist builds it (the tree
+// it builds is freed recursively, also when it refuses the list half-way). An upper bound is enough:
+// every start tag counts, even one inside a comment or an attribute, while an end tag counts only
+// where libplist reads markup, so that no comment, attribute or declaration full of end tags lowers it.
+bool xmlNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth) {
+    const std::string_view text = asText(bytes);
+    XmlReader reader(text);
+    long level = 0;
+    std::size_t markup = 0; // where the next piece of markup libplist reads may start
+    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        auto tag = reader.startTag(at, "array");
+        if (!tag) tag = reader.startTag(at, "dict");
+        if (tag && !tag->empty && ++level > maxDepth) return false;
+        if (at < markup) continue;
+        markup = reader.markupEnd(at);
+        if (reader.endTag(at, "array") || reader.endTag(at, "dict")) --level;
     }
     return true;
 }
 
-// libplist reads an <integer> as an optional sign and then an unsigned number in C's notation (decimal,
-// 0x hexadecimal, 0 octal) that it negates for "-": the same reading here tells whether the value fits.
+// Every '<' is looked at, so no comment or attribute that hides the start of a real element from a
+// reading of the markup can make this check miss it.
 bool xmlIntegersFitInt64(std::span<const std::uint8_t> bytes) {
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    constexpr std::string_view open = "<integer>";
-    for (std::size_t at = text.find(open); at != std::string_view::npos; at = text.find(open, at + 1)) {
-        std::size_t i = at + open.size();
-        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-            ++i;
-        bool negative = false;
-        if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-        unsigned base = 10;
-        if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-            base = 16;
-            i += 2;
-        } else if (i < text.size() && text[i] == '0') {
-            base = 8;
-        }
-        // The magnitude, saturated just past what a signed 64-bit integer holds either way.
-        constexpr std::uint64_t beyond = std::uint64_t{1} << 63 | 1;
-        std::uint64_t magnitude = 0;
-        for (; i < text.size(); ++i) {
-            const char c = text[i];
-            unsigned digit = 0;
-            if (c >= '0' && c <= '9')
-                digit = static_cast<unsigned>(c - '0');
-            else if (base == 16 && c >= 'a' && c <= 'f')
-                digit = static_cast<unsigned>(c - 'a' + 10);
-            else if (base == 16 && c >= 'A' && c <= 'F')
-                digit = static_cast<unsigned>(c - 'A' + 10);
-            else
-                break;
-            if (digit >= base) break;
-            magnitude = magnitude > (beyond - digit) / base ? beyond : magnitude * base + digit;
-        }
-        const std::uint64_t largest = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
-        if (magnitude > largest) return false;
+    const std::string_view text = asText(bytes);
+    XmlReader reader(text);
+    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        const auto tag = reader.startTag(at, "integer");
+        if (tag && !tag->empty && !reader.numberFitsInt64(tag->end)) return false;
     }
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Checks run on untrusted property-list bytes before libplist sees them. libplist parses nesting
-// recursively and asserts on a NUL inside a dictionary key; these checks walk the bytes without
+// Checks run on untrusted property-list bytes before libplist sees them. libplist parses (or frees)
+// nesting recursively and asserts on a NUL inside a dictionary key; these checks walk the bytes without
 // recursion and refuse such input first. Anything else malformed is left to libplist's own checks.
 //
 // libplist also reads an integer beyond the signed 64 bits (a 16-byte binary integer, or XML digits
@@ -19,9 +19,10 @@ bool binaryNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth)
 bool binaryStringsFreeOfNul(std::span<const std::uint8_t> bytes);
 // Binary: every integer object fits a signed 64-bit integer.
 bool binaryIntegersFitInt64(std::span<const std::uint8_t> bytes);
-// XML: no <array>/<dict> nesting deeper than maxDepth.
+// XML: no <array>/<dict> nesting deeper than maxDepth, however the tags are spelled.
 bool xmlNestingWithinLimit(std::span<const std::uint8_t> bytes, int maxDepth);
-// XML: every <integer> element's number fits a signed 64-bit integer.
+// XML: every <integer> element's number fits a signed 64-bit integer. Elements are found as libplist
+// finds them, whatever their start tags hold after the name (white space, attributes).
 bool xmlIntegersFitInt64(std::span<const std::uint8_t> bytes);
 
 } // namespace ns::plistcheck

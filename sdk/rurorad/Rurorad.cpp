@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Sandbox.hpp"
 #include "sdk/rurorad/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/engine/ZEVAnalyticsSessionCrash.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
 
@@ -87,6 +88,10 @@ std::string Rurorad::analyticsRootDirectory(const std::string& cachesDirectory) 
 
 void Rurorad::start(const std::optional<std::string>& betaToken) {
     std::call_once(started_, [&] {
+        // A crash of the previous launch told before now is in its file: the engine records this launch
+        // as the last session only after it.
+        std::lock_guard startLock(startMutex_);
+        startBegun_ = true;
         ZEVAnalyticsHost host = environment_.host();
         if (!host.bundle || !ZEVAnalyticsController::supported(*host.bundle)) return;
         const std::string sessionIdentifier =
@@ -127,7 +132,28 @@ void Rurorad::logPredefined(const ZEVRuroradPredefinedEvent& event) {
 }
 
 void Rurorad::logPreviousSessionCrashed(const std::optional<ns::Date>& date) {
-    if (ZEVAnalyticsController* controller = engine()) controller->logPreviousSessionCrashedOnDate(date);
+    std::unique_lock startLock(startMutex_);
+    if (startBegun_) {
+        startLock.unlock();
+        if (ZEVAnalyticsController* controller = engine()) controller->logPreviousSessionCrashedOnDate(date);
+        return; // an engine that could not be made logs nothing
+    }
+    // Before the start the defaults still name the crashed launch's session: the crash is written into
+    // it now, before this returns, so that it is on disk before the crash kit lets go of the report. A
+    // launch that ends before its own start has recorded it leaves that session as the last one, and the
+    // next launch's write finds the crash there already.
+    ZEVAnalyticsHost host = environment_.host();
+    if (!host.bundle || !ZEVAnalyticsController::supported(*host.bundle) || !host.userDefaults) return;
+    ZEVRuroradDebugLog("Logging previous session crashed event {date: " +
+                       (date ? date->iso8601String() : std::string("(null)")) + "}");
+    if (!date) return;
+    const auto session = ZEVAnalyticsSessionRecord::read(*host.userDefaults);
+    if (!session || session->timestamp == 0) return;
+    ZEVEventLogSessionRepository repository(analyticsRootDirectory(environment_.cachesDirectory()));
+    auto identifiers = environment_.parts.identifierGenerator
+                           ? environment_.parts.identifierGenerator
+                           : std::make_shared<ZEVAnalyticsIdentifierGenerator>();
+    ZEVAnalyticsWriteSessionCrash(repository, *session, *date, identifiers->generateEventIdentifier());
 }
 
 // --- Class methods ---------------------------------------------------------------------------------

@@ -5,16 +5,20 @@
 // installation only) and "app_launched". Its class methods are the app's log calls: each builds an event
 // (events/) and hands it to the engine, which timestamps, samples, stores and uploads it.
 //
-// The crash-reporting kit starts it: its start calls Rurorad::startWithBetaToken(token), and for each
-// earlier report that needs submission it calls Rurorad::logPreviousSessionCrashedOnDate(report date) on
-// the main queue. Both are also class messages of the runtime class "Rurorad" ("startWithBetaToken:" with
-// an optional string, "logPreviousSessionCrashedOnDate:" with an ns::Date), which adopts "ZOVKit" and is
-// registered when the program starts; so is "logCustomEventWithName:customAttributes:" (an optional
-// string and ZEVCustomAttributes), through which the crash-reporting kit's logEvent reaches analytics.
+// The crash-reporting kit starts it: its start calls Rurorad::startWithBetaToken(token), and before it,
+// when earlier reports need submission, Rurorad::logPreviousSessionCrashedOnDate(newest report's date).
+// Told before the start, that writes the crash into the session the defaults name as the last one (the
+// crashed launch's) before it returns, once per session (ZEVAnalyticsSessionCrash.hpp); told after, the
+// engine writes it into the session it read at its start. Both are also class messages of the runtime class
+// "Rurorad" ("startWithBetaToken:" with an optional string, "logPreviousSessionCrashedOnDate:" with an
+// ns::Date), which adopts "ZOVKit" and is registered when the program starts; so is
+// "logCustomEventWithName:customAttributes:" (an optional string and ZEVCustomAttributes), through which the
+// crash-reporting kit's logEvent reaches analytics.
 //
-// Failure contract: nothing fails loudly. Log calls before the start, or when the engine could not be
-// made (unsupported process, no first fragment), are dropped silently. A second start changes nothing.
-// A custom event without a name is refused with a line. Every call is safe from any thread.
+// Failure contract: nothing fails loudly. Log calls before the start (except the previous crash), or
+// when the engine could not be made (unsupported process, no first fragment), are dropped silently. A second
+// start changes nothing. A custom event without a name is refused with a line. Every call is safe from any
+// thread.
 #include "platform/foundation/Date.hpp"
 #include "platform/runtime/ClassRegistry.hpp"
 #include "sdk/rurorad/RuroradVersion.hpp"
@@ -120,4 +124,7 @@ class Rurorad {
     std::shared_ptr<ZEVAnalyticsController> analyticsController_; // owns the engine for the kit's life
     std::atomic<ZEVAnalyticsController*> engine_{nullptr};
     std::optional<std::string> betaToken_;
+    // A crash told before the start is written under this lock, which the start takes first.
+    std::mutex startMutex_;
+    bool startBegun_ = false;
 };

@@ -11,7 +11,10 @@
 //                                      null pointer (inside that library's "velo_fixture_crash" when one
 //                                      was opened);
 //   VELOMARINTH_TEST_CRASH=crash|throwException
-//                                      shortly after the first screen, the kit's test crash of that name.
+//                                      shortly after the first screen, the kit's test crash of that name;
+//   VELOMARINTH_TEST_CRASH_AT_START=1  as the app becomes active, right after the SDK's start and before
+//                                      the main loop runs anything that start queued, the main thread
+//                                      writes through a null pointer.
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/NotificationCenter.hpp"
 #include "platform/uikit/Application.hpp"
@@ -74,6 +77,7 @@ void runHooks() {
         for (std::string entry; std::getline(entries, entry, ';');)
             setKey(*kit, entry);
     }
+    if (std::getenv("VELOMARINTH_TEST_CRASH_AT_START") != nullptr) writeThroughNull();
     if (std::getenv("VELOMARINTH_TEST_NULL_WRITE") != nullptr)
         dispatch::main().asyncAfter(0.5, writeThroughNull);
     if (const char* crash = std::getenv("VELOMARINTH_TEST_CRASH")) {

@@ -41,8 +41,12 @@ class TestKit : public ZEVCrashReportingControllerDelegate {
         return mustInform;
     }
     void reportingControllerDidDetectReportForLastExecution(ZEVCrashReportingController&,
-                                                            const std::shared_ptr<ZEVInternalReport>&,
+                                                            const std::shared_ptr<ZEVInternalReport>& report,
                                                             std::function<void(bool)> completion) override {
+        {
+            std::lock_guard lock(mutex_);
+            handed_.push_back(report->identifier());
+        }
         if (!mustInform || decision == Decision::submit) {
             completion(true);
         } else if (decision == Decision::drop) {
@@ -72,9 +76,14 @@ class TestKit : public ZEVCrashReportingControllerDelegate {
                                                     : std::make_shared<const nlohmann::json>(serverSettings));
     }
 
+    // The reports told of before any is handled (newest first), and those handed over to decide on.
     std::vector<std::string> detected() const {
         std::lock_guard lock(mutex_);
         return detected_;
+    }
+    std::vector<std::string> handed() const {
+        std::lock_guard lock(mutex_);
+        return handed_;
     }
     std::size_t unanswered() const {
         std::lock_guard lock(mutex_);
@@ -84,6 +93,7 @@ class TestKit : public ZEVCrashReportingControllerDelegate {
   private:
     mutable std::mutex mutex_;
     std::vector<std::string> detected_;
+    std::vector<std::string> handed_;
     std::vector<std::function<void(bool)>> unanswered_;
 };
 

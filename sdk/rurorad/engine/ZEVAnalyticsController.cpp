@@ -7,14 +7,13 @@
 #include "sdk/rurorad/ZEVEventLog/FileError.hpp"
 #include "sdk/rurorad/ZEVRuroradLog.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsEventFilter.hpp"
+#include "sdk/rurorad/engine/ZEVAnalyticsSessionCrash.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsEvent.hpp"
-#include "sdk/rurorad/records/ZEVAnalyticsMetadataEvent.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsViewControllerEvent.hpp"
 #include "sdk/zovaze/settings/ZOVSettingsOnboardingManager.hpp"
 
 #include <cerrno>
-#include <cmath>
 #include <filesystem>
 #include <utility>
 
@@ -403,33 +402,5 @@ void ZEVAnalyticsController::logPreviousSessionCrashedOnDate(const std::optional
 
 void ZEVAnalyticsController::writePreviousSessionCrash(const ns::Date& date) {
     if (!lastSession_ || lastSession_->timestamp == 0) return;
-    const double seconds = std::floor(date.timeIntervalSince1970());
-    const std::uint64_t crashMilliseconds = seconds > 0 ? static_cast<std::uint64_t>(seconds) * 1000 : 0;
-    auto crash = ZEVAnalyticsApplicationLifecycleEvent::initApplicationCrashedEvent(crashMilliseconds,
-                                                                                    newEventIdentifier());
-    const ZEVAnalyticsMetadataEvent metadata(crash->priority(), crash->timestamp(),
-                                             lastSession_->metadataJSONData);
-    auto url = logSessionRepository_.eventLogFileURLForStateName(
-        Repository::activeStateName, lastSession_->identifier, lastSession_->timestamp,
-        identifierGenerator_->generateSessionFragmentIdentifier(), crashMilliseconds,
-        static_cast<std::int64_t>(crash->priority()));
-    if (!url) {
-        ZEVRuroradLog("Unable to create a new session fragment to contain crash event {error: " +
-                      describe(url.error()) + "}");
-        return;
-    }
-    bool written = false;
-    if (auto file = ZEVEventLogEventFile::initWithURL(*url)) {
-        if (auto appended = file->appendEvent(metadata); !appended) {
-            ZEVRuroradLog("Unable to log metadata event {error: " + describe(appended.error()) + "}");
-        } else if (auto crashed = file->appendEvent(*crash); !crashed) {
-            ZEVRuroradDebugLog("Unable to log crash event {error: " + describe(crashed.error()) + "}");
-        } else {
-            written = true;
-        }
-    }
-    if (!written) {
-        std::error_code ec;
-        fs::remove(*url, ec);
-    }
+    ZEVAnalyticsWriteSessionCrash(logSessionRepository_, *lastSession_, date, newEventIdentifier());
 }

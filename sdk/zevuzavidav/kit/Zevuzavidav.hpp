@@ -26,12 +26,12 @@
 // std::string or const char*): each setter goes to the receiving class's "sharedInstance", while
 // "logEvent:" and "logEvent:attributes:" (ZevuzavidavEventAttributes) always go to this class's own.
 //
-// Earlier reports that need submission are announced to analytics on the main queue
-// ("logPreviousSessionCrashedOnDate:" with the report's start date), so the app's root screen must be up
-// by the time the main queue runs (the permission prompt is shown there too). Analytics files such a
-// crash under the one session it knows as the previous one, so of the reports announced before the
-// main queue comes round (a start's whole backlog) it hears once, of the newest: a backlog of reports
-// is not a backlog of crashes of that one session.
+// Earlier reports that need submission are announced to analytics during the start, before any of them
+// leaves "active" ("logPreviousSessionCrashedOnDate:" with the report's start date), and analytics has
+// the crash in its file when the message returns: a launch that ends at once loses no crash. Analytics
+// files such a crash under the one session it knows as the previous one, so of a start's reports it
+// hears once, of the newest: a backlog of reports is not a backlog of crashes of that one session. The
+// app's root screen must be up by the time the main queue runs (the permission prompt is shown there).
 //
 // Failure contract: nothing throws. A beta controller that cannot start, or crash reporting that cannot
 // be set up, is logged ("[Zevuzavidav] Beta could not be initialized", "[Zevuzavidav] Crash reporting
@@ -218,8 +218,6 @@ class Zevuzavidav final : public rt::Object,
     void recordJavaScriptException(const std::optional<std::string>& reason);
     // Sends a class message to "Rurorad" when it answers it; false otherwise.
     bool sendToAnalytics(const char* selector, std::vector<std::any> arguments);
-    // On the main queue: the newest earlier report announced since the last time, to analytics.
-    void logPreviousSessionCrash();
 
     Environment environment_;
     std::once_flag started_;
@@ -231,7 +229,6 @@ class Zevuzavidav final : public rt::Object,
     std::atomic<ZevuzavidavDelegate*> crashDelegate_{nullptr};
     std::shared_ptr<ZEVCrashReportingController> crashReportingController_;
     std::shared_ptr<ZEVBetaController> betaController_;
-    // An announcement to analytics is waiting on the main queue, with the newest date seen so far.
-    bool previousSessionCrashPending_ = false;
-    std::optional<ns::Date> previousSessionCrashDate_;
+    // Analytics has been told of the previous session's crash (once per process).
+    bool previousSessionCrashTold_ = false;
 };

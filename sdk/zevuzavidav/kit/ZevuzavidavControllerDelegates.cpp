@@ -67,28 +67,16 @@ void Zevuzavidav::reportingControllerDidDetectReportForLastExecution(
 
 void Zevuzavidav::reportingControllerInternalDidDetectReportForLastExecution(
     ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>& report) {
+    // The controller tells of every earlier report, newest first, before any of them leaves "active":
+    // analytics files the newest as the crash of the session it knows as the previous one, and writes it
+    // before this returns. A launch that ends before that leaves the report where the next launch tells
+    // of it again; one that ends after has its crash on disk.
+    {
+        std::lock_guard lock(mutex_);
+        if (previousSessionCrashTold_) return;
+        previousSessionCrashTold_ = true;
+    }
     const std::optional<ns::Date> date = ZEVReport(report).dateCreated();
-    {
-        std::lock_guard lock(mutex_);
-        if (date && (!previousSessionCrashDate_ || *previousSessionCrashDate_ < *date))
-            previousSessionCrashDate_ = date;
-        if (previousSessionCrashPending_) return;
-        previousSessionCrashPending_ = true;
-    }
-    std::weak_ptr<Zevuzavidav> weak = weak_from_this();
-    dispatch::main().async([weak] {
-        if (auto self = weak.lock()) self->logPreviousSessionCrash();
-    });
-}
-
-void Zevuzavidav::logPreviousSessionCrash() {
-    std::optional<ns::Date> date;
-    {
-        std::lock_guard lock(mutex_);
-        date = previousSessionCrashDate_;
-        previousSessionCrashDate_.reset();
-        previousSessionCrashPending_ = false;
-    }
     // Without a date the analytics kit has no session to put the crash in; it is still told.
     sendToAnalytics("logPreviousSessionCrashedOnDate:", {date ? std::any(*date) : std::any()});
 }

@@ -124,6 +124,7 @@ bool ZEVCrashReportingController::startWithProfilingMark(std::uint64_t profiling
     // the work queue runs beside it. The leftovers of "processing" were decided on by an earlier
     // launch: queued before this launch's reports are decided on, they go first.
     std::vector<std::shared_ptr<ZEVInternalReport>> earlier = readExistingReportPaths(active);
+    announceExistingActiveReports(earlier);
     if (!earlier.empty() && urgent && canProcessUrgentReports()) {
         processExistingActiveReport(earlier.back(), true);
         earlier.pop_back();

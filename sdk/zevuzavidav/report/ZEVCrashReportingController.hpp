@@ -8,12 +8,13 @@
 //
 // The start prepares the tree for the new launch (an older tree is removed first), keeps the launch
 // marker, makes "active"/<execution id>, installs the crash handlers through the environment, and
-// then deals with what earlier launches left: each earlier folder in "active" is deleted (nothing to
-// send, no readable metadata), sent at once as urgent (the launch marker was found, urgent reports are
-// allowed, no prompt and no delegate that decides), or handed to the delegate, whose answer submits it
-// (after asking the user in the "Send Crash Report?" alert when the prompt is on) or drops it; folders
-// left in "processing" are packaged and sent, packages left in "prepared" are sent again. A failed
-// upload is tried again every 600 s while the process lives.
+// then deals with what earlier launches left: the delegate hears of every earlier report that needs
+// submission, newest first, before any of them leaves "active"; each earlier folder in "active" is
+// deleted (nothing to send, no readable metadata), sent at once as urgent (the launch marker was found,
+// urgent reports are allowed, no prompt and no delegate that decides), or handed to the delegate, whose
+// answer submits it (after asking the user in the "Send Crash Report?" alert when the prompt is on) or drops
+// it; folders left in "processing" are packaged and sent, packages left in "prepared" are sent again. A
+// failed upload is tried again every 600 s while the process lives.
 //
 // The listings of "active", "processing" and "prepared" are taken before any earlier-report work is
 // queued, so no report is handled twice or from a folder that is gone.
@@ -126,6 +127,9 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     // removed on the work queue.
     std::vector<std::shared_ptr<ZEVInternalReport>>
     readExistingReportPaths(const std::vector<std::string>& paths);
+    // Tells the delegate of each (reportingControllerInternalDidDetectReportForLastExecution), newest
+    // first.
+    void announceExistingActiveReports(const std::vector<std::shared_ptr<ZEVInternalReport>>& reports);
     void processExistingActiveReport(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent);
     // Oldest first: by the start of their launch (undated ones first), then by folder name.
     static void sortOldestFirst(std::vector<std::shared_ptr<ZEVInternalReport>>& reports);

@@ -27,7 +27,8 @@ class ZEVCrashReportingControllerDelegate {
     virtual void reportingControllerDidDetectReportForLastExecution(
         ZEVCrashReportingController& controller, const std::shared_ptr<ZEVInternalReport>& report,
         std::function<void(bool submit)> completionHandler) = 0;
-    // Every earlier report that needs submission, before any decision about it.
+    // Every earlier report that needs submission, newest first, before any of them is handled: while
+    // this runs, a launch that ends leaves the report for the next one.
     virtual void reportingControllerInternalDidDetectReportForLastExecution(
         ZEVCrashReportingController& controller, const std::shared_ptr<ZEVInternalReport>& report) = 0;
     // True leaves the exception-port fault of that signal to the signal itself.

@@ -40,10 +40,20 @@ ZEVCrashReportingController::readExistingReportPaths(const std::vector<std::stri
     return reports;
 }
 
+void ZEVCrashReportingController::announceExistingActiveReports(
+    const std::vector<std::shared_ptr<ZEVInternalReport>>& reports) {
+    // All of them before any leaves "active", so that what the delegate keeps of a crash is kept while
+    // a launch that ends here would still find the report next time; the newest (the last launch's)
+    // first.
+    auto delegate = delegate_.lock();
+    if (!delegate) return;
+    for (auto report = reports.rbegin(); report != reports.rend(); ++report)
+        delegate->reportingControllerInternalDidDetectReportForLastExecution(*this, *report);
+}
+
 void ZEVCrashReportingController::processExistingActiveReport(
     const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent) {
     auto delegate = delegate_.lock();
-    if (delegate) delegate->reportingControllerInternalDidDetectReportForLastExecution(*this, report);
     if (asUrgent) {
         reportsController()->prepareAndSubmitReport(report, true, true);
         return;

@@ -7,6 +7,7 @@
 #include <bit>
 #include <limits>
 #include <optional>
+#include <pthread.h>
 #include <random>
 
 namespace {
@@ -204,6 +205,75 @@ TEST(PropertyListRead, IntegersBeyondSigned64BitsAreRefusedNotWrapped) {
         }
 }
 
+// libplist reads an <integer> whatever its start tag holds after the name (white space, attributes, a
+// quoted '>') and gathers its number across comments and CDATA sections; every such spelling of a value
+// beyond the signed 64 bits is refused, and every value within reads exactly.
+TEST(PropertyListRead, IntegersAreCheckedHoweverTheirElementIsSpelled) {
+    constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t least = std::numeric_limits<std::int64_t>::min();
+    const std::string openings[] = {
+        "<integer>",     "<integer >",        "<integer\t>",       "<integer\n>",
+        "<integer\r\n>", "<integer a=\"b\">", "<integer a=\">\">", "<integer a=\"x\"b=\"/\">",
+    };
+    const struct {
+        std::string number;
+        std::optional<std::int64_t> value; // nullopt: refused
+    } numbers[] = {
+        {"18446744073709551615", std::nullopt},
+        {"9223372036854775808", std::nullopt},
+        {"-9223372036854775809", std::nullopt},
+        {"0x8000000000000000", std::nullopt},
+        {"01000000000000000000000", std::nullopt}, // 2^63 in octal
+        {"9223372036854775807", most},
+        {"-9223372036854775808", least},
+        {"+9223372036854775807", most},
+        {"-1", -1},
+        // libplist takes the first sign itself and strtoull the rest, white space and a second sign
+        // included: the two signs multiply.
+        {"- 9223372036854775809", std::nullopt},
+        {"+ 18446744073709551615", std::nullopt},
+        {"--9223372036854775808", std::nullopt},
+        {"-+9223372036854775809", std::nullopt},
+        {" -9223372036854775808", least},
+        {"--9223372036854775807", most},
+        {"-\t-5", 5},
+        // Comments drop out of the number and CDATA sections join it.
+        {"1<!-- c -->8446744073709551615", std::nullopt},
+        {"<!--x-->-<!--y-->9223372036854775809", std::nullopt},
+        {"<![CDATA[1]]>8446744073709551615", std::nullopt},
+        {"<![CDATA[-92233]]>72036854775808", least},
+    };
+    for (const auto& open : openings)
+        for (const auto& n : numbers) {
+            const std::string element = open + n.number + "</integer>";
+            const std::string text =
+                "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>7</integer>" + element +
+                "</array></plist>";
+            auto read = ns::readPropertyList(std::string_view(text));
+            if (!n.value) {
+                ASSERT_FALSE(read) << element << " read as " << read->debugDescription();
+                EXPECT_EQ(read.error().code(), static_cast<long>(ns::PropertyListErrorCode::unsupported))
+                    << element;
+            } else {
+                ASSERT_TRUE(read) << element << ": " << read.error().description();
+                EXPECT_EQ(read->arrayValue()->at(1).integerValue(), n.value) << element;
+            }
+        }
+    // libplist honours double quotes only: after a single-quoted '>' the element's text has begun.
+    const std::string single = "<plist><array><integer a='>18446744073709551615</integer>"
+                               "<string>'</string></array></plist>";
+    auto read = ns::readPropertyList(std::string_view(single));
+    ASSERT_FALSE(read) << read->debugDescription();
+    EXPECT_EQ(read.error().code(), static_cast<long>(ns::PropertyListErrorCode::unsupported));
+    // An empty element is 0 and takes nothing of what follows it.
+    const std::string empty = "<plist><array><integer/><integer a=\"/\" /><string>18446744073709551615"
+                              "</string></array></plist>";
+    auto zeros = ns::readPropertyList(std::string_view(empty));
+    ASSERT_TRUE(zeros) << zeros.error().description();
+    EXPECT_EQ(zeros->arrayValue()->at(0).integerValue(), 0);
+    EXPECT_EQ(zeros->arrayValue()->at(1).integerValue(), 0);
+}
+
 TEST(PropertyListRead, CorruptBytesGiveErrorsNotCrashes) {
     const std::string inputs[] = {
         "",
@@ -316,6 +386,66 @@ TEST(PropertyListRead, AbsurdNestingIsRefused) {
     auto rb = ns::readPropertyList(std::string_view(bin));
     ASSERT_FALSE(rb);
     EXPECT_EQ(rb.error().code(), static_cast<long>(ns::PropertyListErrorCode::tooDeep));
+}
+
+// libplist frees what it built recursively, also when it refuses a list half-way: a tree far deeper than
+// the limit ends the process unless the nesting check sees every level. Start tags with white space or
+// attributes open a level, and end tags inside comments, attributes or processing instructions close
+// none. The reading runs on a thread with a 1 MiB stack, so that a missed level crashes on any machine.
+TEST(PropertyListRead, NestingIsCountedHoweverItsTagsAreSpelled) {
+    constexpr int depth = 100000;
+    const struct {
+        std::string open, close;
+    } spellings[] = {
+        {"<array\t>", "</array>"},
+        {"<array\n>", "</array\n>"},
+        {"<array a=\"b\">", "</array>"},
+        {"<array a=\">\">", "</array>"},
+        {"<array><!-- </array> -->", "</array>"},
+        {"<array><?x </array> ?>", "</array>"},
+        {"<array a=\"</array>\">", "</array>"},
+        {"<array><string a=\"</array>\">s</string>", "</array>"},
+    };
+    for (const auto& spelling : spellings) {
+        std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+        for (int i = 0; i < depth; ++i)
+            xml += spelling.open;
+        for (int i = 0; i < depth; ++i)
+            xml += spelling.close;
+        xml += "</plist>";
+        std::optional<ns::Result<PropertyList>> read;
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, 1 << 20);
+        struct Job {
+            const std::string* xml;
+            std::optional<ns::Result<PropertyList>>* read;
+        } job{&xml, &read};
+        pthread_t thread;
+        ASSERT_EQ(pthread_create(
+                      &thread, &attributes,
+                      [](void* arg) -> void* {
+                          auto* j = static_cast<Job*>(arg);
+                          j->read->emplace(ns::readPropertyList(std::string_view(*j->xml)));
+                          return nullptr;
+                      },
+                      &job),
+                  0);
+        pthread_join(thread, nullptr);
+        pthread_attr_destroy(&attributes);
+        ASSERT_TRUE(read);
+        ASSERT_FALSE(*read) << spelling.open;
+        EXPECT_EQ(read->error().code(), static_cast<long>(ns::PropertyListErrorCode::tooDeep))
+            << spelling.open;
+    }
+    // Empty elements open nothing: a thousand of them side by side are no nesting at all.
+    std::string siblings = "<plist><array>";
+    for (int i = 0; i < 1000; ++i)
+        siblings += i % 2 ? "<array />" : "<dict\t/>";
+    siblings += "</array></plist>";
+    auto flat = ns::readPropertyList(std::string_view(siblings));
+    ASSERT_TRUE(flat) << flat.error().description();
+    EXPECT_EQ(flat->arrayValue()->size(), 1000u);
 }
 
 TEST(PropertyListRead, ModerateNestingIsFine) {

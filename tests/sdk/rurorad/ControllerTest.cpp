@@ -2,6 +2,7 @@
 // open fragment, the metadata line, the previous launch's crash.
 #include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/Console.hpp"
+#include "sdk/rurorad/engine/ZEVAnalyticsSessionCrash.hpp"
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "sdk/zovaze/base/DebugFlag.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
@@ -154,12 +155,17 @@ TEST_F(Engine, ThePreviousLaunchsCrashGoesIntoThatLaunchsSession) {
     controller.reset();
 
     // The next launch: the crash goes into the first launch's session, in a fragment of its own, closed.
+    // That session crashed once: told again, even of a later date, it keeps the one crash.
     timestamps->next = 1800000000000;
     start();
     controller->logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1600000000.75));
     controller->logPreviousSessionCrashedOnDate(std::nullopt);
+    controller->logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1600000009));
     settle();
-    const fs::path crashLog = v1() / "ACTIVE" / kSession / "1600000000000_F3" / "1.log";
+    const fs::path crashLog = v1() / "ACTIVE" / kSession /
+                              ("1600000000000_" + ZEVAnalyticsCrashFragmentIdentifier(
+                                                      AnalyticsWorld::executionIdentifier, 1700000000001)) /
+                              "1.log";
     ASSERT_TRUE(fs::exists(crashLog)) << testing::PrintToString(filesIn("ACTIVE"));
     const auto lines = parseLog(readFile(crashLog));
     ASSERT_EQ(lines.size(), 2u);

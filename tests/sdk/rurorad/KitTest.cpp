@@ -1,6 +1,7 @@
 // The Rurorad kit: its runtime class, its once-only start, and the app's log calls reaching the engine.
 #include "platform/foundation/Console.hpp"
 #include "sdk/rurorad/Rurorad.hpp"
+#include "sdk/rurorad/engine/ZEVAnalyticsSessionCrash.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
 #include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/kit/ZOVKit.hpp"
@@ -14,14 +15,17 @@ namespace {
 class Kit : public ::testing::Test {
   protected:
     Kit() {
+        kit = std::make_unique<Rurorad>(kitEnvironment());
+        previous = Rurorad::exchangeSharedInstance(kit.get());
+    }
+    Rurorad::Environment kitEnvironment() {
         Rurorad::Environment environment;
         environment.host = [this] { return world.host(); };
         environment.cachesDirectory = [this] { return (world.folder.path() / "Caches").string(); };
         environment.registry = &world.registry;
         environment.parts.identifierGenerator = std::make_shared<CountingIdentifiers>();
         environment.parts.timestampGenerator = std::make_shared<CountingTimestamps>();
-        kit = std::make_unique<Rurorad>(environment);
-        previous = Rurorad::exchangeSharedInstance(kit.get());
+        return environment;
     }
     ~Kit() override { Rurorad::exchangeSharedInstance(previous); }
 
@@ -59,6 +63,52 @@ TEST_F(Kit, LogCallsBeforeTheStartAreDropped) {
     EXPECT_FALSE(kit->analyticsController());
     EXPECT_FALSE(fs::exists(root()));
     EXPECT_TRUE(console.lines().empty());
+}
+
+// The crash kit tells of the previous launch's crash before analytics starts, and lets go of that
+// launch's report when the call returns: the crash must be in the session the defaults still name by
+// then. A launch that ends before its own start leaves that session named, so the next one tells again;
+// the session keeps one crash, also when the last launch ended between making the file and filling it.
+TEST_F(Kit, APreviousCrashToldBeforeTheStartIsInItsSessionOnceWhenTheCallReturns) {
+    const ZEVAnalyticsSessionRecord crashed{"crashed-launch", 1650000000000,
+                                            R"({"session_id":"crashed-launch"})"};
+    crashed.save(*world.defaults);
+    const fs::path session = root() / "v1/ACTIVE/1650000000000_crashed-launch";
+    const fs::path crashLog =
+        session /
+        ("1650000000000_" + ZEVAnalyticsCrashFragmentIdentifier(crashed.identifier, crashed.timestamp)) /
+        "1.log";
+    auto crashesIn = [&] {
+        std::vector<std::string> crashes;
+        for (const auto& fragment : fs::directory_iterator(session))
+            for (const auto& line : parseLog(readFile(fragment.path() / "1.log")))
+                if (line.key == "app_crashed") crashes.push_back(fragment.path().filename().string());
+        return crashes;
+    };
+
+    Rurorad::logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000000.5));
+    const auto lines = parseLog(readFile(crashLog));
+    ASSERT_EQ(lines.size(), 2u) << "in its file when the call returns";
+    EXPECT_EQ(lines[0].key, "metadata");
+    EXPECT_EQ(*lines[0].payload, crashed.metadataJSONData);
+    EXPECT_EQ(lines[1].key, "app_crashed");
+
+    // The next launches, each ended before its start recorded a session of its own.
+    for (const bool emptied : {false, true}) {
+        if (emptied) fs::resize_file(crashLog, 0);
+        Rurorad next(kitEnvironment());
+        next.logPreviousSessionCrashed(ns::Date::fromTimeIntervalSince1970(1650000100));
+        EXPECT_EQ(crashesIn(), std::vector<std::string>{crashLog.parent_path().filename().string()});
+        EXPECT_EQ(parseLog(readFile(crashLog)).size(), 2u);
+    }
+
+    // Once started, the engine has recorded this launch's session; the crashed one keeps its one crash.
+    Rurorad::startWithBetaToken(std::nullopt);
+    Rurorad::logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000200));
+    kit->analyticsController()->sessionMaintenanceQueue().sync([] {});
+    EXPECT_EQ(crashesIn().size(), 1u);
+    EXPECT_EQ(ZEVAnalyticsSessionRecord::read(*world.defaults)->identifier,
+              AnalyticsWorld::executionIdentifier);
 }
 
 TEST_F(Kit, StartsOnceUnderTheCachesAndLogsTheLaunch) {

@@ -5,8 +5,9 @@
 // HTTPS server for crash reports (its root pinned by the test build) and for analytics (whose client
 // trusts the system's roots: SSL_CERT_FILE names the test root): the server must get exactly one crash
 // report, of the first launch, with the user id and the keys in its members, and an analytics upload
-// that holds "app_crashed" in the first launch's session. Skipped when the program has not been built
-// or tmux is not installed.
+// that holds "app_crashed" in the first launch's session. Crash loops, of launches that end right at
+// their start, must still give one "app_crashed" per crashed session. Skipped when the program has not
+// been built or tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -75,7 +77,7 @@ std::map<std::string, std::string> keyValues(const std::string& member) {
     return pairs;
 }
 
-// The sessions of the analytics uploads in which "app_crashed" was logged.
+// The session of each "app_crashed" the analytics uploads hold.
 std::vector<std::string> sessionsWithACrash(const std::vector<reporttest::Request>& requests) {
     std::vector<std::string> sessions;
     for (const auto& request : requests) {
@@ -84,13 +86,11 @@ std::vector<std::string> sessionsWithACrash(const std::vector<reporttest::Reques
             auto text = reporttest::gunzip(member);
             if (!text) continue;
             std::string session;
-            bool crashed = false;
             for (const auto& line : ruroradtest::parseLog(*text)) {
                 if (line.key == "metadata" && line.payload)
                     session = json::parse(*line.payload, nullptr, false).value("session_id", "");
-                crashed |= line.key == "app_crashed";
+                if (line.key == "app_crashed") sessions.push_back(session);
             }
-            if (crashed) sessions.push_back(session);
         }
     }
     return sessions;
@@ -188,6 +188,119 @@ TEST_P(CrashKitEndToEnd, TheNextLaunchSendsTheReportWithTheUserAndAnalyticsLogsT
 
     EXPECT_EQ(sessionsWithACrash(requests), std::vector<std::string>{crashed})
         << "app_crashed, once, in the first launch's session";
+}
+
+// Launches of the test build that crash at once, and a last one that sends what they left.
+class CrashKitLoop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(program)) GTEST_SKIP() << "the program is not built: " << program;
+        if (!velotest::hasTmux()) GTEST_SKIP() << "tmux is not installed";
+    }
+
+    std::string environment() const {
+        const std::string roots = std::getenv("VELOMARINTH_TEST_PINNED_ROOTS");
+        return "VELOMARINTH_HOME=" + quote(home.path().string()) + " " + velotools::loopbackServerWords() +
+               " SettingsEndpoint=https://127.0.0.1:9 ZevuzavidavReportsEndpoint=" + quote(server.base()) +
+               " VELOMARINTH_TEST_PINNED_ROOTS=" + quote(roots) + " SSL_CERT_FILE=" + quote(roots);
+    }
+    fs::path sandbox() const { return home.path() / "com.velomarinth.swift"; }
+    fs::path tree() const {
+        return sandbox() / "Library/Caches/com.zevuzavidav.data/com.velomarinth.swift/v3";
+    }
+
+    // A launch with `more` in its environment that must end by SIGSEGV; the report folders in "active"
+    // after it.
+    std::vector<std::string> crashingLaunch(const std::string& more) {
+        velotest::Tmux tmux("velo-kit-loop");
+        tmux.start("env " + more + " " + environment() + " " + quote(program.string()) +
+                   "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
+        const std::string shown = tmux.waitFor("PROGRAM-ENDED");
+        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
+        return entries(tree() / "active");
+    }
+
+    // Whether analytics still holds anything of the sessions of `launches`, packaged or not.
+    bool analyticsHoldsSessionsOf(const std::set<std::string>& launches) const {
+        const fs::path v1 = tree().parent_path() / "analytics/v1";
+        for (const char* state : {"ACTIVE", "PACKAGED"})
+            for (const auto& session : entries(v1 / state))
+                if (launches.count(session.substr(session.find('_') + 1)) != 0) return true;
+        return false;
+    }
+
+    // A launch that runs, with analytics on and uploading to the server every second (server settings
+    // an earlier run cached), until the server has the reports of `launches` and analytics has sent
+    // everything of their sessions; the requests by then.
+    std::vector<reporttest::Request> sendingLaunch(const std::set<std::string>& launches) {
+        const fs::path cache = sandbox() / "Library/Caches/io.zovaze.sdk.ios.data/com.velomarinth.swift";
+        fs::create_directories(cache);
+        std::ofstream(cache / "settings.json") << json{
+            {"features", {{"collect_analytics", true}}},
+            {"analytics",
+             {{"url", server.base() + kAnalyticsPath},
+              {"flush_interval_secs", 1},
+              {"max_pending_send_file_count", 100}}}}.dump();
+        velotest::Tmux last("velo-kit-loop-last");
+        last.start("env " + environment() + " " + quote(program.string()));
+        last.waitFor("SWIFT BASICS");
+        EXPECT_TRUE(velotest::waitUntil([&] {
+            return reportsSent() == launches && entries(tree() / "prepared").empty() &&
+                   entries(tree() / "processing").empty() && !analyticsHoldsSessionsOf(launches);
+        })) << "reports: "
+            << reportsSent().size() << ", crashes: " << sessionsWithACrash(server.requests()).size();
+        last.keys("q");
+        last.waitFor("PROGRAM-ENDED");
+        return server.requests();
+    }
+
+    std::set<std::string> reportsSent() const {
+        std::set<std::string> sent;
+        for (const auto& request : server.requests())
+            if (request.target == kReportsPath) sent.insert(partsOf(request)["report_id"]);
+        return sent;
+    }
+
+    const fs::path program = std::string(VELO_BINARY_DIR) + "/test-bundles/crashkit/Swift.app/velomarinth";
+    reporttest::ReportServer server;
+    velotest::TempFolder home;
+};
+
+// A crash loop: five launches each crash as the app becomes active, right after the SDK's start, before
+// the main loop has run anything (the test build's VELOMARINTH_TEST_CRASH_AT_START). Each launch finds
+// the report of the one before, and that launch's crash must be in analytics by then, since the launch
+// ends at once. A last launch that runs sends it all: five reports, and "app_crashed" once in each
+// crashed launch's session.
+TEST_F(CrashKitLoop, EveryLaunchOfACrashLoopIsLoggedAsACrashOfItsOwnSession) {
+    constexpr std::size_t kLaunches = 5;
+    std::set<std::string> crashed;
+    for (std::size_t launch = 1; launch <= kLaunches; ++launch) {
+        // This launch's report is the one in "active" that no earlier launch left.
+        for (const auto& folder : crashingLaunch("VELOMARINTH_TEST_CRASH_AT_START=1"))
+            crashed.insert(folder);
+        ASSERT_EQ(crashed.size(), launch) << "launch " << launch;
+    }
+    const auto requests = sendingLaunch(crashed);
+    auto sessions = sessionsWithACrash(requests);
+    std::sort(sessions.begin(), sessions.end());
+    EXPECT_EQ(sessions, std::vector<std::string>(crashed.begin(), crashed.end()))
+        << "app_crashed once in each crashed launch's session";
+}
+
+// The second launch faults the moment it moves the first one's report out of "active" (a preloaded
+// rename), before its analytics has recorded a session of its own: the first launch's crash is on disk
+// by then, and the third launch, which still knows the first launch's session as the last one and is
+// told of the second one's report, adds no second crash to it. The second launch had no session.
+TEST_F(CrashKitLoop, ALaunchThatEndsAsItHandsAReportOnLeavesItsCrashLoggedOnce) {
+    const auto first = crashingLaunch("VELOMARINTH_TEST_CRASH_AT_START=1");
+    ASSERT_EQ(first.size(), 1u);
+    const auto second = crashingLaunch("LD_PRELOAD=" + quote(VELO_FAULT_ON_PROCESSING));
+    ASSERT_EQ(second.size(), 1u);
+    ASSERT_NE(second, first);
+    ASSERT_EQ(entries(tree() / "processing"), first) << "the second launch ended as it handed the report on";
+
+    const auto requests = sendingLaunch({first[0], second[0]});
+    EXPECT_EQ(sessionsWithACrash(requests), first) << "app_crashed once, in the first launch's session";
 }
 
 INSTANTIATE_TEST_SUITE_P(CrashKitRoads, CrashKitEndToEnd,

@@ -222,7 +222,8 @@ TEST(EarlierReports, AProcessingItemThatHoldsNoReportGoesAtTheNextStartOnce) {
 }
 
 // Earlier reports go oldest first, by the start of their launch rather than by their folders' names or
-// the order the folder lists them in; a report without a start date counts as the oldest.
+// the order the folder lists them in; a report without a start date counts as the oldest. All of them
+// are told of first, newest first, before the first is handed over.
 TEST(EarlierReports, AreHandedToTheAppOldestFirst) {
     TestApp app;
     ASSERT_TRUE(app.files->prepareForNewLaunch());
@@ -237,8 +238,10 @@ TEST(EarlierReports, AreHandedToTheAppOldestFirst) {
     kit->decision = TestKit::Decision::never;
     auto controller = app.launch(kit, "launch1");
     ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
-    EXPECT_EQ(kit->detected(),
-              (std::vector<std::string>{"undated", "k", "f", "c", "z", "x", "m", "a", "b", "q", "t"}));
+    const std::vector<std::string> oldestFirst = {"undated", "k", "f", "c", "z", "x",
+                                                  "m",       "a", "b", "q", "t"};
+    EXPECT_EQ(kit->handed(), oldestFirst);
+    EXPECT_EQ(kit->detected(), std::vector<std::string>(oldestFirst.rbegin(), oldestFirst.rend()));
 }
 
 } // namespace

@@ -158,7 +158,8 @@ TEST(ReportBacklog, AfterAFailedLaunchOnlyTheNewestIsUrgent) {
     auto controller = app.launch(kit, "launch1");
     ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
     EXPECT_EQ(idsInArrivalOrder(server.requests()), std::vector<std::string>{"failed"});
-    EXPECT_EQ(kit->detected(), (std::vector<std::string>{"failed", "oldest", "older"}));
+    EXPECT_EQ(kit->detected(), (std::vector<std::string>{"failed", "older", "oldest"}));
+    EXPECT_EQ(kit->handed(), (std::vector<std::string>{"oldest", "older"}));
     ASSERT_TRUE(server.waitForRequests(3));
     ASSERT_TRUE(TestApp::settleUploads(controller));
     EXPECT_EQ(reportIds(server.requests()), (std::vector<std::string>{"failed", "older", "oldest"}));

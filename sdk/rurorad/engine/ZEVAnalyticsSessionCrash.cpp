@@ -1,0 +1,86 @@
+#include "sdk/rurorad/engine/ZEVAnalyticsSessionCrash.hpp"
+
+#include "sdk/rurorad/ZEVEventLog/ZEVEventLogEventFile.hpp"
+#include "sdk/rurorad/ZEVRuroradLog.hpp"
+#include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
+#include "sdk/rurorad/records/ZEVAnalyticsMetadataEvent.hpp"
+#include "sdk/zovaze/base/HexAndDigests.hpp"
+
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <optional>
+
+namespace fs = std::filesystem;
+using Repository = ZEVEventLogSessionRepository;
+
+std::string ZEVAnalyticsCrashFragmentIdentifier(const std::string& identifier, std::uint64_t timestamp) {
+    // A name-based UUID (version 5: SHA-1) of the session's directory name.
+    const std::string name =
+        "app_crashed/" + Repository::sessionDirectoryNameWithIdentifier(identifier, timestamp);
+    std::string hex = ZOVSHA1HexFromBytes(reinterpret_cast<const std::uint8_t*>(name.data()),
+                                          static_cast<std::uint32_t>(name.size()))
+                          .substr(0, 32);
+    hex[12] = '5';
+    hex[16] = "89ab"[std::stoi(hex.substr(16, 1), nullptr, 16) & 3];
+    for (char& c : hex)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) +
+           "-" + hex.substr(20);
+}
+
+namespace {
+
+// The log file of the session's crash fragment when an earlier write made the fragment.
+std::optional<std::string> existingCrashLog(Repository& repository,
+                                            const ZEVAnalyticsSessionRecord& session) {
+    auto directory = repository.sessionDirectoryURLForStateName(Repository::activeStateName,
+                                                                session.identifier, session.timestamp);
+    if (!directory) return std::nullopt;
+    const std::string suffix =
+        "_" + ZEVAnalyticsCrashFragmentIdentifier(session.identifier, session.timestamp);
+    for (const auto& fragment : repository.sessionFragmentDirectoryURLsForSessionDirectory(*directory))
+        if (fs::path(fragment).filename().string().ends_with(suffix))
+            return (fs::path(fragment) /
+                    *Repository::activeEventLogFileNameForPriority(ZEVEventLogEvent::mediumPriority))
+                .string();
+    return std::nullopt;
+}
+
+} // namespace
+
+void ZEVAnalyticsWriteSessionCrash(Repository& repository, const ZEVAnalyticsSessionRecord& session,
+                                   const ns::Date& date, const std::string& eventIdentifier) {
+    const double seconds = std::floor(date.timeIntervalSince1970());
+    const std::uint64_t crashMilliseconds = seconds > 0 ? static_cast<std::uint64_t>(seconds) * 1000 : 0;
+    auto crash = ZEVAnalyticsApplicationLifecycleEvent::initApplicationCrashedEvent(crashMilliseconds,
+                                                                                    eventIdentifier);
+    std::optional<std::string> url = existingCrashLog(repository, session);
+    if (!url) {
+        auto made = repository.eventLogFileURLForStateName(
+            Repository::activeStateName, session.identifier, session.timestamp,
+            ZEVAnalyticsCrashFragmentIdentifier(session.identifier, session.timestamp), crashMilliseconds,
+            static_cast<std::int64_t>(crash->priority()));
+        if (!made) {
+            ZEVRuroradLog("Unable to create a new session fragment to contain crash event {error: " +
+                          made.error().localizedDescription() + "}");
+            return;
+        }
+        url = *made;
+    }
+    auto file = ZEVEventLogEventFile::initWithURL(*url);
+    if (file && file->fileSize() > 0) return; // the session has its crash
+    std::string lines;
+    ZEVAnalyticsMetadataEvent(crash->priority(), crash->timestamp(), session.metadataJSONData)
+        .appendEventData(lines);
+    crash->appendEventData(lines);
+    if (file) {
+        auto appended = file->appendData(lines);
+        if (appended) return;
+        ZEVRuroradLog("Unable to log metadata event {error: " + appended.error().localizedDescription() +
+                      "}");
+    }
+    file.reset();
+    std::error_code ec;
+    fs::remove(*url, ec);
+}
