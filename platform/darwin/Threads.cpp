@@ -129,6 +129,16 @@ const char* statusField(const char* text, const char* key) {
 
 enum class Hearing { onItsWay, cannotAnswer, gone };
 
+// Whether the signal mask on the status line `key` ("SigBlk", "SigPnd": 16 hex digits) holds `number`.
+bool maskHolds(const char* text, const char* key, int number) {
+    const char* digits = statusField(text, key);
+    if (digits == nullptr) return false;
+    std::uint64_t mask = 0;
+    for (; (*digits >= '0' && *digits <= '9') || (*digits >= 'a' && *digits <= 'f'); ++digits)
+        mask = mask << 4 | static_cast<std::uint64_t>(*digits <= '9' ? *digits - '0' : *digits - 'a' + 10);
+    return (mask >> (number - 1) & 1) != 0;
+}
+
 // What the kernel says of a thread asked to stop that has not answered. Raw system calls into this
 // frame's memory: it runs in the crash handler.
 Hearing hearing(pid_t tid) {
@@ -143,13 +153,11 @@ Hearing hearing(pid_t tid) {
         if (*state == 'Z' || *state == 'X') return Hearing::gone;         // ending: it runs no more code
         if (*state == 'T' || *state == 't') return Hearing::cannotAnswer; // stopped, or held by a tracer
     }
-    const char* blocked = statusField(text, "SigBlk");
-    if (blocked == nullptr) return Hearing::onItsWay;
-    std::uint64_t mask = 0;
-    for (; (*blocked >= '0' && *blocked <= '9') || (*blocked >= 'a' && *blocked <= 'f'); ++blocked)
-        mask = mask << 4 | static_cast<std::uint64_t>(*blocked <= '9' ? *blocked - '0' : *blocked - 'a' + 10);
-    const int bit = suspensionSignal() - 1;
-    return (mask >> bit & 1) != 0 ? Hearing::cannotAnswer : Hearing::onItsWay;
+    // Blocked and still waiting to be delivered: the thread holds it off. (Blocked but delivered is a
+    // thread inside the handler, which blocks its own signal while it answers.)
+    const int signal = suspensionSignal();
+    return maskHolds(text, "SigBlk", signal) && maskHolds(text, "SigPnd", signal) ? Hearing::cannotAnswer
+                                                                                  : Hearing::onItsWay;
 }
 
 // Sends the signal to the thread of the next slot not asked yet; false when every one has been. A
