@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
@@ -86,6 +87,22 @@ bool pipeCopy(std::uintptr_t address, void* destination, std::size_t size) {
     return true;
 }
 
+// A forked child holds its parent's pipe (the same pipe, not a copy): a copy in each would read the
+// other's bytes as its own. Run in the child, where only the forking thread lives, it gives the child a
+// pipe of its own and forgets an owner that was one of the parent's threads. Without a new pipe (no
+// descriptor left) the child's pipe copies fail rather than share.
+void giveTheChildItsOwnPipe() {
+    const int inheritedRead = pipeRead.load(std::memory_order_relaxed);
+    const int inheritedWrite = pipeWrite.load(std::memory_order_relaxed);
+    int fds[2] = {-1, -1};
+    if (inheritedRead >= 0 && pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) fds[0] = fds[1] = -1;
+    pipeRead.store(fds[0], std::memory_order_relaxed);
+    pipeWrite.store(fds[1], std::memory_order_relaxed);
+    if (inheritedRead >= 0) close(inheritedRead);
+    if (inheritedWrite >= 0) close(inheritedWrite);
+    pipeBusy.store(false, std::memory_order_release);
+}
+
 } // namespace
 
 void prepareGuardedReads() {
@@ -99,6 +116,9 @@ void prepareGuardedReads() {
         return;
     }
     pipeWrite.store(fds[1], std::memory_order_release);
+    // Once per process (a child inherits the registration with the pipe).
+    static const bool childrenGetTheirOwn = pthread_atfork(nullptr, nullptr, giveTheChildItsOwnPipe) == 0;
+    (void)childrenGetTheirOwn;
 }
 
 void setGuardedReadsUsePipe(bool usePipe) {

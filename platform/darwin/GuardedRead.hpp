@@ -5,7 +5,10 @@
 // tables). Safe in signal handlers: no heap, no locks, raw system calls only. The kernel copy
 // (process_vm_readv) is used when the kernel allows it; otherwise a pipe prepared by
 // prepareGuardedReads() lets the kernel validate the source through write(2). The pipe serves one
-// copy at a time; a copy that cannot have it within a bounded wait fails instead of blocking.
+// copy at a time; a copy that cannot have it within a bounded wait fails instead of blocking. A child
+// made by fork() gets a pipe of its own as it starts (a fork handler), so a parent and child copying
+// at once never read each other's bytes; one made by a raw clone or _Fork, which run no fork handlers,
+// must not copy through the pipe while its parent does.
 #include <cstddef>
 #include <cstdint>
 

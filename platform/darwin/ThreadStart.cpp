@@ -3,10 +3,13 @@
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/Threads.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
+#include <linux/futex.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace darwin {
 namespace {
@@ -35,16 +38,77 @@ void releaseSignalStack(void* memory) {
     munmap(memory, guardSize() + kSignalStackSize);
 }
 
-struct Start {
-    void* (*routine)(void*);
-    void* argument;
+// A start on its way to its thread: the routine and argument, in a slot of a table made at load time.
+// The new thread copies them and gives the slot back; freeing a heap block there instead would give
+// every thread a malloc arena of its own on its first free, even a thread that never allocates.
+struct StartSlot {
+    std::atomic<bool> taken{false};
+    void* (*routine)(void*) = nullptr;
+    void* argument = nullptr;
 };
+StartSlot startSlots[kStartsInFlight];
+std::atomic<unsigned> nextStartSlot{0};
+// A creator that finds every slot taken sleeps on `slotsGivenBack` until one is given back.
+std::atomic<int> slotsGivenBack{0};
+std::atomic<int> creatorsWaiting{0};
+
+long futex(std::atomic<int>* word, int operation, int value) {
+    return syscall(SYS_futex, reinterpret_cast<int*>(word), operation, value, nullptr, nullptr, 0);
+}
+
+// In a forked child only the forking thread lives: the starts the parent had on their way are for
+// threads that do not exist here, and nobody waits.
+void forgetStartsInFlight() {
+    for (StartSlot& slot : startSlots)
+        slot.taken.store(false, std::memory_order_relaxed);
+    creatorsWaiting.store(0, std::memory_order_relaxed);
+}
+
+pthread_once_t forkWatchOnce = PTHREAD_ONCE_INIT;
+
+bool takeFreeSlot(StartSlot** out) {
+    const unsigned from = nextStartSlot.fetch_add(1, std::memory_order_relaxed);
+    for (std::size_t i = 0; i < kStartsInFlight; ++i) {
+        StartSlot& slot = startSlots[(from + i) % kStartsInFlight];
+        bool expected = false;
+        if (!slot.taken.load(std::memory_order_relaxed) &&
+            slot.taken.compare_exchange_strong(expected, true, std::memory_order_acquire)) {
+            *out = &slot;
+            return true;
+        }
+    }
+    return false;
+}
+
+StartSlot* takeStartSlot() {
+    pthread_once(&forkWatchOnce, [] { pthread_atfork(nullptr, nullptr, forgetStartsInFlight); });
+    StartSlot* slot = nullptr;
+    while (!takeFreeSlot(&slot)) {
+        // Every slot is on its way to a thread that has not run yet; one gives its slot back soon.
+        creatorsWaiting.fetch_add(1, std::memory_order_seq_cst);
+        const int seen = slotsGivenBack.load(std::memory_order_seq_cst);
+        if (!takeFreeSlot(&slot)) futex(&slotsGivenBack, FUTEX_WAIT_PRIVATE, seen);
+        creatorsWaiting.fetch_sub(1, std::memory_order_seq_cst);
+        if (slot != nullptr) break;
+    }
+    return slot;
+}
+
+void giveBack(StartSlot& slot) {
+    slot.taken.store(false, std::memory_order_seq_cst);
+    if (creatorsWaiting.load(std::memory_order_seq_cst) > 0) {
+        slotsGivenBack.fetch_add(1, std::memory_order_seq_cst);
+        futex(&slotsGivenBack, FUTEX_WAKE_PRIVATE, 0x7fffffff);
+    }
+}
 
 void* startCovered(void* raw) {
-    Start start = *static_cast<Start*>(raw);
-    std::free(raw);
+    auto& slot = *static_cast<StartSlot*>(raw);
+    void* (*routine)(void*) = slot.routine;
+    void* argument = slot.argument;
+    giveBack(slot);
     ensureSignalStack();
-    return start.routine(start.argument);
+    return routine(argument);
 }
 
 } // namespace
@@ -89,11 +153,11 @@ void beginThread(const char* name) {
 int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*), void* argument,
                  PthreadCreateFunction create) {
     if (create == nullptr) create = pthread_create;
-    auto* start = static_cast<Start*>(std::malloc(sizeof(Start)));
-    if (start == nullptr) return EAGAIN;
-    *start = Start{routine, argument};
-    int result = create(thread, attributes, startCovered, start);
-    if (result != 0) std::free(start);
+    StartSlot* slot = takeStartSlot();
+    slot->routine = routine;
+    slot->argument = argument;
+    const int result = create(thread, attributes, startCovered, slot);
+    if (result != 0) giveBack(*slot);
     return result;
 }
 

@@ -41,9 +41,14 @@ template <typename Body> std::thread startThread(const char* name, Body body) {
 
 using PthreadCreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
 
+// Starts handed to threads that have not run yet, at most: a creator that would pass this waits until
+// one of them has run.
+constexpr std::size_t kStartsInFlight = 256;
+
 // pthread_create through `create` (the program's pthread_create when null), the new thread having its
-// signal stack before `routine` runs. Results as pthread_create's; EAGAIN when the small start record
-// cannot be allocated.
+// signal stack before `routine` runs. Results as pthread_create's. Nothing is allocated: the routine
+// and argument travel in a slot of a fixed table, which the new thread gives back before `routine`
+// runs (so a thread that never allocates is never given a malloc arena).
 int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*), void* argument,
                  PthreadCreateFunction create = nullptr);
 

@@ -58,6 +58,12 @@ void answer() {
         futexWakeAll(&answeredCount);
 }
 
+// A thread asked to stop answers within microseconds unless it cannot: it holds the signal blocked (the
+// C library blocks every signal while it starts and ends a thread, and an ending thread may then wait
+// for a lock a parked thread holds), it is stopped, or it has ended. A reader kept waiting this long
+// asks the kernel which it is, so that such a thread costs the record tens of microseconds rather than
+// the round's whole time.
+constexpr long kLookAfterNanos = 50L * 1000;
 constexpr long kAnswerTimeoutNanos = 250L * 1000 * 1000;
 
 long futexWait(std::atomic<int>* word, int expected, long timeoutNanos) {
@@ -86,6 +92,72 @@ template <typename Done> bool futexWaitUntil(std::atomic<int>* word, long deadli
         if (left <= 0) return false;
         futexWait(word, seen, left);
     }
+}
+
+// "/proc/self/task/<tid>/<leaf>" into `path` (64 bytes).
+void taskPath(pid_t tid, const char* leaf, char* path) {
+    constexpr char kPrefix[] = "/proc/self/task/";
+    std::memcpy(path, kPrefix, sizeof kPrefix - 1);
+    std::size_t at = sizeof kPrefix - 1;
+    char digits[16];
+    int n = 0;
+    for (auto v = static_cast<unsigned>(tid); n == 0 || v != 0; v /= 10)
+        digits[n++] = static_cast<char>('0' + v % 10);
+    while (n > 0)
+        path[at++] = digits[--n];
+    path[at++] = '/';
+    for (; *leaf != '\0' && at + 1 < 64; ++leaf)
+        path[at++] = *leaf;
+    path[at] = '\0';
+}
+
+// The text after "\n<key>:" and its blanks, or null.
+const char* statusField(const char* text, const char* key) {
+    const std::size_t length = std::strlen(key);
+    for (const char* line = text; line != nullptr && *line != '\0';) {
+        if (std::strncmp(line, key, length) == 0 && line[length] == ':') {
+            const char* value = line + length + 1;
+            while (*value == ' ' || *value == '\t')
+                ++value;
+            return value;
+        }
+        line = std::strchr(line, '\n');
+        if (line != nullptr) ++line;
+    }
+    return nullptr;
+}
+
+enum class Hearing { onItsWay, cannotAnswer, gone };
+
+// Whether the signal mask on the status line `key` ("SigBlk", "SigPnd": 16 hex digits) holds `number`.
+bool maskHolds(const char* text, const char* key, int number) {
+    const char* digits = statusField(text, key);
+    if (digits == nullptr) return false;
+    std::uint64_t mask = 0;
+    for (; (*digits >= '0' && *digits <= '9') || (*digits >= 'a' && *digits <= 'f'); ++digits)
+        mask = mask << 4 | static_cast<std::uint64_t>(*digits <= '9' ? *digits - '0' : *digits - 'a' + 10);
+    return (mask >> (number - 1) & 1) != 0;
+}
+
+// What the kernel says of a thread asked to stop that has not answered. Raw system calls into this
+// frame's memory: it runs in the crash handler.
+Hearing hearing(pid_t tid) {
+    if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed), tid, 0) != 0 && errno == ESRCH)
+        return Hearing::gone;
+    char path[64];
+    taskPath(tid, "status", path);
+    char text[4096];
+    // Unreadable: it may have ended just now, which the next look tells.
+    if (readSmallFile(path, text, sizeof text) <= 0) return Hearing::onItsWay;
+    if (const char* state = statusField(text, "State")) {
+        if (*state == 'Z' || *state == 'X') return Hearing::gone;         // ending: it runs no more code
+        if (*state == 'T' || *state == 't') return Hearing::cannotAnswer; // stopped, or held by a tracer
+    }
+    // Blocked and still waiting to be delivered: the thread holds it off. (Blocked but delivered is a
+    // thread inside the handler, which blocks its own signal while it answers.)
+    const int signal = suspensionSignal();
+    return maskHolds(text, "SigBlk", signal) && maskHolds(text, "SigPnd", signal) ? Hearing::cannotAnswer
+                                                                                  : Hearing::onItsWay;
 }
 
 // Sends the signal to the thread of the next slot not asked yet; false when every one has been. A
@@ -157,15 +229,37 @@ NameEntry* entryFor(pid_t tid, bool create) {
 
 bool ownStackAbove(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high);
 
-// Waits until the slot's thread has answered or the round's deadline has passed; one still on its way
-// then is given up (it leaves the handler at once if the signal still arrives). A thread nobody has
-// asked yet (those before it in the list did not pass the request on) is asked first.
+// Looks at a thread of the round that has not answered: one that has gone is counted as gone, one that
+// cannot answer now is given up (it leaves the handler at once if the signal still arrives), and one
+// on its way is left to answer.
+void lookAt(SuspendSlot& slot) {
+    if (slot.state.load(std::memory_order_acquire) != kRequested) return;
+    const Hearing heard = hearing(slot.tid.load(std::memory_order_relaxed));
+    if (heard == Hearing::onItsWay) return;
+    int expected = kRequested;
+    if (slot.state.compare_exchange_strong(expected, heard == Hearing::gone ? kGone : kAbandoned)) {
+        futexWakeAll(&slot.state);
+        answer();
+    }
+}
+
+// Waits until the slot's thread has answered, has been found gone or unable to answer (looked at each
+// time it has kept the reader waiting kLookAfterNanos), or the round's deadline has passed, when one
+// still on its way is given up. A thread nobody has asked yet (those before it in the list did not
+// pass the request on) is asked first.
 void settle(SuspendSlot& slot) {
     const auto index = static_cast<std::size_t>(&slot - slots);
     while (nextToAsk.load(std::memory_order_relaxed) <= index && askNext()) {
     }
-    futexWaitUntil(&slot.state, roundDeadline.load(std::memory_order_relaxed),
-                   [](int state) { return state != kRequested; });
+    const long deadline = roundDeadline.load(std::memory_order_relaxed);
+    for (;;) {
+        const long look = monotonicNanos() + kLookAfterNanos;
+        if (futexWaitUntil(&slot.state, look < deadline ? look : deadline,
+                           [](int state) { return state != kRequested; }))
+            return;
+        if (look >= deadline) break;
+        lookAt(slot);
+    }
     int expected = kRequested;
     slot.state.compare_exchange_strong(expected, kAbandoned);
 }
@@ -331,15 +425,8 @@ bool threadName(pid_t tid, char* buffer, std::size_t size) {
         copyText(buffer, size, slot->kernelName);
         return true;
     }
-    char path[64] = "/proc/self/task/";
-    char digits[16];
-    int n = 0;
-    for (pid_t v = tid; n == 0 || v != 0; v /= 10)
-        digits[n++] = static_cast<char>('0' + v % 10);
-    std::size_t at = std::strlen(path);
-    while (n > 0)
-        path[at++] = digits[--n];
-    std::memcpy(path + at, "/comm", 6);
+    char path[64];
+    taskPath(tid, "comm", path);
     if (readSmallFile(path, buffer, size) < 0) return false;
     std::size_t length = std::strlen(buffer);
     if (length > 0 && buffer[length - 1] == '\n') buffer[length - 1] = '\0';
@@ -466,12 +553,20 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count) {
 bool awaitSuspension() {
     while (askNext()) {
     }
-    // One wait for all of them: the last to answer wakes it.
+    // One wait for all of them: the last to answer wakes it. Those that keep it waiting are looked at.
     const int awaited = awaitedCount.load(std::memory_order_relaxed);
-    futexWaitUntil(&answeredCount, roundDeadline.load(std::memory_order_relaxed),
-                   [awaited](int answered) { return answered >= awaited; });
-    bool allAnswered = true;
+    const long deadline = roundDeadline.load(std::memory_order_relaxed);
     std::size_t count = slotCount.load(std::memory_order_acquire);
+    for (;;) {
+        const long look = monotonicNanos() + kLookAfterNanos;
+        if (futexWaitUntil(&answeredCount, look < deadline ? look : deadline,
+                           [awaited](int answered) { return answered >= awaited; }) ||
+            look >= deadline)
+            break;
+        for (std::size_t i = 0; i < count; ++i)
+            lookAt(slots[i]);
+    }
+    bool allAnswered = true;
     for (std::size_t i = 0; i < count; ++i) {
         int expected = kRequested;
         slots[i].state.compare_exchange_strong(expected, kAbandoned);

@@ -60,10 +60,12 @@ int suspensionSignal();
 // reserved signal's handler after saving its registers. The caller asks the first two; each thread
 // asks the next two in the list as it stops, and a read of a thread nobody has asked yet asks it. What
 // a thread left (suspendedThreadContext, suspendedThreadStack, its name) is waited for when first read,
-// until the thread answers or 250 ms after this call have passed, when it is given up; so a crash
-// handler records the first threads while the last still stop (tens of microseconds). A thread that
-// has ended since the list was taken is no reason to wait. One round at a time, ended by
-// resumeThreads.
+// until the thread answers; so a crash handler records the first threads while the last still stop
+// (tens of microseconds). A thread that has ended since the list was taken is no reason to wait, nor
+// is one that cannot answer: one that keeps a reader waiting 50 µs is looked at in /proc, and given up
+// at once when it has ended, is stopped, or holds the signal blocked (as the C library does while it
+// starts and ends a thread). Any other is given up 250 ms after this call. One round at a time, ended
+// by resumeThreads.
 void askThreadsToSuspend(const pid_t* ids, std::size_t count);
 // Asks those of the round not asked yet, and waits until every one has stopped or been given up; false
 // when one was given up.

@@ -1,11 +1,15 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 
 #include "platform/darwin/NullPage.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -32,6 +36,26 @@ std::string joinPath(const char* directory, const char* fileName) {
     return path + fileName;
 }
 
+// The alternate signal stack, above an inaccessible page of its own: it lies in the writable region
+// right above the exception server's stack, which a handler that ran past its bottom would otherwise
+// write over; with the guard it faults there. Without the region (its memory came from the heap) the
+// stack goes without a guard rather than protect memory that is not ours.
+void* guardedStack(ZEVAllocator* allocator) {
+    const std::uint64_t page = ZEVHostGetPageSize();
+    static_assert(zevuzavidav::kStackGuardRoom >= 2 * 16384, "room for a guard page and the alignment");
+    void* block = ZEVAllocatorSafeAllocate(allocator, zevuzavidav::kStackSize + 2 * page,
+                                           zevuzavidav::kAllocationWritable);
+    if (!zevuzavidav::allocatorOwns(allocator, block)) return block;
+    const auto at = reinterpret_cast<std::uintptr_t>(block);
+    auto* guard = reinterpret_cast<char*>((at + page - 1) & ~(page - 1));
+    if (mprotect(guard, page, PROT_NONE) != 0) {
+        char errorText[zevuzavidav::kErrorTextSize];
+        ZEVSDKLog("%s: Unable to guard the signal stack %s\n", "ZEVContextCreate",
+                  zevuzavidav::errorText(errno, errorText));
+    }
+    return guard + page;
+}
+
 } // namespace
 
 void ZEVContextCreate() {
@@ -45,16 +69,15 @@ void ZEVContextCreate() {
     // into it, so it is never unmapped.
     sharedContext.readOnly = nullptr;
     sharedContext.writable = nullptr;
-    ZEVAllocator* allocator =
-        ZEVAllocatorCreate(zevuzavidav::kWritableRequest, zevuzavidav::kReadOnlyRequest);
+    ZEVAllocator* allocator = ZEVAllocatorCreate(zevuzavidav::kWritableRequest + zevuzavidav::kStackGuardRoom,
+                                                 zevuzavidav::kReadOnlyRequest);
     sharedContext.allocator = allocator;
     auto* readOnly = static_cast<ZEVReadOnlyContext*>(
         ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVReadOnlyContext), zevuzavidav::kAllocationReadOnly));
     std::memset(static_cast<void*>(readOnly), 0, sizeof(ZEVReadOnlyContext));
     readOnly->machExceptionStack =
         ZEVAllocatorSafeAllocate(allocator, zevuzavidav::kStackSize, zevuzavidav::kAllocationWritable);
-    readOnly->signalStack =
-        ZEVAllocatorSafeAllocate(allocator, zevuzavidav::kStackSize, zevuzavidav::kAllocationWritable);
+    readOnly->signalStack = guardedStack(allocator);
     std::memset(readOnly->machExceptionStack, 0, zevuzavidav::kStackSize);
     std::memset(readOnly->signalStack, 0, zevuzavidav::kStackSize);
     auto* writable = static_cast<ZEVWritableContext*>(

@@ -98,13 +98,17 @@ namespace zevuzavidav {
 constexpr std::uint64_t kStackSize = 0x40000;
 constexpr std::uint64_t kWritableRequest = 544856;
 constexpr std::uint64_t kReadOnlyRequest = 17040;
+// Asked of the writable region beyond kWritableRequest: the inaccessible page below the alternate
+// signal stack, and its alignment to a page (of at most 16 KiB).
+constexpr std::uint64_t kStackGuardRoom = 2 * 16384;
 } // namespace zevuzavidav
 static_assert(2 * zevuzavidav::kStackSize + sizeof(ZEVWritableContext) <= zevuzavidav::kWritableRequest,
               "the writable region holds both stacks and the writable context");
 
 // The first step of ZEVContextInitialize: new queues (the earlier ones released), a new allocator with
-// the read-only and writable parts and both stacks, initialized 0. The earlier mapping is kept: handlers
-// of an earlier context may still point into it.
+// the read-only and writable parts and both stacks (the alternate signal stack above a guard page of
+// its own, the exception server's above the region's first guard), initialized 0. The earlier mapping is
+// kept: handlers of an earlier context may still point into it.
 void ZEVContextCreate();
 bool ZEVContextIsInitialized();
 // The crash claim: false for the first caller once initialized (it records); true for every later

@@ -1,22 +1,33 @@
 // Every thread's alternate signal stack: present before the thread's own code runs, however the thread
 // was started (the program's helpers, std::thread and a library's pthread_create through the
 // program's own definition, the first thread), guarded below, gone when the thread ends, and enough
-// for a handler to run when the thread has used up its own stack.
+// for a handler to run when the thread has used up its own stack. The start itself allocates nothing
+// on the new thread, so a thread that never allocates gets no malloc arena.
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/GuardedRead.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/FreshProcess.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <functional>
+#include <malloc.h>
+#include <mutex>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -156,8 +167,15 @@ struct EndCase {
 };
 
 int neverWritten[2];
+char neverRead;
 
-// Each records its stack in `out` and ends its own way.
+__attribute__((noinline)) void noteSignalStack(void* out) {
+    *static_cast<stack_t*>(out) = currentSignalStack();
+}
+
+// Each records its stack in `out` and ends its own way. The cancelled one keeps nothing on its own
+// frame: a cancellation unwinds past it without the epilogue that would clear AddressSanitizer's marks
+// around such locals, and the sanitizer's own end-of-thread code later trips over them.
 const EndCase kEnds[] = {
     {"Returning",
      [](void* out) -> void* {
@@ -173,9 +191,8 @@ const EndCase kEnds[] = {
      false},
     {"Cancelled",
      [](void* out) -> void* {
-         *static_cast<stack_t*>(out) = currentSignalStack();
-         char byte;
-         while (read(neverWritten[0], &byte, 1) != 0) { // a cancellation point that never returns
+         noteSignalStack(out);
+         while (read(neverWritten[0], &neverRead, 1) != 0) { // a cancellation point that never returns
          }
          return nullptr;
      },
@@ -265,5 +282,149 @@ TEST_P(CrashThreadStartOverflow, AThreadThatUsesUpItsStackStillRunsTheHandler) {
 
 INSTANTIATE_TEST_SUITE_P(CrashStarts, CrashThreadStartOverflow, ::testing::ValuesIn(kStarts),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the start record ------------------------------------------------------------------------
+
+// The malloc arenas of this process, as the C library lists them.
+int arenaCount() {
+    char* text = nullptr;
+    std::size_t size = 0;
+    FILE* out = open_memstream(&text, &size);
+    if (out == nullptr) return -1;
+    malloc_info(0, out);
+    std::fclose(out);
+    int count = 0;
+    for (const char* at = text; (at = std::strstr(at, "<heap nr=")) != nullptr; ++at)
+        ++count;
+    std::free(text);
+    return count;
+}
+
+pthread_barrier_t allStarted;
+pthread_barrier_t mayEnd;
+
+void* waitWithoutAllocating(void*) {
+    pthread_barrier_wait(&allStarted);
+    pthread_barrier_wait(&mayEnd);
+    return nullptr;
+}
+
+TEST(ThreadStartArena, ThreadsThatNeverAllocateGetNoMallocArena) {
+    if (!kLibraryThreadsCovered) GTEST_SKIP() << "the sanitizer's runtime owns malloc and pthread_create";
+    // A process without the arenas that earlier tests' threads left, which new threads would reuse.
+    if (velotest::ranInAFreshProcess()) return;
+    constexpr int kThreads = 16;
+    const int before = arenaCount();
+    ASSERT_GT(before, 0);
+    pthread_barrier_init(&allStarted, nullptr, kThreads + 1);
+    pthread_barrier_init(&mayEnd, nullptr, kThreads + 1);
+    auto libraryCreate =
+        reinterpret_cast<darwin::PthreadCreateFunction>(dlsym(RTLD_DEFAULT, "pthread_create"));
+    pthread_t threads[kThreads];
+    for (int i = 0; i < kThreads; ++i) {
+        // Half through the program's helper, half as a library's call reaches the program's definition.
+        const int made = i % 2 == 0
+                             ? darwin::createThread(&threads[i], nullptr, waitWithoutAllocating, nullptr)
+                             : libraryCreate(&threads[i], nullptr, waitWithoutAllocating, nullptr);
+        ASSERT_EQ(made, 0);
+    }
+    pthread_barrier_wait(&allStarted); // every one has run its start and lives
+    const int during = arenaCount();
+    pthread_barrier_wait(&mayEnd);
+    for (pthread_t thread : threads)
+        pthread_join(thread, nullptr);
+    EXPECT_EQ(during, before) << "threads that never allocate were given arenas";
+}
+
+// A creator whose threads are made later, by the test: the starts stay on their way until then.
+struct HeldStarts {
+    std::mutex mutex;
+    std::vector<std::pair<void* (*)(void*), void*>> starts;
+
+    // Runs the start the creator gave the thread, as the thread would.
+    void runOne(std::size_t index) {
+        std::pair<void* (*)(void*), void*> start;
+        {
+            std::lock_guard lock(mutex);
+            start = starts.at(index);
+        }
+        start.first(start.second);
+    }
+    std::size_t count() {
+        std::lock_guard lock(mutex);
+        return starts.size();
+    }
+};
+HeldStarts* held = nullptr;
+
+int holdStart(pthread_t* thread, const pthread_attr_t*, void* (*routine)(void*), void* argument) {
+    std::lock_guard lock(held->mutex);
+    held->starts.emplace_back(routine, argument);
+    *thread = pthread_t{};
+    return 0;
+}
+
+std::atomic<int> ranWith[darwin::kStartsInFlight + 1];
+
+void* noteArgument(void* argument) {
+    ranWith[*static_cast<int*>(argument)].fetch_add(1);
+    return nullptr;
+}
+
+TEST(ThreadStartRecord, EveryStartReachesItsOwnThreadWhenMoreAreOnTheirWayThanTheTableHolds) {
+    HeldStarts starts;
+    held = &starts;
+    constexpr std::size_t kMore = darwin::kStartsInFlight + 1;
+    static int arguments[kMore];
+    for (std::size_t i = 0; i < kMore; ++i) {
+        arguments[i] = static_cast<int>(i);
+        ranWith[i] = 0;
+    }
+    // One more than the table holds, from a thread made while there was room: its creator waits until
+    // a thread has taken its start.
+    velotest::Gate tableFull;
+    std::atomic<bool> lastMade{false};
+    std::thread last([&] {
+        tableFull.wait();
+        pthread_t made;
+        EXPECT_EQ(darwin::createThread(&made, nullptr, noteArgument, &arguments[kMore - 1], holdStart), 0);
+        lastMade = true;
+    });
+    pthread_t thread;
+    for (std::size_t i = 0; i < darwin::kStartsInFlight; ++i)
+        ASSERT_EQ(darwin::createThread(&thread, nullptr, noteArgument, &arguments[i], holdStart), 0);
+    tableFull.open();
+    starts.runOne(0);
+    ASSERT_TRUE(velotest::eventually([&] { return lastMade.load(); }));
+    last.join();
+    ASSERT_EQ(starts.count(), kMore);
+    for (std::size_t i = 1; i < kMore; ++i)
+        starts.runOne(i);
+    for (std::size_t i = 0; i < kMore; ++i)
+        EXPECT_EQ(ranWith[i].load(), 1) << "argument " << i;
+    held = nullptr;
+}
+
+TEST(ThreadStartRecord, AForkedChildIsNotHeldByStartsItsParentHadOnTheirWay) {
+    HeldStarts starts;
+    held = &starts;
+    static int argument = 0;
+    ranWith[0] = 0;
+    pthread_t thread;
+    for (std::size_t i = 0; i < darwin::kStartsInFlight; ++i)
+        ASSERT_EQ(darwin::createThread(&thread, nullptr, noteArgument, &argument, holdStart), 0);
+    // The child has none of the threads these starts were for; it starts threads of its own at once.
+    const int status = velotest::waitStatusOfChild([] {
+        pthread_t child;
+        if (darwin::createThread(&child, nullptr, noteArgument, &argument) != 0) _exit(4);
+        pthread_join(child, nullptr);
+        _exit(ranWith[0].load() == 1 ? 0 : 5);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    for (std::size_t i = 0; i < darwin::kStartsInFlight; ++i)
+        starts.runOne(i);
+    EXPECT_EQ(ranWith[0].load(), static_cast<int>(darwin::kStartsInFlight));
+    held = nullptr;
+}
 
 } // namespace

@@ -9,9 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <pthread.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -75,6 +78,52 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
         const auto at = counters[i].load();
         EXPECT_TRUE(velotest::eventually([&] { return counters[i].load() != at; })) << i;
     }
+}
+
+// A thread asked while it held the signal blocked, which then ended, never answers; a wait for the
+// round learns that it has gone rather than waiting the round's time out for it, and counts the round
+// whole.
+TEST(ThreadSuspension, AThreadThatEndsWithoutAnsweringCountsAsGone) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    std::atomic<pid_t> hearingId{0}, endingId{0};
+    std::atomic<bool> stop{false};
+    velotest::Gate mayEnd;
+    std::thread hearing([&] {
+        hearingId = darwin::currentThreadId();
+        while (!stop)
+            std::this_thread::yield();
+    });
+    std::thread ending([&] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, darwin::suspensionSignal());
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        endingId = darwin::currentThreadId();
+        mayEnd.wait();
+    });
+    velotest::OnExit letGo([&] {
+        darwin::resumeThreads();
+        stop = true;
+        mayEnd.open();
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return hearingId.load() != 0 && endingId.load() != 0; }));
+    const pid_t ids[] = {endingId, hearingId};
+    darwin::askThreadsToSuspend(ids, 2); // the ending one is asked while it holds the signal blocked
+    mayEnd.open();
+    ending.join();
+    // Asked directly: the round's own look-ups would settle the thread's slot already.
+    const bool endedForTheKernel = velotest::eventually(
+        [&] { return syscall(SYS_tgkill, getpid(), endingId.load(), 0) != 0 && errno == ESRCH; });
+    const bool whole = darwin::awaitSuspension();
+    mcontext_t context;
+    const bool hearingParked = darwin::suspendedThreadContext(hearingId, context);
+    EXPECT_TRUE(darwin::resumeThreads());
+    stop = true;
+    hearing.join();
+
+    ASSERT_TRUE(endedForTheKernel);
+    EXPECT_TRUE(whole) << "the thread that ended was waited for until the round's time was out";
+    EXPECT_TRUE(hearingParked);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Forked children crash for real with the crash context installed; the parent checks how each child
 // died and what it recorded. Suites are named Crash* so sanitizer runs can leave them out.
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/dispatch/SerialQueue.hpp"
 #include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
@@ -22,6 +23,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <pthread.h>
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
@@ -500,5 +503,137 @@ INSTANTIATE_TEST_SUITE_P(CrashEmulated, CrashExceptionPort,
                                            PortCase{"ChainsToEarlierHandler", nullWriteKeepingErrno, 0, 7, 0,
                                                     true, 1, 1, "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+// ---- a crash while threads start and end --------------------------------------------------------
+
+namespace {
+
+std::atomic<bool> holding{false};
+std::atomic<int> held{0};
+std::atomic<int> batches{0};
+
+// Where a churn thread that has begun its routine stays once the test holds them: waiting, able to
+// answer.
+__attribute__((noinline)) void holdForever() {
+    held.fetch_add(1);
+    for (;;)
+        pause();
+}
+
+void* churnRoutine(void*) {
+    if (holding.load()) holdForever();
+    return nullptr;
+}
+
+// A pool that starts and ends 32 threads at a time, through the program's thread start (what the
+// program's own pthread_create calls) or the C library's pthread_create alone. Once the test holds the
+// routines, a batch's threads stay in them and the pool waits in its join.
+void startPool(bool throughTheProgram) {
+    std::thread([throughTheProgram] {
+        for (;;) {
+            pthread_t batch[32];
+            int made = 0;
+            for (int i = 0; i < 32; ++i) {
+                pthread_t* thread = &batch[made];
+                const int result = throughTheProgram
+                                       ? darwin::createThread(thread, nullptr, churnRoutine, nullptr)
+                                       : pthread_create(thread, nullptr, churnRoutine, nullptr);
+                made += result == 0 ? 1 : 0;
+            }
+            for (int i = 0; i < made; ++i)
+                pthread_join(batch[i], nullptr);
+            batches.fetch_add(1);
+        }
+    }).detach();
+}
+
+// A thread that holds every signal blocked from now on, as the C library's thread start and end steps
+// do (where an ending thread may wait for a lock a suspended thread holds): it never answers.
+constexpr const char* kDeafName = "velo.test.blocks-every-signal";
+void startDeafThread() {
+    std::atomic<bool> deaf{false};
+    std::thread([&deaf] {
+        darwin::setCurrentThreadName(kDeafName);
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        deaf = true;
+        for (;;)
+            pause();
+    }).detach();
+    while (!deaf.load())
+        std::this_thread::yield();
+}
+
+bool hasRegisters(const json& thread) {
+    return thread["registers"].is_object() && !thread["registers"].empty() && !thread["stacktrace"].empty();
+}
+
+TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    // How many churn threads stood in their routine, able to answer, when the fault came.
+    auto* heldAtFault = static_cast<std::atomic<int>*>(
+        mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(heldAtFault, MAP_FAILED);
+    new (heldAtFault) std::atomic<int>(0);
+    const int status = velotest::waitStatusOfChild([&] {
+        initializeContext(dir);
+        startDeafThread();
+        startDeafThread();
+        startPool(true);
+        startPool(false);
+        while (batches.load() < 4)
+            std::this_thread::yield();
+        // From now on a routine that begins stays; the pools go on starting their batches' threads
+        // (and the threads that returned before go on ending) while the fault is recorded.
+        holding = true;
+        while (held.load() < 8)
+            std::this_thread::yield();
+        heldAtFault->store(held.load());
+        recordtest::writeThroughNull();
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+
+    int unparsable = 0;
+    auto lines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    json threads = section(lines, "threads");
+    json names = section(lines, "thread_names");
+    ASSERT_TRUE(threads.is_array());
+    ASSERT_EQ(threads.size(), names.size());
+    EXPECT_TRUE(section(lines, "storage").is_object()) << "the record was not finished";
+
+    int crashed = 0, heldRecorded = 0, deaf = 0, own = 0;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        const json& stack = threads[i]["stacktrace"];
+        const std::string name = names[i];
+        if (threads[i].value("crashed", false)) {
+            ++crashed;
+            EXPECT_TRUE(hasRegisters(threads[i]) &&
+                        stackHolds(stack, functionRange(recordtest::writeThroughNull)))
+                << stack;
+        }
+        // Those held stood still in their routine, able to answer: each has its registers and stack.
+        if (stackHolds(stack, functionRange(holdForever))) ++heldRecorded;
+        if (name == kDeafName) {
+            ++deaf;
+            EXPECT_FALSE(hasRegisters(threads[i])) << threads[i];
+        }
+        if (name.rfind("com.rizudiz.zevuzavidav.", 0) == 0) {
+            ++own;
+            EXPECT_TRUE(hasRegisters(threads[i])) << name << ' ' << threads[i];
+        }
+    }
+    EXPECT_EQ(crashed, 1);
+    EXPECT_GE(heldRecorded, heldAtFault->load()) << "a thread waiting in its routine was recorded empty";
+    EXPECT_GE(heldAtFault->load(), 8);
+    EXPECT_EQ(deaf, 2);
+    EXPECT_GT(own, 0) << names;
+    munmap(heldAtFault, sizeof(std::atomic<int>));
+}
 
 } // namespace

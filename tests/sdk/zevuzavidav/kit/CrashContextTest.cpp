@@ -1,5 +1,6 @@
 // Forked children that set up the crash context and check what it installed and wrote. Suites are
 // named Crash* so sanitizer runs can leave them out.
+#include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Images.hpp"
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
@@ -27,6 +29,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/mman.h>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <thread>
@@ -207,6 +210,66 @@ TEST(CrashContext, TheEarlierAlternateStackGoesBackOnlyOnTheThreadItWasTakenFrom
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(readFile(dir + "/sdk.log").find("Unable to setup stack"), std::string::npos);
+}
+
+// The alternate stack the SDK gives the thread that starts it lies in its region right above the
+// exception server's stack: a page below it is inaccessible, so that a handler running past its bottom
+// faults there instead of writing over that stack.
+TEST(CrashContext, TheAlternateStackHasAnInaccessiblePageBelowIt) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    int status = inChild([&] {
+        recordtest::initializeContext(dir);
+        stack_t current{};
+        sigaltstack(nullptr, &current);
+        auto* bottom = static_cast<char*>(current.ss_sp);
+        if (bottom != zevuzavidav::sharedReadOnlyContext()->signalStack) _exit(4);
+        unsigned char resident = 0;
+        const long page = sysconf(_SC_PAGESIZE);
+        const bool guardMapped = mincore(bottom - page, 1, &resident) == 0;
+        char byte = 0;
+        const bool guardReadable = darwin::readMemory(reinterpret_cast<std::uintptr_t>(bottom - 1), &byte, 1);
+        const bool stackReadable = darwin::readMemory(reinterpret_cast<std::uintptr_t>(bottom), &byte, 1);
+        _exit(guardMapped && !guardReadable && stackReadable ? 0 : 5);
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+char* alternateStackBottom = nullptr;
+
+// Calls itself, a kilobyte a call, until it stands 64 KiB below the bottom of the alternate stack.
+__attribute__((noinline)) int runPastTheBottom(int depth) {
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(depth);
+    if (reinterpret_cast<char*>(__builtin_frame_address(0)) > alternateStackBottom - 65536)
+        return runPastTheBottom(depth + 1) + frame[0];
+    return frame[0];
+}
+
+void deepHandler(int) {
+    runPastTheBottom(0);
+}
+
+TEST(CrashContext, AHandlerThatRunsPastTheAlternateStackFaultsOnItsGuard) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    int status = inChild([&] {
+        recordtest::initializeContext(dir);
+        stack_t current{};
+        sigaltstack(nullptr, &current);
+        alternateStackBottom = static_cast<char*>(current.ss_sp);
+        struct sigaction action {};
+        action.sa_handler = deepHandler;
+        action.sa_flags = SA_ONSTACK;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGUSR1, &action, nullptr);
+        raise(SIGUSR1);
+        _exit(3); // the handler came back: it wrote 64 KiB into whatever lies below the stack
+    });
+    // The fault on the guard cannot be handled on the used-up stack: it ends the process.
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
 }
 
 std::atomic<bool> useContextAtTheVeryEnd{false};
