@@ -6,6 +6,7 @@
 // as it came, header lines in their order, and answers each as the test's script says; a silent server
 // accepts connections and never says a word.
 #include "tests/support/Loopback.hpp"
+#include "tests/support/TempHome.hpp"
 #include "tests/support/TestPKI.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -28,7 +29,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -36,19 +39,30 @@
 
 namespace reporttest {
 
-// The root every report server's certificate ends in, pinned for the whole process.
+// The root every report server's certificate ends in, pinned for the whole process. Its file (which the
+// programs a test starts read too) lies in a folder of this process's own, removed when the process
+// ends; a child forked from it that ends by exit() leaves the folder to its parent.
 inline const velotest::TestIdentity& pinnedTestRoot() {
-    static const auto root = [] {
-        auto identity = velotest::makeRootAuthority("Velo Report Test Root");
-        std::string path = "/tmp/velo-report-root-" + std::to_string(::getpid()) + ".pem";
-        if (FILE* file = std::fopen(path.c_str(), "w")) {
-            PEM_write_X509(file, identity->certificate());
-            std::fclose(file);
+    struct PinnedRoot {
+        std::unique_ptr<velotest::TestIdentity> identity =
+            velotest::makeRootAuthority("Velo Report Test Root");
+        std::filesystem::path folder = velotest::TempFolder("velo-report-root").release();
+        pid_t owner = ::getpid();
+        PinnedRoot() {
+            const std::string path = (folder / "root.pem").string();
+            if (FILE* file = std::fopen(path.c_str(), "w")) {
+                PEM_write_X509(file, identity->certificate());
+                std::fclose(file);
+            }
+            ::setenv("VELOMARINTH_TEST_PINNED_ROOTS", path.c_str(), 1);
         }
-        ::setenv("VELOMARINTH_TEST_PINNED_ROOTS", path.c_str(), 1);
-        return identity;
-    }();
-    return *root;
+        ~PinnedRoot() {
+            std::error_code ignored;
+            if (::getpid() == owner) std::filesystem::remove_all(folder, ignored);
+        }
+    };
+    static PinnedRoot root;
+    return *root.identity;
 }
 
 struct Request {
