@@ -2,10 +2,13 @@
 
 #include "platform/darwin/Threads.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -81,6 +84,19 @@ bool readAll(int fd, void* bytes, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// True once `fd` has bytes to read (or is at its end) within `milliseconds`.
+bool readableWithin(int fd, int milliseconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd watch{fd, POLLIN, 0};
+        const int ready = poll(&watch, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (ready > 0) return true;
+        if (ready == 0 || errno != EINTR) return false;
+    }
 }
 
 void lockFaults(pid_t me) {
@@ -332,10 +348,13 @@ bool taskSetExceptionPorts(std::uint32_t mask, std::uint32_t port, std::int32_t 
     return true;
 }
 
-bool exceptionReceive(std::uint32_t name, void* buffer, std::size_t size) {
+bool exceptionReceive(std::uint32_t name, void* buffer, std::size_t size, int timeoutMilliseconds) {
     Port* port = portNamed(name);
     if (port == nullptr || buffer == nullptr || size < kExceptionRequestSize) return false;
     std::memset(buffer, 0, size);
+    // A request is written whole by one write, shorter than a pipe writes atomically: once the port is
+    // readable, the whole request is there.
+    if (timeoutMilliseconds >= 0 && !readableWithin(port->requestRead, timeoutMilliseconds)) return false;
     return readAll(port->requestRead, buffer, kExceptionRequestSize);
 }
 

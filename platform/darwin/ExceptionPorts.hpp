@@ -92,8 +92,10 @@ bool taskSwapExceptionPorts(std::uint32_t mask, std::uint32_t port, std::int32_t
 bool taskSetExceptionPorts(std::uint32_t mask, std::uint32_t port, std::int32_t behavior,
                            std::int32_t flavor);
 
-// Blocks until a request arrives on `port`; false when the port is gone.
-bool exceptionReceive(std::uint32_t port, void* buffer, std::size_t size);
+// Blocks until a request arrives on `port`; false when the port is gone. With a timeout of 0 or more
+// milliseconds, as with Mach's receive timeout, it waits no longer than that and answers false when
+// nothing came.
+bool exceptionReceive(std::uint32_t port, void* buffer, std::size_t size, int timeoutMilliseconds = -1);
 // Sends a reply to the thread waiting on the request's reply port.
 bool exceptionReply(const void* reply, std::size_t size);
 

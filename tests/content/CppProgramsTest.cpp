@@ -8,6 +8,7 @@
 // share one translation unit (each in its own namespace, its main renamed), so a few g++ runs compile
 // everything; a failing batch is compiled program by program to name the culprits.
 #include "tests/content/CourseFixture.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/LessonScreenFixture.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -192,7 +193,7 @@ Outcome runProgram(const fs::path& binary, std::size_t index, std::optional<doub
     Outcome outcome;
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return outcome;
-    const pid_t pid = ::fork();
+    const pid_t pid = velotest::forkTiedToThisProcess();
     if (pid == 0) {
         ::dup2(pipeEnds[1], STDOUT_FILENO);
         const int quiet = ::open("/dev/null", O_WRONLY);

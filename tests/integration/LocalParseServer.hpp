@@ -7,6 +7,8 @@
 // Failure contract: fromEnvironment answers nothing (and why) when the variable is unset or DIR holds no
 // backend description. The REST calls answer nothing (or false) when the server cannot be reached or
 // answers an error; they never throw.
+#include "tests/support/ChildProcess.hpp"
+
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
@@ -17,7 +19,6 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <optional>
-#include <spawn.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -129,15 +130,21 @@ inline int freeLoopbackPort() {
     return port;
 }
 
-// A second parse-server on the backend's database (`local-backend serve`), stopped by its process id at
-// the latest when this object goes.
+// A second parse-server on the backend's database (`local-backend serve`, which becomes the server),
+// stopped by its process id at the latest when this object goes, and by the kernel should the test
+// process end first.
 class SpareParseServer {
   public:
     SpareParseServer(const LocalParseServer& backend, std::string script) : port_(freeLoopbackPort()) {
         std::string port = std::to_string(port_);
         std::string folder = backend.folder.string();
         char* argv[] = {script.data(), const_cast<char*>("serve"), folder.data(), port.data(), nullptr};
-        if (::posix_spawn(&pid_, script.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = 0;
+        pid_ = velotest::forkTiedToThisProcess();
+        if (pid_ == 0) {
+            ::execve(script.c_str(), argv, environ);
+            ::_exit(127);
+        }
+        if (pid_ < 0) pid_ = 0;
     }
     ~SpareParseServer() { stop(); }
     SpareParseServer(const SpareParseServer&) = delete;
@@ -165,7 +172,7 @@ class SpareParseServer {
     void stop() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
+        velotest::reapWithin(pid_, velotest::kPatience, "the spare parse-server");
         pid_ = 0;
     }
 

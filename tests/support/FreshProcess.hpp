@@ -9,8 +9,11 @@
 //       ...                                          // in the child: the test itself
 //   }
 //
-// The child's output is copied to this process's. Failure contract: a child that fails, dies, or does
-// not run exactly this test fails the test here; in the child the call answers false.
+// The child's output is copied to this process's; the child ends with this process. Failure contract: a child
+// that fails, dies, or does not run exactly this test fails the test here; in the child the call answers
+// false.
+#include "tests/support/ChildProcess.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -56,7 +59,7 @@ inline bool ranInAFreshProcess() {
         return true;
     }
     std::fflush(nullptr);
-    const pid_t child = ::fork();
+    const pid_t child = forkTiedToThisProcess();
     if (child == 0) {
         ::dup2(output[1], STDOUT_FILENO);
         ::dup2(output[1], STDERR_FILENO);

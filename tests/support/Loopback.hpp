@@ -54,9 +54,11 @@ class StopSignal {
     StopSignal(const StopSignal&) = delete;
     StopSignal& operator=(const StopSignal&) = delete;
 
-    void stop() {
-        if (stopped_.exchange(true)) return;
+    // True for the call that stopped it, false for any later one.
+    bool stop() {
+        if (stopped_.exchange(true)) return false;
         if (pipe_[1] >= 0) ::close(pipe_[1]);
+        return true;
     }
     bool stopped() const { return stopped_.load(); }
 

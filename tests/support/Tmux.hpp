@@ -2,18 +2,27 @@
 // Drives the real program in a terminal for end-to-end tests: tmux runs it in a fixed-size window on a
 // private server socket, keys go in with send-keys and the screen comes back with capture-pane.
 //
+// tmux puts its server in a session of its own, so nothing ends it with the test but the Tmux object.
+// Should the test process end without it (killed at ctest's timeout, or by hand), a watchdog that
+// waits for the test process to go ends the server and what runs in its windows.
+//
 // Failure contract: a tmux command that fails gives "" (the test's own checks then fail); waitFor
 // records a test failure with the last screen when the text never shows.
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -57,13 +66,79 @@ inline std::string lineWith(const std::string& screen, const std::string& text) 
     return "";
 }
 
+// Ends the tmux server on `socket` once this process has gone, however it goes. A shell in a session of
+// its own, deaf to the signals a terminal sends to the test's process group, and no descendant of the
+// test process (started through a child that ends at once), so that what kills the test's process tree
+// (ctest at its timeout) does not reach it. It waits on a socket whose other end only this process holds
+// (closed on exec, so tmux and other programs never hold it). Let go, it is told so and ends doing
+// nothing: the Tmux object has ended the server. When the socket ends without a word, the process has
+// gone: it kills what runs in the server's windows and the server.
+class TmuxWatchdog {
+  public:
+    explicit TmuxWatchdog(const std::string& socket) {
+        static const char* const script =
+            "trap '' HUP INT TERM PIPE QUIT; if read -r _; then exit 0; fi; "
+            "panes=$(tmux -L \"$1\" list-panes -a -F '#{pane_pid}' 2>/dev/null); "
+            "tmux -L \"$1\" kill-server 2>/dev/null; "
+            "for pane in $panes; do kill -9 \"-$pane\" 2>/dev/null || kill -9 \"$pane\" 2>/dev/null; done; "
+            "exit 0";
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return;
+        // Everything the child uses is made before the fork: between fork and exec it only calls the
+        // kernel.
+        std::string shell = "/bin/sh", dashC = "-c", body = script, name = "velo-tmux-watchdog",
+                    target = socket;
+        char* argv[] = {shell.data(), dashC.data(), body.data(), name.data(), target.data(), nullptr};
+        const int quiet = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        const pid_t starter = ::fork();
+        if (starter == 0) {
+            ::setsid();
+            if (::fork() != 0) ::_exit(0);
+            ::dup2(ends[0], STDIN_FILENO);
+            if (quiet >= 0) {
+                ::dup2(quiet, STDOUT_FILENO);
+                ::dup2(quiet, STDERR_FILENO);
+            }
+            // Nothing of the test's but the socket: above all not ctest's output pipe, whose end ctest
+            // waits for.
+            ::syscall(SYS_close_range, 3U, ~0U, 0U);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            ::execv(shell.c_str(), argv);
+            ::_exit(127);
+        }
+        if (quiet >= 0) ::close(quiet);
+        ::close(ends[0]);
+        if (starter < 0) {
+            ::close(ends[1]);
+            return;
+        }
+        reapWithin(starter, kPatience, "the tmux watchdog's starter");
+        lifeline_ = ends[1];
+    }
+    // Lets the watchdog go.
+    ~TmuxWatchdog() {
+        if (lifeline_ < 0) return;
+        // A watchdog already gone must not end this process by SIGPIPE.
+        [[maybe_unused]] const ssize_t told = ::send(lifeline_, "let go\n", 7, MSG_NOSIGNAL);
+        ::close(lifeline_);
+    }
+    TmuxWatchdog(const TmuxWatchdog&) = delete;
+    TmuxWatchdog& operator=(const TmuxWatchdog&) = delete;
+
+  private:
+    int lifeline_ = -1;
+};
+
 class Tmux {
   public:
     // `name` keeps the servers of different tests apart; the process id keeps parallel runs apart, and a
     // count each Tmux of one process apart: a server whose last window was stopped goes away by itself,
     // and on a busy machine the next one started on its socket could still meet it going.
     explicit Tmux(const std::string& name = "velo-e2e")
-        : socket_(name + "-" + std::to_string(::getpid()) + "-" + std::to_string(nextNumber())) {}
+        : socket_(name + "-" + std::to_string(::getpid()) + "-" + std::to_string(nextNumber())),
+          watchdog_(socket_) {}
     ~Tmux() { run(tmux("kill-server")); }
     Tmux(const Tmux&) = delete;
     Tmux& operator=(const Tmux&) = delete;
@@ -107,6 +182,7 @@ class Tmux {
     }
     std::string tmux(const std::string& arguments) const { return "tmux -L " + socket_ + " " + arguments; }
     std::string socket_;
+    TmuxWatchdog watchdog_; // let go once the destructor's body has ended the server
 };
 
 } // namespace velotest

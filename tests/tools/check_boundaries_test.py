@@ -6,6 +6,7 @@ import importlib.machinery
 import importlib.util
 import os
 import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -118,6 +119,8 @@ def write(root, path, text):
 
 
 # The check itself, loaded once: a case runs it in this process rather than starting Python again.
+# Loading it must leave no compiled copy beside it in the source tree (tools/__pycache__/).
+sys.dont_write_bytecode = True
 _loader = importlib.machinery.SourceFileLoader("check_boundaries", SCRIPT)
 CHECKER = importlib.util.module_from_spec(importlib.util.spec_from_loader("check_boundaries", _loader))
 _loader.exec_module(CHECKER)

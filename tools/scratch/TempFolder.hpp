@@ -34,6 +34,8 @@ class TempFolder {
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+    // Hands the folder over: it is no longer removed when this object goes.
+    std::filesystem::path release() && { return std::exchange(path_, {}); }
     // The path as text, for the C interfaces that take a folder name.
     std::string string() const { return path_.string(); }
 

@@ -70,9 +70,13 @@ class ExceptionPortFault : public ::testing::Test {
         }};
     };
 
+    // The request of the reader's fault, waited for within the shared patience: a fault that never
+    // reaches the port fails the test instead of holding it for ever.
     darwin::ExceptionRequest receive() {
         darwin::ExceptionRequest request{};
-        EXPECT_TRUE(darwin::exceptionReceive(port, &request, sizeof request));
+        EXPECT_TRUE(darwin::exceptionReceive(port, &request, sizeof request,
+                                             static_cast<int>(velotest::kPatience * 1000)))
+            << "no exception request reached the port within " << velotest::kPatience << " s";
         return request;
     }
     static bool reply(const darwin::ExceptionRequest& request, std::int32_t returnCode) {
@@ -136,6 +140,12 @@ TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDispos
     reader.thread.join();
     EXPECT_EQ(fallThroughs, 1);
     EXPECT_EQ(reader.value, 42);
+}
+
+TEST_F(ExceptionPortFault, AReceiveWithATimeoutAnswersFalseWhenNoRequestCame) {
+    darwin::ExceptionRequest request{};
+    EXPECT_FALSE(darwin::exceptionReceive(port, &request, sizeof request, 0));
+    EXPECT_FALSE(darwin::exceptionReceive(port, &request, sizeof request, 1));
 }
 
 // A signal handler that faults, run on a thread while that thread waits for the answer to its own fault.

@@ -1,9 +1,13 @@
 #include "platform/foundation/NotificationCenter.hpp"
+#include "tests/support/OnExit.hpp"
+#include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -61,22 +65,47 @@ TEST(NotificationCenter, ObserverMayRemoveItselfAndPostAgain) {
     EXPECT_EQ(calls, 1);
 }
 
+// Set when the held observer's captured state is destroyed.
+std::atomic<bool> heldObserverGone{false};
+
+// A post is held inside its first observer's callback while another thread removes every observer (the
+// held one too) and adds one: the callback already running finishes on state that is still alive, the
+// removed observers the post had matched are not called, nor is the one added after it matched. A third
+// thread posts meanwhile, with nothing ordering its look at the list against the removals, so that the
+// thread sanitizer sees any of them unguarded.
 TEST(NotificationCenter, ConcurrentPostsAndRemovalsAreSafe) {
     ns::NotificationCenter center;
-    std::atomic<int> calls{0};
+    velotest::Gate inside, leave;
+    velotest::OnExit letGo([&] { leave.open(); });
+    struct Probe {
+        ~Probe() { heldObserverGone = true; }
+    };
+    heldObserverGone = false;
+    std::atomic<bool> aliveAtTheEnd{false};
+    std::atomic<int> others{0};
     std::vector<ns::NotificationCenter::ObserverToken> tokens;
-    for (int i = 0; i < 50; ++i)
-        tokens.push_back(center.addObserver("N", [&](const ns::Notification&) { ++calls; }));
-    std::thread poster([&] {
-        for (int i = 0; i < 200; ++i)
-            center.post("N");
-    });
-    for (auto t : tokens)
-        center.removeObserver(t);
+    tokens.push_back(center.addObserver("N", [&, probe = std::make_shared<Probe>()](const ns::Notification&) {
+        inside.open();
+        leave.wait();
+        aliveAtTheEnd = !heldObserverGone && probe != nullptr;
+    }));
+    for (int i = 0; i < 49; ++i)
+        tokens.push_back(center.addObserver("N", [&](const ns::Notification&) { ++others; }));
+
+    std::thread poster([&] { center.post("N"); });
+    inside.wait();
+    std::thread another([&] { center.post("Other"); });
+    for (auto token : tokens)
+        center.removeObserver(token);
+    center.addObserver("N", [&](const ns::Notification&) { ++others; });
+    another.join();
+    leave.open();
     poster.join();
-    const int before = calls.load();
-    center.post("N");
-    EXPECT_EQ(calls.load(), before);
+
+    EXPECT_TRUE(aliveAtTheEnd) << "the running callback's state was destroyed under it";
+    EXPECT_EQ(others, 0) << "observers removed during the post were still called";
+    EXPECT_EQ(center.observerCount(), 1u);
+    EXPECT_TRUE(heldObserverGone) << "a removed observer is kept once no post holds it";
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // exception, the terminal has its earlier modes again. A terminal type curses does not know leaves
 // the terminal untouched.
 #include "platform/terminal/CursesScreen.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ template <typename Body> int onPseudoTerminal(const char* type, Body body) {
     const int held = ::open(terminal.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     int childAlive[2];
     if (held < 0 || ::pipe2(childAlive, O_CLOEXEC) != 0) return -1;
-    pid_t child = ::fork();
+    pid_t child = velotest::forkTiedToThisProcess();
     if (child == 0) {
         ::alarm(static_cast<unsigned>(velotest::kPatience));
         int slave = ::open(terminal.c_str(), O_RDWR);

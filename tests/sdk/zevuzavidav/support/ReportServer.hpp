@@ -4,8 +4,10 @@
 // build's pinned root set on first use), or plain HTTP on 127.0.0.1 (PlainHTTP) for the shipped program,
 // which pins only its own roots and sends in clear only to a loopback address. It records every request
 // as it came, header lines in their order, and answers each as the test's script says; a silent server
-// accepts connections and never says a word.
+// accepts connections and never says a word. Its threads block on their sockets; the server's stop wakes
+// them (StopSignal).
 #include "tests/support/Loopback.hpp"
+#include "tests/support/TempHome.hpp"
 #include "tests/support/TestPKI.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -28,7 +30,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -36,19 +40,30 @@
 
 namespace reporttest {
 
-// The root every report server's certificate ends in, pinned for the whole process.
+// The root every report server's certificate ends in, pinned for the whole process. Its file (which the
+// programs a test starts read too) lies in a folder of this process's own, removed when the process
+// ends; a child forked from it that ends by exit() leaves the folder to its parent.
 inline const velotest::TestIdentity& pinnedTestRoot() {
-    static const auto root = [] {
-        auto identity = velotest::makeRootAuthority("Velo Report Test Root");
-        std::string path = "/tmp/velo-report-root-" + std::to_string(::getpid()) + ".pem";
-        if (FILE* file = std::fopen(path.c_str(), "w")) {
-            PEM_write_X509(file, identity->certificate());
-            std::fclose(file);
+    struct PinnedRoot {
+        std::unique_ptr<velotest::TestIdentity> identity =
+            velotest::makeRootAuthority("Velo Report Test Root");
+        std::filesystem::path folder = velotest::TempFolder("velo-report-root").release();
+        pid_t owner = ::getpid();
+        PinnedRoot() {
+            const std::string path = (folder / "root.pem").string();
+            if (FILE* file = std::fopen(path.c_str(), "w")) {
+                PEM_write_X509(file, identity->certificate());
+                std::fclose(file);
+            }
+            ::setenv("VELOMARINTH_TEST_PINNED_ROOTS", path.c_str(), 1);
         }
-        ::setenv("VELOMARINTH_TEST_PINNED_ROOTS", path.c_str(), 1);
-        return identity;
-    }();
-    return *root;
+        ~PinnedRoot() {
+            std::error_code ignored;
+            if (::getpid() == owner) std::filesystem::remove_all(folder, ignored);
+        }
+    };
+    static PinnedRoot root;
+    return *root.identity;
 }
 
 struct Request {
@@ -122,12 +137,7 @@ class ReportServer {
     int port() const { return port_; }
 
     void stop() {
-        if (stopping_.exchange(true)) return;
-        {
-            // Taken once stopping is set, so that a silent connection waiting for it cannot miss it.
-            std::lock_guard lock(mutex_);
-        }
-        changed_.notify_all();
+        if (!stop_.stop()) return;
         if (acceptor_.joinable()) acceptor_.join();
         std::vector<std::thread> workers;
         {
@@ -189,10 +199,9 @@ class ReportServer {
         acceptor_ = std::thread([this] { acceptLoop(); });
     }
 
+    // Blocks on the listening socket and the server's stop together: a connection, or the end.
     void acceptLoop() {
-        while (!stopping_) {
-            pollfd watch{listener_, POLLIN, 0};
-            if (::poll(&watch, 1, 20) <= 0) continue;
+        while (stop_.ready(listener_, POLLIN)) {
             int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
             std::lock_guard lock(mutex_);
@@ -203,11 +212,8 @@ class ReportServer {
     // Reads what is there within the server's life; false when the peer or the server went.
     bool readSome(const Connection& connection, std::string& into) {
         char buffer[16384];
-        while (!stopping_) {
-            if (!connection.hasBufferedBytes()) {
-                pollfd watch{connection.fd, POLLIN, 0};
-                if (::poll(&watch, 1, 20) <= 0) continue;
-            }
+        while (!stop_.stopped()) {
+            if (!connection.hasBufferedBytes() && !stop_.ready(connection.fd, POLLIN)) return false;
             int got = connection.read(buffer, sizeof buffer);
             if (got > 0) {
                 into.append(buffer, static_cast<std::size_t>(got));
@@ -227,10 +233,7 @@ class ReportServer {
         sigaddset(&pipe, SIGPIPE);
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         if (silent_) {
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return stopping_.load(); });
-            }
+            stop_.ready(-1, 0); // returns at the server's stop
             ::close(fd);
             return;
         }
@@ -295,7 +298,7 @@ class ReportServer {
     SSL_CTX* context_ = nullptr;
     int listener_ = -1;
     int port_ = 0;
-    std::atomic<bool> stopping_{false};
+    velotest::StopSignal stop_;
     std::thread acceptor_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;

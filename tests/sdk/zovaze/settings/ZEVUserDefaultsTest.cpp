@@ -2,6 +2,7 @@
 #include "sdk/zovaze/settings/ZEVUserDefaults.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
@@ -201,7 +202,7 @@ TEST_F(SDKDefaultsStore, AKillAtAnyMomentOfAWriteLeavesAWholeFile) {
     for (int round = 0; round < 12; ++round) {
         int rewrites[2];
         ASSERT_EQ(::pipe(rewrites), 0);
-        pid_t child = ::fork();
+        pid_t child = velotest::forkTiedToThisProcess();
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::close(rewrites[0]);
