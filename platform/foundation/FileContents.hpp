@@ -81,12 +81,20 @@ Result<void> writeFileAtomically(const std::filesystem::path& target, const std:
 // Makes `folder` and each missing folder above it with privateDirectoryMode (folders already there keep
 // their mode). False with `error` set when one cannot be made or a file stands in the way.
 //
-// Folders at or below `ours` (a folder above `folder`, or `folder` itself) belong to the sandbox: a
-// symbolic link found in the place of one of them is removed as a link, with a console line, and a
-// real folder made there, so that nothing later put in it lands where the link pointed. Above `ours`
+// Folders at or below `ours` (a folder above `folder`, or `folder` itself) belong to the sandbox: each
+// is opened relative to the one above it without following a link (openat, O_NOFOLLOW), and a symbolic
+// link found in the place of one is removed as a link, with a console line, and a real folder made
+// there, so that nothing later listed, removed or put in it is where the link pointed. Above `ours`
 // (the user's own folders on the way to the sandbox) links are followed; with `ours` empty, everywhere.
 bool createPrivateDirectories(const std::filesystem::path& folder, std::error_code& error,
                               const std::filesystem::path& ours = {});
+
+// The same walk, making nothing that is missing: true when `folder` is there as a real folder once
+// every link of ours on the way has been replaced (as above); false with ENOENT when it or a folder
+// above it is missing, ENOTDIR when a file stands in the way. For a look before listing or removing,
+// where a missing folder means there is nothing to do.
+bool privateDirectoryExists(const std::filesystem::path& folder, std::error_code& error,
+                            const std::filesystem::path& ours);
 
 // The prefix of the temporary files writeFileAtomically makes for `target` ("<name>.tmp-").
 std::string temporaryFilePrefix(const std::filesystem::path& target);

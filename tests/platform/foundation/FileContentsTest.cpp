@@ -161,6 +161,19 @@ TEST(FileContents, FoldersAreNeverListedOrMadeThroughALinkOfOurs) {
     EXPECT_FALSE(ns::createPrivateDirectories(dir.path() / "home" / "ours" / "file" / "x", error,
                                               dir.path() / "home" / "ours"));
     EXPECT_EQ(error.value(), ENOTDIR);
+
+    // Looking without making: a link of ours on the way is replaced all the same, a missing folder is
+    // not made.
+    fs::remove_all(dir.path() / "home" / "ours" / "cache");
+    fs::create_symlink(outside, dir.path() / "home" / "ours" / "cache");
+    EXPECT_FALSE(ns::privateDirectoryExists(dir.path() / "home" / "ours" / "cache" / "inner", error,
+                                            dir.path() / "home" / "ours"));
+    EXPECT_EQ(error.value(), ENOENT);
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir.path() / "home" / "ours" / "cache")));
+    EXPECT_FALSE(fs::exists(dir.path() / "home" / "ours" / "cache" / "inner"));
+    EXPECT_TRUE(ns::privateDirectoryExists(dir.path() / "home" / "ours" / "cache", error,
+                                           dir.path() / "home" / "ours"));
+    EXPECT_TRUE(fs::is_directory(outside / "theirs"));
 }
 
 } // namespace
