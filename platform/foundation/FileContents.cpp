@@ -236,6 +236,33 @@ bool privateDirectoryExists(const fs::path& folder, std::error_code& error, cons
     return walkPrivateDirectories(folder, error, ours, false);
 }
 
+int openPrivateFileForWriting(const fs::path& path, int flags) {
+    const int access = flags & ~(O_CREAT | O_EXCL | O_TRUNC);
+    if ((flags & O_TRUNC) == 0) {
+        const int fd = openRegularFile(path, access | O_CREAT);
+        if (fd >= 0) {
+            struct stat info {};
+            if (::fstat(fd, &info) == 0 && info.st_nlink == 1) return fd;
+            ::close(fd); // a hard link: its other name is someone else's file
+        } else if (errno != ELOOP && errno != ENXIO) {
+            return -1;
+        }
+    }
+    // What stands there goes as itself: a link, a FIFO or a socket is no file of ours, and a file is
+    // made anew. A device or a folder is never removed: such a path was never a file of ours.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+            errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+            return -1;
+        }
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    } else if (errno != ENOENT) {
+        return -1;
+    }
+    return openRegularFile(path, access | O_CREAT | O_EXCL);
+}
+
 std::string temporaryFilePrefix(const fs::path& target) {
     return target.filename().string() + ".tmp-";
 }

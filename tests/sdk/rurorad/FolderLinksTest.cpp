@@ -42,9 +42,9 @@ TEST_F(Engine, ALinkInPlaceOfTheAnalyticsFolderLeavesWhatItPointsToUntouched) {
             *ZEVRuroradCustomEvent::initWithName("tapped", ZEVRuroradAttributeEntries{{"where", "home"}}));
         settle();
         const auto written = velotest::folderContents(root / "v1" / "ACTIVE");
-        EXPECT_TRUE(std::any_of(written.begin(), written.end(),
-                                [](const auto& entry) { return entry.second.find("tapped") != std::string::npos; }))
-            << "the new session's log is in the sandbox";
+        EXPECT_TRUE(std::any_of(written.begin(), written.end(), [](const auto& entry) {
+            return entry.second.find("tapped") != std::string::npos;
+        })) << "the new session's log is in the sandbox";
         applySettings({{"features", {{"collect_analytics", true}}}, {"analytics", nlohmann::json::object()}});
         maintain(); // packages the closed fragments it finds and cleans up the tree
         EXPECT_TRUE(fs::is_directory(fs::symlink_status(place)));

@@ -161,6 +161,22 @@ INSTANTIATE_TEST_SUITE_P(Places, LaunchStartLink,
                                            LinkedFolderCase{"DataFolderReportingOff", "..", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The launch marker only needs to exist: a hard link in its place is never truncated or written, so
+// the file of its other name keeps its bytes.
+TEST(LaunchStart, AHardLinkInTheMarkersPlaceKeepsItsOutsideBytes) {
+    TestApp app;
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    velotest::TempFolder outside;
+    writeText(outside.path() / "theirs", "someone else's bytes");
+    auto controller = app.launch(std::make_shared<TestKit>(), "launch1");
+    fs::create_hard_link(outside.path() / "theirs", controller->launchFailureMarkerPath());
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    EXPECT_TRUE(controller->launchFailureMarkerPresent());
+    TestApp::settle(controller); // the launch got going: the marker goes
+    EXPECT_FALSE(controller->launchFailureMarkerPresent());
+    EXPECT_EQ(readFile(outside.path() / "theirs"), "someone else's bytes");
+}
+
 TEST(LaunchStart, AnOlderTreeGoesBeforeTheNewLaunchMakesItsFolders) {
     TestApp app;
     writeText(app.files->legacyMarkerPath(), "");
