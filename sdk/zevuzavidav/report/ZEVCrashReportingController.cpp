@@ -194,8 +194,10 @@ std::shared_ptr<ZEVInternalReport> ZEVCrashReportingController::setupCurrentRepo
         ZEVInternalReport::initWithPath(fileManager_->setupNewPathForExecutionIdentifier(identifier),
                                         identifier.empty() ? std::nullopt : std::optional(identifier));
     if (!report) ns::console("[Zevuzavidav:Crash] Unable to setup a new report");
+    ZEVItemClaim claim = report ? ZEVItemClaim::take(report->path()) : ZEVItemClaim();
     std::lock_guard lock(mutex_);
     currentReport_ = report;
+    currentReportClaim_ = std::move(claim);
     return report;
 }
 
