@@ -23,13 +23,11 @@ ConsoleSink& currentSink() {
 }
 
 // The log holds what the app and the SDK say about the learner's session: made 0600, like every file of
-// the sandbox. A link or a FIFO in its place holds nothing of ours and is removed as itself, never
-// written through: lines would land where the link points, and a FIFO would block the program.
+// the sandbox. A link, a FIFO or a hard link in its place holds nothing of ours and is removed as
+// itself, never written through: lines would land where the link points, and a FIFO would block the
+// program.
 std::FILE* openPrivateForAppending(const std::string& path) {
-    const int flags = O_WRONLY | O_CREAT | O_APPEND;
-    int fd = openRegularFile(path, flags);
-    if (fd < 0 && isUnusableFileError(errno) && ::unlink(path.c_str()) == 0)
-        fd = openRegularFile(path, flags | O_EXCL);
+    const int fd = openPrivateFileForWriting(path, O_WRONLY | O_APPEND);
     if (fd < 0) return nullptr;
     std::FILE* file = ::fdopen(fd, "a");
     if (!file) ::close(fd);

@@ -152,30 +152,115 @@ Result<std::vector<std::string>> listDirectory(const fs::path& path) {
     return names;
 }
 
-bool createPrivateDirectories(const fs::path& folder, std::error_code& error, const fs::path& ours) {
+namespace {
+
+// A folder below `at` opened as a handle for the *at calls (O_PATH: no read permission needed), never
+// through a link in its place.
+int openFolderAt(int at, const char* name) {
+    int fd;
+    do {
+        fd = ::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Walks from the top of `folder` down to it. Above `ours` folders are taken as the path names them
+// (links followed); from `ours` down each is opened relative to the one above without following, so a
+// link swapped in on the way cannot carry the walk elsewhere.
+bool walkPrivateDirectories(const fs::path& folder, std::error_code& error, const fs::path& ours, bool make) {
     error.clear();
     fs::path made;
-    for (const auto& part : folder) {
-        made /= part;
-        const bool isOurs = !ours.empty() && isWithin(made, ours);
-        struct stat info {};
-        if (isOurs && ::lstat(made.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            // Whatever is put in the folder would land where the link points, outside the sandbox.
-            if (::unlink(made.c_str()) != 0) {
-                error = std::error_code(errno, std::generic_category());
-                return false;
-            }
-            console("Sandbox: removed the symbolic link " + made.string() + ", where a folder belongs");
-        }
-        if (::mkdir(made.c_str(), privateDirectoryMode) == 0) continue;
-        const int err = errno;
-        if (isOurs ? ::lstat(made.c_str(), &info) == 0 && S_ISDIR(info.st_mode)
-                   : ::stat(made.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            continue; // there already (or not ours to make)
-        error = std::error_code(err == EEXIST ? ENOTDIR : err, std::generic_category());
+    int at = -1; // the folder reached, once the walk is in folders of ours
+    auto fail = [&](int err) {
+        if (at >= 0) ::close(at);
+        error = std::error_code(err, std::generic_category());
         return false;
+    };
+    for (const auto& part : folder) {
+        if (part.empty()) continue; // a trailing "/"
+        const fs::path next = made / part;
+        if (ours.empty() || !isWithin(next, ours)) {
+            made = next;
+            if (made == made.root_path()) continue;
+            if (make && ::mkdir(made.c_str(), privateDirectoryMode) == 0) continue;
+            const int err = make ? errno : ENOENT;
+            struct stat info {};
+            if (::stat(made.c_str(), &info) == 0) {
+                if (S_ISDIR(info.st_mode)) continue; // there already (or not ours to make)
+                return fail(ENOTDIR);
+            }
+            return fail(err == EEXIST ? ENOTDIR : err);
+        }
+        if (at < 0) {
+            at = ::open(made.empty() ? "." : made.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (at < 0) return fail(errno);
+        }
+        const std::string name = part.string();
+        int fd = openFolderAt(at, name.c_str());
+        // A second round only when another process changed the entry between two steps of this one.
+        for (int round = 0; fd < 0 && round < 3; ++round) {
+            const int err = errno;
+            if (err == ENOTDIR || err == ELOOP) {
+                struct stat info {};
+                if (::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+                    if (!S_ISLNK(info.st_mode)) return fail(ENOTDIR); // a file in the way
+                    // Whatever is listed, removed or put in the folder would be where the link points.
+                    if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT) return fail(errno);
+                    console("Sandbox: removed the symbolic link " + next.string() +
+                            ", where a folder belongs");
+                }
+            } else if (err != ENOENT) {
+                return fail(err);
+            } else if (!make) {
+                return fail(ENOENT);
+            }
+            if (::mkdirat(at, name.c_str(), privateDirectoryMode) != 0 && errno != EEXIST) return fail(errno);
+            fd = openFolderAt(at, name.c_str());
+        }
+        if (fd < 0) return fail(errno);
+        ::close(at);
+        at = fd;
+        made = next;
     }
+    if (at >= 0) ::close(at);
     return true;
+}
+
+} // namespace
+
+bool createPrivateDirectories(const fs::path& folder, std::error_code& error, const fs::path& ours) {
+    return walkPrivateDirectories(folder, error, ours, true);
+}
+
+bool privateDirectoryExists(const fs::path& folder, std::error_code& error, const fs::path& ours) {
+    return walkPrivateDirectories(folder, error, ours, false);
+}
+
+int openPrivateFileForWriting(const fs::path& path, int flags) {
+    const int access = flags & ~(O_CREAT | O_EXCL | O_TRUNC);
+    if ((flags & O_TRUNC) == 0) {
+        const int fd = openRegularFile(path, access | O_CREAT);
+        if (fd >= 0) {
+            struct stat info {};
+            if (::fstat(fd, &info) == 0 && info.st_nlink == 1) return fd;
+            ::close(fd); // a hard link: its other name is someone else's file
+        } else if (errno != ELOOP && errno != ENXIO) {
+            return -1;
+        }
+    }
+    // What stands there goes as itself: a link, a FIFO or a socket is no file of ours, and a file is
+    // made anew. A device or a folder is never removed: such a path was never a file of ours.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+            errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+            return -1;
+        }
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    } else if (errno != ENOENT) {
+        return -1;
+    }
+    return openRegularFile(path, access | O_CREAT | O_EXCL);
 }
 
 std::string temporaryFilePrefix(const fs::path& target) {

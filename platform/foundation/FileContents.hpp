@@ -81,12 +81,30 @@ Result<void> writeFileAtomically(const std::filesystem::path& target, const std:
 // Makes `folder` and each missing folder above it with privateDirectoryMode (folders already there keep
 // their mode). False with `error` set when one cannot be made or a file stands in the way.
 //
-// Folders at or below `ours` (a folder above `folder`, or `folder` itself) belong to the sandbox: a
-// symbolic link found in the place of one of them is removed as a link, with a console line, and a
-// real folder made there, so that nothing later put in it lands where the link pointed. Above `ours`
+// Folders at or below `ours` (a folder above `folder`, or `folder` itself) belong to the sandbox: each
+// is opened relative to the one above it without following a link (openat, O_NOFOLLOW), and a symbolic
+// link found in the place of one is removed as a link, with a console line, and a real folder made
+// there, so that nothing later listed, removed or put in it is where the link pointed. Above `ours`
 // (the user's own folders on the way to the sandbox) links are followed; with `ours` empty, everywhere.
 bool createPrivateDirectories(const std::filesystem::path& folder, std::error_code& error,
                               const std::filesystem::path& ours = {});
+
+// The same walk, making nothing that is missing: true when `folder` is there as a real folder once
+// every link of ours on the way has been replaced (as above); false with ENOENT when it or a folder
+// above it is missing, ENOTDIR when a file stands in the way. For a look before listing or removing,
+// where a missing folder means there is nothing to do.
+bool privateDirectoryExists(const std::filesystem::path& folder, std::error_code& error,
+                            const std::filesystem::path& ours);
+
+// Opens the file of ours at `path` to write (`flags`: O_WRONLY or O_RDWR, with O_APPEND or O_TRUNC as
+// the caller needs; it is made, privateFileMode, when missing), never writing through what stands in
+// its place: a symbolic link, a FIFO, a device or a socket there, or a regular file that has another
+// name as well (a hard link, st_nlink above 1), is removed as itself and a new file made in its place
+// (O_CREAT | O_EXCL), so that no byte written lands in a file outside the sandbox. With O_TRUNC the file
+// is always made anew, what stood there removed first: an output written whole. A file of ours alone
+// keeps its bytes otherwise (a log appended to). A folder or a device in its place is never removed:
+// EISDIR, ENXIO. -1 with errno set on failure; the descriptor handed back is blocking.
+int openPrivateFileForWriting(const std::filesystem::path& path, int flags);
 
 // The prefix of the temporary files writeFileAtomically makes for `target` ("<name>.tmp-").
 std::string temporaryFilePrefix(const std::filesystem::path& target);

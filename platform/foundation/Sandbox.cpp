@@ -132,6 +132,34 @@ fs::path Sandbox::tmp() {
     return home() / "tmp";
 }
 
+namespace {
+
+// Where the folders of ours begin on the way to `folder`: the home's first level when it lies in the
+// home in use (one already known: looking here never makes a home), else `outside`.
+fs::path ownFoldersFrom(const fs::path& folder, const fs::path& outside) {
+    std::optional<fs::path> home;
+    {
+        auto& s = state();
+        std::lock_guard lock(s.mutex);
+        home = s.overrideHome ? s.overrideHome : s.cachedHome;
+    }
+    if (!home || home->empty()) return outside;
+    const fs::path inner = folder.lexically_normal();
+    const fs::path relative = inner.lexically_relative(home->lexically_normal());
+    if (relative.empty() || *relative.begin() == ".." || *relative.begin() == ".") return outside;
+    return *home / *relative.begin();
+}
+
+} // namespace
+
+bool Sandbox::makeOwnFolder(const fs::path& folder, std::error_code& error, const fs::path& outside) {
+    return createPrivateDirectories(folder, error, ownFoldersFrom(folder, outside));
+}
+
+bool Sandbox::ownFolderExists(const fs::path& folder, std::error_code& error, const fs::path& outside) {
+    return privateDirectoryExists(folder, error, ownFoldersFrom(folder, outside));
+}
+
 bool Sandbox::lockTemporaryFile(int descriptor) {
     // A sweep holds the lock only while it unlinks; anyone else holding it for long (a second stream
     // on the same file) is not waited for: the file is then used unlocked.

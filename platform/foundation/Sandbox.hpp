@@ -18,12 +18,19 @@
 // to untouched) and a real folder made, so the sweep of tmp/ and every file put in the layout stay
 // inside the home.
 //
+// Below the layout every folder is the app's and the SDK's own as well: makeOwnFolder and
+// ownFolderExists check each folder from the home's first level (Library, Documents, tmp) down to the
+// one asked for as a folder, never following a link (createPrivateDirectories), before anything is
+// listed, removed or written in it; a link found in the place of one is removed as a link and a real
+// folder made there.
+//
 // The layout is created on first use of home() (and again after setHome()). Failure contract: a folder
 // that cannot be created is reported with one console line and the path is still returned; the caller's
 // own file operation then fails with its own error. Thread-safe.
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace ns {
 
@@ -44,6 +51,17 @@ class Sandbox {
     static std::filesystem::path applicationSupport(); // <home>/Library/Application Support
     static std::filesystem::path logs();               // <home>/Library/Logs
     static std::filesystem::path tmp();                // <home>/tmp
+
+    // Makes `folder` (0700, with the folders above it) as a real folder of the sandbox's, every folder
+    // of ours on the way checked as above. For a folder outside the home in use (a store a test keeps
+    // in a tree of its own) the folders of ours begin at `outside`, a folder above `folder` or `folder`
+    // itself. False with `error` set when it cannot be made.
+    static bool makeOwnFolder(const std::filesystem::path& folder, std::error_code& error,
+                              const std::filesystem::path& outside);
+    // The same check, making nothing that is missing: whether `folder` is there as a real folder
+    // (privateDirectoryExists). A caller about to list or empty it has nothing to do when it is not.
+    static bool ownFolderExists(const std::filesystem::path& folder, std::error_code& error,
+                                const std::filesystem::path& outside);
 
     // A new file in tmp/ named <prefix><random><suffix>, made 0600 and locked, or nullopt (errno set).
     // The descriptor belongs to the caller; closing it releases the lock.

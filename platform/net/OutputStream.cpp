@@ -47,12 +47,12 @@ FileOutputStream::~FileOutputStream() {
 
 void FileOutputStream::open() {
     if (streamStatus() != StreamStatus::notOpen) return;
-    // Never written through a link in the file's place, never into a FIFO.
+    // Never written through a link (symbolic or hard) in the file's place, never into a FIFO.
     int flags = O_WRONLY | O_CREAT | (append_ ? O_APPEND : O_TRUNC);
     // Held locked while open, as tmp/ asks of the files in it (Sandbox.hpp); a sweep that removed the
     // file just as it was made leaves it to be made again.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        fd_ = ns::openRegularFile(path_, flags);
+        fd_ = ns::openPrivateFileForWriting(path_, flags);
         if (fd_ < 0 || ns::Sandbox::lockTemporaryFile(fd_)) break;
         ::close(fd_);
         fd_ = -1;

@@ -56,7 +56,8 @@ class MemoryOutputStream final : public OutputStream {
     std::vector<std::uint8_t> data_;
 };
 
-// Writes a file, replacing what was there (or appending when asked).
+// Writes a file, replacing what was there (or appending when asked); never through a link in its place
+// (ns::openPrivateFileForWriting).
 class FileOutputStream final : public OutputStream {
   public:
     explicit FileOutputStream(std::string path, bool append = false)

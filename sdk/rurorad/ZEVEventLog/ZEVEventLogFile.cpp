@@ -51,11 +51,9 @@ bool ZEVEventLogFile::open() {
                                " [error: " + rurorad::posixError(ec, path).localizedDescription() + "]");
         }
     }
-    // Created (empty) when missing; the size of what is there carries on. A link or a FIFO in the
-    // file's place is no log of ours: it goes itself, never written through or waited for.
-    int created = ns::openRegularFile(path, O_WRONLY | O_CREAT);
-    if (created < 0 && ns::isUnusableFileError(errno) && ::unlink(path.c_str()) == 0)
-        created = ns::openRegularFile(path, O_WRONLY | O_CREAT);
+    // Created (empty) when missing; the size of what is there carries on. A link (symbolic or hard) or
+    // a FIFO in the file's place is no log of ours: it goes itself, never written through or waited for.
+    const int created = ns::openPrivateFileForWriting(path, O_WRONLY);
     if (created >= 0) ::close(created);
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {

@@ -1,6 +1,7 @@
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogSessionRepository.hpp"
 
 #include "platform/foundation/FileContents.hpp"
+#include "platform/foundation/Sandbox.hpp"
 
 #include "sdk/rurorad/ZEVEventLog/FileError.hpp"
 #include "sdk/rurorad/ZEVEventLog/ZEVEventLogEvent.hpp"
@@ -129,8 +130,15 @@ bool ZEVEventLogSessionRepository::itemURLHasPathExtensionMatching(const URL& it
     return extensionOf(lastComponent(item)) == extension;
 }
 
+bool ZEVEventLogSessionRepository::ownFolderExists(const URL& directory, std::error_code& error) const {
+    return ns::Sandbox::ownFolderExists(directory, error, rootDirectoryURL_);
+}
+
 ns::Result<URLs> ZEVEventLogSessionRepository::contentsOfDirectoryURL(const URL& directory) const {
-    // Never through a link in the folder's place: what it points to is not ours to send or remove.
+    // Never through a link in the folder's place or above it: what it points to is not ours to send or
+    // remove.
+    std::error_code ec;
+    if (!ownFolderExists(directory, ec)) return rurorad::posixError(ec, directory);
     auto names = ns::listDirectory(directory);
     if (!names) return names.error();
     URLs entries;
@@ -140,9 +148,12 @@ ns::Result<URLs> ZEVEventLogSessionRepository::contentsOfDirectoryURL(const URL&
 }
 
 ns::Result<void> ZEVEventLogSessionRepository::deleteItemAtURL(const URL& item) {
+    std::error_code ec;
+    // Where a folder on the way is not there as a folder (a link in its place is replaced), nothing of
+    // ours is there to remove.
+    if (!ownFolderExists(parentOf(item), ec)) return {};
     // An item its folder does not let us remove is left alone, and that is not a failure.
     if (::access(parentOf(item).c_str(), W_OK) != 0 && errno == EACCES) return {};
-    std::error_code ec;
     fs::remove_all(item, ec);
     if (ec) return rurorad::posixError(ec, item);
     return {};
@@ -150,20 +161,24 @@ ns::Result<void> ZEVEventLogSessionRepository::deleteItemAtURL(const URL& item) 
 
 ns::Result<void> ZEVEventLogSessionRepository::createDirectoryWithURL(const URL& directory) {
     std::error_code ec;
+    // The folders above it first, from the sandbox's Library (or the root) down: a file in its place is
+    // removed only from a folder of ours.
+    if (!ns::Sandbox::makeOwnFolder(parentOf(directory), ec, rootDirectoryURL_))
+        return rurorad::posixError(ec, directory);
     auto status = fs::symlink_status(directory, ec);
-    if (fs::exists(status) && !fs::is_directory(status)) {
+    if (fs::exists(status) && !fs::is_directory(status) && !fs::is_symlink(status)) {
         fs::remove(directory, ec);
         if (ec) return rurorad::posixError(ec, directory);
     }
-    if (!fs::is_directory(fs::symlink_status(directory, ec))) {
-        ns::createPrivateDirectories(directory, ec);
-        if (ec && !isDirectoryURL(directory)) return rurorad::posixError(ec, directory);
-    }
+    // A link in its place is replaced by a real folder.
+    if (!ns::Sandbox::makeOwnFolder(directory, ec, rootDirectoryURL_))
+        return rurorad::posixError(ec, directory);
     return {};
 }
 
 ns::Result<void> ZEVEventLogSessionRepository::createFileWithURL(const URL& file) {
     std::error_code ec;
+    if (!ownFolderExists(parentOf(file), ec)) return rurorad::posixError(ec, file);
     if (isDirectoryURL(file)) {
         fs::remove_all(file, ec);
         if (ec) return rurorad::posixError(ec, file);
@@ -266,6 +281,7 @@ ZEVEventLogSessionRepository::removePrepStatusFromSessionFragmentDirectoryURL(co
     if (!isPrepDirectoryURL(prepDirectory)) return rurorad::posixError(EINVAL, prepDirectory);
     URL target = join(parentOf(prepDirectory), withoutExtension(lastComponent(prepDirectory)));
     std::error_code ec;
+    if (!ownFolderExists(parentOf(prepDirectory), ec)) return rurorad::posixError(ec, prepDirectory);
     if (fs::exists(fs::symlink_status(target, ec))) {
         if (auto removed = deleteItemAtURL(target); !removed) return removed.error();
     }

@@ -10,6 +10,12 @@
 // the other way round). Timestamps in names are plain decimal digits, so names sort by time within a
 // level.
 //
+// Before anything is listed, removed, made or written in a folder, every folder of ours on the way to it
+// (from the sandbox's Library down, or from the root for a tree outside the sandbox) is checked as a
+// folder without following a link (ns::Sandbox): a link in the place of one is removed as a link and a
+// folder made there, so nothing outside the sandbox is removed or written through a link at "analytics"
+// or above it.
+//
 // Paths are plain file-system paths ("URLs" in the names of the operations). Listings skip hidden
 // entries and come in the file system's order.
 //
@@ -22,6 +28,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 class ZEVEventLogSessionRepository {
@@ -103,6 +110,9 @@ class ZEVEventLogSessionRepository {
     ns::Result<void> cleanUpEventLogRepositoryIgnoringSessionFragmentDirectoryURLs(const URLs& openFragments);
 
   private:
+    // Whether `directory` is there as a real folder, every folder of ours on the way checked without
+    // following a link (from the sandbox's Library down; for a tree outside the sandbox, from the root).
+    bool ownFolderExists(const URL& directory, std::error_code& error) const;
     using CleanUpRule = std::function<ns::Result<void>(const URL& entry, bool& shouldDelete)>;
     ns::Result<void> cleanUpDirectoryURL(const URL& item, bool& shouldDelete, const CleanUpRule& rule);
     ns::Result<void> removeEmptyDirectory(const URL& directory, bool& removed);

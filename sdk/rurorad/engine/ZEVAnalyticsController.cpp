@@ -1,6 +1,7 @@
 // The analytics engine: creation, settings, the road of one event, fragments, the previous crash.
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 
+#include "platform/foundation/Sandbox.hpp"
 #include "platform/uikit/Application.hpp"
 #include "platform/uikit/ViewController.hpp"
 #include "platform/uikit/ViewControllerRuntime.hpp"
@@ -184,7 +185,9 @@ void ZEVAnalyticsController::handleDisabledFeatureSwitch() {
     if (settings().analyticsFeatureSwitchEnabled()) return;
     ZEVRuroradDebugLog("Rurorad is disabled. Cleaning up session directory");
     std::error_code ec;
-    if (!fs::exists(analyticsRootDirectoryURL_, ec)) return;
+    // Looked at as a folder from the sandbox's Library down first: through a link in its place or above
+    // it, the removal would take a folder elsewhere.
+    if (!ns::Sandbox::ownFolderExists(analyticsRootDirectoryURL_, ec, analyticsRootDirectoryURL_)) return;
     priorityWriter_.close();
     fs::remove_all(analyticsRootDirectoryURL_, ec);
     if (ec) {

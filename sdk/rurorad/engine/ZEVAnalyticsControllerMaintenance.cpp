@@ -150,7 +150,7 @@ ns::Result<void> ZEVAnalyticsController::packageLogsFromActiveSessionFragmentDir
         const std::string output = (fs::path(prep) / (fs::path(entry).filename().string() + ".zip")).string();
         Descriptor in{ns::openRegularFile(entry, O_RDONLY)};
         if (in.fd < 0) return rurorad::posixError(errno, entry);
-        Descriptor out{ns::openRegularFile(output, O_WRONLY | O_CREAT | O_TRUNC)};
+        Descriptor out{ns::openPrivateFileForWriting(output, O_WRONLY | O_TRUNC)};
         if (out.fd < 0) return rurorad::posixError(errno, output);
         errno = 0;
         if (ZEVAnalyticsCompressFile(in.fd, out.fd) != 0)

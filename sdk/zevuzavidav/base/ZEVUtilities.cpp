@@ -133,17 +133,48 @@ const char* zevuzavidav::errorText(int error, char (&buffer)[zevuzavidav::kError
     return buffer;
 }
 
-int zevuzavidav::openRegularFileForWriting(const char* path, int flags) {
+namespace {
+
+long openNoFollow(const char* path, int flags) {
     long fd;
     do {
         fd = syscall(SYS_openat, AT_FDCWD, path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return -1;
+    return fd;
+}
+
+} // namespace
+
+int zevuzavidav::openRegularFileForWriting(const char* path, int flags) {
+    const int access = flags & ~(O_CREAT | O_EXCL | O_TRUNC);
+    if ((flags & O_TRUNC) == 0) {
+        const long fd = openNoFollow(path, access | (flags & O_CREAT));
+        if (fd < 0) return -1;
+        struct stat info {};
+        if (syscall(SYS_fstat, fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            syscall(SYS_close, fd);
+            errno = ENXIO;
+            return -1;
+        }
+        if (info.st_nlink == 1) return static_cast<int>(fd);
+        syscall(SYS_close, fd); // a hard link: its other name is someone else's file
+        if ((flags & O_CREAT) == 0) {
+            errno = EMLINK;
+            return -1;
+        }
+    }
+    // A new file in place of what stood there: nothing written goes into a file of other names. A
+    // device or a folder is never removed: such a path was never a file of ours.
     struct stat info {};
-    if (syscall(SYS_fstat, fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        syscall(SYS_close, fd);
-        errno = ENXIO;
+    if (syscall(SYS_newfstatat, AT_FDCWD, path, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+            errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+            return -1;
+        }
+        if (syscall(SYS_unlinkat, AT_FDCWD, path, 0) != 0 && errno != ENOENT) return -1;
+    } else if (errno != ENOENT) {
         return -1;
     }
-    return static_cast<int>(fd);
+    const long fd = openNoFollow(path, access | O_CREAT | O_EXCL);
+    return fd < 0 ? -1 : static_cast<int>(fd);
 }

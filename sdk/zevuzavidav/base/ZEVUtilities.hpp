@@ -40,8 +40,12 @@ constexpr std::size_t kErrorTextSize = 32;
 const char* errorText(int error, char (&buffer)[kErrorTextSize]);
 
 // Opens a file of the SDK's for writing with raw system calls (signal-safe), made 0600 when `flags`
-// create it. A symbolic link in its place is never written through (ELOOP) and a FIFO never waits for
-// a reader; anything but a regular file is closed again (ENXIO). The descriptor stays non-blocking,
-// which a regular file ignores. -1 with errno set on failure.
+// create it, never writing into anything but a file of its own. With O_TRUNC the file is always made
+// anew (O_CREAT | O_EXCL), what stood in its place removed first (never a folder, EISDIR, or a device,
+// ENXIO). Without, a symbolic link in its
+// place is refused (ELOOP), a FIFO is never waited for and anything but a regular file is closed again
+// (ENXIO), and a file with another name as well (a hard link) is removed as itself and a new one made
+// (EMLINK without O_CREAT). The descriptor stays non-blocking, which a regular file ignores. -1 with
+// errno set on failure.
 int openRegularFileForWriting(const char* path, int flags);
 } // namespace zevuzavidav

@@ -30,8 +30,9 @@ struct ZEVFile {
 // Kept at its size: the crash context's writable region holds one.
 static_assert(sizeof(ZEVFile) == 40);
 
-// Opens (creating, mode 0600: records hold user logs, keys and ids) for append or truncation, never
-// through a link in the file's place and never into a FIFO (zevuzavidav::openRegularFileForWriting).
+// Opens (creating, mode 0600: records hold user logs, keys and ids) for append or truncation (a new
+// file), never through a link, symbolic or hard, in the file's place and never into a FIFO
+// (zevuzavidav::openRegularFileForWriting).
 // False with an SDK log line on failure.
 bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool buffered);
 bool ZEVFileInitWithPath(ZEVFile* file, const char* path, bool buffered);

@@ -170,20 +170,18 @@ std::string ZEVCrashReportingController::launchFailureMarkerPath() const {
 }
 
 bool ZEVCrashReportingController::createLaunchFailureMarker() const {
-    // Never truncated through a link in the marker's place, never opened as a FIFO: such an entry is
-    // no marker of ours and goes itself.
-    const std::string path = launchFailureMarkerPath();
-    int fd = ns::openRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC);
-    if (fd < 0 && ns::isUnusableFileError(errno) && ::unlink(path.c_str()) == 0)
-        fd = ns::openRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC);
+    // The marker only needs to exist: nothing is written or truncated. A link (symbolic or hard) or a
+    // FIFO in its place is no marker of ours and goes itself.
+    const int fd = ns::openPrivateFileForWriting(launchFailureMarkerPath(), O_WRONLY);
     if (fd < 0) return false;
     ::close(fd);
     return true;
 }
 
 bool ZEVCrashReportingController::launchFailureMarkerPresent() const {
+    // A link in the marker's place is not followed to decide anything: it is no marker of ours.
     struct stat info {};
-    return ::stat(launchFailureMarkerPath().c_str(), &info) == 0;
+    return ::lstat(launchFailureMarkerPath().c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool ZEVCrashReportingController::removeLaunchFailureMarker() const {
@@ -197,8 +195,10 @@ std::shared_ptr<ZEVInternalReport> ZEVCrashReportingController::setupCurrentRepo
         ZEVInternalReport::initWithPath(fileManager_->setupNewPathForExecutionIdentifier(identifier),
                                         identifier.empty() ? std::nullopt : std::optional(identifier));
     if (!report) ns::console("[Zevuzavidav:Crash] Unable to setup a new report");
+    ZEVItemClaim claim = report ? ZEVItemClaim::take(report->path()) : ZEVItemClaim();
     std::lock_guard lock(mutex_);
     currentReport_ = report;
+    currentReportClaim_ = std::move(claim);
     return report;
 }
 

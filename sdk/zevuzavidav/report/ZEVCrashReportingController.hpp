@@ -19,6 +19,11 @@
 // The listings of "active", "processing" and "prepared" are taken before any earlier-report work is
 // queued, so no report is handled twice or from a folder that is gone.
 //
+// Two copies of the app may start on one sandbox together; each report is still sent once. The
+// launch's own folder in "active" is claimed (ZEVItemClaim) for the launch's life, so a copy that lists
+// it neither sends nor removes it; a folder of an earlier launch is claimed by whichever copy packages
+// it, a package by whichever copy uploads it, and the other copy leaves what it finds claimed.
+//
 // A backlog stays linear and keeps moving. Each earlier folder is read once, on the starting thread,
 // and the reports go oldest first (by their launch's start; the undated ones first). With the launch
 // marker found only the newest is sent at once as urgent (the launch that failed is the last one);
@@ -44,6 +49,7 @@
 #include "sdk/zevuzavidav/report/ZEVCrashReportingControllerDelegate.hpp"
 #include "sdk/zevuzavidav/report/ZEVReportsController.hpp"
 #include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/store/ZEVItemClaim.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 
 #include <cstdint>
@@ -199,6 +205,8 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     std::shared_ptr<ZEVReportsController> reportsController_;
     std::optional<ZEVSettings> settings_;
     std::shared_ptr<ZEVInternalReport> currentReport_;
+    // Held for the launch's life: another copy of the app listing "active" leaves this folder alone.
+    ZEVItemClaim currentReportClaim_;
     std::shared_ptr<ui::AlertView> crashReportSubmissionAlert_;
     std::shared_ptr<ZEVInternalReport> promptedReport_;
     std::vector<ns::NotificationCenter::ObserverToken> observers_;

@@ -24,6 +24,8 @@ ZEVCrashReportingController::readExistingReportPaths(const std::vector<std::stri
     std::vector<std::shared_ptr<ZEVInternalReport>> reports;
     std::vector<std::string> nothingToSend;
     for (const auto& path : paths) {
+        // The folder of a copy of the app running now, or one another copy is sending: not ours to touch.
+        if (ZEVItemClaim::take(path).state() == ZEVItemClaim::State::heldElsewhere) continue;
         auto report = ZEVInternalReport::reportWithPath(path);
         if (report && report->needsToBeSubmitted())
             reports.push_back(std::move(report));
@@ -32,8 +34,11 @@ ZEVCrashReportingController::readExistingReportPaths(const std::vector<std::stri
     }
     if (!nothingToSend.empty()) {
         onWorkQueue([nothingToSend](ZEVCrashReportingController& self) {
-            for (const auto& path : nothingToSend)
-                self.fileManager_->removeItemAtPath(path);
+            for (const auto& path : nothingToSend) {
+                const ZEVItemClaim claim = ZEVItemClaim::take(path);
+                if (claim.state() != ZEVItemClaim::State::heldElsewhere)
+                    self.fileManager_->removeItemAtPath(path);
+            }
         });
     }
     sortOldestFirst(reports);

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
+#include "sdk/zevuzavidav/store/ZEVItemClaim.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVProcessReportOperation.hpp"
 #include "sdk/zevuzavidav/upload/ZEVPackageReportOperation.hpp"
 #include "sdk/zovaze/base/DebugFlag.hpp"
@@ -9,6 +10,7 @@
 #include "sdk/zovaze/network/ZOVNetworkOperation.hpp"
 #include "sdk/zovaze/network/ZOVURLBuilder.hpp"
 
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -33,6 +35,16 @@ bool ZEVReportsController::prepareAndSubmitReport(const std::shared_ptr<ZEVInter
 bool ZEVReportsController::prepareAndSubmit(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent,
                                             bool withProcessing) {
     if (!report || !fileManager_) return false;
+    // Held until the folder has become a package and is gone: a copy that listed it as well leaves it.
+    const ZEVItemClaim claim = ZEVItemClaim::take(report->path());
+    if (!claim.taken()) {
+        ns::console(claim.state() == ZEVItemClaim::State::heldElsewhere
+                        ? "[Zevuzavidav:Crash:Reports] Report " + report->path() +
+                              " is being sent by another copy of the app"
+                        : "[Zevuzavidav:Crash:Reports] Unable to claim report " + report->path() + ": " +
+                              std::strerror(claim.errorNumber()));
+        return false;
+    }
     if (withProcessing) {
         if (!fileManager_->moveItemAtPath(report->path(), fileManager_->processingPath())) {
             ns::console("[Zevuzavidav:Crash:Reports] Unable to move report for processing");
@@ -76,6 +88,9 @@ void ZEVReportsController::removePackagedReportFolder(const ZEVInternalReport& r
                                                       const std::string& package) {
     // An earlier launch packaged this folder and was stopped before it removed it: the package in
     // "prepared" is the report now, sent from there, and the folder must not make a second.
+    // Unless another copy is at it: that copy removes it once its package is made.
+    const ZEVItemClaim claim = ZEVItemClaim::take(report.path());
+    if (claim.state() == ZEVItemClaim::State::heldElsewhere) return;
     ns::console("[Zevuzavidav:Crash:Reports] Report " + report.identifier() + " already packaged as " +
                 package + "; removing its processing item");
     if (!fileManager_ || !fileManager_->removeItemAtPath(report.path()))

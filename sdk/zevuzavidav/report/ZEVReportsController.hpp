@@ -9,6 +9,12 @@
 // before it hands the folder here, so the report is sent once: one look at "prepared" serves all the
 // leftovers of a start.
 //
+// Another copy of the app started on the same sandbox lists the same folders: a report folder is
+// claimed (ZEVItemClaim) before it is moved, symbolicated or packaged, and held until its package is
+// made and the folder gone; one that another copy holds, or that is gone by then, is left alone
+// ("Report <path> is being sent by another copy of the app", "Unable to claim report <path>: <why>").
+// A packaged folder is removed only when it is claimed likewise. The uploader claims each package.
+//
 // The request: POST <ReportsEndpoint>/sdk-api/v1/platforms/ios/apps/<escaped bundle id>/reports, local
 // cache ignored, time-out 10 s (2 s for an urgent upload that goes synchronously), headers in this
 // order: "User-Agent", "Accept", "Accept-Charset", "Accept-Language", "Content-Language",

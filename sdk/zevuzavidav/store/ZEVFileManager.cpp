@@ -54,10 +54,20 @@ std::string ZEVFileManager::legacyMarkerPath() const {
     return join(rootPath_, "sendable");
 }
 
+std::string ZEVFileManager::ownFoldersOutsideSandbox() const {
+    return fs::path(rootPath_).parent_path().string();
+}
+
+bool ZEVFileManager::ownFolderExists(const std::string& path) const {
+    std::error_code error;
+    return ns::Sandbox::ownFolderExists(path, error, ownFoldersOutsideSandbox());
+}
+
 bool ZEVFileManager::createDirectoryAtPath(const std::string& path) const {
     std::error_code error;
-    // From "com.zevuzavidav.data" down every folder is the SDK's own: a link in one's place is replaced.
-    ns::createPrivateDirectories(path, error, fs::path(rootPath_).parent_path());
+    // From the sandbox's Library down every folder is the app's or the SDK's own: a link in one's place
+    // is replaced.
+    ns::Sandbox::makeOwnFolder(path, error, ownFoldersOutsideSandbox());
     if (error) {
         ns::console("[FileManager] Unable to create directory " + describe(error) + " (" + path + ")");
         return false;
@@ -68,7 +78,8 @@ bool ZEVFileManager::createDirectoryAtPath(const std::string& path) const {
 bool ZEVFileManager::removeItemAtPath(const std::optional<std::string>& path) const {
     if (!path) return false;
     std::error_code error;
-    if (!fs::exists(fs::symlink_status(*path, error))) {
+    if (!ownFolderExists(fs::path(*path).parent_path().string()) ||
+        !fs::exists(fs::symlink_status(*path, error))) {
         if (!error) error = std::make_error_code(std::errc::no_such_file_or_directory);
     } else {
         fs::remove_all(*path, error);
@@ -81,9 +92,8 @@ bool ZEVFileManager::removeItemAtPath(const std::optional<std::string>& path) co
 }
 
 bool ZEVFileManager::removeContentsOfDirectoryAtPath(const std::string& path) const {
-    std::error_code error;
-    // A link where the folder belongs is not listed through (its entries are not ours): it goes itself.
-    if (fs::is_symlink(fs::symlink_status(path, error))) return removeItemAtPath(path);
+    // A link where the folder (or one above it) belongs is not listed through: its entries are not ours.
+    if (!ownFolderExists(path)) return true;
     bool all = true;
     for (const auto& entry : contentsOfDirectory(path)) {
         if (!removeItemAtPath(entry)) all = false;
@@ -98,6 +108,12 @@ bool ZEVFileManager::moveItemAtPath(const std::optional<std::string>& path,
         return false;
     }
     std::string destination = join(*directory, fs::path(*path).filename().string());
+    if (!ownFolderExists(fs::path(*path).parent_path().string()) || !ownFolderExists(*directory)) {
+        ns::console("[FileManager] Failed to move file: " +
+                    describe(std::make_error_code(std::errc::no_such_file_or_directory)) + " (" + *path +
+                    " to " + destination + ")");
+        return false;
+    }
     // One rename that refuses to replace: the report is in exactly one place at every moment.
     if (::renameat2(AT_FDCWD, path->c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0) {
         ns::console("[FileManager] Failed to move file: " +
@@ -126,8 +142,9 @@ void ZEVFileManager::enumerateFilesInDirectory(const std::string& directory, con
 
 std::vector<std::string> ZEVFileManager::contentsOfDirectory(const std::string& directory) const {
     std::vector<std::string> entries;
-    // Never through a link in the folder's place: what it points to is not the SDK's to list, move,
-    // upload or remove.
+    // Never through a link in the folder's place or above it: what it points to is not the SDK's to
+    // list, move, upload or remove.
+    if (!ownFolderExists(directory)) return entries;
     auto names = ns::listDirectory(directory);
     if (!names) return entries;
     for (const auto& name : *names) {
@@ -161,7 +178,9 @@ ZEVFileManager::setupNewPathForExecutionIdentifier(const std::string& identifier
 
 void ZEVFileManager::removeLegacyDirectories() const {
     std::error_code error;
-    if (!fs::exists(fs::symlink_status(legacyMarkerPath(), error))) return;
+    // The root is looked at as a folder first: through a link in its place (or above it) the marker
+    // would take a folder elsewhere with it.
+    if (!ownFolderExists(rootPath_) || !fs::exists(fs::symlink_status(legacyMarkerPath(), error))) return;
     fs::remove_all(rootPath_, error);
     if (error) {
         ns::console("[Zevuzavidav:FileManager] Unable to remove legacy directory structure " +

@@ -14,10 +14,12 @@
 // removed, counted). Moves are renames that never replace an existing entry, so every step of a report
 // is crash-safe. Folders are made with their parents, mode 0700.
 //
-// Nothing here reaches outside the tree through a symbolic link: a folder is never listed through a
-// link in its place (it counts as empty), emptying a folder that is a link removes the link alone,
-// removal takes links as links, and making a folder from com.zevuzavidav.data down replaces a link in
-// its place with a real folder.
+// Nothing here reaches outside the tree through a symbolic link, at any level: before a folder is
+// listed, emptied, made, moved from or into, or an item in it removed, every folder from the sandbox's
+// Library down to it is checked as a folder without following a link (ns::Sandbox::ownFolderExists and
+// makeOwnFolder; for a tree outside the sandbox, from com.zevuzavidav.data down). A link found in the
+// place of one is removed as a link and an empty folder made there, so a link at v3/, at the root or
+// at com.zevuzavidav.data leaves what it points to untouched; removal takes links as links.
 //
 // Failure contract: nothing throws; every failure is a console line (the texts below) and a false or
 // empty result. Folder-wide removal goes on after a failure, folder-wide moving stops at the first. A
@@ -86,5 +88,10 @@ class ZEVFileManager {
     bool removeContentsOfAllPaths() const;
 
   private:
+    // Where the folders of ours begin when the tree is not in the sandbox in use: com.zevuzavidav.data.
+    std::string ownFoldersOutsideSandbox() const;
+    // Whether `path` is there as a real folder, links of ours on the way to it replaced.
+    bool ownFolderExists(const std::string& path) const;
+
     std::string rootPath_;
 };

@@ -220,6 +220,9 @@ void ZEVNetworkClient::startImmediateUploadRequest(const net::URLRequest& reques
         startNewUploadRequest(request, filePath);
         return;
     }
+    // Held until the package is removed after the server took it.
+    const ZEVItemClaim claim = ZEVItemClaim::take(filePath);
+    if (heldByAnotherCopy(claim, filePath)) return;
     if (!readable(filePath)) {
         ZEVSDKLog("%s: Error: file unreadable\n", "startImmediateUploadRequest");
         return;
@@ -281,6 +284,13 @@ void ZEVNetworkClient::startUploadTask(const net::URLRequest& request, const std
         releaseUploadPlace();
         return;
     }
+    // Held while the task runs, until its end has been handled (the package removed after a success).
+    ZEVItemClaim claim = ZEVItemClaim::take(filePath);
+    if (heldByAnotherCopy(claim, filePath)) {
+        leaveLine();
+        releaseUploadPlace();
+        return;
+    }
     if (!readable(filePath)) {
         std::weak_ptr<ZEVNetworkClient> weak = weak_from_this();
         operationQueue_->addOperation([weak, filePath] {
@@ -306,8 +316,15 @@ void ZEVNetworkClient::startUploadTask(const net::URLRequest& request, const std
         std::lock_guard lock(mutex_);
         liveTasks_.push_back(task);
         waitingPaths_.erase(filePath);
+        claims_.insert_or_assign(task.get(), std::move(claim));
     }
     task->resume();
+}
+
+bool ZEVNetworkClient::heldByAnotherCopy(const ZEVItemClaim& claim, const std::string& filePath) {
+    if (claim.state() != ZEVItemClaim::State::heldElsewhere) return false;
+    ns::console("[Zevuzavidav:Crash:Client] Another copy of the app is uploading " + filePath + ", skipping");
+    return true;
 }
 
 bool ZEVNetworkClient::canTakeMoreUploads() const {
@@ -364,6 +381,16 @@ void ZEVNetworkClient::URLSessionTaskDidCompleteWithError(net::URLSession&,
                 handleTask(task, outcome);
             }
         });
+    // Only now, with a package the server took already removed: a copy that waited for it finds it gone.
+    // A retry claims it again when it starts.
+    ZEVItemClaim ended;
+    {
+        std::lock_guard lock(mutex_);
+        if (auto claim = claims_.find(task.get()); claim != claims_.end()) {
+            ended = std::move(claim->second);
+            claims_.erase(claim);
+        }
+    }
 }
 
 void ZEVNetworkClient::restartTask(const net::URLSessionTaskRef& task) {

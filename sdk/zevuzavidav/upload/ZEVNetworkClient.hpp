@@ -14,6 +14,13 @@
 // thousands of connections and open files at once, and the server gets them oldest first). An offer
 // of a package that already waits is skipped like one of a package being uploaded.
 //
+// Another copy of the app started on the same sandbox lists the same packages: each is claimed
+// (ZEVItemClaim, an advisory lock) before its upload starts and held until the task's end has been
+// handled, the package removed after a success; an offer of a package that another copy holds is
+// skipped (console line "Another copy of the app is uploading <path>, skipping"), and one that is gone
+// meanwhile ends as an unreadable package (below). A copy killed mid-upload leaves its package free
+// for the next launch, which sends it again.
+//
 // Every finished task is judged by ZOVNetworkResponseHandler: statuses the server wants retried (408,
 // 420, 429, 5xx) restart the upload after "Retry-After" seconds (300 without it), without a limit; every
 // other end is reported to the delegate with the package's absolute path and the error or nothing.
@@ -34,6 +41,7 @@
 #include "platform/dispatch/OperationQueue.hpp"
 #include "platform/net/URLSession.hpp"
 #include "sdk/zevuzavidav/store/ZEVFileManager.hpp"
+#include "sdk/zevuzavidav/store/ZEVItemClaim.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClientDelegate.hpp"
 #include "sdk/zovaze/network/ZOVCertificatePinner.hpp"
 
@@ -44,6 +52,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -117,6 +126,8 @@ class ZEVNetworkClient : public std::enable_shared_from_this<ZEVNetworkClient> {
     void releaseUploadPlace();
     // Starts the upload that holds a place; gives the place back when no task could be started.
     void startUploadTask(const net::URLRequest& request, const std::string& filePath);
+    // Whether another copy of the app holds the package (a debug line says it is skipped).
+    static bool heldByAnotherCopy(const ZEVItemClaim& claim, const std::string& filePath);
 
     std::shared_ptr<dispatch::OperationQueue> operationQueue_;
     std::shared_ptr<ZEVFileManager> fileManager_;
@@ -135,4 +146,6 @@ class ZEVNetworkClient : public std::enable_shared_from_this<ZEVNetworkClient> {
     std::deque<WaitingUpload> waitingUploads_;
     std::unordered_set<std::string> waitingPaths_;
     std::size_t runningUploads_ = 0;
+    // The claim on the package of each running task, until the task's end has been handled.
+    std::unordered_map<const net::URLSessionTask*, ZEVItemClaim> claims_;
 };

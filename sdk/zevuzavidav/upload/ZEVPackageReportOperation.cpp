@@ -89,8 +89,9 @@ std::optional<std::string> ZEVPackageReportOperation::reportIdentifierOfPackage(
 
 std::optional<std::string> ZEVPackageReportOperation::compressFile(const std::string& path) {
     std::string gzPath = path + ".gz";
-    // Made 0600 before a byte is written: the member holds the user's logs and keys.
-    const int out = ns::openRegularFile(gzPath, O_WRONLY | O_CREAT | O_TRUNC);
+    // Made 0600 before a byte is written: the member holds the user's logs and keys. Always a new file,
+    // so that a link in its place (symbolic or hard) never carries them elsewhere.
+    const int out = ns::openPrivateFileForWriting(gzPath, O_WRONLY | O_TRUNC);
     gzFile member = out < 0 ? nullptr : gzdopen(out, "w");
     if (member == nullptr) {
         if (out >= 0) ::close(out);

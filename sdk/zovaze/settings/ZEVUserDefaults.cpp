@@ -85,6 +85,9 @@ std::optional<ns::PropertyList::Dictionary> ZEVUserDefaults::loadDefaults() {
     std::optional<ns::PropertyList::Dictionary> loaded;
     synchronizationQueue_.sync([&] {
         std::error_code error;
+        // Nothing is read, set aside or removed through a link where the folder (or one above it)
+        // belongs: that link goes, and the empty folder in its place holds no defaults.
+        if (!ns::Sandbox::ownFolderExists(directoryURL_, error, directoryURL_)) return;
         auto status = std::filesystem::symlink_status(fileURL_, error);
         if (error || !std::filesystem::exists(status)) return;
         if (std::filesystem::is_directory(status)) {
@@ -174,10 +177,9 @@ bool ZEVUserDefaults::synchronize() {
             return;
         }
         std::error_code error;
-        if (!std::filesystem::exists(directoryURL_, error)) {
-            ns::createPrivateDirectories(directoryURL_, error, directoryURL_);
-            if (error) log("failed to create directory with error:" + errorText(error));
-        }
+        // Looked at as a folder every time: a link in its place (or above it) is never written through.
+        if (!ns::Sandbox::makeOwnFolder(directoryURL_, error, directoryURL_))
+            log("failed to create directory with error:" + errorText(error));
         auto bytes =
             ns::writePropertyList(ns::PropertyList(std::move(snapshot)), ns::PropertyListFormat::xml);
         if (!bytes.ok() || !writeAtomically(fileURL_, bytes.value())) {

@@ -7,6 +7,10 @@
 // file in the same folder, flushed to disk, renamed over the old one (and the folder flushed), so a
 // kill at any moment leaves either the old file or the new one.
 //
+// The folder, and every folder above it from the sandbox's Library, is checked as a folder before the
+// file is read or written (ns::Sandbox::ownFolderExists, makeOwnFolder): a link in the place of one is
+// removed as a link and a folder made there, so nothing is read from or written to elsewhere.
+//
 // Failure contract: file problems are logged with "[Zovaze:UserDefaults] ..." lines and otherwise do
 // not stop the store: reads and writes of keys never fail, and the contents in memory stay usable.
 //  - A directory where the file belongs is removed at start-up, and the store starts empty.

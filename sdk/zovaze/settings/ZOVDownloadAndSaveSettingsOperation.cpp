@@ -3,6 +3,7 @@
 #include "platform/foundation/FileContents.hpp"
 
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/Sandbox.hpp"
 #include "sdk/zovaze/base/DebugFlag.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/network/ZOVNetworkError.hpp"
@@ -115,7 +116,10 @@ ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& down
                                                          const std::string& settingsDirectoryPath,
                                                          const std::string& settingsFilePath) {
     std::error_code ignored;
-    ns::createPrivateDirectories(settingsDirectoryPath, ignored, settingsDirectoryPath);
+    // From the sandbox's Library down every folder on the way is checked as a folder (a link replaced)
+    // before anything is put in it or removed from it.
+    if (!ns::Sandbox::makeOwnFolder(settingsDirectoryPath, ignored, settingsDirectoryPath))
+        return cacheError(ignored.value(), "The settings folder couldn't be made: " + ignored.message());
     const fs::path target(settingsFilePath);
     // Staged beside the target so that the final rename stays within one file system and is atomic.
     const fs::path staged = target.parent_path() / (target.filename().string() + ".download");

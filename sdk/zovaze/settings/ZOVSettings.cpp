@@ -3,6 +3,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileContents.hpp"
 #include "platform/foundation/JSON.hpp"
+#include "platform/foundation/Sandbox.hpp"
 #include "sdk/zovaze/identity/ZOVDeviceFacts.hpp"
 #include "sdk/zovaze/network/ZOVURLBuilder.hpp"
 
@@ -30,6 +31,11 @@ ZOVSettingsDocument ZOVSettings::settingsDictionary() {
         std::error_code ignored;
         std::filesystem::remove(settingsPath_, ignored);
     };
+    // Nothing is read or removed through a link where the settings' folder (or one above it) belongs:
+    // that link goes and an empty folder stands there, which holds no settings.
+    const std::filesystem::path folder = std::filesystem::path(settingsPath_).parent_path();
+    std::error_code missing;
+    if (!ns::Sandbox::ownFolderExists(folder, missing, folder)) return nullptr;
     // A file far beyond what the service ever sends would cost every start the time to read and parse
     // it (and no download can put one there any more), and a link or a FIFO in its place is no file of
     // ours (the link is removed, never followed; the FIFO never waited for): each goes like one that

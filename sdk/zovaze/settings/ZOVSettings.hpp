@@ -8,10 +8,12 @@
 // whose root is not an object counts as no settings. A file longer than maximumDocumentLength (never
 // read), a symbolic link or a FIFO in the file's place (never followed or waited for; the entry itself
 // is removed), or one nested deeper than ns::maxJSONDepth does not parse, as far as this model is
-// concerned. An "app" that is not an
-// object, or a "status" that is not a string, counts as absent. Readers on any thread get the previous
-// document, nothing, or the new one: the document is handed out as a shared, immutable value. A load holds
-// the model's lock, so a clear during it waits for it and the older document is never left held.
+// concerned. The folder is checked first (ns::Sandbox::ownFolderExists): a link in its place or above
+// it, up to the sandbox's Library, is replaced by an empty folder, so no settings come from elsewhere. An
+// "app" that is not an object, or a "status" that is not a string, counts as absent. Readers on any thread
+// get the previous document, nothing, or the new one: the document is handed out as a shared, immutable
+// value. A load holds the model's lock, so a clear during it waits for it and the older document is never
+// left held.
 #include <nlohmann/json.hpp>
 
 #include <memory>

@@ -87,6 +87,50 @@ TEST(SandboxFilesEndToEnd, LinkedFoldersAndLogLeaveWhatTheyPointToUntouched) {
         EXPECT_FALSE(fs::is_symlink(fs::symlink_status(folder))) << folder;
 }
 
+// Links one level up: in the place of the report tree's "v3", of the analytics folder and of the SDK's
+// folder in Application Support. With reporting off the start empties the report folders and the SDK
+// keeps its defaults and an analytics session: each folder is looked at from Library down first, so what
+// the links point to (an earlier tree with reports, old sessions and defaults) is left as it was.
+TEST(SandboxFilesEndToEnd, LinksAboveTheSDKsFoldersLeaveWhatTheyPointToUntouched) {
+    E2E_REQUIRE_PROGRAM("Swift");
+    velotest::TempFolder home;
+    const Sandbox sandbox(home.path());
+    const fs::path elsewhere = home.path() / "elsewhere";
+    writeText(elsewhere / "v3" / "active" / "report" / "signal.zevrecord", "theirs");
+    writeText(elsewhere / "v3" / "processing" / "report" / "signal.zevrecord", "theirs");
+    writeText(elsewhere / "v3" / "prepared" / "theirs.multipartmime", "theirs");
+    writeText(elsewhere / "v3" / "pending" / "theirs", "theirs");
+    writeText(elsewhere / "analytics" / "v1" / "ACTIVE" / "1_S" / "2_F" / "1.log", "theirs");
+    writeText(elsewhere / "analytics" / "v1" / "stray", "theirs");
+    writeText(elsewhere / "defaults" / "ZEVUserDefaults.plist", "not a property list");
+    const auto before = velotest::folderContents(elsewhere);
+    writeText(sandbox.settings(), R"({"features": {"collect_reports": false}})");
+    const fs::path support = sandbox.root / "Library" / "Application Support" / "com.zevuzavidav";
+    fs::create_directories(sandbox.reports().parent_path());
+    fs::create_directories(support.parent_path());
+    fs::create_symlink(elsewhere / "v3", sandbox.reports());
+    fs::create_symlink(elsewhere / "analytics", sandbox.reports().parent_path() / "analytics");
+    fs::create_symlink(elsewhere / "defaults", support);
+
+    Tmux tmux("sandbox-upper-links");
+    tmux.start(command(home.path()));
+    tmux.waitFor("SWIFT BASICS");
+    EXPECT_TRUE(waitUntil([&] {
+        return velotest::readFile(sandbox.logs() / "console.log")
+                   .find("[Zevuzavidav:Crash] Reporting is disabled") != std::string::npos;
+    })) << velotest::readFile(sandbox.logs() / "console.log");
+    tmux.keys("q");
+    tmux.waitFor("PROGRAM-ENDED");
+
+    EXPECT_EQ(velotest::folderContents(elsewhere), before);
+    for (const fs::path& folder : {sandbox.reports(), sandbox.reports().parent_path() / "analytics", support})
+        EXPECT_FALSE(fs::is_symlink(fs::symlink_status(folder))) << folder;
+    EXPECT_TRUE(fs::is_regular_file(support / "ZEVUserDefaults.plist")) << "the SDK's defaults are ours";
+    const std::string log = velotest::readFile(sandbox.logs() / "console.log");
+    EXPECT_NE(log.find("Sandbox: removed the symbolic link " + sandbox.reports().string()), std::string::npos)
+        << log;
+}
+
 TEST(SandboxFilesEndToEnd, FifosForTheSettingsAndTheLogDoNotHoldUpTheFirstScreen) {
     E2E_REQUIRE_PROGRAM("Swift");
     velotest::TempFolder home;

@@ -1,6 +1,7 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Sandbox.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -169,6 +170,35 @@ TEST(Sandbox, LinksInPlaceOfTheLayoutAreNeverFollowed) {
     EXPECT_EQ(fs::directory_iterator(home / "tmp"), fs::directory_iterator());
     EXPECT_TRUE(fs::is_regular_file(elsewhere / "tmp" / "unlocked"));
     EXPECT_TRUE(fs::is_regular_file(elsewhere / "Logs" / "console.log"));
+}
+
+// Below the layout every folder is ours too: a store's folder is checked from the home's Library down,
+// whatever the store names as its own first folder; a folder outside the home from that one down.
+TEST(Sandbox, OwnFoldersAreCheckedFromTheLibraryDown) {
+    velotest::TempFolder root;
+    const fs::path elsewhere = root.path() / "elsewhere";
+    fs::create_directories(elsewhere / "store");
+    writeFile(elsewhere / "store" / "file", "someone else's");
+    ns::Sandbox::setHome(root.path() / "home");
+    const fs::path caches = root.path() / "home" / "Library" / "Caches";
+    fs::create_symlink(elsewhere, caches / "sdk.data");
+    const fs::path store = caches / "sdk.data" / "store";
+    std::error_code error;
+    // The store names only itself as its own: the link above it goes all the same.
+    EXPECT_FALSE(ns::Sandbox::ownFolderExists(store, error, store));
+    EXPECT_EQ(error.value(), ENOENT);
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(caches / "sdk.data")));
+    ASSERT_TRUE(ns::Sandbox::makeOwnFolder(store / "inner", error, store));
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(store / "inner")));
+    EXPECT_EQ(velotest::readFile(elsewhere / "store" / "file"), "someone else's");
+    EXPECT_FALSE(fs::exists(elsewhere / "store" / "inner"));
+
+    // Outside the home the folders of ours begin where the caller says; above that, links are followed.
+    fs::create_symlink(elsewhere, root.path() / "tree");
+    ASSERT_TRUE(ns::Sandbox::makeOwnFolder(root.path() / "tree" / "store" / "made", error,
+                                           root.path() / "tree" / "store"));
+    EXPECT_TRUE(fs::is_directory(elsewhere / "store" / "made"));
+    ns::Sandbox::reset();
 }
 
 TEST(Sandbox, HomeComesFromTheEnvironmentAndTheBundleIdentifier) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -39,18 +40,24 @@ TEST(ConsoleLog, StartsOverPastItsLimitKeepingOneOlderFile) {
     EXPECT_FALSE(std::filesystem::exists(path + ".2"));
 }
 
-// A link or a FIFO where the log belongs holds nothing of ours: it goes, as itself, and the lines land
-// in a new file of the log's own. (Opening the FIFO must not wait for a reader.)
+// A link (symbolic or hard) or a FIFO where the log belongs holds nothing of ours: it goes, as itself,
+// and the lines land in a new file of the log's own. (Opening the FIFO must not wait for a reader; a
+// hard link would carry the lines into the file of its other name.)
 TEST(ConsoleLog, ALinkOrAFifoInTheLogsPlaceIsReplacedNeverWrittenThrough) {
     velotest::TempFolder folder;
     const auto outside = folder.path() / "outside";
     std::ofstream(outside) << "someone else's\n";
-    for (const bool fifo : {false, true}) {
-        const std::string path = (folder.path() / (fifo ? "fifo.log" : "link.log")).string();
-        if (fifo)
-            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-        else
-            std::filesystem::create_symlink(outside, path);
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> plant;
+    } cases[] = {
+        {"fifo.log", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+        {"link.log", [&](const std::string& path) { std::filesystem::create_symlink(outside, path); }},
+        {"hard.log", [&](const std::string& path) { std::filesystem::create_hard_link(outside, path); }},
+    };
+    for (const auto& c : cases) {
+        const std::string path = (folder.path() / c.name).string();
+        c.plant(path);
         ns::ConsoleSink previous = ns::setConsoleSink(nullptr);
         const bool redirected = ns::redirectConsoleToFile(path);
         ns::console("a line of ours");

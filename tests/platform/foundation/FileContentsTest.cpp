@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -161,6 +162,84 @@ TEST(FileContents, FoldersAreNeverListedOrMadeThroughALinkOfOurs) {
     EXPECT_FALSE(ns::createPrivateDirectories(dir.path() / "home" / "ours" / "file" / "x", error,
                                               dir.path() / "home" / "ours"));
     EXPECT_EQ(error.value(), ENOTDIR);
+
+    // Looking without making: a link of ours on the way is replaced all the same, a missing folder is
+    // not made.
+    fs::remove_all(dir.path() / "home" / "ours" / "cache");
+    fs::create_symlink(outside, dir.path() / "home" / "ours" / "cache");
+    EXPECT_FALSE(ns::privateDirectoryExists(dir.path() / "home" / "ours" / "cache" / "inner", error,
+                                            dir.path() / "home" / "ours"));
+    EXPECT_EQ(error.value(), ENOENT);
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir.path() / "home" / "ours" / "cache")));
+    EXPECT_FALSE(fs::exists(dir.path() / "home" / "ours" / "cache" / "inner"));
+    EXPECT_TRUE(ns::privateDirectoryExists(dir.path() / "home" / "ours" / "cache", error,
+                                           dir.path() / "home" / "ours"));
+    EXPECT_TRUE(fs::is_directory(outside / "theirs"));
+}
+
+// Whatever stands where a file of ours is written, the bytes go into a file of ours alone: a link,
+// a FIFO or a hard link goes as itself (the file it shares its bytes with keeps them) and a new file
+// takes its place; a file of ours is appended to or made anew as asked.
+TEST(FileContents, FilesOfOursAreNeverWrittenThroughWhatStandsInTheirPlace) {
+    enum class Kind { missing, ours, symbolic, hard, fifo };
+    const struct {
+        Kind kind;
+        int flags;
+        const char* left; // what the file holds after "new" was written
+    } cases[] = {
+        {Kind::missing, O_WRONLY | O_APPEND, "new"}, {Kind::ours, O_WRONLY | O_APPEND, "old;new"},
+        {Kind::ours, O_WRONLY | O_TRUNC, "new"},     {Kind::symbolic, O_WRONLY | O_APPEND, "new"},
+        {Kind::symbolic, O_WRONLY | O_TRUNC, "new"}, {Kind::hard, O_WRONLY | O_APPEND, "new"},
+        {Kind::hard, O_WRONLY | O_TRUNC, "new"},     {Kind::hard, O_WRONLY, "new"},
+        {Kind::fifo, O_WRONLY | O_APPEND, "new"},    {Kind::fifo, O_WRONLY | O_TRUNC, "new"},
+    };
+    for (const auto& c : cases) {
+        velotest::TempFolder dir;
+        const fs::path outside = dir.path() / "outside";
+        const fs::path path = dir.path() / "ours";
+        std::ofstream(outside) << "theirs";
+        switch (c.kind) {
+        case Kind::missing:
+            break;
+        case Kind::ours:
+            std::ofstream(path) << "old;";
+            break;
+        case Kind::symbolic:
+            fs::create_symlink(outside, path);
+            break;
+        case Kind::hard:
+            fs::create_hard_link(outside, path);
+            break;
+        case Kind::fifo:
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            break;
+        }
+        const auto what =
+            "kind " + std::to_string(static_cast<int>(c.kind)) + ", flags " + std::to_string(c.flags);
+        const int fd = ns::openPrivateFileForWriting(path, c.flags);
+        ASSERT_GE(fd, 0) << what;
+        ASSERT_EQ(::write(fd, "new", 3), 3) << what;
+        struct stat info {};
+        ASSERT_EQ(::fstat(fd, &info), 0);
+        ::close(fd);
+        EXPECT_EQ(velotest::readFile(outside), "theirs") << what;
+        EXPECT_EQ(velotest::readFile(path), c.left) << what;
+        EXPECT_TRUE(S_ISREG(info.st_mode) && info.st_nlink == 1) << what;
+        if (c.kind != Kind::ours) {
+            EXPECT_EQ(info.st_mode & 0777, 0600u) << what;
+        }
+    }
+    // A folder or a device is never taken away (a device node can be made only with the privilege).
+    velotest::TempFolder dir;
+    fs::create_directory(dir.path() / "folder");
+    EXPECT_EQ(ns::openPrivateFileForWriting(dir.path() / "folder", O_WRONLY | O_TRUNC), -1);
+    EXPECT_EQ(errno, EISDIR);
+    const fs::path device = dir.path() / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0) {
+        EXPECT_EQ(ns::openPrivateFileForWriting(device, O_WRONLY | O_TRUNC), -1);
+        EXPECT_EQ(errno, ENXIO);
+        EXPECT_TRUE(fs::is_character_file(fs::symlink_status(device)));
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The crash-report uploader on its own: task descriptions relative to the report tree, what it tells
 // its owner, and offers of a package that is already on its way.
 #include "sdk/zevuzavidav/context/PlatformFacts.hpp"
+#include "sdk/zevuzavidav/store/ZEVItemClaim.hpp"
 #include "sdk/zevuzavidav/upload/ZEVNetworkClient.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
 #include "tests/support/OnExit.hpp"
@@ -12,6 +13,7 @@
 
 #include <condition_variable>
 #include <set>
+#include <sys/stat.h>
 
 namespace {
 
@@ -124,6 +126,31 @@ TEST_F(ReportClient, TellsItsOwnerHowEachUploadEnded) {
     EXPECT_EQ(missing->code(), -2);
     EXPECT_EQ(missing->userInfo().at("path"), files->preparedPath() + "/missing.multipartmime");
     EXPECT_EQ(server.requests().size(), 2u);
+}
+
+// A FIFO, a link or a folder in a package's place is nobody's package: claiming it never follows the
+// link or waits on the FIFO, and each ends like a package that cannot be read, nothing sent.
+TEST_F(ReportClient, WhatStandsInAPackagesPlaceIsNeverClaimedFollowedOrWaitedOn) {
+    ReportServer server;
+    auto client = makeClient();
+    writeText(root.path() / "theirs.multipartmime", "someone else's body");
+    const std::string fifo = files->preparedPath() + "/F.multipartmime";
+    const std::string link = files->preparedPath() + "/L.multipartmime";
+    const std::string folder = files->preparedPath() + "/D.multipartmime";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(root.path() / "theirs.multipartmime", link);
+    fs::create_directories(folder);
+    for (const auto& path : {fifo, link, folder})
+        client->startUploadRequest(requestTo(server), path, false);
+    ASSERT_TRUE(ended(3));
+    for (const auto& [path, error] : owner->ends()) {
+        ASSERT_TRUE(error.has_value()) << path;
+        EXPECT_EQ(error->code(), ZEVNetworkClient::errorCodeFileNotReadable) << path;
+    }
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_EQ(readFile(root.path() / "theirs.multipartmime"), "someone else's body");
+    EXPECT_FALSE(ZEVItemClaim::take(fifo).taken());
+    EXPECT_EQ(ZEVItemClaim::take(link).errorNumber(), ELOOP);
 }
 
 TEST_F(ReportClient, APackageAlreadyOnItsWayIsNotSentTwice) {

@@ -120,6 +120,63 @@ TEST(LaunchStart, ReportingSwitchedOffEmptiesEveryFolderAndInstallsNothing) {
     EXPECT_TRUE(fs::exists(fs::path(app.files->preparedPath()) / ".hidden"));
 }
 
+// A link in the place of a folder of the tree, or of one above it, leads elsewhere: with reporting on
+// or off, the start looks at every folder from the sandbox's Library down before it removes, lists or
+// makes anything, so an older layout's marker, report folders and packages found through the link are
+// neither removed nor sent, and the launch's own folders are made in the sandbox.
+struct LinkedFolderCase {
+    const char* name;
+    const char* place; // below the root; "" the root, ".." com.zevuzavidav.data
+    bool reporting;
+};
+
+class LaunchStartLink : public ::testing::TestWithParam<LinkedFolderCase> {};
+
+TEST_P(LaunchStartLink, LeavesWhatTheLinkPointsToUntouched) {
+    ReportServer server;
+    TestApp app(server.base());
+    velotest::TempFolder outside;
+    const fs::path place = linkInPlaceOfFolder(app.files->rootPath(), GetParam().place, outside.path());
+    const auto before = velotest::folderContents(outside.path());
+    auto kit = std::make_shared<TestKit>();
+    if (!GetParam().reporting) kit->serverSettings = json::parse(R"({"features":{"collect_reports":false}})");
+    auto controller = app.launch(kit, "launch1");
+    EXPECT_EQ(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt), GetParam().reporting);
+    TestApp::settle(controller);
+
+    EXPECT_EQ(velotest::folderContents(outside.path()), before);
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(place)));
+    EXPECT_EQ(app.names(app.files->activePath()),
+              GetParam().reporting ? std::vector<std::string>{"launch1"} : std::vector<std::string>{});
+    EXPECT_TRUE(kit->detected().empty());
+    EXPECT_TRUE(server.requests().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, LaunchStartLink,
+                         ::testing::Values(LinkedFolderCase{"StructureReportingOn", "v3", true},
+                                           LinkedFolderCase{"StructureReportingOff", "v3", false},
+                                           LinkedFolderCase{"RootReportingOn", "", true},
+                                           LinkedFolderCase{"RootReportingOff", "", false},
+                                           LinkedFolderCase{"DataFolderReportingOn", "..", true},
+                                           LinkedFolderCase{"DataFolderReportingOff", "..", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The launch marker only needs to exist: a hard link in its place is never truncated or written, so
+// the file of its other name keeps its bytes.
+TEST(LaunchStart, AHardLinkInTheMarkersPlaceKeepsItsOutsideBytes) {
+    TestApp app;
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    velotest::TempFolder outside;
+    writeText(outside.path() / "theirs", "someone else's bytes");
+    auto controller = app.launch(std::make_shared<TestKit>(), "launch1");
+    fs::create_hard_link(outside.path() / "theirs", controller->launchFailureMarkerPath());
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    EXPECT_TRUE(controller->launchFailureMarkerPresent());
+    TestApp::settle(controller); // the launch got going: the marker goes
+    EXPECT_FALSE(controller->launchFailureMarkerPresent());
+    EXPECT_EQ(readFile(outside.path() / "theirs"), "someone else's bytes");
+}
+
 TEST(LaunchStart, AnOlderTreeGoesBeforeTheNewLaunchMakesItsFolders) {
     TestApp app;
     writeText(app.files->legacyMarkerPath(), "");

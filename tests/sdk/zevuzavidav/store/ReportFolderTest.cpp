@@ -317,31 +317,48 @@ TEST_F(FileTree, MovingAFolderStopsAtTheFirstFailure) {
     EXPECT_EQ(files.processingPathContents().size() + files.preparedPathContents().size(), 4u);
 }
 
-// A link where a folder of the tree belongs leads outside it: nothing there is listed, moved or
-// removed. Emptying the folder removes the link alone, and making the folder puts a real one there.
-TEST_F(FileTree, ALinkedFolderIsNeverListedEmptiedOrFilledThroughTheLink) {
+// A link where a folder of the tree belongs, or any folder above it, leads outside the tree: nothing
+// there is listed, moved or removed, and nothing is made there. Every folder-wide step looks at the
+// folders from the sandbox's Library down first: the link goes as a link and a real folder stands in
+// its place.
+struct LinkedPlace {
+    const char* name;
+    // The folder of the tree the link stands in for, from the root down ("" the root; ".." the folder
+    // above it, com.zevuzavidav.data).
+    const char* place;
+};
+
+class FileTreeLink : public FileTree, public ::testing::WithParamInterface<LinkedPlace> {};
+
+TEST_P(FileTreeLink, LeavesWhatItPointsToUntouched) {
     velotest::TempFolder outside;
-    reporttest::writeText(outside.path() / "report" / "signal.zevrecord", "theirs");
-    reporttest::writeText(outside.path() / "a.multipartmime", "theirs");
-    ASSERT_TRUE(files.prepareForNewLaunch());
-    for (const auto& folder : {files.processingPath(), files.preparedPath()}) {
-        fs::remove_all(folder);
-        fs::create_symlink(outside.path(), folder);
-    }
+    const fs::path place =
+        reporttest::linkInPlaceOfFolder(files.rootPath(), GetParam().place, outside.path());
+    const auto before = velotest::folderContents(outside.path());
+    ASSERT_FALSE(before.empty());
+
+    ns::ConsoleCapture console;
+    files.removeLegacyDirectories();
+    EXPECT_TRUE(files.activePathContents().empty());
     EXPECT_TRUE(files.processingPathContents().empty());
     EXPECT_TRUE(files.preparedPathContents().empty());
     EXPECT_TRUE(files.moveProcessingContentsToPrepared());
     EXPECT_TRUE(files.removeContentsOfAllPaths());
-    EXPECT_EQ(reporttest::readFile(outside.path() / "report" / "signal.zevrecord"), "theirs");
-    EXPECT_EQ(reporttest::readFile(outside.path() / "a.multipartmime"), "theirs");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(files.processingPath())));
-
-    fs::create_symlink(outside.path(), files.processingPath());
     ASSERT_TRUE(files.prepareForNewLaunch());
-    for (const auto& folder : {files.processingPath(), files.preparedPath()})
-        EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder))) << folder;
-    EXPECT_EQ(std::distance(fs::directory_iterator(outside.path()), fs::directory_iterator()), 2);
+    EXPECT_TRUE(files.setupNewPathForExecutionIdentifier("launch"));
+
+    EXPECT_EQ(velotest::folderContents(outside.path()), before);
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(place)));
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(fs::path(files.activePath()) / "launch")));
+    EXPECT_TRUE(reporttest::saw(console, "Sandbox: removed the symbolic link " + place.string()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Places, FileTreeLink,
+                         ::testing::Values(LinkedPlace{"Processing", "v3/processing"},
+                                           LinkedPlace{"Prepared", "v3/prepared"},
+                                           LinkedPlace{"Structure", "v3"}, LinkedPlace{"Root", ""},
+                                           LinkedPlace{"DataFolder", ".."}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileTree, TheLegacyMarkerTakesTheWholeRootWithIt) {
     ASSERT_TRUE(files.prepareForNewLaunch());

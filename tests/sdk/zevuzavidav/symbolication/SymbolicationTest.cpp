@@ -226,6 +226,19 @@ TEST(SerializeSymbolicatedFrames, WritesOneValidLineWhateverTheSymbolsHold) {
     EXPECT_EQ(written[1], json::array());
 }
 
+// The companion is written under a hidden name before it is renamed into place: a hard link left at
+// that name keeps the bytes of its other name.
+TEST(SerializeSymbolicatedFrames, AHardLinkInThePartialFilesPlaceKeepsItsOutsideBytes) {
+    velotest::TempFolder folder;
+    reporttest::writeText(folder.path() / "theirs", "someone else's bytes");
+    fs::create_hard_link(folder.path() / "theirs", folder.path() / ".out.symbolicated.partial");
+    auto threads =
+        std::make_shared<ZEVThreadArray>(ZEVThreadArray{{ZEVStackFrame::stackFrameWithAddress(7)}});
+    ZEVSerializeSymbolicatedFramesOperation(threads, (folder.path() / "out.symbolicated").string()).start();
+    EXPECT_EQ(reporttest::readFile(folder.path() / "theirs"), "someone else's bytes");
+    EXPECT_EQ(json::parse(reporttest::readFile(folder.path() / "out.symbolicated"))["threads"].size(), 1u);
+}
+
 class ProcessReport : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -142,6 +142,22 @@ TEST_F(Packaging, AnUnreadableMemberIsAnEmptyOneAndDoesNotBlockTheReport) {
     EXPECT_TRUE(found);
 }
 
+// A member is made as a new file: a hard link left in its place (say by a copy of the folder made with
+// links) never carries the report's bytes into the file of its other name.
+TEST_F(Packaging, AHardLinkInAMembersPlaceKeepsItsOutsideBytes) {
+    reporttest::writeText(root.path() / "theirs", "someone else's bytes");
+    fs::create_hard_link(root.path() / "theirs", folder / "sdk.log.gz");
+    reporttest::writeText(folder / "sdk.log", "our log line\n");
+    auto path = package();
+    ASSERT_TRUE(path.has_value());
+    EXPECT_EQ(reporttest::readFile(root.path() / "theirs"), "someone else's bytes");
+    auto body = reporttest::parseMultipart(reporttest::readFile(*path), fs::path(*path).stem().string());
+    bool found = false;
+    for (const auto& part : body.parts)
+        if (part.name == "sdk") found = reporttest::gunzip(part.data) == "our log line\n";
+    EXPECT_TRUE(found);
+}
+
 TEST_F(Packaging, APackageThatCannotBeWrittenLeavesNothingBehind) {
     fs::remove_all(files->preparedPath());
     EXPECT_FALSE(package().has_value());

@@ -4,6 +4,7 @@
 #include "sdk/zovaze/settings/ZOVDownloadAndSaveSettingsOperation.hpp"
 #include "sdk/zovaze/settings/ZOVOnboardingOperation.hpp"
 #include "sdk/zovaze/settings/ZOVSettings.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/SDKHome.hpp"
 
 #include <gtest/gtest.h>
@@ -254,6 +255,46 @@ TEST_F(SettingsModel, AFolderWhereTheSettingsFileBelongsIsReplacedByTheDownload)
     ZOVSettings settings(target.string());
     ASSERT_TRUE(settings.settingsDictionary());
     EXPECT_EQ((*settings.settingsDictionary())["v"], 3);
+}
+
+// A link in the place of the settings' folder, or of the folder above it, leads elsewhere: the folder
+// is looked at from the sandbox's Library down before the cached file is read or removed and before a
+// download is put in place (which leaves "settings.json" alone in the folder), so what the link points
+// to is neither read, removed nor written, and the download lands in the sandbox.
+TEST_F(SettingsModel, ALinkInPlaceOfTheSettingsFolderLeavesWhatItPointsToUntouched) {
+    const auto data = ns::Sandbox::caches() / "io.zovaze.sdk.ios.data";
+    const auto directory = data / "com.velotest.app";
+    for (const auto& place : {directory, data}) {
+        SCOPED_TRACE(place.string());
+        velotest::TempFolder outside;
+        const auto mirror = outside.path() / std::filesystem::relative(directory, place);
+        std::filesystem::create_directories(mirror);
+        std::ofstream(mirror / "settings.json") << R"({"app": {"status": "new"}})";
+        std::ofstream(mirror / "theirs.json") << "theirs";
+        std::ofstream(outside.path() / "broken.json") << "{"; // would be removed as corrupt
+        const auto before = velotest::folderContents(outside.path());
+        std::filesystem::remove_all(data);
+        std::filesystem::create_directories(place.parent_path());
+        std::filesystem::create_symlink(outside.path(), place);
+
+        ZOVSettings settings((directory / "settings.json").string());
+        EXPECT_EQ(settings.settingsDictionary(), nullptr);
+        ZOVSettings broken((place / "broken.json").string());
+        EXPECT_EQ(broken.settingsDictionary(), nullptr);
+        EXPECT_EQ(velotest::folderContents(outside.path()), before);
+
+        std::filesystem::remove_all(place);
+        std::filesystem::create_symlink(outside.path(), place);
+        const auto downloaded = home_.home() / "download.json";
+        std::ofstream(downloaded) << R"({"v": 3})";
+        EXPECT_FALSE(ZOVDownloadAndSaveSettingsOperation::replaceSettingsFile(
+            downloaded.string(), directory.string(), (directory / "settings.json").string()));
+        EXPECT_EQ(velotest::folderContents(outside.path()), before);
+        EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::symlink_status(place)));
+        ZOVSettings fresh((directory / "settings.json").string());
+        ASSERT_TRUE(fresh.settingsDictionary());
+        EXPECT_EQ((*fresh.settingsDictionary())["v"], 3);
+    }
 }
 
 TEST(OnboardingRequest, CreateIsAShortPostAndUpdateAPutToTheApp) {

@@ -3,6 +3,7 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/PropertyListSerialization.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
@@ -109,6 +110,36 @@ TEST_F(SDKDefaultsStore, ACorruptFileIsReportedKeptAsideAndTheStoreStartsEmpty) 
             }
         }
         EXPECT_EQ(kept, 1);
+    }
+}
+
+// A link in the place of the store's folder, or of Application Support above it, leads elsewhere: the
+// folders are looked at from the sandbox's Library down before the file is read, set aside or written,
+// so what the link points to keeps its bytes and the store lives in the sandbox.
+TEST(SDKDefaultsStoreLinks, ALinkInPlaceOfTheFolderLeavesWhatItPointsToUntouched) {
+    velotest::TempHome home;
+    const auto directory = ns::Sandbox::applicationSupport() / "com.zevuzavidav";
+    for (const auto& place : {directory, directory.parent_path()}) {
+        SCOPED_TRACE(place.string());
+        velotest::TempFolder outside;
+        const auto mirror = outside.path() / std::filesystem::relative(directory, place);
+        std::filesystem::create_directories(mirror / "ZEVUserDefaults.plist.d");
+        // Unreadable: read through the link, it would be set aside there.
+        std::ofstream(mirror / "ZEVUserDefaults.plist") << "not a plist at all";
+        const auto before = velotest::folderContents(outside.path());
+        std::filesystem::remove_all(place);
+        std::filesystem::create_symlink(outside.path(), place);
+
+        ns::UserDefaults app("com.example.app", home.path() / "Preferences");
+        ZEVUserDefaults store(directory, &app);
+        EXPECT_TRUE(store.dictionaryRepresentation().empty());
+        std::filesystem::remove_all(place);
+        std::filesystem::create_symlink(outside.path(), place);
+        store.setString("ours", "k");
+        EXPECT_TRUE(store.synchronize());
+        EXPECT_EQ(velotest::folderContents(outside.path()), before);
+        EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::symlink_status(place)));
+        EXPECT_EQ(ZEVUserDefaults(directory, &app).stringForKey("k"), "ours");
     }
 }
 
