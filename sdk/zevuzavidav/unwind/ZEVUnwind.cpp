@@ -129,7 +129,7 @@ class KnownFrames {
             const std::uint64_t low = cfa - 8ULL * span;
             if (cfa <= r_.rsp) break;
             // The walking thread's own stack is read in place; another thread's through checked copies.
-            std::uint64_t copied[UnwindFrameRule::kMaxSlot];
+            std::uint64_t copied[Packed::kMaxSpan];
             const bool inPlace = low >= stackLow_ && cfa <= stackHigh_;
             const auto* words = reinterpret_cast<const std::uint64_t*>(low);
             if (!inPlace) {
@@ -217,7 +217,7 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
     }
     const unsigned span = Packed::span(rule);
     const std::uint64_t low = cfa - 8ULL * span;
-    std::uint64_t words[UnwindFrameRule::kMaxSlot];
+    std::uint64_t words[Packed::kMaxSpan];
     if (low >= cfa || !readUnwindMemory(&context->memory, low, words, 8ULL * span)) return false;
     if (cfa == r.rsp && words[span - 1] == r.rip) return false; // nothing would move
     QuickRegisters q = quickRegistersOf(r);
