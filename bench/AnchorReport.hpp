@@ -6,10 +6,15 @@
 // anchor against a goal ratio; and the CPU times may be set side by side too.
 //
 // A figure is the median of a family's repetitions when it has them, else its single run's time per
-// iteration (wall clock; CPU time, summed over the threads of a family run on several, beside it). Only
-// for benchmark programs.
+// iteration (wall clock; CPU time, summed over the threads of a family run on several, beside it). When
+// the program counted instructions (bench/Callgrind.hpp), each figure's count per unit stands beside
+// its time, and the ratio of the counts beside the ratio of the times. Only for benchmark programs.
+#include "bench/Callgrind.hpp"
+
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -29,9 +34,9 @@ struct Comparison {
 
 class AnchorReporter : public benchmark::ConsoleReporter {
   public:
-    explicit AnchorReporter(std::vector<Comparison> comparisons)
+    explicit AnchorReporter(std::vector<Comparison> comparisons, const InstructionCounts* counts = nullptr)
         : benchmark::ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular),
-          comparisons_(std::move(comparisons)) {}
+          comparisons_(std::move(comparisons)), counts_(counts) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         benchmark::ConsoleReporter::ReportRuns(runs);
@@ -50,19 +55,35 @@ class AnchorReporter : public benchmark::ConsoleReporter {
 
     void Finalize() override {
         benchmark::ConsoleReporter::Finalize();
-        std::printf("\n%-28s %-10s %14s   %s\n", "figure", "arguments", "time", "beside its anchors");
+        int width = 10;
+        for (const Comparison& comparison : comparisons_) {
+            std::vector<Figure>& list = figures_[comparison.subject];
+            std::sort(list.begin(), list.end(), [](const Figure& a, const Figure& b) {
+                return naturallyBefore(a.arguments, b.arguments);
+            });
+            for (const Figure& figure : list)
+                width = std::max(width, static_cast<int>(figure.arguments.size()));
+        }
+        std::printf("\n%-28s %-*s %14s   %s\n", "figure", width, "arguments",
+                    counts_ != nullptr ? "time, instructions" : "time", "beside its anchors");
         for (const Comparison& comparison : comparisons_) {
             for (const Figure& figure : figures_[comparison.subject]) {
-                std::printf("%-28s %-10s %14s  ", comparison.subject.c_str(), figure.arguments.c_str(),
+                std::printf("%-28s %-*s %14s", comparison.subject.c_str(), width, figure.arguments.c_str(),
                             format(figure.nanoseconds).c_str());
+                const double count = countOf(comparison.subject, figure.arguments);
+                if (counts_ != nullptr) std::printf(", %s", formatCount(count).c_str());
+                std::printf("  ");
                 double firstRatio = 0;
                 for (const std::string& anchor : comparison.anchors) {
                     const Figure& other = figureOf(anchor, figure.arguments);
                     if (other.nanoseconds <= 0) continue;
                     const double ratio = figure.nanoseconds / other.nanoseconds;
                     if (firstRatio == 0) firstRatio = ratio;
-                    std::printf("  %s %s: ratio %.2f", anchor.c_str(), format(other.nanoseconds).c_str(),
-                                ratio);
+                    std::printf("  %s %s", anchor.c_str(), format(other.nanoseconds).c_str());
+                    const double otherCount = countOf(anchor, figure.arguments);
+                    if (counts_ != nullptr) std::printf(", %s", formatCount(otherCount).c_str());
+                    std::printf(": ratio %.2f", ratio);
+                    if (count > 0 && otherCount > 0) std::printf(" (instructions %.2f)", count / otherCount);
                     if (comparison.cpuRatio && other.cpuNanoseconds > 0) {
                         std::printf(" (cpu %s beside %s: ratio %.2f)", format(figure.cpuNanoseconds).c_str(),
                                     format(other.cpuNanoseconds).c_str(),
@@ -80,6 +101,14 @@ class AnchorReporter : public benchmark::ConsoleReporter {
                 std::printf("\n");
             }
         }
+        if (counts_ != nullptr) {
+            if (counts_->missing.empty()) {
+                std::printf("instructions per %s counted by callgrind, one run\n", counts_->unit.c_str());
+            } else {
+                std::printf("instructions per %s: n/a (%s)\n", counts_->unit.c_str(),
+                            counts_->missing.c_str());
+            }
+        }
         std::fflush(stdout);
     }
 
@@ -91,8 +120,7 @@ class AnchorReporter : public benchmark::ConsoleReporter {
         bool fromMedian = false;
     };
 
-    // The figure of a family at some arguments, created empty on first sight (families keep the order
-    // in which their arguments ran).
+    // The figure of a family at some arguments, created empty on first sight (the summary sorts them).
     Figure& figureOf(const std::string& family, const std::string& arguments) {
         std::vector<Figure>& list = figures_[family];
         for (Figure& figure : list) {
@@ -106,6 +134,47 @@ class AnchorReporter : public benchmark::ConsoleReporter {
     static std::string argumentsOf(const benchmark::BenchmarkName& name) {
         if (name.threads.empty()) return name.args;
         return name.args.empty() ? name.threads : name.args + "/" + name.threads;
+    }
+
+    // The count per unit of a family at some arguments; 0 when there is none.
+    double countOf(const std::string& family, const std::string& arguments) const {
+        if (counts_ == nullptr) return 0;
+        auto found = counts_->values.find(family + "/" + arguments);
+        return found == counts_->values.end() ? 0 : found->second;
+    }
+
+    std::string formatCount(double count) const {
+        char text[64];
+        if (count > 0) {
+            std::snprintf(text, sizeof text, "%.0f instr/%s", count, counts_->unit.c_str());
+        } else {
+            std::snprintf(text, sizeof text, "n/a instr/%s", counts_->unit.c_str());
+        }
+        return text;
+    }
+
+    // Arguments in the order a reader expects: numbers by value ("8/..." before "64/...").
+    static bool naturallyBefore(const std::string& a, const std::string& b) {
+        std::size_t i = 0, j = 0;
+        while (i < a.size() && j < b.size()) {
+            if (std::isdigit(static_cast<unsigned char>(a[i])) &&
+                std::isdigit(static_cast<unsigned char>(b[j]))) {
+                std::size_t endA = a.find_first_not_of("0123456789", i),
+                            endB = b.find_first_not_of("0123456789", j);
+                if (endA == std::string::npos) endA = a.size();
+                if (endB == std::string::npos) endB = b.size();
+                const unsigned long long x = std::stoull(a.substr(i, endA - i)),
+                                         y = std::stoull(b.substr(j, endB - j));
+                if (x != y) return x < y;
+                i = endA;
+                j = endB;
+            } else {
+                if (a[i] != b[j]) return a[i] < b[j];
+                ++i;
+                ++j;
+            }
+        }
+        return a.size() - i < b.size() - j;
     }
 
     static double nanosecondsPer(benchmark::TimeUnit unit) {
@@ -134,13 +203,16 @@ class AnchorReporter : public benchmark::ConsoleReporter {
     }
 
     std::vector<Comparison> comparisons_;
+    const InstructionCounts* counts_;
     std::map<std::string, std::vector<Figure>> figures_;
 };
 
 // Runs the registered benchmarks with the usual flags and the comparisons after them. Repetitions of
 // different benchmarks are interleaved at random (unless a flag says otherwise), so that a figure and
 // its anchor meet the same load of a shared machine.
-inline int runBesideAnchors(int argc, char** argv, std::vector<Comparison> comparisons) {
+// With `counts`, each figure's instructions per unit stand beside its time.
+inline int runBesideAnchors(int argc, char** argv, std::vector<Comparison> comparisons,
+                            const InstructionCounts* counts = nullptr) {
     std::vector<char*> arguments(argv, argv + argc);
     char interleaved[] = "--benchmark_enable_random_interleaving=true";
     arguments.insert(arguments.begin() + 1, interleaved);
@@ -148,7 +220,7 @@ inline int runBesideAnchors(int argc, char** argv, std::vector<Comparison> compa
     argv = arguments.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    AnchorReporter reporter(std::move(comparisons));
+    AnchorReporter reporter(std::move(comparisons), counts);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -4,9 +4,18 @@
 // slower); BM_ZEVUnwindFullSteps walks without it, every frame from the unwind tables, as a crash walks
 // frames never seen before, against libgcc (goal: no slower).
 //
-// Each walk runs over two stacks (the second argument): bare recursive frames that save no register
-// (0), and ordinary frames that save three callee-saved registers, as most code does (1).
+// Each walk runs over three stacks: one recursive function whose frames save no register (saving:0),
+// one recursive function whose frames save three callee-saved registers (saving:1), and a chain of
+// distinct functions that save a few to all six, as a real program's stack is (saving:1/distinct:1).
+// Over recursion a walk meets one frame rule over and over; over distinct functions every frame's rule
+// is looked up.
+//
+// Beside each time stand the instructions per frame that callgrind counts for the same walk over the
+// same stack (the program runs itself once more under valgrind for them): a count the load of a
+// shared machine does not move.
 #include "bench/AnchorReport.hpp"
+#include "bench/Callgrind.hpp"
+#include "bench/DistinctFrames.hpp"
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
@@ -14,6 +23,7 @@
 
 #include <dlfcn.h>
 #include <libunwind.h>
+#include <string>
 #include <unwind.h>
 #include <vector>
 
@@ -61,7 +71,35 @@ _Unwind_Reason_Code count(_Unwind_Context*, void* frames) {
 
 enum class Walker { ours, oursFullSteps, libunwind, libgcc };
 
-// The walk itself, outside the recursion, so every recursive frame stays small as real frames are.
+constexpr const char* kFamilies[] = {"BM_ZEVUnwind", "BM_ZEVUnwindFullSteps", "BM_unw_backtrace",
+                                     "BM_Unwind_Backtrace"};
+
+// One walk of the current stack; the frames it found.
+inline __attribute__((always_inline)) int walkOnce(Walker walker, Backtrace backtrace, void** buffer,
+                                                   std::uint64_t* pcs) {
+    int frames = 0;
+    switch (walker) {
+    case Walker::ours:
+    case Walker::oursFullSteps: {
+        ZEVUnwindContext context;
+        zevuzavidav::captureCurrentRegisters(&context.registers);
+        zevuzavidav::initUnwindWithImageFinder(&context, &context.registers, findInTable);
+        context.useRuleCache = walker == Walker::ours;
+        frames =
+            static_cast<int>(zevuzavidav::unwindNextFrames(&context, pcs, zevuzavidav::kUnwindMaxFrames));
+        break;
+    }
+    case Walker::libunwind:
+        frames = unw_backtrace(buffer, zevuzavidav::kUnwindMaxFrames);
+        break;
+    case Walker::libgcc:
+        backtrace(count, &frames);
+        break;
+    }
+    return frames;
+}
+
+// The timed walks, outside the stack's own frames, so every frame of it stays small as real frames are.
 __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
     int frames = 0;
     void* buffer[zevuzavidav::kUnwindMaxFrames];
@@ -72,25 +110,7 @@ __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
         return;
     }
     for (auto _ : state) {
-        frames = 0;
-        switch (walker) {
-        case Walker::ours:
-        case Walker::oursFullSteps: {
-            ZEVUnwindContext context;
-            zevuzavidav::captureCurrentRegisters(&context.registers);
-            zevuzavidav::initUnwindWithImageFinder(&context, &context.registers, findInTable);
-            context.useRuleCache = walker == Walker::ours;
-            frames =
-                static_cast<int>(zevuzavidav::unwindNextFrames(&context, pcs, zevuzavidav::kUnwindMaxFrames));
-            break;
-        }
-        case Walker::libunwind:
-            frames = unw_backtrace(buffer, zevuzavidav::kUnwindMaxFrames);
-            break;
-        case Walker::libgcc:
-            backtrace(count, &frames);
-            break;
-        }
+        frames = walkOnce(walker, backtrace, buffer, pcs);
         benchmark::DoNotOptimize(frames);
         benchmark::ClobberMemory();
     }
@@ -99,35 +119,96 @@ __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
                                                                  benchmark::Counter::kInvert);
 }
 
+// The counted walks (under callgrind): the same walk a few times once the caches it keeps are warm,
+// filed under the figure's name per frame walked.
+__attribute__((noinline)) void countWalks(const std::string& figure, Walker walker) {
+    constexpr int kWarm = 3, kCounted = 16;
+    void* buffer[zevuzavidav::kUnwindMaxFrames];
+    std::uint64_t pcs[zevuzavidav::kUnwindMaxFrames];
+    Backtrace backtrace = libgccBacktrace();
+    if (walker == Walker::libgcc && backtrace == nullptr) return;
+    int frames = 0;
+    for (int i = 0; i < kWarm; ++i)
+        frames = walkOnce(walker, backtrace, buffer, pcs);
+    velobench::countInstructions(figure, static_cast<double>(frames) * kCounted, [&] {
+        for (int i = 0; i < kCounted; ++i) {
+            benchmark::DoNotOptimize(walkOnce(walker, backtrace, buffer, pcs));
+            benchmark::ClobberMemory();
+        }
+    });
+}
+
+struct WalkLeaf {
+    benchmark::State& state;
+    Walker walker;
+    void operator()() { walk(state, walker); }
+};
+
+struct CountLeaf {
+    const std::string& figure;
+    Walker walker;
+    void operator()() { countWalks(figure, walker); }
+};
+
 // A frame that saves no register (compiled to `sub $8,%rsp; call`).
-__attribute__((noinline)) void atDepth(benchmark::State& state, int depth, Walker walker) {
+template <typename Leaf> __attribute__((noinline)) void atDepth(int depth, Leaf& leaf) {
     if (depth > 1) {
-        atDepth(state, depth - 1, walker);
+        atDepth(depth - 1, leaf);
         benchmark::ClobberMemory();
         return;
     }
-    walk(state, walker);
+    leaf();
 }
 
 // A frame as most code has one: rbx, r12 and r13 are saved on entry (their values live across the
 // call, as a caller's locals do) and their save slots are in its call-frame rules.
-__attribute__((noinline)) void atDepthSaving(benchmark::State& state, int depth, Walker walker) {
+template <typename Leaf> __attribute__((noinline)) void atDepthSaving(int depth, Leaf& leaf) {
     if (depth > 1) {
         asm volatile("" ::: "rbx", "r12", "r13");
-        atDepthSaving(state, depth - 1, walker);
+        atDepthSaving(depth - 1, leaf);
         benchmark::ClobberMemory();
         return;
     }
-    walk(state, walker);
+    leaf();
+}
+
+// The stacks walked: `depth` frames of one recursive function, bare or saving, or of distinct ones.
+struct Stack {
+    int depth;
+    bool saving;
+    bool distinct;
+};
+
+template <typename Leaf> void atStack(const Stack& stack, Leaf& leaf) {
+    if (stack.distinct) {
+        velobench::atDistinctDepth(0, stack.depth, leaf);
+    } else if (stack.saving) {
+        atDepthSaving(stack.depth, leaf);
+    } else {
+        atDepth(stack.depth, leaf);
+    }
+}
+
+std::vector<Stack> stacks() {
+    std::vector<Stack> all;
+    for (int depth : {8, 64, 256}) {
+        static_assert(velobench::kDistinctFunctions >= 256);
+        all.push_back({depth, false, false});
+        all.push_back({depth, true, false});
+        all.push_back({depth, true, true});
+    }
+    return all;
+}
+
+// The benchmark's arguments as Google Benchmark names them.
+std::string argumentsOf(const Stack& stack) {
+    return std::to_string(stack.depth) + "/saving:" + (stack.saving ? "1" : "0") +
+           "/distinct:" + (stack.distinct ? "1" : "0");
 }
 
 void walkAt(benchmark::State& state, Walker walker) {
-    const int depth = static_cast<int>(state.range(0));
-    if (state.range(1) == 0) {
-        atDepth(state, depth, walker);
-    } else {
-        atDepthSaving(state, depth, walker);
-    }
+    WalkLeaf leaf{state, walker};
+    atStack({static_cast<int>(state.range(0)), state.range(1) != 0, state.range(2) != 0}, leaf);
 }
 
 void BM_ZEVUnwind(benchmark::State& state) {
@@ -148,12 +229,10 @@ void BM_Unwind_Backtrace(benchmark::State& state) {
     walkAt(state, Walker::libgcc);
 }
 
-// Depths 8, 64 and 256, over bare (0) and ordinary (1) frames.
 void depthsAndFrames(benchmark::internal::Benchmark* family) {
-    family->ArgsProduct({{8, 64, 256}, {0, 1}})
-        ->ArgNames({"", "saving"})
-        ->Repetitions(12)
-        ->ReportAggregatesOnly(true);
+    for (const Stack& stack : stacks())
+        family->Args({stack.depth, stack.saving, stack.distinct});
+    family->ArgNames({"", "saving", "distinct"})->Repetitions(12)->ReportAggregatesOnly(true);
 }
 
 BENCHMARK(BM_ZEVUnwind)->Apply(depthsAndFrames);
@@ -161,11 +240,27 @@ BENCHMARK(BM_ZEVUnwindFullSteps)->Apply(depthsAndFrames);
 BENCHMARK(BM_unw_backtrace)->Apply(depthsAndFrames);
 BENCHMARK(BM_Unwind_Backtrace)->Apply(depthsAndFrames);
 
+// Under callgrind: every walker over every stack.
+int countEveryWalk() {
+    loadTable();
+    for (int walker = 0; walker < 4; ++walker) {
+        for (const Stack& stack : stacks()) {
+            const std::string figure = std::string(kFamilies[walker]) + "/" + argumentsOf(stack);
+            CountLeaf leaf{figure, static_cast<Walker>(walker)};
+            atStack(stack, leaf);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (velobench::countingInstructions(argc, argv)) return countEveryWalk();
+    const velobench::InstructionCounts counts = velobench::countUnderCallgrind("frame");
     return velobench::runBesideAnchors(
         argc, argv,
         {{"BM_ZEVUnwind", {"BM_unw_backtrace", "BM_Unwind_Backtrace"}, 0, 1.0},
-         {"BM_ZEVUnwindFullSteps", {"BM_Unwind_Backtrace", "BM_unw_backtrace"}, 0, 1.0}});
+         {"BM_ZEVUnwindFullSteps", {"BM_Unwind_Backtrace", "BM_unw_backtrace"}, 0, 1.0}},
+        &counts);
 }

@@ -30,15 +30,36 @@ std::uint64_t writeFully(int fd, const char* bytes, std::size_t length) {
     return total;
 }
 
+// The decimal digits of `value`, written backwards so that they end just before `end`, two at a time
+// (a crash record is mostly numbers); returns the first digit.
+char* decimalDigits(char* end, std::uint64_t value) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536"
+        "37383940414243444546474849505152535455565758596061626364656667686970717273"
+        "7475767778798081828384858687888990919293949596979899";
+    while (value >= 100) {
+        const auto pair = static_cast<unsigned>(value % 100);
+        value /= 100;
+        end -= 2;
+        std::memcpy(end, kPairs + 2 * pair, 2);
+    }
+    if (value >= 10) {
+        end -= 2;
+        std::memcpy(end, kPairs + 2 * value, 2);
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
 // Digits from the least significant end into a 21-byte buffer; returns the first digit.
 const char* formatUnsigned(char (&digits)[21], std::uint64_t value, bool hex) {
     char* p = digits + 20;
     *p = '\0';
-    unsigned base = hex ? 16 : 10;
+    if (!hex) return decimalDigits(p, value);
     do {
-        unsigned d = static_cast<unsigned>(value % base);
-        *--p = ns::hexDigit(d);
-        value /= base;
+        *--p = ns::hexDigit(static_cast<unsigned>(value & 0xF));
+        value >>= 4;
     } while (value != 0);
     return p;
 }
@@ -222,8 +243,9 @@ void ZEVFileWriteKey(ZEVFile* file, const char* key) {
 }
 
 void ZEVFileWriteUInt64(ZEVFile* file, std::uint64_t value) {
-    char digits[21];
-    writeLiteral(file, formatUnsigned(digits, value, false));
+    char digits[20];
+    const char* first = decimalDigits(digits + sizeof digits, value);
+    ZEVFileWriteBytes(file, first, static_cast<std::size_t>(digits + sizeof digits - first));
 }
 
 void ZEVFileWriteInt64(ZEVFile* file, std::int64_t value) {
@@ -342,10 +364,13 @@ void ZEVFileWriteNSStringEntry(ZEVFile* file, const char* key, const char* text)
     ZEVFileWriteStringEntry(file, key, text);
 }
 
+// One write for the comma and the digits: a thread's stack is written as a long run of these.
 void ZEVFileWriteUInt64Element(ZEVFile* file, std::uint64_t value) {
     if (file == nullptr) return;
-    elementPrefix(file);
-    ZEVFileWriteUInt64(file, value);
+    char text[21];
+    char* first = decimalDigits(text + sizeof text, value);
+    if (file->needsComma) *--first = ',';
+    ZEVFileWriteBytes(file, first, static_cast<std::size_t>(text + sizeof text - first));
     file->needsComma = true;
 }
 

@@ -50,10 +50,11 @@ bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFra
     for (int reg : {0, 1, 2, 4, 5, 8, 9, 10, 11}) {
         if (!leftAsIs(rules.registers[reg])) return false;
     }
+    // Each callee-saved register is unchanged or saved below the return address's word (CFA - 8).
     for (int i = 0; i < UnwindFrameRule::kSavedCount; ++i) {
         const DwarfRule& rule = rules.registers[kSavedRegisters[i]];
         if (leftAsIs(rule)) continue;
-        if (rule.kind != kDwarfRuleOffset || rule.value >= 0 || rule.value % 8 != 0 ||
+        if (rule.kind != kDwarfRuleOffset || rule.value >= -8 || rule.value % 8 != 0 ||
             -rule.value / 8 > UnwindFrameRule::kMaxSlot) {
             return false;
         }
@@ -64,9 +65,12 @@ bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFra
 }
 
 std::uint64_t PackedUnwindFrameRule::pack(const UnwindFrameRule& rule) {
-    std::uint64_t packed = rule.kind | std::uint64_t{rule.cfaOffset / 8} << kOffsetShift |
-                           std::uint64_t{rule.span} << kSpanShift |
-                           std::uint64_t{rule.saved[UnwindFrameRule::kFramePointerIndex]}
+    std::uint64_t packed = std::uint64_t{rule.cfaOffset / 8} |
+                           std::uint64_t{rule.kind == UnwindFrameRule::kFromFramePointer}
+                               << kFromFramePointerBit |
+                           std::uint64_t{rule.kind == UnwindFrameRule::kOutermost} << kOutermostBit |
+                           std::uint64_t{rule.span > 0 ? rule.span - 1U : 0U} << kSpanShift |
+                           std::uint64_t{framePointerIndexOf(rule.saved[UnwindFrameRule::kFramePointerIndex])}
                                << kFramePointerShift;
     for (int i = 0, other = 0; i < UnwindFrameRule::kSavedCount; ++i) {
         if (i == UnwindFrameRule::kFramePointerIndex) continue;
@@ -79,6 +83,15 @@ std::uint64_t PackedUnwindFrameRule::pack(const UnwindFrameRule& rule) {
 
 namespace {
 
+// The rule word for `key`: the packed rule with the check that makes it whole (see checks()).
+std::uint64_t withCheck(std::uint64_t key, std::uint64_t packed) {
+    for (std::uint64_t check = 0; check < 32; ++check) {
+        const std::uint64_t word = packed | check << Packed::kCheckShift;
+        if (checks(key, word)) return word;
+    }
+    return packed; // not reached: one check of the 32 always fits, the product's factor being odd
+}
+
 // Writes the entry unless someone else is writing it; its count of writes goes up by one.
 void write(Entry& entry, std::uint64_t key, std::uint64_t rule) {
     std::uint64_t seen = entry.key.load(std::memory_order_relaxed);
@@ -89,29 +102,32 @@ void write(Entry& entry, std::uint64_t key, std::uint64_t rule) {
     entry.key.store(key | ((seen >> 56) + 1) << 56, std::memory_order_release);
 }
 
+// Which way a new pc evicts when its set is full: each in turn, shared by every set. Round the ways
+// rather than by age: a walk that cycles through five pcs of one set then misses on one of them per
+// turn, not on all five.
+std::atomic<unsigned> nextEvicted{0};
+
 } // namespace
 
 void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule) {
-    if (pc >> 48 != 0 || rule.kind == UnwindFrameRule::kNone) return;
+    if (pc == 0 || pc >= kRuleCachePcLimit || rule.kind == UnwindFrameRule::kNone) return;
     const std::uint64_t key = keyOf(pc, generation);
-    const std::uint64_t payload = Packed::pack(rule);
-    const std::uint64_t packed = payload | checkOf(key, payload) << Packed::kCheckShift;
+    const std::uint64_t word = withCheck(key, Packed::pack(rule));
     Set& set = setOf(pc);
-    // The newest rule is in the first way: a pc already kept is updated where it is, a new one comes
-    // first and the one there moves to the second way, over the oldest.
-    const std::uint64_t first = set.ways[0].key.load(std::memory_order_relaxed);
-    if ((first & kMatched) == key) {
-        write(set.ways[0], key, packed);
-    } else if ((set.ways[1].key.load(std::memory_order_relaxed) & kMatched) == key) {
-        write(set.ways[1], key, packed);
-    } else {
-        std::uint64_t moved = 0;
-        std::uint64_t seen = 0;
-        if (first != 0 && read(set.ways[0], first & kMatched, &moved, &seen)) {
-            write(set.ways[1], seen & kMatched, moved);
+    // The pc's own entry when it has one, else an empty one or one of an older image generation, else
+    // the next in turn.
+    Entry* free = nullptr;
+    for (Entry& entry : set.ways) {
+        const std::uint64_t seen = entry.key.load(std::memory_order_relaxed);
+        if (seen == kBusy) continue;
+        if ((seen & kMatched) == key) {
+            write(entry, key, word);
+            return;
         }
-        write(set.ways[0], key, packed);
+        if (free == nullptr && (seen == 0 || (seen >> 48 & 0xFF) != (generation & 0xFF))) free = &entry;
     }
+    if (free == nullptr) free = &set.ways[nextEvicted.fetch_add(1, std::memory_order_relaxed) % kWays];
+    write(*free, key, word);
 }
 
 void clearUnwindRuleCache() {

@@ -5,12 +5,13 @@
 // unwind table at all: each step is a lookup and a few stack reads. Frames in other forms (expressions,
 // signal frames, registers kept in registers) are not kept and always take the full DWARF step.
 //
-// One process-wide table in static storage (1024 sets of two 16-byte entries), shared by every thread
-// and signal handler without locks: a writer claims an entry before writing it (one that finds it
-// claimed leaves it alone) and a reader checks the entry's key before and after reading its rule, so
-// nobody ever takes the rule of one pc for another's. Entries carry the image generation they were made in
-// and a check of their own bits: entries of images unloaded since, or scribbled over by a failing
-// program, read as misses. Signal-safe, no allocation.
+// One process-wide table in static storage (1024 sets of four 16-byte entries, a cache line each),
+// shared by every thread and signal handler without locks: a writer claims an entry before writing it
+// (one that finds it claimed leaves it alone) and a reader checks the entry's key before and after
+// reading its rule, so nobody ever takes the rule of one pc for another's. Entries carry the image
+// generation they were made in and a check of their own bits: entries of images unloaded since, or
+// scribbled over by a failing program, read as misses. Only pcs below 2^47 (user space) are kept.
+// Signal-safe, no allocation.
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 
 #include <atomic>
@@ -35,31 +36,51 @@ struct UnwindFrameRule {
     std::uint8_t span = 1;                // words below the CFA the step reads, the return address's included
 };
 
-// A rule as the cache keeps it, one word read by shifts on the fast path: kind (2 bits), CFA offset in
-// words (16 bits), span (5 bits), rbp's save slot (5 bits), which of rbx, r12..r15 are saved (5 bits)
-// and their save slots (5 bits each); the top 5 bits check the others.
+// A rule as the cache keeps it, one word read on the fast path with few shifts: the CFA offset in
+// words (the low 16 bits), whether the CFA is found from rbp and whether the frame is the outermost (a
+// bit each), the span less one (5 bits), where rbp is saved (5 bits: the index of its word among the
+// kMaxSpan words below the CFA; that of the return address when it is not saved), which of rbx,
+// r12..r15 are saved (5 bits) and their save slots (5 bits each); the top 5 bits check the rest with the
+// entry's key.
 struct PackedUnwindFrameRule {
-    static constexpr int kOffsetShift = 2;
     static constexpr int kOffsetBits = 16;
+    static constexpr int kFromFramePointerBit = 16;
+    static constexpr int kOutermostBit = 17;
     static constexpr int kSlotBits = 5;
-    static constexpr int kSpanShift = kOffsetShift + kOffsetBits;
+    static constexpr int kSpanShift = 18;
     static constexpr int kFramePointerShift = kSpanShift + kSlotBits;
     static constexpr int kOthers = 5; // rbx, r12, r13, r14, r15
     static constexpr int kOthersMaskShift = kFramePointerShift + kSlotBits;
     static constexpr int kOthersShift = kOthersMaskShift + kOthers;
     static constexpr int kCheckShift = 59;
     static constexpr std::uint64_t kSlotMask = (1U << kSlotBits) - 1;
+    static constexpr unsigned kMaxSpan = 1U << kSlotBits;
 
+    // The rule's bits, without the check (a kind of kNone packs as kFromStackPointer).
     static std::uint64_t pack(const UnwindFrameRule& rule);
     static UnwindFrameRule::Kind kind(std::uint64_t packed) {
-        return static_cast<UnwindFrameRule::Kind>(packed & 3);
+        if (isOutermost(packed)) return UnwindFrameRule::kOutermost;
+        return fromFramePointer(packed) ? UnwindFrameRule::kFromFramePointer
+                                        : UnwindFrameRule::kFromStackPointer;
     }
-    static std::uint64_t cfaOffset(std::uint64_t packed) {
-        return ((packed >> kOffsetShift) & ((1U << kOffsetBits) - 1)) * 8;
-    }
-    static unsigned span(std::uint64_t packed) { return (packed >> kSpanShift) & kSlotMask; }
+    static bool isOutermost(std::uint64_t packed) { return (packed >> kOutermostBit & 1) != 0; }
+    static bool fromFramePointer(std::uint64_t packed) { return (packed >> kFromFramePointerBit & 1) != 0; }
+    static std::uint64_t cfaOffset(std::uint64_t packed) { return (packed & ((1U << kOffsetBits) - 1)) * 8; }
+    // 1 to kMaxSpan: a packed rule always spans the return address's word.
+    static unsigned span(std::uint64_t packed) { return ((packed >> kSpanShift) & kSlotMask) + 1; }
+    // n: rbp is saved at CFA - 8n; 0: it is not saved.
     static unsigned framePointerSlot(std::uint64_t packed) {
+        const unsigned index = framePointerIndex(packed);
+        return index == kReturnAddressIndex ? 0 : kMaxSpan - index;
+    }
+    // The index of rbp's word among the kMaxSpan words below the CFA (CFA - 8 kMaxSpan + 8i); when rbp
+    // is not saved, that of the return address's word (kReturnAddressIndex), which holds no register.
+    static unsigned framePointerIndex(std::uint64_t packed) {
         return (packed >> kFramePointerShift) & kSlotMask;
+    }
+    static constexpr unsigned kReturnAddressIndex = kMaxSpan - 1;
+    static constexpr unsigned framePointerIndexOf(unsigned slot) {
+        return slot == 0 ? kReturnAddressIndex : (kMaxSpan - slot) & kSlotMask;
     }
     // Bit i: the i-th of rbx, r12..r15 is saved.
     static unsigned othersMask(std::uint64_t packed) {
@@ -77,8 +98,11 @@ static_assert(PackedUnwindFrameRule::kOthersShift + PackedUnwindFrameRule::kOthe
 // another form.
 bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out);
 
+// Pcs the cache keeps: user-space addresses, below 2^47.
+constexpr std::uint64_t kRuleCachePcLimit = 1ULL << 47;
+
 // The rule kept for `pc` in image generation `generation`, packed (PackedUnwindFrameRule); false on
-// a miss. A rule found spans at least one word.
+// a miss.
 bool findCachedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t* packed);
 // Keeps `rule` for `pc` unless the entry is being written by someone else.
 void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule);
@@ -90,58 +114,62 @@ void clearUnwindRuleCache();
 namespace ruleCacheDetail {
 
 // The key of an entry: its pc (48 bits) and image generation (8 bits), which a lookup matches, and a
-// count of the entry's writes (8 bits), which tells a reader that the entry was written while it read,
-// even when the same pc was written back.
+// count of the entry's writes (8 bits, the top ones), which tells a reader that the entry was written
+// while it read, even when the same pc was written back.
 struct Entry {
     std::atomic<std::uint64_t> key;  // 0 empty, kBusy being written
-    std::atomic<std::uint64_t> rule; // the packed rule
+    std::atomic<std::uint64_t> rule; // the packed rule and its check
 };
-// Two pcs that fall on the same set both stay (the older leaves when a third comes), so a walk whose
-// pcs happen to collide does not take the full step over and over.
-struct alignas(32) Set {
-    Entry ways[2];
+// Four pcs that fall on the same set all stay (a fifth takes the place of one), so a walk whose pcs
+// happen to collide does not take the full step over and over. A set is one cache line.
+constexpr unsigned kWays = 4;
+struct alignas(64) Set {
+    Entry ways[kWays];
 };
 constexpr unsigned kSetBits = 10;
 constexpr std::uint64_t kBusy = ~0ULL;
 constexpr std::uint64_t kMatched = (1ULL << 56) - 1;
 constexpr std::uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
-constexpr std::uint64_t kPayloadMask = (1ULL << PackedUnwindFrameRule::kCheckShift) - 1;
 extern Set sets[1U << kSetBits];
 
+// The part of a key a lookup matches; `pc` is below kRuleCachePcLimit.
 inline std::uint64_t keyOf(std::uint64_t pc, std::uint64_t generation) {
     return pc | (generation & 0xFF) << 48;
 }
+// The set of a pc, chosen by pc + 1: a return address, looked up at pc - 1, then chooses its set
+// itself, one instruction sooner in a walk, where every step waits on the one before.
 inline Set& setOf(std::uint64_t pc) {
-    return sets[(pc * kGolden) >> (64 - kSetBits)];
+    return sets[((pc + 1) * kGolden) >> (64 - kSetBits)];
 }
-inline std::uint64_t checkOf(std::uint64_t key, std::uint64_t payload) {
-    return ((key ^ payload) * kGolden) >> PackedUnwindFrameRule::kCheckShift;
+// A kept rule word (rule and check) is whole for its key when the top bits of this product are 0: the
+// writer chose the check so. A single changed bit almost always breaks it, and a rule written for
+// another key fails it 31 times in 32.
+inline bool checks(std::uint64_t key, std::uint64_t word) {
+    return ((word ^ key) * kGolden) >> PackedUnwindFrameRule::kCheckShift == 0;
 }
-// The entry's rule when it is kept for `key` (pc and generation), read whole: false when the entry was
-// written meanwhile. `seen` is the entry's whole key.
-inline bool read(const Entry& entry, std::uint64_t key, std::uint64_t* rule, std::uint64_t* seen) {
-    const std::uint64_t before = entry.key.load(std::memory_order_acquire);
-    if (before == kBusy || (before & kMatched) != key) return false;
-    *rule = entry.rule.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
-    *seen = before;
-    return entry.key.load(std::memory_order_relaxed) == before;
+// The rule kept for `pc` under `key` (keyOf(pc, generation)), when a way of its set holds it whole.
+inline __attribute__((always_inline)) bool lookUp(std::uint64_t pc, std::uint64_t key,
+                                                  std::uint64_t* packed) {
+    const Set& set = setOf(pc);
+    for (const Entry& entry : set.ways) {
+        const std::uint64_t before = entry.key.load(std::memory_order_acquire);
+        // Neither kBusy nor an empty entry matches a key: the key of a pc from 1 to below 2^48 - 1 is
+        // neither 0 nor all ones.
+        if (((before ^ key) << 8) != 0) continue;
+        const std::uint64_t rule = entry.rule.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (entry.key.load(std::memory_order_relaxed) != before || !checks(key, rule)) return false;
+        *packed = rule;
+        return true;
+    }
+    return false;
 }
 
 } // namespace ruleCacheDetail
 
 inline bool findCachedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t* packed) {
-    using namespace ruleCacheDetail;
-    if (pc >> 48 != 0) return false;
-    const std::uint64_t key = keyOf(pc, generation);
-    Set& set = setOf(pc);
-    std::uint64_t rule = 0;
-    std::uint64_t seen = 0;
-    if (!read(set.ways[0], key, &rule, &seen) && !read(set.ways[1], key, &rule, &seen)) return false;
-    *packed = rule;
-    return rule >> PackedUnwindFrameRule::kCheckShift == checkOf(key, rule & kPayloadMask) &&
-           PackedUnwindFrameRule::kind(rule) != UnwindFrameRule::kNone &&
-           PackedUnwindFrameRule::span(rule) != 0;
+    if (pc == 0 || pc >= kRuleCachePcLimit) return false;
+    return ruleCacheDetail::lookUp(pc, ruleCacheDetail::keyOf(pc, generation), packed);
 }
 
 } // namespace zevuzavidav

@@ -20,9 +20,8 @@ using Packed = PackedUnwindFrameRule;
 // The CFA of a kept rule; 0 for the outermost frame.
 template <typename Registers>
 inline __attribute__((always_inline)) std::uint64_t cfaOf(const Registers& r, std::uint64_t rule) {
-    const UnwindFrameRule::Kind kind = Packed::kind(rule);
-    if (kind == UnwindFrameRule::kOutermost) return 0;
-    return (kind == UnwindFrameRule::kFromFramePointer ? r.rbp : r.rsp) + Packed::cfaOffset(rule);
+    if (Packed::isOutermost(rule)) return 0;
+    return (Packed::fromFramePointer(rule) ? r.rbp : r.rsp) + Packed::cfaOffset(rule);
 }
 
 // The registers a kept rule moves: pc, sp and fp by name, the other callee-saved ones (rbx, r12..r15)
@@ -52,8 +51,6 @@ inline __attribute__((always_inline)) void storeQuickRegisters(MachineContext& r
 // Under a kept rule, given the span's words below the CFA (words[i] is the word at CFA - 8 (span - i)):
 // the caller's rsp is the CFA, its pc the word below the CFA, and each saved register comes from its
 // place below the CFA. A slot past the span could only come from a damaged entry; it is not followed.
-// The walk itself needs only pc, sp and fp (every kept rule finds its CFA from sp or fp), so the other
-// callee-saved registers may be restored later, from the same words, in the same order.
 inline __attribute__((always_inline)) void moveToCaller(QuickRegisters& q, std::uint64_t rule,
                                                         std::uint64_t cfa, const std::uint64_t* words) {
     const unsigned span = Packed::span(rule);
@@ -62,19 +59,14 @@ inline __attribute__((always_inline)) void moveToCaller(QuickRegisters& q, std::
     q.rip = words[span - 1];
 }
 
-// Restores the registers of `wanted` the rule saves; the ones it restored.
-inline __attribute__((always_inline)) unsigned
-restoreOthers(QuickRegisters& q, std::uint64_t rule, const std::uint64_t* words, unsigned wanted = ~0U) {
+inline __attribute__((always_inline)) void restoreOthers(QuickRegisters& q, std::uint64_t rule,
+                                                         const std::uint64_t* words) {
     const unsigned span = Packed::span(rule);
-    unsigned restored = 0;
-    for (unsigned saved = Packed::othersMask(rule) & wanted; saved != 0; saved &= saved - 1) {
+    for (unsigned saved = Packed::othersMask(rule); saved != 0; saved &= saved - 1) {
         const int index = __builtin_ctz(saved);
-        if (unsigned slot = Packed::otherSlot(rule, index); slot <= span) {
+        if (unsigned slot = Packed::otherSlot(rule, index); slot <= span)
             q.others[index] = words[span - slot];
-            restored |= 1U << index;
-        }
     }
-    return restored;
 }
 
 inline __attribute__((always_inline)) void applyRule(QuickRegisters& q, std::uint64_t rule, std::uint64_t cfa,
@@ -83,20 +75,41 @@ inline __attribute__((always_inline)) void applyRule(QuickRegisters& q, std::uin
     moveToCaller(q, rule, cfa, words);
 }
 
+// A return address a kept rule may take the walk to: at or above 4096 (the outermost frame's 0 is
+// left to the full step, which ends the walk there) and below about 2^47, where the pcs the cache keeps
+// lie (the few above them find nothing kept).
+inline __attribute__((always_inline)) bool plausibleReturn(std::uint64_t pc) {
+    return (pc - darwin::kNullLimit) >> 47 == 0;
+}
+static_assert(kRuleCachePcLimit == 1ULL << 47);
+
 // A run over frames seen before, with the registers it moves in variables of its own: over known
 // frames this is the whole walk. It takes a frame only when its kept rule finds the caller strictly
-// above the frame, with a pc of 4096 or more; anything else (a frame not known, words that cannot be
-// read, the outermost frame) is left to the full step. Since every kept rule finds its CFA from sp or
-// fp, the run moves pc, sp and fp at once and, on the walking thread's own stack, may leave the other
-// callee-saved registers to be restored when the run stops, from the same words in the same order;
-// when the walk has ended there, they are never needed.
+// above the frame, with a plausible return address; anything else (a frame not known, words that
+// cannot be read, the outermost frame) is left to the full step. Since every kept rule finds its CFA
+// from sp or fp, the run moves pc, sp and fp at once.
+//
+// On the walking thread's own stack (or a stopped thread's, proven mapped) a frame's words are read in
+// place: every slot a rule can name lies in the window of 32 words below the CFA, so a frame whose
+// window lies within the stack needs no bound of its own (a damaged entry reads a wrong word, never a
+// missing one). There the other callee-saved registers are held back until the run stops: each is then
+// restored from the last frame that saves it, the earlier frames' restores being overwritten anyway.
+// Any other stack is read through checked copies, and its frames restore at once.
 class KnownFrames {
   public:
+    // Frames one run takes at most, their restores held back.
+    static constexpr std::uint32_t kBatch = 128;
+
     explicit KnownFrames(ZEVUnwindContext* context)
         : context_(context), r_(quickRegistersOf(context->registers)), exact_(context->pcIsExact),
           lastLookup_(context->lastLookup), lastRule_(context->lastRule),
-          generation_(context->imageGeneration), stackLow_(context->memory.stack.low),
-          stackHigh_(context->memory.stack.high) {}
+          generationKey_(ruleCacheDetail::keyOf(0, context->imageGeneration)) {
+        const UnwindMemory::Range& stack = context->memory.stack;
+        if (stack.high > stack.low && stack.high - stack.low >= kWindowBytes) {
+            windowLow_ = stack.low + kWindowBytes;
+            windowHigh_ = stack.high;
+        }
+    }
 
     // Whether the cursor may take the run at all: a delivered frame with a usable pc and sp.
     static bool usable(const ZEVUnwindContext* context) {
@@ -105,51 +118,72 @@ class KnownFrames {
                !darwin::isNullAddress(r.rip) && !darwin::isNullAddress(r.rsp);
     }
 
-    // Steps over up to `limit` frames, storing each caller's pc; the number taken.
+    // Steps over up to `limit` frames (at most kBatch), storing each caller's pc; the number taken.
     std::uint32_t run(std::uint64_t* pcs, std::uint32_t limit) {
-        std::uint32_t taken = 0;
-        for (; taken < limit; ++taken) {
-            const std::uint64_t lookup = exact_ ? r_.rip : r_.rip - 1;
-            std::uint64_t rule = lastRule_;
-            if (lookup != lastLookup_) {
-                if (!findCachedUnwindRule(lookup, generation_, &rule)) break;
-                lastLookup_ = lookup;
-                lastRule_ = rule;
+        const std::size_t count = limit < kBatch ? limit : kBatch;
+        std::uint64_t rsp = r_.rsp, rbp = r_.rbp;
+        // The pc looked up plus one: over return addresses, the return address itself.
+        std::uint64_t after = exact_ ? r_.rip + 1 : r_.rip;
+        if (after - 1 >= kRuleCachePcLimit) return 0;
+        // Every CFA taken lies above sp, so once sp is within the window every CFA up to its top is in
+        // it; until then nothing is read in place.
+        std::uint64_t windowHigh = rsp >= windowLow_ ? windowHigh_ : 0;
+        std::uint64_t lastLookup = lastLookup_, lastRule = lastRule_, saves = 0;
+        std::size_t taken = 0;
+        for (; taken < count; ++taken) {
+            std::uint64_t rule = lastRule;
+            if (const std::uint64_t lookup = after - 1; lookup != lastLookup) {
+                if (!ruleCacheDetail::lookUp(lookup, lookup | generationKey_, &rule)) break;
+                lastLookup = lookup;
+                lastRule = rule;
             }
-            const UnwindFrameRule::Kind kind = Packed::kind(rule);
-            if (kind == UnwindFrameRule::kOutermost) {
+            if (Packed::isOutermost(rule)) {
                 outermost_ = true;
                 break;
             }
-            // A found rule spans at least one word, so `low` is below the CFA and, with the CFA above
-            // sp, above 0.
-            const std::uint64_t cfa =
-                (kind == UnwindFrameRule::kFromFramePointer ? r_.rbp : r_.rsp) + Packed::cfaOffset(rule);
-            const unsigned span = Packed::span(rule);
-            const std::uint64_t low = cfa - 8ULL * span;
-            if (cfa <= r_.rsp) break;
-            // The walking thread's own stack is read in place; another thread's through checked copies.
-            std::uint64_t copied[UnwindFrameRule::kMaxSlot];
-            const bool inPlace = low >= stackLow_ && cfa <= stackHigh_;
-            const auto* words = reinterpret_cast<const std::uint64_t*>(low);
-            if (!inPlace) {
-                if (!readUnwindMemory(&context_->memory, low, copied, 8ULL * span)) break;
-                words = copied;
+            const std::uint64_t cfa = (Packed::fromFramePointer(rule) ? rbp : rsp) + Packed::cfaOffset(rule);
+            if (cfa <= rsp) break;
+            std::uint64_t ret, callerRbp;
+            if (cfa <= windowHigh) {
+                const auto* window = reinterpret_cast<const std::uint64_t*>(cfa - kWindowBytes);
+                ret = window[Packed::kReturnAddressIndex];
+                // When rbp is not saved its index is the return address's: read again, not used, so that
+                // no branch waits on the rule.
+                const unsigned index = Packed::framePointerIndex(rule);
+                const std::uint64_t saved = window[index];
+                callerRbp = index != Packed::kReturnAddressIndex ? saved : rbp;
+                if (!plausibleReturn(ret)) break;
+                heldRules_[taken] = rule;
+                heldCfas_[taken] = cfa;
+                saves |= rule;
+            } else {
+                const unsigned span = Packed::span(rule);
+                std::uint64_t words[Packed::kMaxSpan];
+                if (!readUnwindMemory(&context_->memory, cfa - 8ULL * span, words, 8ULL * span)) break;
+                ret = words[span - 1];
+                if (!plausibleReturn(ret)) break;
+                const unsigned slot = Packed::framePointerSlot(rule);
+                callerRbp = slot != 0 && slot <= span ? words[span - slot] : rbp;
+                restoreHeldBack(static_cast<std::uint32_t>(taken), Packed::othersMask(saves)); // older first
+                restoreOthers(r_, rule, words);
+                heldFrom_ = static_cast<std::uint32_t>(taken) + 1;
+                windowHigh = cfa >= windowLow_ ? windowHigh_ : 0;
             }
-            if (darwin::isNullAddress(words[span - 1])) break;
-            if (Packed::othersMask(rule) != 0) {
-                if (inPlace) {
-                    defer(rule, cfa);
-                } else {
-                    restoreDeferred(); // in order: the older frames' first
-                    restoreOthers(r_, rule, words);
-                }
-            }
-            moveToCaller(r_, rule, cfa, words);
-            exact_ = false;
-            pcs[taken] = r_.rip;
+            rsp = cfa;
+            rbp = callerRbp;
+            pcs[taken] = ret;
+            after = ret;
         }
-        return taken;
+        if (taken > 0) {
+            r_.rip = pcs[taken - 1];
+            r_.rsp = rsp;
+            r_.rbp = rbp;
+            exact_ = false;
+        }
+        lastLookup_ = lastLookup;
+        lastRule_ = lastRule;
+        saves_ |= saves;
+        return static_cast<std::uint32_t>(taken);
     }
 
     // The cursor moved over the `taken` frames run over.
@@ -157,7 +191,7 @@ class KnownFrames {
         if (outermost_) {
             r_.rip = 0; // as the full step leaves it at the end of the walk
         } else {
-            restoreDeferred();
+            restoreHeldBack(taken, Packed::othersMask(saves_));
         }
         storeQuickRegisters(context_->registers, r_);
         context_->frameCount += taken;
@@ -169,41 +203,41 @@ class KnownFrames {
     bool reachedOutermost() const { return outermost_; }
 
   private:
-    static constexpr unsigned kDeferred = 32;
+    static constexpr std::uint64_t kWindowBytes = 8 * Packed::kMaxSpan;
 
-    void defer(std::uint64_t rule, std::uint64_t cfa) {
-        deferred_[deferredCount_++] = {rule, cfa};
-        if (deferredCount_ == kDeferred) restoreDeferred();
-    }
-
-    // Restoring the frames in order would leave each register as the last frame that saves it left
-    // it: only that frame's restore is made, found from the newest frame back.
-    void restoreDeferred() {
-        unsigned pending = (1U << Packed::kOthers) - 1;
-        for (unsigned i = deferredCount_; i-- > 0 && pending != 0;) {
-            const Deferred& frame = deferred_[i];
-            if ((Packed::othersMask(frame.rule) & pending) == 0) continue;
-            const std::uint64_t low = frame.cfa - 8ULL * Packed::span(frame.rule);
-            pending &= ~restoreOthers(r_, frame.rule, reinterpret_cast<const std::uint64_t*>(low), pending);
+    // Restores the registers of `pending` that the frames held back before `end` save, each from the
+    // last of them that saves it.
+    void restoreHeldBack(std::uint32_t end, unsigned pending) {
+        for (std::uint32_t i = end; i-- > heldFrom_ && pending != 0;) {
+            const std::uint64_t rule = heldRules_[i];
+            const unsigned wanted = Packed::othersMask(rule) & pending;
+            if (wanted == 0) continue;
+            const auto* window = reinterpret_cast<const std::uint64_t*>(heldCfas_[i] - kWindowBytes);
+            for (unsigned saved = wanted; saved != 0; saved &= saved - 1) {
+                const int index = __builtin_ctz(saved);
+                r_.others[index] =
+                    window[(Packed::kMaxSpan - Packed::otherSlot(rule, index)) & Packed::kSlotMask];
+            }
+            pending &= ~wanted;
         }
-        deferredCount_ = 0;
+        heldFrom_ = end;
     }
 
-    struct Deferred {
-        std::uint64_t rule;
-        std::uint64_t cfa;
-    };
     ZEVUnwindContext* context_;
     QuickRegisters r_;
     bool exact_;
     bool outermost_ = false;
     std::uint64_t lastLookup_;
     std::uint64_t lastRule_;
-    std::uint64_t generation_;
-    std::uintptr_t stackLow_;
-    std::uintptr_t stackHigh_;
-    Deferred deferred_[kDeferred];
-    unsigned deferredCount_ = 0;
+    std::uint64_t generationKey_;
+    // Frames whose CFA lies in [windowLow_, windowHigh_] are read in place; none when the stack is not
+    // known (every CFA lies above sp, so above 0).
+    std::uint64_t windowLow_ = 0;
+    std::uint64_t windowHigh_ = 0;
+    std::uint64_t saves_ = 0; // every rule of the run or'ed together: which registers any frame saves
+    std::uint32_t heldFrom_ = 0;
+    std::uint64_t heldRules_[kBatch];
+    std::uint64_t heldCfas_[kBatch];
 };
 
 // One step under a kept rule, wherever its words lie: those outside the walking thread's own stack
@@ -217,7 +251,7 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
     }
     const unsigned span = Packed::span(rule);
     const std::uint64_t low = cfa - 8ULL * span;
-    std::uint64_t words[UnwindFrameRule::kMaxSlot];
+    std::uint64_t words[Packed::kMaxSpan];
     if (low >= cfa || !readUnwindMemory(&context->memory, low, words, 8ULL * span)) return false;
     if (cfa == r.rsp && words[span - 1] == r.rip) return false; // nothing would move
     QuickRegisters q = quickRegistersOf(r);
@@ -399,6 +433,7 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
             known.finish(taken);
             count += taken;
             if (known.reachedOutermost()) break;
+            if (taken == KnownFrames::kBatch) continue; // a whole batch: the next goes on from here
         }
         // Everything else, one frame at a time through the full step.
         if (count == capacity || !ZEVUnwindNextFrame(context)) break;

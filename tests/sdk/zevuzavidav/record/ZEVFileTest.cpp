@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -101,6 +104,43 @@ TEST_F(RecordFile, CommasSeparateMembersElementsAndNestedCollectionsButNotSectio
     EXPECT_EQ(contents(),
               "{\"a\":[{\"x\":1,\"y\":-5},{\"max\":18446744073709551615,\"none\":null,\"hex\":\"4162\","
               "\"nohex\":null,\"zero\":0}]}\n{\"b\":\"t\":true}\n");
+}
+
+// Numbers of every length, at the edges where their digits change count, as elements, as members and
+// in hexadecimal.
+TEST_F(RecordFile, NumbersOfEveryLengthAreWrittenWhole) {
+    std::vector<std::uint64_t> values = {
+        0, 1, 9, 10, 11, 99, 100, 101, 999, 1000, 0x55d81df47000ULL, 18446744073709551615ULL};
+    for (std::uint64_t power = 10; power <= 10000000000000000000ULL / 10; power *= 10) {
+        values.push_back(power * 10 - 1);
+        values.push_back(power * 10);
+    }
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path_.c_str(), false, true));
+    ZEVFileWriteSectionStart(&file, "n");
+    ZEVFileWriteArrayStart(&file);
+    for (std::uint64_t value : values)
+        ZEVFileWriteUInt64Element(&file, value);
+    ZEVFileWriteArrayEnd(&file);
+    ZEVFileWriteSectionEnd(&file);
+    ZEVFileWriteSectionStart(&file, "m");
+    ZEVFileWriteObjectStart(&file);
+    ZEVFileWriteUInt64Entry(&file, "last", values.back());
+    ZEVFileWriteObjectEnd(&file);
+    ZEVFileWriteSectionEnd(&file);
+    ZEVFileClose(&file);
+    std::string expected = "{\"n\":[";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        expected += (i > 0 ? "," : "") + std::to_string(values[i]);
+    expected += "]}\n{\"m\":{\"last\":" + std::to_string(values.back()) + "}}\n";
+    EXPECT_EQ(contents(), expected);
+    for (std::uint64_t value : values) {
+        char digits[21];
+        char hex[21];
+        std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(value));
+        EXPECT_STREQ(zevuzavidav::formatUInt64(digits, value, true), hex);
+        EXPECT_STREQ(zevuzavidav::formatUInt64(digits, value, false), std::to_string(value).c_str());
+    }
 }
 
 TEST_F(RecordFile, PlainStringsStayValidJsonWhateverTheirBytes) {

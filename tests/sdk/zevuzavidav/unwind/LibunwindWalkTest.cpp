@@ -33,8 +33,13 @@ constexpr std::size_t kMaxWalk = 1024;
 struct Walk {
     Frame frames[kMaxWalk];
     std::size_t count = 0;
-    std::uint64_t batchPcs[kMaxWalk]; // the warm walk in batches: pcs only
+    std::uint64_t batchPcs[kMaxWalk]; // the warm walk in batches: pcs, and the registers at each batch's end
     std::size_t batchCount = 0;
+    struct BatchEnd {
+        std::size_t frame;
+        Frame registers;
+    } batchEnds[kMaxWalk];
+    std::size_t batchEndCount = 0;
 };
 
 enum Taken { kLibunwind, kOursOff, kOursCold, kOursWarm, kWalks };
@@ -80,11 +85,19 @@ __attribute__((noinline)) void takeWalks() {
     ourWalk(start, true, &walks[kOursWarm]);
     ZEVUnwindContext context;
     initUnwindWithImageFinder(&context, &start, findImageWithDynamicLinker);
+    // The first batch takes more frames than one run over kept rules holds back, the rest 7 at a time.
     Walk& warm = walks[kOursWarm];
-    warm.batchCount = 0;
-    for (std::uint32_t n = 0; (n = unwindNextFrames(&context, warm.batchPcs + warm.batchCount, 7)) > 0;) {
+    warm.batchCount = warm.batchEndCount = 0;
+    std::uint32_t batch = 150;
+    for (std::uint32_t n = 0; (n = unwindNextFrames(&context, warm.batchPcs + warm.batchCount, batch)) > 0;) {
         warm.batchCount += n;
-        if (warm.batchCount + 7 > kMaxWalk) break;
+        if (n == batch) {
+            const MachineContext& r = context.registers;
+            warm.batchEnds[warm.batchEndCount++] = {warm.batchCount - 1,
+                                                    {r.rip, r.rsp, r.rbx, r.rbp, r.r12, r.r13, r.r14, r.r15}};
+        }
+        batch = 7;
+        if (warm.batchCount + batch > kMaxWalk) break;
     }
     asm volatile("" ::: "memory");
 }
@@ -202,21 +215,26 @@ void descend(Descent descent) {
     }
 }
 
-// Frames [1, count) of `ours` are libunwind's, field by field; the first difference is reported.
+// Frame `i` of ours is libunwind's, field by field.
+::testing::AssertionResult sameFrame(const Frame& a, std::size_t i) {
+    const Frame& b = walks[kLibunwind].frames[i];
+    if (a.pc == b.pc && a.sp == b.sp && a.rbx == b.rbx && a.rbp == b.rbp && a.r12 == b.r12 &&
+        a.r13 == b.r13 && a.r14 == b.r14 && a.r15 == b.r15) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "frame " << i << std::hex << ": pc " << a.pc << " / " << b.pc << ", sp " << a.sp << " / "
+           << b.sp << ", rbx " << a.rbx << " / " << b.rbx << ", rbp " << a.rbp << " / " << b.rbp << ", r12 "
+           << a.r12 << " / " << b.r12 << ", r13 " << a.r13 << " / " << b.r13 << ", r14 " << a.r14 << " / "
+           << b.r14 << ", r15 " << a.r15 << " / " << b.r15;
+}
+
+// Frames [1, count) of `ours` are libunwind's; the first difference is reported.
 void expectSameFrames(const Walk& ours, const char* name) {
     const Walk& theirs = walks[kLibunwind];
     ASSERT_EQ(ours.count, theirs.count) << name;
-    for (std::size_t i = 1; i < ours.count; ++i) {
-        const Frame& a = ours.frames[i];
-        const Frame& b = theirs.frames[i];
-        const bool same = a.pc == b.pc && a.sp == b.sp && a.rbx == b.rbx && a.rbp == b.rbp &&
-                          a.r12 == b.r12 && a.r13 == b.r13 && a.r14 == b.r14 && a.r15 == b.r15;
-        ASSERT_TRUE(same) << name << ", frame " << i << " of " << ours.count << std::hex << ": pc " << a.pc
-                          << " / " << b.pc << ", sp " << a.sp << " / " << b.sp << ", rbx " << a.rbx << " / "
-                          << b.rbx << ", rbp " << a.rbp << " / " << b.rbp << ", r12 " << a.r12 << " / "
-                          << b.r12 << ", r13 " << a.r13 << " / " << b.r13 << ", r14 " << a.r14 << " / "
-                          << b.r14 << ", r15 " << a.r15 << " / " << b.r15;
-    }
+    for (std::size_t i = 1; i < ours.count; ++i)
+        ASSERT_TRUE(sameFrame(ours.frames[i], i)) << name << ", of " << ours.count;
 }
 
 void expectOurWalksMatchLibunwind(int depth) {
@@ -229,6 +247,11 @@ void expectOurWalksMatchLibunwind(int depth) {
     ASSERT_EQ(warm.batchCount, theirs.count);
     for (std::size_t i = 1; i < warm.batchCount; ++i)
         ASSERT_EQ(warm.batchPcs[i], theirs.frames[i].pc) << "batches, frame " << i;
+    // Every register restored when a batch stops, the first after more than a run holds back.
+    ASSERT_GT(warm.batchEndCount, 10u);
+    EXPECT_EQ(warm.batchEnds[0].frame, 149u);
+    for (std::size_t i = 0; i < warm.batchEndCount; ++i)
+        ASSERT_TRUE(sameFrame(warm.batchEnds[i].registers, warm.batchEnds[i].frame)) << "batches";
 }
 
 TEST(WalkBesideLibunwind, DeepStackThroughTheCAndCxxLibraries) {

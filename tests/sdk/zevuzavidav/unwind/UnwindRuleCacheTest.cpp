@@ -77,6 +77,8 @@ TEST(UnwindFrameRule, LeavesEveryOtherFormToTheFullStep) {
     add("a saved call-clobbered register", [](auto& r) { r.registers[0] = {kDwarfRuleOffset, -16}; });
     add("a register saved above the CFA", [](auto& r) { r.registers[kR12] = {kDwarfRuleOffset, 8}; });
     add("a register saved too far below", [](auto& r) { r.registers[kR15] = {kDwarfRuleOffset, -8 * 32}; });
+    add("rbp saved over the return address", [](auto& r) { r.registers[kRbp] = {kDwarfRuleOffset, -8}; });
+    add("rbx saved over the return address", [](auto& r) { r.registers[kRbx] = {kDwarfRuleOffset, -8}; });
     add("a register kept in a register", [](auto& r) { r.registers[kRbx] = {kDwarfRuleRegister, 12}; });
     add("a register saved by an expression", [](auto& r) {
         r.registers[kRbx] = {kDwarfRuleExpression, 0x1000};
@@ -117,8 +119,10 @@ TEST_F(UnwindRuleCache, GivesBackWhatWasStoredForThePcInItsGenerationOnly) {
     EXPECT_EQ(Packed::otherSlot(packed, 0), 2u);
     EXPECT_FALSE(findCachedUnwindRule(pc, 2, &packed)) << "an image left the table since";
     EXPECT_FALSE(findCachedUnwindRule(pc + 1, 1, &packed));
-    storeUnwindRule(1ULL << 48, 1, ruleWithOffset(96)); // beyond user addresses: not kept
-    EXPECT_FALSE(findCachedUnwindRule(1ULL << 48, 1, &packed));
+    for (std::uint64_t beyond : {1ULL << 47, 1ULL << 48, ~0ULL}) { // beyond user addresses: not kept
+        storeUnwindRule(beyond, 1, ruleWithOffset(96));
+        EXPECT_FALSE(findCachedUnwindRule(beyond, 1, &packed)) << std::hex << beyond;
+    }
     clearUnwindRuleCache();
     EXPECT_FALSE(findCachedUnwindRule(pc, 1, &packed));
 }
@@ -147,31 +151,59 @@ TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
     EXPECT_FALSE(findCachedUnwindRule(pc, 1, &packed));
 }
 
-// The pcs of a set: two stay; a third drops the older one.
-std::vector<std::uint64_t> pcsSharingASet(std::size_t count) {
+// Pcs that fall on one set, the set of `first`.
+std::vector<std::uint64_t> pcsSharingASet(std::size_t count, std::uint64_t first = 0x400000) {
     std::vector<std::uint64_t> pcs;
-    const auto& first = ruleCacheDetail::setOf(0x400000);
-    for (std::uint64_t pc = 0x400001; pcs.size() < count; ++pc) {
-        if (&ruleCacheDetail::setOf(pc) == &first) pcs.push_back(pc);
+    const auto& set = ruleCacheDetail::setOf(first);
+    for (std::uint64_t pc = first + 1; pcs.size() < count; ++pc) {
+        if (&ruleCacheDetail::setOf(pc) == &set) pcs.push_back(pc);
     }
     return pcs;
 }
 
-TEST_F(UnwindRuleCache, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
-    auto pcs = pcsSharingASet(3);
-    std::uint64_t packed = 0;
-    storeUnwindRule(pcs[0], 1, ruleWithOffset(8));
-    storeUnwindRule(pcs[1], 1, ruleWithOffset(16));
-    ASSERT_TRUE(findCachedUnwindRule(pcs[0], 1, &packed));
-    EXPECT_EQ(Packed::cfaOffset(packed), 8u);
-    ASSERT_TRUE(findCachedUnwindRule(pcs[1], 1, &packed));
-    EXPECT_EQ(Packed::cfaOffset(packed), 16u);
+// The pcs of `pcs` whose rule (offset 8 (i + 1)) is found, in `generation`.
+std::vector<std::size_t> kept(const std::vector<std::uint64_t>& pcs, std::uint64_t generation) {
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < pcs.size(); ++i) {
+        std::uint64_t packed = 0;
+        if (!findCachedUnwindRule(pcs[i], generation, &packed)) continue;
+        EXPECT_EQ(Packed::cfaOffset(packed), 8 * (i + 1)) << "pc " << i;
+        found.push_back(i);
+    }
+    return found;
+}
+
+TEST_F(UnwindRuleCache, FourPcsOfASetStayAndAFifthTakesThePlaceOfOne) {
+    constexpr std::size_t kWays = ruleCacheDetail::kWays;
+    const auto pcs = pcsSharingASet(kWays + 1);
+    for (std::size_t i = 0; i < kWays; ++i)
+        storeUnwindRule(pcs[i], 1, ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1))));
+    EXPECT_EQ(kept(pcs, 1), (std::vector<std::size_t>{0, 1, 2, 3}));
+    // Written again, a pc keeps its own entry: nobody leaves.
     storeUnwindRule(pcs[2], 1, ruleWithOffset(24));
-    EXPECT_FALSE(findCachedUnwindRule(pcs[0], 1, &packed));
-    ASSERT_TRUE(findCachedUnwindRule(pcs[1], 1, &packed));
-    EXPECT_EQ(Packed::cfaOffset(packed), 16u);
-    ASSERT_TRUE(findCachedUnwindRule(pcs[2], 1, &packed));
-    EXPECT_EQ(Packed::cfaOffset(packed), 24u);
+    EXPECT_EQ(kept(pcs, 1).size(), kWays);
+    storeUnwindRule(pcs[kWays], 1, ruleWithOffset(8 * (kWays + 1)));
+    const std::vector<std::size_t> after = kept(pcs, 1);
+    EXPECT_EQ(after.size(), kWays);
+    EXPECT_EQ(after.back(), kWays) << "the newest is kept";
+}
+
+TEST_F(UnwindRuleCache, RulesOfAnOlderImageGenerationMakeRoomFirst) {
+    constexpr std::size_t kWays = ruleCacheDetail::kWays;
+    const auto pcs = pcsSharingASet(kWays + 1);
+    auto elsewhere = pcsSharingASet(kWays + 1, 0x500000);
+    ASSERT_NE(&ruleCacheDetail::setOf(elsewhere[0]), &ruleCacheDetail::setOf(pcs[0]));
+    // With the turn of eviction at each of the ways: a full set with one rule of an older generation
+    // (pc 0) gives that entry to a new pc, never one of this generation.
+    for (std::size_t round = 0; round < kWays; ++round) {
+        clearUnwindRuleCache();
+        storeUnwindRule(pcs[0], 6, ruleWithOffset(8));
+        for (std::size_t i = 1; i <= kWays; ++i)
+            storeUnwindRule(pcs[i], 7, ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1))));
+        EXPECT_EQ(kept(pcs, 7), (std::vector<std::size_t>{1, 2, 3, 4})) << "round " << round;
+        for (std::uint64_t pc : elsewhere) // one eviction there moves the turn on
+            storeUnwindRule(pc, 7, ruleWithOffset(8));
+    }
 }
 
 // Pcs that share one set, written and read by several threads at once: a reader gets either a miss or
@@ -182,7 +214,7 @@ TEST_F(UnwindRuleCache, TwoPcsOfASetStayAndAThirdDropsTheOlder) {
 // threads are scheduled).
 TEST_F(UnwindRuleCache, RacingWritersNeverLendOnePcAnothersRule) {
     constexpr long kHitsPerReader = 200;
-    const auto pcs = pcsSharingASet(4);
+    const auto pcs = pcsSharingASet(2 * ruleCacheDetail::kWays);
     const auto ruleOf = [](std::size_t i) { return ruleWithOffset(static_cast<std::uint32_t>(8 * (i + 1))); };
     std::latch start(static_cast<std::ptrdiff_t>(2 * pcs.size()));
     std::atomic<long> writes{0};
