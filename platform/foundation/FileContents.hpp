@@ -98,7 +98,7 @@ bool privateDirectoryExists(const std::filesystem::path& folder, std::error_code
 
 // Opens the file of ours at `path` to write (`flags`: O_WRONLY or O_RDWR, with O_APPEND or O_TRUNC as
 // the caller needs; it is made, privateFileMode, when missing), never writing through what stands in
-// its place: a symbolic link, a FIFO, a device or a socket there, or a regular file that has another
+// its place: a symbolic link, a FIFO or a socket there, or a regular file that has another
 // name as well (a hard link, st_nlink above 1), is removed as itself and a new file made in its place
 // (O_CREAT | O_EXCL), so that no byte written lands in a file outside the sandbox. With O_TRUNC the file
 // is always made anew, what stood there removed first: an output written whole. A file of ours alone
