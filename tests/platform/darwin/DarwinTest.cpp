@@ -5,6 +5,7 @@
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/ThreadState.hpp"
+#include "tests/support/TrappedReads.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -16,15 +17,10 @@
 #include <cstddef>
 #include <cstring>
 #include <dlfcn.h>
-#include <linux/audit.h>
-#include <linux/filter.h>
 #include <linux/futex.h>
-#include <linux/seccomp.h>
 #include <pthread.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
-#include <sys/uio.h>
 #include <thread>
 #include <ucontext.h>
 #include <unistd.h>
@@ -75,33 +71,12 @@ long futex(std::atomic<int>& word, int operation, int value) {
 }
 
 void readForTheThread(int, siginfo_t*, void* raw) {
-    const int savedErrno = errno;
-    greg_t* registers = static_cast<ucontext_t*>(raw)->uc_mcontext.gregs;
     if (held.exchange(1) == 0) {
         futex(held, FUTEX_WAKE_PRIVATE, 1);
         while (released.load() == 0)
             futex(released, FUTEX_WAIT_PRIVATE, 0);
     }
-    iovec into{reinterpret_cast<void*>(registers[REG_RSI]), static_cast<std::size_t>(registers[REG_RDX])};
-    const long got = syscall(SYS_readv, registers[REG_RDI], &into, 1);
-    registers[REG_RAX] = got < 0 ? -errno : got;
-    errno = savedErrno;
-}
-
-// Traps every read(2) of the calling thread (and of no other) into SIGSYS.
-bool trapReadsOfThisThread() {
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_read, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+    velotest::makeTrappedRead(raw);
 }
 
 } // namespace heldcopy
@@ -128,7 +103,7 @@ TEST(GuardedRead, ConcurrentReadsNeverMixTheirBytes) {
     std::vector<char> firstOut(first.size()), secondOut(second.size());
     std::atomic<int> firstCopied{-1};
     std::thread holder([&] {
-        if (!heldcopy::trapReadsOfThisThread()) {
+        if (!velotest::trapReadsOfThisThread()) {
             firstCopied = -2;
             return;
         }

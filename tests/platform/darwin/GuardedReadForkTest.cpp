@@ -5,6 +5,7 @@
 // child copy then), so a pipe the two shared would hand each the other's bytes.
 #include "platform/darwin/GuardedRead.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/TrappedReads.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -16,18 +17,12 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
-#include <linux/audit.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <new>
 #include <sched.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
-#include <sys/uio.h>
 #include <sys/wait.h>
 #include <thread>
-#include <ucontext.h>
 #include <unistd.h>
 
 namespace {
@@ -65,18 +60,13 @@ bool copiesItsOwn(const char (&bytes)[64]) {
 // What the parent does the first time its copy stands between the pipe's write and its read.
 void (*whileHeld)() = nullptr;
 
-// Every read(2) of a thread that trapReads() lands here before it happens. The read itself is then made
-// as readv, which the filter lets through.
+// Every read(2) of a thread that trapReads() lands here before it happens.
 void onRead(int, siginfo_t*, void* raw) {
-    auto* context = static_cast<ucontext_t*>(raw);
-    greg_t* registers = context->uc_mcontext.gregs;
     if (void (*action)() = whileHeld) {
         whileHeld = nullptr;
         action();
     }
-    iovec into{reinterpret_cast<void*>(registers[REG_RSI]), static_cast<std::size_t>(registers[REG_RDX])};
-    const long got = syscall(SYS_readv, static_cast<int>(registers[REG_RDI]), &into, 1);
-    registers[REG_RAX] = got < 0 ? -errno : got;
+    velotest::makeTrappedRead(raw);
 }
 
 // From now on, on the calling thread only.
@@ -85,29 +75,31 @@ bool trapReads() {
     action.sa_sigaction = onRead;
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
-    if (sigaction(SIGSYS, &action, nullptr) != 0) return false;
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_read, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+    return sigaction(SIGSYS, &action, nullptr) == 0 && velotest::trapReadsOfThisThread();
 }
 
 constexpr int kNoSeccomp = 9;
 
-TEST(GuardedReadFork, AParentAndItsChildCopyingAtOnceEachGetOnlyTheirOwnBytes) {
-    void* shared = mmap(nullptr, sizeof(Turns), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(shared, MAP_FAILED);
-    turns = new (shared) Turns;
-    std::memset(parentBytes, 'P', sizeof parentBytes);
-    std::memset(childBytes, 'C', sizeof childBytes);
+// The turns live in memory the parent and child share; each test starts with fresh ones.
+class GuardedReadFork : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        shared_ = mmap(nullptr, sizeof(Turns), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        ASSERT_NE(shared_, MAP_FAILED);
+        turns = new (shared_) Turns;
+        std::memset(parentBytes, 'P', sizeof parentBytes);
+        std::memset(childBytes, 'C', sizeof childBytes);
+    }
+    void TearDown() override {
+        if (shared_ != MAP_FAILED) munmap(shared_, sizeof(Turns));
+        turns = nullptr;
+    }
+
+  private:
+    void* shared_ = MAP_FAILED;
+};
+
+TEST_F(GuardedReadFork, AParentAndItsChildCopyingAtOnceEachGetOnlyTheirOwnBytes) {
     // In a process of its own, which the filter binds from then on.
     const int status = velotest::waitStatusOfChild([] {
         darwin::setGuardedReadsUsePipe(true);
@@ -134,8 +126,6 @@ TEST(GuardedReadFork, AParentAndItsChildCopyingAtOnceEachGetOnlyTheirOwnBytes) {
         _exit(parentOwn ? (turns->childCopied == 1 ? 0 : 6) : (turns->childCopied == 1 ? 7 : 8));
     });
     const int childCopied = turns->childCopied.load();
-    munmap(shared, sizeof(Turns));
-    turns = nullptr;
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     if (WEXITSTATUS(status) == kNoSeccomp) GTEST_SKIP() << "no seccomp filters here to hold the parent still";
     EXPECT_EQ(childCopied, 1) << "the child read other bytes than its own";
@@ -144,12 +134,7 @@ TEST(GuardedReadFork, AParentAndItsChildCopyingAtOnceEachGetOnlyTheirOwnBytes) {
 
 // The child is forked while one of the parent's threads is in the middle of a copy, holding the pipe:
 // that thread does not exist in the child, which copies all the same.
-TEST(GuardedReadFork, AChildForkedWhileItsParentCopiesCanCopyToo) {
-    void* shared = mmap(nullptr, sizeof(Turns), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(shared, MAP_FAILED);
-    turns = new (shared) Turns;
-    std::memset(parentBytes, 'P', sizeof parentBytes);
-    std::memset(childBytes, 'C', sizeof childBytes);
+TEST_F(GuardedReadFork, AChildForkedWhileItsParentCopiesCanCopyToo) {
     const int status = velotest::waitStatusOfChild([] {
         darwin::setGuardedReadsUsePipe(true);
         whileHeld = [] {
@@ -179,8 +164,6 @@ TEST(GuardedReadFork, AChildForkedWhileItsParentCopiesCanCopyToo) {
         _exit(copier.load() == 1 ? 0 : 4);
     });
     const int childCopied = turns->childCopied.load();
-    munmap(shared, sizeof(Turns));
-    turns = nullptr;
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     if (WEXITSTATUS(status) == kNoSeccomp) GTEST_SKIP() << "no seccomp filters here to hold the parent still";
     EXPECT_EQ(childCopied, 1) << "the child could not copy while its parent's copy was held";
