@@ -43,13 +43,13 @@ constexpr int kPipeWaitTries = 10000;
 
 struct PipeOwner {
     bool owned = false;
-    PipeOwner() {
-        for (int i = 0; i < kPipeWaitTries; ++i) {
+    explicit PipeOwner(int tries) {
+        for (int i = 0; i < tries; ++i) {
             if (!pipeBusy.exchange(true, std::memory_order_acquire)) {
                 owned = true;
                 return;
             }
-            syscall(SYS_sched_yield);
+            if (i + 1 < tries) syscall(SYS_sched_yield);
         }
     }
     ~PipeOwner() {
@@ -59,12 +59,13 @@ struct PipeOwner {
     PipeOwner& operator=(const PipeOwner&) = delete;
 };
 
-bool pipeCopy(std::uintptr_t address, void* destination, std::size_t size) {
+// 1: copied, 0: bad address, -1: the pipe could not be had or failed otherwise.
+int pipeCopy(std::uintptr_t address, void* destination, std::size_t size, int tries) {
     int rd = pipeRead.load(std::memory_order_acquire);
     int wr = pipeWrite.load(std::memory_order_acquire);
-    if (rd < 0 || wr < 0) return false;
-    PipeOwner owner;
-    if (!owner.owned) return false;
+    if (rd < 0 || wr < 0) return -1;
+    PipeOwner owner(tries);
+    if (!owner.owned) return -1;
     auto* out = static_cast<unsigned char*>(destination);
     while (size > 0) {
         std::size_t chunk = size < kPipeChunk ? size : kPipeChunk;
@@ -72,19 +73,20 @@ bool pipeCopy(std::uintptr_t address, void* destination, std::size_t size) {
         do {
             put = syscall(SYS_write, wr, reinterpret_cast<const void*>(address), chunk);
         } while (put < 0 && errno == EINTR);
-        if (put <= 0) return false;
+        if (put < 0 && errno == EFAULT) return 0;
+        if (put <= 0) return -1;
         long got = 0;
         while (got < put) {
             long n = syscall(SYS_read, rd, out + got, static_cast<std::size_t>(put - got));
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
+            if (n <= 0) return -1;
             got += n;
         }
         address += static_cast<std::uintptr_t>(put);
         out += put;
         size -= static_cast<std::size_t>(put);
     }
-    return true;
+    return 1;
 }
 
 // A forked child holds its parent's pipe (the same pipe, not a copy): a copy in each would read the
@@ -131,11 +133,19 @@ bool readMemory(std::uintptr_t address, void* destination, std::size_t size) {
     if (size == 0) return true;
     if (address + size < address) return false;
     if (!forcePipe.load(std::memory_order_relaxed) && !kernelCopyRefused.load(std::memory_order_relaxed)) {
+        // A page or less goes through the pipe when no other copy holds it: writing resident memory
+        // into a pipe takes no lock of the address space, while the kernel copy takes it for reading
+        // and so waits behind every thread that maps or unmaps memory meanwhile (threads starting and
+        // ending do, all the time). It is the cheaper of the two without such waits as well.
+        if (size <= kPipeChunk) {
+            int result = pipeCopy(address, destination, size, 1);
+            if (result >= 0) return result == 1;
+        }
         int result = kernelCopy(address, destination, size);
         if (result >= 0) return result == 1;
         kernelCopyRefused.store(true, std::memory_order_relaxed);
     }
-    return pipeCopy(address, destination, size);
+    return pipeCopy(address, destination, size, kPipeWaitTries) == 1;
 }
 
 bool rangeMapped(std::uintptr_t low, std::uintptr_t high) {

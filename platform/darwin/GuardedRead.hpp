@@ -2,10 +2,12 @@
 // Reads of this process's memory that never fault: a bad address gives false instead of a signal.
 //
 // Used at crash time on pointers taken from a damaged process (stack words, queue labels, unwind
-// tables). Safe in signal handlers: no heap, no locks, raw system calls only. The kernel copy
-// (process_vm_readv) is used when the kernel allows it; otherwise a pipe prepared by
-// prepareGuardedReads() lets the kernel validate the source through write(2). The pipe serves one
-// copy at a time; a copy that cannot have it within a bounded wait fails instead of blocking. A child
+// tables). Safe in signal handlers: no heap, no locks, raw system calls only. A pipe prepared by
+// prepareGuardedReads() lets the kernel validate the source through write(2); the kernel copy
+// (process_vm_readv) takes the reads longer than a page, and those of a page or less that find the
+// pipe in use. Without the kernel copy (not allowed here) every read goes through the pipe. The pipe
+// serves one copy at a time; a copy that can only use the pipe and cannot have it within a bounded
+// wait fails instead of blocking. A child
 // made by fork() gets a pipe of its own as it starts (a fork handler), so a parent and child copying
 // at once never read each other's bytes; one made by a raw clone or _Fork, which run no fork handlers,
 // must not copy through the pipe while its parent does.

@@ -48,6 +48,13 @@ TEST_P(GuardedReadTest, ReadsMappedBytesAndRefusesUnmappedOnesWithoutFaulting) {
     EXPECT_FALSE(darwin::readMemory(reinterpret_cast<std::uintptr_t>(two + page - 2), out, 4));
     EXPECT_FALSE(darwin::readMemory(reinterpret_cast<std::uintptr_t>(two + page), out, 1));
     EXPECT_FALSE(darwin::readMemory(16, out, 1)); // below 4096 counts as null
+    // Longer than a page, into the hole and short of it.
+    std::vector<char> whole(static_cast<std::size_t>(2 * page));
+    EXPECT_FALSE(darwin::readMemory(reinterpret_cast<std::uintptr_t>(two), whole.data(), whole.size()));
+    const std::vector<char> pattern(whole.size(), 'p');
+    EXPECT_TRUE(
+        darwin::readMemory(reinterpret_cast<std::uintptr_t>(pattern.data()), whole.data(), whole.size()));
+    EXPECT_EQ(whole, pattern);
 
     EXPECT_TRUE(darwin::readableString(reinterpret_cast<std::uintptr_t>(two + page - 6), 128));
     std::memset(two + page - 6, 'x', 6); // no terminator before the hole
@@ -123,11 +130,18 @@ TEST(GuardedRead, ConcurrentReadsNeverMixTheirBytes) {
     ASSERT_EQ(heldcopy::held, 1) << "the first copy ended without reading through the pipe";
     const bool secondCopied = darwin::readMemory(reinterpret_cast<std::uintptr_t>(second.data()),
                                                  secondOut.data(), secondOut.size());
+    // A copy that may use the kernel's copy does so instead of failing or reading through the pipe.
+    darwin::setGuardedReadsUsePipe(false);
+    std::vector<char> thirdOut(second.size());
+    const bool thirdCopied =
+        darwin::readMemory(reinterpret_cast<std::uintptr_t>(second.data()), thirdOut.data(), thirdOut.size());
     release();
     holder.join();
 
     EXPECT_FALSE(secondCopied) << "a copy ran through the pipe while another's bytes were in it";
     EXPECT_TRUE(!secondCopied || secondOut == second) << "the second copy read the first one's bytes";
+    EXPECT_TRUE(thirdCopied);
+    EXPECT_EQ(thirdOut, second) << "a copy beside the held one read other bytes than its own";
     EXPECT_EQ(firstCopied, 1);
     EXPECT_EQ(firstOut, first) << "the held copy did not read back its own bytes";
 }
