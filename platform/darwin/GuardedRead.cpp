@@ -17,6 +17,10 @@ namespace {
 std::atomic<int> pipeRead{-1};
 std::atomic<int> pipeWrite{-1};
 std::atomic<bool> forcePipe{false};
+// A second pipe, only for asking whether a page reads: each asker puts one byte in and takes one out,
+// so it needs no owner (whichever byte comes out is as good as its own) and never fills.
+std::atomic<int> probeRead{-1};
+std::atomic<int> probeWrite{-1};
 std::atomic<bool> kernelCopyRefused{false};
 
 constexpr std::size_t kPipeChunk = 4096;
@@ -118,6 +122,10 @@ void prepareGuardedReads() {
         return;
     }
     pipeWrite.store(fds[1], std::memory_order_release);
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        probeRead.store(fds[0], std::memory_order_relaxed);
+        probeWrite.store(fds[1], std::memory_order_release);
+    }
     // Once per process (a child inherits the registration with the pipe).
     static const bool childrenGetTheirOwn = pthread_atfork(nullptr, nullptr, giveTheChildItsOwnPipe) == 0;
     (void)childrenGetTheirOwn;
@@ -156,6 +164,30 @@ bool rangeMapped(std::uintptr_t low, std::uintptr_t high) {
     // ENOMEM at the first hole, at a cost set by the number of mappings, not of pages (mincore would
     // look at every page, which for a library's multi-megabyte segment costs tens of microseconds).
     return syscall(SYS_msync, start, high - start, MS_ASYNC) == 0;
+}
+
+bool rangeReadable(std::uintptr_t low, std::uintptr_t high) {
+    constexpr std::uintptr_t kPage = 4096;
+    constexpr std::uintptr_t kMostPagesAsked = 16;
+    if (darwin::isNullAddress(low) || high <= low) return false;
+    const std::uintptr_t start = low & ~(kPage - 1);
+    const int wr = probeWrite.load(std::memory_order_acquire);
+    const int rd = probeRead.load(std::memory_order_relaxed);
+    if (wr < 0 || (high - start) / kPage > kMostPagesAsked) return rangeMapped(low, high);
+    for (std::uintptr_t page = start; page < high; page += kPage) {
+        long put;
+        do {
+            put = syscall(SYS_write, wr, reinterpret_cast<const void*>(page), 1);
+        } while (put < 0 && errno == EINTR);
+        if (put != 1) {
+            if (errno == EFAULT) return false;
+            return rangeMapped(page, high);
+        }
+        char byte;
+        while (syscall(SYS_read, rd, &byte, 1) < 0 && errno == EINTR) {
+        }
+    }
+    return true;
 }
 
 bool readableString(std::uintptr_t address, std::size_t maximum) {

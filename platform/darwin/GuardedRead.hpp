@@ -32,6 +32,12 @@ bool readableString(std::uintptr_t address, std::size_t maximum);
 // nothing is read. False for an empty or wrapping range.
 bool rangeMapped(std::uintptr_t low, std::uintptr_t high);
 
+// True when every page of [low, high) is readable. A range of a few pages is asked page by page
+// through a pipe, which takes no lock of the address space and so does not wait behind threads that
+// map or unmap memory meanwhile; a longer one is asked as rangeMapped does (mapped, protection
+// unchecked). False for an empty or wrapping range.
+bool rangeReadable(std::uintptr_t low, std::uintptr_t high);
+
 // Forces the pipe fallback (tests of the fallback path only).
 void setGuardedReadsUsePipe(bool usePipe);
 

@@ -498,7 +498,7 @@ bool ownStackAbove(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high)
     std::uintptr_t bottom = sp & ~std::uintptr_t{4095};
     // Only the part not proven before needs asking about when the same stack has grown deeper.
     std::uintptr_t unproven = proven.high == top && proven.low > bottom ? proven.low : top;
-    if (!rangeMapped(bottom, unproven)) return false;
+    if (!rangeReadable(bottom, unproven)) return false;
     proven.low = bottom;
     proven.high = top;
     *low = bottom;

@@ -165,6 +165,32 @@ TEST(GuardedRead, RangesAreMappedOnlyWithEveryPage) {
     munmap(three + 2 * page, page);
 }
 
+// Asked page by page when short: a hole or a page that cannot be read anywhere in it is found, and a
+// long range is asked whole (there, as rangeMapped, whether it is mapped).
+TEST(GuardedRead, ShortRangesAreReadableOnlyWithEveryPageReadable) {
+    const long page = sysconf(_SC_PAGESIZE);
+    constexpr long kPages = 40; // more than are asked one by one
+    auto* pages = static_cast<char*>(
+        mmap(nullptr, kPages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    auto at = [&](long offset) {
+        return reinterpret_cast<std::uintptr_t>(pages) + static_cast<std::uintptr_t>(offset);
+    };
+    darwin::prepareGuardedReads();
+    EXPECT_TRUE(darwin::rangeReadable(at(10), at(3 * page - 10)));
+    EXPECT_TRUE(darwin::rangeReadable(at(0), at(kPages * page)));
+    ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
+    EXPECT_FALSE(darwin::rangeReadable(at(0), at(3 * page)));
+    EXPECT_TRUE(darwin::rangeReadable(at(2 * page), at(3 * page)));
+    EXPECT_TRUE(darwin::rangeReadable(at(0), at(kPages * page))); // long: mapped is enough
+    munmap(pages + 2 * page, page);
+    EXPECT_FALSE(darwin::rangeReadable(at(2 * page), at(4 * page)));
+    EXPECT_FALSE(darwin::rangeReadable(at(0), at(kPages * page)));
+    EXPECT_FALSE(darwin::rangeReadable(at(page), at(page))); // empty
+    EXPECT_FALSE(darwin::rangeReadable(16, 4096));           // the null page
+    munmap(pages, kPages * page);
+}
+
 // What the unwinder reads in place: the range holds the caller's frames (on the first thread and on
 // another), and nothing is claimed for an alternate signal stack or memory that is no stack. Not
 // inlined, so that the caller's locals lie above this frame.
