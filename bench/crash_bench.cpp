@@ -13,10 +13,10 @@
 // every signal blocked in the C library's start and exit steps.
 #include "bench/AnchorReport.hpp"
 #include "bench/DistinctFrames.hpp"
-#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "tools/crashfixtures/CrashContext.hpp"
+#include "tools/crashfixtures/ThreadChurn.hpp"
 #include "tools/scratch/TempFolder.hpp"
 
 #include <benchmark/benchmark.h>
@@ -68,26 +68,6 @@ void parkThread(int index, int depth, bool distinct) {
 void* briefWork(void*) {
     benchmark::ClobberMemory();
     return nullptr;
-}
-
-// Starts and ends 32 threads at a time, through the program's thread start or the C library's alone
-// (this program does not define its own pthread_create), for as long as the child lives.
-void churn(bool throughTheProgram) {
-    std::thread([throughTheProgram] {
-        for (;;) {
-            pthread_t batch[32];
-            int made = 0;
-            for (int i = 0; i < 32; ++i) {
-                pthread_t* thread = &batch[made];
-                const int result = throughTheProgram
-                                       ? darwin::createThread(thread, nullptr, briefWork, nullptr)
-                                       : pthread_create(thread, nullptr, briefWork, nullptr);
-                made += result == 0 ? 1 : 0;
-            }
-            for (int i = 0; i < made; ++i)
-                pthread_join(batch[i], nullptr);
-        }
-    }).detach();
 }
 
 bool withChurn = false;
@@ -147,8 +127,10 @@ void BM_FaultToLastRecord(benchmark::State& state) {
             while (parked.load() < threads)
                 std::this_thread::yield();
             if (withChurn) {
-                churn(true);
-                churn(false);
+                // This program does not define its own pthread_create: the second pool's threads start
+                // through the C library's alone.
+                recordtest::startThreadChurn(true, briefWork);
+                recordtest::startThreadChurn(false, briefWork);
             }
             usleep(20000); // the start's own records are closed before the fault
             clock_gettime(CLOCK_MONOTONIC, faultTime);

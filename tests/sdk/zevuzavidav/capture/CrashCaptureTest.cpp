@@ -1,6 +1,5 @@
 // Forked children crash for real with the crash context installed; the parent checks how each child
 // died and what it recorded. Suites are named Crash* so sanitizer runs can leave them out.
-#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/dispatch/SerialQueue.hpp"
 #include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
@@ -13,6 +12,7 @@
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
+#include "tools/crashfixtures/ThreadChurn.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -527,28 +527,6 @@ void* churnRoutine(void*) {
     return nullptr;
 }
 
-// A pool that starts and ends 32 threads at a time, through the program's thread start (what the
-// program's own pthread_create calls) or the C library's pthread_create alone. Once the test holds the
-// routines, a batch's threads stay in them and the pool waits in its join.
-void startPool(bool throughTheProgram) {
-    std::thread([throughTheProgram] {
-        for (;;) {
-            pthread_t batch[32];
-            int made = 0;
-            for (int i = 0; i < 32; ++i) {
-                pthread_t* thread = &batch[made];
-                const int result = throughTheProgram
-                                       ? darwin::createThread(thread, nullptr, churnRoutine, nullptr)
-                                       : pthread_create(thread, nullptr, churnRoutine, nullptr);
-                made += result == 0 ? 1 : 0;
-            }
-            for (int i = 0; i < made; ++i)
-                pthread_join(batch[i], nullptr);
-            batches.fetch_add(1);
-        }
-    }).detach();
-}
-
 // A thread that holds every signal blocked from now on, as the C library's thread start and end steps
 // do (where an ending thread may wait for a lock a suspended thread holds): it never answers.
 constexpr const char* kDeafName = "velo.test.blocks-every-signal";
@@ -583,8 +561,9 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
         initializeContext(dir);
         startDeafThread();
         startDeafThread();
-        startPool(true);
-        startPool(false);
+        // Once the test holds the routines, a batch's threads stay in them and the pool waits in its join.
+        recordtest::startThreadChurn(true, churnRoutine, &batches);
+        recordtest::startThreadChurn(false, churnRoutine, &batches);
         while (batches.load() < 4)
             std::this_thread::yield();
         // From now on a routine that begins stays; the pools go on starting their batches' threads
