@@ -16,6 +16,7 @@
 #include "sdk/zevuzavidav/logging/ZEVUserLogging.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -41,6 +42,7 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
     if (data == nullptr) return;
     darwin::prepareGuardedReads();
     darwin::prepareThreadSuspension();
+    zevuzavidav::makeUnwindRuleCacheResident();
     ZEVContextCreate();
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedCrashContext().readOnly;
     ZEVWritableContext* writable = zevuzavidav::sharedCrashContext().writable;

@@ -108,6 +108,9 @@ bool findCachedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint6
 void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule);
 // Forgets every rule (tests and benchmarks that want a cold start).
 void clearUnwindRuleCache();
+// Makes the cache's memory (64 KiB) the process's own now, at start: otherwise the first rules a crash
+// keeps each fault in a page of it, at several microseconds apiece.
+void makeUnwindRuleCacheResident();
 
 // ---- the lookup, inline: it is the whole cost of a step over a known frame ----
 

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <latch>
 #include <stop_token>
+#include <sys/mman.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace zevuzavidav;
@@ -125,6 +127,28 @@ TEST_F(UnwindRuleCache, GivesBackWhatWasStoredForThePcInItsGenerationOnly) {
     }
     clearUnwindRuleCache();
     EXPECT_FALSE(findCachedUnwindRule(pc, 1, &packed));
+}
+
+// Every page of the cache is in memory afterwards (run alone, as ctest runs it, nothing had touched
+// them before), and what was kept stays.
+TEST(UnwindRuleCacheResidence, EveryPageIsInMemoryAndKeptRulesStay) {
+    const std::uint64_t pc = 0x55550000abcdULL;
+    UnwindFrameRule rule;
+    rule.kind = UnwindFrameRule::kFromStackPointer;
+    rule.cfaOffset = 16;
+    storeUnwindRule(pc, 1, rule);
+    makeUnwindRuleCacheResident();
+    const long page = sysconf(_SC_PAGESIZE);
+    const auto first = reinterpret_cast<std::uintptr_t>(&ruleCacheDetail::sets[0]) & ~(page - 1UL);
+    const auto end = reinterpret_cast<std::uintptr_t>(std::end(ruleCacheDetail::sets));
+    std::vector<unsigned char> resident((end - first + page - 1) / page);
+    ASSERT_EQ(mincore(reinterpret_cast<void*>(first), end - first, resident.data()), 0);
+    for (std::size_t i = 0; i < resident.size(); ++i)
+        EXPECT_NE(resident[i] & 1, 0) << "page " << i;
+    std::uint64_t packed = 0;
+    ASSERT_TRUE(findCachedUnwindRule(pc, 1, &packed));
+    EXPECT_EQ(Packed::cfaOffset(packed), 16u);
+    clearUnwindRuleCache();
 }
 
 TEST_F(UnwindRuleCache, DamagedEntriesReadAsMisses) {
