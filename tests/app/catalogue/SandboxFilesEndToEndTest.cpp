@@ -45,6 +45,20 @@ std::string command(const fs::path& home) {
                         "SettingsEndpoint=https://127.0.0.1:9 ConfigureEndpoint=https://127.0.0.1:9");
 }
 
+// Starts the program on `home`, waits until the SDK has read the cached settings that turn reporting
+// off (the report folders are emptied then), and quits.
+void runUntilReportingIsOffThenQuit(const char* name, const fs::path& home, const Sandbox& sandbox) {
+    Tmux tmux(name);
+    tmux.start(command(home));
+    tmux.waitFor("SWIFT BASICS");
+    EXPECT_TRUE(waitUntil([&] {
+        return velotest::readFile(sandbox.logs() / "console.log")
+                   .find("[Zevuzavidav:Crash] Reporting is disabled") != std::string::npos;
+    })) << velotest::readFile(sandbox.logs() / "console.log");
+    tmux.keys("q");
+    tmux.waitFor("PROGRAM-ENDED");
+}
+
 TEST(SandboxFilesEndToEnd, LinkedFoldersAndLogLeaveWhatTheyPointToUntouched) {
     E2E_REQUIRE_PROGRAM("Swift");
     velotest::TempFolder home;
@@ -64,16 +78,7 @@ TEST(SandboxFilesEndToEnd, LinkedFoldersAndLogLeaveWhatTheyPointToUntouched) {
     fs::create_symlink(elsewhere / "prepared", sandbox.reports() / "prepared");
     fs::create_symlink(elsewhere / "log", sandbox.logs() / "console.log");
 
-    Tmux tmux("sandbox-links");
-    tmux.start(command(home.path()));
-    tmux.waitFor("SWIFT BASICS");
-    // The report folders are emptied once the SDK has read the settings.
-    EXPECT_TRUE(waitUntil([&] {
-        return velotest::readFile(sandbox.logs() / "console.log")
-                   .find("[Zevuzavidav:Crash] Reporting is disabled") != std::string::npos;
-    })) << velotest::readFile(sandbox.logs() / "console.log");
-    tmux.keys("q");
-    tmux.waitFor("PROGRAM-ENDED");
+    runUntilReportingIsOffThenQuit("sandbox-links", home.path(), sandbox);
 
     EXPECT_EQ(velotest::readFile(elsewhere / "tmp" / "CFNetworkDownload_theirs.tmp"), "theirs");
     EXPECT_EQ(velotest::readFile(elsewhere / "processing" / "report" / "signal.zevrecord"), "theirs");
@@ -112,15 +117,7 @@ TEST(SandboxFilesEndToEnd, LinksAboveTheSDKsFoldersLeaveWhatTheyPointToUntouched
     fs::create_symlink(elsewhere / "analytics", sandbox.reports().parent_path() / "analytics");
     fs::create_symlink(elsewhere / "defaults", support);
 
-    Tmux tmux("sandbox-upper-links");
-    tmux.start(command(home.path()));
-    tmux.waitFor("SWIFT BASICS");
-    EXPECT_TRUE(waitUntil([&] {
-        return velotest::readFile(sandbox.logs() / "console.log")
-                   .find("[Zevuzavidav:Crash] Reporting is disabled") != std::string::npos;
-    })) << velotest::readFile(sandbox.logs() / "console.log");
-    tmux.keys("q");
-    tmux.waitFor("PROGRAM-ENDED");
+    runUntilReportingIsOffThenQuit("sandbox-upper-links", home.path(), sandbox);
 
     EXPECT_EQ(velotest::folderContents(elsewhere), before);
     for (const fs::path& folder : {sandbox.reports(), sandbox.reports().parent_path() / "analytics", support})

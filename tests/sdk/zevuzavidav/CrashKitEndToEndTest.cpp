@@ -38,6 +38,13 @@ const char* const kKeys = "s:lesson=CH1L2;i:attempts=3;b:sound=1;f:ratio=0.5";
 const char* const kReportsPath = "/sdk-api/v1/platforms/ios/apps/com.velomarinth.swift/reports";
 const char* const kAnalyticsPath = "/spi/v1/analytics";
 
+// Server settings as an earlier run of the Swift edition in `sandbox` cached them.
+void cacheServerSettings(const fs::path& sandbox, const json& settings) {
+    const fs::path cache = sandbox / "Library/Caches/io.zovaze.sdk.ios.data/com.velomarinth.swift";
+    fs::create_directories(cache);
+    std::ofstream(cache / "settings.json") << settings.dump();
+}
+
 struct RoadCase {
     const char* name;
     const char* hook; // the kit's test crash the first launch runs; nullptr: killed by SIGSEGV from outside
@@ -147,16 +154,13 @@ TEST_P(CrashKitEndToEnd, TheNextLaunchSendsTheReportWithTheUserAndAnalyticsLogsT
     EXPECT_TRUE(server.requests().empty());
 
     // Server settings an earlier run cached: analytics on, uploading to the server every second.
-    const fs::path cache = sandbox / "Library/Caches/io.zovaze.sdk.ios.data/com.velomarinth.swift";
-    fs::create_directories(cache);
-    std::ofstream(cache / "settings.json") << json{
-        {"features", {{"collect_analytics", true}}},
-        {"analytics",
-         {{"url", server.base() + kAnalyticsPath},
-          {"flush_interval_secs", 1},
-          {"max_pending_send_file_count", 100},
-          {"track_custom_events", true},
-          {"track_predefined_events", true}}}}.dump();
+    cacheServerSettings(sandbox, json{{"features", {{"collect_analytics", true}}},
+                                      {"analytics",
+                                       {{"url", server.base() + kAnalyticsPath},
+                                        {"flush_interval_secs", 1},
+                                        {"max_pending_send_file_count", 100},
+                                        {"track_custom_events", true},
+                                        {"track_predefined_events", true}}}});
 
     velotest::Tmux second(std::string("velo-kit-e2e-second-") + road.name);
     second.start("env " + environment + " " + quote(program.string()));
@@ -233,14 +237,11 @@ class CrashKitLoop : public ::testing::Test {
     // an earlier run cached), until the server has the reports of `launches` and analytics has sent
     // everything of their sessions; the requests by then.
     std::vector<reporttest::Request> sendingLaunch(const std::set<std::string>& launches) {
-        const fs::path cache = sandbox() / "Library/Caches/io.zovaze.sdk.ios.data/com.velomarinth.swift";
-        fs::create_directories(cache);
-        std::ofstream(cache / "settings.json") << json{
-            {"features", {{"collect_analytics", true}}},
-            {"analytics",
-             {{"url", server.base() + kAnalyticsPath},
-              {"flush_interval_secs", 1},
-              {"max_pending_send_file_count", 100}}}}.dump();
+        cacheServerSettings(sandbox(), json{{"features", {{"collect_analytics", true}}},
+                                            {"analytics",
+                                             {{"url", server.base() + kAnalyticsPath},
+                                              {"flush_interval_secs", 1},
+                                              {"max_pending_send_file_count", 100}}}});
         velotest::Tmux last("velo-kit-loop-last");
         last.start("env " + environment() + " " + quote(program.string()));
         last.waitFor("SWIFT BASICS");
