@@ -154,6 +154,37 @@ TEST(GuardedRead, ConcurrentReadsNeverMixTheirBytes) {
     EXPECT_EQ(laterOut, second);
 }
 
+// Threads that copy through the pipe at once take turns at it: each copy that succeeds holds its own
+// thread's bytes, and when all are done none has left the pipe taken.
+TEST(GuardedRead, ThreadsCopyingThroughThePipeAtOnceEachReadTheirOwnBytes) {
+    darwin::setGuardedReadsUsePipe(true);
+    velotest::OnExit usual([] { darwin::setGuardedReadsUsePipe(false); });
+    constexpr int kThreads = 4;
+    constexpr int kCopies = 2000;
+    std::atomic<int> mixed{0};
+    std::vector<std::thread> copiers;
+    for (int t = 0; t < kThreads; ++t) {
+        copiers.emplace_back([&mixed, t] {
+            const std::vector<char> own(256, static_cast<char>('a' + t));
+            std::vector<char> out(own.size());
+            for (int i = 0; i < kCopies; ++i) {
+                if (darwin::readMemory(reinterpret_cast<std::uintptr_t>(own.data()), out.data(),
+                                       out.size()) &&
+                    out != own)
+                    mixed.fetch_add(1);
+            }
+        });
+    }
+    for (std::thread& copier : copiers)
+        copier.join();
+    EXPECT_EQ(mixed, 0) << "copies read bytes another thread put into the pipe";
+    const std::vector<char> last(256, 'z');
+    std::vector<char> lastOut(last.size());
+    EXPECT_TRUE(
+        darwin::readMemory(reinterpret_cast<std::uintptr_t>(last.data()), lastOut.data(), lastOut.size()));
+    EXPECT_EQ(lastOut, last);
+}
+
 TEST(GuardedRead, RangesAreMappedOnlyWithEveryPage) {
     long page = sysconf(_SC_PAGESIZE);
     auto* three = static_cast<char*>(
