@@ -1,6 +1,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 
 #include "platform/darwin/Threads.hpp"
+#include "platform/darwin/Waits.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -39,6 +40,7 @@ Handler handlers[kExceptionTypeCount];
 
 std::atomic<bool> enabled{false};
 struct sigaction dispositions[65];
+// 0: free, 1: held, 2: held and perhaps waited for by threads asleep on it.
 std::atomic<int> faultLock{0};
 // The thread that holds faultLock while it waits for the answer to its fault (0: none).
 std::atomic<pid_t> faultLockOwner{0};
@@ -99,18 +101,23 @@ bool readableWithin(int fd, int milliseconds) {
     }
 }
 
+// Faults are reported one at a time (a request and its answer share the port's pipes). A thread that
+// faults while another's fault is out waits its turn for as long as that one waits for its answer: an
+// exception waits for its handler's verdict however long the handler takes (it may be recording a
+// crash), and a fault that gave up would go on to its signal's disposition, which may end the process
+// under that record. It sleeps rather than spins, leaving the core to the handler it waits for.
 void lockFaults(pid_t me) {
-    int expected = 0;
-    while (!faultLock.compare_exchange_weak(expected, 1, std::memory_order_acquire)) {
-        expected = 0;
-        syscall(SYS_sched_yield);
+    int seen = 0;
+    if (!faultLock.compare_exchange_strong(seen, 1, std::memory_order_acquire, std::memory_order_relaxed)) {
+        while (faultLock.exchange(2, std::memory_order_acquire) != 0)
+            futexWait(&faultLock, 2, 0);
     }
     faultLockOwner.store(me, std::memory_order_release);
 }
 
 void unlockFaults() {
     faultLockOwner.store(0, std::memory_order_release);
-    faultLock.store(0, std::memory_order_release);
+    if (faultLock.exchange(0, std::memory_order_release) == 2) futexWakeAll(&faultLock);
 }
 
 FaultState* rememberFault(pid_t tid, const mcontext_t& context) {

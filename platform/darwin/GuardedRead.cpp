@@ -1,6 +1,7 @@
 #include "platform/darwin/GuardedRead.hpp"
 
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/Waits.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -40,35 +41,61 @@ int kernelCopy(std::uintptr_t address, void* destination, std::size_t size) {
 }
 
 // The pipe is one for the process: two threads copying through it at once would read each other's
-// bytes. Its owner is taken by one exchange; a thread that finds it taken for long (its owner may be
-// a thread stopped by a crash handler, in the middle of a copy) gives up rather than wait forever.
-std::atomic<bool> pipeBusy{false};
-constexpr int kPipeWaitTries = 10000;
+// bytes. It is held by one turn at a time: `pipeTurn` is 0 when the pipe is free, else the number of
+// the turn that holds it (even), plus one while a thread sleeps waiting for it.
+std::atomic<int> pipeTurn{0};
+std::atomic<unsigned> turnsTaken{0};
+// A thread that finds the pipe taken waits for it a while, then gives up rather than wait forever:
+// its holder may be a thread stopped by a crash handler in the middle of a copy. The turn given up on
+// is noted, so that the copies after it (a crash handler reads memory many times) give up at once
+// instead of each waiting the whole time for a holder that does not move. A live holder ends its copy
+// within microseconds of running; the wait outlasts the turns of a crowded core's other tasks.
+std::atomic<int> abandonedTurn{0};
+constexpr long kPipeWaitNanos = 50L * 1000 * 1000;
 
 struct PipeOwner {
     bool owned = false;
-    explicit PipeOwner(int tries) {
-        for (int i = 0; i < tries; ++i) {
-            if (!pipeBusy.exchange(true, std::memory_order_acquire)) {
+    // With no `waitNanos`, one try.
+    explicit PipeOwner(long waitNanos) {
+        // Even numbers from 2 up, never 0, wrapping long before the int does.
+        const int turn =
+            static_cast<int>(turnsTaken.fetch_add(1, std::memory_order_relaxed) % 0x3fffffffU + 1) * 2;
+        long deadline = 0;
+        for (;;) {
+            int seen = 0;
+            if (pipeTurn.compare_exchange_strong(seen, turn, std::memory_order_acquire,
+                                                 std::memory_order_relaxed)) {
                 owned = true;
                 return;
             }
-            if (i + 1 < tries) syscall(SYS_sched_yield);
+            const int holder = seen & ~1;
+            if (waitNanos <= 0 || holder == abandonedTurn.load(std::memory_order_relaxed)) return;
+            const long now = monotonicNanos();
+            if (deadline == 0) deadline = now + waitNanos;
+            if (now >= deadline) {
+                abandonedTurn.store(holder, std::memory_order_relaxed);
+                return;
+            }
+            // Marked as waited for, so that the holder wakes the sleepers when it lets go.
+            if ((seen & 1) == 0 && !pipeTurn.compare_exchange_strong(
+                                       seen, seen | 1, std::memory_order_relaxed, std::memory_order_relaxed))
+                continue;
+            futexWait(&pipeTurn, seen | 1, deadline - now);
         }
     }
     ~PipeOwner() {
-        if (owned) pipeBusy.store(false, std::memory_order_release);
+        if (owned && (pipeTurn.exchange(0, std::memory_order_release) & 1) != 0) futexWakeAll(&pipeTurn);
     }
     PipeOwner(const PipeOwner&) = delete;
     PipeOwner& operator=(const PipeOwner&) = delete;
 };
 
 // 1: copied, 0: bad address, -1: the pipe could not be had or failed otherwise.
-int pipeCopy(std::uintptr_t address, void* destination, std::size_t size, int tries) {
+int pipeCopy(std::uintptr_t address, void* destination, std::size_t size, long waitNanos) {
     int rd = pipeRead.load(std::memory_order_acquire);
     int wr = pipeWrite.load(std::memory_order_acquire);
     if (rd < 0 || wr < 0) return -1;
-    PipeOwner owner(tries);
+    PipeOwner owner(waitNanos);
     if (!owner.owned) return -1;
     auto* out = static_cast<unsigned char*>(destination);
     while (size > 0) {
@@ -106,7 +133,7 @@ void giveTheChildItsOwnPipe() {
     pipeWrite.store(fds[1], std::memory_order_relaxed);
     if (inheritedRead >= 0) close(inheritedRead);
     if (inheritedWrite >= 0) close(inheritedWrite);
-    pipeBusy.store(false, std::memory_order_release);
+    pipeTurn.store(0, std::memory_order_release);
 }
 
 } // namespace
@@ -146,14 +173,14 @@ bool readMemory(std::uintptr_t address, void* destination, std::size_t size) {
         // and so waits behind every thread that maps or unmaps memory meanwhile (threads starting and
         // ending do, all the time). It is the cheaper of the two without such waits as well.
         if (size <= kPipeChunk) {
-            int result = pipeCopy(address, destination, size, 1);
+            int result = pipeCopy(address, destination, size, 0);
             if (result >= 0) return result == 1;
         }
         int result = kernelCopy(address, destination, size);
         if (result >= 0) return result == 1;
         kernelCopyRefused.store(true, std::memory_order_relaxed);
     }
-    return pipeCopy(address, destination, size, kPipeWaitTries) == 1;
+    return pipeCopy(address, destination, size, kPipeWaitNanos) == 1;
 }
 
 bool rangeMapped(std::uintptr_t low, std::uintptr_t high) {

@@ -7,7 +7,7 @@
 // (process_vm_readv) takes the reads longer than a page, and those of a page or less that find the
 // pipe in use. Without the kernel copy (not allowed here) every read goes through the pipe. The pipe
 // serves one copy at a time; a copy that can only use the pipe and cannot have it within a bounded
-// wait fails instead of blocking. A child
+// time fails instead of blocking. A child
 // made by fork() gets a pipe of its own as it starts (a fork handler), so a parent and child copying
 // at once never read each other's bytes; one made by a raw clone or _Fork, which run no fork handlers,
 // must not copy through the pipe while its parent does.

@@ -2,14 +2,13 @@
 
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
+#include "platform/darwin/Waits.hpp"
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -49,8 +48,6 @@ std::atomic<long> roundDeadline{0};
 std::atomic<int> answeredCount{0};
 std::atomic<int> awaitedCount{0};
 
-void futexWakeAll(std::atomic<int>* word);
-
 // Counts one thread of the round as answered; the last one wakes the suspender.
 void answer() {
     if (answeredCount.fetch_add(1, std::memory_order_acq_rel) + 1 >=
@@ -65,22 +62,6 @@ void answer() {
 // the round's whole time.
 constexpr long kLookAfterNanos = 50L * 1000;
 constexpr long kAnswerTimeoutNanos = 250L * 1000 * 1000;
-
-long futexWait(std::atomic<int>* word, int expected, long timeoutNanos) {
-    timespec timeout{timeoutNanos / 1000000000L, timeoutNanos % 1000000000L};
-    return syscall(SYS_futex, reinterpret_cast<int*>(word), FUTEX_WAIT_PRIVATE, expected,
-                   timeoutNanos > 0 ? &timeout : nullptr, nullptr, 0);
-}
-
-void futexWakeAll(std::atomic<int>* word) {
-    syscall(SYS_futex, reinterpret_cast<int*>(word), FUTEX_WAKE_PRIVATE, 0x7fffffff, nullptr, nullptr, 0);
-}
-
-long monotonicNanos() {
-    timespec now{};
-    syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000L + now.tv_nsec;
-}
 
 // Waits until `done` holds for the word's value, or until the monotonic `deadline`; false at the
 // deadline.

@@ -90,7 +90,7 @@ void readForTheThread(int, siginfo_t*, void* raw) {
 
 // The pipe serves one copy at a time. While one copy is held inside it, its bytes in the pipe, a second
 // copy must not read them: it fails (the pipe is taken) rather than wait for a copy that may never end,
-// and the held copy, let go, reads back its own bytes.
+// and the held copy, let go, reads back its own bytes and leaves the pipe to the copies after it.
 TEST(GuardedRead, ConcurrentReadsNeverMixTheirBytes) {
     darwin::setGuardedReadsUsePipe(true);
     struct sigaction trap {
@@ -137,6 +137,12 @@ TEST(GuardedRead, ConcurrentReadsNeverMixTheirBytes) {
         darwin::readMemory(reinterpret_cast<std::uintptr_t>(second.data()), thirdOut.data(), thirdOut.size());
     release();
     holder.join();
+    // Let go, the pipe serves copies again, though a copy gave up waiting for it.
+    darwin::setGuardedReadsUsePipe(true);
+    std::vector<char> laterOut(second.size());
+    const bool laterCopied =
+        darwin::readMemory(reinterpret_cast<std::uintptr_t>(second.data()), laterOut.data(), laterOut.size());
+    darwin::setGuardedReadsUsePipe(false);
 
     EXPECT_FALSE(secondCopied) << "a copy ran through the pipe while another's bytes were in it";
     EXPECT_TRUE(!secondCopied || secondOut == second) << "the second copy read the first one's bytes";
@@ -144,6 +150,39 @@ TEST(GuardedRead, ConcurrentReadsNeverMixTheirBytes) {
     EXPECT_EQ(thirdOut, second) << "a copy beside the held one read other bytes than its own";
     EXPECT_EQ(firstCopied, 1);
     EXPECT_EQ(firstOut, first) << "the held copy did not read back its own bytes";
+    EXPECT_TRUE(laterCopied) << "the pipe stayed refused after the held copy let it go";
+    EXPECT_EQ(laterOut, second);
+}
+
+// Threads that copy through the pipe at once take turns at it: each copy that succeeds holds its own
+// thread's bytes, and when all are done none has left the pipe taken.
+TEST(GuardedRead, ThreadsCopyingThroughThePipeAtOnceEachReadTheirOwnBytes) {
+    darwin::setGuardedReadsUsePipe(true);
+    velotest::OnExit usual([] { darwin::setGuardedReadsUsePipe(false); });
+    constexpr int kThreads = 4;
+    constexpr int kCopies = 2000;
+    std::atomic<int> mixed{0};
+    std::vector<std::thread> copiers;
+    for (int t = 0; t < kThreads; ++t) {
+        copiers.emplace_back([&mixed, t] {
+            const std::vector<char> own(256, static_cast<char>('a' + t));
+            std::vector<char> out(own.size());
+            for (int i = 0; i < kCopies; ++i) {
+                if (darwin::readMemory(reinterpret_cast<std::uintptr_t>(own.data()), out.data(),
+                                       out.size()) &&
+                    out != own)
+                    mixed.fetch_add(1);
+            }
+        });
+    }
+    for (std::thread& copier : copiers)
+        copier.join();
+    EXPECT_EQ(mixed, 0) << "copies read bytes another thread put into the pipe";
+    const std::vector<char> last(256, 'z');
+    std::vector<char> lastOut(last.size());
+    EXPECT_TRUE(
+        darwin::readMemory(reinterpret_cast<std::uintptr_t>(last.data()), lastOut.data(), lastOut.size()));
+    EXPECT_EQ(lastOut, last);
 }
 
 TEST(GuardedRead, RangesAreMappedOnlyWithEveryPage) {

@@ -1,6 +1,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/ThreadState.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
@@ -133,6 +134,33 @@ TEST_F(ExceptionPortFault, APortClosedBeforeItRepliesFallsThroughToTheDispositio
     reader.thread.join();
     EXPECT_EQ(fallThroughs, 1);
     EXPECT_EQ(reader.value, 42);
+}
+
+// Faults are reported one at a time: a second thread that faults while the first one's report is out
+// waits, asleep, sending nothing, and is reported once the first has its answer.
+TEST_F(ExceptionPortFault, ASecondFaultIsReportedOnceTheFirstIsAnswered) {
+    ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                              darwin::kThreadStateNone));
+    Reader first;
+    const auto firstRequest = receive();
+    ASSERT_EQ(static_cast<pid_t>(firstRequest.thread), first.id.load());
+    Reader second;
+    ASSERT_TRUE(velotest::eventually([&] { return second.id != 0; }, std::chrono::milliseconds(1)));
+    // Once it stands still it has faulted and waits for its turn: it has nothing else to wait for.
+    ASSERT_EQ(velotest::waitUntilThreadStops(second.id), velotest::ThreadState::blocked);
+    darwin::ExceptionRequest early{};
+    EXPECT_FALSE(darwin::exceptionReceive(port, &early, sizeof early, 0))
+        << "a second fault was reported while the first one's report was out";
+
+    EXPECT_TRUE(reply(firstRequest, 5)); // the first falls through, which opens the page
+    first.thread.join();
+    const auto secondRequest = receive();
+    EXPECT_EQ(static_cast<pid_t>(secondRequest.thread), second.id.load());
+    EXPECT_TRUE(reply(secondRequest, 0)); // the page is open by now: its read runs again and succeeds
+    second.thread.join();
+    EXPECT_EQ(first.value, 42);
+    EXPECT_EQ(second.value, 42);
+    EXPECT_EQ(fallThroughs, 1);
 }
 
 TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDisposition) {
