@@ -10,13 +10,16 @@
 //   }
 //
 // The child's output is copied to this process's; the child ends with this process. Failure contract: a child
-// that fails, dies, or does not run exactly this test fails the test here; in the child the call answers
-// false.
+// that fails, dies, or does not run exactly this test fails the test here, and one still running after
+// kPatienceForAChild is killed and fails it; in the child the call answers false.
 #include "tests/support/ChildProcess.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,19 +70,42 @@ inline bool ranInAFreshProcess() {
         ::_exit(127);
     }
     ::close(output[1]);
+    if (child < 0) {
+        ::close(output[0]);
+        ADD_FAILURE() << "no child process for " << name << ": " << std::strerror(errno);
+        return true;
+    }
+    // The child's own waits end within kPatience, so by this bound it has ended, passed or failed; one
+    // still running is hung, and is killed.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(kPatienceForAChild);
+    const auto secondsLeft = [&] {
+        return std::max(0.0,
+                        std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count());
+    };
     std::string said;
     char buffer[4096];
-    for (;;) {
+    bool ended = false; // the output's end: the child has gone, or closed it on its way out
+    while (!ended && readableWithin(output[0], secondsLeft())) {
         const ssize_t got = ::read(output[0], buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        said.append(buffer, static_cast<std::size_t>(got));
-        std::fwrite(buffer, 1, static_cast<std::size_t>(got), stdout);
+        ended = got <= 0;
+        if (got > 0) {
+            said.append(buffer, static_cast<std::size_t>(got));
+            std::fwrite(buffer, 1, static_cast<std::size_t>(got), stdout);
+        }
     }
     ::close(output[0]);
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) {
-        ADD_FAILURE() << "no child process for " << name;
+    if (!ended) {
+        ADD_FAILURE() << name << " had not ended in its own process after " << kPatienceForAChild
+                      << " s; killed (its output so far is above)";
+        ::kill(child, SIGKILL);
+        reapWithin(child, kPatience, "the killed fresh process");
+        return true;
+    }
+    const int status = reapWithin(child, secondsLeft(), "the fresh process");
+    if (status == -1) {
+        ADD_FAILURE() << "the fresh process running " << name << " could not be waited for";
         return true;
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
