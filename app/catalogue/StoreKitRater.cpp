@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <ctime>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -61,9 +62,15 @@ bool StoreKitRater::shouldRequestReview(std::int64_t threshold, std::string_view
         return true;
     };
     if (launches == threshold) return prompt();
-    if (launches > threshold && *month >= defaults.integerForKey(savedMonthKey) + 4) return prompt();
+    // Four months on from the saved one; the saved month is read from a file, so it may be anything.
+    const std::int64_t savedMonth = defaults.integerForKey(savedMonthKey);
+    if (launches > threshold && savedMonth <= std::numeric_limits<std::int64_t>::max() - 4 &&
+        *month >= savedMonth + 4)
+        return prompt();
 
-    defaults.setInteger(appLaunchesKey, launches + 1);
+    // The count stops at its largest value rather than wrap round to a negative one.
+    if (launches < std::numeric_limits<std::int64_t>::max())
+        defaults.setInteger(appLaunchesKey, launches + 1);
     return false;
 }
 

@@ -31,6 +31,10 @@
 
 namespace velotest {
 
+// How long a child running a test's body of its own may take: its own waits end within kPatience, so
+// one still running after this is hung.
+inline constexpr double kPatienceForAChild = kPatience + 10;
+
 // Drops the capabilities that let root ignore file permissions (no-op for other users), so that a
 // chmod 000 file is as unreadable as it is for a learner.
 inline void dropFilePermissionOverride() {
@@ -169,7 +173,7 @@ inline int waitStatusOfChild(const std::function<void()>& body, int ifBodyReturn
         body();
         ::_exit(ifBodyReturns);
     }
-    return reapWithin(pid, kPatience + 10, "the child, past its own alarm,");
+    return reapWithin(pid, kPatienceForAChild, "the child, past its own alarm,");
 }
 
 inline int runInChild(const std::function<void()>& body) {

@@ -2,27 +2,33 @@
 // Drives the real program in a terminal for end-to-end tests: tmux runs it in a fixed-size window on a
 // private server socket, keys go in with send-keys and the screen comes back with capture-pane.
 //
+// The server's socket lies in a temporary folder of the Tmux object's own, removed with it (tmux leaves
+// its socket behind when the server ends).
+//
 // tmux puts its server in a session of its own, so nothing ends it with the test but the Tmux object.
 // Should the test process end without it (killed at ctest's timeout, or by hand), a watchdog that
-// waits for the test process to go ends the server and what runs in its windows.
+// waits for the test process to go ends the server and what runs in its windows, and removes the
+// socket's folder and every other temporary folder the test process had (LiveFolders).
 //
 // Failure contract: a tmux command that fails gives "" (the test's own checks then fail); waitFor
 // records a test failure with the last screen when the text never shows.
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/syscall.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -70,17 +76,23 @@ inline std::string lineWith(const std::string& screen, const std::string& text) 
 // its own, deaf to the signals a terminal sends to the test's process group, and no descendant of the
 // test process (started through a child that ends at once), so that what kills the test's process tree
 // (ctest at its timeout) does not reach it. It waits on a socket whose other end only this process holds
-// (closed on exec, so tmux and other programs never hold it). Let go, it is told so and ends doing
-// nothing: the Tmux object has ended the server. When the socket ends without a word, the process has
-// gone: it kills what runs in the server's windows and the server.
+// (closed on exec, so tmux and other programs never hold it), learning there of the test's temporary
+// folders (LiveFolders), one path a line. Let go, it is told so and ends doing nothing: the Tmux object
+// has ended the server, and the folders' owners remove them. When the socket ends without a word, the
+// process has gone: it kills what runs in the server's windows and the server, and removes the folders.
 class TmuxWatchdog {
   public:
     explicit TmuxWatchdog(const std::string& socket) {
         static const char* const script =
-            "trap '' HUP INT TERM PIPE QUIT; if read -r _; then exit 0; fi; "
-            "panes=$(tmux -L \"$1\" list-panes -a -F '#{pane_pid}' 2>/dev/null); "
-            "tmux -L \"$1\" kill-server 2>/dev/null; "
+            "trap '' HUP INT TERM PIPE QUIT; folders=''; "
+            "while IFS= read -r line; do "
+            "if [ \"$line\" = 'let go' ]; then exit 0; fi; "
+            "folders=\"$folders$line\n\"; "
+            "done; "
+            "panes=$(tmux -S \"$1\" list-panes -a -F '#{pane_pid}' 2>/dev/null); "
+            "tmux -S \"$1\" kill-server 2>/dev/null; "
             "for pane in $panes; do kill -9 \"-$pane\" 2>/dev/null || kill -9 \"$pane\" 2>/dev/null; done; "
+            "printf '%s' \"$folders\" | while IFS= read -r folder; do rm -rf -- \"$folder\"; done; "
             "exit 0";
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return;
@@ -116,10 +128,12 @@ class TmuxWatchdog {
         }
         reapWithin(starter, kPatience, "the tmux watchdog's starter");
         lifeline_ = ends[1];
+        LiveFolders::shared().watch(lifeline_);
     }
     // Lets the watchdog go.
     ~TmuxWatchdog() {
         if (lifeline_ < 0) return;
+        LiveFolders::shared().unwatch(lifeline_);
         // A watchdog already gone must not end this process by SIGPIPE.
         [[maybe_unused]] const ssize_t told = ::send(lifeline_, "let go\n", 7, MSG_NOSIGNAL);
         ::close(lifeline_);
@@ -133,13 +147,17 @@ class TmuxWatchdog {
 
 class Tmux {
   public:
-    // `name` keeps the servers of different tests apart; the process id keeps parallel runs apart, and a
-    // count each Tmux of one process apart: a server whose last window was stopped goes away by itself,
+    // `name` tells the servers of different tests apart in a listing of the temporary folder; each Tmux
+    // has a socket of its own all the same: a server whose last window was stopped goes away by itself,
     // and on a busy machine the next one started on its socket could still meet it going.
     explicit Tmux(const std::string& name = "velo-e2e")
-        : socket_(name + "-" + std::to_string(::getpid()) + "-" + std::to_string(nextNumber())),
-          watchdog_(socket_) {}
-    ~Tmux() { run(tmux("kill-server")); }
+        : folder_(name), socket_(folder_.string() + "/socket"), watchdog_(socket_) {}
+    // The folder goes before the watchdog is let go: a kill in between still finds it known.
+    ~Tmux() {
+        run(tmux("kill-server"));
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_.path(), ignored);
+    }
     Tmux(const Tmux&) = delete;
     Tmux& operator=(const Tmux&) = delete;
 
@@ -176,11 +194,10 @@ class Tmux {
     }
 
   private:
-    static int nextNumber() {
-        static std::atomic<int> made{0};
-        return made++;
+    std::string tmux(const std::string& arguments) const {
+        return "tmux -S " + quote(socket_) + " " + arguments;
     }
-    std::string tmux(const std::string& arguments) const { return "tmux -L " + socket_ + " " + arguments; }
+    TempFolder folder_;
     std::string socket_;
     TmuxWatchdog watchdog_; // let go once the destructor's body has ended the server
 };

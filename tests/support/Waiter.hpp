@@ -6,13 +6,21 @@
 // takes however busy it is: it turns a hang into a failure that says what never came, and says nothing
 // about speed. Never pass a shorter bound to check that something is quick, or a short one to check
 // that something does not happen: make that happen or not happen with a latch or a held queue.
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
+#include <cstdint>
+#include <ctime>
 #include <functional>
+#include <linux/futex.h>
 #include <mutex>
 #include <optional>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 
 namespace velotest {
@@ -42,16 +50,40 @@ template <class T> class Waiter {
 
 // A gate threads wait at (a server holding its answer, say) until the test opens it; open() may come
 // more than once. Open it on every way out of the test too (OnExit), before what waits is joined.
+//
+// A wait gives up after kPatience: it fails the test, saying that the gate was never opened, and answers
+// false, so that a test whose thread never reaches the open() fails rather than hangs. Neither side takes
+// a lock (the word is waited on with a futex), so a thread stopped anywhere, even by a signal in the
+// middle of its wait, never holds back another's open() or wait().
 class Gate {
   public:
-    void wait() { open_.wait(false); }
+    bool wait() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kPatience);
+        while (open_.load() == 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                ADD_FAILURE() << "a gate was never opened within " << kPatience << " s";
+                return false;
+            }
+            // The kernel measures the relative time out on the monotonic clock; the word's value is
+            // looked at again under the kernel's lock, so an open() in between ends the wait at once.
+            const timespec out{static_cast<time_t>(left.count() / 1'000'000'000),
+                               static_cast<long>(left.count() % 1'000'000'000)};
+            ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&open_), FUTEX_WAIT_PRIVATE, 0U, &out,
+                      nullptr, 0U);
+        }
+        return true;
+    }
     void open() {
-        open_ = true;
-        open_.notify_all();
+        open_.store(1);
+        ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&open_), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
+                  nullptr, 0U);
     }
 
   private:
-    std::atomic<bool> open_{false};
+    static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+    std::atomic<std::uint32_t> open_{0};
 };
 
 // Polls `condition` every `every` until it holds (false after kPatience).

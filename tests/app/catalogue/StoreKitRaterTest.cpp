@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace {
 
 class ReviewPromptCounting : public ::testing::Test {
@@ -73,6 +76,29 @@ TEST_F(ReviewPromptCounting, FutureSavedYearNeverResets) {
     EXPECT_FALSE(ask(20, "01.2026"));
     EXPECT_EQ(get(StoreKitRater::savedYearKey), 2030);
     EXPECT_EQ(get(StoreKitRater::shownThisYearKey), 3);
+}
+
+// The counters come from a file that may hold anything: at their largest values the launch count stops
+// there rather than wrap round, and a saved month too large to add four months to never prompts.
+TEST_F(ReviewPromptCounting, CountersAtTheirLargestValuesNeitherWrapNorPrompt) {
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
+    struct Case {
+        const char* name;
+        std::int64_t launches, savedMonth, launchesAfter;
+    } cases[] = {
+        {"launches at the largest count", kLargest, 3, kLargest},
+        {"the largest saved month", 25, kLargest, 26},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults.setInteger(StoreKitRater::savedMonthKey, c.savedMonth);
+        defaults.setInteger(StoreKitRater::savedYearKey, 2026);
+        defaults.setInteger(StoreKitRater::shownThisYearKey, 0);
+        defaults.setInteger(StoreKitRater::appLaunchesKey, c.launches);
+        EXPECT_FALSE(ask(20, "04.2026"));
+        EXPECT_EQ(get(StoreKitRater::appLaunchesKey), c.launchesAfter);
+        EXPECT_EQ(get(StoreKitRater::shownThisYearKey), 0);
+    }
 }
 
 TEST_F(ReviewPromptCounting, UnreadableDateAnswersFalseAndStoresNothing) {

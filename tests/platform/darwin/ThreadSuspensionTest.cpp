@@ -38,7 +38,10 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
             }
             ids[i] = darwin::currentThreadId();
             started.fetch_add(1);
-            if (i < kDeaf) return deafEnd.wait();
+            if (i < kDeaf) {
+                deafEnd.wait();
+                return;
+            }
             while (!stop)
                 counters[i - kDeaf].fetch_add(1, std::memory_order_relaxed);
         });

@@ -93,7 +93,8 @@ TEST(NotificationCenter, ConcurrentPostsAndRemovalsAreSafe) {
         tokens.push_back(center.addObserver("N", [&](const ns::Notification&) { ++others; }));
 
     std::thread poster([&] { center.post("N"); });
-    inside.wait();
+    // A post that never reaches the held observer fails here, and the test goes on to its end.
+    EXPECT_TRUE(inside.wait()) << "the post never called its first observer";
     std::thread another([&] { center.post("Other"); });
     for (auto token : tokens)
         center.removeObserver(token);
