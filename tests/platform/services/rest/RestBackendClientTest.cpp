@@ -8,6 +8,7 @@
 #include "tests/support/EnvironmentScope.hpp"
 #include "tests/support/HostileServer.hpp"
 #include "tests/support/OnExit.hpp"
+#include "tests/support/StalledResolver.hpp"
 #include "tests/support/TestServers.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <fstream>
 #include <future>
+#include <thread>
 
 namespace {
 
@@ -294,6 +296,34 @@ TEST_F(RestBackend, ShuttingDownAbortsASlowRequestPromptly) {
     c.reset();
     EXPECT_FALSE(answered.load()) << "shutting down waited for the server's answer";
     release.open();
+    EXPECT_EQ(wait(first).error->code(), static_cast<long>(svc::BackendErrorCode::network));
+    EXPECT_EQ(wait(second).error->code(), static_cast<long>(svc::BackendErrorCode::network));
+}
+
+TEST_F(RestBackend, ShuttingDownMidLookUpNeitherWaitsForItNorDropsACallback) {
+    // The backend's name server never answers: the look-up holds the request in flight.
+    velotest::StalledLookups stalled;
+    auto c = client(std::string("https://backend.") + velotest::kStalledDomain + "/parse", 30);
+    std::promise<FindOutcome> first, second;
+    BackendQuery query("VideoTutorials");
+    c->findObjectsInBackground(query, [&](auto o, auto e) { first.set_value({o, e}); });
+    c->findObjectsInBackground(query, [&](auto o, auto e) { second.set_value({o, e}); });
+    ASSERT_TRUE(stalled.inProgress()) << "the backend's name was never looked up";
+
+    // Destroyed on another thread, so that a shutdown that waits for the look-up fails the test rather
+    // than holding it: the look-up is released only after the wait.
+    velotest::Waiter<bool> destroyed;
+    std::thread destroyer([&] {
+        c.reset();
+        destroyed.set(true);
+    });
+    const bool returned = destroyed.wait().has_value();
+    const int heldWhenDestroyed = stalled.held();
+    velo_release_stalled_lookups();
+    destroyer.join();
+
+    EXPECT_TRUE(returned) << "shutting down waited for the look-up";
+    EXPECT_GE(heldWhenDestroyed, 1);
     EXPECT_EQ(wait(first).error->code(), static_cast<long>(svc::BackendErrorCode::network));
     EXPECT_EQ(wait(second).error->code(), static_cast<long>(svc::BackendErrorCode::network));
 }
