@@ -14,6 +14,8 @@
 #include "tests/support/Waiter.hpp"
 
 #include <chrono>
+#include <functional>
+#include <thread>
 
 extern "C" {
 int velo_stalled_lookups(void);
@@ -39,6 +41,20 @@ class StalledLookups {
     }
     // The look-ups held now (none ends before the release, so this only grows until then).
     int held() const { return velo_stalled_lookups(); }
+    // Runs `call` (a stop, a destructor) on a thread of its own: true when it returned while the look-ups
+    // still waited. The look-ups are released only after that wait and the thread joined, so a call that
+    // waits for a look-up fails the test after kPatience rather than holding it.
+    bool returnsWhileTheLookUpsWait(const std::function<void()>& call) {
+        Waiter<int> returned;
+        std::thread caller([&] {
+            call();
+            returned.set(velo_stalled_lookups());
+        });
+        const auto heldThen = returned.wait();
+        velo_release_stalled_lookups();
+        caller.join();
+        return heldThen && *heldThen > before_;
+    }
 
   private:
     static std::vector<std::pair<std::string, std::optional<std::string>>> withoutProxy() {
