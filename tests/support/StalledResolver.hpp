@@ -42,8 +42,8 @@ class StalledLookups {
     // The look-ups held now (none ends before the release, so this only grows until then).
     int held() const { return velo_stalled_lookups(); }
     // Runs `call` (a stop, a destructor) on a thread of its own: true when it returned while the look-ups
-    // still waited. The look-ups are released only after that wait and the thread joined, so a call that
-    // waits for a look-up fails the test after kPatience rather than holding it.
+    // still waited. They are released once that wait is over, before the thread is joined, so a call
+    // that waits for a look-up fails the test after kPatience rather than holding it.
     bool returnsWhileTheLookUpsWait(const std::function<void()>& call) {
         Waiter<int> returned;
         std::thread caller([&] {
