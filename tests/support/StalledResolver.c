@@ -65,9 +65,10 @@ static void makeCondition(void) {
 
 int getaddrinfo(const char* node, const char* service, const struct addrinfo* hints, struct addrinfo** res) {
     if (!isStalled(node)) {
-        int (*real)(const char*, const char*, const struct addrinfo*, struct addrinfo**) =
-            (int (*)(const char*, const char*, const struct addrinfo*, struct addrinfo**))dlsym(
-                RTLD_NEXT, "getaddrinfo");
+        int (*real)(const char*, const char*, const struct addrinfo*, struct addrinfo**) = NULL;
+        /* Copied, not cast: ISO C has no conversion from an object pointer to a function pointer. */
+        void* found = dlsym(RTLD_NEXT, "getaddrinfo");
+        memcpy(&real, &found, sizeof real);
         return real != NULL ? real(node, service, hints, res) : EAI_SYSTEM;
     }
     pthread_once(&made, makeCondition);
