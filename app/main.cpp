@@ -114,8 +114,9 @@ int main(int argc, char** argv) {
     }
 
     // Nothing may answer on another thread while the screens go away. Requests still in flight are
-    // abandoned: the backend's worker is stopped (and joined) while its callbacks still only go to the
-    // main queue, and that queue is then emptied without running them.
+    // abandoned: the backend's worker is stopped (and joined, at once: it never waits on the network, not
+    // even on a name look-up) while its callbacks still only go to the main queue, and that queue is
+    // then emptied without running them.
     svc::StoreReviewController::setObserver(nullptr);
     application.setOpenURLHandler(nullptr);
     svc::setSharedBackendClient(nullptr);

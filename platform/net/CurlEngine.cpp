@@ -497,6 +497,11 @@ void CurlEngine::State::start(const std::shared_ptr<CurlTask>& task) {
     curl_easy_setopt(easy, CURLOPT_URL, request.URL().c_str());
     chooseProxy(easy, request.URL());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // A transfer ended while its host name is still being looked up (cancelled, timed out, the engine
+    // stopping) leaves the look-up to finish on its own thread, which then frees what it used: libcurl
+    // would otherwise wait for it here, as long as a silent name server takes (5 s a try), holding every
+    // other transfer, the stop and so the end of the program.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");

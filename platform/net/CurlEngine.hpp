@@ -19,7 +19,9 @@
 // removed it (see CurlTask::engineDidComplete).
 //
 // Failure contract: a task given to add() always completes exactly once (engineDidComplete), whatever
-// happens: success, transport failure, time-out, cancellation or the engine stopping.
+// happens: success, transport failure, time-out, cancellation or the engine stopping. None of these waits
+// on the network: a transfer ended while its host name is still being looked up leaves the look-up to
+// end on its own thread, so a name server that never answers holds neither the thread nor stop().
 #include <atomic>
 #include <deque>
 #include <memory>

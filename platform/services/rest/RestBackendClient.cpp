@@ -48,9 +48,32 @@ size_t appendBody(char* data, size_t size, size_t count, void* user) {
     return size * count;
 }
 
-// Lets a destroyed client abort the transfer in flight instead of waiting for its timeout.
-int abortWhenStopping(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
+// Runs one transfer on `multi` until it ends, or until `abort` is set and the multi handle woken: a
+// destroyed client then ends the transfer at once rather than at its timeout, whatever it is doing.
+CURLcode runTransfer(CURLM* multi, CURL* easy, const std::atomic<bool>& abort) {
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (;;) {
+        if (abort.load()) break;
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi, &left))
+                if (message->msg == CURLMSG_DONE && message->easy_handle == easy)
+                    result = message->data.result;
+            break;
+        }
+        // Wakes for the transfer's sockets, its timers and the client's wake-up.
+        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+    // The transfer set CURLOPT_QUICK_EXIT: a name look-up still running is left to end on its own
+    // thread instead of being waited for here.
+    curl_multi_remove_handle(multi, easy);
+    return result;
 }
 
 std::string trimTrailingSlashes(std::string server) {
@@ -74,6 +97,10 @@ RestBackendClient::RestBackendClient(Options options) : state_(std::make_shared<
     state_->options = std::move(options);
 }
 
+RestBackendClient::State::~State() {
+    if (multi) curl_multi_cleanup(static_cast<CURLM*>(multi));
+}
+
 RestBackendClient::~RestBackendClient() {
     std::deque<Request> abandoned;
     {
@@ -81,6 +108,7 @@ RestBackendClient::~RestBackendClient() {
         state_->stopping = true;
         state_->abort = true;
         abandoned.swap(state_->queue);
+        if (state_->multi) curl_multi_wakeup(static_cast<CURLM*>(state_->multi));
     }
     state_->wake.notify_all();
     if (worker_.joinable()) {
@@ -103,6 +131,7 @@ void RestBackendClient::initialize(BackendConfiguration configuration) {
 }
 
 void RestBackendClient::enqueue(Request request) {
+    auto code = BackendErrorCode::notConfigured;
     std::string refusal = "The backend client is not configured.";
     {
         auto& state = *state_;
@@ -117,18 +146,26 @@ void RestBackendClient::enqueue(Request request) {
             usable = false;
         }
         if (usable && !state.stopping) {
-            if (!worker_.joinable())
-                worker_ = darwin::startThread("services.RestBackendClient", [state = state_] { run(state); });
-            state.queue.push_back(std::move(request));
-            state.wake.notify_one();
-            return;
+            if (!worker_.joinable()) {
+                ensureCurl();
+                state.multi = curl_multi_init();
+                if (state.multi)
+                    worker_ =
+                        darwin::startThread("services.RestBackendClient", [state = state_] { run(state); });
+            }
+            if (worker_.joinable()) {
+                state.queue.push_back(std::move(request));
+                state.wake.notify_one();
+                return;
+            }
+            code = BackendErrorCode::network;
+            refusal = "Could not start a request.";
         }
     }
-    request.done(Response{0, "", makeError(BackendErrorCode::notConfigured, refusal)});
+    request.done(Response{0, "", makeError(code, refusal)});
 }
 
 void RestBackendClient::run(std::shared_ptr<State> state) {
-    ensureCurl();
     for (;;) {
         Request request;
         BackendConfiguration configuration;
@@ -177,15 +214,15 @@ RestBackendClient::Response RestBackendClient::perform(State& state, const Reque
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, state.options.connectTimeoutSeconds);
     curl_easy_setopt(h, CURLOPT_TIMEOUT, state.options.timeoutSeconds);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenStopping);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state.abort);
+    // Ending the transfer mid look-up (the client stopping) must not wait for the look-up: with a name
+    // server that never answers that is 5 s a try, and the end of the program waits for this thread.
+    curl_easy_setopt(h, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     // A redirect is not followed: it is an answer like any other (not a success), so the key never
     // travels anywhere the policy has not seen.
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
 
-    CURLcode result = curl_easy_perform(h);
+    CURLcode result = runTransfer(static_cast<CURLM*>(state.multi), h, state.abort);
     if (body.tooLarge) {
         response.transportError =
             makeError(BackendErrorCode::badResponse,

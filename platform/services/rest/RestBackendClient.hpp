@@ -23,7 +23,8 @@
 // percent-encoded into the path, so no text can address another path of the server. An
 // installation file that cannot be read or written (even a folder in its place) costs only persistence: a
 // console line says so and the installation is used all the same. Destroying the client aborts the request in
-// flight and fails every request not yet done with a network error. Thread-safe.
+// flight and fails every request not yet done with a network error; it never waits on the network, not
+// even on a name look-up that a silent name server holds (that look-up ends on its own). Thread-safe.
 #include "platform/services/BackendClient.hpp"
 
 #include <atomic>
@@ -84,6 +85,11 @@ class RestBackendClient : public BackendClient {
         std::optional<BackendObject> installation;
         bool stopping = false;
         std::atomic<bool> abort{false};
+        // libcurl's multi handle (CURLM*) the worker drives its transfers on, made with the worker: its
+        // wake-up, safe from any thread, lets a stopping client end the transfer at once, whatever it
+        // is doing (a name look-up included).
+        void* multi = nullptr;
+        ~State();
     };
 
     void enqueue(Request request);

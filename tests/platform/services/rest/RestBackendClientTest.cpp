@@ -8,6 +8,7 @@
 #include "tests/support/EnvironmentScope.hpp"
 #include "tests/support/HostileServer.hpp"
 #include "tests/support/OnExit.hpp"
+#include "tests/support/StalledResolver.hpp"
 #include "tests/support/TestServers.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -294,6 +295,22 @@ TEST_F(RestBackend, ShuttingDownAbortsASlowRequestPromptly) {
     c.reset();
     EXPECT_FALSE(answered.load()) << "shutting down waited for the server's answer";
     release.open();
+    EXPECT_EQ(wait(first).error->code(), static_cast<long>(svc::BackendErrorCode::network));
+    EXPECT_EQ(wait(second).error->code(), static_cast<long>(svc::BackendErrorCode::network));
+}
+
+TEST_F(RestBackend, ShuttingDownMidLookUpNeitherWaitsForItNorDropsACallback) {
+    // The backend's name server never answers: the look-up holds the request in flight.
+    velotest::StalledLookups stalled;
+    auto c = client(std::string("https://backend.") + velotest::kStalledDomain + "/parse", 30);
+    std::promise<FindOutcome> first, second;
+    BackendQuery query("VideoTutorials");
+    c->findObjectsInBackground(query, [&](auto o, auto e) { first.set_value({o, e}); });
+    c->findObjectsInBackground(query, [&](auto o, auto e) { second.set_value({o, e}); });
+    ASSERT_TRUE(stalled.inProgress()) << "the backend's name was never looked up";
+
+    EXPECT_TRUE(stalled.returnsWhileTheLookUpsWait([&] { c.reset(); }))
+        << "shutting down waited for the look-up";
     EXPECT_EQ(wait(first).error->code(), static_cast<long>(svc::BackendErrorCode::network));
     EXPECT_EQ(wait(second).error->code(), static_cast<long>(svc::BackendErrorCode::network));
 }
