@@ -71,6 +71,13 @@ class ProvenImages {
         entry.words[7].store(segments.count, std::memory_order_relaxed);
     }
 
+    void clear() {
+        for (Entry& entry : entries_) {
+            const SequencedWrite write(entry.sequence);
+            if (write.claimed()) entry.header.store(0, std::memory_order_relaxed);
+        }
+    }
+
   private:
     struct Entry {
         std::atomic<std::uint64_t> sequence{0};
@@ -225,6 +232,10 @@ std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde, c
         }
     }
     return fde + kUnknownSectionSpan;
+}
+
+void clearProvenDwarfImages() {
+    provenImages.clear();
 }
 
 bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, UnwindMemory* memory,
