@@ -83,13 +83,21 @@ std::uint64_t PackedUnwindFrameRule::pack(const UnwindFrameRule& rule) {
 
 namespace {
 
-// The rule word for `key`: the packed rule with the check that makes it whole (see checks()).
+// The rule word for `key`: the packed rule with the check that makes it whole (see checks()). The check
+// sits above every bit of the packed rule and the key, so setting it adds check * kGolden << kCheckShift
+// to the product: its top bits move by check * (kGolden mod 32), and kGolden being odd, one check
+// brings them to 0.
+constexpr std::uint64_t kGoldenLow = kGolden & 31;
+constexpr std::uint64_t kGoldenLowInverse = [] {
+    std::uint64_t inverse = 1;
+    while ((inverse * kGoldenLow & 31) != 1)
+        inverse += 2;
+    return inverse;
+}();
 std::uint64_t withCheck(std::uint64_t key, std::uint64_t packed) {
-    for (std::uint64_t check = 0; check < 32; ++check) {
-        const std::uint64_t word = packed | check << Packed::kCheckShift;
-        if (checks(key, word)) return word;
-    }
-    return packed; // not reached: one check of the 32 always fits, the product's factor being odd
+    const std::uint64_t top = ((packed ^ key) * kGolden) >> Packed::kCheckShift;
+    const std::uint64_t check = ((32 - top) * kGoldenLowInverse) & 31;
+    return packed | check << Packed::kCheckShift;
 }
 
 // Writes the entry unless someone else is writing it; its count of writes goes up by one.
