@@ -118,9 +118,13 @@ std::atomic<unsigned> nextEvicted{0};
 } // namespace
 
 void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule) {
-    if (pc == 0 || pc >= kRuleCachePcLimit || rule.kind == UnwindFrameRule::kNone) return;
+    if (rule.kind != UnwindFrameRule::kNone) storePackedUnwindRule(pc, generation, Packed::pack(rule));
+}
+
+void storePackedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t packed) {
+    if (pc == 0 || pc >= kRuleCachePcLimit) return;
     const std::uint64_t key = keyOf(pc, generation);
-    const std::uint64_t word = withCheck(key, Packed::pack(rule));
+    const std::uint64_t word = withCheck(key, packed);
     Set& set = setOf(pc);
     // The pc's own entry when it has one, else an empty one or one of an older image generation, else
     // the next in turn.

@@ -106,6 +106,8 @@ constexpr std::uint64_t kRuleCachePcLimit = 1ULL << 47;
 bool findCachedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t* packed);
 // Keeps `rule` for `pc` unless the entry is being written by someone else.
 void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule);
+// The same for a rule already packed (PackedUnwindFrameRule::pack, without its check).
+void storePackedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t packed);
 // Forgets every rule (tests and benchmarks that want a cold start).
 void clearUnwindRuleCache();
 // Makes the cache's memory (64 KiB) the process's own now, at start: otherwise the first rules a crash

@@ -133,7 +133,10 @@ class KnownFrames {
         for (; taken < count; ++taken) {
             std::uint64_t rule = lastRule;
             if (const std::uint64_t lookup = after - 1; lookup != lastLookup) {
-                if (!ruleCacheDetail::lookUp(lookup, lookup | generationKey_, &rule)) break;
+                if (!ruleCacheDetail::lookUp(lookup, lookup | generationKey_, &rule)) {
+                    missed_ = true;
+                    break;
+                }
                 lastLookup = lookup;
                 lastRule = rule;
             }
@@ -201,6 +204,8 @@ class KnownFrames {
     }
 
     bool reachedOutermost() const { return outermost_; }
+    // The run stopped at a frame whose rule the cache does not keep.
+    bool missed() const { return missed_; }
 
   private:
     static constexpr std::uint64_t kWindowBytes = 8 * Packed::kMaxSpan;
@@ -227,6 +232,7 @@ class KnownFrames {
     QuickRegisters r_;
     bool exact_;
     bool outermost_ = false;
+    bool missed_ = false;
     std::uint64_t lastLookup_;
     std::uint64_t lastRule_;
     std::uint64_t generationKey_;
@@ -284,24 +290,30 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
                                   &ruled, &context->memory)) {
         return false;
     }
+    // A rule of the common form is kept, and taken at once as the next walk will take it; any other,
+    // or one whose words cannot be read in one piece, is applied rule by rule.
+    UnwindFrameRule rule;
+    if (context->useRuleCache && unwindFrameRuleFromRules(rules, signalFrame, &rule)) {
+        const std::uint64_t packed = Packed::pack(rule);
+        storePackedUnwindRule(lookup, context->imageGeneration, packed);
+        if (stepWithRule(context, packed)) return true;
+    }
     // The registers are left as they were when the rules cannot be applied.
     if (!restoreDwarfRegisters<DwarfRegistersX86_64>(rules, &context->registers, &context->memory,
                                                      kDwarfDialectELF, ruled)) {
         return false;
     }
     context->pcIsExact = signalFrame;
-    UnwindFrameRule rule;
-    if (context->useRuleCache && unwindFrameRuleFromRules(rules, signalFrame, &rule)) {
-        storeUnwindRule(lookup, context->imageGeneration, rule);
-    }
     return true;
 }
 
-bool step(ZEVUnwindContext* context) {
+// `missed`: the cache was just asked for this frame's rule and keeps none.
+bool step(ZEVUnwindContext* context, bool missed) {
     MachineContext& r = context->registers;
     const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
     std::uint64_t rule = 0;
-    bool known = context->useRuleCache && findCachedUnwindRule(lookup, context->imageGeneration, &rule);
+    bool known =
+        !missed && context->useRuleCache && findCachedUnwindRule(lookup, context->imageGeneration, &rule);
     if (known ? stepWithRule(context, rule) : stepWithDwarf(context, lookup)) return true;
     if (r.rbp == 0) {
         ZEVSDKLog("%s: FP is zero, aborting unwind\n", "ZEVUnwindNextFrameUsingAllStrategies");
@@ -330,7 +342,7 @@ __attribute__((noinline)) bool deliver(ZEVUnwindContext* context) {
 }
 
 // Every step with its checks and messages.
-__attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
+__attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context, bool missed = false) {
     if (darwin::isNullAddress(context)) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
         return false;
@@ -346,7 +358,7 @@ __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
         ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
         return false;
     }
-    if (context->frameCount > 0 && !step(context)) return false;
+    if (context->frameCount > 0 && !step(context, missed)) return false;
     return deliver(context);
 }
 
@@ -424,6 +436,7 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
         pcs[count++] = given.rip;
     }
     while (count < capacity) {
+        bool ran = false, missed = false;
         if (KnownFrames::usable(context)) {
             std::uint32_t limit = capacity - count;
             if (limit > kUnwindMaxFrames - context->frameCount)
@@ -434,9 +447,12 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
             count += taken;
             if (known.reachedOutermost()) break;
             if (taken == KnownFrames::kBatch) continue; // a whole batch: the next goes on from here
+            // The run stopped where a run of one frame would stop too: the full step goes on.
+            ran = true;
+            missed = known.missed();
         }
         // Everything else, one frame at a time through the full step.
-        if (count == capacity || !ZEVUnwindNextFrame(context)) break;
+        if (count == capacity || !(ran ? nextFrame(context, missed) : ZEVUnwindNextFrame(context))) break;
         pcs[count++] = context->registers.rip;
     }
     return count;
