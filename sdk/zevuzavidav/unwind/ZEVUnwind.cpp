@@ -118,6 +118,15 @@ class KnownFrames {
                !darwin::isNullAddress(r.rip) && !darwin::isNullAddress(r.rsp);
     }
 
+    // Whether a run may take the frame the cursor stands at: its rule is the one used last or the cache
+    // keeps one for it. A lookup, cheaper than setting up a run that stops at once.
+    static bool mayTake(const ZEVUnwindContext* context) {
+        const MachineContext& r = context->registers;
+        const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
+        std::uint64_t rule = 0;
+        return lookup == context->lastLookup || findCachedUnwindRule(lookup, context->imageGeneration, &rule);
+    }
+
     // Steps over up to `limit` frames (at most kBatch), storing each caller's pc; the number taken.
     std::uint32_t run(std::uint64_t* pcs, std::uint32_t limit) {
         const std::size_t count = limit < kBatch ? limit : kBatch;
@@ -435,9 +444,14 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
         context->frameCount = 1;
         pcs[count++] = given.rip;
     }
+    bool missedLast = false;
     while (count < capacity) {
         bool ran = false, missed = false;
-        if (KnownFrames::usable(context)) {
+        if (KnownFrames::usable(context) && missedLast && !KnownFrames::mayTake(context)) {
+            // After a frame the cache did not keep, the next is most often not kept either (the walk
+            // goes through code it has not walked before): it is looked up before a run is set up.
+            ran = missed = true;
+        } else if (KnownFrames::usable(context)) {
             std::uint32_t limit = capacity - count;
             if (limit > kUnwindMaxFrames - context->frameCount)
                 limit = kUnwindMaxFrames - context->frameCount;
@@ -451,6 +465,7 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
             ran = true;
             missed = known.missed();
         }
+        missedLast = missed;
         // Everything else, one frame at a time through the full step.
         if (count == capacity || !(ran ? nextFrame(context, missed) : ZEVUnwindNextFrame(context))) break;
         pcs[count++] = context->registers.rip;
