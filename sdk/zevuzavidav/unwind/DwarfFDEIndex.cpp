@@ -201,6 +201,25 @@ bool searchDwarfFDEIndex(const DwarfFDEIndex* index, std::uint64_t pc, std::uint
                          UnwindMemory* memory) {
     const std::uintptr_t table = index->table;
     const bool inPlace = isUnwindMemoryInPlace(memory, table, index->count * 8);
+    if (inPlace && index->count > 0) {
+        // Halving a span that holds the answer, with no branch on the comparisons (they go either way
+        // as often, and a mispredicted branch costs more than the step).
+        const auto* entries = reinterpret_cast<const std::uint8_t*>(table);
+        auto field = [&](std::uint64_t entry, unsigned which) {
+            std::int32_t offset;
+            std::memcpy(&offset, entries + entry * 8 + which * 4, sizeof offset);
+            return relative(index->header, offset);
+        };
+        std::uint64_t base = 0;
+        for (std::uint64_t span = index->count; span > 1;) {
+            const std::uint64_t half = span / 2;
+            base = field(base + half, 0) <= pc ? base + half : base;
+            span -= half;
+        }
+        if (field(base, 0) > pc) return false;
+        *fde = field(base, 1);
+        return *fde >= index->ehFrame;
+    }
     std::uint64_t low = 0;
     std::uint64_t high = index->count;
     bool found = false;
