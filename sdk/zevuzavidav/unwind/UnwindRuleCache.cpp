@@ -16,15 +16,15 @@ using Packed = PackedUnwindFrameRule;
 constexpr int kStackPointer = 7;
 constexpr int kFramePointer = 6;
 constexpr int kReturnAddress = 16;
-constexpr int kSavedRegisters[UnwindFrameRule::kSavedCount] = {3, 6, 12, 13, 14, 15};
-
-bool leftAsIs(const DwarfRule& rule) {
-    return rule.kind == kDwarfRuleUnchanged || rule.kind == kDwarfRuleUndefined;
-}
+// The place in UnwindFrameRule::saved of each callee-saved register (rbx, rbp, r12..r15); -1 for the
+// others, which a kept rule leaves as they are.
+constexpr int kSavedIndex[kDwarfRegistersX86_64] = {-1, -1, -1, 0, -1, -1, 1, -1, -1,
+                                                    -1, -1, -1, 2, 3,  4,  5, -1};
 
 } // namespace
 
-bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out) {
+bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out,
+                              std::uint64_t ruled) {
     *out = UnwindFrameRule{};
     // A signal frame's pc is exact, not a return address: such frames keep the full step.
     if (signalFrame || rules.cfaExpression != 0 || rules.cfaOffset < 0 || rules.cfaOffset % 8 != 0 ||
@@ -39,27 +39,32 @@ bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFra
         return false;
     }
     out->cfaOffset = static_cast<std::uint32_t>(rules.cfaOffset);
+    if ((ruled >> kReturnAddress & 1) == 0) return false; // the return address left unchanged
     const DwarfRule& returnAddress = rules.registers[kReturnAddress];
     if (returnAddress.kind == kDwarfRuleUndefined) {
         out->kind = UnwindFrameRule::kOutermost;
     } else if (returnAddress.kind != kDwarfRuleOffset || returnAddress.value != -8) {
         return false;
     }
-    // The stack pointer becomes the CFA; the registers a call may clobber keep no saved place.
-    if (rules.registers[kStackPointer].kind != kDwarfRuleUnchanged) return false;
-    for (int reg : {0, 1, 2, 4, 5, 8, 9, 10, 11}) {
-        if (!leftAsIs(rules.registers[reg])) return false;
-    }
-    // Each callee-saved register is unchanged or saved below the return address's word (CFA - 8).
-    for (int i = 0; i < UnwindFrameRule::kSavedCount; ++i) {
-        const DwarfRule& rule = rules.registers[kSavedRegisters[i]];
-        if (leftAsIs(rule)) continue;
+    // The stack pointer becomes the CFA and the registers a call may clobber keep no saved place; each
+    // callee-saved register is unchanged or saved below the return address's word (CFA - 8).
+    constexpr std::uint64_t kBelowReturnAddress = (1ULL << kReturnAddress) - 1;
+    for (std::uint64_t left = ruled & kBelowReturnAddress; left != 0; left &= left - 1) {
+        const int reg = __builtin_ctzll(left);
+        const DwarfRule& rule = rules.registers[reg];
+        if (rule.kind == kDwarfRuleUnchanged) continue;
+        const int saved = kSavedIndex[reg];
+        if (saved < 0) {
+            if (reg == kStackPointer || rule.kind != kDwarfRuleUndefined) return false;
+            continue;
+        }
+        if (rule.kind == kDwarfRuleUndefined) continue;
         if (rule.kind != kDwarfRuleOffset || rule.value >= -8 || rule.value % 8 != 0 ||
             -rule.value / 8 > UnwindFrameRule::kMaxSlot) {
             return false;
         }
-        out->saved[i] = static_cast<std::uint8_t>(-rule.value / 8);
-        out->span = out->saved[i] > out->span ? out->saved[i] : out->span;
+        out->saved[saved] = static_cast<std::uint8_t>(-rule.value / 8);
+        out->span = out->saved[saved] > out->span ? out->saved[saved] : out->span;
     }
     return true;
 }

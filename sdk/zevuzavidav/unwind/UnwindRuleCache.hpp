@@ -95,8 +95,10 @@ static_assert(PackedUnwindFrameRule::kOthersShift + PackedUnwindFrameRule::kOthe
               "the check takes the top 5 bits");
 
 // The frame rule equal to `rules` for the registers an x86_64 walk restores; false when the rules take
-// another form.
-bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out);
+// another form. `ruled`: the registers that may have a rule other than "unchanged" (bit n: register n,
+// as computeDwarfRulesFromInitial gives them); the others are not looked at.
+bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out,
+                              std::uint64_t ruled = ~0ULL);
 
 // Pcs the cache keeps: user-space addresses, below 2^47.
 constexpr std::uint64_t kRuleCachePcLimit = 1ULL << 47;
