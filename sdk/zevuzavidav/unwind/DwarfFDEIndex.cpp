@@ -92,18 +92,34 @@ class ProvenImages {
 
 ProvenImages provenImages;
 
+// Reads `size` bytes at `address` of the image whose ELF header is at `base`. An image that stays mapped
+// keeps the page of its ELF header mapped (its lowest segment starts there): what lies in that page is
+// read in place. Anything else goes through checked copies.
+bool readImageHeaders(UnwindMemory* memory, std::uintptr_t base, bool permanent, std::uintptr_t address,
+                      void* out, std::size_t size) {
+    constexpr std::uintptr_t kPage = 4096;
+    const std::uintptr_t pageEnd = (base | (kPage - 1)) + 1;
+    if (permanent && address >= base && address < pageEnd && size <= pageEnd - address) {
+        std::memcpy(out, reinterpret_cast<const void*>(address), size);
+        return true;
+    }
+    return readUnwindMemory(memory, address, out, size);
+}
+
 // The readable loadable segments of the image whose ELF header is at `base` that hold `hdr` and
-// `ehFrame`, from its program headers (read through checked copies).
-bool findSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr, std::uintptr_t ehFrame,
-                  Segments* out) {
+// `ehFrame`, from its program headers (read in place for an image that stays mapped, else through
+// checked copies).
+bool findSegments(UnwindMemory* memory, std::uintptr_t base, bool permanent, std::uintptr_t hdr,
+                  std::uintptr_t ehFrame, Segments* out) {
     Elf64_Ehdr header;
-    if (base == 0 || !readUnwindMemory(memory, base, &header, sizeof header) ||
+    if (base == 0 || !readImageHeaders(memory, base, permanent, base, &header, sizeof header) ||
         std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
         header.e_phentsize != sizeof(Elf64_Phdr) || header.e_phnum > kMaxProgramHeaders) {
         return false;
     }
     Elf64_Phdr segments[kMaxProgramHeaders];
-    if (!readUnwindMemory(memory, base + header.e_phoff, segments, header.e_phnum * sizeof(Elf64_Phdr))) {
+    if (!readImageHeaders(memory, base, permanent, base + header.e_phoff, segments,
+                          header.e_phnum * sizeof(Elf64_Phdr))) {
         return false;
     }
     // The image table's base is where its lowest segment was loaded.
@@ -138,15 +154,19 @@ bool useSegments(UnwindMemory* memory, const Segments& segments) {
 std::uintptr_t proveSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr,
                              std::uintptr_t ehFrame, const DwarfFDEIndex* header = nullptr) {
     if (memory == nullptr) return 0;
-    for (unsigned i = 0; i < memory->rangeCount; ++i) {
+    // Segments already read in place answer, unless the index's header is to be kept with them.
+    for (unsigned i = 0; i < memory->rangeCount && header == nullptr; ++i) {
         const UnwindMemory::Range& range = memory->inPlace[i];
         if (range.holds(hdr, 1) && (ehFrame == 0 || range.holds(ehFrame, 1))) return range.high;
     }
     Segments segments;
     bool known = provenImages.find(hdr, memory->imageGeneration, &segments) &&
                  (ehFrame == 0 || segments.ehFrame.holds(ehFrame, 1));
-    if (!known && (ehFrame == 0 || !findSegments(memory, base, hdr, ehFrame, &segments))) return 0;
-    if (!known) segments.permanent = darwin::imageIsPermanent(base);
+    if (!known) {
+        segments.permanent = darwin::imageIsPermanent(base);
+        if (ehFrame == 0 || !findSegments(memory, base, segments.permanent, hdr, ehFrame, &segments))
+            return 0;
+    }
     if (!useSegments(memory, segments)) return 0;
     if (header != nullptr && (!known || segments.count == 0)) {
         segments.ehFrameStart = header->ehFrame;
@@ -174,8 +194,11 @@ bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t
         *index = DwarfFDEIndex{hdr, known.ehFrameStart, known.ehFrame.high, known.table, known.count};
         return true;
     }
-    // An image met by an earlier walk has its header read in place too, not through a checked copy.
-    if (!isUnwindMemoryInPlace(memory, hdr, 32)) proveSegments(memory, base, hdr, 0);
+    // An image met by an earlier walk has its header read in place too, not through a checked copy; so
+    // has one that stays mapped, whose segment holding the index is found now (its program headers are
+    // read in place; .eh_frame is looked for once the header tells where it is).
+    if (!isUnwindMemoryInPlace(memory, hdr, 32))
+        proveSegments(memory, base, hdr, memory != nullptr && darwin::imageIsPermanent(base) ? hdr : 0);
     DwarfCursor cursor;
     initDwarfCursor(&cursor, hdr, hdr + 32, memory);
     std::uint8_t version = ZEVDwarfReadUInt8(&cursor);
