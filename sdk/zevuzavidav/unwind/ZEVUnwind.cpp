@@ -266,8 +266,15 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
     }
     const unsigned span = Packed::span(rule);
     const std::uint64_t low = cfa - 8ULL * span;
-    std::uint64_t words[Packed::kMaxSpan];
-    if (low >= cfa || !readUnwindMemory(&context->memory, low, words, 8ULL * span)) return false;
+    if (low >= cfa) return false;
+    // Words on the walking thread's own stack are read where they are; others are copied.
+    std::uint64_t copied[Packed::kMaxSpan];
+    const std::uint64_t* words = copied;
+    if (!darwin::isNullAddress(low) && context->memory.stack.holds(low, 8ULL * span)) {
+        words = reinterpret_cast<const std::uint64_t*>(low);
+    } else if (!readUnwindMemoryChecked(&context->memory, low, copied, 8ULL * span)) {
+        return false;
+    }
     if (cfa == r.rsp && words[span - 1] == r.rip) return false; // nothing would move
     QuickRegisters q = quickRegistersOf(r);
     applyRule(q, rule, cfa, words);
