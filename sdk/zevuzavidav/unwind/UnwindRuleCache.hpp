@@ -99,6 +99,9 @@ static_assert(PackedUnwindFrameRule::kOthersShift + PackedUnwindFrameRule::kOthe
 // as computeDwarfRulesFromInitial gives them); the others are not looked at.
 bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out,
                               std::uint64_t ruled = ~0ULL);
+// The same rule packed (PackedUnwindFrameRule::pack, without its check), made straight from the rules.
+bool packedUnwindRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, std::uint64_t ruled,
+                               std::uint64_t* packed);
 
 // Pcs the cache keeps: user-space addresses, below 2^47.
 constexpr std::uint64_t kRuleCachePcLimit = 1ULL << 47;

@@ -308,9 +308,8 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     }
     // A rule of the common form is kept, and taken at once as the next walk will take it; any other,
     // or one whose words cannot be read in one piece, is applied rule by rule.
-    UnwindFrameRule rule;
-    if (context->useRuleCache && unwindFrameRuleFromRules(rules, signalFrame, &rule, ruled)) {
-        const std::uint64_t packed = Packed::pack(rule);
+    std::uint64_t packed = 0;
+    if (context->useRuleCache && packedUnwindRuleFromRules(rules, signalFrame, ruled, &packed)) {
         storePackedUnwindRule(lookup, context->imageGeneration, packed);
         if (stepWithRule(context, packed)) return true;
     }

@@ -42,6 +42,10 @@ TEST(UnwindFrameRule, KeepsTheCommonFormsOfFrame) {
     EXPECT_EQ(rule.saved[0], 3); // rbx
     EXPECT_EQ(rule.saved[UnwindFrameRule::kFramePointerIndex], 2);
     EXPECT_EQ(rule.span, 3);
+    // Made straight from the rules, the packed rule is the one the rule packs into.
+    std::uint64_t packed = 0;
+    ASSERT_TRUE(packedUnwindRuleFromRules(pushed, false, ~0ULL, &packed));
+    EXPECT_EQ(packed, Packed::pack(rule));
     // The frame-pointer frame: CFA = rbp + 16.
     ZEVDwarfRegisterRules framed = rulesWithCfa(kRbp, 16);
     framed.registers[kRbp] = {kDwarfRuleOffset, -16};
