@@ -154,18 +154,26 @@ bool useSegments(UnwindMemory* memory, const Segments& segments) {
 std::uintptr_t proveSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr,
                              std::uintptr_t ehFrame, const DwarfFDEIndex* header = nullptr) {
     if (memory == nullptr) return 0;
-    // Segments already read in place answer, unless the index's header is to be kept with them.
-    for (unsigned i = 0; i < memory->rangeCount && header == nullptr; ++i) {
+    // The segment read in place that holds the index and .eh_frame, when this walk found it already.
+    const UnwindMemory::Range* holding = nullptr;
+    for (unsigned i = 0; i < memory->rangeCount && holding == nullptr; ++i) {
         const UnwindMemory::Range& range = memory->inPlace[i];
-        if (range.holds(hdr, 1) && (ehFrame == 0 || range.holds(ehFrame, 1))) return range.high;
+        if (range.holds(hdr, 1) && (ehFrame == 0 || range.holds(ehFrame, 1))) holding = &range;
     }
+    // It answers, unless the index's header is to be kept with it.
+    if (holding != nullptr && header == nullptr) return holding->high;
     Segments segments;
     bool known = provenImages.find(hdr, memory->imageGeneration, &segments) &&
                  (ehFrame == 0 || segments.ehFrame.holds(ehFrame, 1));
     if (!known) {
         segments.permanent = darwin::imageIsPermanent(base);
-        if (ehFrame == 0 || !findSegments(memory, base, segments.permanent, hdr, ehFrame, &segments))
+        if (ehFrame == 0) return 0;
+        // An image that stays mapped had its program headers read for that segment: not again.
+        if (segments.permanent && holding != nullptr) {
+            segments.index = segments.ehFrame = *holding;
+        } else if (!findSegments(memory, base, segments.permanent, hdr, ehFrame, &segments)) {
             return 0;
+        }
     }
     if (!useSegments(memory, segments)) return 0;
     if (header != nullptr && (!known || segments.count == 0)) {
