@@ -64,6 +64,18 @@ template <typename Body> void countInstructions(const std::string& figure, doubl
 #endif
 }
 
+// Within the body given to countInstructions: runs `body` without counting it (a reset between the
+// counted runs).
+template <typename Body> void outsideCount(Body&& body) {
+#if VELOBENCH_HAS_CALLGRIND
+    CALLGRIND_TOGGLE_COLLECT;
+    body();
+    CALLGRIND_TOGGLE_COLLECT;
+#else
+    body();
+#endif
+}
+
 namespace callgrindDetail {
 
 // The counts of one callgrind file: its trigger's name ("figure\tunits") and its total.

@@ -1,8 +1,12 @@
 // One walk of the current thread's stack by our unwinder (every pc into a buffer, as the crash recorder
 // takes them), beside libunwind's unw_backtrace and libgcc's _Unwind_Backtrace walking the same stacks
 // in the same program. BM_ZEVUnwind walks with the frame-rule cache warm, against libunwind (goal: no
-// slower); BM_ZEVUnwindFullSteps walks without it, every frame from the unwind tables, as a crash walks
-// frames never seen before, against libgcc (goal: no slower).
+// slower); BM_ZEVUnwindFullSteps walks without it, every frame from the unwind tables; and
+// BM_ZEVUnwindFirstWalk walks as a crash's first walk does, with the cache on and every table a walk
+// fills (the rule cache, the CIEs parsed, the images' segments proven) emptied before each walk, not
+// timed: each frame is looked up, missed, stepped from the tables and kept. Both against libgcc (goal:
+// no slower). What the SDK's start prepares (the rule cache's pages resident, the images that stay
+// mapped noted, the image table) and the walking thread's stack, proven before the walk, stay.
 //
 // Each walk runs over three stacks: one recursive function whose frames save no register (saving:0),
 // one recursive function whose frames save three callee-saved registers (saving:1), and a chain of
@@ -17,11 +21,16 @@
 #include "bench/Callgrind.hpp"
 #include "bench/DistinctFrames.hpp"
 #include "platform/darwin/Images.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfCIETable.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <dlfcn.h>
+#include <iterator>
 #include <libunwind.h>
 #include <string>
 #include <unwind.h>
@@ -69,10 +78,17 @@ _Unwind_Reason_Code count(_Unwind_Context*, void* frames) {
     return _URC_NO_REASON;
 }
 
-enum class Walker { ours, oursFullSteps, libunwind, libgcc };
+enum class Walker { ours, oursFullSteps, oursFirstWalk, libunwind, libgcc };
 
-constexpr const char* kFamilies[] = {"BM_ZEVUnwind", "BM_ZEVUnwindFullSteps", "BM_unw_backtrace",
-                                     "BM_Unwind_Backtrace"};
+constexpr const char* kFamilies[] = {"BM_ZEVUnwind", "BM_ZEVUnwindFullSteps", "BM_ZEVUnwindFirstWalk",
+                                     "BM_unw_backtrace", "BM_Unwind_Backtrace"};
+
+// Empties every table a walk fills, as a crash process finds them before its first walk.
+void emptyWalkTables() {
+    zevuzavidav::clearUnwindRuleCache();
+    zevuzavidav::clearKeptDwarfCIEs();
+    zevuzavidav::clearProvenDwarfImages();
+}
 
 // One walk of the current stack; the frames it found.
 inline __attribute__((always_inline)) int walkOnce(Walker walker, Backtrace backtrace, void** buffer,
@@ -80,11 +96,12 @@ inline __attribute__((always_inline)) int walkOnce(Walker walker, Backtrace back
     int frames = 0;
     switch (walker) {
     case Walker::ours:
-    case Walker::oursFullSteps: {
+    case Walker::oursFullSteps:
+    case Walker::oursFirstWalk: {
         ZEVUnwindContext context;
         zevuzavidav::captureCurrentRegisters(&context.registers);
         zevuzavidav::initUnwindWithImageFinder(&context, &context.registers, findInTable);
-        context.useRuleCache = walker == Walker::ours;
+        context.useRuleCache = walker != Walker::oursFullSteps;
         frames =
             static_cast<int>(zevuzavidav::unwindNextFrames(&context, pcs, zevuzavidav::kUnwindMaxFrames));
         break;
@@ -109,29 +126,47 @@ __attribute__((noinline)) void walk(benchmark::State& state, Walker walker) {
         state.SkipWithError("libgcc's _Unwind_Backtrace is not loaded");
         return;
     }
-    for (auto _ : state) {
-        frames = walkOnce(walker, backtrace, buffer, pcs);
-        benchmark::DoNotOptimize(frames);
-        benchmark::ClobberMemory();
+    if (walker == Walker::oursFirstWalk) {
+        // Only the walk is timed (manual time), not the emptying before it.
+        for (auto _ : state) {
+            emptyWalkTables();
+            const auto start = std::chrono::steady_clock::now();
+            frames = walkOnce(walker, backtrace, buffer, pcs);
+            benchmark::DoNotOptimize(frames);
+            benchmark::ClobberMemory();
+            state.SetIterationTime(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+    } else {
+        for (auto _ : state) {
+            frames = walkOnce(walker, backtrace, buffer, pcs);
+            benchmark::DoNotOptimize(frames);
+            benchmark::ClobberMemory();
+        }
     }
     state.counters["frames"] = frames;
     state.counters["per_frame"] = benchmark::Counter(frames, benchmark::Counter::kIsIterationInvariantRate |
                                                                  benchmark::Counter::kInvert);
 }
 
-// The counted walks (under callgrind): the same walk a few times once the caches it keeps are warm,
-// filed under the figure's name per frame walked.
+// The counted walks (under callgrind): the same walk a few times once the caches it keeps are warm (a
+// first walk: once the code has run, each after its tables are emptied, uncounted), filed under the
+// figure's name per frame walked.
 __attribute__((noinline)) void countWalks(const std::string& figure, Walker walker) {
     constexpr int kWarm = 3, kCounted = 16;
     void* buffer[zevuzavidav::kUnwindMaxFrames];
     std::uint64_t pcs[zevuzavidav::kUnwindMaxFrames];
     Backtrace backtrace = libgccBacktrace();
     if (walker == Walker::libgcc && backtrace == nullptr) return;
+    const bool first = walker == Walker::oursFirstWalk;
     int frames = 0;
-    for (int i = 0; i < kWarm; ++i)
+    for (int i = 0; i < kWarm; ++i) {
+        if (first) emptyWalkTables();
         frames = walkOnce(walker, backtrace, buffer, pcs);
+    }
     velobench::countInstructions(figure, static_cast<double>(frames) * kCounted, [&] {
         for (int i = 0; i < kCounted; ++i) {
+            if (first) velobench::outsideCount(emptyWalkTables);
             benchmark::DoNotOptimize(walkOnce(walker, backtrace, buffer, pcs));
             benchmark::ClobberMemory();
         }
@@ -221,6 +256,11 @@ void BM_ZEVUnwindFullSteps(benchmark::State& state) {
     walkAt(state, Walker::oursFullSteps);
 }
 
+void BM_ZEVUnwindFirstWalk(benchmark::State& state) {
+    loadTable();
+    walkAt(state, Walker::oursFirstWalk);
+}
+
 void BM_unw_backtrace(benchmark::State& state) {
     walkAt(state, Walker::libunwind);
 }
@@ -235,16 +275,29 @@ void depthsAndFrames(benchmark::internal::Benchmark* family) {
     family->ArgNames({"", "saving", "distinct"})->Repetitions(12)->ReportAggregatesOnly(true);
 }
 
+// The stacks of distinct functions only: a first walk over recursion is one miss and then hits.
+void distinctDepths(benchmark::internal::Benchmark* family) {
+    for (const Stack& stack : stacks()) {
+        if (stack.distinct) family->Args({stack.depth, stack.saving, stack.distinct});
+    }
+    family->ArgNames({"", "saving", "distinct"})
+        ->Repetitions(12)
+        ->ReportAggregatesOnly(true)
+        ->UseManualTime();
+}
+
 BENCHMARK(BM_ZEVUnwind)->Apply(depthsAndFrames);
 BENCHMARK(BM_ZEVUnwindFullSteps)->Apply(depthsAndFrames);
+BENCHMARK(BM_ZEVUnwindFirstWalk)->Apply(distinctDepths);
 BENCHMARK(BM_unw_backtrace)->Apply(depthsAndFrames);
 BENCHMARK(BM_Unwind_Backtrace)->Apply(depthsAndFrames);
 
-// Under callgrind: every walker over every stack.
+// Under callgrind: every walker over every stack it is timed over.
 int countEveryWalk() {
     loadTable();
-    for (int walker = 0; walker < 4; ++walker) {
+    for (int walker = 0; walker < static_cast<int>(std::size(kFamilies)); ++walker) {
         for (const Stack& stack : stacks()) {
+            if (static_cast<Walker>(walker) == Walker::oursFirstWalk && !stack.distinct) continue;
             const std::string figure = std::string(kFamilies[walker]) + "/" + argumentsOf(stack);
             CountLeaf leaf{figure, static_cast<Walker>(walker)};
             atStack(stack, leaf);
@@ -261,6 +314,7 @@ int main(int argc, char** argv) {
     return velobench::runBesideAnchors(
         argc, argv,
         {{"BM_ZEVUnwind", {"BM_unw_backtrace", "BM_Unwind_Backtrace"}, 0, 1.0},
-         {"BM_ZEVUnwindFullSteps", {"BM_Unwind_Backtrace", "BM_unw_backtrace"}, 0, 1.0}},
+         {"BM_ZEVUnwindFullSteps", {"BM_Unwind_Backtrace", "BM_unw_backtrace"}, 0, 1.0},
+         {"BM_ZEVUnwindFirstWalk", {"BM_Unwind_Backtrace", "BM_unw_backtrace"}, 0, 1.0}},
         &counts);
 }

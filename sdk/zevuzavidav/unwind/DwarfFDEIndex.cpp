@@ -71,6 +71,13 @@ class ProvenImages {
         entry.words[7].store(segments.count, std::memory_order_relaxed);
     }
 
+    void clear() {
+        for (Entry& entry : entries_) {
+            const SequencedWrite write(entry.sequence);
+            if (write.claimed()) entry.header.store(0, std::memory_order_relaxed);
+        }
+    }
+
   private:
     struct Entry {
         std::atomic<std::uint64_t> sequence{0};
@@ -85,18 +92,34 @@ class ProvenImages {
 
 ProvenImages provenImages;
 
+// Reads `size` bytes at `address` of the image whose ELF header is at `base`. An image that stays mapped
+// keeps the page of its ELF header mapped (its lowest segment starts there): what lies in that page is
+// read in place. Anything else goes through checked copies.
+bool readImageHeaders(UnwindMemory* memory, std::uintptr_t base, bool permanent, std::uintptr_t address,
+                      void* out, std::size_t size) {
+    constexpr std::uintptr_t kPage = 4096;
+    const std::uintptr_t pageEnd = (base | (kPage - 1)) + 1;
+    if (permanent && address >= base && address < pageEnd && size <= pageEnd - address) {
+        std::memcpy(out, reinterpret_cast<const void*>(address), size);
+        return true;
+    }
+    return readUnwindMemory(memory, address, out, size);
+}
+
 // The readable loadable segments of the image whose ELF header is at `base` that hold `hdr` and
-// `ehFrame`, from its program headers (read through checked copies).
-bool findSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr, std::uintptr_t ehFrame,
-                  Segments* out) {
+// `ehFrame`, from its program headers (read in place for an image that stays mapped, else through
+// checked copies).
+bool findSegments(UnwindMemory* memory, std::uintptr_t base, bool permanent, std::uintptr_t hdr,
+                  std::uintptr_t ehFrame, Segments* out) {
     Elf64_Ehdr header;
-    if (base == 0 || !readUnwindMemory(memory, base, &header, sizeof header) ||
+    if (base == 0 || !readImageHeaders(memory, base, permanent, base, &header, sizeof header) ||
         std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
         header.e_phentsize != sizeof(Elf64_Phdr) || header.e_phnum > kMaxProgramHeaders) {
         return false;
     }
     Elf64_Phdr segments[kMaxProgramHeaders];
-    if (!readUnwindMemory(memory, base + header.e_phoff, segments, header.e_phnum * sizeof(Elf64_Phdr))) {
+    if (!readImageHeaders(memory, base, permanent, base + header.e_phoff, segments,
+                          header.e_phnum * sizeof(Elf64_Phdr))) {
         return false;
     }
     // The image table's base is where its lowest segment was loaded.
@@ -131,15 +154,27 @@ bool useSegments(UnwindMemory* memory, const Segments& segments) {
 std::uintptr_t proveSegments(UnwindMemory* memory, std::uintptr_t base, std::uintptr_t hdr,
                              std::uintptr_t ehFrame, const DwarfFDEIndex* header = nullptr) {
     if (memory == nullptr) return 0;
-    for (unsigned i = 0; i < memory->rangeCount; ++i) {
+    // The segment read in place that holds the index and .eh_frame, when this walk found it already.
+    const UnwindMemory::Range* holding = nullptr;
+    for (unsigned i = 0; i < memory->rangeCount && holding == nullptr; ++i) {
         const UnwindMemory::Range& range = memory->inPlace[i];
-        if (range.holds(hdr, 1) && (ehFrame == 0 || range.holds(ehFrame, 1))) return range.high;
+        if (range.holds(hdr, 1) && (ehFrame == 0 || range.holds(ehFrame, 1))) holding = &range;
     }
+    // It answers, unless the index's header is to be kept with it.
+    if (holding != nullptr && header == nullptr) return holding->high;
     Segments segments;
     bool known = provenImages.find(hdr, memory->imageGeneration, &segments) &&
                  (ehFrame == 0 || segments.ehFrame.holds(ehFrame, 1));
-    if (!known && (ehFrame == 0 || !findSegments(memory, base, hdr, ehFrame, &segments))) return 0;
-    if (!known) segments.permanent = darwin::imageIsPermanent(base);
+    if (!known) {
+        segments.permanent = darwin::imageIsPermanent(base);
+        if (ehFrame == 0) return 0;
+        // An image that stays mapped had its program headers read for that segment: not again.
+        if (segments.permanent && holding != nullptr) {
+            segments.index = segments.ehFrame = *holding;
+        } else if (!findSegments(memory, base, segments.permanent, hdr, ehFrame, &segments)) {
+            return 0;
+        }
+    }
     if (!useSegments(memory, segments)) return 0;
     if (header != nullptr && (!known || segments.count == 0)) {
         segments.ehFrameStart = header->ehFrame;
@@ -167,8 +202,11 @@ bool initDwarfFDEIndex(DwarfFDEIndex* index, std::uintptr_t base, std::uintptr_t
         *index = DwarfFDEIndex{hdr, known.ehFrameStart, known.ehFrame.high, known.table, known.count};
         return true;
     }
-    // An image met by an earlier walk has its header read in place too, not through a checked copy.
-    if (!isUnwindMemoryInPlace(memory, hdr, 32)) proveSegments(memory, base, hdr, 0);
+    // An image met by an earlier walk has its header read in place too, not through a checked copy; so
+    // has one that stays mapped, whose segment holding the index is found now (its program headers are
+    // read in place; .eh_frame is looked for once the header tells where it is).
+    if (!isUnwindMemoryInPlace(memory, hdr, 32))
+        proveSegments(memory, base, hdr, memory != nullptr && darwin::imageIsPermanent(base) ? hdr : 0);
     DwarfCursor cursor;
     initDwarfCursor(&cursor, hdr, hdr + 32, memory);
     std::uint8_t version = ZEVDwarfReadUInt8(&cursor);
@@ -194,6 +232,25 @@ bool searchDwarfFDEIndex(const DwarfFDEIndex* index, std::uint64_t pc, std::uint
                          UnwindMemory* memory) {
     const std::uintptr_t table = index->table;
     const bool inPlace = isUnwindMemoryInPlace(memory, table, index->count * 8);
+    if (inPlace && index->count > 0) {
+        // Halving a span that holds the answer, with no branch on the comparisons (they go either way
+        // as often, and a mispredicted branch costs more than the step).
+        const auto* entries = reinterpret_cast<const std::uint8_t*>(table);
+        auto field = [&](std::uint64_t entry, unsigned which) {
+            std::int32_t offset;
+            std::memcpy(&offset, entries + entry * 8 + which * 4, sizeof offset);
+            return relative(index->header, offset);
+        };
+        std::uint64_t base = 0;
+        for (std::uint64_t span = index->count; span > 1;) {
+            const std::uint64_t half = span / 2;
+            base = field(base + half, 0) <= pc ? base + half : base;
+            span -= half;
+        }
+        if (field(base, 0) > pc) return false;
+        *fde = field(base, 1);
+        return *fde >= index->ehFrame;
+    }
     std::uint64_t low = 0;
     std::uint64_t high = index->count;
     bool found = false;
@@ -225,6 +282,10 @@ std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde, c
         }
     }
     return fde + kUnknownSectionSpan;
+}
+
+void clearProvenDwarfImages() {
+    provenImages.clear();
 }
 
 bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out, UnwindMemory* memory,

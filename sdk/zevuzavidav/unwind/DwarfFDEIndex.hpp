@@ -35,4 +35,7 @@ std::uintptr_t dwarfFDEReadEnd(const DwarfFDEIndex* index, std::uintptr_t fde, c
 bool findDwarfFDE(std::uintptr_t hdr, std::uint64_t pc, ZEVDwarfCFIRecord* out,
                   UnwindMemory* memory = nullptr, std::uintptr_t base = 0);
 
+// Forgets where every image's segments were found (tests and benchmarks that want a cold start).
+void clearProvenDwarfImages();
+
 } // namespace zevuzavidav

@@ -16,50 +16,78 @@ using Packed = PackedUnwindFrameRule;
 constexpr int kStackPointer = 7;
 constexpr int kFramePointer = 6;
 constexpr int kReturnAddress = 16;
-constexpr int kSavedRegisters[UnwindFrameRule::kSavedCount] = {3, 6, 12, 13, 14, 15};
-
-bool leftAsIs(const DwarfRule& rule) {
-    return rule.kind == kDwarfRuleUnchanged || rule.kind == kDwarfRuleUndefined;
-}
+// What a kept rule does with each register below the return address: a callee-saved one other than rbp
+// is unchanged or restored (its index among rbx, r12..r15); rbp has its own place (kSavesFramePointer);
+// the others (the stack pointer, which becomes the CFA, and the registers a call may clobber) keep no
+// saved place (kLeftAlone).
+constexpr int kLeftAlone = -1;
+constexpr int kSavesFramePointer = -2;
+constexpr int kRoles[kReturnAddress] = {kLeftAlone, kLeftAlone,         kLeftAlone, 0,          kLeftAlone,
+                                        kLeftAlone, kSavesFramePointer, kLeftAlone, kLeftAlone, kLeftAlone,
+                                        kLeftAlone, kLeftAlone,         1,          2,          3,
+                                        4};
 
 } // namespace
 
-bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out) {
-    *out = UnwindFrameRule{};
+bool packedUnwindRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, std::uint64_t ruled,
+                               std::uint64_t* out) {
     // A signal frame's pc is exact, not a return address: such frames keep the full step.
     if (signalFrame || rules.cfaExpression != 0 || rules.cfaOffset < 0 || rules.cfaOffset % 8 != 0 ||
         rules.cfaOffset >= std::int64_t{1} << (Packed::kOffsetBits + 3)) {
         return false;
     }
-    if (rules.cfaRegister == kStackPointer) {
-        out->kind = UnwindFrameRule::kFromStackPointer;
-    } else if (rules.cfaRegister == kFramePointer) {
-        out->kind = UnwindFrameRule::kFromFramePointer;
-    } else {
-        return false;
-    }
-    out->cfaOffset = static_cast<std::uint32_t>(rules.cfaOffset);
+    const bool fromFramePointer = rules.cfaRegister == kFramePointer;
+    if (!fromFramePointer && rules.cfaRegister != kStackPointer) return false;
+    if ((ruled >> kReturnAddress & 1) == 0) return false; // the return address left unchanged
     const DwarfRule& returnAddress = rules.registers[kReturnAddress];
-    if (returnAddress.kind == kDwarfRuleUndefined) {
-        out->kind = UnwindFrameRule::kOutermost;
-    } else if (returnAddress.kind != kDwarfRuleOffset || returnAddress.value != -8) {
-        return false;
-    }
-    // The stack pointer becomes the CFA; the registers a call may clobber keep no saved place.
-    if (rules.registers[kStackPointer].kind != kDwarfRuleUnchanged) return false;
-    for (int reg : {0, 1, 2, 4, 5, 8, 9, 10, 11}) {
-        if (!leftAsIs(rules.registers[reg])) return false;
-    }
+    const bool outermost = returnAddress.kind == kDwarfRuleUndefined;
+    if (!outermost && (returnAddress.kind != kDwarfRuleOffset || returnAddress.value != -8)) return false;
+    std::uint64_t packed = static_cast<std::uint64_t>(rules.cfaOffset) / 8 |
+                           std::uint64_t{fromFramePointer && !outermost} << Packed::kFromFramePointerBit |
+                           std::uint64_t{outermost} << Packed::kOutermostBit;
     // Each callee-saved register is unchanged or saved below the return address's word (CFA - 8).
-    for (int i = 0; i < UnwindFrameRule::kSavedCount; ++i) {
-        const DwarfRule& rule = rules.registers[kSavedRegisters[i]];
-        if (leftAsIs(rule)) continue;
+    unsigned span = 1;
+    unsigned framePointerIndex = Packed::kReturnAddressIndex;
+    for (std::uint64_t left = ruled & ((1ULL << kReturnAddress) - 1); left != 0; left &= left - 1) {
+        const int reg = __builtin_ctzll(left);
+        const DwarfRule& rule = rules.registers[reg];
+        if (rule.kind == kDwarfRuleUnchanged) continue;
+        const int role = kRoles[reg];
+        if (role == kLeftAlone) {
+            if (reg == kStackPointer || rule.kind != kDwarfRuleUndefined) return false;
+            continue;
+        }
+        if (rule.kind == kDwarfRuleUndefined) continue;
         if (rule.kind != kDwarfRuleOffset || rule.value >= -8 || rule.value % 8 != 0 ||
-            -rule.value / 8 > UnwindFrameRule::kMaxSlot) {
+            rule.value < -8 * static_cast<std::int64_t>(UnwindFrameRule::kMaxSlot)) {
             return false;
         }
-        out->saved[i] = static_cast<std::uint8_t>(-rule.value / 8);
-        out->span = out->saved[i] > out->span ? out->saved[i] : out->span;
+        const auto slot = static_cast<unsigned>(-rule.value / 8);
+        span = slot > span ? slot : span;
+        if (role == kSavesFramePointer) {
+            framePointerIndex = Packed::framePointerIndexOf(slot);
+        } else {
+            packed |= (1ULL << role) << Packed::kOthersMaskShift |
+                      std::uint64_t{slot} << (Packed::kOthersShift + role * Packed::kSlotBits);
+        }
+    }
+    *out = packed | std::uint64_t{span - 1} << Packed::kSpanShift |
+           std::uint64_t{framePointerIndex} << Packed::kFramePointerShift;
+    return true;
+}
+
+bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out,
+                              std::uint64_t ruled) {
+    *out = UnwindFrameRule{};
+    std::uint64_t packed = 0;
+    if (!packedUnwindRuleFromRules(rules, signalFrame, ruled, &packed)) return false;
+    out->kind = Packed::kind(packed);
+    out->cfaOffset = static_cast<std::uint32_t>(Packed::cfaOffset(packed));
+    out->span = static_cast<std::uint8_t>(Packed::span(packed));
+    for (int i = 0, other = 0; i < UnwindFrameRule::kSavedCount; ++i) {
+        out->saved[i] = static_cast<std::uint8_t>(i == UnwindFrameRule::kFramePointerIndex
+                                                      ? Packed::framePointerSlot(packed)
+                                                      : Packed::otherSlot(packed, other++));
     }
     return true;
 }
@@ -83,13 +111,21 @@ std::uint64_t PackedUnwindFrameRule::pack(const UnwindFrameRule& rule) {
 
 namespace {
 
-// The rule word for `key`: the packed rule with the check that makes it whole (see checks()).
+// The rule word for `key`: the packed rule with the check that makes it whole (see checks()). The check
+// sits above every bit of the packed rule and the key, so setting it adds check * kGolden << kCheckShift
+// to the product: its top bits move by check * (kGolden mod 32), and kGolden being odd, one check
+// brings them to 0.
+constexpr std::uint64_t kGoldenLow = kGolden & 31;
+constexpr std::uint64_t kGoldenLowInverse = [] {
+    std::uint64_t inverse = 1;
+    while ((inverse * kGoldenLow & 31) != 1)
+        inverse += 2;
+    return inverse;
+}();
 std::uint64_t withCheck(std::uint64_t key, std::uint64_t packed) {
-    for (std::uint64_t check = 0; check < 32; ++check) {
-        const std::uint64_t word = packed | check << Packed::kCheckShift;
-        if (checks(key, word)) return word;
-    }
-    return packed; // not reached: one check of the 32 always fits, the product's factor being odd
+    const std::uint64_t top = ((packed ^ key) * kGolden) >> Packed::kCheckShift;
+    const std::uint64_t check = ((32 - top) * kGoldenLowInverse) & 31;
+    return packed | check << Packed::kCheckShift;
 }
 
 // Writes the entry unless someone else is writing it; its count of writes goes up by one.
@@ -110,9 +146,13 @@ std::atomic<unsigned> nextEvicted{0};
 } // namespace
 
 void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule) {
-    if (pc == 0 || pc >= kRuleCachePcLimit || rule.kind == UnwindFrameRule::kNone) return;
+    if (rule.kind != UnwindFrameRule::kNone) storePackedUnwindRule(pc, generation, Packed::pack(rule));
+}
+
+void storePackedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t packed) {
+    if (pc == 0 || pc >= kRuleCachePcLimit) return;
     const std::uint64_t key = keyOf(pc, generation);
-    const std::uint64_t word = withCheck(key, Packed::pack(rule));
+    const std::uint64_t word = withCheck(key, packed);
     Set& set = setOf(pc);
     // The pc's own entry when it has one, else an empty one or one of an older image generation, else
     // the next in turn.

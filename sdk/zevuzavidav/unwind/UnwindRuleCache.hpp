@@ -95,8 +95,13 @@ static_assert(PackedUnwindFrameRule::kOthersShift + PackedUnwindFrameRule::kOthe
               "the check takes the top 5 bits");
 
 // The frame rule equal to `rules` for the registers an x86_64 walk restores; false when the rules take
-// another form.
-bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out);
+// another form. `ruled`: the registers that may have a rule other than "unchanged" (bit n: register n,
+// as computeDwarfRulesFromInitial gives them); the others are not looked at.
+bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out,
+                              std::uint64_t ruled = ~0ULL);
+// The same rule packed (PackedUnwindFrameRule::pack, without its check), made straight from the rules.
+bool packedUnwindRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, std::uint64_t ruled,
+                               std::uint64_t* packed);
 
 // Pcs the cache keeps: user-space addresses, below 2^47.
 constexpr std::uint64_t kRuleCachePcLimit = 1ULL << 47;
@@ -106,6 +111,8 @@ constexpr std::uint64_t kRuleCachePcLimit = 1ULL << 47;
 bool findCachedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t* packed);
 // Keeps `rule` for `pc` unless the entry is being written by someone else.
 void storeUnwindRule(std::uint64_t pc, std::uint64_t generation, const UnwindFrameRule& rule);
+// The same for a rule already packed (PackedUnwindFrameRule::pack, without its check).
+void storePackedUnwindRule(std::uint64_t pc, std::uint64_t generation, std::uint64_t packed);
 // Forgets every rule (tests and benchmarks that want a cold start).
 void clearUnwindRuleCache();
 // Makes the cache's memory (64 KiB) the process's own now, at start: otherwise the first rules a crash

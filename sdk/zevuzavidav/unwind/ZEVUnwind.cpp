@@ -118,6 +118,15 @@ class KnownFrames {
                !darwin::isNullAddress(r.rip) && !darwin::isNullAddress(r.rsp);
     }
 
+    // Whether a run may take the frame the cursor stands at: its rule is the one used last or the cache
+    // keeps one for it. A lookup, cheaper than setting up a run that stops at once.
+    static bool mayTake(const ZEVUnwindContext* context) {
+        const MachineContext& r = context->registers;
+        const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
+        std::uint64_t rule = 0;
+        return lookup == context->lastLookup || findCachedUnwindRule(lookup, context->imageGeneration, &rule);
+    }
+
     // Steps over up to `limit` frames (at most kBatch), storing each caller's pc; the number taken.
     std::uint32_t run(std::uint64_t* pcs, std::uint32_t limit) {
         const std::size_t count = limit < kBatch ? limit : kBatch;
@@ -133,7 +142,10 @@ class KnownFrames {
         for (; taken < count; ++taken) {
             std::uint64_t rule = lastRule;
             if (const std::uint64_t lookup = after - 1; lookup != lastLookup) {
-                if (!ruleCacheDetail::lookUp(lookup, lookup | generationKey_, &rule)) break;
+                if (!ruleCacheDetail::lookUp(lookup, lookup | generationKey_, &rule)) {
+                    missed_ = true;
+                    break;
+                }
                 lastLookup = lookup;
                 lastRule = rule;
             }
@@ -201,6 +213,8 @@ class KnownFrames {
     }
 
     bool reachedOutermost() const { return outermost_; }
+    // The run stopped at a frame whose rule the cache does not keep.
+    bool missed() const { return missed_; }
 
   private:
     static constexpr std::uint64_t kWindowBytes = 8 * Packed::kMaxSpan;
@@ -227,6 +241,7 @@ class KnownFrames {
     QuickRegisters r_;
     bool exact_;
     bool outermost_ = false;
+    bool missed_ = false;
     std::uint64_t lastLookup_;
     std::uint64_t lastRule_;
     std::uint64_t generationKey_;
@@ -251,8 +266,15 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
     }
     const unsigned span = Packed::span(rule);
     const std::uint64_t low = cfa - 8ULL * span;
-    std::uint64_t words[Packed::kMaxSpan];
-    if (low >= cfa || !readUnwindMemory(&context->memory, low, words, 8ULL * span)) return false;
+    if (low >= cfa) return false;
+    // Words on the walking thread's own stack are read where they are; others are copied.
+    std::uint64_t copied[Packed::kMaxSpan];
+    const std::uint64_t* words = copied;
+    if (!darwin::isNullAddress(low) && context->memory.stack.holds(low, 8ULL * span)) {
+        words = reinterpret_cast<const std::uint64_t*>(low);
+    } else if (!readUnwindMemoryChecked(&context->memory, low, copied, 8ULL * span)) {
+        return false;
+    }
     if (cfa == r.rsp && words[span - 1] == r.rip) return false; // nothing would move
     QuickRegisters q = quickRegistersOf(r);
     applyRule(q, rule, cfa, words);
@@ -284,24 +306,29 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
                                   &ruled, &context->memory)) {
         return false;
     }
+    // A rule of the common form is kept, and taken at once as the next walk will take it; any other,
+    // or one whose words cannot be read in one piece, is applied rule by rule.
+    std::uint64_t packed = 0;
+    if (context->useRuleCache && packedUnwindRuleFromRules(rules, signalFrame, ruled, &packed)) {
+        storePackedUnwindRule(lookup, context->imageGeneration, packed);
+        if (stepWithRule(context, packed)) return true;
+    }
     // The registers are left as they were when the rules cannot be applied.
     if (!restoreDwarfRegisters<DwarfRegistersX86_64>(rules, &context->registers, &context->memory,
                                                      kDwarfDialectELF, ruled)) {
         return false;
     }
     context->pcIsExact = signalFrame;
-    UnwindFrameRule rule;
-    if (context->useRuleCache && unwindFrameRuleFromRules(rules, signalFrame, &rule)) {
-        storeUnwindRule(lookup, context->imageGeneration, rule);
-    }
     return true;
 }
 
-bool step(ZEVUnwindContext* context) {
+// `missed`: the cache was just asked for this frame's rule and keeps none.
+bool step(ZEVUnwindContext* context, bool missed) {
     MachineContext& r = context->registers;
     const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
     std::uint64_t rule = 0;
-    bool known = context->useRuleCache && findCachedUnwindRule(lookup, context->imageGeneration, &rule);
+    bool known =
+        !missed && context->useRuleCache && findCachedUnwindRule(lookup, context->imageGeneration, &rule);
     if (known ? stepWithRule(context, rule) : stepWithDwarf(context, lookup)) return true;
     if (r.rbp == 0) {
         ZEVSDKLog("%s: FP is zero, aborting unwind\n", "ZEVUnwindNextFrameUsingAllStrategies");
@@ -330,7 +357,7 @@ __attribute__((noinline)) bool deliver(ZEVUnwindContext* context) {
 }
 
 // Every step with its checks and messages.
-__attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
+__attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context, bool missed = false) {
     if (darwin::isNullAddress(context)) {
         ZEVSDKLog("%s: Error: invalid inputs\n", "ZEVUnwindNextFrame");
         return false;
@@ -346,7 +373,7 @@ __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context) {
         ZEVSDKLog("%s: Error: failed to advance to the next frame\n", "ZEVUnwindNextFrame");
         return false;
     }
-    if (context->frameCount > 0 && !step(context)) return false;
+    if (context->frameCount > 0 && !step(context, missed)) return false;
     return deliver(context);
 }
 
@@ -423,8 +450,14 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
         context->frameCount = 1;
         pcs[count++] = given.rip;
     }
+    bool missedLast = false;
     while (count < capacity) {
-        if (KnownFrames::usable(context)) {
+        bool ran = false, missed = false;
+        if (KnownFrames::usable(context) && missedLast && !KnownFrames::mayTake(context)) {
+            // After a frame the cache did not keep, the next is most often not kept either (the walk
+            // goes through code it has not walked before): it is looked up before a run is set up.
+            ran = missed = true;
+        } else if (KnownFrames::usable(context)) {
             std::uint32_t limit = capacity - count;
             if (limit > kUnwindMaxFrames - context->frameCount)
                 limit = kUnwindMaxFrames - context->frameCount;
@@ -434,9 +467,13 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
             count += taken;
             if (known.reachedOutermost()) break;
             if (taken == KnownFrames::kBatch) continue; // a whole batch: the next goes on from here
+            // The run stopped where a run of one frame would stop too: the full step goes on.
+            ran = true;
+            missed = known.missed();
         }
+        missedLast = missed;
         // Everything else, one frame at a time through the full step.
-        if (count == capacity || !ZEVUnwindNextFrame(context)) break;
+        if (count == capacity || !(ran ? nextFrame(context, missed) : ZEVUnwindNextFrame(context))) break;
         pcs[count++] = context->registers.rip;
     }
     return count;

@@ -42,6 +42,10 @@ TEST(UnwindFrameRule, KeepsTheCommonFormsOfFrame) {
     EXPECT_EQ(rule.saved[0], 3); // rbx
     EXPECT_EQ(rule.saved[UnwindFrameRule::kFramePointerIndex], 2);
     EXPECT_EQ(rule.span, 3);
+    // Made straight from the rules, the packed rule is the one the rule packs into.
+    std::uint64_t packed = 0;
+    ASSERT_TRUE(packedUnwindRuleFromRules(pushed, false, ~0ULL, &packed));
+    EXPECT_EQ(packed, Packed::pack(rule));
     // The frame-pointer frame: CFA = rbp + 16.
     ZEVDwarfRegisterRules framed = rulesWithCfa(kRbp, 16);
     framed.registers[kRbp] = {kDwarfRuleOffset, -16};
@@ -52,6 +56,23 @@ TEST(UnwindFrameRule, KeepsTheCommonFormsOfFrame) {
     outermost.registers[kReturnAddress] = {kDwarfRuleUndefined, 0};
     ASSERT_TRUE(unwindFrameRuleFromRules(outermost, false, &rule));
     EXPECT_EQ(rule.kind, UnwindFrameRule::kOutermost);
+}
+
+TEST(UnwindFrameRule, LooksOnlyAtTheRegistersTheRulesMayRule) {
+    // rax saved would refuse the frame, and rbx saved would be kept: neither counts once left out.
+    ZEVDwarfRegisterRules rules = rulesWithCfa(kRsp, 32);
+    rules.registers[0] = {kDwarfRuleOffset, -16};
+    rules.registers[kRbx] = {kDwarfRuleOffset, -24};
+    const std::uint64_t returnAddress = 1ULL << kReturnAddress;
+    UnwindFrameRule rule;
+    EXPECT_FALSE(unwindFrameRuleFromRules(rules, false, &rule, returnAddress | 1ULL << 0 | 1ULL << kRbx));
+    ASSERT_TRUE(unwindFrameRuleFromRules(rules, false, &rule, returnAddress | 1ULL << kRbx));
+    EXPECT_EQ(rule.saved[0], 3);
+    ASSERT_TRUE(unwindFrameRuleFromRules(rules, false, &rule, returnAddress));
+    EXPECT_EQ(rule.saved[0], 0);
+    EXPECT_EQ(rule.span, 1);
+    // A return address the rules leave unchanged is not at CFA - 8.
+    EXPECT_FALSE(unwindFrameRuleFromRules(rules, false, &rule, 1ULL << kRbx));
 }
 
 TEST(UnwindFrameRule, LeavesEveryOtherFormToTheFullStep) {

@@ -1,3 +1,4 @@
+#include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfExpression.hpp"
@@ -175,6 +176,30 @@ TEST(DwarfFDEIndex, ProvesTheImagesSegmentsAndFindsTheSameFDE) {
     EXPECT_EQ(inPlace.fde.pcBegin, throughCopies.fde.pcBegin);
     EXPECT_EQ(inPlace.fde.pcRange, throughCopies.fde.pcRange);
     EXPECT_LE(inPlace.fde.pcBegin, pc);
+}
+
+// An image that stays mapped until the process ends (the program itself): a walk that has not met it
+// reads its headers, its index and the FDE's entry in place, copying nothing.
+TEST(DwarfFDEIndex, AnImageThatStaysMappedIsReadWithoutACopy) {
+    darwin::notePermanentImages();
+    auto pc = reinterpret_cast<std::uint64_t>(&buildTables);
+    zevuzavidav::BinaryImageNodeCopy image;
+    ASSERT_TRUE(findImageWithDynamicLinker(pc, &image));
+    ASSERT_TRUE(darwin::imageIsPermanent(image.base));
+    static std::uint64_t unmetGeneration = 0xfde1000000000000;
+    UnwindMemory memory;
+    initUnwindMemory(&memory, ++unmetGeneration);
+    DwarfFDEIndex index;
+    ASSERT_TRUE(initDwarfFDEIndex(&index, image.base, image.eh_frame, &memory));
+    std::uintptr_t fde = 0;
+    ASSERT_TRUE(searchDwarfFDEIndex(&index, pc, &fde, &memory));
+    EXPECT_EQ(memory.lineCount, 0u);
+    EXPECT_TRUE(isUnwindMemoryInPlace(&memory, fde, 8));
+    ZEVDwarfCFIRecord found;
+    ASSERT_TRUE(
+        ZEVDwarfParseFDERecord(&found.fde, &found.cie, fde, index.ehFrameEnd, &memory, index.ehFrame));
+    EXPECT_LE(found.fde.pcBegin, pc);
+    EXPECT_LT(pc - found.fde.pcBegin, found.fde.pcRange);
 }
 
 TEST(DwarfFDEIndex, AnIndexWhoseImageHeaderIsNoELFHeaderIsReadThroughCopies) {
