@@ -73,7 +73,7 @@ bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::ui
     *signalFrame = kept.record.signalFrame;
     *ruled = kept.initialRuled;
     return computeDwarfRulesFromInitial(fde, kept.record, kept.initial, pc, rules, memory, kDwarfDialectELF,
-                                        ruled, inPlace);
+                                        ruled, inPlace, true);
 }
 
 } // namespace zevuzavidav
