@@ -84,7 +84,10 @@ void keepDwarfCIE(std::uintptr_t address, const DwarfKeptCIE& cie) {
         return;
     std::uint64_t rules[kKeptRules];
     int count = 0;
-    for (int reg = 0; reg < kDwarfRegistersX86_64; ++reg) {
+    // Only the registers the initial rules rule can have a rule other than "unchanged".
+    for (std::uint64_t left = cie.initialRuled & ((1ULL << kDwarfRegistersX86_64) - 1); left != 0;
+         left &= left - 1) {
+        const int reg = __builtin_ctzll(left);
         const DwarfRule& rule = cie.initial.registers[reg];
         if (rule.kind == kDwarfRuleUnchanged) continue;
         if (count == kKeptRules || rule.kind > 0xFF || rule.value >= kValueLimit || rule.value < -kValueLimit)

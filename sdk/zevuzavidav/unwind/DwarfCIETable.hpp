@@ -30,7 +30,8 @@ struct DwarfKeptCIE {
 // `end`; false on a miss.
 bool findKeptDwarfCIE(std::uintptr_t address, std::uintptr_t end, DwarfKeptCIE* out);
 // Keeps the CIE at `address` (readable in place up to its record's end) with what parsing it gave.
-// Its initial rules must hold for every FDE of the CIE. Nothing happens for one that does not take the
+// Its initial rules must hold for every FDE of the CIE, and `initialRuled` name every register they
+// give a rule other than "unchanged". Nothing happens for one that does not take the
 // compact form, or while the entry is being written by someone else.
 void keepDwarfCIE(std::uintptr_t address, const DwarfKeptCIE& cie);
 // Forgets every CIE (tests that want a cold start).

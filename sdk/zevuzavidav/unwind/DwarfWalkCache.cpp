@@ -1,5 +1,10 @@
 #include "sdk/zevuzavidav/unwind/DwarfWalkCache.hpp"
 
+#include "platform/darwin/NullPage.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
+
+#include <cstring>
+
 namespace zevuzavidav {
 
 namespace {
@@ -26,6 +31,60 @@ DwarfWalkCache::CIE* cieAt(DwarfWalkCache* cache, std::uintptr_t address, std::u
     cache->nextCIE = (cache->nextCIE + 1) % DwarfWalkCache::kCIEs;
     slot.address = address;
     return &slot;
+}
+
+// An FDE read in place, in the form nearly every one takes (a 32-bit length, its pc begin and range
+// in 4 bytes each, an augmentation shorter than 128 bytes), read straight from its bytes in one pass:
+// its head, then, once its CIE is known, its body. Each gives what readDwarfFDEHead and readDwarfFDEBody
+// give for such a record; anything else (another form, a record they would refuse) is left to them.
+std::uint32_t wordAt(std::uintptr_t address) {
+    std::uint32_t word = 0;
+    std::memcpy(&word, reinterpret_cast<const void*>(address), sizeof word);
+    return word;
+}
+
+bool quickFDEHead(std::uintptr_t address, std::uintptr_t end, std::uintptr_t start, ZEVDwarfFDERecord* fde,
+                  DwarfFDEHead* head) {
+    if (darwin::isNullAddress(address) || end < address || end - address < 8) return false;
+    const std::uint32_t length = wordAt(address);
+    const std::uintptr_t pointerField = address + 4;
+    const std::uint32_t ciePointer = wordAt(pointerField);
+    if (length < 4 || length == 0xFFFFFFFFU || length > end - pointerField || ciePointer == 0 ||
+        start > pointerField || ciePointer > pointerField - start) {
+        return false;
+    }
+    fde->length = length;
+    fde->ciePointer = ciePointer;
+    *head = DwarfFDEHead{pointerField - ciePointer, pointerField + 4, pointerField + length, true};
+    return true;
+}
+
+bool quickFDEBody(ZEVDwarfFDERecord* fde, const ZEVDwarfCIERecord& cie, const DwarfFDEHead& head) {
+    constexpr std::uint8_t kPcRelative = 0x10, kSigned4 = 0x0B, kUnsigned4 = 0x03;
+    const std::uint8_t format = cie.fdePointerEncoding & 0x0F;
+    const std::uint8_t application = cie.fdePointerEncoding & 0xF0;
+    if (!head.inPlace || (format != kSigned4 && format != kUnsigned4) ||
+        (application != 0 && application != kPcRelative) || head.recordEnd - head.body < 9) {
+        return false;
+    }
+    auto fieldAt = [&](std::uintptr_t at) -> std::uint64_t {
+        const std::uint32_t bits = wordAt(at);
+        return format == kSigned4 ? static_cast<std::uint64_t>(static_cast<std::int32_t>(bits)) : bits;
+    };
+    const std::uint64_t pcBegin = fieldAt(head.body) + (application == kPcRelative ? head.body : 0);
+    const std::uint64_t pcRange = fieldAt(head.body + 4);
+    std::uintptr_t at = head.body + 8;
+    if (cie.augmentationData) {
+        const std::uint8_t skipped = *reinterpret_cast<const std::uint8_t*>(at);
+        if (skipped >= 0x80 || skipped >= head.recordEnd - at) return false;
+        at += 1 + skipped;
+    }
+    if (pcBegin == kDwarfInvalidAddress || pcRange == kDwarfInvalidAddress) return false;
+    fde->pcBegin = pcBegin;
+    fde->pcRange = pcRange;
+    fde->instructions = at;
+    fde->instructionsLength = head.recordEnd - at;
+    return true;
 }
 
 } // namespace
@@ -55,11 +114,15 @@ bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::ui
     const bool inPlace = cache->index.ehFrameEnd > address;
     ZEVDwarfFDERecord fde;
     DwarfFDEHead head;
-    if (!readDwarfFDEHead(&fde, address, end, memory, cache->index.ehFrame, &head, inPlace)) return false;
+    if (!(inPlace && quickFDEHead(address, end, cache->index.ehFrame, &fde, &head)) &&
+        !readDwarfFDEHead(&fde, address, end, memory, cache->index.ehFrame, &head, inPlace)) {
+        return false;
+    }
     DwarfWalkCache::CIE* cie = cieAt(cache, head.cie, end, memory, inPlace);
     if (cie == nullptr) return false;
     DwarfKeptCIE& kept = cie->kept;
-    if (!readDwarfFDEBody(&fde, kept.record, head, memory)) return false;
+    if (!quickFDEBody(&fde, kept.record, head) && !readDwarfFDEBody(&fde, kept.record, head, memory))
+        return false;
     if (pc < fde.pcBegin || pc - fde.pcBegin >= fde.pcRange) return false;
     if (!cie->initialKept) {
         bool dependsOnFDE = false;
@@ -73,7 +136,7 @@ bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::ui
     *signalFrame = kept.record.signalFrame;
     *ruled = kept.initialRuled;
     return computeDwarfRulesFromInitial(fde, kept.record, kept.initial, pc, rules, memory, kDwarfDialectELF,
-                                        ruled, inPlace);
+                                        ruled, inPlace, true);
 }
 
 } // namespace zevuzavidav

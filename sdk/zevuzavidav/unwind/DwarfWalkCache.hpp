@@ -58,7 +58,8 @@ inline void keepWalkImage(DwarfWalkCache* cache, const BinaryImageNodeCopy& imag
 // The rules in force at `pc` under the FDE found for it through the index at `hdr` (of the image whose
 // ELF header is at `base`), with `signalFrame` from its CIE and `ruled`, the registers the rules may
 // rule (see computeDwarfRulesFromInitial): what findDwarfFDE and computeDwarfRules (ELF reading) give,
-// with what the walk read before. False when either would fail.
+// with what the walk read before, for the x86_64 registers (the row's others are left as they were).
+// False when either would fail.
 bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::uintptr_t base,
                               std::uint64_t pc, ZEVDwarfRegisterRules* rules, bool* signalFrame,
                               std::uint64_t* ruled, UnwindMemory* memory);

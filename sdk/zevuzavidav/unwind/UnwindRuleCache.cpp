@@ -16,16 +16,25 @@ using Packed = PackedUnwindFrameRule;
 constexpr int kStackPointer = 7;
 constexpr int kFramePointer = 6;
 constexpr int kReturnAddress = 16;
-// What a kept rule does with each register below the return address: a callee-saved one other than rbp
-// is unchanged or restored (its index among rbx, r12..r15); rbp has its own place (kSavesFramePointer);
-// the others (the stack pointer, which becomes the CFA, and the registers a call may clobber) keep no
-// saved place (kLeftAlone).
-constexpr int kLeftAlone = -1;
-constexpr int kSavesFramePointer = -2;
-constexpr int kRoles[kReturnAddress] = {kLeftAlone, kLeftAlone,         kLeftAlone, 0,          kLeftAlone,
-                                        kLeftAlone, kSavesFramePointer, kLeftAlone, kLeftAlone, kLeftAlone,
-                                        kLeftAlone, kLeftAlone,         1,          2,          3,
-                                        4};
+// The callee-saved registers a kept rule restores other than rbp, in the order of its slots: rbx,
+// r12..r15.
+constexpr int kOthers[Packed::kOthers] = {3, 12, 13, 14, 15};
+constexpr std::uint64_t kOthersRegisters = 1ULL << 3 | 1ULL << 12 | 1ULL << 13 | 1ULL << 14 | 1ULL << 15;
+// The registers below the return address that keep no saved place: the stack pointer, which becomes
+// the CFA, and those a call may clobber.
+constexpr std::uint64_t kLeftAlone =
+    ((1ULL << kReturnAddress) - 1) & ~kOthersRegisters & ~(1ULL << kFramePointer);
+
+// The slot (n: saved at CFA - 8n) of a callee-saved register's rule: 0 when it is unchanged or
+// undefined (left as it is), -1 when it takes a form a kept rule cannot hold (saved anywhere but
+// below the return address's word, within kMaxSlot words).
+int slotOf(const DwarfRule& rule) {
+    if (rule.kind == kDwarfRuleUnchanged || rule.kind == kDwarfRuleUndefined) return 0;
+    const std::uint64_t below = 0 - static_cast<std::uint64_t>(rule.value); // bytes below the CFA
+    if (rule.kind != kDwarfRuleOffset || (below & 7) != 0 || below - 16 > 8 * (UnwindFrameRule::kMaxSlot - 2))
+        return -1;
+    return static_cast<int>(below / 8);
+}
 
 } // namespace
 
@@ -45,31 +54,32 @@ bool packedUnwindRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFr
     std::uint64_t packed = static_cast<std::uint64_t>(rules.cfaOffset) / 8 |
                            std::uint64_t{fromFramePointer && !outermost} << Packed::kFromFramePointerBit |
                            std::uint64_t{outermost} << Packed::kOutermostBit;
+    // The registers a call may clobber are left alone (their rules are never applied), but only
+    // when the rules do not say where they were saved; the stack pointer has only the CFA's rule.
+    for (std::uint64_t left = ruled & kLeftAlone; left != 0; left &= left - 1) {
+        const int reg = __builtin_ctzll(left);
+        const std::uint32_t kind = rules.registers[reg].kind;
+        if (kind != kDwarfRuleUnchanged && (reg == kStackPointer || kind != kDwarfRuleUndefined))
+            return false;
+    }
     // Each callee-saved register is unchanged or saved below the return address's word (CFA - 8).
     unsigned span = 1;
     unsigned framePointerIndex = Packed::kReturnAddressIndex;
-    for (std::uint64_t left = ruled & ((1ULL << kReturnAddress) - 1); left != 0; left &= left - 1) {
-        const int reg = __builtin_ctzll(left);
-        const DwarfRule& rule = rules.registers[reg];
-        if (rule.kind == kDwarfRuleUnchanged) continue;
-        const int role = kRoles[reg];
-        if (role == kLeftAlone) {
-            if (reg == kStackPointer || rule.kind != kDwarfRuleUndefined) return false;
-            continue;
-        }
-        if (rule.kind == kDwarfRuleUndefined) continue;
-        if (rule.kind != kDwarfRuleOffset || rule.value >= -8 || rule.value % 8 != 0 ||
-            rule.value < -8 * static_cast<std::int64_t>(UnwindFrameRule::kMaxSlot)) {
-            return false;
-        }
-        const auto slot = static_cast<unsigned>(-rule.value / 8);
-        span = slot > span ? slot : span;
-        if (role == kSavesFramePointer) {
-            framePointerIndex = Packed::framePointerIndexOf(slot);
-        } else {
-            packed |= (1ULL << role) << Packed::kOthersMaskShift |
-                      std::uint64_t{slot} << (Packed::kOthersShift + role * Packed::kSlotBits);
-        }
+    if (ruled >> kFramePointer & 1) {
+        const int slot = slotOf(rules.registers[kFramePointer]);
+        if (slot < 0) return false;
+        span = slot > 1 ? static_cast<unsigned>(slot) : span;
+        framePointerIndex = Packed::framePointerIndexOf(static_cast<unsigned>(slot));
+    }
+    for (int role = 0; role < Packed::kOthers; ++role) {
+        if ((ruled >> kOthers[role] & 1) == 0) continue;
+        const int slot = slotOf(rules.registers[kOthers[role]]);
+        if (slot < 0) return false;
+        if (slot == 0) continue;
+        const auto at = static_cast<unsigned>(slot);
+        span = at > span ? at : span;
+        packed |= (1ULL << role) << Packed::kOthersMaskShift |
+                  std::uint64_t{at} << (Packed::kOthersShift + role * Packed::kSlotBits);
     }
     *out = packed | std::uint64_t{span - 1} << Packed::kSpanShift |
            std::uint64_t{framePointerIndex} << Packed::kFramePointerShift;

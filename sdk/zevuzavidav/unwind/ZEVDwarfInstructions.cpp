@@ -557,12 +557,21 @@ bool zevuzavidav::computeDwarfRulesFromInitial(const ZEVDwarfFDERecord& fde, con
                                                const ZEVDwarfRegisterRules& initial, std::uint64_t pc,
                                                ZEVDwarfRegisterRules* rules, UnwindMemory* memory,
                                                const DwarfDialect& dialect, std::uint64_t* ruled,
-                                               bool inPlace) {
+                                               bool inPlace, bool trackedOnly) {
     if (pc < fde.pcBegin) {
         ZEVSDKLog("%s: Error: The FDE pcOffset value cannot be negative\n", "ZEVDwarfUnwindComputeRegisters");
         return false;
     }
-    *rules = initial;
+    // A run never reads or writes the registers past those the dialect tracks: when the caller does
+    // not look at them either, only the tracked ones are copied (for the ELF reading, about half a row).
+    if (trackedOnly && dialect.registerCount == kDwarfRegistersX86_64) {
+        rules->cfaRegister = initial.cfaRegister;
+        rules->cfaOffset = initial.cfaOffset;
+        rules->cfaExpression = initial.cfaExpression;
+        std::memcpy(rules->registers, initial.registers, kDwarfRegistersX86_64 * sizeof initial.registers[0]);
+    } else {
+        *rules = initial;
+    }
     BlockRun run;
     if (!runBlock(fde.instructions, fde.instructionsLength, &cie, rules, &initial, fde.pcBegin,
                   static_cast<std::int64_t>(pc - fde.pcBegin), memory, dialect, &run, inPlace)) {

@@ -114,10 +114,11 @@ bool computeDwarfInitialRules(const ZEVDwarfCIERecord& cie, std::uint64_t pcBegi
                               std::uint64_t* ruled = nullptr);
 // The rules at `pc` from the CIE's `initial` rules and the FDE's instructions. `ruled`, when given,
 // holds the registers the initial rules rule and receives those of the result. `inPlace`: the caller
-// knows the FDE's instructions are read in place.
+// knows the FDE's instructions are read in place. `trackedOnly`: the caller looks only at the
+// registers the dialect tracks; the row's others are left as they were.
 bool computeDwarfRulesFromInitial(const ZEVDwarfFDERecord& fde, const ZEVDwarfCIERecord& cie,
                                   const ZEVDwarfRegisterRules& initial, std::uint64_t pc,
                                   ZEVDwarfRegisterRules* rules, UnwindMemory* memory,
                                   const DwarfDialect& dialect, std::uint64_t* ruled = nullptr,
-                                  bool inPlace = false);
+                                  bool inPlace = false, bool trackedOnly = false);
 } // namespace zevuzavidav

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "platform/darwin/Images.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfWalkCache.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
 #include "tests/sdk/zevuzavidav/unwind/UnwindFuzz.hpp"
@@ -11,7 +12,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <elf.h>
 #include <random>
+#include <sys/mman.h>
 #include <tuple>
 #include <unwind.h>
 #include <vector>
@@ -362,6 +365,113 @@ TEST(Unwind, AnFDEFoundThroughAnIndexEndsWithTheMemoryItLiesIn) {
         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0d, 0x00, 0x00, 0x01, 0x00, 0x09, 0x6a, 0x09};
     const char* broken = unwindfuzz::dwarfTablesHold(input.data(), input.size());
     EXPECT_EQ(broken, nullptr) << broken;
+}
+
+// A one-function image whose tables end where its mapping ends, a page no one may read right after:
+// an ELF header, one loadable segment, an index of one entry, a CIE (CFA = rsp + 8, the return address
+// at CFA - 8) and an FDE for the image's 256 bytes, its instructions nops up to the end.
+class ImageAtAGuardPage {
+  public:
+    static constexpr std::size_t kSize = 256;
+    static constexpr std::size_t kHeader = 120, kEhFrame = 144, kFde = 168;
+
+    // `claimed`: bytes the FDE's length claims past the image's end; `augmentation`: the FDE's
+    // augmentation length.
+    ImageAtAGuardPage(std::uint32_t claimed, std::uint8_t augmentation) {
+        page_ = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        void* mapping =
+            ::mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping == MAP_FAILED) return;
+        mapping_ = static_cast<std::uint8_t*>(mapping);
+        ::mprotect(mapping_ + page_, page_, PROT_NONE);
+        std::uint8_t* image = mapping_ + page_ - kSize;
+        std::memset(image, 0, kSize); // DW_CFA_nop
+        Elf64_Ehdr elf{};
+        std::memcpy(elf.e_ident, ELFMAG, SELFMAG);
+        elf.e_ident[EI_CLASS] = ELFCLASS64;
+        elf.e_phoff = sizeof elf;
+        elf.e_phentsize = sizeof(Elf64_Phdr);
+        elf.e_phnum = 1;
+        Elf64_Phdr segment{};
+        segment.p_type = PT_LOAD;
+        segment.p_flags = PF_R;
+        segment.p_memsz = kSize;
+        std::memcpy(image, &elf, sizeof elf);
+        std::memcpy(image + sizeof elf, &segment, sizeof segment);
+        auto put32 = [&](std::size_t at, std::int64_t value) {
+            const auto word = static_cast<std::uint32_t>(value);
+            std::memcpy(image + at, &word, 4);
+        };
+        const std::uint8_t header[] = {1, 0x1B, 0x03, 0x3B};
+        std::memcpy(image + kHeader, header, sizeof header);
+        put32(kHeader + 4, static_cast<std::int64_t>(kEhFrame) - (kHeader + 4)); // .eh_frame, pc-relative
+        put32(kHeader + 8, 1);
+        put32(kHeader + 12, -static_cast<std::int64_t>(kHeader)); // the function starts at the image's start
+        put32(kHeader + 16, static_cast<std::int64_t>(kFde) - kHeader);
+        const std::uint8_t cie[] = {20, 0,    0,  0, 0,    0,    0, 0, 1,    'z', 'R', 0,
+                                    1,  0x78, 16, 1, 0x1B, 0x0C, 7, 8, 0x90, 1,   0,   0};
+        std::memcpy(image + kEhFrame, cie, sizeof cie);
+        put32(kFde, static_cast<std::int64_t>(kSize - kFde - 4 + claimed));
+        put32(kFde + 4, kFde + 4 - kEhFrame);
+        put32(kFde + 8, -static_cast<std::int64_t>(kFde + 8)); // pc begin, pc-relative
+        put32(kFde + 12, kSize);
+        image[kFde + 16] = augmentation;
+        image_ = image;
+    }
+    ~ImageAtAGuardPage() {
+        if (mapping_ != nullptr) ::munmap(mapping_, 2 * page_);
+    }
+    ImageAtAGuardPage(const ImageAtAGuardPage&) = delete;
+    ImageAtAGuardPage& operator=(const ImageAtAGuardPage&) = delete;
+
+    std::uintptr_t base() const { return reinterpret_cast<std::uintptr_t>(image_); }
+
+  private:
+    std::size_t page_ = 0;
+    std::uint8_t* mapping_ = nullptr;
+    std::uint8_t* image_ = nullptr;
+};
+
+// A walk reads the FDEs of an image it proved mapped where they lie. One that claims more bytes than
+// its image holds, or an augmentation running past its record, is refused, never read past its end.
+TEST(Unwind, AWalkReadsAnFDEInPlaceOnlyWithinItsImage) {
+    struct Case {
+        const char* what;
+        std::uint32_t claimed;
+        std::uint8_t augmentation;
+        bool read;
+    };
+    const Case cases[] = {
+        {"an FDE that ends with its image", 0, 0, true},
+        {"an augmentation that ends with its record", 0,
+         ImageAtAGuardPage::kSize - ImageAtAGuardPage::kFde - 17, true},
+        {"an FDE that claims a word more", 4, 0, false},
+        {"an FDE that claims a page more", 4096, 0, false},
+        {"an augmentation a byte past its record", 0, ImageAtAGuardPage::kSize - ImageAtAGuardPage::kFde - 16,
+         false},
+    };
+    for (const Case& c : cases) {
+        const ImageAtAGuardPage image(c.claimed, c.augmentation);
+        ASSERT_NE(image.base(), 0u) << c.what;
+        clearProvenDwarfImages();
+        UnwindMemory memory;
+        initUnwindMemory(&memory);
+        DwarfWalkCache walk;
+        initDwarfWalkCache(&walk);
+        ZEVDwarfRegisterRules rules;
+        bool signalFrame = false;
+        std::uint64_t ruled = 0;
+        const bool read =
+            computeDwarfRulesForWalk(&walk, image.base() + ImageAtAGuardPage::kHeader, image.base(),
+                                     image.base(), &rules, &signalFrame, &ruled, &memory);
+        EXPECT_EQ(read, c.read) << c.what;
+        if (read && c.read) {
+            EXPECT_EQ(rules.cfaRegister, 7u) << c.what;
+            EXPECT_EQ(rules.cfaOffset, 8) << c.what;
+            EXPECT_EQ(rules.registers[16].kind, kDwarfRuleOffset) << c.what;
+        }
+    }
+    clearProvenDwarfImages();
 }
 
 // A walk's input: rip, rsp and rbp, the control word, then a frame-pointer chain of `links` records
