@@ -23,7 +23,8 @@ DwarfWalkCache::CIE* cieAt(DwarfWalkCache* cache, std::uintptr_t address, std::u
         slot.initialKept = true;
     } else {
         ZEVDwarfCIERecord& record = slot.kept.record;
-        if (!usableDwarfCIE(record, ZEVDwarfParseCIERecord(&record, address, end, memory, false)))
+        if (!(inPlace && readCommonDwarfCIE(&record, address, end)) &&
+            !usableDwarfCIE(record, ZEVDwarfParseCIERecord(&record, address, end, memory, false)))
             return nullptr;
         slot.kept.recordEnd = record.instructions + record.instructionsLength;
         slot.initialKept = false;

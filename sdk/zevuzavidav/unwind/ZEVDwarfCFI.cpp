@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
@@ -109,6 +110,43 @@ bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std:
     cie->instructions = cursor.at;
     cie->instructionsLength = recordEnd - cursor.at;
     return !cursor.failed;
+}
+
+bool zevuzavidav::readCommonDwarfCIE(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end) {
+    // length, id, version, "zR", code and data alignment, return register, data length, encoding
+    constexpr std::uint32_t kLeast = 4 + 1 + 3 + 1 + 1 + 1 + 1 + 1;
+    if (darwin::isNullAddress(address) || end < address || end - address < 4 + kLeast) return false;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(address);
+    std::uint32_t length = 0;
+    std::uint32_t id = 0;
+    std::memcpy(&length, bytes, sizeof length);
+    std::memcpy(&id, bytes + 4, sizeof id);
+    const std::uint8_t version = bytes[8];
+    if (length < kLeast || length == 0xFFFFFFFFU || length > end - address - 4 || id != 0 ||
+        (version != 1 && version != 3) || bytes[9] != 'z' || bytes[10] != 'R' || bytes[11] != 0) {
+        return false;
+    }
+    const std::uint8_t codeAlignment = bytes[12];
+    const std::uint8_t dataAlignment = bytes[13];
+    const std::uint8_t returnAddressRegister = bytes[14];
+    const std::uint8_t dataLength = bytes[15];
+    const std::uint32_t dataEnd = 16 + dataLength; // from the record's start
+    if (codeAlignment >= 0x80 || dataAlignment >= 0x80 || (version == 3 && returnAddressRegister >= 0x80) ||
+        dataLength == 0 || dataLength >= 0x80 || dataEnd > 4 + length) {
+        return false;
+    }
+    std::memset(cie, 0, sizeof *cie);
+    cie->length = length;
+    cie->version = version;
+    cie->augmentation = address + 9;
+    cie->codeAlignment = codeAlignment;
+    cie->dataAlignment = dataAlignment >= 0x40 ? dataAlignment - 0x80 : dataAlignment;
+    cie->returnAddressRegister = returnAddressRegister;
+    cie->augmentationData = true;
+    cie->fdePointerEncoding = bytes[16];
+    cie->instructions = address + dataEnd;
+    cie->instructionsLength = 4 + length - dataEnd;
+    return true;
 }
 
 bool zevuzavidav::readDwarfFDEHead(ZEVDwarfFDERecord* fde, std::uintptr_t address, std::uintptr_t end,
