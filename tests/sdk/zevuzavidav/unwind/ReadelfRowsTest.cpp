@@ -469,14 +469,30 @@ TEST(CommonCIERead, TakesOnlyWhatTheGeneralReaderTakesAlike) {
         {"augmentation data past the record", 15, {9}, false},
         {"augmentation data to the record's end", 15, {8}, true},
     };
-    for (const Case& c : cases) {
-        std::vector<std::uint8_t> bytes = good;
-        std::copy(c.bytes.begin(), c.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(c.at));
-        const auto address = reinterpret_cast<std::uintptr_t>(bytes.data());
-        bool common = false;
-        EXPECT_EQ(commonCIEDiffers(address, address + bytes.size(), &common), "") << c.what;
-        EXPECT_EQ(common, c.common) << c.what;
-    }
+    // The same with "zPLR": an indirect pc-relative personality, then the LSDA's and FDEs' encodings.
+    const std::vector<std::uint8_t> personality = {28,  0,    0,    0,    0,    0,  0,    0,    1, 'z', 'P',
+                                                   'L', 'R',  0,    1,    0x78, 16, 7,    0x9B, 0, 1,   0,
+                                                   0,   0x1B, 0x1B, 0x0C, 7,    8,  0x90, 1,    0, 0};
+    const Case withPersonality[] = {
+        {"the common form with a personality", 0, {}, true},
+        {"a personality of 8 bytes", 18, {0x00}, false},
+        {"a data-relative personality", 18, {0x3B}, false},
+        {"augmentation data too short for its letters", 17, {6}, false},
+        {"augmentation zPL", 12, {0}, false},
+        {"a length too short for the form", 0, {16}, false},
+    };
+    auto expectCases = [](const std::vector<std::uint8_t>& record, const auto& cases) {
+        for (const Case& c : cases) {
+            std::vector<std::uint8_t> bytes = record;
+            std::copy(c.bytes.begin(), c.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(c.at));
+            const auto address = reinterpret_cast<std::uintptr_t>(bytes.data());
+            bool common = false;
+            EXPECT_EQ(commonCIEDiffers(address, address + bytes.size(), &common), "") << c.what;
+            EXPECT_EQ(common, c.common) << c.what;
+        }
+    };
+    expectCases(good, cases);
+    expectCases(personality, withPersonality);
 }
 
 TEST(CallFrameRows, MatchReadelfForTheCLibrary) {
