@@ -128,7 +128,7 @@ bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::ui
     if (!cie->initialKept) {
         bool dependsOnFDE = false;
         if (!computeDwarfInitialRules(kept.record, fde.pcBegin, &kept.initial, memory, kDwarfDialectELF,
-                                      &dependsOnFDE, &kept.initialRuled)) {
+                                      &dependsOnFDE, &kept.initialRuled, inPlace)) {
             return false;
         }
         cie->initialKept = !dependsOnFDE;
