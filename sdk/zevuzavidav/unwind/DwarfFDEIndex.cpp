@@ -117,24 +117,50 @@ bool findSegments(UnwindMemory* memory, std::uintptr_t base, bool permanent, std
         header.e_phentsize != sizeof(Elf64_Phdr) || header.e_phnum > kMaxProgramHeaders) {
         return false;
     }
-    Elf64_Phdr segments[kMaxProgramHeaders];
-    if (!readImageHeaders(memory, base, permanent, base + header.e_phoff, segments,
-                          header.e_phnum * sizeof(Elf64_Phdr))) {
+    const int count = header.e_phnum;
+    const std::uintptr_t at = base + header.e_phoff;
+    const std::size_t size = count * sizeof(Elf64_Phdr);
+    // In the page of the ELF header of an image that stays mapped, aligned, they are looked at where
+    // they lie rather than copied first.
+    Elf64_Phdr copies[kMaxProgramHeaders];
+    const Elf64_Phdr* segments = copies;
+    constexpr std::uintptr_t kPage = 4096;
+    const std::uintptr_t pageEnd = (base | (kPage - 1)) + 1;
+    if (permanent && at >= base && at < pageEnd && size <= pageEnd - at && at % alignof(Elf64_Phdr) == 0) {
+        segments = reinterpret_cast<const Elf64_Phdr*>(at);
+    } else if (!readImageHeaders(memory, base, permanent, at, copies, size)) {
         return false;
     }
-    // The image table's base is where its lowest segment was loaded.
+    // The image table's base is where its lowest segment was loaded. Loadable segments are listed by
+    // address, so the first is the lowest and one pass finds the segments; a list out of order, or
+    // one whose first address is the end of memory, is gone through again once that lowest is known.
+    const UnwindMemory::Range before[2] = {out->index, out->ehFrame};
     std::uint64_t lowest = ~0ULL;
-    for (int i = 0; i < header.e_phnum; ++i) {
-        if (segments[i].p_type == PT_LOAD && segments[i].p_vaddr < lowest) lowest = segments[i].p_vaddr;
-    }
-    for (int i = 0; i < header.e_phnum && lowest != ~0ULL; ++i) {
-        const Elf64_Phdr& segment = segments[i];
-        if (segment.p_type != PT_LOAD || (segment.p_flags & PF_R) == 0) continue;
+    bool inOrder = true;
+    auto take = [&](const Elf64_Phdr& segment) {
+        if ((segment.p_flags & PF_R) == 0) return;
         UnwindMemory::Range range{base + (segment.p_vaddr - lowest),
                                   base + (segment.p_vaddr - lowest) + segment.p_memsz};
-        if (range.high <= range.low) continue;
+        if (range.high <= range.low) return;
         if (range.holds(hdr, 1)) out->index = range;
         if (range.holds(ehFrame, 1)) out->ehFrame = range;
+    };
+    for (int i = 0; i < count && inOrder; ++i) {
+        const Elf64_Phdr& segment = segments[i];
+        if (segment.p_type != PT_LOAD) continue;
+        if (lowest == ~0ULL) lowest = segment.p_vaddr;
+        inOrder = segment.p_vaddr >= lowest && lowest != ~0ULL;
+        if (inOrder) take(segment);
+    }
+    if (!inOrder) {
+        out->index = before[0];
+        out->ehFrame = before[1];
+        for (int i = 0; i < count; ++i) {
+            if (segments[i].p_type == PT_LOAD && segments[i].p_vaddr < lowest) lowest = segments[i].p_vaddr;
+        }
+        for (int i = 0; i < count && lowest != ~0ULL; ++i) {
+            if (segments[i].p_type == PT_LOAD) take(segments[i]);
+        }
     }
     return out->index.high != 0 && out->ehFrame.high != 0;
 }

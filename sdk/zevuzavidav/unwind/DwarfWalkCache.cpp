@@ -23,7 +23,8 @@ DwarfWalkCache::CIE* cieAt(DwarfWalkCache* cache, std::uintptr_t address, std::u
         slot.initialKept = true;
     } else {
         ZEVDwarfCIERecord& record = slot.kept.record;
-        if (!usableDwarfCIE(record, ZEVDwarfParseCIERecord(&record, address, end, memory, false)))
+        if (!(inPlace && readCommonDwarfCIE(&record, address, end)) &&
+            !usableDwarfCIE(record, ZEVDwarfParseCIERecord(&record, address, end, memory, false)))
             return nullptr;
         slot.kept.recordEnd = record.instructions + record.instructionsLength;
         slot.initialKept = false;
@@ -127,7 +128,7 @@ bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::ui
     if (!cie->initialKept) {
         bool dependsOnFDE = false;
         if (!computeDwarfInitialRules(kept.record, fde.pcBegin, &kept.initial, memory, kDwarfDialectELF,
-                                      &dependsOnFDE, &kept.initialRuled)) {
+                                      &dependsOnFDE, &kept.initialRuled, inPlace)) {
             return false;
         }
         cie->initialKept = !dependsOnFDE;

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 
+#include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
 
@@ -109,6 +110,67 @@ bool ZEVDwarfParseCIERecord(ZEVDwarfCIERecord* cie, std::uintptr_t address, std:
     cie->instructions = cursor.at;
     cie->instructionsLength = recordEnd - cursor.at;
     return !cursor.failed;
+}
+
+bool zevuzavidav::readCommonDwarfCIE(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end) {
+    // id, version, "zR", code and data alignment, return register, data length, encoding
+    constexpr std::uint32_t kLeast = 4 + 1 + 3 + 1 + 1 + 1 + 1 + 1;
+    if (darwin::isNullAddress(address) || end < address || end - address < 4 + kLeast) return false;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(address);
+    std::uint32_t length = 0;
+    std::uint32_t id = 0;
+    std::memcpy(&length, bytes, sizeof length);
+    std::memcpy(&id, bytes + 4, sizeof id);
+    const std::uint8_t version = bytes[8];
+    if (length < kLeast || length == 0xFFFFFFFFU || length > end - address - 4 || id != 0 ||
+        (version != 1 && version != 3) || bytes[9] != 'z') {
+        return false;
+    }
+    // "zR", or "zPLR" as C++ code has it: where the alignments start, and the augmentation data's least
+    // length.
+    const bool personality = bytes[10] == 'P';
+    if (personality ? std::memcmp(bytes + 11, "LR", 3) != 0 : bytes[10] != 'R' || bytes[11] != 0)
+        return false;
+    const std::uint32_t fields = personality ? 14 : 12;
+    const std::uint32_t least = personality ? 7 : 1;
+    if (4 + length < fields + 4 + least) return false;
+    const std::uint8_t codeAlignment = bytes[fields];
+    const std::uint8_t dataAlignment = bytes[fields + 1];
+    const std::uint8_t returnAddressRegister = bytes[fields + 2];
+    const std::uint8_t dataLength = bytes[fields + 3];
+    const std::uint32_t data = fields + 4; // from the record's start
+    if (codeAlignment >= 0x80 || dataAlignment >= 0x80 || (version == 3 && returnAddressRegister >= 0x80) ||
+        dataLength < least || dataLength >= 0x80 || data + dataLength > 4 + length) {
+        return false;
+    }
+    std::memset(cie, 0, sizeof *cie);
+    if (personality) {
+        // Its pointer is 4 bytes, absolute or from where it lies; an indirect one is not followed.
+        const std::uint8_t encoding = bytes[data];
+        const std::uint8_t format = encoding & 0x0F;
+        const std::uint8_t application = encoding & 0x70;
+        if ((format != 0x03 && format != 0x0B) || (application != 0 && application != 0x10)) return false;
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, bytes + data + 1, sizeof bits);
+        std::uint64_t value =
+            format == 0x0B ? static_cast<std::uint64_t>(static_cast<std::int32_t>(bits)) : bits;
+        if (application == 0x10) value += address + data + 1;
+        if (value == kDwarfInvalidAddress) return false;
+        cie->personalityEncoding = encoding;
+        cie->personality = value;
+        cie->lsdaEncoding = bytes[data + 5];
+    }
+    cie->length = length;
+    cie->version = version;
+    cie->augmentation = address + 9;
+    cie->codeAlignment = codeAlignment;
+    cie->dataAlignment = dataAlignment >= 0x40 ? dataAlignment - 0x80 : dataAlignment;
+    cie->returnAddressRegister = returnAddressRegister;
+    cie->augmentationData = true;
+    cie->fdePointerEncoding = bytes[data + least - 1];
+    cie->instructions = address + data + dataLength;
+    cie->instructionsLength = 4 + length - (data + dataLength);
+    return true;
 }
 
 bool zevuzavidav::readDwarfFDEHead(ZEVDwarfFDERecord* fde, std::uintptr_t address, std::uintptr_t end,

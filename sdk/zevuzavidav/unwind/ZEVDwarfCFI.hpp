@@ -65,6 +65,12 @@ bool readDwarfFDEHead(ZEVDwarfFDERecord* fde, std::uintptr_t address, std::uintp
                       UnwindMemory* memory, std::uintptr_t start, DwarfFDEHead* head, bool inPlace = false);
 bool readDwarfFDEBody(ZEVDwarfFDERecord* fde, const ZEVDwarfCIERecord& cie, const DwarfFDEHead& head,
                       UnwindMemory* memory);
+// A CIE of the form nearly every one takes (a 32-bit length, id 0, augmentation "zR" or "zPLR", one-byte
+// alignments and return register, short augmentation data, a 4-byte personality) read in one pass
+// from its bytes, which the caller knows are read in place up to `end`: it gives what ZEVDwarfParseCIERecord
+// gives without resolving the personality. False for any other record, or one that reader would refuse: it is
+// left to that reader.
+bool readCommonDwarfCIE(ZEVDwarfCIERecord* cie, std::uintptr_t address, std::uintptr_t end);
 // Whether an FDE may use a CIE that ZEVDwarfParseCIERecord gave `parsed` for (with the reader's lines).
 bool usableDwarfCIE(const ZEVDwarfCIERecord& cie, bool parsed);
 } // namespace zevuzavidav

@@ -540,11 +540,11 @@ bool ZEVDwarfInstructionsEnumerate(std::uintptr_t instructions, std::uint64_t le
 bool zevuzavidav::computeDwarfInitialRules(const ZEVDwarfCIERecord& cie, std::uint64_t pcBegin,
                                            ZEVDwarfRegisterRules* initial, UnwindMemory* memory,
                                            const DwarfDialect& dialect, bool* dependsOnFDE,
-                                           std::uint64_t* ruled) {
+                                           std::uint64_t* ruled, bool inPlace) {
     std::memset(initial, 0, sizeof *initial);
     BlockRun run;
     if (!runBlock(cie.instructions, cie.instructionsLength, &cie, initial, nullptr, pcBegin, INT64_MAX,
-                  memory, dialect, &run)) {
+                  memory, dialect, &run, inPlace)) {
         ZEVSDKLog("%s: Error: Unable to run CIE instructions\n", "ZEVDwarfUnwindComputeRegisters");
         return false;
     }

@@ -107,11 +107,12 @@ bool computeDwarfRules(const ZEVDwarfCFIRecord* cfi, std::uint64_t pc, ZEVDwarfR
 //
 // The rules of the CIE's initial instructions for an FDE beginning at `pcBegin`; `dependsOnFDE`, when
 // given, is set when they hold for that FDE only (they ran a DW_CFA_set_loc, which is checked against
-// the pc begin). `ruled`, when given, receives the registers they rule.
+// the pc begin). `ruled`, when given, receives the registers they rule. `inPlace`: the caller knows the
+// CIE's instructions are read in place.
 bool computeDwarfInitialRules(const ZEVDwarfCIERecord& cie, std::uint64_t pcBegin,
                               ZEVDwarfRegisterRules* initial, UnwindMemory* memory,
-                              const DwarfDialect& dialect, bool* dependsOnFDE,
-                              std::uint64_t* ruled = nullptr);
+                              const DwarfDialect& dialect, bool* dependsOnFDE, std::uint64_t* ruled = nullptr,
+                              bool inPlace = false);
 // The rules at `pc` from the CIE's `initial` rules and the FDE's instructions. `ruled`, when given,
 // holds the registers the initial rules rule and receives those of the result. `inPlace`: the caller
 // knows the FDE's instructions are read in place. `trackedOnly`: the caller looks only at the

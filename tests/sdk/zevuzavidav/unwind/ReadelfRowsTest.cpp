@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -386,6 +388,111 @@ void expectSameRowsAsReadelf(const std::string& name, std::size_t leastFdes) {
     EXPECT_GT(comparison.rows, 2 * comparison.fdes) << image.path;
     ::testing::Test::RecordProperty("fdes", std::to_string(comparison.fdes));
     ::testing::Test::RecordProperty("rows", std::to_string(comparison.rows));
+}
+
+// What the one-pass CIE read gave differs from what the general reader gave, or is "" when they agree.
+std::string commonCIEDiffers(std::uintptr_t address, std::uintptr_t end, bool* common) {
+    ZEVDwarfCIERecord general;
+    ZEVDwarfCIERecord quick;
+    const bool parsed = ZEVDwarfParseCIERecord(&general, address, end, nullptr, false);
+    *common = readCommonDwarfCIE(&quick, address, end);
+    if (!*common) return "";
+    if (!parsed) return "taken by the one-pass read only";
+    auto fields = [](const ZEVDwarfCIERecord& c) {
+        return std::make_tuple(c.length, c.version, c.augmentation, c.fdePointerEncoding, c.lsdaEncoding,
+                               c.personalityEncoding, c.personality, c.codeAlignment, c.dataAlignment,
+                               c.returnAddressRegister, c.signalFrame, c.augmentationData,
+                               c.instructionsLength, c.instructions);
+    };
+    return fields(general) == fields(quick) ? "" : "read otherwise";
+}
+
+// Every CIE of an image read in one pass, where it takes that form, gives what the general reader gives.
+void expectCommonCIEsReadAlike(const std::string& name) {
+    const LoadedImage image = loadedImage(name);
+    ASSERT_NE(image.header, 0u) << "no loaded image " << name << " with an .eh_frame_hdr";
+    UnwindMemory memory;
+    initUnwindMemory(&memory);
+    DwarfFDEIndex index;
+    ASSERT_TRUE(initDwarfFDEIndex(&index, image.base, image.header, &memory));
+    ASSERT_NE(index.ehFrameEnd, 0u);
+    std::size_t cies = 0, common = 0;
+    for (std::uintptr_t at = index.ehFrame; index.ehFrameEnd - at >= 8;) {
+        std::uint32_t length = 0, id = 0;
+        std::memcpy(&length, reinterpret_cast<const void*>(at), 4);
+        std::memcpy(&id, reinterpret_cast<const void*>(at + 4), 4);
+        if (length == 0 || length == 0xFFFFFFFFU) break;
+        if (id == 0) {
+            ++cies;
+            bool taken = false;
+            EXPECT_EQ(commonCIEDiffers(at, index.ehFrameEnd, &taken), "") << image.path << " CIE at " << at;
+            common += taken ? 1 : 0;
+        }
+        at += 4 + static_cast<std::uintptr_t>(length);
+    }
+    EXPECT_GT(cies, 0u) << image.path;
+    EXPECT_GT(common, 0u) << image.path;
+}
+
+TEST(CommonCIERead, AgreesWithTheGeneralReaderOnEveryCIEOfTheLibrariesAndThisProgram) {
+    expectCommonCIEsReadAlike("libc.so");
+    expectCommonCIEsReadAlike("libstdc++.so");
+    expectCommonCIEsReadAlike("");
+}
+
+TEST(CommonCIERead, TakesOnlyWhatTheGeneralReaderTakesAlike) {
+    // length, id, version 1, "zR", code 1, data -8, return register 16, 1 byte of data, the encoding,
+    // then DW_CFA_def_cfa rsp+8, DW_CFA_offset r16 at cfa-8.
+    const std::vector<std::uint8_t> good = {20, 0,    0,  0, 0,    0,    0, 0, 1,    'z', 'R', 0,
+                                            1,  0x78, 16, 1, 0x1B, 0x0C, 7, 8, 0x90, 1,   0,   0};
+    struct Case {
+        const char* what;
+        std::size_t at;
+        std::vector<std::uint8_t> bytes;
+        bool common;
+    };
+    const Case cases[] = {
+        {"the common form", 0, {}, true},
+        {"version 3", 8, {3}, true},
+        {"version 3, a return register of two bytes", 8, {3, 'z', 'R', 0, 1, 0x78, 0x90, 0x01}, false},
+        {"version 2", 8, {2}, false},
+        {"an id that is no CIE's", 4, {1}, false},
+        {"a 64-bit length", 0, {0xFF, 0xFF, 0xFF, 0xFF}, false},
+        {"a length past the section", 0, {21}, false},
+        {"a length too short for the form", 0, {12}, false},
+        {"no length", 0, {0}, false},
+        {"augmentation zP", 10, {'P'}, false},
+        {"augmentation zRS", 11, {'S'}, false},
+        {"a code alignment of two bytes", 12, {0x81}, false},
+        {"a data alignment of two bytes", 13, {0xF8}, false},
+        {"no augmentation data", 15, {0}, false},
+        {"augmentation data past the record", 15, {9}, false},
+        {"augmentation data to the record's end", 15, {8}, true},
+    };
+    // The same with "zPLR": an indirect pc-relative personality, then the LSDA's and FDEs' encodings.
+    const std::vector<std::uint8_t> personality = {28,  0,    0,    0,    0,    0,  0,    0,    1, 'z', 'P',
+                                                   'L', 'R',  0,    1,    0x78, 16, 7,    0x9B, 0, 1,   0,
+                                                   0,   0x1B, 0x1B, 0x0C, 7,    8,  0x90, 1,    0, 0};
+    const Case withPersonality[] = {
+        {"the common form with a personality", 0, {}, true},
+        {"a personality of 8 bytes", 18, {0x00}, false},
+        {"a data-relative personality", 18, {0x3B}, false},
+        {"augmentation data too short for its letters", 17, {6}, false},
+        {"augmentation zPL", 12, {0}, false},
+        {"a length too short for the form", 0, {16}, false},
+    };
+    auto expectCases = [](const std::vector<std::uint8_t>& record, const auto& cases) {
+        for (const Case& c : cases) {
+            std::vector<std::uint8_t> bytes = record;
+            std::copy(c.bytes.begin(), c.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(c.at));
+            const auto address = reinterpret_cast<std::uintptr_t>(bytes.data());
+            bool common = false;
+            EXPECT_EQ(commonCIEDiffers(address, address + bytes.size(), &common), "") << c.what;
+            EXPECT_EQ(common, c.common) << c.what;
+        }
+    };
+    expectCases(good, cases);
+    expectCases(personality, withPersonality);
 }
 
 TEST(CallFrameRows, MatchReadelfForTheCLibrary) {

@@ -474,6 +474,57 @@ TEST(Unwind, AWalkReadsAnFDEInPlaceOnlyWithinItsImage) {
     clearProvenDwarfImages();
 }
 
+// An index's segment is found by where it lies from the image's lowest loadable segment, whatever
+// order the program headers list them in.
+TEST(Unwind, AnIndexIsProvenInTheSegmentThatHoldsItByTheLowestSegment) {
+    constexpr std::size_t kSize = 512, kHeader = 192, kEhFrame = 256;
+    struct Case {
+        const char* what;
+        std::vector<Elf64_Phdr> segments;
+        bool proven;
+    };
+    const Case cases[] = {
+        {"one readable segment", {{PT_LOAD, PF_R, 0, 0, 0, 0, kSize, 0}}, true},
+        {"one loaded above address 0", {{PT_LOAD, PF_R, 0, 0x1000, 0, 0, kSize, 0}}, true},
+        {"a higher one listed first",
+         {{PT_LOAD, PF_X, 0, 0x10000, 0, 0, 16, 0}, {PT_LOAD, PF_R, 0, 0, 0, 0, kSize, 0}},
+         true},
+        {"a lower one listed after",
+         {{PT_LOAD, PF_R, 0, 0x1000, 0, 0, kSize, 0}, {PT_LOAD, PF_X, 0, 0, 0, 0, 16, 0}},
+         false},
+        {"a first one at the end of memory",
+         {{PT_LOAD, 0, 0, ~0ULL, 0, 0, 0, 0},
+          {PT_DYNAMIC, PF_R, 0, 0, 0, 0, 8, 0},
+          {PT_LOAD, PF_R, 0, 0, 0, 0, kSize, 0}},
+         true},
+        {"a segment no one may read", {{PT_LOAD, PF_X, 0, 0, 0, 0, kSize, 0}}, false},
+    };
+    for (const Case& c : cases) {
+        alignas(64) std::uint8_t image[kSize] = {};
+        Elf64_Ehdr elf{};
+        std::memcpy(elf.e_ident, ELFMAG, SELFMAG);
+        elf.e_ident[EI_CLASS] = ELFCLASS64;
+        elf.e_phoff = sizeof elf;
+        elf.e_phentsize = sizeof(Elf64_Phdr);
+        elf.e_phnum = static_cast<Elf64_Half>(c.segments.size());
+        std::memcpy(image, &elf, sizeof elf);
+        std::memcpy(image + sizeof elf, c.segments.data(), c.segments.size() * sizeof(Elf64_Phdr));
+        const std::uint8_t header[] = {1, 0x1B, 0x03, 0x3B};
+        std::memcpy(image + kHeader, header, sizeof header);
+        const std::int32_t words[] = {static_cast<std::int32_t>(kEhFrame - (kHeader + 4)), 1};
+        std::memcpy(image + kHeader + 4, words, sizeof words);
+        clearProvenDwarfImages();
+        UnwindMemory memory;
+        initUnwindMemory(&memory);
+        DwarfFDEIndex index;
+        const auto base = reinterpret_cast<std::uintptr_t>(image);
+        ASSERT_TRUE(initDwarfFDEIndex(&index, base, base + kHeader, &memory)) << c.what;
+        EXPECT_EQ(index.ehFrame, base + kEhFrame) << c.what;
+        EXPECT_EQ(index.ehFrameEnd, c.proven ? base + kSize : 0) << c.what;
+    }
+    clearProvenDwarfImages();
+}
+
 // A walk's input: rip, rsp and rbp, the control word, then a frame-pointer chain of `links` records
 // in the input itself, each returning to an address outside it.
 unwindfuzz::Bytes framePointerChain(std::size_t links, std::mt19937& random) {
