@@ -92,14 +92,19 @@ class ProvenImages {
 
 ProvenImages provenImages;
 
-// Reads `size` bytes at `address` of the image whose ELF header is at `base`. An image that stays mapped
-// keeps the page of its ELF header mapped (its lowest segment starts there): what lies in that page is
-// read in place. Anything else goes through checked copies.
-bool readImageHeaders(UnwindMemory* memory, std::uintptr_t base, bool permanent, std::uintptr_t address,
-                      void* out, std::size_t size) {
+// An image that stays mapped keeps the page of its ELF header mapped (its lowest segment starts
+// there): whether `size` bytes at `address` lie in that page, and so can be read in place.
+bool inHeaderPage(std::uintptr_t base, bool permanent, std::uintptr_t address, std::size_t size) {
     constexpr std::uintptr_t kPage = 4096;
     const std::uintptr_t pageEnd = (base | (kPage - 1)) + 1;
-    if (permanent && address >= base && address < pageEnd && size <= pageEnd - address) {
+    return permanent && address >= base && address < pageEnd && size <= pageEnd - address;
+}
+
+// Reads `size` bytes at `address` of the image whose ELF header is at `base`: in place within the
+// header's page of an image that stays mapped, else through checked copies.
+bool readImageHeaders(UnwindMemory* memory, std::uintptr_t base, bool permanent, std::uintptr_t address,
+                      void* out, std::size_t size) {
+    if (inHeaderPage(base, permanent, address, size)) {
         std::memcpy(out, reinterpret_cast<const void*>(address), size);
         return true;
     }
@@ -124,9 +129,7 @@ bool findSegments(UnwindMemory* memory, std::uintptr_t base, bool permanent, std
     // they lie rather than copied first.
     Elf64_Phdr copies[kMaxProgramHeaders];
     const Elf64_Phdr* segments = copies;
-    constexpr std::uintptr_t kPage = 4096;
-    const std::uintptr_t pageEnd = (base | (kPage - 1)) + 1;
-    if (permanent && at >= base && at < pageEnd && size <= pageEnd - at && at % alignof(Elf64_Phdr) == 0) {
+    if (inHeaderPage(base, permanent, at, size) && at % alignof(Elf64_Phdr) == 0) {
         segments = reinterpret_cast<const Elf64_Phdr*>(at);
     } else if (!readImageHeaders(memory, base, permanent, at, copies, size)) {
         return false;
