@@ -35,7 +35,8 @@ bool running(pid_t pid) {
 [[noreturn]] void playTheKilledTest() {
     velotest::TempFolder folder("velo-doomed");
     velotest::Tmux tmux("velo-doomed-tmux");
-    tmux.start("sleep 600");
+    // A program that runs until it is killed: cat on the terminal waits for input that never comes.
+    tmux.start("cat");
     tmux.waitFor("");
     std::printf("folder: %s\nsocket: %s\nserver: %s\npane: %s\nready: yes\n", folder.string().c_str(),
                 tmux.format("#{socket_path}").c_str(), tmux.format("#{pid}").c_str(),
