@@ -2,6 +2,7 @@
 
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfCursor.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfPackedRule.hpp"
 
 #include <cstring>
 
@@ -31,6 +32,7 @@ DwarfWalkCache::CIE* cieAt(DwarfWalkCache* cache, std::uintptr_t address, std::u
     }
     cache->nextCIE = (cache->nextCIE + 1) % DwarfWalkCache::kCIEs;
     slot.address = address;
+    slot.slotsRead = false;
     return &slot;
 }
 
@@ -98,9 +100,17 @@ void initDwarfWalkCache(DwarfWalkCache* cache) {
         cie.address = 0;
 }
 
-bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::uintptr_t base,
-                              std::uint64_t pc, ZEVDwarfRegisterRules* rules, bool* signalFrame,
-                              std::uint64_t* ruled, UnwindMemory* memory) {
+namespace {
+
+// The FDE a walk's step finds for its pc, and its CIE with the initial rules that hold for the FDE.
+struct WalkFDE {
+    ZEVDwarfFDERecord fde;
+    DwarfWalkCache::CIE* cie;
+    bool inPlace; // the FDE's instructions are read in place
+};
+
+bool findFDEForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::uintptr_t base, std::uint64_t pc,
+                    UnwindMemory* memory, WalkFDE* out) {
     if (!cache->indexKnown || cache->indexHeader != hdr || cache->indexBase != base) {
         cache->indexKnown = true;
         cache->indexHeader = hdr;
@@ -113,7 +123,7 @@ bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::ui
     // The index found the FDE within .eh_frame: when the segment holding .eh_frame is proven, the FDE
     // and its instructions lie in it, up to the end of the reads it allows.
     const bool inPlace = cache->index.ehFrameEnd > address;
-    ZEVDwarfFDERecord fde;
+    ZEVDwarfFDERecord& fde = out->fde;
     DwarfFDEHead head;
     if (!(inPlace && quickFDEHead(address, end, cache->index.ehFrame, &fde, &head)) &&
         !readDwarfFDEHead(&fde, address, end, memory, cache->index.ehFrame, &head, inPlace)) {
@@ -132,12 +142,42 @@ bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::ui
             return false;
         }
         cie->initialKept = !dependsOnFDE;
+        cie->slotsRead = false;
         if (cie->initialKept && inPlace) keepDwarfCIE(head.cie, kept);
     }
+    out->cie = cie;
+    out->inPlace = inPlace;
+    return true;
+}
+
+} // namespace
+
+bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::uintptr_t base,
+                              std::uint64_t pc, ZEVDwarfRegisterRules* rules, bool* signalFrame,
+                              std::uint64_t* ruled, UnwindMemory* memory) {
+    WalkFDE found;
+    if (!findFDEForWalk(cache, hdr, base, pc, memory, &found)) return false;
+    const DwarfKeptCIE& kept = found.cie->kept;
     *signalFrame = kept.record.signalFrame;
     *ruled = kept.initialRuled;
-    return computeDwarfRulesFromInitial(fde, kept.record, kept.initial, pc, rules, memory, kDwarfDialectELF,
-                                        ruled, inPlace, true);
+    return computeDwarfRulesFromInitial(found.fde, kept.record, kept.initial, pc, rules, memory,
+                                        kDwarfDialectELF, ruled, found.inPlace, true);
+}
+
+DwarfWalkRule packedDwarfRuleForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::uintptr_t base,
+                                     std::uint64_t pc, std::uint64_t* packed, UnwindMemory* memory) {
+    WalkFDE found;
+    if (!findFDEForWalk(cache, hdr, base, pc, memory, &found)) return DwarfWalkRule::failed;
+    DwarfWalkCache::CIE& cie = *found.cie;
+    if (!cie.slotsRead) {
+        cie.slotsUsable =
+            unwindRuleSlotsFromRules(cie.kept.initial, cie.kept.initialRuled, &cie.initialSlots);
+        cie.slotsRead = true;
+    }
+    return found.inPlace && cie.slotsUsable &&
+                   packedRuleFromInstructions(found.fde, cie.kept.record, cie.initialSlots, pc, packed)
+               ? DwarfWalkRule::packed
+               : DwarfWalkRule::declined;
 }
 
 } // namespace zevuzavidav

@@ -15,6 +15,7 @@
 #include "sdk/zevuzavidav/unwind/DwarfCIETable.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindMemory.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 
@@ -28,6 +29,10 @@ struct DwarfWalkCache {
         std::uintptr_t address; // 0: the slot holds nothing
         bool initialKept;       // `kept.initial` holds for every FDE of the CIE
         DwarfKeptCIE kept;
+        // The slots of `kept.initial` when `slotsRead`, if they have any (`slotsUsable`).
+        bool slotsRead;
+        bool slotsUsable;
+        UnwindRuleSlots initialSlots;
     };
 
     bool imageKnown;
@@ -63,5 +68,18 @@ inline void keepWalkImage(DwarfWalkCache* cache, const BinaryImageNodeCopy& imag
 bool computeDwarfRulesForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::uintptr_t base,
                               std::uint64_t pc, ZEVDwarfRegisterRules* rules, bool* signalFrame,
                               std::uint64_t* ruled, UnwindMemory* memory);
+
+// What packedDwarfRuleForWalk found.
+enum class DwarfWalkRule {
+    failed,   // computeDwarfRulesForWalk fails too
+    packed,   // the rule, packed
+    declined, // the frame is left to computeDwarfRulesForWalk
+};
+// The same frame's rule in the form the frame-rule cache keeps (PackedUnwindFrameRule::pack, without
+// its check), read straight from the FDE's instructions: what packedUnwindRuleFromRules gives for the
+// rules computeDwarfRulesForWalk gives, or `declined` when the rule, or the FDE's instructions, take
+// another form.
+DwarfWalkRule packedDwarfRuleForWalk(DwarfWalkCache* cache, std::uintptr_t hdr, std::uintptr_t base,
+                                     std::uint64_t pc, std::uint64_t* packed, UnwindMemory* memory);
 
 } // namespace zevuzavidav

@@ -30,30 +30,55 @@ constexpr std::uint64_t kLeftAlone =
 // below the return address's word, within kMaxSlot words).
 int slotOf(const DwarfRule& rule) {
     if (rule.kind == kDwarfRuleUnchanged || rule.kind == kDwarfRuleUndefined) return 0;
-    const std::uint64_t below = 0 - static_cast<std::uint64_t>(rule.value); // bytes below the CFA
-    if (rule.kind != kDwarfRuleOffset || (below & 7) != 0 || below - 16 > 8 * (UnwindFrameRule::kMaxSlot - 2))
-        return -1;
-    return static_cast<int>(below / 8);
+    return rule.kind == kDwarfRuleOffset ? unwindRuleSlotOfOffset(rule.value) : -1;
 }
 
 } // namespace
 
-bool packedUnwindRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, std::uint64_t ruled,
-                               std::uint64_t* out) {
-    // A signal frame's pc is exact, not a return address: such frames keep the full step.
-    if (signalFrame || rules.cfaExpression != 0 || rules.cfaOffset < 0 || rules.cfaOffset % 8 != 0 ||
-        rules.cfaOffset >= std::int64_t{1} << (Packed::kOffsetBits + 3)) {
+bool packUnwindRuleSlots(const UnwindRuleSlots& rule, std::uint64_t* out) {
+    if (rule.cfaOffset < 0 || rule.cfaOffset % 8 != 0 ||
+        rule.cfaOffset >= std::int64_t{1} << (Packed::kOffsetBits + 3)) {
         return false;
     }
-    const bool fromFramePointer = rules.cfaRegister == kFramePointer;
-    if (!fromFramePointer && rules.cfaRegister != kStackPointer) return false;
-    if ((ruled >> kReturnAddress & 1) == 0) return false; // the return address left unchanged
-    const DwarfRule& returnAddress = rules.registers[kReturnAddress];
-    const bool outermost = returnAddress.kind == kDwarfRuleUndefined;
-    if (!outermost && (returnAddress.kind != kDwarfRuleOffset || returnAddress.value != -8)) return false;
-    std::uint64_t packed = static_cast<std::uint64_t>(rules.cfaOffset) / 8 |
+    const bool fromFramePointer = rule.cfaRegister == kFramePointer;
+    if (!fromFramePointer && rule.cfaRegister != kStackPointer) return false;
+    const std::uint8_t returnAddress = rule.slots[UnwindRuleSlots::kReturnAddress];
+    const bool outermost = returnAddress == UnwindRuleSlots::kUndefinedReturn;
+    if (!outermost && returnAddress != 1) return false;
+    // A slot is 0 (not saved) or 2 to kMaxSlot: below the return address's word, within the span.
+    auto usable = [](unsigned slot) { return slot - 2 <= UnwindFrameRule::kMaxSlot - 2; };
+    const unsigned framePointerSlot = rule.slots[UnwindRuleSlots::kFramePointer];
+    if (framePointerSlot != 0 && !usable(framePointerSlot)) return false;
+    std::uint64_t packed = static_cast<std::uint64_t>(rule.cfaOffset) / 8 |
                            std::uint64_t{fromFramePointer && !outermost} << Packed::kFromFramePointerBit |
                            std::uint64_t{outermost} << Packed::kOutermostBit;
+    unsigned span = framePointerSlot > 1 ? framePointerSlot : 1;
+    for (int role = 0; role < Packed::kOthers; ++role) {
+        const unsigned slot = rule.slots[role];
+        if (slot == 0) continue;
+        if (!usable(slot)) return false;
+        span = slot > span ? slot : span;
+        packed |= (1ULL << role) << Packed::kOthersMaskShift |
+                  std::uint64_t{slot} << (Packed::kOthersShift + role * Packed::kSlotBits);
+    }
+    *out = packed | std::uint64_t{span - 1} << Packed::kSpanShift |
+           std::uint64_t{Packed::framePointerIndexOf(framePointerSlot)} << Packed::kFramePointerShift;
+    return true;
+}
+
+bool unwindRuleSlotsFromRules(const ZEVDwarfRegisterRules& rules, std::uint64_t ruled, UnwindRuleSlots* out) {
+    if (rules.cfaExpression != 0) return false;
+    *out = UnwindRuleSlots{rules.cfaRegister, rules.cfaOffset, {}};
+    if (ruled >> kReturnAddress & 1) {
+        const DwarfRule& returnAddress = rules.registers[kReturnAddress];
+        if (returnAddress.kind == kDwarfRuleUndefined) {
+            out->slots[UnwindRuleSlots::kReturnAddress] = UnwindRuleSlots::kUndefinedReturn;
+        } else if (returnAddress.kind == kDwarfRuleOffset && returnAddress.value == -8) {
+            out->slots[UnwindRuleSlots::kReturnAddress] = 1;
+        } else if (returnAddress.kind != kDwarfRuleUnchanged) {
+            return false;
+        }
+    }
     // The registers a call may clobber are left alone (their rules are never applied), but only
     // when the rules do not say where they were saved; the stack pointer has only the CFA's rule.
     for (std::uint64_t left = ruled & kLeftAlone; left != 0; left &= left - 1) {
@@ -63,27 +88,24 @@ bool packedUnwindRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFr
             return false;
     }
     // Each callee-saved register is unchanged or saved below the return address's word (CFA - 8).
-    unsigned span = 1;
-    unsigned framePointerIndex = Packed::kReturnAddressIndex;
-    if (ruled >> kFramePointer & 1) {
-        const int slot = slotOf(rules.registers[kFramePointer]);
-        if (slot < 0) return false;
-        span = slot > 1 ? static_cast<unsigned>(slot) : span;
-        framePointerIndex = Packed::framePointerIndexOf(static_cast<unsigned>(slot));
-    }
+    auto slotFor = [&](int reg, int role) {
+        if ((ruled >> reg & 1) == 0) return true;
+        const int slot = slotOf(rules.registers[reg]);
+        out->slots[role] = static_cast<std::uint8_t>(slot);
+        return slot >= 0;
+    };
+    if (!slotFor(kFramePointer, UnwindRuleSlots::kFramePointer)) return false;
     for (int role = 0; role < Packed::kOthers; ++role) {
-        if ((ruled >> kOthers[role] & 1) == 0) continue;
-        const int slot = slotOf(rules.registers[kOthers[role]]);
-        if (slot < 0) return false;
-        if (slot == 0) continue;
-        const auto at = static_cast<unsigned>(slot);
-        span = at > span ? at : span;
-        packed |= (1ULL << role) << Packed::kOthersMaskShift |
-                  std::uint64_t{at} << (Packed::kOthersShift + role * Packed::kSlotBits);
+        if (!slotFor(kOthers[role], role)) return false;
     }
-    *out = packed | std::uint64_t{span - 1} << Packed::kSpanShift |
-           std::uint64_t{framePointerIndex} << Packed::kFramePointerShift;
     return true;
+}
+
+bool packedUnwindRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, std::uint64_t ruled,
+                               std::uint64_t* out) {
+    // A signal frame's pc is exact, not a return address: such frames keep the full step.
+    UnwindRuleSlots slots;
+    return !signalFrame && unwindRuleSlotsFromRules(rules, ruled, &slots) && packUnwindRuleSlots(slots, out);
 }
 
 bool unwindFrameRuleFromRules(const ZEVDwarfRegisterRules& rules, bool signalFrame, UnwindFrameRule* out,

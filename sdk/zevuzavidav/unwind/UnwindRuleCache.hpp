@@ -94,6 +94,36 @@ static_assert(PackedUnwindFrameRule::kOthersShift + PackedUnwindFrameRule::kOthe
                   PackedUnwindFrameRule::kCheckShift,
               "the check takes the top 5 bits");
 
+// A frame's rule as a walk restores it, before it is packed: the CFA's register (a DWARF number) and
+// offset, and a slot for each of rbx, r12..r15 (in the packed rule's order), rbp and the return address.
+// A callee-saved register's slot is n when it is saved at CFA - 8n (2 to UnwindFrameRule::kMaxSlot),
+// 0 when it is left as it is; the return address's is 1 (at CFA - 8), kUndefinedReturn (the outermost
+// frame) or 0 (left unchanged, which no kept rule can step).
+struct UnwindRuleSlots {
+    static constexpr int kFramePointer = PackedUnwindFrameRule::kOthers;
+    static constexpr int kReturnAddress = kFramePointer + 1;
+    static constexpr std::uint8_t kUndefinedReturn = 0xFF;
+
+    std::uint64_t cfaRegister;
+    std::int64_t cfaOffset;
+    std::uint8_t slots[kReturnAddress + 1];
+};
+// The slot of a callee-saved register saved at CFA + `offset`: n for CFA - 8n, from 2 (below the
+// return address's word) to UnwindFrameRule::kMaxSlot; -1 anywhere else.
+inline int unwindRuleSlotOfOffset(std::int64_t offset) {
+    const std::uint64_t below = 0 - static_cast<std::uint64_t>(offset); // bytes below the CFA
+    if ((below & 7) != 0 || below - 16 > 8 * (UnwindFrameRule::kMaxSlot - 2)) return -1;
+    return static_cast<int>(below / 8);
+}
+// The slots of `rules` for the registers an x86_64 walk restores, `ruled` naming those that may have a
+// rule other than "unchanged" (see packedUnwindRuleFromRules); false when a rule takes a form no slot
+// holds (a CFA expression, a register a call may clobber or the stack pointer saved, a callee-saved
+// register kept elsewhere than below the return address, a return address elsewhere than at CFA - 8).
+bool unwindRuleSlotsFromRules(const ZEVDwarfRegisterRules& rules, std::uint64_t ruled, UnwindRuleSlots* out);
+// The slots packed (PackedUnwindFrameRule::pack, without its check); false when the CFA or the return
+// address takes a form a kept rule cannot hold.
+bool packUnwindRuleSlots(const UnwindRuleSlots& rule, std::uint64_t* packed);
+
 // The frame rule equal to `rules` for the registers an x86_64 walk restores; false when the rules take
 // another form. `ruled`: the registers that may have a rule other than "unchanged" (bit n: register n,
 // as computeDwarfRulesFromInitial gives them); the others are not looked at.

@@ -299,6 +299,20 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
                   reinterpret_cast<void*>(node.base));
         return false;
     }
+    // With the cache on, a rule of the common form is kept, and taken at once as the next walk will take
+    // it; most are read straight into the form the cache keeps. Any other, or one whose words cannot be
+    // read in one piece, is applied rule by rule.
+    DwarfWalkRule quick = DwarfWalkRule::declined;
+    std::uint64_t packed = 0;
+    if (context->useRuleCache) {
+        quick = packedDwarfRuleForWalk(&context->dwarf, node.eh_frame, node.base, lookup, &packed,
+                                       &context->memory);
+        if (quick == DwarfWalkRule::failed) return false;
+        if (quick == DwarfWalkRule::packed) {
+            storePackedUnwindRule(lookup, context->imageGeneration, packed);
+            if (stepWithRule(context, packed)) return true;
+        }
+    }
     ZEVDwarfRegisterRules rules;
     bool signalFrame = false;
     std::uint64_t ruled = 0;
@@ -306,10 +320,8 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
                                   &ruled, &context->memory)) {
         return false;
     }
-    // A rule of the common form is kept, and taken at once as the next walk will take it; any other,
-    // or one whose words cannot be read in one piece, is applied rule by rule.
-    std::uint64_t packed = 0;
-    if (context->useRuleCache && packedUnwindRuleFromRules(rules, signalFrame, ruled, &packed)) {
+    if (context->useRuleCache && quick == DwarfWalkRule::declined &&
+        packedUnwindRuleFromRules(rules, signalFrame, ruled, &packed)) {
         storePackedUnwindRule(lookup, context->imageGeneration, packed);
         if (stepWithRule(context, packed)) return true;
     }

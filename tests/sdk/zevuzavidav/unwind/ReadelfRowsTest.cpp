@@ -7,6 +7,7 @@
 #include "sdk/zevuzavidav/unwind/DwarfCIETable.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfWalkCache.hpp"
+#include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfCFI.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 
@@ -217,6 +218,8 @@ struct Comparison {
     std::size_t rows = 0;
     std::size_t mismatches = 0;
     std::vector<std::string> firstMismatches;
+    std::size_t packable = 0;      // rows whose rules the frame-rule cache can keep
+    std::size_t readInOnePass = 0; // of those, rows the one-pass reader took
 
     void mismatch(const std::string& what) {
         ++mismatches;
@@ -310,6 +313,18 @@ void compareRow(const ZEVDwarfCFIRecord& cfi, std::uint64_t pc, const Row& row, 
             comparison->mismatch("a walk's step left out register " + std::to_string(reg) + " at " +
                                  std::to_string(fde.offset));
     }
+    // The rule read in one pass, where the reader takes it, is the one those rules pack into.
+    std::uint64_t packed = 0, quick = 0;
+    const bool packable = packedUnwindRuleFromRules(rules, signalFrame, ruled, &packed);
+    const DwarfWalkRule read = packedDwarfRuleForWalk(walk, image.header, image.base, pc, &quick, memory);
+    comparison->packable += packable ? 1 : 0;
+    if (read == DwarfWalkRule::failed) {
+        comparison->mismatch("the one-pass reader found no FDE at " + std::to_string(fde.offset));
+    } else if (read == DwarfWalkRule::packed) {
+        ++comparison->readInOnePass;
+        if (!packable || quick != packed)
+            comparison->mismatch("the one-pass reader read another rule at " + std::to_string(fde.offset));
+    }
 }
 
 // Reads every FDE readelf lists through our parser and interpreter, and through the image's index.
@@ -386,8 +401,12 @@ void expectSameRowsAsReadelf(const std::string& name, std::size_t leastFdes) {
     // A readelf whose output this test no longer reads would otherwise pass with nothing compared.
     EXPECT_GE(comparison.fdes, leastFdes) << image.path << ": readelf's output was not read";
     EXPECT_GT(comparison.rows, 2 * comparison.fdes) << image.path;
+    // Nearly every row a walk keeps is read in one pass; the rest are forms compilers seldom write.
+    EXPECT_GE(comparison.readInOnePass, comparison.packable * 99 / 100) << image.path;
     ::testing::Test::RecordProperty("fdes", std::to_string(comparison.fdes));
     ::testing::Test::RecordProperty("rows", std::to_string(comparison.rows));
+    ::testing::Test::RecordProperty("kept", std::to_string(comparison.packable));
+    ::testing::Test::RecordProperty("read_in_one_pass", std::to_string(comparison.readInOnePass));
 }
 
 // What the one-pass CIE read gave differs from what the general reader gave, or is "" when they agree.

@@ -2,6 +2,7 @@
 
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/DwarfPackedRule.hpp"
 #include "sdk/zevuzavidav/unwind/UnwindRuleCache.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfInstructions.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVDwarfRegisters.hpp"
@@ -120,6 +121,30 @@ const char* stepHolds(const ZEVDwarfRegisterRules& rules, typename Registers::St
     return nullptr;
 }
 
+// The rule the one-pass reader reads at `pc` from `cfi`'s instructions (read in place), where it takes
+// one, is the one the interpreter's rules pack into.
+const char* onePassReadHolds(const ZEVDwarfCFIRecord& cfi, std::uint64_t pc, UnwindMemory* memory) {
+    ZEVDwarfRegisterRules initial;
+    bool dependsOnFDE = false;
+    std::uint64_t ruled = 0;
+    UnwindRuleSlots slots;
+    std::uint64_t quick = 0;
+    if (!computeDwarfInitialRules(cfi.cie, cfi.fde.pcBegin, &initial, memory, kDwarfDialectELF, &dependsOnFDE,
+                                  &ruled) ||
+        !unwindRuleSlotsFromRules(initial, ruled, &slots) ||
+        !packedRuleFromInstructions(cfi.fde, cfi.cie, slots, pc, &quick)) {
+        return nullptr;
+    }
+    ZEVDwarfRegisterRules rules;
+    std::uint64_t packed = 0;
+    if (!computeDwarfRulesFromInitial(cfi.fde, cfi.cie, initial, pc, &rules, memory, kDwarfDialectELF,
+                                      &ruled) ||
+        !packedUnwindRuleFromRules(rules, cfi.cie.signalFrame, ruled, &packed) || packed != quick) {
+        return "the one-pass reader read a rule the interpreter's rules do not pack into";
+    }
+    return nullptr;
+}
+
 // The CIE and FDE of `cfi` and every row they give, bounded by [low, high).
 const char* recordHolds(const ZEVDwarfCFIRecord& cfi, std::uintptr_t low, std::uintptr_t high,
                         const GuardedCopy& copy, UnwindMemory* memory) {
@@ -152,6 +177,7 @@ const char* recordHolds(const ZEVDwarfCFIRecord& cfi, std::uintptr_t low, std::u
             if (const char* broken = stepHolds<DwarfRegistersArm64>(rules, arm, memory, kDwarfDialectMachO))
                 return broken;
         }
+        if (const char* broken = onePassReadHolds(cfi, pc, memory)) return broken;
     }
     return nullptr;
 }
