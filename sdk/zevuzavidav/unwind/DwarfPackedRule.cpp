@@ -106,6 +106,31 @@ inline bool operand(const std::uint8_t*& p, const std::uint8_t* end, std::uint64
     return false;
 }
 
+// A little-endian operand of `Operand`'s width; false when it runs past `end`. `p` moves past it.
+template <typename Operand>
+inline bool fixed(const std::uint8_t*& p, const std::uint8_t* end, std::uint64_t* value) {
+    Operand operand = 0;
+    if (static_cast<std::size_t>(end - p) < sizeof operand) return false;
+    std::memcpy(&operand, p, sizeof operand);
+    p += sizeof operand;
+    *value = operand;
+    return true;
+}
+
+// The operand of DW_CFA_advance_loc1, 2 or 4, of one, two or four bytes; false when it runs past `end`.
+// `p` moves past it.
+inline bool advanceOperand(std::uint8_t opcode, const std::uint8_t*& p, const std::uint8_t* end,
+                           std::uint64_t* delta) {
+    switch (static_cast<DwarfCFA>(opcode)) {
+    case DW_CFA_advance_loc1:
+        return fixed<std::uint8_t>(p, end, delta);
+    case DW_CFA_advance_loc2:
+        return fixed<std::uint16_t>(p, end, delta);
+    default:
+        return fixed<std::uint32_t>(p, end, delta);
+    }
+}
+
 // `reg` saved at CFA + `offset`; false when no kept rule holds it there.
 inline bool save(Slots& row, std::uint64_t reg, std::int64_t offset) {
     const int slot = kSlotOf[reg & 0x3F];
@@ -158,10 +183,6 @@ bool packedRuleFromInstructions(const ZEVDwarfFDERecord& fde, const ZEVDwarfCIER
             return false;
         case Action::nop:
             break;
-        case Action::advance:
-            location += low * factor;
-            if (passed()) return packUnwindRuleSlots(row, packed);
-            break;
         case Action::save:
             // A factored offset: damaged tables may overflow it, which wraps as in the general reading.
             if (!operand(at, end, &a) || !save(row, low, static_cast<std::int64_t>(a * dataAlignment)))
@@ -170,29 +191,17 @@ bool packedRuleFromInstructions(const ZEVDwarfFDERecord& fde, const ZEVDwarfCIER
         case Action::restore:
             if (kSlotOf[low] >= 0) row.slots[kSlotOf[low]] = initial.slots[kSlotOf[low]];
             break;
+        case Action::advance:
+            location += low * factor;
+            if (passed()) return packUnwindRuleSlots(row, packed);
+            break;
         case Action::advance1:
-            if (at >= end) return false;
-            location += *at++ * factor;
+        case Action::advance2:
+        case Action::advance4:
+            if (!advanceOperand(opcode, at, end, &a)) return false;
+            location += a * factor;
             if (passed()) return packUnwindRuleSlots(row, packed);
             break;
-        case Action::advance2: {
-            std::uint16_t delta = 0;
-            if (end - at < 2) return false;
-            std::memcpy(&delta, at, sizeof delta);
-            at += sizeof delta;
-            location += delta * factor;
-            if (passed()) return packUnwindRuleSlots(row, packed);
-            break;
-        }
-        case Action::advance4: {
-            std::uint32_t delta = 0;
-            if (end - at < 4) return false;
-            std::memcpy(&delta, at, sizeof delta);
-            at += sizeof delta;
-            location += delta * factor;
-            if (passed()) return packUnwindRuleSlots(row, packed);
-            break;
-        }
         case Action::defCfa:
             if (!operand(at, end, &a) || !operand(at, end, &b)) return false;
             row.cfaRegister = a;
