@@ -21,29 +21,14 @@ constexpr int kStackPointer = -2;
 constexpr int kUntracked = -3;
 constexpr auto kSlotOf = [] {
     std::array<std::int8_t, 64> slots{};
-    for (std::int8_t& slot : slots)
-        slot = kUntracked;
-    const std::int8_t tracked[kDwarfRegistersX86_64] = {
-        kClobbered,
-        kClobbered,
-        kClobbered,
-        0, // rax, rdx, rcx, rbx
-        kClobbered,
-        kClobbered, // rsi, rdi
-        Slots::kFramePointer,
-        kStackPointer, // rbp, rsp
-        kClobbered,
-        kClobbered,
-        kClobbered,
-        kClobbered,
-        1,
-        2,
-        3,
-        4, // r8..r15
-        Slots::kReturnAddress,
-    };
-    for (int reg = 0; reg < kDwarfRegistersX86_64; ++reg)
-        slots[reg] = tracked[reg];
+    for (int reg = 0; reg < static_cast<int>(slots.size()); ++reg)
+        slots[reg] = reg < kDwarfRegistersX86_64 ? kClobbered : kUntracked;
+    slots[3] = 0; // rbx, then r12..r15, in the packed rule's order
+    for (int reg = 12; reg <= 15; ++reg)
+        slots[reg] = static_cast<std::int8_t>(reg - 11);
+    slots[6] = Slots::kFramePointer; // rbp
+    slots[7] = kStackPointer;        // rsp
+    slots[16] = Slots::kReturnAddress;
     return slots;
 }();
 
