@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <mutex>
+#include <pthread.h>
 #include <set>
 #include <string>
 #include <sys/socket.h>
@@ -58,6 +59,13 @@ class LiveFolders {
     }
 
   private:
+    // A child forked while another thread holds the lock would wait for it for ever when it makes a
+    // folder of its own (that thread is not in the child): a fork waits for the lock, and both sides let
+    // it go.
+    LiveFolders() {
+        ::pthread_atfork([] { shared().mutex_.lock(); }, [] { shared().mutex_.unlock(); },
+                         [] { shared().mutex_.unlock(); });
+    }
     static void tell(int socket, const std::string& path) {
         const std::string line = path + "\n";
         [[maybe_unused]] const ssize_t sent =
