@@ -76,6 +76,10 @@ class LiveFolders {
     std::vector<int> watchers_;
 };
 
+// The registry is made before main, while the process has one thread: a child forked while another
+// thread was still making it would wait for ever for that thread to finish.
+inline LiveFolders& liveFoldersMadeAtStart = LiveFolders::shared();
+
 // velotools::TempFolder (the one benchmarks use too), known to LiveFolders while it lives. One handed
 // over (release()) stays known: its new owner is this process still, and it too is left by a kill.
 class TempFolder : public velotools::TempFolder {
