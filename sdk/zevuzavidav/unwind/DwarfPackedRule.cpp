@@ -94,11 +94,11 @@ inline bool operand(const std::uint8_t*& p, const std::uint8_t* end, std::uint64
 // A little-endian operand of `Operand`'s width; false when it runs past `end`. `p` moves past it.
 template <typename Operand>
 inline bool fixed(const std::uint8_t*& p, const std::uint8_t* end, std::uint64_t* value) {
-    Operand operand = 0;
-    if (static_cast<std::size_t>(end - p) < sizeof operand) return false;
-    std::memcpy(&operand, p, sizeof operand);
-    p += sizeof operand;
-    *value = operand;
+    Operand bits = 0;
+    if (static_cast<std::size_t>(end - p) < sizeof bits) return false;
+    std::memcpy(&bits, p, sizeof bits);
+    p += sizeof bits;
+    *value = bits;
     return true;
 }
 
