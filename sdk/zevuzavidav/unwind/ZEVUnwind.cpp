@@ -302,16 +302,17 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     // With the cache on, a rule of the common form is kept, and taken at once as the next walk will take
     // it; most are read straight into the form the cache keeps. Any other, or one whose words cannot be
     // read in one piece, is applied rule by rule.
+    auto keepAndTake = [&](std::uint64_t rule) {
+        storePackedUnwindRule(lookup, context->imageGeneration, rule);
+        return stepWithRule(context, rule);
+    };
     DwarfWalkRule quick = DwarfWalkRule::declined;
     std::uint64_t packed = 0;
     if (context->useRuleCache) {
         quick = packedDwarfRuleForWalk(&context->dwarf, node.eh_frame, node.base, lookup, &packed,
                                        &context->memory);
         if (quick == DwarfWalkRule::failed) return false;
-        if (quick == DwarfWalkRule::packed) {
-            storePackedUnwindRule(lookup, context->imageGeneration, packed);
-            if (stepWithRule(context, packed)) return true;
-        }
+        if (quick == DwarfWalkRule::packed && keepAndTake(packed)) return true;
     }
     ZEVDwarfRegisterRules rules;
     bool signalFrame = false;
@@ -321,9 +322,8 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
         return false;
     }
     if (context->useRuleCache && quick == DwarfWalkRule::declined &&
-        packedUnwindRuleFromRules(rules, signalFrame, ruled, &packed)) {
-        storePackedUnwindRule(lookup, context->imageGeneration, packed);
-        if (stepWithRule(context, packed)) return true;
+        packedUnwindRuleFromRules(rules, signalFrame, ruled, &packed) && keepAndTake(packed)) {
+        return true;
     }
     // The registers are left as they were when the rules cannot be applied.
     if (!restoreDwarfRegisters<DwarfRegistersX86_64>(rules, &context->registers, &context->memory,
