@@ -28,6 +28,8 @@ struct Port {
     int requestWrite = -1;
     int replyRead = -1;
     int replyWrite = -1;
+    // The thread that has taken a request from the port and not yet answered it (0: none).
+    std::atomic<pid_t> serving{0};
 };
 Port ports[kMaxPorts];
 
@@ -132,13 +134,27 @@ FaultState* rememberFault(pid_t tid, const mcontext_t& context) {
     return nullptr;
 }
 
+// True when the calling thread has taken a request from a port and not answered it yet.
+bool servingARequest(pid_t me) {
+    for (const Port& port : ports) {
+        if (port.serving.load(std::memory_order_acquire) == me) return true;
+    }
+    return false;
+}
+
 // Sends the request and waits for the answer; true when the exception was handled (return code 0).
-bool raiseException(std::uint32_t type, const siginfo_t* info, ucontext_t* context) {
+// The port is looked up once this fault's turn has come: a fault that came while another was out is
+// sent where the handler of that moment says, and when the earlier fault's handler has let the port go
+// meanwhile (as a crash reporter does before it records), it goes to the disposition only once that
+// handler has answered, never under a record still being written.
+bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, ucontext_t* context) {
+    lockFaults(tid);
     std::uint32_t portName = handlers[type].port.load(std::memory_order_acquire);
     Port* port = portNamed(portName);
-    if (port == nullptr) return false;
-    pid_t tid = currentThreadId();
-    lockFaults(tid);
+    if (port == nullptr) {
+        unlockFaults();
+        return false;
+    }
     FaultState* fault = rememberFault(tid, context->uc_mcontext);
     ExceptionRequest request;
     std::memset(&request, 0, sizeof request);
@@ -204,15 +220,18 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
     bool synchronous = info != nullptr && info->si_code > 0;
     // A fault on the thread that waits for the answer to its own earlier fault (in a signal handler that
     // ran on it meanwhile): the lock it would wait for is its own, and the earlier report is not done.
-    // Like a fault inside the crash recording itself, it ends the process by the default action.
-    if (faultLockOwner.load(std::memory_order_acquire) == currentThreadId()) {
+    // A fault on the thread that handles a fault's request (a crash recorder's server, faulting in the
+    // record): the report it would wait behind is the one it is making, which nobody else will answer.
+    // Either ends the process by the default action at once.
+    const pid_t me = currentThreadId();
+    if (faultLockOwner.load(std::memory_order_acquire) == me || servingARequest(me)) {
         defaultAction(number, synchronous && number != SIGTRAP);
         errno = savedErrno;
         return;
     }
     std::uint32_t type = exceptionTypeForSignal(number);
     if (synchronous && type != 0 && context != nullptr &&
-        raiseException(type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP) {
+        raiseException(me, type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP) {
         errno = savedErrno;
         return; // handled: the faulting instruction runs again
     }
@@ -310,6 +329,7 @@ void exceptionPortDeallocate(std::uint32_t name) {
     if (port == nullptr) return;
     for (int fd : {port->requestRead, port->requestWrite, port->replyRead, port->replyWrite})
         close(fd);
+    port->serving.store(0, std::memory_order_release);
     port->used.store(false, std::memory_order_release);
 }
 
@@ -362,14 +382,18 @@ bool exceptionReceive(std::uint32_t name, void* buffer, std::size_t size, int ti
     // A request is written whole by one write, shorter than a pipe writes atomically: once the port is
     // readable, the whole request is there.
     if (timeoutMilliseconds >= 0 && !readableWithin(port->requestRead, timeoutMilliseconds)) return false;
-    return readAll(port->requestRead, buffer, kExceptionRequestSize);
+    if (!readAll(port->requestRead, buffer, kExceptionRequestSize)) return false;
+    port->serving.store(currentThreadId(), std::memory_order_release);
+    return true;
 }
 
 bool exceptionReply(const void* reply, std::size_t size) {
     if (reply == nullptr || size != kExceptionReplySize) return false;
     const auto* header = static_cast<const ExceptionReply*>(reply);
     Port* port = portNamed(header->remotePort);
-    return port != nullptr && writeAll(port->replyWrite, reply, size);
+    if (port == nullptr) return false;
+    port->serving.store(0, std::memory_order_release);
+    return writeAll(port->replyWrite, reply, size);
 }
 
 bool exceptionThreadState(pid_t tid, mcontext_t& out) {

@@ -5,11 +5,15 @@
 // SIGFPE, SIGTRAP). A synchronous fault whose exception type is registered is turned into a 92-byte
 // request (84-byte message and an 8-byte trailer) on the port; the faulting thread waits for the
 // 36-byte reply. A reply with return code 0 re-executes the faulting instruction; any other answer, or
-// no registered port, falls through to the signal disposition, as the kernel would. A fault on a thread
-// that is still waiting for the reply to its own earlier fault (in a handler that faults while it
-// waits) ends the process by the signal's default action. Signals sent by a process go straight to
-// the disposition. Dispositions are set through signalAction, which the
-// emulation keeps for itself while it owns a signal. Everything on the fault path is signal-safe.
+// no registered port, falls through to the signal disposition, as the kernel would. Faults are
+// reported one at a time: a thread that faults while another's request is out waits for that one's
+// answer, and only then looks up its handler (so a fault that comes while a handler records a crash
+// waits for the record even when the handler has unregistered its port). A fault on a thread that is
+// still waiting for the reply to its own earlier fault (in a handler that faults while it waits), or
+// on the thread that took a request from a port and has not answered it yet, ends the process by the
+// signal's default action. Signals sent by a process go straight to the disposition. Dispositions are
+// set through signalAction, which the emulation keeps for itself while it owns a signal. Everything on
+// the fault path is signal-safe.
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -94,7 +98,7 @@ bool taskSetExceptionPorts(std::uint32_t mask, std::uint32_t port, std::int32_t 
 
 // Blocks until a request arrives on `port`; false when the port is gone. With a timeout of 0 or more
 // milliseconds, as with Mach's receive timeout, it waits no longer than that and answers false when
-// nothing came.
+// nothing came. The calling thread serves the request it took until it replies (or the port goes).
 bool exceptionReceive(std::uint32_t port, void* buffer, std::size_t size, int timeoutMilliseconds = -1);
 // Sends a reply to the thread waiting on the request's reply port.
 bool exceptionReply(const void* reply, std::size_t size);

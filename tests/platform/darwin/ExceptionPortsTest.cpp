@@ -163,6 +163,31 @@ TEST_F(ExceptionPortFault, ASecondFaultIsReportedOnceTheFirstIsAnswered) {
     EXPECT_EQ(fallThroughs, 1);
 }
 
+// A handler may let its port go before it answers (a crash reporter does, before it records): a fault
+// that comes meanwhile still waits for that answer, and only then, finding no port, goes to the
+// disposition. Going there at once would end the process under the record.
+TEST_F(ExceptionPortFault, AFaultWaitsForTheRequestOutEvenWhenItsPortIsLetGo) {
+    ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                              darwin::kThreadStateNone));
+    Reader first;
+    const auto firstRequest = receive();
+    ASSERT_TRUE(darwin::taskSetExceptionPorts(kBadAccessMask, 0, darwin::kExceptionDefaultWithCodes,
+                                              darwin::kThreadStateNone));
+    Reader second;
+    ASSERT_TRUE(velotest::eventually([&] { return second.id != 0; }, std::chrono::milliseconds(1)));
+    // It waits, asleep; on its way to the disposition it would have ended instead.
+    EXPECT_EQ(velotest::waitUntilThreadStops(second.id), velotest::ThreadState::blocked);
+    EXPECT_EQ(fallThroughs, 0) << "a fault went to its disposition while another's request was out";
+
+    EXPECT_TRUE(reply(firstRequest, 5));
+    first.thread.join();
+    second.thread.join();
+    EXPECT_EQ(fallThroughs, 2);
+    EXPECT_EQ(second.value, 42);
+    darwin::ExceptionRequest late{};
+    EXPECT_FALSE(darwin::exceptionReceive(port, &late, sizeof late, 0)) << "a fault reached a port let go";
+}
+
 TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDisposition) {
     Reader reader;
     reader.thread.join();
@@ -212,6 +237,33 @@ TEST(CrashInsideAFaultReport, ANestedFaultOnTheWaitingThreadEndsByTheDefaultActi
     });
     ASSERT_NE(status, -1) << "no child process";
     EXPECT_FALSE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) << "the process hung instead of ending";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
+}
+
+// In a child of its own (it crashes): the thread that took a fault's request faults before it answers,
+// as a crash reporter's server would in its record. Nobody else answers the request it would wait
+// behind, so the process must end by SIGSEGV at once instead of hanging.
+TEST(CrashInsideAFaultReport, AFaultOnTheThreadServingARequestEndsByTheDefaultAction) {
+    const int status = velotest::waitStatusOfChild([] {
+        rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        long size = sysconf(_SC_PAGESIZE);
+        void* closed =
+            mmap(nullptr, static_cast<std::size_t>(size), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        darwin::setExceptionEmulationEnabled(true);
+        std::uint32_t port = 0;
+        if (closed == MAP_FAILED || !darwin::exceptionPortAllocate(&port) ||
+            !darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                           darwin::kThreadStateNone)) {
+            _exit(2);
+        }
+        std::thread reader([closed] { (void)*static_cast<volatile int*>(closed); });
+        darwin::ExceptionRequest request{};
+        if (!darwin::exceptionReceive(port, &request, sizeof request)) _exit(3);
+        faultingHandler(0); // the port is still registered for this fault too
+        _exit(4);
+    });
+    ASSERT_NE(status, -1) << "no child process";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
 }
 
