@@ -38,7 +38,25 @@ void writeSection(ZEVFile* file, const darwin::ExceptionRequest& request, std::u
     ZEVFileWriteSectionEnd(file);
 }
 
+// Puts back the signal handlers from before the SDK; false (logged) when that failed.
+bool restoreSignalHandlers() {
+    ZEVSDKLog("%s: Restoring original signal handlers\n", "ZEVMachExceptionDispatchMessage");
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    if (readOnly == nullptr || !ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal)) {
+        ZEVSDKLog("%s: Failed to restore signal handlers\n", "ZEVMachExceptionDispatchMessage");
+        return false;
+    }
+    return true;
+}
+
 // 0 when recorded, 5 (failure) otherwise; ends the process when a crash was already recorded.
+//
+// The signal handlers of the moment (ours, and any the app installed since) stay while the crash is
+// recorded, and the earlier ones come back only once the record is closed. Put back first, they would
+// end the process under the record: an app's thread that steps over its own faults would meet the
+// default action at its next fault, and a thread that crashes meanwhile would too. A fault of another
+// thread waits for this reply meanwhile (faults are answered one at a time), and then finds the
+// earlier handlers; the faulting thread runs its instruction again and ends by them.
 std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::ExceptionRequest& request) {
     if (request.task != static_cast<std::uint32_t>(syscall(SYS_getpid))) {
         ZEVSDKLog("%s: Mach exception task mis-match, returning failure\n",
@@ -50,12 +68,6 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
         ZEVSDKLog("%s: Failed to unregister\n", "ZEVMachExceptionDispatchMessage");
         return 5;
     }
-    ZEVSDKLog("%s: Restoring original signal handlers\n", "ZEVMachExceptionDispatchMessage");
-    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
-    if (readOnly == nullptr || !ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal)) {
-        ZEVSDKLog("%s: Failed to restore signal handlers\n", "ZEVMachExceptionDispatchMessage");
-        return 5;
-    }
     if (ZEVContextMarkAndCheckIfCrashed()) {
         ZEVSDKLog("%s: Error: aborting mach exception handler because crash has already occurred\n",
                   "ZEVMachExceptionRecord");
@@ -65,6 +77,7 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     if (!ZEVFileInitWithPath(&file, part->path, false)) {
         ZEVSDKLog("%s: Unable to open mach exception file\n", "ZEVMachExceptionRecord");
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
+        restoreSignalHandlers();
         return 5;
     }
     char storage[zevuzavidav::kExceptionServerRecordStorageSize];
@@ -72,7 +85,7 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     writeSection(&file, request, part->savedCount);
     ZEVHandler(&file, static_cast<pid_t>(request.thread), nullptr);
     ZEVFileClose(&file);
-    return 0;
+    return restoreSignalHandlers() ? 0 : 5;
 }
 
 } // namespace

@@ -616,3 +616,159 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
 }
 
 } // namespace
+
+// ---- a crash while other threads fault -----------------------------------------------------------
+
+namespace {
+
+// What makes a record whole: its cause, every thread with its registers and stack, names for each, and
+// the closing section. Failures name what is missing.
+void expectWholeRecord(const std::vector<json>& lines, Range crashedIn) {
+    EXPECT_TRUE(section(lines, "mach_exception").is_object()) << "no exception section";
+    const json threads = section(lines, "threads");
+    const json names = section(lines, "thread_names");
+    ASSERT_TRUE(threads.is_array()) << "no threads";
+    ASSERT_TRUE(names.is_array());
+    EXPECT_EQ(threads.size(), names.size());
+    EXPECT_TRUE(section(lines, "storage").is_object()) << "the record was not finished";
+    int crashed = 0;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        EXPECT_TRUE(hasRegisters(threads[i])) << names[i] << ' ' << threads[i];
+        if (!threads[i].value("crashed", false)) continue;
+        ++crashed;
+        EXPECT_TRUE(stackHolds(threads[i]["stacktrace"], crashedIn)) << threads[i]["stacktrace"];
+    }
+    EXPECT_EQ(crashed, 1);
+}
+
+std::atomic<int> atTheLine{0};
+std::atomic<bool> go{false};
+
+__attribute__((noinline)) void faultWithTheOthers() {
+    atTheLine.fetch_add(1);
+    while (!go.load())
+        std::this_thread::yield();
+    recordtest::writeThroughNull();
+}
+
+// Threads that fault at the same moment: the first one's crash is recorded whole, the others wait for
+// the record (each had its own fault to report) and the process then ends by the fault.
+class CrashFaultsAtOnce : public ::testing::TestWithParam<int> {};
+
+TEST_P(CrashFaultsAtOnce, TheFirstIsRecordedWholeAndTheProcessEndsByTheFault) {
+    const int faulting = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        initializeContext(dir);
+        startHelpers();
+        for (int i = 0; i < faulting; ++i)
+            std::thread(faultWithTheOthers).detach();
+        while (atTheLine.load() < faulting)
+            std::this_thread::yield();
+        go = true;
+        for (;;)
+            pause();
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    int unparsable = 0;
+    const auto lines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    expectWholeRecord(lines, functionRange(recordtest::writeThroughNull));
+    EXPECT_TRUE(readLines(dir + "/signal.zevrecord", &unparsable).empty()) << "a second record";
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashFaultsAtOnce, CrashFaultsAtOnce, ::testing::Values(2, 8, 32),
+                         [](const auto& info) { return std::to_string(info.param) + "Threads"; });
+
+// A thread of the app that handles its own faults: its handler, installed with sigaction after the
+// crash reporter started, steps over each one and hands any other thread's fault to the handler it
+// replaced.
+std::atomic<pid_t> stepperId{0};
+std::atomic<long> stepped{0};
+struct sigaction beforeStepper {};
+
+void stepOverOwnFault(int number, siginfo_t* info, void* context) {
+    if (darwin::currentThreadId() == stepperId.load()) {
+        static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP] += 3; // movq (%rax), %rax
+        stepped.fetch_add(1);
+        return;
+    }
+    if ((beforeStepper.sa_flags & SA_SIGINFO) != 0) beforeStepper.sa_sigaction(number, info, context);
+}
+
+__attribute__((noinline)) void faultAndStepOverForEver() {
+    stepperId = darwin::currentThreadId();
+    struct sigaction stepping {};
+    stepping.sa_sigaction = stepOverOwnFault;
+    stepping.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&stepping.sa_mask);
+    sigaction(SIGSEGV, &stepping, &beforeStepper);
+    for (;;) {
+        long value = 0;
+        asm volatile("movq (%%rax), %%rax" : "=a"(value) : "0"(0L) : "memory");
+    }
+}
+
+// The app's handler keeps working while the other thread's crash is recorded: the stepping thread goes
+// on faulting meanwhile, and the handlers from before the crash reporter come back only after the
+// record is closed, so the process then ends by the stepping thread's next fault or the crashed one's.
+TEST(CrashBesideAThreadSteppingOverItsFaults, TheCrashIsRecordedWhole) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        initializeContext(dir);
+        startHelpers();
+        std::thread(faultAndStepOverForEver).detach();
+        while (stepped.load() < 1000)
+            std::this_thread::yield();
+        recordtest::writeThroughNull();
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    int unparsable = 0;
+    const auto lines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    expectWholeRecord(lines, functionRange(recordtest::writeThroughNull));
+    const json threads = section(lines, "threads");
+    const auto stepper = std::find_if(threads.begin(), threads.end(), [](const json& thread) {
+        return stackHolds(thread["stacktrace"], functionRange(faultAndStepOverForEver));
+    });
+    EXPECT_NE(stepper, threads.end()) << "the stepping thread is not in the record";
+}
+
+// The app's crash callback runs on the thread that recorded the crash, once the record is closed. A
+// fault there must end the process at once by the default action: nothing else will answer the fault
+// the recording thread is still answering, and the record stays as it was written.
+struct FaultingCallback : zevuzavidav::CrashCallbackTarget {
+    void deliverCrashDelegateCallback() override { recordtest::writeThroughNull(); }
+};
+
+TEST(CrashInsideTheRecordingThread, AFaultInTheCrashCallbackEndsTheProcessAtOnce) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        zevuzavidav::setMachExceptionEmulationEnabled(true);
+        static FaultingCallback callback;
+        ZEVContextInitData data;
+        data.apiKey = "key";
+        data.reportDirectory = dir.c_str();
+        data.reportIdentifier = "report";
+        data.installationIdentifier = "install";
+        data.crashCallbackTarget = &callback;
+        ZEVContextInitialize(&data);
+        velotest::eventually([&] { return ZEVContextIsInitialized(); }, std::chrono::milliseconds(1));
+        startHelpers();
+        activeCrasher = nullWrite;
+        crashOuter();
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV) << "the process did not end by the fault in its callback";
+    int unparsable = 0;
+    const auto lines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    expectWholeRecord(lines, functionRange(nullWrite));
+}
+
+} // namespace
