@@ -55,11 +55,12 @@ void answer() {
         futexWakeAll(&answeredCount);
 }
 
-// A thread asked to stop answers within microseconds unless it cannot: it holds the signal blocked (the
-// C library blocks every signal while it starts and ends a thread, and an ending thread may then wait
-// for a lock a parked thread holds), it is stopped, or it has ended. A reader kept waiting this long
-// asks the kernel which it is, so that such a thread costs the record tens of microseconds rather than
-// the round's whole time.
+// A thread asked to stop answers within microseconds unless it cannot: it sleeps with the signal
+// blocked (the C library blocks every signal while it starts and ends a thread, and an ending thread
+// may then wait for a lock a parked thread holds), it is stopped, or it has ended. A reader kept
+// waiting this long asks the kernel which it is, so that such a thread costs the record tens of
+// microseconds rather than the round's whole time. One that runs with the signal blocked is waited
+// for: it answers as soon as it unblocks it.
 constexpr long kLookAfterNanos = 50L * 1000;
 constexpr long kAnswerTimeoutNanos = 250L * 1000 * 1000;
 
@@ -130,15 +131,22 @@ Hearing hearing(pid_t tid) {
     char text[4096];
     // Unreadable: it may have ended just now, which the next look tells.
     if (readSmallFile(path, text, sizeof text) <= 0) return Hearing::onItsWay;
-    if (const char* state = statusField(text, "State")) {
+    const char* state = statusField(text, "State");
+    if (state != nullptr) {
         if (*state == 'Z' || *state == 'X') return Hearing::gone;         // ending: it runs no more code
         if (*state == 'T' || *state == 't') return Hearing::cannotAnswer; // stopped, or held by a tracer
     }
-    // Blocked and still waiting to be delivered: the thread holds it off. (Blocked but delivered is a
-    // thread inside the handler, which blocks its own signal while it answers.)
+    // Blocked and still waiting to be delivered, by a thread that sleeps: it holds the signal off, and
+    // may wait for a lock a parked thread holds. (Blocked but delivered is a thread inside the handler,
+    // which blocks its own signal while it answers.) One that runs, or waits to run, with it blocked is
+    // on its way: the C library starting or ending a thread, or a thread still leaving the handler of
+    // the round before (its signal stays blocked until the handler has returned, which a busy core may
+    // put off for milliseconds), unblocks it within microseconds of running.
     const int signal = suspensionSignal();
-    return maskHolds(text, "SigBlk", signal) && maskHolds(text, "SigPnd", signal) ? Hearing::cannotAnswer
-                                                                                  : Hearing::onItsWay;
+    const bool sleeps = state != nullptr && *state == 'S';
+    return sleeps && maskHolds(text, "SigBlk", signal) && maskHolds(text, "SigPnd", signal)
+               ? Hearing::cannotAnswer
+               : Hearing::onItsWay;
 }
 
 // Sends the signal to the thread of the next slot not asked yet; false when every one has been. A

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <pthread.h>
 #include <sys/syscall.h>
@@ -127,6 +128,50 @@ TEST(ThreadSuspension, AThreadThatEndsWithoutAnsweringCountsAsGone) {
     ASSERT_TRUE(endedForTheKernel);
     EXPECT_TRUE(whole) << "the thread that ended was waited for until the round's time was out";
     EXPECT_TRUE(hearingParked);
+}
+
+// A thread that runs with the signal blocked when it is asked (the C library starting or ending a
+// thread; a thread still leaving the handler of the round before, which a busy core keeps from
+// returning) answers as soon as it unblocks it: it is waited for, not given up as one that holds the
+// signal off. This one runs on for a while after the request has reached it, long past the moment the
+// suspender first looks at a thread that keeps it waiting.
+TEST(ThreadSuspension, AThreadRunningWithTheSignalBlockedIsWaitedFor) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    std::atomic<pid_t> id{0};
+    std::atomic<bool> stop{false};
+    std::jthread runner([&] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, darwin::suspensionSignal());
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        id = darwin::currentThreadId();
+        const auto patience =
+            std::chrono::steady_clock::now() + std::chrono::duration<double>(velotest::kPatience);
+        sigset_t pending;
+        do {
+            sigpending(&pending);
+        } while (!sigismember(&pending, darwin::suspensionSignal()) &&
+                 std::chrono::steady_clock::now() < patience);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
+        while (!stop)
+            std::this_thread::yield();
+    });
+    velotest::OnExit letGo([&] {
+        darwin::resumeThreads();
+        stop = true;
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return id.load() != 0; }));
+    const pid_t ids[] = {id};
+    const bool whole = darwin::suspendThreads(ids, 1);
+    mcontext_t context;
+    const bool parked = darwin::suspendedThreadContext(id, context);
+    EXPECT_TRUE(darwin::resumeThreads());
+
+    EXPECT_TRUE(whole) << "the thread was given up";
+    EXPECT_TRUE(parked);
 }
 
 } // namespace
