@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <poll.h>
 #include <unistd.h>
 
 namespace term {
@@ -132,6 +133,17 @@ Key readAfterEscape() {
     return decodeEscapeSequence(sequence);
 }
 
+// get_wch answers ERR both when its wait ends without a key and when the terminal can no longer be read
+// (hung up: end of file; its other side closed: EIO). The kernel tells the second by a hang-up on the
+// descriptor.
+bool inputGone() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    int ready;
+    while ((ready = ::poll(&input, 1, 0)) < 0 && errno == EINTR) {
+    }
+    return ready < 0 || (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 // A terminal that cannot put the cursor where it is told (TERM=dumb, a printing terminal) would turn
 // every screen into one garbled line: such a type is named on standard error and refused.
 bool canDrawScreens() {
@@ -204,7 +216,12 @@ int CursesTerminal::run(FrontEnd& frontEnd, Options options) {
         timeout(waitMs);
         wint_t ch = 0;
         int status = get_wch(&ch);
-        if (status == ERR) continue;
+        if (status == ERR) {
+            // The terminal went away without a SIGHUP reaching us (a session leader that ignores it, as
+            // nohup or a supervisor does): every read now fails at once. It ends the loop as SIGHUP does.
+            if (inputGone()) break;
+            continue;
+        }
         Key key = translate(status, ch);
         if (key.is(Key::Kind::escape)) key = readAfterEscape();
         if (key.is(Key::Kind::resize)) {
