@@ -257,6 +257,70 @@ INSTANTIATE_TEST_SUITE_P(CrashStackOverflow, CrashShippedProgramOverflow,
                                            OverflowCase{"OnTheNetworkEngineThread", 'n', "net.CurlEngine"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+struct MeanwhileCase {
+    const char* name;
+    char which; // what the preloaded library is asked for (tests/sdk/zevuzavidav/fixtures/faults_at_once.c)
+};
+
+void PrintTo(const MeanwhileCase& meanwhile, std::ostream* out) {
+    *out << meanwhile.name;
+}
+
+class CrashShippedProgramFaultsMeanwhile : public CrashShippedProgram,
+                                           public ::testing::WithParamInterface<MeanwhileCase> {};
+
+// Other threads fault while the crash is recorded: at the same moment as the crashed one, or over and
+// over under a handler of the app's own. The record is whole all the same (its cause, every thread with
+// its registers and stack, the closing section), the process ends by the fault, and the next launch
+// sends the one report.
+TEST_P(CrashShippedProgramFaultsMeanwhile, TheCrashIsRecordedWholeAndSentOnce) {
+    const MeanwhileCase meanwhile = GetParam();
+    const fs::path fifo = home.path() / "faults";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        velotest::Tmux first("velo-shipped-faults");
+        first.start("env LD_PRELOAD=" + quote(VELO_FAULTS_AT_ONCE) +
+                    " VELO_FAULTS_FIFO=" + quote(fifo.string()) + " " + environment() + " " +
+                    quote(program.string()) + "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
+        first.waitFor("SWIFT BASICS");
+        int writer = -1;
+        ASSERT_TRUE(
+            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
+        EXPECT_EQ(::write(writer, &meanwhile.which, 1), 1);
+        ::close(writer);
+        const std::string shown = first.waitFor("PROGRAM-ENDED");
+        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
+    }
+    const auto active = entries(tree() / "active");
+    ASSERT_EQ(active.size(), 1u);
+
+    const auto requests = sendWithNextLaunch();
+    ASSERT_EQ(requests.size(), 1u);
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], active[0]);
+    EXPECT_TRUE(sectionOf(parts["mach_exception"], "mach_exception").is_object()) << "no exception section";
+    EXPECT_TRUE(sectionOf(parts["mach_exception"], "storage").is_object()) << "the record was not finished";
+    const json threads = sectionOf(parts["mach_exception"], "threads");
+    const json names = sectionOf(parts["mach_exception"], "thread_names");
+    ASSERT_TRUE(threads.is_array() && names.is_array()) << "no threads in the record";
+    ASSERT_EQ(names.size(), threads.size());
+    int crashed = 0;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        crashed += threads[i].value("crashed", false) ? 1 : 0;
+        EXPECT_TRUE(threads[i]["registers"].is_object() && !threads[i]["registers"].empty() &&
+                    !threads[i]["stacktrace"].empty())
+            << names[i] << " was recorded without its registers or stack: " << threads[i];
+    }
+    EXPECT_EQ(crashed, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashFaultsMeanwhile, CrashShippedProgramFaultsMeanwhile,
+                         ::testing::Values(MeanwhileCase{"TwoThreadsAtOnce", 2},
+                                           MeanwhileCase{"EightThreadsAtOnce", 8},
+                                           MeanwhileCase{"ThirtyTwoThreadsAtOnce", 32},
+                                           MeanwhileCase{"AThreadSteppingOverItsOwnFaults", 's'}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // 300 launches crashed before this one. The report server holds its answers: the four uploads that
 // reach it are the four oldest reports, and packaging waits for them, so nearly the whole backlog is
 // still in "active" when analytics' upload (of the launch before) arrives, carrying one crash, not 300.
