@@ -46,6 +46,16 @@ inline pid_t readPid(const std::filesystem::path& file) {
     return pid;
 }
 
+// From the chapter list, opens the first chapter's first lesson and types `answer` into its field; the
+// caller waits for what the answer brings.
+inline void typeIntoTheFirstLesson(velotest::Tmux& tmux, const std::string& answer) {
+    tmux.keys("Enter");
+    tmux.waitFor("COURSE 1");
+    tmux.keys("Enter");
+    tmux.waitFor("Ctrl-R");
+    tmux.literal(answer);
+}
+
 } // namespace e2e
 
 // Skips the test when the program has not been built or tmux is missing.

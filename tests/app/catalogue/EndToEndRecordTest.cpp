@@ -66,11 +66,7 @@ class EndToEndRecordOnAFullDisk : public ::testing::Test {
         pid = e2e::readPid(pidFile);
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(limitFileSize(pid, 64));
-        tmux.keys("Enter");
-        tmux.waitFor("COURSE 1");
-        tmux.keys("Enter");
-        tmux.waitFor("Ctrl-R");
-        tmux.literal(chapter.lessons[0]->answer.str());
+        e2e::typeIntoTheFirstLesson(tmux, chapter.lessons[0]->answer.str());
         auto shown = tmux.waitFor("Progress not saved: File too large. Trying again at your next change.");
         EXPECT_NE(lineWith(shown, "✓"), "") << shown;
     }
@@ -121,11 +117,7 @@ TEST(EndToEndRecord, AResetInAnotherCopyClearsTheMarksHereAtTheNextSave) {
     Tmux here("velo-e2e-here");
     here.start(e2e::command(home.path()), 80, 24);
     here.waitFor("SWIFT BASICS");
-    here.keys("Enter");
-    here.waitFor("COURSE 1");
-    here.keys("Enter");
-    here.waitFor("Ctrl-R");
-    here.literal(chapter.lessons[0]->answer.str());
+    e2e::typeIntoTheFirstLesson(here, chapter.lessons[0]->answer.str());
     here.waitFor("Ctrl-O"); // completed and saved
     here.keys("Escape");
     EXPECT_NE(lineWith(here.waitFor("COURSE 1"), "✓"), "");
@@ -168,11 +160,7 @@ TEST(EndToEndRecord, AnUnreadableRecordIsKeptAndTheReasonShown) {
     Tmux tmux;
     tmux.start(e2e::command(home.path()), 80, 24);
     tmux.waitFor("SWIFT BASICS");
-    tmux.keys("Enter");
-    tmux.waitFor("COURSE 1");
-    tmux.keys("Enter");
-    tmux.waitFor("Ctrl-R");
-    tmux.literal(chapter.lessons[0]->answer.str());
+    e2e::typeIntoTheFirstLesson(tmux, chapter.lessons[0]->answer.str());
     tmux.waitFor("✓");
     tmux.keys("C-c");
     tmux.waitFor("PROGRAM-ENDED");

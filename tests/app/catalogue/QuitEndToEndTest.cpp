@@ -56,11 +56,7 @@ TEST_P(QuitWhileLookUpsHang, TheProcessEndsWithTheLessonInTheRecordOnDisk) {
     tmux.waitFor("SWIFT BASICS");
     const pid_t pid = e2e::readPid(pidFile);
     ASSERT_GT(pid, 0);
-    tmux.keys("Enter");
-    tmux.waitFor("COURSE 1");
-    tmux.keys("Enter");
-    tmux.waitFor("Ctrl-R");
-    tmux.literal(lesson->answer.str());
+    e2e::typeIntoTheFirstLesson(tmux, lesson->answer.str());
     tmux.waitFor("✓");
     if (GetParam().fromTheChapterList) {
         tmux.keys("Escape");

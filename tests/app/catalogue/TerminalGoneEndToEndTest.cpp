@@ -35,11 +35,7 @@ TEST(Screens, AProgramWhoseTerminalClosesWithoutAHangUpSignalEndsWithItsRecordSa
     ASSERT_GT(pid, 0);
     // Should it not end, it is not left spinning after the test.
     velotest::OnExit killIfLeft([pid] { ::kill(pid, SIGKILL); });
-    tmux.keys("Enter");
-    tmux.waitFor("COURSE 1");
-    tmux.keys("Enter");
-    tmux.waitFor("Ctrl-R");
-    tmux.literal(lesson->answer.str());
+    e2e::typeIntoTheFirstLesson(tmux, lesson->answer.str());
     tmux.waitFor("✓");
 
     tmux.stop(); // the window closes: the terminal is gone

@@ -207,63 +207,57 @@ void faultingHandler(int) {
     *target = 1;
 }
 
-// In a child of its own (it crashes): a thread faults on a closed page and waits while its fault is
-// reported; the port's server then makes a handler run on that thread, and the handler faults. That
-// second fault cannot wait for the first to be answered: the process must end by SIGSEGV, not spin.
+// In a child of its own (it crashes, leaving no core): a thread faults on a closed page while a port is
+// registered for bad accesses, and the calling thread takes that fault's request, which it then serves;
+// the faulting thread waits for the answer. The child ends with 2 or 3 when that cannot be set up.
+darwin::ExceptionRequest takeAFaultsRequestInAChild() {
+    rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    long size = sysconf(_SC_PAGESIZE);
+    void* closed =
+        mmap(nullptr, static_cast<std::size_t>(size), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    darwin::setExceptionEmulationEnabled(true);
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    darwin::signalAction(SIGSEGV, &byDefault, nullptr);
+    std::uint32_t port = 0;
+    if (closed == MAP_FAILED || !darwin::exceptionPortAllocate(&port) ||
+        !darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                       darwin::kThreadStateNone)) {
+        _exit(2);
+    }
+    std::thread([closed] { (void)*static_cast<volatile int*>(closed); }).detach();
+    darwin::ExceptionRequest request{};
+    if (!darwin::exceptionReceive(port, &request, sizeof request)) _exit(3);
+    return request;
+}
+
+// The port's server makes a handler run on the thread that waits for the answer to its fault, and the
+// handler faults. That second fault cannot wait for the first to be answered: the process must end by
+// SIGSEGV, not spin.
 TEST(CrashInsideAFaultReport, ANestedFaultOnTheWaitingThreadEndsByTheDefaultAction) {
     const int status = velotest::waitStatusOfChild([] {
-        rlimit noCore{0, 0};
-        setrlimit(RLIMIT_CORE, &noCore);
-        long size = sysconf(_SC_PAGESIZE);
-        void* closed =
-            mmap(nullptr, static_cast<std::size_t>(size), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         std::signal(SIGUSR1, faultingHandler);
-        darwin::setExceptionEmulationEnabled(true);
-        struct sigaction byDefault {};
-        byDefault.sa_handler = SIG_DFL;
-        darwin::signalAction(SIGSEGV, &byDefault, nullptr);
-        std::uint32_t port = 0;
-        if (closed == MAP_FAILED || !darwin::exceptionPortAllocate(&port) ||
-            !darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
-                                           darwin::kThreadStateNone)) {
-            _exit(2);
-        }
-        std::thread reader([closed] { (void)*static_cast<volatile int*>(closed); });
-        darwin::ExceptionRequest request{};
-        if (!darwin::exceptionReceive(port, &request, sizeof request)) _exit(3);
+        const auto request = takeAFaultsRequestInAChild();
         syscall(SYS_tgkill, getpid(), static_cast<pid_t>(request.thread), SIGUSR1);
-        reader.join(); // never: no answer comes
-        _exit(4);
+        for (;;) // no answer comes
+            pause();
     });
     ASSERT_NE(status, -1) << "no child process";
     EXPECT_FALSE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) << "the process hung instead of ending";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
 }
 
-// In a child of its own (it crashes): the thread that took a fault's request faults before it answers,
-// as a crash reporter's server would in its record. Nobody else answers the request it would wait
-// behind, so the process must end by SIGSEGV at once instead of hanging.
+// The thread that took a fault's request faults before it answers, as a crash reporter's server would
+// in its record. Nobody else answers the request it would wait behind, so the process must end by
+// SIGSEGV at once instead of hanging.
 TEST(CrashInsideAFaultReport, AFaultOnTheThreadServingARequestEndsByTheDefaultAction) {
     const int status = velotest::waitStatusOfChild([] {
-        rlimit noCore{0, 0};
-        setrlimit(RLIMIT_CORE, &noCore);
-        long size = sysconf(_SC_PAGESIZE);
-        void* closed =
-            mmap(nullptr, static_cast<std::size_t>(size), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        darwin::setExceptionEmulationEnabled(true);
-        std::uint32_t port = 0;
-        if (closed == MAP_FAILED || !darwin::exceptionPortAllocate(&port) ||
-            !darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
-                                           darwin::kThreadStateNone)) {
-            _exit(2);
-        }
-        std::thread reader([closed] { (void)*static_cast<volatile int*>(closed); });
-        darwin::ExceptionRequest request{};
-        if (!darwin::exceptionReceive(port, &request, sizeof request)) _exit(3);
+        takeAFaultsRequestInAChild();
         faultingHandler(0); // the port is still registered for this fault too
-        _exit(4);
     });
     ASSERT_NE(status, -1) << "no child process";
+    EXPECT_FALSE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) << "the process hung instead of ending";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
 }
 

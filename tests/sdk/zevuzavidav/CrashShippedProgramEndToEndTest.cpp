@@ -75,6 +75,29 @@ class CrashShippedProgram : public ::testing::Test {
         return active.size() == 1 ? active[0] : std::string();
     }
 
+    // A launch with `library` preloaded, crashed by the byte `which` written into the FIFO that the
+    // variable `fifoVariable` names once its first screen is up; it must end by SIGSEGV. Its report
+    // folder's name ("" when there is not exactly one).
+    std::string crashByPreloaded(const char* library, const char* fifoVariable, char which) {
+        const fs::path fifo = home.path() / "crash-fifo";
+        EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        velotest::Tmux first("velo-shipped-preloaded");
+        first.start("env LD_PRELOAD=" + quote(library) + " " + fifoVariable + "=" + quote(fifo.string()) +
+                    " " + environment() + " " + quote(program.string()) +
+                    "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
+        first.waitFor("SWIFT BASICS");
+        // The library's thread has the FIFO open for reading from the program's start.
+        int writer = -1;
+        EXPECT_TRUE(
+            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
+        EXPECT_EQ(::write(writer, &which, 1), 1);
+        ::close(writer);
+        const std::string shown = first.waitFor("PROGRAM-ENDED");
+        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
+        auto active = entries(tree() / "active");
+        return active.size() == 1 ? active[0] : std::string();
+    }
+
     // The next launch (with `more` in its environment), which sends what earlier ones left and is quit
     // once nothing waits in "prepared"; the requests the server had by then.
     std::vector<reporttest::Request> sendWithNextLaunch(const std::string& more = "") {
@@ -202,26 +225,8 @@ class CrashShippedProgramOverflow : public CrashShippedProgram,
 // started, which the program's own pthread_create gives a library's thread as well.
 TEST_P(CrashShippedProgramOverflow, TheReportNamesTheThreadWhoseStackRanOutAsTheCrashedOne) {
     const OverflowCase overflow = GetParam();
-    const fs::path fifo = home.path() / "overflow";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    {
-        velotest::Tmux first("velo-shipped-overflow");
-        first.start("env LD_PRELOAD=" + quote(VELO_STACK_OVERFLOW) +
-                    " VELO_OVERFLOW_FIFO=" + quote(fifo.string()) + " " + environment() + " " +
-                    quote(program.string()) + "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
-        first.waitFor("SWIFT BASICS");
-        // The library's thread has the FIFO open for reading from the program's start.
-        int writer = -1;
-        ASSERT_TRUE(
-            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
-        EXPECT_EQ(::write(writer, &overflow.which, 1), 1);
-        ::close(writer);
-        const std::string shown = first.waitFor("PROGRAM-ENDED");
-        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
-    }
-    const auto active = entries(tree() / "active");
-    ASSERT_EQ(active.size(), 1u);
-    const std::string crashed = active[0];
+    const std::string crashed = crashByPreloaded(VELO_STACK_OVERFLOW, "VELO_OVERFLOW_FIFO", overflow.which);
+    ASSERT_FALSE(crashed.empty());
 
     // The library is loaded again, as a preloaded one is, so that its frames can be named.
     const auto requests = sendWithNextLaunch("LD_PRELOAD=" + quote(VELO_STACK_OVERFLOW));
@@ -274,44 +279,27 @@ class CrashShippedProgramFaultsMeanwhile : public CrashShippedProgram,
 // its registers and stack, the closing section), the process ends by the fault, and the next launch
 // sends the one report.
 TEST_P(CrashShippedProgramFaultsMeanwhile, TheCrashIsRecordedWholeAndSentOnce) {
-    const MeanwhileCase meanwhile = GetParam();
-    const fs::path fifo = home.path() / "faults";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    {
-        velotest::Tmux first("velo-shipped-faults");
-        first.start("env LD_PRELOAD=" + quote(VELO_FAULTS_AT_ONCE) +
-                    " VELO_FAULTS_FIFO=" + quote(fifo.string()) + " " + environment() + " " +
-                    quote(program.string()) + "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
-        first.waitFor("SWIFT BASICS");
-        int writer = -1;
-        ASSERT_TRUE(
-            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
-        EXPECT_EQ(::write(writer, &meanwhile.which, 1), 1);
-        ::close(writer);
-        const std::string shown = first.waitFor("PROGRAM-ENDED");
-        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
-    }
-    const auto active = entries(tree() / "active");
-    ASSERT_EQ(active.size(), 1u);
+    const std::string crashed = crashByPreloaded(VELO_FAULTS_AT_ONCE, "VELO_FAULTS_FIFO", GetParam().which);
+    ASSERT_FALSE(crashed.empty());
 
     const auto requests = sendWithNextLaunch();
     ASSERT_EQ(requests.size(), 1u);
     auto parts = partsOf(requests[0]);
-    EXPECT_EQ(parts["report_id"], active[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
     EXPECT_TRUE(sectionOf(parts["mach_exception"], "mach_exception").is_object()) << "no exception section";
     EXPECT_TRUE(sectionOf(parts["mach_exception"], "storage").is_object()) << "the record was not finished";
     const json threads = sectionOf(parts["mach_exception"], "threads");
     const json names = sectionOf(parts["mach_exception"], "thread_names");
     ASSERT_TRUE(threads.is_array() && names.is_array()) << "no threads in the record";
     ASSERT_EQ(names.size(), threads.size());
-    int crashed = 0;
+    int crashedThreads = 0;
     for (std::size_t i = 0; i < threads.size(); ++i) {
-        crashed += threads[i].value("crashed", false) ? 1 : 0;
+        crashedThreads += threads[i].value("crashed", false) ? 1 : 0;
         EXPECT_TRUE(threads[i]["registers"].is_object() && !threads[i]["registers"].empty() &&
                     !threads[i]["stacktrace"].empty())
             << names[i] << " was recorded without its registers or stack: " << threads[i];
     }
-    EXPECT_EQ(crashed, 1);
+    EXPECT_EQ(crashedThreads, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(CrashFaultsMeanwhile, CrashShippedProgramFaultsMeanwhile,
