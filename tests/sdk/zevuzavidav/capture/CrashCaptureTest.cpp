@@ -670,8 +670,7 @@ TEST_P(CrashFaultsAtOnce, TheFirstIsRecordedWholeAndTheProcessEndsByTheFault) {
         startHelpers();
         for (int i = 0; i < faulting; ++i)
             std::thread(faultWithTheOthers).detach();
-        while (atTheLine.load() < faulting)
-            std::this_thread::yield();
+        velotest::eventually([&] { return atTheLine.load() == faulting; }, std::chrono::milliseconds(1));
         go = true;
         for (;;)
             pause();
@@ -723,8 +722,7 @@ TEST(CrashBesideAThreadSteppingOverItsFaults, TheCrashIsRecordedWhole) {
         initializeContext(dir);
         startHelpers();
         std::thread(faultAndStepOverForEver).detach();
-        while (stepped.load() < 1000)
-            std::this_thread::yield();
+        velotest::eventually([] { return stepped.load() >= 1000; }, std::chrono::milliseconds(1));
         recordtest::writeThroughNull();
     });
     const auto lines =
