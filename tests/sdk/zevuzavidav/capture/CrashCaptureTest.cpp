@@ -20,10 +20,11 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <new>
+#include <functional>
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
@@ -41,6 +42,15 @@ using recordtest::initializeContext;
 using recordtest::readLines;
 
 // ---- the child's side -------------------------------------------------------------------------
+
+// The exit status of a child whose set-up never came to hold: it must not go on to crash without it.
+constexpr int kSetUpFailed = 4;
+
+// In a child: waits for its set-up to hold (a state every interleaving reaches), or ends the child
+// with kSetUpFailed once the shared patience is out.
+void setUpOrEnd(const std::function<bool()>& holds) {
+    if (!velotest::eventually(holds, std::chrono::milliseconds(1))) _exit(kSetUpFailed);
+}
 
 std::atomic<int> parked{0};
 
@@ -68,8 +78,7 @@ void startHelpers() {
             parkForever();
         }).detach();
     }
-    while (parked.load() < 3)
-        std::this_thread::yield();
+    setUpOrEnd([] { return parked.load() == 3; });
 }
 
 __attribute__((noinline)) void nullWrite() {
@@ -167,6 +176,14 @@ __attribute__((noinline)) void crashOuter() {
 
 // ---- the parent's side ------------------------------------------------------------------------
 
+// How a child ended, for a failure's message.
+std::string howItEnded(int status) {
+    if (WIFSIGNALED(status)) return std::string("killed by ") + strsignal(WTERMSIG(status));
+    if (!WIFEXITED(status)) return "status " + std::to_string(status);
+    if (WEXITSTATUS(status) == kSetUpFailed) return "its set-up never came to hold";
+    return "exit " + std::to_string(WEXITSTATUS(status));
+}
+
 struct Range {
     std::uint64_t begin = 0;
     std::uint64_t end = 0;
@@ -259,7 +276,7 @@ class CrashCapture : public ::testing::TestWithParam<CrashCase> {};
 TEST_P(CrashCapture, ChildDiesByItsSignalAndRecordsEveryThread) {
     const CrashCase& c = GetParam();
     ChildResult child = runChild(c);
-    ASSERT_TRUE(WIFSIGNALED(child.status)) << "status " << child.status;
+    ASSERT_TRUE(WIFSIGNALED(child.status)) << howItEnded(child.status);
     EXPECT_EQ(WTERMSIG(child.status), c.signal);
 
     int unparsable = 0;
@@ -442,17 +459,17 @@ TEST_P(CrashExceptionPort, RecordsFaultsArrivingAtThePortAndStillDiesOfThem) {
         data.installationIdentifier = "install";
         data.machExceptionMask = c.leaveOut;
         ZEVContextInitialize(&data);
-        velotest::eventually([&] { return ZEVContextIsInitialized(); }, std::chrono::milliseconds(1));
+        setUpOrEnd([&] { return ZEVContextIsInitialized(); });
         startHelpers();
         activeCrasher = c.crash;
         crashOuter();
     });
     ASSERT_NE(status, -1);
     if (c.signal != 0) {
-        ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+        ASSERT_TRUE(WIFSIGNALED(status)) << howItEnded(status);
         EXPECT_EQ(WTERMSIG(status), c.signal);
     } else {
-        ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+        ASSERT_TRUE(WIFEXITED(status)) << howItEnded(status);
         EXPECT_EQ(WEXITSTATUS(status), c.exitStatus);
     }
     int unparsable = 0;
@@ -510,20 +527,23 @@ INSTANTIATE_TEST_SUITE_P(CrashEmulated, CrashExceptionPort,
 
 namespace {
 
-std::atomic<bool> holding{false};
+constexpr int kHeld = 8;
 std::atomic<int> held{0};
 std::atomic<int> batches{0};
 
-// Where a churn thread that has begun its routine stays once the test holds them: waiting, able to
-// answer.
+// Where a thread the test holds stays: waiting, able to answer.
 __attribute__((noinline)) void holdForever() {
     held.fetch_add(1);
     for (;;)
         pause();
 }
 
+void* holdRoutine(void*) {
+    holdForever();
+    return nullptr;
+}
+
 void* churnRoutine(void*) {
-    if (holding.load()) holdForever();
     return nullptr;
 }
 
@@ -541,8 +561,7 @@ void startDeafThread() {
         for (;;)
             pause();
     }).detach();
-    while (!deaf.load())
-        std::this_thread::yield();
+    setUpOrEnd([&deaf] { return deaf.load(); });
 }
 
 bool hasRegisters(const json& thread) {
@@ -552,29 +571,27 @@ bool hasRegisters(const json& thread) {
 TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) {
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
-    // How many churn threads stood in their routine, able to answer, when the fault came.
-    auto* heldAtFault = static_cast<std::atomic<int>*>(
-        mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(heldAtFault, MAP_FAILED);
-    new (heldAtFault) std::atomic<int>(0);
     const int status = velotest::waitStatusOfChild([&] {
         initializeContext(dir);
         startDeafThread();
         startDeafThread();
-        // Once the test holds the routines, a batch's threads stay in them and the pool waits in its join.
+        // The pools go on starting their batches' threads, and the threads before go on ending, while
+        // the held ones stand among them and the fault is recorded.
         recordtest::startThreadChurn(true, churnRoutine, &batches);
         recordtest::startThreadChurn(false, churnRoutine, &batches);
-        while (batches.load() < 4)
-            std::this_thread::yield();
-        // From now on a routine that begins stays; the pools go on starting their batches' threads
-        // (and the threads that returned before go on ending) while the fault is recorded.
-        holding = true;
-        while (held.load() < 8)
-            std::this_thread::yield();
-        heldAtFault->store(held.load());
+        setUpOrEnd([] { return batches.load() >= 4; });
+        // Started the two ways the pools start theirs: through the program's thread start and through
+        // the C library's alone.
+        for (int i = 0; i < kHeld; ++i) {
+            pthread_t thread;
+            const int made = i % 2 == 0 ? darwin::createThread(&thread, nullptr, holdRoutine, nullptr)
+                                        : pthread_create(&thread, nullptr, holdRoutine, nullptr);
+            if (made != 0) _exit(kSetUpFailed);
+        }
+        setUpOrEnd([] { return held.load() == kHeld; });
         recordtest::writeThroughNull();
     });
-    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    ASSERT_TRUE(WIFSIGNALED(status)) << howItEnded(status);
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
 
     int unparsable = 0;
@@ -608,11 +625,9 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
         }
     }
     EXPECT_EQ(crashed, 1);
-    EXPECT_GE(heldRecorded, heldAtFault->load()) << "a thread waiting in its routine was recorded empty";
-    EXPECT_GE(heldAtFault->load(), 8);
+    EXPECT_EQ(heldRecorded, kHeld) << "a thread waiting in its routine was recorded empty";
     EXPECT_EQ(deaf, 2);
     EXPECT_GT(own, 0) << names;
-    munmap(heldAtFault, sizeof(std::atomic<int>));
 }
 
 } // namespace
@@ -670,7 +685,7 @@ TEST_P(CrashFaultsAtOnce, TheFirstIsRecordedWholeAndTheProcessEndsByTheFault) {
         startHelpers();
         for (int i = 0; i < faulting; ++i)
             std::thread(faultWithTheOthers).detach();
-        velotest::eventually([&] { return atTheLine.load() == faulting; }, std::chrono::milliseconds(1));
+        setUpOrEnd([&] { return atTheLine.load() == faulting; });
         go = true;
         for (;;)
             pause();
@@ -722,7 +737,7 @@ TEST(CrashBesideAThreadSteppingOverItsFaults, TheCrashIsRecordedWhole) {
         initializeContext(dir);
         startHelpers();
         std::thread(faultAndStepOverForEver).detach();
-        velotest::eventually([] { return stepped.load() >= 1000; }, std::chrono::milliseconds(1));
+        setUpOrEnd([] { return stepped.load() >= 1000; });
         recordtest::writeThroughNull();
     });
     const auto lines =
@@ -754,7 +769,7 @@ TEST(CrashInsideTheRecordingThread, AFaultInTheCrashCallbackEndsTheProcessAtOnce
         data.installationIdentifier = "install";
         data.crashCallbackTarget = &callback;
         ZEVContextInitialize(&data);
-        velotest::eventually([&] { return ZEVContextIsInitialized(); }, std::chrono::milliseconds(1));
+        setUpOrEnd([&] { return ZEVContextIsInitialized(); });
         startHelpers();
         activeCrasher = nullWrite;
         crashOuter();
