@@ -62,7 +62,8 @@ void answer() {
 // microseconds rather than the round's whole time. One that runs with the signal blocked is waited
 // for: it answers as soon as it unblocks it.
 constexpr long kLookAfterNanos = 50L * 1000;
-constexpr long kAnswerTimeoutNanos = 250L * 1000 * 1000;
+// How long a parked thread, released, may take to leave the handler.
+constexpr long kLeaveTimeoutNanos = 250L * 1000 * 1000;
 
 // Waits until `done` holds for the word's value, or until the monotonic `deadline`; false at the
 // deadline.
@@ -516,7 +517,7 @@ bool prepareThreadSuspension() {
     return true;
 }
 
-void askThreadsToSuspend(const pid_t* ids, std::size_t count) {
+void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos) {
     if (!suspensionReady.load()) return;
     pid_t me = currentThreadId();
     std::size_t used = 0;
@@ -530,7 +531,7 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count) {
     nextToAsk.store(0, std::memory_order_relaxed);
     answeredCount.store(0, std::memory_order_relaxed);
     awaitedCount.store(static_cast<int>(used), std::memory_order_relaxed);
-    roundDeadline.store(monotonicNanos() + kAnswerTimeoutNanos, std::memory_order_relaxed);
+    roundDeadline.store(monotonicNanos() + patienceNanos, std::memory_order_relaxed);
     slotCount.store(used, std::memory_order_release);
     // This thread asks the first two and goes on: each thread asks two more as it stops, so the rest
     // are asked by many at once while the first are read. A thread that does not pass the request on
@@ -564,9 +565,9 @@ bool awaitSuspension() {
     return allAnswered;
 }
 
-bool suspendThreads(const pid_t* ids, std::size_t count) {
+bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos) {
     if (!suspensionReady.load()) return count == 0;
-    askThreadsToSuspend(ids, count);
+    askThreadsToSuspend(ids, count, patienceNanos);
     return awaitSuspension();
 }
 
@@ -580,7 +581,7 @@ bool resumeThreads() {
     releaseGeneration.fetch_add(1, std::memory_order_acq_rel);
     futexWakeAll(&releaseGeneration);
     bool allLeft = true;
-    const long deadline = monotonicNanos() + kAnswerTimeoutNanos;
+    const long deadline = monotonicNanos() + kLeaveTimeoutNanos;
     for (std::size_t i = 0; i < count; ++i) {
         SuspendSlot& slot = slots[i];
         if (!futexWaitUntil(&slot.state, deadline, [](int state) { return state != kParked; }))

@@ -64,15 +64,16 @@ int suspensionSignal();
 // (tens of microseconds). A thread that has ended since the list was taken is no reason to wait, nor
 // is one that cannot answer: one that keeps a reader waiting 50 µs is looked at in /proc, and given up
 // at once when it has ended, is stopped, or holds the signal blocked (as the C library does while it
-// starts and ends a thread). Any other is given up 250 ms after this call. One round at a time, ended
-// by resumeThreads.
-void askThreadsToSuspend(const pid_t* ids, std::size_t count);
+// starts and ends a thread). Any other is given up `patienceNanos` after this call. One round at a
+// time, ended by resumeThreads.
+constexpr long kSuspensionPatienceNanos = 250L * 1000 * 1000;
+void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos);
 // Asks those of the round not asked yet, and waits until every one has stopped or been given up; false
 // when one was given up.
 bool awaitSuspension();
 // askThreadsToSuspend, then awaitSuspension: the threads that stopped stay suspended until
 // resumeThreads, whatever the result.
-bool suspendThreads(const pid_t* ids, std::size_t count);
+bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos);
 // Releases every thread parked by this round (one still on its way is given up) and waits briefly until
 // they have left the handler.
 bool resumeThreads();

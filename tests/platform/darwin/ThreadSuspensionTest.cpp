@@ -134,7 +134,8 @@ TEST(ThreadSuspension, AThreadThatEndsWithoutAnsweringCountsAsGone) {
 // thread; a thread still leaving the handler of the round before, which a busy core keeps from
 // returning) answers as soon as it unblocks it: it is waited for, not given up as one that holds the
 // signal off. This one runs on for a while after the request has reached it, long past the moment the
-// suspender first looks at a thread that keeps it waiting.
+// suspender first looks at a thread that keeps it waiting. The round waits for it as long as the test
+// would, so that a busy core keeping it from running says nothing.
 TEST(ThreadSuspension, AThreadRunningWithTheSignalBlockedIsWaitedFor) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
     std::atomic<pid_t> id{0};
@@ -165,7 +166,7 @@ TEST(ThreadSuspension, AThreadRunningWithTheSignalBlockedIsWaitedFor) {
     });
     ASSERT_TRUE(velotest::eventually([&] { return id.load() != 0; }));
     const pid_t ids[] = {id};
-    const bool whole = darwin::suspendThreads(ids, 1);
+    const bool whole = darwin::suspendThreads(ids, 1, static_cast<long>(velotest::kPatience * 1'000'000'000));
     mcontext_t context;
     const bool parked = darwin::suspendedThreadContext(id, context);
     EXPECT_TRUE(darwin::resumeThreads());
