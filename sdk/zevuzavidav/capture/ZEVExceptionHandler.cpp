@@ -7,6 +7,7 @@
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/DispatchSync.hpp"
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
@@ -172,9 +173,19 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
             if (writable->logging.customExceptionCount >= readOnly->exception.customExceptionLimit) return;
             writable->logging.customExceptionCount += 1;
         }
+        // A fatal one records the whole process, which another crash may be recording right now
+        // (it takes no crash claim): it waits its turn, and writes nothing when that crash ends the
+        // process first, rather than a record the end would cut.
+        const pid_t me = darwin::currentThreadId();
+        if (fatal && zevuzavidav::takeRecordingTurn(me) != zevuzavidav::RecordingTurn::taken) {
+            ZEVSDKLog("%s: Unable to record while another recording is under way\n",
+                      "__ZEVExceptionRecord_block_invoke");
+            return;
+        }
         ZEVFile file;
         if (!ZEVFileInitWithPath(&file, path, false)) {
             ZEVSDKLog("%s: Unable to open exception file\n", "__ZEVExceptionRecord_block_invoke");
+            if (fatal) zevuzavidav::passRecordingTurn();
             return;
         }
         char storage[zevuzavidav::kCrashRecordStorageSize];
@@ -188,8 +199,9 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
         writeFrames(&file, frames);
         ZEVFileWriteObjectEnd(&file);
         ZEVFileWriteSectionEnd(&file);
-        if (fatal) ZEVHandler(&file, darwin::currentThreadId(), nullptr);
+        if (fatal) ZEVHandler(&file, me, nullptr);
         ZEVFileClose(&file);
+        if (fatal) zevuzavidav::passRecordingTurn();
         if (notify && fatal && readOnly->submissionTarget != nullptr) {
             readOnly->submissionTarget->potentiallySubmittableCrashOccurred();
         }

@@ -6,6 +6,7 @@
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
@@ -73,18 +74,30 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
                   "ZEVMachExceptionRecord");
         zevuzavidav::endAfterClaimedCrash();
     }
+    // The process ends after this record: a recording under way (an uncaught exception's) is let
+    // finish first, and none begins after it. A fault inside a recording on its own thread is not
+    // waited for: that recording will not finish.
+    const auto crashedThread = static_cast<pid_t>(request.thread);
+    if (zevuzavidav::takeRecordingTurn(crashedThread) != zevuzavidav::RecordingTurn::taken) {
+        ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVMachExceptionRecord");
+        ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
+        restoreSignalHandlers();
+        return 5;
+    }
     ZEVFile file;
     if (!ZEVFileInitWithPath(&file, part->path, false)) {
         ZEVSDKLog("%s: Unable to open mach exception file\n", "ZEVMachExceptionRecord");
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
+        zevuzavidav::keepRecordingTurnToTheEnd();
         restoreSignalHandlers();
         return 5;
     }
     char storage[zevuzavidav::kExceptionServerRecordStorageSize];
     zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
     writeSection(&file, request, part->savedCount);
-    ZEVHandler(&file, static_cast<pid_t>(request.thread), nullptr);
+    ZEVHandler(&file, crashedThread, nullptr);
     ZEVFileClose(&file);
+    zevuzavidav::keepRecordingTurnToTheEnd();
     return restoreSignalHandlers() ? 0 : 5;
 }
 

@@ -5,11 +5,11 @@
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,9 +21,6 @@ namespace {
 
 constexpr int kSignals[zevuzavidav::kSignalCount] = {SIGABRT, SIGBUS, SIGFPE, SIGILL,
                                                      SIGSEGV, SIGSYS, SIGTRAP};
-
-// The thread writing the crash record, 0 before any crash.
-std::atomic<pid_t> recordingThread{0};
 
 bool isDefault(const struct sigaction& action) {
     return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
@@ -186,8 +183,8 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the
     // same moment waits for the record instead of killing the process with a default action. Only a
-    // fault inside the recording itself (on the recording thread) falls back to the default action.
-    if (readOnly == nullptr || recordingThread.load(std::memory_order_acquire) == me) {
+    // fault inside a recording on the recording thread itself falls back to the default action.
+    if (readOnly == nullptr || zevuzavidav::recordingTurnHolder() == me) {
         ZEVSignalSafeRemoveHandlers();
     } else {
         sigset_t all;
@@ -200,18 +197,25 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
                       "ZEVSignalRecordSignal");
             zevuzavidav::endAfterClaimedCrash();
         }
-        recordingThread.store(me, std::memory_order_release);
-        ZEVFile file;
-        char storage[zevuzavidav::kCrashRecordStorageSize];
-        if (!ZEVFileInitWithPath(&file, readOnly->signal.path, false)) {
-            ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
+        // The process ends after this record: a recording under way (an uncaught exception's on
+        // another thread) is let finish first, and none begins after it.
+        if (zevuzavidav::takeRecordingTurn(me) != zevuzavidav::RecordingTurn::taken) {
+            ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVSignalRecordSignal");
         } else {
-            zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
-            zevuzavidav::writeSignalSection(&file, infoValid ? info : nullptr, savedErrno);
-            const auto* context =
-                !darwin::isNullAddress(userContext) ? static_cast<const ucontext_t*>(userContext) : nullptr;
-            ZEVHandler(&file, me, context);
-            ZEVFileClose(&file);
+            ZEVFile file;
+            char storage[zevuzavidav::kCrashRecordStorageSize];
+            if (!ZEVFileInitWithPath(&file, readOnly->signal.path, false)) {
+                ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
+            } else {
+                zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
+                zevuzavidav::writeSignalSection(&file, infoValid ? info : nullptr, savedErrno);
+                const auto* context = !darwin::isNullAddress(userContext)
+                                          ? static_cast<const ucontext_t*>(userContext)
+                                          : nullptr;
+                ZEVHandler(&file, me, context);
+                ZEVFileClose(&file);
+            }
+            zevuzavidav::keepRecordingTurnToTheEnd();
         }
         ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
     }

@@ -8,6 +8,7 @@
 // reports must not hold back the oldest of them, nor analytics. Skipped when the program has not been
 // built or tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
 #include "tests/support/LogLines.hpp"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <fcntl.h>
@@ -76,9 +78,10 @@ class CrashShippedProgram : public ::testing::Test {
     }
 
     // A launch with `library` preloaded, crashed by the byte `which` written into the FIFO that the
-    // variable `fifoVariable` names once its first screen is up; it must end by SIGSEGV. Its report
-    // folder's name ("" when there is not exactly one).
-    std::string crashByPreloaded(const char* library, const char* fifoVariable, char which) {
+    // variable `fifoVariable` names once its first screen is up; it must end by one of `endings` (signal
+    // names as kill -l gives them). Its report folder's name ("" when there is not exactly one).
+    std::string crashByPreloaded(const char* library, const char* fifoVariable, char which,
+                                 const std::set<std::string>& endings = {"SEGV"}) {
         const fs::path fifo = home.path() / "crash-fifo";
         EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
         velotest::Tmux first("velo-shipped-preloaded");
@@ -93,7 +96,9 @@ class CrashShippedProgram : public ::testing::Test {
         EXPECT_EQ(::write(writer, &which, 1), 1);
         ::close(writer);
         const std::string shown = first.waitFor("PROGRAM-ENDED");
-        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
+        const std::string line = velotest::lineWith(shown, "ENDED-BY-");
+        const std::string ending = line.substr(line.find("ENDED-BY-") + 9);
+        EXPECT_EQ(endings.count(ending.substr(0, ending.find_first_of(" \r"))), 1u) << shown;
         auto active = entries(tree() / "active");
         return active.size() == 1 ? active[0] : std::string();
     }
@@ -148,6 +153,23 @@ json sectionOf(const std::string& member, const char* name) {
         if (section.is_object() && section.contains(name)) return section[name];
     }
     return nullptr;
+}
+
+// The raw record files a report carries, by their part names.
+constexpr const char* kRecordParts[] = {"exception", "signal", "mach_exception"};
+
+// Each record of the part (a gzip member holding a record file) is whole. The count of records.
+std::size_t expectWholeRecords(const std::string& part, const std::string& member) {
+    auto text = reporttest::gunzip(member);
+    EXPECT_TRUE(text.has_value()) << part << " is no gzip member";
+    std::istringstream in(text.value_or(""));
+    int unparsable = 0;
+    const auto records = recordtest::splitIntoRecords(recordtest::parseLines(in, &unparsable));
+    EXPECT_EQ(unparsable, 0) << part << " holds a line cut short";
+    EXPECT_FALSE(records.empty()) << part << " is empty";
+    for (const auto& record : records)
+        recordtest::expectWholeRecord(record, part);
+    return records.size();
 }
 
 TEST_F(CrashShippedProgram, TheNextLaunchSendsAReportWhoseMainThreadNamesMain) {
@@ -286,20 +308,8 @@ TEST_P(CrashShippedProgramFaultsMeanwhile, TheCrashIsRecordedWholeAndSentOnce) {
     ASSERT_EQ(requests.size(), 1u);
     auto parts = partsOf(requests[0]);
     EXPECT_EQ(parts["report_id"], crashed);
-    EXPECT_TRUE(sectionOf(parts["mach_exception"], "mach_exception").is_object()) << "no exception section";
-    EXPECT_TRUE(sectionOf(parts["mach_exception"], "storage").is_object()) << "the record was not finished";
-    const json threads = sectionOf(parts["mach_exception"], "threads");
-    const json names = sectionOf(parts["mach_exception"], "thread_names");
-    ASSERT_TRUE(threads.is_array() && names.is_array()) << "no threads in the record";
-    ASSERT_EQ(names.size(), threads.size());
-    int crashedThreads = 0;
-    for (std::size_t i = 0; i < threads.size(); ++i) {
-        crashedThreads += threads[i].value("crashed", false) ? 1 : 0;
-        EXPECT_TRUE(threads[i]["registers"].is_object() && !threads[i]["registers"].empty() &&
-                    !threads[i]["stacktrace"].empty())
-            << names[i] << " was recorded without its registers or stack: " << threads[i];
-    }
-    EXPECT_EQ(crashedThreads, 1);
+    ASSERT_EQ(parts.count("mach_exception"), 1u) << "no exception port record";
+    EXPECT_EQ(expectWholeRecords("mach_exception", parts["mach_exception"]), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(CrashFaultsMeanwhile, CrashShippedProgramFaultsMeanwhile,
@@ -307,6 +317,43 @@ INSTANTIATE_TEST_SUITE_P(CrashFaultsMeanwhile, CrashShippedProgramFaultsMeanwhil
                                            MeanwhileCase{"EightThreadsAtOnce", 8},
                                            MeanwhileCase{"ThirtyTwoThreadsAtOnce", 32},
                                            MeanwhileCase{"AThreadSteppingOverItsOwnFaults", 's'}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct MeetingCase {
+    const char* name;
+    char which; // what the preloaded library is asked for (tests/sdk/zevuzavidav/fixtures/faults_at_once.cpp)
+    std::set<std::string> endings;
+};
+
+void PrintTo(const MeetingCase& meeting, std::ostream* out) {
+    *out << meeting.name;
+}
+
+class CrashShippedProgramRecordingsMeet : public CrashShippedProgram,
+                                          public ::testing::WithParamInterface<MeetingCase> {};
+
+// An uncaught exception is recorded without the crash claim, so its recording meets that of a fault on
+// another thread at the same moment, or that of its own abort while a second exception is recorded.
+// One waits for the other: every record the report carries is whole, and the one report goes once.
+TEST_P(CrashShippedProgramRecordingsMeet, EveryRecordSentIsWhole) {
+    const MeetingCase& meeting = GetParam();
+    const std::string crashed =
+        crashByPreloaded(VELO_FAULTS_AT_ONCE, "VELO_FAULTS_FIFO", meeting.which, meeting.endings);
+    ASSERT_FALSE(crashed.empty());
+
+    const auto requests = sendWithNextLaunch();
+    ASSERT_EQ(requests.size(), 1u);
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    std::size_t records = 0;
+    for (const char* part : kRecordParts)
+        if (parts.count(part) != 0) records += expectWholeRecords(part, parts[part]);
+    EXPECT_GE(records, 1u) << "the report carries no record";
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashRecordingsMeet, CrashShippedProgramRecordingsMeet,
+                         ::testing::Values(MeetingCase{"AnExceptionAndAFault", 'x', {"SEGV", "ABRT"}},
+                                           MeetingCase{"TwoExceptions", 'e', {"ABRT"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // 300 launches crashed before this one. The report server holds its answers: the four uploads that

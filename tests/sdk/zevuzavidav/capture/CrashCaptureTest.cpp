@@ -636,30 +636,25 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
 
 namespace {
 
-// A child that crashed at a fault while other threads faulted too: it ended by SIGSEGV, and its record
-// is whole (its cause, every thread with its registers and stack, names for each, the closing section,
-// one crashed thread, at `crashedIn`). Failures name what is missing. The record's lines.
+// The records of a crash record file; lines that do not parse are counted.
+std::vector<std::vector<json>> recordsIn(const std::string& path, int* unparsable) {
+    return recordtest::splitIntoRecords(readLines(path, unparsable));
+}
+
+// A child that crashed at a fault while other threads faulted too: it ended by SIGSEGV, and its one
+// record is whole, its crashed thread at `crashedIn`. The record's lines.
 std::vector<json> expectEndedByTheFaultWithAWholeRecord(int status, const std::string& dir, Range crashedIn) {
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << howItEnded(status);
     int unparsable = 0;
-    const auto lines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
+    const auto records = recordsIn(dir + "/mach_exception.zevrecord", &unparsable);
     EXPECT_EQ(unparsable, 0);
-    EXPECT_TRUE(section(lines, "mach_exception").is_object()) << "no exception section";
-    EXPECT_TRUE(section(lines, "storage").is_object()) << "the record was not finished";
-    const json threads = section(lines, "threads");
-    const json names = section(lines, "thread_names");
-    EXPECT_TRUE(threads.is_array() && names.is_array() && threads.size() == names.size())
-        << "threads: " << threads << "\nnames: " << names;
-    if (!threads.is_array()) return lines;
-    int crashed = 0;
-    for (std::size_t i = 0; i < threads.size(); ++i) {
-        EXPECT_TRUE(hasRegisters(threads[i])) << (i < names.size() ? names[i] : json()) << ' ' << threads[i];
-        if (!threads[i].value("crashed", false)) continue;
-        ++crashed;
-        EXPECT_TRUE(stackHolds(threads[i]["stacktrace"], crashedIn)) << threads[i]["stacktrace"];
+    EXPECT_EQ(records.size(), 1u);
+    if (records.empty()) return {};
+    const json crashed = recordtest::expectWholeRecord(records[0], "the exception port's record");
+    if (crashed.is_object()) {
+        EXPECT_TRUE(stackHolds(crashed["stacktrace"], crashedIn)) << crashed["stacktrace"];
     }
-    EXPECT_EQ(crashed, 1);
-    return lines;
+    return records[0];
 }
 
 std::atomic<int> atTheLine{0};
@@ -697,6 +692,79 @@ TEST_P(CrashFaultsAtOnce, TheFirstIsRecordedWholeAndTheProcessEndsByTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(CrashFaultsAtOnce, CrashFaultsAtOnce, ::testing::Values(2, 8, 32),
                          [](const auto& info) { return std::to_string(info.param) + "Threads"; });
+
+__attribute__((noinline)) void throwWithTheOthers() {
+    atTheLine.fetch_add(1);
+    while (!go.load())
+        std::this_thread::yield();
+    throw std::runtime_error("thrown while another thread crashes");
+}
+
+// Nothing above the routines catches: an exception ends in the terminate handler, its stack intact.
+void* throwingThread(void*) {
+    throwWithTheOthers();
+    return nullptr;
+}
+void* faultingThread(void*) {
+    faultWithTheOthers();
+    return nullptr;
+}
+
+struct MeetingCase {
+    const char* name;
+    void* (*second)(void*); // the first thread throws
+    recordtest::Road road;
+};
+
+void PrintTo(const MeetingCase& meeting, std::ostream* out) {
+    *out << meeting.name;
+}
+
+// An uncaught exception records the process without the crash claim, so its recording meets the
+// recording of a crash on another thread at the same moment, or of its own abort while another
+// exception is recorded. One waits for the other: every record written is whole, with every thread's
+// registers and stack, and the process ends by one of the crashes.
+class CrashRecordingsMeet : public ::testing::TestWithParam<MeetingCase> {};
+
+TEST_P(CrashRecordingsMeet, EveryRecordWrittenIsWhole) {
+    const MeetingCase& meeting = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        initializeContext(dir, meeting.road);
+        startHelpers();
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, throwingThread, nullptr) != 0 ||
+            pthread_create(&thread, nullptr, meeting.second, nullptr) != 0)
+            _exit(kSetUpFailed);
+        setUpOrEnd([] { return atTheLine.load() == 2; });
+        go = true;
+        for (;;)
+            pause();
+    });
+    const bool twoExceptions = meeting.second == throwingThread;
+    EXPECT_TRUE(WIFSIGNALED(status) &&
+                (WTERMSIG(status) == SIGABRT || (!twoExceptions && WTERMSIG(status) == SIGSEGV)))
+        << howItEnded(status);
+    std::size_t written = 0;
+    for (const char* file : {"exception.zevrecord", "signal.zevrecord", "mach_exception.zevrecord"}) {
+        int unparsable = 0;
+        const auto records = recordsIn(dir + "/" + file, &unparsable);
+        EXPECT_EQ(unparsable, 0) << file;
+        for (const auto& record : records)
+            recordtest::expectWholeRecord(record, file);
+        written += records.size();
+    }
+    EXPECT_GE(written, 1u) << "no record at all";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashRecordingsMeet, CrashRecordingsMeet,
+    ::testing::Values(MeetingCase{"AnExceptionAndAFault", faultingThread, recordtest::Road::exceptionPort},
+                      MeetingCase{"AnExceptionAndAFaultOnTheSignalRoad", faultingThread,
+                                  recordtest::Road::signals},
+                      MeetingCase{"TwoExceptions", throwingThread, recordtest::Road::exceptionPort}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A thread of the app that handles its own faults: its handler, installed with sigaction after the
 // crash reporter started, steps over each one and hands any other thread's fault to the handler it

@@ -1,0 +1,116 @@
+// One recording of the process at a time: who waits for the turn, who does not, and how the recording
+// that ends the process lets the waiting ones go first and then keeps it. A turn kept to the end stays
+// kept for the rest of the process, so those tests run in a child of their own.
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
+#include "platform/darwin/Threads.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/ThreadState.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using zevuzavidav::RecordingTurn;
+
+// What the threads of a test did, in the order they did it.
+class Events {
+  public:
+    void add(std::string event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+    std::vector<std::string> all() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::string> events_;
+};
+
+// A thread that asks for the turn, notes what it got, and passes the turn on when it took it.
+struct Recorder {
+    explicit Recorder(Events& events) {
+        thread = std::thread([this, &events] {
+            id = darwin::currentThreadId();
+            got = zevuzavidav::takeRecordingTurn(id);
+            events.add(got == RecordingTurn::taken ? "the second took the turn" : "the second did not");
+            if (got == RecordingTurn::taken) zevuzavidav::passRecordingTurn();
+        });
+    }
+    // Until it waits for the turn (or has been through it already).
+    void waitUntilItWaits() {
+        ASSERT_TRUE(velotest::eventually([&] { return id.load() != 0; }, std::chrono::milliseconds(1)));
+        velotest::waitUntilThreadStops(id);
+    }
+    std::atomic<pid_t> id{0};
+    RecordingTurn got = RecordingTurn::notInTime;
+    std::thread thread;
+};
+
+TEST(RecordingTurn, ASecondRecordingWaitsUntilTheFirstPassesTheTurn) {
+    Events events;
+    ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId()), RecordingTurn::taken);
+    Recorder second(events);
+    second.waitUntilItWaits();
+    events.add("the first passes the turn");
+    zevuzavidav::passRecordingTurn();
+    second.thread.join();
+
+    EXPECT_EQ(second.got, RecordingTurn::taken);
+    EXPECT_EQ(events.all(),
+              (std::vector<std::string>{"the first passes the turn", "the second took the turn"}));
+    EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+}
+
+// A crash inside a recording, on the recording thread: that recording will not finish, so neither the
+// thread itself nor the exception server answering for it waits.
+TEST(RecordingTurn, ACrashOfTheThreadThatHoldsTheTurnIsNotWaitedFor) {
+    const pid_t me = darwin::currentThreadId();
+    ASSERT_EQ(zevuzavidav::takeRecordingTurn(me), RecordingTurn::taken);
+    EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
+    EXPECT_EQ(zevuzavidav::takeRecordingTurn(me), RecordingTurn::heldByTheCrashedThread);
+    RecordingTurn server = RecordingTurn::taken;
+    std::thread([&] { server = zevuzavidav::takeRecordingTurn(me); }).join();
+    EXPECT_EQ(server, RecordingTurn::heldByTheCrashedThread);
+    zevuzavidav::passRecordingTurn();
+    EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+}
+
+// The recording after which the process ends lets the one waiting record first, then holds the turn
+// while the process ends. Should the process go on all the same, a later recording takes the turn once
+// its patience is out.
+TEST(RecordingTurn, TheRecordingThatEndsTheProcessLetsTheWaitingOneGoFirstAndThenKeepsTheTurn) {
+    const int status = velotest::runInChild([] {
+        Events events;
+        const pid_t me = darwin::currentThreadId();
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(me), RecordingTurn::taken);
+        Recorder second(events);
+        second.waitUntilItWaits();
+        zevuzavidav::keepRecordingTurnToTheEnd();
+        events.add("the first keeps the turn");
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
+        second.thread.join();
+        EXPECT_EQ(events.all(),
+                  (std::vector<std::string>{"the second took the turn", "the first keeps the turn"}));
+
+        RecordingTurn later = RecordingTurn::notInTime;
+        pid_t laterId = 0;
+        std::thread([&] {
+            laterId = darwin::currentThreadId();
+            later = zevuzavidav::takeRecordingTurn(laterId);
+        }).join();
+        EXPECT_EQ(later, RecordingTurn::taken);
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), laterId);
+    });
+    EXPECT_EQ(status, 0);
+}
+
+} // namespace
