@@ -49,8 +49,21 @@ std::optional<int> maxKeysFrom(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) {
-        std::fprintf(stderr, "velomarinth runs in a terminal: start it from one (./velo run).\n");
+    // Said for the stream that is not a terminal, with what to do instead: the command that started it
+    // may well have been ./velo run, with a pipe or a redirection after it.
+    if (!::isatty(STDOUT_FILENO)) {
+        std::fprintf(stderr,
+                     "velomarinth draws its screens in a terminal, but its output goes to a pipe or a file. "
+                     "Start it with its output on the terminal, neither piped nor redirected: what it logs "
+                     "goes to %s by itself.\n",
+                     (ns::Sandbox::logs() / "console.log").c_str());
+        return 1;
+    }
+    if (!::isatty(STDIN_FILENO)) {
+        std::fprintf(stderr,
+                     "velomarinth reads its keys from a terminal, but its input comes from a pipe or a "
+                     "file. Start it with its input on the terminal; to script a run, drive a "
+                     "terminal (tmux send-keys) and end it with --max-keys N.\n");
         return 1;
     }
     // A write over a file-size limit (ulimit -f) fails with EFBIG, which every writer handles, instead

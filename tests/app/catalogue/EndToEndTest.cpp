@@ -194,4 +194,33 @@ TEST(EndToEnd, ATerminalThatCannotMoveTheCursorIsRefusedWithTheReason) {
     EXPECT_EQ(shown.find("SWIFT BASICS"), std::string::npos) << shown;
 }
 
+// Started from a terminal but with its output piped or its input redirected (./velo run | tee log), the
+// program says which of the two is not the terminal and what to do instead, and ends with status 1.
+TEST(EndToEnd, AStreamThatIsNotTheTerminalIsNamedWithWhatToDoInstead) {
+    E2E_REQUIRE_PROGRAM("Swift");
+
+    velotest::TempFolder home;
+    const auto said = [&](const char* name) { return home.path() / name; };
+    Tmux tmux;
+    tmux.start(e2e::command(home.path()) + " 2>" + velotest::quote(said("piped").string()) + " | cat; " +
+               e2e::command(home.path()) + " </dev/null 2>" + velotest::quote(said("redirected").string()) +
+               "; echo status=$?");
+    const auto shown = tmux.waitFor("PROGRAM-ENDED");
+    EXPECT_NE(shown.find("status=1"), std::string::npos) << shown;
+    const auto text = [](const std::filesystem::path& file) {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string piped = text(said("piped"));
+    EXPECT_NE(piped.find("its output goes to a pipe or a file"), std::string::npos) << piped;
+    // Where its log is, so that nothing needs its output to be kept.
+    EXPECT_NE(piped.find((home.path() / "com.velomarinth.swift/Library/Logs/console.log").string()),
+              std::string::npos)
+        << piped;
+    const std::string redirected = text(said("redirected"));
+    EXPECT_NE(redirected.find("its input comes from a pipe or a file"), std::string::npos) << redirected;
+    EXPECT_NE(redirected.find("--max-keys"), std::string::npos) << redirected;
+    EXPECT_EQ(shown.find("SWIFT BASICS"), std::string::npos) << shown;
+}
+
 } // namespace
