@@ -26,6 +26,8 @@
 namespace velotest {
 
 inline constexpr double kPatience = 60.0;
+// The same, for waits measured in nanoseconds.
+inline constexpr long kPatienceNanos = static_cast<long>(kPatience * 1'000'000'000);
 
 template <class T> class Waiter {
   public:

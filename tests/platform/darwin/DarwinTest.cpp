@@ -339,7 +339,7 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
 
     ASSERT_TRUE(advances());
     count = darwin::listThreads(ids, darwin::kMaxThreads);
-    ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
+    ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count), velotest::kPatienceNanos));
     const auto parkedAt = counter.load();
     EXPECT_EQ(velotest::waitUntilThreadStops(helperId), velotest::ThreadState::blocked);
     EXPECT_EQ(counter.load(), parkedAt);
@@ -357,7 +357,7 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     EXPECT_TRUE(advances());
 
     // Suspended and resumed again, it goes on from where it stood.
-    ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count)));
+    ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count), velotest::kPatienceNanos));
     EXPECT_TRUE(darwin::resumeThreads());
     EXPECT_TRUE(advances());
 }
@@ -406,7 +406,8 @@ TEST(Threads, SuspendsManyThreadsWithTheStacksTheyStoodOn) {
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         Seen seen[kHelpers];
-        const bool suspended = darwin::suspendThreads(ids, static_cast<std::size_t>(count));
+        const bool suspended =
+            darwin::suspendThreads(ids, static_cast<std::size_t>(count), velotest::kPatienceNanos);
         for (int i = 0; i < kHelpers; ++i) {
             mcontext_t context;
             seen[i].context = darwin::suspendedThreadContext(helperIds[i], context);

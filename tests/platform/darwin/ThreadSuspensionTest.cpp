@@ -1,7 +1,8 @@
 // A round of suspension that the caller begins and reads at once: the threads are asked in the order
 // of the list, each stopping thread asking the next ones, and a read of a thread nobody has asked yet
 // asks it. Nothing is asserted while threads are suspended (a parked thread may hold the test
-// framework's lock); results go to storage made before.
+// framework's lock); results go to storage made before. Each round waits as long as a test would, so
+// that a busy core keeping a thread from running says nothing.
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
@@ -57,13 +58,13 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
     // The two the caller asks first are the deaf ones: the others are asked only as they are read.
     bool hearingParked[kHearing] = {}, deafParked[kDeaf] = {};
     std::uint64_t parkedAt[kHearing] = {};
-    darwin::askThreadsToSuspend(ids, kDeaf + kHearing);
+    darwin::askThreadsToSuspend(ids, kDeaf + kHearing, velotest::kPatienceNanos);
     mcontext_t context;
     for (int i = kHearing - 1; i >= 0; --i)
         hearingParked[i] = darwin::suspendedThreadContext(ids[kDeaf + i], context);
     for (int i = 0; i < kHearing; ++i)
         parkedAt[i] = counters[i].load();
-    for (int i = 0; i < kDeaf; ++i) // given up when the round's time is out
+    for (int i = 0; i < kDeaf; ++i) // given up: they sleep with the signal blocked
         deafParked[i] = darwin::suspendedThreadContext(ids[i], context);
     bool stoodStill = true; // while the deaf ones were waited for
     for (int i = 0; i < kHearing; ++i)
@@ -112,7 +113,8 @@ TEST(ThreadSuspension, AThreadThatEndsWithoutAnsweringCountsAsGone) {
     });
     ASSERT_TRUE(velotest::eventually([&] { return hearingId.load() != 0 && endingId.load() != 0; }));
     const pid_t ids[] = {endingId, hearingId};
-    darwin::askThreadsToSuspend(ids, 2); // the ending one is asked while it holds the signal blocked
+    darwin::askThreadsToSuspend(
+        ids, 2, velotest::kPatienceNanos); // the ending one is asked while it holds the signal blocked
     mayEnd.open();
     ending.join();
     // Asked directly: the round's own look-ups would settle the thread's slot already.
@@ -134,8 +136,7 @@ TEST(ThreadSuspension, AThreadThatEndsWithoutAnsweringCountsAsGone) {
 // thread; a thread still leaving the handler of the round before, which a busy core keeps from
 // returning) answers as soon as it unblocks it: it is waited for, not given up as one that holds the
 // signal off. This one runs on for a while after the request has reached it, long past the moment the
-// suspender first looks at a thread that keeps it waiting. The round waits for it as long as the test
-// would, so that a busy core keeping it from running says nothing.
+// suspender first looks at a thread that keeps it waiting.
 TEST(ThreadSuspension, AThreadRunningWithTheSignalBlockedIsWaitedFor) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
     std::atomic<pid_t> id{0};
@@ -166,7 +167,7 @@ TEST(ThreadSuspension, AThreadRunningWithTheSignalBlockedIsWaitedFor) {
     });
     ASSERT_TRUE(velotest::eventually([&] { return id.load() != 0; }));
     const pid_t ids[] = {id};
-    const bool whole = darwin::suspendThreads(ids, 1, static_cast<long>(velotest::kPatience * 1'000'000'000));
+    const bool whole = darwin::suspendThreads(ids, 1, velotest::kPatienceNanos);
     mcontext_t context;
     const bool parked = darwin::suspendedThreadContext(id, context);
     EXPECT_TRUE(darwin::resumeThreads());
