@@ -155,9 +155,6 @@ json sectionOf(const std::string& member, const char* name) {
     return nullptr;
 }
 
-// The raw record files a report carries, by their part names.
-constexpr const char* kRecordParts[] = {"exception", "signal", "mach_exception"};
-
 // Each record of the part (a gzip member holding a record file) is whole. The count of records.
 std::size_t expectWholeRecords(const std::string& part, const std::string& member) {
     auto text = reporttest::gunzip(member);
@@ -346,7 +343,7 @@ TEST_P(CrashShippedProgramRecordingsMeet, EveryRecordSentIsWhole) {
     auto parts = partsOf(requests[0]);
     EXPECT_EQ(parts["report_id"], crashed);
     std::size_t records = 0;
-    for (const char* part : kRecordParts)
+    for (const char* part : recordtest::kCauseSections)
         if (parts.count(part) != 0) records += expectWholeRecords(part, parts[part]);
     EXPECT_GE(records, 1u) << "the report carries no record";
 }

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -564,10 +565,6 @@ void startDeafThread() {
     setUpOrEnd([&deaf] { return deaf.load(); });
 }
 
-bool hasRegisters(const json& thread) {
-    return thread["registers"].is_object() && !thread["registers"].empty() && !thread["stacktrace"].empty();
-}
-
 TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) {
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
@@ -609,7 +606,7 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
         const std::string name = names[i];
         if (threads[i].value("crashed", false)) {
             ++crashed;
-            EXPECT_TRUE(hasRegisters(threads[i]) &&
+            EXPECT_TRUE(recordtest::hasRegistersAndStack(threads[i]) &&
                         stackHolds(stack, functionRange(recordtest::writeThroughNull)))
                 << stack;
         }
@@ -617,11 +614,11 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
         if (stackHolds(stack, functionRange(holdForever))) ++heldRecorded;
         if (name == kDeafName) {
             ++deaf;
-            EXPECT_FALSE(hasRegisters(threads[i])) << threads[i];
+            EXPECT_FALSE(recordtest::hasRegistersAndStack(threads[i])) << threads[i];
         }
         if (name.rfind("com.rizudiz.zevuzavidav.", 0) == 0) {
             ++own;
-            EXPECT_TRUE(hasRegisters(threads[i])) << name << ' ' << threads[i];
+            EXPECT_TRUE(recordtest::hasRegistersAndStack(threads[i])) << name << ' ' << threads[i];
         }
     }
     EXPECT_EQ(crashed, 1);
@@ -660,10 +657,20 @@ std::vector<json> expectEndedByTheFaultWithAWholeRecord(int status, const std::s
 std::atomic<int> atTheLine{0};
 std::atomic<bool> go{false};
 
-__attribute__((noinline)) void faultWithTheOthers() {
+// Each crashing thread stands here until the test lets them all go at once. It spins, so that they go
+// together; should the word never come within the shared patience, the child ends with kSetUpFailed.
+void meetTheOthers() {
     atTheLine.fetch_add(1);
-    while (!go.load())
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(velotest::kPatience);
+    while (!go.load()) {
+        if (std::chrono::steady_clock::now() > deadline) _exit(kSetUpFailed);
         std::this_thread::yield();
+    }
+}
+
+__attribute__((noinline)) void faultWithTheOthers() {
+    meetTheOthers();
     recordtest::writeThroughNull();
 }
 
@@ -694,9 +701,7 @@ INSTANTIATE_TEST_SUITE_P(CrashFaultsAtOnce, CrashFaultsAtOnce, ::testing::Values
                          [](const auto& info) { return std::to_string(info.param) + "Threads"; });
 
 __attribute__((noinline)) void throwWithTheOthers() {
-    atTheLine.fetch_add(1);
-    while (!go.load())
-        std::this_thread::yield();
+    meetTheOthers();
     throw std::runtime_error("thrown while another thread crashes");
 }
 
@@ -747,7 +752,8 @@ TEST_P(CrashRecordingsMeet, EveryRecordWrittenIsWhole) {
                 (WTERMSIG(status) == SIGABRT || (!twoExceptions && WTERMSIG(status) == SIGSEGV)))
         << howItEnded(status);
     std::size_t written = 0;
-    for (const char* file : {"exception.zevrecord", "signal.zevrecord", "mach_exception.zevrecord"}) {
+    for (const char* cause : recordtest::kCauseSections) {
+        const std::string file = std::string(cause) + ".zevrecord";
         int unparsable = 0;
         const auto records = recordsIn(dir + "/" + file, &unparsable);
         EXPECT_EQ(unparsable, 0) << file;

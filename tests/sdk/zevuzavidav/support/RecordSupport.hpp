@@ -37,9 +37,19 @@ inline std::vector<nlohmann::json> readLines(const std::string& path, int* unpar
     return parseLines(in, unparsable);
 }
 
-// The sections that open a crash record: its cause.
+// The sections that open a crash record, its cause; each names its record file ("<name>.zevrecord") and
+// the report's part that carries that file.
+inline constexpr const char* kCauseSections[] = {"exception", "signal", "mach_exception"};
+
 inline bool isCauseSection(const nlohmann::json& line) {
-    return line.contains("exception") || line.contains("signal") || line.contains("mach_exception");
+    for (const char* name : kCauseSections)
+        if (line.contains(name)) return true;
+    return false;
+}
+
+// A thread recorded with its registers and the stack walked from them.
+inline bool hasRegistersAndStack(const nlohmann::json& thread) {
+    return thread["registers"].is_object() && !thread["registers"].empty() && !thread["stacktrace"].empty();
 }
 
 // A crash record file's lines as its records, each from its cause section on: the file is appended to,
@@ -81,9 +91,7 @@ inline nlohmann::json expectWholeRecord(const std::vector<nlohmann::json>& recor
     int crashedThreads = 0;
     for (std::size_t i = 0; i < threads.size(); ++i) {
         const nlohmann::json& thread = threads[i];
-        const bool recorded =
-            thread["registers"].is_object() && !thread["registers"].empty() && !thread["stacktrace"].empty();
-        EXPECT_TRUE(recorded || queues[i].is_null())
+        EXPECT_TRUE(hasRegistersAndStack(thread) || queues[i].is_null())
             << what << ": " << names[i] << " was recorded without its registers or stack: " << thread;
         if (!thread.value("crashed", false)) continue;
         ++crashedThreads;
