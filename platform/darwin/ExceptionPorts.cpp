@@ -49,9 +49,14 @@ std::atomic<pid_t> faultLockOwner{0};
 
 struct FaultState {
     std::atomic<pid_t> tid{0};
+    int number = 0;
     mcontext_t context;
 };
 FaultState faults[kMaxThreads];
+
+// The thread recording a crash (0: none); its faults take the default action at once.
+std::atomic<pid_t> recorder{0};
+std::atomic<HandedBackObserver> handedBackObserver{nullptr};
 
 bool owned(int number) {
     for (int s : kOwnedSignals) {
@@ -122,10 +127,11 @@ void unlockFaults() {
     if (faultLock.exchange(0, std::memory_order_release) == 2) futexWakeAll(&faultLock);
 }
 
-FaultState* rememberFault(pid_t tid, const mcontext_t& context) {
+FaultState* rememberFault(pid_t tid, int number, const mcontext_t& context) {
     for (auto& fault : faults) {
         pid_t expected = 0;
         if (fault.tid.load() == 0 && fault.tid.compare_exchange_strong(expected, -1)) {
+            fault.number = number;
             fault.context = context;
             fault.tid.store(tid, std::memory_order_release);
             return &fault;
@@ -155,7 +161,7 @@ bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, uconte
         unlockFaults();
         return false;
     }
-    FaultState* fault = rememberFault(tid, context->uc_mcontext);
+    FaultState* fault = rememberFault(tid, info->si_signo, context->uc_mcontext);
     ExceptionRequest request;
     std::memset(&request, 0, sizeof request);
     request.bits = 0x80001513; // complex message, send-once reply right
@@ -200,18 +206,29 @@ void defaultAction(int number, bool reexecutes) {
     if (!reexecutes) syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
 }
 
+void handedBack(const struct sigaction& disposition) {
+    if (HandedBackObserver observer = handedBackObserver.load(std::memory_order_acquire))
+        observer(currentThreadId(), disposition);
+}
+
 void fallThrough(int number, siginfo_t* info, void* context, bool reexecutes) {
-    const struct sigaction& disposition = dispositions[number];
+    // A copy: the handler may change the disposition it was called through.
+    const struct sigaction disposition = dispositions[number];
     if ((disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction != nullptr) {
         disposition.sa_sigaction(number, info, context);
+        handedBack(disposition);
         return;
     }
     if (disposition.sa_handler != SIG_DFL && disposition.sa_handler != SIG_IGN &&
         disposition.sa_handler != nullptr) {
         disposition.sa_handler(number);
+        handedBack(disposition);
         return;
     }
-    if (disposition.sa_handler == SIG_IGN && !reexecutes) return;
+    if (disposition.sa_handler == SIG_IGN && !reexecutes) {
+        handedBack(disposition);
+        return;
+    }
     defaultAction(number, reexecutes);
 }
 
@@ -222,9 +239,11 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
     // ran on it meanwhile): the lock it would wait for is its own, and the earlier report is not done.
     // A fault on the thread that handles a fault's request (a crash recorder's server, faulting in the
     // record): the report it would wait behind is the one it is making, which nobody else will answer.
-    // Either ends the process by the default action at once.
+    // A fault on the thread that records a crash: the port's server, or the faults it would wait behind,
+    // stand stopped by that recording. Each ends the process by the default action at once.
     const pid_t me = currentThreadId();
-    if (faultLockOwner.load(std::memory_order_acquire) == me || servingARequest(me)) {
+    if (faultLockOwner.load(std::memory_order_acquire) == me || servingARequest(me) ||
+        recorder.load(std::memory_order_acquire) == me) {
         defaultAction(number, synchronous && number != SIGTRAP);
         errno = savedErrno;
         return;
@@ -396,14 +415,39 @@ bool exceptionReply(const void* reply, std::size_t size) {
     return writeAll(port->replyWrite, reply, size);
 }
 
-bool exceptionThreadState(pid_t tid, mcontext_t& out) {
-    for (auto& fault : faults) {
-        if (fault.tid.load(std::memory_order_acquire) == tid) {
-            out = fault.context;
-            return true;
-        }
+namespace {
+
+const FaultState* reportedFault(pid_t tid) {
+    for (const auto& fault : faults) {
+        if (fault.tid.load(std::memory_order_acquire) == tid) return &fault;
     }
-    return false;
+    return nullptr;
+}
+
+} // namespace
+
+bool exceptionThreadState(pid_t tid, mcontext_t& out) {
+    const FaultState* fault = reportedFault(tid);
+    if (fault == nullptr) return false;
+    out = fault->context;
+    return true;
+}
+
+int exceptionThreadSignal(pid_t tid) {
+    const FaultState* fault = reportedFault(tid);
+    return fault != nullptr ? fault->number : 0;
+}
+
+void setRecordingThread(pid_t tid) {
+    recorder.store(tid, std::memory_order_release);
+}
+
+pid_t recordingThread() {
+    return recorder.load(std::memory_order_acquire);
+}
+
+void setHandedBackObserver(HandedBackObserver observer) {
+    handedBackObserver.store(observer, std::memory_order_release);
 }
 
 } // namespace darwin

@@ -10,10 +10,10 @@
 // answer, and only then looks up its handler (so a fault that comes while a handler records a crash
 // waits for the record even when the handler has unregistered its port). A fault on a thread that is
 // still waiting for the reply to its own earlier fault (in a handler that faults while it waits), or
-// on the thread that took a request from a port and has not answered it yet, ends the process by the
-// signal's default action. Signals sent by a process go straight to the disposition. Dispositions are
-// set through signalAction, which the emulation keeps for itself while it owns a signal. Everything on
-// the fault path is signal-safe.
+// on the thread that took a request from a port and has not answered it yet, or on the thread that
+// records a crash (setRecordingThread), ends the process by the signal's default action. Signals sent by
+// a process go straight to the disposition. Dispositions are set through signalAction, which the
+// emulation keeps for itself while it owns a signal. Everything on the fault path is signal-safe.
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -105,6 +105,20 @@ bool exceptionReply(const void* reply, std::size_t size);
 
 // The registers of a thread at the fault it is reporting; false when it reports none.
 bool exceptionThreadState(pid_t tid, mcontext_t& out);
+// The signal of the fault a thread is reporting; 0 when it reports none.
+int exceptionThreadSignal(pid_t tid);
+
+// The thread that records a crash, 0 when none does; set by the crash reporter for as long as the
+// recording lasts. A fault on it ends the process at once by the signal's default action: the record it
+// would be reported to, or wait behind, is its own, and the threads that would answer it stand
+// stopped by that very recording.
+void setRecordingThread(pid_t tid);
+pid_t recordingThread();
+
+// Told, on the faulting thread, when a fault handed to its signal's disposition came back from the
+// handler there: that thread goes on. Signal-safe; one observer, null for none.
+using HandedBackObserver = void (*)(pid_t thread, const struct sigaction& disposition);
+void setHandedBackObserver(HandedBackObserver observer);
 
 // The exception type of a fault signal (0 for a signal that is not a fault).
 std::uint32_t exceptionTypeForSignal(int number);

@@ -106,6 +106,7 @@ TEST_F(ExceptionPortFault, AReplyOfZeroRunsTheFaultingReadAgain) {
     EXPECT_EQ(static_cast<pid_t>(request.thread), reader.id.load());
     mcontext_t context;
     EXPECT_TRUE(darwin::exceptionThreadState(static_cast<pid_t>(request.thread), context));
+    EXPECT_EQ(darwin::exceptionThreadSignal(static_cast<pid_t>(request.thread)), SIGSEGV);
 
     mprotect(page, static_cast<std::size_t>(pageSize), PROT_READ); // the handler mends the fault
     EXPECT_TRUE(reply(request, 0));
@@ -113,6 +114,7 @@ TEST_F(ExceptionPortFault, AReplyOfZeroRunsTheFaultingReadAgain) {
     EXPECT_EQ(reader.value, 42);
     EXPECT_EQ(fallThroughs, 0);
     EXPECT_FALSE(darwin::exceptionThreadState(reader.id, context)); // no longer reporting
+    EXPECT_EQ(darwin::exceptionThreadSignal(reader.id), 0);
 }
 
 TEST_F(ExceptionPortFault, AnyOtherReplyFallsThroughToTheDisposition) {
@@ -195,6 +197,26 @@ TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDispos
     EXPECT_EQ(reader.value, 42);
 }
 
+// The thread whose fault a handler of the disposition stepped over (here: mended) goes on; the observer
+// hears of it on that thread, with the handler it came back from.
+std::atomic<pid_t> handedBackThread{0};
+std::atomic<bool> handedBackFromOpenPage{false};
+void noteHandedBack(pid_t thread, const struct sigaction& disposition) {
+    handedBackFromOpenPage = (disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == openPage;
+    handedBackThread = thread;
+}
+
+TEST_F(ExceptionPortFault, AFaultBackFromTheDispositionsHandlerIsToldToTheObserver) {
+    handedBackThread = 0;
+    darwin::setHandedBackObserver(noteHandedBack);
+    Reader reader;
+    reader.thread.join();
+    darwin::setHandedBackObserver(nullptr);
+    EXPECT_EQ(fallThroughs, 1);
+    EXPECT_EQ(handedBackThread.load(), reader.id.load());
+    EXPECT_TRUE(handedBackFromOpenPage);
+}
+
 TEST_F(ExceptionPortFault, AReceiveWithATimeoutAnswersFalseWhenNoRequestCame) {
     darwin::ExceptionRequest request{};
     EXPECT_FALSE(darwin::exceptionReceive(port, &request, sizeof request, 0));
@@ -255,6 +277,28 @@ TEST(CrashInsideAFaultReport, AFaultOnTheThreadServingARequestEndsByTheDefaultAc
     const int status = velotest::waitStatusOfChild([] {
         takeAFaultsRequestInAChild();
         faultingHandler(0); // the port is still registered for this fault too
+    });
+    ASSERT_NE(status, -1) << "no child process";
+    EXPECT_FALSE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) << "the process hung instead of ending";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
+}
+
+// The thread that records a crash faults while a port is registered for its fault, with nobody to serve
+// that port (its server stands stopped by the recording). It must not send the request and wait for an
+// answer that never comes: the process ends by SIGSEGV at once.
+TEST(CrashInsideAFaultReport, AFaultOnTheRecordingThreadEndsByTheDefaultAction) {
+    const int status = velotest::waitStatusOfChild([] {
+        rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        darwin::setExceptionEmulationEnabled(true);
+        std::uint32_t port = 0;
+        if (!darwin::exceptionPortAllocate(&port) ||
+            !darwin::taskSetExceptionPorts(kBadAccessMask, port, darwin::kExceptionDefaultWithCodes,
+                                           darwin::kThreadStateNone)) {
+            _exit(2);
+        }
+        darwin::setRecordingThread(darwin::currentThreadId());
+        faultingHandler(0);
     });
     ASSERT_NE(status, -1) << "no child process";
     EXPECT_FALSE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) << "the process hung instead of ending";
