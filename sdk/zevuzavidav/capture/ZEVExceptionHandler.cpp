@@ -12,6 +12,7 @@
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
+#include <csignal>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <stdexcept>
@@ -177,7 +178,7 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
         // (it takes no crash claim): it waits its turn, and writes nothing when that crash ends the
         // process first, rather than a record the end would cut.
         const pid_t me = darwin::currentThreadId();
-        if (fatal && zevuzavidav::takeRecordingTurn(me) != zevuzavidav::RecordingTurn::taken) {
+        if (fatal && zevuzavidav::takeRecordingTurn(me, SIGABRT) != zevuzavidav::RecordingTurn::taken) {
             ZEVSDKLog("%s: Unable to record while another recording is under way\n",
                       "__ZEVExceptionRecord_block_invoke");
             return;

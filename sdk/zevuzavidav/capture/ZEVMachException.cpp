@@ -13,6 +13,7 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <pthread.h>
 #include <sys/syscall.h>
@@ -37,6 +38,21 @@ void writeSection(ZEVFile* file, const darwin::ExceptionRequest& request, std::u
     ZEVFileWriteUInt64Entry(file, "time", zevuzavidav::currentTimeSeconds());
     ZEVFileWriteObjectEnd(file);
     ZEVFileWriteSectionEnd(file);
+}
+
+// The signal of the fault a request reports, which ends the process should its record not end in time.
+int signalOf(const darwin::ExceptionRequest& request) {
+    if (const int number = darwin::exceptionThreadSignal(static_cast<pid_t>(request.thread))) return number;
+    switch (request.exception) {
+    case darwin::kExcBadInstruction:
+        return SIGILL;
+    case darwin::kExcArithmetic:
+        return SIGFPE;
+    case darwin::kExcBreakpoint:
+        return SIGTRAP;
+    default:
+        return SIGSEGV;
+    }
 }
 
 // Puts back the signal handlers from before the SDK; false (logged) when that failed.
@@ -69,16 +85,17 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
         ZEVSDKLog("%s: Failed to unregister\n", "ZEVMachExceptionDispatchMessage");
         return 5;
     }
+    const int crashSignal = signalOf(request);
     if (ZEVContextMarkAndCheckIfCrashed()) {
         ZEVSDKLog("%s: Error: aborting mach exception handler because crash has already occurred\n",
                   "ZEVMachExceptionRecord");
-        zevuzavidav::endAfterClaimedCrash();
+        zevuzavidav::endAfterClaimedCrash(crashSignal);
     }
     // The process ends after this record: a recording under way (an uncaught exception's) is let
     // finish first, and none begins after it. A fault inside a recording on its own thread is not
     // waited for: that recording will not finish.
     const auto crashedThread = static_cast<pid_t>(request.thread);
-    if (zevuzavidav::takeRecordingTurn(crashedThread) != zevuzavidav::RecordingTurn::taken) {
+    if (zevuzavidav::takeRecordingTurn(crashedThread, crashSignal) != zevuzavidav::RecordingTurn::taken) {
         ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVMachExceptionRecord");
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
         restoreSignalHandlers();
@@ -88,7 +105,7 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     if (!ZEVFileInitWithPath(&file, part->path, false)) {
         ZEVSDKLog("%s: Unable to open mach exception file\n", "ZEVMachExceptionRecord");
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
-        zevuzavidav::keepRecordingTurnToTheEnd();
+        zevuzavidav::keepRecordingTurnToTheEnd(crashedThread);
         restoreSignalHandlers();
         return 5;
     }
@@ -97,7 +114,7 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     writeSection(&file, request, part->savedCount);
     ZEVHandler(&file, crashedThread, nullptr);
     ZEVFileClose(&file);
-    zevuzavidav::keepRecordingTurnToTheEnd();
+    zevuzavidav::keepRecordingTurnToTheEnd(crashedThread);
     return restoreSignalHandlers() ? 0 : 5;
 }
 

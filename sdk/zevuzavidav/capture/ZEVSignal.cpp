@@ -45,6 +45,15 @@ bool mayPutBackSavedStack() {
            (current.ss_flags & (SS_ONSTACK | SS_DISABLE)) == 0 && current.ss_sp == readOnly->signalStack;
 }
 
+// A fault the exception port's emulation handed to an earlier handler came back from it: the crash of
+// that thread did not end the process (the handler stepped over the fault), so a turn kept for that end
+// is free again. Our own handler coming back is no such sign: the fault it recorded is about to run
+// again, into the handlers it put back.
+void onHandedBack(pid_t thread, const struct sigaction& disposition) {
+    if ((disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == ZEVSignalHandler) return;
+    zevuzavidav::passRecordingTurnKeptFor(thread);
+}
+
 } // namespace
 
 int zevuzavidav::signalAtIndex(int index) {
@@ -98,6 +107,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalInstallAltStack",
                   zevuzavidav::errorText(errno, errorText));
     }
+    darwin::setHandedBackObserver(onHandedBack);
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction action {};
         action.sa_sigaction = ZEVSignalHandler;
@@ -183,8 +193,9 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the
     // same moment waits for the record instead of killing the process with a default action. Only a
-    // fault inside a recording on the recording thread itself falls back to the default action.
-    if (readOnly == nullptr || zevuzavidav::recordingTurnHolder() == me) {
+    // crash inside a recording, on the recording thread itself, falls back to the default action: that
+    // recording will never end, and the threads that could answer stand stopped by it.
+    if (readOnly == nullptr || darwin::recordingThread() == me) {
         ZEVSignalSafeRemoveHandlers();
     } else {
         sigset_t all;
@@ -195,11 +206,11 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         if (ZEVContextMarkAndCheckIfCrashed()) {
             ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred",
                       "ZEVSignalRecordSignal");
-            zevuzavidav::endAfterClaimedCrash();
+            zevuzavidav::endAfterClaimedCrash(number);
         }
         // The process ends after this record: a recording under way (an uncaught exception's on
         // another thread) is let finish first, and none begins after it.
-        if (zevuzavidav::takeRecordingTurn(me) != zevuzavidav::RecordingTurn::taken) {
+        if (zevuzavidav::takeRecordingTurn(me, number) != zevuzavidav::RecordingTurn::taken) {
             ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVSignalRecordSignal");
         } else {
             ZEVFile file;
@@ -215,7 +226,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
                 ZEVHandler(&file, me, context);
                 ZEVFileClose(&file);
             }
-            zevuzavidav::keepRecordingTurnToTheEnd();
+            zevuzavidav::keepRecordingTurnToTheEnd(me);
         }
         ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
     }

@@ -3,7 +3,8 @@
 //
 // The handler claims the crash, writes a "signal" section and the process state into
 // "signal.zevrecord", and puts back the handlers that were installed before ours. Another thread
-// crashing meanwhile waits for the record; a fault inside the recording takes the default action. A
+// crashing meanwhile waits for the record (and ends by its own signal should the process outlive it); a
+// crash inside a recording, on the recording thread, takes the default action at once. A
 // fault is then re-executed and ends the process as it would have without us; a signal that returning
 // would not bring back (sent by kill or raise, a breakpoint or trap that has already run, a refused
 // system call) is raised again so that it does too. All of it is signal-safe.

@@ -1,7 +1,9 @@
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 
+#include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
+#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 
 #include <atomic>
 
@@ -11,27 +13,39 @@ namespace {
 std::atomic<int> holder{0};
 // Threads waiting for the turn: a holder that keeps it to the end lets them go first.
 std::atomic<int> waiting{0};
-// Set by a holder that keeps the turn while the process ends.
-std::atomic<bool> keptToTheEnd{false};
+// The crashed thread whose end a kept turn waits for (0: the turn is not kept), and the keeper.
+std::atomic<int> keptFor{0};
+std::atomic<int> keptBy{0};
 
-// How long a recording waits for the one under way, and the one that ends the process for those
-// waiting: far past what a whole record takes on a busy machine (milliseconds), and within the time a
-// crash that lost the claim gives the winner before it ends the process itself.
-constexpr long kPatienceNanos = 4L * 1000 * 1000 * 1000;
 // A waiter counted but not yet holding (woken, about to take the turn) is looked at this often.
 constexpr long kHandOverLookNanos = 1000L * 1000;
 
 bool take(int seen, int me) {
     if (!holder.compare_exchange_strong(seen, me, std::memory_order_acq_rel)) return false;
-    keptToTheEnd.store(false, std::memory_order_release);
+    keptFor.store(0, std::memory_order_release);
     return true;
+}
+
+void release() {
+    holder.store(0, std::memory_order_release);
+    darwin::futexWakeAll(&holder);
+}
+
+void beginRecording(pid_t me, int crashSignal) {
+    darwin::setRecordingThread(me);
+    zevuzavidav::armRecordingDeadline(crashSignal);
+}
+
+void endRecording() {
+    zevuzavidav::disarmRecordingDeadline();
+    darwin::setRecordingThread(0);
 }
 
 } // namespace
 
-zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread) {
+zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread, int crashSignal) {
     const int me = darwin::currentThreadId();
-    const long deadline = darwin::monotonicNanos() + kPatienceNanos;
+    const long deadline = darwin::monotonicNanos() + kRecordingTurnPatienceNanos;
     waiting.fetch_add(1, std::memory_order_acq_rel);
     RecordingTurn result = RecordingTurn::notInTime;
     for (;;) {
@@ -50,26 +64,28 @@ zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread) {
         const long left = deadline - darwin::monotonicNanos();
         if (left <= 0) {
             // A turn kept for an end that never came has nothing under way.
-            if (keptToTheEnd.load(std::memory_order_acquire) && take(seen, me)) result = RecordingTurn::taken;
+            if (keptFor.load(std::memory_order_acquire) != 0 && take(seen, me)) result = RecordingTurn::taken;
             break;
         }
         darwin::futexWait(&holder, seen, left);
     }
     waiting.fetch_sub(1, std::memory_order_acq_rel);
+    if (result == RecordingTurn::taken) beginRecording(me, crashSignal);
     return result;
 }
 
 void zevuzavidav::passRecordingTurn() {
-    holder.store(0, std::memory_order_release);
-    darwin::futexWakeAll(&holder);
+    endRecording();
+    release();
 }
 
-void zevuzavidav::keepRecordingTurnToTheEnd() {
+void zevuzavidav::keepRecordingTurnToTheEnd(pid_t crashedThread) {
     const int me = darwin::currentThreadId();
     if (holder.load(std::memory_order_acquire) != me) return;
+    endRecording();
     if (waiting.load(std::memory_order_acquire) > 0) {
-        passRecordingTurn();
-        const long deadline = darwin::monotonicNanos() + kPatienceNanos;
+        release();
+        const long deadline = darwin::monotonicNanos() + kRecordingTurnPatienceNanos;
         for (;;) {
             const int seen = holder.load(std::memory_order_acquire);
             const long left = deadline - darwin::monotonicNanos();
@@ -83,7 +99,18 @@ void zevuzavidav::keepRecordingTurnToTheEnd() {
                               seen == 0 && left > kHandOverLookNanos ? kHandOverLookNanos : left);
         }
     }
-    keptToTheEnd.store(true, std::memory_order_release);
+    keptBy.store(me, std::memory_order_release);
+    keptFor.store(crashedThread, std::memory_order_release);
+}
+
+void zevuzavidav::passRecordingTurnKeptFor(pid_t crashedThread) {
+    int expected = crashedThread;
+    if (crashedThread == 0 || !keptFor.compare_exchange_strong(expected, 0, std::memory_order_acq_rel))
+        return;
+    // A later recording that took the kept turn over (its patience out) keeps it: only the keeper's hold
+    // is let go.
+    int keeper = keptBy.load(std::memory_order_acquire);
+    if (holder.compare_exchange_strong(keeper, 0, std::memory_order_acq_rel)) darwin::futexWakeAll(&holder);
 }
 
 pid_t zevuzavidav::recordingTurnHolder() {

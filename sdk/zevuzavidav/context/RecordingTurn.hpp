@@ -7,17 +7,28 @@
 // abort is recorded after it, through the claim), so without the turn it would meet the claimed crash
 // of another thread.
 //
+// From the turn taken until it is passed or kept, the holder is recording: no crash ever becomes a hang
+// through it. A fault on the recording thread ends the process at once by that fault's default action
+// (darwin::setRecordingThread), and a recording that outlives its bound ends the process by the crash's
+// own signal (RecordingDeadline.hpp).
+//
 // A recording after which the process ends (the crash claim's winner) keeps the turn: it first lets
 // every recording already waiting have its turn, then holds it while the process ends, so that no
-// record is begun that the end would cut. One that comes later waits for the end and writes nothing;
-// should the process go on all the same (a handler from before the SDK stepped over the fault), it
-// takes the turn once its patience is out, as nothing is being recorded.
+// record is begun that the end would cut. One that comes later waits for the end and writes nothing.
+// Should the process go on all the same (a handler from before the SDK stepped over the fault), the
+// turn is free again once that handler has handed the crashed thread back, or, where nothing sees that
+// happen, once the later recording's patience is out.
 //
 // A thread waiting for the turn can be suspended and recorded by the recording under way. Signal-safe:
 // atomics and futex waits on the monotonic clock, no locks, no allocation; every wait is bounded.
 #include <sys/types.h>
 
 namespace zevuzavidav {
+
+// How long a recording waits for the one under way, and the one that ends the process for those
+// waiting: far past what a whole record takes on a busy machine (milliseconds), and within the bound of
+// a recording.
+constexpr long kRecordingTurnPatienceNanos = 4L * 1000 * 1000 * 1000;
 
 enum class RecordingTurn {
     taken,
@@ -28,13 +39,16 @@ enum class RecordingTurn {
     notInTime,
 };
 
-// Waits for the turn to record the crash of `crashedThread` on the calling thread.
-RecordingTurn takeRecordingTurn(pid_t crashedThread);
-// Lets the next recording begin.
+// Waits for the turn to record the crash of `crashedThread` on the calling thread; taken, the recording
+// begins, bounded, and ends the process by `crashSignal` should it outlive the bound.
+RecordingTurn takeRecordingTurn(pid_t crashedThread, int crashSignal);
+// The recording ended: lets the next one begin.
 void passRecordingTurn();
-// For the holder whose recording ends the process: the recordings already waiting go first (within
-// the patience), then the turn stays with the calling thread.
-void keepRecordingTurnToTheEnd();
+// The recording ended and the process ends next, by the crash of `crashedThread`: the recordings already
+// waiting go first (within the patience), then the turn stays with the calling thread.
+void keepRecordingTurnToTheEnd(pid_t crashedThread);
+// The crash of `crashedThread` did not end the process: a turn kept for its end is free again.
+void passRecordingTurnKeptFor(pid_t crashedThread);
 // The thread that holds the turn, 0 when none does.
 pid_t recordingTurnHolder();
 

@@ -3,6 +3,8 @@
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 
 #include <cerrno>
 #include <cstdint>
@@ -122,15 +124,20 @@ bool ZEVContextMarkAndCheckIfCrashed() {
     return writable->crashClaimed.exchange(1, std::memory_order_seq_cst) != 0;
 }
 
-void zevuzavidav::endAfterClaimedCrash() {
+void zevuzavidav::endAfterClaimedCrash(int crashSignal) {
     // Ending at once would cut the winner's record short; it ends the process itself when done. One
     // deadline on the monotonic clock, slept towards again after a signal: many short sleeps would
     // each oversleep on a busy machine, and their sum with them.
+    constexpr long kMargin = 1000L * 1000 * 1000;
+    const long wait = kRecordingTurnPatienceNanos + kRecordingBoundNanos + kMargin;
     timespec deadline{};
     syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += 5;
+    deadline.tv_sec += wait / 1000000000L + (deadline.tv_nsec + wait % 1000000000L) / 1000000000L;
+    deadline.tv_nsec = (deadline.tv_nsec + wait % 1000000000L) % 1000000000L;
     while (syscall(SYS_clock_nanosleep, CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) != 0 &&
            errno == EINTR) {
     }
-    _exit(1);
+    ZEVSDKLog("%s: The crash already claimed did not end the process; ending it by signal %d\n",
+              "ZEVContextEndAfterClaimedCrash", crashSignal);
+    endBySignal(crashSignal);
 }

@@ -115,9 +115,10 @@ bool ZEVContextIsInitialized();
 // caller; false without claiming before initialization.
 bool ZEVContextMarkAndCheckIfCrashed();
 namespace zevuzavidav {
-// For a handler that lost the crash claim: gives the winner up to five seconds to finish its record
-// and end the process, then ends it with status 1. Signal-safe; does not return.
-[[noreturn]] void endAfterClaimedCrash();
+// For a handler that lost the crash claim: gives the winner the time to wait for its recording turn
+// and to record within the recording's bound, during which it ends the process; should that end not
+// come, ends the process by `crashSignal`, this handler's own crash. Signal-safe; does not return.
+[[noreturn]] void endAfterClaimedCrash(int crashSignal);
 } // namespace zevuzavidav
 
 namespace zevuzavidav {

@@ -2,6 +2,7 @@
 // that ends the process lets the waiting ones go first and then keeps it. A turn kept to the end stays
 // kept for the rest of the process, so those tests run in a child of their own.
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
+#include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/ThreadState.hpp"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,7 +42,7 @@ struct Recorder {
     explicit Recorder(Events& events) {
         thread = std::thread([this, &events] {
             id = darwin::currentThreadId();
-            got = zevuzavidav::takeRecordingTurn(id);
+            got = zevuzavidav::takeRecordingTurn(id, SIGABRT);
             events.add(got == RecordingTurn::taken ? "the second took the turn" : "the second did not");
             if (got == RecordingTurn::taken) zevuzavidav::passRecordingTurn();
         });
@@ -57,7 +59,7 @@ struct Recorder {
 
 TEST(RecordingTurn, ASecondRecordingWaitsUntilTheFirstPassesTheTurn) {
     Events events;
-    ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId()), RecordingTurn::taken);
+    ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId(), SIGABRT), RecordingTurn::taken);
     Recorder second(events);
     second.waitUntilItWaits();
     events.add("the first passes the turn");
@@ -74,11 +76,11 @@ TEST(RecordingTurn, ASecondRecordingWaitsUntilTheFirstPassesTheTurn) {
 // thread itself nor the exception server answering for it waits.
 TEST(RecordingTurn, ACrashOfTheThreadThatHoldsTheTurnIsNotWaitedFor) {
     const pid_t me = darwin::currentThreadId();
-    ASSERT_EQ(zevuzavidav::takeRecordingTurn(me), RecordingTurn::taken);
+    ASSERT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::taken);
     EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
-    EXPECT_EQ(zevuzavidav::takeRecordingTurn(me), RecordingTurn::heldByTheCrashedThread);
+    EXPECT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::heldByTheCrashedThread);
     RecordingTurn server = RecordingTurn::taken;
-    std::thread([&] { server = zevuzavidav::takeRecordingTurn(me); }).join();
+    std::thread([&] { server = zevuzavidav::takeRecordingTurn(me, SIGABRT); }).join();
     EXPECT_EQ(server, RecordingTurn::heldByTheCrashedThread);
     zevuzavidav::passRecordingTurn();
     EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
@@ -91,10 +93,10 @@ TEST(RecordingTurn, TheRecordingThatEndsTheProcessLetsTheWaitingOneGoFirstAndThe
     const int status = velotest::runInChild([] {
         Events events;
         const pid_t me = darwin::currentThreadId();
-        ASSERT_EQ(zevuzavidav::takeRecordingTurn(me), RecordingTurn::taken);
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::taken);
         Recorder second(events);
         second.waitUntilItWaits();
-        zevuzavidav::keepRecordingTurnToTheEnd();
+        zevuzavidav::keepRecordingTurnToTheEnd(me);
         events.add("the first keeps the turn");
         EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
         second.thread.join();
@@ -105,10 +107,53 @@ TEST(RecordingTurn, TheRecordingThatEndsTheProcessLetsTheWaitingOneGoFirstAndThe
         pid_t laterId = 0;
         std::thread([&] {
             laterId = darwin::currentThreadId();
-            later = zevuzavidav::takeRecordingTurn(laterId);
+            later = zevuzavidav::takeRecordingTurn(laterId, SIGABRT);
         }).join();
         EXPECT_EQ(later, RecordingTurn::taken);
         EXPECT_EQ(zevuzavidav::recordingTurnHolder(), laterId);
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// A kept turn waits for the end of one crash: told that this crash's thread went on (a handler of the
+// app's stepped over its fault), the turn is free at once; told of another thread, it stays kept.
+TEST(RecordingTurn, ATurnKeptForACrashThatDidNotEndTheProcessIsFreeAgain) {
+    const int status = velotest::runInChild([] {
+        const pid_t me = darwin::currentThreadId();
+        const pid_t crashed = me + 1;
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(crashed, SIGSEGV), RecordingTurn::taken);
+        zevuzavidav::keepRecordingTurnToTheEnd(crashed);
+        zevuzavidav::passRecordingTurnKeptFor(me);
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
+        zevuzavidav::passRecordingTurnKeptFor(crashed);
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+
+        // The next recording takes it without waiting, and a late word of the same crash leaves it be.
+        Events events;
+        Recorder next(events);
+        next.thread.join();
+        EXPECT_EQ(next.got, RecordingTurn::taken);
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::taken);
+        zevuzavidav::passRecordingTurnKeptFor(crashed);
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
+        zevuzavidav::passRecordingTurn();
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// While it holds the turn the holder is the recording thread (its faults end the process at once); a
+// recording that ended, passed or kept, is none.
+TEST(RecordingTurn, TheHolderIsTheRecordingThreadUntilItsRecordingEnds) {
+    const int status = velotest::runInChild([] {
+        const pid_t me = darwin::currentThreadId();
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::taken);
+        EXPECT_EQ(darwin::recordingThread(), me);
+        zevuzavidav::passRecordingTurn();
+        EXPECT_EQ(darwin::recordingThread(), 0);
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(me, SIGSEGV), RecordingTurn::taken);
+        zevuzavidav::keepRecordingTurnToTheEnd(me);
+        EXPECT_EQ(darwin::recordingThread(), 0);
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
     });
     EXPECT_EQ(status, 0);
 }

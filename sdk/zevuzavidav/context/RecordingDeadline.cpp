@@ -1,0 +1,105 @@
+#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
+
+#include "platform/darwin/Waits.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
+
+#include <atomic>
+#include <csignal>
+#include <ctime>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+int boundSignal() {
+    return SIGRTMAX - 2;
+}
+
+// The armed recording's signal (0: none armed) and the moment its bound runs out.
+std::atomic<int> endingSignal{0};
+std::atomic<long> deadline{0};
+// The kernel timer, made once per process (a forked child has none of its parent's) and kept.
+std::atomic<int> timer{-1};
+std::atomic<pid_t> timerProcess{0};
+std::atomic<bool> handlerInstalled{false};
+
+void onBound(int, siginfo_t*, void*) {
+    const int number = endingSignal.load(std::memory_order_acquire);
+    if (number == 0 || darwin::monotonicNanos() < deadline.load(std::memory_order_acquire)) return;
+    ZEVSDKLog("%s: The recording did not end within its bound; ending the process by signal %d\n",
+              "ZEVRecordingDeadline", number);
+    zevuzavidav::endBySignal(number);
+}
+
+bool installHandler() {
+    if (handlerInstalled.load(std::memory_order_acquire)) return true;
+    struct sigaction action {};
+    action.sa_sigaction = onBound;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(boundSignal(), &action, nullptr) != 0) return false;
+    handlerInstalled.store(true, std::memory_order_release);
+    return true;
+}
+
+// This process's timer, made on first use; -1 when the kernel gives none.
+int processTimer() {
+    const auto me = static_cast<pid_t>(syscall(SYS_getpid));
+    if (timerProcess.load(std::memory_order_acquire) == me) return timer.load(std::memory_order_acquire);
+    sigevent event{};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = boundSignal();
+    int made = -1;
+    if (syscall(SYS_timer_create, CLOCK_MONOTONIC, &event, &made) != 0) return -1;
+    timer.store(made, std::memory_order_release);
+    timerProcess.store(me, std::memory_order_release);
+    return made;
+}
+
+bool setTimer(int id, long nanos) {
+    // After the first tick, one more now and then: should the first be let go as early (it is not: both
+    // read the one monotonic clock), the next ends the process.
+    const long again = nanos > 0 ? 250L * 1000 * 1000 : 0;
+    itimerspec when{{again / 1000000000L, again % 1000000000L}, {nanos / 1000000000L, nanos % 1000000000L}};
+    return syscall(SYS_timer_settime, id, 0, &when, nullptr) == 0;
+}
+
+} // namespace
+
+bool zevuzavidav::armRecordingDeadline(int crashSignal, long boundNanos) {
+    if (!installHandler()) return false;
+    const int id = processTimer();
+    if (id < 0) return false;
+    // The recorder itself may be where the kernel sends the tick: it must not hold it off.
+    sigset_t bound;
+    sigemptyset(&bound);
+    sigaddset(&bound, boundSignal());
+    sigprocmask(SIG_UNBLOCK, &bound, nullptr);
+    deadline.store(darwin::monotonicNanos() + boundNanos, std::memory_order_release);
+    endingSignal.store(crashSignal, std::memory_order_release);
+    if (setTimer(id, boundNanos)) return true;
+    endingSignal.store(0, std::memory_order_release);
+    return false;
+}
+
+void zevuzavidav::disarmRecordingDeadline() {
+    endingSignal.store(0, std::memory_order_release);
+    if (timerProcess.load(std::memory_order_acquire) == static_cast<pid_t>(syscall(SYS_getpid)))
+        setTimer(timer.load(std::memory_order_acquire), 0);
+}
+
+void zevuzavidav::endBySignal(int number) {
+    // The kernel's own disposition, whatever handler (or the exception port's emulation) had it.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(number, &fallback, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, number);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+    // Every crash signal's default action ends the process; should this one not have, nothing may go on.
+    for (;;)
+        syscall(SYS_kill, syscall(SYS_getpid), SIGKILL);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// A bound on a crash recording: one that has not ended within it ends the process by the crash's own
+// signal. A recorder stuck in a call that never returns would otherwise hold the process for good,
+// every other thread standing stopped by it. A whole record takes milliseconds, even with hundreds of
+// threads on a busy machine, so the bound lies far past any recording that ends.
+//
+// Armed, a kernel timer sends a signal of its own (SIGRTMAX - 2; SIGRTMAX - 1 stops threads) to the
+// process at the bound. Its handler, on whichever thread the kernel gives it to (the stuck recorder,
+// which lets the signal through while it records, or a thread parked by the recording), gives the
+// crash's signal its default action back and raises it. A tick that comes after the recording ended, or
+// for an earlier one, is let go. Signal-safe: raw system calls on fixed state, no allocation, no lock.
+namespace zevuzavidav {
+
+constexpr long kRecordingBoundNanos = 5L * 1000 * 1000 * 1000;
+
+// Arms the bound for a recording that begins now and ends the process by `crashSignal` should it not
+// end in time; one recording at a time (the recording turn's holder). False when the kernel had no
+// timer to give: the recording then goes unbounded.
+bool armRecordingDeadline(int crashSignal, long boundNanos = kRecordingBoundNanos);
+// The recording ended: the bound holds no more.
+void disarmRecordingDeadline();
+
+// Ends the process by signal `number`, with its default action whatever handler it had; does not
+// return. From any thread, in a signal handler too.
+[[noreturn]] void endBySignal(int number);
+
+} // namespace zevuzavidav
