@@ -11,6 +11,37 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#if defined(__x86_64__)
+// Calls `body(argument)` with the stack pointer at `top` (rounded down to 16 bytes) and comes back on the
+// caller's stack. The frame keeps the caller's stack pointer in rbp and says so in its call-frame
+// information, so that an unwinder walking up from `body` steps from the new stack back onto the old.
+extern "C" void velo_darwin_run_on_stack(void* top, void (*body)(void*), void* argument);
+asm(R"(
+    .text
+    .p2align 4
+    .globl velo_darwin_run_on_stack
+    .hidden velo_darwin_run_on_stack
+    .type velo_darwin_run_on_stack, @function
+velo_darwin_run_on_stack:
+    .cfi_startproc
+    pushq %rbp
+    .cfi_def_cfa_offset 16
+    .cfi_offset %rbp, -16
+    movq %rsp, %rbp
+    .cfi_def_cfa_register %rbp
+    andq $-16, %rdi
+    movq %rdi, %rsp
+    movq %rdx, %rdi
+    callq *%rsi
+    movq %rbp, %rsp
+    popq %rbp
+    .cfi_def_cfa %rsp, 8
+    retq
+    .cfi_endproc
+    .size velo_darwin_run_on_stack, .-velo_darwin_run_on_stack
+)");
+#endif
+
 namespace darwin {
 namespace {
 
@@ -163,6 +194,22 @@ int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*ro
 
 bool isCoveredStart(void* (*routine)(void*)) {
     return routine == startCovered;
+}
+
+bool runOnAlternateStack(void (*body)(void*), void* argument) {
+#if defined(__x86_64__)
+    stack_t current{};
+    if (syscall(SYS_sigaltstack, nullptr, &current) != 0 ||
+        (current.ss_flags & (SS_DISABLE | SS_ONSTACK)) != 0 || current.ss_sp == nullptr) {
+        return false;
+    }
+    velo_darwin_run_on_stack(static_cast<char*>(current.ss_sp) + current.ss_size, body, argument);
+    return true;
+#else
+    (void)body;
+    (void)argument;
+    return false;
+#endif
 }
 
 } // namespace darwin

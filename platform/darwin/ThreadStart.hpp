@@ -55,4 +55,11 @@ int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*ro
 // True for the start routine createThread gives the threads it creates, which has them covered already.
 bool isCoveredStart(void* (*routine)(void*));
 
+// Runs `body(argument)` on the calling thread's alternate signal stack: for work that must not depend on
+// what is left of the thread's own stack (an uncaught exception thrown deep in a recursion is recorded
+// from there). The frames below `body` are the caller's, on the thread's own stack: a walk of the
+// stack from inside `body` goes on through them. False, with `body` not run, when the thread has no
+// alternate stack or runs on it already (inside a signal handler, say). Signal-safe.
+bool runOnAlternateStack(void (*body)(void*), void* argument);
+
 } // namespace darwin

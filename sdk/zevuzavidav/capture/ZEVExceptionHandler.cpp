@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
@@ -122,7 +123,9 @@ void ZEVExceptionInitialize(ZEVExceptionReadOnlyContext* part, std::uint32_t* cu
     if (customExceptionCount != nullptr) *customExceptionCount = 0;
 }
 
-void ZEVTerminateHandler() {
+namespace {
+
+[[noreturn]] void terminateOnThisStack(void*) {
     ZEVSDKLog("%s: C++ terminate handler invoked\n", "ZEVTerminateHandler");
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     std::terminate_handler previous =
@@ -145,6 +148,16 @@ void ZEVTerminateHandler() {
     }
     ZEVSDKLog("%s: aborting\n", "ZEVTerminateHandler");
     std::abort();
+}
+
+} // namespace
+
+void ZEVTerminateHandler() {
+    // Before anything else, the rest moves to the thread's alternate signal stack: the throw may have
+    // left little of the thread's own (deep in a recursion), and the record alone needs more than a
+    // dozen kilobytes. The thrower's frames stay where they were, below the frames that record them.
+    darwin::runOnAlternateStack(terminateOnThisStack, nullptr);
+    terminateOnThisStack(nullptr);
 }
 
 void ZEVExceptionRecordNSException(const zevuzavidav::ExceptionObjectInfo& exception) {

@@ -6,7 +6,9 @@
 // state (platform exception objects, ns::Exception or those a registered catcher recognises, as type
 // "objective-c"; everything else as "c++"), then chains to the handler that was installed before ours and
 // aborts. Non-fatal exceptions go to "custom_exception.zevrecord", capped per launch. Recording is serialised
-// on the exception queue and runs synchronously on the caller's thread.
+// on the exception queue and runs synchronously on the caller's thread. The terminate handler does all its
+// work on that thread's alternate signal stack, so that a throw with little stack left is recorded whole,
+// the thrower's frames below the recorder's.
 #include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
 #include "sdk/zevuzavidav/context/ZEVExceptionTypes.hpp"
 #include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"
