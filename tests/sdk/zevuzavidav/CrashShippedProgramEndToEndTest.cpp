@@ -77,24 +77,34 @@ class CrashShippedProgram : public ::testing::Test {
         return active.size() == 1 ? active[0] : std::string();
     }
 
-    // A launch with `library` preloaded, crashed by the byte `which` written into the FIFO that the
-    // variable `fifoVariable` names once its first screen is up; it must end by one of `endings` (signal
-    // names as kill -l gives them). Its report folder's name ("" when there is not exactly one).
-    std::string crashByPreloaded(const char* library, const char* fifoVariable, char which,
-                                 const std::set<std::string>& endings = {"SEGV"}) {
+    // A launch with `library` preloaded (and `more` in its environment), crashed by the bytes `which`
+    // written into the FIFO that the variable `fifoVariable` names once its first screen is up; it must
+    // end by one of `endings` (signal names as kill -l gives them, or the exit status). Its report
+    // folder's name ("" when there is not exactly one).
+    std::string crashByPreloaded(const char* library, const char* fifoVariable, const std::string& which,
+                                 const std::set<std::string>& endings = {"SEGV"},
+                                 const std::string& more = "") {
         const fs::path fifo = home.path() / "crash-fifo";
-        EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        if (!fs::exists(fifo)) {
+            EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        }
         velotest::Tmux first("velo-shipped-preloaded");
         first.start("env LD_PRELOAD=" + quote(library) + " " + fifoVariable + "=" + quote(fifo.string()) +
-                    " " + environment() + " " + quote(program.string()) +
-                    "; printf '\\r\\nENDED-BY-%s\\r\\n' $(kill -l $?)");
+                    " " + more + " " + environment() + " " + quote(program.string()) +
+                    "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status -gt 128 ] && kill -l $status "
+                    "|| echo $status)");
         first.waitFor("SWIFT BASICS");
         // The library's thread has the FIFO open for reading from the program's start.
         int writer = -1;
         EXPECT_TRUE(
             velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
-        EXPECT_EQ(::write(writer, &which, 1), 1);
+        EXPECT_EQ(::write(writer, which.data(), which.size()), static_cast<ssize_t>(which.size()));
         ::close(writer);
+        if (endings.count("0") != 0) {
+            // Nothing ends the program: the learner quits, once the library's fault is stepped over.
+            EXPECT_TRUE(velotest::waitUntil([&] { return fs::exists(fifo.string() + ".stepped"); }));
+            first.keys("q");
+        }
         const std::string shown = first.waitFor("PROGRAM-ENDED");
         const std::string line = velotest::lineWith(shown, "ENDED-BY-");
         const std::string ending = line.substr(line.find("ENDED-BY-") + 9);
@@ -244,7 +254,7 @@ class CrashShippedProgramOverflow : public CrashShippedProgram,
 // started, which the program's own pthread_create gives a library's thread as well.
 TEST_P(CrashShippedProgramOverflow, TheReportNamesTheThreadWhoseStackRanOutAsTheCrashedOne) {
     const OverflowCase overflow = GetParam();
-    const std::string crashed = crashByPreloaded(VELO_STACK_OVERFLOW, "VELO_OVERFLOW_FIFO", overflow.which);
+    const std::string crashed = crashByPreloaded(VELO_STACK_OVERFLOW, "VELO_OVERFLOW_FIFO", {overflow.which});
     ASSERT_FALSE(crashed.empty());
 
     // The library is loaded again, as a preloaded one is, so that its frames can be named.
@@ -298,7 +308,7 @@ class CrashShippedProgramFaultsMeanwhile : public CrashShippedProgram,
 // its registers and stack, the closing section), the process ends by the fault, and the next launch
 // sends the one report.
 TEST_P(CrashShippedProgramFaultsMeanwhile, TheCrashIsRecordedWholeAndSentOnce) {
-    const std::string crashed = crashByPreloaded(VELO_FAULTS_AT_ONCE, "VELO_FAULTS_FIFO", GetParam().which);
+    const std::string crashed = crashByPreloaded(VELO_FAULTS_AT_ONCE, "VELO_FAULTS_FIFO", {GetParam().which});
     ASSERT_FALSE(crashed.empty());
 
     const auto requests = sendWithNextLaunch();
@@ -335,7 +345,7 @@ class CrashShippedProgramRecordingsMeet : public CrashShippedProgram,
 TEST_P(CrashShippedProgramRecordingsMeet, EveryRecordSentIsWhole) {
     const MeetingCase& meeting = GetParam();
     const std::string crashed =
-        crashByPreloaded(VELO_FAULTS_AT_ONCE, "VELO_FAULTS_FIFO", meeting.which, meeting.endings);
+        crashByPreloaded(VELO_FAULTS_AT_ONCE, "VELO_FAULTS_FIFO", {meeting.which}, meeting.endings);
     ASSERT_FALSE(crashed.empty());
 
     const auto requests = sendWithNextLaunch();
@@ -352,6 +362,84 @@ INSTANTIATE_TEST_SUITE_P(CrashRecordingsMeet, CrashShippedProgramRecordingsMeet,
                          ::testing::Values(MeetingCase{"AnExceptionAndAFault", 'x', {"SEGV", "ABRT"}},
                                            MeetingCase{"TwoExceptions", 'e', {"ABRT"}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct TroubleCase {
+    const char* name;
+    const char* trouble; // VELO_TROUBLE (tests/sdk/zevuzavidav/fixtures/recorder_trouble.cpp)
+    std::set<std::string> endings;
+    std::vector<const char*> wholeRecords; // the parts that must hold one whole record each
+    const char* keptRecord = nullptr;      // the part whose record was cut: what was kept of it
+};
+
+void PrintTo(const TroubleCase& trouble, std::ostream* out) {
+    *out << trouble.name;
+}
+
+class CrashShippedProgramRecorderTrouble : public CrashShippedProgram,
+                                           public ::testing::WithParamInterface<TroubleCase> {};
+
+// No crash becomes a hang, whatever its recording meets: an exception thrown with little stack left is
+// recorded whole; the recording thread that faults ends the process at once by that fault, and one that
+// stalls for good ends it by the crash's own signal once the recording's bound is out. Either way the
+// process ends by itself, by a signal, and the next launch sends the one report with what was kept.
+TEST_P(CrashShippedProgramRecorderTrouble, TheProcessEndsByASignalAndTheNextLaunchSendsTheReport) {
+    const TroubleCase& trouble = GetParam();
+    const std::string crashed = crashByPreloaded(VELO_RECORDER_TROUBLE, "VELO_TROUBLE_FIFO", "g",
+                                                 trouble.endings, "VELO_TROUBLE=" + quote(trouble.trouble));
+    ASSERT_FALSE(crashed.empty());
+
+    const auto requests = sendWithNextLaunch();
+    ASSERT_EQ(requests.size(), 1u);
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    for (const char* part : trouble.wholeRecords) {
+        ASSERT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
+        EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
+    }
+    if (trouble.keptRecord != nullptr) {
+        // Cut once the other threads were stopped: its cause and its threads were written by then.
+        const std::string part = trouble.keptRecord;
+        EXPECT_TRUE(sectionOf(parts[part], part.c_str()).is_object()) << "no " << part << " section";
+        EXPECT_TRUE(sectionOf(parts[part], "threads").is_array()) << "no threads in " << part;
+        EXPECT_TRUE(sectionOf(parts[part], "storage").is_null()) << part << " was not cut: no trouble came";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashRecorderTrouble, CrashShippedProgramRecorderTrouble,
+    ::testing::Values(
+        TroubleCase{"ThrowWith8KiBLeft", "little-stack:8", {"ABRT"}, {"exception", "signal"}},
+        TroubleCase{"ThrowWith12KiBLeft", "little-stack:12", {"ABRT"}, {"exception", "signal"}},
+        TroubleCase{"ThrowWith16KiBLeft", "little-stack:16", {"ABRT"}, {"exception", "signal"}},
+        TroubleCase{"ThrowWith24KiBLeft", "little-stack:24", {"ABRT"}, {"exception", "signal"}},
+        TroubleCase{"AbortsRecorderFaults", "abort:stopped:fault", {"SEGV"}, {}, "signal"},
+        TroubleCase{"ExceptionsRecorderFaults", "throw:stopped:fault", {"SEGV"}, {}, "exception"},
+        TroubleCase{"PortsRecorderFaults", "fault:stopped:fault", {"SEGV"}, {}, "mach_exception"},
+        TroubleCase{"AbortsRecorderStalls", "abort:stopped:stall", {"ABRT"}, {}, "signal"},
+        TroubleCase{"ExceptionsRecorderStalls", "throw:stopped:stall", {"ABRT"}, {}, "exception"},
+        TroubleCase{"PortsRecorderStalls", "fault:stopped:stall", {"SEGV"}, {}, "mach_exception"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A handler installed before the crash reporter steps over a fault: the fault is recorded, and the
+// program goes on and quits normally.
+TEST_F(CrashShippedProgram, AFaultAnEarlierHandlerStepsOverLetsTheProgramGoOnAndQuit) {
+    crashByPreloaded(VELO_RECORDER_TROUBLE, "VELO_TROUBLE_FIFO", "s", {"0"}, "VELO_TROUBLE=step");
+}
+
+// After such a fault, an uncaught exception is recorded whole, and the next launch sends both records.
+TEST_F(CrashShippedProgram, AnExceptionAfterAFaultSteppedOverIsRecordedWhole) {
+    const std::string crashed =
+        crashByPreloaded(VELO_RECORDER_TROUBLE, "VELO_TROUBLE_FIFO", "st", {"ABRT"}, "VELO_TROUBLE=step");
+    ASSERT_FALSE(crashed.empty());
+    const auto requests = sendWithNextLaunch();
+    ASSERT_EQ(requests.size(), 1u);
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    for (const char* part : {"mach_exception", "exception"}) {
+        ASSERT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
+        EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
+    }
+}
 
 // 300 launches crashed before this one. The report server holds its answers: the four uploads that
 // reach it are the four oldest reports, and packaging waits for them, so nearly the whole backlog is

@@ -8,6 +8,7 @@
 #include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
@@ -42,16 +43,18 @@ using recordtest::hex;
 using recordtest::initializeContext;
 using recordtest::readLines;
 
-// ---- the child's side -------------------------------------------------------------------------
+using crashtest::functionRange;
+using crashtest::howItEnded;
+using crashtest::kSetUpFailed;
+using crashtest::recordsIn;
+using crashtest::setUpOrEnd;
+using crashtest::stackHolds;
 
-// The exit status of a child whose set-up never came to hold: it must not go on to crash without it.
-constexpr int kSetUpFailed = 4;
-
-// In a child: waits for its set-up to hold (a state every interleaving reaches), or ends the child
-// with kSetUpFailed once the shared patience is out.
-void setUpOrEnd(const std::function<bool()>& holds) {
-    if (!velotest::eventually(holds, std::chrono::milliseconds(1))) _exit(kSetUpFailed);
+json section(const std::vector<json>& lines, const char* name) {
+    return recordtest::sectionOfRecord(lines, name);
 }
+
+// ---- the child's side -------------------------------------------------------------------------
 
 std::atomic<int> parked{0};
 
@@ -176,50 +179,6 @@ __attribute__((noinline)) void crashOuter() {
 }
 
 // ---- the parent's side ------------------------------------------------------------------------
-
-// How a child ended, for a failure's message.
-std::string howItEnded(int status) {
-    if (WIFSIGNALED(status)) return std::string("killed by ") + strsignal(WTERMSIG(status));
-    if (!WIFEXITED(status)) return "status " + std::to_string(status);
-    if (WEXITSTATUS(status) == kSetUpFailed) return "its set-up never came to hold";
-    return "exit " + std::to_string(WEXITSTATUS(status));
-}
-
-struct Range {
-    std::uint64_t begin = 0;
-    std::uint64_t end = 0;
-    bool holds(std::uint64_t pc) const { return pc >= begin && pc < end; }
-};
-
-// The exact extent of a function, from its own call-frame description.
-Range functionRange(void (*function)()) {
-    auto address = reinterpret_cast<std::uint64_t>(function);
-    zevuzavidav::BinaryImageNodeCopy image;
-    ZEVDwarfCFIRecord cfi;
-    if (!zevuzavidav::findImageWithDynamicLinker(address, &image) ||
-        !zevuzavidav::findDwarfFDE(image.eh_frame, address, &cfi)) {
-        return {};
-    }
-    return {cfi.fde.pcBegin, cfi.fde.pcBegin + cfi.fde.pcRange};
-}
-
-// Frame 0 is an interrupted pc; the others are return addresses, which may sit just past the end of a
-// function whose last instruction is a call that does not return.
-bool stackHolds(const json& stack, const Range& range) {
-    for (std::size_t i = 0; i < stack.size(); ++i) {
-        if (!stack[i].is_number_unsigned()) continue;
-        std::uint64_t pc = stack[i].get<std::uint64_t>();
-        if (range.holds(i == 0 ? pc : pc - 1)) return true;
-    }
-    return false;
-}
-
-json section(const std::vector<json>& lines, const char* name) {
-    for (const auto& line : lines) {
-        if (line.contains(name)) return line[name];
-    }
-    return nullptr;
-}
 
 enum class Arrives { asFault, asSignal, asException };
 
@@ -633,14 +592,10 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
 
 namespace {
 
-// The records of a crash record file; lines that do not parse are counted.
-std::vector<std::vector<json>> recordsIn(const std::string& path, int* unparsable) {
-    return recordtest::splitIntoRecords(readLines(path, unparsable));
-}
-
 // A child that crashed at a fault while other threads faulted too: it ended by SIGSEGV, and its one
 // record is whole, its crashed thread at `crashedIn`. The record's lines.
-std::vector<json> expectEndedByTheFaultWithAWholeRecord(int status, const std::string& dir, Range crashedIn) {
+std::vector<json> expectEndedByTheFaultWithAWholeRecord(int status, const std::string& dir,
+                                                        crashtest::Range crashedIn) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << howItEnded(status);
     int unparsable = 0;
     const auto records = recordsIn(dir + "/mach_exception.zevrecord", &unparsable);

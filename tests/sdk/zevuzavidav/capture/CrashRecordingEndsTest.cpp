@@ -1,0 +1,255 @@
+// No crash becomes a hang, whatever its recording meets: an exception thrown with little stack left is
+// recorded from a stack with room, a fault on the thread that records ends the process at once by that
+// fault's default action, a recording stuck for good ends it by the crash's own signal once its bound is
+// out, and a crash that an earlier handler steps over leaves the recording turn free. Forked children
+// crash for real; the recorder's trouble comes from the library linked in for it
+// (fixtures/recorder_trouble.cpp), whose syscall() the recorder calls. Suites are named Crash* so
+// sanitizer runs can leave them out.
+#include "platform/darwin/ThreadStart.hpp"
+#include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
+#include "tests/sdk/zevuzavidav/fixtures/RecorderTrouble.h"
+#include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <pthread.h>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <ucontext.h>
+#include <unistd.h>
+
+namespace {
+
+using crashtest::functionRange;
+using crashtest::howItEnded;
+using crashtest::kSetUpFailed;
+using crashtest::stackHolds;
+using json = nlohmann::json;
+
+std::string sdkLog(const std::string& dir) {
+    std::ifstream in(dir + "/sdk.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The records of a crash record file of the folder, each expected whole; their crashed threads.
+std::vector<json> wholeRecordsIn(const std::string& dir, const std::string& file) {
+    int unparsable = 0;
+    const auto records = crashtest::recordsIn(dir + "/" + file, &unparsable);
+    EXPECT_EQ(unparsable, 0) << file << " holds a line cut short";
+    std::vector<json> crashed;
+    for (const auto& record : records)
+        crashed.push_back(recordtest::expectWholeRecord(record, file));
+    return crashed;
+}
+
+void* parkForever(void*) {
+    for (;;)
+        pause();
+}
+
+// A thread of the child's own, left waiting: the recording has another thread to stop and record.
+void startAWaitingThread() {
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, parkForever, nullptr) != 0) _exit(kSetUpFailed);
+}
+
+// ---- an uncaught exception thrown with little stack left ------------------------------------------
+
+// A thread with a 256 KiB stack, started as the program starts its threads, recurses until only so many
+// KiB are left and throws. The recorder needs more than that: it must record from a stack with room,
+// and both records, the exception's and its abort's, must be whole, with the thrower's frames on the
+// crashed thread's stack as they stood at the throw.
+class CrashThrowWithLittleStack : public ::testing::TestWithParam<long> {};
+
+TEST_P(CrashThrowWithLittleStack, TheExceptionAndItsAbortAreRecordedWhole) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        recordtest::initializeContext(dir);
+        startAWaitingThread();
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, 256 * 1024);
+        pthread_t thread;
+        if (darwin::createThread(&thread, &attributes, velo_fixture_throw_with_little_stack,
+                                 reinterpret_cast<void*>(GetParam())) != 0) {
+            _exit(kSetUpFailed);
+        }
+        for (;;)
+            pause();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << howItEnded(status);
+    for (const char* file : {"exception.zevrecord", "signal.zevrecord"}) {
+        const auto crashed = wholeRecordsIn(dir, file);
+        ASSERT_EQ(crashed.size(), 1u) << file;
+        const json& stack = crashed[0]["stacktrace"];
+        EXPECT_TRUE(stackHolds(stack, functionRange(velo_fixture_throw_deep))) << file << ": " << stack;
+        EXPECT_TRUE(stackHolds(stack, functionRange(velo_fixture_descend))) << file << ": " << stack;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashThrowWithLittleStack, CrashThrowWithLittleStack,
+                         ::testing::Values(8, 12, 16, 24),
+                         [](const auto& info) { return std::to_string(info.param) + "KiBLeft"; });
+
+// ---- trouble on the thread that records ----------------------------------------------------------
+
+enum class Crash { abort, exception, fault };
+
+struct TroubleCase {
+    const char* name;
+    Crash crash;
+    recordtest::Road road;
+    int point;  // kTroubleAt...
+    int action; // kTroubleFault or kTroubleStall
+    int endsBy;
+    const char* record; // the file the recording writes
+};
+
+void PrintTo(const TroubleCase& trouble, std::ostream* out) {
+    *out << trouble.name;
+}
+
+void* throwUncaught(void*) {
+    throw std::runtime_error("thrown while the recorder is in trouble");
+}
+
+// A fault on the recording thread ends the process at once by that fault's default action, on every
+// road and at every point, keeping what was flushed: never by the end a crash already claimed gives
+// itself, nor by the recording's bound, nor hung. A recording that stalls for good ends the process by
+// the crash's own signal once its bound is out.
+class CrashRecorderInTrouble : public ::testing::TestWithParam<TroubleCase> {};
+
+TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
+    const TroubleCase& trouble = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        recordtest::initializeContext(dir, trouble.road);
+        startAWaitingThread();
+        velo_trouble_arm(trouble.point, trouble.action);
+        if (trouble.crash == Crash::abort) std::abort();
+        if (trouble.crash == Crash::fault) recordtest::writeThroughNull();
+        // Thrown on a thread of its own, so that the test framework's handlers do not catch it.
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, throwUncaught, nullptr) != 0) _exit(kSetUpFailed);
+        for (;;)
+            pause();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == trouble.endsBy) << howItEnded(status);
+    const std::string log = sdkLog(dir);
+    const bool bound = log.find("ZEVRecordingDeadline") != std::string::npos;
+    EXPECT_EQ(bound, trouble.action == kTroubleStall) << log;
+    EXPECT_EQ(log.find("ZEVContextEndAfterClaimedCrash"), std::string::npos) << log;
+    // The recorder's own fault is no crash of its own: nothing else records it.
+    if (trouble.crash != Crash::fault) {
+        EXPECT_FALSE(std::ifstream(dir + "/mach_exception.zevrecord").good());
+    }
+
+    int unparsable = 0;
+    const auto lines = recordtest::readLines(dir + "/" + trouble.record, &unparsable);
+    EXPECT_EQ(unparsable, 0) << "a line was cut short";
+    // The trouble came before the record's closing section, which it never has.
+    EXPECT_FALSE(recordtest::sectionOfRecord(lines, "storage").is_object()) << "the trouble never came";
+    if (trouble.point != kTroubleAtOpen) {
+        ASSERT_FALSE(lines.empty()) << "nothing was kept of the record";
+        EXPECT_TRUE(recordtest::isCauseSection(lines.front())) << lines.front();
+    }
+    if (trouble.point == kTroubleOnceStopped) {
+        EXPECT_TRUE(recordtest::sectionOfRecord(lines, "threads").is_array()) << "the threads were not kept";
+    }
+}
+
+constexpr auto kPort = recordtest::Road::exceptionPort;
+constexpr auto kSignals = recordtest::Road::signals;
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashRecorderInTrouble, CrashRecorderInTrouble,
+    ::testing::Values(TroubleCase{"AbortFaultsAtOpen", Crash::abort, kPort, kTroubleAtOpen, kTroubleFault,
+                                  SIGSEGV, "signal.zevrecord"},
+                      TroubleCase{"AbortFaultsAtFirstStop", Crash::abort, kPort, kTroubleAtFirstStop,
+                                  kTroubleFault, SIGSEGV, "signal.zevrecord"},
+                      TroubleCase{"AbortFaultsOnceStopped", Crash::abort, kPort, kTroubleOnceStopped,
+                                  kTroubleFault, SIGSEGV, "signal.zevrecord"},
+                      TroubleCase{"AbortFaultsOnceStoppedOnTheSignalRoad", Crash::abort, kSignals,
+                                  kTroubleOnceStopped, kTroubleFault, SIGSEGV, "signal.zevrecord"},
+                      TroubleCase{"ExceptionFaultsAtOpen", Crash::exception, kPort, kTroubleAtOpen,
+                                  kTroubleFault, SIGSEGV, "exception.zevrecord"},
+                      TroubleCase{"ExceptionFaultsAtFirstStop", Crash::exception, kPort, kTroubleAtFirstStop,
+                                  kTroubleFault, SIGSEGV, "exception.zevrecord"},
+                      TroubleCase{"ExceptionFaultsOnceStopped", Crash::exception, kPort, kTroubleOnceStopped,
+                                  kTroubleFault, SIGSEGV, "exception.zevrecord"},
+                      TroubleCase{"ExceptionFaultsOnceStoppedOnTheSignalRoad", Crash::exception, kSignals,
+                                  kTroubleOnceStopped, kTroubleFault, SIGSEGV, "exception.zevrecord"},
+                      TroubleCase{"PortFaultsAtOpen", Crash::fault, kPort, kTroubleAtOpen, kTroubleFault,
+                                  SIGSEGV, "mach_exception.zevrecord"},
+                      TroubleCase{"PortFaultsAtFirstStop", Crash::fault, kPort, kTroubleAtFirstStop,
+                                  kTroubleFault, SIGSEGV, "mach_exception.zevrecord"},
+                      TroubleCase{"PortFaultsOnceStopped", Crash::fault, kPort, kTroubleOnceStopped,
+                                  kTroubleFault, SIGSEGV, "mach_exception.zevrecord"},
+                      TroubleCase{"AbortStallsOnceStopped", Crash::abort, kPort, kTroubleOnceStopped,
+                                  kTroubleStall, SIGABRT, "signal.zevrecord"},
+                      TroubleCase{"ExceptionStallsOnceStopped", Crash::exception, kPort, kTroubleOnceStopped,
+                                  kTroubleStall, SIGABRT, "exception.zevrecord"},
+                      TroubleCase{"PortStallsOnceStopped", Crash::fault, kPort, kTroubleOnceStopped,
+                                  kTroubleStall, SIGSEGV, "mach_exception.zevrecord"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- a crash an earlier handler steps over -------------------------------------------------------
+
+std::atomic<pid_t> stepperId{0};
+
+// Installed before the crash reporter: steps over each fault of the stepping thread (a
+// `movq (%rax), %rax`).
+void stepOverOwnFault(int, siginfo_t*, void* context) {
+    if (darwin::currentThreadId() == stepperId.load())
+        static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP] += 3;
+}
+
+// The fault is recorded as the crash, and the process goes on: the turn kept for its end is free again
+// once the earlier handler has handed the thread back, so an uncaught exception after it is recorded
+// at once, not after the turn's patience.
+TEST(CrashSteppedOver, TheTurnKeptForTheEndIsFreeOnceTheProcessGoesOn) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    constexpr int kTurnStillHeld = 5;
+    const int status = velotest::waitStatusOfChild([&] {
+        struct sigaction stepping {};
+        stepping.sa_sigaction = stepOverOwnFault;
+        stepping.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&stepping.sa_mask);
+        sigaction(SIGSEGV, &stepping, nullptr);
+        recordtest::initializeContext(dir);
+        startAWaitingThread();
+        std::thread([] {
+            stepperId = darwin::currentThreadId();
+            long value = 0;
+            asm volatile("movq (%%rax), %%rax" : "=a"(value) : "0"(0L) : "memory");
+        }).join();
+        if (zevuzavidav::recordingTurnHolder() != 0) _exit(kTurnStillHeld);
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, throwUncaught, nullptr) != 0) _exit(kSetUpFailed);
+        for (;;)
+            pause();
+    });
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kTurnStillHeld)
+        << "the turn stayed kept for an end that never came";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << howItEnded(status);
+    EXPECT_EQ(wholeRecordsIn(dir, "mach_exception.zevrecord").size(), 1u);
+    EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
+}
+
+} // namespace

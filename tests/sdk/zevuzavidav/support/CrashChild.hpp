@@ -1,0 +1,74 @@
+#pragma once
+// The parent's side of the crash tests whose forked children crash for real: how a child ended, the
+// records it left, and where a recorded stack stands, against the exact extent of known functions.
+#include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/Waiter.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace crashtest {
+
+// The exit status of a child whose set-up never came to hold: it must not go on to crash without it.
+inline constexpr int kSetUpFailed = 4;
+
+// In a child: waits for its set-up to hold (a state every interleaving reaches), or ends the child
+// with kSetUpFailed once the shared patience is out.
+inline void setUpOrEnd(const std::function<bool()>& holds) {
+    if (!velotest::eventually(holds, std::chrono::milliseconds(1))) _exit(kSetUpFailed);
+}
+
+// How a child ended, for a failure's message.
+inline std::string howItEnded(int status) {
+    if (WIFSIGNALED(status)) return std::string("killed by ") + strsignal(WTERMSIG(status));
+    if (!WIFEXITED(status)) return "status " + std::to_string(status);
+    if (WEXITSTATUS(status) == kSetUpFailed) return "its set-up never came to hold";
+    return "exit " + std::to_string(WEXITSTATUS(status));
+}
+
+struct Range {
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    bool holds(std::uint64_t pc) const { return pc >= begin && pc < end; }
+};
+
+// The exact extent of a function, from its own call-frame description.
+template <typename Function> Range functionRange(Function* function) {
+    auto address = reinterpret_cast<std::uint64_t>(function);
+    zevuzavidav::BinaryImageNodeCopy image;
+    ZEVDwarfCFIRecord cfi;
+    if (!zevuzavidav::findImageWithDynamicLinker(address, &image) ||
+        !zevuzavidav::findDwarfFDE(image.eh_frame, address, &cfi)) {
+        return {};
+    }
+    return {cfi.fde.pcBegin, cfi.fde.pcBegin + cfi.fde.pcRange};
+}
+
+// Frame 0 is an interrupted pc; the others are return addresses, which may sit just past the end of a
+// function whose last instruction is a call that does not return.
+inline bool stackHolds(const nlohmann::json& stack, const Range& range) {
+    for (std::size_t i = 0; i < stack.size(); ++i) {
+        if (!stack[i].is_number_unsigned()) continue;
+        std::uint64_t pc = stack[i].get<std::uint64_t>();
+        if (range.holds(i == 0 ? pc : pc - 1)) return true;
+    }
+    return false;
+}
+
+// The records of a crash record file; lines that do not parse are counted.
+inline std::vector<std::vector<nlohmann::json>> recordsIn(const std::string& path, int* unparsable) {
+    return recordtest::splitIntoRecords(recordtest::readLines(path, unparsable));
+}
+
+} // namespace crashtest
