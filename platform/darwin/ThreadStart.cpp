@@ -200,7 +200,8 @@ bool runOnAlternateStack(void (*body)(void*), void* argument) {
 #if defined(__x86_64__)
     stack_t current{};
     if (syscall(SYS_sigaltstack, nullptr, &current) != 0 ||
-        (current.ss_flags & (SS_DISABLE | SS_ONSTACK)) != 0 || current.ss_sp == nullptr) {
+        (current.ss_flags & (SS_DISABLE | SS_ONSTACK)) != 0 || current.ss_sp == nullptr ||
+        current.ss_size < kRoomyAlternateStack) {
         return false;
     }
     velo_darwin_run_on_stack(static_cast<char*>(current.ss_sp) + current.ss_size, body, argument);

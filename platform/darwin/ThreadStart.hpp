@@ -59,7 +59,9 @@ bool isCoveredStart(void* (*routine)(void*));
 // what is left of the thread's own stack (an uncaught exception thrown deep in a recursion is recorded
 // from there). The frames below `body` are the caller's, on the thread's own stack: a walk of the
 // stack from inside `body` goes on through them. False, with `body` not run, when the thread has no
-// alternate stack or runs on it already (inside a signal handler, say). Signal-safe.
+// alternate stack, runs on it already (inside a signal handler, say), or has one smaller than
+// kRoomyAlternateStack (made for small handlers alone, it has no more room to offer). Signal-safe.
+constexpr std::size_t kRoomyAlternateStack = 64 * 1024;
 bool runOnAlternateStack(void (*body)(void*), void* argument);
 
 } // namespace darwin

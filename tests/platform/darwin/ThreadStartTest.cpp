@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdint>
@@ -27,6 +28,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <unwind.h>
 #include <utility>
 #include <vector>
 
@@ -425,6 +427,63 @@ TEST(ThreadStartRecord, AForkedChildIsNotHeldByStartsItsParentHadOnTheirWay) {
         starts.runOne(i);
     EXPECT_EQ(ranWith[0].load(), static_cast<int>(darwin::kStartsInFlight));
     held = nullptr;
+}
+
+// ---- running on the alternate stack ----------------------------------------------------------------
+
+struct OnTheStack {
+    std::uintptr_t local = 0;
+    std::vector<std::uintptr_t> pcs; // the walk from inside the body, by the C++ runtime's own unwinder
+    bool nestedRan = true;
+};
+
+_Unwind_Reason_Code notePc(_Unwind_Context* context, void* pcs) {
+    static_cast<std::vector<std::uintptr_t>*>(pcs)->push_back(_Unwind_GetIP(context));
+    return _URC_NO_REASON;
+}
+
+void body(void* raw) {
+    auto* seen = static_cast<OnTheStack*>(raw);
+    volatile int local = 0;
+    seen->local = reinterpret_cast<std::uintptr_t>(&local);
+    _Unwind_Backtrace(notePc, &seen->pcs);
+    // Already on it: a second switch would start over at its top, under the frames in use.
+    seen->nestedRan = darwin::runOnAlternateStack([](void*) {}, nullptr);
+}
+
+__attribute__((noinline)) bool runFromHere(OnTheStack* seen) {
+    const bool ran = darwin::runOnAlternateStack(body, seen);
+    asm volatile("" ::: "memory"); // the call is no tail call: this frame stays below the body's
+    return ran;
+}
+
+TEST(ThreadStartAlternateStack, TheBodyRunsThereAndAWalkFromItGoesOnThroughTheCaller) {
+    OnTheStack seen;
+    stack_t alternate{};
+    bool ran = false;
+    darwin::startThread(nullptr, [&] {
+        alternate = currentSignalStack();
+        ran = runFromHere(&seen);
+    }).join();
+    ASSERT_TRUE(ran);
+    const auto low = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
+    EXPECT_TRUE(seen.local >= low && seen.local < low + alternate.ss_size) << "not on the alternate stack";
+    EXPECT_FALSE(seen.nestedRan);
+    const auto caller = reinterpret_cast<std::uintptr_t>(&runFromHere);
+    EXPECT_TRUE(std::any_of(seen.pcs.begin(), seen.pcs.end(), [caller](std::uintptr_t pc) {
+        return pc > caller && pc < caller + 256;
+    })) << "the walk stopped at the switch";
+}
+
+TEST(ThreadStartAlternateStack, AThreadWithoutOneRunsNothing) {
+    bool ran = true;
+    std::thread([&] {
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+        ran = darwin::runOnAlternateStack([](void*) {}, nullptr);
+    }).join();
+    EXPECT_FALSE(ran);
 }
 
 } // namespace
