@@ -56,11 +56,9 @@ int processTimer() {
     return made;
 }
 
+// Sets the timer to tick once, `nanos` from now; 0 stops it.
 bool setTimer(int id, long nanos) {
-    // After the first tick, one more now and then: should the first be let go as early (it is not: both
-    // read the one monotonic clock), the next ends the process.
-    const long again = nanos > 0 ? 250L * 1000 * 1000 : 0;
-    itimerspec when{{again / 1000000000L, again % 1000000000L}, {nanos / 1000000000L, nanos % 1000000000L}};
+    itimerspec when{{0, 0}, {nanos / 1000000000L, nanos % 1000000000L}};
     return syscall(SYS_timer_settime, id, 0, &when, nullptr) == 0;
 }
 

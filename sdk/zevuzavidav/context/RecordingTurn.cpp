@@ -69,8 +69,8 @@ zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread, i
         }
         darwin::futexWait(&holder, seen, left);
     }
-    waiting.fetch_sub(1, std::memory_order_acq_rel);
     if (result == RecordingTurn::taken) beginRecording(me, crashSignal);
+    waiting.fetch_sub(1, std::memory_order_acq_rel);
     return result;
 }
 
