@@ -47,6 +47,8 @@ std::atomic<long> roundDeadline{0};
 // wait for all of them sleeps until all have, woken once by the last rather than once per thread.
 std::atomic<int> answeredCount{0};
 std::atomic<int> awaitedCount{0};
+// From askThreadsToSuspend to resumeThreads: threads may be added to the round meanwhile.
+std::atomic<bool> roundOpen{false};
 
 // Counts one thread of the round as answered; the last one wakes the suspender.
 void answer() {
@@ -151,10 +153,13 @@ Hearing hearing(pid_t tid) {
 }
 
 // Sends the signal to the thread of the next slot not asked yet; false when every one has been. A
-// thread that has ended since the list was taken answers at once, as gone.
+// thread that has ended since the list was taken answers at once, as gone. The next slot to ask never
+// passes the last one, so slots added to the round later are asked in turn.
 bool askNext() {
-    const std::size_t index = nextToAsk.fetch_add(1, std::memory_order_relaxed);
-    if (index >= slotCount.load(std::memory_order_acquire)) return false;
+    std::size_t index = nextToAsk.load(std::memory_order_relaxed);
+    do {
+        if (index >= slotCount.load(std::memory_order_acquire)) return false;
+    } while (!nextToAsk.compare_exchange_weak(index, index + 1, std::memory_order_relaxed));
     SuspendSlot& slot = slots[index];
     if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed),
                 slot.tid.load(std::memory_order_relaxed), suspensionSignal()) != 0) {
@@ -307,29 +312,47 @@ pid_t currentThreadId() {
     return static_cast<pid_t>(syscall(SYS_gettid));
 }
 
-long listThreads(pid_t* ids, std::size_t capacity) {
+long listThreads(pid_t* ids, std::size_t capacity, bool* whole) {
     long fd = syscall(SYS_openat, AT_FDCWD, "/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0) return -1;
     alignas(8) char buffer[4096];
     long count = 0;
+    long entries = 0; // "." and ".." too: each takes a place of the kernel's reading
+    bool sure = true;
     for (;;) {
         long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0) sure = false;
         if (n <= 0) break;
         for (long offset = 0; offset < n;) {
             // linux_dirent64: inode (8), offset (8), record length (2), type (1), name.
             unsigned short length;
             std::memcpy(&length, buffer + offset + 16, sizeof length);
             const char* name = buffer + offset + 19;
-            if (name[0] >= '0' && name[0] <= '9' && static_cast<std::size_t>(count) < capacity) {
-                pid_t tid = 0;
-                for (const char* p = name; *p >= '0' && *p <= '9'; ++p)
-                    tid = tid * 10 + (*p - '0');
-                ids[count++] = tid;
+            ++entries;
+            if (name[0] >= '0' && name[0] <= '9') {
+                if (static_cast<std::size_t>(count) < capacity) {
+                    pid_t tid = 0;
+                    for (const char* p = name; *p >= '0' && *p <= '9'; ++p)
+                        tid = tid * 10 + (*p - '0');
+                    ids[count++] = tid;
+                } else {
+                    sure = false;
+                }
             }
             if (length == 0) break;
             offset += length;
         }
+    }
+    if (whole != nullptr) {
+        // The kernel goes from place to place, and a thread that ended between being reached and named
+        // takes a place without an entry: the reading then stands past its entries.
+        sure = sure && syscall(SYS_lseek, fd, 0, SEEK_CUR) == entries;
+        // A thread named that has ended since moved every thread after it back a place.
+        const long process = syscall(SYS_getpid);
+        for (long i = 0; i < count && sure; ++i)
+            sure = syscall(SYS_tgkill, process, ids[i], 0) == 0 || errno == EPERM;
+        *whole = sure;
     }
     syscall(SYS_close, fd);
     return count;
@@ -528,6 +551,7 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
         ++used;
     }
     processId.store(static_cast<pid_t>(syscall(SYS_getpid)), std::memory_order_relaxed);
+    roundOpen.store(true, std::memory_order_relaxed);
     nextToAsk.store(0, std::memory_order_relaxed);
     answeredCount.store(0, std::memory_order_relaxed);
     awaitedCount.store(static_cast<int>(used), std::memory_order_relaxed);
@@ -565,6 +589,60 @@ bool awaitSuspension() {
     return allAnswered;
 }
 
+namespace {
+
+// Adds threads to the round under way, asked as its first were: the caller asks two and each thread
+// that stops asks two more.
+void addToRound(const pid_t* ids, std::size_t count) {
+    const pid_t me = currentThreadId();
+    std::size_t used = slotCount.load(std::memory_order_relaxed);
+    int added = 0;
+    for (std::size_t i = 0; i < count && used < kMaxThreads; ++i) {
+        if (ids[i] == me) continue;
+        slots[used].tid.store(ids[i], std::memory_order_relaxed);
+        slots[used].state.store(kRequested, std::memory_order_relaxed);
+        ++used;
+        ++added;
+    }
+    // Awaited before they are published, so that no answer counts the round whole without them.
+    awaitedCount.fetch_add(added, std::memory_order_acq_rel);
+    slotCount.store(used, std::memory_order_release);
+    if (askNext()) askNext();
+}
+
+bool holds(const pid_t* ids, std::size_t count, pid_t tid) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ids[i] == tid) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capacity) {
+    if (!roundOpen.load(std::memory_order_acquire)) return count;
+    const long deadline = roundDeadline.load(std::memory_order_relaxed);
+    pid_t reading[kMaxThreads];
+    while (count < capacity && monotonicNanos() < deadline) {
+        // Parked or given up, the round's threads start and end no thread: a reading is then disturbed
+        // only by one that could not answer ending, and the next is whole.
+        awaitSuspension();
+        bool whole = false;
+        const long read = listThreads(reading, kMaxThreads, &whole);
+        if (read < 0) break;
+        const std::size_t before = count;
+        for (long i = 0; i < read && count < capacity; ++i) {
+            if (!holds(ids, count, reading[i])) ids[count++] = reading[i];
+        }
+        if (count > before) {
+            addToRound(ids + before, count - before);
+            break;
+        }
+        if (whole) break;
+    }
+    return count;
+}
+
 bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos) {
     if (!suspensionReady.load()) return count == 0;
     askThreadsToSuspend(ids, count, patienceNanos);
@@ -590,6 +668,7 @@ bool resumeThreads() {
         slot.state.store(kIdle, std::memory_order_relaxed);
     }
     slotCount.store(0, std::memory_order_release);
+    roundOpen.store(false, std::memory_order_release);
     return allLeft;
 }
 

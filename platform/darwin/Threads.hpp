@@ -3,10 +3,10 @@
 // suspension with register capture. (Their alternate signal stacks: ThreadStart.hpp.)
 //
 // listThreads, threadName, queueLabel, the suspension calls (askThreadsToSuspend, awaitSuspension,
-// suspendThreads, resumeThreads) and what a suspended thread left (suspendedThreadContext,
-// suspendedThreadStack) are safe in signal handlers: they use raw system calls and fixed tables
-// prepared at start (no heap, no locks). A name or label is published whole, so a reader never sees
-// one half-written, even when its thread was stopped in the middle of setting it. Thread ids are
+// askThreadsListedLate, suspendThreads, resumeThreads) and what a suspended thread left
+// (suspendedThreadContext, suspendedThreadStack) are safe in signal handlers: they use raw system calls and
+// fixed tables prepared at start (no heap, no locks). A name or label is published whole, so a reader never
+// sees one half-written, even when its thread was stopped in the middle of setting it. Thread ids are
 // compared whole. The setters are for normal threads only.
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +22,12 @@ constexpr std::size_t kThreadNameSize = 64;
 pid_t currentThreadId();
 
 // Fills `ids` with the ids of this process's threads (from /proc/self/task), at most `capacity`.
-// Returns the count, or -1 when the list cannot be read.
-long listThreads(pid_t* ids, std::size_t capacity);
+// Returns the count, or -1 when the list cannot be read. The kernel reads the list in steps, each going
+// on from a place in it, so a thread that ends while the list is read can hide others that live on (the
+// end moves them back a place) or stop the reading short. `whole`, when given, tells whether the
+// reading names every thread that lived throughout it: no thread's end disturbed it (the kernel gave an
+// entry at every place it went through, and every thread named is still there after it) and all fitted.
+long listThreads(pid_t* ids, std::size_t capacity, bool* whole = nullptr);
 
 // Names the calling thread: the kernel keeps the last 15 characters, the full name (up to 63 bytes)
 // is kept in our own table.
@@ -71,6 +75,14 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
 // Asks those of the round not asked yet, and waits until every one has stopped or been given up; false
 // when one was given up.
 bool awaitSuspension();
+// For a round asked for a list that a reading by listThreads did not give whole, once the caller has
+// read the round's threads: reads the list again once every thread of the round has answered (parked or
+// given up, they start and end no thread), until a reading adds threads or is whole, or the round's
+// time is out. The threads it names that `ids` lacks are appended to `ids` (which holds the round's
+// `count` threads and may hold the caller's, with room for `capacity`) and asked as the round's first
+// were; the caller is not asked. The new count, `count` when none was added. Call it again once the
+// added threads are read, until it adds none: they may have started others before they stopped.
+std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capacity);
 // askThreadsToSuspend, then awaitSuspension: the threads that stopped stay suspended until
 // resumeThreads, whatever the result.
 bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos);

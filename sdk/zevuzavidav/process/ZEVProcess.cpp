@@ -30,9 +30,10 @@ bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* 
     process->currentThread = darwin::currentThreadId();
     process->crashedThread = crashedThread;
     process->signalContext = darwin::isNullAddress(signalContext) ? nullptr : signalContext;
-    long count = darwin::listThreads(process->threads, darwin::kMaxThreads);
+    long count = darwin::listThreads(process->threads, darwin::kMaxThreads, &process->threadListWhole);
     if (count < 0) {
         process->threadCount = 0;
+        process->threadListWhole = false;
         ZEVSDKLog("%s: Error: unable to get task threads\n", "ZEVProcessInit");
         return false;
     }
@@ -77,7 +78,16 @@ bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::Ma
 void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
     ZEVFileWriteSectionStart(file, "threads");
     ZEVFileWriteArrayStart(file);
-    for (std::uint32_t i = 0; i < process->threadCount; ++i) {
+    for (std::uint32_t i = 0;; ++i) {
+        // A thread that ended while the list was read may have hidden others that live on: once those
+        // listed are recorded, the list is read again and those it lacked are recorded after them, until
+        // a reading adds none (every later section follows the grown list).
+        if (i == process->threadCount) {
+            if (process->threadListWhole) break;
+            process->threadCount = static_cast<std::uint32_t>(
+                darwin::askThreadsListedLate(process->threads, process->threadCount, darwin::kMaxThreads));
+            if (i == process->threadCount) break;
+        }
         pid_t thread = process->threads[i];
         ZEVSDKLog("%s: recording thread %d data\n", "ZEVProcessRecordAllThreads", static_cast<int>(i));
         zevuzavidav::MachineContext state;

@@ -21,6 +21,7 @@ struct ZEVProcess {
     pid_t crashedThread;
     pid_t threads[darwin::kMaxThreads];
     std::uint32_t threadCount;
+    bool threadListWhole; // no thread's end disturbed the reading of the list (darwin::listThreads)
     const ucontext_t* signalContext;
 };
 

@@ -430,6 +430,35 @@ TEST(Threads, SuspendsManyThreadsWithTheStacksTheyStoodOn) {
     }
 }
 
+void* waitForever(void*) {
+    for (;;)
+        pause();
+}
+
+// A reading that no thread's end disturbs is whole and names every thread, over the several steps the
+// kernel takes for a list longer than one step holds; a reading with no room for every thread is not
+// whole. In a child of its own, whose only threads are the test's.
+TEST(Threads, AReadingThatNoThreadsEndDisturbsIsWholeAcrossTheKernelsSteps) {
+    const int exitStatus = velotest::runInChild([] {
+        constexpr int kWaiting = 300;
+        pthread_attr_t small;
+        pthread_attr_init(&small);
+        pthread_attr_setstacksize(&small, 64 * 1024);
+        for (int i = 0; i < kWaiting; ++i) {
+            pthread_t thread;
+            ASSERT_EQ(pthread_create(&thread, &small, waitForever, nullptr), 0);
+        }
+        pid_t ids[darwin::kMaxThreads];
+        bool whole = false;
+        EXPECT_EQ(darwin::listThreads(ids, darwin::kMaxThreads, &whole), kWaiting + 1);
+        EXPECT_TRUE(whole);
+        bool wholeWithoutRoom = true;
+        EXPECT_EQ(darwin::listThreads(ids, 10, &wholeWithoutRoom), 10);
+        EXPECT_FALSE(wholeWithoutRoom);
+    });
+    EXPECT_EQ(exitStatus, 0) << "the child's failures are above";
+}
+
 TEST(Threads, NamesAndLabelsLeaveTheTableWithTheirThread) {
     pid_t id = 0;
     char kernelName[32] = {};

@@ -6,6 +6,9 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/kit/ZEVContextInitialize.hpp"
+#include "sdk/zevuzavidav/process/OtherThreadsSuspended.hpp"
+#include "sdk/zevuzavidav/process/ZEVProcess.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/unwind/DwarfFDEIndex.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
@@ -18,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -673,6 +677,64 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
                                    << " held threads listed";
     EXPECT_EQ(deaf, 2);
     EXPECT_GT(own, 0) << names;
+}
+
+std::atomic<pid_t> hiddenId{0};
+
+void* holdHidden(void*) {
+    hiddenId = darwin::currentThreadId();
+    return holdRoutine(nullptr);
+}
+
+// The kernel reads the list of threads in steps, each going on from a place in the list, so a thread
+// that ends while the list is read can hide one after it that lives on. Here the list is given as such
+// a reading leaves it: not whole, the held thread's place taken by one that has ended. The record still
+// holds the held thread, walked to its routine.
+TEST(CrashThreadChurn, AThreadHiddenFromTheListByOneThatEndedIsRecorded) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        initializeContext(dir);
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, holdHidden, nullptr) != 0) _exit(kSetUpFailed);
+        setUpOrEnd([] { return held.load() == 1; });
+        std::atomic<pid_t> endedId{0};
+        std::thread([&endedId] { endedId = darwin::currentThreadId(); }).join();
+        setUpOrEnd([&endedId] { return !darwin::threadAlive(endedId); });
+        ZEVProcess process{};
+        if (!ZEVProcessInit(&process, darwin::currentThreadId(), nullptr)) _exit(kSetUpFailed);
+        pid_t* const hidden =
+            std::find(process.threads, process.threads + process.threadCount, hiddenId.load());
+        if (hidden == process.threads + process.threadCount) _exit(kSetUpFailed);
+        *hidden = endedId;
+        process.threadListWhole = false;
+        ZEVFile file;
+        if (!ZEVFileInitWithPathMode(&file, (dir + "/threads.zevrecord").c_str(), false, false))
+            _exit(kSetUpFailed);
+        {
+            zevuzavidav::OtherThreadsSuspended suspended(&process);
+            ZEVProcessRecordAllThreads(&process, &file);
+            ZEVProcessRecordThreadNames(&process, &file);
+            ZEVFileClose(&file);
+        }
+        _exit(0);
+    });
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << howItEnded(status);
+
+    int unparsable = 0;
+    const auto lines = readLines(dir + "/threads.zevrecord", &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    const json threads = section(lines, "threads");
+    const json names = section(lines, "thread_names");
+    ASSERT_TRUE(threads.is_array());
+    ASSERT_EQ(threads.size(), names.size());
+    int heldListed = 0;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        if (names[i] != kHeldName) continue;
+        ++heldListed;
+        EXPECT_TRUE(stackHolds(threads[i]["stacktrace"], functionRange(holdForever))) << threads[i];
+    }
+    EXPECT_EQ(heldListed, 1) << names;
 }
 
 } // namespace
