@@ -534,10 +534,10 @@ std::string hexNumber(std::uint64_t value) {
 // is looked up one byte back, at its call.
 std::string whereIs(std::uint64_t pc, bool returnAddress) {
     const std::uint64_t at = returnAddress ? pc - 1 : pc;
-    const std::pair<const char*, Range> own[] = {
+    const std::pair<const char*, crashtest::Range> own[] = {
         {"holdForever", functionRange(holdForever)},
-        {"holdRoutine", functionRange(reinterpret_cast<Crasher>(holdRoutine))},
-        {"churnRoutine", functionRange(reinterpret_cast<Crasher>(churnRoutine))},
+        {"holdRoutine", functionRange(holdRoutine)},
+        {"churnRoutine", functionRange(churnRoutine)},
     };
     for (const auto& [name, range] : own) {
         if (range.holds(at)) return std::string(name) + "+" + hexNumber(pc - range.begin);
