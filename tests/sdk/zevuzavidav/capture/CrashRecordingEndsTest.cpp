@@ -159,6 +159,8 @@ TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
         EXPECT_FALSE(std::ifstream(dir + "/mach_exception.zevrecord").good());
     }
 
+    // The record is there for the next launch to send, with what was written of it.
+    EXPECT_TRUE(std::ifstream(dir + "/" + trouble.record).good()) << "no " << trouble.record;
     int unparsable = 0;
     const auto lines = recordtest::readLines(dir + "/" + trouble.record, &unparsable);
     EXPECT_EQ(unparsable, 0) << "a line was cut short";
