@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstring>
 #include <dlfcn.h>
+#include <iterator>
 #include <linux/futex.h>
 #include <pthread.h>
 #include <sys/mman.h>
@@ -430,28 +431,37 @@ TEST(Threads, SuspendsManyThreadsWithTheStacksTheyStoodOn) {
     }
 }
 
-void* waitForever(void*) {
+void* noteAndWaitForever(void* slot) {
+    static_cast<std::atomic<pid_t>*>(slot)->store(darwin::currentThreadId());
     for (;;)
         pause();
 }
 
 // A reading that no thread's end disturbs is whole and names every thread, over the several steps the
 // kernel takes for a list longer than one step holds; a reading with no room for every thread is not
-// whole. In a child of its own, whose only threads are the test's.
+// whole. In a child of its own, so that no other test's threads start or end meanwhile.
 TEST(Threads, AReadingThatNoThreadsEndDisturbsIsWholeAcrossTheKernelsSteps) {
     const int exitStatus = velotest::runInChild([] {
         constexpr int kWaiting = 300;
+        std::atomic<pid_t> made[kWaiting] = {};
         pthread_attr_t small;
         pthread_attr_init(&small);
         pthread_attr_setstacksize(&small, 64 * 1024);
-        for (int i = 0; i < kWaiting; ++i) {
+        for (auto& slot : made) {
             pthread_t thread;
-            ASSERT_EQ(pthread_create(&thread, &small, waitForever, nullptr), 0);
+            ASSERT_EQ(pthread_create(&thread, &small, noteAndWaitForever, &slot), 0);
         }
+        ASSERT_TRUE(velotest::eventually(
+            [&] {
+                return std::all_of(std::begin(made), std::end(made), [](const auto& id) { return id != 0; });
+            },
+            std::chrono::milliseconds(1)));
         pid_t ids[darwin::kMaxThreads];
         bool whole = false;
-        EXPECT_EQ(darwin::listThreads(ids, darwin::kMaxThreads, &whole), kWaiting + 1);
+        const long count = darwin::listThreads(ids, darwin::kMaxThreads, &whole);
         EXPECT_TRUE(whole);
+        for (const auto& id : made)
+            EXPECT_NE(std::find(ids, ids + count, id.load()), ids + count) << id << " is not in the reading";
         bool wholeWithoutRoom = true;
         EXPECT_EQ(darwin::listThreads(ids, 10, &wholeWithoutRoom), 10);
         EXPECT_FALSE(wholeWithoutRoom);
