@@ -16,6 +16,9 @@ std::atomic<int> waiting{0};
 // The crashed thread whose end a kept turn waits for (0: the turn is not kept), and the keeper.
 std::atomic<int> keptFor{0};
 std::atomic<int> keptBy{0};
+// Set once a kept turn was let go: the crash claimed for the process went on without ending it. Only
+// the claim's winner keeps the turn, and the claim is taken once.
+std::atomic<int> claimedCrashWentOn{0};
 
 // A waiter counted but not yet holding (woken, about to take the turn) is looked at this often.
 constexpr long kHandOverLookNanos = 1000L * 1000;
@@ -111,6 +114,18 @@ void zevuzavidav::passRecordingTurnKeptFor(pid_t crashedThread) {
     // is let go.
     int keeper = keptBy.load(std::memory_order_acquire);
     if (holder.compare_exchange_strong(keeper, 0, std::memory_order_acq_rel)) darwin::futexWakeAll(&holder);
+    claimedCrashWentOn.store(1, std::memory_order_release);
+    darwin::futexWakeAll(&claimedCrashWentOn);
+}
+
+bool zevuzavidav::waitForTheClaimedCrashToGoOn(long nanos) {
+    const long deadline = darwin::monotonicNanos() + nanos;
+    for (;;) {
+        if (claimedCrashWentOn.load(std::memory_order_acquire) != 0) return true;
+        const long left = deadline - darwin::monotonicNanos();
+        if (left <= 0) return false;
+        darwin::futexWait(&claimedCrashWentOn, 0, left);
+    }
 }
 
 pid_t zevuzavidav::recordingTurnHolder() {

@@ -49,6 +49,9 @@ void passRecordingTurn();
 void keepRecordingTurnToTheEnd(pid_t crashedThread);
 // The crash of `crashedThread` did not end the process: a turn kept for its end is free again.
 void passRecordingTurnKeptFor(pid_t crashedThread);
+// For a crash that lost the claim: waits at most `nanos` for the claimed crash to go on without ending
+// the process (the turn its recording kept let go, as above); true once it has.
+bool waitForTheClaimedCrashToGoOn(long nanos);
 // The thread that holds the turn, 0 when none does.
 pid_t recordingTurnHolder();
 

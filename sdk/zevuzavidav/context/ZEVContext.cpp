@@ -125,18 +125,11 @@ bool ZEVContextMarkAndCheckIfCrashed() {
 }
 
 void zevuzavidav::endAfterClaimedCrash(int crashSignal) {
-    // Ending at once would cut the winner's record short; it ends the process itself when done. One
-    // deadline on the monotonic clock, slept towards again after a signal: many short sleeps would
-    // each oversleep on a busy machine, and their sum with them.
+    // Ending at once would cut the winner's record short; it ends the process itself when done, having
+    // waited for its turn and recorded within the recording's bound. Should it go on instead (a handler
+    // from before the SDK stepped over its fault), this crash ends the process, at once.
     constexpr long kMargin = 1000L * 1000 * 1000;
-    const long wait = kRecordingTurnPatienceNanos + kRecordingBoundNanos + kMargin;
-    timespec deadline{};
-    syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += wait / 1000000000L + (deadline.tv_nsec + wait % 1000000000L) / 1000000000L;
-    deadline.tv_nsec = (deadline.tv_nsec + wait % 1000000000L) % 1000000000L;
-    while (syscall(SYS_clock_nanosleep, CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) != 0 &&
-           errno == EINTR) {
-    }
+    waitForTheClaimedCrashToGoOn(kRecordingTurnPatienceNanos + kRecordingBoundNanos + kMargin);
     ZEVSDKLog("%s: The crash already claimed did not end the process; ending it by signal %d\n",
               "ZEVContextEndAfterClaimedCrash", crashSignal);
     endBySignal(crashSignal);

@@ -117,7 +117,8 @@ bool ZEVContextMarkAndCheckIfCrashed();
 namespace zevuzavidav {
 // For a handler that lost the crash claim: gives the winner the time to wait for its recording turn
 // and to record within the recording's bound, during which it ends the process; should that end not
-// come, ends the process by `crashSignal`, this handler's own crash. Signal-safe; does not return.
+// come, or the winner's crash go on without it, ends the process by `crashSignal`, this handler's own
+// crash. Signal-safe; does not return.
 [[noreturn]] void endAfterClaimedCrash(int crashSignal);
 } // namespace zevuzavidav
 
