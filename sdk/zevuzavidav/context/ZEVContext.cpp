@@ -9,11 +9,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <sys/mman.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
