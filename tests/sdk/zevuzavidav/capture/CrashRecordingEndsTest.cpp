@@ -12,6 +12,7 @@
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <pthread.h>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -36,13 +36,6 @@ using crashtest::howItEnded;
 using crashtest::kSetUpFailed;
 using crashtest::stackHolds;
 using json = nlohmann::json;
-
-std::string sdkLog(const std::string& dir) {
-    std::ifstream in(dir + "/sdk.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The records of a crash record file of the folder, each expected whole; their crashed threads.
 std::vector<json> wholeRecordsIn(const std::string& dir, const std::string& file) {
@@ -150,7 +143,7 @@ TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
             pause();
     });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == trouble.endsBy) << howItEnded(status);
-    const std::string log = sdkLog(dir);
+    const std::string log = velotest::readFile(dir + "/sdk.log");
     const bool bound = log.find("ZEVRecordingDeadline") != std::string::npos;
     EXPECT_EQ(bound, trouble.action == kTroubleStall) << log;
     EXPECT_EQ(log.find("ZEVContextEndAfterClaimedCrash"), std::string::npos) << log;
