@@ -28,6 +28,8 @@
 #include <thread>
 #include <ucontext.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -103,17 +105,47 @@ INSTANTIATE_TEST_SUITE_P(CrashThrowWithLittleStack, CrashThrowWithLittleStack,
 enum class Crash { abort, exception, fault };
 
 struct TroubleCase {
-    const char* name;
+    std::string name;
     Crash crash;
     recordtest::Road road;
     int point;  // kTroubleAt...
     int action; // kTroubleFault or kTroubleStall
-    int endsBy;
-    const char* record; // the file the recording writes
+
+    // The file the recording writes.
+    const char* record() const {
+        return crash == Crash::abort       ? "signal.zevrecord"
+               : crash == Crash::exception ? "exception.zevrecord"
+                                           : "mach_exception.zevrecord";
+    }
+    // A fault of the recorder ends the process by itself; a stall, by the crash's own signal.
+    int endsBy() const { return action == kTroubleFault || crash == Crash::fault ? SIGSEGV : SIGABRT; }
 };
 
 void PrintTo(const TroubleCase& trouble, std::ostream* out) {
     *out << trouble.name;
+}
+
+// Every road faulting at every point, and on the signal road once stopped (the exception port off); every
+// road stalling once stopped.
+std::vector<TroubleCase> troubleCases() {
+    const std::pair<Crash, const char*> crashes[] = {
+        {Crash::abort, "Abort"}, {Crash::exception, "Exception"}, {Crash::fault, "Port"}};
+    const std::pair<int, const char*> points[] = {{kTroubleAtOpen, "AtOpen"},
+                                                  {kTroubleAtFirstStop, "AtFirstStop"},
+                                                  {kTroubleOnceStopped, "OnceStopped"}};
+    std::vector<TroubleCase> cases;
+    for (const auto& [crash, road] : crashes) {
+        for (const auto& [point, where] : points)
+            cases.push_back({std::string(road) + "Faults" + where, crash, recordtest::Road::exceptionPort,
+                             point, kTroubleFault});
+        if (crash != Crash::fault) {
+            cases.push_back({std::string(road) + "FaultsOnceStoppedOnTheSignalRoad", crash,
+                             recordtest::Road::signals, kTroubleOnceStopped, kTroubleFault});
+        }
+        cases.push_back({std::string(road) + "StallsOnceStopped", crash, recordtest::Road::exceptionPort,
+                         kTroubleOnceStopped, kTroubleStall});
+    }
+    return cases;
 }
 
 void* throwUncaught(void*) {
@@ -142,7 +174,7 @@ TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
         for (;;)
             pause();
     });
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == trouble.endsBy) << howItEnded(status);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == trouble.endsBy()) << howItEnded(status);
     const std::string log = velotest::readFile(dir + "/sdk.log");
     const bool bound = log.find("ZEVRecordingDeadline") != std::string::npos;
     EXPECT_EQ(bound, trouble.action == kTroubleStall) << log;
@@ -153,9 +185,9 @@ TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
     }
 
     // The record is there for the next launch to send, with what was written of it.
-    EXPECT_TRUE(std::ifstream(dir + "/" + trouble.record).good()) << "no " << trouble.record;
+    EXPECT_TRUE(std::ifstream(dir + "/" + trouble.record()).good()) << "no " << trouble.record();
     int unparsable = 0;
-    const auto lines = recordtest::readLines(dir + "/" + trouble.record, &unparsable);
+    const auto lines = recordtest::readLines(dir + "/" + trouble.record(), &unparsable);
     EXPECT_EQ(unparsable, 0) << "a line was cut short";
     // The trouble came before the record's closing section, which it never has.
     EXPECT_FALSE(recordtest::sectionOfRecord(lines, "storage").is_object()) << "the trouble never came";
@@ -168,40 +200,8 @@ TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
     }
 }
 
-constexpr auto kPort = recordtest::Road::exceptionPort;
-constexpr auto kSignals = recordtest::Road::signals;
-
-INSTANTIATE_TEST_SUITE_P(
-    CrashRecorderInTrouble, CrashRecorderInTrouble,
-    ::testing::Values(TroubleCase{"AbortFaultsAtOpen", Crash::abort, kPort, kTroubleAtOpen, kTroubleFault,
-                                  SIGSEGV, "signal.zevrecord"},
-                      TroubleCase{"AbortFaultsAtFirstStop", Crash::abort, kPort, kTroubleAtFirstStop,
-                                  kTroubleFault, SIGSEGV, "signal.zevrecord"},
-                      TroubleCase{"AbortFaultsOnceStopped", Crash::abort, kPort, kTroubleOnceStopped,
-                                  kTroubleFault, SIGSEGV, "signal.zevrecord"},
-                      TroubleCase{"AbortFaultsOnceStoppedOnTheSignalRoad", Crash::abort, kSignals,
-                                  kTroubleOnceStopped, kTroubleFault, SIGSEGV, "signal.zevrecord"},
-                      TroubleCase{"ExceptionFaultsAtOpen", Crash::exception, kPort, kTroubleAtOpen,
-                                  kTroubleFault, SIGSEGV, "exception.zevrecord"},
-                      TroubleCase{"ExceptionFaultsAtFirstStop", Crash::exception, kPort, kTroubleAtFirstStop,
-                                  kTroubleFault, SIGSEGV, "exception.zevrecord"},
-                      TroubleCase{"ExceptionFaultsOnceStopped", Crash::exception, kPort, kTroubleOnceStopped,
-                                  kTroubleFault, SIGSEGV, "exception.zevrecord"},
-                      TroubleCase{"ExceptionFaultsOnceStoppedOnTheSignalRoad", Crash::exception, kSignals,
-                                  kTroubleOnceStopped, kTroubleFault, SIGSEGV, "exception.zevrecord"},
-                      TroubleCase{"PortFaultsAtOpen", Crash::fault, kPort, kTroubleAtOpen, kTroubleFault,
-                                  SIGSEGV, "mach_exception.zevrecord"},
-                      TroubleCase{"PortFaultsAtFirstStop", Crash::fault, kPort, kTroubleAtFirstStop,
-                                  kTroubleFault, SIGSEGV, "mach_exception.zevrecord"},
-                      TroubleCase{"PortFaultsOnceStopped", Crash::fault, kPort, kTroubleOnceStopped,
-                                  kTroubleFault, SIGSEGV, "mach_exception.zevrecord"},
-                      TroubleCase{"AbortStallsOnceStopped", Crash::abort, kPort, kTroubleOnceStopped,
-                                  kTroubleStall, SIGABRT, "signal.zevrecord"},
-                      TroubleCase{"ExceptionStallsOnceStopped", Crash::exception, kPort, kTroubleOnceStopped,
-                                  kTroubleStall, SIGABRT, "exception.zevrecord"},
-                      TroubleCase{"PortStallsOnceStopped", Crash::fault, kPort, kTroubleOnceStopped,
-                                  kTroubleStall, SIGSEGV, "mach_exception.zevrecord"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CrashRecorderInTrouble, CrashRecorderInTrouble, ::testing::ValuesIn(troubleCases()),
+                         [](const auto& info) { return info.param.name; });
 
 // ---- a crash an earlier handler steps over -------------------------------------------------------
 
