@@ -213,4 +213,28 @@ bool runOnAlternateStack(void (*body)(void*), void* argument) {
 #endif
 }
 
+bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), void* argument) {
+#if defined(__x86_64__)
+    if (low == nullptr) return false;
+    stack_t own{};
+    stack_t lent{};
+    lent.ss_sp = low;
+    lent.ss_size = size;
+    // Refused by the kernel while the thread runs on its own (inside a handler): that stack stays.
+    if (syscall(SYS_sigaltstack, &lent, &own) != 0) return false;
+    velo_darwin_run_on_stack(static_cast<char*>(low) + size, body, argument);
+    // Back on the thread's own stack, off the lent one, so the kernel lets it go. A thread that had
+    // none gets none again.
+    own.ss_flags &= ~SS_ONSTACK;
+    syscall(SYS_sigaltstack, &own, nullptr);
+    return true;
+#else
+    (void)low;
+    (void)size;
+    (void)body;
+    (void)argument;
+    return false;
+#endif
+}
+
 } // namespace darwin

@@ -64,4 +64,15 @@ bool isCoveredStart(void* (*routine)(void*));
 constexpr std::size_t kRoomyAlternateStack = 64 * 1024;
 bool runOnAlternateStack(void (*body)(void*), void* argument);
 
+// Runs `body(argument)` on the stack [low, low + size), which is the calling thread's alternate signal
+// stack while it runs: a signal that comes meanwhile (the abort that ends an uncaught exception's
+// handling, a request to stop) is handled on it right below the frames of `body`, as on a roomy
+// alternate stack of the thread's own, instead of on a small one where it may have no room. As with
+// runOnAlternateStack, a walk from inside `body` goes on through the caller's frames. The thread's own
+// alternate stack, or its lack of one, is back once `body` returns. False, with `body` not run and
+// nothing changed, when the thread runs on its own alternate stack now (inside a signal handler: the
+// kernel keeps a stack in use) or the stack is too small for the kernel. Signal-safe; the caller sees
+// to it that no other thread uses the stack meanwhile.
+bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), void* argument);
+
 } // namespace darwin

@@ -488,4 +488,119 @@ TEST(ThreadStartAlternateStack, AThreadWithoutOneRunsNothing) {
     EXPECT_FALSE(ran);
 }
 
+// ---- running on a lent alternate stack ------------------------------------------------------------
+
+// What the body saw, and the handler of a signal that came while it ran.
+struct OnTheLentStack {
+    std::uintptr_t bodyLocal = 0;
+    std::uintptr_t handlerLocal = 0;
+    std::vector<std::uintptr_t> pcs;
+};
+OnTheLentStack* lentSeen = nullptr;
+
+void noteHandlerStack(int) {
+    volatile int local = 0;
+    lentSeen->handlerLocal = reinterpret_cast<std::uintptr_t>(&local);
+}
+
+void lentBody(void* raw) {
+    auto* seen = static_cast<OnTheLentStack*>(raw);
+    volatile int local = 0;
+    seen->bodyLocal = reinterpret_cast<std::uintptr_t>(&local);
+    _Unwind_Backtrace(notePc, &seen->pcs);
+    syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), SIGUSR2);
+}
+
+__attribute__((noinline)) bool runLentFromHere(void* low, std::size_t size, OnTheLentStack* seen) {
+    const bool ran = darwin::runOnLentAlternateStack(low, size, lentBody, seen);
+    asm volatile("" ::: "memory"); // the call is no tail call: this frame stays below the body's
+    return ran;
+}
+
+// The thread's own alternate stack while it calls: one of 16 KiB, too small to record on, or none.
+enum class OwnStack { small, none };
+
+void PrintTo(OwnStack own, std::ostream* out) {
+    *out << (own == OwnStack::small ? "OwnStackOf16KiB" : "NoOwnStack");
+}
+
+class ThreadStartLentAlternateStack : public ::testing::TestWithParam<OwnStack> {};
+
+// The body runs on the lent stack, a signal that comes meanwhile is handled there below the body's
+// frames (not at the top of the thread's own stack, nor over the body's frames), a walk from the body
+// goes on through the caller, and the thread's own alternate stack is back afterwards.
+TEST_P(ThreadStartLentAlternateStack, TheBodyAndASignalMeanwhileRunThereAndTheOwnStackComesBack) {
+    if (runtimeGivesItsOwnStacks())
+        GTEST_SKIP() << "the sanitizer's runtime gives threads small stacks of its own";
+    std::vector<char> lent(128 * 1024);
+    std::vector<char> own(16 * 1024);
+    OnTheLentStack seen;
+    lentSeen = &seen;
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = noteHandlerStack;
+    action.sa_flags = SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR2, &action, &previous), 0);
+    stack_t before{};
+    stack_t after{};
+    bool ran = false;
+    darwin::startThread(nullptr, [&] {
+        stack_t mine{};
+        if (GetParam() == OwnStack::small) {
+            mine.ss_sp = own.data();
+            mine.ss_size = own.size();
+        } else {
+            mine.ss_flags = SS_DISABLE;
+        }
+        sigaltstack(&mine, nullptr);
+        before = currentSignalStack();
+        ran = runLentFromHere(lent.data(), lent.size(), &seen);
+        after = currentSignalStack();
+    }).join();
+    sigaction(SIGUSR2, &previous, nullptr);
+    lentSeen = nullptr;
+    ASSERT_TRUE(ran);
+    const auto low = reinterpret_cast<std::uintptr_t>(lent.data());
+    const auto high = low + lent.size();
+    EXPECT_TRUE(seen.bodyLocal >= low && seen.bodyLocal < high) << "the body ran elsewhere";
+    EXPECT_TRUE(seen.handlerLocal >= low && seen.handlerLocal < seen.bodyLocal)
+        << "the signal was handled elsewhere than below the body";
+    const auto caller = reinterpret_cast<std::uintptr_t>(&runLentFromHere);
+    EXPECT_TRUE(std::any_of(seen.pcs.begin(), seen.pcs.end(), [caller](std::uintptr_t pc) {
+        return pc > caller && pc < caller + 256;
+    })) << "the walk stopped at the switch";
+    EXPECT_EQ(after.ss_flags, before.ss_flags);
+    if (GetParam() == OwnStack::small) {
+        EXPECT_EQ(after.ss_sp, before.ss_sp);
+        EXPECT_EQ(after.ss_size, before.ss_size);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ThreadStartLentAlternateStack, ThreadStartLentAlternateStack,
+                         ::testing::Values(OwnStack::small, OwnStack::none),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
+// Inside a handler on the thread's own alternate stack the kernel keeps that stack: nothing runs, and a
+// signal meanwhile could not land below the handler's frames.
+TEST(ThreadStartLentAlternateStack, AHandlerOnTheThreadsOwnStackRunsNothing) {
+    static std::vector<char> lent(128 * 1024);
+    static bool ran = true;
+    static stack_t inside{};
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = [](int) {
+        inside = currentSignalStack();
+        ran = darwin::runOnLentAlternateStack(
+            lent.data(), lent.size(), [](void*) {}, nullptr);
+    };
+    action.sa_flags = SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR2, &action, &previous), 0);
+    darwin::startThread(nullptr, [] { syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), SIGUSR2); }).join();
+    sigaction(SIGUSR2, &previous, nullptr);
+    ASSERT_NE(inside.ss_flags & SS_ONSTACK, 0) << "the handler did not run on the thread's own stack";
+    EXPECT_FALSE(ran);
+}
+
 } // namespace
