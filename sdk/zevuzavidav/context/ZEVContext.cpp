@@ -35,21 +35,22 @@ std::string joinPath(const char* directory, const char* fileName) {
     return path + fileName;
 }
 
-// The alternate signal stack, above an inaccessible page of its own: it lies in the writable region
-// right above the exception server's stack, which a handler that ran past its bottom would otherwise
-// write over; with the guard it faults there. Without the region (its memory came from the heap) the
-// stack goes without a guard rather than protect memory that is not ours.
-void* guardedStack(ZEVAllocator* allocator) {
+// A stack above an inaccessible page of its own: the alternate signal stack lies in the writable region
+// right above the exception server's stack, and the reserve stack right above it, either of which a
+// handler that ran past the bottom of the stack above would otherwise write over; with the guard it
+// faults there. Without the region (its memory came from the heap) the stack goes without a guard
+// rather than protect memory that is not ours.
+void* guardedStack(ZEVAllocator* allocator, std::uint64_t size, const char* what) {
     const std::uint64_t page = ZEVHostGetPageSize();
-    static_assert(zevuzavidav::kStackGuardRoom >= 2 * 16384, "room for a guard page and the alignment");
-    void* block = ZEVAllocatorSafeAllocate(allocator, zevuzavidav::kStackSize + 2 * page,
-                                           zevuzavidav::kAllocationWritable);
+    static_assert(zevuzavidav::kStackGuardRoom >= 2 * 2 * 16384,
+                  "room for a guard page and the alignment, for each of two stacks");
+    void* block = ZEVAllocatorSafeAllocate(allocator, size + 2 * page, zevuzavidav::kAllocationWritable);
     if (!zevuzavidav::allocatorOwns(allocator, block)) return block;
     const auto at = reinterpret_cast<std::uintptr_t>(block);
     auto* guard = reinterpret_cast<char*>((at + page - 1) & ~(page - 1));
     if (mprotect(guard, page, PROT_NONE) != 0) {
         char errorText[zevuzavidav::kErrorTextSize];
-        ZEVSDKLog("%s: Unable to guard the signal stack %s\n", "ZEVContextCreate",
+        ZEVSDKLog("%s: Unable to guard the %s stack %s\n", "ZEVContextCreate", what,
                   zevuzavidav::errorText(errno, errorText));
     }
     return guard + page;
@@ -68,21 +69,25 @@ void ZEVContextCreate() {
     // into it, so it is never unmapped.
     sharedContext.readOnly = nullptr;
     sharedContext.writable = nullptr;
-    ZEVAllocator* allocator = ZEVAllocatorCreate(zevuzavidav::kWritableRequest + zevuzavidav::kStackGuardRoom,
-                                                 zevuzavidav::kReadOnlyRequest);
+    ZEVAllocator* allocator = ZEVAllocatorCreate(
+        zevuzavidav::kWritableRequest + zevuzavidav::kReserveStackSize + zevuzavidav::kStackGuardRoom,
+        zevuzavidav::kReadOnlyRequest);
     sharedContext.allocator = allocator;
     auto* readOnly = static_cast<ZEVReadOnlyContext*>(
         ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVReadOnlyContext), zevuzavidav::kAllocationReadOnly));
     std::memset(static_cast<void*>(readOnly), 0, sizeof(ZEVReadOnlyContext));
     readOnly->machExceptionStack =
         ZEVAllocatorSafeAllocate(allocator, zevuzavidav::kStackSize, zevuzavidav::kAllocationWritable);
-    readOnly->signalStack = guardedStack(allocator);
+    readOnly->signalStack = guardedStack(allocator, zevuzavidav::kStackSize, "signal");
     std::memset(readOnly->machExceptionStack, 0, zevuzavidav::kStackSize);
     std::memset(readOnly->signalStack, 0, zevuzavidav::kStackSize);
+    // Left untouched: its pages cost memory only once a crash runs on them.
+    readOnly->reserveStack = guardedStack(allocator, zevuzavidav::kReserveStackSize, "reserve");
     auto* writable = static_cast<ZEVWritableContext*>(
         ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVWritableContext), zevuzavidav::kAllocationWritable));
     std::memset(static_cast<void*>(writable), 0, sizeof(ZEVWritableContext));
     writable->crashClaimed.store(0);
+    writable->reserveStackTaken.store(0);
     writable->binaryImageLog.descriptor = -1;
     readOnly->initialized.store(0);
     std::atomic_thread_fence(std::memory_order_seq_cst);
@@ -119,6 +124,19 @@ bool ZEVContextMarkAndCheckIfCrashed() {
     if (writable == nullptr || !ZEVContextIsInitialized()) return false;
     // One exchange: of two threads crashing at once, exactly one sees 0 and records.
     return writable->crashClaimed.exchange(1, std::memory_order_seq_cst) != 0;
+}
+
+void* zevuzavidav::takeReserveStack() {
+    ZEVReadOnlyContext* readOnly = sharedReadOnlyContext();
+    ZEVWritableContext* writable = sharedWritableContext();
+    if (readOnly == nullptr || writable == nullptr || readOnly->reserveStack == nullptr) return nullptr;
+    if (writable->reserveStackTaken.exchange(1, std::memory_order_acquire) != 0) return nullptr;
+    return readOnly->reserveStack;
+}
+
+void zevuzavidav::giveBackReserveStack() {
+    ZEVWritableContext* writable = sharedWritableContext();
+    if (writable != nullptr) writable->reserveStackTaken.store(0, std::memory_order_release);
 }
 
 void zevuzavidav::endAfterClaimedCrash(int crashSignal) {

@@ -67,6 +67,7 @@ struct ZEVReadOnlyContext {
     const char* sdkLogPath; // the copy the SDK log is pointed at by the start
     void* signalStack;
     void* machExceptionStack;
+    void* reserveStack; // its lowest byte; kReserveStackSize bytes, taken by one thread at a time
     zevuzavidav::CrashSubmissionTarget* submissionTarget;
     zevuzavidav::CrashCallbackTarget* crashCallbackTarget;
     std::uint8_t firstInstall;
@@ -80,6 +81,7 @@ struct ZEVReadOnlyContext {
 
 struct ZEVWritableContext {
     std::atomic<std::uint8_t> crashClaimed;
+    std::atomic<std::uint8_t> reserveStackTaken;
     ZEVFile binaryImageLog;
     ZEVBinaryImageRuntimeNode images[zevuzavidav::kBinaryImageTableSize];
     ZEVUserLoggingWritableContext logging;
@@ -98,17 +100,23 @@ namespace zevuzavidav {
 constexpr std::uint64_t kStackSize = 0x40000;
 constexpr std::uint64_t kWritableRequest = 544856;
 constexpr std::uint64_t kReadOnlyRequest = 17040;
-// Asked of the writable region beyond kWritableRequest: the inaccessible page below the alternate
-// signal stack, and its alignment to a page (of at most 16 KiB).
-constexpr std::uint64_t kStackGuardRoom = 2 * 16384;
+// A stack for recording a crash on a thread whose alternate signal stack has no room for it (an app's
+// own, made small for small handlers, or none at all): an exception thrown with little stack left on
+// such a thread is recorded there, and so is the abort that follows it, below it. Both together
+// take a few dozen kilobytes: this is several times that.
+constexpr std::uint64_t kReserveStackSize = 0x20000;
+// Asked of the writable region beyond kWritableRequest and the reserve stack: the inaccessible page
+// below the alternate signal stack and below the reserve stack, and the alignment of each to a page
+// (of at most 16 KiB).
+constexpr std::uint64_t kStackGuardRoom = 2 * 2 * 16384;
 } // namespace zevuzavidav
 static_assert(2 * zevuzavidav::kStackSize + sizeof(ZEVWritableContext) <= zevuzavidav::kWritableRequest,
               "the writable region holds both stacks and the writable context");
 
 // The first step of ZEVContextInitialize: new queues (the earlier ones released), a new allocator with
-// the read-only and writable parts and both stacks (the alternate signal stack above a guard page of
-// its own, the exception server's above the region's first guard), initialized 0. The earlier mapping is
-// kept: handlers of an earlier context may still point into it.
+// the read-only and writable parts and the three stacks (the alternate signal stack and the reserve
+// stack each above a guard page of its own, the exception server's above the region's first guard),
+// initialized 0. The earlier mapping is kept: handlers of an earlier context may still point into it.
 void ZEVContextCreate();
 bool ZEVContextIsInitialized();
 // The crash claim: false for the first caller once initialized (it records); true for every later
@@ -123,6 +131,12 @@ namespace zevuzavidav {
 } // namespace zevuzavidav
 
 namespace zevuzavidav {
+// The reserve stack (kReserveStackSize bytes from the address returned), now held by the calling
+// thread; null when another thread holds it, or before the context is made. One atomic exchange, so
+// signal-safe; the holder gives it back once nothing runs on it any more.
+void* takeReserveStack();
+void giveBackReserveStack();
+
 // Parts of the current context, null (below 4096) when absent.
 ZEVContext& sharedCrashContext();
 ZEVReadOnlyContext* sharedReadOnlyContext();

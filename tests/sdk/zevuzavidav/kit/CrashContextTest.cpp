@@ -213,27 +213,34 @@ TEST(CrashContext, TheEarlierAlternateStackGoesBackOnlyOnTheThreadItWasTakenFrom
 }
 
 // The alternate stack the SDK gives the thread that starts it lies in its region right above the
-// exception server's stack: a page below it is inaccessible, so that a handler running past its bottom
-// faults there instead of writing over that stack.
-TEST(CrashContext, TheAlternateStackHasAnInaccessiblePageBelowIt) {
+// exception server's stack, and the reserve stack right above it: a page below each is inaccessible, so
+// that a handler running past its bottom faults there instead of writing over the stack below.
+TEST(CrashContext, TheAlternateAndTheReserveStackHaveAnInaccessiblePageBelowThem) {
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
     int status = inChild([&] {
         recordtest::initializeContext(dir);
+        const ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
         stack_t current{};
         sigaltstack(nullptr, &current);
-        auto* bottom = static_cast<char*>(current.ss_sp);
-        if (bottom != zevuzavidav::sharedReadOnlyContext()->signalStack) _exit(4);
-        unsigned char resident = 0;
+        if (current.ss_sp != readOnly->signalStack) _exit(4);
         const long page = sysconf(_SC_PAGESIZE);
-        const bool guardMapped = mincore(bottom - page, 1, &resident) == 0;
-        char byte = 0;
-        const bool guardReadable = darwin::readMemory(reinterpret_cast<std::uintptr_t>(bottom - 1), &byte, 1);
-        const bool stackReadable = darwin::readMemory(reinterpret_cast<std::uintptr_t>(bottom), &byte, 1);
-        _exit(guardMapped && !guardReadable && stackReadable ? 0 : 5);
+        int failed = 5;
+        for (void* stack : {readOnly->signalStack, readOnly->reserveStack}) {
+            auto* bottom = static_cast<char*>(stack);
+            unsigned char resident = 0;
+            const bool guardMapped = bottom != nullptr && mincore(bottom - page, 1, &resident) == 0;
+            char byte = 0;
+            const bool guardReadable =
+                darwin::readMemory(reinterpret_cast<std::uintptr_t>(bottom - 1), &byte, 1);
+            const bool stackReadable = darwin::readMemory(reinterpret_cast<std::uintptr_t>(bottom), &byte, 1);
+            if (!guardMapped || guardReadable || !stackReadable) _exit(failed);
+            ++failed;
+        }
+        _exit(0);
     });
     ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "4: not the alternate stack; 5: the alternate stack; 6: the reserve";
 }
 
 char* alternateStackBottom = nullptr;
