@@ -153,10 +153,21 @@ namespace {
 } // namespace
 
 void ZEVTerminateHandler() {
-    // Before anything else, the rest moves to the thread's alternate signal stack: the throw may have
-    // left little of the thread's own (deep in a recursion), and the record alone needs more than a
-    // dozen kilobytes. The thrower's frames stay where they were, below the frames that record them.
+    // Before anything else, the rest moves to a stack with room: the throw may have left little of the
+    // thread's own (deep in a recursion), and the record alone needs more than a dozen kilobytes. The
+    // thrower's frames stay where they were, below the frames that record them. The thread's alternate
+    // signal stack serves when it is roomy; the abort that ends this handler is then recorded on it too,
+    // below these frames.
     darwin::runOnAlternateStack(terminateOnThisStack, nullptr);
+    // A thread without one, or with one too small for a record (an app's own, made for small handlers),
+    // is lent the SDK's reserve stack as its alternate stack, unless another thread holds it: the abort
+    // is then recorded there below these frames, not on a small stack that its record would overrun.
+    if (void* reserve = zevuzavidav::takeReserveStack()) {
+        darwin::runOnLentAlternateStack(reserve, zevuzavidav::kReserveStackSize, terminateOnThisStack,
+                                        nullptr);
+        // Not lent (the thread runs on its own alternate stack now, inside a handler).
+        zevuzavidav::giveBackReserveStack();
+    }
     terminateOnThisStack(nullptr);
 }
 

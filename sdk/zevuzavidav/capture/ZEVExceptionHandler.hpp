@@ -8,7 +8,9 @@
 // aborts. Non-fatal exceptions go to "custom_exception.zevrecord", capped per launch. Recording is serialised
 // on the exception queue and runs synchronously on the caller's thread. The terminate handler does all its
 // work on that thread's alternate signal stack, so that a throw with little stack left is recorded whole,
-// the thrower's frames below the recorder's.
+// the thrower's frames below the recorder's; where that stack is missing or too small for a record, on the
+// crash context's reserve stack, lent to the thread as its alternate stack so that the abort after the
+// record is recorded whole there too (another thread holding the reserve, the work stays where it is).
 #include "sdk/zevuzavidav/capture/ExceptionObject.hpp"
 #include "sdk/zevuzavidav/context/ZEVExceptionTypes.hpp"
 #include "sdk/zevuzavidav/record/ZEVStackFrame.hpp"

@@ -369,6 +369,7 @@ struct TroubleCase {
     std::set<std::string> endings;
     std::vector<const char*> wholeRecords; // the parts that must hold one whole record each
     const char* keptRecord = nullptr;      // the part whose record was cut: what was kept of it
+    bool thrown = false;                   // the whole records' crashed stacks hold the thrower
 };
 
 void PrintTo(const TroubleCase& trouble, std::ostream* out) {
@@ -378,23 +379,47 @@ void PrintTo(const TroubleCase& trouble, std::ostream* out) {
 class CrashShippedProgramRecorderTrouble : public CrashShippedProgram,
                                            public ::testing::WithParamInterface<TroubleCase> {};
 
+// The symbols of the crashed thread's stack in the symbolicated record of `part`.
+std::vector<std::string> crashedThreadSymbols(std::map<std::string, std::string>& parts,
+                                              const std::string& part) {
+    const json threads = sectionOf(parts[part], "threads");
+    const json symbolicated = sectionOf(parts[part + ".zevrecord"], "threads");
+    std::vector<std::string> symbols;
+    if (!threads.is_array() || !symbolicated.is_array() || symbolicated.size() != threads.size())
+        return symbols;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        if (!threads[i].value("crashed", false)) continue;
+        for (const auto& frame : symbolicated[i])
+            symbols.push_back(frame["symbol"].is_string() ? frame["symbol"] : "?");
+    }
+    return symbols;
+}
+
 // No crash becomes a hang, whatever its recording meets: an exception thrown with little stack left is
-// recorded whole; the recording thread that faults ends the process at once by that fault, and one that
-// stalls for good ends it by the crash's own signal once the recording's bound is out. Either way the
-// process ends by itself, by a signal, and the next launch sends the one report with what was kept.
+// recorded whole, on a thread with a small alternate signal stack of its own too; the recording thread that
+// faults ends the process at once by that fault, and one that stalls for good ends it by the crash's own
+// signal once the recording's bound is out. Either way the process ends by itself, by a signal, and the next
+// launch sends the one report with what was kept.
 TEST_P(CrashShippedProgramRecorderTrouble, TheProcessEndsByASignalAndTheNextLaunchSendsTheReport) {
     const TroubleCase& trouble = GetParam();
     const std::string crashed = crashByPreloaded(VELO_RECORDER_TROUBLE, "VELO_TROUBLE_FIFO", "g",
                                                  trouble.endings, "VELO_TROUBLE=" + quote(trouble.trouble));
     ASSERT_FALSE(crashed.empty());
 
-    const auto requests = sendWithNextLaunch();
+    // The library is loaded again, as a preloaded one is, so that the thrower's frames can be named.
+    const auto requests =
+        sendWithNextLaunch(trouble.thrown ? "LD_PRELOAD=" + quote(VELO_RECORDER_TROUBLE) : std::string());
     ASSERT_EQ(requests.size(), 1u);
     auto parts = partsOf(requests[0]);
     EXPECT_EQ(parts["report_id"], crashed);
     for (const char* part : trouble.wholeRecords) {
         ASSERT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
         EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
+        if (!trouble.thrown) continue;
+        const auto symbols = crashedThreadSymbols(parts, part);
+        for (const char* thrower : {"velo_fixture_throw_deep", "velo_fixture_descend"})
+            EXPECT_NE(std::find(symbols.begin(), symbols.end(), thrower), symbols.end())
+                << part << ": " << ::testing::PrintToString(symbols);
     }
     if (trouble.keptRecord != nullptr) {
         const std::string part = trouble.keptRecord;
@@ -411,10 +436,25 @@ TEST_P(CrashShippedProgramRecorderTrouble, TheProcessEndsByASignalAndTheNextLaun
 INSTANTIATE_TEST_SUITE_P(
     CrashRecorderTrouble, CrashShippedProgramRecorderTrouble,
     ::testing::Values(
-        TroubleCase{"ThrowWith8KiBLeft", "little-stack:8", {"ABRT"}, {"exception", "signal"}},
-        TroubleCase{"ThrowWith12KiBLeft", "little-stack:12", {"ABRT"}, {"exception", "signal"}},
-        TroubleCase{"ThrowWith16KiBLeft", "little-stack:16", {"ABRT"}, {"exception", "signal"}},
-        TroubleCase{"ThrowWith24KiBLeft", "little-stack:24", {"ABRT"}, {"exception", "signal"}},
+        TroubleCase{"ThrowWith8KiBLeft", "little-stack:8", {"ABRT"}, {"exception", "signal"}, nullptr, true},
+        TroubleCase{
+            "ThrowWith12KiBLeft", "little-stack:12", {"ABRT"}, {"exception", "signal"}, nullptr, true},
+        TroubleCase{
+            "ThrowWith16KiBLeft", "little-stack:16", {"ABRT"}, {"exception", "signal"}, nullptr, true},
+        TroubleCase{
+            "ThrowWith24KiBLeft", "little-stack:24", {"ABRT"}, {"exception", "signal"}, nullptr, true},
+        TroubleCase{"ThrowWith8KiBLeftOnASmallSignalStack",
+                    "little-stack:8:small",
+                    {"ABRT"},
+                    {"exception", "signal"},
+                    nullptr,
+                    true},
+        TroubleCase{"ThrowWith24KiBLeftOnASmallSignalStack",
+                    "little-stack:24:small",
+                    {"ABRT"},
+                    {"exception", "signal"},
+                    nullptr,
+                    true},
         TroubleCase{"AbortsRecorderFaults", "abort:stopped:fault", {"SEGV"}, {}, "signal"},
         TroubleCase{"ExceptionsRecorderFaults", "throw:stopped:fault", {"SEGV"}, {}, "exception"},
         TroubleCase{"PortsRecorderFaults", "fault:stopped:fault", {"SEGV"}, {}, "mach_exception"},

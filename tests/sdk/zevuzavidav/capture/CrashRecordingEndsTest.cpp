@@ -66,10 +66,27 @@ void startAWaitingThread() {
 // A thread with a 256 KiB stack, started as the program starts its threads, recurses until only so many
 // KiB are left and throws. The recorder needs more than that: it must record from a stack with room,
 // and both records, the exception's and its abort's, must be whole, with the thrower's frames on the
-// crashed thread's stack as they stood at the throw.
-class CrashThrowWithLittleStack : public ::testing::TestWithParam<long> {};
+// crashed thread's stack as they stood at the throw. So too when the thread has given itself an
+// alternate signal stack of its own too small for a record, on which the abort would be handled.
+struct LittleStackCase {
+    long kilobytesLeft;
+    bool smallSignalStack;
+};
+
+void PrintTo(const LittleStackCase& param, std::ostream* out) {
+    *out << param.kilobytesLeft << "KiBLeft";
+    if (param.smallSignalStack) *out << "OnA" << kSmallSignalStackKiB << "KiBSignalStack";
+}
+
+class CrashThrowWithLittleStack : public ::testing::TestWithParam<LittleStackCase> {};
+
+void* throwOnSmallSignalStack(void* kilobytes) {
+    if (velo_fixture_give_small_signal_stack() != 0) _exit(kSetUpFailed);
+    return velo_fixture_throw_with_little_stack(kilobytes);
+}
 
 TEST_P(CrashThrowWithLittleStack, TheExceptionAndItsAbortAreRecordedWhole) {
+    const LittleStackCase& param = GetParam();
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
     const int status = velotest::waitStatusOfChild([&] {
@@ -79,8 +96,10 @@ TEST_P(CrashThrowWithLittleStack, TheExceptionAndItsAbortAreRecordedWhole) {
         pthread_attr_init(&attributes);
         pthread_attr_setstacksize(&attributes, 256 * 1024);
         pthread_t thread;
-        if (darwin::createThread(&thread, &attributes, velo_fixture_throw_with_little_stack,
-                                 reinterpret_cast<void*>(GetParam())) != 0) {
+        if (darwin::createThread(&thread, &attributes,
+                                 param.smallSignalStack ? throwOnSmallSignalStack
+                                                        : velo_fixture_throw_with_little_stack,
+                                 reinterpret_cast<void*>(param.kilobytesLeft)) != 0) {
             _exit(kSetUpFailed);
         }
         for (;;)
@@ -96,9 +115,17 @@ TEST_P(CrashThrowWithLittleStack, TheExceptionAndItsAbortAreRecordedWhole) {
     }
 }
 
+std::vector<LittleStackCase> littleStackCases() {
+    std::vector<LittleStackCase> cases;
+    for (bool small : {false, true})
+        for (long left : {8, 12, 16, 24})
+            cases.push_back({left, small});
+    return cases;
+}
+
 INSTANTIATE_TEST_SUITE_P(CrashThrowWithLittleStack, CrashThrowWithLittleStack,
-                         ::testing::Values(8, 12, 16, 24),
-                         [](const auto& info) { return std::to_string(info.param) + "KiBLeft"; });
+                         ::testing::ValuesIn(littleStackCases()),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 // ---- trouble on the thread that records ----------------------------------------------------------
 
