@@ -21,7 +21,12 @@ std::atomic<long> deadline{0};
 // The kernel timer, made once per process (a forked child has none of its parent's) and kept.
 std::atomic<int> timer{-1};
 std::atomic<pid_t> timerProcess{0};
-std::atomic<bool> handlerInstalled{false};
+// The bound's signal is the SDK's only while a recording is armed: what the app had on it before, and
+// whether the arming thread had it blocked, are given back at disarm. Only the turn's holder arms and
+// disarms, one recording at a time, so plain fields suffice behind `held`.
+std::atomic<bool> held{false};
+struct sigaction appDisposition;
+bool appBlockedIt = false;
 
 void onBound(int, siginfo_t*, void*) {
     const int number = endingSignal.load(std::memory_order_acquire);
@@ -31,15 +36,41 @@ void onBound(int, siginfo_t*, void*) {
     zevuzavidav::endBySignal(number);
 }
 
-bool installHandler() {
-    if (handlerInstalled.load(std::memory_order_acquire)) return true;
+// Takes the bound's signal for the recording, keeping what the app had on it; the recorder itself may be
+// where the kernel sends the tick, so it must not hold it off.
+bool takeBoundSignal() {
     struct sigaction action {};
     action.sa_sigaction = onBound;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
     sigemptyset(&action.sa_mask);
-    if (sigaction(boundSignal(), &action, nullptr) != 0) return false;
-    handlerInstalled.store(true, std::memory_order_release);
+    struct sigaction previous {};
+    if (sigaction(boundSignal(), &action, &previous) != 0) return false;
+    sigset_t bound;
+    sigemptyset(&bound);
+    sigaddset(&bound, boundSignal());
+    sigset_t before;
+    sigemptyset(&before);
+    sigprocmask(SIG_UNBLOCK, &bound, &before);
+    // Taken already (a recording that never disarmed): what the app had is what was kept then.
+    if (!held.load(std::memory_order_acquire)) {
+        appDisposition = previous;
+        appBlockedIt = sigismember(&before, boundSignal()) == 1;
+        held.store(true, std::memory_order_release);
+    }
     return true;
+}
+
+// Gives the app its disposition of the bound's signal back, and the disarming thread its mask.
+void giveBoundSignalBack() {
+    if (!held.load(std::memory_order_acquire)) return;
+    sigaction(boundSignal(), &appDisposition, nullptr);
+    if (appBlockedIt) {
+        sigset_t bound;
+        sigemptyset(&bound);
+        sigaddset(&bound, boundSignal());
+        sigprocmask(SIG_BLOCK, &bound, nullptr);
+    }
+    held.store(false, std::memory_order_release);
 }
 
 // This process's timer, made on first use; -1 when the kernel gives none.
@@ -65,18 +96,13 @@ bool setTimer(int id, long nanos) {
 } // namespace
 
 bool zevuzavidav::armRecordingDeadline(int crashSignal, long boundNanos) {
-    if (!installHandler()) return false;
     const int id = processTimer();
-    if (id < 0) return false;
-    // The recorder itself may be where the kernel sends the tick: it must not hold it off.
-    sigset_t bound;
-    sigemptyset(&bound);
-    sigaddset(&bound, boundSignal());
-    sigprocmask(SIG_UNBLOCK, &bound, nullptr);
+    if (id < 0 || !takeBoundSignal()) return false;
     deadline.store(darwin::monotonicNanos() + boundNanos, std::memory_order_release);
     endingSignal.store(crashSignal, std::memory_order_release);
     if (setTimer(id, boundNanos)) return true;
     endingSignal.store(0, std::memory_order_release);
+    giveBoundSignalBack();
     return false;
 }
 
@@ -84,6 +110,9 @@ void zevuzavidav::disarmRecordingDeadline() {
     endingSignal.store(0, std::memory_order_release);
     if (timerProcess.load(std::memory_order_acquire) == static_cast<pid_t>(syscall(SYS_getpid)))
         setTimer(timer.load(std::memory_order_acquire), 0);
+    // The timer is stopped first: no tick of this recording comes after the app has its signal back,
+    // save one the kernel had already queued as the recording ended right at its bound.
+    giveBoundSignalBack();
 }
 
 void zevuzavidav::endBySignal(int number) {

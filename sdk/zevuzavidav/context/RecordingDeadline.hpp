@@ -7,8 +7,12 @@
 // Armed, a kernel timer sends a signal of its own (SIGRTMAX - 2; SIGRTMAX - 1 stops threads) to the
 // process at the bound. Its handler, on whichever thread the kernel gives it to (the stuck recorder,
 // which lets the signal through while it records, or a thread parked by the recording), gives the
-// crash's signal its default action back and raises it. A tick that comes after the recording ended, or
-// for an earlier one, is let go. Signal-safe: raw system calls on fixed state, no allocation, no lock.
+// crash's signal its default action back and raises it. A tick that comes before the bound is let go.
+// The signal is the SDK's only while a recording is armed: the handler is installed as the recording
+// begins, and the app's own disposition (and the recorder's mask) given back as it ends, so an app that
+// uses the signal keeps it after a crash the process survives, and one that takes it meanwhile leaves
+// the next recording bounded all the same. Signal-safe: raw system calls on fixed state, no
+// allocation, no lock.
 namespace zevuzavidav {
 
 constexpr long kRecordingBoundNanos = 5L * 1000 * 1000 * 1000;
@@ -17,7 +21,7 @@ constexpr long kRecordingBoundNanos = 5L * 1000 * 1000 * 1000;
 // end in time; one recording at a time (the recording turn's holder). False when the kernel had no
 // timer to give: the recording then goes unbounded.
 bool armRecordingDeadline(int crashSignal, long boundNanos = kRecordingBoundNanos);
-// The recording ended: the bound holds no more.
+// The recording ended: the bound holds no more, and the bound's signal is the app's again.
 void disarmRecordingDeadline();
 
 // Ends the process by signal `number`, with its default action whatever handler it had; does not

@@ -1,11 +1,12 @@
-// The bound of a crash recording: one that outlives it ends the process by the crash's own signal, and
-// a tick of the bound's signal that comes before the bound is out, or once the recording has ended, is
-// let go. Each runs in a child of its own: the bound ends a process.
+// The bound of a crash recording: one that outlives it ends the process by the crash's own signal, a
+// tick of the bound's signal that comes before the bound is out is let go, and the signal is the app's
+// outside a recording. Each runs in a child of its own: the bound ends a process.
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 #include "tests/support/ChildProcess.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -30,15 +31,67 @@ TEST(RecordingDeadline, ARecordingThatOutlivesItsBoundEndsTheProcessByTheCrashsS
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << "status " << status;
 }
 
-TEST(RecordingDeadline, ATickBeforeTheBoundOrAfterTheRecordingIsLetGo) {
+// The app's own handler of the bound's signal, and the ticks it was given.
+std::atomic<int> appTicks{0};
+
+void takeTheSignalForTheApp() {
+    struct sigaction action {};
+    action.sa_handler = [](int) { appTicks.fetch_add(1); };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGRTMAX - 2, &action, nullptr);
+}
+
+// While a recording is armed a tick before the bound is the SDK's and let go; before and after it (a
+// crash the process survives), the app's handler has the signal, every time.
+TEST(RecordingDeadline, TheBoundsSignalIsTheAppsOutsideARecording) {
     const int status = velotest::runInChild([] {
         leaveNoCore();
-        ASSERT_TRUE(zevuzavidav::armRecordingDeadline(SIGBUS, velotest::kPatienceNanos));
-        ASSERT_EQ(kill(getpid(), SIGRTMAX - 2), 0); // handled before kill returns: it is not blocked
-        zevuzavidav::disarmRecordingDeadline();
-        ASSERT_EQ(kill(getpid(), SIGRTMAX - 2), 0);
+        takeTheSignalForTheApp();
+        for (int recording = 0; recording < 2; ++recording) {
+            ASSERT_TRUE(zevuzavidav::armRecordingDeadline(SIGBUS, velotest::kPatienceNanos));
+            // Handled before kill returns: the arming thread does not block it.
+            ASSERT_EQ(kill(getpid(), SIGRTMAX - 2), 0);
+            EXPECT_EQ(appTicks.load(), recording) << "the app was given a tick of the recording";
+            zevuzavidav::disarmRecordingDeadline();
+            ASSERT_EQ(kill(getpid(), SIGRTMAX - 2), 0);
+            EXPECT_EQ(appTicks.load(), recording + 1) << "the app's tick after recording " << recording;
+        }
     });
     EXPECT_EQ(status, 0);
+}
+
+// An app that blocks the signal on the recording thread has it blocked there again once the recording
+// ends: a tick then waits for the app, not for a handler.
+TEST(RecordingDeadline, TheRecordersMaskIsGivenBackWithTheSignal) {
+    const int status = velotest::runInChild([] {
+        leaveNoCore();
+        takeTheSignalForTheApp();
+        sigset_t bound;
+        sigemptyset(&bound);
+        sigaddset(&bound, SIGRTMAX - 2);
+        ASSERT_EQ(sigprocmask(SIG_BLOCK, &bound, nullptr), 0);
+        ASSERT_TRUE(zevuzavidav::armRecordingDeadline(SIGBUS, velotest::kPatienceNanos));
+        zevuzavidav::disarmRecordingDeadline();
+        sigset_t now;
+        ASSERT_EQ(sigprocmask(SIG_BLOCK, nullptr, &now), 0);
+        EXPECT_EQ(sigismember(&now, SIGRTMAX - 2), 1);
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// An app that takes the signal between two recordings (its handler set after the first) leaves the
+// second bounded all the same.
+TEST(RecordingDeadline, ARecordingAfterTheAppTookTheSignalIsStillBounded) {
+    const int status = velotest::waitStatusOfChild([] {
+        leaveNoCore();
+        if (!zevuzavidav::armRecordingDeadline(SIGBUS, velotest::kPatienceNanos)) _exit(2);
+        zevuzavidav::disarmRecordingDeadline();
+        takeTheSignalForTheApp();
+        if (!zevuzavidav::armRecordingDeadline(SIGBUS, 10L * 1000 * 1000)) _exit(2);
+        for (;;)
+            pause();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << "status " << status;
 }
 
 } // namespace
