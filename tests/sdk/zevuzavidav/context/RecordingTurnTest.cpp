@@ -1,6 +1,7 @@
 // One recording of the process at a time: who waits for the turn, who does not, and how the recording
-// that ends the process lets the waiting ones go first and then keeps it. A turn kept to the end stays
-// kept for the rest of the process, so those tests run in a child of their own.
+// that ends the process lets the waiting ones go first and then keeps it. Each runs in a child of its
+// own: a turn taken arms the recording's real bound, which ends the process should the test stop short
+// of passing it, and a turn kept to the end stays kept for the rest of the process.
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
@@ -58,32 +59,38 @@ struct Recorder {
 };
 
 TEST(RecordingTurn, ASecondRecordingWaitsUntilTheFirstPassesTheTurn) {
-    Events events;
-    ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId(), SIGABRT), RecordingTurn::taken);
-    Recorder second(events);
-    second.waitUntilItWaits();
-    events.add("the first passes the turn");
-    zevuzavidav::passRecordingTurn();
-    second.thread.join();
+    const int status = velotest::runInChild([] {
+        Events events;
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId(), SIGABRT), RecordingTurn::taken);
+        Recorder second(events);
+        second.waitUntilItWaits();
+        events.add("the first passes the turn");
+        zevuzavidav::passRecordingTurn();
+        second.thread.join();
 
-    EXPECT_EQ(second.got, RecordingTurn::taken);
-    EXPECT_EQ(events.all(),
-              (std::vector<std::string>{"the first passes the turn", "the second took the turn"}));
-    EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+        EXPECT_EQ(second.got, RecordingTurn::taken);
+        EXPECT_EQ(events.all(),
+                  (std::vector<std::string>{"the first passes the turn", "the second took the turn"}));
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+    });
+    EXPECT_EQ(status, 0);
 }
 
 // A crash inside a recording, on the recording thread: that recording will not finish, so neither the
 // thread itself nor the exception server answering for it waits.
 TEST(RecordingTurn, ACrashOfTheThreadThatHoldsTheTurnIsNotWaitedFor) {
-    const pid_t me = darwin::currentThreadId();
-    ASSERT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::taken);
-    EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
-    EXPECT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::heldByTheCrashedThread);
-    RecordingTurn server = RecordingTurn::taken;
-    std::thread([&] { server = zevuzavidav::takeRecordingTurn(me, SIGABRT); }).join();
-    EXPECT_EQ(server, RecordingTurn::heldByTheCrashedThread);
-    zevuzavidav::passRecordingTurn();
-    EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+    const int status = velotest::runInChild([] {
+        const pid_t me = darwin::currentThreadId();
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::taken);
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
+        EXPECT_EQ(zevuzavidav::takeRecordingTurn(me, SIGABRT), RecordingTurn::heldByTheCrashedThread);
+        RecordingTurn server = RecordingTurn::taken;
+        std::thread([&] { server = zevuzavidav::takeRecordingTurn(me, SIGABRT); }).join();
+        EXPECT_EQ(server, RecordingTurn::heldByTheCrashedThread);
+        zevuzavidav::passRecordingTurn();
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+    });
+    EXPECT_EQ(status, 0);
 }
 
 // The recording after which the process ends lets the one waiting record first, then holds the turn
