@@ -3,8 +3,6 @@
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
-#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
-#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 
 #include <cerrno>
 #include <cstdint>
@@ -139,13 +137,17 @@ void zevuzavidav::giveBackReserveStack() {
     if (writable != nullptr) writable->reserveStackTaken.store(0, std::memory_order_release);
 }
 
-void zevuzavidav::endAfterClaimedCrash(int crashSignal) {
+void zevuzavidav::endAfterClaimedCrash(int crashSignal, long patienceNanos) {
     // Ending at once would cut the winner's record short; it ends the process itself when done, having
     // waited for its turn and recorded within the recording's bound. Should it go on instead (a handler
-    // from before the SDK stepped over its fault), this crash ends the process, at once.
-    constexpr long kMargin = 1000L * 1000 * 1000;
-    waitForTheClaimedCrashToGoOn(kRecordingTurnPatienceNanos + kRecordingBoundNanos + kMargin);
-    ZEVSDKLog("%s: The crash already claimed did not end the process; ending it by signal %d\n",
-              "ZEVContextEndAfterClaimedCrash", crashSignal);
+    // from before the SDK stepped over its fault, or returned from its signal), this crash ends the
+    // process, at once.
+    if (waitForTheClaimedCrashToGoOn(patienceNanos)) {
+        ZEVSDKLog("%s: The crash already claimed went on; ending the process by signal %d\n",
+                  "ZEVContextEndAfterClaimedCrash", crashSignal);
+    } else {
+        ZEVSDKLog("%s: The crash already claimed did not end the process; ending it by signal %d\n",
+                  "ZEVContextEndAfterClaimedCrash", crashSignal);
+    }
     endBySignal(crashSignal);
 }

@@ -8,6 +8,8 @@
 // no stage. The crash claim is one atomic exchange: exactly one crashing thread wins.
 #include "platform/dispatch/SerialQueue.hpp"
 #include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
+#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "sdk/zevuzavidav/context/ZEVBinaryImageNode.hpp"
 #include "sdk/zevuzavidav/context/ZEVExceptionTypes.hpp"
 #include "sdk/zevuzavidav/context/ZEVMachExceptionTypes.hpp"
@@ -123,11 +125,15 @@ bool ZEVContextIsInitialized();
 // caller; false without claiming before initialization.
 bool ZEVContextMarkAndCheckIfCrashed();
 namespace zevuzavidav {
-// For a handler that lost the crash claim: gives the winner the time to wait for its recording turn
-// and to record within the recording's bound, during which it ends the process; should that end not
-// come, or the winner's crash go on without it, ends the process by `crashSignal`, this handler's own
-// crash. Signal-safe; does not return.
-[[noreturn]] void endAfterClaimedCrash(int crashSignal);
+// How long a crash that lost the claim waits for the winner's end: the winner's wait for its recording
+// turn, its recording within the bound, and a margin.
+constexpr long kClaimedCrashPatienceNanos =
+    kRecordingTurnPatienceNanos + kRecordingBoundNanos + 1000L * 1000 * 1000;
+// For a handler that lost the crash claim: gives the winner `patienceNanos` to wait for its recording
+// turn and to record within the recording's bound, during which it ends the process; should the
+// winner's crash go on without ending it, or that end not come in time, ends the process by
+// `crashSignal`, this handler's own crash. Signal-safe; does not return.
+[[noreturn]] void endAfterClaimedCrash(int crashSignal, long patienceNanos = kClaimedCrashPatienceNanos);
 } // namespace zevuzavidav
 
 namespace zevuzavidav {

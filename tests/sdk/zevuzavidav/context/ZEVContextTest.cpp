@@ -1,13 +1,21 @@
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/ThreadState.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +28,41 @@ TEST(Context, TheCrashClaimIsWonOnceAndOnlyAfterInitialization) {
     EXPECT_FALSE(ZEVContextMarkAndCheckIfCrashed());
     EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed());
     EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed());
+}
+
+// A crash that lost the claim waits with a patience far past this test's own, so that only an end
+// brought about by the claimed crash lets the child end before its alarm.
+constexpr long kLongerThanTheTest = 10 * velotest::kPatienceNanos;
+
+// The claimed crash was recorded and keeps the turn for its end; another thread's crash lost the claim
+// and waits for that end. The earlier handler the claimed crash was handed on to returns: the crash goes
+// on, and the loser ends the process at once by its own signal, not once its patience is out.
+TEST(Context, ACrashThatLostTheClaimEndsOnceTheClaimedOneGoesOn) {
+    int waited[2];
+    ASSERT_EQ(pipe(waited), 0);
+    const int status = velotest::waitStatusOfChild([&] {
+        const pid_t claimed = darwin::currentThreadId();
+        if (zevuzavidav::takeRecordingTurn(claimed, SIGSEGV) != zevuzavidav::RecordingTurn::taken)
+            _exit(crashtest::kSetUpFailed);
+        zevuzavidav::keepRecordingTurnToTheEnd(claimed);
+        std::atomic<pid_t> loser{0};
+        std::thread([&] {
+            loser = darwin::currentThreadId();
+            zevuzavidav::endAfterClaimedCrash(SIGBUS, kLongerThanTheTest);
+        }).detach();
+        crashtest::setUpOrEnd([&] { return loser.load() != 0; });
+        if (velotest::waitUntilThreadStops(loser) != velotest::ThreadState::blocked)
+            _exit(crashtest::kSetUpFailed);
+        if (write(waited[1], "w", 1) != 1) _exit(crashtest::kSetUpFailed);
+        zevuzavidav::passRecordingTurnKeptFor(claimed);
+        for (;;)
+            pause();
+    });
+    close(waited[1]);
+    char byte = 0;
+    EXPECT_EQ(read(waited[0], &byte, 1), 1) << "the loser ended the process before the claimed crash went on";
+    close(waited[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << crashtest::howItEnded(status);
 }
 
 TEST(MachException, RegisteredMaskFollowsTheOSVersionAndTheLeaveOutMask) {
