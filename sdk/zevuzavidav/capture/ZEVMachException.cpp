@@ -86,15 +86,15 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
         return 5;
     }
     const int crashSignal = signalOf(request);
+    const auto crashedThread = static_cast<pid_t>(request.thread);
     if (ZEVContextMarkAndCheckIfCrashed()) {
         ZEVSDKLog("%s: Error: aborting mach exception handler because crash has already occurred\n",
                   "ZEVMachExceptionRecord");
-        zevuzavidav::endAfterClaimedCrash(crashSignal);
+        zevuzavidav::endAfterClaimedCrash(crashedThread, crashSignal);
     }
     // The process ends after this record: a recording under way (an uncaught exception's) is let
     // finish first, and none begins after it. A fault inside a recording on its own thread is not
     // waited for: that recording will not finish.
-    const auto crashedThread = static_cast<pid_t>(request.thread);
     if (zevuzavidav::takeRecordingTurn(crashedThread, crashSignal) != zevuzavidav::RecordingTurn::taken) {
         ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVMachExceptionRecord");
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");

@@ -206,7 +206,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         if (ZEVContextMarkAndCheckIfCrashed()) {
             ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred",
                       "ZEVSignalRecordSignal");
-            zevuzavidav::endAfterClaimedCrash(number);
+            zevuzavidav::endAfterClaimedCrash(me, number);
         }
         // The process ends after this record: a recording under way (an uncaught exception's on
         // another thread) is let finish first, and none begins after it.

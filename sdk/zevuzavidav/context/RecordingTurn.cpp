@@ -131,3 +131,7 @@ bool zevuzavidav::waitForTheClaimedCrashToGoOn(long nanos) {
 pid_t zevuzavidav::recordingTurnHolder() {
     return holder.load(std::memory_order_acquire);
 }
+
+pid_t zevuzavidav::recordingTurnKeptFor() {
+    return keptFor.load(std::memory_order_acquire);
+}

@@ -54,5 +54,7 @@ void passRecordingTurnKeptFor(pid_t crashedThread);
 bool waitForTheClaimedCrashToGoOn(long nanos);
 // The thread that holds the turn, 0 when none does.
 pid_t recordingTurnHolder();
+// The crashed thread whose end a kept turn waits for, 0 when the turn is not kept.
+pid_t recordingTurnKeptFor();
 
 } // namespace zevuzavidav

@@ -137,7 +137,14 @@ void zevuzavidav::giveBackReserveStack() {
     if (writable != nullptr) writable->reserveStackTaken.store(0, std::memory_order_release);
 }
 
-void zevuzavidav::endAfterClaimedCrash(int crashSignal, long patienceNanos) {
+void zevuzavidav::endAfterClaimedCrash(pid_t crashedThread, int crashSignal, long patienceNanos) {
+    // The claimed crash's own thread, its record kept, crashed again in a handler it was handed on to:
+    // the end this crash would wait for is its own, which nothing else will bring.
+    if (crashedThread != 0 && crashedThread == recordingTurnKeptFor()) {
+        ZEVSDKLog("%s: The recorded crash's thread crashed again; ending the process by signal %d\n",
+                  "ZEVContextEndAfterClaimedCrash", crashSignal);
+        endBySignal(crashSignal);
+    }
     // Ending at once would cut the winner's record short; it ends the process itself when done, having
     // waited for its turn and recorded within the recording's bound. Should it go on instead (a handler
     // from before the SDK stepped over its fault, or returned from its signal), this crash ends the

@@ -129,11 +129,15 @@ namespace zevuzavidav {
 // turn, its recording within the bound, and a margin.
 constexpr long kClaimedCrashPatienceNanos =
     kRecordingTurnPatienceNanos + kRecordingBoundNanos + 1000L * 1000 * 1000;
-// For a handler that lost the crash claim: gives the winner `patienceNanos` to wait for its recording
-// turn and to record within the recording's bound, during which it ends the process; should the
-// winner's crash go on without ending it, or that end not come in time, ends the process by
-// `crashSignal`, this handler's own crash. Signal-safe; does not return.
-[[noreturn]] void endAfterClaimedCrash(int crashSignal, long patienceNanos = kClaimedCrashPatienceNanos);
+// For a handler that lost the crash claim with the crash of `crashedThread`: gives the winner
+// `patienceNanos` to wait for its recording turn and to record within the recording's bound, during
+// which it ends the process; should the winner's crash go on without ending it, or that end not come in
+// time, ends the process by `crashSignal`, this handler's own crash. A crash of the claimed crash's own
+// thread once its record is kept (in a handler from before the SDK that the crash was handed on to)
+// waits for nothing: the end it would wait for is its own, so it ends the process at once by
+// `crashSignal`'s default action. Signal-safe; does not return.
+[[noreturn]] void endAfterClaimedCrash(pid_t crashedThread, int crashSignal,
+                                       long patienceNanos = kClaimedCrashPatienceNanos);
 } // namespace zevuzavidav
 
 namespace zevuzavidav {

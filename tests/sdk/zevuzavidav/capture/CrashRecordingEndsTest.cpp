@@ -1,7 +1,8 @@
 // No crash becomes a hang, whatever its recording meets: an exception thrown with little stack left is
 // recorded from a stack with room, a fault on the thread that records ends the process at once by that
 // fault's default action, a recording stuck for good ends it by the crash's own signal once its bound is
-// out, and a crash that an earlier handler steps over leaves the recording turn free. Forked children
+// out, a crash that an earlier handler steps over leaves the recording turn free, and one handed on to
+// an earlier handler that faults ends the process at once by that fault. Forked children
 // crash for real; the recorder's trouble comes from the library linked in for it
 // (fixtures/recorder_trouble.cpp), whose syscall() the recorder calls. Suites are named Crash* so
 // sanitizer runs can leave them out.
@@ -273,5 +274,71 @@ TEST(CrashSteppedOver, TheTurnKeptForTheEndIsFreeOnceTheProcessGoesOn) {
     EXPECT_EQ(wholeRecordsIn(dir, "mach_exception.zevrecord").size(), 1u);
     EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
 }
+
+// ---- a crash handed on to an earlier handler ------------------------------------------------------
+
+// Installed before the crash reporter, as a second crash reporter's would be.
+void installEarlierAbortHandler(void (*handler)(int, siginfo_t*, void*)) {
+    struct sigaction action {};
+    action.sa_sigaction = handler;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGABRT, &action, nullptr);
+}
+
+// As one touching a corrupted heap does.
+void faultInTheHandler(int, siginfo_t*, void*) {
+    recordtest::writeThroughNull();
+}
+
+struct HandedOnCase {
+    std::string name;
+    Crash crash; // abort or exception: either ends in an abort, whose SIGABRT is handed on
+    recordtest::Road road;
+};
+
+void PrintTo(const HandedOnCase& handedOn, std::ostream* out) {
+    *out << handedOn.name;
+}
+
+// The abort is recorded, then handed on to the earlier handler, which faults on the crashed thread. That
+// fault ends the process at once by its default action, on the exception port's road as on the signal
+// handlers' alone: it is no crash of its own to record, and waiting for the end of the crash already
+// claimed would be waiting for itself.
+class CrashHandedOnToAFaultingHandler : public ::testing::TestWithParam<HandedOnCase> {};
+
+TEST_P(CrashHandedOnToAFaultingHandler, TheProcessEndsAtOnceByTheFaultWithTheRecordsWhole) {
+    const HandedOnCase& handedOn = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        installEarlierAbortHandler(faultInTheHandler);
+        recordtest::initializeContext(dir, handedOn.road);
+        startAWaitingThread();
+        if (handedOn.crash == Crash::abort) std::abort();
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, throwUncaught, nullptr) != 0) _exit(kSetUpFailed);
+        for (;;)
+            pause();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << howItEnded(status);
+    const std::string log = velotest::readFile(dir + "/sdk.log");
+    EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "it waited for itself:\n" << log;
+    EXPECT_EQ(wholeRecordsIn(dir, "signal.zevrecord").size(), 1u);
+    if (handedOn.crash == Crash::exception) {
+        EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
+    }
+    EXPECT_FALSE(std::ifstream(dir + "/mach_exception.zevrecord").good())
+        << "the handler's fault was recorded";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashHandedOnToAFaultingHandler, CrashHandedOnToAFaultingHandler,
+    ::testing::Values(HandedOnCase{"AbortOnThePortsRoad", Crash::abort, recordtest::Road::exceptionPort},
+                      HandedOnCase{"ExceptionOnThePortsRoad", Crash::exception,
+                                   recordtest::Road::exceptionPort},
+                      HandedOnCase{"AbortOnTheSignalRoad", Crash::abort, recordtest::Road::signals},
+                      HandedOnCase{"ExceptionOnTheSignalRoad", Crash::exception, recordtest::Road::signals}),
+    [](const auto& info) { return info.param.name; });
 
 } // namespace

@@ -48,7 +48,7 @@ TEST(Context, ACrashThatLostTheClaimEndsOnceTheClaimedOneGoesOn) {
         std::atomic<pid_t> loser{0};
         std::thread([&] {
             loser = darwin::currentThreadId();
-            zevuzavidav::endAfterClaimedCrash(SIGBUS, kLongerThanTheTest);
+            zevuzavidav::endAfterClaimedCrash(loser, SIGBUS, kLongerThanTheTest);
         }).detach();
         crashtest::setUpOrEnd([&] { return loser.load() != 0; });
         if (velotest::waitUntilThreadStops(loser) != velotest::ThreadState::blocked)
@@ -62,6 +62,19 @@ TEST(Context, ACrashThatLostTheClaimEndsOnceTheClaimedOneGoesOn) {
     char byte = 0;
     EXPECT_EQ(read(waited[0], &byte, 1), 1) << "the loser ended the process before the claimed crash went on";
     close(waited[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << crashtest::howItEnded(status);
+}
+
+// The claimed crash was recorded and keeps the turn for its end; the earlier handler it was handed on
+// to faults on the same thread. That crash waits for nothing: the end it would wait for is its own.
+TEST(Context, ACrashOfTheClaimedCrashsOwnThreadEndsTheProcessAtOnce) {
+    const int status = velotest::waitStatusOfChild([] {
+        const pid_t claimed = darwin::currentThreadId();
+        if (zevuzavidav::takeRecordingTurn(claimed, SIGABRT) != zevuzavidav::RecordingTurn::taken)
+            _exit(crashtest::kSetUpFailed);
+        zevuzavidav::keepRecordingTurnToTheEnd(claimed);
+        zevuzavidav::endAfterClaimedCrash(claimed, SIGBUS, kLongerThanTheTest);
+    });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << crashtest::howItEnded(status);
 }
 
