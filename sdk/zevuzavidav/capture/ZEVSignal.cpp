@@ -45,6 +45,14 @@ bool mayPutBackSavedStack() {
            (current.ss_flags & (SS_ONSTACK | SS_DISABLE)) == 0 && current.ss_sp == readOnly->signalStack;
 }
 
+// True while `number` waits for this thread (or the process) to let it through; true too when that
+// cannot be told.
+bool stillPending(int number) {
+    sigset_t pending;
+    sigemptyset(&pending);
+    return sigpending(&pending) != 0 || sigismember(&pending, number) == 1;
+}
+
 // A fault the exception port's emulation handed to an earlier handler came back from it: the crash of
 // that thread did not end the process (the handler stepped over the fault), so a turn kept for that end
 // is free again. Our own handler coming back is no such sign: the fault it recorded is about to run
@@ -233,8 +241,11 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     errno = savedErrno;
     if (infoValid && mustBeRaisedAgain(number, info)) {
         // Raise it again so the process ends by it (or the earlier handler sees it) instead of going
-        // on.
+        // on. Unblocked above, it is delivered before the call returns: back here with it no longer
+        // pending, it came back from the handler from before the SDK (or was ignored), and the crash
+        // goes on. A turn kept for its end is free again, and a crash that lost the claim to it ends.
         syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+        if (!stillPending(number)) zevuzavidav::passRecordingTurnKeptFor(me);
         errno = savedErrno;
     }
 }

@@ -1,8 +1,8 @@
 // No crash becomes a hang, whatever its recording meets: an exception thrown with little stack left is
 // recorded from a stack with room, a fault on the thread that records ends the process at once by that
 // fault's default action, a recording stuck for good ends it by the crash's own signal once its bound is
-// out, a crash that an earlier handler steps over leaves the recording turn free, and one handed on to
-// an earlier handler that faults ends the process at once by that fault. Forked children
+// out, a crash that an earlier handler steps over or returns from leaves the recording turn free, and
+// one handed on to an earlier handler that faults ends the process at once by that fault. Forked children
 // crash for real; the recorder's trouble comes from the library linked in for it
 // (fixtures/recorder_trouble.cpp), whose syscall() the recorder calls. Suites are named Crash* so
 // sanitizer runs can leave them out.
@@ -339,6 +339,70 @@ INSTANTIATE_TEST_SUITE_P(
                                    recordtest::Road::exceptionPort},
                       HandedOnCase{"AbortOnTheSignalRoad", Crash::abort, recordtest::Road::signals},
                       HandedOnCase{"ExceptionOnTheSignalRoad", Crash::exception, recordtest::Road::signals}),
+    [](const auto& info) { return info.param.name; });
+
+void returnFromTheHandler(int, siginfo_t*, void*) {}
+
+void* faultLater(void*) {
+    recordtest::writeThroughNull();
+    return nullptr;
+}
+
+struct GoneOnCase {
+    std::string name;
+    Crash later; // fault or exception, on another thread
+    recordtest::Road road;
+
+    int endsBy() const { return later == Crash::fault ? SIGSEGV : SIGABRT; }
+};
+
+void PrintTo(const GoneOnCase& goneOn, std::ostream* out) {
+    *out << goneOn.name;
+}
+
+// A thread raises SIGABRT; it is recorded, handed on to the earlier handler, which returns, and the
+// thread goes on. The turn kept for the end that never came is free again and the claimed crash has
+// gone on: a later fault on another thread ends the process at once by that fault, and a later
+// exception is recorded at once, whole.
+class CrashHandedOnToAReturningHandler : public ::testing::TestWithParam<GoneOnCase> {};
+
+TEST_P(CrashHandedOnToAReturningHandler, ALaterCrashEndsTheProcessAtOnce) {
+    const GoneOnCase& goneOn = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    constexpr int kTurnStillHeld = 5;
+    const int status = velotest::waitStatusOfChild([&] {
+        installEarlierAbortHandler(returnFromTheHandler);
+        recordtest::initializeContext(dir, goneOn.road);
+        startAWaitingThread();
+        raise(SIGABRT);
+        if (zevuzavidav::recordingTurnHolder() != 0) _exit(kTurnStillHeld);
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, goneOn.later == Crash::fault ? faultLater : throwUncaught,
+                           nullptr) != 0) {
+            _exit(kSetUpFailed);
+        }
+        for (;;)
+            pause();
+    });
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kTurnStillHeld)
+        << "the turn stayed kept for an end that never came";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == goneOn.endsBy()) << howItEnded(status);
+    const std::string log = velotest::readFile(dir + "/sdk.log");
+    EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "the later crash waited:\n" << log;
+    EXPECT_EQ(wholeRecordsIn(dir, "signal.zevrecord").size(), 1u);
+    if (goneOn.later == Crash::exception) {
+        EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashHandedOnToAReturningHandler, CrashHandedOnToAReturningHandler,
+    ::testing::Values(GoneOnCase{"FaultOnThePortsRoad", Crash::fault, recordtest::Road::exceptionPort},
+                      GoneOnCase{"ExceptionOnThePortsRoad", Crash::exception,
+                                 recordtest::Road::exceptionPort},
+                      GoneOnCase{"FaultOnTheSignalRoad", Crash::fault, recordtest::Road::signals},
+                      GoneOnCase{"ExceptionOnTheSignalRoad", Crash::exception, recordtest::Road::signals}),
     [](const auto& info) { return info.param.name; });
 
 } // namespace
