@@ -5,12 +5,14 @@
 // exported symbols make possible; a launch killed between packaging the report and removing its
 // folder must not make the report go twice; a thread that runs out of stack, whether a library
 // started it or the program did, is reported as the crashed thread; and a backlog of hundreds of
-// reports must not hold back the oldest of them, nor analytics. Skipped when the program has not been
-// built or tmux is not installed.
+// reports must not hold back the oldest of them, nor analytics; a crash handed on to an earlier handler
+// that faults or returns never holds the process. Skipped when the program has not been built or tmux
+// is not installed.
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/LogLines.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
@@ -484,6 +486,58 @@ TEST_F(CrashShippedProgram, AnExceptionAfterAFaultSteppedOverIsRecordedWhole) {
         EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
     }
 }
+
+struct HandedOnCase {
+    const char* name;
+    const char* earlier; // VELO_EARLIER_ABORT (tests/sdk/zevuzavidav/fixtures/earlier_abort_handler.cpp)
+    const char* bytes;   // what the preloaded library is asked for, in order
+    std::set<std::string> endings;
+    std::vector<const char*> wholeRecords; // the parts that must hold one whole record each
+};
+
+void PrintTo(const HandedOnCase& handedOn, std::ostream* out) {
+    *out << handedOn.name;
+}
+
+class CrashShippedProgramHandedOn : public CrashShippedProgram,
+                                    public ::testing::WithParamInterface<HandedOnCase> {};
+
+// A SIGABRT handler installed before the crash reporter, as a second crash reporter's would be, is
+// handed the abort once it is recorded. One that faults (after abort(), after a throw) ends the process
+// by that fault; one that returns from a raised SIGABRT lets the program go on, and a later fault or
+// throw on another thread then ends it. Either way the process ends by a signal without waiting for an
+// end that the first crash never brings (the SDK log would say so), every record is whole, and the next
+// launch sends the one report. The handler's fault, and the later fault, are no crash of their own.
+TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) {
+    const HandedOnCase& handedOn = GetParam();
+    const std::string crashed =
+        crashByPreloaded(VELO_EARLIER_ABORT_HANDLER, "VELO_EARLIER_FIFO", handedOn.bytes, handedOn.endings,
+                         "VELO_EARLIER_ABORT=" + quote(handedOn.earlier));
+    ASSERT_FALSE(crashed.empty());
+    const std::string log = velotest::readFile(tree() / "active" / crashed / "sdk.log");
+    EXPECT_NE(log.find("Signal: 6"), std::string::npos) << "the abort never reached the SDK:\n" << log;
+    EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "a crash waited for its end:\n"
+                                                                      << log;
+
+    const auto requests = sendWithNextLaunch();
+    ASSERT_EQ(requests.size(), 1u);
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    for (const char* part : handedOn.wholeRecords) {
+        ASSERT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
+        EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
+    }
+    EXPECT_EQ(parts.count("mach_exception"), 0u) << "a fault after the recorded crash was recorded";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashHandedOn, CrashShippedProgramHandedOn,
+    ::testing::Values(
+        HandedOnCase{"AnAbortToAFaultingHandler", "fault", "a", {"SEGV"}, {"signal"}},
+        HandedOnCase{"AThrowToAFaultingHandler", "fault", "t", {"SEGV"}, {"exception", "signal"}},
+        HandedOnCase{"ARaisedAbortThatReturnsThenAFault", "return", "rf", {"SEGV"}, {"signal"}},
+        HandedOnCase{"ARaisedAbortThatReturnsThenAThrow", "return", "rt", {"ABRT"}, {"signal", "exception"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // 300 launches crashed before this one. The report server holds its answers: the four uploads that
 // reach it are the four oldest reports, and packaging waits for them, so nearly the whole backlog is
