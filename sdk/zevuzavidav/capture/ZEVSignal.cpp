@@ -212,7 +212,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
             ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
         }
         if (ZEVContextMarkAndCheckIfCrashed()) {
-            ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred",
+            ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred\n",
                       "ZEVSignalRecordSignal");
             zevuzavidav::endAfterClaimedCrash(me, number);
         }
