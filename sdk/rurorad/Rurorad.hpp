@@ -9,7 +9,8 @@
 // when earlier reports need submission, Rurorad::logPreviousSessionCrashedOnDate(newest report's date).
 // Told before the start, that writes the crash into the session the defaults name as the last one (the
 // crashed launch's) before it returns, once per session (ZEVAnalyticsSessionCrash.hpp); told after, the
-// engine writes it into the session it read at its start. Both are also class messages of the runtime class
+// engine writes it into the session it read at its start, on its maintenance queue, and the call waits
+// for the write (bounded). Both are also class messages of the runtime class
 // "Rurorad" ("startWithBetaToken:" with an optional string, "logPreviousSessionCrashedOnDate:" with an
 // ns::Date), which adopts "ZOVKit" and is registered when the program starts; so is
 // "logCustomEventWithName:customAttributes:" (an optional string and ZEVCustomAttributes), through which the

@@ -1,6 +1,7 @@
 // The analytics engine: creation, settings, the road of one event, fragments, the previous crash.
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 
+#include "platform/dispatch/Group.hpp"
 #include "platform/foundation/Sandbox.hpp"
 #include "platform/uikit/Application.hpp"
 #include "platform/uikit/ViewController.hpp"
@@ -400,7 +401,14 @@ void ZEVAnalyticsController::logPreviousSessionCrashedOnDate(const std::optional
     ZEVRuroradDebugLog("Logging previous session crashed event {date: " +
                        (date ? date->iso8601String() : std::string("(null)")) + "}");
     if (!date) return;
-    sessionMaintenanceQueue_->async([this, date = *date] { writePreviousSessionCrash(date); });
+    // Written on the maintenance queue, which packages, prunes and cleans the fragments it goes into, and
+    // waited for: the crash kit lets go of the crashed launch's report when this returns. A queue held up
+    // longer than the bound (a fragment swap alone may take fragmentSwapTimeout) writes it later.
+    if (sessionMaintenanceQueue_->isCurrent()) return writePreviousSessionCrash(*date);
+    dispatch::Group written;
+    written.async(*sessionMaintenanceQueue_, [this, date = *date] { writePreviousSessionCrash(date); });
+    if (!written.wait(previousSessionCrashTimeout))
+        ZEVRuroradDebugLog("Crash event not yet logged; it is logged once the maintenance queue gets to it");
 }
 
 void ZEVAnalyticsController::writePreviousSessionCrash(const ns::Date& date) {

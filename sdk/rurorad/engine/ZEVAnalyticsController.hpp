@@ -11,10 +11,11 @@
 //
 // Threads: callers may be on any thread. Priority 0 and 1 events block the caller until their line is
 // written on their priority's serial queue; priority 2 events are written later on the low-priority
-// queue. Settings, maintenance and the crash event run on the maintenance queue. Opening a fragment swaps
-// the writer's files and waits at most 5 s; the open fragment moves to the new one only once every
-// priority has swapped, so packaging never takes a fragment a queue may still write to. Nothing on a
-// priority queue waits for the maintenance queue.
+// queue. Settings, maintenance and the crash event run on the maintenance queue; the caller of the crash
+// event waits for its write, at most 10 s (longer than any one maintenance step takes short of a stalled
+// disk). Opening a fragment swaps the writer's files and waits at most 5 s; the open fragment moves to the
+// new one only once every priority has swapped, so packaging never takes a fragment a queue may still
+// write to. Nothing on a priority queue waits for the maintenance queue.
 //
 // Failure contract: creation answers nullptr when the first fragment cannot be prepared (the kit then logs
 // nothing that launch). Every other failure is a debug line ("[Zevuzavidav:Rurorad] ...") except the two
@@ -62,6 +63,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     static constexpr const char* lastMaintenanceDateKey = "com.zevuzavidav.insights.lastmaintenancedate";
 
     static constexpr double fragmentSwapTimeout = 5.0;
+    static constexpr double previousSessionCrashTimeout = 10.0;
     static constexpr double maintenanceTimerLeeway = 10.0;
 
     // What the engine is made of; absent parts get the real ones.
@@ -98,6 +100,8 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     void logEvent(std::shared_ptr<const ZEVEventLogEvent> event);
     void logAppInstalled();
     void logAppLaunched();
+    // The crash of the previous launch, into the session read at the start; on disk when this returns
+    // unless the maintenance queue is held up past previousSessionCrashTimeout.
     void logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date);
     void applicationLifecycleEvent(const ns::Notification& notification);
     void viewControllerTrackingControllerDidDetectAppearanceOfViewController(

@@ -6,6 +6,9 @@
 #include "sdk/rurorad/records/ZEVAnalyticsApplicationLifecycleEvent.hpp"
 #include "sdk/zovaze/base/DebugFlag.hpp"
 #include "tests/sdk/rurorad/support/EngineFixture.hpp"
+#include "tests/sdk/rurorad/support/Held.hpp"
+
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace ruroradtest;
@@ -175,6 +178,56 @@ TEST_F(Engine, ThePreviousLaunchsCrashGoesIntoThatLaunchsSession) {
     EXPECT_EQ(lines[1].key, "app_crashed");
     EXPECT_EQ(lines[1].timestamp, "1600000000000");
     EXPECT_EQ(filesIn("ACTIVE").size(), 1u);
+}
+
+// The monotonic clock, telling when the thread that asked to be watched begins a bounded wait on it.
+class WatchedClock final : public dispatch::Clock {
+  public:
+    void watchThisThread() { watched_ = std::this_thread::get_id(); }
+    bool watchedThreadWaits() const { return waits_; }
+
+    dispatch::Nanoseconds now() const override { return real_.now(); }
+    void waitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                   dispatch::Nanoseconds deadline) override {
+        if (std::this_thread::get_id() == watched_.load()) waits_ = true;
+        real_.waitUntil(cv, lock, deadline);
+    }
+
+  private:
+    dispatch::RealClock real_;
+    std::atomic<std::thread::id> watched_{};
+    std::atomic<bool> waits_{false};
+};
+
+// Once the engine has started, it writes the crash on its maintenance queue, where the fragments the
+// crash goes into are packaged and cleaned; the crash kit lets go of the report when the call returns,
+// so the call waits for the write, here while the queue is still busy with earlier work.
+TEST_F(Engine, APreviousCrashToldAfterTheStartIsOnDiskWhenTheCallReturnsThoughMaintenanceIsBusy) {
+    const ZEVAnalyticsSessionRecord crashed{"crashed-launch", 1650000000000, "{}"};
+    crashed.save(*world.defaults);
+    start();
+    const fs::path crashLog =
+        v1() / "ACTIVE/1650000000000_crashed-launch" /
+        ("1650000300000_" + ZEVAnalyticsCrashFragmentIdentifier(crashed.identifier, crashed.timestamp)) /
+        "1.log";
+    auto clock = std::make_shared<WatchedClock>();
+    const auto previousClock = dispatch::setClock(clock);
+    std::atomic<bool> returned{false};
+    bool onDiskWhenReturned = false;
+    std::jthread caller;
+    Gate maintenanceBusy;
+    controller->sessionMaintenanceQueue().async(maintenanceBusy.holder());
+    caller = std::jthread([&] {
+        clock->watchThisThread();
+        controller->logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000300.5));
+        onDiskWhenReturned = parseLog(readFile(crashLog)).size() == 2;
+        returned = true;
+    });
+    EXPECT_TRUE(eventually([&] { return returned || clock->watchedThreadWaits(); }));
+    maintenanceBusy.open();
+    caller.join();
+    dispatch::setClock(previousClock);
+    EXPECT_TRUE(onDiskWhenReturned) << "the call returned before the crash was written";
 }
 
 } // namespace
