@@ -45,6 +45,14 @@ const rt::Class* Rurorad::registerKitClass(rt::ClassRegistry& registry) {
         logPreviousSessionCrashedOnDate(date ? std::optional<ns::Date>(*date) : std::nullopt);
         return std::any();
     };
+    definition.classMethods["logPreviousSessionCrashedOnDate:sessionIdentifier:"] =
+        [](const rt::Class&, rt::Arguments arguments) {
+            const auto* date = arguments.empty() ? nullptr : std::any_cast<ns::Date>(&arguments[0]);
+            logPreviousSessionCrashedOnDate(
+                date ? std::optional<ns::Date>(*date) : std::nullopt,
+                arguments.size() < 2 ? std::nullopt : optionalStringArgument(arguments.subspan(1)));
+            return std::any();
+        };
     definition.classMethods["logCustomEventWithName:customAttributes:"] = [](const rt::Class&,
                                                                              rt::Arguments arguments) {
         const auto* attributes =
@@ -131,29 +139,39 @@ void Rurorad::logPredefined(const ZEVRuroradPredefinedEvent& event) {
     if (ZEVAnalyticsController* controller = engine()) controller->logPredefinedEvent(event);
 }
 
-void Rurorad::logPreviousSessionCrashed(const std::optional<ns::Date>& date) {
+void Rurorad::logPreviousSessionCrashed(const std::optional<ns::Date>& date,
+                                        const std::optional<std::string>& sessionIdentifier) {
     std::unique_lock startLock(startMutex_);
     if (startBegun_) {
-        startLock.unlock();
-        if (ZEVAnalyticsController* controller = engine()) controller->logPreviousSessionCrashedOnDate(date);
-        return; // an engine that could not be made logs nothing
+        if (ZEVAnalyticsController* controller = engine()) {
+            startLock.unlock();
+            controller->logPreviousSessionCrashedOnDate(date, sessionIdentifier);
+            return;
+        }
     }
-    // Before the start the defaults still name the crashed launch's session: the crash is written into
-    // it now, before this returns, so that it is on disk before the crash kit lets go of the report. A
-    // launch that ends before its own start has recorded it leaves that session as the last one, and the
-    // next launch's write finds the crash there already.
+    // Before the start, or after one that made no engine: written here, before this returns, so that it
+    // is on disk before the crash kit lets go of the report. Before the start the defaults still name the
+    // last launch's session; a launch that ends before its own start has recorded one leaves it named,
+    // and the next launch's write finds the crash there already. A start that made no engine has
+    // recorded this launch's session: the crash goes under the crashed launch's own identifier.
     ZEVAnalyticsHost host = environment_.host();
-    if (!host.bundle || !ZEVAnalyticsController::supported(*host.bundle) || !host.userDefaults) return;
+    if (!host.bundle || !ZEVAnalyticsController::supported(*host.bundle)) return;
     ZEVRuroradDebugLog("Logging previous session crashed event {date: " +
                        (date ? date->iso8601String() : std::string("(null)")) + "}");
     if (!date) return;
-    const auto session = ZEVAnalyticsSessionRecord::read(*host.userDefaults);
-    if (!session || session->timestamp == 0) return;
+    std::optional<ZEVAnalyticsSessionRecord> lastSession;
+    if (!startBegun_ && host.userDefaults) lastSession = ZEVAnalyticsSessionRecord::read(*host.userDefaults);
     ZEVEventLogSessionRepository repository(analyticsRootDirectory(environment_.cachesDirectory()));
     auto identifiers = environment_.parts.identifierGenerator
                            ? environment_.parts.identifierGenerator
                            : std::make_shared<ZEVAnalyticsIdentifierGenerator>();
-    ZEVAnalyticsWriteSessionCrash(repository, *session, *date, identifiers->generateEventIdentifier());
+    ZEVAnalyticsRecordPreviousSessionCrash(
+        repository, host.userDefaults, lastSession, *date, sessionIdentifier,
+        [&host](const std::string& identifier, std::uint64_t timestamp) {
+            return ZEVAnalyticsMetadataController::metadataJSONDataForSession(identifier, timestamp,
+                                                                              std::nullopt, host);
+        },
+        identifiers->generateEventIdentifier());
 }
 
 // --- Class methods ---------------------------------------------------------------------------------
@@ -176,8 +194,9 @@ void Rurorad::initialize() {
     start(std::nullopt);
 }
 
-void Rurorad::logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date) {
-    sharedInstance().logPreviousSessionCrashed(date);
+void Rurorad::logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
+                                              const std::optional<std::string>& sessionIdentifier) {
+    sharedInstance().logPreviousSessionCrashed(date, sessionIdentifier);
 }
 
 void Rurorad::logCustomEventWithName(const std::optional<std::string>& name,

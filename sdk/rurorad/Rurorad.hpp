@@ -6,20 +6,23 @@
 // (events/) and hands it to the engine, which timestamps, samples, stores and uploads it.
 //
 // The crash-reporting kit starts it: its start calls Rurorad::startWithBetaToken(token), and before it,
-// when earlier reports need submission, Rurorad::logPreviousSessionCrashedOnDate(newest report's date).
-// Told before the start, that writes the crash into the session the defaults name as the last one (the
-// crashed launch's) before it returns, once per session (ZEVAnalyticsSessionCrash.hpp); told after, the
-// engine writes it into the session it read at its start, on its maintenance queue, and the call waits
-// for the write (bounded). Both are also class messages of the runtime class
-// "Rurorad" ("startWithBetaToken:" with an optional string, "logPreviousSessionCrashedOnDate:" with an
-// ns::Date), which adopts "ZOVKit" and is registered when the program starts; so is
+// when earlier reports need submission, Rurorad::logPreviousSessionCrashedOnDate(newest report's date,
+// that report's identifier, which is the crashed launch's session identifier). The crash is on disk when
+// that returns, in the crashed launch's session, once (ZEVAnalyticsSessionCrash.hpp): told before the
+// start, it is written at once, into the session the defaults name as the last one when that is the
+// crashed launch's, else into a session of the crashed launch's own; told after, the engine writes it
+// on its maintenance queue, with the session it read at its start, and the call waits for it (bounded).
+// Both are also class messages of the runtime class "Rurorad" ("startWithBetaToken:" with an optional
+// string; "logPreviousSessionCrashedOnDate:" with an ns::Date, and
+// "logPreviousSessionCrashedOnDate:sessionIdentifier:" with an ns::Date and an optional string), which
+// adopts "ZOVKit" and is registered when the program starts; so is
 // "logCustomEventWithName:customAttributes:" (an optional string and ZEVCustomAttributes), through which the
 // crash-reporting kit's logEvent reaches analytics.
 //
-// Failure contract: nothing fails loudly. Log calls before the start (except the previous crash), or
-// when the engine could not be made (unsupported process, no first fragment), are dropped silently. A second
-// start changes nothing. A custom event without a name is refused with a line. Every call is safe from any
-// thread.
+// Failure contract: nothing fails loudly. Log calls before the start, or when the engine could not be made
+// (unsupported process, no first fragment), are dropped silently, except the previous crash, which only an
+// unsupported process drops. A second start changes nothing. A custom event without a name is refused with a
+// line. Every call is safe from any thread.
 #include "platform/foundation/Date.hpp"
 #include "platform/runtime/ClassRegistry.hpp"
 #include "sdk/rurorad/RuroradVersion.hpp"
@@ -65,7 +68,9 @@ class Rurorad {
     // With a crash kit ("Zevuzavidav", adopting ZOVKit) in the process, that kit is started, and it starts
     // this one; otherwise this one starts with no beta token.
     static void initializeIfNeeded();
-    static void logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date);
+    static void
+    logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
+                                    const std::optional<std::string>& sessionIdentifier = std::nullopt);
     static void logCustomEventWithName(const std::optional<std::string>& name,
                                        const ZEVCustomAttributes& customAttributes = std::nullopt);
     static void logPredefinedEvent(const ZEVRuroradPredefinedEvent& event);
@@ -112,7 +117,8 @@ class Rurorad {
 
     void logCustomEvent(const std::optional<std::string>& name, const ZEVCustomAttributes& customAttributes);
     void logPredefined(const ZEVRuroradPredefinedEvent& event);
-    void logPreviousSessionCrashed(const std::optional<ns::Date>& date);
+    void logPreviousSessionCrashed(const std::optional<ns::Date>& date,
+                                   const std::optional<std::string>& sessionIdentifier = std::nullopt);
 
   private:
     // The engine for the log calls: set once by the start, then only read, on every call from any thread
@@ -125,7 +131,8 @@ class Rurorad {
     std::shared_ptr<ZEVAnalyticsController> analyticsController_; // owns the engine for the kit's life
     std::atomic<ZEVAnalyticsController*> engine_{nullptr};
     std::optional<std::string> betaToken_;
-    // A crash told before the start is written under this lock, which the start takes first.
+    // A crash told before the start (or after one that made no engine) is written under this lock, which
+    // the start takes first.
     std::mutex startMutex_;
     bool startBegun_ = false;
 };

@@ -100,9 +100,11 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     void logEvent(std::shared_ptr<const ZEVEventLogEvent> event);
     void logAppInstalled();
     void logAppLaunched();
-    // The crash of the previous launch, into the session read at the start; on disk when this returns
-    // unless the maintenance queue is held up past previousSessionCrashTimeout.
-    void logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date);
+    // The crash of the launch whose session is `sessionIdentifier` (absent: the session read at the
+    // start), on disk when this returns unless the maintenance queue is held up past
+    // previousSessionCrashTimeout (ZEVAnalyticsSessionCrash.hpp).
+    void logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
+                                         const std::optional<std::string>& sessionIdentifier = std::nullopt);
     void applicationLifecycleEvent(const ns::Notification& notification);
     void viewControllerTrackingControllerDidDetectAppearanceOfViewController(
         ZEVAnalyticsViewControllerTrackingController& controller, rt::Object& viewController) override;
@@ -179,7 +181,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     void promoteFragment(const std::shared_ptr<const Fragment>& fragment);
     void readLastSessionInformation();
     void saveCurrentSessionInformation();
-    void writePreviousSessionCrash(const ns::Date& date);
+    void writePreviousSessionCrash(const ns::Date& date, const std::optional<std::string>& sessionIdentifier);
 
     // Settings (maintenance queue).
     void applySettings(const ZOVSettingsDocument& document);

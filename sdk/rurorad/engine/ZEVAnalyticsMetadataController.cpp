@@ -100,6 +100,20 @@ rurorad::JSONObject ZEVAnalyticsMetadataController::metadataWithTimeStamp(
     return metadata;
 }
 
+std::optional<std::string> ZEVAnalyticsMetadataController::metadataJSONDataForSession(
+    const std::string& sessionIdentifier, std::uint64_t timestamp,
+    const std::optional<std::string>& betaToken, const ZEVAnalyticsHost& host) {
+    ZEVAnalyticsHost session = host;
+    session.executionIdentifier = [sessionIdentifier] { return sessionIdentifier; };
+    try {
+        return rurorad::jsonData(
+            metadataWithTimeStamp(timestamp, betaToken, identifierForAdvertising(host.registry), session));
+    } catch (const nlohmann::json::exception& error) {
+        ZEVRuroradDebugLog(std::string("Unable to JSON-encode metadata {error: ") + error.what() + "}");
+        return std::nullopt;
+    }
+}
+
 std::shared_ptr<const ZEVAnalyticsMetadataController> ZEVAnalyticsMetadataController::initWithTimeStamp(
     std::uint64_t timestamp, const std::optional<std::string>& betaToken, const ZEVAnalyticsHost& host) {
     const auto adToken = identifierForAdvertising(host.registry);

@@ -41,6 +41,13 @@ class ZEVAnalyticsMetadataController {
                                                      const std::optional<std::string>& betaToken,
                                                      const std::optional<std::string>& adToken,
                                                      const ZEVAnalyticsHost& host);
+    // The metadata JSON of another session of this installation, one analytics never recorded (a launch
+    // that crashed before its analytics started): this launch's facts under `sessionIdentifier`, started
+    // at `timestamp`. Nothing when it cannot be written as JSON; hands nothing to the SDK.
+    static std::optional<std::string> metadataJSONDataForSession(const std::string& sessionIdentifier,
+                                                                 std::uint64_t timestamp,
+                                                                 const std::optional<std::string>& betaToken,
+                                                                 const ZEVAnalyticsHost& host);
     // "2:<text>" gives <text>; anything else nothing.
     static std::optional<std::string> unwrapBetaToken(const std::optional<std::string>& betaToken);
 

@@ -47,40 +47,86 @@ std::optional<std::string> existingCrashLog(Repository& repository,
     return std::nullopt;
 }
 
+// The crash's time as the event and the fragment carry it: the whole seconds of its date.
+std::uint64_t crashMilliseconds(const ns::Date& date) {
+    const double seconds = std::floor(date.timeIntervalSince1970());
+    return seconds > 0 ? static_cast<std::uint64_t>(seconds) * 1000 : 0;
+}
+
 } // namespace
 
-void ZEVAnalyticsWriteSessionCrash(Repository& repository, const ZEVAnalyticsSessionRecord& session,
+bool ZEVAnalyticsWriteSessionCrash(Repository& repository, const ZEVAnalyticsSessionRecord& session,
                                    const ns::Date& date, const std::string& eventIdentifier) {
-    const double seconds = std::floor(date.timeIntervalSince1970());
-    const std::uint64_t crashMilliseconds = seconds > 0 ? static_cast<std::uint64_t>(seconds) * 1000 : 0;
-    auto crash = ZEVAnalyticsApplicationLifecycleEvent::initApplicationCrashedEvent(crashMilliseconds,
+    auto crash = ZEVAnalyticsApplicationLifecycleEvent::initApplicationCrashedEvent(crashMilliseconds(date),
                                                                                     eventIdentifier);
     std::optional<std::string> url = existingCrashLog(repository, session);
     if (!url) {
         auto made = repository.eventLogFileURLForStateName(
             Repository::activeStateName, session.identifier, session.timestamp,
-            ZEVAnalyticsCrashFragmentIdentifier(session.identifier, session.timestamp), crashMilliseconds,
+            ZEVAnalyticsCrashFragmentIdentifier(session.identifier, session.timestamp), crash->timestamp(),
             static_cast<std::int64_t>(crash->priority()));
         if (!made) {
             ZEVRuroradLog("Unable to create a new session fragment to contain crash event {error: " +
                           made.error().localizedDescription() + "}");
-            return;
+            return false;
         }
         url = *made;
     }
     auto file = ZEVEventLogEventFile::initWithURL(*url);
-    if (file && file->fileSize() > 0) return; // the session has its crash
+    if (file && file->fileSize() > 0) return true; // the session has its crash
     std::string lines;
     ZEVAnalyticsMetadataEvent(crash->priority(), crash->timestamp(), session.metadataJSONData)
         .appendEventData(lines);
     crash->appendEventData(lines);
     if (file) {
         auto appended = file->appendData(lines);
-        if (appended) return;
+        if (appended) return true;
         ZEVRuroradLog("Unable to log metadata event {error: " + appended.error().localizedDescription() +
                       "}");
     }
     file.reset();
     std::error_code ec;
     fs::remove(*url, ec);
+    return false;
+}
+
+bool ZEVAnalyticsRecordPreviousSessionCrash(Repository& repository, ZEVUserDefaults* defaults,
+                                            const std::optional<ZEVAnalyticsSessionRecord>& lastSession,
+                                            const ns::Date& date,
+                                            const std::optional<std::string>& crashedSession,
+                                            const ZEVAnalyticsUnrecordedSessionMetadata& unrecordedMetadata,
+                                            const std::string& eventIdentifier) {
+    const bool lastSessionKnown = lastSession && lastSession->timestamp != 0;
+    std::optional<std::string> identifier = crashedSession;
+    if (identifier && identifier->empty()) identifier.reset();
+    if (!identifier && lastSessionKnown) identifier = lastSession->identifier;
+    if (!identifier) {
+        ZEVRuroradDebugLog("Unable to log crash event {error: no session of the crashed launch is known}");
+        return false;
+    }
+    if (defaults && defaults->stringForKey(ZEVAnalyticsLastCrashedSessionKey) == *identifier) return true;
+
+    ZEVAnalyticsSessionRecord session;
+    if (lastSessionKnown && lastSession->identifier == *identifier) {
+        session = *lastSession;
+    } else {
+        // The crashed launch recorded no session that is still known: its crash goes into a session of
+        // its own, started when the launch did, as its report says.
+        session.identifier = *identifier;
+        session.timestamp = crashMilliseconds(date);
+        auto metadata =
+            unrecordedMetadata ? unrecordedMetadata(session.identifier, session.timestamp) : std::nullopt;
+        if (!metadata) {
+            ZEVRuroradDebugLog("Unable to log crash event {error: no metadata for session " + *identifier +
+                               "}");
+            return false;
+        }
+        session.metadataJSONData = std::move(*metadata);
+    }
+    if (!ZEVAnalyticsWriteSessionCrash(repository, session, date, eventIdentifier)) return false;
+    if (defaults) {
+        defaults->setString(*identifier, ZEVAnalyticsLastCrashedSessionKey);
+        defaults->synchronize();
+    }
+    return true;
 }

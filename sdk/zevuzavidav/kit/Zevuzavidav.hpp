@@ -27,10 +27,11 @@
 // "logEvent:" and "logEvent:attributes:" (ZevuzavidavEventAttributes) always go to this class's own.
 //
 // Earlier reports that need submission are announced to analytics during the start, before any of them
-// leaves "active" ("logPreviousSessionCrashedOnDate:" with the report's start date), and analytics has
-// the crash in its file when the message returns: a launch that ends at once loses no crash. Analytics
-// files such a crash under the one session it knows as the previous one, so of a start's reports it
-// hears once, of the newest: a backlog of reports is not a backlog of crashes of that one session. The
+// leaves "active" ("logPreviousSessionCrashedOnDate:sessionIdentifier:" with the report's start date and
+// its identifier, the crashed launch's execution identifier, which analytics uses as that launch's
+// session identifier), and analytics has the crash in its file when the message returns: a launch that
+// ends at once loses no crash. Of a start's reports analytics hears once, of the newest: a backlog of
+// reports is not a backlog of crashes of the last session. The
 // app's root screen must be up by the time the main queue runs (the permission prompt is shown there).
 //
 // Failure contract: nothing throws. A beta controller that cannot start, or crash reporting that cannot

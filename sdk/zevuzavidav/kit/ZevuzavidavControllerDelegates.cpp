@@ -68,17 +68,20 @@ void Zevuzavidav::reportingControllerDidDetectReportForLastExecution(
 void Zevuzavidav::reportingControllerInternalDidDetectReportForLastExecution(
     ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>& report) {
     // The controller tells of every earlier report, newest first, before any of them leaves "active":
-    // analytics files the newest as the crash of the session it knows as the previous one, and writes it
-    // before this returns. A launch that ends before that leaves the report where the next launch tells
-    // of it again; one that ends after has its crash on disk.
+    // analytics files the newest as the crash of its launch's session (the report's identifier is that
+    // launch's execution identifier, as the session's is), and writes it before this returns. A launch
+    // that ends before that leaves the report where the next launch tells of it again; one that ends
+    // after has its crash on disk.
     {
         std::lock_guard lock(mutex_);
         if (previousSessionCrashTold_) return;
         previousSessionCrashTold_ = true;
     }
-    const std::optional<ns::Date> date = ZEVReport(report).dateCreated();
-    // Without a date the analytics kit has no session to put the crash in; it is still told.
-    sendToAnalytics("logPreviousSessionCrashedOnDate:", {date ? std::any(*date) : std::any()});
+    const ZEVReport told(report);
+    const std::optional<ns::Date> date = told.dateCreated();
+    // Without a date the analytics kit has no time to give the crash; it is still told.
+    sendToAnalytics("logPreviousSessionCrashedOnDate:sessionIdentifier:",
+                    {date ? std::any(*date) : std::any(), std::any(told.identifier())});
 }
 
 bool Zevuzavidav::reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int signal) {

@@ -219,7 +219,8 @@ TEST_F(Engine, APreviousCrashToldAfterTheStartIsOnDiskWhenTheCallReturnsThoughMa
     controller->sessionMaintenanceQueue().async(maintenanceBusy.holder());
     caller = std::jthread([&] {
         clock->watchThisThread();
-        controller->logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000300.5));
+        controller->logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000300.5),
+                                                    crashed.identifier);
         onDiskWhenReturned = parseLog(readFile(crashLog)).size() == 2;
         returned = true;
     });

@@ -95,7 +95,11 @@ TEST_F(Kit, APreviousCrashToldBeforeTheStartIsInItsSessionOnceWhenTheCallReturns
 
     // The next launches, each ended before its start recorded a session of its own.
     for (const bool emptied : {false, true}) {
-        if (emptied) fs::resize_file(crashLog, 0);
+        if (emptied) {
+            // Ended between making the file and filling it, that launch kept nothing as counted.
+            fs::resize_file(crashLog, 0);
+            world.defaults->removeObjectForKey(ZEVAnalyticsLastCrashedSessionKey);
+        }
         Rurorad next(kitEnvironment());
         next.logPreviousSessionCrashed(ns::Date::fromTimeIntervalSince1970(1650000100));
         EXPECT_EQ(crashesIn(), std::vector<std::string>{crashLog.parent_path().filename().string()});
@@ -109,6 +113,78 @@ TEST_F(Kit, APreviousCrashToldBeforeTheStartIsInItsSessionOnceWhenTheCallReturns
     EXPECT_EQ(crashesIn().size(), 1u);
     EXPECT_EQ(ZEVAnalyticsSessionRecord::read(*world.defaults)->identifier,
               AnalyticsWorld::executionIdentifier);
+}
+
+// The sessions holding "app_crashed" under a tree's ACTIVE state, one entry per crash line.
+std::vector<std::string> crashedSessions(const fs::path& active) {
+    std::vector<std::string> sessions;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(active, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        if (it->path().extension() == ".log")
+            for (const auto& line : parseLog(readFile(it->path())))
+                if (line.key == "app_crashed")
+                    sessions.push_back(it->path().parent_path().parent_path().filename().string());
+    return sessions;
+}
+
+// The crash kit names the crashed launch by its report's identifier, the launch's execution identifier,
+// which is its session's too. Told before the start, analytics writes the crash into that launch's
+// session when the defaults recorded it, and into a session of the launch's own (its identifier, started
+// as its report says) when they did not: the launch crashed before its analytics started, or the record
+// is gone or of another launch. Either way the crash is on disk when the call returns, and counted once:
+// told again by a later launch (the one before recorded its own session and sent what it had, but ended
+// before the report left "active"), analytics adds nothing.
+TEST(KitPreviousCrash, IsInTheCrashedLaunchsSessionWhenTheCallReturnsWhateverTheDefaultsRecorded) {
+    const ZEVAnalyticsSessionRecord crashed{"crashed-launch", 1650000000000,
+                                            R"({"session_id":"crashed-launch"})"};
+    const ZEVAnalyticsSessionRecord older{"older-launch", 1640000000000, R"({"session_id":"older-launch"})"};
+    const ns::Date crashDate = ns::Date::fromTimeIntervalSince1970(1650000300.5);
+    struct Case {
+        const char* name;
+        std::optional<ZEVAnalyticsSessionRecord> recorded;
+        ZEVAnalyticsSessionRecord session; // where the crash belongs (metadata empty: made for it)
+    };
+    const Case cases[] = {
+        {"the crashed launch recorded its session", crashed, crashed},
+        {"no launch recorded a session", std::nullopt, {"crashed-launch", 1650000300000, ""}},
+        {"the record is an older launch's", older, {"crashed-launch", 1650000300000, ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AnalyticsWorld world;
+        if (c.recorded) c.recorded->save(*world.defaults);
+        Rurorad::Environment environment;
+        environment.host = [&] { return world.host(); };
+        environment.cachesDirectory = [&] { return world.folder.path().string(); };
+        const fs::path active = Rurorad::analyticsRootDirectory(world.folder.path().string()) + "/v1/ACTIVE";
+        const std::string sessionName = ZEVEventLogSessionRepository::sessionDirectoryNameWithIdentifier(
+            c.session.identifier, c.session.timestamp);
+
+        Rurorad(environment).logPreviousSessionCrashed(crashDate, crashed.identifier);
+        EXPECT_EQ(crashedSessions(active), std::vector<std::string>{sessionName});
+        const auto lines =
+            parseLog(readFile(active / sessionName /
+                              ("1650000300000_" + ZEVAnalyticsCrashFragmentIdentifier(c.session.identifier,
+                                                                                      c.session.timestamp)) /
+                              "1.log"));
+        EXPECT_EQ(lines.size(), 2u);
+        if (!lines.empty()) {
+            const auto metadata = nlohmann::json::parse(lines[0].payload.value_or("null"), nullptr, false);
+            EXPECT_EQ(metadata["session_id"], crashed.identifier);
+            if (!c.session.metadataJSONData.empty()) {
+                EXPECT_EQ(*lines[0].payload, c.session.metadataJSONData);
+            } else {
+                EXPECT_EQ(metadata["started_at"], 1650000300);
+                EXPECT_EQ(metadata["api_key"], AnalyticsWorld::apiKey);
+            }
+        }
+
+        ZEVAnalyticsSessionRecord{"next-launch", 1650000400000, "{}"}.save(*world.defaults);
+        fs::remove_all(active);
+        Rurorad(environment).logPreviousSessionCrashed(crashDate, crashed.identifier);
+        EXPECT_EQ(crashedSessions(active), std::vector<std::string>{}) << "counted twice";
+    }
 }
 
 TEST_F(Kit, StartsOnceUnderTheCachesAndLogsTheLaunch) {

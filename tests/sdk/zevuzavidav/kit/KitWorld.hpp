@@ -27,6 +27,7 @@ struct AnalyticsCalls {
     std::mutex mutex;
     std::vector<std::optional<std::string>> starts;
     std::vector<std::optional<ns::Date>> previousSessionCrashes;
+    std::vector<std::optional<std::string>> previousCrashSessions;
     std::vector<std::pair<std::optional<std::string>, std::optional<ZevuzavidavEventAttributes>>> events;
 };
 
@@ -38,13 +39,14 @@ inline void registerAnalytics(rt::ClassRegistry& registry, const std::shared_ptr
         calls->starts.push_back(std::any_cast<std::optional<std::string>>(arguments[0]));
         return std::any();
     };
-    analytics.classMethods["logPreviousSessionCrashedOnDate:"] = [calls](const rt::Class&,
-                                                                         rt::Arguments arguments) {
-        const auto* date = std::any_cast<ns::Date>(&arguments[0]);
-        std::lock_guard lock(calls->mutex);
-        calls->previousSessionCrashes.push_back(date ? std::optional<ns::Date>(*date) : std::nullopt);
-        return std::any();
-    };
+    analytics.classMethods["logPreviousSessionCrashedOnDate:sessionIdentifier:"] =
+        [calls](const rt::Class&, rt::Arguments arguments) {
+            const auto* date = std::any_cast<ns::Date>(&arguments[0]);
+            std::lock_guard lock(calls->mutex);
+            calls->previousSessionCrashes.push_back(date ? std::optional<ns::Date>(*date) : std::nullopt);
+            calls->previousCrashSessions.push_back(std::any_cast<std::optional<std::string>>(arguments[1]));
+            return std::any();
+        };
     analytics.classMethods["logCustomEventWithName:customAttributes:"] = [calls](const rt::Class&,
                                                                                  rt::Arguments arguments) {
         std::lock_guard lock(calls->mutex);

@@ -265,10 +265,10 @@ TEST_F(Kit, ALegacyDelegateDoesNotDecideSoTheReportIsSent) {
     EXPECT_EQ(answer, true);
 }
 
-// Analytics files such a crash under the one session it knows as the previous one: a backlog of
-// earlier reports is told as one crash, the newest, and during the start, so that it is written before
-// the start hands any report on.
-TEST_F(Kit, EarlierLaunchsCrashesAreLoggedToAnalyticsOnceWithTheNewestStartDate) {
+// A backlog of earlier reports is told to analytics as one crash, the newest, with its launch's start
+// and identifier (which analytics knows as that launch's session), and during the start, so that it is
+// written before the start hands any report on.
+TEST_F(Kit, EarlierLaunchsCrashesAreLoggedToAnalyticsOnceWithTheNewestStartDateAndLaunch) {
     ZEVFileManager files;
     ASSERT_TRUE(files.prepareForNewLaunch());
     for (auto [id, started] :
@@ -284,6 +284,8 @@ TEST_F(Kit, EarlierLaunchsCrashesAreLoggedToAnalyticsOnceWithTheNewestStartDate)
     dispatch::main().drain();
     ASSERT_EQ(world.analytics->previousSessionCrashes.size(), 1u);
     EXPECT_EQ(world.analytics->previousSessionCrashes[0], ns::Date::fromTimeIntervalSince1970(1600000123));
+    EXPECT_EQ(world.analytics->previousCrashSessions,
+              std::vector<std::optional<std::string>>{std::string("newest")});
 }
 
 TEST_F(Kit, EventsGoToAnalyticsWithTheirAttributes) {
