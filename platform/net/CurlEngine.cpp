@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <pthread.h>
+#include <set>
 
 namespace net::detail {
 namespace {
@@ -42,9 +44,25 @@ bool isRedirectStatus(long status) {
 // OpenSSL frees its global state (locks, providers, error tables) when the process exits, unless told
 // not to by whoever initialises it first. Other threads may still be inside OpenSSL then: the transfer
 // thread when the app quits while a report or a log is being sent, or one still closing a session; they
-// would use what was just freed. The end of the process frees it all anyway. Initialised when the
-// program starts, so it comes before any other use of OpenSSL in the process.
+// would use what was just freed. The end of the process frees it all anyway. Asked when the program
+// starts; but where libssl's own start has initialised OpenSSL before (Debian 12's does), the free
+// happens all the same, and the engines' exit handler (endAllAtExit) is what ends every engine first.
 const bool openSSLKeepsItsStateUntilTheEnd = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
+
+// The engines whose threads may still run, for the exit handler. Kept for the whole process: the exit
+// handler, and engines that end on other threads during the exit, still use it.
+struct Engines {
+    std::mutex mutex;
+    std::set<CurlEngine*> live;
+    bool exiting = false;
+};
+
+Engines& engines() {
+    static auto* all = new Engines();
+    return *all;
+}
+
+thread_local bool onEngineThread = false;
 
 void initialiseCurlOnce() {
     static std::once_flag once;
@@ -352,6 +370,9 @@ struct CurlEngine::State {
     std::deque<std::pair<Command, std::shared_ptr<CurlTask>>> commands;
     bool exited = false;
     std::atomic<bool> stopping{false};
+    // Stopped by the program's exit: what is under way is dropped, not completed, since nothing is left
+    // to hear of it (handlers would run on other threads while the program's objects go).
+    std::atomic<bool> abandoning{false};
     std::map<CURL*, std::unique_ptr<Transfer>> transfers;
 
     // Prepares and adds a transfer; on failure completes the task at once and answers false.
@@ -364,8 +385,32 @@ struct CurlEngine::State {
 
 std::shared_ptr<CurlEngine> CurlEngine::create() {
     initialiseCurlOnce();
+    static std::once_flag handlers;
+    std::call_once(handlers, [] {
+        // Exit handlers run in the reverse order of their registration, and libcrypto's runs after all
+        // of the program's: this one comes before OpenSSL frees its state, whenever it is registered.
+        std::atexit(endAllAtExit);
+        // A child has none of its parent's engine threads: it neither joins nor stops them. The list is
+        // taken across the fork, so the child never finds it held by a thread it does not have.
+        ::pthread_atfork([] { engines().mutex.lock(); }, [] { engines().mutex.unlock(); },
+                         [] {
+                             engines().live.clear();
+                             engines().mutex.unlock();
+                         });
+    });
     auto engine = std::shared_ptr<CurlEngine>(new CurlEngine());
-    engine->thread_ = darwin::startThread("net.CurlEngine", [self = engine] { self->run(); });
+    Engines& all = engines();
+    std::lock_guard lock(all.mutex);
+    if (all.exiting) {
+        // Made while the program exits, once the engines have ended: it gets no thread.
+        std::lock_guard stateLock(engine->state_->mutex);
+        engine->state_->exited = true;
+        return engine;
+    }
+    // The thread holds no reference: the engine's end joins it, so the engine outlives it.
+    CurlEngine* raw = engine.get();
+    engine->thread_ = darwin::startThread("net.CurlEngine", [raw] { raw->run(); });
+    all.live.insert(raw);
     return engine;
 }
 
@@ -374,13 +419,36 @@ CurlEngine::CurlEngine() : state_(std::make_unique<State>()) {
 }
 
 CurlEngine::~CurlEngine() {
-    if (thread_.joinable()) {
-        if (std::this_thread::get_id() == thread_.get_id())
-            thread_.detach();
-        else
-            thread_.join();
+    // Never on an engine thread (CurlSession sees to it): the end joins the thread.
+    end();
+    Engines& all = engines();
+    std::lock_guard lock(all.mutex);
+    all.live.erase(this);
+}
+
+bool CurlEngine::onAnyEngineThread() {
+    return onEngineThread;
+}
+
+void CurlEngine::end() {
+    stop();
+    if (isIOThread()) return;
+    std::lock_guard lock(state_->mutex);
+    if (state_->multi) {
+        curl_multi_cleanup(state_->multi);
+        state_->multi = nullptr;
     }
-    if (state_->multi) curl_multi_cleanup(state_->multi);
+}
+
+void CurlEngine::endAllAtExit() {
+    Engines& all = engines();
+    std::lock_guard lock(all.mutex);
+    all.exiting = true;
+    // An engine whose destructor runs meanwhile on another thread waits here before it goes.
+    for (CurlEngine* engine : all.live) {
+        engine->state_->abandoning = true;
+        engine->end();
+    }
 }
 
 void CurlEngine::add(std::shared_ptr<CurlTask> task) {
@@ -409,11 +477,17 @@ void CurlEngine::stop() {
         state_->stopping = true;
         if (state_->multi) curl_multi_wakeup(state_->multi);
     }
-    if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) thread_.join();
+    if (isIOThread()) return;
+    // Whoever comes first joins; the others wait for that join, so each of them returns after the thread
+    // has ended (OpenSSL's per-thread clean-up included).
+    std::call_once(joined_, [this] {
+        if (thread_.joinable()) thread_.join();
+    });
 }
 
 void CurlEngine::run() {
     threadId_ = std::this_thread::get_id();
+    onEngineThread = true;
     State& state = *state_;
     for (;;) {
         std::deque<std::pair<State::Command, std::shared_ptr<CurlTask>>> commands;
@@ -426,7 +500,9 @@ void CurlEngine::run() {
         }
         for (auto& [command, task] : commands) {
             if (command == State::Command::add) {
-                if (stopping)
+                if (stopping && state.abandoning)
+                    continue;
+                else if (stopping)
                     task->engineDidComplete(makeURLError(URLErrorCancelled, task->request().URL()),
                                             std::nullopt, std::nullopt);
                 else
@@ -441,8 +517,14 @@ void CurlEngine::run() {
             }
         }
         if (stopping) {
-            while (!state.transfers.empty())
-                state.finish(state.transfers.begin()->first, std::nullopt);
+            while (!state.transfers.empty()) {
+                if (state.abandoning) {
+                    curl_multi_remove_handle(state.multi, state.transfers.begin()->first);
+                    state.transfers.erase(state.transfers.begin());
+                } else {
+                    state.finish(state.transfers.begin()->first, std::nullopt);
+                }
+            }
             return;
         }
 

@@ -18,10 +18,21 @@
 // A download's file in tmp/ stays locked from its creation until the task has handed it over and
 // removed it (see CurlTask::engineDidComplete).
 //
-// Failure contract: a task given to add() always completes exactly once (engineDidComplete), whatever
-// happens: success, transport failure, time-out, cancellation or the engine stopping. None of these waits
-// on the network: a transfer ended while its host name is still being looked up leaves the look-up to
-// end on its own thread, so a name server that never answers holds neither the thread nor stop().
+// Its end: the engine's destructor stops it and joins its thread, so no engine thread outlives its
+// engine; the thread holds no reference to it, and the engine must not be let go on an engine thread
+// (CurlSession hands it to another thread there). The program's exit comes before OpenSSL frees its
+// state (libcrypto's exit handler, which libssl's start registers, runs last): an exit handler of its
+// own stops every engine still there, joins its thread and closes its connections first, so no engine
+// thread is inside OpenSSL, or ending and running OpenSSL's per-thread clean-up, when that state goes.
+// Transfers still under way then are abandoned: their tasks never complete, as nothing is left to hear.
+// An engine made after that has no thread: its tasks complete at once, cancelled. A forked child starts
+// with none of its parent's engines on the list (their threads are not in it).
+//
+// Failure contract: a task given to add() completes exactly once (engineDidComplete), whatever happens
+// before the program exits: success, transport failure, time-out, cancellation or the engine stopping. None
+// of these waits on the network, and neither does the engine's end: a transfer ended while its host name is
+// still being looked up leaves the look-up to end on its own thread, so a name server that never answers
+// holds neither the thread, nor stop(), nor the join, nor the program's exit.
 #include <atomic>
 #include <deque>
 #include <memory>
@@ -43,14 +54,21 @@ class CurlEngine : public std::enable_shared_from_this<CurlEngine> {
     void stop();
 
     bool isIOThread() const { return std::this_thread::get_id() == threadId_.load(); }
+    // True on the thread of any engine.
+    static bool onAnyEngineThread();
 
   private:
     CurlEngine();
     struct State;
     void run();
+    // Stops the thread, joins it (once, whoever asks first; the others wait for that join) and closes
+    // the connections, unless called on the thread itself.
+    void end();
+    static void endAllAtExit();
 
     std::unique_ptr<State> state_;
     std::thread thread_;
+    std::once_flag joined_;
     std::atomic<std::thread::id> threadId_{};
 };
 

@@ -34,7 +34,12 @@ CurlSession::CurlSession(URLSessionConfigurationRef configuration, URLSessionDel
 
 CurlSession::~CurlSession() {
     // Tasks hold the session weakly: from here on their lock() finds nothing, so none can reach it.
-    if (engine_) engine_->stop();
+    if (engine_) {
+        engine_->stop();
+        // The engine's end joins its thread. The last reference may be dropped on an engine thread (by
+        // a transfer's completion, say), which cannot wait for itself: the engine ends on another.
+        if (CurlEngine::onAnyEngineThread()) dispatch::global().async([engine = std::move(engine_)] {});
+    }
     // The last reference may be dropped by a block running on the delegate queue itself; destroying the
     // queue there would wait for that very block, so the queue is let go on another thread.
     dispatch::global().async([queue = std::move(queue_)] {});

@@ -9,7 +9,7 @@
  * look-up appends its name and a line feed there as it starts waiting, for a test in another process.
  * Without a release a look-up waits as long as its process lives, or, when VELO_STALLED_LOOKUP_SECONDS
  * gives a number, that many seconds (as the C library gives up on a silent name server after 5 s a try;
- * for measuring by hand). */
+ * for measuring by hand). A thread that waits on such a look-up is named "stalled-lookup". */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -72,6 +72,9 @@ int getaddrinfo(const char* node, const char* service, const struct addrinfo* hi
         return real != NULL ? real(node, service, hints, res) : EAI_SYSTEM;
     }
     pthread_once(&made, makeCondition);
+    /* A library's resolver thread takes the name of the thread that started it: named for what it does
+     * now, it is told from that one (the network engine's, say) by a test that counts threads. */
+    pthread_setname_np(pthread_self(), "stalled-lookup");
     const char* bound = getenv("VELO_STALLED_LOOKUP_SECONDS");
     struct timespec deadline;
     clock_gettime(CLOCK_MONOTONIC, &deadline);

@@ -1,6 +1,6 @@
 // The platform session while a host name is being looked up and the name server never answers: every
-// way a task ends (cancelled, timed out, its session invalidated, the engine stopped) ends it while the
-// look-up still waits, never after it.
+// way a task ends (cancelled, timed out, its session invalidated, the engine stopped, the program
+// exiting) ends it while the look-up still waits, never after it.
 #include "platform/net/CurlEngine.hpp"
 #include "platform/net/CurlTask.hpp"
 #include "platform/net/URLError.hpp"
@@ -12,6 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <unistd.h>
 
 using namespace velotest;
 
@@ -83,6 +88,66 @@ TEST(StalledLookupEngine, StopReturnsAndFailsTheTaskWhileTheLookUpStillWaits) {
     auto error = completed.wait();
     ASSERT_TRUE(error) << "the task never completed";
     EXPECT_TRUE(*error) << "a task cut off by the stop completed as a success";
+}
+
+// The threads of this process named as engine threads are.
+int engineThreads() {
+    int count = 0;
+    if (DIR* tasks = ::opendir("/proc/self/task")) {
+        while (const dirent* task = ::readdir(tasks)) {
+            std::string name;
+            std::getline(std::ifstream(std::string("/proc/self/task/") + task->d_name + "/comm"), name);
+            count += name == "net.CurlEngine";
+        }
+        ::closedir(tasks);
+    }
+    return count;
+}
+
+// The task under way when the program of ProgramExit exits.
+net::URLSessionTaskRef* taskAtExit = nullptr;
+
+// Registered before any engine is made, so it runs after the engines' exit handler and before
+// OpenSSL's: no engine thread may be left to use OpenSSL's state as it goes, the engines' end must not
+// have waited for the look-up, which a name server that never answers holds for good, and the task
+// under way is abandoned, not completed (its handler would run while the program's objects go).
+void afterTheEnginesEnded() {
+    if (const int left = engineThreads()) {
+        std::fprintf(stderr, "%d engine threads still run as OpenSSL's state goes\n", left);
+        std::_Exit(3);
+    }
+    if (velo_stalled_lookups() < 1) {
+        std::fprintf(stderr, "the exit waited for the look-up\n");
+        std::_Exit(4);
+    }
+    if (taskAtExit && (*taskAtExit)->error()) {
+        std::fprintf(stderr, "the task under way completed as the program exited\n");
+        std::_Exit(6);
+    }
+}
+
+// A program that ends with a session it never let go of (a process-wide one, say), whose task waits on
+// a look-up: its exit stops the engine and joins its thread before OpenSSL frees its state, without
+// waiting for the look-up, and abandons the task. The program runs in a process of its own, started
+// afresh.
+TEST(ProgramExit, JoinsEveryEngineThreadBeforeOpenSSLGoesAndAbandonsWhatWaitsOnALookUp) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit(afterTheEnginesEnded);
+            // Bounded here, so that an exit that waits for the look-up fails rather than hangs.
+            ::setenv("VELO_STALLED_LOOKUP_SECONDS", std::to_string(static_cast<int>(kPatience)).c_str(), 1);
+            TempHome home;
+            StalledLookups stalled;
+            auto* session =
+                new std::shared_ptr<net::URLSession>(net::URLSession::sessionWithConfiguration(nullptr));
+            taskAtExit = new net::URLSessionTaskRef((*session)->dataTaskWithRequest(
+                net::URLRequest(kStalledURL), [](const auto&, const auto&, const auto&) {}));
+            (*taskAtExit)->resume();
+            if (!stalled.inProgress()) std::_Exit(5);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
