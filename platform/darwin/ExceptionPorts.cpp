@@ -47,12 +47,15 @@ std::atomic<int> faultLock{0};
 // The thread that holds faultLock while it waits for the answer to its fault (0: none).
 std::atomic<pid_t> faultLockOwner{0};
 
+// The fault out at the port. Faults are reported one at a time, under faultLock, so one is all there
+// is: its thread id is published once its number and registers are in place, and cleared before the
+// lock is let go.
 struct FaultState {
     std::atomic<pid_t> tid{0};
     int number = 0;
     mcontext_t context;
 };
-FaultState faults[kMaxThreads];
+FaultState reported;
 
 // The thread recording a crash (0: none); its faults take the default action at once.
 std::atomic<pid_t> recorder{0};
@@ -127,17 +130,12 @@ void unlockFaults() {
     if (faultLock.exchange(0, std::memory_order_release) == 2) futexWakeAll(&faultLock);
 }
 
+// Called with faultLock held, so no other fault is out.
 FaultState* rememberFault(pid_t tid, int number, const mcontext_t& context) {
-    for (auto& fault : faults) {
-        pid_t expected = 0;
-        if (fault.tid.load() == 0 && fault.tid.compare_exchange_strong(expected, -1)) {
-            fault.number = number;
-            fault.context = context;
-            fault.tid.store(tid, std::memory_order_release);
-            return &fault;
-        }
-    }
-    return nullptr;
+    reported.number = number;
+    reported.context = context;
+    reported.tid.store(tid, std::memory_order_release);
+    return &reported;
 }
 
 // True when the calling thread has taken a request from a port and not answered it yet.
@@ -188,7 +186,7 @@ bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, uconte
         ExceptionReply reply;
         if (readAll(port->replyRead, &reply, sizeof reply)) handled = reply.returnCode == 0;
     }
-    if (fault != nullptr) fault->tid.store(0, std::memory_order_release);
+    fault->tid.store(0, std::memory_order_release);
     unlockFaults();
     return handled;
 }
@@ -418,10 +416,7 @@ bool exceptionReply(const void* reply, std::size_t size) {
 namespace {
 
 const FaultState* reportedFault(pid_t tid) {
-    for (const auto& fault : faults) {
-        if (fault.tid.load(std::memory_order_acquire) == tid) return &fault;
-    }
-    return nullptr;
+    return tid != 0 && reported.tid.load(std::memory_order_acquire) == tid ? &reported : nullptr;
 }
 
 } // namespace
