@@ -24,6 +24,8 @@ namespace {
 // (kAbandoned), or was found gone when asked (kGone: it ended since the list was taken).
 enum SlotState : int { kIdle = 0, kRequested = 1, kParked = 2, kAbandoned = 3, kGone = 4 };
 
+struct NameEntry;
+
 struct SuspendSlot {
     std::atomic<pid_t> tid{0};
     std::atomic<int> state{kIdle};
@@ -31,9 +33,19 @@ struct SuspendSlot {
     std::uintptr_t stackLow;  // the part of its stack the thread stood on when it stopped, up to its
     std::uintptr_t stackHigh; // top, proven mapped by the thread itself; both 0 when not known
     char kernelName[16];      // the thread's name as the kernel keeps it, asked by the thread itself
+    NameEntry* names;         // the thread's entry in the name table, told by the thread itself (or null)
 };
 SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
+// Where each thread of the round has its slot, so that a thread finding its own slot, and a reader
+// finding a thread's, look at a place or two rather than walk thousands of slots (which, once per
+// thread, would cost a record of thousands of threads seconds). Open addressing on the thread id,
+// twice as many places as slots, so a look-up always ends at an empty place. Each place holds a slot's
+// number plus one (0: empty). Filled by the round's owner before it publishes the slots (slotCount),
+// emptied when the round begins and when it ends.
+constexpr std::size_t kIndexSize = 2 * kMaxThreads;
+static_assert((kIndexSize & (kIndexSize - 1)) == 0, "the index is walked with a mask");
+std::atomic<std::uint32_t> slotIndex[kIndexSize];
 std::atomic<int> releaseGeneration{0};
 std::atomic<bool> suspensionReady{false};
 std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads that pass the signal on
@@ -152,6 +164,39 @@ Hearing hearing(pid_t tid) {
                : Hearing::onItsWay;
 }
 
+std::size_t indexHome(pid_t tid) {
+    // Fibonacci hashing: the top bits of the product, so that ids given out one after another spread.
+    constexpr int kIndexBits = __builtin_ctzll(kIndexSize);
+    return static_cast<std::uint32_t>(static_cast<std::uint32_t>(tid) * 2654435769U) >> (32 - kIndexBits);
+}
+
+void emptyIndex() {
+    for (auto& place : slotIndex)
+        place.store(0, std::memory_order_relaxed);
+}
+
+// Enters slot `number` (its tid set) in the index; by the round's owner only.
+void indexSlot(std::size_t number) {
+    for (std::size_t at = indexHome(slots[number].tid.load(std::memory_order_relaxed));;
+         at = (at + 1) & (kIndexSize - 1)) {
+        if (slotIndex[at].load(std::memory_order_relaxed) != 0) continue;
+        slotIndex[at].store(static_cast<std::uint32_t>(number + 1), std::memory_order_release);
+        return;
+    }
+}
+
+// The slot of the round given to `tid`, null when the round has none for it.
+SuspendSlot* slotOf(pid_t tid) {
+    if (tid == 0) return nullptr;
+    const std::size_t count = slotCount.load(std::memory_order_acquire);
+    for (std::size_t at = indexHome(tid);; at = (at + 1) & (kIndexSize - 1)) {
+        const std::uint32_t entry = slotIndex[at].load(std::memory_order_acquire);
+        if (entry == 0) return nullptr;
+        if (entry - 1 < count && slots[entry - 1].tid.load(std::memory_order_relaxed) == tid)
+            return &slots[entry - 1];
+    }
+}
+
 // Sends the signal to the thread of the next slot not asked yet; false when every one has been. A
 // thread that has ended since the list was taken answers at once, as gone. The next slot to ask never
 // passes the last one, so slots added to the round later are asked in turn.
@@ -199,6 +244,10 @@ struct NameEntry {
 NameEntry nameTable[kMaxThreads];
 // Entries are taken lowest first; none at or past this one has ever been, so a look-up ends here.
 std::atomic<std::size_t> nameEntriesTaken{0};
+// The calling thread's entry, remembered (see ownEntry). Initial-exec storage: a thread parked by a
+// round tells it from its signal handler, so that a record of thousands of threads finds each one's
+// name without walking the table.
+__attribute__((tls_model("initial-exec"))) thread_local NameEntry* tOwnEntry = nullptr;
 
 NameEntry* entryFor(pid_t tid, bool create) {
     const std::size_t taken = nameEntriesTaken.load(std::memory_order_acquire);
@@ -262,23 +311,18 @@ void settle(SuspendSlot& slot) {
 // The slot of a thread parked by this round of suspension, once it has answered; null when it is not
 // parked.
 const SuspendSlot* parkedSlot(pid_t tid) {
-    std::size_t count = slotCount.load(std::memory_order_acquire);
-    for (std::size_t i = 0; i < count; ++i) {
-        SuspendSlot& slot = slots[i];
-        if (slot.tid.load(std::memory_order_relaxed) != tid) continue;
-        settle(slot);
-        return slot.state.load(std::memory_order_acquire) == kParked ? &slot : nullptr;
-    }
-    return nullptr;
+    SuspendSlot* slot = slotOf(tid);
+    if (slot == nullptr) return nullptr;
+    settle(*slot);
+    return slot->state.load(std::memory_order_acquire) == kParked ? slot : nullptr;
 }
 
 void suspensionHandler(int, siginfo_t*, void* context) {
     int savedErrno = errno;
     pid_t me = currentThreadId();
-    std::size_t count = slotCount.load(std::memory_order_acquire);
-    for (std::size_t i = 0; i < count; ++i) {
-        SuspendSlot& slot = slots[i];
-        if (slot.tid.load(std::memory_order_acquire) != me) continue;
+    // Once, not a loop: `break` leaves it.
+    for (SuspendSlot* found = slotOf(me); found != nullptr; found = nullptr) {
+        SuspendSlot& slot = *found;
         if (slot.state.load(std::memory_order_acquire) != kRequested) break;
         // Each thread that stops asks two more, so the threads are asked by many at once: sending a
         // signal and waking its thread takes long enough that one sender asking every thread in turn
@@ -291,6 +335,8 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         // Asked here, by each thread at once, instead of later through /proc one thread after another.
         if (syscall(SYS_prctl, PR_GET_NAME, slot.kernelName, 0, 0, 0) != 0) slot.kernelName[0] = '\0';
         slot.kernelName[sizeof slot.kernelName - 1] = '\0';
+        NameEntry* names = tOwnEntry;
+        slot.names = names != nullptr && names->tid.load(std::memory_order_relaxed) == me ? names : nullptr;
         int generation = releaseGeneration.load(std::memory_order_acquire);
         int expected = kRequested;
         if (!slot.state.compare_exchange_strong(expected, kParked)) break; // the suspender gave up
@@ -312,11 +358,12 @@ pid_t currentThreadId() {
     return static_cast<pid_t>(syscall(SYS_gettid));
 }
 
-long listThreads(pid_t* ids, std::size_t capacity, bool* whole) {
+long listThreads(pid_t* ids, std::size_t capacity, bool* whole, long* listed) {
     long fd = syscall(SYS_openat, AT_FDCWD, "/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0) return -1;
     alignas(8) char buffer[4096];
     long count = 0;
+    long named = 0;
     long entries = 0; // "." and ".." too: each takes a place of the kernel's reading
     bool sure = true;
     for (;;) {
@@ -331,6 +378,7 @@ long listThreads(pid_t* ids, std::size_t capacity, bool* whole) {
             const char* name = buffer + offset + 19;
             ++entries;
             if (name[0] >= '0' && name[0] <= '9') {
+                ++named;
                 if (static_cast<std::size_t>(count) < capacity) {
                     pid_t tid = 0;
                     for (const char* p = name; *p >= '0' && *p <= '9'; ++p)
@@ -355,6 +403,7 @@ long listThreads(pid_t* ids, std::size_t capacity, bool* whole) {
         *whole = sure;
     }
     syscall(SYS_close, fd);
+    if (listed != nullptr) *listed = named;
     return count;
 }
 
@@ -373,7 +422,6 @@ struct ForgetAtThreadExit {
 // block (and back), neither search the table nor ask the kernel for the thread's id each time. It holds
 // in the process that remembered it: a forked child's thread has another id, so a fork (counted in the
 // child) sends every thread back to asking once.
-thread_local NameEntry* tOwnEntry = nullptr;
 thread_local unsigned tOwnEntryForks = 0;
 std::atomic<unsigned> forksSeen{0};
 
@@ -419,22 +467,36 @@ void setCurrentThreadQueueLabel(const char* label) {
 }
 
 void forgetCurrentThread() {
+    const pid_t me = currentThreadId();
+    NameEntry* own = tOwnEntry;
     tOwnEntry = nullptr;
-    if (NameEntry* entry = entryFor(currentThreadId(), false)) {
+    NameEntry* entry =
+        own != nullptr && own->tid.load(std::memory_order_relaxed) == me ? own : entryFor(me, false);
+    if (entry != nullptr) {
         entry->name.set("");
         entry->queue.set("");
         entry->tid.store(0, std::memory_order_release);
     }
 }
 
+namespace {
+
+// The entry of a thread in the name table: the one a parked thread told, else a look through the table.
+NameEntry* namesOf(pid_t tid, const SuspendSlot* parked) {
+    return parked != nullptr ? parked->names : entryFor(tid, false);
+}
+
+} // namespace
+
 bool threadName(pid_t tid, char* buffer, std::size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
-    if (NameEntry* entry = entryFor(tid, false); entry != nullptr && entry->name.get()[0] != '\0') {
+    const SuspendSlot* slot = parkedSlot(tid);
+    if (NameEntry* entry = namesOf(tid, slot); entry != nullptr && entry->name.get()[0] != '\0') {
         copyText(buffer, size, entry->name.get());
         return true;
     }
-    if (const SuspendSlot* slot = parkedSlot(tid)) {
+    if (slot != nullptr) {
         copyText(buffer, size, slot->kernelName);
         return true;
     }
@@ -449,7 +511,7 @@ bool threadName(pid_t tid, char* buffer, std::size_t size) {
 bool queueLabel(pid_t tid, char* buffer, std::size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
-    NameEntry* entry = entryFor(tid, false);
+    NameEntry* entry = namesOf(tid, parkedSlot(tid));
     if (entry == nullptr) return false;
     const char* label = entry->queue.get();
     if (label[0] == '\0') return false;
@@ -544,10 +606,13 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
     if (!suspensionReady.load()) return;
     pid_t me = currentThreadId();
     std::size_t used = 0;
+    emptyIndex();
     for (std::size_t i = 0; i < count && used < kMaxThreads; ++i) {
         if (ids[i] == me) continue;
         slots[used].tid.store(ids[i], std::memory_order_relaxed);
         slots[used].state.store(kRequested, std::memory_order_relaxed);
+        slots[used].names = nullptr;
+        indexSlot(used);
         ++used;
     }
     processId.store(static_cast<pid_t>(syscall(SYS_getpid)), std::memory_order_relaxed);
@@ -601,6 +666,8 @@ void addToRound(const pid_t* ids, std::size_t count) {
         if (ids[i] == me) continue;
         slots[used].tid.store(ids[i], std::memory_order_relaxed);
         slots[used].state.store(kRequested, std::memory_order_relaxed);
+        slots[used].names = nullptr;
+        indexSlot(used);
         ++used;
         ++added;
     }
@@ -610,19 +677,16 @@ void addToRound(const pid_t* ids, std::size_t count) {
     if (askNext()) askNext();
 }
 
-bool holds(const pid_t* ids, std::size_t count, pid_t tid) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (ids[i] == tid) return true;
-    }
-    return false;
-}
+// A reading of the list for askThreadsListedLate: one round at a time, so one reading at a time.
+pid_t lateReading[kMaxThreads];
 
 } // namespace
 
 std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capacity) {
     if (!roundOpen.load(std::memory_order_acquire)) return count;
     const long deadline = roundDeadline.load(std::memory_order_relaxed);
-    pid_t reading[kMaxThreads];
+    const pid_t me = currentThreadId();
+    pid_t* const reading = lateReading;
     while (count < capacity && monotonicNanos() < deadline) {
         // Parked or given up, the round's threads start and end no thread: a reading is then disturbed
         // only by one that could not answer ending, and the next is whole.
@@ -632,7 +696,8 @@ std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capa
         if (read < 0) break;
         const std::size_t before = count;
         for (long i = 0; i < read && count < capacity; ++i) {
-            if (!holds(ids, count, reading[i])) ids[count++] = reading[i];
+            // Every thread of `ids` but the caller has its slot in the round.
+            if (reading[i] != me && slotOf(reading[i]) == nullptr) ids[count++] = reading[i];
         }
         if (count > before) {
             addToRound(ids + before, count - before);
@@ -668,6 +733,7 @@ bool resumeThreads() {
         slot.state.store(kIdle, std::memory_order_relaxed);
     }
     slotCount.store(0, std::memory_order_release);
+    emptyIndex();
     roundOpen.store(false, std::memory_order_release);
     return allLeft;
 }

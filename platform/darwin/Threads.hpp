@@ -15,7 +15,11 @@
 
 namespace darwin {
 
-constexpr std::size_t kMaxThreads = 512;
+// The threads a round of suspension, the name table and a crash record hold at most: thousands, as
+// a program whose libraries start a thread per task may run. Each table of this many lives in static
+// storage (a few MiB, whose pages cost memory only once used), never on a stack: a crash handler runs
+// on an alternate stack of 256 KiB.
+constexpr std::size_t kMaxThreads = 8192;
 constexpr std::size_t kThreadNameSize = 64;
 
 // The calling thread's kernel id.
@@ -27,7 +31,8 @@ pid_t currentThreadId();
 // end moves them back a place) or stop the reading short. `whole`, when given, tells whether the
 // reading names every thread that lived throughout it: no thread's end disturbed it (the kernel gave an
 // entry at every place it went through, and every thread named is still there after it) and all fitted.
-long listThreads(pid_t* ids, std::size_t capacity, bool* whole = nullptr);
+// `listed`, when given, is the count of threads the reading named, those that did not fit included.
+long listThreads(pid_t* ids, std::size_t capacity, bool* whole = nullptr, long* listed = nullptr);
 
 // Names the calling thread: the kernel keeps the last 15 characters, the full name (up to 63 bytes)
 // is kept in our own table.

@@ -30,15 +30,52 @@ bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* 
     process->currentThread = darwin::currentThreadId();
     process->crashedThread = crashedThread;
     process->signalContext = darwin::isNullAddress(signalContext) ? nullptr : signalContext;
-    long count = darwin::listThreads(process->threads, darwin::kMaxThreads, &process->threadListWhole);
+    process->threadsLeftOut = 0;
+    long listed = 0;
+    long count =
+        darwin::listThreads(process->threads, darwin::kMaxThreads, &process->threadListWhole, &listed);
     if (count < 0) {
         process->threadCount = 0;
         process->threadListWhole = false;
         ZEVSDKLog("%s: Error: unable to get task threads\n", "ZEVProcessInit");
         return false;
     }
-    process->threadCount = static_cast<std::uint32_t>(count);
+    constexpr auto kCapacity = static_cast<std::uint32_t>(darwin::kMaxThreads);
+    process->threadCount =
+        zevuzavidav::keepThreadsThatMustBeRecorded(process->threads, static_cast<std::uint32_t>(count),
+                                                   kCapacity, crashedThread, process->currentThread);
+    if (listed > count) {
+        process->threadsLeftOut = static_cast<std::uint32_t>(listed - count);
+        ZEVSDKLog("%s: %u of %ld threads left out of the record, which holds at most %u\n", "ZEVProcessInit",
+                  process->threadsLeftOut, listed, kCapacity);
+    }
     return true;
+}
+
+std::uint32_t zevuzavidav::keepThreadsThatMustBeRecorded(pid_t* threads, std::uint32_t count,
+                                                         std::uint32_t capacity, pid_t crashedThread,
+                                                         pid_t currentThread) {
+    const pid_t kept[] = {crashedThread, currentThread};
+    auto isKept = [&kept](pid_t thread) { return thread != 0 && (thread == kept[0] || thread == kept[1]); };
+    auto listedAt = [threads, &count](pid_t thread) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (threads[i] == thread) return true;
+        }
+        return false;
+    };
+    std::uint32_t place = count; // places at or past it are free, or hold kept threads
+    for (pid_t thread : kept) {
+        if (thread == 0 || listedAt(thread)) continue;
+        if (count < capacity) {
+            threads[count++] = thread;
+            continue;
+        }
+        while (place > 0 && isKept(threads[place - 1]))
+            --place;
+        if (place == 0) break;
+        threads[--place] = thread;
+    }
+    return count;
 }
 
 bool ZEVProcessSuspendAllOtherThreads(ZEVProcess* process) {
@@ -94,7 +131,7 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         // A thread whose state cannot be had still gets its object, so every per-thread array of the
         // record stays aligned with "threads".
         bool haveState = ZEVProcessGetThreadState(process, thread, &state);
-        if (!haveState) ZEVSDKLog("%s: unable to get thread state", "ZEVProcessRecordThread");
+        if (!haveState) ZEVSDKLog("%s: unable to get thread state\n", "ZEVProcessRecordThread");
         // A suspended thread's stack stands still until it is resumed: it is walked in place.
         std::uintptr_t stackLow = 0, stackHigh = 0;
         if (thread != process->currentThread && !darwin::suspendedThreadStack(thread, &stackLow, &stackHigh))
@@ -258,8 +295,16 @@ void ZEVProcessRecordStats(ZEVProcess*, ZEVFile* file) {
     ZEVFileWriteSectionEnd(file);
 }
 
+namespace {
+
+// The recording's process state: its list of threads is too large for the handler's alternate stack.
+// One recording at a time (the recording turn's holder) uses it.
+ZEVProcess recordedProcess;
+
+} // namespace
+
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext) {
-    ZEVProcess process;
+    ZEVProcess& process = recordedProcess;
     ZEVProcessInit(&process, crashedThread, signalContext);
     {
         // The other threads stand still while they are recorded, and run again however the recording

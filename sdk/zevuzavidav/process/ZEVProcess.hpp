@@ -21,11 +21,17 @@ struct ZEVProcess {
     pid_t crashedThread;
     pid_t threads[darwin::kMaxThreads];
     std::uint32_t threadCount;
-    bool threadListWhole; // no thread's end disturbed the reading of the list (darwin::listThreads)
+    bool threadListWhole;         // no thread's end disturbed the reading of the list (darwin::listThreads)
+    std::uint32_t threadsLeftOut; // threads of the process past what the record holds
     const ucontext_t* signalContext;
 };
 
 namespace zevuzavidav {
+// Makes sure a list of `count` threads read with room for `capacity` holds the crashed thread and the
+// current one (either may be 0: none): one missing is added at the end, or, when the list is full,
+// takes the place of the last thread that is neither. The new count.
+std::uint32_t keepThreadsThatMustBeRecorded(pid_t* threads, std::uint32_t count, std::uint32_t capacity,
+                                            pid_t crashedThread, pid_t currentThread);
 // Bytes a crash handler lends its record file (zevuzavidav::useFileBuffer), so that the record's lines are
 // written whole, one write each, instead of one write per token.
 constexpr std::size_t kCrashRecordStorageSize = 4096;
@@ -36,7 +42,10 @@ constexpr std::size_t kExceptionServerRecordStorageSize = 64 * 1024;
 
 // Appends "threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats" and "storage",
 // then closes the file (closing it again is harmless): the record is whole before the other threads
-// are resumed and before the app's crash callback runs.
+// are resumed and before the app's crash callback runs. Every thread of the process is recorded, up to
+// darwin::kMaxThreads; past that the crashed thread and the recording one still are, and the SDK log
+// says how many were left out. Its process state lives in static storage (one recording at a time: the
+// recording turn's holder), not on the handler's alternate stack.
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext);
 bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext);
 bool ZEVProcessDebuggerAttached();

@@ -1,0 +1,181 @@
+// A crash in a process of well over a thousand threads, as a program whose libraries start a thread per
+// task runs: the record holds every thread, each waiting one with its registers and stack, and the
+// crashed thread, started last (so listed last), marked crashed and walked to its crash. A forked child
+// crashes for real, by a fault, an abort and an uncaught exception; the suite is named Crash* so
+// sanitizer runs can leave it out. Beyond the record's capacity, the threads that must be recorded are
+// kept (keepThreadsThatMustBeRecorded, checked on a small list).
+#include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/process/ZEVProcess.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <pthread.h>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using crashtest::functionRange;
+using crashtest::howItEnded;
+using crashtest::kSetUpFailed;
+using crashtest::setUpOrEnd;
+using crashtest::stackHolds;
+using json = nlohmann::json;
+
+// Well over the 512 threads a record once held, and few enough to start in a fraction of a second.
+constexpr int kWaiting = 1500;
+std::atomic<int> waiting{0};
+
+__attribute__((noinline)) void waitForever() {
+    waiting.fetch_add(1);
+    for (;;)
+        pause();
+}
+
+void* waitingRoutine(void*) {
+    waitForever();
+    return nullptr;
+}
+
+__attribute__((noinline)) void callAbort() {
+    std::abort();
+}
+__attribute__((noinline)) void throwUncaught() {
+    throw std::runtime_error("thrown on the last of many threads");
+}
+
+struct ManyThreadsCase {
+    const char* name;
+    void (*crash)();
+    const char* recordFile;
+    int signal;
+};
+
+const ManyThreadsCase kCases[] = {
+    {"fault", recordtest::writeThroughNull, "mach_exception.zevrecord", SIGSEGV},
+    {"abort", callAbort, "signal.zevrecord", SIGABRT},
+    {"exception", throwUncaught, "exception.zevrecord", SIGABRT},
+};
+
+void (*activeCrash)() = nullptr;
+std::atomic<pid_t> crashingId{0};
+
+void* crashRoutine(void*) {
+    crashingId = darwin::currentThreadId();
+    activeCrash();
+    return nullptr;
+}
+
+// The threads of this process as the kernel lists them.
+int threadsOfThisProcess() {
+    int count = 0;
+    if (DIR* task = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(task))
+            count += entry->d_name[0] != '.' ? 1 : 0;
+        closedir(task);
+    }
+    return count;
+}
+
+class CrashManyThreads : public ::testing::TestWithParam<ManyThreadsCase> {};
+
+TEST_P(CrashManyThreads, EveryThreadIsRecordedAndTheCrashedOneIsMarked) {
+    const ManyThreadsCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    // The child tells the parent how many threads it had just before the crash.
+    int counted[2];
+    ASSERT_EQ(pipe(counted), 0);
+    const int status = velotest::waitStatusOfChild([&] {
+        close(counted[0]);
+        recordtest::initializeContext(dir);
+        pthread_attr_t small;
+        pthread_attr_init(&small);
+        pthread_attr_setstacksize(&small, 64 * 1024);
+        for (int i = 0; i < kWaiting; ++i) {
+            pthread_t thread;
+            if (pthread_create(&thread, &small, waitingRoutine, nullptr) != 0) _exit(kSetUpFailed);
+        }
+        setUpOrEnd([] { return waiting.load() == kWaiting; });
+        const int before = threadsOfThisProcess() + 1; // and the one about to crash
+        if (write(counted[1], &before, sizeof before) != sizeof before) _exit(kSetUpFailed);
+        activeCrash = c.crash;
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, crashRoutine, nullptr) != 0) _exit(kSetUpFailed);
+        pthread_join(thread, nullptr);
+    });
+    close(counted[1]);
+    int threadsAtTheCrash = 0;
+    const bool told =
+        read(counted[0], &threadsAtTheCrash, sizeof threadsAtTheCrash) == sizeof threadsAtTheCrash;
+    close(counted[0]);
+    ASSERT_TRUE(WIFSIGNALED(status)) << howItEnded(status);
+    EXPECT_EQ(WTERMSIG(status), c.signal);
+    ASSERT_TRUE(told);
+
+    int unparsable = 0;
+    const auto records = crashtest::recordsIn(dir + "/" + c.recordFile, &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    ASSERT_EQ(records.size(), 1u) << c.recordFile;
+    const json crashed = recordtest::expectWholeRecord(records[0], c.name);
+    if (crashed.is_object())
+        EXPECT_TRUE(stackHolds(crashed["stacktrace"], functionRange(c.crash))) << crashed;
+    const json threads = recordtest::sectionOfRecord(records[0], "threads");
+    ASSERT_TRUE(threads.is_array());
+    // The threads the SDK started stand among them; none ended meanwhile.
+    EXPECT_GE(threads.size(), static_cast<std::size_t>(threadsAtTheCrash));
+    int walkedToTheirWait = 0;
+    for (const json& thread : threads)
+        walkedToTheirWait += stackHolds(thread["stacktrace"], functionRange(waitForever)) ? 1 : 0;
+    EXPECT_EQ(walkedToTheirWait, kWaiting);
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashManyThreads, CrashManyThreads, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A list cut at its capacity keeps the crashed thread and the recording one, in place of the last
+// threads listed; one not cut gains them at its end. Threads 1 to 6 were listed, capacity 6 or 8.
+TEST(KeepThreadsThatMustBeRecorded, TheCrashedAndTheRecordingThreadAreNeverLeftOut) {
+    struct Case {
+        const char* what;
+        std::vector<pid_t> listed;
+        std::uint32_t capacity;
+        pid_t crashed, current;
+        std::vector<pid_t> kept;
+    };
+    const std::vector<pid_t> six = {1, 2, 3, 4, 5, 6};
+    const Case cases[] = {
+        {"both listed", six, 6, 2, 5, six},
+        {"one thread crashed and records", six, 6, 9, 9, {1, 2, 3, 4, 5, 9}},
+        {"crashed cut off", six, 6, 9, 1, {1, 2, 3, 4, 5, 9}},
+        {"recorder cut off", six, 6, 3, 8, {1, 2, 3, 4, 5, 8}},
+        {"both cut off", six, 6, 9, 8, {1, 2, 3, 4, 8, 9}},
+        {"both cut off, the last listed kept", six, 6, 6, 8, {1, 2, 3, 4, 8, 6}},
+        {"crashed cut off, the recorder listed last", six, 6, 9, 6, {1, 2, 3, 4, 9, 6}},
+        {"room left", six, 8, 9, 8, {1, 2, 3, 4, 5, 6, 9, 8}},
+        {"no crashed thread", six, 6, 0, 8, {1, 2, 3, 4, 5, 8}},
+    };
+    for (const Case& c : cases) {
+        std::vector<pid_t> threads = c.listed;
+        threads.resize(c.capacity);
+        const std::uint32_t count = zevuzavidav::keepThreadsThatMustBeRecorded(
+            threads.data(), static_cast<std::uint32_t>(c.listed.size()), c.capacity, c.crashed, c.current);
+        threads.resize(count);
+        EXPECT_EQ(threads, c.kept) << c.what;
+    }
+}
+
+} // namespace
