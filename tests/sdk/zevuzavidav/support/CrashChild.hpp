@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -23,10 +24,28 @@ namespace crashtest {
 // The exit status of a child whose set-up never came to hold: it must not go on to crash without it.
 inline constexpr int kSetUpFailed = 4;
 
+// How long a child's set-up may take, all its waits together: far past what any machine takes, and
+// clearly less than the alarm that ends a child that hangs (velotest::kPatience), so that a set-up that
+// never holds and a recording that hangs end the child differently.
+inline constexpr double kSetUpPatience = velotest::kPatience * 3 / 4;
+
 // In a child: waits for its set-up to hold (a state every interleaving reaches), or ends the child
-// with kSetUpFailed once the shared patience is out.
+// with kSetUpFailed once kSetUpPatience has passed since its first wait.
 inline void setUpOrEnd(const std::function<bool()>& holds) {
-    if (!velotest::eventually(holds, std::chrono::milliseconds(1))) _exit(kSetUpFailed);
+    // Counted from the first wait of this process: a child forked from a process that waited counts
+    // from its own.
+    static pid_t process = 0;
+    static std::chrono::steady_clock::time_point deadline;
+    if (process != getpid()) {
+        process = getpid();
+        deadline = std::chrono::steady_clock::now() +
+                   std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                       std::chrono::duration<double>(kSetUpPatience));
+    }
+    while (!holds()) {
+        if (std::chrono::steady_clock::now() >= deadline) _exit(kSetUpFailed);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 // How a child ended, for a failure's message.
