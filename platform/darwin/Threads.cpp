@@ -34,6 +34,7 @@ struct SuspendSlot {
     std::uintptr_t stackHigh; // top, proven mapped by the thread itself; both 0 when not known
     char kernelName[16];      // the thread's name as the kernel keeps it, asked by the thread itself
     NameEntry* names;         // the thread's entry in the name table, told by the thread itself (or null)
+    long ranAtFirstLook;      // its CPU time when first seen running without having answered (-1: not yet)
 };
 SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
@@ -53,8 +54,17 @@ std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads 
 // that needs a thread not asked yet) takes the next one, so the threads are asked in the order of the
 // list, each once, and the first to be read are the first to stop.
 std::atomic<std::size_t> nextToAsk{0};
-// When a thread of the round that has not answered is given up (monotonic nanoseconds).
-std::atomic<long> roundDeadline{0};
+// When every thread of the round that has not answered is given up, whatever it does (monotonic
+// nanoseconds): a bound, far past what a round takes on a busy machine.
+std::atomic<long> roundBound{0};
+// How long the round waits for a thread that does not answer, counted in the thread's own terms (see
+// lookAt), and the last moment a thread of the round answered or was added to it (monotonic
+// nanoseconds).
+std::atomic<long> roundPatience{0};
+std::atomic<long> lastAnswerAt{0};
+// How long a thread added to the round may take to answer at the most: threads added late (a reading of
+// the list that a slow round makes after its first threads) have the same time as the first had.
+std::atomic<long> roundBoundLength{0};
 // The threads of this round of suspension that have answered (parked, or found gone when asked): a
 // wait for all of them sleeps until all have, woken once by the last rather than once per thread.
 std::atomic<int> answeredCount{0};
@@ -64,6 +74,7 @@ std::atomic<bool> roundOpen{false};
 
 // Counts one thread of the round as answered; the last one wakes the suspender.
 void answer() {
+    lastAnswerAt.store(monotonicNanos(), std::memory_order_relaxed);
     if (answeredCount.fetch_add(1, std::memory_order_acq_rel) + 1 >=
         awaitedCount.load(std::memory_order_acquire))
         futexWakeAll(&answeredCount);
@@ -74,8 +85,12 @@ void answer() {
 // may then wait for a lock a parked thread holds), it is stopped, or it has ended. A reader kept
 // waiting this long asks the kernel which it is, so that such a thread costs the record tens of
 // microseconds rather than the round's whole time. One that runs with the signal blocked is waited
-// for: it answers as soon as it unblocks it.
+// for: it answers as soon as it unblocks it. Each look that finds threads still on their way puts the
+// next one off twice as long, up to kLookAtMostEveryNanos, so that a round on a core shared with
+// others (where thousands of threads may wait for their turn to run) does not spend the core it
+// waits for reading the kernel's files.
 constexpr long kLookAfterNanos = 50L * 1000;
+constexpr long kLookAtMostEveryNanos = 10L * 1000 * 1000;
 // How long a parked thread, released, may take to leave the handler.
 constexpr long kLeaveTimeoutNanos = 250L * 1000 * 1000;
 
@@ -124,7 +139,10 @@ const char* statusField(const char* text, const char* key) {
     return nullptr;
 }
 
-enum class Hearing { onItsWay, cannotAnswer, gone };
+// Runs: it runs, waits for a core to run on, sleeps where the signal wakes it, or has the signal
+// delivered and answers from the handler. On its way: it sleeps where the signal does not wake it (an
+// uninterruptible wait), and answers once that wait ends.
+enum class Hearing { onItsWay, runs, cannotAnswer, gone };
 
 // Whether the signal mask on the status line `key` ("SigBlk", "SigPnd": 16 hex digits) holds `number`.
 bool maskHolds(const char* text, const char* key, int number) {
@@ -158,10 +176,25 @@ Hearing hearing(pid_t tid) {
     // the round before (its signal stays blocked until the handler has returned, which a busy core may
     // put off for milliseconds), unblocks it within microseconds of running.
     const int signal = suspensionSignal();
-    const bool sleeps = state != nullptr && *state == 'S';
-    return sleeps && maskHolds(text, "SigBlk", signal) && maskHolds(text, "SigPnd", signal)
-               ? Hearing::cannotAnswer
-               : Hearing::onItsWay;
+    if (state == nullptr) return Hearing::onItsWay;
+    // Delivered: the thread answers from the handler, where it may still wait its turn at a lock (the
+    // guarded read's pipe) however it sleeps meanwhile.
+    if (!maskHolds(text, "SigPnd", signal)) return Hearing::runs;
+    if (*state == 'S' && maskHolds(text, "SigBlk", signal)) return Hearing::cannotAnswer;
+    // A sleep the signal interrupts ends once it is sent: the thread is then on its way to run. Only an
+    // uninterruptible one keeps it waiting.
+    return *state == 'R' || *state == 'S' ? Hearing::runs : Hearing::onItsWay;
+}
+
+// The CPU time a thread of this process has run, from its own clock (nanoseconds); -1 when it cannot be
+// read. A raw system call: it runs in the crash handler.
+long threadRunNanos(pid_t tid) {
+    // The kernel's id of a thread's CPU clock: the thread id inverted, past the per-thread flag (4) and
+    // the kind of clock (2: the scheduler's count of time run).
+    const auto clock = static_cast<clockid_t>(~static_cast<unsigned>(tid) << 3 | 6U);
+    timespec ran{};
+    if (syscall(SYS_clock_gettime, clock, &ran) != 0) return -1;
+    return ran.tv_sec * 1000L * 1000 * 1000 + ran.tv_nsec;
 }
 
 std::size_t indexHome(pid_t tid) {
@@ -273,13 +306,32 @@ NameEntry* entryFor(pid_t tid, bool create) {
 
 bool ownStackAbove(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high);
 
+// Whether a thread of the round that has not answered yet, and is on its way as far as the kernel
+// tells, has had the round's patience. One that runs (or waits to) is given up once it has run that
+// long since it was first seen so without answering: it holds the signal off. Time it spends waiting
+// for a core counts for nothing, so a busy machine never costs a thread its record. One that sleeps
+// where the signal cannot wake it (an uninterruptible wait) is given up once no thread of the round
+// has answered for that long: threads that keep answering show a round still under way, one held up
+// by busy cores rather than by this thread.
+bool hadItsPatience(SuspendSlot& slot, Hearing heard) {
+    const long patience = roundPatience.load(std::memory_order_relaxed);
+    if (heard == Hearing::runs) {
+        const long ran = threadRunNanos(slot.tid.load(std::memory_order_relaxed));
+        if (ran >= 0) {
+            if (slot.ranAtFirstLook < 0) slot.ranAtFirstLook = ran;
+            return ran - slot.ranAtFirstLook >= patience;
+        }
+    }
+    return monotonicNanos() - lastAnswerAt.load(std::memory_order_relaxed) >= patience;
+}
+
 // Looks at a thread of the round that has not answered: one that has gone is counted as gone, one that
-// cannot answer now is given up (it leaves the handler at once if the signal still arrives), and one
-// on its way is left to answer.
+// cannot answer now, or has had its patience, is given up (it leaves the handler at once if the signal
+// still arrives), and one on its way is left to answer.
 void lookAt(SuspendSlot& slot) {
     if (slot.state.load(std::memory_order_acquire) != kRequested) return;
     const Hearing heard = hearing(slot.tid.load(std::memory_order_relaxed));
-    if (heard == Hearing::onItsWay) return;
+    if ((heard == Hearing::onItsWay || heard == Hearing::runs) && !hadItsPatience(slot, heard)) return;
     int expected = kRequested;
     if (slot.state.compare_exchange_strong(expected, heard == Hearing::gone ? kGone : kAbandoned)) {
         futexWakeAll(&slot.state);
@@ -287,21 +339,26 @@ void lookAt(SuspendSlot& slot) {
     }
 }
 
-// Waits until the slot's thread has answered, has been found gone or unable to answer (looked at each
-// time it has kept the reader waiting kLookAfterNanos), or the round's deadline has passed, when one
-// still on its way is given up. A thread nobody has asked yet (those before it in the list did not
-// pass the request on) is asked first.
+// The next wait between two looks.
+long nextLookAfter(long wait) {
+    return wait * 2 < kLookAtMostEveryNanos ? wait * 2 : kLookAtMostEveryNanos;
+}
+
+// Waits until the slot's thread has answered, or has been found gone, unable to answer or out of
+// patience (looked at each time it has kept the reader waiting), or the round's bound has passed,
+// when one still on its way is given up. A thread nobody has asked yet (those before it in the list
+// did not pass the request on) is asked first.
 void settle(SuspendSlot& slot) {
     const auto index = static_cast<std::size_t>(&slot - slots);
     while (nextToAsk.load(std::memory_order_relaxed) <= index && askNext()) {
     }
-    const long deadline = roundDeadline.load(std::memory_order_relaxed);
-    for (;;) {
-        const long look = monotonicNanos() + kLookAfterNanos;
-        if (futexWaitUntil(&slot.state, look < deadline ? look : deadline,
+    const long bound = roundBound.load(std::memory_order_relaxed);
+    for (long wait = kLookAfterNanos;; wait = nextLookAfter(wait)) {
+        const long look = monotonicNanos() + wait;
+        if (futexWaitUntil(&slot.state, look < bound ? look : bound,
                            [](int state) { return state != kRequested; }))
             return;
-        if (look >= deadline) break;
+        if (look >= bound) break;
         lookAt(slot);
     }
     int expected = kRequested;
@@ -602,7 +659,7 @@ bool prepareThreadSuspension() {
     return true;
 }
 
-void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos) {
+void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos, long boundNanos) {
     if (!suspensionReady.load()) return;
     pid_t me = currentThreadId();
     std::size_t used = 0;
@@ -612,6 +669,7 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
         slots[used].tid.store(ids[i], std::memory_order_relaxed);
         slots[used].state.store(kRequested, std::memory_order_relaxed);
         slots[used].names = nullptr;
+        slots[used].ranAtFirstLook = -1;
         indexSlot(used);
         ++used;
     }
@@ -620,7 +678,12 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
     nextToAsk.store(0, std::memory_order_relaxed);
     answeredCount.store(0, std::memory_order_relaxed);
     awaitedCount.store(static_cast<int>(used), std::memory_order_relaxed);
-    roundDeadline.store(monotonicNanos() + patienceNanos, std::memory_order_relaxed);
+    const long now = monotonicNanos();
+    roundPatience.store(patienceNanos, std::memory_order_relaxed);
+    lastAnswerAt.store(now, std::memory_order_relaxed);
+    roundBoundLength.store(boundNanos > patienceNanos ? boundNanos : patienceNanos,
+                           std::memory_order_relaxed);
+    roundBound.store(now + roundBoundLength.load(std::memory_order_relaxed), std::memory_order_relaxed);
     slotCount.store(used, std::memory_order_release);
     // This thread asks the first two and goes on: each thread asks two more as it stops, so the rest
     // are asked by many at once while the first are read. A thread that does not pass the request on
@@ -634,13 +697,13 @@ bool awaitSuspension() {
     }
     // One wait for all of them: the last to answer wakes it. Those that keep it waiting are looked at.
     const int awaited = awaitedCount.load(std::memory_order_relaxed);
-    const long deadline = roundDeadline.load(std::memory_order_relaxed);
+    const long bound = roundBound.load(std::memory_order_relaxed);
     std::size_t count = slotCount.load(std::memory_order_acquire);
-    for (;;) {
-        const long look = monotonicNanos() + kLookAfterNanos;
-        if (futexWaitUntil(&answeredCount, look < deadline ? look : deadline,
+    for (long wait = kLookAfterNanos;; wait = nextLookAfter(wait)) {
+        const long look = monotonicNanos() + wait;
+        if (futexWaitUntil(&answeredCount, look < bound ? look : bound,
                            [awaited](int answered) { return answered >= awaited; }) ||
-            look >= deadline)
+            look >= bound)
             break;
         for (std::size_t i = 0; i < count; ++i)
             lookAt(slots[i]);
@@ -667,10 +730,15 @@ void addToRound(const pid_t* ids, std::size_t count) {
         slots[used].tid.store(ids[i], std::memory_order_relaxed);
         slots[used].state.store(kRequested, std::memory_order_relaxed);
         slots[used].names = nullptr;
+        slots[used].ranAtFirstLook = -1;
         indexSlot(used);
         ++used;
         ++added;
     }
+    // They have the round's whole time and patience from now, however long the round has taken.
+    const long now = monotonicNanos();
+    lastAnswerAt.store(now, std::memory_order_relaxed);
+    roundBound.store(now + roundBoundLength.load(std::memory_order_relaxed), std::memory_order_relaxed);
     // Awaited before they are published, so that no answer counts the round whole without them.
     awaitedCount.fetch_add(added, std::memory_order_acq_rel);
     slotCount.store(used, std::memory_order_release);
@@ -684,10 +752,12 @@ pid_t lateReading[kMaxThreads];
 
 std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capacity) {
     if (!roundOpen.load(std::memory_order_acquire)) return count;
-    const long deadline = roundDeadline.load(std::memory_order_relaxed);
+    // The first reading is made whatever time is left: a slow round is no reason to leave a thread out.
+    // Those after it, which only a thread that could not answer ending disturbs, until the bound.
+    const long bound = roundBound.load(std::memory_order_relaxed);
     const pid_t me = currentThreadId();
     pid_t* const reading = lateReading;
-    while (count < capacity && monotonicNanos() < deadline) {
+    for (bool first = true; count < capacity && (first || monotonicNanos() < bound); first = false) {
         // Parked or given up, the round's threads start and end no thread: a reading is then disturbed
         // only by one that could not answer ending, and the next is whole.
         awaitSuspension();
@@ -708,9 +778,9 @@ std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capa
     return count;
 }
 
-bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos) {
+bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos, long boundNanos) {
     if (!suspensionReady.load()) return count == 0;
-    askThreadsToSuspend(ids, count, patienceNanos);
+    askThreadsToSuspend(ids, count, patienceNanos, boundNanos);
     return awaitSuspension();
 }
 

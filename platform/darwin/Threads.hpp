@@ -71,26 +71,35 @@ int suspensionSignal();
 // a thread left (suspendedThreadContext, suspendedThreadStack, its name) is waited for when first read,
 // until the thread answers; so a crash handler records the first threads while the last still stop
 // (tens of microseconds). A thread that has ended since the list was taken is no reason to wait, nor
-// is one that cannot answer: one that keeps a reader waiting 50 µs is looked at in /proc, and given up
-// at once when it has ended, is stopped, or holds the signal blocked (as the C library does while it
-// starts and ends a thread). Any other is given up `patienceNanos` after this call. One round at a
-// time, ended by resumeThreads.
+// is one that cannot answer: one that keeps a reader waiting 50 µs is looked at in /proc (then less
+// and less often), and given up at once when it has ended, is stopped, or sleeps with the signal
+// blocked (as the C library may while it starts and ends a thread). A thread is given up for lack of
+// an answer, never for lack of a core: one that runs, waits for a core or sleeps where the signal wakes
+// it is given up once it has run `patienceNanos` of its own CPU time without answering (it holds the
+// signal off), however long it waited for a core; one in an uninterruptible sleep once no thread of the
+// round has answered for `patienceNanos`. Any still on its way `boundNanos` (never less than
+// `patienceNanos`) after it was asked is given up, so that a round ends within a recording's bound.
+// One round at a time, ended by resumeThreads.
 constexpr long kSuspensionPatienceNanos = 250L * 1000 * 1000;
-void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos);
+constexpr long kSuspensionBoundNanos = 2500L * 1000 * 1000;
+void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,
+                         long boundNanos = kSuspensionBoundNanos);
 // Asks those of the round not asked yet, and waits until every one has stopped or been given up; false
 // when one was given up.
 bool awaitSuspension();
 // For a round asked for a list that a reading by listThreads did not give whole, once the caller has
 // read the round's threads: reads the list again once every thread of the round has answered (parked or
-// given up, they start and end no thread), until a reading adds threads or is whole, or the round's
-// time is out. The threads it names that `ids` lacks are appended to `ids` (which holds the round's
-// `count` threads and may hold the caller's, with room for `capacity`) and asked as the round's first
-// were; the caller is not asked. The new count, `count` when none was added. Call it again once the
-// added threads are read, until it adds none: they may have started others before they stopped.
+// given up, they start and end no thread), until a reading adds threads or is whole. The first reading
+// is made however long the round has taken; later ones while the round's bound has not passed. The threads it
+// names that `ids` lacks are appended to `ids` (which holds the round's `count` threads and may hold the
+// caller's, with room for `capacity`) and asked as the round's first were; the caller is not asked. The new
+// count, `count` when none was added. Call it again once the added threads are read, until it adds none: they
+// may have started others before they stopped.
 std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capacity);
 // askThreadsToSuspend, then awaitSuspension: the threads that stopped stay suspended until
 // resumeThreads, whatever the result.
-bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos);
+bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,
+                    long boundNanos = kSuspensionBoundNanos);
 // Releases every thread parked by this round (one still on its way is given up) and waits briefly until
 // they have left the handler.
 bool resumeThreads();

@@ -7,9 +7,11 @@
 // The threads are asked to stop and the hold begins at once: each thread's registers are waited for
 // when they are first read, so the first threads are recorded while the last still stop.
 //
-// Failure contract: allSuspended() waits for every thread and is false when some thread did not stop
-// in time (it is recorded as it runs); the threads that did stop are resumed all the same.
+// Failure contract: allSuspended() waits for every thread and is false when some thread was given up
+// (it could not answer, or did not within half the recording's bound; it is recorded as it runs); the
+// threads that did stop are resumed all the same.
 #include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 
 namespace zevuzavidav {
@@ -17,7 +19,8 @@ namespace zevuzavidav {
 class OtherThreadsSuspended {
   public:
     explicit OtherThreadsSuspended(ZEVProcess* process) : process_(process) {
-        darwin::askThreadsToSuspend(process->threads, process->threadCount);
+        darwin::askThreadsToSuspend(process->threads, process->threadCount, darwin::kSuspensionPatienceNanos,
+                                    kSuspensionBound);
     }
     ~OtherThreadsSuspended() { ZEVProcessResumeAllOtherThreads(process_); }
     OtherThreadsSuspended(const OtherThreadsSuspended&) = delete;
@@ -26,6 +29,9 @@ class OtherThreadsSuspended {
     bool allSuspended() const { return darwin::awaitSuspension(); }
 
   private:
+    // A thread still on its way this long into the recording is given up, leaving the other half of the
+    // recording's bound to write the record.
+    static constexpr long kSuspensionBound = kRecordingBoundNanos / 2;
     ZEVProcess* process_;
 };
 
