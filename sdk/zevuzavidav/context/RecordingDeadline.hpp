@@ -1,8 +1,9 @@
 #pragma once
 // A bound on a crash recording: one that has not ended within it ends the process by the crash's own
 // signal. A recorder stuck in a call that never returns would otherwise hold the process for good,
-// every other thread standing stopped by it. A whole record takes milliseconds, even with hundreds of
-// threads on a busy machine, so the bound lies far past any recording that ends.
+// every other thread standing stopped by it. A whole record takes milliseconds with hundreds of threads,
+// and a fraction of a second with 4,096 on a machine whose every core is busy (bench/crash_bench.cpp),
+// so the bound lies far past any recording that ends.
 //
 // Armed, a kernel timer sends a signal of its own (SIGRTMAX - 2; SIGRTMAX - 1 stops threads) to the
 // process at the bound. Its handler, on whichever thread the kernel gives it to (the stuck recorder,
