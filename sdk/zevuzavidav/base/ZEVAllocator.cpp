@@ -113,17 +113,17 @@ ZEVAllocator* ZEVAllocatorCreate(std::uint64_t writableBytes, std::uint64_t read
     auto* allocator =
         new (record) ZEVAllocator{base, 0, {w, writableStart, {writableStart}}, {r, readOnlyStart, {}}};
     allocator->readOnly.next.store(readOnly.next.load());
-    ZEVSDKLog("%s: Allocator successfully created %p", "ZEVAllocatorCreate", static_cast<void*>(allocator));
+    ZEVSDKLog("%s: Allocator successfully created %p\n", "ZEVAllocatorCreate", static_cast<void*>(allocator));
     return allocator;
 }
 
 bool ZEVAllocatorProtect(ZEVAllocator* allocator) {
     if (allocator == nullptr) {
-        ZEVSDKLog("%s: Invalid allocator", "ZEVAllocatorProtect");
+        ZEVSDKLog("%s: Invalid allocator\n", "ZEVAllocatorProtect");
         return false;
     }
     if (allocator->isProtected) {
-        ZEVSDKLog("%s: Write protection already enabled", "ZEVAllocatorProtect");
+        ZEVSDKLog("%s: Write protection already enabled\n", "ZEVAllocatorProtect");
         return true;
     }
     allocator->isProtected = 1; // the record lives in the region about to become read-only

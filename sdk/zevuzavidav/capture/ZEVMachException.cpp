@@ -198,13 +198,13 @@ bool ZEVMachExceptionUnregister(ZEVMachExceptionReadOnlyContext* part, std::uint
         remaining &= ~part->savedMasks[i];
         if (!darwin::taskSetExceptionPorts(part->savedMasks[i], part->savedPorts[i], part->savedBehaviors[i],
                                            part->savedFlavors[i])) {
-            ZEVSDKLog("%s: unable to restore original port: %d", "ZEVMachExceptionUnregister",
+            ZEVSDKLog("%s: unable to restore original port: %d\n", "ZEVMachExceptionUnregister",
                       static_cast<int>(part->savedPorts[i]));
         }
     }
     if (!darwin::taskSetExceptionPorts(remaining, 0, darwin::kExceptionDefaultWithCodes,
                                        darwin::kThreadStateNone)) {
-        ZEVSDKLog("%s: unable to unset unregistered mask: 0x%x", "ZEVMachExceptionUnregister", remaining);
+        ZEVSDKLog("%s: unable to unset unregistered mask: 0x%x\n", "ZEVMachExceptionUnregister", remaining);
         return false;
     }
     return true;

@@ -331,7 +331,7 @@ bool ZEVBinaryImageSafeFindImageForAddress(std::uint64_t address, zevuzavidav::B
     for (int i = 0; i < zevuzavidav::kBinaryImageTableSize; ++i) {
         const ZEVBinaryImageRuntimeNode* node = &writable->images[i];
         if (darwin::isNullAddress(node)) {
-            ZEVSDKLog("%s: Invalid node pointer encountered in context's writable binary image at index %i",
+            ZEVSDKLog("%s: Invalid node pointer encountered in context's writable binary image at index %i\n",
                       "ZEVBinaryImageSafeFindImageForAddress", i);
             continue;
         }

@@ -88,7 +88,7 @@ bool ZEVProcessResumeAllOtherThreads(ZEVProcess*) {
 
 bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::MachineContext* out) {
     if (darwin::isNullAddress(out)) {
-        ZEVSDKLog("%s: invalid context supplied", "ZEVProcessGetThreadState");
+        ZEVSDKLog("%s: invalid context supplied\n", "ZEVProcessGetThreadState");
         return false;
     }
     if (thread == process->crashedThread && process->signalContext != nullptr) {
@@ -186,7 +186,7 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file) {
     zevuzavidav::MachineContext crashed;
     const char* selector = "";
     if (process == nullptr || !ZEVProcessGetThreadState(process, process->crashedThread, &crashed)) {
-        ZEVSDKLog("%s: unable to get crashed thread state", "ZEVProcessRecordRuntimeInfo");
+        ZEVSDKLog("%s: unable to get crashed thread state\n", "ZEVProcessRecordRuntimeInfo");
     } else {
         // The selector travels in the second argument register. No message-send runtime is loaded
         // here, so its entry point is unknown and no selector is ever in flight.

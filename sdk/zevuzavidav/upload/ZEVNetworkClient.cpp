@@ -473,8 +473,8 @@ std::optional<std::string> ZEVNetworkClient::relativeTaskPathForAbsolutePath(con
         path[root.size()] == '/') {
         return path.substr(root.size() + 1);
     }
-    ZEVSDKLog("%s: Error: path '%s' is not at the root '%s'", "relativeTaskPathForAbsolutePath", path.c_str(),
-              root.c_str());
+    ZEVSDKLog("%s: Error: path '%s' is not at the root '%s'\n", "relativeTaskPathForAbsolutePath",
+              path.c_str(), root.c_str());
     return std::nullopt;
 }
 

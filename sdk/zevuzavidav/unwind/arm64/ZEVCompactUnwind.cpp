@@ -96,15 +96,15 @@ bool lookupCompressedPage(ZEVCompactUnwindContext* c, std::uint64_t pc, ZEVCompa
 
 bool ZEVCompactUnwindInit(ZEVCompactUnwindContext* context, const ZEVArm64Image& image) {
     if (!valid(context)) {
-        ZEVSDKLog("%s: Error: invalid context passed to compact unwind init", "ZEVCompactUnwindInit");
+        ZEVSDKLog("%s: Error: invalid context passed to compact unwind init\n", "ZEVCompactUnwindInit");
         return false;
     }
     if (darwin::isNullAddress(image.unwindInfo)) {
-        ZEVSDKLog("%s: Error: invalid unwind info passed to compact unwind init", "ZEVCompactUnwindInit");
+        ZEVSDKLog("%s: Error: invalid unwind info passed to compact unwind init\n", "ZEVCompactUnwindInit");
         return false;
     }
     if (darwin::isNullAddress(image.base)) {
-        ZEVSDKLog("%s: Error: invalid load address passed to compact unwind init", "ZEVCompactUnwindInit");
+        ZEVSDKLog("%s: Error: invalid load address passed to compact unwind init\n", "ZEVCompactUnwindInit");
         return false;
     }
     std::memset(context, 0, sizeof *context);

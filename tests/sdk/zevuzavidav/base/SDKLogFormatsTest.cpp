@@ -1,7 +1,9 @@
 // Every message the SDK writes to its log, read from the sources as they stand now, goes through the
 // log's formatter: each conversion must take its argument and render it, so no "%" is left in a line
-// (a crash report's log that reads "code: 0x%llx" has lost the code). The compiler checks each call's
-// arguments against its format; this checks the formatter against every format the tree uses.
+// (a crash report's log that reads "code: 0x%llx" has lost the code), and each ends its own line (one
+// without its newline runs on into the next message, which a reader of the log then cannot tell apart).
+// The compiler checks each call's arguments against its format; this checks the formatter against
+// every format the tree uses.
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
 #include <gtest/gtest.h>
@@ -214,6 +216,7 @@ TEST(SDKLogFormats, EveryMessageOfTheTreeIsRenderedWhole) {
         EXPECT_EQ(std::count(line.begin(), line.end(), '%'), expected.percents)
             << "format: " << format << "\nline: " << line;
         EXPECT_EQ(arguments.taken, expected.arguments) << "format: " << format;
+        EXPECT_TRUE(!line.empty() && line.back() == '\n') << "a message without its newline: " << format;
     }
 }
 
