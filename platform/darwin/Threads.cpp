@@ -35,6 +35,10 @@ struct SuspendSlot {
     char kernelName[16];      // the thread's name as the kernel keeps it, asked by the thread itself
     NameEntry* names;         // the thread's entry in the name table, told by the thread itself (or null)
     long ranAtFirstLook;      // its CPU time when first seen running without having answered (-1: not yet)
+    // The release (releaseGeneration's value) after which the thread parked here left the handler. The
+    // thread itself never changes its slot's state once released: one that leaves later than the resumer
+    // waits for (a busy core) may find the slot handed to another thread by the next round.
+    std::atomic<int> leftAfter{0};
 };
 SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
@@ -402,8 +406,14 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         while (releaseGeneration.load(std::memory_order_acquire) == generation) {
             futexWait(&releaseGeneration, generation, 0);
         }
-        slot.state.store(kIdle, std::memory_order_release);
-        futexWakeAll(&slot.state);
+        // Raised, never lowered: a thread of an earlier round leaving this late does not hide the leaving
+        // of the slot's thread of a later one.
+        const int released = generation + 1;
+        for (int seen = slot.leftAfter.load(std::memory_order_relaxed);
+             seen - released < 0 &&
+             !slot.leftAfter.compare_exchange_weak(seen, released, std::memory_order_release);) {
+        }
+        futexWakeAll(&slot.leftAfter);
         break;
     }
     errno = savedErrno;
@@ -791,13 +801,14 @@ bool resumeThreads() {
         int expected = kRequested;
         slots[i].state.compare_exchange_strong(expected, kAbandoned);
     }
-    releaseGeneration.fetch_add(1, std::memory_order_acq_rel);
+    const int released = releaseGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
     futexWakeAll(&releaseGeneration);
     bool allLeft = true;
     const long deadline = monotonicNanos() + kLeaveTimeoutNanos;
     for (std::size_t i = 0; i < count; ++i) {
         SuspendSlot& slot = slots[i];
-        if (!futexWaitUntil(&slot.state, deadline, [](int state) { return state != kParked; }))
+        if (slot.state.load(std::memory_order_acquire) == kParked &&
+            !futexWaitUntil(&slot.leftAfter, deadline, [released](int left) { return left - released >= 0; }))
             allLeft = false;
         slot.tid.store(0, std::memory_order_relaxed);
         slot.state.store(kIdle, std::memory_order_relaxed);
