@@ -539,6 +539,59 @@ INSTANTIATE_TEST_SUITE_P(
         HandedOnCase{"ARaisedAbortThatReturnsThenAThrow", "return", "rt", {"ABRT"}, {"signal", "exception"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct ManyThreadsCase {
+    const char* name;
+    const char* threads; // VELO_MANY_THREADS (tests/sdk/zevuzavidav/fixtures/many_threads.cpp)
+    char crash;          // what the crashing thread does
+    const char* ending;
+    std::vector<const char*> wholeRecords; // the parts that must hold one whole record each
+};
+
+void PrintTo(const ManyThreadsCase& many, std::ostream* out) {
+    *out << many.name;
+}
+
+class CrashShippedProgramManyThreads : public CrashShippedProgram,
+                                       public ::testing::WithParamInterface<ManyThreadsCase> {};
+
+// A process of more threads than a record once held (512), crashed on a thread started after them all:
+// every record sent holds every thread, each with its registers and stack, the crashed one marked, and
+// named as its thread named itself.
+TEST_P(CrashShippedProgramManyThreads, EveryRecordHoldsEveryThreadAndTheCrashedOne) {
+    const ManyThreadsCase& many = GetParam();
+    const int waiting = std::stoi(many.threads);
+    const std::string crashed = crashByPreloaded(VELO_MANY_THREADS_FIXTURE, "VELO_MANY_FIFO", {many.crash},
+                                                 {many.ending}, "VELO_MANY_THREADS=" + quote(many.threads));
+    ASSERT_FALSE(crashed.empty());
+
+    const auto requests = sendWithNextLaunch();
+    ASSERT_EQ(requests.size(), 1u);
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    for (const char* part : many.wholeRecords) {
+        ASSERT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
+        EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
+        const json threads = sectionOf(parts[part], "threads");
+        const json names = sectionOf(parts[part], "thread_names");
+        ASSERT_TRUE(threads.is_array() && names.is_array() && threads.size() == names.size()) << part;
+        EXPECT_GT(threads.size(), static_cast<std::size_t>(waiting)) << part;
+        for (std::size_t i = 0; i < threads.size(); ++i) {
+            if (threads[i].value("crashed", false)) {
+                EXPECT_EQ(names[i], "velo-crasher") << part;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashManyThreads, CrashShippedProgramManyThreads,
+    ::testing::Values(
+        ManyThreadsCase{
+            "AFaultAmongAThousandThreadsSomeDeep", "1000:10:200", 'f', "SEGV", {"mach_exception"}},
+        ManyThreadsCase{"AnAbortAmongAThousandThreads", "1000", 'a', "ABRT", {"signal"}},
+        ManyThreadsCase{"AThrowAmongAThousandThreads", "1000", 't', "ABRT", {"exception", "signal"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // 300 launches crashed before this one. The report server holds its answers: the four uploads that
 // reach it are the four oldest reports, and packaging waits for them, so nearly the whole backlog is
 // still in "active" when analytics' upload (of the launch before) arrives, carrying one crash, not 300.

@@ -131,8 +131,9 @@ TEST_P(CrashManyThreads, EveryThreadIsRecordedAndTheCrashedOneIsMarked) {
     EXPECT_EQ(unparsable, 0);
     ASSERT_EQ(records.size(), 1u) << c.recordFile;
     const json crashed = recordtest::expectWholeRecord(records[0], c.name);
-    if (crashed.is_object())
+    if (crashed.is_object()) {
         EXPECT_TRUE(stackHolds(crashed["stacktrace"], functionRange(c.crash))) << crashed;
+    }
     const json threads = recordtest::sectionOfRecord(records[0], "threads");
     ASSERT_TRUE(threads.is_array());
     // The threads the SDK started stand among them; none ended meanwhile.
