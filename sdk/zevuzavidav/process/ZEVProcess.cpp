@@ -112,7 +112,27 @@ bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::Ma
     return true;
 }
 
+std::uint32_t zevuzavidav::framesPerOtherThread(std::uint32_t threadCount) {
+    // Written as decimal numbers: a frame takes at most 20 digits and a comma, and everything else a
+    // thread has in the record (its registers, its name and queue label however escaped) under 1.5 KiB.
+    // An eighth of the length is left for the other sections, the crashed thread's whole stack and the
+    // threads listed late.
+    constexpr std::uint64_t kBytesPerFrame = 21;
+    constexpr std::uint64_t kBytesPerThread = 1536;
+    constexpr std::uint64_t kBudget = kMaximumRecordFileLength / 8 * 7;
+    const std::uint64_t threads = threadCount > 0 ? threadCount : 1;
+    if (threads * kBytesPerThread >= kBudget) return 0;
+    const std::uint64_t share = (kBudget - threads * kBytesPerThread) / (threads * kBytesPerFrame);
+    return share < kUnwindMaxFrames ? static_cast<std::uint32_t>(share) : kUnwindMaxFrames;
+}
+
 void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
+    // So many threads, that deep, that their whole stacks could make the record too long to be read back:
+    // the others' stacks are shortened, never the crashed thread's.
+    const std::uint32_t otherFrames = zevuzavidav::framesPerOtherThread(process->threadCount);
+    if (otherFrames < zevuzavidav::kUnwindMaxFrames)
+        ZEVSDKLog("%s: at most %u frames of each of %u threads but the crashed one\n",
+                  "ZEVProcessRecordAllThreads", otherFrames, process->threadCount);
     ZEVFileWriteSectionStart(file, "threads");
     ZEVFileWriteArrayStart(file);
     for (std::uint32_t i = 0;; ++i) {
@@ -136,8 +156,9 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         std::uintptr_t stackLow = 0, stackHigh = 0;
         if (thread != process->currentThread && !darwin::suspendedThreadStack(thread, &stackLow, &stackHigh))
             stackLow = stackHigh = 0;
-        zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr,
-                                          thread == process->crashedThread, stackLow, stackHigh);
+        const bool crashed = thread == process->crashedThread;
+        zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr, crashed, stackLow, stackHigh,
+                                          crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames);
     }
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);

@@ -32,6 +32,11 @@ namespace zevuzavidav {
 // takes the place of the last thread that is neither. The new count.
 std::uint32_t keepThreadsThatMustBeRecorded(pid_t* threads, std::uint32_t count, std::uint32_t capacity,
                                             pid_t crashedThread, pid_t currentThread);
+// The frames of each thread's stack a record of `threadCount` threads writes, but for the crashed
+// thread's, which is always written whole: every frame the walk gives (kUnwindMaxFrames), unless that
+// many threads that deep could make the record longer than the next launch reads back
+// (kMaximumRecordFileLength); then an equal share of most of that length each.
+std::uint32_t framesPerOtherThread(std::uint32_t threadCount);
 // Bytes a crash handler lends its record file (zevuzavidav::useFileBuffer), so that the record's lines are
 // written whole, one write each, instead of one write per token.
 constexpr std::size_t kCrashRecordStorageSize = 4096;

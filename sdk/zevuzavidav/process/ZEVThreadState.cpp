@@ -31,7 +31,8 @@ void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* v
 } // namespace
 
 void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed,
-                                       std::uintptr_t stackLow, std::uintptr_t stackHigh) {
+                                       std::uintptr_t stackLow, std::uintptr_t stackHigh,
+                                       std::uint32_t maxFrames) {
     constexpr std::size_t kCount = sizeof(zevuzavidav::RegistersX86_64) / sizeof(std::uint64_t);
     static_assert(kCount ==
                   sizeof zevuzavidav::kRegisterNamesX86_64 / sizeof zevuzavidav::kRegisterNamesX86_64[0]);
@@ -54,11 +55,13 @@ void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::Registe
             // A batch of frames at a time: the walk keeps its registers out of memory between them.
             std::uint64_t pcs[64];
             std::uint32_t count = 0;
-            do {
-                count = zevuzavidav::unwindNextFrames(&unwind, pcs, 64);
+            for (std::uint32_t left = maxFrames; left > 0; left -= count) {
+                const std::uint32_t batch = left < 64 ? left : 64;
+                count = zevuzavidav::unwindNextFrames(&unwind, pcs, batch);
                 for (std::uint32_t i = 0; i < count; ++i)
                     ZEVFileWriteUInt64Element(file, pcs[i]);
-            } while (count == 64);
+                if (count < batch) break;
+            }
         },
         crashed);
 }

@@ -9,6 +9,7 @@
 // writes the element, with empty registers and stack, so every per-thread array of the record stays
 // aligned with "threads". Signal-safe: nothing is allocated.
 #include "sdk/zevuzavidav/unwind/MachineContext.hpp"
+#include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 #include "sdk/zevuzavidav/unwind/arm64/ZEVUnwindArm64.hpp"
 
 #include <cstdint>
@@ -18,9 +19,11 @@ struct ZEVFile;
 namespace zevuzavidav {
 // [stackLow, stackHigh), when given, is the thread's stack, stopped and readable in place while the
 // walk runs (a suspended thread's, as the thread proved it): the walk reads it directly rather than
-// through checked copies when the state's stack pointer lies on it.
+// through checked copies when the state's stack pointer lies on it. At most `maxFrames` of the stack are
+// written (the walk's own limit, kUnwindMaxFrames, when that is less).
 void writeThreadRegisters(ZEVFile* file, const RegistersX86_64* state, bool crashed,
-                          std::uintptr_t stackLow = 0, std::uintptr_t stackHigh = 0);
+                          std::uintptr_t stackLow = 0, std::uintptr_t stackHigh = 0,
+                          std::uint32_t maxFrames = kUnwindMaxFrames);
 // `finder` locates the Mach-O images holding return addresses; null walks by frame pointer and link
 // register alone.
 void writeThreadRegisters(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,

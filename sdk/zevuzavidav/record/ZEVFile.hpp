@@ -43,6 +43,11 @@ bool ZEVFileClose(ZEVFile* file);
 bool ZEVFileIsOpen(const ZEVFile* file);
 void ZEVFileFlushBuffer(ZEVFile* file);
 namespace zevuzavidav {
+// The longest record file read back (ZEVFileReader.hpp). A crash writes a few hundred kilobytes (every
+// thread's frames and every loaded image), and keeps within it however many threads it records; a
+// key-value or log file is compacted far below this.
+inline constexpr std::size_t kMaximumRecordFileLength = 64 * 1024 * 1024;
+
 // Flushes, then buffers in `storage` (`capacity` bytes, owned by the caller and kept until the next call
 // or the close) instead of writing each token, writing each finished line at once; null storage goes
 // back to unbuffered writing. Does

@@ -4,6 +4,8 @@
 // Runs in normal code (allocates). Lines that do not parse as a JSON object, such as the cut-off last
 // line of a record interrupted by a crash, or a line nested deeper than ns::maxJSONDepth, are skipped;
 // the other lines are kept in file order.
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
@@ -13,10 +15,6 @@
 #include <vector>
 
 namespace zevuzavidav {
-// The longest record file read back. A crash writes a few hundred kilobytes (every thread's frames and
-// every loaded image); a key-value or log file is compacted far below this.
-inline constexpr std::size_t kMaximumRecordFileLength = 64 * 1024 * 1024;
-
 // Returns a replacement for a section, or a null value to drop it.
 using SectionTransform = std::function<nlohmann::json(const nlohmann::json& section)>;
 } // namespace zevuzavidav

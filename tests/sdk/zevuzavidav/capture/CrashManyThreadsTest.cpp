@@ -6,6 +6,8 @@
 // kept (keepThreadsThatMustBeRecorded, checked on a small list).
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
+#include "sdk/zevuzavidav/process/ZEVThreadState.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/ChildProcess.hpp"
@@ -18,7 +20,9 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
@@ -177,6 +181,33 @@ TEST(KeepThreadsThatMustBeRecorded, TheCrashedAndTheRecordingThreadAreNeverLeftO
         threads.resize(count);
         EXPECT_EQ(threads, c.kept) << c.what;
     }
+}
+
+// The longest record of the most threads, each as deep as the walk goes, is still read back by the
+// next launch: every other thread's frames are shortened to fit, while a record of 4,096 is written
+// whole. A thread's element is measured as the writer writes it, with registers of the most digits; its
+// name and queue label at their longest.
+TEST(FramesPerOtherThread, TheLongestRecordOfTheMostThreadsIsReadBack) {
+    const velotest::TempFolder folder;
+    const std::string path = folder.string() + "/thread.zevrecord";
+    ZEVFile file;
+    ASSERT_TRUE(ZEVFileInitWithPath(&file, path.c_str(), false));
+    zevuzavidav::RegistersX86_64 registers;
+    std::memset(&registers, 0xff, sizeof registers);
+    zevuzavidav::writeThreadRegisters(&file, &registers, false, 0, 0, 0);
+    ZEVFileClose(&file);
+    const std::uint64_t element = std::filesystem::file_size(path) + 1; // and its comma
+    // Each byte escaped as \u00XX at worst, quoted, and a comma.
+    const std::uint64_t nameAndLabel = 2 * (6 * (darwin::kThreadNameSize - 1) + 3);
+    const std::uint64_t frame = 21; // 20 digits and a comma
+
+    const auto most = static_cast<std::uint32_t>(darwin::kMaxThreads);
+    const std::uint64_t frames = zevuzavidav::framesPerOtherThread(most);
+    EXPECT_GT(frames, 0u);
+    const std::uint64_t longest = most * (element + nameAndLabel + frames * frame) +
+                                  zevuzavidav::kUnwindMaxFrames * frame; // the crashed thread's whole stack
+    EXPECT_LE(longest, zevuzavidav::kMaximumRecordFileLength);
+    EXPECT_EQ(zevuzavidav::framesPerOtherThread(4096), zevuzavidav::kUnwindMaxFrames);
 }
 
 } // namespace

@@ -145,4 +145,35 @@ TEST(ThreadStateWriter, TheLiveHostKeepsTheMachinesOwnKeysAndUnwindsFromThePc) {
     EXPECT_EQ(stack[0], state.rip);
 }
 
+// Runs `body` with the registers captured this many calls deep, while those frames still stand, so that
+// a walk from them has at least that many frames.
+__attribute__((noinline)) void atDepth(int calls,
+                                       const std::function<void(zevuzavidav::RegistersX86_64&)>& body) {
+    if (calls > 0) {
+        atDepth(calls - 1, body);
+        asm volatile("" ::: "memory"); // no call in tail position
+        return;
+    }
+    zevuzavidav::RegistersX86_64 state{};
+    zevuzavidav::captureCurrentRegisters(&state);
+    body(state);
+}
+
+// A record of thousands of threads shortens the stacks of all but the crashed one to what its length
+// allows: the walk stops at the frame asked for, across its batches of 64, and goes no further than the
+// stack.
+TEST(ThreadStateWriter, AStackIsWrittenUpToTheFramesAskedFor) {
+    atDepth(150, [](zevuzavidav::RegistersX86_64& state) {
+        for (std::uint32_t frames : {1u, 63u, 64u, 65u, 128u, 140u}) {
+            ordered threads = writeThreads(
+                [&](ZEVFile* file) { zevuzavidav::writeThreadRegisters(file, &state, false, 0, 0, frames); });
+            ASSERT_EQ(threads.size(), 1u);
+            EXPECT_EQ(stackOf(threads[0]).size(), frames);
+        }
+        ordered whole =
+            writeThreads([&](ZEVFile* file) { zevuzavidav::writeThreadRegisters(file, &state, false); });
+        EXPECT_GT(stackOf(whole[0]).size(), 150u);
+    });
+}
+
 } // namespace
