@@ -40,6 +40,16 @@ using velotest::quote;
 namespace fs = std::filesystem;
 using reporttest::entries;
 
+// The parts of a report's multipart upload, by name.
+std::map<std::string, std::string> partsOf(const reporttest::Request& request) {
+    const std::string type = request.header("Content-Type");
+    std::map<std::string, std::string> parts;
+    for (const auto& part :
+         reporttest::parseMultipart(request.body, type.substr(type.find("boundary=") + 9)).parts)
+        parts[part.name] = part.data;
+    return parts;
+}
+
 class CrashShippedProgram : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -128,15 +138,6 @@ class CrashShippedProgram : public ::testing::Test {
         return server.requests();
     }
 
-    static std::map<std::string, std::string> partsOf(const reporttest::Request& request) {
-        const std::string type = request.header("Content-Type");
-        std::map<std::string, std::string> parts;
-        for (const auto& part :
-             reporttest::parseMultipart(request.body, type.substr(type.find("boundary=") + 9)).parts)
-            parts[part.name] = part.data;
-        return parts;
-    }
-
     const fs::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
     // Report uploads wait at the gate when a test closes it; everything else is answered at once.
     reporttest::Gate reportGate;
@@ -179,6 +180,24 @@ std::size_t expectWholeRecords(const std::string& part, const std::string& membe
     for (const auto& record : records)
         recordtest::expectWholeRecord(record, part);
     return records.size();
+}
+
+// What a next launch sent is one report, the crashed launch's, each of whose parts `wholeRecords` holds
+// one whole record. The report's parts (none when it sent other than one request).
+std::map<std::string, std::string>
+expectOneReportWithWholeRecords(const std::vector<reporttest::Request>& requests, const std::string& crashed,
+                                const std::vector<const char*>& wholeRecords) {
+    EXPECT_EQ(requests.size(), 1u);
+    if (requests.size() != 1) return {};
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    for (const char* part : wholeRecords) {
+        EXPECT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
+        if (parts.count(part) != 0) {
+            EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u) << part;
+        }
+    }
+    return parts;
 }
 
 TEST_F(CrashShippedProgram, TheNextLaunchSendsAReportWhoseMainThreadNamesMain) {
@@ -313,12 +332,7 @@ TEST_P(CrashShippedProgramFaultsMeanwhile, TheCrashIsRecordedWholeAndSentOnce) {
     const std::string crashed = crashByPreloaded(VELO_FAULTS_AT_ONCE, "VELO_FAULTS_FIFO", {GetParam().which});
     ASSERT_FALSE(crashed.empty());
 
-    const auto requests = sendWithNextLaunch();
-    ASSERT_EQ(requests.size(), 1u);
-    auto parts = partsOf(requests[0]);
-    EXPECT_EQ(parts["report_id"], crashed);
-    ASSERT_EQ(parts.count("mach_exception"), 1u) << "no exception port record";
-    EXPECT_EQ(expectWholeRecords("mach_exception", parts["mach_exception"]), 1u);
+    expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, {"mach_exception"});
 }
 
 INSTANTIATE_TEST_SUITE_P(CrashFaultsMeanwhile, CrashShippedProgramFaultsMeanwhile,
@@ -477,14 +491,7 @@ TEST_F(CrashShippedProgram, AnExceptionAfterAFaultSteppedOverIsRecordedWhole) {
     const std::string crashed =
         crashByPreloaded(VELO_RECORDER_TROUBLE, "VELO_TROUBLE_FIFO", "st", {"ABRT"}, "VELO_TROUBLE=step");
     ASSERT_FALSE(crashed.empty());
-    const auto requests = sendWithNextLaunch();
-    ASSERT_EQ(requests.size(), 1u);
-    auto parts = partsOf(requests[0]);
-    EXPECT_EQ(parts["report_id"], crashed);
-    for (const char* part : {"mach_exception", "exception"}) {
-        ASSERT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
-        EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
-    }
+    expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, {"mach_exception", "exception"});
 }
 
 struct HandedOnCase {
@@ -519,14 +526,7 @@ TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) 
     EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "a crash waited for its end:\n"
                                                                       << log;
 
-    const auto requests = sendWithNextLaunch();
-    ASSERT_EQ(requests.size(), 1u);
-    auto parts = partsOf(requests[0]);
-    EXPECT_EQ(parts["report_id"], crashed);
-    for (const char* part : handedOn.wholeRecords) {
-        ASSERT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
-        EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
-    }
+    const auto parts = expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, handedOn.wholeRecords);
     EXPECT_EQ(parts.count("mach_exception"), 0u) << "a fault after the recorded crash was recorded";
 }
 
@@ -564,13 +564,8 @@ TEST_P(CrashShippedProgramManyThreads, EveryRecordHoldsEveryThreadAndTheCrashedO
                                                  {many.ending}, "VELO_MANY_THREADS=" + quote(many.threads));
     ASSERT_FALSE(crashed.empty());
 
-    const auto requests = sendWithNextLaunch();
-    ASSERT_EQ(requests.size(), 1u);
-    auto parts = partsOf(requests[0]);
-    EXPECT_EQ(parts["report_id"], crashed);
+    auto parts = expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, many.wholeRecords);
     for (const char* part : many.wholeRecords) {
-        ASSERT_EQ(parts.count(part), 1u) << "no " << part << " record in the report";
-        EXPECT_EQ(expectWholeRecords(part, parts[part]), 1u);
         const json threads = sectionOf(parts[part], "threads");
         const json names = sectionOf(parts[part], "thread_names");
         ASSERT_TRUE(threads.is_array() && names.is_array() && threads.size() == names.size()) << part;
