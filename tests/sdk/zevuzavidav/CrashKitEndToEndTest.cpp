@@ -56,14 +56,7 @@ struct RoadCase {
 
 class CrashKitEndToEnd : public ::testing::TestWithParam<RoadCase> {};
 
-std::map<std::string, std::string> partsOf(const reporttest::Request& request) {
-    const std::string type = request.header("Content-Type");
-    std::map<std::string, std::string> parts;
-    for (const auto& part :
-         reporttest::parseMultipart(request.body, type.substr(type.find("boundary=") + 9)).parts)
-        parts[part.name] = part.data;
-    return parts;
-}
+using reporttest::partsOf;
 
 // The key-value pairs of a gzip member of a report, decoded; later lines win.
 std::map<std::string, std::string> keyValues(const std::string& member) {

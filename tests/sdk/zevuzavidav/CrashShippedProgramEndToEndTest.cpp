@@ -39,16 +39,7 @@ using json = nlohmann::json;
 using velotest::quote;
 namespace fs = std::filesystem;
 using reporttest::entries;
-
-// The parts of a report's multipart upload, by name.
-std::map<std::string, std::string> partsOf(const reporttest::Request& request) {
-    const std::string type = request.header("Content-Type");
-    std::map<std::string, std::string> parts;
-    for (const auto& part :
-         reporttest::parseMultipart(request.body, type.substr(type.find("boundary=") + 9)).parts)
-        parts[part.name] = part.data;
-    return parts;
-}
+using reporttest::partsOf;
 
 class CrashShippedProgram : public ::testing::Test {
   protected:

@@ -6,6 +6,7 @@
 // as it came, header lines in their order, and answers each as the test's script says; a silent server
 // accepts connections and never says a word. Its threads block on their sockets; the server's stop wakes
 // them (StopSignal).
+#include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/support/Loopback.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/TestPKI.hpp"
@@ -32,6 +33,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -78,6 +80,15 @@ struct Request {
         return {};
     }
 };
+
+// The parts of a multipart upload (a report's), by name.
+inline std::map<std::string, std::string> partsOf(const Request& request) {
+    const std::string type = request.header("Content-Type");
+    std::map<std::string, std::string> parts;
+    for (const auto& part : parseMultipart(request.body, type.substr(type.find("boundary=") + 9)).parts)
+        parts[part.name] = part.data;
+    return parts;
+}
 
 struct Answer {
     int status = 200;
