@@ -79,9 +79,11 @@ void Zevuzavidav::reportingControllerInternalDidDetectReportForLastExecution(
     }
     const ZEVReport told(report);
     const std::optional<ns::Date> date = told.dateCreated();
-    // Without a date the analytics kit has no time to give the crash; it is still told.
-    sendToAnalytics("logPreviousSessionCrashedOnDate:sessionIdentifier:",
-                    {date ? std::any(*date) : std::any(), std::any(told.identifier())});
+    // Without a date the analytics kit has no time to give the crash; it is still told. One that takes
+    // the date alone files it under the session it knows as the previous one.
+    if (!sendToAnalytics("logPreviousSessionCrashedOnDate:sessionIdentifier:",
+                         {date ? std::any(*date) : std::any(), std::any(told.identifier())}))
+        sendToAnalytics("logPreviousSessionCrashedOnDate:", {date ? std::any(*date) : std::any()});
 }
 
 bool Zevuzavidav::reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int signal) {

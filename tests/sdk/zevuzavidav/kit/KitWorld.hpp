@@ -31,7 +31,10 @@ struct AnalyticsCalls {
     std::vector<std::pair<std::optional<std::string>, std::optional<ZevuzavidavEventAttributes>>> events;
 };
 
-inline void registerAnalytics(rt::ClassRegistry& registry, const std::shared_ptr<AnalyticsCalls>& calls) {
+// `takesTheLaunch`: the analytics kit also answers the message that names the crashed launch, as this
+// program's does; without it only the one with the date alone.
+inline void registerAnalytics(rt::ClassRegistry& registry, const std::shared_ptr<AnalyticsCalls>& calls,
+                              bool takesTheLaunch = true) {
     rt::ClassDefinition analytics;
     analytics.name = "Rurorad";
     analytics.classMethods["startWithBetaToken:"] = [calls](const rt::Class&, rt::Arguments arguments) {
@@ -39,14 +42,24 @@ inline void registerAnalytics(rt::ClassRegistry& registry, const std::shared_ptr
         calls->starts.push_back(std::any_cast<std::optional<std::string>>(arguments[0]));
         return std::any();
     };
-    analytics.classMethods["logPreviousSessionCrashedOnDate:sessionIdentifier:"] =
-        [calls](const rt::Class&, rt::Arguments arguments) {
-            const auto* date = std::any_cast<ns::Date>(&arguments[0]);
-            std::lock_guard lock(calls->mutex);
-            calls->previousSessionCrashes.push_back(date ? std::optional<ns::Date>(*date) : std::nullopt);
-            calls->previousCrashSessions.push_back(std::any_cast<std::optional<std::string>>(arguments[1]));
-            return std::any();
-        };
+    analytics.classMethods["logPreviousSessionCrashedOnDate:"] = [calls](const rt::Class&,
+                                                                         rt::Arguments arguments) {
+        const auto* date = std::any_cast<ns::Date>(&arguments[0]);
+        std::lock_guard lock(calls->mutex);
+        calls->previousSessionCrashes.push_back(date ? std::optional<ns::Date>(*date) : std::nullopt);
+        calls->previousCrashSessions.push_back(std::nullopt);
+        return std::any();
+    };
+    if (takesTheLaunch)
+        analytics.classMethods["logPreviousSessionCrashedOnDate:sessionIdentifier:"] =
+            [calls](const rt::Class&, rt::Arguments arguments) {
+                const auto* date = std::any_cast<ns::Date>(&arguments[0]);
+                std::lock_guard lock(calls->mutex);
+                calls->previousSessionCrashes.push_back(date ? std::optional<ns::Date>(*date) : std::nullopt);
+                calls->previousCrashSessions.push_back(
+                    std::any_cast<std::optional<std::string>>(arguments[1]));
+                return std::any();
+            };
     analytics.classMethods["logCustomEventWithName:customAttributes:"] = [calls](const rt::Class&,
                                                                                  rt::Arguments arguments) {
         std::lock_guard lock(calls->mutex);
@@ -60,12 +73,13 @@ inline void registerAnalytics(rt::ClassRegistry& registry, const std::shared_ptr
 class KitWorld {
   public:
     explicit KitWorld(ns::PropertyList::Dictionary info = {{"CFBundleIdentifier", kBundleIdentifier},
-                                                           {"CFBundleVersion", "7"}})
+                                                           {"CFBundleVersion", "7"}},
+                      bool analyticsTakesTheLaunch = true)
         : home_(std::move(info)) {
         reporttest::pinnedTestRoot(); // before the first client takes the pinned set
         dispatch::main().bindToCurrentThread();
         ui::Application::shared().setRootViewController(std::make_shared<ui::ViewController>());
-        registerAnalytics(registry, analytics);
+        registerAnalytics(registry, analytics, analyticsTakesTheLaunch);
         Zovaze::Environment sdkEnvironment;
         sdkEnvironment.registry = &registry;
         sdkEnvironment.readInstallationUUID = [] { return std::optional<std::string>("INSTALL-1"); };

@@ -288,6 +288,21 @@ TEST_F(Kit, EarlierLaunchsCrashesAreLoggedToAnalyticsOnceWithTheNewestStartDateA
               std::vector<std::optional<std::string>>{std::string("newest")});
 }
 
+// An analytics kit that takes the date alone is still told, by the message it answers.
+TEST(KitWithADateOnlyAnalyticsKit, IsToldOfTheNewestEarlierCrashByItsDate) {
+    KitWorld world({{"CFBundleIdentifier", kittest::kBundleIdentifier}, {"CFBundleVersion", "7"}}, false);
+    ZEVFileManager files;
+    ASSERT_TRUE(files.prepareForNewLaunch());
+    auto folder = std::filesystem::path(files.activePath()) / "crashed";
+    reporttest::writeMetadata(folder, "crashed", "kit-key", 1600000123);
+    reporttest::writeText(folder / "signal.zevrecord", "{}\n");
+
+    world.makeKit()->start();
+    ASSERT_EQ(world.analytics->previousSessionCrashes.size(), 1u);
+    EXPECT_EQ(world.analytics->previousSessionCrashes[0], ns::Date::fromTimeIntervalSince1970(1600000123));
+    EXPECT_EQ(world.analytics->previousCrashSessions, std::vector<std::optional<std::string>>{std::nullopt});
+}
+
 TEST_F(Kit, EventsGoToAnalyticsWithTheirAttributes) {
     auto kit = world.makeKit();
     ZevuzavidavEventAttributes attributes = {{ns::PropertyList("lesson"), ns::PropertyList("CH1L2")}};
