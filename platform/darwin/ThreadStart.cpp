@@ -213,21 +213,51 @@ bool runOnAlternateStack(void (*body)(void*), void* argument) {
 #endif
 }
 
+namespace {
+
+// What a lent stack's first frame needs: the stack to register, the body, and the mask to run it under.
+struct Lending {
+    stack_t lent;
+    void (*body)(void*);
+    void* argument;
+    const sigset_t* mask;
+    bool ran;
+};
+
+// On the lent stack, with every signal held off: the kernel no longer sees the thread on its own
+// alternate stack, so it takes the lent one in its place, and the body runs with signals let through.
+void runLent(void* raw) {
+    auto& lending = *static_cast<Lending*>(raw);
+    if (syscall(SYS_sigaltstack, &lending.lent, nullptr) != 0) return;
+    sigprocmask(SIG_SETMASK, lending.mask, nullptr);
+    lending.body(lending.argument);
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_SETMASK, &all, nullptr);
+    lending.ran = true;
+}
+
+} // namespace
+
 bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), void* argument) {
 #if defined(__x86_64__)
     if (low == nullptr) return false;
+    // No signal may come while the stack pointer and the alternate stack change places: it would land at
+    // the top of a stack about to be taken, or over the frames of the one in use.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    if (sigprocmask(SIG_SETMASK, &all, &before) != 0) return false;
     stack_t own{};
-    stack_t lent{};
-    lent.ss_sp = low;
-    lent.ss_size = size;
-    // Refused by the kernel while the thread runs on its own (inside a handler): that stack stays.
-    if (syscall(SYS_sigaltstack, &lent, &own) != 0) return false;
-    velo_darwin_run_on_stack(static_cast<char*>(low) + size, body, argument);
-    // Back on the thread's own stack, off the lent one, so the kernel lets it go. A thread that had
-    // none gets none again.
+    syscall(SYS_sigaltstack, nullptr, &own);
+    Lending lending{{low, 0, size}, body, argument, &before, false};
+    velo_darwin_run_on_stack(static_cast<char*>(low) + size, runLent, &lending);
+    // Back on the stack it came from, off the lent one, so the kernel lets that go: the thread's own comes
+    // back (a thread that had none gets none again), in use again if a handler runs on it.
     own.ss_flags &= ~SS_ONSTACK;
     syscall(SYS_sigaltstack, &own, nullptr);
-    return true;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    return lending.ran;
 #else
     (void)low;
     (void)size;
@@ -235,6 +265,17 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
     (void)argument;
     return false;
 #endif
+}
+
+std::size_t stackRoomBelow(std::uintptr_t sp) {
+    stack_t alternate{};
+    if (syscall(SYS_sigaltstack, nullptr, &alternate) == 0 && (alternate.ss_flags & SS_ONSTACK) != 0) {
+        const auto low = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
+        return sp > low && sp <= low + alternate.ss_size ? sp - low : 0;
+    }
+    std::uintptr_t low = 0;
+    std::uintptr_t high = 0;
+    return currentThreadStack(sp, &low, &high) ? sp - low : 0;
 }
 
 } // namespace darwin

@@ -13,6 +13,7 @@
 // ends: returning, pthread_exit or cancellation. A thread that already has an alternate stack keeps it.
 // Not covered: threads made by a raw clone, and threads the C library starts for itself.
 #include <cstddef>
+#include <cstdint>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -67,12 +68,19 @@ bool runOnAlternateStack(void (*body)(void*), void* argument);
 // Runs `body(argument)` on the stack [low, low + size), which is the calling thread's alternate signal
 // stack while it runs: a signal that comes meanwhile (the abort that ends an uncaught exception's
 // handling, a request to stop) is handled on it right below the frames of `body`, as on a roomy
-// alternate stack of the thread's own, instead of on a small one where it may have no room. As with
-// runOnAlternateStack, a walk from inside `body` goes on through the caller's frames. The thread's own
-// alternate stack, or its lack of one, is back once `body` returns. False, with `body` not run and
-// nothing changed, when the thread runs on its own alternate stack now (inside a signal handler: the
-// kernel keeps a stack in use) or the stack is too small for the kernel. Signal-safe; the caller sees
-// to it that no other thread uses the stack meanwhile.
+// alternate stack of the thread's own, instead of on a small one where it may have no room. So too from
+// inside a handler that runs on the thread's own alternate stack: the stack pointer leaves that stack
+// before the lent one takes its place, so the kernel, which keeps a stack in use, lets it go, and the
+// handler's frames there stay untouched below nothing. Signals are held off while the two change places.
+// As with runOnAlternateStack, a walk from inside `body` goes on through the caller's frames. The thread's
+// own alternate stack, or its lack of one, is back once `body` returns. False, with `body` not run, when
+// the kernel refuses the stack (too small for it). Signal-safe; the caller sees to it that no other
+// thread uses the stack meanwhile.
 bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), void* argument);
+
+// How many bytes lie free below `sp` on the stack the calling thread runs on: of its alternate signal
+// stack while it runs there, else of its own stack (as far as it is mapped now); 0 when that cannot be
+// told (a stack the program made itself). Signal-safe.
+std::size_t stackRoomBelow(std::uintptr_t sp);
 
 } // namespace darwin

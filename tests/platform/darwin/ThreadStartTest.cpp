@@ -5,6 +5,7 @@
 // on the new thread, so a thread that never allocates gets no malloc arena.
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/Threads.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/FreshProcess.hpp"
 #include "tests/support/Waiter.hpp"
@@ -581,26 +582,116 @@ INSTANTIATE_TEST_SUITE_P(ThreadStartLentAlternateStack, ThreadStartLentAlternate
                          ::testing::Values(OwnStack::small, OwnStack::none),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
-// Inside a handler on the thread's own alternate stack the kernel keeps that stack: nothing runs, and a
-// signal meanwhile could not land below the handler's frames.
-TEST(ThreadStartLentAlternateStack, AHandlerOnTheThreadsOwnStackRunsNothing) {
-    static std::vector<char> lent(128 * 1024);
-    static bool ran = true;
-    static stack_t inside{};
-    struct sigaction action {};
+// Inside a handler on the thread's own alternate stack (as a crash handler runs): the body runs on the lent
+// stack all the same, a signal meanwhile is handled there below it (not at the top of the own stack, over
+// the handler's frames), and the own stack is back, in use, once the body returns.
+struct InsideAHandler {
+    std::vector<char> lent = std::vector<char>(128 * 1024);
+    std::vector<char> own = std::vector<char>(16 * 1024);
+    OnTheLentStack seen;
+    bool ran = false;
+    stack_t inside{};
+    stack_t after{};
+    std::uintptr_t handlerLocal = 0;
+    bool handlerFramesKept = false;
+};
+InsideAHandler* insideAHandler = nullptr;
+
+void lendFromAHandler(int) {
+    InsideAHandler& inside = *insideAHandler;
+    volatile char mark[64];
+    for (auto& byte : mark)
+        byte = 0x5a;
+    inside.handlerLocal = reinterpret_cast<std::uintptr_t>(&mark[0]);
+    inside.inside = currentSignalStack();
+    inside.ran = runLentFromHere(inside.lent.data(), inside.lent.size(), &inside.seen);
+    inside.after = currentSignalStack();
+    inside.handlerFramesKept = true;
+    for (auto& byte : mark)
+        inside.handlerFramesKept = inside.handlerFramesKept && byte == 0x5a;
+}
+
+TEST(ThreadStartLentAlternateStack, FromAHandlerOnTheThreadsOwnStackTheBodyRunsThereAndTheOwnComesBack) {
+    if (runtimeGivesItsOwnStacks())
+        GTEST_SKIP() << "the sanitizer's runtime gives threads small stacks of its own";
+    InsideAHandler inside;
+    insideAHandler = &inside;
+    lentSeen = &inside.seen;
+    struct sigaction lend {};
+    struct sigaction note {};
+    struct sigaction previousLend {};
+    struct sigaction previousNote {};
+    lend.sa_handler = lendFromAHandler;
+    lend.sa_flags = SA_ONSTACK;
+    sigemptyset(&lend.sa_mask);
+    note.sa_handler = noteHandlerStack;
+    note.sa_flags = SA_ONSTACK;
+    sigemptyset(&note.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &lend, &previousLend), 0);
+    ASSERT_EQ(sigaction(SIGUSR2, &note, &previousNote), 0);
+    darwin::startThread(nullptr, [&] {
+        stack_t mine{};
+        mine.ss_sp = inside.own.data();
+        mine.ss_size = inside.own.size();
+        sigaltstack(&mine, nullptr);
+        syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), SIGUSR1);
+    }).join();
+    sigaction(SIGUSR1, &previousLend, nullptr);
+    sigaction(SIGUSR2, &previousNote, nullptr);
+    lentSeen = nullptr;
+    insideAHandler = nullptr;
+    ASSERT_NE(inside.inside.ss_flags & SS_ONSTACK, 0) << "the handler did not run on the thread's own stack";
+    ASSERT_TRUE(inside.ran);
+    const auto low = reinterpret_cast<std::uintptr_t>(inside.lent.data());
+    const auto high = low + inside.lent.size();
+    EXPECT_TRUE(inside.seen.bodyLocal >= low && inside.seen.bodyLocal < high) << "the body ran elsewhere";
+    EXPECT_TRUE(inside.seen.handlerLocal >= low && inside.seen.handlerLocal < inside.seen.bodyLocal)
+        << "the signal was handled elsewhere than below the body";
+    EXPECT_TRUE(inside.handlerFramesKept) << "the handler's frames on its own stack were written over";
+    EXPECT_NE(inside.after.ss_flags & SS_ONSTACK, 0) << "the own stack is not back, in use";
+    EXPECT_EQ(inside.after.ss_sp, inside.inside.ss_sp);
+    EXPECT_EQ(inside.after.ss_size, inside.inside.ss_size);
+}
+
+// How much room a thread has below a point of its stack, on its own stack and on its alternate one.
+TEST(ThreadStartStackRoom, IsWhatLiesBelowOnTheStackTheThreadRunsOn) {
+    std::size_t onOwn = 0;
+    std::uintptr_t ownLow = 0;
+    std::uintptr_t sp = 0;
+    darwin::startThread(nullptr, [&] {
+        volatile char here = 0;
+        sp = reinterpret_cast<std::uintptr_t>(&here);
+        std::uintptr_t high = 0;
+        if (!darwin::currentThreadStack(sp, &ownLow, &high)) return;
+        onOwn = darwin::stackRoomBelow(sp);
+    }).join();
+    ASSERT_NE(ownLow, 0u);
+    EXPECT_EQ(onOwn, sp - ownLow);
+
+    static std::vector<char> own(16 * 1024);
+    static std::size_t onAlternate = 0;
+    static std::uintptr_t handlerSp = 0;
+    struct sigaction measure {};
     struct sigaction previous {};
-    action.sa_handler = [](int) {
-        inside = currentSignalStack();
-        ran = darwin::runOnLentAlternateStack(
-            lent.data(), lent.size(), [](void*) {}, nullptr);
+    measure.sa_handler = [](int) {
+        volatile char here = 0;
+        handlerSp = reinterpret_cast<std::uintptr_t>(&here);
+        onAlternate = darwin::stackRoomBelow(handlerSp);
     };
-    action.sa_flags = SA_ONSTACK;
-    sigemptyset(&action.sa_mask);
-    ASSERT_EQ(sigaction(SIGUSR2, &action, &previous), 0);
-    darwin::startThread(nullptr, [] { syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), SIGUSR2); }).join();
+    measure.sa_flags = SA_ONSTACK;
+    sigemptyset(&measure.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR2, &measure, &previous), 0);
+    darwin::startThread(nullptr, [&] {
+        stack_t mine{};
+        mine.ss_sp = own.data();
+        mine.ss_size = own.size();
+        sigaltstack(&mine, nullptr);
+        syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), SIGUSR2);
+    }).join();
     sigaction(SIGUSR2, &previous, nullptr);
-    ASSERT_NE(inside.ss_flags & SS_ONSTACK, 0) << "the handler did not run on the thread's own stack";
-    EXPECT_FALSE(ran);
+    const auto low = reinterpret_cast<std::uintptr_t>(own.data());
+    ASSERT_TRUE(handlerSp > low && handlerSp < low + own.size()) << "the handler ran elsewhere";
+    EXPECT_EQ(onAlternate, handlerSp - low);
 }
 
 } // namespace
