@@ -59,7 +59,7 @@ FaultState reported;
 
 // The thread recording a crash (0: none); its faults take the default action at once.
 std::atomic<pid_t> recorder{0};
-std::atomic<HandedBackObserver> handedBackObserver{nullptr};
+std::atomic<HandingOnObserver> handingOnObserver{nullptr};
 
 bool owned(int number) {
     for (int s : kOwnedSignals) {
@@ -204,35 +204,48 @@ void defaultAction(int number, bool reexecutes) {
     if (!reexecutes) syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
 }
 
-void handedBack(const struct sigaction& disposition) {
-    if (HandedBackObserver observer = handedBackObserver.load(std::memory_order_acquire))
+bool hasHandler(const struct sigaction& disposition) {
+    if ((disposition.sa_flags & SA_SIGINFO) != 0) return disposition.sa_sigaction != nullptr;
+    return disposition.sa_handler != SIG_DFL && disposition.sa_handler != SIG_IGN;
+}
+
+void handingOn(const struct sigaction& disposition) {
+    if (HandingOnObserver observer = handingOnObserver.load(std::memory_order_acquire))
         observer(currentThreadId(), disposition);
 }
 
-void fallThrough(int number, siginfo_t* info, void* context, bool reexecutes) {
-    // A copy: the handler may change the disposition it was called through.
-    const struct sigaction disposition = dispositions[number];
-    if ((disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction != nullptr) {
+// What the kernel does as it delivers a signal to a handler, for one called by hand: the disposition
+// goes back to the default first when the handler asked for that, and the handler runs under the mask
+// of the interrupted code, its own sa_mask and, unless it asked otherwise, the signal itself; a fault
+// inside it while that signal is held off ends the process, as the kernel has it. It gets the original
+// siginfo and context, so what it changes there (the registers a trapped system call returns, a step
+// over the faulting instruction) is what the interrupted code finds.
+void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context) {
+    if ((disposition.sa_flags & SA_RESETHAND) != 0) {
+        struct sigaction reset {};
+        reset.sa_handler = SIG_DFL;
+        sigemptyset(&reset.sa_mask);
+        signalAction(number, &reset, nullptr);
+    }
+    sigset_t blocked;
+    if (context != nullptr)
+        blocked = static_cast<const ucontext_t*>(context)->uc_sigmask;
+    else
+        sigprocmask(SIG_SETMASK, nullptr, &blocked);
+    sigorset(&blocked, &blocked, &disposition.sa_mask);
+    if ((disposition.sa_flags & SA_NODEFER) == 0) sigaddset(&blocked, number);
+    sigset_t before;
+    sigprocmask(SIG_SETMASK, &blocked, &before);
+    if ((disposition.sa_flags & SA_SIGINFO) != 0)
         disposition.sa_sigaction(number, info, context);
-        handedBack(disposition);
-        return;
-    }
-    if (disposition.sa_handler != SIG_DFL && disposition.sa_handler != SIG_IGN &&
-        disposition.sa_handler != nullptr) {
+    else
         disposition.sa_handler(number);
-        handedBack(disposition);
-        return;
-    }
-    if (disposition.sa_handler == SIG_IGN && !reexecutes) {
-        handedBack(disposition);
-        return;
-    }
-    defaultAction(number, reexecutes);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 void firstChanceHandler(int number, siginfo_t* info, void* context) {
     int savedErrno = errno;
-    bool synchronous = info != nullptr && info->si_code > 0;
+    const bool synchronous = info != nullptr && info->si_code > 0;
     // A fault on the thread that waits for the answer to its own earlier fault (in a signal handler that
     // ran on it meanwhile): the lock it would wait for is its own, and the earlier report is not done.
     // A fault on the thread that handles a fault's request (a crash recorder's server, faulting in the
@@ -242,7 +255,7 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
     const pid_t me = currentThreadId();
     if (faultLockOwner.load(std::memory_order_acquire) == me || servingARequest(me) ||
         recorder.load(std::memory_order_acquire) == me) {
-        defaultAction(number, synchronous && number != SIGTRAP);
+        defaultAction(number, comesBackByItself(number, info));
         errno = savedErrno;
         return;
     }
@@ -252,9 +265,7 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
         errno = savedErrno;
         return; // handled: the faulting instruction runs again
     }
-    // A trap has already run (the pc is past it), so there is nothing to re-execute: the signal
-    // goes to its disposition now.
-    fallThrough(number, info, context, synchronous && number != SIGTRAP);
+    handOn(number, info, context);
     errno = savedErrno;
 }
 
@@ -274,6 +285,28 @@ std::uint32_t exceptionTypeForSignal(int number) {
     default:
         return 0;
     }
+}
+
+bool comesBackByItself(int number, const siginfo_t* info) {
+    return info != nullptr && info->si_code > 0 && number != SIGTRAP && number != SIGSYS;
+}
+
+void handOn(int number, siginfo_t* info, void* context) {
+    // A copy: the handler may change the disposition it was called through.
+    struct sigaction disposition {};
+    signalAction(number, nullptr, &disposition);
+    const bool reexecutes = comesBackByItself(number, info);
+    if (hasHandler(disposition)) {
+        handingOn(disposition);
+        callAsTheKernelWould(number, disposition, info, context);
+        return;
+    }
+    if (disposition.sa_handler == SIG_IGN && !reexecutes) {
+        handingOn(disposition);
+        return;
+    }
+    // A fault may not be ignored: the kernel gives it its default action, as here.
+    defaultAction(number, reexecutes);
 }
 
 void setExceptionEmulationEnabled(bool on) {
@@ -441,8 +474,8 @@ pid_t recordingThread() {
     return recorder.load(std::memory_order_acquire);
 }
 
-void setHandedBackObserver(HandedBackObserver observer) {
-    handedBackObserver.store(observer, std::memory_order_release);
+void setHandingOnObserver(HandingOnObserver observer) {
+    handingOnObserver.store(observer, std::memory_order_release);
 }
 
 } // namespace darwin

@@ -5,7 +5,7 @@
 // SIGFPE, SIGTRAP). A synchronous fault whose exception type is registered is turned into a 92-byte
 // request (84-byte message and an 8-byte trailer) on the port; the faulting thread waits for the
 // 36-byte reply. A reply with return code 0 re-executes the faulting instruction; any other answer, or
-// no registered port, falls through to the signal disposition, as the kernel would. Faults are
+// no registered port, hands the fault on to the signal disposition as the kernel would (handOn). Faults are
 // reported one at a time: a thread that faults while another's request is out waits for that one's
 // answer, and only then looks up its handler (so a fault that comes while a handler records a crash
 // waits for the record even when the handler has unregistered its port). A fault on a thread that is
@@ -115,10 +115,28 @@ int exceptionThreadSignal(pid_t tid);
 void setRecordingThread(pid_t tid);
 pid_t recordingThread();
 
-// Told, on the faulting thread, when a fault handed to its signal's disposition came back from the
-// handler there: that thread goes on. Signal-safe; one observer, null for none.
-using HandedBackObserver = void (*)(pid_t thread, const struct sigaction& disposition);
-void setHandedBackObserver(HandedBackObserver observer);
+// True for a signal that returning from its handler brings back by itself: a fault, whose instruction
+// runs again. Not a signal sent by a process (kill, raise, abort: codes of 0 and below), a trap, whose
+// instruction has run, nor a refused system call, which is not retried.
+bool comesBackByItself(int number, const siginfo_t* info);
+
+// Hands signal `number`, taken by a handler of the emulation or of a crash reporter, on to the
+// disposition the program has for it now (signalAction), as the kernel would have delivered it there:
+// - a handler is called with the original `info` and `context` (what it changes there is what the
+//   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
+//   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
+//   when it asked for that (SA_RESETHAND); the caller's mask is back once it returns;
+// - the default action ends the process: at once for a signal that does not come back by itself, else
+//   once the caller has returned and the fault runs again;
+// - an ignored signal is let go, but for a fault, which the kernel gives its default action.
+// Returns when the handler came back, the signal was let go, or a fault is to run again. Signal-safe.
+void handOn(int number, siginfo_t* info, void* context);
+
+// Told, on the thread, as its signal goes on to a handler of the program (before that handler runs, which
+// may return, end the process or leave by a long jump) or is let go as ignored: a crash it was is no
+// longer the crash reporter's to end. Signal-safe; one observer, null for none.
+using HandingOnObserver = void (*)(pid_t thread, const struct sigaction& disposition);
+void setHandingOnObserver(HandingOnObserver observer);
 
 // The exception type of a fault signal (0 for a signal that is not a fault).
 std::uint32_t exceptionTypeForSignal(int number);

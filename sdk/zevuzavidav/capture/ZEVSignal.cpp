@@ -14,8 +14,6 @@
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,14 +22,6 @@ constexpr int kSignals[zevuzavidav::kSignalCount] = {SIGABRT, SIGBUS, SIGFPE, SI
 
 bool isDefault(const struct sigaction& action) {
     return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
-}
-
-// True for signals that returning from the handler would not bring back: those sent by a process
-// (kill, raise, tgkill, sigqueue: codes of 0 and below), a trap or breakpoint, whose instruction has
-// already run, and a refused system call, which is not retried. A fault re-executes its instruction
-// and needs no help.
-bool mustBeRaisedAgain(int number, const siginfo_t* info) {
-    return info != nullptr && (info->si_code <= 0 || number == SIGTRAP || number == SIGSYS);
 }
 
 // The earlier alternate stack belongs to the thread that started the SDK, where ours replaced it. It
@@ -45,21 +35,45 @@ bool mayPutBackSavedStack() {
            (current.ss_flags & (SS_ONSTACK | SS_DISABLE)) == 0 && current.ss_sp == readOnly->signalStack;
 }
 
-// True while `number` waits for this thread (or the process) to let it through; true too when that
-// cannot be told.
-bool stillPending(int number) {
-    sigset_t pending;
-    sigemptyset(&pending);
-    return sigpending(&pending) != 0 || sigismember(&pending, number) == 1;
-}
-
-// A fault the exception port's emulation handed to an earlier handler came back from it: the crash of
-// that thread did not end the process (the handler stepped over the fault), so a turn kept for that end
-// is free again. Our own handler coming back is no such sign: the fault it recorded is about to run
-// again, into the handlers it put back.
-void onHandedBack(pid_t thread, const struct sigaction& disposition) {
+// A crash's signal goes on to a handler of the program, or is let go: the crash of that thread is not
+// the SDK's to end any more, whatever that handler does (returns, ends the process, or leaves by a long
+// jump), so a turn kept for its end is free again. Our own handler taking a fault over from the exception
+// port's emulation is no such sign: it records that crash.
+void onHandingOn(pid_t thread, const struct sigaction& disposition) {
     if ((disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == ZEVSignalHandler) return;
     zevuzavidav::passRecordingTurnKeptFor(thread);
+}
+
+// A crash signal being recorded, as its handler took it.
+struct SignalCrash {
+    const ZEVReadOnlyContext* readOnly;
+    const siginfo_t* info; // null when the kernel gave none
+    const ucontext_t* context;
+    int savedErrno;
+    pid_t thread;
+    int number;
+};
+
+// Records the crash of the calling thread and keeps the recording turn: the
+// process ends after this record. A recording under way (an uncaught exception's on another thread) is
+// let finish first, and none begins after it.
+void recordSignal(void* raw) {
+    const auto& crash = *static_cast<const SignalCrash*>(raw);
+    if (zevuzavidav::takeRecordingTurn(crash.thread, crash.number) != zevuzavidav::RecordingTurn::taken) {
+        ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVSignalRecordSignal");
+        return;
+    }
+    ZEVFile file;
+    char storage[zevuzavidav::kCrashRecordStorageSize];
+    if (!ZEVFileInitWithPath(&file, crash.readOnly->signal.path, false)) {
+        ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
+    } else {
+        zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
+        zevuzavidav::writeSignalSection(&file, crash.info, crash.savedErrno);
+        ZEVHandler(&file, crash.thread, crash.context);
+        ZEVFileClose(&file);
+    }
+    zevuzavidav::keepRecordingTurnToTheEnd(crash.thread);
 }
 
 } // namespace
@@ -115,7 +129,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalInstallAltStack",
                   zevuzavidav::errorText(errno, errorText));
     }
-    darwin::setHandedBackObserver(onHandedBack);
+    darwin::setHandingOnObserver(onHandingOn);
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction action {};
         action.sa_sigaction = ZEVSignalHandler;
@@ -196,8 +210,9 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     int savedErrno = errno;
     errno = 0;
     ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
-    bool infoValid = !darwin::isNullAddress(info);
     pid_t me = darwin::currentThreadId();
+    siginfo_t* validInfo = !darwin::isNullAddress(info) ? info : nullptr;
+    void* validContext = !darwin::isNullAddress(userContext) ? userContext : nullptr;
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the
     // same moment waits for the record instead of killing the process with a default action. Only a
@@ -216,38 +231,17 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
                       "ZEVSignalRecordSignal");
             zevuzavidav::endAfterClaimedCrash(me, number);
         }
-        // The process ends after this record: a recording under way (an uncaught exception's on
-        // another thread) is let finish first, and none begins after it.
-        if (zevuzavidav::takeRecordingTurn(me, number) != zevuzavidav::RecordingTurn::taken) {
-            ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVSignalRecordSignal");
-        } else {
-            ZEVFile file;
-            char storage[zevuzavidav::kCrashRecordStorageSize];
-            if (!ZEVFileInitWithPath(&file, readOnly->signal.path, false)) {
-                ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
-            } else {
-                zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
-                zevuzavidav::writeSignalSection(&file, infoValid ? info : nullptr, savedErrno);
-                const auto* context = !darwin::isNullAddress(userContext)
-                                          ? static_cast<const ucontext_t*>(userContext)
-                                          : nullptr;
-                ZEVHandler(&file, me, context);
-                ZEVFileClose(&file);
-            }
-            zevuzavidav::keepRecordingTurnToTheEnd(me);
-        }
+        SignalCrash crash{readOnly,   validInfo, static_cast<const ucontext_t*>(validContext),
+                          savedErrno, me,        number};
+        recordSignal(&crash);
         ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
     }
     errno = savedErrno;
-    if (infoValid && mustBeRaisedAgain(number, info)) {
-        // Raise it again so the process ends by it (or the earlier handler sees it) instead of going
-        // on. Unblocked above, it is delivered before the call returns: back here with it no longer
-        // pending, it came back from the handler from before the SDK (or was ignored), and the crash
-        // goes on. A turn kept for its end is free again, and a crash that lost the claim to it ends.
-        syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
-        if (!stillPending(number)) zevuzavidav::passRecordingTurnKeptFor(me);
-        errno = savedErrno;
-    }
+    // The handler from before the SDK gets the signal as the kernel would have given it, with its own
+    // flags and mask and the original siginfo and context; without one, the default action ends the
+    // process. A fault runs again once this returns.
+    darwin::handOn(number, validInfo, validContext);
+    errno = savedErrno;
 }
 
 void ZEVSignalCheckHandlers() {

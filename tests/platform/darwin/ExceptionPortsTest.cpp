@@ -197,24 +197,28 @@ TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDispos
     EXPECT_EQ(reader.value, 42);
 }
 
-// The thread whose fault a handler of the disposition stepped over (here: mended) goes on; the observer
-// hears of it on that thread, with the handler it came back from.
-std::atomic<pid_t> handedBackThread{0};
-std::atomic<bool> handedBackFromOpenPage{false};
-void noteHandedBack(pid_t thread, const struct sigaction& disposition) {
-    handedBackFromOpenPage = (disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == openPage;
-    handedBackThread = thread;
+// The fault goes on to the disposition's handler (which mends it here); the observer hears of it on the
+// faulting thread, with that handler, before the handler runs.
+std::atomic<pid_t> handingOnThread{0};
+std::atomic<bool> handingOnToOpenPage{false};
+std::atomic<int> fallThroughsWhenTold{-1};
+void noteHandingOn(pid_t thread, const struct sigaction& disposition) {
+    handingOnToOpenPage = (disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == openPage;
+    fallThroughsWhenTold = fallThroughs.load();
+    handingOnThread = thread;
 }
 
-TEST_F(ExceptionPortFault, AFaultBackFromTheDispositionsHandlerIsToldToTheObserver) {
-    handedBackThread = 0;
-    darwin::setHandedBackObserver(noteHandedBack);
+TEST_F(ExceptionPortFault, AFaultHandedOnToTheDispositionsHandlerIsToldToTheObserverFirst) {
+    handingOnThread = 0;
+    darwin::setHandingOnObserver(noteHandingOn);
     Reader reader;
     reader.thread.join();
-    darwin::setHandedBackObserver(nullptr);
+    darwin::setHandingOnObserver(nullptr);
     EXPECT_EQ(fallThroughs, 1);
-    EXPECT_EQ(handedBackThread.load(), reader.id.load());
-    EXPECT_TRUE(handedBackFromOpenPage);
+    EXPECT_EQ(handingOnThread.load(), reader.id.load());
+    EXPECT_TRUE(handingOnToOpenPage);
+    EXPECT_EQ(fallThroughsWhenTold, 0)
+        << "told after the handler ran: a handler that never returns is never told";
 }
 
 TEST_F(ExceptionPortFault, AReceiveWithATimeoutAnswersFalseWhenNoRequestCame) {

@@ -1,0 +1,400 @@
+// A crash handed on to a handler installed before the crash reporter reaches it as the kernel would have
+// delivered it without one: its flags and mask hold, it gets the crash's own siginfo and context, and the
+// process ends (or goes on) as it would have. Whatever that handler does, returning, leaving by a long
+// jump, nothing later waits on the crash it took. Forked children crash for real; suites are named Crash*
+// so sanitizer runs can leave them out.
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/Files.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csetjmp>
+#include <csignal>
+#include <cstddef>
+#include <cstring>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <pthread.h>
+#include <stdexcept>
+#include <string>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <ucontext.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using crashtest::howItEnded;
+using crashtest::kSetUpFailed;
+using json = nlohmann::json;
+using recordtest::Road;
+
+// Each record of a crash file of the folder, expected whole; their crashed threads.
+std::vector<json> wholeRecordsIn(const std::string& dir, const std::string& file) {
+    int unparsable = 0;
+    const auto records = crashtest::recordsIn(dir + "/" + file, &unparsable);
+    EXPECT_EQ(unparsable, 0) << file << " holds a line cut short";
+    std::vector<json> crashed;
+    for (const auto& record : records)
+        crashed.push_back(recordtest::expectWholeRecord(record, file));
+    return crashed;
+}
+
+std::string roadName(Road road) {
+    return road == Road::exceptionPort ? "OnThePortsRoad" : "OnTheSignalRoad";
+}
+
+// What a child's earlier handler tells the test, one byte per call and what it saw.
+struct Pipe {
+    int fds[2] = {-1, -1};
+    Pipe() { EXPECT_EQ(pipe(fds), 0); }
+    ~Pipe() {
+        close(fds[0]);
+        if (fds[1] >= 0) close(fds[1]);
+    }
+    // The bytes written until every writer closed (the child ended).
+    std::string readAll() {
+        close(fds[1]);
+        fds[1] = -1;
+        std::string bytes;
+        char buffer[64];
+        for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        return bytes;
+    }
+};
+int tellFd = -1;
+
+void tell(char byte) {
+    (void)!write(tellFd, &byte, 1);
+}
+
+void installEarlier(int number, void (*handler)(int, siginfo_t*, void*), int flags,
+                    const sigset_t* mask = nullptr) {
+    struct sigaction action {};
+    action.sa_sigaction = handler;
+    action.sa_flags = SA_SIGINFO | flags;
+    if (mask != nullptr)
+        action.sa_mask = *mask;
+    else
+        sigemptyset(&action.sa_mask);
+    sigaction(number, &action, nullptr);
+}
+
+// ---- faults of every kind, handed on to a logging handler that asked for the default action back ----
+
+// A fault of each kind the exception port owns, made by the instruction that raises it.
+__attribute__((noinline)) void segv() {
+    recordtest::writeThroughNull();
+}
+__attribute__((noinline)) void sigill() {
+    asm volatile("ud2");
+}
+__attribute__((noinline)) void sigfpe() {
+    int quotient = 1;
+    asm volatile("cltd\n\tidivl %1" : "+a"(quotient) : "r"(0) : "edx");
+}
+__attribute__((noinline)) void sigbus() {
+    // A page of a file that ends before it.
+    const int file = static_cast<int>(syscall(SYS_memfd_create, "velo-bus", 0));
+    void* page = mmap(nullptr, 4096, PROT_READ, MAP_SHARED, file, 0);
+    if (page == MAP_FAILED) _exit(kSetUpFailed);
+    (void)*static_cast<volatile char*>(page);
+}
+
+struct FaultCase {
+    const char* name;
+    int number;
+    void (*fault)();
+};
+const FaultCase kFaults[] = {{"SIGSEGV", SIGSEGV, segv},
+                             {"SIGBUS", SIGBUS, sigbus},
+                             {"SIGILL", SIGILL, sigill},
+                             {"SIGFPE", SIGFPE, sigfpe}};
+
+// As a logging crash handler does: it notes the crash and returns, counting on the default action it
+// asked for (SA_RESETHAND) to end the process when the fault runs again.
+void logAndReturn(int, siginfo_t*, void*) {
+    tell('h');
+}
+
+struct ResetCase {
+    FaultCase fault;
+    Road road;
+    bool onAnotherThread;
+};
+
+void PrintTo(const ResetCase& c, std::ostream* out) {
+    *out << c.fault.name << roadName(c.road) << (c.onAnotherThread ? "OnAnotherThread" : "OnTheMainThread");
+}
+
+class CrashHandedOnToAResettingHandler : public ::testing::TestWithParam<ResetCase> {};
+
+TEST_P(CrashHandedOnToAResettingHandler, IsCalledOnceAndTheFaultThenEndsTheProcess) {
+    const ResetCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    Pipe told;
+    const int status = velotest::waitStatusOfChild([&] {
+        tellFd = told.fds[1];
+        installEarlier(c.fault.number, logAndReturn, SA_RESETHAND);
+        recordtest::initializeContext(dir, c.road);
+        if (!c.onAnotherThread) c.fault.fault();
+        pthread_t thread;
+        if (pthread_create(
+                &thread, nullptr,
+                [](void* fault) -> void* {
+                    reinterpret_cast<void (*)()>(fault)();
+                    return nullptr;
+                },
+                reinterpret_cast<void*>(c.fault.fault)) != 0) {
+            _exit(kSetUpFailed);
+        }
+        for (;;)
+            pause();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.fault.number) << howItEnded(status);
+    EXPECT_EQ(told.readAll(), "h") << "the earlier handler was not called once";
+    const char* file = c.road == Road::exceptionPort ? "mach_exception.zevrecord" : "signal.zevrecord";
+    EXPECT_EQ(wholeRecordsIn(dir, file).size(), 1u);
+}
+
+std::vector<ResetCase> resetCases() {
+    std::vector<ResetCase> cases;
+    for (const FaultCase& fault : kFaults)
+        for (Road road : {Road::exceptionPort, Road::signals})
+            for (bool onAnotherThread : {false, true})
+                cases.push_back({fault, road, onAnotherThread});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashHandedOnToAResettingHandler, CrashHandedOnToAResettingHandler,
+                         ::testing::ValuesIn(resetCases()),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
+// ---- the mask and flags a handler runs under, beside the kernel's own delivery -------------------
+
+// Steps over the faulting `movq (%rax), %rax`, telling what it runs under: whether the signal the
+// interrupted code held off (SIGUSR1), the one its sa_mask names (SIGUSR2) and the fault's own are held
+// off, as one byte each.
+void noteMaskAndStepOver(int number, siginfo_t*, void* context) {
+    sigset_t now;
+    pthread_sigmask(SIG_SETMASK, nullptr, &now);
+    tell(sigismember(&now, SIGUSR1) == 1 ? 'I' : 'i');
+    tell(sigismember(&now, SIGUSR2) == 1 ? 'M' : 'm');
+    tell(sigismember(&now, number) == 1 ? 'S' : 's');
+    static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP] += 3;
+}
+
+__attribute__((noinline)) void faultToStepOver() {
+    long value = 0;
+    asm volatile("movq (%%rax), %%rax" : "=a"(value) : "0"(0L) : "memory");
+}
+
+enum class Deliverer { kernel, exceptionPort, signals };
+
+struct FlagsCase {
+    const char* name;
+    unsigned flags;
+    bool maskUsr2;
+};
+
+// What the handler saw in a child where `deliverer` hands it two faults of the thread, one after the
+// other, and how the child ended (0: it went on to the end).
+std::pair<std::string, int> deliverTwoFaults(const FlagsCase& c, Deliverer deliverer,
+                                             const std::string& dir) {
+    Pipe told;
+    const int status = velotest::waitStatusOfChild(
+        [&] {
+            tellFd = told.fds[1];
+            sigset_t mask;
+            sigemptyset(&mask);
+            if (c.maskUsr2) sigaddset(&mask, SIGUSR2);
+            installEarlier(SIGSEGV, noteMaskAndStepOver, static_cast<int>(c.flags), &mask);
+            if (deliverer != Deliverer::kernel)
+                recordtest::initializeContext(dir, deliverer == Deliverer::exceptionPort ? Road::exceptionPort
+                                                                                         : Road::signals);
+            sigset_t usr1;
+            sigemptyset(&usr1);
+            sigaddset(&usr1, SIGUSR1);
+            pthread_sigmask(SIG_BLOCK, &usr1, nullptr);
+            faultToStepOver();
+            tell('|');
+            faultToStepOver();
+            _exit(0);
+        },
+        3);
+    return {told.readAll(), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+class CrashHandedOnUnderItsFlags : public ::testing::TestWithParam<FlagsCase> {};
+
+// The first fault is the crash the SDK records and hands on; the second goes to whatever the first left.
+// Both must go as they go without the SDK: same masks seen, same number of calls, same end.
+TEST_P(CrashHandedOnUnderItsFlags, AsTheKernelDeliversIt) {
+    const FlagsCase& c = GetParam();
+    const velotest::TempFolder kernelFolder;
+    const auto kernel = deliverTwoFaults(c, Deliverer::kernel, kernelFolder.string());
+    ASSERT_NE(kernel.first.find('|'), std::string::npos) << "the kernel's own delivery did not go on";
+    for (Deliverer deliverer : {Deliverer::exceptionPort, Deliverer::signals}) {
+        const velotest::TempFolder folder;
+        const auto sdk = deliverTwoFaults(c, deliverer, folder.string());
+        const char* road =
+            deliverer == Deliverer::exceptionPort ? "on the port's road" : "on the signal road";
+        EXPECT_EQ(sdk.first, kernel.first) << road;
+        EXPECT_EQ(sdk.second, kernel.second) << road;
+        const char* file =
+            deliverer == Deliverer::exceptionPort ? "mach_exception.zevrecord" : "signal.zevrecord";
+        EXPECT_EQ(wholeRecordsIn(folder.string(), file).size(), 1u) << road;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashHandedOnUnderItsFlags, CrashHandedOnUnderItsFlags,
+                         ::testing::Values(FlagsCase{"NoFlags", 0, false}, FlagsCase{"ItsOwnMask", 0, true},
+                                           FlagsCase{"NoDefer", SA_NODEFER, true},
+                                           FlagsCase{"ResetHand", SA_RESETHAND, false},
+                                           FlagsCase{"ResetHandNoDefer", SA_RESETHAND | SA_NODEFER, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- a system call a seccomp filter traps, emulated by an earlier handler ------------------------
+
+constexpr long kTrappedMark = 0x5ec;
+constexpr int kTrappedBySeccomp = 1; // the code of a SIGSYS a filter's trap raises
+constexpr long kEmulatedAnswer = 4242;
+
+// Traps getpid called with kTrappedMark as its first argument; everything else is let through.
+bool trapMarkedGetpid() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_getpid, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTrappedMark, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// As a sandbox emulating a call it forbids: the trapped call returns what the handler puts in its
+// return register.
+void emulateTrappedCall(int, siginfo_t* info, void* context) {
+    if (info->si_code == kTrappedBySeccomp && info->si_syscall == SYS_getpid)
+        static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RAX] = kEmulatedAnswer;
+}
+
+// The first trap is recorded as a crash, the SDK's to record; the handler from before it answers both.
+TEST(CrashHandedOnATrappedSystemCall, ReturnsWhatTheEarlierHandlerAnsweredEveryTime) {
+    for (Road road : {Road::exceptionPort, Road::signals}) {
+        const velotest::TempFolder folder;
+        const std::string dir = folder.string();
+        const int status = velotest::waitStatusOfChild([&] {
+            installEarlier(SIGSYS, emulateTrappedCall, 0);
+            recordtest::initializeContext(dir, road);
+            if (!trapMarkedGetpid()) _exit(kSetUpFailed);
+            if (syscall(SYS_getpid, kTrappedMark) != kEmulatedAnswer) _exit(5);
+            if (syscall(SYS_getpid, kTrappedMark) != kEmulatedAnswer) _exit(6);
+            _exit(0);
+        });
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << roadName(road) << ": " << howItEnded(status) << " (5, 6: a wrong answer)";
+        EXPECT_EQ(wholeRecordsIn(dir, "signal.zevrecord").size(), 1u) << roadName(road);
+    }
+}
+
+// ---- an earlier handler that leaves by a long jump -----------------------------------------------
+
+sigjmp_buf backToTheTest;
+pid_t jumper = 0;
+
+// Back into the program on the thread that crashed first; a later crash of another thread is returned
+// from, and goes on as it would without this handler (an abort ends the process).
+void jumpOut(int, siginfo_t*, void*) {
+    if (static_cast<pid_t>(syscall(SYS_gettid)) == jumper) siglongjmp(backToTheTest, 1);
+}
+
+void* faultOnAThreadOfItsOwn(void*) {
+    recordtest::writeThroughNull();
+    return nullptr;
+}
+
+void* throwUncaught(void*) {
+    throw std::runtime_error("thrown after a crash left by a long jump");
+}
+
+enum class Later { fault, exception };
+
+struct JumpCase {
+    const char* name;
+    int crash; // the crash the earlier handler leaves: SIGABRT (raised) or SIGSEGV (a fault)
+    Later later;
+    Road road;
+};
+
+void PrintTo(const JumpCase& c, std::ostream* out) {
+    *out << c.name << roadName(c.road);
+}
+
+class CrashLeftByALongJump : public ::testing::TestWithParam<JumpCase> {};
+
+// The crash is recorded and handed on; the earlier handler jumps back into the program, which goes on.
+// Nothing of that crash is waited for any more: the turn it kept is free as the thread goes on, a later
+// fault ends the process at once by that fault (the claimed crash went on), and a later exception is
+// recorded at once, whole.
+TEST_P(CrashLeftByALongJump, NothingLaterWaitsOnIt) {
+    const JumpCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    constexpr int kTurnStillHeld = 5;
+    const int status = velotest::waitStatusOfChild([&] {
+        installEarlier(c.crash, jumpOut, SA_ONSTACK);
+        jumper = static_cast<pid_t>(syscall(SYS_gettid));
+        recordtest::initializeContext(dir, c.road);
+        if (sigsetjmp(backToTheTest, 1) == 0) {
+            if (c.crash == SIGABRT) std::abort();
+            recordtest::writeThroughNull();
+        }
+        if (zevuzavidav::recordingTurnHolder() != 0) _exit(kTurnStillHeld);
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, c.later == Later::fault ? faultOnAThreadOfItsOwn : throwUncaught,
+                           nullptr) != 0) {
+            _exit(kSetUpFailed);
+        }
+        for (;;)
+            pause();
+    });
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kTurnStillHeld)
+        << "the turn stayed kept for a crash whose thread had gone on";
+    // A later fault meets the earlier SIGSEGV handler when there is one: it jumps back too, so that
+    // fault is left to the SIGABRT case.
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.later == Later::fault ? SIGSEGV : SIGABRT))
+        << howItEnded(status);
+    const std::string log = velotest::readFile(dir + "/sdk.log");
+    EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "the later crash waited:\n" << log;
+    const char* first =
+        c.crash == SIGABRT || c.road == Road::signals ? "signal.zevrecord" : "mach_exception.zevrecord";
+    EXPECT_EQ(wholeRecordsIn(dir, first).size(), 1u);
+    if (c.later == Later::exception) {
+        EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashLeftByALongJump, CrashLeftByALongJump,
+    ::testing::Values(JumpCase{"AnAbortThenAFault", SIGABRT, Later::fault, Road::exceptionPort},
+                      JumpCase{"AnAbortThenAFault", SIGABRT, Later::fault, Road::signals},
+                      JumpCase{"AnAbortThenAThrow", SIGABRT, Later::exception, Road::exceptionPort},
+                      JumpCase{"AnAbortThenAThrow", SIGABRT, Later::exception, Road::signals},
+                      JumpCase{"AFaultThenAThrow", SIGSEGV, Later::exception, Road::exceptionPort},
+                      JumpCase{"AFaultThenAThrow", SIGSEGV, Later::exception, Road::signals}),
+    [](const auto& info) { return ::testing::PrintToString(info.param); });
+
+} // namespace
