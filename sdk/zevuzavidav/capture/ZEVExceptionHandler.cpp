@@ -125,7 +125,8 @@ void ZEVExceptionInitialize(ZEVExceptionReadOnlyContext* part, std::uint32_t* cu
 
 namespace {
 
-[[noreturn]] void terminateOnThisStack(void*) {
+// `recording`: whether the exception is recorded here; not on a stack without room for a record.
+[[noreturn]] void terminateOnThisStack(void* recording) {
     ZEVSDKLog("%s: C++ terminate handler invoked\n", "ZEVTerminateHandler");
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     std::terminate_handler previous =
@@ -141,13 +142,25 @@ namespace {
         }
         chain = true;
     }
-    recordActiveException();
+    if (recording != nullptr) {
+        recordActiveException();
+    } else {
+        ZEVSDKLog("%s: Unable to record the exception: no stack with room for it\n", "ZEVTerminateHandler");
+    }
     if (chain) {
         ZEVSDKLog("%s: invoking pre-existing handler\n", "ZEVTerminateHandler");
         previous();
     }
     ZEVSDKLog("%s: aborting\n", "ZEVTerminateHandler");
     std::abort();
+}
+
+void terminateOnLentReserve(void* reserve) {
+    // Not lent (the kernel refused the stack): nothing runs on it, and it goes back.
+    if (!darwin::runOnLentAlternateStack(reserve, zevuzavidav::kReserveStackSize, terminateOnThisStack,
+                                         reserve)) {
+        zevuzavidav::giveBackReserveStack(zevuzavidav::ReserveStack::exception);
+    }
 }
 
 } // namespace
@@ -158,16 +171,23 @@ void ZEVTerminateHandler() {
     // thrower's frames stay where they were, below the frames that record them. The thread's alternate
     // signal stack serves when it is roomy; the abort that ends this handler is then recorded on it too,
     // below these frames.
-    darwin::runOnAlternateStack(terminateOnThisStack, nullptr);
+    void* recording = reinterpret_cast<void*>(1);
+    darwin::runOnAlternateStack(terminateOnThisStack, recording);
     // A thread without one, or with one too small for a record (an app's own, made for small handlers),
-    // is lent the SDK's reserve stack as its alternate stack, unless another thread holds it: the abort
-    // is then recorded there below these frames, not on a small stack that its record would overrun.
-    if (void* reserve = zevuzavidav::takeReserveStack()) {
-        darwin::runOnLentAlternateStack(reserve, zevuzavidav::kReserveStackSize, terminateOnThisStack,
-                                        nullptr);
-        // Not lent (the thread runs on its own alternate stack now, inside a handler).
-        zevuzavidav::giveBackReserveStack();
+    // is lent the SDK's reserve stack as its alternate stack: the abort is then recorded there below these
+    // frames, not on a small stack that its record would overrun.
+    if (void* reserve = zevuzavidav::takeReserveStack(zevuzavidav::ReserveStack::exception))
+        terminateOnLentReserve(reserve);
+    // Another thread's exception holds the reserve (until its process ends): this stack serves when it has
+    // room; its abort then goes to the small alternate stack, whose handler finds room of its own. Else the
+    // reserve is waited for, as long as a recording waits for its turn.
+    const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    if (darwin::stackRoomBelow(sp) >= zevuzavidav::kRecordingStackRoom) terminateOnThisStack(recording);
+    if (void* reserve = zevuzavidav::takeReserveStack(zevuzavidav::ReserveStack::exception,
+                                                      zevuzavidav::kRecordingTurnPatienceNanos)) {
+        terminateOnLentReserve(reserve);
     }
+    // No stack with room: a record here would be written below this one, over whatever lies there.
     terminateOnThisStack(nullptr);
 }
 

@@ -54,7 +54,7 @@ struct SignalCrash {
     int number;
 };
 
-// Records the crash of the calling thread and keeps the recording turn: the
+// Records the crash of the calling thread (on a stack with room for it) and keeps the recording turn: the
 // process ends after this record. A recording under way (an uncaught exception's on another thread) is
 // let finish first, and none begins after it.
 void recordSignal(void* raw) {
@@ -207,6 +207,8 @@ void zevuzavidav::writeSignalSection(ZEVFile* file, const siginfo_t* info, int s
 }
 
 void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
+    // Kept small: this frame may stand on an alternate stack of the app's own, made for small handlers.
+    // The record is made on a stack with room for it.
     int savedErrno = errno;
     errno = 0;
     ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
@@ -233,7 +235,9 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         }
         SignalCrash crash{readOnly,   validInfo, static_cast<const ucontext_t*>(validContext),
                           savedErrno, me,        number};
-        recordSignal(&crash);
+        if (!zevuzavidav::runWithRoomForARecord(recordSignal, &crash)) {
+            ZEVSDKLog("%s: Unable to record: no stack with room for it\n", "ZEVSignalRecordSignal");
+        }
         ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
     }
     errno = savedErrno;

@@ -1,6 +1,8 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/ThreadStart.hpp"
+#include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
@@ -23,6 +25,13 @@ union NeverDestroyed {
 constinit NeverDestroyed storage;
 ZEVContext& sharedContext = storage.context;
 
+// Whether each reserve stack is held (1) or free (0); waiters sleep on it.
+std::atomic<int> reserveTaken[2];
+
+std::atomic<int>& takenFlag(zevuzavidav::ReserveStack which) {
+    return reserveTaken[which == zevuzavidav::ReserveStack::exception ? 0 : 1];
+}
+
 template <typename T> T* valid(T* pointer) {
     return !darwin::isNullAddress(pointer) ? pointer : nullptr;
 }
@@ -40,8 +49,8 @@ std::string joinPath(const char* directory, const char* fileName) {
 // rather than protect memory that is not ours.
 void* guardedStack(ZEVAllocator* allocator, std::uint64_t size, const char* what) {
     const std::uint64_t page = ZEVHostGetPageSize();
-    static_assert(zevuzavidav::kStackGuardRoom >= 2 * 2 * 16384,
-                  "room for a guard page and the alignment, for each of two stacks");
+    static_assert(zevuzavidav::kStackGuardRoom >= 3 * 2 * 16384,
+                  "room for a guard page and the alignment, for each of three stacks");
     void* block = ZEVAllocatorSafeAllocate(allocator, size + 2 * page, zevuzavidav::kAllocationWritable);
     if (!zevuzavidav::allocatorOwns(allocator, block)) return block;
     const auto at = reinterpret_cast<std::uintptr_t>(block);
@@ -68,7 +77,7 @@ void ZEVContextCreate() {
     sharedContext.readOnly = nullptr;
     sharedContext.writable = nullptr;
     ZEVAllocator* allocator = ZEVAllocatorCreate(
-        zevuzavidav::kWritableRequest + zevuzavidav::kReserveStackSize + zevuzavidav::kStackGuardRoom,
+        zevuzavidav::kWritableRequest + 2 * zevuzavidav::kReserveStackSize + zevuzavidav::kStackGuardRoom,
         zevuzavidav::kReadOnlyRequest);
     sharedContext.allocator = allocator;
     auto* readOnly = static_cast<ZEVReadOnlyContext*>(
@@ -79,13 +88,15 @@ void ZEVContextCreate() {
     readOnly->signalStack = guardedStack(allocator, zevuzavidav::kStackSize, "signal");
     std::memset(readOnly->machExceptionStack, 0, zevuzavidav::kStackSize);
     std::memset(readOnly->signalStack, 0, zevuzavidav::kStackSize);
-    // Left untouched: its pages cost memory only once a crash runs on them.
+    // Left untouched: their pages cost memory only once a crash runs on them.
     readOnly->reserveStack = guardedStack(allocator, zevuzavidav::kReserveStackSize, "reserve");
+    readOnly->signalReserveStack = guardedStack(allocator, zevuzavidav::kReserveStackSize, "signal reserve");
     auto* writable = static_cast<ZEVWritableContext*>(
         ZEVAllocatorSafeAllocate(allocator, sizeof(ZEVWritableContext), zevuzavidav::kAllocationWritable));
     std::memset(static_cast<void*>(writable), 0, sizeof(ZEVWritableContext));
     writable->crashClaimed.store(0);
-    writable->reserveStackTaken.store(0);
+    for (auto& taken : reserveTaken)
+        taken.store(0);
     writable->binaryImageLog.descriptor = -1;
     readOnly->initialized.store(0);
     std::atomic_thread_fence(std::memory_order_seq_cst);
@@ -124,17 +135,39 @@ bool ZEVContextMarkAndCheckIfCrashed() {
     return writable->crashClaimed.exchange(1, std::memory_order_seq_cst) != 0;
 }
 
-void* zevuzavidav::takeReserveStack() {
+void* zevuzavidav::takeReserveStack(ReserveStack which, long patienceNanos) {
     ZEVReadOnlyContext* readOnly = sharedReadOnlyContext();
-    ZEVWritableContext* writable = sharedWritableContext();
-    if (readOnly == nullptr || writable == nullptr || readOnly->reserveStack == nullptr) return nullptr;
-    if (writable->reserveStackTaken.exchange(1, std::memory_order_acquire) != 0) return nullptr;
-    return readOnly->reserveStack;
+    if (readOnly == nullptr) return nullptr;
+    void* stack = which == ReserveStack::exception ? readOnly->reserveStack : readOnly->signalReserveStack;
+    if (stack == nullptr) return nullptr;
+    std::atomic<int>& taken = takenFlag(which);
+    const long deadline = darwin::monotonicNanos() + patienceNanos;
+    for (;;) {
+        int expected = 0;
+        if (taken.compare_exchange_strong(expected, 1, std::memory_order_acquire)) return stack;
+        const long left = deadline - darwin::monotonicNanos();
+        if (left <= 0) return nullptr;
+        darwin::futexWait(&taken, 1, left);
+    }
 }
 
-void zevuzavidav::giveBackReserveStack() {
-    ZEVWritableContext* writable = sharedWritableContext();
-    if (writable != nullptr) writable->reserveStackTaken.store(0, std::memory_order_release);
+void zevuzavidav::giveBackReserveStack(ReserveStack which) {
+    std::atomic<int>& taken = takenFlag(which);
+    taken.store(0, std::memory_order_release);
+    darwin::futexWakeAll(&taken);
+}
+
+bool zevuzavidav::runWithRoomForARecord(void (*body)(void*), void* argument) {
+    const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    if (darwin::stackRoomBelow(sp) >= kRecordingStackRoom) {
+        body(argument);
+        return true;
+    }
+    void* reserve = takeReserveStack(ReserveStack::signal, kRecordingTurnPatienceNanos);
+    if (reserve == nullptr) return false;
+    const bool ran = darwin::runOnLentAlternateStack(reserve, kReserveStackSize, body, argument);
+    giveBackReserveStack(ReserveStack::signal);
+    return ran;
 }
 
 void zevuzavidav::endAfterClaimedCrash(pid_t crashedThread, int crashSignal, long patienceNanos) {

@@ -69,7 +69,9 @@ struct ZEVReadOnlyContext {
     const char* sdkLogPath; // the copy the SDK log is pointed at by the start
     void* signalStack;
     void* machExceptionStack;
-    void* reserveStack; // its lowest byte; kReserveStackSize bytes, taken by one thread at a time
+    // Their lowest bytes; kReserveStackSize bytes each, taken by one thread at a time (takeReserveStack).
+    void* reserveStack;       // for an uncaught exception's handling, through its abort
+    void* signalReserveStack; // for the record of a crash signal
     zevuzavidav::CrashSubmissionTarget* submissionTarget;
     zevuzavidav::CrashCallbackTarget* crashCallbackTarget;
     std::uint8_t firstInstall;
@@ -83,7 +85,6 @@ struct ZEVReadOnlyContext {
 
 struct ZEVWritableContext {
     std::atomic<std::uint8_t> crashClaimed;
-    std::atomic<std::uint8_t> reserveStackTaken;
     ZEVFile binaryImageLog;
     ZEVBinaryImageRuntimeNode images[zevuzavidav::kBinaryImageTableSize];
     ZEVUserLoggingWritableContext logging;
@@ -102,15 +103,24 @@ namespace zevuzavidav {
 constexpr std::uint64_t kStackSize = 0x40000;
 constexpr std::uint64_t kWritableRequest = 544856;
 constexpr std::uint64_t kReadOnlyRequest = 17040;
-// A stack for recording a crash on a thread whose alternate signal stack has no room for it (an app's
-// own, made small for small handlers, or none at all): an exception thrown with little stack left on
-// such a thread is recorded there, and so is the abort that follows it, below it. Both together
-// take a few dozen kilobytes: this is several times that.
+// What a crash record takes of the stack it runs on, with a wide margin: its line buffer, the walk of
+// every thread, the SDK log's lines. A recording starts only on a stack with this much free below it, so
+// it never writes below the stack it runs on (an app's own alternate signal stack, made small for small
+// handlers, say); tests/sdk/zevuzavidav/capture measures what a record takes against it.
+constexpr std::uint64_t kRecordingStackRoom = 64 * 1024;
+// Stacks for recording a crash on a thread whose own has no room for it (an alternate signal stack of the
+// app's own, made small for small handlers, or none at all). One serves an uncaught exception: lent to
+// its thread as its alternate stack, it holds the exception's record and then the abort that follows it,
+// below it, whole. The other serves the record of a crash signal, once the stack it came on has no room:
+// only the crash that won the claim records one, so the thread of an exception that holds the first never
+// keeps that crash from its record. Both together take a few dozen kilobytes: each is several times that.
 constexpr std::uint64_t kReserveStackSize = 0x20000;
-// Asked of the writable region beyond kWritableRequest and the reserve stack: the inaccessible page
-// below the alternate signal stack and below the reserve stack, and the alignment of each to a page
-// (of at most 16 KiB).
-constexpr std::uint64_t kStackGuardRoom = 2 * 2 * 16384;
+static_assert(kRecordingStackRoom * 3 / 2 <= kReserveStackSize,
+              "a reserve holds a record below the frames of the handler that lends it");
+// Asked of the writable region beyond kWritableRequest and the reserve stacks: the inaccessible page
+// below the alternate signal stack and below each reserve stack, and the alignment of each to a page (of
+// at most 16 KiB).
+constexpr std::uint64_t kStackGuardRoom = 3 * 2 * 16384;
 } // namespace zevuzavidav
 static_assert(2 * zevuzavidav::kStackSize + sizeof(ZEVWritableContext) <= zevuzavidav::kWritableRequest,
               "the writable region holds both stacks and the writable context");
@@ -141,11 +151,17 @@ constexpr long kClaimedCrashPatienceNanos =
 } // namespace zevuzavidav
 
 namespace zevuzavidav {
-// The reserve stack (kReserveStackSize bytes from the address returned), now held by the calling
-// thread; null when another thread holds it, or before the context is made. One atomic exchange, so
-// signal-safe; the holder gives it back once nothing runs on it any more.
-void* takeReserveStack();
-void giveBackReserveStack();
+enum class ReserveStack { exception, signal };
+// A reserve stack (kReserveStackSize bytes from the address returned), now held by the calling thread,
+// waiting at most `patienceNanos` while another thread holds it; null when it stayed held, or before the
+// context is made. Signal-safe; the holder gives it back once nothing runs on it any more.
+void* takeReserveStack(ReserveStack which, long patienceNanos = 0);
+void giveBackReserveStack(ReserveStack which);
+// Runs `body(argument)` on a stack with room for a crash record (kRecordingStackRoom): the calling one
+// when it has that much free below, else the signal reserve, lent as the thread's alternate stack while
+// `body` runs (waited for within the recording turn's patience should another recording hold it). False,
+// with `body` not run, when no stack with room could be had. Signal-safe.
+bool runWithRoomForARecord(void (*body)(void*), void* argument);
 
 // Parts of the current context, null (below 4096) when absent.
 ZEVContext& sharedCrashContext();

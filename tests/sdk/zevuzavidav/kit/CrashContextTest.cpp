@@ -213,9 +213,9 @@ TEST(CrashContext, TheEarlierAlternateStackGoesBackOnlyOnTheThreadItWasTakenFrom
 }
 
 // The alternate stack the SDK gives the thread that starts it lies in its region right above the
-// exception server's stack, and the reserve stack right above it: a page below each is inaccessible, so
+// exception server's stack, and the reserve stacks right above it: a page below each is inaccessible, so
 // that a handler running past its bottom faults there instead of writing over the stack below.
-TEST(CrashContext, TheAlternateAndTheReserveStackHaveAnInaccessiblePageBelowThem) {
+TEST(CrashContext, TheAlternateAndTheReserveStacksHaveAnInaccessiblePageBelowThem) {
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
     int status = inChild([&] {
@@ -226,7 +226,7 @@ TEST(CrashContext, TheAlternateAndTheReserveStackHaveAnInaccessiblePageBelowThem
         if (current.ss_sp != readOnly->signalStack) _exit(4);
         const long page = sysconf(_SC_PAGESIZE);
         int failed = 5;
-        for (void* stack : {readOnly->signalStack, readOnly->reserveStack}) {
+        for (void* stack : {readOnly->signalStack, readOnly->reserveStack, readOnly->signalReserveStack}) {
             auto* bottom = static_cast<char*>(stack);
             unsigned char resident = 0;
             const bool guardMapped = bottom != nullptr && mincore(bottom - page, 1, &resident) == 0;

@@ -1,0 +1,258 @@
+// A recording never writes below the stack it runs on. A thread may carry an alternate signal stack of its
+// own made for small handlers (8 KiB: the C library's old SIGSTKSZ), and several may throw at once with
+// little of their own stack left: each record is made on a stack with room for it, whole, and the bytes
+// below the thread's small stack stay as they were. Forked children crash for real; suites are named
+// Crash* so sanitizer runs can leave them out.
+#include "platform/darwin/ThreadStart.hpp"
+#include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
+#include "tests/sdk/zevuzavidav/fixtures/RecorderTrouble.h"
+#include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using crashtest::howItEnded;
+using crashtest::kSetUpFailed;
+using json = nlohmann::json;
+
+std::vector<json> wholeRecordsIn(const std::string& dir, const std::string& file) {
+    int unparsable = 0;
+    const auto records = crashtest::recordsIn(dir + "/" + file, &unparsable);
+    EXPECT_EQ(unparsable, 0) << file << " holds a line cut short";
+    std::vector<json> crashed;
+    for (const auto& record : records)
+        crashed.push_back(recordtest::expectWholeRecord(record, file));
+    return crashed;
+}
+
+// A thread's own alternate signal stack of `kilobytes`, with readable memory right below it (as a heap
+// block below an app's stack would be) filled with a pattern: a handler that runs past its bottom
+// changes those bytes instead of faulting.
+constexpr std::size_t kWatchedBelow = 64 * 1024;
+constexpr unsigned char kPattern = 0xa5;
+
+struct WatchedStack {
+    unsigned char* below = nullptr; // kWatchedBelow bytes, then the stack
+
+    bool give(std::size_t kilobytes) {
+        void* memory = mmap(nullptr, kWatchedBelow + kilobytes * 1024, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) return false;
+        below = static_cast<unsigned char*>(memory);
+        std::memset(below, kPattern, kWatchedBelow);
+        stack_t stack{};
+        stack.ss_sp = below + kWatchedBelow;
+        stack.ss_size = kilobytes * 1024;
+        return sigaltstack(&stack, nullptr) == 0;
+    }
+    // How many bytes below the stack were written.
+    std::size_t written() const {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < kWatchedBelow; ++i)
+            count += below[i] != kPattern ? 1 : 0;
+        return count;
+    }
+};
+WatchedStack watched;
+std::atomic<long> writtenBelow{-1};
+
+// Installed before the crash reporter: the crash is handed on to it once recorded, on the small stack.
+void noteWhatWasWrittenAndReturn(int, siginfo_t*, void*) {
+    writtenBelow = static_cast<long>(watched.written());
+}
+
+enum class Ending { raisedAndReturned, abort };
+
+struct SmallStackCase {
+    std::size_t kilobytes;
+    Ending ending;
+};
+
+void PrintTo(const SmallStackCase& c, std::ostream* out) {
+    *out << (c.ending == Ending::abort ? "AbortOnA" : "ARaiseThatReturnsOnA") << c.kilobytes << "KiBStack";
+}
+
+class CrashOnASmallSignalStack : public ::testing::TestWithParam<SmallStackCase> {};
+
+// SIGABRT on a thread whose own alternate stack is small: the record is whole, nothing below that stack
+// changes, and the process ends by the abort (or goes on after a raise the earlier handler returns from).
+TEST_P(CrashOnASmallSignalStack, TheRecordIsWholeAndNothingBelowTheStackChanges) {
+    const SmallStackCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    constexpr int kWroteBelow = 5;
+    const int status = velotest::waitStatusOfChild([&] {
+        struct sigaction earlier {};
+        earlier.sa_sigaction = noteWhatWasWrittenAndReturn;
+        earlier.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigemptyset(&earlier.sa_mask);
+        sigaction(SIGABRT, &earlier, nullptr);
+        recordtest::initializeContext(dir, recordtest::Road::signals);
+        pthread_t thread;
+        const int made = pthread_create(
+            &thread, nullptr,
+            [](void* raw) -> void* {
+                const auto& c = *static_cast<const SmallStackCase*>(raw);
+                if (!watched.give(c.kilobytes)) _exit(kSetUpFailed);
+                if (c.ending == Ending::abort) std::abort();
+                raise(SIGABRT);
+                _exit(writtenBelow.load() == 0 && watched.written() == 0 ? 0 : kWroteBelow);
+            },
+            const_cast<SmallStackCase*>(&c));
+        if (made != 0) _exit(kSetUpFailed);
+        for (;;)
+            pause();
+    });
+    if (c.ending == Ending::abort) {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << howItEnded(status);
+    } else {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << howItEnded(status)
+            << (WEXITSTATUS(status) == kWroteBelow ? ": bytes below the stack changed" : "");
+    }
+    EXPECT_EQ(wholeRecordsIn(dir, "signal.zevrecord").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashOnASmallSignalStack, CrashOnASmallSignalStack,
+                         ::testing::Values(SmallStackCase{8, Ending::raisedAndReturned},
+                                           SmallStackCase{16, Ending::raisedAndReturned},
+                                           SmallStackCase{8, Ending::abort},
+                                           SmallStackCase{16, Ending::abort}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
+// ---- several threads throwing at once with little stack left -------------------------------------
+
+std::atomic<int> ready{0};
+std::atomic<bool> go{false};
+
+struct Thrower {
+    std::size_t signalStackKiB; // 0: none at all
+};
+
+void* throwWhenAllAreReady(void* raw) {
+    const auto& thrower = *static_cast<const Thrower*>(raw);
+    if (thrower.signalStackKiB == 0) {
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+    } else {
+        WatchedStack own;
+        if (!own.give(thrower.signalStackKiB)) _exit(kSetUpFailed);
+    }
+    ready.fetch_add(1);
+    while (!go.load())
+        ;
+    return velo_fixture_throw_with_little_stack(reinterpret_cast<void*>(12L));
+}
+
+struct TogetherCase {
+    std::vector<Thrower> throwers;
+};
+
+void PrintTo(const TogetherCase& c, std::ostream* out) {
+    *out << c.throwers.size() << "Throwers";
+    for (const auto& thrower : c.throwers)
+        *out << "_"
+             << (thrower.signalStackKiB == 0 ? std::string("NoSignalStack")
+                                             : std::to_string(thrower.signalStackKiB) + "KiB");
+}
+
+class CrashLowStackThrowersAtOnce : public ::testing::TestWithParam<TogetherCase> {};
+
+// Each thread throws with 12 KiB of its 256 KiB stack left, all at once. One recording at a time, each on a
+// stack with room: every record written is whole, with every thread, and the abort that ends the process
+// is recorded too.
+TEST_P(CrashLowStackThrowersAtOnce, EveryRecordIsWholeWithItsThreads) {
+    const TogetherCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        recordtest::initializeContext(dir);
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, 256 * 1024);
+        for (const Thrower& thrower : c.throwers) {
+            pthread_t thread;
+            if (pthread_create(&thread, &attributes, throwWhenAllAreReady, const_cast<Thrower*>(&thrower)) !=
+                0)
+                _exit(kSetUpFailed);
+        }
+        crashtest::setUpOrEnd([&] { return ready.load() == static_cast<int>(c.throwers.size()); });
+        go = true;
+        for (;;)
+            pause();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << howItEnded(status);
+    const auto exceptions = wholeRecordsIn(dir, "exception.zevrecord");
+    EXPECT_GE(exceptions.size(), 1u);
+    EXPECT_EQ(wholeRecordsIn(dir, "signal.zevrecord").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashLowStackThrowersAtOnce, CrashLowStackThrowersAtOnce,
+                         ::testing::Values(TogetherCase{{{8}, {0}}}, TogetherCase{{{8}, {8}}},
+                                           TogetherCase{{{8}, {16}, {0}, {8}}},
+                                           TogetherCase{{{0}, {0}, {0}, {0}}}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
+// ---- what a record takes of its stack -------------------------------------------------------------
+
+// A crash record of a process with a few hundred threads, made on a stack filled with a pattern: what it
+// wrote of that stack stays within the room a recording asks for before it begins, with room to spare.
+TEST(CrashRecordingStackRoom, ARecordTakesLessThanTheRoomItAsksFor) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    int told[2];
+    ASSERT_EQ(pipe(told), 0);
+    const int status = velotest::waitStatusOfChild([&] {
+        recordtest::initializeContext(dir);
+        for (int i = 0; i < 200; ++i) {
+            pthread_t thread;
+            if (pthread_create(
+                    &thread, nullptr,
+                    [](void*) -> void* {
+                        for (;;)
+                            pause();
+                    },
+                    nullptr) != 0)
+                _exit(kSetUpFailed);
+        }
+        static std::vector<unsigned char> stack(2 * zevuzavidav::kRecordingStackRoom, kPattern);
+        static int out = told[1];
+        void (*record)(void*) = [](void*) {
+            ZEVExceptionRecord(zevuzavidav::kExceptionTypeCpp, "std::runtime_error", "measured", nullptr,
+                               false);
+        };
+        if (!darwin::runOnLentAlternateStack(stack.data(), stack.size(), record, nullptr))
+            _exit(kSetUpFailed);
+        std::size_t untouched = 0;
+        while (untouched < stack.size() && stack[untouched] == kPattern)
+            ++untouched;
+        const std::size_t used = stack.size() - untouched;
+        (void)!write(out, &used, sizeof used);
+        _exit(0);
+    });
+    close(told[1]);
+    std::size_t used = 0;
+    ASSERT_EQ(read(told[0], &used, sizeof used), static_cast<ssize_t>(sizeof used)) << howItEnded(status);
+    close(told[0]);
+    EXPECT_GT(wholeRecordsIn(dir, "exception.zevrecord").size(), 0u);
+    EXPECT_LT(used, zevuzavidav::kRecordingStackRoom / 2)
+        << "a record took " << used << " bytes of its stack";
+}
+
+} // namespace
