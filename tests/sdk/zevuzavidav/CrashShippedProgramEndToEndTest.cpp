@@ -462,6 +462,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"exception", "signal"},
                     nullptr,
                     true},
+        TroubleCase{
+            "FourThrowWith12KiBLeftAtOnce", "together:4", {"ABRT"}, {"exception", "signal"}, nullptr, true},
         TroubleCase{"AbortsRecorderFaults", "abort:stopped:fault", {"SEGV"}, {}, "signal"},
         TroubleCase{"ExceptionsRecorderFaults", "throw:stopped:fault", {"SEGV"}, {}, "exception"},
         TroubleCase{"PortsRecorderFaults", "fault:stopped:fault", {"SEGV"}, {}, "mach_exception"},
@@ -491,6 +493,8 @@ struct HandedOnCase {
     const char* bytes;   // what the preloaded library is asked for, in order
     std::set<std::string> endings;
     std::vector<const char*> wholeRecords; // the parts that must hold one whole record each
+    const char* environment = "";          // more of the library's variables
+    const char* madeFile = nullptr;        // a file "<FIFO>.<name>" the library must have made
 };
 
 void PrintTo(const HandedOnCase& handedOn, std::ostream* out) {
@@ -500,25 +504,38 @@ void PrintTo(const HandedOnCase& handedOn, std::ostream* out) {
 class CrashShippedProgramHandedOn : public CrashShippedProgram,
                                     public ::testing::WithParamInterface<HandedOnCase> {};
 
-// A SIGABRT handler installed before the crash reporter, as a second crash reporter's would be, is
-// handed the abort once it is recorded. One that faults (after abort(), after a throw) ends the process
-// by that fault; one that returns from a raised SIGABRT lets the program go on, and a later fault or
-// throw on another thread then ends it. Either way the process ends by a signal without waiting for an
-// end that the first crash never brings (the SDK log would say so), every record is whole, and the next
-// launch sends the one report. The handler's fault, and the later fault, are no crash of their own.
+// A crash handler installed before the crash reporter, as a second crash reporter's or a logging
+// handler's would be, is handed the crash once it is recorded, as the kernel would hand it. One that
+// faults (after abort(), after a throw) ends the process by that fault; one that returns from a raised
+// SIGABRT, or leaves by a long jump, lets the program go on, and a later fault or throw on another thread
+// then ends it; one that returns from a fault having asked for the default action back (SA_RESETHAND)
+// lets that fault end the process. Either way the process ends by a signal without waiting for an end
+// that the first crash never brings (the SDK log would say so), every record is whole (also one made on a
+// thread whose own alternate stack is small), and the next launch sends the one report. The handler's
+// fault, and the later fault, are no crash of their own.
 TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) {
     const HandedOnCase& handedOn = GetParam();
     const std::string crashed =
         crashByPreloaded(VELO_EARLIER_ABORT_HANDLER, "VELO_EARLIER_FIFO", handedOn.bytes, handedOn.endings,
-                         "VELO_EARLIER_ABORT=" + quote(handedOn.earlier));
+                         "VELO_EARLIER_ABORT=" + quote(handedOn.earlier) + " " + handedOn.environment);
     ASSERT_FALSE(crashed.empty());
     const std::string log = velotest::readFile(tree() / "active" / crashed / "sdk.log");
-    EXPECT_NE(log.find("Signal: 6"), std::string::npos) << "the abort never reached the SDK:\n" << log;
     EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "a crash waited for its end:\n"
                                                                       << log;
+    if (handedOn.madeFile != nullptr) {
+        const fs::path made = home.path() / ("crash-fifo." + std::string(handedOn.madeFile));
+        EXPECT_TRUE(fs::exists(made)) << made;
+    }
+    EXPECT_FALSE(fs::exists(home.path() / "crash-fifo.written-below")) << "a record wrote below its stack";
 
     const auto parts = expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, handedOn.wholeRecords);
-    EXPECT_EQ(parts.count("mach_exception"), 0u) << "a fault after the recorded crash was recorded";
+    const bool portsRecord =
+        std::find_if(handedOn.wholeRecords.begin(), handedOn.wholeRecords.end(), [](const char* part) {
+            return std::string(part) == "mach_exception";
+        }) != handedOn.wholeRecords.end();
+    if (!portsRecord) {
+        EXPECT_EQ(parts.count("mach_exception"), 0u) << "a fault after the recorded crash was recorded";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -527,7 +544,36 @@ INSTANTIATE_TEST_SUITE_P(
         HandedOnCase{"AnAbortToAFaultingHandler", "fault", "a", {"SEGV"}, {"signal"}},
         HandedOnCase{"AThrowToAFaultingHandler", "fault", "t", {"SEGV"}, {"exception", "signal"}},
         HandedOnCase{"ARaisedAbortThatReturnsThenAFault", "return", "rf", {"SEGV"}, {"signal"}},
-        HandedOnCase{"ARaisedAbortThatReturnsThenAThrow", "return", "rt", {"ABRT"}, {"signal", "exception"}}),
+        HandedOnCase{"ARaisedAbortThatReturnsThenAThrow", "return", "rt", {"ABRT"}, {"signal", "exception"}},
+        HandedOnCase{"AFaultToAResettingHandlerThatReturns",
+                     "return",
+                     "F",
+                     {"SEGV"},
+                     {"mach_exception"},
+                     "VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_FLAGS=resethand"},
+        HandedOnCase{"ABusErrorToAResettingHandlerThatReturns",
+                     "return",
+                     "B",
+                     {"BUS"},
+                     {"mach_exception"},
+                     "VELO_EARLIER_SIGNAL=BUS VELO_EARLIER_FLAGS=resethand"},
+        HandedOnCase{"AnAbortLeftByALongJumpThenAFault", "jump", "af", {"SEGV"}, {"signal"}, "", "jumped"},
+        HandedOnCase{"AFaultLeftByALongJumpThenAThrow",
+                     "jump",
+                     "Ft",
+                     {"ABRT"},
+                     {"mach_exception", "exception"},
+                     "VELO_EARLIER_SIGNAL=SEGV",
+                     "jumped"},
+        HandedOnCase{"ARaiseOnAn8KiBSignalStackThatReturnsThenAFault",
+                     "return",
+                     "sf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_STACK_KIB=8",
+                     "returned"},
+        HandedOnCase{
+            "AnAbortOnAn8KiBSignalStack", "return", "S", {"ABRT"}, {"signal"}, "VELO_EARLIER_STACK_KIB=8"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ManyThreadsCase {
