@@ -15,9 +15,10 @@
 // A recording after which the process ends (the crash claim's winner) keeps the turn: it first lets
 // every recording already waiting have its turn, then holds it while the process ends, so that no
 // record is begun that the end would cut. One that comes later waits for the end and writes nothing.
-// Should the process go on all the same (a handler from before the SDK stepped over the fault), the
-// turn is free again once that handler has handed the crashed thread back, or, where nothing sees that
-// happen, once the later recording's patience is out.
+// Once the crash is handed on to a handler from before the SDK, the turn is free again: what that
+// handler does (steps over the fault, returns from a raise, leaves by a long jump, ends the process) is
+// its own, and nothing of the SDK's waits on it. Where nothing sees the crash handed on, the turn is free
+// once the later recording's patience is out.
 //
 // A thread waiting for the turn can be suspended and recorded by the recording under way. Signal-safe:
 // atomics and futex waits on the monotonic clock, no locks, no allocation; every wait is bounded.
@@ -47,7 +48,8 @@ void passRecordingTurn();
 // The recording ended and the process ends next, by the crash of `crashedThread`: the recordings already
 // waiting go first (within the patience), then the turn stays with the calling thread.
 void keepRecordingTurnToTheEnd(pid_t crashedThread);
-// The crash of `crashedThread` did not end the process: a turn kept for its end is free again.
+// The crash of `crashedThread` went on to a handler from before the SDK, or was let go: a turn kept for
+// its end is free again.
 void passRecordingTurnKeptFor(pid_t crashedThread);
 // For a crash that lost the claim: waits at most `nanos` for the claimed crash to go on without ending
 // the process (the turn its recording kept let go, as above); true once it has.
