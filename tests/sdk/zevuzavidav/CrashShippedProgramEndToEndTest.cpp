@@ -509,7 +509,8 @@ class CrashShippedProgramHandedOn : public CrashShippedProgram,
 // faults (after abort(), after a throw) ends the process by that fault; one that returns from a raised
 // SIGABRT, or leaves by a long jump, lets the program go on, and a later fault or throw on another thread
 // then ends it; one that returns from a fault having asked for the default action back (SA_RESETHAND)
-// lets that fault end the process. Either way the process ends by a signal without waiting for an end
+// lets that fault end the process; one that answers a system call a seccomp filter trapped answers it
+// every time. Either way the process ends by a signal without waiting for an end
 // that the first crash never brings (the SDK log would say so), every record is whole (also one made on a
 // thread whose own alternate stack is small), and the next launch sends the one report. The handler's
 // fault, and the later fault, are no crash of their own.
@@ -551,6 +552,19 @@ INSTANTIATE_TEST_SUITE_P(
                      {"SEGV"},
                      {"mach_exception"},
                      "VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_FLAGS=resethand"},
+        HandedOnCase{"AFaultOfTheMainThreadToAResettingHandlerThatReturns",
+                     "return",
+                     "M",
+                     {"SEGV"},
+                     {"mach_exception"},
+                     "VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_FLAGS=resethand"},
+        HandedOnCase{"ATrappedSystemCallAnEarlierHandlerAnswersThenAFault",
+                     "emulate",
+                     "Yf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_SIGNAL=SYS",
+                     "answered-5"},
         HandedOnCase{"ABusErrorToAResettingHandlerThatReturns",
                      "return",
                      "B",
