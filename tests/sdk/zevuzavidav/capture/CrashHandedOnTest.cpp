@@ -4,6 +4,7 @@
 // jump, nothing later waits on the crash it took. Forked children crash for real; suites are named Crash*
 // so sanitizer runs can leave them out.
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
+#include "tests/sdk/zevuzavidav/fixtures/TrappedSystemCall.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/ChildProcess.hpp"
@@ -15,15 +16,11 @@
 
 #include <csetjmp>
 #include <csignal>
-#include <cstddef>
 #include <cstring>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -33,19 +30,9 @@ namespace {
 
 using crashtest::howItEnded;
 using crashtest::kSetUpFailed;
+using crashtest::wholeRecordsIn;
 using json = nlohmann::json;
 using recordtest::Road;
-
-// Each record of a crash file of the folder, expected whole; their crashed threads.
-std::vector<json> wholeRecordsIn(const std::string& dir, const std::string& file) {
-    int unparsable = 0;
-    const auto records = crashtest::recordsIn(dir + "/" + file, &unparsable);
-    EXPECT_EQ(unparsable, 0) << file << " holds a line cut short";
-    std::vector<json> crashed;
-    for (const auto& record : records)
-        crashed.push_back(recordtest::expectWholeRecord(record, file));
-    return crashed;
-}
 
 std::string roadName(Road road) {
     return road == Road::exceptionPort ? "OnThePortsRoad" : "OnTheSignalRoad";
@@ -265,43 +252,17 @@ INSTANTIATE_TEST_SUITE_P(CrashHandedOnUnderItsFlags, CrashHandedOnUnderItsFlags,
 
 // ---- a system call a seccomp filter traps, emulated by an earlier handler ------------------------
 
-constexpr long kTrappedMark = 0x5ec;
-constexpr int kTrappedBySeccomp = 1; // the code of a SIGSYS a filter's trap raises
-constexpr long kEmulatedAnswer = 4242;
-
-// Traps getpid called with kTrappedMark as its first argument; everything else is let through.
-bool trapMarkedGetpid() {
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_getpid, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTrappedMark, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
-}
-
-// As a sandbox emulating a call it forbids: the trapped call returns what the handler puts in its
-// return register.
-void emulateTrappedCall(int, siginfo_t* info, void* context) {
-    if (info->si_code == kTrappedBySeccomp && info->si_syscall == SYS_getpid)
-        static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RAX] = kEmulatedAnswer;
-}
-
 // The first trap is recorded as a crash, the SDK's to record; the handler from before it answers both.
 TEST(CrashHandedOnATrappedSystemCall, ReturnsWhatTheEarlierHandlerAnsweredEveryTime) {
     for (Road road : {Road::exceptionPort, Road::signals}) {
         const velotest::TempFolder folder;
         const std::string dir = folder.string();
         const int status = velotest::waitStatusOfChild([&] {
-            installEarlier(SIGSYS, emulateTrappedCall, 0);
+            installEarlier(SIGSYS, velofixture::emulateTrappedCall, 0);
             recordtest::initializeContext(dir, road);
-            if (!trapMarkedGetpid()) _exit(kSetUpFailed);
-            if (syscall(SYS_getpid, kTrappedMark) != kEmulatedAnswer) _exit(5);
-            if (syscall(SYS_getpid, kTrappedMark) != kEmulatedAnswer) _exit(6);
+            if (!velofixture::trapMarkedGetpid()) _exit(kSetUpFailed);
+            if (syscall(SYS_getpid, velofixture::kTrappedMark) != velofixture::kEmulatedAnswer) _exit(5);
+            if (syscall(SYS_getpid, velofixture::kTrappedMark) != velofixture::kEmulatedAnswer) _exit(6);
             _exit(0);
         });
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)

@@ -38,18 +38,8 @@ using crashtest::functionRange;
 using crashtest::howItEnded;
 using crashtest::kSetUpFailed;
 using crashtest::stackHolds;
+using crashtest::wholeRecordsIn;
 using json = nlohmann::json;
-
-// The records of a crash record file of the folder, each expected whole; their crashed threads.
-std::vector<json> wholeRecordsIn(const std::string& dir, const std::string& file) {
-    int unparsable = 0;
-    const auto records = crashtest::recordsIn(dir + "/" + file, &unparsable);
-    EXPECT_EQ(unparsable, 0) << file << " holds a line cut short";
-    std::vector<json> crashed;
-    for (const auto& record : records)
-        crashed.push_back(recordtest::expectWholeRecord(record, file));
-    return crashed;
-}
 
 void* parkForever(void*) {
     for (;;)

@@ -28,17 +28,8 @@ namespace {
 
 using crashtest::howItEnded;
 using crashtest::kSetUpFailed;
+using crashtest::wholeRecordsIn;
 using json = nlohmann::json;
-
-std::vector<json> wholeRecordsIn(const std::string& dir, const std::string& file) {
-    int unparsable = 0;
-    const auto records = crashtest::recordsIn(dir + "/" + file, &unparsable);
-    EXPECT_EQ(unparsable, 0) << file << " holds a line cut short";
-    std::vector<json> crashed;
-    for (const auto& record : records)
-        crashed.push_back(recordtest::expectWholeRecord(record, file));
-    return crashed;
-}
 
 // A thread's own alternate signal stack of `kilobytes`, with readable memory right below it (as a heap
 // block below an app's stack would be) filled with a pattern: a handler that runs past its bottom

@@ -90,4 +90,16 @@ inline std::vector<std::vector<nlohmann::json>> recordsIn(const std::string& pat
     return recordtest::splitIntoRecords(recordtest::readLines(path, unparsable));
 }
 
+// The records of the crash record file `file` in the folder `dir`, each expected whole (no line cut
+// short); their crashed threads, in order.
+inline std::vector<nlohmann::json> wholeRecordsIn(const std::string& dir, const std::string& file) {
+    int unparsable = 0;
+    const auto records = recordsIn(dir + "/" + file, &unparsable);
+    EXPECT_EQ(unparsable, 0) << file << " holds a line cut short";
+    std::vector<nlohmann::json> crashed;
+    for (const auto& record : records)
+        crashed.push_back(recordtest::expectWholeRecord(record, file));
+    return crashed;
+}
+
 } // namespace crashtest
