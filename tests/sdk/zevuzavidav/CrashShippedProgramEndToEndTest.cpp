@@ -504,8 +504,9 @@ class CrashShippedProgramHandedOn : public CrashShippedProgram,
 // handed the abort once it is recorded. One that faults (after abort(), after a throw) ends the process
 // by that fault; one that returns from a raised SIGABRT lets the program go on, and a later fault or
 // throw on another thread then ends it. Either way the process ends by a signal without waiting for an
-// end that the first crash never brings (the SDK log would say so), every record is whole, and the next
-// launch sends the one report. The handler's fault, and the later fault, are no crash of their own.
+// end that the first crash never brings (the SDK log would say so; the raised abort that came back has
+// let the recording turn go, as the program tells the handler's library), every record is whole, and
+// the next launch sends the one report. The handler's fault, and the later fault, are no crash of their own.
 TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) {
     const HandedOnCase& handedOn = GetParam();
     const std::string crashed =
@@ -516,6 +517,12 @@ TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) 
     EXPECT_NE(log.find("Signal: 6"), std::string::npos) << "the abort never reached the SDK:\n" << log;
     EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "a crash waited for its end:\n"
                                                                       << log;
+    if (handedOn.bytes[0] == 'r') {
+        // Nothing said so in the log when the later crash was a throw: it waited for the turn, then
+        // took it over, its record whole all the same.
+        EXPECT_EQ(velotest::readFile(home.path() / "crash-fifo.returned"), "0")
+            << "the recording turn stayed with the thread whose crash went on (0: let go)";
+    }
 
     const auto parts = expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, handedOn.wholeRecords);
     EXPECT_EQ(parts.count("mach_exception"), 0u) << "a fault after the recorded crash was recorded";
