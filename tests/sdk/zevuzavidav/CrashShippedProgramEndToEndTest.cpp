@@ -552,27 +552,52 @@ void PrintTo(const ManyThreadsCase& many, std::ostream* out) {
 class CrashShippedProgramManyThreads : public CrashShippedProgram,
                                        public ::testing::WithParamInterface<ManyThreadsCase> {};
 
+// A thread's name as the kernel keeps it: 15 bytes, the end of a longer name the program gives it
+// (where reverse-domain names differ).
+std::string kernelsName(const std::string& name) {
+    return name.size() > 15 ? name.substr(name.size() - 15) : name;
+}
+
+// How many threads of each name the lines of `text` list.
+std::map<std::string, int> countLines(const std::string& text) {
+    std::map<std::string, int> counts;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        ++counts[line];
+    return counts;
+}
+
 // A process of more threads than a record once held (512), crashed on a thread started after them all:
-// every record sent holds every thread, each with its registers and stack, the crashed one marked, and
-// named as its thread named itself.
+// every record sent holds every thread, the fixture's (its own, each it started, the crasher) and the
+// program's, as the fixture listed them just before the crash, and no other, each whole, the crashed one
+// marked, and named as its thread named itself.
 TEST_P(CrashShippedProgramManyThreads, EveryRecordHoldsEveryThreadAndTheCrashedOne) {
     const ManyThreadsCase& many = GetParam();
     const int waiting = std::stoi(many.threads);
     const std::string crashed = crashByPreloaded(VELO_MANY_THREADS_FIXTURE, "VELO_MANY_FIFO", {many.crash},
                                                  {many.ending}, "VELO_MANY_THREADS=" + quote(many.threads));
     ASSERT_FALSE(crashed.empty());
+    const auto listed = countLines(velotest::readFile(home.path() / "crash-fifo.threads"));
+    const auto count = [&](const char* name) { return listed.count(name) != 0 ? listed.at(name) : 0; };
+    ASSERT_EQ(count("velo-waiter"), waiting) << "the fixture started other than the threads asked for";
+    ASSERT_EQ(count("velo-many"), 1);
+    ASSERT_EQ(count("velo-crasher"), 1);
+    ASSERT_GT(listed.size(), 3u) << "the program's own threads were not listed";
 
     auto parts = expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, many.wholeRecords);
     for (const char* part : many.wholeRecords) {
         const json threads = sectionOf(parts[part], "threads");
         const json names = sectionOf(parts[part], "thread_names");
         ASSERT_TRUE(threads.is_array() && names.is_array() && threads.size() == names.size()) << part;
-        EXPECT_GT(threads.size(), static_cast<std::size_t>(waiting)) << part;
+        std::map<std::string, int> recorded;
         for (std::size_t i = 0; i < threads.size(); ++i) {
+            ASSERT_TRUE(names[i].is_string()) << part << ": " << names[i];
+            ++recorded[kernelsName(names[i])];
             if (threads[i].value("crashed", false)) {
                 EXPECT_EQ(names[i], "velo-crasher") << part;
             }
         }
+        EXPECT_EQ(recorded, listed) << part << ": the threads recorded, by name, against those listed";
     }
 }
 
