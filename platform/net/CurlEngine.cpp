@@ -731,6 +731,14 @@ bool CurlEngine::State::follow(Transfer& transfer) {
 void CurlEngine::State::finish(CURL* easy, std::optional<CURLcode> result) {
     auto found = transfers.find(easy);
     if (found == transfers.end()) return;
+    // The exit's stop can come while a round is under way: a transfer that round ends (its progress
+    // callback aborted by the stop, a challenge given up, a cancel taken with the stop) is abandoned
+    // like the rest, never completed while the program's objects go.
+    if (abandoning.load()) {
+        curl_multi_remove_handle(multi, easy);
+        transfers.erase(found);
+        return;
+    }
     if (result && *result == CURLE_OK && found->second->redirecting &&
         !found->second->task->cancelRequested() && !stopping.load() && follow(*found->second))
         return;

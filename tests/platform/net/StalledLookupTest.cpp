@@ -1,17 +1,20 @@
 // The platform session while a host name is being looked up and the name server never answers: every
 // way a task ends (cancelled, timed out, its session invalidated, the engine stopped, the program
-// exiting) ends it while the look-up still waits, never after it.
+// exiting) ends it while the look-up still waits, never after it. The program's exit abandons every
+// transfer under way, also one the engine thread is busy with as the exit comes.
 #include "platform/net/CurlEngine.hpp"
 #include "platform/net/CurlTask.hpp"
 #include "platform/net/URLError.hpp"
 #include "platform/net/URLSession.hpp"
 #include "tests/support/SessionSupport.hpp"
 #include "tests/support/StalledResolver.hpp"
+#include "tests/support/TestServers.hpp"
 #include "tests/support/Waiter.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -104,26 +107,49 @@ int engineThreads() {
     return count;
 }
 
-// The task under way when the program of ProgramExit exits.
-net::URLSessionTaskRef* taskAtExit = nullptr;
+// What the program of a ProgramExit test leaves to its exit handler, which runs after the engines'.
+struct AtExit {
+    // Made by the program itself: its destructor would never run, as exit() skips them.
+    TempHome* home = nullptr;
+    // The task under way when the program exits.
+    net::URLSessionTaskRef* task = nullptr;
+    // Its request waits on a name look-up that never ends.
+    bool waitsOnALookUp = false;
+    // Threads of the program's own (a TLS server's) may still be inside OpenSSL: the program ends here,
+    // before OpenSSL's exit handler frees its state under them.
+    bool endsHere = false;
+};
+AtExit atExit;
+
+// Ends the program with `code`, its sandbox removed first.
+[[noreturn]] void leave(int code) {
+    delete atExit.home;
+    atExit.home = nullptr;
+    std::_Exit(code);
+}
 
 // Registered before any engine is made, so it runs after the engines' exit handler and before
 // OpenSSL's: no engine thread may be left to use OpenSSL's state as it goes, the engines' end must not
 // have waited for the look-up, which a name server that never answers holds for good, and the task
 // under way is abandoned, not completed (its handler would run while the program's objects go).
 void afterTheEnginesEnded() {
-    if (const int left = engineThreads()) {
-        std::fprintf(stderr, "%d engine threads still run as OpenSSL's state goes\n", left);
-        std::_Exit(3);
+    // The kernel lists a thread a moment past waking the thread that joins it: a joined thread is gone
+    // soon after, one still running never is.
+    if (!eventually([] { return engineThreads() == 0; }, std::chrono::milliseconds(1))) {
+        std::fprintf(stderr, "%d engine threads still run as OpenSSL's state goes\n", engineThreads());
+        leave(3);
     }
-    if (velo_stalled_lookups() < 1) {
+    if (atExit.waitsOnALookUp && velo_stalled_lookups() < 1) {
         std::fprintf(stderr, "the exit waited for the look-up\n");
-        std::_Exit(4);
+        leave(4);
     }
-    if (taskAtExit && (*taskAtExit)->error()) {
+    if (atExit.task && (*atExit.task)->error()) {
         std::fprintf(stderr, "the task under way completed as the program exited\n");
-        std::_Exit(6);
+        leave(6);
     }
+    if (atExit.endsHere) leave(0);
+    delete atExit.home;
+    atExit.home = nullptr;
 }
 
 // A program that ends with a session it never let go of (a process-wide one, say), whose task waits on
@@ -137,14 +163,50 @@ TEST(ProgramExit, JoinsEveryEngineThreadBeforeOpenSSLGoesAndAbandonsWhatWaitsOnA
             std::atexit(afterTheEnginesEnded);
             // Bounded here, so that an exit that waits for the look-up fails rather than hangs.
             ::setenv("VELO_STALLED_LOOKUP_SECONDS", std::to_string(static_cast<int>(kPatience)).c_str(), 1);
-            TempHome home;
+            atExit.home = new TempHome;
+            atExit.waitsOnALookUp = true;
             StalledLookups stalled;
             auto* session =
                 new std::shared_ptr<net::URLSession>(net::URLSession::sessionWithConfiguration(nullptr));
-            taskAtExit = new net::URLSessionTaskRef((*session)->dataTaskWithRequest(
+            atExit.task = new net::URLSessionTaskRef((*session)->dataTaskWithRequest(
                 net::URLRequest(kStalledURL), [](const auto&, const auto&, const auto&) {}));
-            (*taskAtExit)->resume();
-            if (!stalled.inProgress()) std::_Exit(5);
+            (*atExit.task)->resume();
+            if (!stalled.inProgress()) leave(5);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// Tells the test that the server's trust is being asked about, and never answers.
+class ChallengeHeld : public net::URLSessionDelegate {
+  public:
+    void URLSessionDidReceiveChallenge(net::URLSession&, const net::URLAuthenticationChallenge&,
+                                       net::ChallengeCompletionHandler) override {
+        asked.set(true);
+    }
+    Waiter<bool> asked;
+};
+
+// The exit comes while the engine thread is inside a round of its transfers, waiting for the delegate
+// to judge the server's certificate: the stop gives the challenge up, which ends the transfer within
+// that same round. That transfer is abandoned too, not completed.
+TEST(ProgramExit, AbandonsATransferThatItsStopEndsMidRound) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit(afterTheEnginesEnded);
+            atExit.home = new TempHome;
+            atExit.endsHere = true;
+            const auto* root = makeRootAuthority("Velo Test Root").release();
+            auto* server = new TestHTTPSServer(*makeServerCertificate(*root).release());
+            server->start();
+            auto delegate = std::make_shared<ChallengeHeld>();
+            auto* session = new std::shared_ptr<net::URLSession>(
+                net::URLSession::sessionWithConfiguration(nullptr, delegate));
+            atExit.task = new net::URLSessionTaskRef((*session)->dataTaskWithRequest(
+                net::URLRequest(server->url("/")), [](const auto&, const auto&, const auto&) {}));
+            (*atExit.task)->resume();
+            if (!delegate->asked.wait()) leave(5);
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");

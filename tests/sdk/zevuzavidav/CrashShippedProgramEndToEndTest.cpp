@@ -510,10 +510,11 @@ class CrashShippedProgramHandedOn : public CrashShippedProgram,
 // SIGABRT, or leaves by a long jump, lets the program go on, and a later fault or throw on another thread
 // then ends it; one that returns from a fault having asked for the default action back (SA_RESETHAND)
 // lets that fault end the process; one that answers a system call a seccomp filter trapped answers it
-// every time. Either way the process ends by a signal without waiting for an end
-// that the first crash never brings (the SDK log would say so), every record is whole (also one made on a
-// thread whose own alternate stack is small), and the next launch sends the one report. The handler's
-// fault, and the later fault, are no crash of their own.
+// every time. Either way the process ends by a signal without waiting for an end that the first crash
+// never brings (the SDK log would say so; a crash that went on has let the recording turn go, as the
+// program tells the handler's library), every record is whole (also one made on a thread whose own
+// alternate stack is small, and nothing below that stack changes), and the next launch sends the one
+// report. The handler's fault, and the later fault, are no crash of their own.
 TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) {
     const HandedOnCase& handedOn = GetParam();
     const std::string crashed =
@@ -524,8 +525,15 @@ TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) 
     EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "a crash waited for its end:\n"
                                                                       << log;
     if (handedOn.madeFile != nullptr) {
-        const fs::path made = home.path() / ("crash-fifo." + std::string(handedOn.madeFile));
-        EXPECT_TRUE(fs::exists(made)) << made;
+        const std::string made = handedOn.madeFile;
+        const fs::path path = home.path() / ("crash-fifo." + made);
+        EXPECT_TRUE(fs::exists(path)) << path;
+        // Nothing says so in the log when the later crash is a throw: it waits for the turn, then takes it
+        // over, its record whole all the same.
+        if (made == "returned" || made == "jumped") {
+            EXPECT_EQ(velotest::readFile(path), "0")
+                << "the recording turn stayed with the thread whose crash went on (0: let go)";
+        }
     }
     EXPECT_FALSE(fs::exists(home.path() / "crash-fifo.written-below")) << "a record wrote below its stack";
 
@@ -544,8 +552,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         HandedOnCase{"AnAbortToAFaultingHandler", "fault", "a", {"SEGV"}, {"signal"}},
         HandedOnCase{"AThrowToAFaultingHandler", "fault", "t", {"SEGV"}, {"exception", "signal"}},
-        HandedOnCase{"ARaisedAbortThatReturnsThenAFault", "return", "rf", {"SEGV"}, {"signal"}},
-        HandedOnCase{"ARaisedAbortThatReturnsThenAThrow", "return", "rt", {"ABRT"}, {"signal", "exception"}},
+        HandedOnCase{
+            "ARaisedAbortThatReturnsThenAFault", "return", "rf", {"SEGV"}, {"signal"}, "", "returned"},
+        HandedOnCase{"ARaisedAbortThatReturnsThenAThrow",
+                     "return",
+                     "rt",
+                     {"ABRT"},
+                     {"signal", "exception"},
+                     "",
+                     "returned"},
         HandedOnCase{"AFaultToAResettingHandlerThatReturns",
                      "return",
                      "F",
@@ -605,27 +620,52 @@ void PrintTo(const ManyThreadsCase& many, std::ostream* out) {
 class CrashShippedProgramManyThreads : public CrashShippedProgram,
                                        public ::testing::WithParamInterface<ManyThreadsCase> {};
 
+// A thread's name as the kernel keeps it: 15 bytes, the end of a longer name the program gives it
+// (where reverse-domain names differ).
+std::string kernelsName(const std::string& name) {
+    return name.size() > 15 ? name.substr(name.size() - 15) : name;
+}
+
+// How many threads of each name the lines of `text` list.
+std::map<std::string, int> countLines(const std::string& text) {
+    std::map<std::string, int> counts;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        ++counts[line];
+    return counts;
+}
+
 // A process of more threads than a record once held (512), crashed on a thread started after them all:
-// every record sent holds every thread, each with its registers and stack, the crashed one marked, and
-// named as its thread named itself.
+// every record sent holds every thread, the fixture's (its own, each it started, the crasher) and the
+// program's, as the fixture listed them just before the crash, and no other, each whole, the crashed one
+// marked, and named as its thread named itself.
 TEST_P(CrashShippedProgramManyThreads, EveryRecordHoldsEveryThreadAndTheCrashedOne) {
     const ManyThreadsCase& many = GetParam();
     const int waiting = std::stoi(many.threads);
     const std::string crashed = crashByPreloaded(VELO_MANY_THREADS_FIXTURE, "VELO_MANY_FIFO", {many.crash},
                                                  {many.ending}, "VELO_MANY_THREADS=" + quote(many.threads));
     ASSERT_FALSE(crashed.empty());
+    const auto listed = countLines(velotest::readFile(home.path() / "crash-fifo.threads"));
+    const auto count = [&](const char* name) { return listed.count(name) != 0 ? listed.at(name) : 0; };
+    ASSERT_EQ(count("velo-waiter"), waiting) << "the fixture started other than the threads asked for";
+    ASSERT_EQ(count("velo-many"), 1);
+    ASSERT_EQ(count("velo-crasher"), 1);
+    ASSERT_GT(listed.size(), 3u) << "the program's own threads were not listed";
 
     auto parts = expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, many.wholeRecords);
     for (const char* part : many.wholeRecords) {
         const json threads = sectionOf(parts[part], "threads");
         const json names = sectionOf(parts[part], "thread_names");
         ASSERT_TRUE(threads.is_array() && names.is_array() && threads.size() == names.size()) << part;
-        EXPECT_GT(threads.size(), static_cast<std::size_t>(waiting)) << part;
+        std::map<std::string, int> recorded;
         for (std::size_t i = 0; i < threads.size(); ++i) {
+            ASSERT_TRUE(names[i].is_string()) << part << ": " << names[i];
+            ++recorded[kernelsName(names[i])];
             if (threads[i].value("crashed", false)) {
                 EXPECT_EQ(names[i], "velo-crasher") << part;
             }
         }
+        EXPECT_EQ(recorded, listed) << part << ": the threads recorded, by name, against those listed";
     }
 }
 

@@ -178,8 +178,8 @@ TEST(CrashThreadChurn, EveryThreadAbleToAnswerIsRecordedWhileOthersStartAndEnd) 
         setUpOrEnd([] { return held.load() == kHeld; });
         recordtest::writeThroughNull();
     });
-    ASSERT_TRUE(WIFSIGNALED(status)) << howItEnded(status);
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    ASSERT_TRUE(WIFSIGNALED(status)) << howItEnded(status, dir);
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV) << howItEnded(status, dir);
 
     int unparsable = 0;
     auto lines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
@@ -271,7 +271,7 @@ TEST(CrashThreadChurn, AThreadHiddenFromTheListByOneThatEndedIsRecorded) {
         }
         _exit(0);
     });
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << howItEnded(status);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << howItEnded(status, dir);
 
     int unparsable = 0;
     const auto lines = readLines(dir + "/threads.zevrecord", &unparsable);

@@ -12,7 +12,9 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -54,6 +56,16 @@ inline std::string howItEnded(int status) {
     if (!WIFEXITED(status)) return "status " + std::to_string(status);
     if (WEXITSTATUS(status) == kSetUpFailed) return "its set-up never came to hold";
     return "exit " + std::to_string(WEXITSTATUS(status));
+}
+
+// How a child ended, with the SDK log it left in `dir` (its context's folder), for a failure's message.
+// A child its alarm ended reads the same whether its recording hung or a busy machine starved it, until
+// its log shows how far it came; and the log goes with the test's folder.
+inline std::string howItEnded(int status, const std::string& dir) {
+    std::ifstream file(dir + "/sdk.log");
+    if (!file.is_open()) return howItEnded(status) + "; it left no SDK log";
+    const std::string log((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return howItEnded(status) + "; its SDK log:\n" + log;
 }
 
 struct Range {
