@@ -248,6 +248,7 @@ TEST(CrashRecordingStackRoom, ARecordTakesLessThanTheRoomItAsksFor) {
     std::size_t used = 0;
     ASSERT_EQ(read(told[0], &used, sizeof used), static_cast<ssize_t>(sizeof used)) << howItEnded(status);
     close(told[0]);
+    RecordProperty("bytesUsed", static_cast<int>(used));
     EXPECT_GT(wholeRecordsIn(dir, "exception.zevrecord").size(), 0u);
     EXPECT_LT(used, zevuzavidav::kRecordingStackRoom / 2)
         << "a record took " << used << " bytes of its stack";
