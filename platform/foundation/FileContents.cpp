@@ -267,11 +267,13 @@ std::string temporaryFilePrefix(const fs::path& target) {
     return target.filename().string() + ".tmp-";
 }
 
-Result<void> writeFileAtomically(const fs::path& target, const std::vector<std::uint8_t>& bytes) {
+Result<void> writeFileAtomically(const fs::path& target, const std::vector<std::uint8_t>& bytes,
+                                 TemporaryFile temporary) {
     const fs::path folder = target.parent_path();
     std::error_code ec;
     createPrivateDirectories(folder, ec);
-    const fs::path temp = folder / (temporaryFilePrefix(target) + UUID::random().string());
+    const std::string hidden = temporary == TemporaryFile::hidden ? "." : "";
+    const fs::path temp = folder / (hidden + temporaryFilePrefix(target) + UUID::random().string());
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, privateFileMode);
     if (fd < 0) return posixError(errno, "cannot create " + temp.string());
     auto fail = [&](int err, const std::string& what, bool open) -> Result<void> {

@@ -71,12 +71,18 @@ Result<std::optional<std::vector<std::uint8_t>>> readFileIfPresent(const std::fi
 // place is not listed through: ENOTDIR, as for a file.
 Result<std::vector<std::string>> listDirectory(const std::filesystem::path& path);
 
-// Writes `bytes` to `target` through a temporary file in the same folder ("<name>.tmp-<random>", made
-// 0600), which is flushed to the disk, closed with its result checked, and renamed over `target`; the
-// folder is then flushed so the rename itself survives a power cut. Makes the folder (0700) when it is
-// missing. On failure
-// the temporary file is removed and `target` is untouched.
-Result<void> writeFileAtomically(const std::filesystem::path& target, const std::vector<std::uint8_t>& bytes);
+// How writeFileAtomically names its temporary file: beside the target ("<name>.tmp-<random>"), or hidden
+// (".<name>.tmp-<random>") in a folder whose every visible entry is taken for content, such as a report
+// folder that is packaged whole, so that a write cut short leaves nothing that is sent or listed.
+enum class TemporaryFile { named, hidden };
+
+// Writes `bytes` to `target` through a temporary file in the same folder (named as `temporary` says,
+// made 0600), which is flushed to the disk, closed with its result checked, and renamed over `target`;
+// the folder is then flushed so the rename itself survives a power cut. Makes the folder (0700) when it
+// is missing. Whatever stood at `target` (a link, a FIFO) is replaced as itself, never written through.
+// On failure the temporary file is removed and `target` is untouched.
+Result<void> writeFileAtomically(const std::filesystem::path& target, const std::vector<std::uint8_t>& bytes,
+                                 TemporaryFile temporary = TemporaryFile::named);
 
 // Makes `folder` and each missing folder above it with privateDirectoryMode (folders already there keep
 // their mode). False with `error` set when one cannot be made or a file stands in the way.

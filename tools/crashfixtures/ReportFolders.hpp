@@ -33,14 +33,15 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
     out << text;
 }
 
-// The three lines a launch writes first into "metadata.zevrecord".
+// The four lines a launch writes first into "metadata.zevrecord".
 inline void writeMetadata(const std::filesystem::path& folder, const std::string& sessionId,
                           const std::string& apiKey = "test-api-key", std::uint64_t startedAt = 1700000000) {
     writeLines(
         folder / "metadata.zevrecord",
         {json{{"identity", {{"api_key", apiKey}, {"started_at", startedAt}, {"session_id", sessionId}}}},
          json{{"host", {{"os_display_version", "6.1.0"}, {"os_build_version", "#1 SMP"}}}},
-         json{{"application", {{"build_version", "7"}, {"display_version", "1.2.3"}}}}});
+         json{{"application", {{"build_version", "7"}, {"display_version", "1.2.3"}}}},
+         json{{"executable", {{"architecture", "x86_64"}, {"base", 0x555500000000}}}}});
 }
 
 // An earlier launch that crashed on a signal, as capture leaves its folder: the metadata (started at

@@ -9,8 +9,11 @@
 // The start prepares the tree for the new launch (an older tree is removed first), keeps the launch
 // marker, makes "active"/<execution id>, installs the crash handlers through the environment, and
 // then deals with what earlier launches left: the delegate hears of every earlier report that needs
-// submission, newest first, before any of them leaves "active"; each earlier folder in "active" is
-// deleted (nothing to send, no readable metadata), sent at once as urgent (the launch marker was found,
+// submission, newest first, before any of them leaves "active"; each earlier folder in "active" that
+// holds a record to send but whose metadata a crash left missing, empty, cut or without one of its
+// sections has it rebuilt first from this launch's own (ZEVReportMetadataRepair.hpp), and one that
+// cannot be rebuilt nor read waits for a later launch; each earlier folder is then deleted (nothing to
+// send, or no folder of a report at all), sent at once as urgent (the launch marker was found,
 // urgent reports are allowed, no prompt and no delegate that decides), or handed to the delegate, whose
 // answer submits it (after asking the user in the "Send Crash Report?" alert when the prompt is on) or drops
 // it; folders left in "processing" are packaged and sent, packages left in "prepared" are sent again. A
@@ -129,8 +132,9 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     void checkForUserPromptSetting();
 
     // Earlier reports.
-    // The reports of the folders of "active" that need submission, oldest first; the others are
-    // removed on the work queue.
+    // The reports of the folders of "active" that need submission, oldest first, their metadata
+    // rebuilt where a crash left it incomplete; folders with nothing to send are removed on the work
+    // queue.
     std::vector<std::shared_ptr<ZEVInternalReport>>
     readExistingReportPaths(const std::vector<std::string>& paths);
     // Tells the delegate of each (reportingControllerInternalDidDetectReportForLastExecution), newest

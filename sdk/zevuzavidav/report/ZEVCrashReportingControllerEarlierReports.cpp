@@ -5,6 +5,7 @@
 #include "sdk/zevuzavidav/context/ZEVApplication.hpp"
 #include "sdk/zevuzavidav/report/ZEVAlert.hpp"
 #include "sdk/zevuzavidav/report/ZEVCrashReportingController.hpp"
+#include "sdk/zevuzavidav/store/ZEVReportMetadataRepair.hpp"
 #include "sdk/zovaze/base/DebugFlag.hpp"
 
 #include <algorithm>
@@ -23,13 +24,28 @@ std::vector<std::shared_ptr<ZEVInternalReport>>
 ZEVCrashReportingController::readExistingReportPaths(const std::vector<std::string>& paths) {
     std::vector<std::shared_ptr<ZEVInternalReport>> reports;
     std::vector<std::string> nothingToSend;
+    // This launch's own metadata, written by the start before the earlier folders are read: the model
+    // for what a launch that crashed in its first moments never wrote.
+    const std::shared_ptr<ZEVInternalReport> current = currentReport();
+    const std::optional<std::string> metadataTemplate =
+        current ? std::optional<std::string>(current->metadataPath()) : std::nullopt;
     for (const auto& path : paths) {
         // The folder of a copy of the app running now, or one another copy is sending: not ours to touch.
-        if (ZEVItemClaim::take(path).state() == ZEVItemClaim::State::heldElsewhere) continue;
+        // Held while the folder is read and, if need be, its metadata rebuilt.
+        const ZEVItemClaim claim = ZEVItemClaim::take(path);
+        if (claim.state() == ZEVItemClaim::State::heldElsewhere) continue;
         auto report = ZEVInternalReport::reportWithPath(path);
+        bool removable = true;
+        if (!report || (report->needsToBeSubmitted() && !report->hasWholeMetadata())) {
+            // A record to send is never removed for want of the metadata that names it: a folder whose
+            // metadata cannot be made whole waits for a later launch, unless it can be read as it is.
+            const ZEVReportMetadataRepair repair = ZEVRepairReportMetadata(path, metadataTemplate);
+            if (repair == ZEVReportMetadataRepair::rebuilt) report = ZEVInternalReport::reportWithPath(path);
+            removable = repair == ZEVReportMetadataRepair::nothingToSubmit;
+        }
         if (report && report->needsToBeSubmitted())
             reports.push_back(std::move(report));
-        else
+        else if (report || removable)
             nothingToSend.push_back(path); // a stray file included: it goes by its own path
     }
     if (!nothingToSend.empty()) {

@@ -88,6 +88,11 @@ std::optional<std::vector<nlohmann::json>> ZEVInternalReport::readMetadataAtPath
     return sections;
 }
 
+const std::vector<std::string>& ZEVInternalReport::metadataSectionNames() {
+    static const std::vector<std::string> names = {"identity", "host", "application", "executable"};
+    return names;
+}
+
 const std::vector<std::string>& ZEVInternalReport::crashFilenames() {
     static const std::vector<std::string> names = {"exception.zevrecord", "mach_exception.zevrecord",
                                                    "signal.zevrecord"};
@@ -164,6 +169,18 @@ std::optional<std::vector<nlohmann::json>> ZEVInternalReport::metadataSections()
     const auto* sections = loadedMetadataSections();
     if (sections == nullptr) return std::nullopt;
     return *sections;
+}
+
+bool ZEVInternalReport::hasWholeMetadata() {
+    const auto* sections = loadedMetadataSections();
+    const auto& names = metadataSectionNames();
+    if (sections == nullptr || sections->size() < names.size()) return false;
+    for (std::size_t line = 0; line < names.size(); ++line) {
+        const nlohmann::json& section = (*sections)[line];
+        auto found = section.find(names[line]);
+        if (found == section.end() || !found->is_object()) return false;
+    }
+    return true;
 }
 
 const nlohmann::json* ZEVInternalReport::metadataValue(std::size_t line, const char* section,

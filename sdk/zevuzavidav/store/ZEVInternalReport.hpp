@@ -45,6 +45,10 @@ class ZEVInternalReport {
     // The sections of a metadata file in line order; nothing when it yields none.
     static std::optional<std::vector<nlohmann::json>> readMetadataAtPath(const std::string& path);
 
+    // The sections of "metadata.zevrecord", one per line in this order: "identity", "host", "application",
+    // "executable".
+    static const std::vector<std::string>& metadataSectionNames();
+
     // "exception.zevrecord", "mach_exception.zevrecord", "signal.zevrecord".
     static const std::vector<std::string>& crashFilenames();
     // The crash files and the non-fatal ones: custom exceptions and the two logged-error files.
@@ -72,6 +76,8 @@ class ZEVInternalReport {
     enumerateSymbolicatableFilesInContent(const std::function<void(const std::string& path)>& block) const;
 
     std::optional<std::vector<nlohmann::json>> metadataSections();
+    // Whether the metadata holds each of metadataSectionNames() as an object, in its line.
+    bool hasWholeMetadata();
     std::optional<std::string> APIKey();
     std::optional<ns::Date> dateCreated();
     std::optional<std::string> OSVersion();

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -75,6 +76,44 @@ TEST(FileContents, AtomicWriteReplacesWholeOrLeavesTheOldFile) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"blocked", "target"}));
     fs::remove_all(dir);
+}
+
+// Where the temporary goes shows only in the names the folder is given while the write runs: a hidden
+// one begins with ".", so that a folder whose visible entries are all content never shows a write
+// under way. Either way the target is replaced as itself: a link in its place is not written through.
+TEST(FileContents, AtomicWriteNamesItsTemporaryAsAsked) {
+    velotest::TempFolder dir;
+    velotest::TempFolder outside;
+    std::ofstream(outside.path() / "theirs") << "theirs";
+    const std::pair<ns::TemporaryFile, std::string> cases[] = {
+        {ns::TemporaryFile::named, "target.tmp-"},
+        {ns::TemporaryFile::hidden, ".target.tmp-"},
+    };
+    for (const auto& [temporary, prefix] : cases) {
+        fs::remove(dir.path() / "target");
+        fs::create_symlink(outside.path() / "theirs", dir.path() / "target");
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(::inotify_add_watch(watch, dir.path().c_str(), IN_CREATE), 0);
+        ASSERT_TRUE(ns::writeFileAtomically(dir.path() / "target", {'n', 'e', 'w'}, temporary));
+        std::vector<std::string> made;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+            for (char* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                made.emplace_back(event->len > 0 ? event->name : "");
+                at += sizeof(inotify_event) + event->len;
+            }
+        ::close(watch);
+        ASSERT_EQ(made.size(), 1u) << prefix;
+        EXPECT_EQ(made[0].rfind(prefix, 0), 0u) << made[0];
+        struct stat info {};
+        ASSERT_EQ(::lstat((dir.path() / "target").c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode)) << prefix;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << prefix;
+        EXPECT_EQ(ns::readFileText(dir.path() / "target", 64), "new");
+        EXPECT_EQ(velotest::readFile(outside.path() / "theirs"), "theirs");
+    }
 }
 
 // A link, a FIFO and a file past the bound are each refused as unusable: nothing is read through the

@@ -9,11 +9,11 @@
 // their start (before their analytics recorded a session, too), must still give one "app_crashed" per
 // crashed launch, in its session. Skipped when the program has not
 // been built or tmux is not installed.
+#include "tests/sdk/zevuzavidav/support/AnalyticsUploads.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
-#include "tests/support/LogLines.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Tmux.hpp"
 #include "tools/loopback/LoopbackServers.hpp"
@@ -80,21 +80,7 @@ std::map<std::string, std::string> keyValues(const std::string& member) {
 
 // The session of each "app_crashed" the analytics uploads hold.
 std::vector<std::string> sessionsWithACrash(const std::vector<reporttest::Request>& requests) {
-    std::vector<std::string> sessions;
-    for (const auto& request : requests) {
-        if (request.target != kAnalyticsPath) continue;
-        for (const auto& [name, member] : partsOf(request)) {
-            auto text = reporttest::gunzip(member);
-            if (!text) continue;
-            std::string session;
-            for (const auto& line : ruroradtest::parseLog(*text)) {
-                if (line.key == "metadata" && line.payload)
-                    session = json::parse(*line.payload, nullptr, false).value("session_id", "");
-                if (line.key == "app_crashed") sessions.push_back(session);
-            }
-        }
-    }
-    return sessions;
+    return reporttest::sessionsWithACrash(requests, kAnalyticsPath);
 }
 
 std::size_t countTo(const std::vector<reporttest::Request>& requests, const std::string& target) {

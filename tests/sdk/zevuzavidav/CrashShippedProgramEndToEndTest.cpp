@@ -8,6 +8,7 @@
 // reports must not hold back the oldest of them, nor analytics; a crash handed on to an earlier handler
 // that faults or returns never holds the process. Skipped when the program has not been built or tmux
 // is not installed.
+#include "tests/sdk/zevuzavidav/support/AnalyticsUploads.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
@@ -677,6 +678,76 @@ INSTANTIATE_TEST_SUITE_P(
         ManyThreadsCase{"AnAbortAmongAThousandThreads", "1000", 'a', "ABRT", {"signal"}},
         ManyThreadsCase{"AThrowAmongAThousandThreads", "1000", 't', "ABRT", {"exception", "signal"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A fault in a launch's first milliseconds: after the crash handlers are in, before the start has
+// written the launch's metadata (a preloaded library holds the metadata's write and faults on a thread
+// of its own meanwhile). The folder holds the crash record and no metadata. The next launch sends the
+// report once, under the crashed launch's name, with its metadata made from the next launch's and
+// marked so, and analytics counts the crash once, in the crashed launch's session.
+TEST_F(CrashShippedProgram, ACrashBeforeTheLaunchsMetadataIsWrittenIsSentAndCountedOnce) {
+    const char* const analyticsPath = "/spi/v1/analytics";
+    const fs::path cache = home.path() / "com.velomarinth.swift/Library/Caches/io.zovaze.sdk.ios.data/"
+                                         "com.velomarinth.swift";
+    fs::create_directories(cache);
+    std::ofstream(cache / "settings.json") << json{
+        {"features", {{"collect_analytics", true}}},
+        {"analytics",
+         {{"url", server.base() + analyticsPath},
+          {"flush_interval_secs", 1},
+          {"max_pending_send_file_count", 100}}}}.dump();
+
+    std::string crashed;
+    {
+        velotest::Tmux first("velo-shipped-early-crash");
+        first.start("env LD_PRELOAD=" + quote(VELO_HOLD_METADATA_FIXTURE) + " VELO_HOLD_METADATA=1 " +
+                    environment() + " " + quote(program.string()) +
+                    "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status -gt 128 ] && kill -l $status "
+                    "|| echo $status)");
+        const std::string shown = first.waitFor("PROGRAM-ENDED");
+        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
+        const auto active = entries(tree() / "active");
+        ASSERT_EQ(active.size(), 1u);
+        crashed = active[0];
+    }
+    const fs::path folder = tree() / "active" / crashed;
+    ASSERT_FALSE(fs::exists(fs::symlink_status(folder / "metadata.zevrecord")))
+        << "the metadata was written before the crash";
+    ASSERT_TRUE(fs::exists(folder / "mach_exception.zevrecord") || fs::exists(folder / "signal.zevrecord"))
+        << "the fault was not recorded: " << ::testing::PrintToString(entries(folder));
+
+    velotest::Tmux next("velo-shipped-early-send");
+    next.start("env " + environment() + " " + quote(program.string()));
+    next.waitFor("SWIFT BASICS");
+    auto reports = [&] {
+        std::vector<reporttest::Request> found;
+        for (const auto& request : server.requests())
+            if (request.target.find("/reports") != std::string::npos) found.push_back(request);
+        return found;
+    };
+    ASSERT_TRUE(velotest::waitUntil([&] {
+        return !reports().empty() &&
+               !reporttest::sessionsWithACrash(server.requests(), analyticsPath).empty();
+    })) << "reports: "
+        << reports().size() << "\n"
+        << next.screen();
+    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }));
+    next.keys("q");
+    next.waitFor("PROGRAM-ENDED");
+
+    const auto sent = reports();
+    ASSERT_EQ(sent.size(), 1u) << "the report once";
+    auto parts = partsOf(sent[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    const json identity = sectionOf(parts["metadata"], "identity");
+    ASSERT_TRUE(identity.is_object()) << "no metadata was sent";
+    EXPECT_EQ(identity["session_id"], crashed);
+    EXPECT_EQ(identity["rebuilt"], true);
+    for (const char* section : {"host", "application", "executable"})
+        EXPECT_EQ(sectionOf(parts["metadata"], section)["rebuilt"], true) << section;
+    EXPECT_EQ(reporttest::sessionsWithACrash(server.requests(), analyticsPath),
+              std::vector<std::string>{crashed})
+        << "app_crashed, once, in the crashed launch's session";
+}
 
 // 300 launches crashed before this one. The report server holds its answers: the four uploads that
 // reach it are the four oldest reports, and packaging waits for them, so nearly the whole backlog is

@@ -208,14 +208,14 @@ TEST(LaunchStart, WithoutItsOwnReportFolderNoHandlersGoInButEarlierReportsAreHan
 
 // ---- earlier reports ------------------------------------------------------------------------------
 
-TEST(EarlierReports, FoldersWithNothingToSendOrNothingReadableAreDeletedUnheard) {
+TEST(EarlierReports, FoldersWithNothingToSendAreDeletedUnheardWithOrWithoutMetadata) {
     TestApp app;
     ASSERT_TRUE(app.files->prepareForNewLaunch());
     auto quiet = fs::path(app.files->activePath()) / "quiet";
     writeMetadata(quiet, "quiet");
     writeText(quiet / "log_a.zevrecord", "");
     writeText(quiet / "user_incremental_kv.zevrecord", "");
-    writeText(fs::path(app.files->activePath()) / "nometadata" / "signal.zevrecord", "{}");
+    writeText(fs::path(app.files->activePath()) / "nometadata" / "log_a.zevrecord", "{}");
     writeText(fs::path(app.files->activePath()) / "stray.txt", "x");
     auto kit = std::make_shared<TestKit>();
     auto controller = app.launch(kit, "launch1");
@@ -246,6 +246,65 @@ TEST(EarlierReports, TheAppsNoDeletesTheReportAndItsSilenceKeepsIt) {
     // launch1 did not crash and wrote nothing to send: it went like any quiet launch.
     EXPECT_EQ(app.names(app.files->activePath()), (std::vector<std::string>{"launch2", "undecided"}));
     EXPECT_TRUE(server.requests().empty());
+}
+
+// A launch that crashed before its start wrote its metadata, or while it did, left a record to send and
+// metadata that is missing, cut or short of a section. Its folder is never removed for that: it is sent
+// under its own name with its metadata made whole from the running launch's. A launch without metadata
+// of its own to make it from sends what it can read as it is and leaves the rest for a later launch.
+TEST(EarlierReports, ACrashWithoutWholeMetadataIsSentUnderItsFoldersName) {
+    ReportServer server;
+    TestApp app(server.base());
+    ASSERT_TRUE(app.files->prepareForNewLaunch());
+    const fs::path missing = app.writeEarlierCrash("no-metadata", "mach_exception.zevrecord");
+    fs::remove(missing / "metadata.zevrecord");
+    const fs::path cut = app.writeEarlierCrash("cut-metadata");
+    writeText(cut / "metadata.zevrecord", "{\"identity\":{\"session_id\":\"cut");
+    const fs::path shortOfOne = app.writeEarlierCrash("short-metadata");
+    auto lines = readLines(shortOfOne / "metadata.zevrecord");
+    lines.pop_back();
+    writeLines(shortOfOne / "metadata.zevrecord", lines);
+
+    auto kit = std::make_shared<TestKit>();
+    ns::ConsoleCapture console;
+    auto controller = app.launch(kit, "launch1");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(TestApp::eventually([&] { return !server.requests().empty(); }));
+    ASSERT_TRUE(TestApp::settleUploads(controller));
+    EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"short-metadata"});
+    EXPECT_EQ(kit->detected(), std::vector<std::string>{"short-metadata"});
+    EXPECT_EQ(app.names(app.files->activePath()),
+              (std::vector<std::string>{"cut-metadata", "launch1", "no-metadata"}));
+    for (const auto& folder : {missing, cut})
+        EXPECT_TRUE(saw(console, "[Zevuzavidav:Crash] Unable to rebuild the metadata of the report at " +
+                                     folder.string()))
+            << folder;
+
+    controller.reset();
+    kit = std::make_shared<TestKit>();
+    app.writesOwnMetadata = true;
+    controller = app.launch(kit, "launch2");
+    ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+    ASSERT_TRUE(TestApp::eventually([&] { return server.requests().size() >= 3; }));
+    ASSERT_TRUE(TestApp::settleUploads(controller));
+    const auto requests = server.requests();
+    EXPECT_EQ(reportIds(requests),
+              (std::vector<std::string>{"cut-metadata", "no-metadata", "short-metadata"}));
+    auto told = kit->detected();
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, (std::vector<std::string>{"cut-metadata", "no-metadata"}));
+    EXPECT_EQ(app.names(app.files->activePath()), std::vector<std::string>{"launch2"});
+    // What went up says which facts are the later launch's.
+    for (const auto& request : requests) {
+        auto parts = partsOf(request);
+        if (parts["report_id"] != "no-metadata") continue;
+        const auto metadata = gunzip(parts["metadata"]);
+        ASSERT_TRUE(metadata);
+        const json identity = json::parse(metadata->substr(0, metadata->find('\n')));
+        EXPECT_EQ(identity["identity"]["session_id"], "no-metadata");
+        EXPECT_EQ(identity["identity"]["api_key"], "test-api-key");
+        EXPECT_EQ(identity["identity"]["rebuilt"], true);
+    }
 }
 
 // What a launch finds in "processing" and cannot send: a folder whose removal was cut short (its

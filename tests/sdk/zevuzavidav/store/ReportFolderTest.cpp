@@ -90,7 +90,8 @@ TEST(InternalReport, ReadsIdentityHostAndApplicationFromTheMetadataLines) {
     EXPECT_EQ(report->bundleVersion(), "7");
     EXPECT_EQ(report->bundleShortVersionString(), "1.2.3");
     EXPECT_FALSE(report->customKeys().has_value());
-    EXPECT_EQ(report->metadataSections()->size(), 3u);
+    EXPECT_EQ(report->metadataSections()->size(), 4u);
+    EXPECT_TRUE(report->hasWholeMetadata());
 }
 
 TEST(InternalReport, MissingPiecesOfMetadataGiveNothing) {

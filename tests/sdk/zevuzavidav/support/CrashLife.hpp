@@ -86,6 +86,9 @@ class TestApp {
             record.crashCallbackTarget = data->crashCallbackTarget != nullptr;
             record.numbers = *data;
             startRecord = record;
+            // As the start's metadata block would, on the calling thread.
+            if (writesOwnMetadata && data->reportDirectory && data->reportIdentifier)
+                writeMetadata(data->reportDirectory, data->reportIdentifier, "test-api-key", 1800000000);
         };
         return ZEVCrashReportingController::initWithFileManager(files, kit, environment);
     }
@@ -166,6 +169,9 @@ class TestApp {
     void pointAt(const std::string& endpoint) { ::setenv("ZevuzavidavReportsEndpoint", endpoint.c_str(), 1); }
 
     std::shared_ptr<ZEVFileManager> files;
+    // Whether a launch's handler install writes the launch's metadata into its folder (started at
+    // 1800000000), as the real one does.
+    bool writesOwnMetadata = false;
     int handlerInstalls = 0;
     bool started = false;
     std::optional<StartRecord> startRecord;
