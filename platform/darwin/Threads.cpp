@@ -26,21 +26,24 @@ enum SlotState : int { kIdle = 0, kRequested = 1, kParked = 2, kAbandoned = 3, k
 
 struct NameEntry;
 
+// Every member starts at zero, so that the table is constant-initialised: it lies in .bss, its pages
+// untouched (and costing no memory) until a crash uses them. A member left without an initializer would
+// have the compiler write the whole table at start instead.
 struct SuspendSlot {
     std::atomic<pid_t> tid{0};
     std::atomic<int> state{kIdle};
-    mcontext_t context;
-    std::uintptr_t stackLow;  // the part of its stack the thread stood on when it stopped, up to its
-    std::uintptr_t stackHigh; // top, proven mapped by the thread itself; both 0 when not known
-    char kernelName[16];      // the thread's name as the kernel keeps it, asked by the thread itself
-    NameEntry* names;         // the thread's entry in the name table, told by the thread itself (or null)
-    long ranAtFirstLook;      // its CPU time when first seen running without having answered (-1: not yet)
+    mcontext_t context{};
+    std::uintptr_t stackLow = 0;  // the part of its stack the thread stood on when it stopped, up to its
+    std::uintptr_t stackHigh = 0; // top, proven mapped by the thread itself; both 0 when not known
+    char kernelName[16]{};        // the thread's name as the kernel keeps it, asked by the thread itself
+    NameEntry* names = nullptr;   // the thread's entry in the name table, told by the thread itself (or null)
+    long ranAtFirstLook = 0; // its CPU time when first seen running without having answered (-1: not yet)
     // The release (releaseGeneration's value) after which the thread parked here left the handler. The
     // thread itself never changes its slot's state once released: one that leaves later than the resumer
     // waits for (a busy core) may find the slot handed to another thread by the next round.
     std::atomic<int> leftAfter{0};
 };
-SuspendSlot slots[kMaxThreads];
+constinit SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
 // Where each thread of the round has its slot, so that a thread finding its own slot, and a reader
 // finding a thread's, look at a place or two rather than walk thousands of slots (which, once per
@@ -50,7 +53,7 @@ std::atomic<std::size_t> slotCount{0};
 // emptied when the round begins and when it ends.
 constexpr std::size_t kIndexSize = 2 * kMaxThreads;
 static_assert((kIndexSize & (kIndexSize - 1)) == 0, "the index is walked with a mask");
-std::atomic<std::uint32_t> slotIndex[kIndexSize];
+constinit std::atomic<std::uint32_t> slotIndex[kIndexSize];
 std::atomic<int> releaseGeneration{0};
 std::atomic<bool> suspensionReady{false};
 std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads that pass the signal on
@@ -262,7 +265,7 @@ void copyText(char* out, std::size_t size, const char* text) {
 // then publishes it with one atomic store. A crash handler reading while the owner is parked in the
 // middle of a write therefore still gets the previous text whole.
 struct PublishedText {
-    char copies[2][kThreadNameSize];
+    char copies[2][kThreadNameSize]{}; // zero, so that the name table is constant-initialised too
     std::atomic<int> current{0};
 
     void set(const char* text) {
@@ -278,7 +281,7 @@ struct NameEntry {
     PublishedText name;
     PublishedText queue;
 };
-NameEntry nameTable[kMaxThreads];
+constinit NameEntry nameTable[kMaxThreads];
 // Entries are taken lowest first; none at or past this one has ever been, so a look-up ends here.
 std::atomic<std::size_t> nameEntriesTaken{0};
 // The calling thread's entry, remembered (see ownEntry). Initial-exec storage: a thread parked by a
