@@ -98,8 +98,6 @@ void answer() {
 // waits for reading the kernel's files.
 constexpr long kLookAfterNanos = 50L * 1000;
 constexpr long kLookAtMostEveryNanos = 10L * 1000 * 1000;
-// How long a parked thread, released, may take to leave the handler.
-constexpr long kLeaveTimeoutNanos = 250L * 1000 * 1000;
 
 // Waits until `done` holds for the word's value, or until the monotonic `deadline`; false at the
 // deadline.
@@ -797,7 +795,7 @@ bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos, lon
     return awaitSuspension();
 }
 
-bool resumeThreads() {
+bool resumeThreads(long leaveNanos) {
     std::size_t count = slotCount.load(std::memory_order_acquire);
     // A thread still on its way is given up first, so that it cannot park after the release.
     for (std::size_t i = 0; i < count; ++i) {
@@ -807,7 +805,7 @@ bool resumeThreads() {
     const int released = releaseGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
     futexWakeAll(&releaseGeneration);
     bool allLeft = true;
-    const long deadline = monotonicNanos() + kLeaveTimeoutNanos;
+    const long deadline = monotonicNanos() + leaveNanos;
     for (std::size_t i = 0; i < count; ++i) {
         SuspendSlot& slot = slots[i];
         if (slot.state.load(std::memory_order_acquire) == kParked &&

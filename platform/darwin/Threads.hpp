@@ -100,9 +100,11 @@ std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capa
 // resumeThreads, whatever the result.
 bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,
                     long boundNanos = kSuspensionBoundNanos);
-// Releases every thread parked by this round (one still on its way is given up) and waits briefly until
-// they have left the handler.
-bool resumeThreads();
+// Releases every thread parked by this round (one still on its way is given up) and waits until they
+// have left the handler, at most `leaveNanos`: false when one had not by then (a busy core may keep a
+// released thread from running that long; it leaves all the same, and never disturbs a later round).
+constexpr long kSuspensionLeaveNanos = 250L * 1000 * 1000;
+bool resumeThreads(long leaveNanos = kSuspensionLeaveNanos);
 // Registers saved by a suspended thread; false when that thread is not parked (or was given up).
 bool suspendedThreadContext(pid_t tid, mcontext_t& out);
 // The part of a suspended thread's stack from where it stopped up to the stack's top, proven mapped by

@@ -1,8 +1,8 @@
 // A round of suspension that the caller begins and reads at once: the threads are asked in the order
 // of the list, each stopping thread asking the next ones, and a read of a thread nobody has asked yet
 // asks it. Nothing is asserted while threads are suspended (a parked thread may hold the test
-// framework's lock); results go to storage made before. Each round waits as long as a test would, so
-// that a busy core keeping a thread from running says nothing.
+// framework's lock); results go to storage made before. Each round, and each release of one, waits as
+// long as a test would, so that a busy core keeping a thread from running says nothing.
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
@@ -71,7 +71,7 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
     for (int i = 0; i < kHearing; ++i)
         stoodStill = stoodStill && counters[i].load() == parkedAt[i];
     const bool all = darwin::awaitSuspension();
-    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
 
     for (int i = 0; i < kHearing; ++i)
         EXPECT_TRUE(hearingParked[i]) << i;
@@ -124,7 +124,7 @@ TEST(ThreadSuspension, AThreadThatEndsWithoutAnsweringCountsAsGone) {
     const bool whole = darwin::awaitSuspension();
     mcontext_t context;
     const bool hearingParked = darwin::suspendedThreadContext(hearingId, context);
-    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
     stop = true;
     hearing.join();
 
@@ -171,7 +171,7 @@ TEST(ThreadSuspension, AThreadRunningWithTheSignalBlockedIsWaitedFor) {
     const bool whole = darwin::suspendThreads(ids, 1, velotest::kPatienceNanos);
     mcontext_t context;
     const bool parked = darwin::suspendedThreadContext(id, context);
-    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
 
     EXPECT_TRUE(whole) << "the thread was given up";
     EXPECT_TRUE(parked);
