@@ -4,6 +4,7 @@
 // framework's lock); results go to storage made before. Each round, and each release of one, waits as
 // long as a test would, so that a busy core keeping a thread from running says nothing.
 #include "platform/darwin/Threads.hpp"
+#include "platform/darwin/Waits.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -213,6 +214,87 @@ TEST(ThreadSuspension, AListNotReadWholeIsReadAgainHoweverLongTheRoundTook) {
     EXPECT_NE(std::find(ids.begin() + static_cast<long>(listed.size()),
                         ids.begin() + static_cast<long>(count), hiddenId.load()),
               ids.begin() + static_cast<long>(count));
+}
+
+// A thread held inside a handler of another signal while it is parked: it cannot leave the suspension
+// handler, however long the round's release waits, until the test lets it go.
+std::atomic<int> heldInHandler{0};
+std::atomic<int> mayLeaveHandler{0};
+
+void holdUntilLetGo(int) {
+    heldInHandler.store(1);
+    darwin::futexWakeAll(&heldInHandler);
+    const long deadline = darwin::monotonicNanos() + velotest::kPatienceNanos;
+    for (long left = velotest::kPatienceNanos; mayLeaveHandler.load() == 0 && left > 0;
+         left = deadline - darwin::monotonicNanos())
+        darwin::futexWait(&mayLeaveHandler, 0, left);
+}
+
+// A thread released by one round that leaves the handler only once the next round has handed its slot to
+// another thread (here held in a handler of its own; on a busy machine, kept from a core) leaves that
+// slot to its new thread: the new one parks, and is read, as if the late one had never been there.
+TEST(ThreadSuspension, AThreadLeavingARoundLateLeavesItsSlotToTheNextRoundsThread) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    const int holdSignal = SIGRTMIN + 3;
+    struct sigaction hold {};
+    hold.sa_handler = holdUntilLetGo;
+    hold.sa_flags = SA_ONSTACK;
+    sigemptyset(&hold.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(holdSignal, &hold, &previous), 0);
+    heldInHandler = 0;
+    mayLeaveHandler = 0;
+    std::atomic<bool> stop{false};
+    std::atomic<pid_t> lateId{0}, nextId{0};
+    std::atomic<std::uint64_t> lateRuns{0};
+    std::jthread late([&] {
+        lateId = darwin::currentThreadId();
+        while (!stop)
+            lateRuns.fetch_add(1, std::memory_order_relaxed);
+    });
+    std::jthread next([&] {
+        nextId = darwin::currentThreadId();
+        while (!stop)
+            std::this_thread::yield();
+    });
+    velotest::OnExit letGo([&] {
+        mayLeaveHandler = 1;
+        darwin::futexWakeAll(&mayLeaveHandler);
+        darwin::resumeThreads();
+        stop = true;
+        sigaction(holdSignal, &previous, nullptr);
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return lateId.load() != 0 && nextId.load() != 0; }));
+
+    // The first round's one thread parks in slot 0, and is then held where it parked.
+    const pid_t first[] = {lateId};
+    darwin::askThreadsToSuspend(first, 1, velotest::kPatienceNanos);
+    mcontext_t context;
+    const bool lateParked = darwin::suspendedThreadContext(lateId, context);
+    syscall(SYS_tgkill, getpid(), lateId.load(), holdSignal);
+    const long heldBy = darwin::monotonicNanos() + velotest::kPatienceNanos;
+    for (long left = velotest::kPatienceNanos; heldInHandler.load() == 0 && left > 0;
+         left = heldBy - darwin::monotonicNanos())
+        darwin::futexWait(&heldInHandler, 0, left);
+    // Released with no time to leave: it is still inside.
+    const bool leftInTime = darwin::resumeThreads(0);
+
+    // The next round hands slot 0 to another thread; the late one leaves only then.
+    const pid_t second[] = {nextId};
+    darwin::askThreadsToSuspend(second, 1, velotest::kPatienceNanos);
+    const std::uint64_t runsBefore = lateRuns.load();
+    mayLeaveHandler = 1;
+    darwin::futexWakeAll(&mayLeaveHandler);
+    const bool lateLeft = velotest::eventually([&] { return lateRuns.load() != runsBefore; });
+    const bool nextParked = darwin::suspendedThreadContext(nextId, context);
+    const bool nextLeft = darwin::resumeThreads(velotest::kPatienceNanos);
+
+    ASSERT_EQ(heldInHandler.load(), 1) << "the parked thread never took the holding signal";
+    EXPECT_TRUE(lateParked);
+    EXPECT_FALSE(leftInTime) << "the held thread left the handler";
+    ASSERT_TRUE(lateLeft);
+    EXPECT_TRUE(nextParked) << "the late thread took the next round's slot from its thread";
+    EXPECT_TRUE(nextLeft);
 }
 
 } // namespace
