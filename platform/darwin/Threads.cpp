@@ -62,16 +62,19 @@ std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads 
 // list, each once, and the first to be read are the first to stop.
 std::atomic<std::size_t> nextToAsk{0};
 // When every thread of the round that has not answered is given up, whatever it does (monotonic
-// nanoseconds): a bound, far past what a round takes on a busy machine.
+// nanoseconds): a bound, far past what a round takes on a busy machine, counted from the round's start
+// for every thread of it, those added late included. A thread that is added afresh as others start
+// threads (a thread given up, still running, may start one every few milliseconds) never gives the
+// round more time: the round ends within its bound however many late readings add threads.
 std::atomic<long> roundBound{0};
 // How long the round waits for a thread that does not answer, counted in the thread's own terms (see
 // lookAt), and the last moment a thread of the round answered or was added to it (monotonic
 // nanoseconds).
 std::atomic<long> roundPatience{0};
 std::atomic<long> lastAnswerAt{0};
-// How long a thread added to the round may take to answer at the most: threads added late (a reading of
-// the list that a slow round makes after its first threads) have the same time as the first had.
-std::atomic<long> roundBoundLength{0};
+// Whether the round has read the list again (askThreadsListedLate): the first such reading is made
+// however late; later ones only within the round's bound.
+std::atomic<bool> readLate{false};
 // The threads of this round of suspension that have answered (parked, or found gone when asked): a
 // wait for all of them sleeps until all have, woken once by the last rather than once per thread.
 std::atomic<int> answeredCount{0};
@@ -692,9 +695,9 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
     const long now = monotonicNanos();
     roundPatience.store(patienceNanos, std::memory_order_relaxed);
     lastAnswerAt.store(now, std::memory_order_relaxed);
-    roundBoundLength.store(boundNanos > patienceNanos ? boundNanos : patienceNanos,
-                           std::memory_order_relaxed);
-    roundBound.store(now + roundBoundLength.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    readLate.store(false, std::memory_order_relaxed);
+    roundBound.store(now + (boundNanos > patienceNanos ? boundNanos : patienceNanos),
+                     std::memory_order_relaxed);
     slotCount.store(used, std::memory_order_release);
     // This thread asks the first two and goes on: each thread asks two more as it stops, so the rest
     // are asked by many at once while the first are read. A thread that does not pass the request on
@@ -746,10 +749,9 @@ void addToRound(const pid_t* ids, std::size_t count) {
         ++used;
         ++added;
     }
-    // They have the round's whole time and patience from now, however long the round has taken.
-    const long now = monotonicNanos();
-    lastAnswerAt.store(now, std::memory_order_relaxed);
-    roundBound.store(now + roundBoundLength.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    // They have the round's patience from now, but not a bound of their own: the round's, counted from its
+    // start, ends their wait as it ends the first threads'.
+    lastAnswerAt.store(monotonicNanos(), std::memory_order_relaxed);
     // Awaited before they are published, so that no answer counts the round whole without them.
     awaitedCount.fetch_add(added, std::memory_order_acq_rel);
     slotCount.store(used, std::memory_order_release);
@@ -763,12 +765,15 @@ pid_t lateReading[kMaxThreads];
 
 std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capacity) {
     if (!roundOpen.load(std::memory_order_acquire)) return count;
-    // The first reading is made whatever time is left: a slow round is no reason to leave a thread out.
-    // Those after it, which only a thread that could not answer ending disturbs, until the bound.
+    // The round's first reading is made whatever time is left: a slow round is no reason to leave out a
+    // thread that one ending hid. Later ones only within the round's bound: past it, threads that others
+    // keep starting (a thread given up, still running, may start one every few milliseconds) would add
+    // a reading and a record for each, and hold the round for as long as they go on.
     const long bound = roundBound.load(std::memory_order_relaxed);
     const pid_t me = currentThreadId();
     pid_t* const reading = lateReading;
-    for (bool first = true; count < capacity && (first || monotonicNanos() < bound); first = false) {
+    while (count < capacity) {
+        if (readLate.exchange(true, std::memory_order_relaxed) && monotonicNanos() >= bound) break;
         // Parked or given up, the round's threads start and end no thread: a reading is then disturbed
         // only by one that could not answer ending, and the next is whole.
         awaitSuspension();

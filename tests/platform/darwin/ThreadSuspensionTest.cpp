@@ -216,6 +216,70 @@ TEST(ThreadSuspension, AListNotReadWholeIsReadAgainHoweverLongTheRoundTook) {
               ids.begin() + static_cast<long>(count));
 }
 
+// A thread that cannot answer (it holds the signal blocked) starts another once the round has read the
+// list again. Within the round's bound the next call reads it again and adds the new thread; past the
+// bound, the round has had its one late reading and adds none: threads that a given-up thread keeps
+// starting would otherwise add a reading and a record each, and hold the recording past its bound.
+TEST(ThreadSuspension, PastItsBoundARoundReadsTheListAgainOnceAndNoMore) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    struct Case {
+        const char* what;
+        long patienceAndBound;
+        bool newThreadAdded;
+    };
+    const Case cases[] = {
+        {"within the bound", velotest::kPatienceNanos, true},
+        {"past the bound", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        velotest::Gate mayStart;
+        std::atomic<bool> stop{false};
+        std::atomic<pid_t> starterId{0}, startedId{0};
+        std::jthread started;
+        std::jthread starter([&] {
+            sigset_t blocked;
+            sigemptyset(&blocked);
+            sigaddset(&blocked, darwin::suspensionSignal());
+            pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+            starterId = darwin::currentThreadId();
+            mayStart.wait();
+            started = std::jthread([&] {
+                startedId = darwin::currentThreadId();
+                stop.wait(false);
+            });
+        });
+        velotest::OnExit letGo([&] {
+            darwin::resumeThreads();
+            mayStart.open();
+            stop = true;
+            stop.notify_all();
+        });
+        ASSERT_TRUE(velotest::eventually([&] { return starterId.load() != 0; }));
+        std::vector<pid_t> ids(darwin::kMaxThreads);
+        const long read = darwin::listThreads(ids.data(), ids.size());
+        ASSERT_GT(read, 1);
+
+        const auto listed = static_cast<std::size_t>(read);
+        darwin::askThreadsToSuspend(ids.data(), listed, c.patienceAndBound, c.patienceAndBound);
+        darwin::awaitSuspension();
+        const std::size_t first = darwin::askThreadsListedLate(ids.data(), listed, ids.size());
+        mayStart.open();
+        const bool startedOne = velotest::eventually([&] { return startedId.load() != 0; });
+        const std::size_t second = darwin::askThreadsListedLate(ids.data(), first, ids.size());
+        const bool left = darwin::resumeThreads(velotest::kPatienceNanos);
+
+        ASSERT_TRUE(startedOne);
+        EXPECT_EQ(first, listed) << "a reading added threads that were listed already";
+        const bool added =
+            std::find(ids.begin() + static_cast<long>(first), ids.begin() + static_cast<long>(second),
+                      startedId.load()) != ids.begin() + static_cast<long>(second);
+        EXPECT_EQ(added, c.newThreadAdded);
+        EXPECT_EQ(second, first + (c.newThreadAdded ? 1 : 0));
+        EXPECT_TRUE(left);
+    }
+}
+
 // A thread held inside a handler of another signal while it is parked: it cannot leave the suspension
 // handler, however long the round's release waits, until the test lets it go.
 std::atomic<int> heldInHandler{0};
