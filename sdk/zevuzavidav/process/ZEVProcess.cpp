@@ -44,6 +44,7 @@ bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* 
     process->threadCount =
         zevuzavidav::keepThreadsThatMustBeRecorded(process->threads, static_cast<std::uint32_t>(count),
                                                    kCapacity, crashedThread, process->currentThread);
+    zevuzavidav::putCrashedThreadFirst(process->threads, process->threadCount, crashedThread);
     if (listed > count) {
         process->threadsLeftOut = static_cast<std::uint32_t>(listed - count);
         ZEVSDKLog("%s: %u of %ld threads left out of the record, which holds at most %u\n", "ZEVProcessInit",
@@ -76,6 +77,16 @@ std::uint32_t zevuzavidav::keepThreadsThatMustBeRecorded(pid_t* threads, std::ui
         threads[--place] = thread;
     }
     return count;
+}
+
+void zevuzavidav::putCrashedThreadFirst(pid_t* threads, std::uint32_t count, pid_t crashedThread) {
+    std::uint32_t at = 0;
+    while (at < count && threads[at] != crashedThread)
+        ++at;
+    if (crashedThread == 0 || at == count) return;
+    for (; at > 0; --at)
+        threads[at] = threads[at - 1];
+    threads[0] = crashedThread;
 }
 
 bool ZEVProcessSuspendAllOtherThreads(ZEVProcess* process) {
@@ -159,6 +170,9 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         const bool crashed = thread == process->crashedThread;
         zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr, crashed, stackLow, stackHigh,
                                           crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames);
+        // The crashed thread, first, is on disk before any other is read: a recording cut short (its
+        // bound, a kill) keeps it whatever became of the buffer.
+        if (crashed) ZEVFileFlushBuffer(file);
     }
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);

@@ -32,6 +32,10 @@ namespace zevuzavidav {
 // takes the place of the last thread that is neither. The new count.
 std::uint32_t keepThreadsThatMustBeRecorded(pid_t* threads, std::uint32_t count, std::uint32_t capacity,
                                             pid_t crashedThread, pid_t currentThread);
+// Moves the crashed thread (0: none), when listed, to the front of the list, the others keeping their
+// order: it is recorded first, so that a record cut short by the end of the process still holds it, and
+// every per-thread section follows the same order.
+void putCrashedThreadFirst(pid_t* threads, std::uint32_t count, pid_t crashedThread);
 // The frames of each thread's stack a record of `threadCount` threads writes, but for the crashed
 // thread's, which is always written whole: every frame the walk gives (kUnwindMaxFrames), unless that
 // many threads that deep could make the record longer than the next launch reads back
@@ -47,10 +51,10 @@ constexpr std::size_t kExceptionServerRecordStorageSize = 64 * 1024;
 
 // Appends "threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats" and "storage",
 // then closes the file (closing it again is harmless): the record is whole before the other threads
-// are resumed and before the app's crash callback runs. Every thread of the process is recorded, up to
-// darwin::kMaxThreads; past that the crashed thread and the recording one still are, and the SDK log
-// says how many were left out. Its process state lives in static storage (one recording at a time: the
-// recording turn's holder), not on the handler's alternate stack.
+// are resumed and before the app's crash callback runs. Every thread of the process is recorded, the
+// crashed one first, up to darwin::kMaxThreads; past that the crashed thread and the recording one still
+// are, and the SDK log says how many were left out. Its process state lives in static storage (one
+// recording at a time: the recording turn's holder), not on the handler's alternate stack.
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext);
 bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext);
 bool ZEVProcessDebuggerAttached();

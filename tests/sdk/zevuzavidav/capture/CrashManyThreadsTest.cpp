@@ -1,6 +1,7 @@
 // A crash in a process of well over a thousand threads, as a program whose libraries start a thread per
 // task runs: the record holds every thread, each waiting one with its registers and stack, and the
-// crashed thread, started last (so listed last), marked crashed and walked to its crash. A forked child
+// crashed thread, started last (so listed last), recorded first, marked crashed and walked to its crash
+// (so that a record cut short still holds it). A forked child
 // crashes for real, by a fault, an abort and an uncaught exception; the suite is named Crash* so
 // sanitizer runs can leave it out. Beyond the record's capacity, the threads that must be recorded are
 // kept (keepThreadsThatMustBeRecorded, checked on a small list).
@@ -139,7 +140,8 @@ TEST_P(CrashManyThreads, EveryThreadIsRecordedAndTheCrashedOneIsMarked) {
         EXPECT_TRUE(stackHolds(crashed["stacktrace"], functionRange(c.crash))) << crashed;
     }
     const json threads = recordtest::sectionOfRecord(records[0], "threads");
-    ASSERT_TRUE(threads.is_array());
+    ASSERT_TRUE(threads.is_array() && !threads.empty());
+    EXPECT_TRUE(threads[0].value("crashed", false)) << "the crashed thread is not the first recorded";
     // The threads the SDK started stand among them; none ended meanwhile.
     EXPECT_GE(threads.size(), static_cast<std::size_t>(threadsAtTheCrash));
     int walkedToTheirWait = 0;
@@ -180,6 +182,31 @@ TEST(KeepThreadsThatMustBeRecorded, TheCrashedAndTheRecordingThreadAreNeverLeftO
             threads.data(), static_cast<std::uint32_t>(c.listed.size()), c.capacity, c.crashed, c.current);
         threads.resize(count);
         EXPECT_EQ(threads, c.kept) << c.what;
+    }
+}
+
+// The crashed thread goes to the front of the list, the others keeping their order; a list without it
+// (or no crashed thread) stays as it is.
+TEST(PutCrashedThreadFirst, TheCrashedThreadLeadsAndTheOthersKeepTheirOrder) {
+    struct Case {
+        const char* what;
+        std::vector<pid_t> listed;
+        pid_t crashed;
+        std::vector<pid_t> ordered;
+    };
+    const Case cases[] = {
+        {"listed last", {1, 2, 3, 4}, 4, {4, 1, 2, 3}},
+        {"listed in the middle", {1, 2, 3, 4}, 3, {3, 1, 2, 4}},
+        {"listed first", {1, 2, 3, 4}, 1, {1, 2, 3, 4}},
+        {"not listed", {1, 2, 3, 4}, 9, {1, 2, 3, 4}},
+        {"no crashed thread", {1, 2, 3, 4}, 0, {1, 2, 3, 4}},
+        {"alone", {7}, 7, {7}},
+    };
+    for (const Case& c : cases) {
+        std::vector<pid_t> threads = c.listed;
+        zevuzavidav::putCrashedThreadFirst(threads.data(), static_cast<std::uint32_t>(threads.size()),
+                                           c.crashed);
+        EXPECT_EQ(threads, c.ordered) << c.what;
     }
 }
 
