@@ -6,6 +6,7 @@
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
@@ -340,6 +341,9 @@ ZEVProcess recordedProcess;
 
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext) {
     ZEVProcess& process = recordedProcess;
+    // Should the recording's bound end the process while it writes, what the file's buffer holds is
+    // written out first: every line finished is kept, and the one under way as far as it went.
+    zevuzavidav::setRecordingFile(file);
     ZEVProcessInit(&process, crashedThread, signalContext);
     {
         // The other threads stand still while they are recorded, and run again however the recording
@@ -357,6 +361,7 @@ void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalCont
         // callback runs, so neither can keep it from its reader.
         ZEVFileClose(file);
     }
+    zevuzavidav::setRecordingFile(nullptr);
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly != nullptr && readOnly->crashCallbackTarget != nullptr) {
         ZEVSDKLog("%s: Performing syncrhonous crash callback - hold onto your butts\n", "ZEVHandler");

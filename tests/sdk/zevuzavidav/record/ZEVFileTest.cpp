@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -75,6 +76,43 @@ TEST_F(RecordFile, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
     zevuzavidav::useFileBuffer(&owning, line, sizeof line);
     EXPECT_EQ(owning.buffer, own) << "a file opened buffered keeps its own block";
     ASSERT_TRUE(ZEVFileClose(&owning));
+}
+
+// A handler that ends the process writes out what the borrowed buffer holds, wherever the writer was
+// interrupted: with nothing of it flushed yet, in the middle of a flush that had written part or all of
+// it (the file holds those bytes, not yet counted), or once the flush forgot them. Each byte reaches the
+// file once: a line whole before the cut is kept whole, and the cut one holds what was written of it.
+TEST_F(RecordFile, AnInterruptedBufferIsWrittenOutOnceWhereverItsFlushStood) {
+    const std::string whole = "{\"first\":1}\n";
+    const std::string cut = "{\"threads\":[{\"registers\":{\"rip\":42}},{\"regis";
+    struct Case {
+        const char* what;
+        std::size_t alreadyInFile; // bytes of the buffer the interrupted flush had written
+        bool forgotten;            // the flush had emptied the buffer
+    };
+    const Case cases[] = {
+        {"nothing flushed", 0, false},
+        {"a flush that wrote part", 17, false},
+        {"a flush that wrote all", cut.size(), false},
+        {"a flush that emptied the buffer", cut.size(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(path_);
+        ZEVFile file;
+        ASSERT_TRUE(ZEVFileInitWithPath(&file, path_.c_str(), false));
+        char line[256];
+        zevuzavidav::useFileBuffer(&file, line, sizeof line);
+        ZEVFileWriteBytes(&file, whole.data(), whole.size());
+        ZEVFileFlushBuffer(&file);
+        ZEVFileWriteBytes(&file, cut.data(), cut.size());
+        // Where the flush stood: its write had reached the file, its counting had not.
+        ASSERT_EQ(::write(file.descriptor, line, c.alreadyInFile), static_cast<ssize_t>(c.alreadyInFile));
+        if (c.forgotten) file.bufferedBytes = 0;
+        zevuzavidav::writeOutInterruptedBuffer(&file);
+        EXPECT_EQ(contents(), whole + cut);
+        ::close(file.descriptor);
+    }
 }
 
 TEST_F(RecordFile, CommasSeparateMembersElementsAndNestedCollectionsButNotSections) {
