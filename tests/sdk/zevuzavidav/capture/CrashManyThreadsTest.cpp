@@ -252,31 +252,6 @@ TEST(KeepThreadsThatMustBeRecorded, TheCrashedAndTheRecordingThreadAreNeverLeftO
     }
 }
 
-// The crashed thread goes to the front of the list, the others keeping their order; a list without it
-// (or no crashed thread) stays as it is.
-TEST(PutCrashedThreadFirst, TheCrashedThreadLeadsAndTheOthersKeepTheirOrder) {
-    struct Case {
-        const char* what;
-        std::vector<pid_t> listed;
-        pid_t crashed;
-        std::vector<pid_t> ordered;
-    };
-    const Case cases[] = {
-        {"listed last", {1, 2, 3, 4}, 4, {4, 1, 2, 3}},
-        {"listed in the middle", {1, 2, 3, 4}, 3, {3, 1, 2, 4}},
-        {"listed first", {1, 2, 3, 4}, 1, {1, 2, 3, 4}},
-        {"not listed", {1, 2, 3, 4}, 9, {1, 2, 3, 4}},
-        {"no crashed thread", {1, 2, 3, 4}, 0, {1, 2, 3, 4}},
-        {"alone", {7}, 7, {7}},
-    };
-    for (const Case& c : cases) {
-        std::vector<pid_t> threads = c.listed;
-        zevuzavidav::putCrashedThreadFirst(threads.data(), static_cast<std::uint32_t>(threads.size()),
-                                           c.crashed);
-        EXPECT_EQ(threads, c.ordered) << c.what;
-    }
-}
-
 // How long a thread's element is as the writer writes it, `frames` deep, with registers of the most
 // digits, its name and queue label at their longest: what the record's budget must cover.
 std::uint64_t longestThreadBytes(std::uint32_t frames) {
