@@ -26,21 +26,24 @@ enum SlotState : int { kIdle = 0, kRequested = 1, kParked = 2, kAbandoned = 3, k
 
 struct NameEntry;
 
+// Every member starts at zero, so that the table is constant-initialised: it lies in .bss, its pages
+// untouched (and costing no memory) until a crash uses them. A member left without an initializer would
+// have the compiler write the whole table at start instead.
 struct SuspendSlot {
     std::atomic<pid_t> tid{0};
     std::atomic<int> state{kIdle};
-    mcontext_t context;
-    std::uintptr_t stackLow;  // the part of its stack the thread stood on when it stopped, up to its
-    std::uintptr_t stackHigh; // top, proven mapped by the thread itself; both 0 when not known
-    char kernelName[16];      // the thread's name as the kernel keeps it, asked by the thread itself
-    NameEntry* names;         // the thread's entry in the name table, told by the thread itself (or null)
-    long ranAtFirstLook;      // its CPU time when first seen running without having answered (-1: not yet)
+    mcontext_t context{};
+    std::uintptr_t stackLow = 0;  // the part of its stack the thread stood on when it stopped, up to its
+    std::uintptr_t stackHigh = 0; // top, proven mapped by the thread itself; both 0 when not known
+    char kernelName[16]{};        // the thread's name as the kernel keeps it, asked by the thread itself
+    NameEntry* names = nullptr;   // the thread's entry in the name table, told by the thread itself (or null)
+    long ranAtFirstLook = 0; // its CPU time when first seen running without having answered (-1: not yet)
     // The release (releaseGeneration's value) after which the thread parked here left the handler. The
     // thread itself never changes its slot's state once released: one that leaves later than the resumer
     // waits for (a busy core) may find the slot handed to another thread by the next round.
     std::atomic<int> leftAfter{0};
 };
-SuspendSlot slots[kMaxThreads];
+constinit SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
 // Where each thread of the round has its slot, so that a thread finding its own slot, and a reader
 // finding a thread's, look at a place or two rather than walk thousands of slots (which, once per
@@ -50,7 +53,7 @@ std::atomic<std::size_t> slotCount{0};
 // emptied when the round begins and when it ends.
 constexpr std::size_t kIndexSize = 2 * kMaxThreads;
 static_assert((kIndexSize & (kIndexSize - 1)) == 0, "the index is walked with a mask");
-std::atomic<std::uint32_t> slotIndex[kIndexSize];
+constinit std::atomic<std::uint32_t> slotIndex[kIndexSize];
 std::atomic<int> releaseGeneration{0};
 std::atomic<bool> suspensionReady{false};
 std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads that pass the signal on
@@ -59,16 +62,19 @@ std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads 
 // list, each once, and the first to be read are the first to stop.
 std::atomic<std::size_t> nextToAsk{0};
 // When every thread of the round that has not answered is given up, whatever it does (monotonic
-// nanoseconds): a bound, far past what a round takes on a busy machine.
+// nanoseconds): a bound, far past what a round takes on a busy machine, counted from the round's start
+// for every thread of it, those added late included. A thread that is added afresh as others start
+// threads (a thread given up, still running, may start one every few milliseconds) never gives the
+// round more time: the round ends within its bound however many late readings add threads.
 std::atomic<long> roundBound{0};
 // How long the round waits for a thread that does not answer, counted in the thread's own terms (see
 // lookAt), and the last moment a thread of the round answered or was added to it (monotonic
 // nanoseconds).
 std::atomic<long> roundPatience{0};
 std::atomic<long> lastAnswerAt{0};
-// How long a thread added to the round may take to answer at the most: threads added late (a reading of
-// the list that a slow round makes after its first threads) have the same time as the first had.
-std::atomic<long> roundBoundLength{0};
+// Whether the round has read the list again (askThreadsListedLate): the first such reading is made
+// however late; later ones only within the round's bound.
+std::atomic<bool> readLate{false};
 // The threads of this round of suspension that have answered (parked, or found gone when asked): a
 // wait for all of them sleeps until all have, woken once by the last rather than once per thread.
 std::atomic<int> answeredCount{0};
@@ -95,8 +101,6 @@ void answer() {
 // waits for reading the kernel's files.
 constexpr long kLookAfterNanos = 50L * 1000;
 constexpr long kLookAtMostEveryNanos = 10L * 1000 * 1000;
-// How long a parked thread, released, may take to leave the handler.
-constexpr long kLeaveTimeoutNanos = 250L * 1000 * 1000;
 
 // Waits until `done` holds for the word's value, or until the monotonic `deadline`; false at the
 // deadline.
@@ -262,7 +266,7 @@ void copyText(char* out, std::size_t size, const char* text) {
 // then publishes it with one atomic store. A crash handler reading while the owner is parked in the
 // middle of a write therefore still gets the previous text whole.
 struct PublishedText {
-    char copies[2][kThreadNameSize];
+    char copies[2][kThreadNameSize]{}; // zero, so that the name table is constant-initialised too
     std::atomic<int> current{0};
 
     void set(const char* text) {
@@ -278,7 +282,7 @@ struct NameEntry {
     PublishedText name;
     PublishedText queue;
 };
-NameEntry nameTable[kMaxThreads];
+constinit NameEntry nameTable[kMaxThreads];
 // Entries are taken lowest first; none at or past this one has ever been, so a look-up ends here.
 std::atomic<std::size_t> nameEntriesTaken{0};
 // The calling thread's entry, remembered (see ownEntry). Initial-exec storage: a thread parked by a
@@ -691,9 +695,9 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
     const long now = monotonicNanos();
     roundPatience.store(patienceNanos, std::memory_order_relaxed);
     lastAnswerAt.store(now, std::memory_order_relaxed);
-    roundBoundLength.store(boundNanos > patienceNanos ? boundNanos : patienceNanos,
-                           std::memory_order_relaxed);
-    roundBound.store(now + roundBoundLength.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    readLate.store(false, std::memory_order_relaxed);
+    roundBound.store(now + (boundNanos > patienceNanos ? boundNanos : patienceNanos),
+                     std::memory_order_relaxed);
     slotCount.store(used, std::memory_order_release);
     // This thread asks the first two and goes on: each thread asks two more as it stops, so the rest
     // are asked by many at once while the first are read. A thread that does not pass the request on
@@ -745,10 +749,9 @@ void addToRound(const pid_t* ids, std::size_t count) {
         ++used;
         ++added;
     }
-    // They have the round's whole time and patience from now, however long the round has taken.
-    const long now = monotonicNanos();
-    lastAnswerAt.store(now, std::memory_order_relaxed);
-    roundBound.store(now + roundBoundLength.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    // They have the round's patience from now, but not a bound of their own: the round's, counted from its
+    // start, ends their wait as it ends the first threads'.
+    lastAnswerAt.store(monotonicNanos(), std::memory_order_relaxed);
     // Awaited before they are published, so that no answer counts the round whole without them.
     awaitedCount.fetch_add(added, std::memory_order_acq_rel);
     slotCount.store(used, std::memory_order_release);
@@ -762,12 +765,15 @@ pid_t lateReading[kMaxThreads];
 
 std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capacity) {
     if (!roundOpen.load(std::memory_order_acquire)) return count;
-    // The first reading is made whatever time is left: a slow round is no reason to leave a thread out.
-    // Those after it, which only a thread that could not answer ending disturbs, until the bound.
+    // The round's first reading is made whatever time is left: a slow round is no reason to leave out a
+    // thread that one ending hid. Later ones only within the round's bound: past it, threads that others
+    // keep starting (a thread given up, still running, may start one every few milliseconds) would add
+    // a reading and a record for each, and hold the round for as long as they go on.
     const long bound = roundBound.load(std::memory_order_relaxed);
     const pid_t me = currentThreadId();
     pid_t* const reading = lateReading;
-    for (bool first = true; count < capacity && (first || monotonicNanos() < bound); first = false) {
+    while (count < capacity) {
+        if (readLate.exchange(true, std::memory_order_relaxed) && monotonicNanos() >= bound) break;
         // Parked or given up, the round's threads start and end no thread: a reading is then disturbed
         // only by one that could not answer ending, and the next is whole.
         awaitSuspension();
@@ -794,7 +800,7 @@ bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos, lon
     return awaitSuspension();
 }
 
-bool resumeThreads() {
+bool resumeThreads(long leaveNanos) {
     std::size_t count = slotCount.load(std::memory_order_acquire);
     // A thread still on its way is given up first, so that it cannot park after the release.
     for (std::size_t i = 0; i < count; ++i) {
@@ -804,7 +810,7 @@ bool resumeThreads() {
     const int released = releaseGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
     futexWakeAll(&releaseGeneration);
     bool allLeft = true;
-    const long deadline = monotonicNanos() + kLeaveTimeoutNanos;
+    const long deadline = monotonicNanos() + leaveNanos;
     for (std::size_t i = 0; i < count; ++i) {
         SuspendSlot& slot = slots[i];
         if (slot.state.load(std::memory_order_acquire) == kParked &&

@@ -78,8 +78,8 @@ int suspensionSignal();
 // it is given up once it has run `patienceNanos` of its own CPU time without answering (it holds the
 // signal off), however long it waited for a core; one in an uninterruptible sleep once no thread of the
 // round has answered for `patienceNanos`. Any still on its way `boundNanos` (never less than
-// `patienceNanos`) after it was asked is given up, so that a round ends within a recording's bound.
-// One round at a time, ended by resumeThreads.
+// `patienceNanos`) after the round began is given up, those added to it late too, so that a round ends
+// within a recording's bound however many threads it meets. One round at a time, ended by resumeThreads.
 constexpr long kSuspensionPatienceNanos = 250L * 1000 * 1000;
 constexpr long kSuspensionBoundNanos = 2500L * 1000 * 1000;
 void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,
@@ -89,9 +89,10 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
 bool awaitSuspension();
 // For a round asked for a list that a reading by listThreads did not give whole, once the caller has
 // read the round's threads: reads the list again once every thread of the round has answered (parked or
-// given up, they start and end no thread), until a reading adds threads or is whole. The first reading
-// is made however long the round has taken; later ones while the round's bound has not passed. The threads it
-// names that `ids` lacks are appended to `ids` (which holds the round's `count` threads and may hold the
+// given up, they start and end no thread), until a reading adds threads or is whole. The round's first
+// such reading is made however long the round has taken; later ones, in this call or the next, only while
+// the round's bound has not passed (a thread given up, still running, may keep starting others). The threads
+// it names that `ids` lacks are appended to `ids` (which holds the round's `count` threads and may hold the
 // caller's, with room for `capacity`) and asked as the round's first were; the caller is not asked. The new
 // count, `count` when none was added. Call it again once the added threads are read, until it adds none: they
 // may have started others before they stopped.
@@ -100,9 +101,11 @@ std::size_t askThreadsListedLate(pid_t* ids, std::size_t count, std::size_t capa
 // resumeThreads, whatever the result.
 bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,
                     long boundNanos = kSuspensionBoundNanos);
-// Releases every thread parked by this round (one still on its way is given up) and waits briefly until
-// they have left the handler.
-bool resumeThreads();
+// Releases every thread parked by this round (one still on its way is given up) and waits until they
+// have left the handler, at most `leaveNanos`: false when one had not by then (a busy core may keep a
+// released thread from running that long; it leaves all the same, and never disturbs a later round).
+constexpr long kSuspensionLeaveNanos = 250L * 1000 * 1000;
+bool resumeThreads(long leaveNanos = kSuspensionLeaveNanos);
 // Registers saved by a suspended thread; false when that thread is not parked (or was given up).
 bool suspendedThreadContext(pid_t tid, mcontext_t& out);
 // The part of a suspended thread's stack from where it stopped up to the stack's top, proven mapped by

@@ -2,6 +2,7 @@
 
 #include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
 #include <atomic>
 #include <csignal>
@@ -18,6 +19,12 @@ int boundSignal() {
 // The armed recording's signal (0: none armed) and the moment its bound runs out.
 std::atomic<int> endingSignal{0};
 std::atomic<long> deadline{0};
+// The thread that armed the bound, which records, and the record it writes (null: none told).
+std::atomic<pid_t> recorder{0};
+std::atomic<ZEVFile*> recordingFile{nullptr};
+// How long a thread that took the bound's tick waits for the recorder to end the process itself, having
+// written out its record, before it ends the process with what the record holds by then.
+std::atomic<long> handOverNanos{0};
 // The kernel timer, made once per process (a forked child has none of its parent's) and kept.
 std::atomic<int> timer{-1};
 std::atomic<pid_t> timerProcess{0};
@@ -31,6 +38,27 @@ bool appBlockedIt = false;
 void onBound(int, siginfo_t*, void*) {
     const int number = endingSignal.load(std::memory_order_acquire);
     if (number == 0 || darwin::monotonicNanos() < deadline.load(std::memory_order_acquire)) return;
+    const auto me = static_cast<pid_t>(syscall(SYS_gettid));
+    const pid_t recording = recorder.load(std::memory_order_acquire);
+    if (recording != 0 && recording != me) {
+        // Only the recorder may touch its record's buffer, which it may be filling right now: it is
+        // handed the tick, to write out what it holds and end the process itself. Should it not (it
+        // sleeps where no signal reaches it), this thread ends the process with what the file holds.
+        syscall(SYS_tgkill, syscall(SYS_getpid), recording, boundSignal());
+        const long patience = handOverNanos.load(std::memory_order_acquire);
+        const long handOver = darwin::monotonicNanos() + patience;
+        for (long left = patience; left > 0; left = handOver - darwin::monotonicNanos()) {
+            if (endingSignal.load(std::memory_order_acquire) != number) return; // it ended in time
+            darwin::futexWait(&endingSignal, number, left);
+        }
+        ZEVSDKLog("%s: The recording did not end within its bound, nor its thread answer; ending the "
+                  "process by signal %d\n",
+                  "ZEVRecordingDeadline", number);
+        zevuzavidav::endBySignal(number);
+    }
+    // This thread records: interrupted wherever it stood, its record keeps every line it finished.
+    if (ZEVFile* file = recordingFile.exchange(nullptr, std::memory_order_acq_rel))
+        zevuzavidav::writeOutInterruptedBuffer(file);
     ZEVSDKLog("%s: The recording did not end within its bound; ending the process by signal %d\n",
               "ZEVRecordingDeadline", number);
     zevuzavidav::endBySignal(number);
@@ -95,10 +123,13 @@ bool setTimer(int id, long nanos) {
 
 } // namespace
 
-bool zevuzavidav::armRecordingDeadline(int crashSignal, long boundNanos) {
+bool zevuzavidav::armRecordingDeadline(int crashSignal, long boundNanos, long handOverNanosGiven) {
     const int id = processTimer();
     if (id < 0 || !takeBoundSignal()) return false;
     deadline.store(darwin::monotonicNanos() + boundNanos, std::memory_order_release);
+    recordingFile.store(nullptr, std::memory_order_release);
+    handOverNanos.store(handOverNanosGiven, std::memory_order_release);
+    recorder.store(static_cast<pid_t>(syscall(SYS_gettid)), std::memory_order_release);
     endingSignal.store(crashSignal, std::memory_order_release);
     if (setTimer(id, boundNanos)) return true;
     endingSignal.store(0, std::memory_order_release);
@@ -108,11 +139,18 @@ bool zevuzavidav::armRecordingDeadline(int crashSignal, long boundNanos) {
 
 void zevuzavidav::disarmRecordingDeadline() {
     endingSignal.store(0, std::memory_order_release);
+    darwin::futexWakeAll(&endingSignal); // a thread that took the tick and waits for the recorder
+    recordingFile.store(nullptr, std::memory_order_release);
+    recorder.store(0, std::memory_order_release);
     if (timerProcess.load(std::memory_order_acquire) == static_cast<pid_t>(syscall(SYS_getpid)))
         setTimer(timer.load(std::memory_order_acquire), 0);
     // The timer is stopped first: no tick of this recording comes after the app has its signal back,
     // save one the kernel had already queued as the recording ended right at its bound.
     giveBoundSignalBack();
+}
+
+void zevuzavidav::setRecordingFile(ZEVFile* file) {
+    recordingFile.store(file, std::memory_order_release);
 }
 
 void zevuzavidav::endBySignal(int number) {

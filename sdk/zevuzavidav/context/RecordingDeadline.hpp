@@ -6,24 +6,36 @@
 // so the bound lies far past any recording that ends.
 //
 // Armed, a kernel timer sends a signal of its own (SIGRTMAX - 2; SIGRTMAX - 1 stops threads) to the
-// process at the bound. Its handler, on whichever thread the kernel gives it to (the stuck recorder,
-// which lets the signal through while it records, or a thread parked by the recording), gives the
-// crash's signal its default action back and raises it. A tick that comes before the bound is let go.
-// The signal is the SDK's only while a recording is armed: the handler is installed as the recording
-// begins, and the app's own disposition (and the recorder's mask) given back as it ends, so an app that
-// uses the signal keeps it after a crash the process survives, and one that takes it meanwhile leaves
-// the next recording bounded all the same. Signal-safe: raw system calls on fixed state, no
+// process at the bound. The kernel gives it to any thread that lets it through: the stuck recorder,
+// which does while it records, or a thread parked by the recording. On the recorder, the handler writes
+// out what the record's buffer holds (setRecordingFile), so that every line finished is kept and only
+// the one under way is cut, then gives the crash's signal its default action back and raises it. On
+// another thread, which must not touch a buffer the recorder may be filling, it hands the tick to the
+// recorder and waits for it to end the process, half a second at most (a recorder asleep where no
+// signal reaches it), then ends the process itself: the process ends within the bound and a second. A tick
+// that comes before the bound is let go. The signal is the SDK's only while a recording is armed: the handler
+// is installed as the recording begins, and the app's own disposition (and the recorder's mask) given back as
+// it ends, so an app that uses the signal keeps it after a crash the process survives, and one that takes it
+// meanwhile leaves the next recording bounded all the same. Signal-safe: raw system calls on fixed state, no
 // allocation, no lock.
+struct ZEVFile;
+
 namespace zevuzavidav {
 
 constexpr long kRecordingBoundNanos = 5L * 1000 * 1000 * 1000;
+// How long a thread that took the bound's tick waits for the recorder to end the process.
+constexpr long kRecordingHandOverNanos = 500L * 1000 * 1000;
 
-// Arms the bound for a recording that begins now and ends the process by `crashSignal` should it not
-// end in time; one recording at a time (the recording turn's holder). False when the kernel had no
-// timer to give: the recording then goes unbounded.
-bool armRecordingDeadline(int crashSignal, long boundNanos = kRecordingBoundNanos);
+// Arms the bound for a recording that begins now on the calling thread and ends the process by
+// `crashSignal` should it not end in time; one recording at a time (the recording turn's holder). False
+// when the kernel had no timer to give: the recording then goes unbounded.
+bool armRecordingDeadline(int crashSignal, long boundNanos = kRecordingBoundNanos,
+                          long handOverNanos = kRecordingHandOverNanos);
 // The recording ended: the bound holds no more, and the bound's signal is the app's again.
 void disarmRecordingDeadline();
+// The record file the armed recording writes, whose buffered bytes are written out should the bound end
+// the process; null when it has none (closed, or gone with the stack that held it).
+void setRecordingFile(ZEVFile* file);
 
 // Ends the process by signal `number`, with its default action whatever handler it had; does not
 // return. From any thread, in a signal handler too.

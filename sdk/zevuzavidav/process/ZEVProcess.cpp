@@ -6,6 +6,7 @@
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/context/ZEVHost.hpp"
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
@@ -44,6 +45,7 @@ bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* 
     process->threadCount =
         zevuzavidav::keepThreadsThatMustBeRecorded(process->threads, static_cast<std::uint32_t>(count),
                                                    kCapacity, crashedThread, process->currentThread);
+    zevuzavidav::putCrashedThreadFirst(process->threads, process->threadCount, crashedThread);
     if (listed > count) {
         process->threadsLeftOut = static_cast<std::uint32_t>(listed - count);
         ZEVSDKLog("%s: %u of %ld threads left out of the record, which holds at most %u\n", "ZEVProcessInit",
@@ -76,6 +78,16 @@ std::uint32_t zevuzavidav::keepThreadsThatMustBeRecorded(pid_t* threads, std::ui
         threads[--place] = thread;
     }
     return count;
+}
+
+void zevuzavidav::putCrashedThreadFirst(pid_t* threads, std::uint32_t count, pid_t crashedThread) {
+    std::uint32_t at = 0;
+    while (at < count && threads[at] != crashedThread)
+        ++at;
+    if (crashedThread == 0 || at == count) return;
+    for (; at > 0; --at)
+        threads[at] = threads[at - 1];
+    threads[0] = crashedThread;
 }
 
 bool ZEVProcessSuspendAllOtherThreads(ZEVProcess* process) {
@@ -112,29 +124,89 @@ bool ZEVProcessGetThreadState(ZEVProcess* process, pid_t thread, zevuzavidav::Ma
     return true;
 }
 
-std::uint32_t zevuzavidav::framesPerOtherThread(std::uint32_t threadCount) {
+std::uint64_t zevuzavidav::otherThreadBytes(std::uint32_t frames) {
     // Written as decimal numbers: a frame takes at most 20 digits and a comma, and everything else a
     // thread has in the record (its registers, its name and queue label however escaped) under 1.5 KiB.
-    // An eighth of the length is left for the other sections, the crashed thread's whole stack and the
-    // threads listed late.
     constexpr std::uint64_t kBytesPerFrame = 21;
     constexpr std::uint64_t kBytesPerThread = 1536;
-    constexpr std::uint64_t kBudget = kMaximumRecordFileLength / 8 * 7;
-    const std::uint64_t threads = threadCount > 0 ? threadCount : 1;
-    if (threads * kBytesPerThread >= kBudget) return 0;
-    const std::uint64_t share = (kBudget - threads * kBytesPerThread) / (threads * kBytesPerFrame);
-    return share < kUnwindMaxFrames ? static_cast<std::uint32_t>(share) : kUnwindMaxFrames;
+    return kBytesPerThread + kBytesPerFrame * frames;
 }
 
+std::uint32_t zevuzavidav::framesPerOtherThread(const std::uint32_t* depths, std::uint32_t count) {
+    // The record's length were every stack cut to `frames` at most.
+    auto length = [depths, count](std::uint32_t frames) {
+        std::uint64_t bytes = 0;
+        for (std::uint32_t i = 0; i < count; ++i)
+            bytes += otherThreadBytes(depths[i] < frames ? depths[i] : frames);
+        return bytes;
+    };
+    if (length(kUnwindMaxFrames) <= kOtherThreadsBudget) return kUnwindMaxFrames;
+    if (length(0) > kOtherThreadsBudget) return 0;
+    // The most frames that keep it within: the deepest stacks are cut to it, the others stay whole.
+    std::uint32_t fits = 0, passes = kUnwindMaxFrames;
+    while (passes - fits > 1) {
+        const std::uint32_t middle = fits + (passes - fits) / 2;
+        if (length(middle) <= kOtherThreadsBudget) {
+            fits = middle;
+        } else {
+            passes = middle;
+        }
+    }
+    return fits;
+}
+
+namespace {
+
+// How deep the stack of each thread but the crashed one is, for a record of so many threads that their
+// whole stacks might not fit: one recording at a time (the recording turn's holder) uses it.
+std::uint32_t otherDepths[darwin::kMaxThreads];
+
+// The registers of a thread of the record and the part of its stack it stood on; false when its state
+// cannot be had.
+bool threadStateAndStack(ZEVProcess* process, pid_t thread, zevuzavidav::MachineContext* state,
+                         std::uintptr_t* stackLow, std::uintptr_t* stackHigh) {
+    const bool haveState = ZEVProcessGetThreadState(process, thread, state);
+    // A suspended thread's stack stands still until it is resumed: it is walked in place.
+    *stackLow = *stackHigh = 0;
+    if (thread != process->currentThread && !darwin::suspendedThreadStack(thread, stackLow, stackHigh))
+        *stackLow = *stackHigh = 0;
+    return haveState;
+}
+
+// The frames each thread of the record from `from` on but the crashed one is given. Their whole stacks
+// unless they would pass what the next launch reads back: so many threads that they might is when their
+// stacks are walked first, to learn how deep each is, until those left would fit however deep.
+std::uint32_t framesForOtherThreads(ZEVProcess* process, std::uint32_t from) {
+    std::uint32_t others = 0;
+    for (std::uint32_t i = from; i < process->threadCount; ++i)
+        others += process->threads[i] != process->crashedThread ? 1 : 0;
+    std::uint64_t bytes = 0;
+    std::uint32_t walked = 0;
+    for (std::uint32_t i = from; i < process->threadCount; ++i) {
+        const pid_t thread = process->threads[i];
+        if (thread == process->crashedThread) continue;
+        if (bytes + (others - walked) * zevuzavidav::otherThreadBytes(zevuzavidav::kUnwindMaxFrames) <=
+            zevuzavidav::kOtherThreadsBudget)
+            return zevuzavidav::kUnwindMaxFrames;
+        zevuzavidav::MachineContext state;
+        std::uintptr_t stackLow = 0, stackHigh = 0;
+        const bool haveState = threadStateAndStack(process, thread, &state, &stackLow, &stackHigh);
+        otherDepths[walked] =
+            zevuzavidav::countThreadFrames(haveState ? &state : nullptr, stackLow, stackHigh);
+        bytes += zevuzavidav::otherThreadBytes(otherDepths[walked]);
+        ++walked;
+    }
+    return zevuzavidav::framesPerOtherThread(otherDepths, walked);
+}
+
+} // namespace
+
 void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
-    // So many threads, that deep, that their whole stacks could make the record too long to be read back:
-    // the others' stacks are shortened, never the crashed thread's.
-    const std::uint32_t otherFrames = zevuzavidav::framesPerOtherThread(process->threadCount);
-    if (otherFrames < zevuzavidav::kUnwindMaxFrames)
-        ZEVSDKLog("%s: at most %u frames of each of %u threads but the crashed one\n",
-                  "ZEVProcessRecordAllThreads", otherFrames, process->threadCount);
     ZEVFileWriteSectionStart(file, "threads");
     ZEVFileWriteArrayStart(file);
+    // Learnt once the crashed thread, first, is written: it is never shortened.
+    std::uint32_t otherFrames = 0;
+    bool othersMeasured = false;
     for (std::uint32_t i = 0;; ++i) {
         // A thread that ended while the list was read may have hidden others that live on: once those
         // listed are recorded, the list is read again and those it lacked are recorded after them, until
@@ -146,19 +218,28 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
             if (i == process->threadCount) break;
         }
         pid_t thread = process->threads[i];
+        const bool crashed = thread == process->crashedThread;
+        if (!crashed && !othersMeasured) {
+            // So many threads, that deep, that their whole stacks would make the record too long to be read
+            // back: the deepest are shortened, never the crashed thread's. Threads listed late get as many.
+            otherFrames = framesForOtherThreads(process, i);
+            othersMeasured = true;
+            if (otherFrames < zevuzavidav::kUnwindMaxFrames)
+                ZEVSDKLog("%s: at most %u frames of each of %u threads but the crashed one\n",
+                          "ZEVProcessRecordAllThreads", otherFrames, process->threadCount);
+        }
         ZEVSDKLog("%s: recording thread %d data\n", "ZEVProcessRecordAllThreads", static_cast<int>(i));
         zevuzavidav::MachineContext state;
+        std::uintptr_t stackLow = 0, stackHigh = 0;
         // A thread whose state cannot be had still gets its object, so every per-thread array of the
         // record stays aligned with "threads".
-        bool haveState = ZEVProcessGetThreadState(process, thread, &state);
+        const bool haveState = threadStateAndStack(process, thread, &state, &stackLow, &stackHigh);
         if (!haveState) ZEVSDKLog("%s: unable to get thread state\n", "ZEVProcessRecordThread");
-        // A suspended thread's stack stands still until it is resumed: it is walked in place.
-        std::uintptr_t stackLow = 0, stackHigh = 0;
-        if (thread != process->currentThread && !darwin::suspendedThreadStack(thread, &stackLow, &stackHigh))
-            stackLow = stackHigh = 0;
-        const bool crashed = thread == process->crashedThread;
         zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr, crashed, stackLow, stackHigh,
                                           crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames);
+        // The crashed thread, first, is on disk before any other is read: a recording cut short (its
+        // bound, a kill) keeps it whatever became of the buffer.
+        if (crashed) ZEVFileFlushBuffer(file);
     }
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);
@@ -326,6 +407,9 @@ ZEVProcess recordedProcess;
 
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext) {
     ZEVProcess& process = recordedProcess;
+    // Should the recording's bound end the process while it writes, what the file's buffer holds is
+    // written out first: every line finished is kept, and the one under way as far as it went.
+    zevuzavidav::setRecordingFile(file);
     ZEVProcessInit(&process, crashedThread, signalContext);
     {
         // The other threads stand still while they are recorded, and run again however the recording
@@ -343,6 +427,7 @@ void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalCont
         // callback runs, so neither can keep it from its reader.
         ZEVFileClose(file);
     }
+    zevuzavidav::setRecordingFile(nullptr);
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly != nullptr && readOnly->crashCallbackTarget != nullptr) {
         ZEVSDKLog("%s: Performing syncrhonous crash callback - hold onto your butts\n", "ZEVHandler");

@@ -6,6 +6,7 @@
 // Runs on the crashing thread (or the exception-port server thread) with the other threads suspended:
 // no heap, no locks. Each probe that fails leaves its value out, logs, and the writer goes on.
 #include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 
 #include <cstddef>
@@ -32,11 +33,22 @@ namespace zevuzavidav {
 // takes the place of the last thread that is neither. The new count.
 std::uint32_t keepThreadsThatMustBeRecorded(pid_t* threads, std::uint32_t count, std::uint32_t capacity,
                                             pid_t crashedThread, pid_t currentThread);
-// The frames of each thread's stack a record of `threadCount` threads writes, but for the crashed
-// thread's, which is always written whole: every frame the walk gives (kUnwindMaxFrames), unless that
-// many threads that deep could make the record longer than the next launch reads back
-// (kMaximumRecordFileLength); then an equal share of most of that length each.
-std::uint32_t framesPerOtherThread(std::uint32_t threadCount);
+// Moves the crashed thread (0: none), when listed, to the front of the list, the others keeping their
+// order: it is recorded first, so that a record cut short by the end of the process still holds it, and
+// every per-thread section follows the same order.
+void putCrashedThreadFirst(pid_t* threads, std::uint32_t count, pid_t crashedThread);
+// What a thread other than the crashed one takes of a record at most, `frames` of its stack written.
+std::uint64_t otherThreadBytes(std::uint32_t frames);
+// What the threads but the crashed one may take of a record: the next launch reads back
+// kMaximumRecordFileLength at most, an eighth of which is left for the other sections, the crashed
+// thread's whole stack and the threads listed late.
+inline constexpr std::uint64_t kOtherThreadsBudget = kMaximumRecordFileLength / 8 * 7;
+// The frames of each stack a record writes of the threads but the crashed one (whose stack is always
+// written whole), `depths` being how deep each of theirs is (at most kUnwindMaxFrames): every frame
+// (kUnwindMaxFrames) when they all fit kOtherThreadsBudget, however many threads there are; else the
+// most frames each that keep them within it, so that only the deepest stacks are shortened, to as
+// many frames each, and the others are written whole.
+std::uint32_t framesPerOtherThread(const std::uint32_t* depths, std::uint32_t count);
 // Bytes a crash handler lends its record file (zevuzavidav::useFileBuffer), so that the record's lines are
 // written whole, one write each, instead of one write per token.
 constexpr std::size_t kCrashRecordStorageSize = 4096;
@@ -47,10 +59,10 @@ constexpr std::size_t kExceptionServerRecordStorageSize = 64 * 1024;
 
 // Appends "threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats" and "storage",
 // then closes the file (closing it again is harmless): the record is whole before the other threads
-// are resumed and before the app's crash callback runs. Every thread of the process is recorded, up to
-// darwin::kMaxThreads; past that the crashed thread and the recording one still are, and the SDK log
-// says how many were left out. Its process state lives in static storage (one recording at a time: the
-// recording turn's holder), not on the handler's alternate stack.
+// are resumed and before the app's crash callback runs. Every thread of the process is recorded, the
+// crashed one first, up to darwin::kMaxThreads; past that the crashed thread and the recording one still
+// are, and the SDK log says how many were left out. Its process state lives in static storage (one
+// recording at a time: the recording turn's holder), not on the handler's alternate stack.
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext);
 bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext);
 bool ZEVProcessDebuggerAttached();

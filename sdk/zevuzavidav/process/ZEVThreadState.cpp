@@ -28,7 +28,39 @@ void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* v
     ZEVFileWriteObjectEnd(file);
 }
 
+// Walks the stack of `state` (non-null), at most `maxFrames` frames, handing each batch of pcs to `take`;
+// the frames walked. [stackLow, stackHigh), when it holds the stack pointer, is read in place.
+template <typename Take>
+std::uint32_t walkStack(const zevuzavidav::RegistersX86_64* state, std::uintptr_t stackLow,
+                        std::uintptr_t stackHigh, std::uint32_t maxFrames, Take&& take) {
+    ZEVUnwindContext unwind;
+    if (!ZEVUnwindInit(&unwind, state)) {
+        ZEVSDKLog("%s: unable to init unwind context\n", "ZEVProcessRecordAllThreads");
+        return 0;
+    }
+    if (state->rsp >= stackLow && state->rsp < stackHigh) unwind.memory.stack = {stackLow, stackHigh};
+    // A batch of frames at a time: the walk keeps its registers out of memory between them.
+    std::uint64_t pcs[64];
+    std::uint32_t walked = 0;
+    for (std::uint32_t left = maxFrames; left > 0;) {
+        const std::uint32_t batch = left < 64 ? left : 64;
+        const std::uint32_t count = zevuzavidav::unwindNextFrames(&unwind, pcs, batch);
+        take(pcs, count);
+        walked += count;
+        left -= count;
+        if (count < batch) break;
+    }
+    return walked;
+}
+
 } // namespace
+
+std::uint32_t zevuzavidav::countThreadFrames(const zevuzavidav::RegistersX86_64* state,
+                                             std::uintptr_t stackLow, std::uintptr_t stackHigh) {
+    if (state == nullptr) return 0;
+    return walkStack(state, stackLow, stackHigh, kUnwindMaxFrames,
+                     [](const std::uint64_t*, std::uint32_t) {});
+}
 
 void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed,
                                        std::uintptr_t stackLow, std::uintptr_t stackHigh,
@@ -46,22 +78,11 @@ void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::Registe
     writeThread(
         file, zevuzavidav::kRegisterNamesX86_64, written, kCount,
         [&] {
-            ZEVUnwindContext unwind;
-            if (!ZEVUnwindInit(&unwind, state)) {
-                ZEVSDKLog("%s: unable to init unwind context\n", "ZEVProcessRecordAllThreads");
-                return;
-            }
-            if (state->rsp >= stackLow && state->rsp < stackHigh) unwind.memory.stack = {stackLow, stackHigh};
-            // A batch of frames at a time: the walk keeps its registers out of memory between them.
-            std::uint64_t pcs[64];
-            std::uint32_t count = 0;
-            for (std::uint32_t left = maxFrames; left > 0; left -= count) {
-                const std::uint32_t batch = left < 64 ? left : 64;
-                count = zevuzavidav::unwindNextFrames(&unwind, pcs, batch);
-                for (std::uint32_t i = 0; i < count; ++i)
-                    ZEVFileWriteUInt64Element(file, pcs[i]);
-                if (count < batch) break;
-            }
+            walkStack(state, stackLow, stackHigh, maxFrames,
+                      [file](const std::uint64_t* pcs, std::uint32_t count) {
+                          for (std::uint32_t i = 0; i < count; ++i)
+                              ZEVFileWriteUInt64Element(file, pcs[i]);
+                      });
         },
         crashed);
 }

@@ -24,6 +24,10 @@ namespace zevuzavidav {
 void writeThreadRegisters(ZEVFile* file, const RegistersX86_64* state, bool crashed,
                           std::uintptr_t stackLow = 0, std::uintptr_t stackHigh = 0,
                           std::uint32_t maxFrames = kUnwindMaxFrames);
+// The frames writeThreadRegisters would write of the stack of `state` (null: none), at most
+// kUnwindMaxFrames, walked the same way without writing them.
+std::uint32_t countThreadFrames(const RegistersX86_64* state, std::uintptr_t stackLow = 0,
+                                std::uintptr_t stackHigh = 0);
 // `finder` locates the Mach-O images holding return addresses; null walks by frame pointer and link
 // register alone.
 void writeThreadRegisters(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,

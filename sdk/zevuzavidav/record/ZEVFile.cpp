@@ -4,6 +4,7 @@
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -148,10 +149,29 @@ bool ZEVFileIsOpen(const ZEVFile* file) {
 
 void ZEVFileFlushBuffer(ZEVFile* file) {
     if (file == nullptr || file->buffer == nullptr) return;
-    if (file->bufferedBytes > 0 && file->descriptor >= 0) {
-        file->bytesWritten += writeFully(file->descriptor, file->buffer, file->bufferedBytes);
-    }
+    std::uint64_t taken = 0;
+    if (file->bufferedBytes > 0 && file->descriptor >= 0)
+        taken = writeFully(file->descriptor, file->buffer, file->bufferedBytes);
+    // The buffer is emptied before its bytes are counted as written: a handler that interrupts this
+    // thread in between (zevuzavidav::writeOutInterruptedBuffer) then finds nothing left to write, and
+    // one that interrupts it before sees the bytes the file took beyond those counted.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     file->bufferedBytes = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    file->bytesWritten += taken;
+}
+
+void zevuzavidav::writeOutInterruptedBuffer(ZEVFile* file) {
+    if (file == nullptr || file->buffer == nullptr || file->descriptor < 0) return;
+    const std::uint64_t buffered = file->bufferedBytes;
+    if (buffered == 0 || buffered >= file->bufferCapacity) return;
+    struct stat info {};
+    if (syscall(SYS_fstat, file->descriptor, &info) != 0 || info.st_size < 0) return;
+    // What a flush under way had written when it was interrupted: the file holds it beyond the bytes
+    // counted. Nobody else writes a crash record meanwhile.
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t taken = size > file->bytesWritten ? size - file->bytesWritten : 0;
+    if (taken < buffered) writeFully(file->descriptor, file->buffer + taken, buffered - taken);
 }
 
 void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length) {
@@ -164,12 +184,15 @@ void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length) {
     while (file->bufferedBytes + length >= file->bufferCapacity) {
         std::size_t take = file->bufferCapacity - 1 - file->bufferedBytes;
         std::memcpy(file->buffer + file->bufferedBytes, in, take);
+        // Counted once copied, for a handler that interrupts this thread (writeOutInterruptedBuffer).
+        std::atomic_signal_fence(std::memory_order_seq_cst);
         file->bufferedBytes += take;
         ZEVFileFlushBuffer(file);
         in += take;
         length -= take;
     }
     std::memcpy(file->buffer + file->bufferedBytes, in, length);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     file->bufferedBytes += length;
     file->buffer[file->bufferedBytes] = '\0';
 }

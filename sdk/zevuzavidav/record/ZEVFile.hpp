@@ -53,6 +53,12 @@ inline constexpr std::size_t kMaximumRecordFileLength = 64 * 1024 * 1024;
 // back to unbuffered writing. Does
 // nothing to a file that was opened buffered.
 void useFileBuffer(ZEVFile* file, char* storage, std::uint32_t capacity);
+// For a signal handler that ends the process while the file's own writer, interrupted on the handler's
+// thread, is in the middle of a write or a flush: writes out the buffered bytes the file has not taken
+// yet (those of a flush under way that reached the file are not written twice), so that whole lines
+// are kept and the one under way is cut where the writer stood. Raw system calls, no allocation; the
+// file must have no other writer meanwhile. The file is left as it is otherwise: the process ends next.
+void writeOutInterruptedBuffer(ZEVFile* file);
 } // namespace zevuzavidav
 void ZEVFileWriteBytes(ZEVFile* file, const void* bytes, std::size_t length);
 

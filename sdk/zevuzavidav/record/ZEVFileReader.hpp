@@ -29,3 +29,17 @@ ZEVFileReadSections(const char* path, bool removeOnFailure,
 // The sections of a record file's text, by the same rules.
 std::vector<nlohmann::json> ZEVSectionsOfText(std::string_view text,
                                               const zevuzavidav::SectionTransform& transform = {});
+
+namespace zevuzavidav {
+// A record's text whose last line is the section `name` holding an array that was cut part-way (the
+// process ended while the line was written: the recording's bound, a kill), with that line closed after
+// the last element written whole, so that every reader, one that skips a line it cannot parse too,
+// finds those elements; the lines before it stay as they are. Nothing when the text ends with a whole
+// line, its last line is another section or parses, or it was cut before its first element ended.
+std::optional<std::string> closeCutArraySection(std::string_view text, const char* name);
+// The same for the record file at `path` (read as ZEVFileReadSections reads it), replaced through a
+// hidden file beside it that is renamed into place once on disk, so that a kill meanwhile leaves the
+// record as it was. True when the file was closed so; false when it needed nothing or could not be
+// rewritten (an SDK log line then says why).
+bool closeCutArraySectionOfFile(const std::string& path, const char* name);
+} // namespace zevuzavidav

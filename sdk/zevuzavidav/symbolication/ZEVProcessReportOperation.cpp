@@ -65,6 +65,12 @@ void ZEVProcessReportOperation::main() {
             pending.push_back(path);
     });
     if (pending.empty()) return;
+    // A record cut short in its threads' line (the recording's bound, a kill) keeps the threads written
+    // whole before the cut, the crashed one first: the line is closed after them, for symbolication and
+    // for the report server, which both skip a line they cannot parse. Before the image list is read, so
+    // that a report sent unsymbolicated carries them too.
+    for (const auto& path : pending)
+        zevuzavidav::closeCutArraySectionOfFile(path, "threads");
     if (!symbolResolver_->loadBinaryImagesFromFile(binaryImagePath())) return;
     for (const auto& path : pending)
         symbolicateFile(path, symbolResolver_);

@@ -6,7 +6,11 @@
 // folder that an earlier run did part of is finished, not done again. Runs synchronously on the
 // caller's thread (start()).
 //
-// Failure contract: a report whose image list cannot be read is left as it is (no output files); a
+// A crash file whose "threads" line was cut short by the end of the crashed process is first given that
+// line closed after its last whole thread (zevuzavidav::closeCutArraySectionOfFile), so that the file
+// sent and its symbolicated companion hold the threads written whole, the crashed one first.
+//
+// Failure contract: a report whose image list cannot be read is left unsymbolicated (no output files); a
 // crash file that is missing or holds no "threads" section is skipped; frames that cannot be named or
 // demangled keep what they have. Nothing throws.
 #include "platform/dispatch/Operation.hpp"

@@ -353,13 +353,13 @@ TEST(Threads, ListsNamesAndSuspendsThreadsCapturingTheirRegisters) {
     EXPECT_STREQ(name, "com.example.a-thread-name-longer-than-fifteen");
     ASSERT_TRUE(darwin::threadName(kernelNamedId, name, sizeof name));
     EXPECT_STREQ(name, "kernel-only");
-    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
     EXPECT_FALSE(darwin::suspendedThreadContext(helperId, context));
     EXPECT_TRUE(advances());
 
     // Suspended and resumed again, it goes on from where it stood.
     ASSERT_TRUE(darwin::suspendThreads(ids, static_cast<std::size_t>(count), velotest::kPatienceNanos));
-    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
     EXPECT_TRUE(advances());
 }
 
@@ -417,7 +417,7 @@ TEST(Threads, SuspendsManyThreadsWithTheStacksTheyStoodOn) {
             if (seen[i].stack && seen[i].sp >= seen[i].low && seen[i].sp + 8 <= seen[i].high)
                 std::memcpy(&seen[i].word, reinterpret_cast<const void*>(seen[i].sp), 8);
         }
-        EXPECT_TRUE(darwin::resumeThreads());
+        EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
         EXPECT_TRUE(suspended);
         for (int i = 0; i < kHelpers; ++i) {
             EXPECT_TRUE(seen[i].context) << i;

@@ -1,9 +1,10 @@
 // A round of suspension that the caller begins and reads at once: the threads are asked in the order
 // of the list, each stopping thread asking the next ones, and a read of a thread nobody has asked yet
 // asks it. Nothing is asserted while threads are suspended (a parked thread may hold the test
-// framework's lock); results go to storage made before. Each round waits as long as a test would, so
-// that a busy core keeping a thread from running says nothing.
+// framework's lock); results go to storage made before. Each round, and each release of one, waits as
+// long as a test would, so that a busy core keeping a thread from running says nothing.
 #include "platform/darwin/Threads.hpp"
+#include "platform/darwin/Waits.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -71,7 +72,7 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
     for (int i = 0; i < kHearing; ++i)
         stoodStill = stoodStill && counters[i].load() == parkedAt[i];
     const bool all = darwin::awaitSuspension();
-    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
 
     for (int i = 0; i < kHearing; ++i)
         EXPECT_TRUE(hearingParked[i]) << i;
@@ -124,7 +125,7 @@ TEST(ThreadSuspension, AThreadThatEndsWithoutAnsweringCountsAsGone) {
     const bool whole = darwin::awaitSuspension();
     mcontext_t context;
     const bool hearingParked = darwin::suspendedThreadContext(hearingId, context);
-    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
     stop = true;
     hearing.join();
 
@@ -171,7 +172,7 @@ TEST(ThreadSuspension, AThreadRunningWithTheSignalBlockedIsWaitedFor) {
     const bool whole = darwin::suspendThreads(ids, 1, velotest::kPatienceNanos);
     mcontext_t context;
     const bool parked = darwin::suspendedThreadContext(id, context);
-    EXPECT_TRUE(darwin::resumeThreads());
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
 
     EXPECT_TRUE(whole) << "the thread was given up";
     EXPECT_TRUE(parked);
@@ -213,6 +214,151 @@ TEST(ThreadSuspension, AListNotReadWholeIsReadAgainHoweverLongTheRoundTook) {
     EXPECT_NE(std::find(ids.begin() + static_cast<long>(listed.size()),
                         ids.begin() + static_cast<long>(count), hiddenId.load()),
               ids.begin() + static_cast<long>(count));
+}
+
+// A thread that cannot answer (it holds the signal blocked) starts another once the round has read the
+// list again. Within the round's bound the next call reads it again and adds the new thread; past the
+// bound, the round has had its one late reading and adds none: threads that a given-up thread keeps
+// starting would otherwise add a reading and a record each, and hold the recording past its bound.
+TEST(ThreadSuspension, PastItsBoundARoundReadsTheListAgainOnceAndNoMore) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    struct Case {
+        const char* what;
+        long patienceAndBound;
+        bool newThreadAdded;
+    };
+    const Case cases[] = {
+        {"within the bound", velotest::kPatienceNanos, true},
+        {"past the bound", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        velotest::Gate mayStart;
+        std::atomic<bool> stop{false};
+        std::atomic<pid_t> starterId{0}, startedId{0};
+        std::jthread started;
+        std::jthread starter([&] {
+            sigset_t blocked;
+            sigemptyset(&blocked);
+            sigaddset(&blocked, darwin::suspensionSignal());
+            pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+            starterId = darwin::currentThreadId();
+            mayStart.wait();
+            started = std::jthread([&] {
+                startedId = darwin::currentThreadId();
+                stop.wait(false);
+            });
+        });
+        velotest::OnExit letGo([&] {
+            darwin::resumeThreads();
+            mayStart.open();
+            stop = true;
+            stop.notify_all();
+        });
+        ASSERT_TRUE(velotest::eventually([&] { return starterId.load() != 0; }));
+        std::vector<pid_t> ids(darwin::kMaxThreads);
+        const long read = darwin::listThreads(ids.data(), ids.size());
+        ASSERT_GT(read, 1);
+
+        const auto listed = static_cast<std::size_t>(read);
+        darwin::askThreadsToSuspend(ids.data(), listed, c.patienceAndBound, c.patienceAndBound);
+        darwin::awaitSuspension();
+        const std::size_t first = darwin::askThreadsListedLate(ids.data(), listed, ids.size());
+        mayStart.open();
+        const bool startedOne = velotest::eventually([&] { return startedId.load() != 0; });
+        const std::size_t second = darwin::askThreadsListedLate(ids.data(), first, ids.size());
+        const bool left = darwin::resumeThreads(velotest::kPatienceNanos);
+
+        ASSERT_TRUE(startedOne);
+        EXPECT_EQ(first, listed) << "a reading added threads that were listed already";
+        const bool added =
+            std::find(ids.begin() + static_cast<long>(first), ids.begin() + static_cast<long>(second),
+                      startedId.load()) != ids.begin() + static_cast<long>(second);
+        EXPECT_EQ(added, c.newThreadAdded);
+        EXPECT_EQ(second, first + (c.newThreadAdded ? 1 : 0));
+        EXPECT_TRUE(left);
+    }
+}
+
+// A thread held inside a handler of another signal while it is parked: it cannot leave the suspension
+// handler, however long the round's release waits, until the test lets it go.
+std::atomic<int> heldInHandler{0};
+std::atomic<int> mayLeaveHandler{0};
+
+void holdUntilLetGo(int) {
+    heldInHandler.store(1);
+    darwin::futexWakeAll(&heldInHandler);
+    const long deadline = darwin::monotonicNanos() + velotest::kPatienceNanos;
+    for (long left = velotest::kPatienceNanos; mayLeaveHandler.load() == 0 && left > 0;
+         left = deadline - darwin::monotonicNanos())
+        darwin::futexWait(&mayLeaveHandler, 0, left);
+}
+
+// A thread released by one round that leaves the handler only once the next round has handed its slot to
+// another thread (here held in a handler of its own; on a busy machine, kept from a core) leaves that
+// slot to its new thread: the new one parks, and is read, as if the late one had never been there.
+TEST(ThreadSuspension, AThreadLeavingARoundLateLeavesItsSlotToTheNextRoundsThread) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    const int holdSignal = SIGRTMIN + 3;
+    struct sigaction hold {};
+    hold.sa_handler = holdUntilLetGo;
+    hold.sa_flags = SA_ONSTACK;
+    sigemptyset(&hold.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(holdSignal, &hold, &previous), 0);
+    heldInHandler = 0;
+    mayLeaveHandler = 0;
+    std::atomic<bool> stop{false};
+    std::atomic<pid_t> lateId{0}, nextId{0};
+    std::atomic<std::uint64_t> lateRuns{0};
+    std::jthread late([&] {
+        lateId = darwin::currentThreadId();
+        while (!stop)
+            lateRuns.fetch_add(1, std::memory_order_relaxed);
+    });
+    std::jthread next([&] {
+        nextId = darwin::currentThreadId();
+        while (!stop)
+            std::this_thread::yield();
+    });
+    velotest::OnExit letGo([&] {
+        mayLeaveHandler = 1;
+        darwin::futexWakeAll(&mayLeaveHandler);
+        darwin::resumeThreads();
+        stop = true;
+        sigaction(holdSignal, &previous, nullptr);
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return lateId.load() != 0 && nextId.load() != 0; }));
+
+    // The first round's one thread parks in slot 0, and is then held where it parked.
+    const pid_t first[] = {lateId};
+    darwin::askThreadsToSuspend(first, 1, velotest::kPatienceNanos);
+    mcontext_t context;
+    const bool lateParked = darwin::suspendedThreadContext(lateId, context);
+    syscall(SYS_tgkill, getpid(), lateId.load(), holdSignal);
+    const long heldBy = darwin::monotonicNanos() + velotest::kPatienceNanos;
+    for (long left = velotest::kPatienceNanos; heldInHandler.load() == 0 && left > 0;
+         left = heldBy - darwin::monotonicNanos())
+        darwin::futexWait(&heldInHandler, 0, left);
+    // Released with no time to leave: it is still inside.
+    const bool leftInTime = darwin::resumeThreads(0);
+
+    // The next round hands slot 0 to another thread; the late one leaves only then.
+    const pid_t second[] = {nextId};
+    darwin::askThreadsToSuspend(second, 1, velotest::kPatienceNanos);
+    const std::uint64_t runsBefore = lateRuns.load();
+    mayLeaveHandler = 1;
+    darwin::futexWakeAll(&mayLeaveHandler);
+    const bool lateLeft = velotest::eventually([&] { return lateRuns.load() != runsBefore; });
+    const bool nextParked = darwin::suspendedThreadContext(nextId, context);
+    const bool nextLeft = darwin::resumeThreads(velotest::kPatienceNanos);
+
+    ASSERT_EQ(heldInHandler.load(), 1) << "the parked thread never took the holding signal";
+    EXPECT_TRUE(lateParked);
+    EXPECT_FALSE(leftInTime) << "the held thread left the handler";
+    ASSERT_TRUE(lateLeft);
+    EXPECT_TRUE(nextParked) << "the late thread took the next round's slot from its thread";
+    EXPECT_TRUE(nextLeft);
 }
 
 } // namespace

@@ -6,13 +6,15 @@
 // folder must not make the report go twice; a thread that runs out of stack, whether a library
 // started it or the program did, is reported as the crashed thread; and a backlog of hundreds of
 // reports must not hold back the oldest of them, nor analytics; a crash handed on to an earlier handler
-// that faults or returns never holds the process. Skipped when the program has not been built or tmux
-// is not installed.
+// that faults or returns never holds the process; a crash among threads that keep a round of
+// suspension busy is reported with the crashed thread first. Skipped when the program has not been
+// built or tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/AnalyticsUploads.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportFiles.hpp"
 #include "tests/sdk/zevuzavidav/support/ReportServer.hpp"
+#include "tests/support/ChildProcess.hpp"
 #include "tests/support/Files.hpp"
 #include "tests/support/LogLines.hpp"
 #include "tests/support/TempHome.hpp"
@@ -29,9 +31,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -748,6 +753,98 @@ TEST_F(CrashShippedProgram, ACrashBeforeTheLaunchsMetadataIsWrittenIsSentAndCoun
               std::vector<std::string>{crashed})
         << "app_crashed, once, in the crashed launch's session";
 }
+
+// A spinning process on every core of the machine, for as long as it lives.
+class SpinnerOnEveryCore {
+  public:
+    SpinnerOnEveryCore() {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < cores; ++i) {
+            const pid_t pid = velotest::forkTiedToThisProcess();
+            if (pid == 0) {
+                volatile unsigned long spins = 0;
+                for (;;)
+                    spins = spins + 1;
+            }
+            if (pid > 0) pids_.push_back(pid);
+        }
+    }
+    ~SpinnerOnEveryCore() {
+        for (const pid_t pid : pids_) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    SpinnerOnEveryCore(const SpinnerOnEveryCore&) = delete;
+    SpinnerOnEveryCore& operator=(const SpinnerOnEveryCore&) = delete;
+
+  private:
+    std::vector<pid_t> pids_;
+};
+
+struct ChurnCase {
+    const char* name;
+    char crash; // what the crashing thread does (tests/sdk/zevuzavidav/fixtures/thread_churn.cpp)
+    const char* ending;
+    const char* record; // the part that holds the crash's record
+    bool busy;          // a spinner on every core while the crash is recorded
+};
+
+void PrintTo(const ChurnCase& churn, std::ostream* out) {
+    *out << churn.name;
+}
+
+class CrashShippedProgramChurn : public CrashShippedProgram,
+                                 public ::testing::WithParamInterface<ChurnCase> {};
+
+// A crash among 2,000 waiting threads, 64 that block every signal and compute (one starting another every
+// 20 ms), and two churning short-lived threads, the machine quiet or busy: every reading of the thread
+// list finds new threads, and the round of suspension still ends within its bound. The process ends by
+// the crash's signal, and the report the next launch sends holds the crashed thread, first among the
+// threads, named and walked to its crash, whether the record was written whole or cut short by the
+// recording's bound.
+TEST_P(CrashShippedProgramChurn, TheReportHoldsTheCrashedThreadFirst) {
+    const ChurnCase& churn = GetParam();
+    std::string crashed;
+    {
+        std::optional<SpinnerOnEveryCore> spinners;
+        if (churn.busy) spinners.emplace();
+        crashed =
+            crashByPreloaded(VELO_THREAD_CHURN_FIXTURE, "VELO_CHURN_FIFO", {churn.crash}, {churn.ending});
+    }
+    ASSERT_FALSE(crashed.empty());
+
+    // The library is loaded again, as a preloaded one is, so that the crasher's frames can be named.
+    const auto requests = sendWithNextLaunch("LD_PRELOAD=" + quote(VELO_THREAD_CHURN_FIXTURE));
+    ASSERT_EQ(requests.size(), 1u);
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    const std::string part = churn.record;
+    const json threads = sectionOf(parts[part], "threads");
+    const json symbolicated = sectionOf(parts[part + ".zevrecord"], "threads");
+    ASSERT_TRUE(threads.is_array() && !threads.empty()) << "the record sent holds no threads";
+    EXPECT_TRUE(threads[0].value("crashed", false)) << "the first thread is not the crashed one";
+    EXPECT_TRUE(recordtest::hasRegistersAndStack(threads[0])) << threads[0];
+    // Names are written after the threads: a record cut short has none.
+    const json names = sectionOf(parts[part], "thread_names");
+    if (names.is_array()) {
+        ASSERT_EQ(names.size(), threads.size());
+        EXPECT_EQ(names[0], "velo-crasher");
+    }
+    ASSERT_TRUE(symbolicated.is_array() && symbolicated.size() == threads.size())
+        << "the symbolicated threads do not follow the record's";
+    std::vector<std::string> symbols;
+    for (const auto& frame : symbolicated[0])
+        symbols.push_back(frame["symbol"].is_string() ? frame["symbol"] : "?");
+    EXPECT_NE(std::find(symbols.begin(), symbols.end(), "velo_fixture_churn_crash"), symbols.end())
+        << ::testing::PrintToString(symbols);
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashChurn, CrashShippedProgramChurn,
+                         ::testing::Values(ChurnCase{"AnAbortOnAQuietMachine", 'a', "ABRT", "signal", false},
+                                           ChurnCase{"AFaultOnBusyCores", 'f', "SEGV", "mach_exception",
+                                                     true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // 300 launches crashed before this one. The report server holds its answers: the four uploads that
 // reach it are the four oldest reports, and packaging waits for them, so nearly the whole backlog is

@@ -1,9 +1,12 @@
 // A crash in a process of well over a thousand threads, as a program whose libraries start a thread per
 // task runs: the record holds every thread, each waiting one with its registers and stack, and the
-// crashed thread, started last (so listed last), marked crashed and walked to its crash. A forked child
-// crashes for real, by a fault, an abort and an uncaught exception; the suite is named Crash* so
-// sanitizer runs can leave it out. Beyond the record's capacity, the threads that must be recorded are
-// kept (keepThreadsThatMustBeRecorded, checked on a small list).
+// crashed thread, started last (so listed last), recorded first, marked crashed and walked to its crash
+// (so that a record cut short still holds it). With thousands of idle threads and one deep in its work,
+// every stack is written whole: only a record that would pass what the next launch reads back shortens
+// its deepest stacks (framesPerOtherThread, checked on depths given). A forked child crashes for real,
+// by a fault, an abort and an uncaught exception; the suite is named Crash* so sanitizer runs can leave
+// it out. Beyond the record's capacity, the threads that must be recorded are kept
+// (keepThreadsThatMustBeRecorded, checked on a small list).
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
 #include "sdk/zevuzavidav/process/ZEVThreadState.hpp"
@@ -139,7 +142,8 @@ TEST_P(CrashManyThreads, EveryThreadIsRecordedAndTheCrashedOneIsMarked) {
         EXPECT_TRUE(stackHolds(crashed["stacktrace"], functionRange(c.crash))) << crashed;
     }
     const json threads = recordtest::sectionOfRecord(records[0], "threads");
-    ASSERT_TRUE(threads.is_array());
+    ASSERT_TRUE(threads.is_array() && !threads.empty());
+    EXPECT_TRUE(threads[0].value("crashed", false)) << "the crashed thread is not the first recorded";
     // The threads the SDK started stand among them; none ended meanwhile.
     EXPECT_GE(threads.size(), static_cast<std::size_t>(threadsAtTheCrash));
     int walkedToTheirWait = 0;
@@ -150,6 +154,71 @@ TEST_P(CrashManyThreads, EveryThreadIsRecordedAndTheCrashedOneIsMarked) {
 
 INSTANTIATE_TEST_SUITE_P(CrashManyThreads, CrashManyThreads, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// One thread of a pool of thousands of idle ones that is deep in its work: it descends this many frames of
+// its own before it waits. Deeper than an even share of the record would give each of so many threads.
+constexpr int kDeepFrames = 480;
+constexpr int kShallowThreads = 5500;
+std::atomic<bool> deepOneWaits{false};
+
+std::atomic<bool> deepOneMayReturn{false}; // never set: the process ends by its crash
+
+__attribute__((noinline)) void descendThenWait(int left) {
+    volatile int keep = left; // a frame of its own, and no call in tail position
+    (void)keep;
+    if (left > 0) {
+        descendThenWait(left - 1);
+    } else {
+        deepOneWaits = true;
+        while (!deepOneMayReturn.load())
+            pause();
+    }
+    keep = 0;
+}
+
+void* deepRoutine(void*) {
+    descendThenWait(kDeepFrames);
+    return nullptr;
+}
+
+// A record of so many threads that their stacks, were each as deep as the walk goes, would pass what the
+// next launch reads back, but most of them shallow: the stacks are walked first, the record fits, and
+// every stack is written whole, the deep one too.
+TEST(CrashManyShallowThreads, ARecordThatFitsKeepsItsDeepStackWhole) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        recordtest::initializeContext(dir);
+        pthread_attr_t small;
+        pthread_attr_init(&small);
+        pthread_attr_setstacksize(&small, 64 * 1024);
+        for (int i = 0; i < kShallowThreads; ++i) {
+            pthread_t thread;
+            if (pthread_create(&thread, &small, waitingRoutine, nullptr) != 0) _exit(kSetUpFailed);
+        }
+        pthread_t deep;
+        if (pthread_create(&deep, nullptr, deepRoutine, nullptr) != 0) _exit(kSetUpFailed);
+        setUpOrEnd([] { return waiting.load() == kShallowThreads && deepOneWaits.load(); });
+        activeCrash = callAbort;
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, crashRoutine, nullptr) != 0) _exit(kSetUpFailed);
+        pthread_join(thread, nullptr);
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << howItEnded(status);
+
+    int unparsable = 0;
+    const auto records = crashtest::recordsIn(dir + "/signal.zevrecord", &unparsable);
+    ASSERT_EQ(records.size(), 1u);
+    recordtest::expectWholeRecord(records[0], "signal");
+    const json threads = recordtest::sectionOfRecord(records[0], "threads");
+    ASSERT_TRUE(threads.is_array());
+    EXPECT_GT(threads.size(), static_cast<std::size_t>(kShallowThreads));
+    std::size_t deepest = 0;
+    for (const json& thread : threads)
+        if (stackHolds(thread["stacktrace"], functionRange(descendThenWait)))
+            deepest = std::max(deepest, thread["stacktrace"].size());
+    EXPECT_GT(deepest, static_cast<std::size_t>(kDeepFrames)) << "the deep stack was shortened";
+}
 
 // A list cut at its capacity keeps the crashed thread and the recording one, in place of the last
 // threads listed; one not cut gains them at its end. Threads 1 to 6 were listed, capacity 6 or 8.
@@ -183,31 +252,68 @@ TEST(KeepThreadsThatMustBeRecorded, TheCrashedAndTheRecordingThreadAreNeverLeftO
     }
 }
 
-// The longest record of the most threads, each as deep as the walk goes, is still read back by the
-// next launch: every other thread's frames are shortened to fit, while a record of 4,096 is written
-// whole. A thread's element is measured as the writer writes it, with registers of the most digits; its
-// name and queue label at their longest.
-TEST(FramesPerOtherThread, TheLongestRecordOfTheMostThreadsIsReadBack) {
-    const velotest::TempFolder folder;
-    const std::string path = folder.string() + "/thread.zevrecord";
-    ZEVFile file;
-    ASSERT_TRUE(ZEVFileInitWithPath(&file, path.c_str(), false));
-    zevuzavidav::RegistersX86_64 registers;
-    std::memset(&registers, 0xff, sizeof registers);
-    zevuzavidav::writeThreadRegisters(&file, &registers, false, 0, 0, 0);
-    ZEVFileClose(&file);
-    const std::uint64_t element = std::filesystem::file_size(path) + 1; // and its comma
+// How long a thread's element is as the writer writes it, `frames` deep, with registers of the most
+// digits, its name and queue label at their longest: what the record's budget must cover.
+std::uint64_t longestThreadBytes(std::uint32_t frames) {
+    static const std::uint64_t element = [] {
+        const velotest::TempFolder folder;
+        const std::string path = folder.string() + "/thread.zevrecord";
+        ZEVFile file;
+        if (!ZEVFileInitWithPath(&file, path.c_str(), false)) return std::uint64_t{0};
+        zevuzavidav::RegistersX86_64 registers;
+        std::memset(&registers, 0xff, sizeof registers);
+        zevuzavidav::writeThreadRegisters(&file, &registers, false, 0, 0, 0);
+        ZEVFileClose(&file);
+        return static_cast<std::uint64_t>(std::filesystem::file_size(path)) + 1; // and its comma
+    }();
     // Each byte escaped as \u00XX at worst, quoted, and a comma.
     const std::uint64_t nameAndLabel = 2 * (6 * (darwin::kThreadNameSize - 1) + 3);
-    const std::uint64_t frame = 21; // 20 digits and a comma
+    return element + nameAndLabel + frames * 21; // 20 digits and a comma a frame
+}
 
+// The frames written of each thread but the crashed one: all of them while the record stays within what
+// the next launch reads back, however many threads (thousands of shallow ones and one deep, as a pool
+// of idle workers has); else the most that keep it within, which only the deepest stacks lose, the
+// others written whole. The crashed thread's stack, always whole, and the longest other sections fit
+// beside it.
+TEST(FramesPerOtherThread, OnlyARecordThatWouldBeTooLongShortensItsDeepestStacks) {
     const auto most = static_cast<std::uint32_t>(darwin::kMaxThreads);
-    const std::uint64_t frames = zevuzavidav::framesPerOtherThread(most);
-    EXPECT_GT(frames, 0u);
-    const std::uint64_t longest = most * (element + nameAndLabel + frames * frame) +
-                                  zevuzavidav::kUnwindMaxFrames * frame; // the crashed thread's whole stack
-    EXPECT_LE(longest, zevuzavidav::kMaximumRecordFileLength);
-    EXPECT_EQ(zevuzavidav::framesPerOtherThread(4096), zevuzavidav::kUnwindMaxFrames);
+    const std::uint32_t deepest = zevuzavidav::kUnwindMaxFrames;
+    struct Case {
+        const char* what;
+        std::vector<std::uint32_t> depths;
+        std::uint32_t shallow; // every depth at most this is written whole
+        bool shortened;
+    };
+    std::vector<std::uint32_t> poolOfIdleWorkers(6000, 12);
+    poolOfIdleWorkers[4321] = 456;
+    std::vector<std::uint32_t> mostlyDeep(most, 20);
+    std::fill(mostlyDeep.begin(), mostlyDeep.begin() + 5000, deepest);
+    const Case cases[] = {
+        {"none", {}, deepest, false},
+        {"4,096 threads as deep as the walk goes", std::vector<std::uint32_t>(4096, deepest), deepest, false},
+        {"6,000 shallow threads and one deep", poolOfIdleWorkers, deepest, false},
+        {"the most threads, 5,000 of them as deep as the walk goes", mostlyDeep, 20, true},
+        {"the most threads, all as deep as the walk goes", std::vector<std::uint32_t>(most, deepest), 0,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto count = static_cast<std::uint32_t>(c.depths.size());
+        const std::uint32_t frames = zevuzavidav::framesPerOtherThread(c.depths.data(), count);
+        EXPECT_EQ(frames < deepest, c.shortened) << frames;
+        EXPECT_GE(frames, c.shallow);
+        std::uint64_t longest = longestThreadBytes(deepest); // the crashed thread's whole stack
+        for (std::uint32_t depth : c.depths)
+            longest += longestThreadBytes(std::min(depth, frames));
+        EXPECT_LE(longest, zevuzavidav::kMaximumRecordFileLength);
+        if (!c.shortened) continue;
+        // One frame more each would not have fitted what the other threads may take.
+        std::uint64_t more = 0;
+        for (std::uint32_t depth : c.depths)
+            more += zevuzavidav::otherThreadBytes(std::min(depth, frames + 1));
+        EXPECT_GT(more, zevuzavidav::kOtherThreadsBudget);
+    }
 }
 
 } // namespace

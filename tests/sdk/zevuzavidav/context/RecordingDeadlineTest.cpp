@@ -1,15 +1,23 @@
-// The bound of a crash recording: one that outlives it ends the process by the crash's own signal, a
-// tick of the bound's signal that comes before the bound is out is let go, and the signal is the app's
-// outside a recording. Each runs in a child of its own: the bound ends a process.
+// The bound of a crash recording: one that outlives it ends the process by the crash's own signal,
+// having written out what the record's buffer held, a tick of the bound's signal that comes before the
+// bound is out is let go, and the signal is the app's outside a recording. Each runs in a child of its
+// own: the bound ends a process.
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
+#include "platform/darwin/Waits.hpp"
+#include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/Files.hpp"
+#include "tests/support/TempHome.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +37,74 @@ TEST(RecordingDeadline, ARecordingThatOutlivesItsBoundEndsTheProcessByTheCrashsS
             pause();
     });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << "status " << status;
+}
+
+// Whether the calling thread has the bound's signal waiting for it; false after kPatience.
+bool boundSignalArrives() {
+    const long until = darwin::monotonicNanos() + velotest::kPatienceNanos;
+    for (;;) {
+        sigset_t pending;
+        sigpending(&pending);
+        if (sigismember(&pending, SIGRTMAX - 2) == 1) return true;
+        if (darwin::monotonicNanos() >= until) return false;
+        const timespec pause{0, 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+// The bound ends a recording whose record holds a finished line, written, and the start of the next
+// one, still in its buffer: both reach the file before the process ends. The bound's tick comes to the
+// recording thread itself, or to another thread, which hands it to the recorder rather than touch a
+// buffer the recorder may be filling (here the recorder lets it through once it has been handed over).
+TEST(RecordingDeadline, TheBoundWritesOutWhatTheRecordsBufferHolds) {
+    struct Case {
+        const char* what;
+        bool tickElsewhere;
+    };
+    const Case cases[] = {{"on the recording thread", false}, {"on another thread", true}};
+    const std::string whole = "{\"signal\":{\"number\":7}}\n";
+    const std::string cut = "{\"threads\":[{\"registers\":{\"rip\":42}},{\"regis";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const velotest::TempFolder folder;
+        const std::string path = folder.string() + "/signal.zevrecord";
+        const int status = velotest::waitStatusOfChild([&] {
+            leaveNoCore();
+            // The recorder is started here, so that the first thread (which the kernel tries first with
+            // a signal for the process) is the other one.
+            std::thread recorder([&] {
+                static char storage[4096];
+                ZEVFile file;
+                if (!ZEVFileInitWithPath(&file, path.c_str(), false)) _exit(2);
+                zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
+                ZEVFileWriteBytes(&file, whole.data(), whole.size());
+                ZEVFileFlushBuffer(&file);
+                ZEVFileWriteBytes(&file, cut.data(), cut.size());
+                if (!zevuzavidav::armRecordingDeadline(SIGBUS, 10L * 1000 * 1000, velotest::kPatienceNanos))
+                    _exit(2);
+                zevuzavidav::setRecordingFile(&file);
+                if (c.tickElsewhere) {
+                    sigset_t bound;
+                    sigemptyset(&bound);
+                    sigaddset(&bound, SIGRTMAX - 2);
+                    sigprocmask(SIG_BLOCK, &bound, nullptr);
+                    if (!boundSignalArrives()) _exit(3);
+                    sigprocmask(SIG_UNBLOCK, &bound, nullptr);
+                }
+                for (;;)
+                    pause();
+            });
+            if (!c.tickElsewhere) {
+                sigset_t bound;
+                sigemptyset(&bound);
+                sigaddset(&bound, SIGRTMAX - 2);
+                sigprocmask(SIG_BLOCK, &bound, nullptr);
+            }
+            recorder.join();
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << "status " << status;
+        EXPECT_EQ(velotest::readFile(path), whole + cut);
+    }
 }
 
 // The app's own handler of the bound's signal, and the ticks it was given.

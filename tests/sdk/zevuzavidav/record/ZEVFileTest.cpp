@@ -10,10 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -75,6 +77,43 @@ TEST_F(RecordFile, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
     zevuzavidav::useFileBuffer(&owning, line, sizeof line);
     EXPECT_EQ(owning.buffer, own) << "a file opened buffered keeps its own block";
     ASSERT_TRUE(ZEVFileClose(&owning));
+}
+
+// A handler that ends the process writes out what the borrowed buffer holds, wherever the writer was
+// interrupted: with nothing of it flushed yet, in the middle of a flush that had written part or all of
+// it (the file holds those bytes, not yet counted), or once the flush forgot them. Each byte reaches the
+// file once: a line whole before the cut is kept whole, and the cut one holds what was written of it.
+TEST_F(RecordFile, AnInterruptedBufferIsWrittenOutOnceWhereverItsFlushStood) {
+    const std::string whole = "{\"first\":1}\n";
+    const std::string cut = "{\"threads\":[{\"registers\":{\"rip\":42}},{\"regis";
+    struct Case {
+        const char* what;
+        std::size_t alreadyInFile; // bytes of the buffer the interrupted flush had written
+        bool forgotten;            // the flush had emptied the buffer
+    };
+    const Case cases[] = {
+        {"nothing flushed", 0, false},
+        {"a flush that wrote part", 17, false},
+        {"a flush that wrote all", cut.size(), false},
+        {"a flush that emptied the buffer", cut.size(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(path_);
+        ZEVFile file;
+        ASSERT_TRUE(ZEVFileInitWithPath(&file, path_.c_str(), false));
+        char line[256];
+        zevuzavidav::useFileBuffer(&file, line, sizeof line);
+        ZEVFileWriteBytes(&file, whole.data(), whole.size());
+        ZEVFileFlushBuffer(&file);
+        ZEVFileWriteBytes(&file, cut.data(), cut.size());
+        // Where the flush stood: its write had reached the file, its counting had not.
+        ASSERT_EQ(::write(file.descriptor, line, c.alreadyInFile), static_cast<ssize_t>(c.alreadyInFile));
+        if (c.forgotten) file.bufferedBytes = 0;
+        zevuzavidav::writeOutInterruptedBuffer(&file);
+        EXPECT_EQ(contents(), whole + cut);
+        ::close(file.descriptor);
+    }
 }
 
 TEST_F(RecordFile, CommasSeparateMembersElementsAndNestedCollectionsButNotSections) {
@@ -195,6 +234,65 @@ TEST_F(RecordFile, ReaderSkipsACutOffLastLineAndNonObjectLines) {
 
 // A record damaged into a million levels of nesting is skipped like any unreadable line, and the
 // symbol resolver, which keeps copies of what it reads, is never handed it.
+// A record whose threads' line was cut part-way is given that line closed after its last whole element;
+// every other shape of text is left alone. Brackets, commas and quotes inside strings do not end an
+// element; a number cut in its middle is no whole element.
+TEST(CloseCutArraySection, ClosesACutLineAfterItsLastWholeElementOnly) {
+    const std::string before = "{\"signal\":{\"number\":6}}\n";
+    struct Case {
+        const char* what;
+        std::string last;   // the record's last line, after `before`
+        const char* closed; // what it becomes, or null: left alone
+    };
+    const Case cases[] = {
+        {"cut in its third element",
+         R"({"threads":[{"crashed":true,"stacktrace":[1,2]},{"stacktrace":[3]},{"stack)",
+         R"({"threads":[{"crashed":true,"stacktrace":[1,2]},{"stacktrace":[3]}]})"},
+        {"cut just after a comma", R"({"threads":[{"crashed":true},)", R"({"threads":[{"crashed":true}]})"},
+        {"cut in a string that holds brackets, commas and a quote",
+         R"({"threads":[{"name":"a]}\"b"},{"name":"x]},{)", R"({"threads":[{"name":"a]}\"b"}]})"},
+        {"numbers as elements, the last cut", R"({"threads":[12,345,67)", R"({"threads":[12,345]})"},
+        {"cut in its first element", R"({"threads":[{"crashed":true,"stacktrace":[1,)", nullptr},
+        {"cut before any element", R"({"threads":[)", nullptr},
+        {"another section cut", R"({"thread_names":["a","b)", nullptr},
+        {"a whole line without its newline", R"({"threads":[{"crashed":true}]})", nullptr},
+        {"a whole line", "{\"threads\":[{\"crashed\":true}]}\n", nullptr},
+        {"a damaged line that ends its array", R"({"threads":[{"a":1}]],)", nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto closed = zevuzavidav::closeCutArraySection(before + c.last, "threads");
+        if (c.closed == nullptr) {
+            EXPECT_FALSE(closed.has_value()) << c.what << ": " << closed.value_or("");
+        } else {
+            EXPECT_EQ(closed, std::optional<std::string>(before + c.closed + "\n")) << c.what;
+        }
+    }
+    // Strings as elements, one holding an escaped quote, a bracket and a comma, the last one cut.
+    EXPECT_EQ(zevuzavidav::closeCutArraySection(R"({"thread_names":["a","b\"],","c)", "thread_names"),
+              std::optional<std::string>(std::string(R"({"thread_names":["a","b\"],"]})") + "\n"));
+}
+
+// The file is replaced whole, with no file left beside it, and the sections read back; one that needs
+// nothing is not touched.
+TEST_F(RecordFile, ACutThreadsLineIsClosedInTheFileItself) {
+    const std::string whole = "{\"signal\":{\"number\":6}}\n";
+    {
+        std::ofstream out(path_);
+        out << whole << R"({"threads":[{"crashed":true,"stacktrace":[7]},{"stacktrace":[8)";
+    }
+    EXPECT_TRUE(zevuzavidav::closeCutArraySectionOfFile(path_, "threads"));
+    EXPECT_EQ(contents(), whole + R"({"threads":[{"crashed":true,"stacktrace":[7]}]})" + "\n");
+    const auto sections = ZEVFileReadSections(path_.c_str(), false);
+    ASSERT_TRUE(sections.has_value());
+    ASSERT_EQ(sections->size(), 2u);
+    EXPECT_EQ((*sections)[1]["threads"].size(), 1u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator()),
+              1)
+        << "a file was left beside the record";
+    EXPECT_FALSE(zevuzavidav::closeCutArraySectionOfFile(path_, "threads")) << "a whole record was rewritten";
+    EXPECT_FALSE(zevuzavidav::closeCutArraySectionOfFile(dir_ + "/none", "threads"));
+}
+
 TEST_F(RecordFile, AMillionLevelsDeepLineIsSkippedWithoutACrash) {
     const std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
     std::ofstream(path_) << "{\"load\":{\"base\":4096,\"size\":4096,\"deep\":" << deep << "}}\n"

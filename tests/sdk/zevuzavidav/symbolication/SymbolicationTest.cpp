@@ -15,6 +15,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <exception>
+#include <fstream>
 
 namespace {
 
@@ -290,6 +291,37 @@ TEST_F(ProcessReport, WithoutItsImageListAReportStaysUnsymbolicated) {
     fs::remove(folder.path() / "binary_images.zevrecord");
     ZEVProcessReportOperation(report, std::make_shared<ZEVSymbolResolver>()).start();
     EXPECT_FALSE(fs::exists(folder.path() / "signal.zevrecord.symbolicated"));
+}
+
+// A record whose threads' line was cut by the end of the crashed process (the recording's bound, a
+// kill) goes out with that line closed after its last whole thread, the crashed one first, and its
+// symbolicated companion holds those threads; without an image list the record is closed all the same.
+TEST_F(ProcessReport, ACutThreadsLineGoesOutWithTheThreadsWrittenWholeBeforeTheCut) {
+    for (const bool withImages : {true, false}) {
+        SCOPED_TRACE(withImages ? "with its image list" : "without its image list");
+        if (!withImages) fs::remove(folder.path() / "binary_images.zevrecord");
+        fs::remove(folder.path() / "signal.zevrecord.symbolicated");
+        const std::string crashed =
+            json{{"crashed", true}, {"stacktrace", {abortAddress, abortAddress}}}.dump();
+        {
+            std::ofstream out(folder.path() / "signal.zevrecord");
+            out << json{{"signal", {{"number", 6}}}}.dump() << "\n"
+                << R"({"threads":[)" << crashed << R"(,{"stacktrace":[16,32]},{"registers":{"rip":4)";
+        }
+        ZEVProcessReportOperation(report, std::make_shared<ZEVSymbolResolver>()).start();
+
+        const auto lines = reporttest::readLines(folder.path() / "signal.zevrecord");
+        ASSERT_EQ(lines.size(), 2u) << "the cut line was not closed";
+        const json& threads = lines[1]["threads"];
+        ASSERT_EQ(threads.size(), 2u);
+        EXPECT_EQ(threads[0], json::parse(crashed));
+        if (!withImages) continue;
+        const auto symbolicated = reporttest::readLines(folder.path() / "signal.zevrecord.symbolicated");
+        ASSERT_EQ(symbolicated.size(), 1u);
+        ASSERT_EQ(symbolicated[0]["threads"].size(), 2u);
+        EXPECT_NE(symbolicated[0]["threads"][0][0]["symbol"].get<std::string>().find("abort"),
+                  std::string::npos);
+    }
 }
 
 TEST(ThreadArrayFromFile, ReadsTheFirstThreadsSectionOnly) {
