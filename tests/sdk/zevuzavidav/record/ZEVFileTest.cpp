@@ -84,22 +84,27 @@ TEST_F(RecordFile, ABorrowedBufferHoldsALineUntilItEndsAndIsNeverFreed) {
 // it (the file holds those bytes, not yet counted), or once the flush forgot them. Each byte reaches the
 // file once: a line whole before the cut is kept whole, and the cut one holds what was written of it.
 TEST_F(RecordFile, AnInterruptedBufferIsWrittenOutOnceWhereverItsFlushStood) {
+    const std::string earlier = "{\"exception\":{}}\n{\"threads\":[]}\n";
     const std::string whole = "{\"first\":1}\n";
     const std::string cut = "{\"threads\":[{\"registers\":{\"rip\":42}},{\"regis";
     struct Case {
         const char* what;
         std::size_t alreadyInFile; // bytes of the buffer the interrupted flush had written
         bool forgotten;            // the flush had emptied the buffer
+        bool afterAnEarlierRecord; // the file held a record of an earlier crash when it was opened
     };
     const Case cases[] = {
-        {"nothing flushed", 0, false},
-        {"a flush that wrote part", 17, false},
-        {"a flush that wrote all", cut.size(), false},
-        {"a flush that emptied the buffer", cut.size(), true},
+        {"nothing flushed", 0, false, false},
+        {"a flush that wrote part", 17, false, false},
+        {"a flush that wrote all", cut.size(), false, false},
+        {"a flush that emptied the buffer", cut.size(), true, false},
+        {"nothing flushed, after an earlier record", 0, false, true},
+        {"a flush that wrote part, after an earlier record", 17, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(path_);
+        if (c.afterAnEarlierRecord) std::ofstream(path_) << earlier;
         ZEVFile file;
         ASSERT_TRUE(ZEVFileInitWithPath(&file, path_.c_str(), false));
         char line[256];
@@ -111,7 +116,7 @@ TEST_F(RecordFile, AnInterruptedBufferIsWrittenOutOnceWhereverItsFlushStood) {
         ASSERT_EQ(::write(file.descriptor, line, c.alreadyInFile), static_cast<ssize_t>(c.alreadyInFile));
         if (c.forgotten) file.bufferedBytes = 0;
         zevuzavidav::writeOutInterruptedBuffer(&file);
-        EXPECT_EQ(contents(), whole + cut);
+        EXPECT_EQ(contents(), (c.afterAnEarlierRecord ? earlier : std::string()) + whole + cut);
         ::close(file.descriptor);
     }
 }
