@@ -135,6 +135,14 @@ class CrashShippedProgram : public ::testing::Test {
         return server.requests();
     }
 
+    // The requests the server had that are report uploads.
+    std::vector<reporttest::Request> reportRequests() const {
+        std::vector<reporttest::Request> reports;
+        for (const auto& request : server.requests())
+            if (request.target.find("/reports") != std::string::npos) reports.push_back(request);
+        return reports;
+    }
+
     const fs::path program = std::string(VELO_BINARY_DIR) + "/bundles/Swift.app/velomarinth";
     // Report uploads wait at the gate when a test closes it; everything else is answered at once.
     reporttest::Gate reportGate;
@@ -723,23 +731,17 @@ TEST_F(CrashShippedProgram, ACrashBeforeTheLaunchsMetadataIsWrittenIsSentAndCoun
     velotest::Tmux next("velo-shipped-early-send");
     next.start("env " + environment() + " " + quote(program.string()));
     next.waitFor("SWIFT BASICS");
-    auto reports = [&] {
-        std::vector<reporttest::Request> found;
-        for (const auto& request : server.requests())
-            if (request.target.find("/reports") != std::string::npos) found.push_back(request);
-        return found;
-    };
     ASSERT_TRUE(velotest::waitUntil([&] {
-        return !reports().empty() &&
+        return !reportRequests().empty() &&
                !reporttest::sessionsWithACrash(server.requests(), analyticsPath).empty();
     })) << "reports: "
-        << reports().size() << "\n"
+        << reportRequests().size() << "\n"
         << next.screen();
     ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }));
     next.keys("q");
     next.waitFor("PROGRAM-ENDED");
 
-    const auto sent = reports();
+    const auto sent = reportRequests();
     ASSERT_EQ(sent.size(), 1u) << "the report once";
     auto parts = partsOf(sent[0]);
     EXPECT_EQ(parts["report_id"], crashed);
@@ -888,12 +890,6 @@ TEST_F(CrashShippedProgram, ABacklogSendsItsOldestFirstAndAnalyticsDoesNotWaitBe
     velotest::Tmux second("velo-shipped-backlog");
     second.start("env " + environment() + " " + quote(program.string()));
     second.waitFor("SWIFT BASICS");
-    auto reportRequests = [&] {
-        std::vector<reporttest::Request> reports;
-        for (const auto& request : server.requests())
-            if (request.target.find("/reports") != std::string::npos) reports.push_back(request);
-        return reports;
-    };
     ASSERT_TRUE(velotest::waitUntil([&] {
         std::lock_guard lock(seenMutex);
         return reportRequests().size() >= 4 && activeAtAnalytics.has_value();
