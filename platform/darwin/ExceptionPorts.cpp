@@ -209,9 +209,9 @@ bool hasHandler(const struct sigaction& disposition) {
     return disposition.sa_handler != SIG_DFL && disposition.sa_handler != SIG_IGN;
 }
 
-void handingOn(const struct sigaction& disposition) {
+void tell(const struct sigaction& disposition, HandingOn moment) {
     if (HandingOnObserver observer = handingOnObserver.load(std::memory_order_acquire))
-        observer(currentThreadId(), disposition);
+        observer(currentThreadId(), disposition, moment);
 }
 
 // What the kernel does as it delivers a signal to a handler, for one called by hand: the disposition
@@ -219,7 +219,8 @@ void handingOn(const struct sigaction& disposition) {
 // of the interrupted code, its own sa_mask and, unless it asked otherwise, the signal itself; a fault
 // inside it while that signal is held off ends the process, as the kernel has it. It gets the original
 // siginfo and context, so what it changes there (the registers a trapped system call returns, a step
-// over the faulting instruction) is what the interrupted code finds.
+// over the faulting instruction) is what the interrupted code finds. The suspension signal is held off
+// too: the thread's mask then tells a watcher that it is still inside (handedOnHandlerRuns).
 void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context) {
     if ((disposition.sa_flags & SA_RESETHAND) != 0) {
         struct sigaction reset {};
@@ -234,6 +235,7 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
         sigprocmask(SIG_SETMASK, nullptr, &blocked);
     sigorset(&blocked, &blocked, &disposition.sa_mask);
     if ((disposition.sa_flags & SA_NODEFER) == 0) sigaddset(&blocked, number);
+    sigaddset(&blocked, suspensionSignal());
     sigset_t before;
     sigprocmask(SIG_SETMASK, &blocked, &before);
     if ((disposition.sa_flags & SA_SIGINFO) != 0)
@@ -297,12 +299,13 @@ void handOn(int number, siginfo_t* info, void* context) {
     signalAction(number, nullptr, &disposition);
     const bool reexecutes = comesBackByItself(number, info);
     if (hasHandler(disposition)) {
-        handingOn(disposition);
+        tell(disposition, HandingOn::going);
         callAsTheKernelWould(number, disposition, info, context);
+        tell(disposition, HandingOn::cameBack);
         return;
     }
     if (disposition.sa_handler == SIG_IGN && !reexecutes) {
-        handingOn(disposition);
+        tell(disposition, HandingOn::cameBack);
         return;
     }
     // A fault may not be ignored: the kernel gives it its default action, as here.
@@ -476,6 +479,10 @@ pid_t recordingThread() {
 
 void setHandingOnObserver(HandingOnObserver observer) {
     handingOnObserver.store(observer, std::memory_order_release);
+}
+
+bool handedOnHandlerRuns(pid_t tid) {
+    return threadHoldsSignalBlocked(tid, suspensionSignal());
 }
 
 } // namespace darwin

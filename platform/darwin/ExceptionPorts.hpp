@@ -125,18 +125,26 @@ bool comesBackByItself(int number, const siginfo_t* info);
 // - a handler is called with the original `info` and `context` (what it changes there is what the
 //   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
 //   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
-//   when it asked for that (SA_RESETHAND); the caller's mask is back once it returns;
+//   when it asked for that (SA_RESETHAND); the caller's mask is back once it returns. The suspension
+//   signal is held off meanwhile as well (see handedOnHandlerRuns);
 // - the default action ends the process: at once for a signal that does not come back by itself, else
 //   once the caller has returned and the fault runs again;
 // - an ignored signal is let go, but for a fault, which the kernel gives its default action.
 // Returns when the handler came back, the signal was let go, or a fault is to run again. Signal-safe.
 void handOn(int number, siginfo_t* info, void* context);
 
-// Told, on the thread, as its signal goes on to a handler of the program (before that handler runs, which
-// may return, end the process or leave by a long jump) or is let go as ignored: a crash it was is no
-// longer the crash reporter's to end. Signal-safe; one observer, null for none.
-using HandingOnObserver = void (*)(pid_t thread, const struct sigaction& disposition);
+// Told, on the thread, as its signal goes on to a handler of the program (going: before that handler
+// runs, which may return, end the process or leave by a long jump) and as it comes back from it, or is
+// let go as ignored (cameBack). Signal-safe; one observer, null for none.
+enum class HandingOn { going, cameBack };
+using HandingOnObserver = void (*)(pid_t thread, const struct sigaction& disposition, HandingOn moment);
 void setHandingOnObserver(HandingOnObserver observer);
+// Whether thread `tid`, told going, may still run the handler it was handed: it holds the suspension
+// signal off as handOn left it. False once it came back or left the handler by siglongjmp (which puts
+// back the mask of the sigsetjmp), or has ended; true too while the thread holds that signal off for
+// a moment of its own (the C library starting a thread), so a watcher asks again. A handler left by a
+// jump that keeps the mask (longjmp) reads as still running. Signal-safe.
+bool handedOnHandlerRuns(pid_t tid);
 
 // The exception type of a fault signal (0 for a signal that is not a fault).
 std::uint32_t exceptionTypeForSignal(int number);

@@ -597,6 +597,15 @@ bool threadAlive(pid_t tid) {
     return result == 0 || errno == EPERM;
 }
 
+bool threadHoldsSignalBlocked(pid_t tid, int number) {
+    if (!threadAlive(tid)) return false;
+    char path[64];
+    taskPath(tid, "status", path);
+    char text[4096];
+    if (readSmallFile(path, text, sizeof text) <= 0) return threadAlive(tid);
+    return maskHolds(text, "SigBlk", number);
+}
+
 namespace {
 
 // The stack proven for the calling thread. Initial-exec storage: reading it never allocates, so it is

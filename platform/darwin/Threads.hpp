@@ -52,6 +52,9 @@ bool threadName(pid_t tid, char* buffer, std::size_t size);
 bool queueLabel(pid_t tid, char* buffer, std::size_t size);
 // True while the thread exists (it can be asked about itself); false once it has ended.
 bool threadAlive(pid_t tid);
+// Whether the thread, alive, holds signal `number` blocked now, as the kernel tells (its status); true
+// too when a living thread's status cannot be read. Signal-safe.
+bool threadHoldsSignalBlocked(pid_t tid, int number);
 
 // The calling thread's own stack around `sp`, when `sp` lies on it: [low, high) is mapped, `high` is
 // its top (the callers' frames lie below it) and `low` is at most `sp`. The frames of the running

@@ -35,13 +35,17 @@ bool mayPutBackSavedStack() {
            (current.ss_flags & (SS_ONSTACK | SS_DISABLE)) == 0 && current.ss_sp == readOnly->signalStack;
 }
 
-// A crash's signal goes on to a handler of the program, or is let go: the crash of that thread is not
-// the SDK's to end any more, whatever that handler does (returns, ends the process, or leaves by a long
-// jump), so a turn kept for its end is free again. Our own handler taking a fault over from the exception
-// port's emulation is no such sign: it records that crash.
-void onHandingOn(pid_t thread, const struct sigaction& disposition) {
+// A crash's signal goes on to a handler of the program, or comes back from it (or is let go). While that
+// handler runs, the turn kept for the crash's end stays kept: it may end the process. Once the crash is
+// back, or its thread has left the handler otherwise (a long jump), the crash is not the SDK's to end any
+// more, and the turn is free again. Our own handler taking a fault over from the exception port's
+// emulation is no such sign: it records that crash.
+void onHandingOn(pid_t thread, const struct sigaction& disposition, darwin::HandingOn moment) {
     if ((disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == ZEVSignalHandler) return;
-    zevuzavidav::passRecordingTurnKeptFor(thread);
+    if (moment == darwin::HandingOn::going)
+        zevuzavidav::noteCrashHandedOn(thread);
+    else
+        zevuzavidav::passRecordingTurnKeptFor(thread);
 }
 
 // A crash signal being recorded, as its handler took it.

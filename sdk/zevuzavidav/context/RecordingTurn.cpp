@@ -19,6 +19,13 @@ std::atomic<int> keptBy{0};
 // Set once a kept turn was let go: the crash claimed for the process went on without ending it. Only
 // the claim's winner keeps the turn, and the claim is taken once.
 std::atomic<int> claimedCrashWentOn{0};
+// The crashed thread of a kept turn once its crash was handed on to a handler from before the SDK (0:
+// none): while that handler runs the turn stays kept, since it may end the process; once the thread has
+// left it, however, the turn is free again.
+std::atomic<int> handedOn{0};
+
+// How often a wait behind a crash handed on looks whether its thread has left the handler.
+constexpr long kHandedOnLookNanos = 2L * 1000 * 1000;
 
 // A waiter counted but not yet holding (woken, about to take the turn) is looked at this often.
 constexpr long kHandOverLookNanos = 1000L * 1000;
@@ -26,6 +33,24 @@ constexpr long kHandOverLookNanos = 1000L * 1000;
 bool take(int seen, int me) {
     if (!holder.compare_exchange_strong(seen, me, std::memory_order_acq_rel)) return false;
     keptFor.store(0, std::memory_order_release);
+    handedOn.store(0, std::memory_order_release);
+    return true;
+}
+
+// A wait of at most `left` nanoseconds, cut short to look again at a crash handed on.
+long waitSlice(long left) {
+    const int kept = keptFor.load(std::memory_order_acquire);
+    const bool watched = kept != 0 && handedOn.load(std::memory_order_acquire) == kept;
+    return watched && left > kHandedOnLookNanos ? kHandedOnLookNanos : left;
+}
+
+// True when the turn was kept for a crash whose thread, handed on to a handler from before the SDK, has
+// left that handler however it left (returned, or jumped out by siglongjmp): it is let go.
+bool handedOnCrashLeft() {
+    const int kept = keptFor.load(std::memory_order_acquire);
+    if (kept == 0 || handedOn.load(std::memory_order_acquire) != kept || darwin::handedOnHandlerRuns(kept))
+        return false;
+    zevuzavidav::passRecordingTurnKeptFor(kept);
     return true;
 }
 
@@ -64,13 +89,14 @@ zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread, i
             }
             continue;
         }
+        if (handedOnCrashLeft()) continue;
         const long left = deadline - darwin::monotonicNanos();
         if (left <= 0) {
             // A turn kept for an end that never came has nothing under way.
             if (keptFor.load(std::memory_order_acquire) != 0 && take(seen, me)) result = RecordingTurn::taken;
             break;
         }
-        darwin::futexWait(&holder, seen, left);
+        darwin::futexWait(&holder, seen, waitSlice(left));
     }
     if (result == RecordingTurn::taken) beginRecording(me, crashSignal);
     waiting.fetch_sub(1, std::memory_order_acq_rel);
@@ -106,10 +132,16 @@ void zevuzavidav::keepRecordingTurnToTheEnd(pid_t crashedThread) {
     keptFor.store(crashedThread, std::memory_order_release);
 }
 
+void zevuzavidav::noteCrashHandedOn(pid_t crashedThread) {
+    if (crashedThread != 0 && keptFor.load(std::memory_order_acquire) == crashedThread)
+        handedOn.store(crashedThread, std::memory_order_release);
+}
+
 void zevuzavidav::passRecordingTurnKeptFor(pid_t crashedThread) {
     int expected = crashedThread;
     if (crashedThread == 0 || !keptFor.compare_exchange_strong(expected, 0, std::memory_order_acq_rel))
         return;
+    handedOn.store(0, std::memory_order_release);
     // A later recording that took the kept turn over (its patience out) keeps it: only the keeper's hold
     // is let go.
     int keeper = keptBy.load(std::memory_order_acquire);
@@ -121,14 +153,15 @@ void zevuzavidav::passRecordingTurnKeptFor(pid_t crashedThread) {
 bool zevuzavidav::waitForTheClaimedCrashToGoOn(long nanos) {
     const long deadline = darwin::monotonicNanos() + nanos;
     for (;;) {
-        if (claimedCrashWentOn.load(std::memory_order_acquire) != 0) return true;
+        if (claimedCrashWentOn.load(std::memory_order_acquire) != 0 || handedOnCrashLeft()) return true;
         const long left = deadline - darwin::monotonicNanos();
         if (left <= 0) return false;
-        darwin::futexWait(&claimedCrashWentOn, 0, left);
+        darwin::futexWait(&claimedCrashWentOn, 0, waitSlice(left));
     }
 }
 
 pid_t zevuzavidav::recordingTurnHolder() {
+    handedOnCrashLeft();
     return holder.load(std::memory_order_acquire);
 }
 

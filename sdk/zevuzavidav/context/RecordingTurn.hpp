@@ -15,9 +15,11 @@
 // A recording after which the process ends (the crash claim's winner) keeps the turn: it first lets
 // every recording already waiting have its turn, then holds it while the process ends, so that no
 // record is begun that the end would cut. One that comes later waits for the end and writes nothing.
-// Once the crash is handed on to a handler from before the SDK, the turn is free again: what that
-// handler does (steps over the fault, returns from a raise, leaves by a long jump, ends the process) is
-// its own, and nothing of the SDK's waits on it. Where nothing sees the crash handed on, the turn is free
+// The crash is then handed on to a handler from before the SDK, which may end the process (a second
+// crash reporter, the terminal's restorer): the turn stays kept while it runs. Once the crashed thread
+// has left it, however it left (returned, stepped over the fault, jumped out by siglongjmp), the turn is
+// free again, and a later crash waits on nothing: a waiter looks at that thread's mask every few
+// milliseconds (darwin::handedOnHandlerRuns). Where nothing sees the crash handed on, the turn is free
 // once the later recording's patience is out.
 //
 // A thread waiting for the turn can be suspended and recorded by the recording under way. Signal-safe:
@@ -48,13 +50,18 @@ void passRecordingTurn();
 // The recording ended and the process ends next, by the crash of `crashedThread`: the recordings already
 // waiting go first (within the patience), then the turn stays with the calling thread.
 void keepRecordingTurnToTheEnd(pid_t crashedThread);
-// The crash of `crashedThread` went on to a handler from before the SDK, or was let go: a turn kept for
-// its end is free again.
+// The crash of `crashedThread` goes on to a handler from before the SDK now: the turn kept for its end
+// stays kept while that handler runs, and is free once the thread has left it.
+void noteCrashHandedOn(pid_t crashedThread);
+// The crash of `crashedThread` came back from the handler it was handed on to, or was let go: a turn kept
+// for its end is free again.
 void passRecordingTurnKeptFor(pid_t crashedThread);
 // For a crash that lost the claim: waits at most `nanos` for the claimed crash to go on without ending
-// the process (the turn its recording kept let go, as above); true once it has.
+// the process (the turn its recording kept let go, or its thread gone from the handler it was handed on
+// to, as above); true once it has.
 bool waitForTheClaimedCrashToGoOn(long nanos);
-// The thread that holds the turn, 0 when none does.
+// The thread that holds the turn, 0 when none does; a turn kept for a crash whose thread has left the
+// handler it was handed on to is let go as this asks.
 pid_t recordingTurnHolder();
 // The crashed thread whose end a kept turn waits for, 0 when the turn is not kept.
 pid_t recordingTurnKeptFor();

@@ -198,27 +198,49 @@ TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDispos
 }
 
 // The fault goes on to the disposition's handler (which mends it here); the observer hears of it on the
-// faulting thread, with that handler, before the handler runs.
-std::atomic<pid_t> handingOnThread{0};
-std::atomic<bool> handingOnToOpenPage{false};
-std::atomic<int> fallThroughsWhenTold{-1};
-void noteHandingOn(pid_t thread, const struct sigaction& disposition) {
-    handingOnToOpenPage = (disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == openPage;
-    fallThroughsWhenTold = fallThroughs.load();
-    handingOnThread = thread;
+// faulting thread, with that handler, before the handler runs and once it came back. While it runs, the
+// thread holds the suspension signal off, as a watcher sees.
+std::atomic<pid_t> toldThread{0};
+std::atomic<bool> toldOfOpenPage{false};
+std::atomic<int> fallThroughsWhenGoing{-1};
+std::atomic<int> fallThroughsWhenBack{-1};
+std::atomic<bool> runsWhileGoing{false};
+std::atomic<bool> runsOnceBack{true};
+void openPageAndLook(int number, siginfo_t* info, void* context) {
+    runsWhileGoing = darwin::handedOnHandlerRuns(darwin::currentThreadId());
+    openPage(number, info, context);
 }
 
-TEST_F(ExceptionPortFault, AFaultHandedOnToTheDispositionsHandlerIsToldToTheObserverFirst) {
-    handingOnThread = 0;
+void noteHandingOn(pid_t thread, const struct sigaction& disposition, darwin::HandingOn moment) {
+    toldOfOpenPage = (disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == openPageAndLook;
+    toldThread = thread;
+    if (moment == darwin::HandingOn::going) {
+        fallThroughsWhenGoing = fallThroughs.load();
+    } else {
+        fallThroughsWhenBack = fallThroughs.load();
+        runsOnceBack = darwin::handedOnHandlerRuns(thread);
+    }
+}
+
+TEST_F(ExceptionPortFault, AFaultHandedOnToTheDispositionsHandlerIsToldBeforeAndAfter) {
+    struct sigaction looking {};
+    looking.sa_sigaction = openPageAndLook;
+    looking.sa_flags = SA_SIGINFO;
+    sigemptyset(&looking.sa_mask);
+    ASSERT_EQ(darwin::signalAction(SIGSEGV, &looking, nullptr), 0);
+    toldThread = 0;
     darwin::setHandingOnObserver(noteHandingOn);
     Reader reader;
     reader.thread.join();
     darwin::setHandingOnObserver(nullptr);
     EXPECT_EQ(fallThroughs, 1);
-    EXPECT_EQ(handingOnThread.load(), reader.id.load());
-    EXPECT_TRUE(handingOnToOpenPage);
-    EXPECT_EQ(fallThroughsWhenTold, 0)
+    EXPECT_EQ(toldThread.load(), reader.id.load());
+    EXPECT_TRUE(toldOfOpenPage);
+    EXPECT_EQ(fallThroughsWhenGoing, 0)
         << "told after the handler ran: a handler that never returns is never told";
+    EXPECT_EQ(fallThroughsWhenBack, 1);
+    EXPECT_TRUE(runsWhileGoing) << "the handler's thread does not read as running it";
+    EXPECT_FALSE(runsOnceBack) << "the thread back from the handler still reads as running it";
 }
 
 TEST_F(ExceptionPortFault, AReceiveWithATimeoutAnswersFalseWhenNoRequestCame) {

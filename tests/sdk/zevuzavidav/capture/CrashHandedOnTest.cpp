@@ -166,6 +166,60 @@ INSTANTIATE_TEST_SUITE_P(CrashHandedOnToAResettingHandler, CrashHandedOnToAReset
                          ::testing::ValuesIn(resetCases()),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
+// ---- an earlier handler that ends the process itself ----------------------------------------------
+
+// As the terminal's restorer does: it tells the test who holds the recording turn while it runs, then
+// gives the signal its default action and raises it again, which ends the process once it returns.
+void tellTheTurnAndEnd(int number, siginfo_t*, void*) {
+    const pid_t holder = zevuzavidav::recordingTurnHolder();
+    (void)!write(tellFd, &holder, sizeof holder);
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigaction(number, &fallback, nullptr);
+    raise(number);
+}
+
+struct EndingCase {
+    const char* name;
+    int number;
+    Road road;
+};
+
+void PrintTo(const EndingCase& c, std::ostream* out) {
+    *out << c.name << roadName(c.road);
+}
+
+class CrashHandedOnToAnEndingHandler : public ::testing::TestWithParam<EndingCase> {};
+
+// While the handler the crash was handed on to runs, the turn kept for the crash's end stays kept: that
+// handler may end the process, and a recording another thread began meanwhile would be cut short.
+TEST_P(CrashHandedOnToAnEndingHandler, TheTurnStaysKeptWhileItRuns) {
+    const EndingCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    Pipe told;
+    const int status = velotest::waitStatusOfChild([&] {
+        tellFd = told.fds[1];
+        installEarlier(c.number, tellTheTurnAndEnd, SA_ONSTACK);
+        recordtest::initializeContext(dir, c.road);
+        if (c.number == SIGABRT) std::abort();
+        recordtest::writeThroughNull();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.number) << howItEnded(status);
+    const std::string bytes = told.readAll();
+    ASSERT_EQ(bytes.size(), sizeof(pid_t)) << "the earlier handler never ran";
+    pid_t holder = 0;
+    std::memcpy(&holder, bytes.data(), sizeof holder);
+    EXPECT_NE(holder, 0) << "the turn was let go while the handler that ends the process ran";
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashHandedOnToAnEndingHandler, CrashHandedOnToAnEndingHandler,
+                         ::testing::Values(EndingCase{"AnAbort", SIGABRT, Road::exceptionPort},
+                                           EndingCase{"AnAbort", SIGABRT, Road::signals},
+                                           EndingCase{"AFault", SIGSEGV, Road::exceptionPort},
+                                           EndingCase{"AFault", SIGSEGV, Road::signals}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
 // ---- the mask and flags a handler runs under, beside the kernel's own delivery -------------------
 
 // Steps over the faulting `movq (%rax), %rax`, telling what it runs under: whether the signal the
