@@ -112,6 +112,10 @@ ZEVAnalyticsController::sessionFragmentDirectoryURLsForStateName(const std::stri
         auto inSession = logSessionRepository_.sessionFragmentDirectoryURLsForSessionDirectory(session);
         fragments.insert(fragments.end(), inSession.begin(), inSession.end());
     }
+    // Oldest first (sessions and fragments are named by their time of creation), as pruning takes them: a
+    // backlog goes out from its oldest end, the one pruning would take next, rather than in the order the
+    // file system lists it, where an old fragment (the one holding a crash) can wait until it is pruned.
+    std::sort(fragments.begin(), fragments.end());
     return fragments;
 }
 

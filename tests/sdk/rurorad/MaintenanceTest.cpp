@@ -255,6 +255,28 @@ TEST_F(Maintenance, APackagingCutShortLeavesTheFragmentActiveAndSendsWhatWasPrep
     EXPECT_TRUE(sent);
 }
 
+// A backlog goes out from its oldest end, the one pruning takes next, whatever order the file system
+// lists it in: sessions and fragments are named by their time of creation.
+TEST_F(Maintenance, PackagedFragmentsGoOutOldestFirst) {
+    AnalyticsServer server;
+    const std::vector<std::string> oldestFirst = {
+        "1600000000001_S1/1600000000002_F", "1600000000001_S1/1600000000009_F",
+        "1650000000000_S2/1650000000001_F", "1650000000000_S2/1650000000300_F",
+        "1690000000000_S3/1690000000001_F"};
+    // Made newest first, and with names the file system's hash order does not follow.
+    for (auto at = oldestFirst.rbegin(); at != oldestFirst.rend(); ++at)
+        touch(v1() / "PACKAGED" / *at / "1.log.zip", *at);
+    start();
+    applySettings(settingsFor(server.url()));
+    maintain();
+    std::vector<std::string> sent;
+    for (const auto& upload : server.uploads())
+        for (const auto& part : upload.parts)
+            if (std::find(oldestFirst.begin(), oldestFirst.end(), part.content) != oldestFirst.end())
+                sent.push_back(part.content);
+    EXPECT_EQ(sent, oldestFirst);
+}
+
 TEST_F(Maintenance, PruningTakesLowPrioritiesFirstOldestFirstAndSparesTheOpenFragment) {
     start();
     controller->logAppLaunched(); // the open fragment holds 1.log
