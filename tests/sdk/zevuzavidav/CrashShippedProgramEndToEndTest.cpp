@@ -65,6 +65,21 @@ class CrashShippedProgram : public ::testing::Test {
                "com.velomarinth.swift/Library/Caches/com.zevuzavidav.data/com.velomarinth.swift/v3";
     }
 
+    // Server settings, cached as if fetched, that turn analytics on and send it to this test's server
+    // at `analyticsPath` every second, keeping at most 100 files pending.
+    static constexpr const char* analyticsPath = "/spi/v1/analytics";
+    void cacheAnalyticsSettings() const {
+        const fs::path cache = home.path() / "com.velomarinth.swift/Library/Caches/io.zovaze.sdk.ios.data/"
+                                             "com.velomarinth.swift";
+        fs::create_directories(cache);
+        std::ofstream(cache / "settings.json") << json{
+            {"features", {{"collect_analytics", true}}},
+            {"analytics",
+             {{"url", server.base() + analyticsPath},
+              {"flush_interval_secs", 1},
+              {"max_pending_send_file_count", 100}}}}.dump();
+    }
+
     // A launch killed by SIGSEGV from outside once its first screen is up; its report folder's name.
     std::string crashOnce() {
         const fs::path pidFile = home.path() / "pid";
@@ -698,16 +713,7 @@ INSTANTIATE_TEST_SUITE_P(
 // report once, under the crashed launch's name, with its metadata made from the next launch's and
 // marked so, and analytics counts the crash once, in the crashed launch's session.
 TEST_F(CrashShippedProgram, ACrashBeforeTheLaunchsMetadataIsWrittenIsSentAndCountedOnce) {
-    const char* const analyticsPath = "/spi/v1/analytics";
-    const fs::path cache = home.path() / "com.velomarinth.swift/Library/Caches/io.zovaze.sdk.ios.data/"
-                                         "com.velomarinth.swift";
-    fs::create_directories(cache);
-    std::ofstream(cache / "settings.json") << json{
-        {"features", {{"collect_analytics", true}}},
-        {"analytics",
-         {{"url", server.base() + analyticsPath},
-          {"flush_interval_secs", 1},
-          {"max_pending_send_file_count", 100}}}}.dump();
+    cacheAnalyticsSettings();
 
     std::string crashed;
     {
@@ -854,16 +860,7 @@ INSTANTIATE_TEST_SUITE_P(CrashChurn, CrashShippedProgramChurn,
 // Once the server answers, every report goes, once.
 TEST_F(CrashShippedProgram, ABacklogSendsItsOldestFirstAndAnalyticsDoesNotWaitBehindIt) {
     constexpr std::size_t kReports = 300;
-    const char* const analyticsPath = "/spi/v1/analytics";
-    const fs::path sandbox = home.path() / "com.velomarinth.swift";
-    const fs::path cache = sandbox / "Library/Caches/io.zovaze.sdk.ios.data/com.velomarinth.swift";
-    fs::create_directories(cache);
-    std::ofstream(cache / "settings.json") << json{
-        {"features", {{"collect_analytics", true}}},
-        {"analytics",
-         {{"url", server.base() + analyticsPath},
-          {"flush_interval_secs", 1},
-          {"max_pending_send_file_count", 100}}}}.dump();
+    cacheAnalyticsSettings();
     {
         // A launch that ends well: analytics keeps its session as the previous one.
         velotest::Tmux quiet("velo-shipped-backlog-first");
