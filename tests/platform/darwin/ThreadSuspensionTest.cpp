@@ -318,14 +318,14 @@ TEST(ThreadSuspension, AThreadLeavingARoundLateLeavesItsSlotToTheNextRoundsThrea
     });
     std::jthread next([&] {
         nextId = darwin::currentThreadId();
-        while (!stop)
-            std::this_thread::yield();
+        stop.wait(false);
     });
     velotest::OnExit letGo([&] {
         mayLeaveHandler = 1;
         darwin::futexWakeAll(&mayLeaveHandler);
         darwin::resumeThreads();
         stop = true;
+        stop.notify_all();
         sigaction(holdSignal, &previous, nullptr);
     });
     ASSERT_TRUE(velotest::eventually([&] { return lateId.load() != 0 && nextId.load() != 0; }));
