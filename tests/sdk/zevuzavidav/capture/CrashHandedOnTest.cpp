@@ -6,6 +6,7 @@
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "tests/sdk/zevuzavidav/fixtures/TrappedSystemCall.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
+#include "tests/sdk/zevuzavidav/support/LaterCrash.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/Files.hpp"
@@ -18,7 +19,6 @@
 #include <csignal>
 #include <cstring>
 #include <pthread.h>
-#include <stdexcept>
 #include <string>
 #include <sys/mman.h>
 #include <sys/syscall.h>
@@ -30,6 +30,7 @@ namespace {
 
 using crashtest::howItEnded;
 using crashtest::kSetUpFailed;
+using crashtest::LaterCrash;
 using crashtest::wholeRecordsIn;
 using json = nlohmann::json;
 using recordtest::Road;
@@ -336,21 +337,10 @@ void jumpOut(int, siginfo_t*, void*) {
     if (static_cast<pid_t>(syscall(SYS_gettid)) == jumper) siglongjmp(backToTheTest, 1);
 }
 
-void* faultOnAThreadOfItsOwn(void*) {
-    recordtest::writeThroughNull();
-    return nullptr;
-}
-
-void* throwUncaught(void*) {
-    throw std::runtime_error("thrown after a crash left by a long jump");
-}
-
-enum class Later { fault, exception };
-
 struct JumpCase {
     const char* name;
     int crash; // the crash the earlier handler leaves: SIGABRT (raised) or SIGSEGV (a fault)
-    Later later;
+    LaterCrash later;
     Road road;
 };
 
@@ -368,7 +358,6 @@ TEST_P(CrashLeftByALongJump, NothingLaterWaitsOnIt) {
     const JumpCase& c = GetParam();
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
-    constexpr int kTurnStillHeld = 5;
     const int status = velotest::waitStatusOfChild([&] {
         installEarlier(c.crash, jumpOut, SA_ONSTACK);
         jumper = static_cast<pid_t>(syscall(SYS_gettid));
@@ -377,39 +366,23 @@ TEST_P(CrashLeftByALongJump, NothingLaterWaitsOnIt) {
             if (c.crash == SIGABRT) std::abort();
             recordtest::writeThroughNull();
         }
-        if (zevuzavidav::recordingTurnHolder() != 0) _exit(kTurnStillHeld);
-        pthread_t thread;
-        if (pthread_create(&thread, nullptr, c.later == Later::fault ? faultOnAThreadOfItsOwn : throwUncaught,
-                           nullptr) != 0) {
-            _exit(kSetUpFailed);
-        }
-        for (;;)
-            pause();
+        crashtest::crashLaterOnAThreadOfItsOwn(c.later);
     });
-    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kTurnStillHeld)
-        << "the turn stayed kept for a crash whose thread had gone on";
     // A later fault meets the earlier SIGSEGV handler when there is one: it jumps back too, so that
     // fault is left to the SIGABRT case.
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.later == Later::fault ? SIGSEGV : SIGABRT))
-        << howItEnded(status);
-    const std::string log = velotest::readFile(dir + "/sdk.log");
-    EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "the later crash waited:\n" << log;
     const char* first =
         c.crash == SIGABRT || c.road == Road::signals ? "signal.zevrecord" : "mach_exception.zevrecord";
-    EXPECT_EQ(wholeRecordsIn(dir, first).size(), 1u);
-    if (c.later == Later::exception) {
-        EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
-    }
+    crashtest::expectTheLaterCrashWaitedOnNothing(status, dir, c.later, first);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CrashLeftByALongJump, CrashLeftByALongJump,
-    ::testing::Values(JumpCase{"AnAbortThenAFault", SIGABRT, Later::fault, Road::exceptionPort},
-                      JumpCase{"AnAbortThenAFault", SIGABRT, Later::fault, Road::signals},
-                      JumpCase{"AnAbortThenAThrow", SIGABRT, Later::exception, Road::exceptionPort},
-                      JumpCase{"AnAbortThenAThrow", SIGABRT, Later::exception, Road::signals},
-                      JumpCase{"AFaultThenAThrow", SIGSEGV, Later::exception, Road::exceptionPort},
-                      JumpCase{"AFaultThenAThrow", SIGSEGV, Later::exception, Road::signals}),
+    ::testing::Values(JumpCase{"AnAbortThenAFault", SIGABRT, LaterCrash::fault, Road::exceptionPort},
+                      JumpCase{"AnAbortThenAFault", SIGABRT, LaterCrash::fault, Road::signals},
+                      JumpCase{"AnAbortThenAThrow", SIGABRT, LaterCrash::exception, Road::exceptionPort},
+                      JumpCase{"AnAbortThenAThrow", SIGABRT, LaterCrash::exception, Road::signals},
+                      JumpCase{"AFaultThenAThrow", SIGSEGV, LaterCrash::exception, Road::exceptionPort},
+                      JumpCase{"AFaultThenAThrow", SIGSEGV, LaterCrash::exception, Road::signals}),
     [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "tests/sdk/zevuzavidav/fixtures/RecorderTrouble.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
+#include "tests/sdk/zevuzavidav/support/LaterCrash.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/Files.hpp"
@@ -37,6 +38,7 @@ namespace {
 using crashtest::functionRange;
 using crashtest::howItEnded;
 using crashtest::kSetUpFailed;
+using crashtest::LaterCrash;
 using crashtest::stackHolds;
 using crashtest::wholeRecordsIn;
 using json = nlohmann::json;
@@ -247,7 +249,6 @@ void stepOverOwnFault(int, siginfo_t*, void* context) {
 TEST(CrashSteppedOver, TheTurnKeptForTheEndIsFreeOnceTheProcessGoesOn) {
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
-    constexpr int kTurnStillHeld = 5;
     const int status = velotest::waitStatusOfChild([&] {
         struct sigaction stepping {};
         stepping.sa_sigaction = stepOverOwnFault;
@@ -261,17 +262,10 @@ TEST(CrashSteppedOver, TheTurnKeptForTheEndIsFreeOnceTheProcessGoesOn) {
             long value = 0;
             asm volatile("movq (%%rax), %%rax" : "=a"(value) : "0"(0L) : "memory");
         }).join();
-        if (zevuzavidav::recordingTurnHolder() != 0) _exit(kTurnStillHeld);
-        pthread_t thread;
-        if (pthread_create(&thread, nullptr, throwUncaught, nullptr) != 0) _exit(kSetUpFailed);
-        for (;;)
-            pause();
+        crashtest::crashLaterOnAThreadOfItsOwn(LaterCrash::exception);
     });
-    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kTurnStillHeld)
-        << "the turn stayed kept for an end that never came";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << howItEnded(status);
-    EXPECT_EQ(wholeRecordsIn(dir, "mach_exception.zevrecord").size(), 1u);
-    EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
+    crashtest::expectTheLaterCrashWaitedOnNothing(status, dir, LaterCrash::exception,
+                                                  "mach_exception.zevrecord");
 }
 
 // ---- a crash handed on to an earlier handler ------------------------------------------------------
@@ -342,17 +336,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 void returnFromTheHandler(int, siginfo_t*, void*) {}
 
-void* faultLater(void*) {
-    recordtest::writeThroughNull();
-    return nullptr;
-}
-
 struct GoneOnCase {
     std::string name;
-    Crash later; // fault or exception, on another thread
+    LaterCrash later;
     recordtest::Road road;
-
-    int endsBy() const { return later == Crash::fault ? SIGSEGV : SIGABRT; }
 };
 
 void PrintTo(const GoneOnCase& goneOn, std::ostream* out) {
@@ -369,39 +356,23 @@ TEST_P(CrashHandedOnToAReturningHandler, ALaterCrashEndsTheProcessAtOnce) {
     const GoneOnCase& goneOn = GetParam();
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
-    constexpr int kTurnStillHeld = 5;
     const int status = velotest::waitStatusOfChild([&] {
         installEarlierAbortHandler(returnFromTheHandler);
         recordtest::initializeContext(dir, goneOn.road);
         startAWaitingThread();
         raise(SIGABRT);
-        if (zevuzavidav::recordingTurnHolder() != 0) _exit(kTurnStillHeld);
-        pthread_t thread;
-        if (pthread_create(&thread, nullptr, goneOn.later == Crash::fault ? faultLater : throwUncaught,
-                           nullptr) != 0) {
-            _exit(kSetUpFailed);
-        }
-        for (;;)
-            pause();
+        crashtest::crashLaterOnAThreadOfItsOwn(goneOn.later);
     });
-    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kTurnStillHeld)
-        << "the turn stayed kept for an end that never came";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == goneOn.endsBy()) << howItEnded(status);
-    const std::string log = velotest::readFile(dir + "/sdk.log");
-    EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "the later crash waited:\n" << log;
-    EXPECT_EQ(wholeRecordsIn(dir, "signal.zevrecord").size(), 1u);
-    if (goneOn.later == Crash::exception) {
-        EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
-    }
+    crashtest::expectTheLaterCrashWaitedOnNothing(status, dir, goneOn.later, "signal.zevrecord");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CrashHandedOnToAReturningHandler, CrashHandedOnToAReturningHandler,
-    ::testing::Values(GoneOnCase{"FaultOnThePortsRoad", Crash::fault, recordtest::Road::exceptionPort},
-                      GoneOnCase{"ExceptionOnThePortsRoad", Crash::exception,
-                                 recordtest::Road::exceptionPort},
-                      GoneOnCase{"FaultOnTheSignalRoad", Crash::fault, recordtest::Road::signals},
-                      GoneOnCase{"ExceptionOnTheSignalRoad", Crash::exception, recordtest::Road::signals}),
+    ::testing::Values(
+        GoneOnCase{"FaultOnThePortsRoad", LaterCrash::fault, recordtest::Road::exceptionPort},
+        GoneOnCase{"ExceptionOnThePortsRoad", LaterCrash::exception, recordtest::Road::exceptionPort},
+        GoneOnCase{"FaultOnTheSignalRoad", LaterCrash::fault, recordtest::Road::signals},
+        GoneOnCase{"ExceptionOnTheSignalRoad", LaterCrash::exception, recordtest::Road::signals}),
     [](const auto& info) { return info.param.name; });
 
 } // namespace

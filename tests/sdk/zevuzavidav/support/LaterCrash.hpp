@@ -1,0 +1,66 @@
+#pragma once
+// A crash the program went on from (a handler from before the SDK returned, stepped over the fault or
+// jumped back into the program), then a later crash on a thread of its own: the child's side, and the
+// parent's check that the later crash waited on nothing the first one left behind.
+#include "sdk/zevuzavidav/context/RecordingTurn.hpp"
+#include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/Files.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <pthread.h>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace crashtest {
+
+enum class LaterCrash { fault, exception };
+
+// The exit status of a child in which the first crash's turn was still held as it went on.
+inline constexpr int kTurnStillHeld = 5;
+
+inline void* faultOnAThreadOfItsOwn(void*) {
+    recordtest::writeThroughNull();
+    return nullptr;
+}
+
+inline void* throwOnAThreadOfItsOwn(void*) {
+    throw std::runtime_error("thrown after a crash the program went on from");
+}
+
+// In the child, once the first crash went on: ends it with kTurnStillHeld when a recording turn is still
+// held; else the later crash comes on a thread of its own, and the child waits for the end.
+[[noreturn]] inline void crashLaterOnAThreadOfItsOwn(LaterCrash later) {
+    if (zevuzavidav::recordingTurnHolder() != 0) _exit(kTurnStillHeld);
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr,
+                       later == LaterCrash::fault ? faultOnAThreadOfItsOwn : throwOnAThreadOfItsOwn,
+                       nullptr) != 0) {
+        _exit(kSetUpFailed);
+    }
+    for (;;)
+        pause();
+}
+
+// The later crash waited on nothing: the turn was free, the process ended by that crash, with no wait
+// for the first one in the SDK log, leaving the first crash's one whole record in `firstRecordFile` and,
+// for an exception, its own whole record.
+inline void expectTheLaterCrashWaitedOnNothing(int status, const std::string& dir, LaterCrash later,
+                                               const std::string& firstRecordFile) {
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kTurnStillHeld)
+        << "the turn stayed kept for a crash the program went on from";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (later == LaterCrash::fault ? SIGSEGV : SIGABRT))
+        << howItEnded(status);
+    const std::string log = velotest::readFile(dir + "/sdk.log");
+    EXPECT_EQ(log.find("did not end the process"), std::string::npos) << "the later crash waited:\n" << log;
+    EXPECT_EQ(wholeRecordsIn(dir, firstRecordFile).size(), 1u);
+    if (later == LaterCrash::exception) {
+        EXPECT_EQ(wholeRecordsIn(dir, "exception.zevrecord").size(), 1u);
+    }
+}
+
+} // namespace crashtest
