@@ -55,18 +55,19 @@ int signalOf(const darwin::ExceptionRequest& request) {
     }
 }
 
-// Puts back the signal handlers from before the SDK; false (logged) when that failed.
+// Once the crash that won the claim is recorded (or could not be): puts back the signal handlers from
+// before the SDK, where the crashes that lost the claim meanwhile then go on; false (logged) when that
+// failed.
 bool restoreSignalHandlers() {
     ZEVSDKLog("%s: Restoring original signal handlers\n", "ZEVMachExceptionDispatchMessage");
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
-    if (readOnly == nullptr || !ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal)) {
-        ZEVSDKLog("%s: Failed to restore signal handlers\n", "ZEVMachExceptionDispatchMessage");
-        return false;
-    }
-    return true;
+    const bool restored = readOnly != nullptr && ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
+    zevuzavidav::noteClaimedCrashRecorded();
+    if (!restored) ZEVSDKLog("%s: Failed to restore signal handlers\n", "ZEVMachExceptionDispatchMessage");
+    return restored;
 }
 
-// 0 when recorded, 5 (failure) otherwise; ends the process when a crash was already recorded.
+// 0 when recorded, 5 (failure) otherwise: then the fault goes on to the signal disposition of the moment.
 //
 // The signal handlers of the moment (ours, and any the app installed since) stay while the crash is
 // recorded, and the earlier ones come back only once the record is closed. Put back first, they would
@@ -88,9 +89,12 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     const int crashSignal = signalOf(request);
     const auto crashedThread = static_cast<pid_t>(request.thread);
     if (ZEVContextMarkAndCheckIfCrashed()) {
+        // Another thread's crash is recorded: once that record is made, this fault goes on to the
+        // handlers from before the SDK, as the kernel would have sent it.
         ZEVSDKLog("%s: Error: aborting mach exception handler because crash has already occurred\n",
                   "ZEVMachExceptionRecord");
-        zevuzavidav::endAfterClaimedCrash(crashedThread, crashSignal);
+        zevuzavidav::waitForTheClaimedCrash(crashedThread, crashSignal);
+        return 5;
     }
     // The process ends after this record: a recording under way (an uncaught exception's) is let
     // finish first, and none begins after it. A fault inside a recording on its own thread is not

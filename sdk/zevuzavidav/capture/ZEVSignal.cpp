@@ -167,8 +167,11 @@ bool ZEVSignalSafeRemoveHandlers() {
 }
 
 bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
-    bool ok = ZEVSignalSafeRemoveHandlers();
-    if (part == nullptr) return false;
+    if (part == nullptr) {
+        ZEVSignalSafeRemoveHandlers();
+        return false;
+    }
+    bool ok = true;
     char errorText[zevuzavidav::kErrorTextSize];
     // A failure to put the earlier alternate stack back must not keep the earlier handlers from being
     // restored, so it only costs the result.
@@ -178,10 +181,17 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
                   zevuzavidav::errorText(errno, errorText));
         ok = false;
     }
+    // Each signal goes straight from our handler to its earlier disposition, never through the default
+    // action: another thread may take that signal meanwhile (a system call a sandbox traps and emulates),
+    // and a default action there would end the process.
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
-        const struct sigaction& saved = part->savedActions[i];
-        if (saved.sa_handler == nullptr) continue;
-        if (darwin::signalAction(kSignals[i], &saved, nullptr) != 0) {
+        struct sigaction action = part->savedActions[i];
+        if (action.sa_handler == nullptr) {
+            action = {};
+            action.sa_handler = SIG_DFL;
+            sigemptyset(&action.sa_mask);
+        }
+        if (darwin::signalAction(kSignals[i], &action, nullptr) != 0) {
             ZEVSDKLog("%s: Unable to install handler for %d (%s)\n",
                       "ZEVSignalSafeInstallPreexistingHandlers", i, zevuzavidav::errorText(errno, errorText));
             ok = false;
@@ -233,16 +243,20 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
             ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
         }
         if (ZEVContextMarkAndCheckIfCrashed()) {
+            // Another thread's crash is recorded (a second thread trapping the same system call, say): once
+            // that record is made, this signal goes where the kernel would have sent it.
             ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred\n",
                       "ZEVSignalRecordSignal");
-            zevuzavidav::endAfterClaimedCrash(me, number);
+            zevuzavidav::waitForTheClaimedCrash(me, number);
+        } else {
+            SignalCrash crash{readOnly,   validInfo, static_cast<const ucontext_t*>(validContext),
+                              savedErrno, me,        number};
+            if (!zevuzavidav::runWithRoomForARecord(recordSignal, &crash)) {
+                ZEVSDKLog("%s: Unable to record: no stack with room for it\n", "ZEVSignalRecordSignal");
+            }
+            ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
+            zevuzavidav::noteClaimedCrashRecorded();
         }
-        SignalCrash crash{readOnly,   validInfo, static_cast<const ucontext_t*>(validContext),
-                          savedErrno, me,        number};
-        if (!zevuzavidav::runWithRoomForARecord(recordSignal, &crash)) {
-            ZEVSDKLog("%s: Unable to record: no stack with room for it\n", "ZEVSignalRecordSignal");
-        }
-        ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
     }
     errno = savedErrno;
     // The handler from before the SDK gets the signal as the kernel would have given it, with its own

@@ -16,9 +16,6 @@ std::atomic<int> waiting{0};
 // The crashed thread whose end a kept turn waits for (0: the turn is not kept), and the keeper.
 std::atomic<int> keptFor{0};
 std::atomic<int> keptBy{0};
-// Set once a kept turn was let go: the crash claimed for the process went on without ending it. Only
-// the claim's winner keeps the turn, and the claim is taken once.
-std::atomic<int> claimedCrashWentOn{0};
 // The crashed thread of a kept turn once its crash was handed on to a handler from before the SDK (0:
 // none): while that handler runs the turn stays kept, since it may end the process; once the thread has
 // left it, however, the turn is free again.
@@ -146,18 +143,6 @@ void zevuzavidav::passRecordingTurnKeptFor(pid_t crashedThread) {
     // is let go.
     int keeper = keptBy.load(std::memory_order_acquire);
     if (holder.compare_exchange_strong(keeper, 0, std::memory_order_acq_rel)) darwin::futexWakeAll(&holder);
-    claimedCrashWentOn.store(1, std::memory_order_release);
-    darwin::futexWakeAll(&claimedCrashWentOn);
-}
-
-bool zevuzavidav::waitForTheClaimedCrashToGoOn(long nanos) {
-    const long deadline = darwin::monotonicNanos() + nanos;
-    for (;;) {
-        if (claimedCrashWentOn.load(std::memory_order_acquire) != 0 || handedOnCrashLeft()) return true;
-        const long left = deadline - darwin::monotonicNanos();
-        if (left <= 0) return false;
-        darwin::futexWait(&claimedCrashWentOn, 0, waitSlice(left));
-    }
 }
 
 pid_t zevuzavidav::recordingTurnHolder() {

@@ -56,10 +56,6 @@ void noteCrashHandedOn(pid_t crashedThread);
 // The crash of `crashedThread` came back from the handler it was handed on to, or was let go: a turn kept
 // for its end is free again.
 void passRecordingTurnKeptFor(pid_t crashedThread);
-// For a crash that lost the claim: waits at most `nanos` for the claimed crash to go on without ending
-// the process (the turn its recording kept let go, or its thread gone from the handler it was handed on
-// to, as above); true once it has.
-bool waitForTheClaimedCrashToGoOn(long nanos);
 // The thread that holds the turn, 0 when none does; a turn kept for a crash whose thread has left the
 // handler it was handed on to is let go as this asks.
 pid_t recordingTurnHolder();

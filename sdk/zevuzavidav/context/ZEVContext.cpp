@@ -28,6 +28,10 @@ ZEVContext& sharedContext = storage.context;
 // Whether each reserve stack is held (1) or free (0); waiters sleep on it.
 std::atomic<int> reserveTaken[2];
 
+// Set once the claimed crash is recorded and the handlers from before the SDK are back; the crashes that
+// lost the claim sleep on it.
+std::atomic<int> claimedCrashRecorded{0};
+
 std::atomic<int>& takenFlag(zevuzavidav::ReserveStack which) {
     return reserveTaken[which == zevuzavidav::ReserveStack::exception ? 0 : 1];
 }
@@ -97,6 +101,7 @@ void ZEVContextCreate() {
     writable->crashClaimed.store(0);
     for (auto& taken : reserveTaken)
         taken.store(0);
+    claimedCrashRecorded.store(0);
     writable->binaryImageLog.descriptor = -1;
     readOnly->initialized.store(0);
     std::atomic_thread_fence(std::memory_order_seq_cst);
@@ -170,24 +175,31 @@ bool zevuzavidav::runWithRoomForARecord(void (*body)(void*), void* argument) {
     return ran;
 }
 
-void zevuzavidav::endAfterClaimedCrash(pid_t crashedThread, int crashSignal, long patienceNanos) {
+void zevuzavidav::noteClaimedCrashRecorded() {
+    claimedCrashRecorded.store(1, std::memory_order_release);
+    darwin::futexWakeAll(&claimedCrashRecorded);
+}
+
+void zevuzavidav::waitForTheClaimedCrash(pid_t crashedThread, int crashSignal, long patienceNanos) {
     // The claimed crash's own thread, its record kept, crashed again in a handler it was handed on to:
-    // the end this crash would wait for is its own, which nothing else will bring.
+    // nothing it could wait for is left, and the handler it runs in may never come back.
     if (crashedThread != 0 && crashedThread == recordingTurnKeptFor()) {
         ZEVSDKLog("%s: The recorded crash's thread crashed again; ending the process by signal %d\n",
-                  "ZEVContextEndAfterClaimedCrash", crashSignal);
+                  "ZEVContextWaitForTheClaimedCrash", crashSignal);
         endBySignal(crashSignal);
     }
-    // Ending at once would cut the winner's record short; it ends the process itself when done, having
-    // waited for its turn and recorded within the recording's bound. Should it go on instead (a handler
-    // from before the SDK stepped over its fault, or returned from its signal), this crash ends the
-    // process, at once.
-    if (waitForTheClaimedCrashToGoOn(patienceNanos)) {
-        ZEVSDKLog("%s: The crash already claimed went on; ending the process by signal %d\n",
-                  "ZEVContextEndAfterClaimedCrash", crashSignal);
-    } else {
-        ZEVSDKLog("%s: The crash already claimed did not end the process; ending it by signal %d\n",
-                  "ZEVContextEndAfterClaimedCrash", crashSignal);
+    // Handed on before the claimed crash's record is made, this crash's disposition could end the process
+    // under it, or find the SDK's own handler still in place.
+    const long deadline = darwin::monotonicNanos() + patienceNanos;
+    while (claimedCrashRecorded.load(std::memory_order_acquire) == 0) {
+        const long left = deadline - darwin::monotonicNanos();
+        if (left <= 0) {
+            ZEVSDKLog("%s: The crash already claimed was not recorded in time; handing signal %d on\n",
+                      "ZEVContextWaitForTheClaimedCrash", crashSignal);
+            return;
+        }
+        darwin::futexWait(&claimedCrashRecorded, 0, left);
     }
-    endBySignal(crashSignal);
+    ZEVSDKLog("%s: The crash already claimed is recorded; handing signal %d on\n",
+              "ZEVContextWaitForTheClaimedCrash", crashSignal);
 }

@@ -135,19 +135,23 @@ bool ZEVContextIsInitialized();
 // caller; false without claiming before initialization.
 bool ZEVContextMarkAndCheckIfCrashed();
 namespace zevuzavidav {
-// How long a crash that lost the claim waits for the winner's end: the winner's wait for its recording
-// turn, its recording within the bound, and a margin.
+// How long a crash that lost the claim waits for the claimed one's record: the winner's wait for its
+// recording turn, its recording within the bound, and a margin.
 constexpr long kClaimedCrashPatienceNanos =
     kRecordingTurnPatienceNanos + kRecordingBoundNanos + 1000L * 1000 * 1000;
-// For a handler that lost the crash claim with the crash of `crashedThread`: gives the winner
-// `patienceNanos` to wait for its recording turn and to record within the recording's bound, during
-// which it ends the process; should the winner's crash go on without ending it, or that end not come in
-// time, ends the process by `crashSignal`, this handler's own crash. A crash of the claimed crash's own
-// thread once its record is kept (in a handler from before the SDK that the crash was handed on to)
-// waits for nothing: the end it would wait for is its own, so it ends the process at once by
-// `crashSignal`'s default action. Signal-safe; does not return.
-[[noreturn]] void endAfterClaimedCrash(pid_t crashedThread, int crashSignal,
-                                       long patienceNanos = kClaimedCrashPatienceNanos);
+// The claimed crash is recorded (or could not be) and the signal handlers from before the SDK are back:
+// the crashes that lost the claim meanwhile go on to them. Signal-safe.
+void noteClaimedCrashRecorded();
+// For a handler that lost the crash claim with the crash of `crashedThread`: waits until the claimed
+// crash is recorded and the handlers from before the SDK are back, or `patienceNanos` has passed. The
+// caller then hands its crash on as the kernel would have delivered it without the SDK: a signal the
+// program goes on from (a system call a sandbox emulates, a raise a handler returns from) goes on, and
+// one whose disposition ends the process ends it, never under the record. A crash of the claimed crash's
+// own thread once its record is kept (in a handler from before the SDK that the crash was handed on to)
+// waits for nothing: it ends the process at once by `crashSignal`'s default action, and does not return.
+// Signal-safe.
+void waitForTheClaimedCrash(pid_t crashedThread, int crashSignal,
+                            long patienceNanos = kClaimedCrashPatienceNanos);
 } // namespace zevuzavidav
 
 namespace zevuzavidav {

@@ -539,8 +539,9 @@ class CrashShippedProgramHandedOn : public CrashShippedProgram,
 // SIGABRT, or leaves by a long jump, lets the program go on, and a later fault or throw on another thread
 // then ends it; one that returns from a fault having asked for the default action back (SA_RESETHAND)
 // lets that fault end the process; one that answers a system call a seccomp filter trapped answers it
-// every time. Either way the process ends by a signal without waiting for an end that the first crash
-// never brings (the SDK log would say so; a crash that went on has let the recording turn go, as the
+// every time. Several threads taking such a signal at once all go on: the first is recorded, the others
+// are handed on once it is. Either way the process ends by a signal without waiting for an end that the first
+// crash never brings (the SDK log would say so; a crash that went on has let the recording turn go, as the
 // program tells the handler's library), every record is whole (also one made on a thread whose own
 // alternate stack is small, and nothing below that stack changes), and the next launch sends the one
 // report. The handler's fault, and the later fault, are no crash of their own.
@@ -609,6 +610,20 @@ INSTANTIATE_TEST_SUITE_P(
                      {"signal"},
                      "VELO_EARLIER_SIGNAL=SYS",
                      "answered-5"},
+        HandedOnCase{"ThreeThreadsTrapACallAtOnceThenAFault",
+                     "emulate",
+                     "Yf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_SIGNAL=SYS VELO_EARLIER_TOGETHER=3",
+                     "answered-15"},
+        HandedOnCase{"FourThreadsRaiseAnAbortThatReturnsAtOnceThenAFault",
+                     "return",
+                     "rf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_TOGETHER=4",
+                     "returned"},
         HandedOnCase{"ABusErrorToAResettingHandlerThatReturns",
                      "return",
                      "B",

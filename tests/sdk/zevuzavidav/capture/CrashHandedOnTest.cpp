@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <csetjmp>
 #include <csignal>
 #include <cstring>
@@ -325,6 +326,83 @@ TEST(CrashHandedOnATrappedSystemCall, ReturnsWhatTheEarlierHandlerAnsweredEveryT
         EXPECT_EQ(wholeRecordsIn(dir, "signal.zevrecord").size(), 1u) << roadName(road);
     }
 }
+
+// ---- several threads taking at once a signal the program goes on from ---------------------------
+
+std::atomic<int> arrived{0};
+std::atomic<bool> goTogether{false};
+std::atomic<int> answered{0};
+
+enum class GoesOn { trappedCall, raisedAbort };
+
+struct AtOnceCase {
+    GoesOn signal;
+    int threads;
+    Road road;
+};
+
+void PrintTo(const AtOnceCase& c, std::ostream* out) {
+    *out << c.threads << (c.signal == GoesOn::trappedCall ? "ThreadsTrapACall" : "ThreadsRaiseSIGABRT")
+         << roadName(c.road);
+}
+
+constexpr int kCallsEach = 5;
+
+void* takeTheSignalTogether(void* raw) {
+    const auto& c = *static_cast<const AtOnceCase*>(raw);
+    if (c.signal == GoesOn::trappedCall && !velofixture::trapMarkedGetpid()) _exit(kSetUpFailed);
+    arrived.fetch_add(1);
+    while (!goTogether.load())
+        ;
+    for (int i = 0; i < kCallsEach; ++i) {
+        if (c.signal == GoesOn::raisedAbort) {
+            raise(SIGABRT);
+            answered.fetch_add(1);
+        } else if (syscall(SYS_getpid, velofixture::kTrappedMark) == velofixture::kEmulatedAnswer) {
+            answered.fetch_add(1);
+        }
+    }
+    return nullptr;
+}
+
+void returnFromAbort(int, siginfo_t*, void*) {}
+
+class CrashHandedOnAtOnce : public ::testing::TestWithParam<AtOnceCase> {};
+
+// The first signal is the crash the SDK records; the others, taken while it records, lost the claim.
+// Each is handed on as the kernel would once the record is made, and the program goes on as it does
+// without the SDK: every call answered, every raise come back.
+TEST_P(CrashHandedOnAtOnce, EveryOneIsHandedOnAndTheProgramGoesOn) {
+    const AtOnceCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        if (c.signal == GoesOn::trappedCall)
+            installEarlier(SIGSYS, velofixture::emulateTrappedCall, 0);
+        else
+            installEarlier(SIGABRT, returnFromAbort, 0);
+        recordtest::initializeContext(dir, c.road);
+        std::vector<pthread_t> threads(static_cast<std::size_t>(c.threads));
+        for (pthread_t& thread : threads)
+            if (pthread_create(&thread, nullptr, takeTheSignalTogether, const_cast<AtOnceCase*>(&c)) != 0)
+                _exit(kSetUpFailed);
+        crashtest::setUpOrEnd([&] { return arrived.load() == c.threads; });
+        goTogether = true;
+        for (pthread_t thread : threads)
+            pthread_join(thread, nullptr);
+        _exit(answered.load() == c.threads * kCallsEach ? 0 : 5);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << howItEnded(status, dir) << " (5: a call went unanswered)";
+    EXPECT_EQ(wholeRecordsIn(dir, "signal.zevrecord").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashHandedOnAtOnce, CrashHandedOnAtOnce,
+                         ::testing::Values(AtOnceCase{GoesOn::trappedCall, 3, Road::exceptionPort},
+                                           AtOnceCase{GoesOn::trappedCall, 3, Road::signals},
+                                           AtOnceCase{GoesOn::raisedAbort, 2, Road::exceptionPort},
+                                           AtOnceCase{GoesOn::raisedAbort, 4, Road::signals}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 // ---- an earlier handler that leaves by a long jump -----------------------------------------------
 

@@ -30,39 +30,30 @@ TEST(Context, TheCrashClaimIsWonOnceAndOnlyAfterInitialization) {
     EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed());
 }
 
-// A crash that lost the claim waits with a patience far past this test's own, so that only an end
-// brought about by the claimed crash lets the child end before its alarm.
+// A crash that lost the claim waits with a patience far past this test's own, so that only the claimed
+// crash's record lets it go on before the child's alarm.
 constexpr long kLongerThanTheTest = 10 * velotest::kPatienceNanos;
 
-// The claimed crash was recorded and keeps the turn for its end; another thread's crash lost the claim
-// and waits for that end. The earlier handler the claimed crash was handed on to returns: the crash goes
-// on, and the loser ends the process at once by its own signal, not once its patience is out.
-TEST(Context, ACrashThatLostTheClaimEndsOnceTheClaimedOneGoesOn) {
-    int waited[2];
-    ASSERT_EQ(pipe(waited), 0);
-    const int status = velotest::waitStatusOfChild([&] {
-        const pid_t claimed = darwin::currentThreadId();
-        if (zevuzavidav::takeRecordingTurn(claimed, SIGSEGV) != zevuzavidav::RecordingTurn::taken)
-            _exit(crashtest::kSetUpFailed);
-        zevuzavidav::keepRecordingTurnToTheEnd(claimed);
+// Another thread's crash lost the claim while the claimed one is recorded: it waits until that record is
+// made and the earlier handlers are back, then goes on (to be handed on as the kernel would), at once.
+TEST(Context, ACrashThatLostTheClaimGoesOnOnceTheClaimedOneIsRecorded) {
+    const int status = velotest::waitStatusOfChild([] {
+        FakeContext context;
         std::atomic<pid_t> loser{0};
-        std::thread([&] {
+        std::atomic<bool> back{false};
+        std::thread losing([&] {
             loser = darwin::currentThreadId();
-            zevuzavidav::endAfterClaimedCrash(loser, SIGBUS, kLongerThanTheTest);
-        }).detach();
+            zevuzavidav::waitForTheClaimedCrash(loser, SIGSYS, kLongerThanTheTest);
+            back = true;
+        });
         crashtest::setUpOrEnd([&] { return loser.load() != 0; });
-        if (velotest::waitUntilThreadStops(loser) != velotest::ThreadState::blocked)
+        if (velotest::waitUntilThreadStops(loser) != velotest::ThreadState::blocked || back.load())
             _exit(crashtest::kSetUpFailed);
-        if (write(waited[1], "w", 1) != 1) _exit(crashtest::kSetUpFailed);
-        zevuzavidav::passRecordingTurnKeptFor(claimed);
-        for (;;)
-            pause();
+        zevuzavidav::noteClaimedCrashRecorded();
+        losing.join();
+        _exit(back.load() ? 0 : 5);
     });
-    close(waited[1]);
-    char byte = 0;
-    EXPECT_EQ(read(waited[0], &byte, 1), 1) << "the loser ended the process before the claimed crash went on";
-    close(waited[0]);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << crashtest::howItEnded(status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << crashtest::howItEnded(status);
 }
 
 // The claimed crash was recorded and keeps the turn for its end; the earlier handler it was handed on
@@ -73,7 +64,8 @@ TEST(Context, ACrashOfTheClaimedCrashsOwnThreadEndsTheProcessAtOnce) {
         if (zevuzavidav::takeRecordingTurn(claimed, SIGABRT) != zevuzavidav::RecordingTurn::taken)
             _exit(crashtest::kSetUpFailed);
         zevuzavidav::keepRecordingTurnToTheEnd(claimed);
-        zevuzavidav::endAfterClaimedCrash(claimed, SIGBUS, kLongerThanTheTest);
+        zevuzavidav::waitForTheClaimedCrash(claimed, SIGBUS, kLongerThanTheTest);
+        _exit(5);
     });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << crashtest::howItEnded(status);
 }
