@@ -1,5 +1,6 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 
+#include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 
@@ -12,6 +13,35 @@
 #include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#if defined(__x86_64__)
+// Enters `handler(number, info, context)` as the kernel enters a signal handler: the stack pointer at
+// `frame`, the signal frame the kernel made (its first word the restorer the handler returns through,
+// which resumes the interrupted code by rt_sigreturn), the interrupted code's frame pointer in rbp, rax
+// clear. Does not return: whatever ran below `frame` is done with.
+extern "C" [[noreturn]] void velo_darwin_enter_handler(void* frame, void* handler, long number, void* info,
+                                                       void* context, unsigned long framePointer);
+asm(R"(
+    .text
+    .p2align 4
+    .globl velo_darwin_enter_handler
+    .hidden velo_darwin_enter_handler
+    .type velo_darwin_enter_handler, @function
+velo_darwin_enter_handler:
+    .cfi_startproc
+    .cfi_undefined rip
+    movq %rdi, %rsp
+    movq %rsi, %r11
+    movq %rdx, %rdi
+    movq %rcx, %rsi
+    movq %r8, %rdx
+    movq %r9, %rbp
+    xorl %eax, %eax
+    jmpq *%r11
+    .cfi_endproc
+    .size velo_darwin_enter_handler, .-velo_darwin_enter_handler
+)");
+#endif
 
 namespace darwin {
 
@@ -214,6 +244,34 @@ void tell(const struct sigaction& disposition, HandingOn moment) {
         observer(currentThreadId(), disposition, moment);
 }
 
+// The signal frame the kernel made as it entered the handler that got `context`, when the kernel entered
+// that handler itself: the frame lies above the caller on its stack, 16-byte aligned right below
+// `context`, and its first word, the return address the kernel gave the handler, is that handler's own
+// (`handlerReturn`) and a restorer, code that ends in rt_sigreturn. Null otherwise: for a handler another
+// one called (a sanitizer's runtime stands between), or a context from anywhere else.
+void* kernelSignalFrame(void* context, const void* handlerReturn) {
+#if defined(__x86_64__)
+    const auto at = reinterpret_cast<std::uintptr_t>(context);
+    const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    if (context == nullptr || handlerReturn == nullptr || at % 16 != 0 || at <= sp) return nullptr;
+    // mov $15, %rax; syscall: rt_sigreturn, as every restorer on this architecture ends.
+    static constexpr unsigned char kReturnFromSignal[] = {0x48, 0xc7, 0xc0, 0x0f, 0x00,
+                                                          0x00, 0x00, 0x0f, 0x05};
+    std::uintptr_t restorer = 0;
+    unsigned char code[sizeof kReturnFromSignal];
+    if (!readMemory(at - sizeof restorer, &restorer, sizeof restorer) ||
+        restorer != reinterpret_cast<std::uintptr_t>(handlerReturn) ||
+        !readMemory(restorer, code, sizeof code) || std::memcmp(code, kReturnFromSignal, sizeof code) != 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<void*>(at - sizeof restorer);
+#else
+    (void)context;
+    (void)handlerReturn;
+    return nullptr;
+#endif
+}
+
 // What the kernel does as it delivers a signal to a handler, for one called by hand: the disposition
 // goes back to the default first when the handler asked for that, and the handler runs under the mask
 // of the interrupted code, its own sa_mask and, unless it asked otherwise, the signal itself; a fault
@@ -221,7 +279,14 @@ void tell(const struct sigaction& disposition, HandingOn moment) {
 // siginfo and context, so what it changes there (the registers a trapped system call returns, a step
 // over the faulting instruction) is what the interrupted code finds. The suspension signal is held off
 // too: the thread's mask then tells a watcher that it is still inside (handedOnHandlerRuns).
-void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context) {
+//
+// Where the signal came with a frame of the kernel's, the handler is entered there, as the kernel would
+// have entered it: with all the room the kernel left it below that frame (an app's own alternate stack
+// is often made just big enough for its own handler), none of it taken by the frames that hand it on,
+// which are done with. It returns as from the kernel, through rt_sigreturn, to the interrupted code
+// under that code's mask; this call then never returns.
+void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
+                          const void* handlerReturn) {
     if ((disposition.sa_flags & SA_RESETHAND) != 0) {
         struct sigaction reset {};
         reset.sa_handler = SIG_DFL;
@@ -236,6 +301,17 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
     sigorset(&blocked, &blocked, &disposition.sa_mask);
     if ((disposition.sa_flags & SA_NODEFER) == 0) sigaddset(&blocked, number);
     sigaddset(&blocked, suspensionSignal());
+#if defined(__x86_64__)
+    if (void* frame = kernelSignalFrame(context, handlerReturn); frame != nullptr && info != nullptr) {
+        void* handler = (disposition.sa_flags & SA_SIGINFO) != 0
+                            ? reinterpret_cast<void*>(disposition.sa_sigaction)
+                            : reinterpret_cast<void*>(disposition.sa_handler);
+        const auto framePointer =
+            static_cast<unsigned long>(static_cast<const ucontext_t*>(context)->uc_mcontext.gregs[REG_RBP]);
+        sigprocmask(SIG_SETMASK, &blocked, nullptr);
+        velo_darwin_enter_handler(frame, handler, number, info, context, framePointer);
+    }
+#endif
     sigset_t before;
     sigprocmask(SIG_SETMASK, &blocked, &before);
     if ((disposition.sa_flags & SA_SIGINFO) != 0)
@@ -267,7 +343,10 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
         errno = savedErrno;
         return; // handled: the faulting instruction runs again
     }
-    handOn(number, info, context);
+    // Put back first: a handler handed the signal may be entered as the kernel enters one, and return
+    // from there straight to the interrupted code.
+    errno = savedErrno;
+    handOn(number, info, context, __builtin_return_address(0));
     errno = savedErrno;
 }
 
@@ -293,14 +372,14 @@ bool comesBackByItself(int number, const siginfo_t* info) {
     return info != nullptr && info->si_code > 0 && number != SIGTRAP && number != SIGSYS;
 }
 
-void handOn(int number, siginfo_t* info, void* context) {
+void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn) {
     // A copy: the handler may change the disposition it was called through.
     struct sigaction disposition {};
     signalAction(number, nullptr, &disposition);
     const bool reexecutes = comesBackByItself(number, info);
     if (hasHandler(disposition)) {
         tell(disposition, HandingOn::going);
-        callAsTheKernelWould(number, disposition, info, context);
+        callAsTheKernelWould(number, disposition, info, context, handlerReturn);
         tell(disposition, HandingOn::cameBack);
         return;
     }

@@ -125,17 +125,25 @@ bool comesBackByItself(int number, const siginfo_t* info);
 // - a handler is called with the original `info` and `context` (what it changes there is what the
 //   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
 //   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
-//   when it asked for that (SA_RESETHAND); the caller's mask is back once it returns. The suspension
-//   signal is held off meanwhile as well (see handedOnHandlerRuns);
+//   when it asked for that (SA_RESETHAND). The suspension signal is held off meanwhile as well (see
+//   handedOnHandlerRuns). Where the kernel entered the calling handler itself (`handlerReturn`, that
+//   handler's __builtin_return_address(0), is the restorer of the signal frame around `context`), the
+//   handler is entered at that frame, as the kernel enters one, with the room the kernel left it; it
+//   returns through rt_sigreturn to the interrupted code, and handOn does not return. Otherwise (no
+//   `handlerReturn`, or a handler another one called, such as a sanitizer's) it is called from here,
+//   and the caller's mask is back once it returns;
 // - the default action ends the process: at once for a signal that does not come back by itself, else
 //   once the caller has returned and the fault runs again;
 // - an ignored signal is let go, but for a fault, which the kernel gives its default action.
-// Returns when the handler came back, the signal was let go, or a fault is to run again. Signal-safe.
-void handOn(int number, siginfo_t* info, void* context);
+// Returns when a handler called from here came back, the signal was let go, or a fault is to run
+// again. Signal-safe.
+void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn = nullptr);
 
 // Told, on the thread, as its signal goes on to a handler of the program (going: before that handler
-// runs, which may return, end the process or leave by a long jump) and as it comes back from it, or is
-// let go as ignored (cameBack). Signal-safe; one observer, null for none.
+// runs, which may return, end the process or leave by a long jump) and as it comes back from one called
+// from here, or is let go as ignored (cameBack). A handler entered at the kernel's frame returns to the
+// interrupted code without a word: its leaving shows in the thread's mask (handedOnHandlerRuns).
+// Signal-safe; one observer, null for none.
 enum class HandingOn { going, cameBack };
 using HandingOnObserver = void (*)(pid_t thread, const struct sigaction& disposition, HandingOn moment);
 void setHandingOnObserver(HandingOnObserver observer);

@@ -63,6 +63,7 @@ struct SignalCrash {
 // let finish first, and none begins after it.
 void recordSignal(void* raw) {
     const auto& crash = *static_cast<const SignalCrash*>(raw);
+    ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", crash.number);
     if (zevuzavidav::takeRecordingTurn(crash.thread, crash.number) != zevuzavidav::RecordingTurn::taken) {
         ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVSignalRecordSignal");
         return;
@@ -221,11 +222,11 @@ void zevuzavidav::writeSignalSection(ZEVFile* file, const siginfo_t* info, int s
 }
 
 void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
-    // Kept small: this frame may stand on an alternate stack of the app's own, made for small handlers.
-    // The record is made on a stack with room for it.
+    // Kept small: this frame may stand on an alternate stack of the app's own, made for small handlers,
+    // or on what is left of the thread's own stack. The record, and its log, are made on a stack with room
+    // for them.
     int savedErrno = errno;
     errno = 0;
-    ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
     pid_t me = darwin::currentThreadId();
     siginfo_t* validInfo = !darwin::isNullAddress(info) ? info : nullptr;
     void* validContext = !darwin::isNullAddress(userContext) ? userContext : nullptr;
@@ -235,6 +236,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     // crash inside a recording, on the recording thread itself, falls back to the default action: that
     // recording will never end, and the threads that could answer stand stopped by it.
     if (readOnly == nullptr || darwin::recordingThread() == me) {
+        ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
         ZEVSignalSafeRemoveHandlers();
     } else {
         sigset_t all;
@@ -245,6 +247,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         if (ZEVContextMarkAndCheckIfCrashed()) {
             // Another thread's crash is recorded (a second thread trapping the same system call, say): once
             // that record is made, this signal goes where the kernel would have sent it.
+            ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
             ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred\n",
                       "ZEVSignalRecordSignal");
             zevuzavidav::waitForTheClaimedCrash(me, number);
@@ -260,9 +263,9 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     }
     errno = savedErrno;
     // The handler from before the SDK gets the signal as the kernel would have given it, with its own
-    // flags and mask and the original siginfo and context; without one, the default action ends the
-    // process. A fault runs again once this returns.
-    darwin::handOn(number, validInfo, validContext);
+    // flags and mask and the original siginfo and context, entered where the kernel made this handler's
+    // frame; without one, the default action ends the process. A fault runs again once this returns.
+    darwin::handOn(number, validInfo, validContext, __builtin_return_address(0));
     errno = savedErrno;
 }
 

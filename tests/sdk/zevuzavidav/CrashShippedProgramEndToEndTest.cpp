@@ -543,8 +543,9 @@ class CrashShippedProgramHandedOn : public CrashShippedProgram,
 // are handed on once it is. Either way the process ends by a signal without waiting for an end that the first
 // crash never brings (the SDK log would say so; a crash that went on has let the recording turn go, as the
 // program tells the handler's library), every record is whole (also one made on a thread whose own
-// alternate stack is small, and nothing below that stack changes), and the next launch sends the one
-// report. The handler's fault, and the later fault, are no crash of their own.
+// alternate stack is small, or that has 8 KiB of its own stack left and no alternate stack, and nothing
+// below that stack changes, even under a handler that needs all the room the kernel leaves it), and the
+// next launch sends the one report. The handler's fault, and the later fault, are no crash of their own.
 TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) {
     const HandedOnCase& handedOn = GetParam();
     const std::string crashed =
@@ -646,7 +647,20 @@ INSTANTIATE_TEST_SUITE_P(
                      "VELO_EARLIER_STACK_KIB=8",
                      "returned"},
         HandedOnCase{
-            "AnAbortOnAn8KiBSignalStack", "return", "S", {"ABRT"}, {"signal"}, "VELO_EARLIER_STACK_KIB=8"}),
+            "AnAbortOnAn8KiBSignalStack", "return", "S", {"ABRT"}, {"signal"}, "VELO_EARLIER_STACK_KIB=8"},
+        HandedOnCase{"ARaiseOnAn8KiBSignalStackToAHandlerThatNeedsTheKernelsRoomThenAFault",
+                     "return",
+                     "sf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_STACK_KIB=8 VELO_EARLIER_TAKE_ROOM=1",
+                     "returned"},
+        HandedOnCase{"AFaultWith8KiBOfItsOwnStackLeftToAHandlerThatNeedsTheKernelsRoom",
+                     "return",
+                     "o",
+                     {"SEGV"},
+                     {"mach_exception"},
+                     "VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_FLAGS=resethand VELO_EARLIER_TAKE_ROOM=1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ManyThreadsCase {

@@ -207,6 +207,155 @@ INSTANTIATE_TEST_SUITE_P(CrashLowStackThrowersAtOnce, CrashLowStackThrowersAtOnc
                                            TogetherCase{{{0}, {0}, {0}, {0}}}),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
+// ---- a handler from before the SDK with little stack left -------------------------------------------
+
+// Memory the parent sees after the child is gone: kWatchedBelow bytes of pattern, then the stack proper.
+struct SharedStack {
+    static constexpr std::size_t kSize = kWatchedBelow + 64 * 1024;
+    unsigned char* memory = nullptr;
+
+    SharedStack() {
+        void* mapped = mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) return;
+        memory = static_cast<unsigned char*>(mapped);
+        std::memset(memory, kPattern, kSize);
+    }
+    ~SharedStack() {
+        if (memory != nullptr) munmap(memory, kSize);
+    }
+    SharedStack(const SharedStack&) = delete;
+    SharedStack& operator=(const SharedStack&) = delete;
+    unsigned char* bottom() const { return memory + kWatchedBelow; }
+    // How many bytes below the stack proper were written.
+    std::size_t writtenBelow() const {
+        std::size_t untouched = 0;
+        while (untouched < kWatchedBelow && memory[untouched] == kPattern)
+            ++untouched;
+        return kWatchedBelow - untouched;
+    }
+};
+
+// What the kernel leaves a handler unused, on purpose: the handler takes the rest.
+constexpr std::size_t kSpare = 512;
+unsigned char* stackBottom = nullptr;
+
+// A handler that needs all but kSpare bytes of the room the kernel leaves it below the signal frame it
+// makes (right above `context`): it fits where the kernel would run it, and only there.
+void takeTheRoomTheKernelLeft(int, siginfo_t*, void* context) {
+    const auto frame = reinterpret_cast<std::uintptr_t>(context) - sizeof(void*);
+    const std::size_t room = frame - reinterpret_cast<std::uintptr_t>(stackBottom);
+    volatile char* taken = static_cast<char*>(__builtin_alloca(room - kSpare));
+    taken[0] = 1;
+}
+
+enum class LittleRoom { ownStack, alternateStack };
+enum class Deliverer { kernel, exceptionPort, signals };
+
+struct LittleRoomCase {
+    LittleRoom where;
+    int number; // SIGSEGV: a fault to a handler that asked for the default back; SIGABRT: a raise it returns
+                // from
+    Deliverer deliverer;
+};
+
+void PrintTo(const LittleRoomCase& c, std::ostream* out) {
+    *out << (c.number == SIGSEGV ? "AFault" : "ARaisedAbort")
+         << (c.where == LittleRoom::ownStack ? "With8KiBOfItsOwnStackLeft" : "OnAn8KiBSignalStack")
+         << (c.deliverer == Deliverer::kernel          ? "WithoutTheSDK"
+             : c.deliverer == Deliverer::exceptionPort ? "OnThePortsRoad"
+                                                       : "OnTheSignalRoad");
+}
+
+// Leaves 8 KiB of the stack above `stackBottom`, then crashes.
+__attribute__((noinline)) void crashWith8KiBLeft(int number) {
+    const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    const auto keep = reinterpret_cast<std::uintptr_t>(stackBottom) + 8 * 1024;
+    volatile char* taken = static_cast<char*>(__builtin_alloca(sp - keep));
+    taken[0] = 0;
+    if (number == SIGSEGV) recordtest::writeThroughNull();
+    raise(number);
+}
+
+void* crashWithLittleRoom(void* raw) {
+    const auto& c = *static_cast<const LittleRoomCase*>(raw);
+    stack_t stack{};
+    if (c.where == LittleRoom::ownStack) {
+        stack.ss_flags = SS_DISABLE;
+    } else {
+        stack.ss_sp = stackBottom;
+        stack.ss_size = 8 * 1024;
+    }
+    if (sigaltstack(&stack, nullptr) != 0) _exit(kSetUpFailed);
+    if (c.where == LittleRoom::ownStack)
+        crashWith8KiBLeft(c.number);
+    else if (c.number == SIGSEGV)
+        recordtest::writeThroughNull();
+    else
+        raise(c.number);
+    _exit(0);
+}
+
+class CrashHandedOnWithLittleRoom : public ::testing::TestWithParam<LittleRoomCase> {};
+
+// A thread with 8 KiB of its own stack left and no alternate stack, or with an alternate stack of 8 KiB,
+// crashes; the handler from before the SDK needs nearly all the room the kernel leaves it. The record is
+// made elsewhere, the handler runs where the kernel would have run it, nothing below the stack is
+// written, and the process ends, or goes on, as without the SDK.
+TEST_P(CrashHandedOnWithLittleRoom, TheHandlerHasTheKernelsRoomAndNothingBelowIsWritten) {
+    const LittleRoomCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    SharedStack stack;
+    ASSERT_NE(stack.memory, nullptr);
+    const int status = velotest::waitStatusOfChild([&] {
+        struct sigaction earlier {};
+        earlier.sa_sigaction = takeTheRoomTheKernelLeft;
+        earlier.sa_flags = SA_SIGINFO | SA_ONSTACK | (c.number == SIGSEGV ? SA_RESETHAND : 0);
+        sigemptyset(&earlier.sa_mask);
+        sigaction(c.number, &earlier, nullptr);
+        if (c.deliverer != Deliverer::kernel)
+            recordtest::initializeContext(dir, c.deliverer == Deliverer::exceptionPort
+                                                   ? recordtest::Road::exceptionPort
+                                                   : recordtest::Road::signals);
+        stackBottom = stack.bottom();
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        if (c.where == LittleRoom::ownStack)
+            pthread_attr_setstack(&attributes, stack.bottom(), SharedStack::kSize - kWatchedBelow);
+        pthread_t thread;
+        if (pthread_create(&thread, &attributes, crashWithLittleRoom, const_cast<LittleRoomCase*>(&c)) != 0)
+            _exit(kSetUpFailed);
+        for (;;)
+            pause();
+    });
+    if (c.number == SIGSEGV) {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << howItEnded(status);
+    } else {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << howItEnded(status);
+    }
+    EXPECT_EQ(stack.writtenBelow(), 0u) << "bytes below the stack were written";
+    if (c.deliverer != Deliverer::kernel) {
+        const char* file = c.number == SIGSEGV && c.deliverer == Deliverer::exceptionPort
+                               ? "mach_exception.zevrecord"
+                               : "signal.zevrecord";
+        EXPECT_EQ(wholeRecordsIn(dir, file).size(), 1u);
+    }
+}
+
+std::vector<LittleRoomCase> littleRoomCases() {
+    std::vector<LittleRoomCase> cases;
+    for (Deliverer deliverer : {Deliverer::kernel, Deliverer::exceptionPort, Deliverer::signals}) {
+        cases.push_back({LittleRoom::ownStack, SIGSEGV, deliverer});
+        cases.push_back({LittleRoom::alternateStack, SIGSEGV, deliverer});
+        cases.push_back({LittleRoom::alternateStack, SIGABRT, deliverer});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashHandedOnWithLittleRoom, CrashHandedOnWithLittleRoom,
+                         ::testing::ValuesIn(littleRoomCases()),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
 // ---- what a record takes of its stack -------------------------------------------------------------
 
 // A crash record of a process with a few hundred threads, made on a stack filled with a pattern: what it
