@@ -127,6 +127,9 @@ namespace {
 
 // `recording`: whether the exception is recorded here; not on a stack without room for a record.
 [[noreturn]] void terminateOnThisStack(void* recording) {
+    // Once the earlier handler is back, a thread whose exception is thrown now aborts at once, and its
+    // abort's record may take the turn before this one: announced, this record still comes first.
+    if (recording != nullptr) zevuzavidav::announceRecording();
     ZEVSDKLog("%s: C++ terminate handler invoked\n", "ZEVTerminateHandler");
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     std::terminate_handler previous =
@@ -138,12 +141,14 @@ namespace {
         ZEVSDKLog("%s: restoring pre-existing handler\n", "ZEVTerminateHandler");
         if (std::set_terminate(previous) == previous) {
             ZEVSDKLog("%s: handler has already been restored, aborting\n", "ZEVTerminateHandler");
+            if (recording != nullptr) zevuzavidav::endRecordingAnnouncement();
             std::abort();
         }
         chain = true;
     }
     if (recording != nullptr) {
         recordActiveException();
+        zevuzavidav::endRecordingAnnouncement();
     } else {
         ZEVSDKLog("%s: Unable to record the exception: no stack with room for it\n", "ZEVTerminateHandler");
     }

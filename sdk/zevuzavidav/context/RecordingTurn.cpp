@@ -11,7 +11,8 @@ namespace {
 
 // The thread that holds the turn (0: none). Waiters sleep on it.
 std::atomic<int> holder{0};
-// Threads waiting for the turn: a holder that keeps it to the end lets them go first.
+// Threads waiting for the turn, and recordings announced: a holder that keeps it to the end lets them go
+// first.
 std::atomic<int> waiting{0};
 // The crashed thread whose end a kept turn waits for (0: the turn is not kept), and the keeper.
 std::atomic<int> keptFor{0};
@@ -98,6 +99,15 @@ zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread, i
     if (result == RecordingTurn::taken) beginRecording(me, crashSignal);
     waiting.fetch_sub(1, std::memory_order_acq_rel);
     return result;
+}
+
+void zevuzavidav::announceRecording() {
+    waiting.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void zevuzavidav::endRecordingAnnouncement() {
+    waiting.fetch_sub(1, std::memory_order_acq_rel);
+    darwin::futexWakeAll(&holder);
 }
 
 void zevuzavidav::passRecordingTurn() {

@@ -45,6 +45,13 @@ enum class RecordingTurn {
 // Waits for the turn to record the crash of `crashedThread` on the calling thread; taken, the recording
 // begins, bounded, and ends the process by `crashSignal` should it outlive the bound.
 RecordingTurn takeRecordingTurn(pid_t crashedThread, int crashSignal);
+// A recording that will ask for the turn before long, from a moment at which another thread's crash may
+// begin because of it (an uncaught exception's recorder that has just put the earlier terminate handler
+// back, which sends a second thrower straight to its abort): a recording that keeps the turn to the end
+// lets it go first, as one already waiting, so the crash that came first is recorded even when the one
+// it let begin takes the turn before it. Ended, taken or not, by endRecordingAnnouncement.
+void announceRecording();
+void endRecordingAnnouncement();
 // The recording ended: lets the next one begin.
 void passRecordingTurn();
 // The recording ended and the process ends next, by the crash of `crashedThread`: the recordings already
