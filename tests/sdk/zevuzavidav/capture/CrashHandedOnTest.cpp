@@ -407,6 +407,7 @@ INSTANTIATE_TEST_SUITE_P(CrashHandedOnAtOnce, CrashHandedOnAtOnce,
 // ---- an earlier handler that leaves by a long jump -----------------------------------------------
 
 sigjmp_buf backToTheTest;
+jmp_buf backKeepingTheMask;
 pid_t jumper = 0;
 
 // Back into the program on the thread that crashed first; a later crash of another thread is returned
@@ -415,11 +416,17 @@ void jumpOut(int, siginfo_t*, void*) {
     if (static_cast<pid_t>(syscall(SYS_gettid)) == jumper) siglongjmp(backToTheTest, 1);
 }
 
+// The same by a jump that keeps the handler's mask, as longjmp does.
+void jumpOutKeepingTheMask(int, siginfo_t*, void*) {
+    if (static_cast<pid_t>(syscall(SYS_gettid)) == jumper) longjmp(backKeepingTheMask, 1);
+}
+
 struct JumpCase {
     const char* name;
     int crash; // the crash the earlier handler leaves: SIGABRT (raised) or SIGSEGV (a fault)
     LaterCrash later;
     Road road;
+    bool keepsTheMask = false; // longjmp, not siglongjmp
 };
 
 void PrintTo(const JumpCase& c, std::ostream* out) {
@@ -430,21 +437,22 @@ class CrashLeftByALongJump : public ::testing::TestWithParam<JumpCase> {};
 
 // The crash is recorded and handed on; the earlier handler jumps back into the program, which goes on.
 // Nothing of that crash is waited for any more: the turn it kept is free as the thread goes on, a later
-// fault ends the process at once by that fault (the claimed crash went on), and a later exception is
-// recorded at once, whole.
+// fault ends the process at once by that fault (the claimed crash is recorded), and a later exception is
+// recorded at once, whole. A jump that keeps the handler's mask leaves the turn kept, as the thread reads
+// as still inside; a later fault waits on it no more than after any other jump.
 TEST_P(CrashLeftByALongJump, NothingLaterWaitsOnIt) {
     const JumpCase& c = GetParam();
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
     const int status = velotest::waitStatusOfChild([&] {
-        installEarlier(c.crash, jumpOut, SA_ONSTACK);
+        installEarlier(c.crash, c.keepsTheMask ? jumpOutKeepingTheMask : jumpOut, SA_ONSTACK);
         jumper = static_cast<pid_t>(syscall(SYS_gettid));
         recordtest::initializeContext(dir, c.road);
-        if (sigsetjmp(backToTheTest, 1) == 0) {
+        if ((c.keepsTheMask ? setjmp(backKeepingTheMask) : sigsetjmp(backToTheTest, 1)) == 0) {
             if (c.crash == SIGABRT) std::abort();
             recordtest::writeThroughNull();
         }
-        crashtest::crashLaterOnAThreadOfItsOwn(c.later);
+        crashtest::crashLaterOnAThreadOfItsOwn(c.later, c.keepsTheMask);
     });
     // A later fault meets the earlier SIGSEGV handler when there is one: it jumps back too, so that
     // fault is left to the SIGABRT case.
@@ -455,12 +463,15 @@ TEST_P(CrashLeftByALongJump, NothingLaterWaitsOnIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     CrashLeftByALongJump, CrashLeftByALongJump,
-    ::testing::Values(JumpCase{"AnAbortThenAFault", SIGABRT, LaterCrash::fault, Road::exceptionPort},
-                      JumpCase{"AnAbortThenAFault", SIGABRT, LaterCrash::fault, Road::signals},
-                      JumpCase{"AnAbortThenAThrow", SIGABRT, LaterCrash::exception, Road::exceptionPort},
-                      JumpCase{"AnAbortThenAThrow", SIGABRT, LaterCrash::exception, Road::signals},
-                      JumpCase{"AFaultThenAThrow", SIGSEGV, LaterCrash::exception, Road::exceptionPort},
-                      JumpCase{"AFaultThenAThrow", SIGSEGV, LaterCrash::exception, Road::signals}),
+    ::testing::Values(
+        JumpCase{"AnAbortThenAFault", SIGABRT, LaterCrash::fault, Road::exceptionPort},
+        JumpCase{"AnAbortThenAFault", SIGABRT, LaterCrash::fault, Road::signals},
+        JumpCase{"AnAbortThenAThrow", SIGABRT, LaterCrash::exception, Road::exceptionPort},
+        JumpCase{"AnAbortThenAThrow", SIGABRT, LaterCrash::exception, Road::signals},
+        JumpCase{"AFaultThenAThrow", SIGSEGV, LaterCrash::exception, Road::exceptionPort},
+        JumpCase{"AFaultThenAThrow", SIGSEGV, LaterCrash::exception, Road::signals},
+        JumpCase{"AnAbortKeepingTheMaskThenAFault", SIGABRT, LaterCrash::fault, Road::exceptionPort, true},
+        JumpCase{"AnAbortKeepingTheMaskThenAFault", SIGABRT, LaterCrash::fault, Road::signals, true}),
     [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 } // namespace
