@@ -3,7 +3,8 @@
 // with the figure of each anchor at the same arguments and the ratio figure / anchor (below 1 is faster
 // than the anchor; a family run on several threads is set beside the anchor at the same thread count).
 // A figure may also be held against a fixed goal instead of another benchmark, or its ratio to the first
-// anchor against a goal ratio; and the CPU times may be set side by side too.
+// anchor against a goal ratio; and the CPU times may be set side by side too. A figure may be a size in
+// bytes a benchmark counted (a counter of its runs) instead of a time.
 //
 // A figure is the median of a family's repetitions when it has them, else its single run's time per
 // iteration (wall clock; CPU time, summed over the threads of a family run on several, beside it). When
@@ -30,6 +31,7 @@ struct Comparison {
     double goalNanoseconds = 0;       // > 0: also held against this fixed figure
     double goalRatio = 0;             // > 0: the ratio to the first anchor held against this
     bool cpuRatio = false;            // also the ratio of the CPU times to each anchor's
+    std::string bytesCounter;         // set: the figure is this counter, in bytes, not the time
 };
 
 class AnchorReporter : public benchmark::ConsoleReporter {
@@ -49,6 +51,8 @@ class AnchorReporter : public benchmark::ConsoleReporter {
                 figure.nanoseconds = run.GetAdjustedRealTime() * nanosecondsPer(run.time_unit);
                 figure.cpuNanoseconds = run.GetAdjustedCPUTime() * nanosecondsPer(run.time_unit);
                 figure.fromMedian = median;
+                for (const auto& [name, counter] : run.counters)
+                    figure.counters[name] = counter.value;
             }
         }
     }
@@ -64,22 +68,35 @@ class AnchorReporter : public benchmark::ConsoleReporter {
             for (const Figure& figure : list)
                 width = std::max(width, static_cast<int>(figure.arguments.size()));
         }
+        const bool sizes = std::any_of(comparisons_.begin(), comparisons_.end(),
+                                       [](const Comparison& c) { return !c.bytesCounter.empty(); });
         std::printf("\n%-28s %-*s %14s   %s\n", "figure", width, "arguments",
-                    counts_ != nullptr ? "time, instructions" : "time", "beside its anchors");
+                    counts_ != nullptr ? "time, instructions" : (sizes ? "time or size" : "time"),
+                    "beside its anchors");
         for (const Comparison& comparison : comparisons_) {
+            const bool bytes = !comparison.bytesCounter.empty();
+            // The figure this comparison sets side by side, and how it reads.
+            const auto valueOf = [&](const Figure& figure) {
+                if (!bytes) return figure.nanoseconds;
+                auto found = figure.counters.find(comparison.bytesCounter);
+                return found == figure.counters.end() ? 0.0 : found->second;
+            };
+            const auto show = [&](double value) { return bytes ? formatBytes(value) : format(value); };
+            const std::string name =
+                bytes ? comparison.subject + " " + comparison.bytesCounter : comparison.subject;
             for (const Figure& figure : figures_[comparison.subject]) {
-                std::printf("%-28s %-*s %14s", comparison.subject.c_str(), width, figure.arguments.c_str(),
-                            format(figure.nanoseconds).c_str());
+                std::printf("%-28s %-*s %14s", name.c_str(), width, figure.arguments.c_str(),
+                            show(valueOf(figure)).c_str());
                 const double count = countOf(comparison.subject, figure.arguments);
                 if (counts_ != nullptr) std::printf(", %s", formatCount(count).c_str());
                 std::printf("  ");
                 double firstRatio = 0;
                 for (const std::string& anchor : comparison.anchors) {
                     const Figure& other = figureOf(anchor, figure.arguments);
-                    if (other.nanoseconds <= 0) continue;
-                    const double ratio = figure.nanoseconds / other.nanoseconds;
+                    if (valueOf(other) <= 0) continue;
+                    const double ratio = valueOf(figure) / valueOf(other);
                     if (firstRatio == 0) firstRatio = ratio;
-                    std::printf("  %s %s", anchor.c_str(), format(other.nanoseconds).c_str());
+                    std::printf("  %s %s", anchor.c_str(), show(valueOf(other)).c_str());
                     const double otherCount = countOf(anchor, figure.arguments);
                     if (counts_ != nullptr) std::printf(", %s", formatCount(otherCount).c_str());
                     std::printf(": ratio %.2f", ratio);
@@ -118,6 +135,7 @@ class AnchorReporter : public benchmark::ConsoleReporter {
         double nanoseconds = 0;
         double cpuNanoseconds = 0;
         bool fromMedian = false;
+        std::map<std::string, double> counters;
     };
 
     // The figure of a family at some arguments, created empty on first sight (the summary sorts them).
@@ -199,6 +217,12 @@ class AnchorReporter : public benchmark::ConsoleReporter {
         } else {
             std::snprintf(text, sizeof text, "%.1f ns", nanoseconds);
         }
+        return text;
+    }
+
+    static std::string formatBytes(double bytes) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024 * 1024));
         return text;
     }
 

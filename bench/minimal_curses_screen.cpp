@@ -1,11 +1,13 @@
-// The anchor of the first-screen benchmark: the least a terminal program does to show one screen. It
+// The anchor of the first-screen benchmarks: the least a terminal program does to show one screen. It
 // starts ncurses in a wide-character locale with colours, fills an 80x24 screen as the chapter list
-// does (a title, numbered rows in two colours, a key legend), shows it once and ends.
+// does (a title, numbered rows in two colours, a key legend), shows it once and ends; with `--wait` it
+// stays at that screen until a key comes (the idle-memory benchmark's anchor).
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <curses.h>
 
-int main() {
+int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     initscr();
     cbreak();
@@ -27,6 +29,7 @@ int main() {
     mvaddstr(LINES - 1, 0, "Up Down select  Enter open  / search  s settings  q quit");
     attroff(A_REVERSE);
     refresh();
+    if (argc > 1 && std::strcmp(argv[1], "--wait") == 0) getch();
     endwin();
     return 0;
 }

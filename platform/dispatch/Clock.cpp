@@ -1,5 +1,6 @@
 #include "platform/dispatch/Clock.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -16,6 +17,10 @@ Nanoseconds fromSeconds(double seconds) {
 
 double toSeconds(Nanoseconds duration) {
     return static_cast<double>(duration.count()) / 1e9;
+}
+
+bool Clock::hasReached(Nanoseconds deadline) const {
+    return (isVirtual() && isRetired()) || now() >= deadline;
 }
 
 Nanoseconds RealClock::now() const {
@@ -37,7 +42,7 @@ Nanoseconds VirtualClock::now() const {
 
 void VirtualClock::waitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
                              Nanoseconds deadline) {
-    if (now() >= deadline) return;
+    if (hasReached(deadline)) return;
     // Advancing notifies every queue; the short real-time bound only guards against a missed wake-up.
     cv.wait_for(lock, std::chrono::milliseconds(20));
 }
@@ -108,9 +113,18 @@ std::shared_ptr<Clock> setClock(std::shared_ptr<Clock> clock) {
         previous = r.current;
         r.retired.push_back(previous);
         r.current = std::move(clock);
+        // Flags first, listeners after: a queue woken by the change sees the old clock retired.
+        previous->retired_ = previous != r.current;
+        r.current->retired_ = false;
     }
     detail::notifyClockListeners();
     return previous;
+}
+
+Deadline deadlineIn(Nanoseconds delay) {
+    auto in = currentClock();
+    const Nanoseconds now = in->now();
+    return Deadline{std::move(in), detail::addSaturating(now, delay)};
 }
 
 VirtualClockScope::VirtualClockScope() : clock_(std::make_shared<VirtualClock>()) {
@@ -142,6 +156,20 @@ void notifyClockListeners() {
     std::lock_guard lock(l.mutex);
     for (auto& [token, wake] : l.wakes)
         wake();
+}
+
+Nanoseconds shiftOnto(const Clock& from, const Clock& to, Nanoseconds latest) {
+    const Nanoseconds onFrom = from.isVirtual() ? std::max(from.now(), latest) : from.now();
+    Nanoseconds::rep shift;
+    if (__builtin_sub_overflow(to.now().count(), onFrom.count(), &shift))
+        return onFrom.count() < 0 ? Nanoseconds::max() : Nanoseconds::min();
+    return Nanoseconds{shift};
+}
+
+Nanoseconds addSaturating(Nanoseconds a, Nanoseconds b) {
+    Nanoseconds::rep sum;
+    if (!__builtin_add_overflow(a.count(), b.count(), &sum)) return Nanoseconds{sum};
+    return b.count() > 0 ? Nanoseconds::max() : Nanoseconds::min();
 }
 
 } // namespace detail

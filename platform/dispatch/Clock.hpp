@@ -5,9 +5,15 @@
 // when the test advances it, so delayed work can be checked without sleeping. Times are nanoseconds
 // since the clock's own epoch; only differences between two readings of the same clock mean anything.
 //
-// Thread-safety: every member may be called from any thread. Installing a different clock while work is
-// pending keeps each pending item's deadline as a number and reads it against the new clock, so tests
-// install their clock before scheduling anything.
+// Thread-safety: every member may be called from any thread.
+//
+// A time means something only on the clock it was read on, so work and waits keep their deadline
+// together with its clock (Deadline). When another clock is installed, what is pending moves onto it:
+// the time left is kept for a deadline on a real clock, whose time goes on; a deadline on a virtual
+// clock has come at once, since nothing moves that clock any more and its times read on the real clock
+// would mean whatever the machine's time since boot makes of them. So work due on a virtual clock never
+// waits on the real one, and a test that ends its clock with work still pending sees that work run.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -36,6 +42,22 @@ class Clock {
                            Nanoseconds deadline) = 0;
 
     virtual bool isVirtual() const { return false; }
+
+    // Whether this clock has reached `deadline`. A virtual clock that has been replaced has reached every
+    // deadline (see above).
+    bool hasReached(Nanoseconds deadline) const;
+    // Installed once and since replaced by another clock.
+    bool isRetired() const { return retired_.load(); }
+
+  private:
+    friend std::shared_ptr<Clock> setClock(std::shared_ptr<Clock> clock);
+    std::atomic<bool> retired_{false};
+};
+
+// A time on one clock: the clock in use when it was read, and the time on it.
+struct Deadline {
+    std::shared_ptr<Clock> clock;
+    Nanoseconds time{0};
 };
 
 // The monotonic system clock.
@@ -74,6 +96,9 @@ std::shared_ptr<Clock> currentClock();
 // Installs `clock` (nullptr restores the real clock) and returns the previous one.
 std::shared_ptr<Clock> setClock(std::shared_ptr<Clock> clock);
 
+// `delay` from now on the clock in use.
+Deadline deadlineIn(Nanoseconds delay);
+
 // Installs a fresh VirtualClock for the lifetime of the scope and restores the previous clock after.
 class VirtualClockScope {
   public:
@@ -95,6 +120,12 @@ namespace detail {
 std::uint64_t addClockListener(std::function<void()> wake);
 void removeClockListener(std::uint64_t token);
 void notifyClockListeners();
+
+// What to add to times on `from`, up to `latest`, to have them on `to`: the time left on a real clock,
+// or, from a virtual clock, the shift that makes every one of them due now on `to`.
+Nanoseconds shiftOnto(const Clock& from, const Clock& to, Nanoseconds latest);
+// a + b, held at the ends of the range instead of wrapping.
+Nanoseconds addSaturating(Nanoseconds a, Nanoseconds b);
 } // namespace detail
 
 } // namespace dispatch

@@ -21,8 +21,8 @@ const std::string& GlobalQueue::label() const {
     return state_->pool.label();
 }
 
-void GlobalQueue::schedule(Nanoseconds deadline, WorkItem item) {
-    state_->pool.schedule(deadline, std::move(item));
+void GlobalQueue::schedule(Deadline deadline, WorkItem item) {
+    state_->pool.schedule(std::move(deadline), std::move(item));
 }
 
 std::size_t GlobalQueue::threadCount() const {

@@ -11,7 +11,7 @@ namespace dispatch {
 class GlobalQueue final : public Queue {
   public:
     const std::string& label() const override;
-    void schedule(Nanoseconds deadline, WorkItem item) override;
+    void schedule(Deadline deadline, WorkItem item) override;
 
     // Workers started so far, and the most the pool starts.
     std::size_t threadCount() const;

@@ -58,11 +58,12 @@ bool Group::wait(std::optional<double> timeoutSeconds) {
         state_->cv.wait(lock, [&] { return state_->count == 0; });
         return true;
     }
-    auto clock = currentClock();
-    Nanoseconds deadline = clock->now() + fromSeconds(*timeoutSeconds);
+    // The time-out stays on the clock it began on: a real one keeps its time when a virtual clock is
+    // installed meanwhile, and a virtual one that is replaced has run out (see Clock.hpp).
+    const Deadline deadline = deadlineIn(fromSeconds(*timeoutSeconds));
     while (state_->count > 0) {
-        if (clock->now() >= deadline) return false;
-        clock->waitUntil(state_->cv, lock, deadline);
+        if (deadline.clock->hasReached(deadline.time)) return false;
+        deadline.clock->waitUntil(state_->cv, lock, deadline.time);
     }
     return true;
 }

@@ -25,7 +25,7 @@ class Group {
     void async(Queue& queue, std::function<void()> block);
 
     // Blocks until the group is empty. With a timeout (seconds on dispatch::clock()), returns false if it
-    // is still busy when the time has passed.
+    // is still busy when the time has passed, or once the virtual clock it was read on is replaced.
     bool wait(std::optional<double> timeoutSeconds = std::nullopt);
 
     // Submits `block` to `queue` once the group is empty (at once if it already is). Every notify block

@@ -27,12 +27,19 @@ struct MainQueue::State {
     std::function<void()> wakeHandler;
     std::uint64_t listener = 0;
 
+    // Moves the schedule onto the clock in use and returns that clock (lock held).
+    std::shared_ptr<Clock> followClock() {
+        auto clock = currentClock();
+        schedule.follow(clock);
+        return clock;
+    }
+
     // Pops and runs one due item; returns 0 (nothing due), 1 (ran) or -1 (dropped a cancelled item).
     int runOne() {
         std::optional<detail::Schedule::Entry> entry;
         {
             std::lock_guard lock(mutex);
-            entry = schedule.popDue(currentClock()->now());
+            entry = schedule.popDue(followClock()->now());
         }
         if (!entry) return 0;
         if (entry->item.isCancelled()) return -1;
@@ -70,16 +77,18 @@ struct MainQueue::State {
             woken = false;
             return;
         }
-        auto clock = currentClock();
+        auto clock = followClock();
         Nanoseconds now = clock->now();
         auto next = schedule.nextDeadline();
         if (next && *next <= now) return;
         if (clock->isVirtual()) {
-            cv.wait_for(lock, std::chrono::duration<double>(maxWait), [&] { return woken; });
+            cv.wait_for(lock, std::chrono::duration<double>(maxWait),
+                        [&] { return woken || clock->isRetired(); });
         } else {
-            Nanoseconds limit = now + fromSeconds(maxWait);
+            Nanoseconds limit = detail::addSaturating(now, fromSeconds(maxWait));
             if (next && *next < limit) limit = *next;
-            while (!woken && clock->now() < limit)
+            // A new clock ends the wait: what is pending has moved onto it, and may be due at once.
+            while (!woken && !clock->isRetired() && !clock->hasReached(limit))
                 clock->waitUntil(cv, lock, limit);
         }
         woken = false;
@@ -102,9 +111,10 @@ const std::string& MainQueue::label() const {
     return state_->label;
 }
 
-void MainQueue::schedule(Nanoseconds deadline, WorkItem item) {
+void MainQueue::schedule(Deadline deadline, WorkItem item) {
     {
         std::lock_guard lock(state_->mutex);
+        state_->followClock();
         state_->schedule.push(deadline, std::move(item));
     }
     state_->notify();
@@ -168,6 +178,7 @@ std::size_t MainQueue::advance(double seconds) {
         std::optional<Nanoseconds> next;
         {
             std::lock_guard lock(state_->mutex);
+            state_->followClock();
             next = state_->schedule.nextDeadline();
         }
         if (!next || *next > target) break;
@@ -181,9 +192,10 @@ std::size_t MainQueue::advance(double seconds) {
 
 std::optional<double> MainQueue::secondsUntilNextDue() const {
     std::lock_guard lock(state_->mutex);
+    auto clock = state_->followClock();
     auto next = state_->schedule.nextDeadline();
     if (!next) return std::nullopt;
-    Nanoseconds left = *next - currentClock()->now();
+    Nanoseconds left = *next - clock->now();
     return left.count() > 0 ? toSeconds(left) : 0.0;
 }
 

@@ -25,7 +25,7 @@ class MainQueue final : public Queue {
     MainQueue& operator=(const MainQueue&) = delete;
 
     const std::string& label() const override;
-    void schedule(Nanoseconds deadline, WorkItem item) override;
+    void schedule(Deadline deadline, WorkItem item) override;
 
     // Runs every item that is due now, including items that due work adds for now, and returns how many
     // blocks ran (cancelled items are dropped without counting). Never waits.

@@ -7,7 +7,7 @@ void Queue::async(std::function<void()> block) {
 }
 
 void Queue::async(WorkItem item) {
-    schedule(clock().now(), std::move(item));
+    schedule(deadlineIn(Nanoseconds{0}), std::move(item));
 }
 
 void Queue::asyncAfter(double seconds, std::function<void()> block) {
@@ -15,11 +15,11 @@ void Queue::asyncAfter(double seconds, std::function<void()> block) {
 }
 
 void Queue::asyncAfter(double seconds, WorkItem item) {
-    schedule(clock().now() + fromSeconds(seconds), std::move(item));
+    schedule(deadlineIn(fromSeconds(seconds)), std::move(item));
 }
 
 void Queue::after(std::int64_t nanoseconds, std::function<void()> block) {
-    schedule(clock().now() + Nanoseconds{nanoseconds > 0 ? nanoseconds : 0}, WorkItem(std::move(block)));
+    schedule(deadlineIn(Nanoseconds{nanoseconds > 0 ? nanoseconds : 0}), WorkItem(std::move(block)));
 }
 
 } // namespace dispatch

@@ -30,8 +30,8 @@ class Queue {
     // Runs the block `nanoseconds` from now (dispatch_after with a nanosecond offset).
     void after(std::int64_t nanoseconds, std::function<void()> block);
 
-    // Submits at an absolute time on dispatch::clock(). The one primitive the members above use.
-    virtual void schedule(Nanoseconds deadline, WorkItem item) = 0;
+    // Submits for a time on a clock (see Deadline). The one primitive the members above use.
+    virtual void schedule(Deadline deadline, WorkItem item) = 0;
 };
 
 } // namespace dispatch

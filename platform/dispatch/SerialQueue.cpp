@@ -20,8 +20,8 @@ const std::string& SerialQueue::label() const {
     return state_->pool.label();
 }
 
-void SerialQueue::schedule(Nanoseconds deadline, WorkItem item) {
-    state_->pool.schedule(deadline, std::move(item));
+void SerialQueue::schedule(Deadline deadline, WorkItem item) {
+    state_->pool.schedule(std::move(deadline), std::move(item));
 }
 
 bool SerialQueue::isCurrent() const {

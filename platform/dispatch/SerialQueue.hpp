@@ -33,7 +33,7 @@ class SerialQueue final : public Queue {
     SerialQueue& operator=(const SerialQueue&) = delete;
 
     const std::string& label() const override;
-    void schedule(Nanoseconds deadline, WorkItem item) override;
+    void schedule(Deadline deadline, WorkItem item) override;
 
     // Runs the block as the queue's next block, after the work due before it, and returns when it has
     // finished.

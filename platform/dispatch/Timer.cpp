@@ -19,7 +19,7 @@ std::shared_ptr<Timer> Timer::scheduled(Queue& queue, double interval, bool repe
         std::lock_guard lock(timer->mutex_);
         timer->self_ = timer;
     }
-    timer->arm(clock().now() + fromSeconds(timer->interval_));
+    timer->arm(deadlineIn(fromSeconds(timer->interval_)));
     return timer;
 }
 
@@ -31,7 +31,7 @@ std::shared_ptr<Timer> Timer::scheduled(Queue& queue, double firstFireDelay, dou
         timer->self_ = timer;
         timer->leeway_ = leeway > 0 ? leeway : 0;
     }
-    timer->arm(clock().now() + fromSeconds(firstFireDelay));
+    timer->arm(deadlineIn(fromSeconds(firstFireDelay)));
     return timer;
 }
 
@@ -39,7 +39,7 @@ std::shared_ptr<Timer> Timer::scheduled(double interval, bool repeats, Block blo
     return scheduled(main(), interval, repeats, std::move(block));
 }
 
-void Timer::arm(Nanoseconds deadline) {
+void Timer::arm(Deadline deadline) {
     std::uint64_t generation;
     {
         std::lock_guard lock(mutex_);
@@ -48,28 +48,33 @@ void Timer::arm(Nanoseconds deadline) {
         nextDeadline_ = deadline;
     }
     std::weak_ptr<Timer> weak = weak_from_this();
-    queue_.schedule(deadline, WorkItem([weak, generation] {
+    queue_.schedule(std::move(deadline), WorkItem([weak, generation] {
                         if (auto timer = weak.lock()) timer->onDeadline(generation);
                     }));
 }
 
 void Timer::onDeadline(std::uint64_t generation) {
     std::shared_ptr<Timer> keep = shared_from_this();
-    Nanoseconds next{0};
+    Deadline next;
     {
         std::lock_guard lock(mutex_);
         if (!valid_ || generation != generation_) return;
         if (repeats_) {
-            Nanoseconds now = clock().now();
-            next = nextDeadline_ + fromSeconds(interval_);
-            if (next <= now) next = now + fromSeconds(interval_); // late: no catching up
+            const Nanoseconds interval = fromSeconds(interval_);
+            next = deadlineIn(Nanoseconds{0});
+            const Nanoseconds now = next.time;
+            const Nanoseconds onSchedule = detail::addSaturating(nextDeadline_.time, interval);
+            // The schedule goes on from the last deadline while its clock is in use; a late firing is not
+            // caught up, and after a change of clock the interval counts from now.
+            const bool onTime = nextDeadline_.clock == next.clock && onSchedule > now;
+            next.time = onTime ? onSchedule : detail::addSaturating(now, interval);
         } else {
             valid_ = false;
             self_.reset();
         }
     }
     // Re-armed before the block runs, so a block that invalidates the timer cancels the next firing.
-    if (repeats_) arm(next);
+    if (repeats_) arm(std::move(next));
     block_(*this);
 }
 

@@ -2,8 +2,9 @@
 // A timer that fires on a queue (the main queue for main-loop timers), once or repeatedly.
 //
 // Repeating timers fire every `interval` from their start; a firing that comes late is not repeated to
-// catch up. invalidate() stops all later firings (a firing already running finishes). The timer keeps
-// itself alive while valid; dropping the last handle does not stop it, invalidate() does.
+// catch up. A firing that comes after a change of clock starts the schedule over on the clock in use.
+// invalidate() stops all later firings (a firing already running finishes). The timer keeps itself alive
+// while valid; dropping the last handle does not stop it, invalidate() does.
 //
 // Thread-safety: every member may be called from any thread.
 #include "platform/dispatch/Queue.hpp"
@@ -42,7 +43,7 @@ class Timer : public std::enable_shared_from_this<Timer> {
     Timer(Queue& queue, double interval, bool repeats, Block block); // use scheduled()
 
   private:
-    void arm(Nanoseconds deadline);
+    void arm(Deadline deadline);
     void onDeadline(std::uint64_t generation);
 
     Queue& queue_;
@@ -53,7 +54,7 @@ class Timer : public std::enable_shared_from_this<Timer> {
     mutable std::mutex mutex_;
     bool valid_ = true;
     std::uint64_t generation_ = 0;
-    Nanoseconds nextDeadline_{0};
+    Deadline nextDeadline_;
     std::shared_ptr<Timer> self_; // keeps the timer alive while valid
 };
 

@@ -1,12 +1,19 @@
 #pragma once
 // Pending work of one queue, ordered by deadline and, for equal deadlines, by submission. Not locked:
 // the owning queue guards it with its own mutex.
+//
+// Every time it holds is on one clock, the one the owner last followed; the owner follows the clock in
+// use before it reads or adds a time, so a change of clock moves what is pending onto the new one (see
+// Clock.hpp) and work due on a virtual clock never waits on the real one.
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/WorkItem.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
+#include <utility>
+#include <vector>
 
 namespace dispatch::detail {
 
@@ -28,8 +35,34 @@ class Schedule {
         std::uint64_t sequence;
     };
 
-    void push(Nanoseconds deadline, WorkItem item) {
-        entries_.insert(Entry{deadline, next_++, std::move(item)});
+    // Moves every entry onto `clock` when they are on another, keeping their order. Returns what was
+    // added to each time, for the places the owner holds (zero when the clock is the same).
+    Nanoseconds follow(const std::shared_ptr<Clock>& clock) {
+        if (clock == clock_) return Nanoseconds{0};
+        Nanoseconds shift{0};
+        if (clock_) {
+            shift =
+                shiftOnto(*clock_, *clock, entries_.empty() ? clock_->now() : entries_.rbegin()->deadline);
+            // One shift for all keeps the order, so the entries go back in the same sequence.
+            std::vector<std::multiset<Entry>::node_type> nodes;
+            nodes.reserve(entries_.size());
+            while (!entries_.empty())
+                nodes.push_back(entries_.extract(entries_.begin()));
+            for (auto& node : nodes) {
+                node.value().deadline = addSaturating(node.value().deadline, shift);
+                entries_.insert(entries_.end(), std::move(node));
+            }
+        }
+        clock_ = clock;
+        return shift;
+    }
+
+    // Adds `item`, due at `deadline`, on the clock last followed.
+    void push(const Deadline& deadline, WorkItem item) {
+        Nanoseconds time = deadline.time;
+        if (clock_ && deadline.clock && deadline.clock != clock_)
+            time = addSaturating(time, shiftOnto(*deadline.clock, *clock_, time)); // read before a change
+        entries_.insert(Entry{time, next_++, std::move(item)});
     }
 
     Place takePlace(Nanoseconds deadline) { return Place{deadline, next_++}; }
@@ -69,6 +102,7 @@ class Schedule {
   private:
     std::multiset<Entry> entries_;
     std::uint64_t next_ = 0;
+    std::shared_ptr<Clock> clock_; // the clock of every time held
 };
 
 } // namespace dispatch::detail

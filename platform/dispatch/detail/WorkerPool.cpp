@@ -50,10 +50,11 @@ WorkerPool::~WorkerPool() {
     shutdown();
 }
 
-void WorkerPool::schedule(Nanoseconds deadline, WorkItem item) {
+void WorkerPool::schedule(Deadline deadline, WorkItem item) {
     {
         std::lock_guard lock(mutex_);
         if (stopping_) return;
+        followClock();
         schedule_.push(deadline, std::move(item));
         growIfNeeded();
     }
@@ -100,6 +101,15 @@ struct WorkerPool::WaitingCaller {
     std::condition_variable cv;
 };
 
+std::shared_ptr<Clock> WorkerPool::followClock() {
+    auto clock = currentClock();
+    const Nanoseconds shift = schedule_.follow(clock);
+    if (shift != Nanoseconds{0})
+        for (WaitingCaller* caller : waiting_)
+            caller->place.deadline = addSaturating(caller->place.deadline, shift);
+    return clock;
+}
+
 bool WorkerPool::callerMayRun(const Schedule::Place& place) const {
     return !callerRunning_ && busy_ == 0 && schedule_.allAfter(place);
 }
@@ -134,7 +144,7 @@ bool WorkerPool::runIfIdle(const std::function<void()>& block) {
     {
         std::lock_guard lock(mutex_);
         if (stopping_ || callerRunning_ || busy_ != 0) return false;
-        if (!schedule_.empty() && !callerMayRun(schedule_.takePlace(currentClock()->now()))) return false;
+        if (!schedule_.empty() && !callerMayRun(schedule_.takePlace(followClock()->now()))) return false;
         callerRunning_ = true;
     }
     runHeld(block);
@@ -146,7 +156,7 @@ void WorkerPool::runOnCaller(const std::function<void()>& block) {
         std::unique_lock lock(mutex_);
         // A free pool with nothing queued needs no place in line (nor the clock's time).
         if (callerRunning_ || busy_ != 0 || !schedule_.empty()) {
-            WaitingCaller self{schedule_.takePlace(currentClock()->now()), {}};
+            WaitingCaller self{schedule_.takePlace(followClock()->now()), {}};
             if (!callerMayRun(self.place)) {
                 waiting_.push_back(&self);
                 self.cv.wait(lock, [&] { return waiting_.front() == &self && callerMayRun(self.place); });
@@ -183,7 +193,7 @@ void WorkerPool::run() {
             cv_.wait(lock);
             continue;
         }
-        auto clock = currentClock();
+        auto clock = followClock();
         Nanoseconds now = clock->now();
         if (auto entry = schedule_.popDue(now)) {
             --free_;

@@ -29,7 +29,7 @@ class WorkerPool {
 
     const std::string& label() const { return label_; }
     const char* internedLabel() const { return interned_; }
-    void schedule(Nanoseconds deadline, WorkItem item);
+    void schedule(Deadline deadline, WorkItem item);
     // Stops accepting work, lets due work finish, drops delayed work, joins the threads. Idempotent.
     void shutdown();
     // True while the calling thread runs one of the pool's blocks (on a worker, or through runIfIdle or
@@ -65,6 +65,9 @@ class WorkerPool {
     void startWorker();
     // Starts a worker when work waits and none is free (lock held).
     void growIfNeeded();
+    // Moves the schedule and the waiting callers' places onto the clock in use and returns it (lock
+    // held).
+    std::shared_ptr<Clock> followClock();
 
     std::string label_;
     const char* interned_;

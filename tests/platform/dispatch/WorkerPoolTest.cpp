@@ -53,7 +53,8 @@ TEST(WorkerPool, NoThreadBeforeWorkAndAFreeWorkerIsReused) {
     EXPECT_EQ(pool.threadCount(), 0u);
     Meeting meeting;
     for (int i = 1; i <= 10; ++i) {
-        pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] { meeting.finish(); }));
+        pool.schedule(dispatch::deadlineIn(dispatch::Nanoseconds{0}),
+                      dispatch::WorkItem([&] { meeting.finish(); }));
         ASSERT_TRUE(meeting.waitFinished(i));
         // Until the worker has left the block and is free again: only then is it there to be reused.
         ASSERT_TRUE(velotest::eventually([&] { return pool.runIfIdle([] {}); }))
@@ -69,7 +70,7 @@ TEST(WorkerPool, GrowsToTheConcurrencyItsBlocksNeedAndNoFurther) {
     Meeting meeting;
     int met = 0;
     for (int i = 0; i < 3; ++i) {
-        pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] {
+        pool.schedule(dispatch::deadlineIn(dispatch::Nanoseconds{0}), dispatch::WorkItem([&] {
                           const bool all = meeting.meet(3); // only true when all three run at once
                           std::lock_guard lock(meeting.mutex);
                           met += all;
@@ -87,11 +88,11 @@ TEST(WorkerPool, WorkQueuedBehindABusyWorkerGetsAWorkerOfItsOwn) {
     WorkerPool pool("com.example.pool.queued", 2, WorkerPool::Start::asWorkArrives);
     Meeting meeting;
     bool together = false;
-    pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] {
+    pool.schedule(dispatch::deadlineIn(dispatch::Nanoseconds{0}), dispatch::WorkItem([&] {
                       together = meeting.meet(2);
                       meeting.finish();
                   }));
-    pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&] {
+    pool.schedule(dispatch::deadlineIn(dispatch::Nanoseconds{0}), dispatch::WorkItem([&] {
                       meeting.meet(2);
                       meeting.finish();
                   }));
@@ -115,7 +116,7 @@ TEST(WorkerPool, AGrowingPoolOfOneRunsOneBlockAtATimeOnOneThread) {
     // Declared after the pool: on every way out the first block is let go before the pool waits for it.
     velotest::OnExit letGo([&] { releaseFirst.open(); });
     for (int i = 0; i < 5; ++i) {
-        pool.schedule(dispatch::Nanoseconds{0}, dispatch::WorkItem([&, i] {
+        pool.schedule(dispatch::deadlineIn(dispatch::Nanoseconds{0}), dispatch::WorkItem([&, i] {
                           most = std::max(most.load(), ++inside);
                           if (i == 0) {
                               firstRunning.set(true);
@@ -140,7 +141,7 @@ TEST(WorkerPool, AGrowingPoolOfOneRunsOneBlockAtATimeOnOneThread) {
 // the order they came.
 TEST(WorkerPool, CallersWaitingTheirTurnRunOnTheirOwnThreadsInTheirPlaceInLine) {
     WorkerPool pool("com.example.pool.callers", 1);
-    const auto now = [] { return dispatch::currentClock()->now(); };
+    const auto now = [] { return dispatch::deadlineIn(dispatch::Nanoseconds{0}); };
     std::mutex mutex;
     std::vector<std::string> order;
     auto note = [&](std::string what) {

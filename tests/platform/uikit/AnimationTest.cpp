@@ -14,6 +14,8 @@ class AnimationsOnVirtualClock : public ::testing::Test {
         dispatch::main().removeAll();
         ui::AnimationLog::shared().clear();
     }
+    // A completion still waiting goes with the test, before its clock does.
+    void TearDown() override { dispatch::main().removeAll(); }
     dispatch::VirtualClockScope clock;
 };
 

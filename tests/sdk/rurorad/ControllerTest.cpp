@@ -69,7 +69,7 @@ TEST_F(Engine, BeforeSettingsEventsAreTakenAndAHighPriorityEventOnlyAsksForMaint
 // Low-priority events are written in groups a moment after the first arrives; the clock here never
 // reaches that moment, so only the notification itself can put them on disk before the process ends.
 TEST_F(Engine, AnEventLoggedJustBeforeTerminationIsOnDiskWhenTheNotificationReturns) {
-    dispatch::VirtualClockScope clock;
+    useVirtualClock();
     start();
     controller->logCustomEvent(tapped());
     world.center.post("UIApplicationWillTerminateNotification");

@@ -59,7 +59,7 @@ TEST(MaintenanceTimer, FirstFireWaitsForTheRestOfTheInterval) {
 }
 
 TEST_F(Maintenance, TheTimerFiresFirstAfterTheRestOfTheIntervalThenEveryInterval) {
-    dispatch::VirtualClockScope clock;
+    dispatch::VirtualClock& clock = useVirtualClock();
     const ns::Date longAgo =
         ns::Date::fromTimeIntervalSince1970(ns::Date::now().timeIntervalSince1970() - 1000);
     world.defaults->setObject(ns::PropertyList(longAgo), ZEVAnalyticsController::lastMaintenanceDateKey);
@@ -70,12 +70,12 @@ TEST_F(Maintenance, TheTimerFiresFirstAfterTheRestOfTheIntervalThenEveryInterval
     ASSERT_TRUE(controller->hasSessionMaintenanceTimer());
     const auto fragments = [&] { return identifiers->fragments.load(); };
     const int before = fragments();
-    clock.clock().advance(dispatch::fromSeconds(2590));
+    clock.advance(dispatch::fromSeconds(2590));
     settle();
     EXPECT_EQ(fragments(), before);
-    clock.clock().advance(dispatch::fromSeconds(20));
+    clock.advance(dispatch::fromSeconds(20));
     EXPECT_TRUE(eventually([&] { return fragments() == before + 1; }));
-    clock.clock().advance(dispatch::fromSeconds(3600));
+    clock.advance(dispatch::fromSeconds(3600));
     EXPECT_TRUE(eventually([&] { return fragments() == before + 2; }));
     settle();
     // The run records its end; the timer goes with analytics.
@@ -86,17 +86,17 @@ TEST_F(Maintenance, TheTimerFiresFirstAfterTheRestOfTheIntervalThenEveryInterval
 }
 
 TEST_F(Maintenance, AFirstLaunchWaitsAWholeInterval) {
-    dispatch::VirtualClockScope clock;
+    dispatch::VirtualClock& clock = useVirtualClock();
     start();
     nlohmann::json settings = settingsFor(std::nullopt);
     settings["analytics"]["flush_interval_secs"] = 600;
     applySettings(settings);
     const int before = identifiers->fragments;
-    clock.clock().advance(dispatch::fromSeconds(590));
+    clock.advance(dispatch::fromSeconds(590));
     settle();
     EXPECT_EQ(identifiers->fragments, before);
     ASSERT_TRUE(controller->lastMaintenanceDate()); // stored when the timer was made
-    clock.clock().advance(dispatch::fromSeconds(20));
+    clock.advance(dispatch::fromSeconds(20));
     EXPECT_TRUE(eventually([&] { return identifiers->fragments == before + 1; }));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // An analytics engine in a private world, with counting identifier and timestamp generators so that
 // names and lines are known in advance, and helpers to read back what it wrote.
+#include "platform/dispatch/Clock.hpp"
 #include "sdk/rurorad/engine/ZEVAnalyticsController.hpp"
 #include "tests/sdk/rurorad/support/AnalyticsServer.hpp"
 #include "tests/sdk/rurorad/support/AnalyticsWorld.hpp"
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace ruroradtest {
@@ -34,6 +36,13 @@ using velotest::readFile;
 class EngineFixture : public ::testing::Test {
   protected:
     ~EngineFixture() override { controller.reset(); }
+
+    // A virtual clock for the rest of the test, to be installed before the engine starts. It ends only
+    // once the engine is gone, so nothing the engine started is left waiting on a clock that has ended.
+    dispatch::VirtualClock& useVirtualClock() {
+        if (!virtualClock_) virtualClock_.emplace();
+        return virtualClock_->clock();
+    }
 
     std::shared_ptr<ZEVAnalyticsController>
     makeController(const std::optional<std::string>& betaToken = std::nullopt) {
@@ -88,6 +97,10 @@ class EngineFixture : public ::testing::Test {
         return files;
     }
 
+  private:
+    std::optional<dispatch::VirtualClockScope> virtualClock_; // ended after every member below
+
+  protected:
     AnalyticsWorld world;
     std::shared_ptr<CountingIdentifiers> identifiers = std::make_shared<CountingIdentifiers>();
     std::shared_ptr<CountingTimestamps> timestamps = std::make_shared<CountingTimestamps>();
