@@ -87,6 +87,74 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
     }
 }
 
+// The CPU time a thread has run, from its own clock (nanoseconds).
+long ranNanos(pthread_t thread) {
+    clockid_t clock{};
+    timespec ran{};
+    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &ran) != 0) return -1;
+    return ran.tv_sec * 1'000'000'000L + ran.tv_nsec;
+}
+
+// Threads that compute with the signal held off, listed before threads that can answer (a pool whose
+// workers leave signals to one thread, started first), and read in the order of the list: those that can
+// answer are asked before any that cannot is waited for, and stop at once, rather than running on until
+// the reader has had its patience with every one before them; those that cannot are given up.
+TEST(ThreadSuspension, ThreadsThatHoldTheSignalOffHoldUpOnlyThemselves) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    constexpr int kBlocking = 3, kHearing = 3;
+    // Each blocking thread is waited for this much of its own CPU time: long beside a thread's stopping
+    // once asked (microseconds), short beside the test's patience.
+    constexpr long kBlockersPatience = 100L * 1000 * 1000;
+    std::atomic<bool> stop{false};
+    std::atomic<int> started{0};
+    pid_t ids[kBlocking + kHearing] = {};
+    std::vector<std::jthread> threads;
+    for (int i = 0; i < kBlocking + kHearing; ++i) {
+        threads.emplace_back([&, i] {
+            if (i < kBlocking) {
+                sigset_t blocked;
+                sigemptyset(&blocked);
+                sigaddset(&blocked, darwin::suspensionSignal());
+                pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+            }
+            ids[i] = darwin::currentThreadId();
+            started.fetch_add(1);
+            volatile std::uint64_t sum = 0;
+            while (!stop.load(std::memory_order_relaxed))
+                sum = sum + 1;
+        });
+    }
+    velotest::OnExit stopAll([&] {
+        darwin::resumeThreads();
+        stop = true;
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return started.load() == kBlocking + kHearing; }));
+
+    long hearingRanBefore[kHearing] = {}, hearingRanAfter[kHearing] = {};
+    for (int i = 0; i < kHearing; ++i)
+        hearingRanBefore[i] = ranNanos(threads[kBlocking + i].native_handle());
+    bool parked[kBlocking + kHearing] = {};
+    darwin::askThreadsToSuspend(ids, kBlocking + kHearing, kBlockersPatience, velotest::kPatienceNanos);
+    mcontext_t context;
+    for (int i = 0; i < kBlocking + kHearing; ++i)
+        parked[i] = darwin::suspendedThreadContext(ids[i], context);
+    // Parked, the hearing threads run no more until released.
+    for (int i = 0; i < kHearing; ++i)
+        hearingRanAfter[i] = ranNanos(threads[kBlocking + i].native_handle());
+    const bool all = darwin::awaitSuspension();
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
+
+    for (int i = 0; i < kBlocking; ++i)
+        EXPECT_FALSE(parked[i]) << "blocking thread " << i;
+    EXPECT_FALSE(all);
+    for (int i = 0; i < kHearing; ++i) {
+        EXPECT_TRUE(parked[kBlocking + i]) << "hearing thread " << i;
+        ASSERT_GE(hearingRanBefore[i], 0);
+        EXPECT_LT(hearingRanAfter[i] - hearingRanBefore[i], kBlockersPatience)
+            << "hearing thread " << i << " ran on while the blocking ones were waited for";
+    }
+}
+
 // A thread asked while it held the signal blocked, which then ended, never answers; a wait for the
 // round learns that it has gone rather than waiting the round's time out for it, and counts the round
 // whole.

@@ -289,4 +289,77 @@ TEST(CrashThreadChurn, AThreadHiddenFromTheListByOneThatEndedIsRecorded) {
     EXPECT_EQ(heldListed, 1) << names;
 }
 
+// ---- threads that cannot answer, listed before many that can ----------------------------------
+
+constexpr int kBlockers = 16, kWaiters = 200;
+constexpr const char* kBlockerName = "velo-blocker";
+constexpr const char* kWaiterName = "velo-waiter";
+std::atomic<int> blockersIn{0}, waitersIn{0};
+
+void* blockerRoutine(void*) {
+    pthread_setname_np(pthread_self(), kBlockerName);
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    blockersIn.fetch_add(1);
+    volatile std::uint64_t sum = 0;
+    for (;;)
+        sum = sum + 1;
+    return nullptr;
+}
+
+void* waiterRoutine(void*) {
+    pthread_setname_np(pthread_self(), kWaiterName);
+    waitersIn.fetch_add(1);
+    for (;;)
+        pause();
+    return nullptr;
+}
+
+// A pool of workers that compute with every signal blocked (signals left to one thread), started before
+// hundreds of threads that wait, then a fault: each worker costs the recording its own patience, all of
+// them at once, and every waiting thread is recorded with its registers and stack.
+TEST(CrashThreadChurn, WaitingThreadsListedAfterComputingOnesThatHoldSignalsOffAreRecorded) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        initializeContext(dir);
+        for (int i = 0; i < kBlockers + kWaiters; ++i) {
+            pthread_t thread;
+            if (pthread_create(&thread, nullptr, i < kBlockers ? blockerRoutine : waiterRoutine, nullptr) !=
+                0)
+                _exit(kSetUpFailed);
+            if (i == kBlockers - 1) setUpOrEnd([] { return blockersIn.load() == kBlockers; });
+        }
+        setUpOrEnd([] { return waitersIn.load() == kWaiters; });
+        recordtest::writeThroughNull();
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << howItEnded(status, dir);
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV) << howItEnded(status, dir);
+
+    int unparsable = 0;
+    const auto lines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    const json threads = recordtest::sectionOfRecord(lines, "threads");
+    const json names = recordtest::sectionOfRecord(lines, "thread_names");
+    ASSERT_TRUE(threads.is_array() && names.is_array() && threads.size() == names.size())
+        << howItEnded(status, dir);
+    int blockers = 0, waiters = 0, waitersRecorded = 0;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        if (names[i] == kBlockerName) {
+            ++blockers;
+            EXPECT_FALSE(recordtest::hasRegistersAndStack(threads[i])) << threads[i];
+        }
+        if (names[i] != kWaiterName) continue;
+        ++waiters;
+        waitersRecorded += recordtest::hasRegistersAndStack(threads[i]) &&
+                                   stackHolds(threads[i]["stacktrace"], functionRange(waiterRoutine))
+                               ? 1
+                               : 0;
+    }
+    EXPECT_EQ(blockers, kBlockers);
+    EXPECT_EQ(waiters, kWaiters);
+    EXPECT_EQ(waitersRecorded, kWaiters) << "waiting threads recorded without their registers or stack";
+}
+
 } // namespace
