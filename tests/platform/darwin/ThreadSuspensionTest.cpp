@@ -348,6 +348,70 @@ TEST(ThreadSuspension, PastItsBoundARoundReadsTheListAgainOnceAndNoMore) {
     }
 }
 
+// The first reading of the list made once a round's bound has passed adds the thread an ending one hid,
+// but gives the round no new bound: a thread that cannot answer (it holds the signal blocked) starts
+// another just after, and the next call reads the list no more. A round given a fresh bound by every
+// reading that adds threads would go on reading, and recording, threads that a given-up thread keeps
+// starting, past the recording's bound.
+TEST(ThreadSuspension, ThreadsAddedPastTheBoundGiveTheRoundNoNewBound) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    // Short enough to wait out, long beside the moments between the two readings.
+    constexpr long kBound = 400L * 1000 * 1000;
+    velotest::Gate mayStart;
+    std::atomic<bool> stop{false};
+    std::atomic<pid_t> hiddenId{0}, starterId{0}, startedId{0};
+    std::jthread hidden([&] {
+        hiddenId = darwin::currentThreadId();
+        stop.wait(false);
+    });
+    std::jthread started;
+    std::jthread starter([&] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, darwin::suspensionSignal());
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        starterId = darwin::currentThreadId();
+        mayStart.wait();
+        started = std::jthread([&] {
+            startedId = darwin::currentThreadId();
+            stop.wait(false);
+        });
+    });
+    velotest::OnExit letGo([&] {
+        darwin::resumeThreads();
+        mayStart.open();
+        stop = true;
+        stop.notify_all();
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return hiddenId.load() != 0 && starterId.load() != 0; }));
+    std::vector<pid_t> ids(darwin::kMaxThreads);
+    const long read = darwin::listThreads(ids.data(), ids.size());
+    ASSERT_GT(read, 2);
+    // The list as a reading disturbed by an ending thread leaves it: without the hidden thread.
+    std::vector<pid_t> listed(ids.begin(), ids.begin() + read);
+    std::erase(listed, hiddenId.load());
+    ASSERT_EQ(listed.size(), static_cast<std::size_t>(read - 1));
+    std::copy(listed.begin(), listed.end(), ids.begin());
+
+    darwin::askThreadsToSuspend(ids.data(), listed.size(), kBound, kBound);
+    const long boundPassed = darwin::monotonicNanos() + kBound;
+    darwin::awaitSuspension();
+    for (long left = boundPassed - darwin::monotonicNanos(); left > 0;
+         left = boundPassed - darwin::monotonicNanos())
+        std::this_thread::sleep_for(std::chrono::nanoseconds(left));
+    const std::size_t first = darwin::askThreadsListedLate(ids.data(), listed.size(), ids.size());
+    mayStart.open();
+    const bool startedOne = velotest::eventually([&] { return startedId.load() != 0; });
+    const std::size_t second = darwin::askThreadsListedLate(ids.data(), first, ids.size());
+    darwin::resumeThreads(velotest::kPatienceNanos);
+
+    ASSERT_TRUE(startedOne);
+    ASSERT_EQ(first, listed.size() + 1)
+        << "the first reading past the bound added other than the hidden thread";
+    EXPECT_EQ(ids[listed.size()], hiddenId.load());
+    EXPECT_EQ(second, first) << "the round read the list again past its bound";
+}
+
 // A thread held inside a handler of another signal while it is parked: it cannot leave the suspension
 // handler, however long the round's release waits, until the test lets it go.
 std::atomic<int> heldInHandler{0};
