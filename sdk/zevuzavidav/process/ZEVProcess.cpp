@@ -235,8 +235,13 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         // record stays aligned with "threads".
         const bool haveState = threadStateAndStack(process, thread, &state, &stackLow, &stackHigh);
         if (!haveState) ZEVSDKLog("%s: unable to get thread state\n", "ZEVProcessRecordThread");
+        // The crashed thread carries its name: "thread_names" comes after every thread, past where a
+        // recording cut short by its bound may end.
+        char name[darwin::kThreadNameSize];
+        if (crashed && !darwin::threadName(thread, name, sizeof name)) name[0] = '\0';
         zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr, crashed, stackLow, stackHigh,
-                                          crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames);
+                                          crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames,
+                                          crashed ? name : nullptr);
         // The crashed thread, first, is on disk before any other is read: a recording cut short (its
         // bound, a kill) keeps it whatever became of the buffer.
         if (crashed) ZEVFileFlushBuffer(file);

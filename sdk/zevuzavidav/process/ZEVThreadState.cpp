@@ -13,7 +13,7 @@ namespace {
 // The architecture-independent shape of a thread element; `unwind` appends the stack's pcs.
 template <typename Unwind>
 void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* values, std::size_t count,
-                 Unwind&& unwind, bool crashed) {
+                 Unwind&& unwind, bool crashed, const char* name = nullptr) {
     ZEVFileWriteObjectStart(file);
     ZEVFileWriteKey(file, "registers");
     ZEVFileWriteObjectStart(file);
@@ -25,6 +25,7 @@ void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* v
     if (values != nullptr) unwind();
     ZEVFileWriteArrayEnd(file);
     if (crashed) ZEVFileWriteBoolEntry(file, "crashed", true);
+    if (name != nullptr) ZEVFileWriteStringEntry(file, "name", name);
     ZEVFileWriteObjectEnd(file);
 }
 
@@ -64,7 +65,7 @@ std::uint32_t zevuzavidav::countThreadFrames(const zevuzavidav::RegistersX86_64*
 
 void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed,
                                        std::uintptr_t stackLow, std::uintptr_t stackHigh,
-                                       std::uint32_t maxFrames) {
+                                       std::uint32_t maxFrames, const char* name) {
     constexpr std::size_t kCount = sizeof(zevuzavidav::RegistersX86_64) / sizeof(std::uint64_t);
     static_assert(kCount ==
                   sizeof zevuzavidav::kRegisterNamesX86_64 / sizeof zevuzavidav::kRegisterNamesX86_64[0]);
@@ -84,7 +85,7 @@ void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::Registe
                               ZEVFileWriteUInt64Element(file, pcs[i]);
                       });
         },
-        crashed);
+        crashed, name);
 }
 
 void zevuzavidav::writeThreadRegisters(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,

@@ -6,7 +6,31 @@
 #include "sdk/zevuzavidav/symbolication/ZEVSymbolicationOperation.hpp"
 
 #include <filesystem>
+#include <string>
+#include <utility>
 #include <vector>
+
+namespace {
+
+// The "thread_names" line that a record cut short in its threads never reached: one string per thread
+// kept, the name its element carries (the crashed thread's, which leads them, does) or the empty
+// string. None when no element carries a name, as in records written before the crashed thread's did.
+std::string namesOfCutThreads(const nlohmann::json& threads) {
+    nlohmann::json names = nlohmann::json::array();
+    bool named = false;
+    for (const auto& thread : threads) {
+        const auto name = thread.is_object() ? thread.find("name") : thread.end();
+        const bool hasName = thread.is_object() && name != thread.end() && name->is_string();
+        named = named || hasName;
+        names.push_back(hasName ? *name : nlohmann::json(""));
+    }
+    if (!named) return "";
+    return nlohmann::json{{"thread_names", std::move(names)}}.dump(-1, ' ', false,
+                                                                   nlohmann::json::error_handler_t::replace) +
+           "\n";
+}
+
+} // namespace
 
 std::optional<ZEVThreadArray> ZEVProcessReportOperation::threadArrayFromFile(const std::string& path) {
     auto sections = ZEVFileReadSections(path.c_str(), false);
@@ -67,10 +91,14 @@ void ZEVProcessReportOperation::main() {
     if (pending.empty()) return;
     // A record cut short in its threads' line (the recording's bound, a kill) keeps the threads written
     // whole before the cut, the crashed one first: the line is closed after them, for symbolication and
-    // for the report server, which both skip a line they cannot parse. Before the image list is read, so
-    // that a report sent unsymbolicated carries them too.
-    for (const auto& path : pending)
-        zevuzavidav::closeCutArraySectionOfFile(path, "threads");
+    // for the report server, which both skip a line they cannot parse, and followed by their names as far
+    // as the elements tell them (the crashed thread's). One cut in its names' line keeps those written
+    // whole, the crashed thread's first. Before the image list is read, so that a report sent
+    // unsymbolicated carries them too.
+    for (const auto& path : pending) {
+        if (!zevuzavidav::closeCutArraySectionOfFile(path, "threads", namesOfCutThreads))
+            zevuzavidav::closeCutArraySectionOfFile(path, "thread_names");
+    }
     if (!symbolResolver_->loadBinaryImagesFromFile(binaryImagePath())) return;
     for (const auto& path : pending)
         symbolicateFile(path, symbolResolver_);
