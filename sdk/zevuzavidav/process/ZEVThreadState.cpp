@@ -56,11 +56,30 @@ std::uint32_t walkStack(const zevuzavidav::RegistersX86_64* state, std::uintptr_
 
 } // namespace
 
-std::uint32_t zevuzavidav::countThreadFrames(const zevuzavidav::RegistersX86_64* state,
-                                             std::uintptr_t stackLow, std::uintptr_t stackHigh) {
-    if (state == nullptr) return 0;
-    return walkStack(state, stackLow, stackHigh, kUnwindMaxFrames,
-                     [](const std::uint64_t*, std::uint32_t) {});
+zevuzavidav::StackMeasure zevuzavidav::measureThreadStack(const zevuzavidav::RegistersX86_64* state,
+                                                          std::uintptr_t stackLow, std::uintptr_t stackHigh) {
+    StackMeasure measure;
+    if (state == nullptr) return measure;
+    measure.frames = walkStack(state, stackLow, stackHigh, kUnwindMaxFrames,
+                               [&measure](const std::uint64_t* pcs, std::uint32_t count) {
+                                   for (std::uint32_t i = 0; i < count; ++i) {
+                                       char digits[21];
+                                       const auto width = static_cast<std::uint32_t>(
+                                           digits + 20 - formatUInt64(digits, pcs[i], false));
+                                       measure.bytes += width + 1;
+                                       if (width + 1 > measure.widestFrame) measure.widestFrame = width + 1;
+                                   }
+                               });
+    // Commas stand between frames, not after the last.
+    if (measure.frames > 0) measure.bytes -= 1;
+    return measure;
+}
+
+std::uint64_t zevuzavidav::threadElementBytesWithoutFrames(const zevuzavidav::RegistersX86_64* state) {
+    ZEVFile measure;
+    measureOnly(&measure);
+    writeThreadRegisters(&measure, state, false, 0, 0, 0);
+    return measure.bytesWritten;
 }
 
 void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed,

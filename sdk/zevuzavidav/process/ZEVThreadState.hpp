@@ -26,10 +26,19 @@ namespace zevuzavidav {
 void writeThreadRegisters(ZEVFile* file, const RegistersX86_64* state, bool crashed,
                           std::uintptr_t stackLow = 0, std::uintptr_t stackHigh = 0,
                           std::uint32_t maxFrames = kUnwindMaxFrames, const char* name = nullptr);
-// The frames writeThreadRegisters would write of the stack of `state` (null: none), at most
-// kUnwindMaxFrames, walked the same way without writing them.
-std::uint32_t countThreadFrames(const RegistersX86_64* state, std::uintptr_t stackLow = 0,
+// The stack writeThreadRegisters would write of `state` (null: none), walked the same way without
+// writing it: its frames (at most kUnwindMaxFrames), the bytes they take written whole, and the most
+// one of them takes with its comma, so that any first frames of it take at most that much a frame.
+struct StackMeasure {
+    std::uint32_t frames = 0;
+    std::uint64_t bytes = 0;
+    std::uint32_t widestFrame = 0;
+};
+StackMeasure measureThreadStack(const RegistersX86_64* state, std::uintptr_t stackLow = 0,
                                 std::uintptr_t stackHigh = 0);
+// The bytes of the element writeThreadRegisters writes for `state` (null: none) without frames, not
+// crashed and without a name.
+std::uint64_t threadElementBytesWithoutFrames(const RegistersX86_64* state);
 // `finder` locates the Mach-O images holding return addresses; null walks by frame pointer and link
 // register alone.
 void writeThreadRegisters(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,
