@@ -224,6 +224,29 @@ void emptyIndex() {
         place.store(0, std::memory_order_relaxed);
 }
 
+// The threads the last round gave up without an answer, with their CPU time when it asked them, so that
+// the next round (the abort that follows an uncaught exception's record, say) counts their patience from
+// then rather than making each that holds the signal off wait it out again: one that only waited for a
+// core has run little since. A thread that has run less than that since is another that was given the
+// same id. Kept by the rounds' owners, one round at a time, and looked up through an index as the
+// round's slots are.
+struct GivenUp {
+    pid_t tid = 0;
+    long ranWhenAsked = 0;
+};
+constinit GivenUp givenUp[kMaxThreads];
+constinit std::uint32_t givenUpIndex[kIndexSize];
+std::size_t givenUpCount = 0;
+
+// The CPU time the last round asked `tid` at, if it gave the thread up without an answer; -1 otherwise.
+long askedWhenGivenUp(pid_t tid) {
+    for (std::size_t at = indexHome(tid);; at = (at + 1) & (kIndexSize - 1)) {
+        const std::uint32_t entry = givenUpIndex[at];
+        if (entry == 0) return -1;
+        if (givenUp[entry - 1].tid == tid) return givenUp[entry - 1].ranWhenAsked;
+    }
+}
+
 // Enters slot `number` (its tid set) in the index; by the round's owner only.
 void indexSlot(std::size_t number) {
     for (std::size_t at = indexHome(slots[number].tid.load(std::memory_order_relaxed));;
@@ -258,9 +281,10 @@ bool askNext() {
     const pid_t tid = slot.tid.load(std::memory_order_relaxed);
     // Its patience is counted from now, whoever reads it and whenever: threads that cannot answer are
     // then given up together, each its patience after it was asked, not one after another as a reader
-    // reaches them.
+    // reaches them. One the last round gave up without an answer counts from when that round asked it.
+    long unknown = -1;
     if (const long ran = threadRunNanos(tid); ran >= 0)
-        slot.ranWhenAsked.store(ran, std::memory_order_relaxed);
+        slot.ranWhenAsked.compare_exchange_strong(unknown, ran, std::memory_order_relaxed);
     if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed), tid, suspensionSignal()) != 0) {
         int expected = kRequested;
         if (slot.state.compare_exchange_strong(expected, kGone)) answer();
@@ -340,7 +364,8 @@ bool hadItsPatience(SuspendSlot& slot, Hearing heard) {
         const long ran = threadRunNanos(slot.tid.load(std::memory_order_relaxed));
         if (ran >= 0) {
             long before = slot.ranWhenAsked.load(std::memory_order_relaxed);
-            if (before < 0) {
+            // Less than when asked: not the thread a round before gave up, but a later one of that id.
+            if (before < 0 || ran < before) {
                 slot.ranWhenAsked.store(ran, std::memory_order_relaxed);
                 before = ran;
             }
@@ -405,7 +430,7 @@ std::size_t fillSlots(std::size_t used, const pid_t* ids, std::size_t count, pid
         slot.tid.store(ids[i], std::memory_order_relaxed);
         slot.state.store(kRequested, std::memory_order_relaxed);
         slot.names = nullptr;
-        slot.ranWhenAsked.store(-1, std::memory_order_relaxed);
+        slot.ranWhenAsked.store(askedWhenGivenUp(ids[i]), std::memory_order_relaxed);
         slot.giveUpAt = giveUpAt;
         indexSlot(used);
         ++used;
@@ -835,6 +860,28 @@ bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos, lon
     return awaitSuspension();
 }
 
+namespace {
+
+// Keeps the threads this round gave up without an answer, in place of the last round's.
+void keepThoseGivenUp(std::size_t count) {
+    for (auto& place : givenUpIndex)
+        place = 0;
+    givenUpCount = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const SuspendSlot& slot = slots[i];
+        const long ran = slot.ranWhenAsked.load(std::memory_order_relaxed);
+        if (ran < 0 || slot.state.load(std::memory_order_acquire) != kAbandoned) continue;
+        const pid_t tid = slot.tid.load(std::memory_order_relaxed);
+        givenUp[givenUpCount] = {tid, ran};
+        std::size_t at = indexHome(tid);
+        while (givenUpIndex[at] != 0)
+            at = (at + 1) & (kIndexSize - 1);
+        givenUpIndex[at] = static_cast<std::uint32_t>(++givenUpCount);
+    }
+}
+
+} // namespace
+
 bool resumeThreads(long leaveNanos) {
     std::size_t count = slotCount.load(std::memory_order_acquire);
     // A thread still on its way is given up first, so that it cannot park after the release.
@@ -842,6 +889,7 @@ bool resumeThreads(long leaveNanos) {
         int expected = kRequested;
         slots[i].state.compare_exchange_strong(expected, kAbandoned);
     }
+    if (roundOpen.load(std::memory_order_acquire)) keepThoseGivenUp(count);
     const int released = releaseGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
     futexWakeAll(&releaseGeneration);
     bool allLeft = true;

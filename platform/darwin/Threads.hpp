@@ -81,12 +81,13 @@ int suspensionSignal();
 // lack of an answer, never for lack of a core: one that runs, waits for a core or sleeps where the
 // signal wakes it is given up once it has run `patienceNanos` of its own CPU time since it was asked
 // without answering (it holds the signal off), however long it waited for a core, so that threads that
-// hold it off are given up together rather than one after another; one in an uninterruptible sleep once
-// no thread of the round has answered for `patienceNanos`. Any still on its way `boundNanos` (never
-// less than `patienceNanos`) after the round began is given up, so that a round ends within a
-// recording's bound however many threads it meets; one added to it late (askThreadsListedLate) is given
-// up then too, or `patienceNanos` after it was added when that is later, which is time enough to get a
-// core and answer. One round at a time, ended by resumeThreads.
+// hold it off are given up together rather than one after another (and, given up by one round, it is
+// counted from when that round asked it by the next); one in an uninterruptible sleep once no thread of
+// the round has answered for `patienceNanos`. Any still on its way `boundNanos` (never less than
+// `patienceNanos`) after the round began is given up, so that a round ends within a recording's bound
+// however many threads it meets; one added to it late (askThreadsListedLate) is given up then too, or
+// `patienceNanos` after it was added when that is later, which is time enough to get a core and answer.
+// One round at a time, ended by resumeThreads.
 constexpr long kSuspensionPatienceNanos = 250L * 1000 * 1000;
 constexpr long kSuspensionBoundNanos = 2500L * 1000 * 1000;
 void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,

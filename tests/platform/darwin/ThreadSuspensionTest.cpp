@@ -155,6 +155,46 @@ TEST(ThreadSuspension, ThreadsThatHoldTheSignalOffHoldUpOnlyThemselves) {
     }
 }
 
+// A thread that computes with the signal held off, given up by one round, is given up by the next (the
+// abort that follows an uncaught exception's record) as soon as it is read: its patience counts from when
+// the first round asked it, so it does not run a whole patience more while the next round waits for it.
+TEST(ThreadSuspension, AThreadGivenUpByOneRoundHasNoNewPatienceInTheNext) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    constexpr long kPatience = 100L * 1000 * 1000;
+    std::atomic<bool> stop{false};
+    std::atomic<pid_t> id{0};
+    std::jthread blocking([&] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, darwin::suspensionSignal());
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        id = darwin::currentThreadId();
+        volatile std::uint64_t sum = 0;
+        while (!stop.load(std::memory_order_relaxed))
+            sum = sum + 1;
+    });
+    velotest::OnExit stopIt([&] {
+        darwin::resumeThreads();
+        stop = true;
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return id.load() != 0; }));
+    const pid_t ids[] = {id};
+    mcontext_t context;
+    darwin::askThreadsToSuspend(ids, 1, kPatience, velotest::kPatienceNanos);
+    const bool parkedInTheFirst = darwin::suspendedThreadContext(id, context);
+    darwin::resumeThreads(velotest::kPatienceNanos);
+    const long ranBefore = ranNanos(blocking.native_handle());
+    darwin::askThreadsToSuspend(ids, 1, kPatience, velotest::kPatienceNanos);
+    const bool parkedInTheNext = darwin::suspendedThreadContext(id, context);
+    const long ranAfter = ranNanos(blocking.native_handle());
+    darwin::resumeThreads(velotest::kPatienceNanos);
+
+    EXPECT_FALSE(parkedInTheFirst);
+    EXPECT_FALSE(parkedInTheNext);
+    ASSERT_GE(ranBefore, 0);
+    EXPECT_LT(ranAfter - ranBefore, kPatience) << "the next round waited out its patience again";
+}
+
 // A thread asked while it held the signal blocked, which then ended, never answers; a wait for the
 // round learns that it has gone rather than waiting the round's time out for it, and counts the round
 // whole.
