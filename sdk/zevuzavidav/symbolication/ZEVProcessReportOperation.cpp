@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/symbolication/ZEVProcessReportOperation.hpp"
 
+#include "platform/foundation/JSON.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVDemangleOperation.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVSerializeSymbolicatedFramesOperation.hpp"
@@ -7,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,7 +17,7 @@ namespace {
 // The "thread_names" line that a record cut short in its threads never reached: one string per thread
 // kept, the name its element carries (the crashed thread's, which leads them, does) or the empty
 // string. None when no element carries a name, as in records written before the crashed thread's did.
-std::string namesOfCutThreads(const nlohmann::json& threads) {
+std::string namesOfCutThreads(std::string_view, nlohmann::json& threads) {
     nlohmann::json names = nlohmann::json::array();
     bool named = false;
     for (const auto& thread : threads) {
@@ -28,6 +30,26 @@ std::string namesOfCutThreads(const nlohmann::json& threads) {
     return nlohmann::json{{"thread_names", std::move(names)}}.dump(-1, ' ', false,
                                                                    nlohmann::json::error_handler_t::replace) +
            "\n";
+}
+
+// The names of a record cut short in its "thread_names" line, those written whole, the crashed thread's
+// first, followed by empty ones for the threads of its "threads" line (the last before them) that the
+// cut left unnamed, so that the names stay one per thread.
+std::string namesOfEveryThread(std::string_view before, nlohmann::json& names) {
+    constexpr std::string_view kThreadsLine = "{\"threads\":[";
+    std::size_t at = before.rfind("\n{\"threads\":[");
+    if (at != std::string_view::npos) {
+        ++at;
+    } else if (before.starts_with(kThreadsLine)) {
+        at = 0;
+    } else {
+        return "";
+    }
+    const auto threads = ns::parseJSON(before.substr(at, before.find('\n', at) - at));
+    if (!threads || !threads->is_object() || !(*threads)["threads"].is_array()) return "";
+    while (names.size() < (*threads)["threads"].size())
+        names.push_back("");
+    return "";
 }
 
 } // namespace
@@ -93,11 +115,11 @@ void ZEVProcessReportOperation::main() {
     // whole before the cut, the crashed one first: the line is closed after them, for symbolication and
     // for the report server, which both skip a line they cannot parse, and followed by their names as far
     // as the elements tell them (the crashed thread's). One cut in its names' line keeps those written
-    // whole, the crashed thread's first. Before the image list is read, so that a report sent
-    // unsymbolicated carries them too.
+    // whole, the crashed thread's first, and names the others with the empty string. Before the image list
+    // is read, so that a report sent unsymbolicated carries them too.
     for (const auto& path : pending) {
         if (!zevuzavidav::closeCutArraySectionOfFile(path, "threads", namesOfCutThreads))
-            zevuzavidav::closeCutArraySectionOfFile(path, "thread_names");
+            zevuzavidav::closeCutArraySectionOfFile(path, "thread_names", namesOfEveryThread);
     }
     if (!symbolResolver_->loadBinaryImagesFromFile(binaryImagePath())) return;
     for (const auto& path : pending)

@@ -326,7 +326,8 @@ TEST_F(ProcessReport, ACutThreadsLineGoesOutWithTheThreadsWrittenWholeBeforeTheC
 
 // A record cut before it named its threads goes out naming those its closed threads' line holds as far
 // as their elements tell: the crashed thread, first, carries its name. A record of before elements
-// carried names gains no names line; one cut in its names' line keeps the names written whole.
+// carried names gains no names line; one cut in its names' line keeps the names written whole, and names
+// the others with the empty string, one name a thread.
 TEST_F(ProcessReport, ACutRecordGoesOutNamingItsCrashedThread) {
     const std::string signal = json{{"signal", {{"number", 6}}}}.dump() + "\n";
     const std::string crashedNamed = R"({"crashed":true,"stacktrace":[16],"name":"velo \"crasher\""})";
@@ -348,7 +349,7 @@ TEST_F(ProcessReport, ACutRecordGoesOutNamingItsCrashedThread) {
          R"({"threads":[)" + crashedNamed + R"(,{"stacktrace":[32]}]})" + "\n" +
              R"({"thread_names":["velo-c","wor)",
          {json{{"threads", json::array({json::parse(crashedNamed), json{{"stacktrace", {32}}}})}},
-          json{{"thread_names", {"velo-c"}}}}},
+          json{{"thread_names", {"velo-c", ""}}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
