@@ -400,12 +400,16 @@ long nextLookAfter(long wait) {
 
 // Waits until the slot's thread has answered, or has been found gone, unable to answer or out of
 // patience (looked at each time it has kept the reader waiting), or the moment it is given up at has
-// passed. Every thread of the round nobody has asked yet is asked first: one that does not pass the
-// request on (it holds the signal off) would otherwise leave those after it in the list unasked while
-// it is waited for, and then without the time to answer once it is given up.
+// passed. A thread nobody has asked yet (those before it in the list did not pass the request on) is
+// asked first; and once a look finds it still on its way, every other thread nobody has asked yet is
+// asked before the wait goes on: one that does not pass the request on (it holds the signal off) would
+// otherwise leave those after it in the list unasked while it is waited for, and then without the time
+// to answer once it is given up. (A thread that answers at once, or is found unable to, costs the reader
+// no more than the look.)
 void settle(SuspendSlot& slot) {
     if (slot.state.load(std::memory_order_acquire) != kRequested) return;
-    while (askNext()) {
+    const auto index = static_cast<std::size_t>(&slot - slots);
+    while (nextToAsk.load(std::memory_order_relaxed) <= index && askNext()) {
     }
     const long giveUpAt = slot.giveUpAt;
     for (long wait = kLookAfterNanos;; wait = nextLookAfter(wait)) {
@@ -414,7 +418,9 @@ void settle(SuspendSlot& slot) {
                            [](int state) { return state != kRequested; }))
             return;
         if (look >= giveUpAt) break;
-        lookAt(slot);
+        if (!lookAt(slot)) return;
+        while (askNext()) {
+        }
     }
     int expected = kRequested;
     slot.state.compare_exchange_strong(expected, kAbandoned);
@@ -624,10 +630,12 @@ NameEntry* namesOf(pid_t tid, const SuspendSlot* parked) {
 
 } // namespace
 
-bool threadName(pid_t tid, char* buffer, std::size_t size) {
+namespace {
+
+// A thread's full name (threadName), `slot` its slot when it is parked (or null).
+bool nameOf(pid_t tid, const SuspendSlot* slot, char* buffer, std::size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
-    const SuspendSlot* slot = parkedSlot(tid);
     if (NameEntry* entry = namesOf(tid, slot); entry != nullptr && entry->name.get()[0] != '\0') {
         copyText(buffer, size, entry->name.get());
         return true;
@@ -642,6 +650,19 @@ bool threadName(pid_t tid, char* buffer, std::size_t size) {
     std::size_t length = std::strlen(buffer);
     if (length > 0 && buffer[length - 1] == '\n') buffer[length - 1] = '\0';
     return true;
+}
+
+} // namespace
+
+bool threadName(pid_t tid, char* buffer, std::size_t size) {
+    return nameOf(tid, parkedSlot(tid), buffer, size);
+}
+
+bool threadNameNow(pid_t tid, char* buffer, std::size_t size) {
+    const SuspendSlot* slot = slotOf(tid);
+    return nameOf(tid,
+                  slot != nullptr && slot->state.load(std::memory_order_acquire) == kParked ? slot : nullptr,
+                  buffer, size);
 }
 
 bool queueLabel(pid_t tid, char* buffer, std::size_t size) {

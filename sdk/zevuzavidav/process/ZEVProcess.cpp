@@ -166,9 +166,12 @@ zevuzavidav::OtherThreadSize otherSizes[darwin::kMaxThreads];
 bool threadStateAndStack(ZEVProcess* process, pid_t thread, zevuzavidav::MachineContext* state,
                          std::uintptr_t* stackLow, std::uintptr_t* stackHigh) {
     const bool haveState = ZEVProcessGetThreadState(process, thread, state);
-    // A suspended thread's stack stands still until it is resumed: it is walked in place.
+    // A suspended thread's stack stands still until it is resumed: it is walked in place. The crashed
+    // thread's is walked without waiting for it to stop (it stands in its crash), before any other
+    // thread is waited for.
     *stackLow = *stackHigh = 0;
-    if (thread != process->currentThread && !darwin::suspendedThreadStack(thread, stackLow, stackHigh))
+    if (thread != process->currentThread && thread != process->crashedThread &&
+        !darwin::suspendedThreadStack(thread, stackLow, stackHigh))
         *stackLow = *stackHigh = 0;
     return haveState;
 }
@@ -273,7 +276,7 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         // The crashed thread carries its name: "thread_names" comes after every thread, past where a
         // recording cut short by its bound may end.
         char name[darwin::kThreadNameSize];
-        if (crashed && !darwin::threadName(thread, name, sizeof name)) name[0] = '\0';
+        if (crashed && !darwin::threadNameNow(thread, name, sizeof name)) name[0] = '\0';
         zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr, crashed, stackLow, stackHigh,
                                           crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames,
                                           crashed ? name : nullptr);
