@@ -37,7 +37,13 @@ struct SuspendSlot {
     std::uintptr_t stackHigh = 0; // top, proven mapped by the thread itself; both 0 when not known
     char kernelName[16]{};        // the thread's name as the kernel keeps it, asked by the thread itself
     NameEntry* names = nullptr;   // the thread's entry in the name table, told by the thread itself (or null)
-    long ranAtFirstLook = 0; // its CPU time when first seen running without having answered (-1: not yet)
+    // Its CPU time when it was asked, or, when that could not be read, when it was first seen running
+    // without having answered (-1: not yet). Written by whoever asks it, read by the round's reader.
+    std::atomic<long> ranWhenAsked{0};
+    // When the thread is given up should it not have answered (monotonic nanoseconds): the round's
+    // bound, or, for one added to the round late, the round's patience after it was added if that is
+    // later. Set by the round's owner before the slot is published.
+    long giveUpAt = 0;
     // The release (releaseGeneration's value) after which the thread parked here left the handler. The
     // thread itself never changes its slot's state once released: one that leaves later than the resumer
     // waits for (a busy core) may find the slot handed to another thread by the next round.
@@ -61,11 +67,13 @@ std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads 
 // that needs a thread not asked yet) takes the next one, so the threads are asked in the order of the
 // list, each once, and the first to be read are the first to stop.
 std::atomic<std::size_t> nextToAsk{0};
-// When every thread of the round that has not answered is given up, whatever it does (monotonic
-// nanoseconds): a bound, far past what a round takes on a busy machine, counted from the round's start
-// for every thread of it, those added late included. A thread that is added afresh as others start
-// threads (a thread given up, still running, may start one every few milliseconds) never gives the
-// round more time: the round ends within its bound however many late readings add threads.
+// When every thread of the round asked at its start that has not answered is given up, whatever it does
+// (monotonic nanoseconds): a bound, far past what a round takes on a busy machine, counted from the
+// round's start. Threads added late (a reading of the list made once the first are read) are given up
+// by it too, or, when it leaves them less than the round's patience, that long after they were added:
+// time enough to get a core and answer, never a bound of their own. Past the bound the list is read
+// again once at most, so threads that keep starting (a thread given up, still running, may start one
+// every few milliseconds) hold the round no longer than that.
 std::atomic<long> roundBound{0};
 // How long the round waits for a thread that does not answer, counted in the thread's own terms (see
 // lookAt), and the last moment a thread of the round answered or was added to it (monotonic
@@ -216,6 +224,29 @@ void emptyIndex() {
         place.store(0, std::memory_order_relaxed);
 }
 
+// The threads the last round gave up without an answer, with their CPU time when it asked them, so that
+// the next round (the abort that follows an uncaught exception's record, say) counts their patience from
+// then rather than making each that holds the signal off wait it out again: one that only waited for a
+// core has run little since. A thread that has run less than that since is another that was given the
+// same id. Kept by the rounds' owners, one round at a time, and looked up through an index as the
+// round's slots are.
+struct GivenUp {
+    pid_t tid = 0;
+    long ranWhenAsked = 0;
+};
+constinit GivenUp givenUp[kMaxThreads];
+constinit std::uint32_t givenUpIndex[kIndexSize];
+std::size_t givenUpCount = 0;
+
+// The CPU time the last round asked `tid` at, if it gave the thread up without an answer; -1 otherwise.
+long askedWhenGivenUp(pid_t tid) {
+    for (std::size_t at = indexHome(tid);; at = (at + 1) & (kIndexSize - 1)) {
+        const std::uint32_t entry = givenUpIndex[at];
+        if (entry == 0) return -1;
+        if (givenUp[entry - 1].tid == tid) return givenUp[entry - 1].ranWhenAsked;
+    }
+}
+
 // Enters slot `number` (its tid set) in the index; by the round's owner only.
 void indexSlot(std::size_t number) {
     for (std::size_t at = indexHome(slots[number].tid.load(std::memory_order_relaxed));;
@@ -247,8 +278,14 @@ bool askNext() {
         if (index >= slotCount.load(std::memory_order_acquire)) return false;
     } while (!nextToAsk.compare_exchange_weak(index, index + 1, std::memory_order_relaxed));
     SuspendSlot& slot = slots[index];
-    if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed),
-                slot.tid.load(std::memory_order_relaxed), suspensionSignal()) != 0) {
+    const pid_t tid = slot.tid.load(std::memory_order_relaxed);
+    // Its patience is counted from now, whoever reads it and whenever: threads that cannot answer are
+    // then given up together, each its patience after it was asked, not one after another as a reader
+    // reaches them. One the last round gave up without an answer counts from when that round asked it.
+    long unknown = -1;
+    if (const long ran = threadRunNanos(tid); ran >= 0)
+        slot.ranWhenAsked.compare_exchange_strong(unknown, ran, std::memory_order_relaxed);
+    if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed), tid, suspensionSignal()) != 0) {
         int expected = kRequested;
         if (slot.state.compare_exchange_strong(expected, kGone)) answer();
     }
@@ -326,25 +363,34 @@ bool hadItsPatience(SuspendSlot& slot, Hearing heard) {
     if (heard == Hearing::runs) {
         const long ran = threadRunNanos(slot.tid.load(std::memory_order_relaxed));
         if (ran >= 0) {
-            if (slot.ranAtFirstLook < 0) slot.ranAtFirstLook = ran;
-            return ran - slot.ranAtFirstLook >= patience;
+            long before = slot.ranWhenAsked.load(std::memory_order_relaxed);
+            // Less than when asked: not the thread a round before gave up, but a later one of that id.
+            if (before < 0 || ran < before) {
+                slot.ranWhenAsked.store(ran, std::memory_order_relaxed);
+                before = ran;
+            }
+            return ran - before >= patience;
         }
     }
     return monotonicNanos() - lastAnswerAt.load(std::memory_order_relaxed) >= patience;
 }
 
 // Looks at a thread of the round that has not answered: one that has gone is counted as gone, one that
-// cannot answer now, or has had its patience, is given up (it leaves the handler at once if the signal
-// still arrives), and one on its way is left to answer.
-void lookAt(SuspendSlot& slot) {
-    if (slot.state.load(std::memory_order_acquire) != kRequested) return;
+// cannot answer now, has had its patience or is past the moment it is given up at, is given up (it
+// leaves the handler at once if the signal still arrives), and one on its way is left to answer. True
+// while it is left to answer.
+bool lookAt(SuspendSlot& slot) {
+    if (slot.state.load(std::memory_order_acquire) != kRequested) return false;
     const Hearing heard = hearing(slot.tid.load(std::memory_order_relaxed));
-    if ((heard == Hearing::onItsWay || heard == Hearing::runs) && !hadItsPatience(slot, heard)) return;
+    if ((heard == Hearing::onItsWay || heard == Hearing::runs) && !hadItsPatience(slot, heard) &&
+        monotonicNanos() < slot.giveUpAt)
+        return true;
     int expected = kRequested;
     if (slot.state.compare_exchange_strong(expected, heard == Hearing::gone ? kGone : kAbandoned)) {
         futexWakeAll(&slot.state);
         answer();
     }
+    return false;
 }
 
 // The next wait between two looks.
@@ -353,24 +399,49 @@ long nextLookAfter(long wait) {
 }
 
 // Waits until the slot's thread has answered, or has been found gone, unable to answer or out of
-// patience (looked at each time it has kept the reader waiting), or the round's bound has passed,
-// when one still on its way is given up. A thread nobody has asked yet (those before it in the list
-// did not pass the request on) is asked first.
+// patience (looked at each time it has kept the reader waiting), or the moment it is given up at has
+// passed. A thread nobody has asked yet (those before it in the list did not pass the request on) is
+// asked first; and once a look finds it still on its way, every other thread nobody has asked yet is
+// asked before the wait goes on: one that does not pass the request on (it holds the signal off) would
+// otherwise leave those after it in the list unasked while it is waited for, and then without the time
+// to answer once it is given up. (A thread that answers at once, or is found unable to, costs the reader
+// no more than the look.)
 void settle(SuspendSlot& slot) {
+    if (slot.state.load(std::memory_order_acquire) != kRequested) return;
     const auto index = static_cast<std::size_t>(&slot - slots);
     while (nextToAsk.load(std::memory_order_relaxed) <= index && askNext()) {
     }
-    const long bound = roundBound.load(std::memory_order_relaxed);
+    const long giveUpAt = slot.giveUpAt;
     for (long wait = kLookAfterNanos;; wait = nextLookAfter(wait)) {
         const long look = monotonicNanos() + wait;
-        if (futexWaitUntil(&slot.state, look < bound ? look : bound,
+        if (futexWaitUntil(&slot.state, look < giveUpAt ? look : giveUpAt,
                            [](int state) { return state != kRequested; }))
             return;
-        if (look >= bound) break;
-        lookAt(slot);
+        if (look >= giveUpAt) break;
+        if (!lookAt(slot)) return;
+        while (askNext()) {
+        }
     }
     int expected = kRequested;
     slot.state.compare_exchange_strong(expected, kAbandoned);
+}
+
+// Gives the threads of `ids` but `me` the slots from `used` on, each to be given up at `giveUpAt`, as
+// many as there is room for, and enters them in the index; by the round's owner only, before it publishes
+// them (slotCount). The count of slots then used.
+std::size_t fillSlots(std::size_t used, const pid_t* ids, std::size_t count, pid_t me, long giveUpAt) {
+    for (std::size_t i = 0; i < count && used < kMaxThreads; ++i) {
+        if (ids[i] == me) continue;
+        SuspendSlot& slot = slots[used];
+        slot.tid.store(ids[i], std::memory_order_relaxed);
+        slot.state.store(kRequested, std::memory_order_relaxed);
+        slot.names = nullptr;
+        slot.ranWhenAsked.store(askedWhenGivenUp(ids[i]), std::memory_order_relaxed);
+        slot.giveUpAt = giveUpAt;
+        indexSlot(used);
+        ++used;
+    }
+    return used;
 }
 
 // The slot of a thread parked by this round of suspension, once it has answered; null when it is not
@@ -559,10 +630,12 @@ NameEntry* namesOf(pid_t tid, const SuspendSlot* parked) {
 
 } // namespace
 
-bool threadName(pid_t tid, char* buffer, std::size_t size) {
+namespace {
+
+// A thread's full name (threadName), `slot` its slot when it is parked (or null).
+bool nameOf(pid_t tid, const SuspendSlot* slot, char* buffer, std::size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
-    const SuspendSlot* slot = parkedSlot(tid);
     if (NameEntry* entry = namesOf(tid, slot); entry != nullptr && entry->name.get()[0] != '\0') {
         copyText(buffer, size, entry->name.get());
         return true;
@@ -577,6 +650,19 @@ bool threadName(pid_t tid, char* buffer, std::size_t size) {
     std::size_t length = std::strlen(buffer);
     if (length > 0 && buffer[length - 1] == '\n') buffer[length - 1] = '\0';
     return true;
+}
+
+} // namespace
+
+bool threadName(pid_t tid, char* buffer, std::size_t size) {
+    return nameOf(tid, parkedSlot(tid), buffer, size);
+}
+
+bool threadNameNow(pid_t tid, char* buffer, std::size_t size) {
+    const SuspendSlot* slot = slotOf(tid);
+    return nameOf(tid,
+                  slot != nullptr && slot->state.load(std::memory_order_acquire) == kParked ? slot : nullptr,
+                  buffer, size);
 }
 
 bool queueLabel(pid_t tid, char* buffer, std::size_t size) {
@@ -685,28 +771,19 @@ bool prepareThreadSuspension() {
 void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos, long boundNanos) {
     if (!suspensionReady.load()) return;
     pid_t me = currentThreadId();
-    std::size_t used = 0;
     emptyIndex();
-    for (std::size_t i = 0; i < count && used < kMaxThreads; ++i) {
-        if (ids[i] == me) continue;
-        slots[used].tid.store(ids[i], std::memory_order_relaxed);
-        slots[used].state.store(kRequested, std::memory_order_relaxed);
-        slots[used].names = nullptr;
-        slots[used].ranAtFirstLook = -1;
-        indexSlot(used);
-        ++used;
-    }
+    const long now = monotonicNanos();
+    const long bound = now + (boundNanos > patienceNanos ? boundNanos : patienceNanos);
+    const std::size_t used = fillSlots(0, ids, count, me, bound);
     processId.store(static_cast<pid_t>(syscall(SYS_getpid)), std::memory_order_relaxed);
     roundOpen.store(true, std::memory_order_relaxed);
     nextToAsk.store(0, std::memory_order_relaxed);
     answeredCount.store(0, std::memory_order_relaxed);
     awaitedCount.store(static_cast<int>(used), std::memory_order_relaxed);
-    const long now = monotonicNanos();
     roundPatience.store(patienceNanos, std::memory_order_relaxed);
     lastAnswerAt.store(now, std::memory_order_relaxed);
     readLate.store(false, std::memory_order_relaxed);
-    roundBound.store(now + (boundNanos > patienceNanos ? boundNanos : patienceNanos),
-                     std::memory_order_relaxed);
+    roundBound.store(bound, std::memory_order_relaxed);
     slotCount.store(used, std::memory_order_release);
     // This thread asks the first two and goes on: each thread asks two more as it stops, so the rest
     // are asked by many at once while the first are read. A thread that does not pass the request on
@@ -718,18 +795,18 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
 bool awaitSuspension() {
     while (askNext()) {
     }
-    // One wait for all of them: the last to answer wakes it. Those that keep it waiting are looked at.
+    // One wait for all of them: the last to answer wakes it. Those that keep it waiting are looked at,
+    // each given up at its own moment at the latest, so the wait ends once the last of those has passed.
     const int awaited = awaitedCount.load(std::memory_order_relaxed);
-    const long bound = roundBound.load(std::memory_order_relaxed);
     std::size_t count = slotCount.load(std::memory_order_acquire);
     for (long wait = kLookAfterNanos;; wait = nextLookAfter(wait)) {
-        const long look = monotonicNanos() + wait;
-        if (futexWaitUntil(&answeredCount, look < bound ? look : bound,
-                           [awaited](int answered) { return answered >= awaited; }) ||
-            look >= bound)
+        if (futexWaitUntil(&answeredCount, monotonicNanos() + wait,
+                           [awaited](int answered) { return answered >= awaited; }))
             break;
+        bool waiting = false;
         for (std::size_t i = 0; i < count; ++i)
-            lookAt(slots[i]);
+            waiting = lookAt(slots[i]) || waiting;
+        if (!waiting) break;
     }
     bool allAnswered = true;
     for (std::size_t i = 0; i < count; ++i) {
@@ -745,24 +822,19 @@ namespace {
 // Adds threads to the round under way, asked as its first were: the caller asks two and each thread
 // that stops asks two more.
 void addToRound(const pid_t* ids, std::size_t count) {
-    const pid_t me = currentThreadId();
-    std::size_t used = slotCount.load(std::memory_order_relaxed);
-    int added = 0;
-    for (std::size_t i = 0; i < count && used < kMaxThreads; ++i) {
-        if (ids[i] == me) continue;
-        slots[used].tid.store(ids[i], std::memory_order_relaxed);
-        slots[used].state.store(kRequested, std::memory_order_relaxed);
-        slots[used].names = nullptr;
-        slots[used].ranAtFirstLook = -1;
-        indexSlot(used);
-        ++used;
-        ++added;
-    }
+    const std::size_t before = slotCount.load(std::memory_order_relaxed);
     // They have the round's patience from now, but not a bound of their own: the round's, counted from its
-    // start, ends their wait as it ends the first threads'.
-    lastAnswerAt.store(monotonicNanos(), std::memory_order_relaxed);
+    // start, ends their wait as it ends the first threads', unless that leaves them less than the patience
+    // to get a core and answer (a late reading may come after the bound: the first one is made however
+    // late).
+    const long now = monotonicNanos();
+    const long bound = roundBound.load(std::memory_order_relaxed);
+    const long patience = roundPatience.load(std::memory_order_relaxed);
+    const std::size_t used =
+        fillSlots(before, ids, count, currentThreadId(), now + patience > bound ? now + patience : bound);
+    lastAnswerAt.store(now, std::memory_order_relaxed);
     // Awaited before they are published, so that no answer counts the round whole without them.
-    awaitedCount.fetch_add(added, std::memory_order_acq_rel);
+    awaitedCount.fetch_add(static_cast<int>(used - before), std::memory_order_acq_rel);
     slotCount.store(used, std::memory_order_release);
     if (askNext()) askNext();
 }
@@ -809,6 +881,28 @@ bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos, lon
     return awaitSuspension();
 }
 
+namespace {
+
+// Keeps the threads this round gave up without an answer, in place of the last round's.
+void keepThoseGivenUp(std::size_t count) {
+    for (auto& place : givenUpIndex)
+        place = 0;
+    givenUpCount = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const SuspendSlot& slot = slots[i];
+        const long ran = slot.ranWhenAsked.load(std::memory_order_relaxed);
+        if (ran < 0 || slot.state.load(std::memory_order_acquire) != kAbandoned) continue;
+        const pid_t tid = slot.tid.load(std::memory_order_relaxed);
+        givenUp[givenUpCount] = {tid, ran};
+        std::size_t at = indexHome(tid);
+        while (givenUpIndex[at] != 0)
+            at = (at + 1) & (kIndexSize - 1);
+        givenUpIndex[at] = static_cast<std::uint32_t>(++givenUpCount);
+    }
+}
+
+} // namespace
+
 bool resumeThreads(long leaveNanos) {
     std::size_t count = slotCount.load(std::memory_order_acquire);
     // A thread still on its way is given up first, so that it cannot park after the release.
@@ -816,6 +910,7 @@ bool resumeThreads(long leaveNanos) {
         int expected = kRequested;
         slots[i].state.compare_exchange_strong(expected, kAbandoned);
     }
+    if (roundOpen.load(std::memory_order_acquire)) keepThoseGivenUp(count);
     const int released = releaseGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
     futexWakeAll(&releaseGeneration);
     bool allLeft = true;

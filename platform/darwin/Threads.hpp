@@ -48,6 +48,10 @@ void forgetCurrentThread();
 // was suspended, if it is). Always zero-terminated; empty when the thread has no name. False when the
 // thread could not be asked.
 bool threadName(pid_t tid, char* buffer, std::size_t size);
+// The same without waiting for a thread that a round of suspension has asked and that has not answered
+// yet: its name as it stands (the kernel's read from /proc when it has none in our table). A crash
+// handler names the crashed thread so before any other thread has had to stop.
+bool threadNameNow(pid_t tid, char* buffer, std::size_t size);
 // The queue label registered by the thread; false when it has none.
 bool queueLabel(pid_t tid, char* buffer, std::size_t size);
 // True while the thread exists (it can be asked about itself); false once it has ended.
@@ -70,19 +74,24 @@ int suspensionSignal();
 
 // Suspends every listed thread except the caller's, without waiting for any to stop: each parks in the
 // reserved signal's handler after saving its registers. The caller asks the first two; each thread
-// asks the next two in the list as it stops, and a read of a thread nobody has asked yet asks it. What
-// a thread left (suspendedThreadContext, suspendedThreadStack, its name) is waited for when first read,
-// until the thread answers; so a crash handler records the first threads while the last still stop
-// (tens of microseconds). A thread that has ended since the list was taken is no reason to wait, nor
-// is one that cannot answer: one that keeps a reader waiting 50 µs is looked at in /proc (then less
-// and less often), and given up at once when it has ended, is stopped, or sleeps with the signal
-// blocked (as the C library may while it starts and ends a thread). A thread is given up for lack of
-// an answer, never for lack of a core: one that runs, waits for a core or sleeps where the signal wakes
-// it is given up once it has run `patienceNanos` of its own CPU time without answering (it holds the
-// signal off), however long it waited for a core; one in an uninterruptible sleep once no thread of the
-// round has answered for `patienceNanos`. Any still on its way `boundNanos` (never less than
-// `patienceNanos`) after the round began is given up, those added to it late too, so that a round ends
-// within a recording's bound however many threads it meets. One round at a time, ended by resumeThreads.
+// asks the next two in the list as it stops; a read of a thread nobody has asked yet asks it, and one
+// that finds its thread still on its way at a first look asks every thread nobody has asked yet, so
+// none waits unasked behind one that does not pass the request on. What a thread left
+// (suspendedThreadContext, suspendedThreadStack, its name) is waited for when first read, until the thread
+// answers; so a crash handler records the first threads while the last still stop (tens of microseconds). A
+// thread that has ended since the list was taken is no reason to wait, nor is one that cannot answer: one
+// that keeps a reader waiting 50 µs is looked at in /proc (then less and less often), and given up at once
+// when it has ended, is stopped, or sleeps with the signal blocked (as the C library may while it starts and
+// ends a thread). A thread is given up for lack of an answer, never for lack of a core: one that runs, waits
+// for a core or sleeps where the signal wakes it is given up once it has run `patienceNanos` of its own CPU
+// time since it was asked without answering (it holds the signal off), however long it waited for a core, so
+// that threads that hold it off are given up together rather than one after another (and, given up by one
+// round, it is counted from when that round asked it by the next); one in an uninterruptible sleep once no
+// thread of the round has answered for `patienceNanos`. Any still on its way `boundNanos` (never less than
+// `patienceNanos`) after the round began is given up, so that a round ends within a recording's bound
+// however many threads it meets; one added to it late (askThreadsListedLate) is given up then too, or
+// `patienceNanos` after it was added when that is later, which is time enough to get a core and answer.
+// One round at a time, ended by resumeThreads.
 constexpr long kSuspensionPatienceNanos = 250L * 1000 * 1000;
 constexpr long kSuspensionBoundNanos = 2500L * 1000 * 1000;
 void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,

@@ -132,12 +132,12 @@ std::uint64_t zevuzavidav::otherThreadBytes(std::uint32_t frames) {
     return kBytesPerThread + kBytesPerFrame * frames;
 }
 
-std::uint32_t zevuzavidav::framesPerOtherThread(const std::uint32_t* depths, std::uint32_t count) {
+std::uint32_t zevuzavidav::framesPerOtherThread(const OtherThreadSize* sizes, std::uint32_t count) {
     // The record's length were every stack cut to `frames` at most.
-    auto length = [depths, count](std::uint32_t frames) {
+    auto length = [sizes, count](std::uint32_t frames) {
         std::uint64_t bytes = 0;
         for (std::uint32_t i = 0; i < count; ++i)
-            bytes += otherThreadBytes(depths[i] < frames ? depths[i] : frames);
+            bytes += sizes[i].bytes(frames);
         return bytes;
     };
     if (length(kUnwindMaxFrames) <= kOtherThreadsBudget) return kUnwindMaxFrames;
@@ -157,25 +157,60 @@ std::uint32_t zevuzavidav::framesPerOtherThread(const std::uint32_t* depths, std
 
 namespace {
 
-// How deep the stack of each thread but the crashed one is, for a record of so many threads that their
-// whole stacks might not fit: one recording at a time (the recording turn's holder) uses it.
-std::uint32_t otherDepths[darwin::kMaxThreads];
+// What each thread but the crashed one takes, for a record of so many threads that their whole stacks
+// might not fit: one recording at a time (the recording turn's holder) uses it.
+zevuzavidav::OtherThreadSize otherSizes[darwin::kMaxThreads];
 
 // The registers of a thread of the record and the part of its stack it stood on; false when its state
 // cannot be had.
 bool threadStateAndStack(ZEVProcess* process, pid_t thread, zevuzavidav::MachineContext* state,
                          std::uintptr_t* stackLow, std::uintptr_t* stackHigh) {
     const bool haveState = ZEVProcessGetThreadState(process, thread, state);
-    // A suspended thread's stack stands still until it is resumed: it is walked in place.
+    // A suspended thread's stack stands still until it is resumed: it is walked in place. The crashed
+    // thread's is walked without waiting for it to stop (it stands in its crash), before any other
+    // thread is waited for.
     *stackLow = *stackHigh = 0;
-    if (thread != process->currentThread && !darwin::suspendedThreadStack(thread, stackLow, stackHigh))
+    if (thread != process->currentThread && thread != process->crashedThread &&
+        !darwin::suspendedThreadStack(thread, stackLow, stackHigh))
         *stackLow = *stackHigh = 0;
     return haveState;
 }
 
+// A thread's element of "dispatch_queue_names". A thread that ended since the list was taken cannot be
+// asked: null, unlike a thread that runs no queue's block (the empty string).
+void writeQueueName(ZEVFile* file, pid_t thread) {
+    if (!darwin::threadAlive(thread)) {
+        ZEVSDKLog("%s: unable to get thread info\n", "ZEVProcessGetThreadDispatchQueueName");
+        zevuzavidav::writeNullElement(file);
+        return;
+    }
+    char label[darwin::kThreadNameSize];
+    if (!darwin::queueLabel(thread, label, sizeof label)) label[0] = '\0';
+    ZEVFileWriteStringElement(file, label);
+}
+
+// A thread's element of "thread_names": its name, the empty string when it has none (or could not be
+// asked).
+void writeThreadName(ZEVFile* file, pid_t thread) {
+    char text[darwin::kThreadNameSize];
+    if (!darwin::threadName(thread, text, sizeof text)) text[0] = '\0';
+    ZEVFileWriteStringElement(file, text);
+}
+
+// What a thread of the record takes of its "thread_names" and "dispatch_queue_names" sections, each
+// with its comma, as their writers write them.
+std::uint64_t nameAndLabelBytes(pid_t thread) {
+    ZEVFile measure;
+    zevuzavidav::measureOnly(&measure);
+    writeThreadName(&measure, thread);
+    writeQueueName(&measure, thread);
+    return measure.bytesWritten + 1;
+}
+
 // The frames each thread of the record from `from` on but the crashed one is given. Their whole stacks
-// unless they would pass what the next launch reads back: so many threads that they might is when their
-// stacks are walked first, to learn how deep each is, until those left would fit however deep.
+// unless they would pass what the next launch reads back: so many threads that they might is when each
+// is measured first, its stack walked and its name and label read, until those left would fit however
+// deep and long.
 std::uint32_t framesForOtherThreads(ZEVProcess* process, std::uint32_t from) {
     std::uint32_t others = 0;
     for (std::uint32_t i = from; i < process->threadCount; ++i)
@@ -191,12 +226,15 @@ std::uint32_t framesForOtherThreads(ZEVProcess* process, std::uint32_t from) {
         zevuzavidav::MachineContext state;
         std::uintptr_t stackLow = 0, stackHigh = 0;
         const bool haveState = threadStateAndStack(process, thread, &state, &stackLow, &stackHigh);
-        otherDepths[walked] =
-            zevuzavidav::countThreadFrames(haveState ? &state : nullptr, stackLow, stackHigh);
-        bytes += zevuzavidav::otherThreadBytes(otherDepths[walked]);
+        zevuzavidav::OtherThreadSize& size = otherSizes[walked];
+        // Its element and its names' with their commas.
+        size.fixedBytes = zevuzavidav::threadElementBytesWithoutFrames(haveState ? &state : nullptr) + 1 +
+                          nameAndLabelBytes(thread);
+        size.stack = zevuzavidav::measureThreadStack(haveState ? &state : nullptr, stackLow, stackHigh);
+        bytes += size.bytes(zevuzavidav::kUnwindMaxFrames);
         ++walked;
     }
-    return zevuzavidav::framesPerOtherThread(otherDepths, walked);
+    return zevuzavidav::framesPerOtherThread(otherSizes, walked);
 }
 
 } // namespace
@@ -235,8 +273,13 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         // record stays aligned with "threads".
         const bool haveState = threadStateAndStack(process, thread, &state, &stackLow, &stackHigh);
         if (!haveState) ZEVSDKLog("%s: unable to get thread state\n", "ZEVProcessRecordThread");
+        // The crashed thread carries its name: "thread_names" comes after every thread, past where a
+        // recording cut short by its bound may end.
+        char name[darwin::kThreadNameSize];
+        if (crashed && !darwin::threadNameNow(thread, name, sizeof name)) name[0] = '\0';
         zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr, crashed, stackLow, stackHigh,
-                                          crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames);
+                                          crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames,
+                                          crashed ? name : nullptr);
         // The crashed thread, first, is on disk before any other is read: a recording cut short (its
         // bound, a kill) keeps it whatever became of the buffer.
         if (crashed) ZEVFileFlushBuffer(file);
@@ -326,19 +369,8 @@ void ZEVProcessRecordRuntimeInfo(ZEVProcess* process, ZEVFile* file) {
 void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file) {
     ZEVFileWriteSectionStart(file, "dispatch_queue_names");
     ZEVFileWriteArrayStart(file);
-    for (std::uint32_t i = 0; i < process->threadCount; ++i) {
-        pid_t thread = process->threads[i];
-        // A thread that ended since the list was taken cannot be asked: null, unlike a thread that
-        // runs no queue's block (the empty string).
-        if (!darwin::threadAlive(thread)) {
-            ZEVSDKLog("%s: unable to get thread info\n", "ZEVProcessGetThreadDispatchQueueName");
-            zevuzavidav::writeNullElement(file);
-            continue;
-        }
-        char label[darwin::kThreadNameSize];
-        if (!darwin::queueLabel(thread, label, sizeof label)) label[0] = '\0';
-        ZEVFileWriteStringElement(file, label);
-    }
+    for (std::uint32_t i = 0; i < process->threadCount; ++i)
+        writeQueueName(file, process->threads[i]);
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);
 }
@@ -348,11 +380,8 @@ void ZEVProcessRecordDispatchQueueNames(ZEVProcess* process, ZEVFile* file) {
 void ZEVProcessRecordThreadNames(ZEVProcess* process, ZEVFile* file) {
     ZEVFileWriteSectionStart(file, "thread_names");
     ZEVFileWriteArrayStart(file);
-    for (std::uint32_t i = 0; i < process->threadCount; ++i) {
-        char text[darwin::kThreadNameSize];
-        if (!darwin::threadName(process->threads[i], text, sizeof text)) text[0] = '\0';
-        ZEVFileWriteStringElement(file, text);
-    }
+    for (std::uint32_t i = 0; i < process->threadCount; ++i)
+        writeThreadName(file, process->threads[i]);
     ZEVFileWriteArrayEnd(file);
     ZEVFileWriteSectionEnd(file);
 }

@@ -6,6 +6,7 @@
 // Runs on the crashing thread (or the exception-port server thread) with the other threads suspended:
 // no heap, no locks. Each probe that fails leaves its value out, logs, and the writer goes on.
 #include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/process/ZEVThreadState.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/unwind/MachineContext.hpp"
 
@@ -37,18 +38,33 @@ std::uint32_t keepThreadsThatMustBeRecorded(pid_t* threads, std::uint32_t count,
 // order: it is recorded first, so that a record cut short by the end of the process still holds it, and
 // every per-thread section follows the same order.
 void putCrashedThreadFirst(pid_t* threads, std::uint32_t count, pid_t crashedThread);
-// What a thread other than the crashed one takes of a record at most, `frames` of its stack written.
+// What a thread other than the crashed one takes of a record at most, `frames` of its stack written,
+// whatever its registers, name and queue label: what a thread not measured is counted for.
 std::uint64_t otherThreadBytes(std::uint32_t frames);
+// What a thread other than the crashed one takes of a record, as measured by the writer: its element
+// without frames, its name and its queue label, each with its comma (`fixedBytes`), and its stack
+// (StackMeasure).
+struct OtherThreadSize {
+    std::uint64_t fixedBytes = 0;
+    StackMeasure stack;
+    // Written with at most `frames` of its stack: exactly that whole, at most that cut (a stack's first
+    // frames take at most its widest frame's bytes each).
+    std::uint64_t bytes(std::uint32_t frames) const {
+        if (frames >= stack.frames) return fixedBytes + stack.bytes;
+        const std::uint64_t cut = std::uint64_t{frames} * stack.widestFrame;
+        return fixedBytes + (cut < stack.bytes ? cut : stack.bytes);
+    }
+};
 // What the threads but the crashed one may take of a record: the next launch reads back
 // kMaximumRecordFileLength at most, an eighth of which is left for the other sections, the crashed
 // thread's whole stack and the threads listed late.
 inline constexpr std::uint64_t kOtherThreadsBudget = kMaximumRecordFileLength / 8 * 7;
 // The frames of each stack a record writes of the threads but the crashed one (whose stack is always
-// written whole), `depths` being how deep each of theirs is (at most kUnwindMaxFrames): every frame
-// (kUnwindMaxFrames) when they all fit kOtherThreadsBudget, however many threads there are; else the
-// most frames each that keep them within it, so that only the deepest stacks are shortened, to as
-// many frames each, and the others are written whole.
-std::uint32_t framesPerOtherThread(const std::uint32_t* depths, std::uint32_t count);
+// written whole), `sizes` being what each takes: every frame (kUnwindMaxFrames) when they all fit
+// kOtherThreadsBudget, however many threads there are; else the most frames each that keep them within
+// it, so that only the deepest stacks are shortened, to as many frames each, and the others are written
+// whole.
+std::uint32_t framesPerOtherThread(const OtherThreadSize* sizes, std::uint32_t count);
 // Bytes a crash handler lends its record file (zevuzavidav::useFileBuffer), so that the record's lines are
 // written whole, one write each, instead of one write per token.
 constexpr std::size_t kCrashRecordStorageSize = 4096;

@@ -13,7 +13,7 @@ namespace {
 // The architecture-independent shape of a thread element; `unwind` appends the stack's pcs.
 template <typename Unwind>
 void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* values, std::size_t count,
-                 Unwind&& unwind, bool crashed) {
+                 Unwind&& unwind, bool crashed, const char* name = nullptr) {
     ZEVFileWriteObjectStart(file);
     ZEVFileWriteKey(file, "registers");
     ZEVFileWriteObjectStart(file);
@@ -25,6 +25,7 @@ void writeThread(ZEVFile* file, const char* const* names, const std::uint64_t* v
     if (values != nullptr) unwind();
     ZEVFileWriteArrayEnd(file);
     if (crashed) ZEVFileWriteBoolEntry(file, "crashed", true);
+    if (name != nullptr) ZEVFileWriteStringEntry(file, "name", name);
     ZEVFileWriteObjectEnd(file);
 }
 
@@ -55,16 +56,35 @@ std::uint32_t walkStack(const zevuzavidav::RegistersX86_64* state, std::uintptr_
 
 } // namespace
 
-std::uint32_t zevuzavidav::countThreadFrames(const zevuzavidav::RegistersX86_64* state,
-                                             std::uintptr_t stackLow, std::uintptr_t stackHigh) {
-    if (state == nullptr) return 0;
-    return walkStack(state, stackLow, stackHigh, kUnwindMaxFrames,
-                     [](const std::uint64_t*, std::uint32_t) {});
+zevuzavidav::StackMeasure zevuzavidav::measureThreadStack(const zevuzavidav::RegistersX86_64* state,
+                                                          std::uintptr_t stackLow, std::uintptr_t stackHigh) {
+    StackMeasure measure;
+    if (state == nullptr) return measure;
+    measure.frames = walkStack(state, stackLow, stackHigh, kUnwindMaxFrames,
+                               [&measure](const std::uint64_t* pcs, std::uint32_t count) {
+                                   for (std::uint32_t i = 0; i < count; ++i) {
+                                       char digits[21];
+                                       const auto width = static_cast<std::uint32_t>(
+                                           digits + 20 - formatUInt64(digits, pcs[i], false));
+                                       measure.bytes += width + 1;
+                                       if (width + 1 > measure.widestFrame) measure.widestFrame = width + 1;
+                                   }
+                               });
+    // Commas stand between frames, not after the last.
+    if (measure.frames > 0) measure.bytes -= 1;
+    return measure;
+}
+
+std::uint64_t zevuzavidav::threadElementBytesWithoutFrames(const zevuzavidav::RegistersX86_64* state) {
+    ZEVFile measure;
+    measureOnly(&measure);
+    writeThreadRegisters(&measure, state, false, 0, 0, 0);
+    return measure.bytesWritten;
 }
 
 void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::RegistersX86_64* state, bool crashed,
                                        std::uintptr_t stackLow, std::uintptr_t stackHigh,
-                                       std::uint32_t maxFrames) {
+                                       std::uint32_t maxFrames, const char* name) {
     constexpr std::size_t kCount = sizeof(zevuzavidav::RegistersX86_64) / sizeof(std::uint64_t);
     static_assert(kCount ==
                   sizeof zevuzavidav::kRegisterNamesX86_64 / sizeof zevuzavidav::kRegisterNamesX86_64[0]);
@@ -84,7 +104,7 @@ void zevuzavidav::writeThreadRegisters(ZEVFile* file, const zevuzavidav::Registe
                               ZEVFileWriteUInt64Element(file, pcs[i]);
                       });
         },
-        crashed);
+        crashed, name);
 }
 
 void zevuzavidav::writeThreadRegisters(ZEVFile* file, const arm64::ZEVMachineContextArm64* state,

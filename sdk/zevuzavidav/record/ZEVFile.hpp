@@ -48,6 +48,10 @@ namespace zevuzavidav {
 // key-value or log file is compacted far below this.
 inline constexpr std::size_t kMaximumRecordFileLength = 64 * 1024 * 1024;
 
+// Makes `file` a file that writes nothing and counts in bytesWritten what it would have written: what a
+// record's part will take, measured by the writer itself. Signal-safe; nothing to close.
+void measureOnly(ZEVFile* file);
+
 // Flushes, then buffers in `storage` (`capacity` bytes, owned by the caller and kept until the next call
 // or the close) instead of writing each token, writing each finished line at once; null storage goes
 // back to unbuffered writing. Does

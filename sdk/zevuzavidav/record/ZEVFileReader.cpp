@@ -92,11 +92,30 @@ std::optional<std::string> zevuzavidav::closeCutArraySection(std::string_view te
     return closed;
 }
 
-bool zevuzavidav::closeCutArraySectionOfFile(const std::string& path, const char* name) {
+bool zevuzavidav::closeCutArraySectionOfFile(const std::string& path, const char* name,
+                                             const CutSectionEnd& end) {
     auto text = ns::readFileText(path, kMaximumRecordFileLength);
     if (!text) return false;
     auto closed = closeCutArraySection(*text, name);
     if (!closed) return false;
+    if (end) {
+        // The closed line, the file's last, reads as the section (closeCutArraySection made sure).
+        const std::size_t lineEnd = closed->size() - 1;
+        const std::size_t lineStart =
+            closed->rfind('\n', lineEnd - 1) == std::string::npos ? 0 : closed->rfind('\n', lineEnd - 1) + 1;
+        auto line = ns::parseJSON(std::string_view(*closed).substr(lineStart, lineEnd - lineStart));
+        if (line && line->is_object() && line->contains(name)) {
+            nlohmann::json& elements = (*line)[name];
+            const nlohmann::json kept = elements;
+            const std::string after = end(std::string_view(*closed).substr(0, lineStart), elements);
+            if (elements != kept) {
+                closed->resize(lineStart);
+                closed->append(line->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace))
+                    .push_back('\n');
+            }
+            closed->append(after);
+        }
+    }
     const std::filesystem::path target(path);
     // Hidden, so that a copy left by a kill is never packaged with the report.
     const std::string partial =

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,9 +38,14 @@ namespace zevuzavidav {
 // finds those elements; the lines before it stay as they are. Nothing when the text ends with a whole
 // line, its last line is another section or parses, or it was cut before its first element ended.
 std::optional<std::string> closeCutArraySection(std::string_view text, const char* name);
-// The same for the record file at `path` (read as ZEVFileReadSections reads it), replaced through a
-// hidden file beside it that is renamed into place once on disk, so that a kill meanwhile leaves the
-// record as it was. True when the file was closed so; false when it needed nothing or could not be
-// rewritten (an SDK log line then says why).
-bool closeCutArraySectionOfFile(const std::string& path, const char* name);
+// Finishes a section closed after its last whole element: given the record's text before the section's
+// line and the elements the section kept (its array, which it may change: the line is then written from
+// them), the lines to follow it, each ending with a line feed, for what the cut kept the writer from
+// reaching; empty for none.
+using CutSectionEnd = std::function<std::string(std::string_view before, nlohmann::json& elements)>;
+// The same for the record file at `path` (read as ZEVFileReadSections reads it), finished by `end`,
+// replaced through a hidden file beside it that is renamed into place once on disk, so that a kill
+// meanwhile leaves the record as it was. True when the file was closed so; false when it needed nothing
+// or could not be rewritten (an SDK log line then says why).
+bool closeCutArraySectionOfFile(const std::string& path, const char* name, const CutSectionEnd& end = {});
 } // namespace zevuzavidav

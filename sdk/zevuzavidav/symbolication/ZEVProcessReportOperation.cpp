@@ -1,12 +1,58 @@
 #include "sdk/zevuzavidav/symbolication/ZEVProcessReportOperation.hpp"
 
+#include "platform/foundation/JSON.hpp"
 #include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVDemangleOperation.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVSerializeSymbolicatedFramesOperation.hpp"
 #include "sdk/zevuzavidav/symbolication/ZEVSymbolicationOperation.hpp"
 
 #include <filesystem>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
+
+namespace {
+
+// The "thread_names" line that a record cut short in its threads never reached: one string per thread
+// kept, the name its element carries (the crashed thread's, which leads them, does) or the empty
+// string. None when no element carries a name, as in records written before the crashed thread's did.
+std::string namesOfCutThreads(std::string_view, nlohmann::json& threads) {
+    nlohmann::json names = nlohmann::json::array();
+    bool named = false;
+    for (const auto& thread : threads) {
+        const auto name = thread.is_object() ? thread.find("name") : thread.end();
+        const bool hasName = thread.is_object() && name != thread.end() && name->is_string();
+        named = named || hasName;
+        names.push_back(hasName ? *name : nlohmann::json(""));
+    }
+    if (!named) return "";
+    return nlohmann::json{{"thread_names", std::move(names)}}.dump(-1, ' ', false,
+                                                                   nlohmann::json::error_handler_t::replace) +
+           "\n";
+}
+
+// The names of a record cut short in its "thread_names" line, those written whole, the crashed thread's
+// first, followed by empty ones for the threads of its "threads" line (the last before them) that the
+// cut left unnamed, so that the names stay one per thread.
+std::string namesOfEveryThread(std::string_view before, nlohmann::json& names) {
+    constexpr std::string_view kThreadsLine = "{\"threads\":[";
+    std::size_t at = before.rfind("\n{\"threads\":[");
+    if (at != std::string_view::npos) {
+        ++at;
+    } else if (before.starts_with(kThreadsLine)) {
+        at = 0;
+    } else {
+        return "";
+    }
+    const auto threads = ns::parseJSON(before.substr(at, before.find('\n', at) - at));
+    if (!threads || !threads->is_object() || !(*threads)["threads"].is_array()) return "";
+    while (names.size() < (*threads)["threads"].size())
+        names.push_back("");
+    return "";
+}
+
+} // namespace
 
 std::optional<ZEVThreadArray> ZEVProcessReportOperation::threadArrayFromFile(const std::string& path) {
     auto sections = ZEVFileReadSections(path.c_str(), false);
@@ -67,10 +113,14 @@ void ZEVProcessReportOperation::main() {
     if (pending.empty()) return;
     // A record cut short in its threads' line (the recording's bound, a kill) keeps the threads written
     // whole before the cut, the crashed one first: the line is closed after them, for symbolication and
-    // for the report server, which both skip a line they cannot parse. Before the image list is read, so
-    // that a report sent unsymbolicated carries them too.
-    for (const auto& path : pending)
-        zevuzavidav::closeCutArraySectionOfFile(path, "threads");
+    // for the report server, which both skip a line they cannot parse, and followed by their names as far
+    // as the elements tell them (the crashed thread's). One cut in its names' line keeps those written
+    // whole, the crashed thread's first, and names the others with the empty string. Before the image list
+    // is read, so that a report sent unsymbolicated carries them too.
+    for (const auto& path : pending) {
+        if (!zevuzavidav::closeCutArraySectionOfFile(path, "threads", namesOfCutThreads))
+            zevuzavidav::closeCutArraySectionOfFile(path, "thread_names", namesOfEveryThread);
+    }
     if (!symbolResolver_->loadBinaryImagesFromFile(binaryImagePath())) return;
     for (const auto& path : pending)
         symbolicateFile(path, symbolResolver_);

@@ -87,6 +87,114 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
     }
 }
 
+// The CPU time a thread has run, from its own clock (nanoseconds).
+long ranNanos(pthread_t thread) {
+    clockid_t clock{};
+    timespec ran{};
+    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &ran) != 0) return -1;
+    return ran.tv_sec * 1'000'000'000L + ran.tv_nsec;
+}
+
+// Threads that compute with the signal held off, listed before threads that can answer (a pool whose
+// workers leave signals to one thread, started first), and read in the order of the list: those that can
+// answer are asked before any that cannot is waited for, and stop at once, rather than running on until
+// the reader has had its patience with every one before them; those that cannot are given up.
+TEST(ThreadSuspension, ThreadsThatHoldTheSignalOffHoldUpOnlyThemselves) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    constexpr int kBlocking = 3, kHearing = 3;
+    // Each blocking thread is waited for this much of its own CPU time: long beside a thread's stopping
+    // once asked (microseconds), short beside the test's patience.
+    constexpr long kBlockersPatience = 100L * 1000 * 1000;
+    std::atomic<bool> stop{false};
+    std::atomic<int> started{0};
+    pid_t ids[kBlocking + kHearing] = {};
+    std::vector<std::jthread> threads;
+    for (int i = 0; i < kBlocking + kHearing; ++i) {
+        threads.emplace_back([&, i] {
+            if (i < kBlocking) {
+                sigset_t blocked;
+                sigemptyset(&blocked);
+                sigaddset(&blocked, darwin::suspensionSignal());
+                pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+            }
+            ids[i] = darwin::currentThreadId();
+            started.fetch_add(1);
+            volatile std::uint64_t sum = 0;
+            while (!stop.load(std::memory_order_relaxed))
+                sum = sum + 1;
+        });
+    }
+    velotest::OnExit stopAll([&] {
+        darwin::resumeThreads();
+        stop = true;
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return started.load() == kBlocking + kHearing; }));
+
+    long hearingRanBefore[kHearing] = {}, hearingRanAfter[kHearing] = {};
+    for (int i = 0; i < kHearing; ++i)
+        hearingRanBefore[i] = ranNanos(threads[kBlocking + i].native_handle());
+    bool parked[kBlocking + kHearing] = {};
+    darwin::askThreadsToSuspend(ids, kBlocking + kHearing, kBlockersPatience, velotest::kPatienceNanos);
+    mcontext_t context;
+    for (int i = 0; i < kBlocking + kHearing; ++i)
+        parked[i] = darwin::suspendedThreadContext(ids[i], context);
+    // Parked, the hearing threads run no more until released.
+    for (int i = 0; i < kHearing; ++i)
+        hearingRanAfter[i] = ranNanos(threads[kBlocking + i].native_handle());
+    const bool all = darwin::awaitSuspension();
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
+
+    for (int i = 0; i < kBlocking; ++i)
+        EXPECT_FALSE(parked[i]) << "blocking thread " << i;
+    EXPECT_FALSE(all);
+    for (int i = 0; i < kHearing; ++i) {
+        EXPECT_TRUE(parked[kBlocking + i]) << "hearing thread " << i;
+        ASSERT_GE(hearingRanBefore[i], 0);
+        EXPECT_LT(hearingRanAfter[i] - hearingRanBefore[i], kBlockersPatience)
+            << "hearing thread " << i << " ran on while the blocking ones were waited for";
+    }
+}
+
+// A thread that computes with the signal held off, given up by one round, is given up by the next (the
+// abort that follows an uncaught exception's record) as soon as it is read: its patience counts from when
+// the first round asked it, so it does not run a whole patience more while the next round waits for it.
+TEST(ThreadSuspension, AThreadGivenUpByOneRoundHasNoNewPatienceInTheNext) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    constexpr long kPatience = 100L * 1000 * 1000;
+    std::atomic<bool> stop{false};
+    std::atomic<pid_t> id{0};
+    std::jthread blocking([&] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, darwin::suspensionSignal());
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        id = darwin::currentThreadId();
+        volatile std::uint64_t sum = 0;
+        while (!stop.load(std::memory_order_relaxed))
+            sum = sum + 1;
+    });
+    velotest::OnExit stopIt([&] {
+        darwin::resumeThreads();
+        stop = true;
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return id.load() != 0; }));
+    const pid_t ids[] = {id};
+    mcontext_t context;
+    darwin::askThreadsToSuspend(ids, 1, kPatience, velotest::kPatienceNanos);
+    const bool parkedInTheFirst = darwin::suspendedThreadContext(id, context);
+    darwin::resumeThreads(velotest::kPatienceNanos);
+    const long ranBefore = ranNanos(blocking.native_handle());
+    darwin::askThreadsToSuspend(ids, 1, kPatience, velotest::kPatienceNanos);
+    const bool parkedInTheNext = darwin::suspendedThreadContext(id, context);
+    const long ranAfter = ranNanos(blocking.native_handle());
+    darwin::resumeThreads(velotest::kPatienceNanos);
+
+    EXPECT_FALSE(parkedInTheFirst);
+    EXPECT_FALSE(parkedInTheNext);
+    ASSERT_GE(ranBefore, 0);
+    EXPECT_LT(ranAfter - ranBefore, kPatience) << "the next round waited out its patience again";
+}
+
 // A thread asked while it held the signal blocked, which then ended, never answers; a wait for the
 // round learns that it has gone rather than waiting the round's time out for it, and counts the round
 // whole.
@@ -278,6 +386,70 @@ TEST(ThreadSuspension, PastItsBoundARoundReadsTheListAgainOnceAndNoMore) {
         EXPECT_EQ(second, first + (c.newThreadAdded ? 1 : 0));
         EXPECT_TRUE(left);
     }
+}
+
+// The first reading of the list made once a round's bound has passed adds the thread an ending one hid,
+// but gives the round no new bound: a thread that cannot answer (it holds the signal blocked) starts
+// another just after, and the next call reads the list no more. A round given a fresh bound by every
+// reading that adds threads would go on reading, and recording, threads that a given-up thread keeps
+// starting, past the recording's bound.
+TEST(ThreadSuspension, ThreadsAddedPastTheBoundGiveTheRoundNoNewBound) {
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    // Short enough to wait out, long beside the moments between the two readings.
+    constexpr long kBound = 400L * 1000 * 1000;
+    velotest::Gate mayStart;
+    std::atomic<bool> stop{false};
+    std::atomic<pid_t> hiddenId{0}, starterId{0}, startedId{0};
+    std::jthread hidden([&] {
+        hiddenId = darwin::currentThreadId();
+        stop.wait(false);
+    });
+    std::jthread started;
+    std::jthread starter([&] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, darwin::suspensionSignal());
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        starterId = darwin::currentThreadId();
+        mayStart.wait();
+        started = std::jthread([&] {
+            startedId = darwin::currentThreadId();
+            stop.wait(false);
+        });
+    });
+    velotest::OnExit letGo([&] {
+        darwin::resumeThreads();
+        mayStart.open();
+        stop = true;
+        stop.notify_all();
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return hiddenId.load() != 0 && starterId.load() != 0; }));
+    std::vector<pid_t> ids(darwin::kMaxThreads);
+    const long read = darwin::listThreads(ids.data(), ids.size());
+    ASSERT_GT(read, 2);
+    // The list as a reading disturbed by an ending thread leaves it: without the hidden thread.
+    std::vector<pid_t> listed(ids.begin(), ids.begin() + read);
+    std::erase(listed, hiddenId.load());
+    ASSERT_EQ(listed.size(), static_cast<std::size_t>(read - 1));
+    std::copy(listed.begin(), listed.end(), ids.begin());
+
+    darwin::askThreadsToSuspend(ids.data(), listed.size(), kBound, kBound);
+    const long boundPassed = darwin::monotonicNanos() + kBound;
+    darwin::awaitSuspension();
+    for (long left = boundPassed - darwin::monotonicNanos(); left > 0;
+         left = boundPassed - darwin::monotonicNanos())
+        std::this_thread::sleep_for(std::chrono::nanoseconds(left));
+    const std::size_t first = darwin::askThreadsListedLate(ids.data(), listed.size(), ids.size());
+    mayStart.open();
+    const bool startedOne = velotest::eventually([&] { return startedId.load() != 0; });
+    const std::size_t second = darwin::askThreadsListedLate(ids.data(), first, ids.size());
+    darwin::resumeThreads(velotest::kPatienceNanos);
+
+    ASSERT_TRUE(startedOne);
+    ASSERT_EQ(first, listed.size() + 1)
+        << "the first reading past the bound added other than the hidden thread";
+    EXPECT_EQ(ids[listed.size()], hiddenId.load());
+    EXPECT_EQ(second, first) << "the round read the list again past its bound";
 }
 
 // A thread held inside a handler of another signal while it is parked: it cannot leave the suspension

@@ -3,7 +3,7 @@
 // crashed thread, started last (so listed last), recorded first, marked crashed and walked to its crash
 // (so that a record cut short still holds it). With thousands of idle threads and one deep in its work,
 // every stack is written whole: only a record that would pass what the next launch reads back shortens
-// its deepest stacks (framesPerOtherThread, checked on depths given). A forked child crashes for real,
+// its deepest stacks (framesPerOtherThread, checked on sizes given). A forked child crashes for real,
 // by a fault, an abort and an uncaught exception; the suite is named Crash* so sanitizer runs can leave
 // it out. Beyond the record's capacity, the threads that must be recorded are kept
 // (keepThreadsThatMustBeRecorded, checked on a small list).
@@ -271,11 +271,22 @@ std::uint64_t longestThreadBytes(std::uint32_t frames) {
     return element + nameAndLabel + frames * 21; // 20 digits and a comma a frame
 }
 
+// A thread `depth` frames deep as the writer measures one: its element, name and label as a pool
+// worker's take, and frames of 15 digits (a library's addresses) and their commas.
+zevuzavidav::OtherThreadSize threadOfDepth(std::uint32_t depth) {
+    constexpr std::uint64_t kElementNameAndLabel = 700;
+    constexpr std::uint32_t kFrame = 16;
+    zevuzavidav::OtherThreadSize size;
+    size.fixedBytes = kElementNameAndLabel;
+    size.stack = {depth, depth == 0 ? 0 : std::uint64_t{depth} * kFrame - 1, depth == 0 ? 0 : kFrame};
+    return size;
+}
+
 // The frames written of each thread but the crashed one: all of them while the record stays within what
-// the next launch reads back, however many threads (thousands of shallow ones and one deep, as a pool
-// of idle workers has); else the most that keep it within, which only the deepest stacks lose, the
-// others written whole. The crashed thread's stack, always whole, and the longest other sections fit
-// beside it.
+// the next launch reads back, counted as the writer writes them, however many threads (thousands of
+// shallow ones and one deep, as a pool of idle workers has, or 5,000 as deep as a walk goes); else the
+// most that keep it within, which only the deepest stacks lose, the others written whole. The crashed
+// thread's stack, always whole, and the longest other sections fit beside it.
 TEST(FramesPerOtherThread, OnlyARecordThatWouldBeTooLongShortensItsDeepestStacks) {
     const auto most = static_cast<std::uint32_t>(darwin::kMaxThreads);
     const std::uint32_t deepest = zevuzavidav::kUnwindMaxFrames;
@@ -288,32 +299,45 @@ TEST(FramesPerOtherThread, OnlyARecordThatWouldBeTooLongShortensItsDeepestStacks
     std::vector<std::uint32_t> poolOfIdleWorkers(6000, 12);
     poolOfIdleWorkers[4321] = 456;
     std::vector<std::uint32_t> mostlyDeep(most, 20);
-    std::fill(mostlyDeep.begin(), mostlyDeep.begin() + 5000, deepest);
+    std::fill(mostlyDeep.begin(), mostlyDeep.begin() + 7000, deepest);
     const Case cases[] = {
         {"none", {}, deepest, false},
         {"4,096 threads as deep as the walk goes", std::vector<std::uint32_t>(4096, deepest), deepest, false},
+        {"5,000 threads as deep as the walk goes", std::vector<std::uint32_t>(5000, deepest), deepest, false},
         {"6,000 shallow threads and one deep", poolOfIdleWorkers, deepest, false},
-        {"the most threads, 5,000 of them as deep as the walk goes", mostlyDeep, 20, true},
+        {"the most threads, 7,000 of them as deep as the walk goes", mostlyDeep, 20, true},
         {"the most threads, all as deep as the walk goes", std::vector<std::uint32_t>(most, deepest), 0,
          true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto count = static_cast<std::uint32_t>(c.depths.size());
-        const std::uint32_t frames = zevuzavidav::framesPerOtherThread(c.depths.data(), count);
+        std::vector<zevuzavidav::OtherThreadSize> sizes;
+        for (std::uint32_t depth : c.depths)
+            sizes.push_back(threadOfDepth(depth));
+        const auto count = static_cast<std::uint32_t>(sizes.size());
+        const std::uint32_t frames = zevuzavidav::framesPerOtherThread(sizes.data(), count);
         EXPECT_EQ(frames < deepest, c.shortened) << frames;
         EXPECT_GE(frames, c.shallow);
-        std::uint64_t longest = longestThreadBytes(deepest); // the crashed thread's whole stack
-        for (std::uint32_t depth : c.depths)
-            longest += longestThreadBytes(std::min(depth, frames));
-        EXPECT_LE(longest, zevuzavidav::kMaximumRecordFileLength);
+        std::uint64_t others = 0;
+        for (const auto& size : sizes)
+            others += size.bytes(frames);
+        EXPECT_LE(others, zevuzavidav::kOtherThreadsBudget);
+        // The crashed thread's whole stack, at its longest, beside them.
+        EXPECT_LE(others + longestThreadBytes(deepest), zevuzavidav::kMaximumRecordFileLength);
         if (!c.shortened) continue;
         // One frame more each would not have fitted what the other threads may take.
         std::uint64_t more = 0;
-        for (std::uint32_t depth : c.depths)
-            more += zevuzavidav::otherThreadBytes(std::min(depth, frames + 1));
+        for (const auto& size : sizes)
+            more += size.bytes(frames + 1);
         EXPECT_GT(more, zevuzavidav::kOtherThreadsBudget);
     }
+}
+
+// Whatever its registers, name and label, a thread takes no more than what a thread not measured is
+// counted for.
+TEST(FramesPerOtherThread, AThreadNotMeasuredIsCountedForTheLongestItCouldBe) {
+    for (std::uint32_t frames : {0u, 1u, 100u, zevuzavidav::kUnwindMaxFrames})
+        EXPECT_GE(zevuzavidav::otherThreadBytes(frames), longestThreadBytes(frames)) << frames;
 }
 
 } // namespace

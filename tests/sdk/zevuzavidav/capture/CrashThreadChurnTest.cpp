@@ -16,11 +16,16 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <cxxabi.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <link.h>
@@ -287,6 +292,168 @@ TEST(CrashThreadChurn, AThreadHiddenFromTheListByOneThatEndedIsRecorded) {
         EXPECT_TRUE(stackHolds(threads[i]["stacktrace"], functionRange(holdForever))) << threads[i];
     }
     EXPECT_EQ(heldListed, 1) << names;
+}
+
+// ---- threads that cannot answer, listed before many that can ----------------------------------
+
+constexpr int kBlockers = 16, kWaiters = 200;
+constexpr const char* kBlockerName = "velo-blocker";
+constexpr const char* kWaiterName = "velo-waiter";
+std::atomic<int> blockersIn{0}, waitersIn{0};
+
+void* blockerRoutine(void*) {
+    pthread_setname_np(pthread_self(), kBlockerName);
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    blockersIn.fetch_add(1);
+    volatile std::uint64_t sum = 0;
+    for (;;)
+        sum = sum + 1;
+    return nullptr;
+}
+
+void* waiterRoutine(void*) {
+    pthread_setname_np(pthread_self(), kWaiterName);
+    waitersIn.fetch_add(1);
+    for (;;)
+        pause();
+    return nullptr;
+}
+
+// A pool of workers that compute with every signal blocked (signals left to one thread), started before
+// hundreds of threads that wait, then a fault: each worker costs the recording its own patience, all of
+// them at once, and every waiting thread is recorded with its registers and stack.
+TEST(CrashThreadChurn, WaitingThreadsListedAfterComputingOnesThatHoldSignalsOffAreRecorded) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        initializeContext(dir);
+        for (int i = 0; i < kBlockers + kWaiters; ++i) {
+            pthread_t thread;
+            if (pthread_create(&thread, nullptr, i < kBlockers ? blockerRoutine : waiterRoutine, nullptr) !=
+                0)
+                _exit(kSetUpFailed);
+            if (i == kBlockers - 1) setUpOrEnd([] { return blockersIn.load() == kBlockers; });
+        }
+        setUpOrEnd([] { return waitersIn.load() == kWaiters; });
+        recordtest::writeThroughNull();
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << howItEnded(status, dir);
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV) << howItEnded(status, dir);
+
+    int unparsable = 0;
+    const auto lines = readLines(dir + "/mach_exception.zevrecord", &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    const json threads = recordtest::sectionOfRecord(lines, "threads");
+    const json names = recordtest::sectionOfRecord(lines, "thread_names");
+    ASSERT_TRUE(threads.is_array() && names.is_array() && threads.size() == names.size())
+        << howItEnded(status, dir);
+    int blockers = 0, waiters = 0, waitersRecorded = 0;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        if (names[i] == kBlockerName) {
+            ++blockers;
+            EXPECT_FALSE(recordtest::hasRegistersAndStack(threads[i])) << threads[i];
+        }
+        if (names[i] != kWaiterName) continue;
+        ++waiters;
+        waitersRecorded += recordtest::hasRegistersAndStack(threads[i]) &&
+                                   stackHolds(threads[i]["stacktrace"], functionRange(waiterRoutine))
+                               ? 1
+                               : 0;
+    }
+    EXPECT_EQ(blockers, kBlockers);
+    EXPECT_EQ(waiters, kWaiters);
+    EXPECT_EQ(waitersRecorded, kWaiters) << "waiting threads recorded without their registers or stack";
+}
+
+// ---- the crashed thread, on disk first -----------------------------------------------------------
+
+constexpr const char* kRecorderName = "velo.test.recorder";
+std::atomic<pid_t> slowId{0};
+std::atomic<int> crashedSeenOnDisk{0}; // 1: seen before this thread answered; 2: never seen
+char recordPath[4096];
+char readBack[64 * 1024];
+
+// Read right after the crashed thread, and slow to answer: it runs with the signal blocked, reading the
+// record file, until the crashed thread's element is there whole (its last key closes it), or a while
+// past any recording; only then does it let the signal through and stop. Raw reads into static storage:
+// a thread stopped by the recording may hold the allocator's lock.
+void* slowToAnswer(void*) {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, darwin::suspensionSignal());
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+    slowId = darwin::currentThreadId();
+    char wanted[128];
+    std::snprintf(wanted, sizeof wanted, "\"crashed\":true,\"name\":\"%s\"}", kRecorderName);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(crashtest::kSetUpPatience));
+    int seen = 2;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const int fd = ::open(recordPath, O_RDONLY | O_CLOEXEC);
+        const ssize_t length = fd >= 0 ? ::read(fd, readBack, sizeof readBack) : -1;
+        if (fd >= 0) ::close(fd);
+        if (length > 0 && memmem(readBack, static_cast<std::size_t>(length), wanted, std::strlen(wanted))) {
+            seen = 1;
+            break;
+        }
+    }
+    crashedSeenOnDisk = seen;
+    pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
+    for (;;)
+        pause();
+    return nullptr;
+}
+
+// The crashed thread leads the record and is on disk, whole and named, before any other thread is read:
+// the thread read next keeps the recorder waiting until it finds it there, through a buffer as large as
+// the one a crash handler lends its record (which would hold it until the line or the buffer were
+// full). A recording cut short while it waits for a thread keeps the crashed one.
+TEST(CrashThreadChurn, TheCrashedThreadIsOnDiskBeforeAnyOtherIsRead) {
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const std::string path = dir + "/threads.zevrecord";
+    ASSERT_LT(path.size(), sizeof recordPath);
+    const int status = velotest::waitStatusOfChild([&] {
+        initializeContext(dir);
+        darwin::setCurrentThreadName(kRecorderName);
+        std::snprintf(recordPath, sizeof recordPath, "%s", path.c_str());
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, slowToAnswer, nullptr) != 0) _exit(kSetUpFailed);
+        setUpOrEnd([] { return slowId.load() != 0; });
+        ZEVProcess process{};
+        if (!ZEVProcessInit(&process, darwin::currentThreadId(), nullptr)) _exit(kSetUpFailed);
+        // Read right after the crashed thread, which leads the list.
+        pid_t* const slow = std::find(process.threads, process.threads + process.threadCount, slowId.load());
+        if (slow == process.threads + process.threadCount || process.threads[0] != darwin::currentThreadId())
+            _exit(kSetUpFailed);
+        std::rotate(process.threads + 1, slow, slow + 1);
+        ZEVFile file;
+        if (!ZEVFileInitWithPathMode(&file, path.c_str(), false, false)) _exit(kSetUpFailed);
+        char storage[zevuzavidav::kCrashRecordStorageSize];
+        zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
+        // As long as the test would wait for the slow thread.
+        darwin::askThreadsToSuspend(process.threads, process.threadCount, velotest::kPatienceNanos,
+                                    velotest::kPatienceNanos);
+        ZEVProcessRecordAllThreads(&process, &file);
+        ZEVFileClose(&file);
+        darwin::resumeThreads();
+        _exit(crashedSeenOnDisk.load() == 1 ? 0 : 3);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the crashed thread was not on disk while the next thread was waited for: "
+        << howItEnded(status, dir);
+
+    int unparsable = 0;
+    const auto lines = readLines(path, &unparsable);
+    EXPECT_EQ(unparsable, 0);
+    const json threads = recordtest::sectionOfRecord(lines, "threads");
+    ASSERT_TRUE(threads.is_array() && threads.size() >= 2);
+    EXPECT_TRUE(threads[0].value("crashed", false));
+    EXPECT_EQ(threads[0].value("name", ""), kRecorderName);
+    EXPECT_TRUE(recordtest::hasRegistersAndStack(threads[1])) << "the slow thread was given up";
 }
 
 } // namespace

@@ -176,4 +176,57 @@ TEST(ThreadStateWriter, AStackIsWrittenUpToTheFramesAskedFor) {
     });
 }
 
+// The bytes `write` puts in a file of its own, and what a file that only measures counts of the same.
+std::pair<std::uint64_t, std::uint64_t> writtenAndMeasured(const std::function<void(ZEVFile*)>& write) {
+    const velotest::TempFolder dir;
+    const std::string path = dir.string() + "/element.zevrecord";
+    ZEVFile file;
+    EXPECT_TRUE(ZEVFileInitWithPath(&file, path.c_str(), false));
+    write(&file);
+    ZEVFileClose(&file);
+    ZEVFile measure;
+    zevuzavidav::measureOnly(&measure);
+    write(&measure);
+    return {std::filesystem::file_size(path), measure.bytesWritten};
+}
+
+// What a record's budget counts for a thread is what the writer writes of it: its element without
+// frames and its whole stack exactly, and its stack cut short at most its widest frame a frame (the
+// estimate it replaced ran half again the real size). A file that only measures counts what a real one
+// takes, names that must be escaped included.
+TEST(ThreadStateWriter, AThreadIsMeasuredAsItIsWritten) {
+    atDepth(150, [](zevuzavidav::RegistersX86_64& state) {
+        const zevuzavidav::StackMeasure stack = zevuzavidav::measureThreadStack(&state);
+        const std::uint64_t withoutFrames = zevuzavidav::threadElementBytesWithoutFrames(&state);
+        ASSERT_GT(stack.frames, 150u);
+        auto written = [&state](std::uint32_t frames) {
+            return writtenAndMeasured([&](ZEVFile* file) {
+                       zevuzavidav::writeThreadRegisters(file, &state, false, 0, 0, frames);
+                   })
+                .first;
+        };
+        EXPECT_EQ(written(0), withoutFrames);
+        EXPECT_EQ(written(stack.frames), withoutFrames + stack.bytes);
+        for (std::uint32_t frames : {1u, 64u, 140u}) {
+            const std::uint64_t counted = withoutFrames + std::uint64_t{frames} * stack.widestFrame;
+            EXPECT_LE(written(frames), counted) << frames;
+            EXPECT_LE(counted, written(frames) * 11 / 10) << frames << " frames counted far past their size";
+        }
+    });
+    EXPECT_EQ(zevuzavidav::measureThreadStack(nullptr).frames, 0u);
+    EXPECT_EQ(zevuzavidav::threadElementBytesWithoutFrames(nullptr),
+              writtenAndMeasured([](ZEVFile* file) {
+                  zevuzavidav::writeThreadRegisters(
+                      file, static_cast<const zevuzavidav::RegistersX86_64*>(nullptr), false);
+              }).first);
+    for (const char* text : {"", "velo-waiter", "a \"quoted\\ name\n\x01", "caf\xc3\xa9 \xe9"}) {
+        const auto [onDisk, measured] = writtenAndMeasured([text](ZEVFile* file) {
+            ZEVFileWriteStringElement(file, text);
+            ZEVFileWriteStringElement(file, text);
+            zevuzavidav::writeNullElement(file);
+        });
+        EXPECT_EQ(measured, onDisk) << text;
+    }
+}
+
 } // namespace

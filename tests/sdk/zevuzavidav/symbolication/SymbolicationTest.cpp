@@ -324,6 +324,46 @@ TEST_F(ProcessReport, ACutThreadsLineGoesOutWithTheThreadsWrittenWholeBeforeTheC
     }
 }
 
+// A record cut before it named its threads goes out naming those its closed threads' line holds as far
+// as their elements tell: the crashed thread, first, carries its name. A record of before elements
+// carried names gains no names line; one cut in its names' line keeps the names written whole, and names
+// the others with the empty string, one name a thread.
+TEST_F(ProcessReport, ACutRecordGoesOutNamingItsCrashedThread) {
+    const std::string signal = json{{"signal", {{"number", 6}}}}.dump() + "\n";
+    const std::string crashedNamed = R"({"crashed":true,"stacktrace":[16],"name":"velo \"crasher\""})";
+    const std::string crashed = R"({"crashed":true,"stacktrace":[16]})";
+    struct Case {
+        const char* what;
+        std::string written;             // after the signal line
+        std::vector<json> linesAfterCut; // what follows the signal line once the report went out
+    };
+    const Case cases[] = {
+        {"cut in its threads, the crashed one named",
+         R"({"threads":[)" + crashedNamed + R"(,{"stacktrace":[32]},{"registers":{"rip":4)",
+         {json{{"threads", json::array({json::parse(crashedNamed), json{{"stacktrace", {32}}}})}},
+          json{{"thread_names", {"velo \"crasher\"", ""}}}}},
+        {"cut in its threads, written before the crashed thread carried its name",
+         R"({"threads":[)" + crashed + R"(,{"stacktrace":[32]},{"stack)",
+         {json{{"threads", json::array({json::parse(crashed), json{{"stacktrace", {32}}}})}}}},
+        {"cut in its names",
+         R"({"threads":[)" + crashedNamed + R"(,{"stacktrace":[32]}]})" + "\n" +
+             R"({"thread_names":["velo-c","wor)",
+         {json{{"threads", json::array({json::parse(crashedNamed), json{{"stacktrace", {32}}}})}},
+          json{{"thread_names", {"velo-c", ""}}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(folder.path() / "signal.zevrecord.symbolicated");
+        std::ofstream(folder.path() / "signal.zevrecord") << signal << c.written;
+        ZEVProcessReportOperation(report, std::make_shared<ZEVSymbolResolver>()).start();
+
+        auto lines = reporttest::readLines(folder.path() / "signal.zevrecord");
+        ASSERT_FALSE(lines.empty());
+        lines.erase(lines.begin());
+        EXPECT_EQ(lines, c.linesAfterCut);
+    }
+}
+
 TEST(ThreadArrayFromFile, ReadsTheFirstThreadsSectionOnly) {
     velotest::TempFolder folder;
     auto path = folder.path() / "x.zevrecord";
