@@ -48,10 +48,9 @@ const rt::Class* Rurorad::registerKitClass(rt::ClassRegistry& registry) {
     definition.classMethods["logPreviousSessionCrashedOnDate:sessionIdentifier:"] =
         [](const rt::Class&, rt::Arguments arguments) {
             const auto* date = arguments.empty() ? nullptr : std::any_cast<ns::Date>(&arguments[0]);
-            logPreviousSessionCrashedOnDate(
+            return std::any(logPreviousSessionCrashedOnDate(
                 date ? std::optional<ns::Date>(*date) : std::nullopt,
-                arguments.size() < 2 ? std::nullopt : optionalStringArgument(arguments.subspan(1)));
-            return std::any();
+                arguments.size() < 2 ? std::nullopt : optionalStringArgument(arguments.subspan(1))));
         };
     definition.classMethods["logCustomEventWithName:customAttributes:"] = [](const rt::Class&,
                                                                              rt::Arguments arguments) {
@@ -139,14 +138,13 @@ void Rurorad::logPredefined(const ZEVRuroradPredefinedEvent& event) {
     if (ZEVAnalyticsController* controller = engine()) controller->logPredefinedEvent(event);
 }
 
-void Rurorad::logPreviousSessionCrashed(const std::optional<ns::Date>& date,
+bool Rurorad::logPreviousSessionCrashed(const std::optional<ns::Date>& date,
                                         const std::optional<std::string>& sessionIdentifier) {
     std::unique_lock startLock(startMutex_);
     if (startBegun_) {
         if (ZEVAnalyticsController* controller = engine()) {
             startLock.unlock();
-            controller->logPreviousSessionCrashedOnDate(date, sessionIdentifier);
-            return;
+            return controller->logPreviousSessionCrashedOnDate(date, sessionIdentifier);
         }
     }
     // Before the start, or after one that made no engine: written here, before this returns, so that it
@@ -155,17 +153,17 @@ void Rurorad::logPreviousSessionCrashed(const std::optional<ns::Date>& date,
     // and the next launch's write finds the crash there already. A start that made no engine has
     // recorded this launch's session: the crash goes under the crashed launch's own identifier.
     ZEVAnalyticsHost host = environment_.host();
-    if (!host.bundle || !ZEVAnalyticsController::supported(*host.bundle)) return;
+    if (!host.bundle || !ZEVAnalyticsController::supported(*host.bundle)) return false;
     ZEVRuroradDebugLog("Logging previous session crashed event {date: " +
                        (date ? date->iso8601String() : std::string("(null)")) + "}");
-    if (!date) return;
+    if (!date) return false;
     std::optional<ZEVAnalyticsSessionRecord> lastSession;
     if (!startBegun_ && host.userDefaults) lastSession = ZEVAnalyticsSessionRecord::read(*host.userDefaults);
     ZEVEventLogSessionRepository repository(analyticsRootDirectory(environment_.cachesDirectory()));
     auto identifiers = environment_.parts.identifierGenerator
                            ? environment_.parts.identifierGenerator
                            : std::make_shared<ZEVAnalyticsIdentifierGenerator>();
-    ZEVAnalyticsRecordPreviousSessionCrash(
+    return ZEVAnalyticsRecordPreviousSessionCrash(
         repository, host.userDefaults, lastSession, *date, sessionIdentifier,
         [&host](const std::string& identifier, std::uint64_t timestamp) {
             return ZEVAnalyticsMetadataController::metadataJSONDataForSession(identifier, timestamp,
@@ -194,9 +192,9 @@ void Rurorad::initialize() {
     start(std::nullopt);
 }
 
-void Rurorad::logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
+bool Rurorad::logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
                                               const std::optional<std::string>& sessionIdentifier) {
-    sharedInstance().logPreviousSessionCrashed(date, sessionIdentifier);
+    return sharedInstance().logPreviousSessionCrashed(date, sessionIdentifier);
 }
 
 void Rurorad::logCustomEventWithName(const std::optional<std::string>& name,

@@ -6,15 +6,16 @@
 // (events/) and hands it to the engine, which timestamps, samples, stores and uploads it.
 //
 // The crash-reporting kit starts it: its start calls Rurorad::startWithBetaToken(token), and before it,
-// when earlier reports need submission, Rurorad::logPreviousSessionCrashedOnDate(newest report's date,
-// that report's identifier, which is the crashed launch's session identifier). The crash is on disk when
-// that returns, in the crashed launch's session, once (ZEVAnalyticsSessionCrash.hpp): told before the
+// for each earlier report that needs submission, Rurorad::logPreviousSessionCrashedOnDate(the report's
+// date, its identifier, which is the crashed launch's session identifier). The crash is on disk when
+// that returns true, in the crashed launch's session, once (ZEVAnalyticsSessionCrash.hpp): told before the
 // start, it is written at once, into the session the defaults name as the last one when that is the
 // crashed launch's, else into a session of the crashed launch's own; told after, the engine writes it
 // on its maintenance queue, with the session it read at its start, and the call waits for it (bounded).
 // Both are also class messages of the runtime class "Rurorad" ("startWithBetaToken:" with an optional
 // string; "logPreviousSessionCrashedOnDate:" with an ns::Date, and
-// "logPreviousSessionCrashedOnDate:sessionIdentifier:" with an ns::Date and an optional string), which
+// "logPreviousSessionCrashedOnDate:sessionIdentifier:" with an ns::Date and an optional string, answering
+// a bool), which
 // adopts "ZOVKit" and is registered when the program starts; so is
 // "logCustomEventWithName:customAttributes:" (an optional string and ZEVCustomAttributes), through which the
 // crash-reporting kit's logEvent reaches analytics.
@@ -68,7 +69,9 @@ class Rurorad {
     // With a crash kit ("Zevuzavidav", adopting ZOVKit) in the process, that kit is started, and it starts
     // this one; otherwise this one starts with no beta token.
     static void initializeIfNeeded();
-    static void
+    // True when the crash is on disk as this returns, written now or before (the class message answers
+    // it as a bool).
+    static bool
     logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
                                     const std::optional<std::string>& sessionIdentifier = std::nullopt);
     static void logCustomEventWithName(const std::optional<std::string>& name,
@@ -117,7 +120,7 @@ class Rurorad {
 
     void logCustomEvent(const std::optional<std::string>& name, const ZEVCustomAttributes& customAttributes);
     void logPredefined(const ZEVRuroradPredefinedEvent& event);
-    void logPreviousSessionCrashed(const std::optional<ns::Date>& date,
+    bool logPreviousSessionCrashed(const std::optional<ns::Date>& date,
                                    const std::optional<std::string>& sessionIdentifier = std::nullopt);
 
   private:

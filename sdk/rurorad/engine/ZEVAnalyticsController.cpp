@@ -397,26 +397,30 @@ void ZEVAnalyticsController::saveCurrentSessionInformation() {
             *host_.userDefaults);
 }
 
-void ZEVAnalyticsController::logPreviousSessionCrashedOnDate(
+bool ZEVAnalyticsController::logPreviousSessionCrashedOnDate(
     const std::optional<ns::Date>& date, const std::optional<std::string>& sessionIdentifier) {
     ZEVRuroradDebugLog("Logging previous session crashed event {date: " +
                        (date ? date->iso8601String() : std::string("(null)")) + "}");
-    if (!date) return;
+    if (!date) return false;
     // Written on the maintenance queue, which packages, prunes and cleans the fragments it goes into, and
     // waited for: the crash kit lets go of the crashed launch's report when this returns. A queue held up
     // longer than the bound (a fragment swap alone may take fragmentSwapTimeout) writes it later.
     if (sessionMaintenanceQueue_->isCurrent()) return writePreviousSessionCrash(*date, sessionIdentifier);
     dispatch::Group written;
-    written.async(*sessionMaintenanceQueue_, [this, date = *date, sessionIdentifier] {
-        writePreviousSessionCrash(date, sessionIdentifier);
+    auto onDisk = std::make_shared<std::atomic<bool>>(false);
+    written.async(*sessionMaintenanceQueue_, [this, date = *date, sessionIdentifier, onDisk] {
+        *onDisk = writePreviousSessionCrash(date, sessionIdentifier);
     });
-    if (!written.wait(previousSessionCrashTimeout))
+    if (!written.wait(previousSessionCrashTimeout)) {
         ZEVRuroradDebugLog("Crash event not yet logged; it is logged once the maintenance queue gets to it");
+        return false;
+    }
+    return *onDisk;
 }
 
-void ZEVAnalyticsController::writePreviousSessionCrash(const ns::Date& date,
+bool ZEVAnalyticsController::writePreviousSessionCrash(const ns::Date& date,
                                                        const std::optional<std::string>& sessionIdentifier) {
-    ZEVAnalyticsRecordPreviousSessionCrash(
+    return ZEVAnalyticsRecordPreviousSessionCrash(
         logSessionRepository_, host_.userDefaults, lastSession_, date, sessionIdentifier,
         [this](const std::string& identifier, std::uint64_t timestamp) {
             return ZEVAnalyticsMetadataController::metadataJSONDataForSession(identifier, timestamp,

@@ -102,8 +102,8 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     void logAppLaunched();
     // The crash of the launch whose session is `sessionIdentifier` (absent: the session read at the
     // start), on disk when this returns unless the maintenance queue is held up past
-    // previousSessionCrashTimeout (ZEVAnalyticsSessionCrash.hpp).
-    void logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
+    // previousSessionCrashTimeout (ZEVAnalyticsSessionCrash.hpp). True when it is on disk by then.
+    bool logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
                                          const std::optional<std::string>& sessionIdentifier = std::nullopt);
     void applicationLifecycleEvent(const ns::Notification& notification);
     void viewControllerTrackingControllerDidDetectAppearanceOfViewController(
@@ -181,7 +181,7 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     void promoteFragment(const std::shared_ptr<const Fragment>& fragment);
     void readLastSessionInformation();
     void saveCurrentSessionInformation();
-    void writePreviousSessionCrash(const ns::Date& date, const std::optional<std::string>& sessionIdentifier);
+    bool writePreviousSessionCrash(const ns::Date& date, const std::optional<std::string>& sessionIdentifier);
 
     // Settings (maintenance queue).
     void applySettings(const ZOVSettingsDocument& document);

@@ -174,10 +174,13 @@ void Zevuzavidav::warnDelegateAboutMethods() {
 }
 
 bool Zevuzavidav::sendToAnalytics(const char* selector, std::vector<std::any> arguments) {
+    return askAnalytics(selector, std::move(arguments)).has_value();
+}
+
+std::optional<std::any> Zevuzavidav::askAnalytics(const char* selector, std::vector<std::any> arguments) {
     const rt::Class* analytics = environment_.registry->lookUpClass("Rurorad");
-    if (!analytics || !analytics->respondsToClassSelector(selector)) return false;
-    analytics->performClassSelector(selector, arguments);
-    return true;
+    if (!analytics || !analytics->respondsToClassSelector(selector)) return std::nullopt;
+    return analytics->performClassSelector(selector, arguments);
 }
 
 // --- The kit and the SDK ---------------------------------------------------------------------------

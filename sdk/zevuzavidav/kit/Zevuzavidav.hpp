@@ -30,9 +30,12 @@
 // leaves "active" ("logPreviousSessionCrashedOnDate:sessionIdentifier:" with the report's start date and
 // its identifier, the crashed launch's execution identifier, which analytics uses as that launch's
 // session identifier), and analytics has the crash in its file when the message returns: a launch that
-// ends at once loses no crash. Of a start's reports analytics hears once, of the newest: a backlog of
-// reports is not a backlog of crashes of the last session. The
-// app's root screen must be up by the time the main queue runs (the permission prompt is shown there).
+// ends at once loses no crash. Every report is a crash of its own launch, so analytics hears of each one,
+// once: launches that crash in the SDK's first moments leave a run of reports for the one that sends,
+// and each counts in its own session. Once analytics answers that it keeps the crash, the report's
+// folder is marked (ZEVInternalReport::markCrashCounted), and a later launch that finds the report still
+// in "active" does not tell of it again. The app's root screen must be up by the time the main queue
+// runs (the permission prompt is shown there).
 //
 // Failure contract: nothing throws. A beta controller that cannot start, or crash reporting that cannot
 // be set up, is logged ("[Zevuzavidav] Beta could not be initialized", "[Zevuzavidav] Crash reporting
@@ -219,6 +222,8 @@ class Zevuzavidav final : public rt::Object,
     void recordJavaScriptException(const std::optional<std::string>& reason);
     // Sends a class message to "Rurorad" when it answers it; false otherwise.
     bool sendToAnalytics(const char* selector, std::vector<std::any> arguments);
+    // The same, with the message's answer; nothing when "Rurorad" does not answer it.
+    std::optional<std::any> askAnalytics(const char* selector, std::vector<std::any> arguments);
 
     Environment environment_;
     std::once_flag started_;
@@ -230,6 +235,4 @@ class Zevuzavidav final : public rt::Object,
     std::atomic<ZevuzavidavDelegate*> crashDelegate_{nullptr};
     std::shared_ptr<ZEVCrashReportingController> crashReportingController_;
     std::shared_ptr<ZEVBetaController> betaController_;
-    // Analytics has been told of the previous session's crash (once per process).
-    bool previousSessionCrashTold_ = false;
 };

@@ -1,6 +1,7 @@
 // The kit as the delegate of its two controllers: their questions become questions to the app's
 // delegate (only about the methods it says it implements) and reads of the SDK singleton.
 #include "platform/dispatch/MainQueue.hpp"
+#include "platform/foundation/Console.hpp"
 #include "sdk/zevuzavidav/kit/Zevuzavidav.hpp"
 #include "sdk/zevuzavidav/store/ZEVReport.hpp"
 #include "sdk/zovaze/Zovaze.hpp"
@@ -67,23 +68,27 @@ void Zevuzavidav::reportingControllerDidDetectReportForLastExecution(
 
 void Zevuzavidav::reportingControllerInternalDidDetectReportForLastExecution(
     ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>& report) {
-    // The controller tells of every earlier report, newest first, before any of them leaves "active":
-    // analytics files the newest as the crash of its launch's session (the report's identifier is that
-    // launch's execution identifier, as the session's is), and writes it before this returns. A launch
-    // that ends before that leaves the report where the next launch tells of it again; one that ends
-    // after has its crash on disk.
-    {
-        std::lock_guard lock(mutex_);
-        if (previousSessionCrashTold_) return;
-        previousSessionCrashTold_ = true;
-    }
+    // Each earlier report is the crash of its own launch (the report's identifier is that launch's
+    // execution identifier, as its session's is): launches that crash as they start leave a run of
+    // them, and each counts once, in its own session. The controller tells of them all before any
+    // leaves "active", and analytics has the crash in its file when it answers, so a launch that ends
+    // here leaves the report to be told of again; the folder's mark keeps a crash analytics already
+    // keeps from being told twice.
+    if (!report || report->crashCounted()) return;
     const ZEVReport told(report);
     const std::optional<ns::Date> date = told.dateCreated();
+    const std::any when = date ? std::any(*date) : std::any();
     // Without a date the analytics kit has no time to give the crash; it is still told. One that takes
-    // the date alone files it under the session it knows as the previous one.
-    if (!sendToAnalytics("logPreviousSessionCrashedOnDate:sessionIdentifier:",
-                         {date ? std::any(*date) : std::any(), std::any(told.identifier())}))
-        sendToAnalytics("logPreviousSessionCrashedOnDate:", {date ? std::any(*date) : std::any()});
+    // the date alone files it under the session it knows as the previous one, and says nothing back.
+    const auto kept = askAnalytics("logPreviousSessionCrashedOnDate:sessionIdentifier:",
+                                   {when, std::any(told.identifier())});
+    if (!kept) {
+        sendToAnalytics("logPreviousSessionCrashedOnDate:", {when});
+        return;
+    }
+    if (const bool* onDisk = std::any_cast<bool>(&*kept); onDisk && *onDisk && !report->markCrashCounted())
+        ns::console("[Zevuzavidav:Crash] Unable to mark the crash of the report at " + report->path() +
+                    " as counted");
 }
 
 bool Zevuzavidav::reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int signal) {

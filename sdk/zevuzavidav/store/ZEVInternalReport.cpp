@@ -12,6 +12,9 @@
 
 namespace {
 
+// Hidden, so that the folder's packaging and every folder-wide listing pass it over.
+constexpr const char* kCrashCountedName = ".crash_counted";
+
 // What one pass over a report folder found.
 struct FolderFacts {
     std::optional<std::vector<nlohmann::json>> metadata;
@@ -147,6 +150,18 @@ bool ZEVInternalReport::checkExistenceOfAtLeastOnceFileInArray(
         if (::stat(pathForContentFile(name).c_str(), &info) == 0) return true;
     }
     return false;
+}
+
+bool ZEVInternalReport::crashCounted() const {
+    struct stat info {};
+    return ::lstat(pathForContentFile(kCrashCountedName).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool ZEVInternalReport::markCrashCounted() const {
+    const int fd = ns::openPrivateFileForWriting(pathForContentFile(kCrashCountedName), O_WRONLY);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
 void ZEVInternalReport::enumerateSymbolicatableFilesInContent(

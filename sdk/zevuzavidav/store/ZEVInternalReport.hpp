@@ -71,6 +71,13 @@ class ZEVInternalReport {
     bool checkExistenceOfAtLeastOnceFileInArray(const std::vector<std::string>& fileNames) const;
     bool isCrash() const { return checkExistenceOfAtLeastOnceFileInArray(crashFilenames()); }
     bool needsToBeSubmitted() const { return checkExistenceOfAtLeastOnceFileInArray(submissionFilenames()); }
+    // Whether analytics has been given this launch's crash to keep (markCrashCounted), so that a later
+    // launch that finds the folder still in "active" (the one before ended before handing it on) does
+    // not give it again. The mark is a hidden file in the folder: never packaged, listed or sent, and
+    // gone with the folder.
+    bool crashCounted() const;
+    // Leaves the mark; false when it cannot be made (the crash may then be given again).
+    bool markCrashCounted() const;
     // The full path of every crash file name, in list order, whether or not the file exists.
     void
     enumerateSymbolicatableFilesInContent(const std::function<void(const std::string& path)>& block) const;

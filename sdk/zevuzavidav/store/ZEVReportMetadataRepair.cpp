@@ -95,6 +95,41 @@ std::uint64_t launchStart(int directory, const fs::path& folder) {
     return earliest && *earliest > 0 ? static_cast<std::uint64_t>(*earliest) : 0;
 }
 
+// The crashed launch's main program as its own image record names it: the record's first line, a
+// "load" with the image's base. Every writer of that record puts the main program first (the start in
+// the dynamic linker's order, a crash handler by the linker's list, which the program heads), so the
+// first line is it; any other first line, or none, names no image of that launch for sure. Read from the
+// head of the file only (a line is one write of at most kImageLineLimit bytes), as a regular file of its
+// own, never through a link nor from a FIFO.
+constexpr std::size_t kImageLineLimit = 16 * 1024;
+
+std::optional<json> recordedMainImage(int directory) {
+    const int fd =
+        ::openat(directory, "binary_images.zevrecord", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string head(kImageLineLimit, '\0');
+    std::size_t got = 0;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        while (got < head.size()) {
+            const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    const std::size_t end = head.find('\n');
+    if (end == std::string::npos || end >= got) return std::nullopt;
+    const auto sections = ZEVSectionsOfText(std::string_view(head).substr(0, end));
+    if (sections.empty()) return std::nullopt;
+    const auto load = sections.front().find("load");
+    if (load == sections.front().end() || !load->is_object()) return std::nullopt;
+    const auto base = load->find("base");
+    if (base == load->end() || !base->is_number_unsigned()) return std::nullopt;
+    return *load;
+}
+
 ZEVReportMetadataRepair fail(const std::string& folder, const std::string& reason) {
     ns::console("[Zevuzavidav:Crash] Unable to rebuild the metadata of the report at " + folder + ": " +
                 reason + "; it is kept for a later launch");
@@ -147,6 +182,13 @@ ZEVReportMetadataRepair ZEVRepairReportMetadata(const std::string& folderPath,
         if (slot == 0) {
             section["session_id"] = folder.filename().string();
             section["started_at"] = launchStart(opened.descriptor, folder);
+        }
+        if (names[slot] == "executable") {
+            // Where the crashed launch had its program, not where this one has it: its stacks' addresses
+            // are read against that base. Its size and build id come with it, from the same line.
+            if (const auto main = recordedMainImage(opened.descriptor))
+                for (const char* key : {"base", "size", "uuid"})
+                    if (const auto value = main->find(key); value != main->end()) section[key] = *value;
         }
         section["rebuilt"] = true;
         // The template's strings are valid UTF-8 (they parsed); the replacement only guards the dump.

@@ -16,7 +16,10 @@
 //  - a missing "identity" is the template's, with "session_id" the folder's name (the launch's
 //    execution identifier names its folder) and "started_at" the earliest modification time, in
 //    seconds, of the folder's regular files (made at the launch's start, the crash record included);
-//  - a missing "host", "application" or "executable" is the template's;
+//  - a missing "host", "application" or "executable" is the template's, except that the executable's
+//    "base", "size" and "uuid" are the crashed launch's own when the first line of its
+//    "binary_images.zevrecord" names its main program (a "load" with a base: every writer of that
+//    record lists the main program first), since the crashed launch's addresses are read against them;
 //  - every section made here carries "rebuilt": true, so that a reader tells the later launch's facts
 //    from the crashed launch's own.
 // The template is the running launch's own metadata file. The new file replaces the old one at once

@@ -59,7 +59,7 @@ TEST_F(Kit, LogCallsBeforeTheStartAreDropped) {
     ns::ConsoleCapture console;
     Rurorad::logCustomEventWithName("early");
     Rurorad::logSearchWithQuery("swift");
-    Rurorad::logPreviousSessionCrashedOnDate(ns::Date::now());
+    EXPECT_FALSE(Rurorad::logPreviousSessionCrashedOnDate(ns::Date::now())) << "no session to name";
     EXPECT_FALSE(kit->analyticsController());
     EXPECT_FALSE(fs::exists(root()));
     EXPECT_TRUE(console.lines().empty());
@@ -86,7 +86,13 @@ TEST_F(Kit, APreviousCrashToldBeforeTheStartIsInItsSessionOnceWhenTheCallReturns
         return crashes;
     };
 
-    Rurorad::logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000000.5));
+    // Through the class message the crash kit sends, which answers whether the crash is kept.
+    const std::vector<std::any> told = {std::any(ns::Date::fromTimeIntervalSince1970(1650000000.5)),
+                                        std::any(std::optional<std::string>())};
+    const std::any kept = rt::ClassRegistry::shared().lookUpClass("Rurorad")->performClassSelector(
+        "logPreviousSessionCrashedOnDate:sessionIdentifier:", told);
+    ASSERT_NE(std::any_cast<bool>(&kept), nullptr);
+    EXPECT_TRUE(std::any_cast<bool>(kept));
     const auto lines = parseLog(readFile(crashLog));
     ASSERT_EQ(lines.size(), 2u) << "in its file when the call returns";
     EXPECT_EQ(lines[0].key, "metadata");
@@ -101,15 +107,14 @@ TEST_F(Kit, APreviousCrashToldBeforeTheStartIsInItsSessionOnceWhenTheCallReturns
             world.defaults->removeObjectForKey(ZEVAnalyticsLastCrashedSessionKey);
         }
         Rurorad next(kitEnvironment());
-        next.logPreviousSessionCrashed(ns::Date::fromTimeIntervalSince1970(1650000100));
+        EXPECT_TRUE(next.logPreviousSessionCrashed(ns::Date::fromTimeIntervalSince1970(1650000100)));
         EXPECT_EQ(crashesIn(), std::vector<std::string>{crashLog.parent_path().filename().string()});
         EXPECT_EQ(parseLog(readFile(crashLog)).size(), 2u);
     }
 
     // Once started, the engine has recorded this launch's session; the crashed one keeps its one crash.
     Rurorad::startWithBetaToken(std::nullopt);
-    Rurorad::logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000200));
-    kit->analyticsController()->sessionMaintenanceQueue().sync([] {});
+    EXPECT_TRUE(Rurorad::logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000200)));
     EXPECT_EQ(crashesIn().size(), 1u);
     EXPECT_EQ(ZEVAnalyticsSessionRecord::read(*world.defaults)->identifier,
               AnalyticsWorld::executionIdentifier);
@@ -161,7 +166,7 @@ TEST(KitPreviousCrash, IsInTheCrashedLaunchsSessionWhenTheCallReturnsWhateverThe
         const std::string sessionName = ZEVEventLogSessionRepository::sessionDirectoryNameWithIdentifier(
             c.session.identifier, c.session.timestamp);
 
-        Rurorad(environment).logPreviousSessionCrashed(crashDate, crashed.identifier);
+        EXPECT_TRUE(Rurorad(environment).logPreviousSessionCrashed(crashDate, crashed.identifier));
         EXPECT_EQ(crashedSessions(active), std::vector<std::string>{sessionName});
         const auto lines =
             parseLog(readFile(active / sessionName /
@@ -182,7 +187,8 @@ TEST(KitPreviousCrash, IsInTheCrashedLaunchsSessionWhenTheCallReturnsWhateverThe
 
         ZEVAnalyticsSessionRecord{"next-launch", 1650000400000, "{}"}.save(*world.defaults);
         fs::remove_all(active);
-        Rurorad(environment).logPreviousSessionCrashed(crashDate, crashed.identifier);
+        EXPECT_TRUE(Rurorad(environment).logPreviousSessionCrashed(crashDate, crashed.identifier))
+            << "kept before";
         EXPECT_EQ(crashedSessions(active), std::vector<std::string>{}) << "counted twice";
     }
 }

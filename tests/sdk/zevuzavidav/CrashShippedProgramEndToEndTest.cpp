@@ -5,7 +5,8 @@
 // exported symbols make possible; a launch killed between packaging the report and removing its
 // folder must not make the report go twice; a thread that runs out of stack, whether a library
 // started it or the program did, is reported as the crashed thread; and a backlog of hundreds of
-// reports must not hold back the oldest of them, nor analytics; a crash handed on to an earlier handler
+// reports must not hold back the oldest of them, nor analytics; a run of launches that crash as they
+// start must each be sent and counted once in its own session; a crash handed on to an earlier handler
 // that faults or returns never holds the process; a crash among threads that keep a round of
 // suspension busy is reported with the crashed thread first. Skipped when the program has not been
 // built or tmux is not installed.
@@ -148,6 +149,26 @@ class CrashShippedProgram : public ::testing::Test {
         next.keys("q");
         next.waitFor("PROGRAM-ENDED");
         return server.requests();
+    }
+
+    // A launch that faults in its first milliseconds, after the crash handlers are in and before the start
+    // has written its metadata (a preloaded library holds that write and faults on a thread of its own
+    // meanwhile), so before it tells of any earlier report. The folder it leaves in "active" ("" when no new
+    // one is there).
+    std::string crashAtStart() {
+        const auto before = entries(tree() / "active");
+        velotest::Tmux launch("velo-shipped-early-crash");
+        launch.start("env LD_PRELOAD=" + quote(VELO_HOLD_METADATA_FIXTURE) + " VELO_HOLD_METADATA=1 " +
+                     environment() + " " + quote(program.string()) +
+                     "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status -gt 128 ] && kill -l $status "
+                     "|| echo $status)");
+        const std::string shown = launch.waitFor("PROGRAM-ENDED");
+        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
+        std::vector<std::string> added;
+        for (const auto& folder : entries(tree() / "active"))
+            if (std::find(before.begin(), before.end(), folder) == before.end()) added.push_back(folder);
+        EXPECT_EQ(added.size(), 1u);
+        return added.size() == 1 ? added[0] : std::string();
     }
 
     // The requests the server had that are report uploads.
@@ -744,19 +765,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CrashShippedProgram, ACrashBeforeTheLaunchsMetadataIsWrittenIsSentAndCountedOnce) {
     cacheAnalyticsSettings();
 
-    std::string crashed;
-    {
-        velotest::Tmux first("velo-shipped-early-crash");
-        first.start("env LD_PRELOAD=" + quote(VELO_HOLD_METADATA_FIXTURE) + " VELO_HOLD_METADATA=1 " +
-                    environment() + " " + quote(program.string()) +
-                    "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status -gt 128 ] && kill -l $status "
-                    "|| echo $status)");
-        const std::string shown = first.waitFor("PROGRAM-ENDED");
-        EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
-        const auto active = entries(tree() / "active");
-        ASSERT_EQ(active.size(), 1u);
-        crashed = active[0];
-    }
+    const std::string crashed = crashAtStart();
+    ASSERT_FALSE(crashed.empty());
     const fs::path folder = tree() / "active" / crashed;
     ASSERT_FALSE(fs::exists(fs::symlink_status(folder / "metadata.zevrecord")))
         << "the metadata was written before the crash";
@@ -789,6 +799,56 @@ TEST_F(CrashShippedProgram, ACrashBeforeTheLaunchsMetadataIsWrittenIsSentAndCoun
     EXPECT_EQ(reporttest::sessionsWithACrash(server.requests(), analyticsPath),
               std::vector<std::string>{crashed})
         << "app_crashed, once, in the crashed launch's session";
+}
+
+// Three launches in a row fault in their first milliseconds, each before it has told of the ones before.
+// The launch that then runs sends the three reports, and analytics counts each crash once, in its own
+// launch's session. Each report's metadata, rebuilt, puts the program where that launch had it: at the
+// base of the first image its own record lists, the program, and not where the sending launch has it.
+TEST_F(CrashShippedProgram, ARunOfCrashesAtStartIsSentAndEachCrashCountedOnceInItsOwnSession) {
+    cacheAnalyticsSettings();
+    std::set<std::string> crashed;
+    for (int launch = 0; launch < 3; ++launch) {
+        const std::string folder = crashAtStart();
+        ASSERT_FALSE(folder.empty());
+        crashed.insert(folder);
+    }
+    const auto reportsSent = [&] {
+        std::set<std::string> sent;
+        for (const auto& request : reportRequests())
+            sent.insert(partsOf(request)["report_id"]);
+        return sent;
+    };
+
+    velotest::Tmux next("velo-shipped-early-send");
+    next.start("env " + environment() + " " + quote(program.string()));
+    next.waitFor("SWIFT BASICS");
+    ASSERT_TRUE(velotest::waitUntil([&] {
+        return reportsSent() == crashed &&
+               reporttest::sessionsWithACrash(server.requests(), analyticsPath).size() >= crashed.size();
+    })) << "reports: "
+        << reportRequests().size() << "\n"
+        << next.screen();
+    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }));
+    next.keys("q");
+    next.waitFor("PROGRAM-ENDED");
+
+    EXPECT_EQ(reportRequests().size(), crashed.size()) << "each report once";
+    auto sessions = reporttest::sessionsWithACrash(server.requests(), analyticsPath);
+    std::sort(sessions.begin(), sessions.end());
+    EXPECT_EQ(sessions, std::vector<std::string>(crashed.begin(), crashed.end()))
+        << "app_crashed once in each crashed launch's session";
+    for (const auto& request : reportRequests()) {
+        auto parts = partsOf(request);
+        const json executable = sectionOf(parts["metadata"], "executable");
+        const json program = sectionOf(parts["binary_images"], "load");
+        SCOPED_TRACE(parts["report_id"]);
+        ASSERT_TRUE(executable.is_object());
+        EXPECT_EQ(executable["rebuilt"], true);
+        if (program.is_object()) {
+            EXPECT_EQ(executable["base"], program["base"]);
+        }
+    }
 }
 
 // A spinning process on every core of the machine, for as long as it lives.
@@ -890,8 +950,9 @@ INSTANTIATE_TEST_SUITE_P(CrashChurn, CrashShippedProgramChurn,
 
 // 300 launches crashed before this one. The report server holds its answers: the four uploads that
 // reach it are the four oldest reports, and packaging waits for them, so nearly the whole backlog is
-// still in "active" when analytics' upload (of the launch before) arrives, carrying one crash, not 300.
-// Once the server answers, every report goes, once.
+// still in "active" when analytics' first upload arrives. Once the server answers, every report goes,
+// once. Analytics counts each crash in its own launch's session, never one twice; with at most 100 files
+// pending it sends what that limit leaves of them.
 TEST_F(CrashShippedProgram, ABacklogSendsItsOldestFirstAndAnalyticsDoesNotWaitBehindIt) {
     constexpr std::size_t kReports = 300;
     cacheAnalyticsSettings();
@@ -947,15 +1008,13 @@ TEST_F(CrashShippedProgram, ABacklogSendsItsOldestFirstAndAnalyticsDoesNotWaitBe
         sent.insert(partsOf(request)["report_id"]);
     EXPECT_EQ(sent.size(), kReports) << "each report once";
     EXPECT_EQ(reportRequests().size(), kReports);
-    std::size_t crashes = 0;
-    for (const auto& request : server.requests()) {
-        if (request.target != analyticsPath) continue;
-        for (const auto& [name, member] : partsOf(request))
-            if (auto text = reporttest::gunzip(member))
-                for (const auto& line : ruroradtest::parseLog(*text))
-                    crashes += line.key == "app_crashed";
-    }
-    EXPECT_EQ(crashes, 1u) << "one crash of the previous session, not one per report";
+    const auto crashed = reporttest::sessionsWithACrash(server.requests(), analyticsPath);
+    const std::set<std::string> sessions(crashed.begin(), crashed.end());
+    EXPECT_EQ(sessions.size(), crashed.size()) << "a crash counted twice";
+    EXPECT_FALSE(sessions.empty());
+    for (const auto& session : sessions)
+        EXPECT_NE(std::find(oldestFirst.begin(), oldestFirst.end(), session), oldestFirst.end())
+            << "a crash in " << session << ", which is no crashed launch's session";
 }
 
 } // namespace

@@ -28,6 +28,8 @@ struct AnalyticsCalls {
     std::vector<std::optional<std::string>> starts;
     std::vector<std::optional<ns::Date>> previousSessionCrashes;
     std::vector<std::optional<std::string>> previousCrashSessions;
+    // What the message that names the crashed launch answers: whether the crash is kept.
+    bool keepsCrashes = true;
     std::vector<std::pair<std::optional<std::string>, std::optional<ZevuzavidavEventAttributes>>> events;
 };
 
@@ -58,7 +60,7 @@ inline void registerAnalytics(rt::ClassRegistry& registry, const std::shared_ptr
                 calls->previousSessionCrashes.push_back(date ? std::optional<ns::Date>(*date) : std::nullopt);
                 calls->previousCrashSessions.push_back(
                     std::any_cast<std::optional<std::string>>(arguments[1]));
-                return std::any();
+                return std::any(calls->keepsCrashes);
             };
     analytics.classMethods["logCustomEventWithName:customAttributes:"] = [calls](const rt::Class&,
                                                                                  rt::Arguments arguments) {

@@ -265,10 +265,10 @@ TEST_F(Kit, ALegacyDelegateDoesNotDecideSoTheReportIsSent) {
     EXPECT_EQ(answer, true);
 }
 
-// A backlog of earlier reports is told to analytics as one crash, the newest, with its launch's start
-// and identifier (which analytics knows as that launch's session), and during the start, so that it is
-// written before the start hands any report on.
-TEST_F(Kit, EarlierLaunchsCrashesAreLoggedToAnalyticsOnceWithTheNewestStartDateAndLaunch) {
+// Launches that crash as they start leave a run of reports: each is a crash of its own launch, told to
+// analytics during the start (before any report is handed on), with that launch's start and identifier
+// (which analytics knows as that launch's session), the newest first.
+TEST_F(Kit, EveryEarlierLaunchsCrashIsLoggedToAnalyticsWithItsOwnStartDateAndLaunch) {
     ZEVFileManager files;
     ASSERT_TRUE(files.prepareForNewLaunch());
     for (auto [id, started] :
@@ -280,12 +280,41 @@ TEST_F(Kit, EarlierLaunchsCrashesAreLoggedToAnalyticsOnceWithTheNewestStartDateA
 
     auto kit = world.makeKit();
     kit->start();
-    ASSERT_EQ(world.analytics->previousSessionCrashes.size(), 1u) << "told when the start returns";
+    const std::vector<std::optional<ns::Date>> dates = {ns::Date::fromTimeIntervalSince1970(1600000123),
+                                                        ns::Date::fromTimeIntervalSince1970(1600000001),
+                                                        ns::Date::fromTimeIntervalSince1970(1500000000)};
+    const std::vector<std::optional<std::string>> launches = {std::string("newest"), std::string("older"),
+                                                              std::string("oldest")};
+    EXPECT_EQ(world.analytics->previousSessionCrashes, dates) << "told when the start returns";
+    EXPECT_EQ(world.analytics->previousCrashSessions, launches);
     dispatch::main().drain();
-    ASSERT_EQ(world.analytics->previousSessionCrashes.size(), 1u);
-    EXPECT_EQ(world.analytics->previousSessionCrashes[0], ns::Date::fromTimeIntervalSince1970(1600000123));
-    EXPECT_EQ(world.analytics->previousCrashSessions,
-              std::vector<std::optional<std::string>>{std::string("newest")});
+    EXPECT_EQ(world.analytics->previousSessionCrashes.size(), 3u);
+}
+
+// A report still in "active" at a later launch (the one before ended before handing it on) is told of
+// again only when analytics did not answer that it keeps the crash: a crash is counted once.
+TEST_F(Kit, AnEarlierCrashIsToldAgainOnlyWhenAnalyticsDidNotKeepIt) {
+    const struct {
+        const char* name;
+        bool keeps;
+        std::size_t told;
+    } cases[] = {{"kept", true, 1}, {"not kept", false, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world.analytics->previousSessionCrashes.clear();
+        world.analytics->keepsCrashes = c.keeps;
+        const auto report = earlierReport(std::string("crashed-") + c.name);
+        for (int launch = 0; launch < 2; ++launch) {
+            // Each launch has its own kit and reads the folder anew.
+            auto kit = world.makeKit();
+            auto controller =
+                ZEVCrashReportingController::initWithFileManager(std::make_shared<ZEVFileManager>(), kit);
+            kit->reportingControllerInternalDidDetectReportForLastExecution(
+                *controller, ZEVInternalReport::reportWithPath(report->path()));
+        }
+        EXPECT_EQ(world.analytics->previousSessionCrashes.size(), c.told);
+        EXPECT_EQ(report->crashCounted(), c.keeps);
+    }
 }
 
 // An analytics kit that takes the date alone is still told, by the message it answers.

@@ -176,6 +176,60 @@ INSTANTIATE_TEST_SUITE_P(
                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The crashed launch's program stood where its own image record says, not where the running launch's
+// stands: the rebuilt executable takes its base, with its size and build id, from that record's first
+// line, the main program's. A record that does not name it there leaves the running launch's.
+TEST_F(MetadataRepair, TheRebuiltExecutableIsWhereTheCrashedLaunchsOwnRecordPutsItsProgram) {
+    const json program = {
+        {"path", "/opt/velo/app"}, {"uuid", "0a1b2c"}, {"base", 94000000000000u}, {"size", 65536}};
+    const std::string programLine = json{{"load", program}}.dump();
+    const std::string libraryLine =
+        json{
+            {"load", {{"path", "/lib/libc.so.6"}, {"uuid", "ffee"}, {"base", 140000000000000u}, {"size", 1}}}}
+            .dump();
+    const fs::path record = folder() / "binary_images.zevrecord";
+    velotest::TempFolder outside;
+    struct Case {
+        const char* name;
+        std::function<void()> write;
+        bool own; // the executable is the crashed launch's program
+    };
+    const Case cases[] = {
+        {"the program first", [&] { reporttest::writeText(record, programLine + "\n" + libraryLine + "\n"); },
+         true},
+        {"no record", [] {}, false},
+        {"an unload first",
+         [&] {
+             reporttest::writeText(record, json{{"unload", program}}.dump() + "\n" + programLine + "\n");
+         },
+         false},
+        {"a first line without a base",
+         [&] { reporttest::writeText(record, R"({"load":{"path":"/opt/velo/app"}})"s + "\n"); }, false},
+        {"a first line cut short", [&] { reporttest::writeText(record, programLine.substr(0, 40)); }, false},
+        {"a fifo", [&] { ASSERT_EQ(::mkfifo(record.c_str(), 0600), 0); }, false},
+        {"a link to a record elsewhere",
+         [&] {
+             reporttest::writeText(outside.path() / "binary_images.zevrecord", programLine + "\n");
+             fs::create_symlink(outside.path() / "binary_images.zevrecord", record);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(metadata());
+        fs::remove(record);
+        c.write();
+        ASSERT_EQ(repair(), ZEVReportMetadataRepair::rebuilt);
+        const json executable = json::parse(linesOf(velotest::readFile(metadata())).at(3))["executable"];
+        json expected = kTemplate[3]["executable"];
+        expected["rebuilt"] = true;
+        if (c.own)
+            for (const char* key : {"base", "size", "uuid"})
+                expected[key] = program[key];
+        EXPECT_EQ(executable, expected);
+    }
+}
+
 TEST_F(MetadataRepair, WholeMetadataIsNotTouched) {
     reporttest::writeText(metadata(), kIdentity + "\n" + kHost + "\n" + kApplication + "\n" + kExecutable +
                                           "\n{\"extra\":1}\n");
