@@ -138,7 +138,8 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
     std::vector<std::shared_ptr<ZEVInternalReport>>
     readExistingReportPaths(const std::vector<std::string>& paths);
     // Tells the delegate of each (reportingControllerInternalDidDetectReportForLastExecution), newest
-    // first.
+    // first: the newest before this returns, the others on the work queue, before any of them can leave
+    // "active".
     void announceExistingActiveReports(const std::vector<std::shared_ptr<ZEVInternalReport>>& reports);
     void processExistingActiveReport(const std::shared_ptr<ZEVInternalReport>& report, bool asUrgent);
     // Oldest first: by the start of their launch (undated ones first), then by folder name.

@@ -63,13 +63,22 @@ ZEVCrashReportingController::readExistingReportPaths(const std::vector<std::stri
 
 void ZEVCrashReportingController::announceExistingActiveReports(
     const std::vector<std::shared_ptr<ZEVInternalReport>>& reports) {
-    // All of them before any leaves "active", so that what the delegate keeps of a crash is kept while
-    // a launch that ends here would still find the report next time; the newest (the last launch's)
-    // first.
+    // Each before it can leave "active", so that what the delegate keeps of a crash is kept while a
+    // launch that ends here would still find the report next time. The newest (the last launch's) at
+    // once: the urgent road may send it right after this. The others on the work queue, ahead of
+    // everything that can take them out of "active" there, so that a backlog (each told is a crash
+    // written to disk) never holds up the start and its first screen.
     auto delegate = delegate_.lock();
-    if (!delegate) return;
-    for (auto report = reports.rbegin(); report != reports.rend(); ++report)
-        delegate->reportingControllerInternalDidDetectReportForLastExecution(*this, *report);
+    if (!delegate || reports.empty()) return;
+    delegate->reportingControllerInternalDidDetectReportForLastExecution(*this, reports.back());
+    if (reports.size() == 1) return;
+    onWorkQueue(
+        [older = std::vector(reports.rbegin() + 1, reports.rend())](ZEVCrashReportingController& self) {
+            auto delegate = self.delegate_.lock();
+            if (!delegate) return;
+            for (const auto& report : older)
+                delegate->reportingControllerInternalDidDetectReportForLastExecution(self, report);
+        });
 }
 
 void ZEVCrashReportingController::processExistingActiveReport(

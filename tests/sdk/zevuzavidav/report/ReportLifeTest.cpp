@@ -357,6 +357,12 @@ TEST(EarlierReports, AreHandedToTheAppOldestFirst) {
     const std::vector<std::string> oldestFirst = {"undated", "k", "f", "c", "z", "x",
                                                   "m",       "a", "b", "q", "t"};
     EXPECT_EQ(kit->handed(), oldestFirst);
+    // The newest is told of as the start returns (the urgent road may send it at once), the others on
+    // the work queue, ahead of anything there that takes a report away: newest first all the same.
+    const std::vector<std::string> toldAtOnce = kit->detected();
+    ASSERT_FALSE(toldAtOnce.empty());
+    EXPECT_EQ(toldAtOnce.front(), oldestFirst.back());
+    TestApp::settle(controller);
     EXPECT_EQ(kit->detected(), std::vector<std::string>(oldestFirst.rbegin(), oldestFirst.rend()));
 }
 
