@@ -16,11 +16,56 @@
 
 #if defined(__x86_64__)
 // Enters `handler(number, info, context)` as the kernel enters a signal handler: the stack pointer at
-// `frame`, the signal frame the kernel made (its first word the restorer the handler returns through,
-// which resumes the interrupted code by rt_sigreturn), the interrupted code's frame pointer in rbp, rax
-// clear. Does not return: whatever ran below `frame` is done with.
+// `frame`, the signal frame the kernel made (its first word the return address the handler returns to),
+// the interrupted code's frame pointer in rbp, rax clear. Does not return: whatever ran below `frame` is
+// done with.
 extern "C" [[noreturn]] void velo_darwin_enter_handler(void* frame, void* handler, long number, void* info,
                                                        void* context, unsigned long framePointer);
+// Where a handler entered so returns, in place of the kernel's restorer: with the stack pointer at the
+// ucontext of the kernel's frame, as the restorer has it, it tells that the handler came back
+// (velo_darwin_tell_came_back), then resumes the interrupted code as the restorer does, by rt_sigreturn.
+// Its call-frame information describes that ucontext as a signal frame's does, so an unwinder walks from
+// the handler (a backtrace it takes, an exception thrown out of it, a crash record) into the interrupted
+// code. The nop before it is covered too: unwinders look a return address up one byte early.
+extern "C" void velo_darwin_handed_on_handler_returned();
+extern "C" __attribute__((visibility("hidden"))) void velo_darwin_tell_came_back();
+static_assert(offsetof(ucontext_t, uc_mcontext.gregs) == 40 && REG_RSP == 15 && REG_RIP == 16 &&
+                  REG_R8 == 0 && REG_RAX == 13,
+              "the offsets in the call-frame information below");
+asm(R"(
+    .text
+    .p2align 4
+    .globl velo_darwin_handed_on_handler_returned
+    .hidden velo_darwin_handed_on_handler_returned
+    .type velo_darwin_handed_on_handler_returned, @function
+    .cfi_startproc simple
+    .cfi_signal_frame
+    .cfi_escape 0x0f, 0x04, 0x77, 0xa0, 0x01, 0x06  # CFA: gregs[REG_RSP], the interrupted rsp
+    .cfi_escape 0x10, 0x00, 0x03, 0x77, 0x90, 0x01  # rax: gregs[REG_RAX]
+    .cfi_escape 0x10, 0x01, 0x03, 0x77, 0x88, 0x01  # rdx
+    .cfi_escape 0x10, 0x02, 0x03, 0x77, 0x98, 0x01  # rcx
+    .cfi_escape 0x10, 0x03, 0x03, 0x77, 0x80, 0x01  # rbx
+    .cfi_escape 0x10, 0x04, 0x03, 0x77, 0xf0, 0x00  # rsi
+    .cfi_escape 0x10, 0x05, 0x03, 0x77, 0xe8, 0x00  # rdi
+    .cfi_escape 0x10, 0x06, 0x03, 0x77, 0xf8, 0x00  # rbp
+    .cfi_escape 0x10, 0x08, 0x02, 0x77, 0x28        # r8
+    .cfi_escape 0x10, 0x09, 0x02, 0x77, 0x30        # r9
+    .cfi_escape 0x10, 0x0a, 0x02, 0x77, 0x38        # r10
+    .cfi_escape 0x10, 0x0b, 0x03, 0x77, 0xc0, 0x00  # r11
+    .cfi_escape 0x10, 0x0c, 0x03, 0x77, 0xc8, 0x00  # r12
+    .cfi_escape 0x10, 0x0d, 0x03, 0x77, 0xd0, 0x00  # r13
+    .cfi_escape 0x10, 0x0e, 0x03, 0x77, 0xd8, 0x00  # r14
+    .cfi_escape 0x10, 0x0f, 0x03, 0x77, 0xe0, 0x00  # r15
+    .cfi_escape 0x10, 0x10, 0x03, 0x77, 0xa8, 0x01  # the return address: gregs[REG_RIP]
+    nop
+velo_darwin_handed_on_handler_returned:
+    call velo_darwin_tell_came_back
+    movq $15, %rax
+    syscall
+    hlt
+    .cfi_endproc
+    .size velo_darwin_handed_on_handler_returned, .-velo_darwin_handed_on_handler_returned
+)");
 asm(R"(
     .text
     .p2align 4
@@ -244,11 +289,16 @@ void tell(const struct sigaction& disposition, HandingOn moment) {
         observer(currentThreadId(), disposition, moment);
 }
 
+// The disposition of the handler last entered at a kernel's frame on this thread, for the word that it
+// came back. Initial-exec storage: read in a signal handler, it never allocates.
+__attribute__((tls_model("initial-exec"))) thread_local struct sigaction tEntered;
+
 // The signal frame the kernel made as it entered the handler that got `context`, when the kernel entered
-// that handler itself: the frame lies above the caller on its stack, 16-byte aligned right below
-// `context`, and its first word, the return address the kernel gave the handler, is that handler's own
-// (`handlerReturn`) and a restorer, code that ends in rt_sigreturn. Null otherwise: for a handler another
-// one called (a sanitizer's runtime stands between), or a context from anywhere else.
+// that handler itself (or this file entered it there, as the kernel would have): the frame lies above
+// the caller on its stack, 16-byte aligned right below `context`, and its first word, the handler's
+// return address, is that handler's own (`handlerReturn`) and a restorer, code that ends in rt_sigreturn,
+// or velo_darwin_handed_on_handler_returned. Null otherwise: for a handler another one called (a
+// sanitizer's runtime stands between), or a context from anywhere else.
 void* kernelSignalFrame(void* context, const void* handlerReturn) {
 #if defined(__x86_64__)
     const auto at = reinterpret_cast<std::uintptr_t>(context);
@@ -260,8 +310,12 @@ void* kernelSignalFrame(void* context, const void* handlerReturn) {
     std::uintptr_t restorer = 0;
     unsigned char code[sizeof kReturnFromSignal];
     if (!readMemory(at - sizeof restorer, &restorer, sizeof restorer) ||
-        restorer != reinterpret_cast<std::uintptr_t>(handlerReturn) ||
-        !readMemory(restorer, code, sizeof code) || std::memcmp(code, kReturnFromSignal, sizeof code) != 0) {
+        restorer != reinterpret_cast<std::uintptr_t>(handlerReturn)) {
+        return nullptr;
+    }
+    if (restorer != reinterpret_cast<std::uintptr_t>(velo_darwin_handed_on_handler_returned) &&
+        (!readMemory(restorer, code, sizeof code) ||
+         std::memcmp(code, kReturnFromSignal, sizeof code) != 0)) {
         return nullptr;
     }
     return reinterpret_cast<void*>(at - sizeof restorer);
@@ -284,7 +338,7 @@ void* kernelSignalFrame(void* context, const void* handlerReturn) {
 // have entered it: with all the room the kernel left it below that frame (an app's own alternate stack
 // is often made just big enough for its own handler), none of it taken by the frames that hand it on,
 // which are done with. It returns as from the kernel, through rt_sigreturn, to the interrupted code
-// under that code's mask; this call then never returns.
+// under that code's mask, once the observer is told it came back; this call then never returns.
 void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
                           const void* handlerReturn) {
     if ((disposition.sa_flags & SA_RESETHAND) != 0) {
@@ -308,6 +362,8 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
                             : reinterpret_cast<void*>(disposition.sa_handler);
         const auto framePointer =
             static_cast<unsigned long>(static_cast<const ucontext_t*>(context)->uc_mcontext.gregs[REG_RBP]);
+        tEntered = disposition;
+        *static_cast<void**>(frame) = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
         sigprocmask(SIG_SETMASK, &blocked, nullptr);
         velo_darwin_enter_handler(frame, handler, number, info, context, framePointer);
     }
@@ -351,6 +407,16 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
 }
 
 } // namespace
+
+} // namespace darwin
+
+void velo_darwin_tell_came_back() {
+    const int savedErrno = errno;
+    darwin::tell(darwin::tEntered, darwin::HandingOn::cameBack);
+    errno = savedErrno;
+}
+
+namespace darwin {
 
 std::uint32_t exceptionTypeForSignal(int number) {
     switch (number) {

@@ -129,7 +129,8 @@ bool comesBackByItself(int number, const siginfo_t* info);
 //   handedOnHandlerRuns). Where the kernel entered the calling handler itself (`handlerReturn`, that
 //   handler's __builtin_return_address(0), is the restorer of the signal frame around `context`), the
 //   handler is entered at that frame, as the kernel enters one, with the room the kernel left it; it
-//   returns through rt_sigreturn to the interrupted code, and handOn does not return. Otherwise (no
+//   returns (the observer told) through rt_sigreturn to the interrupted code, and handOn does not
+//   return. Otherwise (no
 //   `handlerReturn`, or a handler another one called, such as a sanitizer's) it is called from here,
 //   and the caller's mask is back once it returns;
 // - the default action ends the process: at once for a signal that does not come back by itself, else
@@ -140,10 +141,8 @@ bool comesBackByItself(int number, const siginfo_t* info);
 void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn = nullptr);
 
 // Told, on the thread, as its signal goes on to a handler of the program (going: before that handler
-// runs, which may return, end the process or leave by a long jump) and as it comes back from one called
-// from here, or is let go as ignored (cameBack). A handler entered at the kernel's frame returns to the
-// interrupted code without a word: its leaving shows in the thread's mask (handedOnHandlerRuns).
-// Signal-safe; one observer, null for none.
+// runs, which may return, end the process or leave by a long jump) and as it comes back from it, or is
+// let go as ignored (cameBack). Signal-safe; one observer, null for none.
 enum class HandingOn { going, cameBack };
 using HandingOnObserver = void (*)(pid_t thread, const struct sigaction& disposition, HandingOn moment);
 void setHandingOnObserver(HandingOnObserver observer);

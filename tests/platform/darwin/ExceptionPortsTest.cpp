@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <execinfo.h>
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -199,26 +201,38 @@ TEST_F(ExceptionPortFault, WithoutARegisteredPortTheFaultGoesStraightToTheDispos
 
 // The fault goes on to the disposition's handler (which mends it here), entered as the kernel would
 // have entered it; the observer hears of it on the faulting thread, with that handler, before the
-// handler runs. While it runs, the thread holds the suspension signal off, as a watcher sees; back in
-// the code it interrupted, the thread holds it as it did before the fault (not at all here, unless a
-// sanitizer runs every handler with every signal held off).
+// handler runs and once it came back. While it runs, the thread holds the suspension signal off, as a
+// watcher sees; back in the code it interrupted, the thread holds it as it did before the fault (not at
+// all here, unless a sanitizer runs every handler with every signal held off). A backtrace taken in the
+// handler goes on into the code the fault interrupted.
 std::atomic<pid_t> toldThread{0};
 std::atomic<bool> toldOfOpenPage{false};
 std::atomic<int> fallThroughsWhenGoing{-1};
+std::atomic<int> fallThroughsWhenBack{-1};
 std::atomic<bool> runsWhileGoing{false};
+std::atomic<bool> tracedThroughTheFault{false};
+
 void openPageAndLook(int number, siginfo_t* info, void* context) {
     runsWhileGoing = darwin::handedOnHandlerRuns(darwin::currentThreadId());
+    // The faulting instruction, as a backtrace gives the frame a signal interrupted: exactly.
+    const auto faulted = static_cast<const ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP];
+    void* frames[32];
+    const int depth = backtrace(frames, 32);
+    for (int i = 0; i < depth; ++i)
+        if (reinterpret_cast<std::intptr_t>(frames[i]) == faulted) tracedThroughTheFault = true;
     openPage(number, info, context);
 }
 
 void noteHandingOn(pid_t thread, const struct sigaction& disposition, darwin::HandingOn moment) {
-    if (moment != darwin::HandingOn::going) return;
     toldOfOpenPage = (disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == openPageAndLook;
     toldThread = thread;
-    fallThroughsWhenGoing = fallThroughs.load();
+    if (moment == darwin::HandingOn::going)
+        fallThroughsWhenGoing = fallThroughs.load();
+    else
+        fallThroughsWhenBack = fallThroughs.load();
 }
 
-TEST_F(ExceptionPortFault, AFaultHandedOnToTheDispositionsHandlerIsToldBeforeItRuns) {
+TEST_F(ExceptionPortFault, AFaultHandedOnToTheDispositionsHandlerIsToldBeforeAndAfter) {
     struct sigaction looking {};
     looking.sa_sigaction = openPageAndLook;
     looking.sa_flags = SA_SIGINFO;
@@ -243,8 +257,10 @@ TEST_F(ExceptionPortFault, AFaultHandedOnToTheDispositionsHandlerIsToldBeforeItR
     EXPECT_TRUE(toldOfOpenPage);
     EXPECT_EQ(fallThroughsWhenGoing, 0)
         << "told after the handler ran: a handler that never returns is never told";
+    EXPECT_EQ(fallThroughsWhenBack, 1);
     EXPECT_TRUE(runsWhileGoing) << "the handler's thread does not read as running it";
     EXPECT_EQ(runsOnceBack, heldBefore) << "the thread back from the handler does not read as before it";
+    EXPECT_TRUE(tracedThroughTheFault) << "a backtrace from the handler stopped before the faulting code";
 }
 
 TEST_F(ExceptionPortFault, AReceiveWithATimeoutAnswersFalseWhenNoRequestCame) {

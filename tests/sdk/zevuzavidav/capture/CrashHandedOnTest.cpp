@@ -327,6 +327,71 @@ TEST(CrashHandedOnATrappedSystemCall, ReturnsWhatTheEarlierHandlerAnsweredEveryT
     }
 }
 
+// ---- a crash the program goes on from, on a thread that then holds every signal off -------------
+
+void returnFromAbort(int, siginfo_t*, void*) {}
+
+void stepOverTheFault(int, siginfo_t*, void* context) {
+    static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP] += 3;
+}
+
+struct GoesOnCase {
+    int crash; // SIGABRT raised to a handler that returns, or SIGSEGV one that steps over the fault
+    Road road;
+};
+
+void PrintTo(const GoesOnCase& c, std::ostream* out) {
+    *out << (c.crash == SIGABRT ? "ARaiseThatReturns" : "AFaultSteppedOver") << roadName(c.road);
+}
+
+std::atomic<int> wentOn{0};
+
+void* goOnThenHoldEverySignalOff(void* raw) {
+    const auto& c = *static_cast<const GoesOnCase*>(raw);
+    if (c.crash == SIGABRT)
+        raise(SIGABRT);
+    else
+        faultToStepOver();
+    // As a worker that leaves signals to another thread does: its mask no longer tells anything.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    wentOn = 1;
+    for (;;)
+        pause();
+}
+
+class CrashWentOnFromAHandedOnHandler : public ::testing::TestWithParam<GoesOnCase> {};
+
+// The crash is recorded and handed on; the handler comes back and the thread goes on. The turn its
+// recording kept is free at once, whatever the thread holds off afterwards.
+TEST_P(CrashWentOnFromAHandedOnHandler, TheTurnIsFreeAsItComesBack) {
+    const GoesOnCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        installEarlier(c.crash, c.crash == SIGABRT ? returnFromAbort : stepOverTheFault, 0);
+        recordtest::initializeContext(dir, c.road);
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, goOnThenHoldEverySignalOff, const_cast<GoesOnCase*>(&c)) != 0)
+            _exit(kSetUpFailed);
+        crashtest::setUpOrEnd([] { return wentOn.load() != 0; });
+        _exit(zevuzavidav::recordingTurnHolder() == 0 ? 0 : crashtest::kTurnStillHeld);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << howItEnded(status) << " (" << crashtest::kTurnStillHeld << ": the turn stayed kept)";
+    const char* file =
+        c.crash == SIGSEGV && c.road == Road::exceptionPort ? "mach_exception.zevrecord" : "signal.zevrecord";
+    EXPECT_EQ(wholeRecordsIn(dir, file).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashWentOnFromAHandedOnHandler, CrashWentOnFromAHandedOnHandler,
+                         ::testing::Values(GoesOnCase{SIGABRT, Road::exceptionPort},
+                                           GoesOnCase{SIGABRT, Road::signals},
+                                           GoesOnCase{SIGSEGV, Road::exceptionPort},
+                                           GoesOnCase{SIGSEGV, Road::signals}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
 // ---- several threads taking at once a signal the program goes on from ---------------------------
 
 std::atomic<int> arrived{0};
@@ -364,8 +429,6 @@ void* takeTheSignalTogether(void* raw) {
     }
     return nullptr;
 }
-
-void returnFromAbort(int, siginfo_t*, void*) {}
 
 class CrashHandedOnAtOnce : public ::testing::TestWithParam<AtOnceCase> {};
 
