@@ -101,6 +101,19 @@ bool isUnusableFileError(int err) {
     return err == ELOOP || err == ENXIO || err == EFBIG;
 }
 
+std::string readAtMost(int fd, std::size_t limit) {
+    std::string bytes(limit, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
 std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path, std::size_t limit) {
     int err = 0;
     return readRegularFile<std::vector<std::uint8_t>>(path, limit, err);

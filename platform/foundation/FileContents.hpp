@@ -54,6 +54,9 @@ int openRegularFile(const std::filesystem::path& path, int flags, unsigned mode 
 // or a file past its bound (EFBIG).
 bool isUnusableFileError(int err);
 
+// At most `limit` bytes read from `fd` where it stands: fewer at the file's end or at a read error.
+std::string readAtMost(int fd, std::size_t limit);
+
 // The bytes of the regular file at `path`, or nullopt; nullopt too when it holds more than `limit`
 // bytes (which are then never read).
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path, std::size_t limit);

@@ -107,20 +107,12 @@ std::optional<json> recordedMainImage(int directory) {
     const int fd =
         ::openat(directory, "binary_images.zevrecord", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
-    std::string head(kImageLineLimit, '\0');
-    std::size_t got = 0;
+    std::string head;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        while (got < head.size()) {
-            const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            got += static_cast<std::size_t>(n);
-        }
-    }
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) head = ns::readAtMost(fd, kImageLineLimit);
     ::close(fd);
     const std::size_t end = head.find('\n');
-    if (end == std::string::npos || end >= got) return std::nullopt;
+    if (end == std::string::npos) return std::nullopt;
     const auto sections = ZEVSectionsOfText(std::string_view(head).substr(0, end));
     if (sections.empty()) return std::nullopt;
     const auto load = sections.front().find("load");

@@ -64,18 +64,11 @@ std::string ZEVPackageReportOperation::deletingPathExtension(const std::string& 
 std::optional<std::string> ZEVPackageReportOperation::reportIdentifierOfPackage(const std::string& path) {
     // The text parts come first ("api_key", then "report_id"), so the head of the file holds it.
     constexpr std::size_t kHead = 16 * 1024;
-    std::string head(kHead, '\0');
-    std::size_t got = 0;
+    std::string head;
     if (const int fd = ns::openRegularFile(path, O_RDONLY); fd >= 0) {
-        while (got < head.size()) {
-            const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            got += static_cast<std::size_t>(n);
-        }
+        head = ns::readAtMost(fd, kHead);
         ::close(fd);
     }
-    head.resize(got);
     const std::string boundary = std::filesystem::path(path).stem().string();
     const std::string start = "--" + boundary +
                               "\r\nContent-Disposition: form-data; name=\"report_id\"\r\nContent-Type: "

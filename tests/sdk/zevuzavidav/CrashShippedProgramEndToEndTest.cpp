@@ -171,6 +171,18 @@ class CrashShippedProgram : public ::testing::Test {
         return added.size() == 1 ? added[0] : std::string();
     }
 
+    // The next launch, run until `done` holds and nothing waits in "prepared", then quit.
+    void runNextLaunchUntil(const std::function<bool()>& done) {
+        velotest::Tmux next("velo-shipped-early-send");
+        next.start("env " + environment() + " " + quote(program.string()));
+        next.waitFor("SWIFT BASICS");
+        EXPECT_TRUE(velotest::waitUntil(done)) << "reports: " << reportRequests().size() << "\n"
+                                               << next.screen();
+        EXPECT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }));
+        next.keys("q");
+        next.waitFor("PROGRAM-ENDED");
+    }
+
     // The requests the server had that are report uploads.
     std::vector<reporttest::Request> reportRequests() const {
         std::vector<reporttest::Request> reports;
@@ -784,18 +796,10 @@ TEST_F(CrashShippedProgram, ACrashBeforeTheLaunchsMetadataIsWrittenIsSentAndCoun
     ASSERT_TRUE(fs::exists(folder / "mach_exception.zevrecord") || fs::exists(folder / "signal.zevrecord"))
         << "the fault was not recorded: " << ::testing::PrintToString(entries(folder));
 
-    velotest::Tmux next("velo-shipped-early-send");
-    next.start("env " + environment() + " " + quote(program.string()));
-    next.waitFor("SWIFT BASICS");
-    ASSERT_TRUE(velotest::waitUntil([&] {
+    runNextLaunchUntil([&] {
         return !reportRequests().empty() &&
                !reporttest::sessionsWithACrash(server.requests(), analyticsPath).empty();
-    })) << "reports: "
-        << reportRequests().size() << "\n"
-        << next.screen();
-    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }));
-    next.keys("q");
-    next.waitFor("PROGRAM-ENDED");
+    });
 
     const auto sent = reportRequests();
     ASSERT_EQ(sent.size(), 1u) << "the report once";
@@ -831,18 +835,10 @@ TEST_F(CrashShippedProgram, ARunOfCrashesAtStartIsSentAndEachCrashCountedOnceInI
         return sent;
     };
 
-    velotest::Tmux next("velo-shipped-early-send");
-    next.start("env " + environment() + " " + quote(program.string()));
-    next.waitFor("SWIFT BASICS");
-    ASSERT_TRUE(velotest::waitUntil([&] {
+    runNextLaunchUntil([&] {
         return reportsSent() == crashed &&
                reporttest::sessionsWithACrash(server.requests(), analyticsPath).size() >= crashed.size();
-    })) << "reports: "
-        << reportRequests().size() << "\n"
-        << next.screen();
-    ASSERT_TRUE(velotest::waitUntil([&] { return entries(tree() / "prepared").empty(); }));
-    next.keys("q");
-    next.waitFor("PROGRAM-ENDED");
+    });
 
     EXPECT_EQ(reportRequests().size(), crashed.size()) << "each report once";
     auto sessions = reporttest::sessionsWithACrash(server.requests(), analyticsPath);
