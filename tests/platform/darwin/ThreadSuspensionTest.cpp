@@ -324,6 +324,40 @@ TEST(ThreadSuspension, AListNotReadWholeIsReadAgainHoweverLongTheRoundTook) {
               ids.begin() + static_cast<long>(count));
 }
 
+// A thread that cannot answer a round (it holds the signal blocked), which starts another when told to.
+// Gone with the scope: the round's threads are let go, and both threads end.
+struct StarterThatHoldsTheSignalOff {
+    velotest::Gate mayStart;
+    std::atomic<bool> stop{false};
+    std::atomic<pid_t> starterId{0}, startedId{0};
+    std::jthread started;
+    std::jthread starter{[this] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, darwin::suspensionSignal());
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        starterId = darwin::currentThreadId();
+        mayStart.wait();
+        started = std::jthread([this] {
+            startedId = darwin::currentThreadId();
+            stop.wait(false);
+        });
+    }};
+
+    // Has the starter start its thread; true once that thread runs.
+    bool startOne() {
+        mayStart.open();
+        return velotest::eventually([&] { return startedId.load() != 0; });
+    }
+    ~StarterThatHoldsTheSignalOff() {
+        darwin::resumeThreads();
+        mayStart.open();
+        starter.join();
+        stop = true;
+        stop.notify_all();
+    }
+};
+
 // A thread that cannot answer (it holds the signal blocked) starts another once the round has read the
 // list again. Within the round's bound the next call reads it again and adds the new thread; past the
 // bound, the round has had its one late reading and adds none: threads that a given-up thread keeps
@@ -341,29 +375,8 @@ TEST(ThreadSuspension, PastItsBoundARoundReadsTheListAgainOnceAndNoMore) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        velotest::Gate mayStart;
-        std::atomic<bool> stop{false};
-        std::atomic<pid_t> starterId{0}, startedId{0};
-        std::jthread started;
-        std::jthread starter([&] {
-            sigset_t blocked;
-            sigemptyset(&blocked);
-            sigaddset(&blocked, darwin::suspensionSignal());
-            pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
-            starterId = darwin::currentThreadId();
-            mayStart.wait();
-            started = std::jthread([&] {
-                startedId = darwin::currentThreadId();
-                stop.wait(false);
-            });
-        });
-        velotest::OnExit letGo([&] {
-            darwin::resumeThreads();
-            mayStart.open();
-            stop = true;
-            stop.notify_all();
-        });
-        ASSERT_TRUE(velotest::eventually([&] { return starterId.load() != 0; }));
+        StarterThatHoldsTheSignalOff starter;
+        ASSERT_TRUE(velotest::eventually([&] { return starter.starterId.load() != 0; }));
         std::vector<pid_t> ids(darwin::kMaxThreads);
         const long read = darwin::listThreads(ids.data(), ids.size());
         ASSERT_GT(read, 1);
@@ -372,8 +385,7 @@ TEST(ThreadSuspension, PastItsBoundARoundReadsTheListAgainOnceAndNoMore) {
         darwin::askThreadsToSuspend(ids.data(), listed, c.patienceAndBound, c.patienceAndBound);
         darwin::awaitSuspension();
         const std::size_t first = darwin::askThreadsListedLate(ids.data(), listed, ids.size());
-        mayStart.open();
-        const bool startedOne = velotest::eventually([&] { return startedId.load() != 0; });
+        const bool startedOne = starter.startOne();
         const std::size_t second = darwin::askThreadsListedLate(ids.data(), first, ids.size());
         const bool left = darwin::resumeThreads(velotest::kPatienceNanos);
 
@@ -381,7 +393,7 @@ TEST(ThreadSuspension, PastItsBoundARoundReadsTheListAgainOnceAndNoMore) {
         EXPECT_EQ(first, listed) << "a reading added threads that were listed already";
         const bool added =
             std::find(ids.begin() + static_cast<long>(first), ids.begin() + static_cast<long>(second),
-                      startedId.load()) != ids.begin() + static_cast<long>(second);
+                      starter.startedId.load()) != ids.begin() + static_cast<long>(second);
         EXPECT_EQ(added, c.newThreadAdded);
         EXPECT_EQ(second, first + (c.newThreadAdded ? 1 : 0));
         EXPECT_TRUE(left);
@@ -397,33 +409,18 @@ TEST(ThreadSuspension, ThreadsAddedPastTheBoundGiveTheRoundNoNewBound) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
     // Short enough to wait out, long beside the moments between the two readings.
     constexpr long kBound = 400L * 1000 * 1000;
-    velotest::Gate mayStart;
     std::atomic<bool> stop{false};
-    std::atomic<pid_t> hiddenId{0}, starterId{0}, startedId{0};
+    std::atomic<pid_t> hiddenId{0};
     std::jthread hidden([&] {
         hiddenId = darwin::currentThreadId();
         stop.wait(false);
     });
-    std::jthread started;
-    std::jthread starter([&] {
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, darwin::suspensionSignal());
-        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
-        starterId = darwin::currentThreadId();
-        mayStart.wait();
-        started = std::jthread([&] {
-            startedId = darwin::currentThreadId();
-            stop.wait(false);
-        });
-    });
     velotest::OnExit letGo([&] {
-        darwin::resumeThreads();
-        mayStart.open();
         stop = true;
         stop.notify_all();
     });
-    ASSERT_TRUE(velotest::eventually([&] { return hiddenId.load() != 0 && starterId.load() != 0; }));
+    StarterThatHoldsTheSignalOff starter;
+    ASSERT_TRUE(velotest::eventually([&] { return hiddenId.load() != 0 && starter.starterId.load() != 0; }));
     std::vector<pid_t> ids(darwin::kMaxThreads);
     const long read = darwin::listThreads(ids.data(), ids.size());
     ASSERT_GT(read, 2);
@@ -440,8 +437,7 @@ TEST(ThreadSuspension, ThreadsAddedPastTheBoundGiveTheRoundNoNewBound) {
          left = boundPassed - darwin::monotonicNanos())
         std::this_thread::sleep_for(std::chrono::nanoseconds(left));
     const std::size_t first = darwin::askThreadsListedLate(ids.data(), listed.size(), ids.size());
-    mayStart.open();
-    const bool startedOne = velotest::eventually([&] { return startedId.load() != 0; });
+    const bool startedOne = starter.startOne();
     const std::size_t second = darwin::askThreadsListedLate(ids.data(), first, ids.size());
     darwin::resumeThreads(velotest::kPatienceNanos);
 
