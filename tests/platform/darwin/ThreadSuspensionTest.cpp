@@ -23,6 +23,21 @@
 
 namespace {
 
+// As a thread that leaves signals to another one does: the round's request never reaches it.
+void holdTheSuspensionSignalOff() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, darwin::suspensionSignal());
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+}
+
+// Runs on a core until `stop`.
+void computeUntil(const std::atomic<bool>& stop) {
+    volatile std::uint64_t sum = 0;
+    while (!stop.load(std::memory_order_relaxed))
+        sum = sum + 1;
+}
+
 TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
     ASSERT_TRUE(darwin::prepareThreadSuspension());
     constexpr int kDeaf = 2, kHearing = 3;
@@ -35,10 +50,7 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
     for (int i = 0; i < kDeaf + kHearing; ++i) {
         threads.emplace_back([&, i] {
             if (i < kDeaf) { // holds the signal blocked to its end: it never stops, nor asks another
-                sigset_t blocked;
-                sigemptyset(&blocked);
-                sigaddset(&blocked, darwin::suspensionSignal());
-                pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+                holdTheSuspensionSignalOff();
             }
             ids[i] = darwin::currentThreadId();
             started.fetch_add(1);
@@ -112,16 +124,11 @@ TEST(ThreadSuspension, ThreadsThatHoldTheSignalOffHoldUpOnlyThemselves) {
     for (int i = 0; i < kBlocking + kHearing; ++i) {
         threads.emplace_back([&, i] {
             if (i < kBlocking) {
-                sigset_t blocked;
-                sigemptyset(&blocked);
-                sigaddset(&blocked, darwin::suspensionSignal());
-                pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+                holdTheSuspensionSignalOff();
             }
             ids[i] = darwin::currentThreadId();
             started.fetch_add(1);
-            volatile std::uint64_t sum = 0;
-            while (!stop.load(std::memory_order_relaxed))
-                sum = sum + 1;
+            computeUntil(stop);
         });
     }
     velotest::OnExit stopAll([&] {
@@ -164,14 +171,9 @@ TEST(ThreadSuspension, AThreadGivenUpByOneRoundHasNoNewPatienceInTheNext) {
     std::atomic<bool> stop{false};
     std::atomic<pid_t> id{0};
     std::jthread blocking([&] {
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, darwin::suspensionSignal());
-        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        holdTheSuspensionSignalOff();
         id = darwin::currentThreadId();
-        volatile std::uint64_t sum = 0;
-        while (!stop.load(std::memory_order_relaxed))
-            sum = sum + 1;
+        computeUntil(stop);
     });
     velotest::OnExit stopIt([&] {
         darwin::resumeThreads();
@@ -209,10 +211,7 @@ TEST(ThreadSuspension, AThreadThatEndsWithoutAnsweringCountsAsGone) {
             std::this_thread::yield();
     });
     std::thread ending([&] {
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, darwin::suspensionSignal());
-        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        holdTheSuspensionSignalOff();
         endingId = darwin::currentThreadId();
         mayEnd.wait();
     });
@@ -332,10 +331,7 @@ struct StarterThatHoldsTheSignalOff {
     std::atomic<pid_t> starterId{0}, startedId{0};
     std::jthread started;
     std::jthread starter{[this] {
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, darwin::suspensionSignal());
-        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        holdTheSuspensionSignalOff();
         starterId = darwin::currentThreadId();
         mayStart.wait();
         started = std::jthread([this] {
