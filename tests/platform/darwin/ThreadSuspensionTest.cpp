@@ -99,6 +99,15 @@ TEST(ThreadSuspension, ThreadsThatPassNoRequestOnHoldNoOtherBack) {
     }
 }
 
+// The threads of the process in `ids` but `hidden`, as a reading of the list that a thread ending
+// meanwhile disturbs leaves it; how many. 0 when `hidden` was not among them.
+std::size_t listWithout(std::vector<pid_t>& ids, pid_t hidden) {
+    const long read = darwin::listThreads(ids.data(), ids.size());
+    const auto end = std::remove(ids.begin(), ids.begin() + (read > 0 ? read : 0), hidden);
+    const auto count = static_cast<std::size_t>(end - ids.begin());
+    return read > 0 && count == static_cast<std::size_t>(read - 1) ? count : 0;
+}
+
 // The CPU time a thread has run, from its own clock (nanoseconds).
 long ranNanos(pthread_t thread) {
     clockid_t clock{};
@@ -304,22 +313,17 @@ TEST(ThreadSuspension, AListNotReadWholeIsReadAgainHoweverLongTheRoundTook) {
     });
     ASSERT_TRUE(velotest::eventually([&] { return hiddenId.load() != 0; }));
     std::vector<pid_t> ids(darwin::kMaxThreads);
-    const long read = darwin::listThreads(ids.data(), ids.size());
-    ASSERT_GT(read, 1);
-    // The list as a reading disturbed by an ending thread leaves it: without the hidden thread.
-    std::vector<pid_t> listed(ids.begin(), ids.begin() + read);
-    std::erase(listed, hiddenId.load());
-    ASSERT_EQ(listed.size(), static_cast<std::size_t>(read - 1));
-    std::copy(listed.begin(), listed.end(), ids.begin());
+    const std::size_t listed = listWithout(ids, hiddenId.load());
+    ASSERT_GE(listed, 1u) << "the hidden thread was not listed";
 
-    darwin::askThreadsToSuspend(ids.data(), listed.size(), 0, 0);
+    darwin::askThreadsToSuspend(ids.data(), listed, 0, 0);
     darwin::awaitSuspension();
-    const std::size_t count = darwin::askThreadsListedLate(ids.data(), listed.size(), ids.size());
+    const std::size_t count = darwin::askThreadsListedLate(ids.data(), listed, ids.size());
     darwin::resumeThreads();
 
-    ASSERT_GT(count, listed.size()) << "the list was not read again";
-    EXPECT_NE(std::find(ids.begin() + static_cast<long>(listed.size()),
-                        ids.begin() + static_cast<long>(count), hiddenId.load()),
+    ASSERT_GT(count, listed) << "the list was not read again";
+    EXPECT_NE(std::find(ids.begin() + static_cast<long>(listed), ids.begin() + static_cast<long>(count),
+                        hiddenId.load()),
               ids.begin() + static_cast<long>(count));
 }
 
@@ -418,29 +422,23 @@ TEST(ThreadSuspension, ThreadsAddedPastTheBoundGiveTheRoundNoNewBound) {
     StarterThatHoldsTheSignalOff starter;
     ASSERT_TRUE(velotest::eventually([&] { return hiddenId.load() != 0 && starter.starterId.load() != 0; }));
     std::vector<pid_t> ids(darwin::kMaxThreads);
-    const long read = darwin::listThreads(ids.data(), ids.size());
-    ASSERT_GT(read, 2);
-    // The list as a reading disturbed by an ending thread leaves it: without the hidden thread.
-    std::vector<pid_t> listed(ids.begin(), ids.begin() + read);
-    std::erase(listed, hiddenId.load());
-    ASSERT_EQ(listed.size(), static_cast<std::size_t>(read - 1));
-    std::copy(listed.begin(), listed.end(), ids.begin());
+    const std::size_t listed = listWithout(ids, hiddenId.load());
+    ASSERT_GE(listed, 2u) << "the hidden thread was not listed";
 
-    darwin::askThreadsToSuspend(ids.data(), listed.size(), kBound, kBound);
+    darwin::askThreadsToSuspend(ids.data(), listed, kBound, kBound);
     const long boundPassed = darwin::monotonicNanos() + kBound;
     darwin::awaitSuspension();
     for (long left = boundPassed - darwin::monotonicNanos(); left > 0;
          left = boundPassed - darwin::monotonicNanos())
         std::this_thread::sleep_for(std::chrono::nanoseconds(left));
-    const std::size_t first = darwin::askThreadsListedLate(ids.data(), listed.size(), ids.size());
+    const std::size_t first = darwin::askThreadsListedLate(ids.data(), listed, ids.size());
     const bool startedOne = starter.startOne();
     const std::size_t second = darwin::askThreadsListedLate(ids.data(), first, ids.size());
     darwin::resumeThreads(velotest::kPatienceNanos);
 
     ASSERT_TRUE(startedOne);
-    ASSERT_EQ(first, listed.size() + 1)
-        << "the first reading past the bound added other than the hidden thread";
-    EXPECT_EQ(ids[listed.size()], hiddenId.load());
+    ASSERT_EQ(first, listed + 1) << "the first reading past the bound added other than the hidden thread";
+    EXPECT_EQ(ids[listed], hiddenId.load());
     EXPECT_EQ(second, first) << "the round read the list again past its bound";
 }
 

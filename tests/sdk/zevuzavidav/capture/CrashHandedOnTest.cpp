@@ -417,8 +417,7 @@ void* takeTheSignalTogether(void* raw) {
     const auto& c = *static_cast<const AtOnceCase*>(raw);
     if (c.signal == GoesOn::trappedCall && !velofixture::trapMarkedGetpid()) _exit(kSetUpFailed);
     arrived.fetch_add(1);
-    while (!goTogether.load())
-        ;
+    goTogether.wait(false);
     for (int i = 0; i < kCallsEach; ++i) {
         if (c.signal == GoesOn::raisedAbort) {
             raise(SIGABRT);
@@ -451,6 +450,7 @@ TEST_P(CrashHandedOnAtOnce, EveryOneIsHandedOnAndTheProgramGoesOn) {
                 _exit(kSetUpFailed);
         crashtest::setUpOrEnd([&] { return arrived.load() == c.threads; });
         goTogether = true;
+        goTogether.notify_all();
         for (pthread_t thread : threads)
             pthread_join(thread, nullptr);
         _exit(answered.load() == c.threads * kCallsEach ? 0 : 5);
