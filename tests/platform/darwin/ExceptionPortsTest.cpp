@@ -238,6 +238,9 @@ TEST_F(ExceptionPortFault, AFaultHandedOnToTheDispositionsHandlerIsToldBeforeAnd
     looking.sa_flags = SA_SIGINFO;
     sigemptyset(&looking.sa_mask);
     ASSERT_EQ(darwin::signalAction(SIGSEGV, &looking, nullptr), 0);
+    // backtrace() loads its unwinder on first use, which allocates: that must not happen in the handler.
+    void* warmUp[1];
+    (void)backtrace(warmUp, 1);
     toldThread = 0;
     darwin::setHandingOnObserver(noteHandingOn);
     pid_t id = 0;
