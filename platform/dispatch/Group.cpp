@@ -53,19 +53,32 @@ void Group::async(Queue& queue, std::function<void()> block) {
 }
 
 bool Group::wait(std::optional<double> timeoutSeconds) {
-    std::unique_lock lock(state_->mutex);
     if (!timeoutSeconds) {
+        std::unique_lock lock(state_->mutex);
         state_->cv.wait(lock, [&] { return state_->count == 0; });
         return true;
     }
     // The time-out stays on the clock it began on: a real one keeps its time when a virtual clock is
     // installed meanwhile, and a virtual one that is replaced has run out (see Clock.hpp).
     const Deadline deadline = deadlineIn(fromSeconds(*timeoutSeconds));
-    while (state_->count > 0) {
-        if (deadline.clock->hasReached(deadline.time)) return false;
-        deadline.clock->waitUntil(state_->cv, lock, deadline.time);
+    // A virtual clock moves, or is replaced, without the group's count changing: either wakes the wait
+    // to look again. Listened to outside the group's lock, which the listener takes under its own.
+    std::uint64_t listener = 0;
+    if (deadline.clock->isVirtual()) {
+        listener = detail::addClockListener([state = state_] {
+            { std::lock_guard lock(state->mutex); }
+            state->cv.notify_all();
+        });
     }
-    return true;
+    bool emptied = false;
+    {
+        std::unique_lock lock(state_->mutex);
+        while (state_->count > 0 && !deadline.clock->hasReached(deadline.time))
+            deadline.clock->waitUntil(state_->cv, lock, deadline.time);
+        emptied = state_->count == 0;
+    }
+    if (listener != 0) detail::removeClockListener(listener);
+    return emptied;
 }
 
 void Group::notify(Queue& queue, std::function<void()> block) {
