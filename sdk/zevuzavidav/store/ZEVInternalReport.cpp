@@ -154,7 +154,9 @@ bool ZEVInternalReport::checkExistenceOfAtLeastOnceFileInArray(
 
 bool ZEVInternalReport::crashCounted() const {
     struct stat info {};
-    return ::lstat(pathForContentFile(kCrashCountedName).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    // Only a file of our own counts: a link, or a hard link to another file, is no mark of ours.
+    return ::lstat(pathForContentFile(kCrashCountedName).c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_nlink == 1;
 }
 
 bool ZEVInternalReport::markCrashCounted() const {

@@ -294,18 +294,26 @@ TEST_F(Kit, EveryEarlierLaunchsCrashIsLoggedToAnalyticsWithItsOwnStartDateAndLau
 }
 
 // A report still in "active" at a later launch (the one before ended before handing it on) is told of
-// again only when analytics did not answer that it keeps the crash: a crash is counted once.
+// again only when analytics did not answer that it keeps the crash: a crash is counted once. A mark that
+// is a hard link to another file is no mark of ours: the crash is told, and that file left as it was.
 TEST_F(Kit, AnEarlierCrashIsToldAgainOnlyWhenAnalyticsDidNotKeepIt) {
     const struct {
         const char* name;
         bool keeps;
+        bool foreignMark;
         std::size_t told;
-    } cases[] = {{"kept", true, 1}, {"not kept", false, 2}};
+    } cases[] = {{"kept", true, false, 1}, {"not kept", false, false, 2}, {"foreign mark", true, true, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         world.analytics->previousSessionCrashes.clear();
         world.analytics->keepsCrashes = c.keeps;
         const auto report = earlierReport(std::string("crashed-") + c.name);
+        const auto elsewhere = std::filesystem::path(report->path()).parent_path() / "elsewhere";
+        if (c.foreignMark) {
+            reporttest::writeText(elsewhere, "someone else's");
+            std::filesystem::create_hard_link(elsewhere,
+                                              std::filesystem::path(report->path()) / ".crash_counted");
+        }
         for (int launch = 0; launch < 2; ++launch) {
             // Each launch has its own kit and reads the folder anew.
             auto kit = world.makeKit();
@@ -316,6 +324,9 @@ TEST_F(Kit, AnEarlierCrashIsToldAgainOnlyWhenAnalyticsDidNotKeepIt) {
         }
         EXPECT_EQ(world.analytics->previousSessionCrashes.size(), c.told);
         EXPECT_EQ(report->crashCounted(), c.keeps);
+        if (c.foreignMark) {
+            EXPECT_EQ(reporttest::readFile(elsewhere), "someone else's");
+        }
     }
 }
 
