@@ -130,9 +130,8 @@ bool comesBackByItself(int number, const siginfo_t* info);
 //   handler's __builtin_return_address(0), is the restorer of the signal frame around `context`), the
 //   handler is entered at that frame, as the kernel enters one, with the room the kernel left it; it
 //   returns (the observer told) through rt_sigreturn to the interrupted code, and handOn does not
-//   return. Otherwise (no
-//   `handlerReturn`, or a handler another one called, such as a sanitizer's) it is called from here,
-//   and the caller's mask is back once it returns;
+//   return. Otherwise (no `handlerReturn`, or a handler another one called, such as a sanitizer's) it
+//   is called from here, and the caller's mask is back once it returns;
 // - the default action ends the process: at once for a signal that does not come back by itself, else
 //   once the caller has returned and the fault runs again;
 // - an ignored signal is let go, but for a fault, which the kernel gives its default action.

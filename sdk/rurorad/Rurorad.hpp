@@ -15,8 +15,7 @@
 // Both are also class messages of the runtime class "Rurorad" ("startWithBetaToken:" with an optional
 // string; "logPreviousSessionCrashedOnDate:" with an ns::Date, and
 // "logPreviousSessionCrashedOnDate:sessionIdentifier:" with an ns::Date and an optional string, answering
-// a bool), which
-// adopts "ZOVKit" and is registered when the program starts; so is
+// a bool), which adopts "ZOVKit" and is registered when the program starts; so is
 // "logCustomEventWithName:customAttributes:" (an optional string and ZEVCustomAttributes), through which the
 // crash-reporting kit's logEvent reaches analytics.
 //

@@ -101,8 +101,8 @@ bool zevuzavidav::closeCutArraySectionOfFile(const std::string& path, const char
     if (end) {
         // The closed line, the file's last, reads as the section (closeCutArraySection made sure).
         const std::size_t lineEnd = closed->size() - 1;
-        const std::size_t lineStart =
-            closed->rfind('\n', lineEnd - 1) == std::string::npos ? 0 : closed->rfind('\n', lineEnd - 1) + 1;
+        const std::size_t before = closed->rfind('\n', lineEnd - 1);
+        const std::size_t lineStart = before == std::string::npos ? 0 : before + 1;
         auto line = ns::parseJSON(std::string_view(*closed).substr(lineStart, lineEnd - lineStart));
         if (line && line->is_object() && line->contains(name)) {
             nlohmann::json& elements = (*line)[name];
