@@ -326,6 +326,72 @@ void* kernelSignalFrame(void* context, const void* handlerReturn) {
 #endif
 }
 
+#if defined(__x86_64__)
+// The kernel's signal frame, as rt_sigreturn reads it back: the handler's return address, the ucontext as
+// the kernel lays it out (its 8-byte signal mask closes it, where the C library's type goes on), then the
+// siginfo. The FPU state lies above it, 64-byte aligned, where uc_mcontext.fpregs points; below the
+// interrupted stack pointer the kernel leaves the red zone of the System V ABI alone.
+constexpr std::size_t kKernelUcontextSize = offsetof(ucontext_t, uc_sigmask) + 8;
+constexpr std::size_t kKernelFrameSize = sizeof(void*) + kKernelUcontextSize + sizeof(siginfo_t);
+static_assert(kKernelFrameSize == 440, "the x86_64 rt_sigframe");
+constexpr std::uintptr_t kRedZone = 128;
+
+// The bytes of the FPU state the kernel saved for the interrupted code: the extended size its software
+// bytes (at offset 464 of the legacy area) give when they carry the XSAVE mark, else the legacy area's
+// 512 bytes; 0 when it saved none.
+std::size_t savedFpuStateSize(const ucontext_t& context) {
+    constexpr std::uint32_t kXSaveMark = 0x46505853; // "XSFP"
+    constexpr std::uint32_t kLegacySize = 512;
+    constexpr std::uint32_t kLargestSize = 64 * 1024;
+    constexpr std::uintptr_t kSoftwareBytes = 464;
+    const auto at = reinterpret_cast<std::uintptr_t>(context.uc_mcontext.fpregs);
+    if (at == 0) return 0;
+    std::uint32_t software[2] = {0, 0}; // the mark, then the extended size
+    if (!readMemory(at + kSoftwareBytes, software, sizeof software)) return kLegacySize;
+    return software[0] == kXSaveMark && software[1] >= kLegacySize && software[1] <= kLargestSize
+               ? software[1]
+               : kLegacySize;
+}
+
+// Whether the kernel made the frame at `frame` on the alternate stack while the interrupted code ran on
+// another: the stack the kernel had then is in the frame (uc_stack), so a handler entered later reads the
+// same whatever it has changed since.
+bool frameOnTheAlternateStackAlone(const ucontext_t& context, const void* frame) {
+    const auto low = reinterpret_cast<std::uintptr_t>(context.uc_stack.ss_sp);
+    const std::size_t size = context.uc_stack.ss_size;
+    const auto on = [&](std::uintptr_t sp) { return sp > low && sp - low <= size; };
+    return (context.uc_stack.ss_flags & SS_DISABLE) == 0 && size != 0 &&
+           on(reinterpret_cast<std::uintptr_t>(frame)) &&
+           !on(static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RSP]));
+}
+
+// The frame the kernel would have made for a handler that runs on the interrupted code's own stack (one
+// without SA_ONSTACK), where it would have made it: below the interrupted stack pointer and its red zone,
+// holding the ucontext, siginfo and FPU state of the frame `context` and `info` stand in, so that what
+// the handler changes there is what the interrupted code finds. Null when that stack has no room for it,
+// where the kernel could not have delivered the signal either. Not inlined: its copy of the frame takes
+// room only on the way to such a handler, not on that of every handler handed a signal.
+__attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& context, const siginfo_t& info) {
+    const auto sp = static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RSP]) - kRedZone;
+    const std::size_t fpuSize = savedFpuStateSize(context);
+    const std::uintptr_t fpu = (sp - fpuSize) & ~std::uintptr_t{63};
+    const std::uintptr_t frame = ((fpu - kKernelFrameSize) & ~std::uintptr_t{15}) - sizeof(void*);
+    unsigned char bytes[kKernelFrameSize];
+    const void* returnAddress = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
+    std::memcpy(bytes, &returnAddress, sizeof returnAddress);
+    std::memcpy(bytes + sizeof returnAddress, &context, kKernelUcontextSize);
+    void* const fpregs = fpuSize != 0 ? reinterpret_cast<void*>(fpu) : nullptr;
+    std::memcpy(bytes + sizeof returnAddress + offsetof(ucontext_t, uc_mcontext.fpregs), &fpregs,
+                sizeof fpregs);
+    std::memcpy(bytes + sizeof returnAddress + kKernelUcontextSize, &info, sizeof info);
+    if ((fpuSize != 0 && !writeMemory(fpu, context.uc_mcontext.fpregs, fpuSize)) ||
+        !writeMemory(frame, bytes, sizeof bytes)) {
+        return nullptr;
+    }
+    return reinterpret_cast<void*>(frame);
+}
+#endif
+
 // What the kernel does as it delivers a signal to a handler, for one called by hand: the disposition
 // goes back to the default first when the handler asked for that, and the handler runs under the mask
 // of the interrupted code, its own sa_mask and, unless it asked otherwise, the signal itself; a fault
@@ -357,13 +423,30 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
     sigaddset(&blocked, suspensionSignal());
 #if defined(__x86_64__)
     if (void* frame = kernelSignalFrame(context, handlerReturn); frame != nullptr && info != nullptr) {
+        const auto& kernels = *static_cast<const ucontext_t*>(context);
         void* handler = (disposition.sa_flags & SA_SIGINFO) != 0
                             ? reinterpret_cast<void*>(disposition.sa_sigaction)
                             : reinterpret_cast<void*>(disposition.sa_handler);
-        const auto framePointer =
-            static_cast<unsigned long>(static_cast<const ucontext_t*>(context)->uc_mcontext.gregs[REG_RBP]);
+        const auto framePointer = static_cast<unsigned long>(kernels.uc_mcontext.gregs[REG_RBP]);
         tEntered = disposition;
-        *static_cast<void**>(frame) = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
+        sigset_t all;
+        sigfillset(&all);
+        sigprocmask(SIG_SETMASK, &all, nullptr);
+        if ((disposition.sa_flags & SA_ONSTACK) == 0 && frameOnTheAlternateStackAlone(kernels, frame)) {
+            // The kernel runs a handler that did not ask for the alternate stack on the stack the
+            // interrupted code was on: it may need more room than the alternate stack has below ours
+            // (an app's own, made for its own small handlers), and it may ask where it runs.
+            frame = frameOnTheInterruptedStack(kernels, *info);
+            if (frame == nullptr) {
+                // As the kernel does with a signal it has no room to deliver.
+                defaultAction(SIGSEGV, false);
+                return;
+            }
+            context = static_cast<char*>(frame) + sizeof(void*);
+            info = reinterpret_cast<siginfo_t*>(static_cast<char*>(context) + kKernelUcontextSize);
+        } else {
+            *static_cast<void**>(frame) = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
+        }
         sigprocmask(SIG_SETMASK, &blocked, nullptr);
         velo_darwin_enter_handler(frame, handler, number, info, context, framePointer);
     }

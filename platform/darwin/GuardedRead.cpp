@@ -23,17 +23,19 @@ std::atomic<bool> forcePipe{false};
 std::atomic<int> probeRead{-1};
 std::atomic<int> probeWrite{-1};
 std::atomic<bool> kernelCopyRefused{false};
+std::atomic<bool> kernelWriteRefused{false}; // a sandbox may refuse one kernel copy and allow the other
 
 constexpr std::size_t kPipeChunk = 4096;
 
-// 1: copied, 0: bad address, -1: the kernel copy is not available here.
-int kernelCopy(std::uintptr_t address, void* destination, std::size_t size) {
-    iovec local{destination, size};
+// 1: copied, 0: bad address, -1: the kernel copy is not available here. `call` is process_vm_readv
+// (`address` is read into `ours`) or process_vm_writev (`ours` is written to `address`).
+int kernelCopy(long call, std::uintptr_t address, void* ours, std::size_t size) {
+    iovec local{ours, size};
     iovec remote{reinterpret_cast<void*>(address), size};
     long pid = syscall(SYS_getpid);
     long copied;
     do {
-        copied = syscall(SYS_process_vm_readv, pid, &local, 1UL, &remote, 1UL, 0UL);
+        copied = syscall(call, pid, &local, 1UL, &remote, 1UL, 0UL);
     } while (copied < 0 && errno == EINTR);
     if (copied == static_cast<long>(size)) return 1;
     if (copied < 0 && (errno == ENOSYS || errno == EPERM)) return -1;
@@ -90,34 +92,55 @@ struct PipeOwner {
     PipeOwner& operator=(const PipeOwner&) = delete;
 };
 
-// 1: copied, 0: bad address, -1: the pipe could not be had or failed otherwise.
-int pipeCopy(std::uintptr_t address, void* destination, std::size_t size, long waitNanos) {
+// Reads what a failed read into a bad destination left in the pipe, so the next copy finds it empty.
+void drainPipe(int rd, std::size_t left) {
+    unsigned char scratch[256];
+    while (left > 0) {
+        const long n = syscall(SYS_read, rd, scratch, left < sizeof scratch ? left : sizeof scratch);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+// 1: copied, 0: bad address, -1: the pipe could not be had or failed otherwise. The kernel checks each
+// side as it goes through the pipe: a source it cannot read fails the write, a destination it cannot
+// write fails the read.
+int pipeCopy(const unsigned char* from, unsigned char* to, std::size_t size, long waitNanos) {
     int rd = pipeRead.load(std::memory_order_acquire);
     int wr = pipeWrite.load(std::memory_order_acquire);
     if (rd < 0 || wr < 0) return -1;
     PipeOwner owner(waitNanos);
     if (!owner.owned) return -1;
-    auto* out = static_cast<unsigned char*>(destination);
     while (size > 0) {
         std::size_t chunk = size < kPipeChunk ? size : kPipeChunk;
         long put;
         do {
-            put = syscall(SYS_write, wr, reinterpret_cast<const void*>(address), chunk);
+            put = syscall(SYS_write, wr, from, chunk);
         } while (put < 0 && errno == EINTR);
         if (put < 0 && errno == EFAULT) return 0;
         if (put <= 0) return -1;
         long got = 0;
         while (got < put) {
-            long n = syscall(SYS_read, rd, out + got, static_cast<std::size_t>(put - got));
+            long n = syscall(SYS_read, rd, to + got, static_cast<std::size_t>(put - got));
             if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EFAULT) {
+                drainPipe(rd, static_cast<std::size_t>(put - got));
+                return 0;
+            }
             if (n <= 0) return -1;
             got += n;
         }
-        address += static_cast<std::uintptr_t>(put);
-        out += put;
+        from += put;
+        to += put;
         size -= static_cast<std::size_t>(put);
     }
     return 1;
+}
+
+int pipeCopy(std::uintptr_t address, void* destination, std::size_t size, long waitNanos) {
+    return pipeCopy(reinterpret_cast<const unsigned char*>(address), static_cast<unsigned char*>(destination),
+                    size, waitNanos);
 }
 
 // A forked child holds its parent's pipe (the same pipe, not a copy): a copy in each would read the
@@ -176,11 +199,24 @@ bool readMemory(std::uintptr_t address, void* destination, std::size_t size) {
             int result = pipeCopy(address, destination, size, 0);
             if (result >= 0) return result == 1;
         }
-        int result = kernelCopy(address, destination, size);
+        int result = kernelCopy(SYS_process_vm_readv, address, destination, size);
         if (result >= 0) return result == 1;
         kernelCopyRefused.store(true, std::memory_order_relaxed);
     }
     return pipeCopy(address, destination, size, kPipeWaitNanos) == 1;
+}
+
+bool writeMemory(std::uintptr_t address, const void* source, std::size_t size) {
+    if (darwin::isNullAddress(address) || source == nullptr) return false;
+    if (size == 0) return true;
+    if (address + size < address) return false;
+    if (!forcePipe.load(std::memory_order_relaxed) && !kernelWriteRefused.load(std::memory_order_relaxed)) {
+        const int result = kernelCopy(SYS_process_vm_writev, address, const_cast<void*>(source), size);
+        if (result >= 0) return result == 1;
+        kernelWriteRefused.store(true, std::memory_order_relaxed);
+    }
+    return pipeCopy(static_cast<const unsigned char*>(source), reinterpret_cast<unsigned char*>(address),
+                    size, kPipeWaitNanos) == 1;
 }
 
 bool rangeMapped(std::uintptr_t low, std::uintptr_t high) {

@@ -1,5 +1,6 @@
 #pragma once
-// Reads of this process's memory that never fault: a bad address gives false instead of a signal.
+// Reads (and writes) of this process's memory that never fault: a bad address gives false instead of a
+// signal.
 //
 // Used at crash time on pointers taken from a damaged process (stack words, queue labels, unwind
 // tables). Safe in signal handlers: no heap, no locks, raw system calls only. A pipe prepared by
@@ -22,6 +23,12 @@ void prepareGuardedReads();
 // Copies `size` bytes from `address` to `destination`. False when any byte is unreadable or the
 // address is below 4096 (treated as null); the destination may then hold part of the bytes.
 bool readMemory(std::uintptr_t address, void* destination, std::size_t size);
+
+// Copies `size` bytes from `source` to `address`, as readMemory reads: false, with nothing written past
+// the first bad byte, when any byte of the destination is not writable or the address is below 4096. A
+// stack that grows down as it is used (the first thread's) grows to take the bytes, as it would for the
+// thread's own writes. Signal-safe.
+bool writeMemory(std::uintptr_t address, const void* source, std::size_t size);
 
 // True when the bytes from `address` up to a zero byte (within `maximum` bytes) are readable.
 // A maximum of 0 is true at once. Nothing is copied.

@@ -65,6 +65,35 @@ TEST_P(GuardedReadTest, ReadsMappedBytesAndRefusesUnmappedOnesWithoutFaulting) {
     munmap(two, page);
 }
 
+// Writes the same way: a destination that is not there or not writable gives false, nothing is written
+// past the first bad byte, and a copy that fails leaves the pipe as it found it for the next.
+TEST_P(GuardedReadTest, WritesWritableBytesAndRefusesOthersWithoutFaulting) {
+    const long page = sysconf(_SC_PAGESIZE);
+    auto* three = static_cast<char*>(
+        mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(three, MAP_FAILED);
+    ASSERT_EQ(mprotect(three + page, page, PROT_READ), 0); // the second page reads only
+    munmap(three + 2 * page, page);                        // the third is gone
+    const auto at = [&](long offset) { return reinterpret_cast<std::uintptr_t>(three + offset); };
+
+    EXPECT_TRUE(darwin::writeMemory(at(page - 6), "hello", 6));
+    EXPECT_STREQ(three + page - 6, "hello");
+    EXPECT_FALSE(darwin::writeMemory(at(page - 2), "abcd", 4)); // into the page that reads only
+    EXPECT_EQ(std::string(three + page - 6, 4), "hell");
+    EXPECT_FALSE(darwin::writeMemory(at(2 * page), "x", 1));
+    EXPECT_FALSE(darwin::writeMemory(16, "x", 1)); // below 4096 counts as null
+    const std::vector<char> pattern(static_cast<std::size_t>(page), 'p');
+    EXPECT_FALSE(darwin::writeMemory(at(page / 2), pattern.data(), pattern.size()));
+    EXPECT_TRUE(darwin::writeMemory(at(0), pattern.data(), pattern.size()));
+    EXPECT_EQ(std::vector<char>(three, three + page), pattern);
+    // The next copy reads its own bytes, not what a failed one left behind.
+    char out[6] = {};
+    const char fresh[] = "fresh";
+    EXPECT_TRUE(darwin::readMemory(reinterpret_cast<std::uintptr_t>(fresh), out, sizeof out));
+    EXPECT_STREQ(out, "fresh");
+    munmap(three, 2 * page);
+}
+
 INSTANTIATE_TEST_SUITE_P(KernelCopyAndPipe, GuardedReadTest, ::testing::Values(false, true));
 
 // A copy held inside the pipe fallback, between putting its bytes into the pipe and reading them back,

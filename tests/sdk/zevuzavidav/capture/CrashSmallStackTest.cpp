@@ -356,6 +356,128 @@ INSTANTIATE_TEST_SUITE_P(CrashHandedOnWithLittleRoom, CrashHandedOnWithLittleRoo
                          ::testing::ValuesIn(littleRoomCases()),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
+// ---- a handler from before the SDK that runs on the thread's own stack ------------------------------
+
+constexpr std::size_t kOffTheAlternateStackNeed = 12 * 1024;
+
+// Installed without SA_ONSTACK, so the kernel runs it on the stack the interrupted code was on, however
+// small the thread's alternate stack is: it needs 12 KiB, more than that stack holds. It tells the test
+// what sigaltstack says there ('a': on the alternate stack, 'd': it has none, 'o': off it), then whether
+// the frame it got
+// stands below the interrupted code's stack pointer and its red zone, as the kernel puts it ('k'), or not.
+void needMoreThanTheAlternateStack(int, siginfo_t*, void* context) {
+    stack_t now{};
+    sigaltstack(nullptr, &now);
+    const char where = (now.ss_flags & SS_ONSTACK) != 0 ? 'a' : (now.ss_flags & SS_DISABLE) != 0 ? 'd' : 'o';
+    const auto interrupted =
+        static_cast<std::uintptr_t>(static_cast<const ucontext_t*>(context)->uc_mcontext.gregs[REG_RSP]);
+    const auto frame = reinterpret_cast<std::uintptr_t>(context) - sizeof(void*);
+    const char placed = frame < interrupted - 128 && interrupted - frame < 16 * 1024 ? 'k' : '?';
+    volatile char* taken = static_cast<char*>(__builtin_alloca(kOffTheAlternateStackNeed));
+    for (std::size_t i = 0; i < kOffTheAlternateStackNeed; i += 64)
+        taken[i] = 1;
+    const char told[] = {where, placed};
+    (void)!write(toldFd, told, sizeof told);
+}
+
+struct OwnStackCase {
+    int number; // SIGSEGV: a fault to a handler that asked for the default back; SIGABRT: a raise it returns
+                // from
+    bool autoDisarm; // the alternate stack is taken away while a handler runs on it
+};
+
+// SS_AUTODISARM, which the C library's headers do not name.
+constexpr unsigned kAutoDisarm = 1U << 31;
+
+void* crashOnAThreadWithAnAlternateStack(void* raw) {
+    const auto& c = *static_cast<const OwnStackCase*>(raw);
+    stack_t stack{};
+    stack.ss_sp = stackBottom;
+    stack.ss_size = 8 * 1024;
+    stack.ss_flags = c.autoDisarm ? static_cast<int>(kAutoDisarm) : 0;
+    if (sigaltstack(&stack, nullptr) != 0) _exit(kSetUpFailed);
+    if (c.number == SIGSEGV)
+        recordtest::writeThroughNull();
+    else
+        raise(SIGABRT);
+    _exit(0);
+}
+
+void PrintTo(const OwnStackCase& c, std::ostream* out) {
+    *out << (c.number == SIGSEGV ? "AFault" : "ARaisedAbort") << "OnAn8KiBSignalStack"
+         << (c.autoDisarm ? "ThatDisarms" : "");
+}
+
+// What the handler told in a child where `deliverer` hands it the crash, and how the child ended; nothing
+// below the small stack may be written.
+std::pair<std::string, int> crashOffTheAlternateStack(const OwnStackCase& c, Deliverer deliverer,
+                                                      const std::string& dir) {
+    SharedStack stack;
+    EXPECT_NE(stack.memory, nullptr);
+    if (stack.memory == nullptr) return {};
+    int told[2];
+    EXPECT_EQ(pipe(told), 0);
+    const int status = velotest::waitStatusOfChild([&] {
+        toldFd = told[1];
+        struct sigaction earlier {};
+        earlier.sa_sigaction = needMoreThanTheAlternateStack;
+        earlier.sa_flags = SA_SIGINFO | (c.number == SIGSEGV ? SA_RESETHAND : 0);
+        sigemptyset(&earlier.sa_mask);
+        sigaction(c.number, &earlier, nullptr);
+        if (deliverer != Deliverer::kernel)
+            recordtest::initializeContext(dir, deliverer == Deliverer::exceptionPort
+                                                   ? recordtest::Road::exceptionPort
+                                                   : recordtest::Road::signals);
+        stackBottom = stack.bottom();
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, crashOnAThreadWithAnAlternateStack,
+                           const_cast<OwnStackCase*>(&c)) != 0)
+            _exit(kSetUpFailed);
+        for (;;)
+            pause();
+    });
+    close(told[1]);
+    char seen[3] = {};
+    EXPECT_EQ(read(told[0], seen, 2), 2) << howItEnded(status);
+    close(told[0]);
+    EXPECT_EQ(stack.writtenBelow(), 0u) << "bytes below the alternate stack were written";
+    return {seen, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+class CrashHandedOnOffTheAlternateStack : public ::testing::TestWithParam<OwnStackCase> {};
+
+// A thread with an alternate stack of its own of 8 KiB crashes; the handler from before the SDK did not
+// ask for the alternate stack. The SDK's own handler runs there, and the record is made elsewhere; the
+// earlier handler runs where the kernel would have run it, on the thread's own stack with the frame the
+// kernel would have made there, and sees what it sees without the SDK (sigaltstack's answer too). Nothing
+// below the small stack is written, and the process ends, or goes on, as without the SDK.
+TEST_P(CrashHandedOnOffTheAlternateStack, RunsWhereTheKernelRunsIt) {
+    const OwnStackCase& c = GetParam();
+    const velotest::TempFolder kernelFolder;
+    const auto kernel = crashOffTheAlternateStack(c, Deliverer::kernel, kernelFolder.string());
+    ASSERT_EQ(kernel.first.size(), 2u);
+    EXPECT_EQ(kernel.first[1], 'k') << "the kernel's own frame was not where the test looks for it";
+    EXPECT_EQ(kernel.second, c.number == SIGSEGV ? 128 + SIGSEGV : 0);
+    for (Deliverer deliverer : {Deliverer::exceptionPort, Deliverer::signals}) {
+        const velotest::TempFolder folder;
+        const auto sdk = crashOffTheAlternateStack(c, deliverer, folder.string());
+        const char* road =
+            deliverer == Deliverer::exceptionPort ? "on the port's road" : "on the signal road";
+        EXPECT_EQ(sdk, kernel) << road
+                               << " (a: on the alternate stack, d: none, o: off it; k: in the kernel's "
+                               << "place)";
+        const char* file = c.number == SIGSEGV && deliverer == Deliverer::exceptionPort
+                               ? "mach_exception.zevrecord"
+                               : "signal.zevrecord";
+        EXPECT_EQ(wholeRecordsIn(folder.string(), file).size(), 1u) << road;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashHandedOnOffTheAlternateStack, CrashHandedOnOffTheAlternateStack,
+                         ::testing::Values(OwnStackCase{SIGABRT, false}, OwnStackCase{SIGSEGV, false},
+                                           OwnStackCase{SIGABRT, true}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
 // ---- what a record takes of its stack -------------------------------------------------------------
 
 // A crash record of a process with a few hundred threads, made on a stack filled with a pattern: what it
