@@ -181,12 +181,15 @@ void zevuzavidav::noteClaimedCrashRecorded() {
 }
 
 void zevuzavidav::waitForTheClaimedCrash(pid_t crashedThread, int crashSignal, long patienceNanos) {
-    // The claimed crash's own thread, its record kept, crashed again in a handler it was handed on to:
-    // nothing it could wait for is left, and the handler it runs in may never come back.
+    // The claimed crash's own thread, its record kept, took a signal in a handler it was handed on to (a
+    // guarded read that faults, for one): the record it would wait for is its own and made, and the
+    // handlers from before the SDK are back. The signal goes where the program sends it at once, which
+    // may step over it (the program goes on) or end the process by its default action.
     if (crashedThread != 0 && crashedThread == recordingTurnKeptFor()) {
-        ZEVSDKLog("%s: The recorded crash's thread crashed again; ending the process by signal %d\n",
+        ZEVSDKLog("%s: The recorded crash's thread took signal %d in a handler it was handed on to; handing "
+                  "it on\n",
                   "ZEVContextWaitForTheClaimedCrash", crashSignal);
-        endBySignal(crashSignal);
+        return;
     }
     // Handed on before the claimed crash's record is made, this crash's disposition could end the process
     // under it, or find the SDK's own handler still in place.

@@ -148,8 +148,8 @@ void noteClaimedCrashRecorded();
 // program goes on from (a system call a sandbox emulates, a raise a handler returns from) goes on, and
 // one whose disposition ends the process ends it, never under the record. A crash of the claimed crash's
 // own thread once its record is kept (in a handler from before the SDK that the crash was handed on to)
-// waits for nothing: it ends the process at once by `crashSignal`'s default action, and does not return.
-// Signal-safe.
+// waits for nothing: that record is made, and the signal goes on at once to where the program sends it
+// (a handler of its own that steps over a guarded read's fault, or the default action). Signal-safe.
 void waitForTheClaimedCrash(pid_t crashedThread, int crashSignal,
                             long patienceNanos = kClaimedCrashPatienceNanos);
 } // namespace zevuzavidav

@@ -467,6 +467,98 @@ INSTANTIATE_TEST_SUITE_P(CrashHandedOnAtOnce, CrashHandedOnAtOnce,
                                            AtOnceCase{GoesOn::raisedAbort, 4, Road::signals}),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
+// ---- a handler handed the crash that reads memory it may not have, guarded by the program ----------
+
+// The program's own guarded read, as a second crash reporter or a runtime makes it: the read faults, and
+// the program's SIGSEGV handler (installed before the SDK) steps over the faulting instruction or leaves
+// it by siglongjmp.
+enum class Guard { stepOver, jumpOut };
+sigjmp_buf guardedRead;
+Guard guard = Guard::stepOver;
+
+void leaveTheGuardedRead(int, siginfo_t*, void*) {
+    siglongjmp(guardedRead, 1);
+}
+
+// The handler the crash is handed on to (a raise of SIGABRT it returns from, or a system call a seccomp
+// filter trapped, which it emulates): it reads through a null pointer first, guarded, and tells 'g' once
+// past it.
+void readGuardedFirst(int number, siginfo_t* info, void* context) {
+    if (guard == Guard::stepOver) {
+        faultToStepOver();
+        tell('g');
+    } else if (sigsetjmp(guardedRead, 1) == 0) {
+        faultToStepOver();
+    } else {
+        tell('g');
+    }
+    if (number == SIGSYS) velofixture::emulateTrappedCall(number, info, context);
+}
+
+struct GuardedCase {
+    int crash; // SIGABRT, raised; SIGSYS, a trapped call
+    Guard guard;
+};
+
+void PrintTo(const GuardedCase& c, std::ostream* out) {
+    *out << (c.crash == SIGABRT ? "ARaisedAbort" : "ATrappedCall")
+         << (c.guard == Guard::stepOver ? "WhoseReadIsSteppedOver" : "WhoseReadIsLeftByAJump");
+}
+
+// What the handlers told in a child where `deliverer` hands the crash on (twice: two raises, or two
+// trapped calls), and how the child ended (0: it went on to the end).
+std::pair<std::string, int> crashToAGuardedRead(const GuardedCase& c, Deliverer deliverer,
+                                                const std::string& dir) {
+    Pipe told;
+    const int status = velotest::waitStatusOfChild([&] {
+        tellFd = told.fds[1];
+        guard = c.guard;
+        installEarlier(SIGSEGV, c.guard == Guard::stepOver ? stepOverTheFault : leaveTheGuardedRead, 0);
+        installEarlier(c.crash, readGuardedFirst, 0);
+        if (deliverer != Deliverer::kernel)
+            recordtest::initializeContext(dir, deliverer == Deliverer::exceptionPort ? Road::exceptionPort
+                                                                                     : Road::signals);
+        if (c.crash == SIGSYS && !velofixture::trapMarkedGetpid()) _exit(kSetUpFailed);
+        for (int i = 0; i < 2; ++i) {
+            if (c.crash == SIGABRT)
+                raise(SIGABRT);
+            else if (syscall(SYS_getpid, velofixture::kTrappedMark) != velofixture::kEmulatedAnswer)
+                _exit(5);
+            tell('|');
+        }
+        _exit(0);
+    });
+    return {told.readAll(), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+class CrashHandedOnToAGuardedRead : public ::testing::TestWithParam<GuardedCase> {};
+
+// The crash is recorded and handed on; the handler reads memory it may not have, and the program's own
+// SIGSEGV handler steps over that fault or jumps back past it. The fault is the program's: it goes where
+// the program sends it, at once, the handler finishes its work, and the program goes on, as it does
+// without the SDK. Only the first crash is recorded.
+TEST_P(CrashHandedOnToAGuardedRead, TheHandlerFinishesAndTheProgramGoesOn) {
+    const GuardedCase& c = GetParam();
+    const velotest::TempFolder kernelFolder;
+    const auto kernel = crashToAGuardedRead(c, Deliverer::kernel, kernelFolder.string());
+    ASSERT_EQ(kernel, std::make_pair(std::string("g|g|"), 0)) << "the kernel's own delivery";
+    for (Deliverer deliverer : {Deliverer::exceptionPort, Deliverer::signals}) {
+        const velotest::TempFolder folder;
+        const char* road =
+            deliverer == Deliverer::exceptionPort ? "on the port's road" : "on the signal road";
+        EXPECT_EQ(crashToAGuardedRead(c, deliverer, folder.string()), kernel) << road;
+        EXPECT_EQ(wholeRecordsIn(folder.string(), "signal.zevrecord").size(), 1u) << road;
+        EXPECT_EQ(wholeRecordsIn(folder.string(), "mach_exception.zevrecord").size(), 0u) << road;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashHandedOnToAGuardedRead, CrashHandedOnToAGuardedRead,
+                         ::testing::Values(GuardedCase{SIGABRT, Guard::stepOver},
+                                           GuardedCase{SIGABRT, Guard::jumpOut},
+                                           GuardedCase{SIGSYS, Guard::stepOver},
+                                           GuardedCase{SIGSYS, Guard::jumpOut}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+
 // ---- an earlier handler that leaves by a long jump -----------------------------------------------
 
 sigjmp_buf backToTheTest;
