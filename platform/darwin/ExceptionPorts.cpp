@@ -476,6 +476,10 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
         errno = savedErrno;
         return;
     }
+    // A handler the program installed since, with plain sigaction, may call this one as the handler it
+    // replaced (a second crash reporter chaining): the disposition this hands on to is then the one the
+    // emulation keeps, not the caller, which would only call this again.
+    const bool chained = calledByAnotherHandler(number, firstChanceHandler, dispositions[number]);
     std::uint32_t type = exceptionTypeForSignal(number);
     if (synchronous && type != 0 && context != nullptr &&
         raiseException(me, type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP) {
@@ -485,7 +489,10 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
     // Put back first: a handler handed the signal may be entered as the kernel enters one, and return
     // from there straight to the interrupted code.
     errno = savedErrno;
-    handOn(number, info, context, __builtin_return_address(0));
+    if (chained)
+        passToReplacedHandler(number, dispositions[number], info, context);
+    else
+        handOn(number, info, context, __builtin_return_address(0));
     errno = savedErrno;
 }
 
@@ -525,6 +532,11 @@ void handOn(int number, siginfo_t* info, void* context, const void* handlerRetur
     // A copy: the handler may change the disposition it was called through.
     struct sigaction disposition {};
     signalAction(number, nullptr, &disposition);
+    handOnTo(number, disposition, info, context, handlerReturn);
+}
+
+void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
+              const void* handlerReturn) {
     const bool reexecutes = comesBackByItself(number, info);
     if (hasHandler(disposition)) {
         tell(disposition, HandingOn::going);
@@ -538,6 +550,35 @@ void handOn(int number, siginfo_t* info, void* context, const void* handlerRetur
     }
     // A fault may not be ignored: the kernel gives it its default action, as here.
     defaultAction(number, reexecutes);
+}
+
+void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo_t* info, void* context) {
+    sigset_t suspension;
+    sigemptyset(&suspension);
+    sigaddset(&suspension, suspensionSignal());
+    sigprocmask(SIG_BLOCK, &suspension, nullptr);
+    tell(replaced, HandingOn::going);
+    if (!hasHandler(replaced)) {
+        // A fault would only come back here, through the caller, once it runs again: it ends the process
+        // as the kernel's default action, which the kernel gives a fault that is ignored too.
+        if (comesBackByItself(number, info)) defaultAction(number, true);
+        return;
+    }
+    if ((replaced.sa_flags & SA_SIGINFO) != 0)
+        replaced.sa_sigaction(number, info, context);
+    else
+        replaced.sa_handler(number);
+}
+
+bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
+                            const struct sigaction& replaced) {
+    struct sigaction current {};
+    if (signalAction(number, nullptr, &current) != 0) return false;
+    const auto handlerOf = [](const struct sigaction& action) {
+        return (action.sa_flags & SA_SIGINFO) != 0 ? reinterpret_cast<void*>(action.sa_sigaction)
+                                                   : reinterpret_cast<void*>(action.sa_handler);
+    };
+    return handlerOf(current) != reinterpret_cast<void*>(own) && handlerOf(current) != handlerOf(replaced);
 }
 
 void setExceptionEmulationEnabled(bool on) {

@@ -139,6 +139,28 @@ bool comesBackByItself(int number, const siginfo_t* info);
 // again. Signal-safe.
 void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn = nullptr);
 
+// handOn to `disposition`, the one the calling handler took the signal over from, whatever the program's
+// disposition is now (which may still be the caller's own).
+void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
+              const void* handlerReturn = nullptr);
+
+// For a handler that another one called as the handler it had replaced (a second crash reporter installed
+// since, chaining to the one before it), rather than the kernel: passes the signal on as such a chain
+// does, by calling `replaced` when it is a handler, and otherwise leaving it to the caller, to which this
+// returns either way; but a fault, which would come back through the caller as it runs again, is given
+// the default action (the signal's disposition goes back to the default, and the fault ends the process
+// once the caller returns). Nothing of the kernel's delivery is done again (the caller's mask and stack
+// hold), and the caller's disposition is otherwise not touched. The suspension signal is held off from here
+// until the caller's handler ends, so that the thread reads as still inside a handler that may end the
+// process (handedOnHandlerRuns); the observer is told going. Signal-safe.
+void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo_t* info, void* context);
+
+// Whether handler `own`, which took `number` over from `replaced`, runs because another handler called it
+// (passToReplacedHandler is then its way on) rather than because the kernel gave it the signal: the
+// program's disposition now (signalAction) is neither `own` nor, once `own` has put it back, `replaced`.
+bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
+                            const struct sigaction& replaced);
+
 // Told, on the thread, as its signal goes on to a handler of the program (going: before that handler
 // runs, which may return, end the process or leave by a long jump) and as it comes back from it, or is
 // let go as ignored (cameBack). Signal-safe; one observer, null for none.

@@ -35,13 +35,29 @@ bool mayPutBackSavedStack() {
            (current.ss_flags & (SS_ONSTACK | SS_DISABLE)) == 0 && current.ss_sp == readOnly->signalStack;
 }
 
+bool isOurs(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == ZEVSignalHandler;
+}
+
+// The action the SDK took `number` over from: the saved one, or the default action for a zero slot.
+struct sigaction replacedAction(const ZEVSignalReadOnlyContext& part, int number) {
+    for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
+        if (kSignals[i] != number || part.savedActions[i].sa_handler == nullptr) continue;
+        return part.savedActions[i];
+    }
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    return fallback;
+}
+
 // A crash's signal goes on to a handler of the program, or comes back from it (or is let go). While that
 // handler runs, the turn kept for the crash's end stays kept: it may end the process. Once the crash is
 // back, or its thread has left the handler otherwise (a long jump), the crash is not the SDK's to end any
 // more, and the turn is free again. Our own handler taking a fault over from the exception port's
 // emulation is no such sign: it records that crash.
 void onHandingOn(pid_t thread, const struct sigaction& disposition, darwin::HandingOn moment) {
-    if ((disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == ZEVSignalHandler) return;
+    if (isOurs(disposition)) return;
     if (moment == darwin::HandingOn::going)
         zevuzavidav::noteCrashHandedOn(thread);
     else
@@ -184,14 +200,13 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
     }
     // Each signal goes straight from our handler to its earlier disposition, never through the default
     // action: another thread may take that signal meanwhile (a system call a sandbox traps and emulates),
-    // and a default action there would end the process.
+    // and a default action there would end the process. A signal whose handler the program has changed
+    // since ours went in (a handler that steps over its own faults, a sandbox's emulator) keeps it: the
+    // program goes on after a crash handed on, and that handler is the one it wants.
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
-        struct sigaction action = part->savedActions[i];
-        if (action.sa_handler == nullptr) {
-            action = {};
-            action.sa_handler = SIG_DFL;
-            sigemptyset(&action.sa_mask);
-        }
+        struct sigaction current {};
+        if (darwin::signalAction(kSignals[i], nullptr, &current) == 0 && !isOurs(current)) continue;
+        const struct sigaction action = replacedAction(*part, kSignals[i]);
         if (darwin::signalAction(kSignals[i], &action, nullptr) != 0) {
             ZEVSDKLog("%s: Unable to install handler for %d (%s)\n",
                       "ZEVSignalSafeInstallPreexistingHandlers", i, zevuzavidav::errorText(errno, errorText));
@@ -231,11 +246,19 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     siginfo_t* validInfo = !darwin::isNullAddress(info) ? info : nullptr;
     void* validContext = !darwin::isNullAddress(userContext) ? userContext : nullptr;
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    // A handler the program installed since ours may call this one as the handler it replaced (a second
+    // crash reporter, chaining): the crash is recorded all the same, and then passed on to the handler
+    // this one replaced, as that chain goes, and back to the caller, rather than to the program's
+    // disposition, which is the caller itself.
+    const bool chained =
+        readOnly != nullptr &&
+        darwin::calledByAnotherHandler(number, ZEVSignalHandler, replacedAction(readOnly->signal, number));
     // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the
     // same moment waits for the record instead of killing the process with a default action. Only a
     // crash inside a recording, on the recording thread itself, falls back to the default action: that
     // recording will never end, and the threads that could answer stand stopped by it.
-    if (readOnly == nullptr || darwin::recordingThread() == me) {
+    const bool endsAtOnce = readOnly == nullptr || darwin::recordingThread() == me;
+    if (endsAtOnce) {
         ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
         ZEVSignalSafeRemoveHandlers();
     } else {
@@ -265,7 +288,17 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     // The handler from before the SDK gets the signal as the kernel would have given it, with its own
     // flags and mask and the original siginfo and context, entered where the kernel made this handler's
     // frame; without one, the default action ends the process. A fault runs again once this returns.
-    darwin::handOn(number, validInfo, validContext, __builtin_return_address(0));
+    // Handed to the action ours replaced, not read back from the program: should ours still be in place
+    // (putting the earlier one back failed), it would only come back here.
+    if (endsAtOnce) {
+        darwin::handOn(number, validInfo, validContext, __builtin_return_address(0));
+    } else {
+        const struct sigaction replaced = replacedAction(readOnly->signal, number);
+        if (chained)
+            darwin::passToReplacedHandler(number, replaced, validInfo, validContext);
+        else
+            darwin::handOnTo(number, replaced, validInfo, validContext, __builtin_return_address(0));
+    }
     errno = savedErrno;
 }
 

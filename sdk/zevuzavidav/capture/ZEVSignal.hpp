@@ -27,7 +27,9 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part);
 void ZEVSignalHandler(int number, siginfo_t* info, void* userContext);
 // Every handled signal back to its default action; false when one could not be reset.
 bool ZEVSignalSafeRemoveHandlers();
-// Default actions, then the saved alternate stack and the saved actions; true when all went in.
+// The saved alternate stack, then the saved actions (the default action for a zero slot) of the signals
+// whose handler is still ours; a signal the program has given a handler of its own since keeps it. True
+// when all went in.
 bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part);
 void ZEVSignalEnumerateHandledSignals(void (*block)(int index, int number, void* context), void* context);
 // Warns on standard error about handled signals whose handler is not ours.
