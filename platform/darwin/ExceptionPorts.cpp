@@ -1,6 +1,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -226,6 +228,71 @@ bool servingARequest(pid_t me) {
 // sent where the handler of that moment says, and when the earlier fault's handler has let the port go
 // meanwhile (as a crash reporter does before it records), it goes to the disposition only once that
 // handler has answered, never under a record still being written.
+// The fault out at the port, from its request to its answer.
+struct Raising {
+    Port* port;
+    std::uint32_t portName;
+    pid_t tid;
+    std::uint32_t type;
+    const siginfo_t* info;
+    const ucontext_t* context;
+    bool handled;
+};
+
+void sendAndAwaitTheAnswer(void* raw) {
+    auto& raising = *static_cast<Raising*>(raw);
+    const siginfo_t* info = raising.info;
+    FaultState* fault = rememberFault(raising.tid, info->si_signo, raising.context->uc_mcontext);
+    ExceptionRequest request;
+    std::memset(&request, 0, sizeof request);
+    request.bits = 0x80001513; // complex message, send-once reply right
+    request.size = 84;
+    request.remotePort = raising.portName;
+    request.localPort = raising.portName;
+    request.id = kExceptionRaiseId;
+    request.descriptorCount = 2;
+    request.thread = static_cast<std::uint32_t>(raising.tid);
+    request.task = static_cast<std::uint32_t>(syscall(SYS_getpid));
+    std::memcpy(request.ndr, kNDRRecord, sizeof request.ndr);
+    request.exception = raising.type;
+    request.codeCount = 2;
+    if (raising.type == kExcBadAccess) {
+        request.codes[0] = info->si_code == SEGV_ACCERR && info->si_signo == SIGSEGV ? kKernProtectionFailure
+                                                                                     : kKernInvalidAddress;
+    } else {
+        request.codes[0] = info->si_code;
+    }
+    request.codes[1] = static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(info->si_addr));
+    request.trailerSize = 8;
+    if (writeAll(raising.port->requestWrite, &request, sizeof request)) {
+        ExceptionReply reply;
+        if (readAll(raising.port->replyRead, &reply, sizeof reply)) raising.handled = reply.returnCode == 0;
+    }
+    fault->tid.store(0, std::memory_order_release);
+}
+
+// Where the thread whose fault is out waits for the answer when the stack it faulted on has little room
+// left (an alternate stack of the app's own, made for small handlers, or the last of its own stack with
+// none): a handler that records the crash stops the thread meanwhile by a signal, whose frame (some
+// kilobytes of vector state) would otherwise land below that stack. Faults are reported one at a time,
+// so one stack serves them all; it is lent to the thread as its alternate stack while it waits.
+constexpr std::size_t kAnswerWaitStackSize = 64 * 1024;
+constexpr std::size_t kRoomToWaitIn = 32 * 1024;
+std::atomic<void*> answerWaitStack{nullptr};
+
+// Maps the stack, above an inaccessible page, once: its pages cost memory only once a wait runs on them.
+void prepareAnswerWaitStack() {
+    const long page = sysconf(_SC_PAGESIZE);
+    if (answerWaitStack.load() != nullptr || page <= 0) return;
+    void* memory = mmap(nullptr, kAnswerWaitStackSize + static_cast<std::size_t>(page),
+                        PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (memory == MAP_FAILED) return;
+    mprotect(memory, static_cast<std::size_t>(page), PROT_NONE);
+    void* expected = nullptr;
+    if (!answerWaitStack.compare_exchange_strong(expected, static_cast<char*>(memory) + page))
+        munmap(memory, kAnswerWaitStackSize + static_cast<std::size_t>(page));
+}
+
 bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, ucontext_t* context) {
     lockFaults(tid);
     std::uint32_t portName = handlers[type].port.load(std::memory_order_acquire);
@@ -234,36 +301,15 @@ bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, uconte
         unlockFaults();
         return false;
     }
-    FaultState* fault = rememberFault(tid, info->si_signo, context->uc_mcontext);
-    ExceptionRequest request;
-    std::memset(&request, 0, sizeof request);
-    request.bits = 0x80001513; // complex message, send-once reply right
-    request.size = 84;
-    request.remotePort = portName;
-    request.localPort = portName;
-    request.id = kExceptionRaiseId;
-    request.descriptorCount = 2;
-    request.thread = static_cast<std::uint32_t>(tid);
-    request.task = static_cast<std::uint32_t>(syscall(SYS_getpid));
-    std::memcpy(request.ndr, kNDRRecord, sizeof request.ndr);
-    request.exception = type;
-    request.codeCount = 2;
-    if (type == kExcBadAccess) {
-        request.codes[0] = info->si_code == SEGV_ACCERR && info->si_signo == SIGSEGV ? kKernProtectionFailure
-                                                                                     : kKernInvalidAddress;
-    } else {
-        request.codes[0] = info->si_code;
+    Raising raising{port, portName, tid, type, info, context, false};
+    void* const roomy = answerWaitStack.load(std::memory_order_acquire);
+    const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    if (roomy == nullptr || stackRoomBelow(sp) >= kRoomToWaitIn ||
+        !runOnLentAlternateStack(roomy, kAnswerWaitStackSize, sendAndAwaitTheAnswer, &raising)) {
+        sendAndAwaitTheAnswer(&raising);
     }
-    request.codes[1] = static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(info->si_addr));
-    request.trailerSize = 8;
-    bool handled = false;
-    if (writeAll(port->requestWrite, &request, sizeof request)) {
-        ExceptionReply reply;
-        if (readAll(port->replyRead, &reply, sizeof reply)) handled = reply.returnCode == 0;
-    }
-    fault->tid.store(0, std::memory_order_release);
     unlockFaults();
-    return handled;
+    return raising.handled;
 }
 
 // Hands the signal back to the kernel and lets it happen again, so the process ends by it.
@@ -583,6 +629,7 @@ bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
 
 void setExceptionEmulationEnabled(bool on) {
     if (on == enabled.load()) return;
+    if (on) prepareAnswerWaitStack();
     for (int number : kOwnedSignals) {
         if (on) {
             struct sigaction action {};

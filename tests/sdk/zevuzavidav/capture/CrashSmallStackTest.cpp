@@ -20,6 +20,7 @@
 #include <cstring>
 #include <pthread.h>
 #include <string>
+#include <sys/auxv.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
@@ -248,7 +249,14 @@ void takeTheRoomTheKernelLeft(int, siginfo_t*, void* context) {
     taken[0] = 1;
 }
 
-enum class LittleRoom { ownStack, alternateStack };
+// 8 KiB of the thread's own stack left, no alternate stack; 2 KiB more of its own than the kernel's frame
+// takes (AT_MINSIGSTKSZ), no alternate stack; an alternate stack of 8 KiB.
+enum class LittleRoom { ownStack, ownStackBarely, alternateStack };
+
+std::size_t roomLeft(LittleRoom where) {
+    constexpr unsigned long kMinimalSignalStack = 51; // AT_MINSIGSTKSZ
+    return where == LittleRoom::ownStackBarely ? getauxval(kMinimalSignalStack) + 2 * 1024 : 8 * 1024;
+}
 enum class Deliverer { kernel, exceptionPort, signals };
 
 struct LittleRoomCase {
@@ -260,16 +268,18 @@ struct LittleRoomCase {
 
 void PrintTo(const LittleRoomCase& c, std::ostream* out) {
     *out << (c.number == SIGSEGV ? "AFault" : "ARaisedAbort")
-         << (c.where == LittleRoom::ownStack ? "With8KiBOfItsOwnStackLeft" : "OnAn8KiBSignalStack")
+         << (c.where == LittleRoom::ownStack         ? "With8KiBOfItsOwnStackLeft"
+             : c.where == LittleRoom::ownStackBarely ? "With2KiBOfItsOwnStackLeftPastTheKernelsFrame"
+                                                     : "OnAn8KiBSignalStack")
          << (c.deliverer == Deliverer::kernel          ? "WithoutTheSDK"
              : c.deliverer == Deliverer::exceptionPort ? "OnThePortsRoad"
                                                        : "OnTheSignalRoad");
 }
 
-// Leaves 8 KiB of the stack above `stackBottom`, then crashes.
-__attribute__((noinline)) void crashWith8KiBLeft(int number) {
+// Leaves `left` bytes of the stack above `stackBottom`, then crashes.
+__attribute__((noinline)) void crashWithLittleLeft(int number, std::size_t left) {
     const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-    const auto keep = reinterpret_cast<std::uintptr_t>(stackBottom) + 8 * 1024;
+    const auto keep = reinterpret_cast<std::uintptr_t>(stackBottom) + left;
     volatile char* taken = static_cast<char*>(__builtin_alloca(sp - keep));
     taken[0] = 0;
     if (number == SIGSEGV) recordtest::writeThroughNull();
@@ -279,15 +289,15 @@ __attribute__((noinline)) void crashWith8KiBLeft(int number) {
 void* crashWithLittleRoom(void* raw) {
     const auto& c = *static_cast<const LittleRoomCase*>(raw);
     stack_t stack{};
-    if (c.where == LittleRoom::ownStack) {
+    if (c.where != LittleRoom::alternateStack) {
         stack.ss_flags = SS_DISABLE;
     } else {
         stack.ss_sp = stackBottom;
         stack.ss_size = 8 * 1024;
     }
     if (sigaltstack(&stack, nullptr) != 0) _exit(kSetUpFailed);
-    if (c.where == LittleRoom::ownStack)
-        crashWith8KiBLeft(c.number);
+    if (c.where != LittleRoom::alternateStack)
+        crashWithLittleLeft(c.number, roomLeft(c.where));
     else if (c.number == SIGSEGV)
         recordtest::writeThroughNull();
     else
@@ -300,7 +310,9 @@ class CrashHandedOnWithLittleRoom : public ::testing::TestWithParam<LittleRoomCa
 // A thread with 8 KiB of its own stack left and no alternate stack, or with an alternate stack of 8 KiB,
 // crashes; the handler from before the SDK needs nearly all the room the kernel leaves it. The record is
 // made elsewhere, the handler runs where the kernel would have run it, nothing below the stack is
-// written, and the process ends, or goes on, as without the SDK.
+// written, and the process ends, or goes on, as without the SDK. So too with only 2 KiB of its own stack
+// left past the kernel's frame: the SDK's own frames fit there (some 1.1 KiB), and the thread waits for
+// its fault's answer elsewhere, where the signal that stops it while its crash is recorded has room.
 TEST_P(CrashHandedOnWithLittleRoom, TheHandlerHasTheKernelsRoomAndNothingBelowIsWritten) {
     const LittleRoomCase& c = GetParam();
     const velotest::TempFolder folder;
@@ -320,7 +332,7 @@ TEST_P(CrashHandedOnWithLittleRoom, TheHandlerHasTheKernelsRoomAndNothingBelowIs
         stackBottom = stack.bottom();
         pthread_attr_t attributes;
         pthread_attr_init(&attributes);
-        if (c.where == LittleRoom::ownStack)
+        if (c.where != LittleRoom::alternateStack)
             pthread_attr_setstack(&attributes, stack.bottom(), SharedStack::kSize - kWatchedBelow);
         pthread_t thread;
         if (pthread_create(&thread, &attributes, crashWithLittleRoom, const_cast<LittleRoomCase*>(&c)) != 0)
@@ -346,6 +358,7 @@ std::vector<LittleRoomCase> littleRoomCases() {
     std::vector<LittleRoomCase> cases;
     for (Deliverer deliverer : {Deliverer::kernel, Deliverer::exceptionPort, Deliverer::signals}) {
         cases.push_back({LittleRoom::ownStack, SIGSEGV, deliverer});
+        cases.push_back({LittleRoom::ownStackBarely, SIGSEGV, deliverer});
         cases.push_back({LittleRoom::alternateStack, SIGSEGV, deliverer});
         cases.push_back({LittleRoom::alternateStack, SIGABRT, deliverer});
     }
