@@ -557,6 +557,8 @@ struct HandedOnCase {
     std::vector<const char*> wholeRecords; // the parts that must hold one whole record each
     const char* environment = "";          // more of the library's variables
     const char* madeFile = nullptr;        // a file "<FIFO>.<name>" the library must have made
+    const char* alsoMade = nullptr;        // another
+    const char* notMade = nullptr;         // one it must not have made
 };
 
 void PrintTo(const HandedOnCase& handedOn, std::ostream* out) {
@@ -579,6 +581,9 @@ class CrashShippedProgramHandedOn : public CrashShippedProgram,
 // alternate stack is small, or that has 8 KiB of its own stack left and no alternate stack, and nothing
 // below that stack changes, even under a handler that needs all the room the kernel leaves it), and the
 // next launch sends the one report. The handler's fault, and the later fault, are no crash of their own.
+// A handler installed without SA_ONSTACK runs on the thread's own stack, as the kernel runs it, and one
+// that reads memory guarded by the program's own SIGSEGV handler finishes that read; handlers the program
+// installed after the SDK still take their signals once the crash is handed on.
 TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) {
     const HandedOnCase& handedOn = GetParam();
     const std::string crashed =
@@ -598,6 +603,14 @@ TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) 
             EXPECT_EQ(velotest::readFile(path), "0")
                 << "the recording turn stayed with the thread whose crash went on (0: let go)";
         }
+    }
+    if (handedOn.alsoMade != nullptr) {
+        EXPECT_TRUE(fs::exists(home.path() / ("crash-fifo." + std::string(handedOn.alsoMade))))
+            << handedOn.alsoMade;
+    }
+    if (handedOn.notMade != nullptr) {
+        EXPECT_FALSE(fs::exists(home.path() / ("crash-fifo." + std::string(handedOn.notMade))))
+            << handedOn.notMade;
     }
     EXPECT_FALSE(fs::exists(home.path() / "crash-fifo.written-below")) << "a record wrote below its stack";
 
@@ -693,7 +706,56 @@ INSTANTIATE_TEST_SUITE_P(
                      "o",
                      {"SEGV"},
                      {"mach_exception"},
-                     "VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_FLAGS=resethand VELO_EARLIER_TAKE_ROOM=1"}),
+                     "VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_FLAGS=resethand VELO_EARLIER_TAKE_ROOM=1"},
+        HandedOnCase{"ARaiseOnAn8KiBSignalStackToAHandlerOffItThatNeeds12KiBThenAFault",
+                     "return",
+                     "sf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_STACK_KIB=8 VELO_EARLIER_FLAGS=offstack VELO_EARLIER_NEED_KIB=12",
+                     "returned",
+                     nullptr,
+                     "on-alternate-stack"},
+        HandedOnCase{"ARaisedAbortWhoseHandlersGuardedReadIsSteppedOverThenAFault",
+                     "return",
+                     "rf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_GUARD=step",
+                     "returned",
+                     "guarded"},
+        HandedOnCase{"ARaisedAbortWhoseHandlersGuardedReadIsLeftByAJumpThenAFault",
+                     "return",
+                     "rf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_GUARD=jump",
+                     "returned",
+                     "guarded"},
+        HandedOnCase{"ATrappedCallWhoseEmulatorsGuardedReadIsSteppedOverThenAFault",
+                     "emulate",
+                     "Yf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_SIGNAL=SYS VELO_EARLIER_GUARD=step",
+                     "answered-5",
+                     "guarded"},
+        HandedOnCase{"ATrappedCallWhoseEmulatorsGuardedReadIsLeftByAJumpThenAFault",
+                     "emulate",
+                     "Yf",
+                     {"SEGV"},
+                     {"signal"},
+                     "VELO_EARLIER_SIGNAL=SYS VELO_EARLIER_GUARD=jump",
+                     "answered-5",
+                     "guarded"},
+        HandedOnCase{"HandlersInstalledSinceTakeTheirSignalsAfterARecordedRaiseThenAFault",
+                     "return",
+                     "Lrxf",
+                     {"SEGV"},
+                     {"signal"},
+                     "",
+                     "went-on",
+                     "returned"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ManyThreadsCase {
