@@ -475,9 +475,6 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
                             : reinterpret_cast<void*>(disposition.sa_handler);
         const auto framePointer = static_cast<unsigned long>(kernels.uc_mcontext.gregs[REG_RBP]);
         tEntered = disposition;
-        sigset_t all;
-        sigfillset(&all);
-        sigprocmask(SIG_SETMASK, &all, nullptr);
         if ((disposition.sa_flags & SA_ONSTACK) == 0 && frameOnTheAlternateStackAlone(kernels, frame)) {
             // The kernel runs a handler that did not ask for the alternate stack on the stack the
             // interrupted code was on: it may need more room than the alternate stack has below ours
