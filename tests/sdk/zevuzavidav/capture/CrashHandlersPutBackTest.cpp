@@ -198,8 +198,9 @@ TEST(CrashHandlersPutBack, EachGoesStraightFromTheSDKsHandlerToItsOwn) {
         for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
             const int number = zevuzavidav::signalAtIndex(i);
             if (number == SIGSEGV) continue;
-            void* before = number == SIGSYS || number == SIGABRT ? reinterpret_cast<void*>(earlier.sa_sigaction)
-                                                                 : reinterpret_cast<void*>(SIG_DFL);
+            void* before = number == SIGSYS || number == SIGABRT
+                               ? reinterpret_cast<void*>(earlier.sa_sigaction)
+                               : reinterpret_cast<void*>(SIG_DFL);
             expected.push_back({number, before});
         }
         const int count = writtenCount.load(std::memory_order_acquire);
@@ -211,8 +212,8 @@ TEST(CrashHandlersPutBack, EachGoesStraightFromTheSDKsHandlerToItsOwn) {
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << howItEnded(status)
-        << " (10 + n: n dispositions written; 30 + i: the i-th written is not the earlier one; 6: the program's "
-           "own handler was written over)";
+        << " (10 + n: n dispositions written; 30 + i: the i-th written is not the earlier one; 6: the "
+           "program's own handler was written over)";
 }
 
 // ---- a second crash reporter that chains to the SDK ------------------------------------------------
@@ -275,8 +276,8 @@ TEST_P(CrashBehindASecondReporter, IsRecordedAndTheReporterGetsControlBack) {
     // through a second time, to be given its default action; an abort, and a fault the SDK's signal
     // handler records, come through once.
     EXPECT_EQ(bytes, c.number == SIGSEGV && c.road == Road::exceptionPort ? "RR" : "R");
-    const char* file =
-        c.number == SIGSEGV && c.road == Road::exceptionPort ? "mach_exception.zevrecord" : "signal.zevrecord";
+    const char* file = c.number == SIGSEGV && c.road == Road::exceptionPort ? "mach_exception.zevrecord"
+                                                                            : "signal.zevrecord";
     EXPECT_EQ(wholeRecordsIn(dir, file).size(), 1u);
 }
 
