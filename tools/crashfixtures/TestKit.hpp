@@ -28,6 +28,9 @@ class TestKit : public ZEVCrashReportingControllerDelegate {
     bool mustInform = false;
     Decision decision = Decision::submit; // what the app answers when it decides itself
     bool installCrashCallback = false;
+    // Whether analytics keeps each crash it is told of: the report's folder is then marked counted, as
+    // the kit marks it.
+    bool keepsCrashes = true;
     std::set<int> deliveredSignals;
     std::optional<std::string> apiKey = std::string("test-api-key");
     nlohmann::json serverSettings = nullptr;
@@ -58,8 +61,11 @@ class TestKit : public ZEVCrashReportingControllerDelegate {
     }
     void reportingControllerInternalDidDetectReportForLastExecution(
         ZEVCrashReportingController&, const std::shared_ptr<ZEVInternalReport>& report) override {
-        std::lock_guard lock(mutex_);
-        detected_.push_back(report->identifier());
+        {
+            std::lock_guard lock(mutex_);
+            detected_.push_back(report->identifier());
+        }
+        if (keepsCrashes) report->markCrashCounted();
     }
     bool reportingControllerEnsureDeliveryOfUnixSignal(ZEVCrashReportingController&, int signal) override {
         return deliveredSignals.count(signal) > 0;
@@ -76,7 +82,8 @@ class TestKit : public ZEVCrashReportingControllerDelegate {
                                                     : std::make_shared<const nlohmann::json>(serverSettings));
     }
 
-    // The reports told of before any is handled (newest first), and those handed over to decide on.
+    // The reports told of (before any is handled, newest first; then those told again before they are
+    // packaged), and those handed over to decide on.
     std::vector<std::string> detected() const {
         std::lock_guard lock(mutex_);
         return detected_;

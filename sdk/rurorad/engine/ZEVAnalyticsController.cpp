@@ -420,11 +420,18 @@ bool ZEVAnalyticsController::logPreviousSessionCrashedOnDate(
 
 bool ZEVAnalyticsController::writePreviousSessionCrash(const ns::Date& date,
                                                        const std::optional<std::string>& sessionIdentifier) {
-    return ZEVAnalyticsRecordPreviousSessionCrash(
+    // A write that outlasted its caller's wait answered false, so the crash kit tells of the crash again
+    // later in this launch. By then the defaults may name a later crash and maintenance may have packaged
+    // the first write's fragment, so neither says that the session has its crash: this does.
+    const bool named = sessionIdentifier && !sessionIdentifier->empty();
+    if (named && crashedSessionsWritten_.count(*sessionIdentifier) != 0) return true;
+    const bool onDisk = ZEVAnalyticsRecordPreviousSessionCrash(
         logSessionRepository_, host_.userDefaults, lastSession_, date, sessionIdentifier,
         [this](const std::string& identifier, std::uint64_t timestamp) {
             return ZEVAnalyticsMetadataController::metadataJSONDataForSession(identifier, timestamp,
                                                                               betaToken_, host_);
         },
         newEventIdentifier());
+    if (onDisk && named) crashedSessionsWritten_.insert(*sessionIdentifier);
+    return onDisk;
 }

@@ -42,6 +42,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,7 +103,8 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     void logAppLaunched();
     // The crash of the launch whose session is `sessionIdentifier` (absent: the session read at the
     // start), on disk when this returns unless the maintenance queue is held up past
-    // previousSessionCrashTimeout (ZEVAnalyticsSessionCrash.hpp). True when it is on disk by then.
+    // previousSessionCrashTimeout (ZEVAnalyticsSessionCrash.hpp). True when it is on disk by then. A
+    // session this engine has written the crash of is never written again, however late it is told again.
     bool logPreviousSessionCrashedOnDate(const std::optional<ns::Date>& date,
                                          const std::optional<std::string>& sessionIdentifier = std::nullopt);
     void applicationLifecycleEvent(const ns::Notification& notification);
@@ -226,6 +228,8 @@ class ZEVAnalyticsController final : public ZEVAnalyticsViewControllerTrackingDe
     // Maintenance-queue state.
     bool loggedAnalyticsEnabled_ = false;
     std::optional<URLs> sessionFragmentsToTransmit_;
+    // The sessions whose crash this engine has put on disk.
+    std::set<std::string> crashedSessionsWritten_;
 
     // Known after creation, read-only afterwards.
     std::optional<ZEVAnalyticsSessionRecord> lastSession_;

@@ -33,9 +33,13 @@
 // ends at once loses no crash. Every report is a crash of its own launch, so analytics hears of each one,
 // once: launches that crash in the SDK's first moments leave a run of reports for the one that sends,
 // and each counts in its own session. Once analytics answers that it keeps the crash, the report's
-// folder is marked (ZEVInternalReport::markCrashCounted), and a later launch that finds the report still
-// in "active" does not tell of it again. The app's root screen must be up by the time the main queue
-// runs (the permission prompt is shown there).
+// folder is marked (ZEVInternalReport::markCrashCounted) and the crash is not told of again. Until then
+// it is told again right before the report is packaged, at this launch or a later one, wherever the
+// report then waits (a full disk at the start leaves the crash unkept; one that fails the packaging too
+// leaves the report in "processing"), and analytics, finding a crash it keeps already, counts it once.
+// An analytics kit that takes the date alone cannot answer, so it hears of each crash once a launch.
+// The app's root screen must be up by the time the main queue runs (the permission prompt is shown
+// there).
 //
 // Failure contract: nothing throws. A beta controller that cannot start, or crash reporting that cannot
 // be set up, is logged ("[Zevuzavidav] Beta could not be initialized", "[Zevuzavidav] Crash reporting
@@ -60,6 +64,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -235,4 +240,6 @@ class Zevuzavidav final : public rt::Object,
     std::atomic<ZevuzavidavDelegate*> crashDelegate_{nullptr};
     std::shared_ptr<ZEVCrashReportingController> crashReportingController_;
     std::shared_ptr<ZEVBetaController> betaController_;
+    // The reports whose crash an analytics kit that takes the date alone has heard of in this launch.
+    std::set<std::string> toldByDateAlone_;
 };

@@ -72,8 +72,9 @@ void Zevuzavidav::reportingControllerInternalDidDetectReportForLastExecution(
     // execution identifier, as its session's is): launches that crash as they start leave a run of
     // them, and each counts once, in its own session. The controller tells of them all before any
     // leaves "active", and analytics has the crash in its file when it answers, so a launch that ends
-    // here leaves the report to be told of again; the folder's mark keeps a crash analytics already
-    // keeps from being told twice.
+    // here leaves the report to be told of again; so does an answer that analytics could not keep it
+    // (the controller tells again before the report is packaged, at this launch or a later one). The
+    // folder's mark keeps a crash analytics already keeps from being told twice.
     if (!report || report->crashCounted()) return;
     const ZEVReport told(report);
     const std::optional<ns::Date> date = told.dateCreated();
@@ -83,6 +84,12 @@ void Zevuzavidav::reportingControllerInternalDidDetectReportForLastExecution(
     const auto kept = askAnalytics("logPreviousSessionCrashedOnDate:sessionIdentifier:",
                                    {when, std::any(told.identifier())});
     if (!kept) {
+        // Nothing comes back to mark the folder by, so such a kit hears of a crash once a launch,
+        // however often the controller tells of the report.
+        {
+            std::lock_guard lock(mutex_);
+            if (!toldByDateAlone_.insert(report->identifier()).second) return;
+        }
         sendToAnalytics("logPreviousSessionCrashedOnDate:", {when});
         return;
     }

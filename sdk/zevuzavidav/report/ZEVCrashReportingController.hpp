@@ -9,15 +9,18 @@
 // The start prepares the tree for the new launch (an older tree is removed first), keeps the launch
 // marker, makes "active"/<execution id>, installs the crash handlers through the environment, and
 // then deals with what earlier launches left: the delegate hears of every earlier report that needs
-// submission, newest first, before any of them leaves "active"; each earlier folder in "active" that
-// holds a record to send but whose metadata a crash left missing, empty, cut or without one of its
-// sections has it rebuilt first from this launch's own (ZEVReportMetadataRepair.hpp), and one that
-// cannot be rebuilt nor read waits for a later launch; each earlier folder is then deleted (nothing to
-// send, or no folder of a report at all), sent at once as urgent (the launch marker was found,
-// urgent reports are allowed, no prompt and no delegate that decides), or handed to the delegate, whose
-// answer submits it (after asking the user in the "Send Crash Report?" alert when the prompt is on) or drops
-// it; folders left in "processing" are packaged and sent, packages left in "prepared" are sent again. A
-// failed upload is tried again every 600 s while the process lives.
+// submission, newest first, before any of them leaves "active", and again of each report about to be
+// packaged off the urgent road (from "active" or "processing") whose folder is not marked counted
+// (ZEVInternalReport::crashCounted), so a crash analytics could not keep is told until it is kept; each
+// earlier folder in "active" that holds a record to send but whose metadata a crash left missing,
+// empty, cut or without one of its sections has it rebuilt first from this launch's own
+// (ZEVReportMetadataRepair.hpp), and one that cannot be rebuilt nor read waits for a later launch; each
+// earlier folder is then deleted (nothing to send, or no folder of a report at all), sent at once as
+// urgent (the launch marker was found, urgent reports are allowed, no prompt and no delegate that
+// decides), or handed to the delegate, whose answer submits it (after asking the user in the "Send
+// Crash Report?" alert when the prompt is on) or drops it; folders left in "processing" are packaged and
+// sent, packages left in "prepared" are sent again. A failed upload is tried again every 600 s while
+// the process lives.
 //
 // The listings of "active", "processing" and "prepared" are taken before any earlier-report work is
 // queued, so no report is handled twice or from a folder that is gone.
@@ -196,6 +199,10 @@ class ZEVCrashReportingController final : public ZEVReportsControllerDelegate,
         BacklogStep step;
     };
     void addToBacklog(std::vector<BacklogItem> items, bool ahead);
+    // On the work queue: hands a report decided on to be packaged and sent, from "active"
+    // (`withProcessing`) or from "processing", telling the delegate of it again first unless its folder
+    // is marked counted.
+    void packageAndSubmitReport(const std::shared_ptr<ZEVInternalReport>& report, bool withProcessing);
     void scheduleBacklogTurn();
     // On the work queue: the first report of the line, when its turn can come.
     void takeBacklogTurn();

@@ -28,7 +28,10 @@ class ZEVCrashReportingControllerDelegate {
         ZEVCrashReportingController& controller, const std::shared_ptr<ZEVInternalReport>& report,
         std::function<void(bool submit)> completionHandler) = 0;
     // Every earlier report that needs submission, newest first, before any of them is handled: while
-    // this runs, a launch that ends leaves the report for the next one.
+    // this runs, a launch that ends leaves the report for the next one. Told again, on the work queue,
+    // of a report whose folder is not marked counted right before it is packaged (not on the urgent
+    // road, told just before): one analytics could not keep at the start, or one an earlier launch left
+    // in "processing".
     virtual void reportingControllerInternalDidDetectReportForLastExecution(
         ZEVCrashReportingController& controller, const std::shared_ptr<ZEVInternalReport>& report) = 0;
     // True leaves the exception-port fault of that signal to the signal itself.

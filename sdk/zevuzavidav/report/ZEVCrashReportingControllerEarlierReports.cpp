@@ -169,15 +169,27 @@ void ZEVCrashReportingController::takeBacklogTurn() {
         break;
     case BacklogStep::submit:
         if (packages)
-            reportsController()->prepareAndSubmitReport(item.report, false, true);
+            packageAndSubmitReport(item.report, true);
         else
             displayPermissionAlertForReport(item.report);
         break;
     case BacklogStep::leftover:
-        reportsController()->prepareAndSubmitReport(item.report, false, false);
+        packageAndSubmitReport(item.report, false);
         break;
     }
     scheduleBacklogTurn();
+}
+
+void ZEVCrashReportingController::packageAndSubmitReport(const std::shared_ptr<ZEVInternalReport>& report,
+                                                         bool withProcessing) {
+    // A crash analytics could not keep when this launch began (a full disk, say) gets another chance
+    // before its report leaves as a package, and so does one left in "processing", which no start tells
+    // of. The mark inside the folder moves with it to "processing", so a crash analytics keeps is not
+    // told again.
+    if (report && !report->crashCounted())
+        if (auto delegate = delegate_.lock())
+            delegate->reportingControllerInternalDidDetectReportForLastExecution(*this, report);
+    reportsController()->prepareAndSubmitReport(report, false, withProcessing);
 }
 
 void ZEVCrashReportingController::networkClientDidEndUploadTask(ZEVNetworkClient&) {
@@ -273,9 +285,8 @@ void ZEVCrashReportingController::retryUploadForReportAtPath(const std::string& 
 void ZEVCrashReportingController::displayPermissionAlertForReport(
     const std::shared_ptr<ZEVInternalReport>& report) {
     if (ZEVApplicationIsExtension()) {
-        onWorkQueue([report](ZEVCrashReportingController& self) {
-            self.reportsController()->prepareAndSubmitReport(report, false, true);
-        });
+        onWorkQueue(
+            [report](ZEVCrashReportingController& self) { self.packageAndSubmitReport(report, true); });
         return;
     }
     const ZEVSettings current = settings();
@@ -325,7 +336,7 @@ void ZEVCrashReportingController::alertViewClickedButtonAtIndex(ui::AlertView& a
             debugLog("[Zevuzavidav:Crash] Removing report at request of user");
             self.removeReport(report);
         } else {
-            self.reportsController()->prepareAndSubmitReport(report, false, true);
+            self.packageAndSubmitReport(report, true);
         }
         std::lock_guard lock(self.mutex_);
         if (self.promptedReport_ == report) {

@@ -154,13 +154,15 @@ bool ZEVInternalReport::checkExistenceOfAtLeastOnceFileInArray(
 
 bool ZEVInternalReport::crashCounted() const {
     struct stat info {};
-    // Only a file of our own counts: a link, or a hard link to another file, is no mark of ours.
+    // Only the empty file the SDK makes counts: a link, a hard link to another file, or a file that
+    // holds anything is no mark of ours.
     return ::lstat(pathForContentFile(kCrashCountedName).c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           info.st_nlink == 1;
+           info.st_nlink == 1 && info.st_size == 0;
 }
 
 bool ZEVInternalReport::markCrashCounted() const {
-    const int fd = ns::openPrivateFileForWriting(pathForContentFile(kCrashCountedName), O_WRONLY);
+    // Made anew: a file found there with bytes in it would not count as the mark.
+    const int fd = ns::openPrivateFileForWriting(pathForContentFile(kCrashCountedName), O_WRONLY | O_TRUNC);
     if (fd < 0) return false;
     ::close(fd);
     return true;

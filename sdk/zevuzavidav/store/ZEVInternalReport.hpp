@@ -72,11 +72,12 @@ class ZEVInternalReport {
     bool isCrash() const { return checkExistenceOfAtLeastOnceFileInArray(crashFilenames()); }
     bool needsToBeSubmitted() const { return checkExistenceOfAtLeastOnceFileInArray(submissionFilenames()); }
     // Whether analytics has been given this launch's crash to keep (markCrashCounted), so that a later
-    // launch that finds the folder still in "active" (the one before ended before handing it on) does
-    // not give it again. The mark is a hidden file in the folder: never packaged, listed or sent, and
-    // gone with the folder.
+    // telling, at this launch or a later one, wherever the folder then is, does not give it again. The
+    // mark is a hidden empty file in the folder: never packaged, listed or sent, moved and gone with the
+    // folder. Only the one the SDK makes counts: a regular file of one link and no bytes.
     bool crashCounted() const;
-    // Leaves the mark; false when it cannot be made (the crash may then be given again).
+    // Leaves the mark, in place of anything else of that name; false when it cannot be made (the crash
+    // may then be given again).
     bool markCrashCounted() const;
     // The full path of every crash file name, in list order, whether or not the file exists.
     void

@@ -231,4 +231,44 @@ TEST_F(Engine, APreviousCrashToldAfterTheStartIsOnDiskWhenTheCallReturnsThoughMa
     EXPECT_TRUE(onDiskWhenReturned) << "the call returned before the crash was written";
 }
 
+// A write held up past the caller's wait answers false, and the crash kit tells of that crash again later
+// in the launch. By then the defaults name a later crash and maintenance has packaged the first write's
+// fragment: the session still gets its crash once.
+TEST_F(Engine, ACrashToldAgainAfterItsWriteOutlastedTheWaitIsWrittenOnce) {
+    dispatch::VirtualClock& clock = useVirtualClock();
+    start();
+    const auto tell = [&](const char* session) {
+        return controller->logPreviousSessionCrashedOnDate(ns::Date::fromTimeIntervalSince1970(1650000000),
+                                                           std::string(session));
+    };
+    const std::string fragment = ZEVAnalyticsCrashFragmentIdentifier("crashed-first", 1650000000000);
+    const auto written = [&](const std::string& state) {
+        const auto files = filesIn(state);
+        return std::count_if(files.begin(), files.end(), [&](const std::string& file) {
+            return file.find(fragment) != std::string::npos;
+        });
+    };
+    {
+        std::atomic<int> answer{-1};
+        std::jthread caller;
+        Gate maintenanceBusy;
+        controller->sessionMaintenanceQueue().async(maintenanceBusy.holder());
+        caller = std::jthread([&] { answer = tell("crashed-first"); });
+        EXPECT_TRUE(eventually([&] {
+            clock.advance(std::chrono::seconds(11));
+            return answer != -1;
+        }));
+        EXPECT_EQ(answer, 0) << "the wait did not run out";
+    }
+    settle();
+    ASSERT_EQ(written("ACTIVE"), 1) << "the held write was dropped";
+    EXPECT_TRUE(tell("crashed-second"));
+    maintain();
+    ASSERT_EQ(written("PACKAGED"), 1);
+
+    EXPECT_TRUE(tell("crashed-first"));
+    settle();
+    EXPECT_EQ(written("ACTIVE") + written("PACKAGED"), 1);
+}
+
 } // namespace

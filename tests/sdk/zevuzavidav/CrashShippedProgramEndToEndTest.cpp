@@ -6,7 +6,8 @@
 // folder must not make the report go twice; a thread that runs out of stack, whether a library
 // started it or the program did, is reported as the crashed thread; and a backlog of hundreds of
 // reports must not hold back the oldest of them, nor analytics; a run of launches that crash as they
-// start must each be sent and counted once in its own session; a crash handed on to an earlier handler
+// start must each be sent and counted once in its own session, and so must a crash that a launch on a
+// full disk could neither count nor package; a crash handed on to an earlier handler
 // that faults or returns never holds the process; a crash among threads that keep a round of
 // suspension busy is reported with the crashed thread first. Skipped when the program has not been
 // built or tmux is not installed.
@@ -918,6 +919,41 @@ TEST_F(CrashShippedProgram, ARunOfCrashesAtStartIsSentAndEachCrashCountedOnceInI
             EXPECT_EQ(executable["base"], program["base"]);
         }
     }
+}
+
+// The launch after a crash finds the disk full (a file-size limit of nothing stands for it): analytics
+// cannot keep the crash, and packaging the report fails, so the report stays in "processing", unmarked.
+// The launch after that, with room again, tells analytics of the crash before it packages the report:
+// the report goes once, and the crash counts once, in the crashed launch's session.
+TEST_F(CrashShippedProgram, ACrashNotCountedOnAFullDiskIsSentAndCountedOnceByALaterLaunch) {
+    cacheAnalyticsSettings();
+    const std::string crashed = crashOnce();
+    ASSERT_FALSE(crashed.empty());
+    {
+        velotest::Tmux full("velo-shipped-full-disk");
+        full.start("ulimit -f 0; env " + environment() + " " + quote(program.string()));
+        full.waitFor("SWIFT BASICS");
+        EXPECT_TRUE(velotest::waitUntil(
+            [&] { return entries(tree() / "processing") == std::vector<std::string>{crashed}; }));
+        full.keys("q");
+        full.waitFor("PROGRAM-ENDED");
+    }
+    ASSERT_EQ(entries(tree() / "processing"), std::vector<std::string>{crashed});
+    ASSERT_FALSE(fs::exists(fs::symlink_status(tree() / "processing" / crashed / ".crash_counted")))
+        << "analytics kept the crash on the full disk";
+    ASSERT_TRUE(reportRequests().empty());
+
+    runNextLaunchUntil([&] {
+        return !reportRequests().empty() &&
+               !reporttest::sessionsWithACrash(server.requests(), analyticsPath).empty();
+    });
+
+    const auto sent = reportRequests();
+    ASSERT_EQ(sent.size(), 1u) << "the report once";
+    EXPECT_EQ(partsOf(sent[0])["report_id"], crashed);
+    EXPECT_EQ(reporttest::sessionsWithACrash(server.requests(), analyticsPath),
+              std::vector<std::string>{crashed})
+        << "app_crashed, once, in the crashed launch's session";
 }
 
 // A spinning process on every core of the machine, for as long as it lives.

@@ -295,25 +295,31 @@ TEST_F(Kit, EveryEarlierLaunchsCrashIsLoggedToAnalyticsWithItsOwnStartDateAndLau
 
 // A report still in "active" at a later launch (the one before ended before handing it on) is told of
 // again only when analytics did not answer that it keeps the crash: a crash is counted once. A mark that
-// is a hard link to another file is no mark of ours: the crash is told, and that file left as it was.
+// is a hard link to another file, or a file with bytes in it, is no mark of ours: the crash is told, the
+// other file left as it was, and the mark made anew.
 TEST_F(Kit, AnEarlierCrashIsToldAgainOnlyWhenAnalyticsDidNotKeepIt) {
+    enum class Planted { nothing, hardLink, bytes };
     const struct {
         const char* name;
         bool keeps;
-        bool foreignMark;
+        Planted planted;
         std::size_t told;
-    } cases[] = {{"kept", true, false, 1}, {"not kept", false, false, 2}, {"foreign mark", true, true, 1}};
+    } cases[] = {{"kept", true, Planted::nothing, 1},
+                 {"not kept", false, Planted::nothing, 2},
+                 {"hard link for a mark", true, Planted::hardLink, 1},
+                 {"mark with bytes", true, Planted::bytes, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         world.analytics->previousSessionCrashes.clear();
         world.analytics->keepsCrashes = c.keeps;
         const auto report = earlierReport(std::string("crashed-") + c.name);
+        const auto mark = std::filesystem::path(report->path()) / ".crash_counted";
         const auto elsewhere = std::filesystem::path(report->path()).parent_path() / "elsewhere";
-        if (c.foreignMark) {
+        if (c.planted == Planted::hardLink) {
             reporttest::writeText(elsewhere, "someone else's");
-            std::filesystem::create_hard_link(elsewhere,
-                                              std::filesystem::path(report->path()) / ".crash_counted");
+            std::filesystem::create_hard_link(elsewhere, mark);
         }
+        if (c.planted == Planted::bytes) reporttest::writeText(mark, "counted");
         for (int launch = 0; launch < 2; ++launch) {
             // Each launch has its own kit and reads the folder anew.
             auto kit = world.makeKit();
@@ -324,14 +330,19 @@ TEST_F(Kit, AnEarlierCrashIsToldAgainOnlyWhenAnalyticsDidNotKeepIt) {
         }
         EXPECT_EQ(world.analytics->previousSessionCrashes.size(), c.told);
         EXPECT_EQ(report->crashCounted(), c.keeps);
-        if (c.foreignMark) {
+        if (c.keeps) {
+            EXPECT_EQ(std::filesystem::file_size(mark), 0u);
+        }
+        if (c.planted == Planted::hardLink) {
             EXPECT_EQ(reporttest::readFile(elsewhere), "someone else's");
         }
     }
 }
 
-// An analytics kit that takes the date alone is still told, by the message it answers.
-TEST(KitWithADateOnlyAnalyticsKit, IsToldOfTheNewestEarlierCrashByItsDate) {
+// An analytics kit that takes the date alone is still told, by the message it answers. It cannot say
+// whether it kept the crash, so the folder is never marked: it hears of each crash once a launch, though
+// the controller tells of the report again before packaging it.
+TEST(KitWithADateOnlyAnalyticsKit, IsToldOfTheNewestEarlierCrashByItsDateOnceALaunch) {
     KitWorld world({{"CFBundleIdentifier", kittest::kBundleIdentifier}, {"CFBundleVersion", "7"}}, false);
     ZEVFileManager files;
     ASSERT_TRUE(files.prepareForNewLaunch());
@@ -339,7 +350,9 @@ TEST(KitWithADateOnlyAnalyticsKit, IsToldOfTheNewestEarlierCrashByItsDate) {
     reporttest::writeMetadata(folder, "crashed", "kit-key", 1600000123);
     reporttest::writeText(folder / "signal.zevrecord", "{}\n");
 
-    world.makeKit()->start();
+    auto kit = world.makeKit();
+    kit->start();
+    kit->crashReportingController()->operationQueue()->waitUntilAllOperationsAreFinished();
     ASSERT_EQ(world.analytics->previousSessionCrashes.size(), 1u);
     EXPECT_EQ(world.analytics->previousSessionCrashes[0], ns::Date::fromTimeIntervalSince1970(1600000123));
     EXPECT_EQ(world.analytics->previousCrashSessions, std::vector<std::optional<std::string>>{std::nullopt});

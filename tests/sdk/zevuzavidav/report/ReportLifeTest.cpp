@@ -1,7 +1,9 @@
 // The life of reports across launches, with the crash handlers only recorded: the start of a launch
 // and what becomes of earlier reports.
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
+#include "sdk/zevuzavidav/context/PlatformFacts.hpp"
 #include "tests/sdk/zevuzavidav/support/CrashLife.hpp"
+#include "tests/support/OnExit.hpp"
 
 #include <gtest/gtest.h>
 
@@ -364,6 +366,65 @@ TEST(EarlierReports, AreHandedToTheAppOldestFirst) {
     EXPECT_EQ(toldAtOnce.front(), oldestFirst.back());
     TestApp::settle(controller);
     EXPECT_EQ(kit->detected(), std::vector<std::string>(oldestFirst.rbegin(), oldestFirst.rend()));
+}
+
+// A crash analytics did not keep when first told (its folder unmarked) is told of again right before its
+// report is packaged, whichever road takes it there: the backlog from "active" or from "processing", the
+// prompt's answer, an app extension's prompt-free road. The urgent road, told just before, is not told
+// twice. A folder marked counted (in "active", then moved to "processing" by a launch whose packaging
+// failed) is not told again. Each report goes once.
+TEST(EarlierReports, ACrashAnalyticsDidNotKeepIsToldAgainBeforeItIsPackaged) {
+    enum class Road { backlog, processing, prompt, extension, urgent };
+    const struct {
+        const char* name;
+        Road road;
+        bool kept;
+        std::size_t told;
+    } cases[] = {
+        {"backlog, not kept", Road::backlog, false, 2},       {"backlog, kept", Road::backlog, true, 1},
+        {"processing, not kept", Road::processing, false, 1}, {"processing, kept", Road::processing, true, 0},
+        {"prompt, not kept", Road::prompt, false, 2},         {"prompt, kept", Road::prompt, true, 1},
+        {"extension, not kept", Road::extension, false, 2},   {"urgent, not kept", Road::urgent, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReportServer server;
+        TestApp app(server.base());
+        ASSERT_TRUE(app.files->prepareForNewLaunch());
+        const fs::path folder = app.writeEarlierCrash("old");
+        auto kit = std::make_shared<TestKit>();
+        kit->keepsCrashes = c.kept;
+        kit->canUseBackgroundSessions = false;
+        if (c.road == Road::processing) {
+            if (c.kept) ASSERT_TRUE(ZEVInternalReport::reportWithPath(folder.string())->markCrashCounted());
+            ASSERT_TRUE(app.files->moveItemAtPath(folder.string(), app.files->processingPath()));
+        }
+        if (c.road == Road::prompt || c.road == Road::extension)
+            kit->serverSettings = json::parse(R"({"features":{"prompt_enabled":true}})");
+        if (c.road == Road::urgent) writeText(fs::path(app.files->structurePath()) / "launchmarker", "");
+        if (c.road == Road::extension)
+            zevuzavidav::setPlatformFactsProvider([] {
+                zevuzavidav::PlatformFacts facts;
+                facts.extensionPointIdentifier = "com.apple.widget-extension";
+                return facts;
+            });
+        velotest::OnExit ordinaryApp([] { zevuzavidav::setPlatformFactsProvider(nullptr); });
+
+        auto controller = app.launch(kit, "launch1");
+        ASSERT_TRUE(controller->startWithProfilingMark(ZEVProfilingStart(), std::nullopt));
+        if (c.road == Road::prompt) {
+            std::shared_ptr<ui::AlertView> alert;
+            ASSERT_TRUE(TestApp::eventually(
+                [&] { return (alert = controller->crashReportSubmissionAlert()) != nullptr; }));
+            for (std::int64_t button = 0; button < alert->numberOfButtons(); ++button)
+                if (alert->buttonTitleAtIndex(button) == "Send")
+                    controller->alertViewClickedButtonAtIndex(*alert, button);
+        }
+        ASSERT_TRUE(server.waitForRequests(1));
+        ASSERT_TRUE(TestApp::settleUploads(controller));
+        EXPECT_EQ(reportIds(server.requests()), std::vector<std::string>{"old"});
+        EXPECT_EQ(kit->detected(), std::vector<std::string>(c.told, "old"));
+    }
 }
 
 } // namespace
