@@ -396,7 +396,9 @@ TEST(EarlierReports, ACrashAnalyticsDidNotKeepIsToldAgainBeforeItIsPackaged) {
         kit->keepsCrashes = c.kept;
         kit->canUseBackgroundSessions = false;
         if (c.road == Road::processing) {
-            if (c.kept) ASSERT_TRUE(ZEVInternalReport::reportWithPath(folder.string())->markCrashCounted());
+            if (c.kept) {
+                ASSERT_TRUE(ZEVInternalReport::reportWithPath(folder.string())->markCrashCounted());
+            }
             ASSERT_TRUE(app.files->moveItemAtPath(folder.string(), app.files->processingPath()));
         }
         if (c.road == Road::prompt || c.road == Road::extension)
