@@ -40,25 +40,7 @@ std::string roadName(Road road) {
     return road == Road::exceptionPort ? "OnThePortsRoad" : "OnTheSignalRoad";
 }
 
-// What a child's earlier handler tells the test, one byte per call and what it saw.
-struct Pipe {
-    int fds[2] = {-1, -1};
-    Pipe() { EXPECT_EQ(pipe(fds), 0); }
-    ~Pipe() {
-        close(fds[0]);
-        if (fds[1] >= 0) close(fds[1]);
-    }
-    // The bytes written until every writer closed (the child ended).
-    std::string readAll() {
-        close(fds[1]);
-        fds[1] = -1;
-        std::string bytes;
-        char buffer[64];
-        for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-            bytes.append(buffer, static_cast<std::size_t>(n));
-        return bytes;
-    }
-};
+using Pipe = crashtest::ToldPipe;
 int tellFd = -1;
 
 void tell(char byte) {

@@ -254,10 +254,9 @@ TEST_P(CrashBehindASecondReporter, IsRecordedAndTheReporterGetsControlBack) {
     const ChainCase& c = GetParam();
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
-    int told[2];
-    ASSERT_EQ(pipe(told), 0);
+    crashtest::ToldPipe told;
     const int status = velotest::waitStatusOfChild([&] {
-        tellFd = told[1];
+        tellFd = told.fds[1];
         recordtest::initializeContext(dir, c.road);
         const struct sigaction second = actionOf(secondReporter, SA_NODEFER);
         sigaction(c.number, &second, &replacedBySecond);
@@ -265,12 +264,7 @@ TEST_P(CrashBehindASecondReporter, IsRecordedAndTheReporterGetsControlBack) {
         loadThroughNull();
         _exit(5);
     });
-    close(told[1]);
-    std::string bytes;
-    char byte;
-    while (read(told[0], &byte, 1) == 1)
-        bytes += byte;
-    close(told[0]);
+    const std::string bytes = told.readAll();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.number) << howItEnded(status, dir);
     // Each time the reporter hands the crash on. A fault the exception port records runs again and comes
     // through a second time, to be given its default action; an abort, and a fault the SDK's signal

@@ -428,10 +428,9 @@ std::pair<std::string, int> crashOffTheAlternateStack(const OwnStackCase& c, Del
     SharedStack stack;
     EXPECT_NE(stack.memory, nullptr);
     if (stack.memory == nullptr) return {};
-    int told[2];
-    EXPECT_EQ(pipe(told), 0);
+    crashtest::ToldPipe told;
     const int status = velotest::waitStatusOfChild([&] {
-        toldFd = told[1];
+        toldFd = told.fds[1];
         struct sigaction earlier {};
         earlier.sa_sigaction = needMoreThanTheAlternateStack;
         earlier.sa_flags = SA_SIGINFO | (c.number == SIGSEGV ? SA_RESETHAND : 0);
@@ -449,10 +448,8 @@ std::pair<std::string, int> crashOffTheAlternateStack(const OwnStackCase& c, Del
         for (;;)
             pause();
     });
-    close(told[1]);
-    char seen[3] = {};
-    EXPECT_EQ(read(told[0], seen, 2), 2) << howItEnded(status);
-    close(told[0]);
+    const std::string seen = told.readAll();
+    EXPECT_EQ(seen.size(), 2u) << howItEnded(status);
     EXPECT_EQ(stack.writtenBelow(), 0u) << "bytes below the alternate stack were written";
     return {seen, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }

@@ -50,6 +50,28 @@ inline void setUpOrEnd(const std::function<bool()>& holds) {
     }
 }
 
+// What a forked child tells the test, byte by byte, as its handlers run.
+struct ToldPipe {
+    int fds[2] = {-1, -1};
+    ToldPipe() { EXPECT_EQ(pipe(fds), 0); }
+    ~ToldPipe() {
+        close(fds[0]);
+        if (fds[1] >= 0) close(fds[1]);
+    }
+    ToldPipe(const ToldPipe&) = delete;
+    ToldPipe& operator=(const ToldPipe&) = delete;
+    // The bytes written until every writer closed (the child ended).
+    std::string readAll() {
+        close(fds[1]);
+        fds[1] = -1;
+        std::string bytes;
+        char buffer[64];
+        for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        return bytes;
+    }
+};
+
 // How a child ended, for a failure's message.
 inline std::string howItEnded(int status) {
     if (WIFSIGNALED(status)) return std::string("killed by ") + strsignal(WTERMSIG(status));
