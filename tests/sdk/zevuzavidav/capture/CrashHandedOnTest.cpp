@@ -36,9 +36,7 @@ using crashtest::wholeRecordsIn;
 using json = nlohmann::json;
 using recordtest::Road;
 
-std::string roadName(Road road) {
-    return road == Road::exceptionPort ? "OnThePortsRoad" : "OnTheSignalRoad";
-}
+using crashtest::roadName;
 
 using Pipe = crashtest::ToldPipe;
 int tellFd = -1;

@@ -33,9 +33,7 @@ using crashtest::kSetUpFailed;
 using crashtest::wholeRecordsIn;
 using recordtest::Road;
 
-std::string roadName(Road road) {
-    return road == Road::exceptionPort ? "OnThePortsRoad" : "OnTheSignalRoad";
-}
+using crashtest::roadName;
 
 struct sigaction actionOf(void (*handler)(int, siginfo_t*, void*), int flags = 0) {
     struct sigaction action {};

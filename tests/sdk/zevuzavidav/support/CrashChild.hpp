@@ -50,6 +50,11 @@ inline void setUpOrEnd(const std::function<bool()>& holds) {
     }
 }
 
+// A road, as a test's name gives it.
+inline std::string roadName(recordtest::Road road) {
+    return road == recordtest::Road::exceptionPort ? "OnThePortsRoad" : "OnTheSignalRoad";
+}
+
 // What a forked child tells the test, byte by byte, as its handlers run.
 struct ToldPipe {
     int fds[2] = {-1, -1};
