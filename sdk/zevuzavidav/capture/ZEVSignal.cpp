@@ -2,6 +2,7 @@
 
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"

@@ -1,4 +1,5 @@
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/ThreadState.hpp"

@@ -1,0 +1,360 @@
+#include "platform/darwin/SignalDelivery.hpp"
+
+#include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/Threads.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#if defined(__x86_64__)
+// Enters `handler(number, info, context)` as the kernel enters a signal handler: the stack pointer at
+// `frame`, the signal frame the kernel made (its first word the return address the handler returns to),
+// the interrupted code's frame pointer in rbp, rax clear. Does not return: whatever ran below `frame` is
+// done with.
+extern "C" [[noreturn]] void velo_darwin_enter_handler(void* frame, void* handler, long number, void* info,
+                                                       void* context, unsigned long framePointer);
+// Where a handler entered so returns, in place of the kernel's restorer: with the stack pointer at the
+// ucontext of the kernel's frame, as the restorer has it, it tells that the handler came back
+// (velo_darwin_tell_came_back), then resumes the interrupted code as the restorer does, by rt_sigreturn.
+// Its call-frame information describes that ucontext as a signal frame's does, so an unwinder walks from
+// the handler (a backtrace it takes, an exception thrown out of it, a crash record) into the interrupted
+// code. The nop before it is covered too: unwinders look a return address up one byte early.
+extern "C" void velo_darwin_handed_on_handler_returned();
+extern "C" __attribute__((visibility("hidden"))) void velo_darwin_tell_came_back();
+static_assert(offsetof(ucontext_t, uc_mcontext.gregs) == 40 && REG_RSP == 15 && REG_RIP == 16 &&
+                  REG_R8 == 0 && REG_RAX == 13,
+              "the offsets in the call-frame information below");
+asm(R"(
+    .text
+    .p2align 4
+    .globl velo_darwin_handed_on_handler_returned
+    .hidden velo_darwin_handed_on_handler_returned
+    .type velo_darwin_handed_on_handler_returned, @function
+    .cfi_startproc simple
+    .cfi_signal_frame
+    .cfi_escape 0x0f, 0x04, 0x77, 0xa0, 0x01, 0x06  # CFA: gregs[REG_RSP], the interrupted rsp
+    .cfi_escape 0x10, 0x00, 0x03, 0x77, 0x90, 0x01  # rax: gregs[REG_RAX]
+    .cfi_escape 0x10, 0x01, 0x03, 0x77, 0x88, 0x01  # rdx
+    .cfi_escape 0x10, 0x02, 0x03, 0x77, 0x98, 0x01  # rcx
+    .cfi_escape 0x10, 0x03, 0x03, 0x77, 0x80, 0x01  # rbx
+    .cfi_escape 0x10, 0x04, 0x03, 0x77, 0xf0, 0x00  # rsi
+    .cfi_escape 0x10, 0x05, 0x03, 0x77, 0xe8, 0x00  # rdi
+    .cfi_escape 0x10, 0x06, 0x03, 0x77, 0xf8, 0x00  # rbp
+    .cfi_escape 0x10, 0x08, 0x02, 0x77, 0x28        # r8
+    .cfi_escape 0x10, 0x09, 0x02, 0x77, 0x30        # r9
+    .cfi_escape 0x10, 0x0a, 0x02, 0x77, 0x38        # r10
+    .cfi_escape 0x10, 0x0b, 0x03, 0x77, 0xc0, 0x00  # r11
+    .cfi_escape 0x10, 0x0c, 0x03, 0x77, 0xc8, 0x00  # r12
+    .cfi_escape 0x10, 0x0d, 0x03, 0x77, 0xd0, 0x00  # r13
+    .cfi_escape 0x10, 0x0e, 0x03, 0x77, 0xd8, 0x00  # r14
+    .cfi_escape 0x10, 0x0f, 0x03, 0x77, 0xe0, 0x00  # r15
+    .cfi_escape 0x10, 0x10, 0x03, 0x77, 0xa8, 0x01  # the return address: gregs[REG_RIP]
+    nop
+velo_darwin_handed_on_handler_returned:
+    call velo_darwin_tell_came_back
+    movq $15, %rax
+    syscall
+    hlt
+    .cfi_endproc
+    .size velo_darwin_handed_on_handler_returned, .-velo_darwin_handed_on_handler_returned
+)");
+asm(R"(
+    .text
+    .p2align 4
+    .globl velo_darwin_enter_handler
+    .hidden velo_darwin_enter_handler
+    .type velo_darwin_enter_handler, @function
+velo_darwin_enter_handler:
+    .cfi_startproc
+    .cfi_undefined rip
+    movq %rdi, %rsp
+    movq %rsi, %r11
+    movq %rdx, %rdi
+    movq %rcx, %rsi
+    movq %r8, %rdx
+    movq %r9, %rbp
+    xorl %eax, %eax
+    jmpq *%r11
+    .cfi_endproc
+    .size velo_darwin_enter_handler, .-velo_darwin_enter_handler
+)");
+#endif
+
+namespace darwin {
+
+namespace {
+
+std::atomic<HandingOnObserver> handingOnObserver{nullptr};
+
+bool hasHandler(const struct sigaction& disposition) {
+    if ((disposition.sa_flags & SA_SIGINFO) != 0) return disposition.sa_sigaction != nullptr;
+    return disposition.sa_handler != SIG_DFL && disposition.sa_handler != SIG_IGN;
+}
+
+void tell(const struct sigaction& disposition, HandingOn moment) {
+    if (HandingOnObserver observer = handingOnObserver.load(std::memory_order_acquire))
+        observer(currentThreadId(), disposition, moment);
+}
+
+// The disposition of the handler last entered at a kernel's frame on this thread, for the word that it
+// came back. Initial-exec storage: read in a signal handler, it never allocates.
+__attribute__((tls_model("initial-exec"))) thread_local struct sigaction tEntered;
+
+// The signal frame the kernel made as it entered the handler that got `context`, when the kernel entered
+// that handler itself (or this file entered it there, as the kernel would have): the frame lies above
+// the caller on its stack, 16-byte aligned right below `context`, and its first word, the handler's
+// return address, is that handler's own (`handlerReturn`) and a restorer, code that ends in rt_sigreturn,
+// or velo_darwin_handed_on_handler_returned. Null otherwise: for a handler another one called (a
+// sanitizer's runtime stands between), or a context from anywhere else.
+void* kernelSignalFrame(void* context, const void* handlerReturn) {
+#if defined(__x86_64__)
+    const auto at = reinterpret_cast<std::uintptr_t>(context);
+    const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    if (context == nullptr || handlerReturn == nullptr || at % 16 != 0 || at <= sp) return nullptr;
+    // mov $15, %rax; syscall: rt_sigreturn, as every restorer on this architecture ends.
+    static constexpr unsigned char kReturnFromSignal[] = {0x48, 0xc7, 0xc0, 0x0f, 0x00,
+                                                          0x00, 0x00, 0x0f, 0x05};
+    std::uintptr_t restorer = 0;
+    unsigned char code[sizeof kReturnFromSignal];
+    if (!readMemory(at - sizeof restorer, &restorer, sizeof restorer) ||
+        restorer != reinterpret_cast<std::uintptr_t>(handlerReturn)) {
+        return nullptr;
+    }
+    if (restorer != reinterpret_cast<std::uintptr_t>(velo_darwin_handed_on_handler_returned) &&
+        (!readMemory(restorer, code, sizeof code) ||
+         std::memcmp(code, kReturnFromSignal, sizeof code) != 0)) {
+        return nullptr;
+    }
+    return reinterpret_cast<void*>(at - sizeof restorer);
+#else
+    (void)context;
+    (void)handlerReturn;
+    return nullptr;
+#endif
+}
+
+#if defined(__x86_64__)
+// The kernel's signal frame, as rt_sigreturn reads it back: the handler's return address, the ucontext as
+// the kernel lays it out (its 8-byte signal mask closes it, where the C library's type goes on), then the
+// siginfo. The FPU state lies above it, 64-byte aligned, where uc_mcontext.fpregs points; below the
+// interrupted stack pointer the kernel leaves the red zone of the System V ABI alone.
+constexpr std::size_t kKernelUcontextSize = offsetof(ucontext_t, uc_sigmask) + 8;
+constexpr std::size_t kKernelFrameSize = sizeof(void*) + kKernelUcontextSize + sizeof(siginfo_t);
+static_assert(kKernelFrameSize == 440, "the x86_64 rt_sigframe");
+constexpr std::uintptr_t kRedZone = 128;
+
+// The bytes of the FPU state the kernel saved for the interrupted code: the extended size its software
+// bytes (at offset 464 of the legacy area) give when they carry the XSAVE mark, else the legacy area's
+// 512 bytes; 0 when it saved none.
+std::size_t savedFpuStateSize(const ucontext_t& context) {
+    constexpr std::uint32_t kXSaveMark = 0x46505853; // "XSFP"
+    constexpr std::uint32_t kLegacySize = 512;
+    constexpr std::uint32_t kLargestSize = 64 * 1024;
+    constexpr std::uintptr_t kSoftwareBytes = 464;
+    const auto at = reinterpret_cast<std::uintptr_t>(context.uc_mcontext.fpregs);
+    if (at == 0) return 0;
+    std::uint32_t software[2] = {0, 0}; // the mark, then the extended size
+    if (!readMemory(at + kSoftwareBytes, software, sizeof software)) return kLegacySize;
+    return software[0] == kXSaveMark && software[1] >= kLegacySize && software[1] <= kLargestSize
+               ? software[1]
+               : kLegacySize;
+}
+
+// Whether the kernel made the frame at `frame` on the alternate stack while the interrupted code ran on
+// another: the stack the kernel had then is in the frame (uc_stack), so a handler entered later reads the
+// same whatever it has changed since.
+bool frameOnTheAlternateStackAlone(const ucontext_t& context, const void* frame) {
+    const auto low = reinterpret_cast<std::uintptr_t>(context.uc_stack.ss_sp);
+    const std::size_t size = context.uc_stack.ss_size;
+    const auto on = [&](std::uintptr_t sp) { return sp > low && sp - low <= size; };
+    return (context.uc_stack.ss_flags & SS_DISABLE) == 0 && size != 0 &&
+           on(reinterpret_cast<std::uintptr_t>(frame)) &&
+           !on(static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RSP]));
+}
+
+// The frame the kernel would have made for a handler that runs on the interrupted code's own stack (one
+// without SA_ONSTACK), where it would have made it: below the interrupted stack pointer and its red zone,
+// holding the ucontext, siginfo and FPU state of the frame `context` and `info` stand in, so that what
+// the handler changes there is what the interrupted code finds. Null when that stack has no room for it,
+// where the kernel could not have delivered the signal either. Not inlined: its copy of the frame takes
+// room only on the way to such a handler, not on that of every handler handed a signal.
+__attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& context, const siginfo_t& info) {
+    const auto sp = static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RSP]) - kRedZone;
+    const std::size_t fpuSize = savedFpuStateSize(context);
+    const std::uintptr_t fpu = (sp - fpuSize) & ~std::uintptr_t{63};
+    const std::uintptr_t frame = ((fpu - kKernelFrameSize) & ~std::uintptr_t{15}) - sizeof(void*);
+    unsigned char bytes[kKernelFrameSize];
+    const void* returnAddress = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
+    std::memcpy(bytes, &returnAddress, sizeof returnAddress);
+    std::memcpy(bytes + sizeof returnAddress, &context, kKernelUcontextSize);
+    void* const fpregs = fpuSize != 0 ? reinterpret_cast<void*>(fpu) : nullptr;
+    std::memcpy(bytes + sizeof returnAddress + offsetof(ucontext_t, uc_mcontext.fpregs), &fpregs,
+                sizeof fpregs);
+    std::memcpy(bytes + sizeof returnAddress + kKernelUcontextSize, &info, sizeof info);
+    if ((fpuSize != 0 && !writeMemory(fpu, context.uc_mcontext.fpregs, fpuSize)) ||
+        !writeMemory(frame, bytes, sizeof bytes)) {
+        return nullptr;
+    }
+    return reinterpret_cast<void*>(frame);
+}
+#endif
+
+// What the kernel does as it delivers a signal to a handler, for one called by hand: the disposition
+// goes back to the default first when the handler asked for that, and the handler runs under the mask
+// of the interrupted code, its own sa_mask and, unless it asked otherwise, the signal itself; a fault
+// inside it while that signal is held off ends the process, as the kernel has it. It gets the original
+// siginfo and context, so what it changes there (the registers a trapped system call returns, a step
+// over the faulting instruction) is what the interrupted code finds. The suspension signal is held off
+// too: the thread's mask then tells a watcher that it is still inside (handedOnHandlerRuns).
+//
+// Where the signal came with a frame of the kernel's, the handler is entered there, as the kernel would
+// have entered it: with all the room the kernel left it below that frame (an app's own alternate stack
+// is often made just big enough for its own handler), none of it taken by the frames that hand it on,
+// which are done with. It returns as from the kernel, through rt_sigreturn, to the interrupted code
+// under that code's mask, once the observer is told it came back; this call then never returns.
+void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
+                          const void* handlerReturn) {
+    if ((disposition.sa_flags & SA_RESETHAND) != 0) {
+        struct sigaction reset {};
+        reset.sa_handler = SIG_DFL;
+        sigemptyset(&reset.sa_mask);
+        signalAction(number, &reset, nullptr);
+    }
+    sigset_t blocked;
+    if (context != nullptr)
+        blocked = static_cast<const ucontext_t*>(context)->uc_sigmask;
+    else
+        sigprocmask(SIG_SETMASK, nullptr, &blocked);
+    sigorset(&blocked, &blocked, &disposition.sa_mask);
+    if ((disposition.sa_flags & SA_NODEFER) == 0) sigaddset(&blocked, number);
+    sigaddset(&blocked, suspensionSignal());
+#if defined(__x86_64__)
+    if (void* frame = kernelSignalFrame(context, handlerReturn); frame != nullptr && info != nullptr) {
+        const auto& kernels = *static_cast<const ucontext_t*>(context);
+        void* handler = (disposition.sa_flags & SA_SIGINFO) != 0
+                            ? reinterpret_cast<void*>(disposition.sa_sigaction)
+                            : reinterpret_cast<void*>(disposition.sa_handler);
+        const auto framePointer = static_cast<unsigned long>(kernels.uc_mcontext.gregs[REG_RBP]);
+        tEntered = disposition;
+        if ((disposition.sa_flags & SA_ONSTACK) == 0 && frameOnTheAlternateStackAlone(kernels, frame)) {
+            // The kernel runs a handler that did not ask for the alternate stack on the stack the
+            // interrupted code was on: it may need more room than the alternate stack has below ours
+            // (an app's own, made for its own small handlers), and it may ask where it runs.
+            frame = frameOnTheInterruptedStack(kernels, *info);
+            if (frame == nullptr) {
+                // As the kernel does with a signal it has no room to deliver.
+                giveDefaultAction(SIGSEGV, false);
+                return;
+            }
+            context = static_cast<char*>(frame) + sizeof(void*);
+            info = reinterpret_cast<siginfo_t*>(static_cast<char*>(context) + kKernelUcontextSize);
+        } else {
+            *static_cast<void**>(frame) = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
+        }
+        sigprocmask(SIG_SETMASK, &blocked, nullptr);
+        velo_darwin_enter_handler(frame, handler, number, info, context, framePointer);
+    }
+#endif
+    sigset_t before;
+    sigprocmask(SIG_SETMASK, &blocked, &before);
+    if ((disposition.sa_flags & SA_SIGINFO) != 0)
+        disposition.sa_sigaction(number, info, context);
+    else
+        disposition.sa_handler(number);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+} // namespace
+
+} // namespace darwin
+
+void velo_darwin_tell_came_back() {
+    const int savedErrno = errno;
+    darwin::tell(darwin::tEntered, darwin::HandingOn::cameBack);
+    errno = savedErrno;
+}
+
+namespace darwin {
+
+void giveDefaultAction(int number, bool reexecutes) {
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigaction(number, &fallback, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, number);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    if (!reexecutes) syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+}
+
+bool comesBackByItself(int number, const siginfo_t* info) {
+    return info != nullptr && info->si_code > 0 && number != SIGTRAP && number != SIGSYS;
+}
+
+void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn) {
+    // A copy: the handler may change the disposition it was called through.
+    struct sigaction disposition {};
+    signalAction(number, nullptr, &disposition);
+    handOnTo(number, disposition, info, context, handlerReturn);
+}
+
+void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
+              const void* handlerReturn) {
+    const bool reexecutes = comesBackByItself(number, info);
+    if (hasHandler(disposition)) {
+        tell(disposition, HandingOn::going);
+        callAsTheKernelWould(number, disposition, info, context, handlerReturn);
+        tell(disposition, HandingOn::cameBack);
+        return;
+    }
+    if (disposition.sa_handler == SIG_IGN && !reexecutes) {
+        tell(disposition, HandingOn::cameBack);
+        return;
+    }
+    // A fault may not be ignored: the kernel gives it its default action, as here.
+    giveDefaultAction(number, reexecutes);
+}
+
+void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo_t* info, void* context) {
+    sigset_t suspension;
+    sigemptyset(&suspension);
+    sigaddset(&suspension, suspensionSignal());
+    sigprocmask(SIG_BLOCK, &suspension, nullptr);
+    tell(replaced, HandingOn::going);
+    if (!hasHandler(replaced)) {
+        // A fault would only come back here, through the caller, once it runs again: it ends the process
+        // as the kernel's default action, which the kernel gives a fault that is ignored too.
+        if (comesBackByItself(number, info)) giveDefaultAction(number, true);
+        return;
+    }
+    if ((replaced.sa_flags & SA_SIGINFO) != 0)
+        replaced.sa_sigaction(number, info, context);
+    else
+        replaced.sa_handler(number);
+}
+
+bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
+                            const struct sigaction& replaced) {
+    struct sigaction current {};
+    if (signalAction(number, nullptr, &current) != 0) return false;
+    const auto handlerOf = [](const struct sigaction& action) {
+        return (action.sa_flags & SA_SIGINFO) != 0 ? reinterpret_cast<void*>(action.sa_sigaction)
+                                                   : reinterpret_cast<void*>(action.sa_handler);
+    };
+    return handlerOf(current) != reinterpret_cast<void*>(own) && handlerOf(current) != handlerOf(replaced);
+}
+
+void setHandingOnObserver(HandingOnObserver observer) {
+    handingOnObserver.store(observer, std::memory_order_release);
+}
+
+bool handedOnHandlerRuns(pid_t tid) {
+    return threadHoldsSignalBlocked(tid, suspensionSignal());
+}
+
+} // namespace darwin

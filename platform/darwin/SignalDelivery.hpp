@@ -1,0 +1,75 @@
+#pragma once
+// Delivering a signal as the kernel would, for a handler that took it first (the exception port's
+// emulation, a crash reporter): to the disposition the program has for it, under the mask and on the
+// stack the kernel would have given that disposition's handler, entered at the kernel's own signal frame
+// where there is one; or its default action. Everything here is signal-safe.
+#include <csignal>
+#include <sys/types.h>
+
+namespace darwin {
+
+// True for a signal that returning from its handler brings back by itself: a fault, whose instruction
+// runs again. Not a signal sent by a process (kill, raise, abort: codes of 0 and below), a trap, whose
+// instruction has run, nor a refused system call, which is not retried.
+bool comesBackByItself(int number, const siginfo_t* info);
+
+// Hands signal `number`, taken by a handler of the emulation or of a crash reporter, on to the
+// disposition the program has for it now (signalAction), as the kernel would have delivered it there:
+// - a handler is called with the original `info` and `context` (what it changes there is what the
+//   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
+//   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
+//   when it asked for that (SA_RESETHAND). The suspension signal is held off meanwhile as well (see
+//   handedOnHandlerRuns). Where the kernel entered the calling handler itself (`handlerReturn`, that
+//   handler's __builtin_return_address(0), is the restorer of the signal frame around `context`), the
+//   handler is entered at that frame, as the kernel enters one, with the room the kernel left it; it
+//   returns (the observer told) through rt_sigreturn to the interrupted code, and handOn does not
+//   return. Otherwise (no `handlerReturn`, or a handler another one called, such as a sanitizer's) it
+//   is called from here, and the caller's mask is back once it returns;
+// - the default action ends the process: at once for a signal that does not come back by itself, else
+//   once the caller has returned and the fault runs again;
+// - an ignored signal is let go, but for a fault, which the kernel gives its default action.
+// Returns when a handler called from here came back, the signal was let go, or a fault is to run
+// again. Signal-safe.
+void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn = nullptr);
+
+// handOn to `disposition`, the one the calling handler took the signal over from, whatever the program's
+// disposition is now (which may still be the caller's own).
+void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
+              const void* handlerReturn = nullptr);
+
+// For a handler that another one called as the handler it had replaced (a second crash reporter installed
+// since, chaining to the one before it), rather than the kernel: passes the signal on as such a chain
+// does, by calling `replaced` when it is a handler, and otherwise leaving it to the caller, to which this
+// returns either way; but a fault, which would come back through the caller as it runs again, is given
+// the default action (the signal's disposition goes back to the default, and the fault ends the process
+// once the caller returns). Nothing of the kernel's delivery is done again (the caller's mask and stack
+// hold), and the caller's disposition is otherwise not touched. The suspension signal is held off from here
+// until the caller's handler ends, so that the thread reads as still inside a handler that may end the
+// process (handedOnHandlerRuns); the observer is told going. Signal-safe.
+void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo_t* info, void* context);
+
+// Whether handler `own`, which took `number` over from `replaced`, runs because another handler called it
+// (passToReplacedHandler is then its way on) rather than because the kernel gave it the signal: the
+// program's disposition now (signalAction) is neither `own` nor, once `own` has put it back, `replaced`.
+bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
+                            const struct sigaction& replaced);
+
+// Told, on the thread, as its signal goes on to a handler of the program (going: before that handler
+// runs, which may return, end the process or leave by a long jump) and as it comes back from it, or is
+// let go as ignored (cameBack). Signal-safe; one observer, null for none.
+enum class HandingOn { going, cameBack };
+using HandingOnObserver = void (*)(pid_t thread, const struct sigaction& disposition, HandingOn moment);
+void setHandingOnObserver(HandingOnObserver observer);
+// Whether thread `tid`, told going, may still run the handler it was handed: it holds the suspension
+// signal off as handOn left it. False once it came back or left the handler by siglongjmp (which puts
+// back the mask of the sigsetjmp), or has ended; true too while the thread holds that signal off for
+// a moment of its own (the C library starting a thread), so a watcher asks again. A handler left by a
+// jump that keeps the mask (longjmp) reads as still running. Signal-safe.
+bool handedOnHandlerRuns(pid_t tid);
+
+// The default action of `number`: its disposition goes back to the default and it is let through; a
+// signal that does not come back by itself (`reexecutes` false) is sent again, so it ends the process
+// once the caller lets it through, while a fault ends it as its instruction runs again.
+void giveDefaultAction(int number, bool reexecutes);
+
+} // namespace darwin
