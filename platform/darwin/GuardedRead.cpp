@@ -27,6 +27,16 @@ std::atomic<bool> kernelWriteRefused{false}; // a sandbox may refuse one kernel 
 
 constexpr std::size_t kPipeChunk = 4096;
 
+// The caller's errno, put back as a copy ends: a copy made in a signal handler leaves the interrupted
+// code's errno as it was, whatever the system calls it took said.
+struct KeptErrno {
+    const int saved = errno;
+    ~KeptErrno() { errno = saved; }
+    KeptErrno() = default;
+    KeptErrno(const KeptErrno&) = delete;
+    KeptErrno& operator=(const KeptErrno&) = delete;
+};
+
 // 1: copied, 0: bad address, -1: the kernel copy is not available here. `call` is process_vm_readv
 // (`address` is read into `ours`) or process_vm_writev (`ours` is written to `address`).
 int kernelCopy(long call, std::uintptr_t address, void* ours, std::size_t size) {
@@ -190,6 +200,7 @@ bool readMemory(std::uintptr_t address, void* destination, std::size_t size) {
     if (darwin::isNullAddress(address) || destination == nullptr) return false;
     if (size == 0) return true;
     if (address + size < address) return false;
+    const KeptErrno kept;
     if (!forcePipe.load(std::memory_order_relaxed) && !kernelCopyRefused.load(std::memory_order_relaxed)) {
         // A page or less goes through the pipe when no other copy holds it: writing resident memory
         // into a pipe takes no lock of the address space, while the kernel copy takes it for reading
@@ -210,10 +221,15 @@ bool writeMemory(std::uintptr_t address, const void* source, std::size_t size) {
     if (darwin::isNullAddress(address) || source == nullptr) return false;
     if (size == 0) return true;
     if (address + size < address) return false;
+    const KeptErrno kept;
     if (!forcePipe.load(std::memory_order_relaxed) && !kernelWriteRefused.load(std::memory_order_relaxed)) {
         const int result = kernelCopy(SYS_process_vm_writev, address, const_cast<void*>(source), size);
-        if (result >= 0) return result == 1;
-        kernelWriteRefused.store(true, std::memory_order_relaxed);
+        if (result == 1) return true;
+        // The kernel's copy does not grow a stack (since Linux 6.5): a destination below the first
+        // thread's stack is refused there though the thread's own write would grow the stack to take it.
+        // Through the pipe the destination is written as the thread writes, which grows a stack where
+        // the kernel would (within its limit, short of the mapping below) and refuses it otherwise.
+        if (result < 0) kernelWriteRefused.store(true, std::memory_order_relaxed);
     }
     return pipeCopy(static_cast<const unsigned char*>(source), reinterpret_cast<unsigned char*>(address),
                     size, kPipeWaitNanos) == 1;

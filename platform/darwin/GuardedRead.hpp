@@ -22,6 +22,7 @@ void prepareGuardedReads();
 
 // Copies `size` bytes from `address` to `destination`. False when any byte is unreadable or the
 // address is below 4096 (treated as null); the destination may then hold part of the bytes.
+// errno is as it was before the call, whatever the answer (so too for writeMemory).
 bool readMemory(std::uintptr_t address, void* destination, std::size_t size);
 
 // Copies `size` bytes from `source` to `address`, as readMemory reads: false, with nothing written past

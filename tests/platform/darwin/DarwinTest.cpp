@@ -18,10 +18,12 @@
 #include <cstddef>
 #include <cstring>
 #include <dlfcn.h>
+#include <fstream>
 #include <iterator>
 #include <linux/futex.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <ucontext.h>
@@ -92,6 +94,43 @@ TEST_P(GuardedReadTest, WritesWritableBytesAndRefusesOthersWithoutFaulting) {
     EXPECT_TRUE(darwin::readMemory(reinterpret_cast<std::uintptr_t>(fresh), out, sizeof out));
     EXPECT_STREQ(out, "fresh");
     munmap(three, 2 * page);
+}
+
+// The lowest address of the first thread's stack mapping as it stands now.
+std::uintptr_t mainStackLow() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("[stack]") != std::string::npos) return std::stoull(line, nullptr, 16);
+    return 0;
+}
+
+// A copy into the first thread's stack below what it has used grows the stack there, as the thread's
+// own write would (the kernel's copy alone grows none); past the stack's limit it is refused. Neither
+// changes errno. Run on the main thread, in a child, so that the stack it grows is its own.
+TEST_P(GuardedReadTest, AWriteBelowTheFirstThreadsStackGrowsItAsTheThreadsOwnWouldWithinItsLimit) {
+    const bool usePipe = GetParam();
+    const int status = velotest::runInChild([usePipe] {
+        darwin::prepareGuardedReads();
+        darwin::setGuardedReadsUsePipe(usePipe);
+        rlimit limit{};
+        ASSERT_EQ(getrlimit(RLIMIT_STACK, &limit), 0);
+        ASSERT_NE(limit.rlim_cur, RLIM_INFINITY);
+        const std::uintptr_t low = mainStackLow();
+        ASSERT_NE(low, 0u);
+        const std::uintptr_t below = low - 3 * 4096;
+        errno = 77;
+        EXPECT_TRUE(darwin::writeMemory(below, "grown", 6));
+        EXPECT_EQ(errno, 77);
+        EXPECT_STREQ(reinterpret_cast<const char*>(below), "grown");
+        EXPECT_LE(mainStackLow(), below);
+        // Far past the limit (measured from the top of the stack, which lies above `low`).
+        const std::uintptr_t pastTheLimit = low - limit.rlim_cur;
+        EXPECT_FALSE(darwin::writeMemory(pastTheLimit, "x", 1));
+        EXPECT_EQ(errno, 77);
+        EXPECT_GT(mainStackLow(), pastTheLimit);
+    });
+    EXPECT_EQ(status, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(KernelCopyAndPipe, GuardedReadTest, ::testing::Values(false, true));
