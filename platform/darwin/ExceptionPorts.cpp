@@ -240,6 +240,10 @@ bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, uconte
 
 void firstChanceHandler(int number, siginfo_t* info, void* context) {
     int savedErrno = errno;
+    // Put back by signal() (a library's probe restoring what it found), this handler is given no siginfo:
+    // a fault is then neither told from a sent signal nor reported with codes that would be made up; it
+    // goes to the disposition as the signal it is.
+    if (!siginfoFilled(number)) info = nullptr;
     const bool synchronous = info != nullptr && info->si_code > 0;
     // A fault on the thread that waits for the answer to its own earlier fault (in a signal handler that
     // ran on it meanwhile): the lock it would wait for is its own, and the earlier report is not done.
@@ -306,6 +310,11 @@ void setExceptionEmulationEnabled(bool on) {
             action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
             sigemptyset(&action.sa_mask);
             sigaction(number, &action, &dispositions[number]);
+            // Never its own disposition: handed on, a fault would only come back to it.
+            if (handlerOf(dispositions[number]) == reinterpret_cast<void*>(firstChanceHandler)) {
+                dispositions[number] = {};
+                dispositions[number].sa_handler = SIG_DFL;
+            }
         } else {
             sigaction(number, &dispositions[number], nullptr);
         }
@@ -321,9 +330,11 @@ int signalAction(int number, const struct sigaction* action, struct sigaction* p
     if (!enabled.load() || !owned(number)) return sigaction(number, action, previous);
     // A handler installed since with plain sigaction has taken the signal from the emulation: the
     // kernel's disposition is then the true one, for reading and for changing.
+    // The emulation's handler is known by its function, whatever its flags: a program may have put it back
+    // with signal(), which keeps none of them.
     struct sigaction current {};
     if (sigaction(number, nullptr, &current) == 0 &&
-        !((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == firstChanceHandler)) {
+        handlerOf(current) != reinterpret_cast<void*>(firstChanceHandler)) {
         return sigaction(number, action, previous);
     }
     if (previous != nullptr) *previous = dispositions[number];

@@ -183,7 +183,7 @@ bool frameOnTheAlternateStackAlone(const ucontext_t& context, const void* frame)
 // the handler changes there is what the interrupted code finds. Null when that stack has no room for it,
 // where the kernel could not have delivered the signal either. Not inlined: its copy of the frame takes
 // room only on the way to such a handler, not on that of every handler handed a signal.
-__attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& context, const siginfo_t& info) {
+__attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& context, const void* info) {
     const auto sp = static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RSP]) - kRedZone;
     const std::size_t fpuSize = savedFpuStateSize(context);
     const std::uintptr_t fpu = (sp - fpuSize) & ~std::uintptr_t{63};
@@ -195,7 +195,7 @@ __attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& con
     void* const fpregs = fpuSize != 0 ? reinterpret_cast<void*>(fpu) : nullptr;
     std::memcpy(bytes + sizeof returnAddress + offsetof(ucontext_t, uc_mcontext.fpregs), &fpregs,
                 sizeof fpregs);
-    std::memcpy(bytes + sizeof returnAddress + kKernelUcontextSize, &info, sizeof info);
+    std::memcpy(bytes + sizeof returnAddress + kKernelUcontextSize, info, sizeof(siginfo_t));
     if ((fpuSize != 0 && !writeMemory(fpu, context.uc_mcontext.fpregs, fpuSize)) ||
         !writeMemory(frame, bytes, sizeof bytes)) {
         return nullptr;
@@ -215,8 +215,10 @@ __attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& con
 // Where the signal came with a frame of the kernel's, the handler is entered there, as the kernel would
 // have entered it: with all the room the kernel left it below that frame (an app's own alternate stack
 // is often made just big enough for its own handler), none of it taken by the frames that hand it on,
-// which are done with. It returns as from the kernel, through rt_sigreturn, to the interrupted code
-// under that code's mask, once the observer is told it came back; this call then never returns.
+// which are done with, and with the frame's own siginfo, which is what the kernel hands every handler
+// (filled only when the disposition that brought the signal asked for it). It returns as from the kernel,
+// through rt_sigreturn, to the interrupted code under that code's mask, once the observer is told it came
+// back; this call then never returns.
 void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
                           const void* handlerReturn) {
     if ((disposition.sa_flags & SA_RESETHAND) != 0) {
@@ -234,30 +236,29 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
     if ((disposition.sa_flags & SA_NODEFER) == 0) sigaddset(&blocked, number);
     sigaddset(&blocked, suspensionSignal());
 #if defined(__x86_64__)
-    if (void* frame = kernelSignalFrame(context, handlerReturn); frame != nullptr && info != nullptr) {
+    if (void* frame = kernelSignalFrame(context, handlerReturn); frame != nullptr) {
         const auto& kernels = *static_cast<const ucontext_t*>(context);
-        void* handler = (disposition.sa_flags & SA_SIGINFO) != 0
-                            ? reinterpret_cast<void*>(disposition.sa_sigaction)
-                            : reinterpret_cast<void*>(disposition.sa_handler);
+        void* handler = handlerOf(disposition);
         const auto framePointer = static_cast<unsigned long>(kernels.uc_mcontext.gregs[REG_RBP]);
         tEntered = disposition;
         if ((disposition.sa_flags & SA_ONSTACK) == 0 && frameOnTheAlternateStackAlone(kernels, frame)) {
             // The kernel runs a handler that did not ask for the alternate stack on the stack the
             // interrupted code was on: it may need more room than the alternate stack has below ours
             // (an app's own, made for its own small handlers), and it may ask where it runs.
-            frame = frameOnTheInterruptedStack(kernels, *info);
+            frame = frameOnTheInterruptedStack(kernels, static_cast<char*>(context) + kKernelUcontextSize);
             if (frame == nullptr) {
-                // As the kernel does with a signal it has no room to deliver.
+                // As the kernel does with a signal it has no room to deliver: the stack is at its limit,
+                // or reaches the mapping below it.
                 giveDefaultAction(SIGSEGV, false);
                 return;
             }
             context = static_cast<char*>(frame) + sizeof(void*);
-            info = reinterpret_cast<siginfo_t*>(static_cast<char*>(context) + kKernelUcontextSize);
         } else {
             *static_cast<void**>(frame) = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
         }
+        void* const framesInfo = static_cast<char*>(context) + kKernelUcontextSize;
         sigprocmask(SIG_SETMASK, &blocked, nullptr);
-        velo_darwin_enter_handler(frame, handler, number, info, context, framePointer);
+        velo_darwin_enter_handler(frame, handler, number, framesInfo, context, framePointer);
     }
 #endif
     sigset_t before;
@@ -342,11 +343,17 @@ bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
                             const struct sigaction& replaced) {
     struct sigaction current {};
     if (signalAction(number, nullptr, &current) != 0) return false;
-    const auto handlerOf = [](const struct sigaction& action) {
-        return (action.sa_flags & SA_SIGINFO) != 0 ? reinterpret_cast<void*>(action.sa_sigaction)
-                                                   : reinterpret_cast<void*>(action.sa_handler);
-    };
     return handlerOf(current) != reinterpret_cast<void*>(own) && handlerOf(current) != handlerOf(replaced);
+}
+
+bool siginfoFilled(int number) {
+    struct sigaction kernels {};
+    return sigaction(number, nullptr, &kernels) == 0 && (kernels.sa_flags & SA_SIGINFO) != 0;
+}
+
+void* handlerOf(const struct sigaction& action) {
+    // One union: sa_handler and sa_sigaction are the same pointer, whichever the flags say it is.
+    return reinterpret_cast<void*>(action.sa_handler);
 }
 
 void setHandingOnObserver(HandingOnObserver observer) {

@@ -14,17 +14,24 @@ namespace darwin {
 bool comesBackByItself(int number, const siginfo_t* info);
 
 // Hands signal `number`, taken by a handler of the emulation or of a crash reporter, on to the
-// disposition the program has for it now (signalAction), as the kernel would have delivered it there:
+// disposition the program has for it now (signalAction), as the kernel would have delivered it there.
+// `info` is null when the caller may not read it (siginfoFilled): the signal is then taken for one that
+// does not come back by itself, and a handler called from here gets none. What the calling handler got,
+// errno included, is otherwise handed on as it is:
 // - a handler is called with the original `info` and `context` (what it changes there is what the
 //   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
 //   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
 //   when it asked for that (SA_RESETHAND). The suspension signal is held off meanwhile as well (see
 //   handedOnHandlerRuns). Where the kernel entered the calling handler itself (`handlerReturn`, that
 //   handler's __builtin_return_address(0), is the restorer of the signal frame around `context`), the
-//   handler is entered at that frame, as the kernel enters one, with the room the kernel left it; it
-//   returns (the observer told) through rt_sigreturn to the interrupted code, and handOn does not
-//   return. Otherwise (no `handlerReturn`, or a handler another one called, such as a sanitizer's) it
-//   is called from here, and the caller's mask is back once it returns;
+//   handler is entered at that frame, as the kernel enters one, with the room the kernel left it and the
+//   frame's own siginfo (what the kernel gives every handler); it returns (the observer told) through
+//   rt_sigreturn to the interrupted code, and handOn does not return. A handler without SA_ONSTACK whose
+//   signal came on the alternate stack is entered at a copy of that frame made where the kernel would
+//   have made it, on the interrupted stack (which grows to take it, as for the kernel), or, where that
+//   stack has no room, SIGSEGV's default action ends the process as the kernel's would. Otherwise (no
+//   `handlerReturn`, or a handler another one called, such as a sanitizer's) it is called from here, and the
+//   caller's mask is back once it returns;
 // - the default action ends the process: at once for a signal that does not come back by itself, else
 //   once the caller has returned and the fault runs again;
 // - an ignored signal is let go, but for a fault, which the kernel gives its default action.
@@ -66,6 +73,15 @@ void setHandingOnObserver(HandingOnObserver observer);
 // a moment of its own (the C library starting a thread), so a watcher asks again. A handler left by a
 // jump that keeps the mask (longjmp) reads as still running. Signal-safe.
 bool handedOnHandlerRuns(pid_t tid);
+
+// Whether the handler the kernel entered for `number` was given a filled siginfo: the kernel fills one
+// only for a disposition that asks for it (SA_SIGINFO), and a handler installed by signal(), or put back
+// by it, gets a pointer to whatever the stack held. Read from the disposition the kernel holds now: for a
+// handler another one called, that caller's. Signal-safe.
+bool siginfoFilled(int number);
+
+// The handler of a disposition, whichever of its two fields it was given in (they share their storage).
+void* handlerOf(const struct sigaction& action);
 
 // The default action of `number`: its disposition goes back to the default and it is let through; a
 // signal that does not come back by itself (`reexecutes` false) is sent again, so it ends the process

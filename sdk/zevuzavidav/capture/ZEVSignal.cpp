@@ -36,14 +36,20 @@ bool mayPutBackSavedStack() {
            (current.ss_flags & (SS_ONSTACK | SS_DISABLE)) == 0 && current.ss_sp == readOnly->signalStack;
 }
 
+// Known by its function, whatever the flags: a program that put it back with signal() (a library's probe
+// restoring what it found) gave it none of ours.
 bool isOurs(const struct sigaction& action) {
-    return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == ZEVSignalHandler;
+    return darwin::handlerOf(action) == reinterpret_cast<void*>(ZEVSignalHandler);
 }
 
-// The action the SDK took `number` over from: the saved one, or the default action for a zero slot.
+// The action the SDK took `number` over from: the saved one, or the default action for a zero slot (and
+// for a slot that holds our own handler, which a second start would have saved: handed on, the signal
+// would only come back here).
 struct sigaction replacedAction(const ZEVSignalReadOnlyContext& part, int number) {
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
-        if (kSignals[i] != number || part.savedActions[i].sa_handler == nullptr) continue;
+        if (kSignals[i] != number || part.savedActions[i].sa_handler == nullptr ||
+            isOurs(part.savedActions[i]))
+            continue;
         return part.savedActions[i];
     }
     struct sigaction fallback {};
@@ -91,7 +97,7 @@ void recordSignal(void* raw) {
         ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
     } else {
         zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
-        zevuzavidav::writeSignalSection(&file, crash.info, crash.savedErrno);
+        zevuzavidav::writeSignalSection(&file, crash.number, crash.info, crash.savedErrno);
         ZEVHandler(&file, crash.thread, crash.context);
         ZEVFileClose(&file);
     }
@@ -217,19 +223,24 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
     return ok;
 }
 
-void zevuzavidav::writeSignalSection(ZEVFile* file, const siginfo_t* info, int savedErrno) {
+void zevuzavidav::writeSignalSection(ZEVFile* file, int number, const siginfo_t* info, int savedErrno) {
     ZEVFileWriteSectionStart(file, "signal");
     ZEVFileWriteObjectStart(file);
+    // The number is the handler's own argument, which the kernel always gives; the code and the address
+    // only a siginfo the kernel filled holds (a handler put back by signal() gets none, and none is made
+    // up).
+    if (number > 0) ZEVFileWriteUInt64Entry(file, "number", static_cast<std::uint64_t>(number));
     if (!darwin::isNullAddress(info)) {
-        ZEVFileWriteUInt64Entry(file, "number", static_cast<std::uint64_t>(info->si_signo));
         // Signed: the codes of signals sent by a process are negative (SI_TKILL is -6).
         ZEVFileWriteInt64Entry(file, "code", info->si_code);
         // A signal sent by a process has no faulting address: the kernel puts the sender's process id
         // where the address would be.
         if (info->si_code > 0)
             ZEVFileWriteUInt64Entry(file, "address", reinterpret_cast<std::uintptr_t>(info->si_addr));
-        ZEVFileWriteStringEntry(file, "name", zevuzavidav::signalName(info->si_signo));
-        ZEVFileWriteStringEntry(file, "code_name", zevuzavidav::signalCodeName(info->si_signo));
+    }
+    if (number > 0) {
+        ZEVFileWriteStringEntry(file, "name", zevuzavidav::signalName(number));
+        ZEVFileWriteStringEntry(file, "code_name", zevuzavidav::signalCodeName(number));
     }
     ZEVFileWriteInt64Entry(file, "errno", savedErrno);
     ZEVFileWriteUInt64Entry(file, "time", zevuzavidav::currentTimeSeconds());
@@ -244,9 +255,16 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     int savedErrno = errno;
     errno = 0;
     pid_t me = darwin::currentThreadId();
-    siginfo_t* validInfo = !darwin::isNullAddress(info) ? info : nullptr;
-    void* validContext = !darwin::isNullAddress(userContext) ? userContext : nullptr;
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    // The siginfo, and the context, are read only where the disposition that brought the signal asked for
+    // them: put back by signal() (a library's probe restoring what it found), this handler is given a
+    // pointer to whatever the stack held, and a second reporter chaining through signal()'s pointer calls
+    // it with one argument. The crash is then recorded under the number alone; the signal is handed on
+    // with what came, as the kernel would hand it.
+    const bool filled = darwin::siginfoFilled(number);
+    siginfo_t* validInfo = filled && !darwin::isNullAddress(info) ? info : nullptr;
+    void* handedContext = !darwin::isNullAddress(userContext) ? userContext : nullptr;
+    void* validContext = filled ? handedContext : nullptr;
     // A handler the program installed since ours may call this one as the handler it replaced (a second
     // crash reporter, chaining): the crash is recorded all the same, and then passed on to the handler
     // this one replaced, as that chain goes, and back to the caller, rather than to the program's
@@ -292,13 +310,13 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     // Handed to the action ours replaced, not read back from the program: should ours still be in place
     // (putting the earlier one back failed), it would only come back here.
     if (endsAtOnce) {
-        darwin::handOn(number, validInfo, validContext, __builtin_return_address(0));
+        darwin::handOn(number, validInfo, handedContext, __builtin_return_address(0));
     } else {
         const struct sigaction replaced = replacedAction(readOnly->signal, number);
         if (chained)
-            darwin::passToReplacedHandler(number, replaced, validInfo, validContext);
+            darwin::passToReplacedHandler(number, replaced, filled ? info : nullptr, userContext);
         else
-            darwin::handOnTo(number, replaced, validInfo, validContext, __builtin_return_address(0));
+            darwin::handOnTo(number, replaced, validInfo, handedContext, __builtin_return_address(0));
     }
     errno = savedErrno;
 }
@@ -312,7 +330,7 @@ void ZEVSignalCheckHandlers() {
             std::fputs("Unable to read signal handler\n", stderr);
             continue;
         }
-        if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == ZEVSignalHandler) continue;
+        if (isOurs(current)) continue;
         Dl_info info{};
         const char* symbol = nullptr;
         if (dladdr(reinterpret_cast<void*>(current.sa_handler), &info) != 0) symbol = info.dli_sname;

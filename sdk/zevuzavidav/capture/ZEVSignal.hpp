@@ -37,5 +37,5 @@ void ZEVSignalCheckHandlers();
 // Writes the "signal" section (used by the handler; exposed for tests).
 struct ZEVFile;
 namespace zevuzavidav {
-void writeSignalSection(ZEVFile* file, const siginfo_t* info, int savedErrno);
+void writeSignalSection(ZEVFile* file, int number, const siginfo_t* info, int savedErrno);
 } // namespace zevuzavidav

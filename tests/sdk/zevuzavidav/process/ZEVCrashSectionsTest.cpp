@@ -53,7 +53,7 @@ TEST(CrashSections, SignalCodesAreWrittenWithTheirSignAndOnlyAFaultWithAnAddress
             info.si_addr = reinterpret_cast<void*>(std::uintptr_t{0x7ffc12345678});
         else
             info.si_pid = 4321;
-        zevuzavidav::writeSignalSection(&file, &info, 0);
+        zevuzavidav::writeSignalSection(&file, info.si_signo, &info, 0);
         ZEVFileClose(&file);
         json section = onlySection(path, "signal");
         EXPECT_EQ(section["number"], c.signal);
@@ -62,6 +62,24 @@ TEST(CrashSections, SignalCodesAreWrittenWithTheirSignAndOnlyAFaultWithAnAddress
             EXPECT_EQ(section["address"], 0x7ffc12345678u) << section;
         else
             EXPECT_FALSE(section.contains("address")) << section;
+    }
+}
+
+// A handler given no siginfo (put back by signal()) still names its signal, from its own argument, and
+// writes no code or address it does not have.
+TEST(CrashSections, ASignalWithoutItsSiginfoIsWrittenUnderItsNumberAlone) {
+    FakeContext context;
+    for (int signal : {SIGSEGV, SIGABRT}) {
+        std::string path = context.dir() + "/signal.zevrecord";
+        ZEVFile file;
+        ASSERT_TRUE(ZEVFileInitWithPathMode(&file, path.c_str(), false, false));
+        zevuzavidav::writeSignalSection(&file, signal, nullptr, 0);
+        ZEVFileClose(&file);
+        json section = onlySection(path, "signal");
+        EXPECT_EQ(section["number"], signal);
+        EXPECT_EQ(section["name"], zevuzavidav::signalName(signal));
+        EXPECT_FALSE(section.contains("code")) << section;
+        EXPECT_FALSE(section.contains("address")) << section;
     }
 }
 
