@@ -218,9 +218,11 @@ __attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& con
 // which are done with, and with the frame's own siginfo, which is what the kernel hands every handler
 // (filled only when the disposition that brought the signal asked for it). It returns as from the kernel,
 // through rt_sigreturn, to the interrupted code under that code's mask, once the observer is told it came
-// back; this call then never returns.
+// back; this call then never returns. The handler and the code it returns to find errno as the signal
+// found it, whatever the system calls made here on the way said.
 void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
                           const void* handlerReturn) {
+    const int savedErrno = errno;
     if ((disposition.sa_flags & SA_RESETHAND) != 0) {
         struct sigaction reset {};
         reset.sa_handler = SIG_DFL;
@@ -250,6 +252,7 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
                 // As the kernel does with a signal it has no room to deliver: the stack is at its limit,
                 // or reaches the mapping below it.
                 giveDefaultAction(SIGSEGV, false);
+                errno = savedErrno;
                 return;
             }
             context = static_cast<char*>(frame) + sizeof(void*);
@@ -258,16 +261,20 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
         }
         void* const framesInfo = static_cast<char*>(context) + kKernelUcontextSize;
         sigprocmask(SIG_SETMASK, &blocked, nullptr);
+        errno = savedErrno;
         velo_darwin_enter_handler(frame, handler, number, framesInfo, context, framePointer);
     }
 #endif
     sigset_t before;
     sigprocmask(SIG_SETMASK, &blocked, &before);
+    errno = savedErrno;
     if ((disposition.sa_flags & SA_SIGINFO) != 0)
         disposition.sa_sigaction(number, info, context);
     else
         disposition.sa_handler(number);
+    const int handlersErrno = errno;
     sigprocmask(SIG_SETMASK, &before, nullptr);
+    errno = handlersErrno;
 }
 
 } // namespace
