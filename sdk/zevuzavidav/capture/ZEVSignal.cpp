@@ -281,9 +281,14 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
         ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
         ZEVSignalSafeRemoveHandlers();
     } else {
+        // Every signal is let through while the crash is recorded; the mask the handler was entered under
+        // is back before the signal goes on. A caller that is a handler itself (a second reporter) then
+        // finds its own mask as the kernel left it: a signal the handler handed on sends again (the
+        // terminal's restorer does) stays pending until that caller has returned, as without the SDK.
         sigset_t all;
+        sigset_t entered;
         sigfillset(&all);
-        if (sigprocmask(SIG_UNBLOCK, &all, nullptr) != 0) {
+        if (sigprocmask(SIG_UNBLOCK, &all, &entered) != 0) {
             ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
         }
         if (ZEVContextMarkAndCheckIfCrashed()) {
@@ -302,6 +307,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
             ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
             zevuzavidav::noteClaimedCrashRecorded();
         }
+        sigprocmask(SIG_SETMASK, &entered, nullptr);
     }
     errno = savedErrno;
     // The handler from before the SDK gets the signal as the kernel would have given it, with its own

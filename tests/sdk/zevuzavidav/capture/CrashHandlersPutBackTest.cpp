@@ -234,20 +234,33 @@ void secondReporter(int number, siginfo_t* info, void* context) {
     raise(number);
 }
 
+// Installed before the SDK, as the terminal's restorer is: it gives the signal the default action and
+// sends it again, which ends the process once the signal is let through.
+void sendAgainByDefault(int number, siginfo_t*, void*) {
+    signal(number, SIG_DFL);
+    syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), number);
+}
+
 struct ChainCase {
     int number; // SIGABRT from abort(), or SIGSEGV from a fault
     Road road;
+    // An earlier handler that sends the signal again stands behind the SDK; the second reporter then
+    // holds the signal off while it runs (no SA_NODEFER), as the kernel leaves it.
+    bool earlierSendsAgain = false;
 };
 
 void PrintTo(const ChainCase& c, std::ostream* out) {
-    *out << (c.number == SIGABRT ? "AnAbort" : "AFault") << roadName(c.road);
+    *out << (c.number == SIGABRT ? "AnAbort" : "AFault") << roadName(c.road)
+         << (c.earlierSendsAgain ? "BeforeAnEarlierHandlerThatSendsItAgain" : "");
 }
 
 class CrashBehindASecondReporter : public ::testing::TestWithParam<ChainCase> {};
 
 // The crash reaches the SDK through the second reporter, is recorded once, and the second reporter gets
-// control back each time it hands the crash on (never held, never called again by the SDK). The process
-// ends by the crash's signal: an abort by the reporter's own raise, a fault as it runs again.
+// control back each time it hands the crash on (never held, never called again by the SDK), also when the
+// handler behind the SDK sends the signal again: held off by the reporter's mask, that signal waits for
+// the reporter to return. The process ends by the crash's signal: an abort by the reporter's own raise (or
+// the earlier handler's), a fault as it runs again.
 TEST_P(CrashBehindASecondReporter, IsRecordedAndTheReporterGetsControlBack) {
     const ChainCase& c = GetParam();
     const velotest::TempFolder folder;
@@ -255,8 +268,12 @@ TEST_P(CrashBehindASecondReporter, IsRecordedAndTheReporterGetsControlBack) {
     crashtest::ToldPipe told;
     const int status = velotest::waitStatusOfChild([&] {
         tellFd = told.fds[1];
+        if (c.earlierSendsAgain) {
+            const struct sigaction earlier = actionOf(sendAgainByDefault, SA_ONSTACK);
+            sigaction(c.number, &earlier, nullptr);
+        }
         recordtest::initializeContext(dir, c.road);
-        const struct sigaction second = actionOf(secondReporter, SA_NODEFER);
+        const struct sigaction second = actionOf(secondReporter, c.earlierSendsAgain ? 0 : SA_NODEFER);
         sigaction(c.number, &second, &replacedBySecond);
         if (c.number == SIGABRT) std::abort();
         loadThroughNull();
@@ -273,11 +290,11 @@ TEST_P(CrashBehindASecondReporter, IsRecordedAndTheReporterGetsControlBack) {
     EXPECT_EQ(wholeRecordsIn(dir, file).size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(CrashBehindASecondReporter, CrashBehindASecondReporter,
-                         ::testing::Values(ChainCase{SIGABRT, Road::exceptionPort},
-                                           ChainCase{SIGABRT, Road::signals},
-                                           ChainCase{SIGSEGV, Road::exceptionPort},
-                                           ChainCase{SIGSEGV, Road::signals}),
-                         [](const auto& info) { return ::testing::PrintToString(info.param); });
+INSTANTIATE_TEST_SUITE_P(
+    CrashBehindASecondReporter, CrashBehindASecondReporter,
+    ::testing::Values(ChainCase{SIGABRT, Road::exceptionPort}, ChainCase{SIGABRT, Road::signals},
+                      ChainCase{SIGSEGV, Road::exceptionPort}, ChainCase{SIGSEGV, Road::signals},
+                      ChainCase{SIGABRT, Road::exceptionPort, true}, ChainCase{SIGABRT, Road::signals, true}),
+    [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 } // namespace
