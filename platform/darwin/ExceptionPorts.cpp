@@ -149,11 +149,6 @@ bool servingARequest(pid_t me) {
     return false;
 }
 
-// Sends the request and waits for the answer; true when the exception was handled (return code 0).
-// The port is looked up once this fault's turn has come: a fault that came while another was out is
-// sent where the handler of that moment says, and when the earlier fault's handler has let the port go
-// meanwhile (as a crash reporter does before it records), it goes to the disposition only once that
-// handler has answered, never under a record still being written.
 // The fault out at the port, from its request to its answer.
 struct Raising {
     Port* port;
@@ -165,8 +160,8 @@ struct Raising {
     bool handled;
 };
 
-void sendAndAwaitTheAnswer(void* raw) {
-    auto& raising = *static_cast<Raising*>(raw);
+// Sends the request and waits for the answer; handled when the answer's return code is 0.
+void sendAndAwaitTheAnswer(Raising& raising) {
     const siginfo_t* info = raising.info;
     FaultState* fault = rememberFault(raising.tid, info->si_signo, raising.context->uc_mcontext);
     ExceptionRequest request;
@@ -197,53 +192,56 @@ void sendAndAwaitTheAnswer(void* raw) {
     fault->tid.store(0, std::memory_order_release);
 }
 
-// Where the thread whose fault is out waits for the answer when the stack it faulted on has little room
-// left (an alternate stack of the app's own, made for small handlers, or the last of its own stack with
-// none): a handler that records the crash stops the thread meanwhile by a signal, whose frame (some
-// kilobytes of vector state) would otherwise land below that stack. Faults are reported one at a time,
-// so one stack serves them all; it is lent to the thread as its alternate stack while it waits.
-constexpr std::size_t kAnswerWaitStackSize = 64 * 1024;
+// Where a thread waits for its turn and its answer, and works out where a fault goes on (see
+// firstChanceWithRoom).
 constexpr std::size_t kRoomToWaitIn = 32 * 1024;
-std::atomic<void*> answerWaitStack{nullptr};
 
-// Maps the stack, above an inaccessible page, once: its pages cost memory only once a wait runs on them.
-void prepareAnswerWaitStack() {
-    const long page = sysconf(_SC_PAGESIZE);
-    if (answerWaitStack.load() != nullptr || page <= 0) return;
-    void* memory = mmap(nullptr, kAnswerWaitStackSize + static_cast<std::size_t>(page),
-                        PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-    if (memory == MAP_FAILED) return;
-    mprotect(memory, static_cast<std::size_t>(page), PROT_NONE);
-    void* expected = nullptr;
-    if (!answerWaitStack.compare_exchange_strong(expected, static_cast<char*>(memory) + page))
-        munmap(memory, kAnswerWaitStackSize + static_cast<std::size_t>(page));
-}
-
+// The port is looked up once this fault's turn has come: a fault that came while another was out is
+// sent where the handler of that moment says, and when the earlier fault's handler has let the port go
+// meanwhile (as a crash reporter does before it records), it goes to the disposition only once that
+// handler has answered, never under a record still being written. True when the answer handled it.
 bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, ucontext_t* context) {
     lockFaults(tid);
-    std::uint32_t portName = handlers[type].port.load(std::memory_order_acquire);
-    Port* port = portNamed(portName);
-    if (port == nullptr) {
-        unlockFaults();
-        return false;
-    }
-    Raising raising{port, portName, tid, type, info, context, false};
-    void* const roomy = answerWaitStack.load(std::memory_order_acquire);
-    const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-    if (roomy == nullptr || stackRoomBelow(sp) >= kRoomToWaitIn ||
-        !runOnLentAlternateStack(roomy, kAnswerWaitStackSize, sendAndAwaitTheAnswer, &raising)) {
-        sendAndAwaitTheAnswer(&raising);
-    }
+    Raising raising{nullptr, 0, tid, type, info, context, false};
+    raising.portName = handlers[type].port.load(std::memory_order_acquire);
+    raising.port = portNamed(raising.portName);
+    if (raising.port != nullptr) sendAndAwaitTheAnswer(raising);
     unlockFaults();
     return raising.handled;
 }
 
-void firstChanceHandler(int number, siginfo_t* info, void* context) {
-    int savedErrno = errno;
+void firstChanceHandler(int number, siginfo_t* info, void* context);
+
+// A fault as the first-chance handler took it, and the way it goes on from there.
+struct FirstChance {
+    int number;
+    siginfo_t* info;
+    void* context;
+    const void* handlerReturn;
+    int savedErrno;
+    HandOff off;
+};
+
+// Everything the first-chance handler does but taking the signal's way on: it waits for its turn and for
+// the answer to its fault, and works out where the signal goes, where the signal that stops the thread
+// while a crash is recorded has room (runWithRoomForSignals): that signal's frame holds some kilobytes of
+// vector state, more than what may be left below the stack the fault came on (an alternate stack of the
+// app's own, made for small handlers, or the last of its own stack with none), and every thread that
+// waits behind another's fault waits on a stack of its own.
+void firstChanceWithRoom(void* raw) {
+    auto& chance = *static_cast<FirstChance*>(raw);
+    const int number = chance.number;
+    void* const context = chance.context;
+    // Held off from the handler's entry (its mask), so that no stop lands on the stack the fault came on,
+    // and let through here, where the thread may wait.
+    sigset_t suspension;
+    sigemptyset(&suspension);
+    sigaddset(&suspension, suspensionSignal());
+    sigprocmask(SIG_UNBLOCK, &suspension, nullptr);
     // Put back by signal() (a library's probe restoring what it found), this handler is given no siginfo:
     // a fault is then neither told from a sent signal nor reported with codes that would be made up; it
     // goes to the disposition as the signal it is.
-    if (!siginfoFilled(number)) info = nullptr;
+    siginfo_t* const info = siginfoFilled(number) ? chance.info : nullptr;
     const bool synchronous = info != nullptr && info->si_code > 0;
     // A fault on the thread that waits for the answer to its own earlier fault (in a signal handler that
     // ran on it meanwhile): the lock it would wait for is its own, and the earlier report is not done.
@@ -255,7 +253,6 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
     if (faultLockOwner.load(std::memory_order_acquire) == me || servingARequest(me) ||
         recorder.load(std::memory_order_acquire) == me) {
         giveDefaultAction(number, comesBackByItself(number, info));
-        errno = savedErrno;
         return;
     }
     // A handler the program installed since, with plain sigaction, may call this one as the handler it
@@ -265,17 +262,24 @@ void firstChanceHandler(int number, siginfo_t* info, void* context) {
     std::uint32_t type = exceptionTypeForSignal(number);
     if (synchronous && type != 0 && context != nullptr &&
         raiseException(me, type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP) {
-        errno = savedErrno;
         return; // handled: the faulting instruction runs again
     }
-    // Put back first: a handler handed the signal may be entered as the kernel enters one, and return
-    // from there straight to the interrupted code.
-    errno = savedErrno;
+    sigprocmask(SIG_BLOCK, &suspension, nullptr);
+    errno = chance.savedErrno;
     if (chained)
-        passToReplacedHandler(number, dispositions[number], info, context);
+        planPassToReplacedHandler(chance.off, number, dispositions[number], info, context);
     else
-        handOn(number, info, context, __builtin_return_address(0));
-    errno = savedErrno;
+        planHandOn(chance.off, number, info, context, chance.handlerReturn);
+}
+
+// Kept small: it may stand below the last of a thread's own stack. All but taking the signal on runs
+// where there is room; a handler handed the signal may then be entered as the kernel enters one, and
+// return from there straight to the interrupted code.
+void firstChanceHandler(int number, siginfo_t* info, void* context) {
+    FirstChance chance{number, info, context, __builtin_return_address(0), errno, {}};
+    runWithRoomForSignals(kRoomToWaitIn, firstChanceWithRoom, &chance);
+    handOff(chance.off);
+    errno = chance.savedErrno;
 }
 
 } // namespace
@@ -302,13 +306,15 @@ std::uint32_t exceptionTypeForSignal(int number) {
 
 void setExceptionEmulationEnabled(bool on) {
     if (on == enabled.load()) return;
-    if (on) prepareAnswerWaitStack();
+    if (on) prepareWaitingStack();
     for (int number : kOwnedSignals) {
         if (on) {
             struct sigaction action {};
             action.sa_sigaction = firstChanceHandler;
             action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+            // The stop a crash recorder sends waits until the handler stands where it has room for it.
             sigemptyset(&action.sa_mask);
+            sigaddset(&action.sa_mask, suspensionSignal());
             sigaction(number, &action, &dispositions[number]);
             // Never its own disposition: handed on, a fault would only come back to it.
             if (handlerOf(dispositions[number]) == reinterpret_cast<void*>(firstChanceHandler)) {

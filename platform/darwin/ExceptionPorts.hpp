@@ -9,12 +9,12 @@
 // Faults are reported one at a time: a thread that faults while another's request is out waits for that one's
 // answer, and only then looks up its handler (so a fault that comes while a handler records a crash
 // waits for the record even when the handler has unregistered its port). A thread whose stack has little
-// room left waits for its answer on a stack the emulation keeps for that (one suffices: one fault is out
-// at a time), lent to it as its alternate stack, where a signal that stops it meanwhile has room. A fault on
-// a thread that is still waiting for the reply to its own earlier fault (in a handler that faults while it
-// waits), or on the thread that took a request from a port and has not answered it yet, or on the thread that
-// records a crash (setRecordingThread), ends the process by the signal's default action. Signals sent by
-// a process go straight to the disposition. Dispositions are set through signalAction, which the
+// room left waits for its turn and its answer on a stack lent to it as its alternate stack
+// (runWithRoomForSignals), each waiting thread on its own, where a signal that stops it meanwhile has room. A
+// fault on a thread that is still waiting for the reply to its own earlier fault (in a handler that faults
+// while it waits), or on the thread that took a request from a port and has not answered it yet, or on the
+// thread that records a crash (setRecordingThread), ends the process by the signal's default action. Signals
+// sent by a process go straight to the disposition. Dispositions are set through signalAction, which the
 // emulation keeps for itself while it owns a signal. Everything on the fault path is signal-safe.
 #include <csignal>
 #include <cstddef>

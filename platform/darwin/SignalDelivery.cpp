@@ -96,26 +96,44 @@ bool hasHandler(const struct sigaction& disposition) {
     return disposition.sa_handler != SIG_DFL && disposition.sa_handler != SIG_IGN;
 }
 
-void tell(const struct sigaction& disposition, HandingOn moment) {
+void tell(const void* handler, HandingOn moment) {
     if (HandingOnObserver observer = handingOnObserver.load(std::memory_order_acquire))
-        observer(currentThreadId(), disposition, moment);
+        observer(currentThreadId(), handler, moment);
 }
 
-// The disposition of the handler last entered at a kernel's frame on this thread, for the word that it
-// came back. Initial-exec storage: read in a signal handler, it never allocates.
-__attribute__((tls_model("initial-exec"))) thread_local struct sigaction tEntered;
+// The handler last entered at a kernel's frame on this thread, for the word that it came back.
+// Initial-exec storage: read in a signal handler, it never allocates.
+__attribute__((tls_model("initial-exec"))) thread_local const void* tEntered = nullptr;
+
+// A signal mask as the kernel keeps one, a bit a signal: the C library's type is 128 bytes, mostly unused,
+// and the frames a handler keeps below a small stack hold as few of them as they can.
+using KernelMask = std::uint64_t;
+
+KernelMask bitOf(int number) {
+    return KernelMask{1} << (number - 1);
+}
+
+KernelMask kernelMaskOf(const sigset_t& set) {
+    KernelMask mask = 0;
+    std::memcpy(&mask, &set, sizeof mask); // the C library's first word is the kernel's mask
+    return mask;
+}
+
+long setMask(int how, const KernelMask* set, KernelMask* old) {
+    return syscall(SYS_rt_sigprocmask, how, set, old, sizeof(KernelMask));
+}
 
 // The signal frame the kernel made as it entered the handler that got `context`, when the kernel entered
-// that handler itself (or this file entered it there, as the kernel would have): the frame lies above
-// the caller on its stack, 16-byte aligned right below `context`, and its first word, the handler's
-// return address, is that handler's own (`handlerReturn`) and a restorer, code that ends in rt_sigreturn,
-// or velo_darwin_handed_on_handler_returned. Null otherwise: for a handler another one called (a
-// sanitizer's runtime stands between), or a context from anywhere else.
+// that handler itself (or this file entered it there, as the kernel would have): the frame lies 16-byte
+// aligned right below `context`, and its first word, the handler's return address, is that handler's own
+// (`handlerReturn`) and a restorer, code that ends in rt_sigreturn, or
+// velo_darwin_handed_on_handler_returned. Null otherwise: for a handler another one called (a sanitizer's
+// runtime stands between), or a context from anywhere else. It may be asked from a stack lent to the
+// handler, so the frame's place says nothing of where the asker stands.
 void* kernelSignalFrame(void* context, const void* handlerReturn) {
 #if defined(__x86_64__)
     const auto at = reinterpret_cast<std::uintptr_t>(context);
-    const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-    if (context == nullptr || handlerReturn == nullptr || at % 16 != 0 || at <= sp) return nullptr;
+    if (context == nullptr || handlerReturn == nullptr || at % 16 != 0) return nullptr;
     // mov $15, %rax; syscall: rt_sigreturn, as every restorer on this architecture ends.
     static constexpr unsigned char kReturnFromSignal[] = {0x48, 0xc7, 0xc0, 0x0f, 0x00,
                                                           0x00, 0x00, 0x0f, 0x05};
@@ -218,31 +236,33 @@ __attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& con
 // which are done with, and with the frame's own siginfo, which is what the kernel hands every handler
 // (filled only when the disposition that brought the signal asked for it). It returns as from the kernel,
 // through rt_sigreturn, to the interrupted code under that code's mask, once the observer is told it came
-// back; this call then never returns. The handler and the code it returns to find errno as the signal
-// found it, whatever the system calls made here on the way said.
-void callAsTheKernelWould(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
-                          const void* handlerReturn) {
-    const int savedErrno = errno;
+// back.
+void planCall(HandOff& off, int number, const struct sigaction& disposition, siginfo_t* info, void* context,
+              const void* handlerReturn) {
     if ((disposition.sa_flags & SA_RESETHAND) != 0) {
         struct sigaction reset {};
         reset.sa_handler = SIG_DFL;
         sigemptyset(&reset.sa_mask);
         signalAction(number, &reset, nullptr);
     }
-    sigset_t blocked;
+    KernelMask blocked = 0;
     if (context != nullptr)
-        blocked = static_cast<const ucontext_t*>(context)->uc_sigmask;
+        blocked = kernelMaskOf(static_cast<const ucontext_t*>(context)->uc_sigmask);
     else
-        sigprocmask(SIG_SETMASK, nullptr, &blocked);
-    sigorset(&blocked, &blocked, &disposition.sa_mask);
-    if ((disposition.sa_flags & SA_NODEFER) == 0) sigaddset(&blocked, number);
-    sigaddset(&blocked, suspensionSignal());
+        setMask(SIG_SETMASK, nullptr, &blocked);
+    blocked |= kernelMaskOf(disposition.sa_mask) | bitOf(suspensionSignal());
+    if ((disposition.sa_flags & SA_NODEFER) == 0) blocked |= bitOf(number);
+    off.kind = HandOff::Kind::call;
+    off.number = number;
+    off.withInfo = (disposition.sa_flags & SA_SIGINFO) != 0;
+    off.handler = handlerOf(disposition);
+    off.info = info;
+    off.context = context;
+    off.mask = blocked;
 #if defined(__x86_64__)
     if (void* frame = kernelSignalFrame(context, handlerReturn); frame != nullptr) {
         const auto& kernels = *static_cast<const ucontext_t*>(context);
-        void* handler = handlerOf(disposition);
-        const auto framePointer = static_cast<unsigned long>(kernels.uc_mcontext.gregs[REG_RBP]);
-        tEntered = disposition;
+        off.framePointer = static_cast<unsigned long>(kernels.uc_mcontext.gregs[REG_RBP]);
         if ((disposition.sa_flags & SA_ONSTACK) == 0 && frameOnTheAlternateStackAlone(kernels, frame)) {
             // The kernel runs a handler that did not ask for the alternate stack on the stack the
             // interrupted code was on: it may need more room than the alternate stack has below ours
@@ -251,30 +271,30 @@ void callAsTheKernelWould(int number, const struct sigaction& disposition, sigin
             if (frame == nullptr) {
                 // As the kernel does with a signal it has no room to deliver: the stack is at its limit,
                 // or reaches the mapping below it.
+                off.kind = HandOff::Kind::none;
                 giveDefaultAction(SIGSEGV, false);
-                errno = savedErrno;
                 return;
             }
             context = static_cast<char*>(frame) + sizeof(void*);
         } else {
             *static_cast<void**>(frame) = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
         }
-        void* const framesInfo = static_cast<char*>(context) + kKernelUcontextSize;
-        sigprocmask(SIG_SETMASK, &blocked, nullptr);
-        errno = savedErrno;
-        velo_darwin_enter_handler(frame, handler, number, framesInfo, context, framePointer);
+        tEntered = off.handler;
+        off.kind = HandOff::Kind::enterAtFrame;
+        off.frame = frame;
+        off.context = context;
+        off.info = reinterpret_cast<siginfo_t*>(static_cast<char*>(context) + kKernelUcontextSize);
     }
+#else
+    (void)handlerReturn;
 #endif
-    sigset_t before;
-    sigprocmask(SIG_SETMASK, &blocked, &before);
-    errno = savedErrno;
-    if ((disposition.sa_flags & SA_SIGINFO) != 0)
-        disposition.sa_sigaction(number, info, context);
+}
+
+void callTheHandler(const HandOff& off) {
+    if (off.withInfo)
+        reinterpret_cast<void (*)(int, siginfo_t*, void*)>(off.handler)(off.number, off.info, off.context);
     else
-        disposition.sa_handler(number);
-    const int handlersErrno = errno;
-    sigprocmask(SIG_SETMASK, &before, nullptr);
-    errno = handlersErrno;
+        reinterpret_cast<void (*)(int)>(off.handler)(off.number);
 }
 
 } // namespace
@@ -290,13 +310,17 @@ void velo_darwin_tell_came_back() {
 namespace darwin {
 
 void giveDefaultAction(int number, bool reexecutes) {
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigaction(number, &fallback, nullptr);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, number);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    // The kernel's own form of a disposition (handler, flags, restorer, mask): a quarter of the C
+    // library's, for a handler that may have little stack left.
+    struct {
+        void (*handler)(int);
+        unsigned long flags;
+        void (*restorer)();
+        KernelMask mask;
+    } fallback{SIG_DFL, 0, nullptr, 0};
+    syscall(SYS_rt_sigaction, number, &fallback, nullptr, sizeof(KernelMask));
+    const KernelMask it = bitOf(number);
+    setMask(SIG_UNBLOCK, &it, nullptr);
     if (!reexecutes) syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
 }
 
@@ -304,46 +328,109 @@ bool comesBackByItself(int number, const siginfo_t* info) {
     return info != nullptr && info->si_code > 0 && number != SIGTRAP && number != SIGSYS;
 }
 
-void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn) {
+void planHandOn(HandOff& off, int number, siginfo_t* info, void* context, const void* handlerReturn) {
     // A copy: the handler may change the disposition it was called through.
     struct sigaction disposition {};
     signalAction(number, nullptr, &disposition);
-    handOnTo(number, disposition, info, context, handlerReturn);
+    planHandOnTo(off, number, disposition, info, context, handlerReturn);
 }
 
-void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
-              const void* handlerReturn) {
+void planHandOnTo(HandOff& off, int number, const struct sigaction& disposition, siginfo_t* info,
+                  void* context, const void* handlerReturn) {
+    off = HandOff{};
+    off.savedErrno = errno;
     const bool reexecutes = comesBackByItself(number, info);
     if (hasHandler(disposition)) {
-        tell(disposition, HandingOn::going);
-        callAsTheKernelWould(number, disposition, info, context, handlerReturn);
-        tell(disposition, HandingOn::cameBack);
+        planCall(off, number, disposition, info, context, handlerReturn);
+        errno = off.savedErrno;
         return;
     }
     if (disposition.sa_handler == SIG_IGN && !reexecutes) {
-        tell(disposition, HandingOn::cameBack);
+        tell(handlerOf(disposition), HandingOn::cameBack);
         return;
     }
     // A fault may not be ignored: the kernel gives it its default action, as here.
     giveDefaultAction(number, reexecutes);
+    errno = off.savedErrno;
 }
 
-void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo_t* info, void* context) {
-    sigset_t suspension;
-    sigemptyset(&suspension);
-    sigaddset(&suspension, suspensionSignal());
-    sigprocmask(SIG_BLOCK, &suspension, nullptr);
-    tell(replaced, HandingOn::going);
+void planPassToReplacedHandler(HandOff& off, int number, const struct sigaction& replaced, siginfo_t* info,
+                               void* context) {
+    off = HandOff{};
+    off.savedErrno = errno;
     if (!hasHandler(replaced)) {
+        tell(handlerOf(replaced), HandingOn::going);
         // A fault would only come back here, through the caller, once it runs again: it ends the process
         // as the kernel's default action, which the kernel gives a fault that is ignored too.
         if (comesBackByItself(number, info)) giveDefaultAction(number, true);
+        errno = off.savedErrno;
         return;
     }
-    if ((replaced.sa_flags & SA_SIGINFO) != 0)
-        replaced.sa_sigaction(number, info, context);
-    else
-        replaced.sa_handler(number);
+    off.kind = HandOff::Kind::callReplaced;
+    off.number = number;
+    off.withInfo = (replaced.sa_flags & SA_SIGINFO) != 0;
+    off.handler = handlerOf(replaced);
+    off.info = info;
+    off.context = context;
+    off.mask = bitOf(suspensionSignal());
+}
+
+// The observer hears that the signal goes on once the thread holds the suspension signal off, which it
+// does until the handler is done: a watcher never finds it inside the handler without it.
+void handOff(const HandOff& off) {
+    switch (off.kind) {
+    case HandOff::Kind::none:
+        return;
+    case HandOff::Kind::enterAtFrame:
+#if defined(__x86_64__)
+        setMask(SIG_SETMASK, &off.mask, nullptr);
+        tell(off.handler, HandingOn::going);
+        errno = off.savedErrno;
+        velo_darwin_enter_handler(off.frame, off.handler, off.number, off.info, off.context,
+                                  off.framePointer);
+#else
+        return;
+#endif
+    case HandOff::Kind::call: {
+        KernelMask before = 0;
+        setMask(SIG_SETMASK, &off.mask, &before);
+        tell(off.handler, HandingOn::going);
+        errno = off.savedErrno;
+        callTheHandler(off);
+        const int handlersErrno = errno;
+        setMask(SIG_SETMASK, &before, nullptr);
+        tell(off.handler, HandingOn::cameBack);
+        errno = handlersErrno;
+        return;
+    }
+    case HandOff::Kind::callReplaced:
+        // Held off until the caller's handler ends, so that the thread reads as still inside a handler that
+        // may end the process.
+        setMask(SIG_BLOCK, &off.mask, nullptr);
+        tell(off.handler, HandingOn::going);
+        errno = off.savedErrno;
+        callTheHandler(off);
+        return;
+    }
+}
+
+void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn) {
+    HandOff off;
+    planHandOn(off, number, info, context, handlerReturn);
+    handOff(off);
+}
+
+void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
+              const void* handlerReturn) {
+    HandOff off;
+    planHandOnTo(off, number, disposition, info, context, handlerReturn);
+    handOff(off);
+}
+
+void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo_t* info, void* context) {
+    HandOff off;
+    planPassToReplacedHandler(off, number, replaced, info, context);
+    handOff(off);
 }
 
 bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),

@@ -4,6 +4,7 @@
 // stack the kernel would have given that disposition's handler, entered at the kernel's own signal frame
 // where there is one; or its default action. Everything here is signal-safe.
 #include <csignal>
+#include <cstdint>
 #include <sys/types.h>
 
 namespace darwin {
@@ -61,11 +62,43 @@ void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo
 bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
                             const struct sigaction& replaced);
 
+// The three above, in two steps, for a handler that does its work on a stack lent to it (a crash recorder
+// on a thread with little of its own stack left): the way on is worked out there (plan...: the
+// disposition reset, the frame made, the observer told going, the default action given), and taken
+// (handOff) back on the stack the kernel delivered the signal on, where nothing of the planning's frames
+// is left and a handler is entered at the kernel's frame with only the few bytes handOff itself takes.
+// The plan keeps errno as it is when planning starts, and gives it back as the handler is entered.
+struct HandOff {
+    enum class Kind {
+        none,         // nothing to take: the signal was let go, or given its default action
+        enterAtFrame, // entered at the kernel's frame; handOff does not return
+        call,         // called from here under `mask`, the caller's mask back after, the observer told
+        callReplaced, // called as the handler a chain passes it to, the suspension signal held off
+    };
+    Kind kind = Kind::none;
+    int number = 0;
+    int savedErrno = 0;
+    bool withInfo = false; // SA_SIGINFO: called with info and context
+    void* handler = nullptr;
+    siginfo_t* info = nullptr;
+    void* context = nullptr;
+    void* frame = nullptr;
+    unsigned long framePointer = 0;
+    std::uint64_t mask = 0; // as the kernel keeps one: a bit a signal
+};
+void planHandOn(HandOff& off, int number, siginfo_t* info, void* context, const void* handlerReturn);
+void planHandOnTo(HandOff& off, int number, const struct sigaction& disposition, siginfo_t* info,
+                  void* context, const void* handlerReturn);
+void planPassToReplacedHandler(HandOff& off, int number, const struct sigaction& replaced, siginfo_t* info,
+                               void* context);
+void handOff(const HandOff& off);
+
 // Told, on the thread, as its signal goes on to a handler of the program (going: before that handler
 // runs, which may return, end the process or leave by a long jump) and as it comes back from it, or is
-// let go as ignored (cameBack). Signal-safe; one observer, null for none.
+// let go as ignored (cameBack), with that handler (SIG_IGN for one let go). Signal-safe; one observer,
+// null for none.
 enum class HandingOn { going, cameBack };
-using HandingOnObserver = void (*)(pid_t thread, const struct sigaction& disposition, HandingOn moment);
+using HandingOnObserver = void (*)(pid_t thread, const void* handler, HandingOn moment);
 void setHandingOnObserver(HandingOnObserver observer);
 // Whether thread `tid`, told going, may still run the handler it was handed: it holds the suspension
 // signal off as handOn left it. False once it came back or left the handler by siglongjmp (which puts

@@ -215,12 +215,20 @@ bool runOnAlternateStack(void (*body)(void*), void* argument) {
 
 namespace {
 
+// A signal mask as the kernel keeps one, a bit a signal: these frames may stand on a stack with little room
+// left, where the C library's 128-byte type would take more than they need.
+using KernelMask = std::uint64_t;
+
+long setMask(int how, const KernelMask* set, KernelMask* old) {
+    return syscall(SYS_rt_sigprocmask, how, set, old, sizeof(KernelMask));
+}
+
 // What a lent stack's first frame needs: the stack to register, the body, and the mask to run it under.
 struct Lending {
     stack_t lent;
     void (*body)(void*);
     void* argument;
-    const sigset_t* mask;
+    const KernelMask* mask;
     bool ran;
 };
 
@@ -229,11 +237,10 @@ struct Lending {
 void runLent(void* raw) {
     auto& lending = *static_cast<Lending*>(raw);
     if (syscall(SYS_sigaltstack, &lending.lent, nullptr) != 0) return;
-    sigprocmask(SIG_SETMASK, lending.mask, nullptr);
+    setMask(SIG_SETMASK, lending.mask, nullptr);
     lending.body(lending.argument);
-    sigset_t all;
-    sigfillset(&all);
-    sigprocmask(SIG_SETMASK, &all, nullptr);
+    const KernelMask all = ~KernelMask{0};
+    setMask(SIG_SETMASK, &all, nullptr);
     lending.ran = true;
 }
 
@@ -244,10 +251,9 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
     if (low == nullptr) return false;
     // No signal may come while the stack pointer and the alternate stack change places: it would land at
     // the top of a stack about to be taken, or over the frames of the one in use.
-    sigset_t all;
-    sigset_t before;
-    sigfillset(&all);
-    if (sigprocmask(SIG_SETMASK, &all, &before) != 0) return false;
+    const KernelMask all = ~KernelMask{0};
+    KernelMask before = 0;
+    if (setMask(SIG_SETMASK, &all, &before) != 0) return false;
     stack_t own{};
     syscall(SYS_sigaltstack, nullptr, &own);
     Lending lending{{low, 0, size}, body, argument, &before, false};
@@ -256,7 +262,7 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
     // back (a thread that had none gets none again), in use again if a handler runs on it.
     own.ss_flags &= ~SS_ONSTACK;
     syscall(SYS_sigaltstack, &own, nullptr);
-    sigprocmask(SIG_SETMASK, &before, nullptr);
+    setMask(SIG_SETMASK, &before, nullptr);
     return lending.ran;
 #else
     (void)low;
@@ -276,6 +282,70 @@ std::size_t stackRoomBelow(std::uintptr_t sp) {
     std::uintptr_t low = 0;
     std::uintptr_t high = 0;
     return currentThreadStack(sp, &low, &high) ? sp - low : 0;
+}
+
+namespace {
+
+// The stack kept for a wait with room (runWithRoomForSignals), and whether a thread waits on it now.
+std::atomic<void*> spareWaitingStack{nullptr};
+std::atomic<bool> spareWaitingStackTaken{false};
+
+// kWaitingStackSize bytes above an inaccessible page, mapped for a wait; null when no memory was left.
+void* mapWaitingStack() {
+    const std::size_t guard = guardSize();
+    void* memory = mmap(nullptr, guard + kWaitingStackSize, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (memory == MAP_FAILED) return nullptr;
+    if (mprotect(memory, guard, PROT_NONE) != 0) {
+        munmap(memory, guard + kWaitingStackSize);
+        return nullptr;
+    }
+    return static_cast<char*>(memory) + guard;
+}
+
+void unmapWaitingStack(void* stack) {
+    munmap(static_cast<char*>(stack) - guardSize(), guardSize() + kWaitingStackSize);
+}
+
+} // namespace
+
+void prepareWaitingStack() {
+    if (spareWaitingStack.load() != nullptr) return;
+    void* stack = mapWaitingStack();
+    void* expected = nullptr;
+    if (stack != nullptr && !spareWaitingStack.compare_exchange_strong(expected, stack))
+        unmapWaitingStack(stack);
+}
+
+void runWithRoomForSignals(std::size_t room, void (*body)(void*), void* argument) {
+    // Room is known only on an alternate stack (stackRoomBelow): elsewhere the body goes to a lent one.
+    stack_t alternate{};
+    if (syscall(SYS_sigaltstack, nullptr, &alternate) == 0 && (alternate.ss_flags & SS_ONSTACK) != 0) {
+        const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+        const auto low = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
+        if (sp > low && sp - low >= room) {
+            body(argument);
+            return;
+        }
+    }
+    // The spare when no other thread waits on it, else one mapped for this wait alone: however many
+    // threads wait at once, each on a stack of its own.
+    void* stack = nullptr;
+    bool spare = false;
+    if (void* kept = spareWaitingStack.load(std::memory_order_acquire);
+        kept != nullptr && !spareWaitingStackTaken.exchange(true, std::memory_order_acquire)) {
+        stack = kept;
+        spare = true;
+    } else {
+        stack = mapWaitingStack();
+    }
+    // Where no stack could be had (no memory left), or the kernel refused it, the wait stays here.
+    if (stack == nullptr || !runOnLentAlternateStack(stack, kWaitingStackSize, body, argument))
+        body(argument);
+    if (spare)
+        spareWaitingStackTaken.store(false, std::memory_order_release);
+    else if (stack != nullptr)
+        unmapWaitingStack(stack);
 }
 
 } // namespace darwin

@@ -79,8 +79,24 @@ bool runOnAlternateStack(void (*body)(void*), void* argument);
 bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), void* argument);
 
 // How many bytes lie free below `sp` on the stack the calling thread runs on: of its alternate signal
-// stack while it runs there, else of its own stack (as far as it is mapped now); 0 when that cannot be
-// told (a stack the program made itself). Signal-safe.
+// stack while it runs there, whose extent the thread gave; of its own stack, only down to the start of the
+// page `sp` is on, since what lies below the stack pointer cannot be told to be the thread's (a stack the
+// program gave the thread may have its own memory right below it, readable, where no guard page warns): so
+// work that needs room below a thread's own stack always goes elsewhere. 0 when it cannot be told at all (a
+// stack the program made itself). Signal-safe.
 std::size_t stackRoomBelow(std::uintptr_t sp);
+
+// Runs `body(argument)` where a signal that comes meanwhile has room for its frame (a crash recorder's
+// request to stop, some kilobytes of saved vector state): on the calling stack when `room` bytes lie free
+// below the caller there, else on a stack of kWaitingStackSize lent to the thread as its alternate stack
+// for the call (runOnLentAlternateStack) — the spare kept for this (prepareWaitingStack) when no other
+// thread waits on it, else one mapped for the call and unmapped after it — so that however many threads
+// wait at once, none takes a signal's frame below a small stack. Where no memory is left for a stack, it
+// runs in place. Signal-safe (raw mappings, no heap, no locks).
+constexpr std::size_t kWaitingStackSize = 64 * 1024;
+void runWithRoomForSignals(std::size_t room, void (*body)(void*), void* argument);
+// Maps the spare stack for such waits, once (its pages cost memory only once a wait runs on them). Call at
+// start, before any crash; without it every such wait maps a stack of its own.
+void prepareWaitingStack();
 
 } // namespace darwin

@@ -3,6 +3,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
@@ -63,8 +64,8 @@ struct sigaction replacedAction(const ZEVSignalReadOnlyContext& part, int number
 // back, or its thread has left the handler otherwise (a long jump), the crash is not the SDK's to end any
 // more, and the turn is free again. Our own handler taking a fault over from the exception port's
 // emulation is no such sign: it records that crash.
-void onHandingOn(pid_t thread, const struct sigaction& disposition, darwin::HandingOn moment) {
-    if (isOurs(disposition)) return;
+void onHandingOn(pid_t thread, const void* handler, darwin::HandingOn moment) {
+    if (handler == reinterpret_cast<const void*>(ZEVSignalHandler)) return;
     if (moment == darwin::HandingOn::going)
         zevuzavidav::noteCrashHandedOn(thread);
     else
@@ -73,7 +74,7 @@ void onHandingOn(pid_t thread, const struct sigaction& disposition, darwin::Hand
 
 // A crash signal being recorded, as its handler took it.
 struct SignalCrash {
-    const ZEVReadOnlyContext* readOnly;
+    ZEVReadOnlyContext* readOnly;
     const siginfo_t* info; // null when the kernel gave none
     const ucontext_t* context;
     int savedErrno;
@@ -158,11 +159,14 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
                   zevuzavidav::errorText(errno, errorText));
     }
     darwin::setHandingOnObserver(onHandingOn);
+    darwin::prepareWaitingStack();
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction action {};
         action.sa_sigaction = ZEVSignalHandler;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        // The stop a crash recorder sends waits until the handler stands where it has room for it.
         sigemptyset(&action.sa_mask);
+        sigaddset(&action.sa_mask, darwin::suspensionSignal());
         struct sigaction previous {};
         std::memset(&part->savedActions[i], 0, sizeof part->savedActions[i]);
         if (darwin::signalAction(kSignals[i], &action, &previous) != 0) {
@@ -248,13 +252,28 @@ void zevuzavidav::writeSignalSection(ZEVFile* file, int number, const siginfo_t*
     ZEVFileWriteSectionEnd(file);
 }
 
-void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
-    // Kept small: this frame may stand on an alternate stack of the app's own, made for small handlers,
-    // or on what is left of the thread's own stack. The record, and its log, are made on a stack with room
-    // for them.
-    int savedErrno = errno;
-    errno = 0;
-    pid_t me = darwin::currentThreadId();
+namespace {
+
+// A signal as the handler took it, and the way it goes on from there.
+struct SignalHandling {
+    int number;
+    siginfo_t* info;
+    void* userContext;
+    const void* handlerReturn;
+    int savedErrno;
+    darwin::HandOff off;
+};
+
+// Where the handler waits for another thread's record, or for the stack to make its own on, and works out
+// where the signal goes: where the signal that stops the thread while a crash is recorded has room.
+constexpr std::size_t kRoomToWaitIn = 32 * 1024;
+
+// Everything the handler does but taking the signal's way on, on a stack with room for a stop's frame.
+void handleSignal(void* raw) {
+    auto& handling = *static_cast<SignalHandling*>(raw);
+    const int number = handling.number;
+    const int savedErrno = handling.savedErrno;
+    const pid_t me = darwin::currentThreadId();
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     // The siginfo, and the context, are read only where the disposition that brought the signal asked for
     // them: put back by signal() (a library's probe restoring what it found), this handler is given a
@@ -262,8 +281,8 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     // it with one argument. The crash is then recorded under the number alone; the signal is handed on
     // with what came, as the kernel would hand it.
     const bool filled = darwin::siginfoFilled(number);
-    siginfo_t* validInfo = filled && !darwin::isNullAddress(info) ? info : nullptr;
-    void* handedContext = !darwin::isNullAddress(userContext) ? userContext : nullptr;
+    siginfo_t* validInfo = filled && !darwin::isNullAddress(handling.info) ? handling.info : nullptr;
+    void* handedContext = !darwin::isNullAddress(handling.userContext) ? handling.userContext : nullptr;
     void* validContext = filled ? handedContext : nullptr;
     // A handler the program installed since ours may call this one as the handler it replaced (a second
     // crash reporter, chaining): the crash is recorded all the same, and then passed on to the handler
@@ -280,51 +299,66 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     if (endsAtOnce) {
         ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
         ZEVSignalSafeRemoveHandlers();
-    } else {
-        // Every signal is let through while the crash is recorded; the mask the handler was entered under
-        // is back before the signal goes on. A caller that is a handler itself (a second reporter) then
-        // finds its own mask as the kernel left it: a signal the handler handed on sends again (the
-        // terminal's restorer does) stays pending until that caller has returned, as without the SDK.
-        sigset_t all;
-        sigset_t entered;
-        sigfillset(&all);
-        if (sigprocmask(SIG_UNBLOCK, &all, &entered) != 0) {
-            ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
-        }
-        if (ZEVContextMarkAndCheckIfCrashed()) {
-            // Another thread's crash is recorded (a second thread trapping the same system call, say): once
-            // that record is made, this signal goes where the kernel would have sent it.
-            ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
-            ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred\n",
-                      "ZEVSignalRecordSignal");
-            zevuzavidav::waitForTheClaimedCrash(me, number);
-        } else {
-            SignalCrash crash{readOnly,   validInfo, static_cast<const ucontext_t*>(validContext),
-                              savedErrno, me,        number};
-            if (!zevuzavidav::runWithRoomForARecord(recordSignal, &crash)) {
-                ZEVSDKLog("%s: Unable to record: no stack with room for it\n", "ZEVSignalRecordSignal");
-            }
-            ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
-            zevuzavidav::noteClaimedCrashRecorded();
-        }
-        sigprocmask(SIG_SETMASK, &entered, nullptr);
+        errno = savedErrno;
+        darwin::planHandOn(handling.off, number, validInfo, handedContext, handling.handlerReturn);
+        return;
     }
+    // Every signal is let through while the crash is recorded; the mask the handler was entered under is
+    // back before the signal goes on. A caller that is a handler itself (a second reporter) then finds its
+    // own mask as the kernel left it: a signal the handler handed on sends again (the terminal's restorer
+    // does) stays pending until that caller has returned, as without the SDK.
+    sigset_t all;
+    sigset_t entered;
+    sigfillset(&all);
+    if (sigprocmask(SIG_UNBLOCK, &all, &entered) != 0) {
+        ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
+    }
+    if (ZEVContextMarkAndCheckIfCrashed()) {
+        // Another thread's crash is recorded (a second thread trapping the same system call, say): once
+        // that record is made, this signal goes where the kernel would have sent it.
+        ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
+        ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred\n",
+                  "ZEVSignalRecordSignal");
+        zevuzavidav::waitForTheClaimedCrash(me, number);
+    } else {
+        SignalCrash crash{readOnly,   validInfo, static_cast<const ucontext_t*>(validContext),
+                          savedErrno, me,        number};
+        if (!zevuzavidav::runWithRoomForARecord(recordSignal, &crash)) {
+            ZEVSDKLog("%s: Unable to record: no stack with room for it\n", "ZEVSignalRecordSignal");
+        }
+        ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
+        zevuzavidav::noteClaimedCrashRecorded();
+    }
+    sigprocmask(SIG_SETMASK, &entered, nullptr);
     errno = savedErrno;
     // The handler from before the SDK gets the signal as the kernel would have given it, with its own
     // flags and mask and the original siginfo and context, entered where the kernel made this handler's
     // frame; without one, the default action ends the process. A fault runs again once this returns.
     // Handed to the action ours replaced, not read back from the program: should ours still be in place
     // (putting the earlier one back failed), it would only come back here.
-    if (endsAtOnce) {
-        darwin::handOn(number, validInfo, handedContext, __builtin_return_address(0));
+    const struct sigaction replaced = replacedAction(readOnly->signal, number);
+    if (chained) {
+        darwin::planPassToReplacedHandler(handling.off, number, replaced, filled ? handling.info : nullptr,
+                                          handling.userContext);
     } else {
-        const struct sigaction replaced = replacedAction(readOnly->signal, number);
-        if (chained)
-            darwin::passToReplacedHandler(number, replaced, filled ? info : nullptr, userContext);
-        else
-            darwin::handOnTo(number, replaced, validInfo, handedContext, __builtin_return_address(0));
+        darwin::planHandOnTo(handling.off, number, replaced, validInfo, handedContext,
+                             handling.handlerReturn);
     }
-    errno = savedErrno;
+}
+
+} // namespace
+
+void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
+    // Kept small: this frame may stand on an alternate stack of the app's own, made for small handlers,
+    // or on what is left of the thread's own stack. All but taking the signal on is done where there is
+    // room (the record, its log, a wait for another thread's record, during which the thread is stopped by
+    // a signal of some kilobytes); taking it on (handOff) enters a handler at the kernel's frame, or
+    // returns to it.
+    SignalHandling handling{number, info, userContext, __builtin_return_address(0), errno, {}};
+    errno = 0;
+    darwin::runWithRoomForSignals(kRoomToWaitIn, handleSignal, &handling);
+    darwin::handOff(handling.off);
+    errno = handling.savedErrno;
 }
 
 void ZEVSignalCheckHandlers() {

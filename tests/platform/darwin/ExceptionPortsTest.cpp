@@ -224,8 +224,8 @@ void openPageAndLook(int number, siginfo_t* info, void* context) {
     openPage(number, info, context);
 }
 
-void noteHandingOn(pid_t thread, const struct sigaction& disposition, darwin::HandingOn moment) {
-    toldOfOpenPage = (disposition.sa_flags & SA_SIGINFO) != 0 && disposition.sa_sigaction == openPageAndLook;
+void noteHandingOn(pid_t thread, const void* handler, darwin::HandingOn moment) {
+    toldOfOpenPage = handler == reinterpret_cast<const void*>(openPageAndLook);
     toldThread = thread;
     if (moment == darwin::HandingOn::going)
         fallThroughsWhenGoing = fallThroughs.load();
