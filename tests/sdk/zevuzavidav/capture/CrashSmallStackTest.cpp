@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <pthread.h>
 #include <string>
@@ -373,24 +374,42 @@ INSTANTIATE_TEST_SUITE_P(CrashHandedOnWithLittleRoom, CrashHandedOnWithLittleRoo
 
 constexpr std::size_t kOffTheAlternateStackNeed = 12 * 1024;
 
+// Where a handler found itself, as it tells the test: what sigaltstack says there ('a': on the alternate
+// stack, 'd': it has none, 'o': off it), how far below the interrupted code's stack pointer its frame
+// starts, and how far above that frame the FPU state it was handed lies. The kernel's run gives the
+// distances; a frame made elsewhere, or one without the red zone, moves the first, and a context still
+// pointing at the FPU state of another frame moves the second.
+struct Placement {
+    char where = 0;
+    std::uint64_t frameBelowInterrupted = 0;
+    std::int64_t fpuStateAboveFrame = 0;
+    bool operator==(const Placement&) const = default;
+};
+
+void PrintTo(const Placement& p, std::ostream* out) {
+    *out << "'" << (p.where != 0 ? p.where : '?') << "', frame " << p.frameBelowInterrupted
+         << " bytes below the interrupted stack pointer, FPU state " << p.fpuStateAboveFrame
+         << " bytes above the frame";
+}
+
 // Installed without SA_ONSTACK, so the kernel runs it on the stack the interrupted code was on, however
 // small the thread's alternate stack is: it needs 12 KiB, more than that stack holds. It tells the test
-// what sigaltstack says there ('a': on the alternate stack, 'd': it has none, 'o': off it), then whether
-// the frame it got
-// stands below the interrupted code's stack pointer and its red zone, as the kernel puts it ('k'), or not.
+// where it runs (a Placement).
 void needMoreThanTheAlternateStack(int, siginfo_t*, void* context) {
     stack_t now{};
     sigaltstack(nullptr, &now);
-    const char where = (now.ss_flags & SS_ONSTACK) != 0 ? 'a' : (now.ss_flags & SS_DISABLE) != 0 ? 'd' : 'o';
-    const auto interrupted =
-        static_cast<std::uintptr_t>(static_cast<const ucontext_t*>(context)->uc_mcontext.gregs[REG_RSP]);
+    const auto& handed = *static_cast<const ucontext_t*>(context);
+    Placement placement;
+    placement.where = (now.ss_flags & SS_ONSTACK) != 0 ? 'a' : (now.ss_flags & SS_DISABLE) != 0 ? 'd' : 'o';
+    // The frame begins with the handler's return address, right below the context.
     const auto frame = reinterpret_cast<std::uintptr_t>(context) - sizeof(void*);
-    const char placed = frame < interrupted - 128 && interrupted - frame < 16 * 1024 ? 'k' : '?';
+    placement.frameBelowInterrupted = static_cast<std::uintptr_t>(handed.uc_mcontext.gregs[REG_RSP]) - frame;
+    placement.fpuStateAboveFrame =
+        static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(handed.uc_mcontext.fpregs) - frame);
     volatile char* taken = static_cast<char*>(__builtin_alloca(kOffTheAlternateStackNeed));
     for (std::size_t i = 0; i < kOffTheAlternateStackNeed; i += 64)
         taken[i] = 1;
-    const char told[] = {where, placed};
-    (void)!write(toldFd, told, sizeof told);
+    (void)!write(toldFd, &placement, sizeof placement);
 }
 
 struct OwnStackCase {
@@ -421,10 +440,21 @@ void PrintTo(const OwnStackCase& c, std::ostream* out) {
          << (c.autoDisarm ? "ThatDisarms" : "");
 }
 
+// Where the handler ran in a child where `deliverer` hands it the crash, and how the child ended.
+struct HandedOn {
+    Placement placement;
+    int ending = -1; // the exit status, or 128 and the signal that ended it
+    bool operator==(const HandedOn&) const = default;
+};
+
+void PrintTo(const HandedOn& h, std::ostream* out) {
+    PrintTo(h.placement, out);
+    *out << "; ending " << h.ending;
+}
+
 // What the handler told in a child where `deliverer` hands it the crash, and how the child ended; nothing
 // below the small stack may be written.
-std::pair<std::string, int> crashOffTheAlternateStack(const OwnStackCase& c, Deliverer deliverer,
-                                                      const std::string& dir) {
+HandedOn crashOffTheAlternateStack(const OwnStackCase& c, Deliverer deliverer, const std::string& dir) {
     SharedStack stack;
     EXPECT_NE(stack.memory, nullptr);
     if (stack.memory == nullptr) return {};
@@ -449,9 +479,12 @@ std::pair<std::string, int> crashOffTheAlternateStack(const OwnStackCase& c, Del
             pause();
     });
     const std::string seen = told.readAll();
-    EXPECT_EQ(seen.size(), 2u) << howItEnded(status);
+    EXPECT_EQ(seen.size(), sizeof(Placement)) << howItEnded(status);
     EXPECT_EQ(stack.writtenBelow(), 0u) << "bytes below the alternate stack were written";
-    return {seen, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+    HandedOn handed;
+    if (seen.size() == sizeof(Placement)) std::memcpy(&handed.placement, seen.data(), sizeof(Placement));
+    handed.ending = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return handed;
 }
 
 class CrashHandedOnOffTheAlternateStack : public ::testing::TestWithParam<OwnStackCase> {};
@@ -459,23 +492,30 @@ class CrashHandedOnOffTheAlternateStack : public ::testing::TestWithParam<OwnSta
 // A thread with an alternate stack of its own of 8 KiB crashes; the handler from before the SDK did not
 // ask for the alternate stack. The SDK's own handler runs there, and the record is made elsewhere; the
 // earlier handler runs where the kernel would have run it, on the thread's own stack with the frame the
-// kernel would have made there, and sees what it sees without the SDK (sigaltstack's answer too). Nothing
-// below the small stack is written, and the process ends, or goes on, as without the SDK.
+// kernel would have made there, to the byte, its context pointing at the FPU state of that frame, and
+// sees what it sees without the SDK (sigaltstack's answer too). Nothing below the small stack is written,
+// and the process ends, or goes on, as without the SDK.
 TEST_P(CrashHandedOnOffTheAlternateStack, RunsWhereTheKernelRunsIt) {
     const OwnStackCase& c = GetParam();
     const velotest::TempFolder kernelFolder;
     const auto kernel = crashOffTheAlternateStack(c, Deliverer::kernel, kernelFolder.string());
-    ASSERT_EQ(kernel.first.size(), 2u);
-    EXPECT_EQ(kernel.first[1], 'k') << "the kernel's own frame was not where the test looks for it";
-    EXPECT_EQ(kernel.second, c.number == SIGSEGV ? 128 + SIGSEGV : 0);
+    ASSERT_NE(kernel.placement.where, 0) << "the handler told nothing without the SDK";
+    // The kernel's frame lies below the red zone, within the 12 KiB the handler takes, with the FPU state
+    // above it: else the test reads some other place as the frame.
+    constexpr std::uint64_t kRedZone = 128;
+    constexpr std::int64_t kKernelFrameSize = 440;
+    EXPECT_TRUE(kernel.placement.frameBelowInterrupted > kRedZone &&
+                kernel.placement.frameBelowInterrupted < 16 * 1024 &&
+                kernel.placement.fpuStateAboveFrame >= kKernelFrameSize)
+        << "the kernel's own frame was not where the test looks for it: "
+        << ::testing::PrintToString(kernel.placement);
+    EXPECT_EQ(kernel.ending, c.number == SIGSEGV ? 128 + SIGSEGV : 0);
     for (Deliverer deliverer : {Deliverer::exceptionPort, Deliverer::signals}) {
         const velotest::TempFolder folder;
         const auto sdk = crashOffTheAlternateStack(c, deliverer, folder.string());
         const char* road =
             deliverer == Deliverer::exceptionPort ? "on the port's road" : "on the signal road";
-        EXPECT_EQ(sdk, kernel) << road
-                               << " (a: on the alternate stack, d: none, o: off it; k: in the kernel's "
-                               << "place)";
+        EXPECT_EQ(sdk, kernel) << road << " (a: on the alternate stack, d: none, o: off it)";
         const char* file = c.number == SIGSEGV && deliverer == Deliverer::exceptionPort
                                ? "mach_exception.zevrecord"
                                : "signal.zevrecord";
