@@ -21,15 +21,30 @@ extern "C" [[noreturn]] void velo_darwin_enter_handler(void* frame, void* handle
 // Where a handler entered so returns, in place of the kernel's restorer: with the stack pointer at the
 // ucontext of the kernel's frame, as the restorer has it, it tells that the handler came back
 // (velo_darwin_tell_came_back), then resumes the interrupted code as the restorer does, by rt_sigreturn.
-// Its call-frame information describes that ucontext as a signal frame's does, so an unwinder walks from
-// the handler (a backtrace it takes, an exception thrown out of it, a crash record) into the interrupted
-// code. The nop before it is covered too: unwinders look a return address up one byte early.
+// The telling runs on a small stack of the thread's own, every signal held off (rt_sigreturn puts the
+// interrupted code's mask back), so that, as with the kernel's restorer, nothing is written below the
+// frame the handler was entered at: it may stand right above the end of the stack. Its call-frame
+// information describes that ucontext as a signal frame's does (through rsp, then through rbx, which
+// keeps it while the stack pointer is elsewhere), so an unwinder walks from the handler (a backtrace it
+// takes, an exception thrown out of it, a crash record) into the interrupted code. The nop before it is
+// covered too: unwinders look a return address up one byte early.
 extern "C" void velo_darwin_handed_on_handler_returned();
 extern "C" __attribute__((visibility("hidden"))) void velo_darwin_tell_came_back();
+// The stack the word that a handler came back is told on: a few frames deep (the observer's), never
+// interrupted (every signal held off), one per thread.
+constexpr std::size_t kCameBackStackSize = 1024;
+extern "C" {
+__attribute__((tls_model("initial-exec"), visibility("hidden"),
+               aligned(16))) thread_local unsigned char velo_darwin_came_back_stack[kCameBackStackSize];
+}
 static_assert(offsetof(ucontext_t, uc_mcontext.gregs) == 40 && REG_RSP == 15 && REG_RIP == 16 &&
                   REG_R8 == 0 && REG_RAX == 13,
               "the offsets in the call-frame information below");
 asm(R"(
+    .section .rodata
+    .p2align 3
+velo_darwin_every_signal:
+    .quad -1
     .text
     .p2align 4
     .globl velo_darwin_handed_on_handler_returned
@@ -56,13 +71,42 @@ asm(R"(
     .cfi_escape 0x10, 0x10, 0x03, 0x77, 0xa8, 0x01  # the return address: gregs[REG_RIP]
     nop
 velo_darwin_handed_on_handler_returned:
+    movq %rsp, %rbx
+    .cfi_escape 0x0f, 0x04, 0x73, 0xa0, 0x01, 0x06  # the same through rbx, which keeps the ucontext
+    .cfi_escape 0x10, 0x00, 0x03, 0x73, 0x90, 0x01
+    .cfi_escape 0x10, 0x01, 0x03, 0x73, 0x88, 0x01
+    .cfi_escape 0x10, 0x02, 0x03, 0x73, 0x98, 0x01
+    .cfi_escape 0x10, 0x03, 0x03, 0x73, 0x80, 0x01
+    .cfi_escape 0x10, 0x04, 0x03, 0x73, 0xf0, 0x00
+    .cfi_escape 0x10, 0x05, 0x03, 0x73, 0xe8, 0x00
+    .cfi_escape 0x10, 0x06, 0x03, 0x73, 0xf8, 0x00
+    .cfi_escape 0x10, 0x08, 0x02, 0x73, 0x28
+    .cfi_escape 0x10, 0x09, 0x02, 0x73, 0x30
+    .cfi_escape 0x10, 0x0a, 0x02, 0x73, 0x38
+    .cfi_escape 0x10, 0x0b, 0x03, 0x73, 0xc0, 0x00
+    .cfi_escape 0x10, 0x0c, 0x03, 0x73, 0xc8, 0x00
+    .cfi_escape 0x10, 0x0d, 0x03, 0x73, 0xd0, 0x00
+    .cfi_escape 0x10, 0x0e, 0x03, 0x73, 0xd8, 0x00
+    .cfi_escape 0x10, 0x0f, 0x03, 0x73, 0xe0, 0x00
+    .cfi_escape 0x10, 0x10, 0x03, 0x73, 0xa8, 0x01
+    movl $14, %eax                                  # rt_sigprocmask(SIG_BLOCK, every signal, 0, 8)
+    xorl %edi, %edi
+    leaq velo_darwin_every_signal(%rip), %rsi
+    xorl %edx, %edx
+    movl $8, %r10d
+    syscall
+    movq velo_darwin_came_back_stack@gottpoff(%rip), %rax
+    addq %fs:0, %rax
+    leaq 1024(%rax), %rsp
     call velo_darwin_tell_came_back
+    movq %rbx, %rsp
     movq $15, %rax
     syscall
     hlt
     .cfi_endproc
     .size velo_darwin_handed_on_handler_returned, .-velo_darwin_handed_on_handler_returned
 )");
+static_assert(kCameBackStackSize == 1024, "the stack's size in the return stub above");
 asm(R"(
     .text
     .p2align 4

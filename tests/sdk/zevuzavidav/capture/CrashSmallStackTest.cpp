@@ -528,6 +528,70 @@ INSTANTIATE_TEST_SUITE_P(CrashHandedOnOffTheAlternateStack, CrashHandedOnOffTheA
                                            OwnStackCase{SIGABRT, true}),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
+// The frame a handler was entered at, and how much of the stack right below it has changed once it
+// returned.
+std::atomic<std::uintptr_t> enteredAt{0};
+constexpr std::size_t kBelowTheFrame = 512;
+
+// Takes nothing below its frame (it keeps to its registers), as a handler may.
+void noteTheFrame(int, siginfo_t*, void* context) {
+    enteredAt.store(reinterpret_cast<std::uintptr_t>(context) - sizeof(void*), std::memory_order_relaxed);
+}
+
+// Fills what lies below the stack pointer with the pattern, then raises SIGABRT, to a handler without
+// SA_ONSTACK on a thread whose alternate stack is elsewhere: the frame goes below the raise, on the
+// pattern. Back from it, counts the bytes of the kBelowTheFrame below that frame that changed.
+__attribute__((noinline)) std::size_t raiseOverAPattern() {
+    std::uintptr_t sp = 0;
+    asm volatile("movq %%rsp, %0" : "=r"(sp));
+    auto* below = reinterpret_cast<volatile unsigned char*>(sp - 16 * 1024);
+    for (std::size_t i = 0; i < 16 * 1024 - 256; ++i)
+        below[i] = kPattern;
+    raise(SIGABRT);
+    const std::uintptr_t frame = enteredAt.load(std::memory_order_relaxed);
+    std::size_t changed = 0;
+    for (std::uintptr_t at = frame - kBelowTheFrame; at < frame; ++at)
+        changed += *reinterpret_cast<volatile unsigned char*>(at) != kPattern ? 1 : 0;
+    return changed;
+}
+
+// A handler entered at a frame made on the interrupted stack returns as from the kernel's own, whose
+// restorer writes nothing: what it leaves below that frame is what it wrote there, and nothing more.
+TEST(CrashHandedOnOffTheAlternateStack, NothingIsWrittenBelowTheFrameOnceTheHandlerReturns) {
+    for (Deliverer deliverer : {Deliverer::kernel, Deliverer::exceptionPort, Deliverer::signals}) {
+        const velotest::TempFolder folder;
+        const std::string dir = folder.string();
+        crashtest::ToldPipe told;
+        const int status = velotest::waitStatusOfChild([&] {
+            toldFd = told.fds[1];
+            struct sigaction earlier {};
+            earlier.sa_sigaction = noteTheFrame;
+            earlier.sa_flags = SA_SIGINFO;
+            sigemptyset(&earlier.sa_mask);
+            sigaction(SIGABRT, &earlier, nullptr);
+            if (deliverer != Deliverer::kernel)
+                recordtest::initializeContext(dir, deliverer == Deliverer::exceptionPort
+                                                       ? recordtest::Road::exceptionPort
+                                                       : recordtest::Road::signals);
+            static std::vector<unsigned char> alternate(64 * 1024);
+            stack_t stack{};
+            stack.ss_sp = alternate.data();
+            stack.ss_size = alternate.size();
+            if (sigaltstack(&stack, nullptr) != 0) _exit(kSetUpFailed);
+            const std::size_t changed = raiseOverAPattern();
+            (void)!write(toldFd, &changed, sizeof changed);
+            _exit(0);
+        });
+        const std::string seen = told.readAll();
+        ASSERT_EQ(seen.size(), sizeof(std::size_t)) << howItEnded(status);
+        std::size_t changed = 0;
+        std::memcpy(&changed, seen.data(), sizeof changed);
+        EXPECT_EQ(changed, 0u) << (deliverer == Deliverer::kernel          ? "without the SDK"
+                                   : deliverer == Deliverer::exceptionPort ? "on the port's road"
+                                                                           : "on the signal road");
+    }
+}
+
 // ---- what a record takes of its stack -------------------------------------------------------------
 
 // A crash record of a process with a few hundred threads, made on a stack filled with a pattern: what it
