@@ -1,0 +1,1031 @@
+// A crash handed on by the SDK, beside the kernel alone: one table of shapes, each run in forked children
+// without the SDK and with it on each road, and compared. How the child ends (or hangs), what its handler
+// saw (the signal, its code, sigaltstack's answer, which stack it runs on and where its frame stands
+// against the interrupted stack pointer), the bytes written below each stack, the errno the handler and
+// the interrupted code find, and, with the SDK, the record it left: any difference is a line of the
+// failure's table, unless the matrix names its kind for that row as allowed (kAllowed). A few rows run
+// in every build; the whole matrix runs on demand (tools/handon-matrix). Forked children crash for real;
+// suites are named Crash* so sanitizer runs can leave them out. x86_64.
+#include "tests/sdk/zevuzavidav/fixtures/TrappedSystemCall.h"
+#include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
+#include "tests/sdk/zevuzavidav/support/HandOnMatrix.hpp"
+#include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/TempHome.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csetjmp>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <memory>
+#include <pthread.h>
+#include <string>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <ucontext.h>
+#include <unistd.h>
+#include <vector>
+
+// Calls fn(arg) with the stack pointer at `sp` (16-byte aligned), and returns on the stack it came on: the
+// crash then happens at a stack pointer the row chooses, the same in every run, so the frames the kernel
+// and the SDK make for the handler can be compared to the byte.
+extern "C" void velo_matrix_call_on(std::uintptr_t sp, void (*fn)(void*), void* arg);
+asm(R"(
+    .text
+    .p2align 4
+    .globl velo_matrix_call_on
+    .hidden velo_matrix_call_on
+    .type velo_matrix_call_on, @function
+velo_matrix_call_on:
+    .cfi_startproc
+    pushq %rbp
+    .cfi_def_cfa_offset 16
+    .cfi_offset %rbp, -16
+    movq %rsp, %rbp
+    .cfi_def_cfa_register %rbp
+    movq %rdi, %rsp
+    movq %rdx, %rdi
+    callq *%rsi
+    movq %rbp, %rsp
+    popq %rbp
+    .cfi_def_cfa %rsp, 8
+    ret
+    .cfi_endproc
+    .size velo_matrix_call_on, .-velo_matrix_call_on
+)");
+
+namespace {
+
+using handon::kNoCode;
+using handon::Note;
+using recordtest::Road;
+
+// ---- the rows ---------------------------------------------------------------------------------------
+
+enum class Crash : std::uint8_t { segv, bus, ill, fpe, trap, raisedAbort, abortCall, trappedCall };
+// The handler the program had before the SDK started.
+enum class Earlier : std::uint8_t { none, sigaction, signalCall };
+// What the program did to the signal after the SDK started: nothing; installed its handler then; the
+// put-back idiom (old = signal(n, probe); signal(n, old)); a second reporter that calls the action it
+// replaced; one that calls the pointer signal() gave it, with one argument; two reporters, one over the
+// other.
+enum class Since : std::uint8_t {
+    nothing,
+    sigaction,
+    putBack,
+    reporter,
+    reporterThroughSignal,
+    twoReporters
+};
+enum class Does : std::uint8_t { returns, stepsOver, jumpsOut, aborts, faultsGuarded, faultsUnguarded };
+// The main thread where it stands, or at a new deepest point; another thread with plenty of its own stack
+// left, or 4 or 6 KiB above a guard page.
+enum class Where : std::uint8_t { main, mainDeep140K, mainDeep1M, mainDeep7M, thread, thread4K, thread6K };
+
+struct Row {
+    Crash crash = Crash::segv;
+    Earlier earlier = Earlier::sigaction;
+    Since since = Since::nothing;
+    int flags = SA_SIGINFO | SA_ONSTACK; // the program's handler's, where it installs one with sigaction
+    Where where = Where::main;
+    int altKiB = 64; // the crashing thread's alternate stack; 0: none (SS_DISABLE)
+    int company = 1; // threads crashing at once, the same way
+    Does does = Does::stepsOver;
+    bool copiesRefused = false; // a seccomp filter refuses process_vm_readv and process_vm_writev
+
+    std::string name() const;
+    bool mainThread() const { return where <= Where::mainDeep7M; }
+    // Whether a program handler of this row is told the crash's si_code: installed with SA_SIGINFO, and
+    // not put back by signal() since.
+    bool codeVisible() const {
+        return (earlier == Earlier::sigaction || since == Since::sigaction) && (flags & SA_SIGINFO) != 0 &&
+               since != Since::putBack;
+    }
+};
+
+int numberOf(Crash crash) {
+    constexpr int kNumbers[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT, SIGABRT, SIGSYS};
+    return kNumbers[static_cast<int>(crash)];
+}
+
+bool isFault(Crash crash) {
+    return crash <= Crash::fpe;
+}
+
+bool sentByTheProcess(Crash crash) {
+    return crash == Crash::raisedAbort || crash == Crash::abortCall;
+}
+
+std::string Row::name() const {
+    static const char* const kCrashes[] = {"SEGV", "BUS",         "ILL",     "FPE",
+                                           "TRAP", "raise(ABRT)", "abort()", "SYS"};
+    static const char* const kEarlier[] = {"", "sigaction", "signal()"};
+    static const char* const kSince[] = {"",         "sigaction",         "put-back",
+                                         "reporter", "signal()-reporter", "two-reporters"};
+    static const char* const kDoes[] = {"returns", "steps-over",     "jumps-out",
+                                        "aborts",  "faults-guarded", "faults-unguarded"};
+    static const char* const kWhere[] = {"main",   "main@140K", "main@1M",  "main@7M",
+                                         "thread", "thread+4K", "thread+6K"};
+    std::string out = kCrashes[static_cast<int>(crash)];
+    if (earlier != Earlier::none) out += std::string(" before:") + kEarlier[static_cast<int>(earlier)];
+    if (since != Since::nothing) out += std::string(" since:") + kSince[static_cast<int>(since)];
+    if (earlier == Earlier::sigaction || since == Since::sigaction) {
+        std::string named;
+        for (auto [flag, text] :
+             {std::pair{SA_SIGINFO, "SIGINFO"}, std::pair{SA_ONSTACK, "ONSTACK"},
+              std::pair{static_cast<int>(SA_RESETHAND), "RESETHAND"}, std::pair{SA_NODEFER, "NODEFER"}})
+            if ((flags & flag) != 0) named += (named.empty() ? "" : "|") + std::string(text);
+        out += "[" + named + "]";
+    }
+    out += std::string(" ") + kWhere[static_cast<int>(where)];
+    out += altKiB == 0 ? " noalt" : " alt" + std::to_string(altKiB) + "K";
+    if (company > 1) out += " x" + std::to_string(company);
+    if (earlier != Earlier::none || since == Since::sigaction)
+        out += std::string(" ") + kDoes[static_cast<int>(does)];
+    if (copiesRefused) out += " copies-refused";
+    return out;
+}
+
+// Differences a row may show without failing, each for a reason the maintainer has weighed: rows whose
+// name holds both words of `rows`, on `road` (null: either), differences of `kind` (ending, hang, saw,
+// errno, bytes, record). README.md names each.
+struct Allowed {
+    const char* rows[2];
+    const char* road;
+    const char* kind;
+    const char* reason;
+};
+const Allowed kAllowed[] = {
+    // The port's road records a fault at the port and lets it run again; the second time it reaches the
+    // handler from before the SDK. A reporter installed since sits in front of both, so it takes that fault
+    // twice where the kernel alone gives it once (the crash tests of a second reporter count on it).
+    {{"SEGV", "reporter"}, "port road", "saw", "a fault behind a reporter installed since passes it twice"},
+    {{"SEGV", "reporter"}, "port road", "errno", "the same second pass, as its errno is told"},
+};
+
+// ---- the program: its handlers, threads and crashes (in the child) ----------------------------------
+
+constexpr int kKnownErrno = EDOM;
+
+// Each crashing thread's stacks, in memory the test reads once the child is gone: a watched stretch
+// filled with a pattern, a guard page, the thread's own stack; another watched stretch, then its
+// alternate stack.
+constexpr std::size_t kWatched = 16 * 1024;
+constexpr std::size_t kGuard = 4096;
+constexpr std::size_t kOwnStack = 256 * 1024;
+constexpr std::size_t kAltMost = 64 * 1024;
+constexpr std::size_t kSlot = kWatched + kGuard + kOwnStack + kWatched + kAltMost;
+constexpr std::size_t kOwnLow = kWatched + kGuard;
+constexpr std::size_t kAltWatched = kOwnLow + kOwnStack;
+constexpr std::size_t kAltLow = kAltWatched + kWatched;
+constexpr unsigned char kPattern = 0xa5;
+
+Row row;
+int toldFd = -1;
+unsigned char* slots = nullptr;
+int stepLength = 0;
+long busAddress = 0;
+struct sigaction replacedByFirst {};
+struct sigaction replacedBySecond {};
+void (*replacedPointer)(int) = SIG_DFL;
+std::atomic<int> ready{0};
+std::atomic<bool> go{false};
+
+// The calling thread's stacks, as its handlers classify their frames.
+struct Place {
+    std::uintptr_t ownLow, ownHigh, altLow, altHigh;
+    int index;
+};
+thread_local Place place;
+thread_local sigjmp_buf jumpBack;
+thread_local int nested = 0; // inside a handler another handler called
+
+void tell(const Note& note) {
+    (void)!write(toldFd, &note, sizeof note);
+}
+
+void tellPassing(char what, int number, int error) {
+    Note note{};
+    note.what = what;
+    note.altState = note.stack = '-';
+    note.thread = static_cast<std::int8_t>(place.index);
+    note.number = static_cast<std::int16_t>(number);
+    note.code = kNoCode;
+    note.error = error;
+    tell(note);
+}
+
+// What a handler entered at `frame` (the place of its return address) sees. `uc` may be read only.
+void tellEntered(char what, int number, const siginfo_t* info, const ucontext_t* uc, std::uintptr_t frame,
+                 int error) {
+    Note note{};
+    note.what = what;
+    note.thread = static_cast<std::int8_t>(place.index);
+    note.number = static_cast<std::int16_t>(number);
+    note.code = info != nullptr ? static_cast<std::int16_t>(info->si_code) : kNoCode;
+    note.error = error;
+    if (nested != 0) {
+        note.altState = note.stack = '-';
+    } else {
+        stack_t now{};
+        sigaltstack(nullptr, &now);
+        note.altState = (now.ss_flags & SS_ONSTACK) != 0 ? 'a' : (now.ss_flags & SS_DISABLE) != 0 ? 'd' : 'o';
+        const auto at = reinterpret_cast<std::uintptr_t>(uc);
+        if (frame >= place.ownLow && frame < place.ownHigh) {
+            note.stack = 'o';
+            note.frame = static_cast<std::int32_t>(
+                static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP]) - frame);
+        } else if (frame >= place.altLow && frame < place.altHigh) {
+            note.stack = 'a';
+            note.frame = static_cast<std::int32_t>(place.altHigh - frame);
+        } else {
+            note.stack = 'e';
+        }
+        note.context = static_cast<std::int32_t>(at - frame);
+        const auto fpregs = reinterpret_cast<std::uintptr_t>(uc->uc_mcontext.fpregs);
+        note.fpregs = fpregs != 0 ? static_cast<std::int32_t>(fpregs - frame) : 0;
+    }
+    tell(note);
+}
+
+// The crash's faulting instructions, each of a known length for a handler that steps over it.
+__attribute__((noinline)) void loadFrom(long address) {
+    long value = 0;
+    asm volatile("movq (%%rax), %%rax" : "=a"(value) : "0"(address) : "memory"); // 3 bytes
+}
+__attribute__((noinline)) void illegalInstruction() {
+    asm volatile("ud2" ::: "memory"); // 2 bytes
+}
+__attribute__((noinline)) void divideByZero() {
+    int quotient = 1;
+    asm volatile("cltd\n\tidivl %%ecx" : "+a"(quotient) : "c"(0) : "edx", "memory"); // idivl: 2 bytes
+}
+__attribute__((noinline)) void breakpoint() {
+    asm volatile("int3" ::: "memory");
+}
+
+void act(int number, ucontext_t* uc) {
+    switch (row.does) {
+    case Does::returns:
+        break;
+    case Does::stepsOver:
+        uc->uc_mcontext.gregs[REG_RIP] += stepLength;
+        return;
+    case Does::jumpsOut:
+        siglongjmp(jumpBack, 1);
+    case Does::aborts:
+        std::abort();
+    case Does::faultsGuarded:
+    case Does::faultsUnguarded:
+        loadFrom(0);
+        tellPassing('i', number, errno);
+        if (isFault(row.crash)) uc->uc_mcontext.gregs[REG_RIP] += stepLength;
+        break;
+    }
+    if (number == SIGSYS && uc != nullptr) uc->uc_mcontext.gregs[REG_RAX] = velofixture::kEmulatedAnswer;
+}
+
+// The program's handler. Without SA_SIGINFO it reads its context where the kernel puts it, above the
+// frame, and never writes there.
+void programHandler(int number, siginfo_t* info, void* context) {
+    const int error = errno;
+    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
+    const bool siginfo = (row.flags & SA_SIGINFO) != 0;
+    auto* uc = siginfo ? static_cast<ucontext_t*>(context) : reinterpret_cast<ucontext_t*>(frame + 8);
+    tellEntered('h', number, siginfo ? info : nullptr, uc, frame, error);
+    act(number, siginfo ? uc : nullptr);
+    errno = error;
+}
+
+// The same, installed with signal(): it never writes to its context either.
+void programPlainHandler(int number) {
+    const int error = errno;
+    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
+    tellEntered('h', number, nullptr, reinterpret_cast<ucontext_t*>(frame + 8), frame, error);
+    act(number, nullptr);
+    errno = error;
+}
+
+// The program's guard for a read that may fault: steps over it.
+void guardStepper(int number, siginfo_t*, void* context) {
+    tellPassing('s', number, errno);
+    static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP] += 3;
+}
+
+void putBackProbe(int) {}
+
+bool hasHandler(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) != 0 ? action.sa_sigaction != nullptr
+                                               : action.sa_handler != SIG_DFL && action.sa_handler != SIG_IGN;
+}
+
+void callReplaced(const struct sigaction& replaced, int number, siginfo_t* info, void* context) {
+    ++nested;
+    if ((replaced.sa_flags & SA_SIGINFO) != 0 && replaced.sa_sigaction != nullptr)
+        replaced.sa_sigaction(number, info, context);
+    else if (hasHandler(replaced))
+        replaced.sa_handler(number);
+    --nested;
+}
+
+// As a crash reporter ends its turn: a signal the process sent itself is raised again under the default
+// action; a fault runs again, under the default action when no handler was there to take it.
+void finishReporting(int number, bool replacedHadHandler) {
+    if (sentByTheProcess(row.crash)) {
+        signal(number, SIG_DFL);
+        raise(number);
+        return;
+    }
+    if (!replacedHadHandler) signal(number, SIG_DFL);
+}
+
+void firstReporter(int number, siginfo_t* info, void* context) {
+    const int error = errno;
+    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
+    tellEntered('r', number, info, static_cast<ucontext_t*>(context), frame, error);
+    callReplaced(replacedByFirst, number, info, context);
+    tellPassing('b', number, errno);
+    finishReporting(number, hasHandler(replacedByFirst));
+    errno = error;
+}
+
+void secondReporter(int number, siginfo_t* info, void* context) {
+    const int error = errno;
+    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
+    tellEntered('q', number, info, static_cast<ucontext_t*>(context), frame, error);
+    callReplaced(replacedBySecond, number, info, context);
+    tellPassing('p', number, errno);
+    finishReporting(number, hasHandler(replacedBySecond));
+    errno = error;
+}
+
+void plainReporter(int number) {
+    const int error = errno;
+    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
+    tellEntered('r', number, nullptr, reinterpret_cast<ucontext_t*>(frame + 8), frame, error);
+    const bool handler = replacedPointer != SIG_DFL && replacedPointer != SIG_IGN;
+    ++nested;
+    if (handler) replacedPointer(number);
+    --nested;
+    tellPassing('b', number, errno);
+    finishReporting(number, handler);
+    errno = error;
+}
+
+void install(int number, void (*handler)(int, siginfo_t*, void*), int flags,
+             struct sigaction* old = nullptr) {
+    struct sigaction action {};
+    action.sa_sigaction = handler;
+    action.sa_flags = flags;
+    sigemptyset(&action.sa_mask);
+    sigaction(number, &action, old);
+}
+
+// A sandbox that will not let the process copy memory of its own through the kernel, for every thread.
+bool refuseMemoryCopies() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_process_vm_readv, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_process_vm_writev, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &program) == 0;
+}
+
+// A page of a file that ends before it: reading it is a SIGBUS.
+long pastTheEndOfAFile() {
+    const int file = static_cast<int>(syscall(SYS_memfd_create, "velo-matrix-bus", 0));
+    void* page = file >= 0 ? mmap(nullptr, 4096, PROT_READ, MAP_SHARED, file, 0) : MAP_FAILED;
+    return page == MAP_FAILED ? 0 : reinterpret_cast<long>(page);
+}
+
+// The main thread's stack mapping, [low, high), as it stands now.
+bool mainStack(std::uintptr_t* low, std::uintptr_t* high) {
+    FILE* maps = std::fopen("/proc/self/maps", "r");
+    if (maps == nullptr) return false;
+    char line[512];
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, maps) != nullptr) {
+        unsigned long begin = 0;
+        unsigned long end = 0;
+        if (std::strstr(line, "[stack]") != nullptr && std::sscanf(line, "%lx-%lx", &begin, &end) == 2) {
+            *low = begin;
+            *high = end;
+            found = true;
+        }
+    }
+    std::fclose(maps);
+    return found;
+}
+
+void wentOn(long answer) {
+    const int error = errno;
+    Note note{};
+    note.what = 'g';
+    note.altState = note.stack = '-';
+    note.thread = static_cast<std::int8_t>(place.index);
+    note.code = row.crash == Crash::trappedCall
+                    ? static_cast<std::int16_t>(answer == velofixture::kEmulatedAnswer)
+                    : kNoCode;
+    note.error = error;
+    tell(note);
+}
+
+void crashHere(void*) {
+    long answer = 0;
+    errno = kKnownErrno;
+    switch (row.crash) {
+    case Crash::segv:
+        loadFrom(0);
+        break;
+    case Crash::bus:
+        loadFrom(busAddress);
+        break;
+    case Crash::ill:
+        illegalInstruction();
+        break;
+    case Crash::fpe:
+        divideByZero();
+        break;
+    case Crash::trap:
+        breakpoint();
+        break;
+    case Crash::raisedAbort:
+        raise(SIGABRT);
+        break;
+    case Crash::abortCall:
+        std::abort();
+    case Crash::trappedCall:
+        answer = syscall(SYS_getpid, velofixture::kTrappedMark);
+        break;
+    }
+    wentOn(answer);
+}
+
+// Where the crash happens on this thread: its stack pointer then, 64-byte aligned.
+std::uintptr_t crashStackPointer() {
+    const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    std::size_t depth = 0;
+    switch (row.where) {
+    case Where::main:
+    case Where::thread:
+        return (here - 4096) & ~std::uintptr_t{63};
+    case Where::thread4K:
+        return (place.ownLow + 4096) & ~std::uintptr_t{63};
+    case Where::thread6K:
+        return (place.ownLow + 6144) & ~std::uintptr_t{63};
+    case Where::mainDeep140K:
+        depth = 140 * 1024;
+        break;
+    case Where::mainDeep1M:
+        depth = 1024 * 1024;
+        break;
+    case Where::mainDeep7M:
+        depth = 7 * 1024 * 1024;
+        break;
+    }
+    // Past the deepest point the stack ever reached, 512 bytes into a page it never used: the handler's
+    // frame goes down into the next page, which the stack gains only as it is written.
+    std::uintptr_t low = 0;
+    std::uintptr_t high = 0;
+    if (!mainStack(&low, &high)) _exit(crashtest::kSetUpFailed);
+    return (std::min(high - depth, low - 4096) & ~std::uintptr_t{4095}) + 512;
+}
+
+void setUpThisThread(int index) {
+    unsigned char* slot = slots + static_cast<std::size_t>(index) * kSlot;
+    place.index = index;
+    if (row.mainThread()) {
+        std::uintptr_t low = 0;
+        if (!mainStack(&low, &place.ownHigh)) _exit(crashtest::kSetUpFailed);
+        rlimit limit{};
+        getrlimit(RLIMIT_STACK, &limit);
+        place.ownLow = place.ownHigh - std::min<rlim_t>(limit.rlim_cur, 64 * 1024 * 1024);
+    } else {
+        place.ownLow = reinterpret_cast<std::uintptr_t>(slot + kOwnLow);
+        place.ownHigh = place.ownLow + kOwnStack;
+    }
+    stack_t alternate{};
+    if (row.altKiB == 0) {
+        alternate.ss_flags = SS_DISABLE;
+    } else {
+        alternate.ss_sp = slot + kAltLow;
+        alternate.ss_size = static_cast<std::size_t>(row.altKiB) * 1024;
+        place.altLow = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
+        place.altHigh = place.altLow + alternate.ss_size;
+    }
+    if (sigaltstack(&alternate, nullptr) != 0) _exit(crashtest::kSetUpFailed);
+    if (row.crash == Crash::trappedCall && !velofixture::trapMarkedGetpid()) _exit(crashtest::kSetUpFailed);
+}
+
+void crashOnThisThread() {
+    if (sigsetjmp(jumpBack, 1) == 0)
+        velo_matrix_call_on(crashStackPointer(), crashHere, nullptr);
+    else
+        wentOn(0);
+}
+
+void* crashingThread(void* raw) {
+    setUpThisThread(static_cast<int>(reinterpret_cast<std::intptr_t>(raw)));
+    ready.fetch_add(1);
+    go.wait(false);
+    crashOnThisThread();
+    return nullptr;
+}
+
+enum class Deliverer : std::uint8_t { kernel, exceptionPort, signals };
+
+void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, int fd,
+                unsigned char* memory) {
+    row = shape;
+    toldFd = fd;
+    slots = memory;
+    fcntl(fd, F_SETFL, O_NONBLOCK); // a handler called without end must not block on a full pipe
+    const int number = numberOf(row.crash);
+    stepLength = row.crash == Crash::segv || row.crash == Crash::bus ? 3 : 2;
+    if (row.crash == Crash::bus && (busAddress = pastTheEndOfAFile()) == 0) _exit(crashtest::kSetUpFailed);
+    if (row.does == Does::faultsGuarded) install(SIGSEGV, guardStepper, SA_SIGINFO);
+    if (row.earlier == Earlier::sigaction)
+        install(number, programHandler, row.flags);
+    else if (row.earlier == Earlier::signalCall)
+        signal(number, programPlainHandler);
+    if (deliverer != Deliverer::kernel)
+        recordtest::initializeContext(dir, deliverer == Deliverer::exceptionPort ? Road::exceptionPort
+                                                                                 : Road::signals);
+    switch (row.since) {
+    case Since::nothing:
+        break;
+    case Since::sigaction:
+        install(number, programHandler, row.flags);
+        break;
+    case Since::putBack:
+        signal(number, signal(number, putBackProbe));
+        break;
+    case Since::reporter:
+        install(number, firstReporter, SA_SIGINFO | SA_ONSTACK, &replacedByFirst);
+        break;
+    case Since::reporterThroughSignal:
+        replacedPointer = signal(number, plainReporter);
+        break;
+    case Since::twoReporters:
+        install(number, firstReporter, SA_SIGINFO | SA_ONSTACK, &replacedByFirst);
+        install(number, secondReporter, SA_SIGINFO | SA_ONSTACK, &replacedBySecond);
+        break;
+    }
+    if (row.copiesRefused && !refuseMemoryCopies()) _exit(crashtest::kSetUpFailed);
+    if (row.mainThread()) {
+        setUpThisThread(0);
+        crashOnThisThread();
+        _exit(0);
+    }
+    std::vector<pthread_t> threads(static_cast<std::size_t>(row.company));
+    for (int i = 0; i < row.company; ++i) {
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstack(&attributes, memory + static_cast<std::size_t>(i) * kSlot + kOwnLow, kOwnStack);
+        if (pthread_create(&threads[static_cast<std::size_t>(i)], &attributes, crashingThread,
+                           reinterpret_cast<void*>(static_cast<std::intptr_t>(i))) != 0)
+            _exit(crashtest::kSetUpFailed);
+    }
+    crashtest::setUpOrEnd([] { return ready.load() == row.company; });
+    go = true;
+    go.notify_all();
+    for (pthread_t thread : threads)
+        pthread_join(thread, nullptr);
+    _exit(0);
+}
+
+// ---- the observations (in the test) -----------------------------------------------------------------
+
+// The crashing threads' stacks, shared with the child.
+struct Slots {
+    unsigned char* memory = nullptr;
+    std::size_t size = 0;
+    explicit Slots(int company) : size(static_cast<std::size_t>(company) * kSlot) {
+        void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) return;
+        memory = static_cast<unsigned char*>(mapped);
+        std::memset(memory, kPattern, size);
+        for (std::size_t at = 0; at < size; at += kSlot)
+            mprotect(memory + at + kWatched, kGuard, PROT_NONE);
+    }
+    ~Slots() {
+        if (memory != nullptr) munmap(memory, size);
+    }
+    Slots(const Slots&) = delete;
+    Slots& operator=(const Slots&) = delete;
+    static std::size_t written(const unsigned char* from) {
+        return static_cast<std::size_t>(
+            std::count_if(from, from + kWatched, [](unsigned char byte) { return byte != kPattern; }));
+    }
+    // The bytes written below each thread's stacks, as text ("none" when none).
+    std::string writtenBelow(const Row& shape) const {
+        std::string out;
+        for (int i = 0; i < shape.company; ++i) {
+            const unsigned char* slot = memory + static_cast<std::size_t>(i) * kSlot;
+            const std::size_t own = shape.mainThread() ? 0 : written(slot);
+            const std::size_t alternate = written(slot + kAltWatched);
+            if (own != 0)
+                out += "thread " + std::to_string(i) + ": " + std::to_string(own) + " below its stack; ";
+            if (alternate != 0)
+                out += "thread " + std::to_string(i) + ": " + std::to_string(alternate) +
+                       " below its alternate stack; ";
+        }
+        return out.empty() ? "none" : out;
+    }
+};
+
+struct Observed {
+    std::string ending, saw, errors, bytes, records;
+};
+
+std::string noteText(const Row& shape, const Note& note) {
+    std::string out(1, note.what);
+    if (note.what == 'g') {
+        if (note.code != kNoCode) out += note.code != 0 ? ":answered" : ":unanswered";
+        return out;
+    }
+    out += ":" + handon::signalName(note.number);
+    const bool codeVisible = note.what == 's' ||
+                             ((note.what == 'r' || note.what == 'q') &&
+                              (shape.since == Since::reporter || shape.since == Since::twoReporters)) ||
+                             (note.what == 'h' && shape.codeVisible());
+    if (codeVisible && note.code != kNoCode) out += "/c" + std::to_string(note.code);
+    if (note.altState != '-') {
+        out += std::string("/alt:") + note.altState + "/";
+        out += note.stack == 'o'   ? "own-" + std::to_string(note.frame)
+               : note.stack == 'a' ? "altTop-" + std::to_string(note.frame)
+                                   : std::string("elsewhere");
+        out += "/ctx+" + std::to_string(note.context) + "/fp+" + std::to_string(note.fpregs);
+    }
+    return out;
+}
+
+// A list of notes as text: in order for one thread; for several, sorted and counted ("16x g"), each
+// distinct one once when the process ended before every thread could tell (how far the others came
+// depends on the moment).
+std::string listed(std::vector<std::string> items, int company, bool allWentOn) {
+    if (company > 1) {
+        std::sort(items.begin(), items.end());
+        std::vector<std::string> counted;
+        for (auto at = items.begin(); at != items.end();) {
+            const auto end =
+                std::find_if(at, items.end(), [&](const std::string& item) { return item != *at; });
+            counted.push_back(allWentOn ? std::to_string(end - at) + "x " + *at : *at);
+            at = end;
+        }
+        items = std::move(counted);
+    }
+    std::string out;
+    for (const auto& item : items)
+        out += (out.empty() ? "" : " ") + item;
+    return "[" + out + "]";
+}
+
+// A list as the table shows it: a handler called without end fills the pipe, and a dozen notes tell as
+// much.
+std::string shown(const std::string& list) {
+    constexpr int kShown = 12;
+    std::size_t at = 0;
+    for (int i = 0; i < kShown && at != std::string::npos; ++i)
+        at = list.find(' ', at + 1);
+    if (at == std::string::npos) return list;
+    const auto more = std::count(list.begin() + static_cast<std::ptrdiff_t>(at), list.end(), ' ');
+    return list.substr(0, at) + " ... " + std::to_string(more) + " more]";
+}
+
+Observed observe(const Row& shape, const handon::Ended& ended, const Slots& stacks, const std::string& dir,
+                 bool allWentOn) {
+    Observed observed;
+    observed.ending = handon::endingOf(ended.status, ended.hung);
+    std::vector<std::string> saw;
+    std::vector<std::string> errors;
+    for (const Note& note : handon::notesIn(ended.told)) {
+        saw.push_back(noteText(shape, note));
+        errors.push_back(std::string(1, note.what) + ":" + std::to_string(note.error));
+    }
+    observed.saw = listed(saw, shape.company, allWentOn);
+    observed.errors = listed(errors, shape.company, allWentOn);
+    observed.bytes = stacks.writtenBelow(shape);
+    observed.records = dir.empty() ? "" : handon::recordsIn(dir);
+    return observed;
+}
+
+// The record the SDK must leave: of the crash, or, where the program's own handler took the signal from
+// the SDK since, of the signal that handler raises in turn.
+std::string expectedRecord(const Row& shape, Road road) {
+    int number = numberOf(shape.crash);
+    if (shape.since == Since::sigaction) {
+        if (shape.does == Does::aborts)
+            number = SIGABRT;
+        else if (shape.does == Does::faultsGuarded || shape.does == Does::faultsUnguarded)
+            number = SIGSEGV;
+        else
+            return "none";
+    }
+    if (road == Road::exceptionPort && number != SIGABRT && number != SIGSYS) {
+        const char* name = number == SIGILL    ? "EXC_BAD_INSTRUCTION"
+                           : number == SIGFPE  ? "EXC_ARITHMETIC"
+                           : number == SIGTRAP ? "EXC_BREAKPOINT"
+                                               : "EXC_BAD_ACCESS";
+        return std::string("mach ") + name;
+    }
+    return "signal " + std::to_string(number) + " SIG" + handon::signalName(number);
+}
+
+// The entry of kAllowed that lets a difference of `kind` pass in this row on this road, or null.
+const Allowed* allowed(const std::string& rowName, const char* road, const std::string& kind) {
+    const auto entry = std::find_if(std::begin(kAllowed), std::end(kAllowed), [&](const Allowed& entry) {
+        return kind == entry.kind && (entry.road == nullptr || std::strcmp(entry.road, road) == 0) &&
+               rowName.find(entry.rows[0]) != std::string::npos &&
+               rowName.find(entry.rows[1]) != std::string::npos;
+    });
+    return entry != std::end(kAllowed) ? entry : nullptr;
+}
+
+// A child still running this long after it started has hung: a whole run takes well under a second, and
+// the SDK ends a recording that hangs within six.
+constexpr double kHangBound = 30;
+
+// Runs every row without the SDK (twice, to hold the harness to a deterministic kernel) and with it on
+// each road; fails with one line for each row that differs.
+void expectAsTheKernelDelivers(const std::vector<Row>& rows) {
+    constexpr int kRuns = 4; // the kernel twice, the port road, the signal road
+    std::vector<std::array<handon::Ended, kRuns>> ended(rows.size());
+    std::vector<std::array<std::shared_ptr<Slots>, kRuns>> stacks(rows.size());
+    std::vector<std::array<std::shared_ptr<velotest::TempFolder>, kRuns>> folders(rows.size());
+    std::vector<handon::Job> jobs;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (int run = 0; run < kRuns; ++run) {
+            const Deliverer deliverer = run < 2    ? Deliverer::kernel
+                                        : run == 2 ? Deliverer::exceptionPort
+                                                   : Deliverer::signals;
+            jobs.push_back({[&, i, run] {
+                                stacks[i][run] = std::make_shared<Slots>(rows[i].company);
+                                if (run >= 2) folders[i][run] = std::make_shared<velotest::TempFolder>();
+                            },
+                            [&, i, run, deliverer](int fd) {
+                                if (stacks[i][run]->memory == nullptr) _exit(crashtest::kSetUpFailed);
+                                runProgram(rows[i], deliverer, run >= 2 ? folders[i][run]->string() : "", fd,
+                                           stacks[i][run]->memory);
+                            },
+                            [&, i, run](const handon::Ended& end) { ended[i][run] = end; }});
+        }
+    }
+    // Eight at once whatever the cores: a child mostly waits, and one that hangs holds its place for the
+    // whole bound, which a machine of two cores must not pay two at a time.
+    handon::runAll(jobs, 8, kHangBound);
+
+    std::string table;
+    std::string passed; // differences kAllowed lets pass
+    int differing = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& shape = rows[i];
+        const std::string name = shape.name();
+        const bool allWentOn = handon::endingOf(ended[i][0].status, ended[i][0].hung) == "exit 0";
+        std::array<Observed, kRuns> seen;
+        for (int run = 0; run < kRuns; ++run)
+            seen[run] = observe(shape, ended[i][run], *stacks[i][run],
+                                run >= 2 ? folders[i][run]->string() : "", allWentOn);
+        const Observed& kernel = seen[0];
+        if (kernel.ending == "set-up failed" || kernel.ending == "hung" || kernel.bytes != "none" ||
+            kernel.ending != seen[1].ending || kernel.saw != seen[1].saw || kernel.errors != seen[1].errors) {
+            table += name + " | the kernel alone is no yardstick: " + kernel.ending + " " + kernel.saw + " " +
+                     kernel.errors + " bytes " + kernel.bytes + " / again " + seen[1].ending + " " +
+                     seen[1].saw + " " + seen[1].errors + "\n";
+            ++differing;
+            continue;
+        }
+        for (int run = 2; run < kRuns; ++run) {
+            const Observed& sdk = seen[run];
+            const Road road = run == 2 ? Road::exceptionPort : Road::signals;
+            const char* roadName = road == Road::exceptionPort ? "port road" : "signal road";
+            std::string line;
+            const auto compare = [&](const char* kind, const std::string& ours, const std::string& theirs) {
+                if (ours == theirs) return;
+                if (const Allowed* entry = allowed(name, roadName, kind)) {
+                    passed += name + " | " + roadName + ": " + kind + " (" + entry->reason + ")\n";
+                    return;
+                }
+                line += std::string("; ") + kind + ": kernel " + shown(ours) + " | SDK " + shown(theirs);
+            };
+            compare(sdk.ending == "hung" ? "hang" : "ending", kernel.ending, sdk.ending);
+            compare("saw", kernel.saw, sdk.saw);
+            compare("errno", kernel.errors, sdk.errors);
+            compare("bytes", kernel.bytes, sdk.bytes);
+            const std::string expected = expectedRecord(shape, road);
+            if (sdk.records != expected) {
+                if (const Allowed* entry = allowed(name, roadName, "record"))
+                    passed += name + " | " + roadName + ": record (" + entry->reason + ")\n";
+                else
+                    line += "; record: expected " + expected + " | SDK " + sdk.records;
+            }
+            if (line.empty()) continue;
+            table += name + " | " + roadName + line + "\n";
+            ++differing;
+        }
+    }
+    EXPECT_TRUE(table.empty()) << differing << " of " << rows.size() * 2
+                               << " row runs with the SDK differ from the kernel alone:\n"
+                               << table << "Let pass, as allowed:\n"
+                               << (passed.empty() ? "none\n" : passed);
+}
+
+// ---- the table --------------------------------------------------------------------------------------
+
+constexpr int kInfo = SA_SIGINFO;
+constexpr int kOnStack = SA_SIGINFO | SA_ONSTACK;
+constexpr int kReset = static_cast<int>(SA_RESETHAND);
+
+// What a handler of `crash` may do so that, without the SDK, the program ends or goes on deterministically
+// (a fault that a handler returns from without SA_RESETHAND would run again for ever).
+std::vector<Does> doings(Crash crash, int flags, bool plain) {
+    std::vector<Does> out;
+    const bool context = (flags & SA_SIGINFO) != 0 && !plain;
+    if (!isFault(crash) || (flags & kReset) != 0) out.push_back(Does::returns);
+    if (isFault(crash) && context) out.push_back(Does::stepsOver);
+    out.push_back(Does::jumpsOut);
+    if (crash != Crash::raisedAbort && crash != Crash::abortCall) out.push_back(Does::aborts);
+    if (crash != Crash::segv && (context || !isFault(crash)) && !plain) {
+        out.push_back(Does::faultsGuarded);
+        out.push_back(Does::faultsUnguarded);
+    }
+    return out;
+}
+
+// How a handler of `crash` lets the program go on, where it can.
+Does goesOn(Crash crash) {
+    return isFault(crash) ? Does::stepsOver : Does::returns;
+}
+
+constexpr Crash kCrashes[] = {Crash::segv, Crash::bus,         Crash::ill,       Crash::fpe,
+                              Crash::trap, Crash::raisedAbort, Crash::abortCall, Crash::trappedCall};
+
+std::vector<Row> everyRow() {
+    std::vector<Row> rows;
+    // Each crash, to a handler from before the SDK under each set of flags, doing each thing.
+    for (Crash crash : kCrashes) {
+        for (int flags : {kOnStack, kInfo, kOnStack | kReset, kInfo | SA_NODEFER,
+                          kOnStack | kReset | SA_NODEFER, kInfo | kReset, 0, SA_ONSTACK})
+            for (Does does : doings(crash, flags, false))
+                if (flags == kOnStack || flags == kInfo || does == Does::returns || does == Does::stepsOver)
+                    rows.push_back(
+                        {crash, Earlier::sigaction, Since::nothing, flags, Where::main, 64, 1, does});
+        // Installed with signal() before the SDK; with sigaction after it.
+        for (Does does : doings(crash, 0, true))
+            rows.push_back({crash, Earlier::signalCall, Since::nothing, 0, Where::main, 64, 1, does});
+        for (int flags : {kOnStack, kInfo})
+            for (Does does : doings(crash, flags, false))
+                rows.push_back({crash, Earlier::none, Since::sigaction, flags, Where::main, 64, 1, does});
+        // The SDK's handler put back with signal(), over a handler from before or none; on the main thread
+        // and on two threads at once.
+        for (int company : {1, 2}) {
+            const Where where = company == 1 ? Where::main : Where::thread;
+            rows.push_back({crash, Earlier::none, Since::putBack, kInfo, where, 64, company, goesOn(crash)});
+            rows.push_back(
+                {crash, Earlier::sigaction, Since::putBack, kInfo, where, 64, company, goesOn(crash)});
+        }
+    }
+    // Second reporters installed after the SDK, each calling the one it replaced.
+    for (Crash crash : {Crash::segv, Crash::raisedAbort, Crash::abortCall, Crash::trappedCall}) {
+        for (Since since : {Since::reporter, Since::twoReporters}) {
+            rows.push_back({crash, Earlier::none, since, kOnStack, Where::main, 64, 1, goesOn(crash)});
+            for (Does does : {goesOn(crash), Does::jumpsOut})
+                rows.push_back({crash, Earlier::sigaction, since, kOnStack, Where::main, 64, 1, does});
+        }
+        rows.push_back(
+            {crash, Earlier::none, Since::reporterThroughSignal, 0, Where::main, 64, 1, Does::returns});
+        rows.push_back({crash, Earlier::signalCall, Since::reporterThroughSignal, 0, Where::main, 64, 1,
+                        Does::jumpsOut});
+    }
+    // The main thread at a new deepest point of its stack.
+    for (Where where : {Where::mainDeep140K, Where::mainDeep1M, Where::mainDeep7M})
+        for (Crash crash : {Crash::segv, Crash::raisedAbort, Crash::trappedCall, Crash::trap})
+            for (int flags : {kInfo, kOnStack})
+                for (int altKiB : {64, 8, 0})
+                    for (bool refused : {false, true})
+                        if (!refused || (altKiB == 64 && flags == kInfo))
+                            rows.push_back({crash, Earlier::sigaction, Since::nothing, flags, where, altKiB,
+                                            1, goesOn(crash), refused});
+    // Other threads, with plenty of stack or little, an alternate stack or none, alone or with company.
+    for (Where where : {Where::thread, Where::thread4K, Where::thread6K})
+        for (Crash crash : {Crash::segv, Crash::raisedAbort, Crash::trappedCall})
+            for (int flags : {kInfo, kOnStack})
+                for (int altKiB : {0, 8, 64})
+                    for (int company : {1, 2, 16})
+                        if (where != Where::thread || company != 2)
+                            rows.push_back({crash, Earlier::sigaction, Since::nothing, flags, where, altKiB,
+                                            company, goesOn(crash)});
+    // The kernel's copies refused, with a handler on the thread's own stack while the SDK's runs on the
+    // alternate one.
+    for (Crash crash : kCrashes)
+        for (Does does : {goesOn(crash), Does::jumpsOut})
+            if (!isFault(crash) || does != Does::returns)
+                rows.push_back(
+                    {crash, Earlier::sigaction, Since::nothing, kInfo, Where::main, 64, 1, does, true});
+    for (Where where : {Where::thread, Where::thread6K})
+        rows.push_back(
+            {Crash::segv, Earlier::sigaction, Since::nothing, kInfo, where, 8, 2, Does::stepsOver, true});
+    return rows;
+}
+
+// The rows every build runs, by name: one or more of each shape the SDK has been found to break, and a
+// few that hold the common ground.
+const std::vector<std::vector<const char*>> kSample = {
+    {
+        // The SDK's handler put back with signal().
+        "SEGV since:put-back main alt64K",
+        "SEGV before:sigaction since:put-back[SIGINFO] main alt64K steps-over",
+        "raise(ABRT) before:sigaction since:put-back[SIGINFO] main alt64K returns",
+        "SYS before:sigaction since:put-back[SIGINFO] thread alt64K x2 returns",
+        // Second reporters that call the SDK's handler.
+        "abort() since:reporter main alt64K",
+        "raise(ABRT) before:sigaction since:reporter[SIGINFO|ONSTACK] main alt64K returns",
+        "SEGV before:sigaction since:two-reporters[SIGINFO|ONSTACK] main alt64K steps-over",
+        "raise(ABRT) since:signal()-reporter main alt64K",
+        "abort() since:two-reporters main alt64K",
+    },
+    {
+        // The main thread at a new deepest point, its handler on that stack; the kernel's copies refused.
+        "SEGV before:sigaction[SIGINFO] main@140K alt64K steps-over",
+        "raise(ABRT) before:sigaction[SIGINFO] main@1M alt64K returns",
+        "SYS before:sigaction[SIGINFO] main@7M alt64K returns",
+        "SEGV before:sigaction[SIGINFO|ONSTACK] main@1M noalt steps-over",
+        "raise(ABRT) before:sigaction[SIGINFO] main@140K alt64K returns copies-refused",
+        "SYS before:sigaction[SIGINFO] main alt64K returns copies-refused",
+        // Common ground: each kind of crash, and the flags.
+        "BUS before:sigaction[SIGINFO|ONSTACK|RESETHAND] main alt64K returns",
+        "ILL before:sigaction[SIGINFO] main alt64K steps-over",
+        "FPE before:sigaction[SIGINFO|ONSTACK] main alt64K jumps-out",
+    },
+    {
+        // Threads with 4 or 6 KiB of their own stack left and no alternate stack, alone and at once.
+        "SEGV before:sigaction[SIGINFO] thread+4K noalt steps-over",
+        "SEGV before:sigaction[SIGINFO] thread+4K noalt x2 steps-over",
+        "SEGV before:sigaction[SIGINFO|ONSTACK] thread+6K noalt x16 steps-over",
+        "raise(ABRT) before:sigaction[SIGINFO] thread+6K alt8K x16 returns",
+        // Common ground, continued.
+        "TRAP before:sigaction[SIGINFO|NODEFER] main alt64K returns",
+        "abort() before:signal() main alt64K jumps-out",
+        "SYS before:sigaction[SIGINFO|ONSTACK] thread alt8K x16 returns",
+        "raise(ABRT) before:sigaction[SIGINFO|ONSTACK] main alt64K faults-guarded",
+        "SEGV since:sigaction[SIGINFO] main alt64K steps-over",
+    },
+};
+
+// The rows of the matrix named in a shard of the sample; a name that is not one row's fails the test.
+std::vector<Row> sampleRows(std::size_t shard) {
+    const std::vector<Row> every = everyRow();
+    std::vector<Row> rows;
+    for (const char* name : kSample[shard]) {
+        const auto named = [&](const Row& shape) { return shape.name() == name; };
+        const auto found = std::find_if(every.begin(), every.end(), named);
+        if (found == every.end() || std::count_if(every.begin(), every.end(), named) != 1)
+            ADD_FAILURE() << "the sample names " << name << ", which is not one row of the matrix";
+        else
+            rows.push_back(*found);
+    }
+    return rows;
+}
+
+TEST(CrashHandOnMatrix, SampleOfPutBackAndChainedHandlers) {
+    expectAsTheKernelDelivers(sampleRows(0));
+}
+
+TEST(CrashHandOnMatrix, SampleOfNewDepthsAndRefusedCopies) {
+    expectAsTheKernelDelivers(sampleRows(1));
+}
+
+TEST(CrashHandOnMatrix, SampleOfLittleStackLeftAndCompany) {
+    expectAsTheKernelDelivers(sampleRows(2));
+}
+
+// The whole matrix: tools/handon-matrix runs it (VELO_HANDON_ROWS, when set, keeps the rows whose name
+// holds it).
+TEST(CrashHandOnMatrix, DISABLED_EveryRow) {
+    std::vector<Row> rows = everyRow();
+    if (const char* only = std::getenv("VELO_HANDON_ROWS"); only != nullptr)
+        rows.erase(
+            std::remove_if(rows.begin(), rows.end(),
+                           [&](const Row& shape) { return shape.name().find(only) == std::string::npos; }),
+            rows.end());
+    std::printf("%zu rows\n", rows.size());
+    expectAsTheKernelDelivers(rows);
+}
+
+} // namespace
