@@ -405,8 +405,11 @@ void planPassToReplacedHandler(HandOff& off, int number, const struct sigaction&
     if (!hasHandler(replaced)) {
         tell(handlerOf(replaced), HandingOn::going);
         // A fault would only come back here, through the caller, once it runs again: it ends the process
-        // as the kernel's default action, which the kernel gives a fault that is ignored too.
-        if (comesBackByItself(number, info)) giveDefaultAction(number, true);
+        // as the kernel's default action, which the kernel gives a fault that is ignored too. A signal
+        // that came without a siginfo may be one (a reporter installed by signal() calls this with the
+        // number alone): it is given the default action the same way, and if it was sent instead, what
+        // becomes of it is the caller's, as where that caller finds no handler to pass it to.
+        if (info == nullptr || comesBackByItself(number, info)) giveDefaultAction(number, true);
         errno = off.savedErrno;
         return;
     }

@@ -50,7 +50,8 @@ void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, 
 // does, by calling `replaced` when it is a handler, and otherwise leaving it to the caller, to which this
 // returns either way; but a fault, which would come back through the caller as it runs again, is given
 // the default action (the signal's disposition goes back to the default, and the fault ends the process
-// once the caller returns). Nothing of the kernel's delivery is done again (the caller's mask and stack
+// once the caller returns), and so is a signal that came without a siginfo (null `info`), which may be
+// one. Nothing of the kernel's delivery is done again (the caller's mask and stack
 // hold), and the caller's disposition is otherwise not touched. The suspension signal is held off from here
 // until the caller's handler ends, so that the thread reads as still inside a handler that may end the
 // process (handedOnHandlerRuns); the observer is told going. Signal-safe.
