@@ -738,7 +738,11 @@ std::string expectedRecord(const Row& shape, Road road) {
         else
             return "none";
     }
-    if (road == Road::exceptionPort && number != SIGABRT && number != SIGSYS) {
+    // Where the kernel filled no siginfo (the SDK's handler put back by signal(), or a reporter installed by
+    // signal() calling it), the port has no codes to report a fault with: the fault is recorded as the
+    // signal it is.
+    const bool withoutSiginfo = shape.since == Since::putBack || shape.since == Since::reporterThroughSignal;
+    if (road == Road::exceptionPort && number != SIGABRT && number != SIGSYS && !withoutSiginfo) {
         const char* name = number == SIGILL    ? "EXC_BAD_INSTRUCTION"
                            : number == SIGFPE  ? "EXC_ARITHMETIC"
                            : number == SIGTRAP ? "EXC_BREAKPOINT"
