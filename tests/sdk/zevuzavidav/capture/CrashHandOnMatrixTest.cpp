@@ -89,7 +89,17 @@ enum class Since : std::uint8_t {
     reporterThroughSignal,
     twoReporters
 };
-enum class Does : std::uint8_t { returns, stepsOver, jumpsOut, aborts, faultsGuarded, faultsUnguarded };
+// What the program's handler does; sendsAgain: as the app's terminal restorer does, it gives the signal the
+// default action and sends it to its thread again, which ends the process once the signal is let through.
+enum class Does : std::uint8_t {
+    returns,
+    stepsOver,
+    jumpsOut,
+    aborts,
+    faultsGuarded,
+    faultsUnguarded,
+    sendsAgain
+};
 // The main thread where it stands, or at a new deepest point; another thread with plenty of its own stack
 // left, or 4 or 6 KiB above a guard page.
 enum class Where : std::uint8_t { main, mainDeep140K, mainDeep1M, mainDeep7M, thread, thread4K, thread6K };
@@ -134,8 +144,8 @@ std::string Row::name() const {
     static const char* const kEarlier[] = {"", "sigaction", "signal()"};
     static const char* const kSince[] = {"",         "sigaction",         "put-back",
                                          "reporter", "signal()-reporter", "two-reporters"};
-    static const char* const kDoes[] = {"returns", "steps-over",     "jumps-out",
-                                        "aborts",  "faults-guarded", "faults-unguarded"};
+    static const char* const kDoes[] = {"returns",        "steps-over",       "jumps-out",  "aborts",
+                                        "faults-guarded", "faults-unguarded", "sends-again"};
     static const char* const kWhere[] = {"main",   "main@140K", "main@1M",  "main@7M",
                                          "thread", "thread+4K", "thread+6K"};
     std::string out = kCrashes[static_cast<int>(crash)];
@@ -293,6 +303,10 @@ void act(int number, ucontext_t* uc) {
         tellPassing('i', number, errno);
         if (isFault(row.crash)) uc->uc_mcontext.gregs[REG_RIP] += stepLength;
         break;
+    case Does::sendsAgain:
+        signal(number, SIG_DFL);
+        syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), number);
+        return;
     }
     if (number == SIGSYS && uc != nullptr) uc->uc_mcontext.gregs[REG_RAX] = velofixture::kEmulatedAnswer;
 }
@@ -909,7 +923,7 @@ std::vector<Row> everyRow() {
     for (Crash crash : {Crash::segv, Crash::raisedAbort, Crash::abortCall, Crash::trappedCall}) {
         for (Since since : {Since::reporter, Since::twoReporters}) {
             rows.push_back({crash, Earlier::none, since, kOnStack, Where::main, 64, 1, goesOn(crash)});
-            for (Does does : {goesOn(crash), Does::jumpsOut})
+            for (Does does : {goesOn(crash), Does::jumpsOut, Does::sendsAgain})
                 rows.push_back({crash, Earlier::sigaction, since, kOnStack, Where::main, 64, 1, does});
         }
         rows.push_back(
@@ -963,6 +977,8 @@ const std::vector<std::vector<const char*>> kSample = {
         "SEGV before:sigaction since:two-reporters[SIGINFO|ONSTACK] main alt64K steps-over",
         "raise(ABRT) since:signal()-reporter main alt64K",
         "abort() since:two-reporters main alt64K",
+        "abort() before:sigaction since:reporter[SIGINFO|ONSTACK] main alt64K sends-again",
+        "raise(ABRT) before:sigaction since:two-reporters[SIGINFO|ONSTACK] main alt64K sends-again",
     },
     {
         // The main thread at a new deepest point, its handler on that stack; the kernel's copies refused.
