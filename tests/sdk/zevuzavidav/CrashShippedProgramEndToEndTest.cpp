@@ -9,8 +9,11 @@
 // start must each be sent and counted once in its own session, and so must a crash that a launch on a
 // full disk could neither count nor package; a crash handed on to an earlier handler
 // that faults or returns never holds the process; a crash among threads that keep a round of
-// suspension busy is reported with the crashed thread first. Skipped when the program has not been
-// built or tmux is not installed.
+// suspension busy is reported with the crashed thread first; a crash whose handler a library put back
+// with signal(), that comes at a new deepest point of the main thread's stack, that threads with little
+// stack left wait behind, or that reporters installed after the SDK chain through, ends the program or
+// lets it go on as the kernel alone would, recorded once. Skipped when the program has not been built or
+// tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/AnalyticsUploads.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
@@ -757,6 +760,266 @@ INSTANTIATE_TEST_SUITE_P(
                      "",
                      "went-on",
                      "returned"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct AsWithoutCase {
+    const char* name;
+    const char* environment; // the library's variables (fixtures/earlier_abort_handler.cpp)
+    const char* bytes;       // what the library is asked for, in order
+    const char* ending;      // the signal that ends the program, as kill -l names it; "0": it goes on
+    const char* cause;       // the crash's signal, as its record names it
+    std::vector<const char*> made = {}; // files "<FIFO>.<name>" the library must have made
+    bool thrown = false;                // an uncaught throw: its exception's record beside the abort's
+    int faulters = 0;                   // threads named "velo-faulter" the record must hold
+};
+
+void PrintTo(const AsWithoutCase& asWithout, std::ostream* out) {
+    *out << asWithout.name;
+}
+
+// The exception the port reports a fault of `signal` as.
+std::string portsNameOf(const std::string& signal) {
+    if (signal == "SIGSEGV" || signal == "SIGBUS") return "EXC_BAD_ACCESS";
+    if (signal == "SIGILL") return "EXC_BAD_INSTRUCTION";
+    return signal == "SIGFPE" ? "EXC_ARITHMETIC" : "";
+}
+
+// The records of the report's part `part` (a gzip member holding a record file); none without it.
+std::vector<std::vector<json>> recordsOf(std::map<std::string, std::string>& parts, const char* part) {
+    if (parts.count(part) == 0) return {};
+    std::istringstream in(reporttest::gunzip(parts[part]).value_or(""));
+    int unparsable = 0;
+    auto records = recordtest::splitIntoRecords(recordtest::parseLines(in, &unparsable));
+    EXPECT_EQ(unparsable, 0) << part << " holds a line cut short";
+    return records;
+}
+
+class CrashShippedProgramAsWithoutTheSDK : public CrashShippedProgram,
+                                           public ::testing::WithParamInterface<AsWithoutCase> {
+  protected:
+    fs::path made(const std::string& name) const { return home.path() / ("crash-fifo." + name); }
+
+    // A launch with the earlier handler's library preloaded, asked for the case's bytes once its first
+    // screen is up, and quit once the library says its crash came back. How it ended: a signal's name as
+    // kill -l gives it, or the exit status ("0" once quit); "hung" when it had not ended within the
+    // shared patience (it is then killed).
+    std::string launch(const AsWithoutCase& asWithout) {
+        const fs::path fifo = home.path() / "crash-fifo";
+        const fs::path pidFile = home.path() / "pid";
+        EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        velotest::Tmux first("velo-shipped-as-without");
+        // The stack's limit as a crash at that limit expects it, whatever the shell had.
+        first.start("ulimit -s 8192; sh -c " +
+                    quote("echo $$ > " + quote(pidFile.string()) + "; exec env LD_PRELOAD=" +
+                          quote(VELO_EARLIER_ABORT_HANDLER) + " VELO_EARLIER_FIFO=" + quote(fifo.string()) +
+                          " " + asWithout.environment + " " + environment() + " " + quote(program.string())) +
+                    "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status -gt 128 ] && kill -l $status "
+                    "|| echo $status)");
+        first.waitFor("SWIFT BASICS");
+        int writer = -1;
+        EXPECT_TRUE(
+            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
+        const std::string bytes = asWithout.bytes;
+        EXPECT_EQ(::write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(writer);
+        std::string shown;
+        const auto ended = [&] {
+            return (shown = first.screen()).find("PROGRAM-ENDED") != std::string::npos;
+        };
+        // A crash that came back lets the program go on, whatever the case expects: the learner quits.
+        if (velotest::waitUntil([&] { return fs::exists(made("came-back")) || ended(); }) && !ended())
+            first.keys("q");
+        if (!velotest::waitUntil(ended)) {
+            pid_t pid = 0;
+            std::ifstream(pidFile) >> pid;
+            if (pid > 0) ::kill(pid, SIGKILL);
+            first.waitFor("PROGRAM-ENDED");
+            return "hung";
+        }
+        const std::string line = velotest::lineWith(shown, "ENDED-BY-");
+        const std::string ending = line.substr(line.find("ENDED-BY-") + 9);
+        return ending.substr(0, ending.find_first_of(" \r"));
+    }
+};
+
+// Shapes of a crash handed on that the kernel alone would end, or let go on, in its own way: the SDK's
+// own handler put back by a library with signal(), without SA_SIGINFO and SA_ONSTACK, as CPU-feature
+// probes do (or a reporter installed so that chains through the pointer signal() returned); a crash at a
+// new deepest point of the main thread's stack, handed to an earlier handler that runs on that stack and
+// so needs it to grow (or at the stack's limit, where the kernel ends it); threads with a few KiB of their
+// own stack left and no alternate one, faulting together, so that all but one wait behind the first
+// fault; reporters installed after the SDK that call its handler as the one they replaced, and flush
+// their own report once it comes back. The program ends by the signal the kernel alone would end it by,
+// or goes on (a raise returned from, a fault stepped over) and quits; every library file that says a
+// handler got control is there, the recording turn is let go when the program goes on, nothing is
+// written below a stack; the crash is recorded once, under its own signal, every record whole, and the
+// next launch sends the one report.
+TEST_P(CrashShippedProgramAsWithoutTheSDK, EndsOrGoesOnAsTheKernelAloneWouldWithTheCrashRecordedOnce) {
+    const AsWithoutCase& asWithout = GetParam();
+    EXPECT_EQ(launch(asWithout), asWithout.ending);
+    const auto active = entries(tree() / "active");
+    ASSERT_EQ(active.size(), 1u);
+    const std::string crashed = active[0];
+    for (const char* name : asWithout.made)
+        EXPECT_TRUE(fs::exists(made(name))) << "the library made no " << name;
+    if (fs::exists(made("came-back"))) {
+        EXPECT_EQ(velotest::readFile(made("came-back")), "0")
+            << "the recording turn stayed with the thread whose crash went on (0: let go)";
+    }
+    if (fs::exists(made("below"))) {
+        const std::string below = velotest::readFile(made("below"));
+        EXPECT_FALSE(below.empty());
+        EXPECT_EQ(std::count(below.begin(), below.end(), '\xa5'), static_cast<std::ptrdiff_t>(below.size()))
+            << "bytes were written below the faulting threads' stacks";
+    }
+
+    const auto requests = sendWithNextLaunch();
+    ASSERT_EQ(requests.size(), 1u) << "the report once";
+    auto parts = partsOf(requests[0]);
+    EXPECT_EQ(parts["report_id"], crashed);
+    // The crash's one record: the signal's, or the port's for a fault.
+    std::vector<std::string> causes;
+    std::vector<json> crashRecords;
+    for (const char* part : {"signal", "mach_exception"}) {
+        for (const auto& record : recordsOf(parts, part)) {
+            recordtest::expectWholeRecord(record, part);
+            const json section = recordtest::sectionOfRecord(record, part);
+            causes.push_back(std::string(part) + ":" +
+                             (section.is_object() ? section.value("name", "?") : std::string("?")));
+            crashRecords.push_back(record);
+        }
+    }
+    const std::string cause = asWithout.cause;
+    ASSERT_EQ(causes.size(), 1u) << ::testing::PrintToString(causes);
+    EXPECT_TRUE(causes[0] == "signal:" + cause || causes[0] == "mach_exception:" + portsNameOf(cause))
+        << causes[0] << ", not " << cause;
+    const auto exceptions = recordsOf(parts, "exception");
+    EXPECT_EQ(exceptions.size(), asWithout.thrown ? 1u : 0u);
+    for (const auto& record : exceptions)
+        recordtest::expectWholeRecord(record, "exception");
+    if (asWithout.faulters > 0) {
+        const json names = recordtest::sectionOfRecord(crashRecords[0], "thread_names");
+        ASSERT_TRUE(names.is_array());
+        EXPECT_EQ(std::count(names.begin(), names.end(), "velo-faulter"), asWithout.faulters) << names;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashAsWithoutTheSDK, CrashShippedProgramAsWithoutTheSDK,
+    ::testing::Values(
+        // The SDK's handler put back with signal(), then a crash of its signal.
+        AsWithoutCase{"PutBackWithSignalThenAFault", "VELO_EARLIER_ABORT=none VELO_EARLIER_SIGNAL=SEGV", "pC",
+                      "SEGV", "SIGSEGV"},
+        AsWithoutCase{"PutBackWithSignalThenADivisionByZero",
+                      "VELO_EARLIER_ABORT=none VELO_EARLIER_SIGNAL=FPE", "pC", "FPE", "SIGFPE"},
+        AsWithoutCase{"PutBackWithSignalThenAnAbort", "VELO_EARLIER_ABORT=none", "pC", "ABRT", "SIGABRT"},
+        AsWithoutCase{"PutBackWithSignalThenAFaultAnEarlierHandlerStepsOver",
+                      "VELO_EARLIER_ABORT=step VELO_EARLIER_SIGNAL=SEGV",
+                      "pC",
+                      "0",
+                      "SIGSEGV",
+                      {"came-back"}},
+        AsWithoutCase{"AFaultToAReporterChainedThroughSignal",
+                      "VELO_EARLIER_ABORT=none VELO_EARLIER_SIGNAL=SEGV",
+                      "cC",
+                      "SEGV",
+                      "SIGSEGV",
+                      {"reporter-logged"}},
+        AsWithoutCase{"AnAbortToAReporterChainedThroughSignal",
+                      "VELO_EARLIER_ABORT=none",
+                      "cC",
+                      "ABRT",
+                      "SIGABRT",
+                      {"reporter-logged"}},
+        // The main thread's stack grows for the frame of a handler without SA_ONSTACK.
+        AsWithoutCase{"ARaise140KiBDeepOnTheMainThread",
+                      "VELO_EARLIER_ABORT=step VELO_EARLIER_FLAGS=offstack VELO_EARLIER_DEPTH_KIB=140",
+                      "G",
+                      "0",
+                      "SIGABRT",
+                      {"new-deepest", "came-back"}},
+        AsWithoutCase{"AFault1MiBDeepOnTheMainThread",
+                      "VELO_EARLIER_ABORT=step VELO_EARLIER_FLAGS=offstack VELO_EARLIER_SIGNAL=SEGV "
+                      "VELO_EARLIER_DEPTH_KIB=1024",
+                      "G",
+                      "0",
+                      "SIGSEGV",
+                      {"new-deepest", "came-back"}},
+        AsWithoutCase{"ARaise7MiBDeepOnTheMainThread",
+                      "VELO_EARLIER_ABORT=step VELO_EARLIER_FLAGS=offstack VELO_EARLIER_DEPTH_KIB=7168",
+                      "G",
+                      "0",
+                      "SIGABRT",
+                      {"new-deepest", "came-back"}},
+        AsWithoutCase{"ARaiseAtTheMainThreadsStackLimit",
+                      "VELO_EARLIER_ABORT=step VELO_EARLIER_FLAGS=offstack VELO_EARLIER_DEPTH_KIB=limit",
+                      "G",
+                      "SEGV",
+                      "SIGABRT",
+                      {"new-deepest"}},
+        // Threads with a few KiB of their own stack left fault together.
+        AsWithoutCase{"TwoFaultsWith4KiBLeftAboveGuardPagesSteppedOver",
+                      "VELO_EARLIER_ABORT=step VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_TOGETHER=2 "
+                      "VELO_EARLIER_LEFT_KIB=4",
+                      "W",
+                      "0",
+                      "SIGSEGV",
+                      {"came-back"},
+                      false,
+                      2},
+        AsWithoutCase{"SixteenFaultsWith4KiBLeftAboveWatchedMemorySteppedOver",
+                      "VELO_EARLIER_ABORT=step VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_TOGETHER=16 "
+                      "VELO_EARLIER_LEFT_KIB=4 VELO_EARLIER_BELOW=pattern",
+                      "W",
+                      "0",
+                      "SIGSEGV",
+                      {"came-back", "below"},
+                      false,
+                      16},
+        AsWithoutCase{"FourFaultsWith6KiBLeftAboveGuardPages",
+                      "VELO_EARLIER_ABORT=none VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_TOGETHER=4 "
+                      "VELO_EARLIER_LEFT_KIB=6",
+                      "W",
+                      "SEGV",
+                      "SIGSEGV",
+                      {},
+                      false,
+                      4},
+        AsWithoutCase{"SixteenFaultsWith4KiBLeftAboveWatchedMemory",
+                      "VELO_EARLIER_ABORT=none VELO_EARLIER_SIGNAL=SEGV VELO_EARLIER_TOGETHER=16 "
+                      "VELO_EARLIER_LEFT_KIB=4 VELO_EARLIER_BELOW=pattern",
+                      "W",
+                      "SEGV",
+                      "SIGSEGV",
+                      {"below"},
+                      false,
+                      16},
+        // Reporters installed after the SDK call its handler as the one they replaced.
+        AsWithoutCase{"AnAbortThroughAReporterInstalledSince",
+                      "VELO_EARLIER_ABORT=none",
+                      "Ra",
+                      "ABRT",
+                      "SIGABRT",
+                      {"flushed-1"}},
+        AsWithoutCase{"AThrowThroughAReporterInstalledSince",
+                      "VELO_EARLIER_ABORT=none",
+                      "Rt",
+                      "ABRT",
+                      "SIGABRT",
+                      {"flushed-1"},
+                      true},
+        AsWithoutCase{"ARaiseOnAnotherThreadThroughAReporterInstalledSince",
+                      "VELO_EARLIER_ABORT=none",
+                      "Rh",
+                      "ABRT",
+                      "SIGABRT",
+                      {"flushed-1"}},
+        AsWithoutCase{"AnAbortThroughTwoReportersInstalledSince",
+                      "VELO_EARLIER_ABORT=none",
+                      "RRa",
+                      "ABRT",
+                      "SIGABRT",
+                      {"flushed-1", "flushed-2"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ManyThreadsCase {
