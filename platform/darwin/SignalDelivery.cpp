@@ -2,6 +2,7 @@
 
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/Threads.hpp"
 
 #include <atomic>
@@ -148,24 +149,6 @@ void tell(const void* handler, HandingOn moment) {
 // The handler last entered at a kernel's frame on this thread, for the word that it came back.
 // Initial-exec storage: read in a signal handler, it never allocates.
 __attribute__((tls_model("initial-exec"))) thread_local const void* tEntered = nullptr;
-
-// A signal mask as the kernel keeps one, a bit a signal: the C library's type is 128 bytes, mostly unused,
-// and the frames a handler keeps below a small stack hold as few of them as they can.
-using KernelMask = std::uint64_t;
-
-KernelMask bitOf(int number) {
-    return KernelMask{1} << (number - 1);
-}
-
-KernelMask kernelMaskOf(const sigset_t& set) {
-    KernelMask mask = 0;
-    std::memcpy(&mask, &set, sizeof mask); // the C library's first word is the kernel's mask
-    return mask;
-}
-
-long setMask(int how, const KernelMask* set, KernelMask* old) {
-    return syscall(SYS_rt_sigprocmask, how, set, old, sizeof(KernelMask));
-}
 
 // The signal frame the kernel made as it entered the handler that got `context`, when the kernel entered
 // that handler itself (or this file entered it there, as the kernel would have): the frame lies 16-byte

@@ -1,6 +1,7 @@
 #include "platform/darwin/ThreadStart.hpp"
 
 #include "platform/darwin/Host.hpp"
+#include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/Threads.hpp"
 
 #include <atomic>
@@ -51,6 +52,20 @@ pthread_once_t stackKeyOnce = PTHREAD_ONCE_INIT;
 
 std::size_t guardSize() {
     return static_cast<std::size_t>(hostPageSize());
+}
+
+// `size` bytes above an inaccessible guard page, on which whatever runs past the bottom faults instead of
+// writing over what lies below; the mapping's start, or null when no memory was left. Its pages cost memory
+// only once used.
+void* mapAboveAGuardPage(std::size_t size) {
+    void* memory = mmap(nullptr, guardSize() + size, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (memory == MAP_FAILED) return nullptr;
+    if (mprotect(memory, guardSize(), PROT_NONE) != 0) {
+        munmap(memory, guardSize() + size);
+        return nullptr;
+    }
+    return memory;
 }
 
 // The key's destructor, when the thread that mapped `memory` ends. Off first, so that no signal can
@@ -154,15 +169,10 @@ bool ensureSignalStack() {
     void* memory = stackKeyReady ? pthread_getspecific(stackKey) : nullptr;
     const bool fresh = memory == nullptr;
     if (fresh) {
-        memory = mmap(nullptr, guard + kSignalStackSize, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-        if (memory == MAP_FAILED) return false;
         // A handler that overflows the alternate stack faults on the guard instead of writing over
         // whatever lies below it.
-        if (mprotect(memory, guard, PROT_NONE) != 0) {
-            munmap(memory, guard + kSignalStackSize);
-            return false;
-        }
+        memory = mapAboveAGuardPage(kSignalStackSize);
+        if (memory == nullptr) return false;
     }
     stack_t stack{};
     stack.ss_sp = static_cast<char*>(memory) + guard;
@@ -215,14 +225,6 @@ bool runOnAlternateStack(void (*body)(void*), void* argument) {
 
 namespace {
 
-// A signal mask as the kernel keeps one, a bit a signal: these frames may stand on a stack with little room
-// left, where the C library's 128-byte type would take more than they need.
-using KernelMask = std::uint64_t;
-
-long setMask(int how, const KernelMask* set, KernelMask* old) {
-    return syscall(SYS_rt_sigprocmask, how, set, old, sizeof(KernelMask));
-}
-
 // What a lent stack's first frame needs: the stack to register, the body, and the mask to run it under.
 struct Lending {
     stack_t lent;
@@ -273,12 +275,23 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
 #endif
 }
 
-std::size_t stackRoomBelow(std::uintptr_t sp) {
+namespace {
+
+// The room below `sp` on the alternate stack the calling thread runs on; false when it runs elsewhere.
+bool roomOnTheAlternateStack(std::uintptr_t sp, std::size_t* room) {
     stack_t alternate{};
-    if (syscall(SYS_sigaltstack, nullptr, &alternate) == 0 && (alternate.ss_flags & SS_ONSTACK) != 0) {
-        const auto low = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
-        return sp > low && sp <= low + alternate.ss_size ? sp - low : 0;
-    }
+    if (syscall(SYS_sigaltstack, nullptr, &alternate) != 0 || (alternate.ss_flags & SS_ONSTACK) == 0)
+        return false;
+    const auto low = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
+    *room = sp > low && sp <= low + alternate.ss_size ? sp - low : 0;
+    return true;
+}
+
+} // namespace
+
+std::size_t stackRoomBelow(std::uintptr_t sp) {
+    std::size_t room = 0;
+    if (roomOnTheAlternateStack(sp, &room)) return room;
     std::uintptr_t low = 0;
     std::uintptr_t high = 0;
     return currentThreadStack(sp, &low, &high) ? sp - low : 0;
@@ -290,17 +303,10 @@ namespace {
 std::atomic<void*> spareWaitingStack{nullptr};
 std::atomic<bool> spareWaitingStackTaken{false};
 
-// kWaitingStackSize bytes above an inaccessible page, mapped for a wait; null when no memory was left.
+// A stack for a wait, above a guard page; null when no memory was left.
 void* mapWaitingStack() {
-    const std::size_t guard = guardSize();
-    void* memory = mmap(nullptr, guard + kWaitingStackSize, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-    if (memory == MAP_FAILED) return nullptr;
-    if (mprotect(memory, guard, PROT_NONE) != 0) {
-        munmap(memory, guard + kWaitingStackSize);
-        return nullptr;
-    }
-    return static_cast<char*>(memory) + guard;
+    void* memory = mapAboveAGuardPage(kWaitingStackSize);
+    return memory != nullptr ? static_cast<char*>(memory) + guardSize() : nullptr;
 }
 
 void unmapWaitingStack(void* stack) {
@@ -319,14 +325,11 @@ void prepareWaitingStack() {
 
 void runWithRoomForSignals(std::size_t room, void (*body)(void*), void* argument) {
     // Room is known only on an alternate stack (stackRoomBelow): elsewhere the body goes to a lent one.
-    stack_t alternate{};
-    if (syscall(SYS_sigaltstack, nullptr, &alternate) == 0 && (alternate.ss_flags & SS_ONSTACK) != 0) {
-        const auto sp = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-        const auto low = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
-        if (sp > low && sp - low >= room) {
-            body(argument);
-            return;
-        }
+    std::size_t free = 0;
+    if (roomOnTheAlternateStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), &free) &&
+        free >= room) {
+        body(argument);
+        return;
     }
     // The spare when no other thread waits on it, else one mapped for this wait alone: however many
     // threads wait at once, each on a stack of its own.
