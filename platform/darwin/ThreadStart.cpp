@@ -206,6 +206,15 @@ bool isCoveredStart(void* (*routine)(void*)) {
     return routine == startCovered;
 }
 
+void runOnStack(void* top, void (*body)(void*), void* argument) {
+#if defined(__x86_64__)
+    velo_darwin_run_on_stack(top, body, argument);
+#else
+    (void)top;
+    body(argument);
+#endif
+}
+
 bool runOnAlternateStack(void (*body)(void*), void* argument) {
 #if defined(__x86_64__)
     stack_t current{};

@@ -56,6 +56,11 @@ int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*ro
 // True for the start routine createThread gives the threads it creates, which has them covered already.
 bool isCoveredStart(void* (*routine)(void*));
 
+// Calls `body(argument)` with the stack pointer at `top` (rounded down to 16 bytes) and comes back on the
+// caller's stack. Nothing else changes: no signal mask, no alternate stack. An unwinder walking up from
+// `body` steps from that stack back onto the caller's. Signal-safe.
+void runOnStack(void* top, void (*body)(void*), void* argument);
+
 // Runs `body(argument)` on the calling thread's alternate signal stack: for work that must not depend on
 // what is left of the thread's own stack (an uncaught exception thrown deep in a recursion is recorded
 // from there). The frames below `body` are the caller's, on the thread's own stack: a walk of the

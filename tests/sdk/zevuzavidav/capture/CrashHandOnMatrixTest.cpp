@@ -6,6 +6,7 @@
 // failure's table, unless the matrix names its kind for that row as allowed (kAllowed). A few rows run
 // in every build; the whole matrix runs on demand (tools/handon-matrix). Forked children crash for real;
 // suites are named Crash* so sanitizer runs can leave them out. x86_64.
+#include "platform/darwin/ThreadStart.hpp"
 #include "tests/sdk/zevuzavidav/fixtures/TrappedSystemCall.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/HandOnMatrix.hpp"
@@ -37,34 +38,6 @@
 #include <ucontext.h>
 #include <unistd.h>
 #include <vector>
-
-// Calls fn(arg) with the stack pointer at `sp` (16-byte aligned), and returns on the stack it came on: the
-// crash then happens at a stack pointer the row chooses, the same in every run, so the frames the kernel
-// and the SDK make for the handler can be compared to the byte.
-extern "C" void velo_matrix_call_on(std::uintptr_t sp, void (*fn)(void*), void* arg);
-asm(R"(
-    .text
-    .p2align 4
-    .globl velo_matrix_call_on
-    .hidden velo_matrix_call_on
-    .type velo_matrix_call_on, @function
-velo_matrix_call_on:
-    .cfi_startproc
-    pushq %rbp
-    .cfi_def_cfa_offset 16
-    .cfi_offset %rbp, -16
-    movq %rsp, %rbp
-    .cfi_def_cfa_register %rbp
-    movq %rdi, %rsp
-    movq %rdx, %rdi
-    callq *%rsi
-    movq %rbp, %rsp
-    popq %rbp
-    .cfi_def_cfa %rsp, 8
-    ret
-    .cfi_endproc
-    .size velo_matrix_call_on, .-velo_matrix_call_on
-)");
 
 namespace {
 
@@ -549,7 +522,7 @@ void setUpThisThread(int index) {
 
 void crashOnThisThread() {
     if (sigsetjmp(jumpBack, 1) == 0)
-        velo_matrix_call_on(crashStackPointer(), crashHere, nullptr);
+        darwin::runOnStack(reinterpret_cast<void*>(crashStackPointer()), crashHere, nullptr);
     else
         wentOn(0);
 }
