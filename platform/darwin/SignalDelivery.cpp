@@ -238,6 +238,18 @@ __attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& con
 }
 #endif
 
+// A hand-off to the handler of `disposition`, called with what the signal came with, under `mask`.
+void aim(HandOff& off, HandOff::Kind kind, int number, const struct sigaction& disposition, siginfo_t* info,
+         void* context, KernelMask mask) {
+    off.kind = kind;
+    off.number = number;
+    off.withInfo = (disposition.sa_flags & SA_SIGINFO) != 0;
+    off.handler = handlerOf(disposition);
+    off.info = info;
+    off.context = context;
+    off.mask = mask;
+}
+
 // What the kernel does as it delivers a signal to a handler, for one called by hand: the disposition
 // goes back to the default first when the handler asked for that, and the handler runs under the mask
 // of the interrupted code, its own sa_mask and, unless it asked otherwise, the signal itself; a fault
@@ -268,13 +280,7 @@ void planCall(HandOff& off, int number, const struct sigaction& disposition, sig
         setMask(SIG_SETMASK, nullptr, &blocked);
     blocked |= kernelMaskOf(disposition.sa_mask) | bitOf(suspensionSignal());
     if ((disposition.sa_flags & SA_NODEFER) == 0) blocked |= bitOf(number);
-    off.kind = HandOff::Kind::call;
-    off.number = number;
-    off.withInfo = (disposition.sa_flags & SA_SIGINFO) != 0;
-    off.handler = handlerOf(disposition);
-    off.info = info;
-    off.context = context;
-    off.mask = blocked;
+    aim(off, HandOff::Kind::call, number, disposition, info, context, blocked);
 #if defined(__x86_64__)
     if (void* frame = kernelSignalFrame(context, handlerReturn); frame != nullptr) {
         const auto& kernels = *static_cast<const ucontext_t*>(context);
@@ -385,13 +391,7 @@ void planPassToReplacedHandler(HandOff& off, int number, const struct sigaction&
         errno = off.savedErrno;
         return;
     }
-    off.kind = HandOff::Kind::callReplaced;
-    off.number = number;
-    off.withInfo = (replaced.sa_flags & SA_SIGINFO) != 0;
-    off.handler = handlerOf(replaced);
-    off.info = info;
-    off.context = context;
-    off.mask = bitOf(suspensionSignal());
+    aim(off, HandOff::Kind::callReplaced, number, replaced, info, context, bitOf(suspensionSignal()));
 }
 
 // The observer hears that the signal goes on once the thread holds the suspension signal off, which it
