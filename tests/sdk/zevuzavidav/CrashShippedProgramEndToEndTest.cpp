@@ -106,6 +106,27 @@ class CrashShippedProgram : public ::testing::Test {
         return active.size() == 1 ? active[0] : std::string();
     }
 
+    // What a launch's shell line ends with: how the program ended, a signal's name as kill -l gives it or
+    // the exit status, on a line of its own.
+    static constexpr const char* kSayHowItEnded = "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status "
+                                                  "-gt 128 ] && kill -l $status || echo $status)";
+
+    // How the program ended, as the line kSayHowItEnded printed says it.
+    static std::string endingShown(const std::string& shown) {
+        const std::string line = velotest::lineWith(shown, "ENDED-BY-");
+        const std::string ending = line.substr(line.find("ENDED-BY-") + 9);
+        return ending.substr(0, ending.find_first_of(" \r"));
+    }
+
+    // Writes `bytes` into the FIFO a preloaded library reads its orders from, once it is open.
+    static void order(const fs::path& fifo, const std::string& bytes) {
+        int writer = -1;
+        EXPECT_TRUE(
+            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
+        EXPECT_EQ(::write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(writer);
+    }
+
     // A launch with `library` preloaded (and `more` in its environment), crashed by the bytes `which`
     // written into the FIFO that the variable `fifoVariable` names once its first screen is up; it must
     // end by one of `endings` (signal names as kill -l gives them, or the exit status). Its report
@@ -119,25 +140,17 @@ class CrashShippedProgram : public ::testing::Test {
         }
         velotest::Tmux first("velo-shipped-preloaded");
         first.start("env LD_PRELOAD=" + quote(library) + " " + fifoVariable + "=" + quote(fifo.string()) +
-                    " " + more + " " + environment() + " " + quote(program.string()) +
-                    "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status -gt 128 ] && kill -l $status "
-                    "|| echo $status)");
+                    " " + more + " " + environment() + " " + quote(program.string()) + kSayHowItEnded);
         first.waitFor("SWIFT BASICS");
         // The library's thread has the FIFO open for reading from the program's start.
-        int writer = -1;
-        EXPECT_TRUE(
-            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
-        EXPECT_EQ(::write(writer, which.data(), which.size()), static_cast<ssize_t>(which.size()));
-        ::close(writer);
+        order(fifo, which);
         if (endings.count("0") != 0) {
             // Nothing ends the program: the learner quits, once the library's fault is stepped over.
             EXPECT_TRUE(velotest::waitUntil([&] { return fs::exists(fifo.string() + ".stepped"); }));
             first.keys("q");
         }
         const std::string shown = first.waitFor("PROGRAM-ENDED");
-        const std::string line = velotest::lineWith(shown, "ENDED-BY-");
-        const std::string ending = line.substr(line.find("ENDED-BY-") + 9);
-        EXPECT_EQ(endings.count(ending.substr(0, ending.find_first_of(" \r"))), 1u) << shown;
+        EXPECT_EQ(endings.count(endingShown(shown)), 1u) << shown;
         auto active = entries(tree() / "active");
         return active.size() == 1 ? active[0] : std::string();
     }
@@ -163,9 +176,7 @@ class CrashShippedProgram : public ::testing::Test {
         const auto before = entries(tree() / "active");
         velotest::Tmux launch("velo-shipped-early-crash");
         launch.start("env LD_PRELOAD=" + quote(VELO_HOLD_METADATA_FIXTURE) + " VELO_HOLD_METADATA=1 " +
-                     environment() + " " + quote(program.string()) +
-                     "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status -gt 128 ] && kill -l $status "
-                     "|| echo $status)");
+                     environment() + " " + quote(program.string()) + kSayHowItEnded);
         const std::string shown = launch.waitFor("PROGRAM-ENDED");
         EXPECT_NE(shown.find("ENDED-BY-SEGV"), std::string::npos) << shown;
         std::vector<std::string> added;
@@ -813,15 +824,9 @@ class CrashShippedProgramAsWithoutTheSDK : public CrashShippedProgram,
                     quote("echo $$ > " + quote(pidFile.string()) + "; exec env LD_PRELOAD=" +
                           quote(VELO_EARLIER_ABORT_HANDLER) + " VELO_EARLIER_FIFO=" + quote(fifo.string()) +
                           " " + asWithout.environment + " " + environment() + " " + quote(program.string())) +
-                    "; status=$?; printf '\\r\\nENDED-BY-%s\\r\\n' $([ $status -gt 128 ] && kill -l $status "
-                    "|| echo $status)");
+                    kSayHowItEnded);
         first.waitFor("SWIFT BASICS");
-        int writer = -1;
-        EXPECT_TRUE(
-            velotest::waitUntil([&] { return (writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
-        const std::string bytes = asWithout.bytes;
-        EXPECT_EQ(::write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-        ::close(writer);
+        order(fifo, asWithout.bytes);
         std::string shown;
         const auto ended = [&] {
             return (shown = first.screen()).find("PROGRAM-ENDED") != std::string::npos;
@@ -836,9 +841,7 @@ class CrashShippedProgramAsWithoutTheSDK : public CrashShippedProgram,
             first.waitFor("PROGRAM-ENDED");
             return "hung";
         }
-        const std::string line = velotest::lineWith(shown, "ENDED-BY-");
-        const std::string ending = line.substr(line.find("ENDED-BY-") + 9);
-        return ending.substr(0, ending.find_first_of(" \r"));
+        return endingShown(shown);
     }
 };
 
