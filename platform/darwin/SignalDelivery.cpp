@@ -433,25 +433,6 @@ void handOff(const HandOff& off) {
     }
 }
 
-void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn) {
-    HandOff off;
-    planHandOn(off, number, info, context, handlerReturn);
-    handOff(off);
-}
-
-void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
-              const void* handlerReturn) {
-    HandOff off;
-    planHandOnTo(off, number, disposition, info, context, handlerReturn);
-    handOff(off);
-}
-
-void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo_t* info, void* context) {
-    HandOff off;
-    planPassToReplacedHandler(off, number, replaced, info, context);
-    handOff(off);
-}
-
 bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
                             const struct sigaction& replaced) {
     struct sigaction current {};

@@ -14,61 +14,12 @@ namespace darwin {
 // instruction has run, nor a refused system call, which is not retried.
 bool comesBackByItself(int number, const siginfo_t* info);
 
-// Hands signal `number`, taken by a handler of the emulation or of a crash reporter, on to the
-// disposition the program has for it now (signalAction), as the kernel would have delivered it there.
-// `info` is null when the caller may not read it (siginfoFilled): the signal is then taken for one that
-// does not come back by itself, and a handler called from here gets none. What the calling handler got,
-// errno included, is otherwise handed on as it is:
-// - a handler is called with the original `info` and `context` (what it changes there is what the
-//   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
-//   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
-//   when it asked for that (SA_RESETHAND). The suspension signal is held off meanwhile as well (see
-//   handedOnHandlerRuns). Where the kernel entered the calling handler itself (`handlerReturn`, that
-//   handler's __builtin_return_address(0), is the restorer of the signal frame around `context`), the
-//   handler is entered at that frame, as the kernel enters one, with the room the kernel left it and the
-//   frame's own siginfo (what the kernel gives every handler); it returns (the observer told) through
-//   rt_sigreturn to the interrupted code, and handOn does not return. A handler without SA_ONSTACK whose
-//   signal came on the alternate stack is entered at a copy of that frame made where the kernel would
-//   have made it, on the interrupted stack (which grows to take it, as for the kernel), or, where that
-//   stack has no room, SIGSEGV's default action ends the process as the kernel's would. Otherwise (no
-//   `handlerReturn`, or a handler another one called, such as a sanitizer's) it is called from here, and the
-//   caller's mask is back once it returns;
-// - the default action ends the process: at once for a signal that does not come back by itself, else
-//   once the caller has returned and the fault runs again;
-// - an ignored signal is let go, but for a fault, which the kernel gives its default action.
-// Returns when a handler called from here came back, the signal was let go, or a fault is to run
-// again. Signal-safe.
-void handOn(int number, siginfo_t* info, void* context, const void* handlerReturn = nullptr);
-
-// handOn to `disposition`, the one the calling handler took the signal over from, whatever the program's
-// disposition is now (which may still be the caller's own).
-void handOnTo(int number, const struct sigaction& disposition, siginfo_t* info, void* context,
-              const void* handlerReturn = nullptr);
-
-// For a handler that another one called as the handler it had replaced (a second crash reporter installed
-// since, chaining to the one before it), rather than the kernel: passes the signal on as such a chain
-// does, by calling `replaced` when it is a handler, and otherwise leaving it to the caller, to which this
-// returns either way; but a fault, which would come back through the caller as it runs again, is given
-// the default action (the signal's disposition goes back to the default, and the fault ends the process
-// once the caller returns), and so is a signal that came without a siginfo (null `info`), which may be
-// one. Nothing of the kernel's delivery is done again (the caller's mask and stack
-// hold), and the caller's disposition is otherwise not touched. The suspension signal is held off from here
-// until the caller's handler ends, so that the thread reads as still inside a handler that may end the
-// process (handedOnHandlerRuns); the observer is told going. Signal-safe.
-void passToReplacedHandler(int number, const struct sigaction& replaced, siginfo_t* info, void* context);
-
-// Whether handler `own`, which took `number` over from `replaced`, runs because another handler called it
-// (passToReplacedHandler is then its way on) rather than because the kernel gave it the signal: the
-// program's disposition now (signalAction) is neither `own` nor, once `own` has put it back, `replaced`.
-bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
-                            const struct sigaction& replaced);
-
-// The three above, in two steps, for a handler that does its work on a stack lent to it (a crash recorder
-// on a thread with little of its own stack left): the way on is worked out there (plan...: the
-// disposition reset, the frame made, the observer told going, the default action given), and taken
-// (handOff) back on the stack the kernel delivered the signal on, where nothing of the planning's frames
-// is left and a handler is entered at the kernel's frame with only the few bytes handOff itself takes.
-// The plan keeps errno as it is when planning starts, and gives it back as the handler is entered.
+// A signal's way on from a handler of the emulation or of a crash reporter that took it first, in two
+// steps: worked out where that handler has room (a stack lent to it, when the thread has little of its
+// own left: the plan... calls below), and taken (handOff) back on the stack the kernel delivered the
+// signal on, where nothing of the planning's frames is left and a handler is entered at the kernel's frame
+// with only the few bytes handOff itself takes. A plan keeps errno as it is when planning starts and gives
+// it back as the handler is entered, whatever the system calls on the way said.
 struct HandOff {
     enum class Kind {
         none,         // nothing to take: the signal was let go, or given its default action
@@ -87,12 +38,58 @@ struct HandOff {
     unsigned long framePointer = 0;
     std::uint64_t mask = 0; // as the kernel keeps one: a bit a signal
 };
+
+// Plans handing signal `number` on to the disposition the program has for it now (signalAction), as the
+// kernel would have delivered it there. `info` is null when the caller may not read it (siginfoFilled):
+// the signal is then taken for one that does not come back by itself, and a handler called from here
+// gets none. What the calling handler got is otherwise handed on as it is:
+// - a handler is called with the original `info` and `context` (what it changes there is what the
+//   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
+//   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
+//   (here, in the plan) when it asked for that (SA_RESETHAND). The suspension signal is held off meanwhile
+//   as well (see handedOnHandlerRuns). Where the kernel entered the calling handler itself
+//   (`handlerReturn`, that handler's __builtin_return_address(0), is the restorer of the signal frame
+//   around `context`), the handler is entered at that frame, as the kernel enters one, with the room the
+//   kernel left it and the frame's own siginfo (what the kernel gives every handler); it returns (the
+//   observer told) through rt_sigreturn to the interrupted code. A handler without SA_ONSTACK whose signal
+//   came on the alternate stack is entered at a copy of that frame made (here) where the kernel would have
+//   made it, on the interrupted stack (which grows to take it, as for the kernel), or, where that stack has
+//   no room, SIGSEGV's default action ends the process as the kernel's would. Otherwise (no
+//   `handlerReturn`, or a handler another one called, such as a sanitizer's) it is called from handOff, and
+//   the caller's mask is back once it returns;
+// - the default action (given here) ends the process: at once for a signal that does not come back by
+//   itself, else once the caller has returned and the fault runs again;
+// - an ignored signal is let go, but for a fault, which the kernel gives its default action.
 void planHandOn(HandOff& off, int number, siginfo_t* info, void* context, const void* handlerReturn);
+
+// planHandOn to `disposition`, the one the calling handler took the signal over from, whatever the
+// program's disposition is now (which may still be the caller's own).
 void planHandOnTo(HandOff& off, int number, const struct sigaction& disposition, siginfo_t* info,
                   void* context, const void* handlerReturn);
+
+// For a handler that another one called as the handler it had replaced (a second crash reporter installed
+// since, chaining to the one before it), rather than the kernel: plans passing the signal on as such a
+// chain does, by calling `replaced` when it is a handler, and otherwise leaving it to the caller, to which
+// handOff returns either way; but a fault, which would come back through the caller as it runs again, is
+// given the default action (the signal's disposition goes back to the default, and the fault ends the
+// process once the caller returns), and so is a signal that came without a siginfo (null `info`), which
+// may be one. Nothing of the kernel's delivery is done again (the caller's mask and stack hold), and the
+// caller's disposition is otherwise not touched. The suspension signal is held off from handOff until the
+// caller's handler ends, so that the thread reads as still inside a handler that may end the process
+// (handedOnHandlerRuns).
 void planPassToReplacedHandler(HandOff& off, int number, const struct sigaction& replaced, siginfo_t* info,
                                void* context);
+
+// Takes the way planned: sets the mask, tells the observer that the signal goes on (once the thread holds
+// the suspension signal off), and enters or calls the handler. Returns when a handler called from here came
+// back, the signal was let go, or a fault is to run again. Signal-safe.
 void handOff(const HandOff& off);
+
+// Whether handler `own`, which took `number` over from `replaced`, runs because another handler called it
+// (planPassToReplacedHandler is then its way on) rather than because the kernel gave it the signal: the
+// program's disposition now (signalAction) is neither `own` nor, once `own` has put it back, `replaced`.
+bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
+                            const struct sigaction& replaced);
 
 // Told, on the thread, as its signal goes on to a handler of the program (going: before that handler
 // runs, which may return, end the process or leave by a long jump) and as it comes back from it, or is
@@ -102,7 +99,7 @@ enum class HandingOn { going, cameBack };
 using HandingOnObserver = void (*)(pid_t thread, const void* handler, HandingOn moment);
 void setHandingOnObserver(HandingOnObserver observer);
 // Whether thread `tid`, told going, may still run the handler it was handed: it holds the suspension
-// signal off as handOn left it. False once it came back or left the handler by siglongjmp (which puts
+// signal off as handOff left it. False once it came back or left the handler by siglongjmp (which puts
 // back the mask of the sigsetjmp), or has ended; true too while the thread holds that signal off for
 // a moment of its own (the C library starting a thread), so a watcher asks again. A handler left by a
 // jump that keeps the mask (longjmp) reads as still running. Signal-safe.
