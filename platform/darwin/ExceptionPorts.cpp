@@ -1,6 +1,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
@@ -192,10 +193,6 @@ void sendAndAwaitTheAnswer(Raising& raising) {
     fault->tid.store(0, std::memory_order_release);
 }
 
-// Where a thread waits for its turn and its answer, and works out where a fault goes on (see
-// firstChanceWithRoom).
-constexpr std::size_t kRoomToWaitIn = 32 * 1024;
-
 // The port is looked up once this fault's turn has come: a fault that came while another was out is
 // sent where the handler of that moment says, and when the earlier fault's handler has let the port go
 // meanwhile (as a crash reporter does before it records), it goes to the disposition only once that
@@ -234,10 +231,8 @@ void firstChanceWithRoom(void* raw) {
     void* const context = chance.context;
     // Held off from the handler's entry (its mask), so that no stop lands on the stack the fault came on,
     // and let through here, where the thread may wait.
-    sigset_t suspension;
-    sigemptyset(&suspension);
-    sigaddset(&suspension, suspensionSignal());
-    sigprocmask(SIG_UNBLOCK, &suspension, nullptr);
+    const KernelMask stop = bitOf(suspensionSignal());
+    setMask(SIG_UNBLOCK, &stop, nullptr);
     // Put back by signal() (a library's probe restoring what it found), this handler is given no siginfo:
     // a fault is then neither told from a sent signal nor reported with codes that would be made up; it
     // goes to the disposition as the signal it is.
@@ -264,7 +259,7 @@ void firstChanceWithRoom(void* raw) {
         raiseException(me, type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP) {
         return; // handled: the faulting instruction runs again
     }
-    sigprocmask(SIG_BLOCK, &suspension, nullptr);
+    setMask(SIG_BLOCK, &stop, nullptr);
     errno = chance.savedErrno;
     if (chained)
         planPassToReplacedHandler(chance.off, number, dispositions[number], info, context);
@@ -277,7 +272,7 @@ void firstChanceWithRoom(void* raw) {
 // return from there straight to the interrupted code.
 void firstChanceHandler(int number, siginfo_t* info, void* context) {
     FirstChance chance{number, info, context, __builtin_return_address(0), errno, {}};
-    runWithRoomForSignals(kRoomToWaitIn, firstChanceWithRoom, &chance);
+    runWithRoomForSignals(firstChanceWithRoom, &chance);
     handOff(chance.off);
     errno = chance.savedErrno;
 }

@@ -332,11 +332,11 @@ void prepareWaitingStack() {
         unmapWaitingStack(stack);
 }
 
-void runWithRoomForSignals(std::size_t room, void (*body)(void*), void* argument) {
+void runWithRoomForSignals(void (*body)(void*), void* argument) {
     // Room is known only on an alternate stack (stackRoomBelow): elsewhere the body goes to a lent one.
     std::size_t free = 0;
     if (roomOnTheAlternateStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), &free) &&
-        free >= room) {
+        free >= kRoomToWaitIn) {
         body(argument);
         return;
     }

@@ -92,14 +92,16 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
 std::size_t stackRoomBelow(std::uintptr_t sp);
 
 // Runs `body(argument)` where a signal that comes meanwhile has room for its frame (a crash recorder's
-// request to stop, some kilobytes of saved vector state): on the calling stack when `room` bytes lie free
-// below the caller there, else on a stack of kWaitingStackSize lent to the thread as its alternate stack
-// for the call (runOnLentAlternateStack) — the spare kept for this (prepareWaitingStack) when no other
-// thread waits on it, else one mapped for the call and unmapped after it — so that however many threads
-// wait at once, none takes a signal's frame below a small stack. Where no memory is left for a stack, it
-// runs in place. Signal-safe (raw mappings, no heap, no locks).
+// request to stop, some kilobytes of saved vector state): on the calling stack when kRoomToWaitIn bytes
+// lie free below the caller there (on an alternate stack: see stackRoomBelow), else on a stack of
+// kWaitingStackSize lent to the thread as its alternate stack for the call (runOnLentAlternateStack) — the
+// spare kept for this (prepareWaitingStack) when no other thread waits on it, else one mapped for the call
+// and unmapped after it — so that however many threads wait at once, none takes a signal's frame below a
+// small stack. Where no memory is left for a stack, it runs in place. Signal-safe (raw mappings, no heap,
+// no locks).
+constexpr std::size_t kRoomToWaitIn = 32 * 1024;
 constexpr std::size_t kWaitingStackSize = 64 * 1024;
-void runWithRoomForSignals(std::size_t room, void (*body)(void*), void* argument);
+void runWithRoomForSignals(void (*body)(void*), void* argument);
 // Maps the spare stack for such waits, once (its pages cost memory only once a wait runs on them). Call at
 // start, before any crash; without it every such wait maps a stack of its own.
 void prepareWaitingStack();

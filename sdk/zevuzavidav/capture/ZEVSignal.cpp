@@ -264,10 +264,6 @@ struct SignalHandling {
     darwin::HandOff off;
 };
 
-// Where the handler waits for another thread's record, or for the stack to make its own on, and works out
-// where the signal goes: where the signal that stops the thread while a crash is recorded has room.
-constexpr std::size_t kRoomToWaitIn = 32 * 1024;
-
 // Everything the handler does but taking the signal's way on, on a stack with room for a stop's frame.
 void handleSignal(void* raw) {
     auto& handling = *static_cast<SignalHandling*>(raw);
@@ -356,7 +352,7 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     // returns to it.
     SignalHandling handling{number, info, userContext, __builtin_return_address(0), errno, {}};
     errno = 0;
-    darwin::runWithRoomForSignals(kRoomToWaitIn, handleSignal, &handling);
+    darwin::runWithRoomForSignals(handleSignal, &handling);
     darwin::handOff(handling.off);
     errno = handling.savedErrno;
 }
