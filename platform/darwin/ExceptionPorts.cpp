@@ -174,7 +174,7 @@ void sendAndAwaitTheAnswer(Raising& raising) {
     request.id = kExceptionRaiseId;
     request.descriptorCount = 2;
     request.thread = static_cast<std::uint32_t>(raising.tid);
-    request.task = static_cast<std::uint32_t>(syscall(SYS_getpid));
+    request.task = static_cast<std::uint32_t>(currentProcessId());
     std::memcpy(request.ndr, kNDRRecord, sizeof request.ndr);
     request.exception = raising.type;
     request.codeCount = 2;

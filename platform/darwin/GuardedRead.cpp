@@ -1,6 +1,7 @@
 #include "platform/darwin/GuardedRead.hpp"
 
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 
 #include <atomic>
@@ -42,7 +43,7 @@ struct KeptErrno {
 int kernelCopy(long call, std::uintptr_t address, void* ours, std::size_t size) {
     iovec local{ours, size};
     iovec remote{reinterpret_cast<void*>(address), size};
-    long pid = syscall(SYS_getpid);
+    const long pid = currentProcessId();
     long copied;
     do {
         copied = syscall(call, pid, &local, 1UL, &remote, 1UL, 0UL);

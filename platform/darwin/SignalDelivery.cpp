@@ -343,7 +343,7 @@ void giveDefaultAction(int number, bool reexecutes) {
     syscall(SYS_rt_sigaction, number, &fallback, nullptr, sizeof(KernelMask));
     const KernelMask it = bitOf(number);
     setMask(SIG_UNBLOCK, &it, nullptr);
-    if (!reexecutes) syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+    if (!reexecutes) sendToThisThread(number);
 }
 
 bool comesBackByItself(int number, const siginfo_t* info) {

@@ -62,7 +62,7 @@ static_assert((kIndexSize & (kIndexSize - 1)) == 0, "the index is walked with a 
 constinit std::atomic<std::uint32_t> slotIndex[kIndexSize];
 std::atomic<int> releaseGeneration{0};
 std::atomic<bool> suspensionReady{false};
-std::atomic<pid_t> processId{0}; // of the round of suspension, for the threads that pass the signal on
+std::atomic<pid_t> roundProcess{0}; // of the round of suspension, for the threads that pass the signal on
 // The next slot of the round to ask: whoever asks (the suspender, every thread as it stops, a reader
 // that needs a thread not asked yet) takes the next one, so the threads are asked in the order of the
 // list, each once, and the first to be read are the first to stop.
@@ -173,7 +173,7 @@ bool maskHolds(const char* text, const char* key, int number) {
 // What the kernel says of a thread asked to stop that has not answered. Raw system calls into this
 // frame's memory: it runs in the crash handler.
 Hearing hearing(pid_t tid) {
-    if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed), tid, 0) != 0 && errno == ESRCH)
+    if (syscall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid, 0) != 0 && errno == ESRCH)
         return Hearing::gone;
     char path[64];
     taskPath(tid, "status", path);
@@ -285,7 +285,7 @@ bool askNext() {
     long unknown = -1;
     if (const long ran = threadRunNanos(tid); ran >= 0)
         slot.ranWhenAsked.compare_exchange_strong(unknown, ran, std::memory_order_relaxed);
-    if (syscall(SYS_tgkill, processId.load(std::memory_order_relaxed), tid, suspensionSignal()) != 0) {
+    if (syscall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid, suspensionSignal()) != 0) {
         int expected = kRequested;
         if (slot.state.compare_exchange_strong(expected, kGone)) answer();
     }
@@ -497,7 +497,15 @@ void suspensionHandler(int, siginfo_t*, void* context) {
 } // namespace
 
 pid_t currentThreadId() {
-    return static_cast<pid_t>(syscall(SYS_gettid));
+    return static_cast<pid_t>(syscall(SYS_gettid, 0, 0, 0, 0, 0, 0));
+}
+
+pid_t currentProcessId() {
+    return static_cast<pid_t>(syscall(SYS_getpid, 0, 0, 0, 0, 0, 0));
+}
+
+void sendToThisThread(int number) {
+    syscall(SYS_tgkill, currentProcessId(), currentThreadId(), number);
 }
 
 long listThreads(pid_t* ids, std::size_t capacity, bool* whole, long* listed) {
@@ -539,7 +547,7 @@ long listThreads(pid_t* ids, std::size_t capacity, bool* whole, long* listed) {
         // takes a place without an entry: the reading then stands past its entries.
         sure = sure && syscall(SYS_lseek, fd, 0, SEEK_CUR) == entries;
         // A thread named that has ended since moved every thread after it back a place.
-        const long process = syscall(SYS_getpid);
+        const long process = currentProcessId();
         for (long i = 0; i < count && sure; ++i)
             sure = syscall(SYS_tgkill, process, ids[i], 0) == 0 || errno == EPERM;
         *whole = sure;
@@ -679,7 +687,7 @@ bool queueLabel(pid_t tid, char* buffer, std::size_t size) {
 bool threadAlive(pid_t tid) {
     if (parkedSlot(tid) != nullptr) return true;
     // Signal 0 checks that the thread is there without sending anything.
-    long result = syscall(SYS_tgkill, syscall(SYS_getpid), tid, 0);
+    long result = syscall(SYS_tgkill, currentProcessId(), tid, 0);
     return result == 0 || errno == EPERM;
 }
 
@@ -775,7 +783,7 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
     const long now = monotonicNanos();
     const long bound = now + (boundNanos > patienceNanos ? boundNanos : patienceNanos);
     const std::size_t used = fillSlots(0, ids, count, me, bound);
-    processId.store(static_cast<pid_t>(syscall(SYS_getpid)), std::memory_order_relaxed);
+    roundProcess.store(currentProcessId(), std::memory_order_relaxed);
     roundOpen.store(true, std::memory_order_relaxed);
     nextToAsk.store(0, std::memory_order_relaxed);
     answeredCount.store(0, std::memory_order_relaxed);

@@ -22,8 +22,14 @@ namespace darwin {
 constexpr std::size_t kMaxThreads = 8192;
 constexpr std::size_t kThreadNameSize = 64;
 
-// The calling thread's kernel id.
+// The calling thread's kernel id, and the process's. Signal-safe. Every argument register of these
+// calls is cleared: a seccomp filter reads all six whatever the call takes, and a sandbox's filter that
+// looks at one would otherwise judge whatever the caller last left there (a thread id, say).
 pid_t currentThreadId();
+pid_t currentProcessId();
+// Sends `number` to the calling thread alone, as raise() does but without the C library's bookkeeping:
+// signal-safe on any stack.
+void sendToThisThread(int number);
 
 // Fills `ids` with the ids of this process's threads (from /proc/self/task), at most `capacity`.
 // Returns the count, or -1 when the list cannot be read. The kernel reads the list in steps, each going

@@ -16,8 +16,6 @@
 #include <csignal>
 #include <cstring>
 #include <pthread.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -76,7 +74,7 @@ bool restoreSignalHandlers() {
 // thread waits for this reply meanwhile (faults are answered one at a time), and then finds the
 // earlier handlers; the faulting thread runs its instruction again and ends by them.
 std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::ExceptionRequest& request) {
-    if (request.task != static_cast<std::uint32_t>(syscall(SYS_getpid))) {
+    if (request.task != static_cast<std::uint32_t>(darwin::currentProcessId())) {
         ZEVSDKLog("%s: Mach exception task mis-match, returning failure\n",
                   "ZEVMachExceptionDispatchMessage");
         return 5;

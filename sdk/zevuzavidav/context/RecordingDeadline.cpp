@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 
+#include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
@@ -38,13 +39,13 @@ bool appBlockedIt = false;
 void onBound(int, siginfo_t*, void*) {
     const int number = endingSignal.load(std::memory_order_acquire);
     if (number == 0 || darwin::monotonicNanos() < deadline.load(std::memory_order_acquire)) return;
-    const auto me = static_cast<pid_t>(syscall(SYS_gettid));
+    const pid_t me = darwin::currentThreadId();
     const pid_t recording = recorder.load(std::memory_order_acquire);
     if (recording != 0 && recording != me) {
         // Only the recorder may touch its record's buffer, which it may be filling right now: it is
         // handed the tick, to write out what it holds and end the process itself. Should it not (it
         // sleeps where no signal reaches it), this thread ends the process with what the file holds.
-        syscall(SYS_tgkill, syscall(SYS_getpid), recording, boundSignal());
+        syscall(SYS_tgkill, darwin::currentProcessId(), recording, boundSignal());
         const long patience = handOverNanos.load(std::memory_order_acquire);
         const long handOver = darwin::monotonicNanos() + patience;
         for (long left = patience; left > 0; left = handOver - darwin::monotonicNanos()) {
@@ -103,7 +104,7 @@ void giveBoundSignalBack() {
 
 // This process's timer, made on first use; -1 when the kernel gives none.
 int processTimer() {
-    const auto me = static_cast<pid_t>(syscall(SYS_getpid));
+    const pid_t me = darwin::currentProcessId();
     if (timerProcess.load(std::memory_order_acquire) == me) return timer.load(std::memory_order_acquire);
     sigevent event{};
     event.sigev_notify = SIGEV_SIGNAL;
@@ -129,7 +130,7 @@ bool zevuzavidav::armRecordingDeadline(int crashSignal, long boundNanos, long ha
     deadline.store(darwin::monotonicNanos() + boundNanos, std::memory_order_release);
     recordingFile.store(nullptr, std::memory_order_release);
     handOverNanos.store(handOverNanosGiven, std::memory_order_release);
-    recorder.store(static_cast<pid_t>(syscall(SYS_gettid)), std::memory_order_release);
+    recorder.store(darwin::currentThreadId(), std::memory_order_release);
     endingSignal.store(crashSignal, std::memory_order_release);
     if (setTimer(id, boundNanos)) return true;
     endingSignal.store(0, std::memory_order_release);
@@ -142,7 +143,7 @@ void zevuzavidav::disarmRecordingDeadline() {
     darwin::futexWakeAll(&endingSignal); // a thread that took the tick and waits for the recorder
     recordingFile.store(nullptr, std::memory_order_release);
     recorder.store(0, std::memory_order_release);
-    if (timerProcess.load(std::memory_order_acquire) == static_cast<pid_t>(syscall(SYS_getpid)))
+    if (timerProcess.load(std::memory_order_acquire) == darwin::currentProcessId())
         setTimer(timer.load(std::memory_order_acquire), 0);
     // The timer is stopped first: no tick of this recording comes after the app has its signal back,
     // save one the kernel had already queued as the recording ended right at its bound.
@@ -163,8 +164,8 @@ void zevuzavidav::endBySignal(int number) {
     sigemptyset(&set);
     sigaddset(&set, number);
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), number);
+    darwin::sendToThisThread(number);
     // Every crash signal's default action ends the process; should this one not have, nothing may go on.
     for (;;)
-        syscall(SYS_kill, syscall(SYS_getpid), SIGKILL);
+        syscall(SYS_kill, darwin::currentProcessId(), SIGKILL);
 }

@@ -4,6 +4,7 @@
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
@@ -15,9 +16,6 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "sdk/zevuzavidav/unwind/ZEVUnwind.hpp"
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 bool ZEVProcessDebuggerAttached() {
     bool known = false;
     bool traced = darwin::processIsTraced(&known);
@@ -27,7 +25,7 @@ bool ZEVProcessDebuggerAttached() {
 
 bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext) {
     if (process == nullptr) return false;
-    process->task = static_cast<pid_t>(syscall(SYS_getpid));
+    process->task = darwin::currentProcessId();
     process->currentThread = darwin::currentThreadId();
     process->crashedThread = crashedThread;
     process->signalContext = darwin::isNullAddress(signalContext) ? nullptr : signalContext;
