@@ -211,10 +211,8 @@ void firstChanceHandler(int number, siginfo_t* info, void* context);
 
 // A fault as the first-chance handler took it, and the way it goes on from there.
 struct FirstChance {
-    int number;
     siginfo_t* info;
-    void* context;
-    const void* handlerReturn;
+    HandlerEntry entry;
     int savedErrno;
     HandOff off;
 };
@@ -227,16 +225,17 @@ struct FirstChance {
 // waits behind another's fault waits on a stack of its own.
 void firstChanceWithRoom(void* raw) {
     auto& chance = *static_cast<FirstChance*>(raw);
-    const int number = chance.number;
-    void* const context = chance.context;
+    const int number = chance.entry.number;
+    void* const context = chance.entry.context;
+    mendPutBackFirstChanceHandlers();
     // Held off from the handler's entry (its mask), so that no stop lands on the stack the fault came on,
-    // and let through here, where the thread may wait.
+    // and let through here, where the thread may wait (unless it has no room here either).
     const KernelMask stop = bitOf(suspensionSignal());
-    setMask(SIG_UNBLOCK, &stop, nullptr);
+    letSignalsIn(stop, nullptr);
     // Put back by signal() (a library's probe restoring what it found), this handler is given no siginfo:
     // a fault is then neither told from a sent signal nor reported with codes that would be made up; it
     // goes to the disposition as the signal it is.
-    siginfo_t* const info = siginfoFilled(number) ? chance.info : nullptr;
+    siginfo_t* const info = chance.entry.filled ? chance.info : nullptr;
     const bool synchronous = info != nullptr && info->si_code > 0;
     // A fault on the thread that waits for the answer to its own earlier fault (in a signal handler that
     // ran on it meanwhile): the lock it would wait for is its own, and the earlier report is not done.
@@ -264,17 +263,36 @@ void firstChanceWithRoom(void* raw) {
     if (chained)
         planPassToReplacedHandler(chance.off, number, dispositions[number], info, context);
     else
-        planHandOn(chance.off, number, info, context, chance.handlerReturn);
+        planHandOn(chance.off, number, info, context, chance.entry.handlerReturn);
 }
 
 // Kept small: it may stand below the last of a thread's own stack. All but taking the signal on runs
 // where there is room; a handler handed the signal may then be entered as the kernel enters one, and
 // return from there straight to the interrupted code.
 void firstChanceHandler(int number, siginfo_t* info, void* context) {
-    FirstChance chance{number, info, context, __builtin_return_address(0), errno, {}};
-    runWithRoomForSignals(firstChanceWithRoom, &chance);
+    // Whether the siginfo is filled is asked first, before anything can change the disposition that brought
+    // the signal.
+    FirstChance chance{
+        info, {number, context, __builtin_return_address(0), siginfoFilled(number, info)}, errno, {}};
+    {
+        const OwnWork work;
+        runWithRoomForSignals(firstChanceWithRoom, &chance, chance.entry);
+    }
     handOff(chance.off);
     errno = chance.savedErrno;
+}
+
+constexpr int kFirstChanceFlags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+
+// The first-chance handler's disposition as the emulation installs it on `number`.
+struct sigaction firstChanceDisposition() {
+    struct sigaction action {};
+    action.sa_sigaction = firstChanceHandler;
+    action.sa_flags = kFirstChanceFlags;
+    // The stop a crash recorder sends waits until the handler stands where it has room for it.
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, suspensionSignal());
+    return action;
 }
 
 } // namespace
@@ -304,12 +322,7 @@ void setExceptionEmulationEnabled(bool on) {
     if (on) prepareWaitingStack();
     for (int number : kOwnedSignals) {
         if (on) {
-            struct sigaction action {};
-            action.sa_sigaction = firstChanceHandler;
-            action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
-            // The stop a crash recorder sends waits until the handler stands where it has room for it.
-            sigemptyset(&action.sa_mask);
-            sigaddset(&action.sa_mask, suspensionSignal());
+            const struct sigaction action = firstChanceDisposition();
             sigaction(number, &action, &dispositions[number]);
             // Never its own disposition: handed on, a fault would only come back to it.
             if (handlerOf(dispositions[number]) == reinterpret_cast<void*>(firstChanceHandler)) {
@@ -325,6 +338,19 @@ void setExceptionEmulationEnabled(bool on) {
 
 bool exceptionEmulationEnabled() {
     return enabled.load();
+}
+
+void mendPutBackFirstChanceHandlers() {
+    if (!enabled.load()) return;
+    for (int number : kOwnedSignals) {
+        struct sigaction current {};
+        if (sigaction(number, nullptr, &current) != 0 ||
+            handlerOf(current) != reinterpret_cast<void*>(firstChanceHandler) ||
+            !lacksFlagsOrMask(current, kFirstChanceFlags))
+            continue;
+        const struct sigaction action = firstChanceDisposition();
+        sigaction(number, &action, nullptr);
+    }
 }
 
 int signalAction(int number, const struct sigaction* action, struct sigaction* previous) {

@@ -80,6 +80,11 @@ extern const std::uint8_t kNDRRecord[8];
 // keeping their current dispositions; turning it off gives the dispositions back to the kernel.
 void setExceptionEmulationEnabled(bool enabled);
 bool exceptionEmulationEnabled();
+// Gives the first-chance handler back its flags and mask on each signal where a program put it back
+// without them (signal(n, signal(n, probe)), a library's probe restoring what it found): otherwise it would
+// run with no siginfo, off the alternate stack and with the recorder's stop let through from its first
+// instruction. Signal-safe.
+void mendPutBackFirstChanceHandlers();
 
 // sigaction as the emulation sees it: dispositions of the signals it owns stay in its table (unless a
 // plain sigaction has since taken the signal over, which then holds).

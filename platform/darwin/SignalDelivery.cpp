@@ -3,6 +3,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/KernelMask.hpp"
+#include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/Threads.hpp"
 
 #include <atomic>
@@ -301,11 +302,16 @@ void planCall(HandOff& off, int number, const struct sigaction& disposition, sig
         } else {
             *static_cast<void**>(frame) = reinterpret_cast<void*>(velo_darwin_handed_on_handler_returned);
         }
+        // The frame's own siginfo, which the kernel left unfilled where the caller was given none: its
+        // number cleared, a handler of ours that reads it knows it holds nothing.
+        auto* const framesInfo =
+            reinterpret_cast<siginfo_t*>(static_cast<char*>(context) + kKernelUcontextSize);
+        if (info == nullptr) framesInfo->si_signo = 0;
         tEntered = off.handler;
         off.kind = HandOff::Kind::enterAtFrame;
         off.frame = frame;
         off.context = context;
-        off.info = reinterpret_cast<siginfo_t*>(static_cast<char*>(context) + kKernelUcontextSize);
+        off.info = framesInfo;
     }
 #else
     (void)handlerReturn;
@@ -331,16 +337,30 @@ void velo_darwin_tell_came_back() {
 
 namespace darwin {
 
+namespace {
+
+// The kernel's own form of a disposition (handler, flags, restorer, mask): a quarter of the C library's,
+// for a handler that may have little stack left.
+struct KernelDisposition {
+    void (*handler)(int);
+    unsigned long flags;
+    void (*restorer)();
+    KernelMask mask;
+};
+
+void setKernelDisposition(int number, void (*handler)(int)) {
+    const KernelDisposition disposition{handler, 0, nullptr, 0};
+    syscall(SYS_rt_sigaction, number, &disposition, nullptr, sizeof(KernelMask));
+}
+
+} // namespace
+
+void ignoreInTheKernel(int number) {
+    setKernelDisposition(number, SIG_IGN);
+}
+
 void giveDefaultAction(int number, bool reexecutes) {
-    // The kernel's own form of a disposition (handler, flags, restorer, mask): a quarter of the C
-    // library's, for a handler that may have little stack left.
-    struct {
-        void (*handler)(int);
-        unsigned long flags;
-        void (*restorer)();
-        KernelMask mask;
-    } fallback{SIG_DFL, 0, nullptr, 0};
-    syscall(SYS_rt_sigaction, number, &fallback, nullptr, sizeof(KernelMask));
+    setKernelDisposition(number, SIG_DFL);
     const KernelMask it = bitOf(number);
     setMask(SIG_UNBLOCK, &it, nullptr);
     if (!reexecutes) sendToThisThread(number);
@@ -348,6 +368,84 @@ void giveDefaultAction(int number, bool reexecutes) {
 
 bool comesBackByItself(int number, const siginfo_t* info) {
     return info != nullptr && info->si_code > 0 && number != SIGTRAP && number != SIGSYS;
+}
+
+bool forcedByTheKernel(int number, const siginfo_t* info) {
+    // Codes above 0 are the kernel's own. Of those, an abort is never the kernel's, and a machine check
+    // that only advises (BUS_MCEERR_AO) is sent, not forced.
+    return info != nullptr && info->si_code > 0 && number != SIGABRT &&
+           !(number == SIGBUS && info->si_code == BUS_MCEERR_AO);
+}
+
+bool contextFromTheKernel(void* context, const void* handlerReturn) {
+    return kernelSignalFrame(context, handlerReturn) != nullptr;
+}
+
+void* interruptedContext(const HandlerEntry& entry) {
+    if (entry.context == nullptr || isNullAddress(entry.context)) return nullptr;
+    return entry.filled || contextFromTheKernel(entry.context, entry.handlerReturn) ? entry.context : nullptr;
+}
+
+namespace {
+
+// How deep the calling thread is in the reporter's own work. Initial-exec storage: read in a signal
+// handler, it never allocates.
+__attribute__((tls_model("initial-exec"))) thread_local int tOwnWork = 0;
+// How many threads of the process are in it.
+std::atomic<int> threadsInOwnWork{0};
+
+} // namespace
+
+OwnWork::OwnWork() {
+    if (tOwnWork++ == 0) threadsInOwnWork.fetch_add(1, std::memory_order_acq_rel);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+OwnWork::~OwnWork() {
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (--tOwnWork == 0) threadsInOwnWork.fetch_sub(1, std::memory_order_acq_rel);
+}
+
+bool inOwnWork() {
+    return tOwnWork != 0;
+}
+
+bool ownWorkUnderWay() {
+    return threadsInOwnWork.load(std::memory_order_acquire) != 0;
+}
+
+bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs) {
+#if defined(__x86_64__)
+    constexpr int kTrappedBySeccomp = 1; // SYS_SECCOMP
+    if (tOwnWork == 0 || number != SIGSYS || context == nullptr || !siginfoFilled(SIGSYS, info) ||
+        info->si_code != kTrappedBySeccomp)
+        return false;
+    auto* uc = static_cast<ucontext_t*>(context);
+    if (!hasHandler(programs)) {
+        uc->uc_mcontext.gregs[REG_RAX] = -ENOSYS;
+        return true;
+    }
+    // Under the mask the kernel gives the program's handler: the interrupted code's, the handler's own and
+    // the signal itself unless it asked otherwise. The handler runs as part of the reporter's work (not a
+    // crash handed on), so no observer hears of it; and a disposition that asked to be reset once it ran
+    // stays as it is, since the reporter's handler, not the program's, is the kernel's for it now.
+    KernelMask blocked = kernelMaskOf(uc->uc_sigmask) | kernelMaskOf(programs.sa_mask);
+    if ((programs.sa_flags & SA_NODEFER) == 0) blocked |= bitOf(SIGSYS);
+    KernelMask before = 0;
+    setMask(SIG_SETMASK, &blocked, &before);
+    if ((programs.sa_flags & SA_SIGINFO) != 0)
+        programs.sa_sigaction(SIGSYS, info, context);
+    else
+        programs.sa_handler(SIGSYS);
+    setMask(SIG_SETMASK, &before, nullptr);
+    return true;
+#else
+    (void)number;
+    (void)info;
+    (void)context;
+    (void)programs;
+    return false;
+#endif
 }
 
 void planHandOn(HandOff& off, int number, siginfo_t* info, void* context, const void* handlerReturn) {
@@ -367,11 +465,15 @@ void planHandOnTo(HandOff& off, int number, const struct sigaction& disposition,
         errno = off.savedErrno;
         return;
     }
-    if (disposition.sa_handler == SIG_IGN && !reexecutes) {
+    if (disposition.sa_handler == SIG_IGN && (info == nullptr || !forcedByTheKernel(number, info))) {
+        // Without a siginfo a fault cannot be told from a signal sent: the kernel, which can, holds the
+        // ignored disposition as the interrupted code goes on, forcing a fault that runs again to its
+        // default action and leaving a sent signal ignored.
+        if (info == nullptr) ignoreInTheKernel(number);
         tell(handlerOf(disposition), HandingOn::cameBack);
         return;
     }
-    // A fault may not be ignored: the kernel gives it its default action, as here.
+    // A signal the kernel forces may not be ignored: it gets its default action, as here.
     giveDefaultAction(number, reexecutes);
     errno = off.savedErrno;
 }
@@ -440,9 +542,15 @@ bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
     return handlerOf(current) != reinterpret_cast<void*>(own) && handlerOf(current) != handlerOf(replaced);
 }
 
-bool siginfoFilled(int number) {
-    struct sigaction kernels {};
-    return sigaction(number, nullptr, &kernels) == 0 && (kernels.sa_flags & SA_SIGINFO) != 0;
+bool siginfoFilled(int number, const siginfo_t* info) {
+    if (info == nullptr || isNullAddress(info)) return false;
+    KernelDisposition kernels{};
+    return syscall(SYS_rt_sigaction, number, nullptr, &kernels, sizeof(KernelMask)) == 0 &&
+           (kernels.flags & SA_SIGINFO) != 0 && info->si_signo == number;
+}
+
+bool lacksFlagsOrMask(const struct sigaction& action, int flags) {
+    return (action.sa_flags & flags) != flags || sigismember(&action.sa_mask, suspensionSignal()) != 1;
 }
 
 void* handlerOf(const struct sigaction& action) {

@@ -14,6 +14,57 @@ namespace darwin {
 // instruction has run, nor a refused system call, which is not retried.
 bool comesBackByItself(int number, const siginfo_t* info);
 
+// True for a signal the kernel forces on the thread that caused it: a fault, a trap (int3's SIGTRAP) or a
+// system call a seccomp filter trapped (SIGSYS). Such a signal is not ignored nor held off: where its
+// disposition is SIG_IGN, or the thread blocks it, the kernel gives it the default action instead.
+// False for a signal sent by a process and for one that came without a siginfo (`info` null).
+bool forcedByTheKernel(int number, const siginfo_t* info);
+
+// How a handler was entered: its signal, the context it was given, and its own return address
+// (__builtin_return_address(0)), which is the restorer of the kernel's frame when the kernel entered it.
+struct HandlerEntry {
+    int number = 0;
+    void* context = nullptr;
+    const void* handlerReturn = nullptr;
+    bool filled = false; // the siginfo it was given is filled (siginfoFilled, asked at its entry)
+};
+
+// The interrupted code's ucontext as `entry`'s handler got it, where it can be trusted: one the kernel
+// filled for that handler (contextFromTheKernel), or one passed on by a handler whose disposition asked for
+// a siginfo (a second reporter chaining with what it got); null otherwise (a reporter installed by signal()
+// calling with the number alone leaves whatever its registers held). Signal-safe.
+void* interruptedContext(const HandlerEntry& entry);
+
+// The crash reporter's own work on the calling thread (a record, a wait in one of its handlers, the answer
+// to a fault at the exception port): while it is under way, a system call of the thread's that a seccomp
+// filter traps is the reporter's own (answerOwnTrappedCall). Nests. Signal-safe.
+class OwnWork {
+  public:
+    OwnWork();
+    ~OwnWork();
+    OwnWork(const OwnWork&) = delete;
+    OwnWork& operator=(const OwnWork&) = delete;
+};
+// Whether the calling thread does such work now, and whether any thread of the process does.
+bool inOwnWork();
+bool ownWorkUnderWay();
+
+// For the reporter's SIGSYS handler: when the signal is a seccomp filter's trap of a system call the
+// reporter's own work made on this thread, answers the call as the kernel alone would have had it answered
+// had the program made it, and returns true: the program's own SIGSYS handler `programs` (what it had before
+// the reporter) is called with the original siginfo and context under the mask the kernel would give it, and
+// puts the call's answer in the context as a sandbox's emulator or broker does; with none, the call fails
+// with ENOSYS. The reporter's work then goes on, never taking the trap for a crash. False for any other
+// signal. Signal-safe.
+bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs);
+
+// Whether `context`, as a handler got it, is the ucontext of a signal frame the kernel made as it entered
+// that handler (`handlerReturn`, the handler's __builtin_return_address(0), is that frame's restorer): on
+// this architecture the kernel fills a handler's ucontext whatever its flags (only the siginfo needs
+// SA_SIGINFO), so the interrupted code's registers are there even for a handler put back by signal().
+// False for a context another handler passed on, or no context at all. Signal-safe.
+bool contextFromTheKernel(void* context, const void* handlerReturn);
+
 // A signal's way on from a handler of the emulation or of a crash reporter that took it first, in two
 // steps: worked out where that handler has room (a stack lent to it, when the thread has little of its
 // own left: the plan... calls below), and taken (handOff) back on the stack the kernel delivered the
@@ -41,8 +92,9 @@ struct HandOff {
 
 // Plans handing signal `number` on to the disposition the program has for it now (signalAction), as the
 // kernel would have delivered it there. `info` is null when the caller may not read it (siginfoFilled):
-// the signal is then taken for one that does not come back by itself, and a handler called from here
-// gets none. What the calling handler got is otherwise handed on as it is:
+// the signal is then taken for one that does not come back by itself, a handler called from here gets
+// none, and one entered at the kernel's frame finds that frame's siginfo with its number cleared. What the
+// calling handler got is otherwise handed on as it is:
 // - a handler is called with the original `info` and `context` (what it changes there is what the
 //   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
 //   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
@@ -59,7 +111,10 @@ struct HandOff {
 //   the caller's mask is back once it returns;
 // - the default action (given here) ends the process: at once for a signal that does not come back by
 //   itself, else once the caller has returned and the fault runs again;
-// - an ignored signal is let go, but for a fault, which the kernel gives its default action.
+// - an ignored signal is let go, but for one the kernel forces (forcedByTheKernel), which gets its default
+//   action as under the kernel. One that came without a siginfo cannot be told: the kernel is given the
+//   ignored disposition back, and the caller returns to the interrupted code, so that a fault runs again
+//   into it and the kernel forces it, while a signal that was sent stays ignored.
 void planHandOn(HandOff& off, int number, siginfo_t* info, void* context, const void* handlerReturn);
 
 // planHandOn to `disposition`, the one the calling handler took the signal over from, whatever the
@@ -105,18 +160,29 @@ void setHandingOnObserver(HandingOnObserver observer);
 // jump that keeps the mask (longjmp) reads as still running. Signal-safe.
 bool handedOnHandlerRuns(pid_t tid);
 
-// Whether the handler the kernel entered for `number` was given a filled siginfo: the kernel fills one
-// only for a disposition that asks for it (SA_SIGINFO), and a handler installed by signal(), or put back
-// by it, gets a pointer to whatever the stack held. Read from the disposition the kernel holds now: for a
-// handler another one called, that caller's. Signal-safe.
-bool siginfoFilled(int number);
+// Whether the handler entered for `number` was given a filled siginfo in `info`: the kernel fills one only
+// for a disposition that asks for it (SA_SIGINFO), and a handler installed by signal(), or put back by it,
+// gets a pointer to whatever the stack held. Read from the disposition the kernel holds now (for a handler
+// another one called, that caller's), so asked as the handler is entered, before anything changes it; and a
+// siginfo handed on from a frame the kernel left unfilled is marked so (its number cleared, see planHandOn).
+// Signal-safe, a few bytes of stack.
+bool siginfoFilled(int number, const siginfo_t* info);
 
 // The handler of a disposition, whichever of its two fields it was given in (they share their storage).
 void* handlerOf(const struct sigaction& action);
+
+// Whether a disposition of one of the crash reporter's handlers lacks the `flags` it is installed with, or
+// the suspension signal in its mask: put back by signal() (which keeps no flags nor mask) or by a sigaction
+// that left them out.
+bool lacksFlagsOrMask(const struct sigaction& action, int flags);
 
 // The default action of `number`: its disposition goes back to the default and it is let through; a
 // signal that does not come back by itself (`reexecutes` false) is sent again, so it ends the process
 // once the caller lets it through, while a fault ends it as its instruction runs again.
 void giveDefaultAction(int number, bool reexecutes);
+
+// Sets the kernel's disposition of `number` to SIG_IGN itself, whoever owned it (the exception port's
+// emulation keeps none of its own for it then).
+void ignoreInTheKernel(int number);
 
 } // namespace darwin

@@ -332,12 +332,28 @@ void prepareWaitingStack() {
         unmapWaitingStack(stack);
 }
 
-void runWithRoomForSignals(void (*body)(void*), void* argument) {
-    // Room is known only on an alternate stack (stackRoomBelow): elsewhere the body goes to a lent one.
+namespace {
+
+// Room is known only on an alternate stack (stackRoomBelow): elsewhere a body goes to a lent one.
+bool roomForSignalsHere() {
     std::size_t free = 0;
-    if (roomOnTheAlternateStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), &free) &&
-        free >= kRoomToWaitIn) {
+    return roomOnTheAlternateStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), &free) &&
+           free >= kRoomToWaitIn;
+}
+
+} // namespace
+
+long letSignalsIn(std::uint64_t mask, std::uint64_t* before) {
+    const KernelMask none = 0;
+    return setMask(SIG_UNBLOCK, roomForSignalsHere() ? &mask : &none, before);
+}
+
+void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEntry& entry) {
+    const KernelMask stop = bitOf(suspensionSignal());
+    setMask(SIG_BLOCK, &stop, nullptr);
+    if (roomForSignalsHere()) {
         body(argument);
+        setMask(SIG_BLOCK, &stop, nullptr);
         return;
     }
     // The spare when no other thread waits on it, else one mapped for this wait alone: however many
@@ -351,9 +367,13 @@ void runWithRoomForSignals(void (*body)(void*), void* argument) {
     } else {
         stack = mapWaitingStack();
     }
-    // Where no stack could be had (no memory left), or the kernel refused it, the wait stays here.
-    if (stack == nullptr || !runOnLentAlternateStack(stack, kWaitingStackSize, body, argument))
+    // Where no stack could be had (no memory left), or the kernel refused it, the wait stays here, with
+    // the stop held off: the thread stands still for a recorder instead of stopping for it.
+    if (stack == nullptr || !runOnLentAlternateStack(stack, kWaitingStackSize, body, argument)) {
+        const StandingStill still(interruptedContext(entry));
         body(argument);
+    }
+    setMask(SIG_BLOCK, &stop, nullptr);
     if (spare)
         spareWaitingStackTaken.store(false, std::memory_order_release);
     else if (stack != nullptr)

@@ -12,6 +12,8 @@
 // (its pages cost memory only once a signal runs on them) and unmapped when the thread ends, however it
 // ends: returning, pthread_exit or cancellation. A thread that already has an alternate stack keeps it.
 // Not covered: threads made by a raw clone, and threads the C library starts for itself.
+#include "platform/darwin/SignalDelivery.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <pthread.h>
@@ -97,11 +99,20 @@ std::size_t stackRoomBelow(std::uintptr_t sp);
 // kWaitingStackSize lent to the thread as its alternate stack for the call (runOnLentAlternateStack) — the
 // spare kept for this (prepareWaitingStack) when no other thread waits on it, else one mapped for the call
 // and unmapped after it — so that however many threads wait at once, none takes a signal's frame below a
-// small stack. Where no memory is left for a stack, it runs in place. Signal-safe (raw mappings, no heap,
-// no locks).
+// small stack. Where no memory is left for a stack (the address space is full), it runs in place and takes
+// no signal at all: the suspension signal stays held off, and the thread stands still for the recorder at
+// the interrupted code's registers, as the handler `entry` describes was given them (StandingStill, with
+// interruptedContext). The suspension signal is held off from the call's start, whatever mask the caller was
+// entered under (a handler put back by signal() has none of its own), and again once it returns: the caller
+// then takes the signal's way on under the mask that way sets. The body lets signals in with letSignalsIn.
+// Signal-safe (raw mappings, no heap, no locks).
 constexpr std::size_t kRoomToWaitIn = 32 * 1024;
 constexpr std::size_t kWaitingStackSize = 64 * 1024;
-void runWithRoomForSignals(void (*body)(void*), void* argument);
+void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEntry& entry);
+// Lets the signals of `mask` (the kernel's form, a bit a signal) through on the calling thread where a
+// signal's frame has room (kRoomToWaitIn free on the alternate stack it runs on), and none of them where it
+// has not; the mask as it was goes to `before` when given. 0, or -1 when the kernel refused. Signal-safe.
+long letSignalsIn(std::uint64_t mask, std::uint64_t* before);
 // Maps the spare stack for such waits, once (its pages cost memory only once a wait runs on them). Call at
 // start, before any crash; without it every such wait maps a stack of its own.
 void prepareWaitingStack();

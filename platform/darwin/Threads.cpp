@@ -2,6 +2,7 @@
 
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Waits.hpp"
 
 #include <atomic>
@@ -89,6 +90,22 @@ std::atomic<int> answeredCount{0};
 std::atomic<int> awaitedCount{0};
 // From askThreadsToSuspend to resumeThreads: threads may be added to the round meanwhile.
 std::atomic<bool> roundOpen{false};
+
+// Threads standing still in a crash handler (StandingStill): what a round takes for their answer. A place
+// is taken (`taken`), filled, then published (`tid`); looked up only while some stand, and only among the
+// places ever taken (taken lowest first).
+struct StillThread {
+    std::atomic<bool> taken{false};
+    std::atomic<pid_t> tid{0};
+    mcontext_t context{};
+    std::uintptr_t stackLow = 0;
+    std::uintptr_t stackHigh = 0;
+    char kernelName[16]{};
+    NameEntry* names = nullptr;
+};
+constinit StillThread stillThreads[kMaxThreads];
+std::atomic<std::size_t> stillPlacesUsed{0};
+std::atomic<int> standingStill{0};
 
 // Counts one thread of the round as answered; the last one wakes the suspender.
 void answer() {
@@ -269,6 +286,46 @@ SuspendSlot* slotOf(pid_t tid) {
     }
 }
 
+// Parks the slot's thread from what it published as it stood still (StandingStill), without asking it;
+// false when it does not stand still. Whoever finds it first parks it.
+bool parkStandingStill(SuspendSlot& slot) {
+    if (standingStill.load(std::memory_order_acquire) == 0) return false;
+    const pid_t tid = slot.tid.load(std::memory_order_relaxed);
+    const std::size_t used = stillPlacesUsed.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < used; ++i) {
+        StillThread& still = stillThreads[i];
+        if (still.tid.load(std::memory_order_acquire) != tid) continue;
+        mcontext_t context = still.context;
+        const std::uintptr_t low = still.stackLow;
+        const std::uintptr_t high = still.stackHigh;
+        NameEntry* const names = still.names;
+        char kernelName[sizeof still.kernelName];
+        std::memcpy(kernelName, still.kernelName, sizeof kernelName);
+        // Still the same thread's after the copy: it did not leave (and a later one take the place)
+        // meanwhile.
+        if (still.tid.load(std::memory_order_acquire) != tid) return false;
+        int expected = kRequested;
+        if (slot.state.load(std::memory_order_acquire) != kRequested) return true;
+        slot.context = context;
+        slot.stackLow = low;
+        slot.stackHigh = high;
+        slot.names = names;
+        std::memcpy(slot.kernelName, kernelName, sizeof kernelName);
+        // It never enters the handler, so the release finds it gone from there already.
+        const int left = releaseGeneration.load(std::memory_order_acquire) + 1;
+        for (int seen = slot.leftAfter.load(std::memory_order_relaxed);
+             seen - left < 0 &&
+             !slot.leftAfter.compare_exchange_weak(seen, left, std::memory_order_release);) {
+        }
+        if (slot.state.compare_exchange_strong(expected, kParked)) {
+            futexWakeAll(&slot.state);
+            answer();
+        }
+        return true;
+    }
+    return false;
+}
+
 // Sends the signal to the thread of the next slot not asked yet; false when every one has been. A
 // thread that has ended since the list was taken answers at once, as gone. The next slot to ask never
 // passes the last one, so slots added to the round later are asked in turn.
@@ -279,12 +336,16 @@ bool askNext() {
     } while (!nextToAsk.compare_exchange_weak(index, index + 1, std::memory_order_relaxed));
     SuspendSlot& slot = slots[index];
     const pid_t tid = slot.tid.load(std::memory_order_relaxed);
+    // Given up already (it left a wait where it stood still): no stop may follow it.
+    if (slot.state.load(std::memory_order_acquire) != kRequested) return true;
     // Its patience is counted from now, whoever reads it and whenever: threads that cannot answer are
     // then given up together, each its patience after it was asked, not one after another as a reader
     // reaches them. One the last round gave up without an answer counts from when that round asked it.
     long unknown = -1;
     if (const long ran = threadRunNanos(tid); ran >= 0)
         slot.ranWhenAsked.compare_exchange_strong(unknown, ran, std::memory_order_relaxed);
+    // One standing still has no room for the signal's frame: it answers with what it published.
+    if (parkStandingStill(slot)) return true;
     if (syscall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid, suspensionSignal()) != 0) {
         int expected = kRequested;
         if (slot.state.compare_exchange_strong(expected, kGone)) answer();
@@ -381,6 +442,8 @@ bool hadItsPatience(SuspendSlot& slot, Hearing heard) {
 // while it is left to answer.
 bool lookAt(SuspendSlot& slot) {
     if (slot.state.load(std::memory_order_acquire) != kRequested) return false;
+    // Asked before it stood still, it holds the signal off now, and answers with what it published.
+    if (parkStandingStill(slot)) return false;
     const Hearing heard = hearing(slot.tid.load(std::memory_order_relaxed));
     if ((heard == Hearing::onItsWay || heard == Hearing::runs) && !hadItsPatience(slot, heard) &&
         monotonicNanos() < slot.giveUpAt)
@@ -454,6 +517,8 @@ const SuspendSlot* parkedSlot(pid_t tid) {
 }
 
 void suspensionHandler(int, siginfo_t*, void* context) {
+    // The crash reporter's own work: a system call of it that the program's sandbox traps is answered.
+    const OwnWork work;
     int savedErrno = errno;
     pid_t me = currentThreadId();
     // Once, not a loop: `break` leaves it.
@@ -935,6 +1000,56 @@ bool resumeThreads(long leaveNanos) {
     emptyIndex();
     roundOpen.store(false, std::memory_order_release);
     return allLeft;
+}
+
+StandingStill::StandingStill(const void* interrupted) {
+    const auto* context = static_cast<const ucontext_t*>(interrupted);
+    if (context == nullptr) return;
+    for (std::size_t i = 0; i < kMaxThreads; ++i) {
+        bool expected = false;
+        if (stillThreads[i].taken.load(std::memory_order_relaxed) ||
+            !stillThreads[i].taken.compare_exchange_strong(expected, true, std::memory_order_acquire))
+            continue;
+        StillThread& still = stillThreads[i];
+        still.context = context->uc_mcontext;
+        const auto sp = static_cast<std::uintptr_t>(still.context.gregs[REG_RSP]);
+        if (!ownStackAbove(sp, &still.stackLow, &still.stackHigh)) still.stackLow = still.stackHigh = 0;
+        if (syscall(SYS_prctl, PR_GET_NAME, still.kernelName, 0, 0, 0) != 0) still.kernelName[0] = '\0';
+        still.kernelName[sizeof still.kernelName - 1] = '\0';
+        const pid_t me = currentThreadId();
+        NameEntry* names = tOwnEntry;
+        still.names = names != nullptr && names->tid.load(std::memory_order_relaxed) == me ? names : nullptr;
+        for (std::size_t seen = stillPlacesUsed.load(std::memory_order_relaxed);
+             seen < i + 1 &&
+             !stillPlacesUsed.compare_exchange_weak(seen, i + 1, std::memory_order_acq_rel);) {
+        }
+        standingStill.fetch_add(1, std::memory_order_acq_rel);
+        still.tid.store(me, std::memory_order_release);
+        place_ = static_cast<int>(i);
+        return;
+    }
+}
+
+StandingStill::~StandingStill() {
+    if (place_ >= 0) {
+        StillThread& still = stillThreads[place_];
+        still.tid.store(0, std::memory_order_release);
+        standingStill.fetch_sub(1, std::memory_order_acq_rel);
+        still.taken.store(false, std::memory_order_release);
+    }
+    // A round that asked this thread and has not taken it as parked gives it up: it cannot stop here.
+    if (SuspendSlot* slot = slotOf(currentThreadId())) {
+        int expected = kRequested;
+        if (slot->state.compare_exchange_strong(expected, kAbandoned)) {
+            futexWakeAll(&slot->state);
+            answer();
+        }
+    }
+    // A stop sent meanwhile waits, held off: taken back here, unhandled, it never lands on this stack.
+    const std::uint64_t stop = std::uint64_t{1} << (suspensionSignal() - 1);
+    const timespec now{0, 0};
+    while (syscall(SYS_rt_sigtimedwait, &stop, nullptr, &now, sizeof stop) > 0) {
+    }
 }
 
 bool suspendedThreadContext(pid_t tid, mcontext_t& out) {

@@ -124,6 +124,25 @@ bool suspendThreads(const pid_t* ids, std::size_t count, long patienceNanos = kS
 // released thread from running that long; it leaves all the same, and never disturbs a later round).
 constexpr long kSuspensionLeaveNanos = 250L * 1000 * 1000;
 bool resumeThreads(long leaveNanos = kSuspensionLeaveNanos);
+// For a thread that waits inside a crash handler where a stop's frame has no room (no alternate stack with
+// room, and no memory left to lend it one): it holds the stop signal off throughout, and while this stands
+// every round takes it as parked without asking it, at the registers and stack of `interrupted` (the
+// ucontext the kernel gave its handler: the interrupted code, which stands still meanwhile). Without
+// `interrupted`, or with no place left to publish it, a round gives the thread up (recorded without
+// registers), never sending it a stop whose frame would land below its stack. On leaving, a stop sent
+// before the thread stood is taken back unhandled, so that none lands once the thread lets it in again.
+// Signal-safe; the thread keeps the stop signal blocked for as long as this stands.
+class StandingStill {
+  public:
+    explicit StandingStill(const void* interrupted);
+    ~StandingStill();
+    StandingStill(const StandingStill&) = delete;
+    StandingStill& operator=(const StandingStill&) = delete;
+
+  private:
+    int place_ = -1;
+};
+
 // Registers saved by a suspended thread; false when that thread is not parked (or was given up).
 bool suspendedThreadContext(pid_t tid, mcontext_t& out);
 // The part of a suspended thread's stack from where it stopped up to the stack's top, proven mapped by

@@ -1,12 +1,14 @@
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/Exception.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 #include "sdk/zevuzavidav/context/DispatchSync.hpp"
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
@@ -227,6 +229,8 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
         // (it takes no crash claim): it waits its turn, and writes nothing when that crash ends the
         // process first, rather than a record the end would cut.
         const pid_t me = darwin::currentThreadId();
+        // A system call of the record that the program's sandbox traps is the record's own.
+        const darwin::OwnWork work;
         if (fatal && zevuzavidav::takeRecordingTurn(me, SIGABRT) != zevuzavidav::RecordingTurn::taken) {
             ZEVSDKLog("%s: Unable to record while another recording is under way\n",
                       "__ZEVExceptionRecord_block_invoke");
@@ -249,7 +253,11 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
         writeFrames(&file, frames);
         ZEVFileWriteObjectEnd(&file);
         ZEVFileWriteSectionEnd(&file);
-        if (fatal) ZEVHandler(&file, me, nullptr);
+        if (fatal) {
+            // Before any thread stops: crashes on them meanwhile find the SDK's handlers whole.
+            ZEVSignalMendPutBackHandlers();
+            ZEVHandler(&file, me, nullptr);
+        }
         ZEVFileClose(&file);
         if (fatal) zevuzavidav::passRecordingTurn();
         if (notify && fatal && readOnly->submissionTarget != nullptr) {

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
@@ -74,6 +75,8 @@ bool restoreSignalHandlers() {
 // thread waits for this reply meanwhile (faults are answered one at a time), and then finds the
 // earlier handlers; the faulting thread runs its instruction again and ends by them.
 std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::ExceptionRequest& request) {
+    // A system call of the record that the program's sandbox traps is the record's own.
+    const darwin::OwnWork work;
     if (request.task != static_cast<std::uint32_t>(darwin::currentProcessId())) {
         ZEVSDKLog("%s: Mach exception task mis-match, returning failure\n",
                   "ZEVMachExceptionDispatchMessage");
@@ -114,6 +117,8 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     char storage[zevuzavidav::kExceptionServerRecordStorageSize];
     zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
     writeSection(&file, request, part->savedCount);
+    // Before any thread stops: crashes on them meanwhile find the SDK's handlers whole.
+    ZEVSignalMendPutBackHandlers();
     ZEVHandler(&file, crashedThread, nullptr);
     ZEVFileClose(&file);
     zevuzavidav::keepRecordingTurnToTheEnd(crashedThread);

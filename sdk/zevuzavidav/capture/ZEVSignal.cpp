@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/ThreadStart.hpp"
@@ -72,6 +73,19 @@ void onHandingOn(pid_t thread, const void* handler, darwin::HandingOn moment) {
         zevuzavidav::passRecordingTurnKeptFor(thread);
 }
 
+constexpr int kHandlerFlags = SA_SIGINFO | SA_ONSTACK;
+
+// Our handler's disposition, as it is installed on every handled signal.
+struct sigaction ourDisposition() {
+    struct sigaction action {};
+    action.sa_sigaction = ZEVSignalHandler;
+    action.sa_flags = kHandlerFlags;
+    // The stop a crash recorder sends waits until the handler stands where it has room for it.
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, darwin::suspensionSignal());
+    return action;
+}
+
 // A crash signal being recorded, as its handler took it.
 struct SignalCrash {
     ZEVReadOnlyContext* readOnly;
@@ -87,6 +101,10 @@ struct SignalCrash {
 // let finish first, and none begins after it.
 void recordSignal(void* raw) {
     const auto& crash = *static_cast<const SignalCrash*>(raw);
+    // On a stack with room for them (the reserve, for a thread that had none), every signal comes through
+    // while the record is made: the bound's tick among them, and a system call of the record's that a
+    // sandbox traps.
+    darwin::letSignalsIn(~darwin::KernelMask{0}, nullptr);
     ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", crash.number);
     if (zevuzavidav::takeRecordingTurn(crash.thread, crash.number) != zevuzavidav::RecordingTurn::taken) {
         ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVSignalRecordSignal");
@@ -160,13 +178,8 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
     }
     darwin::setHandingOnObserver(onHandingOn);
     darwin::prepareWaitingStack();
+    const struct sigaction action = ourDisposition();
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
-        struct sigaction action {};
-        action.sa_sigaction = ZEVSignalHandler;
-        action.sa_flags = SA_SIGINFO | SA_ONSTACK;
-        // The stop a crash recorder sends waits until the handler stands where it has room for it.
-        sigemptyset(&action.sa_mask);
-        sigaddset(&action.sa_mask, darwin::suspensionSignal());
         struct sigaction previous {};
         std::memset(&part->savedActions[i], 0, sizeof part->savedActions[i]);
         if (darwin::signalAction(kSignals[i], &action, &previous) != 0) {
@@ -176,6 +189,18 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
         }
         if (!isDefault(previous)) part->savedActions[i] = previous;
     }
+}
+
+void ZEVSignalMendPutBackHandlers() {
+    for (int number : kSignals) {
+        struct sigaction current {};
+        if (sigaction(number, nullptr, &current) != 0 || !isOurs(current) ||
+            !darwin::lacksFlagsOrMask(current, kHandlerFlags))
+            continue;
+        const struct sigaction action = ourDisposition();
+        sigaction(number, &action, nullptr);
+    }
+    darwin::mendPutBackFirstChanceHandlers();
 }
 
 bool ZEVSignalSafeRemoveHandlers() {
@@ -256,10 +281,8 @@ namespace {
 
 // A signal as the handler took it, and the way it goes on from there.
 struct SignalHandling {
-    int number;
     siginfo_t* info;
-    void* userContext;
-    const void* handlerReturn;
+    darwin::HandlerEntry entry;
     int savedErrno;
     darwin::HandOff off;
 };
@@ -267,19 +290,25 @@ struct SignalHandling {
 // Everything the handler does but taking the signal's way on, on a stack with room for a stop's frame.
 void handleSignal(void* raw) {
     auto& handling = *static_cast<SignalHandling*>(raw);
-    const int number = handling.number;
+    const int number = handling.entry.number;
     const int savedErrno = handling.savedErrno;
     const pid_t me = darwin::currentThreadId();
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
-    // The siginfo, and the context, are read only where the disposition that brought the signal asked for
-    // them: put back by signal() (a library's probe restoring what it found), this handler is given a
-    // pointer to whatever the stack held, and a second reporter chaining through signal()'s pointer calls
-    // it with one argument. The crash is then recorded under the number alone; the signal is handed on
-    // with what came, as the kernel would hand it.
-    const bool filled = darwin::siginfoFilled(number);
+    // Put back without its flags (signal(n, signal(n, probe))), a handler of ours would take the next
+    // crashes with no siginfo, off the alternate stack and open to a stop from its first instruction: they
+    // are given back before this crash stops any thread.
+    ZEVSignalMendPutBackHandlers();
+    // The siginfo is read only where the disposition that brought the signal asked for it: put back by
+    // signal() (a library's probe restoring what it found), this handler is given a pointer to whatever the
+    // stack held, and a second reporter chaining through signal()'s pointer calls it with one argument. The
+    // crash is then recorded under the number alone. The interrupted code's registers are still known where
+    // the kernel entered this handler itself, whose context it fills whatever the flags; the signal is
+    // handed on with what came, as the kernel would hand it.
+    const bool filled = handling.entry.filled;
     siginfo_t* validInfo = filled && !darwin::isNullAddress(handling.info) ? handling.info : nullptr;
-    void* handedContext = !darwin::isNullAddress(handling.userContext) ? handling.userContext : nullptr;
-    void* validContext = filled ? handedContext : nullptr;
+    void* handedContext = !darwin::isNullAddress(handling.entry.context) ? handling.entry.context : nullptr;
+    void* validContext = darwin::interruptedContext(handling.entry);
+    const void* const handlerReturn = handling.entry.handlerReturn;
     // A handler the program installed since ours may call this one as the handler it replaced (a second
     // crash reporter, chaining): the crash is recorded all the same, and then passed on to the handler
     // this one replaced, as that chain goes, and back to the caller, rather than to the program's
@@ -296,17 +325,15 @@ void handleSignal(void* raw) {
         ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
         ZEVSignalSafeRemoveHandlers();
         errno = savedErrno;
-        darwin::planHandOn(handling.off, number, validInfo, handedContext, handling.handlerReturn);
+        darwin::planHandOn(handling.off, number, validInfo, handedContext, handlerReturn);
         return;
     }
     // Every signal is let through while the crash is recorded; the mask the handler was entered under is
     // back before the signal goes on. A caller that is a handler itself (a second reporter) then finds its
     // own mask as the kernel left it: a signal the handler handed on sends again (the terminal's restorer
     // does) stays pending until that caller has returned, as without the SDK.
-    sigset_t all;
-    sigset_t entered;
-    sigfillset(&all);
-    if (sigprocmask(SIG_UNBLOCK, &all, &entered) != 0) {
+    darwin::KernelMask entered = 0;
+    if (darwin::letSignalsIn(~darwin::KernelMask{0}, &entered) != 0) {
         ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
     }
     if (ZEVContextMarkAndCheckIfCrashed()) {
@@ -325,7 +352,7 @@ void handleSignal(void* raw) {
         ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
         zevuzavidav::noteClaimedCrashRecorded();
     }
-    sigprocmask(SIG_SETMASK, &entered, nullptr);
+    darwin::setMask(SIG_SETMASK, &entered, nullptr);
     errno = savedErrno;
     // The handler from before the SDK gets the signal as the kernel would have given it, with its own
     // flags and mask and the original siginfo and context, entered where the kernel made this handler's
@@ -335,24 +362,47 @@ void handleSignal(void* raw) {
     const struct sigaction replaced = replacedAction(readOnly->signal, number);
     if (chained) {
         darwin::planPassToReplacedHandler(handling.off, number, replaced, filled ? handling.info : nullptr,
-                                          handling.userContext);
+                                          handling.entry.context);
     } else {
-        darwin::planHandOnTo(handling.off, number, replaced, validInfo, handedContext,
-                             handling.handlerReturn);
+        darwin::planHandOnTo(handling.off, number, replaced, validInfo, handedContext, handlerReturn);
     }
 }
 
 } // namespace
 
+namespace {
+
+// A system call of the SDK's own work that the program's seccomp filter trapped (a sandbox's, which
+// answers the calls it forbids from its own SIGSYS handler): answered as the program would have it
+// answered, never taken for a crash. Apart, so that its copy of the program's disposition takes room only
+// on that way.
+__attribute__((noinline)) bool answeredOwnTrappedCall(siginfo_t* info, void* userContext) {
+    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    return readOnly != nullptr &&
+           darwin::answerOwnTrappedCall(SIGSYS, info, userContext, replacedAction(readOnly->signal, SIGSYS));
+}
+
+} // namespace
+
 void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
+    if (number == SIGSYS && answeredOwnTrappedCall(info, userContext)) return;
     // Kept small: this frame may stand on an alternate stack of the app's own, made for small handlers,
     // or on what is left of the thread's own stack. All but taking the signal on is done where there is
     // room (the record, its log, a wait for another thread's record, during which the thread is stopped by
     // a signal of some kilobytes); taking it on (handOff) enters a handler at the kernel's frame, or
     // returns to it.
-    SignalHandling handling{number, info, userContext, __builtin_return_address(0), errno, {}};
+    // Whether the siginfo is filled is asked first, before anything can change the disposition that brought
+    // the signal (ZEVSignalMendPutBackHandlers does).
+    SignalHandling handling{
+        info,
+        {number, userContext, __builtin_return_address(0), darwin::siginfoFilled(number, info)},
+        errno,
+        {}};
     errno = 0;
-    darwin::runWithRoomForSignals(handleSignal, &handling);
+    {
+        const darwin::OwnWork work;
+        darwin::runWithRoomForSignals(handleSignal, &handling, handling.entry);
+    }
     darwin::handOff(handling.off);
     errno = handling.savedErrno;
 }

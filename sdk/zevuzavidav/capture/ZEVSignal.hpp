@@ -31,6 +31,10 @@ bool ZEVSignalSafeRemoveHandlers();
 // whose handler is still ours; a signal the program has given a handler of its own since keeps it. True
 // when all went in.
 bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part);
+// Gives our handler back its flags and mask (and the exception port's first-chance handler its own) on each
+// handled signal where the program put it back without them (signal(n, signal(n, probe)), a library's
+// probe restoring what it found). Signal-safe.
+void ZEVSignalMendPutBackHandlers();
 void ZEVSignalEnumerateHandledSignals(void (*block)(int index, int number, void* context), void* context);
 // Warns on standard error about handled signals whose handler is not ours.
 void ZEVSignalCheckHandlers();

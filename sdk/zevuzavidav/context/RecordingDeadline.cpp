@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
@@ -37,6 +38,7 @@ struct sigaction appDisposition;
 bool appBlockedIt = false;
 
 void onBound(int, siginfo_t*, void*) {
+    const darwin::OwnWork work;
     const int number = endingSignal.load(std::memory_order_acquire);
     if (number == 0 || darwin::monotonicNanos() < deadline.load(std::memory_order_acquire)) return;
     const pid_t me = darwin::currentThreadId();
