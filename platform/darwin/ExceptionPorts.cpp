@@ -254,9 +254,13 @@ void firstChanceWithRoom(void* raw) {
     // emulation keeps, not the caller, which would only call this again.
     const bool chained = calledByAnotherHandler(number, firstChanceHandler, dispositions[number]);
     std::uint32_t type = exceptionTypeForSignal(number);
+    // Handled, the faulting instruction runs again, and the fault comes back to where the program sends
+    // it now. Called by another handler, it would come back through that caller, which may have stepped
+    // aside meanwhile (a one-shot reporter puts the default action back): the signal goes on within this
+    // call instead, as the chain it came through would pass it.
     if (synchronous && type != 0 && context != nullptr &&
-        raiseException(me, type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP) {
-        return; // handled: the faulting instruction runs again
+        raiseException(me, type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP && !chained) {
+        return;
     }
     setMask(SIG_BLOCK, &stop, nullptr);
     errno = chance.savedErrno;
