@@ -178,6 +178,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
     }
     darwin::setHandingOnObserver(onHandingOn);
     darwin::prepareWaitingStack();
+    zevuzavidav::holdQuickExitForCrashes();
     const struct sigaction action = ourDisposition();
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
         struct sigaction previous {};

@@ -4,6 +4,7 @@
 #include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
+#include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 
 #include <atomic>
@@ -163,4 +164,12 @@ pid_t zevuzavidav::recordingTurnHolder() {
 
 pid_t zevuzavidav::recordingTurnKeptFor() {
     return keptFor.load(std::memory_order_acquire);
+}
+
+bool zevuzavidav::recordingUnderWay() {
+    if (waiting.load(std::memory_order_acquire) > 0) return true;
+    const pid_t held = holder.load(std::memory_order_acquire);
+    if (held == 0 || !darwin::threadAlive(held)) return false;
+    const int kept = keptFor.load(std::memory_order_acquire);
+    return kept == 0 || handedOn.load(std::memory_order_acquire) != kept;
 }

@@ -68,5 +68,9 @@ void passRecordingTurnKeptFor(pid_t crashedThread);
 pid_t recordingTurnHolder();
 // The crashed thread whose end a kept turn waits for, 0 when the turn is not kept.
 pid_t recordingTurnKeptFor();
+// Whether a recording waits for the turn or holds it (on a thread that lives), or the turn is kept for a
+// crash that has not gone on to a handler of the program yet: its end, by the crash's default action, is
+// still to come.
+bool recordingUnderWay();
 
 } // namespace zevuzavidav

@@ -1,13 +1,16 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/ThreadStart.hpp"
+#include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/mman.h>
@@ -173,6 +176,52 @@ bool zevuzavidav::runWithRoomForARecord(void (*body)(void*), void* argument) {
     const bool ran = darwin::runOnLentAlternateStack(reserve, kReserveStackSize, body, argument);
     giveBackReserveStack(ReserveStack::signal);
     return ran;
+}
+
+void zevuzavidav::waitForACrashUnderWay(long patienceNanos) {
+    // A crash of this thread's own: it is inside the SDK's work (the program's handler answering a call the
+    // SDK's record made, say), or its crash was recorded and this is the program's handler ending the
+    // process after it.
+    const pid_t me = darwin::currentThreadId();
+    if (darwin::inOwnWork() || recordingTurnHolder() == me || recordingTurnKeptFor() == me) return;
+    constexpr long kLookNanos = 2L * 1000 * 1000;
+    const long deadline = darwin::monotonicNanos() + patienceNanos;
+    bool said = false;
+    while (darwin::ownWorkUnderWay() || recordingUnderWay()) {
+        if (!said) {
+            ZEVSDKLog("%s: The process exits while a crash is under way; it waits for the crash first\n",
+                      "ZEVWaitForACrashUnderWay");
+            said = true;
+        }
+        const long left = deadline - darwin::monotonicNanos();
+        if (left <= 0) {
+            ZEVSDKLog("%s: The crash under way did not end in time; the process exits\n",
+                      "ZEVWaitForACrashUnderWay");
+            return;
+        }
+        // Several things may end the wait, none of which wakes a sleeper: each is looked at this often.
+        std::atomic<int> never{0};
+        darwin::futexWait(&never, 0, left < kLookNanos ? left : kLookNanos);
+    }
+}
+
+namespace {
+
+// The process's exit, past every handler registered with atexit (the C library runs the program's
+// destructors last): a crash that began while those ran is waited for too.
+__attribute__((destructor)) void waitForACrashAtExit() {
+    zevuzavidav::waitForACrashUnderWay();
+}
+
+void waitForACrashAtQuickExit() {
+    zevuzavidav::waitForACrashUnderWay();
+}
+
+} // namespace
+
+void zevuzavidav::holdQuickExitForCrashes() {
+    static const bool registered = at_quick_exit(waitForACrashAtQuickExit) == 0;
+    (void)registered;
 }
 
 void zevuzavidav::noteClaimedCrashRecorded() {

@@ -155,6 +155,16 @@ void waitForTheClaimedCrash(pid_t crashedThread, int crashSignal,
 } // namespace zevuzavidav
 
 namespace zevuzavidav {
+// Holds the process's exit (the end of main, exit, quick_exit) while a crash is under way on another
+// thread: a handler of the SDK runs, a recording waits or is made, or a recorded crash has not yet gone on
+// to where the program sends it. exit would otherwise end the recording thread wherever it stood, and the
+// process with status 0, where the crash alone would have ended it by its signal; once the crash goes on,
+// the process ends by it, or (handed to a handler of the program that lets it go on) exits. Within
+// `patienceNanos`; never for a crash of the calling thread's own. Signal-safe.
+void waitForACrashUnderWay(long patienceNanos = kClaimedCrashPatienceNanos);
+// Makes quick_exit wait so too; exit always does. Called as the SDK starts.
+void holdQuickExitForCrashes();
+
 enum class ReserveStack { exception, signal };
 // A reserve stack (kReserveStackSize bytes from the address returned), now held by the calling thread,
 // waiting at most `patienceNanos` while another thread holds it; null when it stayed held, or before the
