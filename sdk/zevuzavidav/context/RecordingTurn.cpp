@@ -131,8 +131,14 @@ void zevuzavidav::keepRecordingTurnToTheEnd(pid_t crashedThread) {
                 if (take(seen, me)) break;
                 continue;
             }
-            // One still recording past the patience is left to the end.
-            if (left <= 0) return;
+            // One still recording past the patience is left to the end: said, so that a record cut by the
+            // process's end tells from one that was never begun.
+            if (left <= 0) {
+                ZEVSDKLog("%s: Gave up waiting for the recordings under way to end; the process ends with "
+                          "them\n",
+                          "ZEVKeepRecordingTurnToTheEnd");
+                return;
+            }
             darwin::futexWait(&holder, seen,
                               seen == 0 && left > kHandOverLookNanos ? kHandOverLookNanos : left);
         }
