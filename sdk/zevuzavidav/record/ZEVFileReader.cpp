@@ -92,6 +92,35 @@ std::optional<std::string> zevuzavidav::closeCutArraySection(std::string_view te
     return closed;
 }
 
+namespace {
+
+// Replaces the file at `path` with `text` through a hidden file beside it that is renamed into place once
+// on disk, so that a kill meanwhile leaves the file as it was. False, with errno saying why, when it
+// could not; the hidden file is then gone.
+bool replaceFileText(const std::string& path, const std::string& text) {
+    const std::filesystem::path target(path);
+    // Hidden, so that a copy left by a kill is never packaged with the report.
+    const std::string partial =
+        (target.parent_path() / ("." + target.filename().string() + ".closing")).string();
+    const int fd = ns::openRegularFile(partial, O_WRONLY | O_CREAT | O_TRUNC);
+    bool written = fd >= 0;
+    for (std::size_t done = 0; written && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) done += static_cast<std::size_t>(n);
+    }
+    written = written && ::fsync(fd) == 0;
+    if (fd >= 0 && ::close(fd) != 0) written = false;
+    if (written && ::rename(partial.c_str(), path.c_str()) == 0) return true;
+    const int error = errno;
+    ::unlink(partial.c_str());
+    errno = error;
+    return false;
+}
+
+} // namespace
+
 bool zevuzavidav::closeCutArraySectionOfFile(const std::string& path, const char* name,
                                              const CutSectionEnd& end) {
     auto text = ns::readFileText(path, kMaximumRecordFileLength);
@@ -116,27 +145,12 @@ bool zevuzavidav::closeCutArraySectionOfFile(const std::string& path, const char
             closed->append(after);
         }
     }
-    const std::filesystem::path target(path);
-    // Hidden, so that a copy left by a kill is never packaged with the report.
-    const std::string partial =
-        (target.parent_path() / ("." + target.filename().string() + ".closing")).string();
-    const int fd = ns::openRegularFile(partial, O_WRONLY | O_CREAT | O_TRUNC);
-    bool written = fd >= 0;
-    for (std::size_t done = 0; written && done < closed->size();) {
-        const ssize_t n = ::write(fd, closed->data() + done, closed->size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        written = n > 0;
-        if (written) done += static_cast<std::size_t>(n);
-    }
-    written = written && ::fsync(fd) == 0;
-    if (fd >= 0 && ::close(fd) != 0) written = false;
-    if (written && ::rename(partial.c_str(), path.c_str()) == 0) {
+    if (replaceFileText(path, *closed)) {
         ZEVSDKLog("%s: Closed the cut section %s of %s after its last whole element\n",
                   "ZEVFileCloseCutArraySection", name, path.c_str());
         return true;
     }
     ZEVSDKLog("%s: Unable to close the cut section %s of %s: %s\n", "ZEVFileCloseCutArraySection", name,
               path.c_str(), std::strerror(errno));
-    ::unlink(partial.c_str());
     return false;
 }
