@@ -4,11 +4,13 @@
 #include "platform/foundation/JSON.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
+#include <vector>
 
 std::optional<std::vector<nlohmann::json>>
 ZEVFileReadSections(const char* path, bool removeOnFailure, const zevuzavidav::SectionTransform& transform) {
@@ -92,6 +94,35 @@ std::optional<std::string> zevuzavidav::closeCutArraySection(std::string_view te
     return closed;
 }
 
+namespace {
+
+// Replaces the file at `path` with `text` through a hidden file beside it that is renamed into place once
+// on disk, so that a kill meanwhile leaves the file as it was. False, with errno saying why, when it
+// could not; the hidden file is then gone.
+bool replaceFileText(const std::string& path, const std::string& text) {
+    const std::filesystem::path target(path);
+    // Hidden, so that a copy left by a kill is never packaged with the report.
+    const std::string partial =
+        (target.parent_path() / ("." + target.filename().string() + ".closing")).string();
+    const int fd = ns::openRegularFile(partial, O_WRONLY | O_CREAT | O_TRUNC);
+    bool written = fd >= 0;
+    for (std::size_t done = 0; written && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) done += static_cast<std::size_t>(n);
+    }
+    written = written && ::fsync(fd) == 0;
+    if (fd >= 0 && ::close(fd) != 0) written = false;
+    if (written && ::rename(partial.c_str(), path.c_str()) == 0) return true;
+    const int error = errno;
+    ::unlink(partial.c_str());
+    errno = error;
+    return false;
+}
+
+} // namespace
+
 bool zevuzavidav::closeCutArraySectionOfFile(const std::string& path, const char* name,
                                              const CutSectionEnd& end) {
     auto text = ns::readFileText(path, kMaximumRecordFileLength);
@@ -116,27 +147,134 @@ bool zevuzavidav::closeCutArraySectionOfFile(const std::string& path, const char
             closed->append(after);
         }
     }
-    const std::filesystem::path target(path);
-    // Hidden, so that a copy left by a kill is never packaged with the report.
-    const std::string partial =
-        (target.parent_path() / ("." + target.filename().string() + ".closing")).string();
-    const int fd = ns::openRegularFile(partial, O_WRONLY | O_CREAT | O_TRUNC);
-    bool written = fd >= 0;
-    for (std::size_t done = 0; written && done < closed->size();) {
-        const ssize_t n = ::write(fd, closed->data() + done, closed->size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        written = n > 0;
-        if (written) done += static_cast<std::size_t>(n);
-    }
-    written = written && ::fsync(fd) == 0;
-    if (fd >= 0 && ::close(fd) != 0) written = false;
-    if (written && ::rename(partial.c_str(), path.c_str()) == 0) {
+    if (replaceFileText(path, *closed)) {
         ZEVSDKLog("%s: Closed the cut section %s of %s after its last whole element\n",
                   "ZEVFileCloseCutArraySection", name, path.c_str());
         return true;
     }
     ZEVSDKLog("%s: Unable to close the cut section %s of %s: %s\n", "ZEVFileCloseCutArraySection", name,
               path.c_str(), std::strerror(errno));
-    ::unlink(partial.c_str());
+    return false;
+}
+
+namespace {
+
+// A line as far as it goes is the start of the section `name`'s line: it begins as that line, or was cut
+// before it had told which section it holds.
+bool beginsSection(std::string_view line, const char* name) {
+    const std::string opening = std::string("{\"") + name + "\":";
+    return line.starts_with(opening) || std::string_view(opening).starts_with(line);
+}
+
+} // namespace
+
+std::optional<std::string> zevuzavidav::closeRecordCutBeforeSection(std::string_view text, const char* name,
+                                                                    const char* next,
+                                                                    std::span<const char* const> between,
+                                                                    const CutRecordEnd& end) {
+    if (name == nullptr || next == nullptr || text.empty()) return std::nullopt;
+    // Where a section stands in `between`, or past it.
+    auto placeBetween = [between](std::string_view section) {
+        std::size_t place = 0;
+        while (place < between.size() && (between[place] == nullptr || section != between[place]))
+            ++place;
+        return place;
+    };
+    // The lines that end whole, each with its line feed: a last line that parses lacks only that.
+    std::string body;
+    // What a cut last line is closed to (closeCutArraySection), or empty when it is dropped.
+    std::string closedCut;
+    const std::size_t tailStart = text.rfind('\n') == std::string_view::npos ? 0 : text.rfind('\n') + 1;
+    const std::string_view tail = text.substr(tailStart);
+    if (tail.empty()) {
+        body = text;
+    } else if (auto parsed = ns::parseJSON(tail); parsed && parsed->is_object()) {
+        body.assign(text).push_back('\n');
+    } else {
+        const bool ofNext = beginsSection(tail, next);
+        bool ofBetween = false;
+        for (const char* one : between)
+            ofBetween = ofBetween || (one != nullptr && beginsSection(tail, one));
+        // The writer was cut in the line it had begun after those before it: any other is no such cut.
+        if (!ofNext && !ofBetween) return std::nullopt;
+        // A cut line of `next` with an element whole is closed by its own repair, which keeps what it holds.
+        if (ofNext && closeCutArraySection(tail, next)) return std::nullopt;
+        for (const char* one : between) {
+            if (one == nullptr || !closedCut.empty()) continue;
+            if (auto closed = closeCutArraySection(tail, one)) closedCut = std::move(*closed);
+        }
+        body = text.substr(0, tailStart);
+    }
+    // From the last line back to the last of `name`: each line whole and of a section written between, in
+    // the writer's order and once, so that however the file was made no more than those are held.
+    struct Kept {
+        std::string_view line;
+        nlohmann::json section;
+    };
+    std::vector<Kept> kept;
+    std::optional<nlohmann::json> elements;
+    std::size_t stop = body.size(); // just past the line feed of the line looked at
+    std::size_t lastPlace = between.size();
+    while (stop > 0 && !elements) {
+        const std::size_t before = stop >= 2 ? body.rfind('\n', stop - 2) : std::string::npos;
+        const std::size_t start = before == std::string::npos ? 0 : before + 1;
+        const std::string_view line = std::string_view(body).substr(start, stop - 1 - start);
+        auto parsed = ns::parseJSON(line);
+        if (!parsed || !parsed->is_object() || parsed->size() != 1) return std::nullopt;
+        const std::string key = parsed->begin().key();
+        if (key == name) {
+            if (!parsed->begin()->is_array()) return std::nullopt;
+            elements = std::move(parsed->begin().value());
+        } else if (const std::size_t place = placeBetween(key); place < lastPlace) {
+            kept.push_back({line, std::move(parsed).value()});
+            lastPlace = place;
+        } else {
+            return std::nullopt;
+        }
+        stop = start;
+    }
+    if (!elements) return std::nullopt;
+    std::reverse(kept.begin(), kept.end());
+    if (!closedCut.empty()) {
+        const std::string_view line = std::string_view(closedCut).substr(0, closedCut.size() - 1);
+        auto parsed = ns::parseJSON(line);
+        if (parsed && parsed->is_object()) kept.push_back({line, std::move(parsed).value()});
+    }
+    std::vector<nlohmann::json> after;
+    after.reserve(kept.size());
+    for (const Kept& line : kept)
+        after.push_back(line.section);
+    const std::string more = end ? end(*elements, after) : std::string();
+    // The section's line and those before it stay as they are, and so does every line after it that
+    // `end` left unchanged.
+    const std::size_t sectionEnd = body.find('\n', stop) + 1;
+    std::string closed = body.substr(0, sectionEnd);
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (i < kept.size() && after[i] == kept[i].section) {
+            closed.append(kept[i].line);
+        } else {
+            closed.append(after[i].dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        }
+        closed.push_back('\n');
+    }
+    closed.append(more);
+    if (closed == text) return std::nullopt;
+    return closed;
+}
+
+bool zevuzavidav::closeRecordCutBeforeSectionOfFile(const std::string& path, const char* name,
+                                                    const char* next, std::span<const char* const> between,
+                                                    const CutRecordEnd& end) {
+    auto text = ns::readFileText(path, kMaximumRecordFileLength);
+    if (!text) return false;
+    auto closed = closeRecordCutBeforeSection(*text, name, next, between, end);
+    if (!closed) return false;
+    if (replaceFileText(path, *closed)) {
+        ZEVSDKLog("%s: Closed %s, cut after its section %s, before its section %s\n",
+                  "ZEVFileCloseRecordCutBeforeSection", path.c_str(), name, next);
+        return true;
+    }
+    ZEVSDKLog("%s: Unable to close %s, cut after its section %s: %s\n", "ZEVFileCloseRecordCutBeforeSection",
+              path.c_str(), name, std::strerror(errno));
     return false;
 }

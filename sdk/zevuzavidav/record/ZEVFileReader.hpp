@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,4 +49,26 @@ using CutSectionEnd = std::function<std::string(std::string_view before, nlohman
 // meanwhile leaves the record as it was. True when the file was closed so; false when it needed nothing
 // or could not be rewritten (an SDK log line then says why).
 bool closeCutArraySectionOfFile(const std::string& path, const char* name, const CutSectionEnd& end = {});
+// Finishes a record cut short after the line of one of its sections: given that section's elements and
+// the sections kept after its line, in file order (which it may change: a changed one is then written
+// anew), the lines to follow them, each ending with a line feed; empty for none.
+using CutRecordEnd =
+    std::function<std::string(const nlohmann::json& elements, std::vector<nlohmann::json>& after)>;
+// A record's text cut short after the whole line of its section `name` (an array) but before the line
+// of its section `next`: its last line of `name` is followed only by whole lines of the sections
+// `between` (written between the two, in that order, each once), then maybe by a cut line of one of
+// them or of `next`. The text with every line whole: the lines after that line kept as they are, a cut
+// one closed after its last whole element when it holds an array of `between` (closeCutArraySection),
+// else dropped, and `end`'s lines after them. Nothing when the text has no whole line of `name`, when
+// anything else follows its last one (another section, a line that does not parse, a cut line of
+// `next` that closeCutArraySection closes: its own repair keeps what it holds), or when nothing would
+// change.
+std::optional<std::string> closeRecordCutBeforeSection(std::string_view text, const char* name,
+                                                       const char* next, std::span<const char* const> between,
+                                                       const CutRecordEnd& end);
+// The same for the record file at `path`, read and replaced as closeCutArraySectionOfFile reads and
+// replaces it. True when the file was closed so; false when it needed nothing or could not be rewritten
+// (an SDK log line then says why).
+bool closeRecordCutBeforeSectionOfFile(const std::string& path, const char* name, const char* next,
+                                       std::span<const char* const> between, const CutRecordEnd& end);
 } // namespace zevuzavidav

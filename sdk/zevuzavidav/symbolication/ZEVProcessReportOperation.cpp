@@ -14,10 +14,11 @@
 
 namespace {
 
-// The "thread_names" line that a record cut short in its threads never reached: one string per thread
-// kept, the name its element carries (the crashed thread's, which leads them, does) or the empty
-// string. None when no element carries a name, as in records written before the crashed thread's did.
-std::string namesOfCutThreads(std::string_view, nlohmann::json& threads) {
+// The "thread_names" line that a record cut short before it named its threads never reached: one string
+// per thread kept, the name its element carries (the crashed thread's, which leads them, does) or the
+// empty string. None when no element carries a name, as in records written before the crashed thread's
+// did.
+std::string namesLineOf(const nlohmann::json& threads) {
     nlohmann::json names = nlohmann::json::array();
     bool named = false;
     for (const auto& thread : threads) {
@@ -30,6 +31,27 @@ std::string namesOfCutThreads(std::string_view, nlohmann::json& threads) {
     return nlohmann::json{{"thread_names", std::move(names)}}.dump(-1, ' ', false,
                                                                    nlohmann::json::error_handler_t::replace) +
            "\n";
+}
+
+// The names of a record cut short in its threads' line, those it kept.
+std::string namesOfCutThreads(std::string_view, nlohmann::json& threads) {
+    return namesLineOf(threads);
+}
+
+// What the writer puts between a record's "threads" line and its "thread_names" line, in its order.
+constexpr const char* kSectionsBetweenThreadsAndNames[] = {"runtime", "dispatch_queue_names"};
+
+// The names of a record cut short after its threads' line, before its names' line, every thread's. Its
+// queue names, when the cut shortened them, are made one a thread again with null, as for a thread that
+// could not be asked.
+std::string namesOfWholeThreads(const nlohmann::json& threads, std::vector<nlohmann::json>& after) {
+    for (auto& section : after) {
+        const auto queues = section.find("dispatch_queue_names");
+        if (queues == section.end() || !queues->is_array()) continue;
+        while (queues->size() < threads.size())
+            queues->push_back(nullptr);
+    }
+    return namesLineOf(threads);
 }
 
 // The names of a record cut short in its "thread_names" line, those written whole, the crashed thread's
@@ -114,12 +136,16 @@ void ZEVProcessReportOperation::main() {
     // A record cut short in its threads' line (the recording's bound, a kill) keeps the threads written
     // whole before the cut, the crashed one first: the line is closed after them, for symbolication and
     // for the report server, which both skip a line they cannot parse, and followed by their names as far
-    // as the elements tell them (the crashed thread's). One cut in its names' line keeps those written
-    // whole, the crashed thread's first, and names the others with the empty string. Before the image list
-    // is read, so that a report sent unsymbolicated carries them too.
+    // as the elements tell them (the crashed thread's). One cut after its threads' line but before its
+    // names' keeps every thread and the lines between written whole, drops or closes the one the cut fell
+    // in, and names its threads the same way. One cut in its names' line keeps those written whole, the
+    // crashed thread's first, and names the others with the empty string. Before the image list is read,
+    // so that a report sent unsymbolicated carries them too.
     for (const auto& path : pending) {
-        if (!zevuzavidav::closeCutArraySectionOfFile(path, "threads", namesOfCutThreads))
-            zevuzavidav::closeCutArraySectionOfFile(path, "thread_names", namesOfEveryThread);
+        if (zevuzavidav::closeCutArraySectionOfFile(path, "threads", namesOfCutThreads)) continue;
+        if (zevuzavidav::closeCutArraySectionOfFile(path, "thread_names", namesOfEveryThread)) continue;
+        zevuzavidav::closeRecordCutBeforeSectionOfFile(path, "threads", "thread_names",
+                                                       kSectionsBetweenThreadsAndNames, namesOfWholeThreads);
     }
     if (!symbolResolver_->loadBinaryImagesFromFile(binaryImagePath())) return;
     for (const auto& path : pending)

@@ -277,6 +277,35 @@ TEST(CloseCutArraySection, ClosesACutLineAfterItsLastWholeElementOnly) {
               std::optional<std::string>(std::string(R"({"thread_names":["a","b\"],"]})") + "\n"));
 }
 
+// A record cut after its last threads' line, before its names', is closed after the lines between
+// written whole, from that last threads' line on; whatever else follows that line leaves it alone.
+TEST(CloseRecordCutBeforeSection, ClosesOnlyARecordCutBetweenItsTwoSections) {
+    constexpr const char* between[] = {"runtime", "dispatch_queue_names"};
+    const auto closeOf = [&between](const std::string& text) {
+        return zevuzavidav::closeRecordCutBeforeSection(
+            text, "threads", "thread_names", between,
+            [](const nlohmann::json& threads, std::vector<nlohmann::json>& after) {
+                return nlohmann::json{{"end", {threads, after.size()}}}.dump() + "\n";
+            });
+    };
+    const std::string first =
+        "{\"signal\":1}\n{\"threads\":[1]}\n{\"thread_names\":[\"a\"]}\n{\"storage\":{}}\n";
+    EXPECT_EQ(closeOf(first + "{\"signal\":2}\n{\"threads\":[2,3]}\n{\"runtime\":{}}\n{\"runt"),
+              first + "{\"signal\":2}\n{\"threads\":[2,3]}\n{\"runtime\":{}}\n{\"end\":[[2,3],1]}\n");
+    const char* const leftAlone[] = {
+        "{\"threads\":[1]}\n{\"runt\n{\"dispatch_queue_names\":[\"a",     // a damaged line between
+        "{\"threads\":[1]}\n{\"thread_names\":[\"a\"]}\n{\"",             // named, then cut
+        "{\"threads\":[1]}\n{\"runtime\":{}}\n{\"process_stats\":{\"a",   // a cut line of another section
+        "{\"threads\":[1]}\n{\"runtime\":{}}\n{\"runtime\":{}}\n{\"runt", // a section between twice
+        "{\"threads\":[1,2]}\n{\"thread_names\":[\"a\",\"b",              // names for the names' own repair
+    };
+    for (const char* text : leftAlone)
+        EXPECT_FALSE(closeOf(text).has_value()) << text;
+    EXPECT_FALSE(zevuzavidav::closeRecordCutBeforeSection("{\"threads\":[1]}\n", "threads", "thread_names",
+                                                          between, {}))
+        << "a record that needs nothing was rewritten";
+}
+
 // The file is replaced whole, with no file left beside it, and the sections read back; one that needs
 // nothing is not touched.
 TEST_F(RecordFile, ACutThreadsLineIsClosedInTheFileItself) {

@@ -16,6 +16,7 @@
 #include <dlfcn.h>
 #include <exception>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -325,31 +326,53 @@ TEST_F(ProcessReport, ACutThreadsLineGoesOutWithTheThreadsWrittenWholeBeforeTheC
 }
 
 // A record cut before it named its threads goes out naming those its closed threads' line holds as far
-// as their elements tell: the crashed thread, first, carries its name. A record of before elements
-// carried names gains no names line; one cut in its names' line keeps the names written whole, and names
-// the others with the empty string, one name a thread.
+// as their elements tell: the crashed thread, first, carries its name. So does one cut after its threads'
+// line was written whole, wherever the cut fell before its names: the lines between written whole are
+// kept, a cut one is dropped, or closed when it holds queue names, one a thread again. A record of
+// before elements carried names gains no names line; one cut in its names' line keeps the names written
+// whole, and names the others with the empty string, one name a thread. A record with no threads' line
+// is left as it is, and a record once closed is not changed again.
 TEST_F(ProcessReport, ACutRecordGoesOutNamingItsCrashedThread) {
     const std::string signal = json{{"signal", {{"number", 6}}}}.dump() + "\n";
     const std::string crashedNamed = R"({"crashed":true,"stacktrace":[16],"name":"velo \"crasher\""})";
     const std::string crashed = R"({"crashed":true,"stacktrace":[16]})";
+    const std::string threadsLine = R"({"threads":[)" + crashedNamed + R"(,{"stacktrace":[32]}]})";
+    const json threads =
+        json{{"threads", json::array({json::parse(crashedNamed), json{{"stacktrace", {32}}}})}};
+    const json runtime = json{{"runtime", {{"objc_selector", ""}, {"crash_info_entries", json::array()}}}};
+    const json queues = json{{"dispatch_queue_names", {"main", ""}}};
+    const json names = json{{"thread_names", {"velo \"crasher\"", ""}}};
     struct Case {
         const char* what;
         std::string written;             // after the signal line
         std::vector<json> linesAfterCut; // what follows the signal line once the report went out
+        bool leftAlone = false;          // the file stays byte for byte as written
     };
     const Case cases[] = {
         {"cut in its threads, the crashed one named",
          R"({"threads":[)" + crashedNamed + R"(,{"stacktrace":[32]},{"registers":{"rip":4)",
-         {json{{"threads", json::array({json::parse(crashedNamed), json{{"stacktrace", {32}}}})}},
-          json{{"thread_names", {"velo \"crasher\"", ""}}}}},
+         {threads, names}},
         {"cut in its threads, written before the crashed thread carried its name",
          R"({"threads":[)" + crashed + R"(,{"stacktrace":[32]},{"stack)",
          {json{{"threads", json::array({json::parse(crashed), json{{"stacktrace", {32}}}})}}}},
+        {"cut right after its threads", threadsLine + "\n", {threads, names}},
+        {"cut before its threads' line feed", threadsLine, {threads, names}},
+        {"cut in the line after its threads",
+         threadsLine + "\n" + R"({"runtime":{"objc_selector":"","cra)",
+         {threads, names}},
+        {"cut in its queue names",
+         threadsLine + "\n" + runtime.dump() + "\n" + R"({"dispatch_queue_names":["main","wor)",
+         {threads, runtime, json{{"dispatch_queue_names", {"main", nullptr}}}, names}},
+        {"cut in its names before the first ended",
+         threadsLine + "\n" + runtime.dump() + "\n" + queues.dump() + "\n" + R"({"thread_names":["velo \"cr)",
+         {threads, runtime, queues, names}},
         {"cut in its names",
-         R"({"threads":[)" + crashedNamed + R"(,{"stacktrace":[32]}]})" + "\n" +
-             R"({"thread_names":["velo-c","wor)",
-         {json{{"threads", json::array({json::parse(crashedNamed), json{{"stacktrace", {32}}}})}},
-          json{{"thread_names", {"velo-c", ""}}}}},
+         threadsLine + "\n" + R"({"thread_names":["velo-c","wor)",
+         {threads, json{{"thread_names", {"velo-c", ""}}}}},
+        {"cut with no threads' line",
+         runtime.dump() + "\n" + R"({"dispatch_queue_names":["main","wor)",
+         {},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -357,10 +380,22 @@ TEST_F(ProcessReport, ACutRecordGoesOutNamingItsCrashedThread) {
         std::ofstream(folder.path() / "signal.zevrecord") << signal << c.written;
         ZEVProcessReportOperation(report, std::make_shared<ZEVSymbolResolver>()).start();
 
-        auto lines = reporttest::readLines(folder.path() / "signal.zevrecord");
+        const std::string sent = reporttest::readFile(folder.path() / "signal.zevrecord");
+        if (c.leftAlone) {
+            EXPECT_EQ(sent, signal + c.written);
+            continue;
+        }
+        // A line that does not parse reads as a discarded value, which equals none.
+        std::vector<json> lines;
+        std::istringstream in(sent);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(json::parse(line, nullptr, false));
         ASSERT_FALSE(lines.empty());
         lines.erase(lines.begin());
         EXPECT_EQ(lines, c.linesAfterCut);
+        fs::remove(folder.path() / "signal.zevrecord.symbolicated");
+        ZEVProcessReportOperation(report, std::make_shared<ZEVSymbolResolver>()).start();
+        EXPECT_EQ(reporttest::readFile(folder.path() / "signal.zevrecord"), sent) << "closed twice";
     }
 }
 
