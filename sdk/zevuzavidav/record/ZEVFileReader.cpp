@@ -77,7 +77,13 @@ std::optional<std::string> zevuzavidav::closeCutArraySection(std::string_view te
         } else if (c == '{' || c == '[') {
             ++depth;
         } else if (c == '}' || c == ']') {
-            if (depth == 0) return std::nullopt; // the array's own end: not cut, only damaged
+            // The array's own end: cut right before the brace that closes the line, it holds every element
+            // whole; anywhere else it is not cut, only damaged.
+            if (depth == 0) {
+                if (c != ']' || i + 1 != line.size()) return std::nullopt;
+                wholeUpTo = i;
+                break;
+            }
             if (--depth == 0) wholeUpTo = i + 1;
         } else if (c == ',' && depth == 0) {
             wholeUpTo = i;

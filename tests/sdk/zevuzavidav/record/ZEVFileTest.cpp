@@ -257,6 +257,8 @@ TEST(CloseCutArraySection, ClosesACutLineAfterItsLastWholeElementOnly) {
         {"cut in a string that holds brackets, commas and a quote",
          R"({"threads":[{"name":"a]}\"b"},{"name":"x]},{)", R"({"threads":[{"name":"a]}\"b"}]})"},
         {"numbers as elements, the last cut", R"({"threads":[12,345,67)", R"({"threads":[12,345]})"},
+        {"cut before the brace that closes the line", R"({"threads":[{"crashed":true},{"a":1}])",
+         R"({"threads":[{"crashed":true},{"a":1}]})"},
         {"cut in its first element", R"({"threads":[{"crashed":true,"stacktrace":[1,)", nullptr},
         {"cut before any element", R"({"threads":[)", nullptr},
         {"another section cut", R"({"thread_names":["a","b)", nullptr},
