@@ -565,8 +565,27 @@ pid_t currentThreadId() {
     return static_cast<pid_t>(syscall(SYS_gettid, 0, 0, 0, 0, 0, 0));
 }
 
+namespace {
+
+// The process's id, asked of the kernel once and again after each fork: asked each time, a getpid would
+// stand in every guarded read of a crash handler, some made where the handler holds SIGSYS off, and a
+// sandbox's filter that traps getpid would then end the process by a forced SIGSYS.
+std::atomic<pid_t> knownProcessId{0};
+
+void forgetProcessId() {
+    knownProcessId.store(0, std::memory_order_relaxed);
+}
+
+// Kept only where a fork tells the child to forget it: until the watch is in place, every call asks.
+const bool processIdWatched = pthread_atfork(nullptr, nullptr, forgetProcessId) == 0;
+
+} // namespace
+
 pid_t currentProcessId() {
-    return static_cast<pid_t>(syscall(SYS_getpid, 0, 0, 0, 0, 0, 0));
+    if (const pid_t known = knownProcessId.load(std::memory_order_relaxed); known != 0) return known;
+    const auto asked = static_cast<pid_t>(syscall(SYS_getpid, 0, 0, 0, 0, 0, 0));
+    if (processIdWatched) knownProcessId.store(asked, std::memory_order_relaxed);
+    return asked;
 }
 
 void sendToThisThread(int number) {

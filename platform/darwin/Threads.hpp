@@ -24,7 +24,9 @@ constexpr std::size_t kThreadNameSize = 64;
 
 // The calling thread's kernel id, and the process's. Signal-safe. Every argument register of these
 // calls is cleared: a seccomp filter reads all six whatever the call takes, and a sandbox's filter that
-// looks at one would otherwise judge whatever the caller last left there (a thread id, say).
+// looks at one would otherwise judge whatever the caller last left there (a thread id, say). The
+// process's id is asked once, and again in a child made by fork(); a child made by a raw clone or _Fork,
+// which run no fork handlers, would be given its parent's, and must not ask.
 pid_t currentThreadId();
 pid_t currentProcessId();
 // Sends `number` to the calling thread alone, as raise() does but without the C library's bookkeeping:
