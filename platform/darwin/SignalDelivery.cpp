@@ -377,6 +377,30 @@ bool forcedByTheKernel(int number, const siginfo_t* info) {
            !(number == SIGBUS && info->si_code == BUS_MCEERR_AO);
 }
 
+bool trappedWithoutSiginfo(int number, const void* context) {
+#if defined(__x86_64__)
+    if (context == nullptr || (number != SIGTRAP && number != SIGSYS)) return false;
+    const auto& registers = static_cast<const ucontext_t*>(context)->uc_mcontext.gregs;
+    // The kernel keeps the number of the last trap that raised a signal on the thread: a breakpoint (3) or
+    // a debug trap (1) for the SIGTRAP it forces.
+    constexpr greg_t kDebugTrap = 1;
+    constexpr greg_t kBreakpointTrap = 3;
+    if (number == SIGTRAP)
+        return registers[REG_TRAPNO] == kDebugTrap || registers[REG_TRAPNO] == kBreakpointTrap;
+    // A call a filter trapped is rolled back to its own number, which the interrupted code finds in the
+    // call's return register, right after its `syscall` instruction; a raise, as any call that ran, leaves
+    // its result there (0 for the one that lets the signal through).
+    unsigned char call[2] = {0, 0};
+    return registers[REG_RAX] > 0 &&
+           readMemory(static_cast<std::uintptr_t>(registers[REG_RIP]) - sizeof call, call, sizeof call) &&
+           call[0] == 0x0f && call[1] == 0x05;
+#else
+    (void)number;
+    (void)context;
+    return false;
+#endif
+}
+
 bool contextFromTheKernel(void* context, const void* handlerReturn) {
     return kernelSignalFrame(context, handlerReturn) != nullptr;
 }
@@ -465,7 +489,9 @@ void planHandOnTo(HandOff& off, int number, const struct sigaction& disposition,
         errno = off.savedErrno;
         return;
     }
-    if (disposition.sa_handler == SIG_IGN && (info == nullptr || !forcedByTheKernel(number, info))) {
+    const bool forced =
+        info != nullptr ? forcedByTheKernel(number, info) : trappedWithoutSiginfo(number, context);
+    if (disposition.sa_handler == SIG_IGN && !forced) {
         // Without a siginfo a fault cannot be told from a signal sent: the kernel, which can, holds the
         // ignored disposition as the interrupted code goes on, forcing a fault that runs again to its
         // default action and leaving a sent signal ignored.

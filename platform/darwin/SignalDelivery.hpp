@@ -58,6 +58,14 @@ bool ownWorkUnderWay();
 // signal. Signal-safe.
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs);
 
+// For a signal that came without a siginfo, whether the interrupted code's registers in `context` show
+// one the kernel forces that does not come back by itself: a SIGTRAP of a breakpoint or debug trap (the
+// trap's number is in the context), a SIGSYS of a call a seccomp filter trapped (the interrupted code stands
+// right after its `syscall` instruction, the call's number in its return register). A sent one leaves other
+// registers there; only a SIGTRAP sent to a thread whose last trap was a breakpoint is misread. Faults
+// need no reading: one runs again, and the kernel then tells.
+bool trappedWithoutSiginfo(int number, const void* context);
+
 // Whether `context`, as a handler got it, is the ucontext of a signal frame the kernel made as it entered
 // that handler (`handlerReturn`, the handler's __builtin_return_address(0), is that frame's restorer): on
 // this architecture the kernel fills a handler's ucontext whatever its flags (only the siginfo needs
@@ -112,9 +120,10 @@ struct HandOff {
 // - the default action (given here) ends the process: at once for a signal that does not come back by
 //   itself, else once the caller has returned and the fault runs again;
 // - an ignored signal is let go, but for one the kernel forces (forcedByTheKernel), which gets its default
-//   action as under the kernel. One that came without a siginfo cannot be told: the kernel is given the
-//   ignored disposition back, and the caller returns to the interrupted code, so that a fault runs again
-//   into it and the kernel forces it, while a signal that was sent stays ignored.
+//   action as under the kernel. One that came without a siginfo is read from its context
+//   (trappedWithoutSiginfo), or, a fault or a signal sent, left to the kernel: it is given the ignored
+//   disposition back, and the caller returns to the interrupted code, so that a fault runs again into it
+//   and the kernel forces it, while a signal that was sent stays ignored.
 void planHandOn(HandOff& off, int number, siginfo_t* info, void* context, const void* handlerReturn);
 
 // planHandOn to `disposition`, the one the calling handler took the signal over from, whatever the

@@ -386,7 +386,7 @@ __attribute__((noinline)) bool answeredOwnTrappedCall(siginfo_t* info, void* use
 } // namespace
 
 void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
-    if (number == SIGSYS && answeredOwnTrappedCall(info, userContext)) return;
+    if (number == SIGSYS && darwin::inOwnWork() && answeredOwnTrappedCall(info, userContext)) return;
     // Kept small: this frame may stand on an alternate stack of the app's own, made for small handlers,
     // or on what is left of the thread's own stack. All but taking the signal on is done where there is
     // room (the record, its log, a wait for another thread's record, during which the thread is stopped by
