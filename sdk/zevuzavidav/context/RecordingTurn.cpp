@@ -177,5 +177,8 @@ bool zevuzavidav::recordingUnderWay() {
     const pid_t held = holder.load(std::memory_order_acquire);
     if (held == 0 || !darwin::threadAlive(held)) return false;
     const int kept = keptFor.load(std::memory_order_acquire);
-    return kept == 0 || handedOn.load(std::memory_order_acquire) != kept;
+    if (kept == 0 || handedOn.load(std::memory_order_acquire) != kept) return true;
+    // Gone on to a handler of the program that may still end the process by the crash (the terminal's
+    // restorer sends it again): under way until that handler has come back or been left.
+    return darwin::handedOnHandlerRuns(kept);
 }
