@@ -11,7 +11,7 @@
 // socket's folder and every other temporary folder the test process had (LiveFolders).
 //
 // Failure contract: a tmux command that fails gives "" (the test's own checks then fail); waitFor
-// records a test failure with the last screen when the text never shows.
+// records a test failure with the last screen when what it waits for never shows.
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempHome.hpp"
 #include "tests/support/Waiter.hpp"
@@ -70,6 +70,11 @@ inline std::string lineWith(const std::string& screen, const std::string& text) 
     while (std::getline(in, line))
         if (line.find(text) != std::string::npos) return line;
     return "";
+}
+
+// Whether the first line of `screen` that holds `row` also holds `part`.
+inline bool rowShows(const std::string& screen, const std::string& row, const std::string& part) {
+    return lineWith(screen, row).find(part) != std::string::npos;
 }
 
 // Ends the tmux server on `socket` once this process has gone, however it goes. A shell in a session of
@@ -187,10 +192,23 @@ class Tmux {
 
     // Waits until the screen shows `text`; returns the screen (or "" after kPatience).
     std::string waitFor(const std::string& text) {
+        return waitFor("\"" + text + "\"",
+                       [&](const std::string& shown) { return shown.find(text) != std::string::npos; });
+    }
+    // Waits until `holds` is true of the screen; returns that screen (or "" after kPatience, with a
+    // failure naming `what`). The program draws a screen in pieces and a capture can fall between them,
+    // so a test that reads several things from one screen waits until every one of them is there, not
+    // for one of them and then reads the rest.
+    std::string waitFor(const std::string& what, const std::function<bool(const std::string&)>& holds) {
         std::string shown;
-        if (waitUntil([&] { return (shown = screen()).find(text) != std::string::npos; })) return shown;
-        ADD_FAILURE() << "screen never showed \"" << text << "\"; last screen:\n" << screen();
+        if (waitUntil([&] { return holds(shown = screen()); })) return shown;
+        ADD_FAILURE() << "screen never showed " << what << "; last screen:\n" << screen();
         return "";
+    }
+    // Waits until the screen's first line that holds `row` also holds `part`; returns the screen.
+    std::string waitForRow(const std::string& row, const std::string& part) {
+        return waitFor("\"" + part + "\" on the line of \"" + row + "\"",
+                       [&](const std::string& shown) { return rowShows(shown, row, part); });
     }
 
   private:

@@ -14,6 +14,7 @@ namespace {
 
 using velotest::lineWith;
 using velotest::quote;
+using velotest::rowShows;
 using velotest::Tmux;
 
 struct ChapterOne {
@@ -34,14 +35,14 @@ bool limitFileSize(pid_t pid, rlim_t bytes) {
     return ::prlimit(pid, RLIMIT_FSIZE, &limit, nullptr) == 0;
 }
 
-// The chapter row on a fresh start of the program.
-std::string firstChapterRow(const std::filesystem::path& home) {
+// Starts the program again on `home` and waits until the first chapter's row shows `count` (its title
+// can show before its count does).
+void expectFirstChapterRowShows(const std::filesystem::path& home, const std::string& count) {
     Tmux again;
     again.start(e2e::command(home), 80, 24);
-    auto row = lineWith(again.waitFor("SWIFT BASICS"), "SWIFT BASICS");
+    again.waitForRow("SWIFT BASICS", count);
     again.keys("C-c");
     again.waitFor("PROGRAM-ENDED");
-    return row;
 }
 
 // The program in `tmux`, its first lesson completed while nothing can be written. The child ignores
@@ -67,8 +68,11 @@ class EndToEndRecordOnAFullDisk : public ::testing::Test {
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(limitFileSize(pid, 64));
         e2e::typeIntoTheFirstLesson(tmux, chapter.lessons[0]->answer.str());
-        auto shown = tmux.waitFor("Progress not saved: File too large. Trying again at your next change.");
-        EXPECT_NE(lineWith(shown, "✓"), "") << shown;
+        tmux.waitFor("the mark and the failed save", [](const std::string& shown) {
+            return shown.find("✓") != std::string::npos &&
+                   shown.find("Progress not saved: File too large. Trying again at your next change.") !=
+                       std::string::npos;
+        });
     }
 };
 
@@ -82,7 +86,7 @@ TEST_F(EndToEndRecordOnAFullDisk, TheNextSaveThatFitsWritesEverything) {
     tmux.stop();
 
     // Both lessons were written by the save that fitted.
-    EXPECT_NE(firstChapterRow(home.path()).find("2 / " + chapter.total), std::string::npos);
+    expectFirstChapterRowShows(home.path(), "2 / " + chapter.total);
 }
 
 TEST_F(EndToEndRecordOnAFullDisk, QuittingWithRoomAgainSavesTheLesson) {
@@ -94,7 +98,7 @@ TEST_F(EndToEndRecordOnAFullDisk, QuittingWithRoomAgainSavesTheLesson) {
     EXPECT_EQ(shown.find("Progress not saved"), std::string::npos) << shown;
     tmux.stop();
 
-    EXPECT_NE(firstChapterRow(home.path()).find("1 / " + chapter.total), std::string::npos);
+    expectFirstChapterRowShows(home.path(), "1 / " + chapter.total);
 }
 
 TEST_F(EndToEndRecordOnAFullDisk, QuittingWhenTheLastSaveFailsTooSaysSoOnceTheScreenIsGivenBack) {
@@ -107,7 +111,7 @@ TEST_F(EndToEndRecordOnAFullDisk, QuittingWhenTheLastSaveFailsTooSaysSoOnceTheSc
     EXPECT_NE(shown.find("EXIT-1"), std::string::npos) << shown;
     tmux.stop();
 
-    EXPECT_NE(firstChapterRow(home.path()).find("0 / " + chapter.total), std::string::npos);
+    expectFirstChapterRowShows(home.path(), "0 / " + chapter.total);
 }
 
 TEST(EndToEndRecord, AResetInAnotherCopyClearsTheMarksHereAtTheNextSave) {
@@ -120,7 +124,10 @@ TEST(EndToEndRecord, AResetInAnotherCopyClearsTheMarksHereAtTheNextSave) {
     e2e::typeIntoTheFirstLesson(here, chapter.lessons[0]->answer.str());
     here.waitFor("Ctrl-O"); // completed and saved
     here.keys("Escape");
-    EXPECT_NE(lineWith(here.waitFor("COURSE 1"), "✓"), "");
+    here.waitFor("the lesson list with the first lesson marked", [&](const std::string& shown) {
+        return shown.find("COURSE 1") != std::string::npos &&
+               rowShows(shown, chapter.lessons[0]->title.str(), "✓");
+    });
 
     // A second copy of the edition resets all progress.
     Tmux there("velo-e2e-there");
@@ -143,12 +150,13 @@ TEST(EndToEndRecord, AResetInAnotherCopyClearsTheMarksHereAtTheNextSave) {
     here.literal(chapter.lessons[1]->answer.str());
     here.waitFor("Ctrl-O");
     here.keys("Escape");
-    auto shown = here.waitFor("COURSE 1");
-    EXPECT_EQ(lineWith(shown, chapter.lessons[0]->title.str()).find("✓"), std::string::npos) << shown;
-    EXPECT_NE(lineWith(shown, chapter.lessons[1]->title.str()).find("✓"), std::string::npos) << shown;
+    here.waitFor("the lesson list with the second lesson marked alone", [&](const std::string& shown) {
+        const std::string first = lineWith(shown, chapter.lessons[0]->title.str());
+        return shown.find("COURSE 1") != std::string::npos && !first.empty() &&
+               first.find("✓") == std::string::npos && rowShows(shown, chapter.lessons[1]->title.str(), "✓");
+    });
     here.keys("Escape");
-    shown = here.waitFor(" / " + chapter.total); // the chapter rows
-    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + chapter.total), std::string::npos) << shown;
+    here.waitForRow("SWIFT BASICS", "1 / " + chapter.total);
     here.keys("C-c");
     here.waitFor("PROGRAM-ENDED");
 }
@@ -174,9 +182,10 @@ TEST(EndToEndRecord, AnUnreadableRecordIsKeptAndTheReasonShown) {
         ::geteuid() == 0 ? "setpriv --bounding-set -dac_override,-dac_read_search,-fowner -- " : "";
     Tmux unreadable;
     unreadable.start(asLearner + e2e::command(home.path()), 80, 24);
-    auto shown = unreadable.waitFor("Permission denied");
-    EXPECT_NE(shown.find("Progress not saved: the saved preferences cannot be read"), std::string::npos)
-        << shown;
+    unreadable.waitFor("the unreadable record's reason", [](const std::string& shown) {
+        return shown.find("Progress not saved: the saved preferences cannot be read") != std::string::npos &&
+               shown.find("Permission denied") != std::string::npos;
+    });
     unreadable.keys("C-c");
     unreadable.waitFor("PROGRAM-ENDED");
     unreadable.stop();
@@ -184,9 +193,10 @@ TEST(EndToEndRecord, AnUnreadableRecordIsKeptAndTheReasonShown) {
     ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
     Tmux readable;
     readable.start(e2e::command(home.path()), 80, 24);
-    shown = readable.waitFor("SWIFT BASICS");
-    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + chapter.total), std::string::npos) << shown;
-    EXPECT_EQ(shown.find("Progress not saved"), std::string::npos) << shown;
+    readable.waitFor("the first chapter's count and no failed save", [&](const std::string& shown) {
+        return rowShows(shown, "SWIFT BASICS", "1 / " + chapter.total) &&
+               shown.find("Progress not saved") == std::string::npos;
+    });
     readable.keys("C-c");
     readable.waitFor("PROGRAM-ENDED");
 }

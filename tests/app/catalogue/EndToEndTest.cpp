@@ -20,6 +20,7 @@
 namespace {
 
 using velotest::lineWith;
+using velotest::rowShows;
 using velotest::Tmux;
 
 TEST(EndToEnd, EachEditionsTitleBarShowsItsOwnDisplayName) {
@@ -31,11 +32,13 @@ TEST(EndToEnd, EachEditionsTitleBarShowsItsOwnDisplayName) {
         velotest::TempFolder home;
         Tmux tmux;
         tmux.start(e2e::command(home.path(), bundle), 80, 24);
-        const std::string shown = tmux.waitFor("1.  ");
-        std::istringstream rows(shown);
-        std::string titleBar;
-        std::getline(rows, titleBar);
-        EXPECT_NE(titleBar.find(*name->stringValue()), std::string::npos) << bundle << ": " << titleBar;
+        const std::string& displayName = *name->stringValue();
+        tmux.waitFor(std::string(bundle) + "'s name in the title bar", [&](const std::string& shown) {
+            std::istringstream rows(shown);
+            std::string titleBar;
+            std::getline(rows, titleBar);
+            return titleBar.find(displayName) != std::string::npos;
+        });
         tmux.keys("C-c");
         tmux.waitFor("PROGRAM-ENDED");
     }
@@ -55,36 +58,37 @@ TEST(EndToEnd, ALessonAnsweredInTheTerminalIsKeptForTheNextStart) {
     const std::string command = e2e::command(home.path());
     Tmux tmux;
     tmux.start(command);
-    auto shown = tmux.waitFor("SWIFT BASICS");
-    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("0 / " + total), std::string::npos);
+    tmux.waitForRow("SWIFT BASICS", "0 / " + total);
 
     tmux.keys("Enter");
     tmux.waitFor("COURSE 1");
     tmux.keys("Enter");
     tmux.waitFor("Ctrl-R run");
     tmux.literal(lesson.answer.str());
-    shown = tmux.waitFor("✓");
-    EXPECT_NE(lineWith(shown, "✓").find(lesson.answer), std::string::npos);
-    // In 256 colours: the checkmark in the success green (index 77), and so is the run button now.
-    auto coloured = tmux.colouredScreen();
-    EXPECT_NE(lineWith(coloured, "✓").find("38;5;77"), std::string::npos) << lineWith(coloured, "✓");
-    EXPECT_NE(lineWith(coloured, "Ctrl-R)").find("48;5;77"), std::string::npos)
+    tmux.waitForRow("✓", lesson.answer.str());
+    // In 256 colours: the checkmark in the success green (index 77), and so is the run button now (on a
+    // row below the mark's, drawn after it).
+    std::string coloured;
+    EXPECT_TRUE(velotest::waitUntil([&] {
+        coloured = tmux.colouredScreen();
+        return rowShows(coloured, "✓", "38;5;77") && rowShows(coloured, "Ctrl-R)", "48;5;77");
+    })) << lineWith(coloured, "✓")
+        << "\n"
         << lineWith(coloured, "Ctrl-R)");
 
     tmux.keys("Escape");
-    shown = tmux.waitFor("COURSE 1");
-    EXPECT_NE(lineWith(shown, lesson.title.str()).find("✓"), std::string::npos);
+    tmux.waitFor("the lesson list with the lesson marked", [&](const std::string& shown) {
+        return shown.find("COURSE 1") != std::string::npos && rowShows(shown, lesson.title.str(), "✓");
+    });
     tmux.keys("Escape");
-    shown = tmux.waitFor("1 / " + total);
-    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + total), std::string::npos);
+    tmux.waitForRow("SWIFT BASICS", "1 / " + total);
     tmux.keys("q");
     tmux.waitFor("PROGRAM-ENDED");
     tmux.stop(); // the next start reuses the window name
 
     Tmux again;
     again.start(command);
-    shown = again.waitFor("SWIFT BASICS");
-    EXPECT_NE(lineWith(shown, "SWIFT BASICS").find("1 / " + total), std::string::npos);
+    again.waitForRow("SWIFT BASICS", "1 / " + total);
     again.keys("C-c");
     again.waitFor("PROGRAM-ENDED");
 

@@ -13,7 +13,7 @@
 
 namespace {
 
-using velotest::lineWith;
+using velotest::rowShows;
 using velotest::Tmux;
 
 TEST(LastChapterEndToEnd, AnErrorHandlingLessonCountsAndIsKeptForTheNextStart) {
@@ -38,23 +38,21 @@ TEST(LastChapterEndToEnd, AnErrorHandlingLessonCountsAndIsKeptForTheNextStart) {
         tmux.start(command);
         tmux.waitFor("SWIFT BASICS");
         tmux.keys("End");
-        auto shown = tmux.waitFor("ERROR HANDLING");
-        EXPECT_NE(lineWith(shown, "ERROR HANDLING").find(none), std::string::npos) << shown;
+        tmux.waitForRow("ERROR HANDLING", none);
 
         tmux.keys("Enter");
         tmux.waitFor("COURSE 26");
         tmux.keys("Enter");
         tmux.waitFor("Ctrl-R run");
         tmux.literal(lesson.answer.str());
-        shown = tmux.waitFor("✓");
-        EXPECT_NE(lineWith(shown, "✓").find(lesson.answer), std::string::npos) << shown;
+        tmux.waitForRow("✓", lesson.answer.str());
 
         tmux.keys("Escape");
-        shown = tmux.waitFor("COURSE 26");
-        EXPECT_NE(lineWith(shown, lesson.title.str()).find("✓"), std::string::npos) << shown;
+        tmux.waitFor("the lesson list with the lesson marked", [&](const std::string& shown) {
+            return shown.find("COURSE 26") != std::string::npos && rowShows(shown, lesson.title.str(), "✓");
+        });
         tmux.keys("Escape");
-        shown = tmux.waitFor(one);
-        EXPECT_NE(lineWith(shown, "ERROR HANDLING").find(one), std::string::npos) << shown;
+        tmux.waitForRow("ERROR HANDLING", one);
         tmux.keys("q");
         tmux.waitFor("PROGRAM-ENDED");
     }
@@ -63,8 +61,7 @@ TEST(LastChapterEndToEnd, AnErrorHandlingLessonCountsAndIsKeptForTheNextStart) {
     again.start(command);
     again.waitFor("SWIFT BASICS");
     again.keys("End");
-    auto shown = again.waitFor("ERROR HANDLING");
-    EXPECT_NE(lineWith(shown, "ERROR HANDLING").find(one), std::string::npos) << shown;
+    again.waitForRow("ERROR HANDLING", one);
     again.keys("C-c");
     again.waitFor("PROGRAM-ENDED");
 }

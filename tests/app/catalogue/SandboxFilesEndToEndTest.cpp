@@ -163,8 +163,10 @@ TEST(SandboxFilesEndToEnd, AnOversizedPreferencesFileIsSetAsideAndTheAppStarts) 
 
     Tmux tmux("sandbox-oversized");
     tmux.start(command(home.path()));
-    auto shown = tmux.waitFor("Your saved progress was damaged");
-    EXPECT_NE(shown.find("kept as"), std::string::npos) << shown;
+    tmux.waitFor("the damaged-record alert saying where the file is kept", [](const std::string& shown) {
+        return shown.find("Your saved progress was damaged") != std::string::npos &&
+               shown.find("kept as") != std::string::npos;
+    });
     tmux.keys("Enter");
     tmux.waitFor("SWIFT BASICS");
     tmux.keys("q");

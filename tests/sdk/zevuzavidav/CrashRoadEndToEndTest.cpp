@@ -76,8 +76,10 @@ TEST_P(CrashRoadEndToEnd, TheNextRunOfTheProgramSendsTheCrashOfTheLastOne) {
     second.start("env " + environment + " " + quote(program.string()));
     second.waitFor("SWIFT BASICS");
     if (run.prompt) {
-        auto shown = second.waitFor("Send Crash Report?");
-        EXPECT_NE(shown.find("[ Don't Send ] [ Send ] [ Always Send ]"), std::string::npos) << shown;
+        second.waitFor("the prompt and its buttons", [](const std::string& shown) {
+            return shown.find("Send Crash Report?") != std::string::npos &&
+                   shown.find("[ Don't Send ] [ Send ] [ Always Send ]") != std::string::npos;
+        });
         EXPECT_TRUE(server.requests().empty());
         second.keys(run.answer);
     }
