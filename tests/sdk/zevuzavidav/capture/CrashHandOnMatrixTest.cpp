@@ -1,11 +1,14 @@
 // A crash handed on by the SDK, beside the kernel alone: one table of shapes, each run in forked children
 // without the SDK and with it on each road, and compared. How the child ends (or hangs), what its handler
 // saw (the signal, its code, sigaltstack's answer, which stack it runs on and where its frame stands
-// against the interrupted stack pointer), the bytes written below each stack, the errno the handler and
-// the interrupted code find, and, with the SDK, the record it left: any difference is a line of the
-// failure's table, unless the matrix names its kind for that row as allowed (kAllowed). A few rows run
-// in every build; the whole matrix runs on demand (tools/handon-matrix). Forked children crash for real;
-// suites are named Crash* so sanitizer runs can leave them out. x86_64.
+// against the interrupted stack pointer, the signal mask it runs under), the bytes written below each
+// stack (below a thread's own stack and its alternate stack; on the main thread, how far below the
+// crash's stack pointer, as the handler is entered and once the program went on), the registers and red
+// zone the interrupted code finds as it goes on, the errno the handler and the interrupted code find, the
+// SDK log's word of a bounded wait that ran out, and, with the SDK, the record it left: any difference is
+// a line of the failure's table, unless the matrix names its kind for that row as allowed (kAllowed). A
+// few rows run in every build; the whole matrix runs on demand (tools/handon-matrix). Forked children
+// crash for real; suites are named Crash* so sanitizer runs can leave them out. x86_64.
 #include "platform/darwin/ThreadStart.hpp"
 #include "tests/sdk/zevuzavidav/fixtures/TrappedSystemCall.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
@@ -21,11 +24,13 @@
 #include <cerrno>
 #include <csetjmp>
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <memory>
@@ -39,9 +44,41 @@
 #include <unistd.h>
 #include <vector>
 
+// What the crash site and the handlers' entries (asm, below) read and write by name: the registers the
+// interrupted code found as it went on, and the main thread's stretch watched below the crash.
+struct MatrixRegisters {
+    std::uint64_t framePointer; // the crash site's own, kept while the register holds a known value
+    std::uint64_t stackPointer; // the crash site's, kept while a call stands below the red zone
+    std::uint64_t seen[11];     // rbx, rbp, r12, r13, r14, r15, rsi, rdi, r8, r9, r10 as the code went on
+    std::uint64_t answer;       // rax: a system call's answer
+    std::uint64_t redZone[16];  // the 128 bytes below the stack pointer, lowest first
+};
+static_assert(offsetof(MatrixRegisters, seen) == 16 && offsetof(MatrixRegisters, answer) == 104 &&
+                  offsetof(MatrixRegisters, redZone) == 112,
+              "the offsets in the crash site's asm");
+
+extern "C" {
+__attribute__((tls_model("local-exec"), visibility("hidden"))) thread_local MatrixRegisters velo_matrix_regs;
+// [bottom, top) untouched while every byte holds `fill`; top 0 where nothing is watched.
+__attribute__((visibility("hidden"))) std::uintptr_t velo_matrix_watch_bottom = 0;
+__attribute__((visibility("hidden"))) std::uintptr_t velo_matrix_watch_top = 0;
+__attribute__((visibility("hidden"))) unsigned char velo_matrix_watch_fill = 0;
+// The deepest byte written there when a handler's entry last looked; 0 for none.
+__attribute__((visibility("hidden"))) std::uintptr_t velo_matrix_deepest_at_entry = 0;
+// A page past the end of its file, whose read is the SIGBUS.
+__attribute__((visibility("hidden"))) long velo_matrix_bus_address = 0;
+// The program's handlers as the kernel enters them (below).
+void velo_matrix_program_handler(int number, siginfo_t* info, void* context);
+void velo_matrix_program_plain_handler(int number);
+void velo_matrix_first_reporter(int number, siginfo_t* info, void* context);
+void velo_matrix_second_reporter(int number, siginfo_t* info, void* context);
+void velo_matrix_plain_reporter(int number);
+}
+
 namespace {
 
 using handon::kNoCode;
+using handon::kNotChecked;
 using handon::Note;
 using recordtest::Road;
 
@@ -87,6 +124,7 @@ struct Row {
     int company = 1; // threads crashing at once, the same way
     Does does = Does::stepsOver;
     bool copiesRefused = false; // a seccomp filter refuses process_vm_readv and process_vm_writev
+    bool masks = false;         // the program's handler holds SIGUSR1 and SIGUSR2 off (its sa_mask)
 
     std::string name() const;
     bool mainThread() const { return where <= Where::mainDeep7M; }
@@ -138,12 +176,13 @@ std::string Row::name() const {
     if (earlier != Earlier::none || since == Since::sigaction)
         out += std::string(" ") + kDoes[static_cast<int>(does)];
     if (copiesRefused) out += " copies-refused";
+    if (masks) out += " masking:USR1+USR2";
     return out;
 }
 
 // Differences a row may show without failing, each for a reason the maintainer has weighed: rows whose
 // name holds both words of `rows`, on `road` (null: either), differences of `kind` (ending, hang, saw,
-// errno, bytes, record). README.md names each.
+// errno, bytes, below sp, below sp by the SDK's handler, held, waits, record). README.md names each.
 struct Allowed {
     const char* rows[2];
     const char* road;
@@ -156,6 +195,29 @@ const Allowed kAllowed[] = {
     // twice where the kernel alone gives it once (the crash tests of a second reporter count on it).
     {{"SEGV", "reporter"}, "port road", "saw", "a fault behind a reporter installed since passes it twice"},
     {{"SEGV", "reporter"}, "port road", "errno", "the same second pass, as its errno is told"},
+    // The suspension signal (SIGRTMAX - 1) is held off from the moment the SDK hands the crash on until the
+    // handler it handed it to is done, so that a recording elsewhere reads that thread as still inside a
+    // handler that may end the process. It is reported apart from the rest of the mask ("held"), which is
+    // compared in full; once the program went on, its mask is compared with that signal in it.
+    {{"", ""}, nullptr, "held", "the SDK holds SIGRTMAX - 1 off while the handler it handed on to runs"},
+    // Where the SDK's handler runs on the main thread's own stack, its frames stand below the kernel's (or
+    // below a reporter's that calls it) before the program's handler is entered at the kernel's frame: no
+    // alternate stack, its handler put back by signal() (which keeps no SA_ONSTACK), or called by a
+    // reporter installed by signal(). What passes is that room alone: the first handler entered exactly
+    // kSDKHandlerBytes deeper, or as deep, and the stack never written further below than the kernel's run
+    // by more than that.
+    {{"noalt", ""},
+     nullptr,
+     "below sp by the SDK's handler",
+     "the SDK's handler runs below the kernel's frame"},
+    {{"put-back", ""},
+     nullptr,
+     "below sp by the SDK's handler",
+     "the SDK's handler runs below the kernel's frame"},
+    {{"signal()-reporter", ""},
+     nullptr,
+     "below sp by the SDK's handler",
+     "the SDK's handler runs below the reporter that calls it"},
 };
 
 // ---- the program: its handlers, threads and crashes (in the child) ----------------------------------
@@ -174,17 +236,28 @@ constexpr std::size_t kOwnLow = kWatched + kGuard;
 constexpr std::size_t kAltWatched = kOwnLow + kOwnStack;
 constexpr std::size_t kAltLow = kAltWatched + kWatched;
 constexpr unsigned char kPattern = 0xa5;
+// The main thread's stack is the child's own: it watches kWatched bytes of it itself, from this far below
+// the crash's stack pointer (the crash site's own frames and calls stand above).
+constexpr std::uintptr_t kAboveTheWatched = 1024;
+
+// What the crash site loads before it crashes (in velo_matrix_regs' order: rbx, rbp, r12 to r15, rsi, rdi,
+// r8 to r10, this plus 1 to 11), and writes in its red zone (this plus 0 to 15, lowest first). The first
+// six are the registers a call keeps.
+constexpr std::uint64_t kKnownRegister = 0x7e57000000000000;
+constexpr std::uint64_t kKnownRedZone = 0x7e575a0000000000;
+const char* const kCheckedRegisters[] = {"rbx", "rbp", "r12", "r13", "r14", "r15",
+                                         "rsi", "rdi", "r8",  "r9",  "r10", "red-zone"};
 
 Row row;
 int toldFd = -1;
 unsigned char* slots = nullptr;
 int stepLength = 0;
-long busAddress = 0;
 struct sigaction replacedByFirst {};
 struct sigaction replacedBySecond {};
 void (*replacedPointer)(int) = SIG_DFL;
 std::atomic<int> ready{0};
 std::atomic<bool> go{false};
+std::uintptr_t crashBase = 0; // the main thread's stack pointer where it crashes
 
 // The calling thread's stacks, as its handlers classify their frames.
 struct Place {
@@ -199,6 +272,26 @@ void tell(const Note& note) {
     (void)!write(toldFd, &note, sizeof note);
 }
 
+std::uint64_t signalMask() {
+    std::uint64_t mask = 0;
+    syscall(SYS_rt_sigprocmask, SIG_BLOCK, nullptr, &mask, sizeof mask);
+    return mask;
+}
+
+// The main thread's watched stretch: the deepest byte written there, or 0.
+std::uintptr_t deepestWritten() {
+    const auto* bottom = reinterpret_cast<const volatile unsigned char*>(velo_matrix_watch_bottom);
+    const auto* top = reinterpret_cast<const volatile unsigned char*>(velo_matrix_watch_top);
+    for (const volatile unsigned char* at = bottom; at < top; ++at)
+        if (*at != velo_matrix_watch_fill) return reinterpret_cast<std::uintptr_t>(at);
+    return 0;
+}
+
+std::int32_t belowTheCrash(std::uintptr_t deepest) {
+    if (velo_matrix_watch_top == 0) return -1;
+    return deepest == 0 ? 0 : static_cast<std::int32_t>(crashBase - deepest);
+}
+
 void tellPassing(char what, int number, int error) {
     Note note{};
     note.what = what;
@@ -207,18 +300,22 @@ void tellPassing(char what, int number, int error) {
     note.number = static_cast<std::int16_t>(number);
     note.code = kNoCode;
     note.error = error;
+    note.mask = signalMask();
     tell(note);
 }
 
 // What a handler entered at `frame` (the place of its return address) sees. `uc` may be read only.
+// `deepest`: what its entry found written below the crash.
 void tellEntered(char what, int number, const siginfo_t* info, const ucontext_t* uc, std::uintptr_t frame,
-                 int error) {
+                 int error, std::uintptr_t deepest) {
     Note note{};
     note.what = what;
     note.thread = static_cast<std::int8_t>(place.index);
     note.number = static_cast<std::int16_t>(number);
     note.code = info != nullptr ? static_cast<std::int16_t>(info->si_code) : kNoCode;
     note.error = error;
+    note.below = belowTheCrash(deepest);
+    note.mask = signalMask();
     if (nested != 0) {
         note.altState = note.stack = '-';
     } else {
@@ -243,20 +340,10 @@ void tellEntered(char what, int number, const siginfo_t* info, const ucontext_t*
     tell(note);
 }
 
-// The crash's faulting instructions, each of a known length for a handler that steps over it.
+// A read that may fault (a handler's own), of a known length for a handler that steps over it.
 __attribute__((noinline)) void loadFrom(long address) {
     long value = 0;
     asm volatile("movq (%%rax), %%rax" : "=a"(value) : "0"(address) : "memory"); // 3 bytes
-}
-__attribute__((noinline)) void illegalInstruction() {
-    asm volatile("ud2" ::: "memory"); // 2 bytes
-}
-__attribute__((noinline)) void divideByZero() {
-    int quotient = 1;
-    asm volatile("cltd\n\tidivl %%ecx" : "+a"(quotient) : "c"(0) : "edx", "memory"); // idivl: 2 bytes
-}
-__attribute__((noinline)) void breakpoint() {
-    asm volatile("int3" ::: "memory");
 }
 
 void act(int number, ucontext_t* uc) {
@@ -284,23 +371,63 @@ void act(int number, ucontext_t* uc) {
     if (number == SIGSYS && uc != nullptr) uc->uc_mcontext.gregs[REG_RAX] = velofixture::kEmulatedAnswer;
 }
 
+// The entry of each handler below as the kernel (or a handler calling it) enters it: before the handler's
+// frame is made, it finds the deepest byte written in the main thread's watched stretch (for a handler
+// entered at the kernel's frame: whatever ran before it wrote there, the kernel's frame and what was handed
+// it), touching no register a handler is called with and writing nothing to the stack, then goes on to
+// the handler, which finds the stack pointer as the kernel left it.
+#define VELO_MATRIX_ENTRY(entry, body)                                                                       \
+    asm(".text\n"                                                                                            \
+        ".p2align 4\n"                                                                                       \
+        ".globl " entry "\n"                                                                                 \
+        ".hidden " entry "\n"                                                                                \
+        ".type " entry ", @function\n" entry ":\n"                                                           \
+        "    xorl %r9d, %r9d\n"                                                                              \
+        "    movq velo_matrix_watch_top(%rip), %rax\n"                                                       \
+        "    movq velo_matrix_watch_bottom(%rip), %rcx\n"                                                    \
+        "    movzbl velo_matrix_watch_fill(%rip), %r8d\n"                                                    \
+        "1:  cmpq %rax, %rcx\n"                                                                              \
+        "    jae 3f\n"                                                                                       \
+        "    cmpb %r8b, (%rcx)\n"                                                                            \
+        "    jne 2f\n"                                                                                       \
+        "    incq %rcx\n"                                                                                    \
+        "    jmp 1b\n"                                                                                       \
+        "2:  movq %rcx, %r9\n"                                                                               \
+        "3:  movq %r9, velo_matrix_deepest_at_entry(%rip)\n"                                                 \
+        "    jmp " body "\n"                                                                                 \
+        ".size " entry ", .-" entry "\n")
+
+VELO_MATRIX_ENTRY("velo_matrix_program_handler", "velo_matrix_program_handler_body");
+VELO_MATRIX_ENTRY("velo_matrix_program_plain_handler", "velo_matrix_program_plain_handler_body");
+VELO_MATRIX_ENTRY("velo_matrix_first_reporter", "velo_matrix_first_reporter_body");
+VELO_MATRIX_ENTRY("velo_matrix_second_reporter", "velo_matrix_second_reporter_body");
+VELO_MATRIX_ENTRY("velo_matrix_plain_reporter", "velo_matrix_plain_reporter_body");
+
+void programHandler(int number, siginfo_t* info, void* context) asm("velo_matrix_program_handler_body");
+void programPlainHandler(int number) asm("velo_matrix_program_plain_handler_body");
+void firstReporter(int number, siginfo_t* info, void* context) asm("velo_matrix_first_reporter_body");
+void secondReporter(int number, siginfo_t* info, void* context) asm("velo_matrix_second_reporter_body");
+void plainReporter(int number) asm("velo_matrix_plain_reporter_body");
+
 // The program's handler. Without SA_SIGINFO it reads its context where the kernel puts it, above the
 // frame, and never writes there.
-void programHandler(int number, siginfo_t* info, void* context) {
+__attribute__((used)) void programHandler(int number, siginfo_t* info, void* context) {
+    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
     const int error = errno;
     const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
     const bool siginfo = (row.flags & SA_SIGINFO) != 0;
     auto* uc = siginfo ? static_cast<ucontext_t*>(context) : reinterpret_cast<ucontext_t*>(frame + 8);
-    tellEntered('h', number, siginfo ? info : nullptr, uc, frame, error);
+    tellEntered('h', number, siginfo ? info : nullptr, uc, frame, error, deepest);
     act(number, siginfo ? uc : nullptr);
     errno = error;
 }
 
 // The same, installed with signal(): it never writes to its context either.
-void programPlainHandler(int number) {
+__attribute__((used)) void programPlainHandler(int number) {
+    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
     const int error = errno;
     const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
-    tellEntered('h', number, nullptr, reinterpret_cast<ucontext_t*>(frame + 8), frame, error);
+    tellEntered('h', number, nullptr, reinterpret_cast<ucontext_t*>(frame + 8), frame, error, deepest);
     act(number, nullptr);
     errno = error;
 }
@@ -338,30 +465,33 @@ void finishReporting(int number, bool replacedHadHandler) {
     if (!replacedHadHandler) signal(number, SIG_DFL);
 }
 
-void firstReporter(int number, siginfo_t* info, void* context) {
+__attribute__((used)) void firstReporter(int number, siginfo_t* info, void* context) {
+    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
     const int error = errno;
     const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
-    tellEntered('r', number, info, static_cast<ucontext_t*>(context), frame, error);
+    tellEntered('r', number, info, static_cast<ucontext_t*>(context), frame, error, deepest);
     callReplaced(replacedByFirst, number, info, context);
     tellPassing('b', number, errno);
     finishReporting(number, hasHandler(replacedByFirst));
     errno = error;
 }
 
-void secondReporter(int number, siginfo_t* info, void* context) {
+__attribute__((used)) void secondReporter(int number, siginfo_t* info, void* context) {
+    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
     const int error = errno;
     const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
-    tellEntered('q', number, info, static_cast<ucontext_t*>(context), frame, error);
+    tellEntered('q', number, info, static_cast<ucontext_t*>(context), frame, error, deepest);
     callReplaced(replacedBySecond, number, info, context);
     tellPassing('p', number, errno);
     finishReporting(number, hasHandler(replacedBySecond));
     errno = error;
 }
 
-void plainReporter(int number) {
+__attribute__((used)) void plainReporter(int number) {
+    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
     const int error = errno;
     const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
-    tellEntered('r', number, nullptr, reinterpret_cast<ucontext_t*>(frame + 8), frame, error);
+    tellEntered('r', number, nullptr, reinterpret_cast<ucontext_t*>(frame + 8), frame, error, deepest);
     const bool handler = replacedPointer != SIG_DFL && replacedPointer != SIG_IGN;
     ++nested;
     if (handler) replacedPointer(number);
@@ -371,12 +501,16 @@ void plainReporter(int number) {
     errno = error;
 }
 
-void install(int number, void (*handler)(int, siginfo_t*, void*), int flags,
-             struct sigaction* old = nullptr) {
+void install(int number, void (*handler)(int, siginfo_t*, void*), int flags, struct sigaction* old = nullptr,
+             bool masks = false) {
     struct sigaction action {};
     action.sa_sigaction = handler;
     action.sa_flags = flags;
     sigemptyset(&action.sa_mask);
+    if (masks) {
+        sigaddset(&action.sa_mask, SIGUSR1);
+        sigaddset(&action.sa_mask, SIGUSR2);
+    }
     sigaction(number, &action, old);
 }
 
@@ -420,7 +554,7 @@ bool mainStack(std::uintptr_t* low, std::uintptr_t* high) {
     return found;
 }
 
-void wentOn(long answer) {
+void wentOn(long answer, std::uint32_t registers) {
     const int error = errno;
     Note note{};
     note.what = 'g';
@@ -430,38 +564,148 @@ void wentOn(long answer) {
                     ? static_cast<std::int16_t>(answer == velofixture::kEmulatedAnswer)
                     : kNoCode;
     note.error = error;
+    note.below = belowTheCrash(deepestWritten());
+    note.regs = registers;
+    note.mask = signalMask();
     tell(note);
 }
 
+// The registers the crash site found changed as it went on, a bit each in kCheckedRegisters' order, the
+// red zone's last: all it loaded, but where the crash itself takes one (a system call's argument), and for
+// a call (raise) only those a call keeps.
+std::uint32_t registersChanged() {
+    // Read through a pointer the compiler cannot see into: it would fold the known values into the
+    // variable's thread offset, past what that offset's relocation holds.
+    const MatrixRegisters* check = &velo_matrix_regs;
+    asm("" : "+r"(check));
+    const int checked = row.crash == Crash::raisedAbort ? 6 : 11;
+    std::uint32_t changed = 0;
+    for (int i = 0; i < checked; ++i)
+        if (check->seen[i] != kKnownRegister + static_cast<std::uint64_t>(i) + 1 &&
+            !(row.crash == Crash::trappedCall && i == 7))
+            changed |= 1u << i;
+    for (int i = 0; i < 16; ++i)
+        if (check->redZone[i] != kKnownRedZone + static_cast<std::uint64_t>(i)) changed |= 1u << 11;
+    return changed;
+}
+
+// The crash site: known values in the registers and the red zone, the crash, and what they hold once the
+// code went on, kept in velo_matrix_regs; the frame pointer is set aside meanwhile. Each faulting
+// instruction has the length a handler that steps over it adds: movq (%rax), %rax 3 bytes, ud2 2, idivl
+// %ecx 2.
+#define VELO_MATRIX_RED(at) "movq %%rax, " #at "(%%rsp)\n\tincq %%rax\n\t"
+#define VELO_MATRIX_KNOWN                                                                                    \
+    "movq %%rbp, %%fs:velo_matrix_regs@tpoff\n\t"                                                            \
+    "movabsq %[known]+1, %%rbx\n\t"                                                                          \
+    "movabsq %[known]+2, %%rbp\n\t"                                                                          \
+    "movabsq %[known]+3, %%r12\n\t"                                                                          \
+    "movabsq %[known]+4, %%r13\n\t"                                                                          \
+    "movabsq %[known]+5, %%r14\n\t"                                                                          \
+    "movabsq %[known]+6, %%r15\n\t"                                                                          \
+    "movabsq %[known]+7, %%rsi\n\t"                                                                          \
+    "movabsq %[known]+8, %%rdi\n\t"                                                                          \
+    "movabsq %[known]+9, %%r8\n\t"                                                                           \
+    "movabsq %[known]+10, %%r9\n\t"                                                                          \
+    "movabsq %[known]+11, %%r10\n\t"                                                                         \
+    "movabsq %[red], %%rax\n\t" VELO_MATRIX_RED(-128) VELO_MATRIX_RED(-120) VELO_MATRIX_RED(-112)            \
+        VELO_MATRIX_RED(-104) VELO_MATRIX_RED(-96) VELO_MATRIX_RED(-88) VELO_MATRIX_RED(-80)                 \
+            VELO_MATRIX_RED(-72) VELO_MATRIX_RED(-64) VELO_MATRIX_RED(-56) VELO_MATRIX_RED(-48)              \
+                VELO_MATRIX_RED(-40) VELO_MATRIX_RED(-32) VELO_MATRIX_RED(-24) VELO_MATRIX_RED(-16)          \
+                    VELO_MATRIX_RED(-8)
+#define VELO_MATRIX_SEEN_RED(at, slot)                                                                       \
+    "movq " #at "(%%rsp), %%rax\n\tmovq %%rax, %%fs:velo_matrix_regs@tpoff+" #slot "\n\t"
+#define VELO_MATRIX_SEEN                                                                                     \
+    "movq %%rax, %%fs:velo_matrix_regs@tpoff+104\n\t"                                                        \
+    "movq %%rbx, %%fs:velo_matrix_regs@tpoff+16\n\t"                                                         \
+    "movq %%rbp, %%fs:velo_matrix_regs@tpoff+24\n\t"                                                         \
+    "movq %%r12, %%fs:velo_matrix_regs@tpoff+32\n\t"                                                         \
+    "movq %%r13, %%fs:velo_matrix_regs@tpoff+40\n\t"                                                         \
+    "movq %%r14, %%fs:velo_matrix_regs@tpoff+48\n\t"                                                         \
+    "movq %%r15, %%fs:velo_matrix_regs@tpoff+56\n\t"                                                         \
+    "movq %%rsi, %%fs:velo_matrix_regs@tpoff+64\n\t"                                                         \
+    "movq %%rdi, %%fs:velo_matrix_regs@tpoff+72\n\t"                                                         \
+    "movq %%r8, %%fs:velo_matrix_regs@tpoff+80\n\t"                                                          \
+    "movq %%r9, %%fs:velo_matrix_regs@tpoff+88\n\t"                                                          \
+    "movq %%r10, %%fs:velo_matrix_regs@tpoff+96\n\t" VELO_MATRIX_SEEN_RED(-128, 112)                         \
+        VELO_MATRIX_SEEN_RED(-120, 120) VELO_MATRIX_SEEN_RED(-112, 128) VELO_MATRIX_SEEN_RED(-104, 136)      \
+            VELO_MATRIX_SEEN_RED(-96, 144) VELO_MATRIX_SEEN_RED(-88, 152) VELO_MATRIX_SEEN_RED(-80, 160)     \
+                VELO_MATRIX_SEEN_RED(-72, 168) VELO_MATRIX_SEEN_RED(-64, 176) VELO_MATRIX_SEEN_RED(-56, 184) \
+                    VELO_MATRIX_SEEN_RED(-48, 192) VELO_MATRIX_SEEN_RED(-40, 200)                            \
+                        VELO_MATRIX_SEEN_RED(-32, 208) VELO_MATRIX_SEEN_RED(-24, 216)                        \
+                            VELO_MATRIX_SEEN_RED(-16, 224)                                                   \
+                                VELO_MATRIX_SEEN_RED(-8, 232) "movq %%fs:velo_matrix_regs@tpoff, %%rbp\n\t"
+#define VELO_MATRIX_VALUES [known] "i"(kKnownRegister), [red] "i"(kKnownRedZone)
+#define VELO_MATRIX_CLOBBERS                                                                                 \
+    "rax", "rbx", "rcx", "rdx", "rsi", "rdi", "r8", "r9", "r10", "r11", "r12", "r13", "r14", "r15", "cc",    \
+        "memory"
+
+// Crashes as the row has it, on a stack of its own (crashStackPointer) whose stretch below it the main
+// thread watches, and tells how the code went on where it does. Kept a function that calls others, so
+// that the compiler keeps nothing in its red zone.
 void crashHere(void*) {
-    long answer = 0;
+    if (row.where == Where::main)
+        for (auto* at = reinterpret_cast<volatile unsigned char*>(velo_matrix_watch_bottom);
+             at < reinterpret_cast<volatile unsigned char*>(velo_matrix_watch_top); ++at)
+            *at = kPattern;
     errno = kKnownErrno;
     switch (row.crash) {
     case Crash::segv:
-        loadFrom(0);
+        asm volatile(VELO_MATRIX_KNOWN "xorl %%eax, %%eax\n\tmovq (%%rax), %%rax\n\t" VELO_MATRIX_SEEN
+                     :
+                     : VELO_MATRIX_VALUES
+                     : VELO_MATRIX_CLOBBERS);
         break;
     case Crash::bus:
-        loadFrom(busAddress);
+        asm volatile(VELO_MATRIX_KNOWN "movq velo_matrix_bus_address(%%rip), %%rax\n\t"
+                                       "movq (%%rax), %%rax\n\t" VELO_MATRIX_SEEN
+                     :
+                     : VELO_MATRIX_VALUES
+                     : VELO_MATRIX_CLOBBERS);
         break;
     case Crash::ill:
-        illegalInstruction();
+        asm volatile(VELO_MATRIX_KNOWN "ud2\n\t" VELO_MATRIX_SEEN
+                     :
+                     : VELO_MATRIX_VALUES
+                     : VELO_MATRIX_CLOBBERS);
         break;
     case Crash::fpe:
-        divideByZero();
+        asm volatile(VELO_MATRIX_KNOWN
+                     "movl $1, %%eax\n\txorl %%ecx, %%ecx\n\tcltd\n\tidivl %%ecx\n\t" VELO_MATRIX_SEEN
+                     :
+                     : VELO_MATRIX_VALUES
+                     : VELO_MATRIX_CLOBBERS);
         break;
     case Crash::trap:
-        breakpoint();
+        asm volatile(VELO_MATRIX_KNOWN "int3\n\t" VELO_MATRIX_SEEN
+                     :
+                     : VELO_MATRIX_VALUES
+                     : VELO_MATRIX_CLOBBERS);
         break;
     case Crash::raisedAbort:
-        raise(SIGABRT);
+        // Called below the red zone, on a stack pointer aligned as a call wants it.
+        asm volatile(VELO_MATRIX_KNOWN "movq %%rsp, %%fs:velo_matrix_regs@tpoff+8\n\t"
+                                       "subq $128, %%rsp\n\t"
+                                       "andq $-16, %%rsp\n\t"
+                                       "movl %[number], %%edi\n\t"
+                                       "call raise@PLT\n\t"
+                                       "movq %%fs:velo_matrix_regs@tpoff+8, %%rsp\n\t" VELO_MATRIX_SEEN
+                     :
+                     : VELO_MATRIX_VALUES, [number] "i"(SIGABRT)
+                     : VELO_MATRIX_CLOBBERS, "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7",
+                       "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
         break;
     case Crash::abortCall:
         std::abort();
     case Crash::trappedCall:
-        answer = syscall(SYS_getpid, velofixture::kTrappedMark);
+        asm volatile(VELO_MATRIX_KNOWN
+                     "movl %[call], %%eax\n\tmovq %[mark], %%rdi\n\tsyscall\n\t" VELO_MATRIX_SEEN
+                     :
+                     : VELO_MATRIX_VALUES, [call] "i"(SYS_getpid), [mark] "i"(velofixture::kTrappedMark)
+                     : VELO_MATRIX_CLOBBERS);
         break;
     }
-    wentOn(answer);
+    const std::uint32_t changed = registersChanged();
+    wentOn(static_cast<long>(velo_matrix_regs.answer), changed);
 }
 
 // Where the crash happens on this thread: its stack pointer then, 64-byte aligned.
@@ -494,6 +738,16 @@ std::uintptr_t crashStackPointer() {
     return (std::min(high - depth, low - 4096) & ~std::uintptr_t{4095}) + 512;
 }
 
+// The main thread watches kWatched bytes of its stack from kAboveTheWatched below the crash's stack
+// pointer. Where the stack stands, crashHere lays the pattern there; at a new depth it lays nothing, and
+// the pages the stack gains there come zeroed: the stack must grow for the crash's frames as it would.
+void watchBelow(std::uintptr_t at) {
+    crashBase = at;
+    velo_matrix_watch_top = at - kAboveTheWatched;
+    velo_matrix_watch_bottom = velo_matrix_watch_top - kWatched;
+    velo_matrix_watch_fill = row.where == Where::main ? kPattern : 0;
+}
+
 void setUpThisThread(int index) {
     unsigned char* slot = slots + static_cast<std::size_t>(index) * kSlot;
     place.index = index;
@@ -521,10 +775,12 @@ void setUpThisThread(int index) {
 }
 
 void crashOnThisThread() {
+    const std::uintptr_t at = crashStackPointer();
+    if (row.mainThread()) watchBelow(at);
     if (sigsetjmp(jumpBack, 1) == 0)
-        darwin::runOnStack(reinterpret_cast<void*>(crashStackPointer()), crashHere, nullptr);
+        darwin::runOnStack(reinterpret_cast<void*>(at), crashHere, nullptr);
     else
-        wentOn(0);
+        wentOn(0, kNotChecked);
 }
 
 void* crashingThread(void* raw) {
@@ -545,12 +801,13 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
     fcntl(fd, F_SETFL, O_NONBLOCK); // a handler called without end must not block on a full pipe
     const int number = numberOf(row.crash);
     stepLength = row.crash == Crash::segv || row.crash == Crash::bus ? 3 : 2;
-    if (row.crash == Crash::bus && (busAddress = pastTheEndOfAFile()) == 0) _exit(crashtest::kSetUpFailed);
+    if (row.crash == Crash::bus && (velo_matrix_bus_address = pastTheEndOfAFile()) == 0)
+        _exit(crashtest::kSetUpFailed);
     if (row.does == Does::faultsGuarded) install(SIGSEGV, guardStepper, SA_SIGINFO);
     if (row.earlier == Earlier::sigaction)
-        install(number, programHandler, row.flags);
+        install(number, velo_matrix_program_handler, row.flags, nullptr, row.masks);
     else if (row.earlier == Earlier::signalCall)
-        signal(number, programPlainHandler);
+        signal(number, velo_matrix_program_plain_handler);
     if (deliverer != Deliverer::kernel)
         recordtest::initializeContext(dir, deliverer == Deliverer::exceptionPort ? Road::exceptionPort
                                                                                  : Road::signals);
@@ -558,20 +815,20 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
     case Since::nothing:
         break;
     case Since::sigaction:
-        install(number, programHandler, row.flags);
+        install(number, velo_matrix_program_handler, row.flags, nullptr, row.masks);
         break;
     case Since::putBack:
         signal(number, signal(number, putBackProbe));
         break;
     case Since::reporter:
-        install(number, firstReporter, SA_SIGINFO | SA_ONSTACK, &replacedByFirst);
+        install(number, velo_matrix_first_reporter, SA_SIGINFO | SA_ONSTACK, &replacedByFirst);
         break;
     case Since::reporterThroughSignal:
-        replacedPointer = signal(number, plainReporter);
+        replacedPointer = signal(number, velo_matrix_plain_reporter);
         break;
     case Since::twoReporters:
-        install(number, firstReporter, SA_SIGINFO | SA_ONSTACK, &replacedByFirst);
-        install(number, secondReporter, SA_SIGINFO | SA_ONSTACK, &replacedBySecond);
+        install(number, velo_matrix_first_reporter, SA_SIGINFO | SA_ONSTACK, &replacedByFirst);
+        install(number, velo_matrix_second_reporter, SA_SIGINFO | SA_ONSTACK, &replacedBySecond);
         break;
     }
     if (row.copiesRefused && !refuseMemoryCopies()) _exit(crashtest::kSetUpFailed);
@@ -638,14 +895,47 @@ struct Slots {
 };
 
 struct Observed {
-    std::string ending, saw, errors, bytes, records;
+    std::string ending, saw, errors, bytes, held, waits, records;
+    // On the main thread: how far below the crash's stack pointer its stack had been written as the first
+    // handler the crash reached was entered, and at the most (by the last word any of them, or the code
+    // that went on, told); -1 where none told.
+    int entered = -1;
+    int deepest = -1;
+    std::string below() const {
+        if (deepest < 0) return "none";
+        return (entered < 0 ? std::string("no handler") : "entered at " + std::to_string(entered)) +
+               ", deepest " + std::to_string(deepest);
+    }
 };
+
+// A signal mask as text ("SEGV+USR1"; "-" for none).
+std::string maskText(std::uint64_t mask) {
+    std::string out;
+    for (int number = 1; number <= 64; ++number) {
+        if ((mask & (std::uint64_t{1} << (number - 1))) == 0) continue;
+        const std::string name = number == SIGRTMAX - 1   ? "RTMAX-1"
+                                 : number == SIGRTMAX - 2 ? "RTMAX-2"
+                                                          : handon::signalName(number);
+        out += (out.empty() ? "" : "+") + name;
+    }
+    return out.empty() ? "-" : out;
+}
+
+constexpr std::uint64_t kSuspensionBit = std::uint64_t{1} << 62; // SIGRTMAX - 1, the SDK's stop signal
 
 std::string noteText(const Row& shape, const Note& note) {
     std::string out(1, note.what);
     if (note.what == 'g') {
         if (note.code != kNoCode) out += note.code != 0 ? ":answered" : ":unanswered";
-        return out;
+        if (note.regs != kNotChecked) {
+            std::string changed;
+            for (int i = 0; i < 12; ++i)
+                if ((note.regs & (1u << i)) != 0)
+                    changed += (changed.empty() ? "" : ",") + std::string(kCheckedRegisters[i]);
+            out += changed.empty() ? ":regs-ok" : ":regs-changed:" + changed;
+        }
+        // Once the program went on, its mask is compared whole.
+        return out + "/mask:" + maskText(note.mask);
     }
     out += ":" + handon::signalName(note.number);
     const bool codeVisible = note.what == 's' ||
@@ -660,7 +950,7 @@ std::string noteText(const Row& shape, const Note& note) {
                                    : std::string("elsewhere");
         out += "/ctx+" + std::to_string(note.context) + "/fp+" + std::to_string(note.fpregs);
     }
-    return out;
+    return out + "/mask:" + maskText(note.mask & ~kSuspensionBit);
 }
 
 // A list of notes as text: in order for one thread; for several, sorted and counted ("16x g"), each
@@ -696,19 +986,41 @@ std::string shown(const std::string& list) {
     return list.substr(0, at) + " ... " + std::to_string(more) + " more]";
 }
 
+// The SDK log's lines that tell one of its bounded waits ran out (a recording not ended within its
+// bound, a claimed crash not recorded in time, a wait for the recording turn given up): each is a crash
+// that took as long as the SDK lets it, where the kernel alone takes none. "none" for none.
+std::string waitsRunOut(const std::string& dir) {
+    static const char* const kWords[] = {"in time", "bound", "patience", "gave up",
+                                         "Unable to record while another recording"};
+    if (dir.empty()) return "none";
+    std::ifstream log(dir + "/sdk.log");
+    std::string out;
+    for (std::string line; std::getline(log, line);)
+        if (std::any_of(std::begin(kWords), std::end(kWords),
+                        [&](const char* word) { return line.find(word) != std::string::npos; }))
+            out += (out.empty() ? "" : " / ") + line;
+    return out.empty() ? "none" : out;
+}
+
 Observed observe(const Row& shape, const handon::Ended& ended, const Slots& stacks, const std::string& dir,
                  bool allWentOn) {
     Observed observed;
     observed.ending = handon::endingOf(ended.status, ended.hung);
     std::vector<std::string> saw;
     std::vector<std::string> errors;
+    std::vector<std::string> held;
     for (const Note& note : handon::notesIn(ended.told)) {
         saw.push_back(noteText(shape, note));
         errors.push_back(std::string(1, note.what) + ":" + std::to_string(note.error));
+        if (note.below >= 0 && note.what != 'g' && observed.entered < 0) observed.entered = note.below;
+        observed.deepest = std::max<int>(observed.deepest, note.below);
+        if (note.what != 'g' && (note.mask & kSuspensionBit) != 0) held.push_back(std::string(1, note.what));
     }
     observed.saw = listed(saw, shape.company, allWentOn);
     observed.errors = listed(errors, shape.company, allWentOn);
     observed.bytes = stacks.writtenBelow(shape);
+    observed.held = listed(held, shape.company, allWentOn);
+    observed.waits = waitsRunOut(dir);
     observed.records = dir.empty() ? "" : handon::recordsIn(dir);
     return observed;
 }
@@ -738,6 +1050,10 @@ std::string expectedRecord(const Row& shape, Road road) {
     }
     return "signal " + std::to_string(number) + " SIG" + handon::signalName(number);
 }
+
+// What the SDK's handler writes on the stack it runs on, below the frame the kernel made for it: it takes
+// 544 bytes (README.md), the lowest 16 of which it never writes.
+constexpr int kSDKHandlerBytes = 528;
 
 // The entry of kAllowed that lets a difference of `kind` pass in this row on this road, or null.
 const Allowed* allowed(const std::string& rowName, const char* road, const std::string& kind) {
@@ -795,10 +1111,12 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows) {
                                 run >= 2 ? folders[i][run]->string() : "", allWentOn);
         const Observed& kernel = seen[0];
         if (kernel.ending == "set-up failed" || kernel.ending == "hung" || kernel.bytes != "none" ||
-            kernel.ending != seen[1].ending || kernel.saw != seen[1].saw || kernel.errors != seen[1].errors) {
+            kernel.held != "[]" || kernel.ending != seen[1].ending || kernel.saw != seen[1].saw ||
+            kernel.errors != seen[1].errors || kernel.below() != seen[1].below()) {
             table += name + " | the kernel alone is no yardstick: " + kernel.ending + " " + kernel.saw + " " +
-                     kernel.errors + " bytes " + kernel.bytes + " / again " + seen[1].ending + " " +
-                     seen[1].saw + " " + seen[1].errors + "\n";
+                     kernel.errors + " below " + kernel.below() + " bytes " + kernel.bytes + " / again " +
+                     seen[1].ending + " " + seen[1].saw + " " + seen[1].errors + " below " + seen[1].below() +
+                     "\n";
             ++differing;
             continue;
         }
@@ -819,6 +1137,16 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows) {
             compare("saw", kernel.saw, sdk.saw);
             compare("errno", kernel.errors, sdk.errors);
             compare("bytes", kernel.bytes, sdk.bytes);
+            // Where the SDK's handler runs on the main thread's stack ahead of the program's, it takes its
+            // own room below the kernel's frame, and no more.
+            const bool withinTheSDKsHandler =
+                sdk.deepest >= 0 && kernel.deepest >= 0 && sdk.deepest <= kernel.deepest + kSDKHandlerBytes &&
+                (sdk.entered == kernel.entered ||
+                 (kernel.entered >= 0 && sdk.entered == kernel.entered + kSDKHandlerBytes));
+            compare(withinTheSDKsHandler ? "below sp by the SDK's handler" : "below sp", kernel.below(),
+                    sdk.below());
+            compare("held", kernel.held, sdk.held);
+            compare("waits", kernel.waits, sdk.waits);
             const std::string expected = expectedRecord(shape, road);
             if (sdk.records != expected) {
                 if (const Allowed* entry = allowed(name, roadName, "record"))
@@ -932,6 +1260,16 @@ std::vector<Row> everyRow() {
     for (Where where : {Where::thread, Where::thread6K})
         rows.push_back(
             {Crash::segv, Earlier::sigaction, Since::nothing, kInfo, where, 8, 2, Does::stepsOver, true});
+    // A handler from before the SDK that holds other signals off while it runs, for each crash, and behind
+    // reporters installed since; a handler on the main thread's own stack, with no alternate stack.
+    for (Crash crash : kCrashes)
+        rows.push_back({.crash = crash, .flags = kOnStack, .does = goesOn(crash), .masks = true});
+    for (Crash crash : {Crash::segv, Crash::raisedAbort})
+        for (Since since : {Since::reporter, Since::twoReporters, Since::sigaction})
+            rows.push_back(
+                {.crash = crash, .since = since, .flags = kInfo, .does = goesOn(crash), .masks = true});
+    for (Crash crash : {Crash::segv, Crash::raisedAbort, Crash::trap, Crash::trappedCall})
+        rows.push_back({.crash = crash, .flags = kInfo, .altKiB = 0, .does = goesOn(crash)});
     return rows;
 }
 
