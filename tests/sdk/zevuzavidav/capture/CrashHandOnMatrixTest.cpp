@@ -10,6 +10,7 @@
 // few rows run in every build; the whole matrix runs on demand (tools/handon-matrix). Forked children
 // crash for real; suites are named Crash* so sanitizer runs can leave them out. x86_64.
 #include "platform/darwin/ThreadStart.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "tests/sdk/zevuzavidav/fixtures/TrappedSystemCall.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/HandOnMatrix.hpp"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csetjmp>
 #include <csignal>
 #include <cstddef>
@@ -40,6 +42,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <ucontext.h>
 #include <unistd.h>
 #include <vector>
@@ -73,6 +76,7 @@ void velo_matrix_program_plain_handler(int number);
 void velo_matrix_first_reporter(int number, siginfo_t* info, void* context);
 void velo_matrix_second_reporter(int number, siginfo_t* info, void* context);
 void velo_matrix_plain_reporter(int number);
+void velo_matrix_one_shot_reporter(int number, siginfo_t* info, void* context);
 }
 
 namespace {
@@ -84,20 +88,22 @@ using recordtest::Road;
 
 // ---- the rows ---------------------------------------------------------------------------------------
 
-enum class Crash : std::uint8_t { segv, bus, ill, fpe, trap, raisedAbort, abortCall, trappedCall };
-// The handler the program had before the SDK started.
-enum class Earlier : std::uint8_t { none, sigaction, signalCall };
+// The crash; ownCalls is none: the program's own calls that its sandbox traps, answered by its broker.
+enum class Crash : std::uint8_t { segv, bus, ill, fpe, trap, raisedAbort, abortCall, trappedCall, ownCalls };
+// The handler the program had before the SDK started, or its SIG_IGN.
+enum class Earlier : std::uint8_t { none, sigaction, signalCall, ignored };
 // What the program did to the signal after the SDK started: nothing; installed its handler then; the
 // put-back idiom (old = signal(n, probe); signal(n, old)); a second reporter that calls the action it
 // replaced; one that calls the pointer signal() gave it, with one argument; two reporters, one over the
-// other.
+// other; a reporter that calls the action it replaced and then takes itself out (signal(n, SIG_DFL)).
 enum class Since : std::uint8_t {
     nothing,
     sigaction,
     putBack,
     reporter,
     reporterThroughSignal,
-    twoReporters
+    twoReporters,
+    oneShotReporter
 };
 // What the program's handler does; sendsAgain: as the app's terminal restorer does, it gives the signal the
 // default action and sends it to its thread again, which ends the process once the signal is let through.
@@ -113,6 +119,12 @@ enum class Does : std::uint8_t {
 // The main thread where it stands, or at a new deepest point; another thread with plenty of its own stack
 // left, or 4 or 6 KiB above a guard page.
 enum class Where : std::uint8_t { main, mainDeep140K, mainDeep1M, mainDeep7M, thread, thread4K, thread6K };
+// A sandbox that traps system calls for every thread, closed right before the crash: every getpid and
+// openat, which the program's SIGSYS handler from before the SDK answers as a broker does; or every getpid,
+// with no handler to answer it.
+enum class Sandbox : std::uint8_t { none, brokers, trapsGetpid };
+// Main ends the process (exit, quick_exit) as soon as a crash on another thread is under way.
+enum class Exit : std::uint8_t { none, exit, quickExit };
 
 struct Row {
     Crash crash = Crash::segv;
@@ -125,6 +137,10 @@ struct Row {
     Does does = Does::stepsOver;
     bool copiesRefused = false; // a seccomp filter refuses process_vm_readv and process_vm_writev
     bool masks = false;         // the program's handler holds SIGUSR1 and SIGUSR2 off (its sa_mask)
+    bool blocked = false;       // the crashing threads hold the crash signal blocked
+    Sandbox sandbox = Sandbox::none;
+    bool spaceFull = false; // the address space may not grow when it crashes (RLIMIT_AS at its size)
+    Exit exits = Exit::none;
 
     std::string name() const;
     bool mainThread() const { return where <= Where::mainDeep7M; }
@@ -137,7 +153,7 @@ struct Row {
 };
 
 int numberOf(Crash crash) {
-    constexpr int kNumbers[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT, SIGABRT, SIGSYS};
+    constexpr int kNumbers[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT, SIGABRT, SIGSYS, SIGSYS};
     return kNumbers[static_cast<int>(crash)];
 }
 
@@ -150,11 +166,11 @@ bool sentByTheProcess(Crash crash) {
 }
 
 std::string Row::name() const {
-    static const char* const kCrashes[] = {"SEGV", "BUS",         "ILL",     "FPE",
-                                           "TRAP", "raise(ABRT)", "abort()", "SYS"};
-    static const char* const kEarlier[] = {"", "sigaction", "signal()"};
-    static const char* const kSince[] = {"",         "sigaction",         "put-back",
-                                         "reporter", "signal()-reporter", "two-reporters"};
+    static const char* const kCrashes[] = {
+        "SEGV", "BUS", "ILL", "FPE", "TRAP", "raise(ABRT)", "abort()", "SYS", "own-getpid+openat"};
+    static const char* const kEarlier[] = {"", "sigaction", "signal()", "SIG_IGN"};
+    static const char* const kSince[] = {
+        "", "sigaction", "put-back", "reporter", "signal()-reporter", "two-reporters", "one-shot-reporter"};
     static const char* const kDoes[] = {"returns",        "steps-over",       "jumps-out",  "aborts",
                                         "faults-guarded", "faults-unguarded", "sends-again"};
     static const char* const kWhere[] = {"main",   "main@140K", "main@1M",  "main@7M",
@@ -173,10 +189,16 @@ std::string Row::name() const {
     out += std::string(" ") + kWhere[static_cast<int>(where)];
     out += altKiB == 0 ? " noalt" : " alt" + std::to_string(altKiB) + "K";
     if (company > 1) out += " x" + std::to_string(company);
-    if (earlier != Earlier::none || since == Since::sigaction)
+    if (earlier == Earlier::sigaction || earlier == Earlier::signalCall || since == Since::sigaction)
         out += std::string(" ") + kDoes[static_cast<int>(does)];
     if (copiesRefused) out += " copies-refused";
     if (masks) out += " masking:USR1+USR2";
+    if (blocked) out += " blocked";
+    if (sandbox == Sandbox::brokers) out += " sandbox:brokered-getpid+openat";
+    if (sandbox == Sandbox::trapsGetpid) out += " sandbox:trapped-getpid";
+    if (spaceFull) out += " address-space-full";
+    if (exits == Exit::exit) out += " main-exits";
+    if (exits == Exit::quickExit) out += " main-quick-exits";
     return out;
 }
 
@@ -190,11 +212,6 @@ struct Allowed {
     const char* reason;
 };
 const Allowed kAllowed[] = {
-    // The port's road records a fault at the port and lets it run again; the second time it reaches the
-    // handler from before the SDK. A reporter installed since sits in front of both, so it takes that fault
-    // twice where the kernel alone gives it once (the crash tests of a second reporter count on it).
-    {{"SEGV", "reporter"}, "port road", "saw", "a fault behind a reporter installed since passes it twice"},
-    {{"SEGV", "reporter"}, "port road", "errno", "the same second pass, as its errno is told"},
     // The suspension signal (SIGRTMAX - 1) is held off from the moment the SDK hands the crash on until the
     // handler it handed it to is done, so that a recording elsewhere reads that thread as still inside a
     // handler that may end the process. It is reported apart from the rest of the mask ("held"), which is
@@ -257,6 +274,9 @@ struct sigaction replacedBySecond {};
 void (*replacedPointer)(int) = SIG_DFL;
 std::atomic<int> ready{0};
 std::atomic<bool> go{false};
+std::atomic<bool> aCrashWentOn{false};
+bool withTheSDK = false;
+pid_t processId = 0;          // as read before a sandbox closed
 std::uintptr_t crashBase = 0; // the main thread's stack pointer where it crashes
 
 // The calling thread's stacks, as its handlers classify their frames.
@@ -402,12 +422,14 @@ VELO_MATRIX_ENTRY("velo_matrix_program_plain_handler", "velo_matrix_program_plai
 VELO_MATRIX_ENTRY("velo_matrix_first_reporter", "velo_matrix_first_reporter_body");
 VELO_MATRIX_ENTRY("velo_matrix_second_reporter", "velo_matrix_second_reporter_body");
 VELO_MATRIX_ENTRY("velo_matrix_plain_reporter", "velo_matrix_plain_reporter_body");
+VELO_MATRIX_ENTRY("velo_matrix_one_shot_reporter", "velo_matrix_one_shot_reporter_body");
 
 void programHandler(int number, siginfo_t* info, void* context) asm("velo_matrix_program_handler_body");
 void programPlainHandler(int number) asm("velo_matrix_program_plain_handler_body");
 void firstReporter(int number, siginfo_t* info, void* context) asm("velo_matrix_first_reporter_body");
 void secondReporter(int number, siginfo_t* info, void* context) asm("velo_matrix_second_reporter_body");
 void plainReporter(int number) asm("velo_matrix_plain_reporter_body");
+void oneShotReporter(int number, siginfo_t* info, void* context) asm("velo_matrix_one_shot_reporter_body");
 
 // The program's handler. Without SA_SIGINFO it reads its context where the kernel puts it, above the
 // frame, and never writes there.
@@ -501,6 +523,56 @@ __attribute__((used)) void plainReporter(int number) {
     errno = error;
 }
 
+// A reporter that steps aside once it has passed the crash on: it calls the action it replaced, then takes
+// itself out and returns, whatever the crash.
+__attribute__((used)) void oneShotReporter(int number, siginfo_t* info, void* context) {
+    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
+    const int error = errno;
+    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
+    tellEntered('r', number, info, static_cast<ucontext_t*>(context), frame, error, deepest);
+    callReplaced(replacedByFirst, number, info, context);
+    tellPassing('b', number, errno);
+    signal(number, SIG_DFL);
+    errno = error;
+}
+
+bool endsWith(const char* text, const char* end) {
+    const std::size_t length = std::strlen(text);
+    const std::size_t endLength = std::strlen(end);
+    return length >= endLength && std::strcmp(text + length - endLength, end) == 0;
+}
+
+// The program's SIGSYS handler from before the SDK, answering what its sandbox traps as a broker does:
+// getpid with the id read before the sandbox closed, openat through open where the path allows it (one
+// taken from the working folder or whole), anything else with ENOSYS. It tells each answer: 'P' for a
+// getpid, 'O' for an openat (code 1 when it opened a crash record file).
+void broker(int number, siginfo_t* info, void* context) {
+    const int error = errno;
+    auto& registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
+    Note note{};
+    note.what = '?';
+    note.altState = note.stack = '-';
+    note.thread = static_cast<std::int8_t>(place.index);
+    note.number = static_cast<std::int16_t>(number);
+    long answer = -ENOSYS;
+    if (info->si_code == velofixture::kTrappedBySeccomp && info->si_syscall == SYS_getpid) {
+        note.what = 'P';
+        answer = processId;
+    } else if (info->si_code == velofixture::kTrappedBySeccomp && info->si_syscall == SYS_openat) {
+        const auto* path = reinterpret_cast<const char*>(registers[REG_RSI]);
+        note.what = 'O';
+        note.code = static_cast<std::int16_t>(path != nullptr && endsWith(path, ".zevrecord"));
+        if (path != nullptr && (static_cast<int>(registers[REG_RDI]) == AT_FDCWD || path[0] == '/')) {
+            const long opened = syscall(SYS_open, path, registers[REG_RDX], registers[REG_R10]);
+            answer = opened >= 0 ? opened : -errno;
+        }
+    }
+    registers[REG_RAX] = answer;
+    note.error = static_cast<std::int32_t>(answer < 0 ? -answer : 0);
+    tell(note);
+    errno = error;
+}
+
 void install(int number, void (*handler)(int, siginfo_t*, void*), int flags, struct sigaction* old = nullptr,
              bool masks = false) {
     struct sigaction action {};
@@ -514,7 +586,14 @@ void install(int number, void (*handler)(int, siginfo_t*, void*), int flags, str
     sigaction(number, &action, old);
 }
 
-// A sandbox that will not let the process copy memory of its own through the kernel, for every thread.
+// A seccomp filter for every thread.
+bool filterEveryThread(sock_filter* filter, unsigned short length) {
+    sock_fprog program{length, filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &program) == 0;
+}
+
+// A sandbox that will not let the process copy memory of its own through the kernel.
 bool refuseMemoryCopies() {
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
@@ -523,9 +602,42 @@ bool refuseMemoryCopies() {
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
-    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &program) == 0;
+    return filterEveryThread(filter, sizeof filter / sizeof filter[0]);
+}
+
+// A sandbox that traps every getpid, whatever its arguments, and with `openat` every openat too.
+bool trapCalls(bool openat) {
+    const auto second = static_cast<std::uint32_t>(openat ? SYS_openat : SYS_getpid);
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_getpid, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, second, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
+    };
+    return filterEveryThread(filter, sizeof filter / sizeof filter[0]);
+}
+
+// No mapping can be added any more: the address space's limit becomes its size now (VmSize), and a page
+// asked for is refused.
+bool fillAddressSpace() {
+    char status[8192];
+    const int file = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    const ssize_t length = file >= 0 ? read(file, status, sizeof status - 1) : -1;
+    if (file >= 0) close(file);
+    if (length <= 0) return false;
+    status[length] = 0;
+    const char* size = std::strstr(status, "VmSize:");
+    unsigned long kib = 0;
+    if (size == nullptr || std::sscanf(size, "VmSize: %lu kB", &kib) != 1) return false;
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = kib * 1024;
+    if (setrlimit(RLIMIT_AS, &limit) != 0) return false;
+    void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) return true;
+    munmap(page, 4096);
+    return false;
 }
 
 // A page of a file that ends before it: reading it is a SIGBUS.
@@ -562,12 +674,14 @@ void wentOn(long answer, std::uint32_t registers) {
     note.thread = static_cast<std::int8_t>(place.index);
     note.code = row.crash == Crash::trappedCall
                     ? static_cast<std::int16_t>(answer == velofixture::kEmulatedAnswer)
-                    : kNoCode;
+                : row.crash == Crash::ownCalls ? static_cast<std::int16_t>(answer)
+                                               : kNoCode;
     note.error = error;
     note.below = belowTheCrash(deepestWritten());
     note.regs = registers;
     note.mask = signalMask();
     tell(note);
+    aCrashWentOn = true;
 }
 
 // The registers the crash site found changed as it went on, a bit each in kCheckedRegisters' order, the
@@ -587,6 +701,14 @@ std::uint32_t registersChanged() {
     for (int i = 0; i < 16; ++i)
         if (check->redZone[i] != kKnownRedZone + static_cast<std::uint64_t>(i)) changed |= 1u << 11;
     return changed;
+}
+
+// The program's own calls its sandbox traps, as its broker answers them: 1 when both were.
+long ownCallsAnswered() {
+    const long id = syscall(SYS_getpid);
+    const long file = syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDONLY | O_CLOEXEC);
+    if (file >= 0) close(static_cast<int>(file));
+    return id == processId && file >= 0 ? 1 : 0;
 }
 
 // The crash site: known values in the registers and the red zone, the crash, and what they hold once the
@@ -647,6 +769,7 @@ void crashHere(void*) {
         for (auto* at = reinterpret_cast<volatile unsigned char*>(velo_matrix_watch_bottom);
              at < reinterpret_cast<volatile unsigned char*>(velo_matrix_watch_top); ++at)
             *at = kPattern;
+    long answer = 0;
     errno = kKnownErrno;
     switch (row.crash) {
     case Crash::segv:
@@ -703,6 +826,10 @@ void crashHere(void*) {
                      : VELO_MATRIX_VALUES, [call] "i"(SYS_getpid), [mark] "i"(velofixture::kTrappedMark)
                      : VELO_MATRIX_CLOBBERS);
         break;
+    case Crash::ownCalls:
+        answer = ownCallsAnswered();
+        wentOn(answer, kNotChecked);
+        return;
     }
     const std::uint32_t changed = registersChanged();
     wentOn(static_cast<long>(velo_matrix_regs.answer), changed);
@@ -772,11 +899,29 @@ void setUpThisThread(int index) {
     }
     if (sigaltstack(&alternate, nullptr) != 0) _exit(crashtest::kSetUpFailed);
     if (row.crash == Crash::trappedCall && !velofixture::trapMarkedGetpid()) _exit(crashtest::kSetUpFailed);
+    if (row.blocked) {
+        sigset_t crash;
+        sigemptyset(&crash);
+        sigaddset(&crash, numberOf(row.crash));
+        pthread_sigmask(SIG_BLOCK, &crash, nullptr);
+    }
+}
+
+// What the program does last before it crashes, once everything the crash needs is in place (on the
+// crashing thread of a main-thread row; otherwise on main, the crashing threads ready): its sandbox closes
+// and its address space is full.
+void rightBeforeTheCrash() {
+    if (row.sandbox != Sandbox::none && !trapCalls(row.sandbox == Sandbox::brokers))
+        _exit(crashtest::kSetUpFailed);
+    if (row.spaceFull && !fillAddressSpace()) _exit(crashtest::kSetUpFailed);
 }
 
 void crashOnThisThread() {
     const std::uintptr_t at = crashStackPointer();
-    if (row.mainThread()) watchBelow(at);
+    if (row.mainThread()) {
+        watchBelow(at);
+        rightBeforeTheCrash();
+    }
     if (sigsetjmp(jumpBack, 1) == 0)
         darwin::runOnStack(reinterpret_cast<void*>(at), crashHere, nullptr);
     else
@@ -791,6 +936,24 @@ void* crashingThread(void* raw) {
     return nullptr;
 }
 
+// Whether the SDK has claimed a crash, read through its own context.
+bool crashClaimed() {
+    const ZEVWritableContext* writable = withTheSDK ? zevuzavidav::sharedWritableContext() : nullptr;
+    return reinterpret_cast<std::uintptr_t>(writable) >= 4096 && writable->crashClaimed.load() != 0;
+}
+
+// Main ends the process as soon as a crash is under way: once the SDK has claimed one, or the crashing
+// thread went on. The kernel alone ends the process of a fatal crash while main waits.
+[[noreturn]] void exitOnceACrashIsUnderWay() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!aCrashWentOn.load() && !crashClaimed()) {
+        if (std::chrono::steady_clock::now() >= deadline) _exit(crashtest::kSetUpFailed);
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    if (row.exits == Exit::quickExit) std::quick_exit(0);
+    std::exit(0);
+}
+
 enum class Deliverer : std::uint8_t { kernel, exceptionPort, signals };
 
 void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, int fd,
@@ -798,17 +961,22 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
     row = shape;
     toldFd = fd;
     slots = memory;
+    withTheSDK = deliverer != Deliverer::kernel;
+    processId = getpid();
     fcntl(fd, F_SETFL, O_NONBLOCK); // a handler called without end must not block on a full pipe
     const int number = numberOf(row.crash);
     stepLength = row.crash == Crash::segv || row.crash == Crash::bus ? 3 : 2;
     if (row.crash == Crash::bus && (velo_matrix_bus_address = pastTheEndOfAFile()) == 0)
         _exit(crashtest::kSetUpFailed);
     if (row.does == Does::faultsGuarded) install(SIGSEGV, guardStepper, SA_SIGINFO);
+    if (row.sandbox == Sandbox::brokers) install(SIGSYS, broker, SA_SIGINFO | SA_ONSTACK);
     if (row.earlier == Earlier::sigaction)
         install(number, velo_matrix_program_handler, row.flags, nullptr, row.masks);
     else if (row.earlier == Earlier::signalCall)
         signal(number, velo_matrix_program_plain_handler);
-    if (deliverer != Deliverer::kernel)
+    else if (row.earlier == Earlier::ignored)
+        signal(number, SIG_IGN);
+    if (withTheSDK)
         recordtest::initializeContext(dir, deliverer == Deliverer::exceptionPort ? Road::exceptionPort
                                                                                  : Road::signals);
     switch (row.since) {
@@ -830,6 +998,9 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
         install(number, velo_matrix_first_reporter, SA_SIGINFO | SA_ONSTACK, &replacedByFirst);
         install(number, velo_matrix_second_reporter, SA_SIGINFO | SA_ONSTACK, &replacedBySecond);
         break;
+    case Since::oneShotReporter:
+        install(number, velo_matrix_one_shot_reporter, SA_SIGINFO | SA_ONSTACK, &replacedByFirst);
+        break;
     }
     if (row.copiesRefused && !refuseMemoryCopies()) _exit(crashtest::kSetUpFailed);
     if (row.mainThread()) {
@@ -847,8 +1018,10 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
             _exit(crashtest::kSetUpFailed);
     }
     crashtest::setUpOrEnd([] { return ready.load() == row.company; });
+    rightBeforeTheCrash();
     go = true;
     go.notify_all();
+    if (row.exits != Exit::none) exitOnceACrashIsUnderWay();
     for (pthread_t thread : threads)
         pthread_join(thread, nullptr);
     _exit(0);
@@ -940,7 +1113,8 @@ std::string noteText(const Row& shape, const Note& note) {
     out += ":" + handon::signalName(note.number);
     const bool codeVisible = note.what == 's' ||
                              ((note.what == 'r' || note.what == 'q') &&
-                              (shape.since == Since::reporter || shape.since == Since::twoReporters)) ||
+                              (shape.since == Since::reporter || shape.since == Since::twoReporters ||
+                               shape.since == Since::oneShotReporter)) ||
                              (note.what == 'h' && shape.codeVisible());
     if (codeVisible && note.code != kNoCode) out += "/c" + std::to_string(note.code);
     if (note.altState != '-') {
@@ -986,6 +1160,9 @@ std::string shown(const std::string& list) {
     return list.substr(0, at) + " ... " + std::to_string(more) + " more]";
 }
 
+// What a record file opened through the program's broker adds to the records seen.
+constexpr const char* kThroughTheBroker = " (opened through the broker)";
+
 // The SDK log's lines that tell one of its bounded waits ran out (a recording not ended within its
 // bound, a claimed crash not recorded in time, a wait for the recording turn given up): each is a crash
 // that took as long as the SDK lets it, where the kernel alone takes none. "none" for none.
@@ -1009,7 +1186,14 @@ Observed observe(const Row& shape, const handon::Ended& ended, const Slots& stac
     std::vector<std::string> saw;
     std::vector<std::string> errors;
     std::vector<std::string> held;
+    bool recordBrokered = false;
     for (const Note& note : handon::notesIn(ended.told)) {
+        // A broker answers the SDK's calls as well as the program's: what it opened goes with the records,
+        // not with what the program's handlers saw.
+        if (note.what == 'P' || note.what == 'O') {
+            recordBrokered = recordBrokered || (note.what == 'O' && note.code == 1);
+            continue;
+        }
         saw.push_back(noteText(shape, note));
         errors.push_back(std::string(1, note.what) + ":" + std::to_string(note.error));
         if (note.below >= 0 && note.what != 'g' && observed.entered < 0) observed.entered = note.below;
@@ -1021,13 +1205,13 @@ Observed observe(const Row& shape, const handon::Ended& ended, const Slots& stac
     observed.bytes = stacks.writtenBelow(shape);
     observed.held = listed(held, shape.company, allWentOn);
     observed.waits = waitsRunOut(dir);
-    observed.records = dir.empty() ? "" : handon::recordsIn(dir);
+    observed.records = dir.empty() ? "" : handon::recordsIn(dir) + (recordBrokered ? kThroughTheBroker : "");
     return observed;
 }
 
-// The record the SDK must leave: of the crash, or, where the program's own handler took the signal from
-// the SDK since, of the signal that handler raises in turn.
-std::string expectedRecord(const Row& shape, Road road) {
+// The record of the crash, or, where the program's own handler took the signal from the SDK since, of the
+// signal that handler raises in turn.
+std::string expectedCause(const Row& shape, Road road) {
     int number = numberOf(shape.crash);
     if (shape.since == Since::sigaction) {
         if (shape.does == Does::aborts)
@@ -1051,6 +1235,17 @@ std::string expectedRecord(const Row& shape, Road road) {
     return "signal " + std::to_string(number) + " SIG" + handon::signalName(number);
 }
 
+// The record the SDK must leave: of the cause, its file opened through the program's broker in a sandbox
+// that has one.
+std::string expectedRecord(const Row& shape, Road road) {
+    // A fault, a trap or a trapped call the thread holds blocked is the default action's at once, which no
+    // handler sees; a raise stays pending.
+    if (shape.blocked) return "none";
+    std::string record = expectedCause(shape, road);
+    if (shape.sandbox == Sandbox::brokers && record != "none") record += kThroughTheBroker;
+    return record;
+}
+
 // What the SDK's handler writes on the stack it runs on, below the frame the kernel made for it: it takes
 // 544 bytes (README.md), the lowest 16 of which it never writes.
 constexpr int kSDKHandlerBytes = 528;
@@ -1068,6 +1263,14 @@ const Allowed* allowed(const std::string& rowName, const char* road, const std::
 // A child still running this long after it started has hung: a whole run takes well under a second, and
 // the SDK ends a recording that hangs within six.
 constexpr double kHangBound = 30;
+
+// Whether `cut`, a list of notes, is `whole` cut short: for a row whose main thread ends the process while
+// a crash is under way, how far the crashing thread came by then depends on the moment.
+bool cutShort(const std::string& whole, const std::string& cut) {
+    const std::string inside = cut.substr(0, cut.size() - 1);
+    return whole.compare(0, inside.size(), inside) == 0 &&
+           (inside == "[" || whole[inside.size()] == ' ' || whole[inside.size()] == ']');
+}
 
 // Runs every row without the SDK (twice, to hold the harness to a deterministic kernel) and with it on
 // each road; fails with one line for each row that differs.
@@ -1133,9 +1336,13 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows) {
                 }
                 line += std::string("; ") + kind + ": kernel " + shown(ours) + " | SDK " + shown(theirs);
             };
+            const auto compareNotes = [&](const char* kind, const std::string& ours,
+                                          const std::string& theirs) {
+                if (shape.exits == Exit::none || !cutShort(ours, theirs)) compare(kind, ours, theirs);
+            };
             compare(sdk.ending == "hung" ? "hang" : "ending", kernel.ending, sdk.ending);
-            compare("saw", kernel.saw, sdk.saw);
-            compare("errno", kernel.errors, sdk.errors);
+            compareNotes("saw", kernel.saw, sdk.saw);
+            compareNotes("errno", kernel.errors, sdk.errors);
             compare("bytes", kernel.bytes, sdk.bytes);
             // Where the SDK's handler runs on the main thread's stack ahead of the program's, it takes its
             // own room below the kernel's frame, and no more.
@@ -1145,7 +1352,7 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows) {
                  (kernel.entered >= 0 && sdk.entered == kernel.entered + kSDKHandlerBytes));
             compare(withinTheSDKsHandler ? "below sp by the SDK's handler" : "below sp", kernel.below(),
                     sdk.below());
-            compare("held", kernel.held, sdk.held);
+            compareNotes("held", kernel.held, sdk.held);
             compare("waits", kernel.waits, sdk.waits);
             const std::string expected = expectedRecord(shape, road);
             if (sdk.records != expected) {
@@ -1270,6 +1477,71 @@ std::vector<Row> everyRow() {
                 {.crash = crash, .since = since, .flags = kInfo, .does = goesOn(crash), .masks = true});
     for (Crash crash : {Crash::segv, Crash::raisedAbort, Crash::trap, Crash::trappedCall})
         rows.push_back({.crash = crash, .flags = kInfo, .altKiB = 0, .does = goesOn(crash)});
+    // SIG_IGN from before the SDK: the kernel gives a fault, a trap and a trapped call their default action
+    // all the same, and lets a raised signal go.
+    for (Crash crash : {Crash::segv, Crash::fpe, Crash::trap, Crash::trappedCall, Crash::raisedAbort})
+        for (Since since : {Since::nothing, Since::putBack, Since::reporterThroughSignal})
+            rows.push_back({.crash = crash, .earlier = Earlier::ignored, .since = since});
+    // The crash signal held blocked by the crashing thread: the kernel gives a fault, a trap and a trapped
+    // call their default action, with no handler; a raised signal stays pending.
+    for (Crash crash : {Crash::segv, Crash::fpe, Crash::trap, Crash::trappedCall, Crash::raisedAbort})
+        for (Earlier earlier : {Earlier::none, Earlier::sigaction})
+            rows.push_back(
+                {.crash = crash, .earlier = earlier, .flags = kInfo, .does = goesOn(crash), .blocked = true});
+    for (Crash crash : {Crash::segv, Crash::raisedAbort})
+        rows.push_back({.crash = crash,
+                        .flags = kInfo,
+                        .where = Where::thread,
+                        .company = 2,
+                        .does = goesOn(crash),
+                        .blocked = true});
+    // A sandbox that traps the recorder's own calls: every getpid and openat, answered by the program's
+    // broker; every getpid, with no handler for SIGSYS.
+    for (Crash crash : {Crash::segv, Crash::abortCall, Crash::ownCalls})
+        for (Where where : {Where::main, Where::thread})
+            rows.push_back(
+                {.crash = crash, .earlier = Earlier::none, .where = where, .sandbox = Sandbox::brokers});
+    for (Where where : {Where::main, Where::thread})
+        rows.push_back({.crash = Crash::segv,
+                        .earlier = Earlier::none,
+                        .where = where,
+                        .sandbox = Sandbox::trapsGetpid});
+    // A reporter installed since that steps aside once it has passed the crash on, in front of a handler
+    // from before the SDK that steps over the fault or leaves by siglongjmp.
+    for (Crash crash : {Crash::segv, Crash::ill, Crash::bus, Crash::fpe})
+        for (Does does : {Does::stepsOver, Does::jumpsOut})
+            rows.push_back(
+                {.crash = crash, .since = Since::oneShotReporter, .flags = kOnStack, .does = does});
+    // Threads with no alternate stack and 4 or 6 KiB of their own stack left, faulting at once where no
+    // stack can be mapped for them to wait on.
+    for (Where where : {Where::thread4K, Where::thread6K})
+        for (int company : {2, 4, 16})
+            for (Earlier earlier : {Earlier::sigaction, Earlier::none})
+                rows.push_back({.crash = Crash::segv,
+                                .earlier = earlier,
+                                .flags = kInfo,
+                                .where = where,
+                                .altKiB = 0,
+                                .company = company,
+                                .spaceFull = true});
+    // The SDK's handler put back with signal(), then sixteen such threads stepping over their faults, or
+    // with their trapped calls emulated.
+    for (Crash crash : {Crash::segv, Crash::trappedCall})
+        for (Where where : {Where::thread4K, Where::thread6K})
+            rows.push_back({.crash = crash,
+                            .since = Since::putBack,
+                            .flags = kInfo,
+                            .where = where,
+                            .altKiB = 0,
+                            .company = 16,
+                            .does = goesOn(crash)});
+    // The process's exit racing a crash on another thread.
+    for (Exit exits : {Exit::exit, Exit::quickExit}) {
+        for (Crash crash : {Crash::segv, Crash::abortCall})
+            rows.push_back(
+                {.crash = crash, .earlier = Earlier::none, .where = Where::thread, .exits = exits});
+        rows.push_back({.crash = Crash::segv, .flags = kOnStack, .where = Where::thread, .exits = exits});
+    }
     return rows;
 }
 
@@ -1287,6 +1559,7 @@ const std::vector<std::vector<const char*>> kSample = {
         "raise(ABRT) before:sigaction since:reporter[SIGINFO|ONSTACK] main alt64K returns",
         "SEGV before:sigaction since:two-reporters[SIGINFO|ONSTACK] main alt64K steps-over",
         "raise(ABRT) since:signal()-reporter main alt64K",
+        "SEGV since:signal()-reporter main alt64K",
         "abort() since:two-reporters main alt64K",
         "abort() before:sigaction since:reporter[SIGINFO|ONSTACK] main alt64K sends-again",
         "raise(ABRT) before:sigaction since:two-reporters[SIGINFO|ONSTACK] main alt64K sends-again",
@@ -1317,6 +1590,43 @@ const std::vector<std::vector<const char*>> kSample = {
         "raise(ABRT) before:sigaction[SIGINFO|ONSTACK] main alt64K faults-guarded",
         "SEGV since:sigaction[SIGINFO] main alt64K steps-over",
     },
+    {
+        // SIG_IGN from before the SDK: a trap, a trapped call and a fault end the process all the same, a
+        // raise is let go.
+        "TRAP before:SIG_IGN main alt64K",
+        "SYS before:SIG_IGN since:put-back main alt64K",
+        "SEGV before:SIG_IGN since:put-back main alt64K",
+        "raise(ABRT) before:SIG_IGN since:signal()-reporter main alt64K",
+        // The crash signal held blocked.
+        "SEGV before:sigaction[SIGINFO] main alt64K steps-over blocked",
+        "SYS main alt64K blocked",
+        "raise(ABRT) before:sigaction[SIGINFO] thread alt64K x2 returns blocked",
+        // A sandbox that traps the recorder's own calls.
+        "SEGV main alt64K sandbox:brokered-getpid+openat",
+        "abort() thread alt64K sandbox:brokered-getpid+openat",
+        "own-getpid+openat main alt64K sandbox:brokered-getpid+openat",
+        "SEGV thread alt64K sandbox:trapped-getpid",
+        // A reporter that steps aside after chaining.
+        "SEGV before:sigaction since:one-shot-reporter[SIGINFO|ONSTACK] main alt64K steps-over",
+        "FPE before:sigaction since:one-shot-reporter[SIGINFO|ONSTACK] main alt64K jumps-out",
+    },
+    {
+        // Threads with little stack left and none to lend, the address space full.
+        "SEGV before:sigaction[SIGINFO] thread+4K noalt x16 steps-over address-space-full",
+        "SEGV thread+4K noalt x2 address-space-full",
+        "SEGV before:sigaction[SIGINFO] thread+6K noalt x4 steps-over address-space-full",
+        // The SDK's handler put back with signal(), then sixteen threads with little stack left.
+        "SEGV before:sigaction since:put-back[SIGINFO] thread+4K noalt x16 steps-over",
+        "SYS before:sigaction since:put-back[SIGINFO] thread+6K noalt x16 returns",
+        // The process's exit racing a crash.
+        "SEGV thread alt64K main-quick-exits",
+        "abort() thread alt64K main-exits",
+        "SEGV before:sigaction[SIGINFO|ONSTACK] thread alt64K steps-over main-exits",
+        // Handlers that hold other signals off; a handler on the main thread's stack with no alternate one.
+        "raise(ABRT) before:sigaction since:reporter[SIGINFO] main alt64K returns masking:USR1+USR2",
+        "SEGV before:sigaction[SIGINFO|ONSTACK] main alt64K steps-over masking:USR1+USR2",
+        "SEGV before:sigaction[SIGINFO] main noalt steps-over",
+    },
 };
 
 // The rows of the matrix named in a shard of the sample; a name that is not one row's fails the test.
@@ -1344,6 +1654,14 @@ TEST(CrashHandOnMatrix, SampleOfNewDepthsAndRefusedCopies) {
 
 TEST(CrashHandOnMatrix, SampleOfLittleStackLeftAndCompany) {
     expectAsTheKernelDelivers(sampleRows(2));
+}
+
+TEST(CrashHandOnMatrix, SampleOfIgnoredBlockedSandboxedAndSteppedAside) {
+    expectAsTheKernelDelivers(sampleRows(3));
+}
+
+TEST(CrashHandOnMatrix, SampleOfFullAddressSpaceExitsAndMasks) {
+    expectAsTheKernelDelivers(sampleRows(4));
 }
 
 // Beside the named rows, a third of the matrix, the same third every time: every shape's neighbours
