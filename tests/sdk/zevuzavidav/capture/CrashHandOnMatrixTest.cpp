@@ -33,15 +33,20 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <memory>
+#include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <string>
 #include <sys/mman.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
 #include <ucontext.h>
 #include <unistd.h>
@@ -278,6 +283,8 @@ std::atomic<bool> aCrashWentOn{false};
 bool withTheSDK = false;
 pid_t processId = 0;          // as read before a sandbox closed
 std::uintptr_t crashBase = 0; // the main thread's stack pointer where it crashes
+// The id the first crashing thread is given (the row runs in a PID namespace of its own); 0: any.
+int placedId = 0;
 
 // The calling thread's stacks, as its handlers classify their frames.
 struct Place {
@@ -930,6 +937,7 @@ void crashOnThisThread() {
 
 void* crashingThread(void* raw) {
     setUpThisThread(static_cast<int>(reinterpret_cast<std::intptr_t>(raw)));
+    if (placedId != 0 && place.index == 0 && syscall(SYS_gettid) != placedId) _exit(crashtest::kSetUpFailed);
     ready.fetch_add(1);
     go.wait(false);
     crashOnThisThread();
@@ -954,6 +962,17 @@ bool crashClaimed() {
     std::exit(0);
 }
 
+// The next process or thread made in the caller's PID namespace gets `id`. False where the kernel refuses
+// (the caller must hold CAP_SYS_ADMIN over that namespace).
+bool placeNext(int id) {
+    const int file = open("/proc/sys/kernel/ns_last_pid", O_WRONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    const std::string text = std::to_string(id - 1);
+    const bool placed = write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(file);
+    return placed;
+}
+
 enum class Deliverer : std::uint8_t { kernel, exceptionPort, signals };
 
 void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, int fd,
@@ -963,6 +982,7 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
     slots = memory;
     withTheSDK = deliverer != Deliverer::kernel;
     processId = getpid();
+    if (placedId != 0 && row.mainThread() && processId != placedId) _exit(crashtest::kSetUpFailed);
     fcntl(fd, F_SETFL, O_NONBLOCK); // a handler called without end must not block on a full pipe
     const int number = numberOf(row.crash);
     stepLength = row.crash == Crash::segv || row.crash == Crash::bus ? 3 : 2;
@@ -1013,7 +1033,8 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
         pthread_attr_t attributes;
         pthread_attr_init(&attributes);
         pthread_attr_setstack(&attributes, memory + static_cast<std::size_t>(i) * kSlot + kOwnLow, kOwnStack);
-        if (pthread_create(&threads[static_cast<std::size_t>(i)], &attributes, crashingThread,
+        if ((i == 0 && placedId != 0 && !placeNext(placedId)) ||
+            pthread_create(&threads[static_cast<std::size_t>(i)], &attributes, crashingThread,
                            reinterpret_cast<void*>(static_cast<std::intptr_t>(i))) != 0)
             _exit(crashtest::kSetUpFailed);
     }
@@ -1025,6 +1046,60 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
     for (pthread_t thread : threads)
         pthread_join(thread, nullptr);
     _exit(0);
+}
+
+// Ends this process as the one whose wait status is `status` ended: by the same signal, or with the same
+// exit status.
+[[noreturn]] void endAs(int status) {
+    if (WIFSIGNALED(status)) {
+        const int number = WTERMSIG(status);
+        signal(number, SIG_DFL);
+        sigset_t it;
+        sigemptyset(&it);
+        sigaddset(&it, number);
+        sigprocmask(SIG_UNBLOCK, &it, nullptr);
+        kill(getpid(), number);
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : crashtest::kSetUpFailed);
+}
+
+// Runs `program` in a PID namespace of its own, with a /proc of that namespace, and ends as it ended. It
+// runs as the namespace's second process: the first, its init, has every signal it has no handler for
+// ignored, which a crash must not be. For a main-thread row the process itself is given the placed id;
+// otherwise runProgram places its first crashing thread.
+[[noreturn]] void runInAPidNamespace(bool placeTheProcess, const std::function<void()>& program) {
+    int report[2];
+    if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 || pipe2(report, O_CLOEXEC) != 0)
+        _exit(crashtest::kSetUpFailed);
+    const pid_t init = fork();
+    if (init == 0) {
+        close(report[0]);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        pollfd parent{report[1], 0, 0};
+        if (poll(&parent, 1, 0) != 0) _exit(crashtest::kSetUpFailed); // its reader is gone already
+        if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0 ||
+            (placeTheProcess && !placeNext(placedId)))
+            _exit(crashtest::kSetUpFailed);
+        const pid_t child = fork();
+        if (child == 0) {
+            close(report[1]);
+            program();
+            _exit(0);
+        }
+        int status = 0;
+        while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (child > 0) (void)!write(report[1], &status, sizeof status);
+        _exit(0);
+    }
+    close(report[1]);
+    int status = 0;
+    const bool told = init > 0 && read(report[0], &status, sizeof status) == sizeof status;
+    while (init > 0 && waitpid(init, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    if (!told) _exit(crashtest::kSetUpFailed);
+    endAs(status);
 }
 
 // ---- the observations (in the test) -----------------------------------------------------------------
@@ -1273,8 +1348,9 @@ bool cutShort(const std::string& whole, const std::string& cut) {
 }
 
 // Runs every row without the SDK (twice, to hold the harness to a deterministic kernel) and with it on
-// each road; fails with one line for each row that differs.
-void expectAsTheKernelDelivers(const std::vector<Row>& rows) {
+// each road; fails with one line for each row that differs. With `placed` (not 0), each child runs in a
+// PID namespace of its own, where its first crashing thread has that id.
+void expectAsTheKernelDelivers(const std::vector<Row>& rows, int placed = 0) {
     constexpr int kRuns = 4; // the kernel twice, the port road, the signal road
     std::vector<std::array<handon::Ended, kRuns>> ended(rows.size());
     std::vector<std::array<std::shared_ptr<Slots>, kRuns>> stacks(rows.size());
@@ -1289,10 +1365,17 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows) {
                                 stacks[i][run] = std::make_shared<Slots>(rows[i].company);
                                 if (run >= 2) folders[i][run] = std::make_shared<velotest::TempFolder>();
                             },
-                            [&, i, run, deliverer](int fd) {
+                            [&, i, run, deliverer, placed](int fd) {
                                 if (stacks[i][run]->memory == nullptr) _exit(crashtest::kSetUpFailed);
-                                runProgram(rows[i], deliverer, run >= 2 ? folders[i][run]->string() : "", fd,
-                                           stacks[i][run]->memory);
+                                const auto program = [&] {
+                                    runProgram(rows[i], deliverer, run >= 2 ? folders[i][run]->string() : "",
+                                               fd, stacks[i][run]->memory);
+                                };
+                                placedId = placed;
+                                if (placed == 0)
+                                    program();
+                                else
+                                    runInAPidNamespace(rows[i].mainThread(), program);
                             },
                             [&, i, run](const handon::Ended& end) { ended[i][run] = end; }});
         }
@@ -1674,8 +1757,72 @@ TEST(CrashHandOnMatrix, SampleOfEveryThirdRow) {
     expectAsTheKernelDelivers(rows);
 }
 
+// Why this machine will not run a row in a PID namespace of its own with a thread id placed there, or ""
+// when it will: the row's process must make one (unshare) and name the next id in it (ns_last_pid), both
+// of which ask for CAP_SYS_ADMIN.
+std::string pidNamespacesRefused() {
+    int told[2];
+    if (pipe2(told, O_CLOEXEC) != 0) return "no pipe to ask through";
+    const pid_t child = velotest::forkTiedToThisProcess();
+    if (child == 0) {
+        char refused[160] = "";
+        if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
+            std::snprintf(refused, sizeof refused, "unshare(CLONE_NEWPID) failed: %s", std::strerror(errno));
+        } else if (const pid_t first = fork(); first == 0) {
+            _exit(placeNext(velofixture::kTrappedMark) ? 0 : errno != 0 ? errno : EIO);
+        } else {
+            int status = 0;
+            if (first < 0 || waitpid(first, &status, 0) != first || !WIFEXITED(status))
+                std::snprintf(refused, sizeof refused, "no process could be made in the namespace");
+            else if (WEXITSTATUS(status) != 0)
+                std::snprintf(refused, sizeof refused, "writing /proc/sys/kernel/ns_last_pid failed: %s",
+                              std::strerror(WEXITSTATUS(status)));
+        }
+        (void)!write(told[1], refused, std::strlen(refused));
+        _exit(0);
+    }
+    close(told[1]);
+    std::string refused = child < 0 ? "no child could be made to ask" : "";
+    char buffer[128];
+    for (ssize_t got; (got = read(told[0], buffer, sizeof buffer)) > 0;)
+        refused.append(buffer, static_cast<std::size_t>(got));
+    close(told[0]);
+    if (child > 0) waitpid(child, nullptr, 0);
+    return refused;
+}
+
+// The id a placed thread gets: VELO_HANDON_TID when set (to sweep the ids around the mark), else the mark
+// the matrix's seccomp filter traps a getpid with.
+int placedThreadId() {
+    const char* set = std::getenv("VELO_HANDON_TID");
+    return set != nullptr && std::atoi(set) > 1 ? std::atoi(set)
+                                                : static_cast<int>(velofixture::kTrappedMark);
+}
+
+// Every row with a trapped system call, each with its first crashing thread's id on the filter's mark (the
+// row's process, where it crashes on the main thread): a system call the SDK makes with a register left as
+// it found it where the call's first argument goes (the crashed thread's id, say) is trapped as the
+// program's own marked call would be, every time, where a thread that happens to have that id comes once
+// in some hundreds of runs. Some 120 rows: seconds on two cores.
+TEST(CrashHandOnMatrix, SampleOfSystemCallRowsOnTheMark) {
+    if (const std::string refused = pidNamespacesRefused(); !refused.empty()) {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "Not run: a row's thread is placed on an id in a PID namespace of its own, which "
+                            "asks for root (CAP_SYS_ADMIN): "
+                         << refused;
+        FAIL() << "Running as root, yet this machine will not place a thread's id in a PID namespace of its "
+                  "own: "
+               << refused;
+    }
+    std::vector<Row> rows = everyRow();
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [](const Row& shape) { return shape.crash != Crash::trappedCall; }),
+               rows.end());
+    expectAsTheKernelDelivers(rows, placedThreadId());
+}
+
 // The whole matrix: tools/handon-matrix runs it (VELO_HANDON_ROWS, when set, keeps the rows whose name
-// holds it).
+// holds it; with VELO_HANDON_TID each row runs with its first crashing thread on that id, as above).
 TEST(CrashHandOnMatrix, DISABLED_EveryRow) {
     std::vector<Row> rows = everyRow();
     if (const char* only = std::getenv("VELO_HANDON_ROWS"); only != nullptr)
@@ -1684,7 +1831,7 @@ TEST(CrashHandOnMatrix, DISABLED_EveryRow) {
                            [&](const Row& shape) { return shape.name().find(only) == std::string::npos; }),
             rows.end());
     std::printf("%zu rows\n", rows.size());
-    expectAsTheKernelDelivers(rows);
+    expectAsTheKernelDelivers(rows, std::getenv("VELO_HANDON_TID") != nullptr ? placedThreadId() : 0);
 }
 
 } // namespace
