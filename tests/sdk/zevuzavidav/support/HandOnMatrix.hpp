@@ -39,10 +39,16 @@ struct Note {
     std::int32_t context = 0; // the ucontext's place above the frame
     std::int32_t fpregs = 0;  // uc_mcontext.fpregs above the frame; 0 when null
     std::int32_t error = 0;   // errno as the handler or the interrupted code found it
+    std::int32_t below = -1;  // on the main thread: how far below the crash's stack pointer its stack had
+                              // been written by then (0: not into the stretch watched); -1 not watched
+    std::uint32_t regs = 0;   // 'g': the registers (and red zone) the interrupted code found changed, a bit
+                              // each; kNotChecked where it did not look
+    std::uint64_t mask = 0;   // the thread's signal mask then, bit n - 1 for signal n
 };
-static_assert(sizeof(Note) == 24);
+static_assert(sizeof(Note) == 40);
 
 inline constexpr std::int16_t kNoCode = -32768;
+inline constexpr std::uint32_t kNotChecked = 0xffffffff;
 
 inline std::string signalName(int number) {
     switch (number) {
@@ -60,6 +66,10 @@ inline std::string signalName(int number) {
         return "ABRT";
     case SIGSYS:
         return "SYS";
+    case SIGUSR1:
+        return "USR1";
+    case SIGUSR2:
+        return "USR2";
     default:
         return std::to_string(number);
     }
