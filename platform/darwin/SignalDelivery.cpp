@@ -361,9 +361,13 @@ void ignoreInTheKernel(int number) {
 
 void giveDefaultAction(int number, bool reexecutes) {
     setKernelDisposition(number, SIG_DFL);
+    // A fault comes back once the interrupted code runs again under its own mask: the caller's stays as it
+    // is (a handler that called this one as the handler it replaced finds it as the kernel left it). A
+    // signal that does not come back is sent again, and let through to end the process.
+    if (reexecutes) return;
     const KernelMask it = bitOf(number);
     setMask(SIG_UNBLOCK, &it, nullptr);
-    if (!reexecutes) sendToThisThread(number);
+    sendToThisThread(number);
 }
 
 bool comesBackByItself(int number, const siginfo_t* info) {

@@ -185,9 +185,10 @@ void* handlerOf(const struct sigaction& action);
 // that left them out.
 bool lacksFlagsOrMask(const struct sigaction& action, int flags);
 
-// The default action of `number`: its disposition goes back to the default and it is let through; a
-// signal that does not come back by itself (`reexecutes` false) is sent again, so it ends the process
-// once the caller lets it through, while a fault ends it as its instruction runs again.
+// The default action of `number`: its disposition goes back to the default. A signal that does not come
+// back by itself (`reexecutes` false) is let through and sent again, which ends the process at once; a
+// fault ends it as its instruction runs again under the interrupted code's mask, the caller's own mask left
+// as it is.
 void giveDefaultAction(int number, bool reexecutes);
 
 // Sets the kernel's disposition of `number` to SIG_IGN itself, whoever owned it (the exception port's
