@@ -582,8 +582,18 @@ const bool processIdWatched = pthread_atfork(nullptr, nullptr, forgetProcessId) 
 } // namespace
 
 pid_t currentProcessId() {
-    if (const pid_t known = knownProcessId.load(std::memory_order_relaxed); known != 0) return known;
-    const auto asked = static_cast<pid_t>(syscall(SYS_getpid, 0, 0, 0, 0, 0, 0));
+    if (const pid_t known = knownProcessId.load(std::memory_order_relaxed); known > 0) return known;
+    // A sandbox's filter may answer getpid with a failure: the process's id is then its first thread's,
+    // which /proc names.
+    auto asked = static_cast<pid_t>(syscall(SYS_getpid, 0, 0, 0, 0, 0, 0));
+    if (asked <= 0) {
+        char self[24] = {};
+        const long length = syscall(SYS_readlinkat, AT_FDCWD, "/proc/self", self, sizeof self - 1, 0, 0);
+        asked = 0;
+        for (long i = 0; i < length && self[i] >= '0' && self[i] <= '9'; ++i)
+            asked = asked * 10 + (self[i] - '0');
+        if (asked <= 0) return -1;
+    }
     if (processIdWatched) knownProcessId.store(asked, std::memory_order_relaxed);
     return asked;
 }
@@ -850,6 +860,8 @@ int suspensionSignal() {
 }
 
 bool prepareThreadSuspension() {
+    // Known from the start, before a sandbox the program sets up later could trap the question.
+    currentProcessId();
     if (suspensionReady.load()) return true;
     struct sigaction action {};
     action.sa_sigaction = suspensionHandler;
