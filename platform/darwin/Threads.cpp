@@ -90,6 +90,8 @@ std::atomic<int> answeredCount{0};
 std::atomic<int> awaitedCount{0};
 // From askThreadsToSuspend to resumeThreads: threads may be added to the round meanwhile.
 std::atomic<bool> roundOpen{false};
+// The threads of the round given up because its bound ran out while they were still on their way.
+std::atomic<int> givenUpAtTheBound{0};
 
 // Threads standing still in a crash handler (StandingStill): what a round takes for their answer. A place
 // is taken (`taken`), filled, then published (`tid`); looked up only while some stand, and only among the
@@ -445,11 +447,12 @@ bool lookAt(SuspendSlot& slot) {
     // Asked before it stood still, it holds the signal off now, and answers with what it published.
     if (parkStandingStill(slot)) return false;
     const Hearing heard = hearing(slot.tid.load(std::memory_order_relaxed));
-    if ((heard == Hearing::onItsWay || heard == Hearing::runs) && !hadItsPatience(slot, heard) &&
-        monotonicNanos() < slot.giveUpAt)
-        return true;
+    const bool onItsWay = heard == Hearing::onItsWay || heard == Hearing::runs;
+    if (onItsWay && !hadItsPatience(slot, heard) && monotonicNanos() < slot.giveUpAt) return true;
     int expected = kRequested;
     if (slot.state.compare_exchange_strong(expected, heard == Hearing::gone ? kGone : kAbandoned)) {
+        if (onItsWay && monotonicNanos() >= slot.giveUpAt)
+            givenUpAtTheBound.fetch_add(1, std::memory_order_relaxed);
         futexWakeAll(&slot.state);
         answer();
     }
@@ -486,7 +489,8 @@ void settle(SuspendSlot& slot) {
         }
     }
     int expected = kRequested;
-    slot.state.compare_exchange_strong(expected, kAbandoned);
+    if (slot.state.compare_exchange_strong(expected, kAbandoned))
+        givenUpAtTheBound.fetch_add(1, std::memory_order_relaxed);
 }
 
 // Gives the threads of `ids` but `me` the slots from `used` on, each to be given up at `giveUpAt`, as
@@ -881,6 +885,7 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
     const std::size_t used = fillSlots(0, ids, count, me, bound);
     roundProcess.store(currentProcessId(), std::memory_order_relaxed);
     roundOpen.store(true, std::memory_order_relaxed);
+    givenUpAtTheBound.store(0, std::memory_order_relaxed);
     nextToAsk.store(0, std::memory_order_relaxed);
     answeredCount.store(0, std::memory_order_relaxed);
     awaitedCount.store(static_cast<int>(used), std::memory_order_relaxed);
@@ -1081,6 +1086,10 @@ StandingStill::~StandingStill() {
     const timespec now{0, 0};
     while (syscall(SYS_rt_sigtimedwait, &stop, nullptr, &now, sizeof stop) > 0) {
     }
+}
+
+int threadsGivenUpAtTheBound() {
+    return givenUpAtTheBound.load(std::memory_order_relaxed);
 }
 
 bool suspendedThreadContext(pid_t tid, mcontext_t& out) {

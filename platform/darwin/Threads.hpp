@@ -145,6 +145,10 @@ class StandingStill {
     int place_ = -1;
 };
 
+// How many threads the last round gave up because its bound ran out while they were on their way (not
+// those that could not answer, nor those that ran out their patience holding the signal off).
+int threadsGivenUpAtTheBound();
+
 // Registers saved by a suspended thread; false when that thread is not parked (or was given up).
 bool suspendedThreadContext(pid_t tid, mcontext_t& out);
 // The part of a suspended thread's stack from where it stopped up to the stack's top, proven mapped by

@@ -454,6 +454,12 @@ void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalCont
         // callback runs, so neither can keep it from its reader.
         ZEVFileClose(file);
     }
+    // A thread that neither stopped nor was found unable to by the round's bound is recorded as it ran:
+    // said, since only a wait that ran out of time stands behind it.
+    if (const int late = darwin::threadsGivenUpAtTheBound(); late > 0) {
+        ZEVSDKLog("%s: %d threads had not stopped when the round's bound ran out; recorded as they ran\n",
+                  "ZEVHandler", late);
+    }
     zevuzavidav::setRecordingFile(nullptr);
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly != nullptr && readOnly->crashCallbackTarget != nullptr) {
