@@ -211,7 +211,6 @@ void firstChanceHandler(int number, siginfo_t* info, void* context);
 
 // A fault as the first-chance handler took it, and the way it goes on from there.
 struct FirstChance {
-    siginfo_t* info;
     HandlerEntry entry;
     int savedErrno;
     HandOff off;
@@ -227,6 +226,8 @@ void firstChanceWithRoom(void* raw) {
     auto& chance = *static_cast<FirstChance*>(raw);
     const int number = chance.entry.number;
     void* const context = chance.entry.context;
+    // Asked before the mend below changes the disposition that brought the signal.
+    const bool filled = siginfoFilled(number, chance.entry.info);
     mendPutBackFirstChanceHandlers();
     // Held off from the handler's entry (its mask), so that no stop lands on the stack the fault came on,
     // and let through here, where the thread may wait (unless it has no room here either).
@@ -235,7 +236,7 @@ void firstChanceWithRoom(void* raw) {
     // Put back by signal() (a library's probe restoring what it found), this handler is given no siginfo:
     // a fault is then neither told from a sent signal nor reported with codes that would be made up; it
     // goes to the disposition as the signal it is.
-    siginfo_t* const info = chance.entry.filled ? chance.info : nullptr;
+    siginfo_t* const info = filled ? chance.entry.info : nullptr;
     const bool synchronous = info != nullptr && info->si_code > 0;
     // A fault on the thread that waits for the answer to its own earlier fault (in a signal handler that
     // ran on it meanwhile): the lock it would wait for is its own, and the earlier report is not done.
@@ -274,14 +275,9 @@ void firstChanceWithRoom(void* raw) {
 // where there is room; a handler handed the signal may then be entered as the kernel enters one, and
 // return from there straight to the interrupted code.
 void firstChanceHandler(int number, siginfo_t* info, void* context) {
-    // Whether the siginfo is filled is asked first, before anything can change the disposition that brought
-    // the signal.
-    FirstChance chance{
-        info, {number, context, __builtin_return_address(0), siginfoFilled(number, info)}, errno, {}};
-    {
-        const OwnWork work;
-        runWithRoomForSignals(firstChanceWithRoom, &chance, chance.entry);
-    }
+    holdStopOff();
+    FirstChance chance{{number, info, context, __builtin_return_address(0)}, errno, {}};
+    runWithRoomForSignals(firstChanceWithRoom, &chance, chance.entry);
     handOff(chance.off);
     errno = chance.savedErrno;
 }

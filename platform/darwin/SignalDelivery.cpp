@@ -411,31 +411,28 @@ bool contextFromTheKernel(void* context, const void* handlerReturn) {
 
 void* interruptedContext(const HandlerEntry& entry) {
     if (entry.context == nullptr || isNullAddress(entry.context)) return nullptr;
-    return entry.filled || contextFromTheKernel(entry.context, entry.handlerReturn) ? entry.context : nullptr;
+    return siginfoFilled(entry.number, entry.info) || contextFromTheKernel(entry.context, entry.handlerReturn)
+               ? entry.context
+               : nullptr;
 }
+
+__attribute__((tls_model("initial-exec"))) thread_local int detail::tOwnWork = 0;
 
 namespace {
 
-// How deep the calling thread is in the reporter's own work. Initial-exec storage: read in a signal
-// handler, it never allocates.
-__attribute__((tls_model("initial-exec"))) thread_local int tOwnWork = 0;
-// How many threads of the process are in it.
+// How many threads of the process are in the reporter's own work.
 std::atomic<int> threadsInOwnWork{0};
 
 } // namespace
 
 OwnWork::OwnWork() {
-    if (tOwnWork++ == 0) threadsInOwnWork.fetch_add(1, std::memory_order_acq_rel);
+    if (detail::tOwnWork++ == 0) threadsInOwnWork.fetch_add(1, std::memory_order_acq_rel);
     std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
 OwnWork::~OwnWork() {
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (--tOwnWork == 0) threadsInOwnWork.fetch_sub(1, std::memory_order_acq_rel);
-}
-
-bool inOwnWork() {
-    return tOwnWork != 0;
+    if (--detail::tOwnWork == 0) threadsInOwnWork.fetch_sub(1, std::memory_order_acq_rel);
 }
 
 bool ownWorkUnderWay() {
@@ -445,7 +442,7 @@ bool ownWorkUnderWay() {
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs) {
 #if defined(__x86_64__)
     constexpr int kTrappedBySeccomp = 1; // SYS_SECCOMP
-    if (tOwnWork == 0 || number != SIGSYS || context == nullptr || !siginfoFilled(SIGSYS, info) ||
+    if (detail::tOwnWork == 0 || number != SIGSYS || context == nullptr || !siginfoFilled(SIGSYS, info) ||
         info->si_code != kTrappedBySeccomp)
         return false;
     auto* uc = static_cast<ucontext_t*>(context);

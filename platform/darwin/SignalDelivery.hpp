@@ -20,19 +20,19 @@ bool comesBackByItself(int number, const siginfo_t* info);
 // False for a signal sent by a process and for one that came without a siginfo (`info` null).
 bool forcedByTheKernel(int number, const siginfo_t* info);
 
-// How a handler was entered: its signal, the context it was given, and its own return address
-// (__builtin_return_address(0)), which is the restorer of the kernel's frame when the kernel entered it.
+// How a handler was entered: its arguments, and its own return address (__builtin_return_address(0)),
+// which is the restorer of the kernel's frame when the kernel entered it.
 struct HandlerEntry {
     int number = 0;
+    siginfo_t* info = nullptr;
     void* context = nullptr;
     const void* handlerReturn = nullptr;
-    bool filled = false; // the siginfo it was given is filled (siginfoFilled, asked at its entry)
 };
 
 // The interrupted code's ucontext as `entry`'s handler got it, where it can be trusted: one the kernel
-// filled for that handler (contextFromTheKernel), or one passed on by a handler whose disposition asked for
-// a siginfo (a second reporter chaining with what it got); null otherwise (a reporter installed by signal()
-// calling with the number alone leaves whatever its registers held). Signal-safe.
+// filled for that handler (contextFromTheKernel), or one passed on with a filled siginfo by a handler whose
+// disposition asked for one (a second reporter chaining with what it got); null otherwise (a reporter
+// installed by signal() calling with the number alone leaves whatever its registers held). Signal-safe.
 void* interruptedContext(const HandlerEntry& entry);
 
 // The crash reporter's own work on the calling thread (a record, a wait in one of its handlers, the answer
@@ -46,8 +46,18 @@ class OwnWork {
     OwnWork& operator=(const OwnWork&) = delete;
 };
 // Whether the calling thread does such work now, and whether any thread of the process does.
-bool inOwnWork();
+inline bool inOwnWork();
 bool ownWorkUnderWay();
+
+namespace detail {
+// How deep the calling thread is in the reporter's own work. Initial-exec storage: read in a signal
+// handler, it never allocates.
+extern __attribute__((tls_model("initial-exec"))) thread_local int tOwnWork;
+} // namespace detail
+
+inline bool inOwnWork() {
+    return detail::tOwnWork != 0;
+}
 
 // For the reporter's SIGSYS handler: when the signal is a seccomp filter's trap of a system call the
 // reporter's own work made on this thread, answers the call as the kernel alone would have had it answered
@@ -172,9 +182,9 @@ bool handedOnHandlerRuns(pid_t tid);
 // Whether the handler entered for `number` was given a filled siginfo in `info`: the kernel fills one only
 // for a disposition that asks for it (SA_SIGINFO), and a handler installed by signal(), or put back by it,
 // gets a pointer to whatever the stack held. Read from the disposition the kernel holds now (for a handler
-// another one called, that caller's), so asked as the handler is entered, before anything changes it; and a
-// siginfo handed on from a frame the kernel left unfilled is marked so (its number cleared, see planHandOn).
-// Signal-safe, a few bytes of stack.
+// another one called, that caller's), so asked before the handler changes it, and checked against the
+// signal's number, which a siginfo the kernel filled holds and one handed on from a frame it left unfilled
+// has cleared (see planHandOn). Signal-safe, a few bytes of stack.
 bool siginfoFilled(int number, const siginfo_t* info);
 
 // The handler of a disposition, whichever of its two fields it was given in (they share their storage).

@@ -235,23 +235,26 @@ bool runOnAlternateStack(void (*body)(void*), void* argument) {
 namespace {
 
 // What a lent stack's first frame needs: the stack to register, the body, and the mask to run it under.
+// One frame for all of it: a crash handler with little stack left lends itself a stack through this.
 struct Lending {
     stack_t lent;
+    stack_t own; // the thread's own alternate stack, or its lack of one
     void (*body)(void*);
     void* argument;
-    const KernelMask* mask;
+    KernelMask before; // the caller's mask
     bool ran;
 };
+
+constexpr KernelMask kEverySignal = ~KernelMask{0};
 
 // On the lent stack, with every signal held off: the kernel no longer sees the thread on its own
 // alternate stack, so it takes the lent one in its place, and the body runs with signals let through.
 void runLent(void* raw) {
     auto& lending = *static_cast<Lending*>(raw);
     if (syscall(SYS_sigaltstack, &lending.lent, nullptr) != 0) return;
-    setMask(SIG_SETMASK, lending.mask, nullptr);
+    setMask(SIG_SETMASK, &lending.before, nullptr);
     lending.body(lending.argument);
-    const KernelMask all = ~KernelMask{0};
-    setMask(SIG_SETMASK, &all, nullptr);
+    setMask(SIG_SETMASK, &kEverySignal, nullptr);
     lending.ran = true;
 }
 
@@ -262,18 +265,15 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
     if (low == nullptr) return false;
     // No signal may come while the stack pointer and the alternate stack change places: it would land at
     // the top of a stack about to be taken, or over the frames of the one in use.
-    const KernelMask all = ~KernelMask{0};
-    KernelMask before = 0;
-    if (setMask(SIG_SETMASK, &all, &before) != 0) return false;
-    stack_t own{};
-    syscall(SYS_sigaltstack, nullptr, &own);
-    Lending lending{{low, 0, size}, body, argument, &before, false};
+    Lending lending{{low, 0, size}, {}, body, argument, 0, false};
+    if (setMask(SIG_SETMASK, &kEverySignal, &lending.before) != 0) return false;
+    syscall(SYS_sigaltstack, nullptr, &lending.own);
     velo_darwin_run_on_stack(static_cast<char*>(low) + size, runLent, &lending);
     // Back on the stack it came from, off the lent one, so the kernel lets that go: the thread's own comes
     // back (a thread that had none gets none again), in use again if a handler runs on it.
-    own.ss_flags &= ~SS_ONSTACK;
-    syscall(SYS_sigaltstack, &own, nullptr);
-    setMask(SIG_SETMASK, &before, nullptr);
+    lending.own.ss_flags &= ~SS_ONSTACK;
+    syscall(SYS_sigaltstack, &lending.own, nullptr);
+    setMask(SIG_SETMASK, &lending.before, nullptr);
     return lending.ran;
 #else
     (void)low;
@@ -343,17 +343,20 @@ bool roomForSignalsHere() {
 
 } // namespace
 
+void holdStopOff() {
+    const KernelMask stop = bitOf(suspensionSignal());
+    setMask(SIG_BLOCK, &stop, nullptr);
+}
+
 long letSignalsIn(std::uint64_t mask, std::uint64_t* before) {
     const KernelMask none = 0;
     return setMask(SIG_UNBLOCK, roomForSignalsHere() ? &mask : &none, before);
 }
 
 void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEntry& entry) {
-    const KernelMask stop = bitOf(suspensionSignal());
-    setMask(SIG_BLOCK, &stop, nullptr);
+    const OwnWork work;
     if (roomForSignalsHere()) {
         body(argument);
-        setMask(SIG_BLOCK, &stop, nullptr);
         return;
     }
     // The spare when no other thread waits on it, else one mapped for this wait alone: however many
@@ -373,7 +376,6 @@ void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEnt
         const StandingStill still(interruptedContext(entry));
         body(argument);
     }
-    setMask(SIG_BLOCK, &stop, nullptr);
     if (spare)
         spareWaitingStackTaken.store(false, std::memory_order_release);
     else if (stack != nullptr)

@@ -102,13 +102,16 @@ std::size_t stackRoomBelow(std::uintptr_t sp);
 // small stack. Where no memory is left for a stack (the address space is full), it runs in place and takes
 // no signal at all: the suspension signal stays held off, and the thread stands still for the recorder at
 // the interrupted code's registers, as the handler `entry` describes was given them (StandingStill, with
-// interruptedContext). The suspension signal is held off from the call's start, whatever mask the caller was
-// entered under (a handler put back by signal() has none of its own), and again once it returns: the caller
-// then takes the signal's way on under the mask that way sets. The body lets signals in with letSignalsIn.
-// Signal-safe (raw mappings, no heap, no locks).
+// interruptedContext). The caller holds the suspension signal off from its first instruction on
+// (holdStopOff), whatever mask it was entered under (a handler put back by signal() has none of its own),
+// and finds it held off again once this returns; the body runs as the reporter's own work (OwnWork) and
+// lets signals in with letSignalsIn. Signal-safe (raw mappings, no heap, no locks).
 constexpr std::size_t kRoomToWaitIn = 32 * 1024;
 constexpr std::size_t kWaitingStackSize = 64 * 1024;
 void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEntry& entry);
+// Holds the suspension signal off on the calling thread: a crash handler's first step, so that no stop
+// lands on the stack it was entered on before it stands where there is room.
+void holdStopOff();
 // Lets the signals of `mask` (the kernel's form, a bit a signal) through on the calling thread where a
 // signal's frame has room (kRoomToWaitIn free on the alternate stack it runs on), and none of them where it
 // has not; the mask as it was goes to `before` when given. 0, or -1 when the kernel refused. Signal-safe.

@@ -282,7 +282,6 @@ namespace {
 
 // A signal as the handler took it, and the way it goes on from there.
 struct SignalHandling {
-    siginfo_t* info;
     darwin::HandlerEntry entry;
     int savedErrno;
     darwin::HandOff off;
@@ -295,6 +294,8 @@ void handleSignal(void* raw) {
     const int savedErrno = handling.savedErrno;
     const pid_t me = darwin::currentThreadId();
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    // Asked before the mend below changes the disposition that brought the signal.
+    const bool filled = darwin::siginfoFilled(number, handling.entry.info);
     // Put back without its flags (signal(n, signal(n, probe))), a handler of ours would take the next
     // crashes with no siginfo, off the alternate stack and open to a stop from its first instruction: they
     // are given back before this crash stops any thread.
@@ -305,8 +306,7 @@ void handleSignal(void* raw) {
     // crash is then recorded under the number alone. The interrupted code's registers are still known where
     // the kernel entered this handler itself, whose context it fills whatever the flags; the signal is
     // handed on with what came, as the kernel would hand it.
-    const bool filled = handling.entry.filled;
-    siginfo_t* validInfo = filled && !darwin::isNullAddress(handling.info) ? handling.info : nullptr;
+    siginfo_t* validInfo = filled ? handling.entry.info : nullptr;
     void* handedContext = !darwin::isNullAddress(handling.entry.context) ? handling.entry.context : nullptr;
     void* validContext = darwin::interruptedContext(handling.entry);
     const void* const handlerReturn = handling.entry.handlerReturn;
@@ -362,8 +362,7 @@ void handleSignal(void* raw) {
     // (putting the earlier one back failed), it would only come back here.
     const struct sigaction replaced = replacedAction(readOnly->signal, number);
     if (chained) {
-        darwin::planPassToReplacedHandler(handling.off, number, replaced, filled ? handling.info : nullptr,
-                                          handling.entry.context);
+        darwin::planPassToReplacedHandler(handling.off, number, replaced, validInfo, handling.entry.context);
     } else {
         darwin::planHandOnTo(handling.off, number, replaced, validInfo, handedContext, handlerReturn);
     }
@@ -392,18 +391,10 @@ void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
     // room (the record, its log, a wait for another thread's record, during which the thread is stopped by
     // a signal of some kilobytes); taking it on (handOff) enters a handler at the kernel's frame, or
     // returns to it.
-    // Whether the siginfo is filled is asked first, before anything can change the disposition that brought
-    // the signal (ZEVSignalMendPutBackHandlers does).
-    SignalHandling handling{
-        info,
-        {number, userContext, __builtin_return_address(0), darwin::siginfoFilled(number, info)},
-        errno,
-        {}};
+    darwin::holdStopOff();
+    SignalHandling handling{{number, info, userContext, __builtin_return_address(0)}, errno, {}};
     errno = 0;
-    {
-        const darwin::OwnWork work;
-        darwin::runWithRoomForSignals(handleSignal, &handling, handling.entry);
-    }
+    darwin::runWithRoomForSignals(handleSignal, &handling, handling.entry);
     darwin::handOff(handling.off);
     errno = handling.savedErrno;
 }
