@@ -329,8 +329,9 @@ void handleSignal(void* raw) {
         darwin::planHandOn(handling.off, number, validInfo, handedContext, handlerReturn);
         return;
     }
-    // Every signal is let through while the crash is recorded; the mask the handler was entered under is
-    // back before the signal goes on. A caller that is a handler itself (a second reporter) then finds its
+    // Every signal is let through while the crash is recorded (where a signal's frame has room: a thread
+    // with none holds them off and stands still); the mask the handler was entered under is back before
+    // the signal goes on. A caller that is a handler itself (a second reporter) then finds its
     // own mask as the kernel left it: a signal the handler handed on sends again (the terminal's restorer
     // does) stays pending until that caller has returned, as without the SDK.
     darwin::KernelMask entered = 0;
@@ -367,10 +368,6 @@ void handleSignal(void* raw) {
         darwin::planHandOnTo(handling.off, number, replaced, validInfo, handedContext, handlerReturn);
     }
 }
-
-} // namespace
-
-namespace {
 
 // A system call of the SDK's own work that the program's seccomp filter trapped (a sandbox's, which
 // answers the calls it forbids from its own SIGSYS handler): answered as the program would have it
