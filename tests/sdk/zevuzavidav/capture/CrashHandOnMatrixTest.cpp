@@ -500,26 +500,34 @@ void finishReporting(int number, bool replacedHadHandler) {
     if (!replacedHadHandler) signal(number, SIG_DFL);
 }
 
+// What a reporter installed with sigaction, entered at `frame`, does first: it tells it was entered (as
+// `entered`) and passes the crash to the action it replaced, then tells it is back (as `back`).
+struct Entered {
+    std::uintptr_t frame, deepest;
+    int error;
+};
+void reportAndPass(char entered, char back, const struct sigaction& replaced, int number, siginfo_t* info,
+                   void* context, const Entered& at) {
+    const auto [frame, deepest, error] = at;
+    tellEntered(entered, number, info, static_cast<ucontext_t*>(context), frame, error, deepest);
+    callReplaced(replaced, number, info, context);
+    tellPassing(back, number, errno);
+}
+
 __attribute__((used)) void firstReporter(int number, siginfo_t* info, void* context) {
-    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
-    const int error = errno;
-    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
-    tellEntered('r', number, info, static_cast<ucontext_t*>(context), frame, error, deepest);
-    callReplaced(replacedByFirst, number, info, context);
-    tellPassing('b', number, errno);
+    const Entered at{reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*),
+                     velo_matrix_deepest_at_entry, errno};
+    reportAndPass('r', 'b', replacedByFirst, number, info, context, at);
     finishReporting(number, hasHandler(replacedByFirst));
-    errno = error;
+    errno = at.error;
 }
 
 __attribute__((used)) void secondReporter(int number, siginfo_t* info, void* context) {
-    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
-    const int error = errno;
-    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
-    tellEntered('q', number, info, static_cast<ucontext_t*>(context), frame, error, deepest);
-    callReplaced(replacedBySecond, number, info, context);
-    tellPassing('p', number, errno);
+    const Entered at{reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*),
+                     velo_matrix_deepest_at_entry, errno};
+    reportAndPass('q', 'p', replacedBySecond, number, info, context, at);
     finishReporting(number, hasHandler(replacedBySecond));
-    errno = error;
+    errno = at.error;
 }
 
 __attribute__((used)) void plainReporter(int number) {
@@ -539,14 +547,11 @@ __attribute__((used)) void plainReporter(int number) {
 // A reporter that steps aside once it has passed the crash on: it calls the action it replaced, then takes
 // itself out and returns, whatever the crash.
 __attribute__((used)) void oneShotReporter(int number, siginfo_t* info, void* context) {
-    const std::uintptr_t deepest = velo_matrix_deepest_at_entry;
-    const int error = errno;
-    const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*);
-    tellEntered('r', number, info, static_cast<ucontext_t*>(context), frame, error, deepest);
-    callReplaced(replacedByFirst, number, info, context);
-    tellPassing('b', number, errno);
+    const Entered at{reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) + sizeof(void*),
+                     velo_matrix_deepest_at_entry, errno};
+    reportAndPass('r', 'b', replacedByFirst, number, info, context, at);
     signal(number, SIG_DFL);
-    errno = error;
+    errno = at.error;
 }
 
 bool endsWith(const char* text, const char* end) {
