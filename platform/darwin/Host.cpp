@@ -25,12 +25,22 @@ std::uint64_t hostPageSize() {
     return size > 0 ? static_cast<std::uint64_t>(size) : 0;
 }
 
-long readSmallFile(const char* path, char* buffer, std::size_t size) {
-    if (path == nullptr || buffer == nullptr || size == 0) return -1;
+long openPath(const char* path, int flags, int mode) {
     long fd;
     do {
-        fd = syscall(SYS_openat, AT_FDCWD, path, O_RDONLY | O_CLOEXEC, 0);
+        fd = syscall(SYS_openat, AT_FDCWD, path, flags, mode);
     } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && errno == ENOSYS) {
+        do {
+            fd = syscall(SYS_open, path, flags, mode);
+        } while (fd < 0 && errno == EINTR);
+    }
+    return fd;
+}
+
+long readSmallFile(const char* path, char* buffer, std::size_t size) {
+    if (path == nullptr || buffer == nullptr || size == 0) return -1;
+    const long fd = openPath(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -1;
     std::size_t total = 0;
     while (total + 1 < size) {

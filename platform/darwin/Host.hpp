@@ -39,6 +39,12 @@ bool volumeSpace(const char* path, std::uint64_t& freeBytes, std::uint64_t& tota
 // The machine's hardware name (uname), copied with a terminating zero into `buffer`.
 bool hostMachine(char* buffer, std::size_t size);
 
+// Opens `path` (openat from the working folder, `flags` and `mode` as it takes them), retrying a call a
+// signal interrupted; where openat fails with ENOSYS (a sandbox's filter traps it and nothing of the
+// program's answers it, as for the crash reporter's own calls), the older open call, which opens the same
+// path. The descriptor, or -1 with errno. Signal-safe.
+long openPath(const char* path, int flags, int mode = 0);
+
 // Reads a whole small file into `buffer` (zero-terminated); the byte count, or -1. Signal-safe.
 long readSmallFile(const char* path, char* buffer, std::size_t size);
 

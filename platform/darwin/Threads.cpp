@@ -607,7 +607,7 @@ void sendToThisThread(int number) {
 }
 
 long listThreads(pid_t* ids, std::size_t capacity, bool* whole, long* listed) {
-    long fd = syscall(SYS_openat, AT_FDCWD, "/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    const long fd = openPath("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return -1;
     alignas(8) char buffer[4096];
     long count = 0;

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/Host.hpp"
 #include "platform/foundation/Hex.hpp"
 #include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
 
@@ -135,12 +136,10 @@ const char* zevuzavidav::errorText(int error, char (&buffer)[zevuzavidav::kError
 
 namespace {
 
+// Through darwin::openPath: a crash record's own openat that a sandbox traps with nothing to answer it
+// fails with ENOSYS, and the record is written all the same through the older call.
 long openNoFollow(const char* path, int flags) {
-    long fd;
-    do {
-        fd = syscall(SYS_openat, AT_FDCWD, path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return darwin::openPath(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/images/ZEVBinaryImage.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/Host.hpp"
 #include "platform/darwin/MachO.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
@@ -429,7 +430,7 @@ bool openForCrashTimeLines(ListedImages* listed) {
     if (!ZEVFileInitWithPath(listed->file, listed->path, false)) return false;
     // The record's descriptor only writes: the last byte is read through a descriptor of its own.
     char last = '\n';
-    long reader = syscall(SYS_openat, AT_FDCWD, listed->path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const long reader = darwin::openPath(listed->path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (reader >= 0) {
         long end = syscall(SYS_lseek, reader, 0, SEEK_END);
         if (end > 0 && syscall(SYS_pread64, reader, &last, 1, end - 1) != 1) last = '\n';
