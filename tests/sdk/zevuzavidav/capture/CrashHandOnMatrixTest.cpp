@@ -127,7 +127,7 @@ enum class Where : std::uint8_t { main, mainDeep140K, mainDeep1M, mainDeep7M, th
 // A sandbox that traps system calls for every thread, closed right before the crash: every getpid and
 // openat, which the program's SIGSYS handler from before the SDK answers as a broker does; or every getpid,
 // with no handler to answer it.
-enum class Sandbox : std::uint8_t { none, brokers, trapsGetpid };
+enum class Sandbox : std::uint8_t { none, brokers, unanswered };
 // Main ends the process (exit, quick_exit) as soon as a crash on another thread is under way.
 enum class Exit : std::uint8_t { none, exit, quickExit };
 
@@ -200,7 +200,7 @@ std::string Row::name() const {
     if (masks) out += " masking:USR1+USR2";
     if (blocked) out += " blocked";
     if (sandbox == Sandbox::brokers) out += " sandbox:brokered-getpid+openat";
-    if (sandbox == Sandbox::trapsGetpid) out += " sandbox:trapped-getpid";
+    if (sandbox == Sandbox::unanswered) out += " sandbox:unanswered-getpid+openat";
     if (spaceFull) out += " address-space-full";
     if (exits == Exit::exit) out += " main-exits";
     if (exits == Exit::quickExit) out += " main-quick-exits";
@@ -623,13 +623,12 @@ bool refuseMemoryCopies() {
     return filterEveryThread(filter, sizeof filter / sizeof filter[0]);
 }
 
-// A sandbox that traps every getpid, whatever its arguments, and with `openat` every openat too.
-bool trapCalls(bool openat) {
-    const auto second = static_cast<std::uint32_t>(openat ? SYS_openat : SYS_getpid);
+// A sandbox that traps every getpid and every openat, whatever their arguments.
+bool trapCalls() {
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_getpid, 2, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, second, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat, 1, 0),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
     };
@@ -929,8 +928,7 @@ void setUpThisThread(int index) {
 // crashing thread of a main-thread row; otherwise on main, the crashing threads ready): its sandbox closes
 // and its address space is full.
 void rightBeforeTheCrash() {
-    if (row.sandbox != Sandbox::none && !trapCalls(row.sandbox == Sandbox::brokers))
-        _exit(crashtest::kSetUpFailed);
+    if (row.sandbox != Sandbox::none && !trapCalls()) _exit(crashtest::kSetUpFailed);
     if (row.spaceFull && !fillAddressSpace()) _exit(crashtest::kSetUpFailed);
 }
 
@@ -1593,16 +1591,15 @@ std::vector<Row> everyRow() {
                         .does = goesOn(crash),
                         .blocked = true});
     // A sandbox that traps the recorder's own calls: every getpid and openat, answered by the program's
-    // broker; every getpid, with no handler for SIGSYS.
+    // broker, or with no handler for SIGSYS (the SDK's own calls then fail with ENOSYS, and its record file
+    // is opened all the same).
     for (Crash crash : {Crash::segv, Crash::abortCall, Crash::ownCalls})
         for (Where where : {Where::main, Where::thread})
             rows.push_back(
                 {.crash = crash, .earlier = Earlier::none, .where = where, .sandbox = Sandbox::brokers});
     for (Where where : {Where::main, Where::thread})
-        rows.push_back({.crash = Crash::segv,
-                        .earlier = Earlier::none,
-                        .where = where,
-                        .sandbox = Sandbox::trapsGetpid});
+        rows.push_back(
+            {.crash = Crash::segv, .earlier = Earlier::none, .where = where, .sandbox = Sandbox::unanswered});
     // A reporter installed since that steps aside once it has passed the crash on, in front of a handler
     // from before the SDK that steps over the fault or leaves by siglongjmp.
     for (Crash crash : {Crash::segv, Crash::ill, Crash::bus, Crash::fpe})
@@ -1702,7 +1699,7 @@ const std::vector<std::vector<const char*>> kSample = {
         "SEGV main alt64K sandbox:brokered-getpid+openat",
         "abort() thread alt64K sandbox:brokered-getpid+openat",
         "own-getpid+openat main alt64K sandbox:brokered-getpid+openat",
-        "SEGV thread alt64K sandbox:trapped-getpid",
+        "SEGV thread alt64K sandbox:unanswered-getpid+openat",
         // A reporter that steps aside after chaining.
         "SEGV before:sigaction since:one-shot-reporter[SIGINFO|ONSTACK] main alt64K steps-over",
         "FPE before:sigaction since:one-shot-reporter[SIGINFO|ONSTACK] main alt64K jumps-out",
