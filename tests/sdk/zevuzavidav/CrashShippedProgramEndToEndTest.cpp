@@ -11,7 +11,8 @@
 // that faults or returns never holds the process; a crash among threads that keep a round of
 // suspension busy is reported with the crashed thread first; a crash whose handler a library put back
 // with signal(), that comes at a new deepest point of the main thread's stack, that threads with little
-// stack left wait behind, or that reporters installed after the SDK chain through, ends the program or
+// stack left wait behind, that reporters installed after the SDK chain through, that comes on a thread
+// whose calls a sandbox's broker answers, or on another thread as the program exits, ends the program or
 // lets it go on as the kernel alone would, recorded once. Skipped when the program has not been built or
 // tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/AnalyticsUploads.hpp"
@@ -852,11 +853,13 @@ class CrashShippedProgramAsWithoutTheSDK : public CrashShippedProgram,
 // so needs it to grow (or at the stack's limit, where the kernel ends it); threads with a few KiB of their
 // own stack left and no alternate one, faulting together, so that all but one wait behind the first
 // fault; reporters installed after the SDK that call its handler as the one they replaced, and flush
-// their own report once it comes back. The program ends by the signal the kernel alone would end it by,
-// or goes on (a raise returned from, a fault stepped over) and quits; every library file that says a
-// handler got control is there, the recording turn is let go when the program goes on, nothing is
-// written below a stack; the crash is recorded once, under its own signal, every record whole, and the
-// next launch sends the one report.
+// their own report once it comes back; a thread whose getpid and openat a seccomp filter traps, answered
+// by a sandbox's broker from before the SDK, as the SDK's own work on that thread makes those calls too;
+// a fault on another thread as the program exits once q ended it. The program ends by the signal the
+// kernel alone would end it by, or goes on (a raise returned from, a fault stepped over) and quits; every
+// library file that says a handler got control is there, the recording turn is let go when the program
+// goes on, nothing is written below a stack; the crash is recorded once, under its own signal, every
+// record whole, and the next launch sends the one report.
 TEST_P(CrashShippedProgramAsWithoutTheSDK, EndsOrGoesOnAsTheKernelAloneWouldWithTheCrashRecordedOnce) {
     const AsWithoutCase& asWithout = GetParam();
     EXPECT_EQ(launch(asWithout), asWithout.ending);
@@ -1022,7 +1025,25 @@ INSTANTIATE_TEST_SUITE_P(
                       "RRa",
                       "ABRT",
                       "SIGABRT",
-                      {"flushed-1", "flushed-2"}}),
+                      {"flushed-1", "flushed-2"}},
+        // A sandbox's broker answers a thread's trapped calls: the SDK's own, on both roads, as that thread
+        // faults, and the program's own, each a crash that goes on.
+        AsWithoutCase{"AFaultOnAThreadWhoseTrappedCallsABrokerAnswers",
+                      "VELO_EARLIER_BROKER=answer VELO_EARLIER_ABORT=none VELO_EARLIER_SIGNAL=SEGV", "b",
+                      "SEGV", "SIGSEGV"},
+        AsWithoutCase{"AFaultOnTheSignalRoadOnAThreadWhoseTrappedCallsABrokerAnswers",
+                      "VELO_EARLIER_BROKER=answer VELO_EARLIER_ABORT=none VELO_EARLIER_SIGNAL=SEGV "
+                      "VELO_EARLIER_ROAD=signals",
+                      "b", "SEGV", "SIGSEGV"},
+        AsWithoutCase{"CallsABrokerAnswers",
+                      "VELO_EARLIER_BROKER=answer VELO_EARLIER_ABORT=none",
+                      "k",
+                      "0",
+                      "SIGSYS",
+                      {"brokered"}},
+        // q ends the program, and a thread faults as it exits.
+        AsWithoutCase{"AFaultOnAnotherThreadAsTheProgramExits", "VELO_EARLIER_ABORT=none", "Z", "SEGV",
+                      "SIGSEGV"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ManyThreadsCase {
