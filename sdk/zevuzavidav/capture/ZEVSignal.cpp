@@ -371,12 +371,23 @@ void handleSignal(void* raw) {
 
 // A system call of the SDK's own work that the program's seccomp filter trapped (a sandbox's, which
 // answers the calls it forbids from its own SIGSYS handler): answered as the program would have it
-// answered, never taken for a crash. Apart, so that its copy of the program's disposition takes room only
-// on that way.
+// answered, never taken for a crash. A handler the program gave another crash signal too is a crash
+// handler, not a sandbox's (the terminal's restorer, which ends the process): handed the SDK's call, it
+// would end the process before the record is made, so the call fails as with none. Apart, so that its
+// copies of the program's dispositions take room only on that way.
 __attribute__((noinline)) bool answeredOwnTrappedCall(siginfo_t* info, void* userContext) {
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
-    return readOnly != nullptr &&
-           darwin::answerOwnTrappedCall(SIGSYS, info, userContext, replacedAction(readOnly->signal, SIGSYS));
+    if (readOnly == nullptr) return false;
+    struct sigaction programs = replacedAction(readOnly->signal, SIGSYS);
+    for (int number : kSignals) {
+        if (number != SIGSYS &&
+            darwin::handlerOf(programs) == darwin::handlerOf(replacedAction(readOnly->signal, number)) &&
+            programs.sa_handler != SIG_DFL && programs.sa_handler != SIG_IGN) {
+            programs = {};
+            programs.sa_handler = SIG_DFL;
+        }
+    }
+    return darwin::answerOwnTrappedCall(SIGSYS, info, userContext, programs);
 }
 
 } // namespace
