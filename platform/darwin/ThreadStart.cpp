@@ -3,6 +3,7 @@
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/Threads.hpp"
+#include "platform/darwin/Waits.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -310,7 +311,7 @@ namespace {
 
 // The stack kept for a wait with room (runWithRoomForSignals), and whether a thread waits on it now.
 std::atomic<void*> spareWaitingStack{nullptr};
-std::atomic<bool> spareWaitingStackTaken{false};
+std::atomic<int> spareWaitingStackTaken{0};
 
 // A stack for a wait, above a guard page; null when no memory was left.
 void* mapWaitingStack() {
@@ -353,6 +354,40 @@ long letSignalsIn(std::uint64_t mask, std::uint64_t* before) {
     return setMask(SIG_UNBLOCK, roomForSignalsHere() ? &mask : &none, before);
 }
 
+namespace {
+
+// The spare, taken for the calling thread; null when another thread has it (or none was made).
+void* takeSpareWaitingStack() {
+    void* kept = spareWaitingStack.load(std::memory_order_acquire);
+    int free = 0;
+    return kept != nullptr && spareWaitingStackTaken.compare_exchange_strong(free, 1, std::memory_order_acquire)
+               ? kept
+               : nullptr;
+}
+
+void giveBackSpareWaitingStack() {
+    spareWaitingStackTaken.store(0, std::memory_order_release);
+    futexWakeAll(&spareWaitingStackTaken);
+}
+
+// Where no stack can be mapped (the address space is full) and another thread has the spare: the spare,
+// once that thread is done with it, or null after kSparePatienceNanos. Meanwhile the thread stands still
+// for a recorder. Apart and small: what is left of the thread's stack below the kernel's frame may be a
+// few hundred bytes (the frame of a machine with wide vector registers takes over 3 KiB of 4).
+__attribute__((noinline)) void* awaitSpareWaitingStack(const HandlerEntry& entry) {
+    if (spareWaitingStack.load(std::memory_order_acquire) == nullptr) return nullptr;
+    const StandingStill still(interruptedContext(entry));
+    const long deadline = monotonicNanos() + kSparePatienceNanos;
+    for (;;) {
+        if (void* stack = takeSpareWaitingStack(); stack != nullptr) return stack;
+        const long left = deadline - monotonicNanos();
+        if (left <= 0) return nullptr;
+        futexWait(&spareWaitingStackTaken, 1, left);
+    }
+}
+
+} // namespace
+
 void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEntry& entry) {
     const OwnWork work;
     if (roomForSignalsHere()) {
@@ -360,24 +395,20 @@ void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEnt
         return;
     }
     // The spare when no other thread waits on it, else one mapped for this wait alone: however many
-    // threads wait at once, each on a stack of its own.
-    void* stack = nullptr;
-    bool spare = false;
-    if (void* kept = spareWaitingStack.load(std::memory_order_acquire);
-        kept != nullptr && !spareWaitingStackTaken.exchange(true, std::memory_order_acquire)) {
-        stack = kept;
-        spare = true;
-    } else {
-        stack = mapWaitingStack();
-    }
-    // Where no stack could be had (no memory left), or the kernel refused it, the wait stays here, with
-    // the stop held off: the thread stands still for a recorder instead of stopping for it.
+    // threads wait at once, each on a stack of its own. With no memory left for one, the threads take
+    // the spare in turn.
+    void* stack = takeSpareWaitingStack();
+    bool spare = stack != nullptr;
+    if (!spare) stack = mapWaitingStack();
+    if (stack == nullptr) spare = (stack = awaitSpareWaitingStack(entry)) != nullptr;
+    // Where no stack could be had in time, or the kernel refused it, the wait stays here, with the stop
+    // held off: the thread stands still for a recorder instead of stopping for it.
     if (stack == nullptr || !runOnLentAlternateStack(stack, kWaitingStackSize, body, argument)) {
         const StandingStill still(interruptedContext(entry));
         body(argument);
     }
     if (spare)
-        spareWaitingStackTaken.store(false, std::memory_order_release);
+        giveBackSpareWaitingStack();
     else if (stack != nullptr)
         unmapWaitingStack(stack);
 }

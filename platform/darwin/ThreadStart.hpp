@@ -99,15 +99,19 @@ std::size_t stackRoomBelow(std::uintptr_t sp);
 // kWaitingStackSize lent to the thread as its alternate stack for the call (runOnLentAlternateStack) — the
 // spare kept for this (prepareWaitingStack) when no other thread waits on it, else one mapped for the call
 // and unmapped after it — so that however many threads wait at once, none takes a signal's frame below a
-// small stack. Where no memory is left for a stack (the address space is full), it runs in place and takes
-// no signal at all: the suspension signal stays held off, and the thread stands still for the recorder at
-// the interrupted code's registers, as the handler `entry` describes was given them (StandingStill, with
-// interruptedContext). The caller holds the suspension signal off from its first instruction on
+// small stack. Where no memory is left for a stack (the address space is full), the threads take the
+// spare in turn, each standing still meanwhile (no signal at all: the suspension signal stays held off, and
+// the thread stands still for the recorder at the interrupted code's registers, as the handler `entry`
+// describes was given them: StandingStill, with interruptedContext); past kSparePatienceNanos, or with no
+// spare, the body runs in place, standing still the same way. The caller holds the suspension signal off from its first instruction on
 // (holdStopOff), whatever mask it was entered under (a handler put back by signal() has none of its own),
 // and finds it held off again once this returns; the body runs as the reporter's own work (OwnWork) and
 // lets signals in with letSignalsIn. Signal-safe (raw mappings, no heap, no locks).
 constexpr std::size_t kRoomToWaitIn = 32 * 1024;
 constexpr std::size_t kWaitingStackSize = 64 * 1024;
+// How long a thread with no stack to be lent waits for the spare: past the longest a body holds it (a
+// crash's wait for its recording turn and its recording within their bounds, some ten seconds).
+constexpr long kSparePatienceNanos = 15L * 1000 * 1000 * 1000;
 void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEntry& entry);
 // Holds the suspension signal off on the calling thread: a crash handler's first step, so that no stop
 // lands on the stack it was entered on before it stands where there is room.
