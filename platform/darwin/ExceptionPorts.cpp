@@ -350,6 +350,7 @@ void mendPutBackFirstChanceHandlers() {
             continue;
         const struct sigaction action = firstChanceDisposition();
         sigaction(number, &action, nullptr);
+        noteHandlersEnteredUnheld();
     }
 }
 

@@ -49,6 +49,9 @@ struct SuspendSlot {
     // thread itself never changes its slot's state once released: one that leaves later than the resumer
     // waits for (a busy core) may find the slot handed to another thread by the next round.
     std::atomic<int> leftAfter{0};
+    // Its CPU time when it was found entering a crash handler that holds the stop off only from its first
+    // instructions (enteringUnheld), and so not asked yet; -1 once asked.
+    std::atomic<long> putOffAt{-1};
 };
 constinit SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
@@ -328,6 +331,39 @@ bool parkStandingStill(SuspendSlot& slot) {
     return false;
 }
 
+// Whether a crash handler of the process was ever found run under a disposition that held nothing off
+// (noteHandlersEnteredUnheld).
+std::atomic<bool> handlersEnteredUnheld{false};
+
+// How long a thread may run, found entering a crash handler with the stop let through, before it is
+// asked all the same: the handler holds the stop off within its first instructions.
+constexpr long kEnteringNanos = 1000L * 1000;
+
+// Whether the kernel shows the thread inside a crash signal's delivery (it holds one blocked) with the
+// stop let through: the moment between the kernel making a crash handler's frame under a disposition
+// that holds nothing off and the handler holding the stop off itself. A stop sent then has its frame made
+// right below the crash's, before the handler runs at all: past the end of a small stack. Only looked at
+// once such a disposition was seen, as the kernel's status of the thread costs a read.
+__attribute__((noinline)) bool enteringUnheld(pid_t tid) {
+    if (!handlersEnteredUnheld.load(std::memory_order_acquire)) return false;
+    char path[64];
+    taskPath(tid, "status", path);
+    char text[4096];
+    if (readSmallFile(path, text, sizeof text) <= 0 || maskHolds(text, "SigBlk", suspensionSignal()))
+        return false;
+    for (int crash : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS, SIGABRT})
+        if (maskHolds(text, "SigBlk", crash)) return true;
+    return false;
+}
+
+void sendStop(SuspendSlot& slot) {
+    const pid_t tid = slot.tid.load(std::memory_order_relaxed);
+    if (syscall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid, suspensionSignal()) != 0) {
+        int expected = kRequested;
+        if (slot.state.compare_exchange_strong(expected, kGone)) answer();
+    }
+}
+
 // Sends the signal to the thread of the next slot not asked yet; false when every one has been. A
 // thread that has ended since the list was taken answers at once, as gone. The next slot to ask never
 // passes the last one, so slots added to the round later are asked in turn.
@@ -348,11 +384,27 @@ bool askNext() {
         slot.ranWhenAsked.compare_exchange_strong(unknown, ran, std::memory_order_relaxed);
     // One standing still has no room for the signal's frame: it answers with what it published.
     if (parkStandingStill(slot)) return true;
-    if (syscall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid, suspensionSignal()) != 0) {
-        int expected = kRequested;
-        if (slot.state.compare_exchange_strong(expected, kGone)) answer();
+    slot.putOffAt.store(-1, std::memory_order_relaxed);
+    if (enteringUnheld(tid)) {
+        slot.putOffAt.store(threadRunNanos(tid), std::memory_order_release);
+        return true;
     }
+    sendStop(slot);
     return true;
+}
+
+// For a thread whose asking was put off: asks it once it no longer enters a handler with the stop let
+// through, or once it has run kEnteringNanos so (a thread of the program's own that holds a crash signal
+// blocked); true while it is still put off.
+bool stillPutOff(SuspendSlot& slot) {
+    const long putOffAt = slot.putOffAt.load(std::memory_order_acquire);
+    if (putOffAt == -1) return false;
+    const pid_t tid = slot.tid.load(std::memory_order_relaxed);
+    const long ran = threadRunNanos(tid);
+    if (enteringUnheld(tid) && (ran < 0 || putOffAt < 0 || ran - putOffAt < kEnteringNanos)) return true;
+    long expected = putOffAt;
+    if (slot.putOffAt.compare_exchange_strong(expected, -1, std::memory_order_acq_rel)) sendStop(slot);
+    return false;
 }
 
 void copyText(char* out, std::size_t size, const char* text) {
@@ -446,6 +498,7 @@ bool lookAt(SuspendSlot& slot) {
     if (slot.state.load(std::memory_order_acquire) != kRequested) return false;
     // Asked before it stood still, it holds the signal off now, and answers with what it published.
     if (parkStandingStill(slot)) return false;
+    if (stillPutOff(slot)) return true;
     const Hearing heard = hearing(slot.tid.load(std::memory_order_relaxed));
     const bool onItsWay = heard == Hearing::onItsWay || heard == Hearing::runs;
     if (onItsWay && !hadItsPatience(slot, heard) && monotonicNanos() < slot.giveUpAt) return true;
@@ -531,8 +584,9 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         if (slot.state.load(std::memory_order_acquire) != kRequested) break;
         // Each thread that stops asks two more, so the threads are asked by many at once: sending a
         // signal and waking its thread takes long enough that one sender asking every thread in turn
-        // would be the bulk of the suspension.
-        if (askNext()) askNext();
+        // would be the bulk of the suspension. Not once asking means reading a thread's status first
+        // (enteringUnheld): a page of it would not fit every stack a stop lands on; the reader asks them.
+        if (!handlersEnteredUnheld.load(std::memory_order_acquire) && askNext()) askNext();
         slot.context = static_cast<ucontext_t*>(context)->uc_mcontext;
         // Proven here, by each thread at once, so the recorder may read the stopped stack in place.
         const auto sp = static_cast<std::uintptr_t>(slot.context.gregs[REG_RSP]);
@@ -857,6 +911,10 @@ bool ownStackAbove(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high)
 
 bool currentThreadStack(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high) {
     return ownStackAbove(sp, low, high);
+}
+
+void noteHandlersEnteredUnheld() {
+    handlersEnteredUnheld.store(true, std::memory_order_release);
 }
 
 int suspensionSignal() {

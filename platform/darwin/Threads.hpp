@@ -101,6 +101,13 @@ int suspensionSignal();
 // `patienceNanos` after it was added when that is later, which is time enough to get a core and answer.
 // One round at a time, ended by resumeThreads.
 constexpr long kSuspensionPatienceNanos = 250L * 1000 * 1000;
+// For a crash handler found put back under a disposition that holds nothing off (signal(n, signal(n,
+// probe))): threads the kernel entered it on before it was given its mask back take a stop from the moment
+// their crash's frame is made until the handler's first instructions hold it off, and on a small stack
+// its frame has no room there. From this call on, a round asks no thread the kernel shows so (a crash
+// signal held, the stop let through) until it is past that, within a millisecond of its running; the
+// threads that stop then leave the asking to the reader. Signal-safe.
+void noteHandlersEnteredUnheld();
 constexpr long kSuspensionBoundNanos = 2500L * 1000 * 1000;
 void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,
                          long boundNanos = kSuspensionBoundNanos);

@@ -200,6 +200,7 @@ void ZEVSignalMendPutBackHandlers() {
             continue;
         const struct sigaction action = ourDisposition();
         sigaction(number, &action, nullptr);
+        darwin::noteHandlersEnteredUnheld();
     }
     darwin::mendPutBackFirstChanceHandlers();
 }
