@@ -103,10 +103,10 @@ std::size_t stackRoomBelow(std::uintptr_t sp);
 // spare in turn, each standing still meanwhile (no signal at all: the suspension signal stays held off, and
 // the thread stands still for the recorder at the interrupted code's registers, as the handler `entry`
 // describes was given them: StandingStill, with interruptedContext); past kSparePatienceNanos, or with no
-// spare, the body runs in place, standing still the same way. The caller holds the suspension signal off from its first instruction on
-// (holdStopOff), whatever mask it was entered under (a handler put back by signal() has none of its own),
-// and finds it held off again once this returns; the body runs as the reporter's own work (OwnWork) and
-// lets signals in with letSignalsIn. Signal-safe (raw mappings, no heap, no locks).
+// spare, the body runs in place, standing still the same way. The caller holds the suspension signal off from
+// its first instruction on (holdStopOff), whatever mask it was entered under (a handler put back by signal()
+// has none of its own), and finds it held off again once this returns; the body runs as the reporter's own
+// work (OwnWork) and lets signals in with letSignalsIn. Signal-safe (raw mappings, no heap, no locks).
 constexpr std::size_t kRoomToWaitIn = 32 * 1024;
 constexpr std::size_t kWaitingStackSize = 64 * 1024;
 // How long a thread with no stack to be lent waits for the spare: past the longest a body holds it (a
