@@ -359,10 +359,10 @@ namespace {
 // The spare, taken for the calling thread; null when another thread has it (or none was made).
 void* takeSpareWaitingStack() {
     void* kept = spareWaitingStack.load(std::memory_order_acquire);
+    if (kept == nullptr) return nullptr;
     int free = 0;
-    return kept != nullptr && spareWaitingStackTaken.compare_exchange_strong(free, 1, std::memory_order_acquire)
-               ? kept
-               : nullptr;
+    const bool took = spareWaitingStackTaken.compare_exchange_strong(free, 1, std::memory_order_acquire);
+    return took ? kept : nullptr;
 }
 
 void giveBackSpareWaitingStack() {
