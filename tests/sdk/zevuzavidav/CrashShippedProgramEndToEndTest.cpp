@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -899,6 +900,22 @@ TEST_P(CrashShippedProgramAsWithoutTheSDK, EndsOrGoesOnAsTheKernelAloneWouldWith
     ASSERT_EQ(causes.size(), 1u) << ::testing::PrintToString(causes);
     EXPECT_TRUE(causes[0] == "signal:" + cause || causes[0] == "mach_exception:" + portsNameOf(cause))
         << causes[0] << ", not " << cause;
+    // A fault's crashed thread starts at the faulting instruction, also where the kernel gave the SDK's
+    // handler no siginfo (put back by signal()): its registers are the context the kernel fills. (Called by
+    // a reporter with the number alone, the handler has no context to read.)
+    if (fs::exists(made("crash-at")) && std::strchr(asWithout.bytes, 'c') == nullptr) {
+        const json threads = recordtest::sectionOfRecord(crashRecords[0], "threads");
+        ASSERT_TRUE(threads.is_array());
+        const auto crashed = std::find_if(threads.begin(), threads.end(), [](const json& thread) {
+            return thread.is_object() && thread.value("crashed", false);
+        });
+        ASSERT_NE(crashed, threads.end());
+        const json& stack = (*crashed)["stacktrace"];
+        ASSERT_TRUE(stack.is_array() && !stack.empty() && stack[0].is_number_unsigned()) << *crashed;
+        EXPECT_EQ(stack[0].get<std::uint64_t>(),
+                  std::stoull(velotest::readFile(made("crash-at")), nullptr, 16))
+            << "the crashed thread does not start where it faulted";
+    }
     const auto exceptions = recordsOf(parts, "exception");
     EXPECT_EQ(exceptions.size(), asWithout.thrown ? 1u : 0u);
     for (const auto& record : exceptions)
