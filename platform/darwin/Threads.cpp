@@ -50,7 +50,7 @@ struct SuspendSlot {
     // waits for (a busy core) may find the slot handed to another thread by the next round.
     std::atomic<int> leftAfter{0};
     // Its CPU time when it was found entering a crash handler that holds the stop off only from its first
-    // instructions (enteringUnheld), and so not asked yet; -1 once asked.
+    // instructions (enteringUnheld), and so not asked yet; -1 when not put off.
     std::atomic<long> putOffAt{-1};
 };
 constinit SuspendSlot slots[kMaxThreads];
@@ -384,9 +384,8 @@ bool askNext() {
         slot.ranWhenAsked.compare_exchange_strong(unknown, ran, std::memory_order_relaxed);
     // One standing still has no room for the signal's frame: it answers with what it published.
     if (parkStandingStill(slot)) return true;
-    slot.putOffAt.store(-1, std::memory_order_relaxed);
-    if (enteringUnheld(tid)) {
-        slot.putOffAt.store(threadRunNanos(tid), std::memory_order_release);
+    if (const long ran = threadRunNanos(tid); ran >= 0 && enteringUnheld(tid)) {
+        slot.putOffAt.store(ran, std::memory_order_release);
         return true;
     }
     sendStop(slot);
@@ -398,10 +397,10 @@ bool askNext() {
 // blocked); true while it is still put off.
 bool stillPutOff(SuspendSlot& slot) {
     const long putOffAt = slot.putOffAt.load(std::memory_order_acquire);
-    if (putOffAt == -1) return false;
+    if (putOffAt < 0) return false;
     const pid_t tid = slot.tid.load(std::memory_order_relaxed);
     const long ran = threadRunNanos(tid);
-    if (enteringUnheld(tid) && (ran < 0 || putOffAt < 0 || ran - putOffAt < kEnteringNanos)) return true;
+    if (ran >= 0 && ran - putOffAt < kEnteringNanos && enteringUnheld(tid)) return true;
     long expected = putOffAt;
     if (slot.putOffAt.compare_exchange_strong(expected, -1, std::memory_order_acq_rel)) sendStop(slot);
     return false;
@@ -557,6 +556,7 @@ std::size_t fillSlots(std::size_t used, const pid_t* ids, std::size_t count, pid
         slot.state.store(kRequested, std::memory_order_relaxed);
         slot.names = nullptr;
         slot.ranWhenAsked.store(askedWhenGivenUp(ids[i]), std::memory_order_relaxed);
+        slot.putOffAt.store(-1, std::memory_order_relaxed);
         slot.giveUpAt = giveUpAt;
         indexSlot(used);
         ++used;
@@ -584,8 +584,9 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         if (slot.state.load(std::memory_order_acquire) != kRequested) break;
         // Each thread that stops asks two more, so the threads are asked by many at once: sending a
         // signal and waking its thread takes long enough that one sender asking every thread in turn
-        // would be the bulk of the suspension. Not once asking means reading a thread's status first
-        // (enteringUnheld): a page of it would not fit every stack a stop lands on; the reader asks them.
+        // would be the bulk of the suspension. Once a handler was found put back, asking a thread reads
+        // its status first (enteringUnheld), a page that not every stack a stop lands on has room for:
+        // the reader asks them all then.
         if (!handlersEnteredUnheld.load(std::memory_order_acquire) && askNext()) askNext();
         slot.context = static_cast<ucontext_t*>(context)->uc_mcontext;
         // Proven here, by each thread at once, so the recorder may read the stopped stack in place.
