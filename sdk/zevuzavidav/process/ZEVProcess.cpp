@@ -23,21 +23,34 @@ bool ZEVProcessDebuggerAttached() {
     return traced;
 }
 
-bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext) {
-    if (process == nullptr) return false;
+void ZEVProcessBegin(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext) {
     process->task = darwin::currentProcessId();
     process->currentThread = darwin::currentThreadId();
     process->crashedThread = crashedThread;
     process->signalContext = darwin::isNullAddress(signalContext) ? nullptr : signalContext;
+    process->threadCount = 0;
+    process->threadListWhole = false;
     process->threadsLeftOut = 0;
+    process->crashedThreadRecorded = false;
+}
+
+bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext) {
+    if (process == nullptr) return false;
+    ZEVProcessBegin(process, crashedThread, signalContext);
+    return ZEVProcessListThreads(process);
+}
+
+bool ZEVProcessListThreads(ZEVProcess* process) {
+    const pid_t crashedThread = process->crashedThread;
     long listed = 0;
     long count =
         darwin::listThreads(process->threads, darwin::kMaxThreads, &process->threadListWhole, &listed);
-    if (count < 0) {
-        process->threadCount = 0;
+    const bool read = count >= 0;
+    if (!read) {
+        // No /proc in a sandbox, say: the crashed thread and the recording one are recorded all the same.
+        count = 0;
         process->threadListWhole = false;
         ZEVSDKLog("%s: Error: unable to get task threads\n", "ZEVProcessInit");
-        return false;
     }
     constexpr auto kCapacity = static_cast<std::uint32_t>(darwin::kMaxThreads);
     process->threadCount =
@@ -49,7 +62,7 @@ bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* 
         ZEVSDKLog("%s: %u of %ld threads left out of the record, which holds at most %u\n", "ZEVProcessInit",
                   process->threadsLeftOut, listed, kCapacity);
     }
-    return true;
+    return read;
 }
 
 std::uint32_t zevuzavidav::keepThreadsThatMustBeRecorded(pid_t* threads, std::uint32_t count,
@@ -235,11 +248,46 @@ std::uint32_t framesForOtherThreads(ZEVProcess* process, std::uint32_t from) {
     return zevuzavidav::framesPerOtherThread(otherSizes, walked);
 }
 
+// Writes the element of the record's thread `index`, `thread`, with at most `frames` of its stack (the
+// crashed thread's is written whole, with its name).
+void recordThread(ZEVProcess* process, ZEVFile* file, std::uint32_t index, pid_t thread,
+                  std::uint32_t frames) {
+    const bool crashed = thread == process->crashedThread;
+    ZEVSDKLog("%s: recording thread %d data\n", "ZEVProcessRecordAllThreads", static_cast<int>(index));
+    zevuzavidav::MachineContext state;
+    std::uintptr_t stackLow = 0, stackHigh = 0;
+    // A thread whose state cannot be had still gets its object, so every per-thread array of the
+    // record stays aligned with "threads".
+    const bool haveState = threadStateAndStack(process, thread, &state, &stackLow, &stackHigh);
+    if (!haveState) ZEVSDKLog("%s: unable to get thread state\n", "ZEVProcessRecordThread");
+    // The crashed thread carries its name: "thread_names" comes after every thread, past where a
+    // recording cut short by its bound may end.
+    char name[darwin::kThreadNameSize];
+    if (crashed && !darwin::threadNameNow(thread, name, sizeof name)) name[0] = '\0';
+    zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr, crashed, stackLow, stackHigh,
+                                      crashed ? zevuzavidav::kUnwindMaxFrames : frames,
+                                      crashed ? name : nullptr);
+}
+
 } // namespace
 
-void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
+void ZEVProcessRecordCrashedThread(ZEVProcess* process, ZEVFile* file) {
     ZEVFileWriteSectionStart(file, "threads");
     ZEVFileWriteArrayStart(file);
+    process->crashedThreadRecorded = true;
+    if (process->crashedThread == 0) return;
+    recordThread(process, file, 0, process->crashedThread, zevuzavidav::kUnwindMaxFrames);
+    // On disk before any other thread is so much as listed: a recording cut short (its bound, a kill)
+    // keeps it whatever became of the buffer.
+    ZEVFileFlushBuffer(file);
+}
+
+void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
+    const bool crashedRecorded = process->crashedThreadRecorded;
+    if (!crashedRecorded) {
+        ZEVFileWriteSectionStart(file, "threads");
+        ZEVFileWriteArrayStart(file);
+    }
     // Learnt once the crashed thread, first, is written: it is never shortened.
     std::uint32_t otherFrames = 0;
     bool othersMeasured = false;
@@ -255,6 +303,7 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
         }
         pid_t thread = process->threads[i];
         const bool crashed = thread == process->crashedThread;
+        if (crashed && crashedRecorded) continue;
         if (!crashed && !othersMeasured) {
             // So many threads, that deep, that their whole stacks would make the record too long to be read
             // back: the deepest are shortened, never the crashed thread's. Threads listed late get as many.
@@ -264,20 +313,7 @@ void ZEVProcessRecordAllThreads(ZEVProcess* process, ZEVFile* file) {
                 ZEVSDKLog("%s: at most %u frames of each of %u threads but the crashed one\n",
                           "ZEVProcessRecordAllThreads", otherFrames, process->threadCount);
         }
-        ZEVSDKLog("%s: recording thread %d data\n", "ZEVProcessRecordAllThreads", static_cast<int>(i));
-        zevuzavidav::MachineContext state;
-        std::uintptr_t stackLow = 0, stackHigh = 0;
-        // A thread whose state cannot be had still gets its object, so every per-thread array of the
-        // record stays aligned with "threads".
-        const bool haveState = threadStateAndStack(process, thread, &state, &stackLow, &stackHigh);
-        if (!haveState) ZEVSDKLog("%s: unable to get thread state\n", "ZEVProcessRecordThread");
-        // The crashed thread carries its name: "thread_names" comes after every thread, past where a
-        // recording cut short by its bound may end.
-        char name[darwin::kThreadNameSize];
-        if (crashed && !darwin::threadNameNow(thread, name, sizeof name)) name[0] = '\0';
-        zevuzavidav::writeThreadRegisters(file, haveState ? &state : nullptr, crashed, stackLow, stackHigh,
-                                          crashed ? zevuzavidav::kUnwindMaxFrames : otherFrames,
-                                          crashed ? name : nullptr);
+        recordThread(process, file, i, thread, otherFrames);
         // The crashed thread, first, is on disk before any other is read: a recording cut short (its
         // bound, a kill) keeps it whatever became of the buffer.
         if (crashed) ZEVFileFlushBuffer(file);
@@ -437,13 +473,18 @@ void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalCont
     // Should the recording's bound end the process while it writes, what the file's buffer holds is
     // written out first: every line finished is kept, and the one under way as far as it went.
     zevuzavidav::setRecordingFile(file);
-    ZEVProcessInit(&process, crashedThread, signalContext);
+    ZEVProcessBegin(&process, crashedThread, signalContext);
+    // Images opened without notice (plain dlopen) are found now, before any stack is unwound.
+    zevuzavidav::syncBinaryImagesWithLoadedObjects();
+    // The crashed thread stands in its crash: it is on disk before the list of threads is read and the
+    // round of suspension is under way, which with thousands of threads take the bulk of what the
+    // recorder runs before the others are written.
+    ZEVProcessRecordCrashedThread(&process, file);
+    ZEVProcessListThreads(&process);
     {
         // The other threads stand still while they are recorded, and run again however the recording
         // ends, before the app's crash callback.
         zevuzavidav::OtherThreadsSuspended suspended(&process);
-        // Images opened without notice (plain dlopen) are found now, before any stack is unwound.
-        zevuzavidav::syncBinaryImagesWithLoadedObjects();
         ZEVProcessRecordAllThreads(&process, file);
         ZEVProcessRecordRuntimeInfo(&process, file);
         ZEVProcessRecordDispatchQueueNames(&process, file);

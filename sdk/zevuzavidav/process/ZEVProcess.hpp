@@ -26,6 +26,7 @@ struct ZEVProcess {
     bool threadListWhole;         // no thread's end disturbed the reading of the list (darwin::listThreads)
     std::uint32_t threadsLeftOut; // threads of the process past what the record holds
     const ucontext_t* signalContext;
+    bool crashedThreadRecorded; // "threads" is open with the crashed thread's element on disk
 };
 
 namespace zevuzavidav {
@@ -77,10 +78,22 @@ constexpr std::size_t kExceptionServerRecordStorageSize = 64 * 1024;
 // then closes the file (closing it again is harmless): the record is whole before the other threads
 // are resumed and before the app's crash callback runs. Every thread of the process is recorded, the
 // crashed one first, up to darwin::kMaxThreads; past that the crashed thread and the recording one still
-// are, and the SDK log says how many were left out. Its process state lives in static storage (one
-// recording at a time: the recording turn's holder), not on the handler's alternate stack.
+// are, and the SDK log says how many were left out. The crashed thread is on disk before the threads are
+// even listed: on a machine whose cores are all taken the recorder gets little of one, and what it
+// writes first is all that a recording cut short by its bound is sure to keep. Its process state lives
+// in static storage (one recording at a time: the recording turn's holder), not on the handler's
+// alternate stack.
 void ZEVHandler(ZEVFile* file, pid_t crashedThread, const ucontext_t* signalContext);
+// ZEVProcessBegin, then ZEVProcessListThreads.
 bool ZEVProcessInit(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext);
+// The recording's process, recording thread and crash, with no thread listed yet.
+void ZEVProcessBegin(ZEVProcess* process, pid_t crashedThread, const ucontext_t* signalContext);
+// Lists the process's threads, the crashed one first (ZEVProcessBegin's); false when the list cannot be
+// read, the crashed thread and the recording one then standing for it.
+bool ZEVProcessListThreads(ZEVProcess* process);
+// Opens "threads" with the crashed thread's element (none when there is no crashed thread) and puts it on
+// disk; ZEVProcessRecordAllThreads then goes on from it with the other threads.
+void ZEVProcessRecordCrashedThread(ZEVProcess* process, ZEVFile* file);
 bool ZEVProcessDebuggerAttached();
 bool ZEVProcessSuspendAllOtherThreads(ZEVProcess* process);
 bool ZEVProcessResumeAllOtherThreads(ZEVProcess* process);

@@ -9,6 +9,7 @@
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
+#include "sdk/zevuzavidav/record/ZEVFileReader.hpp"
 #include "tests/sdk/zevuzavidav/fixtures/RecorderTrouble.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/LaterCrash.hpp"
@@ -151,6 +152,7 @@ std::vector<TroubleCase> troubleCases() {
     const std::pair<Crash, const char*> crashes[] = {
         {Crash::abort, "Abort"}, {Crash::exception, "Exception"}, {Crash::fault, "Port"}};
     const std::pair<int, const char*> points[] = {{kTroubleAtOpen, "AtOpen"},
+                                                  {kTroubleAtList, "AtList"},
                                                   {kTroubleAtFirstStop, "AtFirstStop"},
                                                   {kTroubleOnceStopped, "OnceStopped"}};
     std::vector<TroubleCase> cases;
@@ -214,6 +216,18 @@ TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
         EXPECT_EQ(unparsable, 1);
         const std::string text = velotest::readFile(dir + "/" + trouble.record());
         EXPECT_EQ(text.substr(text.rfind('\n') + 1), "{\"storage\":{") << "the line under way was not kept";
+    } else if (trouble.point == kTroubleAtList || trouble.point == kTroubleAtFirstStop) {
+        // The crashed thread is on disk before the other threads are listed, let alone asked to stop: the
+        // threads' line is cut after it, and the next launch's repair keeps it whole.
+        EXPECT_EQ(unparsable, 1);
+        ASSERT_TRUE(zevuzavidav::closeCutArraySectionOfFile(dir + "/" + trouble.record(), "threads"));
+        int stillCut = 0;
+        const json threads = recordtest::sectionOfRecord(
+            recordtest::readLines(dir + "/" + trouble.record(), &stillCut), "threads");
+        EXPECT_EQ(stillCut, 0);
+        ASSERT_TRUE(threads.is_array() && threads.size() == 1) << threads;
+        EXPECT_TRUE(threads[0].value("crashed", false)) << threads[0];
+        EXPECT_TRUE(recordtest::hasRegistersAndStack(threads[0])) << threads[0];
     } else {
         // A fault ends the process at once: what its buffer held is lost, whole lines are not.
         EXPECT_EQ(unparsable, 0) << "a line was cut short";
@@ -231,6 +245,48 @@ TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
 
 INSTANTIATE_TEST_SUITE_P(CrashRecorderInTrouble, CrashRecorderInTrouble, ::testing::ValuesIn(troubleCases()),
                          [](const auto& info) { return info.param.name; });
+
+// With no list of threads to be had (a sandbox without /proc), every road's record is still whole, with
+// the crashed thread first and the recording one, each named; the process ends by the crash.
+class CrashWithoutAListOfThreads : public ::testing::TestWithParam<TroubleCase> {};
+
+TEST_P(CrashWithoutAListOfThreads, RecordsTheCrashedAndTheRecordingThreads) {
+    const TroubleCase& trouble = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = velotest::waitStatusOfChild([&] {
+        recordtest::initializeContext(dir, trouble.road);
+        startAWaitingThread();
+        velo_trouble_arm(trouble.point, trouble.action);
+        if (trouble.crash == Crash::abort) std::abort();
+        if (trouble.crash == Crash::fault) recordtest::writeThroughNull();
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, throwUncaught, nullptr) != 0) _exit(kSetUpFailed);
+        for (;;)
+            pause();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == trouble.endsBy()) << howItEnded(status);
+    EXPECT_NE(velotest::readFile(dir + "/sdk.log").find("unable to get task threads"), std::string::npos)
+        << "the list was not refused";
+    const auto records = wholeRecordsIn(dir, trouble.record());
+    ASSERT_FALSE(records.empty());
+    int unparsable = 0;
+    const json threads = recordtest::sectionOfRecord(
+        recordtest::readLines(dir + "/" + trouble.record(), &unparsable), "threads");
+    ASSERT_TRUE(threads.is_array() && !threads.empty());
+    EXPECT_TRUE(threads[0].value("crashed", false)) << "the first thread is not the crashed one";
+    // The port's server records a fault of another thread: itself as well.
+    EXPECT_EQ(threads.size(), trouble.crash == Crash::fault ? 2u : 1u) << threads;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashWithoutAListOfThreads, CrashWithoutAListOfThreads,
+    ::testing::Values(
+        TroubleCase{"AnAbort", Crash::abort, recordtest::Road::exceptionPort, kTroubleAtList, kTroubleRefuse},
+        TroubleCase{"AnException", Crash::exception, recordtest::Road::exceptionPort, kTroubleAtList,
+                    kTroubleRefuse},
+        TroubleCase{"AFault", Crash::fault, recordtest::Road::exceptionPort, kTroubleAtList, kTroubleRefuse}),
+    [](const auto& info) { return info.param.name; });
 
 // ---- a crash an earlier handler steps over -------------------------------------------------------
 
