@@ -1331,7 +1331,14 @@ TEST_P(CrashShippedProgramChurn, TheReportHoldsTheCrashedThreadFirst) {
     const std::string part = churn.record;
     const json threads = sectionOf(parts[part], "threads");
     const json symbolicated = sectionOf(parts[part + ".zevrecord"], "threads");
-    ASSERT_TRUE(threads.is_array() && !threads.empty()) << "the record sent holds no threads";
+    // The SDK log's lines, each once, tell how far the recording went.
+    std::string logOnce;
+    std::set<std::string> seen;
+    std::istringstream logLines(log);
+    for (std::string line; std::getline(logLines, line);)
+        if (line.find("recording thread ") == std::string::npos && seen.insert(line).second)
+            logOnce += line + "\n";
+    ASSERT_TRUE(threads.is_array() && !threads.empty()) << "the record sent holds no threads\n" << logOnce;
     EXPECT_TRUE(cutByTheBound || sectionOf(parts[part], "storage").is_object())
         << "the record was cut short, not by the recording's bound";
     EXPECT_TRUE(threads[0].value("crashed", false)) << "the first thread is not the crashed one";
