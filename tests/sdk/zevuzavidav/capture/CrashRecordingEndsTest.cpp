@@ -174,17 +174,9 @@ void* throwUncaught(void*) {
     throw std::runtime_error("thrown while the recorder is in trouble");
 }
 
-// A fault on the recording thread ends the process at once by that fault's default action, on every
-// road and at every point, keeping what was flushed: never by the end a crash already claimed gives
-// itself, nor by the recording's bound, nor hung. A recording that stalls for good ends the process by
-// the crash's own signal once its bound is out, having written out what its buffer held.
-class CrashRecorderInTrouble : public ::testing::TestWithParam<TroubleCase> {};
-
-TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
-    const TroubleCase& trouble = GetParam();
-    const velotest::TempFolder folder;
-    const std::string dir = folder.string();
-    const int status = velotest::waitStatusOfChild([&] {
+// A child that records into `dir` the crash `trouble` names, the recorder meeting its trouble; how it ended.
+int crashInTrouble(const TroubleCase& trouble, const std::string& dir) {
+    return velotest::waitStatusOfChild([&] {
         recordtest::initializeContext(dir, trouble.road);
         startAWaitingThread();
         velo_trouble_arm(trouble.point, trouble.action);
@@ -196,6 +188,19 @@ TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
         for (;;)
             pause();
     });
+}
+
+// A fault on the recording thread ends the process at once by that fault's default action, on every
+// road and at every point, keeping what was flushed: never by the end a crash already claimed gives
+// itself, nor by the recording's bound, nor hung. A recording that stalls for good ends the process by
+// the crash's own signal once its bound is out, having written out what its buffer held.
+class CrashRecorderInTrouble : public ::testing::TestWithParam<TroubleCase> {};
+
+TEST_P(CrashRecorderInTrouble, TheProcessEndsByASignalKeepingWhatWasWritten) {
+    const TroubleCase& trouble = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    const int status = crashInTrouble(trouble, dir);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == trouble.endsBy()) << howItEnded(status);
     const std::string log = velotest::readFile(dir + "/sdk.log");
     const bool bound = log.find("ZEVRecordingDeadline") != std::string::npos;
@@ -254,17 +259,7 @@ TEST_P(CrashWithoutAListOfThreads, RecordsTheCrashedAndTheRecordingThreads) {
     const TroubleCase& trouble = GetParam();
     const velotest::TempFolder folder;
     const std::string dir = folder.string();
-    const int status = velotest::waitStatusOfChild([&] {
-        recordtest::initializeContext(dir, trouble.road);
-        startAWaitingThread();
-        velo_trouble_arm(trouble.point, trouble.action);
-        if (trouble.crash == Crash::abort) std::abort();
-        if (trouble.crash == Crash::fault) recordtest::writeThroughNull();
-        pthread_t thread;
-        if (pthread_create(&thread, nullptr, throwUncaught, nullptr) != 0) _exit(kSetUpFailed);
-        for (;;)
-            pause();
-    });
+    const int status = crashInTrouble(trouble, dir);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == trouble.endsBy()) << howItEnded(status);
     EXPECT_NE(velotest::readFile(dir + "/sdk.log").find("unable to get task threads"), std::string::npos)
         << "the list was not refused";
