@@ -844,6 +844,22 @@ bool threadAlive(pid_t tid) {
     return result == 0 || errno == EPERM;
 }
 
+long threadCoreWaitNanos(pid_t tid) {
+    // "<time run> <time waited on a run queue> <slices>", each a decimal count.
+    char path[64];
+    taskPath(tid, "schedstat", path);
+    char text[128];
+    if (readSmallFile(path, text, sizeof text) <= 0) return -1;
+    const char* at = text;
+    while (*at >= '0' && *at <= '9')
+        ++at;
+    if (at == text || *at++ != ' ' || *at < '0' || *at > '9') return -1;
+    long waited = 0;
+    for (; *at >= '0' && *at <= '9'; ++at)
+        waited = waited * 10 + (*at - '0');
+    return waited;
+}
+
 bool threadHoldsSignalBlocked(pid_t tid, int number) {
     if (!threadAlive(tid)) return false;
     char path[64];

@@ -67,6 +67,9 @@ bool threadAlive(pid_t tid);
 // Whether the thread, alive, holds signal `number` blocked now, as the kernel tells (its status); true
 // too when a living thread's status cannot be read. Signal-safe.
 bool threadHoldsSignalBlocked(pid_t tid, int number);
+// How long a thread of this process has waited for a core, runnable but not run, since it began
+// (nanoseconds, the scheduler's count in /proc); -1 when the kernel does not tell. Signal-safe.
+long threadCoreWaitNanos(pid_t tid);
 
 // The calling thread's own stack around `sp`, when `sp` lies on it: [low, high) is mapped, `high` is
 // its top (the callers' frames lie below it) and `low` is at most `sp`. The frames of the running

@@ -18,9 +18,13 @@ int boundSignal() {
     return SIGRTMAX - 2;
 }
 
-// The armed recording's signal (0: none armed) and the moment its bound runs out.
+// The armed recording's signal (0: none armed), the moment it was armed, the moment its bound runs out
+// were the recorder never kept waiting for a core, and how long it had waited for one when armed (-1:
+// the kernel does not tell, and the bound is counted on the clock alone).
 std::atomic<int> endingSignal{0};
+std::atomic<long> armedAt{0};
 std::atomic<long> deadline{0};
+std::atomic<long> coreWaitWhenArmed{-1};
 // The thread that armed the bound, which records, and the record it writes (null: none told).
 std::atomic<pid_t> recorder{0};
 std::atomic<ZEVFile*> recordingFile{nullptr};
@@ -37,10 +41,21 @@ std::atomic<bool> held{false};
 struct sigaction appDisposition;
 bool appBlockedIt = false;
 
+// Whether the armed recording's bound is out at `now`: the recorder has had the bound of its own time
+// since it was armed, or the bound's cap has passed on the clock.
+bool boundIsOut(long now) {
+    const long bound = deadline.load(std::memory_order_acquire);
+    if (now < bound) return false;
+    const long before = coreWaitWhenArmed.load(std::memory_order_acquire);
+    const pid_t recording = recorder.load(std::memory_order_acquire);
+    const long waited = before >= 0 && recording != 0 ? darwin::threadCoreWaitNanos(recording) - before : -1;
+    return zevuzavidav::recordingBoundIsOut(armedAt.load(std::memory_order_acquire), bound, waited, now);
+}
+
 void onBound(int, siginfo_t*, void*) {
     const darwin::OwnWork work;
     const int number = endingSignal.load(std::memory_order_acquire);
-    if (number == 0 || darwin::monotonicNanos() < deadline.load(std::memory_order_acquire)) return;
+    if (number == 0 || !boundIsOut(darwin::monotonicNanos())) return;
     const pid_t me = darwin::currentThreadId();
     const pid_t recording = recorder.load(std::memory_order_acquire);
     if (recording != 0 && recording != me) {
@@ -49,10 +64,21 @@ void onBound(int, siginfo_t*, void*) {
         // sleeps where no signal reaches it), this thread ends the process with what the file holds.
         syscall(SYS_tgkill, darwin::currentProcessId(), recording, boundSignal());
         const long patience = handOverNanos.load(std::memory_order_acquire);
-        const long handOver = darwin::monotonicNanos() + patience;
-        for (long left = patience; left > 0; left = handOver - darwin::monotonicNanos()) {
+        const long since = darwin::monotonicNanos();
+        const long waitedBefore = darwin::threadCoreWaitNanos(recording);
+        // As long again as the recorder waits for a core meanwhile, the bound's cap at most.
+        const long room =
+            armedAt.load(std::memory_order_acquire) + zevuzavidav::kRecordingBoundCapNanos - since;
+        for (;;) {
             if (endingSignal.load(std::memory_order_acquire) != number) return; // it ended in time
-            darwin::futexWait(&endingSignal, number, left);
+            long putOff = waitedBefore >= 0 ? darwin::threadCoreWaitNanos(recording) - waitedBefore : 0;
+            putOff = putOff < room ? putOff : room;
+            const long left = since + patience + (putOff > 0 ? putOff : 0) - darwin::monotonicNanos();
+            if (left <= 0) break;
+            darwin::futexWait(&endingSignal, number,
+                              left < zevuzavidav::kRecordingBoundRecheckNanos
+                                  ? left
+                                  : zevuzavidav::kRecordingBoundRecheckNanos);
         }
         ZEVSDKLog("%s: The recording did not end within its bound, nor its thread answer; ending the "
                   "process by signal %d\n",
@@ -118,9 +144,11 @@ int processTimer() {
     return made;
 }
 
-// Sets the timer to tick once, `nanos` from now; 0 stops it.
+// Sets the timer to tick `nanos` from now, and every kRecordingBoundRecheckNanos after that until it is
+// stopped: a bound that a recorder kept waiting for cores has put off is looked at again; 0 stops it.
 bool setTimer(int id, long nanos) {
-    itimerspec when{{0, 0}, {nanos / 1000000000L, nanos % 1000000000L}};
+    const long again = nanos == 0 ? 0 : zevuzavidav::kRecordingBoundRecheckNanos;
+    itimerspec when{{again / 1000000000L, again % 1000000000L}, {nanos / 1000000000L, nanos % 1000000000L}};
     return syscall(SYS_timer_settime, id, 0, &when, nullptr) == 0;
 }
 
@@ -129,7 +157,11 @@ bool setTimer(int id, long nanos) {
 bool zevuzavidav::armRecordingDeadline(int crashSignal, long boundNanos, long handOverNanosGiven) {
     const int id = processTimer();
     if (id < 0 || !takeBoundSignal()) return false;
-    deadline.store(darwin::monotonicNanos() + boundNanos, std::memory_order_release);
+    const long now = darwin::monotonicNanos();
+    armedAt.store(now, std::memory_order_release);
+    deadline.store(now + boundNanos, std::memory_order_release);
+    coreWaitWhenArmed.store(darwin::threadCoreWaitNanos(darwin::currentThreadId()),
+                            std::memory_order_release);
     recordingFile.store(nullptr, std::memory_order_release);
     handOverNanos.store(handOverNanosGiven, std::memory_order_release);
     recorder.store(darwin::currentThreadId(), std::memory_order_release);
@@ -150,6 +182,13 @@ void zevuzavidav::disarmRecordingDeadline() {
     // The timer is stopped first: no tick of this recording comes after the app has its signal back,
     // save one the kernel had already queued as the recording ended right at its bound.
     giveBoundSignalBack();
+}
+
+bool zevuzavidav::recordingBoundIsOut(long armed, long bound, long waited, long now) {
+    if (now < bound) return false;
+    if (now - armed >= kRecordingBoundCapNanos || waited < 0) return true;
+    // Waiting for a core is no stuck recorder: a machine whose every core is taken puts the bound off.
+    return now - waited >= bound;
 }
 
 void zevuzavidav::setRecordingFile(ZEVFile* file) {

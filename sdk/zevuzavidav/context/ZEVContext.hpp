@@ -136,9 +136,10 @@ bool ZEVContextIsInitialized();
 bool ZEVContextMarkAndCheckIfCrashed();
 namespace zevuzavidav {
 // How long a crash that lost the claim waits for the claimed one's record: the winner's wait for its
-// recording turn, its recording within the bound, and a margin.
+// recording turn, its recording within the bound (put off by its waits for a core, the cap at most), and a
+// margin.
 constexpr long kClaimedCrashPatienceNanos =
-    kRecordingTurnPatienceNanos + kRecordingBoundNanos + 1000L * 1000 * 1000;
+    kRecordingTurnPatienceNanos + kRecordingBoundCapNanos + 1000L * 1000 * 1000;
 // The claimed crash is recorded (or could not be) and the signal handlers from before the SDK are back:
 // the crashes that lost the claim meanwhile go on to them. Signal-safe.
 void noteClaimedCrashRecorded();

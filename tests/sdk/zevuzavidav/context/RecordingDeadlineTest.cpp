@@ -3,6 +3,7 @@
 // bound is out is let go, and the signal is the app's outside a recording. Each runs in a child of its
 // own: the bound ends a process.
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
+#include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 #include "tests/support/ChildProcess.hpp"
@@ -14,8 +15,12 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <new>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <string>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
@@ -40,6 +45,85 @@ TEST(RecordingDeadline, ARecordingThatOutlivesItsBoundEndsTheProcessByTheCrashsS
             pause();
     });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << "status " << status;
+}
+
+// Time the recorder waited for a core puts the bound off, to its cap on the clock; where the kernel does
+// not tell that time, the clock alone counts.
+TEST(RecordingDeadline, WaitsForACorePutTheBoundOffUpToItsCap) {
+    constexpr long kSecond = 1000L * 1000 * 1000;
+    constexpr long kArmed = 100 * kSecond;
+    constexpr long kReached = kArmed + 5 * kSecond;
+    constexpr long kCap = kArmed + zevuzavidav::kRecordingBoundCapNanos;
+    struct Case {
+        const char* what;
+        long waited, now;
+        bool out;
+    };
+    const Case cases[] = {
+        {"before the bound, however little was waited", 0, kReached - 1, false},
+        {"at the bound, nothing waited", 0, kReached, true},
+        {"at the bound, the wait not known", -1, kReached, true},
+        {"at the bound, two seconds waited", 2 * kSecond, kReached, false},
+        {"two seconds past it, two seconds waited", 2 * kSecond, kReached + 2 * kSecond, true},
+        {"just before the cap, all of it waited", kCap - kArmed, kCap - 1, false},
+        {"at the cap, all of it waited", kCap - kArmed, kCap, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(zevuzavidav::recordingBoundIsOut(kArmed, kReached, c.waited, c.now), c.out) << c.what;
+}
+
+// What the recorder had run and waited for a core when the bound ended its process, by the bound's test.
+struct RecorderTimes {
+    std::atomic<long> ran{0};
+    std::atomic<long> waited{0};
+};
+
+// A recorder that shares its one core with three threads no signal reaches, which compute for good: it
+// waits for the core three times as long as it runs. Its bound (50 ms) ends the process only once it has
+// run that long itself, not after 50 ms on the clock, when it has run a quarter of that.
+TEST(RecordingDeadline, ARecorderKeptWaitingForACoreHasItsBoundOfItsOwnTime) {
+    if (darwin::threadCoreWaitNanos(darwin::currentThreadId()) < 0)
+        GTEST_SKIP()
+            << "This kernel does not tell how long a thread waited for a core (/proc/<pid>/schedstat).";
+    constexpr long kBound = 50L * 1000 * 1000;
+    auto* times = static_cast<RecorderTimes*>(
+        mmap(nullptr, sizeof(RecorderTimes), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(times, MAP_FAILED);
+    new (times) RecorderTimes;
+    const int status = velotest::waitStatusOfChild([&] {
+        leaveNoCore();
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(sched_getcpu(), &one);
+        if (sched_setaffinity(0, sizeof one, &one) != 0) _exit(2);
+        sigset_t all;
+        sigfillset(&all);
+        sigset_t before;
+        pthread_sigmask(SIG_BLOCK, &all, &before);
+        for (int i = 0; i < 3; ++i)
+            std::thread([] {
+                volatile unsigned long spins = 0;
+                for (;;)
+                    spins = spins + 1;
+            }).detach();
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        const pid_t me = darwin::currentThreadId();
+        const long waitedBefore = darwin::threadCoreWaitNanos(me);
+        timespec start{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+        if (!zevuzavidav::armRecordingDeadline(SIGBUS, kBound)) _exit(2);
+        for (;;) {
+            timespec now{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+            times->ran = (now.tv_sec - start.tv_sec) * 1000L * 1000 * 1000 + (now.tv_nsec - start.tv_nsec);
+            times->waited = darwin::threadCoreWaitNanos(me) - waitedBefore;
+        }
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << "status " << status;
+    EXPECT_GT(times->waited.load(), 0) << "the recorder never waited for its core";
+    // Its last reading comes at most one reading before the end: well within a fifth of the bound.
+    EXPECT_GE(times->ran.load(), kBound / 5 * 4) << "ended having waited " << times->waited.load() << " ns";
+    munmap(times, sizeof(RecorderTimes));
 }
 
 // Whether the calling thread has the bound's signal waiting for it (held off); false after kPatience.
