@@ -348,9 +348,9 @@ void mendPutBackFirstChanceHandlers() {
             handlerOf(current) != reinterpret_cast<void*>(firstChanceHandler) ||
             !lacksFlagsOrMask(current, kFirstChanceFlags))
             continue;
+        noteHandlersEnteredUnheld(); // before the mend, as the signal road's
         const struct sigaction action = firstChanceDisposition();
         sigaction(number, &action, nullptr);
-        noteHandlersEnteredUnheld();
     }
 }
 

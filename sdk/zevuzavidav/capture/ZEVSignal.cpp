@@ -198,9 +198,12 @@ void ZEVSignalMendPutBackHandlers() {
         if (sigaction(number, nullptr, &current) != 0 || !isOurs(current) ||
             !darwin::lacksFlagsOrMask(current, kHandlerFlags))
             continue;
+        // Noted before the mend: a crash that finds the handler mended already (another thread's, at the
+        // same moment) records with the note in place, and so puts off its stop to a thread whose crash
+        // frame the kernel made under the disposition put back.
+        darwin::noteHandlersEnteredUnheld();
         const struct sigaction action = ourDisposition();
         sigaction(number, &action, nullptr);
-        darwin::noteHandlersEnteredUnheld();
     }
     darwin::mendPutBackFirstChanceHandlers();
 }
