@@ -335,25 +335,36 @@ bool parkStandingStill(SuspendSlot& slot) {
 // (noteHandlersEnteredUnheld).
 std::atomic<bool> handlersEnteredUnheld{false};
 
-// How long a thread may run, found entering a crash handler with the stop let through, before it is
-// asked all the same: the handler holds the stop off within its first instructions.
+// How long a thread may run, found as it may be entering a crash handler with the stop let through,
+// before it is asked all the same: the kernel ends the crash's frame and the handler holds the stop off
+// within microseconds of running.
 constexpr long kEnteringNanos = 1000L * 1000;
 
-// Whether the kernel shows the thread inside a crash signal's delivery (it holds one blocked) with the
-// stop let through: the moment between the kernel making a crash handler's frame under a disposition
-// that holds nothing off and the handler holding the stop off itself. A stop sent then has its frame made
-// right below the crash's, before the handler runs at all: past the end of a small stack. Only looked at
-// once such a disposition was seen, as the kernel's status of the thread costs a read.
-__attribute__((noinline)) bool enteringUnheld(pid_t tid) {
-    if (!handlersEnteredUnheld.load(std::memory_order_acquire)) return false;
+// Whether a thread may be entering a crash handler with the stop let through, and how it waits meanwhile.
+enum class Entering { no, runs, sleeps };
+
+// Once a crash handler of the process was found put back under a disposition that holds nothing off
+// (mended since), whether the thread may be between the kernel taking a crash signal under that
+// disposition and the handler holding the stop off itself. A stop sent then has its frame made right
+// below the crash's, before the handler runs at all: past the end of a small stack. The kernel shows the
+// crash signal blocked only once the crash's frame is made, and making it can take a busy machine
+// milliseconds (a core to wait for, a page of the stack to fault in, asleep uninterruptibly on the
+// address space's lock): meanwhile the thread looks like any other that runs. So every thread that runs
+// or waits to (runs), or sleeps uninterruptibly (sleeps), with the stop let through may be entering; one
+// asleep where a signal wakes it is not (neither the frame's making nor the handler's first
+// instructions sleep so). Only looked at once such a disposition was seen, as the kernel's status of the
+// thread costs a read.
+__attribute__((noinline)) Entering enteringUnheld(pid_t tid) {
+    if (!handlersEnteredUnheld.load(std::memory_order_acquire)) return Entering::no;
     char path[64];
     taskPath(tid, "status", path);
     char text[4096];
     if (readSmallFile(path, text, sizeof text) <= 0 || maskHolds(text, "SigBlk", suspensionSignal()))
-        return false;
-    for (int crash : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS, SIGABRT})
-        if (maskHolds(text, "SigBlk", crash)) return true;
-    return false;
+        return Entering::no;
+    const char* state = statusField(text, "State");
+    if (state == nullptr) return Entering::no;
+    if (*state == 'R') return Entering::runs;
+    return *state == 'D' ? Entering::sleeps : Entering::no;
 }
 
 void sendStop(SuspendSlot& slot) {
@@ -384,7 +395,7 @@ bool askNext() {
         slot.ranWhenAsked.compare_exchange_strong(unknown, ran, std::memory_order_relaxed);
     // One standing still has no room for the signal's frame: it answers with what it published.
     if (parkStandingStill(slot)) return true;
-    if (const long ran = threadRunNanos(tid); ran >= 0 && enteringUnheld(tid)) {
+    if (const long ran = threadRunNanos(tid); ran >= 0 && enteringUnheld(tid) != Entering::no) {
         slot.putOffAt.store(ran, std::memory_order_release);
         return true;
     }
@@ -392,18 +403,20 @@ bool askNext() {
     return true;
 }
 
-// For a thread whose asking was put off: asks it once it no longer enters a handler with the stop let
-// through, or once it has run kEnteringNanos so (a thread of the program's own that holds a crash signal
-// blocked); true while it is still put off.
-bool stillPutOff(SuspendSlot& slot) {
+// For a thread whose asking was put off: asks it once it can no longer be entering a handler with the
+// stop let through, or once it has run kEnteringNanos since it was put off (a thread of the program's own
+// that runs on); how it waits while it is still put off.
+Entering stillPutOff(SuspendSlot& slot) {
     const long putOffAt = slot.putOffAt.load(std::memory_order_acquire);
-    if (putOffAt < 0) return false;
+    if (putOffAt < 0) return Entering::no;
     const pid_t tid = slot.tid.load(std::memory_order_relaxed);
     const long ran = threadRunNanos(tid);
-    if (ran >= 0 && ran - putOffAt < kEnteringNanos && enteringUnheld(tid)) return true;
+    if (ran >= 0 && ran - putOffAt < kEnteringNanos) {
+        if (const Entering entering = enteringUnheld(tid); entering != Entering::no) return entering;
+    }
     long expected = putOffAt;
     if (slot.putOffAt.compare_exchange_strong(expected, -1, std::memory_order_acq_rel)) sendStop(slot);
-    return false;
+    return Entering::no;
 }
 
 void copyText(char* out, std::size_t size, const char* text) {
@@ -497,10 +510,15 @@ bool lookAt(SuspendSlot& slot) {
     if (slot.state.load(std::memory_order_acquire) != kRequested) return false;
     // Asked before it stood still, it holds the signal off now, and answers with what it published.
     if (parkStandingStill(slot)) return false;
-    if (stillPutOff(slot)) return true;
-    const Hearing heard = hearing(slot.tid.load(std::memory_order_relaxed));
+    // Put off and not asked yet, it is on its way: one that runs is asked once it has run long enough
+    // (stillPutOff), with no patience of its own meanwhile; one asleep uninterruptibly all along has the
+    // patience of one that cannot answer, which ends once no thread of the round has answered for it.
+    const Entering entering = stillPutOff(slot);
+    const Hearing heard =
+        entering == Entering::no ? hearing(slot.tid.load(std::memory_order_relaxed)) : Hearing::onItsWay;
     const bool onItsWay = heard == Hearing::onItsWay || heard == Hearing::runs;
-    if (onItsWay && !hadItsPatience(slot, heard) && monotonicNanos() < slot.giveUpAt) return true;
+    const bool patient = entering == Entering::runs || !hadItsPatience(slot, heard);
+    if (onItsWay && patient && monotonicNanos() < slot.giveUpAt) return true;
     int expected = kRequested;
     if (slot.state.compare_exchange_strong(expected, heard == Hearing::gone ? kGone : kAbandoned)) {
         if (onItsWay && monotonicNanos() >= slot.giveUpAt)

@@ -105,11 +105,15 @@ int suspensionSignal();
 // One round at a time, ended by resumeThreads.
 constexpr long kSuspensionPatienceNanos = 250L * 1000 * 1000;
 // For a crash handler found put back under a disposition that holds nothing off (signal(n, signal(n,
-// probe))): threads the kernel entered it on before it was given its mask back take a stop from the moment
-// their crash's frame is made until the handler's first instructions hold it off, and on a small stack
-// its frame has no room there. From this call on, a round asks no thread the kernel shows so (a crash
-// signal held, the stop let through) until it is past that, within a millisecond of its running; the
-// threads that stop then leave the asking to the reader. Signal-safe.
+// probe))), called before it is given its mask back: threads the kernel took a crash signal on under that
+// disposition take a stop from the moment their crash's frame is begun until the handler's first
+// instructions hold it off, and on a small stack its frame has no room there. The kernel shows the crash
+// only once the frame is made, which a busy machine can put off for milliseconds, so from this call on a
+// round asks a thread that runs (or waits to) or sleeps uninterruptibly (a page of its stack being
+// faulted in) with the stop let through only once it has run a millisecond since it was first to be
+// asked, or sleeps where a signal wakes it; one asleep uninterruptibly all along is given up, like one
+// that cannot answer, once no thread of the round has answered for the round's patience. The threads that
+// stop then leave the asking to the reader. Signal-safe.
 void noteHandlersEnteredUnheld();
 constexpr long kSuspensionBoundNanos = 2500L * 1000 * 1000;
 void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos = kSuspensionPatienceNanos,

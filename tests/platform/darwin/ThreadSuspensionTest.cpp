@@ -5,6 +5,7 @@
 // long as a test would, so that a busy core keeping a thread from running says nothing.
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
+#include "tests/support/FreshProcess.hpp"
 #include "tests/support/OnExit.hpp"
 #include "tests/support/Waiter.hpp"
 
@@ -15,8 +16,13 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -521,6 +527,91 @@ TEST(ThreadSuspension, AThreadLeavingARoundLateLeavesItsSlotToTheNextRoundsThrea
     ASSERT_TRUE(lateLeft);
     EXPECT_TRUE(nextParked) << "the late thread took the next round's slot from its thread";
     EXPECT_TRUE(nextLeft);
+}
+
+// Once a crash handler was found put back with nothing held off, a thread the kernel may be entering it
+// on (it shows a frame in the making no differently from any run) is asked only once it has run a
+// millisecond: the stop never lands between a crash's frame and the handler's first instructions.
+TEST(ThreadSuspension, AfterAPutBackHandlerARunningThreadIsAskedOnceItHasRunAMillisecond) {
+    if (velotest::ranInAFreshProcess()) return; // the note cannot be taken back
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    darwin::noteHandlersEnteredUnheld();
+    std::atomic<pid_t> id{0};
+    std::atomic<long> ranSoFar{0}; // the runner's CPU time, as it last read it
+    std::atomic<bool> stop{false};
+    std::jthread runner([&] {
+        id = darwin::currentThreadId();
+        while (!stop.load(std::memory_order_relaxed)) {
+            timespec ran{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ran);
+            ranSoFar.store(ran.tv_sec * 1000000000L + ran.tv_nsec, std::memory_order_relaxed);
+        }
+    });
+    velotest::OnExit letGo([&] {
+        darwin::resumeThreads();
+        stop = true;
+    });
+    ASSERT_TRUE(velotest::eventually([&] { return id.load() != 0 && ranSoFar.load() != 0; }));
+    clockid_t clock{};
+    ASSERT_EQ(pthread_getcpuclockid(runner.native_handle(), &clock), 0);
+    timespec before{};
+    ASSERT_EQ(clock_gettime(clock, &before), 0);
+    const pid_t ids[] = {id};
+    const bool whole = darwin::suspendThreads(ids, 1, velotest::kPatienceNanos, velotest::kPatienceNanos);
+    const long ranWhenStopped = ranSoFar.load();
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
+
+    EXPECT_TRUE(whole) << "the thread was given up";
+    // Less one turn of its loop: what it last read may be that much behind what the round read.
+    EXPECT_GE(ranWhenStopped - (before.tv_sec * 1000000000L + before.tv_nsec), 900L * 1000)
+        << "asked before it had run a millisecond";
+}
+
+// Put off as it may be entering a handler, a thread asleep uninterruptibly all along (here: a vfork's
+// parent, waiting for its child) is given up once the round has had no answer for its patience, as one
+// that cannot answer is, not held until the round's bound.
+TEST(ThreadSuspension, AfterAPutBackHandlerAThreadAsleepUninterruptiblyIsGivenUpAtItsPatience) {
+    if (velotest::ranInAFreshProcess()) return;
+    ASSERT_TRUE(darwin::prepareThreadSuspension());
+    darwin::noteHandlersEnteredUnheld();
+    int childGo[2];
+    ASSERT_EQ(pipe2(childGo, O_CLOEXEC), 0);
+    std::atomic<pid_t> id{0};
+    std::jthread sleeper([&] {
+        id = darwin::currentThreadId();
+        // The child shares this memory and runs on a stack of its own; it only waits for a byte.
+        static char childStack[64 * 1024];
+        const pid_t child = clone(
+            [](void* fd) -> int {
+                char byte;
+                return syscall(SYS_read, *static_cast<int*>(fd), &byte, 1) == 1 ? 0 : 1;
+            },
+            childStack + sizeof childStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &childGo[0]);
+        if (child > 0) waitpid(child, nullptr, 0);
+    });
+    velotest::OnExit letGo([&] {
+        darwin::resumeThreads();
+        (void)!write(childGo[1], "g", 1);
+    });
+    ASSERT_TRUE(velotest::eventually([&] {
+        const pid_t tid = id.load();
+        if (tid == 0) return false;
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", tid);
+        std::FILE* stat = std::fopen(path, "r");
+        if (stat == nullptr) return false;
+        char state = '?';
+        (void)!std::fscanf(stat, "%*d (%*[^)]) %c", &state);
+        std::fclose(stat);
+        return state == 'D';
+    }));
+    const pid_t ids[] = {id};
+    const bool whole = darwin::suspendThreads(ids, 1, 50L * 1000 * 1000, velotest::kPatienceNanos);
+    const int atTheBound = darwin::threadsGivenUpAtTheBound();
+    EXPECT_TRUE(darwin::resumeThreads(velotest::kPatienceNanos));
+
+    EXPECT_FALSE(whole) << "a thread asleep in a vfork answered";
+    EXPECT_EQ(atTheBound, 0) << "held until the round's bound";
 }
 
 } // namespace
