@@ -184,6 +184,10 @@ void zevuzavidav::disarmRecordingDeadline() {
     giveBoundSignalBack();
 }
 
+bool zevuzavidav::recordingWithinItsBound() {
+    return endingSignal.load(std::memory_order_acquire) != 0 && !boundIsOut(darwin::monotonicNanos());
+}
+
 bool zevuzavidav::recordingBoundIsOut(long armed, long bound, long waited, long now) {
     if (now < bound) return false;
     if (now - armed >= kRecordingBoundCapNanos || waited < 0) return true;

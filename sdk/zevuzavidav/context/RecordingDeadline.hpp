@@ -45,6 +45,9 @@ bool armRecordingDeadline(int crashSignal, long boundNanos = kRecordingBoundNano
 bool recordingBoundIsOut(long armed, long bound, long waited, long now);
 // The recording ended: the bound holds no more, and the bound's signal is the app's again.
 void disarmRecordingDeadline();
+// Whether a recording is armed and its bound not out yet (as the bound counts it: the recorder's own
+// time, capped on the clock), so that it ends by itself or the bound ends the process. Signal-safe.
+bool recordingWithinItsBound();
 // The record file the armed recording writes, whose buffered bytes are written out should the bound end
 // the process; null when it has none (closed, or gone with the stack that held it).
 void setRecordingFile(ZEVFile* file);

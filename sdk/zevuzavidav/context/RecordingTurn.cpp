@@ -91,12 +91,12 @@ zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread, i
         }
         if (handedOnCrashLeft()) continue;
         const long left = deadline - darwin::monotonicNanos();
-        if (left <= 0) {
+        if (left <= 0 && !recordingWithinItsBound()) {
             // A turn kept for an end that never came has nothing under way.
             if (keptFor.load(std::memory_order_acquire) != 0 && take(seen, me)) result = RecordingTurn::taken;
             break;
         }
-        darwin::futexWait(&holder, seen, waitSlice(left));
+        darwin::futexWait(&holder, seen, waitSlice(left > 0 ? left : kRecordingBoundRecheckNanos));
     }
     if (result == RecordingTurn::taken) beginRecording(me, crashSignal);
     waiting.fetch_sub(1, std::memory_order_acq_rel);
@@ -131,16 +131,17 @@ void zevuzavidav::keepRecordingTurnToTheEnd(pid_t crashedThread) {
                 if (take(seen, me)) break;
                 continue;
             }
-            // One still recording past the patience is left to the end: said, so that a record cut by the
-            // process's end tells from one that was never begun.
-            if (left <= 0) {
+            // One still recording past the patience, and past its bound, is left to the end: said, so that
+            // a record cut by the process's end tells from one that was never begun.
+            if (left <= 0 && !recordingWithinItsBound()) {
                 ZEVSDKLog("%s: Gave up waiting for the recordings under way to end; the process ends with "
                           "them\n",
                           "ZEVKeepRecordingTurnToTheEnd");
                 return;
             }
+            const long wait = left > 0 ? left : kRecordingBoundRecheckNanos;
             darwin::futexWait(&holder, seen,
-                              seen == 0 && left > kHandOverLookNanos ? kHandOverLookNanos : left);
+                              seen == 0 && wait > kHandOverLookNanos ? kHandOverLookNanos : wait);
         }
     }
     keptBy.store(me, std::memory_order_release);

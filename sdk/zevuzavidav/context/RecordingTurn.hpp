@@ -30,7 +30,9 @@ namespace zevuzavidav {
 
 // How long a recording waits for the one under way, and the one that ends the process for those
 // waiting: far past what a whole record takes on a busy machine (milliseconds), and within the bound of
-// a recording.
+// a recording. Past it, a wait goes on while the recording under way is within its bound: a machine
+// whose cores are all taken may keep a recorder that long, and ends no process the kernel would not; the
+// bound ends the recording should it be stuck.
 constexpr long kRecordingTurnPatienceNanos = 4L * 1000 * 1000 * 1000;
 
 enum class RecordingTurn {

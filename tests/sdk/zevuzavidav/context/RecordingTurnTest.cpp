@@ -5,12 +5,14 @@
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "platform/darwin/ExceptionPorts.hpp"
 #include "platform/darwin/Threads.hpp"
+#include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/ThreadState.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <mutex>
 #include <string>
@@ -72,6 +74,33 @@ TEST(RecordingTurn, ASecondRecordingWaitsUntilTheFirstPassesTheTurn) {
         EXPECT_EQ(events.all(),
                   (std::vector<std::string>{"the first passes the turn", "the second took the turn"}));
         EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// Past its patience, a second recording still waits while the first is within its bound (a machine
+// whose cores are all taken may keep a recorder that long): it records once the first passes the turn,
+// rather than handing its crash on unrecorded while the first is cut by it.
+TEST(RecordingTurn, ASecondRecordingWaitsPastItsPatienceWhileTheFirstIsWithinItsBound) {
+    const int status = velotest::runInChild([] {
+        Events events;
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId(), SIGABRT), RecordingTurn::taken);
+        // The first's bound, from here, lies far past the second's patience.
+        zevuzavidav::disarmRecordingDeadline();
+        ASSERT_TRUE(zevuzavidav::armRecordingDeadline(SIGABRT, velotest::kPatienceNanos));
+        Recorder second(events);
+        second.waitUntilItWaits();
+        const auto patienceOut = std::chrono::steady_clock::now() +
+                                 std::chrono::nanoseconds(zevuzavidav::kRecordingTurnPatienceNanos) +
+                                 std::chrono::milliseconds(100);
+        std::this_thread::sleep_until(patienceOut);
+        events.add("the first passes the turn");
+        zevuzavidav::passRecordingTurn();
+        second.thread.join();
+
+        EXPECT_EQ(second.got, RecordingTurn::taken);
+        EXPECT_EQ(events.all(),
+                  (std::vector<std::string>{"the first passes the turn", "the second took the turn"}));
     });
     EXPECT_EQ(status, 0);
 }
