@@ -60,49 +60,37 @@ struct Recorder {
     std::thread thread;
 };
 
+// A second recording waits until the first passes the turn: passed at once, or past the second's own
+// patience while the first is within its bound (a machine whose cores are all taken may keep a recorder
+// that long), when it records then rather than hand its crash on unrecorded and cut the first short.
 TEST(RecordingTurn, ASecondRecordingWaitsUntilTheFirstPassesTheTurn) {
-    const int status = velotest::runInChild([] {
-        Events events;
-        ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId(), SIGABRT), RecordingTurn::taken);
-        Recorder second(events);
-        second.waitUntilItWaits();
-        events.add("the first passes the turn");
-        zevuzavidav::passRecordingTurn();
-        second.thread.join();
+    for (const bool pastItsPatience : {false, true}) {
+        SCOPED_TRACE(pastItsPatience ? "passed past the second's patience" : "passed at once");
+        const int status = velotest::runInChild([pastItsPatience] {
+            Events events;
+            ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId(), SIGABRT),
+                      RecordingTurn::taken);
+            if (pastItsPatience) { // the first's bound, from here, lies far past the second's patience
+                zevuzavidav::disarmRecordingDeadline();
+                ASSERT_TRUE(zevuzavidav::armRecordingDeadline(SIGABRT, velotest::kPatienceNanos));
+            }
+            Recorder second(events);
+            second.waitUntilItWaits();
+            if (pastItsPatience)
+                std::this_thread::sleep_for(
+                    std::chrono::nanoseconds(zevuzavidav::kRecordingTurnPatienceNanos) +
+                    std::chrono::milliseconds(100));
+            events.add("the first passes the turn");
+            zevuzavidav::passRecordingTurn();
+            second.thread.join();
 
-        EXPECT_EQ(second.got, RecordingTurn::taken);
-        EXPECT_EQ(events.all(),
-                  (std::vector<std::string>{"the first passes the turn", "the second took the turn"}));
-        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
-    });
-    EXPECT_EQ(status, 0);
-}
-
-// Past its patience, a second recording still waits while the first is within its bound (a machine
-// whose cores are all taken may keep a recorder that long): it records once the first passes the turn,
-// rather than handing its crash on unrecorded while the first is cut by it.
-TEST(RecordingTurn, ASecondRecordingWaitsPastItsPatienceWhileTheFirstIsWithinItsBound) {
-    const int status = velotest::runInChild([] {
-        Events events;
-        ASSERT_EQ(zevuzavidav::takeRecordingTurn(darwin::currentThreadId(), SIGABRT), RecordingTurn::taken);
-        // The first's bound, from here, lies far past the second's patience.
-        zevuzavidav::disarmRecordingDeadline();
-        ASSERT_TRUE(zevuzavidav::armRecordingDeadline(SIGABRT, velotest::kPatienceNanos));
-        Recorder second(events);
-        second.waitUntilItWaits();
-        const auto patienceOut = std::chrono::steady_clock::now() +
-                                 std::chrono::nanoseconds(zevuzavidav::kRecordingTurnPatienceNanos) +
-                                 std::chrono::milliseconds(100);
-        std::this_thread::sleep_until(patienceOut);
-        events.add("the first passes the turn");
-        zevuzavidav::passRecordingTurn();
-        second.thread.join();
-
-        EXPECT_EQ(second.got, RecordingTurn::taken);
-        EXPECT_EQ(events.all(),
-                  (std::vector<std::string>{"the first passes the turn", "the second took the turn"}));
-    });
-    EXPECT_EQ(status, 0);
+            EXPECT_EQ(second.got, RecordingTurn::taken);
+            EXPECT_EQ(events.all(),
+                      (std::vector<std::string>{"the first passes the turn", "the second took the turn"}));
+            EXPECT_EQ(zevuzavidav::recordingTurnHolder(), 0);
+        });
+        EXPECT_EQ(status, 0);
+    }
 }
 
 // A crash inside a recording, on the recording thread: that recording will not finish, so neither the
