@@ -71,9 +71,10 @@ void endRecording() {
 
 } // namespace
 
-zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread, int crashSignal) {
+zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread, int crashSignal,
+                                                          long patienceNanos) {
     const int me = darwin::currentThreadId();
-    const long deadline = darwin::monotonicNanos() + kRecordingTurnPatienceNanos;
+    const long deadline = darwin::monotonicNanos() + patienceNanos;
     waiting.fetch_add(1, std::memory_order_acq_rel);
     RecordingTurn result = RecordingTurn::notInTime;
     for (;;) {

@@ -46,7 +46,8 @@ enum class RecordingTurn {
 
 // Waits for the turn to record the crash of `crashedThread` on the calling thread; taken, the recording
 // begins, bounded, and ends the process by `crashSignal` should it outlive the bound.
-RecordingTurn takeRecordingTurn(pid_t crashedThread, int crashSignal);
+RecordingTurn takeRecordingTurn(pid_t crashedThread, int crashSignal,
+                                long patienceNanos = kRecordingTurnPatienceNanos);
 // A recording that will ask for the turn before long, from a moment at which another thread's crash may
 // begin because of it (an uncaught exception's recorder that has just put the earlier terminate handler
 // back, which sends a second thrower straight to its abort): a recording that keeps the turn to the end

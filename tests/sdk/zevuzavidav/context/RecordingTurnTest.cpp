@@ -42,10 +42,11 @@ class Events {
 
 // A thread that asks for the turn, notes what it got, and passes the turn on when it took it.
 struct Recorder {
-    explicit Recorder(Events& events) {
-        thread = std::thread([this, &events] {
+    // `patienceNanos`: how long it waits for the turn before its patience is out.
+    explicit Recorder(Events& events, long patienceNanos = zevuzavidav::kRecordingTurnPatienceNanos) {
+        thread = std::thread([this, &events, patienceNanos] {
             id = darwin::currentThreadId();
-            got = zevuzavidav::takeRecordingTurn(id, SIGABRT);
+            got = zevuzavidav::takeRecordingTurn(id, SIGABRT, patienceNanos);
             events.add(got == RecordingTurn::taken ? "the second took the turn" : "the second did not");
             if (got == RecordingTurn::taken) zevuzavidav::passRecordingTurn();
         });
@@ -74,12 +75,9 @@ TEST(RecordingTurn, ASecondRecordingWaitsUntilTheFirstPassesTheTurn) {
                 zevuzavidav::disarmRecordingDeadline();
                 ASSERT_TRUE(zevuzavidav::armRecordingDeadline(SIGABRT, velotest::kPatienceNanos));
             }
-            Recorder second(events);
+            // Past its patience from the start: only the first's bound keeps it waiting.
+            Recorder second(events, pastItsPatience ? 0 : zevuzavidav::kRecordingTurnPatienceNanos);
             second.waitUntilItWaits();
-            if (pastItsPatience)
-                std::this_thread::sleep_for(
-                    std::chrono::nanoseconds(zevuzavidav::kRecordingTurnPatienceNanos) +
-                    std::chrono::milliseconds(100));
             events.add("the first passes the turn");
             zevuzavidav::passRecordingTurn();
             second.thread.join();
