@@ -44,8 +44,9 @@ enum class RecordingTurn {
     notInTime,
 };
 
-// Waits for the turn to record the crash of `crashedThread` on the calling thread; taken, the recording
-// begins, bounded, and ends the process by `crashSignal` should it outlive the bound.
+// Waits for the turn to record the crash of `crashedThread` on the calling thread, `patienceNanos` and then
+// while the recording under way is within its bound; taken, the recording begins, bounded, and ends the
+// process by `crashSignal` should it outlive the bound.
 RecordingTurn takeRecordingTurn(pid_t crashedThread, int crashSignal,
                                 long patienceNanos = kRecordingTurnPatienceNanos);
 // A recording that will ask for the turn before long, from a moment at which another thread's crash may
