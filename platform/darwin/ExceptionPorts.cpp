@@ -1,6 +1,7 @@
 #include "platform/darwin/ExceptionPorts.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/HandlerEntry.hpp"
 #include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/ThreadStart.hpp"
@@ -17,6 +18,10 @@
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+// The first-chance handler. Entered by the kernel, it takes at most kEntryBytes of the stack below the
+// kernel's frame (HandlerEntry.hpp); called by another handler, it runs as a function.
+extern "C" void velo_darwin_first_chance_handler(int number, siginfo_t* info, void* context);
 
 namespace darwin {
 
@@ -207,23 +212,13 @@ bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, uconte
     return raising.handled;
 }
 
-void firstChanceHandler(int number, siginfo_t* info, void* context);
-
-// A fault as the first-chance handler took it, and the way it goes on from there.
-struct FirstChance {
-    HandlerEntry entry;
-    int savedErrno;
-    HandOff off;
-};
-
 // Everything the first-chance handler does but taking the signal's way on: it waits for its turn and for
 // the answer to its fault, and works out where the signal goes, where the signal that stops the thread
 // while a crash is recorded has room (runWithRoomForSignals): that signal's frame holds some kilobytes of
 // vector state, more than what may be left below the stack the fault came on (an alternate stack of the
 // app's own, made for small handlers, or the last of its own stack with none), and every thread that
 // waits behind another's fault waits on a stack of its own.
-void firstChanceWithRoom(void* raw) {
-    auto& chance = *static_cast<FirstChance*>(raw);
+void firstChanceWithRoom(HandlerRun& chance) {
     const int number = chance.entry.number;
     void* const context = chance.entry.context;
     // Asked before the mend below changes the disposition that brought the signal.
@@ -253,7 +248,8 @@ void firstChanceWithRoom(void* raw) {
     // A handler the program installed since, with plain sigaction, may call this one as the handler it
     // replaced (a second crash reporter chaining): the disposition this hands on to is then the one the
     // emulation keeps, not the caller, which would only call this again.
-    const bool chained = calledByAnotherHandler(number, firstChanceHandler, dispositions[number]);
+    const bool chained =
+        calledByAnotherHandler(number, velo_darwin_first_chance_handler, dispositions[number]);
     std::uint32_t type = exceptionTypeForSignal(number);
     // Handled, the faulting instruction runs again, and the fault comes back to where the program sends
     // it now. Called by another handler, it would come back through that caller, which may have stepped
@@ -271,23 +267,43 @@ void firstChanceWithRoom(void* raw) {
         planHandOn(chance.off, number, info, context, chance.entry.handlerReturn);
 }
 
-// Kept small: it may stand below the last of a thread's own stack. All but taking the signal on runs
-// where there is room; a handler handed the signal may then be entered as the kernel enters one, and
-// return from there straight to the interrupted code.
-void firstChanceHandler(int number, siginfo_t* info, void* context) {
+// The first-chance handler's run once the kernel entered it at its frame (the entry below found it a stack
+// with room): the signal's way on is taken by the entry.
+__attribute__((used)) void firstChanceBody(HandlerRun& chance) asm("velo_darwin_first_chance_body");
+void firstChanceBody(HandlerRun& chance) {
+    chance.off = HandOff{};
+    chance.savedErrno = errno;
+    if (chance.standStill) {
+        const StandingStill still(interruptedContext(chance.entry));
+        firstChanceWithRoom(chance);
+    } else {
+        firstChanceWithRoom(chance);
+    }
+    finishRun(chance);
+}
+
+// Called by another handler (a second reporter chaining to it): a function like any, which finds room for
+// its run and takes the way on from here.
+__attribute__((used)) void firstChanceCalled(int number, siginfo_t* info,
+                                             void* context) asm("velo_darwin_first_chance_called");
+void firstChanceCalled(int number, siginfo_t* info, void* context) {
     holdStopOff();
-    FirstChance chance{{number, info, context, __builtin_return_address(0)}, errno, {}};
-    runWithRoomForSignals(firstChanceWithRoom, &chance, chance.entry);
+    HandlerRun chance{{number, info, context, __builtin_return_address(0)}};
+    chance.savedErrno = errno;
+    runWithRoomForSignals(firstChanceWithRoom, chance);
     handOff(chance.off);
     errno = chance.savedErrno;
 }
+
+VELO_DARWIN_CRASH_HANDLER("velo_darwin_first_chance_handler", "", "velo_darwin_first_chance_body",
+                          "velo_darwin_first_chance_called");
 
 constexpr int kFirstChanceFlags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
 
 // The first-chance handler's disposition as the emulation installs it on `number`.
 struct sigaction firstChanceDisposition() {
     struct sigaction action {};
-    action.sa_sigaction = firstChanceHandler;
+    action.sa_sigaction = velo_darwin_first_chance_handler;
     action.sa_flags = kFirstChanceFlags;
     // The stop a crash recorder sends waits until the handler stands where it has room for it.
     sigemptyset(&action.sa_mask);
@@ -319,13 +335,14 @@ std::uint32_t exceptionTypeForSignal(int number) {
 
 void setExceptionEmulationEnabled(bool on) {
     if (on == enabled.load()) return;
-    if (on) prepareWaitingStack();
+    if (on) prepareLendingStacks();
     for (int number : kOwnedSignals) {
         if (on) {
             const struct sigaction action = firstChanceDisposition();
             sigaction(number, &action, &dispositions[number]);
             // Never its own disposition: handed on, a fault would only come back to it.
-            if (handlerOf(dispositions[number]) == reinterpret_cast<void*>(firstChanceHandler)) {
+            if (handlerOf(dispositions[number]) ==
+                reinterpret_cast<void*>(velo_darwin_first_chance_handler)) {
                 dispositions[number] = {};
                 dispositions[number].sa_handler = SIG_DFL;
             }
@@ -345,7 +362,7 @@ void mendPutBackFirstChanceHandlers() {
     for (int number : kOwnedSignals) {
         struct sigaction current {};
         if (sigaction(number, nullptr, &current) != 0 ||
-            handlerOf(current) != reinterpret_cast<void*>(firstChanceHandler) ||
+            handlerOf(current) != reinterpret_cast<void*>(velo_darwin_first_chance_handler) ||
             !lacksFlagsOrMask(current, kFirstChanceFlags))
             continue;
         noteHandlersEnteredUnheld(); // before the mend, as the signal road's
@@ -362,7 +379,7 @@ int signalAction(int number, const struct sigaction* action, struct sigaction* p
     // with signal(), which keeps none of them.
     struct sigaction current {};
     if (sigaction(number, nullptr, &current) == 0 &&
-        handlerOf(current) != reinterpret_cast<void*>(firstChanceHandler)) {
+        handlerOf(current) != reinterpret_cast<void*>(velo_darwin_first_chance_handler)) {
         return sigaction(number, action, previous);
     }
     if (previous != nullptr) *previous = dispositions[number];

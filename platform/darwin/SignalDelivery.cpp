@@ -33,8 +33,9 @@ extern "C" [[noreturn]] void velo_darwin_enter_handler(void* frame, void* handle
 extern "C" void velo_darwin_handed_on_handler_returned();
 extern "C" __attribute__((visibility("hidden"))) void velo_darwin_tell_came_back();
 // The stack the word that a handler came back is told on: a few frames deep (the observer's), never
-// interrupted (every signal held off), one per thread.
-constexpr std::size_t kCameBackStackSize = 1024;
+// interrupted (every signal held off), one per thread. A crash handler's entry that finds no stack to be
+// lent waits for one on it too (HandlerEntry.cpp), standing still for a recorder.
+constexpr std::size_t kCameBackStackSize = 2048;
 extern "C" {
 __attribute__((tls_model("initial-exec"), visibility("hidden"),
                aligned(16))) thread_local unsigned char velo_darwin_came_back_stack[kCameBackStackSize];
@@ -88,7 +89,7 @@ velo_darwin_handed_on_handler_returned:
     syscall
     movq velo_darwin_came_back_stack@gottpoff(%rip), %rax
     addq %fs:0, %rax
-    leaq 1024(%rax), %rsp
+    leaq 2048(%rax), %rsp
     call velo_darwin_tell_came_back
     movq %rbx, %rsp
     movq $15, %rax
@@ -97,7 +98,7 @@ velo_darwin_handed_on_handler_returned:
     .cfi_endproc
     .size velo_darwin_handed_on_handler_returned, .-velo_darwin_handed_on_handler_returned
 )");
-static_assert(kCameBackStackSize == 1024, "the stack's size in the return stub above");
+static_assert(kCameBackStackSize == 2048, "the stack's size in the return stub above and the crash entry");
 asm(R"(
     .text
     .p2align 4
@@ -418,25 +419,28 @@ void* interruptedContext(const HandlerEntry& entry) {
 
 __attribute__((tls_model("initial-exec"))) thread_local int detail::tOwnWork = 0;
 
-namespace {
+} // namespace darwin
 
-// How many threads of the process are in the reporter's own work.
-std::atomic<int> threadsInOwnWork{0};
+// How many threads of the process are in the reporter's own work; counted by the crash handlers' entry
+// (HandlerEntry.cpp) too.
+extern "C" {
+__attribute__((visibility("hidden"))) std::atomic<int> velo_darwin_threads_in_own_work{0};
+}
 
-} // namespace
+namespace darwin {
 
 OwnWork::OwnWork() {
-    if (detail::tOwnWork++ == 0) threadsInOwnWork.fetch_add(1, std::memory_order_acq_rel);
+    if (detail::tOwnWork++ == 0) velo_darwin_threads_in_own_work.fetch_add(1, std::memory_order_seq_cst);
     std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
 OwnWork::~OwnWork() {
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (--detail::tOwnWork == 0) threadsInOwnWork.fetch_sub(1, std::memory_order_acq_rel);
+    if (--detail::tOwnWork == 0) velo_darwin_threads_in_own_work.fetch_sub(1, std::memory_order_seq_cst);
 }
 
 bool ownWorkUnderWay() {
-    return threadsInOwnWork.load(std::memory_order_acquire) != 0;
+    return velo_darwin_threads_in_own_work.load(std::memory_order_seq_cst) != 0;
 }
 
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs) {
@@ -583,6 +587,10 @@ bool lacksFlagsOrMask(const struct sigaction& action, int flags) {
 void* handlerOf(const struct sigaction& action) {
     // One union: sa_handler and sa_sigaction are the same pointer, whichever the flags say it is.
     return reinterpret_cast<void*>(action.sa_handler);
+}
+
+void tellHandingOn(const void* handler, HandingOn moment) {
+    tell(handler, moment);
 }
 
 void setHandingOnObserver(HandingOnObserver observer) {

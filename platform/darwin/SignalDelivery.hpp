@@ -172,6 +172,8 @@ bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
 enum class HandingOn { going, cameBack };
 using HandingOnObserver = void (*)(pid_t thread, const void* handler, HandingOn moment);
 void setHandingOnObserver(HandingOnObserver observer);
+// Tells the observer, as handOff does, for a way on taken elsewhere (a crash handler's entry).
+void tellHandingOn(const void* handler, HandingOn moment);
 // Whether thread `tid`, told going, may still run the handler it was handed: it holds the suspension
 // signal off as handOff left it. False once it came back or left the handler by siglongjmp (which puts
 // back the mask of the sigsetjmp), or has ended; true too while the thread holds that signal off for

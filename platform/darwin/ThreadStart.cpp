@@ -307,13 +307,6 @@ std::size_t stackRoomBelow(std::uintptr_t sp) {
     return currentThreadStack(sp, &low, &high) ? sp - low : 0;
 }
 
-namespace {
-
-// The stack kept for a wait with room (runWithRoomForSignals), and whether a thread waits on it now.
-std::atomic<void*> spareWaitingStack{nullptr};
-std::atomic<int> spareWaitingStackTaken{0};
-
-// A stack for a wait, above a guard page; null when no memory was left.
 void* mapWaitingStack() {
     void* memory = mapAboveAGuardPage(kWaitingStackSize);
     return memory != nullptr ? static_cast<char*>(memory) + guardSize() : nullptr;
@@ -323,26 +316,11 @@ void unmapWaitingStack(void* stack) {
     munmap(static_cast<char*>(stack) - guardSize(), guardSize() + kWaitingStackSize);
 }
 
-} // namespace
-
-void prepareWaitingStack() {
-    if (spareWaitingStack.load() != nullptr) return;
-    void* stack = mapWaitingStack();
-    void* expected = nullptr;
-    if (stack != nullptr && !spareWaitingStack.compare_exchange_strong(expected, stack))
-        unmapWaitingStack(stack);
-}
-
-namespace {
-
-// Room is known only on an alternate stack (stackRoomBelow): elsewhere a body goes to a lent one.
 bool roomForSignalsHere() {
     std::size_t free = 0;
     return roomOnTheAlternateStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), &free) &&
            free >= kRoomToWaitIn;
 }
-
-} // namespace
 
 void holdStopOff() {
     const KernelMask stop = bitOf(suspensionSignal());
@@ -352,65 +330,6 @@ void holdStopOff() {
 long letSignalsIn(std::uint64_t mask, std::uint64_t* before) {
     const KernelMask none = 0;
     return setMask(SIG_UNBLOCK, roomForSignalsHere() ? &mask : &none, before);
-}
-
-namespace {
-
-// The spare, taken for the calling thread; null when another thread has it (or none was made).
-void* takeSpareWaitingStack() {
-    void* kept = spareWaitingStack.load(std::memory_order_acquire);
-    if (kept == nullptr) return nullptr;
-    int free = 0;
-    const bool took = spareWaitingStackTaken.compare_exchange_strong(free, 1, std::memory_order_acquire);
-    return took ? kept : nullptr;
-}
-
-void giveBackSpareWaitingStack() {
-    spareWaitingStackTaken.store(0, std::memory_order_release);
-    futexWakeAll(&spareWaitingStackTaken);
-}
-
-// Where no stack can be mapped (the address space is full) and another thread has the spare: the spare,
-// once that thread is done with it, or null after kSparePatienceNanos. Meanwhile the thread stands still
-// for a recorder. Apart and small: what is left of the thread's stack below the kernel's frame may be a
-// few hundred bytes (the frame of a machine with wide vector registers takes over 3 KiB of 4).
-__attribute__((noinline)) void* awaitSpareWaitingStack(const HandlerEntry& entry) {
-    if (spareWaitingStack.load(std::memory_order_acquire) == nullptr) return nullptr;
-    const StandingStill still(interruptedContext(entry));
-    const long deadline = monotonicNanos() + kSparePatienceNanos;
-    for (;;) {
-        if (void* stack = takeSpareWaitingStack(); stack != nullptr) return stack;
-        const long left = deadline - monotonicNanos();
-        if (left <= 0) return nullptr;
-        futexWait(&spareWaitingStackTaken, 1, left);
-    }
-}
-
-} // namespace
-
-void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEntry& entry) {
-    const OwnWork work;
-    if (roomForSignalsHere()) {
-        body(argument);
-        return;
-    }
-    // The spare when no other thread waits on it, else one mapped for this wait alone: however many
-    // threads wait at once, each on a stack of its own. With no memory left for one, the threads take
-    // the spare in turn.
-    void* stack = takeSpareWaitingStack();
-    bool spare = stack != nullptr;
-    if (!spare) stack = mapWaitingStack();
-    if (stack == nullptr) spare = (stack = awaitSpareWaitingStack(entry)) != nullptr;
-    // Where no stack could be had in time, or the kernel refused it, the wait stays here, with the stop
-    // held off: the thread stands still for a recorder instead of stopping for it.
-    if (stack == nullptr || !runOnLentAlternateStack(stack, kWaitingStackSize, body, argument)) {
-        const StandingStill still(interruptedContext(entry));
-        body(argument);
-    }
-    if (spare)
-        giveBackSpareWaitingStack();
-    else if (stack != nullptr)
-        unmapWaitingStack(stack);
 }
 
 } // namespace darwin

@@ -12,8 +12,6 @@
 // (its pages cost memory only once a signal runs on them) and unmapped when the thread ends, however it
 // ends: returning, pthread_exit or cancellation. A thread that already has an alternate stack keeps it.
 // Not covered: threads made by a raw clone, and threads the C library starts for itself.
-#include "platform/darwin/SignalDelivery.hpp"
-
 #include <cstddef>
 #include <cstdint>
 #include <pthread.h>
@@ -93,35 +91,24 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
 // stack the program made itself). Signal-safe.
 std::size_t stackRoomBelow(std::uintptr_t sp);
 
-// Runs `body(argument)` where a signal that comes meanwhile has room for its frame (a crash recorder's
-// request to stop, some kilobytes of saved vector state): on the calling stack when kRoomToWaitIn bytes
-// lie free below the caller there (on an alternate stack: see stackRoomBelow), else on a stack of
-// kWaitingStackSize lent to the thread as its alternate stack for the call (runOnLentAlternateStack) — the
-// spare kept for this (prepareWaitingStack) when no other thread waits on it, else one mapped for the call
-// and unmapped after it — so that however many threads wait at once, none takes a signal's frame below a
-// small stack. Where no memory is left for a stack (the address space is full), the threads take the
-// spare in turn, each standing still meanwhile (no signal at all: the suspension signal stays held off, and
-// the thread stands still for the recorder at the interrupted code's registers, as the handler `entry`
-// describes was given them: StandingStill, with interruptedContext); past kSparePatienceNanos, or with no
-// spare, the body runs in place, standing still the same way. The caller holds the suspension signal off from
-// its first instruction on (holdStopOff), whatever mask it was entered under (a handler put back by signal()
-// has none of its own), and finds it held off again once this returns; the body runs as the reporter's own
-// work (OwnWork) and lets signals in with letSignalsIn. Signal-safe (raw mappings, no heap, no locks).
+// Room enough below the stack pointer for the frame of a signal that comes meanwhile (a crash recorder's
+// request to stop, some kilobytes of saved vector state) and the handler it runs: a crash handler waits
+// only where it has that much, and lets signals in only there.
 constexpr std::size_t kRoomToWaitIn = 32 * 1024;
+// Whether the calling thread runs on an alternate signal stack with kRoomToWaitIn free below it; room is
+// known only there (stackRoomBelow). Signal-safe.
+bool roomForSignalsHere();
+// A stack of kWaitingStackSize for a crash handler's run (its lowest byte), above a guard page; null when no
+// memory was left. Signal-safe (raw mappings).
 constexpr std::size_t kWaitingStackSize = 64 * 1024;
-// How long a thread with no stack to be lent waits for the spare: past the longest a body holds it (a
-// crash's wait for its recording turn and its recording within their bounds, some ten seconds).
-constexpr long kSparePatienceNanos = 15L * 1000 * 1000 * 1000;
-void runWithRoomForSignals(void (*body)(void*), void* argument, const HandlerEntry& entry);
+void* mapWaitingStack();
+void unmapWaitingStack(void* stack);
 // Holds the suspension signal off on the calling thread: a crash handler's first step, so that no stop
 // lands on the stack it was entered on before it stands where there is room.
 void holdStopOff();
 // Lets the signals of `mask` (the kernel's form, a bit a signal) through on the calling thread where a
-// signal's frame has room (kRoomToWaitIn free on the alternate stack it runs on), and none of them where it
-// has not; the mask as it was goes to `before` when given. 0, or -1 when the kernel refused. Signal-safe.
+// signal's frame has room (roomForSignalsHere), and none of them where it has not; the mask as it was goes
+// to `before` when given. 0, or -1 when the kernel refused. Signal-safe.
 long letSignalsIn(std::uint64_t mask, std::uint64_t* before);
-// Maps the spare stack for such waits, once (its pages cost memory only once a wait runs on them). Call at
-// start, before any crash; without it every such wait maps a stack of its own.
-void prepareWaitingStack();
 
 } // namespace darwin

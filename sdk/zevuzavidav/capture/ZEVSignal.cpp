@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
 
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/HandlerEntry.hpp"
 #include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
@@ -177,7 +178,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
                   zevuzavidav::errorText(errno, errorText));
     }
     darwin::setHandingOnObserver(onHandingOn);
-    darwin::prepareWaitingStack();
+    darwin::prepareLendingStacks();
     zevuzavidav::holdQuickExitForCrashes();
     const struct sigaction action = ourDisposition();
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
@@ -284,22 +285,14 @@ void zevuzavidav::writeSignalSection(ZEVFile* file, int number, const siginfo_t*
 
 namespace {
 
-// A signal as the handler took it, and the way it goes on from there.
-struct SignalHandling {
-    darwin::HandlerEntry entry;
-    int savedErrno;
-    darwin::HandOff off;
-};
-
 // Everything the handler does but taking the signal's way on, on a stack with room for a stop's frame.
-void handleSignal(void* raw) {
-    auto& handling = *static_cast<SignalHandling*>(raw);
-    const int number = handling.entry.number;
-    const int savedErrno = handling.savedErrno;
+void handleSignal(darwin::HandlerRun& run) {
+    const int number = run.entry.number;
+    const int savedErrno = run.savedErrno;
     const pid_t me = darwin::currentThreadId();
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     // Asked before the mend below changes the disposition that brought the signal.
-    const bool filled = darwin::siginfoFilled(number, handling.entry.info);
+    const bool filled = darwin::siginfoFilled(number, run.entry.info);
     // Put back without its flags (signal(n, signal(n, probe))), a handler of ours would take the next
     // crashes with no siginfo, off the alternate stack and open to a stop from its first instruction: they
     // are given back before this crash stops any thread.
@@ -310,10 +303,10 @@ void handleSignal(void* raw) {
     // crash is then recorded under the number alone. The interrupted code's registers are still known where
     // the kernel entered this handler itself, whose context it fills whatever the flags; the signal is
     // handed on with what came, as the kernel would hand it.
-    siginfo_t* validInfo = filled ? handling.entry.info : nullptr;
-    void* handedContext = !darwin::isNullAddress(handling.entry.context) ? handling.entry.context : nullptr;
-    void* validContext = darwin::interruptedContext(handling.entry);
-    const void* const handlerReturn = handling.entry.handlerReturn;
+    siginfo_t* validInfo = filled ? run.entry.info : nullptr;
+    void* handedContext = !darwin::isNullAddress(run.entry.context) ? run.entry.context : nullptr;
+    void* validContext = darwin::interruptedContext(run.entry);
+    const void* const handlerReturn = run.entry.handlerReturn;
     // A handler the program installed since ours may call this one as the handler it replaced (a second
     // crash reporter, chaining): the crash is recorded all the same, and then passed on to the handler
     // this one replaced, as that chain goes, and back to the caller, rather than to the program's
@@ -330,7 +323,7 @@ void handleSignal(void* raw) {
         ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
         ZEVSignalSafeRemoveHandlers();
         errno = savedErrno;
-        darwin::planHandOn(handling.off, number, validInfo, handedContext, handlerReturn);
+        darwin::planHandOn(run.off, number, validInfo, handedContext, handlerReturn);
         return;
     }
     // Every signal is let through while the crash is recorded (where a signal's frame has room: a thread
@@ -367,10 +360,40 @@ void handleSignal(void* raw) {
     // (putting the earlier one back failed), it would only come back here.
     const struct sigaction replaced = replacedAction(readOnly->signal, number);
     if (chained) {
-        darwin::planPassToReplacedHandler(handling.off, number, replaced, validInfo, handling.entry.context);
+        darwin::planPassToReplacedHandler(run.off, number, replaced, validInfo, run.entry.context);
     } else {
-        darwin::planHandOnTo(handling.off, number, replaced, validInfo, handedContext, handlerReturn);
+        darwin::planHandOnTo(run.off, number, replaced, validInfo, handedContext, handlerReturn);
     }
+}
+
+// The handler's run once the kernel entered it at its frame (the entry below found it a stack with room):
+// the signal's way on is taken by the entry.
+__attribute__((used)) void signalBody(darwin::HandlerRun& run) asm("velo_zev_signal_body");
+void signalBody(darwin::HandlerRun& run) {
+    run.off = darwin::HandOff{};
+    run.savedErrno = errno;
+    errno = 0;
+    if (run.standStill) {
+        const darwin::StandingStill still(darwin::interruptedContext(run.entry));
+        handleSignal(run);
+    } else {
+        handleSignal(run);
+    }
+    darwin::finishRun(run);
+}
+
+// The handler called by another one (a second reporter chaining to it, a sanitizer's runtime in between):
+// a function like any, which finds room for its run and takes the way on from here.
+__attribute__((used)) void signalCalled(int number, siginfo_t* info,
+                                        void* userContext) asm("velo_zev_signal_called");
+void signalCalled(int number, siginfo_t* info, void* userContext) {
+    darwin::holdStopOff();
+    darwin::HandlerRun run{{number, info, userContext, __builtin_return_address(0)}};
+    run.savedErrno = errno;
+    errno = 0;
+    darwin::runWithRoomForSignals(handleSignal, run);
+    darwin::handOff(run.off);
+    errno = run.savedErrno;
 }
 
 // A system call of the SDK's own work that the program's seccomp filter trapped (a sandbox's, which
@@ -379,7 +402,9 @@ void handleSignal(void* raw) {
 // handler, not a sandbox's (the terminal's restorer, which ends the process): handed the SDK's call, it
 // would end the process before the record is made, so the call fails as with none. Apart, so that its
 // copies of the program's dispositions take room only on that way.
-__attribute__((noinline)) bool answeredOwnTrappedCall(siginfo_t* info, void* userContext) {
+__attribute__((used)) bool answeredOwnTrappedCall(siginfo_t* info,
+                                                  void* userContext) asm("velo_zev_answer_own_trapped_call");
+bool answeredOwnTrappedCall(siginfo_t* info, void* userContext) {
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly == nullptr) return false;
     struct sigaction programs = replacedAction(readOnly->signal, SIGSYS);
@@ -396,20 +421,34 @@ __attribute__((noinline)) bool answeredOwnTrappedCall(siginfo_t* info, void* use
 
 } // namespace
 
-void ZEVSignalHandler(int number, siginfo_t* info, void* userContext) {
-    if (number == SIGSYS && darwin::inOwnWork() && answeredOwnTrappedCall(info, userContext)) return;
-    // Kept small: this frame may stand on an alternate stack of the app's own, made for small handlers,
-    // or on what is left of the thread's own stack. All but taking the signal on is done where there is
-    // room (the record, its log, a wait for another thread's record, during which the thread is stopped by
-    // a signal of some kilobytes); taking it on (handOff) enters a handler at the kernel's frame, or
-    // returns to it.
-    darwin::holdStopOff();
-    SignalHandling handling{{number, info, userContext, __builtin_return_address(0)}, errno, {}};
-    errno = 0;
-    darwin::runWithRoomForSignals(handleSignal, &handling, handling.entry);
-    darwin::handOff(handling.off);
-    errno = handling.savedErrno;
-}
+// A SIGSYS that comes inside the SDK's own work is a system call of that work a sandbox trapped: answered
+// at once, on the stack that work runs on (one with room), before anything else.
+VELO_DARWIN_CRASH_HANDLER("ZEVSignalHandler",
+                          "    cmpl $31, %edi\n"
+                          "    jne 1f\n"
+                          "    movq _ZN6darwin6detail8tOwnWorkE@gottpoff(%rip), %rax\n"
+                          "    cmpl $0, %fs:(%rax)\n"
+                          "    je 1f\n"
+                          "    pushq %rdi\n"
+                          "    .cfi_adjust_cfa_offset 8\n"
+                          "    pushq %rsi\n"
+                          "    .cfi_adjust_cfa_offset 8\n"
+                          "    pushq %rdx\n"
+                          "    .cfi_adjust_cfa_offset 8\n"
+                          "    movq %rsi, %rdi\n"
+                          "    movq %rdx, %rsi\n"
+                          "    call velo_zev_answer_own_trapped_call\n"
+                          "    popq %rdx\n"
+                          "    .cfi_adjust_cfa_offset -8\n"
+                          "    popq %rsi\n"
+                          "    .cfi_adjust_cfa_offset -8\n"
+                          "    popq %rdi\n"
+                          "    .cfi_adjust_cfa_offset -8\n"
+                          "    testb %al, %al\n"
+                          "    jz 1f\n"
+                          "    ret\n"
+                          "1:\n",
+                          "velo_zev_signal_body", "velo_zev_signal_called");
 
 void ZEVSignalCheckHandlers() {
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();

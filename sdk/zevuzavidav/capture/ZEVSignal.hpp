@@ -24,7 +24,9 @@ const char* signalCodeName(int number);
 
 // Removes the old record file, installs the alternate stack and the seven handlers.
 void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part);
-void ZEVSignalHandler(int number, siginfo_t* info, void* userContext);
+// The handler itself. Entered by the kernel, it takes at most darwin::kEntryBytes of the stack below the
+// kernel's frame (platform/darwin/HandlerEntry.hpp); called by another handler, it runs as a function.
+extern "C" void ZEVSignalHandler(int number, siginfo_t* info, void* userContext);
 // Every handled signal back to its default action; false when one could not be reset.
 bool ZEVSignalSafeRemoveHandlers();
 // The saved alternate stack, then the saved actions (the default action for a zero slot) of the signals
