@@ -283,16 +283,67 @@ bool stepWithRule(ZEVUnwindContext* context, std::uint64_t rule) {
     return true;
 }
 
-// One full step from the image's call-frame information; the rule is kept when it has the common form.
-bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
-    zevuzavidav::BinaryImageNodeCopy node;
-    if (!knownWalkImage(&context->dwarf, lookup, &node)) {
-        if (context->findImage == nullptr || !context->findImage(lookup, &node)) {
-            ZEVSDKLog("%s: Unable to find binary for %p\n", "ZEVUnwindNextFrameUsingAllStrategies",
-                      reinterpret_cast<void*>(lookup));
-            return false;
+// The image holding `address`, the last step's or looked up (and kept for the next step).
+bool findStepImage(ZEVUnwindContext* context, std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* node) {
+    if (knownWalkImage(&context->dwarf, address, node)) return true;
+    if (context->findImage == nullptr || !context->findImage(address, node)) return false;
+    keepWalkImage(&context->dwarf, *node);
+    return true;
+}
+
+// Whether the 8 bytes before an address end with a call instruction: a direct one (e8 and a 32-bit
+// displacement) or an indirect one (ff /2: its ModRM byte, a SIB byte and a displacement as they say),
+// whatever prefixes stand before it.
+bool endsWithCall(const std::uint8_t (&before)[8]) {
+    if (before[3] == 0xe8) return true;
+    for (unsigned length = 2; length <= 7; ++length) {
+        const std::uint8_t* call = before + 8 - length;
+        if (call[0] != 0xff || ((call[1] >> 3) & 7) != 2) continue;
+        const unsigned mod = call[1] >> 6, rm = call[1] & 7;
+        unsigned size = 2;
+        if (mod != 3 && rm == 4) {
+            if (length < 3) continue;
+            size += mod == 0 && (call[2] & 7) == 5 ? 5 : 1; // a SIB byte, with a displacement when no base
         }
-        keepWalkImage(&context->dwarf, node);
+        if (mod == 0 && rm == 5) size += 4; // rip-relative
+        if (mod == 1) size += 1;
+        if (mod == 2) size += 4;
+        if (size == length) return true;
+    }
+    return false;
+}
+
+// A call through a null, freed or garbage pointer faults at its target, in no image, before anything
+// runs there: the return address the call pushed is the word at sp, the caller's sp lies right above
+// it, and every other register is still the caller's. The word is taken only as a return address that
+// could be one: in an image, right after a call instruction.
+bool stepOverCallIntoNoImage(ZEVUnwindContext* context) {
+    MachineContext& r = context->registers;
+    std::uint64_t returnAddress = 0;
+    zevuzavidav::BinaryImageNodeCopy node;
+    std::uint8_t before[8];
+    if (!readUnwindMemory(&context->memory, r.rsp, &returnAddress, sizeof returnAddress) ||
+        darwin::isNullAddress(returnAddress - sizeof before) ||
+        !findStepImage(context, returnAddress - 1, &node) ||
+        !readUnwindMemory(&context->memory, returnAddress - sizeof before, before, sizeof before) ||
+        !endsWithCall(before)) {
+        return false;
+    }
+    r.rip = returnAddress;
+    r.rsp += 8;
+    context->pcIsExact = false;
+    return true;
+}
+
+// One full step from the image's call-frame information; the rule is kept when it has the common form.
+// `noImage` is set when no image holds the pc.
+bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup, bool* noImage) {
+    zevuzavidav::BinaryImageNodeCopy node;
+    if (!findStepImage(context, lookup, &node)) {
+        ZEVSDKLog("%s: Unable to find binary for %p\n", "ZEVUnwindNextFrameUsingAllStrategies",
+                  reinterpret_cast<void*>(lookup));
+        *noImage = true;
+        return false;
     }
     if (!ZEVBinaryImageHasUnwindInfo(&node) || darwin::isNullAddress(node.eh_frame)) {
         ZEVSDKLog("%s: Binary image at %p has no unwind info\n", "ZEVUnwindNextFrameUsingAllStrategies",
@@ -334,14 +385,20 @@ bool stepWithDwarf(ZEVUnwindContext* context, std::uint64_t lookup) {
     return true;
 }
 
-// `missed`: the cache was just asked for this frame's rule and keeps none.
+// `missed`: the cache was just asked for this frame's rule and keeps none. An interrupted pc in no image
+// (a call's target) is stepped over by the return address at sp; a return address in no image, whose
+// frame's sp lies past it, is not.
 bool step(ZEVUnwindContext* context, bool missed) {
     MachineContext& r = context->registers;
     const std::uint64_t lookup = context->pcIsExact ? r.rip : r.rip - 1;
-    std::uint64_t rule = 0;
-    bool known =
-        !missed && context->useRuleCache && findCachedUnwindRule(lookup, context->imageGeneration, &rule);
-    if (known ? stepWithRule(context, rule) : stepWithDwarf(context, lookup)) return true;
+    bool noImage = darwin::isNullAddress(r.rip);
+    if (!noImage) {
+        std::uint64_t rule = 0;
+        bool known =
+            !missed && context->useRuleCache && findCachedUnwindRule(lookup, context->imageGeneration, &rule);
+        if (known ? stepWithRule(context, rule) : stepWithDwarf(context, lookup, &noImage)) return true;
+    }
+    if (noImage && context->pcIsExact && stepOverCallIntoNoImage(context)) return true;
     if (r.rbp == 0) {
         ZEVSDKLog("%s: FP is zero, aborting unwind\n", "ZEVUnwindNextFrameUsingAllStrategies");
         r.rip = 0;
@@ -355,15 +412,17 @@ bool step(ZEVUnwindContext* context, bool missed) {
     return true;
 }
 
-// The checks that end every step: the walk ends silently at a pc below 4096 (the outermost frame).
+// The checks that end every step: the walk ends silently at a pc below 4096 (the outermost frame). Frame
+// 0 is delivered at any pc, a call's null target too.
 __attribute__((noinline)) bool deliver(ZEVUnwindContext* context) {
     const MachineContext& r = context->registers;
-    if (darwin::isNullAddress(r.rip)) return false;
+    if (darwin::isNullAddress(r.rip) && context->frameCount != 0) return false;
     if (darwin::isNullAddress(r.rsp)) {
         ZEVSDKLog("%s: Error: SP (%p) isn't a valid pointer\n", "ZEVUnwindNextFrame",
                   reinterpret_cast<void*>(r.rsp));
         return false;
     }
+    context->nullPcToStep = darwin::isNullAddress(r.rip);
     context->frameCount += 1;
     return true;
 }
@@ -375,7 +434,10 @@ __attribute__((noinline)) bool nextFrame(ZEVUnwindContext* context, bool missed 
         return false;
     }
     MachineContext& r = context->registers;
-    if (darwin::isNullAddress(r.rip) || darwin::isNullAddress(r.rsp)) {
+    // A null pc is frame 0's, to be delivered or stepped from once; anywhere else the walk has ended.
+    const bool nullPcToStep = context->frameCount == 0 || context->nullPcToStep;
+    context->nullPcToStep = false;
+    if ((darwin::isNullAddress(r.rip) && !nullPcToStep) || darwin::isNullAddress(r.rsp)) {
         ZEVSDKLog(context->frameCount == 0 ? "%s: Cancelling unwind for thread with invalid PC/SP\n"
                                            : "%s: Error: thread PC/SP invalid before unwind\n",
                   "ZEVUnwindNextFrame");
@@ -399,6 +461,7 @@ bool zevuzavidav::initUnwindWithImageFinder(ZEVUnwindContext* context, const Mac
     if (machineContext != &context->registers) context->registers = *machineContext;
     context->frameCount = 0;
     context->pcIsExact = true;
+    context->nullPcToStep = false;
     context->useRuleCache = true;
     context->imageGeneration = zevuzavidav::binaryImageGeneration();
     context->lastLookup = 0;
@@ -455,11 +518,11 @@ std::uint32_t zevuzavidav::unwindNextFrames(ZEVUnwindContext* context, std::uint
                                             std::uint32_t capacity) {
     if (darwin::isNullAddress(context) || pcs == nullptr) return 0;
     std::uint32_t count = 0;
-    // Frame 0 is the registers as given: delivered without a step.
+    // Frame 0 is the registers as given: delivered without a step, at any pc.
     const MachineContext& given = context->registers;
-    if (capacity > 0 && context->frameCount == 0 && !darwin::isNullAddress(given.rip) &&
-        !darwin::isNullAddress(given.rsp)) {
+    if (capacity > 0 && context->frameCount == 0 && !darwin::isNullAddress(given.rsp)) {
         context->frameCount = 1;
+        context->nullPcToStep = darwin::isNullAddress(given.rip);
         pcs[count++] = given.rip;
     }
     bool missedLast = false;

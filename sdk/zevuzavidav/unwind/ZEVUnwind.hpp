@@ -9,8 +9,11 @@
 // and restores the caller's registers; the rule is then kept for the next walk when it has the common
 // form. When no call-frame information is found it follows the frame-pointer chain, which ends when
 // the frame pointer does not move up the stack. Frame 0 (from a fault or a suspended thread) and frames
-// interrupted by a signal are looked up at their own pc, return addresses at pc - 1. At most 512
-// frames.
+// interrupted by a signal are looked up at their own pc, return addresses at pc - 1. Such an
+// interrupted pc in no image at all (a call through a null, freed or garbage pointer faults at its
+// target) is stepped over by the return address its call left at sp, when that word is one: in an
+// image, right after a call instruction. Frame 0 is delivered even at a pc below 4096 (a null target);
+// any later pc there ends the walk. At most 512 frames.
 //
 // Memory is read as zevuzavidav::UnwindMemory says: the walking thread's own stack and the proven segments of
 // the images' unwind tables in place, anything else (another thread's stack, a damaged pointer) through
@@ -35,6 +38,7 @@ struct ZEVUnwindContext {
     zevuzavidav::MachineContext registers;
     std::uint32_t frameCount;
     bool pcIsExact;    // the current pc was interrupted, not a return address
+    bool nullPcToStep; // frame 0 was delivered at a pc below 4096 (a call's null target) and not stepped from
     bool useRuleCache; // off: every step takes the full DWARF step (tests compare the two)
     std::uint64_t imageGeneration;
     std::uint64_t lastLookup; // the pc whose kept rule the walk used last (recursion repeats it)

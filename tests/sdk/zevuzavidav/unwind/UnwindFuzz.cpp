@@ -202,7 +202,7 @@ constexpr std::uint32_t kWalkCapacity = kUnwindMaxFrames + 16;
 // How one walk frame by frame went.
 struct Walk {
     std::uint32_t count = 0;
-    bool badFrame = false; // a pc or sp below 4096 delivered
+    bool badFrame = false; // an sp below 4096 delivered, or a pc there past frame 0 (a call's null target)
     bool cameBack = false; // a frame after the walk had ended
 };
 
@@ -214,7 +214,8 @@ Walk walkFrameByFrame(const MachineContext& start, bool ruleCache, std::uint64_t
     context.useRuleCache = ruleCache;
     Walk walk;
     while (walk.count < kWalkCapacity && ZEVUnwindNextFrame(&context)) {
-        if (ZEVUnwindGetPC(&context) < kNullLimit || context.registers.rsp < kNullLimit) walk.badFrame = true;
+        if ((walk.count > 0 && ZEVUnwindGetPC(&context) < kNullLimit) || context.registers.rsp < kNullLimit)
+            walk.badFrame = true;
         pcs[walk.count++] = ZEVUnwindGetPC(&context);
     }
     walk.cameBack = walk.count < kWalkCapacity && ZEVUnwindNextFrame(&context);

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <csetjmp>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -270,18 +272,236 @@ TEST(Unwind, WalksOutOfASignalHandlerThroughTheSignalFrame) {
     EXPECT_GE(signalWalks.ours.size(), 6u); // through the signal frame, raise and this test
 }
 
+// Calls the address it is handed from a frame of its own, with call-frame information: the call's return
+// address is velo_unwind_test_after_call.
+extern "C" void velo_unwind_test_call_through(std::uintptr_t target);
+extern "C" const char velo_unwind_test_after_call[];
+asm(R"(
+    .text
+    .globl velo_unwind_test_call_through
+    .hidden velo_unwind_test_call_through
+    .type velo_unwind_test_call_through, @function
+velo_unwind_test_call_through:
+    .cfi_startproc
+    pushq %rbp
+    .cfi_adjust_cfa_offset 8
+    .cfi_rel_offset %rbp, 0
+    movq %rsp, %rbp
+    callq *%rdi
+    .globl velo_unwind_test_after_call
+    .hidden velo_unwind_test_after_call
+velo_unwind_test_after_call:
+    popq %rbp
+    .cfi_adjust_cfa_offset -8
+    .cfi_restore %rbp
+    ret
+    .cfi_endproc
+    .size velo_unwind_test_call_through, .-velo_unwind_test_call_through
+)");
+
+// Where a call into no image goes: the null page, or a page of no image, unmapped or not code.
+enum class Target { null, nullPage, unmapped, notCode };
+
+// A call into no image faults at its target. Our walk from the fault is taken in the handler, while
+// the stack is as the fault left it, into frames reserved beforehand; the handler then jumps back.
+std::vector<std::uint64_t> fromTheFault;
+sigjmp_buf backFromTheFault;
+
+void walkFromTheFault(int, siginfo_t*, void* raw) {
+    MachineContext at;
+    machineContextFromMcontext(static_cast<ucontext_t*>(raw)->uc_mcontext, &at);
+    appendOurFrames(at, fromTheFault);
+    siglongjmp(backFromTheFault, 1);
+}
+
+// Calls into `target` and, first, walks from here into `here`: its frames from 1 on are this
+// function's callers.
+__attribute__((noinline)) void callIntoNoImage(std::uintptr_t target, std::vector<std::uint64_t>& here) {
+    MachineContext registers;
+    captureCurrentRegisters(&registers);
+    appendOurFrames(registers, here);
+    if (sigsetjmp(backFromTheFault, 1) == 0) velo_unwind_test_call_through(target);
+    asm volatile("" ::: "memory");
+}
+
+class UnwindCallIntoNoImage : public ::testing::TestWithParam<std::tuple<Target, Walker>> {
+  protected:
+    void TearDown() override { walker = Walker::keptRules; }
+};
+
+TEST_P(UnwindCallIntoNoImage, StartsAtTheTargetThenTheReturnAddressAndGoesOnToTheCallers) {
+    const auto [target, how] = GetParam();
+    walker = how;
+    fromTheFault.clear();
+    fromTheFault.reserve(1024);
+    std::vector<std::uint64_t> here;
+    here.reserve(1024); // nothing is mapped between the unmapping and the call
+    const auto page = static_cast<std::uint8_t*>(
+        mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(page, MAP_FAILED);
+    if (target == Target::unmapped) munmap(page, 4096);
+    const std::uintptr_t pc = target == Target::null       ? 0
+                              : target == Target::nullPage ? 0x28
+                                                           : reinterpret_cast<std::uintptr_t>(page) + 0x40;
+    struct sigaction action {
+    }, previous{};
+    action.sa_sigaction = walkFromTheFault;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGSEGV, &action, &previous);
+    callIntoNoImage(pc, here);
+    sigaction(SIGSEGV, &previous, nullptr);
+    if (target != Target::unmapped) munmap(page, 4096);
+
+    // The target, the call's return address, the return address into callIntoNoImage, then its callers.
+    ASSERT_GE(fromTheFault.size(), 4u) << ::testing::PrintToString(fromTheFault);
+    ASSERT_GE(here.size(), 2u);
+    EXPECT_EQ(fromTheFault[0], pc);
+    EXPECT_EQ(fromTheFault[1], reinterpret_cast<std::uint64_t>(velo_unwind_test_after_call));
+    EXPECT_EQ(std::vector<std::uint64_t>(fromTheFault.begin() + 3, fromTheFault.end()),
+              std::vector<std::uint64_t>(here.begin() + 1, here.end()));
+}
+
+std::string nameOfCallIntoNoImage(const ::testing::TestParamInfo<std::tuple<Target, Walker>>& info) {
+    static const char* const targets[] = {"Null", "NullPage", "Unmapped", "NotCode"};
+    static const char* const walkers[] = {"FullSteps", "KeptRules", "Batches"};
+    return std::string(targets[static_cast<int>(std::get<0>(info.param))]) +
+           walkers[static_cast<int>(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, UnwindCallIntoNoImage,
+    ::testing::Combine(::testing::Values(Target::null, Target::nullPage, Target::unmapped, Target::notCode),
+                       ::testing::Values(Walker::fullSteps, Walker::keptRules, Walker::batches)),
+    nameOfCallIntoNoImage);
+
+// A page standing for an image's code (no call-frame information), and the finder that finds it.
+std::uintptr_t fakeImage = 0;
+bool findFakeImage(std::uint64_t address, zevuzavidav::BinaryImageNodeCopy* out) {
+    if (address < fakeImage || address - fakeImage >= 4096) return false;
+    *out = zevuzavidav::BinaryImageNodeCopy{fakeImage, 4096, 0, 0, 0};
+    return true;
+}
+
+// A walk over the fake image, frame by frame and in batches: the two must agree.
+std::vector<std::uint64_t> walkOverFakeImage(const MachineContext& start) {
+    std::vector<std::uint64_t> byFrame, inBatches(kUnwindMaxFrames);
+    ZEVUnwindContext context;
+    initUnwindWithImageFinder(&context, &start, findFakeImage);
+    while (ZEVUnwindNextFrame(&context))
+        byFrame.push_back(ZEVUnwindGetPC(&context));
+    EXPECT_FALSE(ZEVUnwindNextFrame(&context)) << "the walk went on after it had ended";
+    initUnwindWithImageFinder(&context, &start, findFakeImage);
+    inBatches.resize(unwindNextFrames(&context, inBatches.data(), kUnwindMaxFrames));
+    EXPECT_EQ(unwindNextFrames(&context, inBatches.data(), kUnwindMaxFrames), 0u);
+    EXPECT_EQ(inBatches, byFrame);
+    return byFrame;
+}
+
+class UnwindWithAFakeImage : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        ASSERT_NE(page, MAP_FAILED);
+        fakeImage = reinterpret_cast<std::uintptr_t>(page);
+    }
+    void TearDown() override {
+        munmap(reinterpret_cast<void*>(fakeImage), 4096);
+        fakeImage = 0;
+    }
+    // A return address into the fake image whose 8 bytes before it are `before`.
+    static std::uint64_t returnAfter(const std::array<std::uint8_t, 8>& before) {
+        std::memcpy(reinterpret_cast<void*>(fakeImage + 0x100), before.data(), before.size());
+        return fakeImage + 0x108;
+    }
+};
+
+// The word at sp is taken as the return address of a call into no image only right after a call
+// instruction, direct or indirect in any of its encodings; no frame pointer is left to go on with.
+TEST_F(UnwindWithAFakeImage, ACallIntoNoImageIsSteppedOverOnlyByAReturnAddressRightAfterACall) {
+    struct Case {
+        const char* code;
+        std::array<std::uint8_t, 8> before;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"call rel32", {0x90, 0x90, 0x90, 0xe8, 0x10, 0x20, 0x30, 0x40}, true},
+        {"call *%rax", {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xff, 0xd0}, true},
+        {"call *%r12", {0x90, 0x90, 0x90, 0x90, 0x90, 0x41, 0xff, 0xd4}, true},
+        {"notrack call *%rdx", {0x90, 0x90, 0x90, 0x90, 0x90, 0x3e, 0xff, 0xd2}, true},
+        {"call *(%rax)", {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xff, 0x10}, true},
+        {"call *0x18(%rax)", {0x90, 0x90, 0x90, 0x90, 0x90, 0xff, 0x50, 0x18}, true},
+        {"call *0x128(%rbx)", {0x90, 0x90, 0xff, 0x93, 0x28, 0x01, 0x00, 0x00}, true},
+        {"call *0x10(%rip)", {0x90, 0x90, 0xff, 0x15, 0x10, 0x00, 0x00, 0x00}, true},
+        {"call *(%rax,%rbx,8)", {0x90, 0x90, 0x90, 0x90, 0x90, 0xff, 0x14, 0xd8}, true},
+        {"call *0x8(%rax,%rbx,8)", {0x90, 0x90, 0x90, 0x90, 0xff, 0x54, 0xd8, 0x08}, true},
+        {"call *0x100(,%rbx,8)", {0x90, 0xff, 0x14, 0xdd, 0x00, 0x01, 0x00, 0x00}, true},
+        {"jmp *%rax", {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xff, 0xe0}, false},
+        {"a call one byte further back", {0x90, 0x90, 0x90, 0x90, 0xff, 0x50, 0x18, 0x90}, false},
+        {"call *(%rax,%rbx,8) without its SIB byte", {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xff, 0x14}, false},
+        {"a function's end", {0x5d, 0xc3, 0xcc, 0xcc, 0xcc, 0xcc, 0xcc, 0xcc}, false},
+        {"zeros", {0, 0, 0, 0, 0, 0, 0, 0}, false},
+    };
+    const std::uintptr_t unmapped = [] {
+        void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        munmap(page, 4096);
+        return reinterpret_cast<std::uintptr_t>(page);
+    }();
+    for (const Case& c : cases) {
+        for (const std::uint64_t pc : {std::uint64_t{0}, std::uint64_t{unmapped + 0x10}}) {
+            std::uint64_t stack[4] = {returnAfter(c.before), 0, 0, 0};
+            MachineContext registers{};
+            registers.rip = pc;
+            registers.rsp = reinterpret_cast<std::uint64_t>(&stack[0]);
+            const auto expected =
+                c.taken ? std::vector<std::uint64_t>{pc, stack[0]} : std::vector<std::uint64_t>{pc};
+            EXPECT_EQ(walkOverFakeImage(registers), expected) << c.code << ", pc " << pc;
+        }
+    }
+}
+
+// A word at sp that is no return address ends the walk at the target: one outside every image, one
+// below 4096, or none at all where sp lies on a page that cannot be read. A return address in no image
+// is not stepped over at all: its frame's sp lies above it, where no call has just pushed anything.
+TEST_F(UnwindWithAFakeImage, AWalkFromACallIntoNoImageTakesNoOtherWordForItsReturnAddress) {
+    const std::uint64_t afterCall = returnAfter({0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xff, 0xd0});
+    void* unreadable = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(unreadable, MAP_FAILED);
+    const auto elsewhere = reinterpret_cast<std::uint64_t>(unreadable);
+    std::uint64_t outside[2] = {elsewhere + 0x100, 0};
+    std::uint64_t low[2] = {0x18, 0};
+    for (const std::uint64_t sp : {reinterpret_cast<std::uint64_t>(outside),
+                                   reinterpret_cast<std::uint64_t>(low), elsewhere + 0x200}) {
+        MachineContext registers{};
+        registers.rsp = sp;
+        EXPECT_EQ(walkOverFakeImage(registers), std::vector<std::uint64_t>{0}) << std::hex << sp;
+    }
+    // Frame 0 in no image with no return address at sp; its frame pointer leads to a return address in
+    // no image, above which lies one right after a call.
+    std::uint64_t stack[5] = {0, 0, 0, elsewhere + 0x300, afterCall};
+    MachineContext registers{};
+    registers.rip = elsewhere + 0x10;
+    registers.rsp = reinterpret_cast<std::uint64_t>(&stack[0]);
+    registers.rbp = reinterpret_cast<std::uint64_t>(&stack[2]);
+    EXPECT_EQ(walkOverFakeImage(registers),
+              (std::vector<std::uint64_t>{elsewhere + 0x10, elsewhere + 0x300}));
+    munmap(unreadable, 4096);
+}
+
 TEST(Unwind, InvalidRegistersGiveNoFramesAndTheLimitIs512) {
     MachineContext registers{};
-    registers.rip = 0x10;
-    registers.rsp = 0x7fff0000;
+    registers.rip = 0x401000;
+    registers.rsp = 0x10;
     EXPECT_TRUE(ourFrames(registers).empty());
     EXPECT_FALSE(ZEVUnwindNextFrame(nullptr));
-    // A self-referencing frame-pointer record must not loop: the chain does not move up.
-    std::uint64_t record[2];
+    // A self-referencing frame-pointer record must not loop: the chain does not move up. (The word at sp
+    // is no return address, so the pc in no image is not stepped over by it.)
+    std::uint64_t stack[10] = {};
+    std::uint64_t* record = &stack[8];
     record[0] = reinterpret_cast<std::uint64_t>(&record[0]);
     record[1] = 0x401000;
     registers.rip = 0x500000;
-    registers.rsp = reinterpret_cast<std::uint64_t>(&record[0]) - 64;
+    registers.rsp = reinterpret_cast<std::uint64_t>(&stack[0]);
     registers.rbp = reinterpret_cast<std::uint64_t>(&record[0]);
     auto frames = ourFrames(registers);
     EXPECT_LE(frames.size(), 2u);
