@@ -807,6 +807,25 @@ std::vector<std::vector<json>> recordsOf(std::map<std::string, std::string>& par
     return records;
 }
 
+// Where the thread that `threads` (a record's "threads" section) marks as crashed stands; the section's
+// size when it marks none.
+std::size_t crashedThreadIn(const json& threads) {
+    for (std::size_t i = 0; i < threads.size(); ++i)
+        if (threads[i].is_object() && threads[i].value("crashed", false)) return i;
+    return threads.size();
+}
+
+// The crashed thread of `threads` starts where the fixture's "<FIFO>.crash-at" says it faulted.
+void expectCrashedThreadStartsAt(const json& threads, const fs::path& crashAt) {
+    ASSERT_TRUE(threads.is_array());
+    const std::size_t at = crashedThreadIn(threads);
+    ASSERT_LT(at, threads.size()) << "no thread is marked crashed";
+    const json& stack = threads[at]["stacktrace"];
+    ASSERT_TRUE(stack.is_array() && !stack.empty() && stack[0].is_number_unsigned()) << threads[at];
+    EXPECT_EQ(stack[0].get<std::uint64_t>(), std::stoull(velotest::readFile(crashAt), nullptr, 16))
+        << "the crashed thread does not start where it faulted";
+}
+
 class CrashShippedProgramAsWithoutTheSDK : public CrashShippedProgram,
                                            public ::testing::WithParamInterface<AsWithoutCase> {
   protected:
@@ -903,19 +922,9 @@ TEST_P(CrashShippedProgramAsWithoutTheSDK, EndsOrGoesOnAsTheKernelAloneWouldWith
     // A fault's crashed thread starts at the faulting instruction, also where the kernel gave the SDK's
     // handler no siginfo (put back by signal()): its registers are the context the kernel fills. (Called by
     // a reporter with the number alone, the handler has no context to read.)
-    if (fs::exists(made("crash-at")) && std::strchr(asWithout.bytes, 'c') == nullptr) {
-        const json threads = recordtest::sectionOfRecord(crashRecords[0], "threads");
-        ASSERT_TRUE(threads.is_array());
-        const auto crashed = std::find_if(threads.begin(), threads.end(), [](const json& thread) {
-            return thread.is_object() && thread.value("crashed", false);
-        });
-        ASSERT_NE(crashed, threads.end());
-        const json& stack = (*crashed)["stacktrace"];
-        ASSERT_TRUE(stack.is_array() && !stack.empty() && stack[0].is_number_unsigned()) << *crashed;
-        EXPECT_EQ(stack[0].get<std::uint64_t>(),
-                  std::stoull(velotest::readFile(made("crash-at")), nullptr, 16))
-            << "the crashed thread does not start where it faulted";
-    }
+    if (fs::exists(made("crash-at")) && std::strchr(asWithout.bytes, 'c') == nullptr)
+        expectCrashedThreadStartsAt(recordtest::sectionOfRecord(crashRecords[0], "threads"),
+                                    made("crash-at"));
     const auto exceptions = recordsOf(parts, "exception");
     EXPECT_EQ(exceptions.size(), asWithout.thrown ? 1u : 0u);
     for (const auto& record : exceptions)
