@@ -13,8 +13,9 @@
 // with signal(), that comes at a new deepest point of the main thread's stack, that threads with little
 // stack left wait behind, that reporters installed after the SDK chain through, that comes on a thread
 // whose calls a sandbox's broker answers, or on another thread as the program exits, ends the program or
-// lets it go on as the kernel alone would, recorded once. Skipped when the program has not been built or
-// tmux is not installed.
+// lets it go on as the kernel alone would, recorded once; a call through a null function pointer is
+// recorded from address 0 on through the function that made it. Skipped when the program has not been
+// built or tmux is not installed.
 #include "tests/sdk/zevuzavidav/support/AnalyticsUploads.hpp"
 #include "tests/sdk/zevuzavidav/support/Multipart.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
@@ -1071,6 +1072,60 @@ INSTANTIATE_TEST_SUITE_P(
         AsWithoutCase{"AFaultOnAnotherThreadAsTheProgramExits", "VELO_EARLIER_ABORT=none", "Z", "SEGV",
                       "SIGSEGV"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct NullCallCase {
+    const char* name;
+    const char* order;      // 'n' or 'N' (fixtures/earlier_abort_handler.cpp)
+    const char* threadName; // the crashed thread's
+    const char* caller;     // the function that called velo_fixture_call_null
+};
+
+void PrintTo(const NullCallCase& nullCall, std::ostream* out) {
+    *out << nullCall.name;
+}
+
+class CrashShippedProgramNullCall : public CrashShippedProgram,
+                                    public ::testing::WithParamInterface<NullCallCase> {};
+
+// A call through a null function pointer faults at address 0, in no image. The crashed thread starts
+// there all the same, then goes on from the return address the call left: its symbolicated frames name
+// the function that made the call and that function's caller.
+TEST_P(CrashShippedProgramNullCall, TheCrashedThreadStartsAtTheNullTargetThenNamesTheCaller) {
+    const NullCallCase& nullCall = GetParam();
+    const std::string crashed = crashByPreloaded(VELO_EARLIER_ABORT_HANDLER, "VELO_EARLIER_FIFO",
+                                                 nullCall.order, {"SEGV"}, "VELO_EARLIER_ABORT=none");
+    ASSERT_FALSE(crashed.empty());
+
+    // The library is loaded again, as a preloaded one is, so that its frames can be named.
+    auto parts = expectOneReportWithWholeRecords(
+        sendWithNextLaunch("LD_PRELOAD=" + quote(VELO_EARLIER_ABORT_HANDLER)), crashed, {});
+    // A fault reaches the exception port first; the signal handler records it when the port does not.
+    const std::string record = parts.count("mach_exception") != 0 ? "mach_exception" : "signal";
+    ASSERT_EQ(parts.count(record), 1u) << "no record of the fault in the report";
+    EXPECT_EQ(expectWholeRecords(record, parts[record]), 1u);
+    const json threads = sectionOf(parts[record], "threads");
+    const json names = sectionOf(parts[record], "thread_names");
+    const json symbolicated = sectionOf(parts[record + ".zevrecord"], "threads");
+    ASSERT_TRUE(threads.is_array() && names.is_array() && symbolicated.is_array());
+    ASSERT_EQ(names.size(), threads.size());
+    ASSERT_EQ(symbolicated.size(), threads.size());
+    expectCrashedThreadStartsAt(threads, home.path() / "crash-fifo.crash-at");
+    const std::size_t at = crashedThreadIn(threads);
+    ASSERT_LT(at, threads.size());
+    EXPECT_EQ(names[at], nullCall.threadName);
+    std::vector<std::string> symbols;
+    for (const auto& frame : symbolicated[at])
+        symbols.push_back(frame["symbol"].is_string() ? frame["symbol"] : "?");
+    ASSERT_GE(symbols.size(), 3u) << ::testing::PrintToString(symbols);
+    EXPECT_EQ(symbols[1], "velo_fixture_call_null") << ::testing::PrintToString(symbols);
+    EXPECT_EQ(symbols[2], nullCall.caller) << ::testing::PrintToString(symbols);
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashNullCall, CrashShippedProgramNullCall,
+                         ::testing::Values(NullCallCase{"OnTheMainThread", "n", "velomarinth", "poll"},
+                                           NullCallCase{"OnAnotherThread", "N", "velo-null-call",
+                                                        "velo_fixture_call_null_later"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ManyThreadsCase {
     const char* name;
