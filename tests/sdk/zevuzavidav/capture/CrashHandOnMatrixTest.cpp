@@ -24,6 +24,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csetjmp>
 #include <csignal>
 #include <cstddef>
@@ -1072,14 +1073,48 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
     _exit(WIFEXITED(status) ? WEXITSTATUS(status) : crashtest::kSetUpFailed);
 }
 
+// A step into a PID namespace of one's own that failed, and its errno; `failed` null where none did.
+struct Step {
+    const char* failed = nullptr;
+    int error = 0;
+};
+
+Step failedAt(const char* step) {
+    return {step, errno};
+}
+
+// The caller's first steps into a PID namespace of its own: one for the children it makes next, and a
+// mount namespace whose mounts are all private, so that the /proc mounted there (mountOwnProc) shows in no
+// other. Where "/" is no mount point (in a chroot), there is none to make private: "/" is bound on itself
+// first, and the caller's root and working folder moved onto that mount.
+Step unshareNamespaces() {
+    if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) return failedAt("unshare(CLONE_NEWPID | CLONE_NEWNS)");
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) return {};
+    if (errno != EINVAL) return failedAt("making / private");
+    char folder[PATH_MAX];
+    if (getcwd(folder, sizeof folder) == nullptr) return failedAt("getcwd");
+    if (mount("/", "/", nullptr, MS_BIND | MS_REC, nullptr) != 0) return failedAt("binding / on itself");
+    // "/" still names the root under that mount; ".." from there steps onto the mount.
+    if (chroot("/..") != 0 || chdir(folder) != 0) return failedAt("entering / bound on itself");
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return failedAt("making / private");
+    return {};
+}
+
+// The next step, in the new PID namespace's first process: a /proc of that namespace, whose thread ids are
+// the ones its threads are told.
+Step mountOwnProc() {
+    if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0)
+        return failedAt("mounting a /proc of the namespace");
+    return {};
+}
+
 // Runs `program` in a PID namespace of its own, with a /proc of that namespace, and ends as it ended. It
 // runs as the namespace's second process: the first, its init, has every signal it has no handler for
 // ignored, which a crash must not be. For a main-thread row the process itself is given the placed id;
 // otherwise runProgram places its first crashing thread.
 [[noreturn]] void runInAPidNamespace(bool placeTheProcess, const std::function<void()>& program) {
     int report[2];
-    if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0 ||
-        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 || pipe2(report, O_CLOEXEC) != 0)
+    if (unshareNamespaces().failed != nullptr || pipe2(report, O_CLOEXEC) != 0)
         _exit(crashtest::kSetUpFailed);
     const pid_t init = fork();
     if (init == 0) {
@@ -1087,8 +1122,7 @@ void runProgram(const Row& shape, Deliverer deliverer, const std::string& dir, i
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         pollfd parent{report[1], 0, 0};
         if (poll(&parent, 1, 0) != 0) _exit(crashtest::kSetUpFailed); // its reader is gone already
-        if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0 ||
-            (placeTheProcess && !placeNext(placedId)))
+        if (mountOwnProc().failed != nullptr || (placeTheProcess && !placeNext(placedId)))
             _exit(crashtest::kSetUpFailed);
         const pid_t child = fork();
         if (child == 0) {
