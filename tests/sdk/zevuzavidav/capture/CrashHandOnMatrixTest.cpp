@@ -1813,38 +1813,43 @@ TEST(CrashHandOnMatrix, SampleOfEveryThirdRow) {
     expectAsTheKernelDelivers(rows);
 }
 
-// Why this machine will not run a row in a PID namespace of its own with a thread id placed there, or ""
-// when it will: the row's process must make one (unshare) and name the next id in it (ns_last_pid), both
-// of which ask for CAP_SYS_ADMIN.
-std::string pidNamespacesRefused() {
+// Whether this machine lets a row run in a PID namespace of its own with a thread id placed there: the
+// steps a row takes, each in the process that takes it there (unshareNamespaces; then, in the namespace's
+// first process, mountOwnProc and naming the next id), taken in a child. The step that failed, if one did.
+Step pidNamespaceRefused() {
     int told[2];
-    if (pipe2(told, O_CLOEXEC) != 0) return "no pipe to ask through";
+    if (pipe2(told, O_CLOEXEC) != 0) return failedAt("pipe2");
     const pid_t child = velotest::forkTiedToThisProcess();
     if (child == 0) {
-        char refused[160] = "";
-        if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
-            std::snprintf(refused, sizeof refused, "unshare(CLONE_NEWPID) failed: %s", std::strerror(errno));
-        } else if (const pid_t first = fork(); first == 0) {
-            _exit(placeNext(velofixture::kTrappedMark) ? 0 : errno != 0 ? errno : EIO);
-        } else {
-            int status = 0;
-            if (first < 0 || waitpid(first, &status, 0) != first || !WIFEXITED(status))
-                std::snprintf(refused, sizeof refused, "no process could be made in the namespace");
-            else if (WEXITSTATUS(status) != 0)
-                std::snprintf(refused, sizeof refused, "writing /proc/sys/kernel/ns_last_pid failed: %s",
-                              std::strerror(WEXITSTATUS(status)));
+        Step step = unshareNamespaces();
+        if (step.failed == nullptr) {
+            const pid_t first = fork();
+            if (first == 0) {
+                step = mountOwnProc();
+                if (step.failed == nullptr && !placeNext(velofixture::kTrappedMark))
+                    step = failedAt("writing /proc/sys/kernel/ns_last_pid");
+                (void)!write(told[1], &step, sizeof step);
+                _exit(0);
+            }
+            if (first < 0) step = failedAt("fork in the namespace");
+            if (first > 0) waitpid(first, nullptr, 0);
         }
-        (void)!write(told[1], refused, std::strlen(refused));
+        // The step's name is a literal, at the same address in every process forked from the test's.
+        if (step.failed != nullptr) (void)!write(told[1], &step, sizeof step);
         _exit(0);
     }
+    Step step = child < 0 ? failedAt("fork") : Step{};
     close(told[1]);
-    std::string refused = child < 0 ? "no child could be made to ask" : "";
-    char buffer[128];
-    for (ssize_t got; (got = read(told[0], buffer, sizeof buffer)) > 0;)
-        refused.append(buffer, static_cast<std::size_t>(got));
+    if (child > 0 && read(told[0], &step, sizeof step) != sizeof step) step = {"asking a child", 0};
     close(told[0]);
     if (child > 0) waitpid(child, nullptr, 0);
-    return refused;
+    return step;
+}
+
+// Whether the kernel refused the namespace outright, as it does without CAP_SYS_ADMIN (even to root), in a
+// container that forbids namespaces, or past a limit on them; any other failure is the harness's own.
+bool refusedOutright(const Step& step) {
+    return step.error == EPERM || step.error == EACCES || step.error == ENOSPC;
 }
 
 // The id a placed thread gets: VELO_HANDON_TID when set (to sweep the ids around the mark), else the mark
@@ -1861,14 +1866,15 @@ int placedThreadId() {
 // program's own marked call would be, every time, where a thread that happens to have that id comes once
 // in some hundreds of runs. Some 120 rows: seconds on two cores.
 TEST(CrashHandOnMatrix, SampleOfSystemCallRowsOnTheMark) {
-    if (const std::string refused = pidNamespacesRefused(); !refused.empty()) {
-        if (geteuid() != 0)
+    if (const Step refused = pidNamespaceRefused(); refused.failed != nullptr) {
+        const std::string why = std::string(refused.failed) + " failed" +
+                                (refused.error != 0 ? std::string(": ") + std::strerror(refused.error) : "");
+        if (refusedOutright(refused))
             GTEST_SKIP() << "Not run: a row's thread is placed on an id in a PID namespace of its own, which "
-                            "asks for root (CAP_SYS_ADMIN): "
-                         << refused;
-        FAIL() << "Running as root, yet this machine will not place a thread's id in a PID namespace of its "
-                  "own: "
-               << refused;
+                            "the kernel refuses here (it asks for CAP_SYS_ADMIN): "
+                         << why;
+        FAIL() << "The kernel does not refuse a PID namespace here, yet the rows could not enter one: "
+               << why;
     }
     std::vector<Row> rows = everyRow();
     rows.erase(std::remove_if(rows.begin(), rows.end(),
