@@ -42,6 +42,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <string>
+#include <sys/auxv.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
@@ -123,8 +124,9 @@ enum class Does : std::uint8_t {
     sendsAgain
 };
 // The main thread where it stands, or at a new deepest point; another thread with plenty of its own stack
-// left, or 4 or 6 KiB above a guard page.
-enum class Where : std::uint8_t { main, mainDeep140K, mainDeep1M, mainDeep7M, thread, thread4K, thread6K };
+// left, or placed so that the frame the kernel makes for its crash leaves Row::room bytes of that stack
+// above its guard page.
+enum class Where : std::uint8_t { main, mainDeep140K, mainDeep1M, mainDeep7M, thread, threadAtFrame };
 // A sandbox that traps system calls for every thread, closed right before the crash: every getpid and
 // openat, which the program's SIGSYS handler from before the SDK answers as a broker does; or every getpid,
 // with no handler to answer it.
@@ -147,6 +149,7 @@ struct Row {
     Sandbox sandbox = Sandbox::none;
     bool spaceFull = false; // the address space may not grow when it crashes (RLIMIT_AS at its size)
     Exit exits = Exit::none;
+    int room = 0; // Where::threadAtFrame: the bytes of its own stack left below the kernel's frame
 
     std::string name() const;
     bool mainThread() const { return where <= Where::mainDeep7M; }
@@ -179,8 +182,8 @@ std::string Row::name() const {
         "", "sigaction", "put-back", "reporter", "signal()-reporter", "two-reporters", "one-shot-reporter"};
     static const char* const kDoes[] = {"returns",        "steps-over",       "jumps-out",  "aborts",
                                         "faults-guarded", "faults-unguarded", "sends-again"};
-    static const char* const kWhere[] = {"main",   "main@140K", "main@1M",  "main@7M",
-                                         "thread", "thread+4K", "thread+6K"};
+    static const char* const kWhere[] = {"main",    "main@140K", "main@1M",
+                                         "main@7M", "thread",    "thread@frame+"};
     std::string out = kCrashes[static_cast<int>(crash)];
     if (earlier != Earlier::none) out += std::string(" before:") + kEarlier[static_cast<int>(earlier)];
     if (since != Since::nothing) out += std::string(" since:") + kSince[static_cast<int>(since)];
@@ -193,6 +196,7 @@ std::string Row::name() const {
         out += "[" + named + "]";
     }
     out += std::string(" ") + kWhere[static_cast<int>(where)];
+    if (where == Where::threadAtFrame) out += std::to_string(room);
     out += altKiB == 0 ? " noalt" : " alt" + std::to_string(altKiB) + "K";
     if (company > 1) out += " x" + std::to_string(company);
     if (earlier == Earlier::sigaction || earlier == Earlier::signalCall || since == Since::sigaction)
@@ -302,6 +306,25 @@ thread_local Place place;
 thread_local sigjmp_buf jumpBack;
 thread_local int nested = 0; // inside a handler another handler called
 
+// Where the kernel makes a signal frame: below the interrupted stack pointer's red zone (or at the top of
+// the alternate stack), its FPU state from the 64-byte boundary under that, then the rest, down to the
+// handler's return address 8 bytes below a 64-byte boundary. How far that goes grows with the CPU's vector
+// state, from some 3 KiB to far more; measured in the test on a thread made as the crashing ones are
+// (measureTheKernelsFrame) before the children are forked.
+struct FrameGeometry {
+    std::uintptr_t frame = 0;      // from a 64-byte boundary down to the handler's entry stack pointer
+    std::uintptr_t siteDepth = 0;  // from where crashHere is called down to where its own crash is taken
+    std::uintptr_t raiseDepth = 0; // the same for its raise
+};
+FrameGeometry kernelFrame;
+
+// What measureTheKernelsFrame sends; the matrix's programs neither send nor handle it.
+constexpr int kProbeSignal = SIGURG;
+constexpr int kProbes = 2; // crashHere sends it twice: from its own system call, and by raise
+thread_local int probesTaken = 0;
+thread_local std::uintptr_t probedFrames[kProbes];        // the handler's entry stack pointer
+thread_local std::uintptr_t probedStackPointers[kProbes]; // the stack pointer the signal interrupted
+
 void tell(const Note& note) {
     (void)!write(toldFd, &note, sizeof note);
 }
@@ -358,6 +381,10 @@ void tellEntered(char what, int number, const siginfo_t* info, const ucontext_t*
         note.altState = (now.ss_flags & SS_ONSTACK) != 0 ? 'a' : (now.ss_flags & SS_DISABLE) != 0 ? 'd' : 'o';
         const auto at = reinterpret_cast<std::uintptr_t>(uc);
         if (frame >= place.ownLow && frame < place.ownHigh) {
+            // Without the SDK, the kernel enters a little-stack row's handler right where the row was
+            // placed to have it; anywhere else, the row is not the one it is named for.
+            if (!withTheSDK && row.where == Where::threadAtFrame && frame != place.ownLow + row.room)
+                _exit(crashtest::kSetUpFailed);
             note.stack = 'o';
             note.frame = static_cast<std::int32_t>(
                 static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP]) - frame);
@@ -778,17 +805,41 @@ long ownCallsAnswered() {
 #define VELO_MATRIX_CLOBBERS                                                                                 \
     "rax", "rbx", "rcx", "rdx", "rsi", "rdi", "r8", "r9", "r10", "r11", "r12", "r13", "r14", "r15", "cc",    \
         "memory"
+// raise(number), called below the red zone, on a stack pointer aligned as a call wants it.
+#define VELO_MATRIX_RAISE                                                                                    \
+    "movq %%rsp, %%fs:velo_matrix_regs@tpoff+8\n\t"                                                          \
+    "subq $128, %%rsp\n\t"                                                                                   \
+    "andq $-16, %%rsp\n\t"                                                                                   \
+    "movl %[number], %%edi\n\t"                                                                              \
+    "call raise@PLT\n\t"                                                                                     \
+    "movq %%fs:velo_matrix_regs@tpoff+8, %%rsp\n\t"
+#define VELO_MATRIX_RAISE_CLOBBERS                                                                           \
+    VELO_MATRIX_CLOBBERS, "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9",    \
+        "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15"
 
 // Crashes as the row has it, on a stack of its own (crashStackPointer) whose stretch below it the main
 // thread watches, and tells how the code went on where it does. Kept a function that calls others, so
-// that the compiler keeps nothing in its red zone.
-void crashHere(void*) {
+// that the compiler keeps nothing in its red zone. `probing` (not null): sends the probe signal instead,
+// from where a crash is taken (measureTheKernelsFrame).
+void crashHere(void* probing) {
     if (row.where == Where::main)
         for (auto* at = reinterpret_cast<volatile unsigned char*>(velo_matrix_watch_bottom);
              at < reinterpret_cast<volatile unsigned char*>(velo_matrix_watch_top); ++at)
             *at = kPattern;
     long answer = 0;
     errno = kKnownErrno;
+    if (probing != nullptr) {
+        // A signal sent by a system call made here is taken at the stack pointer a fault, a trap or a
+        // trapped call of the crash site is taken at; one sent by raise, where the raised crash is.
+        const long process = getpid();
+        const long thread = syscall(SYS_gettid);
+        asm volatile("syscall"
+                     : "=a"(answer)
+                     : "0"(SYS_tgkill), "D"(process), "S"(thread), "d"(kProbeSignal)
+                     : "rcx", "r11", "memory");
+        asm volatile(VELO_MATRIX_RAISE : : [number] "i"(kProbeSignal) : VELO_MATRIX_RAISE_CLOBBERS);
+        return;
+    }
     switch (row.crash) {
     case Crash::segv:
         asm volatile(VELO_MATRIX_KNOWN "xorl %%eax, %%eax\n\tmovq (%%rax), %%rax\n\t" VELO_MATRIX_SEEN
@@ -823,17 +874,10 @@ void crashHere(void*) {
                      : VELO_MATRIX_CLOBBERS);
         break;
     case Crash::raisedAbort:
-        // Called below the red zone, on a stack pointer aligned as a call wants it.
-        asm volatile(VELO_MATRIX_KNOWN "movq %%rsp, %%fs:velo_matrix_regs@tpoff+8\n\t"
-                                       "subq $128, %%rsp\n\t"
-                                       "andq $-16, %%rsp\n\t"
-                                       "movl %[number], %%edi\n\t"
-                                       "call raise@PLT\n\t"
-                                       "movq %%fs:velo_matrix_regs@tpoff+8, %%rsp\n\t" VELO_MATRIX_SEEN
+        asm volatile(VELO_MATRIX_KNOWN VELO_MATRIX_RAISE VELO_MATRIX_SEEN
                      :
                      : VELO_MATRIX_VALUES, [number] "i"(SIGABRT)
-                     : VELO_MATRIX_CLOBBERS, "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7",
-                       "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
+                     : VELO_MATRIX_RAISE_CLOBBERS);
         break;
     case Crash::abortCall:
         std::abort();
@@ -853,7 +897,7 @@ void crashHere(void*) {
     wentOn(static_cast<long>(velo_matrix_regs.answer), changed);
 }
 
-// Where the crash happens on this thread: its stack pointer then, 64-byte aligned.
+// Where the crash happens on this thread: the stack pointer crashHere is called at.
 std::uintptr_t crashStackPointer() {
     const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
     std::size_t depth = 0;
@@ -861,10 +905,14 @@ std::uintptr_t crashStackPointer() {
     case Where::main:
     case Where::thread:
         return (here - 4096) & ~std::uintptr_t{63};
-    case Where::thread4K:
-        return (place.ownLow + 4096) & ~std::uintptr_t{63};
-    case Where::thread6K:
-        return (place.ownLow + 6144) & ~std::uintptr_t{63};
+    case Where::threadAtFrame:
+        // The crash is taken the measured depth below this (at crashHere's own instructions, or inside its
+        // raise); the kernel begins its frame below the red zone there, on a 64-byte boundary (a room and
+        // the frame add up to whole 64-byte steps), and ends it `room` bytes above the guard page. The
+        // depth of an abort() is not measured: no row crashes so with little stack.
+        if (row.crash == Crash::abortCall || row.crash == Crash::ownCalls) _exit(crashtest::kSetUpFailed);
+        return place.ownLow + static_cast<std::uintptr_t>(row.room) + kernelFrame.frame + 128 +
+               (row.crash == Crash::raisedAbort ? kernelFrame.raiseDepth : kernelFrame.siteDepth);
     case Where::mainDeep140K:
         depth = 140 * 1024;
         break;
@@ -1185,6 +1233,97 @@ struct Slots {
     }
 };
 
+// ---- the kernel's frame, measured (in the test) ----------------------------------------------------
+
+void probeTaken(int, siginfo_t*, void* context) {
+    if (probesTaken < kProbes) {
+        probedFrames[probesTaken] = reinterpret_cast<std::uintptr_t>(context) - sizeof(void*);
+        probedStackPointers[probesTaken] =
+            static_cast<std::uintptr_t>(static_cast<const ucontext_t*>(context)->uc_mcontext.gregs[REG_RSP]);
+    }
+    ++probesTaken;
+}
+
+struct Probing {
+    unsigned char* slot = nullptr;
+    std::uintptr_t top = 0; // where crashHere is called
+    int taken = 0;
+    std::uintptr_t frames[kProbes] = {};
+    std::uintptr_t stackPointers[kProbes] = {};
+};
+
+// On a thread made as a crashing one is, once it has used the vector registers as theirs have by their
+// crash (in the C library's string functions, which pick them for the CPU): crashHere's probe signals,
+// taken on the alternate stack.
+void* probeOnThisThread(void* raw) {
+    auto& probing = *static_cast<Probing*>(raw);
+    void* (*volatile copy)(void*, const void*, std::size_t) = std::memcpy;
+    copy(probing.slot + kAltLow, probing.slot + kOwnLow, 4096);
+    stack_t alternate{};
+    alternate.ss_sp = probing.slot + kAltLow;
+    alternate.ss_size = kAltMost;
+    sigset_t probe;
+    sigemptyset(&probe);
+    sigaddset(&probe, kProbeSignal);
+    if (sigaltstack(&alternate, nullptr) != 0 || pthread_sigmask(SIG_UNBLOCK, &probe, nullptr) != 0)
+        return nullptr;
+    darwin::runOnStack(reinterpret_cast<void*>(probing.top), crashHere, &probing);
+    probing.taken = probesTaken;
+    std::copy(std::begin(probedFrames), std::end(probedFrames), probing.frames);
+    std::copy(std::begin(probedStackPointers), std::end(probedStackPointers), probing.stackPointers);
+    alternate.ss_flags = SS_DISABLE;
+    sigaltstack(&alternate, nullptr);
+    return nullptr;
+}
+
+// Measures kernelFrame, once, and prints the frame's size (which edge of which CPU a log's little-stack
+// rows ran at): "" where it could, else why not.
+std::string measureTheKernelsFrame() {
+    static const std::string trouble = [] {
+        const Slots stacks(1);
+        if (stacks.memory == nullptr) return std::string("no memory to measure the kernel's frame on");
+        Probing probing;
+        probing.slot = stacks.memory;
+        probing.top = reinterpret_cast<std::uintptr_t>(stacks.memory + kOwnLow + kOwnStack / 2);
+        struct sigaction probe {};
+        struct sigaction before {};
+        probe.sa_sigaction = probeTaken;
+        probe.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigemptyset(&probe.sa_mask);
+        sigaction(kProbeSignal, &probe, &before);
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstack(&attributes, stacks.memory + kOwnLow, kOwnStack);
+        pthread_t thread;
+        if (pthread_create(&thread, &attributes, probeOnThisThread, &probing) == 0)
+            pthread_join(thread, nullptr);
+        pthread_attr_destroy(&attributes);
+        sigaction(kProbeSignal, &before, nullptr);
+        const auto altTop = reinterpret_cast<std::uintptr_t>(stacks.memory + kAltLow + kAltMost);
+        if (probing.taken != kProbes || probing.frames[0] != probing.frames[1] ||
+            probing.frames[0] <= altTop - kAltMost || probing.frames[0] >= altTop)
+            return "the probe signal was taken " + std::to_string(probing.taken) + " times, not " +
+                   std::to_string(kProbes) + " on the alternate stack in frames of one size";
+        kernelFrame.frame = altTop - probing.frames[0];
+        kernelFrame.siteDepth = probing.top - probing.stackPointers[0];
+        kernelFrame.raiseDepth = probing.top - probing.stackPointers[1];
+        std::printf(
+            "The kernel's signal frame here: %zu bytes from a 64-byte boundary to the handler's entry "
+            "(AT_MINSIGSTKSZ %lu); little-stack rows leave their room below it.\n",
+            static_cast<std::size_t>(kernelFrame.frame), getauxval(AT_MINSIGSTKSZ));
+        // The rows are placed as the kernel lays frames out on x86_64: ending 8 bytes below a 64-byte
+        // boundary, and taken where a call left the stack pointer aligned (crashStackPointer).
+        if (kernelFrame.frame % 64 != 8 || kernelFrame.siteDepth % 16 != 0 ||
+            kernelFrame.raiseDepth % 16 != 0)
+            return "the kernel's frame (" + std::to_string(kernelFrame.frame) +
+                   " bytes) or the crashes' depths below where crashHere is called (" +
+                   std::to_string(kernelFrame.siteDepth) + ", " + std::to_string(kernelFrame.raiseDepth) +
+                   ") are not aligned as the little-stack rows' placing takes them to be";
+        return std::string();
+    }();
+    return trouble;
+}
+
 struct Observed {
     std::string ending, saw, errors, bytes, held, waits, records;
     // On the main thread: how far below the crash's stack pointer its stack had been written as the first
@@ -1402,6 +1541,11 @@ bool cutShort(const std::string& whole, const std::string& cut) {
 // each road; fails with one line for each row that differs. With `placed` (not 0), each child runs in a
 // PID namespace of its own, where its first crashing thread has that id.
 void expectAsTheKernelDelivers(const std::vector<Row>& rows, int placed = 0) {
+    if (std::any_of(rows.begin(), rows.end(),
+                    [](const Row& shape) { return shape.where == Where::threadAtFrame; })) {
+        const std::string trouble = measureTheKernelsFrame();
+        ASSERT_TRUE(trouble.empty()) << "The little-stack rows cannot be placed: " << trouble;
+    }
     constexpr int kRuns = 4; // the kernel twice, the port road, the signal road
     std::vector<std::array<handon::Ended, kRuns>> ended(rows.size());
     std::vector<std::array<std::shared_ptr<Slots>, kRuns>> stacks(rows.size());
@@ -1542,6 +1686,45 @@ Does goesOn(Crash crash) {
 constexpr Crash kCrashes[] = {Crash::segv, Crash::bus,         Crash::ill,       Crash::fpe,
                               Crash::trap, Crash::raisedAbort, Crash::abortCall, Crash::trappedCall};
 
+// The rooms a little-stack row leaves its handler below the kernel's frame, in bytes. That frame ends 8
+// bytes below a 64-byte boundary and the guard page under it starts on one, so a room is always 56 more
+// than a multiple of 64: the least there is (56, short of a handler that takes 64 bytes), the least past
+// that (120), either side of the 544 bytes the SDK's handlers take today (504, 568), the least in which
+// they also fit where no stack can be lent them (760: the address space is full), and some 1 KiB.
+constexpr int kRooms[] = {56, 120, 504, 568, 760, 1016};
+static_assert(std::all_of(std::begin(kRooms), std::end(kRooms), [](int room) { return room % 64 == 56; }));
+// The rooms the samples hold the SDK to today: those its handlers fit in, in every row.
+constexpr int kRoomsSampled[] = {760, 1016};
+// The rooms that join the samples once the SDK's handlers take at most 64 bytes below the kernel's frame,
+// when kHandlersTakeAtMost64 is switched on; 56 stays out, short of that.
+constexpr int kRoomsOnceHandlersTakeAtMost64[] = {120, 504, 568};
+constexpr bool kHandlersTakeAtMost64 = false;
+
+bool sampledRoom(int room) {
+    return std::find(std::begin(kRoomsSampled), std::end(kRoomsSampled), room) != std::end(kRoomsSampled) ||
+           (kHandlersTakeAtMost64 &&
+            std::find(std::begin(kRoomsOnceHandlersTakeAtMost64), std::end(kRoomsOnceHandlersTakeAtMost64),
+                      room) != std::end(kRoomsOnceHandlersTakeAtMost64));
+}
+
+// Whether the samples hold the SDK to this row: any but a little-stack row at a room not sampled.
+bool sampled(const Row& shape) {
+    return shape.where != Where::threadAtFrame || sampledRoom(shape.room);
+}
+
+// Another thread's places: plenty of its own stack left, or each room below the kernel's frame.
+std::vector<std::pair<Where, int>> threadPlaces() {
+    std::vector<std::pair<Where, int>> places = {{Where::thread, 0}};
+    for (int room : kRooms)
+        places.emplace_back(Where::threadAtFrame, room);
+    return places;
+}
+
+Row withRoom(Row shape, int room) {
+    shape.room = room;
+    return shape;
+}
+
 std::vector<Row> everyRow() {
     std::vector<Row> rows;
     // Each crash, to a handler from before the SDK under each set of flags, doing each thing.
@@ -1589,14 +1772,15 @@ std::vector<Row> everyRow() {
                             rows.push_back({crash, Earlier::sigaction, Since::nothing, flags, where, altKiB,
                                             1, goesOn(crash), refused});
     // Other threads, with plenty of stack or little, an alternate stack or none, alone or with company.
-    for (Where where : {Where::thread, Where::thread4K, Where::thread6K})
+    for (auto [where, room] : threadPlaces())
         for (Crash crash : {Crash::segv, Crash::raisedAbort, Crash::trappedCall})
             for (int flags : {kInfo, kOnStack})
                 for (int altKiB : {0, 8, 64})
                     for (int company : {1, 2, 16})
                         if (where != Where::thread || company != 2)
-                            rows.push_back({crash, Earlier::sigaction, Since::nothing, flags, where, altKiB,
-                                            company, goesOn(crash)});
+                            rows.push_back(withRoom({crash, Earlier::sigaction, Since::nothing, flags, where,
+                                                     altKiB, company, goesOn(crash)},
+                                                    room));
     // The kernel's copies refused, with a handler on the thread's own stack while the SDK's runs on the
     // alternate one.
     for (Crash crash : kCrashes)
@@ -1604,9 +1788,10 @@ std::vector<Row> everyRow() {
             if (!isFault(crash) || does != Does::returns)
                 rows.push_back(
                     {crash, Earlier::sigaction, Since::nothing, kInfo, Where::main, 64, 1, does, true});
-    for (Where where : {Where::thread, Where::thread6K})
-        rows.push_back(
-            {Crash::segv, Earlier::sigaction, Since::nothing, kInfo, where, 8, 2, Does::stepsOver, true});
+    for (auto [where, room] : threadPlaces())
+        rows.push_back(withRoom(
+            {Crash::segv, Earlier::sigaction, Since::nothing, kInfo, where, 8, 2, Does::stepsOver, true},
+            room));
     // A handler from before the SDK that holds other signals off while it runs, for each crash, and behind
     // reporters installed since; a handler on the main thread's own stack, with no alternate stack.
     for (Crash crash : kCrashes)
@@ -1651,29 +1836,31 @@ std::vector<Row> everyRow() {
         for (Does does : {Does::stepsOver, Does::jumpsOut})
             rows.push_back(
                 {.crash = crash, .since = Since::oneShotReporter, .flags = kOnStack, .does = does});
-    // Threads with no alternate stack and 4 or 6 KiB of their own stack left, faulting at once where no
-    // stack can be mapped for them to wait on.
-    for (Where where : {Where::thread4K, Where::thread6K})
+    // Threads with no alternate stack and little of their own stack left, faulting at once where no stack
+    // can be mapped for them to wait on.
+    for (int room : kRooms)
         for (int company : {2, 4, 16})
             for (Earlier earlier : {Earlier::sigaction, Earlier::none})
                 rows.push_back({.crash = Crash::segv,
                                 .earlier = earlier,
                                 .flags = kInfo,
-                                .where = where,
+                                .where = Where::threadAtFrame,
                                 .altKiB = 0,
                                 .company = company,
-                                .spaceFull = true});
+                                .spaceFull = true,
+                                .room = room});
     // The SDK's handler put back with signal(), then sixteen such threads stepping over their faults, or
     // with their trapped calls emulated.
     for (Crash crash : {Crash::segv, Crash::trappedCall})
-        for (Where where : {Where::thread4K, Where::thread6K})
+        for (int room : kRooms)
             rows.push_back({.crash = crash,
                             .since = Since::putBack,
                             .flags = kInfo,
-                            .where = where,
+                            .where = Where::threadAtFrame,
                             .altKiB = 0,
                             .company = 16,
-                            .does = goesOn(crash)});
+                            .does = goesOn(crash),
+                            .room = room});
     // The process's exit racing a crash on another thread.
     for (Exit exits : {Exit::exit, Exit::quickExit}) {
         for (Crash crash : {Crash::segv, Crash::abortCall})
@@ -1685,7 +1872,8 @@ std::vector<Row> everyRow() {
 }
 
 // The rows every build runs, by name: one or more of each shape the SDK has been found to break, and a
-// few that hold the common ground.
+// few that hold the common ground. A little-stack row's name with "@frame+*" stands for one at each room
+// sampled.
 const std::vector<std::vector<const char*>> kSample = {
     {
         // The SDK's handler put back with signal().
@@ -1717,11 +1905,12 @@ const std::vector<std::vector<const char*>> kSample = {
         "FPE before:sigaction[SIGINFO|ONSTACK] main alt64K jumps-out",
     },
     {
-        // Threads with 4 or 6 KiB of their own stack left and no alternate stack, alone and at once.
-        "SEGV before:sigaction[SIGINFO] thread+4K noalt steps-over",
-        "SEGV before:sigaction[SIGINFO] thread+4K noalt x2 steps-over",
-        "SEGV before:sigaction[SIGINFO|ONSTACK] thread+6K noalt x16 steps-over",
-        "raise(ABRT) before:sigaction[SIGINFO] thread+6K alt8K x16 returns",
+        // Threads with little of their own stack left below the kernel's frame and no alternate stack, alone
+        // and at once.
+        "SEGV before:sigaction[SIGINFO] thread@frame+* noalt steps-over",
+        "SEGV before:sigaction[SIGINFO] thread@frame+* noalt x2 steps-over",
+        "SEGV before:sigaction[SIGINFO|ONSTACK] thread@frame+* noalt x16 steps-over",
+        "raise(ABRT) before:sigaction[SIGINFO] thread@frame+* alt8K x16 returns",
         // Common ground, continued.
         "TRAP before:sigaction[SIGINFO|NODEFER] main alt64K returns",
         "abort() before:signal() main alt64K jumps-out",
@@ -1751,12 +1940,12 @@ const std::vector<std::vector<const char*>> kSample = {
     },
     {
         // Threads with little stack left and none to lend, the address space full.
-        "SEGV before:sigaction[SIGINFO] thread+4K noalt x16 steps-over address-space-full",
-        "SEGV thread+4K noalt x2 address-space-full",
-        "SEGV before:sigaction[SIGINFO] thread+6K noalt x4 steps-over address-space-full",
+        "SEGV before:sigaction[SIGINFO] thread@frame+* noalt x16 steps-over address-space-full",
+        "SEGV thread@frame+* noalt x2 address-space-full",
+        "SEGV before:sigaction[SIGINFO] thread@frame+* noalt x4 steps-over address-space-full",
         // The SDK's handler put back with signal(), then sixteen threads with little stack left.
-        "SEGV before:sigaction since:put-back[SIGINFO] thread+4K noalt x16 steps-over",
-        "SYS before:sigaction since:put-back[SIGINFO] thread+6K noalt x16 returns",
+        "SEGV before:sigaction since:put-back[SIGINFO] thread@frame+* noalt x16 steps-over",
+        "SYS before:sigaction since:put-back[SIGINFO] thread@frame+* noalt x16 returns",
         // The process's exit racing a crash.
         "SEGV thread alt64K main-quick-exits",
         "abort() thread alt64K main-exits",
@@ -1771,8 +1960,16 @@ const std::vector<std::vector<const char*>> kSample = {
 // The rows of the matrix named in a shard of the sample; a name that is not one row's fails the test.
 std::vector<Row> sampleRows(std::size_t shard) {
     const std::vector<Row> every = everyRow();
+    std::vector<std::string> names;
+    for (const std::string name : kSample[shard]) {
+        const std::size_t any = name.find("@frame+*");
+        for (int room : kRooms)
+            if (any != std::string::npos && sampledRoom(room))
+                names.push_back(std::string(name).replace(any + 7, 1, std::to_string(room)));
+        if (any == std::string::npos) names.push_back(name);
+    }
     std::vector<Row> rows;
-    for (const char* name : kSample[shard]) {
+    for (const std::string& name : names) {
         const auto named = [&](const Row& shape) { return shape.name() == name; };
         const auto found = std::find_if(every.begin(), every.end(), named);
         if (found == every.end() || std::count_if(every.begin(), every.end(), named) != 1)
@@ -1803,10 +2000,12 @@ TEST(CrashHandOnMatrix, SampleOfFullAddressSpaceExitsAndMasks) {
     expectAsTheKernelDelivers(sampleRows(4));
 }
 
-// Beside the named rows, a third of the matrix, the same third every time: every shape's neighbours
-// are run somewhere in every build.
+// Beside the named rows, a third of the rows the samples hold the SDK to, the same third every time: every
+// shape's neighbours are run somewhere in every build.
 TEST(CrashHandOnMatrix, SampleOfEveryThirdRow) {
-    const std::vector<Row> every = everyRow();
+    std::vector<Row> every = everyRow();
+    every.erase(std::remove_if(every.begin(), every.end(), [](const Row& shape) { return !sampled(shape); }),
+                every.end());
     std::vector<Row> rows;
     for (std::size_t i = 0; i < every.size(); i += 3)
         rows.push_back(every[i]);
@@ -1860,11 +2059,11 @@ int placedThreadId() {
                                                 : static_cast<int>(velofixture::kTrappedMark);
 }
 
-// Every row with a trapped system call, each with its first crashing thread's id on the filter's mark (the
-// row's process, where it crashes on the main thread): a system call the SDK makes with a register left as
-// it found it where the call's first argument goes (the crashed thread's id, say) is trapped as the
-// program's own marked call would be, every time, where a thread that happens to have that id comes once
-// in some hundreds of runs. Some 120 rows: seconds on two cores.
+// Every row with a trapped system call the samples hold the SDK to, each with its first crashing thread's
+// id on the filter's mark (the row's process, where it crashes on the main thread): a system call the SDK
+// makes with a register left as it found it where the call's first argument goes (the crashed thread's id,
+// say) is trapped as the program's own marked call would be, every time, where a thread that happens to
+// have that id comes once in some hundreds of runs. Some 120 rows: seconds on two cores.
 TEST(CrashHandOnMatrix, SampleOfSystemCallRowsOnTheMark) {
     if (const Step refused = pidNamespaceRefused(); refused.failed != nullptr) {
         const std::string why = std::string(refused.failed) + " failed" +
@@ -1877,9 +2076,10 @@ TEST(CrashHandOnMatrix, SampleOfSystemCallRowsOnTheMark) {
                << why;
     }
     std::vector<Row> rows = everyRow();
-    rows.erase(std::remove_if(rows.begin(), rows.end(),
-                              [](const Row& shape) { return shape.crash != Crash::trappedCall; }),
-               rows.end());
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(),
+                       [](const Row& shape) { return shape.crash != Crash::trappedCall || !sampled(shape); }),
+        rows.end());
     expectAsTheKernelDelivers(rows, placedThreadId());
 }
 
