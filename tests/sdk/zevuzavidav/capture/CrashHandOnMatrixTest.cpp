@@ -1689,22 +1689,13 @@ constexpr Crash kCrashes[] = {Crash::segv, Crash::bus,         Crash::ill,      
 // The rooms a little-stack row leaves its handler below the kernel's frame, in bytes. That frame ends 8
 // bytes below a 64-byte boundary and the guard page under it starts on one, so a room is always 56 more
 // than a multiple of 64: the least there is (56, short of a handler that takes 64 bytes), the least past
-// that (120), either side of the 544 bytes the SDK's handlers take today (504, 568), the least in which
-// they also fit where no stack can be lent them (760: the address space is full), and some 1 KiB.
+// that (120), either side of the 544 bytes the SDK's handlers once took (504, 568), the least in which
+// they also fit where no stack could be lent them (760: the address space is full), and some 1 KiB.
 constexpr int kRooms[] = {56, 120, 504, 568, 760, 1016};
 static_assert(std::all_of(std::begin(kRooms), std::end(kRooms), [](int room) { return room % 64 == 56; }));
-// The rooms the samples hold the SDK to today: those its handlers fit in, in every row.
-constexpr int kRoomsSampled[] = {760, 1016};
-// The rooms that join the samples once the SDK's handlers take at most 64 bytes below the kernel's frame,
-// when kHandlersTakeAtMost64 is switched on; 56 stays out, short of that.
-constexpr int kRoomsOnceHandlersTakeAtMost64[] = {120, 504, 568};
-constexpr bool kHandlersTakeAtMost64 = false;
-
+// Every room: the SDK's handlers take 56 bytes below the kernel's frame, where the program's own takes more.
 bool sampledRoom(int room) {
-    return std::find(std::begin(kRoomsSampled), std::end(kRoomsSampled), room) != std::end(kRoomsSampled) ||
-           (kHandlersTakeAtMost64 &&
-            std::find(std::begin(kRoomsOnceHandlersTakeAtMost64), std::end(kRoomsOnceHandlersTakeAtMost64),
-                      room) != std::end(kRoomsOnceHandlersTakeAtMost64));
+    return std::find(std::begin(kRooms), std::end(kRooms), room) != std::end(kRooms);
 }
 
 // Whether the samples hold the SDK to this row: any but a little-stack row at a room not sampled.
