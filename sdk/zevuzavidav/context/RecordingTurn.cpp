@@ -178,9 +178,9 @@ bool zevuzavidav::recordingUnderWay() {
     if (waiting.load(std::memory_order_acquire) > 0) return true;
     const pid_t held = holder.load(std::memory_order_acquire);
     if (held == 0 || !darwin::threadAlive(held)) return false;
+    // Gone on to a handler of the program, the crash is the program's, as it would be without the SDK:
+    // that handler may return, block, wait for the very exit that asks, or be left by a jump that keeps
+    // its mask and so reads as running for good.
     const int kept = keptFor.load(std::memory_order_acquire);
-    if (kept == 0 || handedOn.load(std::memory_order_acquire) != kept) return true;
-    // Gone on to a handler of the program that may still end the process by the crash (the terminal's
-    // restorer sends it again): under way until that handler has come back or been left.
-    return darwin::handedOnHandlerRuns(kept);
+    return kept == 0 || handedOn.load(std::memory_order_acquire) != kept;
 }

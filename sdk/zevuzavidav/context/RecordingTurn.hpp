@@ -73,9 +73,9 @@ pid_t recordingTurnHolder();
 // The crashed thread whose end a kept turn waits for, 0 when the turn is not kept.
 pid_t recordingTurnKeptFor();
 // Whether a recording waits for the turn or holds it (on a thread that lives), or the turn is kept for a
-// crash whose end may still come: it has not gone on yet (its default action is still to come), or the
-// handler of the program it went on to still runs (it may end the process by the crash, as the terminal's
-// restorer does).
+// recorded crash that has not gone on yet (its default action is still to come). A crash handed on to a
+// handler of the program is under way no more, whatever that handler does: the turn stays kept for later
+// recordings while it runs, but what it does next is the program's.
 bool recordingUnderWay();
 
 } // namespace zevuzavidav

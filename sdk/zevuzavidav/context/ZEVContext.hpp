@@ -158,11 +158,12 @@ void waitForTheClaimedCrash(pid_t crashedThread, int crashSignal,
 namespace zevuzavidav {
 // Holds the process's exit (the end of main, exit, quick_exit) while a crash is under way on another
 // thread: a handler of the SDK runs, a recording waits or is made, or a recorded crash has not yet gone on
-// to where the program sends it, or is still in the handler of the program it went on to. exit would
-// otherwise end the recording thread wherever it stood, and the process with status 0, where the crash alone
-// would have ended it by its signal; once the crash is done with, the process has ended by it, or (a handler
-// of the program let it go on) exits. Within `patienceNanos`; never for a crash of the calling thread's own.
-// Signal-safe.
+// to where the program sends it. exit would otherwise end the recording thread wherever it stood, and the
+// process with status 0, where the crash alone would have ended it by its signal; once the crash is done
+// with, the process has ended by it, or (handed on to a handler of the program) exits. A handler of the
+// program is never waited for, as the kernel alone would not wait for it: it may block, wait for this very
+// exit, or have been left by a jump that keeps its mask. Within `patienceNanos`; never for a crash of the
+// calling thread's own. Signal-safe.
 void waitForACrashUnderWay(long patienceNanos = kClaimedCrashPatienceNanos);
 // Makes quick_exit wait so too; exit always does. Called as the SDK starts.
 void holdQuickExitForCrashes();

@@ -574,7 +574,8 @@ class CrashLeftByALongJump : public ::testing::TestWithParam<JumpCase> {};
 // Nothing of that crash is waited for any more: the turn it kept is free as the thread goes on, a later
 // fault ends the process at once by that fault (the claimed crash is recorded), and a later exception is
 // recorded at once, whole. A jump that keeps the handler's mask leaves the turn kept, as the thread reads
-// as still inside; a later fault waits on it no more than after any other jump.
+// as still inside; a later fault waits on it no more than after any other jump, and the program's exit
+// is not held by it.
 TEST_P(CrashLeftByALongJump, NothingLaterWaitsOnIt) {
     const JumpCase& c = GetParam();
     const velotest::TempFolder folder;
@@ -606,7 +607,9 @@ INSTANTIATE_TEST_SUITE_P(
         JumpCase{"AFaultThenAThrow", SIGSEGV, LaterCrash::exception, Road::exceptionPort},
         JumpCase{"AFaultThenAThrow", SIGSEGV, LaterCrash::exception, Road::signals},
         JumpCase{"AnAbortKeepingTheMaskThenAFault", SIGABRT, LaterCrash::fault, Road::exceptionPort, true},
-        JumpCase{"AnAbortKeepingTheMaskThenAFault", SIGABRT, LaterCrash::fault, Road::signals, true}),
+        JumpCase{"AnAbortKeepingTheMaskThenAFault", SIGABRT, LaterCrash::fault, Road::signals, true},
+        JumpCase{"AFaultKeepingTheMaskThenAnExit", SIGSEGV, LaterCrash::exit, Road::exceptionPort, true},
+        JumpCase{"AnAbortKeepingTheMaskThenAnExit", SIGABRT, LaterCrash::exit, Road::signals, true}),
     [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 } // namespace

@@ -4,6 +4,8 @@
 // of passing it, and a turn kept to the end stays kept for the rest of the process.
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
+#include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 #include "tests/support/ChildProcess.hpp"
@@ -159,6 +161,24 @@ TEST(RecordingTurn, ATurnKeptForACrashThatDidNotEndTheProcessIsFreeAgain) {
         zevuzavidav::passRecordingTurnKeptFor(crashed);
         EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
         zevuzavidav::passRecordingTurn();
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// A recorded crash is under way until it goes on, not after: handed on to a handler of the program, it is
+// the program's, even while that handler runs (its thread holding the stop signal off, as a handler left
+// by longjmp does for good). The turn stays kept for later recordings meanwhile.
+TEST(RecordingTurn, ACrashHandedOnToTheProgramIsUnderWayNoMore) {
+    const int status = velotest::runInChild([] {
+        const pid_t me = darwin::currentThreadId();
+        ASSERT_EQ(zevuzavidav::takeRecordingTurn(me, SIGSEGV), RecordingTurn::taken);
+        zevuzavidav::keepRecordingTurnToTheEnd(me);
+        EXPECT_TRUE(zevuzavidav::recordingUnderWay()) << "recorded, its default action still to come";
+        darwin::holdStopOff(); // as the hand-on leaves it for the program's handler
+        zevuzavidav::noteCrashHandedOn(me);
+        ASSERT_TRUE(darwin::handedOnHandlerRuns(me));
+        EXPECT_FALSE(zevuzavidav::recordingUnderWay());
+        EXPECT_EQ(zevuzavidav::recordingTurnHolder(), me);
     });
     EXPECT_EQ(status, 0);
 }
