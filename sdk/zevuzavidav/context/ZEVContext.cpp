@@ -194,14 +194,16 @@ void zevuzavidav::waitForACrashUnderWay(long patienceNanos) {
             said = true;
         }
         const long left = deadline - darwin::monotonicNanos();
-        if (left <= 0) {
+        // Past the patience, a recording within its bound is still waited for: on a machine whose cores
+        // are all taken it may take that long, and its bound ends it should it be stuck.
+        if (left <= 0 && !recordingWithinItsBound()) {
             ZEVSDKLog("%s: The crash under way did not end in time; the process exits\n",
                       "ZEVWaitForACrashUnderWay");
             return;
         }
         // Several things may end the wait, none of which wakes a sleeper: each is looked at this often.
         std::atomic<int> never{0};
-        darwin::futexWait(&never, 0, left < kLookNanos ? left : kLookNanos);
+        darwin::futexWait(&never, 0, left > 0 && left < kLookNanos ? left : kLookNanos);
     }
 }
 

@@ -162,9 +162,10 @@ namespace zevuzavidav {
 // process with status 0, where the crash alone would have ended it by its signal; once the crash is done
 // with, the process has ended by it, or (handed on to a handler of the program) exits. A handler of the
 // program is never waited for, as the kernel alone would not wait for it: it may block, wait for this very
-// exit, or have been left by a jump that keeps its mask. Within `patienceNanos`; never for a crash of the
-// calling thread's own. Signal-safe.
-void waitForACrashUnderWay(long patienceNanos = kClaimedCrashPatienceNanos);
+// exit, or have been left by a jump that keeps its mask. Within `patienceNanos` (the recording's bound),
+// and past it only while a recording is within its own bound, which ends the process by the crash's signal
+// should the recording be stuck; never for a crash of the calling thread's own. Signal-safe.
+void waitForACrashUnderWay(long patienceNanos = kRecordingBoundNanos);
 // Makes quick_exit wait so too; exit always does. Called as the SDK starts.
 void holdQuickExitForCrashes();
 

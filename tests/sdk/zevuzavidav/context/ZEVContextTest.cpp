@@ -1,4 +1,5 @@
 #include "platform/darwin/ExceptionPorts.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/capture/ZEVExceptionHandler.hpp"
 #include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
@@ -6,6 +7,7 @@
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/FakeContext.hpp"
 #include "tests/support/ChildProcess.hpp"
+#include "tests/support/Files.hpp"
 #include "tests/support/ThreadState.hpp"
 
 #include <gtest/gtest.h>
@@ -74,6 +76,46 @@ TEST(Context, ACrashOfTheClaimedCrashsOwnThreadGoesOnAtOnce) {
         _exit(0);
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << crashtest::howItEnded(status);
+}
+
+// How often `text` stands in the SDK log of `context`.
+std::size_t timesLogged(const FakeContext& context, const std::string& text) {
+    const std::string log = velotest::readFile(context.dir() + "/sdk.log");
+    std::size_t times = 0;
+    for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+        ++times;
+    return times;
+}
+
+// The exit's hold waits for a crash under way within its patience, and past it only while a recording is
+// within its bound, which ends the process should that recording be stuck: a handler of the SDK at work
+// with no recording lets the exit go on once the patience is out.
+TEST(Context, PastItsPatienceTheExitWaitsOnlyForARecordingWithinItsBound) {
+    const int status = velotest::runInChild([] {
+        FakeContext context;
+        velotest::Gate done;
+        std::thread handler([&] { // a handler of the SDK at work
+            const darwin::OwnWork work;
+            done.wait();
+        });
+        ASSERT_TRUE(velotest::eventually([] { return darwin::ownWorkUnderWay(); }));
+        zevuzavidav::waitForACrashUnderWay(0);
+        EXPECT_EQ(timesLogged(context, "did not end in time"), 1u);
+
+        ASSERT_TRUE(zevuzavidav::armRecordingDeadline(SIGABRT, 2 * velotest::kPatienceNanos));
+        std::thread opener([&] {
+            EXPECT_TRUE(velotest::eventually(
+                [&] { return timesLogged(context, "exits while a crash is under way") == 2; }));
+            done.open();
+        });
+        zevuzavidav::waitForACrashUnderWay(0);
+        opener.join();
+        handler.join();
+        zevuzavidav::disarmRecordingDeadline();
+        EXPECT_EQ(timesLogged(context, "did not end in time"), 1u)
+            << "gave up on a recording within its bound";
+    });
+    EXPECT_EQ(status, 0);
 }
 
 TEST(MachException, RegisteredMaskFollowsTheOSVersionAndTheLeaveOutMask) {
