@@ -443,6 +443,10 @@ bool ownWorkUnderWay() {
     return velo_darwin_threads_in_own_work.load(std::memory_order_seq_cst) != 0;
 }
 
+void forgetTheParentsOwnWork() {
+    threadsInOwnWork.store(detail::tOwnWork != 0 ? 1 : 0, std::memory_order_relaxed);
+}
+
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs) {
 #if defined(__x86_64__)
     constexpr int kTrappedBySeccomp = 1; // SYS_SECCOMP

@@ -48,6 +48,9 @@ class OwnWork {
 // Whether the calling thread does such work now, and whether any thread of the process does.
 inline bool inOwnWork();
 bool ownWorkUnderWay();
+// In a forked child, where only the forking thread lives: the work the parent's other threads did is not
+// there; the forking thread's own, should it fork in the middle of it, goes on. Signal-safe.
+void forgetTheParentsOwnWork();
 
 namespace detail {
 // How deep the calling thread is in the reporter's own work. Initial-exec storage: read in a signal

@@ -184,3 +184,14 @@ bool zevuzavidav::recordingUnderWay() {
     const int kept = keptFor.load(std::memory_order_acquire);
     return kept == 0 || handedOn.load(std::memory_order_acquire) != kept;
 }
+
+void zevuzavidav::forgetTheParentsRecordings() {
+    waiting.store(0, std::memory_order_relaxed);
+    keptFor.store(0, std::memory_order_relaxed);
+    keptBy.store(0, std::memory_order_relaxed);
+    handedOn.store(0, std::memory_order_relaxed);
+    holder.store(0, std::memory_order_relaxed);
+    // The bound a recorder of the parent's armed has no timer here (a child gets none of its parent's),
+    // and the recording thread it named is none of the child's.
+    endRecording();
+}

@@ -77,5 +77,8 @@ pid_t recordingTurnKeptFor();
 // handler of the program is under way no more, whatever that handler does: the turn stays kept for later
 // recordings while it runs, but what it does next is the program's.
 bool recordingUnderWay();
+// In a forked child, where only the forking thread lives: no recording of the parent's goes on or waits
+// there, and no turn is kept for a crash of the parent's. Signal-safe (a fork may come from a handler).
+void forgetTheParentsRecordings();
 
 } // namespace zevuzavidav

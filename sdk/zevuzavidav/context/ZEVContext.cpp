@@ -9,9 +9,11 @@
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 #include <string>
 #include <sys/mman.h>
 
@@ -37,6 +39,33 @@ std::atomic<int> claimedCrashRecorded{0};
 
 std::atomic<int>& takenFlag(zevuzavidav::ReserveStack which) {
     return reserveTaken[which == zevuzavidav::ReserveStack::exception ? 0 : 1];
+}
+
+// Whether `stack` is the calling thread's alternate stack now, as a reserve stack is while lent to it.
+bool lentToThisThread(const void* stack) {
+    stack_t current{};
+    return stack != nullptr && sigaltstack(nullptr, &current) == 0 && current.ss_sp == stack &&
+           (current.ss_flags & SS_DISABLE) == 0;
+}
+
+// A forked child, where only the forking thread lives, starts with no crash of its parent's under way:
+// nothing of it would ever end there, and its exit, its crashes and its recordings would wait for it. A
+// reserve stack lent to a thread of the parent's is free, but for the forking thread's own, which it may
+// stand on; the crash the parent claimed is recorded in the parent or nowhere, so a crash of the child's
+// that meets the claim waits for no record and goes on at once. Signal-safe: a crash handler of the
+// program's may fork a reporter.
+void startTheChildWithNothingUnderWay() {
+    zevuzavidav::forgetTheParentsRecordings();
+    darwin::forgetTheParentsOwnWork();
+    if (ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext()) {
+        if (!lentToThisThread(readOnly->reserveStack))
+            takenFlag(zevuzavidav::ReserveStack::exception).store(0, std::memory_order_relaxed);
+        if (!lentToThisThread(readOnly->signalReserveStack))
+            takenFlag(zevuzavidav::ReserveStack::signal).store(0, std::memory_order_relaxed);
+    }
+    ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
+    if (writable != nullptr && writable->crashClaimed.load(std::memory_order_relaxed) != 0)
+        claimedCrashRecorded.store(1, std::memory_order_relaxed);
 }
 
 template <typename T> T* valid(T* pointer) {
@@ -107,6 +136,10 @@ void ZEVContextCreate() {
     claimedCrashRecorded.store(0);
     writable->binaryImageLog.descriptor = -1;
     readOnly->initialized.store(0);
+    // Once, at the first start: the handler reads whichever context is current.
+    static const bool childrenStartAfresh =
+        pthread_atfork(nullptr, nullptr, startTheChildWithNothingUnderWay) == 0;
+    (void)childrenStartAfresh;
     std::atomic_thread_fence(std::memory_order_seq_cst);
     sharedContext.readOnly = readOnly;
     sharedContext.writable = writable;

@@ -118,6 +118,51 @@ TEST(Context, PastItsPatienceTheExitWaitsOnlyForARecordingWithinItsBound) {
     EXPECT_EQ(status, 0);
 }
 
+// A child forked while its parent's crash is under way starts with none: only the forking thread lives
+// there, and nothing of that crash would ever end in it. Its exit is held by nothing, and a crash of its
+// own takes a reserve stack and the turn at once and waits for no record of the parent's.
+TEST(Context, AChildForkedWhileACrashIsUnderWayStartsWithNone) {
+    const int status = velotest::runInChild([] {
+        ZEVContextCreate(); // as the SDK starts
+        zevuzavidav::sharedReadOnlyContext()->initialized.store(1);
+        velotest::Gate done;
+        std::atomic<bool> recording{false};
+        std::thread crashed([&] { // claimed, recording on a reserve stack
+            const darwin::OwnWork work;
+            const pid_t me = darwin::currentThreadId();
+            if (ZEVContextMarkAndCheckIfCrashed() ||
+                zevuzavidav::takeRecordingTurn(me, SIGSEGV) != zevuzavidav::RecordingTurn::taken ||
+                zevuzavidav::takeReserveStack(zevuzavidav::ReserveStack::signal) == nullptr)
+                return;
+            zevuzavidav::disarmRecordingDeadline(); // its bound, from here, past the test's patience
+            if (!zevuzavidav::armRecordingDeadline(SIGSEGV, 2 * velotest::kPatienceNanos)) return;
+            recording = true;
+            done.wait();
+            zevuzavidav::giveBackReserveStack(zevuzavidav::ReserveStack::signal);
+            zevuzavidav::passRecordingTurn();
+        });
+        ASSERT_TRUE(velotest::eventually([&] { return recording.load(); }));
+        const pid_t child = velotest::forkTiedToThisProcess();
+        if (child == 0) {
+            const pid_t me = darwin::currentThreadId();
+            int found = 0;
+            if (darwin::ownWorkUnderWay() || zevuzavidav::recordingUnderWay()) found |= 1;
+            if (zevuzavidav::takeReserveStack(zevuzavidav::ReserveStack::signal) == nullptr) found |= 2;
+            if (zevuzavidav::takeRecordingTurn(me, SIGSEGV, 0) != zevuzavidav::RecordingTurn::taken)
+                found |= 4;
+            zevuzavidav::waitForTheClaimedCrash(me, SIGSEGV,
+                                                kLongerThanTheTest); // the test's patience ends it
+            _exit(found);
+        }
+        const int ended = velotest::reapWithin(child);
+        done.open();
+        crashed.join();
+        EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == 0)
+            << crashtest::howItEnded(ended) << " (1: under way, 2: reserve held, 4: no turn)";
+    });
+    EXPECT_EQ(status, 0);
+}
+
 TEST(MachException, RegisteredMaskFollowsTheOSVersionAndTheLeaveOutMask) {
     struct Case {
         std::uint32_t os, leaveOut, expected;
