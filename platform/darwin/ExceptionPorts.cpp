@@ -250,6 +250,10 @@ void firstChanceWithRoom(HandlerRun& chance) {
     // emulation keeps, not the caller, which would only call this again.
     const bool chained =
         calledByAnotherHandler(number, velo_darwin_first_chance_handler, dispositions[number]);
+    // The process's exit is past its last look for a crash under way: a record would be cut short.
+    if (planHandOnAtACommittedExit(chance.off, number, dispositions[number], info, context,
+                                   chance.entry.handlerReturn, chained, chance.savedErrno))
+        return;
     std::uint32_t type = exceptionTypeForSignal(number);
     // Handled, the faulting instruction runs again, and the fault comes back to where the program sends
     // it now. Called by another handler, it would come back through that caller, which may have stepped

@@ -426,6 +426,8 @@ __attribute__((tls_model("initial-exec"))) thread_local int detail::tOwnWork = 0
 extern "C" {
 __attribute__((visibility("hidden"))) std::atomic<int> velo_darwin_threads_in_own_work{0};
 }
+// How many exits are committed (markExitCommitted): one at most, but for exits on several threads at once.
+static std::atomic<int> exitsCommitted{0};
 
 namespace darwin {
 
@@ -444,7 +446,20 @@ bool ownWorkUnderWay() {
 }
 
 void forgetTheParentsOwnWork() {
-    threadsInOwnWork.store(detail::tOwnWork != 0 ? 1 : 0, std::memory_order_relaxed);
+    velo_darwin_threads_in_own_work.store(detail::tOwnWork != 0 ? 1 : 0, std::memory_order_relaxed);
+    exitsCommitted.store(0, std::memory_order_relaxed);
+}
+
+void markExitCommitted() {
+    exitsCommitted.fetch_add(1, std::memory_order_seq_cst);
+}
+
+void unmarkExitCommitted() {
+    exitsCommitted.fetch_sub(1, std::memory_order_seq_cst);
+}
+
+bool exitCommitted() {
+    return exitsCommitted.load(std::memory_order_seq_cst) > 0;
 }
 
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs) {
@@ -511,6 +526,28 @@ void planHandOnTo(HandOff& off, int number, const struct sigaction& disposition,
     // A signal the kernel forces may not be ignored: it gets its default action, as here.
     giveDefaultAction(number, reexecutes);
     errno = off.savedErrno;
+}
+
+bool planHandOnAtACommittedExit(HandOff& off, int number, const struct sigaction& disposition,
+                                siginfo_t* info, void* context, const void* handlerReturn, bool chained,
+                                int savedErrno) {
+    if (!exitCommitted()) return false;
+    // A copy: a disposition that asks to be reset is reset as the plan is made.
+    const struct sigaction to = disposition;
+    const KernelMask stop = bitOf(suspensionSignal());
+    setMask(SIG_BLOCK, &stop, nullptr);
+    errno = savedErrno;
+    const bool forced =
+        info != nullptr ? forcedByTheKernel(number, info) : trappedWithoutSiginfo(number, context);
+    if (chained) {
+        planPassToReplacedHandler(off, number, to, info, context);
+    } else if (hasHandler(to) || (to.sa_handler == SIG_IGN && !forced)) {
+        planHandOnTo(off, number, to, info, context, handlerReturn);
+    } else {
+        off = HandOff{};
+        giveDefaultAction(number, false);
+    }
+    return true;
 }
 
 void planPassToReplacedHandler(HandOff& off, int number, const struct sigaction& replaced, siginfo_t* info,

@@ -49,8 +49,20 @@ class OwnWork {
 inline bool inOwnWork();
 bool ownWorkUnderWay();
 // In a forked child, where only the forking thread lives: the work the parent's other threads did is not
-// there; the forking thread's own, should it fork in the middle of it, goes on. Signal-safe.
+// there; the forking thread's own, should it fork in the middle of it, goes on. Nor is the parent's exit
+// (markExitCommitted) the child's. Signal-safe.
 void forgetTheParentsOwnWork();
+
+// The process's exit, past its last look for a crash under way, marks itself committed: a crash whose
+// handler began its work after that look would be cut short by the exit, which ends the process with the
+// exit's own status (planHandOnAtACommittedExit). The mark and the count of threads in the reporter's own
+// work are sequentially consistent on both sides: of an exit that marks itself and then looks for own work
+// under way, and a handler that counts itself in (OwnWork) and then looks at the mark, one at least sees
+// the other. An exit that saw such work takes its mark back (unmarkExitCommitted) while it waits for it;
+// marks of exits on several threads add up. Signal-safe.
+void markExitCommitted();
+void unmarkExitCommitted();
+bool exitCommitted();
 
 namespace detail {
 // How deep the calling thread is in the reporter's own work. Initial-exec storage: read in a signal
@@ -143,6 +155,17 @@ void planHandOn(HandOff& off, int number, siginfo_t* info, void* context, const 
 // program's disposition is now (which may still be the caller's own).
 void planHandOnTo(HandOff& off, int number, const struct sigaction& disposition, siginfo_t* info,
                   void* context, const void* handlerReturn);
+
+// For a crash handler right after its own work began (OwnWork): when the process's exit is committed
+// (exitCommitted), plans handing signal `number` on at once, unrecorded, and answers true; false, with
+// nothing planned, otherwise. It goes where planHandOnTo (`chained`: planPassToReplacedHandler) takes it,
+// with errno back as `savedErrno` and the stop held off, but for a default action, which ends the process
+// here and now, a fault's too (sent again rather than run again): within the handler's own work, which an
+// exit that saw it waits for, so that the crash ends the process by its signal before the exit ends it,
+// as the kernel's own default action would. A handler of the program gets the signal and may go on.
+bool planHandOnAtACommittedExit(HandOff& off, int number, const struct sigaction& disposition,
+                                siginfo_t* info, void* context, const void* handlerReturn, bool chained,
+                                int savedErrno);
 
 // For a handler that another one called as the handler it had replaced (a second crash reporter installed
 // since, chaining to the one before it), rather than the kernel: plans passing the signal on as such a

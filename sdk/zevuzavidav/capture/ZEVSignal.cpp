@@ -314,6 +314,11 @@ void handleSignal(darwin::HandlerRun& run) {
     const bool chained =
         readOnly != nullptr &&
         darwin::calledByAnotherHandler(number, ZEVSignalHandler, replacedAction(readOnly->signal, number));
+    // The process's exit is past its last look for a crash under way: a record would be cut short.
+    if (readOnly != nullptr &&
+        darwin::planHandOnAtACommittedExit(handling.off, number, replacedAction(readOnly->signal, number),
+                                           validInfo, handedContext, handlerReturn, chained, savedErrno))
+        return;
     // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the
     // same moment waits for the record instead of killing the process with a default action. Only a
     // crash inside a recording, on the recording thread itself, falls back to the default action: that

@@ -211,16 +211,39 @@ bool zevuzavidav::runWithRoomForARecord(void (*body)(void*), void* argument) {
     return ran;
 }
 
+namespace {
+
+bool crashUnderWay() {
+    return darwin::ownWorkUnderWay() || zevuzavidav::recordingUnderWay();
+}
+
+void tellTheTest(zevuzavidav::ExitHoldMoment moment) {
+    if (zevuzavidav::exitHoldTestHook != nullptr) zevuzavidav::exitHoldTestHook(moment);
+}
+
+} // namespace
+
+void (*zevuzavidav::exitHoldTestHook)(ExitHoldMoment moment) = nullptr;
+
 void zevuzavidav::waitForACrashUnderWay(long patienceNanos) {
     // A crash of this thread's own: it is inside the SDK's work (the program's handler answering a call the
     // SDK's record made, say), or its crash was recorded and this is the program's handler ending the
-    // process after it.
+    // process after it. Nothing is waited for.
     const pid_t me = darwin::currentThreadId();
-    if (darwin::inOwnWork() || recordingTurnHolder() == me || recordingTurnKeptFor() == me) return;
+    const bool ownCrash = darwin::inOwnWork() || recordingTurnHolder() == me || recordingTurnKeptFor() == me;
     constexpr long kLookNanos = 2L * 1000 * 1000;
     const long deadline = darwin::monotonicNanos() + patienceNanos;
     bool said = false;
-    while (darwin::ownWorkUnderWay() || recordingUnderWay()) {
+    for (;;) {
+        if (ownCrash || !crashUnderWay()) {
+            // The last look comes after the mark: a crash handler that begins its work later finds it, and
+            // one that began earlier is seen here. The one seen may have found the mark, and ends the process
+            // at once, or not, and is waited for as it records.
+            darwin::markExitCommitted();
+            tellTheTest(ExitHoldMoment::committed);
+            if (ownCrash || !crashUnderWay()) break;
+            darwin::unmarkExitCommitted();
+        }
         if (!said) {
             ZEVSDKLog("%s: The process exits while a crash is under way; it waits for the crash first\n",
                       "ZEVWaitForACrashUnderWay");
@@ -232,12 +255,14 @@ void zevuzavidav::waitForACrashUnderWay(long patienceNanos) {
         if (left <= 0 && !recordingWithinItsBound()) {
             ZEVSDKLog("%s: The crash under way did not end in time; the process exits\n",
                       "ZEVWaitForACrashUnderWay");
-            return;
+            darwin::markExitCommitted();
+            break;
         }
         // Several things may end the wait, none of which wakes a sleeper: each is looked at this often.
         std::atomic<int> never{0};
         darwin::futexWait(&never, 0, left > 0 && left < kLookNanos ? left : kLookNanos);
     }
+    tellTheTest(ExitHoldMoment::pastTheLastLook);
 }
 
 namespace {

@@ -164,8 +164,16 @@ namespace zevuzavidav {
 // program is never waited for, as the kernel alone would not wait for it: it may block, wait for this very
 // exit, or have been left by a jump that keeps its mask. Within `patienceNanos` (the recording's bound),
 // and past it only while a recording is within its own bound, which ends the process by the crash's signal
-// should the recording be stuck; never for a crash of the calling thread's own. Signal-safe.
+// should the recording be stuck; never for a crash of the calling thread's own. Its last look comes once
+// the exit is marked committed (darwin::markExitCommitted): a crash whose handler begins after it records
+// nothing and ends the process by its signal at once, before the exit would end it with the exit's status,
+// while one that began before is seen and waited for. Signal-safe.
 void waitForACrashUnderWay(long patienceNanos = kRecordingBoundNanos);
+// The moments at which the exit's hold lets the exit go on, for a test to begin a crash at: marked
+// committed, right before the last look; and past that look.
+enum class ExitHoldMoment { committed, pastTheLastLook };
+// Called by the hold at each of those moments. Set by tests only: null in the program.
+extern void (*exitHoldTestHook)(ExitHoldMoment moment);
 // Makes quick_exit wait so too; exit always does. Called as the SDK starts.
 void holdQuickExitForCrashes();
 

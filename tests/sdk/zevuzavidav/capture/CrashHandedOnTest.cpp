@@ -3,7 +3,9 @@
 // process ends (or goes on) as it would have. Whatever that handler does, returning, leaving by a long
 // jump, nothing later waits on the crash it took. Forked children crash for real; suites are named Crash*
 // so sanitizer runs can leave them out.
+#include "platform/darwin/SignalDelivery.hpp"
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
+#include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "tests/sdk/zevuzavidav/fixtures/TrappedSystemCall.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/LaterCrash.hpp"
@@ -18,6 +20,7 @@
 #include <atomic>
 #include <csetjmp>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <pthread.h>
 #include <string>
@@ -610,6 +613,99 @@ INSTANTIATE_TEST_SUITE_P(
         JumpCase{"AnAbortKeepingTheMaskThenAFault", SIGABRT, LaterCrash::fault, Road::signals, true},
         JumpCase{"AFaultKeepingTheMaskThenAnExit", SIGSEGV, LaterCrash::exit, Road::exceptionPort, true},
         JumpCase{"AnAbortKeepingTheMaskThenAnExit", SIGABRT, LaterCrash::exit, Road::signals, true}),
+    [](const auto& info) { return ::testing::PrintToString(info.param); });
+
+// ---- a crash on another thread as the process exits ----------------------------------------------
+
+// When the crash begins against the exit's hold: main calls exit once the SDK's handler is at work; the
+// crash begins as the exit is marked committed, right before the hold's last look; or past that look.
+enum class AtTheExit { whileItsHandlerWorks, atTheLastLook, pastTheLastLook };
+
+struct ExitCase {
+    const char* name;
+    AtTheExit when;
+    bool steppedOver; // the program's SIGSEGV handler, from before the SDK, steps over the fault
+    Road road;
+};
+
+void PrintTo(const ExitCase& c, std::ostream* out) {
+    *out << c.name << roadName(c.road);
+}
+
+AtTheExit exitWhen = AtTheExit::whileItsHandlerWorks;
+velotest::Gate crashNow;
+std::atomic<bool> crashWentOn{false};
+
+// Lets the crash begin once the hold stands where the case wants it, and holds the exit there until the
+// crash is under way: at the last look, until its handler is at work, which that look then sees; past it,
+// until the crash has ended the process (the SDK's handler sends its signal at once) or gone on.
+void crashAtTheExit(zevuzavidav::ExitHoldMoment moment) {
+    const bool atTheLastLook = exitWhen == AtTheExit::atTheLastLook;
+    if (moment != (atTheLastLook ? zevuzavidav::ExitHoldMoment::committed
+                                 : zevuzavidav::ExitHoldMoment::pastTheLastLook))
+        return;
+    crashNow.open();
+    crashtest::setUpOrEnd([&] { return atTheLastLook ? darwin::ownWorkUnderWay() : crashWentOn.load(); });
+}
+
+class CrashAtTheExit : public ::testing::TestWithParam<ExitCase> {};
+
+// A crash on another thread at any moment of the process's exit ends the process by its signal, as it
+// would without the SDK, never with the exit's status 0: one the exit's hold sees is waited for, recorded
+// whole or not at all, and one that begins past the hold's last look records nothing and ends the process
+// at once. Handed on to a handler of the program that steps over it, it goes on, and the exit with it.
+TEST_P(CrashAtTheExit, EndsTheProcessByItsSignal) {
+    const ExitCase& c = GetParam();
+    const velotest::TempFolder folder;
+    const std::string dir = folder.string();
+    Pipe told;
+    const int status = velotest::waitStatusOfChild([&] {
+        tellFd = told.fds[1];
+        exitWhen = c.when;
+        if (c.steppedOver) installEarlier(SIGSEGV, stepOverTheFault, 0);
+        recordtest::initializeContext(dir, c.road);
+        pthread_t thread;
+        if (pthread_create(
+                &thread, nullptr,
+                [](void*) -> void* {
+                    if (!crashNow.wait()) _exit(kSetUpFailed);
+                    faultToStepOver();
+                    tell('s');
+                    crashWentOn = true;
+                    for (;;)
+                        pause();
+                },
+                nullptr) != 0)
+            _exit(kSetUpFailed);
+        if (c.when == AtTheExit::whileItsHandlerWorks) {
+            crashNow.open();
+            crashtest::setUpOrEnd([] { return darwin::ownWorkUnderWay(); });
+        } else {
+            zevuzavidav::exitHoldTestHook = crashAtTheExit;
+        }
+        std::exit(0);
+    });
+    if (c.steppedOver) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << howItEnded(status, dir);
+        EXPECT_EQ(told.readAll(), "s");
+    } else {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << howItEnded(status, dir);
+    }
+    const std::size_t records = wholeRecordsIn(dir, "signal.zevrecord").size() +
+                                wholeRecordsIn(dir, "mach_exception.zevrecord").size();
+    if (c.when == AtTheExit::whileItsHandlerWorks) EXPECT_EQ(records, 1u);
+    if (c.when == AtTheExit::atTheLastLook) EXPECT_LE(records, 1u);
+    if (c.when == AtTheExit::pastTheLastLook) EXPECT_EQ(records, 0u) << "a record the exit would cut short";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashAtTheExit, CrashAtTheExit,
+    ::testing::Values(ExitCase{"WhileItsHandlerWorks", AtTheExit::whileItsHandlerWorks, false, Road::signals},
+                      ExitCase{"AtTheLastLook", AtTheExit::atTheLastLook, false, Road::signals},
+                      ExitCase{"PastTheLastLook", AtTheExit::pastTheLastLook, false, Road::signals},
+                      ExitCase{"PastTheLastLook", AtTheExit::pastTheLastLook, false, Road::exceptionPort},
+                      ExitCase{"PastTheLastLookSteppedOver", AtTheExit::pastTheLastLook, true,
+                               Road::signals}),
     [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 } // namespace
