@@ -231,6 +231,9 @@ void ZEVExceptionRecord(int type, const char* name, const char* reason,
         const pid_t me = darwin::currentThreadId();
         // A system call of the record that the program's sandbox traps is the record's own.
         const darwin::OwnWork work;
+        // The process's exit is past its last look for a crash under way: the record would be cut short,
+        // and the abort that follows ends the process by its signal at once.
+        if (fatal && darwin::exitCommitted()) return;
         if (fatal && zevuzavidav::takeRecordingTurn(me, SIGABRT) != zevuzavidav::RecordingTurn::taken) {
             ZEVSDKLog("%s: Unable to record while another recording is under way\n",
                       "__ZEVExceptionRecord_block_invoke");

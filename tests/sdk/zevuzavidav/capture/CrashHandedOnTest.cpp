@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <pthread.h>
+#include <stdexcept>
 #include <string>
 #include <sys/mman.h>
 #include <sys/syscall.h>
@@ -626,6 +627,7 @@ struct ExitCase {
     AtTheExit when;
     bool steppedOver; // the program's SIGSEGV handler, from before the SDK, steps over the fault
     Road road;
+    bool throws = false; // the crash is an uncaught exception, not a fault
 };
 
 void PrintTo(const ExitCase& c, std::ostream* out) {
@@ -633,6 +635,7 @@ void PrintTo(const ExitCase& c, std::ostream* out) {
 }
 
 AtTheExit exitWhen = AtTheExit::whileItsHandlerWorks;
+bool exitCrashThrows = false;
 velotest::Gate crashNow;
 std::atomic<bool> crashWentOn{false};
 
@@ -662,6 +665,7 @@ TEST_P(CrashAtTheExit, EndsTheProcessByItsSignal) {
     const int status = velotest::waitStatusOfChild([&] {
         tellFd = told.fds[1];
         exitWhen = c.when;
+        exitCrashThrows = c.throws;
         if (c.steppedOver) installEarlier(SIGSEGV, stepOverTheFault, 0);
         recordtest::initializeContext(dir, c.road);
         pthread_t thread;
@@ -669,6 +673,7 @@ TEST_P(CrashAtTheExit, EndsTheProcessByItsSignal) {
                 &thread, nullptr,
                 [](void*) -> void* {
                     if (!crashNow.wait()) _exit(kSetUpFailed);
+                    if (exitCrashThrows) throw std::runtime_error("thrown as the process exits");
                     faultToStepOver();
                     tell('s');
                     crashWentOn = true;
@@ -689,10 +694,12 @@ TEST_P(CrashAtTheExit, EndsTheProcessByItsSignal) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << howItEnded(status, dir);
         EXPECT_EQ(told.readAll(), "s");
     } else {
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << howItEnded(status, dir);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.throws ? SIGABRT : SIGSEGV))
+            << howItEnded(status, dir);
     }
     const std::size_t records = wholeRecordsIn(dir, "signal.zevrecord").size() +
-                                wholeRecordsIn(dir, "mach_exception.zevrecord").size();
+                                wholeRecordsIn(dir, "mach_exception.zevrecord").size() +
+                                wholeRecordsIn(dir, "exception.zevrecord").size();
     if (c.when == AtTheExit::whileItsHandlerWorks) EXPECT_EQ(records, 1u);
     if (c.when == AtTheExit::atTheLastLook) EXPECT_LE(records, 1u);
     if (c.when == AtTheExit::pastTheLastLook) EXPECT_EQ(records, 0u) << "a record the exit would cut short";
@@ -704,8 +711,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ExitCase{"AtTheLastLook", AtTheExit::atTheLastLook, false, Road::signals},
                       ExitCase{"PastTheLastLook", AtTheExit::pastTheLastLook, false, Road::signals},
                       ExitCase{"PastTheLastLook", AtTheExit::pastTheLastLook, false, Road::exceptionPort},
-                      ExitCase{"PastTheLastLookSteppedOver", AtTheExit::pastTheLastLook, true,
-                               Road::signals}),
+                      ExitCase{"PastTheLastLookSteppedOver", AtTheExit::pastTheLastLook, true, Road::signals},
+                      ExitCase{"PastTheLastLookAThrow", AtTheExit::pastTheLastLook, false, Road::signals,
+                               true}),
     [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 } // namespace
