@@ -433,6 +433,19 @@ void prepareLendingStacks() {
         munmap(memory, slot * kLendingStacks);
 }
 
+void forgetTheParentsLentStacks() {
+    char* const base = velo_darwin_lending_base.load(std::memory_order_relaxed);
+    const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    const auto low = reinterpret_cast<std::uintptr_t>(base);
+    const std::uint64_t slot = velo_darwin_lending_slot;
+    std::uint64_t kept = 0;
+    if (base != nullptr && here >= low && here < low + kLendingStacks * slot)
+        kept = std::uint64_t{1} << ((here - low) / slot);
+    velo_darwin_lending_taken.store(velo_darwin_lending_taken.load(std::memory_order_relaxed) & kept,
+                                    std::memory_order_relaxed);
+    velo_darwin_lending_waiters.store(0, std::memory_order_relaxed);
+}
+
 void finishRun(HandlerRun& run) {
     HandOff& off = run.off;
     switch (off.kind) {

@@ -51,6 +51,9 @@ constexpr long kSparePatienceNanos = 15L * 1000 * 1000 * 1000;
 // Maps the kept stacks, once (their pages cost memory only once a run uses them). Call at start, before
 // any crash handler is installed; without them every run that needs a stack maps one.
 void prepareLendingStacks();
+// In a child made by fork(): the kept stacks lent to the parent's other threads, which the child has not,
+// are free again; one the calling thread runs on stays lent. Signal-safe.
+void forgetTheParentsLentStacks();
 
 // The body's last step, for every way on: a handler entered at the frame is told to the observer (the
 // suspension signal held off from then on, as for any handler handed a signal); one to be called (a plan

@@ -316,7 +316,7 @@ void handleSignal(darwin::HandlerRun& run) {
         darwin::calledByAnotherHandler(number, ZEVSignalHandler, replacedAction(readOnly->signal, number));
     // The process's exit is past its last look for a crash under way: a record would be cut short.
     if (readOnly != nullptr &&
-        darwin::planHandOnAtACommittedExit(handling.off, number, replacedAction(readOnly->signal, number),
+        darwin::planHandOnAtACommittedExit(run.off, number, replacedAction(readOnly->signal, number),
                                            validInfo, handedContext, handlerReturn, chained, savedErrno))
         return;
     // Our handlers stay installed while a crash is recorded, so that a second thread crashing at the

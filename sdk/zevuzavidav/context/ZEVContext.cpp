@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 
+#include "platform/darwin/HandlerEntry.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/ThreadStart.hpp"
@@ -57,6 +58,7 @@ bool lentToThisThread(const void* stack) {
 void startTheChildWithNothingUnderWay() {
     zevuzavidav::forgetTheParentsRecordings();
     darwin::forgetTheParentsOwnWork();
+    darwin::forgetTheParentsLentStacks();
     if (ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext()) {
         if (!lentToThisThread(readOnly->reserveStack))
             takenFlag(zevuzavidav::ReserveStack::exception).store(0, std::memory_order_relaxed);

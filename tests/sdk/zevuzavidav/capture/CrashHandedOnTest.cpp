@@ -700,9 +700,17 @@ TEST_P(CrashAtTheExit, EndsTheProcessByItsSignal) {
     const std::size_t records = wholeRecordsIn(dir, "signal.zevrecord").size() +
                                 wholeRecordsIn(dir, "mach_exception.zevrecord").size() +
                                 wholeRecordsIn(dir, "exception.zevrecord").size();
-    if (c.when == AtTheExit::whileItsHandlerWorks) EXPECT_EQ(records, 1u);
-    if (c.when == AtTheExit::atTheLastLook) EXPECT_LE(records, 1u);
-    if (c.when == AtTheExit::pastTheLastLook) EXPECT_EQ(records, 0u) << "a record the exit would cut short";
+    switch (c.when) {
+    case AtTheExit::whileItsHandlerWorks:
+        EXPECT_EQ(records, 1u);
+        break;
+    case AtTheExit::atTheLastLook:
+        EXPECT_LE(records, 1u);
+        break;
+    case AtTheExit::pastTheLastLook:
+        EXPECT_EQ(records, 0u) << "a record the exit would cut short";
+        break;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
