@@ -259,7 +259,9 @@ void firstChanceWithRoom(HandlerRun& chance) {
     // it now. Called by another handler, it would come back through that caller, which may have stepped
     // aside meanwhile (a one-shot reporter puts the default action back): the signal goes on within this
     // call instead, as the chain it came through would pass it.
-    if (synchronous && type != 0 && context != nullptr &&
+    // A fault of a handler the signal was handed on to (a guarded read it steps over, say) is that
+    // handler's own: it goes where the program sends it, never reported as a crash.
+    if (synchronous && type != 0 && context != nullptr && !insideAHandlerHandedOn(chance.entry) &&
         raiseException(me, type, info, static_cast<ucontext_t*>(context)) && number != SIGTRAP && !chained) {
         return;
     }
@@ -291,10 +293,14 @@ void firstChanceBody(HandlerRun& chance) {
 __attribute__((used)) void firstChanceCalled(int number, siginfo_t* info,
                                              void* context) asm("velo_darwin_first_chance_called");
 void firstChanceCalled(int number, siginfo_t* info, void* context) {
-    holdStopOff();
+    // The stop held off until the run stands where it has room; the caller's own mask back for the way on.
+    const KernelMask stop = bitOf(suspensionSignal());
+    KernelMask callers = 0;
+    setMask(SIG_BLOCK, &stop, &callers);
     HandlerRun chance{{number, info, context, __builtin_return_address(0)}};
     chance.savedErrno = errno;
     runWithRoomForSignals(firstChanceWithRoom, chance);
+    setMask(SIG_SETMASK, &callers, nullptr);
     handOff(chance.off);
     errno = chance.savedErrno;
 }

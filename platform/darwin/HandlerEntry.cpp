@@ -35,8 +35,8 @@ static_assert(offsetof(darwin::HandlerRun, entry.number) == 0 &&
                   offsetof(darwin::HandlerRun, entry.info) == 8 &&
                   offsetof(darwin::HandlerRun, entry.context) == 16 &&
                   offsetof(darwin::HandlerRun, entry.handlerReturn) == 24 &&
-                  offsetof(darwin::HandlerRun, entered) == 32 && offsetof(darwin::HandlerRun, off) == 40 &&
-                  offsetof(darwin::HandlerRun, standStill) == 108 && sizeof(darwin::HandlerRun) == 112,
+                  offsetof(darwin::HandlerRun, off) == 32 &&
+                  offsetof(darwin::HandlerRun, standStill) == 100 && sizeof(darwin::HandlerRun) <= 112,
               "the run's offsets in the entry below");
 static_assert(offsetof(darwin::HandOff, kind) == 0 && offsetof(darwin::HandOff, number) == 4 &&
                   offsetof(darwin::HandOff, handler) == 16 && offsetof(darwin::HandOff, info) == 24 &&
@@ -44,12 +44,16 @@ static_assert(offsetof(darwin::HandOff, kind) == 0 && offsetof(darwin::HandOff, 
                   offsetof(darwin::HandOff, framePointer) == 48 && offsetof(darwin::HandOff, mask) == 56 &&
                   static_cast<int>(darwin::HandOff::Kind::enterAtFrame) == 1,
               "the way on's offsets in the entry below");
+static_assert(offsetof(ucontext_t, uc_stack) == 16 && offsetof(stack_t, ss_flags) == 8 &&
+                  offsetof(stack_t, ss_size) == 16 && SS_DISABLE == 2,
+              "the context's alternate stack in the entry below");
 static_assert(darwin::kRoomToWaitIn == 0x8000 && darwin::kWaitingStackSize == 0x10000 &&
                   darwin::kLendingStacks == 16 && darwin::kEntryBytes == 64,
               "the sizes in the entry below");
 
 // The entry every crash handler the kernel enters at its own frame goes through (VELO_DARWIN_CRASH_HANDLER):
-// rdi, rsi and rdx as the kernel gave them, the frame's return address at (%rsp), the body in r11. It keeps
+// rdi, rsi and rdx as the kernel gave them, the frame's return address at (%rsp), the body in r11, and in
+// r10 1 where no stack is to be mapped for the run (VELO_DARWIN_STOP_HANDLER), else 0. It keeps
 // the handler's arguments and its own state in the registers a call keeps (the interrupted code's come back
 // from the frame, whichever way on is taken), writes nothing below the frame but the thread's alternate stack
 // as the kernel tells it (E-32, E being the entry's stack pointer) and, on the way out, the way on (E-56 to
@@ -74,13 +78,34 @@ velo_darwin_crash_entry:
     movq %r11, %r15
     movq %rsp, %rbp
     .cfi_def_cfa_register %rbp
+    movb %r10b, -56(%rbp)                    # in place rather than map a stack
     movq _ZN6darwin6detail8tOwnWorkE@gottpoff(%rip), %rax
     addl $1, %fs:(%rax)
     cmpl $1, %fs:(%rax)
     jne 1f
     lock incl velo_darwin_threads_in_own_work(%rip)
 1:
-    # The thread's alternate stack, and whether the frame is on it with room below.
+    # In place where the kernel made the frame on the thread's alternate stack with room below it, as the
+    # context's uc_stack has that stack at the delivery.
+    testl $2, 24(%r14)                       # SS_DISABLE
+    jnz .Lvelo_entry_lend
+    movq %rbp, %rcx
+    subq 16(%r14), %rcx                      # E - ss_sp
+    jbe .Lvelo_entry_lend
+    cmpq 32(%r14), %rcx                      # past ss_size: elsewhere
+    ja .Lvelo_entry_lend
+    cmpq $0x8000, %rcx                       # kRoomToWaitIn
+    jb .Lvelo_entry_lend
+.Lvelo_entry_in_place_anyway:
+    xorl %ebx, %ebx                          # how the run's stack came: in place
+.Lvelo_entry_in_place:
+    leaq -64(%rbp), %rsp
+    andq $-16, %rsp
+    subq $112, %rsp
+    jmp .Lvelo_entry_run
+
+.Lvelo_entry_lend:
+    # The thread's alternate stack as it is now, to be put back once the lent one is given back.
     movl $131, %eax                          # sigaltstack(0, E-32)
     xorl %edi, %edi
     leaq -32(%rbp), %rsi
@@ -89,35 +114,12 @@ velo_darwin_crash_entry:
     xorl %r8d, %r8d
     xorl %r9d, %r9d
     syscall
-    xorl %ebx, %ebx                          # how the run's stack came: in place
     testq %rax, %rax
     jz 1f
     movq $0, -32(%rbp)                       # refused: taken for none, which putting back leaves alone
     movq $2, -24(%rbp)
     movq $0, -16(%rbp)
-    jmp .Lvelo_entry_lend
 1:
-    testl $1, -24(%rbp)                      # SS_ONSTACK
-    jz .Lvelo_entry_lend
-    movq %rbp, %rax
-    subq -32(%rbp), %rax
-    cmpq $0x8000, %rax                       # kRoomToWaitIn
-    jb .Lvelo_entry_lend
-.Lvelo_entry_in_place:
-    leaq -64(%rbp), %rsp
-    andq $-16, %rsp
-    subq $112, %rsp
-    movl $14, %eax                           # rt_sigprocmask(SIG_BLOCK, 0, &run.entered, 8)
-    xorl %edi, %edi
-    xorl %esi, %esi
-    leaq 32(%rsp), %rdx
-    movl $8, %r10d
-    xorl %r8d, %r8d
-    xorl %r9d, %r9d
-    syscall
-    jmp .Lvelo_entry_run
-
-.Lvelo_entry_lend:
     # A kept stack (rbx: its slot + 1), else one mapped for this run (rbx: the mapping), else a wait.
     movq velo_darwin_lending_base(%rip), %rcx
     testq %rcx, %rcx
@@ -133,6 +135,8 @@ velo_darwin_crash_entry:
     leaq 1(%rax), %rbx
     jmp .Lvelo_entry_lent
 .Lvelo_entry_map:
+    cmpb $0, -56(%rbp)
+    jne .Lvelo_entry_in_place_anyway
     movl $9, %eax                            # mmap(0, slot, RW, private anonymous stack, -1, 0)
     xorl %edi, %edi
     movq velo_darwin_lending_slot(%rip), %rsi
@@ -229,9 +233,7 @@ velo_darwin_crash_entry:
     xorl %r8d, %r8d
     xorl %r9d, %r9d
     syscall
-4:  movq -16(%rsp), %rax
-    subq $176, %rsp                          # below what the top keeps: the run
-    movq %rax, 32(%rsp)
+4:  subq $176, %rsp                          # below what the top keeps: the run
 
 .Lvelo_entry_run:
     movl %r12d, 0(%rsp)
@@ -240,7 +242,7 @@ velo_darwin_crash_entry:
     movq 0(%rbp), %rax
     movq %rax, 24(%rsp)
     cmpq $-1, %rbx
-    sete 108(%rsp)
+    sete 100(%rsp)
     movq %rsp, %rdi
     call *%r15
 
@@ -254,18 +256,18 @@ velo_darwin_crash_entry:
     xorl %r8d, %r8d
     xorl %r9d, %r9d
     syscall
-    movq 96(%rsp), %rax
-    movq %rax, -40(%rbp)
-    movl 40(%rsp), %eax
-    movl %eax, -48(%rbp)
-    movl 44(%rsp), %eax
-    movl %eax, -44(%rbp)
     movq 88(%rsp), %rax
+    movq %rax, -40(%rbp)
+    movl 32(%rsp), %eax
+    movl %eax, -48(%rbp)
+    movl 36(%rsp), %eax
+    movl %eax, -44(%rbp)
+    movq 80(%rsp), %rax
     movq %rax, -56(%rbp)
-    movq 80(%rsp), %r12
-    movq 56(%rsp), %r13
-    movq 64(%rsp), %r14
-    movq 72(%rsp), %r15
+    movq 72(%rsp), %r12
+    movq 48(%rsp), %r13
+    movq 56(%rsp), %r14
+    movq 64(%rsp), %r15
     leaq -56(%rbp), %rsp
     testq %rbx, %rbx
     jle 5f                                   # in place: nothing was lent
@@ -452,7 +454,7 @@ void finishRun(HandlerRun& run) {
     case HandOff::Kind::none:
         break;
     case HandOff::Kind::enterAtFrame:
-        // Held off from here until the handler holds it off itself: the observer hears of it inside.
+        // Held off from here on, as the handler is: no stop lands on its stack.
         holdStopOff();
         tellHandingOn(off.handler, HandingOn::going);
         errno = off.savedErrno;

@@ -33,7 +33,6 @@ namespace darwin {
 // reads and writes it by offset (static_asserts beside the entry's code).
 struct HandlerRun {
     HandlerEntry entry;
-    KernelMask entered = 0;  // the mask the handler was entered under
     HandOff off;             // the way on: none (return to the interrupted code) or enterAtFrame
     int savedErrno = 0;      // the interrupted code's errno
     bool standStill = false; // no stack with room was to be had: the body runs in place, standing still
@@ -78,6 +77,12 @@ void runWithRoomForSignals(void (*body)(HandlerRun&), HandlerRun& run);
 // and the stack as the kernel left it, may answer at once (a system call of the reporter's own that a
 // sandbox trapped) and return; it must leave rdi, rsi, rdx and rsp as it found them.
 #define VELO_DARWIN_CRASH_HANDLER(entry, before, body, called)                                               \
+    VELO_DARWIN_HANDLER_ENTRY(entry, before, body, called, "    xorl %r10d, %r10d\n")
+// The same for a handler that every thread runs at once (a recorder's stop): where no kept stack is free,
+// it runs in place rather than map a stack for each of thousands of threads.
+#define VELO_DARWIN_STOP_HANDLER(entry, body, called)                                                        \
+    VELO_DARWIN_HANDLER_ENTRY(entry, "", body, called, "    movl $1, %r10d\n")
+#define VELO_DARWIN_HANDLER_ENTRY(entry, before, body, called, mark)                                         \
     asm(".text\n"                                                                                            \
         ".p2align 4\n"                                                                                       \
         ".globl " entry "\n"                                                                                 \
@@ -85,8 +90,7 @@ void runWithRoomForSignals(void (*body)(HandlerRun&), HandlerRun& run);
         ".cfi_startproc\n" before "    leaq 8(%rsp), %rax\n"                                                 \
         "    cmpq %rax, %rdx\n"                                                                              \
         "    jne " called "\n"                                                                               \
-        "    leaq " body "(%rip), %r11\n"                                                                    \
-        "    jmp velo_darwin_crash_entry\n"                                                                  \
+        "    leaq " body "(%rip), %r11\n" mark "    jmp velo_darwin_crash_entry\n"                           \
         ".cfi_endproc\n"                                                                                     \
         ".size " entry ", .-" entry "\n")
 #endif

@@ -141,6 +141,50 @@ void tell(const void* handler, HandingOn moment) {
 // Initial-exec storage: read in a signal handler, it never allocates.
 __attribute__((tls_model("initial-exec"))) thread_local const void* tEntered = nullptr;
 
+// The frames of the handlers this thread was handed signals to and may still run, newest last: the kernel's
+// frame each was entered at (or, called from here, the frame of the handler that called), and the
+// alternate stack that frame is on ([low, high), both 0 for the thread's own stack). Kept until the
+// handler comes back, or, left by a jump, until a signal finds the thread elsewhere. Initial-exec storage:
+// written and read in signal handlers.
+struct HandedOn {
+    std::uintptr_t frame;
+    std::uintptr_t low;
+    std::uintptr_t high;
+};
+constexpr int kHandedOnDepth = 4;
+__attribute__((tls_model("initial-exec"))) thread_local HandedOn tHandedOn[kHandedOnDepth];
+__attribute__((tls_model("initial-exec"))) thread_local int tHandedOnCount = 0;
+
+// Notes a handler about to run from `frame`, whose signal came with `context`; the oldest is forgotten
+// when the thread already runs kHandedOnDepth of them.
+void noteHandedOn(const void* frame, const void* context) {
+    if (frame == nullptr) return;
+    if (tHandedOnCount == kHandedOnDepth) {
+        for (int i = 1; i < kHandedOnDepth; ++i)
+            tHandedOn[i - 1] = tHandedOn[i];
+        --tHandedOnCount;
+    }
+    HandedOn& entry = tHandedOn[tHandedOnCount];
+    entry = {reinterpret_cast<std::uintptr_t>(frame), 0, 0};
+#if defined(__x86_64__)
+    if (context != nullptr) {
+        const stack_t& alternate = static_cast<const ucontext_t*>(context)->uc_stack;
+        const auto low = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
+        if ((alternate.ss_flags & SS_DISABLE) == 0 && entry.frame > low &&
+            entry.frame - low <= alternate.ss_size)
+            entry = {entry.frame, low, low + alternate.ss_size};
+    }
+#else
+    (void)context;
+#endif
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    ++tHandedOnCount;
+}
+
+void forgetNewestHandedOn() {
+    if (tHandedOnCount > 0) --tHandedOnCount;
+}
+
 // The signal frame the kernel made as it entered the handler that got `context`, when the kernel entered
 // that handler itself (or this file entered it there, as the kernel would have): the frame lies 16-byte
 // aligned right below `context`, and its first word, the handler's return address, is that handler's own
@@ -240,6 +284,14 @@ __attribute__((noinline)) void* frameOnTheInterruptedStack(const ucontext_t& con
 }
 #endif
 
+// Where a handler called from here (rather than entered at a frame) stands: below the frame the kernel
+// made for the handler that called this one, whose context came with the signal, or, without one, below
+// the caller's own.
+__attribute__((noinline)) const void* callersFrame(const void* context) {
+    return context != nullptr ? static_cast<const char*>(context) - sizeof(void*)
+                              : __builtin_frame_address(0);
+}
+
 // A hand-off to the handler of `disposition`, called with what the signal came with, under `mask`.
 void aim(HandOff& off, HandOff::Kind kind, int number, const struct sigaction& disposition, siginfo_t* info,
          void* context, KernelMask mask) {
@@ -258,7 +310,8 @@ void aim(HandOff& off, HandOff::Kind kind, int number, const struct sigaction& d
 // inside it while that signal is held off ends the process, as the kernel has it. It gets the original
 // siginfo and context, so what it changes there (the registers a trapped system call returns, a step
 // over the faulting instruction) is what the interrupted code finds. The suspension signal is held off
-// too: the thread's mask then tells a watcher that it is still inside (handedOnHandlerRuns).
+// too: a recording elsewhere meanwhile does not stop it, whose frame would land below the handler's on what
+// may be the last of its stack (an app's own alternate stack, made for that handler alone).
 //
 // Where the signal came with a frame of the kernel's, the handler is entered there, as the kernel would
 // have entered it: with all the room the kernel left it below that frame (an app's own alternate stack
@@ -332,6 +385,7 @@ void callTheHandler(const HandOff& off) {
 
 void velo_darwin_tell_came_back() {
     const int savedErrno = errno;
+    darwin::forgetNewestHandedOn();
     darwin::tell(darwin::tEntered, darwin::HandingOn::cameBack);
     errno = savedErrno;
 }
@@ -565,7 +619,35 @@ void planPassToReplacedHandler(HandOff& off, int number, const struct sigaction&
         errno = off.savedErrno;
         return;
     }
-    aim(off, HandOff::Kind::callReplaced, number, replaced, info, context, bitOf(suspensionSignal()));
+    aim(off, HandOff::Kind::callReplaced, number, replaced, info, context, 0);
+}
+
+void noteCrashHandedOn(const HandOff& off) {
+    if (off.kind == HandOff::Kind::enterAtFrame)
+        noteHandedOn(off.frame, off.context);
+    else if (off.kind != HandOff::Kind::none)
+        noteHandedOn(callersFrame(off.context), off.context);
+}
+
+bool insideAHandlerHandedOn(const HandlerEntry& entry) {
+#if defined(__x86_64__)
+    const auto* context = static_cast<const ucontext_t*>(interruptedContext(entry));
+    if (context == nullptr) return false;
+    const auto sp = static_cast<std::uintptr_t>(context->uc_mcontext.gregs[REG_RSP]);
+    constexpr std::uintptr_t kDeepestHandler = 64 * 1024 * 1024;
+    while (tHandedOnCount > 0) {
+        const HandedOn& newest = tHandedOn[tHandedOnCount - 1];
+        const bool below = newest.high != 0 ? sp >= newest.low && sp < newest.frame
+                                            : sp < newest.frame && newest.frame - sp < kDeepestHandler;
+        if (below) return true;
+        // Left by a jump (or below no frame of it now): the thread runs elsewhere.
+        forgetNewestHandedOn();
+    }
+    return false;
+#else
+    (void)entry;
+    return false;
+#endif
 }
 
 // The observer hears that the signal goes on once the thread holds the suspension signal off, which it
@@ -597,9 +679,7 @@ void handOff(const HandOff& off) {
         return;
     }
     case HandOff::Kind::callReplaced:
-        // Held off until the caller's handler ends, so that the thread reads as still inside a handler that
-        // may end the process.
-        setMask(SIG_BLOCK, &off.mask, nullptr);
+        // Under the caller's own mask, as that caller would call it.
         tell(off.handler, HandingOn::going);
         errno = off.savedErrno;
         callTheHandler(off);
@@ -636,10 +716,6 @@ void tellHandingOn(const void* handler, HandingOn moment) {
 
 void setHandingOnObserver(HandingOnObserver observer) {
     handingOnObserver.store(observer, std::memory_order_release);
-}
-
-bool handedOnHandlerRuns(pid_t tid) {
-    return threadHoldsSignalBlocked(tid, suspensionSignal());
 }
 
 } // namespace darwin

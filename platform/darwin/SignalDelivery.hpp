@@ -132,7 +132,9 @@ struct HandOff {
 //   interrupted code finds), under the mask the kernel gives it: that of the interrupted code, its
 //   sa_mask and the signal itself unless SA_NODEFER; its disposition goes back to the default first
 //   (here, in the plan) when it asked for that (SA_RESETHAND). The suspension signal is held off meanwhile
-//   as well (see handedOnHandlerRuns). Where the kernel entered the calling handler itself
+//   as well: a recording elsewhere does not stop it, so its frame never lands below the handler's (a
+//   handler left by a jump that keeps the mask keeps it held off). Where the kernel entered the calling
+//   handler itself
 //   (`handlerReturn`, that handler's __builtin_return_address(0), is the restorer of the signal frame
 //   around `context`), the handler is entered at that frame, as the kernel enters one, with the room the
 //   kernel left it and the frame's own siginfo (what the kernel gives every handler); it returns (the
@@ -174,11 +176,22 @@ bool planHandOnAtACommittedExit(HandOff& off, int number, const struct sigaction
 // given the default action (the signal's disposition goes back to the default, and the fault ends the
 // process once the caller returns), and so is a signal that came without a siginfo (null `info`), which
 // may be one. Nothing of the kernel's delivery is done again (the caller's mask and stack hold), and the
-// caller's disposition is otherwise not touched. The suspension signal is held off from handOff until the
-// caller's handler ends, so that the thread reads as still inside a handler that may end the process
-// (handedOnHandlerRuns).
+// caller's disposition is otherwise not touched.
 void planPassToReplacedHandler(HandOff& off, int number, const struct sigaction& replaced, siginfo_t* info,
                                void* context);
+
+// For a crash reporter that recorded a crash and planned its way on (`off`) to a handler of the program:
+// notes on the calling thread that this handler runs from now on, entered at the kernel's frame, or called
+// below the frame of the handler that called the reporter; forgotten once it comes back through the stub it
+// returns through, or, left by a jump, once a signal finds the thread elsewhere (insideAHandlerHandedOn).
+// Signal-safe.
+void noteCrashHandedOn(const HandOff& off);
+// Whether the signal `entry` describes came on the calling thread while it runs a handler a crash was
+// handed on to (noteCrashHandedOn), as the interrupted code's stack pointer, below that handler's frame,
+// and mask (the suspension signal held off) tell: one the handler takes itself on its way to ending the
+// process by that crash (the abort it calls) or going on (a guarded read it steps over), which goes where
+// the program sends it, never taken for a crash of its own. Signal-safe.
+bool insideAHandlerHandedOn(const HandlerEntry& entry);
 
 // Takes the way planned: sets the mask, tells the observer that the signal goes on (once the thread holds
 // the suspension signal off), and enters or calls the handler. Returns when a handler called from here came
@@ -200,12 +213,6 @@ using HandingOnObserver = void (*)(pid_t thread, const void* handler, HandingOn 
 void setHandingOnObserver(HandingOnObserver observer);
 // Tells the observer, as handOff does, for a way on taken elsewhere (a crash handler's entry).
 void tellHandingOn(const void* handler, HandingOn moment);
-// Whether thread `tid`, told going, may still run the handler it was handed: it holds the suspension
-// signal off as handOff left it. False once it came back or left the handler by siglongjmp (which puts
-// back the mask of the sigsetjmp), or has ended; true too while the thread holds that signal off for
-// a moment of its own (the C library starting a thread), so a watcher asks again. A handler left by a
-// jump that keeps the mask (longjmp) reads as still running. Signal-safe.
-bool handedOnHandlerRuns(pid_t tid);
 
 // Whether the handler entered for `number` was given a filled siginfo in `info`: the kernel fills one only
 // for a disposition that asks for it (SA_SIGINFO), and a handler installed by signal(), or put back by it,

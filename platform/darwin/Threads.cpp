@@ -1,6 +1,7 @@
 #include "platform/darwin/Threads.hpp"
 
 #include "platform/darwin/GuardedRead.hpp"
+#include "platform/darwin/HandlerEntry.hpp"
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Waits.hpp"
@@ -17,6 +18,8 @@
 #include <unistd.h>
 
 extern "C" void* __libc_stack_end; // the stack pointer at the program's entry (the C library's)
+// The suspension signal's handler (below): it finds a stack with room before it makes a frame.
+extern "C" void velo_darwin_suspension_entry(int number, siginfo_t* info, void* context);
 
 namespace darwin {
 namespace {
@@ -636,6 +639,26 @@ void suspensionHandler(int, siginfo_t*, void* context) {
     errno = savedErrno;
 }
 
+// The stop's run, on a stack with room (HandlerEntry.hpp): a thread stopped with little of its own stack
+// left below the kernel's frame (a fault it is about to take, a handler on its last bytes) has the stop's
+// frame to pay for, not the handler's as well, as long as a kept stack is free (a thread with no alternate
+// stack of its own otherwise runs it in place).
+__attribute__((used)) void suspensionBody(HandlerRun& run) asm("velo_darwin_suspension_body");
+void suspensionBody(HandlerRun& run) {
+    run.off = HandOff{};
+    suspensionHandler(run.entry.number, run.entry.info, run.entry.context);
+}
+
+// Never called by another handler; as one, it would run where it stands.
+__attribute__((used)) void suspensionCalled(int number, siginfo_t* info,
+                                            void* context) asm("velo_darwin_suspension_called");
+void suspensionCalled(int number, siginfo_t* info, void* context) {
+    suspensionHandler(number, info, context);
+}
+
+VELO_DARWIN_STOP_HANDLER("velo_darwin_suspension_entry", "velo_darwin_suspension_body",
+                         "velo_darwin_suspension_called");
+
 } // namespace
 
 pid_t currentThreadId() {
@@ -961,7 +984,7 @@ bool prepareThreadSuspension() {
     currentProcessId();
     if (suspensionReady.load()) return true;
     struct sigaction action {};
-    action.sa_sigaction = suspensionHandler;
+    action.sa_sigaction = velo_darwin_suspension_entry;
     action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     if (sigaction(suspensionSignal(), &action, nullptr) != 0) return false;

@@ -54,26 +54,19 @@ int signalOf(const darwin::ExceptionRequest& request) {
     }
 }
 
-// Once the crash that won the claim is recorded (or could not be): puts back the signal handlers from
-// before the SDK, where the crashes that lost the claim meanwhile then go on; false (logged) when that
-// failed.
-bool restoreSignalHandlers() {
-    ZEVSDKLog("%s: Restoring original signal handlers\n", "ZEVMachExceptionDispatchMessage");
-    ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
-    const bool restored = readOnly != nullptr && ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
-    zevuzavidav::noteClaimedCrashRecorded();
-    if (!restored) ZEVSDKLog("%s: Failed to restore signal handlers\n", "ZEVMachExceptionDispatchMessage");
-    return restored;
-}
+// Whether the server takes requests: the port is registered again only then, since a fault sent to a port
+// nobody reads would wait for its answer for ever.
+std::atomic<bool> serving{false};
 
 // 0 when recorded, 5 (failure) otherwise: then the fault goes on to the signal disposition of the moment.
 //
-// The signal handlers of the moment (ours, and any the app installed since) stay while the crash is
-// recorded, and the earlier ones come back only once the record is closed. Put back first, they would
-// end the process under the record: an app's thread that steps over its own faults would meet the
-// default action at its next fault, and a thread that crashes meanwhile would too. A fault of another
-// thread waits for this reply meanwhile (faults are answered one at a time), and then finds the
-// earlier handlers; the faulting thread runs its instruction again and ends by them.
+// The port is unregistered first, so that a fault of the record's own does not come back to it; the fault
+// runs again once the answer is in, and goes on to the signal disposition, which is the SDK's handler: it
+// hands the recorded crash on as the kernel would, and, should it go on to a handler of the program, the
+// port is registered again (ZEVMachExceptionRegisterAgain). The SDK's signal handlers stay while the crash
+// is recorded: put back first, the earlier ones would end the process under the record. A fault of another
+// thread waits for this reply meanwhile (faults are answered one at a time), and then goes on as the kernel
+// would send it, or, once the crash it waited for has gone on, is recorded as a crash of its own.
 std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::ExceptionRequest& request) {
     // A system call of the record that the program's sandbox traps is the record's own.
     const darwin::OwnWork work;
@@ -89,13 +82,13 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     }
     const int crashSignal = signalOf(request);
     const auto crashedThread = static_cast<pid_t>(request.thread);
-    if (ZEVContextMarkAndCheckIfCrashed()) {
-        // Another thread's crash is recorded: once that record is made, this fault goes on to the
-        // handlers from before the SDK, as the kernel would have sent it.
+    for (int seen = 0; ZEVContextMarkAndCheckIfCrashed(&seen, crashedThread);) {
+        // Another thread's crash is recorded: once that record is made, this fault goes on to where the
+        // program sends it, as the kernel would have sent it; once that crash has gone on to a handler of
+        // the program, this one is a crash of its own.
         ZEVSDKLog("%s: Error: aborting mach exception handler because crash has already occurred\n",
                   "ZEVMachExceptionRecord");
-        zevuzavidav::waitForTheClaimedCrash(crashedThread, crashSignal);
-        return 5;
+        if (!zevuzavidav::waitForTheClaimedCrash(crashedThread, crashSignal, seen)) return 5;
     }
     // The process ends after this record: a recording under way (an uncaught exception's) is let
     // finish first, and none begins after it. A fault inside a recording on its own thread is not
@@ -103,15 +96,17 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     if (zevuzavidav::takeRecordingTurn(crashedThread, crashSignal) != zevuzavidav::RecordingTurn::taken) {
         ZEVSDKLog("%s: Unable to record while another recording is under way\n", "ZEVMachExceptionRecord");
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
-        restoreSignalHandlers();
+        zevuzavidav::noteClaimedCrashRecorded();
         return 5;
     }
     ZEVFile file;
-    if (!ZEVFileInitWithPath(&file, part->path, false)) {
+    char next[zevuzavidav::kMaxRecordPath];
+    const char* const writtenAt = zevuzavidav::recordFileFor(part->path, next);
+    if (!ZEVFileInitWithPath(&file, writtenAt, false)) {
         ZEVSDKLog("%s: Unable to open mach exception file\n", "ZEVMachExceptionRecord");
         ZEVSDKLog("%s: Failed to record mach exception\n", "ZEVMachExceptionRecord");
         zevuzavidav::keepRecordingTurnToTheEnd(crashedThread);
-        restoreSignalHandlers();
+        zevuzavidav::noteClaimedCrashRecorded();
         return 5;
     }
     char storage[zevuzavidav::kExceptionServerRecordStorageSize];
@@ -121,8 +116,10 @@ std::int32_t handleRequest(ZEVMachExceptionReadOnlyContext* part, const darwin::
     ZEVSignalMendPutBackHandlers();
     ZEVHandler(&file, crashedThread, nullptr);
     ZEVFileClose(&file);
+    zevuzavidav::recordWritten(writtenAt, part->path);
     zevuzavidav::keepRecordingTurnToTheEnd(crashedThread);
-    return restoreSignalHandlers() ? 0 : 5;
+    zevuzavidav::noteClaimedCrashRecorded();
+    return 0;
 }
 
 } // namespace
@@ -274,12 +271,25 @@ void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t l
     pthread_attr_destroy(&attributes);
 }
 
+void ZEVMachExceptionRegisterAgain(ZEVMachExceptionReadOnlyContext* part) {
+    if (part == nullptr || part->port == 0 || part->registeredMask == 0 ||
+        !serving.load(std::memory_order_acquire))
+        return;
+    if (!darwin::taskSetExceptionPorts(part->registeredMask, part->port, darwin::kExceptionDefaultWithCodes,
+                                       darwin::kThreadStateNone)) {
+        ZEVSDKLog("%s: Unable to register the mach exception handler again\n",
+                  "ZEVMachExceptionRegisterAgain");
+    }
+}
+
 void* ZEVMachExceptionServer(void* raw) {
     auto* part = static_cast<ZEVMachExceptionReadOnlyContext*>(raw);
     darwin::setCurrentThreadName("com.rizudiz.zevuzavidav.ios.MachExceptionServer");
+    serving.store(true, std::memory_order_release);
     for (;;) {
         darwin::ExceptionRequest request;
         if (!darwin::exceptionReceive(part->port, &request, sizeof request)) {
+            serving.store(false, std::memory_order_release);
             ZEVSDKLog("%s: Error receving mach_msg (%d)\n", "ZEVMachExceptionReadMessage", -1);
             ZEVSDKLog("%s: Mach exception server thread exiting\n", "ZEVMachExceptionServer");
             return nullptr;
@@ -300,6 +310,7 @@ void* ZEVMachExceptionServer(void* raw) {
         std::memcpy(reply.ndr, darwin::kNDRRecord, sizeof reply.ndr);
         ZEVSDKLog("%s: Sending exception reply\n", "ZEVMachExceptionReply");
         if (!darwin::exceptionReply(&reply, sizeof reply)) {
+            serving.store(false, std::memory_order_release);
             ZEVSDKLog("%s: mach_msg reply failed (%d)\n", "ZEVMachExceptionReply", -1);
             ZEVSDKLog("%s: Mach exception server thread exiting\n", "ZEVMachExceptionServer");
             return nullptr;

@@ -32,4 +32,8 @@ const char* machExceptionCodeName(std::uint32_t exception, std::uint64_t firstCo
 
 void ZEVMachExceptionInit(ZEVMachExceptionReadOnlyContext* part, std::uint32_t leaveOutMask);
 bool ZEVMachExceptionUnregister(ZEVMachExceptionReadOnlyContext* part, std::uint32_t registeredMask);
+// Registers the SDK's port again for the exceptions it took at start, once a crash it unregistered it for
+// has gone on to a handler of the program (the next crash is reported there too); nothing when the server
+// no longer takes requests. Signal-safe.
+void ZEVMachExceptionRegisterAgain(ZEVMachExceptionReadOnlyContext* part);
 void* ZEVMachExceptionServer(void* part);

@@ -9,6 +9,7 @@
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
+#include "sdk/zevuzavidav/capture/ZEVMachException.hpp"
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
 #include "sdk/zevuzavidav/process/ZEVProcess.hpp"
@@ -61,17 +62,21 @@ struct sigaction replacedAction(const ZEVSignalReadOnlyContext& part, int number
     return fallback;
 }
 
-// A crash's signal goes on to a handler of the program, or comes back from it (or is let go). While that
-// handler runs, the turn kept for the crash's end stays kept: it may end the process. Once the crash is
-// back, or its thread has left the handler otherwise (a long jump), the crash is not the SDK's to end any
-// more, and the turn is free again. Our own handler taking a fault over from the exception port's
-// emulation is no such sign: it records that crash.
+// A crash's signal goes on to a handler of the program, or comes back from it (or is let go). A recorded
+// crash that goes on to a handler is not the SDK's to end: that handler may let the program go on (step
+// over the fault, answer the call, jump out), so the turn kept for the crash's end is free again, and so is
+// the crash claim, with the exception port registered again: the next crash, of any kind, is recorded too.
+// Its record is dropped should the program then end by exit. Our own handler taking a fault over from the
+// exception port's emulation is no such sign: it hands that crash on itself.
 void onHandingOn(pid_t thread, const void* handler, darwin::HandingOn moment) {
     if (handler == reinterpret_cast<const void*>(ZEVSignalHandler)) return;
-    if (moment == darwin::HandingOn::going)
-        zevuzavidav::noteCrashHandedOn(thread);
-    else
-        zevuzavidav::passRecordingTurnKeptFor(thread);
+    zevuzavidav::passRecordingTurnKeptFor(thread);
+    // Let go as ignored (a raise of an abort the program ignores), it goes on as well.
+    const bool goesOn =
+        moment == darwin::HandingOn::going || handler == reinterpret_cast<const void*>(SIG_IGN);
+    if (!goesOn || !zevuzavidav::reopenCrashClaim(thread)) return;
+    if (ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext())
+        ZEVMachExceptionRegisterAgain(&readOnly->machException);
 }
 
 constexpr int kHandlerFlags = SA_SIGINFO | SA_ONSTACK;
@@ -113,13 +118,17 @@ void recordSignal(void* raw) {
     }
     ZEVFile file;
     char storage[zevuzavidav::kCrashRecordStorageSize];
-    if (!ZEVFileInitWithPath(&file, crash.readOnly->signal.path, false)) {
+    char next[zevuzavidav::kMaxRecordPath];
+    const char* const path = crash.readOnly->signal.path;
+    const char* const writtenAt = zevuzavidav::recordFileFor(path, next);
+    if (!ZEVFileInitWithPath(&file, writtenAt, false)) {
         ZEVSDKLog("%s: Unable to open signal file\n", "ZEVSignalRecordSignal");
     } else {
         zevuzavidav::useFileBuffer(&file, storage, sizeof storage);
         zevuzavidav::writeSignalSection(&file, crash.number, crash.info, crash.savedErrno);
         ZEVHandler(&file, crash.thread, crash.context);
         ZEVFileClose(&file);
+        zevuzavidav::recordWritten(writtenAt, path);
     }
     zevuzavidav::keepRecordingTurnToTheEnd(crash.thread);
 }
@@ -285,6 +294,55 @@ void zevuzavidav::writeSignalSection(ZEVFile* file, int number, const siginfo_t*
 
 namespace {
 
+// A signal set to SIG_IGN before the SDK that a process sent (raise, kill): the kernel would have dropped
+// it. One the kernel forces (a fault, a trap, a trapped call) is no such signal: it is not ignored.
+// An abort is recorded all the same: abort() sends it first as a raise does, and, should that come back,
+// ends the process by the default action it sets itself, where no handler sees it.
+bool ignoredAndSent(int number, const siginfo_t* info, const struct sigaction& replaced) {
+    return number != SIGABRT && info != nullptr && replaced.sa_handler == SIG_IGN &&
+           (replaced.sa_flags & SA_SIGINFO) == 0 && !darwin::forcedByTheKernel(number, info);
+}
+
+// The program's SIGSYS handler from before the SDK when it is a sandbox's (an emulator or broker that
+// answers the calls its filter forbids), else the default action: one the program gave another crash
+// signal too is a crash handler (the terminal's restorer, which ends the process).
+struct sigaction sandboxHandler(const ZEVSignalReadOnlyContext& part) {
+    struct sigaction programs = replacedAction(part, SIGSYS);
+    for (int number : kSignals) {
+        if (number != SIGSYS &&
+            darwin::handlerOf(programs) == darwin::handlerOf(replacedAction(part, number)) &&
+            programs.sa_handler != SIG_DFL && programs.sa_handler != SIG_IGN) {
+            programs = {};
+            programs.sa_handler = SIG_DFL;
+        }
+    }
+    return programs;
+}
+
+// A system call the program's seccomp filter trapped, which its sandbox's handler answers: the program's
+// own business, no crash.
+bool answeredBySandbox(int number, const siginfo_t* info, const ZEVSignalReadOnlyContext& part) {
+    constexpr int kTrappedBySeccomp = 1; // SYS_SECCOMP
+    if (number != SIGSYS || info == nullptr || info->si_code != kTrappedBySeccomp) return false;
+    const struct sigaction sandbox = sandboxHandler(part);
+    return sandbox.sa_handler != SIG_DFL && sandbox.sa_handler != SIG_IGN;
+}
+
+// The handler from before the SDK gets the signal as the kernel would have given it, with its own flags
+// and mask and the original siginfo and context, entered where the kernel made this handler's frame;
+// without one, the default action ends the process. A fault runs again once this returns. Handed to the
+// action ours replaced, not read back from the program, whose disposition is ours. Called by a reporter
+// installed since (chained), the signal goes on as that chain passes it.
+void planWayOn(darwin::HandlerRun& run, bool chained, const struct sigaction& replaced, siginfo_t* info,
+               void* handedContext) {
+    const int number = run.entry.number;
+    if (chained) {
+        darwin::planPassToReplacedHandler(run.off, number, replaced, info, run.entry.context);
+    } else {
+        darwin::planHandOnTo(run.off, number, replaced, info, handedContext, run.entry.handlerReturn);
+    }
+}
+
 // Everything the handler does but taking the signal's way on, on a stack with room for a stop's frame.
 void handleSignal(darwin::HandlerRun& run) {
     const int number = run.entry.number;
@@ -331,6 +389,23 @@ void handleSignal(darwin::HandlerRun& run) {
         darwin::planHandOn(run.off, number, validInfo, handedContext, handlerReturn);
         return;
     }
+    const struct sigaction replaced = replacedAction(readOnly->signal, number);
+    // No crash at all: a signal the program ignores that a process sent (the kernel drops it), a system
+    // call its sandbox traps and answers, or a signal a handler the SDK handed one to takes itself, on its
+    // way to ending the process (the abort it calls) or going on (a guarded read it steps over). Each goes
+    // where the program sends it.
+    if ((!chained && (ignoredAndSent(number, validInfo, replaced) ||
+                      answeredBySandbox(number, validInfo, readOnly->signal))) ||
+        darwin::insideAHandlerHandedOn(run.entry)) {
+        // Stopped where it waits, this thread is recorded at its registers; in the handler it could not be.
+        darwin::KernelMask entered = 0;
+        darwin::letSignalsIn(~darwin::KernelMask{0}, &entered);
+        zevuzavidav::awaitTheRecordingUnderWay();
+        darwin::setMask(SIG_SETMASK, &entered, nullptr);
+        errno = savedErrno;
+        planWayOn(run, chained, replaced, validInfo, handedContext);
+        return;
+    }
     // Every signal is let through while the crash is recorded (where a signal's frame has room: a thread
     // with none holds them off and stands still); the mask the handler was entered under is back before
     // the signal goes on. A caller that is a handler itself (a second reporter) then finds its
@@ -340,35 +415,35 @@ void handleSignal(darwin::HandlerRun& run) {
     if (darwin::letSignalsIn(~darwin::KernelMask{0}, &entered) != 0) {
         ZEVSDKLog("%s: Unable to unmask signals - we risk infinite recursion here\n", "ZEVSignalHandler");
     }
-    if (ZEVContextMarkAndCheckIfCrashed()) {
+    bool recorded = false;
+    for (int seen = 0;;) {
+        if (!ZEVContextMarkAndCheckIfCrashed(&seen, me)) {
+            recorded = true;
+            SignalCrash crash{readOnly,   validInfo, static_cast<const ucontext_t*>(validContext),
+                              savedErrno, me,        number};
+            if (!zevuzavidav::runWithRoomForARecord(recordSignal, &crash)) {
+                ZEVSDKLog("%s: Unable to record: no stack with room for it\n", "ZEVSignalRecordSignal");
+            }
+            zevuzavidav::noteClaimedCrashRecorded();
+            break;
+        }
         // Another thread's crash is recorded (a second thread trapping the same system call, say): once
-        // that record is made, this signal goes where the kernel would have sent it.
+        // that record is made, this signal goes where the kernel would have sent it; once that crash has
+        // gone on to a handler of the program, this one is a crash of its own.
         ZEVSDKLog("%s: Signal: %d\n", "ZEVSignalHandler", number);
         ZEVSDKLog("%s: Error: aborting signal handler because crash has already occurred\n",
                   "ZEVSignalRecordSignal");
-        zevuzavidav::waitForTheClaimedCrash(me, number);
-    } else {
-        SignalCrash crash{readOnly,   validInfo, static_cast<const ucontext_t*>(validContext),
-                          savedErrno, me,        number};
-        if (!zevuzavidav::runWithRoomForARecord(recordSignal, &crash)) {
-            ZEVSDKLog("%s: Unable to record: no stack with room for it\n", "ZEVSignalRecordSignal");
+        if (!zevuzavidav::waitForTheClaimedCrash(me, number, seen)) {
+            // The exception port's record of this very fault, which comes here once it was made.
+            recorded = zevuzavidav::claimedCrashOf(me);
+            break;
         }
-        ZEVSignalSafeInstallPreexistingHandlers(&readOnly->signal);
-        zevuzavidav::noteClaimedCrashRecorded();
     }
     darwin::setMask(SIG_SETMASK, &entered, nullptr);
     errno = savedErrno;
-    // The handler from before the SDK gets the signal as the kernel would have given it, with its own
-    // flags and mask and the original siginfo and context, entered where the kernel made this handler's
-    // frame; without one, the default action ends the process. A fault runs again once this returns.
-    // Handed to the action ours replaced, not read back from the program: should ours still be in place
-    // (putting the earlier one back failed), it would only come back here.
-    const struct sigaction replaced = replacedAction(readOnly->signal, number);
-    if (chained) {
-        darwin::planPassToReplacedHandler(run.off, number, replaced, validInfo, run.entry.context);
-    } else {
-        darwin::planHandOnTo(run.off, number, replaced, validInfo, handedContext, handlerReturn);
-    }
+    planWayOn(run, chained, replaced, validInfo, handedContext);
+    // What the handler the crash goes on to takes itself is part of this crash's end, not a crash of its own.
+    if (recorded) darwin::noteCrashHandedOn(run.off);
 }
 
 // The handler's run once the kernel entered it at its frame (the entry below found it a stack with room):
@@ -392,11 +467,15 @@ void signalBody(darwin::HandlerRun& run) {
 __attribute__((used)) void signalCalled(int number, siginfo_t* info,
                                         void* userContext) asm("velo_zev_signal_called");
 void signalCalled(int number, siginfo_t* info, void* userContext) {
-    darwin::holdStopOff();
+    // The stop held off until the run stands where it has room; the caller's own mask back for the way on.
+    const darwin::KernelMask stop = darwin::bitOf(darwin::suspensionSignal());
+    darwin::KernelMask callers = 0;
+    darwin::setMask(SIG_BLOCK, &stop, &callers);
     darwin::HandlerRun run{{number, info, userContext, __builtin_return_address(0)}};
     run.savedErrno = errno;
     errno = 0;
     darwin::runWithRoomForSignals(handleSignal, run);
+    darwin::setMask(SIG_SETMASK, &callers, nullptr);
     darwin::handOff(run.off);
     errno = run.savedErrno;
 }
@@ -412,16 +491,7 @@ __attribute__((used)) bool answeredOwnTrappedCall(siginfo_t* info,
 bool answeredOwnTrappedCall(siginfo_t* info, void* userContext) {
     ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     if (readOnly == nullptr) return false;
-    struct sigaction programs = replacedAction(readOnly->signal, SIGSYS);
-    for (int number : kSignals) {
-        if (number != SIGSYS &&
-            darwin::handlerOf(programs) == darwin::handlerOf(replacedAction(readOnly->signal, number)) &&
-            programs.sa_handler != SIG_DFL && programs.sa_handler != SIG_IGN) {
-            programs = {};
-            programs.sa_handler = SIG_DFL;
-        }
-    }
-    return darwin::answerOwnTrappedCall(SIGSYS, info, userContext, programs);
+    return darwin::answerOwnTrappedCall(SIGSYS, info, userContext, sandboxHandler(readOnly->signal));
 }
 
 } // namespace

@@ -2,12 +2,13 @@
 // Crash capture for POSIX signals: one handler, on the alternate stack, for the seven crash signals.
 //
 // The handler claims the crash, writes a "signal" section and the process state into
-// "signal.zevrecord", and puts back the handlers that were installed before ours. Another thread
-// crashing meanwhile waits for the record (and ends by its own signal should the process outlive it); a
-// crash inside a recording, on the recording thread, takes the default action at once. A
-// fault is then re-executed and ends the process as it would have without us; a signal that returning
-// would not bring back (sent by kill or raise, a breakpoint or trap that has already run, a refused
-// system call) is raised again so that it does too. All of it is signal-safe.
+// "signal.zevrecord", and hands the signal on to the handler that was installed before ours, as the kernel
+// would, or to its default action: a fault is then re-executed and ends the process as it would have
+// without us; a signal that returning would not bring back (sent by kill or raise, a breakpoint or trap that
+// has already run, a refused system call) is raised again so that it does too. Another thread crashing
+// meanwhile waits for the record (and ends by its own signal should the process outlive it); a crash inside
+// a recording, on the recording thread, takes the default action at once. Our handlers stay: a crash the
+// program goes on from frees the claim, so the next one is recorded too. All of it is signal-safe.
 #include "sdk/zevuzavidav/context/ZEVSignalTypes.hpp"
 
 #include <csignal>

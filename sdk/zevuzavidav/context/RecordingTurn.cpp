@@ -1,7 +1,6 @@
 #include "sdk/zevuzavidav/context/RecordingTurn.hpp"
 
 #include "platform/darwin/ExceptionPorts.hpp"
-#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
@@ -19,38 +18,12 @@ std::atomic<int> waiting{0};
 // The crashed thread whose end a kept turn waits for (0: the turn is not kept), and the keeper.
 std::atomic<int> keptFor{0};
 std::atomic<int> keptBy{0};
-// The crashed thread of a kept turn once its crash was handed on to a handler from before the SDK (0:
-// none): while that handler runs the turn stays kept, since it may end the process; once the thread has
-// left it, however, the turn is free again.
-std::atomic<int> handedOn{0};
-
-// How often a wait behind a crash handed on looks whether its thread has left the handler.
-constexpr long kHandedOnLookNanos = 2L * 1000 * 1000;
-
 // A waiter counted but not yet holding (woken, about to take the turn) is looked at this often.
 constexpr long kHandOverLookNanos = 1000L * 1000;
 
 bool take(int seen, int me) {
     if (!holder.compare_exchange_strong(seen, me, std::memory_order_acq_rel)) return false;
     keptFor.store(0, std::memory_order_release);
-    handedOn.store(0, std::memory_order_release);
-    return true;
-}
-
-// A wait of at most `left` nanoseconds, cut short to look again at a crash handed on.
-long waitSlice(long left) {
-    const int kept = keptFor.load(std::memory_order_acquire);
-    const bool watched = kept != 0 && handedOn.load(std::memory_order_acquire) == kept;
-    return watched && left > kHandedOnLookNanos ? kHandedOnLookNanos : left;
-}
-
-// True when the turn was kept for a crash whose thread, handed on to a handler from before the SDK, has
-// left that handler however it left (returned, or jumped out by siglongjmp): it is let go.
-bool handedOnCrashLeft() {
-    const int kept = keptFor.load(std::memory_order_acquire);
-    if (kept == 0 || handedOn.load(std::memory_order_acquire) != kept || darwin::handedOnHandlerRuns(kept))
-        return false;
-    zevuzavidav::passRecordingTurnKeptFor(kept);
     return true;
 }
 
@@ -90,18 +63,29 @@ zevuzavidav::RecordingTurn zevuzavidav::takeRecordingTurn(pid_t crashedThread, i
             }
             continue;
         }
-        if (handedOnCrashLeft()) continue;
         const long left = deadline - darwin::monotonicNanos();
         if (left <= 0 && !recordingWithinItsBound()) {
             // A turn kept for an end that never came has nothing under way.
             if (keptFor.load(std::memory_order_acquire) != 0 && take(seen, me)) result = RecordingTurn::taken;
             break;
         }
-        darwin::futexWait(&holder, seen, waitSlice(left > 0 ? left : kRecordingBoundRecheckNanos));
+        darwin::futexWait(&holder, seen, left > 0 ? left : kRecordingBoundRecheckNanos);
     }
     if (result == RecordingTurn::taken) beginRecording(me, crashSignal);
     waiting.fetch_sub(1, std::memory_order_acq_rel);
     return result;
+}
+
+void zevuzavidav::awaitTheRecordingUnderWay() {
+    const int me = darwin::currentThreadId();
+    const long deadline = darwin::monotonicNanos() + kRecordingTurnPatienceNanos;
+    for (;;) {
+        const int seen = holder.load(std::memory_order_acquire);
+        if (seen == 0 || seen == me || keptFor.load(std::memory_order_acquire) != 0) return;
+        const long left = deadline - darwin::monotonicNanos();
+        if (left <= 0 && !recordingWithinItsBound()) return;
+        darwin::futexWait(&holder, seen, left > 0 ? left : kRecordingBoundRecheckNanos);
+    }
 }
 
 void zevuzavidav::announceRecording() {
@@ -149,16 +133,10 @@ void zevuzavidav::keepRecordingTurnToTheEnd(pid_t crashedThread) {
     keptFor.store(crashedThread, std::memory_order_release);
 }
 
-void zevuzavidav::noteCrashHandedOn(pid_t crashedThread) {
-    if (crashedThread != 0 && keptFor.load(std::memory_order_acquire) == crashedThread)
-        handedOn.store(crashedThread, std::memory_order_release);
-}
-
 void zevuzavidav::passRecordingTurnKeptFor(pid_t crashedThread) {
     int expected = crashedThread;
     if (crashedThread == 0 || !keptFor.compare_exchange_strong(expected, 0, std::memory_order_acq_rel))
         return;
-    handedOn.store(0, std::memory_order_release);
     // A later recording that took the kept turn over (its patience out) keeps it: only the keeper's hold
     // is let go.
     int keeper = keptBy.load(std::memory_order_acquire);
@@ -166,7 +144,6 @@ void zevuzavidav::passRecordingTurnKeptFor(pid_t crashedThread) {
 }
 
 pid_t zevuzavidav::recordingTurnHolder() {
-    handedOnCrashLeft();
     return holder.load(std::memory_order_acquire);
 }
 
@@ -177,19 +154,13 @@ pid_t zevuzavidav::recordingTurnKeptFor() {
 bool zevuzavidav::recordingUnderWay() {
     if (waiting.load(std::memory_order_acquire) > 0) return true;
     const pid_t held = holder.load(std::memory_order_acquire);
-    if (held == 0 || !darwin::threadAlive(held)) return false;
-    // Gone on to a handler of the program, the crash is the program's, as it would be without the SDK:
-    // that handler may return, block, wait for the very exit that asks, or be left by a jump that keeps
-    // its mask and so reads as running for good.
-    const int kept = keptFor.load(std::memory_order_acquire);
-    return kept == 0 || handedOn.load(std::memory_order_acquire) != kept;
+    return held != 0 && darwin::threadAlive(held);
 }
 
 void zevuzavidav::forgetTheParentsRecordings() {
     waiting.store(0, std::memory_order_relaxed);
     keptFor.store(0, std::memory_order_relaxed);
     keptBy.store(0, std::memory_order_relaxed);
-    handedOn.store(0, std::memory_order_relaxed);
     holder.store(0, std::memory_order_relaxed);
     // The bound a recorder of the parent's armed has no timer here (a child gets none of its parent's),
     // and the recording thread it named is none of the child's.

@@ -15,12 +15,10 @@
 // A recording after which the process ends (the crash claim's winner) keeps the turn: it first lets
 // every recording already waiting have its turn, then holds it while the process ends, so that no
 // record is begun that the end would cut. One that comes later waits for the end and writes nothing.
-// The crash is then handed on to a handler from before the SDK, which may end the process (a second
-// crash reporter, the terminal's restorer): the turn stays kept while it runs. Once the crashed thread
-// has left it, however it left (returned, stepped over the fault, jumped out by siglongjmp), the turn is
-// free again, and a later crash waits on nothing: a waiter looks at that thread's mask every few
-// milliseconds (darwin::handedOnHandlerRuns). Where nothing sees the crash handed on, the turn is free
-// once the later recording's patience is out.
+// A crash handed on to a handler of the program lets the turn go (passRecordingTurnKeptFor): that handler
+// may end the process (the terminal's restorer) or let the program go on (step over the fault, jump out),
+// and what it does is the program's, as it would be without the SDK. Where nothing sees the crash handed
+// on, the turn is free once the later recording's patience is out.
 //
 // A thread waiting for the turn can be suspended and recorded by the recording under way. Signal-safe:
 // atomics and futex waits on the monotonic clock, no locks, no allocation; every wait is bounded.
@@ -56,26 +54,27 @@ RecordingTurn takeRecordingTurn(pid_t crashedThread, int crashSignal,
 // it let begin takes the turn before it. Ended, taken or not, by endRecordingAnnouncement.
 void announceRecording();
 void endRecordingAnnouncement();
+// For a signal that is no crash (a system call a sandbox answers, a handler's own signal) on its way to a
+// handler of the program, which holds the recorder's stop off while it runs: waits until the recording
+// under way on another thread, if any, has ended (within the patience, and then while it is within its
+// bound), so that this thread is recorded at its registers rather than given up. Not for a turn kept for
+// the end of the process.
+void awaitTheRecordingUnderWay();
 // The recording ended: lets the next one begin.
 void passRecordingTurn();
 // The recording ended and the process ends next, by the crash of `crashedThread`: the recordings already
 // waiting go first (within the patience), then the turn stays with the calling thread.
 void keepRecordingTurnToTheEnd(pid_t crashedThread);
-// The crash of `crashedThread` goes on to a handler from before the SDK now: the turn kept for its end
-// stays kept while that handler runs, and is free once the thread has left it.
-void noteCrashHandedOn(pid_t crashedThread);
-// The crash of `crashedThread` came back from the handler it was handed on to, or was let go: a turn kept
-// for its end is free again.
+// The crash of `crashedThread` goes on to a handler of the program, or was let go: a turn kept for its end
+// is free again.
 void passRecordingTurnKeptFor(pid_t crashedThread);
-// The thread that holds the turn, 0 when none does; a turn kept for a crash whose thread has left the
-// handler it was handed on to is let go as this asks.
+// The thread that holds the turn, 0 when none does.
 pid_t recordingTurnHolder();
 // The crashed thread whose end a kept turn waits for, 0 when the turn is not kept.
 pid_t recordingTurnKeptFor();
 // Whether a recording waits for the turn or holds it (on a thread that lives), or the turn is kept for a
 // recorded crash that has not gone on yet (its default action is still to come). A crash handed on to a
-// handler of the program is under way no more, whatever that handler does: the turn stays kept for later
-// recordings while it runs, but what it does next is the program's.
+// handler of the program is under way no more, whatever that handler does.
 bool recordingUnderWay();
 // In a forked child, where only the forking thread lives: no recording of the parent's goes on or waits
 // there, and no turn is kept for a crash of the parent's. Signal-safe (a fork may come from a handler).

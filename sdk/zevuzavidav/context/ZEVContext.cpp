@@ -34,9 +34,10 @@ ZEVContext& sharedContext = storage.context;
 // Whether each reserve stack is held (1) or free (0); waiters sleep on it.
 std::atomic<int> reserveTaken[2];
 
-// Set once the claimed crash is recorded and the handlers from before the SDK are back; the crashes that
-// lost the claim sleep on it.
-std::atomic<int> claimedCrashRecorded{0};
+// Whether the last record made went to a handler of the program (noteRecordWentToAHandler).
+std::atomic<bool> recordWentToAHandler{false};
+// The thread whose crash holds the claim (0: none, or unknown).
+std::atomic<pid_t> claimedBy{0};
 
 std::atomic<int>& takenFlag(zevuzavidav::ReserveStack which) {
     return reserveTaken[which == zevuzavidav::ReserveStack::exception ? 0 : 1];
@@ -48,6 +49,13 @@ bool lentToThisThread(const void* stack) {
     return stack != nullptr && sigaltstack(nullptr, &current) == 0 && current.ss_sp == stack &&
            (current.ss_flags & SS_DISABLE) == 0;
 }
+
+// The claim's word: held while a crash is claimed, recorded once its record is made (or could not be), and
+// a count of the claims freed again above, so that a crash that lost the claim tells the end of the one it
+// lost to from a later claim.
+constexpr int kClaimHeld = 1;
+constexpr int kClaimRecorded = 2;
+constexpr unsigned kClaimFreed = 4;
 
 // A forked child, where only the forking thread lives, starts with no crash of its parent's under way:
 // nothing of it would ever end there, and its exit, its crashes and its recordings would wait for it. A
@@ -66,8 +74,8 @@ void startTheChildWithNothingUnderWay() {
             takenFlag(zevuzavidav::ReserveStack::signal).store(0, std::memory_order_relaxed);
     }
     ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
-    if (writable != nullptr && writable->crashClaimed.load(std::memory_order_relaxed) != 0)
-        claimedCrashRecorded.store(1, std::memory_order_relaxed);
+    if (writable != nullptr && (writable->crashClaimed.load(std::memory_order_relaxed) & kClaimHeld) != 0)
+        writable->crashClaimed.fetch_or(kClaimRecorded, std::memory_order_relaxed);
 }
 
 template <typename T> T* valid(T* pointer) {
@@ -135,7 +143,8 @@ void ZEVContextCreate() {
     writable->crashClaimed.store(0);
     for (auto& taken : reserveTaken)
         taken.store(0);
-    claimedCrashRecorded.store(0);
+    recordWentToAHandler.store(false);
+    claimedBy.store(0);
     writable->binaryImageLog.descriptor = -1;
     readOnly->initialized.store(0);
     // Once, at the first start: the handler reads whichever context is current.
@@ -171,11 +180,15 @@ bool ZEVContextIsInitialized() {
     return readOnly->initialized.load(std::memory_order_seq_cst) != 0;
 }
 
-bool ZEVContextMarkAndCheckIfCrashed() {
+bool ZEVContextMarkAndCheckIfCrashed(int* seen, pid_t crashedThread) {
     ZEVWritableContext* writable = zevuzavidav::sharedWritableContext();
     if (writable == nullptr || !ZEVContextIsInitialized()) return false;
-    // One exchange: of two threads crashing at once, exactly one sees 0 and records.
-    return writable->crashClaimed.exchange(1, std::memory_order_seq_cst) != 0;
+    // One atomic step: of two threads crashing at once, exactly one sees the claim free and records.
+    const int found = writable->crashClaimed.fetch_or(kClaimHeld, std::memory_order_seq_cst);
+    if (seen != nullptr) *seen = found;
+    if ((found & kClaimHeld) != 0) return true;
+    claimedBy.store(crashedThread, std::memory_order_release);
+    return false;
 }
 
 void* zevuzavidav::takeReserveStack(ReserveStack which, long patienceNanos) {
@@ -273,10 +286,12 @@ namespace {
 // destructors last): a crash that began while those ran is waited for too.
 __attribute__((destructor)) void waitForACrashAtExit() {
     zevuzavidav::waitForACrashUnderWay();
+    zevuzavidav::dropRecordsOfCrashesThatWentOn();
 }
 
 void waitForACrashAtQuickExit() {
     zevuzavidav::waitForACrashUnderWay();
+    zevuzavidav::dropRecordsOfCrashesThatWentOn();
 }
 
 } // namespace
@@ -287,33 +302,114 @@ void zevuzavidav::holdQuickExitForCrashes() {
 }
 
 void zevuzavidav::noteClaimedCrashRecorded() {
-    claimedCrashRecorded.store(1, std::memory_order_release);
-    darwin::futexWakeAll(&claimedCrashRecorded);
+    ZEVWritableContext* writable = sharedWritableContext();
+    if (writable == nullptr) return;
+    writable->crashClaimed.fetch_or(kClaimRecorded, std::memory_order_acq_rel);
+    darwin::futexWakeAll(&writable->crashClaimed);
 }
 
-void zevuzavidav::waitForTheClaimedCrash(pid_t crashedThread, int crashSignal, long patienceNanos) {
-    // The claimed crash's own thread, its record kept, took a signal in a handler it was handed on to (a
-    // guarded read that faults, for one): the record it would wait for is its own and made, and the
-    // handlers from before the SDK are back. The signal goes where the program sends it at once, which
-    // may step over it (the program goes on) or end the process by its default action.
-    if (crashedThread != 0 && crashedThread == recordingTurnKeptFor()) {
-        ZEVSDKLog("%s: The recorded crash's thread took signal %d in a handler it was handed on to; handing "
-                  "it on\n",
+bool zevuzavidav::reopenCrashClaim(pid_t crashedThread) {
+    ZEVWritableContext* writable = sharedWritableContext();
+    if (writable == nullptr || crashedThread == 0 ||
+        (writable->crashClaimed.load(std::memory_order_acquire) & kClaimHeld) == 0 ||
+        claimedBy.load(std::memory_order_acquire) != crashedThread)
+        return false;
+    // Its record may be dropped before the claim is free: the next crash's record then takes its place.
+    recordWentToAHandler.store(true, std::memory_order_release);
+    claimedBy.store(0, std::memory_order_release);
+    // The count wraps around, as a futex word may.
+    int claim = writable->crashClaimed.load(std::memory_order_acquire);
+    while (!writable->crashClaimed.compare_exchange_weak(
+        claim, static_cast<int>((static_cast<unsigned>(claim) & ~3U) + kClaimFreed),
+        std::memory_order_acq_rel)) {
+    }
+    darwin::futexWakeAll(&writable->crashClaimed);
+    return true;
+}
+
+bool zevuzavidav::claimedCrashOf(pid_t thread) {
+    const ZEVWritableContext* writable = sharedWritableContext();
+    return writable != nullptr && thread != 0 &&
+           (writable->crashClaimed.load(std::memory_order_acquire) & kClaimHeld) != 0 &&
+           claimedBy.load(std::memory_order_acquire) == thread;
+}
+
+bool zevuzavidav::waitForTheClaimedCrash(pid_t crashedThread, int crashSignal, int seen, long patienceNanos) {
+    ZEVWritableContext* writable = sharedWritableContext();
+    if (writable == nullptr) return false;
+    // The claimed crash's own thread: its record is kept (the exception port made it, and its fault now
+    // comes to the signal's disposition): the record it would wait for is its own and made, and the
+    // signal goes where the program sends it at once.
+    if (crashedThread != 0 && (crashedThread == recordingTurnKeptFor() ||
+                               crashedThread == claimedBy.load(std::memory_order_acquire))) {
+        ZEVSDKLog("%s: The recorded crash's thread took signal %d; handing it on\n",
                   "ZEVContextWaitForTheClaimedCrash", crashSignal);
-        return;
+        return false;
     }
     // Handed on before the claimed crash's record is made, this crash's disposition could end the process
-    // under it, or find the SDK's own handler still in place.
+    // under it.
     const long deadline = darwin::monotonicNanos() + patienceNanos;
-    while (claimedCrashRecorded.load(std::memory_order_acquire) == 0) {
+    for (int claim = seen;; claim = writable->crashClaimed.load(std::memory_order_acquire)) {
+        if ((claim & kClaimHeld) == 0 || (claim & ~3) != (seen & ~3)) {
+            ZEVSDKLog("%s: The crash already claimed went on; signal %d is recorded as a crash of its own\n",
+                      "ZEVContextWaitForTheClaimedCrash", crashSignal);
+            return true;
+        }
+        if ((claim & kClaimRecorded) != 0) {
+            ZEVSDKLog("%s: The crash already claimed is recorded; handing signal %d on\n",
+                      "ZEVContextWaitForTheClaimedCrash", crashSignal);
+            return false;
+        }
         const long left = deadline - darwin::monotonicNanos();
         if (left <= 0) {
             ZEVSDKLog("%s: The crash already claimed was not recorded in time; handing signal %d on\n",
                       "ZEVContextWaitForTheClaimedCrash", crashSignal);
-            return;
+            return false;
         }
-        darwin::futexWait(&claimedCrashRecorded, 0, left);
+        darwin::futexWait(&writable->crashClaimed, claim, left);
     }
-    ZEVSDKLog("%s: The crash already claimed is recorded; handing signal %d on\n",
-              "ZEVContextWaitForTheClaimedCrash", crashSignal);
+}
+
+namespace {
+
+void unlinkCrashRecords() {
+    const ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
+    if (readOnly == nullptr) return;
+    for (const char* path : {readOnly->signal.path, readOnly->machException.path}) {
+        if (path != nullptr) ZEVUnlinkIfExists(path);
+    }
+}
+
+} // namespace
+
+const char* zevuzavidav::recordFileFor(const char* path, char* next) {
+    if (path == nullptr || !recordWentToAHandler.load(std::memory_order_acquire)) return path;
+    constexpr char kBeside[] = ".next";
+    const std::size_t length = std::strlen(path);
+    if (length + sizeof kBeside > kMaxRecordPath) return path;
+    std::memcpy(next, path, length);
+    std::memcpy(next + length, kBeside, sizeof kBeside);
+    ZEVUnlinkIfExists(next);
+    return next;
+}
+
+void zevuzavidav::recordWritten(const char* writtenAt, const char* path) {
+    if (writtenAt == nullptr || path == nullptr || writtenAt == path) return;
+    if (!recordWentToAHandler.exchange(false, std::memory_order_acq_rel)) return;
+    if (rename(writtenAt, path) != 0) {
+        ZEVSDKLog("%s: Unable to put the record in place\n", "ZEVContextRecord");
+        return;
+    }
+    // The other road's record of the crash that went on, should it be that road's.
+    const ZEVReadOnlyContext* readOnly = sharedReadOnlyContext();
+    if (readOnly == nullptr) return;
+    for (const char* other : {readOnly->signal.path, readOnly->machException.path}) {
+        if (other != nullptr && std::strcmp(other, path) != 0) ZEVUnlinkIfExists(other);
+    }
+}
+
+void zevuzavidav::dropRecordsOfCrashesThatWentOn() {
+    if (!recordWentToAHandler.exchange(false, std::memory_order_acq_rel)) return;
+    ZEVSDKLog("%s: The process exits: the crashes it went on from are not sent\n", "ZEVContextExit");
+    unlinkCrashRecords();
 }

@@ -84,7 +84,9 @@ struct ZEVReadOnlyContext {
 };
 
 struct ZEVWritableContext {
-    std::atomic<std::uint8_t> crashClaimed;
+    // The crash claim (ZEVContextMarkAndCheckIfCrashed): held while a crash is claimed, recorded once its
+    // record is made, and a count of the claims freed again (ZEVContext.cpp has the bits).
+    std::atomic<int> crashClaimed;
     ZEVFile binaryImageLog;
     ZEVBinaryImageRuntimeNode images[zevuzavidav::kBinaryImageTableSize];
     ZEVUserLoggingWritableContext logging;
@@ -131,28 +133,49 @@ static_assert(2 * zevuzavidav::kStackSize + sizeof(ZEVWritableContext) <= zevuza
 // initialized 0. The earlier mapping is kept: handlers of an earlier context may still point into it.
 void ZEVContextCreate();
 bool ZEVContextIsInitialized();
-// The crash claim: false for the first caller once initialized (it records); true for every later
-// caller; false without claiming before initialization.
-bool ZEVContextMarkAndCheckIfCrashed();
+// The crash claim: false for the first caller once initialized (it records the crash of
+// `crashedThread`); true for every later caller until that crash has gone on to a handler of the program
+// (reopenCrashClaim), after which the program may go on and the next crash is recorded too; one that ends
+// the process keeps it. `seen`, when given, is the claim as the caller found it, for
+// waitForTheClaimedCrash. False without claiming before initialization.
+bool ZEVContextMarkAndCheckIfCrashed(int* seen = nullptr, pid_t crashedThread = 0);
 namespace zevuzavidav {
 // How long a crash that lost the claim waits for the claimed one's record: the winner's wait for its
 // recording turn, its recording within the bound (put off by its waits for a core, the cap at most), and a
 // margin.
 constexpr long kClaimedCrashPatienceNanos =
     kRecordingTurnPatienceNanos + kRecordingBoundCapNanos + 1000L * 1000 * 1000;
-// The claimed crash is recorded (or could not be) and the signal handlers from before the SDK are back:
-// the crashes that lost the claim meanwhile go on to them. Signal-safe.
+// The claimed crash is recorded (or could not be): the crashes that lost the claim meanwhile go on where the
+// program sends them, never under the record. Signal-safe.
 void noteClaimedCrashRecorded();
-// For a handler that lost the crash claim with the crash of `crashedThread`: waits until the claimed
-// crash is recorded and the handlers from before the SDK are back, or `patienceNanos` has passed. The
-// caller then hands its crash on as the kernel would have delivered it without the SDK: a signal the
-// program goes on from (a system call a sandbox emulates, a raise a handler returns from) goes on, and
-// one whose disposition ends the process ends it, never under the record. A crash of the claimed crash's
-// own thread once its record is kept (in a handler from before the SDK that the crash was handed on to)
-// waits for nothing: that record is made, and the signal goes on at once to where the program sends it
-// (a handler of its own that steps over a guarded read's fault, or the default action). Signal-safe.
-void waitForTheClaimedCrash(pid_t crashedThread, int crashSignal,
+// The claimed crash, of `crashedThread`, goes on to a handler of the program, which may let the program go
+// on: the claim is free again (true), so the next crash is recorded too. False when the claimed crash is
+// another thread's, or none is claimed. Signal-safe.
+bool reopenCrashClaim(pid_t crashedThread);
+// Whether the claimed crash is that of `thread`. Signal-safe.
+bool claimedCrashOf(pid_t thread);
+// For a handler that lost the crash claim (finding it `seen`) with the crash of `crashedThread`: waits until
+// the claimed crash is recorded or has gone on, or `patienceNanos` has passed. True when the claim is free
+// by then (the crash it lost to went on to a handler of the program): the caller's crash is one of its own,
+// to be claimed and recorded. False otherwise: the caller hands its crash on as the kernel would have
+// delivered it without the SDK, never under the record: a signal the program goes on from (a system call a
+// sandbox emulates, a raise a handler returns from) goes on, and one whose disposition ends the process
+// ends it. A crash of the claimed crash's own thread once its record is kept (the exception port recorded
+// it, and it now comes to the signal's disposition) waits for nothing: it goes on at once to where the
+// program sends it. Signal-safe.
+bool waitForTheClaimedCrash(pid_t crashedThread, int crashSignal, int seen,
                             long patienceNanos = kClaimedCrashPatienceNanos);
+// The record of a crash that went on to a handler of the program (reopenCrashClaim), which may have let the
+// program go on: a launch that then ends by exit crashed in none of its crashes, so that record is dropped at
+// the exit (dropRecordsOfCrashesThatWentOn). The next crash's record takes its place, but only once whole:
+// that handler may still end the process by its crash meanwhile (the terminal's restorer sends it again).
+// So the next record is written beside `path`, the file it goes in (recordFileFor gives where, `next` being
+// room for a path of kMaxRecordPath bytes), and takes its place, and that of the other road's, as it is
+// whole (recordWritten). Signal-safe.
+constexpr std::size_t kMaxRecordPath = 4096;
+const char* recordFileFor(const char* path, char* next);
+void recordWritten(const char* writtenAt, const char* path);
+void dropRecordsOfCrashesThatWentOn();
 } // namespace zevuzavidav
 
 namespace zevuzavidav {

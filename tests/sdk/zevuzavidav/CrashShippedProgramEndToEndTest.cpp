@@ -559,12 +559,15 @@ TEST_F(CrashShippedProgram, AFaultAnEarlierHandlerStepsOverLetsTheProgramGoOnAnd
     crashByPreloaded(VELO_RECORDER_TROUBLE, "VELO_TROUBLE_FIFO", "s", {"0"}, "VELO_TROUBLE=step");
 }
 
-// After such a fault, an uncaught exception is recorded whole, and the next launch sends both records.
+// After such a fault, an uncaught exception is recorded whole, with the abort it ends by in place of the
+// fault the program went on from, and the next launch sends both records.
 TEST_F(CrashShippedProgram, AnExceptionAfterAFaultSteppedOverIsRecordedWhole) {
     const std::string crashed =
         crashByPreloaded(VELO_RECORDER_TROUBLE, "VELO_TROUBLE_FIFO", "st", {"ABRT"}, "VELO_TROUBLE=step");
     ASSERT_FALSE(crashed.empty());
-    expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, {"mach_exception", "exception"});
+    const auto parts =
+        expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, {"signal", "exception"});
+    EXPECT_EQ(parts.count("mach_exception"), 0u) << "the fault the program went on from was sent";
 }
 
 struct HandedOnCase {
@@ -598,7 +601,8 @@ class CrashShippedProgramHandedOn : public CrashShippedProgram,
 // program tells the handler's library), every record is whole (also one made on a thread whose own
 // alternate stack is small, or that has 8 KiB of its own stack left and no alternate stack, and nothing
 // below that stack changes, even under a handler that needs all the room the kernel leaves it), and the
-// next launch sends the one report. The handler's fault, and the later fault, are no crash of their own.
+// next launch sends the one report: of the crash that ended the process. The handler's fault is no crash of
+// its own; a later fault or throw, once the crash went on, is, and its record takes the first one's place.
 // A handler installed without SA_ONSTACK runs on the thread's own stack, as the kernel runs it, and one
 // that reads memory guarded by the program's own SIGSEGV handler finishes that read; handlers the program
 // installed after the SDK still take their signals once the crash is handed on.
@@ -633,12 +637,12 @@ TEST_P(CrashShippedProgramHandedOn, TheProcessEndsByASignalWithItsRecordsWhole) 
     EXPECT_FALSE(fs::exists(home.path() / "crash-fifo.written-below")) << "a record wrote below its stack";
 
     const auto parts = expectOneReportWithWholeRecords(sendWithNextLaunch(), crashed, handedOn.wholeRecords);
-    const bool portsRecord =
-        std::find_if(handedOn.wholeRecords.begin(), handedOn.wholeRecords.end(), [](const char* part) {
-            return std::string(part) == "mach_exception";
-        }) != handedOn.wholeRecords.end();
-    if (!portsRecord) {
-        EXPECT_EQ(parts.count("mach_exception"), 0u) << "a fault after the recorded crash was recorded";
+    for (const char* part : {"signal", "mach_exception"}) {
+        if (std::find_if(handedOn.wholeRecords.begin(), handedOn.wholeRecords.end(), [&](const char* whole) {
+                return std::string(whole) == part;
+            }) == handedOn.wholeRecords.end()) {
+            EXPECT_EQ(parts.count(part), 0u) << "the record of a crash the program went on from was sent";
+        }
     }
 }
 
@@ -647,8 +651,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         HandedOnCase{"AnAbortToAFaultingHandler", "fault", "a", {"SEGV"}, {"signal"}},
         HandedOnCase{"AThrowToAFaultingHandler", "fault", "t", {"SEGV"}, {"exception", "signal"}},
-        HandedOnCase{
-            "ARaisedAbortThatReturnsThenAFault", "return", "rf", {"SEGV"}, {"signal"}, "", "returned"},
+        HandedOnCase{"ARaisedAbortThatReturnsThenAFault",
+                     "return",
+                     "rf",
+                     {"SEGV"},
+                     {"mach_exception"},
+                     "",
+                     "returned"},
         HandedOnCase{"ARaisedAbortThatReturnsThenAThrow",
                      "return",
                      "rt",
@@ -672,21 +681,21 @@ INSTANTIATE_TEST_SUITE_P(
                      "emulate",
                      "Yf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_SIGNAL=SYS",
                      "answered-5"},
         HandedOnCase{"ThreeThreadsTrapACallAtOnceThenAFault",
                      "emulate",
                      "Yf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_SIGNAL=SYS VELO_EARLIER_TOGETHER=3",
                      "answered-15"},
         HandedOnCase{"FourThreadsRaiseAnAbortThatReturnsAtOnceThenAFault",
                      "return",
                      "rf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_TOGETHER=4",
                      "returned"},
         HandedOnCase{"ABusErrorToAResettingHandlerThatReturns",
@@ -695,19 +704,20 @@ INSTANTIATE_TEST_SUITE_P(
                      {"BUS"},
                      {"mach_exception"},
                      "VELO_EARLIER_SIGNAL=BUS VELO_EARLIER_FLAGS=resethand"},
-        HandedOnCase{"AnAbortLeftByALongJumpThenAFault", "jump", "af", {"SEGV"}, {"signal"}, "", "jumped"},
+        HandedOnCase{
+            "AnAbortLeftByALongJumpThenAFault", "jump", "af", {"SEGV"}, {"mach_exception"}, "", "jumped"},
         HandedOnCase{"AFaultLeftByALongJumpThenAThrow",
                      "jump",
                      "Ft",
                      {"ABRT"},
-                     {"mach_exception", "exception"},
+                     {"signal", "exception"},
                      "VELO_EARLIER_SIGNAL=SEGV",
                      "jumped"},
         HandedOnCase{"ARaiseOnAn8KiBSignalStackThatReturnsThenAFault",
                      "return",
                      "sf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_STACK_KIB=8",
                      "returned"},
         HandedOnCase{
@@ -716,7 +726,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "return",
                      "sf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_STACK_KIB=8 VELO_EARLIER_TAKE_ROOM=1",
                      "returned"},
         HandedOnCase{"AFaultWith8KiBOfItsOwnStackLeftToAHandlerThatNeedsTheKernelsRoom",
@@ -729,7 +739,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "return",
                      "sf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_STACK_KIB=8 VELO_EARLIER_FLAGS=offstack VELO_EARLIER_NEED_KIB=12",
                      "returned",
                      nullptr,
@@ -738,7 +748,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "return",
                      "rf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_GUARD=step",
                      "returned",
                      "guarded"},
@@ -746,7 +756,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "return",
                      "rf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_GUARD=jump",
                      "returned",
                      "guarded"},
@@ -754,7 +764,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "emulate",
                      "Yf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_SIGNAL=SYS VELO_EARLIER_GUARD=step",
                      "answered-5",
                      "guarded"},
@@ -762,7 +772,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "emulate",
                      "Yf",
                      {"SEGV"},
-                     {"signal"},
+                     {"mach_exception"},
                      "VELO_EARLIER_SIGNAL=SYS VELO_EARLIER_GUARD=jump",
                      "answered-5",
                      "guarded"},
@@ -880,7 +890,8 @@ class CrashShippedProgramAsWithoutTheSDK : public CrashShippedProgram,
 // kernel alone would end it by, or goes on (a raise returned from, a fault stepped over) and quits; every
 // library file that says a handler got control is there, the recording turn is let go when the program
 // goes on, nothing is written below a stack; the crash is recorded once, under its own signal, every
-// record whole, and the next launch sends the one report.
+// record whole, and the next launch sends the one report; where the program went on and quit, its records are
+// dropped at the exit, and nothing is sent.
 TEST_P(CrashShippedProgramAsWithoutTheSDK, EndsOrGoesOnAsTheKernelAloneWouldWithTheCrashRecordedOnce) {
     const AsWithoutCase& asWithout = GetParam();
     EXPECT_EQ(launch(asWithout), asWithout.ending);
@@ -900,6 +911,12 @@ TEST_P(CrashShippedProgramAsWithoutTheSDK, EndsOrGoesOnAsTheKernelAloneWouldWith
             << "bytes were written below the faulting threads' stacks";
     }
 
+    // A launch that went on from its crash and ended by quitting crashed in none: nothing of it is sent.
+    if (asWithout.ending == std::string("0")) {
+        for (const char* record : {"signal.zevrecord", "mach_exception.zevrecord", "exception.zevrecord"})
+            EXPECT_FALSE(fs::exists(tree() / "active" / crashed / record)) << record << " was kept";
+        return;
+    }
     const auto requests = sendWithNextLaunch();
     ASSERT_EQ(requests.size(), 1u) << "the report once";
     auto parts = partsOf(requests[0]);

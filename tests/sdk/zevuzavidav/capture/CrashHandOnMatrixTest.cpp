@@ -222,10 +222,10 @@ struct Allowed {
     const char* reason;
 };
 const Allowed kAllowed[] = {
-    // The suspension signal (SIGRTMAX - 1) is held off from the moment the SDK hands the crash on until the
-    // handler it handed it to is done, so that a recording elsewhere reads that thread as still inside a
-    // handler that may end the process. It is reported apart from the rest of the mask ("held"), which is
-    // compared in full; once the program went on, its mask is compared with that signal in it.
+    // The suspension signal (SIGRTMAX - 1) is held off while a handler the SDK handed a crash on to runs,
+    // so that a recording elsewhere meanwhile does not stop it on what may be the last of its stack. It is
+    // reported apart from the rest of the mask ("held"), which is compared in full; once the program went
+    // on, its mask is compared with that signal in it.
     {{"", ""}, nullptr, "held", "the SDK holds SIGRTMAX - 1 off while the handler it handed on to runs"},
     // Where the SDK's handler runs on the main thread's own stack, its frames stand below the kernel's (or
     // below a reporter's that calls it) before the program's handler is entered at the kernel's frame: no
@@ -666,22 +666,27 @@ bool trapCalls() {
 // No mapping can be added any more: the address space's limit becomes its size now (VmSize), and a page
 // asked for is refused.
 bool fillAddressSpace() {
-    char status[8192];
-    const int file = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
-    const ssize_t length = file >= 0 ? read(file, status, sizeof status - 1) : -1;
-    if (file >= 0) close(file);
-    if (length <= 0) return false;
-    status[length] = 0;
-    const char* size = std::strstr(status, "VmSize:");
-    unsigned long kib = 0;
-    if (size == nullptr || std::sscanf(size, "VmSize: %lu kB", &kib) != 1) return false;
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = kib * 1024;
-    if (setrlimit(RLIMIT_AS, &limit) != 0) return false;
-    void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (page == MAP_FAILED) return true;
-    munmap(page, 4096);
+    // Other threads (the SDK's own) may unmap memory between the look and the limit: the limit is set again
+    // at the size it then has, until not a page more can be mapped.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        char status[8192];
+        const int file = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+        const ssize_t length = file >= 0 ? read(file, status, sizeof status - 1) : -1;
+        if (file >= 0) close(file);
+        if (length <= 0) return false;
+        status[length] = 0;
+        const char* size = std::strstr(status, "VmSize:");
+        unsigned long kib = 0;
+        if (size == nullptr || std::sscanf(size, "VmSize: %lu kB", &kib) != 1) return false;
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = kib * 1024;
+        if (setrlimit(RLIMIT_AS, &limit) != 0) return false;
+        void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (page == MAP_FAILED) return true;
+        munmap(page, 4096);
+    }
     return false;
 }
 
@@ -1005,7 +1010,7 @@ void* crashingThread(void* raw) {
 // Whether the SDK has claimed a crash, read through its own context.
 bool crashClaimed() {
     const ZEVWritableContext* writable = withTheSDK ? zevuzavidav::sharedWritableContext() : nullptr;
-    return reinterpret_cast<std::uintptr_t>(writable) >= 4096 && writable->crashClaimed.load() != 0;
+    return reinterpret_cast<std::uintptr_t>(writable) >= 4096 && (writable->crashClaimed.load() & 1) != 0;
 }
 
 // Main ends the process as soon as a crash is under way: once the SDK has claimed one, or the crashing
@@ -1469,19 +1474,45 @@ Observed observe(const Row& shape, const handon::Ended& ended, const Slots& stac
 // The record of the crash, or, where the program's own handler took the signal from the SDK since, of the
 // signal that handler raises in turn; `mended`: of a crash that came once the SDK's handler put back by
 // signal() had its flags again.
-std::string expectedCause(const Row& shape, Road road, bool mended) {
+// The rooms a little-stack row leaves its handler below the kernel's frame, in bytes. That frame ends 8
+// bytes below a 64-byte boundary and the guard page under it starts on one, so a room is always 56 more
+// than a multiple of 64: the least there is (56, short of a handler that takes 64 bytes), the least past
+// that (120), either side of the 544 bytes the SDK's handlers once took (504, 568), the least in which
+// they also fit where no stack could be lent them (760: the address space is full), and some 1 KiB.
+constexpr int kRooms[] = {56, 120, 504, 568, 760, 1016};
+static_assert(std::all_of(std::begin(kRooms), std::end(kRooms), [](int room) { return room % 64 == 56; }));
+
+// Whether the program's handler goes on from the crash, as far as the kernel alone would let it: it
+// returns, steps over the fault or jumps out (a fault it returns from comes back, and has its handler reset).
+bool handlerGoesOn(const Row& shape) {
+    const bool handled = shape.earlier == Earlier::sigaction || shape.earlier == Earlier::signalCall ||
+                         shape.since == Since::sigaction;
+    return handled && (shape.does == Does::stepsOver || shape.does == Does::jumpsOut ||
+                       (shape.does == Does::returns && !isFault(shape.crash)));
+}
+
+// A system call the sandbox traps, answered by a handler of the program's for SIGSYS alone, which the SDK
+// takes for a sandbox's: the program's own business, no crash; what that handler does may crash.
+bool answeredByTheSandbox(const Row& shape) {
+    return shape.crash == Crash::trappedCall && shape.since == Since::nothing &&
+           (shape.earlier == Earlier::sigaction || shape.earlier == Earlier::signalCall);
+}
+
+std::string expectedCause(const Row& shape, Road road, bool mended, int endedBy) {
     int number = numberOf(shape.crash);
-    if (shape.since == Since::sigaction) {
-        if (shape.does == Does::aborts)
-            number = SIGABRT;
-        else if (shape.does == Does::faultsGuarded || shape.does == Does::faultsUnguarded)
+    // A launch that ends by exit crashed in none of the crashes it went on from: their records are dropped.
+    // The program's own calls its sandbox traps and its broker answers are none.
+    if ((shape.exits != Exit::none && handlerGoesOn(shape)) || shape.crash == Crash::ownCalls) return "none";
+    // The program's handler's own crash is recorded: the abort or fault that ends the process, or a guarded
+    // read's fault it goes on from; not the row's own signal, which that handler has itself.
+    if (shape.since == Since::sigaction || answeredByTheSandbox(shape)) {
+        if (shape.does == Does::faultsGuarded)
             number = SIGSEGV;
+        else if (endedBy != 0 && endedBy != numberOf(shape.crash))
+            number = endedBy;
         else
             return "none";
     }
-    // The C library's raise and abort ask getpid first, which a sandbox that traps it turns into a SIGSYS of
-    // the program's own: that is the crash recorded, answered by the broker before the signal is sent.
-    if (shape.sandbox == Sandbox::brokers && sentByTheProcess(shape.crash)) number = SIGSYS;
     // Where the kernel filled no siginfo (the SDK's handler put back by signal(), or a reporter installed by
     // signal() calling it), the port has no codes to report a fault with: the fault is recorded as the
     // signal it is.
@@ -1499,11 +1530,11 @@ std::string expectedCause(const Row& shape, Road road, bool mended) {
 
 // The record the SDK must leave: of the cause, its file opened through the program's broker in a sandbox
 // that has one.
-std::string expectedRecord(const Row& shape, Road road, bool mended = false) {
+std::string expectedRecord(const Row& shape, Road road, int endedBy, bool mended = false) {
     // A fault, a trap or a trapped call the thread holds blocked is the default action's at once, which no
     // handler sees; a raise stays pending.
     if (shape.blocked) return "none";
-    std::string record = expectedCause(shape, road, mended);
+    std::string record = expectedCause(shape, road, mended, endedBy);
     if (shape.sandbox == Sandbox::brokers && record != "none") record += kThroughTheBroker;
     return record;
 }
@@ -1513,7 +1544,7 @@ std::string expectedRecord(const Row& shape, Road road, bool mended = false) {
 // reporter instead (one installed by signal() chaining to it), it runs as a function below the reporter's
 // frame, and takes up to kSDKCalledBytes there before its run moves to a stack with room.
 constexpr int kSDKHandlerBytes = 56;
-constexpr int kSDKCalledBytes = 320;
+constexpr int kSDKCalledBytes = 384;
 
 // The entry of kAllowed that lets a difference of `kind` pass in this row on this road, or null.
 const Allowed* allowed(const std::string& rowName, const char* road, const std::string& kind) {
@@ -1636,10 +1667,26 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows, int placed = 0) {
             compare("waits", kernel.waits, sdk.waits);
             // Of threads crashing at once through the put-back handler, the one recorded may have crashed
             // after the first had given that handler its flags back.
-            const std::string expected = expectedRecord(shape, road);
+            // The signal the kernel alone ended the process by, 0 for none.
+            const int endedBy = WIFSIGNALED(ended[i][0].status) ? WTERMSIG(ended[i][0].status) : 0;
+            const std::string expected = expectedRecord(shape, road, endedBy);
             const bool mendedFirst = shape.since == Since::putBack && shape.company > 1 &&
-                                     sdk.records == expectedRecord(shape, road, true);
-            if (sdk.records != expected && !mendedFirst) {
+                                     sdk.records == expectedRecord(shape, road, endedBy, true);
+            // Of threads crashing at once that all go on, each is recorded once the one before has gone
+            // on, and a fault that came while the exception port was unregistered for the one before goes
+            // to the signal's disposition: the last record may be of that road.
+            const bool laterOfThoseGoneOn = shape.company > 1 && handlerGoesOn(shape) &&
+                                            road == Road::exceptionPort &&
+                                            sdk.records == expectedRecord(shape, Road::signals, endedBy);
+            // A handler of the program's that overflows the last of a stack with no alternate one beside it
+            // ends the process where no handler, the SDK's neither, has room to run; with an alternate stack,
+            // that fault may be recorded in place of the crash the handler was handed, as a crash of its own
+            // where that one went unrecorded (it came as another was recorded).
+            const bool overflowed = shape.where == Where::threadAtFrame && endedBy == SIGSEGV;
+            const bool overflowedUnseen =
+                overflowed && ((shape.altKiB == 0 && sdk.records == "none") ||
+                               sdk.records == "signal 11 SIGSEGV" || sdk.records == "mach EXC_BAD_ACCESS");
+            if (sdk.records != expected && !mendedFirst && !laterOfThoseGoneOn && !overflowedUnseen) {
                 if (const Allowed* entry = allowed(name, roadName, "record"))
                     passed += name + " | " + roadName + ": record (" + entry->reason + ")\n";
                 else
@@ -1686,16 +1733,11 @@ Does goesOn(Crash crash) {
 constexpr Crash kCrashes[] = {Crash::segv, Crash::bus,         Crash::ill,       Crash::fpe,
                               Crash::trap, Crash::raisedAbort, Crash::abortCall, Crash::trappedCall};
 
-// The rooms a little-stack row leaves its handler below the kernel's frame, in bytes. That frame ends 8
-// bytes below a 64-byte boundary and the guard page under it starts on one, so a room is always 56 more
-// than a multiple of 64: the least there is (56, short of a handler that takes 64 bytes), the least past
-// that (120), either side of the 544 bytes the SDK's handlers once took (504, 568), the least in which
-// they also fit where no stack could be lent them (760: the address space is full), and some 1 KiB.
-constexpr int kRooms[] = {56, 120, 504, 568, 760, 1016};
-static_assert(std::all_of(std::begin(kRooms), std::end(kRooms), [](int room) { return room % 64 == 56; }));
-// Every room: the SDK's handlers take 56 bytes below the kernel's frame, where the program's own takes more.
+// Every room but the least: the SDK's handlers take 56 bytes below the kernel's frame, the program's own
+// more, so in 56 the program's handler overflows the stack, and the process ends there by that fault whatever
+// another thread's crash is recording meanwhile.
 bool sampledRoom(int room) {
-    return std::find(std::begin(kRooms), std::end(kRooms), room) != std::end(kRooms);
+    return room != kRooms[0] && std::find(std::begin(kRooms), std::end(kRooms), room) != std::end(kRooms);
 }
 
 // Whether the samples hold the SDK to this row: any but a little-stack row at a room not sampled.

@@ -27,39 +27,58 @@ TEST(Context, TheCrashClaimIsWonOnceAndOnlyAfterInitialization) {
     EXPECT_FALSE(ZEVContextMarkAndCheckIfCrashed());
     EXPECT_EQ(context.writable().crashClaimed.load(), 0);
     context.readOnly().initialized.store(1);
-    EXPECT_FALSE(ZEVContextMarkAndCheckIfCrashed());
-    EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed());
-    EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed());
+    EXPECT_FALSE(ZEVContextMarkAndCheckIfCrashed(nullptr, 100));
+    EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed(nullptr, 101));
+    zevuzavidav::noteClaimedCrashRecorded();
+    EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed(nullptr, 101));
+    // Only the claimed crash's going on to a handler of the program frees the claim: the next crash is
+    // recorded too.
+    EXPECT_FALSE(zevuzavidav::reopenCrashClaim(101));
+    EXPECT_TRUE(zevuzavidav::reopenCrashClaim(100));
+    EXPECT_FALSE(ZEVContextMarkAndCheckIfCrashed(nullptr, 101));
+    EXPECT_TRUE(ZEVContextMarkAndCheckIfCrashed(nullptr, 100));
 }
 
 // A crash that lost the claim waits with a patience far past this test's own, so that only the claimed
-// crash's record lets it go on before the child's alarm.
+// crash's end lets it go on before the child's alarm.
 constexpr long kLongerThanTheTest = 10 * velotest::kPatienceNanos;
 
 // Another thread's crash lost the claim while the claimed one is recorded: it waits until that record is
-// made and the earlier handlers are back, then goes on (to be handed on as the kernel would), at once.
-TEST(Context, ACrashThatLostTheClaimGoesOnOnceTheClaimedOneIsRecorded) {
-    const int status = velotest::waitStatusOfChild([] {
-        int result = crashtest::kSetUpFailed;
-        { // the context's folder goes with it before the child ends
-            FakeContext context;
-            std::atomic<pid_t> loser{0};
-            std::atomic<bool> back{false};
-            std::thread losing([&] {
-                loser = darwin::currentThreadId();
-                zevuzavidav::waitForTheClaimedCrash(loser, SIGSYS, kLongerThanTheTest);
-                back = true;
-            });
-            crashtest::setUpOrEnd([&] { return loser.load() != 0; });
-            const bool waiting =
-                velotest::waitUntilThreadStops(loser) == velotest::ThreadState::blocked && !back.load();
-            zevuzavidav::noteClaimedCrashRecorded();
-            losing.join();
-            if (waiting) result = back.load() ? 0 : 5;
-        }
-        _exit(result);
-    });
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << crashtest::howItEnded(status);
+// made, then is handed on as the kernel would (false), or, should the claimed crash go on to a handler of
+// the program instead, is a crash of its own to record (true).
+TEST(Context, ACrashThatLostTheClaimWaitsForTheClaimedOnesEnd) {
+    for (const bool goesOn : {false, true}) {
+        const int status = velotest::waitStatusOfChild([goesOn] {
+            int result = crashtest::kSetUpFailed;
+            { // the context's folder goes with it before the child ends
+                FakeContext context;
+                const pid_t claimer = darwin::currentThreadId();
+                if (ZEVContextMarkAndCheckIfCrashed(nullptr, claimer)) _exit(crashtest::kSetUpFailed);
+                std::atomic<pid_t> loser{0};
+                std::atomic<int> back{-1};
+                std::thread losing([&] {
+                    int seen = 0;
+                    const bool lost = ZEVContextMarkAndCheckIfCrashed(&seen, darwin::currentThreadId());
+                    loser = darwin::currentThreadId();
+                    if (lost)
+                        back = zevuzavidav::waitForTheClaimedCrash(loser, SIGSYS, seen, kLongerThanTheTest);
+                });
+                crashtest::setUpOrEnd([&] { return loser.load() != 0; });
+                const bool waiting =
+                    velotest::waitUntilThreadStops(loser) == velotest::ThreadState::blocked &&
+                    back.load() < 0;
+                if (goesOn)
+                    zevuzavidav::reopenCrashClaim(claimer);
+                else
+                    zevuzavidav::noteClaimedCrashRecorded();
+                losing.join();
+                if (waiting) result = back.load() == (goesOn ? 1 : 0) ? 0 : 5;
+            }
+            _exit(result);
+        });
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << (goesOn ? "gone on: " : "recorded: ") << crashtest::howItEnded(status);
+    }
 }
 
 // The claimed crash was recorded and keeps the turn for its end; the earlier handler it was handed on
@@ -72,7 +91,7 @@ TEST(Context, ACrashOfTheClaimedCrashsOwnThreadGoesOnAtOnce) {
         if (zevuzavidav::takeRecordingTurn(claimed, SIGABRT) != zevuzavidav::RecordingTurn::taken)
             _exit(crashtest::kSetUpFailed);
         zevuzavidav::keepRecordingTurnToTheEnd(claimed);
-        zevuzavidav::waitForTheClaimedCrash(claimed, SIGBUS, kLongerThanTheTest);
+        zevuzavidav::waitForTheClaimedCrash(claimed, SIGBUS, 1, kLongerThanTheTest);
         _exit(0);
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << crashtest::howItEnded(status);
@@ -150,8 +169,9 @@ TEST(Context, AChildForkedWhileACrashIsUnderWayStartsWithNone) {
             if (zevuzavidav::takeReserveStack(zevuzavidav::ReserveStack::signal) == nullptr) found |= 2;
             if (zevuzavidav::takeRecordingTurn(me, SIGSEGV, 0) != zevuzavidav::RecordingTurn::taken)
                 found |= 4;
-            zevuzavidav::waitForTheClaimedCrash(me, SIGSEGV,
-                                                kLongerThanTheTest); // the test's patience ends it
+            int seen = 0;
+            if (ZEVContextMarkAndCheckIfCrashed(&seen, me)) // the test's patience ends a wait
+                zevuzavidav::waitForTheClaimedCrash(me, SIGSEGV, seen, kLongerThanTheTest);
             _exit(found);
         }
         const int ended = velotest::reapWithin(child);
