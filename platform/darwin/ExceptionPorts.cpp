@@ -4,6 +4,7 @@
 #include "platform/darwin/HandlerEntry.hpp"
 #include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
@@ -40,6 +41,8 @@ struct Port {
     int replyWrite = -1;
     // The thread that has taken a request from the port and not yet answered it (0: none).
     std::atomic<pid_t> serving{0};
+    // The thread that last waited for a request on the port (0: none yet): the one that answers.
+    std::atomic<pid_t> receiver{0};
 };
 Port ports[kMaxPorts];
 
@@ -86,7 +89,7 @@ Port* portNamed(std::uint32_t name) {
 bool writeAll(int fd, const void* bytes, std::size_t size) {
     const auto* p = static_cast<const char*>(bytes);
     while (size > 0) {
-        long n = syscall(SYS_write, fd, p, size);
+        long n = darwin::systemCall(SYS_write, fd, p, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         p += n;
@@ -98,7 +101,7 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
 bool readAll(int fd, void* bytes, std::size_t size) {
     auto* p = static_cast<char*>(bytes);
     while (size > 0) {
-        long n = syscall(SYS_read, fd, p, size);
+        long n = darwin::systemCall(SYS_read, fd, p, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         p += n;
@@ -117,6 +120,21 @@ bool readableWithin(int fd, int milliseconds) {
         const int ready = poll(&watch, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
         if (ready > 0) return true;
         if (ready == 0 || errno != EINTR) return false;
+    }
+}
+
+// The answer to the request just sent: as long as the thread that takes the port's requests lives, however
+// long it takes (it may be recording a crash, which its own bound ends); false at once should that thread
+// be gone (a sandbox's filter that kills the thread making a call it forbids), when nothing would answer.
+bool awaitTheReply(Port& port, ExceptionReply* reply) {
+    constexpr int kLookMilliseconds = 100;
+    for (;;) {
+        pollfd watch{port.replyRead, POLLIN, 0};
+        const long ready = darwin::systemCall(SYS_poll, &watch, 1, kLookMilliseconds);
+        if (ready > 0) return readAll(port.replyRead, reply, sizeof *reply);
+        if (ready < 0 && errno != EINTR) return false;
+        const pid_t answerer = port.receiver.load(std::memory_order_acquire);
+        if (answerer == 0 || !threadAlive(answerer)) return false;
     }
 }
 
@@ -193,7 +211,7 @@ void sendAndAwaitTheAnswer(Raising& raising) {
     request.trailerSize = 8;
     if (writeAll(raising.port->requestWrite, &request, sizeof request)) {
         ExceptionReply reply;
-        if (readAll(raising.port->replyRead, &reply, sizeof reply)) raising.handled = reply.returnCode == 0;
+        if (awaitTheReply(*raising.port, &reply)) raising.handled = reply.returnCode == 0;
     }
     fault->tid.store(0, std::memory_order_release);
 }
@@ -434,6 +452,7 @@ void exceptionPortDeallocate(std::uint32_t name) {
     for (int fd : {port->requestRead, port->requestWrite, port->replyRead, port->replyWrite})
         close(fd);
     port->serving.store(0, std::memory_order_release);
+    port->receiver.store(0, std::memory_order_release);
     port->used.store(false, std::memory_order_release);
 }
 
@@ -483,6 +502,7 @@ bool exceptionReceive(std::uint32_t name, void* buffer, std::size_t size, int ti
     Port* port = portNamed(name);
     if (port == nullptr || buffer == nullptr || size < kExceptionRequestSize) return false;
     std::memset(buffer, 0, size);
+    port->receiver.store(currentThreadId(), std::memory_order_release);
     // A request is written whole by one write, shorter than a pipe writes atomically: once the port is
     // readable, the whole request is there.
     if (timeoutMilliseconds >= 0 && !readableWithin(port->requestRead, timeoutMilliseconds)) return false;

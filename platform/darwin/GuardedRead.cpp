@@ -1,6 +1,7 @@
 #include "platform/darwin/GuardedRead.hpp"
 
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 
@@ -107,7 +108,8 @@ struct PipeOwner {
 void drainPipe(int rd, std::size_t left) {
     unsigned char scratch[256];
     while (left > 0) {
-        const long n = syscall(SYS_read, rd, scratch, left < sizeof scratch ? left : sizeof scratch);
+        const long n =
+            darwin::systemCall(SYS_read, rd, scratch, left < sizeof scratch ? left : sizeof scratch);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
         left -= static_cast<std::size_t>(n);
@@ -127,13 +129,13 @@ int pipeCopy(const unsigned char* from, unsigned char* to, std::size_t size, lon
         std::size_t chunk = size < kPipeChunk ? size : kPipeChunk;
         long put;
         do {
-            put = syscall(SYS_write, wr, from, chunk);
+            put = darwin::systemCall(SYS_write, wr, from, chunk);
         } while (put < 0 && errno == EINTR);
         if (put < 0 && errno == EFAULT) return 0;
         if (put <= 0) return -1;
         long got = 0;
         while (got < put) {
-            long n = syscall(SYS_read, rd, to + got, static_cast<std::size_t>(put - got));
+            long n = darwin::systemCall(SYS_read, rd, to + got, static_cast<std::size_t>(put - got));
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno == EFAULT) {
                 drainPipe(rd, static_cast<std::size_t>(put - got));
@@ -243,7 +245,7 @@ bool rangeMapped(std::uintptr_t low, std::uintptr_t high) {
     // An asynchronous msync writes nothing back; it only walks the mappings of the range and fails with
     // ENOMEM at the first hole, at a cost set by the number of mappings, not of pages (mincore would
     // look at every page, which for a library's multi-megabyte segment costs tens of microseconds).
-    return syscall(SYS_msync, start, high - start, MS_ASYNC) == 0;
+    return darwin::systemCall(SYS_msync, start, high - start, MS_ASYNC) == 0;
 }
 
 bool rangeReadable(std::uintptr_t low, std::uintptr_t high) {
@@ -257,14 +259,14 @@ bool rangeReadable(std::uintptr_t low, std::uintptr_t high) {
     for (std::uintptr_t page = start; page < high; page += kPage) {
         long put;
         do {
-            put = syscall(SYS_write, wr, reinterpret_cast<const void*>(page), 1);
+            put = darwin::systemCall(SYS_write, wr, reinterpret_cast<const void*>(page), 1);
         } while (put < 0 && errno == EINTR);
         if (put != 1) {
             if (errno == EFAULT) return false;
             return rangeMapped(page, high);
         }
         char byte;
-        while (syscall(SYS_read, rd, &byte, 1) < 0 && errno == EINTR) {
+        while (darwin::systemCall(SYS_read, rd, &byte, 1) < 0 && errno == EINTR) {
         }
     }
     return true;

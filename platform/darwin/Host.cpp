@@ -1,4 +1,5 @@
 #include "platform/darwin/Host.hpp"
+#include "platform/darwin/SystemCall.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -28,11 +29,11 @@ std::uint64_t hostPageSize() {
 long openPath(const char* path, int flags, int mode) {
     long fd;
     do {
-        fd = syscall(SYS_openat, AT_FDCWD, path, flags, mode);
+        fd = darwin::systemCall(SYS_openat, AT_FDCWD, path, flags, mode);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0 && errno == ENOSYS) {
         do {
-            fd = syscall(SYS_open, path, flags, mode);
+            fd = darwin::systemCall(SYS_open, path, flags, mode);
         } while (fd < 0 && errno == EINTR);
     }
     return fd;
@@ -44,12 +45,12 @@ long readSmallFile(const char* path, char* buffer, std::size_t size) {
     if (fd < 0) return -1;
     std::size_t total = 0;
     while (total + 1 < size) {
-        long n = syscall(SYS_read, fd, buffer + total, size - 1 - total);
+        long n = darwin::systemCall(SYS_read, fd, buffer + total, size - 1 - total);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         total += static_cast<std::size_t>(n);
     }
-    syscall(SYS_close, fd);
+    darwin::systemCall(SYS_close, fd);
     buffer[total] = '\0';
     return static_cast<long>(total);
 }
@@ -119,7 +120,7 @@ bool processUsage(ProcessUsage& out) {
             value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
     }
     rusage usage{};
-    if (syscall(SYS_getrusage, RUSAGE_SELF, &usage) != 0) return false;
+    if (darwin::systemCall(SYS_getrusage, RUSAGE_SELF, &usage) != 0) return false;
     std::uint64_t page = hostPageSize();
     out.virtualBytes = pages[0] * page;
     out.residentBytes = pages[1] * page;
@@ -133,7 +134,7 @@ bool processUsage(ProcessUsage& out) {
 bool volumeSpace(const char* path, std::uint64_t& freeBytes, std::uint64_t& totalBytes) {
     if (path == nullptr) return false;
     struct statfs info {};
-    if (syscall(SYS_statfs, path, &info) != 0) return false;
+    if (darwin::systemCall(SYS_statfs, path, &info) != 0) return false;
     freeBytes = static_cast<std::uint64_t>(info.f_bsize) * static_cast<std::uint64_t>(info.f_bavail);
     totalBytes = static_cast<std::uint64_t>(info.f_bsize) * static_cast<std::uint64_t>(info.f_blocks);
     return true;
@@ -142,7 +143,7 @@ bool volumeSpace(const char* path, std::uint64_t& freeBytes, std::uint64_t& tota
 bool hostMachine(char* buffer, std::size_t size) {
     if (buffer == nullptr || size == 0) return false;
     struct utsname names {};
-    if (syscall(SYS_uname, &names) != 0) return false;
+    if (darwin::systemCall(SYS_uname, &names) != 0) return false;
     std::size_t i = 0;
     for (; i + 1 < size && names.machine[i] != '\0'; ++i)
         buffer[i] = names.machine[i];

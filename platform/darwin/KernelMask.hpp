@@ -2,6 +2,7 @@
 // A signal mask as the kernel keeps one, a bit a signal, and the system call that sets it. The C library's
 // sigset_t is 128 bytes, nearly all unused: the frames of a signal handler that may stand on a stack with
 // little room left keep to this one.
+#include "platform/darwin/SystemCall.hpp"
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -25,7 +26,7 @@ inline KernelMask kernelMaskOf(const sigset_t& set) {
 
 // rt_sigprocmask with `how` (SIG_BLOCK, SIG_UNBLOCK, SIG_SETMASK); either mask may be null.
 inline long setMask(int how, const KernelMask* set, KernelMask* old) {
-    return syscall(SYS_rt_sigprocmask, how, set, old, sizeof(KernelMask));
+    return darwin::systemCall(SYS_rt_sigprocmask, how, set, old, sizeof(KernelMask));
 }
 
 } // namespace darwin

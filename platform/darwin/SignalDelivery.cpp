@@ -4,6 +4,7 @@
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/Threads.hpp"
 
 #include <atomic>
@@ -140,6 +141,7 @@ void tell(const void* handler, HandingOn moment) {
 // The handler last entered at a kernel's frame on this thread, for the word that it came back.
 // Initial-exec storage: read in a signal handler, it never allocates.
 __attribute__((tls_model("initial-exec"))) thread_local const void* tEntered = nullptr;
+__attribute__((tls_model("initial-exec"))) thread_local pid_t tEnteredBy = 0;
 
 // The frames of the handlers this thread was handed signals to and may still run, newest last: the kernel's
 // frame each was entered at (or, called from here, the frame of the handler that called), and the
@@ -362,6 +364,7 @@ void planCall(HandOff& off, int number, const struct sigaction& disposition, sig
             reinterpret_cast<siginfo_t*>(static_cast<char*>(context) + kKernelUcontextSize);
         if (info == nullptr) framesInfo->si_signo = 0;
         tEntered = off.handler;
+        tEnteredBy = currentThreadId();
         off.kind = HandOff::Kind::enterAtFrame;
         off.frame = frame;
         off.context = context;
@@ -386,7 +389,10 @@ void callTheHandler(const HandOff& off) {
 void velo_darwin_tell_came_back() {
     const int savedErrno = errno;
     darwin::forgetNewestHandedOn();
-    darwin::tell(darwin::tEntered, darwin::HandingOn::cameBack);
+    // The thread as it was told going: nothing here asks the kernel, every signal held off (a call a
+    // sandbox's filter traps would end the process).
+    if (darwin::HandingOnObserver observer = darwin::handingOnObserver.load(std::memory_order_acquire))
+        observer(darwin::tEnteredBy, darwin::tEntered, darwin::HandingOn::cameBack);
     errno = savedErrno;
 }
 
@@ -405,7 +411,7 @@ struct KernelDisposition {
 
 void setKernelDisposition(int number, void (*handler)(int)) {
     const KernelDisposition disposition{handler, 0, nullptr, 0};
-    syscall(SYS_rt_sigaction, number, &disposition, nullptr, sizeof(KernelMask));
+    darwin::systemCall(SYS_rt_sigaction, number, &disposition, nullptr, sizeof(KernelMask));
 }
 
 } // namespace
@@ -473,6 +479,16 @@ void* interruptedContext(const HandlerEntry& entry) {
 
 __attribute__((tls_model("initial-exec"))) thread_local int detail::tOwnWork = 0;
 
+namespace {
+
+// Whether the calling thread answers a trapped call of the reporter's own (answerOwnTrappedCall).
+__attribute__((tls_model("initial-exec"))) thread_local bool tAnswering = false;
+// Whether the calling thread reads a disposition to learn whether a handler's siginfo is the kernel's
+// (siginfoFilled): a sandbox that traps that read too must not bring it back there.
+__attribute__((tls_model("initial-exec"))) thread_local bool tReadingDisposition = false;
+
+} // namespace
+
 } // namespace darwin
 
 // How many threads of the process are in the reporter's own work; counted by the crash handlers' entry
@@ -519,14 +535,22 @@ bool exitCommitted() {
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs) {
 #if defined(__x86_64__)
     constexpr int kTrappedBySeccomp = 1; // SYS_SECCOMP
-    if (detail::tOwnWork == 0 || number != SIGSYS || context == nullptr || !siginfoFilled(SIGSYS, info) ||
-        info->si_code != kTrappedBySeccomp)
-        return false;
+    if (detail::tOwnWork == 0 || number != SIGSYS || context == nullptr) return false;
     auto* uc = static_cast<ucontext_t*>(context);
-    if (!hasHandler(programs)) {
+    // The disposition read that tells whether this siginfo is the kernel's was itself trapped: it fails,
+    // and the info is checked without it.
+    if (tReadingDisposition) {
         uc->uc_mcontext.gregs[REG_RAX] = -ENOSYS;
         return true;
     }
+    if (!siginfoFilled(SIGSYS, info) || info->si_code != kTrappedBySeccomp) return false;
+    // A call of this answer's own that the filter traps too (the mask it sets, say) fails at once: the
+    // answer would only come back here.
+    if (!hasHandler(programs) || tAnswering) {
+        uc->uc_mcontext.gregs[REG_RAX] = -ENOSYS;
+        return true;
+    }
+    tAnswering = true;
     // Under the mask the kernel gives the program's handler: the interrupted code's, the handler's own and
     // the signal itself unless it asked otherwise. The handler runs as part of the reporter's work (not a
     // crash handed on), so no observer hears of it; and a disposition that asked to be reset once it ran
@@ -540,6 +564,7 @@ bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const stru
     else
         programs.sa_handler(SIGSYS);
     setMask(SIG_SETMASK, &before, nullptr);
+    tAnswering = false;
     return true;
 #else
     (void)number;
@@ -697,8 +722,20 @@ bool calledByAnotherHandler(int number, void (*own)(int, siginfo_t*, void*),
 bool siginfoFilled(int number, const siginfo_t* info) {
     if (info == nullptr || isNullAddress(info)) return false;
     KernelDisposition kernels{};
-    return syscall(SYS_rt_sigaction, number, nullptr, &kernels, sizeof(KernelMask)) == 0 &&
-           (kernels.flags & SA_SIGINFO) != 0 && info->si_signo == number;
+    long read = 0;
+    {
+        // As the reporter's own work, so that a sandbox trapping the read answers here, at once.
+        const OwnWork own;
+        tReadingDisposition = true;
+        read = darwin::systemCall(SYS_rt_sigaction, number, nullptr, &kernels, sizeof(KernelMask));
+        tReadingDisposition = false;
+    }
+    if (read == 0) return (kernels.flags & SA_SIGINFO) != 0 && info->si_signo == number;
+    // A sandbox refuses the read: the info is the kernel's when it names this signal (read so that a
+    // handler's garbage, from a caller that passed none, cannot fault).
+    int named = 0;
+    return readMemory(reinterpret_cast<std::uintptr_t>(&info->si_signo), &named, sizeof named) &&
+           named == number;
 }
 
 bool lacksFlagsOrMask(const struct sigaction& action, int flags) {

@@ -2,6 +2,7 @@
 
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/KernelMask.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 
@@ -100,7 +101,7 @@ std::atomic<int> slotsGivenBack{0};
 std::atomic<int> creatorsWaiting{0};
 
 long futex(std::atomic<int>* word, int operation, int value) {
-    return syscall(SYS_futex, reinterpret_cast<int*>(word), operation, value, nullptr, nullptr, 0);
+    return darwin::systemCall(SYS_futex, reinterpret_cast<int*>(word), operation, value, nullptr, nullptr, 0);
 }
 
 // In a forked child only the forking thread lives: the starts the parent had on their way are for
@@ -219,7 +220,7 @@ void runOnStack(void* top, void (*body)(void*), void* argument) {
 bool runOnAlternateStack(void (*body)(void*), void* argument) {
 #if defined(__x86_64__)
     stack_t current{};
-    if (syscall(SYS_sigaltstack, nullptr, &current) != 0 ||
+    if (darwin::systemCall(SYS_sigaltstack, nullptr, &current) != 0 ||
         (current.ss_flags & (SS_DISABLE | SS_ONSTACK)) != 0 || current.ss_sp == nullptr ||
         current.ss_size < kRoomyAlternateStack) {
         return false;
@@ -252,8 +253,10 @@ constexpr KernelMask kEverySignal = ~KernelMask{0};
 // alternate stack, so it takes the lent one in its place, and the body runs with signals let through.
 void runLent(void* raw) {
     auto& lending = *static_cast<Lending*>(raw);
-    if (syscall(SYS_sigaltstack, &lending.lent, nullptr) != 0) return;
-    setMask(SIG_SETMASK, &lending.before, nullptr);
+    // Where the kernel refuses to change the alternate stack (a sandbox's filter, say), the body runs here
+    // all the same, every signal held off: one would land on the alternate stack the thread may stand on.
+    if (darwin::systemCall(SYS_sigaltstack, &lending.lent, nullptr) == 0)
+        setMask(SIG_SETMASK, &lending.before, nullptr);
     lending.body(lending.argument);
     setMask(SIG_SETMASK, &kEverySignal, nullptr);
     lending.ran = true;
@@ -268,12 +271,12 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
     // the top of a stack about to be taken, or over the frames of the one in use.
     Lending lending{{low, 0, size}, {}, body, argument, 0, false};
     if (setMask(SIG_SETMASK, &kEverySignal, &lending.before) != 0) return false;
-    syscall(SYS_sigaltstack, nullptr, &lending.own);
+    darwin::systemCall(SYS_sigaltstack, nullptr, &lending.own);
     velo_darwin_run_on_stack(static_cast<char*>(low) + size, runLent, &lending);
     // Back on the stack it came from, off the lent one, so the kernel lets that go: the thread's own comes
     // back (a thread that had none gets none again), in use again if a handler runs on it.
     lending.own.ss_flags &= ~SS_ONSTACK;
-    syscall(SYS_sigaltstack, &lending.own, nullptr);
+    darwin::systemCall(SYS_sigaltstack, &lending.own, nullptr);
     setMask(SIG_SETMASK, &lending.before, nullptr);
     return lending.ran;
 #else
@@ -290,7 +293,8 @@ namespace {
 // The room below `sp` on the alternate stack the calling thread runs on; false when it runs elsewhere.
 bool roomOnTheAlternateStack(std::uintptr_t sp, std::size_t* room) {
     stack_t alternate{};
-    if (syscall(SYS_sigaltstack, nullptr, &alternate) != 0 || (alternate.ss_flags & SS_ONSTACK) == 0)
+    if (darwin::systemCall(SYS_sigaltstack, nullptr, &alternate) != 0 ||
+        (alternate.ss_flags & SS_ONSTACK) == 0)
         return false;
     const auto low = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
     *room = sp > low && sp <= low + alternate.ss_size ? sp - low : 0;

@@ -4,6 +4,7 @@
 #include "platform/darwin/HandlerEntry.hpp"
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/Waits.hpp"
 
 #include <atomic>
@@ -86,6 +87,9 @@ std::atomic<long> roundBound{0};
 // lookAt), and the last moment a thread of the round answered or was added to it (monotonic
 // nanoseconds).
 std::atomic<long> roundPatience{0};
+// Whether a seccomp filter was on the thread that opened the round: such a filter may refuse a CPU clock's
+// read or kill its caller, so the round then reads run times from the scheduler's file instead.
+std::atomic<bool> roundFiltered{false};
 std::atomic<long> lastAnswerAt{0};
 // Whether the round has read the list again (askThreadsListedLate): the first such reading is made
 // however late; later ones only within the round's bound.
@@ -198,7 +202,8 @@ bool maskHolds(const char* text, const char* key, int number) {
 // What the kernel says of a thread asked to stop that has not answered. Raw system calls into this
 // frame's memory: it runs in the crash handler.
 Hearing hearing(pid_t tid) {
-    if (syscall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid, 0) != 0 && errno == ESRCH)
+    if (darwin::systemCall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid, 0) != 0 &&
+        errno == ESRCH)
         return Hearing::gone;
     char path[64];
     taskPath(tid, "status", path);
@@ -227,15 +232,45 @@ Hearing hearing(pid_t tid) {
     return *state == 'R' || *state == 'S' ? Hearing::runs : Hearing::onItsWay;
 }
 
-// The CPU time a thread of this process has run, from its own clock (nanoseconds); -1 when it cannot be
-// read. A raw system call: it runs in the crash handler.
+// The `index`th of a thread's scheduler figures ("<time run> <time waited on a run queue> <slices>", in
+// nanoseconds and a count); -1 when they cannot be read.
+long scheduledFigure(pid_t tid, int index) {
+    char path[64];
+    taskPath(tid, "schedstat", path);
+    char text[128];
+    if (readSmallFile(path, text, sizeof text) <= 0) return -1;
+    const char* at = text;
+    for (int skipped = 0; skipped < index; ++skipped) {
+        while (*at >= '0' && *at <= '9')
+            ++at;
+        if (*at++ != ' ') return -1;
+    }
+    if (*at < '0' || *at > '9') return -1;
+    long figure = 0;
+    for (; *at >= '0' && *at <= '9'; ++at)
+        figure = figure * 10 + (*at - '0');
+    return figure;
+}
+
+// The CPU time a thread of this process has run (nanoseconds); -1 when it cannot be read. From its own
+// clock, a raw system call (it runs in the crash handler), but under a sandbox's filter, which may trap
+// that call or kill its caller, from the scheduler's file.
 long threadRunNanos(pid_t tid) {
+    if (roundFiltered.load(std::memory_order_relaxed)) return scheduledFigure(tid, 0);
     // The kernel's id of a thread's CPU clock: the thread id inverted, past the per-thread flag (4) and
     // the kind of clock (2: the scheduler's count of time run).
     const auto clock = static_cast<clockid_t>(~static_cast<unsigned>(tid) << 3 | 6U);
     timespec ran{};
-    if (syscall(SYS_clock_gettime, clock, &ran) != 0) return -1;
+    if (darwin::systemCall(SYS_clock_gettime, clock, &ran) != 0) return -1;
     return ran.tv_sec * 1000L * 1000 * 1000 + ran.tv_nsec;
+}
+
+// Whether a seccomp filter is on the calling thread; true when its status cannot be read.
+bool underSeccompFilter() {
+    char text[4096];
+    if (readSmallFile("/proc/thread-self/status", text, sizeof text) <= 0) return true;
+    const char* mode = statusField(text, "Seccomp");
+    return mode == nullptr || *mode != '0';
 }
 
 std::size_t indexHome(pid_t tid) {
@@ -372,7 +407,8 @@ __attribute__((noinline)) Entering enteringUnheld(pid_t tid) {
 
 void sendStop(SuspendSlot& slot) {
     const pid_t tid = slot.tid.load(std::memory_order_relaxed);
-    if (syscall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid, suspensionSignal()) != 0) {
+    if (darwin::systemCall(SYS_tgkill, roundProcess.load(std::memory_order_relaxed), tid,
+                           suspensionSignal()) != 0) {
         int expected = kRequested;
         if (slot.state.compare_exchange_strong(expected, kGone)) answer();
     }
@@ -614,7 +650,8 @@ void suspensionHandler(int, siginfo_t*, void* context) {
         const auto sp = static_cast<std::uintptr_t>(slot.context.gregs[REG_RSP]);
         if (!ownStackAbove(sp, &slot.stackLow, &slot.stackHigh)) slot.stackLow = slot.stackHigh = 0;
         // Asked here, by each thread at once, instead of later through /proc one thread after another.
-        if (syscall(SYS_prctl, PR_GET_NAME, slot.kernelName, 0, 0, 0) != 0) slot.kernelName[0] = '\0';
+        if (darwin::systemCall(SYS_prctl, PR_GET_NAME, slot.kernelName, 0, 0, 0) != 0)
+            slot.kernelName[0] = '\0';
         slot.kernelName[sizeof slot.kernelName - 1] = '\0';
         NameEntry* names = tOwnEntry;
         slot.names = names != nullptr && names->tid.load(std::memory_order_relaxed) == me ? names : nullptr;
@@ -662,7 +699,7 @@ VELO_DARWIN_STOP_HANDLER("velo_darwin_suspension_entry", "velo_darwin_suspension
 } // namespace
 
 pid_t currentThreadId() {
-    return static_cast<pid_t>(syscall(SYS_gettid, 0, 0, 0, 0, 0, 0));
+    return static_cast<pid_t>(darwin::systemCall(SYS_gettid, 0, 0, 0, 0, 0, 0));
 }
 
 namespace {
@@ -685,10 +722,11 @@ pid_t currentProcessId() {
     if (const pid_t known = knownProcessId.load(std::memory_order_relaxed); known > 0) return known;
     // A sandbox's filter may answer getpid with a failure: the process's id is then its first thread's,
     // which /proc names.
-    auto asked = static_cast<pid_t>(syscall(SYS_getpid, 0, 0, 0, 0, 0, 0));
+    auto asked = static_cast<pid_t>(darwin::systemCall(SYS_getpid, 0, 0, 0, 0, 0, 0));
     if (asked <= 0) {
         char self[24] = {};
-        const long length = syscall(SYS_readlinkat, AT_FDCWD, "/proc/self", self, sizeof self - 1, 0, 0);
+        const long length =
+            darwin::systemCall(SYS_readlinkat, AT_FDCWD, "/proc/self", self, sizeof self - 1, 0, 0);
         asked = 0;
         for (long i = 0; i < length && self[i] >= '0' && self[i] <= '9'; ++i)
             asked = asked * 10 + (self[i] - '0');
@@ -699,7 +737,7 @@ pid_t currentProcessId() {
 }
 
 void sendToThisThread(int number) {
-    syscall(SYS_tgkill, currentProcessId(), currentThreadId(), number);
+    darwin::systemCall(SYS_tgkill, currentProcessId(), currentThreadId(), number);
 }
 
 long listThreads(pid_t* ids, std::size_t capacity, bool* whole, long* listed) {
@@ -711,7 +749,7 @@ long listThreads(pid_t* ids, std::size_t capacity, bool* whole, long* listed) {
     long entries = 0; // "." and ".." too: each takes a place of the kernel's reading
     bool sure = true;
     for (;;) {
-        long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        long n = darwin::systemCall(SYS_getdents64, fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) sure = false;
         if (n <= 0) break;
@@ -739,14 +777,14 @@ long listThreads(pid_t* ids, std::size_t capacity, bool* whole, long* listed) {
     if (whole != nullptr) {
         // The kernel goes from place to place, and a thread that ended between being reached and named
         // takes a place without an entry: the reading then stands past its entries.
-        sure = sure && syscall(SYS_lseek, fd, 0, SEEK_CUR) == entries;
+        sure = sure && darwin::systemCall(SYS_lseek, fd, 0, SEEK_CUR) == entries;
         // A thread named that has ended since moved every thread after it back a place.
         const long process = currentProcessId();
         for (long i = 0; i < count && sure; ++i)
-            sure = syscall(SYS_tgkill, process, ids[i], 0) == 0 || errno == EPERM;
+            sure = darwin::systemCall(SYS_tgkill, process, ids[i], 0) == 0 || errno == EPERM;
         *whole = sure;
     }
-    syscall(SYS_close, fd);
+    darwin::systemCall(SYS_close, fd);
     if (listed != nullptr) *listed = named;
     return count;
 }
@@ -881,24 +919,12 @@ bool queueLabel(pid_t tid, char* buffer, std::size_t size) {
 bool threadAlive(pid_t tid) {
     if (parkedSlot(tid) != nullptr) return true;
     // Signal 0 checks that the thread is there without sending anything.
-    long result = syscall(SYS_tgkill, currentProcessId(), tid, 0);
+    long result = darwin::systemCall(SYS_tgkill, currentProcessId(), tid, 0);
     return result == 0 || errno == EPERM;
 }
 
 long threadCoreWaitNanos(pid_t tid) {
-    // "<time run> <time waited on a run queue> <slices>", each a decimal count.
-    char path[64];
-    taskPath(tid, "schedstat", path);
-    char text[128];
-    if (readSmallFile(path, text, sizeof text) <= 0) return -1;
-    const char* at = text;
-    while (*at >= '0' && *at <= '9')
-        ++at;
-    if (at == text || *at++ != ' ' || *at < '0' || *at > '9') return -1;
-    long waited = 0;
-    for (; *at >= '0' && *at <= '9'; ++at)
-        waited = waited * 10 + (*at - '0');
-    return waited;
+    return scheduledFigure(tid, 1);
 }
 
 bool threadHoldsSignalBlocked(pid_t tid, int number) {
@@ -937,7 +963,7 @@ bool ownStackAbove(std::uintptr_t sp, std::uintptr_t* low, std::uintptr_t* high)
         return true;
     }
     stack_t alternate{};
-    if (syscall(SYS_sigaltstack, nullptr, &alternate) != 0) return false;
+    if (darwin::systemCall(SYS_sigaltstack, nullptr, &alternate) != 0) return false;
     const auto alternateLow = reinterpret_cast<std::uintptr_t>(alternate.ss_sp);
     if ((alternate.ss_flags & SS_DISABLE) == 0 && sp >= alternateLow && sp - alternateLow < alternate.ss_size)
         return false;
@@ -1006,6 +1032,7 @@ void askThreadsToSuspend(const pid_t* ids, std::size_t count, long patienceNanos
     answeredCount.store(0, std::memory_order_relaxed);
     awaitedCount.store(static_cast<int>(used), std::memory_order_relaxed);
     roundPatience.store(patienceNanos, std::memory_order_relaxed);
+    roundFiltered.store(underSeccompFilter(), std::memory_order_relaxed);
     lastAnswerAt.store(now, std::memory_order_relaxed);
     readLate.store(false, std::memory_order_relaxed);
     roundBound.store(bound, std::memory_order_relaxed);
@@ -1166,7 +1193,8 @@ StandingStill::StandingStill(const void* interrupted) {
         still.context = context->uc_mcontext;
         const auto sp = static_cast<std::uintptr_t>(still.context.gregs[REG_RSP]);
         if (!ownStackAbove(sp, &still.stackLow, &still.stackHigh)) still.stackLow = still.stackHigh = 0;
-        if (syscall(SYS_prctl, PR_GET_NAME, still.kernelName, 0, 0, 0) != 0) still.kernelName[0] = '\0';
+        if (darwin::systemCall(SYS_prctl, PR_GET_NAME, still.kernelName, 0, 0, 0) != 0)
+            still.kernelName[0] = '\0';
         still.kernelName[sizeof still.kernelName - 1] = '\0';
         const pid_t me = currentThreadId();
         NameEntry* names = tOwnEntry;
@@ -1200,7 +1228,7 @@ StandingStill::~StandingStill() {
     // A stop sent meanwhile waits, held off: taken back here, unhandled, it never lands on this stack.
     const std::uint64_t stop = std::uint64_t{1} << (suspensionSignal() - 1);
     const timespec now{0, 0};
-    while (syscall(SYS_rt_sigtimedwait, &stop, nullptr, &now, sizeof stop) > 0) {
+    while (darwin::systemCall(SYS_rt_sigtimedwait, &stop, nullptr, &now, sizeof stop) > 0) {
     }
 }
 

@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/foundation/Hex.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 
@@ -22,7 +23,7 @@ std::atomic<int> logDescriptor{-1};
 
 void writeAll(int fd, const char* bytes, std::size_t length) {
     while (length > 0) {
-        long n = syscall(SYS_write, fd, bytes, length);
+        long n = darwin::systemCall(SYS_write, fd, bytes, length);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
         bytes += n;
@@ -389,7 +390,7 @@ void ZEVSDKLog(const char* format, ...) {
         if (logDescriptor.compare_exchange_strong(expected, static_cast<int>(opened))) {
             fd = static_cast<int>(opened);
         } else {
-            syscall(SYS_close, opened);
+            darwin::systemCall(SYS_close, opened);
             fd = expected;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "platform/darwin/GuardedRead.hpp"
 #include "platform/darwin/Host.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/foundation/Hex.hpp"
 #include "sdk/zevuzavidav/base/ZEVAllocator.hpp"
 
@@ -72,8 +73,9 @@ double ZEVProfilingEndInMillis(std::uint64_t mark) {
 }
 
 std::uint64_t zevuzavidav::currentTimeSeconds() {
+    // Read where the kernel maps the clock (the vDSO): on most machines no system call a sandbox could trap.
     timespec now{};
-    syscall(SYS_clock_gettime, CLOCK_REALTIME, &now);
+    clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<std::uint64_t>(now.tv_sec);
 }
 
@@ -150,13 +152,13 @@ int zevuzavidav::openRegularFileForWriting(const char* path, int flags) {
         const long fd = openNoFollow(path, access | (flags & O_CREAT));
         if (fd < 0) return -1;
         struct stat info {};
-        if (syscall(SYS_fstat, fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            syscall(SYS_close, fd);
+        if (darwin::systemCall(SYS_fstat, fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            darwin::systemCall(SYS_close, fd);
             errno = ENXIO;
             return -1;
         }
         if (info.st_nlink == 1) return static_cast<int>(fd);
-        syscall(SYS_close, fd); // a hard link: its other name is someone else's file
+        darwin::systemCall(SYS_close, fd); // a hard link: its other name is someone else's file
         if ((flags & O_CREAT) == 0) {
             errno = EMLINK;
             return -1;
@@ -165,12 +167,12 @@ int zevuzavidav::openRegularFileForWriting(const char* path, int flags) {
     // A new file in place of what stood there: nothing written goes into a file of other names. A
     // device or a folder is never removed: such a path was never a file of ours.
     struct stat info {};
-    if (syscall(SYS_newfstatat, AT_FDCWD, path, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (darwin::systemCall(SYS_newfstatat, AT_FDCWD, path, &info, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
             errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
             return -1;
         }
-        if (syscall(SYS_unlinkat, AT_FDCWD, path, 0) != 0 && errno != ENOENT) return -1;
+        if (darwin::systemCall(SYS_unlinkat, AT_FDCWD, path, 0) != 0 && errno != ENOENT) return -1;
     } else if (errno != ENOENT) {
         return -1;
     }

@@ -81,11 +81,13 @@ void onHandingOn(pid_t thread, const void* handler, darwin::HandingOn moment) {
 
 constexpr int kHandlerFlags = SA_SIGINFO | SA_ONSTACK;
 
-// Our handler's disposition, as it is installed on every handled signal.
-struct sigaction ourDisposition() {
+// Our handler's disposition for `number`, as it is installed. SIGSYS's lets SIGSYS through while it runs: a
+// system call of the handler's own that a sandbox traps is then answered, where held off it would end the
+// process.
+struct sigaction ourDisposition(int number) {
     struct sigaction action {};
     action.sa_sigaction = ZEVSignalHandler;
-    action.sa_flags = kHandlerFlags;
+    action.sa_flags = kHandlerFlags | (number == SIGSYS ? SA_NODEFER : 0);
     // The stop a crash recorder sends waits until the handler stands where it has room for it.
     sigemptyset(&action.sa_mask);
     sigaddset(&action.sa_mask, darwin::suspensionSignal());
@@ -189,8 +191,8 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
     darwin::setHandingOnObserver(onHandingOn);
     darwin::prepareLendingStacks();
     zevuzavidav::holdQuickExitForCrashes();
-    const struct sigaction action = ourDisposition();
     for (int i = 0; i < zevuzavidav::kSignalCount; ++i) {
+        const struct sigaction action = ourDisposition(kSignals[i]);
         struct sigaction previous {};
         std::memset(&part->savedActions[i], 0, sizeof part->savedActions[i]);
         if (darwin::signalAction(kSignals[i], &action, &previous) != 0) {
@@ -212,7 +214,7 @@ void ZEVSignalMendPutBackHandlers() {
         // same moment) records with the note in place, and so puts off its stop to a thread whose crash
         // frame the kernel made under the disposition put back.
         darwin::noteHandlersEnteredUnheld();
-        const struct sigaction action = ourDisposition();
+        const struct sigaction action = ourDisposition(number);
         sigaction(number, &action, nullptr);
     }
     darwin::mendPutBackFirstChanceHandlers();

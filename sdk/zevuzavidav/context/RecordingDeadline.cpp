@@ -1,6 +1,7 @@
 #include "sdk/zevuzavidav/context/RecordingDeadline.hpp"
 
 #include "platform/darwin/SignalDelivery.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
@@ -62,7 +63,7 @@ void onBound(int, siginfo_t*, void*) {
         // Only the recorder may touch its record's buffer, which it may be filling right now: it is
         // handed the tick, to write out what it holds and end the process itself. Should it not (it
         // sleeps where no signal reaches it), this thread ends the process with what the file holds.
-        syscall(SYS_tgkill, darwin::currentProcessId(), recording, boundSignal());
+        darwin::systemCall(SYS_tgkill, darwin::currentProcessId(), recording, boundSignal());
         const long patience = handOverNanos.load(std::memory_order_acquire);
         const long since = darwin::monotonicNanos();
         const long waitedBefore = darwin::threadCoreWaitNanos(recording);
@@ -138,7 +139,7 @@ int processTimer() {
     event.sigev_notify = SIGEV_SIGNAL;
     event.sigev_signo = boundSignal();
     int made = -1;
-    if (syscall(SYS_timer_create, CLOCK_MONOTONIC, &event, &made) != 0) return -1;
+    if (darwin::systemCall(SYS_timer_create, CLOCK_MONOTONIC, &event, &made) != 0) return -1;
     timer.store(made, std::memory_order_release);
     timerProcess.store(me, std::memory_order_release);
     return made;
@@ -149,7 +150,7 @@ int processTimer() {
 bool setTimer(int id, long nanos) {
     const long again = nanos == 0 ? 0 : zevuzavidav::kRecordingBoundRecheckNanos;
     itimerspec when{{again / 1000000000L, again % 1000000000L}, {nanos / 1000000000L, nanos % 1000000000L}};
-    return syscall(SYS_timer_settime, id, 0, &when, nullptr) == 0;
+    return darwin::systemCall(SYS_timer_settime, id, 0, &when, nullptr) == 0;
 }
 
 } // namespace
@@ -212,5 +213,5 @@ void zevuzavidav::endBySignal(int number) {
     darwin::sendToThisThread(number);
     // Every crash signal's default action ends the process; should this one not have, nothing may go on.
     for (;;)
-        syscall(SYS_kill, darwin::currentProcessId(), SIGKILL);
+        darwin::systemCall(SYS_kill, darwin::currentProcessId(), SIGKILL);
 }

@@ -4,6 +4,7 @@
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/MachO.hpp"
 #include "platform/darwin/NullPage.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
 #include "sdk/zevuzavidav/context/ZEVContext.hpp"
@@ -432,9 +433,9 @@ bool openForCrashTimeLines(ListedImages* listed) {
     char last = '\n';
     const long reader = darwin::openPath(listed->path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (reader >= 0) {
-        long end = syscall(SYS_lseek, reader, 0, SEEK_END);
-        if (end > 0 && syscall(SYS_pread64, reader, &last, 1, end - 1) != 1) last = '\n';
-        syscall(SYS_close, reader);
+        long end = darwin::systemCall(SYS_lseek, reader, 0, SEEK_END);
+        if (end > 0 && darwin::systemCall(SYS_pread64, reader, &last, 1, end - 1) != 1) last = '\n';
+        darwin::systemCall(SYS_close, reader);
     }
     if (last != '\n') ZEVFileWriteBytes(listed->file, "\n", 1);
     return true;

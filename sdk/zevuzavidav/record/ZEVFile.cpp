@@ -1,5 +1,6 @@
 #include "sdk/zevuzavidav/record/ZEVFile.hpp"
 
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/foundation/Hex.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
 #include "sdk/zevuzavidav/base/ZEVUtilities.hpp"
@@ -23,7 +24,7 @@ constexpr int kMeasuringDescriptor = -2;
 std::uint64_t writeFully(int fd, const char* bytes, std::size_t length) {
     std::uint64_t total = 0;
     while (length > 0) {
-        long n = syscall(SYS_write, fd, bytes, length);
+        long n = darwin::systemCall(SYS_write, fd, bytes, length);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         total += static_cast<std::uint64_t>(n);
@@ -168,7 +169,7 @@ void zevuzavidav::writeOutInterruptedBuffer(ZEVFile* file) {
     const std::uint64_t buffered = file->bufferedBytes;
     if (buffered == 0 || buffered >= file->bufferCapacity) return;
     struct stat info {};
-    if (syscall(SYS_fstat, file->descriptor, &info) != 0 || info.st_size < 0) return;
+    if (darwin::systemCall(SYS_fstat, file->descriptor, &info) != 0 || info.st_size < 0) return;
     // What a flush under way had written when it was interrupted: the file holds it beyond the bytes
     // counted. Nobody else writes a crash record meanwhile.
     const auto size = static_cast<std::uint64_t>(info.st_size);
@@ -233,7 +234,7 @@ bool ZEVFileCloseWithOffset(ZEVFile* file, std::uint64_t* bytesWritten) {
     int fd = file->descriptor;
     *file = ZEVFile{};
     if (fd < 0) return false;
-    if (syscall(SYS_close, fd) != 0 && errno != EINTR) {
+    if (darwin::systemCall(SYS_close, fd) != 0 && errno != EINTR) {
         char errorText[zevuzavidav::kErrorTextSize];
         ZEVSDKLog("%s: Error: Unable to close file %s\n", "ZEVFileCloseWithOffset",
                   zevuzavidav::errorText(errno, errorText));

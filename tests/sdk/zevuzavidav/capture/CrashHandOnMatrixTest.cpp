@@ -1544,7 +1544,7 @@ std::string expectedRecord(const Row& shape, Road road, int endedBy, bool mended
 // reporter instead (one installed by signal() chaining to it), it runs as a function below the reporter's
 // frame, and takes up to kSDKCalledBytes there before its run moves to a stack with room.
 constexpr int kSDKHandlerBytes = 56;
-constexpr int kSDKCalledBytes = 384;
+constexpr int kSDKCalledBytes = 448;
 
 // The entry of kAllowed that lets a difference of `kind` pass in this row on this road, or null.
 const Allowed* allowed(const std::string& rowName, const char* road, const std::string& kind) {
