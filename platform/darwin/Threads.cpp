@@ -56,6 +56,7 @@ struct SuspendSlot {
     // Its CPU time when it was found entering a crash handler that holds the stop off only from its first
     // instructions (enteringUnheld), and so not asked yet; -1 when not put off.
     std::atomic<long> putOffAt{-1};
+    long putOffWhen = 0; // the monotonic clock's time it was put off
 };
 constinit SuspendSlot slots[kMaxThreads];
 std::atomic<std::size_t> slotCount{0};
@@ -377,6 +378,10 @@ std::atomic<bool> handlersEnteredUnheld{false};
 // before it is asked all the same: the kernel ends the crash's frame and the handler holds the stop off
 // within microseconds of running.
 constexpr long kEnteringNanos = 1000L * 1000;
+// How long a thread put off waits to be asked at most, by the clock: one that runs in short bursts on busy
+// cores may take far longer to run kEnteringNanos, and would otherwise be given up unasked, with no
+// registers or stack in the record.
+constexpr long kPutOffAtMostNanos = 50L * 1000 * 1000;
 
 // Whether a thread may be entering a crash handler with the stop let through, and how it waits meanwhile.
 enum class Entering { no, runs, sleeps };
@@ -435,6 +440,7 @@ bool askNext() {
     // One standing still has no room for the signal's frame: it answers with what it published.
     if (parkStandingStill(slot)) return true;
     if (const long ran = threadRunNanos(tid); ran >= 0 && enteringUnheld(tid) != Entering::no) {
+        slot.putOffWhen = monotonicNanos();
         slot.putOffAt.store(ran, std::memory_order_release);
         return true;
     }
@@ -443,14 +449,15 @@ bool askNext() {
 }
 
 // For a thread whose asking was put off: asks it once it can no longer be entering a handler with the
-// stop let through, or once it has run kEnteringNanos since it was put off (a thread of the program's own
-// that runs on); how it waits while it is still put off.
+// stop let through, once it has run kEnteringNanos since it was put off (a thread of the program's own
+// that runs on), or once kPutOffAtMostNanos have passed; how it waits while it is still put off.
 Entering stillPutOff(SuspendSlot& slot) {
     const long putOffAt = slot.putOffAt.load(std::memory_order_acquire);
     if (putOffAt < 0) return Entering::no;
     const pid_t tid = slot.tid.load(std::memory_order_relaxed);
     const long ran = threadRunNanos(tid);
-    if (ran >= 0 && ran - putOffAt < kEnteringNanos) {
+    if (ran >= 0 && ran - putOffAt < kEnteringNanos &&
+        monotonicNanos() - slot.putOffWhen < kPutOffAtMostNanos) {
         if (const Entering entering = enteringUnheld(tid); entering != Entering::no) return entering;
     }
     long expected = putOffAt;
