@@ -237,6 +237,7 @@ bool raiseException(pid_t tid, std::uint32_t type, const siginfo_t* info, uconte
 // app's own, made for small handlers, or the last of its own stack with none), and every thread that
 // waits behind another's fault waits on a stack of its own.
 void firstChanceWithRoom(HandlerRun& chance) {
+    const OwnCallsLetThrough letThrough(interruptedContext(chance.entry));
     const int number = chance.entry.number;
     void* const context = chance.entry.context;
     // Asked before the mend below changes the disposition that brought the signal.

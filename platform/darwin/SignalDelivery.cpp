@@ -486,6 +486,9 @@ __attribute__((tls_model("initial-exec"))) thread_local bool tAnswering = false;
 // Whether the calling thread reads a disposition to learn whether a handler's siginfo is the kernel's
 // (siginfoFilled): a sandbox that traps that read too must not bring it back there.
 __attribute__((tls_model("initial-exec"))) thread_local bool tReadingDisposition = false;
+// Whether the reporter's work on the calling thread lets through a SIGSYS the interrupted code held off
+// (OwnCallsLetThrough).
+__attribute__((tls_model("initial-exec"))) thread_local bool tSandboxHeldOff = false;
 
 } // namespace
 
@@ -509,6 +512,24 @@ OwnWork::OwnWork() {
 OwnWork::~OwnWork() {
     std::atomic_signal_fence(std::memory_order_seq_cst);
     if (--detail::tOwnWork == 0) velo_darwin_threads_in_own_work.fetch_sub(1, std::memory_order_seq_cst);
+}
+
+OwnCallsLetThrough::OwnCallsLetThrough(const void* interruptedContext) {
+    const auto* uc = static_cast<const ucontext_t*>(interruptedContext);
+    if (uc == nullptr || tSandboxHeldOff || (kernelMaskOf(uc->uc_sigmask) & bitOf(SIGSYS)) == 0) return;
+    tSandboxHeldOff = true;
+    letThrough_ = true;
+    const KernelMask sandboxes = bitOf(SIGSYS);
+    setMask(SIG_UNBLOCK, &sandboxes, nullptr);
+}
+
+OwnCallsLetThrough::~OwnCallsLetThrough() {
+    if (!letThrough_) return;
+    // Held off again: whatever runs next on the way on (a handler of the program's called under this mask)
+    // finds it as the kernel left it.
+    const KernelMask sandboxes = bitOf(SIGSYS);
+    setMask(SIG_BLOCK, &sandboxes, nullptr);
+    tSandboxHeldOff = false;
 }
 
 bool ownWorkUnderWay() {
@@ -545,8 +566,8 @@ bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const stru
     }
     if (!siginfoFilled(SIGSYS, info) || info->si_code != kTrappedBySeccomp) return false;
     // A call of this answer's own that the filter traps too (the mask it sets, say) fails at once: the
-    // answer would only come back here.
-    if (!hasHandler(programs) || tAnswering) {
+    // answer would only come back here. So does one made where the program held its handler off.
+    if (!hasHandler(programs) || tAnswering || tSandboxHeldOff) {
         uc->uc_mcontext.gregs[REG_RAX] = -ENOSYS;
         return true;
     }

@@ -45,6 +45,20 @@ class OwnWork {
     OwnWork(const OwnWork&) = delete;
     OwnWork& operator=(const OwnWork&) = delete;
 };
+// Where the interrupted code held SIGSYS off (the program's own SIGSYS handler runs, say), a seccomp filter
+// that traps a call of the reporter's own work would end the process at once: for as long as this lives,
+// the reporter's work on the thread lets SIGSYS through, and its trapped calls fail with ENOSYS rather
+// than enter the program's handler again. Nests. Signal-safe.
+class OwnCallsLetThrough {
+  public:
+    explicit OwnCallsLetThrough(const void* interruptedContext);
+    ~OwnCallsLetThrough();
+    OwnCallsLetThrough(const OwnCallsLetThrough&) = delete;
+    OwnCallsLetThrough& operator=(const OwnCallsLetThrough&) = delete;
+
+  private:
+    bool letThrough_ = false;
+};
 // Whether the calling thread does such work now, and whether any thread of the process does.
 inline bool inOwnWork();
 bool ownWorkUnderWay();

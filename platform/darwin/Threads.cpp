@@ -640,6 +640,7 @@ const SuspendSlot* parkedSlot(pid_t tid) {
 void suspensionHandler(int, siginfo_t*, void* context) {
     // The crash reporter's own work: a system call of it that the program's sandbox traps is answered.
     const OwnWork work;
+    const OwnCallsLetThrough letThrough(context);
     int savedErrno = errno;
     pid_t me = currentThreadId();
     // Once, not a loop: `break` leaves it.

@@ -347,6 +347,7 @@ void planWayOn(darwin::HandlerRun& run, bool chained, const struct sigaction& re
 
 // Everything the handler does but taking the signal's way on, on a stack with room for a stop's frame.
 void handleSignal(darwin::HandlerRun& run) {
+    const darwin::OwnCallsLetThrough letThrough(darwin::interruptedContext(run.entry));
     const int number = run.entry.number;
     const int savedErrno = run.savedErrno;
     const pid_t me = darwin::currentThreadId();
