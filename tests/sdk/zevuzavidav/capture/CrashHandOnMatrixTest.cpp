@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -33,11 +34,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <memory>
+#include <optional>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
@@ -47,6 +50,7 @@
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -62,9 +66,13 @@ struct MatrixRegisters {
     std::uint64_t seen[11];     // rbx, rbp, r12, r13, r14, r15, rsi, rdi, r8, r9, r10 as the code went on
     std::uint64_t answer;       // rax: a system call's answer
     std::uint64_t redZone[16];  // the 128 bytes below the stack pointer, lowest first
+    std::uint64_t vectors[16];  // xmm0 to xmm15's low halves as the code went on
+    std::uint32_t mxcsr;        // the vector unit's control and status as the code went on
+    std::uint32_t mxcsrBefore;  // as it was before the crash site set its own
 };
 static_assert(offsetof(MatrixRegisters, seen) == 16 && offsetof(MatrixRegisters, answer) == 104 &&
-                  offsetof(MatrixRegisters, redZone) == 112,
+                  offsetof(MatrixRegisters, redZone) == 112 && offsetof(MatrixRegisters, vectors) == 240 &&
+                  offsetof(MatrixRegisters, mxcsr) == 368 && offsetof(MatrixRegisters, mxcsrBefore) == 372,
               "the offsets in the crash site's asm");
 
 extern "C" {
@@ -269,17 +277,24 @@ constexpr std::size_t kOwnLow = kWatched + kGuard;
 constexpr std::size_t kAltWatched = kOwnLow + kOwnStack;
 constexpr std::size_t kAltLow = kAltWatched + kWatched;
 constexpr unsigned char kPattern = 0xa5;
-// The main thread's stack is the child's own: it watches kWatched bytes of it itself, from this far below
-// the crash's stack pointer (the crash site's own frames and calls stand above).
+// The main thread's stack is the child's own: it watches kWatched bytes of it itself, from right below the
+// red zone of the stack pointer its crash is taken at; for an abort() (whose depth is not measured) and
+// the calls of a row with no crash, from this far below where the crash site is called (its own frames
+// and calls stand above).
 constexpr std::uintptr_t kAboveTheWatched = 1024;
 
 // What the crash site loads before it crashes (in velo_matrix_regs' order: rbx, rbp, r12 to r15, rsi, rdi,
-// r8 to r10, this plus 1 to 11), and writes in its red zone (this plus 0 to 15, lowest first). The first
-// six are the registers a call keeps.
+// r8 to r10, this plus 1 to 11), writes in its red zone (this plus 0 to 15, lowest first), loads in the
+// vector registers' low halves (xmm0 to xmm15, this plus 0 to 15) and sets as the vector unit's control
+// (flush to zero, round toward zero, every exception masked; a program's handler runs with the default).
+// The first six are the registers a call keeps, and the control too.
 constexpr std::uint64_t kKnownRegister = 0x7e57000000000000;
 constexpr std::uint64_t kKnownRedZone = 0x7e575a0000000000;
-const char* const kCheckedRegisters[] = {"rbx", "rbp", "r12", "r13", "r14", "r15",
-                                         "rsi", "rdi", "r8",  "r9",  "r10", "red-zone"};
+constexpr std::uint64_t kKnownVector = 0x7e57ec0000000000;
+constexpr std::uint32_t kKnownMxcsr = 0xff80;
+const char* const kCheckedRegisters[] = {"rbx", "rbp", "r12", "r13", "r14",      "r15", "rsi",
+                                         "rdi", "r8",  "r9",  "r10", "red-zone", "xmm", "mxcsr"};
+constexpr int kRegisterBits = static_cast<int>(std::size(kCheckedRegisters));
 
 Row row;
 int toldFd = -1;
@@ -335,8 +350,9 @@ std::uint64_t signalMask() {
     return mask;
 }
 
-// The main thread's watched stretch: the deepest byte written there, or 0.
-std::uintptr_t deepestWritten() {
+// The main thread's watched stretch: the deepest byte written there, or 0. Inlined where the crash site
+// reads it as it goes on, so that no frame of a call of its own lands in the stretch first.
+__attribute__((always_inline)) inline std::uintptr_t deepestWritten() {
     const auto* bottom = reinterpret_cast<const volatile unsigned char*>(velo_matrix_watch_bottom);
     const auto* top = reinterpret_cast<const volatile unsigned char*>(velo_matrix_watch_top);
     for (const volatile unsigned char* at = bottom; at < top; ++at)
@@ -716,7 +732,7 @@ bool mainStack(std::uintptr_t* low, std::uintptr_t* high) {
     return found;
 }
 
-void wentOn(long answer, std::uint32_t registers) {
+void wentOn(long answer, std::uint32_t registers, std::uintptr_t deepest) {
     const int error = errno;
     Note note{};
     note.what = 'g';
@@ -727,7 +743,7 @@ void wentOn(long answer, std::uint32_t registers) {
                 : row.crash == Crash::ownCalls ? static_cast<std::int16_t>(answer)
                                                : kNoCode;
     note.error = error;
-    note.below = belowTheCrash(deepestWritten());
+    note.below = belowTheCrash(deepest);
     note.regs = registers;
     note.mask = signalMask();
     tell(note);
@@ -742,14 +758,19 @@ std::uint32_t registersChanged() {
     // variable's thread offset, past what that offset's relocation holds.
     const MatrixRegisters* check = &velo_matrix_regs;
     asm("" : "+r"(check));
-    const int checked = row.crash == Crash::raisedAbort ? 6 : 11;
+    const bool call = row.crash == Crash::raisedAbort;
+    const int checked = call ? 6 : 11;
     std::uint32_t changed = 0;
     for (int i = 0; i < checked; ++i)
         if (check->seen[i] != kKnownRegister + static_cast<std::uint64_t>(i) + 1 &&
             !(row.crash == Crash::trappedCall && i == 7))
             changed |= 1u << i;
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < 16; ++i) {
         if (check->redZone[i] != kKnownRedZone + static_cast<std::uint64_t>(i)) changed |= 1u << 11;
+        if (!call && check->vectors[i] != kKnownVector + static_cast<std::uint64_t>(i)) changed |= 1u << 12;
+    }
+    // The status flags a fault's own instruction may raise (the low six bits) are not the handler's.
+    if ((check->mxcsr & ~0x3fU) != kKnownMxcsr) changed |= 1u << 13;
     return changed;
 }
 
@@ -766,6 +787,47 @@ long ownCallsAnswered() {
 // instruction has the length a handler that steps over it adds: movq (%rax), %rax 3 bytes, ud2 2, idivl
 // %ecx 2.
 #define VELO_MATRIX_RED(at) "movq %%rax, " #at "(%%rsp)\n\tincq %%rax\n\t"
+// The vector registers and the vector unit's control as the crash site knows them, and as it reads them
+// back (setting the control it found before back).
+#define VELO_MATRIX_VECTORS_KNOWN                                                                            \
+    "movabsq %[vector]+0, %%rax\n\tmovq %%rax, %%xmm0\n\t"                                                   \
+    "movabsq %[vector]+1, %%rax\n\tmovq %%rax, %%xmm1\n\t"                                                   \
+    "movabsq %[vector]+2, %%rax\n\tmovq %%rax, %%xmm2\n\t"                                                   \
+    "movabsq %[vector]+3, %%rax\n\tmovq %%rax, %%xmm3\n\t"                                                   \
+    "movabsq %[vector]+4, %%rax\n\tmovq %%rax, %%xmm4\n\t"                                                   \
+    "movabsq %[vector]+5, %%rax\n\tmovq %%rax, %%xmm5\n\t"                                                   \
+    "movabsq %[vector]+6, %%rax\n\tmovq %%rax, %%xmm6\n\t"                                                   \
+    "movabsq %[vector]+7, %%rax\n\tmovq %%rax, %%xmm7\n\t"                                                   \
+    "movabsq %[vector]+8, %%rax\n\tmovq %%rax, %%xmm8\n\t"                                                   \
+    "movabsq %[vector]+9, %%rax\n\tmovq %%rax, %%xmm9\n\t"                                                   \
+    "movabsq %[vector]+10, %%rax\n\tmovq %%rax, %%xmm10\n\t"                                                 \
+    "movabsq %[vector]+11, %%rax\n\tmovq %%rax, %%xmm11\n\t"                                                 \
+    "movabsq %[vector]+12, %%rax\n\tmovq %%rax, %%xmm12\n\t"                                                 \
+    "movabsq %[vector]+13, %%rax\n\tmovq %%rax, %%xmm13\n\t"                                                 \
+    "movabsq %[vector]+14, %%rax\n\tmovq %%rax, %%xmm14\n\t"                                                 \
+    "movabsq %[vector]+15, %%rax\n\tmovq %%rax, %%xmm15\n\t"                                                 \
+    "stmxcsr %%fs:velo_matrix_regs@tpoff+372\n\t"                                                            \
+    "movl %[mxcsr], %%fs:velo_matrix_regs@tpoff+368\n\t"                                                     \
+    "ldmxcsr %%fs:velo_matrix_regs@tpoff+368\n\t"
+#define VELO_MATRIX_VECTORS_SEEN                                                                             \
+    "movq %%xmm0, %%fs:velo_matrix_regs@tpoff+240\n\t"                                                       \
+    "movq %%xmm1, %%fs:velo_matrix_regs@tpoff+248\n\t"                                                       \
+    "movq %%xmm2, %%fs:velo_matrix_regs@tpoff+256\n\t"                                                       \
+    "movq %%xmm3, %%fs:velo_matrix_regs@tpoff+264\n\t"                                                       \
+    "movq %%xmm4, %%fs:velo_matrix_regs@tpoff+272\n\t"                                                       \
+    "movq %%xmm5, %%fs:velo_matrix_regs@tpoff+280\n\t"                                                       \
+    "movq %%xmm6, %%fs:velo_matrix_regs@tpoff+288\n\t"                                                       \
+    "movq %%xmm7, %%fs:velo_matrix_regs@tpoff+296\n\t"                                                       \
+    "movq %%xmm8, %%fs:velo_matrix_regs@tpoff+304\n\t"                                                       \
+    "movq %%xmm9, %%fs:velo_matrix_regs@tpoff+312\n\t"                                                       \
+    "movq %%xmm10, %%fs:velo_matrix_regs@tpoff+320\n\t"                                                      \
+    "movq %%xmm11, %%fs:velo_matrix_regs@tpoff+328\n\t"                                                      \
+    "movq %%xmm12, %%fs:velo_matrix_regs@tpoff+336\n\t"                                                      \
+    "movq %%xmm13, %%fs:velo_matrix_regs@tpoff+344\n\t"                                                      \
+    "movq %%xmm14, %%fs:velo_matrix_regs@tpoff+352\n\t"                                                      \
+    "movq %%xmm15, %%fs:velo_matrix_regs@tpoff+360\n\t"                                                      \
+    "stmxcsr %%fs:velo_matrix_regs@tpoff+368\n\t"                                                            \
+    "ldmxcsr %%fs:velo_matrix_regs@tpoff+372\n\t"
 #define VELO_MATRIX_KNOWN                                                                                    \
     "movq %%rbp, %%fs:velo_matrix_regs@tpoff\n\t"                                                            \
     "movabsq %[known]+1, %%rbx\n\t"                                                                          \
@@ -783,7 +845,7 @@ long ownCallsAnswered() {
         VELO_MATRIX_RED(-104) VELO_MATRIX_RED(-96) VELO_MATRIX_RED(-88) VELO_MATRIX_RED(-80)                 \
             VELO_MATRIX_RED(-72) VELO_MATRIX_RED(-64) VELO_MATRIX_RED(-56) VELO_MATRIX_RED(-48)              \
                 VELO_MATRIX_RED(-40) VELO_MATRIX_RED(-32) VELO_MATRIX_RED(-24) VELO_MATRIX_RED(-16)          \
-                    VELO_MATRIX_RED(-8)
+                    VELO_MATRIX_RED(-8) VELO_MATRIX_VECTORS_KNOWN
 #define VELO_MATRIX_SEEN_RED(at, slot)                                                                       \
     "movq " #at "(%%rsp), %%rax\n\tmovq %%rax, %%fs:velo_matrix_regs@tpoff+" #slot "\n\t"
 #define VELO_MATRIX_SEEN                                                                                     \
@@ -798,18 +860,20 @@ long ownCallsAnswered() {
     "movq %%rdi, %%fs:velo_matrix_regs@tpoff+72\n\t"                                                         \
     "movq %%r8, %%fs:velo_matrix_regs@tpoff+80\n\t"                                                          \
     "movq %%r9, %%fs:velo_matrix_regs@tpoff+88\n\t"                                                          \
-    "movq %%r10, %%fs:velo_matrix_regs@tpoff+96\n\t" VELO_MATRIX_SEEN_RED(-128, 112)                         \
-        VELO_MATRIX_SEEN_RED(-120, 120) VELO_MATRIX_SEEN_RED(-112, 128) VELO_MATRIX_SEEN_RED(-104, 136)      \
-            VELO_MATRIX_SEEN_RED(-96, 144) VELO_MATRIX_SEEN_RED(-88, 152) VELO_MATRIX_SEEN_RED(-80, 160)     \
-                VELO_MATRIX_SEEN_RED(-72, 168) VELO_MATRIX_SEEN_RED(-64, 176) VELO_MATRIX_SEEN_RED(-56, 184) \
-                    VELO_MATRIX_SEEN_RED(-48, 192) VELO_MATRIX_SEEN_RED(-40, 200)                            \
-                        VELO_MATRIX_SEEN_RED(-32, 208) VELO_MATRIX_SEEN_RED(-24, 216)                        \
-                            VELO_MATRIX_SEEN_RED(-16, 224)                                                   \
-                                VELO_MATRIX_SEEN_RED(-8, 232) "movq %%fs:velo_matrix_regs@tpoff, %%rbp\n\t"
-#define VELO_MATRIX_VALUES [known] "i"(kKnownRegister), [red] "i"(kKnownRedZone)
+    "movq %%r10, %%fs:velo_matrix_regs@tpoff+96\n\t" VELO_MATRIX_SEEN_RED(-128, 112) VELO_MATRIX_SEEN_RED(   \
+        -120, 120) VELO_MATRIX_SEEN_RED(-112, 128) VELO_MATRIX_SEEN_RED(-104, 136)                           \
+        VELO_MATRIX_SEEN_RED(-96, 144) VELO_MATRIX_SEEN_RED(-88, 152) VELO_MATRIX_SEEN_RED(-80, 160)         \
+            VELO_MATRIX_SEEN_RED(-72, 168) VELO_MATRIX_SEEN_RED(-64, 176) VELO_MATRIX_SEEN_RED(-56, 184)     \
+                VELO_MATRIX_SEEN_RED(-48, 192) VELO_MATRIX_SEEN_RED(-40, 200) VELO_MATRIX_SEEN_RED(-32, 208) \
+                    VELO_MATRIX_SEEN_RED(-24, 216) VELO_MATRIX_SEEN_RED(-16, 224) VELO_MATRIX_SEEN_RED(      \
+                        -8, 232) "movq %%fs:velo_matrix_regs@tpoff, %%rbp\n\t" VELO_MATRIX_VECTORS_SEEN
+#define VELO_MATRIX_VALUES                                                                                   \
+    [known] "i"(kKnownRegister), [red] "i"(kKnownRedZone), [vector] "i"(kKnownVector),                       \
+        [mxcsr] "i"(kKnownMxcsr)
 #define VELO_MATRIX_CLOBBERS                                                                                 \
     "rax", "rbx", "rcx", "rdx", "rsi", "rdi", "r8", "r9", "r10", "r11", "r12", "r13", "r14", "r15", "cc",    \
-        "memory"
+        "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10",   \
+        "xmm11", "xmm12", "xmm13", "xmm14", "xmm15"
 // raise(number), called below the red zone, on a stack pointer aligned as a call wants it.
 #define VELO_MATRIX_RAISE                                                                                    \
     "movq %%rsp, %%fs:velo_matrix_regs@tpoff+8\n\t"                                                          \
@@ -818,9 +882,6 @@ long ownCallsAnswered() {
     "movl %[number], %%edi\n\t"                                                                              \
     "call raise@PLT\n\t"                                                                                     \
     "movq %%fs:velo_matrix_regs@tpoff+8, %%rsp\n\t"
-#define VELO_MATRIX_RAISE_CLOBBERS                                                                           \
-    VELO_MATRIX_CLOBBERS, "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9",    \
-        "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15"
 
 // Crashes as the row has it, on a stack of its own (crashStackPointer) whose stretch below it the main
 // thread watches, and tells how the code went on where it does. Kept a function that calls others, so
@@ -842,7 +903,7 @@ void crashHere(void* probing) {
                      : "=a"(answer)
                      : "0"(SYS_tgkill), "D"(process), "S"(thread), "d"(kProbeSignal)
                      : "rcx", "r11", "memory");
-        asm volatile(VELO_MATRIX_RAISE : : [number] "i"(kProbeSignal) : VELO_MATRIX_RAISE_CLOBBERS);
+        asm volatile(VELO_MATRIX_RAISE : : [number] "i"(kProbeSignal) : VELO_MATRIX_CLOBBERS);
         return;
     }
     switch (row.crash) {
@@ -882,7 +943,7 @@ void crashHere(void* probing) {
         asm volatile(VELO_MATRIX_KNOWN VELO_MATRIX_RAISE VELO_MATRIX_SEEN
                      :
                      : VELO_MATRIX_VALUES, [number] "i"(SIGABRT)
-                     : VELO_MATRIX_RAISE_CLOBBERS);
+                     : VELO_MATRIX_CLOBBERS);
         break;
     case Crash::abortCall:
         std::abort();
@@ -895,11 +956,11 @@ void crashHere(void* probing) {
         break;
     case Crash::ownCalls:
         answer = ownCallsAnswered();
-        wentOn(answer, kNotChecked);
+        wentOn(answer, kNotChecked, deepestWritten());
         return;
     }
-    const std::uint32_t changed = registersChanged();
-    wentOn(static_cast<long>(velo_matrix_regs.answer), changed);
+    const std::uintptr_t deepest = deepestWritten();
+    wentOn(static_cast<long>(velo_matrix_regs.answer), registersChanged(), deepest);
 }
 
 // Where the crash happens on this thread: the stack pointer crashHere is called at.
@@ -936,12 +997,18 @@ std::uintptr_t crashStackPointer() {
     return (std::min(high - depth, low - 4096) & ~std::uintptr_t{4095}) + 512;
 }
 
-// The main thread watches kWatched bytes of its stack from kAboveTheWatched below the crash's stack
-// pointer. Where the stack stands, crashHere lays the pattern there; at a new depth it lays nothing, and
-// the pages the stack gains there come zeroed: the stack must grow for the crash's frames as it would.
+// The main thread watches kWatched bytes of its stack from right below the red zone of the stack pointer
+// its crash is taken at, `at` being where crashHere is called. Where the stack stands, crashHere lays the
+// pattern there; at a new depth it lays nothing, and the pages the stack gains there come zeroed: the stack
+// must grow for the crash's frames as it would.
 void watchBelow(std::uintptr_t at) {
+    std::uintptr_t above = kAboveTheWatched;
+    if (row.crash == Crash::raisedAbort)
+        above = kernelFrame.raiseDepth + 128;
+    else if (row.crash != Crash::abortCall && row.crash != Crash::ownCalls)
+        above = kernelFrame.siteDepth + 128;
     crashBase = at;
-    velo_matrix_watch_top = at - kAboveTheWatched;
+    velo_matrix_watch_top = at - above;
     velo_matrix_watch_bottom = velo_matrix_watch_top - kWatched;
     velo_matrix_watch_fill = row.where == Where::main ? kPattern : 0;
 }
@@ -995,7 +1062,7 @@ void crashOnThisThread() {
     if (sigsetjmp(jumpBack, 1) == 0)
         darwin::runOnStack(reinterpret_cast<void*>(at), crashHere, nullptr);
     else
-        wentOn(0, kNotChecked);
+        wentOn(0, kNotChecked, deepestWritten());
 }
 
 void* crashingThread(void* raw) {
@@ -1336,6 +1403,9 @@ struct Observed {
     // that went on, told); -1 where none told.
     int entered = -1;
     int deepest = -1;
+    // Of a run with the SDK that a signal ended: seconds from the SDK's last write in its folder (the
+    // record's end, or its log's last line) to the process's end; -1 where not timed.
+    double endAfterLastWrite = -1;
     std::string below() const {
         if (deepest < 0) return "none";
         return (entered < 0 ? std::string("no handler") : "entered at " + std::to_string(entered)) +
@@ -1364,7 +1434,7 @@ std::string noteText(const Row& shape, const Note& note) {
         if (note.code != kNoCode) out += note.code != 0 ? ":answered" : ":unanswered";
         if (note.regs != kNotChecked) {
             std::string changed;
-            for (int i = 0; i < 12; ++i)
+            for (int i = 0; i < kRegisterBits; ++i)
                 if ((note.regs & (1u << i)) != 0)
                     changed += (changed.empty() ? "" : ",") + std::string(kCheckedRegisters[i]);
             out += changed.empty() ? ":regs-ok" : ":regs-changed:" + changed;
@@ -1427,18 +1497,38 @@ constexpr const char* kThroughTheBroker = " (opened through the broker)";
 
 // The SDK log's lines that tell one of its bounded waits ran out (a recording not ended within its
 // bound, a claimed crash not recorded in time, a wait for the recording turn given up): each is a crash
-// that took as long as the SDK lets it, where the kernel alone takes none. "none" for none.
+// that took as long as the SDK lets it, where the kernel alone takes none. "none" for none. The words are
+// looked for whatever their case: a line may begin with one.
 std::string waitsRunOut(const std::string& dir) {
-    static const char* const kWords[] = {"in time", "bound", "patience", "gave up",
-                                         "Unable to record while another recording"};
+    static const char* const kWords[] = {"in time", "bound",    "patience",
+                                         "gave up", "given up", "unable to record while another recording"};
     if (dir.empty()) return "none";
     std::ifstream log(dir + "/sdk.log");
     std::string out;
-    for (std::string line; std::getline(log, line);)
+    for (std::string line; std::getline(log, line);) {
+        std::string lower = line;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (std::any_of(std::begin(kWords), std::end(kWords),
-                        [&](const char* word) { return line.find(word) != std::string::npos; }))
+                        [&](const char* word) { return lower.find(word) != std::string::npos; }))
             out += (out.empty() ? "" : " / ") + line;
+    }
     return out.empty() ? "none" : out;
+}
+
+// The time of the last write to any file in `dir`, by the wall clock.
+std::optional<std::chrono::system_clock::time_point> lastWriteIn(const std::string& dir) {
+    std::optional<std::chrono::system_clock::time_point> last;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir, error)) {
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        const auto at = std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+        if (!last.has_value() || at > *last) last = at;
+    }
+    return last;
 }
 
 Observed observe(const Row& shape, const handon::Ended& ended, const Slots& stacks, const std::string& dir,
@@ -1468,6 +1558,11 @@ Observed observe(const Row& shape, const handon::Ended& ended, const Slots& stac
     observed.held = listed(held, shape.company, allWentOn);
     observed.waits = waitsRunOut(dir);
     observed.records = dir.empty() ? "" : handon::recordsIn(dir) + (recordBrokered ? kThroughTheBroker : "");
+    if (!dir.empty() && WIFSIGNALED(ended.status) && !ended.hung) {
+        const auto lastWrite = lastWriteIn(dir);
+        if (lastWrite.has_value())
+            observed.endAfterLastWrite = std::chrono::duration<double>(ended.at - *lastWrite).count();
+    }
     return observed;
 }
 
@@ -1556,6 +1651,10 @@ const Allowed* allowed(const std::string& rowName, const char* road, const std::
     return entry != std::end(kAllowed) ? entry : nullptr;
 }
 
+// How long, at the most, the quickest of the rows' crashes may take to end once the SDK wrote its last.
+constexpr double kEndHeldAtMost = 0.25;
+constexpr int kQuickestOfAtLeast = 3;
+
 // A child still running this long after it started has hung: a whole run takes well under a second, and
 // the SDK ends a recording that hangs within six.
 constexpr double kHangBound = 30;
@@ -1572,11 +1671,9 @@ bool cutShort(const std::string& whole, const std::string& cut) {
 // each road; fails with one line for each row that differs. With `placed` (not 0), each child runs in a
 // PID namespace of its own, where its first crashing thread has that id.
 void expectAsTheKernelDelivers(const std::vector<Row>& rows, int placed = 0) {
-    if (std::any_of(rows.begin(), rows.end(),
-                    [](const Row& shape) { return shape.where == Where::threadAtFrame; })) {
-        const std::string trouble = measureTheKernelsFrame();
-        ASSERT_TRUE(trouble.empty()) << "The little-stack rows cannot be placed: " << trouble;
-    }
+    const std::string trouble = measureTheKernelsFrame();
+    ASSERT_TRUE(trouble.empty()) << "The little-stack rows and the main thread's watch cannot be placed: "
+                                 << trouble;
     constexpr int kRuns = 4; // the kernel twice, the port road, the signal road
     std::vector<std::array<handon::Ended, kRuns>> ended(rows.size());
     std::vector<std::array<std::shared_ptr<Slots>, kRuns>> stacks(rows.size());
@@ -1613,6 +1710,15 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows, int placed = 0) {
     std::string table;
     std::string passed; // differences kAllowed lets pass
     int differing = 0;
+    // On each road, the quickest end of a recorded crash after the SDK's last write, its row and how many
+    // were timed: of crashes the SDK ends by the default action, and of those a handler of the program's
+    // takes on.
+    struct Quickest {
+        double seconds = -1;
+        std::string row;
+        int timed = 0;
+    };
+    Quickest quickestEnd[2][2];
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& shape = rows[i];
         const std::string name = shape.name();
@@ -1635,6 +1741,13 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows, int placed = 0) {
         for (int run = 2; run < kRuns; ++run) {
             const Observed& sdk = seen[run];
             const Road road = run == 2 ? Road::exceptionPort : Road::signals;
+            const bool endedByTheSDK = shape.earlier == Earlier::none && shape.since == Since::nothing;
+            Quickest& quickest = quickestEnd[run - 2][endedByTheSDK ? 0 : 1];
+            if (sdk.endAfterLastWrite >= 0 && sdk.records != "none") {
+                ++quickest.timed;
+                if (quickest.seconds < 0 || sdk.endAfterLastWrite < quickest.seconds)
+                    quickest = {sdk.endAfterLastWrite, name, quickest.timed};
+            }
             const char* roadName = road == Road::exceptionPort ? "port road" : "signal road";
             std::string line;
             const auto compare = [&](const char* kind, const std::string& ours, const std::string& theirs) {
@@ -1695,6 +1808,19 @@ void expectAsTheKernelDelivers(const std::vector<Row>& rows, int placed = 0) {
             if (line.empty()) continue;
             table += name + " | " + roadName + line + "\n";
             ++differing;
+        }
+    }
+    // A crash recorded ends the process at once, as the kernel would have: nothing holds its end. Timed by
+    // the quickest of a few rows or more, which a machine however busy gives some moment to end in; an end
+    // held on every crash of a kind (a wait, a sleep) holds every row of it.
+    for (int road = 0; road < 2; ++road) {
+        for (int kind = 0; kind < 2; ++kind) {
+            const Quickest& quickest = quickestEnd[road][kind];
+            if (quickest.timed < kQuickestOfAtLeast) continue;
+            EXPECT_LT(quickest.seconds, kEndHeldAtMost)
+                << "On the " << (road == 0 ? "port" : "signal") << " road, the quickest of " << quickest.timed
+                << " recorded crashes " << (kind == 0 ? "the SDK ends" : "handed to the program's handler")
+                << " ended " << quickest.seconds << " s after the SDK's last write (" << quickest.row << ")";
         }
     }
     EXPECT_TRUE(table.empty()) << differing << " of " << rows.size() * 2
@@ -1869,6 +1995,14 @@ std::vector<Row> everyRow() {
         for (Does does : {Does::stepsOver, Does::jumpsOut})
             rows.push_back(
                 {.crash = crash, .since = Since::oneShotReporter, .flags = kOnStack, .does = does});
+    // The same reporter alone, relying on the action it replaced to end what does not come back by itself.
+    for (Crash crash : {Crash::raisedAbort, Crash::trap, Crash::trappedCall})
+        for (Where where : {Where::main, Where::thread})
+            rows.push_back({.crash = crash,
+                            .earlier = Earlier::none,
+                            .since = Since::oneShotReporter,
+                            .flags = kOnStack,
+                            .where = where});
     // Threads with no alternate stack and little of their own stack left, faulting at once where no stack
     // can be mapped for them to wait on.
     for (int room : kRooms)
@@ -1970,6 +2104,10 @@ const std::vector<std::vector<const char*>> kSample = {
         // A reporter that steps aside after chaining.
         "SEGV before:sigaction since:one-shot-reporter[SIGINFO|ONSTACK] main alt64K steps-over",
         "FPE before:sigaction since:one-shot-reporter[SIGINFO|ONSTACK] main alt64K jumps-out",
+        // The same reporter alone, relying on the action it replaced.
+        "raise(ABRT) since:one-shot-reporter main alt64K",
+        "TRAP since:one-shot-reporter thread alt64K",
+        "SYS since:one-shot-reporter main alt64K",
     },
     {
         // Threads with little stack left and none to lend, the address space full.

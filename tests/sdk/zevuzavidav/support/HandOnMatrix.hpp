@@ -139,6 +139,8 @@ struct Ended {
     int status = 0;
     bool hung = false;
     std::string told;
+    // When this process saw it end, by the wall clock (the one files' times are kept by).
+    std::chrono::system_clock::time_point at{};
 };
 
 // One child to run: `prepare` runs in this process right before the fork, `body` in the child (which
@@ -161,10 +163,11 @@ inline void runAll(std::vector<Job>& jobs, std::size_t atOnce, double bound) {
     };
     std::vector<Running> running;
     std::size_t next = 0;
-    const auto finish = [&](Running& child, bool hung) {
+    const auto finish = [&](Running& child, bool hung, std::chrono::system_clock::time_point at) {
         if (hung) ::kill(child.pid, SIGKILL);
         Ended ended;
         ended.hung = hung;
+        ended.at = at;
         while (::waitpid(child.pid, &ended.status, 0) < 0 && errno == EINTR) {
         }
         ::close(child.pidfd);
@@ -209,10 +212,11 @@ inline void runAll(std::vector<Job>& jobs, std::size_t atOnce, double bound) {
             std::chrono::ceil<std::chrono::milliseconds>(soonest - std::chrono::steady_clock::now()).count();
         ::poll(watch.data(), watch.size(), static_cast<int>(std::max<long long>(left, 0)));
         const auto now = std::chrono::steady_clock::now();
+        const auto wall = std::chrono::system_clock::now();
         for (std::size_t i = running.size(); i-- > 0;) {
             const bool ended = (watch[i].revents & POLLIN) != 0;
             if (!ended && now < running[i].deadline) continue;
-            finish(running[i], !ended);
+            finish(running[i], !ended, wall);
             running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
