@@ -390,26 +390,26 @@ void mendPutBackFirstChanceHandlers() {
     if (!enabled.load()) return;
     for (int number : kOwnedSignals) {
         struct sigaction current {};
-        if (sigaction(number, nullptr, &current) != 0 ||
+        if (kernelSigaction(number, nullptr, &current) != 0 ||
             handlerOf(current) != reinterpret_cast<void*>(velo_darwin_first_chance_handler) ||
             !lacksFlagsOrMask(current, kFirstChanceFlags))
             continue;
         noteHandlersEnteredUnheld(); // before the mend, as the signal road's
         const struct sigaction action = firstChanceDisposition();
-        sigaction(number, &action, nullptr);
+        kernelSigaction(number, &action, nullptr);
     }
 }
 
 int signalAction(int number, const struct sigaction* action, struct sigaction* previous) {
-    if (!enabled.load() || !owned(number)) return sigaction(number, action, previous);
+    if (!enabled.load() || !owned(number)) return kernelSigaction(number, action, previous);
     // A handler installed since with plain sigaction has taken the signal from the emulation: the
     // kernel's disposition is then the true one, for reading and for changing.
     // The emulation's handler is known by its function, whatever its flags: a program may have put it back
     // with signal(), which keeps none of them.
     struct sigaction current {};
-    if (sigaction(number, nullptr, &current) == 0 &&
+    if (kernelSigaction(number, nullptr, &current) == 0 &&
         handlerOf(current) != reinterpret_cast<void*>(velo_darwin_first_chance_handler)) {
-        return sigaction(number, action, previous);
+        return kernelSigaction(number, action, previous);
     }
     if (previous != nullptr) *previous = dispositions[number];
     if (action != nullptr) dispositions[number] = *action;

@@ -1,4 +1,5 @@
 #include "platform/darwin/HandlerEntry.hpp"
+#include "platform/darwin/SystemCall.hpp"
 
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/ThreadStart.hpp"
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 
 // The kept stacks, as the entry below takes and gives them back: slot i's stack is the kWaitingStackSize
 // bytes above a guard page at base + i * slot; a bit a slot in `taken`; `givenBack` counts the stacks given
@@ -423,8 +425,8 @@ void prepareLendingStacks() {
     auto* base = static_cast<char*>(memory);
     for (int i = 0; i < kLendingStacks; ++i) {
         // A run that overflows its stack faults on the guard instead of writing over the stack below.
-        if (mprotect(base + i * slot, guard, PROT_NONE) != 0) {
-            munmap(memory, slot * kLendingStacks);
+        if (darwin::systemCall(SYS_mprotect, base + i * slot, guard, PROT_NONE) != 0) {
+            darwin::systemCall(SYS_munmap, memory, slot * kLendingStacks);
             return;
         }
     }
@@ -432,7 +434,7 @@ void prepareLendingStacks() {
     velo_darwin_lending_slot = slot;
     char* expected = nullptr;
     if (!velo_darwin_lending_base.compare_exchange_strong(expected, base))
-        munmap(memory, slot * kLendingStacks);
+        darwin::systemCall(SYS_munmap, memory, slot * kLendingStacks);
 }
 
 void forgetTheParentsLentStacks() {

@@ -414,7 +414,44 @@ void setKernelDisposition(int number, void (*handler)(int)) {
     darwin::systemCall(SYS_rt_sigaction, number, &disposition, nullptr, sizeof(KernelMask));
 }
 
+// The C library's return from a handler, as its sigaction gives the kernel: learned from a disposition
+// read (kernelSigaction), so that one set later can name it too.
+std::atomic<void (*)()> libraryRestorer{nullptr};
+// The kernel's flag that a disposition names its restorer (SA_RESTORER), which the C library keeps to itself.
+constexpr unsigned long kRestorerFlag = 0x04000000;
+
 } // namespace
+
+int kernelSigaction(int number, const struct sigaction* action, struct sigaction* previous) {
+    KernelDisposition wanted{};
+    if (action != nullptr) {
+        wanted.handler = action->sa_handler;
+        wanted.flags = static_cast<unsigned long>(action->sa_flags) & ~kRestorerFlag;
+        wanted.mask = kernelMaskOf(action->sa_mask);
+        if (action->sa_handler != SIG_DFL && action->sa_handler != SIG_IGN) {
+            void (*restorer)() = libraryRestorer.load(std::memory_order_relaxed);
+            // None learned yet: the C library's own call, which knows its restorer.
+            if (restorer == nullptr) return sigaction(number, action, previous);
+            wanted.flags |= kRestorerFlag;
+            wanted.restorer = restorer;
+        }
+    }
+    KernelDisposition was{};
+    if (darwin::systemCall(SYS_rt_sigaction, number, action != nullptr ? &wanted : nullptr,
+                           previous != nullptr ? &was : nullptr, sizeof(KernelMask)) != 0)
+        return -1;
+    if (previous != nullptr) {
+        *previous = {};
+        previous->sa_handler = was.handler;
+        previous->sa_flags = static_cast<int>(was.flags);
+        previous->sa_restorer = was.restorer;
+        sigemptyset(&previous->sa_mask);
+        std::memcpy(&previous->sa_mask, &was.mask, sizeof was.mask);
+        if ((was.flags & kRestorerFlag) != 0 && was.restorer != nullptr)
+            libraryRestorer.store(was.restorer, std::memory_order_relaxed);
+    }
+    return 0;
+}
 
 void ignoreInTheKernel(int number) {
     setKernelDisposition(number, SIG_IGN);

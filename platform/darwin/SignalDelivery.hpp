@@ -59,6 +59,10 @@ class OwnCallsLetThrough {
   private:
     bool letThrough_ = false;
 };
+// sigaction(2) as the C library makes it (its restorer, learned from a disposition read before), but with
+// all six argument registers defined, as a sandbox's filter may read them. Signal-safe.
+int kernelSigaction(int number, const struct sigaction* action, struct sigaction* previous);
+
 // Whether the calling thread does such work now, and whether any thread of the process does.
 inline bool inOwnWork();
 bool ownWorkUnderWay();

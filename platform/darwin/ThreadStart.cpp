@@ -63,8 +63,8 @@ void* mapAboveAGuardPage(std::size_t size) {
     void* memory = mmap(nullptr, guardSize() + size, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
     if (memory == MAP_FAILED) return nullptr;
-    if (mprotect(memory, guardSize(), PROT_NONE) != 0) {
-        munmap(memory, guardSize() + size);
+    if (darwin::systemCall(SYS_mprotect, memory, guardSize(), PROT_NONE) != 0) {
+        darwin::systemCall(SYS_munmap, memory, guardSize() + size);
         return nullptr;
     }
     return memory;
@@ -76,14 +76,14 @@ void* mapAboveAGuardPage(std::size_t size) {
 void releaseSignalStack(void* memory) {
     char* base = static_cast<char*>(memory) + guardSize();
     stack_t current{};
-    if (sigaltstack(nullptr, &current) != 0) return;
+    if (darwin::systemCall(SYS_sigaltstack, nullptr, &current) != 0) return;
     if (current.ss_sp == base && (current.ss_flags & SS_DISABLE) == 0) {
         if ((current.ss_flags & SS_ONSTACK) != 0) return;
         stack_t off{};
         off.ss_flags = SS_DISABLE;
-        if (sigaltstack(&off, nullptr) != 0) return;
+        if (darwin::systemCall(SYS_sigaltstack, &off, nullptr) != 0) return;
     }
-    munmap(memory, guardSize() + kSignalStackSize);
+    darwin::systemCall(SYS_munmap, memory, guardSize() + kSignalStackSize);
 }
 
 // A start on its way to its thread: the routine and argument, in a slot of a table made at load time.
@@ -163,7 +163,8 @@ void* startCovered(void* raw) {
 
 bool ensureSignalStack() {
     stack_t current{};
-    if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0) return true;
+    if (darwin::systemCall(SYS_sigaltstack, nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0)
+        return true;
     pthread_once(&stackKeyOnce,
                  [] { stackKeyReady = pthread_key_create(&stackKey, releaseSignalStack) == 0; });
     const std::size_t guard = guardSize();
@@ -179,8 +180,8 @@ bool ensureSignalStack() {
     stack_t stack{};
     stack.ss_sp = static_cast<char*>(memory) + guard;
     stack.ss_size = kSignalStackSize;
-    if (sigaltstack(&stack, nullptr) != 0) {
-        if (fresh) munmap(memory, guard + kSignalStackSize);
+    if (darwin::systemCall(SYS_sigaltstack, &stack, nullptr) != 0) {
+        if (fresh) darwin::systemCall(SYS_munmap, memory, guard + kSignalStackSize);
         return false;
     }
     // Without the key the stack stays mapped after the thread: a leak, never a stack pulled away.
@@ -317,7 +318,7 @@ void* mapWaitingStack() {
 }
 
 void unmapWaitingStack(void* stack) {
-    munmap(static_cast<char*>(stack) - guardSize(), guardSize() + kWaitingStackSize);
+    darwin::systemCall(SYS_munmap, static_cast<char*>(stack) - guardSize(), guardSize() + kWaitingStackSize);
 }
 
 bool roomForSignalsHere() {

@@ -5,6 +5,7 @@
 #include "platform/darwin/KernelMask.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "sdk/zevuzavidav/base/ZEVSDKLog.hpp"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <sys/syscall.h>
 
 namespace {
 
@@ -36,7 +38,7 @@ bool isDefault(const struct sigaction& action) {
 bool mayPutBackSavedStack() {
     const ZEVReadOnlyContext* readOnly = zevuzavidav::sharedReadOnlyContext();
     stack_t current{};
-    return readOnly != nullptr && sigaltstack(nullptr, &current) == 0 &&
+    return readOnly != nullptr && darwin::systemCall(SYS_sigaltstack, nullptr, &current) == 0 &&
            (current.ss_flags & (SS_ONSTACK | SS_DISABLE)) == 0 && current.ss_sp == readOnly->signalStack;
 }
 
@@ -184,7 +186,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
     stack.ss_size = zevuzavidav::kStackSize;
     stack.ss_flags = 0;
     std::memset(&part->savedStack, 0, sizeof part->savedStack);
-    if (stack.ss_sp == nullptr || sigaltstack(&stack, &part->savedStack) != 0) {
+    if (stack.ss_sp == nullptr || darwin::systemCall(SYS_sigaltstack, &stack, &part->savedStack) != 0) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalInstallAltStack",
                   zevuzavidav::errorText(errno, errorText));
     }
@@ -207,7 +209,7 @@ void ZEVSignalInitialize(ZEVSignalReadOnlyContext* part) {
 void ZEVSignalMendPutBackHandlers() {
     for (int number : kSignals) {
         struct sigaction current {};
-        if (sigaction(number, nullptr, &current) != 0 || !isOurs(current) ||
+        if (darwin::kernelSigaction(number, nullptr, &current) != 0 || !isOurs(current) ||
             !darwin::lacksFlagsOrMask(current, kHandlerFlags))
             continue;
         // Noted before the mend: a crash that finds the handler mended already (another thread's, at the
@@ -215,7 +217,7 @@ void ZEVSignalMendPutBackHandlers() {
         // frame the kernel made under the disposition put back.
         darwin::noteHandlersEnteredUnheld();
         const struct sigaction action = ourDisposition(number);
-        sigaction(number, &action, nullptr);
+        darwin::kernelSigaction(number, &action, nullptr);
     }
     darwin::mendPutBackFirstChanceHandlers();
 }
@@ -246,7 +248,7 @@ bool ZEVSignalSafeInstallPreexistingHandlers(ZEVSignalReadOnlyContext* part) {
     // A failure to put the earlier alternate stack back must not keep the earlier handlers from being
     // restored, so it only costs the result.
     if (part->savedStack.ss_sp != nullptr && mayPutBackSavedStack() &&
-        sigaltstack(&part->savedStack, nullptr) != 0) {
+        darwin::systemCall(SYS_sigaltstack, &part->savedStack, nullptr) != 0) {
         ZEVSDKLog("%s: Unable to setup stack %s\n", "ZEVSignalSafeInstallPreexistingHandlers",
                   zevuzavidav::errorText(errno, errorText));
         ok = false;

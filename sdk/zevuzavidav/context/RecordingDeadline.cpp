@@ -201,16 +201,9 @@ void zevuzavidav::setRecordingFile(ZEVFile* file) {
 }
 
 void zevuzavidav::endBySignal(int number) {
-    // The kernel's own disposition, whatever handler (or the exception port's emulation) had it.
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    sigaction(number, &fallback, nullptr);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, number);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    darwin::sendToThisThread(number);
+    // The kernel's own disposition, whatever handler (or the exception port's emulation) had it, the
+    // signal let through and sent to this thread.
+    darwin::giveDefaultAction(number, false);
     // Every crash signal's default action ends the process; should this one not have, nothing may go on.
     for (;;)
         darwin::systemCall(SYS_kill, darwin::currentProcessId(), SIGKILL);

@@ -3,6 +3,7 @@
 #include "platform/darwin/HandlerEntry.hpp"
 #include "platform/darwin/NullPage.hpp"
 #include "platform/darwin/SignalDelivery.hpp"
+#include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/ThreadStart.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
@@ -17,6 +18,7 @@
 #include <pthread.h>
 #include <string>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 
 namespace {
 
@@ -46,8 +48,8 @@ std::atomic<int>& takenFlag(zevuzavidav::ReserveStack which) {
 // Whether `stack` is the calling thread's alternate stack now, as a reserve stack is while lent to it.
 bool lentToThisThread(const void* stack) {
     stack_t current{};
-    return stack != nullptr && sigaltstack(nullptr, &current) == 0 && current.ss_sp == stack &&
-           (current.ss_flags & SS_DISABLE) == 0;
+    return stack != nullptr && darwin::systemCall(SYS_sigaltstack, nullptr, &current) == 0 &&
+           current.ss_sp == stack && (current.ss_flags & SS_DISABLE) == 0;
 }
 
 // The claim's word: held while a crash is claimed, recorded once its record is made (or could not be), and
@@ -101,7 +103,7 @@ void* guardedStack(ZEVAllocator* allocator, std::uint64_t size, const char* what
     if (!zevuzavidav::allocatorOwns(allocator, block)) return block;
     const auto at = reinterpret_cast<std::uintptr_t>(block);
     auto* guard = reinterpret_cast<char*>((at + page - 1) & ~(page - 1));
-    if (mprotect(guard, page, PROT_NONE) != 0) {
+    if (darwin::systemCall(SYS_mprotect, guard, page, PROT_NONE) != 0) {
         char errorText[zevuzavidav::kErrorTextSize];
         ZEVSDKLog("%s: Unable to guard the %s stack %s\n", "ZEVContextCreate", what,
                   zevuzavidav::errorText(errno, errorText));
@@ -396,7 +398,7 @@ const char* zevuzavidav::recordFileFor(const char* path, char* next) {
 void zevuzavidav::recordWritten(const char* writtenAt, const char* path) {
     if (writtenAt == nullptr || path == nullptr || writtenAt == path) return;
     if (!recordWentToAHandler.exchange(false, std::memory_order_acq_rel)) return;
-    if (rename(writtenAt, path) != 0) {
+    if (darwin::systemCall(SYS_rename, writtenAt, path) != 0) {
         ZEVSDKLog("%s: Unable to put the record in place\n", "ZEVContextRecord");
         return;
     }

@@ -135,7 +135,7 @@ bool ZEVFileInitWithPathMode(ZEVFile* file, const char* path, bool append, bool 
     }
     if (append) {
         struct stat info {};
-        if (fstat(file->descriptor, &info) == 0 && info.st_size > 0) {
+        if (darwin::systemCall(SYS_fstat, file->descriptor, &info) == 0 && info.st_size > 0) {
             file->bytesWritten = static_cast<std::uint64_t>(info.st_size);
         }
     }
