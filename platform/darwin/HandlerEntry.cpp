@@ -67,6 +67,8 @@ asm(R"(
     .p2align 3
 velo_darwin_entry_every_signal:
     .quad -1
+velo_darwin_entry_every_signal_but_sandboxes:
+    .quad ~(1 << 30)                         # all but SIGSYS
     .text
     .p2align 4
     .globl velo_darwin_crash_entry
@@ -201,10 +203,20 @@ velo_darwin_crash_entry:
 3:  addq velo_darwin_lending_guard(%rip), %rax
     leaq 0x10000-16(%rax), %rdx              # the entered mask goes to the lent stack's top
     # Every signal held off while the stack pointer and the alternate stack change places: one that came
-    # between would land at the top of the alternate stack the frame may be on.
-    movl $14, %eax
-    xorl %edi, %edi
+    # between would land at the top of the alternate stack the frame may be on. But for a sandbox's SIGSYS
+    # where the frame is not on it: a filter that traps the change is then answered on the stack in use,
+    # rather than end the process as a trap held off does.
+    leaq velo_darwin_entry_every_signal_but_sandboxes(%rip), %rsi
+    testl $2, 24(%r14)                       # SS_DISABLE
+    jnz 5f
+    movq %rbp, %rcx
+    subq 16(%r14), %rcx                      # E - ss_sp
+    jbe 5f
+    cmpq 32(%r14), %rcx
+    ja 5f
     leaq velo_darwin_entry_every_signal(%rip), %rsi
+5:  movl $14, %eax
+    xorl %edi, %edi
     movl $8, %r10d
     xorl %r8d, %r8d
     xorl %r9d, %r9d
@@ -248,11 +260,13 @@ velo_darwin_crash_entry:
     movq %rsp, %rdi
     call *%r15
 
-    # The way on, with every signal held off: the handler's mask (E-40), its kind (E-48), number (E-44) and
-    # frame pointer (E-56) below the frame; its frame, handler, siginfo and context in registers.
+    # The way on, with every signal held off but a sandbox's SIGSYS (a filter may trap the calls that give
+    # the lent stack back; off the lent stack, its frame lands below the one in use or on the lent one): the
+    # handler's mask (E-40), its kind (E-48), number (E-44) and frame pointer (E-56) below the frame; its
+    # frame, handler, siginfo and context in registers.
     movl $14, %eax
     xorl %edi, %edi
-    leaq velo_darwin_entry_every_signal(%rip), %rsi
+    leaq velo_darwin_entry_every_signal_but_sandboxes(%rip), %rsi
     xorl %edx, %edx
     movl $8, %r10d
     xorl %r8d, %r8d

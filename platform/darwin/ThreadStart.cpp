@@ -244,22 +244,27 @@ struct Lending {
     stack_t own; // the thread's own alternate stack, or its lack of one
     void (*body)(void*);
     void* argument;
-    KernelMask before; // the caller's mask
+    KernelMask before;  // the caller's mask
+    KernelMask heldOff; // while the stacks change places
     bool ran;
 };
 
 constexpr KernelMask kEverySignal = ~KernelMask{0};
+// The same but a sandbox's SIGSYS: a filter that traps a call made meanwhile is then answered rather than
+// end the process, as a trap held off does. Only where the thread is not on its alternate stack: the
+// signal's frame would otherwise land at that stack's top, over the frames in use.
+constexpr KernelMask kEverySignalButSandboxes = ~(KernelMask{1} << (SIGSYS - 1));
 
-// On the lent stack, with every signal held off: the kernel no longer sees the thread on its own
+// On the lent stack, with every signal held off (heldOff): the kernel no longer sees the thread on its own
 // alternate stack, so it takes the lent one in its place, and the body runs with signals let through.
 void runLent(void* raw) {
     auto& lending = *static_cast<Lending*>(raw);
     // Where the kernel refuses to change the alternate stack (a sandbox's filter, say), the body runs here
-    // all the same, every signal held off: one would land on the alternate stack the thread may stand on.
+    // all the same, signals held off: one would land on the alternate stack the thread may stand on.
     if (darwin::systemCall(SYS_sigaltstack, &lending.lent, nullptr) == 0)
         setMask(SIG_SETMASK, &lending.before, nullptr);
     lending.body(lending.argument);
-    setMask(SIG_SETMASK, &kEverySignal, nullptr);
+    setMask(SIG_SETMASK, &lending.heldOff, nullptr);
     lending.ran = true;
 }
 
@@ -270,9 +275,10 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
     if (low == nullptr) return false;
     // No signal may come while the stack pointer and the alternate stack change places: it would land at
     // the top of a stack about to be taken, or over the frames of the one in use.
-    Lending lending{{low, 0, size}, {}, body, argument, 0, false};
-    if (setMask(SIG_SETMASK, &kEverySignal, &lending.before) != 0) return false;
-    darwin::systemCall(SYS_sigaltstack, nullptr, &lending.own);
+    Lending lending{{low, 0, size}, {}, body, argument, 0, kEverySignal, false};
+    if (darwin::systemCall(SYS_sigaltstack, nullptr, &lending.own) != 0) lending.own.ss_flags = SS_DISABLE;
+    if ((lending.own.ss_flags & SS_ONSTACK) == 0) lending.heldOff = kEverySignalButSandboxes;
+    if (setMask(SIG_SETMASK, &lending.heldOff, &lending.before) != 0) return false;
     velo_darwin_run_on_stack(static_cast<char*>(low) + size, runLent, &lending);
     // Back on the stack it came from, off the lent one, so the kernel lets that go: the thread's own comes
     // back (a thread that had none gets none again), in use again if a handler runs on it.
