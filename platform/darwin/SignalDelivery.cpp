@@ -422,7 +422,20 @@ constexpr unsigned long kRestorerFlag = 0x04000000;
 
 } // namespace
 
+// A sanitizer's runtime stands between the program and the kernel's dispositions (it installs handlers of
+// its own and keeps the program's): there only its sigaction sees them as the program set them.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define VELO_SIGACTION_INTERCEPTED 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+#define VELO_SIGACTION_INTERCEPTED 1
+#endif
+#endif
+
 int kernelSigaction(int number, const struct sigaction* action, struct sigaction* previous) {
+#if defined(VELO_SIGACTION_INTERCEPTED)
+    return sigaction(number, action, previous);
+#endif
     KernelDisposition wanted{};
     if (action != nullptr) {
         wanted.handler = action->sa_handler;
