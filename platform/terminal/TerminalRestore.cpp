@@ -17,6 +17,9 @@ namespace {
 struct termios gSavedTermios;
 std::atomic<bool> gHaveSavedTermios{false};
 std::atomic<bool> gActive{false};
+// The process whose screen the session is: a child it forks that exits or crashes shares the terminal
+// but must not put it back under the program, which still draws on it.
+std::atomic<pid_t> gOwner{0};
 std::atomic<bool> gInstalled{false};
 std::terminate_handler gPreviousTerminate = nullptr;
 
@@ -87,6 +90,7 @@ void installTerminalRestoration() {
 
 void beginTerminalSession() {
     gHaveSavedTermios = ::tcgetattr(STDIN_FILENO, &gSavedTermios) == 0;
+    gOwner = darwin::currentProcessId();
     gActive = true;
 }
 
@@ -95,7 +99,7 @@ void endTerminalSession() {
 }
 
 bool restoreTerminal() {
-    if (!gActive.exchange(false)) return false;
+    if (darwin::currentProcessId() != gOwner.load() || !gActive.exchange(false)) return false;
     // Leave the alternate screen, show the caret, reset attributes.
     static const char reset[] = "\033[0m\033[?25h\033[?1049l\r\n";
     ssize_t ignored = ::write(STDOUT_FILENO, reset, sizeof reset - 1);

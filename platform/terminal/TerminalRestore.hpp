@@ -21,7 +21,8 @@ void installTerminalRestoration();
 void beginTerminalSession();
 // The screen has been put back by its owner (endwin): nothing left to restore.
 void endTerminalSession();
-// Restores the terminal when a session is active; true when it did.
+// Restores the terminal when a session is active and this process began it (not a child it forked);
+// true when it did.
 bool restoreTerminal();
 
 } // namespace term

@@ -136,4 +136,26 @@ TEST(TerminalRestore, AnUncaughtExceptionAndExitPutTheTerminalBackOnce) {
     EXPECT_NE(exited.output.find(kLeaveAlternateScreen), std::string::npos);
 }
 
+// A child forked during the session shares the terminal: its exit and its crash leave the screen to the
+// program, which still draws on it and puts it back itself.
+TEST(TerminalRestore, AForkedChildLeavesTheProgramsTerminalAlone) {
+    for (bool crashes : {false, true}) {
+        Ending ending = inChild([crashes] {
+            term::installTerminalRestoration();
+            term::beginTerminalSession();
+            const int child = velotest::waitStatusOfChild([crashes] {
+                if (crashes) kill(getpid(), SIGQUIT);
+                std::exit(0);
+            });
+            std::exit(WIFSIGNALED(child) == crashes ? 5 : 6);
+        });
+        ASSERT_TRUE(WIFEXITED(ending.status)) << crashes;
+        EXPECT_EQ(WEXITSTATUS(ending.status), 5) << crashes;
+        const std::string::size_type first = ending.output.find(kLeaveAlternateScreen);
+        EXPECT_NE(first, std::string::npos) << crashes << ": the program's own exit restores it";
+        EXPECT_EQ(ending.output.find(kLeaveAlternateScreen, first + 1), std::string::npos)
+            << crashes << ": the child restored it too";
+    }
+}
+
 } // namespace
