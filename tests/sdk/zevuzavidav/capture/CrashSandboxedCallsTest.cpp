@@ -3,6 +3,7 @@
 // and the abort it then calls ends it by SIGABRT with one whole record, never a hang. x86_64; forked
 // children.
 #include "sdk/zevuzavidav/capture/ZEVSignal.hpp"
+#include "tests/sdk/zevuzavidav/fixtures/TrappedSystemCall.h"
 #include "tests/sdk/zevuzavidav/support/CrashChild.hpp"
 #include "tests/sdk/zevuzavidav/support/LaterCrash.hpp"
 #include "tests/sdk/zevuzavidav/support/RecordSupport.hpp"
@@ -14,11 +15,8 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdlib>
-#include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <linux/filter.h>
-#include <linux/futex.h>
 #include <linux/seccomp.h>
 #include <string>
 #include <sys/prctl.h>
@@ -68,38 +66,14 @@ bool filter(long number, unsigned how) {
            syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &fprog) == 0;
 }
 
+// The sandbox's own id call, past its filter.
+long sandboxsOwn(long number) {
+    return syscall(number, 0, 0, 0, 0, 0, kSandboxsOwn);
+}
+
 // The program's own use of the call, which its sandbox answers; false when the answer is not the call's.
 bool makeTheCall(long number) {
-    switch (number) {
-    case SYS_getpid:
-        return syscall(SYS_getpid) == syscall(SYS_getpid, 0, 0, 0, 0, 0, kSandboxsOwn);
-    case SYS_gettid:
-        return syscall(SYS_gettid) == syscall(SYS_gettid, 0, 0, 0, 0, 0, kSandboxsOwn);
-    case SYS_openat: {
-        const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        return fd >= 0 && close(fd) == 0;
-    }
-    case SYS_write:
-        return write(STDERR_FILENO, "", 0) == 0;
-    case SYS_futex: {
-        int word = 0;
-        return syscall(SYS_futex, &word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0) == 0;
-    }
-    case SYS_rt_sigaction: {
-        struct sigaction old {};
-        return sigaction(SIGUSR1, nullptr, &old) == 0;
-    }
-    case SYS_sigaltstack: {
-        stack_t current{};
-        return sigaltstack(nullptr, &current) == 0;
-    }
-    case SYS_clock_gettime: {
-        timespec now{};
-        return syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now) == 0;
-    }
-    default:
-        return false;
-    }
+    return velofixture::useTheCall(number, sandboxsOwn) == 0;
 }
 
 struct SandboxCase {
