@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -409,9 +410,9 @@ struct KernelDisposition {
     KernelMask mask;
 };
 
-void setKernelDisposition(int number, void (*handler)(int)) {
+bool setKernelDisposition(int number, void (*handler)(int)) {
     const KernelDisposition disposition{handler, 0, nullptr, 0};
-    darwin::systemCall(SYS_rt_sigaction, number, &disposition, nullptr, sizeof(KernelMask));
+    return darwin::systemCall(SYS_rt_sigaction, number, &disposition, nullptr, sizeof(KernelMask)) == 0;
 }
 
 // The C library's return from a handler, as its sigaction gives the kernel: learned from a disposition
@@ -470,8 +471,46 @@ void ignoreInTheKernel(int number) {
     setKernelDisposition(number, SIG_IGN);
 }
 
+void endWithoutTheDefaultAction(int number) {
+    const KernelMask it = bitOf(number);
+#if defined(__x86_64__)
+    if (setMask(SIG_BLOCK, &it, nullptr) == 0) {
+        switch (number) {
+        case SIGSEGV:
+            asm volatile("movl $0, 0" ::: "memory");
+            break;
+        case SIGILL:
+            asm volatile("ud2");
+            break;
+        case SIGTRAP:
+            asm volatile("int3");
+            break;
+        case SIGFPE:
+            asm volatile("xor %%ecx, %%ecx\n\tmov $1, %%eax\n\txor %%edx, %%edx\n\tdiv %%ecx" ::
+                             : "eax", "ecx", "edx");
+            break;
+        case SIGBUS: {
+            // A read of a shared mapping past the end of its empty file.
+            const long file = darwin::systemCall(SYS_memfd_create, "velo-bus", MFD_CLOEXEC, 0, 0, 0, 0);
+            const long page =
+                file < 0 ? -1 : darwin::systemCall(SYS_mmap, 0, 4096, PROT_READ, MAP_SHARED, file, 0);
+            if (page > 0) asm volatile("movb (%0), %%al" ::"r"(page) : "eax", "memory");
+            break;
+        }
+        default:
+            break;
+        }
+    }
+#else
+    (void)it;
+#endif
+    for (;;)
+        darwin::systemCall(SYS_kill, darwin::currentProcessId(), SIGKILL);
+}
+
 void giveDefaultAction(int number, bool reexecutes) {
-    setKernelDisposition(number, SIG_DFL);
+    // Refused by a sandbox, the handler that may not be taken away would only be entered again, for good.
+    if (!setKernelDisposition(number, SIG_DFL)) endWithoutTheDefaultAction(number);
     // A fault comes back once the interrupted code runs again under its own mask: the caller's stays as it
     // is (a handler that called this one as the handler it replaced finds it as the kernel left it). A
     // signal that does not come back is sent again, and let through to end the process.

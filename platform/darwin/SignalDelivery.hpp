@@ -251,8 +251,15 @@ bool lacksFlagsOrMask(const struct sigaction& action, int flags);
 // The default action of `number`: its disposition goes back to the default. A signal that does not come
 // back by itself (`reexecutes` false) is let through and sent again, which ends the process at once; a
 // fault ends it as its instruction runs again under the interrupted code's mask, the caller's own mask left
-// as it is.
+// as it is. Where a sandbox refuses the disposition, the process ends here, as endWithoutTheDefaultAction.
 void giveDefaultAction(int number, bool reexecutes);
+
+// Ends the process where a sandbox's filter refused `number` its default action, so that the handler in
+// place, which may not be taken away, would only be entered again: the kernel itself gives a fault it
+// finds held off its default action whatever the disposition, so a fault of the signal's own kind, made
+// here with the signal held off, ends the process by it; a signal no fault raises (an abort, a trapped
+// call) ends it by SIGKILL, as nothing may go on. From any thread, in a signal handler too.
+[[noreturn]] void endWithoutTheDefaultAction(int number);
 
 // Sets the kernel's disposition of `number` to SIG_IGN itself, whoever owned it (the exception port's
 // emulation keeps none of its own for it then).

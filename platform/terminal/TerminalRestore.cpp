@@ -1,5 +1,6 @@
 #include "platform/terminal/TerminalRestore.hpp"
 
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/Threads.hpp"
 
 #include <atomic>
@@ -40,7 +41,8 @@ void onEndingSignal(int number, siginfo_t*, void*) {
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
-    ::sigaction(number, &fallback, nullptr);
+    // Refused by a sandbox, the signal sent again would only come back here, for good.
+    if (::sigaction(number, &fallback, nullptr) != 0) darwin::endWithoutTheDefaultAction(number);
     // Through the process's id known from its start: a sandbox that traps getpid would otherwise turn
     // this into a SIGSYS of its own.
     darwin::sendToThisThread(number);
