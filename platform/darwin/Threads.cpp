@@ -706,8 +706,28 @@ VELO_DARWIN_STOP_HANDLER("velo_darwin_suspension_entry", "velo_darwin_suspension
 
 } // namespace
 
+namespace {
+
+// The id a /proc link names last ("/proc/self": "PID"; "/proc/thread-self": "PID/task/TID"); -1 when it
+// names none.
+pid_t idNamedBy(const char* link) {
+    char text[48] = {};
+    const long length = darwin::systemCall(SYS_readlinkat, AT_FDCWD, link, text, sizeof text - 1, 0, 0);
+    long start = 0;
+    for (long i = 0; i < length; ++i)
+        if (text[i] == '/') start = i + 1;
+    pid_t id = 0;
+    for (long i = start; i < length && text[i] >= '0' && text[i] <= '9'; ++i)
+        id = id * 10 + (text[i] - '0');
+    return id > 0 ? id : -1;
+}
+
+} // namespace
+
 pid_t currentThreadId() {
-    return static_cast<pid_t>(darwin::systemCall(SYS_gettid, 0, 0, 0, 0, 0, 0));
+    const auto asked = static_cast<pid_t>(darwin::systemCall(SYS_gettid, 0, 0, 0, 0, 0, 0));
+    // A sandbox's filter may answer gettid with a failure: /proc names the thread too.
+    return asked > 0 ? asked : idNamedBy("/proc/thread-self");
 }
 
 namespace {
@@ -731,15 +751,8 @@ pid_t currentProcessId() {
     // A sandbox's filter may answer getpid with a failure: the process's id is then its first thread's,
     // which /proc names.
     auto asked = static_cast<pid_t>(darwin::systemCall(SYS_getpid, 0, 0, 0, 0, 0, 0));
-    if (asked <= 0) {
-        char self[24] = {};
-        const long length =
-            darwin::systemCall(SYS_readlinkat, AT_FDCWD, "/proc/self", self, sizeof self - 1, 0, 0);
-        asked = 0;
-        for (long i = 0; i < length && self[i] >= '0' && self[i] <= '9'; ++i)
-            asked = asked * 10 + (self[i] - '0');
-        if (asked <= 0) return -1;
-    }
+    if (asked <= 0) asked = idNamedBy("/proc/self");
+    if (asked <= 0) return -1;
     if (processIdWatched) knownProcessId.store(asked, std::memory_order_relaxed);
     return asked;
 }

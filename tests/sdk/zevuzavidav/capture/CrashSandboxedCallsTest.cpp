@@ -139,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SandboxCase{"SigaltstackAnsweredBefore", SYS_sigaltstack, kTrap, true},
                       SandboxCase{"ClockAnsweredBefore", SYS_clock_gettime, kTrap, true},
                       SandboxCase{"SigaltstackRefused", SYS_sigaltstack, kRefuse, true},
+                      SandboxCase{"GettidRefused", SYS_gettid, kRefuse, true, SIGSEGV, "SIGSEGV"},
                       SandboxCase{"SigactionRefused", SYS_rt_sigaction, kRefuse, true, SIGKILL, "SIGABRT"},
                       SandboxCase{"ClockKillsItsCaller", SYS_clock_gettime, kKill, true}),
     [](const auto& info) { return std::string(info.param.name); });
