@@ -336,7 +336,16 @@ void planCall(HandOff& off, int number, const struct sigaction& disposition, sig
         blocked = kernelMaskOf(static_cast<const ucontext_t*>(context)->uc_sigmask);
     else
         setMask(SIG_SETMASK, nullptr, &blocked);
-    blocked |= kernelMaskOf(disposition.sa_mask) | bitOf(suspensionSignal());
+    blocked |= kernelMaskOf(disposition.sa_mask);
+    // But for a sandbox's answer to a call its filter trapped, run on the interrupted code's own stack (as
+    // one that did not ask for the alternate stack is): a broker may make the call itself there and wait
+    // in it (a futex, a read) for as long as the call takes, and held off, the thread could not be
+    // stopped, and so not recorded, meanwhile.
+    constexpr int kTrappedBySeccomp = 1; // SYS_SECCOMP
+    const bool answersATrappedCall = number == SIGSYS && info != nullptr &&
+                                     info->si_code == kTrappedBySeccomp &&
+                                     (disposition.sa_flags & SA_ONSTACK) == 0;
+    if (!answersATrappedCall) blocked |= bitOf(suspensionSignal());
     if ((disposition.sa_flags & SA_NODEFER) == 0) blocked |= bitOf(number);
     aim(off, HandOff::Kind::call, number, disposition, info, context, blocked);
 #if defined(__x86_64__)
