@@ -307,6 +307,9 @@ void aim(HandOff& off, HandOff::Kind kind, int number, const struct sigaction& d
     off.mask = mask;
 }
 
+// The code of a SIGSYS a seccomp filter's trap raises (SYS_SECCOMP).
+constexpr int kTrappedBySeccomp = 1;
+
 // What the kernel does as it delivers a signal to a handler, for one called by hand: the disposition
 // goes back to the default first when the handler asked for that, and the handler runs under the mask
 // of the interrupted code, its own sa_mask and, unless it asked otherwise, the signal itself; a fault
@@ -341,7 +344,6 @@ void planCall(HandOff& off, int number, const struct sigaction& disposition, sig
     // one that did not ask for the alternate stack is): a broker may make the call itself there and wait
     // in it (a futex, a read) for as long as the call takes, and held off, the thread could not be
     // stopped, and so not recorded, meanwhile.
-    constexpr int kTrappedBySeccomp = 1; // SYS_SECCOMP
     const bool answersATrappedCall = number == SIGSYS && info != nullptr &&
                                      info->si_code == kTrappedBySeccomp &&
                                      (disposition.sa_flags & SA_ONSTACK) == 0;
@@ -653,7 +655,6 @@ bool exitCommitted() {
 
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs) {
 #if defined(__x86_64__)
-    constexpr int kTrappedBySeccomp = 1; // SYS_SECCOMP
     if (detail::tOwnWork == 0 || number != SIGSYS || context == nullptr) return false;
     auto* uc = static_cast<ucontext_t*>(context);
     // The disposition read that tells whether this siginfo is the kernel's was itself trapped: it fails,
