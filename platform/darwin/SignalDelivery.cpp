@@ -589,6 +589,9 @@ __attribute__((tls_model("initial-exec"))) thread_local bool tReadingDisposition
 // Whether the reporter's work on the calling thread lets through a SIGSYS the interrupted code held off
 // (OwnCallsLetThrough).
 __attribute__((tls_model("initial-exec"))) thread_local bool tSandboxHeldOff = false;
+// The last system call of the reporter's own work on the calling thread that a seccomp filter trapped
+// (forgetTrappedCall, lastCallTrapped); -1 for none.
+__attribute__((tls_model("initial-exec"))) thread_local long tLastTrappedCall = -1;
 
 } // namespace
 
@@ -653,6 +656,14 @@ bool exitCommitted() {
     return exitsCommitted.load(std::memory_order_seq_cst) > 0;
 }
 
+void forgetTrappedCall() {
+    tLastTrappedCall = -1;
+}
+
+bool lastCallTrapped(long systemCall) {
+    return tLastTrappedCall == systemCall;
+}
+
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs) {
 #if defined(__x86_64__)
     if (detail::tOwnWork == 0 || number != SIGSYS || context == nullptr) return false;
@@ -664,6 +675,7 @@ bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const stru
         return true;
     }
     if (!siginfoFilled(SIGSYS, info) || info->si_code != kTrappedBySeccomp) return false;
+    tLastTrappedCall = info->si_syscall;
     // A call of this answer's own that the filter traps too (the mask it sets, say) fails at once: the
     // answer would only come back here. So does one made where the program held its handler off.
     if (!hasHandler(programs) || tAnswering || tSandboxHeldOff) {

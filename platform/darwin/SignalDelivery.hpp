@@ -100,6 +100,11 @@ inline bool inOwnWork() {
 // with ENOSYS. The reporter's work then goes on, never taking the trap for a crash. False for any other
 // signal. Signal-safe.
 bool answerOwnTrappedCall(int number, siginfo_t* info, void* context, const struct sigaction& programs);
+// Whether the last call of the reporter's own on the calling thread that a seccomp filter trapped, since
+// forgetTrappedCall, was `systemCall`: what a filter traps once it traps again, so work that could not take
+// the trap at a later point (every signal held off) learns of it beforehand. Signal-safe.
+void forgetTrappedCall();
+bool lastCallTrapped(long systemCall);
 
 // For a signal that came without a siginfo, whether the interrupted code's registers in `context` show
 // one the kernel forces that does not come back by itself: a SIGTRAP of a breakpoint or debug trap (the

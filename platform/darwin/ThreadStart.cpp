@@ -2,6 +2,7 @@
 
 #include "platform/darwin/Host.hpp"
 #include "platform/darwin/KernelMask.hpp"
+#include "platform/darwin/SignalDelivery.hpp"
 #include "platform/darwin/SystemCall.hpp"
 #include "platform/darwin/Threads.hpp"
 #include "platform/darwin/Waits.hpp"
@@ -276,8 +277,14 @@ bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), v
     // No signal may come while the stack pointer and the alternate stack change places: it would land at
     // the top of a stack about to be taken, or over the frames of the one in use.
     Lending lending{{low, 0, size}, {}, body, argument, 0, kEverySignal, false};
+    forgetTrappedCall();
     if (darwin::systemCall(SYS_sigaltstack, nullptr, &lending.own) != 0) lending.own.ss_flags = SS_DISABLE;
-    if ((lending.own.ss_flags & SS_ONSTACK) == 0) lending.heldOff = kEverySignalButSandboxes;
+    if ((lending.own.ss_flags & SS_ONSTACK) == 0)
+        lending.heldOff = kEverySignalButSandboxes;
+    else if (lastCallTrapped(SYS_sigaltstack))
+        // The change would be trapped too, with every signal held off: the kernel then ends the process
+        // rather than let the sandbox answer. Nothing is lent.
+        return false;
     if (setMask(SIG_SETMASK, &lending.heldOff, &lending.before) != 0) return false;
     velo_darwin_run_on_stack(static_cast<char*>(low) + size, runLent, &lending);
     // Back on the stack it came from, off the lent one, so the kernel lets that go: the thread's own comes

@@ -79,8 +79,9 @@ bool runOnAlternateStack(void (*body)(void*), void* argument);
 // handler's frames there stay untouched below nothing. Signals are held off while the two change places.
 // As with runOnAlternateStack, a walk from inside `body` goes on through the caller's frames. The thread's
 // own alternate stack, or its lack of one, is back once `body` returns. False, with `body` not run, when
-// the kernel refuses the stack (too small for it). Signal-safe; the caller sees to it that no other
-// thread uses the stack meanwhile.
+// the kernel refuses the stack (too small for it), or when the thread runs on its own alternate stack and a
+// sandbox's filter traps sigaltstack (the trap could not be answered while the stacks change places).
+// Signal-safe; the caller sees to it that no other thread uses the stack meanwhile.
 bool runOnLentAlternateStack(void* low, std::size_t size, void (*body)(void*), void* argument);
 
 // How many bytes lie free below `sp` on the stack the calling thread runs on: of its alternate signal

@@ -225,6 +225,13 @@ bool zevuzavidav::runWithRoomForARecord(void (*body)(void*), void* argument) {
     if (reserve == nullptr) return false;
     const bool ran = darwin::runOnLentAlternateStack(reserve, kReserveStackSize, body, argument);
     giveBackReserveStack(ReserveStack::signal);
+    // Where a sandbox traps the change of stacks, the record runs here when the room, though under the
+    // margin, is still more than a record takes: lost for want of a stack, it would leave no trace at all.
+    if (!ran && darwin::lastCallTrapped(SYS_sigaltstack) &&
+        darwin::stackRoomBelow(sp) >= kRecordingStackRoomAtLeast) {
+        body(argument);
+        return true;
+    }
     return ran;
 }
 

@@ -110,6 +110,10 @@ constexpr std::uint64_t kReadOnlyRequest = 17040;
 // it never writes below the stack it runs on (an app's own alternate signal stack, made small for small
 // handlers, say); tests/sdk/zevuzavidav/capture measures what a record takes against it.
 constexpr std::uint64_t kRecordingStackRoom = 64 * 1024;
+// Where no stack can be lent (a sandbox traps the change of stacks), a record runs in place on a stack with
+// this much free: more than a record is measured to take (under half of kRecordingStackRoom), less than
+// the stack a crash handler's run is lent keeps free for it.
+constexpr std::uint64_t kRecordingStackRoomAtLeast = kRecordingStackRoom * 3 / 4;
 // Stacks for recording a crash on a thread whose own has no room for it (an alternate signal stack of the
 // app's own, made small for small handlers, or none at all). One serves an uncaught exception: lent to
 // its thread as its alternate stack, it holds the exception's record and then the abort that follows it,

@@ -85,6 +85,9 @@ struct SandboxCase {
     // C library's last resort, a fault; a refused default action, by SIGKILL.
     int ending = SIGABRT;
     const char* cause = "SIGABRT";
+    // The abort on a thread without an alternate signal stack: its handler runs on a stack lent to it,
+    // and its record moves to another one.
+    bool bareThread = false;
 };
 
 void PrintTo(const SandboxCase& c, std::ostream* out) {
@@ -106,6 +109,8 @@ TEST_P(CrashSandboxedCalls, NoCallIsACrashAndTheAbortIsRecordedOnce) {
             if (answered && c.brokerBefore) installTheBroker();
             recordtest::initializeContext(dir, road);
             if (answered && !c.brokerBefore) installTheBroker();
+            const stack_t none{nullptr, SS_DISABLE, 0};
+            if (c.bareThread && sigaltstack(&none, nullptr) != 0) _exit(kSetUpFailed);
             if (!filter(c.number, c.how)) _exit(kSetUpFailed);
             if (answered && !makeTheCall(c.number)) _exit(5);
             if (answered && std::filesystem::exists(dir + "/signal.zevrecord")) _exit(6);
@@ -137,6 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SandboxCase{"FutexAnsweredAfter", SYS_futex, kTrap, false},
                       SandboxCase{"SigactionAnsweredBefore", SYS_rt_sigaction, kTrap, true},
                       SandboxCase{"SigaltstackAnsweredBefore", SYS_sigaltstack, kTrap, true},
+                      SandboxCase{"SigaltstackAnsweredOnABareThread", SYS_sigaltstack, kTrap, true, SIGABRT,
+                                  "SIGABRT", true},
                       SandboxCase{"ClockAnsweredBefore", SYS_clock_gettime, kTrap, true},
                       SandboxCase{"SigaltstackRefused", SYS_sigaltstack, kRefuse, true},
                       SandboxCase{"GettidRefused", SYS_gettid, kRefuse, true, SIGSEGV, "SIGSEGV"},
