@@ -26,6 +26,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -96,8 +97,8 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
                                       data->reportIdentifier ? data->reportIdentifier : "",
                                       data->installationIdentifier ? data->installationIdentifier : "",
                                       data->betaToken ? data->betaToken : ""};
-    darwin::startThread(nullptr, [group, copy, directoryCopy, texts, installHandlers, exceptionPort, readOnly,
-                                  writable]() mutable {
+    auto initialize = [group, copy, directoryCopy, texts, installHandlers, exceptionPort, readOnly,
+                       writable]() mutable {
         // The start record's texts are only borrowed for the call; the blocks use copies.
         copy.apiKey = texts[0].c_str();
         copy.customBundleIdentifier = copy.customBundleIdentifier ? texts[1].c_str() : nullptr;
@@ -125,11 +126,21 @@ void ZEVContextInitialize(const ZEVContextInitData* data) {
         std::lock_guard lock(group->mutex);
         group->finished = true;
         group->done.notify_all();
-    }).detach();
+    };
+    std::thread initializing = darwin::startThread(nullptr, std::move(initialize));
 
     std::unique_lock lock(group->mutex);
-    if (!group->done.wait_for(lock, std::chrono::seconds(5), [&] { return group->finished; })) {
+    const bool finished =
+        group->done.wait_for(lock, std::chrono::seconds(5), [&] { return group->finished; });
+    lock.unlock();
+    // Joined, not left to end detached: a detached thread frees its own stack as it ends, with every signal
+    // held off, and the lock it takes for that may wake a waiter with a futex call that a sandbox's filter
+    // traps, which the kernel then answers by ending the process. The joiner frees it with signals let in.
+    if (finished) {
+        initializing.join();
+    } else {
         ZEVSDKLog("%s: Error: Delayed initialization\n", "ZEVContextInitialize");
+        initializing.detach();
     }
 }
 
