@@ -224,11 +224,12 @@ bool zevuzavidav::runWithRoomForARecord(void (*body)(void*), void* argument) {
     void* reserve = takeReserveStack(ReserveStack::signal, kRecordingTurnPatienceNanos);
     if (reserve == nullptr) return false;
     const bool ran = darwin::runOnLentAlternateStack(reserve, kReserveStackSize, body, argument);
+    // Asked before the reserve goes back, whose wake a filter may trap too.
+    const bool changeTrapped = !ran && darwin::lastCallTrapped(SYS_sigaltstack);
     giveBackReserveStack(ReserveStack::signal);
     // Where a sandbox traps the change of stacks, the record runs here when the room, though under the
     // margin, is still more than a record takes: lost for want of a stack, it would leave no trace at all.
-    if (!ran && darwin::lastCallTrapped(SYS_sigaltstack) &&
-        darwin::stackRoomBelow(sp) >= kRecordingStackRoomAtLeast) {
+    if (changeTrapped && darwin::stackRoomBelow(sp) >= kRecordingStackRoomAtLeast) {
         body(argument);
         return true;
     }
